@@ -1,0 +1,58 @@
+# One static library per source folder, and one GoogleTest program per library
+# from the mirrored folder under tests/.
+#
+#   vantrel_module(<name> <folder> DEPS <targets...> [QT <components...>])
+#
+# Sources are the folder's *.cpp files (found again whenever a file is added).
+# Qt is linked privately: only our own .cpp files include its headers.
+
+set(VANTREL_MODULES "" CACHE INTERNAL "")
+
+function(vantrel_module name folder)
+  cmake_parse_arguments(M "" "" "DEPS;QT" ${ARGN})
+  set(dir ${CMAKE_SOURCE_DIR}/${folder})
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${dir}/*.cpp)
+  if(NOT sources)
+    return()
+  endif()
+
+  set(deps "")
+  foreach(d IN LISTS M_DEPS)
+    if(TARGET ${d} OR d MATCHES "::")
+      list(APPEND deps ${d})
+    endif()
+  endforeach()
+
+  add_library(${name} STATIC ${sources})
+  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${deps})
+  target_compile_options(${name} PRIVATE -Wall -Wextra)
+  if(M_QT)
+    set(qtlibs "")
+    foreach(c IN LISTS M_QT)
+      list(APPEND qtlibs Qt6::${c})
+    endforeach()
+    target_link_libraries(${name} PRIVATE ${qtlibs})
+    set_target_properties(${name} PROPERTIES AUTOMOC ON)
+  endif()
+  set(VANTREL_MODULES ${VANTREL_MODULES} ${name} CACHE INTERNAL "")
+
+  if(VANTREL_BUILD_TESTS)
+    set(tdir ${CMAKE_SOURCE_DIR}/tests/${folder})
+    file(GLOB_RECURSE tests CONFIGURE_DEPENDS ${tdir}/*.cpp)
+    if(tests)
+      add_executable(${name}_tests ${tests})
+      target_link_libraries(${name}_tests PRIVATE ${name} GTest::gtest GTest::gmock
+                            GTest::gtest_main Qt6::Core Qt6::Gui Qt6::Widgets Qt6::Test)
+      target_include_directories(${name}_tests PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+      target_compile_options(${name}_tests PRIVATE -Wall -Wextra)
+      set_target_properties(${name}_tests PROPERTIES AUTOMOC ON)
+      add_test(NAME ${name} COMMAND ${name}_tests --gtest_brief=1
+               WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
+      # GUI tests draw on Qt's offscreen platform; settings go to a scratch folder.
+      set_tests_properties(${name} PROPERTIES
+        TIMEOUT 900
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VANTREL_REGISTRY_DIR=${CMAKE_BINARY_DIR}/test-registry/${name};VANTREL_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+    endif()
+  endif()
+endfunction()
