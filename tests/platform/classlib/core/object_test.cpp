@@ -59,3 +59,37 @@ TEST(ObjectTest, ExceptionsCarryMessageAndClass) {
   }
   EXPECT_THROW(Abort(), EAbort);
 }
+
+#include "platform/classlib/core/persistent.h"
+
+namespace {
+class TPoint3 : public TPersistent {
+  DECLARE_CLASS(TPoint3, TPersistent)
+ public:
+  int X = 0;
+  void Assign(const TPersistent* source) override {
+    if (auto* p = As<const TPoint3>(source)) {
+      X = p->X;
+      return;
+    }
+    TPersistent::Assign(source);
+  }
+};
+}  // namespace
+IMPLEMENT_CLASS(TPoint3, TPersistent)
+
+TEST(PersistentTest, AssignCopiesOrRaisesConversionError) {
+  TPoint3 a, b;
+  a.X = 7;
+  b.Assign(&a);
+  EXPECT_EQ(b.X, 7);
+  TPersistent plain;
+  try {
+    b.Assign(&plain);
+    FAIL() << "expected EConvertError";
+  } catch (const EConvertError& e) {
+    EXPECT_EQ(e.Message(), "Cannot assign a TPersistent to a TPoint3");
+  }
+  EXPECT_THROW(b.Assign(nullptr), EConvertError);
+  EXPECT_EQ(a.GetNamePath(), "TPoint3");
+}
