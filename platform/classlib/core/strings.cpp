@@ -6,6 +6,7 @@
 
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/core/streams.h"
+#include "platform/classlib/core/strutils.h"
 
 IMPLEMENT_CLASS(TStrings, TPersistent)
 IMPLEMENT_CLASS(TStringList, TStrings)
@@ -17,55 +18,8 @@ constexpr const char* kSortedListError = "Operation not allowed on sorted string
 constexpr const char* kDuplicateString = "String list does not allow duplicates";
 constexpr const char* kLineBreak = "\r\n";
 
-// Until the locale-aware comparison of the string routines is merged: byte
-// order with ASCII letters folded.
-int CompareTextStandIn(const std::string& a, const std::string& b) {
-  size_t n = std::min(a.size(), b.size());
-  for (size_t i = 0; i < n; ++i) {
-    auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
-    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
-    if (x != y) return x < y ? -1 : 1;
-  }
-  return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
-}
-
-int CompareStrStandIn(const std::string& a, const std::string& b) {
-  int c = a.compare(b);
-  return c < 0 ? -1 : c > 0 ? 1 : 0;
-}
-
 // Blanks and control characters separate delimited items.
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
-
-// Reads a quoted item starting at text[pos] (the opening quote); doubled
-// quotes stand for one. An unterminated item runs to the end.
-std::string ExtractQuoted(const std::string& text, size_t& pos, char quote) {
-  std::string result;
-  ++pos;
-  while (pos < text.size()) {
-    if (text[pos] == quote) {
-      if (pos + 1 < text.size() && text[pos + 1] == quote) {
-        result += quote;
-        pos += 2;
-        continue;
-      }
-      ++pos;
-      break;
-    }
-    result += text[pos++];
-  }
-  return result;
-}
-
-std::string Quoted(const std::string& s, char quote) {
-  std::string result(1, quote);
-  for (char c : s) {
-    if (c == quote) result += quote;
-    result += c;
-  }
-  return result + quote;
-}
 
 // BeginUpdate/EndUpdate that also ends the update when an exception passes.
 class UpdateScope {
@@ -236,7 +190,7 @@ std::string TStrings::JoinDelimited(char delimiter, char quote) const {
     bool needsQuotes = std::any_of(s.begin(), s.end(), [&](char c) {
       return IsBlank(c) || c == quote || c == delimiter;
     });
-    result += needsQuotes ? Quoted(s, quote) : s;
+    result += needsQuotes ? AnsiQuotedStr(s, quote) : s;
   }
   return result;
 }
@@ -252,7 +206,9 @@ void TStrings::SplitDelimited(const std::string& text, char delimiter, char quot
   skipBlanks();
   while (pos < n) {
     if (text[pos] == quote) {
-      Add(ExtractQuoted(text, pos, quote));
+      std::string_view rest = std::string_view(text).substr(pos);
+      Add(AnsiExtractQuotedStr(rest, quote));
+      pos = n - rest.size();
     } else {
       size_t start = pos;
       while (pos < n && !IsBlank(text[pos]) && text[pos] != delimiter) ++pos;
@@ -328,7 +284,7 @@ void TStrings::PutObject(int, TObject*) {}
 void TStrings::SetUpdateState(bool) {}
 
 int TStrings::CompareStrings(const std::string& s1, const std::string& s2) const {
-  return CompareTextStandIn(s1, s2);
+  return AnsiCompareText(s1, s2);
 }
 
 // ---------------------------------------------------------------- TStringList
@@ -507,5 +463,5 @@ void TStringList::PutObject(int index, TObject* object) {
 }
 
 int TStringList::CompareStrings(const std::string& s1, const std::string& s2) const {
-  return caseSensitive_ ? CompareStrStandIn(s1, s2) : CompareTextStandIn(s1, s2);
+  return caseSensitive_ ? AnsiCompareStr(s1, s2) : AnsiCompareText(s1, s2);
 }
