@@ -1,7 +1,5 @@
 #include "platform/classlib/core/collection.h"
 
-#include <algorithm>
-
 #include "platform/classlib/core/exceptions.h"
 
 IMPLEMENT_CLASS(TCollectionItem, TPersistent)
@@ -9,10 +7,6 @@ IMPLEMENT_CLASS(TCollection, TPersistent)
 IMPLEMENT_CLASS(TOwnedCollection, TCollection)
 
 namespace {
-
-[[noreturn]] void IndexError(int index) {
-  throw EListError("List index out of bounds (" + std::to_string(index) + ")");
-}
 
 // BeginUpdate/EndUpdate that also ends the update when an exception passes.
 class CollectionUpdate {
@@ -49,18 +43,13 @@ void TCollectionItem::SetCollection(TCollection* collection) {
 }
 
 int TCollectionItem::Index() const {
-  if (!collection_) return -1;
-  const auto& items = collection_->items_;
-  return static_cast<int>(std::find(items.begin(), items.end(), this) - items.begin());
+  return collection_ ? collection_->items_.IndexOf(const_cast<TCollectionItem*>(this)) : -1;
 }
 
 void TCollectionItem::SetIndex(int index) {
   int current = Index();
   if (current < 0 || current == index) return;
-  auto& items = collection_->items_;
-  if (index < 0 || index >= static_cast<int>(items.size())) IndexError(index);
-  items.erase(items.begin() + current);
-  items.insert(items.begin() + index, this);
+  collection_->items_.Move(current, index);
   Changed(true);
 }
 
@@ -86,7 +75,7 @@ TCollection::TCollection(TClass itemClass) : itemClass_(itemClass) {}
 
 TCollection::~TCollection() {
   updateCount_ = 1;  // a collection being destroyed reports nothing
-  while (!items_.empty()) delete items_.back();
+  while (Count() > 0) delete Items(Count() - 1);
 }
 
 TCollectionItem* TCollection::Add() {
@@ -101,7 +90,8 @@ TCollectionItem* TCollection::Add() {
 }
 
 TCollectionItem* TCollection::Insert(int index) {
-  if (index < 0 || index > Count()) IndexError(index);
+  if (index < 0 || index > Count())
+    throw EListError("List index out of bounds (" + std::to_string(index) + ")");
   CollectionUpdate update(this);
   TCollectionItem* item = Add();
   item->SetIndex(index);
@@ -111,14 +101,13 @@ TCollectionItem* TCollection::Insert(int index) {
 void TCollection::Delete(int index) { delete Items(index); }
 
 void TCollection::Clear() {
-  if (items_.empty()) return;
+  if (Count() == 0) return;
   CollectionUpdate update(this);
-  while (!items_.empty()) delete items_.back();
+  while (Count() > 0) delete Items(Count() - 1);
 }
 
 TCollectionItem* TCollection::Items(int index) const {
-  if (index < 0 || index >= Count()) IndexError(index);
-  return items_[index];
+  return static_cast<TCollectionItem*>(items_.Items(index));
 }
 
 void TCollection::SetItems(int index, const TCollectionItem* value) {
@@ -126,8 +115,8 @@ void TCollection::SetItems(int index, const TCollectionItem* value) {
 }
 
 TCollectionItem* TCollection::FindItemID(int id) const {
-  for (TCollectionItem* item : items_)
-    if (item->id_ == id) return item;
+  for (void* p : items_.List())
+    if (auto item = static_cast<TCollectionItem*>(p); item->id_ == id) return item;
   return nullptr;
 }
 
@@ -144,7 +133,7 @@ void TCollection::Assign(const TPersistent* source) {
     if (collection == this) return;
     CollectionUpdate update(this);
     Clear();
-    for (TCollectionItem* item : collection->items_) Add()->Assign(item);
+    for (int i = 0; i < collection->Count(); ++i) Add()->Assign(collection->Items(i));
     return;
   }
   TPersistent::Assign(source);
@@ -166,14 +155,14 @@ void TCollection::Changed() {
 
 void TCollection::InsertItem(TCollectionItem* item, bool checkClass) {
   if (checkClass && !item->InheritsFrom(itemClass_)) throw EListError("Invalid property value");
-  items_.push_back(item);
+  items_.Add(item);
   item->collection_ = this;
   item->id_ = nextId_++;
   Changed();
 }
 
 void TCollection::RemoveItem(TCollectionItem* item) {
-  std::erase(items_, item);
+  items_.Remove(item);
   item->collection_ = nullptr;
   Changed();
 }

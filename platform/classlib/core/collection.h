@@ -19,8 +19,8 @@
 // Update(nullptr) once.
 
 #include <string>
-#include <vector>
 
+#include "platform/classlib/core/list.h"
 #include "platform/classlib/core/persistent.h"
 
 class TCollection;
@@ -78,7 +78,7 @@ class TCollection : public TPersistent {
   void Delete(int index);
   void Clear();
 
-  int Count() const { return static_cast<int>(items_.size()); }
+  int Count() const { return items_.Count(); }
   TCollectionItem* Items(int index) const;
   // Assigns value to the item at index.
   void SetItems(int index, const TCollectionItem* value);
@@ -116,7 +116,7 @@ class TCollection : public TPersistent {
   void RemoveItem(TCollectionItem* item);
 
   TClass itemClass_;
-  std::vector<TCollectionItem*> items_;
+  TList items_;  // of TCollectionItem*; its index errors are the collection's
   int nextId_ = 0;
   int updateCount_ = 0;
   std::string propName_;
