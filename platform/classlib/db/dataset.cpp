@@ -925,7 +925,7 @@ void TDataSet::SetFieldValues(const std::string& fieldNames, const Variant& valu
 }
 
 Variant TDataSet::ReadFieldValueInState(TDataSetState state, TField* field) {
-  if (field->FieldKind() != fkData && field->FieldKind() != fkInternalCalc) return Variant::Null();
+  if (field->FieldKind() != fkData && field->FieldKind() != fkInternalCalc) return Null;
   TDataSetState saved = state_;
   state_ = state;
   try {
@@ -975,7 +975,7 @@ void TDataSet::SetOnFilterRecord(TFilterRecordEvent handler) { onFilterRecord_ =
 bool TDataSet::SearchFilterMatch(bool, bool) { return false; }
 bool TDataSet::FindRecordByValues(const std::string&, const Variant&, TLocateOptions) { return false; }
 Variant TDataSet::FetchValuesByKey(const std::string&, const Variant&, const std::string&) {
-  return Variant::Null();
+  return Null;
 }
 void TDataSet::ReportException(const Exception&) {}
 TStream* TDataSet::CreateBlobStream(TField*, TBlobStreamMode) { return nullptr; }

@@ -1,7 +1,6 @@
 #include "platform/classlib/db/dbtypes.h"
 
-#include "platform/classlib/core/persistent.h"
-#include "platform/classlib/db/pending_core.h"
+#include "platform/classlib/core/component.h"
 
 IMPLEMENT_CLASS(EDatabaseError, Exception)
 

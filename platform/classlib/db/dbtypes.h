@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/classlib/core/component.h"
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/core/sets.h"
 #include "platform/classlib/core/typinfo.h"

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/classlib/core/format.h"
 #include "platform/classlib/core/streams.h"
 #include "platform/classlib/core/strutils.h"
 #include "platform/classlib/db/dataset.h"
@@ -299,12 +300,12 @@ void TField::SetAsVariant(const Variant& v) {
 
 Variant TField::OldValue() const {
   return dataSet_ ? dataSet_->ReadFieldValueInState(dsOldValue, const_cast<TField*>(this))
-                  : Variant::Null();
+                  : Null;
 }
 
 Variant TField::NewValue() const {
   return dataSet_ ? dataSet_->ReadFieldValueInState(dsNewValue, const_cast<TField*>(this))
-                  : Variant::Null();
+                  : Null;
 }
 
 void TField::SetNewValue(const Variant& v) {
@@ -390,9 +391,9 @@ void TStringField::SetAsStringValue(const std::string& v) {
 
 Variant TStringField::GetAsVariant() const {
   std::string buf(std::size_t(DataSize()), '\0');
-  if (!GetData(buf.data())) return Variant::Null();
+  if (!GetData(buf.data())) return Null;
   buf.resize(std::strlen(buf.c_str()));
-  return dbvar::FromString(buf);
+  return Variant(buf);
 }
 
 void TStringField::SetVariantValue(const Variant& v) { SetAsStringValue(dbvar::ToString(v)); }
@@ -403,7 +404,7 @@ long TStringField::GetAsInteger() const {
   if (!dbvar::TextToInt(s, v)) throw EConvertError(FormatMessage("'%s' is not a valid integer value", {s}));
   return long(v);
 }
-void TStringField::SetAsIntegerValue(long v) { SetAsStringValue(dbvar::IntText(v)); }
+void TStringField::SetAsIntegerValue(long v) { SetAsStringValue(IntToStr(v)); }
 
 double TStringField::GetAsFloat() const {
   std::string s = GetAsString();
@@ -423,11 +424,11 @@ void TStringField::SetAsBooleanValue(bool v) { SetAsStringValue(v ? "T" : "F"); 
 TDateTime TStringField::GetAsDateTime() const {
   std::string s = GetAsString();
   TDateTime v;
-  if (!dbvar::TextToDateTime(s, v))
+  if (!TryStrToDateTime(s, v))
     throw EConvertError(FormatMessage("'%s' is not a valid date and time", {s}));
   return v;
 }
-void TStringField::SetAsDateTimeValue(TDateTime v) { SetAsStringValue(dbvar::DateTimeText(v)); }
+void TStringField::SetAsDateTimeValue(TDateTime v) { SetAsStringValue(DateTimeToStr(v)); }
 
 // ============================================================================
 // Numeric fields
@@ -468,14 +469,14 @@ void TIntegerField::SetAsIntegerValue(long v) {
     hi = std::min(hi, maxValue_);
   }
   if (v < lo || v > hi)
-    DatabaseErrorFmt(dbtext::FieldRangeError, {dbvar::IntText(v), DisplayName(),
-                                               dbvar::IntText(lo), dbvar::IntText(hi)});
+    DatabaseErrorFmt(dbtext::FieldRangeError, {IntToStr(v), DisplayName(),
+                                               IntToStr(lo), IntToStr(hi)});
   WriteInt(v);
 }
 
 std::string TIntegerField::GetAsString() const {
   long v;
-  return ReadInt(v) ? dbvar::IntText(v) : std::string();
+  return ReadInt(v) ? IntToStr(v) : std::string();
 }
 
 void TIntegerField::SetAsStringValue(const std::string& v) {
@@ -487,7 +488,7 @@ void TIntegerField::SetAsStringValue(const std::string& v) {
   if (!dbvar::TextToInt(v, n)) DatabaseErrorFmt(kInvalidInteger, {v, DisplayName()});
   if (n < limitMin_ || n > limitMax_)
     DatabaseErrorFmt(dbtext::FieldRangeError,
-                     {v, DisplayName(), dbvar::IntText(limitMin_), dbvar::IntText(limitMax_)});
+                     {v, DisplayName(), IntToStr(limitMin_), IntToStr(limitMax_)});
   SetAsIntegerValue(long(n));
 }
 
@@ -501,7 +502,7 @@ void TIntegerField::SetAsFloatValue(double v) {
 
 Variant TIntegerField::GetAsVariant() const {
   long v;
-  return ReadInt(v) ? dbvar::FromInt(v) : Variant::Null();
+  return ReadInt(v) ? Variant(int(v)) : Null;
 }
 
 void TIntegerField::SetVariantValue(const Variant& v) { SetAsFloatValue(dbvar::ToFloat(v)); }
@@ -513,7 +514,7 @@ void TIntegerField::GetText(std::string& text, bool displayText) const {
     return;
   }
   const std::string& format = displayText || EditFormat().empty() ? DisplayFormat() : EditFormat();
-  text = format.empty() ? dbvar::IntText(v) : dbvar::FormatFloat(format, double(v));
+  text = format.empty() ? IntToStr(v) : FormatFloat(format, double(v));
 }
 
 bool TIntegerField::IsValidChar(char32_t ch) const {
@@ -596,8 +597,8 @@ void TFloatField::SetAsStringValue(const std::string& v) {
 
 Variant TFloatField::GetAsVariant() const {
   double v;
-  if (!GetData(&v)) return Variant::Null();
-  return currency_ ? dbvar::FromCurrency(v) : dbvar::FromFloat(v);
+  if (!GetData(&v)) return Null;
+  return currency_ ? Variant(::Currency(v)) : Variant(v);
 }
 
 void TFloatField::SetVariantValue(const Variant& v) { SetAsFloatValue(dbvar::ToFloat(v)); }
@@ -610,7 +611,7 @@ void TFloatField::GetText(std::string& text, bool displayText) const {
   }
   const std::string& format = displayText || EditFormat().empty() ? DisplayFormat() : EditFormat();
   if (!format.empty())
-    text = dbvar::FormatFloat(format, v);
+    text = FormatFloat(format, v);
   else if (currency_ && displayText)
     text = dbvar::CurrencyText(v);
   else
@@ -619,7 +620,7 @@ void TFloatField::GetText(std::string& text, bool displayText) const {
 
 bool TFloatField::IsValidChar(char32_t ch) const {
   return (ch >= '0' && ch <= '9') || ch == '+' || ch == '-' || ch == 'e' || ch == 'E' ||
-         ch == char32_t(dbvar::DecimalSeparator());
+         ch == char32_t(FormatSettings.DecimalSeparator);
 }
 
 TCurrencyField::TCurrencyField(TComponent* owner) : TFloatField(owner) {
@@ -689,8 +690,8 @@ void TBooleanField::SetAsStringValue(const std::string& v) {
 
 Variant TBooleanField::GetAsVariant() const {
   std::int16_t v = 0;
-  if (!GetData(&v)) return Variant::Null();
-  return dbvar::FromBool(v != 0);
+  if (!GetData(&v)) return Null;
+  return Variant(v != 0);
 }
 
 void TBooleanField::SetVariantValue(const Variant& v) { SetAsBooleanValue(dbvar::ToBool(v)); }
@@ -710,7 +711,7 @@ TDateTime TDateTimeField::GetAsDateTime() const {
     case ftDate: {
       std::int32_t days = 0;
       if (!GetData(&days)) return 0;
-      return dbvar::FromTimeStamp(TTimeStamp{0, days});
+      return TimeStampToDateTime(TTimeStamp{0, days});
     }
     case ftTime: {
       std::int32_t ms = 0;
@@ -720,13 +721,13 @@ TDateTime TDateTimeField::GetAsDateTime() const {
     default: {
       double ms = 0;
       if (!GetData(&ms)) return 0;
-      return dbvar::FromTimeStamp(dbvar::MSecsToTimeStamp(ms));
+      return TimeStampToDateTime(MSecsToTimeStamp(ms));
     }
   }
 }
 
 void TDateTimeField::SetAsDateTimeValue(TDateTime v) {
-  TTimeStamp stamp = dbvar::ToTimeStamp(v);
+  TTimeStamp stamp = DateTimeToTimeStamp(v);
   switch (DataType()) {
     case ftDate: {
       std::int32_t days = stamp.Date;
@@ -739,7 +740,7 @@ void TDateTimeField::SetAsDateTimeValue(TDateTime v) {
       break;
     }
     default: {
-      double ms = dbvar::TimeStampToMSecs(stamp);
+      double ms = TimeStampToMSecs(stamp);
       SetData(&ms);
       break;
     }
@@ -763,14 +764,14 @@ void TDateTimeField::SetAsStringValue(const std::string& v) {
 }
 
 bool TDateTimeField::ParseText(const std::string& text, TDateTime& value) const {
-  return dbvar::TextToDateTime(text, value);
+  return TryStrToDateTime(text, value);
 }
 
-std::string TDateTimeField::DefaultText(TDateTime v) const { return dbvar::DateTimeText(v); }
+std::string TDateTimeField::DefaultText(TDateTime v) const { return DateTimeToStr(v); }
 
 Variant TDateTimeField::GetAsVariant() const {
-  if (IsNull()) return Variant::Null();
-  return dbvar::FromDateTime(GetAsDateTime());
+  if (IsNull()) return Null;
+  return Variant(GetAsDateTime());
 }
 
 void TDateTimeField::SetVariantValue(const Variant& v) { SetAsDateTimeValue(dbvar::ToDateTime(v)); }
@@ -782,21 +783,21 @@ void TDateTimeField::GetText(std::string& text, bool displayText) const {
   }
   TDateTime v = GetAsDateTime();
   if (displayText && !DisplayFormat().empty())
-    text = dbvar::FormatDateTime(DisplayFormat(), v);
+    text = FormatDateTime(DisplayFormat(), v);
   else
     text = DefaultText(v);
 }
 
 TDateField::TDateField(TComponent* owner) : TDateTimeField(owner, ftDate) {}
-std::string TDateField::DefaultText(TDateTime v) const { return dbvar::DateText(v); }
+std::string TDateField::DefaultText(TDateTime v) const { return DateToStr(v); }
 bool TDateField::ParseText(const std::string& text, TDateTime& value) const {
-  return dbvar::TextToDate(text, value);
+  return TryStrToDate(text, value);
 }
 
 TTimeField::TTimeField(TComponent* owner) : TDateTimeField(owner, ftTime) {}
-std::string TTimeField::DefaultText(TDateTime v) const { return dbvar::TimeText(v); }
+std::string TTimeField::DefaultText(TDateTime v) const { return TimeToStr(v); }
 bool TTimeField::ParseText(const std::string& text, TDateTime& value) const {
-  return dbvar::TextToTime(text, value);
+  return TryStrToTime(text, value);
 }
 
 // ============================================================================
@@ -904,8 +905,8 @@ void TBlobField::SaveToFile(const std::string& fileName) const {
 }
 
 Variant TBlobField::GetAsVariant() const {
-  if (IsNull()) return Variant::Null();
-  return dbvar::FromString(GetAsString());
+  if (IsNull()) return Null;
+  return Variant(GetAsString());
 }
 
 void TBlobField::SetVariantValue(const Variant& v) { SetAsStringValue(dbvar::ToString(v)); }

@@ -398,7 +398,7 @@ class TBinaryField : public TField {
  protected:
   std::string GetAsString() const override;
   void SetAsStringValue(const std::string& v) override;
-  Variant GetAsVariant() const override { return IsNull() ? Variant::Null() : Variant(GetAsString()); }
+  Variant GetAsVariant() const override { return IsNull() ? Null : Variant(GetAsString()); }
   void GetText(std::string& text, bool displayText) const override;
   void CheckSize(int size) const override;
   virtual bool Variable() const { return false; }

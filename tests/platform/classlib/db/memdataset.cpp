@@ -545,7 +545,7 @@ Variant TMemDataSet::FetchValuesByKey(const std::string& keyFields, const Varian
                                       const std::string& resultFields) {
   EnsureOpen();
   int i = FindRow(keyFields, keyValues, {});
-  if (i < 0) return Variant::Null();
+  if (i < 0) return Null;
   return RowValues(rows_[std::size_t(i)], resultFields);
 }
 
