@@ -498,7 +498,8 @@ bool TMemDataSet::SearchFilterMatch(bool restart, bool forward) {
 Variant TMemDataSet::RowValues(const Row& row, const std::string& fieldNames) {
   LoadRow(row, scratch_);
   ComputeCalcFields(scratch_);
-  TDataSetState saved = SetTempState(dsCalcFields);
+  filterBuffer_ = scratch_;
+  TDataSetState saved = SetTempState(dsFilter);
   try {
     Variant v = FieldValues(fieldNames);
     RestoreState(saved);
