@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/classlib/core/streams.h"
+#include "platform/classlib/db/filterexpr.h"
 #include "platform/classlib/core/strutils.h"
 
 IMPLEMENT_CLASS(TMemDataSet, TDataSet)
@@ -460,6 +461,9 @@ void TMemDataSet::SetFiltered(bool value) {
 }
 
 void TMemDataSet::SetFilterText(const std::string& text) {
+  // Expressions are evaluated by the engine's cursors; this dataset only
+  // parses them, so that a bad filter is refused here too.
+  filterBlob_ = BuildFilterBlob(text, this, FilterOptions());
   TDataSet::SetFilterText(text);
   if (Filtered()) RestartIfOpen();
 }
