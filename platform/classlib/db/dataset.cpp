@@ -968,6 +968,14 @@ int TDataSet::ConvertText(const char* source, char* dest, bool) {
   return int(n);
 }
 
+bool TDataSet::ConvertBcdToCurrency(const void* bcd, ::Currency& value) {
+  return BCDToCurr(*static_cast<const TBcd*>(bcd), value);
+}
+
+void TDataSet::ConvertCurrencyToBcd(const ::Currency& value, void* bcd, int, int decimals) {
+  CurrToBCD(value, *static_cast<TBcd*>(bcd), 32, std::clamp(decimals, 0, 4));
+}
+
 void TDataSet::SetFiltered(bool value) { filtered_ = value; }
 void TDataSet::SetFilterText(const std::string& text) { filterText_ = text; }
 void TDataSet::SetFilterOptions(TFilterOptions options) { filterOptions_ = options; }

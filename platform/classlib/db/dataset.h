@@ -175,6 +175,10 @@ class TDataSet : public TComponent {
   // Copies text between the character sets of the cursor and of the program
   // (identical here); returns the bytes written.
   virtual int ConvertText(const char* source, char* dest, bool toOem);
+  // The engine's BCD form and Currency; false when the BCD does not fit.
+  virtual bool ConvertBcdToCurrency(const void* bcd, ::Currency& value);
+  // Always 32 digits of precision; decimals as the field's Size.
+  virtual void ConvertCurrencyToBcd(const ::Currency& value, void* bcd, int precision, int decimals);
   virtual Variant ReadFieldValueInState(TDataSetState state, TField* field);
   virtual void WriteFieldValueInState(TDataSetState state, TField* field, const Variant& value);
   virtual void SetFiltered(bool value);

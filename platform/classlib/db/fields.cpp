@@ -18,6 +18,7 @@ IMPLEMENT_CLASS(TWordField, TIntegerField)
 IMPLEMENT_CLASS(TAutoIncField, TIntegerField)
 IMPLEMENT_CLASS(TFloatField, TNumericField)
 IMPLEMENT_CLASS(TCurrencyField, TFloatField)
+IMPLEMENT_CLASS(TBCDField, TNumericField)
 IMPLEMENT_CLASS(TBooleanField, TField)
 IMPLEMENT_CLASS(TDateTimeField, TField)
 IMPLEMENT_CLASS(TDateField, TDateTimeField)
@@ -71,6 +72,11 @@ PUBLISHED(TFloatField) {
 }
 
 PUBLISHED(TCurrencyField) { PROP_DEFAULT(Currency, true); }
+
+PUBLISHED(TBCDField) {
+  PROP_INT(Precision, Precision, SetPrecision, 32);
+  PROP_INT(Size, Size, SetSize, 4);
+}
 
 PUBLISHED(TBooleanField) { PROP_STR(DisplayValues, DisplayValues, SetDisplayValues, ""); }
 
@@ -629,6 +635,75 @@ TCurrencyField::TCurrencyField(TComponent* owner) : TFloatField(owner) {
 }
 
 // ============================================================================
+// TBCDField
+// ============================================================================
+
+TBCDField::TBCDField(TComponent* owner) : TNumericField(owner) {
+  SetDataType(ftBCD);
+  TField::SetSize(4);
+}
+
+void TBCDField::CheckSize(int size) const {
+  if (size < 0 || size > 32) DatabaseError(dbtext::InvalidFieldSize);
+}
+
+bool TBCDField::ReadCurrency(::Currency& value) const {
+  TBcd bcd{};
+  if (!GetData(&bcd)) return false;
+  if (!DataSet()->ConvertBcdToCurrency(&bcd, value)) value = ::Currency();
+  return true;
+}
+
+void TBCDField::SetCurrencyValue(::Currency value) {
+  TBcd bcd{};
+  DataSet()->ConvertCurrencyToBcd(value, &bcd, precision_, Size());
+  SetData(&bcd);
+}
+
+::Currency TBCDField::AsBCDCurrency() const {
+  ::Currency c;
+  return ReadCurrency(c) ? c : ::Currency();
+}
+
+std::string TBCDField::GetAsString() const {
+  ::Currency c;
+  return ReadCurrency(c) ? CurrToStr(c) : std::string();
+}
+
+void TBCDField::SetAsStringValue(const std::string& v) {
+  if (Trim(v).empty()) {
+    Clear();
+    return;
+  }
+  ::Currency c;
+  if (!TryStrToCurr(Trim(v), c)) DatabaseErrorFmt(kInvalidFloat, {v, DisplayName()});
+  SetCurrencyValue(c);
+}
+
+long TBCDField::GetAsInteger() const { return long(std::llround(AsBCDCurrency().ToDouble())); }
+double TBCDField::GetAsFloat() const { return AsBCDCurrency().ToDouble(); }
+
+Variant TBCDField::GetAsVariant() const {
+  ::Currency c;
+  return ReadCurrency(c) ? Variant(c) : Null;
+}
+
+void TBCDField::GetText(std::string& text, bool displayText) const {
+  ::Currency c;
+  if (!ReadCurrency(c)) {
+    text.clear();
+    return;
+  }
+  const std::string& format = displayText || EditFormat().empty() ? DisplayFormat() : EditFormat();
+  text = format.empty() ? CurrToStr(c) : FormatCurr(format, c);
+}
+
+bool TBCDField::IsValidChar(char32_t ch) const {
+  return (ch >= '0' && ch <= '9') || ch == '+' || ch == '-' ||
+         ch == char32_t(FormatSettings.DecimalSeparator);
+}
+
+// ============================================================================
 // TBooleanField
 // ============================================================================
 
@@ -934,6 +1009,7 @@ TClass DefaultFieldClass(TFieldType type) {
     case ftBoolean: return TBooleanField::StaticClass();
     case ftFloat: return TFloatField::StaticClass();
     case ftCurrency: return TCurrencyField::StaticClass();
+    case ftBCD: return TBCDField::StaticClass();
     case ftDate: return TDateField::StaticClass();
     case ftTime: return TTimeField::StaticClass();
     case ftDateTime: return TDateTimeField::StaticClass();

@@ -324,6 +324,35 @@ class TCurrencyField : public TFloatField {
   explicit TCurrencyField(TComponent* owner = nullptr);
 };
 
+// Exact decimals held as the engine's 34-byte BCD; the value is a Currency.
+// Size is the number of decimal places.
+class TBCDField : public TNumericField {
+  DECLARE_CLASS(TBCDField, TNumericField)
+ public:
+  explicit TBCDField(TComponent* owner = nullptr);
+  int DataSize() const override { return 34; }
+  int Precision() const { return precision_; }
+  void SetPrecision(int p) { precision_ = p; }
+  bool IsValidChar(char32_t ch) const override;
+  ::Currency AsBCDCurrency() const;
+ protected:
+  int DefaultWidth() const override { return 12; }
+  void CheckSize(int size) const override;
+  std::string GetAsString() const override;
+  void SetAsStringValue(const std::string& v) override;
+  long GetAsInteger() const override;
+  void SetAsIntegerValue(long v) override { SetCurrencyValue(::Currency(int(v))); }
+  double GetAsFloat() const override;
+  void SetAsFloatValue(double v) override { SetCurrencyValue(::Currency(v)); }
+  Variant GetAsVariant() const override;
+  void SetVariantValue(const Variant& v) override { SetCurrencyValue(v.AsCurrency()); }
+  void GetText(std::string& text, bool displayText) const override;
+ private:
+  bool ReadCurrency(::Currency& value) const;
+  void SetCurrencyValue(::Currency value);
+  int precision_ = 32;
+};
+
 class TBooleanField : public TField {
   DECLARE_CLASS(TBooleanField, TField)
  public:
