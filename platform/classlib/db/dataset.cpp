@@ -795,8 +795,12 @@ void TDataSet::ClearFields() {
 }
 
 void TDataSet::FreeFieldBuffers() {
-  for (TField* field : *fields_)
-    if (auto* blob = As<TBlobField>(field)) blob->SetModified(false);
+  for (TField* field : *fields_) {
+    auto* blob = As<TBlobField>(field);
+    if (!blob || !blob->Modified()) continue;
+    ReleaseFieldBlob(blob);
+    blob->SetModified(false);
+  }
 }
 
 // ============================================================================
@@ -877,14 +881,7 @@ void TDataSet::CalculateFields(TRecordBuffer buffer) {
 
 void TDataSet::GetFieldList(std::vector<TField*>& list, const std::string& fieldNames) const {
   list.clear();
-  std::size_t pos = 0;
-  while (pos <= fieldNames.size()) {
-    std::size_t semi = fieldNames.find(';', pos);
-    if (semi == std::string::npos) semi = fieldNames.size();
-    std::string name = Trim(fieldNames.substr(pos, semi - pos));
-    if (!name.empty()) list.push_back(FieldByName(name));
-    pos = semi + 1;
-  }
+  for (const std::string& name : SplitNameList(fieldNames)) list.push_back(FieldByName(name));
 }
 
 std::vector<std::string> TDataSet::GetFieldNames() {

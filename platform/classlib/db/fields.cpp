@@ -32,10 +32,13 @@ IMPLEMENT_CLASS(TGraphicField, TBlobField)
 
 PUBLISHED(TField) {
   PROP_ENUM(Alignment, Alignment, SetAlignment, taLeftJustify);
+  PROP_STR(ConstraintErrorMessage, ConstraintErrorMessage, SetConstraintErrorMessage, "");
+  PROP_STR(CustomConstraint, CustomConstraint, SetCustomConstraint, "");
   PROP_STR(DisplayLabel, displayLabel_, SetDisplayLabel, "");
   PROP_INT(DisplayWidth, DisplayWidth, SetDisplayWidth, 0).Stored(&Class::IsDisplayWidthStored);
   PROP_STR(EditMask, EditMask, SetEditMask, "");
   PROP_ENUM(FieldKind, FieldKind, SetFieldKind, fkData);
+  PROP_STR(ImportedConstraint, ImportedConstraint, SetImportedConstraint, "");
   PROP_STR(FieldName, FieldName, SetFieldName, "");
   PROP_INT(Index, Index, SetIndex, 0).Stored(false);
   PROP_STR(KeyFields, KeyFields, SetKeyFields, "");

@@ -121,6 +121,15 @@ class TField : public TComponent {
   virtual bool IsValidChar(char32_t ch) const;
   void AssignValue(const Variant& v) { SetAsVariant(v); }
 
+  // ---- constraints ----------------------------------------------------------
+  const std::string& CustomConstraint() const { return customConstraint_; }
+  void SetCustomConstraint(const std::string& s) { customConstraint_ = s; }
+  const std::string& ImportedConstraint() const { return importedConstraint_; }
+  void SetImportedConstraint(const std::string& s) { importedConstraint_ = s; }
+  const std::string& ConstraintErrorMessage() const { return constraintErrorMessage_; }
+  void SetConstraintErrorMessage(const std::string& s) { constraintErrorMessage_ = s; }
+  bool HasConstraints() const { return !customConstraint_.empty() || !importedConstraint_.empty(); }
+
   // ---- lookup definition ----------------------------------------------------
   TDataSet* LookupDataSet() const { return lookupDataSet_; }
   void SetLookupDataSet(TDataSet* dataSet);
@@ -190,6 +199,9 @@ class TField : public TComponent {
   std::string keyFields_;
   std::string lookupKeyFields_;
   std::string lookupResultField_;
+  std::string customConstraint_;
+  std::string importedConstraint_;
+  std::string constraintErrorMessage_;
   const void* validating_ = nullptr;
   bool inValidate_ = false;
 };
