@@ -386,11 +386,21 @@ void TStringField::CheckSize(int size) const {
   if (size < 1 || size > 8192) DatabaseError(dbtext::InvalidFieldSize);
 }
 
+namespace {
+// Reads a zero-terminated text of at most `size` bytes; a text the cursor left
+// unterminated ends at the buffer's end.
+bool ReadText(const TField* field, int size, std::string& out) {
+  std::string buf(std::size_t(size) + 1, '\0');
+  if (!field->GetData(buf.data())) return false;
+  out.assign(buf.c_str(), strnlen(buf.c_str(), std::size_t(size)));
+  return true;
+}
+}  // namespace
+
 std::string TStringField::GetAsString() const {
-  std::string buf(std::size_t(DataSize()), '\0');
-  if (!GetData(buf.data())) return {};
-  buf.resize(std::strlen(buf.c_str()));
-  return buf;
+  std::string text;
+  ReadText(this, DataSize(), text);
+  return text;
 }
 
 void TStringField::SetAsStringValue(const std::string& v) {
@@ -399,10 +409,9 @@ void TStringField::SetAsStringValue(const std::string& v) {
 }
 
 Variant TStringField::GetAsVariant() const {
-  std::string buf(std::size_t(DataSize()), '\0');
-  if (!GetData(buf.data())) return Null;
-  buf.resize(std::strlen(buf.c_str()));
-  return Variant(buf);
+  std::string text;
+  if (!ReadText(this, DataSize(), text)) return Null;
+  return Variant(text);
 }
 
 void TStringField::SetVariantValue(const Variant& v) { SetAsStringValue(dbvar::ToString(v)); }
