@@ -395,6 +395,75 @@ int FindNext(TSearchRec& f) {
 
 void FindClose(TSearchRec& f) { f.FindHandle.reset(); }
 
+// --- Whole files (for the settings stores) --------------------------------------------
+
+bool ReadWholeFile(const std::string& fileName, std::string& contents) {
+  int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  contents.clear();
+  char buffer[1 << 16];
+  for (;;) {
+    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      int saved = errno;
+      ::close(fd);
+      errno = saved;
+      return false;
+    }
+    contents.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return true;
+}
+
+void WriteFileAtomically(const std::string& fileName, const std::string& contents) {
+  std::string target = fileName;
+  struct stat st;
+  bool exists = ::lstat(target.c_str(), &st) == 0;
+  if (exists && S_ISLNK(st.st_mode)) {
+    // Replace the file the link points to, not the link itself.
+    if (char* real = ::realpath(fileName.c_str(), nullptr)) {
+      target = real;
+      std::free(real);
+    }
+    exists = ::stat(target.c_str(), &st) == 0;
+  }
+  auto fail = [&](int error, const std::string& temp) {
+    if (!temp.empty()) ::unlink(temp.c_str());
+    throw EInOutError("Cannot write the file '" + fileName + "': " + std::strerror(error), error);
+  };
+
+  std::string temp = ExtractFilePath(target) + "." + ExtractFileName(target) + ".XXXXXX";
+  int fd = ::mkstemp(temp.data());
+  if (fd < 0) fail(errno, {});
+  mode_t mode;
+  if (exists) {
+    mode = st.st_mode & 07777;
+  } else {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
+  ::fchmod(fd, mode);
+  for (std::size_t done = 0; done < contents.size();) {
+    ssize_t n = ::write(fd, contents.data() + done, contents.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      int error = n < 0 ? errno : EIO;
+      ::close(fd);
+      fail(error, temp);
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  // On disk before it replaces the old file, so a crash leaves one or the other whole.
+  int synced = ::fsync(fd) == 0 ? 0 : errno;
+  int closed = ::close(fd) == 0 ? 0 : errno;
+  if (synced != 0 || closed != 0) fail(synced != 0 ? synced : closed, temp);
+  if (::rename(temp.c_str(), target.c_str()) != 0) fail(errno, temp);
+}
+
 // --- Current folder, temporary files, the program ------------------------------------
 
 std::string GetCurrentDir() {

@@ -94,6 +94,16 @@ int FindFirst(const std::string& path, int attr, TSearchRec& f);
 int FindNext(TSearchRec& f);
 void FindClose(TSearchRec& f);
 
+// --- Whole files (for the settings stores) --------------------------------------------
+
+// Reads the whole file; false when it cannot be read (errno tells why).
+bool ReadWholeFile(const std::string& fileName, std::string& contents);
+// Replaces the file's contents all at once: a reader sees the old file or the new
+// one, never a mix, and a failure leaves the old file as it was. A new file gets the
+// permissions of a newly created one, an existing file keeps its own; a link is
+// followed. Raises EInOutError naming the file when it cannot be written.
+void WriteFileAtomically(const std::string& fileName, const std::string& contents);
+
 // --- Current folder, temporary files, the program ------------------------------------
 
 std::string GetCurrentDir();
