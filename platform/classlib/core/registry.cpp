@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/classlib/core/inifiles.h"
 #include "platform/classlib/core/strings.h"
 #include "platform/classlib/core/strutils.h"
 
@@ -44,40 +45,6 @@ void FillStrings(TStrings* strings, const std::vector<std::string>& names) {
     throw;
   }
   strings->EndUpdate();
-}
-
-// Decimal, or hexadecimal after "$" or "0x", with an optional sign; false for
-// anything else or a number outside the integer range.
-bool ParseInteger(const std::string& text, int& value) {
-  std::size_t i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-  int base = 10;
-  if (i < text.size() && text[i] == '$') {
-    base = 16;
-    ++i;
-  } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-    base = 16;
-    i += 2;
-  }
-  if (i >= text.size()) return false;
-  long long result = 0;
-  for (; i < text.size(); ++i) {
-    char c = text[i];
-    int digit = c >= '0' && c <= '9'   ? c - '0'
-                : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                       : 99;
-    if (digit >= base) return false;
-    result = result * base + digit;
-    if (result > 0xFFFFFFFFLL) return false;
-  }
-  if (negative) result = -result;
-  // Hexadecimal texts cover the full 32 bits ("$FFFFFFFF" is -1), decimal ones the int range.
-  if (base == 16 && !negative && result > 0x7FFFFFFF) result -= 0x100000000LL;
-  if (result < INT32_MIN || result > INT32_MAX) return false;
-  value = static_cast<int>(result);
-  return true;
 }
 
 }  // namespace
@@ -363,7 +330,7 @@ int TRegIniFile::ReadInteger(const std::string& section, const std::string& iden
     if (regstore::QueryValue(CurrentKey(), ident, value) != ERROR_SUCCESS) return;
     if (value.Type == REG_SZ || value.Type == REG_EXPAND_SZ) {
       int parsed;
-      if (ParseInteger(Trim(value.Data), parsed)) result = parsed;
+      if (TCustomIniFile::TryIniTextToInt(value.Data, parsed)) result = parsed;
     } else if (value.Type == REG_DWORD && value.Data.size() == 4) {
       std::int32_t number;
       std::memcpy(&number, value.Data.data(), 4);
