@@ -143,7 +143,9 @@ void CheckNames(const std::string& fileName, const std::string& section, const s
     refuse("the key name '" + ident + "'");
 }
 
-void FillStrings(TStrings* strings, const std::vector<std::string>& texts) {
+}  // namespace
+
+void classlib_detail::FillStrings(TStrings* strings, const std::vector<std::string>& texts) {
   strings->BeginUpdate();
   try {
     strings->Clear();
@@ -154,8 +156,6 @@ void FillStrings(TStrings* strings, const std::vector<std::string>& texts) {
   }
   strings->EndUpdate();
 }
-
-}  // namespace
 
 // --- TCustomIniFile ---------------------------------------------------------------------
 
@@ -267,7 +267,7 @@ void TIniFile::ReadSection(const std::string& section, TStrings* strings) {
   std::vector<std::string> names;
   IniDocument::Load(FileName()).ForEachEntry(
       section, [&](const std::string& name, const std::string&) { names.push_back(name); });
-  FillStrings(strings, names);
+  classlib_detail::FillStrings(strings, names);
 }
 
 void TIniFile::ReadSections(TStrings* strings) {
@@ -276,7 +276,7 @@ void TIniFile::ReadSections(TStrings* strings) {
   std::string name;
   for (const auto& line : doc.lines)
     if (IniDocument::IsSection(line, name)) names.push_back(name);
-  FillStrings(strings, names);
+  classlib_detail::FillStrings(strings, names);
 }
 
 void TIniFile::ReadSectionValues(const std::string& section, TStrings* strings) {
@@ -285,7 +285,7 @@ void TIniFile::ReadSectionValues(const std::string& section, TStrings* strings) 
       section, [&](const std::string& name, const std::string& value) {
         texts.push_back(name + "=" + Unquoted(value));
       });
-  FillStrings(strings, texts);
+  classlib_detail::FillStrings(strings, texts);
 }
 
 void TIniFile::EraseSection(const std::string& section) {

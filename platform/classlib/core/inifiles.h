@@ -5,10 +5,16 @@
 // layout of the file are kept when it is changed.
 
 #include <string>
+#include <vector>
 
 #include "platform/classlib/core/exceptions.h"
 
 class TStrings;
+
+namespace classlib_detail {
+// Replaces the contents of strings with texts, notifying once (for the settings classes).
+void FillStrings(TStrings* strings, const std::vector<std::string>& texts);
+}  // namespace classlib_detail
 
 DECLARE_EXCEPTION(EIniFileException, Exception)
 

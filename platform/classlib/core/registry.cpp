@@ -35,18 +35,6 @@ std::string WithoutLeadingBackslash(const std::string& key) {
   return !key.empty() && key[0] == '\\' ? key.substr(1) : key;
 }
 
-void FillStrings(TStrings* strings, const std::vector<std::string>& names) {
-  strings->BeginUpdate();
-  try {
-    strings->Clear();
-    for (const auto& name : names) strings->Add(name);
-  } catch (...) {
-    strings->EndUpdate();
-    throw;
-  }
-  strings->EndUpdate();
-}
-
 }  // namespace
 
 // --- TRegistry --------------------------------------------------------------------------
@@ -150,13 +138,13 @@ bool TRegistry::HasSubKeys() {
 void TRegistry::GetKeyNames(TStrings* strings) {
   std::vector<std::string> names;
   regstore::SubKeyNames(currentKey_, names);
-  FillStrings(strings, names);
+  classlib_detail::FillStrings(strings, names);
 }
 
 void TRegistry::GetValueNames(TStrings* strings) {
   std::vector<std::string> names;
   regstore::ValueNames(currentKey_, names);
-  FillStrings(strings, names);
+  classlib_detail::FillStrings(strings, names);
 }
 
 bool TRegistry::GetDataInfo(const std::string& valueName, TRegDataInfo& value) {
@@ -380,7 +368,7 @@ void TRegIniFile::ReadSectionValues(const std::string& section, TStrings* string
   });
   std::vector<std::string> texts;
   for (const auto& [name, value] : lines) texts.push_back(name + "=" + value);
-  FillStrings(strings, texts);
+  classlib_detail::FillStrings(strings, texts);
 }
 
 void TRegIniFile::EraseSection(const std::string& section) { TRegistry::DeleteKey(section); }
