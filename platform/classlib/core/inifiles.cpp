@@ -1,11 +1,11 @@
 #include "platform/classlib/core/inifiles.h"
 
 #include <cerrno>
-#include <cstdint>
 #include <cstring>
 #include <vector>
 
 #include "platform/classlib/core/fileutils.h"
+#include "platform/classlib/core/format.h"
 #include "platform/classlib/core/strings.h"
 #include "platform/classlib/core/strutils.h"
 
@@ -159,48 +159,14 @@ void classlib_detail::FillStrings(TStrings* strings, const std::vector<std::stri
 
 // --- TCustomIniFile ---------------------------------------------------------------------
 
-bool TCustomIniFile::TryIniTextToInt(const std::string& text, int& value) {
-  std::string t = Trim(text);
-  std::size_t i = 0;
-  bool negative = false;
-  if (i < t.size() && (t[i] == '-' || t[i] == '+')) negative = t[i++] == '-';
-  int base = 10;
-  if (i < t.size() && t[i] == '$') {
-    base = 16;
-    ++i;
-  } else if (i + 1 < t.size() && t[i] == '0' && (t[i + 1] == 'x' || t[i + 1] == 'X')) {
-    base = 16;
-    i += 2;
-  }
-  if (i >= t.size()) return false;
-  long long result = 0;
-  for (; i < t.size(); ++i) {
-    char c = t[i];
-    int digit = c >= '0' && c <= '9'   ? c - '0'
-                : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                       : 99;
-    if (digit >= base) return false;
-    result = result * base + digit;
-    if (result > 0xFFFFFFFFLL) return false;
-  }
-  // Hexadecimal texts cover all 32 bits ("$FFFFFFFF" is -1), decimal ones the int range.
-  if (base == 16 && result > INT32_MAX) result -= 0x100000000LL;
-  if (negative) result = -result;
-  if (result < INT32_MIN || result > INT32_MAX) return false;
-  value = static_cast<int>(result);
-  return true;
-}
-
 int TCustomIniFile::ReadInteger(const std::string& section, const std::string& ident,
                                 int defaultValue) {
-  int value;
-  return TryIniTextToInt(ReadString(section, ident, ""), value) ? value : defaultValue;
+  return StrToIntDef(ReadString(section, ident, ""), defaultValue);
 }
 
 void TCustomIniFile::WriteInteger(const std::string& section, const std::string& ident,
                                   int value) {
-  WriteString(section, ident, std::to_string(value));
+  WriteString(section, ident, IntToStr(value));
 }
 
 bool TCustomIniFile::ReadBool(const std::string& section, const std::string& ident,
@@ -210,6 +176,63 @@ bool TCustomIniFile::ReadBool(const std::string& section, const std::string& ide
 
 void TCustomIniFile::WriteBool(const std::string& section, const std::string& ident, bool value) {
   WriteString(section, ident, value ? "1" : "0");
+}
+
+namespace {
+
+// Reads the text of a key through a Try conversion, falling back to the default.
+template <class T, class Convert>
+T ReadConverted(TCustomIniFile& ini, const std::string& section, const std::string& ident,
+                T defaultValue, Convert&& convert) {
+  std::string text = ini.ReadString(section, ident, "");
+  T value;
+  return !text.empty() && convert(text, value) ? value : defaultValue;
+}
+
+}  // namespace
+
+double TCustomIniFile::ReadFloat(const std::string& section, const std::string& ident,
+                                 double defaultValue) {
+  return ReadConverted(*this, section, ident, defaultValue,
+                       [](const std::string& s, double& v) { return TryStrToFloat(s, v); });
+}
+
+void TCustomIniFile::WriteFloat(const std::string& section, const std::string& ident,
+                                double value) {
+  WriteString(section, ident, FloatToStr(value));
+}
+
+TDateTime TCustomIniFile::ReadDate(const std::string& section, const std::string& ident,
+                                   TDateTime defaultValue) {
+  return ReadConverted(*this, section, ident, defaultValue,
+                       [](const std::string& s, TDateTime& v) { return TryStrToDate(s, v); });
+}
+
+TDateTime TCustomIniFile::ReadDateTime(const std::string& section, const std::string& ident,
+                                       TDateTime defaultValue) {
+  return ReadConverted(*this, section, ident, defaultValue,
+                       [](const std::string& s, TDateTime& v) { return TryStrToDateTime(s, v); });
+}
+
+TDateTime TCustomIniFile::ReadTime(const std::string& section, const std::string& ident,
+                                   TDateTime defaultValue) {
+  return ReadConverted(*this, section, ident, defaultValue,
+                       [](const std::string& s, TDateTime& v) { return TryStrToTime(s, v); });
+}
+
+void TCustomIniFile::WriteDate(const std::string& section, const std::string& ident,
+                               TDateTime value) {
+  WriteString(section, ident, DateToStr(value));
+}
+
+void TCustomIniFile::WriteDateTime(const std::string& section, const std::string& ident,
+                                   TDateTime value) {
+  WriteString(section, ident, DateTimeToStr(value));
+}
+
+void TCustomIniFile::WriteTime(const std::string& section, const std::string& ident,
+                               TDateTime value) {
+  WriteString(section, ident, TimeToStr(value));
 }
 
 bool TCustomIniFile::SectionExists(const std::string& section) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/classlib/core/datetime.h"
 #include "platform/classlib/core/exceptions.h"
 
 class TStrings;
@@ -35,6 +36,21 @@ class TCustomIniFile : public TObject {
   // Stored as "1" and "0"; any integer other than 0 reads as true.
   virtual bool ReadBool(const std::string& section, const std::string& ident, bool defaultValue);
   virtual void WriteBool(const std::string& section, const std::string& ident, bool value);
+  // Numbers, dates and times as text in the global format settings; a text that does
+  // not convert gives the default.
+  virtual double ReadFloat(const std::string& section, const std::string& ident,
+                           double defaultValue);
+  virtual void WriteFloat(const std::string& section, const std::string& ident, double value);
+  virtual TDateTime ReadDate(const std::string& section, const std::string& ident,
+                             TDateTime defaultValue);
+  virtual TDateTime ReadDateTime(const std::string& section, const std::string& ident,
+                                 TDateTime defaultValue);
+  virtual TDateTime ReadTime(const std::string& section, const std::string& ident,
+                             TDateTime defaultValue);
+  virtual void WriteDate(const std::string& section, const std::string& ident, TDateTime value);
+  virtual void WriteDateTime(const std::string& section, const std::string& ident,
+                             TDateTime value);
+  virtual void WriteTime(const std::string& section, const std::string& ident, TDateTime value);
 
   // Key names of the section, in file order.
   virtual void ReadSection(const std::string& section, TStrings* strings) = 0;
@@ -47,9 +63,6 @@ class TCustomIniFile : public TObject {
   virtual void UpdateFile() = 0;
   virtual bool SectionExists(const std::string& section);
   virtual bool ValueExists(const std::string& section, const std::string& ident);
-
-  // The rule by which ini texts hold integers (also used by the registry's ini form).
-  static bool TryIniTextToInt(const std::string& text, int& value);
 
  private:
   std::string fileName_;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "platform/classlib/core/format.h"
 #include "platform/classlib/core/inifiles.h"
 #include "platform/classlib/core/strings.h"
 #include "platform/classlib/core/strutils.h"
@@ -239,6 +240,12 @@ double TRegistry::ReadFloat(const std::string& name) {
   return result;
 }
 
+TDateTime TRegistry::ReadDate(const std::string& name) { return ReadFloat(name); }
+
+TDateTime TRegistry::ReadDateTime(const std::string& name) { return ReadFloat(name); }
+
+TDateTime TRegistry::ReadTime(const std::string& name) { return ReadFloat(name); }
+
 int TRegistry::ReadBinaryData(const std::string& name, void* buffer, int bufSize) {
   TRegDataInfo info;
   if (!GetDataInfo(name, info)) return 0;
@@ -266,6 +273,14 @@ void TRegistry::WriteBool(const std::string& name, bool value) { WriteInteger(na
 void TRegistry::WriteFloat(const std::string& name, double value) {
   PutData(name, &value, sizeof value, rdBinary);
 }
+
+void TRegistry::WriteDate(const std::string& name, TDateTime value) { WriteFloat(name, value); }
+
+void TRegistry::WriteDateTime(const std::string& name, TDateTime value) {
+  WriteFloat(name, value);
+}
+
+void TRegistry::WriteTime(const std::string& name, TDateTime value) { WriteFloat(name, value); }
 
 void TRegistry::WriteBinaryData(const std::string& name, const void* buffer, int bufSize) {
   PutData(name, buffer, bufSize, rdBinary);
@@ -318,7 +333,7 @@ int TRegIniFile::ReadInteger(const std::string& section, const std::string& iden
     if (regstore::QueryValue(CurrentKey(), ident, value) != ERROR_SUCCESS) return;
     if (value.Type == REG_SZ || value.Type == REG_EXPAND_SZ) {
       int parsed;
-      if (TCustomIniFile::TryIniTextToInt(value.Data, parsed)) result = parsed;
+      if (TryStrToInt(value.Data, parsed)) result = parsed;
     } else if (value.Type == REG_DWORD && value.Data.size() == 4) {
       std::int32_t number;
       std::memcpy(&number, value.Data.data(), 4);
@@ -341,7 +356,7 @@ void TRegIniFile::WriteString(const std::string& section, const std::string& ide
 }
 
 void TRegIniFile::WriteInteger(const std::string& section, const std::string& ident, int value) {
-  WriteString(section, ident, std::to_string(value));
+  WriteString(section, ident, IntToStr(value));
 }
 
 void TRegIniFile::WriteBool(const std::string& section, const std::string& ident, bool value) {

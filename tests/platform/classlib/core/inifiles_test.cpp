@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "platform/classlib/core/fileutils.h"
+#include "platform/classlib/core/formatsettings.h"
 #include "platform/classlib/core/inifiles.h"
 #include "platform/classlib/core/strings.h"
 #include "platform/classlib/core/temp_dir.h"
@@ -144,4 +145,30 @@ TEST(IniFileTest, RefusesWhatWouldBreakTheFileAndReportsWriteFailures) {
   EXPECT_EQ(folder.ReadString("S", "K", "d"), "d");
   EXPECT_THROW(folder.WriteString("S", "K", "V"), EIniFileException);
   EXPECT_TRUE(DirectoryExists(tmp / "folder.ini"));
+}
+
+TEST(IniFileTest, FloatsAndDatesFollowTheFormatSettings) {
+  TFormatSettings saved = FormatSettings;
+  FormatSettings = TFormatSettings::English();
+  FormatSettings.DecimalSeparator = ',';
+  FormatSettings.ShortDateFormat = "dd.mm.yyyy";
+  FormatSettings.DateSeparator = '.';
+  TempDir tmp;
+  TIniFile ini(tmp / "typed.ini");
+  ini.WriteFloat("T", "Zoom", 1.25);
+  ini.WriteDate("T", "Day", EncodeDate(2024, 2, 29));
+  ini.WriteDateTime("T", "Stamp", EncodeDate(2001, 12, 31) + EncodeTime(13, 5, 0, 0));
+  ini.WriteTime("T", "Clock", EncodeTime(7, 30, 15, 0));
+  ini.WriteString("T", "Junk", "not a number");
+  EXPECT_NE(ReadText(tmp / "typed.ini").find("Zoom=1,25"), std::string::npos);
+  EXPECT_NE(ReadText(tmp / "typed.ini").find("Day=29.02.2024"), std::string::npos);
+  EXPECT_DOUBLE_EQ(ini.ReadFloat("T", "Zoom", 0), 1.25);
+  EXPECT_DOUBLE_EQ(ini.ReadDate("T", "Day", 0), EncodeDate(2024, 2, 29));
+  EXPECT_NEAR(ini.ReadDateTime("T", "Stamp", 0), EncodeDate(2001, 12, 31) + EncodeTime(13, 5, 0, 0),
+              1e-8);
+  EXPECT_NEAR(ini.ReadTime("T", "Clock", 0), EncodeTime(7, 30, 15, 0), 1e-8);
+  EXPECT_DOUBLE_EQ(ini.ReadFloat("T", "Junk", -1.5), -1.5);
+  EXPECT_DOUBLE_EQ(ini.ReadDate("T", "Junk", 3), 3);
+  EXPECT_DOUBLE_EQ(ini.ReadFloat("T", "Missing", 2.5), 2.5);
+  FormatSettings = saved;
 }

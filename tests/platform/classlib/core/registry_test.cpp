@@ -550,6 +550,24 @@ TEST_F(RegistryTest, KeyHandleFunctions) {
   EXPECT_EQ(RegCloseKey(nullptr), ERROR_INVALID_HANDLE);
 }
 
+TEST_F(RegistryTest, DatesAreStoredAsTheirDouble) {
+  TDateTime stamp = EncodeDate(2026, 12, 6) + EncodeTime(17, 1, 5, 500);
+  TRegistry reg;
+  ASSERT_TRUE(reg.OpenKey("Software\\Dates", true));
+  reg.WriteDateTime("Stamp", stamp);
+  reg.WriteDate("Day", EncodeDate(1899, 12, 30));
+  reg.WriteTime("Clock", EncodeTime(12, 0, 0, 0));
+  ForgetCache();
+  EXPECT_EQ(reg.ReadDateTime("Stamp").Value, stamp.Value);
+  EXPECT_EQ(reg.ReadDate("Day").Value, 0.0);
+  EXPECT_EQ(reg.ReadTime("Clock").Value, 0.5);
+  EXPECT_EQ(reg.GetDataType("Stamp"), rdBinary);
+  EXPECT_EQ(reg.GetDataSize("Stamp"), 8);
+  EXPECT_NE(FileText().find("\"Clock\"=hex:00,00,00,00,00,00,e0,3f"), std::string::npos);
+  reg.WriteInteger("Int", 1);
+  EXPECT_THROW(reg.ReadDate("Int"), ERegistryException);
+}
+
 TEST_F(RegistryTest, RenameValueAndLazyWriteFlag) {
   TRegistry reg;
   reg.SetLazyWrite(false);
