@@ -518,7 +518,7 @@ std::string GetTempPath() {
 }
 
 std::string GetTempFileName(const std::string& directory, const std::string& prefix) {
-  static std::mt19937 random{std::random_device{}()};
+  thread_local std::mt19937 random{std::random_device{}()};
   static const char* kHex = "0123456789ABCDEF";
   std::string folder = IncludeTrailingPathDelimiter(directory.empty() ? "." : directory);
   std::string stem = folder + prefix.substr(0, 3);

@@ -474,6 +474,25 @@ TEST_F(RegistryTest, TwoProcessesWritingTogetherLoseNothing) {
     }
     children.push_back(pid);
   }
+  // Meanwhile this process reads: it must always find a whole file.
+  int reads = 0, failures = 0;
+  for (bool running = true; running;) {
+    running = false;
+    for (pid_t pid : children) {
+      siginfo_t info{};
+      running |= ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+                 info.si_pid == 0;
+    }
+    try {
+      TRegistry reader;
+      if (reader.OpenKey("Software\\Race", false)) reader.ValueExists("w0_0");
+      ++reads;
+    } catch (const ERegistryException&) {
+      ++failures;
+    }
+  }
+  EXPECT_EQ(failures, 0);
+  EXPECT_GT(reads, 10);
   for (pid_t pid : children) {
     int status = 0;
     ::waitpid(pid, &status, 0);
