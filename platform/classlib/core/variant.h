@@ -62,8 +62,9 @@ class Variant {
   Variant() = default;
   Variant(const Variant& other);
   Variant(Variant&& other) noexcept;
-  Variant& operator=(const Variant& other);
-  Variant& operator=(Variant&& other) noexcept;
+  // Only to variables: v[i] = x would change a copy (use PutElement).
+  Variant& operator=(const Variant& other) &;
+  Variant& operator=(Variant&& other) & noexcept;
   ~Variant();
 
   Variant(int v) : type_(varInteger), int_(v) {}
@@ -91,6 +92,10 @@ class Variant {
   template <class T>
   Variant(T*) = delete;
   Variant(std::nullptr_t) = delete;
+
+  // The Null value, built at compile time (see the Null constant).
+  struct NullTag {};
+  constexpr explicit Variant(NullTag) : type_(varNull) {}
 
   // Typed builders for the types the C++ types above do not reach.
   static Variant FromError(std::uint32_t code);

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <limits>
+#include <type_traits>
 
 #include "platform/classlib/core/english_settings.h"
 #include "platform/classlib/core/format.h"
@@ -178,6 +179,11 @@ TEST_F(VariantTest, EqualityRules) {
   EXPECT_TRUE(VarArrayOf({1, "x"}) == VarArrayOf({1, "x"}));
   EXPECT_FALSE(VarArrayOf({1, "x"}) == VarArrayOf({1, "y"}));
   EXPECT_FALSE(VarArrayOf({1}) == Variant(1));
+  const TDateTime day = EncodeDate(2024, 2, 29);
+  EXPECT_TRUE(Variant("2/29/2024") == Variant(day));
+  EXPECT_TRUE(Variant(day) == Variant("2/29/2024"));
+  EXPECT_FALSE(Variant(day) == Variant("someday"));
+  EXPECT_TRUE(Variant("3/1/2024") > Variant(day));
 }
 
 TEST_F(VariantTest, Ordering) {
@@ -239,6 +245,7 @@ TEST_F(VariantTest, VariantArrays) {
             "Invalid variant operation");
   EXPECT_EQ(VariantErrorOf([&] { (void)VarArrayLowBound(a, 2); }), "Variant array bounds error");
 
+  static_assert(!std::is_assignable_v<decltype(a[1]), int>, "a[i] = x would change a copy");
   Variant copy = a;  // arrays copy by value
   copy.PutElement(2, "changed");
   EXPECT_EQ(a[2].AsString(), "two");
