@@ -260,12 +260,9 @@ std::size_t PosEx(std::string_view sub, std::string_view s, std::size_t offset) 
 
 std::string Copy(std::string_view s, long long index, long long count) {
   if (count <= 0) return {};
-  const std::size_t start = ClipIndex(index);
+  const std::size_t start = ClipIndex(index);  // a start before the text is its first byte
   if (start >= s.size()) return {};
-  long long n = count;
-  if (index < 1) n += index - 1;  // a start before the text eats into the count
-  if (n <= 0) return {};
-  return std::string(s.substr(start, std::size_t(n)));
+  return std::string(s.substr(start, std::size_t(count)));
 }
 
 void Delete(std::string& s, long long index, long long count) {
@@ -455,11 +452,8 @@ std::size_t Utf8CharIndex(std::string_view s, std::size_t byteOffset) {
 
 std::string Utf8Copy(std::string_view s, long long index, long long count) {
   if (count <= 0) return {};
-  long long n = count;
-  if (index < 1) n += index - 1;
-  if (n <= 0) return {};
   const std::size_t start = Utf8ByteOffset(s, ClipIndex(index));
-  const std::size_t end = start + Utf8ByteOffset(s.substr(start), std::size_t(n));
+  const std::size_t end = start + Utf8ByteOffset(s.substr(start), std::size_t(count));
   return std::string(s.substr(start, end - start));
 }
 
