@@ -164,6 +164,16 @@ int CompareCodePoints(std::string_view a, std::string_view b, bool ignoreCase) {
   std::size_t i = 0, j = 0;
   int caseOrder = 0;
   while (i < a.size() && j < b.size()) {
+    const unsigned char ua = static_cast<unsigned char>(a[i]);
+    const unsigned char ub = static_cast<unsigned char>(b[j]);
+    if (ua < 0x80 && ub < 0x80) {  // plain ASCII: no decoding or table needed
+      const int fa = (ua >= 'A' && ua <= 'Z') ? ua + 32 : ua;
+      const int fb = (ub >= 'A' && ub <= 'Z') ? ub + 32 : ub;
+      if (fa != fb) return fa < fb ? -1 : 1;
+      if (!ignoreCase && caseOrder == 0 && ua != ub) caseOrder = (ua >= 'a' && ua <= 'z') ? -1 : 1;
+      ++i, ++j;
+      continue;
+    }
     const char32_t ca = Utf8Decode(a, i);
     const char32_t cb = Utf8Decode(b, j);
     const char32_t fa = Fold(ca), fb = Fold(cb);
