@@ -119,6 +119,7 @@ void TDataSet::OpenCursorAndFields(bool infoOnly) {
 void TDataSet::ShutCursor() {
   FreeFieldBuffers();
   ClearWindow();
+  calcBuffer_ = nullptr;
   SetBufListSize(0);
   bufferCount_ = 0;
   CloseEngineCursor();
@@ -859,6 +860,9 @@ void TDataSet::BindFields(bool binding) {
 }
 
 void TDataSet::ComputeCalcFields(TRecordBuffer buffer) {
+  // The buffer is the calculation buffer from now on, also without
+  // calculated fields: reading in calc-fields state reads this buffer.
+  calcBuffer_ = buffer;
   if (calcFieldsSize_ == 0 || !buffer) return;
   TDataSetState saved = state_;
   state_ = dsCalcFields;
