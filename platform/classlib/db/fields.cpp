@@ -404,8 +404,10 @@ std::string TStringField::GetAsString() const {
 }
 
 void TStringField::SetAsStringValue(const std::string& v) {
-  std::string text = CutToCharacters(v, Size());
-  SetData(text.c_str());
+  // The native value always fills DataSize bytes: the text, then zeros.
+  std::string buffer = CutToCharacters(v, Size());
+  buffer.resize(std::size_t(DataSize()), '\0');
+  SetData(buffer.data());
 }
 
 Variant TStringField::GetAsVariant() const {

@@ -5,6 +5,7 @@
 // "data" of GetData/SetData); the dataset decides which record buffer the value
 // lives in, following its state. Native forms:
 //   string       UTF-8 text, zero-terminated, DataSize = 4 * Size + 1 bytes
+//   (SetData and WriteFieldData always pass a buffer of DataSize bytes)
 //   smallint     int16        word      uint16     integer, autoinc  int32
 //   boolean      int16 (0 false, non-zero true)
 //   float, currency  double

@@ -113,7 +113,7 @@ void TMemDataSet::ClearRecordBuffer(TRecordBuffer buffer) {
 
 void TMemDataSet::InitNewRecord(TRecordBuffer buffer) {
   TDataSet::InitNewRecord(buffer);
-  IdOf(buffer) = 0;
+  SetIdOf(buffer, 0);
 }
 
 // ---- rows and the cursor -------------------------------------------------------
@@ -128,7 +128,7 @@ void TMemDataSet::LoadRow(const Row& row, TRecordBuffer buffer) {
   std::memcpy(buffer, row.image.data(), std::size_t(recordSize_));
   blobs_[buffer] = row.blobs;
   blobs_[buffer].resize(std::size_t(BlobFieldCount()));
-  IdOf(buffer) = row.id;
+  SetIdOf(buffer, row.id);
   WriteBookmarkFlag(buffer, bfCurrent);
 }
 
