@@ -54,7 +54,10 @@ PUBLISHED(TField) {
   PROP_EVENT(OnValidate);
 }
 
-PUBLISHED(TStringField) { PROP_INT(Size, Size, SetSize, 20); }
+PUBLISHED(TStringField) {
+  PROP_INT(Size, Size, SetSize, 20);
+  PROP_BOOL(Transliterate, Transliterate, SetTransliterate, true);
+}
 
 PUBLISHED(TNumericField) {
   PROP_STR(DisplayFormat, DisplayFormat, SetDisplayFormat, "");
@@ -90,7 +93,10 @@ PUBLISHED(TBinaryField) { PROP_INT(Size, Size, SetSize, 16); }
 PUBLISHED(TBlobField) {
   PROP_ENUM(BlobType, BlobType, SetBlobType, ftBlob);
   PROP_INT(Size, Size, SetSize, 0);
+  PROP_BOOL(Transliterate, Transliterate, SetTransliterate, false);
 }
+
+PUBLISHED(TMemoField) { PROP_DEFAULT(Transliterate, true); }
 
 namespace {
 const char* kInvalidInteger = "'%s' is not a valid integer value for field '%s'";
@@ -1007,7 +1013,10 @@ void TBlobField::GetText(std::string& text, bool) const {
   text = "(" + (IsNull() ? kind : UpperCase(kind)) + ")";
 }
 
-TMemoField::TMemoField(TComponent* owner) : TBlobField(owner) { SetBlobType(ftMemo); }
+TMemoField::TMemoField(TComponent* owner) : TBlobField(owner) {
+  SetBlobType(ftMemo);
+  SetTransliterate(true);
+}
 TGraphicField::TGraphicField(TComponent* owner) : TBlobField(owner) { SetBlobType(ftGraphic); }
 
 // ============================================================================
