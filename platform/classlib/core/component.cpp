@@ -158,6 +158,7 @@ void TComponent::RemoveFreeNotification(TComponent* AComponent) {
 void TComponent::ForgetFreeNotification(TComponent* AComponent) {
   freeNotifies_.erase(std::remove(freeNotifies_.begin(), freeNotifies_.end(), AComponent),
                       freeNotifies_.end());
+  if (freeNotifies_.empty()) state_.Exclude(csFreeNotification);
 }
 
 void TComponent::Notification(TComponent* AComponent, TOperation Operation) {

@@ -77,6 +77,12 @@ class TComponent : public TPersistent {
   virtual bool HasParent() const { return false; }
   virtual TComponent* GetParentComponent() const { return nullptr; }
   virtual void SetParentComponent(TComponent* parent);
+  // Called by the reader after creating this component and before reading its
+  // properties: gives a HasParent component its parent (reader->Parent()),
+  // then reads the properties and children. Controls that must know their
+  // parent early override it and call the inherited one.
+  virtual void ReadState(TReader* reader);
+  virtual void WriteState(TWriter* writer);
   // Runs after the whole tree was read and its references fixed up.
   virtual void Loaded();
 
