@@ -768,8 +768,18 @@ void TReader::ReadPropValue(TPersistent* instance, const TPropInfo* prop) {
   switch (prop->Kind) {
     case tkInteger: case tkInt64: {
       TValueType v = NextValue();
-      if (v != vaInt8 && v != vaInt16 && v != vaInt32 && v != vaInt64) break;
-      int64_t value = ReadInt64();
+      int64_t value = 0;
+      if (v == vaIdent && prop->Idents) {
+        std::string ident = ReadIdent();
+        if (!prop->Idents->IdentToInt(ident, value)) {
+          Error("Invalid property value: " + ident + " for " + prop->Name);
+          return;
+        }
+      } else if (v == vaInt8 || v == vaInt16 || v == vaInt32 || v == vaInt64) {
+        value = ReadInt64();
+      } else {
+        break;
+      }
       if (prop->Kind == tkInteger && (value < OrdMin(prop->OrdType) || value > OrdMax(prop->OrdType))) {
         Error("Invalid property value for " + prop->Name);
         return;
@@ -1026,6 +1036,8 @@ void TWriter::WriteProperty(TPersistent* instance, const TPropInfo* prop) {
           WriteIdent(prop->EnumType->Name(value));
         else
           WriteInteger(value);
+      } else if (std::string ident; prop->Idents && prop->Idents->IntToIdent(value, ident)) {
+        WriteIdent(ident);
       } else {
         WriteInteger(value);
       }

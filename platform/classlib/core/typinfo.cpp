@@ -99,6 +99,24 @@ int TEnumInfo::Value(std::string_view name) const {
   return -1;
 }
 
+bool TIdentMap::IntToIdent(int64_t value, std::string& ident) const {
+  for (const TIdentMapEntry& e : entries_)
+    if (e.Value == value) {
+      ident = e.Name;
+      return true;
+    }
+  return false;
+}
+
+bool TIdentMap::IdentToInt(std::string_view ident, int64_t& value) const {
+  for (const TIdentMapEntry& e : entries_)
+    if (SameIdent(e.Name, ident)) {
+      value = e.Value;
+      return true;
+    }
+  return false;
+}
+
 const TEnumInfo& EnumInfo(bool) {
   static const TEnumInfo info("Boolean", "False, True");
   return info;
@@ -426,6 +444,8 @@ int64_t ValueAsInt(const TPropInfo* prop, const TPropValue& value) {
   if (auto* b = std::get_if<bool>(&value)) return *b ? 1 : 0;
   if (auto* d = std::get_if<double>(&value)) return static_cast<int64_t>(*d);
   if (auto* s = std::get_if<std::string>(&value)) {
+    int64_t named = 0;
+    if (prop->Idents && prop->Idents->IdentToInt(Trim(*s), named)) return named;
     std::string t = Trim(*s);
     if (t.empty()) InvalidValue(prop);
     size_t i = t.front() == '-' || t.front() == '+' ? 1 : 0;

@@ -85,6 +85,23 @@ inline const std::string& GetEnumName(const TEnumInfo& info, int64_t value) {
 }
 inline int GetEnumValue(const TEnumInfo& info, std::string_view name) { return info.Value(name); }
 
+// Names for some values of an integer type (colours: clBlack, clBtnFace ...).
+// A property given such a map streams those values as identifiers.
+struct TIdentMapEntry {
+  int64_t Value;
+  const char* Name;
+};
+class TIdentMap {
+ public:
+  TIdentMap(std::initializer_list<TIdentMapEntry> entries) : entries_(entries) {}
+  // False when the value has no name / the name is unknown (case-insensitive).
+  bool IntToIdent(int64_t value, std::string& ident) const;
+  bool IdentToInt(std::string_view ident, int64_t& value) const;
+
+ private:
+  std::vector<TIdentMapEntry> entries_;
+};
+
 // A method value: the handler assigned to an event. Code holds the event's
 // std::function; Name and Data say which published method of which object it
 // is (both empty for handlers assigned in code, which streams cannot name).
@@ -107,6 +124,7 @@ struct TPropInfo {
   const TEnumInfo* EnumType = nullptr;  // enumeration, Boolean, or a set's element type
   TClass PropClass = nullptr;           // class of a tkClass property
   TClass Owner = nullptr;               // the class that declared it
+  const TIdentMap* Idents = nullptr;    // names of integer values, when any
 
   // Declared default: ordinal kinds compare Default when HasDefault (no
   // default means always written); floats and strings compare their own.
@@ -289,6 +307,11 @@ class TPropBuilder {
   // Written whatever its value (the class library's "always stored" rule).
   TPropBuilder& AlwaysStored() {
     info_.AlwaysStored = true;
+    return *this;
+  }
+  // Integer values with names are written and read as those names.
+  TPropBuilder& Idents(const TIdentMap& map) {
+    info_.Idents = &map;
     return *this;
   }
   TPropBuilder& NoDefault() {

@@ -58,6 +58,7 @@ class TBox : public TComponent {
   char FMark = 'x';
   int64_t FBig = 0;
   int16_t FShort = 0;
+  int32_t FColor = 0x00FFFFFF;
   TBoxFont* FFont = new TBoxFont;
   TStringList* FLines = new TStringList;
   TCollection* FColumns = new TCollection(TBoxColumn::StaticClass());
@@ -144,6 +145,8 @@ PUBLISHED(TBoxColumn) {
   PROP_STR(Title, FTitle, FTitle, "");
   PROP_INT(Width, FWidth, FWidth, 50);
 }
+const TIdentMap BoxColors{{0x000000, "clBlack"}, {0x0000FF, "clRed"}, {0xFFFFFF, "clWhite"}};
+
 IMPLEMENT_CLASS(TBox, TComponent)
 PUBLISHED(TBox) {
   PROP_STR(Caption, FCaption, FCaption, "");
@@ -156,6 +159,7 @@ PUBLISHED(TBox) {
   PROP_CHAR(Mark, FMark, FMark, 'x');
   PROP_INT(Big, FBig, FBig, 0);
   PROP_INT(Short, FShort, FShort, 0);
+  PROP_INT(Color, FColor, FColor, 0xFFFFFF).Idents(BoxColors);
   PROP_OBJ(Font, FFont, SetFont);
   PROP_OBJ(Lines, FLines, SetLines);
   PROP_OBJ(Columns, FColumns, FColumns);
@@ -760,6 +764,29 @@ TEST(FilerTest, MalformedTextNamesTheLine) {
   EXPECT_EQ(message("object a: TBox\n  Width = 1\n"), "'end' expected on line 3");
   EXPECT_EQ(message("object a: TBox\n  Caption = #99999999\nend\n"), "Invalid string constant on line 2");
   EXPECT_EQ(message("object a: TBox\n  L = (1 2\n"), "')' expected on line 3");
+}
+
+TEST(FilerTest, IntegersWithNamesStreamAsIdentifiers) {
+  TBoxForm form(nullptr);
+  auto* red = new TBox(&form);
+  red->SetName("red");
+  red->FColor = 0xFF;
+  auto* odd = new TBox(&form);
+  odd->SetName("odd");
+  odd->FColor = 0x123456;
+  std::string text = WriteComponentToText(&form);
+  EXPECT_NE(text.find("    Color = clRed\r\n"), std::string::npos);
+  EXPECT_NE(text.find("    Color = 1193046\r\n"), std::string::npos);
+  std::unique_ptr<TComponent> copy(ReadComponentFromText(text, nullptr));
+  EXPECT_EQ(As<TBox>(copy->FindComponent("red"))->FColor, 0xFF);
+  EXPECT_EQ(As<TBox>(copy->FindComponent("odd"))->FColor, 0x123456);
+  std::unique_ptr<TComponent> black(
+      ReadComponentFromText("object f: TBoxForm\n object b: TBox\n Color = CLBLACK\n end\nend\n", nullptr));
+  EXPECT_EQ(As<TBox>(black->FindComponent("b"))->FColor, 0);
+  SetPropValue(odd, "Color", std::string("clWhite"));
+  EXPECT_EQ(odd->FColor, 0xFFFFFF);
+  EXPECT_THROW(ReadComponentFromText("object f: TBoxForm\n object b: TBox\n Color = clMauve\n end\nend\n", nullptr),
+               EReadError);
 }
 
 TEST(FilerTest, ReferencesToMissingComponentsStayNil) {
