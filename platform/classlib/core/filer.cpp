@@ -412,6 +412,33 @@ std::string TReader::ReadIdent() {
   }
 }
 
+Variant TReader::ReadVariant() {
+  switch (NextValue()) {
+    case vaNil: ReadValue(); return Unassigned;
+    case vaNull: ReadValue(); return Null;
+    case vaFalse: case vaTrue: return Variant(ReadBoolean());
+    case vaInt8: case vaInt16: case vaInt32: {
+      int64_t v = ReadInt64();
+      return Variant(static_cast<int>(v));
+    }
+    case vaInt64: return Variant(static_cast<long long>(ReadInt64()));
+    case vaExtended: return Variant(ReadFloat());
+    case vaSingle: return Variant(ReadSingle());
+    case vaDate: return Variant(TDateTime(ReadDate()));
+    case vaCurrency: return Variant(Currency::FromRaw(ReadCurrency()));
+    case vaString: case vaLString: case vaWString: case vaUTF8String: return Variant(ReadString());
+    case vaList: {
+      DepthGuard guard(depth_);
+      ReadValue();
+      std::vector<Variant> items;
+      while (!EndOfList()) items.push_back(ReadVariant());
+      ReadListEnd();
+      return VarArrayOf(items);
+    }
+    default: ReadValue(); InvalidValue();
+  }
+}
+
 std::string TReader::ReadBinary() {
   if (ReadValue() != vaBinary) InvalidValue();
   return ReadCounted();
@@ -743,22 +770,6 @@ void TReader::ReadSetValue(TPersistent* instance, const TPropInfo* prop) {
   SetOrdProp(instance, prop, static_cast<int64_t>(bits));
 }
 
-void TReader::ReadVariantValue(TPersistent* instance, const TPropInfo* prop) {
-  TPropValue value;
-  switch (NextValue()) {
-    case vaNull: case vaNil: ReadValue(); break;
-    case vaFalse: case vaTrue: value = ReadBoolean(); break;
-    case vaInt8: case vaInt16: case vaInt32: case vaInt64: value = ReadInt64(); break;
-    case vaExtended: case vaSingle: case vaDate: case vaCurrency: value = ReadFloat(); break;
-    case vaString: case vaLString: case vaWString: case vaUTF8String: value = ReadString(); break;
-    default:
-      Error("Invalid property value for " + prop->Name);
-      SkipValue();
-      return;
-  }
-  SetVariantProp(instance, prop, value);
-}
-
 void TReader::ReadPropValue(TPersistent* instance, const TPropInfo* prop) {
   if (!prop->IsWritable() && prop->Kind != tkClass) {
     Error("Property " + prop->Name + " is read-only");
@@ -852,7 +863,7 @@ void TReader::ReadPropValue(TPersistent* instance, const TPropInfo* prop) {
       break;
     }
     case tkVariant:
-      ReadVariantValue(instance, prop);
+      SetVariantProp(instance, prop, ReadVariant());
       return;
     default:
       break;
@@ -976,6 +987,36 @@ void TWriter::WriteIdent(const std::string& ident) {
   }
 }
 
+void TWriter::WriteVariant(const Variant& value) {
+  if (value.IsArray()) {
+    WriteListBegin();
+    for (int i = VarArrayLowBound(value); i <= VarArrayHighBound(value); ++i) {
+      Variant item = VarArrayGet(value, i);
+      // Null's value kind is the list end itself: it cannot stand inside a list.
+      if (item.IsNull() || item.IsArray())
+        throw EWriteError("Unsupported variant type: an array holding Null or arrays");
+      WriteVariant(item);
+    }
+    WriteListEnd();
+    return;
+  }
+  switch (VarType(value)) {
+    case varEmpty: WriteValue(vaNil); return;
+    case varNull: WriteValue(vaNull); return;
+    case varBoolean: WriteBoolean(value.AsBoolean()); return;
+    case varSmallint: case varInteger: case varShortInt: case varByte: case varWord:
+    case varLongWord: case varInt64:
+      WriteInteger(value.AsInt64());
+      return;
+    case varSingle: WriteSingle(static_cast<float>(value.AsDouble())); return;
+    case varDouble: WriteFloat(value.AsDouble()); return;
+    case varCurrency: WriteCurrency(value.AsCurrency().Raw()); return;
+    case varDate: WriteDate(value.AsDateTime().Value); return;
+    case varOleStr: case varString: WriteString(value.AsString()); return;
+    default: throw EWriteError("Unsupported variant type: " + VarTypeAsText(VarType(value)));
+  }
+}
+
 void TWriter::WriteBinary(const std::string& bytes) {
   WriteValue(vaBinary);
   WriteLength(bytes.size());
@@ -1049,6 +1090,8 @@ void TWriter::WriteProperty(TPersistent* instance, const TPropInfo* prop) {
       WritePropName(prop->Name);
       if (prop->FloatType == TFloatType::Single)
         WriteSingle(static_cast<float>(value));
+      else if (prop->FloatType == TFloatType::Date)
+        WriteDate(value);
       else if (prop->FloatType == TFloatType::Currency)
         WriteCurrency(std::llround(value * 10000.0));
       else
@@ -1071,14 +1114,10 @@ void TWriter::WriteProperty(TPersistent* instance, const TPropInfo* prop) {
       return;
     }
     case tkVariant: {
-      TPropValue value = GetVariantProp(instance, prop);
-      if (std::holds_alternative<std::monostate>(value) && !prop->AlwaysStored) return;
+      Variant value = GetVariantProp(instance, prop);
+      if (value.IsEmpty() && !prop->AlwaysStored) return;
       WritePropName(prop->Name);
-      if (auto* b = std::get_if<bool>(&value)) WriteBoolean(*b);
-      else if (auto* i = std::get_if<int64_t>(&value)) WriteInteger(*i);
-      else if (auto* d = std::get_if<double>(&value)) WriteFloat(*d);
-      else if (auto* s = std::get_if<std::string>(&value)) WriteString(*s);
-      else WriteValue(vaNull);
+      WriteVariant(value);
       return;
     }
     case tkClass: {

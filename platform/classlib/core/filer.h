@@ -122,6 +122,8 @@ class TReader : public TFiler {
   // A short string (a length byte and the bytes): names in headers.
   std::string ReadStr();
   void ReadCollection(TCollection* collection);
+  // Any simple value as a Variant: nil is Unassigned, Null is Null, a list an array.
+  Variant ReadVariant();
   // The bytes of a binary value.
   std::string ReadBinary();
 
@@ -159,7 +161,6 @@ class TReader : public TFiler {
   void ReadProperty(TPersistent* instance);
   void ReadPropValue(TPersistent* instance, const TPropInfo* prop);
   void ReadSetValue(TPersistent* instance, const TPropInfo* prop);
-  void ReadVariantValue(TPersistent* instance, const TPropInfo* prop);
   void ReadStringsLines(TObject* strings);
   TComponent* CreateComponent(const std::string& className);
   void FixupReferences();
@@ -218,6 +219,8 @@ class TWriter : public TFiler {
   // A short string (at most 255 bytes): raises EWriteError when longer.
   void WriteStr(const std::string& value);
   void WriteBinary(const std::string& bytes);
+  // By the variant's type; arrays as lists. EWriteError for error values.
+  void WriteVariant(const Variant& value);
   void WriteCollection(TCollection* collection);
   // Published and defined properties of instance.
   void WriteProperties(TPersistent* instance);

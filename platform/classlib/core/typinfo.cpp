@@ -401,19 +401,44 @@ void SetMethodProp(TObject* obj, std::string_view name, const TMethod& value) {
   SetMethodProp(obj, Require(obj, name), value);
 }
 
-TPropValue GetVariantProp(TObject* obj, const TPropInfo* prop) {
+Variant GetVariantProp(TObject* obj, const TPropInfo* prop) {
   if (prop->Kind != tkVariant) WrongType(prop);
   if (!prop->GetVariant) throw EPropertyError("Property " + prop->Name + " is write-only");
   return prop->GetVariant(obj);
 }
 
-void SetVariantProp(TObject* obj, const TPropInfo* prop, const TPropValue& value) {
+void SetVariantProp(TObject* obj, const TPropInfo* prop, const Variant& value) {
   if (prop->Kind != tkVariant) WrongType(prop);
   if (!prop->SetVariant) ReadOnly(prop);
   prop->SetVariant(obj, value);
 }
 
 // ---- Generic access -------------------------------------------------------------
+
+namespace {
+
+TPropValue FromVariant(const Variant& v) {
+  switch (VarType(v) & varTypeMask) {
+    case varEmpty: case varNull: return {};
+    case varBoolean: return v.AsBoolean();
+    case varSmallint: case varInteger: case varShortInt: case varByte: case varWord:
+    case varLongWord: case varInt64:
+      return v.AsInt64();
+    case varSingle: case varDouble: case varCurrency: case varDate: return v.AsDouble();
+    default: return VarToStr(v);
+  }
+}
+
+Variant ToVariant(const TPropValue& v) {
+  if (auto* b = std::get_if<bool>(&v)) return Variant(*b);
+  if (auto* i = std::get_if<int64_t>(&v)) return Variant(static_cast<long long>(*i));
+  if (auto* d = std::get_if<double>(&v)) return Variant(*d);
+  if (auto* s = std::get_if<std::string>(&v)) return Variant(*s);
+  if (std::get_if<TObject*>(&v)) throw EPropertyConvertError("Invalid property value");
+  return Null;
+}
+
+}  // namespace
 
 TPropValue GetPropValue(TObject* obj, std::string_view name) {
   const TPropInfo* prop = Require(obj, name);
@@ -428,7 +453,7 @@ TPropValue GetPropValue(TObject* obj, std::string_view name) {
     case tkString: case tkLString: case tkWString: return GetStrProp(obj, prop);
     case tkClass: return GetObjectProp(obj, prop);
     case tkMethod: return GetMethodProp(obj, prop).Name;
-    case tkVariant: return GetVariantProp(obj, prop);
+    case tkVariant: return FromVariant(GetVariantProp(obj, prop));
     default: WrongType(prop);
   }
 }
@@ -502,7 +527,7 @@ void SetPropValue(TObject* obj, std::string_view name, const TPropValue& value) 
       if (!text || !text->empty()) InvalidValue(prop);
       SetMethodProp(obj, prop, TMethod{});
       return;
-    case tkVariant: SetVariantProp(obj, prop, value); return;
+    case tkVariant: SetVariantProp(obj, prop, ToVariant(value)); return;
     default: WrongType(prop);
   }
 }
@@ -515,7 +540,7 @@ bool IsDefaultPropertyValue(TObject* obj, const TPropInfo* prop) {
     case tkString: case tkLString: case tkWString: return GetStrProp(obj, prop) == prop->StrDefault;
     case tkClass: return GetObjectProp(obj, prop) == nullptr;
     case tkMethod: return !GetMethodProp(obj, prop).Assigned();
-    case tkVariant: return std::holds_alternative<std::monostate>(GetVariantProp(obj, prop));
+    case tkVariant: return GetVariantProp(obj, prop).IsEmpty();
     default: return prop->HasDefault && GetOrdProp(obj, prop) == prop->Default;
   }
 }

@@ -29,6 +29,7 @@
 // read-only property, e.g. P.Int("Count", &Class::GetCount, nullptr, 0).
 
 #include <any>
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -40,13 +41,14 @@
 
 #include "platform/classlib/core/object.h"
 #include "platform/classlib/core/sets.h"
+#include "platform/classlib/core/variant.h"
 
 enum TTypeKind {
   tkUnknown, tkInteger, tkChar, tkEnumeration, tkFloat, tkString, tkSet, tkClass,
   tkMethod, tkWChar, tkLString, tkWString, tkVariant, tkInt64
 };
 enum TOrdType { otSByte, otUByte, otSWord, otUWord, otSLong, otULong };
-enum class TFloatType { Single, Double, Extended, Currency };
+enum class TFloatType { Single, Double, Extended, Currency, Date };
 
 // The identifiers of an enumeration, values counted from 0.
 class TEnumInfo {
@@ -113,7 +115,8 @@ struct TMethod {
 };
 
 // The generic value of a property, as GetPropValue returns it: enumerations
-// as identifiers, sets as "a,b" text, methods as handler names.
+// as identifiers, sets as "a,b" text, methods as handler names, variants as
+// their nearest simple value (Empty and Null as monostate).
 using TPropValue = std::variant<std::monostate, bool, int64_t, double, std::string, TObject*>;
 
 struct TPropInfo {
@@ -147,8 +150,8 @@ struct TPropInfo {
   std::function<void(TObject*, TObject*)> SetObj;
   std::function<TMethod(TObject*)> GetMethod;
   std::function<void(TObject*, const TMethod&)> SetMethod;
-  std::function<TPropValue(TObject*)> GetVariant;
-  std::function<void(TObject*, const TPropValue&)> SetVariant;
+  std::function<Variant(TObject*)> GetVariant;
+  std::function<void(TObject*, const Variant&)> SetVariant;
 
   bool IsOrdinal() const {
     return Kind == tkInteger || Kind == tkChar || Kind == tkEnumeration || Kind == tkSet ||
@@ -198,8 +201,8 @@ TMethod GetMethodProp(TObject* obj, const TPropInfo* prop);
 void SetMethodProp(TObject* obj, const TPropInfo* prop, const TMethod& value);
 TMethod GetMethodProp(TObject* obj, std::string_view name);
 void SetMethodProp(TObject* obj, std::string_view name, const TMethod& value);
-TPropValue GetVariantProp(TObject* obj, const TPropInfo* prop);
-void SetVariantProp(TObject* obj, const TPropInfo* prop, const TPropValue& value);
+Variant GetVariantProp(TObject* obj, const TPropInfo* prop);
+void SetVariantProp(TObject* obj, const TPropInfo* prop, const Variant& value);
 
 // Generic access by name: any kind, converting identifiers and set text.
 TPropValue GetPropValue(TObject* obj, std::string_view name);
@@ -379,19 +382,34 @@ class TPublisher {
       };
     return TPropBuilder(p);
   }
+  // float, double, long double, TDateTime (streamed as a date) or Currency.
   template <class G, class S>
   TPropBuilder Float(const char* name, G get, S set, double def) {
     using V = ReadType<C, G>;
-    static_assert(std::is_floating_point_v<V>, "not a floating-point property");
+    constexpr bool isCurrency = std::is_same_v<V, Currency>;
+    static_assert(std::is_floating_point_v<V> || std::is_same_v<V, TDateTime> || isCurrency,
+                  "not a floating-point property");
     TPropInfo& p = NewPropInfo(C::StaticClass(), name, tkFloat);
-    p.FloatType = sizeof(V) == sizeof(float)    ? TFloatType::Single
-                  : sizeof(V) == sizeof(double) ? TFloatType::Double
-                                                : TFloatType::Extended;
+    p.FloatType = std::is_same_v<V, TDateTime>    ? TFloatType::Date
+                  : isCurrency                     ? TFloatType::Currency
+                  : sizeof(V) == sizeof(float)     ? TFloatType::Single
+                  : sizeof(V) == sizeof(double)    ? TFloatType::Double
+                                                   : TFloatType::Extended;
     p.FloatDefault = def;
     p.HasDefault = true;
-    p.GetFloat = [get](TObject* obj) { return static_cast<double>(ReadVia(get, Self(obj))); };
+    p.GetFloat = [get](TObject* obj) {
+      if constexpr (isCurrency)
+        return static_cast<double>(ReadVia(get, Self(obj)).Raw()) / Currency::kScale;
+      else
+        return static_cast<double>(ReadVia(get, Self(obj)));
+    };
     if constexpr (!std::is_null_pointer_v<S>)
-      p.SetFloat = [set](TObject* obj, double v) { WriteVia(set, Self(obj), static_cast<V>(v)); };
+      p.SetFloat = [set](TObject* obj, double v) {
+        if constexpr (isCurrency)
+          WriteVia(set, Self(obj), Currency::FromRaw(std::llround(v * Currency::kScale)));
+        else
+          WriteVia(set, Self(obj), static_cast<V>(v));
+      };
     return TPropBuilder(p);
   }
   template <class G, class S>
@@ -460,28 +478,14 @@ class TPublisher {
       };
     return TPropBuilder(p);
   }
-  // A variant: TPropValue itself, or a type V with ToPropValue(V) and
-  // FromPropValue(const TPropValue&, V&) found by argument-dependent lookup.
+  // A Variant.
   template <class G, class S>
   TPropBuilder Variant(const char* name, G get, S set) {
-    using V = ReadType<C, G>;
+    static_assert(std::is_same_v<ReadType<C, G>, ::Variant>, "not a Variant property");
     TPropInfo& p = NewPropInfo(C::StaticClass(), name, tkVariant);
-    p.GetVariant = [get](TObject* obj) -> TPropValue {
-      if constexpr (std::is_same_v<V, TPropValue>)
-        return ReadVia(get, Self(obj));
-      else
-        return ToPropValue(ReadVia(get, Self(obj)));
-    };
+    p.GetVariant = [get](TObject* obj) -> ::Variant { return ReadVia(get, Self(obj)); };
     if constexpr (!std::is_null_pointer_v<S>)
-      p.SetVariant = [set](TObject* obj, const TPropValue& v) {
-        if constexpr (std::is_same_v<V, TPropValue>) {
-          WriteVia(set, Self(obj), v);
-        } else {
-          V value{};
-          FromPropValue(v, value);
-          WriteVia(set, Self(obj), std::move(value));
-        }
-      };
+      p.SetVariant = [set](TObject* obj, const ::Variant& v) { WriteVia(set, Self(obj), v); };
     return TPropBuilder(p);
   }
   // An inherited ordinal property declared again with another default.

@@ -59,6 +59,9 @@ class TBox : public TComponent {
   int64_t FBig = 0;
   int16_t FShort = 0;
   int32_t FColor = 0x00FFFFFF;
+  Variant FValue;
+  TDateTime FWhen;
+  Currency FPrice;
   TBoxFont* FFont = new TBoxFont;
   TStringList* FLines = new TStringList;
   TCollection* FColumns = new TCollection(TBoxColumn::StaticClass());
@@ -160,6 +163,9 @@ PUBLISHED(TBox) {
   PROP_INT(Big, FBig, FBig, 0);
   PROP_INT(Short, FShort, FShort, 0);
   PROP_INT(Color, FColor, FColor, 0xFFFFFF).Idents(BoxColors);
+  PROP_VARIANT(Value, FValue, FValue);
+  PROP_FLOAT(When, FWhen, FWhen, 0.0);
+  PROP_FLOAT(Price, FPrice, FPrice, 0.0);
   PROP_OBJ(Font, FFont, SetFont);
   PROP_OBJ(Lines, FLines, SetLines);
   PROP_OBJ(Columns, FColumns, FColumns);
@@ -787,6 +793,51 @@ TEST(FilerTest, IntegersWithNamesStreamAsIdentifiers) {
   EXPECT_EQ(odd->FColor, 0xFFFFFF);
   EXPECT_THROW(ReadComponentFromText("object f: TBoxForm\n object b: TBox\n Color = clMauve\n end\nend\n", nullptr),
                EReadError);
+}
+
+TEST(FilerTest, VariantsDatesAndCurrencyKeepTheirTypes) {
+  const std::vector<Variant> values = {Null,
+                                       Variant(42),
+                                       Variant(static_cast<long long>(1) << 40),
+                                       Variant(2.5),
+                                       Variant(0.5f),
+                                       Variant(true),
+                                       Variant(std::string("t\xC3\xA9xt")),
+                                       Variant(TDateTime(45000.25)),
+                                       Variant(Currency::FromRaw(123456789)),
+                                       VarArrayOf({Variant(1), Variant(std::string("two")), Variant(3.5)})};
+  for (const Variant& v : values) {
+    TBoxForm form(nullptr);
+    auto* box = new TBox(&form);
+    box->SetName("box");
+    box->FValue = v;
+    box->FWhen = TDateTime(36526.5);
+    box->FPrice = Currency::FromRaw(19990);
+    std::string text = WriteComponentToText(&form);
+    EXPECT_NE(text.find("    When = 36526.5d\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("    Price = 1.999c\r\n"), std::string::npos);
+    std::unique_ptr<TComponent> copy(ReadComponentFromText(text, nullptr));
+    auto* b = As<TBox>(copy->FindComponent("box"));
+    ASSERT_NE(b, nullptr);
+    EXPECT_EQ(VarType(b->FValue), VarType(v)) << text;
+    if (!v.IsArray()) {
+      EXPECT_TRUE(b->FValue == v) << text;
+    } else {
+      ASSERT_EQ(VarArrayHighBound(b->FValue), 2);
+      EXPECT_EQ(VarArrayGet(b->FValue, 1).AsString(), "two");
+      EXPECT_EQ(VarArrayGet(b->FValue, 2).AsDouble(), 3.5);
+    }
+    EXPECT_EQ(b->FWhen.Value, 36526.5);
+    EXPECT_EQ(b->FPrice.Raw(), 19990);
+  }
+  // An unassigned variant is not written at all.
+  TBoxForm form(nullptr);
+  auto* box = new TBox(&form);
+  box->SetName("box");
+  EXPECT_EQ(WriteComponentToText(&form).find("Value"), std::string::npos);
+  // Null would end the list early: refused instead of writing a damaged stream.
+  box->FValue = VarArrayOf({Variant(1), Null});
+  EXPECT_THROW(WriteComponentToText(&form), EWriteError);
 }
 
 TEST(FilerTest, ReferencesToMissingComponentsStayNil) {
