@@ -139,7 +139,7 @@ TComponent* FindNestedComponent(TComponent* root, const std::string& path) {
 // ---- TFiler -------------------------------------------------------------------
 
 TFiler::TFiler(TStream* stream) : stream_(stream) {
-  if (!stream) throw EFilerError("Stream read error");
+  if (!stream) throw EFilerError("No stream to read from or write to");
 }
 
 void TFiler::DefinePropertiesOf(TPersistent* instance) {

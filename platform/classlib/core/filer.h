@@ -192,7 +192,8 @@ class TWriter : public TFiler {
 
   // Writes the signature and the whole tree of root.
   void WriteRootComponent(TComponent* root);
-  // Writes root as a descendant of ancestor (nullptr: everything not default).
+  // As WriteRootComponent. Inherited forms are not compared with an ancestor:
+  // everything that differs from the declared defaults is written.
   void WriteDescendent(TComponent* root, TComponent* ancestor);
   // Writes one component: header, properties, then its children.
   void WriteComponent(TComponent* component);

@@ -6,27 +6,34 @@
 // Declaring them takes one block per class, next to IMPLEMENT_CLASS:
 //
 //   DECLARE_ENUM(TAlign, alNone, alTop, alBottom, alLeft, alRight, alClient)
+//   DECLARE_ENUM(TPanelOption, poBorder, poShadow)
 //   using TPanelOptions = TSet<TPanelOption>;           // a set property's type
+//   const TIdentMap ColorIdents{{0x000000, "clBlack"}, {0xFFFFFF, "clWhite"}};
 //
 //   IMPLEMENT_CLASS(TPanel, TControl)
 //   PUBLISHED(TPanel) {
 //     PROP_INT(Tag, FTag, SetTag, 0);                   // field or getter, field or setter
 //     PROP_BOOL(Visible, GetVisible, SetVisible, true);
 //     PROP_ENUM(Align, FAlign, SetAlign, alNone);       // streamed as "alClient"
-//     PROP_SET(Options, FOptions, SetOptions, TPanelOptions{});
-//     PROP_FLOAT(Ratio, FRatio, FRatio, 0.0);
+//     PROP_SET(Options, FOptions, SetOptions, TPanelOptions{poBorder});
+//     PROP_INT(Color, FColor, SetColor, 0xFFFFFF).Idents(ColorIdents);  // "clBlack"
+//     PROP_FLOAT(Ratio, FRatio, FRatio, 0.0);           // also TDateTime and Currency
 //     PROP_STR(Caption, GetCaption, SetCaption, "");
 //     PROP_OBJ(Font, FFont, SetFont);                   // owned sub-object or component reference
+//     PROP_VARIANT(Value, FValue, SetValue);            // a Variant
 //     PROP_EVENT(OnClick);                              // a std::function member
 //     PROP_INT(Width, GetWidth, SetWidth, 0).Stored(&Class::IsWidthStored);
-//     PROP_DEFAULT(Color, clBtnFace);                   // an inherited property, new default
+//     PROP_INT(Height, FHeight, SetHeight, 0).AlwaysStored();
+//     PROP_DEFAULT(ParentColor, false);                 // an inherited property, new default
 //     PUBLISHED_METHOD(btnOKClick);                     // a handler that streams can name
 //   }
 //
 // Inside the block `Class` is the class being declared; getters and setters may
 // be private (the block is a friend of the class), a data member, a member
-// function, or a callable taking `Class&`. Pass nullptr as setter for a
-// read-only property, e.g. P.Int("Count", &Class::GetCount, nullptr, 0).
+// function, or a callable taking `Class&`. A read-only property uses the call
+// form with nullptr as setter: P.Int("Count", &Class::GetCount, nullptr, 0),
+// P.Obj("Items", &Class::FItems, nullptr). Ordinal and float defaults decide
+// what the streamer writes (only values that differ); `.NoDefault()` writes always.
 
 #include <any>
 #include <cmath>
