@@ -488,7 +488,15 @@ void TReader::ReadCollection(TCollection* collection) {
   DepthGuard guard(depth_);
   collection->BeginUpdate();
   try {
-    if (!EndOfList()) collection->Clear();
+    if (!EndOfList()) {
+      // References waiting in the old items would outlive them.
+      if (fixups_)
+        std::erase_if(*fixups_, [collection](const Fixup& f) {
+          auto* item = As<TCollectionItem>(f.instance);
+          return item && item->Collection() == collection;
+        });
+      collection->Clear();
+    }
     while (!EndOfList()) {
       TValueType v = NextValue();
       if (v == vaInt8 || v == vaInt16 || v == vaInt32) ReadInteger();  // the item's order

@@ -36,6 +36,7 @@ class TBoxColumn : public TCollectionItem {
   explicit TBoxColumn(TCollection* c = nullptr) : TCollectionItem(c) {}
   std::string FTitle;
   int FWidth = 50;
+  TComponent* FSource = nullptr;
 };
 
 class TBox : public TComponent {
@@ -147,6 +148,7 @@ IMPLEMENT_CLASS(TBoxColumn, TCollectionItem)
 PUBLISHED(TBoxColumn) {
   PROP_STR(Title, FTitle, FTitle, "");
   PROP_INT(Width, FWidth, FWidth, 50);
+  PROP_OBJ(Source, FSource, FSource);
 }
 const TIdentMap BoxColors{{0x000000, "clBlack"}, {0x0000FF, "clRed"}, {0xFFFFFF, "clWhite"}};
 
@@ -838,6 +840,33 @@ TEST(FilerTest, VariantsDatesAndCurrencyKeepTheirTypes) {
   // Null would end the list early: refused instead of writing a damaged stream.
   box->FValue = VarArrayOf({Variant(1), Null});
   EXPECT_THROW(WriteComponentToText(&form), EWriteError);
+}
+
+TEST(FilerTest, ReferencesFromCollectionItemsAreFixedUpAndDroppedWithTheirItems) {
+  const std::string text =
+      "object frm: TBoxForm\n"
+      "  object box: TBox\n"
+      "    Columns = <\n"
+      "      item\n"
+      "        Source = later\n"
+      "      end>\n"
+      "    Columns = <\n"  // an odd stream: the items above are replaced
+      "      item\n"
+      "        Title = 'kept'\n"
+      "        Source = later\n"
+      "      end\n"
+      "      item\n"
+      "      end>\n"
+      "  end\n"
+      "  object later: TBox\n"
+      "  end\n"
+      "end\n";
+  std::unique_ptr<TComponent> root(ReadComponentFromText(text, nullptr));
+  auto* box = As<TBox>(root->FindComponent("box"));
+  ASSERT_EQ(box->FColumns->Count(), 2);
+  auto* first = static_cast<TBoxColumn*>(box->FColumns->Items(0));
+  EXPECT_EQ(first->FTitle, "kept");
+  EXPECT_EQ(first->FSource, root->FindComponent("later"));
 }
 
 TEST(FilerTest, ReferencesToMissingComponentsStayNil) {
