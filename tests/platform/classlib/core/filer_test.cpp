@@ -695,6 +695,30 @@ TEST(FilerTest, DamagedStreamsRaiseFilerErrorsAndNeverCrash) {
   }
 }
 
+TEST(FilerTest, DamagedTextRaisesOurErrorsAndNeverCrashes) {
+  std::unique_ptr<TBoxForm> form(MakeForm());
+  std::string good = WriteComponentToText(form.get());
+  const std::string alphabet = "'#$=:[](){}<>+-.,09eEsd \r\nAZaz_";
+  std::mt19937 rng(777);
+  for (int round = 0; round < 2000; ++round) {
+    std::string damaged = good;
+    int edits = 1 + static_cast<int>(rng() % 3);
+    for (int i = 0; i < edits; ++i) {
+      size_t at = rng() % damaged.size();
+      switch (rng() % 3) {
+        case 0: damaged[at] = alphabet[rng() % alphabet.size()]; break;
+        case 1: damaged.erase(at, 1 + rng() % 8); break;
+        default: damaged.insert(at, 1, alphabet[rng() % alphabet.size()]); break;
+      }
+      if (damaged.empty()) damaged = "x";
+    }
+    try {
+      std::unique_ptr<TComponent> c(ReadComponentFromText(damaged, nullptr));
+    } catch (const Exception&) {
+    }
+  }
+}
+
 TEST(FilerTest, HugeLengthsAndDeepNestingAreRefused) {
   auto header = [] {
     std::string s = "TPF0";
