@@ -117,21 +117,31 @@ int64_t OrdMax(TOrdType t) {
   }
 }
 
+std::vector<std::pair<int, TFindGlobalComponent>>& GlobalFinders() {
+  static std::vector<std::pair<int, TFindGlobalComponent>> finders;
+  return finders;
+}
+
 // The component that a reference path names, relative to root: "Owner" is
-// the root itself, "Panel1.Edit1" walks down the owners.
+// the root itself, "Panel1.Edit1" walks down the owners; a first name that
+// the root does not know may name another root ("frmMain.dsBugs").
 TComponent* FindNestedComponent(TComponent* root, const std::string& path) {
   if (!root || path.empty()) return nullptr;
   if (CompareText(path, "Owner") == 0) return root;
-  TComponent* current = root;
+  TComponent* current = nullptr;
   size_t start = 0;
-  while (current) {
+  while (true) {
     size_t dot = path.find('.', start);
     std::string part = path.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
-    current = current->FindComponent(part);
-    if (dot == std::string::npos) break;
+    if (!current) {
+      current = root->FindComponent(part);
+      if (!current && dot != std::string::npos) current = FindGlobalComponent(part);
+    } else {
+      current = current->FindComponent(part);
+    }
+    if (!current || dot == std::string::npos) return current;
     start = dot + 1;
   }
-  return current;
 }
 
 }  // namespace
@@ -1204,6 +1214,24 @@ void TWriter::WriteDescendent(TComponent* root, TComponent*) {
   root_ = lookupRoot_ = root;
   WriteSignature();
   WriteComponent(root);
+}
+
+// ---- Components of other roots ------------------------------------------------------
+
+int RegisterFindGlobalComponentProc(TFindGlobalComponent finder) {
+  static int nextHandle = 0;
+  GlobalFinders().emplace_back(++nextHandle, std::move(finder));
+  return nextHandle;
+}
+
+void UnregisterFindGlobalComponentProc(int handle) {
+  std::erase_if(GlobalFinders(), [handle](const auto& f) { return f.first == handle; });
+}
+
+TComponent* FindGlobalComponent(const std::string& name) {
+  for (const auto& [handle, finder] : GlobalFinders())
+    if (TComponent* c = finder(name)) return c;
+  return nullptr;
 }
 
 // ---- Helpers --------------------------------------------------------------------

@@ -242,6 +242,16 @@ class TWriter : public TFiler {
   std::string propPath_;  // "Font." while writing a sub-object's properties
 };
 
+// ---- Components of other roots ------------------------------------------------
+// A reference "frmMain.dsBugs" whose first name is not found under the root
+// being read is looked up among the top-level components the registered
+// finders know (the application's forms, by name).
+using TFindGlobalComponent = std::function<TComponent*(const std::string& name)>;
+// Returns a handle for UnregisterFindGlobalComponentProc.
+int RegisterFindGlobalComponentProc(TFindGlobalComponent finder);
+void UnregisterFindGlobalComponentProc(int handle);
+TComponent* FindGlobalComponent(const std::string& name);
+
 // ---- Converters and helpers ---------------------------------------------------
 // Text form of a binary form definition, from input's position to output.
 void ObjectBinaryToText(TStream* input, TStream* output);

@@ -893,9 +893,25 @@ TEST(FilerTest, ReferencesFromCollectionItemsAreFixedUpAndDroppedWithTheirItems)
   EXPECT_EQ(first->FSource, root->FindComponent("later"));
 }
 
-TEST(FilerTest, ReferencesToMissingComponentsStayNil) {
+TEST(FilerTest, ReferencesToOtherRootsGoThroughTheRegisteredFinders) {
   const std::string text =
       "object frm: TBoxForm\n  object box: TBox\n    Buddy = OtherForm.box\n  end\nend\n";
   std::unique_ptr<TComponent> root(ReadComponentFromText(text, nullptr));
-  EXPECT_EQ(As<TBox>(root->FindComponent("box"))->FBuddy, nullptr);
+  EXPECT_EQ(As<TBox>(root->FindComponent("box"))->FBuddy, nullptr);  // nobody knows OtherForm
+
+  TBoxForm other(nullptr);
+  other.SetName("OtherForm");
+  auto* target = new TBox(&other);
+  target->SetName("box");
+  int handle = RegisterFindGlobalComponentProc([&](const std::string& name) -> TComponent* {
+    return name == "OtherForm" ? &other : nullptr;
+  });
+  root.reset(ReadComponentFromText(text, nullptr));
+  auto* box = As<TBox>(root->FindComponent("box"));
+  EXPECT_EQ(box->FBuddy, target);
+  // Written back under the other root's name.
+  EXPECT_NE(WriteComponentToText(root.get()).find("Buddy = OtherForm.box"), std::string::npos);
+  root.reset();  // the box asked to be told about the target; nothing dangles
+  UnregisterFindGlobalComponentProc(handle);
+  EXPECT_EQ(FindGlobalComponent("OtherForm"), nullptr);
 }
