@@ -49,7 +49,8 @@ class TFiler : public TObject {
   explicit TFiler(TStream* stream);
 
   TComponent* Root() const { return root_; }
-  void SetRoot(TComponent* root) { root_ = root; }
+  // Also the lookup root.
+  void SetRoot(TComponent* root) { root_ = lookupRoot_ = root; }
   // The component that names references and handlers (the root by default).
   TComponent* LookupRoot() const { return lookupRoot_; }
   TStream* Stream() const { return stream_; }

@@ -74,6 +74,7 @@ class TBox : public TComponent {
   TComponent* parentAtReadState = nullptr;
   TComponent* FParent = nullptr;
   bool hasParent = false;
+  bool streamsOwned = false;  // writes the components it owns inside itself
   bool buddyKnownAtLoaded = false;
   int loadedCalls = 0;
 
@@ -85,6 +86,12 @@ class TBox : public TComponent {
   }
 
   bool HasParent() const override { return hasParent; }
+  void GetChildren(const TGetChildProc& proc, TComponent* root) override {
+    if (!streamsOwned) return TComponent::GetChildren(proc, root);
+    for (int i = 0; i < ComponentCount(); ++i)
+      if (!Components(i)->HasParent()) proc(Components(i));
+  }
+  TComponent* GetChildOwner() override { return streamsOwned ? this : nullptr; }
   TComponent* GetParentComponent() const override { return FParent; }
   void SetParentComponent(TComponent* p) override { FParent = p; }
   void ReadState(TReader* reader) override {
@@ -120,6 +127,51 @@ class TBox : public TComponent {
     filer->DefineProperty("OldName", [this](TReader* r) { r->ReadIdent(); ++legacyRead; }, nullptr, false);
   }
 };
+
+// A box that writes the boxes it owns inside itself.
+class TOwnerBox : public TBox {
+  DECLARE_CLASS(TOwnerBox, TBox)
+ public:
+  explicit TOwnerBox(TComponent* owner) : TBox(owner) { streamsOwned = true; }
+};
+
+// A container of items that the form owns (as a report holds bands): it lists
+// them as its children; they find it again as their parent component.
+class TShelfItem;
+class TShelf : public TComponent {
+  DECLARE_CLASS(TShelf, TComponent)
+ public:
+  explicit TShelf(TComponent* owner) : TComponent(owner) {}
+  std::vector<TShelfItem*> items;
+  void GetChildren(const TGetChildProc& proc, TComponent*) override;
+
+ protected:
+  void Notification(TComponent* c, TOperation op) override;
+};
+
+class TShelfItem : public TComponent {
+  DECLARE_CLASS(TShelfItem, TComponent)
+ public:
+  explicit TShelfItem(TComponent* owner) : TComponent(owner) {}
+  ~TShelfItem() override { SetParentComponent(nullptr); }
+  TShelf* shelf = nullptr;
+  int FSize = 0;
+  bool HasParent() const override { return true; }
+  TComponent* GetParentComponent() const override { return shelf; }
+  void SetParentComponent(TComponent* parent) override {
+    if (shelf) std::erase(shelf->items, this);
+    shelf = As<TShelf>(parent);
+    if (shelf) shelf->items.push_back(this);
+  }
+};
+
+void TShelf::GetChildren(const TGetChildProc& proc, TComponent*) {
+  for (TShelfItem* item : items) proc(item);
+}
+void TShelf::Notification(TComponent* c, TOperation op) {
+  TComponent::Notification(c, op);
+  if (op == opRemove) std::erase(items, c);
+}
 
 // A root that publishes handlers by name.
 class TBoxForm : public TComponent {
@@ -174,6 +226,10 @@ PUBLISHED(TBox) {
   PROP_OBJ(Buddy, FBuddy, SetBuddy);
   PROP_EVENT(OnClick);
 }
+IMPLEMENT_CLASS(TOwnerBox, TBox)
+IMPLEMENT_CLASS(TShelf, TComponent)
+IMPLEMENT_CLASS(TShelfItem, TComponent)
+PUBLISHED(TShelfItem) { PROP_INT(Size, FSize, FSize, 0); }
 IMPLEMENT_CLASS(TBoxForm, TComponent)
 PUBLISHED(TBoxForm) {
   PROP_INT(Height, FHeight, FHeight, 300).AlwaysStored();
@@ -402,7 +458,7 @@ TEST(FilerTest, HandWrittenTextWithHexCodesAndContinuations) {
 TEST(FilerTest, ParentIsKnownBeforePropertiesAndLoadedRunsAfterFixups) {
   TBoxForm form(nullptr);
   form.SetName("frm");
-  auto* outer = new TBox(&form);
+  auto* outer = new TOwnerBox(&form);
   outer->SetName("outer");
   // Children written inside their owner, read back with it as owner and parent.
   auto* inner = new TBox(outer);
@@ -411,10 +467,17 @@ TEST(FilerTest, ParentIsKnownBeforePropertiesAndLoadedRunsAfterFixups) {
   auto* nested = new TBox(outer);
   nested->SetName("nested");
   nested->SetBuddy(outer);
+  auto* helper = new TBox(nested);  // a plain box does not write what it owns
+  helper->SetName("helper");
+  auto* pointer = new TBox(&form);
+  pointer->SetName("pointer");
+  pointer->SetBuddy(nested);
   std::string text = WriteComponentToText(&form);
   EXPECT_EQ(text.find("inner"), std::string::npos);
+  EXPECT_EQ(text.find("helper"), std::string::npos);
   EXPECT_NE(text.find("    object nested: TBox\r\n"), std::string::npos);
   EXPECT_NE(text.find("      Buddy = outer\r\n"), std::string::npos);
+  EXPECT_NE(text.find("    Buddy = outer.nested\r\n"), std::string::npos);
 
   auto* target = new TBoxForm(nullptr);
   std::unique_ptr<TComponent> holder(target);
@@ -433,8 +496,39 @@ TEST(FilerTest, ParentIsKnownBeforePropertiesAndLoadedRunsAfterFixups) {
   EXPECT_TRUE(n->buddyKnownAtLoaded);
   EXPECT_EQ(n->loadedCalls, 1);
   EXPECT_EQ(o->loadedCalls, 1);
+  EXPECT_EQ(As<TBox>(target->FindComponent("pointer"))->FBuddy, n);
   EXPECT_FALSE(n->ComponentState().Contains(csLoading));
   EXPECT_FALSE(n->ComponentState().Contains(csReading));
+}
+
+TEST(FilerTest, ContainersWriteTheItemsTheRootOwnsInsideThemselves) {
+  TBoxForm form(nullptr);
+  form.SetName("frm");
+  auto* shelf = new TShelf(&form);
+  shelf->SetName("shelf");
+  for (int i = 0; i < 3; ++i) {
+    auto* item = new TShelfItem(&form);
+    item->SetName("item" + std::to_string(i));
+    item->FSize = i + 1;
+    item->SetParentComponent(shelf);
+  }
+  std::string text = WriteComponentToText(&form);
+  EXPECT_EQ(text,
+            "object frm: TBoxForm\r\n"
+            "  Height = 300\r\n"
+            "  object shelf: TShelf\r\n"
+            "    object item0: TShelfItem\r\n      Size = 1\r\n    end\r\n"
+            "    object item1: TShelfItem\r\n      Size = 2\r\n    end\r\n"
+            "    object item2: TShelfItem\r\n      Size = 3\r\n    end\r\n"
+            "  end\r\n"
+            "end\r\n");
+  std::unique_ptr<TComponent> copy(ReadComponentFromText(text, nullptr));
+  ASSERT_EQ(copy->ComponentCount(), 4);  // everything owned by the root
+  auto* s = As<TShelf>(copy->FindComponent("shelf"));
+  ASSERT_EQ(s->items.size(), 3u);
+  EXPECT_EQ(s->items[2]->Name(), "item2");
+  EXPECT_EQ(s->items[2]->FSize, 3);
+  EXPECT_EQ(s->items[2]->Owner(), copy.get());
 }
 
 TEST(FilerTest, HasParentComponentsGetTheirParentBeforeTheirProperties) {
@@ -455,9 +549,11 @@ TEST(FilerTest, HasParentComponentsGetTheirParentBeforeTheirProperties) {
   };
   std::unique_ptr<TComponent> root(reader.ReadRootComponent(nullptr));
   auto* host = As<TBox>(root->FindComponent("host"));
-  auto* kid = As<TBox>(host->FindComponent("kid"));
+  // Owned by the root (the class library's default child owner), parented by host.
+  auto* kid = As<TBox>(root->FindComponent("kid"));
   ASSERT_NE(kid, nullptr);
   EXPECT_EQ(kid->FParent, host);
+  EXPECT_EQ(kid->parentAtReadState, host);
   EXPECT_EQ(kid->FWidth, 5);
 }
 
