@@ -531,6 +531,49 @@ TEST(FilerTest, ContainersWriteTheItemsTheRootOwnsInsideThemselves) {
   EXPECT_EQ(s->items[2]->Owner(), copy.get());
 }
 
+TEST(FilerTest, OneComponentOfAFormSavedAsTextAndReadBackBesideTheOldOne) {
+  // A layout is one component of a form, written with the form as root.
+  TBoxForm form(nullptr);
+  form.SetName("frm");
+  auto* shelf = new TShelf(&form);
+  shelf->SetName("shelf");
+  auto* item = new TShelfItem(&form);
+  item->SetName("item");
+  item->FSize = 9;
+  item->SetParentComponent(shelf);
+  TMemoryStream binary;
+  TWriter writer(&binary);
+  writer.SetRoot(&form);
+  writer.WriteSignature();
+  writer.WriteComponent(shelf);
+  binary.SetPosition(0);
+  TStringStream text;
+  ObjectBinaryToText(&binary, &text);
+  EXPECT_EQ(text.DataString().substr(0, 21), "object shelf: TShelf\r");
+  text.SetPosition(0);
+  TMemoryStream again;
+  ObjectTextToBinary(&text, &again);
+  EXPECT_EQ(Bytes(again), Bytes(binary));
+
+  // Read into the same form: the names are taken, so the loader renames.
+  again.SetPosition(0);
+  TReader reader(&again);
+  reader.OnSetName = [&](TReader*, TComponent*, std::string& name) {
+    if (form.FindComponent(name)) name += "2";
+  };
+  std::vector<TComponent*> read;
+  reader.ReadComponents(&form, nullptr, [&](TComponent* c) { read.push_back(c); });
+  ASSERT_EQ(read.size(), 1u);
+  auto* copy = As<TShelf>(read[0]);
+  ASSERT_NE(copy, nullptr);
+  EXPECT_EQ(copy->Name(), "shelf2");
+  ASSERT_EQ(copy->items.size(), 1u);
+  EXPECT_EQ(copy->items[0]->Name(), "item2");
+  EXPECT_EQ(copy->items[0]->FSize, 9);
+  EXPECT_EQ(copy->items[0]->Owner(), &form);
+  EXPECT_EQ(shelf->items.size(), 1u);  // the old one keeps its own
+}
+
 TEST(FilerTest, HasParentComponentsGetTheirParentBeforeTheirProperties) {
   const std::string text =
       "object frm: TBoxForm\n"
