@@ -79,7 +79,8 @@ double ExtendedToDouble(const uint8_t in[10]) {
 }
 
 bool IsAscii(const std::string& s) {
-  return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  return std::all_of(s.begin(), s.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 std::string Utf16ToUtf8(const std::vector<uint16_t>& units) {
@@ -132,7 +133,8 @@ TComponent* FindNestedComponent(TComponent* root, const std::string& path) {
   size_t start = 0;
   while (true) {
     size_t dot = path.find('.', start);
-    std::string part = path.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
+    std::string part =
+        path.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
     if (!current) {
       current = root->FindComponent(part);
       if (!current && dot != std::string::npos) current = FindGlobalComponent(part);
@@ -216,7 +218,8 @@ class TReader::LoadTracker : public TComponent {
  protected:
   void Notification(TComponent* AComponent, TOperation Operation) override {
     TComponent::Notification(AComponent, Operation);
-    if (Operation == opRemove) list.erase(std::remove(list.begin(), list.end(), AComponent), list.end());
+    if (Operation == opRemove)
+      list.erase(std::remove(list.begin(), list.end(), AComponent), list.end());
   }
 };
 
@@ -550,7 +553,8 @@ void TReader::FixupReferences() {
     std::string name = f.name;
     if (OnReferenceName) OnReferenceName(this, name);
     // A reference that cannot be found (another form not loaded) stays nil.
-    if (TComponent* target = FindNestedComponent(f.root, name)) SetObjectProp(f.instance, f.prop, target);
+    if (TComponent* target = FindNestedComponent(f.root, name))
+      SetObjectProp(f.instance, f.prop, target);
   }
   fixups_->clear();
 }
@@ -648,7 +652,8 @@ TComponent* TReader::ReadRootComponent(TComponent* root) {
       // Keep the root's name unique among its owner's components.
       std::string unique = name;
       TComponent* owner = root->Owner();
-      for (int n = 1; owner && owner->FindComponent(unique) && owner->FindComponent(unique) != root; ++n)
+      for (int n = 1; owner && owner->FindComponent(unique) && owner->FindComponent(unique) != root;
+           ++n)
         unique = name + "_" + std::to_string(n);
       if (OnSetName) OnSetName(this, root, unique);
       root->SetName(unique);
@@ -809,7 +814,8 @@ void TReader::ReadPropValue(TPersistent* instance, const TPropInfo* prop) {
       } else {
         break;
       }
-      if (prop->Kind == tkInteger && (value < OrdMin(prop->OrdType) || value > OrdMax(prop->OrdType))) {
+      if (prop->Kind == tkInteger &&
+          (value < OrdMin(prop->OrdType) || value > OrdMax(prop->OrdType))) {
         Error("Invalid property value for " + prop->Name);
         return;
       }
@@ -873,7 +879,8 @@ void TReader::ReadPropValue(TPersistent* instance, const TPropInfo* prop) {
         ReadCollection(collection);
         return;
       }
-      if (v == vaIdent && prop->SetObj && prop->PropClass->InheritsFrom(TComponent::StaticClass())) {
+      if (v == vaIdent && prop->SetObj &&
+          prop->PropClass->InheritsFrom(TComponent::StaticClass())) {
         // Resolved once the whole tree is read; the target may come later.
         fixups_->push_back({instance, prop, ReadIdent(), lookupRoot_});
         return;
@@ -986,7 +993,8 @@ void TWriter::WriteString(const std::string& value) {
 }
 
 void TWriter::WriteStr(const std::string& value) {
-  if (value.size() > 255) throw EWriteError("Name too long for a form definition: " + value.substr(0, 64));
+  if (value.size() > 255)
+    throw EWriteError("Name too long for a form definition: " + value.substr(0, 64));
   uint8_t len = static_cast<uint8_t>(value.size());
   WriteBytes(&len, 1);
   if (len) WriteBytes(value.data(), len);

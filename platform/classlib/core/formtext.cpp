@@ -45,7 +45,9 @@ class TextWriter {
     std::string className = reader_.ReadStr();
     std::string name = reader_.ReadStr();
     Indent(indent);
-    out_ += flags.Contains(ffInherited) ? "inherited " : flags.Contains(ffInline) ? "inline " : "object ";
+    out_ += flags.Contains(ffInherited) ? "inherited "
+            : flags.Contains(ffInline)  ? "inline "
+                                        : "object ";
     if (!name.empty()) out_ += name + ": ";
     out_ += className;
     if (flags.Contains(ffChildPos)) out_ += " [" + std::to_string(childPos) + "]";
@@ -216,7 +218,8 @@ class TextWriter {
 
   static std::string CurrencyText(int64_t scaled) {
     bool negative = scaled < 0;
-    uint64_t magnitude = negative ? 0 - static_cast<uint64_t>(scaled) : static_cast<uint64_t>(scaled);
+    uint64_t magnitude =
+        negative ? 0 - static_cast<uint64_t>(scaled) : static_cast<uint64_t>(scaled);
     std::string frac = std::to_string(magnitude % 10000);
     frac.insert(0, 4 - frac.size(), '0');
     while (frac.size() > 1 && frac.back() == '0') frac.pop_back();
@@ -410,14 +413,16 @@ class TextParser {
     switch (floatSuffix_) {
       case 's': {
         float f = 0;
-        if (std::from_chars(first, last, f).ec != std::errc()) Error("Invalid floating-point value");
+        if (std::from_chars(first, last, f).ec != std::errc())
+          Error("Invalid floating-point value");
         writer_.WriteSingle(f);
         return;
       }
       case 'c': writer_.WriteCurrency(CurrencyValue()); return;
       default: {
         double d = 0;
-        if (std::from_chars(first, last, d).ec != std::errc()) Error("Invalid floating-point value");
+        if (std::from_chars(first, last, d).ec != std::errc())
+          Error("Invalid floating-point value");
         if (floatSuffix_ == 'd')
           writer_.WriteDate(d);
         else
@@ -426,22 +431,21 @@ class TextParser {
     }
   }
 
-  // Currency text is exact to four decimals; other forms go through a double.
+  // Currency text is exact to four decimals ("12.5c"); other forms go through a double.
   int64_t CurrencyValue() {
     const std::string& t = floatText_;
-    size_t i = t[0] == '-' ? 1 : 0;
+    bool negative = t[0] == '-';
+    size_t begin = negative ? 1 : 0;
     size_t dot = t.find('.');
-    if (t.find_first_of("eE") == std::string::npos && t.size() - (dot == std::string::npos ? t.size() : dot + 1) <= 4) {
-      int64_t whole = 0;
-      size_t end = dot == std::string::npos ? t.size() : dot;
-      for (; i < end; ++i) {
-        if (whole > (std::numeric_limits<int64_t>::max() - 9) / 10 / 10000) Error("Number out of range");
-        whole = whole * 10 + (t[i] - '0');
-      }
-      std::string frac = dot == std::string::npos ? "" : t.substr(dot + 1);
+    std::string whole = t.substr(begin, dot == std::string::npos ? std::string::npos : dot - begin);
+    std::string frac = dot == std::string::npos ? "" : t.substr(dot + 1);
+    auto digits = [](const std::string& x) {
+      return std::all_of(x.begin(), x.end(), [](char c) { return Digit(c); });
+    };
+    if (digits(whole) && digits(frac) && frac.size() <= 4 && whole.size() <= 14) {
       frac.append(4 - frac.size(), '0');
-      int64_t value = whole * 10000 + std::stoll(frac);
-      return t[0] == '-' ? -value : value;
+      int64_t value = std::stoll(whole) * 10000 + std::stoll(frac);
+      return negative ? -value : value;
     }
     double d = 0;
     std::from_chars(t.data(), t.data() + t.size(), d);
@@ -459,7 +463,7 @@ class TextParser {
       if (c == '}') break;
       if (c == '\n') ++line_;
       if (c == ' ' || c == '\t' || c == '\r' || c == '\n') continue;
-      int v = c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+      int v = DigitValue(c, 16);
       if (v < 0) {
         tokLine_ = line_;
         Error("Invalid binary value");
@@ -479,9 +483,19 @@ class TextParser {
     Next();
   }
 
-  static bool IdentStart(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
+  static bool IdentStart(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+  }
   static bool IdentChar(char c) { return IdentStart(c) || (c >= '0' && c <= '9') || c == '.'; }
   static bool Digit(char c) { return c >= '0' && c <= '9'; }
+  // The value of a digit in base 10 or 16; -1 when c is none.
+  static int DigitValue(char c, int base) {
+    int v = Digit(c)                ? c - '0'
+            : c >= 'A' && c <= 'F' ? c - 'A' + 10
+            : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                   : -1;
+    return v < base ? v : -1;
+  }
 
   void Next() {
     while (pos_ < src_.size() && (src_[pos_] == ' ' || src_[pos_] == '\t' || src_[pos_] == '\r' ||
@@ -503,7 +517,9 @@ class TextParser {
       tok_ = Tok::Ident;
     } else if (c == '\'' || c == '#') {
       ReadString();
-    } else if (Digit(c) || c == '$' || (c == '-' && pos_ + 1 < src_.size() && (Digit(src_[pos_ + 1]) || src_[pos_ + 1] == '$'))) {
+    } else if (Digit(c) || c == '$' ||
+               (c == '-' && pos_ + 1 < src_.size() &&
+                (Digit(src_[pos_ + 1]) || src_[pos_ + 1] == '$'))) {
       ReadNumber();
     } else {
       text_ = std::string(1, c);
@@ -519,7 +535,8 @@ class TextParser {
       if (c == '\'') {
         ++pos_;
         for (;;) {
-          if (pos_ >= src_.size() || src_[pos_] == '\n' || src_[pos_] == '\r') Error("Unterminated string");
+          if (pos_ >= src_.size() || src_[pos_] == '\n' || src_[pos_] == '\r')
+            Error("Unterminated string");
           char q = src_[pos_++];
           if (q == '\'') {
             if (pos_ < src_.size() && src_[pos_] == '\'') {
@@ -540,9 +557,7 @@ class TextParser {
           ++pos_;
         }
         size_t start = pos_;
-        while (pos_ < src_.size() && std::isxdigit(static_cast<unsigned char>(src_[pos_])) &&
-               (base == 16 || Digit(src_[pos_]))) {
-          int d = Digit(src_[pos_]) ? src_[pos_] - '0' : (src_[pos_] | 0x20) - 'a' + 10;
+        for (int d; pos_ < src_.size() && (d = DigitValue(src_[pos_], base)) >= 0;) {
           code = code * static_cast<uint32_t>(base) + static_cast<uint32_t>(d);
           if (code > 0x10FFFF) Error("Invalid string constant");
           ++pos_;
@@ -572,7 +587,8 @@ class TextParser {
     }
     bool isFloat = false;
     while (pos_ < src_.size() && Digit(src_[pos_])) ++pos_;
-    if (pos_ < src_.size() && src_[pos_] == '.' && pos_ + 1 < src_.size() && Digit(src_[pos_ + 1])) {
+    if (pos_ < src_.size() && src_[pos_] == '.' && pos_ + 1 < src_.size() &&
+        Digit(src_[pos_ + 1])) {
       isFloat = true;
       ++pos_;
       while (pos_ < src_.size() && Digit(src_[pos_])) ++pos_;

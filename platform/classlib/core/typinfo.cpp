@@ -67,7 +67,9 @@ const TPropInfo* Require(const TObject* obj, std::string_view name) {
   return prop;
 }
 
-bool IsStringKind(TTypeKind kind) { return kind == tkString || kind == tkLString || kind == tkWString; }
+bool IsStringKind(TTypeKind kind) {
+  return kind == tkString || kind == tkLString || kind == tkWString;
+}
 
 }  // namespace
 
@@ -300,7 +302,8 @@ uint64_t StringToSet(const TEnumInfo& elements, std::string_view source) {
     size_t comma = text.find(',');
     std::string item = Trim(text.substr(0, comma));
     int v = elements.Value(item);
-    if (v < 0 || v >= 64) throw EPropertyConvertError("Invalid property element: " + std::string(item));
+    if (v < 0 || v >= 64)
+      throw EPropertyConvertError("Invalid property element: " + std::string(item));
     bits |= uint64_t{1} << v;
     if (comma == std::string_view::npos) break;
     text.remove_prefix(comma + 1);

@@ -279,7 +279,8 @@ decltype(auto) ReadVia(const G& get, C& obj) {
     return std::invoke(get, &obj);
 }
 template <class C, class G>
-using ReadType = std::remove_cvref_t<decltype(ReadVia(std::declval<const G&>(), std::declval<C&>()))>;
+using ReadType =
+    std::remove_cvref_t<decltype(ReadVia(std::declval<const G&>(), std::declval<C&>()))>;
 
 template <class C, class S, class V>
 void WriteVia(const S& set, C& obj, V&& value) {
@@ -563,19 +564,20 @@ struct PublishRegistrar {
 }  // namespace classlib_detail
 
 // The block of published properties of a class: see the top of this file.
-#define PUBLISHED(Self)                                                              \
-  template <>                                                                        \
-  struct classlib_detail::Published<Self> {                                          \
-    using Class = Self;                                                              \
-    static void Declare(classlib_detail::TPublisher<Self>& P);                       \
-    static void Run() {                                                              \
-      classlib_detail::TPublisher<Self> publisher;                                   \
-      Declare(publisher);                                                            \
-    }                                                                                \
-  };                                                                                 \
-  static const classlib_detail::PublishRegistrar vantrel_published_##Self(          \
-      &classlib_detail::Published<Self>::Run);                                       \
-  void classlib_detail::Published<Self>::Declare([[maybe_unused]] classlib_detail::TPublisher<Self>& P)
+#define PUBLISHED(Self)                                                    \
+  template <>                                                              \
+  struct classlib_detail::Published<Self> {                                \
+    using Class = Self;                                                    \
+    static void Declare(classlib_detail::TPublisher<Self>& P);             \
+    static void Run() {                                                    \
+      classlib_detail::TPublisher<Self> publisher;                         \
+      Declare(publisher);                                                  \
+    }                                                                      \
+  };                                                                       \
+  static const classlib_detail::PublishRegistrar vantrel_published_##Self( \
+      &classlib_detail::Published<Self>::Run);                             \
+  void classlib_detail::Published<Self>::Declare(                          \
+      [[maybe_unused]] classlib_detail::TPublisher<Self>& P)
 
 #define PROP_INT(Name, Getter, Setter, Def) P.Int(#Name, &Class::Getter, &Class::Setter, Def)
 #define PROP_BOOL(Name, Getter, Setter, Def) P.Bool(#Name, &Class::Getter, &Class::Setter, Def)
