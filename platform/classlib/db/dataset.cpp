@@ -66,6 +66,11 @@ void TDataSet::Loaded() {
   }
 }
 
+void TDataSet::GetChildren(const TGetChildProc& proc, TComponent* root) {
+  for (TField* field : *fields_)
+    if (field->Owner() == root) proc(field);
+}
+
 // ============================================================================
 // Opening and closing
 // ============================================================================

@@ -127,15 +127,23 @@ void TField::SetDataSet(TDataSet* dataSet) {
   if (dataSet_) dataSet_->EnsureClosed();
   if (dataSet) {
     dataSet->EnsureClosed();
-    dataSet->Fields().CheckFieldName(fieldName_);
+    // A field being read from a form gets its name after its dataset.
+    if (!ComponentState().Contains(csLoading)) dataSet->Fields().CheckFieldName(fieldName_);
   }
   if (dataSet_) dataSet_->fields_->Remove(this);
   if (dataSet) dataSet->fields_->Add(this);
 }
 
+TComponent* TField::GetParentComponent() const { return dataSet_; }
+
+void TField::SetParentComponent(TComponent* parent) {
+  if (auto* ds = As<TDataSet>(parent)) SetDataSet(ds);
+}
+
 void TField::SetFieldName(const std::string& name) {
   if (name == fieldName_) return;
-  if (dataSet_ && !SameText(name, fieldName_)) dataSet_->Fields().CheckFieldName(name);
+  if (dataSet_ && !SameText(name, fieldName_) && !ComponentState().Contains(csLoading))
+    dataSet_->Fields().CheckFieldName(name);
   fieldName_ = name;
   PropertyChanged(true);
 }

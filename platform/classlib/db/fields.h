@@ -141,6 +141,11 @@ class TField : public TComponent {
   const std::string& LookupResultField() const { return lookupResultField_; }
   void SetLookupResultField(const std::string& s) { lookupResultField_ = s; }
 
+  // Streamed inside their dataset in form definitions.
+  bool HasParent() const override { return true; }
+  TComponent* GetParentComponent() const override;
+  void SetParentComponent(TComponent* parent) override;
+
   // ---- events ---------------------------------------------------------------
   TFieldNotifyEvent OnChange;
   TFieldNotifyEvent OnValidate;
