@@ -96,7 +96,12 @@ void TDataSet::SetActive(bool value) {
       OpenCursorAndFields(false);
       SetState(dsBrowse);
     } catch (...) {
-      state_ = dsInactive;
+      // A link that failed while hearing of the open must hear of the close.
+      try {
+        SetState(dsInactive);
+      } catch (...) {
+        state_ = dsInactive;
+      }
       ShutCursor();
       throw;
     }

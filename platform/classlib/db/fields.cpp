@@ -116,9 +116,15 @@ std::string CutToCharacters(const std::string& text, int chars) {
 TField::TField(TComponent* owner) : TComponent(owner) {}
 
 TField::~TField() {
-  if (dataSet_) {
-    TDataSet* ds = dataSet_;
-    ds->fields_->Remove(this);
+  if (!dataSet_) return;
+  TDataSet* ds = dataSet_;
+  ds->fields_->Remove(this);
+  // The record layout of an open dataset included this field: close it.
+  if (ds->Active() && !ds->ComponentState().Contains(csDestroying)) {
+    try {
+      ds->Close();
+    } catch (...) {
+    }
   }
 }
 
