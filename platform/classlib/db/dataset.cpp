@@ -36,6 +36,8 @@ PUBLISHED(TDataSet) {
   PROP_EVENT(OnCalcFields);
   PROP_EVENT(OnDeleteError);
   PROP_EVENT(OnEditError);
+  P.Event("OnFilterRecord", &Class::OnFilterRecord, &Class::SetOnFilterRecord);
+  P.Event("OnUpdateError", &Class::OnUpdateError, &Class::SetOnUpdateError);
   PROP_EVENT(OnNewRecord);
   PROP_EVENT(OnPostError);
   PROP_EVENT(OnUpdateRecord);
