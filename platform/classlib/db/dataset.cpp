@@ -727,7 +727,13 @@ void TDataSet::Delete() {
 void TDataSet::Refresh() {
   FireBeforeRefresh();
   CheckBrowseMode();
-  UpdateCursorPos();
+  // Refreshing is how a user sees other users' changes: when the current
+  // record itself is gone, refresh around wherever the cursor stands.
+  try {
+    UpdateCursorPos();
+  } catch (const EDatabaseError&) {
+    CursorPosChanged();
+  }
   try {
     RefetchFromCursor();
   } catch (...) {

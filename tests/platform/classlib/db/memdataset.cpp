@@ -65,6 +65,17 @@ void TMemDataSet::SetMasterSource(TDataSource* source) {
   masterLink_.SetDataSource(source);
 }
 
+void TMemDataSet::RemoveRowElsewhere(const TBookmarkStr& bookmark) {
+  int id;
+  std::memcpy(&id, bookmark.data(), sizeof id);
+  int i = IndexOfId(id);
+  if (i < 0) return;
+  rows_.erase(rows_.begin() + i);
+  if (pos_ > i || (pos_ == i && crack_)) --pos_;
+  if (pos_ == i) crack_ = true;
+  pos_ = std::max(pos_, 0);
+}
+
 // ---- opening ------------------------------------------------------------------
 
 void TMemDataSet::OpenEngineCursor() {
