@@ -314,6 +314,14 @@ void TDataSet::UpdateCursorPos() {
   if (recordCount_ > 0) SetCurrentRecord(activeRecord_);
 }
 
+void TDataSet::SyncCursorIfPossible() {
+  try {
+    UpdateCursorPos();
+  } catch (const EDatabaseError&) {
+    CursorPosChanged();
+  }
+}
+
 bool TDataSet::FetchNextRow() {
   TGetMode mode = gmNext;
   if (recordCount_ > 0) {
@@ -608,7 +616,7 @@ void TDataSet::EndInsertAppend() {
   try {
     FireOnNewRecord();
   } catch (...) {
-    UpdateCursorPos();
+    SyncCursorIfPossible();
     FreeFieldBuffers();
     SetState(dsBrowse);
     RefreshWindow({});
@@ -696,7 +704,8 @@ void TDataSet::CancelChanges() {
   FireBeforeCancel();
   const bool wasInsert = state_ == dsInsert;
   if (wasInsert) FireBeforeScroll();
-  UpdateCursorPos();
+  // Cancelling must always leave edit mode, also when the record is gone.
+  SyncCursorIfPossible();
   CancelRecordEdit();
   FreeFieldBuffers();
   SetState(dsBrowse);
@@ -729,11 +738,7 @@ void TDataSet::Refresh() {
   CheckBrowseMode();
   // Refreshing is how a user sees other users' changes: when the current
   // record itself is gone, refresh around wherever the cursor stands.
-  try {
-    UpdateCursorPos();
-  } catch (const EDatabaseError&) {
-    CursorPosChanged();
-  }
+  SyncCursorIfPossible();
   try {
     RefetchFromCursor();
   } catch (...) {

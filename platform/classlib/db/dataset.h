@@ -364,6 +364,8 @@ class TDataSet : public TComponent {
   void AddDataSource(TDataSource* source);
   void RemoveDataSource(TDataSource* source);
   void SetCurrentRecord(int index);
+  // UpdateCursorPos, forgetting the position when the record is gone.
+  void SyncCursorIfPossible();
   void MoveBuffer(int from, int to);
   void ActivateWindow();
   void BeginInsertAppend();

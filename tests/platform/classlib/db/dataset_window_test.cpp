@@ -300,3 +300,20 @@ TEST_F(WindowTest, AJumpToARecordAnotherUserDeletedFailsInPlace) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(WindowTest, CancelLeavesEditModeEvenWhenTheRecordIsGone) {
+  ds->MoveBy(1);  // on 2
+  ds->Edit();
+  ds->FieldByName("Name")->SetAsString("mine");
+  TBookmarkStr mark = ds->Bookmark();
+  ds->RemoveRowElsewhere(mark);
+  link.SetBufferCount(7);  // the cursor moves away to fill the window
+  ASSERT_NO_THROW(ds->Cancel());
+  EXPECT_EQ(ds->State(), dsBrowse);
+  Rows rows = Ids();
+  EXPECT_EQ(std::count(rows.begin(), rows.end(), "2"), 0);
+}
+
+}  // namespace
