@@ -379,10 +379,10 @@ void TField::Bind(bool binding) {
   std::vector<TField*> keys;
   dataSet_->GetFieldList(keys, keyFields_);
   if (lookupDataSet_ == dataSet_) DatabaseError(dbtext::CircularDataLink, dataSet_);
-  if (lookupDataSet_->Active()) {
-    lookupDataSet_->GetFieldList(keys, lookupKeyFields_);
-    lookupDataSet_->FieldByName(lookupResultField_);
-  }
+  // The lookup table opens with the dataset that looks values up in it.
+  lookupDataSet_->Open();
+  lookupDataSet_->GetFieldList(keys, lookupKeyFields_);
+  lookupDataSet_->FieldByName(lookupResultField_);
 }
 
 void TField::CalcLookupValue() {
