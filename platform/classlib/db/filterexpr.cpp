@@ -14,7 +14,7 @@ using namespace filterblob;
 
 namespace {
 
-enum class Tok { End, Name, QuotedName, Text, Number, Symbol };
+enum class Tok { End, Name, QuotedName, Text, Number, Symbol };  // QuotedName: [name]
 
 struct Token {
   Tok kind = Tok::End;
@@ -54,8 +54,8 @@ std::string Scanner::ReadQuoted(char close, const char* unterminated) {
     char c = text_[pos_++];
     if (c == close) {
       // A doubled quote stands for itself inside a text.
-      if (close == '\'' && pos_ < text_.size() && text_[pos_] == '\'') {
-        out += '\'';
+      if (close != ']' && pos_ < text_.size() && text_[pos_] == close) {
+        out += close;
         ++pos_;
         continue;
       }
@@ -77,7 +77,7 @@ void Scanner::Advance() {
   if (c == '\'') {
     token_ = {Tok::Text, ReadQuoted('\'', dbtext::ExprStringError)};
   } else if (c == '"') {
-    token_ = {Tok::QuotedName, ReadQuoted('"', dbtext::ExprNameError)};
+    token_ = {Tok::Text, ReadQuoted('"', dbtext::ExprStringError)};
   } else if (c == '[') {
     token_ = {Tok::QuotedName, ReadQuoted(']', dbtext::ExprNameError)};
   } else if (std::isdigit(static_cast<unsigned char>(c)) ||

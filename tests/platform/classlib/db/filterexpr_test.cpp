@@ -123,6 +123,7 @@ TEST_F(FilterParserTest, ExpressionsAndTheirBlobs) {
       {"'Status' <> NULL", "notblank(F:Status)"},
       {"[Report Number] = 7", "(F:Report Number = i32:7)"},
       {"\"Report Number\" = 7", "(F:Report Number = i32:7)"},
+      {"ReportType = \"Bug\"\"s\"", "[F:ReportType = s'Bug\"s']"},
       {"ReportType = 'Bug*'", "[F:ReportType = s'Bug' p3]"},
       {"ReportType = 'it''s'", "[F:ReportType = s'it's']"},
       {"'Unknown' = 'x'", "[F:Unknown = s'x']"},
