@@ -652,10 +652,11 @@ void TFloatField::GetText(std::string& text, bool displayText) const {
   const std::string& format = displayText || EditFormat().empty() ? DisplayFormat() : EditFormat();
   if (!format.empty())
     text = FormatFloat(format, v);
-  else if (currency_ && displayText)
-    text = dbvar::CurrencyText(v);
+  else if (currency_)
+    text = displayText ? dbvar::CurrencyText(v, precision_)
+                       : FloatToStrF(v, ffFixed, precision_, FormatSettings.CurrencyDecimals);
   else
-    text = dbvar::FloatText(v);
+    text = dbvar::FloatText(v, precision_);
 }
 
 bool TFloatField::IsValidChar(char32_t ch) const {

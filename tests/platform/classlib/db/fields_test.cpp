@@ -140,8 +140,14 @@ TEST_F(FieldKinds, FloatAndCurrencyText) {
   EXPECT_EQ(f->Text(), "1234.500");
   F("Money")->SetAsFloat(-2.5);
   EXPECT_EQ(F("Money")->DisplayText(), "($2.50)");
-  EXPECT_EQ(F("Money")->Text(), "-2.5");
+  EXPECT_EQ(F("Money")->Text(), "-2.50") << "currency edits with its decimals";
   EXPECT_EQ(VarType(F("Money")->Value()), varCurrency);
+  f->SetDisplayFormat("");
+  f->SetEditFormat("");
+  f->SetPrecision(4);
+  f->SetAsFloat(3.14159);
+  EXPECT_EQ(f->DisplayText(), "3.142") << "precision limits the digits";
+  f->SetPrecision(15);
   f->SetAsString("2e3");
   EXPECT_DOUBLE_EQ(f->AsFloat(), 2000);
   EXPECT_THROW(f->SetAsString("1.2.3"), EDatabaseError);
