@@ -695,7 +695,7 @@ void TBCDField::SetCurrencyValue(::Currency value) {
   SetData(&bcd);
 }
 
-::Currency TBCDField::AsBCDCurrency() const {
+::Currency TBCDField::GetAsCurrency() const {
   ::Currency c;
   return ReadCurrency(c) ? c : ::Currency();
 }
@@ -715,8 +715,8 @@ void TBCDField::SetAsStringValue(const std::string& v) {
   SetCurrencyValue(c);
 }
 
-long TBCDField::GetAsInteger() const { return long(std::llround(AsBCDCurrency().ToDouble())); }
-double TBCDField::GetAsFloat() const { return AsBCDCurrency().ToDouble(); }
+long TBCDField::GetAsInteger() const { return long(std::llround(GetAsCurrency().ToDouble())); }
+double TBCDField::GetAsFloat() const { return GetAsCurrency().ToDouble(); }
 
 Variant TBCDField::GetAsVariant() const {
   ::Currency c;

@@ -138,7 +138,8 @@ TEST_F(FieldKinds, FloatAndCurrencyText) {
   EXPECT_EQ(f->Text(), "1,234.50") << "without an edit format the display format edits too";
   f->SetEditFormat("0.000");
   EXPECT_EQ(f->Text(), "1234.500");
-  F("Money")->SetAsFloat(-2.5);
+  F("Money")->SetAsCurrency(::Currency(-2.5));
+  EXPECT_EQ(F("Money")->AsCurrency().Raw(), -25000);
   EXPECT_EQ(F("Money")->DisplayText(), "($2.50)");
   EXPECT_EQ(F("Money")->Text(), "-2.50") << "currency edits with its decimals";
   EXPECT_EQ(VarType(F("Money")->Value()), varCurrency);
@@ -245,7 +246,7 @@ TEST_F(FieldKinds, BcdFieldsHoldExactDecimals) {
   auto* b = static_cast<TBCDField*>(F("Exact"));
   EXPECT_EQ(b->DataSize(), 34);
   b->SetAsString("12.34");
-  EXPECT_EQ(b->AsBCDCurrency().Raw(), 123400);
+  EXPECT_EQ(b->AsCurrency().Raw(), 123400);
   EXPECT_EQ(b->AsString(), "12.34");
   b->SetAsFloat(0.1);
   EXPECT_EQ(VarType(b->Value()), varCurrency);
