@@ -356,16 +356,20 @@ Translation ParseDrop(const std::vector<Token>& tokens) {
 
 // FROM name [[AS] alias] {, name [[AS] alias]} — the list the system sends.
 // Joins are left to SQLite to judge.
-void CheckFromClause(const std::vector<Token>& t, size_t from, size_t end) {
+// Answers the tables named (name, alias), or nothing for joins.
+std::vector<std::pair<std::string, std::string>> CheckFromClause(const std::vector<Token>& t, size_t from,
+                                                                 size_t end) {
+  std::vector<std::pair<std::string, std::string>> tables;
   for (size_t i = from; i < end; ++i)
-    if (Is(t[i], "JOIN") || IsPunct(t[i], "(")) return;
+    if (Is(t[i], "JOIN") || IsPunct(t[i], "(")) return {};
   size_t i = from;
   for (;;) {
     if (i >= end || (t[i].kind != Tok::Word && t[i].kind != Tok::Name)) Fail(errSyntaxInFrom);
+    tables.emplace_back(t[i].text, t[i].text);
     ++i;
     if (i < end && Is(t[i], "AS")) ++i;
-    if (i < end && (t[i].kind == Tok::Word || t[i].kind == Tok::Name)) ++i;
-    if (i == end) return;
+    if (i < end && (t[i].kind == Tok::Word || t[i].kind == Tok::Name)) tables.back().second = t[i++].text;
+    if (i == end) return tables;
     if (!IsPunct(t[i], ",")) Fail(errSyntaxInFrom);
     ++i;
   }
@@ -399,6 +403,8 @@ Translation TranslateChange(const std::string& text, const std::vector<Token>& t
 
   std::string out;
   std::string limit;
+  std::vector<std::pair<std::string, std::string>> fromTables;
+  bool grouped = false;
   auto emit = [&](const std::string& piece) {
     if (!out.empty()) out += ' ';
     out += piece;
@@ -422,7 +428,7 @@ Translation TranslateChange(const std::string& text, const std::vector<Token>& t
     if (Is(k, "FROM") && tr.kind == StatementKind::Select) {
       size_t stop = i + 1;
       while (!ClauseEnd(t[stop])) ++stop;
-      CheckFromClause(t, i + 1, std::min(stop, end));
+      fromTables = CheckFromClause(t, i + 1, std::min(stop, end));
     }
     if (Is(k, "TOP") && i > start && (Is(t[i - 1], "SELECT") || Is(t[i - 1], "DISTINCT"))) {
       if (t[i + 1].kind != Tok::Number) Fail(errSyntaxInExpression, t[i + 1].text);
@@ -453,6 +459,9 @@ Translation TranslateChange(const std::string& text, const std::vector<Token>& t
       case Tok::Word: {
         std::string u = UpperCase(k.text);
         bool call = IsPunct(t[i + 1], "(");
+        if (u == "DISTINCT" || u == "DISTINCTROW" || u == "GROUP" || u == "UNION" ||
+            (call && (u == "COUNT" || u == "SUM" || u == "AVG" || u == "MIN" || u == "MAX")))
+          grouped = true;
         int param = -1;
         for (size_t p = 0; p < tr.parameters.size(); ++p)
           if (AnsiSameText(tr.parameters[p].name, k.text)) param = static_cast<int>(p);
@@ -492,6 +501,10 @@ Translation TranslateChange(const std::string& text, const std::vector<Token>& t
   }
   if (!limit.empty()) out += " LIMIT " + limit;
   tr.sql = out;
+  if (tr.kind == StatementKind::Select && fromTables.size() == 1 && !grouped) {
+    tr.updatableTable = fromTables[0].first;
+    tr.sqlWithRowid = "SELECT " + QuoteIdentifier(fromTables[0].second) + ".rowid," + out.substr(6);
+  }
   return tr;
 }
 

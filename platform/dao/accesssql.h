@@ -24,6 +24,10 @@ struct Translation {
   std::string sql;                          // SQLite text (queries and changes)
   std::vector<ParameterDecl> parameters;    // declared; bound as ?1, ?2 ... in order
   std::string whereText;                    // the Access text of the condition, for messages
+  // A plain SELECT over one table can change it: that table, and the query
+  // with the table's row number as the first column.
+  std::string updatableTable;
+  std::string sqlWithRowid;
   TableDef table;                           // CREATE TABLE
   std::string tableName;                    // CREATE/DROP INDEX, DROP TABLE
   IndexDef index;                           // CREATE/DROP INDEX (name)

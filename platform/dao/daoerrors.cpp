@@ -36,6 +36,7 @@ const std::map<int, const char*>& texts() {
        "Can't open database '%s'.  It may not be a database that your application recognizes, "
        "or the file may be corrupt."},
       {3061, "Too few parameters. Expected %s."},
+      {3065, "Cannot execute a select query."},
       {3075, "Syntax error (missing operator) in query expression '%s'."},
       {3078,
        "The database engine cannot find the input table or query '%s'.  Make sure it exists "
@@ -50,6 +51,7 @@ const std::map<int, const char*>& texts() {
       {3163,
        "The field is too small to accept the amount of data you attempted to add.  Try "
        "inserting or pasting less data."},
+      {3164, "Field can't be updated."},
       {3167, "Record is deleted."},
       {3197,
        "The database engine stopped the process because you and another user are attempting to "

@@ -30,6 +30,8 @@ enum ErrorNumber : int {
   errTooFewParameters = 3061,
   errNoSuchTable = 3078,
   errSyntaxInExpression = 3075,
+  errSelectNotExecutable = 3065,
+  errFieldNotUpdatable = 3164,
   errUndefinedFunction = 3085,
   errInvalidStatement = 3129,
   errSyntaxInFrom = 3131,

@@ -339,6 +339,8 @@ std::unique_ptr<Statement> Connection::Prepare(const std::string& sql) {
   return std::make_unique<Statement>(*this, stmt);
 }
 
+int Connection::Changes() const { return sqlite3_changes(db_); }
+
 void Connection::Exec(const std::string& sql) {
   char* message = nullptr;
   int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message);
@@ -377,6 +379,7 @@ void Connection::Raise(int rc, const std::string& context) {
 // ---- transactions ---------------------------------------------------------------
 
 void Connection::Begin() {
+  ++localChanges_;  // others may have written since the last look
   if (depth_ == 0)
     Exec(readOnly_ ? "BEGIN" : "BEGIN IMMEDIATE");
   else
@@ -408,8 +411,8 @@ void Connection::Rollback() {
 
 Connection::WriteScope::WriteScope(Connection& c) : c_(c) {
   c_.CheckWritable();
-  c_.Exec(c_.depth_ == 0 ? "BEGIN IMMEDIATE" : "SAVEPOINT ws");
-  own_ = c_.depth_ == 0;
+  own_ = sqlite3_get_autocommit(c_.db_) != 0;
+  c_.Exec(own_ ? "BEGIN IMMEDIATE" : "SAVEPOINT ws");
 }
 
 void Connection::WriteScope::Commit() {
@@ -429,9 +432,16 @@ void Connection::CheckWritable() {
 }
 
 std::uint64_t Connection::ChangeStamp() {
-  unsigned int version = 0;
-  sqlite3_file_control(db_, "main", SQLITE_FCNTL_DATA_VERSION, &version);
-  return (static_cast<std::uint64_t>(version) << 32) ^ localChanges_;
+  // Inside a transaction nobody else can have written; outside, SQLite tells.
+  std::uint64_t version = 0;
+  if (sqlite3_get_autocommit(db_)) {
+    StatementUse s(Cached("PRAGMA data_version"));
+    if (s->Step()) version = static_cast<std::uint64_t>(s->ColumnInteger(0));
+    lastDataVersion_ = version;
+  } else {
+    version = lastDataVersion_;
+  }
+  return (version << 32) ^ localChanges_;
 }
 
 // ---- catalogue ------------------------------------------------------------------

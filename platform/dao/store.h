@@ -95,6 +95,7 @@ class Connection {
   // A statement for one use.
   std::unique_ptr<Statement> Prepare(const std::string& sql);
   void Exec(const std::string& sql);
+  int Changes() const;  // rows changed by the last statement
 
   // Turns an SQLite result code into the matching DAO failure.
   [[noreturn]] void Raise(int rc, const std::string& context = {});
@@ -151,6 +152,7 @@ class Connection {
   std::map<std::string, std::unique_ptr<Statement>> cache_;
   int depth_ = 0;
   std::uint64_t localChanges_ = 0;
+  std::uint64_t lastDataVersion_ = 0;
   std::map<std::string, TableDef> tables_;  // by upper-case name
   bool catalogueLoaded_ = false;
   int schemaVersion_ = -1;
