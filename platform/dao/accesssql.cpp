@@ -4,6 +4,7 @@
 #include <cmath>
 #include <set>
 
+#include "platform/classlib/core/datetime.h"
 #include "platform/classlib/core/strutils.h"
 #include "platform/dao/daoerrors.h"
 #include "platform/dao/store.h"
@@ -142,22 +143,6 @@ std::string NumberText(double v) {
   char buf[40];
   std::snprintf(buf, sizeof buf, "%.17g", v);
   return buf;
-}
-
-// Days from 1 January 1970 of a civil date (proleptic Gregorian).
-long DaysFromCivil(long y, unsigned m, unsigned d) {
-  y -= m <= 2;
-  const long era = (y >= 0 ? y : y - 399) / 400;
-  const unsigned yoe = static_cast<unsigned>(y - era * 400);
-  const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-  return era * 146097 + static_cast<long>(doe) - 719468;
-}
-
-int DaysInMonth(long y, int m) {
-  static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-  bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-  return m == 2 && leap ? 29 : days[m - 1];
 }
 
 std::vector<long> Numbers(const std::string& s, size_t& pos, char sep) {
@@ -565,7 +550,7 @@ int TypeFromDdlName(const std::string& word, bool& counter) {
 bool ParseAccessDate(const std::string& raw, double& result) {
   std::string s = Trim(raw);
   size_t pos = 0;
-  double days = 0;
+  TDateTime date;
   bool haveDate = false;
   if (s.find('/') != std::string::npos || s.find('-') != std::string::npos) {
     char sep = s.find('/') != std::string::npos ? '/' : '-';
@@ -578,13 +563,12 @@ bool ParseAccessDate(const std::string& raw, double& result) {
       m = n[0], d = n[1], y = n[2];
     }
     if (y < 100) y += y < 30 ? 2000 : 1900;  // two-digit years, as the engine reads them
-    if (m < 1 || m > 12 || d < 1 || d > DaysInMonth(y, static_cast<int>(m)) || y > 9999) return false;
-    days = static_cast<double>(DaysFromCivil(y, static_cast<unsigned>(m), static_cast<unsigned>(d)) -
-                               DaysFromCivil(1899, 12, 30));
+    if (y > 9999 || !TryEncodeDate(static_cast<int>(y), static_cast<int>(m), static_cast<int>(d), date))
+      return false;
     haveDate = true;
     while (pos < s.size() && s[pos] == ' ') ++pos;
   }
-  double time = 0;
+  TDateTime time;
   if (pos < s.size()) {
     std::vector<long> n = Numbers(s, pos, ':');
     if (n.empty() || n.size() > 3 || (n.size() == 1 && !haveDate)) return false;
@@ -597,13 +581,12 @@ bool ParseAccessDate(const std::string& raw, double& result) {
     } else if (!ampm.empty()) {
       return false;
     }
-    if (h > 23 || mi > 59 || sec > 59) return false;
-    time = (h * 3600 + mi * 60 + sec) / 86400.0;
+    if (h > 23 || !TryEncodeTime(static_cast<int>(h), static_cast<int>(mi), static_cast<int>(sec), 0, time))
+      return false;
   } else if (!haveDate) {
     return false;
   }
-  // Before 30 December 1899 the time counts away from zero, as date numbers do.
-  result = days < 0 ? days - time : days + time;
+  result = haveDate ? ComposeDateTime(date, time).Value : time.Value;
   return true;
 }
 
