@@ -274,6 +274,9 @@ Connection::Connection(const std::string& path, bool readOnly) : path_(path), re
     Fail(errCannotOpen, path);
   }
   sqlite3_extended_result_codes(db_, 1);
+  // "Text" in double quotes is a name, never a string that SQLite guesses at.
+  sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+  sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
   sqlite3_busy_timeout(db_, busyTimeoutMs);
   sqlite3_create_collation(db_, "NOCASE", SQLITE_UTF8, nullptr, CompareNoCase);
   sqlite3_create_function(db_, "like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
@@ -549,7 +552,7 @@ const TableDef& Connection::Table(const std::string& name) {
 std::vector<std::string> Connection::TableNames() {
   std::vector<std::string> names;
   StatementUse s(Cached(
-      "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite%' ORDER BY rowid"));
+      "SELECT name FROM sqlite_master WHERE type='table' AND substr(name, 1, 7) <> 'sqlite_' ORDER BY rowid"));
   while (s->Step()) names.push_back(s->ColumnText(0));
   return names;
 }
