@@ -443,7 +443,7 @@ Translation TranslateChange(const std::string& text, const std::vector<Token>& t
         break;
       case Tok::Word: {
         std::string u = UpperCase(k.text);
-        bool call = IsPunct(t[i + 1], "(");
+        bool call = IsPunct(t[i + 1], "(") && !(i > start && Is(t[i - 1], "INTO"));
         if (u == "DISTINCT" || u == "DISTINCTROW" || u == "GROUP" || u == "UNION" ||
             (call && (u == "COUNT" || u == "SUM" || u == "AVG" || u == "MIN" || u == "MAX")))
           grouped = true;
