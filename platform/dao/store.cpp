@@ -675,6 +675,82 @@ void Connection::DropIndex(const std::string& tableName, const std::string& inde
   catalogueLoaded_ = false;
 }
 
+void Connection::RenameTable(const std::string& name, const std::string& newName) {
+  std::string actual = Table(name).name;
+  if (newName.empty()) Fail(errInvalidArgument);
+  if (!AnsiSameText(actual, newName) && FindTable(newName) != nullptr) Fail(errTableExists, newName);
+  WriteScope scope(*this);
+  Exec("ALTER TABLE " + QuoteIdentifier(actual) + " RENAME TO " + QuoteIdentifier(newName));
+  if (FindTable("MSysColumns") != nullptr)
+    for (const char* sql : {"UPDATE MSysTables SET Name=?1 WHERE Name=?2",
+                            "UPDATE MSysColumns SET TableName=?1 WHERE TableName=?2",
+                            "UPDATE MSysIndexes SET TableName=?1 WHERE TableName=?2"}) {
+      auto s = Prepare(sql);
+      s->Bind(1, newName).Bind(2, actual).Step();
+    }
+  scope.Commit();
+  catalogueLoaded_ = false;
+}
+
+void Connection::RenameField(const std::string& tableName, const std::string& field, const std::string& newName) {
+  const TableDef& table = Table(tableName);
+  int index = table.FieldIndex(field);
+  if (index < 0) Fail(errItemNotFound);
+  if (newName.empty()) Fail(errInvalidArgument);
+  int clash = table.FieldIndex(newName);
+  if (clash >= 0 && clash != index) Fail(errObjectExists, newName);
+  std::string actualTable = table.name;
+  std::string actualField = table.fields[static_cast<size_t>(index)].name;
+  std::vector<std::pair<std::string, std::string>> indexColumns;  // index name, new column list
+  for (const auto& i : table.indexes) {
+    auto columns = i.columns;
+    for (auto& c : columns)
+      if (AnsiSameText(c.name, actualField)) c.name = newName;
+    indexColumns.emplace_back(i.name, EncodeColumns(columns));
+  }
+  WriteScope scope(*this);
+  Exec("ALTER TABLE " + QuoteIdentifier(actualTable) + " RENAME COLUMN " + QuoteIdentifier(actualField) + " TO " +
+       QuoteIdentifier(newName));
+  if (table.described) {
+    auto s = Prepare("UPDATE MSysColumns SET Name=? WHERE TableName=? AND Name=?");
+    s->Bind(1, newName).Bind(2, actualTable).Bind(3, actualField).Step();
+    for (const auto& [indexName, columns] : indexColumns) {
+      auto u = Prepare("UPDATE MSysIndexes SET Columns=? WHERE TableName=? AND Name=?");
+      u->Bind(1, columns).Bind(2, actualTable).Bind(3, indexName).Step();
+    }
+  }
+  scope.Commit();
+  catalogueLoaded_ = false;
+}
+
+void Connection::RenameIndex(const std::string& tableName, const std::string& index, const std::string& newName) {
+  const TableDef& table = Table(tableName);
+  const IndexDef* found = table.FindIndex(index);
+  if (found == nullptr) Fail(errNoSuchIndex, index);
+  if (newName.empty()) Fail(errInvalidArgument);
+  const IndexDef* clash = table.FindIndex(newName);
+  if (clash != nullptr && clash != found) Fail(errObjectExists, newName);
+  WriteScope scope(*this);
+  auto s = Prepare("UPDATE MSysIndexes SET Name=? WHERE TableName=? AND Name=?");
+  s->Bind(1, newName).Bind(2, table.name).Bind(3, found->name).Step();
+  scope.Commit();
+  catalogueLoaded_ = false;
+}
+
+void Connection::RenameQueryDef(const std::string& name, const std::string& newName) {
+  if (newName.empty()) Fail(errInvalidArgument);
+  bool found = false;
+  for (const auto& [existing, sql] : QueryDefs()) {
+    if (AnsiSameText(existing, newName) && !AnsiSameText(existing, name)) Fail(errObjectExists, newName);
+    if (AnsiSameText(existing, name)) found = true;
+  }
+  if (!found) Fail(errItemNotFound);
+  WriteScope scope(*this);
+  auto s = Prepare("UPDATE MSysQueries SET Name=? WHERE Name=?");
+  s->Bind(1, newName).Bind(2, name).Step();
+  scope.Commit();
+}
+
 std::vector<std::pair<std::string, std::string>> Connection::QueryDefs() {
   std::vector<std::pair<std::string, std::string>> out;
   if (FindTable("MSysQueries") == nullptr) return out;

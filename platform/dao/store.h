@@ -126,6 +126,10 @@ class Connection {
   void CreateIndex(const std::string& table, IndexDef index);
   void DropTable(const std::string& name);
   void DropIndex(const std::string& table, const std::string& index);
+  void RenameTable(const std::string& name, const std::string& newName);
+  void RenameField(const std::string& table, const std::string& field, const std::string& newName);
+  void RenameIndex(const std::string& table, const std::string& index, const std::string& newName);
+  void RenameQueryDef(const std::string& name, const std::string& newName);
   std::vector<std::pair<std::string, std::string>> QueryDefs();  // name, SQL
   void SaveQueryDef(const std::string& name, const std::string& sql);
 

@@ -171,7 +171,7 @@ TEST_F(DaoValues, EveryTypeHasItsNumberSizeAndVariantType) {
     EXPECT_EQ(expect[i].name, name);
     EXPECT_EQ(expect[i].type, type) << name;
     EXPECT_EQ(expect[i].size, size) << name;
-    EXPECT_EQ(expect[i].attributes & 0x30, attributes & 0x30) << name;
+    EXPECT_EQ(expect[i].attributes, attributes) << name;
     EXPECT_EQ(expect[i].vtype, v.VType()) << name;
   }
   EXPECT_EQ(-1, Value(rs.get(), "B").AsInteger());
@@ -459,6 +459,49 @@ TEST_F(DaoRecordsets, QueriesDefinitionsAndParameters) {
   }
   EXPECT_EQ(2, user);
   EXPECT_GT(n, 2);  // the catalogue tables are listed too
+}
+
+TEST_F(DaoRecordsets, DefinitionsCanBeRenamed) {
+  Exec("CREATE TABLE Old (Id COUNTER, Title TEXT(20))");
+  Exec("CREATE INDEX ByTitle ON Old (Title)");
+  Exec("CREATE TABLE Other (A LONG)");
+  Ptr<DAOTableDefs> tables;
+  Ptr<DAOTableDef> t;
+  ASSERT_EQ(S_OK, db_->get_TableDefs(&tables));
+  ASSERT_EQ(S_OK, tables->get_Item(Variant("Old"), &t));
+  EXPECT_EQ(3010, DaoNumber(t->put_Name("other")));
+  ASSERT_EQ(S_OK, t->put_Name("Renamed"));
+  Ptr<DAOFields> fields;
+  Ptr<DAOField> title;
+  ASSERT_EQ(S_OK, t->get_Fields(&fields));
+  ASSERT_EQ(S_OK, fields->get_Item(Variant("Title"), &title));
+  EXPECT_EQ(3012, DaoNumber(title->put_Name("ID")));
+  ASSERT_EQ(S_OK, title->put_Name("Caption"));
+  Ptr<DAOIndexes> indexes;
+  Ptr<DAOIndex> index;
+  ASSERT_EQ(S_OK, t->get_Indexes(&indexes));
+  ASSERT_EQ(S_OK, indexes->get_Item(Variant("ByTitle"), &index));
+  ASSERT_EQ(S_OK, index->put_Name("ByCaption"));
+  Exec("INSERT INTO Renamed (Caption) VALUES ('b')");
+  Exec("INSERT INTO Renamed (Caption) VALUES ('A')");
+  Ptr<DAORecordset> rs;
+  EXPECT_EQ(3078, DaoNumber(Open("Old", rs)));
+  ASSERT_EQ(S_OK, Open("Renamed", rs));
+  ASSERT_EQ(S_OK, rs->put_Index("ByCaption"));
+  ASSERT_EQ(S_OK, rs->MoveFirst());
+  EXPECT_EQ("A", Value(rs.get(), "Caption").AsString());
+  // Fields of a recordset keep their names.
+  Ptr<DAOFields> rsFields;
+  Ptr<DAOField> f;
+  rs->get_Fields(&rsFields);
+  rsFields->get_Item(Variant(0), &f);
+  EXPECT_EQ(3251, DaoNumber(f->put_Name("X")));
+
+  Ptr<DAOQueryDef> q;
+  ASSERT_EQ(S_OK, db_->CreateQueryDef(Variant("Q1"), Variant("SELECT * FROM Renamed"), &q));
+  ASSERT_EQ(S_OK, q->put_Name("Q2"));
+  EXPECT_EQ(3078, DaoNumber(Open("Q1", rs)));
+  EXPECT_EQ(S_OK, Open("q2", rs));
 }
 
 // ---- opening modes ----------------------------------------------------------------
