@@ -362,7 +362,7 @@ std::vector<std::pair<std::string, std::string>> CheckFromClause(const std::vect
 
 bool ClauseEnd(const Token& t) {
   return t.kind == Tok::End || Is(t, "WHERE") || Is(t, "ORDER") || Is(t, "GROUP") ||
-         Is(t, "HAVING") || Is(t, "UNION") || IsPunct(t, ";");
+         Is(t, "HAVING") || Is(t, "UNION") || IsPunct(t, ";") || IsPunct(t, ")");
 }
 
 Translation TranslateChange(const std::string& text, const std::vector<Token>& t, size_t start,
@@ -390,6 +390,7 @@ Translation TranslateChange(const std::string& text, const std::vector<Token>& t
   std::string limit;
   std::vector<std::pair<std::string, std::string>> fromTables;
   bool grouped = false;
+  int depth = 0;
   auto emit = [&](const std::string& piece) {
     if (!out.empty()) out += ' ';
     out += piece;
@@ -410,10 +411,15 @@ Translation TranslateChange(const std::string& text, const std::vector<Token>& t
       i = j - 1;
       continue;
     }
+    if (IsPunct(k, "("))
+      ++depth;
+    else if (IsPunct(k, ")"))
+      --depth;
     if (Is(k, "FROM") && tr.kind == StatementKind::Select) {
       size_t stop = i + 1;
       while (!ClauseEnd(t[stop])) ++stop;
-      fromTables = CheckFromClause(t, i + 1, std::min(stop, end));
+      auto tables = CheckFromClause(t, i + 1, std::min(stop, end));
+      if (depth == 0) fromTables = tables;  // the statement's own tables, not a subquery's
     }
     if (Is(k, "TOP") && i > start && (Is(t[i - 1], "SELECT") || Is(t[i - 1], "DISTINCT"))) {
       if (t[i + 1].kind != Tok::Number) Fail(errSyntaxInExpression, t[i + 1].text);

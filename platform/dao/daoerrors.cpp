@@ -11,6 +11,7 @@ const std::map<int, const char*>& texts() {
   static const std::map<int, const char*> t = {
       {3000, "Reserved error (%s); there is no message for this error."},
       {3001, "Invalid argument."},
+      {3003, "Couldn't start transaction; too many transactions already nested."},
       {3008,
        "The table '%s' is already opened exclusively by another user, or it is already open "
        "through the user interface and cannot be manipulated programmatically."},

@@ -14,6 +14,7 @@ namespace dao {
 enum ErrorNumber : int {
   errInvalidArgument = 3001,
   errReservedError = 3000,
+  errTooManyTransactions = 3003,
   errTableExists = 3010,
   errObjectExists = 3012,
   errNoSuchIndex = 3015,

@@ -866,6 +866,8 @@ class TDatabase : public TComObject<DAODatabase> {
 
 // ---- DBEngine ----------------------------------------------------------------------
 
+constexpr int kMaxTransactionDepth = 5;
+
 class TDBEngine : public TComObject<DAODBEngine> {
  public:
   TDBEngine() : engine_(std::make_shared<EngineState>()) {}
@@ -900,6 +902,7 @@ class TDBEngine : public TComObject<DAODBEngine> {
   }
   HRESULT BeginTrans() override {
     return Run([&] {
+      if (engine_->transactionDepth >= kMaxTransactionDepth) Fail(errTooManyTransactions);
       for (auto& db : Open())
         if (db->Core().Conn().TransactionDepth() == engine_->transactionDepth) db->Core().Conn().Begin();
       ++engine_->transactionDepth;

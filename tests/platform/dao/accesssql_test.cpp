@@ -43,6 +43,7 @@ TEST(AccessSqlTranslation, UpdatableSingleTableQueries) {
   EXPECT_EQ("SELECT \"r\".rowid, * FROM \"Reports\" AS \"r\" WHERE \"r\".\"Fixed\" = -1", t.sqlWithRowid);
   EXPECT_EQ("r.Fixed = TRUE", t.whereText);
   EXPECT_TRUE(TranslateAccessSql("SELECT * FROM A, B").updatableTable.empty());
+  EXPECT_EQ("A", TranslateAccessSql("SELECT * FROM A WHERE K IN (SELECT K FROM B, C)").updatableTable);
   EXPECT_TRUE(TranslateAccessSql("SELECT DISTINCT X FROM A").updatableTable.empty());
   EXPECT_TRUE(TranslateAccessSql("SELECT count(*) FROM A").updatableTable.empty());
   EXPECT_TRUE(TranslateAccessSql("SELECT * FROM A INNER JOIN B ON A.K = B.K").updatableTable.empty());

@@ -371,6 +371,10 @@ TEST_F(DaoRecordsets, EditModesLastModifiedAndTransactions) {
   ASSERT_EQ(S_OK, engine_->Rollback());
   rs->get_RecordCount(&count);
   EXPECT_EQ(2, count);
+  for (int level = 0; level < 5; ++level) ASSERT_EQ(S_OK, engine_->BeginTrans());
+  EXPECT_EQ(3003, DaoNumber(engine_->BeginTrans()));
+  for (int level = 0; level < 5; ++level) ASSERT_EQ(S_OK, engine_->CommitTrans());
+  EXPECT_EQ(3034, DaoNumber(engine_->CommitTrans()));
 }
 
 TEST_F(DaoRecordsets, QueriesDefinitionsAndParameters) {
