@@ -2,6 +2,18 @@
 // The SQLite file under one open database: the connection, cached prepared
 // statements, values as SQLite stores them, the catalogue tables and the
 // mapping of SQLite failures to DAO errors.
+//
+// Layout of a database file (write-ahead log mode):
+//   - one SQLite table per DAO table, its columns in DAO order; a counter is
+//     the table's INTEGER PRIMARY KEY AUTOINCREMENT, so its values are the row
+//     numbers and never come back; text columns are TEXT COLLATE NOCASE with a
+//     CHECK on their length; Booleans are -1/0, dates date numbers (REAL),
+//     currency integers of ten-thousandths;
+//   - MSysTables (per table the last row number handed out), MSysColumns (DAO
+//     type, size, attributes, required, zero length, default, position),
+//     MSysIndexes (per table its index names, flags, fields and SQLite's own
+//     index name), MSysQueries (stored queries in their Access text) and,
+//     for a file with a password, MSysPassword.
 
 #include <cstdint>
 #include <map>
