@@ -860,7 +860,11 @@ void TDatabaseCore::Create(const std::string& path, const std::string& connect) 
 }
 
 Translation TDatabaseCore::Translate(const std::string& sql) {
-  return TranslateAccessSql(sql);
+  return TranslateAccessSql(sql, [this](const std::string& table, const std::string& column) {
+    const TableDef* t = conn_->FindTable(table);
+    int i = t ? t->FieldIndex(column) : -1;
+    return i < 0 ? 0 : t->fields[static_cast<size_t>(i)].type;
+  });
 }
 
 static int SyntaxErrorOf(StatementKind kind) {

@@ -2,6 +2,8 @@
 
 #include "platform/dao/accesssql.h"
 
+#include "platform/classlib/core/strutils.h"
+
 #include <gtest/gtest.h>
 
 #include "daotest_util.h"
@@ -35,6 +37,27 @@ TEST(AccessSqlTranslation, StatementsTheSystemSends) {
        "UPDATE \"T\" SET \"A\" = \"A\" + 1 WHERE \"Long Name\" IS NULL"},
   };
   for (const auto& c : cases) EXPECT_EQ(c.sqlite, TranslateAccessSql(c.access).sql) << c.access;
+}
+
+TEST(AccessSqlTranslation, CurrencyLiteralsInStoredForm) {
+  ColumnTypeFn types = [](const std::string& table, const std::string& column) {
+    if (SameText(table, "Items") && SameText(column, "Price")) return int(dbCurrency);
+    if (SameText(table, "Items") && SameText(column, "Qty")) return int(dbLong);
+    return 0;
+  };
+  struct Case {
+    const char* access;
+    const char* sqlite;
+  } cases[] = {
+      {"INSERT INTO Items (Qty, Price) VALUES (3, 4.25)",
+       "INSERT INTO \"Items\" ( \"Qty\" , \"Price\" ) VALUES ( 3 , 42500 )"},
+      {"UPDATE Items SET Price = -1.5 WHERE Qty = 2", "UPDATE \"Items\" SET \"Price\" = - 15000 WHERE \"Qty\" = 2"},
+      {"SELECT * FROM Items AS i WHERE i.Price BETWEEN 1 AND 2.5 OR 7 < Price OR Price IN (1, 2)",
+       "SELECT * FROM \"Items\" AS \"i\" WHERE \"i\".\"Price\" BETWEEN 10000 AND 25000 OR 70000 < \"Price\" OR "
+       "\"Price\" IN ( 10000 , 20000 )"},
+      {"SELECT Price * 2 FROM Items WHERE Qty > 1.5", "SELECT \"Price\" * 2 FROM \"Items\" WHERE \"Qty\" > 1.5"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.sqlite, TranslateAccessSql(c.access, types).sql) << c.access;
 }
 
 TEST(AccessSqlTranslation, UpdatableSingleTableQueries) {

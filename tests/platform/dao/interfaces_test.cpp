@@ -465,6 +465,63 @@ TEST_F(DaoRecordsets, QueriesDefinitionsAndParameters) {
   EXPECT_GT(n, 2);  // the catalogue tables are listed too
 }
 
+TEST_F(DaoRecordsets, CounterKeysSeekAndEditBuffers) {
+  Exec("CREATE TABLE Items (Id COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Name TEXT(20), Stamp DATETIME, "
+       "Price CURRENCY)");
+  Exec("CREATE INDEX ByStamp ON Items (Stamp DESC)");
+  for (int i = 1; i <= 20; ++i)
+    Exec("INSERT INTO Items (Name, Stamp, Price) VALUES ('n" + std::to_string(i) + "', #1/" + std::to_string(i) +
+         "/2001#, " + std::to_string(i) + ".25)");
+  Ptr<DAORecordset> rs;
+  ASSERT_EQ(S_OK, Open("Items", rs));
+  ASSERT_EQ(S_OK, rs->put_Index("PrimaryKey"));
+  ASSERT_EQ(S_OK, SeekKeys(rs.get(), ">", Variant(short(17))));
+  EXPECT_EQ("n18", Value(rs.get(), "Name").AsString());
+  ASSERT_EQ(S_OK, SeekKeys(rs.get(), "<=", Variant(100)));
+  EXPECT_EQ(20, Value(rs.get(), "Id").AsInteger());
+  ASSERT_EQ(S_OK, rs->put_Index("ByStamp"));
+  TDateTime jan5;
+  ASSERT_TRUE(TryEncodeDate(2001, 1, 5, jan5));
+  ASSERT_EQ(S_OK, SeekKeys(rs.get(), ">", Variant(jan5)));  // descending: the day before
+  EXPECT_EQ("n4", Value(rs.get(), "Name").AsString());
+  EXPECT_EQ(varCurrency, Value(rs.get(), "Price").VType());
+  EXPECT_EQ(42500, Value(rs.get(), "Price").AsCurrency().Raw());
+
+  // While editing, values read come from the edit buffer.
+  ASSERT_EQ(S_OK, rs->Edit());
+  ASSERT_EQ(S_OK, SetValue(rs.get(), "Name", Variant("changed")));
+  EXPECT_EQ("changed", Value(rs.get(), "Name").AsString());
+  ASSERT_EQ(S_OK, rs->CancelUpdate());
+  EXPECT_EQ("n4", Value(rs.get(), "Name").AsString());
+  // A move drops a pending edit.
+  ASSERT_EQ(S_OK, rs->Edit());
+  ASSERT_EQ(S_OK, SetValue(rs.get(), "Name", Variant("lost")));
+  ASSERT_EQ(S_OK, rs->MoveNext());
+  ASSERT_EQ(S_OK, rs->MovePrevious());
+  EXPECT_EQ("n4", Value(rs.get(), "Name").AsString());
+
+  Ptr<DAOQueryDef> q;
+  ASSERT_EQ(S_OK, db_->CreateQueryDef(Variant("Cheap"), Variant("SELECT Name, Price * 2 AS Twice FROM Items"), &q));
+  Ptr<DAOFields> fields;
+  ASSERT_EQ(S_OK, q->get_Fields(&fields));
+  std::int16_t count = 0;
+  fields->get_Count(&count);
+  EXPECT_EQ(2, count);
+  Ptr<DAOField> name;
+  ASSERT_EQ(S_OK, fields->get_Item(Variant(0), &name));
+  std::int16_t type = 0;
+  std::int32_t size = 0;
+  name->get_Type(&type);
+  name->get_Size(&size);
+  EXPECT_EQ(10, type);
+  EXPECT_EQ(20, size);
+  std::string table;
+  name->get_SourceTable(&table);
+  EXPECT_EQ("Items", table);
+  Variant v;
+  EXPECT_EQ(3219, DaoNumber(name->get_Value(&v)));  // a definition has no values
+}
+
 TEST_F(DaoRecordsets, DefinitionsCanBeRenamed) {
   Exec("CREATE TABLE Old (Id COUNTER, Title TEXT(20))");
   Exec("CREATE INDEX ByTitle ON Old (Title)");
