@@ -8,6 +8,7 @@
 #include <new>
 #include <vector>
 
+#include "platform/classlib/core/registry.h"
 #include "platform/classlib/core/strutils.h"
 #include "platform/dao/core.h"
 #include "platform/dao/dao.h"
@@ -969,15 +970,41 @@ HRESULT CreateEngine(REFIID iid, void** object) {
 
 }  // namespace
 
+namespace {
+
+// A registered server also has its class key under HKEY_CLASSES_ROOT, where
+// callers look before they create it.
+void WriteClassKeys(bool registered) {
+  try {
+    TRegistry registry;
+    registry.SetRootKey(HKEY_CLASSES_ROOT);
+    for (auto [progId, clsid] : {std::pair{kDaoProgId35, CLSID_DBEngine35}, std::pair{kDaoProgId30, CLSID_DBEngine30}}) {
+      std::string key = std::string("\\") + progId;
+      if (!registered) {
+        registry.DeleteKey(key);
+      } else if (registry.OpenKey(key + "\\CLSID", true)) {
+        registry.WriteString("", StringFromGUID(clsid));
+        registry.CloseKey();
+      }
+    }
+  } catch (const std::exception&) {
+    // Without a settings store the server is still usable in this process.
+  }
+}
+
+}  // namespace
+
 HRESULT DaoRegisterServer() {
   HRESULT hr = CoRegisterServer(kDaoProgId35, CLSID_DBEngine35, CreateEngine);
   if (SUCCEEDED(hr)) hr = CoRegisterServer(kDaoProgId30, CLSID_DBEngine30, CreateEngine);
+  if (SUCCEEDED(hr)) WriteClassKeys(true);
   return hr;
 }
 
 HRESULT DaoUnregisterServer() {
   CoUnregisterServer(kDaoProgId35);
   CoUnregisterServer(kDaoProgId30);
+  WriteClassKeys(false);
   return S_OK;
 }
 

@@ -40,6 +40,9 @@ inline Variant Missing() { return Variant::FromError(DISP_E_PARAMNOTFOUND); }
 inline int DaoNumber(HRESULT hr) { return hr & 0xFFFF; }
 
 inline void NewEngine(Ptr<DAODBEngine>& engine) {
+  // Registering writes class keys: keep them out of the user's own settings.
+  static const std::string registryDir = ScratchDir();
+  ::setenv("VANTREL_REGISTRY_DIR", registryDir.c_str(), 0);
   CoInitialize(nullptr);
   DaoRegisterServer();
   CLSID clsid;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "daocom_util.h"
+#include "platform/classlib/core/registry.h"
 
 using namespace daotest;
 using namespace dao;
@@ -20,12 +21,18 @@ HRESULT SeekKeys(DAORecordset* rs, const char* op, const Variant& k1, const Vari
 // ---- creation through the COM layer -------------------------------------------------
 
 TEST(DaoServer, CreationFailsUntilRegistered) {
-  CoInitialize(nullptr);
+  Ptr<DAODBEngine> first;
+  NewEngine(first);
   DaoUnregisterServer();
   CLSID clsid;
   EXPECT_EQ(CO_E_CLASSSTRING, CLSIDFromProgID("DAO.DBEngine.35", &clsid));
   EXPECT_EQ(CO_E_CLASSSTRING, CLSIDFromProgID("DAO.DBEngine", &clsid));
+  TRegistry registry;
+  registry.SetRootKey(HKEY_CLASSES_ROOT);
+  EXPECT_FALSE(registry.KeyExists("\\DAO.DBEngine.35"));
   ASSERT_EQ(S_OK, DaoRegisterServer());
+  EXPECT_TRUE(registry.KeyExists("\\DAO.DBEngine.35"));
+  EXPECT_TRUE(registry.KeyExists("\\DAO.DBEngine"));
   for (const char* progId : {"DAO.DBENGINE.35", "DAO.DBENGINE"}) {
     ASSERT_EQ(S_OK, CLSIDFromProgID(progId, &clsid));
     for (const char* iidText : {kIIDDBEngine35W, kIIDDBEngine35A, kIIDDBEngine30W, kIIDDBEngine30A}) {
