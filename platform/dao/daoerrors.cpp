@@ -32,6 +32,9 @@ const std::map<int, const char*>& texts() {
       {3027, "Can't update.  Database or object is read-only."},
       {3031, "Not a valid password."},
       {3034, "You tried to commit or rollback a transaction without first beginning a transaction."},
+      {3044,
+       "'%s' isn't a valid path.  Make sure that the path name is spelled correctly and that you are "
+       "connected to the server on which the file resides."},
       {3045, "Couldn't use '%s'; file already in use."},
       {3049,
        "Can't open database '%s'.  It may not be a database that your application recognizes, "

@@ -26,6 +26,7 @@ enum ErrorNumber : int {
   errReadOnly = 3027,
   errBadPassword = 3031,
   errNoTransaction = 3034,
+  errInvalidPath = 3044,
   errFileInUse = 3045,
   errCannotOpen = 3049,
   errTooFewParameters = 3061,

@@ -312,7 +312,7 @@ Connection::~Connection() {
 }
 
 void Connection::CreateFile(const std::string& path) {
-  if (path.empty()) Fail(errFileNotFound, path);
+  if (path.empty()) Fail(errInvalidPath, path);
   if (::access(path.c_str(), F_OK) == 0) Fail(errDatabaseExists);
   sqlite3* db = nullptr;
   int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
@@ -323,7 +323,7 @@ void Connection::CreateFile(const std::string& path) {
   sqlite3_close(db);
   if (rc != SQLITE_OK) {
     ::unlink(path.c_str());
-    Fail(errFileNotFound, path);
+    Fail(errInvalidPath, path);
   }
 }
 

@@ -626,6 +626,8 @@ TEST_F(DaoOpenModes, PasswordsInTheConnectText) {
   EXPECT_EQ(S_OK, engine_->OpenDatabase(secured, M, M, Variant(";pwd=opensesame"), &db));
   Ptr<DAODatabase> exists;
   EXPECT_EQ(3204, DaoNumber(engine_->CreateDatabase(secured, "", M, &exists)));
+  EXPECT_EQ(3044, DaoNumber(engine_->CreateDatabase(dir_ + "/no/such/folder/x.mdb", "", M, &exists)));
+  EXPECT_EQ(3044, DaoNumber(engine_->CreateDatabase("", "", M, &exists)));
 }
 
 // ---- the file stays a plain SQLite database -----------------------------------------
