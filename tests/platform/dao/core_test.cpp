@@ -365,3 +365,35 @@ TEST_F(CoreBookmarks, QueryRecordsetsEditOneTableAndReadOthers) {
 }
 
 }  // namespace
+
+namespace {
+
+using CoreDamage = daotest::DaoFixture;
+
+TEST_F(CoreDamage, DamagedCatalogueAndFilesFailCleanly) {
+  MakePeople();
+  AddPerson("a", 1);
+  // A catalogue that names a column the table lacks, and one with a bad type number.
+  db_->Conn().Exec("INSERT INTO MSysColumns VALUES ('People', 'Ghost', 9, 4, 4, 0, 0, 0, NULL)");
+  db_->Conn().Exec("UPDATE MSysColumns SET Type = 77 WHERE Name = 'Age'");
+  db_.reset();
+  db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
+  EXPECT_NE(0, ErrorOf([&] { db_->OpenRecordset("People", -1); }));
+  db_->Conn().Exec("DELETE FROM MSysColumns WHERE Name = 'Ghost'");
+  db_.reset();
+  db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
+  auto rs = db_->OpenRecordset("People", -1);
+  EXPECT_EQ(Cell::Integer, rs->Value(2).kind);  // the value is still there to read
+  rs.reset();
+  db_.reset();
+
+  // A file cut short is reported, not read.
+  std::filesystem::resize_file(path_, 1024);
+  std::filesystem::remove(path_ + "-wal");
+  EXPECT_EQ(errCannotOpen, ErrorOf([&] {
+              TDatabaseCore db(path_, false, false, "");
+              db.OpenRecordset("People", -1);
+            }));
+}
+
+}  // namespace
