@@ -18,7 +18,7 @@ std::string PasswordOf(const std::string& connect) {
   return connect.substr(p + 4, end == std::string::npos ? std::string::npos : end - p - 4);
 }
 
-// Reads a Jet-like default value text into a stored value of the field's type.
+// Reads a default value text into a stored value of the field's type.
 Cell DefaultCell(const FieldDef& f) {
   if (f.defaultValue.empty()) return {};
   std::string v = f.defaultValue;
