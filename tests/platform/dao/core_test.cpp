@@ -397,3 +397,42 @@ TEST_F(CoreDamage, DamagedCatalogueAndFilesFailCleanly) {
 }
 
 }  // namespace
+
+namespace {
+
+using CoreLargeValues = daotest::DaoFixture;
+
+TEST_F(CoreLargeValues, MemosAreReadWhenAskedForAndSizedWithoutReading) {
+  MakePeople();
+  auto rs = db_->OpenRecordset("People", -1);
+  for (int i = 0; i < 3; ++i) {
+    rs->AddNew();
+    rs->SetValue(1, Cell::MakeText("p" + std::to_string(i)));
+    if (i > 0) rs->SetValue(4, Cell::MakeText(std::string(1000 * i, 'x') + "é"));
+    if (i == 2) rs->SetValue(5, Cell::MakeBlob(std::string("\0\1", 2)));
+    rs->Update();
+  }
+  rs->SetIndex("ByName");
+  rs->MoveFirst();
+  EXPECT_EQ(-1, rs->ValueSize(4));
+  EXPECT_TRUE(rs->Value(4).IsNull());
+  rs->MoveNext();
+  EXPECT_EQ(1002, rs->ValueSize(4));  // bytes: the accented letter takes two
+  EXPECT_EQ(1002u, rs->Value(4).text.size());
+  EXPECT_EQ(Cell::Text, rs->Value(4).kind);
+  rs->MoveNext();
+  EXPECT_EQ(2, rs->ValueSize(5));
+  EXPECT_EQ(std::string("\0\1", 2), rs->Value(5).text);
+  // Another user removes the record before its memo is read.
+  TDatabaseCore other(path_, false, false, "");
+  other.Execute("DELETE FROM People WHERE Name = 'p2'");
+  EXPECT_EQ(errRecordDeleted, ErrorOf([&] { rs->Value(4); }));
+  // Editing reads everything, so the values carried are complete.
+  rs->MovePrevious();
+  rs->Edit();
+  rs->SetValue(1, Cell::MakeText("renamed"));
+  rs->Update();
+  EXPECT_EQ(std::string(1000, 'x') + "é", rs->Value(4).text);
+}
+
+}  // namespace
