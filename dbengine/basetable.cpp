@@ -341,10 +341,19 @@ void TBaseTable::RecordPassesRangeAndFilters(std::uint8_t* buffer) {
 
 void TBaseTable::FinishFetch(int lock, std::uint8_t* buffer, TRecordProps* props) {
   RecordPassesRangeAndFilters(buffer);
-  if (lock != 0)
-    GetCurrentRecord(lock, buffer, props);
-  else
+  if (lock != 0) {
+    // The locking read is a read of the record just reached.
+    std::uint8_t before = CursorState;
+    CursorState = curstate::OnRecord;
+    try {
+      GetCurrentRecord(lock, buffer, props);
+    } catch (...) {
+      CursorState = before;
+      throw;
+    }
+  } else {
     FillRecordProperties(props);
+  }
   CursorState = curstate::OnRecord;
 }
 
@@ -738,9 +747,15 @@ void TBaseTable::DeleteAllRecords() {
     std::exception_ptr failure;
     DBIResult failureCode = 0;
     try {
+      // Each pass deletes the first record of the range that the cursor
+      // shows; a seek alone would run past the range's end.
+      std::vector<std::uint8_t> record(std::max<std::size_t>(GetRecordBufferSize(), 1), 0);
       for (;;) {
+        FetchDirection = 1;
+        SetRecordBuffer(record.data());
         MoveToRangeStart();
-        DeleteRecord(GetRecordBuffer());
+        RecordPassesRangeAndFilters(record.data());
+        DeleteRecord(record.data());
         ProcessMessages();
       }
     } catch (const EMorvaEngineError& e) {

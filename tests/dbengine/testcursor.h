@@ -146,15 +146,15 @@ class TTestCursor : public TBaseTable {
   }
 
   void GetBookmark(std::uint8_t* bookmark) override {
-    if (pos_ < 0 || pos_ >= static_cast<int>(Rows.size()) || afterDelete_)
-      RaiseEngineError(dberr::NoCurrRec);
-    std::int32_t id = Rows[static_cast<std::size_t>(pos_)].Id();
-    std::memcpy(bookmark, &id, 4);
+    if (!positioned_ || afterDelete_) RaiseEngineError(dberr::NoCurrRec);
+    std::memcpy(bookmark, &currentId_, 4);
   }
   void SetToBookmark(const std::uint8_t* bookmark) override {
     int at = Find(TTestRecord::IdOf(bookmark));
     if (at < 0) RaiseEngineError(dberr::RecNotFound);
     pos_ = at;
+    currentId_ = Rows[static_cast<std::size_t>(at)].Id();
+    positioned_ = true;
     afterDelete_ = false;
   }
   void GetRecordAtBookmark(const std::uint8_t* bookmark, std::uint8_t* buffer, int lock) override {
@@ -234,9 +234,10 @@ class TTestCursor : public TBaseTable {
 
  private:
   TTestRecord& Current() {
-    if (pos_ < 0 || pos_ >= static_cast<int>(Rows.size()) || afterDelete_)
-      RaiseEngineError(dberr::NoCurrRec);
-    return Rows[static_cast<std::size_t>(pos_)];
+    int at = positioned_ && !afterDelete_ ? Find(currentId_) : -1;
+    if (at < 0) RaiseEngineError(dberr::NoCurrRec);
+    pos_ = at;
+    return Rows[static_cast<std::size_t>(at)];
   }
   int Find(std::int32_t id) const {
     for (std::size_t i = 0; i < Rows.size(); ++i)
@@ -252,12 +253,16 @@ class TTestCursor : public TBaseTable {
   }
   void Place(int i) {
     pos_ = i;
+    currentId_ = Rows[static_cast<std::size_t>(i)].Id();
+    positioned_ = true;
     afterDelete_ = false;
     if (std::uint8_t* buffer = GetRecordBuffer(); buffer != nullptr)
       std::memcpy(buffer, Rows[static_cast<std::size_t>(i)].Bytes, kRecordSize);
   }
 
-  int pos_ = -1;
+  int pos_ = -1;               // index of the current row, for moves
+  std::int32_t currentId_ = 0;  // the current record, for bookmarks: it may vanish
+  bool positioned_ = false;
   bool afterDelete_ = false;
 };
 
