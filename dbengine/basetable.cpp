@@ -681,9 +681,9 @@ void TBaseTable::FindIndexByName(const char* name, std::uint16_t& number, std::s
     GetIndexDescriptor(i, desc);
     bool match;
     if (byFields) {
-      match = desc.KeyFieldCount == fields.size() &&
-              std::equal(fields.begin(), fields.end(), desc.KeyFields,
-                         [](int f, std::uint16_t k) { return f == k; });
+      match = desc.KeyFieldCount == fields.size();
+      for (std::size_t k = 0; match && k < fields.size() && k < 16; ++k)
+        match = fields[k] == desc.KeyFields[k];
     } else {
       match = SameName(dbengine_detail::SlotText(desc.Name), wanted);
     }

@@ -106,7 +106,7 @@ TEST_F(DatabaseTest, IndexListsFromAnOpenOrATemporaryCursor) {
   TIndexDesc row{};
   list->GetNextRecord(0, reinterpret_cast<std::uint8_t*>(&row), nullptr);
   EXPECT_EQ(dbengine_detail::SlotText(row.Name), "ByID");
-  EXPECT_EQ(row.KeyFieldCount, 1);
+  EXPECT_EQ(Val(row.KeyFieldCount), 1);
   EXPECT_EQ(EngineCode([&] { list->GetNextRecord(0, reinterpret_cast<std::uint8_t*>(&row), nullptr); }),
             dberr::Eof);
   Open("Customers");

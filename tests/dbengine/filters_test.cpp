@@ -157,7 +157,7 @@ TEST_F(FilterTest, FilterInformation) {
   TFilterInfo info;
   std::memset(&info, 0x55, sizeof info);
   cursor.GetFilterInfo(nullptr, info);
-  EXPECT_EQ(info.FilterHandle, nullptr);  // no filter: all zero
+  EXPECT_EQ(Val(info.FilterHandle), nullptr);  // no filter: all zero
   auto blob = BlobOf(ContinueNode(1));
   TFilterListItem *first = nullptr, *second = nullptr;
   cursor.AddFilter(77, 3, true, blob.data(), RefuseId2, first);
@@ -165,19 +165,19 @@ TEST_F(FilterTest, FilterInformation) {
   cursor.ActivateFilter(first);
   cursor.GetFilterInfo(nullptr, info);
   EXPECT_EQ(info.FilterNumber, 0);
-  EXPECT_EQ(info.FilterHandle, first);
-  EXPECT_EQ(info.ClientData, 77);
+  EXPECT_EQ(Val(info.FilterHandle), first);
+  EXPECT_EQ(Val(info.ClientData), 77);
   EXPECT_EQ(info.Priority, 3);
   EXPECT_EQ(info.CanAbort, -1);
   EXPECT_EQ(info.Active, -1);
-  EXPECT_NE(info.Expression, blob.data());  // the engine's own copy
+  EXPECT_NE(Val(info.Expression), blob.data());  // the engine's own copy
   EXPECT_EQ(std::memcmp(info.Expression, blob.data(), blob.size()), 0);
   cursor.GetFilterInfo(second, info);
   EXPECT_EQ(info.FilterNumber, 1);
   EXPECT_EQ(info.Active, 0);
   TCursorProps props;
   cursor.GetCursorProperties(props);
-  EXPECT_EQ(props.FilterCount, 2);
+  EXPECT_EQ(Val(props.FilterCount), 2);
 }
 
 // ---- Damaged blobs are refused when added, never followed.

@@ -350,7 +350,7 @@ TEST_F(CacheTest, OtherOperationsReachTheWrappedCursor) {
   EXPECT_EQ(count, 5u);
   TCursorProps props;
   handle->GetCursorProperties(props);
-  EXPECT_EQ(props.FieldCount, 3);
+  EXPECT_EQ(Val(props.FieldCount), 3);
   EXPECT_EQ(handle->GetTableName(), "Orders");
   EXPECT_EQ(handle->GetBookmarkSize(), 4);
 }

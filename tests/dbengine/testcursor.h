@@ -266,6 +266,11 @@ class TTestCursor : public TBaseTable {
   bool afterDelete_ = false;
 };
 
+// A copy of a value, for comparing fields of packed layouts (a reference to
+// one may be misaligned).
+template <class T>
+T Val(T value) { return value; }
+
 // Runs the statement and returns the engine code it raised (0 when none).
 template <class F>
 DBIResult EngineCode(F&& f) {

@@ -248,7 +248,7 @@ TEST_F(CallLayerTest, ARoundTripThroughTablesStatementsAndCaches) {
 
   TCursorProps props;
   EXPECT_EQ(engine.GetCursorProperties(cursor, props), 0);
-  EXPECT_EQ(props.FieldCount, 3);
+  EXPECT_EQ(Val(props.FieldCount), 3);
   std::vector<TFieldDesc> descs(props.FieldCount);
   EXPECT_EQ(engine.GetFieldDescriptors(cursor, descs.data()), 0);
   EXPECT_EQ(SlotText(descs[1].Name), "NAME");
