@@ -90,6 +90,38 @@ TEST_F(MemTableTest, RowsReadForwardsAndBackwards) {
   EXPECT_EQ(EngineCode([&] { table->SetAbsolutePosition(9); }), dberr::Eof);
 }
 
+TEST_F(MemTableTest, ChangingANewRowKeepsItNew) {
+  Insert(1, "a");
+  std::vector<std::uint8_t> row(table->GetRecordBufferSize(), 0);
+  std::int32_t id = 5;
+  std::memcpy(row.data(), &id, 4);
+  table->ModifyRecord(row.data(), 0);
+  TRecordProps props{};
+  table->GetCurrentRecord(0, row.data(), &props);
+  EXPECT_EQ(Val(props.Status), recstatus::Inserted);
+  EXPECT_EQ(TTestRecord::IdOf(row.data()), 5);
+}
+
+TEST_F(MemTableTest, RecordBlocksReadAndWriteSeveralRows) {
+  std::vector<std::uint8_t> rows(3 * table->GetRecordBufferSize(), 0);
+  for (std::int32_t i = 0; i < 3; ++i) {
+    std::int32_t id = 10 + i;
+    std::memcpy(rows.data() + i * table->GetRecordBufferSize(), &id, 4);
+  }
+  std::uint32_t count = 3;
+  table->WriteRecordBlock(count, rows.data());
+  EXPECT_EQ(table->RowCount(), 3);
+  std::vector<std::uint8_t> read(5 * table->GetRecordBufferSize(), 0);
+  table->SetToStart();
+  count = 5;
+  table->ReadRecordBlock(count, read.data());
+  EXPECT_EQ(count, 3u);
+  EXPECT_EQ(TTestRecord::IdOf(read.data() + 2 * table->GetRecordBufferSize()), 12);
+  count = 2;
+  EXPECT_EQ(EngineCode([&] { table->ReadRecordBlock(count, read.data()); }), dberr::Eof);
+  EXPECT_EQ(count, 0u);
+}
+
 TEST_F(MemTableTest, DeletingARowStandsBetweenItsNeighbours) {
   Insert(1, "a");
   Insert(2, "b");
