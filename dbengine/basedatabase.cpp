@@ -133,7 +133,8 @@ void TBaseDatabase::Op19(const char* tableName, TBaseTable*& cursor) {
   bool openedHere = false;
   try {
     FindOpenCursorByPlainName(tableName, table);
-  } catch (const EMorvaEngineError&) {
+  } catch (const EMorvaEngineError& e) {
+    if (e.ErrorCode != dberr::NoSuchTable) throw;
     OpenTable(tableName, nullptr, nullptr, nullptr, 0, 0, 0, 0, false, nullptr, table);
     openedHere = true;
   }

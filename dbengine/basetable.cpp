@@ -641,8 +641,14 @@ void TBaseTable::CompareKeys(const std::uint8_t* a, const std::uint8_t* b,
                              std::uint16_t fieldCount, std::uint16_t length, int& result) {
   result = 0;
   CheckParam(a);
-  if (b == nullptr) b = GetRecordBuffer();
-  CheckParam(b);
+  // Without a second key the current record's key is compared: a record
+  // buffer holds its key fields at their field offsets, not in key order.
+  std::vector<std::uint8_t> currentKey;
+  if (b == nullptr) {
+    currentKey.assign(std::max<std::size_t>(kRangeKeyBytes, currentIndex_.KeyLength), 0);
+    ExtractKeyFields(CheckParam(GetRecordBuffer()), currentKey.data(), fieldCount, length);
+    b = currentKey.data();
+  }
   int keyFields = std::min<int>(currentIndex_.KeyFieldCount, 16);
   int count = fieldCount == 0 && length == 0 ? keyFields
                                              : std::min<int>(fieldCount == 0 ? keyFields : fieldCount, keyFields);

@@ -48,10 +48,16 @@ TVirtEng::TVirtEng(TSessionClass sessionClass, TBapiListItem* owner, TMorvaColle
     : TBapiListItem(owner, ownerList), sessionClass_(std::move(sessionClass)) {
   handles_ = new TMorvaCollection();
   errorStack_ = new TErrorStack(kErrorStackCapacity);
-  LoadFormats();
-  TBaseSession* session = nullptr;
-  startResult_ = StartSession("", session, nullptr);
-  session_ = session;
+  try {
+    LoadFormats();
+    TBaseSession* session = nullptr;
+    startResult_ = StartSession("", session, nullptr);
+    session_ = session;
+  } catch (...) {
+    delete handles_;
+    delete errorStack_;
+    throw;
+  }
 }
 
 TVirtEng::~TVirtEng() {

@@ -156,6 +156,20 @@ TEST_F(CursorTest, CompareKeysHonoursDescendingFields) {
   cursor.CompareKeys(reinterpret_cast<std::uint8_t*>(&a), reinterpret_cast<std::uint8_t*>(&b), 0, 0, result);
   EXPECT_EQ(result, 1);
   EXPECT_EQ(EngineCode([&] { cursor.CompareKeys(nullptr, nullptr, 0, 0, result); }), dberr::InvalidParam);
+  // Without a second key, the key of the record in the record buffer; here
+  // an index on SCORE, which does not lie at the start of the record.
+  cursor.SetToStart();
+  Next();
+  Next();  // the record buffer holds 20, score 2
+  TIndexDesc& index = const_cast<TIndexDesc&>(cursor.CurrentIndex());
+  index.DescendingFields[0] = 0;
+  index.KeyFields[0] = 3;
+  std::int32_t probe = 2;
+  cursor.CompareKeys(reinterpret_cast<std::uint8_t*>(&probe), nullptr, 0, 0, result);
+  EXPECT_EQ(result, 0);
+  probe = 3;
+  cursor.CompareKeys(reinterpret_cast<std::uint8_t*>(&probe), nullptr, 0, 0, result);
+  EXPECT_EQ(result, 1);
 }
 
 TEST_F(CursorTest, SkipRecords) {

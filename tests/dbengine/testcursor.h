@@ -189,9 +189,14 @@ class TTestCursor : public TBaseTable {
     RaiseBofError();
   }
 
+  // The key fields of the current index, one after the other.
   void ExtractKeyFields(const std::uint8_t* record, std::uint8_t* key, std::uint16_t,
                         std::uint16_t) override {
-    std::memcpy(key, record + kIdOffset, 4);
+    for (int i = 0; i < currentIndex_.KeyFieldCount; ++i) {
+      const TFieldDesc& d = FieldCache()->FieldByNumber(currentIndex_.KeyFields[i])->Desc;
+      std::memcpy(key, record + d.Offset, d.Length);
+      key += d.Length;
+    }
   }
 
   void GetIndexDescriptor(std::uint16_t number, TIndexDesc& desc) override {
