@@ -331,6 +331,15 @@ TEST_F(CacheTest, AFailingRowIsReportedAndTheOthersAreStillApplied) {
   EXPECT_EQ(source->Calls.size(), 3u);
 }
 
+TEST_F(CacheTest, ADeleteOfAVanishedRecordLeavesOnlyThatRowUnapplied) {
+  Modify(20, 99);
+  Delete(30);
+  Modify(40, 44);
+  source->Rows.erase(source->Rows.begin() + 2);  // another user removed 30
+  EXPECT_EQ(EngineCode([&] { handle->ProcessCachedUpdates(3); }), dberr::RecNotFound);
+  EXPECT_EQ(source->Calls, (std::vector<std::string>{"modify 40", "modify 20"}));
+}
+
 TEST_F(CacheTest, DroppingTheChangeOfTheCurrentRecord) {
   Modify(20, 99);
   Seek(10);
