@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <unordered_set>
 
 #include "platform/classlib/core/collection.h"
 #include "platform/classlib/core/strings.h"
@@ -209,7 +210,7 @@ class TReader::LoadTracker : public TComponent {
     for (TComponent* c : list) RemoveFreeNotification(c);
   }
   void Add(TComponent* c) {
-    if (std::find(list.begin(), list.end(), c) != list.end()) return;
+    if (!members_.insert(c).second) return;
     list.push_back(c);
     c->FreeNotification(this);
   }
@@ -218,9 +219,12 @@ class TReader::LoadTracker : public TComponent {
  protected:
   void Notification(TComponent* AComponent, TOperation Operation) override {
     TComponent::Notification(AComponent, Operation);
-    if (Operation == opRemove)
+    if (Operation == opRemove && members_.erase(AComponent))
       list.erase(std::remove(list.begin(), list.end(), AComponent), list.end());
   }
+
+ private:
+  std::unordered_set<TComponent*> members_;
 };
 
 TReader::TReader(TStream* stream, int) : TFiler(stream) {}
