@@ -1101,7 +1101,7 @@ void TWriter::WriteProperty(TPersistent* instance, const TPropInfo* prop) {
           if (static_cast<uint64_t>(value) & (uint64_t{1} << i)) WriteStr(prop->EnumType->Name(i));
         WriteStr("");
       } else if (prop->Kind == tkEnumeration) {
-        if (prop->EnumType == &EnumInfo(false))
+        if (prop->EnumType == &BooleanInfo())
           WriteBoolean(value != 0);
         else if (!prop->EnumType->Name(value).empty())
           WriteIdent(prop->EnumType->Name(value));
