@@ -4,35 +4,17 @@
 #include <map>
 
 #include "platform/classlib/core/exceptions.h"
+#include "platform/classlib/core/strutils.h"
 
 namespace classlib_detail {
-
 bool SameIdent(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
+  return a.size() == b.size() && CompareText(a, b) == 0;
 }
-
 }  // namespace classlib_detail
 
 using classlib_detail::SameIdent;
 
 namespace {
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r' ||
-                        s.front() == '\n'))
-    s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' ||
-                        s.back() == '\n'))
-    s.remove_suffix(1);
-  return s;
-}
 
 // Property descriptors live as long as the program: classes publish them once.
 std::deque<TPropInfo>& PropStore() {
@@ -85,7 +67,9 @@ const TPropInfo* Require(const TObject* obj, std::string_view name) {
   return prop;
 }
 
-bool IsStringKind(TTypeKind kind) { return kind == tkString || kind == tkLString || kind == tkWString; }
+bool IsStringKind(TTypeKind kind) {
+  return kind == tkString || kind == tkLString || kind == tkWString;
+}
 
 }  // namespace
 
@@ -95,10 +79,10 @@ TEnumInfo::TEnumInfo(std::string typeName, std::string_view names)
     : typeName_(std::move(typeName)) {
   while (!names.empty()) {
     size_t comma = names.find(',');
-    std::string_view item = Trim(names.substr(0, comma));
+    std::string item = Trim(names.substr(0, comma));
     // "alNone = 0" is accepted; the value is the position.
     size_t eq = item.find('=');
-    if (eq != std::string_view::npos) item = Trim(item.substr(0, eq));
+    if (eq != std::string::npos) item = Trim(item.substr(0, eq));
     if (!item.empty()) names_.emplace_back(item);
     if (comma == std::string_view::npos) break;
     names.remove_prefix(comma + 1);
@@ -117,7 +101,25 @@ int TEnumInfo::Value(std::string_view name) const {
   return -1;
 }
 
-const TEnumInfo& EnumInfo(bool) {
+bool TIdentMap::IntToIdent(int64_t value, std::string& ident) const {
+  for (const TIdentMapEntry& e : entries_)
+    if (e.Value == value) {
+      ident = e.Name;
+      return true;
+    }
+  return false;
+}
+
+bool TIdentMap::IdentToInt(std::string_view ident, int64_t& value) const {
+  for (const TIdentMapEntry& e : entries_)
+    if (SameIdent(e.Name, ident)) {
+      value = e.Value;
+      return true;
+    }
+  return false;
+}
+
+const TEnumInfo& BooleanInfo() {
   static const TEnumInfo info("Boolean", "False, True");
   return info;
 }
@@ -288,18 +290,20 @@ std::string SetToString(const TEnumInfo& elements, uint64_t bits, bool brackets)
   return brackets ? "[" + text + "]" : text;
 }
 
-uint64_t StringToSet(const TEnumInfo& elements, std::string_view text) {
-  text = Trim(text);
+uint64_t StringToSet(const TEnumInfo& elements, std::string_view source) {
+  std::string trimmed = Trim(source);
+  std::string_view text = trimmed;
   if (!text.empty() && text.front() == '[') {
-    if (text.back() != ']') throw EPropertyConvertError("Invalid property element: " + std::string(text));
+    if (text.back() != ']') throw EPropertyConvertError("Invalid property element: " + trimmed);
     text = text.substr(1, text.size() - 2);
   }
   uint64_t bits = 0;
   while (!Trim(text).empty()) {
     size_t comma = text.find(',');
-    std::string_view item = Trim(text.substr(0, comma));
+    std::string item = Trim(text.substr(0, comma));
     int v = elements.Value(item);
-    if (v < 0 || v >= 64) throw EPropertyConvertError("Invalid property element: " + std::string(item));
+    if (v < 0 || v >= 64)
+      throw EPropertyConvertError("Invalid property element: " + std::string(item));
     bits |= uint64_t{1} << v;
     if (comma == std::string_view::npos) break;
     text.remove_prefix(comma + 1);
@@ -400,13 +404,13 @@ void SetMethodProp(TObject* obj, std::string_view name, const TMethod& value) {
   SetMethodProp(obj, Require(obj, name), value);
 }
 
-TPropValue GetVariantProp(TObject* obj, const TPropInfo* prop) {
+Variant GetVariantProp(TObject* obj, const TPropInfo* prop) {
   if (prop->Kind != tkVariant) WrongType(prop);
   if (!prop->GetVariant) throw EPropertyError("Property " + prop->Name + " is write-only");
   return prop->GetVariant(obj);
 }
 
-void SetVariantProp(TObject* obj, const TPropInfo* prop, const TPropValue& value) {
+void SetVariantProp(TObject* obj, const TPropInfo* prop, const Variant& value) {
   if (prop->Kind != tkVariant) WrongType(prop);
   if (!prop->SetVariant) ReadOnly(prop);
   prop->SetVariant(obj, value);
@@ -414,11 +418,36 @@ void SetVariantProp(TObject* obj, const TPropInfo* prop, const TPropValue& value
 
 // ---- Generic access -------------------------------------------------------------
 
+namespace {
+
+TPropValue FromVariant(const Variant& v) {
+  switch (VarType(v) & varTypeMask) {
+    case varEmpty: case varNull: return {};
+    case varBoolean: return v.AsBoolean();
+    case varSmallint: case varInteger: case varShortInt: case varByte: case varWord:
+    case varLongWord: case varInt64:
+      return v.AsInt64();
+    case varSingle: case varDouble: case varCurrency: case varDate: return v.AsDouble();
+    default: return VarToStr(v);
+  }
+}
+
+Variant ToVariant(const TPropValue& v) {
+  if (auto* b = std::get_if<bool>(&v)) return Variant(*b);
+  if (auto* i = std::get_if<int64_t>(&v)) return Variant(static_cast<long long>(*i));
+  if (auto* d = std::get_if<double>(&v)) return Variant(*d);
+  if (auto* s = std::get_if<std::string>(&v)) return Variant(*s);
+  if (std::get_if<TObject*>(&v)) throw EPropertyConvertError("Invalid property value");
+  return Null;
+}
+
+}  // namespace
+
 TPropValue GetPropValue(TObject* obj, std::string_view name) {
   const TPropInfo* prop = Require(obj, name);
   switch (prop->Kind) {
     case tkEnumeration:
-      if (prop->EnumType == &EnumInfo(false)) return GetOrdProp(obj, prop) != 0;
+      if (prop->EnumType == &BooleanInfo()) return GetOrdProp(obj, prop) != 0;
       return GetEnumProp(obj, prop);
     case tkSet: return GetSetProp(obj, prop);
     case tkChar: case tkWChar: return std::string(1, static_cast<char>(GetOrdProp(obj, prop)));
@@ -427,7 +456,7 @@ TPropValue GetPropValue(TObject* obj, std::string_view name) {
     case tkString: case tkLString: case tkWString: return GetStrProp(obj, prop);
     case tkClass: return GetObjectProp(obj, prop);
     case tkMethod: return GetMethodProp(obj, prop).Name;
-    case tkVariant: return GetVariantProp(obj, prop);
+    case tkVariant: return FromVariant(GetVariantProp(obj, prop));
     default: WrongType(prop);
   }
 }
@@ -443,7 +472,9 @@ int64_t ValueAsInt(const TPropInfo* prop, const TPropValue& value) {
   if (auto* b = std::get_if<bool>(&value)) return *b ? 1 : 0;
   if (auto* d = std::get_if<double>(&value)) return static_cast<int64_t>(*d);
   if (auto* s = std::get_if<std::string>(&value)) {
-    std::string_view t = Trim(*s);
+    int64_t named = 0;
+    if (prop->Idents && prop->Idents->IdentToInt(Trim(*s), named)) return named;
+    std::string t = Trim(*s);
     if (t.empty()) InvalidValue(prop);
     size_t i = t.front() == '-' || t.front() == '+' ? 1 : 0;
     if (i == t.size()) InvalidValue(prop);
@@ -499,7 +530,7 @@ void SetPropValue(TObject* obj, std::string_view name, const TPropValue& value) 
       if (!text || !text->empty()) InvalidValue(prop);
       SetMethodProp(obj, prop, TMethod{});
       return;
-    case tkVariant: SetVariantProp(obj, prop, value); return;
+    case tkVariant: SetVariantProp(obj, prop, ToVariant(value)); return;
     default: WrongType(prop);
   }
 }
@@ -512,7 +543,7 @@ bool IsDefaultPropertyValue(TObject* obj, const TPropInfo* prop) {
     case tkString: case tkLString: case tkWString: return GetStrProp(obj, prop) == prop->StrDefault;
     case tkClass: return GetObjectProp(obj, prop) == nullptr;
     case tkMethod: return !GetMethodProp(obj, prop).Assigned();
-    case tkVariant: return std::holds_alternative<std::monostate>(GetVariantProp(obj, prop));
+    case tkVariant: return GetVariantProp(obj, prop).IsEmpty();
     default: return prop->HasDefault && GetOrdProp(obj, prop) == prop->Default;
   }
 }
