@@ -67,6 +67,10 @@ constexpr TClassInfo::Creator CreatorFor() {
   else
     return &CreateInstance<T>;
 }
+// The published-property block of a class (typinfo.h, PUBLISHED); a friend of
+// the class so that it may name private fields and accessors.
+template <class T>
+struct Published;
 // Registers a class for lookup by name at start-up.
 struct ClassRegistrar {
   explicit ClassRegistrar(TClass cls);
@@ -76,6 +80,7 @@ struct ClassRegistrar {
 // Inside the class body:   DECLARE_CLASS(TMyClass, TParent)
 // In exactly one .cpp:     IMPLEMENT_CLASS(TMyClass, TParent)
 #define DECLARE_CLASS(Self, Parent)        \
+  friend struct classlib_detail::Published<Self>; \
  public:                                   \
   using inherited = Parent;                \
   static TClass StaticClass();             \

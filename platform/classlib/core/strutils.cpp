@@ -1,0 +1,477 @@
+#include "platform/classlib/core/strutils.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
+
+// Length in bytes of the UTF-8 form of a code point.
+std::size_t EncodedLength(char32_t cp) {
+  if (cp < 0x80) return 1;
+  if (cp < 0x800) return 2;
+  if (cp < 0x10000) return 3;
+  return 4;
+}
+
+// Decodes one sequence at `pos`; `length` receives its byte count (1 for a
+// malformed byte). Returns false for malformed input.
+bool DecodeAt(std::string_view s, std::size_t pos, char32_t& cp, std::size_t& length) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+  const unsigned char lead = byte(pos);
+  length = 1;
+  if (lead < 0x80) {
+    cp = lead;
+    return true;
+  }
+  std::size_t need;
+  char32_t value;
+  char32_t minimum;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    need = 1, value = lead & 0x1F, minimum = 0x80;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    need = 2, value = lead & 0x0F, minimum = 0x800;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    need = 3, value = lead & 0x07, minimum = 0x10000;
+  } else {
+    cp = kReplacement;
+    return false;
+  }
+  if (pos + need >= s.size()) {  // cut off at the end
+    cp = kReplacement;
+    return false;
+  }
+  for (std::size_t i = 1; i <= need; ++i) {
+    const unsigned char c = byte(pos + i);
+    if ((c & 0xC0) != 0x80) {
+      cp = kReplacement;
+      return false;
+    }
+    value = (value << 6) | (c & 0x3F);
+  }
+  if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
+    cp = kReplacement;
+    return false;
+  }
+  cp = value;
+  length = need + 1;
+  return true;
+}
+
+bool InRange(char32_t c, char32_t lo, char32_t hi) { return c >= lo && c <= hi; }
+
+// Upper/lower pairs laid out as alternating code points: `upperEven` tells
+// whether the capital letter sits on the even code point of each pair.
+bool IsPairLower(char32_t c, char32_t lo, char32_t hi, bool upperEven) {
+  return InRange(c, lo, hi) && ((c % 2 == 0) != upperEven);
+}
+bool IsPairUpper(char32_t c, char32_t lo, char32_t hi, bool upperEven) {
+  return InRange(c, lo, hi) && ((c % 2 == 0) == upperEven);
+}
+
+struct PairRange {
+  char32_t lo, hi;
+  bool upperEven;
+};
+// Letters that come in adjacent capital/small pairs.
+constexpr PairRange kPairs[] = {
+    {0x100, 0x12F, true},  {0x132, 0x137, true},  {0x139, 0x148, false},
+    {0x14A, 0x177, true},  {0x179, 0x17E, false}, {0x1CD, 0x1DC, false},
+    {0x1DE, 0x1EF, true},  {0x1F8, 0x21F, true},  {0x222, 0x233, true},
+    {0x460, 0x481, true},  {0x48A, 0x4BF, true},  {0x4C1, 0x4CE, false},
+    {0x4D0, 0x52F, true},  {0x1E00, 0x1E95, true}, {0x1EA0, 0x1EFF, true},
+};
+
+struct OffsetRange {
+  char32_t lo, hi;  // capital letters
+  char32_t delta;   // small = capital + delta
+  char32_t except;  // a code point inside the range that is not a letter (0: none)
+};
+// Blocks where the small letters follow the capitals at a fixed distance.
+constexpr OffsetRange kOffsets[] = {
+    {'A', 'Z', 32, 0},         {0xC0, 0xDE, 32, 0xD7},    {0x391, 0x3AB, 32, 0x3A2},
+    {0x388, 0x38A, 37, 0},     {0x38E, 0x38F, 63, 0},     {0x410, 0x42F, 32, 0},
+    {0x400, 0x40F, 80, 0},     {0x531, 0x556, 48, 0},     {0x2160, 0x216F, 16, 0},
+    {0x24B6, 0x24CF, 26, 0},   {0xFF21, 0xFF3A, 32, 0},
+};
+
+struct SinglePair {
+  char32_t upper, lower;
+};
+constexpr SinglePair kSingles[] = {
+    {0x178, 0xFF}, {0x386, 0x3AC}, {0x38C, 0x3CC}, {0x4C0, 0x4CF},
+};
+
+char32_t MapUpper(char32_t c) {
+  if (c < 0x80) return (c >= 'a' && c <= 'z') ? c - 32 : c;
+  for (const auto& r : kOffsets)
+    if (InRange(c, r.lo + r.delta, r.hi + r.delta) && c != r.except + r.delta) return c - r.delta;
+  for (const auto& p : kPairs)
+    if (IsPairLower(c, p.lo, p.hi, p.upperEven)) return c - 1;
+  for (const auto& s : kSingles)
+    if (c == s.lower) return s.upper;
+  if (c == 0x3C2) return 0x3A3;  // final sigma
+  if (c == 0xB5) return 0x39C;   // micro sign
+  return c;
+}
+
+char32_t MapLower(char32_t c) {
+  if (c < 0x80) return (c >= 'A' && c <= 'Z') ? c + 32 : c;
+  for (const auto& r : kOffsets)
+    if (InRange(c, r.lo, r.hi) && c != r.except) return c + r.delta;
+  for (const auto& p : kPairs)
+    if (IsPairUpper(c, p.lo, p.hi, p.upperEven)) return c + 1;
+  for (const auto& s : kSingles)
+    if (c == s.upper) return s.lower;
+  return c;
+}
+
+// Maps every well-formed code point of s; malformed bytes pass unchanged. The
+// mapping keeps each character's byte length, so offsets stay valid.
+template <class Map>
+std::string MapText(std::string_view s, Map map) {
+  std::string out;
+  out.reserve(s.size());
+  std::size_t pos = 0;
+  while (pos < s.size()) {
+    char32_t cp;
+    std::size_t len;
+    if (DecodeAt(s, pos, cp, len)) {
+      const char32_t mapped = map(cp);
+      if (EncodedLength(mapped) == len)
+        Utf8Append(out, mapped);
+      else
+        out.append(s.substr(pos, len));
+    } else {
+      out += s[pos];
+    }
+    pos += len;
+  }
+  return out;
+}
+
+char32_t Fold(char32_t c) { return UnicodeLower(UnicodeUpper(c)); }
+
+std::string FoldText(std::string_view s) { return MapText(s, Fold); }
+
+int Sign(long long v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
+
+// Compares code points, folded when `ignoreCase`. Without it, texts that differ
+// only in case still sort next to each other, small letters first.
+int CompareCodePoints(std::string_view a, std::string_view b, bool ignoreCase) {
+  std::size_t i = 0, j = 0;
+  int caseOrder = 0;
+  while (i < a.size() && j < b.size()) {
+    const char32_t ca = Utf8Decode(a, i);
+    const char32_t cb = Utf8Decode(b, j);
+    const char32_t fa = Fold(ca), fb = Fold(cb);
+    if (fa != fb) return fa < fb ? -1 : 1;
+    if (!ignoreCase && caseOrder == 0 && ca != cb)
+      caseOrder = (UnicodeUpper(ca) != ca) ? -1 : 1;  // the small letter first
+  }
+  if (i < a.size()) return 1;
+  if (j < b.size()) return -1;
+  if (ignoreCase) return 0;
+  if (caseOrder != 0) return caseOrder;
+  return Sign(a.compare(b));  // malformed bytes that decoded alike
+}
+
+std::size_t ClipIndex(long long index) { return index < 1 ? 0 : std::size_t(index - 1); }
+
+}  // namespace
+
+// ---- trimming ----------------------------------------------------------------
+
+std::string Trim(std::string_view s) { return TrimRight(TrimLeft(s)); }
+
+std::string TrimLeft(std::string_view s) {
+  std::size_t i = 0;
+  while (i < s.size() && IsBlank(s[i])) ++i;
+  return std::string(s.substr(i));
+}
+
+std::string TrimRight(std::string_view s) {
+  std::size_t n = s.size();
+  while (n > 0 && IsBlank(s[n - 1])) --n;
+  return std::string(s.substr(0, n));
+}
+
+// ---- case ----------------------------------------------------------------------
+
+std::string UpperCase(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'a' && c <= 'z') c = char(c - 32);
+  return out;
+}
+
+std::string LowerCase(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = char(c + 32);
+  return out;
+}
+
+std::string AnsiUpperCase(std::string_view s) { return MapText(s, UnicodeUpper); }
+std::string AnsiLowerCase(std::string_view s) { return MapText(s, UnicodeLower); }
+
+char32_t UnicodeUpper(char32_t cp) { return MapUpper(cp); }
+char32_t UnicodeLower(char32_t cp) { return MapLower(cp); }
+
+// ---- comparison --------------------------------------------------------------
+
+int CompareStr(std::string_view a, std::string_view b) { return Sign(a.compare(b)); }
+
+int CompareText(std::string_view a, std::string_view b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    unsigned char ca = static_cast<unsigned char>(a[i]);
+    unsigned char cb = static_cast<unsigned char>(b[i]);
+    if (ca >= 'a' && ca <= 'z') ca -= 32;
+    if (cb >= 'a' && cb <= 'z') cb -= 32;
+    if (ca != cb) return ca < cb ? -1 : 1;
+  }
+  return Sign(static_cast<long long>(a.size()) - static_cast<long long>(b.size()));
+}
+
+bool SameStr(std::string_view a, std::string_view b) { return a == b; }
+
+int AnsiCompareStr(std::string_view a, std::string_view b) {
+  return CompareCodePoints(a, b, false);
+}
+int AnsiCompareText(std::string_view a, std::string_view b) {
+  return CompareCodePoints(a, b, true);
+}
+bool AnsiSameStr(std::string_view a, std::string_view b) { return a == b; }
+bool AnsiSameText(std::string_view a, std::string_view b) { return AnsiCompareText(a, b) == 0; }
+bool SameText(std::string_view a, std::string_view b) { return AnsiSameText(a, b); }
+
+// ---- 1-based byte positions ---------------------------------------------------
+
+std::size_t Pos(std::string_view sub, std::string_view s) { return PosEx(sub, s, 1); }
+
+std::size_t PosEx(std::string_view sub, std::string_view s, std::size_t offset) {
+  if (sub.empty() || offset < 1 || offset > s.size()) return 0;
+  const std::size_t found = s.find(sub, offset - 1);
+  return found == std::string_view::npos ? 0 : found + 1;
+}
+
+std::string Copy(std::string_view s, long long index, long long count) {
+  if (count <= 0) return {};
+  const std::size_t start = ClipIndex(index);
+  if (start >= s.size()) return {};
+  long long n = count;
+  if (index < 1) n += index - 1;  // a start before the text eats into the count
+  if (n <= 0) return {};
+  return std::string(s.substr(start, std::size_t(n)));
+}
+
+void Delete(std::string& s, long long index, long long count) {
+  if (index < 1 || count <= 0 || std::size_t(index) > s.size()) return;
+  s.erase(std::size_t(index - 1), std::size_t(count));
+}
+
+void Insert(std::string_view source, std::string& s, long long index) {
+  const std::size_t at = std::min(ClipIndex(index), s.size());
+  s.insert(at, source);
+}
+
+// ---- quoting ------------------------------------------------------------------
+
+std::string QuotedStr(std::string_view s) { return AnsiQuotedStr(s, '\''); }
+
+std::string AnsiQuotedStr(std::string_view s, char quote) {
+  std::string out;
+  out.reserve(s.size() + 2);
+  out += quote;
+  for (char c : s) {
+    out += c;
+    if (c == quote) out += quote;
+  }
+  out += quote;
+  return out;
+}
+
+std::string AnsiExtractQuotedStr(std::string_view& src, char quote) {
+  if (src.empty() || src[0] != quote) return {};
+  std::string out;
+  std::size_t i = 1;
+  while (i < src.size()) {
+    if (src[i] == quote) {
+      if (i + 1 < src.size() && src[i + 1] == quote) {
+        out += quote;
+        i += 2;
+        continue;
+      }
+      ++i;  // the closing quote
+      src.remove_prefix(i);
+      return out;
+    }
+    out += src[i++];
+  }
+  src.remove_prefix(src.size());
+  return out;
+}
+
+std::string AnsiDequotedStr(std::string_view s, char quote) {
+  if (s.size() < 2 || s.front() != quote || s.back() != quote) return std::string(s);
+  std::string_view rest = s;
+  std::string text = AnsiExtractQuotedStr(rest, quote);
+  return rest.empty() ? text : std::string(s);
+}
+
+// ---- replacing and building ---------------------------------------------------
+
+std::string StringReplace(std::string_view s, std::string_view oldPattern,
+                          std::string_view newPattern, TReplaceFlags flags) {
+  if (oldPattern.empty()) return std::string(s);
+  const bool ignoreCase = (flags & rfIgnoreCase) != 0;
+  const std::string foldedText = ignoreCase ? FoldText(s) : std::string();
+  const std::string foldedPattern = ignoreCase ? FoldText(oldPattern) : std::string();
+  const std::string_view haystack = ignoreCase ? std::string_view(foldedText) : s;
+  const std::string_view needle = ignoreCase ? std::string_view(foldedPattern) : oldPattern;
+
+  std::string out;
+  std::size_t from = 0;
+  while (from <= s.size()) {
+    const std::size_t found = haystack.find(needle, from);
+    if (found == std::string_view::npos) break;
+    out.append(s.substr(from, found - from));
+    out.append(newPattern);
+    from = found + needle.size();
+    if (!(flags & rfReplaceAll)) break;
+  }
+  out.append(s.substr(std::min(from, s.size())));
+  return out;
+}
+
+std::string StringOfChar(char ch, long long count) {
+  return count > 0 ? std::string(std::size_t(count), ch) : std::string();
+}
+
+// ---- delimiters ---------------------------------------------------------------
+
+bool IsDelimiter(std::string_view delimiters, std::string_view s, long long index) {
+  if (index < 1 || std::size_t(index) > s.size()) return false;
+  return delimiters.find(s[std::size_t(index - 1)]) != std::string_view::npos;
+}
+
+std::size_t LastDelimiter(std::string_view delimiters, std::string_view s) {
+  const std::size_t found = s.find_last_of(delimiters);
+  return found == std::string_view::npos ? 0 : found + 1;
+}
+
+// ---- line breaks --------------------------------------------------------------
+
+std::string AdjustLineBreaks(std::string_view s, TTextLineBreakStyle style) {
+  const std::string_view lineBreak = style == tlbsCRLF ? "\r\n" : "\n";
+  std::string out;
+  out.reserve(s.size() + s.size() / 8);
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const char c = s[i];
+    if (c == '\r' || c == '\n') {
+      out.append(lineBreak);
+      const char partner = c == '\r' ? '\n' : '\r';
+      if (i + 1 < s.size() && s[i + 1] == partner) ++i;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// ---- UTF-8 code points --------------------------------------------------------
+
+char32_t Utf8Decode(std::string_view s, std::size_t& pos) {
+  if (pos >= s.size()) return 0;
+  char32_t cp;
+  std::size_t len;
+  DecodeAt(s, pos, cp, len);
+  pos += len;
+  return cp;
+}
+
+void Utf8Append(std::string& out, char32_t cp) {
+  if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = kReplacement;
+  if (cp < 0x80) {
+    out += char(cp);
+  } else if (cp < 0x800) {
+    out += char(0xC0 | (cp >> 6));
+    out += char(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += char(0xE0 | (cp >> 12));
+    out += char(0x80 | ((cp >> 6) & 0x3F));
+    out += char(0x80 | (cp & 0x3F));
+  } else {
+    out += char(0xF0 | (cp >> 18));
+    out += char(0x80 | ((cp >> 12) & 0x3F));
+    out += char(0x80 | ((cp >> 6) & 0x3F));
+    out += char(0x80 | (cp & 0x3F));
+  }
+}
+
+std::string Utf8Encode(char32_t cp) {
+  std::string out;
+  Utf8Append(out, cp);
+  return out;
+}
+
+bool IsValidUtf8(std::string_view s) {
+  std::size_t pos = 0;
+  while (pos < s.size()) {
+    char32_t cp;
+    std::size_t len;
+    if (!DecodeAt(s, pos, cp, len)) return false;
+    pos += len;
+  }
+  return true;
+}
+
+std::size_t Utf8Length(std::string_view s) {
+  std::size_t count = 0;
+  for (std::size_t pos = 0; pos < s.size(); ++count) Utf8Decode(s, pos);
+  return count;
+}
+
+std::size_t Utf8ByteOffset(std::string_view s, std::size_t index) {
+  std::size_t pos = 0;
+  for (std::size_t n = 0; n < index && pos < s.size(); ++n) Utf8Decode(s, pos);
+  return pos;
+}
+
+std::size_t Utf8CharIndex(std::string_view s, std::size_t byteOffset) {
+  std::size_t pos = 0, index = 0;
+  while (pos < s.size()) {
+    std::size_t next = pos;
+    Utf8Decode(s, next);
+    if (byteOffset < next) return index;
+    pos = next;
+    ++index;
+  }
+  return index;
+}
+
+std::string Utf8Copy(std::string_view s, long long index, long long count) {
+  if (count <= 0) return {};
+  long long n = count;
+  if (index < 1) n += index - 1;
+  if (n <= 0) return {};
+  const std::size_t start = Utf8ByteOffset(s, ClipIndex(index));
+  const std::size_t end = start + Utf8ByteOffset(s.substr(start), std::size_t(n));
+  return std::string(s.substr(start, end - start));
+}
+
+void Utf8Delete(std::string& s, long long index, long long count) {
+  if (index < 1 || count <= 0) return;
+  const std::size_t start = Utf8ByteOffset(s, std::size_t(index - 1));
+  if (start >= s.size()) return;
+  const std::size_t end = start + Utf8ByteOffset(std::string_view(s).substr(start),
+                                                 std::size_t(count));
+  s.erase(start, end - start);
+}
+
+void Utf8Insert(std::string_view source, std::string& s, long long index) {
+  s.insert(Utf8ByteOffset(s, ClipIndex(index)), source);
+}
