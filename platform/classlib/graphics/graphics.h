@@ -12,14 +12,15 @@
 #include <vector>
 
 #include "platform/classlib/core/persistent.h"
+#include "platform/classlib/core/sets.h"
+#include "platform/classlib/core/strings.h"
+#include "platform/classlib/core/typinfo.h"
 #include "platform/classlib/graphics/colors.h"
 #include "platform/classlib/graphics/types.h"
 
 class TCanvas;
 class TGraphic;
 class TBitmap;
-
-using TNotifyEvent = std::function<void(TObject* sender)>;
 
 // Common base of TFont, TPen and TBrush: tells its owner (usually a canvas or
 // a control) of every change.
@@ -34,9 +35,9 @@ class TGraphicsObject : public TPersistent {
 
 // ---- Fonts ---------------------------------------------------------------
 
-enum TFontStyle { fsBold, fsItalic, fsUnderline, fsStrikeOut };
-using TFontStyles = TSmallSet<TFontStyle>;
-enum TFontPitch { fpDefault, fpVariable, fpFixed };
+DECLARE_ENUM(TFontStyle, fsBold, fsItalic, fsUnderline, fsStrikeOut)
+using TFontStyles = TSet<TFontStyle>;
+DECLARE_ENUM(TFontPitch, fpDefault, fpVariable, fpFixed)
 using TFontCharset = uint8_t;
 constexpr TFontCharset ANSI_CHARSET = 0;
 constexpr TFontCharset DEFAULT_CHARSET = 1;
@@ -87,12 +88,11 @@ class TFont : public TGraphicsObject {
 
 // ---- Pens and brushes ------------------------------------------------------
 
-enum TPenStyle { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame };
+DECLARE_ENUM(TPenStyle, psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame)
 // How the pen (and the brush of filled figures) combines with the pixels below.
-enum TPenMode {
-  pmBlack, pmWhite, pmNop, pmNot, pmCopy, pmNotCopy, pmMergePenNot, pmMaskPenNot,
-  pmMergeNotPen, pmMaskNotPen, pmMerge, pmNotMerge, pmMask, pmNotMask, pmXor, pmNotXor
-};
+DECLARE_ENUM(TPenMode, pmBlack, pmWhite, pmNop, pmNot, pmCopy, pmNotCopy, pmMergePenNot,
+             pmMaskPenNot, pmMergeNotPen, pmMaskNotPen, pmMerge, pmNotMerge, pmMask, pmNotMask,
+             pmXor, pmNotXor)
 
 class TPen : public TGraphicsObject {
   DECLARE_CLASS(TPen, TGraphicsObject)
@@ -115,8 +115,8 @@ class TPen : public TGraphicsObject {
   TPenMode mode_ = pmCopy;
 };
 
-enum TBrushStyle { bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal,
-                   bsCross, bsDiagCross };
+DECLARE_ENUM(TBrushStyle, bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal,
+             bsCross, bsDiagCross)
 
 class TBrush : public TGraphicsObject {
   DECLARE_CLASS(TBrush, TGraphicsObject)

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <initializer_list>
 
 struct TPoint {
   int x = 0;
@@ -66,31 +65,3 @@ inline bool UnionRect(TRect& dest, const TRect& a, const TRect& b) {
             std::max(a.Bottom, b.Bottom)};
   return !IsRectEmpty(dest);
 }
-
-// A small set of enumeration values, stored as bits (TFontStyles, TShiftState...).
-template <class E>
-class TSmallSet {
- public:
-  constexpr TSmallSet() = default;
-  constexpr TSmallSet(std::initializer_list<E> items) {
-    for (E e : items) bits_ |= Bit(e);
-  }
-  static constexpr TSmallSet FromBits(uint32_t bits) {
-    TSmallSet s;
-    s.bits_ = bits;
-    return s;
-  }
-  constexpr bool Contains(E e) const { return (bits_ & Bit(e)) != 0; }
-  constexpr bool Empty() const { return bits_ == 0; }
-  constexpr void Include(E e) { bits_ |= Bit(e); }
-  constexpr void Exclude(E e) { bits_ &= ~Bit(e); }
-  constexpr uint32_t Bits() const { return bits_; }
-  constexpr TSmallSet operator+(TSmallSet o) const { return FromBits(bits_ | o.bits_); }
-  constexpr TSmallSet operator-(TSmallSet o) const { return FromBits(bits_ & ~o.bits_); }
-  constexpr TSmallSet operator*(TSmallSet o) const { return FromBits(bits_ & o.bits_); }
-  friend constexpr bool operator==(TSmallSet, TSmallSet) = default;
-
- private:
-  static constexpr uint32_t Bit(E e) { return uint32_t(1) << static_cast<unsigned>(e); }
-  uint32_t bits_ = 0;
-};

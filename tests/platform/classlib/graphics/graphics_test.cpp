@@ -260,3 +260,17 @@ TEST(MulDivTest, RoundsAndGuardsDivisionByZero) {
   EXPECT_EQ(MulDiv(1, 1, 0), -1);
   EXPECT_EQ(MulDiv(2000000000, 2, 4), 1000000000);
 }
+
+TEST(FontTest, PublishedPropertiesReachTheFont) {
+  TFont f;
+  SetEnumProp(&f, "Pitch", "fpFixed");
+  SetSetProp(&f, "Style", "fsBold,fsUnderline");
+  SetOrdProp(&f, "Color", clRed);
+  EXPECT_EQ(f.Pitch(), fpFixed);
+  EXPECT_TRUE(f.Style().Contains(fsUnderline));
+  EXPECT_EQ(f.Color(), clRed);
+  EXPECT_FALSE(IsStoredProp(&f, GetPropInfo(&f, "Size")));  // Height carries it
+  EXPECT_TRUE(IsDefaultPropertyValue(&f, GetPropInfo(&f, "Name")));  // default face
+  TPen pen;
+  EXPECT_EQ(GetEnumProp(&pen, "Mode"), "pmCopy");
+}
