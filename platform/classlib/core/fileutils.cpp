@@ -1,0 +1,525 @@
+#include "platform/classlib/core/fileutils.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <random>
+#include <vector>
+
+#include "platform/classlib/core/wintypes.h"
+
+namespace classlib_detail {
+// The entries still to be returned by FindNext, already filtered and sorted.
+struct SearchState {
+  std::string folder;
+  std::vector<std::string> names;
+  std::size_t next = 0;
+  int attr = 0;
+};
+}  // namespace classlib_detail
+
+namespace {
+
+bool StatOf(const std::string& name, struct stat& st) {
+  return !name.empty() && ::stat(name.c_str(), &st) == 0;
+}
+
+// --- packed file dates --------------------------------------------------------------
+
+int PackFileDate(std::time_t when) {
+  std::tm local{};
+  if (localtime_r(&when, &local) == nullptr) return -1;
+  int year = local.tm_year + 1900;
+  if (year < 1980 || year > 2107) return -1;
+  unsigned date = (unsigned(year - 1980) << 9) | (unsigned(local.tm_mon + 1) << 5) |
+                  unsigned(local.tm_mday);
+  unsigned time = (unsigned(local.tm_hour) << 11) | (unsigned(local.tm_min) << 5) |
+                  unsigned(local.tm_sec / 2);
+  return static_cast<int>((date << 16) | time);
+}
+
+// Returns -1 for a value that is no valid packed date.
+std::time_t UnpackFileDate(int age) {
+  unsigned packed = static_cast<unsigned>(age);
+  std::tm local{};
+  local.tm_year = int(packed >> 25) + 80;
+  local.tm_mon = int((packed >> 21) & 0x0F) - 1;
+  local.tm_mday = int((packed >> 16) & 0x1F);
+  local.tm_hour = int((packed >> 11) & 0x1F);
+  local.tm_min = int((packed >> 5) & 0x3F);
+  local.tm_sec = int(packed & 0x1F) * 2;
+  local.tm_isdst = -1;
+  std::tm given = local;
+  std::time_t when = std::mktime(&local);
+  // mktime rolls impossible dates over (February 30th into March); those are no dates.
+  if (when == -1 || local.tm_mday != given.tm_mday || local.tm_mon != given.tm_mon ||
+      local.tm_year != given.tm_year || local.tm_min != given.tm_min || local.tm_sec != given.tm_sec)
+    return -1;
+  return when;
+}
+
+int SetTimes(int dirfd, const char* name, int fd, int age) {
+  std::time_t when = UnpackFileDate(age);
+  if (when == -1) return EINVAL;
+  timespec times[2] = {{when, 0}, {when, 0}};
+  int rc = fd >= 0 ? ::futimens(fd, times) : ::utimensat(dirfd, name, times, 0);
+  return rc == 0 ? 0 : errno;
+}
+
+// --- attributes and patterns ---------------------------------------------------------
+
+int AttributesOf(const std::string& name, const struct stat& st) {
+  int attr = 0;
+  if (S_ISDIR(st.st_mode))
+    attr |= faDirectory;
+  else if (S_ISREG(st.st_mode))
+    attr |= faArchive;
+  else
+    attr |= faSysFile;  // devices, sockets and pipes are nothing a user edits
+  if ((st.st_mode & S_IWUSR) == 0) attr |= faReadOnly;
+  std::string base = ExtractFileName(name);
+  if (!base.empty() && base[0] == '.') attr |= faHidden;
+  return attr;
+}
+
+bool WildcardMatch(const char* pattern, const char* text) {
+  // Iterative match with one backtrack point for the last '*'.
+  const char* star = nullptr;
+  const char* resume = nullptr;
+  while (*text != '\0') {
+    if (*pattern == '*') {
+      star = pattern++;
+      resume = text;
+    } else if (*pattern == '?' || *pattern == *text) {
+      ++pattern;
+      ++text;
+    } else if (star != nullptr) {
+      pattern = star + 1;
+      text = ++resume;
+    } else {
+      return false;
+    }
+  }
+  while (*pattern == '*') ++pattern;
+  return *pattern == '\0';
+}
+
+bool FillSearchRec(TSearchRec& f) {
+  auto& state = *f.FindHandle;
+  while (state.next < state.names.size()) {
+    const std::string& name = state.names[state.next++];
+    struct stat st;
+    std::string full = state.folder + name;
+    if (::lstat(full.c_str(), &st) != 0) continue;  // vanished since the listing
+    if (S_ISLNK(st.st_mode) && ::stat(full.c_str(), &st) != 0) continue;  // dangling link
+    int attr = AttributesOf(name, st);
+    // Hidden, system and folder entries are exclusive: listed only when asked for.
+    if ((attr & ~state.attr & (faHidden | faSysFile | faDirectory)) != 0) continue;
+    f.Name = name;
+    f.Attr = attr;
+    f.Size = S_ISDIR(st.st_mode) ? 0 : static_cast<std::int64_t>(st.st_size);
+    f.Time = PackFileDate(st.st_mtime);
+    f.ExcludeAttr = ~state.attr & (faHidden | faSysFile | faDirectory);
+    return true;
+  }
+  return false;
+}
+
+// Splits /proc/self/cmdline into the program's arguments.
+std::vector<std::string> CommandLine() {
+  std::vector<std::string> args;
+  std::ifstream in("/proc/self/cmdline", std::ios::binary);
+  std::string arg;
+  while (std::getline(in, arg, '\0')) args.push_back(arg);
+  return args;
+}
+
+}  // namespace
+
+// --- Existence, folders, files --------------------------------------------------
+
+bool FileExists(const std::string& fileName) {
+  struct stat st;
+  return StatOf(fileName, st) && !S_ISDIR(st.st_mode);
+}
+
+bool DirectoryExists(const std::string& directory) {
+  struct stat st;
+  return StatOf(directory, st) && S_ISDIR(st.st_mode);
+}
+
+bool CreateDir(const std::string& directory) {
+  return !directory.empty() && ::mkdir(directory.c_str(), 0777) == 0;
+}
+
+bool RemoveDir(const std::string& directory) {
+  return !directory.empty() && ::rmdir(directory.c_str()) == 0;
+}
+
+bool ForceDirectories(const std::string& directory) {
+  if (directory.empty()) throw EInOutError("Unable to create directory", EINVAL);
+  std::string dir = ExcludeTrailingPathDelimiter(directory);
+  if (DirectoryExists(dir)) return true;
+  std::string parent = ExtractFileDir(dir);
+  if (!parent.empty() && parent != dir) ForceDirectories(parent);
+  if (::mkdir(dir.c_str(), 0777) != 0) {
+    int error = errno;
+    if (error == EEXIST && DirectoryExists(dir)) return true;  // made by someone else meanwhile
+    throw EInOutError("Unable to create directory", error == EEXIST ? ENOTDIR : error);
+  }
+  return true;
+}
+
+bool DeleteFile(const std::string& fileName) {
+  return !fileName.empty() && !DirectoryExists(fileName) && ::unlink(fileName.c_str()) == 0;
+}
+
+bool RenameFile(const std::string& oldName, const std::string& newName) {
+  if (oldName.empty() || newName.empty()) return false;
+  if (::renameat2(AT_FDCWD, oldName.c_str(), AT_FDCWD, newName.c_str(), RENAME_NOREPLACE) == 0)
+    return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // The file system cannot refuse replacing by itself; check first.
+  struct stat st;
+  if (::lstat(newName.c_str(), &st) == 0) {
+    errno = EEXIST;
+    return false;
+  }
+  return ::rename(oldName.c_str(), newName.c_str()) == 0;
+}
+
+bool CopyFile(const std::string& existingName, const std::string& newName, bool failIfExists) {
+  int in = ::open(existingName.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return false;
+  struct stat st;
+  if (::fstat(in, &st) != 0 || S_ISDIR(st.st_mode)) {
+    ::close(in);
+    errno = EISDIR;
+    return false;
+  }
+  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (failIfExists ? O_EXCL : O_TRUNC);
+  int out = ::open(newName.c_str(), flags, st.st_mode & 07777);
+  if (out < 0) {
+    int saved = errno;
+    ::close(in);
+    errno = saved;
+    return false;
+  }
+  bool ok = true;
+  char buffer[1 << 16];
+  for (;;) {
+    ssize_t n = ::read(in, buffer, sizeof buffer);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ok = false;
+      break;
+    }
+    for (ssize_t done = 0; done < n;) {
+      ssize_t w = ::write(out, buffer + done, static_cast<size_t>(n - done));
+      if (w < 0 && errno == EINTR) continue;
+      if (w <= 0) {
+        ok = false;
+        break;
+      }
+      done += w;
+    }
+    if (!ok) break;
+  }
+  int saved = errno;
+  if (ok) {
+    ::fchmod(out, st.st_mode & 07777);
+    timespec times[2] = {st.st_atim, st.st_mtim};
+    ::futimens(out, times);
+  }
+  if (::close(out) != 0 && ok) {
+    ok = false;
+    saved = errno;
+  }
+  ::close(in);
+  if (!ok) ::unlink(newName.c_str());
+  errno = saved;
+  return ok;
+}
+
+// --- Paths ------------------------------------------------------------------------
+
+std::string ExtractFilePath(const std::string& fileName) {
+  auto slash = fileName.rfind(PathDelim);
+  return slash == std::string::npos ? std::string() : fileName.substr(0, slash + 1);
+}
+
+std::string ExtractFileDir(const std::string& fileName) {
+  auto slash = fileName.rfind(PathDelim);
+  if (slash == std::string::npos) return {};
+  // The root keeps its delimiter: the folder of "/x" is "/".
+  return fileName.substr(0, slash == 0 ? 1 : slash);
+}
+
+std::string ExtractFileName(const std::string& fileName) {
+  auto slash = fileName.rfind(PathDelim);
+  return slash == std::string::npos ? fileName : fileName.substr(slash + 1);
+}
+
+std::string ExtractFileExt(const std::string& fileName) {
+  auto dot = fileName.find_last_of(std::string(".") + PathDelim);
+  if (dot == std::string::npos || fileName[dot] != '.') return {};
+  return fileName.substr(dot);
+}
+
+std::string ExtractFileDrive(const std::string&) { return {}; }
+
+std::string ChangeFileExt(const std::string& fileName, const std::string& extension) {
+  auto dot = fileName.find_last_of(std::string(".") + PathDelim);
+  if (dot == std::string::npos || fileName[dot] != '.') return fileName + extension;
+  return fileName.substr(0, dot) + extension;
+}
+
+std::string ExpandFileName(const std::string& fileName) {
+  if (fileName.empty()) return {};
+  std::string path = fileName[0] == PathDelim ? fileName
+                                              : IncludeTrailingPathDelimiter(GetCurrentDir()) +
+                                                    fileName;
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    auto end = path.find(PathDelim, start);
+    if (end == std::string::npos) end = path.size();
+    std::string part = path.substr(start, end - start);
+    if (part == "..") {
+      if (!parts.empty()) parts.pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts.push_back(part);
+    }
+    start = end + 1;
+  }
+  std::string result;
+  for (const auto& part : parts) result += PathDelim + part;
+  if (result.empty()) result = "/";
+  // A name given with a trailing delimiter keeps it ("data/" stays a folder name).
+  if (path.back() == PathDelim && result != "/") result += PathDelim;
+  return result;
+}
+
+std::string IncludeTrailingPathDelimiter(const std::string& path) {
+  return !path.empty() && path.back() == PathDelim ? path : path + PathDelim;
+}
+
+std::string ExcludeTrailingPathDelimiter(const std::string& path) {
+  if (path.size() > 1 && path.back() == PathDelim) return path.substr(0, path.size() - 1);
+  return path;
+}
+
+// --- Dates, sizes, attributes -----------------------------------------------------
+
+int FileAge(const std::string& fileName) {
+  struct stat st;
+  if (!StatOf(fileName, st) || S_ISDIR(st.st_mode)) return -1;
+  return PackFileDate(st.st_mtime);
+}
+
+int FileGetDate(int handle) {
+  struct stat st;
+  if (::fstat(handle, &st) != 0) return -1;
+  return PackFileDate(st.st_mtime);
+}
+
+int FileSetDate(const std::string& fileName, int age) {
+  if (fileName.empty()) return ENOENT;
+  return SetTimes(AT_FDCWD, fileName.c_str(), -1, age);
+}
+
+int FileSetDate(int handle, int age) { return SetTimes(AT_FDCWD, nullptr, handle, age); }
+
+std::int64_t FileSizeByName(const std::string& fileName) {
+  struct stat st;
+  if (!StatOf(fileName, st) || S_ISDIR(st.st_mode)) return -1;
+  return static_cast<std::int64_t>(st.st_size);
+}
+
+int FileGetAttr(const std::string& fileName) {
+  struct stat st;
+  if (!StatOf(fileName, st)) return -1;
+  return AttributesOf(ExcludeTrailingPathDelimiter(fileName), st);
+}
+
+int FileSetAttr(const std::string& fileName, int attr) {
+  struct stat st;
+  if (!StatOf(fileName, st)) return ENOENT;
+  mode_t mode = st.st_mode & 07777;
+  if (attr & faReadOnly) {
+    mode &= ~mode_t(S_IWUSR | S_IWGRP | S_IWOTH);
+  } else {
+    mode |= S_IWUSR;
+  }
+  return ::chmod(fileName.c_str(), mode) == 0 ? 0 : errno;
+}
+
+// --- Searching a folder -------------------------------------------------------------
+
+int FindFirst(const std::string& path, int attr, TSearchRec& f) {
+  FindClose(f);
+  auto state = std::make_shared<classlib_detail::SearchState>();
+  state->folder = ExtractFilePath(path);
+  state->attr = attr;
+  std::string pattern = ExtractFileName(path);
+  if (pattern == "*.*") pattern = "*";
+  DIR* dir = ::opendir(state->folder.empty() ? "." : state->folder.c_str());
+  if (dir == nullptr) return errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND;
+  while (const dirent* entry = ::readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    if (WildcardMatch(pattern.c_str(), name.c_str())) state->names.push_back(name);
+  }
+  ::closedir(dir);
+  std::sort(state->names.begin(), state->names.end());
+  f.FindHandle = state;
+  if (FillSearchRec(f)) return 0;
+  FindClose(f);
+  return ERROR_FILE_NOT_FOUND;
+}
+
+int FindNext(TSearchRec& f) {
+  if (!f.FindHandle) return ERROR_NO_MORE_FILES;
+  return FillSearchRec(f) ? 0 : ERROR_NO_MORE_FILES;
+}
+
+void FindClose(TSearchRec& f) { f.FindHandle.reset(); }
+
+// --- Whole files (for the settings stores) --------------------------------------------
+
+bool ReadWholeFile(const std::string& fileName, std::string& contents) {
+  int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  contents.clear();
+  char buffer[1 << 16];
+  for (;;) {
+    ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      int saved = errno;
+      ::close(fd);
+      errno = saved;
+      return false;
+    }
+    contents.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return true;
+}
+
+void WriteFileAtomically(const std::string& fileName, const std::string& contents) {
+  std::string target = fileName;
+  struct stat st;
+  bool exists = ::lstat(target.c_str(), &st) == 0;
+  if (exists && S_ISLNK(st.st_mode)) {
+    // Replace the file the link points to, not the link itself.
+    if (char* real = ::realpath(fileName.c_str(), nullptr)) {
+      target = real;
+      std::free(real);
+    }
+    exists = ::stat(target.c_str(), &st) == 0;
+  }
+  auto fail = [&](int error, const std::string& temp) {
+    if (!temp.empty()) ::unlink(temp.c_str());
+    throw EInOutError("Cannot write the file '" + fileName + "': " + std::strerror(error), error);
+  };
+
+  std::string temp = ExtractFilePath(target) + "." + ExtractFileName(target) + ".XXXXXX";
+  int fd = ::mkstemp(temp.data());
+  if (fd < 0) fail(errno, {});
+  mode_t mode;
+  if (exists) {
+    mode = st.st_mode & 07777;
+  } else {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
+  ::fchmod(fd, mode);
+  for (std::size_t done = 0; done < contents.size();) {
+    ssize_t n = ::write(fd, contents.data() + done, contents.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      int error = n < 0 ? errno : EIO;
+      ::close(fd);
+      fail(error, temp);
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  // On disk before it replaces the old file, so a crash leaves one or the other whole.
+  int synced = ::fsync(fd) == 0 ? 0 : errno;
+  int closed = ::close(fd) == 0 ? 0 : errno;
+  if (synced != 0 || closed != 0) fail(synced != 0 ? synced : closed, temp);
+  if (::rename(temp.c_str(), target.c_str()) != 0) fail(errno, temp);
+}
+
+// --- Current folder, temporary files, the program ------------------------------------
+
+std::string GetCurrentDir() {
+  std::vector<char> buffer(4096);
+  while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+    if (errno != ERANGE) return {};
+    buffer.resize(buffer.size() * 2);
+  }
+  return buffer.data();
+}
+
+bool SetCurrentDir(const std::string& directory) {
+  return !directory.empty() && ::chdir(directory.c_str()) == 0;
+}
+
+std::string GetTempPath() {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string dir = tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp";
+  return IncludeTrailingPathDelimiter(dir);
+}
+
+std::string GetTempFileName(const std::string& directory, const std::string& prefix) {
+  static std::mt19937 random{std::random_device{}()};
+  static const char* kHex = "0123456789ABCDEF";
+  std::string folder = IncludeTrailingPathDelimiter(directory.empty() ? "." : directory);
+  std::string stem = folder + prefix.substr(0, 3);
+  int lastError = 0;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    unsigned unique = random() & 0xFFFF;
+    std::string name = stem;
+    for (int shift = 12; shift >= 0; shift -= 4) name += kHex[(unique >> shift) & 0xF];
+    name += ".tmp";
+    int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+      ::close(fd);
+      return name;
+    }
+    lastError = errno;
+    if (lastError != EEXIST) break;
+  }
+  throw EInOutError("Cannot create a temporary file in '" + directory + "': " +
+                        std::strerror(lastError),
+                    lastError);
+}
+
+std::string ParamStr(int index) {
+  if (index == 0) {
+    std::vector<char> buffer(4096);
+    ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+    if (n > 0) return std::string(buffer.data(), static_cast<std::size_t>(n));
+  }
+  auto args = CommandLine();
+  return index >= 0 && static_cast<std::size_t>(index) < args.size() ? args[index] : std::string();
+}
+
+int ParamCount() {
+  auto args = CommandLine();
+  return args.empty() ? 0 : static_cast<int>(args.size()) - 1;
+}

@@ -1,0 +1,581 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <limits>
+
+#include "platform/classlib/core/fileutils.h"
+#include "platform/classlib/core/registry.h"
+#include "platform/classlib/core/strings.h"
+#include "platform/classlib/core/temp_dir.h"
+
+namespace {
+
+// Points the store at a fresh folder for each test.
+class RegistryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* old = std::getenv("VANTREL_REGISTRY_DIR");
+    if (old != nullptr) saved_ = old;
+    hadOld_ = old != nullptr;
+    ::setenv("VANTREL_REGISTRY_DIR", tmp_.Path().c_str(), 1);
+  }
+  void TearDown() override {
+    if (hadOld_)
+      ::setenv("VANTREL_REGISTRY_DIR", saved_.c_str(), 1);
+    else
+      ::unsetenv("VANTREL_REGISTRY_DIR");
+  }
+
+  std::string StoreFile(const char* root = "HKEY_CURRENT_USER") const {
+    return tmp_ / (std::string(root) + ".reg");
+  }
+  std::string FileText(const char* root = "HKEY_CURRENT_USER") const {
+    std::string text;
+    ReadWholeFile(StoreFile(root), text);
+    return text;
+  }
+  // Makes the next access parse the file again, as another process would.
+  void ForgetCache(const char* root = "HKEY_CURRENT_USER") const {
+    static long tick = 1000000;
+    timespec times[2] = {{++tick, 0}, {tick, 0}};
+    ::utimensat(AT_FDCWD, StoreFile(root).c_str(), times, 0);
+  }
+  void WriteStore(const std::string& text, const char* root = "HKEY_CURRENT_USER") const {
+    std::ofstream(StoreFile(root), std::ios::binary) << text;
+    ForgetCache(root);
+  }
+
+  TempDir tmp_;
+
+ private:
+  std::string saved_;
+  bool hadOld_ = false;
+};
+
+std::vector<std::string> ToVector(const TStrings& list) {
+  std::vector<std::string> out;
+  for (int i = 0; i < list.Count(); ++i) out.push_back(list[i]);
+  return out;
+}
+
+template <class E, class F>
+std::string MessageOf(F&& f) {
+  try {
+    f();
+  } catch (const E& e) {
+    return e.Message();
+  }
+  return "(nothing raised)";
+}
+
+}  // namespace
+
+TEST_F(RegistryTest, EveryValueTypeSurvivesTheFile) {
+  std::string binary;
+  for (int i = 0; i < 256; ++i) binary += static_cast<char>(i);
+  {
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey("\\Software\\Test", true));
+    reg.WriteString("Text", "plain");
+    reg.WriteString("Empty", "");
+    reg.WriteString("Tricky", "C:\\path\\\"quoted\" & \xC3\xA9t\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80");
+    reg.WriteString("Lines", "first\r\nsecond\ttab");
+    reg.WriteExpandString("Expand", "%HOME%\\x \xC3\xA9");
+    reg.WriteInteger("Int", -123456);
+    reg.WriteInteger("Hexy", 0x1f);
+    reg.WriteBool("Yes", true);
+    reg.WriteBool("No", false);
+    reg.WriteFloat("Pi", 3.141592653589793);
+    reg.WriteFloat("Inf", std::numeric_limits<double>::infinity());
+    reg.WriteBinaryData("Bytes", binary.data(), static_cast<int>(binary.size()));
+    reg.WriteBinaryData("NoBytes", nullptr, 0);
+  }
+  ForgetCache();
+  std::string text = FileText();
+  EXPECT_EQ(text.rfind("Windows Registry Editor Version 5.00\r\n", 0), 0u);
+  EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\Test]"), std::string::npos);
+  EXPECT_NE(text.find("\"Text\"=\"plain\""), std::string::npos);
+  EXPECT_NE(text.find("\"Hexy\"=dword:0000001f"), std::string::npos);
+  EXPECT_NE(text.find("\"Tricky\"=\"C:\\\\path\\\\\\\"quoted\\\" & "), std::string::npos);
+
+  TRegistry reg;
+  ASSERT_TRUE(reg.OpenKey("Software\\Test", false));
+  EXPECT_EQ(reg.ReadString("Text"), "plain");
+  EXPECT_EQ(reg.ReadString("Empty"), "");
+  EXPECT_EQ(reg.ReadString("Tricky"),
+            "C:\\path\\\"quoted\" & \xC3\xA9t\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80");
+  EXPECT_EQ(reg.ReadString("Lines"), "first\r\nsecond\ttab");
+  EXPECT_EQ(reg.ReadString("Expand"), "%HOME%\\x \xC3\xA9");
+  EXPECT_EQ(reg.GetDataType("Expand"), rdExpandString);
+  EXPECT_EQ(reg.ReadInteger("Int"), -123456);
+  EXPECT_EQ(reg.ReadInteger("Hexy"), 31);
+  EXPECT_TRUE(reg.ReadBool("Yes"));
+  EXPECT_FALSE(reg.ReadBool("No"));
+  EXPECT_EQ(reg.ReadFloat("Pi"), 3.141592653589793);
+  EXPECT_TRUE(std::isinf(reg.ReadFloat("Inf")));
+  std::string back(300, 'x');
+  EXPECT_EQ(reg.ReadBinaryData("Bytes", back.data(), 300), 256);
+  EXPECT_EQ(back.substr(0, 256), binary);
+  EXPECT_EQ(reg.ReadBinaryData("NoBytes", back.data(), 300), 0);
+  EXPECT_EQ(reg.ReadBinaryData("Missing", back.data(), 300), 0);
+}
+
+TEST_F(RegistryTest, DataTypesAndSizes) {
+  TRegistry reg;
+  ASSERT_TRUE(reg.OpenKey("Software\\Sizes", true));
+  reg.WriteString("S", "abc");
+  reg.WriteString("U", "\xC3\xA9");  // two bytes of UTF-8
+  reg.WriteInteger("I", 7);
+  reg.WriteFloat("F", 1.5);
+  EXPECT_EQ(reg.GetDataSize("S"), 4);
+  EXPECT_EQ(reg.GetDataSize("U"), 3);
+  EXPECT_EQ(reg.GetDataSize("I"), 4);
+  EXPECT_EQ(reg.GetDataSize("F"), 8);
+  EXPECT_EQ(reg.GetDataSize("Missing"), -1);
+  EXPECT_EQ(reg.GetDataType("S"), rdString);
+  EXPECT_EQ(reg.GetDataType("I"), rdInteger);
+  EXPECT_EQ(reg.GetDataType("F"), rdBinary);
+  EXPECT_EQ(reg.GetDataType("Missing"), rdUnknown);
+  TRegDataInfo info;
+  EXPECT_TRUE(reg.GetDataInfo("s", info)) << "value names ignore case";
+  EXPECT_EQ(info.RegData, rdString);
+  EXPECT_EQ(info.DataSize, 4);
+  EXPECT_FALSE(reg.GetDataInfo("Missing", info));
+
+  const char multi[] = "a\0b\0";
+  ASSERT_EQ(RegSetValueExA(reg.CurrentKey(), "Multi", 0, REG_MULTI_SZ,
+                           reinterpret_cast<const BYTE*>(multi), sizeof multi),
+            ERROR_SUCCESS);
+  ForgetCache();
+  EXPECT_EQ(reg.GetDataType("Multi"), rdUnknown);
+  char back[16] = {};
+  EXPECT_EQ(reg.ReadBinaryData("Multi", back, sizeof back), static_cast<int>(sizeof multi));
+  EXPECT_EQ(std::memcmp(back, multi, sizeof multi), 0);
+}
+
+TEST_F(RegistryTest, ReadsRaiseTheLibraryErrors) {
+  TRegistry reg;
+  ASSERT_TRUE(reg.OpenKey("Software\\Errors", true));
+  reg.WriteString("Text", "12");
+  reg.WriteInteger("Number", 12);
+  reg.WriteBinaryData("Long", "12345678", 8);
+  EXPECT_EQ(MessageOf<ERegistryException>([&] { reg.ReadInteger("Missing"); }),
+            "Failed to get data for 'Missing'");
+  EXPECT_EQ(MessageOf<ERegistryException>([&] { reg.ReadInteger("Text"); }),
+            "Invalid data type for 'Text'");
+  EXPECT_EQ(MessageOf<ERegistryException>([&] { reg.ReadBool("Long"); }),
+            "Failed to get data for 'Long'");
+  EXPECT_EQ(MessageOf<ERegistryException>([&] { reg.ReadString("Number"); }),
+            "Invalid data type for 'Number'");
+  EXPECT_EQ(MessageOf<ERegistryException>([&] { reg.ReadFloat("Number"); }),
+            "Invalid data type for 'Number'");
+  char small[4];
+  EXPECT_EQ(MessageOf<ERegistryException>([&] { reg.ReadBinaryData("Long", small, 4); }),
+            "Invalid data type for 'Long'");
+  EXPECT_EQ(MessageOf<ERegistryException>([&] { reg.ReadBinaryData("Text", small, 4); }),
+            "Invalid data type for 'Text'");
+  EXPECT_EQ(reg.ReadString("Missing"), "") << "a missing string reads empty";
+
+  reg.CloseKey();
+  EXPECT_EQ(MessageOf<ERegistryException>([&] { reg.WriteString("x", "y"); }),
+            "Failed to set data for 'x'")
+      << "no key open";
+}
+
+TEST_F(RegistryTest, NamesKeepBlanksAmpersandsQuotesAndSpelling) {
+  const std::vector<std::string> names = {"A && B", "  spaced  ", "say \"hi\"", "back\\slash",
+                                          "=equals=", "@", "\xC3\x9C" "bersicht", "[x]"};
+  {
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey("Software\\Mixed Case Key", true));
+    for (const auto& name : names) reg.WriteString(name, "value of " + name);
+    reg.WriteString("", "the default");
+  }
+  ForgetCache();
+  EXPECT_NE(FileText().find("\"A && B\"=\"value of A && B\""), std::string::npos);
+  EXPECT_NE(FileText().find("@=\"the default\""), std::string::npos);
+  EXPECT_NE(FileText().find("\"@\"=\"value of @\""), std::string::npos);
+
+  TRegistry reg;
+  ASSERT_TRUE(reg.OpenKey("SOFTWARE\\mixed case key", false));
+  EXPECT_EQ(reg.CurrentPath(), "SOFTWARE\\mixed case key");
+  for (const auto& name : names) EXPECT_EQ(reg.ReadString(name), "value of " + name) << name;
+  EXPECT_EQ(reg.ReadString(""), "the default");
+  TStringList list;
+  reg.GetValueNames(&list);
+  std::vector<std::string> expected = names;
+  expected.push_back("");
+  EXPECT_EQ(ToVector(list), expected);
+
+  ASSERT_TRUE(reg.OpenKey("\\Software", false));
+  reg.GetKeyNames(&list);
+  EXPECT_EQ(ToVector(list), std::vector<std::string>{"Mixed Case Key"});
+  EXPECT_TRUE(reg.ValueExists("") == false);
+}
+
+TEST_F(RegistryTest, KeysNestCreateDeleteAndExist) {
+  TRegistry reg;
+  EXPECT_FALSE(reg.OpenKey("Software\\Nope", false));
+  EXPECT_EQ(reg.CurrentKey(), nullptr);
+  EXPECT_TRUE(reg.CreateKey("Software\\Corvane Software\\Vantrel 2.00\\Settings\\Toolbar\\Main"));
+  EXPECT_TRUE(reg.KeyExists("software\\CORVANE SOFTWARE\\vantrel 2.00"));
+  EXPECT_TRUE(reg.KeyExists("\\Software\\Corvane Software\\Vantrel 2.00\\Settings\\Toolbar"));
+  EXPECT_FALSE(reg.KeyExists("Software\\Corvane Software\\Vantrel 3.00"));
+
+  ASSERT_TRUE(reg.OpenKey("Software\\Corvane Software", false));
+  EXPECT_TRUE(reg.HasSubKeys());
+  ASSERT_TRUE(reg.OpenKey("Vantrel 2.00", false)) << "relative to the open key";
+  EXPECT_EQ(reg.CurrentPath(), "Software\\Corvane Software\\Vantrel 2.00");
+  EXPECT_TRUE(reg.KeyExists("Settings"));
+  ASSERT_TRUE(reg.OpenKey("Settings\\Other", true));
+  EXPECT_EQ(reg.CurrentPath(), "Software\\Corvane Software\\Vantrel 2.00\\Settings\\Other");
+  EXPECT_FALSE(reg.HasSubKeys());
+  ASSERT_TRUE(reg.OpenKey("\\Software", false));
+  EXPECT_EQ(reg.CurrentPath(), "Software");
+
+  reg.CloseKey();
+  ASSERT_TRUE(reg.OpenKey("Software\\Corvane Software\\Vantrel 2.00\\Settings", false));
+  reg.WriteInteger("Value", 1);
+  TRegKeyInfo info;
+  ASSERT_TRUE(reg.GetKeyInfo(info));
+  EXPECT_EQ(info.NumSubKeys, 2);
+  EXPECT_EQ(info.NumValues, 1);
+  EXPECT_EQ(info.MaxSubKeyLen, 7);
+  TStringList list;
+  reg.GetKeyNames(&list);
+  EXPECT_EQ(ToVector(list), (std::vector<std::string>{"Other", "Toolbar"}));
+
+  EXPECT_TRUE(reg.DeleteKey("\\Software\\Corvane Software\\Vantrel 2.00"));
+  EXPECT_FALSE(reg.KeyExists("\\Software\\Corvane Software\\Vantrel 2.00\\Settings\\Toolbar"));
+  EXPECT_TRUE(reg.KeyExists("\\Software\\Corvane Software"));
+  EXPECT_FALSE(reg.DeleteKey("\\Software\\Corvane Software\\Vantrel 2.00"));
+  EXPECT_THROW(reg.WriteInteger("Value", 2), ERegistryException)
+      << "the open key was deleted under it";
+  ForgetCache();
+  EXPECT_EQ(FileText().find("Vantrel 2.00"), std::string::npos);
+  EXPECT_NE(FileText().find("[HKEY_CURRENT_USER\\Software\\Corvane Software]"), std::string::npos)
+      << "empty keys are kept";
+}
+
+TEST_F(RegistryTest, RootKeysAreSeparateFiles) {
+  TRegistry reg;
+  reg.SetRootKey(HKEY_LOCAL_MACHINE);
+  ASSERT_TRUE(reg.OpenKey("\\Software\\Morva\\Access\\Aliases\\Bugs", true));
+  reg.WriteString("PhysicalName", "/data/bugs.mdb");
+  reg.SetRootKey(HKEY_CLASSES_ROOT);
+  EXPECT_EQ(reg.CurrentKey(), nullptr) << "changing the root closes the key";
+  ASSERT_TRUE(reg.OpenKey("\\.txt", true));
+  reg.WriteString("", "txtfile");
+  reg.SetRootKey(HKEY_USERS);
+  EXPECT_TRUE(reg.OpenKey("x", true));
+  reg.SetRootKey(HKEY_CURRENT_USER);
+  EXPECT_FALSE(reg.KeyExists("\\Software\\Morva"));
+
+  EXPECT_NE(FileText("HKEY_LOCAL_MACHINE").find("[HKEY_LOCAL_MACHINE\\Software\\Morva\\Access\\Aliases\\Bugs]"),
+            std::string::npos);
+  EXPECT_NE(FileText("HKEY_CLASSES_ROOT").find("[HKEY_CLASSES_ROOT\\.txt]\r\n@=\"txtfile\""),
+            std::string::npos);
+  EXPECT_TRUE(FileExists(StoreFile("HKEY_USERS")));
+  EXPECT_FALSE(FileExists(StoreFile()));
+}
+
+TEST_F(RegistryTest, ReadOnlyOpenRefusesEveryWrite) {
+  {
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey("Software\\Locked\\Child", true));
+    reg.WriteString("Keep", "me");
+  }
+  std::string before = FileText();
+  TRegistry reg;
+  ASSERT_TRUE(reg.OpenKeyReadOnly("Software\\Locked\\Child"));
+  EXPECT_EQ(reg.Access(), KEY_ALL_ACCESS) << "the object's access is unchanged";
+  EXPECT_EQ(reg.ReadString("Keep"), "me");
+  EXPECT_EQ(MessageOf<ERegistryException>([&] { reg.WriteString("Keep", "changed"); }),
+            "Failed to set data for 'Keep'");
+  EXPECT_THROW(reg.WriteInteger("New", 1), ERegistryException);
+  EXPECT_FALSE(reg.DeleteValue("Keep"));
+  EXPECT_EQ(MessageOf<ERegistryException>([&] { reg.CreateKey("Below"); }),
+            "Failed to create key Below");
+  EXPECT_FALSE(reg.OpenKey("Below", true));
+  ASSERT_TRUE(reg.OpenKeyReadOnly("\\Software\\Locked"));
+  EXPECT_FALSE(reg.DeleteKey("Child"));
+  EXPECT_EQ(FileText(), before);
+
+  TRegistry reader(KEY_READ);
+  ASSERT_TRUE(reader.OpenKey("Software\\Locked\\Child", true)) << "an existing key opens";
+  EXPECT_THROW(reader.WriteString("Keep", "x"), ERegistryException);
+  EXPECT_EQ(FileText(), before);
+  // The access asked for applies to the opened key; making a missing one is the root's right.
+  ASSERT_TRUE(reader.OpenKey("\\Software\\Locked\\Other", true));
+  EXPECT_THROW(reader.WriteString("Keep", "x"), ERegistryException);
+}
+
+TEST_F(RegistryTest, IniFileSectionsOverSubKeys) {
+  const std::string key = "Software\\Corvane Software\\Vantrel 2.00\\Settings";
+  {
+    TRegIniFile ini(key);
+    EXPECT_EQ(ini.CurrentPath(), key);
+    EXPECT_EQ(ini.FileName(), key);
+    EXPECT_EQ(ini.ReadString("Options", "Missing", "dflt"), "dflt");
+    EXPECT_EQ(ini.ReadInteger("No Such Section", "X", 42), 42);
+    ini.WriteString("Settings", "DatabaseLocation", "/data/DB/Vantrel.MDB");
+    ini.WriteInteger("Options", "WindowTop", -100);
+    ini.WriteBool("Options", "ConfirmDeletes", true);
+    ini.WriteBool("Column Visible", "Title && Name", false);
+    ini.WriteString("Column Visible", "Area", "1");
+  }
+  TRegIniFile ini(key);
+  EXPECT_EQ(ini.ReadString("settings", "databaselocation", ""), "/data/DB/Vantrel.MDB");
+  EXPECT_EQ(ini.ReadInteger("Options", "WindowTop", 0), -100);
+  EXPECT_TRUE(ini.ReadBool("Options", "ConfirmDeletes", false));
+  EXPECT_FALSE(ini.ReadBool("Column Visible", "Title && Name", true));
+
+  // Numbers are decimal text, so other programs and older layouts read them.
+  ASSERT_TRUE(ini.OpenKey("\\" + key + "\\Options", false));
+  EXPECT_EQ(ini.GetDataType("WindowTop"), rdString);
+  EXPECT_EQ(ini.ReadString("WindowTop"), "-100");
+  ini.WriteString("Hex", "0x1F");
+  ini.WriteString("Dollar", "$10");
+  ini.WriteString("Junk", "12abc");
+  ini.WriteInteger("Dword", 7);
+  ini.WriteBinaryData("Blob", "ab", 2);
+  ASSERT_TRUE(ini.OpenKey("\\" + key, false));
+  EXPECT_EQ(ini.ReadInteger("Options", "Hex", 0), 31);
+  EXPECT_EQ(ini.ReadInteger("Options", "Dollar", 0), 16);
+  EXPECT_EQ(ini.ReadInteger("Options", "Junk", -5), -5);
+  EXPECT_EQ(ini.ReadInteger("Options", "Dword", 0), 7);
+  EXPECT_EQ(ini.ReadInteger("Options", "Blob", 3), 3);
+  EXPECT_EQ(ini.ReadString("Options", "Dword", "d"), "d") << "no text: the default";
+
+  TStringList list;
+  ini.ReadSections(&list);
+  EXPECT_EQ(ToVector(list), (std::vector<std::string>{"Column Visible", "Options", "Settings"}));
+  ini.ReadSection("Column Visible", &list);
+  EXPECT_EQ(ToVector(list), (std::vector<std::string>{"Title && Name", "Area"}));
+  ini.ReadSectionValues("Column Visible", &list);
+  EXPECT_EQ(ToVector(list), (std::vector<std::string>{"Title && Name=0", "Area=1"}));
+  EXPECT_EQ(list.Values("Title && Name"), "0");
+  ini.ReadSection("Missing", &list);
+  EXPECT_EQ(list.Count(), 0);
+
+  ini.DeleteKey("Column Visible", "Area");
+  ini.ReadSection("Column Visible", &list);
+  EXPECT_EQ(ToVector(list), std::vector<std::string>{"Title && Name"});
+  ini.EraseSection("Column Visible");
+  ini.ReadSections(&list);
+  EXPECT_EQ(ToVector(list), (std::vector<std::string>{"Options", "Settings"}));
+
+  ini.WriteString("", "AtTop", "x");
+  EXPECT_EQ(ini.ReadString("", "AtTop", ""), "x") << "an empty section is the key itself";
+}
+
+TEST_F(RegistryTest, DamagedStoreIsReportedWithLineAndLeftIntact) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software]\r\n"
+       "\"Good\"=\"x\"\r\n\"Bad\"=dword:xyz\r\n",
+       "line 5"},
+      {"garbage\r\n", "line 1"},
+      {"Windows Registry Editor Version 5.00\n\"Orphan\"=\"x\"\n", "line 2"},
+      {"Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\Software]\n", "line 2"},
+      {"Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\Software]\n\"Open=\"x\n",
+       "line 3"},
+      {"Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\A]\n\"b\"=hex:01,0g\n", "line 3"},
+      {"Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\A]\n\"b\"=hex:01,\\\n", "line 3"},
+      {"Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\A\n", "line 2"},
+  };
+  for (const auto& [content, line] : cases) {
+    WriteStore(content);
+    TRegistry reg;
+    std::string message = MessageOf<ERegistryException>([&] { reg.OpenKey("Software", true); });
+    EXPECT_NE(message.find(StoreFile()), std::string::npos) << message;
+    EXPECT_NE(message.find(line), std::string::npos) << message;
+    EXPECT_THROW(reg.CreateKey("\\New"), ERegistryException);
+    EXPECT_THROW(TRegIniFile("Software\\X").WriteString("S", "a", "b"), ERegistryException);
+    EXPECT_EQ(FileText(), content) << "a damaged file is never written over";
+  }
+}
+
+TEST_F(RegistryTest, ReadsHandWrittenFiles) {
+  WriteStore(
+      "\xEF\xBB\xBFWindows Registry Editor Version 5.00\n"
+      "; a comment\n"
+      "\n"
+      "[HKEY_CURRENT_USER\\Software\\Hand]\n"
+      "\"Long\"=hex:01,02,03,\\\n"
+      "  04,05\n"
+      "  \"Indented\" = \"yes\"  \n"
+      "\"Path\"=hex(2):25,00,41,00,25,00,e9,00,00,00\n"
+      "\"Small\"=dword:1\n"
+      "\n"
+      "[HKEY_CURRENT_USER\\Software\\Hand\\]\n"
+      "\"Again\"=\"merged\"\n"
+      "\"small\"=dword:00000002\n");
+  TRegistry reg;
+  ASSERT_TRUE(reg.OpenKey("Software\\Hand", false));
+  char bytes[8];
+  EXPECT_EQ(reg.ReadBinaryData("Long", bytes, 8), 5);
+  EXPECT_EQ(std::string(bytes, 5), std::string("\x01\x02\x03\x04\x05"));
+  EXPECT_EQ(reg.ReadString("Indented"), "yes");
+  EXPECT_EQ(reg.ReadString("Path"), "%A%\xC3\xA9");
+  EXPECT_EQ(reg.ReadInteger("Small"), 2) << "a later line replaces an earlier one";
+  EXPECT_EQ(reg.ReadString("Again"), "merged");
+
+  // A change rewrites the file in the canonical form.
+  reg.WriteString("Added", "1");
+  std::string text = FileText();
+  EXPECT_EQ(text.find(';'), std::string::npos);
+  EXPECT_NE(text.find("\"Path\"=hex(2):25,00,41,00,25,00,e9,00,00,00"), std::string::npos);
+  EXPECT_NE(text.find("\"Small\"=dword:00000002"), std::string::npos);
+}
+
+TEST_F(RegistryTest, SeesChangesMadeByOthers) {
+  TRegistry reg;
+  ASSERT_TRUE(reg.OpenKey("Software\\Shared", true));
+  reg.WriteString("Value", "mine");
+  EXPECT_EQ(reg.ReadString("Value"), "mine");
+  // Another program replaces the file (same size, so only the identity tells).
+  WriteFileAtomically(StoreFile(),
+                      "Windows Registry Editor Version 5.00\r\n\r\n"
+                      "[HKEY_CURRENT_USER\\Software\\Shared]\r\n\"Value\"=\"ours\"\r\n");
+  EXPECT_EQ(reg.ReadString("Value"), "ours");
+  // A change made now keeps the other program's content.
+  reg.WriteString("Second", "2");
+  EXPECT_EQ(reg.ReadString("Value"), "ours");
+}
+
+TEST_F(RegistryTest, TwoProcessesWritingTogetherLoseNothing) {
+  constexpr int kWriters = 2;
+  constexpr int kWrites = 150;
+  std::vector<pid_t> children;
+  for (int w = 0; w < kWriters; ++w) {
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      int status = 0;
+      try {
+        TRegistry reg;
+        if (!reg.OpenKey("Software\\Race", true)) status = 2;
+        for (int i = 0; i < kWrites && status == 0; ++i) {
+          reg.WriteInteger("w" + std::to_string(w) + "_" + std::to_string(i), i);
+          if (i % 10 == 0) reg.CreateKey("\\Software\\Race\\K" + std::to_string(w) + "_" + std::to_string(i));
+          if (reg.ReadInteger("w" + std::to_string(w) + "_" + std::to_string(i)) != i) status = 3;
+        }
+      } catch (...) {
+        status = 4;
+      }
+      ::_exit(status);
+    }
+    children.push_back(pid);
+  }
+  for (pid_t pid : children) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+  }
+  ForgetCache();
+  TRegistry reg;
+  ASSERT_TRUE(reg.OpenKey("Software\\Race", false));
+  TStringList names;
+  reg.GetValueNames(&names);
+  EXPECT_EQ(names.Count(), kWriters * kWrites);
+  for (int w = 0; w < kWriters; ++w)
+    for (int i = 0; i < kWrites; ++i)
+      EXPECT_EQ(reg.ReadInteger("w" + std::to_string(w) + "_" + std::to_string(i)), i);
+  reg.GetKeyNames(&names);
+  EXPECT_EQ(names.Count(), kWriters * kWrites / 10);
+  TSearchRec rec;
+  EXPECT_NE(FindFirst(tmp_ / ".HKEY*", faAnyFile, rec), 0) << "no temporary files left behind";
+}
+
+TEST_F(RegistryTest, KeyHandleFunctions) {
+  HKEY key = nullptr;
+  DWORD disposition = 0;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "\\Software\\Morva\\Access", 0, nullptr, 0,
+                            KEY_ALL_ACCESS, nullptr, &key, &disposition),
+            ERROR_SUCCESS);
+  EXPECT_EQ(disposition, static_cast<DWORD>(REG_CREATED_NEW_KEY));
+  HKEY again = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "software\\morva\\access", 0, nullptr, 0,
+                            KEY_READ, nullptr, &again, &disposition),
+            ERROR_SUCCESS);
+  EXPECT_EQ(disposition, static_cast<DWORD>(REG_OPENED_EXISTING_KEY));
+
+  const char text[] = "hello";
+  ASSERT_EQ(RegSetValueExA(key, "Greeting", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), 6),
+            ERROR_SUCCESS);
+  EXPECT_EQ(RegSetValueExA(again, "Greeting", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), 6),
+            ERROR_ACCESS_DENIED);
+  DWORD type = 0, size = 0;
+  ASSERT_EQ(RegQueryValueExA(again, "Greeting", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+  EXPECT_EQ(type, REG_SZ);
+  EXPECT_EQ(size, 6u);
+  char small[3];
+  size = sizeof small;
+  EXPECT_EQ(RegQueryValueExA(again, "Greeting", nullptr, &type, reinterpret_cast<BYTE*>(small), &size),
+            ERROR_MORE_DATA);
+  EXPECT_EQ(size, 6u);
+  char buffer[16];
+  size = sizeof buffer;
+  ASSERT_EQ(RegQueryValueExA(again, "Greeting", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer), &size),
+            ERROR_SUCCESS);
+  EXPECT_STREQ(buffer, "hello");
+  EXPECT_EQ(RegQueryValueExA(again, "Nothing", nullptr, &type, nullptr, &size), ERROR_FILE_NOT_FOUND);
+
+  HKEY sub = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(key, "Aliases\\Bugs", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub,
+                            nullptr),
+            ERROR_SUCCESS);
+  EXPECT_EQ(RegDeleteKeyA(key, "Aliases"), ERROR_ACCESS_DENIED) << "it still has a sub-key";
+  EXPECT_EQ(RegDeleteKeyA(again, "Aliases\\Bugs"), ERROR_ACCESS_DENIED) << "read-only handle";
+  EXPECT_EQ(RegDeleteKeyA(key, "Aliases\\Bugs"), ERROR_SUCCESS);
+  EXPECT_EQ(RegSetValueExA(sub, "X", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), 6),
+            ERROR_KEY_DELETED);
+  EXPECT_EQ(RegOpenKeyExA(key, "Aliases\\Bugs", 0, KEY_READ, &sub), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(sub, nullptr);
+
+  EXPECT_EQ(RegDeleteValueA(key, "Greeting"), ERROR_SUCCESS);
+  EXPECT_EQ(RegDeleteValueA(key, "Greeting"), ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+  EXPECT_EQ(RegCloseKey(key), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(RegQueryValueExA(key, "x", nullptr, nullptr, nullptr, nullptr), ERROR_INVALID_HANDLE);
+  EXPECT_EQ(RegCloseKey(again), ERROR_SUCCESS);
+  EXPECT_EQ(RegCloseKey(nullptr), ERROR_INVALID_HANDLE);
+}
+
+TEST_F(RegistryTest, RenameValueAndLazyWriteFlag) {
+  TRegistry reg;
+  reg.SetLazyWrite(false);
+  EXPECT_FALSE(reg.LazyWrite());
+  ASSERT_TRUE(reg.OpenKey("Software\\Rename", true));
+  reg.WriteInteger("Old", 5);
+  reg.WriteInteger("Taken", 6);
+  reg.RenameValue("Old", "Taken");
+  EXPECT_EQ(reg.ReadInteger("Old"), 5) << "an existing name is not overwritten";
+  reg.RenameValue("Old", "New");
+  EXPECT_FALSE(reg.ValueExists("Old"));
+  EXPECT_EQ(reg.ReadInteger("New"), 5);
+  reg.RenameValue("Missing", "Other");
+  EXPECT_FALSE(reg.ValueExists("Other"));
+}
+
+TEST(RegistryStoreFolderTest, EnvironmentThenConfigurationFolder) {
+  std::string saved = std::getenv("VANTREL_REGISTRY_DIR") ? std::getenv("VANTREL_REGISTRY_DIR") : "";
+  std::string savedXdg = std::getenv("XDG_CONFIG_HOME") ? std::getenv("XDG_CONFIG_HOME") : "";
+  ::setenv("VANTREL_REGISTRY_DIR", "/some/where", 1);
+  EXPECT_EQ(regstore::StoreFolder(), "/some/where");
+  ::unsetenv("VANTREL_REGISTRY_DIR");
+  ::setenv("XDG_CONFIG_HOME", "/cfg", 1);
+  EXPECT_EQ(regstore::StoreFolder(), "/cfg/Vantrel Pro");
+  ::unsetenv("XDG_CONFIG_HOME");
+  EXPECT_EQ(regstore::StoreFolder(), std::string(std::getenv("HOME")) + "/.config/Vantrel Pro");
+  if (!saved.empty()) ::setenv("VANTREL_REGISTRY_DIR", saved.c_str(), 1);
+  if (!savedXdg.empty()) ::setenv("XDG_CONFIG_HOME", savedXdg.c_str(), 1);
+}

@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <stdexcept>
+#include <thread>
+
+#include "platform/win32/sync.h"
+#include "platform/win32/system.h"
+
+TEST(CriticalSectionTest, ReentrantOnOneThreadExclusiveAcrossThreads) {
+  TCriticalSection section;
+  section.Enter();
+  section.Enter();  // the owner may enter again
+  bool otherGot = true;
+  std::thread([&] { otherGot = section.TryEnter(); }).join();
+  EXPECT_FALSE(otherGot);
+  section.Leave();
+  std::thread([&] { otherGot = section.TryEnter(); }).join();
+  EXPECT_FALSE(otherGot) << "one leave of two must keep the section held";
+  section.Leave();
+  std::thread([&] {
+    otherGot = section.TryEnter();
+    if (otherGot) section.Leave();
+  }).join();
+  EXPECT_TRUE(otherGot);
+}
+
+TEST(CriticalSectionTest, GuardsACounterAcrossThreads) {
+  TCriticalSection section;
+  long counter = 0;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t)
+    threads.emplace_back([&] {
+      for (int i = 0; i < 20000; ++i) {
+        section.Acquire();
+        ++counter;
+        section.Release();
+      }
+    });
+  for (auto& thread : threads) thread.join();
+  EXPECT_EQ(counter, 80000);
+}
+
+TEST(CriticalSectionTest, UseWithoutInitialisationIsReported) {
+  CRITICAL_SECTION section;
+  EXPECT_THROW(EnterCriticalSection(&section), std::logic_error);
+  InitializeCriticalSection(&section);
+  EnterCriticalSection(&section);
+  LeaveCriticalSection(&section);
+  DeleteCriticalSection(&section);
+  EXPECT_THROW(TryEnterCriticalSection(&section), std::logic_error);
+}
+
+TEST(SystemTest, TickCountAdvancesInMilliseconds) {
+  DWORD start = GetTickCount();
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  DWORD elapsed = GetTickCount() - start;
+  EXPECT_GE(elapsed, 29u);
+  EXPECT_LT(elapsed, 5000u);
+}
+
+TEST(SystemTest, UserNameIsTheLoginName) {
+  const passwd* entry = getpwuid(geteuid());
+  std::string expected = entry != nullptr ? entry->pw_name : "";
+  if (expected.empty() && std::getenv("USER") != nullptr) expected = std::getenv("USER");
+  EXPECT_EQ(GetUserName(), expected);
+  EXPECT_FALSE(GetUserName().empty());
+}
+
+TEST(SystemTest, NetworkUserNameReportsSmallBuffer) {
+  std::string user = GetUserName();
+  char buffer[256];
+  DWORD length = sizeof buffer;
+  ASSERT_EQ(WNetGetUserA(nullptr, buffer, &length), NO_ERROR);
+  EXPECT_EQ(std::string(buffer), user);
+
+  char small[1];
+  length = sizeof small;
+  EXPECT_EQ(WNetGetUserA(nullptr, small, &length), ERROR_MORE_DATA);
+  EXPECT_EQ(length, user.size() + 1);
+}
