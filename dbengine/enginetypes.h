@@ -290,6 +290,6 @@ struct TFilterInfo {
   const void* Expression;      // pointer-sized slot (the engine's copy of the blob)
   std::int16_t Active;         // -1 when active
 };
-static_assert(sizeof(TFilterInfo) == 12 + 3 * sizeof(void*) + sizeof(std::intptr_t));
+static_assert(sizeof(TFilterInfo) == 8 + 3 * sizeof(void*) + sizeof(std::intptr_t));
 
 #pragma pack(pop)
