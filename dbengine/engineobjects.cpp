@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "dbengine/enginetext.h"
+#include "platform/win32/system.h"
 
 IMPLEMENT_CLASS(TBapiListItem, TObject)
 IMPLEMENT_CLASS(TMorvaCollection, TObject)
@@ -18,6 +19,12 @@ TBapiListItem::TBapiListItem(TBapiListItem* ownerHandle, TMorvaCollection* owner
 
 TBapiListItem::~TBapiListItem() {
   if (ownerList_ != nullptr) ownerList_->Remove(this);
+}
+
+void TBapiListItem::JoinOwnerList(TMorvaCollection* ownerList) {
+  if (ownerList_ != nullptr) ownerList_->Remove(this);
+  ownerList_ = ownerList;
+  if (ownerList_ != nullptr) ownerList_->Insert(this);
 }
 
 int TBapiListItem::IndexInOwner() const {
@@ -46,42 +53,26 @@ void TBapiListItem::PutPropertyBytes(const void* value, std::size_t n, void* buf
 
 TMorvaCollection::~TMorvaCollection() { FreeAll(); }
 
-void TMorvaCollection::Insert(TObject* item) { items_.push_back(item); }
+void TMorvaCollection::Insert(TObject* item) { items_.Add(item); }
 
-TObject* TMorvaCollection::At(int position) const {
-  if (position < 0 || position >= Count())
-    throw EListError("List index out of bounds (" + std::to_string(position) + ")");
-  return items_[static_cast<std::size_t>(position)];
-}
+TObject* TMorvaCollection::At(int position) const { return static_cast<TObject*>(items_.Items(position)); }
 
-void TMorvaCollection::AtInsert(int position, TObject* item) {
-  if (position < 0 || position > Count())
-    throw EListError("List index out of bounds (" + std::to_string(position) + ")");
-  items_.insert(items_.begin() + position, item);
-}
+void TMorvaCollection::AtInsert(int position, TObject* item) { items_.Insert(position, item); }
 
-void TMorvaCollection::AtDelete(int position) {
-  if (position < 0 || position >= Count())
-    throw EListError("List index out of bounds (" + std::to_string(position) + ")");
-  items_.erase(items_.begin() + position);
-}
+void TMorvaCollection::AtDelete(int position) { items_.Delete(position); }
 
-void TMorvaCollection::Remove(TObject* item) {
-  int i = IndexOf(item);
-  if (i >= 0) items_.erase(items_.begin() + i);
-}
+void TMorvaCollection::Remove(TObject* item) { items_.Remove(item); }
 
 int TMorvaCollection::IndexOf(const TObject* item) const {
-  auto it = std::find(items_.begin(), items_.end(), item);
-  return it == items_.end() ? -1 : static_cast<int>(it - items_.begin());
+  return items_.IndexOf(const_cast<TObject*>(item));
 }
 
 void TMorvaCollection::FreeAll() {
   // An item may leave the list itself while being freed (engine objects do),
   // so take each one out before freeing it.
-  while (!items_.empty()) {
-    TObject* item = items_.back();
-    items_.pop_back();
+  while (items_.Count() > 0) {
+    auto* item = static_cast<TObject*>(items_.Last());
+    items_.Delete(items_.Count() - 1);
     FreeItem(item);
   }
 }
@@ -128,6 +119,13 @@ int CompareBytes(const void* a, const void* b, std::uint16_t count) {
 
 void AppendChar(std::string& text, std::size_t maxLength, char ch) {
   if (text.size() < maxLength) text.push_back(ch);
+}
+
+std::string GetNetworkUserName() {
+  char name[256] = {};
+  DWORD length = sizeof name;
+  if (WNetGetUserA(nullptr, name, &length) != NO_ERROR) return {};
+  return dbengine_detail::SlotText(name);
 }
 
 std::string AddTrailingBackslash(std::string_view path) {

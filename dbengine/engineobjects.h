@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "dbengine/engineerrors.h"
+#include "platform/classlib/core/list.h"
 
 class TMorvaCollection;
 
@@ -40,6 +41,9 @@ class TBapiListItem : public TObject {
   virtual void CheckPropertyValue(TPropertyId id, TPropertyValue value);
 
  protected:
+  // Joins a list after construction, for objects whose place in a sorted list
+  // depends on data their own constructor sets.
+  void JoinOwnerList(TMorvaCollection* ownerList);
   // Writes a property value of n bytes, cut to the caller's buffer.
   static void PutPropertyBytes(const void* value, std::size_t n, void* buffer, std::uint16_t size,
                                std::uint16_t& length);
@@ -65,14 +69,14 @@ class TMorvaCollection : public TObject {
   void AtDelete(int position);
   void Remove(TObject* item);
   int IndexOf(const TObject* item) const;
-  int Count() const { return static_cast<int>(items_.size()); }
-  void DeleteAll() { items_.clear(); }
+  int Count() const { return items_.Count(); }
+  void DeleteAll() { items_.Clear(); }
   // Frees every item, last to first, then empties the list.
   void FreeAll();
   void FreeItem(TObject* item);
 
  private:
-  std::vector<TObject*> items_;
+  TList items_;
 };
 
 // A collection kept in the order of a key.

@@ -1,13 +1,11 @@
 #include "dbengine/enginetext.h"
 
-#include <algorithm>
-#include <cctype>
+#include "platform/classlib/core/strutils.h"
 
 namespace dbengine_detail {
 
 namespace {
 bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
-char LowerAscii(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
 }  // namespace
 
 std::string_view CutBytes(std::string_view text, std::size_t maxBytes) {
@@ -18,13 +16,7 @@ std::string_view CutBytes(std::string_view text, std::size_t maxBytes) {
 }
 
 std::string CutChars(std::string_view text, std::size_t maxChars) {
-  std::size_t chars = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (IsContinuationByte(text[i])) continue;
-    if (chars == maxChars) return std::string(text.substr(0, i));
-    ++chars;
-  }
-  return std::string(text);
+  return Utf8Copy(text, 1, static_cast<long long>(maxChars));
 }
 
 void StoreText(char* slot, std::size_t slotBytes, std::string_view text) {
@@ -40,17 +32,6 @@ std::string SlotText(const char* slot, std::size_t slotBytes) {
   return std::string(slot, end ? static_cast<std::size_t>(end - slot) : slotBytes);
 }
 
-bool SameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(),
-                    [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
-}
-
-std::size_t FindNoCase(std::string_view text, std::string_view needle) {
-  auto it = std::search(text.begin(), text.end(), needle.begin(), needle.end(),
-                        [](char x, char y) { return LowerAscii(x) == LowerAscii(y); });
-  return it == text.end() && !needle.empty() ? std::string_view::npos
-                                             : static_cast<std::size_t>(it - text.begin());
-}
+bool SameName(std::string_view a, std::string_view b) { return SameText(a, b); }
 
 }  // namespace dbengine_detail

@@ -29,7 +29,5 @@ std::string SlotText(const char (&slot)[N]) { return SlotText(slot, N); }
 
 // Names compare without regard to case.
 bool SameName(std::string_view a, std::string_view b);
-// Position of needle in text ignoring case, or npos.
-std::size_t FindNoCase(std::string_view text, std::string_view needle);
 
 }  // namespace dbengine_detail
