@@ -145,12 +145,15 @@ class Variant {
  private:
   friend struct VariantAccess;
   struct ArrayData;
+  struct ArrayDeleter {  // defined where ArrayData is complete
+    void operator()(ArrayData* data) const;
+  };
 
   TVarType type_ = varEmpty;
   std::int64_t int_ = 0;  // integers, Boolean (-1/0), Currency raw, error code
   double float_ = 0;      // single, double, date
   std::string text_;
-  std::unique_ptr<ArrayData> array_;
+  std::unique_ptr<ArrayData, ArrayDeleter> array_;
 };
 
 std::ostream& operator<<(std::ostream& out, const Variant& v);
