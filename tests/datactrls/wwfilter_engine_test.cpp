@@ -3,7 +3,7 @@
 
 #include "datactrls/wwfilter.h"
 #include "dbengine/filters.h"
-#include "dbengine/testcursor.h"
+#include "samplecursor.h"
 
 using namespace testing_engine;
 
@@ -12,10 +12,7 @@ namespace {
 class CompiledFilterOnCursor : public ::testing::Test {
  protected:
   void SetUp() override {
-    cursor.Add(1, "Anna", 42);
-    cursor.Add(2, "Bert", 0);
-    cursor.Add(3, "Bert", 7);
-    cursor.Add(4, "Cleo", 9);
+    FillSampleRows(cursor);
   }
 
   // The IDs the cursor returns with the compiled expression as its filter.

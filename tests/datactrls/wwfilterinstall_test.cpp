@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "datactrls/wwfilterinstall.h"
-#include "dbengine/testcursor.h"
+#include "samplecursor.h"
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/db/memdataset.h"
@@ -17,10 +17,7 @@ using Ids = std::vector<std::int32_t>;
 class FilterInstall : public ::testing::Test {
  protected:
   void SetUp() override {
-    cursor.Add(1, "Anna", 42);
-    cursor.Add(2, "Bert", 0);
-    cursor.Add(3, "Bert", 7);
-    cursor.Add(4, "Cleo", 9);
+    FillSampleRows(cursor);
     table.FieldDefs().Add("ID", ftInteger);
     table.FieldDefs().Add("NAME", ftString, 20);
     table.FieldDefs().Add("SCORE", ftInteger);
