@@ -10,6 +10,7 @@
 // Pieces are split with wwSplitToList: empty pieces are kept.
 
 #include <functional>
+#include <set>
 #include <string>
 
 class TComponent;
@@ -29,6 +30,9 @@ class IwwLookupTableOwner {
  public:
   virtual ~IwwLookupTableOwner() = default;
   virtual TList* LookupTables() = 0;
+  // Lookup entries whose table could not be set up: reported once and not tried
+  // again for every record (database;table;links).
+  std::set<std::string> FailedLookupTables;
 };
 
 // Implemented by the library's table, whose table may define a picture of its own
