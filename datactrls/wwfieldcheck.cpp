@@ -134,23 +134,13 @@ std::size_t wwFieldValueToBuffer(TField* field, void* buffer, std::size_t buffer
   }
 }
 
-namespace {
-std::vector<std::string> TabPieces(const std::string& line) {
-  TStringList list;
-  wwSplitToList(line, "\t", &list);
-  std::vector<std::string> pieces;
-  for (int i = 0; i < list.Count(); ++i) pieces.push_back(list[i]);
-  return pieces;
-}
-}  // namespace
-
 void wwApplySelectedToFields(TDataSet* dataSet, TStrings* selected) {
   if (!dataSet || !selected) return;
   dataSet->DisableControls();
   try {
     for (int i = 0; i < dataSet->FieldCount(); ++i) dataSet->Fields()[i]->SetVisible(false);
     for (int i = 0; i < selected->Count(); ++i) {
-      std::vector<std::string> p = TabPieces(selected->Strings(i));
+      std::vector<std::string> p = wwSplitPieces(selected->Strings(i), "\t");
       TField* field = dataSet->FindField(p[0]);
       if (!field) continue;
       int width;
@@ -180,7 +170,7 @@ void wwFieldsToSelected(TDataSet* dataSet, TStrings* selected) {
 bool wwFindSelectedEntry(TStrings* selected, const std::string& fieldName, int& index) {
   index = -1;
   for (int i = 0; selected && i < selected->Count(); ++i) {
-    if (AnsiSameText(TabPieces(selected->Strings(i))[0], fieldName)) {
+    if (AnsiSameText(wwSplitPieces(selected->Strings(i), "\t")[0], fieldName)) {
       index = i;
       return true;
     }

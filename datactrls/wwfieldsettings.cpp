@@ -22,14 +22,6 @@ TStrings* ListProp(TObject* dataSet, std::string_view name) {
   return prop ? dynamic_cast<TStrings*>(GetObjectProp(dataSet, prop)) : nullptr;
 }
 
-std::vector<std::string> Pieces(const std::string& entry, const char* separator) {
-  TStringList list;
-  wwSplitToList(entry, separator, &list);
-  std::vector<std::string> pieces;
-  for (int i = 0; i < list.Count(); ++i) pieces.push_back(list[i]);
-  return pieces;
-}
-
 std::string PieceOrEmpty(const std::vector<std::string>& pieces, std::size_t i) {
   return i < pieces.size() ? pieces[i] : std::string();
 }
@@ -39,7 +31,7 @@ const char* Flag(bool on) { return on ? "T" : "F"; }
 // Index of the first PictureMasks entry of the field (case-insensitive); -1 if none.
 int PictureEntryOf(TStrings* list, const std::string& fieldName) {
   for (int i = 0; i < list->Count(); ++i)
-    if (AnsiSameText(PieceOrEmpty(Pieces(list->Strings(i), "\t"), 0), fieldName)) return i;
+    if (AnsiSameText(PieceOrEmpty(wwSplitPieces(list->Strings(i), "\t"), 0), fieldName)) return i;
   return -1;
 }
 
@@ -51,7 +43,7 @@ std::string PictureEntry(const std::string& fieldName, const TwwPictureMaskSetti
 int LookupEntryOf(TStrings* list, const std::string& fieldName) {
   if (!list) return -1;
   for (int i = 0; i < list->Count(); ++i)
-    if (PieceOrEmpty(Pieces(list->Strings(i), ";"), 0) == fieldName) return i;
+    if (PieceOrEmpty(wwSplitPieces(list->Strings(i), ";"), 0) == fieldName) return i;
   return -1;
 }
 
@@ -102,7 +94,7 @@ TwwPictureMaskSetting wwGetPictureMask(TDataSet* dataSet, const std::string& fie
   TStrings* list = wwGetPictureMasksList(dataSet);
   int entry = list ? PictureEntryOf(list, fieldName) : -1;
   if (entry >= 0) {
-    std::vector<std::string> p = Pieces(list->Strings(entry), "\t");
+    std::vector<std::string> p = wwSplitPieces(list->Strings(entry), "\t");
     setting.Mask = PieceOrEmpty(p, 1);
     setting.AutoFill = PieceOrEmpty(p, 2) == "T";
     setting.UseMask = PieceOrEmpty(p, 3) == "T";
@@ -113,7 +105,7 @@ TwwPictureMaskSetting wwGetPictureMask(TDataSet* dataSet, const std::string& fie
       // The entry follows the table's picture; its flags stay as they were.
       if (entry >= 0 && !setting.Mask.empty() && setting.Mask != tablePicture) {
         setting.Mask = tablePicture;
-        list->SetStrings(entry, PictureEntry(PieceOrEmpty(Pieces(list->Strings(entry), "\t"), 0),
+        list->SetStrings(entry, PictureEntry(PieceOrEmpty(wwSplitPieces(list->Strings(entry), "\t"), 0),
                                              setting));
       }
       setting.Mask = tablePicture;
@@ -152,7 +144,7 @@ TwwControlTypeSetting wwGetControlType(TObject* dataSet, const std::string& fiel
   if (!list) return setting;
   for (int i = 0; i < list->Count(); ++i) {
     const std::string line = list->Strings(i);
-    std::vector<std::string> p = Pieces(line, ";");
+    std::vector<std::string> p = wwSplitPieces(line, ";");
     if (p[0] != fieldName) continue;
     setting.TypeName = PieceOrEmpty(p, 1);
     // The parameter is everything after the second ";", itself possibly holding ";".
@@ -170,7 +162,7 @@ bool wwSetControlType(TObject* dataSet, const std::string& fieldName, const std:
   if (!list) return false;
   const bool remove = typeName.empty() || AnsiSameText(typeName, "field");
   for (int i = 0; i < list->Count(); ++i) {
-    std::string stored = Pieces(list->Strings(i), ";")[0];
+    std::string stored = wwSplitPieces(list->Strings(i), ";")[0];
     if (!AnsiSameText(stored, fieldName)) continue;
     if (remove)
       list->Delete(i);
@@ -197,7 +189,7 @@ std::string wwGetLookupLink(TObject* dataSet, const std::string& fieldName) {
 std::string wwGetLookupResultName(TObject* dataSet, const std::string& fieldName) {
   TStrings* fields = wwGetLookupFieldsList(dataSet);
   int entry = LookupEntryOf(fields, fieldName);
-  return entry < 0 ? std::string() : PieceOrEmpty(Pieces(fields->Strings(entry), ";"), 3);
+  return entry < 0 ? std::string() : PieceOrEmpty(wwSplitPieces(fields->Strings(entry), ";"), 3);
 }
 
 TwwLookupEntry wwGetLookupEntry(TField* field) {
@@ -207,7 +199,7 @@ TwwLookupEntry wwGetLookupEntry(TField* field) {
   TStrings* fields = wwGetLookupFieldsList(dataSet);
   TStrings* links = wwGetLookupLinksList(dataSet);
   for (int i = 0; fields && i < fields->Count(); ++i) {
-    std::vector<std::string> p = Pieces(fields->Strings(i), ";");
+    std::vector<std::string> p = wwSplitPieces(fields->Strings(i), ";");
     if (p.size() < 5 || p[0] != field->FieldName()) continue;
     entry.DatabaseName = p[1];
     entry.TableName = p[2];
@@ -223,7 +215,7 @@ void wwRemoveStaleFieldSettings(TDataSet* dataSet, TStrings* lookupFields, TStri
                                 TStrings* controlType) {
   if (!dataSet) return;
   auto stale = [dataSet](const std::string& entry) {
-    return !wwDataSetHasField(dataSet, Pieces(entry, ";")[0]);
+    return !wwDataSetHasField(dataSet, wwSplitPieces(entry, ";")[0]);
   };
   if (lookupFields) {
     for (int i = lookupFields->Count() - 1; i >= 0; --i) {
@@ -243,9 +235,9 @@ bool wwRemoveStaleControlTypes(TComponent* form, TDataSet* dataSet) {
   TStrings* list = wwGetControlTypeList(dataSet);
   if (!list) return true;
   for (int i = list->Count() - 1; i >= 0; --i) {
-    std::vector<std::string> p = Pieces(list->Strings(i), ";");
+    std::vector<std::string> p = wwSplitPieces(list->Strings(i), ";");
     if (p.size() < 2 || !wwIsControlBearingType(p[1])) continue;
-    const std::string component = Pieces(PieceOrEmpty(p, 2), ";")[0];
+    const std::string component = wwSplitPieces(PieceOrEmpty(p, 2), ";")[0];
     bool missing;
     std::size_t dot = component.find('.');
     if (dot == std::string::npos) {

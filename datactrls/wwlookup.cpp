@@ -19,14 +19,6 @@ std::function<void(TDataSet* dataSet, const std::string& message)> wwLookupFailu
 
 namespace {
 
-std::vector<std::string> Pieces(const std::string& entry) {
-  TStringList list;
-  wwSplitToList(entry, ";", &list);
-  std::vector<std::string> pieces;
-  for (int i = 0; i < list.Count(); ++i) pieces.push_back(list[i]);
-  return pieces;
-}
-
 std::string TextBeforeDot(const std::string& s) { return s.substr(0, s.find('.')); }
 
 // One LookupFields entry, read.
@@ -183,7 +175,7 @@ void wwCalcLookupFields(TDataSet* dataSet, TStrings* lookupFields, TStrings* loo
       lookup->LookupPositioned = false;
 
   for (int i = 0; i < lookupFields->Count(); ++i) {
-    LookupSpec spec{Pieces(lookupFields->Strings(i))};
+    LookupSpec spec{wwSplitPieces(lookupFields->Strings(i), ";")};
     if (!spec.Valid()) continue;
     const std::string linkText = i < lookupLinks->Count() ? lookupLinks->Strings(i) : "";
     const std::string key = spec.DatabaseName() + ";" + spec.TableName() + ";" + linkText;
@@ -219,7 +211,7 @@ void wwCalcLookupFields(TDataSet* dataSet, TStrings* lookupFields, TStrings* loo
     }
     IwwLookupTable* lookup = AsLookupTable(table);
 
-    const std::vector<std::string> links = Pieces(linkText);
+    const std::vector<std::string> links = wwSplitPieces(linkText, ";");
     if (!HasLocalFields(dataSet, links)) {
       HideField(dataSet, spec.FieldName());
       return;  // later entries are not computed in this pass
@@ -255,7 +247,7 @@ bool wwFindLookupValue(TField* field, std::string& keyValue, TField*& resultFiel
         !AnsiSameText(lookup->LookupLinkKey, entry.Links))
       continue;
     bool found;
-    keyValue = TextOf(dataSet, Pieces(entry.Links)[0], found);
+    keyValue = TextOf(dataSet, wwSplitPieces(entry.Links, ";")[0], found);
     bool positioned = lookup->FindKey({keyValue});
     resultField = table->FindField(entry.ResultField);
     return positioned;
@@ -271,8 +263,8 @@ TField* wwGetLookupResultField(TDataSet* dataSet, TField* field,
                                const TwwFieldValueGetter& getValue) {
   if (!dataSet || !field) return nullptr;
   if (field->FieldKind() == fkLookup) {
-    std::vector<std::string> keys = Pieces(field->KeyFields());
-    std::vector<std::string> lookupKeys = Pieces(field->LookupKeyFields());
+    std::vector<std::string> keys = wwSplitPieces(field->KeyFields(), ";");
+    std::vector<std::string> lookupKeys = wwSplitPieces(field->LookupKeyFields(), ";");
     std::vector<std::string> links;
     for (std::size_t i = 0; i < keys.size() && i < lookupKeys.size(); ++i) {
       if (keys[i].empty() || lookupKeys[i].empty()) break;
@@ -290,7 +282,7 @@ TField* wwGetLookupResultField(TDataSet* dataSet, TField* field,
   TList* tables = wwGetLookupTableList(dataSet);
   if (!lookupFields || !lookupLinks || !tables) return nullptr;
   for (int i = 0; i < lookupFields->Count(); ++i) {
-    LookupSpec spec{Pieces(lookupFields->Strings(i))};
+    LookupSpec spec{wwSplitPieces(lookupFields->Strings(i), ";")};
     if (!spec.Valid() || !AnsiSameText(spec.FieldName(), field->FieldName())) continue;
     const std::string linkText = i < lookupLinks->Count() ? lookupLinks->Strings(i) : "";
     for (int t = 0; t < tables->Count(); ++t) {
@@ -301,7 +293,7 @@ TField* wwGetLookupResultField(TDataSet* dataSet, TField* field,
       lookupResultSeeking = true;
       bool found;
       try {
-        found = wwSeekLookupTableBy(table, Pieces(linkText), getValue);
+        found = wwSeekLookupTableBy(table, wwSplitPieces(linkText, ";"), getValue);
       } catch (...) {
         lookupResultSeeking = false;
         throw;
@@ -324,7 +316,7 @@ bool wwPositionLookupTable(TDataSet* dataSet, TDataSet* lookupTable, const std::
   wwRemoveStaleFieldSettings(dataSet, lookupFields, lookupLinks, wwGetControlTypeList(dataSet));
   if (!lookupFields) return false;
   for (int i = 0; i < lookupFields->Count(); ++i) {
-    LookupSpec spec{Pieces(lookupFields->Strings(i))};
+    LookupSpec spec{wwSplitPieces(lookupFields->Strings(i), ";")};
     if (!spec.Valid() || !AnsiSameText(spec.FieldName(), fieldName)) continue;
     if (AnsiUpperCase(TextBeforeDot(StrPropOf(lookupTable, "TableName"))) ==
         AnsiUpperCase(TextBeforeDot(spec.pieces[2]))) {
@@ -334,7 +326,7 @@ bool wwPositionLookupTable(TDataSet* dataSet, TDataSet* lookupTable, const std::
         SetStrPropOf(lookupTable, "IndexName", spec.pieces[4]);
     }
     const std::vector<std::string> links =
-        Pieces(lookupLinks && i < lookupLinks->Count() ? lookupLinks->Strings(i) : "");
+        wwSplitPieces(lookupLinks && i < lookupLinks->Count() ? lookupLinks->Strings(i) : "", ";");
     if (!HasLocalFields(dataSet, links)) {
       HideField(dataSet, spec.FieldName());
       return false;

@@ -69,20 +69,27 @@ void wwNextToken(std::string_view s, std::string_view delimiter, int& position,
   position += static_cast<int>(found + skip);
 }
 
-void wwSplitToList(std::string_view s, std::string_view delimiter, TStrings* list) {
-  list->Clear();
+std::vector<std::string> wwSplitPieces(std::string_view s, std::string_view delimiter) {
+  std::vector<std::string> pieces;
   if (delimiter.empty()) {
-    list->Add(std::string(s));
-    return;
+    pieces.emplace_back(s);
+    return pieces;
   }
   std::size_t start = 0;
   for (;;) {
     std::size_t hit = s.find(delimiter, start);
     if (hit == std::string_view::npos) break;
-    list->Add(std::string(s.substr(start, hit - start)));
+    pieces.emplace_back(s.substr(start, hit - start));
+    // The next piece starts one character after the delimiter's first one.
     start = hit + 1;
   }
-  list->Add(std::string(s.substr(start)));
+  pieces.emplace_back(s.substr(start));
+  return pieces;
+}
+
+void wwSplitToList(std::string_view s, std::string_view delimiter, TStrings* list) {
+  list->Clear();
+  for (const std::string& piece : wwSplitPieces(s, delimiter)) list->Add(piece);
 }
 
 void wwTrimLeadingCharSet(std::string& s, const TwwCharSet& set) {

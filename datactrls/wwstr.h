@@ -7,6 +7,7 @@
 #include <bitset>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/classlib/core/object.h"
 
@@ -60,6 +61,8 @@ void wwNextToken(std::string_view s, std::string_view delimiter, int& position,
 // Clears list and adds the pieces of s between delimiters, the last (possibly
 // empty) piece included.
 void wwSplitToList(std::string_view s, std::string_view delimiter, TStrings* list);
+// The same pieces as a vector (never empty: a text without delimiter is one piece).
+std::vector<std::string> wwSplitPieces(std::string_view s, std::string_view delimiter);
 
 void wwTrim(std::string& s);  // blanks and tabs at both ends
 void wwTrimCharSet(std::string& s, const TwwCharSet& set);
