@@ -249,6 +249,22 @@ void wwSetFilterEnabled(TObject* dataSet, bool enabled) {
   SetOrdProp(dataSet, prop, bits);
 }
 
+std::uint64_t wwGetFilterOptions(TObject* dataSet) {
+  const TPropInfo* prop = dataSet ? GetPropInfo(dataSet, "OnFilterOptions") : nullptr;
+  if (!prop || prop->Kind != tkSet) return 0;
+  std::uint64_t bits = static_cast<std::uint64_t>(GetOrdProp(dataSet, prop));
+  if (wwInheritsFromName(dataSet, "TwwClientDataSet")) {
+    const TPropInfo* filtered = GetPropInfo(dataSet, "Filtered");
+    bool on = filtered && filtered->IsOrdinal() && GetOrdProp(dataSet, filtered) != 0;
+    bits = on ? 1 : 0;
+  }
+  return bits;
+}
+
+int wwCompareBookmarks(TDataSet* dataSet, TBookmark a, TBookmark b) {
+  return dataSet ? dataSet->CompareBookmarks(a, b) : 0;
+}
+
 bool wwIsEditKey(std::uint16_t key) {
   return key == 8 || key == 32 || key == 46 || (key >= 48 && key <= 111) || key > 145;
 }

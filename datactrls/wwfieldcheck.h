@@ -56,7 +56,12 @@ TObject* wwGetDataSource(TObject* control);
 std::string wwGetDataField(TObject* control);
 bool wwSetDataSource(TObject* control, TObject* source);
 bool wwSetDataField(TObject* control, const std::string& name);
+// Option 0 (enabled) of the published "OnFilterOptions".
 void wwSetFilterEnabled(TObject* dataSet, bool enabled);
+// The bits of the published "OnFilterOptions" (0 when absent); a client dataset
+// has option 0 exactly while it is filtered.
+std::uint64_t wwGetFilterOptions(TObject* dataSet);
+int wwCompareBookmarks(TDataSet* dataSet, TBookmark a, TBookmark b);
 
 // ---- small helpers
 bool wwIsEditKey(std::uint16_t key);

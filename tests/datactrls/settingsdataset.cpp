@@ -12,6 +12,7 @@ PUBLISHED(TSettingsDataSet) {
   PROP_BOOL(ValidateWithMask, ValidateWithMask, ValidateWithMask, true);
   PROP_EVENT(OnInvalidValue);
   PROP_STR(DatabaseName, DatabaseName, DatabaseName, "");
+  PROP_SET(OnFilterOptions, OnFilterOptions, OnFilterOptions, TTestFilterOptions{});
 }
 
 void TSettingsDataSet::FireBeforePost() {

@@ -6,11 +6,15 @@
 #include <string>
 
 #include "datactrls/wwfieldsettings.h"
+#include "platform/classlib/core/typinfo.h"
 #include "platform/classlib/core/strings.h"
 #include "platform/classlib/db/memdataset.h"
 
 // Publishes all four lists, ValidateWithMask, OnInvalidValue and DatabaseName,
 // and checks picture masks before every post while ValidateWithMask is set.
+DECLARE_ENUM(TTestFilterOption, ofoEnabled, ofoShowHourGlass)
+using TTestFilterOptions = TSet<TTestFilterOption>;
+
 class TSettingsDataSet : public TMemDataSet {
   DECLARE_CLASS(TSettingsDataSet, TMemDataSet)
  public:
@@ -28,6 +32,7 @@ class TSettingsDataSet : public TMemDataSet {
   bool ValidateWithMask = true;
   TwwInvalidValueEvent OnInvalidValue;
   std::string DatabaseName;
+  TTestFilterOptions OnFilterOptions{ofoShowHourGlass};
 
  protected:
   void FireBeforePost() override;

@@ -295,6 +295,29 @@ TEST(ClassTests, ByNameAlongTheAncestorChain) {
   EXPECT_TRUE(wwNeedsLocalSearch(plain.FieldByName("ID")));  // not an engine dataset
 }
 
+TEST(FilterOptions, EnabledFlagByPublishedName) {
+  TSettingsDataSet ds;
+  EXPECT_EQ(wwGetFilterOptions(&ds), 2u);
+  wwSetFilterEnabled(&ds, true);
+  EXPECT_TRUE(ds.OnFilterOptions.Contains(ofoEnabled));
+  EXPECT_TRUE(ds.OnFilterOptions.Contains(ofoShowHourGlass));
+  EXPECT_EQ(wwGetFilterOptions(&ds), 3u);
+  wwSetFilterEnabled(&ds, false);
+  EXPECT_FALSE(ds.OnFilterOptions.Contains(ofoEnabled));
+  TMemDataSet plain;
+  wwSetFilterEnabled(&plain, true);  // nothing to set
+  EXPECT_EQ(wwGetFilterOptions(&plain), 0u);
+}
+
+TEST(ControlProperties, DataSourceByPublishedName) {
+  TSettingsDataSet ds;
+  EXPECT_EQ(wwGetDataSource(&ds), nullptr);  // publishes no DataSource
+  // Only edit-derived controls take a data source or field this way.
+  EXPECT_FALSE(wwSetDataField(&ds, "Name"));
+  EXPECT_FALSE(wwSetDataSource(&ds, nullptr));
+  EXPECT_EQ(wwGetDataField(&ds), "");
+}
+
 TEST(SmallRoutines, KeysScalingAndLines) {
   EXPECT_TRUE(wwIsEditKey(8));
   EXPECT_TRUE(wwIsEditKey(32));
