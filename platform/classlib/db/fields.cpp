@@ -18,6 +18,7 @@ IMPLEMENT_CLASS(TWordField, TIntegerField)
 IMPLEMENT_CLASS(TAutoIncField, TIntegerField)
 IMPLEMENT_CLASS(TFloatField, TNumericField)
 IMPLEMENT_CLASS(TCurrencyField, TFloatField)
+IMPLEMENT_CLASS(TBCDField, TNumericField)
 IMPLEMENT_CLASS(TBooleanField, TField)
 IMPLEMENT_CLASS(TDateTimeField, TField)
 IMPLEMENT_CLASS(TDateField, TDateTimeField)
@@ -31,10 +32,13 @@ IMPLEMENT_CLASS(TGraphicField, TBlobField)
 
 PUBLISHED(TField) {
   PROP_ENUM(Alignment, Alignment, SetAlignment, taLeftJustify);
+  PROP_STR(ConstraintErrorMessage, ConstraintErrorMessage, SetConstraintErrorMessage, "");
+  PROP_STR(CustomConstraint, CustomConstraint, SetCustomConstraint, "");
   PROP_STR(DisplayLabel, displayLabel_, SetDisplayLabel, "");
   PROP_INT(DisplayWidth, DisplayWidth, SetDisplayWidth, 0).Stored(&Class::IsDisplayWidthStored);
   PROP_STR(EditMask, EditMask, SetEditMask, "");
   PROP_ENUM(FieldKind, FieldKind, SetFieldKind, fkData);
+  PROP_STR(ImportedConstraint, ImportedConstraint, SetImportedConstraint, "");
   PROP_STR(FieldName, FieldName, SetFieldName, "");
   PROP_INT(Index, Index, SetIndex, 0).Stored(false);
   PROP_STR(KeyFields, KeyFields, SetKeyFields, "");
@@ -71,6 +75,11 @@ PUBLISHED(TFloatField) {
 }
 
 PUBLISHED(TCurrencyField) { PROP_DEFAULT(Currency, true); }
+
+PUBLISHED(TBCDField) {
+  PROP_INT(Precision, Precision, SetPrecision, 32);
+  PROP_INT(Size, Size, SetSize, 4);
+}
 
 PUBLISHED(TBooleanField) { PROP_STR(DisplayValues, DisplayValues, SetDisplayValues, ""); }
 
@@ -377,23 +386,34 @@ void TStringField::CheckSize(int size) const {
   if (size < 1 || size > 8192) DatabaseError(dbtext::InvalidFieldSize);
 }
 
+namespace {
+// Reads a zero-terminated text of at most `size` bytes; a text the cursor left
+// unterminated ends at the buffer's end.
+bool ReadText(const TField* field, int size, std::string& out) {
+  std::string buf(std::size_t(size) + 1, '\0');
+  if (!field->GetData(buf.data())) return false;
+  out.assign(buf.c_str(), strnlen(buf.c_str(), std::size_t(size)));
+  return true;
+}
+}  // namespace
+
 std::string TStringField::GetAsString() const {
-  std::string buf(std::size_t(DataSize()), '\0');
-  if (!GetData(buf.data())) return {};
-  buf.resize(std::strlen(buf.c_str()));
-  return buf;
+  std::string text;
+  ReadText(this, DataSize(), text);
+  return text;
 }
 
 void TStringField::SetAsStringValue(const std::string& v) {
-  std::string text = CutToCharacters(v, Size());
-  SetData(text.c_str());
+  // The native value always fills DataSize bytes: the text, then zeros.
+  std::string buffer = CutToCharacters(v, Size());
+  buffer.resize(std::size_t(DataSize()), '\0');
+  SetData(buffer.data());
 }
 
 Variant TStringField::GetAsVariant() const {
-  std::string buf(std::size_t(DataSize()), '\0');
-  if (!GetData(buf.data())) return Null;
-  buf.resize(std::strlen(buf.c_str()));
-  return Variant(buf);
+  std::string text;
+  if (!ReadText(this, DataSize(), text)) return Null;
+  return Variant(text);
 }
 
 void TStringField::SetVariantValue(const Variant& v) { SetAsStringValue(dbvar::ToString(v)); }
@@ -626,6 +646,75 @@ bool TFloatField::IsValidChar(char32_t ch) const {
 TCurrencyField::TCurrencyField(TComponent* owner) : TFloatField(owner) {
   SetDataType(ftCurrency);
   SetCurrency(true);
+}
+
+// ============================================================================
+// TBCDField
+// ============================================================================
+
+TBCDField::TBCDField(TComponent* owner) : TNumericField(owner) {
+  SetDataType(ftBCD);
+  TField::SetSize(4);
+}
+
+void TBCDField::CheckSize(int size) const {
+  if (size < 0 || size > 32) DatabaseError(dbtext::InvalidFieldSize);
+}
+
+bool TBCDField::ReadCurrency(::Currency& value) const {
+  TBcd bcd{};
+  if (!GetData(&bcd)) return false;
+  if (!DataSet()->ConvertBcdToCurrency(&bcd, value)) value = ::Currency();
+  return true;
+}
+
+void TBCDField::SetCurrencyValue(::Currency value) {
+  TBcd bcd{};
+  DataSet()->ConvertCurrencyToBcd(value, &bcd, precision_, Size());
+  SetData(&bcd);
+}
+
+::Currency TBCDField::AsBCDCurrency() const {
+  ::Currency c;
+  return ReadCurrency(c) ? c : ::Currency();
+}
+
+std::string TBCDField::GetAsString() const {
+  ::Currency c;
+  return ReadCurrency(c) ? CurrToStr(c) : std::string();
+}
+
+void TBCDField::SetAsStringValue(const std::string& v) {
+  if (Trim(v).empty()) {
+    Clear();
+    return;
+  }
+  ::Currency c;
+  if (!TryStrToCurr(Trim(v), c)) DatabaseErrorFmt(kInvalidFloat, {v, DisplayName()});
+  SetCurrencyValue(c);
+}
+
+long TBCDField::GetAsInteger() const { return long(std::llround(AsBCDCurrency().ToDouble())); }
+double TBCDField::GetAsFloat() const { return AsBCDCurrency().ToDouble(); }
+
+Variant TBCDField::GetAsVariant() const {
+  ::Currency c;
+  return ReadCurrency(c) ? Variant(c) : Null;
+}
+
+void TBCDField::GetText(std::string& text, bool displayText) const {
+  ::Currency c;
+  if (!ReadCurrency(c)) {
+    text.clear();
+    return;
+  }
+  const std::string& format = displayText || EditFormat().empty() ? DisplayFormat() : EditFormat();
+  text = format.empty() ? CurrToStr(c) : FormatCurr(format, c);
+}
+
+bool TBCDField::IsValidChar(char32_t ch) const {
+  return (ch >= '0' && ch <= '9') || ch == '+' || ch == '-' ||
+         ch == char32_t(FormatSettings.DecimalSeparator);
 }
 
 // ============================================================================
@@ -934,6 +1023,7 @@ TClass DefaultFieldClass(TFieldType type) {
     case ftBoolean: return TBooleanField::StaticClass();
     case ftFloat: return TFloatField::StaticClass();
     case ftCurrency: return TCurrencyField::StaticClass();
+    case ftBCD: return TBCDField::StaticClass();
     case ftDate: return TDateField::StaticClass();
     case ftTime: return TTimeField::StaticClass();
     case ftDateTime: return TDateTimeField::StaticClass();

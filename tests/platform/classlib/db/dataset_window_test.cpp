@@ -208,3 +208,49 @@ TEST_F(WindowTest, RecNoCountsVisibleRecords) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(WindowTest, ALinkAttachedDuringInsertKeepsTheInsertPosition) {
+  ds->MoveBy(2);  // on 3
+  ds->Insert();
+  ds->FieldByName("ID")->SetAsInteger(100);
+  TRecordingLink grid(9);
+  grid.SetDataSource(&source);  // the window grows while inserting
+  EXPECT_EQ(ds->State(), dsInsert);
+  EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), 100);
+  ds->Post();
+  ds->First();
+  std::string order;
+  while (!ds->Eof()) {
+    order += ds->FieldByName("ID")->AsString() + " ";
+    ds->Next();
+  }
+  EXPECT_EQ(order, "1 2 100 3 4 5 6 7 8 9 10 ");
+}
+
+TEST_F(WindowTest, AppendThenGrowingTheWindowStillAppends) {
+  ds->Append();
+  ds->FieldByName("ID")->SetAsInteger(11);
+  TRecordingLink grid(8);
+  grid.SetDataSource(&source);
+  ds->Post();
+  ds->Last();
+  EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), 11);
+  EXPECT_EQ(ds->RecordCount(), 11);
+}
+
+TEST(StringFieldData, AnUnterminatedTextEndsAtTheBuffer) {
+  // A cursor that fills the whole buffer without a terminator must not make
+  // the field read past it.
+  TMemDataSet ds;
+  ds.FieldDefs().Add("S", ftString, 2);
+  ds.Open();
+  ds.Append();
+  TField* s = ds.FieldByName("S");
+  std::string full(std::size_t(s->DataSize()), 'x');
+  s->SetData(full.data());
+  EXPECT_EQ(s->AsString(), full);
+}
+
+}  // namespace
