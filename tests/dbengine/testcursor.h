@@ -189,9 +189,14 @@ class TTestCursor : public TBaseTable {
     RaiseBofError();
   }
 
+  // The key fields of the current index, one after the other.
   void ExtractKeyFields(const std::uint8_t* record, std::uint8_t* key, std::uint16_t,
                         std::uint16_t) override {
-    std::memcpy(key, record + kIdOffset, 4);
+    for (int i = 0; i < currentIndex_.KeyFieldCount; ++i) {
+      const TFieldDesc& d = FieldCache()->FieldByNumber(currentIndex_.KeyFields[i])->Desc;
+      std::memcpy(key, record + d.Offset, d.Length);
+      key += d.Length;
+    }
   }
 
   void GetIndexDescriptor(std::uint16_t number, TIndexDesc& desc) override {
@@ -265,6 +270,11 @@ class TTestCursor : public TBaseTable {
   bool positioned_ = false;
   bool afterDelete_ = false;
 };
+
+// A copy of a value, for comparing fields of packed layouts (a reference to
+// one may be misaligned).
+template <class T>
+T Val(T value) { return value; }
 
 // Runs the statement and returns the engine code it raised (0 when none).
 template <class F>
