@@ -13,6 +13,7 @@
 #include "platform/classlib/core/typinfo.h"
 #include "platform/classlib/db/dataset.h"
 #include "platform/classlib/db/fields.h"
+#include "platform/classlib/db/params.h"
 
 bool wwIsValidTypeText(TFieldType dataType, const std::string& text) {
   switch (dataType) {
@@ -104,8 +105,8 @@ std::string FittingFront(const std::string& text, std::size_t maxBytes) {
 }
 }  // namespace
 
-std::size_t wwFieldValueToBuffer(TField* field, void* buffer, std::size_t bufferSize) {
-  if (!field || !buffer) return 0;
+namespace {
+std::size_t WriteNative(TField* field, void* buffer, std::size_t bufferSize) {
   switch (field->DataType()) {
     case ftString:
     case ftMemo: {
@@ -132,6 +133,21 @@ std::size_t wwFieldValueToBuffer(TField* field, void* buffer, std::size_t buffer
       return Put(buffer, bufferSize, TimeStampToMSecs(DateTimeToTimeStamp(field->AsDateTime())));
     default: return 0;
   }
+}
+}  // namespace
+
+std::size_t wwFieldValueToBuffer(TField* field, TParam* param, void* buffer,
+                                 std::size_t bufferSize) {
+  if (!field || !buffer) return 0;
+  std::size_t written = WriteNative(field, buffer, bufferSize);
+  if (written == 0 || !param) return written;
+  param->SetDataType(field->DataType());
+  // The parameter's native Boolean is two bytes wide; the buffer holds one.
+  if (field->DataType() == ftBoolean)
+    param->SetAsBoolean(static_cast<std::uint8_t*>(buffer)[0] != 0);
+  else
+    param->SetData(buffer, static_cast<int>(written));
+  return written;
 }
 
 void wwApplySelectedToFields(TDataSet* dataSet, TStrings* selected) {

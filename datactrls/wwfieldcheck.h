@@ -13,6 +13,7 @@
 class TDataSet;
 class TField;
 class TObject;
+class TParam;
 class TStrings;
 
 // ---- checks of a text against a type or a field
@@ -31,14 +32,15 @@ bool wwMaskAccepts(const std::string& mask, const std::string& text);
 // field's display name refuses the post.
 void wwValidatePictureFields(TDataSet* dataSet, const TwwInvalidValueEvent& handler);
 
-// Writes the field's value into buffer in the engine's native layout: text as
-// its edit value, zero-terminated and cut to fit; small integer and word 2
-// bytes, integer 4, float and currency 8, Boolean 1 (0 or 255), date the days
-// and time the milliseconds of its time stamp (4 bytes), date-time the time
-// stamp's milliseconds (8 bytes); memo as text; other types write nothing.
-// Never writes more than bufferSize bytes; returns the bytes written (0 when the
+// Writes the field's value into buffer in the engine's native layout and sets the
+// parameter (when given) from it: text as its edit value, zero-terminated and cut
+// to fit in whole characters; small integer and word 2 bytes, integer 4, float
+// and currency 8, Boolean 1 (0 or 255), date the days and time the milliseconds
+// of its time stamp (4 bytes), date-time the time stamp's milliseconds (8 bytes);
+// memo as text; other types write nothing. Never writes more than bufferSize
+// bytes; returns the bytes written (0, and the parameter left alone, when the
 // value does not fit).
-std::size_t wwFieldValueToBuffer(TField* field, void* buffer, std::size_t bufferSize);
+std::size_t wwFieldValueToBuffer(TField* field, TParam* param, void* buffer, std::size_t bufferSize);
 
 // ---- the grid's column list: FieldName TAB Width TAB Title (title lines split by "~")
 void wwApplySelectedToFields(TDataSet* dataSet, TStrings* selected);

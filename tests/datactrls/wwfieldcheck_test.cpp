@@ -8,6 +8,7 @@
 #include "datactrls/wwintl.h"
 #include "platform/classlib/core/datetime.h"
 #include "platform/classlib/db/fields.h"
+#include "platform/classlib/db/params.h"
 #include "settingsdataset.h"
 
 namespace {
@@ -195,53 +196,78 @@ class ValueBuffer : public PinnedSettings {
 
 TEST_F(ValueBuffer, NativeLayouts) {
   std::uint8_t buffer[64];
-  EXPECT_EQ(wwFieldValueToBuffer(ds.FieldByName("Small"), buffer, sizeof buffer), 2u);
+  EXPECT_EQ(wwFieldValueToBuffer(ds.FieldByName("Small"), nullptr, buffer, sizeof buffer), 2u);
   std::int16_t small;
   std::memcpy(&small, buffer, 2);
   EXPECT_EQ(small, -7);
-  EXPECT_EQ(wwFieldValueToBuffer(ds.FieldByName("Count"), buffer, sizeof buffer), 4u);
+  EXPECT_EQ(wwFieldValueToBuffer(ds.FieldByName("Count"), nullptr, buffer, sizeof buffer), 4u);
   std::int32_t count;
   std::memcpy(&count, buffer, 4);
   EXPECT_EQ(count, 123456);
-  EXPECT_EQ(wwFieldValueToBuffer(ds.FieldByName("Cost"), buffer, sizeof buffer), 8u);
+  EXPECT_EQ(wwFieldValueToBuffer(ds.FieldByName("Cost"), nullptr, buffer, sizeof buffer), 8u);
   double cost;
   std::memcpy(&cost, buffer, 8);
   EXPECT_EQ(cost, 2.5);
-  EXPECT_EQ(wwFieldValueToBuffer(ds.FieldByName("Done"), buffer, sizeof buffer), 1u);
+  EXPECT_EQ(wwFieldValueToBuffer(ds.FieldByName("Done"), nullptr, buffer, sizeof buffer), 1u);
   EXPECT_EQ(buffer[0], 255);
-  EXPECT_EQ(wwFieldValueToBuffer(ds.FieldByName("Due"), buffer, sizeof buffer), 4u);
+  EXPECT_EQ(wwFieldValueToBuffer(ds.FieldByName("Due"), nullptr, buffer, sizeof buffer), 4u);
   std::int32_t days;
   std::memcpy(&days, buffer, 4);
   EXPECT_EQ(days, DateTimeToTimeStamp(EncodeDate(2000, 2, 29)).Date);
-  EXPECT_EQ(wwFieldValueToBuffer(ds.FieldByName("At"), buffer, sizeof buffer), 4u);
+  EXPECT_EQ(wwFieldValueToBuffer(ds.FieldByName("At"), nullptr, buffer, sizeof buffer), 4u);
   std::int32_t ms;
   std::memcpy(&ms, buffer, 4);
   EXPECT_EQ(ms, (10 * 60 + 30) * 60000);
-  EXPECT_EQ(wwFieldValueToBuffer(ds.FieldByName("Stamp"), buffer, sizeof buffer), 8u);
-  EXPECT_EQ(wwFieldValueToBuffer(ds.FieldByName("Data"), buffer, sizeof buffer), 0u);
-  EXPECT_EQ(wwFieldValueToBuffer(ds.FieldByName("Name"), buffer, sizeof buffer),
+  EXPECT_EQ(wwFieldValueToBuffer(ds.FieldByName("Stamp"), nullptr, buffer, sizeof buffer), 8u);
+  EXPECT_EQ(wwFieldValueToBuffer(ds.FieldByName("Data"), nullptr, buffer, sizeof buffer), 0u);
+  EXPECT_EQ(wwFieldValueToBuffer(ds.FieldByName("Name"), nullptr, buffer, sizeof buffer),
             std::strlen("\u00c4rger mit Umlauten") + 1);
   EXPECT_STREQ(reinterpret_cast<char*>(buffer), "\u00c4rger mit Umlauten");
+}
+
+TEST_F(ValueBuffer, TheParameterTakesTheValueWritten) {
+  std::uint8_t buffer[64];
+  TParam param(nullptr);
+  wwFieldValueToBuffer(ds.FieldByName("Count"), &param, buffer, sizeof buffer);
+  EXPECT_EQ(param.DataType(), ftInteger);
+  EXPECT_EQ(param.AsInteger(), 123456);
+  std::memset(buffer, 0xFF, sizeof buffer);
+  ds.Edit();
+  ds.FieldByName("Done")->SetAsBoolean(false);
+  ds.Post();
+  wwFieldValueToBuffer(ds.FieldByName("Done"), &param, buffer, sizeof buffer);
+  EXPECT_EQ(param.DataType(), ftBoolean);
+  EXPECT_FALSE(param.AsBoolean());  // not the stale byte after the one written
+  wwFieldValueToBuffer(ds.FieldByName("Due"), &param, buffer, sizeof buffer);
+  EXPECT_EQ(param.AsDateTime(), EncodeDate(2000, 2, 29));
+  wwFieldValueToBuffer(ds.FieldByName("Stamp"), &param, buffer, sizeof buffer);
+  EXPECT_DOUBLE_EQ(param.AsDateTime(), EncodeDate(2000, 2, 29) + EncodeTime(10, 30, 0, 0));
+  wwFieldValueToBuffer(ds.FieldByName("Name"), &param, buffer, 7);
+  EXPECT_EQ(param.AsString(), "\u00c4rger");  // what fitted
+  // Nothing written, nothing set.
+  param.SetAsInteger(5);
+  EXPECT_EQ(wwFieldValueToBuffer(ds.FieldByName("Cost"), &param, buffer, 4), 0u);
+  EXPECT_EQ(param.AsInteger(), 5);
 }
 
 TEST_F(ValueBuffer, NeverWritesBeyondTheCallersBuffer) {
   std::uint8_t buffer[16];
   std::memset(buffer, 0xAB, sizeof buffer);
   // Room for "Ä" (two bytes) and the terminator only.
-  EXPECT_EQ(wwFieldValueToBuffer(ds.FieldByName("Name"), buffer, 3), 3u);
+  EXPECT_EQ(wwFieldValueToBuffer(ds.FieldByName("Name"), nullptr, buffer, 3), 3u);
   EXPECT_STREQ(reinterpret_cast<char*>(buffer), "\u00c4");
   EXPECT_EQ(buffer[3], 0xAB);
   // Never half a character.
   std::memset(buffer, 0xAB, sizeof buffer);
-  EXPECT_EQ(wwFieldValueToBuffer(ds.FieldByName("Name"), buffer, 2), 1u);
+  EXPECT_EQ(wwFieldValueToBuffer(ds.FieldByName("Name"), nullptr, buffer, 2), 1u);
   EXPECT_EQ(buffer[0], 0);
   EXPECT_EQ(buffer[1], 0xAB);
   // A number that does not fit is not written.
   std::memset(buffer, 0xAB, sizeof buffer);
-  EXPECT_EQ(wwFieldValueToBuffer(ds.FieldByName("Cost"), buffer, 4), 0u);
+  EXPECT_EQ(wwFieldValueToBuffer(ds.FieldByName("Cost"), nullptr, buffer, 4), 0u);
   EXPECT_EQ(buffer[0], 0xAB);
-  EXPECT_EQ(wwFieldValueToBuffer(ds.FieldByName("Name"), buffer, 0), 0u);
-  EXPECT_EQ(wwFieldValueToBuffer(nullptr, buffer, sizeof buffer), 0u);
+  EXPECT_EQ(wwFieldValueToBuffer(ds.FieldByName("Name"), nullptr, buffer, 0), 0u);
+  EXPECT_EQ(wwFieldValueToBuffer(nullptr, nullptr, buffer, sizeof buffer), 0u);
 }
 
 TEST(SelectedColumns, ApplyAndReadBack) {
