@@ -1,11 +1,13 @@
 #include "datactrls/wwfilter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
 
 #include "datactrls/wwstr.h"
 #include "dbengine/enginetypes.h"
+#include "dbengine/filters.h"
 #include "platform/classlib/core/currency.h"
 #include "platform/classlib/core/datetime.h"
 #include "platform/classlib/core/exceptions.h"
@@ -38,6 +40,7 @@ struct TNode {
   int Scale = 0;
   std::string Text;
   std::size_t CodeOffset = 0;
+  int Height = 0;  // levels below this node
   std::unique_ptr<TNode> Left;
   std::unique_ptr<TNode> Right;
 };
@@ -171,14 +174,31 @@ class FilterParser {
     if (!Primary()) return false;
     std::string token = Peek();
     if (token != "*" && token != "/") return true;
-    return Accept(token) && Term() && Reduce(3, "T") && MakeNode(nkArithmetic, token);
+    Nesting nesting(depth_);
+    return nesting.Allowed() && Accept(token) && Term() && Reduce(3, "T") &&
+           MakeNode(nkArithmetic, token);
   }
 
   bool Primary() {
     std::string token = Peek();
-    if (token == "(") return Accept("(") && Logical() && Accept(")") && Reduce(3, "P");
+    if (token == "(") {
+      Nesting nesting(depth_);
+      return nesting.Allowed() && Accept("(") && Logical() && Accept(")") && Reduce(3, "P");
+    }
     return Accept(token) && Reduce(1, "P") && MakeNode(nkOperand, token);
   }
+
+  // Counts the levels of recursion; deeper than the engine evaluates, a text
+  // fails to parse.
+  class Nesting {
+   public:
+    explicit Nesting(int& depth) : depth_(++depth) {}
+    ~Nesting() { --depth_; }
+    bool Allowed() const { return depth_ <= kMaxFilterDepth; }
+
+   private:
+    int& depth_;
+  };
 
   bool MakeNode(NodeKind kind, const std::string& token) {
     auto node = std::make_unique<TNode>();
@@ -188,6 +208,9 @@ class FilterParser {
       if (nodes_.Count() < 2) return false;
       node->Right.reset(static_cast<TNode*>(nodes_.Pop()));
       node->Left.reset(static_cast<TNode*>(nodes_.Pop()));
+      // The engine refuses expressions nested deeper than it evaluates.
+      node->Height = 1 + std::max(node->Left->Height, node->Right->Height);
+      if (node->Height > kMaxFilterDepth) return false;
       if (node->Left->Kind == nkOperand) {
         TwwFilterField field;
         if (!lookup_ || !lookup_(node->Left->Text, field)) {
@@ -206,6 +229,7 @@ class FilterParser {
   const TwwFilterFieldLookup& lookup_;
   const TwwFilterWarning& warn_;
   bool connectives_ = false;
+  int depth_ = 0;
   TStackStr symbols_;
   TStackPtr nodes_;
 };

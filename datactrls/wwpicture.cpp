@@ -1,5 +1,7 @@
 #include "datactrls/wwpicture.h"
 
+#include <algorithm>
+
 #include "platform/classlib/core/strutils.h"
 
 IMPLEMENT_CLASS(TwwPictureValidator, TObject)
@@ -30,6 +32,10 @@ bool IsMaskSpecial(char32_t c) {
   return std::u32string_view(U"#?&~!@*{}[],").find(c) != std::u32string_view::npos || c == 0;
 }
 
+// Deepest nesting of parts and repetitions a mask may have: the matcher recurses
+// once per level, and no mask of the design's 254 characters needs more.
+constexpr int kMaxMaskNesting = 128;
+
 bool SyntaxOk(const std::u32string& mask) {
   if (mask.empty()) return false;
   std::size_t n = mask.size();
@@ -37,8 +43,18 @@ bool SyntaxOk(const std::u32string& mask) {
   if (mask[n - 1] == U'*' && (n < 2 || mask[n - 2] != U';')) return false;
   int brackets = 0;
   int braces = 0;
+  int deepest = 0;
+  int starRun = 0;  // repetitions that repeat a repetition: "*2*3#"
+  bool afterStar = false;
   for (std::size_t i = 0; i < n; ++i) {
-    switch (mask[i]) {
+    const char32_t c = mask[i];
+    if (c == U'*') {
+      starRun = afterStar ? starRun + 1 : 1;
+      afterStar = true;
+    } else if (!(afterStar && c >= U'0' && c <= U'9')) {
+      afterStar = false;
+    }
+    switch (c) {
       case U';': ++i; break;
       case U'[': ++brackets; break;
       case U']': --brackets; break;
@@ -46,8 +62,9 @@ bool SyntaxOk(const std::u32string& mask) {
       case U'}': --braces; break;
       default: break;
     }
+    deepest = std::max(deepest, brackets + braces + starRun);
   }
-  return brackets == 0 && braces == 0;
+  return brackets == 0 && braces == 0 && deepest <= kMaxMaskNesting;
 }
 
 bool IsComplete(TwwPicResult r) { return r == pmComplete || r == pmAmbiguous; }

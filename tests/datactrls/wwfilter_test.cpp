@@ -314,11 +314,28 @@ TEST_F(FilterCompiler, BlobIsSizedToTheExpression) {
 
   // What the 16-bit sizes cannot address is refused, not cut short.
   std::string huge;
-  for (int i = 0; i < 300; ++i) {
+  for (int i = 0; i < 240; ++i) {
     if (i) huge += " OR ";
-    huge += "(Name = \"" + std::string(250, 'z') + "\")";
+    huge += "(Name = \"" + std::string(255, 'z') + "\")";
   }
   EXPECT_TRUE(Compile(huge).Empty());
+}
+
+TEST_F(FilterCompiler, NestingStopsWhereTheEngineStops) {
+  auto chain = [](int comparisons) {
+    std::string e = "A = 0";
+    for (int i = 1; i < comparisons; ++i) e += " OR A = " + std::to_string(i);
+    return e;
+  };
+  EXPECT_FALSE(Compile(chain(200)).Empty());
+  EXPECT_TRUE(Compile(chain(300)).Empty());  // deeper than the engine evaluates
+  auto nested = [](int depth) {
+    return std::string(static_cast<std::size_t>(depth), '(') + "A = 1" +
+           std::string(static_cast<std::size_t>(depth), ')');
+  };
+  EXPECT_FALSE(Compile(nested(100)).Empty());
+  EXPECT_TRUE(Compile(nested(100000)).Empty());  // refused, not a stack overflow
+  EXPECT_TRUE(warnings_.empty());
 }
 
 }  // namespace

@@ -174,6 +174,19 @@ TEST(PictureValidator, MalformedAndEmptyMasks) {
   EXPECT_TRUE(none.ValidateValue("whatever"));
 }
 
+TEST(PictureValidator, NestingIsBounded) {
+  const std::string deep100 = std::string(100, '[') + "#" + std::string(100, ']');
+  EXPECT_EQ(MatchMask(deep100, "1").result, pmComplete);
+  const std::string deep = std::string(100000, '{') + "#" + std::string(100000, '}');
+  EXPECT_EQ(MatchMask(deep, "1").result, pmSyntax);
+  EXPECT_EQ(MatchMask(std::string(100000, '*') + "#", "1").result, pmSyntax);
+  EXPECT_EQ(MatchMask("*2*3#", "123456").result, pmComplete);
+  // Long flat masks are not nested.
+  std::string flat;
+  for (int i = 0; i < 1000; ++i) flat += "*#";
+  EXPECT_EQ(MatchMask(flat, "12").result, pmComplete);
+}
+
 TEST(PictureValidator, DamagedMasksNeverCrash) {
   // Unbalanced in order though balanced in count, and deep nesting.
   for (const char* mask : {"]a[", "}{", "*[]", "{,}", "[[[#]]]", "*255#", "{;,,#}", "*9"}) {
