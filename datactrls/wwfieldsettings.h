@@ -31,7 +31,8 @@ class IwwLookupTableOwner {
   virtual ~IwwLookupTableOwner() = default;
   virtual TList* LookupTables() = 0;
   // Lookup entries whose table could not be set up: reported once and not tried
-  // again for every record (database;table;links).
+  // again for every record (database;table;links). The dataset clears it when it
+  // opens again, so a table that appears later is used.
   std::set<std::string> FailedLookupTables;
 };
 

@@ -15,9 +15,10 @@ PUBLISHED(TSettingsDataSet) {
   PROP_SET(OnFilterOptions, OnFilterOptions, OnFilterOptions, TTestFilterOptions{});
 }
 
+// As the engine datasets do: BeforePost first, then the mask check.
 void TSettingsDataSet::FireBeforePost() {
-  if (ValidateWithMask) wwValidatePictureFields(this, OnInvalidValue);
   TMemDataSet::FireBeforePost();
+  if (ValidateWithMask) wwValidatePictureFields(this, OnInvalidValue);
 }
 
 IMPLEMENT_CLASS(TMasksOnlyDataSet, TMemDataSet)
