@@ -6,6 +6,7 @@
 #include "datactrls/wwpicture.h"
 #include "datactrls/wwstr.h"
 #include "datactrls/wwtextcheck.h"
+#include "platform/classlib/core/component.h"
 #include "platform/classlib/core/datetime.h"
 #include "platform/classlib/core/format.h"
 #include "platform/classlib/core/strings.h"
@@ -279,6 +280,13 @@ std::uint64_t wwGetFilterOptions(TObject* dataSet) {
 
 int wwCompareBookmarks(TDataSet* dataSet, TBookmark a, TBookmark b) {
   return dataSet ? dataSet->CompareBookmarks(a, b) : 0;
+}
+
+TComponent* wwGetParentForm(TComponent* component) {
+  TComponent* current = component;
+  while (current && !wwInheritsFromName(current, "TCustomForm") && current->Owner())
+    current = current->Owner();
+  return current;
 }
 
 bool wwIsEditKey(std::uint16_t key) {

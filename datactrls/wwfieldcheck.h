@@ -10,6 +10,7 @@
 #include "datactrls/wwfieldsettings.h"
 #include "platform/classlib/db/dbtypes.h"
 
+class TComponent;
 class TDataSet;
 class TField;
 class TObject;
@@ -64,6 +65,10 @@ void wwSetFilterEnabled(TObject* dataSet, bool enabled);
 // has option 0 exactly while it is filtered.
 std::uint64_t wwGetFilterOptions(TObject* dataSet);
 int wwCompareBookmarks(TDataSet* dataSet, TBookmark a, TBookmark b);
+
+// The first owner up the chain that is a form (class chain holding "TCustomForm"),
+// else the last owner; the component itself when it has no owner.
+TComponent* wwGetParentForm(TComponent* component);
 
 // ---- small helpers
 bool wwIsEditKey(std::uint16_t key);

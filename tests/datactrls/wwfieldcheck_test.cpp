@@ -344,6 +344,15 @@ TEST(ControlProperties, DataSourceByPublishedName) {
   EXPECT_EQ(wwGetDataField(&ds), "");
 }
 
+TEST(SmallRoutines, ParentFormFallsBackToTheLastOwner) {
+  TComponent root(nullptr);
+  auto* middle = new TComponent(&root);
+  auto* leaf = new TComponent(middle);
+  EXPECT_EQ(wwGetParentForm(leaf), &root);
+  EXPECT_EQ(wwGetParentForm(&root), &root);
+  EXPECT_EQ(wwGetParentForm(nullptr), nullptr);
+}
+
 TEST(SmallRoutines, KeysScalingAndLines) {
   EXPECT_TRUE(wwIsEditKey(8));
   EXPECT_TRUE(wwIsEditKey(32));
