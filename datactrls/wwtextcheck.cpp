@@ -211,8 +211,17 @@ bool wwIsValidFloatText(std::string_view text, const TFormatSettings& fs) {
   return TryStrToFloat(Utf8Copy(text, 1, 63), value, fs);
 }
 
+namespace {
+// Edit cursors count characters; the scanners work on bytes.
+int CursorByte(int cursorPos, std::string_view text) {
+  return cursorPos <= 0 ? cursorPos
+                        : static_cast<int>(Utf8ByteOffset(text, static_cast<std::size_t>(cursorPos)));
+}
+}  // namespace
+
 TwwDateTimePart wwDateTimePartAt(int cursorPos, std::string_view text, bool timeOnly,
                                  const TFormatSettings& fs) {
+  cursorPos = CursorByte(cursorPos, text);
   if (timeOnly) return TimePartFrom(cursorPos, text, 1, fs);
   Scanner in(text, 0, fs);
   TDateTime date;
@@ -239,5 +248,5 @@ TwwDateTimePart wwDateTimePartAt(int cursorPos, std::string_view text, bool time
 
 TwwDateTimePart wwTimePartAt(int cursorPos, std::string_view text, const TFormatSettings& fs) {
   if (cursorPos < 0) return wwdtHour;
-  return TimePartFrom(cursorPos, text, 1, fs);
+  return TimePartFrom(CursorByte(cursorPos, text), text, 1, fs);
 }

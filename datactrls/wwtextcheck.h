@@ -27,8 +27,8 @@ enum TwwDateTimePart {
   wwdtSecond,
   wwdtAMPM,
 };
-// The part under a 0-based cursor position in a date, date-time or (timeOnly)
-// time text.
+// The part under a cursor (0-based, in characters) in a date, date-time or
+// (timeOnly) time text.
 TwwDateTimePart wwDateTimePartAt(int cursorPos, std::string_view text, bool timeOnly,
                                  const TFormatSettings& fs = FormatSettings);
 TwwDateTimePart wwTimePartAt(int cursorPos, std::string_view text,

@@ -128,6 +128,9 @@ TEST(DateTimePart, PartUnderTheCursor) {
   TFormatSettings dmy = DayMonthYear();
   EXPECT_EQ(wwDateTimePartAt(0, "31.12.1998", false, dmy), wwdtDay);
   EXPECT_EQ(wwDateTimePartAt(4, "31.12.1998", false, dmy), wwdtMonth);
+  // The cursor counts characters, not bytes.
+  EXPECT_EQ(wwDateTimePartAt(4, "1.m\u00e4r.2001", false, dmy), wwdtMonth);
+  EXPECT_EQ(wwDateTimePartAt(6, "1.m\u00e4r.2001", false, dmy), wwdtYear);
   // A text that is no date at all is read as one.
   EXPECT_EQ(wwDateTimePartAt(4, "12/xx", false, fs), wwdtDay);
 
