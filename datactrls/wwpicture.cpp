@@ -191,7 +191,7 @@ class Matcher {
     bool incompleteSeen = false;
     int incompleteI = 0;
     int incompleteJ = 0;
-    trailingBlankUsed_ = false;
+    trailingBlankMatched_ = false;
     for (;;) {
       TwwPicResult r = Sequence(bound);
       // A complete alternative counts only when it got further than the first
@@ -272,14 +272,15 @@ class Matcher {
     if (M(I) == U';') ++I;
     char32_t lit = M(I);
     if (I >= End()) return false;
+    const bool lastCharacter = J == TextLength();
     if (AsciiUpper(lit) == AsciiUpper(ch)) {
+      if (ch == U' ' && lastCharacter) trailingBlankMatched_ = true;
       Consume(lit);
       return true;
     }
-    // A blank typed last stands for the literal due here, once per
-    // alternatives match.
-    if (ch == U' ' && lit != U' ' && J == TextLength() && !trailingBlankUsed_) {
-      trailingBlankUsed_ = true;
+    // A blank typed last stands for the literal due here, unless a trailing blank
+    // already matched a literal blank in this alternatives match.
+    if (ch == U' ' && lit != U' ' && lastCharacter && !trailingBlankMatched_) {
       Consume(lit);
       return true;
     }
@@ -330,7 +331,7 @@ class Matcher {
 
   const std::u32string& mask_;
   std::u32string& text_;
-  bool trailingBlankUsed_ = false;
+  bool trailingBlankMatched_ = false;
 
  public:
   int I = 1;

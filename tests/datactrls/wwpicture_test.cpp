@@ -123,6 +123,10 @@ TEST(PictureMask, TrailingBlankStandsForTheLiteral) {
   EXPECT_EQ(m.text, "AB");
   EXPECT_EQ(MatchMask("AB", "a b").result, pmError);
   EXPECT_EQ(MatchMask("#-#", "1 ").text, "1-");
+  // Once a trailing blank matched a literal blank, no later alternative may use
+  // it for another literal.
+  EXPECT_EQ(MatchMask("# x,#-", "1 ").result, pmIncomplete);
+  EXPECT_EQ(MatchMask("#-", "1 ").result, pmComplete);
 }
 
 TEST(PictureMask, SyntaxCheck) {
