@@ -84,6 +84,27 @@ TEST_F(IntlTest, ConnectingCopiesTextsIntoTheGlobalObject) {
   EXPECT_EQ(g->CheckBoxInGridStyle(), cbStyleCheckmark);
 }
 
+// A text component as a form's reader leaves it: properties set, then Loaded.
+class TLoadedIntl : public TwwIntl {
+ public:
+  using TwwIntl::TwwIntl;
+  void FinishLoading() { Loaded(); }
+};
+
+TEST_F(IntlTest, AConnectedComponentCopiesAgainWhenItsFormHasLoaded) {
+  TLoadedIntl placed(nullptr);
+  placed.SetConnected(true);  // read before the texts in the form
+  placed.UserMessages()->LocateNoMatches = "Keine Treffer";
+  EXPECT_EQ(wwGlobalIntl()->UserMessages()->LocateNoMatches, "No matches found");
+  placed.FinishLoading();
+  EXPECT_EQ(wwGlobalIntl()->UserMessages()->LocateNoMatches, "Keine Treffer");
+
+  TLoadedIntl unconnected(nullptr);
+  unconnected.UserMessages()->LocateNoMatches = "other";
+  unconnected.FinishLoading();
+  EXPECT_EQ(wwGlobalIntl()->UserMessages()->LocateNoMatches, "Keine Treffer");
+}
+
 TEST_F(IntlTest, UnconnectedComponentLeavesTheGlobalObjectAlone) {
   TwwIntl placed(nullptr);
   placed.UserMessages()->PictureValidateError = "Bad: ";
