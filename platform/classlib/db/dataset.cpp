@@ -36,6 +36,8 @@ PUBLISHED(TDataSet) {
   PROP_EVENT(OnCalcFields);
   PROP_EVENT(OnDeleteError);
   PROP_EVENT(OnEditError);
+  P.Event("OnFilterRecord", &Class::OnFilterRecord, &Class::SetOnFilterRecord);
+  P.Event("OnUpdateError", &Class::OnUpdateError, &Class::SetOnUpdateError);
   PROP_EVENT(OnNewRecord);
   PROP_EVENT(OnPostError);
   PROP_EVENT(OnUpdateRecord);
@@ -66,6 +68,11 @@ void TDataSet::Loaded() {
   }
 }
 
+void TDataSet::GetChildren(const TGetChildProc& proc, TComponent* root) {
+  for (TField* field : *fields_)
+    if (field->Owner() == root) proc(field);
+}
+
 // ============================================================================
 // Opening and closing
 // ============================================================================
@@ -91,7 +98,12 @@ void TDataSet::SetActive(bool value) {
       OpenCursorAndFields(false);
       SetState(dsBrowse);
     } catch (...) {
-      state_ = dsInactive;
+      // A link that failed while hearing of the open must hear of the close.
+      try {
+        SetState(dsInactive);
+      } catch (...) {
+        state_ = dsInactive;
+      }
       ShutCursor();
       throw;
     }

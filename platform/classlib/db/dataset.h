@@ -58,6 +58,8 @@ class TDataSet : public TComponent {
   explicit TDataSet(TComponent* owner = nullptr);
   ~TDataSet() override;
   void Loaded() override;
+  // Form definitions list the persistent fields inside their dataset.
+  void GetChildren(const TGetChildProc& proc, TComponent* root) override;
 
   // ---- opening and state -----------------------------------------------------
   void Open() { SetActive(true); }

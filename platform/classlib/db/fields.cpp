@@ -54,7 +54,10 @@ PUBLISHED(TField) {
   PROP_EVENT(OnValidate);
 }
 
-PUBLISHED(TStringField) { PROP_INT(Size, Size, SetSize, 20); }
+PUBLISHED(TStringField) {
+  PROP_INT(Size, Size, SetSize, 20);
+  PROP_BOOL(Transliterate, Transliterate, SetTransliterate, true);
+}
 
 PUBLISHED(TNumericField) {
   PROP_STR(DisplayFormat, DisplayFormat, SetDisplayFormat, "");
@@ -90,7 +93,10 @@ PUBLISHED(TBinaryField) { PROP_INT(Size, Size, SetSize, 16); }
 PUBLISHED(TBlobField) {
   PROP_ENUM(BlobType, BlobType, SetBlobType, ftBlob);
   PROP_INT(Size, Size, SetSize, 0);
+  PROP_BOOL(Transliterate, Transliterate, SetTransliterate, false);
 }
+
+PUBLISHED(TMemoField) { PROP_DEFAULT(Transliterate, true); }
 
 namespace {
 const char* kInvalidInteger = "'%s' is not a valid integer value for field '%s'";
@@ -110,9 +116,15 @@ std::string CutToCharacters(const std::string& text, int chars) {
 TField::TField(TComponent* owner) : TComponent(owner) {}
 
 TField::~TField() {
-  if (dataSet_) {
-    TDataSet* ds = dataSet_;
-    ds->fields_->Remove(this);
+  if (!dataSet_) return;
+  TDataSet* ds = dataSet_;
+  ds->fields_->Remove(this);
+  // The record layout of an open dataset included this field: close it.
+  if (ds->Active() && !ds->ComponentState().Contains(csDestroying)) {
+    try {
+      ds->Close();
+    } catch (...) {
+    }
   }
 }
 
@@ -121,15 +133,23 @@ void TField::SetDataSet(TDataSet* dataSet) {
   if (dataSet_) dataSet_->EnsureClosed();
   if (dataSet) {
     dataSet->EnsureClosed();
-    dataSet->Fields().CheckFieldName(fieldName_);
+    // A field being read from a form gets its name after its dataset.
+    if (!ComponentState().Contains(csLoading)) dataSet->Fields().CheckFieldName(fieldName_);
   }
   if (dataSet_) dataSet_->fields_->Remove(this);
   if (dataSet) dataSet->fields_->Add(this);
 }
 
+TComponent* TField::GetParentComponent() const { return dataSet_; }
+
+void TField::SetParentComponent(TComponent* parent) {
+  if (auto* ds = As<TDataSet>(parent)) SetDataSet(ds);
+}
+
 void TField::SetFieldName(const std::string& name) {
   if (name == fieldName_) return;
-  if (dataSet_ && !SameText(name, fieldName_)) dataSet_->Fields().CheckFieldName(name);
+  if (dataSet_ && !SameText(name, fieldName_) && !ComponentState().Contains(csLoading))
+    dataSet_->Fields().CheckFieldName(name);
   fieldName_ = name;
   PropertyChanged(true);
 }
@@ -1007,7 +1027,10 @@ void TBlobField::GetText(std::string& text, bool) const {
   text = "(" + (IsNull() ? kind : UpperCase(kind)) + ")";
 }
 
-TMemoField::TMemoField(TComponent* owner) : TBlobField(owner) { SetBlobType(ftMemo); }
+TMemoField::TMemoField(TComponent* owner) : TBlobField(owner) {
+  SetBlobType(ftMemo);
+  SetTransliterate(true);
+}
 TGraphicField::TGraphicField(TComponent* owner) : TBlobField(owner) { SetBlobType(ftGraphic); }
 
 // ============================================================================

@@ -141,6 +141,11 @@ class TField : public TComponent {
   const std::string& LookupResultField() const { return lookupResultField_; }
   void SetLookupResultField(const std::string& s) { lookupResultField_ = s; }
 
+  // Streamed inside their dataset in form definitions.
+  bool HasParent() const override { return true; }
+  TComponent* GetParentComponent() const override;
+  void SetParentComponent(TComponent* parent) override;
+
   // ---- events ---------------------------------------------------------------
   TFieldNotifyEvent OnChange;
   TFieldNotifyEvent OnValidate;
@@ -215,6 +220,9 @@ class TStringField : public TField {
   Variant GetAsVariant() const override;
   std::string Value() const { return GetAsString(); }
   void SetValue(const std::string& v) { SetAsStringValue(v); }
+  // Text converted between the cursor's and the program's character sets.
+  bool Transliterate() const { return transliterate_; }
+  void SetTransliterate(bool on) { transliterate_ = on; }
  protected:
   int DefaultWidth() const override { return Size(); }
   std::string GetAsString() const override;
@@ -229,6 +237,9 @@ class TStringField : public TField {
   void SetAsDateTimeValue(TDateTime v) override;
   void SetVariantValue(const Variant& v) override;
   void CheckSize(int size) const override;
+
+ private:
+  bool transliterate_ = true;
 };
 
 // Common ground of the numeric fields: right alignment, display and edit formats.
@@ -472,6 +483,10 @@ class TBlobField : public TField {
   void SetBlobType(TFieldType type);
   bool Modified() const { return modified_; }
   void SetModified(bool on) { modified_ = on; }
+  // Text converted between the cursor's and the program's character sets
+  // (on for memos).
+  bool Transliterate() const { return transliterate_; }
+  void SetTransliterate(bool on) { transliterate_ = on; }
   int BlobSize() const;
   void LoadFromStream(TStream* stream);
   void SaveToStream(TStream* stream) const;
@@ -488,6 +503,7 @@ class TBlobField : public TField {
 
  private:
   bool modified_ = false;
+  bool transliterate_ = false;
 };
 
 class TMemoField : public TBlobField {

@@ -157,7 +157,7 @@ void TParam::SetData(const void* buffer, int size) {
 void TParam::AssignField(const TField* field) {
   if (!field) return;
   TFieldType type = field->DataType();
-  if (type == ftMemo && field->Size() < 256) type = ftString;
+  if (type == ftMemo && field->Size() > 255) type = ftString;
   name_ = field->FieldName();
   dataType_ = type;
   AssignFieldValue(field, field->Value());
@@ -166,7 +166,7 @@ void TParam::AssignField(const TField* field) {
 void TParam::AssignFieldValue(const TField* field, const Variant& value) {
   if (!field) return;
   TFieldType type = field->DataType();
-  if (type == ftMemo && field->Size() < 256) type = ftString;
+  if (type == ftMemo && field->Size() > 255) type = ftString;
   Set(type, value);
 }
 

@@ -67,8 +67,8 @@ class TParam : public TCollectionItem {
   void GetData(void* buffer) const;
   void SetData(const void* buffer, int size = -1);
 
-  // From a field: its type (a memo of 256 characters or more stays a memo),
-  // value or null, and its name.
+  // From a field: its type (a memo whose Size is 256 or more travels as a
+  // string, as callers of the library expect), value or null, and its name.
   void AssignField(const TField* field);
   void AssignFieldValue(const TField* field, const Variant& value);
   void AssignToField(TField* field) const;

@@ -336,3 +336,29 @@ TEST(DataSetStates, ControlsDisabledHoldNotificationsUntilEnabled) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DataSetStates, FreeingAFieldOfAnOpenDataSetClosesIt) {
+  auto ds = MakeNumbered(2);
+  delete ds->FieldByName("Amount");
+  EXPECT_FALSE(ds->Active());
+  ds->Open();
+  EXPECT_EQ(ds->FieldCount(), 3) << "default fields come back";
+}
+
+TEST(DataSetStates, ALinkFailingAtOpenLeavesEverythingClosed) {
+  auto ds = MakeNumbered(2);
+  ds->Close();
+  TDataSource source;
+  source.SetDataSet(ds.get());
+  TFieldDataLink link;
+  link.SetFieldName("Missing");
+  link.SetDataSource(&source);
+  EXPECT_THROW(ds->Open(), EDatabaseError);
+  EXPECT_FALSE(ds->Active());
+  EXPECT_FALSE(link.Active());
+  EXPECT_EQ(source.State(), dsInactive);
+}
+
+}  // namespace

@@ -394,6 +394,18 @@ TEST(PublishedProperties, AreReachableByName) {
   SetOrdProp(ds.get(), "Active", 0);
   EXPECT_FALSE(ds->Active());
   EXPECT_NE(GetPropInfo(ds.get(), "BeforePost"), nullptr);
+  // Events with setters go through them, so a filter handler set by name
+  // refilters the dataset.
+  ds->Open();
+  TMethod handler;
+  handler.Code = TFilterRecordEvent([](TDataSet* d, bool& accept) {
+    accept = d->FieldByName("ID")->AsInteger() == 2;
+  });
+  ds->SetFiltered(true);
+  SetMethodProp(ds.get(), "OnFilterRecord", handler);
+  EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), 2);
+  EXPECT_TRUE(GetMethodProp(ds.get(), "OnFilterRecord").Assigned());
+  EXPECT_NE(GetPropInfo(ds.get(), "OnUpdateError"), nullptr);
   TDataSource src;
   SetObjectProp(&src, "DataSet", ds.get());
   EXPECT_EQ(src.DataSet(), ds.get());

@@ -83,6 +83,7 @@ void TMemDataSet::OpenEngineCursor() {
   SetBookmarkSize(int(sizeof(int)));
   open_ = true;
   scratch_ = NewRecordBuffer();
+  filterBlob_ = BuildFilterBlob(Filter(), this, FilterOptions());
   MoveCursorToStart();
   MasterChanged();
 }
@@ -462,8 +463,9 @@ void TMemDataSet::SetFiltered(bool value) {
 
 void TMemDataSet::SetFilterText(const std::string& text) {
   // Expressions are evaluated by the engine's cursors; this dataset only
-  // parses them, so that a bad filter is refused here too.
-  filterBlob_ = BuildFilterBlob(text, this, FilterOptions());
+  // parses them (while open, when its fields are known), so that a bad filter
+  // is refused here too.
+  if (Active()) filterBlob_ = BuildFilterBlob(text, this, FilterOptions());
   TDataSet::SetFilterText(text);
   if (Filtered()) RestartIfOpen();
 }

@@ -113,6 +113,7 @@ TEST(ParamValues, NativeFormsRoundTrip) {
 TEST(ParamValues, FromFieldsAndBack) {
   TMemDataSet ds;
   ds.FieldDefs().Add("Short", ftMemo, 10);
+  ds.FieldDefs().Add("Long", ftMemo, 256);
   ds.FieldDefs().Add("Count", ftInteger);
   ds.Open();
   ds.Append();
@@ -125,8 +126,10 @@ TEST(ParamValues, FromFieldsAndBack) {
   EXPECT_EQ(p->AsInteger(), 3);
   TParam* m = params.CreateParam(ftUnknown, "", ptInput);
   m->AssignField(ds.FieldByName("Short"));
-  EXPECT_EQ(m->DataType(), ftString) << "a short memo travels as a string";
+  EXPECT_EQ(m->DataType(), ftMemo);
   EXPECT_TRUE(m->IsNull());
+  m->AssignField(ds.FieldByName("Long"));
+  EXPECT_EQ(m->DataType(), ftString) << "a memo of size 256 or more travels as a string";
   p->SetAsInteger(9);
   ds.FieldByName("Count")->Assign(p);
   EXPECT_EQ(ds.FieldByName("Count")->AsInteger(), 9);
