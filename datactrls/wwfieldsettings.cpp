@@ -93,24 +93,20 @@ TwwPictureMaskSetting wwGetPictureMask(TDataSet* dataSet, const std::string& fie
   TwwPictureMaskSetting setting;
   TStrings* list = wwGetPictureMasksList(dataSet);
   int entry = list ? PictureEntryOf(list, fieldName) : -1;
+  std::string storedName;
   if (entry >= 0) {
     std::vector<std::string> p = wwSplitPieces(list->Strings(entry), "\t");
+    storedName = p[0];
     setting.Mask = PieceOrEmpty(p, 1);
     setting.AutoFill = PieceOrEmpty(p, 2) == "T";
     setting.UseMask = PieceOrEmpty(p, 3) == "T";
   }
-  if (useTableMask) {
-    std::string tablePicture = wwGetTablePicture(dataSet, fieldName);
-    if (!tablePicture.empty()) {
-      // The entry follows the table's picture; its flags stay as they were.
-      if (entry >= 0 && !setting.Mask.empty() && setting.Mask != tablePicture) {
-        setting.Mask = tablePicture;
-        list->SetStrings(entry, PictureEntry(PieceOrEmpty(wwSplitPieces(list->Strings(entry), "\t"), 0),
-                                             setting));
-      }
-      setting.Mask = tablePicture;
-    }
-  }
+  const std::string tablePicture = useTableMask ? wwGetTablePicture(dataSet, fieldName) : "";
+  if (tablePicture.empty()) return setting;
+  // The table's own picture wins; an entry with a mask follows it, flags kept.
+  const bool rewrite = entry >= 0 && !setting.Mask.empty() && setting.Mask != tablePicture;
+  setting.Mask = tablePicture;
+  if (rewrite) list->SetStrings(entry, PictureEntry(storedName, setting));
   return setting;
 }
 
