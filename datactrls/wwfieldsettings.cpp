@@ -56,7 +56,7 @@ TStrings* wwGetLookupLinksList(TObject* dataSet) { return ListProp(dataSet, "Loo
 
 bool wwGetValidateWithMask(TObject* dataSet) {
   const TPropInfo* prop = Published(dataSet, "ValidateWithMask", tkEnumeration);
-  return prop && prop->EnumType == &EnumInfo(false) && GetOrdProp(dataSet, prop) != 0;
+  return prop && prop->EnumType == &BooleanInfo() && GetOrdProp(dataSet, prop) != 0;
 }
 
 TwwInvalidValueEvent wwGetOnInvalidValue(TObject* dataSet) {
