@@ -24,15 +24,6 @@ DateOrder DateOrderOf(const TFormatSettings& fs) {
   return DateOrder::MDY;
 }
 
-// Years written with one or two digits land in the class library's century
-// window (TwoDigitYearCenturyWindow), as its own date conversions do.
-int ExpandShortYear(int year, const TFormatSettings& fs) {
-  int threshold = CurrentYear() - fs.TwoDigitYearCenturyWindow;
-  year += threshold / 100 * 100;
-  if (fs.TwoDigitYearCenturyWindow > 0 && year < threshold) year += 100;
-  return year;
-}
-
 // Reads a text from the front; positions are 0-based byte offsets.
 class Scanner {
  public:
@@ -108,7 +99,7 @@ bool ScanDate(Scanner& in, const TFormatSettings& fs, TDateTime& date) {
       case DateOrder::DMY: year = n3; month = n2; day = n1; yearDigits = d3; break;
       default: year = n1; month = n2; day = n3; yearDigits = d1; break;
     }
-    if (yearDigits > 0 && yearDigits <= 2) year = ExpandShortYear(year, fs);
+    if (yearDigits > 0 && yearDigits <= 2) year = ExpandTwoDigitYear(year, fs);
   } else {
     year = CurrentYear();
     month = n1;
