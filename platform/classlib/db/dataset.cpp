@@ -111,7 +111,12 @@ void TDataSet::SetActive(bool value) {
     if (!IsEmpty()) FireAfterScroll();
   } else {
     if (!destroying) FireBeforeClose();
-    SetState(dsInactive);
+    try {
+      SetState(dsInactive);
+    } catch (...) {
+      ShutCursor();  // the dataset is closed even when a link failed to hear it
+      throw;
+    }
     ShutCursor();
     if (!destroying) FireAfterClose();
   }
@@ -142,7 +147,12 @@ void TDataSet::PrepareFieldDefs() {
   if (HasOpenCursor()) {
     LoadFieldDefs();
   } else {
-    OpenCursorAndFields(true);
+    try {
+      OpenCursorAndFields(true);
+    } catch (...) {
+      ShutCursor();
+      throw;
+    }
     ShutCursor();
   }
   fieldDefs_->SetUpdated(true);
