@@ -362,3 +362,28 @@ TEST(DataSetStates, ALinkFailingAtOpenLeavesEverythingClosed) {
 }
 
 }  // namespace
+
+namespace {
+
+class TFailingOnCloseLink : public TDataLink {
+ protected:
+  void ActiveChanged() override {
+    if (!Active()) throw EDatabaseError("control refused");
+  }
+};
+
+TEST(DataSetStates, ALinkFailingAtCloseStillLeavesTheDataSetClosed) {
+  auto ds = MakeNumbered(2);
+  TDataSource source;
+  source.SetDataSet(ds.get());
+  TFailingOnCloseLink link;
+  link.SetDataSource(&source);
+  EXPECT_THROW(ds->Close(), EDatabaseError);
+  EXPECT_FALSE(ds->Active());
+  EXPECT_FALSE(ds->HasOpenCursor());
+  link.SetDataSource(nullptr);
+  ds->Open();
+  EXPECT_EQ(ds->RecordCount(), 2);
+}
+
+}  // namespace

@@ -385,6 +385,19 @@ TEST(IndexDefsTest, FindIndexForFields) {
   EXPECT_THROW(defs.Find("Nope"), EDatabaseError);
 }
 
+TEST(PublishedProperties, TheDataSetPublishesItsPropertiesAndEvents) {
+  TMemDataSet ds;
+  for (const char* name :
+       {"Active", "AutoCalcFields", "Filter", "Filtered", "FilterOptions", "BeforeOpen", "AfterOpen",
+        "BeforeClose", "AfterClose", "BeforeInsert", "AfterInsert", "BeforeEdit", "AfterEdit",
+        "BeforePost", "AfterPost", "BeforeCancel", "AfterCancel", "BeforeDelete", "AfterDelete",
+        "BeforeScroll", "AfterScroll", "BeforeRefresh", "AfterRefresh", "OnCalcFields",
+        "OnNewRecord", "OnDeleteError", "OnEditError", "OnPostError", "OnFilterRecord",
+        "OnUpdateError", "OnUpdateRecord", "Name", "Tag"})
+    EXPECT_NE(GetPropInfo(&ds, name), nullptr) << name;
+  EXPECT_EQ(GetPropInfo(&ds, "State"), nullptr) << "run-time only";
+}
+
 TEST(PublishedProperties, AreReachableByName) {
   auto ds = MakeNumbered(2);
   TField* name = ds->FieldByName("Name");
