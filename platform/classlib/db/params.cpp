@@ -98,6 +98,7 @@ T Take(const void* buffer) {
 }  // namespace
 
 void TParam::GetData(void* buffer) const {
+  if (!buffer) return;
   switch (dataType_) {
     case ftString: case ftMemo: {
       std::string s = AsString();
@@ -128,6 +129,10 @@ void TParam::GetData(void* buffer) const {
 }
 
 void TParam::SetData(const void* buffer, int size) {
+  if (!buffer) {
+    Clear();
+    return;
+  }
   switch (dataType_) {
     case ftString: case ftMemo: Set(dataType_, Variant(std::string(static_cast<const char*>(buffer)))); break;
     case ftSmallint: Set(dataType_, Variant(short(Take<std::int16_t>(buffer)))); break;
