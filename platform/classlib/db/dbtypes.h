@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/classlib/core/alignment.h"
 #include "platform/classlib/core/component.h"
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/core/sets.h"
@@ -74,11 +75,6 @@ enum TUpdateAction : std::uint8_t { uaFail, uaAbort, uaSkip, uaRetry, uaApplied 
 enum TDataAction : std::uint8_t { daFail, daAbort, daRetry };
 enum TUpdateStatus : std::uint8_t { usUnmodified, usModified, usInserted, usDeleted };
 enum TBlobStreamMode : std::uint8_t { bmRead, bmWrite, bmReadWrite };
-
-#ifndef VANTREL_TALIGNMENT_DEFINED
-#define VANTREL_TALIGNMENT_DEFINED
-DECLARE_ENUM(TAlignment, taLeftJustify, taRightJustify, taCenter)
-#endif
 
 // One row of the record window. Its layout belongs to the dataset class.
 using TRecordBuffer = char*;
