@@ -6,24 +6,15 @@
 #include <memory>
 
 #include "datactrls/wwstr.h"
-#include "dbengine/enginetypes.h"
 #include "dbengine/filters.h"
 #include "platform/classlib/core/currency.h"
 #include "platform/classlib/core/datetime.h"
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/core/format.h"
 #include "platform/classlib/core/strutils.h"
+#include "platform/classlib/db/filterblob.h"
 
 namespace {
-
-// Operator codes the compiler writes beyond the comparison and connective codes
-// that the engine's evaluator names.
-constexpr std::uint32_t kOpFieldRef = 13;
-constexpr std::uint32_t kOpConstant = 14;
-constexpr std::uint32_t kOpAdd = 16;
-constexpr std::uint32_t kOpSubtract = 17;
-constexpr std::uint32_t kOpMultiply = 18;
-constexpr std::uint32_t kOpDivide = 19;
 
 // Every node takes a slot of this size, whatever its class.
 constexpr std::size_t kSlotSize = 14;
@@ -250,10 +241,10 @@ std::uint32_t OperatorCode(const TNode& node) {
   if (op == "<") return filterop::Less;
   if (op == ">=") return filterop::GreaterOrEqual;
   if (op == "<=") return filterop::LessOrEqual;
-  if (op == "+") return kOpAdd;
-  if (op == "-") return kOpSubtract;
-  if (op == "*") return kOpMultiply;
-  if (op == "/") return kOpDivide;
+  if (op == "+") return filterop::Add;
+  if (op == "-") return filterop::Subtract;
+  if (op == "*") return filterop::Multiply;
+  if (op == "/") return filterop::Divide;
   return 0;
 }
 
@@ -358,12 +349,13 @@ class BlobWriter {
     } else if (node.ConstKind == fckField) {
       std::vector<std::uint8_t> name(node.Text.begin(), node.Text.end());
       name.push_back(0);
-      TFilterFieldNode n{{filternode::Field, kOpFieldRef}, Offset(++fieldCount_), AddLiteral(name)};
+      TFilterFieldNode n{{filternode::Field, filterop::FieldRef}, Offset(++fieldCount_),
+                         AddLiteral(name)};
       std::memcpy(slot, &n, sizeof n);
     } else {
       Constant c = ConvertConstant(node);
-      TFilterConstantNode n{{filternode::Constant, kOpConstant}, c.Type, Offset(c.Bytes.size()),
-                            AddLiteral(c.Bytes)};
+      TFilterConstantNode n{{filternode::Constant, filterop::ConstantValue}, c.Type,
+                            Offset(c.Bytes.size()), AddLiteral(c.Bytes)};
       std::memcpy(slot, &n, sizeof n);
     }
   }

@@ -2,7 +2,7 @@
 // The filter-expression compiler: turns a filter text such as
 //   Status = 3 AND (Priority > 1 OR Owner = "Smith")
 // into the engine's filter-expression blob (header, node area, literal area;
-// the layout is the engine's, dbengine/enginetypes.h), so that the engine itself
+// the layout is platform/classlib/db/filterblob.h), so that the engine itself
 // skips the records that fail.
 //
 // Grammar (AND and OR have equal precedence and group from the left; at most

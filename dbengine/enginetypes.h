@@ -1,32 +1,15 @@
 #pragma once
 // The byte layouts the engine exchanges with its callers: field descriptors,
 // record and cursor properties, database and index descriptions, session
-// information and the filter-expression blob. They are packed and their sizes
-// are checked; where a slot holds a pointer it is pointer-sized (we build
-// 64-bit), and the layout says so at that slot.
+// information and filter reports. They are packed and their sizes are checked;
+// where a slot holds a pointer it is pointer-sized (we build 64-bit), and the
+// layout says so at that slot. The logical field types and the filter-expression
+// blob are shared with the class library and defined there.
 
 #include <cstddef>
 #include <cstdint>
 
-// Logical field types, used by field descriptors and filter values.
-namespace fldtype {
-constexpr std::uint16_t Unknown = 0;
-constexpr std::uint16_t ZString = 1;    // zero-terminated text
-constexpr std::uint16_t Date = 2;       // 8-byte date
-constexpr std::uint16_t Blob = 3;
-constexpr std::uint16_t Bool = 4;       // 16-bit
-constexpr std::uint16_t Int16 = 5;      // signed integer (1 or 2 bytes)
-constexpr std::uint16_t Int32 = 6;
-constexpr std::uint16_t Float = 7;      // 8-byte floating point
-constexpr std::uint16_t BCD = 8;
-constexpr std::uint16_t Bytes = 9;
-constexpr std::uint16_t Time = 10;      // 8-byte time
-constexpr std::uint16_t TimeStamp = 11; // 8 bytes
-constexpr std::uint16_t UInt16 = 12;    // unsigned integer (1 or 2 bytes)
-constexpr std::uint16_t UInt32 = 13;
-constexpr std::uint16_t FloatIEEE = 14; // 10 bytes
-constexpr std::uint16_t VarBytes = 15;  // text with a one-byte length prefix
-}  // namespace fldtype
+#include "platform/classlib/db/filterblob.h"
 
 // A UTF-8 character takes at most this many bytes; text slots whose size is
 // given in characters are sized with it so that the full count always fits.
@@ -204,80 +187,6 @@ struct TTimeFormatRecord {
   std::uint8_t ShowMilliseconds;
 };
 static_assert(sizeof(TTimeFormatRecord) == 16);
-
-// The filter-expression blob: a header, a node area and a literal area.
-// All numbers are little-endian; references are 16-bit offsets into the areas.
-struct TFilterBlobHeader {
-  std::uint16_t Version;
-  std::uint16_t TotalSize;    // of the whole blob in bytes
-  std::uint16_t NodeCount;
-  std::uint16_t NodeStart;    // offset of the node area from the blob's start
-  std::uint16_t LiteralStart; // offset of the literal area from the blob's start
-};
-static_assert(sizeof(TFilterBlobHeader) == 10);
-
-namespace filternode {
-constexpr std::uint32_t Unary = 1;
-constexpr std::uint32_t Binary = 2;
-constexpr std::uint32_t Compare = 3;
-constexpr std::uint32_t Field = 4;
-constexpr std::uint32_t Constant = 5;
-constexpr std::uint32_t Continue = 7;
-}  // namespace filternode
-
-namespace filterop {
-constexpr std::uint32_t IsBlank = 1;
-constexpr std::uint32_t NotBlank = 2;
-constexpr std::uint32_t Equal = 3;
-constexpr std::uint32_t NotEqual = 4;
-constexpr std::uint32_t Greater = 5;
-constexpr std::uint32_t Less = 6;
-constexpr std::uint32_t GreaterOrEqual = 7;
-constexpr std::uint32_t LessOrEqual = 8;
-constexpr std::uint32_t Not = 9;
-constexpr std::uint32_t And = 10;
-constexpr std::uint32_t Or = 11;
-constexpr std::uint32_t TruthResult = 29;  // operator of an evaluated truth value
-}  // namespace filterop
-
-struct TFilterNodeHeader {
-  std::uint32_t NodeClass;
-  std::uint32_t Operator;
-};
-struct TFilterUnaryNode {
-  TFilterNodeHeader Header;
-  std::uint16_t Operand;
-};
-struct TFilterBinaryNode {
-  TFilterNodeHeader Header;
-  std::uint16_t Left;
-  std::uint16_t Right;
-};
-struct TFilterCompareNode {
-  TFilterNodeHeader Header;
-  std::uint16_t CaseInsensitive;
-  std::uint16_t PartialLength;  // 0 = whole value
-  std::uint16_t Left;
-  std::uint16_t Right;
-};
-struct TFilterFieldNode {
-  TFilterNodeHeader Header;
-  std::uint16_t FieldNumber;    // not used by the evaluator
-  std::uint16_t NameOffset;     // in the literal area
-};
-struct TFilterConstantNode {
-  TFilterNodeHeader Header;
-  std::uint16_t FieldType;
-  std::uint16_t Size;
-  std::uint16_t ValueOffset;    // in the literal area
-};
-struct TFilterContinueNode {
-  TFilterNodeHeader Header;
-  std::uint16_t Value;
-};
-static_assert(sizeof(TFilterUnaryNode) == 10 && sizeof(TFilterBinaryNode) == 12 &&
-              sizeof(TFilterCompareNode) == 16 && sizeof(TFilterFieldNode) == 12 &&
-              sizeof(TFilterConstantNode) == 14 && sizeof(TFilterContinueNode) == 10);
 
 // What the engine reports about one filter of a cursor.
 struct TFilterInfo {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "dbengine/enginetypes.h"
+#include "platform/classlib/db/filterblob.h"
 #include "platform/classlib/core/object.h"
 
 class TBaseTable;

@@ -10,8 +10,6 @@
 #include "platform/classlib/core/strutils.h"
 #include "platform/classlib/db/dataset.h"
 
-using namespace filterblob;
-
 namespace {
 
 enum class Tok { End, Name, QuotedName, Text, Number, Symbol };  // QuotedName: [name]
@@ -134,27 +132,27 @@ NodePtr MakeNode(Kind kind, std::uint32_t op = 0) {
 
 std::uint32_t Mirror(std::uint32_t op) {
   switch (op) {
-    case opGT: return opLT;
-    case opLT: return opGT;
-    case opGE: return opLE;
-    case opLE: return opGE;
+    case filterop::Greater: return filterop::Less;
+    case filterop::Less: return filterop::Greater;
+    case filterop::GreaterOrEqual: return filterop::LessOrEqual;
+    case filterop::LessOrEqual: return filterop::GreaterOrEqual;
     default: return op;
   }
 }
 
 std::uint16_t LogicalTypeOf(TFieldType type) {
   switch (type) {
-    case ftString: case ftMemo: case ftFmtMemo: return typeZString;
-    case ftSmallint: return typeInt16;
-    case ftWord: return typeUInt16;
-    case ftInteger: case ftAutoInc: return typeInt32;
-    case ftBoolean: return typeBool;
-    case ftFloat: case ftCurrency: return typeFloat;
-    case ftBCD: return typeBcd;
-    case ftDate: return typeDate;
-    case ftTime: return typeTime;
-    case ftDateTime: return typeTimeStamp;
-    case ftBytes: case ftVarBytes: return typeBytes;
+    case ftString: case ftMemo: case ftFmtMemo: return fldtype::ZString;
+    case ftSmallint: return fldtype::Int16;
+    case ftWord: return fldtype::UInt16;
+    case ftInteger: case ftAutoInc: return fldtype::Int32;
+    case ftBoolean: return fldtype::Bool;
+    case ftFloat: case ftCurrency: return fldtype::Float;
+    case ftBCD: return fldtype::BCD;
+    case ftDate: return fldtype::Date;
+    case ftTime: return fldtype::Time;
+    case ftDateTime: return fldtype::TimeStamp;
+    case ftBytes: case ftVarBytes: return fldtype::Bytes;
     default: return 0;
   }
 }
@@ -182,7 +180,7 @@ class Parser {
     NodePtr left = ParseAnd();
     while (scan_.IsKeyword("or")) {
       scan_.Advance();
-      left = Logical(opOr, std::move(left), ParseAnd());
+      left = Logical(filterop::Or, std::move(left), ParseAnd());
     }
     return left;
   }
@@ -191,14 +189,14 @@ class Parser {
     NodePtr left = ParseNot();
     while (scan_.IsKeyword("and")) {
       scan_.Advance();
-      left = Logical(opAnd, std::move(left), ParseNot());
+      left = Logical(filterop::And, std::move(left), ParseNot());
     }
     return left;
   }
 
   // A blob holds at most 64 KB, so no expression has more nodes than this;
   // bounding them early also bounds the work and the tree's depth.
-  static constexpr int kMaxNodes = 0xFFFF / filterblob::kUnarySize;
+  static constexpr int kMaxNodes = int(0xFFFF / sizeof(TFilterUnaryNode));
   NodePtr New(Kind kind, std::uint32_t op = 0) {
     if (++nodes_ > kMaxNodes) DatabaseError(dbtext::ExprTooBig);
     return MakeNode(kind, op);
@@ -218,7 +216,7 @@ class Parser {
     if (scan_.IsKeyword("not")) {
       Depth guard(depth_);
       scan_.Advance();
-      NodePtr n = New(Kind::Unary, opNot);
+      NodePtr n = New(Kind::Unary, filterop::Not);
       n->left = Condition(ParseNot());
       return n;
     }
@@ -241,7 +239,9 @@ class Parser {
     static const struct {
       const char* symbol;
       std::uint32_t op;
-    } kOps[] = {{"=", opEQ}, {"<>", opNE}, {"<", opLT}, {">", opGT}, {"<=", opLE}, {">=", opGE}};
+    } kOps[] = {{"=", filterop::Equal},        {"<>", filterop::NotEqual},
+                {"<", filterop::Less},         {">", filterop::Greater},
+                {"<=", filterop::LessOrEqual}, {">=", filterop::GreaterOrEqual}};
     for (const auto& o : kOps) {
       if (!scan_.IsSymbol(o.symbol)) continue;
       scan_.Advance();
@@ -277,7 +277,7 @@ class Parser {
             (SameText(tok.text, "true") || SameText(tok.text, "false"))) {
           NodePtr c = New(Kind::Const);
           c->text = tok.text;
-          c->type = typeBool;
+          c->type = fldtype::Bool;
           c->value = Bytes<std::int16_t>(SameText(tok.text, "true") ? -1 : 0);
           return c;
         }
@@ -307,7 +307,7 @@ class Parser {
 
   bool IsCondition(const Node& n) const {
     return n.kind == Kind::Unary || n.kind == Kind::Compare ||
-           (n.kind == Kind::Binary && (n.op == opAnd || n.op == opOr));
+           (n.kind == Kind::Binary && (n.op == filterop::And || n.op == filterop::Or));
   }
 
   // A Boolean field stands for "field = True"; anything else must be a condition.
@@ -316,7 +316,7 @@ class Parser {
     if (n->kind == Kind::Field && n->field && n->field->DataType() == ftBoolean) {
       NodePtr t = New(Kind::Const);
       t->text = "True";
-      return Comparison(opEQ, std::move(n), std::move(t));
+      return Comparison(filterop::Equal, std::move(n), std::move(t));
     }
     DatabaseError(dbtext::ExprIncorrect);
   }
@@ -331,7 +331,7 @@ class Parser {
   NodePtr BlankTest(NodePtr operand, bool negated) {
     if (operand->kind == Kind::Const && operand->quotedText) operand = AsField(std::move(operand));
     if (operand->kind != Kind::Field) DatabaseError(dbtext::ExprBadNullTest);
-    NodePtr n = New(Kind::Unary, negated ? opNotBlank : opIsBlank);
+    NodePtr n = New(Kind::Unary, negated ? filterop::NotBlank : filterop::IsBlank);
     n->left = std::move(operand);
     return n;
   }
@@ -356,9 +356,9 @@ class Parser {
       left = AsField(std::move(left));  // no such field: the engine compares the name as text
     }
     if (right->kind == Kind::Null || left->kind == Kind::Null) {
-      if (op != opEQ && op != opNE) DatabaseError(dbtext::ExprBadNullTest);
+      if (op != filterop::Equal && op != filterop::NotEqual) DatabaseError(dbtext::ExprBadNullTest);
       NodePtr operand = right->kind == Kind::Null ? std::move(left) : std::move(right);
-      return BlankTest(std::move(operand), op == opNE);
+      return BlankTest(std::move(operand), op == filterop::NotEqual);
     }
     NodePtr n = New(Kind::Compare, op);
     const TField* field = left->kind == Kind::Field ? left->field : nullptr;
@@ -377,10 +377,13 @@ class Parser {
     auto bad = [&]() {
       DatabaseErrorFmt(dbtext::NotAValidValue, {text, field ? field->DisplayName() : text});
     };
-    if (type == 0) type = c.quotedText ? typeZString : (text.find('.') != std::string::npos ? typeFloat : typeInt32);
+    if (type == 0 && c.quotedText)
+      type = fldtype::ZString;
+    else if (type == 0)
+      type = text.find('.') != std::string::npos ? fldtype::Float : fldtype::Int32;
     c.type = type;
     switch (type) {
-      case typeZString: {
+      case fldtype::ZString: {
         std::string s = text;
         if (!s.empty() && s.back() == '*' && !options_.Contains(foNoPartialCompare)) {
           s.pop_back();
@@ -391,13 +394,13 @@ class Parser {
         c.value = s + '\0';
         return;
       }
-      case typeInt16: case typeUInt16: case typeInt32: {
+      case fldtype::Int16: case fldtype::UInt16: case fldtype::Int32: {
         std::int64_t v;
         if (!TryStrToInt64(Trim(text), v)) bad();
-        if (type == typeInt16) {
+        if (type == fldtype::Int16) {
           if (v < -32768 || v > 32767) bad();
           c.value = Bytes<std::int16_t>(std::int16_t(v));
-        } else if (type == typeUInt16) {
+        } else if (type == fldtype::UInt16) {
           if (v < 0 || v > 65535) bad();
           c.value = Bytes<std::uint16_t>(std::uint16_t(v));
         } else {
@@ -406,34 +409,34 @@ class Parser {
         }
         return;
       }
-      case typeFloat: {
+      case fldtype::Float: {
         double v;
         if (!TryStrToFloat(Trim(text), v)) bad();
         c.value = Bytes<double>(v);
         return;
       }
-      case typeBcd: {
+      case fldtype::BCD: {
         TBcd bcd{};
         if (!TryPlainTextToBcd(Trim(text), bcd)) bad();
         c.value.assign(reinterpret_cast<const char*>(&bcd), sizeof bcd);
         return;
       }
-      case typeBool: {
+      case fldtype::Bool: {
         bool v;
         if (!TryStrToBool(Trim(text), v)) bad();
         c.value = Bytes<std::int16_t>(v ? -1 : 0);
         return;
       }
-      case typeDate: case typeTime: case typeTimeStamp: {
+      case fldtype::Date: case fldtype::Time: case fldtype::TimeStamp: {
         TDateTime v;
-        bool ok = type == typeDate   ? TryStrToDate(Trim(text), v)
-                  : type == typeTime ? TryStrToTime(Trim(text), v)
+        bool ok = type == fldtype::Date   ? TryStrToDate(Trim(text), v)
+                  : type == fldtype::Time ? TryStrToTime(Trim(text), v)
                                      : TryStrToDateTime(Trim(text), v);
         if (!ok) bad();
         TTimeStamp stamp = DateTimeToTimeStamp(v);
-        if (type == typeDate)
+        if (type == fldtype::Date)
           c.value = Bytes<std::int32_t>(stamp.Date);
-        else if (type == typeTime)
+        else if (type == fldtype::Time)
           c.value = Bytes<std::int32_t>(stamp.Time);
         else
           c.value = Bytes<double>(TimeStampToMSecs(stamp));
@@ -441,7 +444,7 @@ class Parser {
       }
       default:
         // Fields without a comparable constant form compare as text.
-        c.type = typeZString;
+        c.type = fldtype::ZString;
         c.value = text + '\0';
         return;
     }
@@ -460,39 +463,36 @@ class Writer {
  public:
   std::vector<std::uint8_t> Write(const Node& root) {
     Emit(root);
-    std::size_t total = kHeaderSize + nodes_.size() + literals_.size();
-    if (total > 0xFFFF) DatabaseError(dbtext::ExprTooBig);
-    std::vector<std::uint8_t> blob;
-    auto word = [&](std::size_t v) {
-      blob.push_back(std::uint8_t(v & 0xFF));
-      blob.push_back(std::uint8_t((v >> 8) & 0xFF));
-    };
-    word(kVersion);
-    word(total);
-    word(count_);
-    word(kHeaderSize);
-    word(kHeaderSize + nodes_.size());
+    constexpr std::size_t kHeaderSize = sizeof(TFilterBlobHeader);
+    const TFilterBlobHeader header{filterblob::kVersion,
+                                   Word(kHeaderSize + nodes_.size() + literals_.size()),
+                                   Word(count_), Word(kHeaderSize),
+                                   Word(kHeaderSize + nodes_.size())};
+    std::vector<std::uint8_t> blob(kHeaderSize);
+    std::memcpy(blob.data(), &header, sizeof header);
     blob.insert(blob.end(), nodes_.begin(), nodes_.end());
     blob.insert(blob.end(), literals_.begin(), literals_.end());
     return blob;
   }
 
  private:
-  std::size_t Reserve(int size, std::uint32_t cls, std::uint32_t op) {
+  // Every size, count and offset of the blob is a 16-bit word.
+  static std::uint16_t Word(std::size_t v) {
+    if (v > 0xFFFF) DatabaseError(dbtext::ExprTooBig);
+    return std::uint16_t(v);
+  }
+  // Nodes go in pre-order: a node's room is taken before its operands are
+  // written, and the node is stored once their offsets are known.
+  template <class TNodeLayout>
+  std::size_t Reserve() {
     std::size_t at = nodes_.size();
-    nodes_.resize(at + std::size_t(size), 0);
-    Put32(at, cls);
-    Put32(at + 4, op);
+    nodes_.resize(at + sizeof(TNodeLayout), 0);
     ++count_;
     return at;
   }
-  void Put16(std::size_t at, std::size_t v) {
-    if (v > 0xFFFF) DatabaseError(dbtext::ExprTooBig);
-    nodes_[at] = std::uint8_t(v & 0xFF);
-    nodes_[at + 1] = std::uint8_t((v >> 8) & 0xFF);
-  }
-  void Put32(std::size_t at, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) nodes_[at + std::size_t(i)] = std::uint8_t((v >> (8 * i)) & 0xFF);
+  template <class TNodeLayout>
+  void Store(std::size_t at, const TNodeLayout& node) {
+    std::memcpy(nodes_.data() + at, &node, sizeof node);
   }
   std::size_t Literal(const std::string& bytes) {
     std::size_t at = literals_.size();
@@ -503,49 +503,51 @@ class Writer {
   std::size_t Emit(const Node& n) {
     switch (n.kind) {
       case Kind::Unary: {
-        std::size_t at = Reserve(kUnarySize, nodeUnary, n.op);
-        Put16(at + 8, Emit(*n.left));
+        std::size_t at = Reserve<TFilterUnaryNode>();
+        std::uint16_t operand = Word(Emit(*n.left));
+        Store(at, TFilterUnaryNode{{filternode::Unary, n.op}, operand});
         return at;
       }
-      case Kind::Binary: {
-        std::size_t at = Reserve(kBinarySize, nodeBinary, n.op);
-        Put16(at + 8, Emit(*n.left));
-        Put16(at + 10, Emit(*n.right));
-        return at;
-      }
+      case Kind::Binary:
+        return EmitBinary(n);
       case Kind::Compare: {
-        bool text = n.right->type == typeZString || n.left->type == typeZString ||
-                    (n.left->field && LogicalTypeOf(n.left->field->DataType()) == typeZString);
-        if (!text) {
-          std::size_t at = Reserve(kBinarySize, nodeBinary, n.op);
-          Put16(at + 8, Emit(*n.left));
-          Put16(at + 10, Emit(*n.right));
-          return at;
-        }
-        std::size_t at = Reserve(kCompareSize, nodeCompare, n.op);
-        Put16(at + 8, n.caseInsensitive ? 1 : 0);
-        Put16(at + 10, n.partial);
-        Put16(at + 12, Emit(*n.left));
-        Put16(at + 14, Emit(*n.right));
+        bool text = n.right->type == fldtype::ZString || n.left->type == fldtype::ZString ||
+                    (n.left->field && LogicalTypeOf(n.left->field->DataType()) == fldtype::ZString);
+        if (!text) return EmitBinary(n);
+        std::size_t at = Reserve<TFilterCompareNode>();
+        std::uint16_t left = Word(Emit(*n.left));
+        std::uint16_t right = Word(Emit(*n.right));
+        Store(at, TFilterCompareNode{{filternode::Compare, n.op},
+                                     std::uint16_t(n.caseInsensitive ? 1 : 0), n.partial, left,
+                                     right});
         return at;
       }
       case Kind::Field: {
-        std::size_t at = Reserve(kFieldSize, nodeField, 0);
-        Put16(at + 8, n.field ? std::size_t(std::max(n.field->FieldNo(), 0)) : 0);
-        Put16(at + 10, Literal(n.text + '\0'));
+        std::size_t at = Reserve<TFilterFieldNode>();
+        std::uint16_t number = Word(n.field ? std::size_t(std::max(n.field->FieldNo(), 0)) : 0);
+        std::uint16_t name = Word(Literal(n.text + '\0'));
+        Store(at, TFilterFieldNode{{filternode::Field, 0}, number, name});
         return at;
       }
       case Kind::Const: {
-        std::size_t at = Reserve(kConstSize, nodeConst, 0);
-        Put16(at + 8, n.type);
-        Put16(at + 10, n.value.size());
-        Put16(at + 12, Literal(n.value));
+        std::size_t at = Reserve<TFilterConstantNode>();
+        std::uint16_t size = Word(n.value.size());
+        std::uint16_t value = Word(Literal(n.value));
+        Store(at, TFilterConstantNode{{filternode::Constant, 0}, n.type, size, value});
         return at;
       }
       case Kind::Null:
         break;
     }
     DatabaseError(dbtext::ExprIncorrect);
+  }
+
+  std::size_t EmitBinary(const Node& n) {
+    std::size_t at = Reserve<TFilterBinaryNode>();
+    std::uint16_t left = Word(Emit(*n.left));
+    std::uint16_t right = Word(Emit(*n.right));
+    Store(at, TFilterBinaryNode{{filternode::Binary, n.op}, left, right});
+    return at;
   }
 
   std::vector<std::uint8_t> nodes_;
