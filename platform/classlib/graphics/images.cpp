@@ -272,6 +272,10 @@ struct TIcon::Impl {
   QImage image;
 };
 
+namespace vantrel::qt {
+QImage IconImage(const TIcon& icon) { return icon.impl().image; }
+}  // namespace vantrel::qt
+
 TIcon::TIcon() : impl_(std::make_unique<Impl>()) {}
 TIcon::~TIcon() = default;
 
