@@ -399,6 +399,9 @@ bool VWindow::event(QEvent* e) {
         });
       }
       return true;
+    case QEvent::ApplicationPaletteChange:
+      if (control && isWindow()) Guarded([&] { control->Perform(CM_SYSCOLORCHANGE); });
+      return QWidget::event(e);
     case QEvent::KeyPress:
     case QEvent::KeyRelease:
       // A window without a focused child: its client area takes the keys.

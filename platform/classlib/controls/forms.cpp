@@ -79,6 +79,11 @@ std::string GetLongHint(const std::string& hint) {
   return bar == std::string::npos ? hint : hint.substr(bar + 1);
 }
 
+void SysColorsChanged() {
+  for (int i = Screen->FormCount() - 1; i >= 0; --i)
+    if (i < Screen->FormCount()) Screen->Forms(i)->Perform(CM_SYSCOLORCHANGE);
+}
+
 // ---- TCustomForm -------------------------------------------------------------
 
 TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner), icon_(std::make_unique<TIcon>()) {

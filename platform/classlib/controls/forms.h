@@ -321,6 +321,10 @@ class TApplication : public TComponent {
   friend class TCustomForm;
 };
 
+// Tells every form (and so every control) that the system colours changed,
+// after SetSysColor or when the desktop's palette changes.
+void SysColorsChanged();
+
 // The program's application and screen objects (created at start-up).
 extern TApplication* Application;
 extern TScreen* Screen;

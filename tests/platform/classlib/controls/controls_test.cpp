@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <QTimer>
+
 #include <vector>
 
 #include "platform/classlib/controls/control_helpers.h"
@@ -482,4 +484,87 @@ TEST(WindowTest, FrameControlDrawnOnAControlCanvas) {
   EXPECT_EQ(shot->Canvas()->Pixels(0, 0), ColorToRGB(clBtnShadow));
   EXPECT_EQ(shot->Canvas()->Pixels(12, 12), ColorToRGB(clBtnHighlight));
   EXPECT_GT(CountPixels(*shot, clBlack), 10);
+}
+
+TEST(MessageTest, SystemColourChangesReachEveryControl) {
+  TForm form(nullptr);
+  auto* panel = new TProbe(&form);
+  panel->SetParent(&form);
+  auto* inner = new TProbe(&form);
+  inner->SetParent(panel);
+  auto* spot = new TSpot(&form);
+  spot->SetParent(inner);
+  int spotSaw = 0;
+  spot->WindowProc = [&, old = spot->WindowProc](TMessage& m) {
+    if (m.Msg == CM_SYSCOLORCHANGE) ++spotSaw;
+    old(m);
+  };
+  SetSysColor(COLOR_BTNFACE, RGB(200, 10, 10));
+  SysColorsChanged();
+  ResetSysColors();
+  EXPECT_TRUE(panel->Saw(CM_SYSCOLORCHANGE));
+  EXPECT_TRUE(inner->Saw(CM_SYSCOLORCHANGE));
+  EXPECT_EQ(spotSaw, 1);
+}
+
+TEST(DragTest, DraggingAskedTargetsAndDropsOnTheAcceptingOne) {
+  auto form = ShownForm(200, 100);
+  auto* source = new TSpot(form.get());
+  source->SetBounds(10, 10, 20, 20);
+  source->SetParent(form.get());
+  source->SetDragMode(dmAutomatic);
+  auto* target = new TProbe(form.get());
+  target->SetBounds(100, 10, 50, 50);
+  target->SetParent(form.get());
+  std::vector<TDragState> states;
+  target->OnDragOver = [&](TObject*, TObject* src, int, int, TDragState st, bool& accept) {
+    states.push_back(st);
+    accept = src == source;
+  };
+  TObject* dropped = nullptr;
+  TPoint at;
+  target->OnDragDrop = [&](TObject*, TObject* src, int x, int y) {
+    dropped = src;
+    at = {x, y};
+  };
+  TObject* endTarget = reinterpret_cast<TObject*>(1);
+  source->OnEndDrag = [&](TObject*, TObject* t, int, int) { endTarget = t; };
+  QWidget* w = ClientOf(form.get());
+  QTest::mousePress(w, Qt::LeftButton, Qt::NoModifier, QPoint(15, 15));
+  EXPECT_TRUE(source->Dragging());
+  QTest::mouseMove(w, QPoint(110, 20));
+  QTest::mouseMove(w, QPoint(112, 22));
+  QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, QPoint(112, 22));
+  EXPECT_FALSE(source->Dragging());
+  ASSERT_GE(states.size(), 2u);
+  EXPECT_EQ(states[0], dsDragEnter);
+  EXPECT_EQ(states[1], dsDragMove);
+  EXPECT_EQ(dropped, source);
+  EXPECT_EQ(at, Point(12, 12));
+  EXPECT_EQ(endTarget, target);
+}
+
+TEST(MouseTest, CaptureLoopSeesTheMouseUntilItStops) {
+  auto form = ShownForm(200, 100);
+  auto* host = new TProbe(form.get());
+  host->SetBounds(50, 20, 100, 60);
+  host->SetParent(form.get());
+  std::vector<TPoint> moves;
+  QWidget* w = ClientOf(form.get());
+  QTimer::singleShot(5, [&] {
+    QTest::mouseMove(w, QPoint(60, 30));
+    QTest::mouseMove(w, QPoint(10, 5));  // outside the host: still seen
+    QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, QPoint(70, 40));
+  });
+  RunCaptureLoop(host, [&](TMessage& m) {
+    if (m.Msg == WM_MOUSEMOVE) moves.push_back(SmallPointToPoint(m.LParam));
+    return m.Msg != WM_LBUTTONUP;
+  });
+  ASSERT_GE(moves.size(), 2u);
+  EXPECT_EQ(moves[0], Point(10, 10));
+  EXPECT_EQ(moves[1], Point(-40, -15));
+  EXPECT_EQ(GetCaptureControl(), nullptr);
+  host->seen.clear();
+  Click(host, 5, 5);
+  EXPECT_TRUE(host->Saw(WM_LBUTTONDOWN));  // normal delivery again
 }

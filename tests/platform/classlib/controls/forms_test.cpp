@@ -465,3 +465,22 @@ TEST(ScreenTest, FormsAndGeometry) {
   Screen->SetCursor(crDefault);
   EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
+
+TEST(ActivationTest, ShowingAFormActivatesItAndTheApplication) {
+  auto first = ShownForm();
+  int activations = 0, deactivations = 0;
+  auto second = std::make_unique<TForm>(nullptr);
+  second->OnActivate = [&](TObject*) { ++activations; };
+  second->OnDeactivate = [&](TObject*) { ++deactivations; };
+  second->Show();
+  Pump(5);
+  EXPECT_TRUE(second->Active());
+  EXPECT_EQ(activations, 1);
+  EXPECT_EQ(Screen->ActiveForm(), second.get());
+  EXPECT_TRUE(Application->Active());
+  first->Show();
+  Pump(5);
+  EXPECT_FALSE(second->Active());
+  EXPECT_EQ(deactivations, 1);
+  EXPECT_EQ(Screen->ActiveForm(), first.get());
+}
