@@ -1,6 +1,7 @@
 #include "platform/classlib/core/collection.h"
 
 #include "platform/classlib/core/exceptions.h"
+#include "platform/classlib/core/typinfo.h"
 
 IMPLEMENT_CLASS(TCollectionItem, TPersistent)
 IMPLEMENT_CLASS(TCollection, TPersistent)
@@ -141,10 +142,20 @@ void TCollection::Assign(const TPersistent* source) {
 
 std::string TCollection::GetNamePath() const {
   TPersistent* owner = GetOwner();
-  if (!owner || propName_.empty()) return ClassName();
+  if (!owner) return ClassName();
   std::string ownerPath = owner->GetNamePath();
-  if (ownerPath.empty()) return ClassName();
-  return ownerPath + "." + propName_;
+  std::string propName = PropName();
+  if (ownerPath.empty() || propName.empty()) return ClassName();
+  return ownerPath + "." + propName;
+}
+
+std::string TCollection::PropName() const {
+  if (!propName_.empty()) return propName_;
+  TPersistent* owner = GetOwner();
+  if (!owner) return {};
+  for (const TPropInfo* prop : GetPropList(owner))
+    if (prop->Kind == tkClass && GetObjectProp(owner, prop) == this) return prop->Name;
+  return {};
 }
 
 void TCollection::Update(TCollectionItem*) {}

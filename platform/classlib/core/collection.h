@@ -97,8 +97,10 @@ class TCollection : public TPersistent {
 
   // "<owner's name path>.<PropName>" when both are known, else the class name.
   std::string GetNamePath() const override;
-  // The name of the owner's property that holds this collection ("Columns").
-  const std::string& PropName() const { return propName_; }
+  // The name of the owner's property that holds this collection ("Columns"):
+  // the published object property of the owner whose value is this
+  // collection, unless set explicitly; "" when none.
+  std::string PropName() const;
   void SetPropName(std::string name) { propName_ = std::move(name); }
   TPersistent* Owner() const { return GetOwner(); }
 

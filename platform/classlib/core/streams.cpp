@@ -77,6 +77,7 @@ int64_t TStream::CopyFrom(TStream* source, int64_t count) {
     source->SetPosition(0);
     count = source->Size();
   }
+  if (count < 0) return 0;
   constexpr int64_t kChunk = 64 * 1024;
   std::vector<char> buffer(static_cast<size_t>(std::min(count, kChunk)));
   int64_t left = count;

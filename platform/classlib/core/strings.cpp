@@ -57,7 +57,8 @@ int TStrings::AddObject(const std::string& s, TObject* object) {
 
 void TStrings::AddStrings(const TStrings* strings) {
   UpdateScope update(this);
-  for (int i = 0; i < strings->Count(); ++i) AddObject(strings->Get(i), strings->GetObject(i));
+  const int count = strings->Count();  // fixed first: a list may add itself
+  for (int i = 0; i < count; ++i) AddObject(strings->Get(i), strings->GetObject(i));
 }
 
 void TStrings::InsertObject(int index, const std::string& s, TObject* object) {

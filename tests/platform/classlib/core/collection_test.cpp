@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/classlib/core/exceptions.h"
+#include "platform/classlib/core/typinfo.h"
 
 namespace {
 
@@ -53,6 +54,20 @@ class TGridStandIn : public TPersistent {
   std::string GetNamePath() const override { return "Grid1"; }
 };
 
+// Publishes its collection, so the collection finds its own property name.
+class TGridWithColumns : public TGridStandIn {
+  DECLARE_CLASS(TGridWithColumns, TGridStandIn)
+ public:
+  TGridWithColumns() : columns_(this, TColumn::StaticClass()) {}
+  TCollection* GetColumns() { return &columns_; }
+  void SetColumns(TCollection* value) { columns_.Assign(value); }
+  TCollection* GetNothing() { return nullptr; }
+  void SetNothing(TCollection*) {}
+
+ private:
+  TOwnedCollection columns_;
+};
+
 TColumn* ColumnOf(TCollectionItem* item) { return As<TColumn>(item); }
 
 std::string Titles(const TCollection& c) {
@@ -67,6 +82,11 @@ IMPLEMENT_CLASS(TColumn, TCollectionItem)
 IMPLEMENT_CLASS(TOtherItem, TCollectionItem)
 IMPLEMENT_CLASS(TWatchedColumns, TCollection)
 IMPLEMENT_CLASS(TGridStandIn, TPersistent)
+IMPLEMENT_CLASS(TGridWithColumns, TGridStandIn)
+PUBLISHED(TGridWithColumns) {
+  PROP_OBJ(Empty, GetNothing, SetNothing);
+  PROP_OBJ(Columns, GetColumns, SetColumns);
+}
 
 TEST(CollectionTest, AddCreatesItemsOfItemClassWithIncreasingIds) {
   TCollection columns(TColumn::StaticClass());
@@ -200,6 +220,11 @@ TEST(CollectionTest, AssignCopiesItemsAndNamesFollowTheOwner) {
   EXPECT_EQ(item->DisplayName(), "Name");
   TColumn detached;
   EXPECT_EQ(detached.GetNamePath(), "TColumn");
+
+  TGridWithColumns published;
+  published.GetColumns()->Add();
+  EXPECT_EQ(published.GetColumns()->PropName(), "Columns");
+  EXPECT_EQ(published.GetColumns()->Items(0)->GetNamePath(), "Grid1.Columns[0]");
 }
 
 TEST(CollectionTest, ItemClassMustMakeCollectionItems) {

@@ -107,6 +107,8 @@ TEST(MemoryStreamTest, CopyFromPartAndWholeStream) {
   EXPECT_EQ(whole.CopyFrom(&source, 0), 10);
   EXPECT_EQ(whole.DataString(), "0123456789");
 
+  EXPECT_EQ(whole.CopyFrom(&source, -4), 0);
+
   // Asking for more than the source holds is a read error.
   source.SetPosition(8);
   EXPECT_THROW(whole.CopyFrom(&source, 5), EReadError);

@@ -341,3 +341,50 @@ TEST(StringListTest, StreamsAndFilesAreUtf8WithBomSkipped) {
   EXPECT_THROW(loaded.LoadFromFile(path.string()), EFOpenError);
   EXPECT_TRUE(loaded.Equals(&list));  // a failed load keeps the lines
 }
+
+namespace {
+
+// The least a descendant must write: strings without objects, change events
+// counted through SetUpdateState.
+class TPlainStrings : public TStrings {
+ public:
+  std::vector<std::string> lines;
+  std::vector<bool> updateStates;
+  void Insert(int index, const std::string& s) override { lines.insert(lines.begin() + index, s); }
+  void Delete(int index) override { lines.erase(lines.begin() + index); }
+  void Clear() override { lines.clear(); }
+
+ protected:
+  std::string Get(int index) const override { return lines.at(index); }
+  int GetCount() const override { return static_cast<int>(lines.size()); }
+  void SetUpdateState(bool updating) override { updateStates.push_back(updating); }
+};
+
+}  // namespace
+
+TEST(StringsTest, DescendantsGetTheWholeProtocolFromFiveMethods) {
+  TPlainStrings plain;
+  plain.SetText("a=1\nb\nc");
+  EXPECT_EQ(plain.updateStates, (std::vector<bool>{true, false}));  // one update for the lot
+  plain.Exchange(0, 2);
+  EXPECT_EQ(plain.lines, (V{"c", "b", "a=1"}));
+  plain.Move(2, 0);
+  EXPECT_EQ(plain.lines, (V{"a=1", "c", "b"}));
+  plain.SetStrings(1, "C");
+  EXPECT_EQ(plain.lines, (V{"a=1", "C", "b"}));
+  plain.SetValues("A", "2");
+  EXPECT_EQ(plain.lines[0], "A=2");  // the line takes the name as given
+  EXPECT_EQ(plain.IndexOf("c"), 1);
+  EXPECT_EQ(plain.AddObject("d", Tag(1)), 3);
+  EXPECT_EQ(plain.Objects(3), nullptr);  // this descendant keeps no objects
+  EXPECT_EQ(plain.CommaText(), "A=2,C,b,d");
+
+  TStringList list;
+  list.Assign(&plain);
+  EXPECT_EQ(Lines(list), (V{"A=2", "C", "b", "d"}));
+  plain.Assign(&list);
+  EXPECT_TRUE(plain.Equals(&list));
+
+  list.AddStrings(&list);  // adding a list to itself doubles it once
+  EXPECT_EQ(list.Count(), 8);
+}
