@@ -524,6 +524,7 @@ std::string VarToStrDef(const Variant& v, const std::string& def) {
 }
 
 TDateTime VarToDateTime(const Variant& v) { return v.AsDateTime(); }
+Variant VarFromDateTime(TDateTime dateTime) { return dateTime; }
 
 Variant VarAsType(const Variant& v, TVarType type) {
   type = Normalized(type);

@@ -177,6 +177,8 @@ bool VarIsStr(const Variant& v);
 std::string VarToStr(const Variant& v);
 std::string VarToStrDef(const Variant& v, const std::string& def);
 TDateTime VarToDateTime(const Variant& v);
+// A date variant from any date-time expression (Date() + Time() is a double).
+Variant VarFromDateTime(TDateTime dateTime);
 // A copy converted to the given type (varString gives varOleStr).
 Variant VarAsType(const Variant& v, TVarType type);
 // The type's name as the messages show it ("Integer", "String", ...).

@@ -115,6 +115,7 @@ TEST_F(VariantTest, DatesAndTexts) {
   EXPECT_DOUBLE_EQ(Variant(45000).AsDateTime(), 45000);
   EXPECT_DOUBLE_EQ(VarAsType(Variant("2/29/2024"), varDate).AsDouble(), EncodeDate(2024, 2, 29));
   EXPECT_EQ(VarType(VarAsType(Variant(1.5), varDate)), varDate);
+  EXPECT_EQ(VarType(VarFromDateTime(EncodeDate(2024, 1, 1) + EncodeTime(1, 0, 0, 0))), varDate);
   EXPECT_EQ(VariantErrorOf([] { (void)Variant("2/30/2024").AsDateTime(); }),
             "Could not convert variant of type (String) into type (Date)");
 }
