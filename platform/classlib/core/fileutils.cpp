@@ -35,16 +35,19 @@ bool StatOf(const std::string& name, struct stat& st) {
 
 // --- packed file dates --------------------------------------------------------------
 
+// The packed form of a local date and time; -1 outside the years it can hold.
+int PackFileDate(int year, int month, int day, int hour, int min, int sec) {
+  if (year < 1980 || year > 2107) return -1;
+  unsigned date = (unsigned(year - 1980) << 9) | (unsigned(month) << 5) | unsigned(day);
+  unsigned time = (unsigned(hour) << 11) | (unsigned(min) << 5) | unsigned(sec / 2);
+  return static_cast<int>((date << 16) | time);
+}
+
 int PackFileDate(std::time_t when) {
   std::tm local{};
   if (localtime_r(&when, &local) == nullptr) return -1;
-  int year = local.tm_year + 1900;
-  if (year < 1980 || year > 2107) return -1;
-  unsigned date = (unsigned(year - 1980) << 9) | (unsigned(local.tm_mon + 1) << 5) |
-                  unsigned(local.tm_mday);
-  unsigned time = (unsigned(local.tm_hour) << 11) | (unsigned(local.tm_min) << 5) |
-                  unsigned(local.tm_sec / 2);
-  return static_cast<int>((date << 16) | time);
+  return PackFileDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                      local.tm_min, local.tm_sec);
 }
 
 // Returns -1 for a value that is no valid packed date.
@@ -327,6 +330,35 @@ int FileAge(const std::string& fileName) {
   return PackFileDate(st.st_mtime);
 }
 
+bool FileAge(const std::string& fileName, TDateTime& fileDateTime) {
+  struct stat st;
+  if (!StatOf(fileName, st) || S_ISDIR(st.st_mode)) return false;
+  std::tm local{};
+  if (localtime_r(&st.st_mtime, &local) == nullptr) return false;
+  TDateTime date, time;
+  if (!TryEncodeDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, date) ||
+      !TryEncodeTime(local.tm_hour, local.tm_min, std::min(local.tm_sec, 59), 0, time))
+    return false;
+  fileDateTime = date.Value >= 0 ? date + time : date - time;
+  return true;
+}
+
+TDateTime FileDateToDateTime(int fileDate) {
+  auto packed = static_cast<unsigned>(fileDate);
+  TDateTime date = EncodeDate(int(packed >> 25) + 1980, int((packed >> 21) & 0x0F),
+                              int((packed >> 16) & 0x1F));
+  TDateTime time = EncodeTime(int((packed >> 11) & 0x1F), int((packed >> 5) & 0x3F),
+                              int(packed & 0x1F) * 2, 0);
+  return date + time;
+}
+
+int DateTimeToFileDate(TDateTime dateTime) {
+  std::uint16_t year, month, day, hour, min, sec, msec;
+  DecodeDate(dateTime, year, month, day);
+  DecodeTime(dateTime, hour, min, sec, msec);
+  return std::max(PackFileDate(year, month, day, hour, min, sec), 0);
+}
+
 int FileGetDate(int handle) {
   struct stat st;
   if (::fstat(handle, &st) != 0) return -1;
@@ -486,7 +518,7 @@ std::string GetTempPath() {
 }
 
 std::string GetTempFileName(const std::string& directory, const std::string& prefix) {
-  static std::mt19937 random{std::random_device{}()};
+  thread_local std::mt19937 random{std::random_device{}()};
   static const char* kHex = "0123456789ABCDEF";
   std::string folder = IncludeTrailingPathDelimiter(directory.empty() ? "." : directory);
   std::string stem = folder + prefix.substr(0, 3);

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/classlib/core/datetime.h"
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/core/wintypes.h"
 
@@ -48,6 +49,12 @@ std::string ExcludeTrailingPathDelimiter(const std::string& path);
 // File dates are the class library's packed form: local time, two-second steps,
 // years 1980 to 2107. -1 stands for "no date" (missing file, or outside that range).
 int FileAge(const std::string& fileName);
+// The modification time as a TDateTime (local time, to the second); false when missing.
+bool FileAge(const std::string& fileName, TDateTime& fileDateTime);
+// Raises EConvertError for a value that is no packed date.
+TDateTime FileDateToDateTime(int fileDate);
+// 0 for a moment outside 1980 to 2107.
+int DateTimeToFileDate(TDateTime dateTime);
 int FileGetDate(int handle);  // of an open file descriptor
 // 0 on success, else the operating system's error number.
 int FileSetDate(const std::string& fileName, int age);

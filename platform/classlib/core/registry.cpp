@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "platform/classlib/core/format.h"
+#include "platform/classlib/core/inifiles.h"
 #include "platform/classlib/core/strings.h"
 #include "platform/classlib/core/strutils.h"
 
@@ -32,52 +34,6 @@ DWORD TypeOf(TRegDataType regData) {
 
 std::string WithoutLeadingBackslash(const std::string& key) {
   return !key.empty() && key[0] == '\\' ? key.substr(1) : key;
-}
-
-void FillStrings(TStrings* strings, const std::vector<std::string>& names) {
-  strings->BeginUpdate();
-  try {
-    strings->Clear();
-    for (const auto& name : names) strings->Add(name);
-  } catch (...) {
-    strings->EndUpdate();
-    throw;
-  }
-  strings->EndUpdate();
-}
-
-// Decimal, or hexadecimal after "$" or "0x", with an optional sign; false for
-// anything else or a number outside the integer range.
-bool ParseInteger(const std::string& text, int& value) {
-  std::size_t i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-  int base = 10;
-  if (i < text.size() && text[i] == '$') {
-    base = 16;
-    ++i;
-  } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-    base = 16;
-    i += 2;
-  }
-  if (i >= text.size()) return false;
-  long long result = 0;
-  for (; i < text.size(); ++i) {
-    char c = text[i];
-    int digit = c >= '0' && c <= '9'   ? c - '0'
-                : c >= 'a' && c <= 'f' ? c - 'a' + 10
-                : c >= 'A' && c <= 'F' ? c - 'A' + 10
-                                       : 99;
-    if (digit >= base) return false;
-    result = result * base + digit;
-    if (result > 0xFFFFFFFFLL) return false;
-  }
-  if (negative) result = -result;
-  // Hexadecimal texts cover the full 32 bits ("$FFFFFFFF" is -1), decimal ones the int range.
-  if (base == 16 && !negative && result > 0x7FFFFFFF) result -= 0x100000000LL;
-  if (result < INT32_MIN || result > INT32_MAX) return false;
-  value = static_cast<int>(result);
-  return true;
 }
 
 }  // namespace
@@ -183,13 +139,13 @@ bool TRegistry::HasSubKeys() {
 void TRegistry::GetKeyNames(TStrings* strings) {
   std::vector<std::string> names;
   regstore::SubKeyNames(currentKey_, names);
-  FillStrings(strings, names);
+  classlib_detail::FillStrings(strings, names);
 }
 
 void TRegistry::GetValueNames(TStrings* strings) {
   std::vector<std::string> names;
   regstore::ValueNames(currentKey_, names);
-  FillStrings(strings, names);
+  classlib_detail::FillStrings(strings, names);
 }
 
 bool TRegistry::GetDataInfo(const std::string& valueName, TRegDataInfo& value) {
@@ -284,6 +240,12 @@ double TRegistry::ReadFloat(const std::string& name) {
   return result;
 }
 
+TDateTime TRegistry::ReadDate(const std::string& name) { return ReadFloat(name); }
+
+TDateTime TRegistry::ReadDateTime(const std::string& name) { return ReadFloat(name); }
+
+TDateTime TRegistry::ReadTime(const std::string& name) { return ReadFloat(name); }
+
 int TRegistry::ReadBinaryData(const std::string& name, void* buffer, int bufSize) {
   TRegDataInfo info;
   if (!GetDataInfo(name, info)) return 0;
@@ -311,6 +273,14 @@ void TRegistry::WriteBool(const std::string& name, bool value) { WriteInteger(na
 void TRegistry::WriteFloat(const std::string& name, double value) {
   PutData(name, &value, sizeof value, rdBinary);
 }
+
+void TRegistry::WriteDate(const std::string& name, TDateTime value) { WriteFloat(name, value); }
+
+void TRegistry::WriteDateTime(const std::string& name, TDateTime value) {
+  WriteFloat(name, value);
+}
+
+void TRegistry::WriteTime(const std::string& name, TDateTime value) { WriteFloat(name, value); }
 
 void TRegistry::WriteBinaryData(const std::string& name, const void* buffer, int bufSize) {
   PutData(name, buffer, bufSize, rdBinary);
@@ -363,7 +333,7 @@ int TRegIniFile::ReadInteger(const std::string& section, const std::string& iden
     if (regstore::QueryValue(CurrentKey(), ident, value) != ERROR_SUCCESS) return;
     if (value.Type == REG_SZ || value.Type == REG_EXPAND_SZ) {
       int parsed;
-      if (ParseInteger(Trim(value.Data), parsed)) result = parsed;
+      if (TryStrToInt(value.Data, parsed)) result = parsed;
     } else if (value.Type == REG_DWORD && value.Data.size() == 4) {
       std::int32_t number;
       std::memcpy(&number, value.Data.data(), 4);
@@ -386,7 +356,7 @@ void TRegIniFile::WriteString(const std::string& section, const std::string& ide
 }
 
 void TRegIniFile::WriteInteger(const std::string& section, const std::string& ident, int value) {
-  WriteString(section, ident, std::to_string(value));
+  WriteString(section, ident, IntToStr(value));
 }
 
 void TRegIniFile::WriteBool(const std::string& section, const std::string& ident, bool value) {
@@ -413,7 +383,7 @@ void TRegIniFile::ReadSectionValues(const std::string& section, TStrings* string
   });
   std::vector<std::string> texts;
   for (const auto& [name, value] : lines) texts.push_back(name + "=" + value);
-  FillStrings(strings, texts);
+  classlib_detail::FillStrings(strings, texts);
 }
 
 void TRegIniFile::EraseSection(const std::string& section) { TRegistry::DeleteKey(section); }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/classlib/core/datetime.h"
 #include "platform/classlib/core/object.h"
 #include "platform/classlib/core/regstore.h"
 
@@ -61,6 +62,10 @@ class TRegistry : public TObject {
   int ReadInteger(const std::string& name);
   bool ReadBool(const std::string& name);  // an integer, non-zero for true
   double ReadFloat(const std::string& name);  // the eight bytes of a double
+  // Dates and times are stored as their double, like ReadFloat.
+  TDateTime ReadDate(const std::string& name);
+  TDateTime ReadDateTime(const std::string& name);
+  TDateTime ReadTime(const std::string& name);
   // Copies the binary value into buffer and returns its size; 0 when missing.
   int ReadBinaryData(const std::string& name, void* buffer, int bufSize);
 
@@ -70,6 +75,9 @@ class TRegistry : public TObject {
   void WriteInteger(const std::string& name, int value);
   void WriteBool(const std::string& name, bool value);
   void WriteFloat(const std::string& name, double value);
+  void WriteDate(const std::string& name, TDateTime value);
+  void WriteDateTime(const std::string& name, TDateTime value);
+  void WriteTime(const std::string& name, TDateTime value);
   void WriteBinaryData(const std::string& name, const void* buffer, int bufSize);
 
   HKEY CurrentKey() const { return currentKey_; }

@@ -42,6 +42,7 @@ std::string Fold(const std::string& name) { return AnsiLowerCase(name); }
 
 struct StoredValue {
   std::string name;
+  std::string folded;  // the name as compared
   regstore::Value value;
 };
 
@@ -53,7 +54,7 @@ struct Key {
   StoredValue* FindValue(const std::string& valueName) {
     std::string folded = Fold(valueName);
     for (auto& v : values)
-      if (Fold(v.name) == folded) return &v;
+      if (v.folded == folded) return &v;
     return nullptr;
   }
   Key* Child(const std::string& childName) const {
@@ -351,7 +352,7 @@ class Parser {
     if (StoredValue* existing = key.FindValue(name))
       existing->value = std::move(value);
     else
-      key.values.push_back({name, std::move(value)});
+      key.values.push_back({name, Fold(name), std::move(value)});
   }
 
   const std::string& text_;
@@ -661,7 +662,7 @@ LONG RegDeleteValueA(HKEY key, const char* valueName) {
   std::string folded = Fold(valueName != nullptr ? valueName : "");
   return ChangeKey(key, KEY_SET_VALUE, [&](Key& k, bool& changed) -> LONG {
     auto it = std::find_if(k.values.begin(), k.values.end(),
-                           [&](const StoredValue& v) { return Fold(v.name) == folded; });
+                           [&](const StoredValue& v) { return v.folded == folded; });
     if (it == k.values.end()) return ERROR_FILE_NOT_FOUND;
     k.values.erase(it);
     changed = true;
@@ -731,7 +732,7 @@ LONG SetValue(HKEY key, const std::string& name, DWORD type, std::string data) {
       changed = existing->value.Type != value.Type || existing->value.Data != value.Data;
       existing->value = std::move(value);
     } else {
-      k.values.push_back({name, std::move(value)});
+      k.values.push_back({name, Fold(name), std::move(value)});
       changed = true;
     }
     return ERROR_SUCCESS;

@@ -283,3 +283,21 @@ TEST(ProgramTest, OwnPathAndArguments) {
   EXPECT_EQ(ParamStr(ParamCount() + 1), "");
   EXPECT_EQ(ParamStr(-1), "");
 }
+
+TEST(FileTest, PackedDatesConvertToAndFromDateTime) {
+  int age = (28 << 25) | (2 << 21) | (29 << 16) | (23 << 11) | (59 << 5) | 29;  // 2008-02-29 23:59:58
+  TDateTime expected = EncodeDate(2008, 2, 29) + EncodeTime(23, 59, 58, 0);
+  EXPECT_NEAR(FileDateToDateTime(age), expected, 1e-9);
+  EXPECT_EQ(DateTimeToFileDate(expected), age);
+  EXPECT_EQ(DateTimeToFileDate(EncodeDate(1979, 12, 31)), 0);
+  EXPECT_EQ(DateTimeToFileDate(EncodeDate(2108, 1, 1)), 0);
+  EXPECT_THROW(FileDateToDateTime((28 << 25) | (13 << 21) | (1 << 16)), EConvertError);
+
+  TempDir tmp;
+  WriteText(tmp / "f", "x");
+  ASSERT_EQ(FileSetDate(tmp / "f", age), 0);
+  TDateTime when;
+  ASSERT_TRUE(FileAge(tmp / "f", when));
+  EXPECT_NEAR(when, expected, 1e-9);
+  EXPECT_FALSE(FileAge(tmp / "missing", when));
+}

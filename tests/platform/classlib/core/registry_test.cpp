@@ -474,6 +474,25 @@ TEST_F(RegistryTest, TwoProcessesWritingTogetherLoseNothing) {
     }
     children.push_back(pid);
   }
+  // Meanwhile this process reads: it must always find a whole file.
+  int reads = 0, failures = 0;
+  for (bool running = true; running;) {
+    running = false;
+    for (pid_t pid : children) {
+      siginfo_t info{};
+      running |= ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+                 info.si_pid == 0;
+    }
+    try {
+      TRegistry reader;
+      if (reader.OpenKey("Software\\Race", false)) reader.ValueExists("w0_0");
+      ++reads;
+    } catch (const ERegistryException&) {
+      ++failures;
+    }
+  }
+  EXPECT_EQ(failures, 0);
+  EXPECT_GT(reads, 10);
   for (pid_t pid : children) {
     int status = 0;
     ::waitpid(pid, &status, 0);
@@ -548,6 +567,24 @@ TEST_F(RegistryTest, KeyHandleFunctions) {
   EXPECT_EQ(RegQueryValueExA(key, "x", nullptr, nullptr, nullptr, nullptr), ERROR_INVALID_HANDLE);
   EXPECT_EQ(RegCloseKey(again), ERROR_SUCCESS);
   EXPECT_EQ(RegCloseKey(nullptr), ERROR_INVALID_HANDLE);
+}
+
+TEST_F(RegistryTest, DatesAreStoredAsTheirDouble) {
+  TDateTime stamp = EncodeDate(2026, 12, 6) + EncodeTime(17, 1, 5, 500);
+  TRegistry reg;
+  ASSERT_TRUE(reg.OpenKey("Software\\Dates", true));
+  reg.WriteDateTime("Stamp", stamp);
+  reg.WriteDate("Day", EncodeDate(1899, 12, 30));
+  reg.WriteTime("Clock", EncodeTime(12, 0, 0, 0));
+  ForgetCache();
+  EXPECT_EQ(reg.ReadDateTime("Stamp").Value, stamp.Value);
+  EXPECT_EQ(reg.ReadDate("Day").Value, 0.0);
+  EXPECT_EQ(reg.ReadTime("Clock").Value, 0.5);
+  EXPECT_EQ(reg.GetDataType("Stamp"), rdBinary);
+  EXPECT_EQ(reg.GetDataSize("Stamp"), 8);
+  EXPECT_NE(FileText().find("\"Clock\"=hex:00,00,00,00,00,00,e0,3f"), std::string::npos);
+  reg.WriteInteger("Int", 1);
+  EXPECT_THROW(reg.ReadDate("Int"), ERegistryException);
 }
 
 TEST_F(RegistryTest, RenameValueAndLazyWriteFlag) {
