@@ -764,15 +764,30 @@ void TApplication::HintMouseMove(TControl* control, TPoint clientPos) {
   if (control == impl_->hintControl) return;
   const bool wasShown = impl_->hintShown;
   CancelHint();
-  impl_->hintControl = control;
+  SetHintControl(control);
   if (!showHint_ || !control || !control->ShowHint() || HintOf(control).empty()) return;
   if (impl_->showTimer) impl_->showTimer->start(wasShown ? hintShortPause_ : hintPause_);
+}
+
+void TApplication::SetHintControl(TControl* control) {
+  if (control == impl_->hintControl) return;
+  if (impl_->hintControl) impl_->hintControl->RemoveFreeNotification(this);
+  impl_->hintControl = control;
+  if (control) control->FreeNotification(this);
+}
+
+void TApplication::Notification(TComponent* AComponent, TOperation Operation) {
+  TComponent::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == impl_->hintControl) {
+    impl_->hintControl = nullptr;
+    CancelHint();
+  }
 }
 
 void TApplication::ActivateHint(TPoint cursorPos) {
   TControl* c = FindDragTarget(cursorPos, true);
   if (!c) return;
-  impl_->hintControl = c;
+  SetHintControl(c);
   ShowHintFor(c, c->ScreenToClient(cursorPos));
 }
 

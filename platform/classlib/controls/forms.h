@@ -298,7 +298,11 @@ class TApplication : public TComponent {
 
   struct Impl;
 
+ protected:
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
  private:
+  void SetHintControl(TControl* control);
   void AddCreatedForm(TComponent* instance);
   void SetActive(bool active);
   void HintMouseMove(TControl* control, TPoint clientPos);

@@ -441,3 +441,20 @@ void DrawDisabledText(TCanvas* canvas, const std::string& text, TRect r, uint32_
   canvas->Font()->SetColor(saved);
   canvas->Brush()->SetStyle(savedBrush);
 }
+
+bool ExtTextOut(TCanvas* canvas, int x, int y, uint32_t options, const TRect* r,
+                const std::string& text) {
+  if (!canvas) return false;
+  if (r && (options & ETO_OPAQUE)) {
+    QPainter& p = ActivePainter(*canvas);
+    p.save();
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    p.fillRect(ToQRect(*r), ToQColor(canvas->Brush()->Color()));
+    p.restore();
+  }
+  canvas->SaveState();  // keeps the pen position too: no current-position update
+  if (r && (options & ETO_CLIPPED)) canvas->IntersectClipRect(*r);
+  canvas->TextOut(x, y, text);
+  canvas->RestoreState();
+  return true;
+}

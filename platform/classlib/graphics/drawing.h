@@ -77,3 +77,10 @@ void Frame3D(TCanvas* canvas, TRect& r, TColor topColor, TColor bottomColor, int
 // Disabled (embossed) text: once in the highlight colour one pixel down and
 // right, then in the shadow colour.
 void DrawDisabledText(TCanvas* canvas, const std::string& text, TRect r, uint32_t flags);
+
+// ExtTextOut options: ETO_OPAQUE fills the rectangle with the brush colour
+// first, ETO_CLIPPED keeps the text inside it.
+constexpr uint32_t ETO_OPAQUE = 0x2, ETO_CLIPPED = 0x4;
+// Draws one line of text with its cell's top-left at (x, y).
+bool ExtTextOut(TCanvas* canvas, int x, int y, uint32_t options, const TRect* r,
+                const std::string& text);

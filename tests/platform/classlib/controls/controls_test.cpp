@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/controls/winapi.h"
 #include "platform/classlib/graphics/drawing.h"
 
 using namespace testing_support;
@@ -567,4 +568,41 @@ TEST(MouseTest, CaptureLoopSeesTheMouseUntilItStops) {
   host->seen.clear();
   Click(host, 5, 5);
   EXPECT_TRUE(host->Saw(WM_LBUTTONDOWN));  // normal delivery again
+}
+
+TEST(PaintTest, SavedCanvasStateKeepsAGraphicControlInsideItsBounds) {
+  auto form = ShownForm(100, 60);
+  class TGreedy : public TGraphicControl {
+   public:
+    using TGraphicControl::TGraphicControl;
+
+   protected:
+    void PaintContent() override {
+      Canvas()->SaveState();
+      Canvas()->IntersectClipRect(Rect(0, 0, 5, 5));
+      Canvas()->OffsetOrigin(2, 2);
+      Canvas()->RestoreState();
+      Canvas()->Brush()->SetColor(clTeal);
+      Canvas()->FillRect(Rect(-50, -50, 200, 200));  // asks for far more than its bounds
+    }
+  };
+  auto* greedy = new TGreedy(form.get());
+  greedy->SetBounds(10, 10, 20, 10);
+  greedy->SetParent(form.get());
+  Pump();
+  auto shot = Snapshot(form.get());
+  EXPECT_EQ(CountPixels(*shot, clTeal), 20 * 10);
+  EXPECT_EQ(shot->Canvas()->Pixels(29, 19), clTeal);
+}
+
+TEST(WindowTest, SystemMetricsAndKeyState) {
+  EXPECT_EQ(GetSystemMetrics(SM_CXFRAME), 4);
+  EXPECT_EQ(GetSystemMetrics(SM_CYSMCAPTION), 15);
+  EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), Screen->Width());
+  EXPECT_EQ(GetSystemMetrics(12345), 0);
+  TRect work;
+  EXPECT_TRUE(SystemParametersInfo(SPI_GETWORKAREA, 0, &work, 0));
+  EXPECT_EQ(work, Screen->WorkAreaRect());
+  EXPECT_FALSE(SystemParametersInfo(0x1234, 0, &work, 0));
+  EXPECT_GE(GetKeyState(VK_CONTROL), 0);  // nothing held
 }

@@ -385,9 +385,7 @@ TEST(TimerTest, FiresWhileEnabledAndStopsWhenDisabled) {
   timer.SetInterval(5);
   timer.SetEnabled(false);
   timer.SetEnabled(true);
-  QElapsedTimer clock;
-  clock.start();
-  while (ticks < 3 && clock.elapsed() < 2000) Application->HandleMessage();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return ticks >= 3; }, 2000));
   EXPECT_EQ(ticks, 3);
   QTest::qWait(30);
   EXPECT_EQ(ticks, 3);  // disabled: no more ticks
@@ -483,4 +481,65 @@ TEST(ActivationTest, ShowingAFormActivatesItAndTheApplication) {
   EXPECT_FALSE(second->Active());
   EXPECT_EQ(deactivations, 1);
   EXPECT_EQ(Screen->ActiveForm(), first.get());
+}
+
+TEST(FormStyleTest, BorderStylesChooseTheWindowKind) {
+  auto form = ShownForm();
+  QWidget* w = vantrel::qt::WindowWidget(*form);
+  EXPECT_FALSE(w->windowFlags().testFlag(Qt::FramelessWindowHint));
+  form->SetBorderStyle(bsToolWindow);
+  w = vantrel::qt::WindowWidget(*form);
+  EXPECT_EQ(w->windowType(), Qt::Tool);
+  EXPECT_TRUE(form->Visible());
+  form->SetBorderStyle(bsNone);
+  w = vantrel::qt::WindowWidget(*form);
+  EXPECT_TRUE(w->windowFlags().testFlag(Qt::FramelessWindowHint));
+  form->SetFormStyle(fsStayOnTop);
+  w = vantrel::qt::WindowWidget(*form);
+  EXPECT_TRUE(w->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+  form->SetCaption("Filter");
+  EXPECT_EQ(w->windowTitle(), "Filter");
+}
+
+TEST(FormStyleTest, MinimumTrackingSizeComesFromTheForm) {
+  Application->Initialize();
+  class TSmallest : public TForm {
+   public:
+    using TForm::TForm;
+    void Dispatch(TMessage& m) override {
+      if (m.Msg == WM_GETMINMAXINFO) {
+        reinterpret_cast<TMinMaxInfo*>(m.LParam)->ptMinTrackSize = {120, 80};
+        return;
+      }
+      TForm::Dispatch(m);
+    }
+  };
+  TSmallest form(nullptr);
+  form.Show();
+  EXPECT_EQ(vantrel::qt::WindowWidget(form)->minimumSize(), QSize(120, 80));
+}
+
+TEST(HintTest, HintAppearsAfterThePauseAndHidesLater) {
+  auto form = ShownForm();
+  auto* c = new TCustomControl(form.get());
+  c->SetBounds(0, 0, 60, 30);
+  c->SetHint("Tip");
+  c->SetShowHint(true);
+  c->SetParent(form.get());
+  Application->SetHintPause(5);
+  Application->SetHintHidePause(40);
+  QTest::mouseMove(ClientOf(form.get()), QPoint(100, 100));
+  QTest::mouseMove(ClientOf(c), QPoint(5, 5));
+  EXPECT_EQ(Application->HintWindow(), nullptr);
+  ASSERT_TRUE(QTest::qWaitFor([] { return Application->HintWindow() != nullptr; }, 1000));
+  EXPECT_EQ(Application->HintWindow()->Caption(), "Tip");
+  EXPECT_TRUE(QTest::qWaitFor([] { return Application->HintWindow() == nullptr; }, 1000));
+  // A control that goes away takes its pending hint with it.
+  QTest::mouseMove(ClientOf(form.get()), QPoint(100, 100));
+  QTest::mouseMove(ClientOf(c), QPoint(6, 6));
+  delete c;
+  QTest::qWait(20);
+  EXPECT_EQ(Application->HintWindow(), nullptr);
+  Application->SetHintPause(500);
+  Application->SetHintHidePause(2500);
 }
