@@ -1145,6 +1145,17 @@ void TWinControl::NotifyControls(UINT Msg) {
     if (c->parent_ == this) c->Perform(Msg);
 }
 
+void TWinControl::GetChildren(const TGetChildProc& proc, TComponent* root) {
+  for (int i = 0; i < ControlCount(); ++i)
+    if (TControl* c = Controls(i); c->Owner() == root) proc(c);
+}
+
+void TWinControl::Loaded() {
+  TControl::Loaded();
+  ComputeNonClient();
+  Realign();
+}
+
 // ---- Alignment ---------------------------------------------------------------
 
 void TWinControl::DisableAlign() { ++alignLevel_; }

@@ -339,6 +339,10 @@ class TWinControl : public TControl {
   bool RemoveWindowHook(int id);
   int WindowHookCount() const;
 
+  // Streaming: the child controls this window writes (those owned by root).
+  void GetChildren(const TGetChildProc& proc, TComponent* root) override;
+  void Loaded() override;
+
   bool DoubleBuffered() const { return doubleBuffered_; }
   void SetDoubleBuffered(bool v) { doubleBuffered_ = v; }
 

@@ -14,6 +14,7 @@ PUBLISHED(TPanel) {
   PROP_INT(BorderWidth, BorderWidth, SetBorderWidth, 0);
   PROP_ENUM(BorderStyle, BorderStyle, SetBorderStyle, bsNone);
   PROP_DEFAULT(Color, clBtnFace);
+  PROP_DEFAULT(ParentColor, false);
 }
 IMPLEMENT_CLASS(TLabel, TGraphicControl)
 PUBLISHED(TLabel) {
@@ -54,7 +55,11 @@ PUBLISHED(TSplitter) {
   PROP_EVENT(OnCanResize);
 }
 IMPLEMENT_CLASS(TScrollBox, TCustomControl)
-PUBLISHED(TScrollBox) { PROP_ENUM(BorderStyle, BorderStyle, SetBorderStyle, bsSingle); }
+PUBLISHED(TScrollBox) {
+  PROP_ENUM(BorderStyle, BorderStyle, SetBorderStyle, bsSingle);
+  PROP_DEFAULT(Color, clBtnFace);
+  PROP_DEFAULT(ParentColor, false);
+}
 
 namespace {
 

@@ -30,6 +30,7 @@ PUBLISHED(TCustomForm) {
   PROP_BOOL(KeyPreview, KeyPreview, SetKeyPreview, false);
   PROP_DEFAULT(Visible, false);
   PROP_DEFAULT(Color, clBtnFace);
+  PROP_DEFAULT(ParentColor, false);
   PROP_EVENT(OnCreate);
   PROP_EVENT(OnShow);
   PROP_EVENT(OnHide);
@@ -302,6 +303,11 @@ void TCustomForm::Release() {
   if (releasing_) return;
   releasing_ = true;
   PostToWindow(this, [](TWinControl* w) { delete w; });
+}
+
+void TCustomForm::GetChildren(const TGetChildProc& proc, TComponent* root) {
+  TWinControl::GetChildren(proc, root);
+  TComponent::GetChildren(proc, root);  // its components without a parent
 }
 
 bool TCustomForm::CloseQuery() {

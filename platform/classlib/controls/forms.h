@@ -72,6 +72,8 @@ class TCustomForm : public TWinControl {
   void DoCreate();
 
   void Dispatch(TMessage& message) override;
+  // The form also writes the components it owns that have no parent (timers...).
+  void GetChildren(const TGetChildProc& proc, TComponent* root) override;
 
   TNotifyEvent OnCreate;
   TNotifyEvent OnShow;

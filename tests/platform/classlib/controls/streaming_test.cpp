@@ -1,0 +1,56 @@
+#include <gtest/gtest.h>
+
+#include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/controls/extctrls.h"
+#include "platform/classlib/controls/timer.h"
+#include "platform/classlib/core/filer.h"
+
+using namespace testing_support;
+
+TEST(StreamingTest, AFormWithControlsRoundTripsThroughItsTextDefinition) {
+  TForm form(nullptr);
+  form.SetName("DefectForm");
+  form.SetBounds(0, 0, 300, 200);
+  form.SetCaption("Defects");
+  auto* top = new TPanel(&form);
+  top->SetName("TopPanel");
+  top->SetHeight(30);
+  top->SetAlign(alTop);
+  top->SetBevelOuter(bvLowered);
+  top->SetParent(&form);
+  auto* label = new TLabel(&form);
+  label->SetName("StatusLabel");
+  label->SetLeft(8);
+  label->SetCaption("Ready");
+  label->SetParent(top);
+  auto* timer = new TTimer(&form);
+  timer->SetName("PollTimer");
+  timer->SetInterval(250);
+  timer->SetEnabled(false);
+
+  const std::string text = WriteComponentToText(&form);
+  EXPECT_NE(text.find("object TopPanel: TPanel"), std::string::npos);
+  EXPECT_NE(text.find("BevelOuter = bvLowered"), std::string::npos);
+  EXPECT_NE(text.find("Align = alTop"), std::string::npos);
+  EXPECT_NE(text.find("object PollTimer: TTimer"), std::string::npos);
+  EXPECT_EQ(text.find("BevelInner"), std::string::npos);  // defaults are not written
+
+  TForm copy(nullptr);
+  ReadComponentFromText(text, &copy);
+  EXPECT_EQ(copy.Name(), "DefectForm");
+  EXPECT_EQ(copy.Caption(), "Defects");
+  auto* top2 = As<TPanel>(copy.FindComponent("TopPanel"));
+  ASSERT_NE(top2, nullptr);
+  EXPECT_EQ(top2->Parent(), &copy);
+  EXPECT_EQ(top2->BevelOuter(), bvLowered);
+  EXPECT_EQ(top2->BoundsRect(), Rect(0, 0, 300, 30));
+  auto* label2 = As<TLabel>(copy.FindComponent("StatusLabel"));
+  ASSERT_NE(label2, nullptr);
+  EXPECT_EQ(label2->Parent(), top2);  // read inside the panel, owned by the form
+  EXPECT_EQ(label2->Owner(), &copy);
+  EXPECT_EQ(label2->Caption(), "Ready");
+  auto* timer2 = As<TTimer>(copy.FindComponent("PollTimer"));
+  ASSERT_NE(timer2, nullptr);
+  EXPECT_EQ(timer2->Interval(), 250u);
+  EXPECT_FALSE(timer2->Enabled());
+}
