@@ -513,16 +513,17 @@ void TControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
   if (ALeft == left_ && ATop == top_ && AWidth == width_ && AHeight == height_) return;
   if (parent_ && visible_) parent_->InvalidateRect(BoundsRect());
   const bool resized = AWidth != width_ || AHeight != height_;
+  const bool moved = ALeft != left_ || ATop != top_;
   left_ = ALeft;
   top_ = ATop;
   width_ = AWidth;
   height_ = AHeight;
-  BoundsChanged();
+  BoundsChanged(moved, resized);
   if (resized && !Is<TWinControl>(this)) Resize();
   RequestAlign();
 }
 
-void TControl::BoundsChanged() {
+void TControl::BoundsChanged(bool, bool) {
   if (parent_ && visible_) parent_->InvalidateRect(BoundsRect());
 }
 
@@ -1460,13 +1461,11 @@ void TWinControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
   TControl::SetBounds(ALeft, ATop, AWidth, AHeight);
 }
 
-void TWinControl::BoundsChanged() {
-  const TSize oldClient{ClientWidth(), ClientHeight()};
-  ComputeNonClient();
+void TWinControl::BoundsChanged(bool moved, bool resized) {
+  if (resized) ComputeNonClient();
   SyncWindowGeometry();
-  Perform(WM_MOVE, 0, MakeLParam(left_, top_));
-  Perform(WM_SIZE, SIZE_RESTORED, MakeLParam(ClientWidth(), ClientHeight()));
-  (void)oldClient;
+  if (moved) Perform(WM_MOVE, 0, MakeLParam(left_, top_));
+  if (resized) Perform(WM_SIZE, SIZE_RESTORED, MakeLParam(ClientWidth(), ClientHeight()));
 }
 
 void TWinControl::UpdateShowing() {

@@ -211,8 +211,8 @@ class TControl : public TComponent {
   virtual void DragDrop(TObject* Source, int X, int Y);
   virtual void DoEndDrag(TObject* Target, int X, int Y);
   virtual void DoStartDrag();
-  // Called after the bounds changed (windows also get WM_SIZE / WM_MOVE).
-  virtual void BoundsChanged();
+  // Called after the bounds changed (windows also get WM_MOVE / WM_SIZE).
+  virtual void BoundsChanged(bool moved, bool resized);
   // Asks the parent to realign when this control is aligned.
   void RequestAlign();
   // Keeps the min/max constraints.
@@ -375,7 +375,7 @@ class TWinControl : public TControl {
   virtual void KeyPress(char32_t& Key);
   virtual void DoEnter();
   virtual void DoExit();
-  void BoundsChanged() override;
+  void BoundsChanged(bool moved, bool resized) override;
   // Applies the visibility/enabled state to the window.
   void UpdateShowing();
 

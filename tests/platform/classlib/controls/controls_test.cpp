@@ -606,3 +606,30 @@ TEST(WindowTest, SystemMetricsAndKeyState) {
   EXPECT_FALSE(SystemParametersInfo(0x1234, 0, &work, 0));
   EXPECT_GE(GetKeyState(VK_CONTROL), 0);  // nothing held
 }
+
+TEST(MessageTest, MovingSendsWmMoveAndResizingWmSize) {
+  TForm form(nullptr);
+  auto* p = new TProbe(&form);
+  p->SetParent(&form);
+  p->SetBounds(0, 0, 50, 50);
+  int resizes = 0;
+  p->OnResize = [&](TObject*) { ++resizes; };
+  p->seen.clear();
+  p->SetBounds(10, 10, 50, 50);
+  EXPECT_TRUE(p->Saw(WM_MOVE));
+  EXPECT_FALSE(p->Saw(WM_SIZE));
+  EXPECT_EQ(resizes, 0);
+  p->seen.clear();
+  p->SetBounds(10, 10, 60, 50);
+  EXPECT_FALSE(p->Saw(WM_MOVE));
+  EXPECT_TRUE(p->Saw(WM_SIZE));
+  EXPECT_TRUE(p->Saw(WM_NCCALCSIZE));
+  EXPECT_EQ(resizes, 1);
+  auto* g = new TSpot(&form);
+  g->SetParent(&form);
+  int graphicResizes = 0;
+  g->OnResize = [&](TObject*) { ++graphicResizes; };
+  g->SetBounds(5, 5, 10, 10);
+  g->SetBounds(6, 6, 10, 10);
+  EXPECT_EQ(graphicResizes, 1);
+}
