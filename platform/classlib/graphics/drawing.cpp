@@ -1,6 +1,7 @@
 #include "platform/classlib/graphics/drawing.h"
 
 #include <QFontMetrics>
+#include <QLinearGradient>
 #include <QPainter>
 #include <QString>
 
@@ -456,5 +457,38 @@ bool ExtTextOut(TCanvas* canvas, int x, int y, uint32_t options, const TRect* r,
   if (r && (options & ETO_CLIPPED)) canvas->IntersectClipRect(*r);
   canvas->TextOut(x, y, text);
   canvas->RestoreState();
+  return true;
+}
+
+bool DrawCaption(TCanvas* canvas, const TRect& r, const std::string& text, uint32_t flags) {
+  if (!canvas || IsRectEmpty(r)) return false;
+  const bool active = flags & DC_ACTIVE;
+  const TColor back = active ? clActiveCaption : clInactiveCaption;
+  QPainter& p = ActivePainter(*canvas);
+  p.save();
+  p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+  if (flags & DC_GRADIENT) {
+    QLinearGradient g(r.Left, 0, r.Right, 0);
+    g.setColorAt(0, ToQColor(back));
+    g.setColorAt(1, ToQColor(active ? clGradientActiveCaption : clGradientInactiveCaption));
+    p.fillRect(ToQRect(r), g);
+  } else {
+    p.fillRect(ToQRect(r), ToQColor(back));
+  }
+  p.restore();
+  if (!(flags & DC_TEXT) || text.empty()) return true;
+  TFont saved;
+  saved.Assign(canvas->Font());
+  const TBrushStyle savedBrush = canvas->Brush()->Style();
+  canvas->Font()->SetStyle({fsBold});
+  canvas->Font()->SetColor(active ? clCaptionText : clInactiveCaptionText);
+  if (flags & DC_SMALLCAP) canvas->Font()->SetHeight(-std::max(8, (r.Height() * 2) / 3));
+  canvas->Brush()->SetStyle(bsClear);
+  TRect t = r;
+  t.Left += 2;
+  t.Right -= 2;
+  DrawText(canvas, text, t, DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_NOPREFIX | DT_END_ELLIPSIS);
+  canvas->Font()->Assign(&saved);
+  canvas->Brush()->SetStyle(savedBrush);
   return true;
 }

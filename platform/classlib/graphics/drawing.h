@@ -84,3 +84,12 @@ constexpr uint32_t ETO_OPAQUE = 0x2, ETO_CLIPPED = 0x4;
 // Draws one line of text with its cell's top-left at (x, y).
 bool ExtTextOut(TCanvas* canvas, int x, int y, uint32_t options, const TRect* r,
                 const std::string& text);
+
+// DrawCaption flags.
+constexpr uint32_t DC_ACTIVE = 0x1, DC_SMALLCAP = 0x2, DC_ICON = 0x4, DC_TEXT = 0x8,
+                   DC_INBUTTON = 0x10, DC_GRADIENT = 0x20;
+// A window caption bar in r: the active or inactive caption colours (a
+// gradient with DC_GRADIENT), with DC_TEXT the text in bold, left-aligned,
+// vertically centred and cut with "..." when too long. The canvas's font
+// gives the face; DC_SMALLCAP uses a smaller height.
+bool DrawCaption(TCanvas* canvas, const TRect& r, const std::string& text, uint32_t flags);

@@ -543,3 +543,15 @@ TEST(HintTest, HintAppearsAfterThePauseAndHidesLater) {
   Application->SetHintPause(500);
   Application->SetHintHidePause(2500);
 }
+
+TEST(ModalTest, TerminatingTheApplicationCancelsAModalForm) {
+  TApplication app(nullptr);
+  TApplication* saved = Application;
+  Application = &app;
+  app.Initialize();
+  TForm dialog(nullptr);
+  QTimer::singleShot(10, [&] { app.Terminate(); });
+  EXPECT_EQ(dialog.ShowModal(), mrCancel);
+  EXPECT_FALSE(dialog.Visible());
+  Application = saved;
+}
