@@ -208,7 +208,7 @@ WPARAM ShiftStateToKeys(TShiftState shift) {
 
 // Friend of the control classes: the backend's way in.
 struct ControlAccess {
-  static void MouseInput(TWinControl* w, TMessage& m, bool fromClient);
+  static void MouseInput(TWinControl* w, TMessage& m);
   static void KeyInput(TWinControl* w, QKeyEvent* e);
   static void KeyRelease(TWinControl* w, QKeyEvent* e);
   static bool DoKeyDown(TWinControl* w, WORD& key, TShiftState shift);
@@ -312,7 +312,7 @@ bool HandleMouse(TWinControl* control, QMouseEvent* me, bool fromClient) {
                               : me->button() == Qt::RightButton ? MK_RBUTTON : MK_MBUTTON;
       m.WParam &= ~released;
     }
-    ControlAccess::MouseInput(control, m, fromClient);
+    ControlAccess::MouseInput(control, m);
   });
   return true;
 }
@@ -449,7 +449,6 @@ struct TWinControl::Backend {
   VClient* client = nullptr;
   bool acceptFiles = false;
   bool topLevel = false;      // the window is a top-level one (form, popup)
-  bool topLevelHint = false;  // a popup with a parent control: needs no parent window
   bool syncing = false;       // geometry is being copied between control and widget
 };
 
@@ -884,11 +883,6 @@ void ControlAccess::SetMouseControl(TControl* c) {
 
 namespace {
 
-TPoint Translate(LPARAM lp, int dx, int dy) {
-  const TPoint p = SmallPointToPoint(lp);
-  return {p.x + dx, p.y + dy};
-}
-
 bool IsButtonDown(UINT msg) {
   return msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN || msg == WM_MBUTTONDOWN ||
          msg == WM_LBUTTONDBLCLK || msg == WM_RBUTTONDBLCLK || msg == WM_MBUTTONDBLCLK;
@@ -896,67 +890,59 @@ bool IsButtonDown(UINT msg) {
 
 }  // namespace
 
-void ControlAccess::MouseInput(TWinControl* w, TMessage& m, bool fromClient) {
+void ControlAccess::MouseInput(TWinControl* w, TMessage& m) {
   const TPoint p = SmallPointToPoint(m.LParam);
-  // The window is asked where the point is, as every mouse message asks.
   const TPoint screen = w->ClientToScreen(p);
-  const LRESULT hit = w->Perform(WM_NCHITTEST, 0, PointToLParam(screen));
-  const bool inClient = hit == HTCLIENT;
-  if (!inClient && !(g_capture && (g_capture == w || g_capture->Parent() == w))) {
-    UINT nc = 0;
-    switch (m.Msg) {
-      case WM_MOUSEMOVE: nc = WM_NCMOUSEMOVE; break;
-      case WM_LBUTTONDOWN: nc = WM_NCLBUTTONDOWN; break;
-      case WM_LBUTTONUP: nc = WM_NCLBUTTONUP; break;
-      case WM_LBUTTONDBLCLK: nc = WM_NCLBUTTONDBLCLK; break;
-      case WM_RBUTTONDOWN: nc = WM_NCRBUTTONDOWN; break;
-      case WM_RBUTTONUP: nc = WM_NCRBUTTONUP; break;
-      default: break;
+  // The window is asked where the point is, as every mouse message asks,
+  // unless a control holds the mouse.
+  if (!g_capture || g_capture == w) {
+    const LRESULT hit = w->Perform(WM_NCHITTEST, 0, PointToLParam(screen));
+    if (hit != HTCLIENT && !g_capture) {
+      UINT nc = 0;
+      switch (m.Msg) {
+        case WM_MOUSEMOVE: nc = WM_NCMOUSEMOVE; break;
+        case WM_LBUTTONDOWN: nc = WM_NCLBUTTONDOWN; break;
+        case WM_LBUTTONUP: nc = WM_NCLBUTTONUP; break;
+        case WM_LBUTTONDBLCLK: nc = WM_NCLBUTTONDBLCLK; break;
+        case WM_RBUTTONDOWN: nc = WM_NCRBUTTONDOWN; break;
+        case WM_RBUTTONUP: nc = WM_NCRBUTTONUP; break;
+        default: break;
+      }
+      if (nc) w->Perform(nc, WPARAM(hit), PointToLParam(screen));
+      return;
     }
-    if (nc) w->Perform(nc, WPARAM(hit), PointToLParam(screen));
-    return;
   }
-  (void)fromClient;
 
   // Dragging: ask the control under the mouse, drop on release.
   if (g_dragControl && (m.Msg == WM_MOUSEMOVE || m.Msg == WM_LBUTTONUP)) {
-    TControl* target = FindDragTarget(screen, false);
     TControl* source = g_dragControl;
-    if (target != g_dragTarget && g_dragTarget) {
-      bool accept = false;
-      const TPoint tp = g_dragTarget->ScreenToClient(screen);
-      DragOverTo(g_dragTarget, source, tp, dsDragLeave, accept);
-    }
+    TControl* target = FindDragTarget(screen, false);
     bool accept = false;
-    if (target) {
-      const TPoint tp = target->ScreenToClient(screen);
-      DragOverTo(target, source, tp, target != g_dragTarget ? dsDragEnter : dsDragMove,
-                            accept);
-    }
+    if (g_dragTarget && target != g_dragTarget)
+      DragOverTo(g_dragTarget, source, g_dragTarget->ScreenToClient(screen), dsDragLeave, accept);
+    accept = false;
+    if (target)
+      DragOverTo(target, source, target->ScreenToClient(screen),
+                 target != g_dragTarget ? dsDragEnter : dsDragMove, accept);
     g_dragTarget = accept ? target : nullptr;
     if (m.Msg == WM_LBUTTONUP) {
       TControl* dropTarget = g_dragTarget;
-      if (dropTarget) {
-        const TPoint tp = dropTarget->ScreenToClient(screen);
-        DragDropTo(dropTarget, source, tp);
-      }
+      if (dropTarget) DragDropTo(dropTarget, source, dropTarget->ScreenToClient(screen));
       source->EndDrag(dropTarget != nullptr);
     }
     return;
   }
 
+  // The captured control gets the mouse wherever it is; otherwise the
+  // topmost graphic control under it, or the window itself.
   TControl* target = w;
-  if (g_capture && g_capture != w && g_capture->Parent() == w) {
-    target = g_capture;
-  } else if (!g_capture || g_capture != w) {
+  if (g_capture && g_capture != w) target = g_capture;
+  else if (!g_capture)
     if (TControl* child = w->ControlAtPos(p, false)) target = child;
-  }
+  const TPoint local = target == w ? p : target->ScreenToClient(screen);
   if (m.Msg == WM_MOUSEMOVE) {
     SetMouseControl(target);
-    if (MouseMoveObserver) {
-      const int dx = target == w ? 0 : -target->Left(), dy = target == w ? 0 : -target->Top();
-      MouseMoveObserver(target, Translate(m.LParam, dx, dy));
-    }
+    if (MouseMoveObserver) MouseMoveObserver(target, local);
     if (auto* client = ClientWidget(*w)) {
       TCursor c = target->Cursor();
       if (c == crDefault) c = w->Cursor();
@@ -964,14 +950,10 @@ void ControlAccess::MouseInput(TWinControl* w, TMessage& m, bool fromClient) {
     }
   }
   if (IsButtonDown(m.Msg) && target != w) SetMouseControl(target);
-  if (target == w) {
-    w->Perform(m);
-  } else {
-    TMessage local = m;
-    local.LParam = PointToLParam(Translate(m.LParam, -target->Left(), -target->Top()));
-    target->Perform(local);
-    m.Result = local.Result;
-  }
+  TMessage delivered = m;
+  delivered.LParam = PointToLParam(local);
+  target->Perform(delivered);
+  m.Result = delivered.Result;
 }
 
 // ---- Keys ------------------------------------------------------------------
@@ -1051,7 +1033,7 @@ void TWinControl::DoExit() {
 TWinControl::TWinControl(TComponent* AOwner)
     : TControl(AOwner), backend_(std::make_unique<Backend>()) {
   LiveWindows()[this] = g_nextSerial++;
-  WindowProc = [this](TMessage& m) { RunHooks(m, hooks_.size()); };
+  WindowProc = [this](TMessage& m) { RunHooks(m); };
 }
 
 TWinControl::~TWinControl() {
@@ -1336,7 +1318,7 @@ bool TWinControl::HandleAllocated() const { return backend_ && backend_->window;
 
 void TWinControl::HandleNeeded() {
   if (HandleAllocated()) return;
-  if (parent_ && !backend_->topLevelHint) parent_->HandleNeeded();
+  if (parent_) parent_->HandleNeeded();
   if (!HandleAllocated()) CreateHandleTree();
 }
 
@@ -1352,7 +1334,6 @@ void TWinControl::CreateWnd() {
   FillCreateParams(params);
   const bool topLevel = !parent_ || (params.Style & WS_POPUP) || (params.Style & WS_CHILD) == 0;
   backend_->topLevel = topLevel;
-  backend_->topLevelHint = topLevel && parent_;
   QWidget* parentWidget = nullptr;
   Qt::WindowFlags flags = Qt::Widget;
   if (!topLevel) {
@@ -1550,7 +1531,7 @@ bool TWinControl::RemoveWindowHook(int id) {
 
 int TWinControl::WindowHookCount() const { return int(hooks_.size()); }
 
-void TWinControl::RunHooks(TMessage& m, size_t) {
+void TWinControl::RunHooks(TMessage& m) {
   if (hooks_.empty()) {
     WndProc(m);
     return;

@@ -386,7 +386,7 @@ class TWinControl : public TControl {
   void ComputeNonClient();
   void DestroyHandleTree();
   void CreateHandleTree();
-  void RunHooks(TMessage& message, size_t index);
+  void RunHooks(TMessage& message);
 
   std::vector<TControl*> controls_;
   std::vector<TWinControl*> winControls_;

@@ -633,3 +633,25 @@ TEST(MessageTest, MovingSendsWmMoveAndResizingWmSize) {
   g->SetBounds(6, 6, 10, 10);
   EXPECT_EQ(graphicResizes, 1);
 }
+
+TEST(MouseTest, ACapturedControlGetsTheMouseOverOtherWindows) {
+  auto form = ShownForm(200, 100);
+  auto* a = new TProbe(form.get());
+  a->SetBounds(0, 0, 50, 50);
+  a->SetParent(form.get());
+  auto* b = new TProbe(form.get());
+  b->SetBounds(100, 0, 50, 50);
+  b->SetParent(form.get());
+  auto* spot = new TSpot(form.get());
+  spot->SetBounds(5, 5, 10, 10);
+  spot->SetParent(b);
+  spot->SetMouseCapture(true);
+  QTest::mouseMove(ClientOf(a), QPoint(20, 30));
+  EXPECT_EQ(spot->last, Point(20 - 105, 30 - 5));
+  a->seen.clear();
+  QTest::mouseMove(ClientOf(a), QPoint(21, 30));
+  EXPECT_FALSE(a->Saw(WM_MOUSEMOVE));
+  ReleaseCapture();
+  QTest::mouseMove(ClientOf(a), QPoint(22, 30));
+  EXPECT_TRUE(a->Saw(WM_MOUSEMOVE));
+}
