@@ -17,7 +17,9 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "platform/classlib/controls/extctrls.h"
 #include "platform/classlib/controls/forms.h"
+#include "platform/classlib/controls/timer.h"
 #include "platform/classlib/controls/qtbackend.h"
 #include "platform/classlib/graphics/images.h"
 #include "platform/classlib/graphics/qtbridge.h"
@@ -25,44 +27,7 @@
 using namespace vantrel::qt;
 
 IMPLEMENT_CLASS(TControl, TComponent)
-PUBLISHED(TControl) {
-  PROP_INT(Left, Left, SetLeft, 0);
-  PROP_INT(Top, Top, SetTop, 0);
-  PROP_INT(Width, Width, SetWidth, 0);
-  PROP_INT(Height, Height, SetHeight, 0);
-  PROP_ENUM(Align, Align, SetAlign, alNone);
-  PROP_STR(Caption, Caption, SetCaption, "");
-  PROP_INT(Color, Color, SetColor, clWindow)
-      .Stored(std::function<bool(TObject*)>(
-          [](TObject* o) { return !static_cast<TControl*>(o)->ParentColor(); }));
-  PROP_BOOL(Enabled, Enabled, SetEnabled, true);
-  PROP_OBJ(Font, Font, SetFont)
-      .Stored(std::function<bool(TObject*)>(
-          [](TObject* o) { return !static_cast<TControl*>(o)->ParentFont(); }));
-  PROP_STR(Hint, Hint, SetHint, "");
-  PROP_BOOL(ParentColor, ParentColor, SetParentColor, true);
-  PROP_BOOL(ParentFont, ParentFont, SetParentFont, true);
-  PROP_BOOL(ParentShowHint, ParentShowHint, SetParentShowHint, true);
-  PROP_BOOL(ShowHint, ShowHint, SetShowHint, false);
-  PROP_INT(Cursor, Cursor, SetCursor, crDefault);
-  PROP_BOOL(Visible, Visible, SetVisible, true);
-  PROP_EVENT(OnClick);
-  PROP_EVENT(OnDblClick);
-  PROP_EVENT(OnMouseDown);
-  PROP_EVENT(OnMouseMove);
-  PROP_EVENT(OnMouseUp);
-  PROP_EVENT(OnResize);
-}
 IMPLEMENT_CLASS(TWinControl, TControl)
-PUBLISHED(TWinControl) {
-  PROP_INT(TabOrder, TabOrder, SetTabOrder, -1).Stored(false);
-  PROP_BOOL(TabStop, TabStop, SetTabStop, false);
-  PROP_EVENT(OnEnter);
-  PROP_EVENT(OnExit);
-  PROP_EVENT(OnKeyDown);
-  PROP_EVENT(OnKeyPress);
-  PROP_EVENT(OnKeyUp);
-}
 IMPLEMENT_CLASS(TControlCanvas, TCanvas)
 IMPLEMENT_CLASS(TCustomControl, TWinControl)
 IMPLEMENT_CLASS(TGraphicControl, TControl)
@@ -1135,6 +1100,11 @@ void TWinControl::GetChildren(const TGetChildProc& proc, TComponent* root) {
 
 void TWinControl::Loaded() {
   TControl::Loaded();
+  auto order = [](const TWinControl* c) {
+    return c->pendingTabOrder_ < 0 ? INT32_MAX : c->pendingTabOrder_;
+  };
+  std::stable_sort(tabList_.begin(), tabList_.end(),
+                   [&](const TWinControl* a, const TWinControl* b) { return order(a) < order(b); });
   ComputeNonClient();
   Realign();
 }
@@ -1222,6 +1192,11 @@ int TWinControl::TabOrder() const {
 }
 
 void TWinControl::SetTabOrder(int value) {
+  if (ComponentState().Contains(csLoading)) {
+    // Siblings read later are not there yet: the parent sorts when loaded.
+    pendingTabOrder_ = value;
+    return;
+  }
   if (!parent_) return;
   auto& list = parent_->tabList_;
   std::erase(list, this);
@@ -1893,3 +1868,128 @@ std::string DragQueryFile(HDROP drop, int index) {
 }
 TPoint DragQueryPoint(HDROP drop) { return drop ? drop->Point : TPoint{}; }
 void DragFinish(HDROP) {}
+
+// ---- Published properties ----------------------------------------------------
+// The published properties of the whole controls library, here and in class
+// order: a class that gives an inherited property a new default needs its
+// ancestor's properties declared first, and only declarations within one file
+// run in a known order at start-up (this file is always linked in).
+
+PUBLISHED(TControl) {
+  PROP_INT(Left, Left, SetLeft, 0);
+  PROP_INT(Top, Top, SetTop, 0);
+  PROP_INT(Width, Width, SetWidth, 0);
+  PROP_INT(Height, Height, SetHeight, 0);
+  PROP_ENUM(Align, Align, SetAlign, alNone);
+  PROP_STR(Caption, Caption, SetCaption, "");
+  PROP_INT(Color, Color, SetColor, clWindow)
+      .Stored(std::function<bool(TObject*)>(
+          [](TObject* o) { return !static_cast<TControl*>(o)->ParentColor(); }));
+  PROP_BOOL(Enabled, Enabled, SetEnabled, true);
+  PROP_OBJ(Font, Font, SetFont)
+      .Stored(std::function<bool(TObject*)>(
+          [](TObject* o) { return !static_cast<TControl*>(o)->ParentFont(); }));
+  PROP_STR(Hint, Hint, SetHint, "");
+  PROP_BOOL(ParentColor, ParentColor, SetParentColor, true);
+  PROP_BOOL(ParentFont, ParentFont, SetParentFont, true);
+  PROP_BOOL(ParentShowHint, ParentShowHint, SetParentShowHint, true);
+  PROP_BOOL(ShowHint, ShowHint, SetShowHint, false);
+  PROP_INT(Cursor, Cursor, SetCursor, crDefault);
+  PROP_BOOL(Visible, Visible, SetVisible, true);
+  PROP_EVENT(OnClick);
+  PROP_EVENT(OnDblClick);
+  PROP_EVENT(OnMouseDown);
+  PROP_EVENT(OnMouseMove);
+  PROP_EVENT(OnMouseUp);
+  PROP_EVENT(OnResize);
+}
+
+PUBLISHED(TWinControl) {
+  PROP_INT(TabOrder, TabOrder, SetTabOrder, -1);
+  PROP_BOOL(TabStop, TabStop, SetTabStop, false);
+  PROP_EVENT(OnEnter);
+  PROP_EVENT(OnExit);
+  PROP_EVENT(OnKeyDown);
+  PROP_EVENT(OnKeyPress);
+  PROP_EVENT(OnKeyUp);
+}
+
+PUBLISHED(TCustomForm) {
+  PROP_ENUM(BorderStyle, BorderStyle, SetBorderStyle, bsSizeable);
+  PROP_ENUM(Position, Position, SetPosition, poDesigned);
+  PROP_ENUM(WindowState, WindowState, SetWindowState, wsNormal);
+  PROP_ENUM(FormStyle, FormStyle, SetFormStyle, fsNormal);
+  PROP_BOOL(KeyPreview, KeyPreview, SetKeyPreview, false);
+  PROP_DEFAULT(Visible, false);
+  PROP_DEFAULT(Color, clBtnFace);
+  PROP_DEFAULT(ParentColor, false);
+  PROP_EVENT(OnCreate);
+  PROP_EVENT(OnShow);
+  PROP_EVENT(OnHide);
+  PROP_EVENT(OnActivate);
+  PROP_EVENT(OnDeactivate);
+  PROP_EVENT(OnClose);
+  PROP_EVENT(OnCloseQuery);
+  PROP_EVENT(OnDestroy);
+}
+
+PUBLISHED(TTimer) {
+  PROP_BOOL(Enabled, Enabled, SetEnabled, true);
+  PROP_INT(Interval, Interval, SetInterval, 1000);
+  PROP_EVENT(OnTimer);
+}
+
+PUBLISHED(TPanel) {
+  PROP_ENUM(Alignment, Alignment, SetAlignment, taCenter);
+  PROP_ENUM(BevelInner, BevelInner, SetBevelInner, bvNone);
+  PROP_ENUM(BevelOuter, BevelOuter, SetBevelOuter, bvRaised);
+  PROP_INT(BevelWidth, BevelWidth, SetBevelWidth, 1);
+  PROP_INT(BorderWidth, BorderWidth, SetBorderWidth, 0);
+  PROP_ENUM(BorderStyle, BorderStyle, SetBorderStyle, bsNone);
+  PROP_DEFAULT(Color, clBtnFace);
+  PROP_DEFAULT(ParentColor, false);
+}
+
+PUBLISHED(TLabel) {
+  PROP_ENUM(Alignment, Alignment, SetAlignment, taLeftJustify);
+  PROP_ENUM(Layout, Layout, SetLayout, tlTop);
+  PROP_BOOL(AutoSize, AutoSize, SetAutoSize, true);
+  PROP_BOOL(WordWrap, WordWrap, SetWordWrap, false);
+  PROP_BOOL(Transparent, Transparent, SetTransparent, false);
+  PROP_BOOL(ShowAccelChar, ShowAccelChar, SetShowAccelChar, true);
+  PROP_OBJ(FocusControl, FocusControl, SetFocusControl);
+}
+
+PUBLISHED(TBevel) {
+  PROP_ENUM(Shape, Shape, SetShape, bsBox);
+  PROP_ENUM(Style, Style, SetStyle, bsLowered);
+}
+
+PUBLISHED(TImage) {
+  PROP_OBJ(Picture, Picture, SetPicture);
+  PROP_BOOL(Stretch, Stretch, SetStretch, false);
+  PROP_BOOL(Center, Center, SetCenter, false);
+  PROP_BOOL(Transparent, Transparent, SetTransparent, false);
+  PROP_BOOL(AutoSize, AutoSize, SetAutoSize, false);
+}
+
+PUBLISHED(TShape) {
+  PROP_ENUM(Shape, Shape, SetShape, stRectangle);
+  P.Obj("Pen", &Class::Pen, nullptr);
+  P.Obj("Brush", &Class::Brush, nullptr);
+}
+
+PUBLISHED(TSplitter) {
+  PROP_BOOL(Beveled, Beveled, SetBeveled, false);
+  PROP_INT(MinSize, MinSize, SetMinSize, 30);
+  PROP_EVENT(OnMoved);
+  PROP_EVENT(OnCanResize);
+}
+
+PUBLISHED(TScrollBox) {
+  PROP_ENUM(BorderStyle, BorderStyle, SetBorderStyle, bsSingle);
+  PROP_DEFAULT(Color, clBtnFace);
+  PROP_DEFAULT(ParentColor, false);
+}
+
+PUBLISHED(TPaintBox) { PROP_EVENT(OnPaint); }

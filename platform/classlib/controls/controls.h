@@ -392,6 +392,7 @@ class TWinControl : public TControl {
   std::vector<TWinControl*> winControls_;
   std::vector<TWinControl*> tabList_;
   int alignLevel_ = 0;
+  int pendingTabOrder_ = -1;  // read from a stream, applied when the parent is loaded
   bool tabStop_ = false;
   bool doubleBuffered_ = false;
   TRect ncMargins_;

@@ -6,60 +6,13 @@
 #include "platform/classlib/graphics/drawing.h"
 
 IMPLEMENT_CLASS(TPanel, TCustomControl)
-PUBLISHED(TPanel) {
-  PROP_ENUM(Alignment, Alignment, SetAlignment, taCenter);
-  PROP_ENUM(BevelInner, BevelInner, SetBevelInner, bvNone);
-  PROP_ENUM(BevelOuter, BevelOuter, SetBevelOuter, bvRaised);
-  PROP_INT(BevelWidth, BevelWidth, SetBevelWidth, 1);
-  PROP_INT(BorderWidth, BorderWidth, SetBorderWidth, 0);
-  PROP_ENUM(BorderStyle, BorderStyle, SetBorderStyle, bsNone);
-  PROP_DEFAULT(Color, clBtnFace);
-  PROP_DEFAULT(ParentColor, false);
-}
 IMPLEMENT_CLASS(TLabel, TGraphicControl)
-PUBLISHED(TLabel) {
-  PROP_ENUM(Alignment, Alignment, SetAlignment, taLeftJustify);
-  PROP_ENUM(Layout, Layout, SetLayout, tlTop);
-  PROP_BOOL(AutoSize, AutoSize, SetAutoSize, true);
-  PROP_BOOL(WordWrap, WordWrap, SetWordWrap, false);
-  PROP_BOOL(Transparent, Transparent, SetTransparent, false);
-  PROP_BOOL(ShowAccelChar, ShowAccelChar, SetShowAccelChar, true);
-  PROP_OBJ(FocusControl, FocusControl, SetFocusControl);
-}
 IMPLEMENT_CLASS(TBevel, TGraphicControl)
-PUBLISHED(TBevel) {
-  PROP_ENUM(Shape, Shape, SetShape, bsBox);
-  PROP_ENUM(Style, Style, SetStyle, bsLowered);
-}
 IMPLEMENT_CLASS(TImage, TGraphicControl)
-PUBLISHED(TImage) {
-  PROP_OBJ(Picture, Picture, SetPicture);
-  PROP_BOOL(Stretch, Stretch, SetStretch, false);
-  PROP_BOOL(Center, Center, SetCenter, false);
-  PROP_BOOL(Transparent, Transparent, SetTransparent, false);
-  PROP_BOOL(AutoSize, AutoSize, SetAutoSize, false);
-}
 IMPLEMENT_CLASS(TShape, TGraphicControl)
-PUBLISHED(TShape) {
-  PROP_ENUM(Shape, Shape, SetShape, stRectangle);
-  P.Obj("Pen", &Class::Pen, nullptr);
-  P.Obj("Brush", &Class::Brush, nullptr);
-}
 IMPLEMENT_CLASS(TPaintBox, TGraphicControl)
-PUBLISHED(TPaintBox) { PROP_EVENT(OnPaint); }
 IMPLEMENT_CLASS(TSplitter, TGraphicControl)
-PUBLISHED(TSplitter) {
-  PROP_BOOL(Beveled, Beveled, SetBeveled, false);
-  PROP_INT(MinSize, MinSize, SetMinSize, 30);
-  PROP_EVENT(OnMoved);
-  PROP_EVENT(OnCanResize);
-}
 IMPLEMENT_CLASS(TScrollBox, TCustomControl)
-PUBLISHED(TScrollBox) {
-  PROP_ENUM(BorderStyle, BorderStyle, SetBorderStyle, bsSingle);
-  PROP_DEFAULT(Color, clBtnFace);
-  PROP_DEFAULT(ParentColor, false);
-}
 
 namespace {
 

@@ -22,24 +22,6 @@
 using namespace vantrel::qt;
 
 IMPLEMENT_CLASS(TCustomForm, TWinControl)
-PUBLISHED(TCustomForm) {
-  PROP_ENUM(BorderStyle, BorderStyle, SetBorderStyle, bsSizeable);
-  PROP_ENUM(Position, Position, SetPosition, poDesigned);
-  PROP_ENUM(WindowState, WindowState, SetWindowState, wsNormal);
-  PROP_ENUM(FormStyle, FormStyle, SetFormStyle, fsNormal);
-  PROP_BOOL(KeyPreview, KeyPreview, SetKeyPreview, false);
-  PROP_DEFAULT(Visible, false);
-  PROP_DEFAULT(Color, clBtnFace);
-  PROP_DEFAULT(ParentColor, false);
-  PROP_EVENT(OnCreate);
-  PROP_EVENT(OnShow);
-  PROP_EVENT(OnHide);
-  PROP_EVENT(OnActivate);
-  PROP_EVENT(OnDeactivate);
-  PROP_EVENT(OnClose);
-  PROP_EVENT(OnCloseQuery);
-  PROP_EVENT(OnDestroy);
-}
 IMPLEMENT_CLASS(TForm, TCustomForm)
 IMPLEMENT_CLASS(THintWindow, TCustomControl)
 IMPLEMENT_CLASS(TScreen, TComponent)

@@ -6,11 +6,6 @@
 #include "platform/classlib/controls/qtbackend.h"
 
 IMPLEMENT_CLASS(TTimer, TComponent)
-PUBLISHED(TTimer) {
-  PROP_BOOL(Enabled, Enabled, SetEnabled, true);
-  PROP_INT(Interval, Interval, SetInterval, 1000);
-  PROP_EVENT(OnTimer);
-}
 
 struct TTimer::Impl {
   std::unique_ptr<QTimer> timer;

@@ -58,20 +58,24 @@ QString ExpandTabs(const QString& s, const QFontMetrics& m) {
 std::vector<QString> WrapParagraph(const QString& para, int width, const QFontMetrics& m) {
   std::vector<QString> lines;
   QString current;
+  int currentWidth = 0;  // widths add up word by word: each line is measured once
   qsizetype i = 0;
   while (i < para.size()) {
     qsizetype j = i;
     while (j < para.size() && para[j] != u' ') ++j;
+    const qsizetype wordEnd = j;
     while (j < para.size() && para[j] == u' ') ++j;  // a word keeps its trailing blanks
-    const QString word = para.mid(i, j - i);
-    const QString candidate = current + word;
-    if (!current.isEmpty() && m.horizontalAdvance(candidate.trimmed()) > width) {
+    const QString word = para.mid(i, wordEnd - i);
+    const QString blanks = para.mid(wordEnd, j - wordEnd);
+    const int wordWidth = m.horizontalAdvance(word);
+    if (!current.isEmpty() && currentWidth + wordWidth > width) {
       lines.push_back(current);
-      current = word;
       // Leading blanks of a continued line are dropped.
-      while (!current.isEmpty() && current[0] == u' ') current.remove(0, 1);
+      current = word.isEmpty() ? QString() : word + blanks;
+      currentWidth = current.isEmpty() ? 0 : wordWidth + m.horizontalAdvance(blanks);
     } else {
-      current = candidate;
+      current += word + blanks;
+      currentWidth += wordWidth + m.horizontalAdvance(blanks);
     }
     i = j;
   }
