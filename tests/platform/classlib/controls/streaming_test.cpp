@@ -54,3 +54,27 @@ TEST(StreamingTest, AFormWithControlsRoundTripsThroughItsTextDefinition) {
   EXPECT_EQ(timer2->Interval(), 250u);
   EXPECT_FALSE(timer2->Enabled());
 }
+
+TEST(StreamingTest, TabOrderSurvivesReadingInCreationOrder) {
+  TForm form(nullptr);
+  form.SetName("OrderForm");
+  auto* first = new TPanel(&form);
+  first->SetName("First");
+  first->SetParent(&form);
+  auto* second = new TPanel(&form);
+  second->SetName("Second");
+  second->SetParent(&form);
+  auto* third = new TPanel(&form);
+  third->SetName("Third");
+  third->SetParent(&form);
+  third->SetTabOrder(0);  // Third, First, Second
+  const std::string text = WriteComponentToText(&form);
+  TForm copy(nullptr);
+  ReadComponentFromText(text, &copy);
+  auto tabOf = [&](const char* name) {
+    return static_cast<TWinControl*>(copy.FindComponent(name))->TabOrder();
+  };
+  EXPECT_EQ(tabOf("Third"), 0);
+  EXPECT_EQ(tabOf("First"), 1);
+  EXPECT_EQ(tabOf("Second"), 2);
+}
