@@ -675,11 +675,15 @@ void TControl::HandleMouseMessage(TMessage& m) {
   const TPoint p = SmallPointToPoint(m.LParam);
   TShiftState shift = KeysToShiftState(m.WParam);
   auto down = [&](TMouseButton b, bool dbl) {
+    // Without csDoubleClicks the second press of a double click is a plain press.
+    if (dbl && !controlStyle_.Contains(csDoubleClicks)) dbl = false;
     if (dbl) shift.Include(ssDouble);
     if (b == mbLeft && controlStyle_.Contains(csCaptureMouse)) SetMouseCapture(true);
-    if (b == mbLeft && controlStyle_.Contains(csClickEvents)) controlState_.Include(csClicked);
+    // The release after a double click makes no second click.
+    if (b == mbLeft && !dbl && controlStyle_.Contains(csClickEvents))
+      controlState_.Include(csClicked);
     if (b == mbLeft) controlState_.Include(csLButtonDown);
-    if (dbl && b == mbLeft && controlStyle_.Contains(csDoubleClicks)) DblClick();
+    if (dbl && b == mbLeft && controlStyle_.Contains(csClickEvents)) DblClick();
     if (!controlStyle_.Contains(csNoStdEvents)) MouseDown(b, shift, p.x, p.y);
   };
   auto up = [&](TMouseButton b) {

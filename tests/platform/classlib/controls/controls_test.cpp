@@ -655,3 +655,49 @@ TEST(MouseTest, ACapturedControlGetsTheMouseOverOtherWindows) {
   QTest::mouseMove(ClientOf(a), QPoint(22, 30));
   EXPECT_TRUE(a->Saw(WM_MOUSEMOVE));
 }
+
+TEST(MouseTest, DoubleClickGivesOneClickThenDblClickWithTheDoubleFlag) {
+  auto form = ShownForm(120, 80);
+  auto* host = new TProbe(form.get());
+  host->SetBounds(0, 0, 100, 60);
+  host->SetParent(form.get());
+  auto* spot = new TSpot(form.get());
+  spot->SetBounds(10, 10, 20, 15);
+  spot->SetParent(host);
+  std::vector<std::string> log;
+  spot->OnClick = [&](TObject*) { log.push_back("click"); };
+  spot->OnDblClick = [&](TObject*) { log.push_back("dblclick"); };
+  spot->OnMouseDown = [&](TObject*, TMouseButton, TShiftState s, int, int) {
+    log.push_back(s.Contains(ssDouble) ? "down double" : "down");
+  };
+  // A double click as the window system sends it: press, release, double press, release.
+  auto doubleClick = [&](QPoint at) {
+    QWidget* w = ClientOf(host);
+    QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, at);
+    QMouseEvent dbl(QEvent::MouseButtonDblClick, at, w->mapToGlobal(at), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &dbl);
+    QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, at);
+  };
+  doubleClick(QPoint(15, 15));
+  EXPECT_EQ(log, (std::vector<std::string>{"down", "click", "dblclick", "down double"}));
+  // Without double clicks the second press is an ordinary one.
+  log.clear();
+  spot->SetControlStyle(spot->ControlStyle() - TControlStyle{csDoubleClicks});
+  doubleClick(QPoint(16, 16));
+  EXPECT_EQ(log, (std::vector<std::string>{"down", "click", "down", "click"}));
+  // A right click shows the popup menu through the menus library's handler.
+  int popups = 0;
+  TPoint where;
+  PopupMenuHandler = [&](TPopupMenu*, TControl* c, TPoint p) {
+    EXPECT_EQ(c, spot);
+    ++popups;
+    where = p;
+  };
+  int fakeMenu = 0;
+  spot->SetPopupMenu(reinterpret_cast<TPopupMenu*>(&fakeMenu));
+  Click(host, 12, 12, Qt::RightButton);
+  EXPECT_EQ(popups, 1);
+  EXPECT_EQ(where, spot->ClientToScreen({2, 2}));
+  PopupMenuHandler = nullptr;
+}
