@@ -75,7 +75,14 @@ TCustomForm::TCustomForm(TComponent* AOwner) : TWinControl(AOwner), icon_(std::m
                    csDoubleClicks});
   SetColor(clBtnFace);
   SetBounds(0, 0, 320, 240);
+  icon_->OnChange = [this](TObject*) { ApplyIcon(); };
   Screen->AddForm(this);
+}
+
+void TCustomForm::ApplyIcon() {
+  QWidget* w = WindowWidget(*this);
+  if (!w) return;
+  w->setWindowIcon(icon_->Empty() ? QIcon() : QIcon(QPixmap::fromImage(IconImage(*icon_))));
 }
 
 TCustomForm::~TCustomForm() {
@@ -150,9 +157,8 @@ void TCustomForm::FillCreateParams(TCreateParams& params) {
 
 void TCustomForm::CreateWnd() {
   TWinControl::CreateWnd();
-  QWidget* w = WindowWidget(*this);
-  if (!icon_->Empty()) w->setWindowIcon(QIcon(QPixmap::fromImage(IconImage(*icon_))));
-  if (borderStyle_ == bsDialog) w->setWindowFlag(Qt::Dialog, true);
+  ApplyIcon();
+  if (borderStyle_ == bsDialog) WindowWidget(*this)->setWindowFlag(Qt::Dialog, true);
 }
 
 void TCustomForm::PlaceOnScreen() {
@@ -590,7 +596,13 @@ struct ApplicationAccess {
 };
 
 TApplication::TApplication(TComponent* AOwner)
-    : TComponent(AOwner), impl_(std::make_unique<Impl>()), icon_(std::make_unique<TIcon>()) {}
+    : TComponent(AOwner), impl_(std::make_unique<Impl>()), icon_(std::make_unique<TIcon>()) {
+  // The program's icon is the default icon of its windows.
+  icon_->OnChange = [this](TObject*) {
+    if (QGuiApplication::instance() && !icon_->Empty())
+      QGuiApplication::setWindowIcon(QIcon(QPixmap::fromImage(IconImage(*icon_))));
+  };
+}
 
 TApplication::~TApplication() {
   if (Application == this) Application = nullptr;

@@ -98,6 +98,7 @@ class TCustomForm : public TWinControl {
   void CloseModal();
   void ApplyWindowState();
   void ShowingChanged();
+  void ApplyIcon();
   // Drops the focus records of a control that leaves the form.
   void ForgetControl(TControl* control);
   void FocusFirst();

@@ -555,3 +555,18 @@ TEST(ModalTest, TerminatingTheApplicationCancelsAModalForm) {
   EXPECT_FALSE(dialog.Visible());
   Application = saved;
 }
+
+TEST(FormStyleTest, IconsReachTheWindow) {
+  auto form = ShownForm();
+  auto glyph = Surface(16, 16, clRed);
+  TIcon icon;
+  icon.Assign(glyph.get());
+  form->SetIcon(&icon);
+  EXPECT_FALSE(vantrel::qt::WindowWidget(*form)->windowIcon().isNull());
+  Application->Icon()->Assign(&icon);
+  EXPECT_FALSE(QGuiApplication::windowIcon().isNull());
+  Application->Minimize();
+  EXPECT_TRUE(vantrel::qt::WindowWidget(*form)->isMinimized());
+  Application->Restore();
+  EXPECT_FALSE(vantrel::qt::WindowWidget(*form)->isMinimized());
+}
