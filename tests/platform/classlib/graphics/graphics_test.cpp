@@ -355,3 +355,29 @@ TEST(CanvasTest, TextRectAndExtTextOutClipAndFill) {
   EXPECT_GT(InkBox(*e, clBlack).Right, 52);
   EXPECT_EQ(e->Canvas()->PenPos(), Point(1, 1));  // no current-position update
 }
+
+TEST(CanvasTest, FloodFillAndExcludedClip) {
+  auto b = Surface(20, 20);
+  TCanvas* c = b->Canvas();
+  c->Brush()->SetStyle(bsClear);
+  c->Rectangle(2, 2, 12, 12);  // a black frame
+  c->Brush()->SetColor(clRed);
+  c->FloodFill(5, 5, clBlack, TCanvas::fsBorder);  // fill until the border
+  EXPECT_EQ(c->Pixels(5, 5), clRed);
+  EXPECT_EQ(c->Pixels(10, 10), clRed);
+  EXPECT_EQ(c->Pixels(15, 15), clWhite);  // outside stays
+  c->Brush()->SetColor(clBlue);
+  c->FloodFill(15, 15, clWhite, TCanvas::fsSurface);  // fill the white surface
+  EXPECT_EQ(c->Pixels(0, 0), clBlue);
+  EXPECT_EQ(c->Pixels(5, 5), clRed);
+  c->FloodFill(-5, 3, clWhite, TCanvas::fsSurface);  // outside: nothing, no failure
+
+  auto e = Surface(10, 10);
+  e->Canvas()->ExcludeClipRect(Rect(2, 2, 8, 8));
+  e->Canvas()->Brush()->SetColor(clLime);
+  e->Canvas()->FillRect(Rect(0, 0, 10, 10));
+  EXPECT_EQ(CountPixels(*e, clLime), 100 - 36);
+  e->Canvas()->ResetClip();
+  e->Canvas()->FillRect(Rect(0, 0, 10, 10));
+  EXPECT_EQ(CountPixels(*e, clLime), 100);
+}
