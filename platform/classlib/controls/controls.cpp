@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QPaintEvent>
 #include <QPointer>
+#include <QScrollBar>
 #include <QUrl>
 #include <QWidget>
 
@@ -185,6 +186,8 @@ struct ControlAccess {
     t->DragOver(source, p.x, p.y, st, accept);
   }
   static void DragDropTo(TControl* t, TControl* source, TPoint p) { t->DragDrop(source, p.x, p.y); }
+  static QScrollBar* CreateScrollBar(TWinControl* control, int which);
+  static void LayoutScrollBars(TWinControl* control) { control->LayoutScrollBars(); }
 };
 
 // ---- The widgets ---------------------------------------------------------
@@ -192,6 +195,7 @@ struct ControlAccess {
 namespace {
 
 class VClient;
+constexpr int kScrollBarSize = 16;  // the classic scroll bar width
 
 // The whole window: paints the non-client margins and takes mouse input there.
 class VWindow : public QWidget {
@@ -414,6 +418,21 @@ struct TWinControl::Backend {
   VClient* client = nullptr;
   bool acceptFiles = false;
   bool topLevel = false;      // the window is a top-level one (form, popup)
+  struct Bar {
+    int min = 0, max = 0;
+    UINT page = 0;
+    int pos = 0, track = 0;
+    bool hidden = false;           // hidden by ShowScrollBar until the next range
+    bool pinned = false;           // shown by ShowScrollBar even with an empty range
+    bool disableNoScroll = false;  // shown (disabled) while the range is empty
+    QScrollBar* widget = nullptr;
+    bool Visible() const {
+      const bool hasRange = page == 0 ? max > min : int(page) <= max - min;
+      return !hidden && (pinned || disableNoScroll || hasRange);
+    }
+    bool Enabled() const { return page == 0 ? max > min : int(page) <= max - min; }
+  };
+  Bar bars[2];                // SB_HORZ, SB_VERT
   bool syncing = false;       // geometry is being copied between control and widget
 };
 
@@ -1335,6 +1354,11 @@ void TWinControl::CreateWnd() {
   window->setAcceptDrops(window->acceptFiles);
   window->setEnabled(Enabled());
   client->setCursor(ShapeOf(Cursor()));
+  // A window made with scroll bars starts with the standard range 0..100.
+  for (auto [which, style] : {std::pair{SB_HORZ, WS_HSCROLL}, std::pair{SB_VERT, WS_VSCROLL}}) {
+    Backend::Bar& bar = backend_->bars[which];
+    if ((params.Style & style) && bar.min == 0 && bar.max == 0) bar.max = 100;
+  }
   ComputeNonClient();
   SyncWindowGeometry();
 }
@@ -1346,6 +1370,7 @@ void TWinControl::DestroyWnd() {
   backend_->client->control = nullptr;
   backend_->window = nullptr;
   backend_->client = nullptr;
+  for (auto& bar : backend_->bars) bar.widget = nullptr;  // deleted with the window
   delete window;
 }
 
@@ -1379,7 +1404,8 @@ void TWinControl::FrameChanged() {
   ComputeNonClient();
   SyncWindowGeometry();
   if (HandleAllocated()) backend_->window->update();
-  if (!(old == ncMargins_)) Realign();
+  if (!(old == ncMargins_))
+    Perform(WM_SIZE, SIZE_RESTORED, MakeLParam(ClientWidth(), ClientHeight()));
 }
 
 TRect TWinControl::ClientRect() const {
@@ -1404,7 +1430,72 @@ void TWinControl::SyncWindowGeometry() {
   backend_->syncing = true;
   backend_->window->setGeometry(left_, top_, width_, height_);
   backend_->client->setGeometry(ncMargins_.Left, ncMargins_.Top, ClientWidth(), ClientHeight());
+  LayoutScrollBars();
   backend_->syncing = false;
+}
+
+void TWinControl::LayoutScrollBars() {
+  if (!HandleAllocated()) return;
+  const QRect client(ncMargins_.Left, ncMargins_.Top, ClientWidth(), ClientHeight());
+  for (int which : {SB_HORZ, SB_VERT}) {
+    Backend::Bar& bar = backend_->bars[which];
+    if (!bar.Visible()) {
+      if (bar.widget) bar.widget->hide();
+      continue;
+    }
+    if (!bar.widget) bar.widget = ControlAccess::CreateScrollBar(this, which);
+    QScrollBar* w = bar.widget;
+    const QSignalBlocker quiet(w);
+    w->setEnabled(bar.Enabled());
+    w->setRange(bar.min, std::max(bar.min, bar.page ? bar.max - int(bar.page) + 1 : bar.max));
+    w->setPageStep(bar.page ? int(bar.page) : std::max(1, (bar.max - bar.min) / 10));
+    w->setSliderPosition(bar.pos);
+    w->setValue(bar.pos);
+    if (which == SB_VERT)
+      w->setGeometry(client.right() + 1, client.top(), kScrollBarSize, client.height());
+    else
+      w->setGeometry(client.left(), client.bottom() + 1, client.width(), kScrollBarSize);
+    w->show();
+  }
+}
+
+QScrollBar* ControlAccess::CreateScrollBar(TWinControl* control, int which) {
+  auto* w = new QScrollBar(which == SB_VERT ? Qt::Vertical : Qt::Horizontal,
+                           control->backend_->window);
+  w->setFocusPolicy(Qt::NoFocus);
+  QPointer<VWindow> window = control->backend_->window;
+  const UINT msg = which == SB_VERT ? WM_VSCROLL : WM_HSCROLL;
+  auto send = [window, which, msg](int code, int pos) {
+    if (!window || !window->control) return;
+    TWinControl* c = window->control;
+    c->backend()->bars[which].track = pos;
+    Guarded([&] { c->Perform(msg, WPARAM(code) | (WPARAM(uint16_t(pos)) << 16), 0); });
+  };
+  // The window decides where the thumb goes: after a request the bar shows
+  // the position the window set (SetScrollPos), as window scroll bars do.
+  auto settle = [window, which, w] {
+    if (window && window->control) w->setSliderPosition(window->control->backend()->bars[which].pos);
+  };
+  QObject::connect(w, &QAbstractSlider::actionTriggered, w, [w, send, settle](int action) {
+    switch (action) {
+      case QAbstractSlider::SliderSingleStepAdd: send(SB_LINEDOWN, 0); break;
+      case QAbstractSlider::SliderSingleStepSub: send(SB_LINEUP, 0); break;
+      case QAbstractSlider::SliderPageStepAdd: send(SB_PAGEDOWN, 0); break;
+      case QAbstractSlider::SliderPageStepSub: send(SB_PAGEUP, 0); break;
+      case QAbstractSlider::SliderToMinimum: send(SB_TOP, 0); break;
+      case QAbstractSlider::SliderToMaximum: send(SB_BOTTOM, 0); break;
+      case QAbstractSlider::SliderMove: send(SB_THUMBTRACK, w->sliderPosition()); return;
+      default: return;
+    }
+    send(SB_ENDSCROLL, 0);
+    settle();
+  });
+  QObject::connect(w, &QAbstractSlider::sliderReleased, w, [w, send, settle] {
+    send(SB_THUMBPOSITION, w->sliderPosition());
+    send(SB_ENDSCROLL, 0);
+    settle();
+  });
+  return w;
 }
 
 void ControlAccess::SyncFromWidget(TWinControl* w, const QRect& g) {
@@ -1552,7 +1643,13 @@ void TWinControl::Dispatch(TMessage& m) {
       }
       m.Result = 1;
       return;
-    case WM_NCCALCSIZE:
+    case WM_NCCALCSIZE: {
+      // Visible scroll bars lie beside the client area.
+      TRect& r = reinterpret_cast<TNCCalcSizeParams*>(m.LParam)->rgrc[0];
+      if (backend_->bars[SB_VERT].Visible()) r.Right = std::max(r.Left, r.Right - kScrollBarSize);
+      if (backend_->bars[SB_HORZ].Visible()) r.Bottom = std::max(r.Top, r.Bottom - kScrollBarSize);
+      return;
+    }
     case WM_NCPAINT:
       return;
     case WM_NCHITTEST: {
@@ -1792,6 +1889,91 @@ TControl* FindDragTarget(TPoint screenPos, bool allowDisabled) {
   if (!w) return nullptr;
   if (TControl* c = w->ControlAtPos(w->ScreenToClient(screenPos), allowDisabled)) return c;
   return w;
+}
+
+// ---- Scroll bars ---------------------------------------------------------------
+
+namespace {
+constexpr bool ValidBar(int bar) { return bar == SB_HORZ || bar == SB_VERT; }
+}  // namespace
+
+int SetScrollInfo(HWND wnd, int which, const TScrollInfo& info, bool redraw) {
+  if (!wnd || !ValidBar(which)) return 0;
+  auto& bar = wnd->backend()->bars[which];
+  const bool wasVisible = bar.Visible();
+  if (info.fMask & SIF_RANGE) {
+    bar.min = info.nMin;
+    bar.max = std::max(info.nMin, info.nMax);
+    bar.hidden = false;
+  }
+  if (info.fMask & SIF_PAGE) bar.page = std::min<UINT>(info.nPage, UINT(bar.max - bar.min + 1));
+  if (info.fMask & SIF_POS) bar.pos = info.nPos;
+  if (info.fMask & SIF_DISABLENOSCROLL) bar.disableNoScroll = true;
+  const int top = bar.page ? bar.max - int(bar.page) + 1 : bar.max;
+  bar.pos = std::clamp(bar.pos, bar.min, std::max(bar.min, top));
+  (void)redraw;  // the bar always shows its new state
+  if (bar.Visible() != wasVisible) wnd->FrameChanged();  // the client area changes
+  else ControlAccess::LayoutScrollBars(wnd);
+  return bar.pos;
+}
+
+bool GetScrollInfo(HWND wnd, int which, TScrollInfo& info) {
+  if (!wnd || !ValidBar(which)) return false;
+  const auto& bar = wnd->backend()->bars[which];
+  if (info.fMask & SIF_RANGE) {
+    info.nMin = bar.min;
+    info.nMax = bar.max;
+  }
+  if (info.fMask & SIF_PAGE) info.nPage = bar.page;
+  if (info.fMask & SIF_POS) info.nPos = bar.pos;
+  if (info.fMask & SIF_TRACKPOS) info.nTrackPos = bar.track;
+  return true;
+}
+
+int SetScrollPos(HWND wnd, int which, int pos, bool redraw) {
+  const int old = GetScrollPos(wnd, which);
+  TScrollInfo info;
+  info.fMask = SIF_POS;
+  info.nPos = pos;
+  SetScrollInfo(wnd, which, info, redraw);
+  return old;
+}
+
+int GetScrollPos(HWND wnd, int which) {
+  TScrollInfo info;
+  info.fMask = SIF_POS;
+  return GetScrollInfo(wnd, which, info) ? info.nPos : 0;
+}
+
+bool SetScrollRange(HWND wnd, int which, int minPos, int maxPos, bool redraw) {
+  if (!wnd || !ValidBar(which)) return false;
+  TScrollInfo info;
+  info.fMask = SIF_RANGE;
+  info.nMin = minPos;
+  info.nMax = maxPos;
+  SetScrollInfo(wnd, which, info, redraw);
+  return true;
+}
+
+bool GetScrollRange(HWND wnd, int which, int& minPos, int& maxPos) {
+  TScrollInfo info;
+  info.fMask = SIF_RANGE;
+  if (!GetScrollInfo(wnd, which, info)) return false;
+  minPos = info.nMin;
+  maxPos = info.nMax;
+  return true;
+}
+
+bool ShowScrollBar(HWND wnd, int which, bool show) {
+  if (!wnd) return false;
+  for (int b : {SB_HORZ, SB_VERT}) {
+    if (which != b && which != SB_BOTH) continue;
+    auto& bar = wnd->backend()->bars[b];
+    bar.pinned = show;
+    bar.hidden = !show;
+  }
+  wnd->FrameChanged();
+  return true;
 }
 
 // ---- Capture loops ------------------------------------------------------------------

@@ -255,6 +255,7 @@ class TControl : public TComponent {
 };
 
 // Creation parameters of a window (the few style bits the system sets).
+constexpr DWORD WS_HSCROLL = 0x00100000, WS_VSCROLL = 0x00200000;
 constexpr DWORD WS_POPUP = 0x80000000, WS_CHILD = 0x40000000, WS_VISIBLE = 0x10000000,
                 WS_DISABLED = 0x08000000, WS_CLIPSIBLINGS = 0x04000000,
                 WS_CLIPCHILDREN = 0x02000000, WS_CAPTION = 0x00C00000,
@@ -383,6 +384,7 @@ class TWinControl : public TControl {
   void AlignControl(TControl* AControl);
   void InsertTab(TWinControl* c);
   void SyncWindowGeometry();
+  void LayoutScrollBars();
   void ComputeNonClient();
   void DestroyHandleTree();
   void CreateHandleTree();
@@ -460,6 +462,19 @@ class TGraphicControl : public TControl {
 };
 
 // ---- Window functions ------------------------------------------------------
+
+// The scroll bars of a window (SB_HORZ, SB_VERT), kept beside its client
+// area as window scroll bars are. A window created with WS_HSCROLL /
+// WS_VSCROLL shows a bar while its range is not empty (or always with
+// SIF_DISABLENOSCROLL); using a bar sends WM_HSCROLL / WM_VSCROLL and the
+// window moves the thumb itself with SetScrollPos.
+int SetScrollInfo(HWND wnd, int bar, const TScrollInfo& info, bool redraw);
+bool GetScrollInfo(HWND wnd, int bar, TScrollInfo& info);
+int SetScrollPos(HWND wnd, int bar, int pos, bool redraw);
+int GetScrollPos(HWND wnd, int bar);
+bool SetScrollRange(HWND wnd, int bar, int minPos, int maxPos, bool redraw);
+bool GetScrollRange(HWND wnd, int bar, int& minPos, int& maxPos);
+bool ShowScrollBar(HWND wnd, int bar, bool show);
 
 LRESULT SendMessage(HWND wnd, UINT Msg, WPARAM WParam = 0, LPARAM LParam = 0);
 // Delivers later, from the event loop; dropped when the window is gone by then.

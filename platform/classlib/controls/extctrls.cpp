@@ -78,6 +78,7 @@ void TPanel::AdjustClientRect(TRect& rect) { InflateRect(rect, -FrameWidth(), -F
 void TPanel::Dispatch(TMessage& m) {
   switch (m.Msg) {
     case WM_NCCALCSIZE:
+      TCustomControl::Dispatch(m);
       // A single border is a one-pixel frame outside the client area.
       if (borderStyle_ == bsSingle)
         InflateRect(reinterpret_cast<TNCCalcSizeParams*>(m.LParam)->rgrc[0], -1, -1);
@@ -493,6 +494,7 @@ void TScrollBox::SetBorderStyle(TBorderStyle v) {
 void TScrollBox::Dispatch(TMessage& m) {
   switch (m.Msg) {
     case WM_NCCALCSIZE:
+      TCustomControl::Dispatch(m);
       if (borderStyle_ == bsSingle)
         InflateRect(reinterpret_cast<TNCCalcSizeParams*>(m.LParam)->rgrc[0], -2, -2);
       return;
@@ -508,6 +510,32 @@ void TScrollBox::Dispatch(TMessage& m) {
       m.Result = 1;
       return;
     }
+    case WM_HSCROLL:
+    case WM_VSCROLL: {
+      const bool vert = m.Msg == WM_VSCROLL;
+      const int pos = vert ? vpos_ : hpos_;
+      const int page = vert ? ClientHeight() : ClientWidth();
+      int next = pos;
+      switch (int(LoWord(m.WParam))) {
+        case SB_LINEUP: next = pos - kLineStep; break;
+        case SB_LINEDOWN: next = pos + kLineStep; break;
+        case SB_PAGEUP: next = pos - page; break;
+        case SB_PAGEDOWN: next = pos + page; break;
+        case SB_TOP: next = 0; break;
+        case SB_BOTTOM: next = vert ? VertRange() : HorzRange(); break;
+        case SB_THUMBTRACK:
+        case SB_THUMBPOSITION: next = int(HiWord(m.WParam)); break;
+        default: return;
+      }
+      if (vert) SetVertPosition(next);
+      else SetHorzPosition(next);
+      return;
+    }
+    case WM_SIZE:
+    case CM_CONTROLCHANGE:
+      TCustomControl::Dispatch(m);
+      UpdateScrollBars();
+      return;
     default:
       TCustomControl::Dispatch(m);
   }
@@ -547,12 +575,35 @@ void TScrollBox::SetHorzPosition(int v) {
   v = std::clamp(v, 0, HorzRange());
   ScrollBy(hpos_ - v, 0);
   hpos_ = v;
+  UpdateScrollBars();
 }
 
 void TScrollBox::SetVertPosition(int v) {
   v = std::clamp(v, 0, VertRange());
   ScrollBy(0, vpos_ - v);
   vpos_ = v;
+  UpdateScrollBars();
+}
+
+void TScrollBox::UpdateScrollBars() {
+  if (updatingBars_ || ComponentState().Contains(csDestroying)) return;
+  updatingBars_ = true;
+  // Showing one bar narrows the client area, which may call for the other.
+  for (int round = 0; round < 2; ++round) {
+    for (int which : {SB_HORZ, SB_VERT}) {
+      const bool vert = which == SB_VERT;
+      const int page = vert ? ClientHeight() : ClientWidth();
+      const int range = vert ? VertRange() : HorzRange();
+      TScrollInfo info;
+      info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+      info.nMin = 0;
+      info.nMax = range > 0 ? range + page - 1 : 0;
+      info.nPage = UINT(range > 0 ? page : 0);
+      info.nPos = vert ? vpos_ : hpos_;
+      SetScrollInfo(this, which, info, true);
+    }
+  }
+  updatingBars_ = false;
 }
 
 void TScrollBox::ScrollInView(TControl* c) {

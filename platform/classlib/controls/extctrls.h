@@ -224,7 +224,11 @@ class TScrollBox : public TCustomControl {
   void PaintContent() override;
 
  private:
+  // Shows the window's scroll bars while the children reach past the client area.
+  void UpdateScrollBars();
+  static constexpr int kLineStep = 8;
   TBorderStyle borderStyle_ = bsSingle;
   int hpos_ = 0;
   int vpos_ = 0;
+  bool updatingBars_ = false;
 };

@@ -147,3 +147,24 @@ struct TNCCalcSizeParams {
 struct TMinMaxInfo {
   TPoint ptReserved, ptMaxSize, ptMaxPosition, ptMinTrackSize, ptMaxTrackSize;
 };
+
+// Scroll bars of a window: bars, WM_HSCROLL / WM_VSCROLL request codes (the
+// low word of WParam; the high word carries the thumb position), and the
+// parts of TScrollInfo.
+enum : int { SB_HORZ = 0, SB_VERT = 1, SB_CTL = 2, SB_BOTH = 3 };
+enum : int {
+  SB_LINEUP = 0, SB_LINELEFT = 0, SB_LINEDOWN = 1, SB_LINERIGHT = 1, SB_PAGEUP = 2,
+  SB_PAGELEFT = 2, SB_PAGEDOWN = 3, SB_PAGERIGHT = 3, SB_THUMBPOSITION = 4, SB_THUMBTRACK = 5,
+  SB_TOP = 6, SB_LEFT = 6, SB_BOTTOM = 7, SB_RIGHT = 7, SB_ENDSCROLL = 8
+};
+enum : UINT { SIF_RANGE = 0x1, SIF_PAGE = 0x2, SIF_POS = 0x4, SIF_DISABLENOSCROLL = 0x8,
+              SIF_TRACKPOS = 0x10, SIF_ALL = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_TRACKPOS };
+struct TScrollInfo {
+  UINT cbSize = sizeof(TScrollInfo);
+  UINT fMask = 0;
+  int nMin = 0;
+  int nMax = 0;
+  UINT nPage = 0;
+  int nPos = 0;
+  int nTrackPos = 0;
+};

@@ -193,7 +193,7 @@ TEST(SplitterTest, DraggingResizesTheNeighbourWithinLimits) {
   EXPECT_EQ(moved, 1);
 }
 
-TEST(ScrollBoxTest, PositionsScrollTheChildrenWithinTheRange) {
+TEST(ScrollBoxTest, ScrollBarsAppearAndScrollTheChildren) {
   auto form = ShownForm(300, 200);
   auto* box = new TScrollBox(form.get());
   box->SetBounds(0, 0, 104, 84);  // client 100 x 80 inside a 2-pixel border
@@ -202,19 +202,85 @@ TEST(ScrollBoxTest, PositionsScrollTheChildrenWithinTheRange) {
   auto* far = new TPanel(form.get());
   far->SetBounds(150, 200, 40, 30);
   far->SetParent(box);
-  EXPECT_EQ(box->HorzRange(), 90);
-  EXPECT_EQ(box->VertRange(), 150);
+  // Children past the client area bring both bars, which take 16 pixels each.
+  EXPECT_EQ(box->ClientRect(), Rect(0, 0, 84, 64));
+  EXPECT_EQ(box->HorzRange(), 190 - 84);
+  EXPECT_EQ(box->VertRange(), 230 - 64);
+  int lo = 0, hi = 0;
+  ASSERT_TRUE(GetScrollRange(box, SB_VERT, lo, hi));
+  EXPECT_EQ(hi, 230 - 1);
   box->SetVertPosition(1000);
-  EXPECT_EQ(box->VertPosition(), 150);
-  EXPECT_EQ(far->Top(), 50);
+  EXPECT_EQ(box->VertPosition(), 166);
+  EXPECT_EQ(GetScrollPos(box, SB_VERT), 166);
+  EXPECT_EQ(far->Top(), 200 - 166);
   box->SetVertPosition(0);
   EXPECT_EQ(far->Top(), 200);
+  // The bar's requests move the view.
+  box->Perform(WM_VSCROLL, SB_LINEDOWN);
+  EXPECT_EQ(box->VertPosition(), 8);
+  box->Perform(WM_VSCROLL, SB_PAGEDOWN);
+  EXPECT_EQ(box->VertPosition(), 8 + 64);
+  box->Perform(WM_VSCROLL, SB_THUMBPOSITION | (WPARAM(30) << 16));
+  EXPECT_EQ(box->VertPosition(), 30);
+  box->Perform(WM_HSCROLL, SB_BOTTOM);
+  EXPECT_EQ(box->HorzPosition(), 106);
   box->ScrollInView(far);
-  EXPECT_EQ(far->Left() + far->Width(), 100);
-  EXPECT_EQ(far->Top() + far->Height(), 80);
+  EXPECT_EQ(far->Left() + far->Width(), 84);
+  EXPECT_EQ(far->Top() + far->Height(), 64);
   box->SetHorzPosition(-5);
   EXPECT_EQ(box->HorzPosition(), 0);
   Pump();
   auto shot = Snapshot(box);
   EXPECT_EQ(shot->Canvas()->Pixels(0, 40), ColorToRGB(clBtnShadow));  // sunken border
+  // Without children past the edges the bars go away again.
+  delete far;
+  EXPECT_EQ(box->ClientRect(), Rect(0, 0, 100, 80));
+}
+
+TEST(ScrollBarTest, WindowScrollBarsFollowTheirRangeAndReportRequests) {
+  auto form = ShownForm(300, 200);
+  class TScrolled : public TCustomControl {
+   public:
+    using TCustomControl::TCustomControl;
+    std::vector<int> codes;
+    void Dispatch(TMessage& m) override {
+      if (m.Msg == WM_VSCROLL) {
+        codes.push_back(int(LoWord(m.WParam)));
+        return;
+      }
+      TCustomControl::Dispatch(m);
+    }
+
+   protected:
+    void FillCreateParams(TCreateParams& params) override {
+      TCustomControl::FillCreateParams(params);
+      params.Style |= WS_VSCROLL;
+    }
+  };
+  auto* c = new TScrolled(form.get());
+  c->SetBounds(0, 0, 100, 100);
+  c->SetParent(form.get());
+  EXPECT_EQ(c->ClientWidth(), 84);  // created with a bar of range 0..100
+  int lo = -1, hi = -1;
+  GetScrollRange(c, SB_VERT, lo, hi);
+  EXPECT_EQ(hi, 100);
+  SetScrollRange(c, SB_VERT, 0, 0, true);  // an empty range hides the bar
+  EXPECT_EQ(c->ClientWidth(), 100);
+  SetScrollRange(c, SB_VERT, 0, 4, true);
+  EXPECT_EQ(c->ClientWidth(), 84);
+  EXPECT_EQ(SetScrollPos(c, SB_VERT, 9, true), 0);  // returns the old position
+  EXPECT_EQ(GetScrollPos(c, SB_VERT), 4);           // kept inside the range
+  // Pressing the bar's arrow sends the request; the thumb stays where the window puts it.
+  QWidget* window = vantrel::qt::WindowWidget(*c);
+  QWidget* bar = window->childAt(92, 50);
+  ASSERT_NE(bar, nullptr);
+  SetScrollPos(c, SB_VERT, 2, true);
+  QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, QPoint(8, 4));  // the up arrow
+  ASSERT_GE(c->codes.size(), 2u);
+  EXPECT_EQ(c->codes[0], SB_LINEUP);
+  EXPECT_EQ(c->codes.back(), SB_ENDSCROLL);
+  EXPECT_EQ(GetScrollPos(c, SB_VERT), 2);
+  ShowScrollBar(c, SB_VERT, false);
+  EXPECT_EQ(c->ClientWidth(), 100);
+  EXPECT_FALSE(GetScrollRange(c, 7, lo, hi));
 }
