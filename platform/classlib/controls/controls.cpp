@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QScrollBar>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <QWidget>
 
 #include <algorithm>
@@ -187,6 +188,7 @@ struct ControlAccess {
   }
   static void DragDropTo(TControl* t, TControl* source, TPoint p) { t->DragDrop(source, p.x, p.y); }
   static QScrollBar* CreateScrollBar(TWinControl* control, int which);
+  static bool NativeKey(TWinControl* w, QWidget* native, QKeyEvent* e);
   static void LayoutScrollBars(TWinControl* control) { control->LayoutScrollBars(); }
 };
 
@@ -993,6 +995,31 @@ void ControlAccess::KeyInput(TWinControl* w, QKeyEvent* e) {
     }
     w->Perform(CN_CHAR, ch, data);
   }
+}
+
+bool ControlAccess::NativeKey(TWinControl* w, QWidget* native, QKeyEvent* e) {
+  const TShiftState shift = ShiftOf(e->modifiers());
+  const LPARAM data = LPARAM(shift.Bits());
+  if (const WORD key = VirtualKeyOf(e))
+    if (w->Perform(CN_KEYDOWN, key, data) != 0) return true;  // handled: swallowed
+  const QString text = e->text();
+  if (text.isEmpty()) return false;
+  QString typed;
+  for (char32_t ch : text.toUcs4()) {
+    if (shift.Contains(ssAlt))
+      if (TCustomForm* form = ::GetParentForm(w))
+        if (form->Perform(CM_DIALOGCHAR, ch, data) != 0) continue;
+    char32_t c = ch;
+    if (DoKeyPress(w, c)) continue;  // swallowed by OnKeyPress
+    typed += QString::fromUcs4(&c, 1);
+  }
+  if (typed == text) return false;  // the widget handles the key as it came
+  if (!typed.isEmpty()) {
+    // The character was changed: the widget gets the new one.
+    QKeyEvent changed(QEvent::KeyPress, typed.size() == 1 ? 0 : e->key(), e->modifiers(), typed);
+    QCoreApplication::sendEvent(native, &changed);
+  }
+  return true;
 }
 
 void ControlAccess::KeyRelease(TWinControl* w, QKeyEvent* e) {
@@ -2036,6 +2063,79 @@ void RunCaptureLoop(TControl* control, const std::function<bool(TMessage&)>& han
   QCoreApplication::instance()->removeEventFilter(&filter);
   if (GetCaptureControl() == control) ReleaseCapture();
 }
+
+// ---- Native widgets -------------------------------------------------------------
+
+namespace {
+
+// Routes a hosted widget's input through the control's messages first.
+class NativeFilter : public QObject {
+ public:
+  NativeFilter(VWindow* window, QWidget* native) : QObject(native), window_(window), native_(native) {}
+
+  bool eventFilter(QObject*, QEvent* e) override {
+    TWinControl* c = window_ ? window_->control : nullptr;
+    if (!c || resending_) return false;
+    bool swallow = false;
+    Guarded([&] {
+      switch (e->type()) {
+        case QEvent::KeyPress: {
+          resending_ = true;
+          swallow = ControlAccess::NativeKey(c, native_, static_cast<QKeyEvent*>(e));
+          resending_ = false;
+          break;
+        }
+        case QEvent::KeyRelease:
+          ControlAccess::KeyRelease(c, static_cast<QKeyEvent*>(e));
+          break;
+        case QEvent::ShortcutOverride:
+          break;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove: {
+          auto* me = static_cast<QMouseEvent*>(e);
+          const QPoint p = native_->mapTo(ClientWidget(*c), me->position().toPoint());
+          c->Perform(MouseMsgFor(e->type(), me->button()), KeysOf(me->modifiers(), me->buttons()),
+                     MakeLParam(p.x(), p.y()));
+          if (e->type() == QEvent::MouseMove) {
+            ControlAccess::SetMouseControl(c);
+            if (MouseMoveObserver) MouseMoveObserver(c, {p.x(), p.y()});
+          }
+          break;
+        }
+        case QEvent::FocusIn: c->Perform(WM_SETFOCUS); break;
+        case QEvent::FocusOut: c->Perform(WM_KILLFOCUS); break;
+        case QEvent::Leave:
+          if (MouseControl() == c) ControlAccess::SetMouseControl(nullptr);
+          break;
+        default: break;
+      }
+    });
+    return swallow;
+  }
+
+ private:
+  QPointer<VWindow> window_;
+  QWidget* native_;
+  bool resending_ = false;
+};
+
+}  // namespace
+
+namespace vantrel::qt {
+void EmbedNativeWidget(TWinControl& control, QWidget* widget) {
+  control.HandleNeeded();
+  QWidget* client = ClientWidget(control);
+  auto* layout = client->layout() ? static_cast<QBoxLayout*>(client->layout())
+                                  : new QVBoxLayout(client);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(widget);
+  client->setFocusProxy(widget);
+  widget->installEventFilter(
+      new NativeFilter(static_cast<VWindow*>(WindowWidget(control)), widget));
+}
+}  // namespace vantrel::qt
 
 // ---- Dropped files -------------------------------------------------------------------
 

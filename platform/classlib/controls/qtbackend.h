@@ -15,6 +15,14 @@ namespace vantrel::qt {
 // until the handle exists).
 QWidget* WindowWidget(const TWinControl& control);
 QWidget* ClientWidget(const TWinControl& control);
+// Hosts a Qt widget (line edit, list, ...) as the client area of a window
+// control, for the standard controls: call it from the control's CreateWnd.
+// Keys reach the control first as they do for every window (OnKeyDown,
+// OnKeyPress may change or swallow them, dialog keys move the focus); what
+// is left goes to the widget. Mouse and focus messages are sent to the
+// control and then handled by the widget as well.
+void EmbedNativeWidget(TWinControl& control, QWidget* widget);
+
 // Brings a window to the top of the stacking order.
 void RaiseWindow(QWidget* window);
 // The window control a widget belongs to (nullptr for foreign widgets).
