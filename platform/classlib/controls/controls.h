@@ -29,6 +29,7 @@ class TPopupMenu;
 
 // A window handle is the window control itself.
 using HWND = TWinControl*;
+using HPALETTE = void*;
 
 DECLARE_ENUM(TAlign, alNone, alTop, alBottom, alLeft, alRight, alClient)
 DECLARE_ENUM(TAlignment, taLeftJustify, taRightJustify, taCenter)
@@ -207,6 +208,8 @@ class TControl : public TComponent {
   virtual void Resize();
   // Raise to refuse a change of visibility.
   virtual void VisibleChanging() {}
+  // The palette the control draws with (true-colour devices need none).
+  virtual HPALETTE GetPalette() { return nullptr; }
   virtual void DragOver(TObject* Source, int X, int Y, TDragState State, bool& Accept);
   virtual void DragDrop(TObject* Source, int X, int Y);
   virtual void DoEndDrag(TObject* Target, int X, int Y);

@@ -808,6 +808,12 @@ void TApplication::ShowHintFor(TControl* control, TPoint clientPos) {
   w->SetColor(info.HintColor);
   TRect r = w->CalcHintRect(info.HintMaxWidth, info.HintStr);
   OffsetRect(r, info.HintPos.x, info.HintPos.y);
+  // Keep the hint on the screen.
+  const TRect area = Screen->WorkAreaRect();
+  if (r.Right > area.Right) OffsetRect(r, area.Right - r.Right, 0);
+  if (r.Bottom > area.Bottom) OffsetRect(r, 0, area.Bottom - r.Bottom);
+  if (r.Left < area.Left) OffsetRect(r, area.Left - r.Left, 0);
+  if (r.Top < area.Top) OffsetRect(r, 0, area.Top - r.Top);
   w->ActivateHint(r, info.HintStr);
   impl_->hintShown = true;
   if (impl_->hideTimer && info.HideTimeout > 0) impl_->hideTimer->start(info.HideTimeout);

@@ -570,3 +570,28 @@ TEST(FormStyleTest, IconsReachTheWindow) {
   Application->Restore();
   EXPECT_FALSE(vantrel::qt::WindowWidget(*form)->isMinimized());
 }
+
+TEST(HintTest, HintsStayOnTheScreen) {
+  auto form = ShownForm();
+  class TCornerHint : public TCustomControl {
+   public:
+    using TCustomControl::TCustomControl;
+    void Dispatch(TMessage& m) override {
+      if (m.Msg == CM_HINTSHOW)
+        reinterpret_cast<THintInfo*>(m.LParam)->HintPos = {Screen->Width() + 50, -40};
+      TCustomControl::Dispatch(m);
+    }
+  };
+  auto* c = new TCornerHint(form.get());
+  c->SetBounds(0, 0, 60, 30);
+  c->SetHint("A hint near the corner");
+  c->SetShowHint(true);
+  c->SetParent(form.get());
+  Application->ActivateHint(c->ClientToScreen({5, 5}));
+  THintWindow* hint = Application->HintWindow();
+  ASSERT_NE(hint, nullptr);
+  const TRect area = Screen->WorkAreaRect();
+  EXPECT_LE(hint->Left() + hint->Width(), area.Right);
+  EXPECT_GE(hint->Top(), area.Top);
+  Application->CancelHint();
+}
