@@ -1330,7 +1330,7 @@ void TWinControl::FillCreateParams(TCreateParams& params) {
   params.Width = width_;
   params.Height = height_;
   params.WndParent = parent_;
-  params.WindowClassStyle = CS_DBLCLKS;
+  params.WindowClassStyle = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
   if (backend_->acceptFiles) params.ExStyle |= WS_EX_ACCEPTFILES;
 }
 
@@ -1381,6 +1381,9 @@ void TWinControl::CreateWnd() {
   window->setAcceptDrops(window->acceptFiles);
   window->setEnabled(Enabled());
   client->setCursor(ShapeOf(Cursor()));
+  // Without the redraw styles a resize repaints only the newly uncovered part.
+  if (!(params.WindowClassStyle & (CS_HREDRAW | CS_VREDRAW)))
+    client->setAttribute(Qt::WA_StaticContents);
   // A window made with scroll bars starts with the standard range 0..100.
   for (auto [which, style] : {std::pair{SB_HORZ, WS_HSCROLL}, std::pair{SB_VERT, WS_VSCROLL}}) {
     Backend::Bar& bar = backend_->bars[which];
