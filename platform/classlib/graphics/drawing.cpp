@@ -94,6 +94,14 @@ QString EndEllipsis(const QString& s, int width, const QFontMetrics& m) {
 
 int DrawText(TCanvas* canvas, const std::string& text, TRect& r, uint32_t flags) {
   if (!canvas) return 0;
+  if (text.empty()) {
+    // Nothing to draw or measure (labels measure " " for their empty captions).
+    if (flags & DT_CALCRECT) {
+      r.Right = r.Left;
+      r.Bottom = r.Top;
+    }
+    return 0;
+  }
   const QFont font = ToQFont(*canvas->Font());
   QFontMetrics m(font);
   const int lineHeight = m.height() + ((flags & DT_EXTERNALLEADING) ? m.leading() : 0);

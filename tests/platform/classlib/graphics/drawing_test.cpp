@@ -66,6 +66,9 @@ TEST(DrawTextTest, CalcRectMeasuresWrappedLines) {
   TRect one = Rect(0, 0, 0, 0);
   DrawText(c, "a\r\nb\nc", one, DT_CALCRECT);
   EXPECT_EQ(one.Bottom, 3 * lineHeight);
+  TRect none = Rect(5, 5, 50, 50);
+  EXPECT_EQ(DrawText(c, "", none, DT_CALCRECT), 0);
+  EXPECT_EQ(none, Rect(5, 5, 5, 5));
   TRect single = Rect(0, 0, 0, 0);
   DrawText(c, "a\r\nb", single, DT_CALCRECT | DT_SINGLELINE);
   EXPECT_EQ(single.Bottom, lineHeight);
