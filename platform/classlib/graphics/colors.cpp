@@ -1,10 +1,11 @@
 #include "platform/classlib/graphics/colors.h"
 
 #include <array>
-#include <cctype>
 #include <cstdio>
 
 #include "platform/classlib/core/exceptions.h"
+#include "platform/classlib/core/format.h"
+#include "platform/classlib/core/strutils.h"
 
 namespace {
 
@@ -76,15 +77,6 @@ constexpr ColorName kColorNames[] = {
     {clNone, "clNone"}, {clDefault, "clDefault"},
 };
 
-bool SameTextAscii(const std::string& a, const char* b) {
-  size_t i = 0;
-  for (; i < a.size() && b[i]; ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return i == a.size() && b[i] == 0;
-}
-
 }  // namespace
 
 TColor GetSysColor(int index) {
@@ -114,7 +106,7 @@ bool ColorToIdent(TColor color, std::string& ident) {
 
 bool IdentToColor(const std::string& ident, TColor& color) {
   for (const ColorName& n : kColorNames)
-    if (SameTextAscii(ident, n.name)) {
+    if (SameText(ident, n.name)) {
       color = n.color;
       return true;
     }
@@ -132,22 +124,5 @@ std::string ColorToString(TColor color) {
 TColor StringToColor(const std::string& text) {
   TColor color = 0;
   if (IdentToColor(text, color)) return color;
-  const bool hex = !text.empty() && text[0] == '$';
-  const size_t start = hex ? 1 : (!text.empty() && text[0] == '-' ? 1 : 0);
-  const size_t maxDigits = hex ? 8 : 10;
-  if (text.size() <= start || text.size() - start > maxDigits)
-    throw EConvertError("'" + text + "' is not a valid integer value");
-  long long value = 0;
-  for (size_t i = start; i < text.size(); ++i) {
-    const int c = std::tolower(static_cast<unsigned char>(text[i]));
-    int digit;
-    if (c >= '0' && c <= '9') digit = c - '0';
-    else if (hex && c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-    else throw EConvertError("'" + text + "' is not a valid integer value");
-    value = value * (hex ? 16 : 10) + digit;
-  }
-  if (!hex && start == 1) value = -value;
-  if (!hex && (value > 2147483647LL || value < -2147483648LL))
-    throw EConvertError("'" + text + "' is not a valid integer value");
-  return TColor(uint32_t(value));
+  return TColor(StrToInt(text));
 }

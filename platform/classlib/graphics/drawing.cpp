@@ -1,6 +1,7 @@
 #include "platform/classlib/graphics/drawing.h"
 
 #include <QFontMetrics>
+#include <QLinearGradient>
 #include <QPainter>
 #include <QString>
 
@@ -57,20 +58,24 @@ QString ExpandTabs(const QString& s, const QFontMetrics& m) {
 std::vector<QString> WrapParagraph(const QString& para, int width, const QFontMetrics& m) {
   std::vector<QString> lines;
   QString current;
+  int currentWidth = 0;  // widths add up word by word: each line is measured once
   qsizetype i = 0;
   while (i < para.size()) {
     qsizetype j = i;
     while (j < para.size() && para[j] != u' ') ++j;
+    const qsizetype wordEnd = j;
     while (j < para.size() && para[j] == u' ') ++j;  // a word keeps its trailing blanks
-    const QString word = para.mid(i, j - i);
-    const QString candidate = current + word;
-    if (!current.isEmpty() && m.horizontalAdvance(candidate.trimmed()) > width) {
+    const QString word = para.mid(i, wordEnd - i);
+    const QString blanks = para.mid(wordEnd, j - wordEnd);
+    const int wordWidth = m.horizontalAdvance(word);
+    if (!current.isEmpty() && currentWidth + wordWidth > width) {
       lines.push_back(current);
-      current = word;
       // Leading blanks of a continued line are dropped.
-      while (!current.isEmpty() && current[0] == u' ') current.remove(0, 1);
+      current = word.isEmpty() ? QString() : word + blanks;
+      currentWidth = current.isEmpty() ? 0 : wordWidth + m.horizontalAdvance(blanks);
     } else {
-      current = candidate;
+      current += word + blanks;
+      currentWidth += wordWidth + m.horizontalAdvance(blanks);
     }
     i = j;
   }
@@ -89,6 +94,14 @@ QString EndEllipsis(const QString& s, int width, const QFontMetrics& m) {
 
 int DrawText(TCanvas* canvas, const std::string& text, TRect& r, uint32_t flags) {
   if (!canvas) return 0;
+  if (text.empty()) {
+    // Nothing to draw or measure (labels measure " " for their empty captions).
+    if (flags & DT_CALCRECT) {
+      r.Right = r.Left;
+      r.Bottom = r.Top;
+    }
+    return 0;
+  }
   const QFont font = ToQFont(*canvas->Font());
   QFontMetrics m(font);
   const int lineHeight = m.height() + ((flags & DT_EXTERNALLEADING) ? m.leading() : 0);
@@ -440,4 +453,54 @@ void DrawDisabledText(TCanvas* canvas, const std::string& text, TRect r, uint32_
   DrawText(canvas, text, r, flags);
   canvas->Font()->SetColor(saved);
   canvas->Brush()->SetStyle(savedBrush);
+}
+
+bool ExtTextOut(TCanvas* canvas, int x, int y, uint32_t options, const TRect* r,
+                const std::string& text) {
+  if (!canvas) return false;
+  if (r && (options & ETO_OPAQUE)) {
+    QPainter& p = ActivePainter(*canvas);
+    p.save();
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    p.fillRect(ToQRect(*r), ToQColor(canvas->Brush()->Color()));
+    p.restore();
+  }
+  canvas->SaveState();  // keeps the pen position too: no current-position update
+  if (r && (options & ETO_CLIPPED)) canvas->IntersectClipRect(*r);
+  canvas->TextOut(x, y, text);
+  canvas->RestoreState();
+  return true;
+}
+
+bool DrawCaption(TCanvas* canvas, const TRect& r, const std::string& text, uint32_t flags) {
+  if (!canvas || IsRectEmpty(r)) return false;
+  const bool active = flags & DC_ACTIVE;
+  const TColor back = active ? clActiveCaption : clInactiveCaption;
+  QPainter& p = ActivePainter(*canvas);
+  p.save();
+  p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+  if (flags & DC_GRADIENT) {
+    QLinearGradient g(r.Left, 0, r.Right, 0);
+    g.setColorAt(0, ToQColor(back));
+    g.setColorAt(1, ToQColor(active ? clGradientActiveCaption : clGradientInactiveCaption));
+    p.fillRect(ToQRect(r), g);
+  } else {
+    p.fillRect(ToQRect(r), ToQColor(back));
+  }
+  p.restore();
+  if (!(flags & DC_TEXT) || text.empty()) return true;
+  TFont saved;
+  saved.Assign(canvas->Font());
+  const TBrushStyle savedBrush = canvas->Brush()->Style();
+  canvas->Font()->SetStyle({fsBold});
+  canvas->Font()->SetColor(active ? clCaptionText : clInactiveCaptionText);
+  if (flags & DC_SMALLCAP) canvas->Font()->SetHeight(-std::max(8, (r.Height() * 2) / 3));
+  canvas->Brush()->SetStyle(bsClear);
+  TRect t = r;
+  t.Left += 2;
+  t.Right -= 2;
+  DrawText(canvas, text, t, DT_SINGLELINE | DT_VCENTER | DT_LEFT | DT_NOPREFIX | DT_END_ELLIPSIS);
+  canvas->Font()->Assign(&saved);
+  canvas->Brush()->SetStyle(savedBrush);
+  return true;
 }

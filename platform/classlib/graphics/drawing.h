@@ -77,3 +77,19 @@ void Frame3D(TCanvas* canvas, TRect& r, TColor topColor, TColor bottomColor, int
 // Disabled (embossed) text: once in the highlight colour one pixel down and
 // right, then in the shadow colour.
 void DrawDisabledText(TCanvas* canvas, const std::string& text, TRect r, uint32_t flags);
+
+// ExtTextOut options: ETO_OPAQUE fills the rectangle with the brush colour
+// first, ETO_CLIPPED keeps the text inside it.
+constexpr uint32_t ETO_OPAQUE = 0x2, ETO_CLIPPED = 0x4;
+// Draws one line of text with its cell's top-left at (x, y).
+bool ExtTextOut(TCanvas* canvas, int x, int y, uint32_t options, const TRect* r,
+                const std::string& text);
+
+// DrawCaption flags.
+constexpr uint32_t DC_ACTIVE = 0x1, DC_SMALLCAP = 0x2, DC_ICON = 0x4, DC_TEXT = 0x8,
+                   DC_INBUTTON = 0x10, DC_GRADIENT = 0x20;
+// A window caption bar in r: the active or inactive caption colours (a
+// gradient with DC_GRADIENT), with DC_TEXT the text in bold, left-aligned,
+// vertically centred and cut with "..." when too long. The canvas's font
+// gives the face; DC_SMALLCAP uses a smaller height.
+bool DrawCaption(TCanvas* canvas, const TRect& r, const std::string& text, uint32_t flags);

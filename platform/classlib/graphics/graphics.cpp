@@ -230,6 +230,7 @@ struct TCanvas::Impl {
     QRegion clip;
     QPoint origin;
     TPoint penPos;
+    QPainter* painter;  // the painter that was saved with it, if any
   };
   std::vector<Saved> saved;
 
@@ -262,6 +263,12 @@ struct TCanvas::Impl {
 
   void Release() {
     if (ownPainter) {
+      // Saved states end with the painter; ours are put back when it restarts.
+      for (Saved& s : saved)
+        if (s.painter == ownPainter.get()) {
+          ownPainter->restore();
+          s.painter = nullptr;
+        }
       ownPainter->end();
       ownPainter.reset();
       painter = nullptr;
@@ -296,10 +303,12 @@ void BindPainter(TCanvas& canvas, QPainter* painter, QImage* image) {
   d.clipped = false;
   d.clip = QRegion();
   d.origin = QPoint();
+  d.saved.clear();
 }
 void Unbind(TCanvas& canvas) {
   auto& d = canvas.impl();
   d.Release();
+  d.saved.clear();
   d.painter = nullptr;
   d.device = nullptr;
   d.image = nullptr;
@@ -556,6 +565,7 @@ void TCanvas::RoundRect(int x1, int y1, int x2, int y2, int cw, int ch) {
   if (pen_->Mode() != pmNop) {
     p.setCompositionMode(ModeFor(pen_->Mode()));
     p.setBrush(HasBrush(*brush_) ? MakeBrush(*brush_) : QBrush());
+    p.setClipRect(QRect(x1, y1, x2 - x1, y2 - y1), Qt::IntersectClip);
     p.drawRoundedRect(QRect(x1, y1, x2 - x1 - 1, y2 - y1 - 1), cw / 2.0, ch / 2.0);
   }
   p.restore();
@@ -571,6 +581,8 @@ void TCanvas::Ellipse(int x1, int y1, int x2, int y2) {
   if (pen_->Mode() != pmNop) {
     p.setCompositionMode(ModeFor(pen_->Mode()));
     p.setBrush(HasBrush(*brush_) ? MakeBrush(*brush_) : QBrush());
+    // Curves keep to the bounding rectangle, right and bottom edges excluded.
+    p.setClipRect(QRect(x1, y1, x2 - x1, y2 - y1), Qt::IntersectClip);
     p.drawEllipse(QRect(x1, y1, x2 - x1 - 1, y2 - y1 - 1));
   }
   p.restore();
@@ -594,6 +606,7 @@ void TCanvas::ArcFigure(int kind, int x1, int y1, int x2, int y2, int x3, int y3
     p.setCompositionMode(ModeFor(pen_->Mode()));
     p.setBrush(kind != 0 && HasBrush(*brush_) ? MakeBrush(*brush_) : QBrush());
     const int a = int(std::lround(start * 16)), sp = int(std::lround(span * 16));
+    p.setClipRect(QRect(x1, y1, x2 - x1, y2 - y1), Qt::IntersectClip);
     if (kind == 0) p.drawArc(r, a, sp);
     else if (kind == 1) p.drawChord(r, a, sp);
     else p.drawPie(r, a, sp);
@@ -967,7 +980,9 @@ void TCanvas::ResetClip() {
 }
 
 void TCanvas::SaveState() {
-  impl_->saved.push_back({impl_->clipped, impl_->clip, impl_->origin, penPos_});
+  QPainter* p = impl_->painter;
+  if (p) p->save();  // the painter keeps transform and clip of a borrowed painter too
+  impl_->saved.push_back({impl_->clipped, impl_->clip, impl_->origin, penPos_, p});
 }
 
 void TCanvas::RestoreState() {
@@ -979,10 +994,15 @@ void TCanvas::RestoreState() {
   impl_->clip = s.clip;
   impl_->origin = s.origin;
   penPos_ = s.penPos;
-  if (impl_->painter) {
-    impl_->painter->translate(delta);
-    if (s.clipped) impl_->painter->setClipRegion(s.clip);
-    else impl_->painter->setClipping(false);
+  QPainter* p = impl_->painter;
+  if (!p) return;
+  if (s.painter == p) {
+    p->restore();
+  } else {
+    // The painter began after the state was saved: put ours back on it.
+    p->translate(delta);
+    if (s.clipped) p->setClipRegion(s.clip);
+    else p->setClipping(false);
   }
 }
 

@@ -1,5 +1,6 @@
 #include "platform/classlib/graphics/images.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/classlib/core/filer.h"
 #include "platform/classlib/graphics/qtbridge.h"
 
 IMPLEMENT_CLASS(TGraphic, TPersistent)
@@ -43,8 +45,50 @@ QImage ReadImage(const std::string& fileName) {
   return img;
 }
 
+// The bytes from the stream's position to its end.
+QByteArray ReadRest(TStream* stream) {
+  if (!stream) throw EInvalidGraphic("No stream to read a picture from");
+  const int64_t count = std::max<int64_t>(0, stream->Size() - stream->Position());
+  QByteArray data(qsizetype(count), Qt::Uninitialized);
+  if (count > 0) stream->ReadBuffer(data.data(), count);
+  return data;
+}
+
+void WriteBytes(TStream* stream, const QByteArray& data) {
+  if (!stream) throw EInvalidGraphic("No stream to write a picture to");
+  stream->WriteBuffer(data.constData(), data.size());
+}
+
+QImage ImageFromBytes(const QByteArray& data, const char* what) {
+  QImage img;
+  if (!img.loadFromData(data)) throw EInvalidGraphic(std::string(what) + " image is not valid");
+  return img;
+}
+
+QByteArray BytesOf(const QImage& img, const char* format) {
+  QByteArray data;
+  QBuffer buffer(&data);
+  buffer.open(QIODevice::WriteOnly);
+  img.save(&buffer, format);
+  return data;
+}
+
 // Black for dark pixels, white for light ones, as a monochrome conversion does.
 QRgb MonoPixel(QRgb c) { return qGray(c) < 128 ? 0xFF000000u : 0xFFFFFFFFu; }
+
+TPixelFormat FormatOfDepth(int depth) {
+  return depth == 1 ? pf1bit : depth <= 4 ? pf4bit : depth <= 8 ? pf8bit
+         : depth == 24 ? pf24bit : pfDevice;
+}
+QImage ForSaving(QImage img, TPixelFormat format) {
+  switch (format) {
+    case pf1bit: return img.convertToFormat(QImage::Format_Mono);
+    case pf4bit:
+    case pf8bit: return img.convertToFormat(QImage::Format_Indexed8);
+    case pf24bit: return img.convertToFormat(QImage::Format_RGB888);
+    default: return img;
+  }
+}
 
 }  // namespace
 
@@ -59,6 +103,12 @@ void TGraphic::SetTransparent(bool value) {
 void TGraphic::SetModified(bool value) {
   if (value) Changed();
   else modified_ = false;
+}
+
+void TGraphic::DefineProperties(TFiler* filer) {
+  filer->DefineBinaryProperty(
+      "Data", [this](TStream* s) { ReadData(s); }, [this](TStream* s) { WriteData(s); },
+      !Empty());
 }
 
 void TGraphic::Changed() {
@@ -236,8 +286,7 @@ void TBitmap::Mask(TColor color) {
 void TBitmap::LoadFromFile(const std::string& fileName) {
   QImage img = ReadImage(fileName);
   if (canvas_) ReleasePainter(*canvas_);
-  pixelFormat_ = img.depth() == 1 ? pf1bit : img.depth() <= 4 ? pf4bit
-                 : img.depth() <= 8 ? pf8bit : img.depth() == 24 ? pf24bit : pfDevice;
+  pixelFormat_ = FormatOfDepth(img.depth());
   impl_->image = img.convertToFormat(QImage::Format_RGB32);
   Changed();
 }
@@ -245,15 +294,45 @@ void TBitmap::LoadFromFile(const std::string& fileName) {
 void TBitmap::SaveToFile(const std::string& fileName) const {
   QImage img = BitmapImage(const_cast<TBitmap&>(*this));
   if (img.isNull()) throw EInvalidGraphicOperation("Cannot save an empty bitmap");
-  switch (pixelFormat_) {
-    case pf1bit: img = img.convertToFormat(QImage::Format_Mono); break;
-    case pf4bit:
-    case pf8bit: img = img.convertToFormat(QImage::Format_Indexed8); break;
-    case pf24bit: img = img.convertToFormat(QImage::Format_RGB888); break;
-    default: break;
-  }
+  img = ForSaving(img, pixelFormat_);
   if (!img.save(ToQString(fileName), "BMP"))
     throw EFCreateError("Cannot create file \"" + fileName + "\"");
+}
+
+
+void TBitmap::LoadFromStream(TStream* stream) {
+  QImage img = ImageFromBytes(ReadRest(stream), "Bitmap");
+  if (canvas_) ReleasePainter(*canvas_);
+  pixelFormat_ = FormatOfDepth(img.depth());
+  impl_->image = img.convertToFormat(QImage::Format_RGB32);
+  Changed();
+}
+
+void TBitmap::SaveToStream(TStream* stream) const {
+  if (Empty()) return;  // an empty bitmap writes nothing
+  WriteBytes(stream, BytesOf(ForSaving(BitmapImage(const_cast<TBitmap&>(*this)), pixelFormat_),
+                             "BMP"));
+}
+
+void TBitmap::ReadData(TStream* stream) {
+  int32_t size = 0;
+  stream->ReadBuffer(&size, 4);
+  if (size < 0 || size > stream->Size() - stream->Position())
+    throw EInvalidGraphic("Bitmap image is not valid");
+  TMemoryStream part;
+  if (size > 0) part.CopyFrom(stream, size);
+  part.SetPosition(0);
+  if (size == 0) SetSize(0, 0);
+  else LoadFromStream(&part);
+}
+
+void TBitmap::WriteData(TStream* stream) const {
+  TMemoryStream data;
+  SaveToStream(&data);
+  const int32_t size = int32_t(data.Size());
+  stream->WriteBuffer(&size, 4);
+  data.SetPosition(0);
+  if (size > 0) stream->CopyFrom(&data, size);
 }
 
 void TBitmap::Draw(TCanvas* canvas, const TRect& r) {
@@ -271,6 +350,10 @@ void TBitmap::Draw(TCanvas* canvas, const TRect& r) {
 struct TIcon::Impl {
   QImage image;
 };
+
+namespace vantrel::qt {
+QImage IconImage(const TIcon& icon) { return icon.impl().image; }
+}  // namespace vantrel::qt
 
 TIcon::TIcon() : impl_(std::make_unique<Impl>()) {}
 TIcon::~TIcon() = default;
@@ -313,6 +396,15 @@ void TIcon::SaveToFile(const std::string& fileName) const {
   const bool ico = name.endsWith(".ico", Qt::CaseInsensitive);
   if (!impl_->image.save(name, ico ? "ICO" : "PNG"))
     throw EFCreateError("Cannot create file \"" + fileName + "\"");
+}
+
+void TIcon::LoadFromStream(TStream* stream) {
+  impl_->image = ImageFromBytes(ReadRest(stream), "Icon").convertToFormat(QImage::Format_ARGB32);
+  Changed();
+}
+
+void TIcon::SaveToStream(TStream* stream) const {
+  if (!Empty()) WriteBytes(stream, BytesOf(impl_->image, "ICO"));
 }
 
 void TIcon::Draw(TCanvas* canvas, const TRect& r) {
@@ -393,13 +485,30 @@ void TMetafile::Clear() {
   Changed();
 }
 
-void TMetafile::LoadFromFile(const std::string& fileName) {
-  QFile f(ToQString(fileName));
-  if (!f.open(QIODevice::ReadOnly))
-    throw EFOpenError("Cannot open file \"" + fileName + "\". " + FromQString(f.errorString()));
-  QByteArray data = f.readAll();
+namespace {
+
+// The picture as SVG: a loaded one as it was, a recorded one replayed.
+QByteArray SvgOf(const TMetafile::Impl& m, int width, int height) {
+  if (!m.svg.isEmpty()) return m.svg;
+  QByteArray data;
+  QBuffer buffer(&data);
+  buffer.open(QIODevice::WriteOnly);
+  QSvgGenerator generator;
+  generator.setOutputDevice(&buffer);
+  generator.setSize(QSize(std::max(1, width), std::max(1, height)));
+  generator.setViewBox(QRect(0, 0, std::max(1, width), std::max(1, height)));
+  QPainter p(&generator);
+  if (m.hasPicture) p.drawPicture(0, 0, m.picture);
+  p.end();
+  return data;
+}
+
+}  // namespace
+
+void TMetafile::LoadFromStream(TStream* stream) {
+  QByteArray data = ReadRest(stream);
   QSvgRenderer renderer(data);
-  if (!renderer.isValid()) throw EInvalidGraphic("Metafile is not valid: " + fileName);
+  if (!renderer.isValid()) throw EInvalidGraphic("Metafile is not valid");
   impl_->svg = data;
   impl_->picture = QPicture();
   impl_->hasPicture = false;
@@ -411,16 +520,24 @@ void TMetafile::LoadFromFile(const std::string& fileName) {
   Changed();
 }
 
-void TMetafile::SaveToFile(const std::string& fileName) const {
-  if (!impl_->svg.isEmpty()) {
-    QFile f(ToQString(fileName));
-    if (!f.open(QIODevice::WriteOnly) || f.write(impl_->svg) != impl_->svg.size())
-      throw EFCreateError("Cannot create file \"" + fileName + "\"");
-    return;
+void TMetafile::SaveToStream(TStream* stream) const {
+  if (!Empty()) WriteBytes(stream, SvgOf(*impl_, width_, height_));
+}
+
+void TMetafile::LoadFromFile(const std::string& fileName) {
+  TFileStream file(fileName, fmOpenRead);
+  try {
+    LoadFromStream(&file);
+  } catch (const EInvalidGraphic&) {
+    throw EInvalidGraphic("Metafile is not valid: " + fileName);
   }
-  TSvgCanvas svg(fileName, std::max(1, width_), std::max(1, height_));
-  if (impl_->hasPicture) ActivePainter(svg).drawPicture(0, 0, impl_->picture);
-  svg.Finish();
+}
+
+void TMetafile::SaveToFile(const std::string& fileName) const {
+  const QByteArray data = SvgOf(*impl_, width_, height_);
+  QFile f(ToQString(fileName));
+  if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size())
+    throw EFCreateError("Cannot create file \"" + fileName + "\"");
 }
 
 void TMetafile::Draw(TCanvas* canvas, const TRect& r) {
@@ -495,6 +612,36 @@ static T* GraphicAs(TPicture& pic, std::unique_ptr<TGraphic>& graphic,
 TBitmap* TPicture::Bitmap() { return GraphicAs<TBitmap>(*this, graphic_, &TPicture::Take); }
 TIcon* TPicture::Icon() { return GraphicAs<TIcon>(*this, graphic_, &TPicture::Take); }
 TMetafile* TPicture::Metafile() { return GraphicAs<TMetafile>(*this, graphic_, &TPicture::Take); }
+
+void TPicture::DefineProperties(TFiler* filer) {
+  filer->DefineBinaryProperty(
+      "Data",
+      [this](TStream* stream) {
+        // The graphic's class name (a length byte and its characters), then its data.
+        uint8_t length = 0;
+        stream->ReadBuffer(&length, 1);
+        std::string name(length, '\0');
+        if (length) stream->ReadBuffer(name.data(), length);
+        if (name.empty()) {
+          Take(nullptr);
+          return;
+        }
+        TClass cls = GetClass(name);
+        if (!cls || !cls->InheritsFrom(TGraphic::StaticClass()) || cls->IsAbstract())
+          throw EInvalidGraphic("Unknown picture format " + name);
+        std::unique_ptr<TGraphic> g(static_cast<TGraphic*>(cls->Create()));
+        g->ReadData(stream);
+        Take(std::move(g));
+      },
+      [this](TStream* stream) {
+        const std::string& name = graphic_->ClassName();
+        const uint8_t length = uint8_t(std::min<size_t>(name.size(), 255));
+        stream->WriteBuffer(&length, 1);
+        stream->WriteBuffer(name.data(), length);
+        graphic_->WriteData(stream);
+      },
+      graphic_ && !graphic_->Empty());
+}
 
 void TPicture::LoadFromFile(const std::string& fileName) {
   std::string ext = FromQString(QFileInfo(ToQString(fileName)).suffix().toLower());

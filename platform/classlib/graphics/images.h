@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/classlib/core/exceptions.h"
+#include "platform/classlib/core/streams.h"
 #include "platform/classlib/graphics/graphics.h"
 
 class TGraphic : public TPersistent {
@@ -25,11 +26,19 @@ class TGraphic : public TPersistent {
   // Raise EInvalidGraphic / EFOpenError / EFCreateError with a clear message on failure.
   virtual void LoadFromFile(const std::string& fileName) = 0;
   virtual void SaveToFile(const std::string& fileName) const = 0;
+  // The file's bytes from the stream's position to its end / written at its position.
+  virtual void LoadFromStream(TStream* stream) = 0;
+  virtual void SaveToStream(TStream* stream) const = 0;
 
   TNotifyEvent OnChange;
 
  protected:
   virtual void Changed();
+  // The "Data" property of form definitions: the picture's bytes.
+  void DefineProperties(TFiler* filer) override;
+  virtual void ReadData(TStream* stream) { LoadFromStream(stream); }
+  virtual void WriteData(TStream* stream) const { SaveToStream(stream); }
+  friend class TPicture;
   // Draws the picture scaled into r (the canvas has a painter by then).
   virtual void Draw(TCanvas* canvas, const TRect& r) = 0;
   friend class TCanvas;
@@ -82,12 +91,17 @@ class TBitmap : public TGraphic {
   void LoadFromFile(const std::string& fileName) override;
   // Always writes BMP, at the bit depth of the pixel format.
   void SaveToFile(const std::string& fileName) const override;
+  void LoadFromStream(TStream* stream) override;
+  void SaveToStream(TStream* stream) const override;
 
   struct Impl;
   Impl& impl() const { return *impl_; }
 
  protected:
   void Draw(TCanvas* canvas, const TRect& r) override;
+  // Form definitions hold a 4-byte size before the bitmap file.
+  void ReadData(TStream* stream) override;
+  void WriteData(TStream* stream) const override;
 
  private:
   std::unique_ptr<Impl> impl_;
@@ -116,6 +130,9 @@ class TIcon : public TGraphic {
   // .ico, or any image with an alpha channel.
   void LoadFromFile(const std::string& fileName) override;
   void SaveToFile(const std::string& fileName) const override;
+  void LoadFromStream(TStream* stream) override;
+  // Writes an icon file.
+  void SaveToStream(TStream* stream) const override;
 
   struct Impl;
   Impl& impl() const { return *impl_; }
@@ -160,6 +177,8 @@ class TMetafile : public TGraphic {
   void LoadFromFile(const std::string& fileName) override;
   // Writes the picture as SVG.
   void SaveToFile(const std::string& fileName) const override;
+  void LoadFromStream(TStream* stream) override;
+  void SaveToStream(TStream* stream) const override;
 
   struct Impl;
   Impl& impl() const { return *impl_; }
@@ -203,6 +222,8 @@ class TPicture : public TPersistent {
  protected:
   void AssignTo(TPersistent* dest) const override;
   virtual void Changed();
+  // "Data": the graphic's class name and its data.
+  void DefineProperties(TFiler* filer) override;
 
  private:
   std::unique_ptr<TGraphic> graphic_;

@@ -15,6 +15,7 @@ class QFont;
 class QString;
 class QRect;
 class QPicture;
+class TIcon;
 
 namespace vantrel::qt {
 
@@ -46,6 +47,9 @@ void SetCommandLog(TCanvas& canvas, std::vector<std::string>* log);
 QImage& BitmapImage(TBitmap& bitmap);
 // The bitmap with its transparency applied (transparent pixels have alpha 0).
 QImage MaskedImage(TBitmap& bitmap);
+
+// The pixels of an icon (with alpha).
+QImage IconImage(const TIcon& icon);
 
 // Font substitutes for the classic face names, installed once.
 void InstallFontSubstitutes();

@@ -66,6 +66,9 @@ TEST(DrawTextTest, CalcRectMeasuresWrappedLines) {
   TRect one = Rect(0, 0, 0, 0);
   DrawText(c, "a\r\nb\nc", one, DT_CALCRECT);
   EXPECT_EQ(one.Bottom, 3 * lineHeight);
+  TRect none = Rect(5, 5, 50, 50);
+  EXPECT_EQ(DrawText(c, "", none, DT_CALCRECT), 0);
+  EXPECT_EQ(none, Rect(5, 5, 5, 5));
   TRect single = Rect(0, 0, 0, 0);
   DrawText(c, "a\r\nb", single, DT_CALCRECT | DT_SINGLELINE);
   EXPECT_EQ(single.Bottom, lineHeight);
@@ -177,4 +180,20 @@ TEST(DisabledTextTest, DrawsHighlightThenShadow) {
   EXPECT_NE(InkBox(*b, ColorToRGB(clBtnShadow)).Right, -1);
   EXPECT_EQ(InkBox(*b, clBlack).Right, -1);
   EXPECT_EQ(b->Canvas()->Font()->Color(), clWindowText);  // restored
+}
+
+TEST(DrawCaptionTest, ActiveAndInactiveColoursAndText) {
+  auto b = Surface(120, 16, clRed);
+  ASSERT_TRUE(DrawCaption(b->Canvas(), Rect(0, 0, 120, 16), "Toolbar", DC_ACTIVE | DC_TEXT | DC_SMALLCAP));
+  EXPECT_EQ(b->Canvas()->Pixels(119, 15), ColorToRGB(clActiveCaption));
+  const TRect text = InkBox(*b, ColorToRGB(clCaptionText));
+  EXPECT_GE(text.Left, 2);
+  EXPECT_GT(text.Right, 20);
+  EXPECT_EQ(b->Canvas()->Font()->Style(), TFontStyles{});  // the canvas font is left alone
+  auto i = Surface(40, 16, clRed);
+  DrawCaption(i->Canvas(), Rect(0, 0, 40, 16), "A very long caption text", DC_TEXT);
+  EXPECT_EQ(i->Canvas()->Pixels(0, 0), ColorToRGB(clInactiveCaption));
+  EXPECT_LE(InkBox(*i, ColorToRGB(clInactiveCaptionText)).Right, 38);
+  TRect empty = Rect(0, 0, 0, 0);
+  EXPECT_FALSE(DrawCaption(i->Canvas(), empty, "x", DC_TEXT));
 }

@@ -274,3 +274,110 @@ TEST(FontTest, PublishedPropertiesReachTheFont) {
   TPen pen;
   EXPECT_EQ(GetEnumProp(&pen, "Mode"), "pmCopy");
 }
+
+TEST(CanvasTest, FiguresStayInsideTheirBoundingRectangle) {
+  auto b = Surface(40, 40);
+  TCanvas* c = b->Canvas();
+  c->Brush()->SetColor(clRed);
+  c->Ellipse(5, 5, 25, 15);
+  TRect ink = InkBox(*b, clBlack);
+  EXPECT_GE(ink.Left, 5);
+  EXPECT_LE(ink.Right, 25);
+  EXPECT_LE(ink.Bottom, 15);
+  EXPECT_EQ(c->Pixels(15, 10), clRed);
+  EXPECT_EQ(c->Pixels(5, 5), clWhite);  // outside the curve
+
+  auto p = Surface(40, 40);
+  p->Canvas()->Brush()->SetColor(clBlue);
+  // A quarter pie: from the ray to the right, counter-clockwise to the ray up.
+  p->Canvas()->Pie(0, 0, 40, 40, 40, 20, 20, 0);
+  EXPECT_EQ(p->Canvas()->Pixels(28, 12), clBlue);
+  EXPECT_EQ(p->Canvas()->Pixels(12, 28), clWhite);
+
+  auto g = Surface(40, 40);
+  g->Canvas()->Brush()->SetColor(clLime);
+  g->Canvas()->Polygon({{5, 5}, {35, 5}, {5, 35}});
+  EXPECT_EQ(g->Canvas()->Pixels(10, 10), clLime);
+  EXPECT_EQ(g->Canvas()->Pixels(30, 30), clWhite);
+
+  auto r = Surface(40, 40);
+  r->Canvas()->Brush()->SetColor(clYellow);
+  r->Canvas()->RoundRect(0, 0, 40, 40, 20, 20);
+  EXPECT_EQ(r->Canvas()->Pixels(0, 0), clWhite);  // rounded corner
+  EXPECT_EQ(r->Canvas()->Pixels(20, 0), clBlack);
+  EXPECT_EQ(r->Canvas()->Pixels(20, 20), clYellow);
+}
+
+TEST(CanvasTest, PenStylesAndBrushPatterns) {
+  auto b = Surface(60, 20);
+  TCanvas* c = b->Canvas();
+  c->Pen()->SetStyle(psDot);
+  c->MoveTo(0, 1);
+  c->LineTo(60, 1);
+  EXPECT_EQ(c->Pixels(0, 1), clBlack);
+  EXPECT_EQ(c->Pixels(3, 1), clWhite);  // dots of three, gaps of three
+  EXPECT_EQ(c->Pixels(6, 1), clBlack);
+  c->Pen()->SetStyle(psClear);
+  c->MoveTo(0, 3);
+  c->LineTo(60, 3);
+  EXPECT_EQ(c->Pixels(5, 3), clWhite);
+  c->Brush()->SetColor(clRed);
+  c->Brush()->SetStyle(bsHorizontal);
+  c->FillRect(Rect(0, 5, 60, 20));
+  int red = CountPixels(*b, clRed);
+  EXPECT_GT(red, 0);
+  EXPECT_LT(red, 60 * 15 / 2);  // hatched, not solid
+  auto pattern = Surface(2, 2, clBlue);
+  pattern->Canvas()->SetPixels(0, 0, clLime);
+  auto t = Surface(4, 4);
+  t->Canvas()->Brush()->SetBitmap(pattern.get());
+  t->Canvas()->FillRect(Rect(0, 0, 4, 4));
+  EXPECT_EQ(t->Canvas()->Pixels(0, 0), clLime);
+  EXPECT_EQ(t->Canvas()->Pixels(2, 2), clLime);  // tiled
+  EXPECT_EQ(t->Canvas()->Pixels(1, 0), clBlue);
+}
+
+TEST(CanvasTest, TextRectAndExtTextOutClipAndFill) {
+  auto b = Surface(100, 30);
+  TCanvas* c = b->Canvas();
+  c->Brush()->SetColor(clYellow);
+  c->TextRect(Rect(10, 5, 30, 25), 12, 6, "Wide text here");
+  EXPECT_EQ(c->Pixels(10, 5), clYellow);   // the whole rectangle is filled
+  EXPECT_EQ(c->Pixels(29, 24), clYellow);
+  EXPECT_LE(InkBox(*b, clBlack).Right, 30);
+  auto e = Surface(100, 30);
+  e->Canvas()->Brush()->SetColor(clAqua);
+  e->Canvas()->MoveTo(1, 1);
+  const TRect cell = Rect(50, 0, 70, 20);
+  ExtTextOut(e->Canvas(), 52, 2, ETO_OPAQUE | ETO_CLIPPED, &cell, "Clipped text");
+  EXPECT_EQ(e->Canvas()->Pixels(69, 19), clAqua);
+  EXPECT_LE(InkBox(*e, clBlack).Right, 70);
+  EXPECT_GT(InkBox(*e, clBlack).Right, 52);
+  EXPECT_EQ(e->Canvas()->PenPos(), Point(1, 1));  // no current-position update
+}
+
+TEST(CanvasTest, FloodFillAndExcludedClip) {
+  auto b = Surface(20, 20);
+  TCanvas* c = b->Canvas();
+  c->Brush()->SetStyle(bsClear);
+  c->Rectangle(2, 2, 12, 12);  // a black frame
+  c->Brush()->SetColor(clRed);
+  c->FloodFill(5, 5, clBlack, TCanvas::fsBorder);  // fill until the border
+  EXPECT_EQ(c->Pixels(5, 5), clRed);
+  EXPECT_EQ(c->Pixels(10, 10), clRed);
+  EXPECT_EQ(c->Pixels(15, 15), clWhite);  // outside stays
+  c->Brush()->SetColor(clBlue);
+  c->FloodFill(15, 15, clWhite, TCanvas::fsSurface);  // fill the white surface
+  EXPECT_EQ(c->Pixels(0, 0), clBlue);
+  EXPECT_EQ(c->Pixels(5, 5), clRed);
+  c->FloodFill(-5, 3, clWhite, TCanvas::fsSurface);  // outside: nothing, no failure
+
+  auto e = Surface(10, 10);
+  e->Canvas()->ExcludeClipRect(Rect(2, 2, 8, 8));
+  e->Canvas()->Brush()->SetColor(clLime);
+  e->Canvas()->FillRect(Rect(0, 0, 10, 10));
+  EXPECT_EQ(CountPixels(*e, clLime), 100 - 36);
+  e->Canvas()->ResetClip();
+  e->Canvas()->FillRect(Rect(0, 0, 10, 10));
+  EXPECT_EQ(CountPixels(*e, clLime), 100);
+}

@@ -253,3 +253,30 @@ TEST(IconTest, KeepsAlphaAndCannotBeResized) {
   EXPECT_EQ(t->Canvas()->Pixels(0, 0), clLime);
   EXPECT_EQ(t->Canvas()->Pixels(1, 1), clBlue);
 }
+
+TEST(BitmapTest, StreamsCarryBitmapFilesAndDamageIsReported) {
+  auto b = Surface(4, 3, clNavy);
+  TMemoryStream stream;
+  b->SaveToStream(&stream);
+  EXPECT_GT(stream.Size(), 54);  // file header and pixels
+  stream.SetPosition(0);
+  TBitmap back;
+  back.LoadFromStream(&stream);
+  EXPECT_EQ(back.Height(), 3);
+  EXPECT_EQ(back.Canvas()->Pixels(3, 2), clNavy);
+  TMemoryStream junk;
+  junk.WriteBuffer("BMxxxx", 6);
+  junk.SetPosition(0);
+  EXPECT_THROW(back.LoadFromStream(&junk), EInvalidGraphic);
+  EXPECT_EQ(back.Width(), 4);  // unchanged after the failure
+  TMetafile meta;
+  meta.SetWidth(10);
+  meta.SetHeight(10);
+  { TMetafileCanvas mc(&meta); mc.Rectangle(0, 0, 5, 5); }
+  TMemoryStream svg;
+  meta.SaveToStream(&svg);
+  svg.SetPosition(0);
+  TMetafile loaded;
+  loaded.LoadFromStream(&svg);
+  EXPECT_EQ(loaded.Width(), 10);
+}

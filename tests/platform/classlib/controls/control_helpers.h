@@ -1,0 +1,43 @@
+#pragma once
+// Helpers for tests of window controls: forms shown offscreen, events, pixels.
+
+#include <QTest>
+#include <QWidget>
+
+#include <memory>
+
+#include "platform/classlib/controls/forms.h"
+#include "platform/classlib/controls/qtbackend.h"
+#include "platform/classlib/graphics/surface.h"
+
+namespace testing_support {
+
+// Lets queued events (paints, posted messages, activation) run.
+inline void Pump(int rounds = 3) {
+  for (int i = 0; i < rounds; ++i) Application->ProcessMessages();
+}
+
+// A form of the given client size, shown.
+inline std::unique_ptr<TForm> ShownForm(int w = 200, int h = 150) {
+  Application->Initialize();
+  auto form = std::make_unique<TForm>(nullptr);
+  form->SetBounds(10, 10, w, h);
+  form->Show();
+  Pump();
+  return form;
+}
+
+// What the window looks like now, as a bitmap of its size.
+inline std::unique_ptr<TBitmap> Snapshot(TWinControl* c) {
+  auto b = Surface(c->Width(), c->Height(), clFuchsia);
+  c->PaintTo(b->Canvas(), 0, 0);
+  return b;
+}
+
+inline QWidget* ClientOf(TWinControl* c) { return vantrel::qt::ClientWidget(*c); }
+
+inline void Click(TWinControl* c, int x, int y, Qt::MouseButton b = Qt::LeftButton) {
+  QTest::mouseClick(ClientOf(c), b, Qt::NoModifier, QPoint(x, y));
+}
+
+}  // namespace testing_support

@@ -1,0 +1,703 @@
+#include <gtest/gtest.h>
+
+#include <QTimer>
+
+#include <vector>
+
+#include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/controls/winapi.h"
+#include "platform/classlib/graphics/drawing.h"
+
+using namespace testing_support;
+
+namespace {
+
+// A window that records the messages it gets and paints a colour.
+class TProbe : public TCustomControl {
+ public:
+  using TCustomControl::TCustomControl;
+  std::vector<UINT> seen;
+  TColor paint = clNone;
+  int paints = 0;
+  void Dispatch(TMessage& m) override {
+    seen.push_back(m.Msg);
+    if (m.Msg == WM_USER + 1) {
+      m.Result = 42;
+      return;
+    }
+    TCustomControl::Dispatch(m);
+  }
+  bool Saw(UINT msg) const { return std::find(seen.begin(), seen.end(), msg) != seen.end(); }
+
+ protected:
+  void PaintContent() override {
+    ++paints;
+    if (paint == clNone) return;
+    Canvas()->Brush()->SetColor(paint);
+    Canvas()->FillRect(ClientRect());
+  }
+};
+
+// A windowless control painted by its parent.
+class TSpot : public TGraphicControl {
+ public:
+  using TGraphicControl::TGraphicControl;
+  TColor color = clRed;
+  int downs = 0, moves = 0, ups = 0, enters = 0, leaves = 0;
+  TPoint last;
+  void Dispatch(TMessage& m) override {
+    if (m.Msg == CM_MOUSEENTER) ++enters;
+    if (m.Msg == CM_MOUSELEAVE) ++leaves;
+    TGraphicControl::Dispatch(m);
+  }
+
+ protected:
+  void PaintContent() override {
+    Canvas()->Brush()->SetColor(color);
+    Canvas()->FillRect(ClientRect());
+  }
+  void MouseDown(TMouseButton b, TShiftState s, int x, int y) override {
+    ++downs;
+    last = {x, y};
+    TGraphicControl::MouseDown(b, s, x, y);
+  }
+  void MouseMove(TShiftState s, int x, int y) override {
+    ++moves;
+    last = {x, y};
+    TGraphicControl::MouseMove(s, x, y);
+  }
+  void MouseUp(TMouseButton b, TShiftState s, int x, int y) override {
+    ++ups;
+    last = {x, y};
+    TGraphicControl::MouseUp(b, s, x, y);
+  }
+};
+
+// A window with a 3-pixel frame of its own (non-client margins it paints).
+class TFramed : public TCustomControl {
+ public:
+  using TCustomControl::TCustomControl;
+  int ncClicks = 0;
+  LRESULT lastHit = 0;
+  void Dispatch(TMessage& m) override {
+    switch (m.Msg) {
+      case WM_NCCALCSIZE: {
+        auto* p = reinterpret_cast<TNCCalcSizeParams*>(m.LParam);
+        InflateRect(p->rgrc[0], -3, -3);
+        p->rgrc[0].Top += 2;  // a thicker top edge
+        return;
+      }
+      case WM_NCPAINT: {
+        auto* dc = reinterpret_cast<TCanvas*>(m.WParam);
+        dc->Brush()->SetColor(clBlue);
+        dc->FillRect(Rect(0, 0, Width(), Height()));
+        return;
+      }
+      case WM_NCLBUTTONDOWN:
+        ++ncClicks;
+        lastHit = LRESULT(m.WParam);
+        return;
+      default:
+        TCustomControl::Dispatch(m);
+    }
+  }
+
+ protected:
+  void PaintContent() override {
+    Canvas()->Brush()->SetColor(clYellow);
+    Canvas()->FillRect(ClientRect());
+  }
+};
+
+}  // namespace
+
+TEST(AlignTest, NestedAlignedControlsFollowTheClassLibraryOrder) {
+  TForm form(nullptr);
+  form.SetBounds(0, 0, 300, 200);
+  auto* top = new TProbe(&form);
+  top->SetHeight(20);
+  top->SetAlign(alTop);
+  top->SetParent(&form);
+  auto* bottom = new TProbe(&form);
+  bottom->SetHeight(30);
+  bottom->SetAlign(alBottom);
+  bottom->SetParent(&form);
+  auto* left = new TProbe(&form);
+  left->SetWidth(40);
+  left->SetAlign(alLeft);
+  left->SetParent(&form);
+  auto* right = new TProbe(&form);
+  right->SetWidth(50);
+  right->SetAlign(alRight);
+  right->SetParent(&form);
+  auto* client = new TProbe(&form);
+  client->SetAlign(alClient);
+  client->SetParent(&form);
+  // A second top control placed below the first by its position.
+  auto* top2 = new TProbe(&form);
+  top2->SetBounds(0, 100, 10, 10);
+  top2->SetParent(&form);
+  top2->SetAlign(alTop);
+
+  EXPECT_EQ(top->BoundsRect(), Rect(0, 0, 300, 20));
+  EXPECT_EQ(top2->BoundsRect(), Rect(0, 20, 300, 30));
+  EXPECT_EQ(bottom->BoundsRect(), Rect(0, 170, 300, 200));
+  EXPECT_EQ(left->BoundsRect(), Rect(0, 30, 40, 170));
+  EXPECT_EQ(right->BoundsRect(), Rect(250, 30, 300, 170));
+  EXPECT_EQ(client->BoundsRect(), Rect(40, 30, 250, 170));
+
+  // Nested: the client panel aligns its own children when it is resized.
+  auto* inner = new TProbe(&form);
+  inner->SetHeight(10);
+  inner->SetAlign(alBottom);
+  inner->SetParent(client);
+  EXPECT_EQ(inner->BoundsRect(), Rect(0, 130, 210, 140));
+  form.SetBounds(0, 0, 400, 300);
+  EXPECT_EQ(client->BoundsRect(), Rect(40, 30, 350, 270));
+  EXPECT_EQ(inner->BoundsRect(), Rect(0, 230, 310, 240));
+
+  // Hiding a top control closes the gap; alignment off leaves things be.
+  top->Hide();
+  EXPECT_EQ(top2->Top(), 0);
+  form.DisableAlign();
+  top->Show();
+  EXPECT_EQ(top2->Top(), 0);
+  form.EnableAlign();
+  EXPECT_EQ(top2->Top(), 20);
+  // Dropping the alignment keeps the bounds and frees the space.
+  top->SetAlign(alNone);
+  EXPECT_EQ(top2->Top(), 0);
+}
+
+TEST(AlignTest, ConstraintsLimitTheSize) {
+  TForm form(nullptr);
+  auto* p = new TProbe(&form);
+  p->Constraints().MinWidth = 30;
+  p->Constraints().MaxHeight = 15;
+  p->SetParent(&form);
+  p->SetBounds(0, 0, 10, 100);
+  EXPECT_EQ(p->Width(), 30);
+  EXPECT_EQ(p->Height(), 15);
+}
+
+TEST(MessageTest, PerformDispatchAndBroadcast) {
+  TForm form(nullptr);
+  auto* a = new TProbe(&form);
+  auto* b = new TProbe(&form);
+  a->SetParent(&form);
+  b->SetParent(&form);
+  EXPECT_EQ(a->Perform(WM_USER + 1), 42);
+  EXPECT_EQ(a->Perform(WM_USER + 2), 0);  // nobody handles it
+
+  a->seen.clear();
+  b->seen.clear();
+  TMessage m{WM_USER + 1, 0, 0, 0};
+  form.Broadcast(m);
+  EXPECT_EQ(m.Result, 42);
+  EXPECT_TRUE(a->Saw(WM_USER + 1));
+  EXPECT_FALSE(b->Saw(WM_USER + 1));  // broadcasting stops at the first answer
+
+  b->seen.clear();
+  form.SetColor(clRed);  // parent colour reaches children that follow it
+  EXPECT_TRUE(b->Saw(CM_PARENTCOLORCHANGED));
+  EXPECT_EQ(b->Color(), clRed);
+  b->SetColor(clLime);
+  form.SetColor(clBlue);
+  EXPECT_EQ(b->Color(), clLime);
+  EXPECT_FALSE(b->ParentColor());
+  form.Font()->SetSize(14);
+  EXPECT_EQ(a->Font()->Size(), 14);
+  b->Font()->SetStyle({fsBold});
+  EXPECT_FALSE(b->ParentFont());
+  form.Font()->SetSize(9);
+  EXPECT_EQ(b->Font()->Size(), 14);
+  b->SetText("x");
+  EXPECT_TRUE(b->Saw(CM_TEXTCHANGED));
+  b->seen.clear();
+  b->SetText("x");
+  EXPECT_FALSE(b->Saw(CM_TEXTCHANGED));  // no change, no message
+}
+
+TEST(MessageTest, ReplacedWindowProcSeesMessagesFirst) {
+  TForm form(nullptr);
+  auto* a = new TProbe(&form);
+  a->SetParent(&form);
+  TWndMethod old = a->WindowProc;
+  int seen = 0;
+  a->WindowProc = [&](TMessage& m) {
+    if (m.Msg == WM_USER + 1) ++seen;
+    old(m);
+  };
+  EXPECT_EQ(a->Perform(WM_USER + 1), 42);
+  EXPECT_EQ(seen, 1);
+}
+
+TEST(HookTest, HooksChainNewestFirstAndComeOffInAnyOrder) {
+  TForm form(nullptr);
+  std::vector<int> order;
+  auto hook = [&](int n, bool swallow) {
+    return [&order, n, swallow](TMessage& m, const TWndMethod& next) {
+      if (m.Msg != WM_USER + 5) {
+        next(m);
+        return;
+      }
+      order.push_back(n);
+      if (!swallow) next(m);
+      else m.Result = n;
+    };
+  };
+  const int h1 = form.AddWindowHook(hook(1, false));
+  const int h2 = form.AddWindowHook(hook(2, false));
+  const int h3 = form.AddWindowHook(hook(3, false));
+  form.Perform(WM_USER + 5);
+  EXPECT_EQ(order, (std::vector<int>{3, 2, 1}));
+  // Remove the middle one, then the oldest, then the newest.
+  EXPECT_TRUE(form.RemoveWindowHook(h2));
+  order.clear();
+  form.Perform(WM_USER + 5);
+  EXPECT_EQ(order, (std::vector<int>{3, 1}));
+  EXPECT_TRUE(form.RemoveWindowHook(h1));
+  EXPECT_FALSE(form.RemoveWindowHook(h1));
+  EXPECT_TRUE(form.RemoveWindowHook(h3));
+  EXPECT_EQ(form.WindowHookCount(), 0);
+  order.clear();
+  form.Perform(WM_USER + 5);
+  EXPECT_TRUE(order.empty());
+
+  // A hook may swallow a message, and a hook may remove another one (or
+  // itself) while a message travels: the removed one is skipped.
+  int ha = 0;
+  const int hb = form.AddWindowHook(hook(10, false));
+  ha = form.AddWindowHook([&](TMessage& m, const TWndMethod& next) {
+    if (m.Msg == WM_USER + 5) {
+      order.push_back(20);
+      form.RemoveWindowHook(hb);
+      form.RemoveWindowHook(ha);
+    }
+    next(m);
+  });
+  form.Perform(WM_USER + 5);
+  EXPECT_EQ(order, (std::vector<int>{20}));
+  EXPECT_EQ(form.WindowHookCount(), 0);
+  const int hs = form.AddWindowHook(hook(7, true));
+  EXPECT_EQ(form.Perform(WM_USER + 5), 7);
+  form.RemoveWindowHook(hs);
+}
+
+TEST(PaintTest, GraphicControlsArePaintedByTheirParent) {
+  auto form = ShownForm(120, 80);
+  auto* host = new TProbe(form.get());
+  host->SetBounds(0, 0, 100, 60);
+  host->paint = clWhite;
+  host->SetParent(form.get());
+  auto* spot = new TSpot(form.get());
+  spot->SetBounds(10, 10, 20, 15);
+  spot->SetParent(host);
+  auto* over = new TSpot(form.get());
+  over->color = clBlue;
+  over->SetBounds(25, 20, 10, 10);
+  over->SetParent(host);
+  Pump();
+  auto shot = Snapshot(host);
+  TCanvas* c = shot->Canvas();
+  EXPECT_EQ(c->Pixels(10, 10), clRed);
+  EXPECT_EQ(c->Pixels(29, 12), clRed);
+  EXPECT_EQ(c->Pixels(12, 24), clRed);
+  EXPECT_EQ(c->Pixels(30, 10), clWhite);   // right edge excluded
+  EXPECT_EQ(c->Pixels(10, 25), clWhite);   // bottom edge excluded
+  EXPECT_EQ(c->Pixels(27, 22), clBlue);    // the later control lies on top
+  spot->BringToFront();
+  shot = Snapshot(host);
+  EXPECT_EQ(shot->Canvas()->Pixels(27, 22), clRed);
+  spot->Hide();
+  shot = Snapshot(host);
+  EXPECT_EQ(shot->Canvas()->Pixels(12, 12), clWhite);
+}
+
+TEST(MouseTest, GraphicControlsAreHitTestedThroughTheirParent) {
+  auto form = ShownForm(120, 80);
+  auto* host = new TProbe(form.get());
+  host->SetBounds(0, 0, 100, 60);
+  host->SetParent(form.get());
+  auto* spot = new TSpot(form.get());
+  spot->SetBounds(10, 10, 20, 15);
+  spot->SetParent(host);
+  int clicks = 0;
+  spot->OnClick = [&](TObject* s) {
+    EXPECT_EQ(s, spot);
+    ++clicks;
+  };
+  EXPECT_EQ(host->ControlAtPos({15, 12}, false), spot);
+  EXPECT_EQ(host->ControlAtPos({30, 12}, false), nullptr);
+  Click(host, 15, 12);
+  EXPECT_EQ(clicks, 1);
+  EXPECT_EQ(spot->downs, 1);
+  EXPECT_EQ(spot->last, Point(5, 2));  // the control's own coordinates
+  host->seen.clear();
+  Click(host, 50, 40);
+  EXPECT_EQ(clicks, 1);
+  EXPECT_TRUE(host->Saw(WM_LBUTTONDOWN));
+  // A disabled graphic control is passed over (the parent gets the click).
+  spot->SetEnabled(false);
+  EXPECT_EQ(host->ControlAtPos({15, 12}, false), nullptr);
+  EXPECT_EQ(host->ControlAtPos({15, 12}, true), spot);
+  Click(host, 15, 12);
+  EXPECT_EQ(spot->downs, 1);
+}
+
+TEST(MouseTest, CaptureKeepsTheMouseWithThePressedControl) {
+  auto form = ShownForm(120, 80);
+  auto* host = new TProbe(form.get());
+  host->SetBounds(0, 0, 100, 60);
+  host->SetParent(form.get());
+  auto* spot = new TSpot(form.get());
+  spot->SetBounds(10, 10, 20, 15);
+  spot->SetParent(host);
+  QWidget* w = ClientOf(host);
+  QTest::mousePress(w, Qt::LeftButton, Qt::NoModifier, QPoint(12, 12));
+  EXPECT_EQ(GetCaptureControl(), spot);
+  QTest::mouseMove(w, QPoint(80, 50));
+  EXPECT_EQ(spot->last, Point(70, 40));  // still the spot, in its coordinates
+  int clicks = 0;
+  spot->OnClick = [&](TObject*) { ++clicks; };
+  QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, QPoint(80, 50));
+  EXPECT_EQ(spot->ups, 1);
+  EXPECT_EQ(clicks, 0);  // released outside: no click
+  EXPECT_EQ(GetCaptureControl(), nullptr);
+}
+
+TEST(MouseTest, EnterAndLeaveFollowTheMouseAcrossGraphicControls) {
+  auto form = ShownForm(120, 80);
+  auto* host = new TProbe(form.get());
+  host->SetBounds(0, 0, 100, 60);
+  host->SetParent(form.get());
+  auto* spot = new TSpot(form.get());
+  spot->SetBounds(10, 10, 20, 15);
+  spot->SetParent(host);
+  QWidget* w = ClientOf(host);
+  QTest::mouseMove(w, QPoint(50, 50));
+  QTest::mouseMove(w, QPoint(12, 12));
+  EXPECT_EQ(spot->enters, 1);
+  EXPECT_EQ(MouseControl(), spot);
+  QTest::mouseMove(w, QPoint(14, 14));
+  EXPECT_EQ(spot->enters, 1);
+  QTest::mouseMove(w, QPoint(50, 50));
+  EXPECT_EQ(spot->leaves, 1);
+  EXPECT_EQ(MouseControl(), host);
+  delete spot;  // a freed control is forgotten
+  QTest::mouseMove(w, QPoint(12, 12));
+  EXPECT_EQ(MouseControl(), host);
+}
+
+TEST(NonClientTest, MarginsShrinkTheClientAreaAndAreDrawnByTheControl) {
+  auto form = ShownForm(150, 100);
+  auto* framed = new TFramed(form.get());
+  framed->SetParent(form.get());
+  framed->SetBounds(10, 10, 60, 40);
+  EXPECT_EQ(framed->NonClientMargins(), Rect(3, 5, 3, 3));
+  EXPECT_EQ(framed->ClientRect(), Rect(0, 0, 54, 32));
+  EXPECT_EQ(framed->ClientOrigin().x, form->ClientOrigin().x + 13);
+  auto* child = new TProbe(form.get());
+  child->paint = clRed;
+  child->SetAlign(alClient);
+  child->SetParent(framed);
+  EXPECT_EQ(child->BoundsRect(), Rect(0, 0, 54, 32));
+  child->Hide();
+  Pump();
+  auto shot = Snapshot(framed);
+  TCanvas* c = shot->Canvas();
+  EXPECT_EQ(c->Pixels(0, 0), clBlue);
+  EXPECT_EQ(c->Pixels(2, 20), clBlue);
+  EXPECT_EQ(c->Pixels(3, 5), clYellow);
+  EXPECT_EQ(c->Pixels(56, 36), clYellow);
+  EXPECT_EQ(c->Pixels(57, 36), clBlue);
+  EXPECT_EQ(c->Pixels(30, 4), clBlue);
+  // A press on the frame is a non-client press with the control's hit code.
+  QTest::mouseClick(vantrel::qt::WindowWidget(*framed), Qt::LeftButton, Qt::NoModifier,
+                    QPoint(1, 1));
+  EXPECT_EQ(framed->ncClicks, 1);
+  EXPECT_EQ(framed->lastHit, HTNOWHERE);
+}
+
+TEST(WindowTest, PostedMessagesSkipFreedWindows) {
+  auto form = ShownForm();
+  auto* a = new TProbe(form.get());
+  a->SetParent(form.get());
+  PostMessage(a, WM_USER + 9, 1, 2);
+  EXPECT_FALSE(a->Saw(WM_USER + 9));
+  Pump();
+  EXPECT_TRUE(a->Saw(WM_USER + 9));
+  auto* b = new TProbe(form.get());
+  b->SetParent(form.get());
+  PostMessage(b, WM_USER + 9);
+  delete b;
+  Pump();  // must not reach the freed window
+  SUCCEED();
+}
+
+TEST(WindowTest, ChildrenAreFreedWithTheirParentAndLeaveTheOwner) {
+  TForm form(nullptr);
+  auto* panel = new TProbe(&form);
+  panel->SetParent(&form);
+  auto* inner = new TSpot(&form);
+  inner->SetParent(panel);
+  EXPECT_EQ(form.ComponentCount(), 2);
+  delete panel;
+  EXPECT_EQ(form.ComponentCount(), 0);
+  EXPECT_EQ(form.ControlCount(), 0);
+  EXPECT_THROW(form.Controls(0), EListError);
+}
+
+TEST(WindowTest, ParentingRules) {
+  TForm form(nullptr);
+  auto* a = new TProbe(&form);
+  a->SetParent(&form);
+  auto* b = new TProbe(&form);
+  b->SetParent(a);
+  EXPECT_THROW(a->SetParent(b), EInvalidOperation);
+  EXPECT_THROW(a->SetParent(a), EInvalidOperation);
+  EXPECT_EQ(a->Parent(), &form);
+  b->SetParent(&form);
+  EXPECT_EQ(a->ControlCount(), 0);
+  EXPECT_EQ(form.ControlCount(), 2);
+  EXPECT_EQ(b->TabOrder(), 1);
+  b->SetTabOrder(0);
+  EXPECT_EQ(a->TabOrder(), 1);
+}
+
+TEST(WindowTest, FrameControlDrawnOnAControlCanvas) {
+  auto form = ShownForm(100, 60);
+  class TCheck : public TCustomControl {
+   public:
+    using TCustomControl::TCustomControl;
+
+   protected:
+    void PaintContent() override {
+      TRect r = ClientRect();
+      DrawFrameControl(Canvas(), r, DFC_BUTTON, DFCS_BUTTONCHECK | DFCS_CHECKED);
+    }
+  };
+  auto* check = new TCheck(form.get());
+  check->SetBounds(5, 5, 13, 13);
+  check->SetParent(form.get());
+  Pump();
+  auto shot = Snapshot(check);
+  EXPECT_EQ(shot->Canvas()->Pixels(0, 0), ColorToRGB(clBtnShadow));
+  EXPECT_EQ(shot->Canvas()->Pixels(12, 12), ColorToRGB(clBtnHighlight));
+  EXPECT_GT(CountPixels(*shot, clBlack), 10);
+}
+
+TEST(MessageTest, SystemColourChangesReachEveryControl) {
+  TForm form(nullptr);
+  auto* panel = new TProbe(&form);
+  panel->SetParent(&form);
+  auto* inner = new TProbe(&form);
+  inner->SetParent(panel);
+  auto* spot = new TSpot(&form);
+  spot->SetParent(inner);
+  int spotSaw = 0;
+  spot->WindowProc = [&, old = spot->WindowProc](TMessage& m) {
+    if (m.Msg == CM_SYSCOLORCHANGE) ++spotSaw;
+    old(m);
+  };
+  SetSysColor(COLOR_BTNFACE, RGB(200, 10, 10));
+  SysColorsChanged();
+  ResetSysColors();
+  EXPECT_TRUE(panel->Saw(CM_SYSCOLORCHANGE));
+  EXPECT_TRUE(inner->Saw(CM_SYSCOLORCHANGE));
+  EXPECT_EQ(spotSaw, 1);
+}
+
+TEST(DragTest, DraggingAskedTargetsAndDropsOnTheAcceptingOne) {
+  auto form = ShownForm(200, 100);
+  auto* source = new TSpot(form.get());
+  source->SetBounds(10, 10, 20, 20);
+  source->SetParent(form.get());
+  source->SetDragMode(dmAutomatic);
+  auto* target = new TProbe(form.get());
+  target->SetBounds(100, 10, 50, 50);
+  target->SetParent(form.get());
+  std::vector<TDragState> states;
+  target->OnDragOver = [&](TObject*, TObject* src, int, int, TDragState st, bool& accept) {
+    states.push_back(st);
+    accept = src == source;
+  };
+  TObject* dropped = nullptr;
+  TPoint at;
+  target->OnDragDrop = [&](TObject*, TObject* src, int x, int y) {
+    dropped = src;
+    at = {x, y};
+  };
+  TObject* endTarget = reinterpret_cast<TObject*>(1);
+  source->OnEndDrag = [&](TObject*, TObject* t, int, int) { endTarget = t; };
+  QWidget* w = ClientOf(form.get());
+  QTest::mousePress(w, Qt::LeftButton, Qt::NoModifier, QPoint(15, 15));
+  EXPECT_TRUE(source->Dragging());
+  QTest::mouseMove(w, QPoint(110, 20));
+  QTest::mouseMove(w, QPoint(112, 22));
+  QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, QPoint(112, 22));
+  EXPECT_FALSE(source->Dragging());
+  ASSERT_GE(states.size(), 2u);
+  EXPECT_EQ(states[0], dsDragEnter);
+  EXPECT_EQ(states[1], dsDragMove);
+  EXPECT_EQ(dropped, source);
+  EXPECT_EQ(at, Point(12, 12));
+  EXPECT_EQ(endTarget, target);
+}
+
+TEST(MouseTest, CaptureLoopSeesTheMouseUntilItStops) {
+  auto form = ShownForm(200, 100);
+  auto* host = new TProbe(form.get());
+  host->SetBounds(50, 20, 100, 60);
+  host->SetParent(form.get());
+  std::vector<TPoint> moves;
+  QWidget* w = ClientOf(form.get());
+  QTimer::singleShot(5, [&] {
+    QTest::mouseMove(w, QPoint(60, 30));
+    QTest::mouseMove(w, QPoint(10, 5));  // outside the host: still seen
+    QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, QPoint(70, 40));
+  });
+  RunCaptureLoop(host, [&](TMessage& m) {
+    if (m.Msg == WM_MOUSEMOVE) moves.push_back(SmallPointToPoint(m.LParam));
+    return m.Msg != WM_LBUTTONUP;
+  });
+  ASSERT_GE(moves.size(), 2u);
+  EXPECT_EQ(moves[0], Point(10, 10));
+  EXPECT_EQ(moves[1], Point(-40, -15));
+  EXPECT_EQ(GetCaptureControl(), nullptr);
+  host->seen.clear();
+  Click(host, 5, 5);
+  EXPECT_TRUE(host->Saw(WM_LBUTTONDOWN));  // normal delivery again
+}
+
+TEST(PaintTest, SavedCanvasStateKeepsAGraphicControlInsideItsBounds) {
+  auto form = ShownForm(100, 60);
+  class TGreedy : public TGraphicControl {
+   public:
+    using TGraphicControl::TGraphicControl;
+
+   protected:
+    void PaintContent() override {
+      Canvas()->SaveState();
+      Canvas()->IntersectClipRect(Rect(0, 0, 5, 5));
+      Canvas()->OffsetOrigin(2, 2);
+      Canvas()->RestoreState();
+      Canvas()->Brush()->SetColor(clTeal);
+      Canvas()->FillRect(Rect(-50, -50, 200, 200));  // asks for far more than its bounds
+    }
+  };
+  auto* greedy = new TGreedy(form.get());
+  greedy->SetBounds(10, 10, 20, 10);
+  greedy->SetParent(form.get());
+  Pump();
+  auto shot = Snapshot(form.get());
+  EXPECT_EQ(CountPixels(*shot, clTeal), 20 * 10);
+  EXPECT_EQ(shot->Canvas()->Pixels(29, 19), clTeal);
+}
+
+TEST(WindowTest, SystemMetricsAndKeyState) {
+  EXPECT_EQ(GetSystemMetrics(SM_CXFRAME), 4);
+  EXPECT_EQ(GetSystemMetrics(SM_CYSMCAPTION), 15);
+  EXPECT_EQ(GetSystemMetrics(SM_CXSCREEN), Screen->Width());
+  EXPECT_EQ(GetSystemMetrics(12345), 0);
+  TRect work;
+  EXPECT_TRUE(SystemParametersInfo(SPI_GETWORKAREA, 0, &work, 0));
+  EXPECT_EQ(work, Screen->WorkAreaRect());
+  EXPECT_FALSE(SystemParametersInfo(0x1234, 0, &work, 0));
+  EXPECT_GE(GetKeyState(VK_CONTROL), 0);  // nothing held
+}
+
+TEST(MessageTest, MovingSendsWmMoveAndResizingWmSize) {
+  TForm form(nullptr);
+  auto* p = new TProbe(&form);
+  p->SetParent(&form);
+  p->SetBounds(0, 0, 50, 50);
+  int resizes = 0;
+  p->OnResize = [&](TObject*) { ++resizes; };
+  p->seen.clear();
+  p->SetBounds(10, 10, 50, 50);
+  EXPECT_TRUE(p->Saw(WM_MOVE));
+  EXPECT_FALSE(p->Saw(WM_SIZE));
+  EXPECT_EQ(resizes, 0);
+  p->seen.clear();
+  p->SetBounds(10, 10, 60, 50);
+  EXPECT_FALSE(p->Saw(WM_MOVE));
+  EXPECT_TRUE(p->Saw(WM_SIZE));
+  EXPECT_TRUE(p->Saw(WM_NCCALCSIZE));
+  EXPECT_EQ(resizes, 1);
+  auto* g = new TSpot(&form);
+  g->SetParent(&form);
+  int graphicResizes = 0;
+  g->OnResize = [&](TObject*) { ++graphicResizes; };
+  g->SetBounds(5, 5, 10, 10);
+  g->SetBounds(6, 6, 10, 10);
+  EXPECT_EQ(graphicResizes, 1);
+}
+
+TEST(MouseTest, ACapturedControlGetsTheMouseOverOtherWindows) {
+  auto form = ShownForm(200, 100);
+  auto* a = new TProbe(form.get());
+  a->SetBounds(0, 0, 50, 50);
+  a->SetParent(form.get());
+  auto* b = new TProbe(form.get());
+  b->SetBounds(100, 0, 50, 50);
+  b->SetParent(form.get());
+  auto* spot = new TSpot(form.get());
+  spot->SetBounds(5, 5, 10, 10);
+  spot->SetParent(b);
+  spot->SetMouseCapture(true);
+  QTest::mouseMove(ClientOf(a), QPoint(20, 30));
+  EXPECT_EQ(spot->last, Point(20 - 105, 30 - 5));
+  a->seen.clear();
+  QTest::mouseMove(ClientOf(a), QPoint(21, 30));
+  EXPECT_FALSE(a->Saw(WM_MOUSEMOVE));
+  ReleaseCapture();
+  QTest::mouseMove(ClientOf(a), QPoint(22, 30));
+  EXPECT_TRUE(a->Saw(WM_MOUSEMOVE));
+}
+
+TEST(MouseTest, DoubleClickGivesOneClickThenDblClickWithTheDoubleFlag) {
+  auto form = ShownForm(120, 80);
+  auto* host = new TProbe(form.get());
+  host->SetBounds(0, 0, 100, 60);
+  host->SetParent(form.get());
+  auto* spot = new TSpot(form.get());
+  spot->SetBounds(10, 10, 20, 15);
+  spot->SetParent(host);
+  std::vector<std::string> log;
+  spot->OnClick = [&](TObject*) { log.push_back("click"); };
+  spot->OnDblClick = [&](TObject*) { log.push_back("dblclick"); };
+  spot->OnMouseDown = [&](TObject*, TMouseButton, TShiftState s, int, int) {
+    log.push_back(s.Contains(ssDouble) ? "down double" : "down");
+  };
+  // A double click as the window system sends it: press, release, double press, release.
+  auto doubleClick = [&](QPoint at) {
+    QWidget* w = ClientOf(host);
+    QTest::mouseClick(w, Qt::LeftButton, Qt::NoModifier, at);
+    QMouseEvent dbl(QEvent::MouseButtonDblClick, at, w->mapToGlobal(at), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &dbl);
+    QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, at);
+  };
+  doubleClick(QPoint(15, 15));
+  EXPECT_EQ(log, (std::vector<std::string>{"down", "click", "dblclick", "down double"}));
+  // Without double clicks the second press is an ordinary one.
+  log.clear();
+  spot->SetControlStyle(spot->ControlStyle() - TControlStyle{csDoubleClicks});
+  doubleClick(QPoint(16, 16));
+  EXPECT_EQ(log, (std::vector<std::string>{"down", "click", "down", "click"}));
+  // A right click shows the popup menu through the menus library's handler.
+  int popups = 0;
+  TPoint where;
+  PopupMenuHandler = [&](TPopupMenu*, TControl* c, TPoint p) {
+    EXPECT_EQ(c, spot);
+    ++popups;
+    where = p;
+  };
+  int fakeMenu = 0;
+  spot->SetPopupMenu(reinterpret_cast<TPopupMenu*>(&fakeMenu));
+  Click(host, 12, 12, Qt::RightButton);
+  EXPECT_EQ(popups, 1);
+  EXPECT_EQ(where, spot->ClientToScreen({2, 2}));
+  PopupMenuHandler = nullptr;
+}

@@ -1,0 +1,76 @@
+// A window whose client area is a Qt widget, as the standard controls build
+// theirs: keys pass the control's events first.
+
+#include <gtest/gtest.h>
+
+#include <QLineEdit>
+
+#include "platform/classlib/controls/control_helpers.h"
+
+using namespace testing_support;
+
+namespace {
+
+class TLineEdit : public TWinControl {
+ public:
+  explicit TLineEdit(TComponent* owner) : TWinControl(owner) {
+    SetTabStop(true);
+    SetBounds(0, 0, 120, 24);
+  }
+  QLineEdit* edit = nullptr;
+
+ protected:
+  void CreateWnd() override {
+    TWinControl::CreateWnd();
+    edit = new QLineEdit;
+    vantrel::qt::EmbedNativeWidget(*this, edit);
+  }
+  void DestroyWnd() override {
+    edit = nullptr;
+    TWinControl::DestroyWnd();
+  }
+};
+
+}  // namespace
+
+TEST(NativeWidgetTest, KeysPassTheControlsEventsBeforeTheWidget) {
+  auto form = ShownForm(200, 100);
+  auto* name = new TLineEdit(form.get());
+  name->SetParent(form.get());
+  auto* other = new TLineEdit(form.get());
+  other->SetTop(40);
+  other->SetParent(form.get());
+  name->SetFocus();
+  ASSERT_NE(name->edit, nullptr);
+  EXPECT_EQ(form->ActiveControl(), name);
+  name->OnKeyPress = [](TObject*, char32_t& ch) {
+    if (ch == U'x') ch = 0;      // refused
+    if (ch == U'a') ch = U'A';  // changed
+  };
+  QTest::keyClicks(name->edit, "bxa");
+  EXPECT_EQ(name->edit->text(), "bA");
+  name->OnKeyDown = [](TObject*, WORD& key, TShiftState) {
+    if (key == VK_BACK) key = 0;  // swallowed: no deletion
+  };
+  QTest::keyClick(name->edit, Qt::Key_Backspace);
+  EXPECT_EQ(name->edit->text(), "bA");
+  // Tab is a dialog key: the focus moves to the next control.
+  std::vector<std::string> log;
+  other->OnEnter = [&](TObject*) { log.push_back("enter other"); };
+  QTest::keyClick(name->edit, Qt::Key_Tab);
+  EXPECT_EQ(form->ActiveControl(), other);
+  EXPECT_EQ(log, (std::vector<std::string>{"enter other"}));
+  // Mouse presses reach the control's events and the widget.
+  int downs = 0;
+  name->OnMouseDown = [&](TObject*, TMouseButton, TShiftState, int x, int) {
+    ++downs;
+    EXPECT_EQ(x, 30);
+  };
+  QTest::mouseClick(name->edit, Qt::LeftButton, Qt::NoModifier, QPoint(30, 5));
+  EXPECT_EQ(downs, 1);
+  EXPECT_EQ(form->ActiveControl(), name);  // the widget took the focus: the form knows
+  // Re-creating the window makes a new widget.
+  name->RecreateWnd();
+  ASSERT_NE(name->edit, nullptr);
+  EXPECT_EQ(name->edit->text(), "");
+}
