@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/classlib/core/alignment.h"
 #include "platform/classlib/core/component.h"
 #include "platform/classlib/core/typinfo.h"
 #include "platform/classlib/controls/messages.h"
@@ -32,7 +33,7 @@ using HWND = TWinControl*;
 using HPALETTE = void*;
 
 DECLARE_ENUM(TAlign, alNone, alTop, alBottom, alLeft, alRight, alClient)
-DECLARE_ENUM(TAlignment, taLeftJustify, taRightJustify, taCenter)
+
 DECLARE_ENUM(TDragMode, dmManual, dmAutomatic)
 enum TDragState { dsDragEnter, dsDragLeave, dsDragMove };
 DECLARE_ENUM(TFormBorderStyle, bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow,
