@@ -19,6 +19,9 @@ struct Variant::ArrayData {
   std::size_t Size() const { return elementType == varByte ? bytes.size() : items.size(); }
 };
 
+void Variant::ArrayDataDeleter::operator()(ArrayData* data) const { delete data; }
+
+
 // Reaches the representation for the free functions of this file.
 struct VariantAccess {
   using Data = Variant::ArrayData;
@@ -30,7 +33,7 @@ struct VariantAccess {
   static Variant MakeArray(TVarType elementType, int low, std::size_t count) {
     Variant v;
     v.type_ = varArray;
-    v.array_ = std::make_unique<Variant::ArrayData>();
+    v.array_.reset(new Variant::ArrayData());
     v.array_->elementType = elementType;
     v.array_->low = low;
     if (elementType == varByte)
@@ -232,7 +235,7 @@ Variant Arithmetic(const Variant& left, const Variant& right, Op op) {
 
 Variant::Variant(const Variant& other)
     : type_(other.type_), int_(other.int_), float_(other.float_), text_(other.text_),
-      array_(other.array_ ? std::make_unique<ArrayData>(*other.array_) : nullptr) {}
+      array_(other.array_ ? new ArrayData(*other.array_) : nullptr) {}
 
 Variant::Variant(Variant&& other) noexcept
     : type_(other.type_), int_(other.int_), float_(other.float_), text_(std::move(other.text_)),

@@ -1,0 +1,608 @@
+#include "platform/dao/accesssql.h"
+
+#include <cctype>
+#include <cmath>
+#include <set>
+
+#include "platform/classlib/core/datetime.h"
+#include "platform/classlib/core/strutils.h"
+#include "platform/dao/daoerrors.h"
+#include "platform/dao/store.h"
+
+namespace dao {
+
+namespace {
+
+enum class Tok { End, Word, Name, String, Number, Date, Punct };
+
+struct Token {
+  Tok kind = Tok::End;
+  std::string text;   // word, name (unbracketed), string contents, number, date text, punctuation
+  size_t start = 0;   // byte offset in the statement
+};
+
+bool IsWordChar(char c) {
+  return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || (static_cast<unsigned char>(c) & 0x80);
+}
+
+std::vector<Token> Tokenize(const std::string& s) {
+  std::vector<Token> out;
+  size_t i = 0;
+  while (i < s.size()) {
+    char c = s[i];
+    if (std::isspace(static_cast<unsigned char>(c))) {
+      ++i;
+      continue;
+    }
+    Token t;
+    t.start = i;
+    if (c == '[' || c == '`') {
+      char close = c == '[' ? ']' : '`';
+      size_t end = s.find(close, i + 1);
+      if (end == std::string::npos) Fail(errSyntaxInExpression, s.substr(i));
+      t.kind = Tok::Name;
+      t.text = s.substr(i + 1, end - i - 1);
+      i = end + 1;
+    } else if (c == '\'' || c == '"') {
+      t.kind = Tok::String;
+      size_t j = i + 1;
+      for (;;) {
+        if (j >= s.size()) Fail(errSyntaxInExpression, s.substr(i));
+        if (s[j] == c) {
+          if (j + 1 < s.size() && s[j + 1] == c) {  // doubled quote
+            t.text += c;
+            j += 2;
+            continue;
+          }
+          break;
+        }
+        t.text += s[j++];
+      }
+      i = j + 1;
+    } else if (c == '#') {
+      size_t end = s.find('#', i + 1);
+      if (end == std::string::npos) Fail(errSyntaxInExpression, s.substr(i));
+      t.kind = Tok::Date;
+      t.text = s.substr(i + 1, end - i - 1);
+      i = end + 1;
+    } else if (std::isdigit(static_cast<unsigned char>(c)) ||
+               (c == '.' && i + 1 < s.size() && std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
+      t.kind = Tok::Number;
+      size_t j = i;
+      while (j < s.size() && (std::isdigit(static_cast<unsigned char>(s[j])) || s[j] == '.')) ++j;
+      if (j < s.size() && (s[j] == 'e' || s[j] == 'E')) {
+        size_t k = j + 1;
+        if (k < s.size() && (s[k] == '+' || s[k] == '-')) ++k;
+        if (k < s.size() && std::isdigit(static_cast<unsigned char>(s[k]))) {
+          j = k;
+          while (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j]))) ++j;
+        }
+      }
+      t.text = s.substr(i, j - i);
+      i = j;
+    } else if (IsWordChar(c)) {
+      t.kind = Tok::Word;
+      size_t j = i;
+      while (j < s.size() && IsWordChar(s[j])) ++j;
+      t.text = s.substr(i, j - i);
+      i = j;
+    } else {
+      t.kind = Tok::Punct;
+      std::string two = s.substr(i, 2);
+      if (two == "<>" || two == "<=" || two == ">=" || two == "!=") {
+        t.text = two;
+        i += 2;
+      } else {
+        t.text = std::string(1, c);
+        ++i;
+      }
+    }
+    out.push_back(std::move(t));
+  }
+  Token end;
+  end.start = s.size();
+  out.push_back(end);
+  return out;
+}
+
+bool Is(const Token& t, const char* word) { return t.kind == Tok::Word && SameText(t.text, word); }
+bool IsPunct(const Token& t, const char* p) { return t.kind == Tok::Punct && t.text == p; }
+
+const std::set<std::string>& Keywords() {
+  static const std::set<std::string> k = {
+      "SELECT", "FROM", "WHERE", "AND", "OR", "NOT", "LIKE", "IN", "IS", "NULL", "BETWEEN",
+      "ORDER", "BY", "GROUP", "HAVING", "ASC", "DESC", "AS", "DISTINCT", "INSERT", "INTO",
+      "VALUES", "UPDATE", "SET", "DELETE", "JOIN", "INNER", "LEFT", "RIGHT", "OUTER", "ON",
+      "UNION", "ALL", "EXISTS", "XOR", "EQV", "COUNT", "SUM", "AVG", "MIN", "MAX"};
+  return k;
+}
+
+// Access functions with a SQLite counterpart of the same arguments.
+std::string MappedFunction(const std::string& name) {
+  static const std::pair<const char*, const char*> map[] = {
+      {"UCASE", "upper"}, {"LCASE", "lower"}, {"LEN", "length"}, {"MID", "substr"},
+      {"TRIM", "trim"},   {"LTRIM", "ltrim"}, {"RTRIM", "rtrim"}, {"IIF", "iif"},
+      {"NZ", "ifnull"},   {"ABS", "abs"},     {"COUNT", "count"}, {"SUM", "sum"},
+      {"AVG", "avg"},     {"MIN", "min"},     {"MAX", "max"},     {"INSTR", "instr"}};
+  std::string u = UpperCase(name);
+  for (auto& [a, b] : map)
+    if (u == a) return b;
+  return {};
+}
+
+std::string SqlString(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) {
+    if (c == '\'') out += '\'';
+    out += c;
+  }
+  return out + "'";
+}
+
+std::string NumberText(double v) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%.17g", v);
+  return buf;
+}
+
+std::vector<long> Numbers(const std::string& s, size_t& pos, char sep) {
+  std::vector<long> out;
+  for (;;) {
+    size_t start = pos;
+    long v = 0;
+    while (pos < s.size() && std::isdigit(static_cast<unsigned char>(s[pos]))) v = v * 10 + (s[pos++] - '0');
+    if (pos == start) return {};
+    out.push_back(v);
+    if (pos < s.size() && s[pos] == sep) {
+      ++pos;
+      continue;
+    }
+    return out;
+  }
+}
+
+// ---- DDL ------------------------------------------------------------------------
+
+class DdlParser {
+ public:
+  DdlParser(const std::vector<Token>& t, int error) : t_(t), error_(error) {}
+
+  const Token& Peek() const { return t_[pos_]; }
+  const Token& Next() { return t_[pos_ < t_.size() - 1 ? pos_++ : pos_]; }
+  bool Accept(const char* word) {
+    if (!Is(Peek(), word)) return false;
+    ++pos_;
+    return true;
+  }
+  bool AcceptPunct(const char* p) {
+    if (!IsPunct(Peek(), p)) return false;
+    ++pos_;
+    return true;
+  }
+  void Expect(const char* word) {
+    if (!Accept(word)) Fail(error_);
+  }
+  void ExpectPunct(const char* p) {
+    if (!AcceptPunct(p)) Fail(error_);
+  }
+  std::string Name() {
+    const Token& t = Next();
+    if (t.kind != Tok::Word && t.kind != Tok::Name) Fail(error_);
+    if (t.text.empty()) Fail(error_);
+    return t.text;
+  }
+  void End() {
+    AcceptPunct(";");
+    if (Peek().kind != Tok::End) Fail(errCharactersAfterEnd);
+  }
+
+  std::vector<IndexColumn> ColumnList() {
+    std::vector<IndexColumn> cols;
+    ExpectPunct("(");
+    do {
+      IndexColumn c;
+      c.name = Name();
+      if (Accept("DESC"))
+        c.descending = true;
+      else
+        Accept("ASC");
+      cols.push_back(c);
+    } while (AcceptPunct(","));
+    ExpectPunct(")");
+    return cols;
+  }
+
+ private:
+  const std::vector<Token>& t_;
+  size_t pos_ = 0;
+  int error_;
+};
+
+Translation ParseCreateTable(const std::vector<Token>& tokens) {
+  Translation tr;
+  tr.kind = StatementKind::CreateTable;
+  DdlParser p(tokens, errSyntaxInCreateTable);
+  p.Expect("CREATE");
+  p.Expect("TABLE");
+  tr.table.name = p.Name();
+  p.ExpectPunct("(");
+  do {
+    if (p.Accept("CONSTRAINT")) {
+      IndexDef index;
+      index.name = p.Name();
+      if (p.Accept("PRIMARY")) {
+        p.Expect("KEY");
+        index.primary = true;
+      } else if (p.Accept("UNIQUE")) {
+        index.unique = true;
+      } else {
+        Fail(errSyntaxInCreateIndex);
+      }
+      index.columns = p.ColumnList();
+      tr.table.indexes.push_back(index);
+      continue;
+    }
+    FieldDef f;
+    f.name = p.Name();
+    const Token& typeTok = p.Next();
+    bool counter = false;
+    f.type = typeTok.kind == Tok::Word ? TypeFromDdlName(typeTok.text, counter) : 0;
+    if (f.type == 0) Fail(errSyntaxInFieldDefinition);
+    f.size = DefaultFieldSize(f.type);
+    if (counter) f.attributes = dbAutoIncrField;
+    if (p.AcceptPunct("(")) {
+      const Token& n = p.Next();
+      if (n.kind != Tok::Number || (f.type != dbText && f.type != dbBinary)) Fail(errSyntaxInFieldDefinition);
+      f.size = std::atoi(n.text.c_str());
+      if (f.size < 1 || f.size > 255) Fail(errSyntaxInFieldDefinition);
+      p.ExpectPunct(")");
+    }
+    for (;;) {
+      if (p.Accept("NOT")) {
+        p.Expect("NULL");
+        f.required = true;
+      } else if (p.Accept("NULL")) {
+      } else if (p.Accept("CONSTRAINT") || Is(p.Peek(), "PRIMARY") || Is(p.Peek(), "UNIQUE")) {
+        IndexDef index;
+        index.name = (Is(p.Peek(), "PRIMARY") || Is(p.Peek(), "UNIQUE")) ? "" : p.Name();
+        if (p.Accept("PRIMARY")) {
+          p.Expect("KEY");
+          index.primary = true;
+          if (index.name.empty()) index.name = "PrimaryKey";
+        } else if (p.Accept("UNIQUE")) {
+          index.unique = true;
+          if (index.name.empty()) index.name = f.name;
+        } else {
+          Fail(errSyntaxInCreateIndex);
+        }
+        index.columns = {{f.name, false}};
+        tr.table.indexes.push_back(index);
+      } else {
+        break;
+      }
+    }
+    tr.table.fields.push_back(f);
+  } while (p.AcceptPunct(","));
+  p.ExpectPunct(")");
+  p.End();
+  return tr;
+}
+
+Translation ParseCreateIndex(const std::vector<Token>& tokens) {
+  Translation tr;
+  tr.kind = StatementKind::CreateIndex;
+  DdlParser p(tokens, errSyntaxInCreateIndex);
+  p.Expect("CREATE");
+  tr.index.unique = p.Accept("UNIQUE");
+  p.Expect("INDEX");
+  tr.index.name = p.Name();
+  p.Expect("ON");
+  tr.tableName = p.Name();
+  tr.index.columns = p.ColumnList();
+  if (p.Accept("WITH")) {
+    do {
+      if (p.Accept("PRIMARY")) {
+        tr.index.primary = true;
+      } else if (p.Accept("DISALLOW")) {
+        p.Expect("NULL");
+        tr.index.required = true;
+      } else if (p.Accept("IGNORE")) {
+        p.Expect("NULL");
+        tr.index.ignoreNulls = true;
+      } else {
+        Fail(errSyntaxInCreateIndex);
+      }
+    } while (!Is(p.Peek(), "") && p.Peek().kind == Tok::Word);
+  }
+  p.End();
+  return tr;
+}
+
+Translation ParseDrop(const std::vector<Token>& tokens) {
+  Translation tr;
+  DdlParser p(tokens, errSyntaxInDrop);
+  p.Expect("DROP");
+  if (p.Accept("TABLE")) {
+    tr.kind = StatementKind::DropTable;
+    tr.tableName = p.Name();
+  } else if (p.Accept("INDEX")) {
+    tr.kind = StatementKind::DropIndex;
+    tr.index.name = p.Name();
+    p.Expect("ON");
+    tr.tableName = p.Name();
+  } else {
+    Fail(errSyntaxInDrop);
+  }
+  p.End();
+  return tr;
+}
+
+// ---- queries and changes ----------------------------------------------------------
+
+// FROM name [[AS] alias] {, name [[AS] alias]} — the list the system sends.
+// Joins are left to SQLite to judge.
+// Answers the tables named (name, alias), or nothing for joins.
+std::vector<std::pair<std::string, std::string>> CheckFromClause(const std::vector<Token>& t, size_t from,
+                                                                 size_t end) {
+  std::vector<std::pair<std::string, std::string>> tables;
+  for (size_t i = from; i < end; ++i)
+    if (Is(t[i], "JOIN") || IsPunct(t[i], "(")) return {};
+  size_t i = from;
+  for (;;) {
+    if (i >= end || (t[i].kind != Tok::Word && t[i].kind != Tok::Name)) Fail(errSyntaxInFrom);
+    tables.emplace_back(t[i].text, t[i].text);
+    ++i;
+    if (i < end && Is(t[i], "AS")) ++i;
+    if (i < end && (t[i].kind == Tok::Word || t[i].kind == Tok::Name)) tables.back().second = t[i++].text;
+    if (i == end) return tables;
+    if (!IsPunct(t[i], ",")) Fail(errSyntaxInFrom);
+    ++i;
+  }
+}
+
+bool ClauseEnd(const Token& t) {
+  return t.kind == Tok::End || Is(t, "WHERE") || Is(t, "ORDER") || Is(t, "GROUP") ||
+         Is(t, "HAVING") || Is(t, "UNION") || IsPunct(t, ";");
+}
+
+Translation TranslateChange(const std::string& text, const std::vector<Token>& t, size_t start,
+                            std::vector<ParameterDecl> params) {
+  Translation tr;
+  tr.parameters = std::move(params);
+  const Token& first = t[start];
+  if (Is(first, "SELECT"))
+    tr.kind = StatementKind::Select;
+  else if (Is(first, "INSERT"))
+    tr.kind = StatementKind::Insert;
+  else if (Is(first, "UPDATE"))
+    tr.kind = StatementKind::Update;
+  else if (Is(first, "DELETE"))
+    tr.kind = StatementKind::Delete;
+  else
+    Fail(errInvalidStatement);
+
+  // The statement ends at a ";" followed by nothing.
+  size_t end = start;
+  while (t[end].kind != Tok::End && !IsPunct(t[end], ";")) ++end;
+  if (IsPunct(t[end], ";") && t[end + 1].kind != Tok::End) Fail(errCharactersAfterEnd);
+
+  std::string out;
+  std::string limit;
+  std::vector<std::pair<std::string, std::string>> fromTables;
+  bool grouped = false;
+  auto emit = [&](const std::string& piece) {
+    if (!out.empty()) out += ' ';
+    out += piece;
+  };
+  for (size_t i = start; i < end; ++i) {
+    const Token& k = t[i];
+    if (Is(k, "WHERE") && tr.whereText.empty()) {
+      size_t stop = i + 1;
+      while (!ClauseEnd(t[stop]) || Is(t[stop], "WHERE")) ++stop;
+      tr.whereText = Trim(text.substr(t[i + 1].start, t[stop].start - t[i + 1].start));
+    }
+    if (i == start && tr.kind == StatementKind::Delete) {
+      // DELETE [*|t.*|t] FROM ...: the target list is implied by FROM.
+      emit("DELETE");
+      size_t j = i + 1;
+      while (j < end && !Is(t[j], "FROM")) ++j;
+      if (j == end) Fail(errSyntaxInExpression, Trim(text.substr(k.start)));
+      i = j - 1;
+      continue;
+    }
+    if (Is(k, "FROM") && tr.kind == StatementKind::Select) {
+      size_t stop = i + 1;
+      while (!ClauseEnd(t[stop])) ++stop;
+      fromTables = CheckFromClause(t, i + 1, std::min(stop, end));
+    }
+    if (Is(k, "TOP") && i > start && (Is(t[i - 1], "SELECT") || Is(t[i - 1], "DISTINCT"))) {
+      if (t[i + 1].kind != Tok::Number) Fail(errSyntaxInExpression, t[i + 1].text);
+      limit = t[i + 1].text;
+      ++i;
+      continue;
+    }
+    switch (k.kind) {
+      case Tok::Name: emit(QuoteIdentifier(k.text)); break;
+      case Tok::String: emit(SqlString(k.text)); break;
+      case Tok::Number: emit(k.text); break;
+      case Tok::Date: {
+        double d = 0;
+        if (!ParseAccessDate(k.text, d)) Fail(errSyntaxInExpression, "#" + k.text + "#");
+        emit(NumberText(d));
+        break;
+      }
+      case Tok::Punct:
+        if (k.text == "&")
+          emit("||");
+        else if (k.text == "!" )
+          out += '.';  // Access's table!field
+        else if (k.text == "." || (k.text == "*" && !out.empty() && out.back() == '.'))
+          out += k.text;
+        else
+          emit(k.text);
+        break;
+      case Tok::Word: {
+        std::string u = UpperCase(k.text);
+        bool call = IsPunct(t[i + 1], "(");
+        if (u == "DISTINCT" || u == "DISTINCTROW" || u == "GROUP" || u == "UNION" ||
+            (call && (u == "COUNT" || u == "SUM" || u == "AVG" || u == "MIN" || u == "MAX")))
+          grouped = true;
+        int param = -1;
+        for (size_t p = 0; p < tr.parameters.size(); ++p)
+          if (AnsiSameText(tr.parameters[p].name, k.text)) param = static_cast<int>(p);
+        if (u == "TRUE" || u == "YES")
+          emit("-1");
+        else if (u == "FALSE" || u == "NO")
+          emit("0");
+        else if (u == "MOD")
+          emit("%");
+        else if (u == "DISTINCTROW")
+          emit("DISTINCT");
+        else if (param >= 0)
+          emit("?" + std::to_string(param + 1));
+        else if (call && !MappedFunction(k.text).empty())
+          emit(MappedFunction(k.text));
+        else if (Keywords().count(u) || call)
+          emit(k.text);
+        else if (!out.empty() && out.back() == '.')
+          out += QuoteIdentifier(k.text);
+        else
+          emit(QuoteIdentifier(k.text));
+        break;
+      }
+      case Tok::End: break;
+    }
+    if (k.kind == Tok::Name) {
+      int param = -1;
+      for (size_t p = 0; p < tr.parameters.size(); ++p)
+        if (AnsiSameText(tr.parameters[p].name, k.text)) param = static_cast<int>(p);
+      if (param >= 0) {
+        // replace the quoted name just emitted with the parameter slot
+        std::string quoted = QuoteIdentifier(k.text);
+        out.erase(out.size() - quoted.size());
+        out += "?" + std::to_string(param + 1);
+      }
+    }
+  }
+  if (!limit.empty()) out += " LIMIT " + limit;
+  tr.sql = out;
+  if (tr.kind == StatementKind::Select && fromTables.size() == 1 && !grouped) {
+    tr.updatableTable = fromTables[0].first;
+    tr.sqlWithRowid = "SELECT " + QuoteIdentifier(fromTables[0].second) + ".rowid," + out.substr(6);
+  }
+  return tr;
+}
+
+std::vector<ParameterDecl> ParseParameters(const std::vector<Token>& t, size_t& i) {
+  std::vector<ParameterDecl> params;
+  ++i;  // PARAMETERS
+  for (;;) {
+    if (t[i].kind != Tok::Word && t[i].kind != Tok::Name) Fail(errSyntaxInExpression, t[i].text);
+    ParameterDecl d;
+    d.name = t[i].text;
+    ++i;
+    bool counter = false;
+    if (t[i].kind != Tok::Word || (d.type = TypeFromDdlName(t[i].text, counter)) == 0)
+      Fail(errSyntaxInExpression, d.name);
+    ++i;
+    if (IsPunct(t[i], "(")) {  // TEXT (n)
+      i += 2;
+      if (!IsPunct(t[i], ")")) Fail(errSyntaxInExpression, d.name);
+      ++i;
+    }
+    params.push_back(d);
+    if (IsPunct(t[i], ",")) {
+      ++i;
+      continue;
+    }
+    if (!IsPunct(t[i], ";")) Fail(errSyntaxInExpression, d.name);
+    ++i;
+    return params;
+  }
+}
+
+}  // namespace
+
+int TypeFromDdlName(const std::string& word, bool& counter) {
+  static const std::pair<const char*, int> names[] = {
+      {"TEXT", dbText},         {"CHAR", dbText},           {"VARCHAR", dbText},
+      {"STRING", dbText},       {"ALPHANUMERIC", dbText},   {"MEMO", dbMemo},
+      {"LONGTEXT", dbMemo},     {"NOTE", dbMemo},           {"LONG", dbLong},
+      {"INTEGER", dbLong},      {"INT", dbLong},            {"INTEGER4", dbLong},
+      {"SHORT", dbInteger},     {"SMALLINT", dbInteger},    {"INTEGER2", dbInteger},
+      {"BYTE", dbByte},         {"INTEGER1", dbByte},       {"TINYINT", dbByte},
+      {"COUNTER", dbLong},      {"AUTOINCREMENT", dbLong},  {"DATETIME", dbDate},
+      {"DATE", dbDate},         {"TIME", dbDate},           {"TIMESTAMP", dbDate},
+      {"CURRENCY", dbCurrency}, {"MONEY", dbCurrency},      {"SINGLE", dbSingle},
+      {"REAL", dbSingle},       {"FLOAT4", dbSingle},       {"DOUBLE", dbDouble},
+      {"FLOAT", dbDouble},      {"FLOAT8", dbDouble},       {"NUMBER", dbDouble},
+      {"YESNO", dbBoolean},     {"BIT", dbBoolean},         {"LOGICAL", dbBoolean},
+      {"BOOLEAN", dbBoolean},   {"LONGBINARY", dbLongBinary}, {"OLEOBJECT", dbLongBinary},
+      {"IMAGE", dbLongBinary},  {"GENERAL", dbLongBinary},  {"BINARY", dbBinary},
+      {"VARBINARY", dbBinary},  {"GUID", dbGUID},           {"UNIQUEIDENTIFIER", dbGUID}};
+  std::string u = UpperCase(word);
+  counter = u == "COUNTER" || u == "AUTOINCREMENT";
+  for (auto& [name, type] : names)
+    if (u == name) return type;
+  return 0;
+}
+
+bool ParseAccessDate(const std::string& raw, double& result) {
+  std::string s = Trim(raw);
+  size_t pos = 0;
+  TDateTime date;
+  bool haveDate = false;
+  if (s.find('/') != std::string::npos || s.find('-') != std::string::npos) {
+    char sep = s.find('/') != std::string::npos ? '/' : '-';
+    std::vector<long> n = Numbers(s, pos, sep);
+    if (n.size() != 3) return false;
+    long y, m, d;
+    if (sep == '-' || n[0] > 31) {
+      y = n[0], m = n[1], d = n[2];
+    } else {
+      m = n[0], d = n[1], y = n[2];
+    }
+    if (y < 100) y += y < 30 ? 2000 : 1900;  // two-digit years, as the engine reads them
+    if (y > 9999 || !TryEncodeDate(static_cast<int>(y), static_cast<int>(m), static_cast<int>(d), date))
+      return false;
+    haveDate = true;
+    while (pos < s.size() && s[pos] == ' ') ++pos;
+  }
+  TDateTime time;
+  if (pos < s.size()) {
+    std::vector<long> n = Numbers(s, pos, ':');
+    if (n.empty() || n.size() > 3 || (n.size() == 1 && !haveDate)) return false;
+    long h = n[0], mi = n.size() > 1 ? n[1] : 0, sec = n.size() > 2 ? n[2] : 0;
+    while (pos < s.size() && s[pos] == ' ') ++pos;
+    std::string ampm = UpperCase(s.substr(pos));
+    if (ampm == "AM" || ampm == "PM") {
+      if (h < 1 || h > 12) return false;
+      h = (h % 12) + (ampm == "PM" ? 12 : 0);
+    } else if (!ampm.empty()) {
+      return false;
+    }
+    if (h > 23 || !TryEncodeTime(static_cast<int>(h), static_cast<int>(mi), static_cast<int>(sec), 0, time))
+      return false;
+  } else if (!haveDate) {
+    return false;
+  }
+  result = haveDate ? ComposeDateTime(date, time).Value : time.Value;
+  return true;
+}
+
+Translation TranslateAccessSql(const std::string& text) {
+  std::vector<Token> tokens = Tokenize(text);
+  size_t start = 0;
+  std::vector<ParameterDecl> params;
+  if (Is(tokens[0], "PARAMETERS")) params = ParseParameters(tokens, start);
+  const Token& first = tokens[start];
+  if (Is(first, "CREATE")) {
+    if (!params.empty()) Fail(errInvalidStatement);
+    if (Is(tokens[start + 1], "TABLE")) return ParseCreateTable(tokens);
+    return ParseCreateIndex(tokens);
+  }
+  if (Is(first, "DROP")) return ParseDrop(tokens);
+  return TranslateChange(text, tokens, start, std::move(params));
+}
+
+}  // namespace dao

@@ -1,0 +1,48 @@
+#pragma once
+// Translation of the Access SQL dialect the system sends into SQLite's:
+// [names], "strings", #dates#, TRUE/FALSE, * and ? wildcards (evaluated by the
+// connection's own LIKE), DELETE * FROM, TOP n, PARAMETERS declarations, a
+// trailing ";", and the Jet DDL that makes tables and indexes. Everything
+// else fails with a DAO syntax error; nothing here crashes on bad input.
+
+#include <string>
+#include <vector>
+
+#include "platform/dao/catalogue.h"
+
+namespace dao {
+
+enum class StatementKind { Select, Insert, Update, Delete, CreateTable, CreateIndex, DropTable, DropIndex };
+
+struct ParameterDecl {
+  std::string name;
+  int type = dbText;
+};
+
+struct Translation {
+  StatementKind kind = StatementKind::Select;
+  std::string sql;                          // SQLite text (queries and changes)
+  std::vector<ParameterDecl> parameters;    // declared; bound as ?1, ?2 ... in order
+  std::string whereText;                    // the Access text of the condition, for messages
+  // A plain SELECT over one table can change it: that table, and the query
+  // with the table's row number as the first column.
+  std::string updatableTable;
+  std::string sqlWithRowid;
+  TableDef table;                           // CREATE TABLE
+  std::string tableName;                    // CREATE/DROP INDEX, DROP TABLE
+  IndexDef index;                           // CREATE/DROP INDEX (name)
+  bool IsQuery() const { return kind == StatementKind::Select; }
+  bool IsDefinition() const { return kind >= StatementKind::CreateTable; }
+};
+
+Translation TranslateAccessSql(const std::string& text);
+
+// The date number (days since 30 December 1899, time as the fraction) of the
+// text between the #s of an Access date literal: "m/d/yyyy", "yyyy-mm-dd",
+// optionally followed by a time "h:nn[:ss] [AM|PM]", or a time alone.
+bool ParseAccessDate(const std::string& text, double& dateNumber);
+
+// The DAO type named by a Jet DDL type word (TEXT, LONG, COUNTER ...); 0 when unknown.
+int TypeFromDdlName(const std::string& word, bool& counter);
+
+}  // namespace dao

@@ -1,0 +1,955 @@
+#include "platform/dao/core.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/classlib/core/strutils.h"
+#include "platform/dao/daoerrors.h"
+
+namespace dao {
+
+namespace {
+
+std::string PasswordOf(const std::string& connect) {
+  std::string lower = LowerCase(connect);
+  auto p = lower.find("pwd=");
+  if (p == std::string::npos) return {};
+  auto end = connect.find(';', p + 4);
+  return connect.substr(p + 4, end == std::string::npos ? std::string::npos : end - p - 4);
+}
+
+// Reads a Jet-like default value text into a stored value of the field's type.
+Cell DefaultCell(const FieldDef& f) {
+  if (f.defaultValue.empty()) return {};
+  std::string v = f.defaultValue;
+  if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
+    v = v.substr(1, v.size() - 2);
+  switch (f.type) {
+    case dbText:
+    case dbMemo: return Cell::MakeText(v);
+    case dbBoolean: return Cell::MakeInteger(SameText(v, "true") || SameText(v, "yes") || v == "-1" ? -1 : 0);
+    case dbByte:
+    case dbInteger:
+    case dbLong: return Cell::MakeInteger(std::atoll(v.c_str()));
+    case dbCurrency: return Cell::MakeInteger(static_cast<std::int64_t>(std::llround(std::atof(v.c_str()) * 10000)));
+    case dbSingle:
+    case dbDouble: return Cell::MakeReal(std::atof(v.c_str()));
+    default: return {};
+  }
+}
+
+int FieldTypeOfValue(const Cell& c) {
+  switch (c.kind) {
+    case Cell::Integer: return dbLong;
+    case Cell::Real: return dbDouble;
+    case Cell::Blob: return dbLongBinary;
+    default: return dbText;
+  }
+}
+
+bool SameCell(const Cell& a, const Cell& b) {
+  if (a.kind == Cell::Integer && b.kind == Cell::Real) return static_cast<double>(a.integer) == b.real;
+  if (a.kind == Cell::Real && b.kind == Cell::Integer) return a.real == static_cast<double>(b.integer);
+  return a == b;
+}
+
+}  // namespace
+
+std::int32_t ReadBookmark(const std::string& bookmark) {
+  if (bookmark.size() < 4) Fail(errNotValidBookmark);
+  std::uint32_t v = 0;
+  for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(bookmark[static_cast<size_t>(i)]);
+  return static_cast<std::int32_t>(v);
+}
+
+static std::string WriteBookmark(std::int64_t value) {
+  std::string b(4, '\0');
+  auto v = static_cast<std::uint32_t>(value);
+  for (int i = 0; i < 4; ++i) b[static_cast<size_t>(i)] = static_cast<char>((v >> (8 * i)) & 0xFF);
+  return b;
+}
+
+// =================================================================================
+// Table-type recordset: a live cursor over the table in the order of its
+// current index (or of its row numbers), reading small windows of rows with
+// indexed range queries. Nothing of the table is held beyond the window, and
+// a window is dropped whenever anyone has changed the file since it was read.
+
+class TTableCursor : public TRecordsetCore {
+ public:
+  TTableCursor(TDatabaseCore& db, const TableDef& table, bool readOnly)
+      : TRecordsetCore(db, table.name, true, readOnly), table_(table) {
+    target_ = table.name;
+    for (size_t i = 0; i < table.fields.size(); ++i) {
+      FieldInfo f;
+      f.def = table.fields[i];
+      f.sourceTable = table.name;
+      f.sourceField = f.def.name;
+      f.updatable = !f.def.IsCounter();
+      fields_.push_back(f);
+      targetColumns_.push_back(static_cast<int>(i));
+      selectList_ += ", " + QuoteIdentifier(f.def.name);
+    }
+    from_ = " FROM " + QuoteIdentifier(table.name);
+    SetOrder(nullptr);
+    if (!DoMoveFirst()) {
+      bof_ = eof_ = true;
+    }
+  }
+
+  std::int64_t RecordCount() override {
+    std::uint64_t stamp = db_->Conn().ChangeStamp();
+    if (countStamp_ != stamp || count_ < 0) {
+      StatementUse s(db_->Conn().Cached("SELECT count(*)" + from_));
+      s->Step();
+      count_ = s->ColumnInteger(0);
+      countStamp_ = stamp;
+    }
+    return count_;
+  }
+
+  std::int32_t AbsolutePosition() override {
+    if (!onRow_ || deleted_) return -1;
+    std::int64_t before = 0;
+    for (const auto& q : Regions(false, KeyOf(current_), false, true)) {
+      auto s = db_->Conn().Prepare("SELECT count(*)" + from_ + " WHERE " + q.where);
+      for (size_t i = 0; i < q.binds.size(); ++i) s->Bind(static_cast<int>(i + 1), q.binds[i]);
+      s->Step();
+      before += s->ColumnInteger(0);
+    }
+    return static_cast<std::int32_t>(before);
+  }
+
+  void SetAbsolutePosition(std::int32_t position) override {
+    LeaveEdit();
+    if (position < 0) Fail(errInvalidArgument);
+    auto s = db_->Conn().Prepare("SELECT rowid" + selectList_ + from_ + " ORDER BY " + OrderBy(true) +
+                                 " LIMIT 1 OFFSET ?");
+    s->Bind(1, static_cast<std::int64_t>(position));
+    if (!s->Step()) Fail(errInvalidArgument);
+    Row r = ReadRow(*s);
+    window_ = {r};
+    wpos_ = 0;
+    stamp_ = db_->Conn().ChangeStamp();
+    SetCurrent(r);
+  }
+
+  const std::vector<IndexDef>& Indexes() const override { return table_.indexes; }
+  std::string Index() const override { return index_ ? index_->name : std::string(); }
+
+  void SetIndex(const std::string& name) override {
+    CheckOpen();
+    const IndexDef* index = table_.FindIndex(name);
+    if (index == nullptr) Fail(errNoSuchIndex, name);
+    LeaveEdit();
+    SetOrder(index);
+    window_.clear();
+    if (!DoMoveFirst()) {
+      bof_ = eof_ = true;
+      onRow_ = false;
+    }
+  }
+
+  void Seek(const std::string& comparison, const std::vector<Cell>& keys) override {
+    CheckOpen();
+    if (index_ == nullptr) Fail(errNoCurrentIndex);
+    if (keys.empty() || keys.size() > index_->columns.size()) Fail(errInvalidArgument);
+    std::string op = Trim(comparison);
+    LeaveEdit();
+    std::vector<Row> rows;
+    if (op == "=")
+      rows = Fetch(true, keys, true, false, 1);
+    else if (op == ">=")
+      rows = Fetch(true, keys, true, true, 1);
+    else if (op == ">")
+      rows = Fetch(true, keys, false, true, 1);
+    else if (op == "<=")
+      rows = Fetch(false, keys, true, true, 1);
+    else if (op == "<")
+      rows = Fetch(false, keys, false, true, 1);
+    else
+      Fail(errInvalidArgument);
+    noMatch_ = rows.empty();
+    if (noMatch_) return;
+    window_ = rows;
+    wpos_ = 0;
+    stamp_ = db_->Conn().ChangeStamp();
+    SetCurrent(rows[0]);
+  }
+
+ protected:
+  bool DoMoveFirst() override { return Start(true); }
+  bool DoMoveLast() override { return Start(false); }
+
+  bool DoMoveNext() override {
+    if (WindowValid() && wpos_ + 1 < window_.size()) {
+      SetCurrent(window_[++wpos_]);
+      return true;
+    }
+    Grow(true);
+    std::vector<Row> rows = Fetch(true, KeyOf(current_), false, true, step_);
+    if (rows.empty()) return false;
+    Take(std::move(rows), true);
+    return true;
+  }
+
+  bool DoMovePrevious() override {
+    if (WindowValid() && wpos_ > 0 && wpos_ < window_.size()) {
+      SetCurrent(window_[--wpos_]);
+      return true;
+    }
+    Grow(false);
+    std::vector<Row> rows = Fetch(false, KeyOf(current_), false, true, step_);
+    if (rows.empty()) return false;
+    Take(std::move(rows), false);
+    return true;
+  }
+
+  std::int64_t BookmarkOf(const Row& row) const override { return row.rowid; }
+  std::int64_t AppendedBookmark(const Row& row) const override { return row.rowid; }
+
+  bool DoSetBookmark(std::int64_t bookmark) override {
+    auto& s = db_->Conn().Cached("SELECT rowid" + selectList_ + from_ + " WHERE rowid=?");
+    StatementUse use(s);
+    s.Bind(1, bookmark);
+    if (!s.Step()) return false;
+    Row r = ReadRow(s);
+    window_ = {r};
+    wpos_ = 0;
+    stamp_ = db_->Conn().ChangeStamp();
+    SetCurrent(r);
+    return true;
+  }
+
+  void Changed() override { window_.clear(); }
+
+ private:
+  struct OrderColumn {
+    std::string expr;  // quoted column, or rowid
+    int field;         // -1 for the row number
+    bool descending;
+    bool notNull;
+  };
+  struct Region {
+    std::string where;
+    std::vector<Cell> binds;
+  };
+
+  void SetOrder(const IndexDef* index) {
+    index_ = index;
+    order_.clear();
+    if (index != nullptr)
+      for (const auto& c : index->columns) {
+        int f = table_.FieldIndex(c.name);
+        if (f < 0) continue;
+        const FieldDef& def = table_.fields[static_cast<size_t>(f)];
+        // A counter is the row number: its order is the row order.
+        if (def.IsCounter() && !c.descending) {
+          order_.push_back({"rowid", f, false, true});
+          continue;
+        }
+        order_.push_back({QuoteIdentifier(def.name), f, c.descending, def.required || def.IsCounter()});
+      }
+    bool rowidLast = !order_.empty() && order_.back().expr == "rowid";
+    if (!rowidLast) order_.push_back({"rowid", -1, false, true});
+  }
+
+  std::vector<Cell> KeyOf(const Row& row) const {
+    std::vector<Cell> key;
+    for (const auto& c : order_)
+      key.push_back(c.expr == "rowid" ? Cell::MakeInteger(row.rowid) : row.cells[static_cast<size_t>(c.field)]);
+    return key;
+  }
+
+  std::string OrderBy(bool forward) const {
+    std::string out;
+    for (const auto& c : order_) {
+      if (!out.empty()) out += ", ";
+      out += c.expr + ((c.descending != !forward) ? " DESC" : "");
+    }
+    return out;
+  }
+
+  // The conditions, in traversal order, that select the rows after (forward)
+  // or before (backward) `key` — a prefix of the order columns. Each is a
+  // prefix equality plus one range on the next column, which SQLite answers
+  // from the index in O(log n).
+  std::vector<Region> Regions(bool forward, const std::vector<Cell>& key, bool includeEqual,
+                              bool includeBeyond) const {
+    std::vector<Region> out;
+    auto equalPrefix = [&](size_t n, Region& r) {
+      for (size_t i = 0; i < n; ++i) {
+        if (!r.where.empty()) r.where += " AND ";
+        if (key[i].IsNull()) {
+          r.where += order_[i].expr + " IS NULL";
+        } else {
+          r.where += order_[i].expr + "=?";
+          r.binds.push_back(key[i]);
+        }
+      }
+    };
+    if (includeEqual) {
+      Region r;
+      equalPrefix(key.size(), r);
+      if (r.where.empty()) r.where = "1";
+      out.push_back(r);
+    }
+    if (!includeBeyond) return out;
+    for (size_t level = key.size(); level-- > 0;) {
+      const OrderColumn& c = order_[level];
+      const Cell& v = key[level];
+      bool greater = forward != c.descending;  // in SQLite's own order, where Null is least
+      std::vector<std::pair<std::string, bool>> parts;  // condition, binds v
+      if (greater) {
+        parts.push_back(v.IsNull() ? std::make_pair(c.expr + " IS NOT NULL", false)
+                                   : std::make_pair(c.expr + ">?", true));
+      } else if (!v.IsNull()) {
+        parts.push_back({c.expr + "<?", true});
+        if (!c.notNull) parts.push_back({c.expr + " IS NULL", false});
+      }
+      for (const auto& [cond, bindsValue] : parts) {
+        Region r;
+        equalPrefix(level, r);
+        if (!r.where.empty()) r.where += " AND ";
+        r.where += cond;
+        if (bindsValue) r.binds.push_back(v);
+        out.push_back(r);
+      }
+    }
+    return out;
+  }
+
+  std::vector<Row> Fetch(bool forward, const std::vector<Cell>& key, bool includeEqual, bool includeBeyond,
+                         size_t limit) {
+    std::vector<Row> rows;
+    std::string order = " ORDER BY " + OrderBy(forward) + " LIMIT ?";
+    for (const auto& region : Regions(forward, key, includeEqual, includeBeyond)) {
+      auto& s = db_->Conn().Cached("SELECT rowid" + selectList_ + from_ + " WHERE " + region.where + order);
+      StatementUse use(s);
+      int n = 1;
+      for (const auto& b : region.binds) s.Bind(n++, b);
+      s.Bind(n, static_cast<std::int64_t>(limit - rows.size()));
+      while (s.Step()) rows.push_back(ReadRow(s));
+      if (rows.size() >= limit) break;
+    }
+    if (!forward) std::reverse(rows.begin(), rows.end());
+    return rows;
+  }
+
+  bool Start(bool forward) {
+    step_ = kFirstStep;
+    lastForward_ = forward;
+    auto& s = db_->Conn().Cached("SELECT rowid" + selectList_ + from_ + " ORDER BY " + OrderBy(forward) +
+                                 " LIMIT ?");
+    StatementUse use(s);
+    s.Bind(1, static_cast<std::int64_t>(step_));
+    std::vector<Row> rows;
+    while (s.Step()) rows.push_back(ReadRow(s));
+    if (rows.empty()) return false;
+    if (!forward) std::reverse(rows.begin(), rows.end());
+    Take(std::move(rows), forward);
+    return true;
+  }
+
+  void Take(std::vector<Row> rows, bool forward) {
+    window_ = std::move(rows);
+    wpos_ = forward ? 0 : window_.size() - 1;
+    stamp_ = db_->Conn().ChangeStamp();
+    SetCurrent(window_[wpos_]);
+  }
+
+  // Reads ahead further while the moves keep going one way.
+  void Grow(bool forward) {
+    if (forward == lastForward_)
+      step_ = std::min<size_t>(step_ * 2, kMaxStep);
+    else
+      step_ = kFirstStep;
+    lastForward_ = forward;
+  }
+
+  bool WindowValid() { return !window_.empty() && stamp_ == db_->Conn().ChangeStamp(); }
+
+  Row ReadRow(Statement& s) const {
+    Row r;
+    r.rowid = s.ColumnInteger(0);
+    r.cells.reserve(fields_.size());
+    for (size_t i = 0; i < fields_.size(); ++i) r.cells.push_back(s.Column(static_cast<int>(i + 1)));
+    return r;
+  }
+
+  static constexpr size_t kFirstStep = 8;
+  static constexpr size_t kMaxStep = 256;
+
+  TableDef table_;
+  const IndexDef* index_ = nullptr;
+  std::vector<OrderColumn> order_;
+  std::string selectList_;
+  std::string from_;
+  std::vector<Row> window_;
+  size_t wpos_ = 0;
+  std::uint64_t stamp_ = 0;
+  size_t step_ = kFirstStep;
+  bool lastForward_ = true;
+  std::int64_t count_ = -1;
+  std::uint64_t countStamp_ = 0;
+};
+
+// =================================================================================
+// Dynaset-like recordset over a query: the result rows are read at open; a
+// query over one table keeps each row's number so that its rows can be
+// edited, deleted and added to.
+
+class TQueryCursor : public TRecordsetCore {
+ public:
+  TQueryCursor(TDatabaseCore& db, const std::string& name, const Translation& tr,
+               const std::vector<QueryParameter>& params, bool readOnly)
+      : TRecordsetCore(db, name, false, readOnly) {
+    bool keyed = !tr.sqlWithRowid.empty() && db.Conn().FindTable(tr.updatableTable) != nullptr;
+    auto s = db.Conn().Prepare(keyed ? tr.sqlWithRowid : tr.sql);
+    for (size_t i = 0; i < tr.parameters.size(); ++i) {
+      if (i >= params.size() || !params[i].set) Fail(errTooFewParameters, std::to_string(tr.parameters.size()));
+      s->Bind(static_cast<int>(i + 1), params[i].value);
+    }
+    int first = keyed ? 1 : 0;
+    int columns = s->ColumnCount();
+    while (s->Step()) {
+      Row r;
+      r.rowid = keyed ? s->ColumnInteger(0) : static_cast<std::int64_t>(rows_.size() + 1);
+      for (int i = first; i < columns; ++i) r.cells.push_back(s->Column(i));
+      rows_.push_back(std::move(r));
+    }
+    const TableDef* table = keyed ? &db.Conn().Table(tr.updatableTable) : nullptr;
+    if (table) target_ = table->name;
+    for (int i = first; i < columns; ++i) {
+      FieldInfo f;
+      f.def.name = s->ColumnName(i);
+      std::string origin = s->ColumnOrigin(i);
+      const TableDef* source = s->ColumnTable(i).empty() ? nullptr : db.Conn().FindTable(s->ColumnTable(i));
+      int fi = source ? source->FieldIndex(origin) : -1;
+      if (fi >= 0) {
+        FieldDef def = source->fields[static_cast<size_t>(fi)];
+        def.name = f.def.name;
+        f.def = def;
+        f.sourceTable = source->name;
+        f.sourceField = source->fields[static_cast<size_t>(fi)].name;
+      } else {
+        const Cell* sample = nullptr;
+        for (const auto& r : rows_)
+          if (!r.cells[static_cast<size_t>(i - first)].IsNull()) {
+            sample = &r.cells[static_cast<size_t>(i - first)];
+            break;
+          }
+        f.def.type = sample ? FieldTypeOfValue(*sample) : dbText;
+        f.def.size = DefaultFieldSize(f.def.type);
+      }
+      f.updatable = table && source == table && !f.def.IsCounter();
+      if (table && source == table) targetColumns_.push_back(i - first);
+      fields_.push_back(f);
+    }
+    keyed_ = keyed;
+    if (!DoMoveFirst()) bof_ = eof_ = true;
+  }
+
+  std::int64_t RecordCount() override {
+    return static_cast<std::int64_t>(std::count(gone_.begin(), gone_.end(), false) +
+                                     (rows_.size() - gone_.size()));
+  }
+
+  std::int32_t AbsolutePosition() override {
+    if (!onRow_ || deleted_) return -1;
+    std::int32_t n = 0;
+    for (size_t i = 0; i < pos_; ++i)
+      if (!Gone(i)) ++n;
+    return n;
+  }
+
+  void SetAbsolutePosition(std::int32_t position) override {
+    LeaveEdit();
+    std::int32_t n = 0;
+    for (size_t i = 0; i < rows_.size(); ++i)
+      if (!Gone(i) && n++ == position) {
+        Go(i);
+        return;
+      }
+    Fail(errInvalidArgument);
+  }
+
+ protected:
+  bool DoMoveFirst() override { return Scan(0, +1); }
+  bool DoMoveLast() override { return rows_.empty() ? false : Scan(rows_.size() - 1, -1); }
+  bool DoMoveNext() override { return Scan(pos_ + 1, +1); }
+  bool DoMovePrevious() override { return pos_ == 0 ? false : Scan(pos_ - 1, -1); }
+
+  std::int64_t BookmarkOf(const Row&) const override { return static_cast<std::int64_t>(pos_ + 1); }
+  std::int64_t AppendedBookmark(const Row&) const override { return static_cast<std::int64_t>(rows_.size()); }
+
+  bool DoSetBookmark(std::int64_t bookmark) override {
+    if (bookmark < 1 || static_cast<size_t>(bookmark) > rows_.size()) Fail(errNotValidBookmark);
+    size_t i = static_cast<size_t>(bookmark - 1);
+    if (Gone(i)) return false;
+    Go(i);
+    return true;
+  }
+
+  void Changed() override {
+    if (onRow_ && pos_ < rows_.size()) {
+      if (deleted_) {
+        if (gone_.size() <= pos_) gone_.resize(pos_ + 1, false);
+        gone_[pos_] = true;
+      } else {
+        rows_[pos_] = current_;
+      }
+    }
+  }
+
+  void Appended(const Row& row) override { rows_.push_back(row); }
+
+ private:
+  bool Gone(size_t i) const { return i < gone_.size() && gone_[i]; }
+
+  bool Scan(size_t from, int step) {
+    for (size_t i = from; i < rows_.size(); i += static_cast<size_t>(step)) {
+      if (!Gone(i)) {
+        Go(i);
+        return true;
+      }
+      if (i == 0 && step < 0) break;
+    }
+    return false;
+  }
+
+  void Go(size_t i) {
+    pos_ = i;
+    SetCurrent(rows_[i]);
+  }
+
+  std::vector<Row> rows_;
+  std::vector<bool> gone_;
+  size_t pos_ = 0;
+  bool keyed_ = false;
+};
+
+// =================================================================================
+// TRecordsetCore
+
+TRecordsetCore::TRecordsetCore(TDatabaseCore& db, std::string name, bool isTable, bool readOnly)
+    : db_(&db), name_(std::move(name)), isTable_(isTable), readOnly_(readOnly || db.ReadOnly()) {}
+
+TRecordsetCore::~TRecordsetCore() { Close(); }
+
+void TRecordsetCore::Close() {
+  if (closed_) return;
+  if (lockHeld_) db_->Locks().UnlockRecord(target_, buffer_.rowid, this);
+  lockHeld_ = false;
+  if (tableLock_ != 0) db_->Locks().UnlockTable(name_, tableLock_ == 2);
+  tableLock_ = 0;
+  mode_ = dbEditNone;
+  closed_ = true;
+}
+
+void TRecordsetCore::CheckOpen() const {
+  if (closed_) Fail(errObjectInvalid);
+}
+
+int TRecordsetCore::FieldIndex(const std::string& name) const {
+  for (size_t i = 0; i < fields_.size(); ++i)
+    if (AnsiSameText(fields_[i].def.name, name)) return static_cast<int>(i);
+  return -1;
+}
+
+void TRecordsetCore::SetCurrent(const Row& row) {
+  current_ = row;
+  onRow_ = true;
+  deleted_ = false;
+  bof_ = eof_ = false;
+}
+
+void TRecordsetCore::LeaveEdit() {
+  CheckOpen();
+  if (lockHeld_) db_->Locks().UnlockRecord(target_, buffer_.rowid, this);
+  lockHeld_ = false;
+  mode_ = dbEditNone;
+}
+
+void TRecordsetCore::MoveFirst() {
+  LeaveEdit();
+  noMatch_ = false;
+  if (!DoMoveFirst()) {
+    bof_ = eof_ = true;
+    onRow_ = false;
+    Fail(errNoCurrentRecord);
+  }
+}
+
+void TRecordsetCore::MoveLast() {
+  LeaveEdit();
+  noMatch_ = false;
+  if (!DoMoveLast()) {
+    bof_ = eof_ = true;
+    onRow_ = false;
+    Fail(errNoCurrentRecord);
+  }
+}
+
+void TRecordsetCore::MoveNext() {
+  LeaveEdit();
+  if (eof_) Fail(errNoCurrentRecord);
+  bool moved = onRow_ && !bof_ ? DoMoveNext() : DoMoveFirst();
+  if (!moved) {
+    eof_ = true;
+    onRow_ = false;
+  }
+}
+
+void TRecordsetCore::MovePrevious() {
+  LeaveEdit();
+  if (bof_) Fail(errNoCurrentRecord);
+  bool moved = onRow_ && !eof_ ? DoMovePrevious() : DoMoveLast();
+  if (!moved) {
+    bof_ = true;
+    onRow_ = false;
+  }
+}
+
+std::string TRecordsetCore::Bookmark() const {
+  CheckOpen();
+  if (!onRow_ || mode_ == dbEditAdd) Fail(errNoCurrentRecord);
+  return WriteBookmark(BookmarkOf(current_));
+}
+
+void TRecordsetCore::SetBookmark(const std::string& bookmark) {
+  std::int32_t value = ReadBookmark(bookmark);
+  LeaveEdit();
+  if (!DoSetBookmark(value)) Fail(errRecordDeleted);
+  noMatch_ = false;
+}
+
+std::string TRecordsetCore::LastModified() const {
+  CheckOpen();
+  if (lastModified_ == 0) Fail(errNoCurrentRecord);
+  return WriteBookmark(lastModified_);
+}
+
+const std::vector<IndexDef>& TRecordsetCore::Indexes() const {
+  static const std::vector<IndexDef> none;
+  return none;
+}
+
+void TRecordsetCore::SetIndex(const std::string&) { Fail(errNotSupported); }
+void TRecordsetCore::Seek(const std::string&, const std::vector<Cell>&) { Fail(errNotSupported); }
+
+const Cell& TRecordsetCore::Value(int field) const {
+  CheckOpen();
+  if (field < 0 || static_cast<size_t>(field) >= fields_.size()) Fail(errItemNotFound);
+  if (mode_ != dbEditNone) return buffer_.cells[static_cast<size_t>(field)];
+  if (!onRow_) Fail(errNoCurrentRecord);
+  if (deleted_) Fail(errRecordDeleted);
+  return current_.cells[static_cast<size_t>(field)];
+}
+
+void TRecordsetCore::SetValue(int field, Cell value) {
+  CheckOpen();
+  if (field < 0 || static_cast<size_t>(field) >= fields_.size()) Fail(errItemNotFound);
+  if (mode_ == dbEditNone) Fail(errUpdateWithoutEdit);
+  const FieldInfo& f = fields_[static_cast<size_t>(field)];
+  if (!f.updatable) Fail(errFieldNotUpdatable);
+  if (f.def.type == dbText && value.kind == Cell::Text &&
+      Utf8Length(value.text) > static_cast<size_t>(f.def.size))
+    Fail(errFieldTooSmall);
+  buffer_.cells[static_cast<size_t>(field)] = std::move(value);
+  changed_[static_cast<size_t>(field)] = true;
+}
+
+void TRecordsetCore::AppendChunk(int field, const std::string& bytes) {
+  CheckOpen();
+  if (field < 0 || static_cast<size_t>(field) >= fields_.size()) Fail(errItemNotFound);
+  if (mode_ == dbEditNone) Fail(errUpdateWithoutEdit);
+  const FieldInfo& f = fields_[static_cast<size_t>(field)];
+  if (f.def.type != dbMemo && f.def.type != dbLongBinary) Fail(errTypeMismatch);
+  Cell c = buffer_.cells[static_cast<size_t>(field)];
+  std::string data = chunked_[static_cast<size_t>(field)] && !c.IsNull() ? c.text : std::string();
+  data += bytes;
+  chunked_[static_cast<size_t>(field)] = true;
+  SetValue(field, f.def.type == dbMemo ? Cell::MakeText(data) : Cell::MakeBlob(data));
+}
+
+bool TRecordsetCore::ReadTargetRow(std::int64_t rowid, std::vector<Cell>& values) {
+  std::string sql = "SELECT ";
+  for (size_t i = 0; i < targetColumns_.size(); ++i) {
+    if (i > 0) sql += ", ";
+    sql += QuoteIdentifier(fields_[static_cast<size_t>(targetColumns_[i])].sourceField);
+  }
+  if (targetColumns_.empty()) sql += "1";
+  auto& s = db_->Conn().Cached(sql + " FROM " + QuoteIdentifier(target_) + " WHERE rowid=?");
+  StatementUse use(s);
+  s.Bind(1, rowid);
+  if (!s.Step()) return false;
+  values.clear();
+  for (size_t i = 0; i < targetColumns_.size(); ++i) values.push_back(s.Column(static_cast<int>(i)));
+  return true;
+}
+
+void TRecordsetCore::RefreshCurrent() {
+  std::vector<Cell> values;
+  if (!ReadTargetRow(current_.rowid, values)) return;
+  for (size_t i = 0; i < targetColumns_.size(); ++i)
+    current_.cells[static_cast<size_t>(targetColumns_[i])] = values[i];
+}
+
+void TRecordsetCore::Edit() {
+  CheckOpen();
+  if (!Updatable()) Fail(errReadOnly);
+  if (!onRow_) Fail(errNoCurrentRecord);
+  if (deleted_) Fail(errRecordDeleted);
+  LeaveEdit();
+  if (!db_->Locks().LockRecord(target_, current_.rowid, this)) Fail(errLockedByUser, "Admin");
+  std::vector<Cell> fresh;
+  if (!ReadTargetRow(current_.rowid, fresh)) {
+    db_->Locks().UnlockRecord(target_, current_.rowid, this);
+    Fail(errRecordDeleted);
+  }
+  lockHeld_ = true;
+  for (size_t i = 0; i < targetColumns_.size(); ++i)
+    current_.cells[static_cast<size_t>(targetColumns_[i])] = fresh[i];
+  snapshot_ = fresh;
+  buffer_ = current_;
+  changed_.assign(fields_.size(), false);
+  chunked_.assign(fields_.size(), false);
+  mode_ = dbEditInProgress;
+}
+
+void TRecordsetCore::AddNew() {
+  CheckOpen();
+  if (!Updatable()) Fail(errReadOnly);
+  LeaveEdit();
+  const TableDef& table = db_->Conn().Table(target_);
+  Connection::WriteScope scope(db_->Conn());
+  std::int64_t rowid = db_->Conn().NextRowId(table);
+  scope.Commit();
+  buffer_.rowid = rowid;
+  buffer_.cells.assign(fields_.size(), Cell());
+  for (size_t i = 0; i < fields_.size(); ++i) {
+    if (fields_[i].sourceField.empty()) continue;
+    if (fields_[i].def.IsCounter())
+      buffer_.cells[i] = Cell::MakeInteger(rowid);
+    else
+      buffer_.cells[i] = DefaultCell(fields_[i].def);
+  }
+  changed_.assign(fields_.size(), false);
+  chunked_.assign(fields_.size(), false);
+  mode_ = dbEditAdd;
+}
+
+void TRecordsetCore::Update() {
+  CheckOpen();
+  if (mode_ == dbEditNone) Fail(errUpdateWithoutEdit);
+  for (int f : targetColumns_) {
+    const FieldInfo& info = fields_[static_cast<size_t>(f)];
+    if (info.def.required && !info.def.IsCounter() && buffer_.cells[static_cast<size_t>(f)].IsNull())
+      Fail(errRequiredIsNull, target_ + "." + info.sourceField);
+  }
+  Connection& conn = db_->Conn();
+  Connection::WriteScope scope(conn);
+  if (mode_ == dbEditInProgress) {
+    std::vector<Cell> now;
+    if (!ReadTargetRow(buffer_.rowid, now)) Fail(errRecordDeleted);
+    for (size_t i = 0; i < now.size(); ++i)
+      if (!SameCell(now[i], snapshot_[i])) Fail(errDataChanged);
+    std::string sets;
+    std::vector<Cell> binds;
+    for (int f : targetColumns_)
+      if (changed_[static_cast<size_t>(f)]) {
+        if (!sets.empty()) sets += ", ";
+        sets += QuoteIdentifier(fields_[static_cast<size_t>(f)].sourceField) + "=?";
+        binds.push_back(buffer_.cells[static_cast<size_t>(f)]);
+      }
+    if (!sets.empty()) {
+      auto& s = conn.Cached("UPDATE " + QuoteIdentifier(target_) + " SET " + sets + " WHERE rowid=?");
+      StatementUse use(s);
+      int n = 1;
+      for (const auto& b : binds) s.Bind(n++, b);
+      s.Bind(n, buffer_.rowid);
+      s.Step();
+    }
+  } else {
+    std::string columns = "rowid", marks = "?";
+    std::vector<Cell> binds{Cell::MakeInteger(buffer_.rowid)};
+    for (int f : targetColumns_) {
+      const FieldInfo& info = fields_[static_cast<size_t>(f)];
+      if (info.def.IsCounter()) continue;  // the counter is the row number
+      columns += ", " + QuoteIdentifier(info.sourceField);
+      marks += ", ?";
+      binds.push_back(buffer_.cells[static_cast<size_t>(f)]);
+    }
+    auto& s = conn.Cached("INSERT INTO " + QuoteIdentifier(target_) + " (" + columns + ") VALUES (" + marks + ")");
+    StatementUse use(s);
+    for (size_t i = 0; i < binds.size(); ++i) s.Bind(static_cast<int>(i + 1), binds[i]);
+    s.Step();
+  }
+  scope.Commit();
+  bool added = mode_ == dbEditAdd;
+  Row written = buffer_;
+  LeaveEdit();
+  if (added) {
+    Appended(written);
+    lastModified_ = AppendedBookmark(written);
+  } else {
+    current_ = written;
+    RefreshCurrent();
+    lastModified_ = BookmarkOf(current_);
+  }
+  Changed();
+}
+
+void TRecordsetCore::CancelUpdate() {
+  CheckOpen();
+  if (mode_ == dbEditNone) Fail(errUpdateWithoutEdit);
+  LeaveEdit();
+}
+
+void TRecordsetCore::Delete() {
+  CheckOpen();
+  if (!Updatable()) Fail(errReadOnly);
+  if (!onRow_) Fail(errNoCurrentRecord);
+  if (deleted_) Fail(errRecordDeleted);
+  LeaveEdit();
+  if (db_->Locks().RecordLockedByOther(target_, current_.rowid, this)) Fail(errLockedByUser, "Admin");
+  Connection::WriteScope scope(db_->Conn());
+  auto& s = db_->Conn().Cached("DELETE FROM " + QuoteIdentifier(target_) + " WHERE rowid=?");
+  {
+    StatementUse use(s);
+    s.Bind(1, current_.rowid);
+    s.Step();
+  }
+  if (db_->Conn().Changes() == 0) Fail(errRecordDeleted);
+  scope.Commit();
+  deleted_ = true;
+  Changed();
+}
+
+
+// =================================================================================
+// TDatabaseCore
+
+TDatabaseCore::TDatabaseCore(const std::string& path, bool exclusive, bool readOnly, const std::string& connect)
+    : path_(path), exclusive_(exclusive), readOnly_(readOnly) {
+  conn_ = std::make_unique<Connection>(path, readOnly);
+  readOnly_ = conn_->ReadOnly();
+  if (conn_->FindTable("MSysPassword") != nullptr) {
+    StatementUse s(conn_->Cached("SELECT Password FROM MSysPassword"));
+    if (s->Step() && s->ColumnText(0) != PasswordOf(connect)) Fail(errBadPassword);
+  }
+  locks_ = LockFile::For(path);
+  if (int error = locks_->OpenDatabase(exclusive)) Fail(error, error == errFileInUse ? path : "Admin");
+  opened_ = true;
+}
+
+TDatabaseCore::~TDatabaseCore() {
+  if (opened_) locks_->CloseDatabase(exclusive_);
+}
+
+void TDatabaseCore::Create(const std::string& path, const std::string& connect) {
+  Connection::CreateFile(path);
+  std::string password = PasswordOf(connect);
+  if (password.empty()) return;
+  Connection c(path, false);
+  c.Exec("CREATE TABLE MSysPassword (Password TEXT NOT NULL)");
+  auto s = c.Prepare("INSERT INTO MSysPassword VALUES (?)");
+  s->Bind(1, password).Step();
+}
+
+Translation TDatabaseCore::Translate(const std::string& sql) {
+  return TranslateAccessSql(sql);
+}
+
+static int SyntaxErrorOf(StatementKind kind) {
+  switch (kind) {
+    case StatementKind::Insert: return errSyntaxInInsert;
+    case StatementKind::Update: return errSyntaxInUpdate;
+    default: return errSyntaxInExpression;
+  }
+}
+
+void TDatabaseCore::Execute(const std::string& sql, const std::vector<QueryParameter>& params) {
+  Translation tr = Translate(sql);
+  switch (tr.kind) {
+    case StatementKind::Select: Fail(errSelectNotExecutable);
+    case StatementKind::CreateTable:
+      if (readOnly_) Fail(errReadOnly);
+      conn_->CreateTable(tr.table);
+      return;
+    case StatementKind::CreateIndex:
+      if (readOnly_) Fail(errReadOnly);
+      conn_->CreateIndex(tr.tableName, tr.index);
+      return;
+    case StatementKind::DropTable:
+      if (readOnly_) Fail(errReadOnly);
+      conn_->DropTable(tr.tableName);
+      return;
+    case StatementKind::DropIndex:
+      if (readOnly_) Fail(errReadOnly);
+      conn_->DropIndex(tr.tableName, tr.index.name);
+      return;
+    default: break;
+  }
+  if (readOnly_) Fail(errReadOnly);
+  Connection::WriteScope scope(*conn_);
+  try {
+    auto s = conn_->Prepare(tr.sql);
+    for (size_t i = 0; i < tr.parameters.size(); ++i) {
+      if (i >= params.size() || !params[i].set) Fail(errTooFewParameters, std::to_string(tr.parameters.size()));
+      s->Bind(static_cast<int>(i + 1), params[i].value);
+    }
+    while (s->Step()) {
+    }
+  } catch (const TDaoFailure& e) {
+    if (e.Number() == errSyntaxInExpression) Fail(SyntaxErrorOf(tr.kind), tr.whereText);
+    throw;
+  }
+  scope.Commit();
+}
+
+std::unique_ptr<TRecordsetCore> TDatabaseCore::OpenRecordset(const std::string& source, int options) {
+  bool readOnly = (options > 0 && (options & dbReadOnly)) || readOnly_;
+  if (const TableDef* table = conn_->FindTable(source)) {
+    bool deny = options > 0 && (options & (dbDenyRead | dbDenyWrite));
+    if (!locks_->LockTable(table->name, deny)) Fail(deny ? errTableLocked : errTableInUse, table->name);
+    std::unique_ptr<TTableCursor> rs;
+    try {
+      rs = std::make_unique<TTableCursor>(*this, *table, readOnly);
+    } catch (...) {
+      locks_->UnlockTable(table->name, deny);
+      throw;
+    }
+    rs->tableLock_ = deny ? 2 : 1;
+    return rs;
+  }
+  for (const auto& [name, sql] : conn_->QueryDefs())
+    if (AnsiSameText(name, source)) return OpenQuery(name, sql, {}, options);
+  std::string trimmed = Trim(source);
+  if (trimmed.empty() || trimmed.find_first_of(" \t\r\n") == std::string::npos) Fail(errNoSuchTable, source);
+  return OpenQuery(std::string(), source, {}, options);
+}
+
+std::unique_ptr<TRecordsetCore> TDatabaseCore::OpenQuery(const std::string& name, const std::string& sql,
+                                                         const std::vector<QueryParameter>& params, int options) {
+  Translation tr = Translate(sql);
+  if (!tr.IsQuery()) Fail(errInvalidOperation);
+  bool readOnly = (options > 0 && (options & dbReadOnly)) || readOnly_;
+  try {
+    return std::make_unique<TQueryCursor>(*this, name.empty() ? sql : name, tr, params, readOnly);
+  } catch (const TDaoFailure& e) {
+    if (e.Number() == errSyntaxInExpression) Fail(errSyntaxInExpression, tr.whereText);
+    throw;
+  }
+}
+
+void TDatabaseCore::CreateQueryDef(const std::string& name, const std::string& sql) {
+  if (readOnly_) Fail(errReadOnly);
+  for (const auto& [existing, text] : conn_->QueryDefs())
+    if (AnsiSameText(existing, name)) Fail(errObjectExists, name);
+  Translate(sql);  // a stored query must at least parse
+  conn_->SaveQueryDef(name, sql);
+}
+
+}  // namespace dao

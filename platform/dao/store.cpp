@@ -1,0 +1,729 @@
+#include "platform/dao/store.h"
+
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "platform/classlib/core/strutils.h"
+#include "platform/dao/daoerrors.h"
+
+namespace dao {
+
+namespace {
+
+int busyTimeoutMs = 5000;
+
+// Text order and equality for every text column: letters compare without
+// regard to case across all of Unicode. For plain ASCII this is exactly
+// SQLite's built-in NOCASE, so standard tools read the same file and its
+// indexes in the same order.
+int CompareNoCase(void*, int n1, const void* p1, int n2, const void* p2) {
+  return AnsiCompareText(std::string_view(static_cast<const char*>(p1), n1),
+                         std::string_view(static_cast<const char*>(p2), n2));
+}
+
+char32_t Fold(char32_t c) { return UnicodeLower(UnicodeUpper(c)); }
+
+std::u32string FoldedCodePoints(std::string_view s) {
+  std::u32string out;
+  size_t pos = 0;
+  while (pos < s.size()) out += Fold(Utf8Decode(s, pos));
+  return out;
+}
+
+// Access wildcards: * any run, ? one character, # one digit, [abc] [!a-z] one
+// of a set. Case is ignored.
+bool MatchFrom(const std::u32string& p, size_t pi, const std::u32string& s, size_t si) {
+  while (pi < p.size()) {
+    char32_t c = p[pi];
+    if (c == U'*') {
+      while (pi < p.size() && p[pi] == U'*') ++pi;
+      if (pi == p.size()) return true;
+      for (size_t k = si; k <= s.size(); ++k)
+        if (MatchFrom(p, pi, s, k)) return true;
+      return false;
+    }
+    if (si >= s.size()) return false;
+    if (c == U'?') {
+      ++pi;
+    } else if (c == U'#') {
+      if (s[si] < U'0' || s[si] > U'9') return false;
+      ++pi;
+    } else if (c == U'[') {
+      size_t close = p.find(U']', pi + 1);
+      if (close == std::u32string::npos) {  // a lone "[" stands for itself
+        if (s[si] != c) return false;
+        ++pi;
+      } else {
+        size_t k = pi + 1;
+        bool negate = k < close && p[k] == U'!';
+        if (negate) ++k;
+        bool hit = false;
+        for (; k < close; ++k) {
+          if (k + 2 < close && p[k + 1] == U'-') {
+            if (s[si] >= p[k] && s[si] <= p[k + 2]) hit = true;
+            k += 2;
+          } else if (p[k] == s[si]) {
+            hit = true;
+          }
+        }
+        if (hit == negate) return false;
+        pi = close + 1;
+      }
+    } else {
+      if (c != s[si]) return false;
+      ++pi;
+    }
+    ++si;
+  }
+  return si == s.size();
+}
+
+void LikeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (argc < 2 || sqlite3_value_type(argv[0]) == SQLITE_NULL ||
+      sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+    sqlite3_result_null(ctx);
+    return;
+  }
+  auto text = [](sqlite3_value* v) {
+    const char* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
+    return std::string_view(t ? t : "", static_cast<size_t>(sqlite3_value_bytes(v)));
+  };
+  std::u32string pattern = FoldedCodePoints(text(argv[0]));
+  std::u32string value = FoldedCodePoints(text(argv[1]));
+  sqlite3_result_int(ctx, MatchFrom(pattern, 0, value, 0) ? 1 : 0);
+}
+
+const char* kCatalogue =
+    "CREATE TABLE MSysTables (Name TEXT NOT NULL PRIMARY KEY COLLATE NOCASE,"
+    " LastId INTEGER NOT NULL DEFAULT 0);"
+    "CREATE TABLE MSysColumns (TableName TEXT NOT NULL COLLATE NOCASE,"
+    " Name TEXT NOT NULL COLLATE NOCASE, Position INTEGER NOT NULL, Type INTEGER NOT NULL,"
+    " Size INTEGER NOT NULL, Attributes INTEGER NOT NULL, Required INTEGER NOT NULL,"
+    " AllowZeroLength INTEGER NOT NULL, DefaultValue TEXT, PRIMARY KEY (TableName, Name));"
+    "CREATE TABLE MSysIndexes (TableName TEXT NOT NULL COLLATE NOCASE,"
+    " Name TEXT NOT NULL COLLATE NOCASE, SqlName TEXT NOT NULL, IsPrimary INTEGER NOT NULL,"
+    " IsUnique INTEGER NOT NULL, IgnoreNulls INTEGER NOT NULL, Required INTEGER NOT NULL,"
+    " Columns TEXT NOT NULL, PRIMARY KEY (TableName, Name));"
+    "CREATE TABLE MSysQueries (Name TEXT NOT NULL PRIMARY KEY COLLATE NOCASE, SQL TEXT NOT NULL);";
+
+// Index columns are kept as "+Name" / "-Name" entries separated by tabs.
+std::string EncodeColumns(const std::vector<IndexColumn>& columns) {
+  std::string out;
+  for (const auto& c : columns) {
+    if (!out.empty()) out += '\t';
+    out += (c.descending ? '-' : '+') + c.name;
+  }
+  return out;
+}
+
+std::vector<IndexColumn> DecodeColumns(const std::string& text) {
+  std::vector<IndexColumn> out;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\t', start);
+    if (end == std::string::npos) end = text.size();
+    std::string item = text.substr(start, end - start);
+    if (!item.empty()) out.push_back({item.substr(1), item[0] == '-'});
+    start = end + 1;
+  }
+  return out;
+}
+
+int TypeFromDeclared(const std::string& declared) {
+  std::string d = UpperCase(declared);
+  if (d.find("INT") != std::string::npos) return dbLong;
+  if (d.find("CHAR") != std::string::npos || d.find("TEXT") != std::string::npos ||
+      d.find("CLOB") != std::string::npos)
+    return dbMemo;
+  if (d.find("REAL") != std::string::npos || d.find("FLOA") != std::string::npos ||
+      d.find("DOUB") != std::string::npos)
+    return dbDouble;
+  if (d.empty() || d.find("BLOB") != std::string::npos) return dbLongBinary;
+  return dbDouble;
+}
+
+}  // namespace
+
+// ---- Cell -----------------------------------------------------------------------
+
+double Cell::AsReal() const {
+  switch (kind) {
+    case Integer: return static_cast<double>(integer);
+    case Real: return real;
+    case Text: return std::atof(text.c_str());
+    default: return 0;
+  }
+}
+
+std::int64_t Cell::AsInteger() const {
+  switch (kind) {
+    case Integer: return integer;
+    case Real: return static_cast<std::int64_t>(std::llround(real));
+    case Text: return std::atoll(text.c_str());
+    default: return 0;
+  }
+}
+
+bool operator==(const Cell& a, const Cell& b) {
+  if (a.kind != b.kind) return false;
+  switch (a.kind) {
+    case Cell::Null: return true;
+    case Cell::Integer: return a.integer == b.integer;
+    case Cell::Real: return a.real == b.real;
+    default: return a.text == b.text;
+  }
+}
+
+std::string QuoteIdentifier(const std::string& name) {
+  std::string out = "\"";
+  for (char c : name) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+std::string UpperKey(const std::string& name) { return AnsiUpperCase(name); }
+
+// ---- Statement ------------------------------------------------------------------
+
+Statement::~Statement() { sqlite3_finalize(stmt_); }
+
+Statement& Statement::Bind(int index, const Cell& v) {
+  int rc = SQLITE_OK;
+  switch (v.kind) {
+    case Cell::Null: rc = sqlite3_bind_null(stmt_, index); break;
+    case Cell::Integer: rc = sqlite3_bind_int64(stmt_, index, v.integer); break;
+    case Cell::Real: rc = sqlite3_bind_double(stmt_, index, v.real); break;
+    case Cell::Text:
+      rc = sqlite3_bind_text(stmt_, index, v.text.data(), static_cast<int>(v.text.size()),
+                             SQLITE_TRANSIENT);
+      break;
+    case Cell::Blob:
+      rc = sqlite3_bind_blob(stmt_, index, v.text.data(), static_cast<int>(v.text.size()),
+                             SQLITE_TRANSIENT);
+      break;
+  }
+  if (rc != SQLITE_OK) owner_.Raise(rc);
+  return *this;
+}
+
+Statement& Statement::Bind(int index, std::int64_t value) { return Bind(index, Cell::MakeInteger(value)); }
+Statement& Statement::Bind(int index, const std::string& value) { return Bind(index, Cell::MakeText(value)); }
+
+bool Statement::Step() {
+  int rc = sqlite3_step(stmt_);
+  if (rc == SQLITE_ROW) return true;
+  if (rc == SQLITE_DONE) return false;
+  sqlite3_reset(stmt_);
+  owner_.Raise(rc);
+}
+
+void Statement::Reset() {
+  sqlite3_reset(stmt_);
+  sqlite3_clear_bindings(stmt_);
+}
+
+int Statement::ColumnCount() const { return sqlite3_column_count(stmt_); }
+
+Cell Statement::Column(int i) const {
+  switch (sqlite3_column_type(stmt_, i)) {
+    case SQLITE_INTEGER: return Cell::MakeInteger(sqlite3_column_int64(stmt_, i));
+    case SQLITE_FLOAT: return Cell::MakeReal(sqlite3_column_double(stmt_, i));
+    case SQLITE_TEXT: {
+      const char* t = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, i));
+      return Cell::MakeText(std::string(t, static_cast<size_t>(sqlite3_column_bytes(stmt_, i))));
+    }
+    case SQLITE_BLOB: {
+      const char* b = static_cast<const char*>(sqlite3_column_blob(stmt_, i));
+      return Cell::MakeBlob(std::string(b ? b : "", static_cast<size_t>(sqlite3_column_bytes(stmt_, i))));
+    }
+    default: return {};
+  }
+}
+
+std::int64_t Statement::ColumnInteger(int i) const { return sqlite3_column_int64(stmt_, i); }
+
+std::string Statement::ColumnText(int i) const {
+  const char* t = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, i));
+  return t ? std::string(t, static_cast<size_t>(sqlite3_column_bytes(stmt_, i))) : std::string();
+}
+
+static std::string OrEmpty(const char* s) { return s ? s : ""; }
+std::string Statement::ColumnName(int i) const { return OrEmpty(sqlite3_column_name(stmt_, i)); }
+std::string Statement::ColumnTable(int i) const { return OrEmpty(sqlite3_column_table_name(stmt_, i)); }
+std::string Statement::ColumnOrigin(int i) const { return OrEmpty(sqlite3_column_origin_name(stmt_, i)); }
+std::string Statement::ColumnDeclType(int i) const { return OrEmpty(sqlite3_column_decltype(stmt_, i)); }
+
+// ---- Connection -----------------------------------------------------------------
+
+void Connection::SetBusyTimeout(int ms) { busyTimeoutMs = ms; }
+int Connection::BusyTimeout() { return busyTimeoutMs; }
+
+Connection::Connection(const std::string& path, bool readOnly) : path_(path), readOnly_(readOnly) {
+  if (path.empty() || ::access(path.c_str(), F_OK) != 0) Fail(errFileNotFound, path);
+  bool writable = ::access(path.c_str(), W_OK) == 0;
+  int flags = (writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_NOMUTEX;
+  if (!writable) readOnly_ = true;
+  if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+    sqlite3_close(db_);
+    db_ = nullptr;
+    Fail(errCannotOpen, path);
+  }
+  sqlite3_extended_result_codes(db_, 1);
+  sqlite3_busy_timeout(db_, busyTimeoutMs);
+  sqlite3_create_collation(db_, "NOCASE", SQLITE_UTF8, nullptr, CompareNoCase);
+  sqlite3_create_function(db_, "like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                          LikeFunction, nullptr, nullptr);
+  sqlite3_create_function(db_, "like", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                          LikeFunction, nullptr, nullptr);
+  try {
+    // Reading the schema tells a database from any other file.
+    StatementUse probe(Cached("SELECT count(*) FROM sqlite_master"));
+    probe->Step();
+  } catch (const TDaoFailure&) {
+    sqlite3_close(db_);
+    db_ = nullptr;
+    Fail(errCannotOpen, path);
+  }
+  if (writable) {
+    // Readers never block writers; a killed process leaves the log to be replayed.
+    sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+    sqlite3_exec(db_, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+  }
+}
+
+Connection::~Connection() {
+  cache_.clear();
+  if (db_ != nullptr) {
+    if (depth_ > 0) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close_v2(db_);
+  }
+}
+
+void Connection::CreateFile(const std::string& path) {
+  if (path.empty()) Fail(errFileNotFound, path);
+  if (::access(path.c_str(), F_OK) == 0) Fail(errDatabaseExists);
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  if (rc == SQLITE_OK) {
+    std::string sql = std::string("PRAGMA journal_mode=WAL; BEGIN;") + kCatalogue + "COMMIT;";
+    rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+  }
+  sqlite3_close(db);
+  if (rc != SQLITE_OK) {
+    ::unlink(path.c_str());
+    Fail(errFileNotFound, path);
+  }
+}
+
+Statement& Connection::Cached(const std::string& sql) {
+  auto it = cache_.find(sql);
+  if (it != cache_.end()) return *it->second;
+  auto stmt = Prepare(sql);
+  auto& slot = cache_[sql];
+  slot = std::move(stmt);
+  return *slot;
+}
+
+std::unique_ptr<Statement> Connection::Prepare(const std::string& sql) {
+  sqlite3_stmt* stmt = nullptr;
+  int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &stmt, nullptr);
+  if (rc != SQLITE_OK) {
+    sqlite3_finalize(stmt);
+    Raise(rc, sql);
+  }
+  return std::make_unique<Statement>(*this, stmt);
+}
+
+int Connection::Changes() const { return sqlite3_changes(db_); }
+
+void Connection::Exec(const std::string& sql) {
+  char* message = nullptr;
+  int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message);
+  sqlite3_free(message);
+  if (rc != SQLITE_OK) Raise(rc, sql);
+}
+
+void Connection::Raise(int rc, const std::string& context) {
+  std::string message = OrEmpty(sqlite3_errmsg(db_));
+  auto after = [&](const char* prefix) {
+    auto p = message.find(prefix);
+    return p == std::string::npos ? std::string() : message.substr(p + std::strlen(prefix));
+  };
+  switch (rc & 0xFF) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED: Fail(errLocked);
+    case SQLITE_READONLY: Fail(errReadOnly);
+    case SQLITE_NOTADB:
+    case SQLITE_CORRUPT: Fail(errCannotOpen, path_);
+    case SQLITE_CANTOPEN: Fail(errFileNotFound, path_);
+    case SQLITE_CONSTRAINT:
+      if (rc == SQLITE_CONSTRAINT_NOTNULL) Fail(errRequiredIsNull, after("failed: "));
+      if (rc == SQLITE_CONSTRAINT_CHECK) Fail(errFieldTooSmall);
+      Fail(errDuplicateKey);
+    default: break;
+  }
+  if (message.rfind("no such table: ", 0) == 0) Fail(errNoSuchTable, after("no such table: "));
+  if (message.rfind("no such column: ", 0) == 0) Fail(errTooFewParameters, "1");
+  if (message.rfind("no such function: ", 0) == 0)
+    Fail(errUndefinedFunction, after("no such function: "));
+  if (message.find("syntax error") != std::string::npos || message.rfind("near ", 0) == 0)
+    Fail(errSyntaxInExpression, context);
+  throw TDaoFailure(errReservedError, ErrorDescription(errReservedError, message));
+}
+
+// ---- transactions ---------------------------------------------------------------
+
+void Connection::Begin() {
+  ++localChanges_;  // others may have written since the last look
+  if (depth_ == 0)
+    Exec(readOnly_ ? "BEGIN" : "BEGIN IMMEDIATE");
+  else
+    Exec("SAVEPOINT vt" + std::to_string(depth_));
+  ++depth_;
+}
+
+void Connection::Commit() {
+  if (depth_ == 0) Fail(errNoTransaction);
+  if (depth_ == 1)
+    Exec("COMMIT");
+  else
+    Exec("RELEASE vt" + std::to_string(depth_ - 1));
+  --depth_;
+}
+
+void Connection::Rollback() {
+  if (depth_ == 0) Fail(errNoTransaction);
+  if (depth_ == 1) {
+    Exec("ROLLBACK");
+  } else {
+    std::string name = "vt" + std::to_string(depth_ - 1);
+    Exec("ROLLBACK TO " + name + "; RELEASE " + name);
+  }
+  --depth_;
+  ++localChanges_;
+  catalogueLoaded_ = false;
+}
+
+Connection::WriteScope::WriteScope(Connection& c) : c_(c) {
+  c_.CheckWritable();
+  own_ = sqlite3_get_autocommit(c_.db_) != 0;
+  c_.Exec(own_ ? "BEGIN IMMEDIATE" : "SAVEPOINT ws");
+}
+
+void Connection::WriteScope::Commit() {
+  c_.Exec(own_ ? "COMMIT" : "RELEASE ws");
+  done_ = true;
+  c_.NoteChange();
+}
+
+Connection::WriteScope::~WriteScope() {
+  if (done_) return;
+  sqlite3_exec(c_.db_, own_ ? "ROLLBACK" : "ROLLBACK TO ws; RELEASE ws", nullptr, nullptr, nullptr);
+  c_.catalogueLoaded_ = false;
+}
+
+void Connection::CheckWritable() {
+  if (readOnly_) Fail(errReadOnly);
+}
+
+std::uint64_t Connection::ChangeStamp() {
+  // Inside a transaction nobody else can have written; outside, SQLite tells.
+  std::uint64_t version = 0;
+  if (sqlite3_get_autocommit(db_)) {
+    StatementUse s(Cached("PRAGMA data_version"));
+    if (s->Step()) version = static_cast<std::uint64_t>(s->ColumnInteger(0));
+    lastDataVersion_ = version;
+  } else {
+    version = lastDataVersion_;
+  }
+  return (version << 32) ^ localChanges_;
+}
+
+// ---- catalogue ------------------------------------------------------------------
+
+void Connection::LoadCatalogue() {
+  int version = 0;
+  {
+    StatementUse s(Cached("PRAGMA schema_version"));
+    if (s->Step()) version = static_cast<int>(s->ColumnInteger(0));
+  }
+  if (catalogueLoaded_ && version == schemaVersion_) return;
+  tables_.clear();
+  schemaVersion_ = version;
+  catalogueLoaded_ = true;
+  bool hasCatalogue = false;
+  {
+    StatementUse s(Cached("SELECT 1 FROM sqlite_master WHERE type='table' AND name='MSysColumns'"));
+    hasCatalogue = s->Step();
+  }
+  if (!hasCatalogue) return;
+  {
+    StatementUse s(Cached(
+        "SELECT c.TableName, c.Name, c.Type, c.Size, c.Attributes, c.Required, c.AllowZeroLength,"
+        " c.DefaultValue FROM MSysColumns c ORDER BY c.TableName, c.Position"));
+    while (s->Step()) {
+      auto& t = tables_[UpperKey(s->ColumnText(0))];
+      if (t.name.empty()) t.name = s->ColumnText(0);
+      FieldDef f;
+      f.name = s->ColumnText(1);
+      f.type = static_cast<int>(s->ColumnInteger(2));
+      f.size = static_cast<int>(s->ColumnInteger(3));
+      f.attributes = static_cast<int>(s->ColumnInteger(4));
+      f.required = s->ColumnInteger(5) != 0;
+      f.allowZeroLength = s->ColumnInteger(6) != 0;
+      f.defaultValue = s->ColumnText(7);
+      t.fields.push_back(f);
+    }
+  }
+  {
+    StatementUse s(Cached(
+        "SELECT TableName, Name, SqlName, IsPrimary, IsUnique, IgnoreNulls, Required, Columns"
+        " FROM MSysIndexes ORDER BY TableName, rowid"));
+    while (s->Step()) {
+      auto it = tables_.find(UpperKey(s->ColumnText(0)));
+      if (it == tables_.end()) continue;
+      IndexDef i;
+      i.name = s->ColumnText(1);
+      i.sqlName = s->ColumnText(2);
+      i.primary = s->ColumnInteger(3) != 0;
+      i.unique = s->ColumnInteger(4) != 0;
+      i.ignoreNulls = s->ColumnInteger(5) != 0;
+      i.required = s->ColumnInteger(6) != 0;
+      i.columns = DecodeColumns(s->ColumnText(7));
+      it->second.indexes.push_back(i);
+    }
+  }
+  // The table names as SQLite spells them.
+  StatementUse s(Cached("SELECT name FROM sqlite_master WHERE type='table'"));
+  while (s->Step()) {
+    auto it = tables_.find(UpperKey(s->ColumnText(0)));
+    if (it != tables_.end()) it->second.name = s->ColumnText(0);
+  }
+}
+
+TableDef Connection::DescribeFromSqlite(const std::string& name) {
+  TableDef t;
+  t.described = false;
+  auto s = Prepare("SELECT name, type FROM pragma_table_info(?)");
+  s->Bind(1, name);
+  while (s->Step()) {
+    FieldDef f;
+    f.name = s->ColumnText(0);
+    f.type = TypeFromDeclared(s->ColumnText(1));
+    f.size = DefaultFieldSize(f.type);
+    t.fields.push_back(f);
+  }
+  return t;
+}
+
+const TableDef* Connection::FindTable(const std::string& name) {
+  LoadCatalogue();
+  auto it = tables_.find(UpperKey(name));
+  if (it != tables_.end()) return &it->second;
+  // A table without catalogue rows (made by other tools, or the catalogue itself).
+  std::string actual;
+  {
+    StatementUse s(Cached("SELECT name FROM sqlite_master WHERE type='table' AND name=? COLLATE NOCASE"));
+    s->Bind(1, name);
+    if (!s->Step()) return nullptr;
+    actual = s->ColumnText(0);
+  }
+  TableDef t = DescribeFromSqlite(actual);
+  t.name = actual;
+  auto& slot = tables_[UpperKey(name)];
+  slot = std::move(t);
+  return &slot;
+}
+
+const TableDef& Connection::Table(const std::string& name) {
+  const TableDef* t = FindTable(name);
+  if (t == nullptr) Fail(errNoSuchTable, name);
+  return *t;
+}
+
+std::vector<std::string> Connection::TableNames() {
+  std::vector<std::string> names;
+  StatementUse s(Cached(
+      "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite%' ORDER BY rowid"));
+  while (s->Step()) names.push_back(s->ColumnText(0));
+  return names;
+}
+
+void Connection::CreateTable(const TableDef& def) {
+  if (def.name.empty() || def.fields.empty()) Fail(errSyntaxInCreateTable);
+  if (FindTable(def.name) != nullptr) Fail(errTableExists, def.name);
+  WriteScope scope(*this);
+  std::string sql = "CREATE TABLE " + QuoteIdentifier(def.name) + " (";
+  bool counterTaken = false;
+  for (size_t i = 0; i < def.fields.size(); ++i) {
+    const FieldDef& f = def.fields[i];
+    for (size_t j = 0; j < i; ++j)
+      if (AnsiSameText(def.fields[j].name, f.name)) Fail(errObjectExists, f.name);
+    std::string col = QuoteIdentifier(f.name);
+    if (i > 0) sql += ", ";
+    sql += col + " " + SqliteColumnType(f.type);
+    if (f.IsCounter() && !counterTaken) {
+      // The counter is the row number itself: SQLite never hands one out twice.
+      sql += " PRIMARY KEY AUTOINCREMENT";
+      counterTaken = true;
+    }
+    if (f.type == dbText || f.type == dbMemo) sql += " COLLATE NOCASE";
+    if (f.required) sql += " NOT NULL";
+    if (f.type == dbText) sql += " CHECK (length(" + col + ") <= " + std::to_string(f.size) + ")";
+  }
+  sql += ")";
+  Exec(sql);
+  {
+    auto s = Prepare("INSERT INTO MSysTables (Name, LastId) VALUES (?, 0)");
+    s->Bind(1, def.name).Step();
+  }
+  auto s = Prepare("INSERT INTO MSysColumns VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+  for (size_t i = 0; i < def.fields.size(); ++i) {
+    const FieldDef& f = def.fields[i];
+    s->Reset();
+    s->Bind(1, def.name).Bind(2, f.name).Bind(3, static_cast<std::int64_t>(i));
+    s->Bind(4, static_cast<std::int64_t>(f.type)).Bind(5, static_cast<std::int64_t>(f.size));
+    s->Bind(6, static_cast<std::int64_t>(f.attributes & ~dbUpdatableField));
+    s->Bind(7, static_cast<std::int64_t>(f.required)).Bind(8, static_cast<std::int64_t>(f.allowZeroLength));
+    s->Bind(9, f.defaultValue.empty() ? Cell() : Cell::MakeText(f.defaultValue));
+    s->Step();
+  }
+  catalogueLoaded_ = false;
+  for (const auto& index : def.indexes) CreateIndex(def.name, index);
+  scope.Commit();
+  catalogueLoaded_ = false;
+}
+
+void Connection::CreateIndex(const std::string& tableName, IndexDef index) {
+  const TableDef& table = Table(tableName);
+  if (index.name.empty() || index.columns.empty()) Fail(errSyntaxInCreateIndex);
+  if (table.FindIndex(index.name) != nullptr) Fail(errObjectExists, index.name);
+  if (index.primary)
+    for (const auto& other : table.indexes)
+      if (other.primary) Fail(errObjectExists, other.name);
+  for (auto& c : index.columns) {
+    int fi = table.FieldIndex(c.name);
+    if (fi < 0) Fail(errItemNotFound);
+    c.name = table.fields[static_cast<size_t>(fi)].name;
+  }
+  if (index.primary) index.unique = index.required = true;
+  std::string actualTable = table.name;
+  WriteScope scope(*this);
+  int counter = table.CounterField();
+  if (index.columns.size() == 1 && !index.columns[0].descending && counter >= 0 &&
+      AnsiSameText(index.columns[0].name, table.fields[static_cast<size_t>(counter)].name)) {
+    index.sqlName.clear();  // the row number order itself
+  } else {
+    // SQLite's index names are global; make one from the table's and the index's.
+    std::string base = actualTable + "_" + index.name;
+    index.sqlName = base;
+    for (int n = 2;; ++n) {
+      StatementUse s(Cached("SELECT 1 FROM sqlite_master WHERE name=? COLLATE NOCASE"));
+      s->Bind(1, index.sqlName);
+      if (!s->Step()) break;
+      index.sqlName = base + "_" + std::to_string(n);
+    }
+    std::string sql = std::string("CREATE ") + (index.unique ? "UNIQUE " : "") + "INDEX " +
+                      QuoteIdentifier(index.sqlName) + " ON " + QuoteIdentifier(actualTable) + " (";
+    for (size_t i = 0; i < index.columns.size(); ++i) {
+      if (i > 0) sql += ", ";
+      sql += QuoteIdentifier(index.columns[i].name) + (index.columns[i].descending ? " DESC" : "");
+    }
+    Exec(sql + ")");
+  }
+  auto s = Prepare("INSERT INTO MSysIndexes VALUES (?, ?, ?, ?, ?, ?, ?, ?)");
+  s->Bind(1, actualTable).Bind(2, index.name).Bind(3, index.sqlName);
+  s->Bind(4, static_cast<std::int64_t>(index.primary)).Bind(5, static_cast<std::int64_t>(index.unique));
+  s->Bind(6, static_cast<std::int64_t>(index.ignoreNulls)).Bind(7, static_cast<std::int64_t>(index.required));
+  s->Bind(8, EncodeColumns(index.columns));
+  s->Step();
+  scope.Commit();
+  catalogueLoaded_ = false;
+}
+
+void Connection::DropTable(const std::string& name) {
+  std::string actual = Table(name).name;
+  WriteScope scope(*this);
+  Exec("DROP TABLE " + QuoteIdentifier(actual));
+  for (const char* sql : {"DELETE FROM MSysTables WHERE Name=?", "DELETE FROM MSysColumns WHERE TableName=?",
+                          "DELETE FROM MSysIndexes WHERE TableName=?"}) {
+    if (FindTable("MSysColumns") == nullptr) break;
+    auto s = Prepare(sql);
+    s->Bind(1, actual).Step();
+  }
+  scope.Commit();
+  catalogueLoaded_ = false;
+}
+
+void Connection::DropIndex(const std::string& tableName, const std::string& indexName) {
+  const TableDef& table = Table(tableName);
+  const IndexDef* index = table.FindIndex(indexName);
+  if (index == nullptr) Fail(errNoSuchIndex, indexName);
+  WriteScope scope(*this);
+  if (!index->sqlName.empty()) Exec("DROP INDEX " + QuoteIdentifier(index->sqlName));
+  auto s = Prepare("DELETE FROM MSysIndexes WHERE TableName=? AND Name=?");
+  s->Bind(1, table.name).Bind(2, index->name).Step();
+  scope.Commit();
+  catalogueLoaded_ = false;
+}
+
+std::vector<std::pair<std::string, std::string>> Connection::QueryDefs() {
+  std::vector<std::pair<std::string, std::string>> out;
+  if (FindTable("MSysQueries") == nullptr) return out;
+  StatementUse s(Cached("SELECT Name, SQL FROM MSysQueries ORDER BY rowid"));
+  while (s->Step()) out.emplace_back(s->ColumnText(0), s->ColumnText(1));
+  return out;
+}
+
+void Connection::SaveQueryDef(const std::string& name, const std::string& sql) {
+  WriteScope scope(*this);
+  if (FindTable("MSysQueries") == nullptr)
+    Exec("CREATE TABLE MSysQueries (Name TEXT NOT NULL PRIMARY KEY COLLATE NOCASE, SQL TEXT NOT NULL)");
+  auto s = Prepare("INSERT INTO MSysQueries (Name, SQL) VALUES (?, ?)");
+  s->Bind(1, name).Bind(2, sql).Step();
+  scope.Commit();
+}
+
+std::int64_t Connection::NextRowId(const TableDef& table) {
+  CheckWritable();
+  std::int64_t last = 0;
+  bool tracked = false;
+  {
+    StatementUse s(Cached("SELECT LastId FROM MSysTables WHERE Name=?"));
+    s->Bind(1, table.name);
+    if (s->Step()) {
+      last = s->ColumnInteger(0);
+      tracked = true;
+    }
+  }
+  {
+    StatementUse s(Cached("SELECT max(rowid) FROM " + QuoteIdentifier(table.name)));
+    if (s->Step()) last = std::max(last, s->ColumnInteger(0));
+  }
+  if (table.CounterField() >= 0) {
+    StatementUse s(Cached("SELECT seq FROM sqlite_sequence WHERE name=?"));
+    s->Bind(1, table.name);
+    if (s->Step()) last = std::max(last, s->ColumnInteger(0));
+  }
+  std::int64_t next = last + 1;
+  if (tracked) {
+    StatementUse s(Cached("UPDATE MSysTables SET LastId=? WHERE Name=?"));
+    s->Bind(1, next).Bind(2, table.name).Step();
+  }
+  if (table.CounterField() >= 0) {
+    StatementUse u(Cached("UPDATE sqlite_sequence SET seq=? WHERE name=?"));
+    u->Bind(1, next).Bind(2, table.name).Step();
+    if (sqlite3_changes(db_) == 0) {
+      StatementUse i(Cached("INSERT INTO sqlite_sequence (name, seq) VALUES (?, ?)"));
+      i->Bind(1, table.name).Bind(2, next).Step();
+    }
+  }
+  return next;
+}
+
+}  // namespace dao

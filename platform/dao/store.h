@@ -1,0 +1,164 @@
+#pragma once
+// The SQLite file under one open database: the connection, cached prepared
+// statements, values as SQLite stores them, the catalogue tables and the
+// mapping of SQLite failures to DAO errors.
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/dao/catalogue.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace dao {
+
+// One stored value: SQLite's five storage classes. Blob bytes live in `text`.
+struct Cell {
+  enum Kind : std::uint8_t { Null, Integer, Real, Text, Blob };
+  Kind kind = Null;
+  std::int64_t integer = 0;
+  double real = 0;
+  std::string text;
+
+  static Cell MakeInteger(std::int64_t v) { Cell c; c.kind = Integer; c.integer = v; return c; }
+  static Cell MakeReal(double v) { Cell c; c.kind = Real; c.real = v; return c; }
+  static Cell MakeText(std::string v) { Cell c; c.kind = Text; c.text = std::move(v); return c; }
+  static Cell MakeBlob(std::string v) { Cell c; c.kind = Blob; c.text = std::move(v); return c; }
+  bool IsNull() const { return kind == Null; }
+  double AsReal() const;
+  std::int64_t AsInteger() const;
+  friend bool operator==(const Cell& a, const Cell& b);
+};
+
+class Connection;
+
+class Statement {
+ public:
+  Statement(Connection& owner, sqlite3_stmt* stmt) : owner_(owner), stmt_(stmt) {}
+  ~Statement();
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+
+  Statement& Bind(int index, const Cell& value);  // 1-based
+  Statement& Bind(int index, std::int64_t value);
+  Statement& Bind(int index, const std::string& value);
+  bool Step();  // true while a row is there; failures throw
+  void Reset();
+  int ColumnCount() const;
+  Cell Column(int index) const;  // 0-based
+  std::int64_t ColumnInteger(int index) const;
+  std::string ColumnText(int index) const;
+  std::string ColumnName(int index) const;
+  std::string ColumnTable(int index) const;   // origin table, empty for expressions
+  std::string ColumnOrigin(int index) const;  // origin column, empty for expressions
+  std::string ColumnDeclType(int index) const;
+  sqlite3_stmt* Handle() const { return stmt_; }
+
+ private:
+  Connection& owner_;
+  sqlite3_stmt* stmt_;
+};
+
+// Keeps a cached statement reset when the caller is done with it.
+class StatementUse {
+ public:
+  explicit StatementUse(Statement& s) : s_(s) {}
+  ~StatementUse() { s_.Reset(); }
+  Statement* operator->() { return &s_; }
+  Statement& operator*() { return s_; }
+
+ private:
+  Statement& s_;
+};
+
+class Connection {
+ public:
+  // Opens an existing file (3024 when missing, 3049 when not a database).
+  Connection(const std::string& path, bool readOnly);
+  ~Connection();
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  // Makes a new empty database with its catalogue (3204 when the file exists).
+  static void CreateFile(const std::string& path);
+
+  const std::string& Path() const { return path_; }
+  bool ReadOnly() const { return readOnly_; }
+  sqlite3* Handle() const { return db_; }
+
+  // A prepared statement, kept for reuse; the caller resets it (StatementUse).
+  Statement& Cached(const std::string& sql);
+  // A statement for one use.
+  std::unique_ptr<Statement> Prepare(const std::string& sql);
+  void Exec(const std::string& sql);
+  int Changes() const;  // rows changed by the last statement
+
+  // Turns an SQLite result code into the matching DAO failure.
+  [[noreturn]] void Raise(int rc, const std::string& context = {});
+
+  // Transactions, nested with save points.
+  void Begin();
+  void Commit();
+  void Rollback();
+  int TransactionDepth() const { return depth_; }
+  // Runs a write outside any user transaction in its own immediate transaction.
+  class WriteScope {
+   public:
+    explicit WriteScope(Connection& c);
+    ~WriteScope();
+    void Commit();
+
+   private:
+    Connection& c_;
+    bool own_ = false;
+    bool done_ = false;
+  };
+
+  // Catalogue.
+  const TableDef* FindTable(const std::string& name);  // nullptr when absent
+  const TableDef& Table(const std::string& name);      // 3078 when absent
+  std::vector<std::string> TableNames();
+  void CreateTable(const TableDef& def);
+  void CreateIndex(const std::string& table, IndexDef index);
+  void DropTable(const std::string& name);
+  void DropIndex(const std::string& table, const std::string& index);
+  std::vector<std::pair<std::string, std::string>> QueryDefs();  // name, SQL
+  void SaveQueryDef(const std::string& name, const std::string& sql);
+
+  // Next value of a table's row numbering (never reused, also after a
+  // cancelled addition); written at once inside the current transaction.
+  std::int64_t NextRowId(const TableDef& table);
+
+  // Changes made through this connection, and by anyone as SQLite counts them.
+  std::uint64_t LocalChanges() const { return localChanges_; }
+  void NoteChange() { ++localChanges_; }
+  std::uint64_t ChangeStamp();  // differs whenever any connection committed
+
+  static void SetBusyTimeout(int milliseconds);  // for every later open
+  static int BusyTimeout();
+
+ private:
+  void LoadCatalogue();
+  void CheckWritable();
+  TableDef DescribeFromSqlite(const std::string& name);
+
+  std::string path_;
+  bool readOnly_;
+  sqlite3* db_ = nullptr;
+  std::map<std::string, std::unique_ptr<Statement>> cache_;
+  int depth_ = 0;
+  std::uint64_t localChanges_ = 0;
+  std::uint64_t lastDataVersion_ = 0;
+  std::map<std::string, TableDef> tables_;  // by upper-case name
+  bool catalogueLoaded_ = false;
+  int schemaVersion_ = -1;
+};
+
+std::string QuoteIdentifier(const std::string& name);  // "name" with inner quotes doubled
+std::string UpperKey(const std::string& name);          // key for case-blind name lookups
+
+}  // namespace dao

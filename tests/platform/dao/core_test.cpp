@@ -1,0 +1,367 @@
+#include <algorithm>
+#include <set>
+
+#include "daotest_util.h"
+
+using namespace dao;
+using daotest::DaoFixture;
+using daotest::ErrorOf;
+
+namespace {
+
+std::vector<std::string> Names(TRecordsetCore& rs, int field) {
+  std::vector<std::string> out;
+  if (rs.Bof() && rs.Eof()) return out;
+  rs.MoveFirst();
+  while (!rs.Eof()) {
+    out.push_back(rs.Value(field).text);
+    rs.MoveNext();
+  }
+  return out;
+}
+
+using CoreDatabase = DaoFixture;
+using CoreCursor = DaoFixture;
+using CoreSeek = DaoFixture;
+using CoreEditing = DaoFixture;
+using CoreBookmarks = DaoFixture;
+
+TEST_F(CoreDatabase, OpenFailures) {
+  EXPECT_EQ(errFileNotFound, ErrorOf([&] { TDatabaseCore(dir_ + "/missing.mdb", false, false, ""); }));
+  std::string junk = dir_ + "/junk.mdb";
+  FILE* f = fopen(junk.c_str(), "w");
+  fputs("this is not a database file at all, just some text long enough to matter......", f);
+  fclose(f);
+  EXPECT_EQ(errCannotOpen, ErrorOf([&] { TDatabaseCore(junk, false, false, ""); }));
+  EXPECT_EQ(errDatabaseExists, ErrorOf([&] { TDatabaseCore::Create(path_, ""); }));
+}
+
+TEST_F(CoreDatabase, PasswordIsChecked) {
+  std::string secured = dir_ + "/secured.mdb";
+  TDatabaseCore::Create(secured, ";pwd=Secret");
+  EXPECT_EQ(errBadPassword, ErrorOf([&] { TDatabaseCore(secured, false, false, ""); }));
+  EXPECT_EQ(errBadPassword, ErrorOf([&] { TDatabaseCore(secured, false, false, ";pwd=secret"); }));
+  EXPECT_EQ(0, ErrorOf([&] { TDatabaseCore(secured, false, false, ";PWD=Secret"); }));
+}
+
+TEST_F(CoreDatabase, CatalogueKeepsTypesAndIndexNamesPerTable) {
+  MakePeople();
+  db_->Execute("CREATE TABLE Pets (Tag LONG CONSTRAINT PrimaryKey PRIMARY KEY, Owner LONG NOT NULL)");
+  const TableDef& people = db_->Conn().Table("people");
+  ASSERT_EQ(6u, people.fields.size());
+  EXPECT_EQ(dbLong, people.fields[0].type);
+  EXPECT_TRUE(people.fields[0].IsCounter());
+  EXPECT_EQ(dbText, people.fields[1].type);
+  EXPECT_EQ(20, people.fields[1].size);
+  EXPECT_EQ(dbInteger, people.fields[2].type);
+  EXPECT_EQ(dbDate, people.fields[3].type);
+  EXPECT_EQ(dbMemo, people.fields[4].type);
+  EXPECT_EQ(dbLongBinary, people.fields[5].type);
+  ASSERT_EQ(3u, people.indexes.size());
+  EXPECT_TRUE(people.FindIndex("primarykey")->primary);
+  EXPECT_TRUE(people.FindIndex("ByAgeName")->columns[0].descending);
+  // "PrimaryKey" on a second table is its own index.
+  const TableDef& pets = db_->Conn().Table("Pets");
+  ASSERT_NE(nullptr, pets.FindIndex("PrimaryKey"));
+  EXPECT_EQ("Tag", pets.FindIndex("PrimaryKey")->columns[0].name);
+  EXPECT_TRUE(pets.fields[1].required);
+  EXPECT_EQ(errTableExists, ErrorOf([&] { db_->Execute("CREATE TABLE PETS (A LONG)"); }));
+  EXPECT_EQ(errNoSuchTable, ErrorOf([&] { db_->Execute("DROP TABLE Nothing"); }));
+  db_->Execute("DROP INDEX ByName ON People");
+  EXPECT_EQ(nullptr, db_->Conn().Table("People").FindIndex("ByName"));
+  db_->Execute("DROP TABLE Pets");
+  EXPECT_EQ(nullptr, db_->Conn().FindTable("Pets"));
+}
+
+TEST_F(CoreCursor, EmptyTableMovesAndEnds) {
+  MakePeople();
+  auto rs = db_->OpenRecordset("People", -1);
+  EXPECT_TRUE(rs->IsTable());
+  EXPECT_TRUE(rs->Bof());
+  EXPECT_TRUE(rs->Eof());
+  EXPECT_EQ(errNoCurrentRecord, ErrorOf([&] { rs->MoveFirst(); }));
+  EXPECT_EQ(errNoCurrentRecord, ErrorOf([&] { rs->MoveLast(); }));
+  EXPECT_EQ(errNoCurrentRecord, ErrorOf([&] { rs->MoveNext(); }));
+  EXPECT_EQ(errNoCurrentRecord, ErrorOf([&] { rs->Value(1); }));
+  EXPECT_EQ(0, rs->RecordCount());
+}
+
+TEST_F(CoreCursor, MovesInIndexOrderAndPastTheEnds) {
+  MakePeople();
+  for (auto [n, a] : std::vector<std::pair<const char*, int>>{{"delta", 30}, {"Alpha", 40}, {"charlie", 30}, {"Bravo", 20}})
+    AddPerson(n, a);
+  auto rs = db_->OpenRecordset("People", -1);
+  EXPECT_EQ(4, rs->RecordCount());
+  // Without an index: insertion order.
+  EXPECT_EQ((std::vector<std::string>{"delta", "Alpha", "charlie", "Bravo"}), Names(*rs, 1));
+  rs->SetIndex("ByName");  // text order ignores case
+  EXPECT_EQ((std::vector<std::string>{"Alpha", "Bravo", "charlie", "delta"}), Names(*rs, 1));
+  rs->SetIndex("ByAgeName");  // Age descending, then Name
+  EXPECT_EQ((std::vector<std::string>{"Alpha", "charlie", "delta", "Bravo"}), Names(*rs, 1));
+  // MoveNext past the end: EOF without an error, then an error.
+  rs->MoveLast();
+  rs->MoveNext();
+  EXPECT_TRUE(rs->Eof());
+  EXPECT_FALSE(rs->Bof());
+  EXPECT_EQ(errNoCurrentRecord, ErrorOf([&] { rs->MoveNext(); }));
+  rs->MovePrevious();
+  EXPECT_EQ("Bravo", rs->Value(1).text);
+  rs->MoveFirst();
+  rs->MovePrevious();
+  EXPECT_TRUE(rs->Bof());
+  EXPECT_EQ(errNoCurrentRecord, ErrorOf([&] { rs->MovePrevious(); }));
+  rs->MoveNext();
+  EXPECT_EQ("Alpha", rs->Value(1).text);
+  EXPECT_EQ(errNoSuchIndex, ErrorOf([&] { rs->SetIndex("NoSuchIndex"); }));
+}
+
+TEST_F(CoreCursor, WalksLargeTablesBothWaysAndAbsolutePositions) {
+  MakePeople();
+  db_->Conn().Begin();
+  for (int i = 0; i < 700; ++i) AddPerson("n" + std::to_string(1000 + (i * 37) % 700), i % 13);
+  db_->Conn().Commit();
+  auto rs = db_->OpenRecordset("People", -1);
+  rs->SetIndex("ByName");
+  int count = 0;
+  std::string last;
+  rs->MoveFirst();
+  while (!rs->Eof()) {
+    EXPECT_LT(last, rs->Value(1).text);
+    last = rs->Value(1).text;
+    ++count;
+    rs->MoveNext();
+  }
+  EXPECT_EQ(700, count);
+  rs->MoveLast();
+  count = 0;
+  while (!rs->Bof()) {
+    ++count;
+    rs->MovePrevious();
+  }
+  EXPECT_EQ(700, count);
+  rs->SetAbsolutePosition(350);
+  EXPECT_EQ("n1350", rs->Value(1).text);
+  EXPECT_EQ(350, rs->AbsolutePosition());
+  rs->SetIndex("ByAgeName");
+  rs->SetAbsolutePosition(699);
+  EXPECT_EQ(699, rs->AbsolutePosition());
+}
+
+TEST_F(CoreCursor, SeesRowsOthersAddAndRemove) {
+  MakePeople();
+  AddPerson("a", 1);
+  AddPerson("c", 1);
+  auto rs = db_->OpenRecordset("People", -1);
+  rs->SetIndex("ByName");
+  rs->MoveFirst();
+  // Another connection on the same file adds a row between the two.
+  TDatabaseCore other(path_, false, false, "");
+  other.Execute("INSERT INTO People (Name, Age) VALUES ('b', 1)");
+  rs->MoveNext();
+  EXPECT_EQ("b", rs->Value(1).text);
+  other.Execute("DELETE FROM People WHERE Name = 'c'");
+  rs->MoveNext();
+  EXPECT_TRUE(rs->Eof());
+  EXPECT_EQ(2, rs->RecordCount());
+}
+
+TEST_F(CoreSeek, ComparisonsPrefixesCaseAndDescendingFields) {
+  MakePeople();
+  for (auto [n, a] : std::vector<std::pair<const char*, int>>{{"ann", 30}, {"Bob", 40}, {"cy", 30}, {"Dan", 20}, {"Éva", 30}})
+    AddPerson(n, a);
+  auto rs = db_->OpenRecordset("People", -1);
+  EXPECT_EQ(errNoCurrentIndex, ErrorOf([&] { rs->Seek("=", {Cell::MakeText("x")}); }));
+  rs->SetIndex("ByName");
+  rs->Seek("=", {Cell::MakeText("BOB")});
+  EXPECT_FALSE(rs->NoMatch());
+  EXPECT_EQ("Bob", rs->Value(1).text);
+  rs->Seek("=", {Cell::MakeText("éVA")});  // case folding beyond ASCII
+  EXPECT_FALSE(rs->NoMatch());
+  rs->Seek("=", {Cell::MakeText("bo")});
+  EXPECT_TRUE(rs->NoMatch());
+  rs->Seek(">=", {Cell::MakeText("bo")});
+  EXPECT_EQ("Bob", rs->Value(1).text);
+  rs->Seek(">", {Cell::MakeText("bob")});
+  EXPECT_EQ("cy", rs->Value(1).text);
+  rs->Seek("<", {Cell::MakeText("cy")});
+  EXPECT_EQ("Bob", rs->Value(1).text);
+  rs->Seek("<=", {Cell::MakeText("CY")});
+  EXPECT_EQ("cy", rs->Value(1).text);
+  rs->Seek("<", {Cell::MakeText("ann")});
+  EXPECT_TRUE(rs->NoMatch());
+  rs->Seek(">", {Cell::MakeText("zzz")});  // accented letters sort after the plain ones
+  EXPECT_EQ("Éva", rs->Value(1).text);
+  rs->Seek(">", {Cell::MakeText("ÉVA")});
+  EXPECT_TRUE(rs->NoMatch());
+  EXPECT_EQ(errInvalidArgument, ErrorOf([&] { rs->Seek("<>", {Cell::MakeText("a")}); }));
+
+  // Age DESC, Name: a prefix of one key; ">=" in a descending field goes to smaller ages.
+  rs->SetIndex("ByAgeName");
+  rs->Seek("=", {Cell::MakeInteger(30)});
+  EXPECT_EQ("ann", rs->Value(1).text);
+  rs->Seek(">", {Cell::MakeInteger(30)});
+  EXPECT_EQ("Dan", rs->Value(1).text);
+  rs->Seek("<", {Cell::MakeInteger(30)});
+  EXPECT_EQ("Bob", rs->Value(1).text);
+  rs->Seek("<=", {Cell::MakeInteger(30), Cell::MakeText("d")});
+  EXPECT_EQ("cy", rs->Value(1).text);
+  rs->Seek("=", {Cell::MakeInteger(30), Cell::MakeText("CY")});
+  EXPECT_EQ("cy", rs->Value(1).text);
+  rs->MoveNext();
+  EXPECT_EQ("Éva", rs->Value(1).text);
+  EXPECT_EQ(errInvalidArgument, ErrorOf([&] {
+              rs->Seek("=", {Cell::MakeInteger(1), Cell::MakeText("a"), Cell::MakeText("b")});
+            }));
+}
+
+TEST_F(CoreEditing, AddNewAssignsCounterAtOnceAndNeverAgain) {
+  MakePeople();
+  AddPerson("first", 1);
+  auto rs = db_->OpenRecordset("People", -1);
+  rs->MoveFirst();
+  rs->AddNew();
+  EXPECT_EQ(dbEditAdd, rs->EditMode());
+  std::int64_t id = rs->Value(0).integer;
+  EXPECT_EQ(2, id);
+  rs->CancelUpdate();
+  rs->AddNew();
+  EXPECT_EQ(3, rs->Value(0).integer);  // the cancelled number is not handed out again
+  rs->SetValue(1, Cell::MakeText("third"));
+  rs->Update();
+  // The current record is still the one before AddNew.
+  EXPECT_EQ("first", rs->Value(1).text);
+  rs->SetBookmark(rs->LastModified());
+  EXPECT_EQ("third", rs->Value(1).text);
+  // SQL inserts continue after it, too.
+  AddPerson("fourth", 1);
+  auto check = db_->OpenRecordset("SELECT Id FROM People WHERE Name = 'fourth'", -1);
+  EXPECT_EQ(4, check->Value(0).integer);
+  EXPECT_EQ(errUpdateWithoutEdit, ErrorOf([&] { rs->Update(); }));
+  EXPECT_EQ(errUpdateWithoutEdit, ErrorOf([&] { rs->CancelUpdate(); }));
+  EXPECT_EQ(errUpdateWithoutEdit, ErrorOf([&] { rs->SetValue(1, Cell::MakeText("x")); }));
+  rs->Edit();
+  EXPECT_EQ(errFieldNotUpdatable, ErrorOf([&] { rs->SetValue(0, Cell::MakeInteger(9)); }));
+  EXPECT_EQ(errFieldTooSmall, ErrorOf([&] { rs->SetValue(1, Cell::MakeText(std::string(21, 'x'))); }));
+  rs->SetValue(1, Cell::MakeText("ééééééééééééééééééééé").text.size() ? Cell::MakeText(std::string(20, 'y')) : Cell());
+  rs->Update();
+  EXPECT_EQ(std::string(20, 'y'), rs->Value(1).text);
+}
+
+TEST_F(CoreEditing, DuplicateKeysRequiredFieldsAndDeletes) {
+  db_->Execute("CREATE TABLE T (K LONG NOT NULL, V TEXT(10), CONSTRAINT PrimaryKey PRIMARY KEY (K))");
+  auto rs = db_->OpenRecordset("T", -1);
+  rs->AddNew();
+  EXPECT_EQ(errRequiredIsNull, ErrorOf([&] { rs->Update(); }));
+  rs->SetValue(0, Cell::MakeInteger(1));
+  rs->Update();
+  rs->AddNew();
+  rs->SetValue(0, Cell::MakeInteger(1));
+  EXPECT_EQ(errDuplicateKey, ErrorOf([&] { rs->Update(); }));
+  rs->SetValue(0, Cell::MakeInteger(2));  // the failed Update kept the buffer
+  rs->Update();
+  EXPECT_EQ(2, rs->RecordCount());
+  rs->SetIndex("PrimaryKey");
+  rs->MoveFirst();
+  rs->Delete();
+  // The deleted record stays current until a move.
+  EXPECT_EQ(errRecordDeleted, ErrorOf([&] { rs->Value(0); }));
+  EXPECT_EQ(errRecordDeleted, ErrorOf([&] { rs->Delete(); }));
+  EXPECT_EQ(errRecordDeleted, ErrorOf([&] { rs->Edit(); }));
+  rs->MoveNext();
+  EXPECT_EQ(2, rs->Value(0).integer);
+  EXPECT_EQ(1, rs->RecordCount());
+}
+
+TEST_F(CoreEditing, ChunksReplaceFirstThenAppend) {
+  MakePeople();
+  auto rs = db_->OpenRecordset("People", -1);
+  rs->AddNew();
+  rs->AppendChunk(4, "Hello, ");
+  rs->AppendChunk(4, "world");
+  rs->AppendChunk(5, std::string("\0\1\2", 3));
+  rs->Update();
+  rs->MoveFirst();
+  EXPECT_EQ("Hello, world", rs->Value(4).text);
+  EXPECT_EQ(Cell::Blob, rs->Value(5).kind);
+  EXPECT_EQ(3u, rs->Value(5).text.size());
+  rs->Edit();
+  rs->AppendChunk(4, "new");
+  rs->Update();
+  EXPECT_EQ("new", rs->Value(4).text);
+  rs->Edit();
+  EXPECT_EQ(errTypeMismatch, ErrorOf([&] { rs->AppendChunk(1, "x"); }));
+}
+
+TEST_F(CoreEditing, ReadOnlyRecordsetsAndDatabases) {
+  MakePeople();
+  AddPerson("a", 1);
+  auto rs = db_->OpenRecordset("People", dbReadOnly);
+  EXPECT_EQ(errReadOnly, ErrorOf([&] { rs->AddNew(); }));
+  EXPECT_EQ(errReadOnly, ErrorOf([&] { rs->Edit(); }));
+  EXPECT_EQ(errReadOnly, ErrorOf([&] { rs->Delete(); }));
+  rs.reset();
+  db_.reset();
+  TDatabaseCore ro(path_, false, true, "");
+  EXPECT_EQ(errReadOnly, ErrorOf([&] { ro.Execute("DELETE FROM People"); }));
+  EXPECT_EQ(errReadOnly, ErrorOf([&] { ro.Execute("CREATE TABLE X (A LONG)"); }));
+  auto r2 = ro.OpenRecordset("People", -1);
+  EXPECT_EQ(errReadOnly, ErrorOf([&] { r2->Edit(); }));
+  EXPECT_EQ(1, r2->RecordCount());
+}
+
+TEST_F(CoreBookmarks, UniqueStableAcrossInsertsAndDeletes) {
+  MakePeople();
+  for (int i = 0; i < 5; ++i) AddPerson("p" + std::to_string(i), i);
+  auto rs = db_->OpenRecordset("People", -1);
+  rs->SetIndex("ByName");
+  std::vector<std::string> marks;
+  std::set<std::string> unique;
+  rs->MoveFirst();
+  while (!rs->Eof()) {
+    marks.push_back(rs->Bookmark());
+    unique.insert(marks.back());
+    EXPECT_GE(marks.back().size(), 4u);
+    rs->MoveNext();
+  }
+  EXPECT_EQ(5u, unique.size());
+  AddPerson("a-first", 9);
+  rs->SetBookmark(marks[2]);
+  EXPECT_EQ("p2", rs->Value(1).text);
+  rs->Delete();
+  rs->MoveNext();
+  EXPECT_EQ("p3", rs->Value(1).text);
+  EXPECT_EQ(errRecordDeleted, ErrorOf([&] { rs->SetBookmark(marks[2]); }));
+  EXPECT_EQ(errNotValidBookmark, ErrorOf([&] { rs->SetBookmark("ab"); }));
+  rs->SetBookmark(marks[4]);
+  EXPECT_EQ("p4", rs->Value(1).text);
+  // Newer rows compare greater as signed 32-bit numbers.
+  EXPECT_LT(ReadBookmark(marks[0]), ReadBookmark(marks[4]));
+}
+
+TEST_F(CoreBookmarks, QueryRecordsetsEditOneTableAndReadOthers) {
+  MakePeople();
+  db_->Execute("CREATE TABLE Programs (ProgramNumber LONG, Title TEXT(50))");
+  db_->Execute("INSERT INTO Programs VALUES (1, 'One')");
+  db_->Execute("INSERT INTO Programs VALUES (2, 'Two')");
+  AddPerson("x", 1);
+  AddPerson("y", 2);
+  auto q = db_->OpenRecordset("SELECT * FROM People WHERE Age >= 1 ORDER BY Name DESC;", -1);
+  EXPECT_FALSE(q->IsTable());
+  EXPECT_TRUE(q->Updatable());
+  EXPECT_EQ(2, q->RecordCount());
+  EXPECT_EQ("y", q->Value(1).text);
+  EXPECT_EQ(dbText, q->Fields()[1].def.type);
+  q->Edit();
+  q->SetValue(1, Cell::MakeText("yy"));
+  q->Update();
+  auto t = db_->OpenRecordset("SELECT Name FROM People WHERE Age = 2", -1);
+  EXPECT_EQ("yy", t->Value(0).text);
+  EXPECT_EQ(errNotSupported, ErrorOf([&] { q->SetIndex("ByName"); }));
+
+  auto join = db_->OpenRecordset("select People.* from People, Programs where People.Age = 1;", -1);
+  EXPECT_FALSE(join->Updatable());
+  EXPECT_EQ(2, join->RecordCount());
+  EXPECT_EQ(errReadOnly, ErrorOf([&] { join->Edit(); }));
+}
+
+}  // namespace
