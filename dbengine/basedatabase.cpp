@@ -1,0 +1,382 @@
+#include "dbengine/basedatabase.h"
+
+#include <cstring>
+#include <vector>
+
+#include "dbengine/enginetext.h"
+#include "dbengine/listtables.h"
+#include "dbengine/memtable.h"
+
+using dbengine_detail::CutChars;
+using dbengine_detail::SameName;
+using dbengine_detail::SlotText;
+
+IMPLEMENT_CLASS(TBaseDatabase, TBapiListItem)
+IMPLEMENT_CLASS(TSqlStmt, TBapiListItem)
+
+TBaseDatabase::TBaseDatabase(TBapiListItem* session, TMorvaCollection* sessionDatabases,
+                             std::uint16_t paramCount, const TFieldDesc* paramDescs,
+                             const void* paramValues, const char* databaseName,
+                             std::int32_t openMode, std::int32_t shareMode,
+                             const TDatabaseDesc* description)
+    : TBapiListItem(session, sessionDatabases) {
+  ReadConnectParams(paramCount, paramDescs, paramValues);
+  openCursors_ = new TMorvaCollection();
+  statements_ = new TMorvaCollection();
+  Connected = false;
+  if (description != nullptr) description_ = *description;
+  if (databaseName != nullptr) databaseName_ = CutChars(databaseName, 31);
+  SetOpenModes(openMode, shareMode);
+}
+
+TBaseDatabase::~TBaseDatabase() {
+  delete statements_;
+  delete openCursors_;  // frees every cursor still open
+  TBaseDatabase::CloseConnection();
+}
+
+void TBaseDatabase::GetProperty(TPropertyId id, void* buffer, std::uint16_t size,
+                                std::uint16_t& length) {
+  length = 0;
+  if (id == 0) {
+    std::uint16_t kind = 22;
+    PutPropertyBytes(&kind, sizeof kind, buffer, size, length);
+  } else if (id == 1) {
+    CheckParam(buffer);
+    std::string name = GetDriverName();
+    if (size > 0) dbengine_detail::StoreText(static_cast<char*>(buffer), size, name);
+    length = static_cast<std::uint16_t>(std::strlen(static_cast<char*>(buffer)) + 1);
+  } else {
+    TBapiListItem::GetProperty(id, buffer, size, length);
+  }
+}
+
+void TBaseDatabase::SetProperty(TPropertyId, TPropertyValue) {}
+
+void TBaseDatabase::CheckPropertyValue(TPropertyId id, TPropertyValue value) {
+  if ((id == 0 || id == 1) && value != 0) RaiseNotSupported();
+}
+
+std::string TBaseDatabase::GetDriverName() { return "STANDARD"; }
+
+void TBaseDatabase::SetOpenModes(std::int32_t openMode, std::int32_t shareMode) {
+  openMode_ = openMode;
+  shareMode_ = shareMode;
+}
+
+std::int32_t TBaseDatabase::Op7() { return 0; }
+
+void TBaseDatabase::ReadConnectParams(std::uint16_t count, const TFieldDesc* descs,
+                                      const void* values) {
+  if (descs == nullptr || values == nullptr) return;
+  const auto* bytes = static_cast<const char*>(values);
+  for (std::uint16_t i = 0; i < count; ++i) {
+    if (SlotText(descs[i].Name) != "USER NAME") continue;
+    // The value lies at the descriptor's offset; its length bounds the read.
+    UserName = CutChars(SlotText(bytes + descs[i].Offset, descs[i].Length != 0 ? descs[i].Length : 32), 31);
+  }
+}
+
+void TBaseDatabase::FindOpenCursor(const char* tableName, TBaseTable*& cursor) {
+  cursor = nullptr;
+  CheckParam(tableName);
+  if (openCursors_->Count() > 0) {
+    bool withPath = HasPathPart(tableName, 1);
+    for (int i = 0; i < openCursors_->Count(); ++i) {
+      auto* c = dynamic_cast<TBaseTable*>(openCursors_->At(i));
+      if (c == nullptr) continue;
+      std::string source = c->GetSourceTableName();
+      std::string name = withPath ? source : c->GetTableName();
+      if (SameName(name, tableName) && !source.empty()) {
+        cursor = c;
+        return;
+      }
+    }
+  }
+  RaiseEngineErrorText(dberr::NoSuchTable, tableName);
+}
+
+void TBaseDatabase::SetDirectory(const char* directory) {
+  dbengine_detail::StoreText(description_.PhysicalPath, directory != nullptr ? directory : "");
+}
+
+std::string TBaseDatabase::GetDirectory() { return SlotText(description_.PhysicalPath); }
+
+void TBaseDatabase::Op12() {}
+void TBaseDatabase::Op13() { RaiseNotSupported(); }
+
+void TBaseDatabase::OpenTable(const char*, const char*, const char*, const char*, std::uint16_t,
+                              std::int32_t, std::int32_t, std::int32_t, bool, const void*,
+                              TBaseTable*& cursor) {
+  cursor = nullptr;
+  RaiseNotSupported();
+}
+
+void TBaseDatabase::OpenTableList(const char*, std::uint32_t, TBaseTable*& cursor) {
+  cursor = nullptr;
+  RaiseNotSupported();
+}
+
+void TBaseDatabase::OpenFieldList(const char*, const char*, bool, TBaseTable*& cursor) {
+  cursor = nullptr;
+  RaiseNotSupported();
+}
+
+void TBaseDatabase::OpenTableListDefault(TBaseTable*& cursor) { OpenTableList(nullptr, 0, cursor); }
+
+void TBaseDatabase::Op18() { RaiseNotSupported(); }
+
+void TBaseDatabase::Op19(const char* tableName, TBaseTable*& cursor) {
+  cursor = nullptr;
+  CheckParam(tableName);
+  TBaseTable* table = nullptr;
+  bool openedHere = false;
+  try {
+    FindOpenCursorByPlainName(tableName, table);
+  } catch (const EMorvaEngineError&) {
+    OpenTable(tableName, nullptr, nullptr, nullptr, 0, 0, 0, 0, false, nullptr, table);
+    openedHere = true;
+  }
+  try {
+    TCursorProps props{};
+    table->GetCursorProperties(props);
+    std::vector<TIndexDesc> descs(props.IndexCount);
+    if (!descs.empty()) table->GetIndexDescriptors(descs.data());
+    cursor = new TIndexListTable(this, openCursors_, descs.data(), props.IndexCount);
+  } catch (...) {
+    if (openedHere) delete table;
+    throw;
+  }
+  if (openedHere) {
+    table->CloseCursor();
+    delete table;
+  }
+}
+
+void TBaseDatabase::Op20() { RaiseNotSupported(); }
+
+void TBaseDatabase::OpenFieldCheckList(const char*, const char*, TBaseTable*& cursor) {
+  cursor = nullptr;
+  RaiseNotSupported();
+}
+
+void TBaseDatabase::Op22() { RaiseNotSupported(); }
+void TBaseDatabase::Op23() { RaiseNotSupported(); }
+void TBaseDatabase::Op24() { RaiseNotSupported(); }
+
+void TBaseDatabase::OpenStoredProcList(const char*, TBaseTable*& cursor) {
+  cursor = nullptr;
+  RaiseNotSupported();
+}
+
+void TBaseDatabase::OpenStoredProcParamList(const char*, TBaseTable*& cursor) {
+  cursor = nullptr;
+  RaiseNotSupported();
+}
+
+void TBaseDatabase::Op27() { RaiseNotSupported(); }
+void TBaseDatabase::Op28() { RaiseNotSupported(); }
+
+void TBaseDatabase::TableExists(const char* name, bool& found) {
+  found = false;
+  CheckParam(name);
+  TBaseTable* list = nullptr;
+  OpenTableListDefault(list);
+  try {
+    std::vector<std::uint8_t> row(std::max<std::size_t>(list->GetRecordBufferSize(), 261) + 1, 0);
+    for (;;) {
+      list->GetNextRecord(0, row.data(), nullptr);
+      if (SameName(SlotText(reinterpret_cast<const char*>(row.data()), 261), name)) {
+        found = true;
+        break;
+      }
+    }
+  } catch (const EMorvaBoundryError&) {
+  } catch (...) {
+    delete list;
+    throw;
+  }
+  delete list;
+}
+
+void TBaseDatabase::CountOpenCursors(const char* tableName, std::uint16_t& count) {
+  count = 0;
+  CheckParam(tableName);
+  std::string wanted = CutChars(tableName, 31);
+  for (int i = 0; i < openCursors_->Count(); ++i)
+    if (auto* c = dynamic_cast<TBaseTable*>(openCursors_->At(i));
+        c != nullptr && SameName(CutChars(c->GetTableName(), 31), wanted))
+      ++count;
+  if (count == 0) RaiseEngineErrorText(dberr::NoSuchTable, tableName);
+}
+
+void TBaseDatabase::FindOpenCursorByPlainName(const char* tableName, TBaseTable*& cursor) {
+  CheckParam(tableName);
+  std::string plain = tableName;
+  CutAtChar(plain, ';');
+  FindOpenCursor(plain.c_str(), cursor);
+}
+
+namespace {
+// Opens the table when no cursor is given, runs the step and frees what it opened.
+template <class Step>
+void WithTableCursor(TBaseDatabase* db, TBaseTable* cursor, const char* tableName, Step step) {
+  if (cursor != nullptr) {
+    step(cursor);
+    return;
+  }
+  TBaseTable* opened = nullptr;
+  db->OpenTable(tableName, nullptr, nullptr, nullptr, 0, 0, 0, 0, false, nullptr, opened);
+  try {
+    step(CheckHandle(opened));
+  } catch (...) {
+    delete opened;
+    throw;
+  }
+  delete opened;
+}
+}  // namespace
+
+void TBaseDatabase::EmptyTable(TBaseTable* cursor, const char* tableName) {
+  WithTableCursor(this, cursor, tableName, [](TBaseTable* c) { c->EmptyTable(); });
+}
+
+void TBaseDatabase::Op33() { RaiseNotSupported(); }
+void TBaseDatabase::Op34() { RaiseNotSupported(); }
+void TBaseDatabase::Op35() { RaiseNotSupported(); }
+void TBaseDatabase::Op36() { RaiseNotSupported(); }
+
+void TBaseDatabase::CreateMemoryTable(const char* name, std::uint16_t fieldCount,
+                                      TFieldDesc* descs, TBaseTable*& cursor) {
+  cursor = nullptr;
+  std::string tableName = name != nullptr ? name : "";
+  if (descs == nullptr || fieldCount == 0) RaiseEngineErrorText(dberr::InvalidParam, tableName);
+  try {
+    cursor = new TMemTable(this, openCursors_, name, fieldCount, descs, 0, nullptr);
+  } catch (const EMorvaEngineError&) {
+    RaiseEngineErrorText(dberr::InvalidTableCreate, tableName);
+  } catch (const std::bad_alloc&) {
+    RaiseEngineErrorText(dberr::InvalidTableCreate, tableName);
+  }
+}
+
+void TBaseDatabase::Op38() { RaiseNotSupported(); }
+void TBaseDatabase::Op39() { RaiseNotSupported(); }
+void TBaseDatabase::Op40() { RaiseNotSupported(); }
+void TBaseDatabase::Op41() { RaiseNotSupported(); }
+
+void TBaseDatabase::Op42(TBaseTable* cursor, const char* tableName) {
+  WithTableCursor(this, cursor, tableName, [](TBaseTable* c) { c->Op101(); });
+}
+
+void TBaseDatabase::Op43(TBaseTable* cursor, const char* tableName) {
+  WithTableCursor(this, cursor, tableName, [](TBaseTable* c) { c->Op102(); });
+}
+
+void TBaseDatabase::BeginTransaction(std::int32_t, void*& transaction) {
+  transaction = nullptr;
+  RaiseNotSupported();
+}
+
+void TBaseDatabase::EndTransaction(void*, std::int32_t) { RaiseNotSupported(); }
+
+void TBaseDatabase::Op46(std::uint8_t (&record)[10]) {
+  std::memset(record, 0, sizeof record);
+  std::memcpy(record, &openMode_, 4);
+  std::memcpy(record + 4, &shareMode_, 4);
+}
+
+void TBaseDatabase::Op47() { RaiseNotSupported(); }
+void TBaseDatabase::OpenConnection() { RaiseNotSupported(); }
+void TBaseDatabase::CloseConnection() { Connected = false; }
+void TBaseDatabase::Op50() { RaiseNotSupported(); }
+void TBaseDatabase::Op51() { RaiseNotSupported(); }
+
+void TBaseDatabase::ExecuteSql(std::uint16_t statementKind, const char* sql, TBaseTable*& cursor) {
+  cursor = nullptr;
+  TSqlStmt* statement = nullptr;
+  AllocateStatement(statementKind, statement);
+  try {
+    PrepareStatement(CheckHandle(statement), sql);
+    statement->ExecuteStatement(cursor);
+  } catch (...) {
+    delete statement;
+    throw;
+  }
+  delete statement;
+}
+
+void TBaseDatabase::AllocateStatement(std::uint16_t, TSqlStmt*& statement) {
+  statement = nullptr;
+  RaiseNotSupported();
+}
+
+void TBaseDatabase::PrepareStatement(TSqlStmt* statement, const char* sql) { Op55(statement, sql); }
+void TBaseDatabase::Op55(TSqlStmt*, const char*) { RaiseNotSupported(); }
+void TBaseDatabase::Op56() { RaiseNotSupported(); }
+
+void TBaseDatabase::OpenStoredProcStatement(const char*, TSqlStmt*& statement) {
+  statement = nullptr;
+  RaiseNotSupported();
+}
+
+void TBaseDatabase::Op58() { RaiseEngineError(dberr::NA); }
+
+// ---- TSqlStmt
+
+TSqlStmt::TSqlStmt(TBaseDatabase* database, const char* text)
+    : TBapiListItem(database, database != nullptr ? database->Statements() : nullptr) {
+  SetStatementText(text);
+  PrepareSource();
+}
+
+TSqlStmt::~TSqlStmt() {
+  TSqlStmt::ReleaseSource();
+  TSqlStmt::SetStatementText(nullptr);
+}
+
+void TSqlStmt::GetProperty(TPropertyId id, void* buffer, std::uint16_t size, std::uint16_t& length) {
+  length = 0;
+  switch (id) {
+    case 1: {
+      std::uint16_t kind = 32;
+      PutPropertyBytes(&kind, sizeof kind, buffer, size, length);
+      return;
+    }
+    case 4:
+      PutPropertyBytes("", 1, buffer, size, length);
+      return;
+    case 16:
+      PutPropertyBytes(&property16_, sizeof property16_, buffer, size, length);
+      return;
+    default:
+      TBapiListItem::GetProperty(id, buffer, size, length);  // 2, 3, 19 and the rest
+  }
+}
+
+void TSqlStmt::SetProperty(TPropertyId id, TPropertyValue value) {
+  if (id == 16) property16_ = static_cast<std::uint32_t>(value);
+}
+
+void TSqlStmt::CheckPropertyValue(TPropertyId id, TPropertyValue value) {
+  if ((id >= 1 && id <= 4) || id == 19)
+    if (value != 0) RaiseNotSupported();
+}
+
+void TSqlStmt::SetStatementText(const char* text) {
+  text_.clear();
+  hasText_ = text != nullptr;
+  if (text != nullptr) text_ = text;
+}
+
+void TSqlStmt::PrepareSource() {}
+void TSqlStmt::ReleaseSource() {}
+void TSqlStmt::BindParameters(std::uint16_t, const TFieldDesc*, const void*) { RaiseNotSupported(); }
+
+void TSqlStmt::ExecuteStatement(TBaseTable*& cursor) {
+  cursor = nullptr;
+  RaiseNotSupported();
+}
+
+void TSqlStmt::BindStoredParameters(std::uint16_t, const TFieldDesc*, const void*) { RaiseNotSupported(); }
+void TSqlStmt::Op11() { RaiseNotSupported(); }

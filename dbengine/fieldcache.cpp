@@ -1,0 +1,74 @@
+#include "dbengine/fieldcache.h"
+
+#include "dbengine/basetable.h"
+#include "dbengine/enginetext.h"
+
+IMPLEMENT_CLASS(TFieldCacheItem, TCollectionItem)
+IMPLEMENT_CLASS(TMorvaFieldCache, TCollection)
+
+namespace {
+constexpr std::uint16_t kBlank = 0xFFFF;
+}
+
+void TFieldCacheItem::SetRecordBuffer(std::uint8_t* buffer) {
+  buffer_ = buffer;
+  value_ = buffer != nullptr ? buffer + Desc.Offset : nullptr;
+  status_ = buffer != nullptr && Desc.StatusOffset != 0
+                ? reinterpret_cast<TFieldStatus*>(buffer + Desc.StatusOffset)
+                : nullptr;
+}
+
+bool TFieldCacheItem::IsBlank() const { return status_ != nullptr && status_->Blank == kBlank; }
+
+void TFieldCacheItem::SetBlank(bool blank) {
+  if (status_ != nullptr) status_->Blank = blank ? kBlank : 0;
+}
+
+bool TFieldCacheItem::IsChanged() const { return status_ == nullptr || status_->Changed != 0; }
+
+void TFieldCacheItem::SetChanged(bool changed) {
+  if (status_ != nullptr) status_->Changed = changed ? -1 : 0;
+}
+
+TFieldCacheItem* TMorvaFieldCache::AddField(const TFieldDesc& desc) {
+  auto* item = static_cast<TFieldCacheItem*>(Add());
+  item->Desc = desc;
+  return item;
+}
+
+TFieldCacheItem* TMorvaFieldCache::FieldByNumber(int n) {
+  if (n >= 1 && n <= Count()) return static_cast<TFieldCacheItem*>(Items(n - 1));
+  if (n <= 0 || owner_ == nullptr) RaiseEngineError(dberr::InvalidRecStruct);
+  // Load every missing field up to n in order: adding only field n would give
+  // it the position of the next free item and so the wrong number.
+  while (Count() < n) {
+    TFieldDesc desc{};
+    try {
+      owner_->LoadFieldList(static_cast<std::uint16_t>(Count() + 1), desc);
+    } catch (const EMorvaEngineError& e) {
+      // A cursor that cannot describe more fields simply has no field n.
+      if (e.ErrorCode != dberr::NotSupported) throw;
+      RaiseEngineError(dberr::InvalidRecStruct);
+    }
+    desc.FieldNumber = static_cast<std::uint16_t>(Count() + 1);
+    AddField(desc);
+  }
+  return static_cast<TFieldCacheItem*>(Items(n - 1));
+}
+
+int TMorvaFieldCache::NumberOfName(std::string_view name) const {
+  for (int i = 0; i < Count(); ++i)
+    if (dbengine_detail::SameName(
+            dbengine_detail::SlotText(static_cast<TFieldCacheItem*>(Items(i))->Desc.Name), name))
+      return i + 1;
+  return 0;
+}
+
+void TMorvaFieldCache::ResetStatus(std::uint8_t* buffer) {
+  for (int i = 0; i < Count(); ++i) {
+    auto* item = static_cast<TFieldCacheItem*>(Items(i));
+    item->SetRecordBuffer(buffer);
+    item->SetBlank(true);
+    item->SetChanged(false);
+  }
+}
