@@ -1,9 +1,8 @@
 #include "platform/classlib/core/currency.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
-#include <cstdlib>
 
 #include "platform/classlib/core/exceptions.h"
 
@@ -71,11 +70,60 @@ bool StoreDigits(TBcd& bcd, const std::string& digits, int precision, int places
 
 }  // namespace
 
+bool classlib_detail::DecimalToCurrency(std::string_view digits, int exponent, bool negative,
+                                        Currency& value) {
+  const std::size_t nonZero = digits.find_first_not_of('0');
+  if (nonZero == std::string_view::npos) {
+    value = Currency();
+    return true;
+  }
+  digits = digits.substr(nonZero);
+  const long long shift = (long long)exponent + 4;  // to ten-thousandths
+  Int128 raw = 0;
+  if (shift >= 0) {
+    if ((long long)digits.size() + shift > 20) return false;
+    for (char c : digits) raw = raw * 10 + (c - '0');
+    for (long long k = 0; k < shift; ++k) raw *= 10;
+  } else {
+    const long long keep = (long long)digits.size() + shift;  // digits above the cut
+    if (keep > 20) return false;
+    for (long long k = 0; k < keep; ++k) raw = raw * 10 + (digits[std::size_t(k)] - '0');
+    if (keep >= 0) {
+      const char first = digits[std::size_t(keep)];
+      const bool anyBelow =
+          digits.substr(std::size_t(keep) + 1).find_first_not_of('0') != std::string_view::npos;
+      if (first > '5' || (first == '5' && (anyBelow || raw % 2 != 0))) ++raw;
+    }
+  }
+  const Int128 limit = Int128(INT64_MAX) + 1;
+  if (raw > limit || (raw == limit && !negative)) return false;
+  value = Currency::FromRaw(std::int64_t(negative ? -raw : raw));
+  return true;
+}
+
+void classlib_detail::SignificantDigits(double value, int count, std::string& digits,
+                                        int& exponent) {
+  char buffer[64];  // d.ddd...e+XX
+  const auto end = std::to_chars(buffer, buffer + sizeof buffer, value,
+                                 std::chars_format::scientific, count - 1).ptr;
+  const std::string_view text(buffer, std::size_t(end - buffer));
+  const std::size_t e = text.find('e');
+  digits = std::string(1, text[0]);
+  if (e > 2) digits += text.substr(2, e - 2);
+  exponent = 0;
+  std::from_chars(text.data() + e + (text[e + 1] == '+' ? 2 : 1), text.data() + text.size(),
+                  exponent);
+}
+
 Currency::Currency(double value) {
-  const double scaled = value * double(kScale);
-  // 2^63 as a double; anything at or beyond it (or NaN) does not fit.
-  if (!(std::fabs(scaled) < 9223372036854775808.0)) RaiseOverflow();
-  raw_ = std::int64_t(std::nearbyint(scaled));  // default mode: half to even
+  if (!std::isfinite(value)) RaiseOverflow();
+  std::string digits;
+  int exponent = 0;
+  if (value != 0) classlib_detail::SignificantDigits(std::fabs(value), 15, digits, exponent);
+  Currency result;
+  if (!classlib_detail::DecimalToCurrency(digits, exponent - 14, std::signbit(value), result))
+    RaiseOverflow();
+  raw_ = result.raw_;
 }
 
 Currency Currency::operator-() const {
@@ -198,7 +246,9 @@ bool TryPlainTextToBcd(const std::string& text, TBcd& bcd) {
 
 double BCDToDouble(const TBcd& bcd) {
   const std::string text = BcdToPlainText(bcd);
-  return text.empty() ? 0.0 : std::strtod(text.c_str(), nullptr);
+  double value = 0;
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  return value;
 }
 
 bool DoubleToBCD(double value, TBcd& bcd) {
@@ -207,8 +257,9 @@ bool DoubleToBCD(double value, TBcd& bcd) {
   const int magnitude = value == 0 ? 0 : int(std::floor(std::log10(std::fabs(value))));
   const int decimals = std::clamp(14 - magnitude, 0, 63);
   char buffer[400];
-  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
-  std::string text = buffer;
+  const auto end =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals).ptr;
+  std::string text(buffer, end);
   if (text.find('.') != std::string::npos) {
     while (text.back() == '0') text.pop_back();
     if (text.back() == '.') text.pop_back();

@@ -8,6 +8,7 @@
 #include <compare>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 class Currency {
  public:
@@ -17,7 +18,8 @@ class Currency {
   // Whole units: Currency(5) is 5.0000.
   constexpr explicit Currency(int units) : raw_(std::int64_t(units) * kScale) {}
   constexpr explicit Currency(std::int64_t units) : raw_(units * kScale) {}
-  // Rounds to four decimals, half to even; raises EOverflow outside the range.
+  // The value as it reads in 15 significant digits, rounded to four decimals
+  // half to even (0.00015 gives 0.0002); raises EOverflow outside the range.
   explicit Currency(double value);
 
   // The stored ten-thousandths: FromRaw(12345) is 1.2345.
@@ -51,6 +53,15 @@ class Currency {
 // Largest and smallest values a Currency holds (about ±922 337 203 685 477).
 constexpr Currency MaxCurrency = Currency::FromRaw(INT64_MAX);
 constexpr Currency MinCurrency = Currency::FromRaw(INT64_MIN);
+
+namespace classlib_detail {
+// The Currency nearest to digits x 10^exponent (digits: decimal digits only),
+// half to even; false when it is out of range.
+bool DecimalToCurrency(std::string_view digits, int exponent, bool negative, Currency& value);
+// The first `count` significant digits of a finite positive double, correctly
+// rounded, and the power of ten of the first: value = d.ddd x 10^exponent.
+void SignificantDigits(double value, int count, std::string& digits, int& exponent);
+}  // namespace classlib_detail
 
 // ---- BCD ------------------------------------------------------------------------
 

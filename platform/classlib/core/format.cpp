@@ -29,9 +29,10 @@ void StripTrailingZeros(Decimal& d) {
   if (d.Digits.empty()) d.Exponent = 0;
 }
 
-// Eighteen significant digits of a double, correctly rounded; every later
-// rounding works on these, so 0.125 and 2.5 round the way they read.
-Decimal DigitsOf(double value) {
+// The significant digits of a double as it reads (15 unless more are asked for,
+// at most 17), correctly rounded. Later rounding works on these digits, so a
+// value that reads 9.995 gives 10.00 and 1.005 gives 1.01.
+Decimal DigitsOf(double value, int significant = 15) {
   Decimal d;
   d.Negative = std::signbit(value);
   if (std::isnan(value)) {
@@ -44,15 +45,8 @@ Decimal DigitsOf(double value) {
   }
   value = std::fabs(value);
   if (value == 0) return d;
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
-                                    std::chars_format::scientific, 17);
-  const std::string_view text(buffer, std::size_t(result.ptr - buffer));  // d.ddd...e+XX
-  const std::size_t e = text.find('e');
-  d.Digits = std::string(1, text[0]) + std::string(text.substr(2, e - 2));
-  int exponent = 0;
-  std::from_chars(text.data() + e + (text[e + 1] == '+' ? 2 : 1), text.data() + text.size(),
-                  exponent);
+  int exponent;
+  classlib_detail::SignificantDigits(value, std::clamp(significant, 15, 17), d.Digits, exponent);
   d.Exponent = exponent + 1;
   StripTrailingZeros(d);
   return d;
@@ -371,9 +365,10 @@ class PictureWriter {
     ++integerIndex_;
   }
 
-  // Without integer placeholders (".00") the integer digits still appear once.
+  // Without integer placeholders (".00") the integer digits still appear once;
+  // a section without any placeholder shows its literal text only.
   void FlushIntegerIfNoPlaces() {
-    if (picture_.integerPlaces > 0 || integerFlushed_) return;
+    if (picture_.integerPlaces > 0 || picture_.decimalPlaces == 0 || integerFlushed_) return;
     integerFlushed_ = true;
     for (std::size_t k = 0; k < integer_.size(); ++k) EmitIntegerDigit(k);
   }
@@ -558,10 +553,10 @@ class Formatter {
       case 'N':
       case 'M': {
         if (!number) Invalid();
+        const int p = int(std::min<long long>(precision, 18));
         const Decimal value = arg.VType == TVarRec::vtCurrency
                                   ? DigitsOf(Currency::FromRaw(arg.Int))
-                                  : DigitsOf(arg.Float);
-        const int p = int(std::min<long long>(precision, 18));
+                                  : DigitsOf(arg.Float, type == 'E' || type == 'G' ? p : 15);
         switch (type) {
           case 'E': return RenderFloat(value, ffExponent, precision < 0 ? 15 : p, 3, fs_);
           case 'F': return RenderFloat(value, ffFixed, 19, precision < 0 ? 2 : p, fs_);
@@ -691,7 +686,7 @@ std::string FloatToStr(double value, const TFormatSettings& fs) {
 
 std::string FloatToStrF(double value, TFloatFormat format, int precision, int digits,
                         const TFormatSettings& fs) {
-  return RenderFloat(DigitsOf(value), format, std::min(precision, 18), digits, fs);
+  return RenderFloat(DigitsOf(value, precision), format, std::min(precision, 18), digits, fs);
 }
 
 std::string FormatFloat(std::string_view format, double value, const TFormatSettings& fs) {
@@ -809,51 +804,26 @@ bool TryStrToCurr(std::string_view s, Currency& value, const TFormatSettings& fs
     digits += text[i];
     if (point) --exponent;
   }
-  if (i < text.size()) {
-    int e = 0;
-    const char* first = text.data() + i + 1;
-    if (*first == '+') ++first;
-    const auto result = std::from_chars(first, text.data() + text.size(), e);
-    if (result.ec != std::errc() || e > 100 || e < -100) {
-      if (result.ec == std::errc() && e < 0) {
-        value = Currency();
-        return true;
-      }
-      return false;
-    }
-    exponent += e;
-  }
   const std::size_t nonZero = digits.find_first_not_of('0');
   if (nonZero == std::string::npos) {
     value = Currency();
     return true;
   }
-  digits = digits.substr(nonZero);
-  exponent += 4;  // ten-thousandths
-  __int128 raw = 0;
-  const __int128 limit = __int128(std::numeric_limits<std::int64_t>::max()) + 1;
-  bool roundUp = false, exactHalf = false, anyBelow = false;
-  if (exponent >= 0) {
-    if (int(digits.size()) + exponent > 20) return false;
-    for (char c : digits) raw = raw * 10 + (c - '0');
-    for (int k = 0; k < exponent && raw != 0; ++k) raw *= 10;
-  } else {
-    const long long keep = (long long)digits.size() + exponent;
-    if (keep > 20) return false;
-    for (long long k = 0; k < keep; ++k) raw = raw * 10 + (digits[std::size_t(k)] - '0');
-    if (keep >= 0 && std::size_t(keep) < digits.size()) {
-      const char first = digits[std::size_t(keep)];
-      for (std::size_t k = std::size_t(keep) + 1; k < digits.size(); ++k)
-        if (digits[k] != '0') anyBelow = true;
-      exactHalf = first == '5' && !anyBelow;
-      roundUp = first > '5' || (first == '5' && anyBelow);
+  if (i < text.size()) {  // the exponent
+    const char* first = text.data() + i + 1;
+    if (*first == '+') ++first;
+    int e = 0;
+    const auto result = std::from_chars(first, text.data() + text.size(), e);
+    const bool tiny = *first == '-' && (result.ec != std::errc() || e < -100);
+    if (tiny) {  // far below a ten-thousandth
+      value = Currency();
+      return true;
     }
-    if (exactHalf && raw % 2 != 0) roundUp = true;  // half to even
-    if (roundUp) ++raw;
+    if (result.ec != std::errc() || e > 100) return false;
+    exponent += e;
   }
-  if (raw > limit || (raw == limit && !negative)) return false;
-  value = Currency::FromRaw(std::int64_t(negative ? -raw : raw));
-  return true;
+  return classlib_detail::DecimalToCurrency(std::string_view(digits).substr(nonZero), exponent,
+                                            negative, value);
 }
 
 Currency StrToCurr(std::string_view s, const TFormatSettings& fs) {

@@ -4,35 +4,17 @@
 #include <map>
 
 #include "platform/classlib/core/exceptions.h"
+#include "platform/classlib/core/strutils.h"
 
 namespace classlib_detail {
-
 bool SameIdent(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
+  return a.size() == b.size() && CompareText(a, b) == 0;
 }
-
 }  // namespace classlib_detail
 
 using classlib_detail::SameIdent;
 
 namespace {
-
-std::string_view Trim(std::string_view s) {
-  while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r' ||
-                        s.front() == '\n'))
-    s.remove_prefix(1);
-  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r' ||
-                        s.back() == '\n'))
-    s.remove_suffix(1);
-  return s;
-}
 
 // Property descriptors live as long as the program: classes publish them once.
 std::deque<TPropInfo>& PropStore() {
@@ -95,10 +77,10 @@ TEnumInfo::TEnumInfo(std::string typeName, std::string_view names)
     : typeName_(std::move(typeName)) {
   while (!names.empty()) {
     size_t comma = names.find(',');
-    std::string_view item = Trim(names.substr(0, comma));
+    std::string item = Trim(names.substr(0, comma));
     // "alNone = 0" is accepted; the value is the position.
     size_t eq = item.find('=');
-    if (eq != std::string_view::npos) item = Trim(item.substr(0, eq));
+    if (eq != std::string::npos) item = Trim(item.substr(0, eq));
     if (!item.empty()) names_.emplace_back(item);
     if (comma == std::string_view::npos) break;
     names.remove_prefix(comma + 1);
@@ -288,16 +270,17 @@ std::string SetToString(const TEnumInfo& elements, uint64_t bits, bool brackets)
   return brackets ? "[" + text + "]" : text;
 }
 
-uint64_t StringToSet(const TEnumInfo& elements, std::string_view text) {
-  text = Trim(text);
+uint64_t StringToSet(const TEnumInfo& elements, std::string_view source) {
+  std::string trimmed = Trim(source);
+  std::string_view text = trimmed;
   if (!text.empty() && text.front() == '[') {
-    if (text.back() != ']') throw EPropertyConvertError("Invalid property element: " + std::string(text));
+    if (text.back() != ']') throw EPropertyConvertError("Invalid property element: " + trimmed);
     text = text.substr(1, text.size() - 2);
   }
   uint64_t bits = 0;
   while (!Trim(text).empty()) {
     size_t comma = text.find(',');
-    std::string_view item = Trim(text.substr(0, comma));
+    std::string item = Trim(text.substr(0, comma));
     int v = elements.Value(item);
     if (v < 0 || v >= 64) throw EPropertyConvertError("Invalid property element: " + std::string(item));
     bits |= uint64_t{1} << v;
@@ -443,7 +426,7 @@ int64_t ValueAsInt(const TPropInfo* prop, const TPropValue& value) {
   if (auto* b = std::get_if<bool>(&value)) return *b ? 1 : 0;
   if (auto* d = std::get_if<double>(&value)) return static_cast<int64_t>(*d);
   if (auto* s = std::get_if<std::string>(&value)) {
-    std::string_view t = Trim(*s);
+    std::string t = Trim(*s);
     if (t.empty()) InvalidValue(prop);
     size_t i = t.front() == '-' || t.front() == '+' ? 1 : 0;
     if (i == t.size()) InvalidValue(prop);

@@ -206,6 +206,7 @@ std::string MethodName(TObject* instance, const TMethod& method);
 // ---- Declaration machinery ---------------------------------------------------
 namespace classlib_detail {
 
+// Identifiers (property, component, handler names) compare ignoring ASCII case.
 bool SameIdent(std::string_view a, std::string_view b);
 
 // The callable an event holds when it is set from a published method: it

@@ -3,19 +3,13 @@
 #include <cmath>
 
 #include "platform/classlib/core/datetime.h"
+#include "platform/classlib/core/english_settings.h"
 #include "platform/classlib/core/exceptions.h"
 
 namespace {
 
-// Every test starts from US English and leaves the global settings as found.
-class DateTimeTest : public ::testing::Test {
+class DateTimeTest : public EnglishSettingsTest {
  protected:
-  void SetUp() override {
-    saved_ = FormatSettings;
-    FormatSettings = TFormatSettings::English();
-  }
-  void TearDown() override { FormatSettings = saved_; }
-
   static TFormatSettings German() {
     TFormatSettings fs = TFormatSettings::English();
     fs.DateSeparator = '.';
@@ -33,9 +27,6 @@ class DateTimeTest : public ::testing::Test {
     fs.LongTimeFormat = "HH:mm:ss";
     return fs;
   }
-
- private:
-  TFormatSettings saved_;
 };
 
 TDateTime At(int y, int m, int d, int h = 0, int n = 0, int s = 0, int ms = 0) {

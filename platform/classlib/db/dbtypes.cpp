@@ -1,0 +1,49 @@
+#include "platform/classlib/db/dbtypes.h"
+
+#include "platform/classlib/core/persistent.h"
+#include "platform/classlib/db/pending_core.h"
+
+IMPLEMENT_CLASS(EDatabaseError, Exception)
+
+const char* FieldTypeName(TFieldType type) {
+  static const char* const names[kFieldTypeCount] = {
+      "Unknown", "String", "SmallInt", "Integer", "Word", "Boolean", "Float", "Currency",
+      "BCD", "Date", "Time", "DateTime", "Bytes", "VarBytes", "AutoInc", "Blob", "Memo",
+      "Graphic", "FmtMemo", "ParadoxOle", "DBaseOle", "TypedBinary", "Cursor"};
+  return type < kFieldTypeCount ? names[type] : "Unknown";
+}
+
+bool IsBlobType(TFieldType type) { return type >= ftBlob && type <= ftTypedBinary; }
+
+std::string FormatMessage(std::string_view pattern, std::initializer_list<std::string_view> args) {
+  std::string out;
+  auto arg = args.begin();
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] == '%' && i + 1 < pattern.size()) {
+      char c = pattern[i + 1];
+      if (c == '%') {
+        out += '%';
+        ++i;
+        continue;
+      }
+      if ((c == 's' || c == 'd') && arg != args.end()) {
+        out += *arg++;
+        ++i;
+        continue;
+      }
+    }
+    out += pattern[i];
+  }
+  return out;
+}
+
+void DatabaseError(const std::string& message, const TComponent* component) {
+  if (component && !component->Name().empty())
+    throw EDatabaseError(component->Name() + ": " + message);
+  throw EDatabaseError(message);
+}
+
+void DatabaseErrorFmt(std::string_view pattern, std::initializer_list<std::string_view> args,
+                      const TComponent* component) {
+  DatabaseError(FormatMessage(pattern, args), component);
+}

@@ -1,0 +1,286 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+
+#include "platform/classlib/core/english_settings.h"
+#include "platform/classlib/core/exceptions.h"
+#include "platform/classlib/core/format.h"
+#include "platform/classlib/core/variant.h"
+
+namespace {
+
+class FormatTest : public EnglishSettingsTest {
+ protected:
+  static TFormatSettings German() {
+    TFormatSettings fs = TFormatSettings::English();
+    fs.DecimalSeparator = ',';
+    fs.ThousandSeparator = '.';
+    fs.CurrencyString = "\xE2\x82\xAC";  // euro sign
+    fs.CurrencyFormat = 3;
+    fs.NegCurrFormat = 8;
+    return fs;
+  }
+};
+
+std::string ConvertErrorOf(const std::function<void()>& action) {
+  return MessageOf<EConvertError>(action);
+}
+
+}  // namespace
+
+TEST_F(FormatTest, IntegersAndWidths) {
+  EXPECT_EQ(Format("%d items", {42}), "42 items");
+  EXPECT_EQ(Format("[%5d]", {42}), "[   42]");
+  EXPECT_EQ(Format("[%-5d]", {42}), "[42   ]");
+  EXPECT_EQ(Format("[%.4d]", {-42}), "[-0042]");
+  EXPECT_EQ(Format("[%6.3d]", {7}), "[   007]");
+  EXPECT_EQ(Format("%d", {std::numeric_limits<long long>::min()}), "-9223372036854775808");
+  EXPECT_EQ(Format("%u", {-1}), "4294967295");
+  EXPECT_EQ(Format("%x %X %.4x", {255, 255, 10}), "FF FF 000A");
+  EXPECT_EQ(Format("%x", {-1}), "FFFFFFFF");
+  EXPECT_EQ(Format("%x", {-1LL}), "FFFFFFFFFFFFFFFF");
+  EXPECT_EQ(Format("100%%", {}), "100%");
+}
+
+TEST_F(FormatTest, FloatingDirectives) {
+  EXPECT_EQ(Format("%f", {1.0}), "1.00");
+  EXPECT_EQ(Format("%.3f", {2.0 / 3}), "0.667");
+  EXPECT_EQ(Format("%.0f", {2.5}), "3");      // half away from zero
+  EXPECT_EQ(Format("%.2f", {0.125}), "0.13");
+  EXPECT_EQ(Format("%.2f", {-0.125}), "-0.13");
+  EXPECT_EQ(Format("%.2f", {-0.001}), "0.00");  // no minus on a zero
+  EXPECT_EQ(Format("%.1f", {-0.0}), "0.0");
+  EXPECT_EQ(Format("%e", {1234.5}), "1.23450000000000E+003");
+  EXPECT_EQ(Format("%.3e", {-0.00012345}), "-1.23E-004");
+  EXPECT_EQ(Format("%g", {0.5}), "0.5");
+  EXPECT_EQ(Format("%g", {1e20}), "1E020");
+  EXPECT_EQ(Format("%n", {1234567.891}), "1,234,567.89");
+  EXPECT_EQ(Format("%.0n", {-999.5}), "-1,000");
+  EXPECT_EQ(Format("%m", {-1234.5}), "($1,234.50)");
+  EXPECT_EQ(Format("%8.1f|%-8.1f|", {3.14159, 3.14159}), "     3.1|3.1     |");
+  EXPECT_EQ(Format("%f", {Currency::FromRaw(12345)}), "1.23");
+  EXPECT_EQ(Format("%.4f", {Currency::FromRaw(-12345)}), "-1.2345");
+  EXPECT_EQ(Format("%f %f", {INFINITY, std::nan("")}), "INF NAN");
+  EXPECT_EQ(Format("%n|%m", {1234.5, 1234.5}, German()), "1.234,50|1.234,50 \xE2\x82\xAC");
+}
+
+TEST_F(FormatTest, TextsPointersAndIndexes) {
+  EXPECT_EQ(Format("%s and %s", {"one", std::string("two")}), "one and two");
+  EXPECT_EQ(Format("[%-6s][%6s]", {"ab", "cd"}), "[ab    ][    cd]");
+  EXPECT_EQ(Format("%.3s", {"abcdef"}), "abc");
+  EXPECT_EQ(Format("%.2s|%4s", {"\xC3\xA9t\xC3\xA9", "\xC3\xA9"}), "\xC3\xA9t|   \xC3\xA9");
+  EXPECT_EQ(Format("%s", {'x'}), "x");
+  EXPECT_EQ(Format("%1:s %0:s %s", {"a", "b"}), "b a b");
+  EXPECT_EQ(Format("%0:s-%0:s", {"r"}), "r-r");
+  EXPECT_EQ(Format("%*d|%-*d|%.*f", {4, 7, 3, 8, 1, 2.25}), "   7|8  |2.3");
+  EXPECT_EQ(Format("%*d", {-3, 5}), "5  ");
+  int x = 0;
+  EXPECT_EQ(Format("%p", {static_cast<const void*>(&x)}).size(), 16u);
+  EXPECT_THROW(Format("%s", {Variant(12)}), EConvertError);  // an integer variant is a number
+}
+
+TEST_F(FormatTest, VariantArgumentsFollowTheirType) {
+  EXPECT_EQ(Format("%d %s %.1f", {Variant(7), Variant("t"), Variant(2.25)}), "7 t 2.3");
+  EXPECT_EQ(Format("[%s]", {Null}), "[]");
+  EXPECT_EQ(Format("%m", {Variant(Currency(5))}), "$5.00");
+}
+
+TEST_F(FormatTest, BadFormatsAndArgumentsRaise) {
+  const std::string invalid = "Format '%d' invalid or incompatible with argument";
+  EXPECT_EQ(ConvertErrorOf([] { Format("%d", {"text"}); }), invalid);
+  EXPECT_EQ(ConvertErrorOf([] { Format("%d", {1.5}); }),
+            "Format '%d' invalid or incompatible with argument");
+  EXPECT_EQ(ConvertErrorOf([] { Format("%f", {3}); }),
+            "Format '%f' invalid or incompatible with argument");
+  EXPECT_EQ(ConvertErrorOf([] { Format("%s", {true}); }),
+            "Format '%s' invalid or incompatible with argument");
+  EXPECT_EQ(ConvertErrorOf([] { Format("%q", {1}); }),
+            "Format '%q' invalid or incompatible with argument");
+  EXPECT_EQ(ConvertErrorOf([] { Format("50%", {}); }),
+            "Format '50%' invalid or incompatible with argument");
+  EXPECT_EQ(ConvertErrorOf([] { Format("%5.", {1}); }),
+            "Format '%5.' invalid or incompatible with argument");
+  EXPECT_EQ(ConvertErrorOf([] { Format("%d %d", {1}); }), "No argument for format '%d %d'");
+  EXPECT_EQ(ConvertErrorOf([] { Format("%3:d", {1}); }), "No argument for format '%3:d'");
+  EXPECT_EQ(ConvertErrorOf([] { Format("%*d", {"x", 1}); }),
+            "Format '%*d' invalid or incompatible with argument");
+  EXPECT_EQ(ConvertErrorOf([] { Format("%99999999999d", {1}); }),
+            "Format '%99999999999d' invalid or incompatible with argument");
+}
+
+TEST_F(FormatTest, CreateFmtBuildsExceptions) {
+  const EConvertError e = CreateFmt<EConvertError>("Field '%s' not found (%d)", {"Name", 3});
+  EXPECT_STREQ(e.what(), "Field 'Name' not found (3)");
+}
+
+TEST_F(FormatTest, FloatToStrUsesFifteenDigits) {
+  EXPECT_EQ(FloatToStr(0.1 + 0.2), "0.3");
+  EXPECT_EQ(FloatToStr(1.0 / 3), "0.333333333333333");
+  EXPECT_EQ(FloatToStr(2.0 / 3), "0.666666666666667");
+  EXPECT_EQ(FloatToStr(100), "100");
+  EXPECT_EQ(FloatToStr(-2.5), "-2.5");
+  EXPECT_EQ(FloatToStr(0), "0");
+  EXPECT_EQ(FloatToStr(-0.0), "0");
+  EXPECT_EQ(FloatToStr(123456789012345.0), "123456789012345");
+  EXPECT_EQ(FloatToStr(1234567890123456.0), "1.23456789012346E15");
+  EXPECT_EQ(FloatToStr(1e100), "1E100");
+  EXPECT_EQ(FloatToStr(0.0001), "0.0001");
+  EXPECT_EQ(FloatToStr(0.00001), "1E-5");
+  EXPECT_EQ(FloatToStr(-1.5e-300), "-1.5E-300");
+  EXPECT_EQ(FloatToStr(std::numeric_limits<double>::denorm_min()), "4.94065645841247E-324");
+  EXPECT_EQ(FloatToStr(std::numeric_limits<double>::max()), "1.79769313486232E308");
+  EXPECT_EQ(FloatToStr(-INFINITY), "-INF");
+  EXPECT_EQ(FloatToStr(2.5, German()), "2,5");
+}
+
+TEST_F(FormatTest, FloatToStrFFormats) {
+  EXPECT_EQ(FloatToStrF(1234.5678, ffFixed, 15, 2), "1234.57");
+  EXPECT_EQ(FloatToStrF(1234.5678, ffNumber, 15, 1), "1,234.6");
+  EXPECT_EQ(FloatToStrF(-1234.5678, ffCurrency, 15, 2), "($1,234.57)");
+  EXPECT_EQ(FloatToStrF(1234.5678, ffCurrency, 15, 0, German()), "1.235 \xE2\x82\xAC");
+  EXPECT_EQ(FloatToStrF(-1234.5678, ffCurrency, 15, 2, German()), "-1.234,57 \xE2\x82\xAC");
+  EXPECT_EQ(FloatToStrF(1234.5678, ffExponent, 4, 2), "1.235E+03");
+  EXPECT_EQ(FloatToStrF(0, ffExponent, 3, 0), "0.00E+0");
+  EXPECT_EQ(FloatToStrF(1234.5678, ffGeneral, 3, 0), "1.23E3");
+  EXPECT_EQ(FloatToStrF(0.5, ffFixed, 15, 0), "1");
+  EXPECT_EQ(FloatToStrF(1.5, ffFixed, 15, 0), "2");
+  EXPECT_EQ(FloatToStrF(9.995, ffFixed, 15, 2), "10.00");  // rounds as it reads
+  EXPECT_EQ(FloatToStrF(1.005, ffFixed, 15, 2), "1.01");
+  EXPECT_EQ(Format("%.2f", {1.005}), "1.01");
+  EXPECT_EQ(FormatFloat("0.00", 2.675), "2.68");
+  EXPECT_EQ(FloatToStrF(0.1, ffFixed, 17, 17), "0.10000000000000001");  // more digits asked
+  EXPECT_EQ(FloatToStrF(1e20, ffFixed, 15, 2), "1E20");    // too wide: general
+  EXPECT_EQ(FloatToStrF(999.999, ffNumber, 15, 2), "1,000.00");
+  EXPECT_EQ(FloatToStrF(0.001, ffNumber, 15, 2), "0.00");
+
+  for (std::uint8_t neg = 0; neg < 16; ++neg) {
+    TFormatSettings fs = TFormatSettings::English();
+    fs.NegCurrFormat = neg;
+    const std::string text = FloatToStrF(-1, ffCurrency, 15, 0, fs);
+    EXPECT_NE(text.find('1'), std::string::npos);
+    EXPECT_NE(text.find('$'), std::string::npos);
+    EXPECT_TRUE(text.find('-') != std::string::npos || text.front() == '(') << int(neg);
+  }
+}
+
+TEST_F(FormatTest, FormatFloatPictures) {
+  EXPECT_EQ(FormatFloat("0.00", 3.14159), "3.14");
+  EXPECT_EQ(FormatFloat("#.##", 0.5), ".5");
+  EXPECT_EQ(FormatFloat("0.##", 2), "2");
+  EXPECT_EQ(FormatFloat("#,##0.00", 1234567.891), "1,234,567.89");
+  EXPECT_EQ(FormatFloat("#,##0", -1234), "-1,234");
+  EXPECT_EQ(FormatFloat("000", 7), "007");
+  EXPECT_EQ(FormatFloat("0", 0.5), "1");
+  EXPECT_EQ(FormatFloat("0", 2.5), "3");
+  EXPECT_EQ(FormatFloat("0", -0.4), "0");
+  EXPECT_EQ(FormatFloat("#", 0), "");
+  EXPECT_EQ(FormatFloat("$#,##0.00;($#,##0.00)", -5), "($5.00)");
+  EXPECT_EQ(FormatFloat("0.0;-0.0;'zero'", 0), "zero");
+  EXPECT_EQ(FormatFloat("0.0;-0.0;'zero'", 0.01), "zero");  // rounds to zero
+  EXPECT_EQ(FormatFloat("0.0;;'zero'", -2), "-2.0");         // empty section: the first
+  EXPECT_EQ(FormatFloat("0.00E+00", 1234.5), "1.23E+03");
+  EXPECT_EQ(FormatFloat("0.00E-00", 1234.5), "1.23E03");
+  EXPECT_EQ(FormatFloat("0.00e-0", 0.000123), "1.23e-4");
+  EXPECT_EQ(FormatFloat("00.0E+0", 1234.5), "12.3E+2");
+  EXPECT_EQ(FormatFloat("0.0E+00", 0), "0.0E+00");
+  EXPECT_EQ(FormatFloat("\"Total: \"0.0 'kg'", 2.25), "Total: 2.3 kg");
+  EXPECT_EQ(FormatFloat("(000) 000-0000", 5551234567.0), "(555) 123-4567");
+  EXPECT_EQ(FormatFloat(".00", 12.5), "12.50");
+  EXPECT_EQ(FormatFloat("", 1.5), "1.5");
+  EXPECT_EQ(FormatFloat("0.00", 1e300).size(), 304u);
+  EXPECT_EQ(FormatFloat("0.00", INFINITY), "INF");
+  EXPECT_EQ(FormatFloat("#,##0.00", 1234.5, German()), "1.234,50");
+  EXPECT_EQ(FormatFloat("0.0;'neg ';0", -3), "neg ");
+}
+
+TEST_F(FormatTest, StrToFloat) {
+  EXPECT_DOUBLE_EQ(StrToFloat("3.25"), 3.25);
+  EXPECT_DOUBLE_EQ(StrToFloat("  -1.5e3 "), -1500);
+  EXPECT_DOUBLE_EQ(StrToFloat(".5"), 0.5);
+  EXPECT_DOUBLE_EQ(StrToFloat("5."), 5);
+  EXPECT_DOUBLE_EQ(StrToFloat("+7"), 7);
+  EXPECT_DOUBLE_EQ(StrToFloat("1E-400"), 0);
+  EXPECT_DOUBLE_EQ(StrToFloat("3,25", German()), 3.25);
+  double v;
+  for (const char* bad : {"", " ", "1.2.3", "1,5", "abc", "1e", "1e+", "--1", "1e999", ".", "1 2",
+                          "0x10", "inf", "nan"}) {
+    EXPECT_FALSE(TryStrToFloat(bad, v)) << bad;
+  }
+  EXPECT_FALSE(TryStrToFloat("3.25", v, German()));
+  EXPECT_EQ(ConvertErrorOf([] { StrToFloat("12a"); }), "'12a' is not a valid floating point value");
+  EXPECT_DOUBLE_EQ(StrToFloatDef("x", 9.5), 9.5);
+  // What FloatToStr writes, StrToFloat reads back (to 15 digits).
+  for (double x : {0.1, -123.456, 1e-10, 6.02214076e23, 1.0 / 7}) {
+    EXPECT_NEAR(StrToFloat(FloatToStr(x)) / x, 1.0, 1e-14) << x;
+  }
+}
+
+TEST_F(FormatTest, IntegerTexts) {
+  EXPECT_EQ(IntToStr(-42), "-42");
+  EXPECT_EQ(IntToStr(std::numeric_limits<std::int64_t>::max()), "9223372036854775807");
+  EXPECT_EQ(IntToHex(255, 4), "00FF");
+  EXPECT_EQ(IntToHex(-1, 2), "FFFFFFFF");
+  EXPECT_EQ(IntToHex(std::int64_t(-1), 2), "FFFFFFFFFFFFFFFF");
+  EXPECT_EQ(IntToHex(0x1234, 1), "1234");
+
+  EXPECT_EQ(StrToInt("123"), 123);
+  EXPECT_EQ(StrToInt(" -123 "), -123);
+  EXPECT_EQ(StrToInt("$FF"), 255);
+  EXPECT_EQ(StrToInt("0x1f"), 31);
+  EXPECT_EQ(StrToInt("-$10"), -16);
+  EXPECT_EQ(StrToInt("$FFFFFFFF"), -1);
+  EXPECT_EQ(StrToInt("2147483647"), 2147483647);
+  EXPECT_EQ(StrToInt("-2147483648"), std::numeric_limits<int>::min());
+  EXPECT_EQ(StrToInt64("-9223372036854775808"), std::numeric_limits<std::int64_t>::min());
+  EXPECT_EQ(StrToInt64("$7FFFFFFFFFFFFFFF"), std::numeric_limits<std::int64_t>::max());
+  int v;
+  for (const char* bad : {"", "2147483648", "-2147483649", "12a", "1.5", "$", "0x", "$1FFFFFFFF",
+                          "- 5", "1e3"}) {
+    EXPECT_FALSE(TryStrToInt(bad, v)) << bad;
+  }
+  std::int64_t w;
+  EXPECT_FALSE(TryStrToInt64("9223372036854775808", w));
+  EXPECT_EQ(ConvertErrorOf([] { StrToInt("12a"); }), "'12a' is not a valid integer value");
+  EXPECT_EQ(StrToIntDef("x", -7), -7);
+  EXPECT_EQ(StrToInt64Def("99999999999", 0), 99999999999LL);
+}
+
+TEST_F(FormatTest, CurrencyTexts) {
+  EXPECT_EQ(CurrToStr(Currency::FromRaw(12345)), "1.2345");
+  EXPECT_EQ(CurrToStr(Currency(5)), "5");
+  EXPECT_EQ(CurrToStr(Currency::FromRaw(-5000)), "-0.5");
+  EXPECT_EQ(CurrToStr(MaxCurrency), "922337203685477.5807");
+  EXPECT_EQ(CurrToStr(MinCurrency), "-922337203685477.5808");
+  EXPECT_EQ(CurrToStrF(Currency::FromRaw(12345), ffFixed, 2), "1.23");
+  EXPECT_EQ(CurrToStrF(Currency::FromRaw(12350), ffFixed, 2), "1.24");  // half away
+  EXPECT_EQ(CurrToStrF(Currency::FromRaw(-12345678), ffCurrency, 2), "($1,234.57)");
+  EXPECT_EQ(FormatCurr("#,##0.00", Currency(1234567)), "1,234,567.00");
+
+  EXPECT_EQ(StrToCurr("1.23456"), Currency::FromRaw(12346));
+  EXPECT_EQ(StrToCurr("0.00005"), Currency::FromRaw(0));   // half to even
+  EXPECT_EQ(StrToCurr("0.00015"), Currency::FromRaw(2));
+  EXPECT_EQ(StrToCurr("-0.000051"), Currency::FromRaw(-1));
+  EXPECT_EQ(StrToCurr("1e3"), Currency(1000));
+  EXPECT_EQ(StrToCurr("0e999"), Currency());
+  EXPECT_EQ(StrToCurr("922337203685477.5807"), MaxCurrency);
+  EXPECT_EQ(StrToCurr("-922337203685477.5808"), MinCurrency);
+  EXPECT_EQ(StrToCurr("2,5", German()), Currency::FromRaw(25000));
+  Currency c;
+  EXPECT_FALSE(TryStrToCurr("922337203685477.5808", c));
+  EXPECT_FALSE(TryStrToCurr("1e20", c));
+  EXPECT_FALSE(TryStrToCurr("$5", c));
+  EXPECT_EQ(ConvertErrorOf([] { StrToCurr("x"); }), "'x' is not a valid floating point value");
+  EXPECT_EQ(StrToCurrDef("x", Currency(3)), Currency(3));
+}
+
+TEST_F(FormatTest, Booleans) {
+  EXPECT_EQ(BoolToStr(true), "-1");
+  EXPECT_EQ(BoolToStr(false, true), "False");
+  EXPECT_TRUE(StrToBool("true"));
+  EXPECT_FALSE(StrToBool(" FALSE "));
+  EXPECT_TRUE(StrToBool("-1"));
+  EXPECT_FALSE(StrToBool("0"));
+  EXPECT_EQ(ConvertErrorOf([] { StrToBool("yes"); }), "'yes' is not a valid boolean value");
+}

@@ -1,0 +1,338 @@
+// The dataset's state machine: every transition, its events in order, and the
+// errors raised on misuse.
+
+#include <gtest/gtest.h>
+
+#include "dbtestutil.h"
+
+namespace {
+
+TEST(DataSetStates, OpenAndCloseFireTheirEventsAndSetStates) {
+  TMemDataSet ds;
+  ds.FieldDefs().Add("ID", ftInteger);
+  EventLog log;
+  log.Attach(ds);
+  EXPECT_EQ(ds.State(), dsInactive);
+  ds.Open();
+  EXPECT_EQ(ds.State(), dsBrowse);
+  EXPECT_TRUE(ds.Active());
+  EXPECT_EQ(log.Joined(), "BeforeOpen AfterOpen");  // empty: no AfterScroll
+  log.Clear();
+  ds.Close();
+  EXPECT_EQ(ds.State(), dsInactive);
+  EXPECT_EQ(log.Joined(), "BeforeClose AfterClose");
+  EXPECT_EQ(ds.FieldCount(), 0) << "default fields go with the cursor";
+}
+
+TEST(DataSetStates, OpeningANonEmptyDataSetScrollsToTheFirstRecord) {
+  auto ds = MakeNumbered(3);
+  ds->Close();
+  EventLog log;
+  log.Attach(*ds);
+  ds->Open();
+  EXPECT_EQ(log.Joined(), "BeforeOpen AfterOpen AfterScroll");
+  EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), 1);
+  EXPECT_TRUE(ds->Bof());
+  EXPECT_FALSE(ds->Eof());
+}
+
+TEST(DataSetStates, AFailingOpenLeavesTheDataSetClosed) {
+  TMemDataSet ds;
+  ds.FieldDefs().Add("ID", ftInteger);
+  auto* f = new TStringField(&ds);
+  f->SetFieldName("Missing");
+  f->SetDataSet(&ds);
+  EXPECT_THROW(ds.Open(), EDatabaseError);
+  EXPECT_FALSE(ds.Active());
+  EXPECT_EQ(ds.State(), dsInactive);
+}
+
+TEST(DataSetStates, EditPostCycle) {
+  auto ds = MakeNumbered(3);
+  EventLog log;
+  log.Attach(*ds);
+  ds->Edit();
+  EXPECT_EQ(ds->State(), dsEdit);
+  EXPECT_FALSE(ds->Modified());
+  ds->FieldByName("Name")->SetAsString("changed");
+  EXPECT_TRUE(ds->Modified());
+  ds->Post();
+  EXPECT_EQ(ds->State(), dsBrowse);
+  EXPECT_FALSE(ds->Modified());
+  EXPECT_EQ(log.Joined(), "BeforeEdit AfterEdit BeforePost AfterPost");
+  EXPECT_EQ(ds->FieldByName("Name")->AsString(), "changed");
+  ds->Next();
+  ds->Prior();
+  EXPECT_EQ(ds->FieldByName("Name")->AsString(), "changed") << "the change was stored";
+}
+
+TEST(DataSetStates, CancelRestoresTheRecord) {
+  auto ds = MakeNumbered(3);
+  EventLog log;
+  log.Attach(*ds);
+  ds->Edit();
+  ds->FieldByName("Name")->SetAsString("changed");
+  ds->Cancel();
+  EXPECT_EQ(ds->State(), dsBrowse);
+  EXPECT_EQ(ds->FieldByName("Name")->AsString(), "N1");
+  EXPECT_EQ(log.Joined(), "BeforeEdit AfterEdit BeforeCancel AfterCancel");
+}
+
+TEST(DataSetStates, InsertAndAppendEvents) {
+  auto ds = MakeNumbered(2);
+  EventLog log;
+  log.Attach(*ds);
+  ds->Insert();
+  EXPECT_EQ(ds->State(), dsInsert);
+  EXPECT_EQ(log.Joined(), "BeforeInsert BeforeScroll OnNewRecord AfterInsert AfterScroll");
+  log.Clear();
+  ds->Cancel();
+  EXPECT_EQ(log.Joined(), "BeforeCancel BeforeScroll AfterCancel AfterScroll");
+  EXPECT_EQ(ds->RowCount(), 2);
+  log.Clear();
+  ds->Append();
+  EXPECT_EQ(ds->State(), dsInsert);
+  EXPECT_TRUE(ds->Eof());
+  ds->FieldByName("ID")->SetAsInteger(9);
+  ds->Post();
+  EXPECT_EQ(log.Joined(),
+            "BeforeInsert BeforeScroll OnNewRecord AfterInsert AfterScroll BeforePost AfterPost");
+  EXPECT_EQ(ds->RowCount(), 3);
+  ds->Last();
+  EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), 9);
+}
+
+TEST(DataSetStates, DeleteFiresItsEventsAndMovesToTheNextRecord) {
+  auto ds = MakeNumbered(3);
+  EventLog log;
+  log.Attach(*ds);
+  ds->Delete();
+  EXPECT_EQ(log.Joined(), "BeforeDelete BeforeScroll AfterDelete AfterScroll");
+  EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), 2);
+  EXPECT_EQ(ds->RowCount(), 2);
+}
+
+TEST(DataSetStates, DeleteInInsertStateCancelsTheNewRecord) {
+  auto ds = MakeNumbered(2);
+  ds->Insert();
+  ds->Delete();
+  EXPECT_EQ(ds->State(), dsBrowse);
+  EXPECT_EQ(ds->RowCount(), 2);
+  EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), 1);
+}
+
+TEST(DataSetStates, RefreshFiresItsPairAndKeepsThePosition) {
+  auto ds = MakeNumbered(5);
+  ds->MoveBy(2);
+  EventLog log;
+  log.Attach(*ds);
+  ds->Refresh();
+  EXPECT_EQ(log.Joined(), "BeforeRefresh AfterRefresh");
+  EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), 3);
+}
+
+TEST(DataSetStates, EditOnAnEmptyDataSetInserts) {
+  auto ds = MakeNumbered(0);
+  ds->Edit();
+  EXPECT_EQ(ds->State(), dsInsert);
+}
+
+TEST(DataSetStates, ScrollingPostsAModifiedRecordAndCancelsAnUntouchedOne) {
+  auto ds = MakeNumbered(3);
+  ds->Edit();
+  ds->FieldByName("Name")->SetAsString("x");
+  ds->Next();  // leaves edit mode by posting
+  EXPECT_EQ(ds->State(), dsBrowse);
+  ds->First();
+  EXPECT_EQ(ds->FieldByName("Name")->AsString(), "x");
+  ds->Insert();  // untouched new record
+  ds->Next();
+  EXPECT_EQ(ds->RowCount(), 3) << "an untouched new record is dropped";
+}
+
+TEST(DataSetStates, MisuseRaisesTheLibraryMessages) {
+  TMemDataSet ds;
+  ds.FieldDefs().Add("ID", ftInteger);
+  try {
+    ds.Next();
+    FAIL();
+  } catch (const EDatabaseError& e) {
+    EXPECT_STREQ(e.what(), "Cannot perform this operation on a closed dataset");
+  }
+  EXPECT_THROW(ds.Insert(), EDatabaseError);
+  EXPECT_THROW(ds.Delete(), EDatabaseError);
+  ds.Open();
+  try {
+    ds.Post();
+    FAIL();
+  } catch (const EDatabaseError& e) {
+    EXPECT_STREQ(e.what(), "Dataset not in edit or insert mode");
+  }
+  try {
+    ds.Delete();
+    FAIL();
+  } catch (const EDatabaseError& e) {
+    EXPECT_STREQ(e.what(), "Cannot perform this operation on an empty dataset");
+  }
+  try {
+    ds.FieldByName("Nope");
+    FAIL();
+  } catch (const EDatabaseError& e) {
+    EXPECT_STREQ(e.what(), "Field 'Nope' not found");
+  }
+  try {
+    ds.FieldDefs().Add("X", ftInteger);
+    ds.SetActive(true);
+    TStringField f;
+    f.SetDataSet(&ds);
+    FAIL();
+  } catch (const EDatabaseError& e) {
+    EXPECT_STREQ(e.what(), "Cannot perform this operation on an open dataset");
+  }
+  // Writing a field in browse mode.
+  ds.AppendRecord({Variant(1)});
+  try {
+    ds.FieldByName("ID")->SetAsInteger(2);
+    FAIL();
+  } catch (const EDatabaseError& e) {
+    EXPECT_STREQ(e.what(), "Dataset not in edit or insert mode");
+  }
+}
+
+TEST(DataSetStates, NamedComponentsPrefixTheirMessages) {
+  TMemDataSet ds;
+  ds.SetName("Orders");
+  try {
+    ds.First();
+    FAIL();
+  } catch (const EDatabaseError& e) {
+    EXPECT_STREQ(e.what(), "Orders: Cannot perform this operation on a closed dataset");
+  }
+}
+
+TEST(DataSetStates, ReadOnlyDataSetRefusesChanges) {
+  auto ds = MakeNumbered(2);
+  ds->ReadOnly = true;
+  EXPECT_FALSE(ds->CanModify());
+  EXPECT_THROW(ds->Edit(), EDatabaseError);
+  EXPECT_THROW(ds->Insert(), EDatabaseError);
+  EXPECT_THROW(ds->Append(), EDatabaseError);
+  EXPECT_THROW(ds->Delete(), EDatabaseError);
+  EXPECT_EQ(ds->State(), dsBrowse);
+  EXPECT_EQ(ds->RowCount(), 2);
+}
+
+TEST(DataSetStates, RequiredFieldMustHaveAValue) {
+  auto ds = MakeNumbered(1);
+  ds->FieldByName("Name")->SetRequired(true);
+  ds->Append();
+  ds->FieldByName("ID")->SetAsInteger(5);
+  try {
+    ds->Post();
+    FAIL();
+  } catch (const EDatabaseError& e) {
+    EXPECT_STREQ(e.what(), "Field 'Name' must have a value");
+  }
+  EXPECT_EQ(ds->State(), dsInsert) << "the record stays in insert mode";
+  ds->FieldByName("Name")->SetAsString("ok");
+  ds->Post();
+  EXPECT_EQ(ds->RowCount(), 2);
+}
+
+TEST(DataSetStates, ErrorEventDecidesFailAbortOrRetry) {
+  auto ds = MakeNumbered(1);
+  int failures = 2;
+  ds->BeforeCursorOperation = [&](const std::string& op) {
+    if (op == "post" && failures > 0) {
+      --failures;
+      throw EDatabaseError("engine refused");
+    }
+  };
+  std::vector<TDataAction> answers = {daRetry, daRetry};
+  int asked = 0;
+  ds->OnPostError = [&](TDataSet*, EDatabaseError& e, TDataAction& action) {
+    EXPECT_STREQ(e.what(), "engine refused");
+    action = answers[std::size_t(asked++)];
+  };
+  ds->Edit();
+  ds->FieldByName("Name")->SetAsString("retried");
+  ds->Post();
+  EXPECT_EQ(asked, 2);
+  EXPECT_EQ(ds->State(), dsBrowse);
+  EXPECT_EQ(ds->FieldByName("Name")->AsString(), "retried");
+
+  // Abort: silent exception, record stays in edit mode.
+  failures = 1;
+  answers = {daAbort};
+  asked = 0;
+  ds->Edit();
+  ds->FieldByName("Name")->SetAsString("aborted");
+  EXPECT_THROW(ds->Post(), EAbort);
+  EXPECT_EQ(ds->State(), dsEdit);
+  ds->Cancel();
+
+  // Fail (the default): the error itself reaches the caller.
+  failures = 1;
+  ds->OnPostError = nullptr;
+  ds->Edit();
+  ds->FieldByName("Name")->SetAsString("failed");
+  EXPECT_THROW(ds->Post(), EDatabaseError);
+  EXPECT_EQ(ds->State(), dsEdit);
+}
+
+TEST(DataSetStates, EditAndDeleteErrorsReachTheirEvents) {
+  auto ds = MakeNumbered(2);
+  ds->BeforeCursorOperation = [](const std::string& op) {
+    throw EDatabaseError("locked: " + op);
+  };
+  std::string seen;
+  ds->OnEditError = [&](TDataSet*, EDatabaseError& e, TDataAction&) { seen += e.Message() + ";"; };
+  ds->OnDeleteError = [&](TDataSet*, EDatabaseError& e, TDataAction&) { seen += e.Message() + ";"; };
+  EXPECT_THROW(ds->Edit(), EDatabaseError);
+  EXPECT_EQ(ds->State(), dsBrowse);
+  EXPECT_THROW(ds->Delete(), EDatabaseError);
+  EXPECT_EQ(seen, "locked: edit;locked: delete;");
+  EXPECT_EQ(ds->RowCount(), 2);
+}
+
+TEST(DataSetStates, OnNewRecordFailureReturnsToBrowse) {
+  auto ds = MakeNumbered(2);
+  ds->Next();
+  ds->OnNewRecord = [](TDataSet*) { throw EDatabaseError("no defaults"); };
+  EXPECT_THROW(ds->Insert(), EDatabaseError);
+  EXPECT_EQ(ds->State(), dsBrowse);
+  EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), 2);
+}
+
+TEST(DataSetStates, OnNewRecordValuesDoNotMarkTheRecordModified) {
+  auto ds = MakeNumbered(1);
+  ds->OnNewRecord = [](TDataSet* d) { d->FieldByName("Name")->SetAsString("default"); };
+  ds->Append();
+  EXPECT_EQ(ds->FieldByName("Name")->AsString(), "default");
+  EXPECT_FALSE(ds->Modified());
+}
+
+TEST(DataSetStates, CheckBrowseModeAndUpdateRecord) {
+  auto ds = MakeNumbered(1);
+  EXPECT_THROW(ds->UpdateRecord(), EDatabaseError);
+  ds->Edit();
+  ds->FieldByName("Amount")->SetAsFloat(7.25);
+  ds->CheckBrowseMode();
+  EXPECT_EQ(ds->State(), dsBrowse);
+  EXPECT_DOUBLE_EQ(ds->FieldByName("Amount")->AsFloat(), 7.25);
+}
+
+TEST(DataSetStates, ControlsDisabledHoldNotificationsUntilEnabled) {
+  auto ds = MakeNumbered(3);
+  ds->DisableControls();
+  ds->DisableControls();
+  EXPECT_TRUE(ds->ControlsDisabled());
+  ds->EnableControls();
+  EXPECT_TRUE(ds->ControlsDisabled());
+  ds->EnableControls();
+  EXPECT_FALSE(ds->ControlsDisabled());
+  ds->EnableControls();  // one too many does no harm
+  EXPECT_FALSE(ds->ControlsDisabled());
+}
+
+}  // namespace
