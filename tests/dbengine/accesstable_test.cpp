@@ -443,3 +443,37 @@ TEST_F(AccessCursorTest, PositionalParametersAndWildcardsReachTheDatabase) {
   Engine().CloseCursor(c);
   Engine().FreeStatement(stmt);
 }
+
+// ---- Faults mended
+
+TEST_F(AccessCursorTest, FailedSeekReadsAsNoMatch) {
+  auto* c = static_cast<TAccessTable*>(OpenTable(db_, "People", "ByAgeName"));
+  auto rec = Record(c);
+  ASSERT_EQ(0, Engine().GetNextRecord(c, 0, rec.data(), nullptr));
+  // The recordset's own index now takes one key: a seek with two fails in DAO.
+  c->Recordset->SetIndex("ByName");
+  std::int16_t age = 30;
+  char name[] = "Carl";
+  Engine().InitRecord(c, rec.data());
+  Engine().PutField(c, fAge, rec.data(), &age);
+  Engine().PutField(c, fName, rec.data(), name);
+  EXPECT_EQ(dberr::RecNotFound, Engine().FetchRecordByKey(c, false, 2, 0, rec.data(), rec.data()));
+}
+
+TEST_F(AccessCursorTest, ChangedMemoWithoutItsBlobKeepsTheStoredText) {
+  {
+    dao::TDatabaseCore db(path_, false, false, "");
+    db.Execute("UPDATE People SET Notes = 'keep me' WHERE Name = 'Anna'");
+  }
+  TBaseTable* c = OpenTable(db_, "People");
+  auto rec = Record(c);
+  ASSERT_EQ(0, Engine().GetNextRecord(c, 0, rec.data(), nullptr));
+  ASSERT_EQ(0, Engine().GetCurrentRecord(c, 1, rec.data(), nullptr));
+  std::uint8_t anything[16] = {1};
+  ASSERT_EQ(0, Engine().PutField(c, fNotes, rec.data(), anything));  // changed, no blob open
+  ASSERT_EQ(0, Engine().ModifyRecord(c, rec.data(), 1));
+  dao::TDatabaseCore check(path_, false, true, "");
+  auto rs = check.OpenRecordset("SELECT Notes FROM People WHERE Name = 'Anna'", 0);
+  rs->MoveFirst();
+  EXPECT_EQ("keep me", rs->Value(0).text);
+}
