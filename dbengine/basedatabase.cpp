@@ -51,7 +51,7 @@ void TBaseDatabase::GetProperty(TPropertyId id, void* buffer, std::uint16_t size
   }
 }
 
-void TBaseDatabase::SetProperty(TPropertyId, TPropertyValue) {}
+void TBaseDatabase::SetProperty(TPropertyId, TPropertyValue) {}  // its properties are read-only
 
 void TBaseDatabase::CheckPropertyValue(TPropertyId id, TPropertyValue value) {
   if ((id == 0 || id == 1) && value != 0) RaiseNotSupported();
@@ -102,7 +102,7 @@ void TBaseDatabase::SetDirectory(const char* directory) {
 
 std::string TBaseDatabase::GetDirectory() { return SlotText(description_.PhysicalPath); }
 
-void TBaseDatabase::Op12() {}
+void TBaseDatabase::Op12() {}  // reserved; nothing to do in the base
 void TBaseDatabase::Op13() { RaiseNotSupported(); }
 
 void TBaseDatabase::OpenTable(const char*, const char*, const char*, const char*, std::uint16_t,
@@ -133,7 +133,8 @@ void TBaseDatabase::Op19(const char* tableName, TBaseTable*& cursor) {
   bool openedHere = false;
   try {
     FindOpenCursorByPlainName(tableName, table);
-  } catch (const EMorvaEngineError&) {
+  } catch (const EMorvaEngineError& e) {
+    if (e.ErrorCode != dberr::NoSuchTable) throw;
     OpenTable(tableName, nullptr, nullptr, nullptr, 0, 0, 0, 0, false, nullptr, table);
     openedHere = true;
   }
@@ -369,7 +370,7 @@ void TSqlStmt::SetStatementText(const char* text) {
   if (text != nullptr) text_ = text;
 }
 
-void TSqlStmt::PrepareSource() {}
+void TSqlStmt::PrepareSource() {}  // a driver prepares its own source
 void TSqlStmt::ReleaseSource() {}
 void TSqlStmt::BindParameters(std::uint16_t, const TFieldDesc*, const void*) { RaiseNotSupported(); }
 

@@ -217,7 +217,7 @@ void TBaseSession::OpenAliasList(TBaseTable*& cursor) {
 }
 
 void TBaseSession::FreeListCursor(TBaseTable*& cursor) { FreeAndNil(cursor); }
-void TBaseSession::IdleEngine() {}
+void TBaseSession::IdleEngine() {}  // the base has no background work
 void TBaseSession::GetSessionDataPtr(void*& data) { data = sessionData_.data(); }
 void TBaseSession::Op26() { RaiseNotSupported(); }
 
@@ -265,7 +265,7 @@ void TBaseSession::Op37() { RaiseNotSupported(); }
 void TBaseSession::Op38() { RaiseNotSupported(); }
 void TBaseSession::Op39() { RaiseNotSupported(); }
 void TBaseSession::Op40() { RaiseNotSupported(); }
-void TBaseSession::Op41() {}
+void TBaseSession::Op41() {}  // reserved; nothing to do in the base
 void TBaseSession::Op42(std::uint8_t (&record)[32]) { std::memset(record, 0, sizeof record); }
 
 void TBaseSession::Op43(std::uint8_t (&record)[346]) {

@@ -84,7 +84,7 @@ void TBaseTable::GetProperty(TPropertyId id, void* buffer, std::uint16_t size,
   }
 }
 
-void TBaseTable::SetProperty(TPropertyId, TPropertyValue) {}
+void TBaseTable::SetProperty(TPropertyId, TPropertyValue) {}  // its properties are read-only
 
 void TBaseTable::CheckPropertyValue(TPropertyId id, TPropertyValue value) {
   if ((id == 0 || id == 1) && value == 0) RaiseNotSupported();
@@ -127,7 +127,7 @@ std::uint16_t TBaseTable::GetSearchCondition(bool inclusive, bool isStart) {
   return inclusive ? keysearch::LessOrEqual : keysearch::Less;
 }
 
-void TBaseTable::InitStorage() {}
+void TBaseTable::InitStorage() {}  // a driver keeps its storage itself
 void TBaseTable::FreeStorage() {}
 void TBaseTable::MoveToFirst() { RaiseBofError(); }
 void TBaseTable::MoveToLast() { RaiseEofError(); }
@@ -188,7 +188,7 @@ void TBaseTable::WriteFieldValue(TFieldCacheItem* item, std::uint8_t* buffer, co
               item->Value(), source);
 }
 
-void TBaseTable::Op30() {}
+void TBaseTable::Op30() {}  // reserved; nothing to do in the base
 bool TBaseTable::HasFieldStatusArea() { return false; }
 
 void TBaseTable::GetRecordLayout(std::uint16_t& fieldCount, std::uint16_t& recordSize) {
@@ -313,7 +313,7 @@ void TBaseTable::MoveToRangeEnd() {
     MoveToLast();
 }
 
-void TBaseTable::FillRecordProperties(TRecordProps*) {}
+void TBaseTable::FillRecordProperties(TRecordProps*) {}  // the driver fills them
 
 // ---- The fetch state machine
 
@@ -341,10 +341,19 @@ void TBaseTable::RecordPassesRangeAndFilters(std::uint8_t* buffer) {
 
 void TBaseTable::FinishFetch(int lock, std::uint8_t* buffer, TRecordProps* props) {
   RecordPassesRangeAndFilters(buffer);
-  if (lock != 0)
-    GetCurrentRecord(lock, buffer, props);
-  else
+  if (lock != 0) {
+    // The locking read is a read of the record just reached.
+    std::uint8_t before = CursorState;
+    CursorState = curstate::OnRecord;
+    try {
+      GetCurrentRecord(lock, buffer, props);
+    } catch (...) {
+      CursorState = before;
+      throw;
+    }
+  } else {
     FillRecordProperties(props);
+  }
   CursorState = curstate::OnRecord;
 }
 
@@ -453,7 +462,7 @@ void TBaseTable::GetFieldCheckDescriptor(std::uint16_t, void*) { RaiseNotSupport
 void TBaseTable::Op58() { RaiseNotSupported(); }
 void TBaseTable::Op59() { RaiseNotSupported(); }
 void TBaseTable::Op60() { RaiseNotSupported(); }
-void TBaseTable::Op61() {}
+void TBaseTable::Op61() {}  // releases a record lock; the base holds none
 void TBaseTable::CancelRecordChange(void*) { Op61(); }
 void TBaseTable::Op63() { RaiseNotSupported(); }
 void TBaseTable::Op64(std::uint16_t& value) { value = 0; }
@@ -461,6 +470,7 @@ void TBaseTable::Op65(std::int32_t& value) { value = -1; }
 
 // ---- Record changes
 
+// The base stores no records; drivers do.
 void TBaseTable::InsertRecord(int, std::uint8_t*) {}
 void TBaseTable::AppendRecord(std::uint8_t* buffer) { InsertRecord(0, buffer); }
 void TBaseTable::ModifyRecord(std::uint8_t*, int) {}
@@ -539,7 +549,7 @@ void TBaseTable::GetRecordCount(std::uint32_t& count) {
 void TBaseTable::QueryRecordCount(std::uint32_t& count) { GetRecordCount(count); }
 void TBaseTable::GetSequenceNumber(std::uint32_t&) { RaiseNotSupported(); }
 void TBaseTable::SetToSequenceNumber(std::uint32_t) { RaiseNotSupported(); }
-void TBaseTable::Op81() {}
+void TBaseTable::Op81() {}  // reserved; nothing to do in the base
 void TBaseTable::SetRereadFlag() { RereadFlag = true; }
 
 void TBaseTable::RereadCurrentRecord(std::uint8_t* buffer) {
@@ -631,8 +641,14 @@ void TBaseTable::CompareKeys(const std::uint8_t* a, const std::uint8_t* b,
                              std::uint16_t fieldCount, std::uint16_t length, int& result) {
   result = 0;
   CheckParam(a);
-  if (b == nullptr) b = GetRecordBuffer();
-  CheckParam(b);
+  // Without a second key the current record's key is compared: a record
+  // buffer holds its key fields at their field offsets, not in key order.
+  std::vector<std::uint8_t> currentKey;
+  if (b == nullptr) {
+    currentKey.assign(std::max<std::size_t>(kRangeKeyBytes, currentIndex_.KeyLength), 0);
+    ExtractKeyFields(CheckParam(GetRecordBuffer()), currentKey.data(), fieldCount, length);
+    b = currentKey.data();
+  }
   int keyFields = std::min<int>(currentIndex_.KeyFieldCount, 16);
   int count = fieldCount == 0 && length == 0 ? keyFields
                                              : std::min<int>(fieldCount == 0 ? keyFields : fieldCount, keyFields);
@@ -672,9 +688,9 @@ void TBaseTable::FindIndexByName(const char* name, std::uint16_t& number, std::s
     GetIndexDescriptor(i, desc);
     bool match;
     if (byFields) {
-      match = desc.KeyFieldCount == fields.size() &&
-              std::equal(fields.begin(), fields.end(), desc.KeyFields,
-                         [](int f, std::uint16_t k) { return f == k; });
+      match = desc.KeyFieldCount == fields.size();
+      for (std::size_t k = 0; match && k < fields.size() && k < 16; ++k)
+        match = fields[k] == desc.KeyFields[k];
     } else {
       match = SameName(dbengine_detail::SlotText(desc.Name), wanted);
     }
@@ -738,9 +754,15 @@ void TBaseTable::DeleteAllRecords() {
     std::exception_ptr failure;
     DBIResult failureCode = 0;
     try {
+      // Each pass deletes the first record of the range that the cursor
+      // shows; a seek alone would run past the range's end.
+      std::vector<std::uint8_t> record(std::max<std::size_t>(GetRecordBufferSize(), 1), 0);
       for (;;) {
+        FetchDirection = 1;
+        SetRecordBuffer(record.data());
         MoveToRangeStart();
-        DeleteRecord(GetRecordBuffer());
+        RecordPassesRangeAndFilters(record.data());
+        DeleteRecord(record.data());
         ProcessMessages();
       }
     } catch (const EMorvaEngineError& e) {
@@ -805,8 +827,8 @@ void TBaseTable::BeginCachedUpdates(TBaseTable*& handle) {
 void TBaseTable::EndCachedUpdates(TBaseTable*&) { RaiseNotSupported(); }
 void TBaseTable::ProcessCachedUpdates(int) { RaiseNotSupported(); }
 void TBaseTable::GetCacheTable(TMemTable*&) { RaiseNotSupported(); }
-void TBaseTable::LockCurrentRecord() {}
-void TBaseTable::Op108(int) {}
+void TBaseTable::LockCurrentRecord() {}  // the base holds no locks
+void TBaseTable::Op108(int) {}  // prepares a replayed change; the base needs nothing
 void TBaseTable::Op109(void*& address) { address = &CursorState; }
 
 // ---- Blobs
@@ -823,7 +845,7 @@ void TBaseTable::WriteBlob(std::uint8_t*, std::uint16_t, std::uint32_t, std::uin
 void TBaseTable::TruncateBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t length) {
   WriteBlob(buffer, fieldNumber, length, 0, nullptr);
 }
-void TBaseTable::FreeBlob(std::uint8_t*, std::uint16_t) {}
+void TBaseTable::FreeBlob(std::uint8_t*, std::uint16_t) {}  // the base opens no blobs
 void TBaseTable::Op116() { RaiseNotSupported(); }
 void TBaseTable::Op117() { RaiseNotSupported(); }
 

@@ -36,9 +36,9 @@ void TBapiListItem::GetProperty(TPropertyId, void*, std::uint16_t, std::uint16_t
   RaiseNotSupported();
 }
 
-void TBapiListItem::SetProperty(TPropertyId, TPropertyValue) {}
+void TBapiListItem::SetProperty(TPropertyId, TPropertyValue) {}  // values are ignored
 
-void TBapiListItem::CheckPropertyValue(TPropertyId, TPropertyValue) {}
+void TBapiListItem::CheckPropertyValue(TPropertyId, TPropertyValue) {}  // every value is accepted
 
 void TBapiListItem::PutPropertyBytes(const void* value, std::size_t n, void* buffer,
                                      std::uint16_t size, std::uint16_t& length) {

@@ -48,10 +48,16 @@ TVirtEng::TVirtEng(TSessionClass sessionClass, TBapiListItem* owner, TMorvaColle
     : TBapiListItem(owner, ownerList), sessionClass_(std::move(sessionClass)) {
   handles_ = new TMorvaCollection();
   errorStack_ = new TErrorStack(kErrorStackCapacity);
-  LoadFormats();
-  TBaseSession* session = nullptr;
-  startResult_ = StartSession("", session, nullptr);
-  session_ = session;
+  try {
+    LoadFormats();
+    TBaseSession* session = nullptr;
+    startResult_ = StartSession("", session, nullptr);
+    session_ = session;
+  } catch (...) {
+    delete handles_;
+    delete errorStack_;
+    throw;
+  }
 }
 
 TVirtEng::~TVirtEng() {
@@ -65,14 +71,15 @@ void TVirtEng::LoadFormats() {
                                      FormatSettings.TimeAMString, FormatSettings.TimePMString));
 }
 
-void TVirtEng::GetProperty(TPropertyId id, void* buffer, std::uint16_t size, std::uint16_t& length) {
+void TVirtEng::GetOwnProperty(TPropertyId id, void* buffer, std::uint16_t size,
+                              std::uint16_t& length) {
   if (id == kEnginePropertyId)
     PutPropertyBytes(&engineProperty_, sizeof engineProperty_, buffer, size, length);
   else
     TBapiListItem::GetProperty(id, buffer, size, length);
 }
 
-void TVirtEng::SetProperty(TPropertyId id, TPropertyValue value) {
+void TVirtEng::SetOwnProperty(TPropertyId id, TPropertyValue value) {
   if (id == kEnginePropertyId)
     engineProperty_ = static_cast<std::uint32_t>(value);
   else

@@ -34,8 +34,13 @@ class TVirtEng : public TBapiListItem {
            const void* environment = nullptr);
   ~TVirtEng() override;
 
-  void GetProperty(TPropertyId id, void* buffer, std::uint16_t size, std::uint16_t& length) override;
-  void SetProperty(TPropertyId id, TPropertyValue value) override;
+  // The layer's own property (kEnginePropertyId); other ids are the root's.
+  void GetProperty(TPropertyId id, void* buffer, std::uint16_t size, std::uint16_t& length) override {
+    GetOwnProperty(id, buffer, size, length);
+  }
+  void SetProperty(TPropertyId id, TPropertyValue value) override { SetOwnProperty(id, value); }
+  void GetOwnProperty(TPropertyId id, void* buffer, std::uint16_t size, std::uint16_t& length);
+  void SetOwnProperty(TPropertyId id, TPropertyValue value);
 
   // ---- Sessions
   DBIResult StartSession(const char* name, TBaseSession*& session, const char* netDirectory);

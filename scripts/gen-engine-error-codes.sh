@@ -8,7 +8,18 @@
 # the list; run it again whenever the list changes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-src="${1:-../shared/data/engine-error-codes.tsv}"
+# The list lives in the shared data folder beside the checkout (or beside the
+# folder of worktrees).
+src="${1:-}"
+if [ -z "$src" ]; then
+  for candidate in ../shared/data/engine-error-codes.tsv ../../shared/data/engine-error-codes.tsv; do
+    if [ -f "$candidate" ]; then src="$candidate"; break; fi
+  done
+fi
+if [ -z "$src" ] || [ ! -f "$src" ]; then
+  echo "usage: $0 path/to/engine-error-codes.tsv" >&2
+  exit 2
+fi
 out=dbengine/errorcodetable.cpp
 
 awk -F '\t' '

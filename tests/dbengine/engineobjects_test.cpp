@@ -90,8 +90,11 @@ TEST(MorvaCollection, FreesItemsLastToFirstAndRemoveDoesNotFree) {
     c.Remove(kept);  // absent: nothing happens
     EXPECT_EQ(c.Count(), 3);
     EXPECT_EQ(c.IndexOf(kept), -1);
+    TObject* first = c.At(0);
     c.AtDelete(0);  // the item is not freed
     EXPECT_TRUE(log.empty());
+    delete first;
+    log.clear();
   }
   EXPECT_EQ(log, (std::vector<int>{3, 2}));
   delete kept;

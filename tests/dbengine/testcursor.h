@@ -146,15 +146,15 @@ class TTestCursor : public TBaseTable {
   }
 
   void GetBookmark(std::uint8_t* bookmark) override {
-    if (pos_ < 0 || pos_ >= static_cast<int>(Rows.size()) || afterDelete_)
-      RaiseEngineError(dberr::NoCurrRec);
-    std::int32_t id = Rows[static_cast<std::size_t>(pos_)].Id();
-    std::memcpy(bookmark, &id, 4);
+    if (!positioned_ || afterDelete_) RaiseEngineError(dberr::NoCurrRec);
+    std::memcpy(bookmark, &currentId_, 4);
   }
   void SetToBookmark(const std::uint8_t* bookmark) override {
     int at = Find(TTestRecord::IdOf(bookmark));
     if (at < 0) RaiseEngineError(dberr::RecNotFound);
     pos_ = at;
+    currentId_ = Rows[static_cast<std::size_t>(at)].Id();
+    positioned_ = true;
     afterDelete_ = false;
   }
   void GetRecordAtBookmark(const std::uint8_t* bookmark, std::uint8_t* buffer, int lock) override {
@@ -189,9 +189,14 @@ class TTestCursor : public TBaseTable {
     RaiseBofError();
   }
 
+  // The key fields of the current index, one after the other.
   void ExtractKeyFields(const std::uint8_t* record, std::uint8_t* key, std::uint16_t,
                         std::uint16_t) override {
-    std::memcpy(key, record + kIdOffset, 4);
+    for (int i = 0; i < currentIndex_.KeyFieldCount; ++i) {
+      const TFieldDesc& d = FieldCache()->FieldByNumber(currentIndex_.KeyFields[i])->Desc;
+      std::memcpy(key, record + d.Offset, d.Length);
+      key += d.Length;
+    }
   }
 
   void GetIndexDescriptor(std::uint16_t number, TIndexDesc& desc) override {
@@ -234,9 +239,10 @@ class TTestCursor : public TBaseTable {
 
  private:
   TTestRecord& Current() {
-    if (pos_ < 0 || pos_ >= static_cast<int>(Rows.size()) || afterDelete_)
-      RaiseEngineError(dberr::NoCurrRec);
-    return Rows[static_cast<std::size_t>(pos_)];
+    int at = positioned_ && !afterDelete_ ? Find(currentId_) : -1;
+    if (at < 0) RaiseEngineError(dberr::NoCurrRec);
+    pos_ = at;
+    return Rows[static_cast<std::size_t>(at)];
   }
   int Find(std::int32_t id) const {
     for (std::size_t i = 0; i < Rows.size(); ++i)
@@ -252,14 +258,23 @@ class TTestCursor : public TBaseTable {
   }
   void Place(int i) {
     pos_ = i;
+    currentId_ = Rows[static_cast<std::size_t>(i)].Id();
+    positioned_ = true;
     afterDelete_ = false;
     if (std::uint8_t* buffer = GetRecordBuffer(); buffer != nullptr)
       std::memcpy(buffer, Rows[static_cast<std::size_t>(i)].Bytes, kRecordSize);
   }
 
-  int pos_ = -1;
+  int pos_ = -1;               // index of the current row, for moves
+  std::int32_t currentId_ = 0;  // the current record, for bookmarks: it may vanish
+  bool positioned_ = false;
   bool afterDelete_ = false;
 };
+
+// A copy of a value, for comparing fields of packed layouts (a reference to
+// one may be misaligned).
+template <class T>
+T Val(T value) { return value; }
 
 // Runs the statement and returns the engine code it raised (0 when none).
 template <class F>

@@ -146,7 +146,7 @@ class DateTimeFormatter {
           takeRun();
           if (count <= 2)
             out_ += Padded(month_, int(count));
-          else
+          else if (month_ >= 1)  // 0 for a value outside years 1..9999
             out_ += count == 3 ? fs_.ShortMonthNames[month_ - 1] : fs_.LongMonthNames[month_ - 1];
           break;
         case 'D':

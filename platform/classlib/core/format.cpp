@@ -422,9 +422,9 @@ std::string FormatPicture(std::string_view format, const Decimal& value,
 
 class Formatter {
  public:
-  Formatter(std::string_view format, std::initializer_list<TVarRec> args,
+  Formatter(std::string_view format, const TVarRec* args, std::size_t count,
             const TFormatSettings& fs)
-      : format_(format), args_(args.begin()), count_(args.size()), fs_(fs) {}
+      : format_(format), args_(args), count_(count), fs_(fs) {}
 
   std::string Run() {
     std::size_t i = 0;
@@ -454,19 +454,23 @@ class Formatter {
     return args_[next_++];
   }
 
+  // Widths and precisions beyond this are taken for damaged formats.
+  static constexpr long long kMaxCount = 1000000;
+
   // A number or '*' (taken from the arguments); -1 when neither is there.
   long long Count(std::size_t& i) {
     if (i < format_.size() && format_[i] == '*') {
       ++i;
       const TVarRec& arg = NextArg();
       if (arg.VType != TVarRec::vtInteger && arg.VType != TVarRec::vtInt64) Invalid();
+      if (arg.Int > kMaxCount || arg.Int < -kMaxCount) Invalid();
       return arg.Int;
     }
     if (i >= format_.size() || format_[i] < '0' || format_[i] > '9') return -1;
     long long value = 0;
     while (i < format_.size() && format_[i] >= '0' && format_[i] <= '9') {
       value = value * 10 + (format_[i++] - '0');
-      if (value > 1000000) Invalid();
+      if (value > kMaxCount) Invalid();
     }
     return value;
   }
@@ -677,7 +681,12 @@ bool ParseInteger(std::string_view s, std::uint64_t limit, std::uint64_t hexLimi
 
 std::string Format(std::string_view format, std::initializer_list<TVarRec> args,
                    const TFormatSettings& fs) {
-  return Formatter(format, args, fs).Run();
+  return Formatter(format, args.begin(), args.size(), fs).Run();
+}
+
+std::string Format(std::string_view format, const std::vector<TVarRec>& args,
+                   const TFormatSettings& fs) {
+  return Formatter(format, args.data(), args.size(), fs).Run();
 }
 
 std::string FloatToStr(double value, const TFormatSettings& fs) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <vector>
 
 #include "platform/classlib/core/currency.h"
 #include "platform/classlib/core/datetime.h"
@@ -64,6 +65,9 @@ struct TVarRec {
 // argument raises EConvertError "Format '<format>' invalid or incompatible with
 // argument"; a missing argument "No argument for format '<format>'".
 std::string Format(std::string_view format, std::initializer_list<TVarRec> args,
+                   const TFormatSettings& fs = FormatSettings);
+// The same with arguments gathered at run time.
+std::string Format(std::string_view format, const std::vector<TVarRec>& args,
                    const TFormatSettings& fs = FormatSettings);
 
 // An exception built from a format, as in  throw CreateFmt<EDatabaseError>("%s", {name});

@@ -164,6 +164,16 @@ int CompareCodePoints(std::string_view a, std::string_view b, bool ignoreCase) {
   std::size_t i = 0, j = 0;
   int caseOrder = 0;
   while (i < a.size() && j < b.size()) {
+    const unsigned char ua = static_cast<unsigned char>(a[i]);
+    const unsigned char ub = static_cast<unsigned char>(b[j]);
+    if (ua < 0x80 && ub < 0x80) {  // plain ASCII: no decoding or table needed
+      const int fa = (ua >= 'A' && ua <= 'Z') ? ua + 32 : ua;
+      const int fb = (ub >= 'A' && ub <= 'Z') ? ub + 32 : ub;
+      if (fa != fb) return fa < fb ? -1 : 1;
+      if (!ignoreCase && caseOrder == 0 && ua != ub) caseOrder = (ua >= 'a' && ua <= 'z') ? -1 : 1;
+      ++i, ++j;
+      continue;
+    }
     const char32_t ca = Utf8Decode(a, i);
     const char32_t cb = Utf8Decode(b, j);
     const char32_t fa = Fold(ca), fb = Fold(cb);
@@ -260,12 +270,9 @@ std::size_t PosEx(std::string_view sub, std::string_view s, std::size_t offset) 
 
 std::string Copy(std::string_view s, long long index, long long count) {
   if (count <= 0) return {};
-  const std::size_t start = ClipIndex(index);
+  const std::size_t start = ClipIndex(index);  // a start before the text is its first byte
   if (start >= s.size()) return {};
-  long long n = count;
-  if (index < 1) n += index - 1;  // a start before the text eats into the count
-  if (n <= 0) return {};
-  return std::string(s.substr(start, std::size_t(n)));
+  return std::string(s.substr(start, std::size_t(count)));
 }
 
 void Delete(std::string& s, long long index, long long count) {
@@ -455,11 +462,8 @@ std::size_t Utf8CharIndex(std::string_view s, std::size_t byteOffset) {
 
 std::string Utf8Copy(std::string_view s, long long index, long long count) {
   if (count <= 0) return {};
-  long long n = count;
-  if (index < 1) n += index - 1;
-  if (n <= 0) return {};
   const std::size_t start = Utf8ByteOffset(s, ClipIndex(index));
-  const std::size_t end = start + Utf8ByteOffset(s.substr(start), std::size_t(n));
+  const std::size_t end = start + Utf8ByteOffset(s.substr(start), std::size_t(count));
   return std::string(s.substr(start, end - start));
 }
 

@@ -46,7 +46,8 @@ bool SameText(std::string_view a, std::string_view b);  // case-insensitive, Uni
 std::size_t Pos(std::string_view sub, std::string_view s);
 // As Pos, starting the search at byte `offset` (1-based); 0 for offsets out of range.
 std::size_t PosEx(std::string_view sub, std::string_view s, std::size_t offset = 1);
-// `count` bytes from `index` (1-based); out-of-range parts are clipped.
+// `count` bytes from `index` (1-based); an index below 1 counts from the first
+// byte, and a count beyond the end stops there.
 std::string Copy(std::string_view s, long long index, long long count);
 // Removes `count` bytes from `index` (1-based); out-of-range parts are clipped.
 void Delete(std::string& s, long long index, long long count);

@@ -131,7 +131,16 @@ int CompareValues(const Variant& a, const Variant& b, bool& comparable) {
   if ((textA || ta == varEmpty) && (textB || tb == varEmpty))
     return AnsiCompareStr(VA::Text(a), VA::Text(b));
   double x = 0, y = 0;
-  if (textA || textB) {
+  if ((textA && tb == varDate) || (textB && ta == varDate)) {
+    // A text against a date: as a date when it reads as one.
+    TDateTime when;
+    if (!TryStrToDateTime(VA::Text(textA ? a : b), when)) {
+      comparable = false;
+      return 1;
+    }
+    x = textA ? when.Value : VA::Float(a);
+    y = textA ? VA::Float(b) : when.Value;
+  } else if (textA || textB) {
     const Variant& text = textA ? a : b;
     double number;
     if (!TextToDouble(VA::Text(text), number)) {
@@ -243,7 +252,7 @@ Variant::Variant(Variant&& other) noexcept
   other.type_ = varEmpty;
 }
 
-Variant& Variant::operator=(const Variant& other) {
+Variant& Variant::operator=(const Variant& other) & {
   if (this != &other) {
     Variant copy(other);
     *this = std::move(copy);
@@ -251,7 +260,7 @@ Variant& Variant::operator=(const Variant& other) {
   return *this;
 }
 
-Variant& Variant::operator=(Variant&& other) noexcept {
+Variant& Variant::operator=(Variant&& other) & noexcept {
   if (this != &other) {
     type_ = other.type_;
     int_ = other.int_;
@@ -498,8 +507,9 @@ std::ostream& operator<<(std::ostream& out, const Variant& v) {
 
 // ---- free functions ----------------------------------------------------------------------
 
-const Variant Null = VA::Make(varNull, 0, 0);
-const Variant Unassigned;
+// Built at compile time, so that static objects of other files may use them.
+constinit const Variant Null{Variant::NullTag{}};
+constinit const Variant Unassigned;
 
 TVarType VarType(const Variant& v) { return v.VType(); }
 bool VarIsNull(const Variant& v) { return v.IsNull(); }
@@ -515,6 +525,7 @@ std::string VarToStrDef(const Variant& v, const std::string& def) {
 }
 
 TDateTime VarToDateTime(const Variant& v) { return v.AsDateTime(); }
+Variant VarFromDateTime(TDateTime dateTime) { return dateTime; }
 
 Variant VarAsType(const Variant& v, TVarType type) {
   type = Normalized(type);

@@ -62,8 +62,9 @@ class Variant {
   Variant() = default;
   Variant(const Variant& other);
   Variant(Variant&& other) noexcept;
-  Variant& operator=(const Variant& other);
-  Variant& operator=(Variant&& other) noexcept;
+  // Only to variables: v[i] = x would change a copy (use PutElement).
+  Variant& operator=(const Variant& other) &;
+  Variant& operator=(Variant&& other) & noexcept;
   ~Variant();
 
   Variant(int v) : type_(varInteger), int_(v) {}
@@ -91,6 +92,10 @@ class Variant {
   template <class T>
   Variant(T*) = delete;
   Variant(std::nullptr_t) = delete;
+
+  // The Null value, built at compile time (see the Null constant).
+  struct NullTag {};
+  constexpr explicit Variant(NullTag) : type_(varNull) {}
 
   // Typed builders for the types the C++ types above do not reach.
   static Variant FromError(std::uint32_t code);
@@ -174,6 +179,8 @@ bool VarIsStr(const Variant& v);
 std::string VarToStr(const Variant& v);
 std::string VarToStrDef(const Variant& v, const std::string& def);
 TDateTime VarToDateTime(const Variant& v);
+// A date variant from any date-time expression (Date() + Time() is a double).
+Variant VarFromDateTime(TDateTime dateTime);
 // A copy converted to the given type (varString gives varOleStr).
 Variant VarAsType(const Variant& v, TVarType type);
 // The type's name as the messages show it ("Integer", "String", ...).

@@ -116,6 +116,11 @@ TEST_F(DateTimeTest, OutOfRangeValuesDecodeAsZeros) {
   }
 }
 
+TEST_F(DateTimeTest, FormattingAValueOutOfRangeDoesNotFail) {
+  EXPECT_EQ(FormatDateTime("yyyy-mm-dd mmm mmmm ddd dddd", 1e12), "0000-00-00   Sun Sunday");
+  EXPECT_NO_THROW(DateTimeToStr(std::nan("")));
+}
+
 TEST_F(DateTimeTest, DecodeRoundsToTheMillisecond) {
   std::uint16_t y, m, d, h, n, s, ms;
   const TDateTime almostMidnight = EncodeDate(2020, 12, 31) + (MSecsPerDay - 0.4) / MSecsPerDay;

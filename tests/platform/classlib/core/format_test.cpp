@@ -74,6 +74,10 @@ TEST_F(FormatTest, TextsPointersAndIndexes) {
   EXPECT_EQ(Format("%s", {'x'}), "x");
   EXPECT_EQ(Format("%1:s %0:s %s", {"a", "b"}), "b a b");
   EXPECT_EQ(Format("%0:s-%0:s", {"r"}), "r-r");
+  std::vector<TVarRec> gathered;
+  for (int i = 1; i <= 3; ++i) gathered.emplace_back(i);
+  EXPECT_EQ(Format("%d+%d=%d", gathered), "1+2=3");
+  EXPECT_THROW(Format("%d%d%d%d", gathered), EConvertError);
   EXPECT_EQ(Format("%*d|%-*d|%.*f", {4, 7, 3, 8, 1, 2.25}), "   7|8  |2.3");
   EXPECT_EQ(Format("%*d", {-3, 5}), "5  ");
   int x = 0;
@@ -106,6 +110,8 @@ TEST_F(FormatTest, BadFormatsAndArgumentsRaise) {
   EXPECT_EQ(ConvertErrorOf([] { Format("%3:d", {1}); }), "No argument for format '%3:d'");
   EXPECT_EQ(ConvertErrorOf([] { Format("%*d", {"x", 1}); }),
             "Format '%*d' invalid or incompatible with argument");
+  EXPECT_THROW(Format("%*d", {2000000000, 1}), EConvertError);
+  EXPECT_THROW(Format("%.*d", {-2000000000, 1}), EConvertError);
   EXPECT_EQ(ConvertErrorOf([] { Format("%99999999999d", {1}); }),
             "Format '%99999999999d' invalid or incompatible with argument");
 }

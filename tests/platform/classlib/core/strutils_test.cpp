@@ -85,7 +85,8 @@ TEST(StrUtilsTest, OneBasedBytePositions) {
   EXPECT_EQ(Copy("abcdef", 2, 3), "bcd");
   EXPECT_EQ(Copy("abcdef", 5, 100), "ef");
   EXPECT_EQ(Copy("abcdef", 7, 1), "");
-  EXPECT_EQ(Copy("abcdef", 0, 2), "a");
+  EXPECT_EQ(Copy("abcdef", 0, 2), "ab");
+  EXPECT_EQ(Copy("abcdef", -5, 2), "ab");
   EXPECT_EQ(Copy("abcdef", 3, -1), "");
 
   std::string s = "abcdef";
@@ -197,7 +198,7 @@ TEST(StrUtilsTest, Utf8CountsAndPositions) {
 
   EXPECT_EQ(Utf8Copy(s, 2, 2), "\xC3\xA9\xE2\x82\xAC");
   EXPECT_EQ(Utf8Copy(s, 4, 99), "\xF0\x9F\x98\x80z");
-  EXPECT_EQ(Utf8Copy(s, 0, 2), "a");
+  EXPECT_EQ(Utf8Copy(s, 0, 2), "a\xC3\xA9");
   EXPECT_EQ(Utf8Copy(s, 6, 1), "");
 
   std::string t = s;

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <limits>
+#include <type_traits>
 
 #include "platform/classlib/core/english_settings.h"
 #include "platform/classlib/core/format.h"
@@ -114,6 +115,7 @@ TEST_F(VariantTest, DatesAndTexts) {
   EXPECT_DOUBLE_EQ(Variant(45000).AsDateTime(), 45000);
   EXPECT_DOUBLE_EQ(VarAsType(Variant("2/29/2024"), varDate).AsDouble(), EncodeDate(2024, 2, 29));
   EXPECT_EQ(VarType(VarAsType(Variant(1.5), varDate)), varDate);
+  EXPECT_EQ(VarType(VarFromDateTime(EncodeDate(2024, 1, 1) + EncodeTime(1, 0, 0, 0))), varDate);
   EXPECT_EQ(VariantErrorOf([] { (void)Variant("2/30/2024").AsDateTime(); }),
             "Could not convert variant of type (String) into type (Date)");
 }
@@ -178,6 +180,11 @@ TEST_F(VariantTest, EqualityRules) {
   EXPECT_TRUE(VarArrayOf({1, "x"}) == VarArrayOf({1, "x"}));
   EXPECT_FALSE(VarArrayOf({1, "x"}) == VarArrayOf({1, "y"}));
   EXPECT_FALSE(VarArrayOf({1}) == Variant(1));
+  const TDateTime day = EncodeDate(2024, 2, 29);
+  EXPECT_TRUE(Variant("2/29/2024") == Variant(day));
+  EXPECT_TRUE(Variant(day) == Variant("2/29/2024"));
+  EXPECT_FALSE(Variant(day) == Variant("someday"));
+  EXPECT_TRUE(Variant("3/1/2024") > Variant(day));
 }
 
 TEST_F(VariantTest, Ordering) {
@@ -239,6 +246,7 @@ TEST_F(VariantTest, VariantArrays) {
             "Invalid variant operation");
   EXPECT_EQ(VariantErrorOf([&] { (void)VarArrayLowBound(a, 2); }), "Variant array bounds error");
 
+  static_assert(!std::is_assignable_v<decltype(a[1]), int>, "a[i] = x would change a copy");
   Variant copy = a;  // arrays copy by value
   copy.PutElement(2, "changed");
   EXPECT_EQ(a[2].AsString(), "two");
