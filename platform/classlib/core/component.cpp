@@ -158,6 +158,7 @@ void TComponent::RemoveFreeNotification(TComponent* AComponent) {
 void TComponent::ForgetFreeNotification(TComponent* AComponent) {
   freeNotifies_.erase(std::remove(freeNotifies_.begin(), freeNotifies_.end(), AComponent),
                       freeNotifies_.end());
+  if (freeNotifies_.empty()) state_.Exclude(csFreeNotification);
 }
 
 void TComponent::Notification(TComponent* AComponent, TOperation Operation) {
@@ -180,14 +181,13 @@ void TComponent::SetDesigning(bool value, bool setChildren) {
 
 std::string TComponent::GetNamePath() const { return name_; }
 
-void TComponent::GetChildren(const TGetChildProc& proc, TComponent*) {
-  // Copy: the callee may add components (e.g. while reading back).
+void TComponent::GetChildren(const TGetChildProc& proc, TComponent* root) {
+  if (root != this) return;
+  // Copy: the callee may add components.
   std::vector<TComponent*> owned = components_;
   for (TComponent* c : owned)
     if (!c->HasParent()) proc(c);
 }
-
-TComponent* TComponent::GetChildOwner() { return this; }
 
 void TComponent::SetChildOrder(TComponent*, int) {}
 

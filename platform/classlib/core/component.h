@@ -64,19 +64,28 @@ class TComponent : public TPersistent {
   std::string GetNamePath() const override;
 
   // ---- Streaming hooks ----
-  // Lists the components written inside this one. The default lists the owned
-  // components that have no parent component; a class that lists others (e.g.
-  // a control's child controls owned by the form) overrides GetChildOwner too,
-  // so that reading gives them back the same owner.
+  // Lists the components written inside this one. The root being written
+  // lists the components it owns that have no parent component (as a form or
+  // data module does); other components list none, so that helpers they create
+  // in their constructors are not written twice. A component that streams
+  // children (a report its bands, a panel its controls) overrides it.
   virtual void GetChildren(const TGetChildProc& proc, TComponent* root);
-  // Owner of the components read inside this one; nullptr means the root.
-  virtual TComponent* GetChildOwner();
+  // Owner of the components read inside this one; nullptr (the default) means
+  // the root. A component whose GetChildren lists components it owns itself
+  // returns this.
+  virtual TComponent* GetChildOwner() { return nullptr; }
   // Parent given to the components read inside this one.
   virtual TComponent* GetChildParent() { return this; }
   virtual void SetChildOrder(TComponent* child, int order);
   virtual bool HasParent() const { return false; }
   virtual TComponent* GetParentComponent() const { return nullptr; }
   virtual void SetParentComponent(TComponent* parent);
+  // Called by the reader after creating this component and before reading its
+  // properties: gives a HasParent component its parent (reader->Parent()),
+  // then reads the properties and children. Controls that must know their
+  // parent early override it and call the inherited one.
+  virtual void ReadState(TReader* reader);
+  virtual void WriteState(TWriter* writer);
   // Runs after the whole tree was read and its references fixed up.
   virtual void Loaded();
 

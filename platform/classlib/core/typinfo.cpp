@@ -67,7 +67,9 @@ const TPropInfo* Require(const TObject* obj, std::string_view name) {
   return prop;
 }
 
-bool IsStringKind(TTypeKind kind) { return kind == tkString || kind == tkLString || kind == tkWString; }
+bool IsStringKind(TTypeKind kind) {
+  return kind == tkString || kind == tkLString || kind == tkWString;
+}
 
 }  // namespace
 
@@ -97,6 +99,24 @@ int TEnumInfo::Value(std::string_view name) const {
   for (size_t i = 0; i < names_.size(); ++i)
     if (SameIdent(names_[i], name)) return static_cast<int>(i);
   return -1;
+}
+
+bool TIdentMap::IntToIdent(int64_t value, std::string& ident) const {
+  for (const TIdentMapEntry& e : entries_)
+    if (e.Value == value) {
+      ident = e.Name;
+      return true;
+    }
+  return false;
+}
+
+bool TIdentMap::IdentToInt(std::string_view ident, int64_t& value) const {
+  for (const TIdentMapEntry& e : entries_)
+    if (SameIdent(e.Name, ident)) {
+      value = e.Value;
+      return true;
+    }
+  return false;
 }
 
 const TEnumInfo& EnumInfo(bool) {
@@ -282,7 +302,8 @@ uint64_t StringToSet(const TEnumInfo& elements, std::string_view source) {
     size_t comma = text.find(',');
     std::string item = Trim(text.substr(0, comma));
     int v = elements.Value(item);
-    if (v < 0 || v >= 64) throw EPropertyConvertError("Invalid property element: " + std::string(item));
+    if (v < 0 || v >= 64)
+      throw EPropertyConvertError("Invalid property element: " + std::string(item));
     bits |= uint64_t{1} << v;
     if (comma == std::string_view::npos) break;
     text.remove_prefix(comma + 1);
@@ -383,19 +404,44 @@ void SetMethodProp(TObject* obj, std::string_view name, const TMethod& value) {
   SetMethodProp(obj, Require(obj, name), value);
 }
 
-TPropValue GetVariantProp(TObject* obj, const TPropInfo* prop) {
+Variant GetVariantProp(TObject* obj, const TPropInfo* prop) {
   if (prop->Kind != tkVariant) WrongType(prop);
   if (!prop->GetVariant) throw EPropertyError("Property " + prop->Name + " is write-only");
   return prop->GetVariant(obj);
 }
 
-void SetVariantProp(TObject* obj, const TPropInfo* prop, const TPropValue& value) {
+void SetVariantProp(TObject* obj, const TPropInfo* prop, const Variant& value) {
   if (prop->Kind != tkVariant) WrongType(prop);
   if (!prop->SetVariant) ReadOnly(prop);
   prop->SetVariant(obj, value);
 }
 
 // ---- Generic access -------------------------------------------------------------
+
+namespace {
+
+TPropValue FromVariant(const Variant& v) {
+  switch (VarType(v) & varTypeMask) {
+    case varEmpty: case varNull: return {};
+    case varBoolean: return v.AsBoolean();
+    case varSmallint: case varInteger: case varShortInt: case varByte: case varWord:
+    case varLongWord: case varInt64:
+      return v.AsInt64();
+    case varSingle: case varDouble: case varCurrency: case varDate: return v.AsDouble();
+    default: return VarToStr(v);
+  }
+}
+
+Variant ToVariant(const TPropValue& v) {
+  if (auto* b = std::get_if<bool>(&v)) return Variant(*b);
+  if (auto* i = std::get_if<int64_t>(&v)) return Variant(static_cast<long long>(*i));
+  if (auto* d = std::get_if<double>(&v)) return Variant(*d);
+  if (auto* s = std::get_if<std::string>(&v)) return Variant(*s);
+  if (std::get_if<TObject*>(&v)) throw EPropertyConvertError("Invalid property value");
+  return Null;
+}
+
+}  // namespace
 
 TPropValue GetPropValue(TObject* obj, std::string_view name) {
   const TPropInfo* prop = Require(obj, name);
@@ -410,7 +456,7 @@ TPropValue GetPropValue(TObject* obj, std::string_view name) {
     case tkString: case tkLString: case tkWString: return GetStrProp(obj, prop);
     case tkClass: return GetObjectProp(obj, prop);
     case tkMethod: return GetMethodProp(obj, prop).Name;
-    case tkVariant: return GetVariantProp(obj, prop);
+    case tkVariant: return FromVariant(GetVariantProp(obj, prop));
     default: WrongType(prop);
   }
 }
@@ -426,6 +472,8 @@ int64_t ValueAsInt(const TPropInfo* prop, const TPropValue& value) {
   if (auto* b = std::get_if<bool>(&value)) return *b ? 1 : 0;
   if (auto* d = std::get_if<double>(&value)) return static_cast<int64_t>(*d);
   if (auto* s = std::get_if<std::string>(&value)) {
+    int64_t named = 0;
+    if (prop->Idents && prop->Idents->IdentToInt(Trim(*s), named)) return named;
     std::string t = Trim(*s);
     if (t.empty()) InvalidValue(prop);
     size_t i = t.front() == '-' || t.front() == '+' ? 1 : 0;
@@ -482,7 +530,7 @@ void SetPropValue(TObject* obj, std::string_view name, const TPropValue& value) 
       if (!text || !text->empty()) InvalidValue(prop);
       SetMethodProp(obj, prop, TMethod{});
       return;
-    case tkVariant: SetVariantProp(obj, prop, value); return;
+    case tkVariant: SetVariantProp(obj, prop, ToVariant(value)); return;
     default: WrongType(prop);
   }
 }
@@ -495,7 +543,7 @@ bool IsDefaultPropertyValue(TObject* obj, const TPropInfo* prop) {
     case tkString: case tkLString: case tkWString: return GetStrProp(obj, prop) == prop->StrDefault;
     case tkClass: return GetObjectProp(obj, prop) == nullptr;
     case tkMethod: return !GetMethodProp(obj, prop).Assigned();
-    case tkVariant: return std::holds_alternative<std::monostate>(GetVariantProp(obj, prop));
+    case tkVariant: return GetVariantProp(obj, prop).IsEmpty();
     default: return prop->HasDefault && GetOrdProp(obj, prop) == prop->Default;
   }
 }

@@ -6,29 +6,37 @@
 // Declaring them takes one block per class, next to IMPLEMENT_CLASS:
 //
 //   DECLARE_ENUM(TAlign, alNone, alTop, alBottom, alLeft, alRight, alClient)
+//   DECLARE_ENUM(TPanelOption, poBorder, poShadow)
 //   using TPanelOptions = TSet<TPanelOption>;           // a set property's type
+//   const TIdentMap ColorIdents{{0x000000, "clBlack"}, {0xFFFFFF, "clWhite"}};
 //
 //   IMPLEMENT_CLASS(TPanel, TControl)
 //   PUBLISHED(TPanel) {
 //     PROP_INT(Tag, FTag, SetTag, 0);                   // field or getter, field or setter
 //     PROP_BOOL(Visible, GetVisible, SetVisible, true);
 //     PROP_ENUM(Align, FAlign, SetAlign, alNone);       // streamed as "alClient"
-//     PROP_SET(Options, FOptions, SetOptions, TPanelOptions{});
-//     PROP_FLOAT(Ratio, FRatio, FRatio, 0.0);
+//     PROP_SET(Options, FOptions, SetOptions, TPanelOptions{poBorder});
+//     PROP_INT(Color, FColor, SetColor, 0xFFFFFF).Idents(ColorIdents);  // "clBlack"
+//     PROP_FLOAT(Ratio, FRatio, FRatio, 0.0);           // also TDateTime and Currency
 //     PROP_STR(Caption, GetCaption, SetCaption, "");
 //     PROP_OBJ(Font, FFont, SetFont);                   // owned sub-object or component reference
+//     PROP_VARIANT(Value, FValue, SetValue);            // a Variant
 //     PROP_EVENT(OnClick);                              // a std::function member
 //     PROP_INT(Width, GetWidth, SetWidth, 0).Stored(&Class::IsWidthStored);
-//     PROP_DEFAULT(Color, clBtnFace);                   // an inherited property, new default
+//     PROP_INT(Height, FHeight, SetHeight, 0).AlwaysStored();
+//     PROP_DEFAULT(ParentColor, false);                 // an inherited property, new default
 //     PUBLISHED_METHOD(btnOKClick);                     // a handler that streams can name
 //   }
 //
 // Inside the block `Class` is the class being declared; getters and setters may
 // be private (the block is a friend of the class), a data member, a member
-// function, or a callable taking `Class&`. Pass nullptr as setter for a
-// read-only property, e.g. P.Int("Count", &Class::GetCount, nullptr, 0).
+// function, or a callable taking `Class&`. A read-only property uses the call
+// form with nullptr as setter: P.Int("Count", &Class::GetCount, nullptr, 0),
+// P.Obj("Items", &Class::FItems, nullptr). Ordinal and float defaults decide
+// what the streamer writes (only values that differ); `.NoDefault()` writes always.
 
 #include <any>
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -40,13 +48,14 @@
 
 #include "platform/classlib/core/object.h"
 #include "platform/classlib/core/sets.h"
+#include "platform/classlib/core/variant.h"
 
 enum TTypeKind {
   tkUnknown, tkInteger, tkChar, tkEnumeration, tkFloat, tkString, tkSet, tkClass,
   tkMethod, tkWChar, tkLString, tkWString, tkVariant, tkInt64
 };
 enum TOrdType { otSByte, otUByte, otSWord, otUWord, otSLong, otULong };
-enum class TFloatType { Single, Double, Extended, Currency };
+enum class TFloatType { Single, Double, Extended, Currency, Date };
 
 // The identifiers of an enumeration, values counted from 0.
 class TEnumInfo {
@@ -85,6 +94,23 @@ inline const std::string& GetEnumName(const TEnumInfo& info, int64_t value) {
 }
 inline int GetEnumValue(const TEnumInfo& info, std::string_view name) { return info.Value(name); }
 
+// Names for some values of an integer type (colours: clBlack, clBtnFace ...).
+// A property given such a map streams those values as identifiers.
+struct TIdentMapEntry {
+  int64_t Value;
+  const char* Name;
+};
+class TIdentMap {
+ public:
+  TIdentMap(std::initializer_list<TIdentMapEntry> entries) : entries_(entries) {}
+  // False when the value has no name / the name is unknown (case-insensitive).
+  bool IntToIdent(int64_t value, std::string& ident) const;
+  bool IdentToInt(std::string_view ident, int64_t& value) const;
+
+ private:
+  std::vector<TIdentMapEntry> entries_;
+};
+
 // A method value: the handler assigned to an event. Code holds the event's
 // std::function; Name and Data say which published method of which object it
 // is (both empty for handlers assigned in code, which streams cannot name).
@@ -96,7 +122,8 @@ struct TMethod {
 };
 
 // The generic value of a property, as GetPropValue returns it: enumerations
-// as identifiers, sets as "a,b" text, methods as handler names.
+// as identifiers, sets as "a,b" text, methods as handler names, variants as
+// their nearest simple value (Empty and Null as monostate).
 using TPropValue = std::variant<std::monostate, bool, int64_t, double, std::string, TObject*>;
 
 struct TPropInfo {
@@ -107,6 +134,7 @@ struct TPropInfo {
   const TEnumInfo* EnumType = nullptr;  // enumeration, Boolean, or a set's element type
   TClass PropClass = nullptr;           // class of a tkClass property
   TClass Owner = nullptr;               // the class that declared it
+  const TIdentMap* Idents = nullptr;    // names of integer values, when any
 
   // Declared default: ordinal kinds compare Default when HasDefault (no
   // default means always written); floats and strings compare their own.
@@ -129,8 +157,8 @@ struct TPropInfo {
   std::function<void(TObject*, TObject*)> SetObj;
   std::function<TMethod(TObject*)> GetMethod;
   std::function<void(TObject*, const TMethod&)> SetMethod;
-  std::function<TPropValue(TObject*)> GetVariant;
-  std::function<void(TObject*, const TPropValue&)> SetVariant;
+  std::function<Variant(TObject*)> GetVariant;
+  std::function<void(TObject*, const Variant&)> SetVariant;
 
   bool IsOrdinal() const {
     return Kind == tkInteger || Kind == tkChar || Kind == tkEnumeration || Kind == tkSet ||
@@ -180,8 +208,8 @@ TMethod GetMethodProp(TObject* obj, const TPropInfo* prop);
 void SetMethodProp(TObject* obj, const TPropInfo* prop, const TMethod& value);
 TMethod GetMethodProp(TObject* obj, std::string_view name);
 void SetMethodProp(TObject* obj, std::string_view name, const TMethod& value);
-TPropValue GetVariantProp(TObject* obj, const TPropInfo* prop);
-void SetVariantProp(TObject* obj, const TPropInfo* prop, const TPropValue& value);
+Variant GetVariantProp(TObject* obj, const TPropInfo* prop);
+void SetVariantProp(TObject* obj, const TPropInfo* prop, const Variant& value);
 
 // Generic access by name: any kind, converting identifiers and set text.
 TPropValue GetPropValue(TObject* obj, std::string_view name);
@@ -251,7 +279,8 @@ decltype(auto) ReadVia(const G& get, C& obj) {
     return std::invoke(get, &obj);
 }
 template <class C, class G>
-using ReadType = std::remove_cvref_t<decltype(ReadVia(std::declval<const G&>(), std::declval<C&>()))>;
+using ReadType =
+    std::remove_cvref_t<decltype(ReadVia(std::declval<const G&>(), std::declval<C&>()))>;
 
 template <class C, class S, class V>
 void WriteVia(const S& set, C& obj, V&& value) {
@@ -289,6 +318,11 @@ class TPropBuilder {
   // Written whatever its value (the class library's "always stored" rule).
   TPropBuilder& AlwaysStored() {
     info_.AlwaysStored = true;
+    return *this;
+  }
+  // Integer values with names are written and read as those names.
+  TPropBuilder& Idents(const TIdentMap& map) {
+    info_.Idents = &map;
     return *this;
   }
   TPropBuilder& NoDefault() {
@@ -356,19 +390,34 @@ class TPublisher {
       };
     return TPropBuilder(p);
   }
+  // float, double, long double, TDateTime (streamed as a date) or Currency.
   template <class G, class S>
   TPropBuilder Float(const char* name, G get, S set, double def) {
     using V = ReadType<C, G>;
-    static_assert(std::is_floating_point_v<V>, "not a floating-point property");
+    constexpr bool isCurrency = std::is_same_v<V, Currency>;
+    static_assert(std::is_floating_point_v<V> || std::is_same_v<V, TDateTime> || isCurrency,
+                  "not a floating-point property");
     TPropInfo& p = NewPropInfo(C::StaticClass(), name, tkFloat);
-    p.FloatType = sizeof(V) == sizeof(float)    ? TFloatType::Single
-                  : sizeof(V) == sizeof(double) ? TFloatType::Double
-                                                : TFloatType::Extended;
+    p.FloatType = std::is_same_v<V, TDateTime>    ? TFloatType::Date
+                  : isCurrency                     ? TFloatType::Currency
+                  : sizeof(V) == sizeof(float)     ? TFloatType::Single
+                  : sizeof(V) == sizeof(double)    ? TFloatType::Double
+                                                   : TFloatType::Extended;
     p.FloatDefault = def;
     p.HasDefault = true;
-    p.GetFloat = [get](TObject* obj) { return static_cast<double>(ReadVia(get, Self(obj))); };
+    p.GetFloat = [get](TObject* obj) {
+      if constexpr (isCurrency)
+        return static_cast<double>(ReadVia(get, Self(obj)).Raw()) / Currency::kScale;
+      else
+        return static_cast<double>(ReadVia(get, Self(obj)));
+    };
     if constexpr (!std::is_null_pointer_v<S>)
-      p.SetFloat = [set](TObject* obj, double v) { WriteVia(set, Self(obj), static_cast<V>(v)); };
+      p.SetFloat = [set](TObject* obj, double v) {
+        if constexpr (isCurrency)
+          WriteVia(set, Self(obj), Currency::FromRaw(std::llround(v * Currency::kScale)));
+        else
+          WriteVia(set, Self(obj), static_cast<V>(v));
+      };
     return TPropBuilder(p);
   }
   template <class G, class S>
@@ -437,28 +486,14 @@ class TPublisher {
       };
     return TPropBuilder(p);
   }
-  // A variant: TPropValue itself, or a type V with ToPropValue(V) and
-  // FromPropValue(const TPropValue&, V&) found by argument-dependent lookup.
+  // A Variant.
   template <class G, class S>
   TPropBuilder Variant(const char* name, G get, S set) {
-    using V = ReadType<C, G>;
+    static_assert(std::is_same_v<ReadType<C, G>, ::Variant>, "not a Variant property");
     TPropInfo& p = NewPropInfo(C::StaticClass(), name, tkVariant);
-    p.GetVariant = [get](TObject* obj) -> TPropValue {
-      if constexpr (std::is_same_v<V, TPropValue>)
-        return ReadVia(get, Self(obj));
-      else
-        return ToPropValue(ReadVia(get, Self(obj)));
-    };
+    p.GetVariant = [get](TObject* obj) -> ::Variant { return ReadVia(get, Self(obj)); };
     if constexpr (!std::is_null_pointer_v<S>)
-      p.SetVariant = [set](TObject* obj, const TPropValue& v) {
-        if constexpr (std::is_same_v<V, TPropValue>) {
-          WriteVia(set, Self(obj), v);
-        } else {
-          V value{};
-          FromPropValue(v, value);
-          WriteVia(set, Self(obj), std::move(value));
-        }
-      };
+      p.SetVariant = [set](TObject* obj, const ::Variant& v) { WriteVia(set, Self(obj), v); };
     return TPropBuilder(p);
   }
   // An inherited ordinal property declared again with another default.
@@ -529,19 +564,20 @@ struct PublishRegistrar {
 }  // namespace classlib_detail
 
 // The block of published properties of a class: see the top of this file.
-#define PUBLISHED(Self)                                                              \
-  template <>                                                                        \
-  struct classlib_detail::Published<Self> {                                          \
-    using Class = Self;                                                              \
-    static void Declare(classlib_detail::TPublisher<Self>& P);                       \
-    static void Run() {                                                              \
-      classlib_detail::TPublisher<Self> publisher;                                   \
-      Declare(publisher);                                                            \
-    }                                                                                \
-  };                                                                                 \
-  static const classlib_detail::PublishRegistrar vantrel_published_##Self(          \
-      &classlib_detail::Published<Self>::Run);                                       \
-  void classlib_detail::Published<Self>::Declare([[maybe_unused]] classlib_detail::TPublisher<Self>& P)
+#define PUBLISHED(Self)                                                    \
+  template <>                                                              \
+  struct classlib_detail::Published<Self> {                                \
+    using Class = Self;                                                    \
+    static void Declare(classlib_detail::TPublisher<Self>& P);             \
+    static void Run() {                                                    \
+      classlib_detail::TPublisher<Self> publisher;                         \
+      Declare(publisher);                                                  \
+    }                                                                      \
+  };                                                                       \
+  static const classlib_detail::PublishRegistrar vantrel_published_##Self( \
+      &classlib_detail::Published<Self>::Run);                             \
+  void classlib_detail::Published<Self>::Declare(                          \
+      [[maybe_unused]] classlib_detail::TPublisher<Self>& P)
 
 #define PROP_INT(Name, Getter, Setter, Def) P.Int(#Name, &Class::Getter, &Class::Setter, Def)
 #define PROP_BOOL(Name, Getter, Setter, Def) P.Bool(#Name, &Class::Getter, &Class::Setter, Def)

@@ -119,6 +119,7 @@ void TDataSet::OpenCursorAndFields(bool infoOnly) {
 void TDataSet::ShutCursor() {
   FreeFieldBuffers();
   ClearWindow();
+  calcBuffer_ = nullptr;
   SetBufListSize(0);
   bufferCount_ = 0;
   CloseEngineCursor();
@@ -795,8 +796,12 @@ void TDataSet::ClearFields() {
 }
 
 void TDataSet::FreeFieldBuffers() {
-  for (TField* field : *fields_)
-    if (auto* blob = As<TBlobField>(field)) blob->SetModified(false);
+  for (TField* field : *fields_) {
+    auto* blob = As<TBlobField>(field);
+    if (!blob || !blob->Modified()) continue;
+    ReleaseFieldBlob(blob);
+    blob->SetModified(false);
+  }
 }
 
 // ============================================================================
@@ -855,6 +860,9 @@ void TDataSet::BindFields(bool binding) {
 }
 
 void TDataSet::ComputeCalcFields(TRecordBuffer buffer) {
+  // The buffer is the calculation buffer from now on, also without
+  // calculated fields: reading in calc-fields state reads this buffer.
+  calcBuffer_ = buffer;
   if (calcFieldsSize_ == 0 || !buffer) return;
   TDataSetState saved = state_;
   state_ = dsCalcFields;
@@ -877,14 +885,7 @@ void TDataSet::CalculateFields(TRecordBuffer buffer) {
 
 void TDataSet::GetFieldList(std::vector<TField*>& list, const std::string& fieldNames) const {
   list.clear();
-  std::size_t pos = 0;
-  while (pos <= fieldNames.size()) {
-    std::size_t semi = fieldNames.find(';', pos);
-    if (semi == std::string::npos) semi = fieldNames.size();
-    std::string name = Trim(fieldNames.substr(pos, semi - pos));
-    if (!name.empty()) list.push_back(FieldByName(name));
-    pos = semi + 1;
-  }
+  for (const std::string& name : SplitNameList(fieldNames)) list.push_back(FieldByName(name));
 }
 
 std::vector<std::string> TDataSet::GetFieldNames() {
@@ -925,7 +926,7 @@ void TDataSet::SetFieldValues(const std::string& fieldNames, const Variant& valu
 }
 
 Variant TDataSet::ReadFieldValueInState(TDataSetState state, TField* field) {
-  if (field->FieldKind() != fkData && field->FieldKind() != fkInternalCalc) return Variant::Null();
+  if (field->FieldKind() != fkData && field->FieldKind() != fkInternalCalc) return Null;
   TDataSetState saved = state_;
   state_ = state;
   try {
@@ -968,6 +969,14 @@ int TDataSet::ConvertText(const char* source, char* dest, bool) {
   return int(n);
 }
 
+bool TDataSet::ConvertBcdToCurrency(const void* bcd, ::Currency& value) {
+  return BCDToCurr(*static_cast<const TBcd*>(bcd), value);
+}
+
+void TDataSet::ConvertCurrencyToBcd(const ::Currency& value, void* bcd, int, int decimals) {
+  CurrToBCD(value, *static_cast<TBcd*>(bcd), 32, std::clamp(decimals, 0, 4));
+}
+
 void TDataSet::SetFiltered(bool value) { filtered_ = value; }
 void TDataSet::SetFilterText(const std::string& text) { filterText_ = text; }
 void TDataSet::SetFilterOptions(TFilterOptions options) { filterOptions_ = options; }
@@ -975,7 +984,7 @@ void TDataSet::SetOnFilterRecord(TFilterRecordEvent handler) { onFilterRecord_ =
 bool TDataSet::SearchFilterMatch(bool, bool) { return false; }
 bool TDataSet::FindRecordByValues(const std::string&, const Variant&, TLocateOptions) { return false; }
 Variant TDataSet::FetchValuesByKey(const std::string&, const Variant&, const std::string&) {
-  return Variant::Null();
+  return Null;
 }
 void TDataSet::ReportException(const Exception&) {}
 TStream* TDataSet::CreateBlobStream(TField*, TBlobStreamMode) { return nullptr; }

@@ -9,6 +9,31 @@
 // close, fetch, field data, bookmarks, posting); this class runs the state
 // machine (inactive, browse, edit, insert, ...), navigation, editing, events,
 // calculated and lookup fields and the notifications to the data links.
+//
+// What a descendant provides:
+// - Buffers: NewRecordBuffer makes one buffer of its own layout; the base only
+//   assumes that the calculated area (CalcFieldsSize() bytes: per calculated or
+//   lookup field a not-null byte and the value, at the field's Offset()) starts
+//   at GetRecordLength() (ClearCalcArea relies on it; override both together).
+//   Each buffer carries a bookmark and a TBookmarkFlag.
+// - The cursor: it stands on a record or between records (a "crack": before
+//   the first, after the last, or where a deleted record was). FetchRecord reads
+//   gmCurrent (the record under the cursor; fails on a crack), gmNext or
+//   gmPrior (moving the cursor) into a buffer, returns grOK, grBOF, grEOF or
+//   grError (raising on grError when `check` is set), writes the bookmark and
+//   flag bfCurrent, and runs ComputeCalcFields on the buffer.
+// - Positioning: MoveCursorToStart/End put the cursor on the crack before the
+//   first / after the last record; MoveCursorToBookmark/Buffer on a record.
+//   A new record's buffer carries flag bfInserted and the bookmark of the record
+//   it was inserted before (bfBOF in an empty dataset, bfEOF when appended); when
+//   it is synchronised the cursor moves to that record, so WriteRecordToCursor
+//   in insert state adds the record at the cursor and leaves the cursor on it.
+//   After DeleteCurrentRecord the cursor stands on the crack where it was.
+// - Field data: ReadFieldData/WriteFieldData choose the buffer by State()
+//   (ActiveBuffer in browse, edit and insert; CalcBuffer in dsCalcFields; the
+//   descendant's own buffer in dsFilter ...); WriteFieldData validates data
+//   fields (TField::Validate) and, outside dsCalcFields, dsFilter and
+//   dsNewValue, broadcasts deFieldChange with the field.
 
 #include <functional>
 #include <memory>
@@ -175,6 +200,10 @@ class TDataSet : public TComponent {
   // Copies text between the character sets of the cursor and of the program
   // (identical here); returns the bytes written.
   virtual int ConvertText(const char* source, char* dest, bool toOem);
+  // The engine's BCD form and Currency; false when the BCD does not fit.
+  virtual bool ConvertBcdToCurrency(const void* bcd, ::Currency& value);
+  // Always 32 digits of precision; decimals as the field's Size.
+  virtual void ConvertCurrencyToBcd(const ::Currency& value, void* bcd, int precision, int decimals);
   virtual Variant ReadFieldValueInState(TDataSetState state, TField* field);
   virtual void WriteFieldValueInState(TDataSetState state, TField* field, const Variant& value);
   virtual void SetFiltered(bool value);
@@ -308,6 +337,10 @@ class TDataSet : public TComponent {
   void CheckOperation(const std::function<void()>& operation, const TDataSetErrorEvent& onError);
   // Fills the window for a window of the given size.
   void SetBufferCount(int value);
+  // Allocates or frees record buffers until `value` exist (window plus spare);
+  // a descendant whose buffer layout changes empties the list (after
+  // ClearWindow) and grows it again to BufferCount() + 1.
+  void SetBufListSize(int value);
   void UpdateBufferCount();
   // Frees the modified content held for blob fields.
   void FreeFieldBuffers();
@@ -331,7 +364,6 @@ class TDataSet : public TComponent {
   void SetCurrentRecord(int index);
   void MoveBuffer(int from, int to);
   void ActivateWindow();
-  void SetBufListSize(int value);
   void BeginInsertAppend();
   void PostNewValues(const std::vector<Variant>& values);
   void EndInsertAppend();

@@ -240,16 +240,20 @@ void TDataLink::DataEvent(TDataEvent event, std::intptr_t info) {
     case deDataSetChange:
     case deDataSetScroll:
     case deLayoutChange: {
+      // info: how far the rows already in the window moved (negative when the
+      // window scrolled forward). count: how many records this link's view
+      // advanced to keep the active record in sight.
       int count = 0;
       if (dataSource_->State() != dsSetKey) {
         int active = DataSet()->activeRecord_;
-        int first = firstRecord_ + int(info);
+        int shifted = firstRecord_ + int(info);
+        int first = shifted;
         if (active > first + bufferCount_ - 1)
           first = active - bufferCount_ + 1;
         else if (active < first)
           first = active;
         first = std::max(first, 0);
-        count = first - firstRecord_;
+        count = first - shifted;
         firstRecord_ = first;
       }
       if (event == deDataSetChange)

@@ -1,7 +1,7 @@
 #include "platform/classlib/db/dbtypes.h"
 
-#include "platform/classlib/core/persistent.h"
-#include "platform/classlib/db/pending_core.h"
+#include "platform/classlib/core/component.h"
+#include "platform/classlib/core/strutils.h"
 
 IMPLEMENT_CLASS(EDatabaseError, Exception)
 
@@ -46,4 +46,16 @@ void DatabaseError(const std::string& message, const TComponent* component) {
 void DatabaseErrorFmt(std::string_view pattern, std::initializer_list<std::string_view> args,
                       const TComponent* component) {
   DatabaseError(FormatMessage(pattern, args), component);
+}
+
+std::vector<std::string> SplitNameList(std::string_view names) {
+  std::vector<std::string> out;
+  std::size_t pos = 0;
+  while (pos <= names.size()) {
+    std::size_t semi = std::min(names.find(';', pos), names.size());
+    std::string name = Trim(names.substr(pos, semi - pos));
+    if (!name.empty()) out.push_back(std::move(name));
+    pos = semi + 1;
+  }
+  return out;
 }

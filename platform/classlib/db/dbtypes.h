@@ -7,7 +7,9 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "platform/classlib/core/component.h"
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/core/sets.h"
 #include "platform/classlib/core/typinfo.h"
@@ -98,6 +100,8 @@ class EDatabaseError : public Exception {
 [[noreturn]] void DatabaseErrorFmt(std::string_view pattern,
                                    std::initializer_list<std::string_view> args,
                                    const TComponent* component = nullptr);
+// The names of a ";"-separated list, trimmed, empty entries dropped.
+std::vector<std::string> SplitNameList(std::string_view names);
 std::string FormatMessage(std::string_view pattern, std::initializer_list<std::string_view> args);
 
 // The class library's messages, exactly as users see them.

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/classlib/core/format.h"
 #include "platform/classlib/core/streams.h"
 #include "platform/classlib/core/strutils.h"
 #include "platform/classlib/db/dataset.h"
@@ -17,6 +18,7 @@ IMPLEMENT_CLASS(TWordField, TIntegerField)
 IMPLEMENT_CLASS(TAutoIncField, TIntegerField)
 IMPLEMENT_CLASS(TFloatField, TNumericField)
 IMPLEMENT_CLASS(TCurrencyField, TFloatField)
+IMPLEMENT_CLASS(TBCDField, TNumericField)
 IMPLEMENT_CLASS(TBooleanField, TField)
 IMPLEMENT_CLASS(TDateTimeField, TField)
 IMPLEMENT_CLASS(TDateField, TDateTimeField)
@@ -30,10 +32,13 @@ IMPLEMENT_CLASS(TGraphicField, TBlobField)
 
 PUBLISHED(TField) {
   PROP_ENUM(Alignment, Alignment, SetAlignment, taLeftJustify);
+  PROP_STR(ConstraintErrorMessage, ConstraintErrorMessage, SetConstraintErrorMessage, "");
+  PROP_STR(CustomConstraint, CustomConstraint, SetCustomConstraint, "");
   PROP_STR(DisplayLabel, displayLabel_, SetDisplayLabel, "");
   PROP_INT(DisplayWidth, DisplayWidth, SetDisplayWidth, 0).Stored(&Class::IsDisplayWidthStored);
   PROP_STR(EditMask, EditMask, SetEditMask, "");
   PROP_ENUM(FieldKind, FieldKind, SetFieldKind, fkData);
+  PROP_STR(ImportedConstraint, ImportedConstraint, SetImportedConstraint, "");
   PROP_STR(FieldName, FieldName, SetFieldName, "");
   PROP_INT(Index, Index, SetIndex, 0).Stored(false);
   PROP_STR(KeyFields, KeyFields, SetKeyFields, "");
@@ -49,7 +54,10 @@ PUBLISHED(TField) {
   PROP_EVENT(OnValidate);
 }
 
-PUBLISHED(TStringField) { PROP_INT(Size, Size, SetSize, 20); }
+PUBLISHED(TStringField) {
+  PROP_INT(Size, Size, SetSize, 20);
+  PROP_BOOL(Transliterate, Transliterate, SetTransliterate, true);
+}
 
 PUBLISHED(TNumericField) {
   PROP_STR(DisplayFormat, DisplayFormat, SetDisplayFormat, "");
@@ -71,6 +79,11 @@ PUBLISHED(TFloatField) {
 
 PUBLISHED(TCurrencyField) { PROP_DEFAULT(Currency, true); }
 
+PUBLISHED(TBCDField) {
+  PROP_INT(Precision, Precision, SetPrecision, 32);
+  PROP_INT(Size, Size, SetSize, 4);
+}
+
 PUBLISHED(TBooleanField) { PROP_STR(DisplayValues, DisplayValues, SetDisplayValues, ""); }
 
 PUBLISHED(TDateTimeField) { PROP_STR(DisplayFormat, DisplayFormat, SetDisplayFormat, ""); }
@@ -80,7 +93,10 @@ PUBLISHED(TBinaryField) { PROP_INT(Size, Size, SetSize, 16); }
 PUBLISHED(TBlobField) {
   PROP_ENUM(BlobType, BlobType, SetBlobType, ftBlob);
   PROP_INT(Size, Size, SetSize, 0);
+  PROP_BOOL(Transliterate, Transliterate, SetTransliterate, false);
 }
+
+PUBLISHED(TMemoField) { PROP_DEFAULT(Transliterate, true); }
 
 namespace {
 const char* kInvalidInteger = "'%s' is not a valid integer value for field '%s'";
@@ -299,12 +315,12 @@ void TField::SetAsVariant(const Variant& v) {
 
 Variant TField::OldValue() const {
   return dataSet_ ? dataSet_->ReadFieldValueInState(dsOldValue, const_cast<TField*>(this))
-                  : Variant::Null();
+                  : Null;
 }
 
 Variant TField::NewValue() const {
   return dataSet_ ? dataSet_->ReadFieldValueInState(dsNewValue, const_cast<TField*>(this))
-                  : Variant::Null();
+                  : Null;
 }
 
 void TField::SetNewValue(const Variant& v) {
@@ -376,23 +392,34 @@ void TStringField::CheckSize(int size) const {
   if (size < 1 || size > 8192) DatabaseError(dbtext::InvalidFieldSize);
 }
 
+namespace {
+// Reads a zero-terminated text of at most `size` bytes; a text the cursor left
+// unterminated ends at the buffer's end.
+bool ReadText(const TField* field, int size, std::string& out) {
+  std::string buf(std::size_t(size) + 1, '\0');
+  if (!field->GetData(buf.data())) return false;
+  out.assign(buf.c_str(), strnlen(buf.c_str(), std::size_t(size)));
+  return true;
+}
+}  // namespace
+
 std::string TStringField::GetAsString() const {
-  std::string buf(std::size_t(DataSize()), '\0');
-  if (!GetData(buf.data())) return {};
-  buf.resize(std::strlen(buf.c_str()));
-  return buf;
+  std::string text;
+  ReadText(this, DataSize(), text);
+  return text;
 }
 
 void TStringField::SetAsStringValue(const std::string& v) {
-  std::string text = CutToCharacters(v, Size());
-  SetData(text.c_str());
+  // The native value always fills DataSize bytes: the text, then zeros.
+  std::string buffer = CutToCharacters(v, Size());
+  buffer.resize(std::size_t(DataSize()), '\0');
+  SetData(buffer.data());
 }
 
 Variant TStringField::GetAsVariant() const {
-  std::string buf(std::size_t(DataSize()), '\0');
-  if (!GetData(buf.data())) return Variant::Null();
-  buf.resize(std::strlen(buf.c_str()));
-  return dbvar::FromString(buf);
+  std::string text;
+  if (!ReadText(this, DataSize(), text)) return Null;
+  return Variant(text);
 }
 
 void TStringField::SetVariantValue(const Variant& v) { SetAsStringValue(dbvar::ToString(v)); }
@@ -403,7 +430,7 @@ long TStringField::GetAsInteger() const {
   if (!dbvar::TextToInt(s, v)) throw EConvertError(FormatMessage("'%s' is not a valid integer value", {s}));
   return long(v);
 }
-void TStringField::SetAsIntegerValue(long v) { SetAsStringValue(dbvar::IntText(v)); }
+void TStringField::SetAsIntegerValue(long v) { SetAsStringValue(IntToStr(v)); }
 
 double TStringField::GetAsFloat() const {
   std::string s = GetAsString();
@@ -423,11 +450,11 @@ void TStringField::SetAsBooleanValue(bool v) { SetAsStringValue(v ? "T" : "F"); 
 TDateTime TStringField::GetAsDateTime() const {
   std::string s = GetAsString();
   TDateTime v;
-  if (!dbvar::TextToDateTime(s, v))
+  if (!TryStrToDateTime(s, v))
     throw EConvertError(FormatMessage("'%s' is not a valid date and time", {s}));
   return v;
 }
-void TStringField::SetAsDateTimeValue(TDateTime v) { SetAsStringValue(dbvar::DateTimeText(v)); }
+void TStringField::SetAsDateTimeValue(TDateTime v) { SetAsStringValue(DateTimeToStr(v)); }
 
 // ============================================================================
 // Numeric fields
@@ -468,14 +495,14 @@ void TIntegerField::SetAsIntegerValue(long v) {
     hi = std::min(hi, maxValue_);
   }
   if (v < lo || v > hi)
-    DatabaseErrorFmt(dbtext::FieldRangeError, {dbvar::IntText(v), DisplayName(),
-                                               dbvar::IntText(lo), dbvar::IntText(hi)});
+    DatabaseErrorFmt(dbtext::FieldRangeError, {IntToStr(v), DisplayName(),
+                                               IntToStr(lo), IntToStr(hi)});
   WriteInt(v);
 }
 
 std::string TIntegerField::GetAsString() const {
   long v;
-  return ReadInt(v) ? dbvar::IntText(v) : std::string();
+  return ReadInt(v) ? IntToStr(v) : std::string();
 }
 
 void TIntegerField::SetAsStringValue(const std::string& v) {
@@ -487,7 +514,7 @@ void TIntegerField::SetAsStringValue(const std::string& v) {
   if (!dbvar::TextToInt(v, n)) DatabaseErrorFmt(kInvalidInteger, {v, DisplayName()});
   if (n < limitMin_ || n > limitMax_)
     DatabaseErrorFmt(dbtext::FieldRangeError,
-                     {v, DisplayName(), dbvar::IntText(limitMin_), dbvar::IntText(limitMax_)});
+                     {v, DisplayName(), IntToStr(limitMin_), IntToStr(limitMax_)});
   SetAsIntegerValue(long(n));
 }
 
@@ -501,7 +528,7 @@ void TIntegerField::SetAsFloatValue(double v) {
 
 Variant TIntegerField::GetAsVariant() const {
   long v;
-  return ReadInt(v) ? dbvar::FromInt(v) : Variant::Null();
+  return ReadInt(v) ? Variant(int(v)) : Null;
 }
 
 void TIntegerField::SetVariantValue(const Variant& v) { SetAsFloatValue(dbvar::ToFloat(v)); }
@@ -513,7 +540,7 @@ void TIntegerField::GetText(std::string& text, bool displayText) const {
     return;
   }
   const std::string& format = displayText || EditFormat().empty() ? DisplayFormat() : EditFormat();
-  text = format.empty() ? dbvar::IntText(v) : dbvar::FormatFloat(format, double(v));
+  text = format.empty() ? IntToStr(v) : FormatFloat(format, double(v));
 }
 
 bool TIntegerField::IsValidChar(char32_t ch) const {
@@ -596,8 +623,8 @@ void TFloatField::SetAsStringValue(const std::string& v) {
 
 Variant TFloatField::GetAsVariant() const {
   double v;
-  if (!GetData(&v)) return Variant::Null();
-  return currency_ ? dbvar::FromCurrency(v) : dbvar::FromFloat(v);
+  if (!GetData(&v)) return Null;
+  return currency_ ? Variant(::Currency(v)) : Variant(v);
 }
 
 void TFloatField::SetVariantValue(const Variant& v) { SetAsFloatValue(dbvar::ToFloat(v)); }
@@ -610,7 +637,7 @@ void TFloatField::GetText(std::string& text, bool displayText) const {
   }
   const std::string& format = displayText || EditFormat().empty() ? DisplayFormat() : EditFormat();
   if (!format.empty())
-    text = dbvar::FormatFloat(format, v);
+    text = FormatFloat(format, v);
   else if (currency_ && displayText)
     text = dbvar::CurrencyText(v);
   else
@@ -619,12 +646,81 @@ void TFloatField::GetText(std::string& text, bool displayText) const {
 
 bool TFloatField::IsValidChar(char32_t ch) const {
   return (ch >= '0' && ch <= '9') || ch == '+' || ch == '-' || ch == 'e' || ch == 'E' ||
-         ch == char32_t(dbvar::DecimalSeparator());
+         ch == char32_t(FormatSettings.DecimalSeparator);
 }
 
 TCurrencyField::TCurrencyField(TComponent* owner) : TFloatField(owner) {
   SetDataType(ftCurrency);
   SetCurrency(true);
+}
+
+// ============================================================================
+// TBCDField
+// ============================================================================
+
+TBCDField::TBCDField(TComponent* owner) : TNumericField(owner) {
+  SetDataType(ftBCD);
+  TField::SetSize(4);
+}
+
+void TBCDField::CheckSize(int size) const {
+  if (size < 0 || size > 32) DatabaseError(dbtext::InvalidFieldSize);
+}
+
+bool TBCDField::ReadCurrency(::Currency& value) const {
+  TBcd bcd{};
+  if (!GetData(&bcd)) return false;
+  if (!DataSet()->ConvertBcdToCurrency(&bcd, value)) value = ::Currency();
+  return true;
+}
+
+void TBCDField::SetCurrencyValue(::Currency value) {
+  TBcd bcd{};
+  DataSet()->ConvertCurrencyToBcd(value, &bcd, precision_, Size());
+  SetData(&bcd);
+}
+
+::Currency TBCDField::AsBCDCurrency() const {
+  ::Currency c;
+  return ReadCurrency(c) ? c : ::Currency();
+}
+
+std::string TBCDField::GetAsString() const {
+  ::Currency c;
+  return ReadCurrency(c) ? CurrToStr(c) : std::string();
+}
+
+void TBCDField::SetAsStringValue(const std::string& v) {
+  if (Trim(v).empty()) {
+    Clear();
+    return;
+  }
+  ::Currency c;
+  if (!TryStrToCurr(Trim(v), c)) DatabaseErrorFmt(kInvalidFloat, {v, DisplayName()});
+  SetCurrencyValue(c);
+}
+
+long TBCDField::GetAsInteger() const { return long(std::llround(AsBCDCurrency().ToDouble())); }
+double TBCDField::GetAsFloat() const { return AsBCDCurrency().ToDouble(); }
+
+Variant TBCDField::GetAsVariant() const {
+  ::Currency c;
+  return ReadCurrency(c) ? Variant(c) : Null;
+}
+
+void TBCDField::GetText(std::string& text, bool displayText) const {
+  ::Currency c;
+  if (!ReadCurrency(c)) {
+    text.clear();
+    return;
+  }
+  const std::string& format = displayText || EditFormat().empty() ? DisplayFormat() : EditFormat();
+  text = format.empty() ? CurrToStr(c) : FormatCurr(format, c);
+}
+
+bool TBCDField::IsValidChar(char32_t ch) const {
+  return (ch >= '0' && ch <= '9') || ch == '+' || ch == '-' ||
+         ch == char32_t(FormatSettings.DecimalSeparator);
 }
 
 // ============================================================================
@@ -689,8 +785,8 @@ void TBooleanField::SetAsStringValue(const std::string& v) {
 
 Variant TBooleanField::GetAsVariant() const {
   std::int16_t v = 0;
-  if (!GetData(&v)) return Variant::Null();
-  return dbvar::FromBool(v != 0);
+  if (!GetData(&v)) return Null;
+  return Variant(v != 0);
 }
 
 void TBooleanField::SetVariantValue(const Variant& v) { SetAsBooleanValue(dbvar::ToBool(v)); }
@@ -710,7 +806,7 @@ TDateTime TDateTimeField::GetAsDateTime() const {
     case ftDate: {
       std::int32_t days = 0;
       if (!GetData(&days)) return 0;
-      return dbvar::FromTimeStamp(TTimeStamp{0, days});
+      return TimeStampToDateTime(TTimeStamp{0, days});
     }
     case ftTime: {
       std::int32_t ms = 0;
@@ -720,13 +816,13 @@ TDateTime TDateTimeField::GetAsDateTime() const {
     default: {
       double ms = 0;
       if (!GetData(&ms)) return 0;
-      return dbvar::FromTimeStamp(dbvar::MSecsToTimeStamp(ms));
+      return TimeStampToDateTime(MSecsToTimeStamp(ms));
     }
   }
 }
 
 void TDateTimeField::SetAsDateTimeValue(TDateTime v) {
-  TTimeStamp stamp = dbvar::ToTimeStamp(v);
+  TTimeStamp stamp = DateTimeToTimeStamp(v);
   switch (DataType()) {
     case ftDate: {
       std::int32_t days = stamp.Date;
@@ -739,7 +835,7 @@ void TDateTimeField::SetAsDateTimeValue(TDateTime v) {
       break;
     }
     default: {
-      double ms = dbvar::TimeStampToMSecs(stamp);
+      double ms = TimeStampToMSecs(stamp);
       SetData(&ms);
       break;
     }
@@ -763,14 +859,14 @@ void TDateTimeField::SetAsStringValue(const std::string& v) {
 }
 
 bool TDateTimeField::ParseText(const std::string& text, TDateTime& value) const {
-  return dbvar::TextToDateTime(text, value);
+  return TryStrToDateTime(text, value);
 }
 
-std::string TDateTimeField::DefaultText(TDateTime v) const { return dbvar::DateTimeText(v); }
+std::string TDateTimeField::DefaultText(TDateTime v) const { return DateTimeToStr(v); }
 
 Variant TDateTimeField::GetAsVariant() const {
-  if (IsNull()) return Variant::Null();
-  return dbvar::FromDateTime(GetAsDateTime());
+  if (IsNull()) return Null;
+  return Variant(GetAsDateTime());
 }
 
 void TDateTimeField::SetVariantValue(const Variant& v) { SetAsDateTimeValue(dbvar::ToDateTime(v)); }
@@ -782,21 +878,21 @@ void TDateTimeField::GetText(std::string& text, bool displayText) const {
   }
   TDateTime v = GetAsDateTime();
   if (displayText && !DisplayFormat().empty())
-    text = dbvar::FormatDateTime(DisplayFormat(), v);
+    text = FormatDateTime(DisplayFormat(), v);
   else
     text = DefaultText(v);
 }
 
 TDateField::TDateField(TComponent* owner) : TDateTimeField(owner, ftDate) {}
-std::string TDateField::DefaultText(TDateTime v) const { return dbvar::DateText(v); }
+std::string TDateField::DefaultText(TDateTime v) const { return DateToStr(v); }
 bool TDateField::ParseText(const std::string& text, TDateTime& value) const {
-  return dbvar::TextToDate(text, value);
+  return TryStrToDate(text, value);
 }
 
 TTimeField::TTimeField(TComponent* owner) : TDateTimeField(owner, ftTime) {}
-std::string TTimeField::DefaultText(TDateTime v) const { return dbvar::TimeText(v); }
+std::string TTimeField::DefaultText(TDateTime v) const { return TimeToStr(v); }
 bool TTimeField::ParseText(const std::string& text, TDateTime& value) const {
-  return dbvar::TextToTime(text, value);
+  return TryStrToTime(text, value);
 }
 
 // ============================================================================
@@ -904,8 +1000,8 @@ void TBlobField::SaveToFile(const std::string& fileName) const {
 }
 
 Variant TBlobField::GetAsVariant() const {
-  if (IsNull()) return Variant::Null();
-  return dbvar::FromString(GetAsString());
+  if (IsNull()) return Null;
+  return Variant(GetAsString());
 }
 
 void TBlobField::SetVariantValue(const Variant& v) { SetAsStringValue(dbvar::ToString(v)); }
@@ -917,7 +1013,10 @@ void TBlobField::GetText(std::string& text, bool) const {
   text = "(" + (IsNull() ? kind : UpperCase(kind)) + ")";
 }
 
-TMemoField::TMemoField(TComponent* owner) : TBlobField(owner) { SetBlobType(ftMemo); }
+TMemoField::TMemoField(TComponent* owner) : TBlobField(owner) {
+  SetBlobType(ftMemo);
+  SetTransliterate(true);
+}
 TGraphicField::TGraphicField(TComponent* owner) : TBlobField(owner) { SetBlobType(ftGraphic); }
 
 // ============================================================================
@@ -933,6 +1032,7 @@ TClass DefaultFieldClass(TFieldType type) {
     case ftBoolean: return TBooleanField::StaticClass();
     case ftFloat: return TFloatField::StaticClass();
     case ftCurrency: return TCurrencyField::StaticClass();
+    case ftBCD: return TBCDField::StaticClass();
     case ftDate: return TDateField::StaticClass();
     case ftTime: return TTimeField::StaticClass();
     case ftDateTime: return TDateTimeField::StaticClass();

@@ -5,6 +5,7 @@
 // "data" of GetData/SetData); the dataset decides which record buffer the value
 // lives in, following its state. Native forms:
 //   string       UTF-8 text, zero-terminated, DataSize = 4 * Size + 1 bytes
+//   (SetData and WriteFieldData always pass a buffer of DataSize bytes)
 //   smallint     int16        word      uint16     integer, autoinc  int32
 //   boolean      int16 (0 false, non-zero true)
 //   float, currency  double
@@ -121,6 +122,15 @@ class TField : public TComponent {
   virtual bool IsValidChar(char32_t ch) const;
   void AssignValue(const Variant& v) { SetAsVariant(v); }
 
+  // ---- constraints ----------------------------------------------------------
+  const std::string& CustomConstraint() const { return customConstraint_; }
+  void SetCustomConstraint(const std::string& s) { customConstraint_ = s; }
+  const std::string& ImportedConstraint() const { return importedConstraint_; }
+  void SetImportedConstraint(const std::string& s) { importedConstraint_ = s; }
+  const std::string& ConstraintErrorMessage() const { return constraintErrorMessage_; }
+  void SetConstraintErrorMessage(const std::string& s) { constraintErrorMessage_ = s; }
+  bool HasConstraints() const { return !customConstraint_.empty() || !importedConstraint_.empty(); }
+
   // ---- lookup definition ----------------------------------------------------
   TDataSet* LookupDataSet() const { return lookupDataSet_; }
   void SetLookupDataSet(TDataSet* dataSet);
@@ -190,6 +200,9 @@ class TField : public TComponent {
   std::string keyFields_;
   std::string lookupKeyFields_;
   std::string lookupResultField_;
+  std::string customConstraint_;
+  std::string importedConstraint_;
+  std::string constraintErrorMessage_;
   const void* validating_ = nullptr;
   bool inValidate_ = false;
 };
@@ -202,6 +215,9 @@ class TStringField : public TField {
   Variant GetAsVariant() const override;
   std::string Value() const { return GetAsString(); }
   void SetValue(const std::string& v) { SetAsStringValue(v); }
+  // Text converted between the cursor's and the program's character sets.
+  bool Transliterate() const { return transliterate_; }
+  void SetTransliterate(bool on) { transliterate_ = on; }
  protected:
   int DefaultWidth() const override { return Size(); }
   std::string GetAsString() const override;
@@ -216,6 +232,9 @@ class TStringField : public TField {
   void SetAsDateTimeValue(TDateTime v) override;
   void SetVariantValue(const Variant& v) override;
   void CheckSize(int size) const override;
+
+ private:
+  bool transliterate_ = true;
 };
 
 // Common ground of the numeric fields: right alignment, display and edit formats.
@@ -324,6 +343,35 @@ class TCurrencyField : public TFloatField {
   explicit TCurrencyField(TComponent* owner = nullptr);
 };
 
+// Exact decimals held as the engine's 34-byte BCD; the value is a Currency.
+// Size is the number of decimal places.
+class TBCDField : public TNumericField {
+  DECLARE_CLASS(TBCDField, TNumericField)
+ public:
+  explicit TBCDField(TComponent* owner = nullptr);
+  int DataSize() const override { return 34; }
+  int Precision() const { return precision_; }
+  void SetPrecision(int p) { precision_ = p; }
+  bool IsValidChar(char32_t ch) const override;
+  ::Currency AsBCDCurrency() const;
+ protected:
+  int DefaultWidth() const override { return 12; }
+  void CheckSize(int size) const override;
+  std::string GetAsString() const override;
+  void SetAsStringValue(const std::string& v) override;
+  long GetAsInteger() const override;
+  void SetAsIntegerValue(long v) override { SetCurrencyValue(::Currency(int(v))); }
+  double GetAsFloat() const override;
+  void SetAsFloatValue(double v) override { SetCurrencyValue(::Currency(v)); }
+  Variant GetAsVariant() const override;
+  void SetVariantValue(const Variant& v) override { SetCurrencyValue(v.AsCurrency()); }
+  void GetText(std::string& text, bool displayText) const override;
+ private:
+  bool ReadCurrency(::Currency& value) const;
+  void SetCurrencyValue(::Currency value);
+  int precision_ = 32;
+};
+
 class TBooleanField : public TField {
   DECLARE_CLASS(TBooleanField, TField)
  public:
@@ -398,7 +446,7 @@ class TBinaryField : public TField {
  protected:
   std::string GetAsString() const override;
   void SetAsStringValue(const std::string& v) override;
-  Variant GetAsVariant() const override { return IsNull() ? Variant::Null() : Variant(GetAsString()); }
+  Variant GetAsVariant() const override { return IsNull() ? Null : Variant(GetAsString()); }
   void GetText(std::string& text, bool displayText) const override;
   void CheckSize(int size) const override;
   virtual bool Variable() const { return false; }
@@ -430,6 +478,10 @@ class TBlobField : public TField {
   void SetBlobType(TFieldType type);
   bool Modified() const { return modified_; }
   void SetModified(bool on) { modified_ = on; }
+  // Text converted between the cursor's and the program's character sets
+  // (on for memos).
+  bool Transliterate() const { return transliterate_; }
+  void SetTransliterate(bool on) { transliterate_ = on; }
   int BlobSize() const;
   void LoadFromStream(TStream* stream);
   void SaveToStream(TStream* stream) const;
@@ -446,6 +498,7 @@ class TBlobField : public TField {
 
  private:
   bool modified_ = false;
+  bool transliterate_ = false;
 };
 
 class TMemoField : public TBlobField {

@@ -42,3 +42,20 @@ std::string EventLog::Joined() const {
   for (const auto& n : names) s += (s.empty() ? "" : " ") + n;
   return s;
 }
+
+std::string TRecordingLink::Joined() const {
+  std::string s;
+  for (const auto& c : calls) s += (s.empty() ? "" : ", ") + c;
+  return s;
+}
+
+std::vector<std::string> TRecordingLink::Rows(const std::string& fieldName) {
+  std::vector<std::string> rows;
+  int saved = ActiveRecord();
+  for (int i = 0; i < RecordCount(); ++i) {
+    SetActiveRecord(i);
+    rows.push_back(DataSet()->FieldByName(fieldName)->AsString());
+  }
+  SetActiveRecord(saved);
+  return rows;
+}

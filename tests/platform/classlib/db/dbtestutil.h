@@ -20,6 +20,31 @@ struct EventLog {
   void Clear() { names.clear(); }
 };
 
-// The IDs of the window rows, as the dataset's buffers hold them, read through
-// a link of the given size.
-std::vector<long> WindowIds(TDataSet& ds, class TDataLink& link);
+
+
+
+
+#include "platform/classlib/db/datasource.h"
+
+// A data link that records what it is told.
+class TRecordingLink : public TDataLink {
+ public:
+  explicit TRecordingLink(int buffers = 1) { SetBufferCount(buffers); }
+  std::vector<std::string> calls;
+  std::string Joined() const;
+  void Clear() { calls.clear(); }
+  // Values of a field over the rows this link shows.
+  std::vector<std::string> Rows(const std::string& fieldName);
+
+ protected:
+  void ActiveChanged() override { calls.push_back(Active() ? "active" : "inactive"); }
+  void CheckBrowseMode() override { calls.push_back("checkbrowse"); }
+  void DataSetChanged() override { calls.push_back("changed"); }
+  void DataSetScrolled(int distance) override { calls.push_back("scrolled " + std::to_string(distance)); }
+  void EditingChanged() override { calls.push_back(Editing() ? "editing" : "not editing"); }
+  void LayoutChanged() override { calls.push_back("layout"); }
+  void RecordChanged(TField* field) override {
+    calls.push_back(field ? "record " + field->FieldName() : "record");
+  }
+  void UpdateData() override { calls.push_back("updatedata"); }
+};

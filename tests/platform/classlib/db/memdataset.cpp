@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/classlib/core/streams.h"
+#include "platform/classlib/db/filterexpr.h"
 #include "platform/classlib/core/strutils.h"
 
 IMPLEMENT_CLASS(TMemDataSet, TDataSet)
@@ -112,7 +113,7 @@ void TMemDataSet::ClearRecordBuffer(TRecordBuffer buffer) {
 
 void TMemDataSet::InitNewRecord(TRecordBuffer buffer) {
   TDataSet::InitNewRecord(buffer);
-  IdOf(buffer) = 0;
+  SetIdOf(buffer, 0);
 }
 
 // ---- rows and the cursor -------------------------------------------------------
@@ -127,7 +128,7 @@ void TMemDataSet::LoadRow(const Row& row, TRecordBuffer buffer) {
   std::memcpy(buffer, row.image.data(), std::size_t(recordSize_));
   blobs_[buffer] = row.blobs;
   blobs_[buffer].resize(std::size_t(BlobFieldCount()));
-  IdOf(buffer) = row.id;
+  SetIdOf(buffer, row.id);
   WriteBookmarkFlag(buffer, bfCurrent);
 }
 
@@ -460,6 +461,9 @@ void TMemDataSet::SetFiltered(bool value) {
 }
 
 void TMemDataSet::SetFilterText(const std::string& text) {
+  // Expressions are evaluated by the engine's cursors; this dataset only
+  // parses them, so that a bad filter is refused here too.
+  filterBlob_ = BuildFilterBlob(text, this, FilterOptions());
   TDataSet::SetFilterText(text);
   if (Filtered()) RestartIfOpen();
 }
@@ -498,7 +502,8 @@ bool TMemDataSet::SearchFilterMatch(bool restart, bool forward) {
 Variant TMemDataSet::RowValues(const Row& row, const std::string& fieldNames) {
   LoadRow(row, scratch_);
   ComputeCalcFields(scratch_);
-  TDataSetState saved = SetTempState(dsCalcFields);
+  filterBuffer_ = scratch_;
+  TDataSetState saved = SetTempState(dsFilter);
   try {
     Variant v = FieldValues(fieldNames);
     RestoreState(saved);
@@ -545,7 +550,7 @@ Variant TMemDataSet::FetchValuesByKey(const std::string& keyFields, const Varian
                                       const std::string& resultFields) {
   EnsureOpen();
   int i = FindRow(keyFields, keyValues, {});
-  if (i < 0) return Variant::Null();
+  if (i < 0) return Null;
   return RowValues(rows_[std::size_t(i)], resultFields);
 }
 

@@ -4,6 +4,7 @@
 // stands between two records), OnFilterRecord filtering, a master-detail range
 // through TMasterDataLink, blob streams, locate and lookup by scanning.
 
+#include <cstring>
 #include <functional>
 #include <map>
 #include <memory>
@@ -97,7 +98,12 @@ class TMemDataSet : public TDataSet {
     std::vector<std::string> blobs;
   };
   int InfoOffset() const { return recordSize_ + CalcFieldsSize(); }
-  int& IdOf(TRecordBuffer buffer) { return *reinterpret_cast<int*>(buffer + InfoOffset()); }
+  int IdOf(TRecordBuffer buffer) const {
+    int id;
+    std::memcpy(&id, buffer + InfoOffset(), sizeof id);
+    return id;
+  }
+  void SetIdOf(TRecordBuffer buffer, int id) { std::memcpy(buffer + InfoOffset(), &id, sizeof id); }
   int IndexOfId(int id) const;
   bool Visible(const Row& row);
   bool MatchesMaster(const Row& row);

@@ -1,0 +1,542 @@
+#include "platform/classlib/db/filterexpr.h"
+
+#include <cctype>
+#include <cstring>
+#include <memory>
+
+#include "platform/classlib/core/currency.h"
+#include "platform/classlib/core/datetime.h"
+#include "platform/classlib/core/format.h"
+#include "platform/classlib/core/strutils.h"
+#include "platform/classlib/db/dataset.h"
+
+using namespace filterblob;
+
+namespace {
+
+enum class Tok { End, Name, QuotedName, Text, Number, Symbol };
+
+struct Token {
+  Tok kind = Tok::End;
+  std::string text;
+};
+
+// ---- scanner ------------------------------------------------------------------
+
+class Scanner {
+ public:
+  explicit Scanner(std::string_view text) : text_(text) { Advance(); }
+  const Token& Current() const { return token_; }
+  void Advance();
+  bool IsKeyword(const char* word) const {
+    return token_.kind == Tok::Name && SameText(token_.text, word);
+  }
+  bool IsSymbol(const char* symbol) const {
+    return token_.kind == Tok::Symbol && token_.text == symbol;
+  }
+  // How the current token reads in a message.
+  std::string Describe() const {
+    return token_.kind == Tok::End ? std::string("end of expression") : "'" + token_.text + "'";
+  }
+
+ private:
+  std::string ReadQuoted(char close, const char* unterminated);
+  std::string_view text_;
+  std::size_t pos_ = 0;
+  Token token_;
+};
+
+std::string Scanner::ReadQuoted(char close, const char* unterminated) {
+  std::string out;
+  ++pos_;  // opening character
+  for (;;) {
+    if (pos_ >= text_.size()) DatabaseError(unterminated);
+    char c = text_[pos_++];
+    if (c == close) {
+      // A doubled quote stands for itself inside a text.
+      if (close == '\'' && pos_ < text_.size() && text_[pos_] == '\'') {
+        out += '\'';
+        ++pos_;
+        continue;
+      }
+      return out;
+    }
+    out += c;
+  }
+}
+
+void Scanner::Advance() {
+  while (pos_ < text_.size() && std::isspace(static_cast<unsigned char>(text_[pos_]))) ++pos_;
+  token_ = Token{};
+  if (pos_ >= text_.size()) return;
+  char c = text_[pos_];
+  auto isNameChar = [](char ch) {
+    unsigned char u = static_cast<unsigned char>(ch);
+    return std::isalnum(u) || ch == '_' || u >= 0x80;
+  };
+  if (c == '\'') {
+    token_ = {Tok::Text, ReadQuoted('\'', dbtext::ExprStringError)};
+  } else if (c == '"') {
+    token_ = {Tok::QuotedName, ReadQuoted('"', dbtext::ExprNameError)};
+  } else if (c == '[') {
+    token_ = {Tok::QuotedName, ReadQuoted(']', dbtext::ExprNameError)};
+  } else if (std::isdigit(static_cast<unsigned char>(c)) ||
+             ((c == '-' || c == '.') && pos_ + 1 < text_.size() &&
+              std::isdigit(static_cast<unsigned char>(text_[pos_ + 1])))) {
+    std::size_t start = pos_++;
+    while (pos_ < text_.size() &&
+           (std::isdigit(static_cast<unsigned char>(text_[pos_])) || text_[pos_] == '.'))
+      ++pos_;
+    token_ = {Tok::Number, std::string(text_.substr(start, pos_ - start))};
+  } else if (isNameChar(c)) {
+    std::size_t start = pos_;
+    while (pos_ < text_.size() && isNameChar(text_[pos_])) ++pos_;
+    token_ = {Tok::Name, std::string(text_.substr(start, pos_ - start))};
+  } else if (c == '(' || c == ')' || c == '=') {
+    token_ = {Tok::Symbol, std::string(1, c)};
+    ++pos_;
+  } else if (c == '<' || c == '>') {
+    std::string op(1, c);
+    ++pos_;
+    if (pos_ < text_.size() && (text_[pos_] == '=' || (c == '<' && text_[pos_] == '>')))
+      op += text_[pos_++];
+    token_ = {Tok::Symbol, op};
+  } else {
+    DatabaseErrorFmt(dbtext::ExprInvalidChar, {std::string(1, c)});
+  }
+}
+
+// ---- tree ----------------------------------------------------------------------
+
+enum class Kind { Field, Const, Null, Unary, Binary, Compare };
+
+struct Node {
+  Kind kind;
+  std::uint32_t op = 0;
+  std::string text;          // field name or constant text
+  bool quotedText = false;   // a constant written as 'text'
+  const TField* field = nullptr;
+  std::uint16_t type = 0;    // constant's logical type once typed
+  std::string value;         // constant's bytes once typed
+  bool caseInsensitive = false;
+  std::uint16_t partial = 0;
+  std::unique_ptr<Node> left, right;
+};
+
+using NodePtr = std::unique_ptr<Node>;
+
+NodePtr MakeNode(Kind kind, std::uint32_t op = 0) {
+  auto n = std::make_unique<Node>();
+  n->kind = kind;
+  n->op = op;
+  return n;
+}
+
+std::uint32_t Mirror(std::uint32_t op) {
+  switch (op) {
+    case opGT: return opLT;
+    case opLT: return opGT;
+    case opGE: return opLE;
+    case opLE: return opGE;
+    default: return op;
+  }
+}
+
+std::uint16_t LogicalTypeOf(TFieldType type) {
+  switch (type) {
+    case ftString: case ftMemo: case ftFmtMemo: return typeZString;
+    case ftSmallint: return typeInt16;
+    case ftWord: return typeUInt16;
+    case ftInteger: case ftAutoInc: return typeInt32;
+    case ftBoolean: return typeBool;
+    case ftFloat: case ftCurrency: return typeFloat;
+    case ftBCD: return typeBcd;
+    case ftDate: return typeDate;
+    case ftTime: return typeTime;
+    case ftDateTime: return typeTimeStamp;
+    case ftBytes: case ftVarBytes: return typeBytes;
+    default: return 0;
+  }
+}
+
+template <class T>
+std::string Bytes(T value) {
+  std::string s(sizeof(T), '\0');
+  std::memcpy(s.data(), &value, sizeof(T));
+  return s;
+}
+
+class Parser {
+ public:
+  Parser(std::string_view text, const TDataSet* dataSet, TFilterOptions options)
+      : scan_(text), dataSet_(dataSet), options_(options) {}
+
+  NodePtr Parse() {
+    NodePtr root = Condition(ParseOr());
+    if (scan_.Current().kind != Tok::End) DatabaseError(dbtext::ExprTermination);
+    return root;
+  }
+
+ private:
+  NodePtr ParseOr() {
+    NodePtr left = ParseAnd();
+    while (scan_.IsKeyword("or")) {
+      scan_.Advance();
+      left = Logical(opOr, std::move(left), ParseAnd());
+    }
+    return left;
+  }
+
+  NodePtr ParseAnd() {
+    NodePtr left = ParseNot();
+    while (scan_.IsKeyword("and")) {
+      scan_.Advance();
+      left = Logical(opAnd, std::move(left), ParseNot());
+    }
+    return left;
+  }
+
+  NodePtr ParseNot() {
+    if (scan_.IsKeyword("not")) {
+      scan_.Advance();
+      NodePtr n = MakeNode(Kind::Unary, opNot);
+      n->left = Condition(ParseNot());
+      return n;
+    }
+    return ParseCompare();
+  }
+
+  NodePtr ParseCompare() {
+    NodePtr left = ParseOperand();
+    if (scan_.IsKeyword("is")) {
+      scan_.Advance();
+      bool negated = false;
+      if (scan_.IsKeyword("not")) {
+        negated = true;
+        scan_.Advance();
+      }
+      if (!scan_.IsKeyword("null")) DatabaseErrorFmt(dbtext::ExprExpected, {scan_.Describe()});
+      scan_.Advance();
+      return BlankTest(std::move(left), negated);
+    }
+    static const struct {
+      const char* symbol;
+      std::uint32_t op;
+    } kOps[] = {{"=", opEQ}, {"<>", opNE}, {"<", opLT}, {">", opGT}, {"<=", opLE}, {">=", opGE}};
+    for (const auto& o : kOps) {
+      if (!scan_.IsSymbol(o.symbol)) continue;
+      scan_.Advance();
+      NodePtr right = ParseOperand();
+      return Comparison(o.op, std::move(left), std::move(right));
+    }
+    return left;
+  }
+
+  NodePtr ParseOperand() {
+    const Token tok = scan_.Current();
+    switch (tok.kind) {
+      case Tok::Symbol:
+        if (tok.text == "(") {
+          scan_.Advance();
+          NodePtr inner = ParseOr();
+          if (!scan_.IsSymbol(")")) DatabaseErrorFmt(dbtext::ExprNoRParen, {scan_.Describe()});
+          scan_.Advance();
+          return inner;
+        }
+        break;
+      case Tok::Name:
+        if (SameText(tok.text, "null")) {
+          scan_.Advance();
+          return MakeNode(Kind::Null);
+        }
+        [[fallthrough]];
+      case Tok::QuotedName: {
+        scan_.Advance();
+        const TField* field = FindField(tok.text);
+        if (!field && tok.kind == Tok::Name &&
+            (SameText(tok.text, "true") || SameText(tok.text, "false"))) {
+          NodePtr c = MakeNode(Kind::Const);
+          c->text = tok.text;
+          c->type = typeBool;
+          c->value = Bytes<std::int16_t>(SameText(tok.text, "true") ? -1 : 0);
+          return c;
+        }
+        if (!field && dataSet_) DatabaseErrorFmt(dbtext::FieldNotFound, {tok.text});
+        NodePtr f = MakeNode(Kind::Field);
+        f->text = field ? field->FieldName() : tok.text;
+        f->field = field;
+        return f;
+      }
+      case Tok::Text:
+      case Tok::Number: {
+        scan_.Advance();
+        NodePtr c = MakeNode(Kind::Const);
+        c->text = tok.text;
+        c->quotedText = tok.kind == Tok::Text;
+        return c;
+      }
+      case Tok::End:
+        break;
+    }
+    DatabaseErrorFmt(dbtext::ExprExpected, {scan_.Describe()});
+  }
+
+  const TField* FindField(const std::string& name) const {
+    return dataSet_ ? dataSet_->FindField(name) : nullptr;
+  }
+
+  bool IsCondition(const Node& n) const {
+    return n.kind == Kind::Unary || n.kind == Kind::Compare ||
+           (n.kind == Kind::Binary && (n.op == opAnd || n.op == opOr));
+  }
+
+  // A Boolean field stands for "field = True"; anything else must be a condition.
+  NodePtr Condition(NodePtr n) {
+    if (IsCondition(*n)) return n;
+    if (n->kind == Kind::Field && n->field && n->field->DataType() == ftBoolean) {
+      NodePtr t = MakeNode(Kind::Const);
+      t->text = "True";
+      return Comparison(opEQ, std::move(n), std::move(t));
+    }
+    DatabaseError(dbtext::ExprIncorrect);
+  }
+
+  NodePtr Logical(std::uint32_t op, NodePtr left, NodePtr right) {
+    NodePtr n = MakeNode(Kind::Binary, op);
+    n->left = Condition(std::move(left));
+    n->right = Condition(std::move(right));
+    return n;
+  }
+
+  NodePtr BlankTest(NodePtr operand, bool negated) {
+    if (operand->kind == Kind::Const && operand->quotedText) operand = AsField(std::move(operand));
+    if (operand->kind != Kind::Field) DatabaseError(dbtext::ExprBadNullTest);
+    NodePtr n = MakeNode(Kind::Unary, negated ? opNotBlank : opIsBlank);
+    n->left = std::move(operand);
+    return n;
+  }
+
+  // The left operand of a comparison is resolved as a field by its text, also
+  // when it is written as a quoted text.
+  NodePtr AsField(NodePtr constant) {
+    NodePtr f = MakeNode(Kind::Field);
+    f->field = FindField(constant->text);
+    f->text = f->field ? f->field->FieldName() : constant->text;
+    return f;
+  }
+
+  NodePtr Comparison(std::uint32_t op, NodePtr left, NodePtr right) {
+    if (IsCondition(*left) || IsCondition(*right)) DatabaseError(dbtext::ExprIncorrect);
+    if (left->kind == Kind::Const && left->quotedText && FindField(left->text))
+      left = AsField(std::move(left));
+    if (left->kind == Kind::Const && right->kind == Kind::Field) {
+      std::swap(left, right);
+      op = Mirror(op);
+    } else if (left->kind == Kind::Const && left->quotedText) {
+      left = AsField(std::move(left));  // no such field: the engine compares the name as text
+    }
+    if (right->kind == Kind::Null || left->kind == Kind::Null) {
+      if (op != opEQ && op != opNE) DatabaseError(dbtext::ExprBadNullTest);
+      NodePtr operand = right->kind == Kind::Null ? std::move(left) : std::move(right);
+      return BlankTest(std::move(operand), op == opNE);
+    }
+    NodePtr n = MakeNode(Kind::Compare, op);
+    const TField* field = left->kind == Kind::Field ? left->field : nullptr;
+    if (right->kind == Kind::Const) TypeConstant(*right, field, *n);
+    if (left->kind == Kind::Const) TypeConstant(*left, nullptr, *n);
+    n->left = std::move(left);
+    n->right = std::move(right);
+    return n;
+  }
+
+  // Gives a constant its bytes, in the type of the field it is compared with.
+  void TypeConstant(Node& c, const TField* field, Node& compare) {
+    if (c.type != 0) return;  // TRUE / FALSE
+    std::uint16_t type = field ? LogicalTypeOf(field->DataType()) : 0;
+    const std::string& text = c.text;
+    auto bad = [&]() {
+      DatabaseErrorFmt(dbtext::NotAValidValue, {text, field ? field->DisplayName() : text});
+    };
+    if (type == 0) type = c.quotedText ? typeZString : (text.find('.') != std::string::npos ? typeFloat : typeInt32);
+    c.type = type;
+    switch (type) {
+      case typeZString: {
+        std::string s = text;
+        if (!s.empty() && s.back() == '*' && !options_.Contains(foNoPartialCompare)) {
+          s.pop_back();
+          compare.partial = std::uint16_t(std::min<std::size_t>(s.size(), 0xFFFF));
+          if (s.empty()) compare.partial = 0;
+        }
+        compare.caseInsensitive = options_.Contains(foCaseInsensitive);
+        c.value = s + '\0';
+        return;
+      }
+      case typeInt16: case typeUInt16: case typeInt32: {
+        std::int64_t v;
+        if (!TryStrToInt64(Trim(text), v)) bad();
+        if (type == typeInt16) {
+          if (v < -32768 || v > 32767) bad();
+          c.value = Bytes<std::int16_t>(std::int16_t(v));
+        } else if (type == typeUInt16) {
+          if (v < 0 || v > 65535) bad();
+          c.value = Bytes<std::uint16_t>(std::uint16_t(v));
+        } else {
+          if (v < INT32_MIN || v > INT32_MAX) bad();
+          c.value = Bytes<std::int32_t>(std::int32_t(v));
+        }
+        return;
+      }
+      case typeFloat: {
+        double v;
+        if (!TryStrToFloat(Trim(text), v)) bad();
+        c.value = Bytes<double>(v);
+        return;
+      }
+      case typeBcd: {
+        TBcd bcd{};
+        if (!TryPlainTextToBcd(Trim(text), bcd)) bad();
+        c.value.assign(reinterpret_cast<const char*>(&bcd), sizeof bcd);
+        return;
+      }
+      case typeBool: {
+        bool v;
+        if (!TryStrToBool(Trim(text), v)) bad();
+        c.value = Bytes<std::int16_t>(v ? -1 : 0);
+        return;
+      }
+      case typeDate: case typeTime: case typeTimeStamp: {
+        TDateTime v;
+        bool ok = type == typeDate   ? TryStrToDate(Trim(text), v)
+                  : type == typeTime ? TryStrToTime(Trim(text), v)
+                                     : TryStrToDateTime(Trim(text), v);
+        if (!ok) bad();
+        TTimeStamp stamp = DateTimeToTimeStamp(v);
+        if (type == typeDate)
+          c.value = Bytes<std::int32_t>(stamp.Date);
+        else if (type == typeTime)
+          c.value = Bytes<std::int32_t>(stamp.Time);
+        else
+          c.value = Bytes<double>(TimeStampToMSecs(stamp));
+        return;
+      }
+      default:
+        // Fields without a comparable constant form compare as text.
+        c.type = typeZString;
+        c.value = text + '\0';
+        return;
+    }
+  }
+
+  Scanner scan_;
+  const TDataSet* dataSet_;
+  TFilterOptions options_;
+};
+
+// ---- writer ----------------------------------------------------------------------
+
+class Writer {
+ public:
+  std::vector<std::uint8_t> Write(const Node& root) {
+    Emit(root);
+    std::size_t total = kHeaderSize + nodes_.size() + literals_.size();
+    if (total > 0xFFFF) DatabaseError(dbtext::ExprTooBig);
+    std::vector<std::uint8_t> blob;
+    auto word = [&](std::size_t v) {
+      blob.push_back(std::uint8_t(v & 0xFF));
+      blob.push_back(std::uint8_t((v >> 8) & 0xFF));
+    };
+    word(kVersion);
+    word(total);
+    word(count_);
+    word(kHeaderSize);
+    word(kHeaderSize + nodes_.size());
+    blob.insert(blob.end(), nodes_.begin(), nodes_.end());
+    blob.insert(blob.end(), literals_.begin(), literals_.end());
+    return blob;
+  }
+
+ private:
+  std::size_t Reserve(int size, std::uint32_t cls, std::uint32_t op) {
+    std::size_t at = nodes_.size();
+    nodes_.resize(at + std::size_t(size), 0);
+    Put32(at, cls);
+    Put32(at + 4, op);
+    ++count_;
+    return at;
+  }
+  void Put16(std::size_t at, std::size_t v) {
+    if (v > 0xFFFF) DatabaseError(dbtext::ExprTooBig);
+    nodes_[at] = std::uint8_t(v & 0xFF);
+    nodes_[at + 1] = std::uint8_t((v >> 8) & 0xFF);
+  }
+  void Put32(std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) nodes_[at + std::size_t(i)] = std::uint8_t((v >> (8 * i)) & 0xFF);
+  }
+  std::size_t Literal(const std::string& bytes) {
+    std::size_t at = literals_.size();
+    literals_.insert(literals_.end(), bytes.begin(), bytes.end());
+    return at;
+  }
+
+  std::size_t Emit(const Node& n) {
+    switch (n.kind) {
+      case Kind::Unary: {
+        std::size_t at = Reserve(kUnarySize, nodeUnary, n.op);
+        Put16(at + 8, Emit(*n.left));
+        return at;
+      }
+      case Kind::Binary: {
+        std::size_t at = Reserve(kBinarySize, nodeBinary, n.op);
+        Put16(at + 8, Emit(*n.left));
+        Put16(at + 10, Emit(*n.right));
+        return at;
+      }
+      case Kind::Compare: {
+        bool text = n.right->type == typeZString || n.left->type == typeZString ||
+                    (n.left->field && LogicalTypeOf(n.left->field->DataType()) == typeZString);
+        if (!text) {
+          std::size_t at = Reserve(kBinarySize, nodeBinary, n.op);
+          Put16(at + 8, Emit(*n.left));
+          Put16(at + 10, Emit(*n.right));
+          return at;
+        }
+        std::size_t at = Reserve(kCompareSize, nodeCompare, n.op);
+        Put16(at + 8, n.caseInsensitive ? 1 : 0);
+        Put16(at + 10, n.partial);
+        Put16(at + 12, Emit(*n.left));
+        Put16(at + 14, Emit(*n.right));
+        return at;
+      }
+      case Kind::Field: {
+        std::size_t at = Reserve(kFieldSize, nodeField, 0);
+        Put16(at + 8, n.field ? std::size_t(std::max(n.field->FieldNo(), 0)) : 0);
+        Put16(at + 10, Literal(n.text + '\0'));
+        return at;
+      }
+      case Kind::Const: {
+        std::size_t at = Reserve(kConstSize, nodeConst, 0);
+        Put16(at + 8, n.type);
+        Put16(at + 10, n.value.size());
+        Put16(at + 12, Literal(n.value));
+        return at;
+      }
+      case Kind::Null:
+        break;
+    }
+    DatabaseError(dbtext::ExprIncorrect);
+  }
+
+  std::vector<std::uint8_t> nodes_;
+  std::vector<std::uint8_t> literals_;
+  std::size_t count_ = 0;
+};
+
+}  // namespace
+
+std::vector<std::uint8_t> BuildFilterBlob(std::string_view text, const TDataSet* dataSet,
+                                          TFilterOptions options) {
+  if (Trim(text).empty()) return {};
+  Parser parser(text, dataSet, options);
+  NodePtr root = parser.Parse();
+  return Writer().Write(*root);
+}

@@ -1,0 +1,256 @@
+// The record window: scrolling, the active row, and the re-reading of the
+// window after inserts, deletes and refreshes in the middle and at the ends.
+
+#include <gtest/gtest.h>
+
+#include "dbtestutil.h"
+
+namespace {
+
+using Rows = std::vector<std::string>;
+
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ds = MakeNumbered(10);
+    source.SetDataSet(ds.get());
+    link.SetDataSource(&source);
+    ds->First();
+  }
+  Rows Ids() { return link.Rows("ID"); }
+  long Current() { return ds->FieldByName("ID")->AsInteger(); }
+
+  std::unique_ptr<TMemDataSet> ds;
+  TDataSource source;
+  TRecordingLink link{5};
+};
+
+TEST_F(WindowTest, TheLargestLinkSizesTheWindow) {
+  EXPECT_EQ(link.RecordCount(), 5);
+  EXPECT_EQ(Ids(), (Rows{"1", "2", "3", "4", "5"}));
+  EXPECT_EQ(link.ActiveRecord(), 0);
+}
+
+TEST_F(WindowTest, MovingInsideTheWindowDoesNotScrollIt) {
+  link.Clear();
+  EXPECT_EQ(ds->MoveBy(3), 3);
+  EXPECT_EQ(link.ActiveRecord(), 3);
+  EXPECT_EQ(Ids(), (Rows{"1", "2", "3", "4", "5"}));
+  EXPECT_EQ(link.Joined(), "checkbrowse, scrolled 0");
+}
+
+TEST_F(WindowTest, MovingPastTheLastRowScrollsForward) {
+  ds->MoveBy(4);
+  link.Clear();
+  ds->Next();
+  EXPECT_EQ(Current(), 6);
+  EXPECT_EQ(link.ActiveRecord(), 4);
+  EXPECT_EQ(Ids(), (Rows{"2", "3", "4", "5", "6"}));
+  EXPECT_EQ(link.Joined(), "checkbrowse, scrolled 1");
+  ds->MoveBy(2);
+  EXPECT_EQ(Ids(), (Rows{"4", "5", "6", "7", "8"}));
+}
+
+TEST_F(WindowTest, MovingBeforeTheFirstRowScrollsBack) {
+  ds->Last();
+  EXPECT_EQ(Ids(), (Rows{"6", "7", "8", "9", "10"}));
+  EXPECT_EQ(link.ActiveRecord(), 4);
+  ds->MoveBy(-4);
+  link.Clear();
+  ds->Prior();
+  EXPECT_EQ(Current(), 5);
+  EXPECT_EQ(Ids(), (Rows{"5", "6", "7", "8", "9"}));
+  EXPECT_EQ(link.ActiveRecord(), 0);
+  EXPECT_EQ(link.Joined(), "checkbrowse, scrolled -1");
+}
+
+TEST_F(WindowTest, EndsSetBofAndEof) {
+  EXPECT_TRUE(ds->Bof());
+  ds->Prior();
+  EXPECT_TRUE(ds->Bof());
+  EXPECT_EQ(Current(), 1);
+  EXPECT_EQ(ds->MoveBy(20), 9);
+  EXPECT_TRUE(ds->Eof());
+  EXPECT_EQ(Current(), 10);
+  ds->Next();
+  EXPECT_EQ(Current(), 10);
+  EXPECT_EQ(ds->MoveBy(-20), -9);
+  EXPECT_TRUE(ds->Bof());
+  EXPECT_FALSE(ds->Eof());
+  EXPECT_EQ(ds->RecordCount(), 10);
+}
+
+TEST_F(WindowTest, InsertInTheMiddleOpensARowAtTheActivePosition) {
+  ds->MoveBy(2);  // on 3
+  ds->Insert();
+  EXPECT_EQ(link.ActiveRecord(), 2);
+  EXPECT_EQ(Ids(), (Rows{"1", "2", "", "3", "4"}));
+  ds->FieldByName("ID")->SetAsInteger(100);
+  ds->Post();
+  EXPECT_EQ(Current(), 100);
+  EXPECT_EQ(link.ActiveRecord(), 2);
+  EXPECT_EQ(Ids(), (Rows{"1", "2", "100", "3", "4"}));
+  ds->Next();
+  EXPECT_EQ(Current(), 3) << "the new record went before the old active one";
+}
+
+TEST_F(WindowTest, InsertAtTheStart) {
+  ds->Insert();
+  ds->FieldByName("ID")->SetAsInteger(0);
+  ds->Post();
+  EXPECT_EQ(Ids(), (Rows{"0", "1", "2", "3", "4"}));
+  EXPECT_EQ(link.ActiveRecord(), 0);
+  ds->First();
+  EXPECT_EQ(Current(), 0);
+}
+
+TEST_F(WindowTest, InsertIntoAnEmptyDataSet) {
+  ds->First();
+  while (!ds->IsEmpty()) ds->Delete();
+  EXPECT_EQ(link.RecordCount(), 0);
+  ds->Insert();
+  EXPECT_EQ(link.RecordCount(), 1);
+  ds->FieldByName("ID")->SetAsInteger(7);
+  ds->Post();
+  EXPECT_EQ(Ids(), (Rows{"7"}));
+  EXPECT_EQ(ds->RecordCount(), 1);
+}
+
+TEST_F(WindowTest, CancelledInsertRestoresTheWindow) {
+  ds->MoveBy(2);
+  ds->Insert();
+  ds->Cancel();
+  EXPECT_EQ(Ids(), (Rows{"1", "2", "3", "4", "5"}));
+  EXPECT_EQ(Current(), 3);
+  EXPECT_EQ(link.ActiveRecord(), 2);
+}
+
+TEST_F(WindowTest, AppendShowsTheLastRecordsAboveTheNewOne) {
+  ds->MoveBy(2);
+  ds->Append();
+  EXPECT_EQ(Ids(), (Rows{"7", "8", "9", "10", ""}));
+  EXPECT_EQ(link.ActiveRecord(), 4);
+  ds->FieldByName("ID")->SetAsInteger(11);
+  ds->Post();
+  EXPECT_EQ(Ids(), (Rows{"7", "8", "9", "10", "11"}));
+  EXPECT_EQ(Current(), 11);
+  ds->Next();
+  EXPECT_TRUE(ds->Eof());
+}
+
+TEST_F(WindowTest, DeleteInTheMiddlePullsTheNextRecordUp) {
+  ds->MoveBy(2);
+  ds->Delete();
+  EXPECT_EQ(Current(), 4);
+  EXPECT_EQ(link.ActiveRecord(), 2);
+  EXPECT_EQ(Ids(), (Rows{"1", "2", "4", "5", "6"}));
+}
+
+TEST_F(WindowTest, DeleteAtTheStart) {
+  ds->Delete();
+  EXPECT_EQ(Current(), 2);
+  EXPECT_EQ(Ids(), (Rows{"2", "3", "4", "5", "6"}));
+  EXPECT_EQ(link.ActiveRecord(), 0);
+}
+
+TEST_F(WindowTest, DeleteOfTheLastRecordMovesToTheNewLast) {
+  ds->Last();
+  ds->Delete();
+  EXPECT_EQ(Current(), 9);
+  EXPECT_EQ(Ids(), (Rows{"5", "6", "7", "8", "9"}));
+  EXPECT_EQ(link.ActiveRecord(), 4);
+  ds->Delete();
+  EXPECT_EQ(Current(), 8);
+  EXPECT_EQ(ds->RecordCount(), 8);
+}
+
+TEST_F(WindowTest, RefreshKeepsTheActiveRowWhereItWas) {
+  ds->MoveBy(6);  // 7, window 3..7
+  ASSERT_EQ(Ids(), (Rows{"3", "4", "5", "6", "7"}));
+  ds->Refresh();
+  EXPECT_EQ(Current(), 7);
+  EXPECT_EQ(link.ActiveRecord(), 4);
+  EXPECT_EQ(Ids(), (Rows{"3", "4", "5", "6", "7"}));
+}
+
+TEST_F(WindowTest, GrowingAndShrinkingALinkKeepsTheActiveRecord) {
+  ds->MoveBy(6);  // 7
+  link.SetBufferCount(8);
+  EXPECT_EQ(Current(), 7);
+  EXPECT_EQ(link.RecordCount(), 8);
+  EXPECT_EQ(link.Rows("ID")[std::size_t(link.ActiveRecord())], "7");
+  link.SetBufferCount(2);
+  EXPECT_EQ(Current(), 7);
+  EXPECT_EQ(link.RecordCount(), 2);
+  EXPECT_EQ(link.Rows("ID")[std::size_t(link.ActiveRecord())], "7");
+  ds->Next();
+  EXPECT_EQ(Current(), 8);
+}
+
+TEST_F(WindowTest, ASmallLinkFollowsTheActiveRecordInsideALargerWindow) {
+  TRecordingLink single(1);
+  single.SetDataSource(&source);
+  ds->MoveBy(3);
+  EXPECT_EQ(single.Rows("ID"), (Rows{"4"}));
+  EXPECT_EQ(single.ActiveRecord(), 0);
+  single.Clear();
+  ds->Prior();
+  EXPECT_EQ(single.Joined(), "checkbrowse, scrolled -1");
+}
+
+TEST_F(WindowTest, RecNoCountsVisibleRecords) {
+  EXPECT_EQ(ds->RecNo(), 1);
+  ds->MoveBy(4);
+  EXPECT_EQ(ds->RecNo(), 5);
+  ds->SetRecNo(9);
+  EXPECT_EQ(Current(), 9);
+  EXPECT_TRUE(ds->HasStableRecordNumbers());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(WindowTest, ALinkAttachedDuringInsertKeepsTheInsertPosition) {
+  ds->MoveBy(2);  // on 3
+  ds->Insert();
+  ds->FieldByName("ID")->SetAsInteger(100);
+  TRecordingLink grid(9);
+  grid.SetDataSource(&source);  // the window grows while inserting
+  EXPECT_EQ(ds->State(), dsInsert);
+  EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), 100);
+  ds->Post();
+  ds->First();
+  std::string order;
+  while (!ds->Eof()) {
+    order += ds->FieldByName("ID")->AsString() + " ";
+    ds->Next();
+  }
+  EXPECT_EQ(order, "1 2 100 3 4 5 6 7 8 9 10 ");
+}
+
+TEST_F(WindowTest, AppendThenGrowingTheWindowStillAppends) {
+  ds->Append();
+  ds->FieldByName("ID")->SetAsInteger(11);
+  TRecordingLink grid(8);
+  grid.SetDataSource(&source);
+  ds->Post();
+  ds->Last();
+  EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), 11);
+  EXPECT_EQ(ds->RecordCount(), 11);
+}
+
+TEST(StringFieldData, AnUnterminatedTextEndsAtTheBuffer) {
+  // A cursor that fills the whole buffer without a terminator must not make
+  // the field read past it.
+  TMemDataSet ds;
+  ds.FieldDefs().Add("S", ftString, 2);
+  ds.Open();
+  ds.Append();
+  TField* s = ds.FieldByName("S");
+  std::string full(std::size_t(s->DataSize()), 'x');
+  s->SetData(full.data());
+  EXPECT_EQ(s->AsString(), full);
+}
+
+}  // namespace
