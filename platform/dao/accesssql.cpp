@@ -362,11 +362,104 @@ std::vector<std::pair<std::string, std::string>> CheckFromClause(const std::vect
 
 bool ClauseEnd(const Token& t) {
   return t.kind == Tok::End || Is(t, "WHERE") || Is(t, "ORDER") || Is(t, "GROUP") ||
-         Is(t, "HAVING") || Is(t, "UNION") || IsPunct(t, ";");
+         Is(t, "HAVING") || Is(t, "UNION") || IsPunct(t, ";") || IsPunct(t, ")");
+}
+
+bool IsComparison(const Token& t) {
+  return t.kind == Tok::Punct && (t.text == "=" || t.text == "<>" || t.text == "<" || t.text == ">" ||
+                                  t.text == "<=" || t.text == ">=");
+}
+
+// The number literal at i, after an optional sign; npos when there is none.
+size_t NumberAt(const std::vector<Token>& t, size_t i) {
+  if (i < t.size() && (IsPunct(t[i], "-") || IsPunct(t[i], "+"))) ++i;
+  return i < t.size() && t[i].kind == Tok::Number ? i : std::string::npos;
+}
+
+// Finds the number literals that meet currency columns: "column op n",
+// "n op column", "column BETWEEN n AND m", "column IN (n, ...)", SET
+// "column = n" and the VALUES of an INSERT.
+std::set<size_t> CurrencyLiterals(const std::vector<Token>& t, size_t start, size_t end,
+                                  const ColumnTypeFn& columnType) {
+  std::set<size_t> marks;
+  if (!columnType) return marks;
+  std::vector<std::pair<std::string, std::string>> tables;  // name, alias
+  auto isName = [&](size_t i) {
+    return i < end && (t[i].kind == Tok::Name || (t[i].kind == Tok::Word && !Keywords().count(UpperCase(t[i].text))));
+  };
+  if (Is(t[start], "INSERT") && isName(start + 2)) tables.emplace_back(t[start + 2].text, t[start + 2].text);
+  if (Is(t[start], "UPDATE") && isName(start + 1)) tables.emplace_back(t[start + 1].text, t[start + 1].text);
+  for (size_t i = start, depth = 0; i < end; ++i) {
+    if (IsPunct(t[i], "(")) ++depth;
+    if (IsPunct(t[i], ")") && depth > 0) --depth;
+    if (depth != 0 || !Is(t[i], "FROM")) continue;
+    for (size_t j = i + 1; isName(j);) {
+      tables.emplace_back(t[j].text, t[j].text);
+      ++j;
+      if (Is(t[j], "AS")) ++j;
+      if (isName(j)) tables.back().second = t[j++].text;
+      if (!IsPunct(t[j], ",")) break;
+      ++j;
+    }
+    break;
+  }
+  auto isCurrency = [&](size_t i) {
+    if (!isName(i) || IsPunct(t[i + 1], "(")) return false;
+    if (i >= 2 && IsPunct(t[i - 1], ".") && isName(i - 2)) {
+      for (const auto& [name, alias] : tables)
+        if (SameText(alias, t[i - 2].text) || SameText(name, t[i - 2].text))
+          return columnType(name, t[i].text) == dbCurrency;
+      return false;
+    }
+    for (const auto& [name, alias] : tables)
+      if (columnType(name, t[i].text) == dbCurrency) return true;
+    return false;
+  };
+  for (size_t i = start; i < end; ++i) {
+    if (isCurrency(i)) {
+      if (IsComparison(t[i + 1])) {
+        if (size_t n = NumberAt(t, i + 2); n != std::string::npos) marks.insert(n);
+      } else if (Is(t[i + 1], "BETWEEN")) {
+        if (size_t n = NumberAt(t, i + 2); n != std::string::npos) {
+          marks.insert(n);
+          if (Is(t[n + 1], "AND"))
+            if (size_t m = NumberAt(t, n + 2); m != std::string::npos) marks.insert(m);
+        }
+      } else if (Is(t[i + 1], "IN") && IsPunct(t[i + 2], "(")) {
+        for (size_t j = i + 3; j < end && !IsPunct(t[j], ")"); ++j)
+          if (t[j].kind == Tok::Number) marks.insert(j);
+      }
+    } else if (t[i].kind == Tok::Number && IsComparison(t[i + 1]) && isCurrency(i + 2)) {
+      marks.insert(i);
+    }
+  }
+  // INSERT INTO t (a, b) VALUES (x, y): by position.
+  if (Is(t[start], "INSERT") && IsPunct(t[start + 3], "(")) {
+    std::vector<bool> currency;
+    size_t i = start + 4;
+    for (; i < end && !IsPunct(t[i], ")"); ++i)
+      if (isName(i)) currency.push_back(columnType(tables[0].first, t[i].text) == dbCurrency);
+    if (Is(t[i + 1], "VALUES") && IsPunct(t[i + 2], "(")) {
+      size_t position = 0;
+      int depth = 0;
+      for (size_t j = i + 3; j < end; ++j) {
+        if (IsPunct(t[j], "(")) ++depth;
+        if (IsPunct(t[j], ")") && depth-- == 0) break;
+        if (depth == 0 && IsPunct(t[j], ",")) {
+          ++position;
+          continue;
+        }
+        if (depth == 0 && position < currency.size() && currency[position] && NumberAt(t, j) == j &&
+            (IsPunct(t[j - 1], ",") || IsPunct(t[j - 1], "(") || IsPunct(t[j - 1], "-") || IsPunct(t[j - 1], "+")))
+          marks.insert(j);
+      }
+    }
+  }
+  return marks;
 }
 
 Translation TranslateChange(const std::string& text, const std::vector<Token>& t, size_t start,
-                            std::vector<ParameterDecl> params) {
+                            std::vector<ParameterDecl> params, const ColumnTypeFn& columnType) {
   Translation tr;
   tr.parameters = std::move(params);
   const Token& first = t[start];
@@ -386,10 +479,12 @@ Translation TranslateChange(const std::string& text, const std::vector<Token>& t
   while (t[end].kind != Tok::End && !IsPunct(t[end], ";")) ++end;
   if (IsPunct(t[end], ";") && t[end + 1].kind != Tok::End) Fail(errCharactersAfterEnd);
 
+  std::set<size_t> currencyLiterals = CurrencyLiterals(t, start, end, columnType);
   std::string out;
   std::string limit;
   std::vector<std::pair<std::string, std::string>> fromTables;
   bool grouped = false;
+  int depth = 0;
   auto emit = [&](const std::string& piece) {
     if (!out.empty()) out += ' ';
     out += piece;
@@ -410,10 +505,15 @@ Translation TranslateChange(const std::string& text, const std::vector<Token>& t
       i = j - 1;
       continue;
     }
+    if (IsPunct(k, "("))
+      ++depth;
+    else if (IsPunct(k, ")"))
+      --depth;
     if (Is(k, "FROM") && tr.kind == StatementKind::Select) {
       size_t stop = i + 1;
       while (!ClauseEnd(t[stop])) ++stop;
-      fromTables = CheckFromClause(t, i + 1, std::min(stop, end));
+      auto tables = CheckFromClause(t, i + 1, std::min(stop, end));
+      if (depth == 0) fromTables = tables;  // the statement's own tables, not a subquery's
     }
     if (Is(k, "TOP") && i > start && (Is(t[i - 1], "SELECT") || Is(t[i - 1], "DISTINCT"))) {
       if (t[i + 1].kind != Tok::Number) Fail(errSyntaxInExpression, t[i + 1].text);
@@ -424,7 +524,12 @@ Translation TranslateChange(const std::string& text, const std::vector<Token>& t
     switch (k.kind) {
       case Tok::Name: emit(QuoteIdentifier(k.text)); break;
       case Tok::String: emit(SqlString(k.text)); break;
-      case Tok::Number: emit(k.text); break;
+      case Tok::Number:
+        if (currencyLiterals.count(i))  // stored as ten-thousandths
+          emit(std::to_string(std::llround(std::strtod(k.text.c_str(), nullptr) * 10000)));
+        else
+          emit(k.text);
+        break;
       case Tok::Date: {
         double d = 0;
         if (!ParseAccessDate(k.text, d)) Fail(errSyntaxInExpression, "#" + k.text + "#");
@@ -443,7 +548,7 @@ Translation TranslateChange(const std::string& text, const std::vector<Token>& t
         break;
       case Tok::Word: {
         std::string u = UpperCase(k.text);
-        bool call = IsPunct(t[i + 1], "(");
+        bool call = IsPunct(t[i + 1], "(") && !(i > start && Is(t[i - 1], "INTO"));
         if (u == "DISTINCT" || u == "DISTINCTROW" || u == "GROUP" || u == "UNION" ||
             (call && (u == "COUNT" || u == "SUM" || u == "AVG" || u == "MIN" || u == "MAX")))
           grouped = true;
@@ -590,7 +695,7 @@ bool ParseAccessDate(const std::string& raw, double& result) {
   return true;
 }
 
-Translation TranslateAccessSql(const std::string& text) {
+Translation TranslateAccessSql(const std::string& text, const ColumnTypeFn& columnType) {
   std::vector<Token> tokens = Tokenize(text);
   size_t start = 0;
   std::vector<ParameterDecl> params;
@@ -602,7 +707,7 @@ Translation TranslateAccessSql(const std::string& text) {
     return ParseCreateIndex(tokens);
   }
   if (Is(first, "DROP")) return ParseDrop(tokens);
-  return TranslateChange(text, tokens, start, std::move(params));
+  return TranslateChange(text, tokens, start, std::move(params), columnType);
 }
 
 }  // namespace dao

@@ -5,6 +5,8 @@
 // trailing ";", and the Jet DDL that makes tables and indexes. Everything
 // else fails with a DAO syntax error; nothing here crashes on bad input.
 
+#include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -35,7 +37,12 @@ struct Translation {
   bool IsDefinition() const { return kind >= StatementKind::CreateTable; }
 };
 
-Translation TranslateAccessSql(const std::string& text);
+// The DAO type of a table's column, 0 when unknown. With it, number literals
+// compared with, assigned to or inserted into currency columns are written in
+// the stored form (ten-thousandths).
+using ColumnTypeFn = std::function<int(const std::string& table, const std::string& column)>;
+
+Translation TranslateAccessSql(const std::string& text, const ColumnTypeFn& columnType = nullptr);
 
 // The date number (days since 30 December 1899, time as the fraction) of the
 // text between the #s of an Access date literal: "m/d/yyyy", "yyyy-mm-dd",

@@ -418,8 +418,8 @@ class TQueryCursor : public TRecordsetCore {
       for (int i = first; i < columns; ++i) r.cells.push_back(s->Column(i));
       rows_.push_back(std::move(r));
     }
-    const TableDef* table = keyed ? &db.Conn().Table(tr.updatableTable) : nullptr;
-    if (table) target_ = table->name;
+    // The catalogue may be read again below: keep the table's name, not its entry.
+    if (keyed) target_ = db.Conn().Table(tr.updatableTable).name;
     for (int i = first; i < columns; ++i) {
       FieldInfo f;
       f.def.name = s->ColumnName(i);
@@ -442,8 +442,9 @@ class TQueryCursor : public TRecordsetCore {
         f.def.type = sample ? FieldTypeOfValue(*sample) : dbText;
         f.def.size = DefaultFieldSize(f.def.type);
       }
-      f.updatable = table && source == table && !f.def.IsCounter();
-      if (table && source == table) targetColumns_.push_back(i - first);
+      bool fromTarget = keyed && source != nullptr && AnsiSameText(source->name, target_);
+      f.updatable = fromTarget && !f.def.IsCounter();
+      if (fromTarget) targetColumns_.push_back(i - first);
       fields_.push_back(f);
     }
     keyed_ = keyed;
@@ -859,7 +860,11 @@ void TDatabaseCore::Create(const std::string& path, const std::string& connect) 
 }
 
 Translation TDatabaseCore::Translate(const std::string& sql) {
-  return TranslateAccessSql(sql);
+  return TranslateAccessSql(sql, [this](const std::string& table, const std::string& column) {
+    const TableDef* t = conn_->FindTable(table);
+    int i = t ? t->FieldIndex(column) : -1;
+    return i < 0 ? 0 : t->fields[static_cast<size_t>(i)].type;
+  });
 }
 
 static int SyntaxErrorOf(StatementKind kind) {

@@ -29,7 +29,10 @@ struct FieldInfo {
   std::string sourceTable;  // the table the value comes from (empty: an expression)
   std::string sourceField;
   bool updatable = false;
-  int Attributes() const { return def.attributes | (updatable ? dbUpdatableField : 0); }
+  int Attributes() const {
+    bool variable = def.type == dbText || def.type == dbMemo || def.type == dbLongBinary || def.type == dbBinary;
+    return def.attributes | (variable ? dbVariableField : dbFixedField) | (updatable ? dbUpdatableField : 0);
+  }
 };
 
 struct QueryParameter {

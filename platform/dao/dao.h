@@ -55,8 +55,10 @@ inline constexpr const char* kIIDIndexFields35A = "{0000005C-0000-0010-8000-00AA
 inline constexpr const char* kIIDIndexFields30W = "{00025E5B-0000-0000-C000-000000000046}";
 inline constexpr const char* kIIDIndexFields30A = "{00025E5A-0000-0000-C000-000000000046}";
 
-// Registers the server under both program identifiers; unregistering lets
-// tests reach the creation failures.
+// Registers the server under both program identifiers, in this process and
+// as class keys "\DAO.DBEngine.35" and "\DAO.DBEngine" under
+// HKEY_CLASSES_ROOT of the settings store; unregistering removes both, so
+// that tests reach the creation failures.
 HRESULT DaoRegisterServer();
 HRESULT DaoUnregisterServer();
 

@@ -11,6 +11,7 @@ const std::map<int, const char*>& texts() {
   static const std::map<int, const char*> t = {
       {3000, "Reserved error (%s); there is no message for this error."},
       {3001, "Invalid argument."},
+      {3003, "Couldn't start transaction; too many transactions already nested."},
       {3008,
        "The table '%s' is already opened exclusively by another user, or it is already open "
        "through the user interface and cannot be manipulated programmatically."},
@@ -31,6 +32,9 @@ const std::map<int, const char*>& texts() {
       {3027, "Can't update.  Database or object is read-only."},
       {3031, "Not a valid password."},
       {3034, "You tried to commit or rollback a transaction without first beginning a transaction."},
+      {3044,
+       "'%s' isn't a valid path.  Make sure that the path name is spelled correctly and that you are "
+       "connected to the server on which the file resides."},
       {3045, "Couldn't use '%s'; file already in use."},
       {3049,
        "Can't open database '%s'.  It may not be a database that your application recognizes, "

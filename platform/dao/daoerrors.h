@@ -14,6 +14,7 @@ namespace dao {
 enum ErrorNumber : int {
   errInvalidArgument = 3001,
   errReservedError = 3000,
+  errTooManyTransactions = 3003,
   errTableExists = 3010,
   errObjectExists = 3012,
   errNoSuchIndex = 3015,
@@ -25,6 +26,7 @@ enum ErrorNumber : int {
   errReadOnly = 3027,
   errBadPassword = 3031,
   errNoTransaction = 3034,
+  errInvalidPath = 3044,
   errFileInUse = 3045,
   errCannotOpen = 3049,
   errTooFewParameters = 3061,

@@ -8,6 +8,7 @@
 #include <new>
 #include <vector>
 
+#include "platform/classlib/core/registry.h"
 #include "platform/classlib/core/strutils.h"
 #include "platform/dao/core.h"
 #include "platform/dao/dao.h"
@@ -254,15 +255,20 @@ class TErrors : public TComObject<DAOErrors> {
 class TField : public TComObject<DAOField> {
  public:
   TField(std::shared_ptr<EngineState> engine, FieldInfo info, std::shared_ptr<RecordsetState> rs, int index,
-         int indexAttributes = -1)
+         int indexAttributes = -1, std::shared_ptr<DatabaseState> definition = nullptr)
       : engine_(std::move(engine)), info_(std::move(info)), rs_(std::move(rs)), index_(index),
-        indexAttributes_(indexAttributes) {}
+        indexAttributes_(indexAttributes), definition_(std::move(definition)) {}
 
   HRESULT get_Name(std::string* out) override {
     return Guard(*engine_, [&] { Require(out), *out = info_.def.name; });
   }
-  HRESULT put_Name(const std::string&) override {
-    return Guard(*engine_, [&] { Fail(errNotSupported); });
+  // Only a table definition's field can be renamed.
+  HRESULT put_Name(const std::string& name) override {
+    return Guard(*engine_, [&] {
+      if (!definition_) Fail(errNotSupported);
+      definition_->Core().Conn().RenameField(info_.sourceTable, info_.def.name, name);
+      info_.def.name = info_.sourceField = name;
+    });
   }
   HRESULT get_Type(std::int16_t* out) override {
     return Guard(*engine_, [&] { Require(out), *out = static_cast<std::int16_t>(info_.def.type); });
@@ -337,12 +343,15 @@ class TField : public TComObject<DAOField> {
   std::shared_ptr<RecordsetState> rs_;
   int index_;
   int indexAttributes_;
+  std::shared_ptr<DatabaseState> definition_;
 };
 
 class TFields : public TComObject<DAOFields> {
  public:
-  TFields(std::shared_ptr<EngineState> engine, std::vector<FieldInfo> fields, std::shared_ptr<RecordsetState> rs)
-      : engine_(std::move(engine)), fields_(std::move(fields)), rs_(std::move(rs)) {}
+  TFields(std::shared_ptr<EngineState> engine, std::vector<FieldInfo> fields, std::shared_ptr<RecordsetState> rs,
+          std::shared_ptr<DatabaseState> definition = nullptr)
+      : engine_(std::move(engine)), fields_(std::move(fields)), rs_(std::move(rs)),
+        definition_(std::move(definition)) {}
   HRESULT get_Count(std::int16_t* out) override {
     return Guard(*engine_, [&] { Require(out), *out = static_cast<std::int16_t>(fields_.size()); });
   }
@@ -351,7 +360,7 @@ class TFields : public TComObject<DAOFields> {
       Require(item);
       *item = nullptr;
       size_t i = ItemIndex(index, fields_.size(), [&](size_t k) { return fields_[k].def.name; });
-      *item = Make<TField>(engine_, fields_[i], rs_, static_cast<int>(i));
+      *item = Make<TField>(engine_, fields_[i], rs_, static_cast<int>(i), -1, definition_);
     });
   }
 
@@ -362,6 +371,7 @@ class TFields : public TComObject<DAOFields> {
   std::shared_ptr<EngineState> engine_;
   std::vector<FieldInfo> fields_;
   std::shared_ptr<RecordsetState> rs_;
+  std::shared_ptr<DatabaseState> definition_;
 };
 
 // ---- Indexes -----------------------------------------------------------------------
@@ -404,10 +414,19 @@ class TIndexFields : public TComObject<DAOIndexFields> {
 
 class TIndex : public TComObject<DAOIndex> {
  public:
-  TIndex(std::shared_ptr<EngineState> engine, IndexDef index, std::vector<FieldDef> tableFields)
-      : engine_(std::move(engine)), index_(std::move(index)), tableFields_(std::move(tableFields)) {}
+  TIndex(std::shared_ptr<EngineState> engine, IndexDef index, std::vector<FieldDef> tableFields,
+         std::shared_ptr<DatabaseState> definition, std::string table)
+      : engine_(std::move(engine)), index_(std::move(index)), tableFields_(std::move(tableFields)),
+        definition_(std::move(definition)), table_(std::move(table)) {}
   HRESULT get_Name(std::string* out) override { return Guard(*engine_, [&] { Require(out), *out = index_.name; }); }
-  HRESULT put_Name(const std::string&) override { return Guard(*engine_, [&] { Fail(errNotSupported); }); }
+  // Only a table definition's index can be renamed.
+  HRESULT put_Name(const std::string& name) override {
+    return Guard(*engine_, [&] {
+      if (!definition_) Fail(errNotSupported);
+      definition_->Core().Conn().RenameIndex(table_, index_.name, name);
+      index_.name = name;
+    });
+  }
   HRESULT get_Unique(bool* out) override { return Guard(*engine_, [&] { Require(out), *out = index_.unique; }); }
   HRESULT get_Primary(bool* out) override { return Guard(*engine_, [&] { Require(out), *out = index_.primary; }); }
   HRESULT get_Required(bool* out) override { return Guard(*engine_, [&] { Require(out), *out = index_.required; }); }
@@ -428,12 +447,16 @@ class TIndex : public TComObject<DAOIndex> {
   std::shared_ptr<EngineState> engine_;
   IndexDef index_;
   std::vector<FieldDef> tableFields_;
+  std::shared_ptr<DatabaseState> definition_;
+  std::string table_;
 };
 
 class TIndexes : public TComObject<DAOIndexes> {
  public:
-  TIndexes(std::shared_ptr<EngineState> engine, std::vector<IndexDef> indexes, std::vector<FieldDef> tableFields)
-      : engine_(std::move(engine)), indexes_(std::move(indexes)), tableFields_(std::move(tableFields)) {}
+  TIndexes(std::shared_ptr<EngineState> engine, std::vector<IndexDef> indexes, std::vector<FieldDef> tableFields,
+           std::shared_ptr<DatabaseState> definition = nullptr, std::string table = {})
+      : engine_(std::move(engine)), indexes_(std::move(indexes)), tableFields_(std::move(tableFields)),
+        definition_(std::move(definition)), table_(std::move(table)) {}
   HRESULT get_Count(std::int16_t* out) override {
     return Guard(*engine_, [&] { Require(out), *out = static_cast<std::int16_t>(indexes_.size()); });
   }
@@ -442,7 +465,7 @@ class TIndexes : public TComObject<DAOIndexes> {
       Require(item);
       *item = nullptr;
       size_t i = ItemIndex(index, indexes_.size(), [&](size_t k) { return indexes_[k].name; });
-      *item = Make<TIndex>(engine_, indexes_[i], tableFields_);
+      *item = Make<TIndex>(engine_, indexes_[i], tableFields_, definition_, table_);
     });
   }
 
@@ -453,6 +476,8 @@ class TIndexes : public TComObject<DAOIndexes> {
   std::shared_ptr<EngineState> engine_;
   std::vector<IndexDef> indexes_;
   std::vector<FieldDef> tableFields_;
+  std::shared_ptr<DatabaseState> definition_;
+  std::string table_;
 };
 
 // ---- Recordset ---------------------------------------------------------------------
@@ -567,7 +592,12 @@ class TTableDef : public TComObject<DAOTableDef> {
  public:
   TTableDef(std::shared_ptr<DatabaseState> db, std::string name) : db_(std::move(db)), name_(std::move(name)) {}
   HRESULT get_Name(std::string* out) override { return Run([&] { Require(out), *out = name_; }); }
-  HRESULT put_Name(const std::string&) override { return Run([&] { Fail(errNotSupported); }); }
+  HRESULT put_Name(const std::string& name) override {
+    return Run([&] {
+      db_->Core().Conn().RenameTable(name_, name);
+      name_ = name;
+    });
+  }
   HRESULT get_Attributes(std::int32_t* out) override {
     // System objects carry dbSystemObject (0x80000002).
     return Run([&] { Require(out), *out = IsSystemName(name_) ? static_cast<std::int32_t>(0x80000002u) : 0; });
@@ -592,14 +622,14 @@ class TTableDef : public TComObject<DAOTableDef> {
         info.updatable = true;
         fields.push_back(info);
       }
-      *out = Make<TFields>(db_->engine, fields, nullptr);
+      *out = Make<TFields>(db_->engine, fields, nullptr, db_);
     });
   }
   HRESULT get_Indexes(DAOIndexes** out) override {
     return Run([&] {
       Require(out);
       const TableDef& t = db_->Core().Conn().Table(name_);
-      *out = Make<TIndexes>(db_->engine, t.indexes, t.fields);
+      *out = Make<TIndexes>(db_->engine, t.indexes, t.fields, db_, t.name);
     });
   }
   HRESULT OpenRecordset(const Variant&, const Variant& options, DAORecordset** out) override {
@@ -719,7 +749,12 @@ class TQueryDef : public TComObject<DAOQueryDef> {
     }
   }
   HRESULT get_Name(std::string* out) override { return Run([&] { Require(out), *out = q_->name; }); }
-  HRESULT put_Name(const std::string&) override { return Run([&] { Fail(errNotSupported); }); }
+  HRESULT put_Name(const std::string& name) override {
+    return Run([&] {
+      if (!q_->name.empty()) db_->Core().Conn().RenameQueryDef(q_->name, name);
+      q_->name = name;
+    });
+  }
   HRESULT get_SQL(std::string* out) override { return Run([&] { Require(out), *out = q_->sql; }); }
   HRESULT get_Fields(DAOFields** out) override {
     return Run([&] {
@@ -832,6 +867,8 @@ class TDatabase : public TComObject<DAODatabase> {
 
 // ---- DBEngine ----------------------------------------------------------------------
 
+constexpr int kMaxTransactionDepth = 5;
+
 class TDBEngine : public TComObject<DAODBEngine> {
  public:
   TDBEngine() : engine_(std::make_shared<EngineState>()) {}
@@ -866,6 +903,7 @@ class TDBEngine : public TComObject<DAODBEngine> {
   }
   HRESULT BeginTrans() override {
     return Run([&] {
+      if (engine_->transactionDepth >= kMaxTransactionDepth) Fail(errTooManyTransactions);
       for (auto& db : Open())
         if (db->Core().Conn().TransactionDepth() == engine_->transactionDepth) db->Core().Conn().Begin();
       ++engine_->transactionDepth;
@@ -932,15 +970,41 @@ HRESULT CreateEngine(REFIID iid, void** object) {
 
 }  // namespace
 
+namespace {
+
+// A registered server also has its class key under HKEY_CLASSES_ROOT, where
+// callers look before they create it.
+void WriteClassKeys(bool registered) {
+  try {
+    TRegistry registry;
+    registry.SetRootKey(HKEY_CLASSES_ROOT);
+    for (auto [progId, clsid] : {std::pair{kDaoProgId35, CLSID_DBEngine35}, std::pair{kDaoProgId30, CLSID_DBEngine30}}) {
+      std::string key = std::string("\\") + progId;
+      if (!registered) {
+        registry.DeleteKey(key);
+      } else if (registry.OpenKey(key + "\\CLSID", true)) {
+        registry.WriteString("", StringFromGUID(clsid));
+        registry.CloseKey();
+      }
+    }
+  } catch (const std::exception&) {
+    // Without a settings store the server is still usable in this process.
+  }
+}
+
+}  // namespace
+
 HRESULT DaoRegisterServer() {
   HRESULT hr = CoRegisterServer(kDaoProgId35, CLSID_DBEngine35, CreateEngine);
   if (SUCCEEDED(hr)) hr = CoRegisterServer(kDaoProgId30, CLSID_DBEngine30, CreateEngine);
+  if (SUCCEEDED(hr)) WriteClassKeys(true);
   return hr;
 }
 
 HRESULT DaoUnregisterServer() {
   CoUnregisterServer(kDaoProgId35);
   CoUnregisterServer(kDaoProgId30);
+  WriteClassKeys(false);
   return S_OK;
 }
 

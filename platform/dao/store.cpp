@@ -16,9 +16,13 @@ namespace {
 int busyTimeoutMs = 5000;
 
 // Text order and equality for every text column: letters compare without
-// regard to case across all of Unicode. For plain ASCII this is exactly
-// SQLite's built-in NOCASE, so standard tools read the same file and its
-// indexes in the same order.
+// regard to case across all of Unicode. Text columns are declared with the
+// built-in NOCASE collation, which this connection replaces by this one; for
+// ASCII text both agree exactly, so standard SQLite tools read the file, its
+// tables and indexes as they are. Only text whose non-ASCII letters differ in
+// case alone sorts differently there (such a tool's integrity check lists
+// those index rows, and its REINDEX would reorder them): a choice made so
+// that the file needs no collation the tools lack.
 int CompareNoCase(void*, int n1, const void* p1, int n2, const void* p2) {
   return AnsiCompareText(std::string_view(static_cast<const char*>(p1), n1),
                          std::string_view(static_cast<const char*>(p2), n2));
@@ -274,6 +278,9 @@ Connection::Connection(const std::string& path, bool readOnly) : path_(path), re
     Fail(errCannotOpen, path);
   }
   sqlite3_extended_result_codes(db_, 1);
+  // "Text" in double quotes is a name, never a string that SQLite guesses at.
+  sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+  sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
   sqlite3_busy_timeout(db_, busyTimeoutMs);
   sqlite3_create_collation(db_, "NOCASE", SQLITE_UTF8, nullptr, CompareNoCase);
   sqlite3_create_function(db_, "like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
@@ -305,7 +312,7 @@ Connection::~Connection() {
 }
 
 void Connection::CreateFile(const std::string& path) {
-  if (path.empty()) Fail(errFileNotFound, path);
+  if (path.empty()) Fail(errInvalidPath, path);
   if (::access(path.c_str(), F_OK) == 0) Fail(errDatabaseExists);
   sqlite3* db = nullptr;
   int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
@@ -316,7 +323,7 @@ void Connection::CreateFile(const std::string& path) {
   sqlite3_close(db);
   if (rc != SQLITE_OK) {
     ::unlink(path.c_str());
-    Fail(errFileNotFound, path);
+    Fail(errInvalidPath, path);
   }
 }
 
@@ -549,7 +556,7 @@ const TableDef& Connection::Table(const std::string& name) {
 std::vector<std::string> Connection::TableNames() {
   std::vector<std::string> names;
   StatementUse s(Cached(
-      "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite%' ORDER BY rowid"));
+      "SELECT name FROM sqlite_master WHERE type='table' AND substr(name, 1, 7) <> 'sqlite_' ORDER BY rowid"));
   while (s->Step()) names.push_back(s->ColumnText(0));
   return names;
 }
@@ -670,6 +677,82 @@ void Connection::DropIndex(const std::string& tableName, const std::string& inde
   s->Bind(1, table.name).Bind(2, index->name).Step();
   scope.Commit();
   catalogueLoaded_ = false;
+}
+
+void Connection::RenameTable(const std::string& name, const std::string& newName) {
+  std::string actual = Table(name).name;
+  if (newName.empty()) Fail(errInvalidArgument);
+  if (!AnsiSameText(actual, newName) && FindTable(newName) != nullptr) Fail(errTableExists, newName);
+  WriteScope scope(*this);
+  Exec("ALTER TABLE " + QuoteIdentifier(actual) + " RENAME TO " + QuoteIdentifier(newName));
+  if (FindTable("MSysColumns") != nullptr)
+    for (const char* sql : {"UPDATE MSysTables SET Name=?1 WHERE Name=?2",
+                            "UPDATE MSysColumns SET TableName=?1 WHERE TableName=?2",
+                            "UPDATE MSysIndexes SET TableName=?1 WHERE TableName=?2"}) {
+      auto s = Prepare(sql);
+      s->Bind(1, newName).Bind(2, actual).Step();
+    }
+  scope.Commit();
+  catalogueLoaded_ = false;
+}
+
+void Connection::RenameField(const std::string& tableName, const std::string& field, const std::string& newName) {
+  const TableDef& table = Table(tableName);
+  int index = table.FieldIndex(field);
+  if (index < 0) Fail(errItemNotFound);
+  if (newName.empty()) Fail(errInvalidArgument);
+  int clash = table.FieldIndex(newName);
+  if (clash >= 0 && clash != index) Fail(errObjectExists, newName);
+  std::string actualTable = table.name;
+  std::string actualField = table.fields[static_cast<size_t>(index)].name;
+  std::vector<std::pair<std::string, std::string>> indexColumns;  // index name, new column list
+  for (const auto& i : table.indexes) {
+    auto columns = i.columns;
+    for (auto& c : columns)
+      if (AnsiSameText(c.name, actualField)) c.name = newName;
+    indexColumns.emplace_back(i.name, EncodeColumns(columns));
+  }
+  WriteScope scope(*this);
+  Exec("ALTER TABLE " + QuoteIdentifier(actualTable) + " RENAME COLUMN " + QuoteIdentifier(actualField) + " TO " +
+       QuoteIdentifier(newName));
+  if (table.described) {
+    auto s = Prepare("UPDATE MSysColumns SET Name=? WHERE TableName=? AND Name=?");
+    s->Bind(1, newName).Bind(2, actualTable).Bind(3, actualField).Step();
+    for (const auto& [indexName, columns] : indexColumns) {
+      auto u = Prepare("UPDATE MSysIndexes SET Columns=? WHERE TableName=? AND Name=?");
+      u->Bind(1, columns).Bind(2, actualTable).Bind(3, indexName).Step();
+    }
+  }
+  scope.Commit();
+  catalogueLoaded_ = false;
+}
+
+void Connection::RenameIndex(const std::string& tableName, const std::string& index, const std::string& newName) {
+  const TableDef& table = Table(tableName);
+  const IndexDef* found = table.FindIndex(index);
+  if (found == nullptr) Fail(errNoSuchIndex, index);
+  if (newName.empty()) Fail(errInvalidArgument);
+  const IndexDef* clash = table.FindIndex(newName);
+  if (clash != nullptr && clash != found) Fail(errObjectExists, newName);
+  WriteScope scope(*this);
+  auto s = Prepare("UPDATE MSysIndexes SET Name=? WHERE TableName=? AND Name=?");
+  s->Bind(1, newName).Bind(2, table.name).Bind(3, found->name).Step();
+  scope.Commit();
+  catalogueLoaded_ = false;
+}
+
+void Connection::RenameQueryDef(const std::string& name, const std::string& newName) {
+  if (newName.empty()) Fail(errInvalidArgument);
+  bool found = false;
+  for (const auto& [existing, sql] : QueryDefs()) {
+    if (AnsiSameText(existing, newName) && !AnsiSameText(existing, name)) Fail(errObjectExists, newName);
+    if (AnsiSameText(existing, name)) found = true;
+  }
+  if (!found) Fail(errItemNotFound);
+  WriteScope scope(*this);
+  auto s = Prepare("UPDATE MSysQueries SET Name=? WHERE Name=?");
+  s->Bind(1, newName).Bind(2, name).Step();
+  scope.Commit();
 }
 
 std::vector<std::pair<std::string, std::string>> Connection::QueryDefs() {

@@ -2,6 +2,18 @@
 // The SQLite file under one open database: the connection, cached prepared
 // statements, values as SQLite stores them, the catalogue tables and the
 // mapping of SQLite failures to DAO errors.
+//
+// Layout of a database file (write-ahead log mode):
+//   - one SQLite table per DAO table, its columns in DAO order; a counter is
+//     the table's INTEGER PRIMARY KEY AUTOINCREMENT, so its values are the row
+//     numbers and never come back; text columns are TEXT COLLATE NOCASE with a
+//     CHECK on their length; Booleans are -1/0, dates date numbers (REAL),
+//     currency integers of ten-thousandths;
+//   - MSysTables (per table the last row number handed out), MSysColumns (DAO
+//     type, size, attributes, required, zero length, default, position),
+//     MSysIndexes (per table its index names, flags, fields and SQLite's own
+//     index name), MSysQueries (stored queries in their Access text) and,
+//     for a file with a password, MSysPassword.
 
 #include <cstdint>
 #include <map>
@@ -126,6 +138,10 @@ class Connection {
   void CreateIndex(const std::string& table, IndexDef index);
   void DropTable(const std::string& name);
   void DropIndex(const std::string& table, const std::string& index);
+  void RenameTable(const std::string& name, const std::string& newName);
+  void RenameField(const std::string& table, const std::string& field, const std::string& newName);
+  void RenameIndex(const std::string& table, const std::string& index, const std::string& newName);
+  void RenameQueryDef(const std::string& name, const std::string& newName);
   std::vector<std::pair<std::string, std::string>> QueryDefs();  // name, SQL
   void SaveQueryDef(const std::string& name, const std::string& sql);
 

@@ -1,0 +1,210 @@
+// Several real processes on one database file: record locks, changes made by
+// another user, a process killed while it holds a lock or a transaction, a
+// busy file, and exclusive opens.
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+
+#include "daotest_util.h"
+
+using namespace dao;
+using daotest::DaoFixture;
+using daotest::ErrorOf;
+
+namespace {
+
+// A child process running `body`; the two sides talk over pipes one byte at a time.
+class Child {
+ public:
+  explicit Child(std::function<int(Child&)> body) {
+    if (::pipe(toChild_) != 0 || ::pipe(toParent_) != 0) ADD_FAILURE() << "pipe";
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      int code = 99;
+      try {
+        code = body(*this);
+      } catch (...) {
+        code = 98;
+      }
+      ::_exit(code);
+    }
+  }
+  ~Child() {
+    if (pid_ > 0 && !reaped_) Kill();
+    for (int fd : {toChild_[0], toChild_[1], toParent_[0], toParent_[1]}) ::close(fd);
+  }
+  // Child side.
+  void Tell(char c) { (void)!::write(toParent_[1], &c, 1); }
+  char Hear() {
+    char c = 0;
+    return ::read(toChild_[0], &c, 1) == 1 ? c : 0;
+  }
+  // Parent side.
+  void Say(char c) { (void)!::write(toChild_[1], &c, 1); }
+  char Listen() {
+    char c = 0;
+    return ::read(toParent_[0], &c, 1) == 1 ? c : 0;
+  }
+  int Wait() {
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    reaped_ = true;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+  void Kill() {
+    ::kill(pid_, SIGKILL);
+    Wait();
+  }
+
+ private:
+  int toChild_[2] = {-1, -1};
+  int toParent_[2] = {-1, -1};
+  pid_t pid_ = -1;
+  bool reaped_ = false;
+};
+
+class Processes : public DaoFixture {
+ protected:
+  void SetUp() override {
+    DaoFixture::SetUp();
+    MakePeople();
+    AddPerson("one", 1);
+    AddPerson("two", 2);
+  }
+  std::unique_ptr<TRecordsetCore> OnPerson(TDatabaseCore& db, const std::string& name) {
+    auto rs = db.OpenRecordset("People", -1);
+    rs->SetIndex("ByName");
+    rs->Seek("=", {Cell::MakeText(name)});
+    EXPECT_FALSE(rs->NoMatch());
+    return rs;
+  }
+};
+
+TEST_F(Processes, EditLocksTheRecordAgainstOtherProcesses) {
+  auto rs = OnPerson(*db_, "one");
+  rs->Edit();
+  Child child([&](Child& c) {
+    TDatabaseCore db(path_, false, false, "");
+    auto mine = OnPerson(db, "one");
+    int edit = ErrorOf([&] { mine->Edit(); });
+    int del = ErrorOf([&] { mine->Delete(); });
+    auto other = OnPerson(db, "two");
+    int free = ErrorOf([&] { other->Edit(); });
+    c.Tell(edit == errLockedByUser && del == errLockedByUser && free == 0 ? 'y' : 'n');
+    c.Hear();  // the parent has updated: the lock is gone
+    int after = ErrorOf([&] {
+      mine->Edit();
+      mine->SetValue(2, Cell::MakeInteger(7));
+      mine->Update();
+    });
+    return after;
+  });
+  EXPECT_EQ('y', child.Listen());
+  rs->SetValue(2, Cell::MakeInteger(5));
+  rs->Update();
+  child.Say('g');
+  EXPECT_EQ(0, child.Wait());
+  auto check = OnPerson(*db_, "one");
+  EXPECT_EQ(7, check->Value(2).integer);
+}
+
+TEST_F(Processes, ChangesAndDeletesByOthersFailTheUpdate) {
+  auto one = OnPerson(*db_, "one");
+  auto two = OnPerson(*db_, "two");
+  one->Edit();
+  two->Edit();
+  Child child([&](Child&) {
+    TDatabaseCore db(path_, false, false, "");
+    db.Execute("UPDATE People SET Age = 10 WHERE Name = 'one'");
+    db.Execute("DELETE FROM People WHERE Name = 'two'");
+    return 0;
+  });
+  ASSERT_EQ(0, child.Wait());
+  one->SetValue(2, Cell::MakeInteger(3));
+  EXPECT_EQ(errDataChanged, ErrorOf([&] { one->Update(); }));
+  EXPECT_EQ(errRecordDeleted, ErrorOf([&] { two->Update(); }));
+  // A fresh Edit sees the other user's value and succeeds.
+  one->Edit();
+  EXPECT_EQ(10, one->Value(2).integer);
+  one->SetValue(2, Cell::MakeInteger(11));
+  one->Update();
+  EXPECT_EQ(11, OnPerson(*db_, "one")->Value(2).integer);
+}
+
+TEST_F(Processes, LocksAndTransactionsOfAKilledProcessVanish) {
+  Child child([&](Child& c) {
+    TDatabaseCore db(path_, false, false, "");
+    auto rs = OnPerson(db, "one");
+    rs->Edit();
+    db.Conn().Begin();
+    for (int i = 0; i < 200; ++i) db.Execute("INSERT INTO People (Name, Age) VALUES ('ghost', 0)");
+    c.Tell('r');
+    c.Hear();  // killed here
+    return 0;
+  });
+  ASSERT_EQ('r', child.Listen());
+  auto rs = OnPerson(*db_, "two");  // reading goes on while the other writes
+  child.Kill();
+  auto one = OnPerson(*db_, "one");
+  EXPECT_EQ(0, ErrorOf([&] { one->Edit(); }));
+  one->CancelUpdate();
+  EXPECT_EQ(2, db_->OpenRecordset("People", -1)->RecordCount());
+  db_->Execute("INSERT INTO People (Name, Age) VALUES ('three', 3)");
+  auto check = db_->OpenRecordset("SELECT count(*) AS N FROM People", -1);
+  EXPECT_EQ(3, check->Value(0).integer);
+}
+
+TEST_F(Processes, BusyFileBeyondTheTimeoutIsALockError) {
+  Child child([&](Child& c) {
+    TDatabaseCore db(path_, false, false, "");
+    db.Conn().Begin();
+    db.Execute("INSERT INTO People (Name, Age) VALUES ('held', 0)");
+    c.Tell('r');
+    c.Hear();
+    db.Conn().Commit();
+    return 0;
+  });
+  ASSERT_EQ('r', child.Listen());
+  int saved = Connection::BusyTimeout();
+  Connection::SetBusyTimeout(200);
+  TDatabaseCore db(path_, false, false, "");  // takes the short timeout
+  Connection::SetBusyTimeout(saved);
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(errLocked, ErrorOf([&] { db.Execute("INSERT INTO People (Name, Age) VALUES ('late', 0)"); }));
+  auto rs = db.OpenRecordset("People", -1);
+  EXPECT_EQ(errLocked, ErrorOf([&] { rs->AddNew(); }));
+  auto waited = std::chrono::steady_clock::now() - start;
+  EXPECT_LT(waited, std::chrono::seconds(3));
+  EXPECT_EQ(2, rs->RecordCount());  // reading is not blocked
+  child.Say('c');
+  EXPECT_EQ(0, child.Wait());
+  EXPECT_EQ(0, ErrorOf([&] { db.Execute("INSERT INTO People (Name, Age) VALUES ('late', 0)"); }));
+  EXPECT_EQ(4, rs->RecordCount());
+}
+
+TEST_F(Processes, ExclusiveOpensAcrossProcesses) {
+  Child child([&](Child& c) {
+    auto shared = std::make_unique<TDatabaseCore>(path_, false, false, "");
+    c.Tell('s');
+    c.Hear();
+    shared.reset();
+    TDatabaseCore exclusive(path_, true, false, "");
+    c.Tell('x');
+    c.Hear();
+    return 0;
+  });
+  ASSERT_EQ('s', child.Listen());
+  db_.reset();
+  EXPECT_EQ(errFileInUse, ErrorOf([&] { TDatabaseCore(path_, true, false, ""); }));
+  child.Say('n');
+  ASSERT_EQ('x', child.Listen());
+  EXPECT_EQ(errOpenedExclusively, ErrorOf([&] { TDatabaseCore(path_, false, false, ""); }));
+  child.Kill();  // its exclusive hold goes with it
+  EXPECT_EQ(0, ErrorOf([&] { TDatabaseCore(path_, true, false, ""); }));
+}
+
+}  // namespace
