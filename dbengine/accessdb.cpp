@@ -428,7 +428,17 @@ void TAccessSqlStmt::BindParameters(std::uint16_t count, const TFieldDesc* descs
       literals.push_back("NULL");
       continue;
     }
-    std::string literal = AccessParameterLiteral(d.FieldType, buffer + d.Offset, d.Length);
+    std::string literal;
+    if (d.FieldType == fldtype::Blob || (d.FieldType == fldtype::ZString && d.Units1 > 255)) {
+      // Long texts and blobs travel as a slot: the address of the text, then its length.
+      const char* text = nullptr;
+      std::memcpy(&text, buffer + d.Offset, sizeof text);
+      auto length = Load<std::uint32_t>(buffer + d.Offset + sizeof text);
+      std::string value = text ? std::string(text, length) : std::string();
+      literal = AccessParameterLiteral(fldtype::ZString, value.c_str(), std::uint16_t(std::min<std::size_t>(value.size() + 1, 0xFFFF)));
+    } else {
+      literal = AccessParameterLiteral(d.FieldType, buffer + d.Offset, d.Length);
+    }
     if (!literal.empty()) literals.push_back(literal);
   }
   // One pass over the text: markers inside quoted text, and any "?" a literal

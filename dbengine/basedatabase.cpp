@@ -41,7 +41,8 @@ void TBaseDatabase::GetProperty(TPropertyId id, void* buffer, std::uint16_t size
   if (id == 0) {
     std::uint16_t kind = 22;
     PutPropertyBytes(&kind, sizeof kind, buffer, size, length);
-  } else if (id == 1) {
+  } else if (id == 1 || id == kDatabaseTypeProperty) {
+    // The components ask for the driver type by its full identifier.
     CheckParam(buffer);
     std::string name = GetDriverName();
     if (size > 0) dbengine_detail::StoreText(static_cast<char*>(buffer), size, name);

@@ -10,6 +10,9 @@
 
 class TSqlStmt;
 
+// The database's driver type, as the components read it.
+constexpr std::uint32_t kDatabaseTypeProperty = 0x40002;
+
 class TBaseDatabase : public TBapiListItem {
   DECLARE_CLASS(TBaseDatabase, TBapiListItem)
  public:
