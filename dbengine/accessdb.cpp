@@ -357,6 +357,7 @@ void TAccessSqlStmt::SetStatementText(const char* text) {
   std::string s = text;
   for (std::size_t at = s.find("%'"); at != std::string::npos; at = s.find("%'", at + 2)) s[at] = '*';
   TSqlStmt::SetStatementText(s.c_str());
+  if (!binding_) markedText_ = StatementText();
 }
 
 namespace {
@@ -441,9 +442,10 @@ void TAccessSqlStmt::BindParameters(std::uint16_t count, const TFieldDesc* descs
     }
     if (!literal.empty()) literals.push_back(literal);
   }
-  // One pass over the text: markers inside quoted text, and any "?" a literal
-  // brings along, are never taken for parameter markers.
-  std::string text = StatementText();
+  // One pass over the prepared text (each binding starts from its markers):
+  // markers inside quoted text, and any "?" a literal brings along, are never
+  // taken for parameter markers.
+  std::string text = markedText_;
   std::string result;
   char quote = 0;
   std::size_t next = 0;
@@ -458,7 +460,9 @@ void TAccessSqlStmt::BindParameters(std::uint16_t count, const TFieldDesc* descs
     }
     result += c;
   }
+  binding_ = true;
   SetStatementText(result.c_str());
+  binding_ = false;
 }
 
 void TAccessSqlStmt::ExecuteStatement(TBaseTable*& cursor) {

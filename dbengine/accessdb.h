@@ -106,6 +106,10 @@ class TAccessSqlStmt : public TSqlStmt {
   void ExecuteStatement(TBaseTable*& cursor) override;
 
   TAccessDatabase* AccessDatabase() const { return static_cast<TAccessDatabase*>(Database()); }
+
+ private:
+  std::string markedText_;  // the text with its "?" markers, as prepared
+  bool binding_ = false;
 };
 
 class TAccessSqlQueryDefStmt : public TSqlStmt {

@@ -573,7 +573,7 @@ TField* TttBDEDataset::GetIndexField(int index) {
   return field;
 }
 
-void TttBDEDataset::SetIndexField(int index, TField* field) { GetIndexField(index)->Assign(field); }
+void TttBDEDataset::SetIndexField(int index, TField* field) { GetIndexField(index)->SetAsVariant(field->AsVariant()); }
 
 std::uint8_t* TttBDEDataset::GetKeyBuffer(TKeyIndex index) const {
   const auto& buffer = keyBuffers_[std::size_t(index)];
@@ -653,7 +653,7 @@ void TttBDEDataset::SetLinkRanges(const std::vector<TField*>& masterFields) {
     InitKeyBuffer(GetKeyBuffer(kiRangeStart));
     KeyHeader(kiRangeStart)->Modified = 1;
     for (std::size_t i = 0; i < masterFields.size(); ++i)
-      GetIndexField(int(i))->Assign(masterFields[i]);
+      GetIndexField(int(i))->SetAsVariant(masterFields[i]->AsVariant());
     KeyHeader(kiRangeStart)->FieldCount = std::int32_t(masterFields.size());
   } catch (...) {
     RestoreState(saved);

@@ -89,7 +89,8 @@ class TttBDEDataset : public TDataSet {
   ~TttBDEDataset() override;
 
   // ---- hooks filled by the binding
-  virtual TVirtEng* Engine() const = 0;
+  // The call layer; nil here (also while a binding's part is destroyed).
+  virtual TVirtEng* Engine() const { return nullptr; }
   virtual void SetSessionList() {}
   virtual TttSession* DefaultSession() const { return nullptr; }
   virtual TBaseTable* OpenCursorHandle() { return nullptr; }

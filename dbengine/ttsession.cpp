@@ -6,6 +6,7 @@
 #include "dbengine/enginetypes.h"
 #include "platform/classlib/core/format.h"
 #include "platform/classlib/core/strutils.h"
+#include "dbengine/tttable.h"
 #include "platform/classlib/db/dataset.h"
 
 IMPLEMENT_CLASS(TttError, TObject)
@@ -843,7 +844,11 @@ void TttDatabase::Close() {
   while (!dataSets_.empty()) {
     TDataSet* dataSet = dataSets_.back();
     std::size_t before = dataSets_.size();
-    dataSet->Close();
+    // A prepared query lets go of its statement too: the engine frees it with the database.
+    if (auto* bound = As<TttDBDataset>(dataSet))
+      bound->DisconnectFromDatabase();
+    else
+      dataSet->Close();
     // A dataset that stays listed after closing is dropped so the loop ends.
     if (dataSets_.size() == before && dataSets_.back() == dataSet) dataSets_.pop_back();
   }

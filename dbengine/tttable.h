@@ -28,8 +28,10 @@ class TttDBDataset : public TttBDEDataset {
   explicit TttDBDataset(TComponent* owner = nullptr);
   ~TttDBDataset() override;
 
-  // The binding's session list (nil until SetSessionList attaches one).
+  // The binding's session list (nil until SetSessionList attaches one) and
+  // its call layer.
   virtual TttSessionlist* SessionList() const { return list_; }
+  TVirtEng* Engine() const override { return list_ ? list_->Engine() : nullptr; }
   void SetListOf(TttSessionlist* list) { list_ = list; }
 
   const std::string& DatabaseName() const { return databaseName_; }

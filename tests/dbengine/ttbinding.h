@@ -26,7 +26,6 @@ class TTestDatabase : public TttDatabase {
 class TTestTable : public TttTable {
  public:
   explicit TTestTable(TComponent* owner = nullptr);
-  TVirtEng* Engine() const override;
   // Reaches protected services for tests.
   using TttBDEDataset::ActiveRecordBuffer;
   void PutCursorAtEnd() {
@@ -38,7 +37,6 @@ class TTestTable : public TttTable {
 class TTestQuery : public TttQuery {
  public:
   explicit TTestQuery(TComponent* owner = nullptr);
-  TVirtEng* Engine() const override;
 };
 
 class TTestSessionlist : public TttSessionlist {
@@ -59,9 +57,7 @@ inline TTestSession::TTestSession(TComponent* owner) : TttSession(owner) { gList
 inline TttDatabase* TTestSession::GetDatabaseClass(TComponent* owner) { return new TTestDatabase(owner); }
 inline TTestDatabase::TTestDatabase(TComponent* owner) : TttDatabase(owner) { SetListOf(gList); }
 inline TTestTable::TTestTable(TComponent* owner) : TttTable(owner) { SetListOf(gList); }
-inline TVirtEng* TTestTable::Engine() const { return gList ? gList->Engine() : nullptr; }
 inline TTestQuery::TTestQuery(TComponent* owner) : TttQuery(owner) { SetListOf(gList); }
-inline TVirtEng* TTestQuery::Engine() const { return gList ? gList->Engine() : nullptr; }
 
 // The Access scratch database, reached through the components.
 class ComponentFixture : public accesstest::AccessFixture {
