@@ -80,6 +80,7 @@ TAccessTable::TAccessTable(TBapiListItem* owner, TMorvaCollection* ownerList, co
 TAccessTable::~TAccessTable() {
   if (CursorState != curstate::Closed) CloseCursor();
   FreeAllBlobs();
+  fieldObjects_.clear();
   delete DAOFields;
   DAOFields = nullptr;
   delete Recordset;
@@ -117,6 +118,7 @@ void TAccessTable::OpenCursor() {
   }
   delete Recordset;
   Recordset = rs;
+  fieldObjects_.clear();
   delete DAOFields;
   DAOFields = Recordset->GetFields();
   DaoCheck(DAOFields->Status);
@@ -129,6 +131,7 @@ void TAccessTable::OpenCursor() {
 void TAccessTable::CloseCursor() {
   if (CursorState == curstate::Closed) return;
   FreeAllBlobs();
+  fieldObjects_.clear();
   delete DAOFields;
   DAOFields = nullptr;
   if (Recordset != nullptr) Recordset->Close();
@@ -242,6 +245,14 @@ void TAccessTable::CopyFieldIn(std::uint16_t driverType, std::uint16_t, std::int
 
 // ---- Loading and storing the record buffer
 
+// The field objects read the current record, so one per field serves every row.
+TDAOField* TAccessTable::DAOField(std::int16_t index) {
+  if (fieldObjects_.size() <= std::size_t(index)) fieldObjects_.resize(std::size_t(index) + 1);
+  auto& field = fieldObjects_[std::size_t(index)];
+  if (!field) field.reset(DAOFields->Item(index));
+  return field.get();
+}
+
 bool TAccessTable::LoadRecordBuffer() {
   std::uint8_t* buffer = GetRecordBuffer();
   if (buffer == nullptr || DAOFields == nullptr) return false;
@@ -254,7 +265,7 @@ bool TAccessTable::LoadRecordBuffer() {
     item->SetRecordBuffer(buffer);
     std::uint8_t* at = item->Value();
     const TFieldDesc& d = item->Desc;
-    std::unique_ptr<TDAOField> field(DAOFields->Item(i));
+    TDAOField* field = DAOField(i);
     DaoCheck(field->Status);
     std::int16_t type = static_cast<std::int16_t>(d.DriverType);
     bool blank = false;
@@ -322,6 +333,14 @@ bool TAccessTable::LoadRecordBuffer() {
       item->SetBlank(blank);
     }
   }
+  // The key of the record just read answers the bookmark of this position
+  // without reading the record a second time.
+  if (!IsQueryCursor && currentIndex_.KeyFieldCount != 0) {
+    keyCacheWord_ = haveBookmark ? bookmarkWord : CurrentBookmarkWord();
+    keyCache_.assign(kAccessBookmarkSize - 4, 0);
+    ExtractKeyFields(buffer, keyCache_.data(), 0, 0);
+    keyCacheValid_ = true;
+  }
   return true;
 }
 
@@ -366,7 +385,7 @@ bool TAccessTable::StoreRecordBuffer() {
     TFieldCacheItem* item = FieldCache()->FieldByNumber(number);
     item->SetRecordBuffer(buffer);
     if (item->IsChanged()) {
-      std::unique_ptr<TDAOField> field(DAOFields->Item(i));
+      TDAOField* field = DAOField(i);
       DaoCheck(field->Status);
       std::int16_t type = static_cast<std::int16_t>(item->Desc.DriverType);
       const std::uint8_t* at = item->Value();
@@ -400,7 +419,7 @@ bool TAccessTable::StoreRecordBuffer() {
             if (item->IsBlank()) {
               v = Variant();
             } else {
-              StoreBlobField(item, number, type, field.get());
+              StoreBlobField(item, number, type, field);
               write = false;
             }
             break;
@@ -424,6 +443,7 @@ bool TAccessTable::StoreRecordBuffer() {
 // ---- Moves
 
 void TAccessTable::AfterMove() {
+  keyCacheValid_ = false;
   EditPending = false;
   inexactPosition_ = false;
 }
@@ -513,6 +533,10 @@ void TAccessTable::GetBookmark(std::uint8_t* bookmark) {
   std::int32_t word = CurrentBookmarkWord();
   std::memcpy(bookmark, &word, 4);
   if (IsQueryCursor || currentIndex_.KeyFieldCount == 0) return;
+  if (keyCacheValid_ && keyCacheWord_ == word) {
+    std::memcpy(bookmark + 4, keyCache_.data(), keyCache_.size());
+    return;
+  }
   std::uint8_t* saved = GetRecordBuffer();
   std::vector<std::uint8_t> record(GetRecordBufferSize(), 0);
   SetRecordBuffer(record.data());
@@ -538,6 +562,7 @@ bool TAccessTable::PositionAt(std::int32_t word) {
 }
 
 void TAccessTable::SetToBookmark(const std::uint8_t* bookmark) {
+  keyCacheValid_ = false;
   CheckParam(bookmark);
   std::int32_t word = Load<std::int32_t>(bookmark);
   if (PositionAt(word)) {
@@ -610,6 +635,7 @@ void TAccessTable::LockCurrentRecord() {
 }
 
 void TAccessTable::InsertRecord(int, std::uint8_t* buffer) {
+  keyCacheValid_ = false;
   Recordset->AddNew();
   DaoCheck(Recordset->Status);
   SetRecordBuffer(buffer);
@@ -631,6 +657,7 @@ void TAccessTable::InsertRecord(int, std::uint8_t* buffer) {
 }
 
 void TAccessTable::ModifyRecord(std::uint8_t* buffer, int freeLock) {
+  keyCacheValid_ = false;
   CheckExactPosition();
   SetRecordBuffer(buffer);
   StoreRecordBuffer();
@@ -641,6 +668,7 @@ void TAccessTable::ModifyRecord(std::uint8_t* buffer, int freeLock) {
 }
 
 void TAccessTable::DeleteRecord(std::uint8_t* buffer) {
+  keyCacheValid_ = false;
   EditPending = false;
   CheckExactPosition();
   Recordset->Delete();
@@ -688,6 +716,7 @@ void TAccessTable::GetRecordCount(std::uint32_t& count) {
 
 void TAccessTable::SwitchToIndex(const char* indexName, const char* tagName, std::uint16_t,
                                  bool stayOnRecord) {
+  keyCacheValid_ = false;
   (void)tagName;
   if (indexName == nullptr || *indexName == '\0') RaiseEngineError(dberr::InvalidParam);
   std::uint16_t number = 0;

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <string>
+#include <memory>
 #include <vector>
 
 #include "dbengine/basetable.h"
@@ -120,6 +121,13 @@ class TAccessTable : public TAccessBaseTable {
   TDAOFields* DAOFields = nullptr;
 
  private:
+  // The key fields of the record last read, and the position they belong to.
+  std::vector<std::uint8_t> keyCache_;
+  std::int32_t keyCacheWord_ = 0;
+  bool keyCacheValid_ = false;
+  std::vector<std::unique_ptr<TDAOField>> fieldObjects_;
+  TDAOField* DAOField(std::int16_t index);
+
   void LoadFields();  // fills the field cache from a field list over the recordset
   bool LoadRecordBuffer();
   bool StoreRecordBuffer();
