@@ -164,10 +164,7 @@ TAccessDatabase::TAccessDatabase(TAccessSession* session, const TDatabaseDesc& d
 }
 
 TAccessDatabase::~TAccessDatabase() {
-  // Cursors and statements go before the DAO database they run on.
-  while (OpenCursors()->Count() > 0) delete OpenCursors()->At(OpenCursors()->Count() - 1);
-  while (Statements()->Count() > 0) delete Statements()->At(Statements()->Count() - 1);
-  CloseConnection();
+  Shutdown();  // cursors and statements, then the DAO database, while this part exists
   delete StatementCollection;
   session_->IdleEngine();
 }

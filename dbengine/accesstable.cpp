@@ -492,14 +492,10 @@ void TAccessTable::MoveToPrior() {
   LoadRecordBuffer();
 }
 
-// Range bounds always hold key values, whatever form the caller gave them in.
+// A range bound that no record reaches leaves the cursor at an end.
 void TAccessTable::MoveToRangeStart() {
   try {
-    if (RangeStart.IsSet)
-      SeekKey(GetSearchCondition(RangeStart.Inclusive, true), true, GetRecordBuffer(),
-              RangeStart.KeyData, RangeStart.KeyLength, RangeStart.FieldCount);
-    else
-      MoveToFirst();
+    TAccessBaseTable::MoveToRangeStart();
   } catch (const EMorvaEngineError& e) {
     if (e.ErrorCode == dberr::RecNotFound) RaiseEofError();
     throw;
@@ -508,11 +504,7 @@ void TAccessTable::MoveToRangeStart() {
 
 void TAccessTable::MoveToRangeEnd() {
   try {
-    if (RangeEnd.IsSet)
-      SeekKey(GetSearchCondition(RangeEnd.Inclusive, false), true, GetRecordBuffer(),
-              RangeEnd.KeyData, RangeEnd.KeyLength, RangeEnd.FieldCount);
-    else
-      MoveToLast();
+    TAccessBaseTable::MoveToRangeEnd();
   } catch (const EMorvaEngineError& e) {
     if (e.ErrorCode == dberr::RecNotFound) RaiseBofError();
     throw;
