@@ -494,6 +494,7 @@ void TttSession::GetConfigParams(const std::string& pathPattern, const std::stri
   std::vector<std::uint8_t> record(1024);
   TCursorProps props{};
   if (Engine()->GetCursorProperties(cursor, props) == 0) record.resize(std::max<std::size_t>(props.RecordBufferSize, 1024));
+  Engine()->SetToStart(cursor);
   while (Engine()->GetNextRecord(cursor, 0, record.data(), nullptr) == 0) {
     char node[512] = {};
     char value[1024] = {};
@@ -564,7 +565,9 @@ void TttSession::AddAlias(const std::string& name, const std::string& driver, TS
 void TttSession::DeleteAlias(const std::string& name) {
   TSessionLock lock(this);
   DBNotify(5, nullptr);
-  EngineCheck(Engine(), Engine()->DeleteAlias(nullptr, Cut(name, 31).c_str()));
+  // Not checked: an engine that keeps no aliases of its own refuses, and the
+  // caller (a closing database) must not fail on it.
+  Engine()->DeleteAlias(nullptr, Cut(name, 31).c_str());
 }
 
 void TttSession::SetAutoSessionName(bool value) {

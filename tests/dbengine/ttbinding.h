@@ -50,7 +50,8 @@ class TTestSessionlist : public TttSessionlist {
     if (gList == this) gList = nullptr;
   }
   TttSession* GetSessionClass(TComponent* owner) override { return new TTestSession(owner); }
-  TSessionClass GetEngineClass() const override { return accesstest::AccessSessionClass(); }
+  TSessionClass GetEngineClass() const override { return EngineClass; }
+  TSessionClass EngineClass = accesstest::AccessSessionClass();
 };
 
 inline TTestSession::TTestSession(TComponent* owner) : TttSession(owner) { gList->AddSession(this); }
