@@ -626,6 +626,12 @@ void TAccessTable::LockCurrentRecord() {
   EditPending = true;
 }
 
+// A change replayed from a cache is written like an edit: the record is
+// locked for it first.
+void TAccessTable::Op108(int value) {
+  if (value == 1) LockCurrentRecord();
+}
+
 void TAccessTable::InsertRecord(int, std::uint8_t* buffer) {
   keyCacheValid_ = false;
   Recordset->AddNew();

@@ -96,6 +96,7 @@ class TAccessTable : public TAccessBaseTable {
   void GetIndexDescriptor(std::uint16_t number, TIndexDesc& desc) override;
   void GetIndexDescriptors(TIndexDesc* descs) override;
   void LockCurrentRecord() override;
+  void Op108(int value) override;
   void OpenBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, int openMode) override;
   void GetBlobSize(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t& size) override;
   void ReadBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t offset,

@@ -824,12 +824,14 @@ bool TttBDEDataset::SearchFilterMatch(bool restart, bool forward) {
   if (!Filtered()) ActivateFilters(true);
   DBIResult code = 0;
   try {
+    // The record is read into the spare buffer: the filter routine looks at it.
+    auto* spare = reinterpret_cast<std::uint8_t*>(TempBuffer());
     if (forward) {
       if (restart) Engine()->SetToStart(cursor_);
-      code = Engine()->GetNextRecord(cursor_, 0, nullptr, nullptr);
+      code = Engine()->GetNextRecord(cursor_, 0, spare, nullptr);
     } else {
       if (restart) Engine()->SetToEnd(cursor_);
-      code = Engine()->GetPriorRecord(cursor_, 0, nullptr, nullptr);
+      code = Engine()->GetPriorRecord(cursor_, 0, spare, nullptr);
     }
   } catch (...) {
     if (!Filtered()) ActivateFilters(false);

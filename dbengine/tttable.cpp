@@ -264,6 +264,15 @@ void TttTable::SetIndex(const std::string& text, bool fieldList) {
   if (Active()) {
     CheckBrowseMode();
     if (text == indexText_ && fieldList == fieldsIndex_) return;
+    if (text.empty()) {
+      // The engine switches only to a named index: the default order comes
+      // with a cursor opened again without one.
+      Close();
+      indexText_.clear();
+      fieldsIndex_ = false;
+      Open();
+      return;
+    }
     std::string name = ResolveIndexName(text, fieldList);
     SwitchToIndex(name, "");
     indexText_ = text;
