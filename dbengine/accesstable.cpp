@@ -335,7 +335,8 @@ bool TAccessTable::LoadRecordBuffer() {
   }
   // The key of the record just read answers the bookmark of this position
   // without reading the record a second time.
-  if (!IsQueryCursor && currentIndex_.KeyFieldCount != 0) {
+  keyCacheValid_ = false;
+  if (!IsQueryCursor && !EditPending && currentIndex_.KeyFieldCount != 0) {
     keyCacheWord_ = haveBookmark ? bookmarkWord : CurrentBookmarkWord();
     keyCache_.assign(kAccessBookmarkSize - 4, 0);
     ExtractKeyFields(buffer, keyCache_.data(), 0, 0);

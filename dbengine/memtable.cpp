@@ -491,6 +491,8 @@ void TBaseCacheTable::AppendRecord(std::uint8_t* buffer) { cache_->AppendRecord(
 void TBaseCacheTable::ModifyRecord(std::uint8_t* buffer, int) {
   wrapped_->GetBookmark(bookmark_.data());
   cache_->StoreRow(buffer, bookmark_.data());
+  // The edit went to the cache: the table's record lock taken for it ends here.
+  wrapped_->CancelRecordChange(nullptr);
 }
 
 void TBaseCacheTable::DeleteRecord(std::uint8_t* buffer) {
