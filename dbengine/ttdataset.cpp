@@ -364,6 +364,12 @@ void TttBDEDataset::WriteFieldData(TField* field, const void* source) {
     TRecordBuffer buffer = StateBuffer();
     Check(Engine()->PutField(cursor_, std::uint16_t(field->FieldNo()),
                              reinterpret_cast<std::uint8_t*>(buffer), source));
+    // A key entered field by field covers the index fields up to the last one set.
+    if (state == dsSetKey) {
+      for (int i = 0; i < indexFieldCount_; ++i)
+        if (indexFieldMap_[std::size_t(i)] == field->FieldNo())
+          KeyHeader(currentKey_)->FieldCount = std::max(KeyHeader(currentKey_)->FieldCount, i + 1);
+    }
   }
   if (state != dsCalcFields && state != dsFilter && state != dsNewValue)
     BroadcastDataEvent(deFieldChange, reinterpret_cast<std::intptr_t>(field));

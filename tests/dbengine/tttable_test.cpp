@@ -1,0 +1,147 @@
+// Table component: index choice, keys, ranges, read-only tables, index
+// definitions and the batch move's settings.
+
+#include <gtest/gtest.h>
+
+#include "ttbinding.h"
+
+using namespace tttest;
+
+namespace {
+
+class TableKeys : public ComponentFixture {
+ protected:
+  std::vector<std::string> Names(TDataSet* t) {
+    std::vector<std::string> names;
+    for (t->First(); !t->Eof(); t->Next()) names.push_back(t->FieldByName("Name")->AsString());
+    return names;
+  }
+};
+
+TEST_F(TableKeys, IndexNameAndFieldNamesExcludeEachOther) {
+  auto t = MakeTable();
+  t->SetIndexFieldNames("Name");
+  EXPECT_EQ("Name", t->IndexFieldNames());
+  EXPECT_EQ("", t->IndexName());
+  t->Open();
+  EXPECT_EQ((std::vector<std::string>{"Anna", "Bert", "Carl"}), Names(t.get()));
+  t->SetIndexName("ByAgeName");
+  EXPECT_EQ("ByAgeName", t->IndexName());
+  EXPECT_EQ("", t->IndexFieldNames());
+  EXPECT_EQ((std::vector<std::string>{"Bert", "Carl", "Anna"}), Names(t.get())) << "age, then name descending";
+  t->SetIndexFieldNames("");
+  EXPECT_EQ("", t->IndexName());
+  EXPECT_EQ("", t->IndexFieldNames());
+  EXPECT_EQ(3u, Names(t.get()).size());
+}
+
+TEST_F(TableKeys, FindKeyOnFewerFieldsThanTheIndexHas) {
+  auto t = MakeTable();
+  t->SetIndexName("ByAgeName");
+  t->Open();
+  EXPECT_TRUE(t->FindKey({Variant(30)}));
+  EXPECT_EQ(30, t->FieldByName("Age")->AsInteger());
+  EXPECT_TRUE(t->FindKey({Variant(30), Variant(std::string("Anna"))}));
+  EXPECT_EQ("Anna", t->FieldByName("Name")->AsString());
+  EXPECT_FALSE(t->FindKey({Variant(31)}));
+}
+
+TEST_F(TableKeys, KeyEntryCanBeCancelled) {
+  auto t = MakeTable();
+  t->SetIndexName("ByName");
+  t->Open();
+  t->SetKey();
+  t->FieldByName("Name")->SetAsString("Bert");
+  t->Post();  // commits the key
+  EXPECT_EQ(dsBrowse, t->State());
+  t->EditKey();
+  t->FieldByName("Name")->SetAsString("Zed");
+  t->Cancel();  // the committed key comes back
+  EXPECT_TRUE(t->GotoKey());
+  EXPECT_EQ("Bert", t->FieldByName("Name")->AsString());
+}
+
+TEST_F(TableKeys, RangesByKeyEntryAndExclusiveEnds) {
+  auto t = MakeTable();
+  t->SetIndexName("ByName");
+  t->Open();
+  t->SetRangeStart();
+  t->FieldByName("Name")->SetAsString("Anna");
+  t->SetRangeEnd();
+  t->FieldByName("Name")->SetAsString("Carl");
+  t->SetKeyExclusive(TttBDEDataset::kiRangeEnd, true);
+  t->ApplyRange();
+  EXPECT_EQ((std::vector<std::string>{"Anna", "Bert"}), Names(t.get()));
+  t->CancelRange();
+  EXPECT_EQ(3u, Names(t.get()).size());
+}
+
+TEST_F(TableKeys, ReadOnlyTablesCannotBeModified) {
+  auto t = MakeTable();
+  t->SetReadOnly(true);
+  t->Open();
+  EXPECT_FALSE(t->CanModify());
+  EXPECT_THROW(t->Edit(), EDatabaseError);
+  EXPECT_THROW(t->SetReadOnly(false), EDatabaseError) << "only while closed";
+  t->Close();
+  t->SetReadOnly(false);
+  t->Open();
+  EXPECT_TRUE(t->CanModify());
+}
+
+TEST_F(TableKeys, MissingTableNameAndCircularMasters) {
+  auto t = MakeTable("");
+  try {
+    t->Open();
+    FAIL();
+  } catch (const EDatabaseError& e) {
+    EXPECT_EQ("Missing TableName property", e.Message());
+  }
+  auto a = MakeTable();
+  auto b = MakeTable();
+  TDataSource sa, sb;
+  sa.SetDataSet(a.get());
+  sb.SetDataSet(b.get());
+  b->SetMasterSource(&sa);
+  try {
+    a->SetMasterSource(&sb);
+    FAIL();
+  } catch (const EDatabaseError& e) {
+    EXPECT_EQ("Circular datalinks are not allowed", e.Message());
+  }
+}
+
+TEST_F(TableKeys, IndexDefinitionsComeFromTheEngine) {
+  auto t = MakeTable();
+  t->RefreshIndexDefs();  // works on a closed table
+  TIndexDefs& defs = t->IndexDefs();
+  ASSERT_GE(defs.Count(), 3);
+  EXPECT_EQ("Name", defs.Find("ByName")->Fields());
+  EXPECT_EQ("Age;Name", defs.Find("ByAgeName")->Fields());
+  EXPECT_TRUE(defs.Find("PrimaryKey")->Options().Contains(ixPrimary));
+  EXPECT_EQ("ByName", defs.FindIndexForFields("Name")->Name());
+  EXPECT_FALSE(t->Active());
+  EXPECT_EQ(nullptr, t->Database()) << "the database is let go again";
+  t->PrepareFieldDefs();
+  EXPECT_EQ(ftString, t->FieldDefs().Find("Name")->DataType());
+}
+
+TEST_F(TableKeys, TheBatchMoveForgetsRemovedComponents) {
+  TttBatchMove move;
+  EXPECT_TRUE(move.AbortOnKeyViol);
+  EXPECT_TRUE(move.AbortOnProblem);
+  EXPECT_TRUE(move.Transliterate);
+  auto source = MakeTable();
+  auto* dest = new TTestTable();
+  move.SetSource(source.get());
+  move.SetDestination(dest);
+  delete dest;
+  EXPECT_EQ(nullptr, move.Destination());
+  EXPECT_EQ(source.get(), move.Source());
+  TStringList map;
+  map.Add("A=B");
+  move.SetMappings(&map);
+  EXPECT_EQ("B", move.Mappings()->Values("A"));
+}
+
+}  // namespace
