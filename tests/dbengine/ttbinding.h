@@ -60,6 +60,13 @@ inline TTestDatabase::TTestDatabase(TComponent* owner) : TttDatabase(owner) { Se
 inline TTestTable::TTestTable(TComponent* owner) : TttTable(owner) { SetListOf(gList); }
 inline TTestQuery::TTestQuery(TComponent* owner) : TttQuery(owner) { SetListOf(gList); }
 
+// The values of one field over every record, from the first.
+inline std::vector<std::string> ColumnOf(TDataSet* t, const std::string& field = "Name") {
+  std::vector<std::string> values;
+  for (t->First(); !t->Eof(); t->Next()) values.push_back(t->FieldByName(field)->AsString());
+  return values;
+}
+
 // The Access scratch database, reached through the components.
 class ComponentFixture : public accesstest::AccessFixture {
  protected:

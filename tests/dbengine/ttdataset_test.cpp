@@ -22,11 +22,7 @@ class DatasetStates : public ComponentFixture {
     t.reset();
     ComponentFixture::TearDown();
   }
-  std::vector<std::string> Names() {
-    std::vector<std::string> names;
-    for (t->First(); !t->Eof(); t->Next()) names.push_back(t->FieldByName("Name")->AsString());
-    return names;
-  }
+  std::vector<std::string> Names() { return ColumnOf(t.get()); }
   // The stored value, read past the components.
   std::string StoredAge(const std::string& name) {
     dao::TDatabaseCore raw(path_, false, true, "");

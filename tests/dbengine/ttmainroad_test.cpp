@@ -15,9 +15,7 @@ TEST_F(MainRoad, TableOpensAndReadsEveryRow) {
   auto t = MakeTable();
   t->Open();
   EXPECT_TRUE(Default()->Active());
-  std::vector<std::string> names;
-  for (t->First(); !t->Eof(); t->Next()) names.push_back(t->FieldByName("Name")->AsString());
-  EXPECT_EQ((std::vector<std::string>{"Anna", "Bert", "Carl"}), names);
+  EXPECT_EQ((std::vector<std::string>{"Anna", "Bert", "Carl"}), ColumnOf(t.get()));
   t->First();
   EXPECT_EQ(30, t->FieldByName("Age")->AsInteger());
   EXPECT_DOUBLE_EQ(1.5, t->FieldByName("Score")->AsFloat());
@@ -29,12 +27,6 @@ TEST_F(MainRoad, TableOpensAndReadsEveryRow) {
 }  // namespace
 
 namespace {
-
-std::vector<std::string> Names(TDataSet* t) {
-  std::vector<std::string> names;
-  for (t->First(); !t->Eof(); t->Next()) names.push_back(t->FieldByName("Name")->AsString());
-  return names;
-}
 
 TEST_F(MainRoad, WholeRoadThroughTheComponents) {
   // Database component, session and table.
@@ -73,7 +65,7 @@ TEST_F(MainRoad, WholeRoadThroughTheComponents) {
   t->FieldByName("Notes")->SetAsString("first line\r\nsecond line");
   t->Post();
   EXPECT_EQ("Dora", t->FieldByName("Name")->AsString());
-  EXPECT_EQ((std::vector<std::string>{"Anna", "Bert", "Carl", "Dora"}), Names(t.get()));
+  EXPECT_EQ((std::vector<std::string>{"Anna", "Bert", "Carl", "Dora"}), ColumnOf(t.get()));
   ASSERT_TRUE(t->FindKey({Variant(std::string("Bert"))}));
   t->Edit();
   t->FieldByName("Age")->SetAsInteger(26);
@@ -82,7 +74,7 @@ TEST_F(MainRoad, WholeRoadThroughTheComponents) {
   EXPECT_EQ(26, t->FieldByName("Age")->AsInteger());
   ASSERT_TRUE(t->FindKey({Variant(std::string("Anna"))}));
   t->Delete();
-  EXPECT_EQ((std::vector<std::string>{"Bert", "Carl", "Dora"}), Names(t.get()));
+  EXPECT_EQ((std::vector<std::string>{"Bert", "Carl", "Dora"}), ColumnOf(t.get()));
 
   // Blob streams: the memo written above reads back whole.
   ASSERT_TRUE(t->FindKey({Variant(std::string("Dora"))}));
@@ -91,9 +83,9 @@ TEST_F(MainRoad, WholeRoadThroughTheComponents) {
   // Ranges on the two-field index.
   t->SetIndexName("ByAgeName");
   t->SetRange({Variant(30)}, {Variant(45)});
-  EXPECT_EQ((std::vector<std::string>{"Carl", "Dora"}), Names(t.get()));
+  EXPECT_EQ((std::vector<std::string>{"Carl", "Dora"}), ColumnOf(t.get()));
   t->CancelRange();
-  EXPECT_EQ(3u, Names(t.get()).size());
+  EXPECT_EQ(3u, ColumnOf(t.get()).size());
 
   // A query with a parameter.
   TTestQuery q;
@@ -102,11 +94,11 @@ TEST_F(MainRoad, WholeRoadThroughTheComponents) {
   ASSERT_EQ(1, q.ParamCount());
   q.ParamByName("MinAge")->SetAsInteger(30);
   q.Open();
-  EXPECT_EQ((std::vector<std::string>{"Carl", "Dora"}), Names(&q));
+  EXPECT_EQ((std::vector<std::string>{"Carl", "Dora"}), ColumnOf(&q));
   q.Close();
   q.ParamByName("MinAge")->SetAsInteger(0);
   q.Open();
-  EXPECT_EQ(3u, Names(&q).size());
+  EXPECT_EQ(3u, ColumnOf(&q).size());
   q.Close();
 
   t->Close();
@@ -132,11 +124,7 @@ TEST_F(MainRoad, DetailFollowsItsMaster) {
   detail->SetMasterSource(&source);
   detail->SetMasterFields("Id");
   detail->Open();
-  auto pets = [&] {
-    std::vector<std::string> names;
-    for (detail->First(); !detail->Eof(); detail->Next()) names.push_back(detail->FieldByName("PetName")->AsString());
-    return names;
-  };
+  auto pets = [&] { return ColumnOf(detail.get(), "PetName"); };
   EXPECT_EQ((std::vector<std::string>{"Rex", "Tom"}), pets());
   master->Next();
   EXPECT_TRUE(pets().empty());

@@ -111,14 +111,7 @@ TEST(ParameterStream, DamagedAndOversizedStreamsAreRefused) {
   EXPECT_EQ("accepted", refused(v2));
 }
 
-class QueryRoad : public ComponentFixture {
- protected:
-  std::vector<std::string> Names(TDataSet* t) {
-    std::vector<std::string> names;
-    for (t->First(); !t->Eof(); t->Next()) names.push_back(t->FieldByName("Name")->AsString());
-    return names;
-  }
-};
+class QueryRoad : public ComponentFixture {};
 
 TEST_F(QueryRoad, ParameterValuesCannotBreakTheStatement) {
   TTestQuery q;
@@ -147,7 +140,7 @@ TEST_F(QueryRoad, ExecSqlChangesRowsAndQueriesSeeThem) {
   q.SetDatabaseName(path_);
   q.SQL()->Add("SELECT Name FROM People WHERE Age = 50");
   q.Open();
-  EXPECT_EQ((std::vector<std::string>{"Bert"}), Names(&q));
+  EXPECT_EQ((std::vector<std::string>{"Bert"}), ColumnOf(&q));
   try {
     q.Prepare();
     FAIL();
@@ -186,9 +179,9 @@ TEST_F(QueryRoad, ParametersFollowAMasterDataSource) {
   q.SQL()->Add("SELECT Name FROM People WHERE Age = :Age ORDER BY Name");
   q.SetDataSource(&source);
   q.Open();
-  EXPECT_EQ((std::vector<std::string>{"Anna", "Carl"}), Names(&q));
+  EXPECT_EQ((std::vector<std::string>{"Anna", "Carl"}), ColumnOf(&q));
   master->Next();  // Bert, 25
-  EXPECT_EQ((std::vector<std::string>{"Bert"}), Names(&q));
+  EXPECT_EQ((std::vector<std::string>{"Bert"}), ColumnOf(&q));
 }
 
 TEST_F(QueryRoad, TheDataPropertyTravelsWithTheComponent) {

@@ -9,14 +9,7 @@ using namespace tttest;
 
 namespace {
 
-class TableKeys : public ComponentFixture {
- protected:
-  std::vector<std::string> Names(TDataSet* t) {
-    std::vector<std::string> names;
-    for (t->First(); !t->Eof(); t->Next()) names.push_back(t->FieldByName("Name")->AsString());
-    return names;
-  }
-};
+class TableKeys : public ComponentFixture {};
 
 TEST_F(TableKeys, IndexNameAndFieldNamesExcludeEachOther) {
   auto t = MakeTable();
@@ -24,15 +17,15 @@ TEST_F(TableKeys, IndexNameAndFieldNamesExcludeEachOther) {
   EXPECT_EQ("Name", t->IndexFieldNames());
   EXPECT_EQ("", t->IndexName());
   t->Open();
-  EXPECT_EQ((std::vector<std::string>{"Anna", "Bert", "Carl"}), Names(t.get()));
+  EXPECT_EQ((std::vector<std::string>{"Anna", "Bert", "Carl"}), ColumnOf(t.get()));
   t->SetIndexName("ByAgeName");
   EXPECT_EQ("ByAgeName", t->IndexName());
   EXPECT_EQ("", t->IndexFieldNames());
-  EXPECT_EQ((std::vector<std::string>{"Bert", "Carl", "Anna"}), Names(t.get())) << "age, then name descending";
+  EXPECT_EQ((std::vector<std::string>{"Bert", "Carl", "Anna"}), ColumnOf(t.get())) << "age, then name descending";
   t->SetIndexFieldNames("");
   EXPECT_EQ("", t->IndexName());
   EXPECT_EQ("", t->IndexFieldNames());
-  EXPECT_EQ(3u, Names(t.get()).size());
+  EXPECT_EQ(3u, ColumnOf(t.get()).size());
 }
 
 TEST_F(TableKeys, FindKeyOnFewerFieldsThanTheIndexHas) {
@@ -71,9 +64,9 @@ TEST_F(TableKeys, RangesByKeyEntryAndExclusiveEnds) {
   t->FieldByName("Name")->SetAsString("Carl");
   t->SetKeyExclusive(TttBDEDataset::kiRangeEnd, true);
   t->ApplyRange();
-  EXPECT_EQ((std::vector<std::string>{"Anna", "Bert"}), Names(t.get()));
+  EXPECT_EQ((std::vector<std::string>{"Anna", "Bert"}), ColumnOf(t.get()));
   t->CancelRange();
-  EXPECT_EQ(3u, Names(t.get()).size());
+  EXPECT_EQ(3u, ColumnOf(t.get()).size());
 }
 
 TEST_F(TableKeys, ReadOnlyTablesCannotBeModified) {
