@@ -555,7 +555,17 @@ Translation TranslateChange(const std::string& text, const std::vector<Token>& t
         int param = -1;
         for (size_t p = 0; p < tr.parameters.size(); ++p)
           if (AnsiSameText(tr.parameters[p].name, k.text)) param = static_cast<int>(p);
-        if (u == "TRUE" || u == "YES")
+        if ((u == "NOW" || u == "DATE" || u == "TIME") && call && IsPunct(t[i + 2], ")")) {
+          // Date numbers count days from 30 December 1899 (Julian day 2415018.5).
+          const char* now = "(julianday('now', 'localtime') - 2415018.5)";
+          if (u == "NOW")
+            emit(now);
+          else if (u == "DATE")
+            emit(std::string("CAST(") + now + " AS INTEGER)");
+          else
+            emit(std::string("(") + now + " - CAST(" + now + " AS INTEGER))");
+          i += 2;
+        } else if (u == "TRUE" || u == "YES")
           emit("-1");
         else if (u == "FALSE" || u == "NO")
           emit("0");

@@ -2,7 +2,7 @@
 // Translation of the Access SQL dialect the system sends into SQLite's:
 // [names], "strings", #dates#, TRUE/FALSE, * and ? wildcards (evaluated by the
 // connection's own LIKE), DELETE * FROM, TOP n, PARAMETERS declarations, a
-// trailing ";", and the Jet DDL that makes tables and indexes. Everything
+// trailing ";", and the data-definition statements that make tables and indexes. Everything
 // else fails with a DAO syntax error; nothing here crashes on bad input.
 
 #include <functional>
@@ -49,7 +49,7 @@ Translation TranslateAccessSql(const std::string& text, const ColumnTypeFn& colu
 // optionally followed by a time "h:nn[:ss] [AM|PM]", or a time alone.
 bool ParseAccessDate(const std::string& text, double& dateNumber);
 
-// The DAO type named by a Jet DDL type word (TEXT, LONG, COUNTER ...); 0 when unknown.
+// The DAO type named by a data-definition type word (TEXT, LONG, COUNTER ...); 0 when unknown.
 int TypeFromDdlName(const std::string& word, bool& counter);
 
 }  // namespace dao

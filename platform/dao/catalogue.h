@@ -1,7 +1,7 @@
 #pragma once
 // What the database keeps about its tables beyond what SQLite knows: the DAO
 // field types, sizes and attributes, and per table its indexes under their
-// own names. These structures are also what the Jet DDL parser produces.
+// own names. These structures are also what the data-definition parser produces.
 
 #include <cstdint>
 #include <string>

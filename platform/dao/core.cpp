@@ -18,7 +18,7 @@ std::string PasswordOf(const std::string& connect) {
   return connect.substr(p + 4, end == std::string::npos ? std::string::npos : end - p - 4);
 }
 
-// Reads a Jet-like default value text into a stored value of the field's type.
+// Reads a default value text into a stored value of the field's type.
 Cell DefaultCell(const FieldDef& f) {
   if (f.defaultValue.empty()) return {};
   std::string v = f.defaultValue;
@@ -88,7 +88,14 @@ class TTableCursor : public TRecordsetCore {
       f.updatable = !f.def.IsCounter();
       fields_.push_back(f);
       targetColumns_.push_back(static_cast<int>(i));
-      selectList_ += ", " + QuoteIdentifier(f.def.name);
+      // Memo and binary values are read when asked for; a move reads their size.
+      bool large = f.def.type == dbMemo || f.def.type == dbLongBinary;
+      for (const auto& index : table.indexes)
+        for (const auto& c : index.columns)
+          if (AnsiSameText(c.name, f.def.name)) large = false;
+      deferred_.push_back(large);
+      std::string column = QuoteIdentifier(f.def.name);
+      selectList_ += large ? ", length(CAST(" + column + " AS BLOB))" : ", " + column;
     }
     from_ = " FROM " + QuoteIdentifier(table.name);
     SetOrder(nullptr);
@@ -373,7 +380,11 @@ class TTableCursor : public TRecordsetCore {
     Row r;
     r.rowid = s.ColumnInteger(0);
     r.cells.reserve(fields_.size());
-    for (size_t i = 0; i < fields_.size(); ++i) r.cells.push_back(s.Column(static_cast<int>(i + 1)));
+    for (size_t i = 0; i < fields_.size(); ++i) {
+      Cell c = s.Column(static_cast<int>(i + 1));
+      if (deferred_[i] && !c.IsNull()) c = Cell::MakeDeferred(c.integer);
+      r.cells.push_back(std::move(c));
+    }
     return r;
   }
 
@@ -383,6 +394,7 @@ class TTableCursor : public TRecordsetCore {
   TableDef table_;
   const IndexDef* index_ = nullptr;
   std::vector<OrderColumn> order_;
+  std::vector<bool> deferred_;  // per field: read on demand
   std::string selectList_;
   std::string from_;
   std::vector<Row> window_;
@@ -639,13 +651,42 @@ const std::vector<IndexDef>& TRecordsetCore::Indexes() const {
 void TRecordsetCore::SetIndex(const std::string&) { Fail(errNotSupported); }
 void TRecordsetCore::Seek(const std::string&, const std::vector<Cell>&) { Fail(errNotSupported); }
 
-const Cell& TRecordsetCore::Value(int field) const {
+const Cell& TRecordsetCore::Value(int field) {
   CheckOpen();
   if (field < 0 || static_cast<size_t>(field) >= fields_.size()) Fail(errItemNotFound);
   if (mode_ != dbEditNone) return buffer_.cells[static_cast<size_t>(field)];
   if (!onRow_) Fail(errNoCurrentRecord);
   if (deleted_) Fail(errRecordDeleted);
-  return current_.cells[static_cast<size_t>(field)];
+  Cell& c = current_.cells[static_cast<size_t>(field)];
+  if (c.deferred) c = LoadDeferred(current_.rowid, field);
+  return c;
+}
+
+std::int64_t TRecordsetCore::ValueSize(int field) {
+  CheckOpen();
+  if (field < 0 || static_cast<size_t>(field) >= fields_.size()) Fail(errItemNotFound);
+  const Cell* c = nullptr;
+  if (mode_ != dbEditNone) {
+    c = &buffer_.cells[static_cast<size_t>(field)];
+  } else {
+    if (!onRow_) Fail(errNoCurrentRecord);
+    if (deleted_) Fail(errRecordDeleted);
+    c = &current_.cells[static_cast<size_t>(field)];
+  }
+  if (c->deferred) return c->integer;
+  if (c->IsNull()) return -1;
+  if (c->kind == Cell::Text || c->kind == Cell::Blob) return static_cast<std::int64_t>(c->text.size());
+  return DefaultFieldSize(fields_[static_cast<size_t>(field)].def.type);
+}
+
+Cell TRecordsetCore::LoadDeferred(std::int64_t rowid, int field) {
+  const FieldInfo& f = fields_[static_cast<size_t>(field)];
+  auto& s = db_->Conn().Cached("SELECT " + QuoteIdentifier(f.sourceField) + " FROM " + QuoteIdentifier(target_) +
+                               " WHERE rowid=?");
+  StatementUse use(s);
+  s.Bind(1, rowid);
+  if (!s.Step()) Fail(errRecordDeleted);
+  return s.Column(0);
 }
 
 void TRecordsetCore::SetValue(int field, Cell value) {

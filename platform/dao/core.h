@@ -126,7 +126,9 @@ class TRecordsetCore {
   void Close();
 
   // The field's value on the current record (or in the edit buffer).
-  const Cell& Value(int field) const;
+  const Cell& Value(int field);
+  // Its size in bytes (text and binary values) without reading it; -1 for Null.
+  std::int64_t ValueSize(int field);
   void SetValue(int field, Cell value);
   // The first call after Edit/AddNew replaces the value, later calls append.
   void AppendChunk(int field, const std::string& bytes);
@@ -144,6 +146,8 @@ class TRecordsetCore {
   virtual bool DoSetBookmark(std::int64_t bookmark) = 0;  // false: gone
   virtual void Changed() {}                                // data written by this recordset
   virtual void Appended(const Row&) {}
+  // Reads a value that the move left unread.
+  virtual Cell LoadDeferred(std::int64_t rowid, int field);
 
   void SetCurrent(const Row& row);
   void CheckOpen() const;

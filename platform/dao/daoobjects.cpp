@@ -279,10 +279,8 @@ class TField : public TComObject<DAOField> {
   HRESULT get_FieldSize(std::int32_t* out) override {
     return Guard(*engine_, [&] {
       Require(out);
-      const Cell& c = Current();
-      *out = c.IsNull() ? 0 : static_cast<std::int32_t>(c.kind == Cell::Text || c.kind == Cell::Blob
-                                                             ? c.text.size()
-                                                             : DefaultFieldSize(info_.def.type));
+      std::int64_t size = Recordset().ValueSize(index_);
+      *out = size < 0 ? 0 : static_cast<std::int32_t>(size);
     });
   }
   HRESULT get_Attributes(std::int32_t* out) override {

@@ -32,6 +32,8 @@ namespace dao {
 struct Cell {
   enum Kind : std::uint8_t { Null, Integer, Real, Text, Blob };
   Kind kind = Null;
+  // A large value not read yet: `integer` holds its size in bytes.
+  bool deferred = false;
   std::int64_t integer = 0;
   double real = 0;
   std::string text;
@@ -40,6 +42,7 @@ struct Cell {
   static Cell MakeReal(double v) { Cell c; c.kind = Real; c.real = v; return c; }
   static Cell MakeText(std::string v) { Cell c; c.kind = Text; c.text = std::move(v); return c; }
   static Cell MakeBlob(std::string v) { Cell c; c.kind = Blob; c.text = std::move(v); return c; }
+  static Cell MakeDeferred(std::int64_t size) { Cell c; c.kind = Blob; c.deferred = true; c.integer = size; return c; }
   bool IsNull() const { return kind == Null; }
   double AsReal() const;
   std::int64_t AsInteger() const;

@@ -314,13 +314,6 @@ class Scanner {
   std::size_t pos_ = 0;
 };
 
-int ExpandTwoDigitYear(int year, const TFormatSettings& fs) {
-  int threshold = CurrentYear() - fs.TwoDigitYearCenturyWindow;
-  year += threshold / 100 * 100;
-  if (fs.TwoDigitYearCenturyWindow > 0 && year < threshold) year += 100;
-  return year;
-}
-
 bool ScanDate(Scanner& in, const TFormatSettings& fs, TDateTime& date) {
   const DateOrder order = DateOrderOf(fs.ShortDateFormat);
   std::string separators{fs.DateSeparator, LiteralSeparatorOf(fs.ShortDateFormat, fs.DateSeparator)};
@@ -394,6 +387,14 @@ bool ScanTime(Scanner& in, const TFormatSettings& fs, TDateTime& time) {
 }
 
 }  // namespace
+
+int ExpandTwoDigitYear(int year, const TFormatSettings& fs) {
+  int threshold = CurrentYear() - fs.TwoDigitYearCenturyWindow;
+  year += threshold / 100 * 100;
+  if (fs.TwoDigitYearCenturyWindow > 0 && year < threshold) year += 100;
+  return year;
+}
+
 
 // ---- calendar ---------------------------------------------------------------------
 

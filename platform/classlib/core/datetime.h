@@ -113,6 +113,10 @@ std::string DateTimeToStr(TDateTime dateTime, const TFormatSettings& fs = Format
 // Times are h:mm[:ss[.zzz]] with an optional AM/PM marker (TimeAMString,
 // TimePMString, "AM" or "PM", in any case). Failures raise EConvertError
 // "'<text>' is not a valid date" (time / date and time).
+// A year written with one or two digits, placed in the century window
+// (TwoDigitYearCenturyWindow) as the text-to-date conversions place it.
+int ExpandTwoDigitYear(int year, const TFormatSettings& fs = FormatSettings);
+
 bool TryStrToDate(std::string_view s, TDateTime& value, const TFormatSettings& fs = FormatSettings);
 bool TryStrToTime(std::string_view s, TDateTime& value, const TFormatSettings& fs = FormatSettings);
 bool TryStrToDateTime(std::string_view s, TDateTime& value,

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <unordered_set>
 
 #include "platform/classlib/core/collection.h"
 #include "platform/classlib/core/strings.h"
@@ -209,7 +210,7 @@ class TReader::LoadTracker : public TComponent {
     for (TComponent* c : list) RemoveFreeNotification(c);
   }
   void Add(TComponent* c) {
-    if (std::find(list.begin(), list.end(), c) != list.end()) return;
+    if (!members_.insert(c).second) return;
     list.push_back(c);
     c->FreeNotification(this);
   }
@@ -218,9 +219,12 @@ class TReader::LoadTracker : public TComponent {
  protected:
   void Notification(TComponent* AComponent, TOperation Operation) override {
     TComponent::Notification(AComponent, Operation);
-    if (Operation == opRemove)
+    if (Operation == opRemove && members_.erase(AComponent))
       list.erase(std::remove(list.begin(), list.end(), AComponent), list.end());
   }
+
+ private:
+  std::unordered_set<TComponent*> members_;
 };
 
 TReader::TReader(TStream* stream, int) : TFiler(stream) {}
@@ -1097,7 +1101,7 @@ void TWriter::WriteProperty(TPersistent* instance, const TPropInfo* prop) {
           if (static_cast<uint64_t>(value) & (uint64_t{1} << i)) WriteStr(prop->EnumType->Name(i));
         WriteStr("");
       } else if (prop->Kind == tkEnumeration) {
-        if (prop->EnumType == &EnumInfo(false))
+        if (prop->EnumType == &BooleanInfo())
           WriteBoolean(value != 0);
         else if (!prop->EnumType->Name(value).empty())
           WriteIdent(prop->EnumType->Name(value));

@@ -16,7 +16,8 @@
 //   TCollection                     <item ... end>
 //   other TPersistent sub-objects   their own properties: Font.Name = 'Arial'
 //   TStrings                        Lines.Strings = ('one' 'two')
-// A damaged stream raises EReadError / EFilerError, never more.
+// A damaged stream raises EReadError / EFilerError (EComponentError for a
+// component name that is no identifier or is taken), never more.
 
 #include <cstdint>
 #include <functional>
@@ -57,7 +58,8 @@ class TFiler : public TObject {
 
   // Declares data that is not a published property, from DefineProperties.
   // The reader calls readData when the stream holds a property of that name;
-  // the writer calls writeData when hasData.
+  // the writer calls writeData when hasData. A key of older layouts that is
+  // read and dropped: a readData that calls reader->SkipValue(), no writeData.
   virtual void DefineProperty(const std::string& name, const TReaderProc& readData,
                               const TWriterProc& writeData, bool hasData) = 0;
   // The same for raw bytes, streamed as a binary value.

@@ -70,11 +70,12 @@ std::time_t UnpackFileDate(int age) {
   return when;
 }
 
-int SetTimes(int dirfd, const char* name, int fd, int age) {
+// Sets both times of a file named by path (fd < 0) or by an open descriptor.
+int SetTimes(const char* path, int fd, int age) {
   std::time_t when = UnpackFileDate(age);
   if (when == -1) return EINVAL;
   timespec times[2] = {{when, 0}, {when, 0}};
-  int rc = fd >= 0 ? ::futimens(fd, times) : ::utimensat(dirfd, name, times, 0);
+  int rc = path ? ::utimensat(AT_FDCWD, path, times, 0) : ::futimens(fd, times);
   return rc == 0 ? 0 : errno;
 }
 
@@ -367,10 +368,10 @@ int FileGetDate(int handle) {
 
 int FileSetDate(const std::string& fileName, int age) {
   if (fileName.empty()) return ENOENT;
-  return SetTimes(AT_FDCWD, fileName.c_str(), -1, age);
+  return SetTimes(fileName.c_str(), -1, age);
 }
 
-int FileSetDate(int handle, int age) { return SetTimes(AT_FDCWD, nullptr, handle, age); }
+int FileSetDate(int handle, int age) { return SetTimes(nullptr, handle, age); }
 
 std::int64_t FileSizeByName(const std::string& fileName) {
   struct stat st;

@@ -4,26 +4,9 @@
 #include <mutex>
 
 #include "platform/classlib/core/exceptions.h"
+#include "platform/classlib/core/strutils.h"
 
 namespace {
-
-bool SameTextAscii(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
-}
-
-std::string UpperAscii(std::string_view s) {
-  std::string r(s);
-  for (char& c : r)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  return r;
-}
 
 struct Registry {
   std::mutex lock;
@@ -48,7 +31,7 @@ bool TClassInfo::InheritsFrom(TClass other) const {
 
 bool TClassInfo::InheritsFrom(std::string_view className) const {
   for (TClass c = this; c; c = c->parent_)
-    if (SameTextAscii(c->name_, className)) return true;
+    if (CompareText(c->name_, className) == 0) return true;
   return false;
 }
 
@@ -63,7 +46,7 @@ TClass TObject::StaticClass() {
 }
 
 bool TObject::ClassNameIs(std::string_view name) const {
-  return SameTextAscii(ClassName(), name);
+  return CompareText(ClassName(), name) == 0;
 }
 
 namespace classlib_detail {
@@ -73,20 +56,20 @@ ClassRegistrar::ClassRegistrar(TClass cls) { RegisterClass(cls); }
 void RegisterClass(TClass cls) {
   Registry& r = ClassRegistry();
   std::lock_guard<std::mutex> guard(r.lock);
-  r.byName[UpperAscii(cls->ClassName())] = cls;
+  r.byName[UpperCase(cls->ClassName())] = cls;
 }
 
 void UnRegisterClass(TClass cls) {
   Registry& r = ClassRegistry();
   std::lock_guard<std::mutex> guard(r.lock);
-  auto it = r.byName.find(UpperAscii(cls->ClassName()));
+  auto it = r.byName.find(UpperCase(cls->ClassName()));
   if (it != r.byName.end() && it->second == cls) r.byName.erase(it);
 }
 
 TClass GetClass(std::string_view className) {
   Registry& r = ClassRegistry();
   std::lock_guard<std::mutex> guard(r.lock);
-  auto it = r.byName.find(UpperAscii(className));
+  auto it = r.byName.find(UpperCase(className));
   return it == r.byName.end() ? nullptr : it->second;
 }
 

@@ -119,7 +119,7 @@ bool TIdentMap::IdentToInt(std::string_view ident, int64_t& value) const {
   return false;
 }
 
-const TEnumInfo& EnumInfo(bool) {
+const TEnumInfo& BooleanInfo() {
   static const TEnumInfo info("Boolean", "False, True");
   return info;
 }
@@ -447,7 +447,7 @@ TPropValue GetPropValue(TObject* obj, std::string_view name) {
   const TPropInfo* prop = Require(obj, name);
   switch (prop->Kind) {
     case tkEnumeration:
-      if (prop->EnumType == &EnumInfo(false)) return GetOrdProp(obj, prop) != 0;
+      if (prop->EnumType == &BooleanInfo()) return GetOrdProp(obj, prop) != 0;
       return GetEnumProp(obj, prop);
     case tkSet: return GetSetProp(obj, prop);
     case tkChar: case tkWChar: return std::string(1, static_cast<char>(GetOrdProp(obj, prop)));

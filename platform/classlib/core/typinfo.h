@@ -74,7 +74,9 @@ class TEnumInfo {
   std::vector<std::string> names_;
 };
 
-const TEnumInfo& EnumInfo(bool);  // "False", "True"
+// The identifiers of Boolean: "False", "True". (Not an EnumInfo overload:
+// every unscoped enumeration would convert to bool and pick it silently.)
+const TEnumInfo& BooleanInfo();
 
 // Declares an enumeration with its identifiers (at namespace scope):
 //   DECLARE_ENUM(TAlign, alNone, alTop, alBottom)
@@ -354,7 +356,7 @@ class TPublisher {
     static_assert(std::is_same_v<ReadType<C, G>, bool>, "not a Boolean property");
     TPropInfo& p = Ordinal<bool>(name, tkEnumeration, get, set, def ? 1 : 0);
     p.OrdType = otUByte;
-    p.EnumType = &EnumInfo(false);
+    p.EnumType = &BooleanInfo();
     return TPropBuilder(p);
   }
   template <class G, class S>

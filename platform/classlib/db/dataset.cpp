@@ -36,6 +36,8 @@ PUBLISHED(TDataSet) {
   PROP_EVENT(OnCalcFields);
   PROP_EVENT(OnDeleteError);
   PROP_EVENT(OnEditError);
+  P.Event("OnFilterRecord", &Class::OnFilterRecord, &Class::SetOnFilterRecord);
+  P.Event("OnUpdateError", &Class::OnUpdateError, &Class::SetOnUpdateError);
   PROP_EVENT(OnNewRecord);
   PROP_EVENT(OnPostError);
   PROP_EVENT(OnUpdateRecord);
@@ -66,6 +68,11 @@ void TDataSet::Loaded() {
   }
 }
 
+void TDataSet::GetChildren(const TGetChildProc& proc, TComponent* root) {
+  for (TField* field : *fields_)
+    if (field->Owner() == root) proc(field);
+}
+
 // ============================================================================
 // Opening and closing
 // ============================================================================
@@ -91,7 +98,12 @@ void TDataSet::SetActive(bool value) {
       OpenCursorAndFields(false);
       SetState(dsBrowse);
     } catch (...) {
-      state_ = dsInactive;
+      // A link that failed while hearing of the open must hear of the close.
+      try {
+        SetState(dsInactive);
+      } catch (...) {
+        state_ = dsInactive;
+      }
       ShutCursor();
       throw;
     }
@@ -99,7 +111,12 @@ void TDataSet::SetActive(bool value) {
     if (!IsEmpty()) FireAfterScroll();
   } else {
     if (!destroying) FireBeforeClose();
-    SetState(dsInactive);
+    try {
+      SetState(dsInactive);
+    } catch (...) {
+      ShutCursor();  // the dataset is closed even when a link failed to hear it
+      throw;
+    }
     ShutCursor();
     if (!destroying) FireAfterClose();
   }
@@ -130,7 +147,12 @@ void TDataSet::PrepareFieldDefs() {
   if (HasOpenCursor()) {
     LoadFieldDefs();
   } else {
-    OpenCursorAndFields(true);
+    try {
+      OpenCursorAndFields(true);
+    } catch (...) {
+      ShutCursor();
+      throw;
+    }
     ShutCursor();
   }
   fieldDefs_->SetUpdated(true);
@@ -300,6 +322,14 @@ void TDataSet::SetCurrentRecord(int index) {
 
 void TDataSet::UpdateCursorPos() {
   if (recordCount_ > 0) SetCurrentRecord(activeRecord_);
+}
+
+void TDataSet::SyncCursorIfPossible() {
+  try {
+    UpdateCursorPos();
+  } catch (const EDatabaseError&) {
+    CursorPosChanged();
+  }
 }
 
 bool TDataSet::FetchNextRow() {
@@ -596,7 +626,7 @@ void TDataSet::EndInsertAppend() {
   try {
     FireOnNewRecord();
   } catch (...) {
-    UpdateCursorPos();
+    SyncCursorIfPossible();
     FreeFieldBuffers();
     SetState(dsBrowse);
     RefreshWindow({});
@@ -684,7 +714,8 @@ void TDataSet::CancelChanges() {
   FireBeforeCancel();
   const bool wasInsert = state_ == dsInsert;
   if (wasInsert) FireBeforeScroll();
-  UpdateCursorPos();
+  // Cancelling must always leave edit mode, also when the record is gone.
+  SyncCursorIfPossible();
   CancelRecordEdit();
   FreeFieldBuffers();
   SetState(dsBrowse);
@@ -715,7 +746,9 @@ void TDataSet::Delete() {
 void TDataSet::Refresh() {
   FireBeforeRefresh();
   CheckBrowseMode();
-  UpdateCursorPos();
+  // Refreshing is how a user sees other users' changes: when the current
+  // record itself is gone, refresh around wherever the cursor stands.
+  SyncCursorIfPossible();
   try {
     RefetchFromCursor();
   } catch (...) {

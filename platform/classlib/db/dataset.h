@@ -58,6 +58,8 @@ class TDataSet : public TComponent {
   explicit TDataSet(TComponent* owner = nullptr);
   ~TDataSet() override;
   void Loaded() override;
+  // Form definitions list the persistent fields inside their dataset.
+  void GetChildren(const TGetChildProc& proc, TComponent* root) override;
 
   // ---- opening and state -----------------------------------------------------
   void Open() { SetActive(true); }
@@ -362,6 +364,8 @@ class TDataSet : public TComponent {
   void AddDataSource(TDataSource* source);
   void RemoveDataSource(TDataSource* source);
   void SetCurrentRecord(int index);
+  // UpdateCursorPos, forgetting the position when the record is gone.
+  void SyncCursorIfPossible();
   void MoveBuffer(int from, int to);
   void ActivateWindow();
   void BeginInsertAppend();

@@ -8,11 +8,11 @@
 
 #include "platform/classlib/db/dbtypes.h"
 #include "platform/classlib/core/component.h"
+#include "platform/classlib/core/strings.h"  // TNotifyEvent
 
 class TDataSource;
 class TDataLink;
 
-using TNotifyEvent = std::function<void(TObject* sender)>;
 using TDataChangeEvent = std::function<void(TObject* sender, TField* field)>;
 
 class TDataSource : public TComponent {

@@ -42,8 +42,8 @@ std::string FloatText(double value, int precision) {
   return FloatToStrF(value, ffGeneral, precision, 0);
 }
 
-std::string CurrencyText(double value) {
-  return FloatToStrF(value, ffCurrency, 15, FormatSettings.CurrencyDecimals);
+std::string CurrencyText(double value, int precision) {
+  return FloatToStrF(value, ffCurrency, precision, FormatSettings.CurrencyDecimals);
 }
 
 bool TextToInt(const std::string& text, long long& value) {

@@ -28,7 +28,7 @@ bool SameValue(const Variant& a, const Variant& b, bool caseInsensitive, bool pa
 
 // Text forms used by the fields.
 std::string FloatText(double value, int precision = 15);
-std::string CurrencyText(double value);
+std::string CurrencyText(double value, int precision = 15);
 bool TextToInt(const std::string& text, long long& value);
 bool TextToFloat(const std::string& text, double& value);
 }  // namespace dbvar

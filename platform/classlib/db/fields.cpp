@@ -116,9 +116,15 @@ std::string CutToCharacters(const std::string& text, int chars) {
 TField::TField(TComponent* owner) : TComponent(owner) {}
 
 TField::~TField() {
-  if (dataSet_) {
-    TDataSet* ds = dataSet_;
-    ds->fields_->Remove(this);
+  if (!dataSet_) return;
+  TDataSet* ds = dataSet_;
+  ds->fields_->Remove(this);
+  // The record layout of an open dataset included this field: close it.
+  if (ds->Active() && !ds->ComponentState().Contains(csDestroying)) {
+    try {
+      ds->Close();
+    } catch (...) {
+    }
   }
 }
 
@@ -127,15 +133,23 @@ void TField::SetDataSet(TDataSet* dataSet) {
   if (dataSet_) dataSet_->EnsureClosed();
   if (dataSet) {
     dataSet->EnsureClosed();
-    dataSet->Fields().CheckFieldName(fieldName_);
+    // A field being read from a form gets its name after its dataset.
+    if (!ComponentState().Contains(csLoading)) dataSet->Fields().CheckFieldName(fieldName_);
   }
   if (dataSet_) dataSet_->fields_->Remove(this);
   if (dataSet) dataSet->fields_->Add(this);
 }
 
+TComponent* TField::GetParentComponent() const { return dataSet_; }
+
+void TField::SetParentComponent(TComponent* parent) {
+  if (auto* ds = As<TDataSet>(parent)) SetDataSet(ds);
+}
+
 void TField::SetFieldName(const std::string& name) {
   if (name == fieldName_) return;
-  if (dataSet_ && !SameText(name, fieldName_)) dataSet_->Fields().CheckFieldName(name);
+  if (dataSet_ && !SameText(name, fieldName_) && !ComponentState().Contains(csLoading))
+    dataSet_->Fields().CheckFieldName(name);
   fieldName_ = name;
   PropertyChanged(true);
 }
@@ -365,10 +379,10 @@ void TField::Bind(bool binding) {
   std::vector<TField*> keys;
   dataSet_->GetFieldList(keys, keyFields_);
   if (lookupDataSet_ == dataSet_) DatabaseError(dbtext::CircularDataLink, dataSet_);
-  if (lookupDataSet_->Active()) {
-    lookupDataSet_->GetFieldList(keys, lookupKeyFields_);
-    lookupDataSet_->FieldByName(lookupResultField_);
-  }
+  // The lookup table opens with the dataset that looks values up in it.
+  lookupDataSet_->Open();
+  lookupDataSet_->GetFieldList(keys, lookupKeyFields_);
+  lookupDataSet_->FieldByName(lookupResultField_);
 }
 
 void TField::CalcLookupValue() {
@@ -638,10 +652,11 @@ void TFloatField::GetText(std::string& text, bool displayText) const {
   const std::string& format = displayText || EditFormat().empty() ? DisplayFormat() : EditFormat();
   if (!format.empty())
     text = FormatFloat(format, v);
-  else if (currency_ && displayText)
-    text = dbvar::CurrencyText(v);
+  else if (currency_)
+    text = displayText ? dbvar::CurrencyText(v, precision_)
+                       : FloatToStrF(v, ffFixed, precision_, FormatSettings.CurrencyDecimals);
   else
-    text = dbvar::FloatText(v);
+    text = dbvar::FloatText(v, precision_);
 }
 
 bool TFloatField::IsValidChar(char32_t ch) const {
@@ -680,7 +695,7 @@ void TBCDField::SetCurrencyValue(::Currency value) {
   SetData(&bcd);
 }
 
-::Currency TBCDField::AsBCDCurrency() const {
+::Currency TBCDField::GetAsCurrency() const {
   ::Currency c;
   return ReadCurrency(c) ? c : ::Currency();
 }
@@ -700,8 +715,8 @@ void TBCDField::SetAsStringValue(const std::string& v) {
   SetCurrencyValue(c);
 }
 
-long TBCDField::GetAsInteger() const { return long(std::llround(AsBCDCurrency().ToDouble())); }
-double TBCDField::GetAsFloat() const { return AsBCDCurrency().ToDouble(); }
+long TBCDField::GetAsInteger() const { return long(std::llround(GetAsCurrency().ToDouble())); }
+double TBCDField::GetAsFloat() const { return GetAsCurrency().ToDouble(); }
 
 Variant TBCDField::GetAsVariant() const {
   ::Currency c;

@@ -92,8 +92,8 @@ class TField : public TComponent {
   void SetAsInteger(long v) { SetAsIntegerValue(v); }
   double AsFloat() const { return GetAsFloat(); }
   void SetAsFloat(double v) { SetAsFloatValue(v); }
-  double AsCurrency() const { return GetAsFloat(); }
-  void SetAsCurrency(double v) { SetAsFloatValue(v); }
+  ::Currency AsCurrency() const { return GetAsCurrency(); }
+  void SetAsCurrency(::Currency v) { SetAsCurrencyValue(v); }
   bool AsBoolean() const { return GetAsBoolean(); }
   void SetAsBoolean(bool v) { SetAsBooleanValue(v); }
   TDateTime AsDateTime() const { return GetAsDateTime(); }
@@ -141,6 +141,11 @@ class TField : public TComponent {
   const std::string& LookupResultField() const { return lookupResultField_; }
   void SetLookupResultField(const std::string& s) { lookupResultField_ = s; }
 
+  // Streamed inside their dataset in form definitions.
+  bool HasParent() const override { return true; }
+  TComponent* GetParentComponent() const override;
+  void SetParentComponent(TComponent* parent) override;
+
   // ---- events ---------------------------------------------------------------
   TFieldNotifyEvent OnChange;
   TFieldNotifyEvent OnValidate;
@@ -156,6 +161,8 @@ class TField : public TComponent {
   virtual void SetAsIntegerValue(long v);
   virtual double GetAsFloat() const;
   virtual void SetAsFloatValue(double v);
+  virtual ::Currency GetAsCurrency() const { return ::Currency(GetAsFloat()); }
+  virtual void SetAsCurrencyValue(::Currency v) { SetAsFloatValue(v.ToDouble()); }
   virtual bool GetAsBoolean() const;
   virtual void SetAsBooleanValue(bool v);
   virtual TDateTime GetAsDateTime() const;
@@ -353,8 +360,9 @@ class TBCDField : public TNumericField {
   int Precision() const { return precision_; }
   void SetPrecision(int p) { precision_ = p; }
   bool IsValidChar(char32_t ch) const override;
-  ::Currency AsBCDCurrency() const;
  protected:
+  ::Currency GetAsCurrency() const override;
+  void SetAsCurrencyValue(::Currency v) override { SetCurrencyValue(v); }
   int DefaultWidth() const override { return 12; }
   void CheckSize(int size) const override;
   std::string GetAsString() const override;

@@ -14,7 +14,7 @@ using namespace filterblob;
 
 namespace {
 
-enum class Tok { End, Name, QuotedName, Text, Number, Symbol };
+enum class Tok { End, Name, QuotedName, Text, Number, Symbol };  // QuotedName: [name]
 
 struct Token {
   Tok kind = Tok::End;
@@ -54,8 +54,8 @@ std::string Scanner::ReadQuoted(char close, const char* unterminated) {
     char c = text_[pos_++];
     if (c == close) {
       // A doubled quote stands for itself inside a text.
-      if (close == '\'' && pos_ < text_.size() && text_[pos_] == '\'') {
-        out += '\'';
+      if (close != ']' && pos_ < text_.size() && text_[pos_] == close) {
+        out += close;
         ++pos_;
         continue;
       }
@@ -77,7 +77,7 @@ void Scanner::Advance() {
   if (c == '\'') {
     token_ = {Tok::Text, ReadQuoted('\'', dbtext::ExprStringError)};
   } else if (c == '"') {
-    token_ = {Tok::QuotedName, ReadQuoted('"', dbtext::ExprNameError)};
+    token_ = {Tok::Text, ReadQuoted('"', dbtext::ExprStringError)};
   } else if (c == '[') {
     token_ = {Tok::QuotedName, ReadQuoted(']', dbtext::ExprNameError)};
   } else if (std::isdigit(static_cast<unsigned char>(c)) ||
@@ -196,10 +196,29 @@ class Parser {
     return left;
   }
 
+  // A blob holds at most 64 KB, so no expression has more nodes than this;
+  // bounding them early also bounds the work and the tree's depth.
+  static constexpr int kMaxNodes = 0xFFFF / filterblob::kUnarySize;
+  NodePtr New(Kind kind, std::uint32_t op = 0) {
+    if (++nodes_ > kMaxNodes) DatabaseError(dbtext::ExprTooBig);
+    return MakeNode(kind, op);
+  }
+
+  // Nesting is bounded so that no text can exhaust the stack.
+  struct Depth {
+    explicit Depth(int& d) : d_(d) {
+      if (++d_ > kMaxDepth) DatabaseError(dbtext::ExprTooBig);
+    }
+    ~Depth() { --d_; }
+    int& d_;
+  };
+  static constexpr int kMaxDepth = 256;
+
   NodePtr ParseNot() {
     if (scan_.IsKeyword("not")) {
+      Depth guard(depth_);
       scan_.Advance();
-      NodePtr n = MakeNode(Kind::Unary, opNot);
+      NodePtr n = New(Kind::Unary, opNot);
       n->left = Condition(ParseNot());
       return n;
     }
@@ -237,6 +256,7 @@ class Parser {
     switch (tok.kind) {
       case Tok::Symbol:
         if (tok.text == "(") {
+          Depth guard(depth_);
           scan_.Advance();
           NodePtr inner = ParseOr();
           if (!scan_.IsSymbol(")")) DatabaseErrorFmt(dbtext::ExprNoRParen, {scan_.Describe()});
@@ -247,7 +267,7 @@ class Parser {
       case Tok::Name:
         if (SameText(tok.text, "null")) {
           scan_.Advance();
-          return MakeNode(Kind::Null);
+          return New(Kind::Null);
         }
         [[fallthrough]];
       case Tok::QuotedName: {
@@ -255,14 +275,14 @@ class Parser {
         const TField* field = FindField(tok.text);
         if (!field && tok.kind == Tok::Name &&
             (SameText(tok.text, "true") || SameText(tok.text, "false"))) {
-          NodePtr c = MakeNode(Kind::Const);
+          NodePtr c = New(Kind::Const);
           c->text = tok.text;
           c->type = typeBool;
           c->value = Bytes<std::int16_t>(SameText(tok.text, "true") ? -1 : 0);
           return c;
         }
         if (!field && dataSet_) DatabaseErrorFmt(dbtext::FieldNotFound, {tok.text});
-        NodePtr f = MakeNode(Kind::Field);
+        NodePtr f = New(Kind::Field);
         f->text = field ? field->FieldName() : tok.text;
         f->field = field;
         return f;
@@ -270,7 +290,7 @@ class Parser {
       case Tok::Text:
       case Tok::Number: {
         scan_.Advance();
-        NodePtr c = MakeNode(Kind::Const);
+        NodePtr c = New(Kind::Const);
         c->text = tok.text;
         c->quotedText = tok.kind == Tok::Text;
         return c;
@@ -294,7 +314,7 @@ class Parser {
   NodePtr Condition(NodePtr n) {
     if (IsCondition(*n)) return n;
     if (n->kind == Kind::Field && n->field && n->field->DataType() == ftBoolean) {
-      NodePtr t = MakeNode(Kind::Const);
+      NodePtr t = New(Kind::Const);
       t->text = "True";
       return Comparison(opEQ, std::move(n), std::move(t));
     }
@@ -302,7 +322,7 @@ class Parser {
   }
 
   NodePtr Logical(std::uint32_t op, NodePtr left, NodePtr right) {
-    NodePtr n = MakeNode(Kind::Binary, op);
+    NodePtr n = New(Kind::Binary, op);
     n->left = Condition(std::move(left));
     n->right = Condition(std::move(right));
     return n;
@@ -311,7 +331,7 @@ class Parser {
   NodePtr BlankTest(NodePtr operand, bool negated) {
     if (operand->kind == Kind::Const && operand->quotedText) operand = AsField(std::move(operand));
     if (operand->kind != Kind::Field) DatabaseError(dbtext::ExprBadNullTest);
-    NodePtr n = MakeNode(Kind::Unary, negated ? opNotBlank : opIsBlank);
+    NodePtr n = New(Kind::Unary, negated ? opNotBlank : opIsBlank);
     n->left = std::move(operand);
     return n;
   }
@@ -319,7 +339,7 @@ class Parser {
   // The left operand of a comparison is resolved as a field by its text, also
   // when it is written as a quoted text.
   NodePtr AsField(NodePtr constant) {
-    NodePtr f = MakeNode(Kind::Field);
+    NodePtr f = New(Kind::Field);
     f->field = FindField(constant->text);
     f->text = f->field ? f->field->FieldName() : constant->text;
     return f;
@@ -340,7 +360,7 @@ class Parser {
       NodePtr operand = right->kind == Kind::Null ? std::move(left) : std::move(right);
       return BlankTest(std::move(operand), op == opNE);
     }
-    NodePtr n = MakeNode(Kind::Compare, op);
+    NodePtr n = New(Kind::Compare, op);
     const TField* field = left->kind == Kind::Field ? left->field : nullptr;
     if (right->kind == Kind::Const) TypeConstant(*right, field, *n);
     if (left->kind == Kind::Const) TypeConstant(*left, nullptr, *n);
@@ -430,6 +450,8 @@ class Parser {
   Scanner scan_;
   const TDataSet* dataSet_;
   TFilterOptions options_;
+  int depth_ = 0;
+  int nodes_ = 0;
 };
 
 // ---- writer ----------------------------------------------------------------------

@@ -7,7 +7,7 @@
 //   term     := factor { AND factor }
 //   factor   := NOT factor | compare
 //   compare  := operand [ ( = | <> | < | > | <= | >= ) operand | IS [NOT] NULL ]
-//   operand  := ( expr ) | name | [name with blanks] | "name" | 'text' | number
+//   operand  := ( expr ) | name | [name with blanks] | 'text' | "text" | number
 //               | NULL | TRUE | FALSE
 // AND binds tighter than OR. A comparison has a field on its left: a name
 // there must be a field of the dataset, and a quoted text there names a field

@@ -98,6 +98,7 @@ T Take(const void* buffer) {
 }  // namespace
 
 void TParam::GetData(void* buffer) const {
+  if (!buffer) return;
   switch (dataType_) {
     case ftString: case ftMemo: {
       std::string s = AsString();
@@ -128,8 +129,17 @@ void TParam::GetData(void* buffer) const {
 }
 
 void TParam::SetData(const void* buffer, int size) {
+  if (!buffer) {
+    Clear();
+    return;
+  }
   switch (dataType_) {
-    case ftString: case ftMemo: Set(dataType_, Variant(std::string(static_cast<const char*>(buffer)))); break;
+    case ftString: case ftMemo: {
+      // With a size, a text the buffer does not terminate ends at its end.
+      const char* text = static_cast<const char*>(buffer);
+      Set(dataType_, Variant(size < 0 ? std::string(text) : std::string(text, strnlen(text, std::size_t(size)))));
+      break;
+    }
     case ftSmallint: Set(dataType_, Variant(short(Take<std::int16_t>(buffer)))); break;
     case ftWord: Set(dataType_, Variant((unsigned short)Take<std::uint16_t>(buffer))); break;
     case ftBoolean: Set(dataType_, Variant(Take<std::int16_t>(buffer) != 0)); break;

@@ -65,6 +65,8 @@ class TParam : public TCollectionItem {
   // Bytes of the native form; GetData writes them, SetData reads them.
   int GetDataSize() const;
   void GetData(void* buffer) const;
+  // size: the bytes available (needed for the byte and blob kinds; without
+  // it a text runs to its terminating zero).
   void SetData(const void* buffer, int size = -1);
 
   // From a field: its type (a memo whose Size is 256 or more travels as a

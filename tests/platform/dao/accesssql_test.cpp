@@ -83,7 +83,7 @@ TEST(AccessSqlTranslation, ParametersAreBoundInDeclarationOrder) {
   EXPECT_EQ(errSyntaxInExpression, ErrorOf([] { TranslateAccessSql("PARAMETERS X Wibble; SELECT 1"); }));
 }
 
-TEST(AccessSqlTranslation, JetDataDefinition) {
+TEST(AccessSqlTranslation, DataDefinitionStatements) {
   Translation t = TranslateAccessSql(
       "CREATE TABLE [Reports] (ReportNumber COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Title TEXT(80) NOT NULL, "
       "Body MEMO, Count LONG, Small SHORT, Tiny BYTE, At DATETIME, Price CURRENCY, F SINGLE, G DOUBLE, "

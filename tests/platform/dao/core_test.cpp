@@ -365,3 +365,74 @@ TEST_F(CoreBookmarks, QueryRecordsetsEditOneTableAndReadOthers) {
 }
 
 }  // namespace
+
+namespace {
+
+using CoreDamage = daotest::DaoFixture;
+
+TEST_F(CoreDamage, DamagedCatalogueAndFilesFailCleanly) {
+  MakePeople();
+  AddPerson("a", 1);
+  // A catalogue that names a column the table lacks, and one with a bad type number.
+  db_->Conn().Exec("INSERT INTO MSysColumns VALUES ('People', 'Ghost', 9, 4, 4, 0, 0, 0, NULL)");
+  db_->Conn().Exec("UPDATE MSysColumns SET Type = 77 WHERE Name = 'Age'");
+  db_.reset();
+  db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
+  EXPECT_NE(0, ErrorOf([&] { db_->OpenRecordset("People", -1); }));
+  db_->Conn().Exec("DELETE FROM MSysColumns WHERE Name = 'Ghost'");
+  db_.reset();
+  db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
+  auto rs = db_->OpenRecordset("People", -1);
+  EXPECT_EQ(Cell::Integer, rs->Value(2).kind);  // the value is still there to read
+  rs.reset();
+  db_.reset();
+
+  // A file cut short is reported, not read.
+  std::filesystem::resize_file(path_, 1024);
+  std::filesystem::remove(path_ + "-wal");
+  EXPECT_EQ(errCannotOpen, ErrorOf([&] {
+              TDatabaseCore db(path_, false, false, "");
+              db.OpenRecordset("People", -1);
+            }));
+}
+
+}  // namespace
+
+namespace {
+
+using CoreLargeValues = daotest::DaoFixture;
+
+TEST_F(CoreLargeValues, MemosAreReadWhenAskedForAndSizedWithoutReading) {
+  MakePeople();
+  auto rs = db_->OpenRecordset("People", -1);
+  for (int i = 0; i < 3; ++i) {
+    rs->AddNew();
+    rs->SetValue(1, Cell::MakeText("p" + std::to_string(i)));
+    if (i > 0) rs->SetValue(4, Cell::MakeText(std::string(1000 * i, 'x') + "é"));
+    if (i == 2) rs->SetValue(5, Cell::MakeBlob(std::string("\0\1", 2)));
+    rs->Update();
+  }
+  rs->SetIndex("ByName");
+  rs->MoveFirst();
+  EXPECT_EQ(-1, rs->ValueSize(4));
+  EXPECT_TRUE(rs->Value(4).IsNull());
+  rs->MoveNext();
+  EXPECT_EQ(1002, rs->ValueSize(4));  // bytes: the accented letter takes two
+  EXPECT_EQ(1002u, rs->Value(4).text.size());
+  EXPECT_EQ(Cell::Text, rs->Value(4).kind);
+  rs->MoveNext();
+  EXPECT_EQ(2, rs->ValueSize(5));
+  EXPECT_EQ(std::string("\0\1", 2), rs->Value(5).text);
+  // Another user removes the record before its memo is read.
+  TDatabaseCore other(path_, false, false, "");
+  other.Execute("DELETE FROM People WHERE Name = 'p2'");
+  EXPECT_EQ(errRecordDeleted, ErrorOf([&] { rs->Value(4); }));
+  // Editing reads everything, so the values carried are complete.
+  rs->MovePrevious();
+  rs->Edit();
+  rs->SetValue(1, Cell::MakeText("renamed"));
+  rs->Update();
+  EXPECT_EQ(std::string(1000, 'x') + "é", rs->Value(4).text);
+}
+
+}  // namespace

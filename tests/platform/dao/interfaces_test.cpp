@@ -452,6 +452,11 @@ TEST_F(DaoRecordsets, QueriesDefinitionsAndParameters) {
   Exec("UPDATE Reports SET Fixed = TRUE WHERE Reported < #1/1/2002#");
   ASSERT_EQ(S_OK, Open("SELECT count(*) AS N FROM Reports WHERE Fixed = TRUE", rs));
   EXPECT_EQ(2, Value(rs.get(), "N").AsInteger());
+  ASSERT_EQ(S_OK, Open("SELECT Now() AS N, Date() AS D, Time() AS T FROM Programs WHERE Date() > #1/1/2020#", rs));
+  TDateTime now = Now();
+  EXPECT_NEAR(now.Value, Value(rs.get(), "N").AsDouble(), 1.0 / 24 / 60);
+  EXPECT_NEAR(static_cast<int>(now.Value), Value(rs.get(), "D").AsInteger(), 1);
+  EXPECT_NEAR(now.Value - static_cast<int>(now.Value), Value(rs.get(), "T").AsDouble(), 1.0 / 24 / 60 + (now.Value - static_cast<int>(now.Value) > 0.999 ? 1 : 0));
   Exec("DELETE FROM Reports");
   ASSERT_EQ(S_OK, Open("Reports", rs));
   rs->get_RecordCount(&count);

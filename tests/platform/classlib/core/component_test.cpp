@@ -214,7 +214,11 @@ TEST(ComponentTest, RemoveFreeNotificationStopsTheNews) {
   auto* target = new TComponent(nullptr);
   TWatcher watcher(nullptr);
   watcher.Watch(target);
+  EXPECT_TRUE(target->ComponentState().Contains(csFreeNotification));
   target->RemoveFreeNotification(&watcher);
+  // Nobody asks any more: the flag goes with the last request.
+  EXPECT_FALSE(target->ComponentState().Contains(csFreeNotification));
+  EXPECT_FALSE(watcher.ComponentState().Contains(csFreeNotification));
   delete target;
   EXPECT_NE(watcher.target, nullptr);  // not told, as asked
 }

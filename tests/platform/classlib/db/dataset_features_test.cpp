@@ -138,6 +138,19 @@ TEST(LookupFields, FollowTheKeyWhileEditing) {
   EXPECT_EQ(s.text->AsString(), "Very High");
 }
 
+TEST(LookupFields, TheLookupTableOpensWithTheDataSet) {
+  LookupSet s;
+  s.entries.Close();
+  s.codes.Close();
+  s.entries.Open();
+  EXPECT_TRUE(s.codes.Active());
+  EXPECT_EQ(s.text->AsString(), "High");
+  s.entries.Close();
+  s.text->SetLookupResultField("Nope");
+  EXPECT_THROW(s.entries.Open(), EDatabaseError) << "an unknown result field";
+  EXPECT_FALSE(s.entries.Active());
+}
+
 TEST(LookupFields, IncompleteDefinitionFailsTheOpen) {
   TMemDataSet ds;
   ds.FieldDefs().Add("Key", ftInteger);

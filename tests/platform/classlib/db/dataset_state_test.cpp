@@ -336,3 +336,54 @@ TEST(DataSetStates, ControlsDisabledHoldNotificationsUntilEnabled) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(DataSetStates, FreeingAFieldOfAnOpenDataSetClosesIt) {
+  auto ds = MakeNumbered(2);
+  delete ds->FieldByName("Amount");
+  EXPECT_FALSE(ds->Active());
+  ds->Open();
+  EXPECT_EQ(ds->FieldCount(), 3) << "default fields come back";
+}
+
+TEST(DataSetStates, ALinkFailingAtOpenLeavesEverythingClosed) {
+  auto ds = MakeNumbered(2);
+  ds->Close();
+  TDataSource source;
+  source.SetDataSet(ds.get());
+  TFieldDataLink link;
+  link.SetFieldName("Missing");
+  link.SetDataSource(&source);
+  EXPECT_THROW(ds->Open(), EDatabaseError);
+  EXPECT_FALSE(ds->Active());
+  EXPECT_FALSE(link.Active());
+  EXPECT_EQ(source.State(), dsInactive);
+}
+
+}  // namespace
+
+namespace {
+
+class TFailingOnCloseLink : public TDataLink {
+ protected:
+  void ActiveChanged() override {
+    if (!Active()) throw EDatabaseError("control refused");
+  }
+};
+
+TEST(DataSetStates, ALinkFailingAtCloseStillLeavesTheDataSetClosed) {
+  auto ds = MakeNumbered(2);
+  TDataSource source;
+  source.SetDataSet(ds.get());
+  TFailingOnCloseLink link;
+  link.SetDataSource(&source);
+  EXPECT_THROW(ds->Close(), EDatabaseError);
+  EXPECT_FALSE(ds->Active());
+  EXPECT_FALSE(ds->HasOpenCursor());
+  link.SetDataSource(nullptr);
+  ds->Open();
+  EXPECT_EQ(ds->RecordCount(), 2);
+}
+
+}  // namespace

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "dbtestutil.h"
 
 namespace {
@@ -251,6 +253,67 @@ TEST(StringFieldData, AnUnterminatedTextEndsAtTheBuffer) {
   std::string full(std::size_t(s->DataSize()), 'x');
   s->SetData(full.data());
   EXPECT_EQ(s->AsString(), full);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(WindowTest, RefreshAfterAnotherUserDeletedTheCurrentRecord) {
+  ds->MoveBy(2);  // on 3
+  ds->RemoveRowElsewhere(ds->Bookmark());
+  ASSERT_NO_THROW(ds->Refresh());
+  Rows rows = Ids();
+  EXPECT_EQ(std::count(rows.begin(), rows.end(), "3"), 0);
+  EXPECT_EQ(rows.size(), 5u);
+  EXPECT_NE(Current(), 3);
+  EXPECT_EQ(ds->RecordCount(), 9);
+}
+
+TEST_F(WindowTest, PostingARecordAnotherUserDeletedKeepsTheEdits) {
+  ds->MoveBy(1);  // on 2
+  ds->Edit();
+  ds->FieldByName("Name")->SetAsString("mine");
+  ds->RemoveRowElsewhere(ds->Bookmark());
+  try {
+    ds->Post();
+    FAIL();
+  } catch (const EDatabaseError& e) {
+    EXPECT_STREQ(e.what(), "Record not found or changed by another user");
+  }
+  EXPECT_EQ(ds->State(), dsEdit);
+  EXPECT_EQ(ds->FieldByName("Name")->AsString(), "mine") << "nothing typed is lost";
+  ds->Cancel();
+  EXPECT_EQ(ds->State(), dsBrowse);
+  EXPECT_EQ(Current(), 3);
+}
+
+TEST_F(WindowTest, AJumpToARecordAnotherUserDeletedFailsInPlace) {
+  ds->MoveBy(5);
+  TBookmarkStr mark = ds->Bookmark();
+  ds->First();
+  ds->RemoveRowElsewhere(mark);
+  EXPECT_FALSE(ds->CheckBookmark(mark.data()));
+  EXPECT_THROW(ds->SetBookmark(mark), EDatabaseError);
+  EXPECT_EQ(Current(), 1);
+  EXPECT_EQ(Ids(), (Rows{"1", "2", "3", "4", "5"}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(WindowTest, CancelLeavesEditModeEvenWhenTheRecordIsGone) {
+  ds->MoveBy(1);  // on 2
+  ds->Edit();
+  ds->FieldByName("Name")->SetAsString("mine");
+  TBookmarkStr mark = ds->Bookmark();
+  ds->RemoveRowElsewhere(mark);
+  link.SetBufferCount(7);  // the cursor moves away to fill the window
+  ASSERT_NO_THROW(ds->Cancel());
+  EXPECT_EQ(ds->State(), dsBrowse);
+  Rows rows = Ids();
+  EXPECT_EQ(std::count(rows.begin(), rows.end(), "2"), 0);
 }
 
 }  // namespace

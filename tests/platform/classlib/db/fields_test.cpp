@@ -138,10 +138,17 @@ TEST_F(FieldKinds, FloatAndCurrencyText) {
   EXPECT_EQ(f->Text(), "1,234.50") << "without an edit format the display format edits too";
   f->SetEditFormat("0.000");
   EXPECT_EQ(f->Text(), "1234.500");
-  F("Money")->SetAsFloat(-2.5);
+  F("Money")->SetAsCurrency(::Currency(-2.5));
+  EXPECT_EQ(F("Money")->AsCurrency().Raw(), -25000);
   EXPECT_EQ(F("Money")->DisplayText(), "($2.50)");
-  EXPECT_EQ(F("Money")->Text(), "-2.5");
+  EXPECT_EQ(F("Money")->Text(), "-2.50") << "currency edits with its decimals";
   EXPECT_EQ(VarType(F("Money")->Value()), varCurrency);
+  f->SetDisplayFormat("");
+  f->SetEditFormat("");
+  f->SetPrecision(4);
+  f->SetAsFloat(3.14159);
+  EXPECT_EQ(f->DisplayText(), "3.142") << "precision limits the digits";
+  f->SetPrecision(15);
   f->SetAsString("2e3");
   EXPECT_DOUBLE_EQ(f->AsFloat(), 2000);
   EXPECT_THROW(f->SetAsString("1.2.3"), EDatabaseError);
@@ -239,7 +246,7 @@ TEST_F(FieldKinds, BcdFieldsHoldExactDecimals) {
   auto* b = static_cast<TBCDField*>(F("Exact"));
   EXPECT_EQ(b->DataSize(), 34);
   b->SetAsString("12.34");
-  EXPECT_EQ(b->AsBCDCurrency().Raw(), 123400);
+  EXPECT_EQ(b->AsCurrency().Raw(), 123400);
   EXPECT_EQ(b->AsString(), "12.34");
   b->SetAsFloat(0.1);
   EXPECT_EQ(VarType(b->Value()), varCurrency);
@@ -378,6 +385,19 @@ TEST(IndexDefsTest, FindIndexForFields) {
   EXPECT_THROW(defs.Find("Nope"), EDatabaseError);
 }
 
+TEST(PublishedProperties, TheDataSetPublishesItsPropertiesAndEvents) {
+  TMemDataSet ds;
+  for (const char* name :
+       {"Active", "AutoCalcFields", "Filter", "Filtered", "FilterOptions", "BeforeOpen", "AfterOpen",
+        "BeforeClose", "AfterClose", "BeforeInsert", "AfterInsert", "BeforeEdit", "AfterEdit",
+        "BeforePost", "AfterPost", "BeforeCancel", "AfterCancel", "BeforeDelete", "AfterDelete",
+        "BeforeScroll", "AfterScroll", "BeforeRefresh", "AfterRefresh", "OnCalcFields",
+        "OnNewRecord", "OnDeleteError", "OnEditError", "OnPostError", "OnFilterRecord",
+        "OnUpdateError", "OnUpdateRecord", "Name", "Tag"})
+    EXPECT_NE(GetPropInfo(&ds, name), nullptr) << name;
+  EXPECT_EQ(GetPropInfo(&ds, "State"), nullptr) << "run-time only";
+}
+
 TEST(PublishedProperties, AreReachableByName) {
   auto ds = MakeNumbered(2);
   TField* name = ds->FieldByName("Name");
@@ -394,6 +414,18 @@ TEST(PublishedProperties, AreReachableByName) {
   SetOrdProp(ds.get(), "Active", 0);
   EXPECT_FALSE(ds->Active());
   EXPECT_NE(GetPropInfo(ds.get(), "BeforePost"), nullptr);
+  // Events with setters go through them, so a filter handler set by name
+  // refilters the dataset.
+  ds->Open();
+  TMethod handler;
+  handler.Code = TFilterRecordEvent([](TDataSet* d, bool& accept) {
+    accept = d->FieldByName("ID")->AsInteger() == 2;
+  });
+  ds->SetFiltered(true);
+  SetMethodProp(ds.get(), "OnFilterRecord", handler);
+  EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), 2);
+  EXPECT_TRUE(GetMethodProp(ds.get(), "OnFilterRecord").Assigned());
+  EXPECT_NE(GetPropInfo(ds.get(), "OnUpdateError"), nullptr);
   TDataSource src;
   SetObjectProp(&src, "DataSet", ds.get());
   EXPECT_EQ(src.DataSet(), ds.get());

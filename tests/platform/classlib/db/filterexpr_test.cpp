@@ -123,6 +123,7 @@ TEST_F(FilterParserTest, ExpressionsAndTheirBlobs) {
       {"'Status' <> NULL", "notblank(F:Status)"},
       {"[Report Number] = 7", "(F:Report Number = i32:7)"},
       {"\"Report Number\" = 7", "(F:Report Number = i32:7)"},
+      {"ReportType = \"Bug\"\"s\"", "[F:ReportType = s'Bug\"s']"},
       {"ReportType = 'Bug*'", "[F:ReportType = s'Bug' p3]"},
       {"ReportType = 'it''s'", "[F:ReportType = s'it's']"},
       {"'Unknown' = 'x'", "[F:Unknown = s'x']"},
@@ -181,6 +182,23 @@ TEST_F(FilterParserTest, BadExpressionsGiveClearErrors) {
   EXPECT_EQ(Error("ID = 1 and Priority"), "Incorrectly formed filter expression");
   EXPECT_EQ(Error("(ID = 1) = 2"), "Incorrectly formed filter expression");
   EXPECT_EQ(Error("Fixed = 'yesterday'"), "'yesterday' is not a valid value for field 'Fixed'");
+}
+
+TEST_F(FilterParserTest, OversizedExpressionsAreRefusedNotCrashed) {
+  std::string deep(100000, '(');
+  EXPECT_EQ(Error(deep + "ID = 1" + std::string(100000, ')')), "Filter expression is too large");
+  std::string nots;
+  for (int i = 0; i < 100000; ++i) nots += "not ";
+  EXPECT_EQ(Error(nots + "ID = 1"), "Filter expression is too large");
+  std::string wide = "ID = 1";
+  for (int i = 0; i < 3000; ++i) wide += " or ID = " + std::to_string(i);
+  EXPECT_EQ(Error(wide), "Filter expression is too large");
+  std::string huge = "ID = 1";
+  for (int i = 0; i < 200000; ++i) huge += " or ID = 1";
+  EXPECT_EQ(Error(huge), "Filter expression is too large");
+  std::string nested = "ID = 1";
+  for (int i = 0; i < 100; ++i) nested = "(" + nested + ")";
+  EXPECT_EQ(Parse(nested), "(F:ID = i32:1)") << "reasonable nesting is fine";
 }
 
 TEST_F(FilterParserTest, TheDataSetRefusesABadFilter) {

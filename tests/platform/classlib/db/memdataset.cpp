@@ -65,6 +65,17 @@ void TMemDataSet::SetMasterSource(TDataSource* source) {
   masterLink_.SetDataSource(source);
 }
 
+void TMemDataSet::RemoveRowElsewhere(const TBookmarkStr& bookmark) {
+  int id;
+  std::memcpy(&id, bookmark.data(), sizeof id);
+  int i = IndexOfId(id);
+  if (i < 0) return;
+  rows_.erase(rows_.begin() + i);
+  if (pos_ > i || (pos_ == i && crack_)) --pos_;
+  if (pos_ == i) crack_ = true;
+  pos_ = std::max(pos_, 0);
+}
+
 // ---- opening ------------------------------------------------------------------
 
 void TMemDataSet::OpenEngineCursor() {
@@ -83,6 +94,7 @@ void TMemDataSet::OpenEngineCursor() {
   SetBookmarkSize(int(sizeof(int)));
   open_ = true;
   scratch_ = NewRecordBuffer();
+  filterBlob_ = BuildFilterBlob(Filter(), this, FilterOptions());
   MoveCursorToStart();
   MasterChanged();
 }
@@ -462,8 +474,9 @@ void TMemDataSet::SetFiltered(bool value) {
 
 void TMemDataSet::SetFilterText(const std::string& text) {
   // Expressions are evaluated by the engine's cursors; this dataset only
-  // parses them, so that a bad filter is refused here too.
-  filterBlob_ = BuildFilterBlob(text, this, FilterOptions());
+  // parses them (while open, when its fields are known), so that a bad filter
+  // is refused here too.
+  if (Active()) filterBlob_ = BuildFilterBlob(text, this, FilterOptions());
   TDataSet::SetFilterText(text);
   if (Filtered()) RestartIfOpen();
 }

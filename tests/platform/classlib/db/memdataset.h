@@ -22,6 +22,8 @@ class TMemDataSet : public TDataSet {
 
   // Rows stay when the dataset closes.
   int RowCount() const { return int(rows_.size()); }
+  // Another user's delete: the row goes without the dataset being told.
+  void RemoveRowElsewhere(const TBookmarkStr& bookmark);
   void ClearRows() { rows_.clear(); }
 
   // Master-detail: detail fields take the values of the master fields.

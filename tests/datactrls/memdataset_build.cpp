@@ -1,0 +1,2 @@
+// The data-access layer's in-memory test dataset, built into these tests too.
+#include "platform/classlib/db/memdataset.cpp"

@@ -1,0 +1,165 @@
+// Installing compiled filters on an engine cursor: expression filters, their
+// removal, failures that keep the filter known, and callback filters.
+#include <gtest/gtest.h>
+
+#include "datactrls/wwfilterinstall.h"
+#include "samplecursor.h"
+#include "platform/classlib/core/exceptions.h"
+#include "platform/classlib/db/fields.h"
+#include "platform/classlib/db/memdataset.h"
+
+using namespace testing_engine;
+
+namespace {
+
+using Ids = std::vector<std::int32_t>;
+
+class FilterInstall : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    FillSampleRows(cursor);
+    table.FieldDefs().Add("ID", ftInteger);
+    table.FieldDefs().Add("NAME", ftString, 20);
+    table.FieldDefs().Add("SCORE", ftInteger);
+    table.Open();
+    wwFilterWarningHandler = [this](const std::string& text) { warnings.push_back(text); };
+  }
+  void TearDown() override { wwFilterWarningHandler = nullptr; }
+  int FilterCount() const { return cursor.FilterList()->Count(); }
+
+  TTestCursor cursor;
+  TwwCursorFilterEngine engine{&cursor};
+  TMemDataSet table;
+  TwwFilterHandle handle = nullptr;
+  std::vector<std::string> warnings;
+};
+
+TEST_F(FilterInstall, InstallReplaceAndRemove) {
+  EXPECT_TRUE(wwApplyFilterExpression("Score > 7", &table, engine, handle, false));
+  ASSERT_NE(handle, nullptr);
+  EXPECT_TRUE(handle->Active());
+  EXPECT_EQ(ReadAll(cursor), (Ids{1, 4}));
+
+  EXPECT_TRUE(wwApplyFilterExpression("name = \"Bert\"", &table, engine, handle, false));
+  EXPECT_EQ(FilterCount(), 1);  // the old one was dropped
+  EXPECT_EQ(ReadAll(cursor), (Ids{2, 3}));
+
+  EXPECT_TRUE(wwApplyFilterExpression("", &table, engine, handle, false));
+  EXPECT_EQ(handle, nullptr);
+  EXPECT_EQ(FilterCount(), 0);
+  EXPECT_EQ(ReadAll(cursor), (Ids{1, 2, 3, 4}));
+}
+
+TEST_F(FilterInstall, AFailedBuildKeepsTheActiveFilterKnown) {
+  ASSERT_TRUE(wwApplyFilterExpression("Score > 7", &table, engine, handle, false));
+  TwwFilterHandle installed = handle;
+
+  EXPECT_FALSE(wwApplyFilterExpression("Bogus = 1", &table, engine, handle, false));
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_EQ(warnings[0], "Field not found in Table. \rBogus");
+  EXPECT_EQ(handle, installed);  // still in force, still removable
+  EXPECT_EQ(ReadAll(cursor), (Ids{1, 4}));
+
+  EXPECT_FALSE(wwApplyFilterExpression("(Score > 7", &table, engine, handle, false));
+  EXPECT_EQ(handle, installed);
+
+  // A constant that does not convert raises, and the filter stays as it was.
+  EXPECT_THROW(wwApplyFilterExpression("Score > \"x\"", &table, engine, handle, false),
+               EConvertError);
+  EXPECT_EQ(handle, installed);
+  EXPECT_EQ(FilterCount(), 1);
+
+  wwRemoveFilter(engine, handle);
+  EXPECT_EQ(handle, nullptr);
+  EXPECT_EQ(FilterCount(), 0);
+  EXPECT_EQ(ReadAll(cursor), (Ids{1, 2, 3, 4}));
+}
+
+TEST_F(FilterInstall, ClosedTableWaitsUnlessForced) {
+  table.Close();
+  handle = reinterpret_cast<TwwFilterHandle>(0x1);  // stale from before the close
+  EXPECT_TRUE(wwApplyFilterExpression("Score > 7", &table, engine, handle, false));
+  EXPECT_EQ(handle, nullptr);
+  EXPECT_EQ(FilterCount(), 0);
+  // Forced, the filter goes on at once, over the table's persistent fields.
+  TMemDataSet persistent;
+  auto* id = new TIntegerField(&persistent);
+  id->SetFieldName("ID");
+  id->SetDataSet(&persistent);
+  EXPECT_TRUE(wwApplyFilterExpression("ID = 3", &persistent, engine, handle, true));
+  EXPECT_NE(handle, nullptr);
+  EXPECT_EQ(ReadAll(cursor), (Ids{3}));
+}
+
+// An engine that refuses every new filter.
+class RefusingEngine : public TwwCursorFilterEngine {
+ public:
+  using TwwCursorFilterEngine::TwwCursorFilterEngine;
+  DBIResult AddFilter(std::intptr_t, std::uint16_t, bool, const void*, TFilterCallback,
+                      TwwFilterHandle&) override {
+    return dberr::InvalidParam;
+  }
+};
+
+TEST_F(FilterInstall, AnEngineRefusalLeavesNoFilter) {
+  ASSERT_TRUE(wwApplyFilterExpression("Score > 7", &table, engine, handle, false));
+  RefusingEngine refusing(&cursor);
+  EXPECT_FALSE(wwApplyFilterExpression("Score > 8", &table, refusing, handle, false));
+  EXPECT_EQ(handle, nullptr);
+  EXPECT_EQ(FilterCount(), 0);
+  EXPECT_EQ(ReadAll(cursor), (Ids{1, 2, 3, 4}));
+}
+
+std::uint16_t OddIdsOf(std::intptr_t clientData, std::uint8_t* record, std::int32_t) {
+  auto* dataSet = reinterpret_cast<TDataSet*>(clientData);
+  if (dataSet == nullptr) return 0;
+  return TTestRecord::IdOf(record) % 2 == 1;
+}
+
+TEST_F(FilterInstall, CallbackFilters) {
+  ASSERT_TRUE(wwApplyFilterExpression("Score > 7", &table, engine, handle, false));
+  EXPECT_TRUE(wwInstallCallbackFilter(&OddIdsOf, &table, engine, handle));
+  EXPECT_EQ(FilterCount(), 1);  // it replaced the expression
+  EXPECT_EQ(ReadAll(cursor), (Ids{1, 3}));
+  // Without a callback the filter just goes.
+  EXPECT_TRUE(wwInstallCallbackFilter(nullptr, &table, engine, handle));
+  EXPECT_EQ(handle, nullptr);
+  EXPECT_EQ(ReadAll(cursor), (Ids{1, 2, 3, 4}));
+
+  TwwCursorFilterEngine noCursor(nullptr);
+  EXPECT_FALSE(wwInstallCallbackFilter(&OddIdsOf, &table, noCursor, handle));
+  RefusingEngine refusing(&cursor);
+  EXPECT_FALSE(wwInstallCallbackFilter(&OddIdsOf, &table, refusing, handle));
+  EXPECT_EQ(handle, nullptr);
+}
+
+TEST_F(FilterInstall, BlocksOverTheNamedDataSet) {
+  wwFilterDataSet = &table;
+  const void* block = wwBuildFilterBlock("Name = Anna");
+  ASSERT_NE(block, nullptr);
+  TFilterBlobHeader header;
+  std::memcpy(&header, block, sizeof header);
+  EXPECT_EQ(header.NodeCount, 3);
+  EXPECT_EQ(header.TotalSize, 10 + 3 * 14 + 5 + 5);
+  wwFreeFilterBlock();
+  EXPECT_EQ(wwBuildFilterBlock("Missing = 1"), nullptr);
+  wwFilterDataSet = nullptr;
+}
+
+TEST(FilterConstKinds, FromFieldTypes) {
+  EXPECT_EQ(wwFilterConstKindOf(ftString), fckString);
+  EXPECT_EQ(wwFilterConstKindOf(ftFloat), fckFloat);
+  EXPECT_EQ(wwFilterConstKindOf(ftCurrency), fckFloat);
+  EXPECT_EQ(wwFilterConstKindOf(ftDateTime), fckDateTime);
+  EXPECT_EQ(wwFilterConstKindOf(ftDate), fckDate);
+  EXPECT_EQ(wwFilterConstKindOf(ftTime), fckTime);
+  EXPECT_EQ(wwFilterConstKindOf(ftBoolean), fckBoolean);
+  EXPECT_EQ(wwFilterConstKindOf(ftInteger), fckInteger);
+  EXPECT_EQ(wwFilterConstKindOf(ftBCD), fckBCD);
+  EXPECT_EQ(wwFilterConstKindOf(ftSmallint), fckSmallInt);
+  EXPECT_EQ(wwFilterConstKindOf(ftWord), fckSmallInt);
+  EXPECT_EQ(wwFilterConstKindOf(ftMemo), fckField);
+  EXPECT_EQ(wwFilterConstKindOf(ftAutoInc), fckField);
+}
+
+}  // namespace
