@@ -12,6 +12,14 @@ IMPLEMENT_CLASS(TTDataSetUpdateObject, TComponent)
 IMPLEMENT_CLASS(ENoResultSet, EDatabaseError)
 IMPLEMENT_CLASS(TttBDEDataset, TDataSet)
 
+PUBLISHED(TttBDEDataset) {
+  P.Bool("CachedUpdates", &Class::CachedUpdates, &Class::SetCachedUpdates, false);
+  PROP_EVENT(OnServerYield);
+  PROP_EVENT(OnNewRecord);
+  PROP_EVENT(OnPostError);
+  PROP_EVENT(OnUpdateRecord);
+}
+
 namespace {
 
 constexpr DBIResult kCategoryRecordNotFound = 0x22;

@@ -10,6 +10,17 @@ IMPLEMENT_CLASS(TttParams, TParams)
 IMPLEMENT_CLASS(TttQueryDataLink, TDataLink)
 IMPLEMENT_CLASS(TttQuery, TttDBDataset)
 
+PUBLISHED(TttQuery) {
+  PROP_BOOL(Constrained, Constrained, SetConstrained, false);
+  PROP_OBJ(DataSource, DataSource, SetDataSource);
+  PROP_BOOL(ParamCheck, ParamCheck, SetParamCheck, true);
+  PROP_BOOL(RequestLive, RequestLive, SetRequestLive, false);
+  PROP_OBJ(SQL, SQL, SetSQL);
+  PROP_BOOL(UniDirectional, UniDirectional, SetUniDirectional, false);
+  PROP_ENUM(UpdateMode, UpdateMode, SetUpdateMode, upWhereAll);
+  PROP_OBJ(UpdateObject, UpdateObject, SetUpdateObject);
+}
+
 namespace {
 
 constexpr TPropertyId kLivenessProperty = 0x00060021;

@@ -16,6 +16,30 @@ IMPLEMENT_CLASS(TttSessionlist, TObject)
 IMPLEMENT_CLASS(TttSession, TComponent)
 IMPLEMENT_CLASS(TttDatabase, TComponent)
 
+PUBLISHED(TttSession) {
+  PROP_BOOL(Active, Active, SetActive, false);
+  PROP_BOOL(AutoSessionName, AutoSessionName, SetAutoSessionName, false);
+  PROP_BOOL(KeepConnections, KeepConnections, SetKeepConnections, true);
+  PROP_STR(NetFileDir, NetFileDir, SetNetFileDir, "");
+  PROP_STR(PrivateDir, PrivateDir, SetPrivateDir, "");
+  PROP_STR(SessionName, SessionName, SetSessionName, "").Stored(&Class::SessionNameStored);
+  PROP_BOOL(SQLHourGlass, SQLHourGlass, SetSQLHourGlass, true);
+  PROP_EVENT(OnPassword);
+  PROP_EVENT(OnStartup);
+}
+
+PUBLISHED(TttDatabase) {
+  PROP_STR(AliasName, AliasName, SetAliasName, "");
+  PROP_BOOL(Connected, Connected, SetConnected, false);
+  PROP_STR(DatabaseName, DatabaseName, SetDatabaseName, "");
+  PROP_BOOL(HandleShared, HandleShared, SetHandleShared, false);
+  PROP_BOOL(KeepConnection, KeepConnection, SetKeepConnection, true);
+  PROP_BOOL(LoginPrompt, LoginPrompt, SetLoginPrompt, true);
+  PROP_OBJ(Params, Params, SetParams);
+  PROP_STR(SessionName, SessionName, SetSessionName, "");
+  PROP_EVENT(OnLogin);
+}
+
 TLoginDialog LoginDialogHook;
 std::function<bool(TttSession*)> PasswordDialogHook;
 
@@ -620,6 +644,14 @@ void TttSession::Notification(TComponent* component, TOperation operation) {
   }
 }
 
+std::string OwnerAutoSessionName(const TComponent* owner) {
+  if (!owner) return {};
+  for (int i = 0; i < owner->ComponentCount(); ++i)
+    if (auto* session = As<TttSession>(owner->Components(i)); session && session->AutoSessionName())
+      return session->SessionName();
+  return {};
+}
+
 // Points the owner's datasets and databases at this session's name.
 void TttSession::PointOwnerAt(const std::string& name) {
   TComponent* owner = Owner();
@@ -640,7 +672,8 @@ void TttSession::PointOwnerAt(const std::string& name) {
 // Database
 // ============================================================================
 
-TttDatabase::TttDatabase(TComponent* owner) : TComponent(owner), params_(std::make_unique<TStringList>()) {}
+TttDatabase::TttDatabase(TComponent* owner)
+    : TComponent(owner), params_(std::make_unique<TStringList>()), sessionName_(OwnerAutoSessionName(owner)) {}
 
 TttDatabase::~TttDatabase() {
   Destroying();

@@ -201,6 +201,8 @@ class TttSession : public TComponent {
   const std::string& SessionName() const { return sessionName_; }
   void SetSessionName(const std::string& name);
   bool SQLHourGlass() const { return sqlHourGlass_; }
+  // An automatic name is made again on loading, so it is not stored.
+  bool SessionNameStored() const { return !autoSessionName_; }
   void SetSQLHourGlass(bool value) { sqlHourGlass_ = value; }
   TPasswordEvent OnPassword;
   TNotifyEvent OnStartup;
@@ -241,8 +243,10 @@ class TttSession : public TComponent {
   void RemoveDatabase(TttDatabase* database);
   void SetListOf(TttSessionlist* list) { list_ = list; }
 
- protected:
+  // Renaming renames an automatically named session.
   void SetName(const std::string& newName) override;
+
+ protected:
   void Notification(TComponent* component, TOperation operation) override;
 
  private:
@@ -268,6 +272,10 @@ class TttSession : public TComponent {
   std::string netFileDir_;
   std::string privateDir_;
 };
+
+// The name of the automatically named session on an owner; empty when none.
+// Datasets and databases placed on that owner later take it.
+std::string OwnerAutoSessionName(const TComponent* owner);
 
 // ---- Database ------------------------------------------------------------------
 

@@ -11,8 +11,8 @@
 #include "dbengine/ttdataset.h"
 #include "platform/classlib/db/datasource.h"
 
-enum TUpdateMode : std::uint8_t { upWhereAll, upWhereChanged, upWhereKeyOnly };
-enum TBatchMode : std::uint8_t { batAppend, batUpdate, batAppendUpdate, batDelete, batCopy };
+DECLARE_ENUM(TUpdateMode, upWhereAll, upWhereChanged, upWhereKeyOnly)
+DECLARE_ENUM(TBatchMode, batAppend, batUpdate, batAppendUpdate, batDelete, batCopy)
 
 namespace tabletext {
 inline constexpr const char* NoTableName = "Missing TableName property";

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "dbengine/memtable.h"
+#include "platform/classlib/core/strutils.h"
 #include "ttbinding.h"
 
 using namespace tttest;
@@ -151,6 +152,76 @@ TEST_F(SessionLifecycle, ConnectedDatabasesKeepTheirNames) {
     FAIL();
   } catch (const EDatabaseError& e) {
     EXPECT_EQ("Database name missing", e.Message());
+  }
+}
+
+
+TEST_F(SessionLifecycle, AutomaticNamesTakeTheFirstFreeNumber) {
+  TComponent form(nullptr);
+  auto* session = new TTestSession(&form);
+  session->SetName("Session");
+  session->SetAutoSessionName(true);
+  EXPECT_EQ("Session_1", session->SessionName());
+  try {
+    session->SetSessionName("Other");
+    FAIL();
+  } catch (const EDatabaseError& e) {
+    EXPECT_NE(std::string::npos, e.Message().find("Cannot modify SessionName while AutoSessionName is enabled"));
+  }
+  // Datasets placed on the owner take the session's name.
+  auto* table = new TTestTable(&form);
+  EXPECT_EQ("Session_1", table->SessionName());
+  TComponent other(nullptr);
+  auto* second = new TTestSession(&other);
+  second->SetName("Session");
+  second->SetAutoSessionName(true);
+  EXPECT_EQ("Session_2", second->SessionName());
+  session->SetAutoSessionName(false);
+  auto* third = new TTestSession(&other);
+  (void)third;
+  TComponent more(nullptr);
+  auto* fourth = new TTestSession(&more);
+  fourth->SetName("S");
+  fourth->SetAutoSessionName(true);
+  EXPECT_EQ("S_1", fourth->SessionName()) << "a freed number is taken again";
+}
+
+TEST_F(SessionLifecycle, ActiveSessionsKeepTheirNameAndReadTheirDirectories) {
+  Default()->SetActive(true);
+  EXPECT_THROW(Default()->SetSessionName("Changed"), EDatabaseError);
+  EXPECT_EQ(2, Default()->CallbackCount()) << "the wait cursor and the login records";
+  Default()->SetPrivateDir(dir_);
+  EXPECT_EQ(AnsiUpperCase(dir_), Default()->PrivateDir());
+  Default()->SetActive(false);
+  Default()->SetSQLHourGlass(false);
+  Default()->SetActive(true);
+  EXPECT_EQ(1, Default()->CallbackCount());
+}
+
+TEST_F(SessionLifecycle, AdoptedHandlesStayWithTheirOwner) {
+  TTestDatabase* owner = MakeDatabase();
+  owner->Open();
+  TTestDatabase* adopter = MakeDatabase();
+  adopter->SetDatabaseName("Adopter");
+  adopter->SetHandle(owner->Handle());
+  EXPECT_TRUE(adopter->Connected());
+  adopter->Close();
+  EXPECT_TRUE(owner->Connected());
+  // The engine database is still open: the adopter did not close it.
+  TBaseTable* cursor = nullptr;
+  EXPECT_EQ(0, list_->Engine()->OpenTable(owner->Handle(), "People", nullptr, nullptr, nullptr, 0, 0, 0,
+                                          0, false, nullptr, cursor));
+  list_->Engine()->CloseCursor(cursor);
+  TTestSession second;
+  second.SetSessionName("Second");
+  TTestDatabase* stranger = MakeDatabase();
+  stranger->SetDatabaseName("Stranger");
+  stranger->SetSessionName("Second");
+  try {
+    stranger->SetHandle(owner->Handle());
+    FAIL();
+  } catch (const EDatabaseError& e) {
+    EXPECT_EQ("Database handle owned by a different session", e.Message());
   }
 }
 

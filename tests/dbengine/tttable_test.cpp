@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/classlib/core/filer.h"
+#include "platform/classlib/core/streams.h"
 #include "ttbinding.h"
 
 using namespace tttest;
@@ -135,6 +137,33 @@ TEST_F(TableKeys, TheBatchMoveForgetsRemovedComponents) {
   map.Add("A=B");
   move.SetMappings(&map);
   EXPECT_EQ("B", move.Mappings()->Values("A"));
+}
+
+TEST_F(TableKeys, SettingsTravelInFormsAndAnOpenTableReopens) {
+  auto t = MakeTable();
+  t->SetName("Entries");
+  t->SetIndexName("ByName");
+  t->SetReadOnly(true);
+  t->SetUpdateMode(upWhereKeyOnly);
+  t->Open();
+  TMemoryStream stream;
+  WriteComponentToStream(&stream, t.get());
+  stream.SetPosition(0);
+  TMemoryStream text;
+  ObjectBinaryToText(&stream, &text);
+  std::string form(static_cast<const char*>(text.Memory()), std::size_t(text.Size()));
+  EXPECT_NE(std::string::npos, form.find("TableName = 'People'")) << form;
+  EXPECT_NE(std::string::npos, form.find("UpdateMode = upWhereKeyOnly")) << form;
+  t->Close();
+  stream.SetPosition(0);
+  TTestTable back;
+  ReadComponentFromStream(&stream, &back);
+  EXPECT_EQ("People", back.TableName());
+  EXPECT_EQ("ByName", back.IndexName());
+  EXPECT_EQ(path_, back.DatabaseName());
+  EXPECT_TRUE(back.ReadOnly());
+  EXPECT_TRUE(back.Active()) << "stored as open, opened when loading ends";
+  EXPECT_EQ((std::vector<std::string>{"Anna", "Bert", "Carl"}), ColumnOf(&back));
 }
 
 }  // namespace
