@@ -264,6 +264,60 @@ TEST_F(CachedUpdates, CancelledUpdatesAreDropped) {
   EXPECT_THROW(t->ApplyUpdates(), EDatabaseError);  // "Not in cached update mode"
 }
 
+
+// An update object that records what it was asked to apply.
+class TRecordingUpdate : public TTDataSetUpdateObject {
+ public:
+  using TTDataSetUpdateObject::TTDataSetUpdateObject;
+  TDataSet* GetDataSet() const override { return dataSet_; }
+  void SetDataSet(TDataSet* dataSet) override { dataSet_ = dataSet; }
+  void Apply(TUpdateKind kind) override { kinds.push_back(kind); }
+  std::vector<TUpdateKind> kinds;
+
+ private:
+  TDataSet* dataSet_ = nullptr;
+};
+
+TEST_F(CachedUpdates, TheUpdateRoutineAnswersThroughHandlersAndUpdateObjects) {
+  t->SetCachedUpdates(true);
+  t->Open();
+  auto& info = t->UpdateCallbackInfo();
+  info.UpdateKind = 2;  // insert, as the engine numbers it
+  TUpdateKind seen = ukModify;
+  t->OnUpdateRecord = [&](TDataSet*, TUpdateKind kind, TUpdateAction& action) {
+    seen = kind;
+    action = uaSkip;
+  };
+  EXPECT_EQ(7, t->UpdateRoutine());
+  EXPECT_EQ(ukInsert, seen);
+  t->OnUpdateRecord = [](TDataSet*, TUpdateKind, TUpdateAction& action) { action = uaAbort; };
+  EXPECT_EQ(2, t->UpdateRoutine());
+  EXPECT_EQ(0x3306, info.ErrorCode);
+  t->OnUpdateRecord = nullptr;
+  TRecordingUpdate update(nullptr);
+  t->SetUpdateObject(&update);
+  EXPECT_EQ(t.get(), update.GetDataSet());
+  info.UpdateKind = 3;
+  EXPECT_EQ(6, t->UpdateRoutine());
+  EXPECT_EQ((std::vector<TUpdateKind>{ukDelete}), update.kinds);
+  // An update object moves to the dataset that takes it.
+  auto other = MakeTable();
+  other->SetUpdateObject(&update);
+  EXPECT_EQ(nullptr, t->UpdateObject());
+  EXPECT_EQ(other.get(), update.GetDataSet());
+  other->SetUpdateObject(nullptr);
+  // Without a handler the pending change's own error is raised.
+  info.ErrorCode = 0x2206;
+  EXPECT_THROW(t->UpdateRoutine(), ETDBEngineError);
+}
+
+TEST_F(CachedUpdates, TheYieldRoutineAsksTheHandler) {
+  EXPECT_EQ(0, t->YieldRoutine(1));
+  t->OnServerYield = [](TDataSet*, bool& abortQuery) { abortQuery = true; };
+  EXPECT_EQ(2, t->YieldRoutine(1));
+  EXPECT_EQ(0, t->YieldRoutine(2)) << "the last step is not asked about";
+}
+
 class BlobStreams : public DatasetStates {};
 
 TEST_F(BlobStreams, ChunkedWritesAreKeptWhole) {
