@@ -5,6 +5,7 @@
 
 #include "platform/classlib/core/filer.h"
 #include "platform/classlib/core/streams.h"
+#include "testengine.h"
 #include "ttbinding.h"
 
 using namespace tttest;
@@ -164,6 +165,50 @@ TEST_F(TableKeys, SettingsTravelInFormsAndAnOpenTableReopens) {
   EXPECT_TRUE(back.ReadOnly());
   EXPECT_TRUE(back.Active()) << "stored as open, opened when loading ends";
   EXPECT_EQ((std::vector<std::string>{"Anna", "Bert", "Carl"}), ColumnOf(&back));
+}
+
+}  // namespace
+
+
+namespace {
+
+// A database of the test engine whose tables refuse to open for writing.
+class TReadOnlyTablesDatabase : public testing_engine::TTestDatabase {
+ public:
+  using TTestDatabase::TTestDatabase;
+  void OpenTable(const char* tableName, const char* driverType, const char* indexName, const char* indexTag,
+                 std::uint16_t indexId, std::int32_t openMode, std::int32_t shareMode, std::int32_t translateMode,
+                 bool unidirectional, const void* optionalParams, TBaseTable*& cursor) override {
+    if (openMode == 0) RaiseEngineError(dberr::TableReadOnly);
+    TTestDatabase::OpenTable(tableName, driverType, indexName, indexTag, indexId, openMode, shareMode,
+                             translateMode, unidirectional, optionalParams, cursor);
+  }
+};
+
+class TReadOnlyTablesSession : public testing_engine::TTestSession {
+ public:
+  using TTestSession::TTestSession;
+  void CreateDatabase(const TDatabaseDesc& desc, const char*, std::int32_t openMode, std::int32_t shareMode,
+                      const char*, std::uint16_t paramCount, const TFieldDesc* paramDescs,
+                      const void* paramValues, TBaseDatabase*& database) override {
+    database = new TReadOnlyTablesDatabase(this, Databases(), paramCount, paramDescs, paramValues, desc.Name,
+                                           openMode, shareMode, &desc);
+  }
+};
+
+TEST(ReadOnlyTables, ATableTheEngineKeepsReadOnlyOpensReadOnly) {
+  testing_engine::TScratchRegistry registry;
+  TTestSessionlist list;
+  list.EngineClass = [](TVirtEng* e, TMorvaCollection* s, const char* n, const char* d) -> TBaseSession* {
+    return new TReadOnlyTablesSession(e, s, n, d);
+  };
+  TTestTable t;
+  t.SetDatabaseName("/data/orders");
+  t.SetTableName("Orders");
+  t.Open();
+  EXPECT_TRUE(t.Active());
+  EXPECT_FALSE(t.CanModify());
+  t.Close();
 }
 
 }  // namespace
