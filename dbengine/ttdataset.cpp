@@ -1075,6 +1075,13 @@ void TttBDEDataset::CancelUpdates() {
   First();
 }
 
+TUpdateStatus TttBDEDataset::UpdateStatus() {
+  if (!CachedUpdates() || !ActiveBuffer() || (State() == dsBrowse && IsEmpty())) return usUnmodified;
+  if (State() == dsInsert) return usInserted;
+  std::uint8_t status = RecInfo(ActiveBuffer())->UpdateStatus;
+  return status <= usDeleted ? TUpdateStatus(status) : usUnmodified;
+}
+
 int TttBDEDataset::UpdateRoutine() {
   inUpdateCallback_ = true;
   TUpdateAction action = uaFail;

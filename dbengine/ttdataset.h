@@ -119,6 +119,8 @@ class TttBDEDataset : public TDataSet {
   void CommitUpdates() override;
   void CancelUpdates() override;
   bool UpdatesPending() override;
+  // The pending change of the active record (cached updates).
+  TUpdateStatus UpdateStatus() override;
   // The routine the engine runs per pending change; the engine answer.
   int UpdateRoutine();
   TUpdateCallbackInfo& UpdateCallbackInfo() { return updateInfo_; }

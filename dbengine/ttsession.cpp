@@ -495,11 +495,11 @@ TttDatabase* TttSession::OpenDatabase(const std::string& name, TComponent* owner
 void TttSession::CloseDatabase(TttDatabase* database) {
   if (!database) return;
   database->Release();
-  if (database->RefCount() != 0 || database->KeepConnection()) return;
+  // A database that is closing releases its datasets itself.
+  if (database->RefCount() != 0 || database->KeepConnection() || database->Closing()) return;
   if (!database->Temporary())
     database->Close();
-  else if (!database->ComponentState().Contains(csDestroying) && !database->Closing() &&
-           !database->Owner())
+  else if (!database->ComponentState().Contains(csDestroying) && !database->Owner())
     delete database;
 }
 
@@ -876,7 +876,11 @@ void TttDatabase::Login(TStrings* loginParams) {
 void TttDatabase::Close() {
   if (!handle_) return;
   if (session_) session_->DBNotify(1, this);
-  closing_ = true;
+  struct TClosingFlag {
+    bool& flag;
+    explicit TClosingFlag(bool& f) : flag(f) { flag = true; }
+    ~TClosingFlag() { flag = false; }
+  } closing(closing_);
   while (!dataSets_.empty()) {
     TDataSet* dataSet = dataSets_.back();
     std::size_t before = dataSets_.size();
@@ -888,7 +892,6 @@ void TttDatabase::Close() {
     // A dataset that stays listed after closing is dropped so the loop ends.
     if (dataSets_.size() == before && dataSets_.back() == dataSet) dataSets_.pop_back();
   }
-  closing_ = false;
   if (!acquired_ && session_) session_->DropDatabaseHandle(this);
   handle_ = nullptr;
   refCount_ = 0;

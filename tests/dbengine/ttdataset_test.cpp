@@ -199,9 +199,11 @@ TEST_F(CachedUpdates, OldValuesAreTheStoredOnes) {
   } catch (...) {
     FAIL();
   }
+  EXPECT_EQ(usUnmodified, t->UpdateStatus());
   t->Edit();
   t->FieldByName("Age")->SetAsInteger(44);
   t->Post();
+  EXPECT_EQ(usModified, t->UpdateStatus());
   EXPECT_EQ(44, t->FieldByName("Age")->AsInteger());
   EXPECT_EQ(30, t->FieldByName("Age")->OldValue().AsInteger());
   EXPECT_EQ(44, t->FieldByName("Age")->AsInteger()) << "the old-value read leaves current reads alone";
