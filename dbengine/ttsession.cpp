@@ -329,13 +329,13 @@ void TttSession::SetCallbacks(bool on) {
     callbacks_.clear();
     return;
   }
-  static std::uint8_t waitBuffer[4];
-  static std::uint8_t loginBuffer[80];
+  waitBuffer_.fill(0);
+  loginBuffer_.fill(0);
   if (sqlHourGlass_)
-    callbacks_.push_back(std::make_unique<TttBDECallback>(Engine(), this, 21, 0, waitBuffer,
-                                                          std::uint16_t(sizeof waitBuffer), nullptr));
-  callbacks_.push_back(std::make_unique<TttBDECallback>(Engine(), this, 28, 0, loginBuffer,
-                                                        std::uint16_t(sizeof loginBuffer), nullptr));
+    callbacks_.push_back(std::make_unique<TttBDECallback>(Engine(), this, 21, 0, waitBuffer_.data(),
+                                                          std::uint16_t(waitBuffer_.size()), nullptr));
+  callbacks_.push_back(std::make_unique<TttBDECallback>(Engine(), this, 28, 0, loginBuffer_.data(),
+                                                        std::uint16_t(loginBuffer_.size()), nullptr));
 }
 
 void TttSession::MakeCurrent() {

@@ -9,6 +9,7 @@
 // and makes sessions; sessions and databases attach to that list in their
 // constructor (SetSessionList), and the list holds the binding's one call layer.
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -261,6 +262,8 @@ class TttSession : public TComponent {
   TBaseSession* handle_ = nullptr;
   std::vector<TttDatabase*> databases_;
   std::vector<std::unique_ptr<TttBDECallback>> callbacks_;
+  std::array<std::uint8_t, 4> waitBuffer_{};    // the wait-cursor record's buffer
+  std::array<std::uint8_t, 80> loginBuffer_{};  // the database-login record's buffer
   bool default_ = false;
   bool streamedActive_ = false;
   bool autoSessionName_ = false;
