@@ -189,6 +189,23 @@ TEST_F(DatasetStates, WritingOutsideEditModeIsRefused) {
   }
 }
 
+
+TEST_F(DatasetStates, ARecordAnotherUserDeletedCannotBeEditedOrDeleted) {
+  t->Open();
+  ASSERT_TRUE(t->FindKey({Variant(S("Bert"))}));
+  {
+    dao::TDatabaseCore raw(path_, false, false, "");
+    raw.Execute("DELETE FROM People WHERE Name = 'Bert'");
+  }
+  EXPECT_THROW(t->Edit(), ETDBEngineError);
+  EXPECT_EQ(dsBrowse, t->State());
+  EXPECT_THROW(t->Delete(), ETDBEngineError);
+  EXPECT_EQ("30", StoredAge("Carl")) << "no other record was touched";
+  EXPECT_EQ("30", StoredAge("Anna"));
+  t->Refresh();
+  EXPECT_EQ((std::vector<std::string>{"Anna", "Carl"}), Names());
+}
+
 class CachedUpdates : public DatasetStates {};
 
 TEST_F(CachedUpdates, OldValuesAreTheStoredOnes) {
