@@ -106,6 +106,7 @@ std::uint16_t TAccessTable::GetDataSize() {
 // ---- Opening
 
 void TAccessTable::OpenCursor() {
+  keyCacheValid_ = false;
   std::int32_t options = AccessRecordsetOptions(OpenMode, ShareMode);
   TDAORecordset* rs = queryDef_ != nullptr ? queryDef_->OpenRecordset(options)
                                            : CheckHandle(DAODatabase)->OpenRecordset(DAOTableName, options);
@@ -129,6 +130,7 @@ void TAccessTable::OpenCursor() {
 }
 
 void TAccessTable::CloseCursor() {
+  keyCacheValid_ = false;
   if (CursorState == curstate::Closed) return;
   FreeAllBlobs();
   fieldObjects_.clear();
@@ -523,13 +525,15 @@ std::int32_t TAccessTable::CurrentBookmarkWord() {
 void TAccessTable::GetBookmark(std::uint8_t* bookmark) {
   CheckParam(bookmark);
   std::memset(bookmark, 0, kAccessBookmarkSize);
-  std::int32_t word = CurrentBookmarkWord();
-  std::memcpy(bookmark, &word, 4);
-  if (IsQueryCursor || currentIndex_.KeyFieldCount == 0) return;
-  if (keyCacheValid_ && keyCacheWord_ == word) {
+  // Every move drops the kept key, so a kept key is the current record's.
+  if (keyCacheValid_) {
+    std::memcpy(bookmark, &keyCacheWord_, 4);
     std::memcpy(bookmark + 4, keyCache_.data(), keyCache_.size());
     return;
   }
+  std::int32_t word = CurrentBookmarkWord();
+  std::memcpy(bookmark, &word, 4);
+  if (IsQueryCursor || currentIndex_.KeyFieldCount == 0) return;
   std::uint8_t* saved = GetRecordBuffer();
   std::vector<std::uint8_t> record(GetRecordBufferSize(), 0);
   SetRecordBuffer(record.data());
@@ -544,6 +548,7 @@ void TAccessTable::GetBookmark(std::uint8_t* bookmark) {
 }
 
 bool TAccessTable::PositionAt(std::int32_t word) {
+  keyCacheValid_ = false;
   Variant bytes = VarByteArrayOf(&word, sizeof word);
   try {
     Recordset->SetBookmark(bytes);
@@ -769,6 +774,7 @@ void TAccessTable::ExtractKeyFields(const std::uint8_t* record, std::uint8_t* ke
 
 void TAccessTable::SeekKey(std::uint16_t condition, bool keyItself, std::uint8_t* buffer,
                            const std::uint8_t* key, std::uint16_t keyLength, std::uint16_t fieldCount) {
+  keyCacheValid_ = false;
   Variant slots[13];
   for (Variant& slot : slots) slot = DaoMissingArg();
   EditPending = false;
