@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -358,17 +359,19 @@ void TAccessSqlStmt::SetStatementText(const char* text) {
 }
 
 namespace {
-std::string Two(int n) { return (n < 10 ? "0" : "") + std::to_string(n); }
-
+// Date and time literals are formatted into fixed buffers: the numbers are small.
 std::string DateLiteral(TDateTime value, bool withTime) {
   std::uint16_t y = 0, m = 0, d = 0, hh = 0, mm = 0, ss = 0, ms = 0;
   DecodeDate(value, y, m, d);
-  std::string text = "#" + std::to_string(m) + "/" + std::to_string(d) + "/" + std::to_string(y);
+  char text[48];
   if (withTime) {
     DecodeTime(value, hh, mm, ss, ms);
-    text += " " + Two(hh) + ":" + Two(mm) + ":" + Two(ss);
+    std::snprintf(text, sizeof text, "#%u/%u/%u %02u:%02u:%02u#", unsigned(m), unsigned(d), unsigned(y),
+                  unsigned(hh), unsigned(mm), unsigned(ss));
+  } else {
+    std::snprintf(text, sizeof text, "#%u/%u/%u#", unsigned(m), unsigned(d), unsigned(y));
   }
-  return text + "#";
+  return text;
 }
 
 std::string NumberLiteral(double value) {
@@ -404,7 +407,9 @@ std::string AccessParameterLiteral(std::uint16_t fieldType, const void* value, s
     case fldtype::Time: {
       std::int32_t msecs = Load<std::int32_t>(bytes);
       int seconds = msecs / 1000;
-      return "#" + Two(seconds / 3600) + ":" + Two(seconds / 60 % 60) + ":" + Two(seconds % 60) + "#";
+      char text[32];
+      std::snprintf(text, sizeof text, "#%02d:%02d:%02d#", seconds / 3600, seconds / 60 % 60, seconds % 60);
+      return text;
     }
     case fldtype::TimeStamp:
       return DateLiteral(TimeStampToDateTime(MSecsToTimeStamp(Load<double>(bytes))), true);
