@@ -5,6 +5,7 @@
 
 #include "dbengine/enginetypes.h"
 #include "platform/classlib/core/format.h"
+#include "platform/classlib/core/messagepump.h"
 #include "platform/classlib/core/strutils.h"
 #include "dbengine/tttable.h"
 #include "platform/classlib/db/dataset.h"
@@ -41,6 +42,7 @@ PUBLISHED(TttDatabase) {
 }
 
 TLoginDialog LoginDialogHook;
+std::function<void(int)> ScreenCursorHook;
 std::function<bool(TttSession*)> PasswordDialogHook;
 
 namespace {
@@ -249,6 +251,16 @@ void TttSession::SetActive(bool value) {
 }
 
 void TttSession::InitEngine() {
+  // The hourglass shows while the engine starts (on the main thread only).
+  struct THourglass {
+    bool shown = IsMainThread() && ScreenCursorHook;
+    THourglass() {
+      if (shown) ScreenCursorHook(-11);
+    }
+    ~THourglass() {
+      if (shown) ScreenCursorHook(0);
+    }
+  } hourglass;
   std::uint8_t environment[588] = {};
   std::memcpy(environment, "0009", 4);  // the language text
   DBIResult code = 0;

@@ -290,6 +290,9 @@ using TLoginDialog = std::function<bool(const std::string& databaseName, std::st
 extern TLoginDialog LoginDialogHook;
 // The password dialog a session uses when OnPassword is not set (false: give up).
 extern std::function<bool(TttSession* session)> PasswordDialogHook;
+// Sets the screen cursor (-11 the hourglass, 0 the default); the program
+// points it at its screen, nothing is shown without it.
+extern std::function<void(int cursor)> ScreenCursorHook;
 
 class TttDatabase : public TComponent {
   DECLARE_CLASS(TttDatabase, TComponent)

@@ -75,6 +75,9 @@ class ComponentFixture : public accesstest::AccessFixture {
     list_ = std::make_unique<TTestSessionlist>();
   }
   void TearDown() override {
+    ScreenCursorHook = nullptr;
+    LoginDialogHook = nullptr;
+    PasswordDialogHook = nullptr;
     owned_.clear();
     list_.reset();
     AccessFixture::TearDown();

@@ -44,6 +44,13 @@ TEST_F(SessionLifecycle, TheCallLayerOutlivesTheDefaultSessionWhileOthersWork) {
   EXPECT_EQ(3, t->RecordCount());
 }
 
+TEST_F(SessionLifecycle, TheHourglassShowsWhileTheEngineStarts) {
+  std::vector<int> cursors;
+  ScreenCursorHook = [&](int cursor) { cursors.push_back(cursor); };
+  Default()->SetActive(true);
+  EXPECT_EQ((std::vector<int>{-11, 0}), cursors);
+}
+
 TEST_F(SessionLifecycle, SessionNamesAreChecked) {
   TTestSession unnamed;
   try {
@@ -276,10 +283,6 @@ class Login : public ComponentFixture {
     list_->EngineClass = [](TVirtEng* e, TMorvaCollection* s, const char* n, const char* d) -> TBaseSession* {
       return new TUserAliasSession(e, s, n, d);
     };
-  }
-  void TearDown() override {
-    LoginDialogHook = nullptr;
-    ComponentFixture::TearDown();
   }
   // An alias of the scratch file that asks for a user name.
   void AddSecureAlias() {
