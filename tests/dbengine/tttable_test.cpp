@@ -173,12 +173,16 @@ TEST_F(TableKeys, SettingsTravelInFormsAndAnOpenTableReopens) {
 namespace {
 
 // A database of the test engine whose tables refuse to open for writing.
+// Its tables also ask for a password until one was given.
+inline bool gPasswordGiven = true;
+
 class TReadOnlyTablesDatabase : public testing_engine::TTestDatabase {
  public:
   using TTestDatabase::TTestDatabase;
   void OpenTable(const char* tableName, const char* driverType, const char* indexName, const char* indexTag,
                  std::uint16_t indexId, std::int32_t openMode, std::int32_t shareMode, std::int32_t translateMode,
                  bool unidirectional, const void* optionalParams, TBaseTable*& cursor) override {
+    if (!gPasswordGiven) RaiseEngineError(0x2902);
     if (openMode == 0) RaiseEngineError(dberr::TableReadOnly);
     TTestDatabase::OpenTable(tableName, driverType, indexName, indexTag, indexId, openMode, shareMode,
                              translateMode, unidirectional, optionalParams, cursor);
@@ -209,6 +213,38 @@ TEST(ReadOnlyTables, ATableTheEngineKeepsReadOnlyOpensReadOnly) {
   EXPECT_TRUE(t.Active());
   EXPECT_FALSE(t.CanModify());
   t.Close();
+}
+
+TEST(ReadOnlyTables, MissingRightsAskTheSessionForAPassword) {
+  testing_engine::TScratchRegistry registry;
+  TTestSessionlist list;
+  list.EngineClass = [](TVirtEng* e, TMorvaCollection* s, const char* n, const char* d) -> TBaseSession* {
+    return new TReadOnlyTablesSession(e, s, n, d);
+  };
+  TTestTable t;
+  t.SetDatabaseName("/data/orders");
+  t.SetTableName("Orders");
+  gPasswordGiven = false;
+  int asked = 0;
+  list.DefaultSession()->OnPassword = [&](TObject*, bool& continueOn) {
+    ++asked;
+    gPasswordGiven = true;
+    continueOn = true;
+  };
+  t.Open();
+  EXPECT_EQ(1, asked);
+  EXPECT_TRUE(t.Active());
+  t.Close();
+  gPasswordGiven = false;
+  list.DefaultSession()->OnPassword = [](TObject*, bool& continueOn) { continueOn = false; };
+  try {
+    t.Open();
+    FAIL();
+  } catch (const ETDBEngineError& e) {
+    EXPECT_EQ(0x2902, e.ErrorCode());
+  }
+  gPasswordGiven = true;
+  EXPECT_FALSE(t.Active());
 }
 
 }  // namespace
