@@ -200,30 +200,29 @@ class TReadOnlyTablesSession : public testing_engine::TTestSession {
   }
 };
 
-TEST(ReadOnlyTables, ATableTheEngineKeepsReadOnlyOpensReadOnly) {
+// The Orders table of the test engine, through the components.
+class ReadOnlyTables : public ::testing::Test {
+ protected:
+  ReadOnlyTables() {
+    list.EngineClass = [](TVirtEng* e, TMorvaCollection* s, const char* n, const char* d) -> TBaseSession* {
+      return new TReadOnlyTablesSession(e, s, n, d);
+    };
+    t.SetDatabaseName("/data/orders");
+    t.SetTableName("Orders");
+  }
   testing_engine::TScratchRegistry registry;
   TTestSessionlist list;
-  list.EngineClass = [](TVirtEng* e, TMorvaCollection* s, const char* n, const char* d) -> TBaseSession* {
-    return new TReadOnlyTablesSession(e, s, n, d);
-  };
   TTestTable t;
-  t.SetDatabaseName("/data/orders");
-  t.SetTableName("Orders");
+};
+
+TEST_F(ReadOnlyTables, ATableTheEngineKeepsReadOnlyOpensReadOnly) {
   t.Open();
   EXPECT_TRUE(t.Active());
   EXPECT_FALSE(t.CanModify());
   t.Close();
 }
 
-TEST(ReadOnlyTables, MissingRightsAskTheSessionForAPassword) {
-  testing_engine::TScratchRegistry registry;
-  TTestSessionlist list;
-  list.EngineClass = [](TVirtEng* e, TMorvaCollection* s, const char* n, const char* d) -> TBaseSession* {
-    return new TReadOnlyTablesSession(e, s, n, d);
-  };
-  TTestTable t;
-  t.SetDatabaseName("/data/orders");
-  t.SetTableName("Orders");
+TEST_F(ReadOnlyTables, MissingRightsAskTheSessionForAPassword) {
   gPasswordGiven = false;
   int asked = 0;
   list.DefaultSession()->OnPassword = [&](TObject*, bool& continueOn) {
