@@ -30,9 +30,18 @@ TBaseDatabase::TBaseDatabase(TBapiListItem* session, TMorvaCollection* sessionDa
 }
 
 TBaseDatabase::~TBaseDatabase() {
+  Shutdown();
   delete statements_;
-  delete openCursors_;  // frees every cursor still open
-  TBaseDatabase::CloseConnection();
+  delete openCursors_;
+}
+
+void TBaseDatabase::Shutdown() {
+  if (shutDown_) return;
+  shutDown_ = true;
+  // Cursors and statements go before the connection they run on.
+  while (openCursors_->Count() > 0) delete openCursors_->At(openCursors_->Count() - 1);
+  while (statements_->Count() > 0) delete statements_->At(statements_->Count() - 1);
+  CloseConnection();
 }
 
 void TBaseDatabase::GetProperty(TPropertyId id, void* buffer, std::uint16_t size,
@@ -41,7 +50,8 @@ void TBaseDatabase::GetProperty(TPropertyId id, void* buffer, std::uint16_t size
   if (id == 0) {
     std::uint16_t kind = 22;
     PutPropertyBytes(&kind, sizeof kind, buffer, size, length);
-  } else if (id == 1) {
+  } else if (id == 1 || id == kDatabaseTypeProperty) {
+    // The components ask for the driver type by its full identifier.
     CheckParam(buffer);
     std::string name = GetDriverName();
     if (size > 0) dbengine_detail::StoreText(static_cast<char*>(buffer), size, name);

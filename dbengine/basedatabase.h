@@ -10,6 +10,9 @@
 
 class TSqlStmt;
 
+// The database's driver type, as the components read it.
+constexpr std::uint32_t kDatabaseTypeProperty = 0x40002;
+
 class TBaseDatabase : public TBapiListItem {
   DECLARE_CLASS(TBaseDatabase, TBapiListItem)
  public:
@@ -19,8 +22,14 @@ class TBaseDatabase : public TBapiListItem {
                 std::uint16_t paramCount, const TFieldDesc* paramDescs, const void* paramValues,
                 const char* databaseName, std::int32_t openMode, std::int32_t shareMode,
                 const TDatabaseDesc* description);
-  // Frees every cursor and statement still open, then closes the connection.
+  // Shuts the database down (see Shutdown) when the driver has not done so.
   ~TBaseDatabase() override;
+
+  // Frees every cursor and statement still open, then closes the connection
+  // through CloseConnection; later calls do nothing. A driver's destructor
+  // calls it first, because once the driver's part is gone the base
+  // destructor can reach only the base's own CloseConnection.
+  void Shutdown();
 
   void GetProperty(TPropertyId id, void* buffer, std::uint16_t size, std::uint16_t& length) override;
   void SetProperty(TPropertyId id, TPropertyValue value) override;
@@ -100,6 +109,7 @@ class TBaseDatabase : public TBapiListItem {
  private:
   TMorvaCollection* openCursors_;
   TMorvaCollection* statements_;
+  bool shutDown_ = false;
   std::int32_t openMode_ = 0;
   std::int32_t shareMode_ = 0;
   std::string databaseName_;

@@ -297,17 +297,19 @@ int TBaseTable::CompareBookmarks(const std::uint8_t* a, const std::uint8_t* b) {
   return result < 0 ? -1 : (result > 0 ? 1 : 0);
 }
 
+// A bound's KeyData always holds key values (SetRangeBound converts a record
+// into them), so the seek always takes it as a key.
 void TBaseTable::MoveToRangeStart() {
   if (RangeStart.IsSet)
-    SeekKey(GetSearchCondition(RangeStart.Inclusive, true), RangeStart.KeyItself,
-            GetRecordBuffer(), RangeStart.KeyData, RangeStart.KeyLength, RangeStart.FieldCount);
+    SeekKey(GetSearchCondition(RangeStart.Inclusive, true), true, GetRecordBuffer(),
+            RangeStart.KeyData, RangeStart.KeyLength, RangeStart.FieldCount);
   else
     MoveToFirst();
 }
 
 void TBaseTable::MoveToRangeEnd() {
   if (RangeEnd.IsSet)
-    SeekKey(GetSearchCondition(RangeEnd.Inclusive, false), RangeEnd.KeyItself, GetRecordBuffer(),
+    SeekKey(GetSearchCondition(RangeEnd.Inclusive, false), true, GetRecordBuffer(),
             RangeEnd.KeyData, RangeEnd.KeyLength, RangeEnd.FieldCount);
   else
     MoveToLast();
@@ -567,6 +569,11 @@ std::uint16_t TBaseTable::KeyFieldWidth(int i) {
   return item->Desc.KeyWidth != 0 ? item->Desc.KeyWidth : item->Desc.Length;
 }
 
+namespace {
+// The widest native form of a non-text value: a BCD number.
+constexpr std::size_t kWidestNativeValue = 34;
+}  // namespace
+
 void TBaseTable::SetRangeBound(TRangeBound& bound, bool keyItself, std::uint16_t fieldCount,
                                std::uint16_t length, const std::uint8_t* key, bool inclusive) {
   bound = TRangeBound{};
@@ -589,7 +596,10 @@ void TBaseTable::SetRangeBound(TRangeBound& bound, bool keyItself, std::uint16_t
     std::uint16_t width = KeyFieldWidth(i);
     if (at + width > kRangeKeyBytes) RaiseEngineError(dberr::InvalidKey);
     TFieldCacheItem* item = FieldCache()->FieldByNumber(currentIndex_.KeyFields[i]);
-    std::vector<std::uint8_t> value(std::size_t{item->Desc.Length} + 1, 0);
+    // The value is read in its native form, which can be wider than the
+    // stored one (a single-precision number is read as a double).
+    std::vector<std::uint8_t> value(
+        std::max<std::size_t>({item->Desc.Length, item->Desc.KeyWidth, kWidestNativeValue}) + 1, 0);
     bool blank = false;
     ReadFieldValue(item, const_cast<std::uint8_t*>(key), blank, value.data());
     std::memcpy(bound.KeyData + at, value.data(), std::min<std::size_t>(width, value.size()));

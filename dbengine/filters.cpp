@@ -290,7 +290,7 @@ std::string TFilterListItem::ValueToText(const TFilterValue& v) {
       break;
     }
     case fldtype::Bool:
-      text = Word(data) != 0 ? "1" : "0";
+      text.assign(1, Word(data) != 0 ? '1' : '0');
       break;
     case fldtype::Int16: {
       char s[16];

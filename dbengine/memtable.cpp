@@ -406,9 +406,18 @@ void TBaseCacheTable::FreeStorage() {
   cache_ = nullptr;
 }
 
+namespace {
+// The cache's own properties also answer to their full identifiers
+// (0x05050003 ... 0x05050005), which the dataset components use.
+TPropertyId CacheLocalId(TPropertyId id) {
+  return (id & 0xFFFF0000u) == 0x05050000u && (id & 0xFFFFu) >= 3 && (id & 0xFFFFu) <= 5 ? id & 0xFFFFu : id;
+}
+}  // namespace
+
 void TBaseCacheTable::GetProperty(TPropertyId id, void* buffer, std::uint16_t size,
                                   std::uint16_t& length) {
   length = 0;
+  id = CacheLocalId(id);
   switch (id) {
     case 3:
       PutPropertyBytes(&VisibleKinds, 1, buffer, size, length);
@@ -429,6 +438,7 @@ void TBaseCacheTable::GetProperty(TPropertyId id, void* buffer, std::uint16_t si
 }
 
 void TBaseCacheTable::SetProperty(TPropertyId id, TPropertyValue value) {
+  id = CacheLocalId(id);
   if (id == 3)
     VisibleKinds = static_cast<std::uint8_t>(value);
   else if (id == 4)
@@ -481,6 +491,8 @@ void TBaseCacheTable::AppendRecord(std::uint8_t* buffer) { cache_->AppendRecord(
 void TBaseCacheTable::ModifyRecord(std::uint8_t* buffer, int) {
   wrapped_->GetBookmark(bookmark_.data());
   cache_->StoreRow(buffer, bookmark_.data());
+  // The edit went to the cache: the table's record lock taken for it ends here.
+  wrapped_->CancelRecordChange(nullptr);
 }
 
 void TBaseCacheTable::DeleteRecord(std::uint8_t* buffer) {

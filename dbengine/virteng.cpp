@@ -543,6 +543,10 @@ DBIResult TVirtEng::EndCachedUpdates(TBaseTable*& cursor) {
   });
 }
 
+DBIResult TVirtEng::ProcessCachedUpdates(TBaseTable* cursor, int subCommand) {
+  return Trap([&] { CheckHandle(cursor)->ProcessCachedUpdates(subCommand); });
+}
+
 DBIResult TVirtEng::InstallConstraintCheck(TBaseTable*, void*, std::intptr_t) { return dberr::NA; }
 DBIResult TVirtEng::RemoveConstraintCheck(TBaseTable*) { return dberr::NA; }
 

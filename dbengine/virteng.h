@@ -154,6 +154,9 @@ class TVirtEng : public TBapiListItem {
   // Replace the caller's handle by the cache wrapper, and back.
   DBIResult BeginCachedUpdates(TBaseTable*& cursor);
   DBIResult EndCachedUpdates(TBaseTable*& cursor);
+  // Works on the changes a cache wrapper holds: 0 forgets the applied ones,
+  // 1 discards all, 2 discards the current record's, 3 applies them.
+  DBIResult ProcessCachedUpdates(TBaseTable* cursor, int subCommand);
   DBIResult InstallConstraintCheck(TBaseTable* cursor, void* routine, std::intptr_t data);
   DBIResult RemoveConstraintCheck(TBaseTable* cursor);
 

@@ -19,7 +19,8 @@ struct Variant::ArrayData {
   std::size_t Size() const { return elementType == varByte ? bytes.size() : items.size(); }
 };
 
-void Variant::ArrayDeleter::operator()(ArrayData* data) const { delete data; }
+void Variant::ArrayDataDeleter::operator()(ArrayData* data) const { delete data; }
+
 
 // Reaches the representation for the free functions of this file.
 struct VariantAccess {

@@ -150,7 +150,9 @@ class Variant {
  private:
   friend struct VariantAccess;
   struct ArrayData;
-  struct ArrayDeleter {  // defined where ArrayData is complete
+  // Frees the array out of line, so that code constructing variants compiles
+  // without seeing ArrayData.
+  struct ArrayDataDeleter {
     void operator()(ArrayData* data) const;
   };
 
@@ -158,7 +160,7 @@ class Variant {
   std::int64_t int_ = 0;  // integers, Boolean (-1/0), Currency raw, error code
   double float_ = 0;      // single, double, date
   std::string text_;
-  std::unique_ptr<ArrayData, ArrayDeleter> array_;
+  std::unique_ptr<ArrayData, ArrayDataDeleter> array_;
 };
 
 std::ostream& operator<<(std::ostream& out, const Variant& v);

@@ -1,0 +1,184 @@
+#include "dbengine/accessblob.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "dbengine/accesserrors.h"
+#include "dbengine/accesstable.h"
+#include "dbengine/daowrappers.h"
+#include "dbengine/fieldcache.h"
+
+IMPLEMENT_CLASS(TAccessBaseBlob, TObject)
+IMPLEMENT_CLASS(TAccessMemoBlob, TAccessBaseBlob)
+IMPLEMENT_CLASS(TAccessLongBinaryBlob, TAccessBaseBlob)
+
+namespace {
+Variant BookmarkOfWord(std::int32_t word) { return VarByteArrayOf(&word, sizeof word); }
+}  // namespace
+
+TAccessBaseBlob::TAccessBaseBlob(TAccessTable* cursor, TFieldCacheItem* item,
+                                 std::uint16_t fieldNumber, TDAOFields* fields, int mode,
+                                 std::uint8_t* buffer)
+    : Cursor(cursor), Item(item), FieldNumber(fieldNumber), Mode(mode), RecordBuffer(buffer) {
+  Item->SetRecordBuffer(buffer);
+  TDAORecordset* rs = cursor->Recordset;
+  if (rs != nullptr && !rs->EOF_() && !rs->BOF()) {
+    Variant current = rs->Bookmark();
+    std::int32_t word = 0;
+    std::memcpy(&word, buffer + item->Desc.Offset + offsetof(TAccessBlobSlot, BookmarkWord), 4);
+    std::vector<std::uint8_t> bytes = VarArrayToBytes(current);
+    std::int32_t currentWord = 0;
+    std::memcpy(&currentWord, bytes.data(), std::min<std::size_t>(bytes.size(), 4));
+    // A record image that has not been stored yet carries no bookmark.
+    if (word != 0 && word != currentWord) {
+      SavedBookmark = current;
+      rs->SetBookmark(BookmarkOfWord(word));
+      DaoCheck(rs->Status);
+    }
+  }
+  if (fields != nullptr) {
+    Field = fields->Item(static_cast<std::int16_t>(fieldNumber - 1));
+    DaoCheck(Field->Status);
+  }
+}
+
+TAccessBaseBlob::~TAccessBaseBlob() {
+  delete Field;
+  if (!SavedBookmark.IsEmpty() && Cursor->Recordset != nullptr) Cursor->Recordset->SetBookmark(SavedBookmark);
+}
+
+bool TAccessBaseBlob::IsBlank() {
+  Item->SetRecordBuffer(RecordBuffer);
+  return Item->IsBlank();
+}
+
+bool TAccessBaseBlob::IsChanged() {
+  Item->SetRecordBuffer(RecordBuffer);
+  return Item->IsChanged();
+}
+
+void TAccessBaseBlob::CheckWritable() {
+  if (Mode != kBlobReadWrite) RaiseEngineError(dberr::ReadOnlyFld);
+}
+
+void TAccessBaseBlob::MarkWritten(bool empty) {
+  Item->SetRecordBuffer(RecordBuffer);
+  Item->SetBlank(empty);
+  // The store step writes only changed fields: a written blob must be one.
+  Item->SetChanged(true);
+}
+
+std::uint32_t TAccessBaseBlob::GetBlobSize() {
+  if (IsBlank() || Field == nullptr) return 0;
+  return static_cast<std::uint32_t>(std::max(Field->DataSize(), 0));
+}
+
+void TAccessBaseBlob::SetBlank() {
+  Item->SetRecordBuffer(RecordBuffer);
+  Item->SetBlank(true);
+}
+
+// ---- Memo
+
+std::uint32_t TAccessMemoBlob::GetBlobSize() {
+  if (IsBlank()) return 0;
+  if (IsChanged()) return static_cast<std::uint32_t>(Text.size());
+  return TAccessBaseBlob::GetBlobSize();
+}
+
+void TAccessMemoBlob::SetBlank() {
+  TAccessBaseBlob::SetBlank();
+  Text.clear();
+}
+
+void TAccessMemoBlob::ReadBytes(std::uint32_t offset, std::uint32_t length, void* buffer,
+                                std::uint32_t& count) {
+  count = 0;
+  if (!IsChanged()) Text = IsBlank() || Field == nullptr ? std::string() : Field->MemoText();
+  std::uint32_t size = static_cast<std::uint32_t>(Text.size());
+  if (offset > size) RaiseEngineError(dberr::InvalidBlobOffset);
+  count = std::min(length, size - offset);
+  if (buffer != nullptr && count > 0) std::memcpy(buffer, Text.data() + offset, count);
+  if (offset + count == size) RaiseEngineError(dberr::EndOfBlob);
+}
+
+void TAccessMemoBlob::WriteBytes(std::uint32_t offset, std::uint32_t length, const void* buffer) {
+  CheckWritable();
+  // The first write keeps what the record held before, so that a write at an
+  // offset continues it rather than replacing it.
+  if (!IsChanged()) Text = IsBlank() || Field == nullptr ? std::string() : Field->MemoText();
+  if (length == 0) {
+    if (offset < Text.size()) Text.resize(offset);
+  } else {
+    if (Text.size() < std::size_t{offset} + length) Text.resize(std::size_t{offset} + length, '\0');
+    if (buffer != nullptr) std::memcpy(Text.data() + offset, buffer, length);
+  }
+  MarkWritten(Text.empty());
+}
+
+// ---- Long binary
+
+TAccessLongBinaryBlob::TAccessLongBinaryBlob(TAccessTable* cursor, TFieldCacheItem* item,
+                                             std::uint16_t fieldNumber, TDAOFields* fields,
+                                             int mode, std::uint8_t* buffer)
+    : TAccessBaseBlob(cursor, item, fieldNumber, fields, mode, buffer), Pending(new TMemoryStream()) {}
+
+TAccessLongBinaryBlob::~TAccessLongBinaryBlob() { delete Pending; }
+
+std::uint32_t TAccessLongBinaryBlob::GetBlobSize() {
+  if (IsBlank()) return 0;
+  if (IsChanged()) return static_cast<std::uint32_t>(Pending->Size());
+  return TAccessBaseBlob::GetBlobSize();
+}
+
+void TAccessLongBinaryBlob::SetBlank() {
+  TAccessBaseBlob::SetBlank();
+  Pending->Clear();
+}
+
+void TAccessLongBinaryBlob::ReadBytes(std::uint32_t offset, std::uint32_t length, void* buffer,
+                                      std::uint32_t& count) {
+  count = 0;
+  std::uint32_t size = GetBlobSize();
+  if (offset > size) RaiseEngineError(dberr::InvalidBlobOffset);
+  count = std::min(length, size - offset);
+  if (count > 0) {
+    if (IsChanged()) {
+      if (buffer != nullptr)
+        std::memcpy(buffer, static_cast<const std::uint8_t*>(Pending->Memory()) + offset, count);
+    } else if (Field != nullptr) {
+      std::vector<std::uint8_t> chunk(count);
+      count = static_cast<std::uint32_t>(Field->GetChunk(static_cast<std::int32_t>(offset),
+                                                         static_cast<std::int32_t>(count), chunk.data()));
+      DaoCheck(Field->Status);
+      if (buffer != nullptr) std::memcpy(buffer, chunk.data(), count);
+    }
+  }
+  if (size <= offset + count) RaiseEngineError(dberr::EndOfBlob);
+}
+
+void TAccessLongBinaryBlob::WriteBytes(std::uint32_t offset, std::uint32_t length, const void* buffer) {
+  CheckWritable();
+  if (!IsChanged() && !IsBlank() && Field != nullptr) {
+    // Start from the stored bytes, so that writes at an offset continue them.
+    std::int32_t size = Field->DataSize();
+    std::vector<std::uint8_t> old(static_cast<std::size_t>(std::max(size, 0)));
+    if (!old.empty()) {
+      std::int32_t got = Field->GetChunk(0, size, old.data());
+      DaoCheck(Field->Status);
+      old.resize(static_cast<std::size_t>(got));
+    }
+    Pending->Clear();
+    Pending->Write(old.data(), static_cast<std::int64_t>(old.size()));
+  } else if (!IsChanged()) {
+    Pending->Clear();
+  }
+  if (length == 0) {
+    if (offset < Pending->Size()) Pending->SetSize(offset);
+  } else if (buffer != nullptr) {
+    if (Pending->Size() < offset) Pending->SetSize(offset);
+    Pending->SetPosition(offset);
+    Pending->Write(buffer, length);
+  }
+  MarkWritten(Pending->Size() == 0);
+}

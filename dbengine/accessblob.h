@@ -1,0 +1,80 @@
+#pragma once
+// Memo and long-binary fields of an Access record, read and written in
+// pieces. A blob object lives in its field's slot of one record buffer from
+// the blob's opening until the cursor frees it; what is written stays with the
+// blob until the record is stored.
+
+#include <cstdint>
+#include <string>
+
+#include "platform/classlib/core/object.h"
+#include "platform/classlib/core/streams.h"
+#include "platform/classlib/core/variant.h"
+
+class TAccessTable;
+class TFieldCacheItem;
+class TDAOFields;
+class TDAOField;
+
+// Open modes of a blob.
+constexpr int kBlobReadWrite = 0;
+constexpr int kBlobReadOnly = 1;
+
+class TAccessBaseBlob : public TObject {
+  DECLARE_CLASS(TAccessBaseBlob, TObject)
+ public:
+  TAccessBaseBlob(TAccessTable* cursor, TFieldCacheItem* item, std::uint16_t fieldNumber,
+                  TDAOFields* fields, int mode, std::uint8_t* buffer);
+  // Releases the DAO field and returns the recordset to where it stood.
+  ~TAccessBaseBlob() override;
+
+  virtual std::uint32_t GetBlobSize();
+  virtual void SetBlank();
+  // Copies the bytes at offset; the read that reaches the end raises ENDOFBLOB
+  // after the copy, count already set.
+  virtual void ReadBytes(std::uint32_t offset, std::uint32_t length, void* buffer,
+                         std::uint32_t& count) = 0;
+  // Writes at offset (a write past the end pads with zeros); a zero-length
+  // write cuts the content at offset. The field becomes changed.
+  virtual void WriteBytes(std::uint32_t offset, std::uint32_t length, const void* buffer) = 0;
+
+  TAccessTable* Cursor;
+  TFieldCacheItem* Item;
+  std::uint16_t FieldNumber;
+  TDAOField* Field = nullptr;  // owned
+  int Mode;
+  std::uint8_t* RecordBuffer;
+  Variant SavedBookmark;  // empty when the recordset was not moved
+
+ protected:
+  bool IsBlank();
+  bool IsChanged();
+  void CheckWritable();
+  void MarkWritten(bool empty);
+};
+
+class TAccessMemoBlob : public TAccessBaseBlob {
+  DECLARE_CLASS(TAccessMemoBlob, TAccessBaseBlob)
+ public:
+  using TAccessBaseBlob::TAccessBaseBlob;
+  std::uint32_t GetBlobSize() override;
+  void SetBlank() override;
+  void ReadBytes(std::uint32_t offset, std::uint32_t length, void* buffer, std::uint32_t& count) override;
+  void WriteBytes(std::uint32_t offset, std::uint32_t length, const void* buffer) override;
+
+  std::string Text;
+};
+
+class TAccessLongBinaryBlob : public TAccessBaseBlob {
+  DECLARE_CLASS(TAccessLongBinaryBlob, TAccessBaseBlob)
+ public:
+  TAccessLongBinaryBlob(TAccessTable* cursor, TFieldCacheItem* item, std::uint16_t fieldNumber,
+                        TDAOFields* fields, int mode, std::uint8_t* buffer);
+  ~TAccessLongBinaryBlob() override;
+  std::uint32_t GetBlobSize() override;
+  void SetBlank() override;
+  void ReadBytes(std::uint32_t offset, std::uint32_t length, void* buffer, std::uint32_t& count) override;
+  void WriteBytes(std::uint32_t offset, std::uint32_t length, const void* buffer) override;
+
+  TMemoryStream* Pending;
+};

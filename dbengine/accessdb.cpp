@@ -1,0 +1,556 @@
+#include "dbengine/accessdb.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+#include "dbengine/accesserrors.h"
+#include "dbengine/accesslists.h"
+#include "dbengine/daowrappers.h"
+#include "dbengine/enginetext.h"
+#include "platform/classlib/core/datetime.h"
+#include "platform/classlib/core/messagepump.h"
+#include "platform/classlib/core/registry.h"
+#include "platform/classlib/core/strutils.h"
+
+using dbengine_detail::SlotText;
+
+IMPLEMENT_CLASS(TAccessSession, TBaseSession)
+IMPLEMENT_CLASS(TAccessDatabase, TBaseDatabase)
+IMPLEMENT_CLASS(TAccessSqlStmt, TSqlStmt)
+IMPLEMENT_CLASS(TAccessSqlQueryDefStmt, TSqlStmt)
+
+const char* const kAccessRegistryPath = "\\Software\\Morva\\Access";
+
+// ---- The shared DAO engine
+
+namespace {
+// One lock for the choice, creation and release of the engine, whoever asks.
+std::mutex& EngineLock() {
+  static std::mutex lock;
+  return lock;
+}
+TDAOEngine* sharedEngine = nullptr;
+std::uint16_t sharedUseCount = 0;
+
+template <class T>
+T Load(const void* p) {
+  T value;
+  std::memcpy(&value, p, sizeof value);
+  return value;
+}
+
+bool ClassKeyExists(const std::string& key) {
+  TRegistry reg(KEY_READ);
+  reg.SetRootKey(HKEY_CLASSES_ROOT);
+  return reg.KeyExists(key);
+}
+
+int VersionPreference(const std::string& sessionPath) {
+  TRegistry reg(KEY_READ);
+  reg.SetRootKey(HKEY_LOCAL_MACHINE);
+  if (!reg.OpenKeyReadOnly(sessionPath + "\\Configuration\\DAO")) return 0;
+  if (!reg.ValueExists("VersionPreference")) return 0;
+  try {
+    return reg.ReadInteger("VersionPreference");
+  } catch (const Exception&) {
+    return 0;
+  }
+}
+}  // namespace
+
+TDAOEngine* SharedDAOEngine() { return sharedEngine; }
+
+std::uint16_t SharedDAOEngineUseCount() { return sharedUseCount; }
+
+void ResetSharedDAOEngine() {
+  std::lock_guard<std::mutex> guard(EngineLock());
+  sharedEngine = nullptr;
+  sharedUseCount = 0;
+}
+
+// ---- Session
+
+TAccessSession::TAccessSession(TBapiListItem* engine, TMorvaCollection* sessions, const char* name,
+                               const char* networkDirectory)
+    : TBaseSession(engine, sessions, name, networkDirectory) {
+  SetCopyFlags(true, true);
+  SetKeepPath(true);
+  InitRegistryKey();
+  if (IsMainThread()) {
+    int preference = VersionPreference(registry_.KeyPath);
+    bool found = false;
+    bool use35 = true;
+    if (preference == 30) {
+      found = ClassKeyExists("\\DAO.DBEngine");
+      use35 = false;
+    } else if (preference == 35) {
+      found = ClassKeyExists("\\DAO.DBEngine.35");
+    } else if (ClassKeyExists("\\DAO.DBEngine.35")) {
+      found = true;
+    } else {
+      found = ClassKeyExists("\\DAO.DBEngine");
+      use35 = false;
+    }
+    std::lock_guard<std::mutex> guard(EngineLock());
+    if (sharedEngine == nullptr && found) {
+      auto* created = new TDAOEngine(use35, true);
+      // An engine that did not start is not kept: a later session tries again.
+      if (created->Ready == 0)
+        delete created;
+      else
+        sharedEngine = created;
+    }
+    if (sharedEngine == nullptr || sharedEngine->Ready == 0) RaiseEngineError(dberr::NotInitialized);
+    ++sharedUseCount;
+    counted_ = true;
+  }
+  engine_ = sharedEngine;
+}
+
+TAccessSession::~TAccessSession() {
+  if (counted_) {
+    std::lock_guard<std::mutex> guard(EngineLock());
+    if (sharedUseCount > 0 && --sharedUseCount == 0 && sharedEngine != nullptr) {
+      delete sharedEngine;
+      sharedEngine = nullptr;
+    }
+  }
+}
+
+void TAccessSession::InitRegistryKey() {
+  registry_.RootKey = HKEY_LOCAL_MACHINE;
+  registry_.KeyPath = kAccessRegistryPath;
+}
+
+void TAccessSession::CreateDatabase(const TDatabaseDesc& desc, const char*, std::int32_t openMode,
+                                    std::int32_t shareMode, const char* password,
+                                    std::uint16_t paramCount, const TFieldDesc* paramDescs,
+                                    const void* paramValues, TBaseDatabase*& database) {
+  database = nullptr;
+  database = new TAccessDatabase(this, desc, openMode, shareMode, password, paramCount, paramDescs,
+                                 paramValues);
+}
+
+void TAccessSession::IdleEngine() {
+  if (engine_ != nullptr && engine_->Intf != nullptr) engine_->Idle(0);
+}
+
+// ---- Database
+
+TAccessDatabase::TAccessDatabase(TAccessSession* session, const TDatabaseDesc& desc,
+                                 std::int32_t openMode, std::int32_t shareMode, const char* password,
+                                 std::uint16_t paramCount, const TFieldDesc* paramDescs,
+                                 const void* paramValues)
+    : TBaseDatabase(session, session->Databases(), paramCount, paramDescs, paramValues,
+                    SlotText(desc.Name).c_str(), openMode, shareMode, &desc),
+      session_(session) {
+  // The base constructor could not reach this class's registry modes.
+  SetOpenModes(openMode, shareMode);
+  if (SharedDAOEngine() == nullptr) RaiseEngineError(dberr::InvalidHndl);
+  std::string path = SlotText(desc.PhysicalPath);
+  PhysicalName = path.empty() ? SlotText(desc.Name) : path;
+  Password = password != nullptr ? password : "";
+  StatementCollection = new TMorvaCollection();
+  try {
+    OpenConnection();
+  } catch (...) {
+    delete StatementCollection;
+    StatementCollection = nullptr;
+    throw;
+  }
+}
+
+TAccessDatabase::~TAccessDatabase() {
+  Shutdown();  // cursors and statements, then the DAO database, while this part exists
+  delete StatementCollection;
+  session_->IdleEngine();
+}
+
+void TAccessDatabase::SetOpenModes(std::int32_t openMode, std::int32_t shareMode) {
+  if (openMode == 0 && shareMode == 0) {
+    TRegistry reg(KEY_READ);
+    reg.SetRootKey(HKEY_LOCAL_MACHINE);
+    ConnectOptions.clear();
+    if (reg.OpenKeyReadOnly(std::string(kAccessRegistryPath) + "\\Aliases\\" + DatabaseName())) {
+      try {
+        if (reg.ValueExists("OpenMode")) openMode = reg.ReadInteger("OpenMode");
+        if (reg.ValueExists("ShareMode")) shareMode = reg.ReadInteger("ShareMode");
+        if (reg.ValueExists("Options")) ConnectOptions = reg.ReadString("Options");
+      } catch (const Exception&) {
+        // A value of the wrong kind counts as missing.
+      }
+    }
+  }
+  openMode_ = openMode;
+  shareMode_ = shareMode;
+  TBaseDatabase::SetOpenModes(openMode, shareMode);
+}
+
+void TAccessDatabase::OpenConnection() {
+  if (Opened) return;
+  delete DAODatabase;
+  DAODatabase = nullptr;
+  std::string connect = ConnectOptions;
+  if (!Password.empty()) connect += ";pwd=" + Password;
+  TDAOEngine* engine = SharedDAOEngine();
+  CheckHandle(engine);
+  TDAODatabase* db = engine->OpenDatabase(PhysicalName, shareMode_ == 1, openMode_ == 1, connect);
+  HRESULT status = db->Status;
+  if ((status & 0xFFFF) != 0 || db->Intf == nullptr) {
+    delete db;
+    DaoCheck(status);
+    RaiseEngineError(dberr::InvalidHndl);
+  }
+  DAODatabase = db;
+  Opened = true;
+  Connected = true;
+}
+
+void TAccessDatabase::CloseConnection() {
+  if (Opened && DAODatabase != nullptr) DAODatabase->Close();
+  delete DAODatabase;
+  DAODatabase = nullptr;
+  Opened = false;
+  Connected = false;
+}
+
+TAccessTable* TAccessDatabase::OpenAccessCursor(const char* source, std::int32_t openMode,
+                                                std::int32_t shareMode, bool queryCursor,
+                                                TDAOQuerydef* queryDef) {
+  session_->IdleEngine();
+  auto* cursor = new TAccessTable(this, OpenCursors(), source, "ACCESS", openMode, shareMode, DAODatabase);
+  cursor->IsQueryCursor = queryCursor;
+  cursor->SetQueryDef(queryDef);
+  try {
+    cursor->OpenCursor();
+    TCursorProps props;
+    cursor->GetCursorProperties(props);
+  } catch (...) {
+    delete cursor;
+    throw;
+  }
+  return cursor;
+}
+
+void TAccessDatabase::OpenTable(const char* tableName, const char*, const char* indexName,
+                                const char* indexTag, std::uint16_t, std::int32_t openMode,
+                                std::int32_t shareMode, std::int32_t, bool, const void*,
+                                TBaseTable*& cursor) {
+  cursor = nullptr;
+  CheckParam(tableName);
+  OpenConnection();
+  TAccessTable* table = OpenAccessCursor(tableName, openMode, shareMode, false, nullptr);
+  if (indexName != nullptr && *indexName != '\0') {
+    try {
+      table->SwitchToIndex(indexName, indexTag, 0, false);
+    } catch (...) {
+      delete table;
+      throw;
+    }
+  }
+  cursor = table;
+}
+
+void TAccessDatabase::OpenTableList(const char* pattern, std::uint32_t flags, TBaseTable*& cursor) {
+  cursor = nullptr;
+  OpenConnection();
+  cursor = new TAccessTblListTable(DAODatabase, (flags & 1) != 0, (flags & 2) != 0, pattern);
+}
+
+void TAccessDatabase::OpenFieldList(const char* tableName, const char*, bool, TBaseTable*& cursor) {
+  cursor = nullptr;
+  CheckParam(tableName);
+  OpenConnection();
+  cursor = new TAccessFieldListTable(DAODatabase, tableName, nullptr, nullptr);
+}
+
+void TAccessDatabase::OpenStoredProcList(const char*, TBaseTable*& cursor) {
+  cursor = nullptr;
+  OpenConnection();
+  cursor = new TAccessStoredProcTable(DAODatabase);
+}
+
+TDAOQuerydef* TAccessDatabase::FindQueryDef(const std::string& name) {
+  std::unique_ptr<TDAOQuerydefs> defs(DAODatabase->QueryDefs());
+  DaoCheck(defs->Status);
+  std::int16_t count = defs->Count();
+  for (std::int16_t i = 0; i < count; ++i) {
+    std::unique_ptr<TDAOQuerydef> def(defs->Item(i));
+    DaoCheck(def->Status);
+    if (AnsiSameText(def->GetName(), name)) return def.release();
+  }
+  return nullptr;
+}
+
+void TAccessDatabase::OpenStoredProcParamList(const char* procName, TBaseTable*& cursor) {
+  cursor = nullptr;
+  CheckParam(procName);
+  OpenConnection();
+  std::unique_ptr<TDAOQuerydef> def(FindQueryDef(procName));
+  if (def == nullptr) RaiseEngineError(dberr::InvalidParam);
+  cursor = new TAccessStoredParamsTable(def.get());
+}
+
+void TAccessDatabase::EmptyTable(TBaseTable* cursor, const char* tableName) {
+  std::string name = cursor != nullptr ? cursor->GetTableName() : (tableName != nullptr ? tableName : "");
+  if (name.empty()) return;
+  TBaseTable* none = nullptr;
+  ExecuteSql(2, ("DELETE FROM [" + name + "]").c_str(), none);
+}
+
+void TAccessDatabase::BeginTransaction(std::int32_t, void*& transaction) {
+  CheckHandle(session_->DAOEngine())->BeginTrans();
+  transaction = this;
+}
+
+void TAccessDatabase::EndTransaction(void*, std::int32_t endMode) {
+  TDAOEngine* engine = CheckHandle(session_->DAOEngine());
+  if (endMode == 2)
+    engine->Rollback();
+  else
+    engine->CommitTrans();
+  DaoCheck(engine->Status);
+}
+
+void TAccessDatabase::ExecuteSql(std::uint16_t statementKind, const char* sql, TBaseTable*& cursor) {
+  cursor = nullptr;
+  if (statementKind != 2) RaiseEngineError(dberr::InvalidParam);
+  CheckParam(sql);
+  OpenConnection();
+  DAODatabase->Execute(sql);
+  DaoCheck(DAODatabase->Status);
+}
+
+void TAccessDatabase::AllocateStatement(std::uint16_t, TSqlStmt*& statement) {
+  statement = new TAccessSqlStmt(this, nullptr);
+}
+
+void TAccessDatabase::PrepareStatement(TSqlStmt* statement, const char* sql) {
+  CheckParam(statement)->SetStatementText(sql);
+  OpenConnection();
+}
+
+void TAccessDatabase::OpenStoredProcStatement(const char* procName, TSqlStmt*& statement) {
+  statement = nullptr;
+  OpenConnection();
+  statement = new TAccessSqlQueryDefStmt(this, procName);
+}
+
+// ---- Statements
+
+TAccessSqlStmt::TAccessSqlStmt(TAccessDatabase* database, const char* text) : TSqlStmt(database, text) {
+  // The base constructor stored the text without this class's rewriting.
+  if (text != nullptr) SetStatementText(text);
+}
+
+void TAccessSqlStmt::SetStatementText(const char* text) {
+  if (text == nullptr) {
+    TSqlStmt::SetStatementText(nullptr);
+    return;
+  }
+  std::string s = text;
+  for (std::size_t at = s.find("%'"); at != std::string::npos; at = s.find("%'", at + 2)) s[at] = '*';
+  TSqlStmt::SetStatementText(s.c_str());
+  if (!binding_) markedText_ = StatementText();
+}
+
+namespace {
+// Date and time literals are formatted into fixed buffers: the numbers are small.
+std::string DateLiteral(TDateTime value, bool withTime) {
+  std::uint16_t y = 0, m = 0, d = 0, hh = 0, mm = 0, ss = 0, ms = 0;
+  DecodeDate(value, y, m, d);
+  char text[48];
+  if (withTime) {
+    DecodeTime(value, hh, mm, ss, ms);
+    std::snprintf(text, sizeof text, "#%u/%u/%u %02u:%02u:%02u#", unsigned(m), unsigned(d), unsigned(y),
+                  unsigned(hh), unsigned(mm), unsigned(ss));
+  } else {
+    std::snprintf(text, sizeof text, "#%u/%u/%u#", unsigned(m), unsigned(d), unsigned(y));
+  }
+  return text;
+}
+
+std::string NumberLiteral(double value) {
+  char buffer[64];
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  return std::string(buffer, result.ptr);
+}
+}  // namespace
+
+std::string AccessParameterLiteral(std::uint16_t fieldType, const void* value, std::uint16_t length) {
+  const auto* bytes = static_cast<const std::uint8_t*>(value);
+  switch (fieldType) {
+    case fldtype::ZString: {
+      std::string text = SlotText(reinterpret_cast<const char*>(bytes), length != 0 ? length : 1);
+      std::string quoted = "'";
+      for (char c : text) {
+        quoted += c;
+        if (c == '\'') quoted += '\'';  // doubled: a quote never ends the literal
+      }
+      return quoted + "'";
+    }
+    case fldtype::Date:
+      return DateLiteral(TimeStampToDateTime(TTimeStamp{0, Load<std::int32_t>(bytes)}), false);
+    case fldtype::Bool:
+      return (length == 1 ? bytes[0] != 0 : Load<std::int16_t>(bytes) != 0) ? "TRUE" : "FALSE";
+    case fldtype::Int16:
+      return std::to_string(length == 1 ? static_cast<int>(static_cast<std::int8_t>(bytes[0]))
+                                        : static_cast<int>(Load<std::int16_t>(bytes)));
+    case fldtype::Int32:
+      return std::to_string(Load<std::int32_t>(bytes));
+    case fldtype::Float:
+      return NumberLiteral(Load<double>(bytes));
+    case fldtype::Time: {
+      std::int32_t msecs = Load<std::int32_t>(bytes);
+      int seconds = msecs / 1000;
+      char text[32];
+      std::snprintf(text, sizeof text, "#%02d:%02d:%02d#", seconds / 3600, seconds / 60 % 60, seconds % 60);
+      return text;
+    }
+    case fldtype::TimeStamp:
+      return DateLiteral(TimeStampToDateTime(MSecsToTimeStamp(Load<double>(bytes))), true);
+    default:
+      return {};
+  }
+}
+
+void TAccessSqlStmt::BindParameters(std::uint16_t count, const TFieldDesc* descs, const void* values) {
+  if (count == 0) return;
+  CheckParam(descs);
+  CheckParam(values);
+  const auto* buffer = static_cast<const std::uint8_t*>(values);
+  std::vector<std::string> literals;
+  for (std::uint16_t i = 0; i < count; ++i) {
+    const TFieldDesc& d = descs[i];
+    if (!SlotText(d.Name).empty()) continue;  // named parameters are not positional
+    if (d.StatusOffset != 0 && Load<std::int16_t>(buffer + d.StatusOffset) == -1) {
+      literals.push_back("NULL");
+      continue;
+    }
+    std::string literal;
+    if (d.FieldType == fldtype::Blob || (d.FieldType == fldtype::ZString && d.Units1 > 255)) {
+      // Long texts and blobs travel as a slot: the address of the text, then its length.
+      const char* text = nullptr;
+      std::memcpy(&text, buffer + d.Offset, sizeof text);
+      auto length = Load<std::uint32_t>(buffer + d.Offset + sizeof text);
+      std::string value = text ? std::string(text, length) : std::string();
+      literal = AccessParameterLiteral(fldtype::ZString, value.c_str(), std::uint16_t(std::min<std::size_t>(value.size() + 1, 0xFFFF)));
+    } else {
+      literal = AccessParameterLiteral(d.FieldType, buffer + d.Offset, d.Length);
+    }
+    if (!literal.empty()) literals.push_back(literal);
+  }
+  // One pass over the prepared text (each binding starts from its markers):
+  // markers inside quoted text, and any "?" a literal brings along, are never
+  // taken for parameter markers.
+  std::string text = markedText_;
+  std::string result;
+  char quote = 0;
+  std::size_t next = 0;
+  for (char c : text) {
+    if (quote != 0) {
+      if (c == quote) quote = 0;
+    } else if (c == '\'' || c == '"') {
+      quote = c;
+    } else if (c == '?' && next < literals.size()) {
+      result += literals[next++];
+      continue;
+    }
+    result += c;
+  }
+  binding_ = true;
+  SetStatementText(result.c_str());
+  binding_ = false;
+}
+
+void TAccessSqlStmt::ExecuteStatement(TBaseTable*& cursor) {
+  cursor = nullptr;
+  TAccessDatabase* db = AccessDatabase();
+  std::string text = StatementText();
+  std::string first = AnsiUpperCase(Trim(text).substr(0, 9));
+  bool returnsRows = first.rfind("SELECT", 0) == 0 || first.rfind("TRANSFORM", 0) == 0;
+  if (!returnsRows) {
+    // An action query gives no result set: it runs and hands back no cursor.
+    TBaseTable* none = nullptr;
+    db->ExecuteSql(2, text.c_str(), none);
+    return;
+  }
+  db->OpenConnection();
+  cursor = db->OpenAccessCursor(text.c_str(), 0, 0, true, nullptr);
+}
+
+TAccessSqlQueryDefStmt::TAccessSqlQueryDefStmt(TAccessDatabase* database, const char* name)
+    : TSqlStmt(database, name) {
+  // The base constructor could not reach this class's source preparation.
+  PrepareSource();
+}
+
+TAccessSqlQueryDefStmt::~TAccessSqlQueryDefStmt() { ReleaseSource(); }
+
+void TAccessSqlQueryDefStmt::PrepareSource() {
+  ReleaseSource();
+  auto* db = static_cast<TAccessDatabase*>(Database());
+  if (db == nullptr || db->DAODatabase == nullptr) return;
+  QueryDef = db->FindQueryDef(StatementText());
+  if (QueryDef == nullptr) RaiseEngineError(dberr::InvalidParam);
+}
+
+void TAccessSqlQueryDefStmt::ReleaseSource() {
+  delete QueryDef;
+  QueryDef = nullptr;
+}
+
+void TAccessSqlQueryDefStmt::BindStoredParameters(std::uint16_t count, const TFieldDesc* descs,
+                                                  const void* values) {
+  if (count == 0 || values == nullptr || QueryDef == nullptr) return;
+  CheckParam(descs);
+  const auto* buffer = static_cast<const std::uint8_t*>(values);
+  std::unique_ptr<TDAOParameters> params(QueryDef->Parameters());
+  DaoCheck(params->Status);
+  for (std::uint16_t i = 0; i < count; ++i) {
+    std::unique_ptr<TDAOParameter> param(params->Item(static_cast<std::int16_t>(i)));
+    DaoCheck(param->Status);
+    const TFieldDesc& d = descs[i];
+    const std::uint8_t* v = buffer + d.Offset;
+    Variant value = DaoMissingArg();
+    bool isNull = d.StatusOffset != 0 && buffer[d.StatusOffset] == 0xFF;
+    if (!isNull) {
+      switch (d.FieldType) {
+        case fldtype::ZString: value = DaoVarStr(SlotText(reinterpret_cast<const char*>(v), d.Length != 0 ? d.Length : 1)); break;
+        case fldtype::Date: value = DaoVarDate(TimeStampToDateTime(TTimeStamp{0, Load<std::int32_t>(v)})); break;
+        case fldtype::Bool:
+        case fldtype::Bytes: value = DaoVarBool(Load<std::int16_t>(v) != 0); break;
+        case fldtype::Int16: value = DaoVarI2(Load<std::int16_t>(v)); break;
+        case fldtype::Int32: value = DaoVarI4(Load<std::int32_t>(v)); break;
+        case fldtype::Float: {
+          double x = Load<double>(v);
+          std::int16_t type = param->Type();
+          if (type == daotype::Currency)
+            value = DaoVarCY(Currency::FromRaw(std::llround(x * 10000.0)));
+          else if (type == daotype::Single)
+            value = DaoVarR4(static_cast<float>(x));
+          else if (type == daotype::Double)
+            value = DaoVarR8(x);
+          else
+            continue;
+          break;
+        }
+        case fldtype::TimeStamp: value = DaoVarDate(TimeStampToDateTime(MSecsToTimeStamp(Load<double>(v)))); break;
+        default: break;
+      }
+    }
+    param->SetValue(value);
+    DaoCheck(param->Status);
+  }
+}
+
+void TAccessSqlQueryDefStmt::ExecuteStatement(TBaseTable*& cursor) {
+  cursor = nullptr;
+  if (QueryDef == nullptr) PrepareSource();
+  auto* db = static_cast<TAccessDatabase*>(Database());
+  cursor = db->OpenAccessCursor(StatementText().c_str(), 0, 0, true, QueryDef);
+}

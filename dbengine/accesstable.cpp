@@ -1,0 +1,986 @@
+#include "dbengine/accesstable.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+
+#include "dbengine/accessblob.h"
+#include "dbengine/accesserrors.h"
+#include "dbengine/accesslists.h"
+#include "dbengine/daowrappers.h"
+#include "dbengine/enginetext.h"
+
+using dbengine_detail::SameName;
+using dbengine_detail::SlotText;
+
+IMPLEMENT_CLASS(TAccessTable, TAccessBaseTable)
+
+namespace {
+constexpr DBIResult kRecDeleted = 0x2204;
+constexpr DBIResult kBlobNotOpened = 0x2A03;
+constexpr std::uint32_t kBlobBlock = 4096;
+
+template <class T>
+T Load(const void* p) {
+  T value;
+  std::memcpy(&value, p, sizeof value);
+  return value;
+}
+template <class T>
+void Store(void* p, T value) { std::memcpy(p, &value, sizeof value); }
+
+// Dates travel as milliseconds of the time stamp (day 1 is 1 January of year 1).
+double DateToMSecs(TDateTime value) { return TimeStampToMSecs(DateTimeToTimeStamp(value)); }
+TDateTime MSecsToDate(double ms) { return TimeStampToDateTime(MSecsToTimeStamp(std::round(ms))); }
+
+std::int32_t WordOf(const Variant& bookmark) {
+  std::vector<std::uint8_t> bytes = VarArrayToBytes(bookmark);
+  std::int32_t word = 0;
+  std::memcpy(&word, bytes.data(), std::min<std::size_t>(bytes.size(), 4));
+  return word;
+}
+
+// Text of at most maxBytes bytes, cut on a character boundary.
+void CopyText(std::uint8_t* dest, std::uint16_t length, std::string_view text) {
+  std::string_view cut = dbengine_detail::CutBytes(text, length > 0 ? length - 1u : 0u);
+  std::memset(dest, 0, length);
+  std::memcpy(dest, cut.data(), cut.size());
+}
+
+bool IsBlobType(std::int16_t t) { return t == daotype::Memo || t == daotype::LongBinary; }
+
+const char* ComparisonText(std::uint16_t condition) {
+  switch (condition) {
+    case 1: return ">=";
+    case 2: return ">";
+    case 3: return "<";
+    case 4: return "<=";
+    default: return "=";
+  }
+}
+}  // namespace
+
+std::int32_t AccessRecordsetOptions(std::int32_t openMode, std::int32_t shareMode) {
+  constexpr std::int32_t kDenyWrite = 1, kDenyRead = 2, kReadOnly = 4;
+  if (shareMode == 1) return kDenyWrite | kDenyRead;
+  if (openMode == 1) return kReadOnly;
+  return -1;
+}
+
+TAccessTable::TAccessTable(TBapiListItem* owner, TMorvaCollection* ownerList, const char* tableName,
+                           const char* driverType, std::int32_t openMode, std::int32_t shareMode,
+                           TDAODatabase* database)
+    : TAccessBaseTable(owner, ownerList, tableName, driverType, openMode, shareMode),
+      DAODatabase(database) {
+  DAOTableName = tableName != nullptr ? tableName : "";
+  SetSourceTableName(DAOTableName.c_str());
+}
+
+TAccessTable::~TAccessTable() {
+  if (CursorState != curstate::Closed) CloseCursor();
+  FreeAllBlobs();
+  fieldObjects_.clear();
+  delete DAOFields;
+  DAOFields = nullptr;
+  delete Recordset;
+  Recordset = nullptr;
+}
+
+std::string TAccessTable::GetTableName() { return DAOTableName; }
+
+void TAccessTable::SetTableName(const char* name) {
+  DAOTableName = name != nullptr ? name : "";
+  TAccessBaseTable::SetTableName(name);
+}
+
+std::uint16_t TAccessTable::GetDataSize() {
+  if (dataSize_ == 0 && FieldCache()->Count() > 0) {
+    std::uint16_t count = 0, size = 0;
+    GetRecordLayout(count, size);
+    dataSize_ = size;
+  }
+  return dataSize_;
+}
+
+// ---- Opening
+
+void TAccessTable::OpenCursor() {
+  keyCacheValid_ = false;
+  std::int32_t options = AccessRecordsetOptions(OpenMode, ShareMode);
+  TDAORecordset* rs = queryDef_ != nullptr ? queryDef_->OpenRecordset(options)
+                                           : CheckHandle(DAODatabase)->OpenRecordset(DAOTableName, options);
+  if (rs == nullptr) RaiseEngineError(dberr::InvalidHndl);
+  if ((rs->Status & 0xFFFF) != 0 || rs->Intf == nullptr) {
+    HRESULT status = rs->Status;
+    delete rs;
+    DaoCheck(status);
+    RaiseEngineError(dberr::InvalidHndl);
+  }
+  delete Recordset;
+  Recordset = rs;
+  fieldObjects_.clear();
+  delete DAOFields;
+  DAOFields = Recordset->GetFields();
+  DaoCheck(DAOFields->Status);
+  if (FieldCache()->Count() == 0) LoadFields();
+  EditPending = false;
+  inexactPosition_ = false;
+  CursorState = curstate::JustOpened;
+}
+
+void TAccessTable::CloseCursor() {
+  keyCacheValid_ = false;
+  if (CursorState == curstate::Closed) return;
+  FreeAllBlobs();
+  fieldObjects_.clear();
+  delete DAOFields;
+  DAOFields = nullptr;
+  if (Recordset != nullptr) Recordset->Close();
+  delete Recordset;
+  Recordset = nullptr;
+  if (TDAOEngine* engine = SharedDAOEngine(); engine != nullptr && engine->Intf != nullptr) engine->Idle(0);
+  CursorState = curstate::Closed;
+}
+
+void TAccessTable::LoadFields() {
+  std::vector<TFieldDesc> descs;
+  {
+    TAccessFieldListTable list(DAODatabase, DAOTableName.c_str(), Recordset, this);
+    TFieldDesc row{};
+    try {
+      for (;;) {
+        list.GetNextRecord(0, reinterpret_cast<std::uint8_t*>(&row), nullptr);
+        descs.push_back(row);
+      }
+    } catch (const EMorvaBoundryError&) {
+    }
+  }
+  std::uint16_t dataSize = 0;
+  for (const TFieldDesc& d : descs) dataSize = std::max<std::uint16_t>(dataSize, d.Offset + d.Length);
+  for (std::size_t i = 0; i < descs.size(); ++i) {
+    descs[i].StatusOffset = static_cast<std::uint16_t>(dataSize + 8 * i);
+    FieldCache()->AddField(descs[i]);
+  }
+  dataSize_ = dataSize;
+}
+
+void TAccessTable::LoadFieldList(std::uint16_t fieldNumber, TFieldDesc& desc) {
+  if (FieldCache()->Count() == 0 && Recordset != nullptr) LoadFields();
+  if (fieldNumber == 0 || fieldNumber > FieldCache()->Count()) RaiseEngineError(dberr::InvalidRecStruct);
+  desc = FieldCache()->FieldByNumber(fieldNumber)->Desc;
+}
+
+// ---- Field conversion
+
+void TAccessTable::CopyFieldOut(std::uint16_t driverType, std::uint16_t, std::int16_t,
+                                std::uint16_t length, const std::uint8_t* value, void* dest,
+                                bool& blank) {
+  blank = false;
+  auto* out = static_cast<std::uint8_t*>(dest);
+  switch (static_cast<std::int16_t>(driverType)) {
+    case daotype::Boolean:
+      if (out) Store<std::int16_t>(out, value[0] != 0 ? 1 : 0);
+      break;
+    case daotype::Byte:
+      if (out) Store<std::int16_t>(out, value[0]);
+      break;
+    case daotype::Integer:
+    case daotype::Long:
+    case daotype::Double:
+    case daotype::Date:
+      if (out) std::memcpy(out, value, length);
+      break;
+    case daotype::Currency:
+      if (out) Store<double>(out, static_cast<double>(Load<std::int64_t>(value)) * 0.0001);
+      break;
+    case daotype::Single:
+      if (out) Store<double>(out, Load<float>(value));
+      break;
+    case daotype::Text:
+      blank = IsAllZero(value, length);
+      if (out && !blank) std::memcpy(out, value, length);
+      break;
+    case daotype::Memo:
+    case daotype::LongBinary:
+      blank = Load<TAccessBlobSlot>(value).FieldSize == 0;
+      break;
+    default:
+      break;
+  }
+}
+
+void TAccessTable::CopyFieldIn(std::uint16_t driverType, std::uint16_t, std::int16_t,
+                               std::uint16_t length, std::uint8_t* value, const void* source) {
+  if (source == nullptr) {
+    std::memset(value, 0, length);
+    return;
+  }
+  auto* in = static_cast<const std::uint8_t*>(source);
+  switch (static_cast<std::int16_t>(driverType)) {
+    case daotype::Boolean:
+      value[0] = Load<std::int16_t>(in) != 0 ? 1 : 0;
+      break;
+    case daotype::Byte:
+      value[0] = static_cast<std::uint8_t>(Load<std::int16_t>(in) & 0xFF);
+      break;
+    case daotype::Currency:
+      Store<std::int64_t>(value, std::llround(Load<double>(in) * 10000.0));
+      break;
+    case daotype::Single:
+      Store<float>(value, static_cast<float>(Load<double>(in)));
+      break;
+    case daotype::Integer:
+    case daotype::Long:
+    case daotype::Double:
+    case daotype::Date:
+      std::memcpy(value, in, length);
+      break;
+    case daotype::Text:
+      // The caller's text may be shorter than the slot: never read past it.
+      CopyText(value, length, std::string_view(reinterpret_cast<const char*>(in), strnlen(reinterpret_cast<const char*>(in), length)));
+      break;
+    default:
+      break;
+  }
+}
+
+// ---- Loading and storing the record buffer
+
+// The field objects read the current record, so one per field serves every row.
+TDAOField* TAccessTable::DAOField(std::int16_t index) {
+  if (fieldObjects_.size() <= std::size_t(index)) fieldObjects_.resize(std::size_t(index) + 1);
+  auto& field = fieldObjects_[std::size_t(index)];
+  if (!field) field.reset(DAOFields->Item(index));
+  return field.get();
+}
+
+bool TAccessTable::LoadRecordBuffer() {
+  std::uint8_t* buffer = GetRecordBuffer();
+  if (buffer == nullptr || DAOFields == nullptr) return false;
+  std::int16_t count = DAOFields->Count();
+  if (count <= 0) return false;
+  std::int32_t bookmarkWord = 0;
+  bool haveBookmark = false;
+  for (std::int16_t i = 0; i < count; ++i) {
+    TFieldCacheItem* item = FieldCache()->FieldByNumber(i + 1);
+    item->SetRecordBuffer(buffer);
+    std::uint8_t* at = item->Value();
+    const TFieldDesc& d = item->Desc;
+    TDAOField* field = DAOField(i);
+    DaoCheck(field->Status);
+    std::int16_t type = static_cast<std::int16_t>(d.DriverType);
+    bool blank = false;
+    bool known = true;
+    if (IsBlobType(type)) {
+      std::int32_t size = field->FieldSize();
+      if (!haveBookmark) {
+        bookmarkWord = CurrentBookmarkWord();
+        haveBookmark = true;
+      }
+      auto slot = Load<TAccessBlobSlot>(at);
+      // A blob left open on this buffer belonged to the record it held before.
+      if (std::find(blobs_.begin(), blobs_.end(), slot.Blob) != blobs_.end()) ReleaseBlob(slot.Blob);
+      Store(at, TAccessBlobSlot{nullptr, size, bookmarkWord});
+      blank = size == 0;
+    } else {
+      Variant v = field->Value();
+      DaoCheck(field->Status);
+      TVarType vt = VarType(v);
+      switch (type) {
+        case daotype::Boolean:
+          at[0] = vt == varBoolean && v.AsBoolean() ? 1 : 0;
+          break;
+        case daotype::Byte:
+          at[0] = vt == varByte ? static_cast<std::uint8_t>(v.AsInteger()) : 0;
+          break;
+        case daotype::Integer:
+          Store<std::int16_t>(at, vt == varSmallint ? static_cast<std::int16_t>(v.AsInteger()) : 0);
+          blank = vt == varNull;
+          break;
+        case daotype::Long:
+          Store<std::int32_t>(at, vt == varInteger ? v.AsInteger() : 0);
+          blank = vt == varNull;
+          break;
+        case daotype::Currency:
+          Store<std::int64_t>(at, vt == varCurrency ? v.AsCurrency().Raw() : 0);
+          blank = vt == varNull;
+          break;
+        case daotype::Single:
+          Store<float>(at, vt == varSingle ? static_cast<float>(v.AsDouble()) : 0.0f);
+          blank = vt == varNull;
+          break;
+        case daotype::Double:
+          Store<double>(at, vt == varDouble ? v.AsDouble() : 0.0);
+          blank = vt == varNull;
+          break;
+        case daotype::Date: {
+          double dt = vt == varDate ? v.AsDouble() : 0.0;
+          blank = dt == 0.0;
+          if (!blank) Store<double>(at, DateToMSecs(TDateTime(dt)));
+          break;
+        }
+        case daotype::Text:
+          CopyText(at, d.Length, vt == varOleStr ? v.AsString() : std::string());
+          break;
+        default:
+          known = false;
+          break;
+      }
+    }
+    if (!known) blank = true;
+    // While an edit is pending the record's statuses belong to the editor.
+    if (!EditPending) {
+      item->SetChanged(false);
+      item->SetBlank(blank);
+    }
+  }
+  // The key of the record just read answers the bookmark of this position
+  // without reading the record a second time.
+  keyCacheValid_ = false;
+  if (!IsQueryCursor && !EditPending && currentIndex_.KeyFieldCount != 0) {
+    keyCacheWord_ = haveBookmark ? bookmarkWord : CurrentBookmarkWord();
+    keyCache_.assign(kAccessBookmarkSize - 4, 0);
+    ExtractKeyFields(buffer, keyCache_.data(), 0, 0);
+    keyCacheValid_ = true;
+  }
+  return true;
+}
+
+void TAccessTable::StoreBlobField(TFieldCacheItem* item, std::uint16_t fieldNumber,
+                                  std::int16_t daoType, TDAOField* field) {
+  TAccessBaseBlob* blob = nullptr;
+  try {
+    blob = FindBlob(item->RecordBuffer(), fieldNumber, false);
+  } catch (const EMorvaEngineError&) {
+    return;  // nothing was written through a blob: the stored value stays
+  }
+  if (daoType == daotype::Memo) {
+    const std::string& text = static_cast<TAccessMemoBlob*>(blob)->Text;
+    field->SetValue(text.empty() ? Variant() : Variant(text));
+    DaoCheck(field->Status);
+    return;
+  }
+  TMemoryStream* pending = static_cast<TAccessLongBinaryBlob*>(blob)->Pending;
+  if (pending->Size() == 0) {
+    field->SetValue(Variant());
+    DaoCheck(field->Status);
+    return;
+  }
+  pending->SetPosition(0);
+  std::vector<std::uint8_t> block(kBlobBlock);
+  for (;;) {
+    std::int64_t got = pending->Read(block.data(), kBlobBlock);
+    if (got > 0) {
+      field->AppendChunk(block.data(), static_cast<std::int32_t>(got));
+      DaoCheck(field->Status);
+    }
+    if (got < static_cast<std::int64_t>(kBlobBlock)) break;
+  }
+}
+
+bool TAccessTable::StoreRecordBuffer() {
+  std::uint8_t* buffer = GetRecordBuffer();
+  if (buffer == nullptr || DAOFields == nullptr) return false;
+  std::int16_t count = DAOFields->Count();
+  for (std::int16_t i = 0; i < count; ++i) {
+    auto number = static_cast<std::uint16_t>(i + 1);
+    TFieldCacheItem* item = FieldCache()->FieldByNumber(number);
+    item->SetRecordBuffer(buffer);
+    if (item->IsChanged()) {
+      TDAOField* field = DAOField(i);
+      DaoCheck(field->Status);
+      std::int16_t type = static_cast<std::int16_t>(item->Desc.DriverType);
+      const std::uint8_t* at = item->Value();
+      bool write = true;
+      Variant v;
+      if (item->IsBlank() && !IsBlobType(type)) {
+        v = Variant();
+      } else {
+        switch (type) {
+          case daotype::Boolean: v = DaoVarBool(at[0] != 0); break;
+          case daotype::Byte: v = DaoVarUI1(at[0]); break;
+          case daotype::Integer: v = DaoVarI2(Load<std::int16_t>(at)); break;
+          case daotype::Long: {
+            std::int32_t n = Load<std::int32_t>(at);
+            // A counter left at 0 gets its value from the database.
+            if (n == 0 && field->IsAutoIncrement()) write = false;
+            v = DaoVarI4(n);
+            break;
+          }
+          case daotype::Currency: v = DaoVarCY(Currency::FromRaw(Load<std::int64_t>(at))); break;
+          case daotype::Single: v = DaoVarR4(Load<float>(at)); break;
+          case daotype::Double: v = DaoVarR8(Load<double>(at)); break;
+          case daotype::Date: v = DaoVarDate(MSecsToDate(Load<double>(at))); break;
+          case daotype::Text: {
+            std::string text = SlotText(reinterpret_cast<const char*>(at), item->Desc.Length);
+            v = text.empty() ? Variant() : DaoVarStr(text);
+            break;
+          }
+          case daotype::Memo:
+          case daotype::LongBinary:
+            if (item->IsBlank()) {
+              v = Variant();
+            } else {
+              StoreBlobField(item, number, type, field);
+              write = false;
+            }
+            break;
+          default:
+            write = false;
+            break;
+        }
+      }
+      if (write) {
+        field->SetValue(v);
+        DaoCheck(field->Status);
+      }
+    }
+    item->SetRecordBuffer(buffer);
+    item->SetBlank(false);
+    item->SetChanged(false);
+  }
+  return true;
+}
+
+// ---- Moves
+
+void TAccessTable::AfterMove() {
+  keyCacheValid_ = false;
+  EditPending = false;
+  inexactPosition_ = false;
+}
+
+void TAccessTable::MoveToFirst() {
+  AfterMove();
+  try {
+    Recordset->MoveFirst();
+    DaoCheck(Recordset->Status);
+  } catch (const EAccessEngineError& e) {
+    if (e.ErrorCode == dberr::NoCurrRec) RaiseEofError();
+    throw;
+  }
+  LoadRecordBuffer();
+}
+
+void TAccessTable::MoveToLast() {
+  AfterMove();
+  try {
+    Recordset->MoveLast();
+    DaoCheck(Recordset->Status);
+  } catch (const EAccessEngineError& e) {
+    if (e.ErrorCode == dberr::NoCurrRec) RaiseBofError();
+    throw;
+  }
+  LoadRecordBuffer();
+}
+
+void TAccessTable::MoveToNext() {
+  AfterMove();
+  if (Recordset->EOF_()) RaiseEofError();
+  Recordset->MoveNext();
+  HRESULT status = Recordset->Status;
+  if (Recordset->EOF_()) RaiseEofError();
+  DaoCheck(status);
+  LoadRecordBuffer();
+}
+
+void TAccessTable::MoveToPrior() {
+  AfterMove();
+  if (Recordset->BOF()) RaiseBofError();
+  Recordset->MovePrevious();
+  HRESULT status = Recordset->Status;
+  if (Recordset->BOF()) RaiseBofError();
+  DaoCheck(status);
+  LoadRecordBuffer();
+}
+
+// A range bound that no record reaches leaves the cursor at an end.
+void TAccessTable::MoveToRangeStart() {
+  try {
+    TAccessBaseTable::MoveToRangeStart();
+  } catch (const EMorvaEngineError& e) {
+    if (e.ErrorCode == dberr::RecNotFound) RaiseEofError();
+    throw;
+  }
+}
+
+void TAccessTable::MoveToRangeEnd() {
+  try {
+    TAccessBaseTable::MoveToRangeEnd();
+  } catch (const EMorvaEngineError& e) {
+    if (e.ErrorCode == dberr::RecNotFound) RaiseBofError();
+    throw;
+  }
+}
+
+// ---- Bookmarks
+
+std::int32_t TAccessTable::CurrentBookmarkWord() {
+  Variant bm = Recordset->Bookmark();
+  DaoCheck(Recordset->Status);
+  return WordOf(bm);
+}
+
+void TAccessTable::GetBookmark(std::uint8_t* bookmark) {
+  CheckParam(bookmark);
+  std::memset(bookmark, 0, kAccessBookmarkSize);
+  // Every move drops the kept key, so a kept key is the current record's.
+  if (keyCacheValid_) {
+    std::memcpy(bookmark, &keyCacheWord_, 4);
+    std::memcpy(bookmark + 4, keyCache_.data(), keyCache_.size());
+    return;
+  }
+  std::int32_t word = CurrentBookmarkWord();
+  std::memcpy(bookmark, &word, 4);
+  if (IsQueryCursor || currentIndex_.KeyFieldCount == 0) return;
+  std::uint8_t* saved = GetRecordBuffer();
+  std::vector<std::uint8_t> record(GetRecordBufferSize(), 0);
+  SetRecordBuffer(record.data());
+  try {
+    LoadRecordBuffer();
+    ExtractKeyFields(record.data(), bookmark + 4, 0, 0);
+  } catch (...) {
+    SetRecordBuffer(saved);
+    throw;
+  }
+  SetRecordBuffer(saved);
+}
+
+bool TAccessTable::PositionAt(std::int32_t word) {
+  keyCacheValid_ = false;
+  Variant bytes = VarByteArrayOf(&word, sizeof word);
+  try {
+    Recordset->SetBookmark(bytes);
+    DaoCheck(Recordset->Status);
+  } catch (const EAccessEngineError&) {
+    return false;
+  }
+  return true;
+}
+
+void TAccessTable::SetToBookmark(const std::uint8_t* bookmark) {
+  keyCacheValid_ = false;
+  CheckParam(bookmark);
+  std::int32_t word = Load<std::int32_t>(bookmark);
+  if (PositionAt(word)) {
+    AfterMove();
+    CursorState = curstate::OnRecord;
+    return;
+  }
+  // The record is gone (another user deleted it): browsing goes on from the
+  // record after it, but nothing may edit or delete in its name.
+  if (!IsQueryCursor && currentIndex_.KeyFieldCount > 0) {
+    SeekKeyOrEnd(keysearch::Greater, true, nullptr, bookmark + 4, 0, 0);
+  }
+  inexactPosition_ = true;
+}
+
+void TAccessTable::CheckExactPosition() {
+  if (inexactPosition_) RaiseEngineError(kRecDeleted);
+}
+
+void TAccessTable::GetRecordAtBookmark(const std::uint8_t* bookmark, std::uint8_t* buffer, int lock) {
+  CheckParam(bookmark);
+  SetRecordBuffer(buffer);
+  if (EditPending) {
+    LoadRecordBuffer();
+    return;
+  }
+  // Standing on that record already: keep what the positioning found.
+  bool onIt = !Recordset->EOF_() && !Recordset->BOF() && CurrentBookmarkWord() == Load<std::int32_t>(bookmark);
+  if (!onIt) SetToBookmark(bookmark);
+  if (lock == 1) {
+    SetRecordBuffer(buffer);
+    LoadRecordBuffer();
+    LockCurrentRecord();
+  } else {
+    SetRecordBuffer(buffer);
+    LoadRecordBuffer();
+  }
+  CursorState = curstate::OnRecord;
+}
+
+int TAccessTable::CompareBookmarks(const std::uint8_t* a, const std::uint8_t* b) {
+  std::int32_t x = Load<std::int32_t>(CheckParam(a));
+  std::int32_t y = Load<std::int32_t>(CheckParam(b));
+  return x > y ? 1 : (x < y ? -1 : 0);
+}
+
+// ---- Record changes
+
+void TAccessTable::CancelRecordChange(void* reserved) {
+  // Only a pending edit has anything to cancel; cancelling none would hide
+  // the failure that led here.
+  if (reserved == nullptr && Recordset != nullptr && EditPending) {
+    EditPending = false;
+    Recordset->CancelUpdate();
+    DaoCheck(Recordset->Status);
+  }
+  TAccessBaseTable::CancelRecordChange(reserved);
+}
+
+void TAccessTable::Op63() {
+  // Answers through the pending flag; the base has no result slot for it.
+}
+
+void TAccessTable::LockCurrentRecord() {
+  EditPending = false;
+  CheckExactPosition();
+  Recordset->Edit();
+  DaoCheck(Recordset->Status);
+  EditPending = true;
+}
+
+// A change replayed from a cache is written like an edit: the record is
+// locked for it first.
+void TAccessTable::Op108(int value) {
+  if (value == 1) LockCurrentRecord();
+}
+
+void TAccessTable::InsertRecord(int, std::uint8_t* buffer) {
+  keyCacheValid_ = false;
+  Recordset->AddNew();
+  DaoCheck(Recordset->Status);
+  SetRecordBuffer(buffer);
+  try {
+    StoreRecordBuffer();
+    Recordset->Update();
+    DaoCheck(Recordset->Status);
+  } catch (...) {
+    Recordset->CancelUpdate();
+    throw;
+  }
+  std::uint8_t bookmark[kAccessBookmarkSize] = {};
+  Variant last = Recordset->LastModified();
+  DaoCheck(Recordset->Status);
+  std::int32_t word = WordOf(last);
+  std::memcpy(bookmark, &word, 4);
+  SetToBookmark(bookmark);
+  EditPending = false;
+}
+
+void TAccessTable::ModifyRecord(std::uint8_t* buffer, int freeLock) {
+  keyCacheValid_ = false;
+  CheckExactPosition();
+  SetRecordBuffer(buffer);
+  StoreRecordBuffer();
+  Recordset->Update();
+  DaoCheck(Recordset->Status);
+  EditPending = false;
+  if (freeLock == 0) LockCurrentRecord();
+}
+
+void TAccessTable::DeleteRecord(std::uint8_t* buffer) {
+  keyCacheValid_ = false;
+  EditPending = false;
+  CheckExactPosition();
+  Recordset->Delete();
+  DaoCheck(Recordset->Status);
+  try {
+    GetNextRecord(0, buffer, nullptr);
+  } catch (const EMorvaEngineError&) {
+    MoveToRangeStart();
+  }
+  CursorState = curstate::OnRecord;
+}
+
+// ---- Positions and counts
+
+void TAccessTable::GetAbsolutePosition(std::uint32_t& position) {
+  std::int32_t p = Recordset->AbsolutePosition();
+  DaoCheck(Recordset->Status);
+  position = static_cast<std::uint32_t>(p);
+}
+
+void TAccessTable::SetAbsolutePosition(std::uint32_t position) {
+  Recordset->SetAbsolutePosition(static_cast<std::int32_t>(position));
+  DaoCheck(Recordset->Status);
+}
+
+std::uint16_t TAccessTable::CountIndexes() {
+  if (Recordset == nullptr || IsQueryCursor) return 0;
+  TAccessIndexListTable list(DAODatabase, DAOTableName.c_str(), Recordset, this);
+  std::uint32_t count = 0;
+  list.GetRecordCount(count);
+  return static_cast<std::uint16_t>(count);
+}
+
+void TAccessTable::GetCursorProperties(TCursorProps& props) {
+  TAccessBaseTable::GetCursorProperties(props);
+  if (!IsQueryCursor) props.IndexCount = CountIndexes();
+}
+
+void TAccessTable::GetRecordCount(std::uint32_t& count) {
+  std::int32_t n = Recordset != nullptr ? Recordset->RecordCount() : 0;
+  count = static_cast<std::uint32_t>(std::max(n, 0));
+}
+
+// ---- Indexes and keys
+
+void TAccessTable::SwitchToIndex(const char* indexName, const char* tagName, std::uint16_t,
+                                 bool stayOnRecord) {
+  keyCacheValid_ = false;
+  (void)tagName;
+  if (indexName == nullptr || *indexName == '\0') RaiseEngineError(dberr::InvalidParam);
+  std::uint16_t number = 0;
+  std::string name;
+  FindIndexByName(indexName, number, name);
+  std::vector<std::uint8_t> bookmark;
+  if (stayOnRecord) {
+    bookmark.assign(kAccessBookmarkSize, 0);
+    GetBookmark(bookmark.data());
+  }
+  Recordset->SetIndex(name);
+  DaoCheck(Recordset->Status);
+  ResetRange();
+  TAccessIndexListTable list(DAODatabase, DAOTableName.c_str(), Recordset, this);
+  TIndexDesc desc{};
+  try {
+    for (;;) {
+      list.GetNextRecord(0, reinterpret_cast<std::uint8_t*>(&desc), nullptr);
+      if (SameName(SlotText(desc.Name), name)) {
+        currentIndex_ = desc;
+        break;
+      }
+    }
+  } catch (const EMorvaBoundryError&) {
+  }
+  if (stayOnRecord) SetToBookmark(bookmark.data());
+}
+
+void TAccessTable::ExtractKeyFields(const std::uint8_t* record, std::uint8_t* key,
+                                    std::uint16_t fieldCount, std::uint16_t length) {
+  if (record == nullptr) record = GetInitBuffer();
+  CheckParam(record);
+  CheckParam(key);
+  if (fieldCount == 0 && length == 0) fieldCount = currentIndex_.KeyFieldCount;
+  if (fieldCount == 0) RaiseEngineError(dberr::NoAssocIndex);
+  int count = std::min<int>(std::min<int>(fieldCount, currentIndex_.KeyFieldCount), 16);
+  std::uint8_t* at = key;
+  for (int i = 0; i < count; ++i) {
+    TFieldCacheItem* item = FieldCache()->FieldByNumber(currentIndex_.KeyFields[i]);
+    std::uint16_t width = KeyFieldWidth(i);
+    std::vector<std::uint8_t> value(std::max<std::size_t>(width, item->Desc.Length) + 8, 0);
+    bool blank = false;
+    ReadFieldValue(item, const_cast<std::uint8_t*>(record), blank, value.data());
+    if (blank)
+      std::memset(at, 0, width);
+    else
+      std::memcpy(at, value.data(), width);
+    at += width;
+  }
+}
+
+void TAccessTable::SeekKey(std::uint16_t condition, bool keyItself, std::uint8_t* buffer,
+                           const std::uint8_t* key, std::uint16_t keyLength, std::uint16_t fieldCount) {
+  keyCacheValid_ = false;
+  Variant slots[13];
+  for (Variant& slot : slots) slot = DaoMissingArg();
+  EditPending = false;
+  inexactPosition_ = false;
+  bool partial = currentIndex_.KeyFieldCount > fieldCount && fieldCount != 0 && condition == 0;
+  std::uint16_t daoCondition = condition;
+  if (partial) daoCondition = keysearch::GreaterOrEqual;
+  if (condition == keysearch::LessOrEqual) daoCondition = keysearch::Greater;
+  int count = fieldCount == 0 ? currentIndex_.KeyFieldCount : fieldCount;
+  count = std::min(std::min(count, 13), static_cast<int>(currentIndex_.KeyFieldCount));
+  const std::uint8_t* source = keyItself ? key : (key != nullptr ? key : buffer);
+  CheckParam(source);
+  int counted = 0;
+  const std::uint8_t* keyAt = source;
+  for (int i = 0; i < count; ++i) {
+    TFieldCacheItem* item = FieldCache()->FieldByNumber(currentIndex_.KeyFields[i]);
+    std::uint16_t width = KeyFieldWidth(i);
+    std::int16_t type = static_cast<std::int16_t>(item->Desc.DriverType);
+    std::vector<std::uint8_t> value(std::max<std::size_t>(width, item->Desc.Length) + 8, 0);
+    bool blank = false;
+    if (keyItself) {
+      // A key holds native values; text that is all zeros is blank.
+      std::memcpy(value.data(), keyAt, width);
+      blank = type == daotype::Text && IsAllZero(keyAt, width);
+      keyAt += width;
+    } else {
+      ReadFieldValue(item, const_cast<std::uint8_t*>(source), blank, value.data());
+    }
+    if (blank) continue;
+    const std::uint8_t* v = value.data();
+    switch (type) {
+      case daotype::Boolean: slots[i] = DaoVarBool(Load<std::int16_t>(v) != 0); break;
+      case daotype::Byte: slots[i] = DaoVarUI1(static_cast<std::uint8_t>(Load<std::int16_t>(v))); break;
+      case daotype::Integer: slots[i] = DaoVarI2(Load<std::int16_t>(v)); break;
+      case daotype::Long: slots[i] = DaoVarI4(Load<std::int32_t>(v)); break;
+      case daotype::Currency: slots[i] = DaoVarCY(Currency::FromRaw(std::llround(Load<double>(v) * 10000.0))); break;
+      case daotype::Single: slots[i] = DaoVarR4(static_cast<float>(Load<double>(v))); break;
+      case daotype::Double: slots[i] = DaoVarR8(Load<double>(v)); break;
+      case daotype::Date: slots[i] = DaoVarDate(MSecsToDate(Load<double>(v))); break;
+      case daotype::Text: {
+        std::string text = SlotText(reinterpret_cast<const char*>(v), width);
+        if (i == count - 1 && keyLength > 0) text = dbengine_detail::CutChars(text, keyLength);
+        slots[i] = DaoVarStr(text);
+        break;
+      }
+      default:
+        continue;
+    }
+    ++counted;
+  }
+  if (counted == 0) RaiseEngineError(dberr::RecNotFound);
+  // The wanted key, taken before the found record may overwrite the caller's buffer.
+  std::vector<std::uint8_t> wanted(std::max<std::size_t>(currentIndex_.KeyLength, kRangeKeyBytes) + 8, 0);
+  if (partial) {
+    if (keyItself)
+      std::memcpy(wanted.data(), key, std::min<std::size_t>(currentIndex_.KeyLength, wanted.size()));
+    else
+      ExtractKeyFields(source, wanted.data(), fieldCount, keyLength);
+  }
+  Recordset->Seek(ComparisonText(daoCondition), slots);
+  // A failed seek finds nothing, whatever NoMatch says.
+  bool failed = (Recordset->Status & 0xFFFF) != 0;
+  if (condition == keysearch::LessOrEqual) {
+    if (failed || Recordset->NoMatch())
+      Recordset->MoveLast();
+    else
+      Recordset->MovePrevious();
+    DaoCheck(Recordset->Status);
+    if (Recordset->EOF_() || Recordset->BOF()) RaiseEngineError(dberr::RecNotFound);
+  } else if (failed || Recordset->NoMatch()) {
+    RaiseEngineError(dberr::RecNotFound);
+  }
+  std::vector<std::uint8_t> temporary;
+  std::uint8_t* target = buffer;
+  if (target == nullptr) {
+    temporary.assign(GetRecordBufferSize(), 0);
+    target = temporary.data();
+  }
+  std::uint8_t* saved = GetRecordBuffer();
+  SetRecordBuffer(target);
+  LoadRecordBuffer();
+  if (partial) {
+    std::vector<std::uint8_t> found(wanted.size(), 0);
+    ExtractKeyFields(target, found.data(), fieldCount, keyLength);
+    int c = 0;
+    CompareKeys(found.data(), wanted.data(), fieldCount, keyLength, c);
+    if (c != 0) {
+      if (buffer == nullptr) SetRecordBuffer(saved);
+      RaiseEngineError(dberr::RecNotFound);
+    }
+  }
+  if (buffer == nullptr) SetRecordBuffer(saved);
+  CursorState = curstate::OnRecord;
+}
+
+void TAccessTable::FetchRecordByKey(bool directKey, std::uint16_t fieldCount, std::uint16_t keyLength,
+                                    const std::uint8_t* key, std::uint8_t* buffer) {
+  SeekKey(0, directKey, buffer, key, keyLength, fieldCount);
+}
+
+void TAccessTable::GetIndexDescriptor(std::uint16_t number, TIndexDesc& desc) {
+  if (number == 0 && currentIndex_.KeyLength > 0) {
+    desc = currentIndex_;
+    return;
+  }
+  std::memset(&desc, 0, sizeof desc);
+  if (IsQueryCursor) RaiseEngineError(dberr::NotIndexed);
+  bool openedHere = CursorState == curstate::Closed;
+  if (openedHere) OpenCursor();
+  try {
+    TAccessIndexListTable list(DAODatabase, DAOTableName.c_str(), Recordset, this);
+    int rows = std::max<int>(number, 1);
+    try {
+      for (int i = 0; i < rows; ++i) list.GetNextRecord(0, reinterpret_cast<std::uint8_t*>(&desc), nullptr);
+    } catch (const EMorvaBoundryError&) {
+    }
+  } catch (...) {
+    if (openedHere) CloseCursor();
+    throw;
+  }
+  if (openedHere) CloseCursor();
+  if (number == 0) currentIndex_ = desc;
+}
+
+void TAccessTable::GetIndexDescriptors(TIndexDesc* descs) {
+  CheckParam(descs);
+  TAccessIndexListTable list(DAODatabase, DAOTableName.c_str(), Recordset, this);
+  try {
+    for (TIndexDesc* d = descs;; ++d) list.GetNextRecord(0, reinterpret_cast<std::uint8_t*>(d), nullptr);
+  } catch (const EMorvaBoundryError&) {
+  }
+}
+
+// ---- Blobs
+
+TAccessBaseBlob* TAccessTable::FindBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, bool create) {
+  CheckParam(buffer);
+  TFieldCacheItem* item = FieldCache()->FieldByNumber(fieldNumber);
+  if (item->Desc.FieldType != fldtype::Blob) RaiseEngineError(dberr::NotABlob);
+  std::uint8_t* at = buffer + item->Desc.Offset;
+  auto slot = Load<TAccessBlobSlot>(at);
+  // Only a blob this cursor holds open counts; a copied buffer may carry a stale one.
+  bool open = slot.Blob != nullptr && std::find(blobs_.begin(), blobs_.end(), slot.Blob) != blobs_.end() &&
+              slot.Blob->RecordBuffer == buffer;
+  if (open) {
+    if (create) RaiseEngineError(dberr::BlobOpened);
+    return slot.Blob;
+  }
+  if (!create) RaiseEngineError(kBlobNotOpened);
+  TAccessBaseBlob* blob;
+  if (item->Desc.SubType == 22)
+    blob = new TAccessMemoBlob(this, item, fieldNumber, DAOFields, kBlobReadOnly, buffer);
+  else if (item->Desc.SubType == 23)
+    blob = new TAccessLongBinaryBlob(this, item, fieldNumber, DAOFields, kBlobReadOnly, buffer);
+  else
+    RaiseEngineError(dberr::InvalidHndl);
+  blobs_.push_back(blob);
+  slot.Blob = blob;
+  Store(at, slot);
+  return blob;
+}
+
+void TAccessTable::OpenBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, int openMode) {
+  CheckParam(buffer);
+  TAccessBaseBlob* blob = FindBlob(buffer, fieldNumber, true);
+  blob->Mode = openMode;
+}
+
+void TAccessTable::GetBlobSize(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t& size) {
+  size = FindBlob(buffer, fieldNumber, false)->GetBlobSize();
+}
+
+void TAccessTable::ReadBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t offset,
+                            std::uint32_t length, void* dest, std::uint32_t& read) {
+  read = 0;
+  TAccessBaseBlob* blob = FindBlob(buffer, fieldNumber, false);
+  if (dest == nullptr || length == 0) return;
+  blob->ReadBytes(offset, length, dest, read);
+}
+
+void TAccessTable::WriteBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t offset,
+                             std::uint32_t length, const void* source) {
+  FindBlob(buffer, fieldNumber, false)->WriteBytes(offset, length, source);
+}
+
+void TAccessTable::ReleaseBlob(TAccessBaseBlob* blob) {
+  auto it = std::find(blobs_.begin(), blobs_.end(), blob);
+  if (it == blobs_.end()) return;
+  blobs_.erase(it);
+  std::uint8_t* at = blob->RecordBuffer + blob->Item->Desc.Offset;
+  auto slot = Load<TAccessBlobSlot>(at);
+  if (slot.Blob == blob) {
+    slot.Blob = nullptr;
+    Store(at, slot);
+  }
+  delete blob;
+}
+
+void TAccessTable::FreeBlob(std::uint8_t* buffer, std::uint16_t fieldNumber) {
+  ReleaseBlob(FindBlob(buffer, fieldNumber, false));
+}
+
+void TAccessTable::FreeAllBlobs() {
+  while (!blobs_.empty()) {
+    TAccessBaseBlob* blob = blobs_.back();
+    blobs_.pop_back();
+    delete blob;  // its buffers may be gone: the slots are not touched
+  }
+}

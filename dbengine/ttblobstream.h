@@ -1,0 +1,52 @@
+#pragma once
+// A stream over a blob field of the active record, read and written through
+// the call layer's blob entries. Content read in full is kept in the record
+// buffer's blob cache, so a second read of the same record needs no engine call.
+
+#include <cstdint>
+#include <string>
+
+#include "platform/classlib/core/streams.h"
+#include "platform/classlib/db/fields.h"
+
+class TttBDEDataset;
+class TVirtEng;
+class TBaseTable;
+
+class TttBlobStream : public TStream {
+  DECLARE_CLASS(TttBlobStream, TStream)
+ public:
+  TttBlobStream(TBlobField* field, TBlobStreamMode mode);
+  ~TttBlobStream() override;
+
+  // The call layer (the binding may answer another).
+  virtual TVirtEng* Engine() const;
+
+  int64_t Read(void* buffer, int64_t count) override;
+  int64_t Write(const void* buffer, int64_t count) override;
+  int64_t Seek(int64_t offset, int origin) override;
+  int64_t Size() const override;
+  void SetSize(int64_t newSize) override;
+  // Cuts the blob at the current position.
+  void Truncate();
+
+  bool Opened() const { return opened_; }
+  bool Cached() const { return cached_; }
+
+ private:
+  std::uint8_t* Record() const { return reinterpret_cast<std::uint8_t*>(buffer_); }
+  TBaseTable* Cursor() const;
+  void ClearCache();
+
+  TBlobField* field_;
+  TttBDEDataset* dataSet_;
+  char* buffer_ = nullptr;
+  TBlobStreamMode mode_;
+  std::uint16_t fieldNo_ = 0;
+  bool opened_ = false;
+  bool modified_ = false;
+  bool cached_ = false;
+  bool cacheable_ = false;
+  std::int64_t position_ = 0;
+  std::string gathered_;
+};

@@ -1,0 +1,400 @@
+// The dataset over the call layer on a real file: states, field definitions,
+// bookmarks, filters, locate, cached updates and old values, blob streams.
+
+#include <gtest/gtest.h>
+
+#include "ttbinding.h"
+
+using namespace tttest;
+
+namespace {
+
+std::string S(const char* text) { return text; }
+
+class DatasetStates : public ComponentFixture {
+ protected:
+  void SetUp() override {
+    ComponentFixture::SetUp();
+    t = MakeTable();
+    t->SetIndexName("ByName");
+  }
+  void TearDown() override {
+    t.reset();
+    ComponentFixture::TearDown();
+  }
+  std::vector<std::string> Names() { return ColumnOf(t.get()); }
+  // The stored value, read past the components.
+  std::string StoredAge(const std::string& name) {
+    dao::TDatabaseCore raw(path_, false, true, "");
+    auto rows = raw.Conn().Prepare("SELECT Age FROM People WHERE Name = ?");
+    rows->Bind(1, name);
+    return rows->Step() ? std::to_string(rows->ColumnInteger(0)) : "none";
+  }
+  std::unique_ptr<TTestTable> t;
+};
+
+TEST_F(DatasetStates, EditingCancelledKeepsTheStoredRecord) {
+  t->Open();
+  EXPECT_EQ(dsBrowse, t->State());
+  t->Edit();
+  EXPECT_EQ(dsEdit, t->State());
+  t->FieldByName("Age")->SetAsInteger(99);
+  t->Cancel();
+  EXPECT_EQ(dsBrowse, t->State());
+  EXPECT_EQ(30, t->FieldByName("Age")->AsInteger());
+  EXPECT_EQ("30", StoredAge("Anna"));
+  t->Insert();
+  EXPECT_EQ(dsInsert, t->State());
+  t->Cancel();
+  EXPECT_EQ(3u, Names().size());
+}
+
+TEST_F(DatasetStates, PostedValuesReachTheFile) {
+  t->Open();
+  t->Edit();
+  t->FieldByName("Age")->SetAsInteger(31);
+  t->FieldByName("Born")->SetAsDateTime(EncodeDate(1990, 5, 17) + EncodeTime(8, 30, 0, 0));
+  t->Post();
+  EXPECT_EQ("31", StoredAge("Anna"));
+  t->Close();
+  t->Open();
+  EXPECT_EQ(31, t->FieldByName("Age")->AsInteger());
+  EXPECT_EQ(EncodeDate(1990, 5, 17) + EncodeTime(8, 30, 0, 0), t->FieldByName("Born")->AsDateTime());
+}
+
+TEST_F(DatasetStates, FieldDefinitionsFollowTheEngineTypes) {
+  t->Open();
+  EXPECT_EQ(ftString, t->FieldDefs().Find("Name")->DataType());
+  EXPECT_EQ(20, t->FieldDefs().Find("Name")->Size());
+  EXPECT_EQ(ftSmallint, t->FieldDefs().Find("Age")->DataType());
+  EXPECT_EQ(ftFloat, t->FieldDefs().Find("Score")->DataType());
+  EXPECT_EQ(ftDateTime, t->FieldDefs().Find("Born")->DataType());
+  EXPECT_EQ(ftMemo, t->FieldDefs().Find("Notes")->DataType());
+  EXPECT_EQ(ftBoolean, t->FieldDefs().Find("Active")->DataType());
+  // Repeated engine names get numbered; integers of odd widths get no field.
+  t->FieldDefs().Clear();
+  TFieldDesc d{};
+  std::strcpy(d.Name, "Dup");
+  d.FieldType = fldtype::ZString;
+  d.Units1 = 5;
+  for (int i = 0; i < 3; ++i) t->AddFieldDesc(d, false, i + 1);
+  TFieldDesc small{};
+  std::strcpy(small.Name, "Tiny");
+  small.FieldType = fldtype::Int16;
+  small.Length = 1;
+  t->AddFieldDesc(small, false, 4);
+  small.Length = 3;
+  std::strcpy(small.Name, "Odd");
+  t->AddFieldDesc(small, false, 5);
+  ASSERT_EQ(4, t->FieldDefs().Count());
+  EXPECT_EQ("Dup_1", t->FieldDefs()[1]->Name());
+  EXPECT_EQ("Dup_2", t->FieldDefs()[2]->Name());
+  EXPECT_EQ(ftSmallint, t->FieldDefs()[3]->DataType());
+}
+
+TEST_F(DatasetStates, BookmarksRecordNumbersAndCounts) {
+  t->Open();
+  EXPECT_EQ(0, t->CompareBookmarks(nullptr, nullptr));
+  TBookmark first = t->GetBookmark();
+  EXPECT_EQ(-1, t->CompareBookmarks(first, nullptr));
+  EXPECT_EQ(1, t->CompareBookmarks(nullptr, first));
+  t->Next();
+  TBookmark second = t->GetBookmark();
+  EXPECT_EQ(0, t->CompareBookmarks(first, first));
+  EXPECT_NE(0, t->CompareBookmarks(first, second));
+  EXPECT_TRUE(t->CheckBookmark(first));
+  t->GotoBookmark(first);
+  EXPECT_EQ("Anna", t->FieldByName("Name")->AsString());
+  TDataSet::FreeBookmark(first);
+  TDataSet::FreeBookmark(second);
+  EXPECT_EQ(-1, t->RecNo());
+  t->SetRecNo(2);  // the cursor does not number its records
+  EXPECT_EQ("Anna", t->FieldByName("Name")->AsString());
+  EXPECT_EQ(3, t->RecordCount());
+}
+
+TEST_F(DatasetStates, FiltersLandOnTheFirstMatch) {
+  t->Open();
+  t->Last();
+  t->SetFilter("Age = 30");
+  t->SetFiltered(true);
+  EXPECT_EQ("Anna", t->FieldByName("Name")->AsString());
+  EXPECT_EQ((std::vector<std::string>{"Anna", "Carl"}), Names());
+  t->Last();
+  t->SetFiltered(true);  // already on: still moves to the first record
+  EXPECT_EQ("Anna", t->FieldByName("Name")->AsString());
+  t->SetOnFilterRecord([](TDataSet* ds, bool& accept) { accept = ds->FieldByName("Name")->AsString() != "Anna"; });
+  EXPECT_EQ((std::vector<std::string>{"Carl"}), Names());
+  t->SetFiltered(false);
+  EXPECT_EQ(3u, Names().size());
+  // FindFirst and FindNext use the filters without filtering the dataset.
+  EXPECT_TRUE(t->FindFirst());
+  EXPECT_EQ("Carl", t->FieldByName("Name")->AsString());
+  EXPECT_FALSE(t->FindNext());
+}
+
+TEST_F(DatasetStates, LocateAndLookupWithAndWithoutAnIndex) {
+  t->Open();
+  EXPECT_TRUE(t->Locate("Name", Variant(S("Carl")), {}));
+  EXPECT_EQ(30, t->FieldByName("Age")->AsInteger());
+  EXPECT_TRUE(t->Locate("Name", Variant(S("be")), TLocateOptions{loCaseInsensitive, loPartialKey}));
+  EXPECT_EQ("Bert", t->FieldByName("Name")->AsString());
+  EXPECT_TRUE(t->Locate("Age", Variant(25), {}));
+  EXPECT_EQ("Bert", t->FieldByName("Name")->AsString());
+  EXPECT_FALSE(t->Locate("Age", Variant(77), {}));
+  EXPECT_EQ("Bert", t->FieldByName("Name")->AsString()) << "a failed locate stays put";
+  EXPECT_EQ(S("Carl"), t->Lookup("Age;Name", dbvar::MakeArray({Variant(30), Variant(S("Carl"))}), "Name").AsString());
+  EXPECT_TRUE(dbvar::IsNullish(t->Lookup("Name", Variant(S("Nobody")), "Age")));
+  EXPECT_EQ("Bert", t->FieldByName("Name")->AsString()) << "lookup does not move";
+}
+
+TEST_F(DatasetStates, ConstraintsMakeTheOpenFailWithNotAvailable) {
+  t->Constraints().Add()->SetCustomConstraint("Age > 0");
+  try {
+    t->Open();
+    FAIL();
+  } catch (const ETDBEngineError& e) {
+    EXPECT_EQ(dberr::NA, e.ErrorCode());
+  }
+  EXPECT_FALSE(t->Active());
+}
+
+TEST_F(DatasetStates, KeyEntryWritesOnlyIndexFields) {
+  t->Open();
+  t->SetKey();
+  EXPECT_EQ(dsSetKey, t->State());
+  try {
+    t->FieldByName("Age")->SetAsInteger(3);
+    FAIL();
+  } catch (const EDatabaseError& e) {
+    EXPECT_EQ("Field 'Age' is not indexed and cannot be modified", e.Message());
+  }
+  t->FieldByName("Name")->SetAsString("Carl");
+  EXPECT_TRUE(t->GotoKey());
+  EXPECT_EQ("Carl", t->FieldByName("Name")->AsString());
+  // Back to the default order: neither index property names one.
+  t->SetIndexName("");
+  EXPECT_TRUE(t->Active());
+  EXPECT_EQ("", t->IndexName());
+  EXPECT_EQ("", t->IndexFieldNames());
+}
+
+TEST_F(DatasetStates, WritingOutsideEditModeIsRefused) {
+  t->Open();
+  try {
+    t->FieldByName("Age")->SetAsInteger(1);
+    FAIL();
+  } catch (const EDatabaseError& e) {
+    EXPECT_EQ("Dataset not in edit or insert mode", e.Message());
+  }
+}
+
+
+TEST_F(DatasetStates, ARecordAnotherUserDeletedCannotBeEditedOrDeleted) {
+  t->Open();
+  ASSERT_TRUE(t->FindKey({Variant(S("Bert"))}));
+  {
+    dao::TDatabaseCore raw(path_, false, false, "");
+    raw.Execute("DELETE FROM People WHERE Name = 'Bert'");
+  }
+  EXPECT_THROW(t->Edit(), ETDBEngineError);
+  EXPECT_EQ(dsBrowse, t->State());
+  EXPECT_THROW(t->Delete(), ETDBEngineError);
+  EXPECT_EQ("30", StoredAge("Carl")) << "no other record was touched";
+  EXPECT_EQ("30", StoredAge("Anna"));
+  t->Refresh();
+  EXPECT_EQ((std::vector<std::string>{"Anna", "Carl"}), Names());
+}
+
+class CachedUpdates : public DatasetStates {};
+
+TEST_F(CachedUpdates, OldValuesAreTheStoredOnes) {
+  t->SetCachedUpdates(true);
+  t->Open();
+  try {
+    t->SetCachedUpdates(true);
+  } catch (...) {
+    FAIL();
+  }
+  EXPECT_EQ(usUnmodified, t->UpdateStatus());
+  t->Edit();
+  t->FieldByName("Age")->SetAsInteger(44);
+  t->Post();
+  EXPECT_EQ(usModified, t->UpdateStatus());
+  EXPECT_EQ(44, t->FieldByName("Age")->AsInteger());
+  EXPECT_EQ(30, t->FieldByName("Age")->OldValue().AsInteger());
+  EXPECT_EQ(44, t->FieldByName("Age")->AsInteger()) << "the old-value read leaves current reads alone";
+}
+
+TEST_F(CachedUpdates, AFailedOldValueReadRestoresTheCursorProperty) {
+  t->SetCachedUpdates(true);
+  t->Open();
+  t->Edit();
+  t->FieldByName("Age")->SetAsInteger(44);
+  t->Post();
+  t->PutCursorAtEnd();  // no current record: the old-value read fails
+  EXPECT_THROW(t->FieldByName("Age")->OldValue(), ETDBEngineError);
+  std::uint8_t keep = 9;
+  std::uint16_t length = 0;
+  ASSERT_EQ(0, list_->Engine()->GetProperty(t->Handle(), kOldValuesProperty, &keep, 1, length));
+  EXPECT_EQ(0, keep);
+  t->First();
+  EXPECT_EQ(44, t->FieldByName("Age")->AsInteger()) << "pending values are still shown";
+}
+
+TEST_F(CachedUpdates, AppliedUpdatesReachTheFile) {
+  t->SetCachedUpdates(true);
+  t->Open();
+  t->Edit();
+  t->FieldByName("Age")->SetAsInteger(44);
+  t->Post();
+  EXPECT_EQ("30", StoredAge("Anna")) << "held in the cache until applied";
+  EXPECT_TRUE(t->UpdatesPending());
+  // Pending updates are never dropped silently.
+  try {
+    t->SetCachedUpdates(false);
+    FAIL();
+  } catch (const EDatabaseError& e) {
+    EXPECT_NE(std::string::npos, e.Message().find("apply or cancel"));
+  }
+  t->ApplyUpdates();
+  t->CommitUpdates();
+  EXPECT_FALSE(t->UpdatesPending());
+  EXPECT_EQ("44", StoredAge("Anna"));
+  t->SetCachedUpdates(false);
+  EXPECT_EQ(44, t->FieldByName("Age")->AsInteger());
+}
+
+TEST_F(CachedUpdates, CancelledUpdatesAreDropped) {
+  t->SetCachedUpdates(true);
+  t->Open();
+  t->Edit();
+  t->FieldByName("Age")->SetAsInteger(44);
+  t->Post();
+  t->CancelUpdates();
+  EXPECT_FALSE(t->UpdatesPending());
+  EXPECT_EQ(30, t->FieldByName("Age")->AsInteger());
+  EXPECT_EQ("30", StoredAge("Anna"));
+  try {
+    t->SetCachedUpdates(false);
+  } catch (...) {
+    FAIL();
+  }
+  EXPECT_THROW(t->ApplyUpdates(), EDatabaseError);  // "Not in cached update mode"
+}
+
+
+// An update object that records what it was asked to apply.
+class TRecordingUpdate : public TTDataSetUpdateObject {
+ public:
+  using TTDataSetUpdateObject::TTDataSetUpdateObject;
+  TDataSet* GetDataSet() const override { return dataSet_; }
+  void SetDataSet(TDataSet* dataSet) override { dataSet_ = dataSet; }
+  void Apply(TUpdateKind kind) override { kinds.push_back(kind); }
+  std::vector<TUpdateKind> kinds;
+
+ private:
+  TDataSet* dataSet_ = nullptr;
+};
+
+TEST_F(CachedUpdates, TheUpdateRoutineAnswersThroughHandlersAndUpdateObjects) {
+  t->SetCachedUpdates(true);
+  t->Open();
+  auto& info = t->UpdateCallbackInfo();
+  info.UpdateKind = 2;  // insert, as the engine numbers it
+  TUpdateKind seen = ukModify;
+  t->OnUpdateRecord = [&](TDataSet*, TUpdateKind kind, TUpdateAction& action) {
+    seen = kind;
+    action = uaSkip;
+  };
+  EXPECT_EQ(7, t->UpdateRoutine());
+  EXPECT_EQ(ukInsert, seen);
+  t->OnUpdateRecord = [](TDataSet*, TUpdateKind, TUpdateAction& action) { action = uaAbort; };
+  EXPECT_EQ(2, t->UpdateRoutine());
+  EXPECT_EQ(0x3306, info.ErrorCode);
+  t->OnUpdateRecord = nullptr;
+  TRecordingUpdate update(nullptr);
+  t->SetUpdateObject(&update);
+  EXPECT_EQ(t.get(), update.GetDataSet());
+  info.UpdateKind = 3;
+  EXPECT_EQ(6, t->UpdateRoutine());
+  EXPECT_EQ((std::vector<TUpdateKind>{ukDelete}), update.kinds);
+  // An update object moves to the dataset that takes it.
+  auto other = MakeTable();
+  other->SetUpdateObject(&update);
+  EXPECT_EQ(nullptr, t->UpdateObject());
+  EXPECT_EQ(other.get(), update.GetDataSet());
+  other->SetUpdateObject(nullptr);
+  // Without a handler the pending change's own error is raised.
+  info.ErrorCode = 0x2206;
+  EXPECT_THROW(t->UpdateRoutine(), ETDBEngineError);
+}
+
+TEST_F(CachedUpdates, TheYieldRoutineAsksTheHandler) {
+  EXPECT_EQ(0, t->YieldRoutine(1));
+  t->OnServerYield = [](TDataSet*, bool& abortQuery) { abortQuery = true; };
+  EXPECT_EQ(2, t->YieldRoutine(1));
+  EXPECT_EQ(0, t->YieldRoutine(2)) << "the last step is not asked about";
+}
+
+class BlobStreams : public DatasetStates {};
+
+TEST_F(BlobStreams, ChunkedWritesAreKeptWhole) {
+  t->Open();
+  t->Edit();
+  {
+    std::unique_ptr<TStream> s(t->CreateBlobStream(t->FieldByName("Notes"), bmWrite));
+    for (const char* chunk : {"alpha ", "beta ", "gamma"}) s->WriteBuffer(chunk, std::int64_t(std::strlen(chunk)));
+  }
+  t->Post();
+  t->Close();
+  t->Open();
+  EXPECT_EQ("alpha beta gamma", t->FieldByName("Notes")->AsString());
+}
+
+TEST_F(BlobStreams, ReadsPastTheEndGiveNothingAndRepeatFromTheCache) {
+  t->Open();
+  t->Edit();
+  t->FieldByName("Notes")->SetAsString("0123456789");
+  t->Post();
+  {
+    std::unique_ptr<TttBlobStream> s(static_cast<TttBlobStream*>(t->CreateBlobStream(t->FieldByName("Notes"), bmRead)));
+    EXPECT_FALSE(s->Cached());
+    char buffer[32] = {};
+    EXPECT_EQ(10, s->Read(buffer, 32));
+    EXPECT_EQ(0, s->Read(buffer, 32)) << "past the end";
+    s->Seek(100, soBeginning);
+    EXPECT_EQ(0, s->Read(buffer, 4));
+  }
+  std::unique_ptr<TttBlobStream> again(static_cast<TttBlobStream*>(t->CreateBlobStream(t->FieldByName("Notes"), bmRead)));
+  EXPECT_TRUE(again->Cached()) << "the second read is served from the record's cache";
+  char buffer[4] = {};
+  again->Seek(6, soBeginning);
+  EXPECT_EQ(4, again->Read(buffer, 4));
+  EXPECT_EQ("6789", std::string(buffer, 4));
+}
+
+TEST_F(BlobStreams, BinaryBlobsRoundTripAndWritesNeedEditMode) {
+  t->Open();
+  try {
+    std::unique_ptr<TStream> s(t->CreateBlobStream(t->FieldByName("Photo"), bmWrite));
+    FAIL();
+  } catch (const EDatabaseError& e) {
+    EXPECT_EQ("Dataset not in edit or insert mode", e.Message());
+  }
+  std::string bytes("\x00\x01\xFF\x7F\x00zz", 7);
+  t->Edit();
+  {
+    std::unique_ptr<TStream> s(t->CreateBlobStream(t->FieldByName("Photo"), bmWrite));
+    s->WriteBuffer(bytes.data(), std::int64_t(bytes.size()));
+  }
+  t->Post();
+  t->Refresh();
+  std::unique_ptr<TStream> s(t->CreateBlobStream(t->FieldByName("Photo"), bmRead));
+  EXPECT_EQ(7, s->Size());
+  std::string back(7, '\0');
+  s->ReadBuffer(back.data(), 7);
+  EXPECT_EQ(bytes, back);
+}
+
+}  // namespace

@@ -1,0 +1,357 @@
+// Session and database components: lifecycle, shared handles, temporary
+// databases, engine error texts and login.
+
+#include <gtest/gtest.h>
+
+#include "dbengine/memtable.h"
+#include "platform/classlib/core/strutils.h"
+#include "ttbinding.h"
+
+using namespace tttest;
+
+namespace {
+
+class SessionLifecycle : public ComponentFixture {};
+
+TEST_F(SessionLifecycle, ASecondSessionStartsTheDefaultOneFirst) {
+  TTestSession second;
+  second.SetSessionName("Second");
+  second.SetActive(true);
+  EXPECT_TRUE(Default()->Active());
+  ASSERT_NE(nullptr, list_->Engine());
+  EXPECT_EQ(second.Handle(), list_->Engine()->GetCurrentSession());
+  second.SetActive(false);
+  EXPECT_EQ(Default()->Handle(), list_->Engine()->GetCurrentSession());
+}
+
+TEST_F(SessionLifecycle, TheCallLayerOutlivesTheDefaultSessionWhileOthersWork) {
+  TTestSession second;
+  second.SetSessionName("Second");
+  second.SetActive(true);
+  Default()->SetActive(false);
+  // The other session still reaches its database through the call layer.
+  ASSERT_NE(nullptr, list_->Engine());
+  auto t = MakeTable();
+  t->SetSessionName("Second");
+  t->Open();
+  EXPECT_EQ("Anna", t->FieldByName("Name")->AsString());
+  t->Close();
+  second.SetActive(false);
+  EXPECT_EQ(nullptr, list_->Engine()) << "the last session frees the call layer";
+  // Everything starts again cleanly.
+  t->SetSessionName("");
+  t->Open();
+  EXPECT_EQ(3, t->RecordCount());
+}
+
+TEST_F(SessionLifecycle, TheHourglassShowsWhileTheEngineStarts) {
+  std::vector<int> cursors;
+  ScreenCursorHook = [&](int cursor) { cursors.push_back(cursor); };
+  Default()->SetActive(true);
+  EXPECT_EQ((std::vector<int>{-11, 0}), cursors);
+}
+
+TEST_F(SessionLifecycle, SessionNamesAreChecked) {
+  TTestSession unnamed;
+  try {
+    unnamed.SetActive(true);
+    FAIL();
+  } catch (const EDatabaseError& e) {
+    EXPECT_EQ("Session name missing", e.Message());
+  }
+  EXPECT_FALSE(unnamed.Active());
+  TTestSession other;
+  try {
+    other.SetSessionName("Default");
+    FAIL();
+  } catch (const EDatabaseError& e) {
+    EXPECT_EQ("Duplicate session name 'Default'", e.Message());
+  }
+  try {
+    list_->FindSession("Nowhere");
+    FAIL();
+  } catch (const EDatabaseError& e) {
+    EXPECT_EQ("Invalid session name Nowhere", e.Message());
+  }
+  EXPECT_EQ(Default(), list_->FindSession(""));
+  EXPECT_EQ(Default(), list_->FindSessionByName("DEFAULT"));
+}
+
+TEST_F(SessionLifecycle, SharedHandlesStayOpenForTheOtherComponent) {
+  TTestDatabase* a = MakeDatabase();
+  TTestDatabase* b = MakeDatabase();
+  a->SetHandleShared(true);
+  b->SetHandleShared(true);
+  a->Open();
+  b->Open();
+  ASSERT_TRUE(a->Connected());
+  EXPECT_EQ(a->Handle(), b->Handle());
+  a->Close();
+  EXPECT_FALSE(a->Connected());
+  ASSERT_TRUE(b->Connected());
+  // The engine database is still usable through b.
+  TBaseTable* cursor = nullptr;
+  EXPECT_EQ(0, list_->Engine()->OpenTable(b->Handle(), "People", nullptr, nullptr, nullptr, 0, 0, 0, 0,
+                                          false, nullptr, cursor));
+  list_->Engine()->CloseCursor(cursor);
+}
+
+TEST_F(SessionLifecycle, DuplicateNamesWithoutSharingAreRefused) {
+  TTestDatabase* a = MakeDatabase();
+  TTestDatabase* b = MakeDatabase();
+  a->Open();
+  try {
+    b->Open();
+    FAIL();
+  } catch (const EDatabaseError& e) {
+    EXPECT_EQ("Duplicate database name '" + path_ + "'", e.Message());
+  }
+  EXPECT_FALSE(b->Connected());
+}
+
+TEST_F(SessionLifecycle, ATemporaryDatabaseLivesWhileItsDatasetIsOpen) {
+  Default()->SetKeepConnections(false);
+  auto t = MakeTable();
+  t->Open();
+  ASSERT_EQ(1, Default()->DatabaseCount());
+  TttDatabase* temp = Default()->Databases(0);
+  EXPECT_TRUE(temp->Temporary());
+  EXPECT_EQ(1, temp->RefCount());
+  t->Close();
+  EXPECT_EQ(0, Default()->DatabaseCount()) << "freed with its last dataset";
+  // With KeepConnections the temporary database stays connected.
+  Default()->SetKeepConnections(true);
+  t->Open();
+  t->Close();
+  ASSERT_EQ(1, Default()->DatabaseCount());
+  EXPECT_TRUE(Default()->Databases(0)->Connected());
+}
+
+TEST_F(SessionLifecycle, ClosingADatabaseClosesItsDatasets) {
+  TTestDatabase* db = MakeDatabase();
+  db->Open();
+  auto t = MakeTable();
+  t->Open();
+  TTestQuery q;
+  q.SetDatabaseName(path_);
+  q.SQL()->Add("SELECT * FROM People");
+  q.Open();
+  db->Close();
+  EXPECT_FALSE(t->Active());
+  EXPECT_FALSE(q.Active());
+  EXPECT_FALSE(q.Prepared());
+  EXPECT_EQ(0, db->DataSetCount());
+}
+
+TEST_F(SessionLifecycle, ConnectedDatabasesKeepTheirNames) {
+  TTestDatabase* db = MakeDatabase();
+  db->Open();
+  try {
+    db->SetDatabaseName("Other");
+    FAIL();
+  } catch (const EDatabaseError& e) {
+    EXPECT_EQ("Cannot perform this operation on an open database", e.Message());
+  }
+  TTestDatabase* nameless = MakeDatabase();
+  nameless->SetDatabaseName("");
+  try {
+    nameless->Open();
+    FAIL();
+  } catch (const EDatabaseError& e) {
+    EXPECT_EQ("Database name missing", e.Message());
+  }
+}
+
+
+TEST_F(SessionLifecycle, AutomaticNamesTakeTheFirstFreeNumber) {
+  TComponent form(nullptr);
+  auto* session = new TTestSession(&form);
+  session->SetName("Session");
+  session->SetAutoSessionName(true);
+  EXPECT_EQ("Session_1", session->SessionName());
+  try {
+    session->SetSessionName("Other");
+    FAIL();
+  } catch (const EDatabaseError& e) {
+    EXPECT_NE(std::string::npos, e.Message().find("Cannot modify SessionName while AutoSessionName is enabled"));
+  }
+  // Datasets placed on the owner take the session's name.
+  auto* table = new TTestTable(&form);
+  EXPECT_EQ("Session_1", table->SessionName());
+  TComponent other(nullptr);
+  auto* second = new TTestSession(&other);
+  second->SetName("Session");
+  second->SetAutoSessionName(true);
+  EXPECT_EQ("Session_2", second->SessionName());
+  session->SetAutoSessionName(false);
+  auto* third = new TTestSession(&other);
+  (void)third;
+  TComponent more(nullptr);
+  auto* fourth = new TTestSession(&more);
+  fourth->SetName("S");
+  fourth->SetAutoSessionName(true);
+  EXPECT_EQ("S_1", fourth->SessionName()) << "a freed number is taken again";
+}
+
+TEST_F(SessionLifecycle, ActiveSessionsKeepTheirNameAndReadTheirDirectories) {
+  Default()->SetActive(true);
+  EXPECT_THROW(Default()->SetSessionName("Changed"), EDatabaseError);
+  EXPECT_EQ(2, Default()->CallbackCount()) << "the wait cursor and the login records";
+  Default()->SetPrivateDir(dir_);
+  EXPECT_EQ(AnsiUpperCase(dir_), Default()->PrivateDir());
+  Default()->SetActive(false);
+  Default()->SetSQLHourGlass(false);
+  Default()->SetActive(true);
+  EXPECT_EQ(1, Default()->CallbackCount());
+}
+
+TEST_F(SessionLifecycle, AdoptedHandlesStayWithTheirOwner) {
+  TTestDatabase* owner = MakeDatabase();
+  owner->Open();
+  TTestDatabase* adopter = MakeDatabase();
+  adopter->SetDatabaseName("Adopter");
+  adopter->SetHandle(owner->Handle());
+  EXPECT_TRUE(adopter->Connected());
+  adopter->Close();
+  EXPECT_TRUE(owner->Connected());
+  // The engine database is still open: the adopter did not close it.
+  TBaseTable* cursor = nullptr;
+  EXPECT_EQ(0, list_->Engine()->OpenTable(owner->Handle(), "People", nullptr, nullptr, nullptr, 0, 0, 0,
+                                          0, false, nullptr, cursor));
+  list_->Engine()->CloseCursor(cursor);
+  TTestSession second;
+  second.SetSessionName("Second");
+  TTestDatabase* stranger = MakeDatabase();
+  stranger->SetDatabaseName("Stranger");
+  stranger->SetSessionName("Second");
+  try {
+    stranger->SetHandle(owner->Handle());
+    FAIL();
+  } catch (const EDatabaseError& e) {
+    EXPECT_EQ("Database handle owned by a different session", e.Message());
+  }
+}
+
+class ComponentEngineErrors : public ComponentFixture {};
+
+TEST_F(ComponentEngineErrors, ACodeWithoutStackTextNamesTheCode) {
+  Default()->SetActive(true);
+  ETDBEngineError error(list_->Engine(), 0x2E99);
+  EXPECT_EQ("Morva Interface Error: ( 2E99 )", error.Message());
+  ASSERT_EQ(1, error.ErrorCount());
+  EXPECT_EQ(0x2E99, error.Errors(0)->ErrorCode());
+  EngineCheck(list_->Engine(), 0);  // success raises nothing
+}
+
+TEST_F(ComponentEngineErrors, AFailedOpenCarriesTheEngineTexts) {
+  auto t = MakeTable("Nowhere");
+  try {
+    t->Open();
+    FAIL();
+  } catch (const ETDBEngineError& e) {
+    EXPECT_GE(e.ErrorCount(), 1);
+    EXPECT_NE(0, e.ErrorCode());
+    EXPECT_EQ(0u, e.Message().find("Access Status ")) << e.Message();
+  }
+  EXPECT_FALSE(t->Active());
+  EXPECT_EQ(nullptr, t->Database()) << "a failed open lets go of its database";
+}
+
+// An Access session whose aliases also name a user, as server aliases do.
+class TUserAliasSession : public TAccessSession {
+ public:
+  using TAccessSession::TAccessSession;
+  void ListAliasNodes(TMemTable* list) override {
+    TAccessSession::ListAliasNodes(list);
+    if (list->GetTableName().find("\\Secure\\") == std::string::npos) return;
+    std::vector<std::uint8_t> row(list->GetRecordBufferSize(), 0);
+    auto putText = [&](std::uint16_t field, const std::string& text) {
+      std::vector<char> value(list->FieldCache()->FieldByNumber(field)->Desc.Length, 0);
+      std::memcpy(value.data(), text.data(), std::min(text.size(), value.size() - 1));
+      list->PutField(field, row.data(), value.data());
+    };
+    putText(1, "USER NAME");
+    putText(4, "guest");
+    list->InsertRecord(0, row.data());
+  }
+};
+
+class Login : public ComponentFixture {
+ protected:
+  void SetUp() override {
+    ComponentFixture::SetUp();
+    list_->EngineClass = [](TVirtEng* e, TMorvaCollection* s, const char* n, const char* d) -> TBaseSession* {
+      return new TUserAliasSession(e, s, n, d);
+    };
+  }
+  // An alias of the scratch file that asks for a user name.
+  void AddSecureAlias() {
+    Default()->SetActive(true);
+    TStringList params;
+    params.Add("PATH=" + path_);
+    Default()->AddAlias("Secure", "ACCESS", &params, 7);
+  }
+};
+
+TEST_F(Login, AliasParametersComeFromTheEngine) {
+  AddSecureAlias();
+  TStringList params;
+  Default()->GetAliasParams("Secure", &params);
+  EXPECT_EQ(path_, params.Values("PATH"));
+  EXPECT_EQ("guest", params.Values("USER NAME"));
+}
+
+TEST_F(Login, ParametersEqualToTheAliasAddNoTemporaryAlias) {
+  AddSecureAlias();
+  TTestDatabase* db = MakeDatabase();
+  db->SetDatabaseName("Secure");
+  db->SetLoginPrompt(false);
+  db->Params()->Add("PATH=" + path_);
+  db->Params()->Add("USER NAME=guest");
+  db->Open();
+  EXPECT_TRUE(db->Connected());
+  EXPECT_FALSE(db->TemporaryAlias());
+}
+
+TEST_F(Login, TheLoginHandlerSuppliesTheUserName) {
+  AddSecureAlias();
+  TTestDatabase* db = MakeDatabase();
+  db->SetDatabaseName("SecureDb");
+  db->SetAliasName("Secure");
+  std::string offered;
+  db->OnLogin = [&](TttDatabase*, TStrings* login) {
+    offered = login->Values("USER NAME");
+    login->SetValues("USER NAME", "admin");
+    login->SetValues("PASSWORD", "");
+  };
+  db->Open();
+  EXPECT_TRUE(db->Connected());
+  EXPECT_EQ("guest", offered);
+  EXPECT_EQ("admin", db->Params()->Values("USER NAME"));
+  EXPECT_TRUE(db->TemporaryAlias()) << "the user name differs from the alias's";
+  db->Close();
+  EXPECT_FALSE(db->Connected());
+  EXPECT_FALSE(db->TemporaryAlias());
+}
+
+TEST_F(Login, ACancelledLoginLeavesTheDatabaseClosed) {
+  AddSecureAlias();
+  TTestDatabase* db = MakeDatabase();
+  db->SetDatabaseName("SecureDb");
+  db->SetAliasName("Secure");
+  LoginDialogHook = [](const std::string&, std::string&, std::string&) { return false; };
+  try {
+    db->Open();
+    FAIL();
+  } catch (const EDatabaseError& e) {
+    EXPECT_EQ("Cannot connect to database 'SecureDb'", e.Message());
+  }
+  EXPECT_FALSE(db->Connected());
+  EXPECT_FALSE(db->TemporaryAlias());
+  // Without the prompt the password comes from the parameters.
+  db->SetLoginPrompt(false);
+  db->Open();
+  EXPECT_TRUE(db->Connected());
+}
+
+}  // namespace
