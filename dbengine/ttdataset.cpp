@@ -944,32 +944,13 @@ Variant TttBDEDataset::FetchValuesByKey(const std::string& keyFields, const Vari
                                         const std::string& resultFields) {
   Variant result = Null;
   if (!LocateRecord(keyFields, keyValues, {}, false)) return result;
-  // The values are read from the located record in the spare buffer.
+  // The located record waits in the spare buffer: it becomes the calculation
+  // buffer, its calculated and lookup fields are computed, and the values are
+  // read from it, calculated ones included.
   TDataSetState saved = SetTempState(dsCalcFields);
   try {
-    std::vector<TField*> fields;
-    GetFieldList(fields, resultFields);
-    TRecordBuffer temp = TempBuffer();
-    std::vector<Variant> values;
-    for (TField* f : fields) {
-      Variant v = Null;
-      if (f->FieldNo() >= 1) {
-        bool blank = false;
-        if (Engine()->GetFieldIsBlank(cursor_, std::uint16_t(f->FieldNo()), reinterpret_cast<std::uint8_t*>(temp), blank) == 0 && !blank) {
-          filterBuffer_ = temp;
-          TDataSetState inner = SetTempState(dsFilter);
-          try {
-            v = f->AsVariant();
-          } catch (...) {
-            RestoreState(inner);
-            throw;
-          }
-          RestoreState(inner);
-        }
-      }
-      values.push_back(v);
-    }
-    result = values.size() == 1 ? values[0] : dbvar::MakeArray(std::move(values));
+    ComputeCalcFields(TempBuffer());
+    result = FieldValues(resultFields);
   } catch (...) {
     RestoreState(saved);
     throw;

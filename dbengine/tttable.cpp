@@ -104,6 +104,7 @@ void TttDBDataset::SetDatabaseUseFlag(TDatabaseUse flag, bool value) {
   if (value) {
     if (useFlags_ == 0) {
       if (!list_) DatabaseErrorFmt(sessiontext::InvalidSessionName, {sessionName_}, this);
+      MoveDatabaseToItsSession();
       TttSession* session = list_->FindSession(sessionName_);
       TttDatabase* database = session->OpenDatabase(databaseName_, Owner());
       database->AddDataSet(this);
@@ -121,6 +122,20 @@ void TttDBDataset::SetDatabaseUseFlag(TDatabaseUse flag, bool value) {
     session->CloseDatabase(database);
   else
     database->Release();
+}
+
+// A database component that names another session but still sits in the
+// default session (its SessionName changed after it registered) moves to the
+// session it names before this dataset asks that session for it; otherwise
+// the named session would make a temporary namesake beside it.
+void TttDBDataset::MoveDatabaseToItsSession() {
+  if (sessionName_.empty() || databaseName_.empty()) return;
+  TttSession* named = list_->FindSessionByName(sessionName_);
+  TttSession* defaultSession = list_->DefaultSession();
+  if (!named || !defaultSession || named == defaultSession) return;
+  if (named->FindDatabaseForOwner(databaseName_, Owner())) return;
+  if (TttDatabase* database = defaultSession->FindDatabaseForOwner(databaseName_, Owner()))
+    database->CheckSessionName(true);
 }
 
 bool TttDBDataset::CheckOpen(DBIResult code) {

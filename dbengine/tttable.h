@@ -55,6 +55,8 @@ class TttDBDataset : public TttBDEDataset {
   void ShutCursor() override;
 
  private:
+  void MoveDatabaseToItsSession();
+
   TttSessionlist* list_ = nullptr;
   std::uint16_t useFlags_ = 0;
   TttDatabase* database_ = nullptr;

@@ -148,6 +148,34 @@ TEST_F(DatasetStates, LocateAndLookupWithAndWithoutAnIndex) {
   EXPECT_EQ("Bert", t->FieldByName("Name")->AsString()) << "lookup does not move";
 }
 
+TEST_F(DatasetStates, LookupAnswersCalculatedFieldsOfTheLocatedRecord) {
+  // Persistent fields: two data fields and a calculated one.
+  auto* name = new TStringField(t.get());
+  name->SetFieldName("Name");
+  name->SetSize(20);
+  name->SetDataSet(t.get());
+  auto* age = new TSmallintField(t.get());
+  age->SetFieldName("Age");
+  age->SetDataSet(t.get());
+  auto* label = new TStringField(t.get());
+  label->SetFieldName("Label");
+  label->SetSize(40);
+  label->SetFieldKind(fkCalculated);
+  label->SetDataSet(t.get());
+  t->OnCalcFields = [&](TDataSet*) { label->SetAsString(name->AsString() + " is " + age->AsString()); };
+  t->Open();
+  EXPECT_EQ("Anna is 30", label->AsString());
+  EXPECT_EQ(S("Carl is 30"), t->Lookup("Name", Variant(S("Carl")), "Label").AsString());
+  Variant both = t->Lookup("Name", Variant(S("Bert")), "Age;Label");
+  EXPECT_EQ(25, dbvar::Item(both, 0).AsInteger());
+  EXPECT_EQ(S("Bert is 25"), dbvar::Item(both, 1).AsString());
+  // Without an index on the key the lookup takes the filter road: same answer.
+  EXPECT_EQ(S("Bert is 25"), t->Lookup("Age", Variant(25), "Label").AsString());
+  EXPECT_TRUE(dbvar::IsNullish(t->Lookup("Name", Variant(S("Nobody")), "Label")));
+  EXPECT_EQ(dsBrowse, t->State());
+  EXPECT_EQ("Anna is 30", label->AsString()) << "the active record keeps its own values";
+}
+
 TEST_F(DatasetStates, ConstraintsMakeTheOpenFailWithNotAvailable) {
   t->Constraints().Add()->SetCustomConstraint("Age > 0");
   try {

@@ -127,6 +127,32 @@ TEST_F(SessionLifecycle, ATemporaryDatabaseLivesWhileItsDatasetIsOpen) {
   EXPECT_TRUE(Default()->Databases(0)->Connected());
 }
 
+TEST_F(SessionLifecycle, ADatasetMovesItsDatabaseToTheSessionItNames) {
+  TTestSession second;
+  second.SetSessionName("Second");
+  TTestDatabase* db = MakeDatabase();
+  db->Open();  // registers with the default session
+  db->Close();
+  db->SetSessionName("Second");
+  ASSERT_EQ(Default(), db->Session());
+  auto t = MakeTable();
+  t->SetSessionName("Second");
+  t->Open();
+  EXPECT_EQ(db, t->Database()) << "the dataset uses the component, not a temporary namesake";
+  EXPECT_EQ(&second, db->Session());
+  EXPECT_TRUE(second.Active());
+  EXPECT_EQ(1, second.DatabaseCount());
+  EXPECT_EQ(nullptr, Default()->FindDatabase(path_));
+  EXPECT_EQ(3, t->RecordCount());
+  t->Close();
+  // A database already in the named session stays where it is.
+  auto u = MakeTable();
+  u->SetSessionName("Second");
+  u->Open();
+  EXPECT_EQ(db, u->Database());
+  EXPECT_EQ(1, second.DatabaseCount());
+}
+
 TEST_F(SessionLifecycle, ClosingADatabaseClosesItsDatasets) {
   TTestDatabase* db = MakeDatabase();
   db->Open();
