@@ -246,15 +246,57 @@ void TttTable::CloseCursorHandle() {
 }
 
 void TttTable::PrepareFieldDefs() {
+  if (HasOpenCursor()) {
+    TttDBDataset::PrepareFieldDefs();  // the open cursor describes itself
+    return;
+  }
   if (tableName_.empty()) DatabaseError(tabletext::NoTableName, this);
   SetDatabaseUseFlag(duFieldList, true);
+  TBaseTable* fieldList = nullptr;
   try {
-    TttDBDataset::PrepareFieldDefs();
+    // The table itself is not opened: its field list and its validity
+    // checks describe it.
+    const std::string name = tableName_.substr(0, 259);
+    const char* driver = Database()->IsSQLBased() ? nullptr : "PARADOX";
+    while (CheckOpen(Engine()->OpenFieldList(DBHandle(), name.c_str(), driver, false, fieldList))) {
+    }
+    std::vector<bool> required = RequiredFieldsFromCheckList(name, driver);
+    FieldDefs().Clear();
+    Engine()->SetToStart(fieldList);
+    TFieldDesc desc{};
+    for (int position = 0; Engine()->GetNextRecord(fieldList, 0, reinterpret_cast<std::uint8_t*>(&desc),
+                                                   nullptr) == 0;
+         ++position)
+      AddFieldDesc(desc, position < 256 && required[std::size_t(position)], position + 1);
   } catch (...) {
+    if (fieldList) Engine()->CloseCursor(fieldList);
     SetDatabaseUseFlag(duFieldList, false);
     throw;
   }
+  Engine()->CloseCursor(fieldList);
   SetDatabaseUseFlag(duFieldList, false);
+  FieldDefs().SetUpdated(true);
+}
+
+// Bit (field number - 1) is set for every field whose validity check says it
+// is required. An engine without check lists (the Access engine) requires none.
+std::vector<bool> TttTable::RequiredFieldsFromCheckList(const std::string& name, const char* driver) {
+  std::vector<bool> required(256, false);
+  TBaseTable* checks = nullptr;
+  if (Engine()->OpenFieldCheckList(DBHandle(), name.c_str(), driver, checks) != 0 || !checks) return required;
+  TCursorProps props{};
+  Engine()->GetCursorProperties(checks, props);
+  std::vector<std::uint8_t> row(std::max<std::size_t>(props.RecordBufferSize, 128));
+  Engine()->SetToStart(checks);
+  while (Engine()->GetNextRecord(checks, 0, row.data(), nullptr) == 0) {
+    std::uint16_t fieldNo = 0;
+    std::uint16_t isRequired = 0;
+    std::memcpy(&fieldNo, row.data(), sizeof fieldNo);
+    std::memcpy(&isRequired, row.data() + 2, sizeof isRequired);
+    if (isRequired && fieldNo >= 1 && fieldNo <= 256) required[fieldNo - 1u] = true;
+  }
+  Engine()->CloseCursor(checks);
+  return required;
 }
 
 void TttTable::RefreshIndexDefs() {

@@ -121,6 +121,7 @@ class TttTable : public TttDBDataset {
   // The engine's index name for the index text.
   std::string ResolveIndexName(const std::string& text, bool fieldList);
   void ApplyMasterRange();
+  std::vector<bool> RequiredFieldsFromCheckList(const std::string& name, const char* driver);
   void MasterChanged();
   void MasterDisabled();
 

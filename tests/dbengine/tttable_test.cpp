@@ -122,6 +122,98 @@ TEST_F(TableKeys, IndexDefinitionsComeFromTheEngine) {
   EXPECT_EQ(ftString, t->FieldDefs().Find("Name")->DataType());
 }
 
+// An Access database that counts the tables it opens and answers a list of
+// validity checks (field number, required word) of its own.
+class TCheckedAccessDatabase : public TAccessDatabase {
+ public:
+  using TAccessDatabase::TAccessDatabase;
+  static inline int TablesOpened = 0;
+  static inline std::vector<std::pair<std::uint16_t, std::uint16_t>> Checks;
+
+  void OpenTable(const char* tableName, const char* driverType, const char* indexName, const char* indexTag,
+                 std::uint16_t indexId, std::int32_t openMode, std::int32_t shareMode, std::int32_t translateMode,
+                 bool unidirectional, const void* optionalParams, TBaseTable*& cursor) override {
+    ++TablesOpened;
+    TAccessDatabase::OpenTable(tableName, driverType, indexName, indexTag, indexId, openMode, shareMode,
+                               translateMode, unidirectional, optionalParams, cursor);
+  }
+  void OpenFieldCheckList(const char*, const char*, TBaseTable*& cursor) override {
+    TFieldDesc descs[2] = {testing_engine::MakeField(1, "FLDNUM", fldtype::Int16, 0, 2),
+                           testing_engine::MakeField(2, "REQUIRED", fldtype::Int16, 2, 2)};
+    CreateMemoryTable("checks", 2, descs, cursor);
+    for (auto [field, required] : Checks) {
+      std::vector<std::uint8_t> row(cursor->GetRecordBufferSize(), 0);
+      std::memcpy(row.data(), &field, 2);
+      std::memcpy(row.data() + 2, &required, 2);
+      cursor->InsertRecord(0, row.data());
+    }
+  }
+};
+
+class TCheckedAccessSession : public TAccessSession {
+ public:
+  using TAccessSession::TAccessSession;
+  void CreateDatabase(const TDatabaseDesc& desc, const char*, std::int32_t openMode, std::int32_t shareMode,
+                      const char* password, std::uint16_t paramCount, const TFieldDesc* paramDescs,
+                      const void* paramValues, TBaseDatabase*& database) override {
+    database = nullptr;
+    database = new TCheckedAccessDatabase(this, desc, openMode, shareMode, password, paramCount, paramDescs,
+                                          paramValues);
+  }
+};
+
+TEST_F(TableKeys, FieldDefinitionsOfAClosedTableComeFromItsFieldAndCheckLists) {
+  list_->EngineClass = [](TVirtEng* e, TMorvaCollection* s, const char* n, const char* d) -> TBaseSession* {
+    return new TCheckedAccessSession(e, s, n, d);
+  };
+  TCheckedAccessDatabase::TablesOpened = 0;
+  TCheckedAccessDatabase::Checks = {{2, 1}, {3, 0}, {300, 1}};  // Name required; Age not; 300 is beyond the set
+  auto t = MakeTable();
+  t->FieldDefs().Update();
+  EXPECT_EQ(0, TCheckedAccessDatabase::TablesOpened) << "the table itself is not opened";
+  EXPECT_TRUE(t->FieldDefs().Updated());
+  TFieldDefs& defs = t->FieldDefs();
+  ASSERT_EQ(9, defs.Count());
+  EXPECT_EQ("Id", defs[0]->Name());
+  EXPECT_EQ(ftInteger, defs.Find("Id")->DataType());
+  EXPECT_EQ(ftString, defs.Find("Name")->DataType());
+  EXPECT_EQ(20, defs.Find("Name")->Size());
+  EXPECT_EQ(ftMemo, defs.Find("Notes")->DataType());
+  EXPECT_EQ(ftFloat, defs.Find("Pay")->DataType());
+  EXPECT_TRUE(defs.Find("Name")->Required());
+  EXPECT_FALSE(defs.Find("Age")->Required());
+  EXPECT_FALSE(defs.Find("Id")->Required());
+  EXPECT_EQ(nullptr, t->Database()) << "the database is let go again";
+  // The definitions equal those of the opened table.
+  std::vector<std::pair<std::string, TFieldType>> listed;
+  for (int i = 0; i < defs.Count(); ++i) listed.emplace_back(defs[i]->Name(), defs[i]->DataType());
+  t->Open();
+  EXPECT_EQ(1, TCheckedAccessDatabase::TablesOpened);
+  ASSERT_EQ(int(listed.size()), t->FieldDefs().Count());
+  for (int i = 0; i < t->FieldDefs().Count(); ++i) {
+    EXPECT_EQ(listed[std::size_t(i)].first, t->FieldDefs()[i]->Name());
+    EXPECT_EQ(listed[std::size_t(i)].second, t->FieldDefs()[i]->DataType());
+  }
+}
+
+TEST_F(TableKeys, FieldDefinitionsOfAMissingTableFailWithTheEngineError) {
+  auto t = MakeTable("Nowhere");
+  try {
+    t->PrepareFieldDefs();
+    FAIL();
+  } catch (const ETDBEngineError& e) {
+    EXPECT_EQ(dberr::NoSuchTable, e.ErrorCode());
+  }
+  EXPECT_EQ(nullptr, t->Database());
+  t->SetTableName("");
+  try {
+    t->PrepareFieldDefs();
+    FAIL();
+  } catch (const EDatabaseError& e) {
+    EXPECT_EQ("Missing TableName property", e.Message());
+  }
+}
+
 TEST_F(TableKeys, TheBatchMoveForgetsRemovedComponents) {
   TttBatchMove move;
   EXPECT_TRUE(move.AbortOnKeyViol);
