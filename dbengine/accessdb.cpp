@@ -473,10 +473,14 @@ void TAccessSqlStmt::ExecuteStatement(TBaseTable*& cursor) {
   std::string text = StatementText();
   std::string first = AnsiUpperCase(Trim(text).substr(0, 9));
   bool returnsRows = first.rfind("SELECT", 0) == 0 || first.rfind("TRANSFORM", 0) == 0;
+  RowsAffected = -1;
   if (!returnsRows) {
-    // An action query gives no result set: it runs and hands back no cursor.
+    // An action query gives no result set: it runs and hands back no cursor,
+    // only the count of the rows it changed.
     TBaseTable* none = nullptr;
     db->ExecuteSql(2, text.c_str(), none);
+    RowsAffected = db->DAODatabase->RecordsAffected();
+    DaoCheck(db->DAODatabase->Status);
     return;
   }
   db->OpenConnection();

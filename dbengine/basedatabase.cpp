@@ -360,6 +360,9 @@ void TSqlStmt::GetProperty(TPropertyId id, void* buffer, std::uint16_t size, std
     case 16:
       PutPropertyBytes(&property16_, sizeof property16_, buffer, size, length);
       return;
+    case kStatementRowCountProperty:
+      PutPropertyBytes(&RowsAffected, sizeof RowsAffected, buffer, size, length);
+      return;
     default:
       TBapiListItem::GetProperty(id, buffer, size, length);  // 2, 3, 19 and the rest
   }

@@ -12,6 +12,9 @@ class TSqlStmt;
 
 // The database's driver type, as the components read it.
 constexpr std::uint32_t kDatabaseTypeProperty = 0x40002;
+// A statement's count of the rows its last execution changed (32-bit; -1
+// before an execution and for statements that return rows).
+constexpr std::uint32_t kStatementRowCountProperty = 0x00060014;
 
 class TBaseDatabase : public TBapiListItem {
   DECLARE_CLASS(TBaseDatabase, TBapiListItem)
@@ -140,6 +143,8 @@ class TSqlStmt : public TBapiListItem {
   bool HasText() const { return hasText_; }
   const std::string& StatementText() const { return text_; }
   TBaseDatabase* Database() const { return static_cast<TBaseDatabase*>(OwnerHandle()); }
+  // What the row-count property answers; a driver sets it as it executes.
+  std::int32_t RowsAffected = -1;
 
  private:
   std::string text_;

@@ -511,6 +511,12 @@ TDAORecordset* TDAODatabase::OpenRecordset(const std::string& name, std::int32_t
 }
 
 void TDAODatabase::Execute(const std::string& sql) { Status = As<DAODatabase>()->Execute(sql, MissingArg); }
+std::int32_t TDAODatabase::RecordsAffected() {
+  std::int32_t count = 0;
+  Status = As<DAODatabase>()->get_RecordsAffected(&count);
+  return count;
+}
+
 void TDAODatabase::Close() { Status = As<DAODatabase>()->Close(); }
 
 // ---- Engine

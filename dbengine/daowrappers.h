@@ -257,6 +257,8 @@ class TDAODatabase : public TDAOBase {
   TDAOQuerydefs* QueryDefs();
   TDAORecordset* OpenRecordset(const std::string& name, std::int32_t options);  // -1: omitted
   void Execute(const std::string& sql);
+  // Rows changed by the last Execute.
+  std::int32_t RecordsAffected();
   void Close();
 };
 

@@ -352,8 +352,19 @@ void TttQuery::PrepareStatement() {
   if (!local_) Check(Engine()->SetProperty(statement_, kUniDirectionalProperty, uniDirectional_ ? 1 : 0));
 }
 
+int TttQuery::RowsAffected() const {
+  if (!prepared_ || !statement_ || !Engine()) return rowsAffected_;
+  std::int32_t count = -1;
+  std::uint16_t length = 0;
+  if (Engine()->GetProperty(statement_, kStatementRowCountProperty, &count, sizeof count, length) != 0 ||
+      length != sizeof count)
+    return -1;
+  return count;
+}
+
 void TttQuery::FreeStatement() {
   if (!statement_) return;
+  if (checkRowsAffected_) rowsAffected_ = RowsAffected();
   TVirtEng* engine = Engine();
   DBIResult code = engine ? engine->FreeStatement(statement_) : 0;
   statement_ = nullptr;

@@ -96,7 +96,10 @@ class TttQuery : public TttDBDataset {
   void SetPrepared(bool value);
   void Prepare() { SetPrepared(true); }
   void UnPrepare() { SetPrepared(false); }
-  int RowsAffected() const { return rowsAffected_; }
+  // The rows the last execution changed: asked of the statement while the
+  // query is prepared, else the count kept when it was unprepared; -1 when
+  // unknown.
+  int RowsAffected() const;
   bool Local() const { return local_; }
   TSqlStmt* StmtHandle() const { return statement_; }
   // Runs a statement that returns no rows.

@@ -917,6 +917,7 @@ static int SyntaxErrorOf(StatementKind kind) {
 }
 
 void TDatabaseCore::Execute(const std::string& sql, const std::vector<QueryParameter>& params) {
+  recordsAffected_ = 0;
   Translation tr = Translate(sql);
   switch (tr.kind) {
     case StatementKind::Select: Fail(errSelectNotExecutable);
@@ -952,7 +953,9 @@ void TDatabaseCore::Execute(const std::string& sql, const std::vector<QueryParam
     if (e.Number() == errSyntaxInExpression) Fail(SyntaxErrorOf(tr.kind), tr.whereText);
     throw;
   }
+  const std::int64_t changed = conn_->Changes();  // of the statement just run
   scope.Commit();
+  recordsAffected_ = changed;
 }
 
 std::unique_ptr<TRecordsetCore> TDatabaseCore::OpenRecordset(const std::string& source, int options) {

@@ -59,6 +59,8 @@ class TDatabaseCore {
 
   // DDL and changes; a query is 3065.
   void Execute(const std::string& sql, const std::vector<QueryParameter>& params = {});
+  // Rows the last Execute inserted, changed or deleted.
+  std::int64_t RecordsAffected() const { return recordsAffected_; }
   // A table name gives a live table-type recordset; a stored query's name or
   // SQL text a dynaset-like one.
   std::unique_ptr<TRecordsetCore> OpenRecordset(const std::string& source, int options);
@@ -75,6 +77,7 @@ class TDatabaseCore {
   std::unique_ptr<Connection> conn_;
   std::shared_ptr<LockFile> locks_;
   bool opened_ = false;
+  std::int64_t recordsAffected_ = 0;
 };
 
 struct Row {

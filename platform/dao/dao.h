@@ -104,6 +104,9 @@ class DAODatabase : public IUnknown {
   virtual HRESULT OpenRecordset(const std::string& name, const Variant& type, const Variant& options,
                                 DAORecordset** recordset) = 0;
   virtual HRESULT Execute(const std::string& query, const Variant& options) = 0;
+  // Rows changed by the last Execute on this database (0 for definitions and
+  // after a failed Execute).
+  virtual HRESULT get_RecordsAffected(std::int32_t* count) = 0;
   virtual HRESULT CreateQueryDef(const Variant& name, const Variant& sql, DAOQueryDef** queryDef) = 0;
   virtual HRESULT Close() = 0;
 };

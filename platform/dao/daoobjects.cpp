@@ -2,6 +2,7 @@
 // recordset machinery, converting variants and turning failures into statuses
 // and the engine's Errors collection.
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -834,6 +835,12 @@ class TDatabase : public TComObject<DAODatabase> {
   }
   HRESULT Execute(const std::string& query, const Variant&) override {
     return Run([&] { db_->Core().Execute(query); });
+  }
+  HRESULT get_RecordsAffected(std::int32_t* out) override {
+    return Run([&] {
+      Require(out);
+      *out = static_cast<std::int32_t>(std::min<std::int64_t>(db_->Core().RecordsAffected(), std::numeric_limits<std::int32_t>::max()));
+    });
   }
   HRESULT CreateQueryDef(const Variant& name, const Variant& sql, DAOQueryDef** out) override {
     return Run([&] {

@@ -149,6 +149,47 @@ TEST_F(QueryRoad, ExecSqlChangesRowsAndQueriesSeeThem) {
   }
 }
 
+TEST_F(QueryRoad, RowsAffectedCountsTheRowsAStatementChanged) {
+  TTestQuery update;
+  update.SetDatabaseName(path_);
+  EXPECT_EQ(-1, update.RowsAffected()) << "nothing ran yet";
+  update.SQL()->Add("UPDATE People SET Score = 2 WHERE Age = :A");
+  update.ParamByName("A")->SetAsInteger(30);
+  update.Prepare();
+  EXPECT_EQ(-1, update.RowsAffected()) << "prepared, not executed";
+  update.ExecSQL();
+  EXPECT_EQ(2, update.RowsAffected());
+  update.ParamByName("A")->SetAsInteger(25);
+  update.ExecSQL();
+  EXPECT_EQ(1, update.RowsAffected()) << "each execution counts afresh";
+  update.ParamByName("A")->SetAsInteger(99);
+  update.ExecSQL();
+  EXPECT_EQ(0, update.RowsAffected());
+  update.ParamByName("A")->SetAsInteger(30);
+  update.ExecSQL();
+  update.UnPrepare();
+  EXPECT_EQ(2, update.RowsAffected()) << "kept when the statement is freed";
+  // Inserts and deletes count too.
+  TTestQuery change;
+  change.SetDatabaseName(path_);
+  change.SQL()->Add("INSERT INTO People (Name, Age) VALUES ('Dora', 41)");
+  change.ExecSQL();
+  EXPECT_EQ(1, change.RowsAffected());
+  change.SQL()->Clear();
+  change.SQL()->Add("DELETE FROM People WHERE Age > 26");
+  change.ExecSQL();
+  EXPECT_EQ(3, change.RowsAffected());
+  // A statement that returns rows reports no count.
+  TTestQuery select;
+  select.SetDatabaseName(path_);
+  select.SQL()->Add("SELECT Name FROM People");
+  select.Open();
+  EXPECT_EQ(-1, select.RowsAffected());
+  select.Close();
+  select.UnPrepare();
+  EXPECT_EQ(-1, select.RowsAffected());
+}
+
 TEST_F(QueryRoad, MissingStatementsAndUnknownParameters) {
   TTestQuery q;
   q.SetDatabaseName(path_);

@@ -116,6 +116,29 @@ TEST_F(DaoErrors, SyntaxErrorsAreReportedNotCrashed) {
   EXPECT_EQ(3065, DaoNumber(db_->Execute("SELECT * FROM Reports", M)));
 }
 
+TEST_F(DaoErrors, RecordsAffectedCountsTheLastExecute) {
+  Exec("CREATE TABLE Reports (ReportNumber COUNTER, Title TEXT(50), ProgramNumber LONG)");
+  std::int32_t count = -1;
+  ASSERT_EQ(S_OK, db_->get_RecordsAffected(&count));
+  EXPECT_EQ(0, count) << "a definition changes no rows";
+  for (const char* title : {"a", "b", "c"}) Exec(std::string("INSERT INTO Reports (Title, ProgramNumber) VALUES ('") + title + "', 1)");
+  ASSERT_EQ(S_OK, db_->get_RecordsAffected(&count));
+  EXPECT_EQ(1, count);
+  Exec("UPDATE Reports SET ProgramNumber = 2 WHERE Title <> 'a'");
+  ASSERT_EQ(S_OK, db_->get_RecordsAffected(&count));
+  EXPECT_EQ(2, count);
+  Exec("DELETE FROM Reports WHERE Title = 'none'");
+  ASSERT_EQ(S_OK, db_->get_RecordsAffected(&count));
+  EXPECT_EQ(0, count);
+  Exec("DELETE FROM Reports");
+  ASSERT_EQ(S_OK, db_->get_RecordsAffected(&count));
+  EXPECT_EQ(3, count);
+  EXPECT_NE(S_OK, db_->Execute("UPDATE Reports SET WHERE 1", M));
+  ASSERT_EQ(S_OK, db_->get_RecordsAffected(&count));
+  EXPECT_EQ(0, count) << "a failed Execute changed nothing";
+  EXPECT_NE(S_OK, db_->get_RecordsAffected(nullptr));
+}
+
 // ---- field types, sizes, attributes and values --------------------------------------
 
 using DaoValues = DaoComFixture;
