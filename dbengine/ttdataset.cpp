@@ -102,7 +102,10 @@ void TttBDEDataset::OpenCursorAndFields(bool infoOnly) {
         });
   }
   cursor_ = OpenCursorHandle();
-  if (!cursor_) throw ENoResultSet(datasettext::NoCursorHandle);
+  if (!cursor_) {
+    StopWaitCursor();
+    throw ENoResultSet(datasettext::NoCursorHandle);
+  }
   TDataSet::OpenCursorAndFields(infoOnly);
 }
 

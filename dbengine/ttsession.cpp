@@ -7,6 +7,7 @@
 #include "platform/classlib/core/format.h"
 #include "platform/classlib/core/messagepump.h"
 #include "platform/classlib/core/strutils.h"
+#include "platform/win32/system.h"
 #include "dbengine/tttable.h"
 #include "platform/classlib/db/dataset.h"
 
@@ -43,6 +44,7 @@ PUBLISHED(TttDatabase) {
 
 TLoginDialog LoginDialogHook;
 std::function<void(int)> ScreenCursorHook;
+TWaitCursorHooks WaitCursorHooks;
 std::function<bool(TttSession*)> PasswordDialogHook;
 
 namespace {
@@ -55,6 +57,22 @@ constexpr TPropertyId kDriverTypeProperty = 0x40002;
 constexpr TPropertyId kSqlWordProperty = 0x4040007;
 constexpr std::uint8_t kSessionOnlyMode = 4;
 constexpr std::uint8_t kAllModes = 7;
+constexpr std::int32_t kWaitCursorCallback = 21;
+constexpr std::int32_t kLoginCallback = 28;
+constexpr int kSqlWaitCursor = -17;
+constexpr int kDefaultCursor = 0;
+constexpr unsigned kWaitWindowMs = 1000;    // the wait cursor's timer
+constexpr std::uint32_t kWaitDelayMs = 500;  // calls before this show nothing
+
+// The process's one wait cursor: its timer (0: none) and when it started.
+struct TWaitCursorState {
+  std::uintptr_t timer = 0;
+  std::uint32_t startTick = 0;
+} waitCursor;
+
+std::uint32_t WaitTickCount() {
+  return WaitCursorHooks.TickCount ? WaitCursorHooks.TickCount() : GetTickCount();
+}
 
 std::string Cut(const std::string& text, std::size_t chars) {
   return text.size() > chars ? text.substr(0, chars) : text;
@@ -87,10 +105,34 @@ class TSectionGuard {
 }  // namespace
 
 // ============================================================================
+// Wait cursor
+// ============================================================================
+
+void StopWaitCursor() {
+  if (waitCursor.timer != 0 && WaitCursorHooks.KillTimer) WaitCursorHooks.KillTimer(waitCursor.timer);
+  waitCursor = {};
+  // Only the main thread owns the screen.
+  if (IsMainThread() && ScreenCursorHook) ScreenCursorHook(kDefaultCursor);
+}
+
+int TttSession::WaitCursorRoutine() {
+  if (!IsMainThread() || WaitCursorGate != 1) return 0;
+  if (waitCursor.timer == 0) {
+    // The first call of a long operation only starts the timer.
+    if (WaitCursorHooks.StartTimer) waitCursor.timer = WaitCursorHooks.StartTimer(kWaitWindowMs, StopWaitCursor);
+    waitCursor.startTick = WaitTickCount();
+    return 0;
+  }
+  if (WaitTickCount() - waitCursor.startTick > kWaitDelayMs && ScreenCursorHook) ScreenCursorHook(kSqlWaitCursor);
+  return 0;
+}
+
+// ============================================================================
 // Engine errors
 // ============================================================================
 
 ETDBEngineError::ETDBEngineError(TVirtEng* engine, DBIResult code) {
+  StopWaitCursor();
   std::vector<std::string> lines;
   auto addLine = [&](const std::string& text) {
     std::string line = Trim(text);
@@ -343,10 +385,13 @@ void TttSession::SetCallbacks(bool on) {
   }
   waitBuffer_.fill(0);
   loginBuffer_.fill(0);
+  // The records are described only; the engine is not handed them.
   if (sqlHourGlass_)
-    callbacks_.push_back(std::make_unique<TttBDECallback>(Engine(), this, 21, 0, waitBuffer_.data(),
-                                                          std::uint16_t(waitBuffer_.size()), nullptr));
-  callbacks_.push_back(std::make_unique<TttBDECallback>(Engine(), this, 28, 0, loginBuffer_.data(),
+    callbacks_.push_back(std::make_unique<TttBDECallback>(
+        Engine(), this, kWaitCursorCallback, reinterpret_cast<std::intptr_t>(this), waitBuffer_.data(),
+        std::uint16_t(waitBuffer_.size()),
+        [](std::intptr_t session, void*) { return reinterpret_cast<TttSession*>(session)->WaitCursorRoutine(); }));
+  callbacks_.push_back(std::make_unique<TttBDECallback>(Engine(), this, kLoginCallback, 0, loginBuffer_.data(),
                                                         std::uint16_t(loginBuffer_.size()), nullptr));
 }
 

@@ -214,6 +214,11 @@ class TttSession : public TComponent {
   int DatabaseCount() const { return int(databases_.size()); }
   TttDatabase* Databases(int index) const { return databases_.at(std::size_t(index)); }
   int CallbackCount() const { return int(callbacks_.size()); }
+  const TttBDECallback* Callbacks(int index) const { return callbacks_.at(std::size_t(index)).get(); }
+  // The routine of the wait-cursor callback record (callback type 21); it
+  // acts only while WaitCursorGate is 1, which nothing here sets.
+  int WaitCursorRoutine();
+  std::uint32_t WaitCursorGate = 0;
   // The word written to SQL-based databases; nothing here sets it.
   std::uint16_t SqlWord = 0;
   TDatabaseNotifyRoutine DBNotifyRoutine;
@@ -290,9 +295,25 @@ using TLoginDialog = std::function<bool(const std::string& databaseName, std::st
 extern TLoginDialog LoginDialogHook;
 // The password dialog a session uses when OnPassword is not set (false: give up).
 extern std::function<bool(TttSession* session)> PasswordDialogHook;
-// Sets the screen cursor (-11 the hourglass, 0 the default); the program
-// points it at its screen, nothing is shown without it.
+// Sets the screen cursor (-11 the hourglass, -17 the SQL wait cursor, 0 the
+// default); the program points it at its screen, nothing is shown without it.
 extern std::function<void(int cursor)> ScreenCursorHook;
+
+// The timer and clock of the wait cursor. The program points the timer at its
+// window timers; without one no timer exists and the wait cursor never shows.
+struct TWaitCursorHooks {
+  // Starts a timer that runs `expired` after `milliseconds`; answers its id
+  // (0: no timer was made).
+  std::function<std::uintptr_t(unsigned milliseconds, std::function<void()> expired)> StartTimer;
+  std::function<void(std::uintptr_t timer)> KillTimer;
+  // Milliseconds of a monotonic clock; GetTickCount when not set.
+  std::function<std::uint32_t()> TickCount;
+};
+extern TWaitCursorHooks WaitCursorHooks;
+
+// Ends the wait cursor: kills its timer, forgets when it started and restores
+// the default screen cursor. Engine errors and failed cursor opens call it.
+void StopWaitCursor();
 
 class TttDatabase : public TComponent {
   DECLARE_CLASS(TttDatabase, TComponent)

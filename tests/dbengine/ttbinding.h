@@ -76,6 +76,8 @@ class ComponentFixture : public accesstest::AccessFixture {
   }
   void TearDown() override {
     ScreenCursorHook = nullptr;
+    WaitCursorHooks = {};
+    StopWaitCursor();  // the wait cursor is the process's: no test leaves it running
     LoginDialogHook = nullptr;
     PasswordDialogHook = nullptr;
     owned_.clear();

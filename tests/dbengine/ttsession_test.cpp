@@ -231,6 +231,72 @@ TEST_F(SessionLifecycle, ActiveSessionsKeepTheirNameAndReadTheirDirectories) {
   EXPECT_EQ(1, Default()->CallbackCount());
 }
 
+TEST_F(SessionLifecycle, TheWaitCursorShowsAfterHalfASecondUntilItsTimerOrAnErrorEndsIt) {
+  std::vector<int> cursors;
+  std::uint32_t now = 5000;
+  std::function<void()> expiry;
+  int started = 0;
+  int killed = 0;
+  ScreenCursorHook = [&](int cursor) { cursors.push_back(cursor); };
+  WaitCursorHooks.TickCount = [&] { return now; };
+  WaitCursorHooks.StartTimer = [&](unsigned milliseconds, std::function<void()> expired) {
+    EXPECT_EQ(1000u, milliseconds);
+    ++started;
+    expiry = std::move(expired);
+    return std::uintptr_t(7);
+  };
+  WaitCursorHooks.KillTimer = [&](std::uintptr_t timer) {
+    EXPECT_EQ(7u, timer);
+    ++killed;
+  };
+  Default()->SetActive(true);
+  ASSERT_EQ(2, Default()->CallbackCount());
+  const TttBDECallback* wait = Default()->Callbacks(0);
+  EXPECT_EQ(21, wait->CallbackType());
+  EXPECT_EQ(4, wait->BufferLength());
+  EXPECT_EQ(28, Default()->Callbacks(1)->CallbackType());
+  EXPECT_EQ(80, Default()->Callbacks(1)->BufferLength());
+  cursors.clear();
+  // Until the session's gate reads 1 the routine does nothing.
+  wait->Invoke();
+  now += 800;
+  wait->Invoke();
+  EXPECT_EQ(0, started);
+  EXPECT_TRUE(cursors.empty());
+  Default()->WaitCursorGate = 1;
+  wait->Invoke();  // the first call only starts the timer
+  EXPECT_EQ(1, started);
+  now += 500;
+  wait->Invoke();
+  EXPECT_TRUE(cursors.empty()) << "not more than 500 ms yet";
+  now += 1;
+  wait->Invoke();
+  EXPECT_EQ((std::vector<int>{-17}), cursors);
+  expiry();  // the timer's expiry ends the wait cursor
+  EXPECT_EQ(1, killed);
+  EXPECT_EQ((std::vector<int>{-17, 0}), cursors);
+  // The next call starts over; an engine error ends the wait cursor.
+  wait->Invoke();
+  EXPECT_EQ(2, started);
+  now += 501;
+  wait->Invoke();
+  cursors.clear();
+  EXPECT_THROW(EngineCheck(list_->Engine(), dberr::NoSuchTable), ETDBEngineError);
+  EXPECT_EQ(2, killed);
+  EXPECT_EQ((std::vector<int>{0}), cursors);
+  // So does a dataset that gets no cursor; without a timer nothing is killed.
+  TTestQuery action;
+  action.SetDatabaseName(path_);
+  action.SQL()->Add("UPDATE People SET Age = 1 WHERE Age = 1000");
+  wait->Invoke();
+  cursors.clear();
+  EXPECT_THROW(action.Open(), ENoResultSet);
+  EXPECT_EQ(3, killed);
+  EXPECT_EQ((std::vector<int>{0}), cursors);
+  StopWaitCursor();
+  EXPECT_EQ(3, killed);
+}
+
 TEST_F(SessionLifecycle, AdoptedHandlesStayWithTheirOwner) {
   TTestDatabase* owner = MakeDatabase();
   owner->Open();
