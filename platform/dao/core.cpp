@@ -130,15 +130,12 @@ class TTableCursor : public TRecordsetCore {
   void SetAbsolutePosition(std::int32_t position) override {
     LeaveEdit();
     if (position < 0) Fail(errInvalidArgument);
+    std::uint64_t stamp = db_->Conn().ChangeStamp();
     auto s = db_->Conn().Prepare("SELECT rowid" + selectList_ + from_ + " ORDER BY " + OrderBy(true) +
                                  " LIMIT 1 OFFSET ?");
     s->Bind(1, static_cast<std::int64_t>(position));
     if (!s->Step()) Fail(errInvalidArgument);
-    Row r = ReadRow(*s);
-    window_ = {r};
-    wpos_ = 0;
-    stamp_ = db_->Conn().ChangeStamp();
-    SetCurrent(r);
+    Take({ReadRow(*s)}, true, stamp);
   }
 
   const std::vector<IndexDef>& Indexes() const override { return table_.indexes; }
@@ -163,6 +160,7 @@ class TTableCursor : public TRecordsetCore {
     if (keys.empty() || keys.size() > index_->columns.size()) Fail(errInvalidArgument);
     std::string op = Trim(comparison);
     LeaveEdit();
+    std::uint64_t stamp = db_->Conn().ChangeStamp();
     std::vector<Row> rows;
     if (op == "=")
       rows = Fetch(true, keys, true, false, 1);
@@ -178,37 +176,38 @@ class TTableCursor : public TRecordsetCore {
       Fail(errInvalidArgument);
     noMatch_ = rows.empty();
     if (noMatch_) return;
-    window_ = rows;
-    wpos_ = 0;
-    stamp_ = db_->Conn().ChangeStamp();
-    SetCurrent(rows[0]);
+    Take(std::move(rows), true, stamp);
   }
 
  protected:
   bool DoMoveFirst() override { return Start(true); }
   bool DoMoveLast() override { return Start(false); }
 
+  // Each move asks once whether anyone changed the file: a window read
+  // before any change is never used after it.
   bool DoMoveNext() override {
-    if (WindowValid() && wpos_ + 1 < window_.size()) {
+    std::uint64_t stamp = db_->Conn().ChangeStamp();
+    if (WindowValid(stamp) && wpos_ + 1 < window_.size()) {
       SetCurrent(window_[++wpos_]);
       return true;
     }
     Grow(true);
     std::vector<Row> rows = Fetch(true, KeyOf(current_), false, true, step_);
     if (rows.empty()) return false;
-    Take(std::move(rows), true);
+    Take(std::move(rows), true, stamp);
     return true;
   }
 
   bool DoMovePrevious() override {
-    if (WindowValid() && wpos_ > 0 && wpos_ < window_.size()) {
+    std::uint64_t stamp = db_->Conn().ChangeStamp();
+    if (WindowValid(stamp) && wpos_ > 0 && wpos_ < window_.size()) {
       SetCurrent(window_[--wpos_]);
       return true;
     }
     Grow(false);
     std::vector<Row> rows = Fetch(false, KeyOf(current_), false, true, step_);
     if (rows.empty()) return false;
-    Take(std::move(rows), false);
+    Take(std::move(rows), false, stamp);
     return true;
   }
 
@@ -216,15 +215,12 @@ class TTableCursor : public TRecordsetCore {
   std::int64_t AppendedBookmark(const Row& row) const override { return row.rowid; }
 
   bool DoSetBookmark(std::int64_t bookmark) override {
+    std::uint64_t stamp = db_->Conn().ChangeStamp();
     auto& s = db_->Conn().Cached("SELECT rowid" + selectList_ + from_ + " WHERE rowid=?");
     StatementUse use(s);
     s.Bind(1, bookmark);
     if (!s.Step()) return false;
-    Row r = ReadRow(s);
-    window_ = {r};
-    wpos_ = 0;
-    stamp_ = db_->Conn().ChangeStamp();
-    SetCurrent(r);
+    Take({ReadRow(s)}, true, stamp);
     return true;
   }
 
@@ -346,6 +342,7 @@ class TTableCursor : public TRecordsetCore {
   bool Start(bool forward) {
     step_ = kFirstStep;
     lastForward_ = forward;
+    std::uint64_t stamp = db_->Conn().ChangeStamp();
     auto& s = db_->Conn().Cached("SELECT rowid" + selectList_ + from_ + " ORDER BY " + OrderBy(forward) +
                                  " LIMIT ?");
     StatementUse use(s);
@@ -354,14 +351,16 @@ class TTableCursor : public TRecordsetCore {
     while (s.Step()) rows.push_back(ReadRow(s));
     if (rows.empty()) return false;
     if (!forward) std::reverse(rows.begin(), rows.end());
-    Take(std::move(rows), forward);
+    Take(std::move(rows), forward, stamp);
     return true;
   }
 
-  void Take(std::vector<Row> rows, bool forward) {
+  // Keeps rows read after the file's state `stamp` was taken: a change
+  // committed meanwhile shows in the next stamp and drops them.
+  void Take(std::vector<Row> rows, bool forward, std::uint64_t stamp) {
     window_ = std::move(rows);
     wpos_ = forward ? 0 : window_.size() - 1;
-    stamp_ = db_->Conn().ChangeStamp();
+    stamp_ = stamp;
     SetCurrent(window_[wpos_]);
   }
 
@@ -374,7 +373,7 @@ class TTableCursor : public TRecordsetCore {
     lastForward_ = forward;
   }
 
-  bool WindowValid() { return !window_.empty() && stamp_ == db_->Conn().ChangeStamp(); }
+  bool WindowValid(std::uint64_t stamp) const { return !window_.empty() && stamp_ == stamp; }
 
   Row ReadRow(Statement& s) const {
     Row r;

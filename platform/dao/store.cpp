@@ -439,16 +439,56 @@ void Connection::CheckWritable() {
 }
 
 std::uint64_t Connection::ChangeStamp() {
-  // Inside a transaction nobody else can have written; outside, SQLite tells.
-  std::uint64_t version = 0;
+  // Inside a transaction nobody else can have written; outside, the log's
+  // shared header tells, or SQLite itself where the header cannot be watched.
   if (sqlite3_get_autocommit(db_)) {
-    StatementUse s(Cached("PRAGMA data_version"));
-    if (s->Step()) version = static_cast<std::uint64_t>(s->ColumnInteger(0));
-    lastDataVersion_ = version;
-  } else {
-    version = lastDataVersion_;
+    if (!logHeaderTried_) WatchLogHeader();
+    if (logHeader_ != nullptr) {
+      if (LogHeaderChanged()) ++lastDataVersion_;
+    } else {
+      StatementUse s(Cached("PRAGMA data_version"));
+      if (s->Step()) lastDataVersion_ = static_cast<std::uint64_t>(s->ColumnInteger(0));
+    }
   }
-  return (version << 32) ^ localChanges_;
+  return (lastDataVersion_ << 32) ^ localChanges_;
+}
+
+// Asking SQLite for its data version starts a read transaction, whose file
+// locks cost more than a whole cursor move. In write-ahead-log mode every
+// commit of every connection rewrites the header at the start of the log's
+// shared index (the "-shm" file that all connections map): its two 48-byte
+// copies hold the frame count, checksums and salts of the last commit. So a
+// header unchanged since the last look means nobody committed, and any
+// difference (a commit, a restarted log, a half-written header) counts as a
+// change. The mapping is SQLite's own, reached through its file's shared
+// memory method; it stays valid while this connection is open in that mode.
+void Connection::WatchLogHeader() {
+  logHeaderTried_ = true;
+  {
+    StatementUse mode(Cached("PRAGMA journal_mode"));
+    if (!mode->Step() || LowerCase(mode->ColumnText(0)) != "wal") return;
+  }
+  {
+    // A read transaction makes SQLite map the shared index.
+    StatementUse s(Cached("PRAGMA data_version"));
+    s->Step();
+  }
+  sqlite3_file* file = nullptr;
+  if (sqlite3_file_control(db_, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || file == nullptr ||
+      file->pMethods == nullptr || file->pMethods->iVersion < 2 || file->pMethods->xShmMap == nullptr)
+    return;
+  volatile void* region = nullptr;
+  if (file->pMethods->xShmMap(file, 0, 32768, 0, &region) != SQLITE_OK || region == nullptr) return;
+  logHeader_ = static_cast<const volatile unsigned char*>(region);
+  LogHeaderChanged();  // takes the present header as the one seen
+}
+
+bool Connection::LogHeaderChanged() {
+  unsigned char now[kLogHeaderBytes];
+  for (std::size_t i = 0; i < kLogHeaderBytes; ++i) now[i] = logHeader_[i];
+  if (std::memcmp(now, seenLogHeader_, kLogHeaderBytes) == 0) return false;
+  std::memcpy(seenLogHeader_, now, kLogHeaderBytes);
+  return true;
 }
 
 // ---- catalogue ------------------------------------------------------------------

@@ -155,7 +155,10 @@ class Connection {
   // Changes made through this connection, and by anyone as SQLite counts them.
   std::uint64_t LocalChanges() const { return localChanges_; }
   void NoteChange() { ++localChanges_; }
-  std::uint64_t ChangeStamp();  // differs whenever any connection committed
+  // Differs whenever any connection, of any process, committed since the
+  // last call (and after every change through this connection). Cheap enough
+  // for every move of a cursor: see the write-ahead log's header below.
+  std::uint64_t ChangeStamp();
 
   static void SetBusyTimeout(int milliseconds);  // for every later open
   static int BusyTimeout();
@@ -163,6 +166,8 @@ class Connection {
  private:
   void LoadCatalogue();
   void CheckWritable();
+  void WatchLogHeader();
+  bool LogHeaderChanged();
   TableDef DescribeFromSqlite(const std::string& name);
 
   std::string path_;
@@ -172,6 +177,13 @@ class Connection {
   int depth_ = 0;
   std::uint64_t localChanges_ = 0;
   std::uint64_t lastDataVersion_ = 0;
+  // The header of the write-ahead log's shared index, as every connection of
+  // every process sees it (nil: not watched, SQLite is asked instead), with
+  // the copy last seen and the count of changes seen in it.
+  static constexpr std::size_t kLogHeaderBytes = 96;
+  const volatile unsigned char* logHeader_ = nullptr;
+  unsigned char seenLogHeader_[kLogHeaderBytes] = {};
+  bool logHeaderTried_ = false;
   std::map<std::string, TableDef> tables_;  // by upper-case name
   bool catalogueLoaded_ = false;
   int schemaVersion_ = -1;

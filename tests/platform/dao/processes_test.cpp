@@ -186,6 +186,58 @@ TEST_F(Processes, BusyFileBeyondTheTimeoutIsALockError) {
   EXPECT_EQ(4, rs->RecordCount());
 }
 
+// The names a table cursor in name order reads from its current record on.
+std::vector<std::string> NamesFromHere(TRecordsetCore& rs, int field) {
+  std::vector<std::string> names;
+  for (; !rs.Eof(); rs.MoveNext()) names.push_back(rs.Value(field).text);
+  return names;
+}
+
+TEST_F(Processes, ALiveCursorSeesEveryOtherWritersChangeAtItsNextMove) {
+  for (const char* name : {"a1", "a2", "a3", "a4", "a5", "a6"}) AddPerson(name, 20);
+  auto rs = db_->OpenRecordset("People", -1);
+  rs->SetIndex("ByName");
+  rs->MoveFirst();  // the cursor holds a window of rows ahead of it now
+  ASSERT_EQ("a1", rs->Value(1).text);
+  // Another process changes a row inside that window and deletes another.
+  Child child([&](Child&) {
+    TDatabaseCore db(path_, false, false, "");
+    db.Execute("UPDATE People SET Age = 77 WHERE Name = 'a2'");
+    db.Execute("DELETE FROM People WHERE Name = 'a3'");
+    return 0;
+  });
+  ASSERT_EQ(0, child.Wait());
+  rs->MoveNext();
+  EXPECT_EQ("a2", rs->Value(1).text);
+  EXPECT_EQ(77, rs->Value(2).integer) << "the other process's change, at the very next move";
+  rs->MoveNext();
+  EXPECT_EQ("a4", rs->Value(1).text) << "the deleted row is gone";
+  // Another connection of this process.
+  {
+    TDatabaseCore other(path_, false, false, "");
+    other.Execute("UPDATE People SET Age = 55 WHERE Name = 'a5'");
+  }
+  rs->MoveNext();
+  EXPECT_EQ(55, rs->Value(2).integer);
+  // Another recordset on the same connection.
+  auto writer = OnPerson(*db_, "a6");
+  writer->Edit();
+  writer->SetValue(2, Cell::MakeInteger(66));
+  writer->Update();
+  rs->MoveNext();
+  EXPECT_EQ("a6", rs->Value(1).text);
+  EXPECT_EQ(66, rs->Value(2).integer);
+  // And rows another process adds ahead of the cursor.
+  Child adder([&](Child&) {
+    TDatabaseCore db(path_, false, false, "");
+    db.Execute("INSERT INTO People (Name, Age) VALUES ('a7', 7)");
+    return 0;
+  });
+  ASSERT_EQ(0, adder.Wait());
+  rs->MoveNext();
+  EXPECT_EQ((std::vector<std::string>{"a7", "one", "two"}), NamesFromHere(*rs, 1));
+}
+
 TEST_F(Processes, ExclusiveOpensAcrossProcesses) {
   Child child([&](Child& c) {
     auto shared = std::make_unique<TDatabaseCore>(path_, false, false, "");
