@@ -109,10 +109,12 @@ class TSectionGuard {
 // ============================================================================
 
 void StopWaitCursor() {
+  // The wait cursor, its timer and the screen belong to the main thread: an
+  // engine error raised on another thread leaves them alone.
+  if (!IsMainThread()) return;
   if (waitCursor.timer != 0 && WaitCursorHooks.KillTimer) WaitCursorHooks.KillTimer(waitCursor.timer);
   waitCursor = {};
-  // Only the main thread owns the screen.
-  if (IsMainThread() && ScreenCursorHook) ScreenCursorHook(kDefaultCursor);
+  if (ScreenCursorHook) ScreenCursorHook(kDefaultCursor);
 }
 
 int TttSession::WaitCursorRoutine() {

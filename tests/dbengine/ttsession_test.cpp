@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "dbengine/memtable.h"
 #include "platform/classlib/core/strutils.h"
 #include "ttbinding.h"
@@ -295,6 +297,10 @@ TEST_F(SessionLifecycle, TheWaitCursorShowsAfterHalfASecondUntilItsTimerOrAnErro
   EXPECT_EQ((std::vector<int>{0}), cursors);
   StopWaitCursor();
   EXPECT_EQ(3, killed);
+  // An engine error raised on another thread leaves the screen alone.
+  cursors.clear();
+  std::thread([&] { ETDBEngineError error(list_->Engine(), dberr::NoSuchTable); }).join();
+  EXPECT_TRUE(cursors.empty());
 }
 
 TEST_F(SessionLifecycle, AdoptedHandlesStayWithTheirOwner) {
