@@ -32,9 +32,7 @@ class EngineDataSets : public accesstest::BindingFixture {
   std::vector<std::string> StoredNames() {
     auto t = MakeTable();
     t->Open();
-    std::vector<std::string> names;
-    for (t->First(); !t->Eof(); t->Next()) names.push_back(t->FieldByName("Name")->AsString());
-    return names;
+    return accesstest::ColumnOf(t.get());
   }
   // A form that places a table over People whose Name takes four letters.
   std::string FormText(bool validate) {

@@ -5,12 +5,20 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "access_testutil.h"
 #include "dbengine/accbinding.h"
 #include "dbengine/ttsession.h"
 
 namespace accesstest {
+
+// The values of one field over every record, from the first.
+inline std::vector<std::string> ColumnOf(TDataSet* t, const std::string& field = "Name") {
+  std::vector<std::string> values;
+  for (t->First(); !t->Eof(); t->Next()) values.push_back(t->FieldByName(field)->AsString());
+  return values;
+}
 
 class BindingFixture : public AccessFixture {
  protected:

@@ -7,10 +7,9 @@
 
 #include "accbinding_fixture.h"
 #include "platform/classlib/core/typinfo.h"
-#include "ttbinding.h"
 
 using accesstest::BindingFixture;
-using tttest::ColumnOf;
+using accesstest::ColumnOf;
 
 namespace {
 
