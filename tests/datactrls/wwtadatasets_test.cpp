@@ -228,3 +228,33 @@ TEST_F(EngineDataSets, ValidateWithMaskIsAlwaysWrittenToForms) {
 }
 
 }  // namespace
+
+namespace {
+
+class AliasPaths : public accesstest::BindingFixture {};
+
+TEST_F(AliasPaths, TheEnginesConfigurationGivesTheAliasPath) {
+  TStringList params;
+  params.Add("PATH=" + path_);
+  AccessDefaultSession()->SetActive(true);
+  AccessDefaultSession()->AddAlias("Bugs", "ACCESS", &params, 7);
+  EXPECT_EQ(path_, wwGetAliasPath("Bugs"));
+  EXPECT_EQ("", wwGetAliasPath("Nowhere")) << "an unknown alias has no node";
+  EXPECT_EQ("", wwGetAliasPath(""));
+}
+
+TEST_F(AliasPaths, TheSessionStartsWhenNeededAndAFailedStartGivesNoPath) {
+  EXPECT_FALSE(AccessDefaultSession()->Active());
+  EXPECT_EQ("", wwGetAliasPath("Bugs"));
+  EXPECT_TRUE(AccessDefaultSession()->Active()) << "the configuration is read through the engine";
+  StopAccessBinding();
+
+  // Without a database engine the session cannot start: no path, no failure.
+  accesstest::SetClassKey("\\DAO.DBEngine.35", false);
+  accesstest::SetClassKey("\\DAO.DBEngine", false);
+  ResetSharedDAOEngine();
+  EXPECT_EQ("", wwGetAliasPath("Bugs"));
+  EXPECT_FALSE(AccessDefaultSession()->Active());
+}
+
+}  // namespace
