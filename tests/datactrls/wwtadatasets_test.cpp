@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "datactrls/wwfieldcheck.h"
+#include "datactrls/wwfilterinstall.h"
 #include "datactrls/wwintl.h"
 #include "datactrls/wwtadatasets.h"
 #include "dbengine/accbinding_fixture.h"
@@ -255,6 +256,47 @@ TEST_F(AliasPaths, TheSessionStartsWhenNeededAndAFailedStartGivesNoPath) {
   ResetSharedDAOEngine();
   EXPECT_EQ("", wwGetAliasPath("Bugs"));
   EXPECT_FALSE(AccessDefaultSession()->Active());
+}
+
+}  // namespace
+
+namespace {
+
+// Keeps the records whose Age field is above 26, read through the engine.
+std::uint16_t OlderThan26(std::intptr_t clientData, std::uint8_t* record, std::int32_t) {
+  auto* table = reinterpret_cast<TwwtaTable*>(clientData);
+  std::int16_t age = 0;
+  bool blank = true;
+  table->Engine()->GetField(table->Handle(), std::uint16_t(table->FieldByName("Age")->FieldNo()),
+                            record, &age, blank);
+  return !blank && age > 26 ? 1 : 0;
+}
+
+class EngineTableFilters : public accesstest::BindingFixture {};
+
+TEST_F(EngineTableFilters, CompiledAndCallbackFiltersNarrowARealTable) {
+  auto table = Make<TwwtaTable>();
+  table->SetTableName("People");
+  table->Open();
+  TwwCursorFilterEngine engine(table->Handle());
+  TwwFilterHandle handle = nullptr;
+
+  ASSERT_TRUE(wwApplyFilterExpression("Name <> \"Bert\" and Score > 1", table.get(), engine, handle, false));
+  EXPECT_EQ((std::vector<std::string>{"Anna"}), accesstest::ColumnOf(table.get()));
+
+  // A callback replaces the expression.
+  ASSERT_TRUE(wwInstallCallbackFilter(&OlderThan26, table.get(), engine, handle));
+  EXPECT_EQ((std::vector<std::string>{"Anna", "Carl"}), accesstest::ColumnOf(table.get()));
+  // An engine table is no table of the class library: it is re-read around its
+  // current record instead of going back to the first.
+  table->Last();
+  ASSERT_TRUE(wwInstallCallbackFilter(&OlderThan26, table.get(), engine, handle));
+  EXPECT_EQ("Carl", table->FieldByName("Name")->AsString());
+
+  ASSERT_TRUE(wwInstallCallbackFilter(nullptr, table.get(), engine, handle));
+  EXPECT_EQ(nullptr, handle);
+  EXPECT_EQ((std::vector<std::string>{"Anna", "Bert", "Carl"}), accesstest::ColumnOf(table.get()));
+  table->Close();
 }
 
 }  // namespace
