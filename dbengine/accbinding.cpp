@@ -95,6 +95,11 @@ PUBLISHED(TtaSession) {
 }
 
 TtaSession::TtaSession(TComponent* owner) : TttSession(owner) { SetSessionList(); }
+// A program that frees the default session leaves the binding without one
+// rather than with a dangling one.
+TtaSession::~TtaSession() {
+  if (Binding().defaultSession == this) Binding().defaultSession = nullptr;
+}
 
 TVirtEng* TtaSession::Engine() const { return AccessEngine(); }
 void TtaSession::SetEngineObject(TVirtEng* engine) {

@@ -33,6 +33,7 @@ class TtaSession : public TttSession {
   DECLARE_CLASS(TtaSession, TttSession)
  public:
   explicit TtaSession(TComponent* owner = nullptr);
+  ~TtaSession() override;
   TVirtEng* Engine() const override;
   void SetEngineObject(TVirtEng* engine) override;
   void CriticalSectionStart() override;

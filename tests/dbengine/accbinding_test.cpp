@@ -151,6 +151,13 @@ TEST_F(AccessBinding, QueriesRunOnTheBindingsDatabase) {
   EXPECT_EQ((std::vector<std::string>{"Anna"}), ColumnOf(q.get()));
 }
 
+TEST_F(AccessBinding, AFreedDefaultSessionIsNotAnsweredAnyMore) {
+  delete AccessDefaultSession();
+  EXPECT_EQ(nullptr, AccessDefaultSession());
+  EXPECT_EQ(nullptr, AccessSessionList()->DefaultSession());
+  EXPECT_EQ(0, AccessSessionList()->Count());
+}
+
 TEST_F(AccessBinding, ShutdownFreesEverythingAndAFreshStartWorks) {
   {
     auto t = MakeTable();
