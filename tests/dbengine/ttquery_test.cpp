@@ -5,9 +5,9 @@
 
 #include "platform/classlib/core/filer.h"
 #include "platform/classlib/core/streams.h"
-#include "ttbinding.h"
+#include "accbinding_fixture.h"
 
-using namespace tttest;
+using accesstest::ColumnOf;
 
 namespace {
 
@@ -111,10 +111,11 @@ TEST(ParameterStream, DamagedAndOversizedStreamsAreRefused) {
   EXPECT_EQ("accepted", refused(v2));
 }
 
-class QueryRoad : public ComponentFixture {};
+// Queries as the program places them, through the Access binding.
+class QueryRoad : public accesstest::BindingFixture {};
 
 TEST_F(QueryRoad, ParameterValuesCannotBreakTheStatement) {
-  TTestQuery q;
+  TtaQuery q;
   q.SetDatabaseName(path_);
   q.SQL()->Add("SELECT Name FROM People WHERE Name = :N OR Born = :B OR Age = :A");
   q.ParamByName("N")->SetAsString("x' OR 'a'='a");
@@ -130,13 +131,13 @@ TEST_F(QueryRoad, ParameterValuesCannotBreakTheStatement) {
 }
 
 TEST_F(QueryRoad, ExecSqlChangesRowsAndQueriesSeeThem) {
-  TTestQuery update;
+  TtaQuery update;
   update.SetDatabaseName(path_);
   update.SQL()->Add("UPDATE People SET Age = :NewAge WHERE Name = :Who");
   update.ParamByName("NewAge")->SetAsInteger(50);
   update.ParamByName("Who")->SetAsString("Bert");
   update.ExecSQL();
-  TTestQuery q;
+  TtaQuery q;
   q.SetDatabaseName(path_);
   q.SQL()->Add("SELECT Name FROM People WHERE Age = 50");
   q.Open();
@@ -150,7 +151,7 @@ TEST_F(QueryRoad, ExecSqlChangesRowsAndQueriesSeeThem) {
 }
 
 TEST_F(QueryRoad, MissingStatementsAndUnknownParameters) {
-  TTestQuery q;
+  TtaQuery q;
   q.SetDatabaseName(path_);
   try {
     q.Open();
@@ -174,7 +175,7 @@ TEST_F(QueryRoad, ParametersFollowAMasterDataSource) {
   master->Open();
   TDataSource source;
   source.SetDataSet(master.get());
-  TTestQuery q;
+  TtaQuery q;
   q.SetDatabaseName(path_);
   q.SQL()->Add("SELECT Name FROM People WHERE Age = :Age ORDER BY Name");
   q.SetDataSource(&source);
@@ -185,7 +186,7 @@ TEST_F(QueryRoad, ParametersFollowAMasterDataSource) {
 }
 
 TEST_F(QueryRoad, TheDataPropertyTravelsWithTheComponent) {
-  TTestQuery q;
+  TtaQuery q;
   q.SQL()->Add("SELECT * FROM People WHERE Age = :Age AND Name = :Name");
   q.ParamByName("Age")->SetAsInteger(30);
   q.ParamByName("Name")->SetAsString("Carl");
@@ -197,7 +198,7 @@ TEST_F(QueryRoad, TheDataPropertyTravelsWithTheComponent) {
   std::string form(static_cast<const char*>(text.Memory()), std::size_t(text.Size()));
   EXPECT_NE(std::string::npos, form.find("Data")) << form;
   stream.SetPosition(0);
-  TTestQuery back;
+  TtaQuery back;
   ReadComponentFromStream(&stream, &back);
   ASSERT_EQ(2, back.ParamCount());
   EXPECT_EQ(30, back.ParamByName("Age")->AsInteger());
