@@ -58,6 +58,10 @@ std::unordered_map<const TWinControl*, uint64_t>& LiveWindows() {
 }
 uint64_t g_nextSerial = 1;
 
+// The control when it still exists and `window` is still its window (widgets
+// being torn down must not reach a control or a window half destroyed).
+TWinControl* LiveControl(TWinControl* control, const QWidget* window);
+
 TShiftState ShiftOf(Qt::KeyboardModifiers mods, Qt::MouseButtons buttons = Qt::NoButton) {
   TShiftState s;
   if (mods & Qt::ShiftModifier) s.Include(ssShift);
@@ -437,6 +441,13 @@ struct TWinControl::Backend {
   Bar bars[2];                // SB_HORZ, SB_VERT
   bool syncing = false;       // geometry is being copied between control and widget
 };
+
+namespace {
+TWinControl* LiveControl(TWinControl* control, const QWidget* window) {
+  if (!control || !LiveWindows().count(control)) return nullptr;
+  return WindowWidget(*control) == window ? control : nullptr;
+}
+}  // namespace
 
 namespace vantrel::qt {
 void RaiseWindow(QWidget* w) {
@@ -1493,18 +1504,19 @@ QScrollBar* ControlAccess::CreateScrollBar(TWinControl* control, int which) {
   auto* w = new QScrollBar(which == SB_VERT ? Qt::Vertical : Qt::Horizontal,
                            control->backend_->window);
   w->setFocusPolicy(Qt::NoFocus);
-  QPointer<VWindow> window = control->backend_->window;
+  const QWidget* window = control->backend_->window;
   const UINT msg = which == SB_VERT ? WM_VSCROLL : WM_HSCROLL;
-  auto send = [window, which, msg](int code, int pos) {
-    if (!window || !window->control) return;
-    TWinControl* c = window->control;
+  auto send = [control, window, which, msg](int code, int pos) {
+    TWinControl* c = LiveControl(control, window);
+    if (!c) return;
     c->backend()->bars[which].track = pos;
     Guarded([&] { c->Perform(msg, WPARAM(code) | (WPARAM(uint16_t(pos)) << 16), 0); });
   };
   // The window decides where the thumb goes: after a request the bar shows
   // the position the window set (SetScrollPos), as window scroll bars do.
-  auto settle = [window, which, w] {
-    if (window && window->control) w->setSliderPosition(window->control->backend()->bars[which].pos);
+  auto settle = [control, window, which, w] {
+    if (TWinControl* c = LiveControl(control, window))
+      w->setSliderPosition(c->backend()->bars[which].pos);
   };
   QObject::connect(w, &QAbstractSlider::actionTriggered, w, [w, send, settle](int action) {
     switch (action) {
@@ -2074,10 +2086,11 @@ namespace {
 // Routes a hosted widget's input through the control's messages first.
 class NativeFilter : public QObject {
  public:
-  NativeFilter(VWindow* window, QWidget* native) : QObject(native), window_(window), native_(native) {}
+  NativeFilter(TWinControl* control, QWidget* native)
+      : QObject(native), control_(control), window_(WindowWidget(*control)), native_(native) {}
 
   bool eventFilter(QObject*, QEvent* e) override {
-    TWinControl* c = window_ ? window_->control : nullptr;
+    TWinControl* c = LiveControl(control_, window_);
     if (!c || resending_) return false;
     bool swallow = false;
     Guarded([&] {
@@ -2119,7 +2132,8 @@ class NativeFilter : public QObject {
   }
 
  private:
-  QPointer<VWindow> window_;
+  TWinControl* control_;
+  const QWidget* window_;
   QWidget* native_;
   bool resending_ = false;
 };
@@ -2135,8 +2149,7 @@ void EmbedNativeWidget(TWinControl& control, QWidget* widget) {
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(widget);
   client->setFocusProxy(widget);
-  widget->installEventFilter(
-      new NativeFilter(static_cast<VWindow*>(WindowWidget(control)), widget));
+  widget->installEventFilter(new NativeFilter(&control, widget));
 }
 }  // namespace vantrel::qt
 
