@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/controls/outline.h"
 #include "platform/classlib/controls/winapi.h"
 #include "platform/classlib/graphics/drawing.h"
 
@@ -700,4 +701,23 @@ TEST(MouseTest, DoubleClickGivesOneClickThenDblClickWithTheDoubleFlag) {
   EXPECT_EQ(popups, 1);
   EXPECT_EQ(where, spot->ClientToScreen({2, 2}));
   PopupMenuHandler = nullptr;
+}
+
+TEST(OutlineTest, FourSidesFrameTheRectangle) {
+  Application->Initialize();
+  TScreenOutline outline;
+  outline.Show(Rect(100, 50, 200, 90), 3);
+  EXPECT_TRUE(outline.Visible());
+  int shown = 0;
+  QRect all;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->isVisible() && w->windowFlags().testFlag(Qt::WindowTransparentForInput)) {
+      ++shown;
+      all = all.united(w->geometry());
+      EXPECT_TRUE(w->width() == 3 || w->height() == 3);
+    }
+  EXPECT_EQ(shown, 4);
+  EXPECT_EQ(all, QRect(100, 50, 100, 40));
+  outline.Show(Rect(0, 0, 0, 0), 3);  // an empty rectangle hides it
+  EXPECT_FALSE(outline.Visible());
 }
