@@ -267,6 +267,7 @@ class TCanvas : public TPersistent {
   TNotifyEvent OnChange;
   TNotifyEvent OnChanging;
 
+  // The Qt objects underneath, for the class library's own .cpp files.
   struct Impl;
   Impl& impl() const { return *impl_; }
 
