@@ -225,8 +225,10 @@ class TApplication : public TComponent {
   ~TApplication() override;
 
   // Makes sure the window system is there (creates the Qt application when
-  // the program has none yet) and installs the message pump.
+  // the program has none yet) and installs the message pump. The program's
+  // main passes its command line (window-system options are taken from it).
   void Initialize();
+  void Initialize(int& argc, char** argv);
   // Creates a form owned by the application; the first one becomes the main form.
   template <class T>
   void CreateForm(T*& reference) {
