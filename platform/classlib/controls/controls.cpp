@@ -440,6 +440,7 @@ struct TWinControl::Backend {
   };
   Bar bars[2];                // SB_HORZ, SB_VERT
   bool syncing = false;       // geometry is being copied between control and widget
+  DWORD style = 0, exStyle = 0;  // as created, or as SetWindowLong changed them
 };
 
 namespace {
@@ -1370,6 +1371,8 @@ void TWinControl::CreateWnd() {
   FillCreateParams(params);
   const bool topLevel = !parent_ || (params.Style & WS_POPUP) || (params.Style & WS_CHILD) == 0;
   backend_->topLevel = topLevel;
+  backend_->style = params.Style;
+  backend_->exStyle = params.ExStyle;
   QWidget* parentWidget = nullptr;
   Qt::WindowFlags flags = Qt::Widget;
   if (!topLevel) {
@@ -1931,6 +1934,25 @@ TControl* FindDragTarget(TPoint screenPos, bool allowDisabled) {
   if (!w) return nullptr;
   if (TControl* c = w->ControlAtPos(w->ScreenToClient(screenPos), allowDisabled)) return c;
   return w;
+}
+
+LONG GetWindowLong(HWND wnd, int index) {
+  if (!wnd) return 0;
+  wnd->HandleNeeded();
+  if (index == GWL_STYLE) return LONG(wnd->backend()->style);
+  if (index == GWL_EXSTYLE) return LONG(wnd->backend()->exStyle);
+  return 0;
+}
+
+LONG SetWindowLong(HWND wnd, int index, LONG value) {
+  if (!wnd || (index != GWL_STYLE && index != GWL_EXSTYLE)) return 0;
+  wnd->HandleNeeded();
+  DWORD& field = index == GWL_STYLE ? wnd->backend()->style : wnd->backend()->exStyle;
+  TStyleStruct change{field, DWORD(value)};
+  field = DWORD(value);
+  if (change.styleOld != change.styleNew)
+    wnd->Perform(WM_STYLECHANGED, WPARAM(index), LPARAM(&change));
+  return LONG(change.styleOld);
 }
 
 // ---- Scroll bars ---------------------------------------------------------------

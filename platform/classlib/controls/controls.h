@@ -466,6 +466,12 @@ class TGraphicControl : public TControl {
 
 // ---- Window functions ------------------------------------------------------
 
+// The style bits of a window (GWL_STYLE, GWL_EXSTYLE) as it was created or
+// last changed; a change is told to the window with WM_STYLECHANGED (WParam
+// the index, LParam a TStyleStruct*). Returns the previous value.
+LONG GetWindowLong(HWND wnd, int index);
+LONG SetWindowLong(HWND wnd, int index, LONG value);
+
 // The scroll bars of a window (SB_HORZ, SB_VERT), kept beside its client
 // area as window scroll bars are. A window created with WS_HSCROLL /
 // WS_VSCROLL shows a bar while its range is not empty (or always with

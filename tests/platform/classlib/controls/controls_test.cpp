@@ -721,3 +721,19 @@ TEST(OutlineTest, FourSidesFrameTheRectangle) {
   outline.Show(Rect(0, 0, 0, 0), 3);  // an empty rectangle hides it
   EXPECT_FALSE(outline.Visible());
 }
+
+TEST(WindowTest, StyleBitsAreKeptAndChangesAnnounced) {
+  auto form = ShownForm();
+  auto* p = new TProbe(form.get());
+  p->SetParent(form.get());
+  const LONG style = GetWindowLong(p, GWL_STYLE);
+  EXPECT_TRUE(style & LONG(WS_CHILD));
+  p->seen.clear();
+  EXPECT_EQ(SetWindowLong(p, GWL_STYLE, style | 0x100), style);
+  EXPECT_TRUE(p->Saw(WM_STYLECHANGED));
+  EXPECT_EQ(GetWindowLong(p, GWL_STYLE), style | 0x100);
+  p->seen.clear();
+  SetWindowLong(p, GWL_STYLE, style | 0x100);  // unchanged: no message
+  EXPECT_FALSE(p->Saw(WM_STYLECHANGED));
+  EXPECT_EQ(GetWindowLong(p, 12345), 0);
+}
