@@ -1600,10 +1600,6 @@ void TWinControl::Update() {
   QCoreApplication::sendPostedEvents(backend_->window, QEvent::UpdateRequest);
 }
 
-void TWinControl::Repaint() {
-  if (HandleAllocated()) backend_->window->repaint();
-}
-
 // ---- Painting ----------------------------------------------------------------------
 
 void TWinControl::PaintHandler(TCanvas* dc, const TRect& updateRect) {

@@ -335,7 +335,6 @@ class TWinControl : public TControl {
   void Invalidate() override;
   void InvalidateRect(const TRect& r);
   void Update() override;
-  void Repaint() override;
 
   // ---- Window hooks ----
   int AddWindowHook(TWindowHookProc proc);

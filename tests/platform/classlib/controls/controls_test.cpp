@@ -737,3 +737,19 @@ TEST(WindowTest, StyleBitsAreKeptAndChangesAnnounced) {
   EXPECT_FALSE(p->Saw(WM_STYLECHANGED));
   EXPECT_EQ(GetWindowLong(p, 12345), 0);
 }
+
+TEST(PaintTest, UpdatePaintsWhatIsInvalidAtOnce) {
+  auto form = ShownForm();
+  auto* p = new TProbe(form.get());
+  p->SetBounds(0, 0, 50, 50);
+  p->SetParent(form.get());
+  Pump();
+  const int before = p->paints;
+  p->Update();
+  EXPECT_EQ(p->paints, before);  // nothing invalid: nothing painted
+  p->Invalidate();
+  p->Update();
+  EXPECT_EQ(p->paints, before + 1);
+  p->Repaint();
+  EXPECT_EQ(p->paints, before + 2);
+}
