@@ -1911,7 +1911,7 @@ void UpdateWindow(HWND wnd) {
   if (wnd) wnd->Update();
 }
 
-TWinControl* FindVCLWindow(TPoint screenPos) {
+TWinControl* FindControlWindow(TPoint screenPos) {
   if (!QApplication::instance()) return nullptr;
   QWidget* w = QApplication::widgetAt(screenPos.x, screenPos.y);
   if (!w) {
@@ -1926,7 +1926,7 @@ TWinControl* FindVCLWindow(TPoint screenPos) {
 }
 
 TControl* FindDragTarget(TPoint screenPos, bool allowDisabled) {
-  TWinControl* w = FindVCLWindow(screenPos);
+  TWinControl* w = FindControlWindow(screenPos);
   if (!w) return nullptr;
   if (TControl* c = w->ControlAtPos(w->ScreenToClient(screenPos), allowDisabled)) return c;
   return w;

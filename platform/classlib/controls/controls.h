@@ -499,7 +499,7 @@ void SetCaptureControl(TControl* control);
 void ReleaseCapture();
 // The window control under a screen point, and the control (graphic ones too)
 // under it; disabled controls count when asked (drag-target search).
-TWinControl* FindVCLWindow(TPoint screenPos);
+TWinControl* FindControlWindow(TPoint screenPos);
 TControl* FindDragTarget(TPoint screenPos, bool allowDisabled);
 // The control the mouse is over (what receives mouse enter/leave).
 TControl* MouseControl();
