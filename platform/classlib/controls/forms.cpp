@@ -699,6 +699,7 @@ bool TApplication::HelpJump(const std::string& topic) {
 }
 
 void TApplication::HandleException(TObject* sender, std::exception_ptr error) {
+  if (!error) return;  // called outside a handler: nothing to report
   try {
     std::rethrow_exception(error);
   } catch (const EAbort&) {

@@ -261,6 +261,8 @@ class TApplication : public TComponent {
   // Hands an exception that a message handler let escape to OnException, or
   // shows the default exception box (silent for EAbort).
   void HandleException(TObject* sender, std::exception_ptr error);
+  // The same for the exception being handled (call it inside a catch block).
+  void HandleException(TObject* sender) { HandleException(sender, std::current_exception()); }
   void ShowException(const Exception& e);
 
   const std::string& Hint() const { return hint_; }
