@@ -49,6 +49,7 @@ TControl* g_capture = nullptr;       // control holding the mouse
 TControl* g_mouseControl = nullptr;  // control the mouse is over
 TControl* g_dragControl = nullptr;   // control being dragged
 TControl* g_dragTarget = nullptr;
+QPointer<QWidget> g_cursorWidget;    // the window WM_SETCURSOR is asking about
 
 // Live windows with a serial number, so that a posted message never reaches
 // a window that was freed (or a new one at the same address).
@@ -945,11 +946,15 @@ void ControlAccess::MouseInput(TWinControl* w, TMessage& m) {
   if (m.Msg == WM_MOUSEMOVE) {
     SetMouseControl(target);
     if (MouseMoveObserver) MouseMoveObserver(target, local);
-    if (auto* client = ClientWidget(*w)) {
-      TCursor c = target->Cursor();
-      if (c == crDefault) c = w->Cursor();
-      client->setCursor(ShapeOf(c));
-    }
+    // The window (and through it its parents and their hooks) may set the
+    // cursor itself; otherwise the control under the mouse gives it.
+    g_cursorWidget = ClientWidget(*w);
+    if (w->Perform(WM_SETCURSOR, WPARAM(w), MakeLParam(HTCLIENT, WM_MOUSEMOVE)) == 0)
+      if (auto* client = ClientWidget(*w)) {
+        TCursor c = target->Cursor();
+        if (c == crDefault) c = w->Cursor();
+        client->setCursor(ShapeOf(c));
+      }
   }
   if (IsButtonDown(m.Msg) && target != w) SetMouseControl(target);
   TMessage delivered = m;
@@ -1702,6 +1707,10 @@ void TWinControl::Dispatch(TMessage& m) {
       Realign();
       Resize();
       return;
+    case WM_SETCURSOR:
+      // Parents are asked first, as the window system does.
+      if (parent_ && !backend_->topLevel) m.Result = parent_->Perform(m.Msg, m.WParam, m.LParam);
+      return;
     case WM_SETFOCUS:
       if (TCustomForm* form = ::GetParentForm(this); form && form != this)
         form->SetFocusedControl(this);
@@ -1949,6 +1958,10 @@ LONG SetWindowLong(HWND wnd, int index, LONG value) {
   if (change.styleOld != change.styleNew)
     wnd->Perform(WM_STYLECHANGED, WPARAM(index), LPARAM(&change));
   return LONG(change.styleOld);
+}
+
+void SetCursor(TCursor cursor) {
+  if (g_cursorWidget) g_cursorWidget->setCursor(ShapeOf(cursor));
 }
 
 // ---- Scroll bars ---------------------------------------------------------------

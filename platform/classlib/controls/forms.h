@@ -183,6 +183,8 @@ class TScreen : public TComponent {
   // The cursor shown everywhere while it is not crDefault (hourglass while busy).
   TCursor Cursor() const { return cursor_; }
   void SetCursor(TCursor cursor);
+  // The cursor handle of a cursor number (the standard cursors are their own handles).
+  TCursor Cursors(TCursor index) const { return index; }
   TStrings* Fonts();
 
   TCustomForm* ActiveForm() const { return activeForm_; }

@@ -753,3 +753,29 @@ TEST(PaintTest, UpdatePaintsWhatIsInvalidAtOnce) {
   p->Repaint();
   EXPECT_EQ(p->paints, before + 2);
 }
+
+TEST(MouseTest, FormHooksSeeSetCursorForTheirChildren) {
+  auto form = ShownForm(120, 80);
+  auto* child = new TProbe(form.get());
+  child->SetBounds(0, 0, 60, 60);
+  child->SetCursor(crIBeam);
+  child->SetParent(form.get());
+  QTest::mouseMove(ClientOf(child), QPoint(10, 10));
+  EXPECT_EQ(ClientOf(child)->cursor().shape(), Qt::IBeamCursor);
+  int asked = 0;
+  const int hook = form->AddWindowHook([&](TMessage& m, const TWndMethod& next) {
+    if (m.Msg == WM_SETCURSOR && LoWord(WPARAM(m.LParam)) == HTCLIENT) {
+      ++asked;
+      SetCursor(Screen->Cursors(crHandPoint));
+      m.Result = 1;
+      return;
+    }
+    next(m);
+  });
+  QTest::mouseMove(ClientOf(child), QPoint(12, 12));
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(ClientOf(child)->cursor().shape(), Qt::PointingHandCursor);
+  form->RemoveWindowHook(hook);
+  QTest::mouseMove(ClientOf(child), QPoint(14, 14));
+  EXPECT_EQ(ClientOf(child)->cursor().shape(), Qt::IBeamCursor);
+}
