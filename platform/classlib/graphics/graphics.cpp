@@ -221,6 +221,7 @@ struct TCanvas::Impl {
   std::recursive_mutex lock;
   int lockCount = 0;
   std::vector<std::string>* log = nullptr;
+  QPoint brushOrigin;  // where pattern brushes start
   // State that survives re-beginning a painter.
   bool clipped = false;
   QRegion clip;
@@ -633,6 +634,7 @@ void TCanvas::FillRect(const TRect& r) {
   Changing();
   p.save();
   p.setCompositionMode(QPainter::CompositionMode_SourceOver);
+  p.setBrushOrigin(impl_->brushOrigin);
   p.fillRect(ToQRect(r), MakeBrush(*brush_));
   p.restore();
   Changed();
@@ -827,11 +829,16 @@ QImage SourcePixels(TCanvas& source, const TRect& r) {
 void TCanvas::CopyRect(const TRect& dest, TCanvas* source, const TRect& sourceRect) {
   impl_->Note("CopyRect(%d,%d,%d,%d,%08X)", dest.Left, dest.Top, dest.Right, dest.Bottom,
               unsigned(copyMode_));
-  if (!source) return;
-  QImage src = SourcePixels(*source, sourceRect);
+  // The pattern and destination operations need no source.
+  const bool patternOnly = copyMode_ == PATCOPY || copyMode_ == PATINVERT ||
+                           copyMode_ == DSTINVERT || copyMode_ == BLACKNESS ||
+                           copyMode_ == WHITENESS;
+  if (!source && !patternOnly) return;
+  QImage src = source ? SourcePixels(*source, sourceRect) : QImage();
   QPainter& p = impl_->Painter();  // after reading: source may be this canvas
   Changing();
   p.save();
+  p.setBrushOrigin(impl_->brushOrigin);
   const QRect d = ToQRect(dest);
   auto blit = [&](QPainter::CompositionMode mode, const QImage& img) {
     p.setCompositionMode(mode);
@@ -1016,6 +1023,9 @@ void TCanvas::OffsetOrigin(int dx, int dy) {
 }
 
 TPoint TCanvas::Origin() const { return {impl_->origin.x(), impl_->origin.y()}; }
+
+void TCanvas::SetBrushOrigin(TPoint p) { impl_->brushOrigin = QPoint(p.x, p.y); }
+TPoint TCanvas::BrushOrigin() const { return {impl_->brushOrigin.x(), impl_->brushOrigin.y()}; }
 
 void TCanvas::Lock() {
   impl_->lock.lock();
