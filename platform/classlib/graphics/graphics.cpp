@@ -252,6 +252,7 @@ struct TCanvas::Impl {
     painter->setRenderHint(QPainter::Antialiasing, false);
     painter->setRenderHint(QPainter::TextAntialiasing, false);
     painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter->setBrushOrigin(brushOrigin);
     return *painter;
   }
 
@@ -634,7 +635,6 @@ void TCanvas::FillRect(const TRect& r) {
   Changing();
   p.save();
   p.setCompositionMode(QPainter::CompositionMode_SourceOver);
-  p.setBrushOrigin(impl_->brushOrigin);
   p.fillRect(ToQRect(r), MakeBrush(*brush_));
   p.restore();
   Changed();
@@ -838,7 +838,6 @@ void TCanvas::CopyRect(const TRect& dest, TCanvas* source, const TRect& sourceRe
   QPainter& p = impl_->Painter();  // after reading: source may be this canvas
   Changing();
   p.save();
-  p.setBrushOrigin(impl_->brushOrigin);
   const QRect d = ToQRect(dest);
   auto blit = [&](QPainter::CompositionMode mode, const QImage& img) {
     p.setCompositionMode(mode);
