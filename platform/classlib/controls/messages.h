@@ -32,7 +32,18 @@ constexpr TPoint SmallPointToPoint(LPARAM v) {
 }
 constexpr LPARAM PointToLParam(TPoint p) { return MakeLParam(p.x, p.y); }
 
-// Window messages.
+// Window messages. What the words carry here, where the window system would
+// pass handles:
+//  - WM_PAINT: WParam a TCanvas* on the client area, LParam a const TRect*
+//    (the area to paint); WM_ERASEBKGND: WParam the same canvas.
+//  - WM_NCPAINT: WParam a TCanvas* on the whole window (origin at the window's
+//    top-left), clipped to the non-client margins.
+//  - WM_NCCALCSIZE: LParam a TNCCalcSizeParams*; WM_GETMINMAXINFO: a TMinMaxInfo*.
+//  - Mouse messages: LParam the point (client coordinates, MakeLParam), WParam
+//    the MK_ keys; WM_NCHITTEST and the WM_NC mouse messages: screen points.
+//  - Key messages (CN_KEYDOWN, WM_KEYDOWN, WM_CHAR ...): WParam the virtual key
+//    or the character (a code point), LParam the TShiftState bits.
+//  - WM_DROPFILES: WParam an HDROP (controls.h).
 enum : UINT {
   WM_NULL = 0x0000, WM_CREATE = 0x0001, WM_DESTROY = 0x0002, WM_MOVE = 0x0003,
   WM_SIZE = 0x0005, WM_ACTIVATE = 0x0006, WM_SETFOCUS = 0x0007, WM_KILLFOCUS = 0x0008,
