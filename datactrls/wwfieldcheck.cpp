@@ -1,11 +1,14 @@
 #include "datactrls/wwfieldcheck.h"
 
+#include <array>
 #include <cstring>
+#include <vector>
 
 #include "datactrls/wwintl.h"
 #include "datactrls/wwpicture.h"
 #include "datactrls/wwstr.h"
 #include "datactrls/wwtextcheck.h"
+#include "dbengine/accbinding.h"
 #include "platform/classlib/core/component.h"
 #include "platform/classlib/core/datetime.h"
 #include "platform/classlib/core/format.h"
@@ -280,6 +283,47 @@ std::uint64_t wwGetFilterOptions(TObject* dataSet) {
 
 int wwCompareBookmarks(TDataSet* dataSet, TBookmark a, TBookmark b) {
   return dataSet ? dataSet->CompareBookmarks(a, b) : 0;
+}
+
+namespace {
+
+// The value of the node named name in an open configuration list; empty when none.
+std::string ConfigValue(TVirtEng* engine, TBaseTable* list, const std::string& name) {
+  TCursorProps props{};
+  if (engine->GetCursorProperties(list, props) != 0) return {};
+  std::vector<std::uint8_t> record(std::max<std::size_t>(props.RecordBufferSize, 1));
+  // Node names and values are short texts; these hold any of them.
+  std::array<char, 1024> node{};
+  std::array<char, 1024> value{};
+  bool blank = false;
+  engine->SetToStart(list);
+  while (engine->GetNextRecord(list, 0, record.data(), nullptr) == 0) {
+    node.fill(0);
+    if (engine->GetField(list, 1, record.data(), node.data(), blank) != 0) continue;
+    if (!SameText(node.data(), name)) continue;
+    value.fill(0);
+    if (engine->GetField(list, 4, record.data(), value.data(), blank) != 0) return {};
+    return value.data();
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string wwGetAliasPath(const std::string& alias) {
+  TtaSession* session = AccessDefaultSession();
+  try {
+    session->SetActive(true);
+  } catch (const Exception&) {
+    return {};  // no engine, no configuration
+  }
+  TVirtEng* engine = session->Engine();
+  TBaseTable* list = nullptr;
+  const std::string node = "\\DATABASES\\" + alias + "\\DB INFO";
+  if (!engine || engine->OpenConfigList(nullptr, 0, 0, node.c_str(), list) != 0 || !list) return {};
+  std::string path = ConfigValue(engine, list, "path");
+  engine->CloseCursor(list);
+  return path;
 }
 
 TComponent* wwGetParentForm(TComponent* component) {

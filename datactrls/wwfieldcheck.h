@@ -65,6 +65,11 @@ void wwSetFilterEnabled(TObject* dataSet, bool enabled);
 // has option 0 exactly while it is filtered.
 std::uint64_t wwGetFilterOptions(TObject* dataSet);
 int wwCompareBookmarks(TDataSet* dataSet, TBookmark a, TBookmark b);
+// The "path" value (name compared without regard to case) of the engine
+// configuration node of the alias's database information; empty when the node
+// cannot be opened. The program's one call layer answers, its default session
+// started when need be.
+std::string wwGetAliasPath(const std::string& alias);
 
 // The first owner up the chain that is a form (class chain holding "TCustomForm"),
 // else the last owner; the component itself when it has no owner.

@@ -2,7 +2,7 @@
 // A small binding of the session, database, table and query components to the
 // Access engine, for tests: one session list per fixture.
 
-#include "access_testutil.h"
+#include "accbinding_fixture.h"
 #include "dbengine/ttquery.h"
 #include "dbengine/ttsession.h"
 #include "dbengine/tttable.h"
@@ -60,12 +60,7 @@ inline TTestDatabase::TTestDatabase(TComponent* owner) : TttDatabase(owner) { Se
 inline TTestTable::TTestTable(TComponent* owner) : TttTable(owner) { SetListOf(gList); }
 inline TTestQuery::TTestQuery(TComponent* owner) : TttQuery(owner) { SetListOf(gList); }
 
-// The values of one field over every record, from the first.
-inline std::vector<std::string> ColumnOf(TDataSet* t, const std::string& field = "Name") {
-  std::vector<std::string> values;
-  for (t->First(); !t->Eof(); t->Next()) values.push_back(t->FieldByName(field)->AsString());
-  return values;
-}
+using accesstest::ColumnOf;
 
 // The Access scratch database, reached through the components.
 class ComponentFixture : public accesstest::AccessFixture {

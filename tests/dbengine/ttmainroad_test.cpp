@@ -1,20 +1,20 @@
-// The whole main road through the components: session, database, table and
-// query over a real database file.
+// The whole main road through the components as the program takes it: the
+// Access binding's session, database, table and query over a real database file.
 
 #include <gtest/gtest.h>
 
-#include "ttbinding.h"
+#include "accbinding_fixture.h"
 
-using namespace tttest;
+using accesstest::ColumnOf;
 
 namespace {
 
-class MainRoad : public ComponentFixture {};
+class MainRoad : public accesstest::BindingFixture {};
 
 TEST_F(MainRoad, TableOpensAndReadsEveryRow) {
   auto t = MakeTable();
   t->Open();
-  EXPECT_TRUE(Default()->Active());
+  EXPECT_TRUE(AccessDefaultSession()->Active());
   EXPECT_EQ((std::vector<std::string>{"Anna", "Bert", "Carl"}), ColumnOf(t.get()));
   t->First();
   EXPECT_EQ(30, t->FieldByName("Age")->AsInteger());
@@ -30,7 +30,8 @@ namespace {
 
 TEST_F(MainRoad, WholeRoadThroughTheComponents) {
   // Database component, session and table.
-  TTestDatabase* db = MakeDatabase();
+  auto owned = std::make_unique<TtaDatabase>();
+  TtaDatabase* db = owned.get();
   db->SetDatabaseName("Main");
   db->Params()->Add("PATH=" + path_);
   db->SetLoginPrompt(false);
@@ -88,7 +89,7 @@ TEST_F(MainRoad, WholeRoadThroughTheComponents) {
   EXPECT_EQ(3u, ColumnOf(t.get()).size());
 
   // A query with a parameter.
-  TTestQuery q;
+  TtaQuery q;
   q.SetDatabaseName(path_);
   q.SQL()->Add("SELECT Name FROM People WHERE Age >= :MinAge ORDER BY Name");
   ASSERT_EQ(1, q.ParamCount());

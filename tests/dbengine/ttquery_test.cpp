@@ -5,9 +5,9 @@
 
 #include "platform/classlib/core/filer.h"
 #include "platform/classlib/core/streams.h"
-#include "ttbinding.h"
+#include "accbinding_fixture.h"
 
-using namespace tttest;
+using accesstest::ColumnOf;
 
 namespace {
 
@@ -111,10 +111,11 @@ TEST(ParameterStream, DamagedAndOversizedStreamsAreRefused) {
   EXPECT_EQ("accepted", refused(v2));
 }
 
-class QueryRoad : public ComponentFixture {};
+// Queries as the program places them, through the Access binding.
+class QueryRoad : public accesstest::BindingFixture {};
 
 TEST_F(QueryRoad, ParameterValuesCannotBreakTheStatement) {
-  TTestQuery q;
+  TtaQuery q;
   q.SetDatabaseName(path_);
   q.SQL()->Add("SELECT Name FROM People WHERE Name = :N OR Born = :B OR Age = :A");
   q.ParamByName("N")->SetAsString("x' OR 'a'='a");
@@ -130,13 +131,13 @@ TEST_F(QueryRoad, ParameterValuesCannotBreakTheStatement) {
 }
 
 TEST_F(QueryRoad, ExecSqlChangesRowsAndQueriesSeeThem) {
-  TTestQuery update;
+  TtaQuery update;
   update.SetDatabaseName(path_);
   update.SQL()->Add("UPDATE People SET Age = :NewAge WHERE Name = :Who");
   update.ParamByName("NewAge")->SetAsInteger(50);
   update.ParamByName("Who")->SetAsString("Bert");
   update.ExecSQL();
-  TTestQuery q;
+  TtaQuery q;
   q.SetDatabaseName(path_);
   q.SQL()->Add("SELECT Name FROM People WHERE Age = 50");
   q.Open();
@@ -150,7 +151,7 @@ TEST_F(QueryRoad, ExecSqlChangesRowsAndQueriesSeeThem) {
 }
 
 TEST_F(QueryRoad, RowsAffectedCountsTheRowsAStatementChanged) {
-  TTestQuery update;
+  TtaQuery update;
   update.SetDatabaseName(path_);
   EXPECT_EQ(-1, update.RowsAffected()) << "nothing ran yet";
   update.SQL()->Add("UPDATE People SET Score = 2 WHERE Age = :A");
@@ -170,7 +171,7 @@ TEST_F(QueryRoad, RowsAffectedCountsTheRowsAStatementChanged) {
   update.UnPrepare();
   EXPECT_EQ(2, update.RowsAffected()) << "kept when the statement is freed";
   // Inserts and deletes count too.
-  TTestQuery change;
+  TtaQuery change;
   change.SetDatabaseName(path_);
   change.SQL()->Add("INSERT INTO People (Name, Age) VALUES ('Dora', 41)");
   change.ExecSQL();
@@ -180,7 +181,7 @@ TEST_F(QueryRoad, RowsAffectedCountsTheRowsAStatementChanged) {
   change.ExecSQL();
   EXPECT_EQ(3, change.RowsAffected());
   // A statement that returns rows reports no count.
-  TTestQuery select;
+  TtaQuery select;
   select.SetDatabaseName(path_);
   select.SQL()->Add("SELECT Name FROM People");
   select.Open();
@@ -191,7 +192,7 @@ TEST_F(QueryRoad, RowsAffectedCountsTheRowsAStatementChanged) {
 }
 
 TEST_F(QueryRoad, MissingStatementsAndUnknownParameters) {
-  TTestQuery q;
+  TtaQuery q;
   q.SetDatabaseName(path_);
   try {
     q.Open();
@@ -215,7 +216,7 @@ TEST_F(QueryRoad, ParametersFollowAMasterDataSource) {
   master->Open();
   TDataSource source;
   source.SetDataSet(master.get());
-  TTestQuery q;
+  TtaQuery q;
   q.SetDatabaseName(path_);
   q.SQL()->Add("SELECT Name FROM People WHERE Age = :Age ORDER BY Name");
   q.SetDataSource(&source);
@@ -226,7 +227,7 @@ TEST_F(QueryRoad, ParametersFollowAMasterDataSource) {
 }
 
 TEST_F(QueryRoad, TheDataPropertyTravelsWithTheComponent) {
-  TTestQuery q;
+  TtaQuery q;
   q.SQL()->Add("SELECT * FROM People WHERE Age = :Age AND Name = :Name");
   q.ParamByName("Age")->SetAsInteger(30);
   q.ParamByName("Name")->SetAsString("Carl");
@@ -238,7 +239,7 @@ TEST_F(QueryRoad, TheDataPropertyTravelsWithTheComponent) {
   std::string form(static_cast<const char*>(text.Memory()), std::size_t(text.Size()));
   EXPECT_NE(std::string::npos, form.find("Data")) << form;
   stream.SetPosition(0);
-  TTestQuery back;
+  TtaQuery back;
   ReadComponentFromStream(&stream, &back);
   ASSERT_EQ(2, back.ParamCount());
   EXPECT_EQ(30, back.ParamByName("Age")->AsInteger());

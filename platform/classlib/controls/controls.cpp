@@ -49,6 +49,7 @@ TControl* g_capture = nullptr;       // control holding the mouse
 TControl* g_mouseControl = nullptr;  // control the mouse is over
 TControl* g_dragControl = nullptr;   // control being dragged
 TControl* g_dragTarget = nullptr;
+QPointer<QWidget> g_cursorWidget;    // the window WM_SETCURSOR is asking about
 
 // Live windows with a serial number, so that a posted message never reaches
 // a window that was freed (or a new one at the same address).
@@ -57,6 +58,10 @@ std::unordered_map<const TWinControl*, uint64_t>& LiveWindows() {
   return live;
 }
 uint64_t g_nextSerial = 1;
+
+// The control when it still exists and `window` is still its window (widgets
+// being torn down must not reach a control or a window half destroyed).
+TWinControl* LiveControl(TWinControl* control, const QWidget* window);
 
 TShiftState ShiftOf(Qt::KeyboardModifiers mods, Qt::MouseButtons buttons = Qt::NoButton) {
   TShiftState s;
@@ -436,7 +441,15 @@ struct TWinControl::Backend {
   };
   Bar bars[2];                // SB_HORZ, SB_VERT
   bool syncing = false;       // geometry is being copied between control and widget
+  DWORD style = 0, exStyle = 0;  // as created, or as SetWindowLong changed them
 };
+
+namespace {
+TWinControl* LiveControl(TWinControl* control, const QWidget* window) {
+  if (!control || !LiveWindows().count(control)) return nullptr;
+  return WindowWidget(*control) == window ? control : nullptr;
+}
+}  // namespace
 
 namespace vantrel::qt {
 void RaiseWindow(QWidget* w) {
@@ -933,11 +946,15 @@ void ControlAccess::MouseInput(TWinControl* w, TMessage& m) {
   if (m.Msg == WM_MOUSEMOVE) {
     SetMouseControl(target);
     if (MouseMoveObserver) MouseMoveObserver(target, local);
-    if (auto* client = ClientWidget(*w)) {
-      TCursor c = target->Cursor();
-      if (c == crDefault) c = w->Cursor();
-      client->setCursor(ShapeOf(c));
-    }
+    // The window (and through it its parents and their hooks) may set the
+    // cursor itself; otherwise the control under the mouse gives it.
+    g_cursorWidget = ClientWidget(*w);
+    if (w->Perform(WM_SETCURSOR, WPARAM(w), MakeLParam(HTCLIENT, WM_MOUSEMOVE)) == 0)
+      if (auto* client = ClientWidget(*w)) {
+        TCursor c = target->Cursor();
+        if (c == crDefault) c = w->Cursor();
+        client->setCursor(ShapeOf(c));
+      }
   }
   if (IsButtonDown(m.Msg) && target != w) SetMouseControl(target);
   TMessage delivered = m;
@@ -1359,6 +1376,8 @@ void TWinControl::CreateWnd() {
   FillCreateParams(params);
   const bool topLevel = !parent_ || (params.Style & WS_POPUP) || (params.Style & WS_CHILD) == 0;
   backend_->topLevel = topLevel;
+  backend_->style = params.Style;
+  backend_->exStyle = params.ExStyle;
   QWidget* parentWidget = nullptr;
   Qt::WindowFlags flags = Qt::Widget;
   if (!topLevel) {
@@ -1493,18 +1512,19 @@ QScrollBar* ControlAccess::CreateScrollBar(TWinControl* control, int which) {
   auto* w = new QScrollBar(which == SB_VERT ? Qt::Vertical : Qt::Horizontal,
                            control->backend_->window);
   w->setFocusPolicy(Qt::NoFocus);
-  QPointer<VWindow> window = control->backend_->window;
+  const QWidget* window = control->backend_->window;
   const UINT msg = which == SB_VERT ? WM_VSCROLL : WM_HSCROLL;
-  auto send = [window, which, msg](int code, int pos) {
-    if (!window || !window->control) return;
-    TWinControl* c = window->control;
+  auto send = [control, window, which, msg](int code, int pos) {
+    TWinControl* c = LiveControl(control, window);
+    if (!c) return;
     c->backend()->bars[which].track = pos;
     Guarded([&] { c->Perform(msg, WPARAM(code) | (WPARAM(uint16_t(pos)) << 16), 0); });
   };
   // The window decides where the thumb goes: after a request the bar shows
   // the position the window set (SetScrollPos), as window scroll bars do.
-  auto settle = [window, which, w] {
-    if (window && window->control) w->setSliderPosition(window->control->backend()->bars[which].pos);
+  auto settle = [control, window, which, w] {
+    if (TWinControl* c = LiveControl(control, window))
+      w->setSliderPosition(c->backend()->bars[which].pos);
   };
   QObject::connect(w, &QAbstractSlider::actionTriggered, w, [w, send, settle](int action) {
     switch (action) {
@@ -1583,10 +1603,6 @@ void TWinControl::Update() {
   QWidget* top = backend_->window->window();
   QCoreApplication::sendPostedEvents(top, QEvent::UpdateRequest);
   QCoreApplication::sendPostedEvents(backend_->window, QEvent::UpdateRequest);
-}
-
-void TWinControl::Repaint() {
-  if (HandleAllocated()) backend_->window->repaint();
 }
 
 // ---- Painting ----------------------------------------------------------------------
@@ -1690,6 +1706,10 @@ void TWinControl::Dispatch(TMessage& m) {
     case WM_SIZE:
       Realign();
       Resize();
+      return;
+    case WM_SETCURSOR:
+      // Parents are asked first, as the window system does.
+      if (parent_ && !backend_->topLevel) m.Result = parent_->Perform(m.Msg, m.WParam, m.LParam);
       return;
     case WM_SETFOCUS:
       if (TCustomForm* form = ::GetParentForm(this); form && form != this)
@@ -1900,7 +1920,7 @@ void UpdateWindow(HWND wnd) {
   if (wnd) wnd->Update();
 }
 
-TWinControl* FindVCLWindow(TPoint screenPos) {
+TWinControl* FindControlWindow(TPoint screenPos) {
   if (!QApplication::instance()) return nullptr;
   QWidget* w = QApplication::widgetAt(screenPos.x, screenPos.y);
   if (!w) {
@@ -1915,10 +1935,33 @@ TWinControl* FindVCLWindow(TPoint screenPos) {
 }
 
 TControl* FindDragTarget(TPoint screenPos, bool allowDisabled) {
-  TWinControl* w = FindVCLWindow(screenPos);
+  TWinControl* w = FindControlWindow(screenPos);
   if (!w) return nullptr;
   if (TControl* c = w->ControlAtPos(w->ScreenToClient(screenPos), allowDisabled)) return c;
   return w;
+}
+
+LONG GetWindowLong(HWND wnd, int index) {
+  if (!wnd) return 0;
+  wnd->HandleNeeded();
+  if (index == GWL_STYLE) return LONG(wnd->backend()->style);
+  if (index == GWL_EXSTYLE) return LONG(wnd->backend()->exStyle);
+  return 0;
+}
+
+LONG SetWindowLong(HWND wnd, int index, LONG value) {
+  if (!wnd || (index != GWL_STYLE && index != GWL_EXSTYLE)) return 0;
+  wnd->HandleNeeded();
+  DWORD& field = index == GWL_STYLE ? wnd->backend()->style : wnd->backend()->exStyle;
+  TStyleStruct change{field, DWORD(value)};
+  field = DWORD(value);
+  if (change.styleOld != change.styleNew)
+    wnd->Perform(WM_STYLECHANGED, WPARAM(index), LPARAM(&change));
+  return LONG(change.styleOld);
+}
+
+void SetCursor(TCursor cursor) {
+  if (g_cursorWidget) g_cursorWidget->setCursor(ShapeOf(cursor));
 }
 
 // ---- Scroll bars ---------------------------------------------------------------
@@ -2074,10 +2117,11 @@ namespace {
 // Routes a hosted widget's input through the control's messages first.
 class NativeFilter : public QObject {
  public:
-  NativeFilter(VWindow* window, QWidget* native) : QObject(native), window_(window), native_(native) {}
+  NativeFilter(TWinControl* control, QWidget* native)
+      : QObject(native), control_(control), window_(WindowWidget(*control)), native_(native) {}
 
   bool eventFilter(QObject*, QEvent* e) override {
-    TWinControl* c = window_ ? window_->control : nullptr;
+    TWinControl* c = LiveControl(control_, window_);
     if (!c || resending_) return false;
     bool swallow = false;
     Guarded([&] {
@@ -2119,7 +2163,8 @@ class NativeFilter : public QObject {
   }
 
  private:
-  QPointer<VWindow> window_;
+  TWinControl* control_;
+  const QWidget* window_;
   QWidget* native_;
   bool resending_ = false;
 };
@@ -2135,8 +2180,7 @@ void EmbedNativeWidget(TWinControl& control, QWidget* widget) {
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(widget);
   client->setFocusProxy(widget);
-  widget->installEventFilter(
-      new NativeFilter(static_cast<VWindow*>(WindowWidget(control)), widget));
+  widget->installEventFilter(new NativeFilter(&control, widget));
 }
 }  // namespace vantrel::qt
 

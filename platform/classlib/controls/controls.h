@@ -336,7 +336,6 @@ class TWinControl : public TControl {
   void Invalidate() override;
   void InvalidateRect(const TRect& r);
   void Update() override;
-  void Repaint() override;
 
   // ---- Window hooks ----
   int AddWindowHook(TWindowHookProc proc);
@@ -467,6 +466,12 @@ class TGraphicControl : public TControl {
 
 // ---- Window functions ------------------------------------------------------
 
+// The style bits of a window (GWL_STYLE, GWL_EXSTYLE) as it was created or
+// last changed; a change is told to the window with WM_STYLECHANGED (WParam
+// the index, LParam a TStyleStruct*). Returns the previous value.
+LONG GetWindowLong(HWND wnd, int index);
+LONG SetWindowLong(HWND wnd, int index, LONG value);
+
 // The scroll bars of a window (SB_HORZ, SB_VERT), kept beside its client
 // area as window scroll bars are. A window created with WS_HSCROLL /
 // WS_VSCROLL shows a bar while its range is not empty (or always with
@@ -495,7 +500,7 @@ void SetCaptureControl(TControl* control);
 void ReleaseCapture();
 // The window control under a screen point, and the control (graphic ones too)
 // under it; disabled controls count when asked (drag-target search).
-TWinControl* FindVCLWindow(TPoint screenPos);
+TWinControl* FindControlWindow(TPoint screenPos);
 TControl* FindDragTarget(TPoint screenPos, bool allowDisabled);
 // The control the mouse is over (what receives mouse enter/leave).
 TControl* MouseControl();

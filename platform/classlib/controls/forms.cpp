@@ -609,13 +609,15 @@ TApplication::~TApplication() {
 }
 
 void TApplication::Initialize() {
+  static int argc = 1;
+  static char name[] = "vantrel";
+  static char* argv[] = {name, nullptr};
+  Initialize(argc, argv);
+}
+
+void TApplication::Initialize(int& argc, char** argv) {
   if (impl_->initialized) return;
-  if (!QCoreApplication::instance()) {
-    static int argc = 1;
-    static char name[] = "vantrel";
-    static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
-  }
+  if (!QCoreApplication::instance()) new QApplication(argc, argv);  // lives as long as the program
   impl_->initialized = true;
   SetMessagePumpHook([] {
     if (Application) Application->ProcessMessages();
@@ -697,6 +699,7 @@ bool TApplication::HelpJump(const std::string& topic) {
 }
 
 void TApplication::HandleException(TObject* sender, std::exception_ptr error) {
+  if (!error) return;  // called outside a handler: nothing to report
   try {
     std::rethrow_exception(error);
   } catch (const EAbort&) {

@@ -183,6 +183,8 @@ class TScreen : public TComponent {
   // The cursor shown everywhere while it is not crDefault (hourglass while busy).
   TCursor Cursor() const { return cursor_; }
   void SetCursor(TCursor cursor);
+  // The cursor handle of a cursor number (the standard cursors are their own handles).
+  TCursor Cursors(TCursor index) const { return index; }
   TStrings* Fonts();
 
   TCustomForm* ActiveForm() const { return activeForm_; }
@@ -225,8 +227,10 @@ class TApplication : public TComponent {
   ~TApplication() override;
 
   // Makes sure the window system is there (creates the Qt application when
-  // the program has none yet) and installs the message pump.
+  // the program has none yet) and installs the message pump. The program's
+  // main passes its command line (window-system options are taken from it).
   void Initialize();
+  void Initialize(int& argc, char** argv);
   // Creates a form owned by the application; the first one becomes the main form.
   template <class T>
   void CreateForm(T*& reference) {
@@ -259,6 +263,8 @@ class TApplication : public TComponent {
   // Hands an exception that a message handler let escape to OnException, or
   // shows the default exception box (silent for EAbort).
   void HandleException(TObject* sender, std::exception_ptr error);
+  // The same for the exception being handled (call it inside a catch block).
+  void HandleException(TObject* sender) { HandleException(sender, std::current_exception()); }
   void ShowException(const Exception& e);
 
   const std::string& Hint() const { return hint_; }

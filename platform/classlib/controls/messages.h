@@ -32,7 +32,18 @@ constexpr TPoint SmallPointToPoint(LPARAM v) {
 }
 constexpr LPARAM PointToLParam(TPoint p) { return MakeLParam(p.x, p.y); }
 
-// Window messages.
+// Window messages. What the words carry here, where the window system would
+// pass handles:
+//  - WM_PAINT: WParam a TCanvas* on the client area, LParam a const TRect*
+//    (the area to paint); WM_ERASEBKGND: WParam the same canvas.
+//  - WM_NCPAINT: WParam a TCanvas* on the whole window (origin at the window's
+//    top-left), clipped to the non-client margins.
+//  - WM_NCCALCSIZE: LParam a TNCCalcSizeParams*; WM_GETMINMAXINFO: a TMinMaxInfo*.
+//  - Mouse messages: LParam the point (client coordinates, MakeLParam), WParam
+//    the MK_ keys; WM_NCHITTEST and the WM_NC mouse messages: screen points.
+//  - Key messages (CN_KEYDOWN, WM_KEYDOWN, WM_CHAR ...): WParam the virtual key
+//    or the character (a code point), LParam the TShiftState bits.
+//  - WM_DROPFILES: WParam an HDROP (controls.h).
 enum : UINT {
   WM_NULL = 0x0000, WM_CREATE = 0x0001, WM_DESTROY = 0x0002, WM_MOVE = 0x0003,
   WM_SIZE = 0x0005, WM_ACTIVATE = 0x0006, WM_SETFOCUS = 0x0007, WM_KILLFOCUS = 0x0008,
@@ -40,7 +51,8 @@ enum : UINT {
   WM_PAINT = 0x000F, WM_CLOSE = 0x0010, WM_QUIT = 0x0012, WM_ERASEBKGND = 0x0014,
   WM_SYSCOLORCHANGE = 0x0015, WM_SHOWWINDOW = 0x0018, WM_ACTIVATEAPP = 0x001C,
   WM_CANCELMODE = 0x001F, WM_SETCURSOR = 0x0020, WM_MOUSEACTIVATE = 0x0021,
-  WM_GETMINMAXINFO = 0x0024, WM_SETFONT = 0x0030, WM_WINDOWPOSCHANGING = 0x0046,
+  WM_GETMINMAXINFO = 0x0024, WM_SETFONT = 0x0030, WM_GETFONT = 0x0031,
+  WM_STYLECHANGING = 0x007C, WM_STYLECHANGED = 0x007D, WM_WINDOWPOSCHANGING = 0x0046,
   WM_WINDOWPOSCHANGED = 0x0047, WM_CONTEXTMENU = 0x007B, WM_NCCALCSIZE = 0x0083,
   WM_NCHITTEST = 0x0084, WM_NCPAINT = 0x0085, WM_NCACTIVATE = 0x0086, WM_GETDLGCODE = 0x0087,
   WM_NCMOUSEMOVE = 0x00A0, WM_NCLBUTTONDOWN = 0x00A1, WM_NCLBUTTONUP = 0x00A2,
@@ -167,4 +179,11 @@ struct TScrollInfo {
   UINT nPage = 0;
   int nPos = 0;
   int nTrackPos = 0;
+};
+
+// GetWindowLong / SetWindowLong indices, and what WM_STYLECHANGED carries.
+enum : int { GWL_EXSTYLE = -20, GWL_STYLE = -16 };
+struct TStyleStruct {
+  DWORD styleOld = 0;
+  DWORD styleNew = 0;
 };

@@ -2,6 +2,7 @@
 // The window-system queries the window controls make: metrics of frames and
 // captions, the work area, the state of keys and the mouse position.
 
+#include "platform/classlib/controls/controls.h"
 #include "platform/classlib/controls/messages.h"
 
 // GetSystemMetrics indices.
@@ -29,6 +30,10 @@ bool SystemParametersInfo(UINT action, UINT param, void* data, UINT winIni);
 // Shift, Ctrl, Alt (VK_SHIFT, VK_CONTROL, VK_MENU) and the mouse buttons.
 short GetKeyState(int virtualKey);
 short GetAsyncKeyState(int virtualKey);
+
+// Sets the mouse cursor of the window a WM_SETCURSOR message is about (a
+// handler then answers the message with 1).
+void SetCursor(TCursor cursor);
 
 TPoint GetCursorPos();
 void SetCursorPos(int x, int y);

@@ -1,7 +1,10 @@
 #include "platform/classlib/core/typinfo.h"
 
+#include <atomic>
 #include <deque>
 #include <map>
+#include <mutex>
+#include <vector>
 
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/core/strutils.h"
@@ -128,6 +131,59 @@ const TEnumInfo& BooleanInfo() {
 
 namespace classlib_detail {
 
+namespace {
+
+struct PendingBlocks {
+  std::mutex lock;
+  std::vector<std::pair<TClass, void (*)()>> queue;
+  std::atomic<bool> any{false};
+};
+
+PendingBlocks& Pending() {
+  static PendingBlocks pending;
+  return pending;
+}
+
+// Set while blocks run, so that their own lookups of inherited properties do
+// not try to run the queue again.
+thread_local bool publishing = false;
+
+void RunAncestorsFirst(TClass cls, std::map<TClass, void (*)()>& blocks) {
+  if (!cls) return;
+  RunAncestorsFirst(cls->ClassParent(), blocks);
+  auto it = blocks.find(cls);
+  if (it == blocks.end()) return;
+  void (*publish)() = it->second;
+  blocks.erase(it);
+  publish();
+}
+
+}  // namespace
+
+PublishRegistrar::PublishRegistrar(TClass cls, void (*publish)()) {
+  PendingBlocks& pending = Pending();
+  std::lock_guard<std::mutex> guard(pending.lock);
+  pending.queue.emplace_back(cls, publish);
+  pending.any.store(true, std::memory_order_release);
+}
+
+void EnsurePublished() {
+  PendingBlocks& pending = Pending();
+  if (publishing || !pending.any.load(std::memory_order_acquire)) return;
+  std::lock_guard<std::mutex> guard(pending.lock);
+  std::map<TClass, void (*)()> blocks(pending.queue.begin(), pending.queue.end());
+  pending.queue.clear();
+  pending.any.store(false, std::memory_order_release);
+  publishing = true;
+  try {
+    while (!blocks.empty()) RunAncestorsFirst(blocks.begin()->first, blocks);
+  } catch (...) {
+    publishing = false;
+    throw;
+  }
+  publishing = false;
+}
+
 TPropInfo& NewPropInfo(TClass owner, const char* name, TTypeKind kind) {
   TPropInfo& p = PropStore().emplace_back();
   p.Name = name;
@@ -194,6 +250,7 @@ bool TPropInfo::IsWritable() const {
 // ---- Lookup -----------------------------------------------------------------
 
 const TPropInfo* GetPropInfo(TClass cls, std::string_view name) {
+  classlib_detail::EnsurePublished();
   for (TClass c = cls; c; c = c->ClassParent())
     for (const TPropInfo* p : c->OwnProps())
       if (SameIdent(p->Name, name)) return p;
@@ -205,6 +262,7 @@ const TPropInfo* GetPropInfo(const TObject* obj, std::string_view name) {
 }
 
 std::vector<const TPropInfo*> GetPropList(TClass cls) {
+  classlib_detail::EnsurePublished();
   std::vector<TClass> chain;
   for (TClass c = cls; c; c = c->ClassParent()) chain.push_back(c);
   std::vector<const TPropInfo*> list;
@@ -558,6 +616,7 @@ bool IsStoredProp(TObject* obj, const TPropInfo* prop) {
 
 TMethod MethodAddress(TObject* instance, std::string_view name) {
   if (!instance) return {};
+  classlib_detail::EnsurePublished();
   const auto& tables = MethodTables();
   for (TClass c = instance->ClassType(); c; c = c->ClassParent()) {
     auto it = tables.find(c);

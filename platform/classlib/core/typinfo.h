@@ -221,8 +221,9 @@ void SetPropValue(TObject* obj, std::string_view name, const TPropValue& value);
 std::string SetToString(const TEnumInfo& elements, uint64_t bits, bool brackets = false);
 uint64_t StringToSet(const TEnumInfo& elements, std::string_view text);
 
-// True when the property should be written: its stored rule holds and its
-// value differs from the declared default (or it is always stored).
+// True when the property's stored rule (flag or predicate) holds. Whether its
+// value equals the declared default is IsDefaultPropertyValue; the writer
+// skips a property when either says so, unless it is always stored.
 bool IsStoredProp(TObject* obj, const TPropInfo* prop);
 bool IsDefaultPropertyValue(TObject* obj, const TPropInfo* prop);
 
@@ -558,10 +559,15 @@ class TPublisher {
   }
 };
 
-// Runs a class's published block once at start-up.
+// Queues a class's published block at start-up. The blocks run on the first
+// property lookup, ancestors first: a class that gives an inherited property a
+// new default needs its ancestor's declaration, and static initialisation
+// across files runs in no particular order.
 struct PublishRegistrar {
-  explicit PublishRegistrar(void (*publish)()) { publish(); }
+  PublishRegistrar(TClass cls, void (*publish)());
 };
+// Runs the queued blocks; every lookup calls it, so callers never need to.
+void EnsurePublished();
 
 }  // namespace classlib_detail
 
@@ -577,7 +583,7 @@ struct PublishRegistrar {
     }                                                                      \
   };                                                                       \
   static const classlib_detail::PublishRegistrar vantrel_published_##Self( \
-      &classlib_detail::Published<Self>::Run);                             \
+      Self::StaticClass(), &classlib_detail::Published<Self>::Run);        \
   void classlib_detail::Published<Self>::Declare(                          \
       [[maybe_unused]] classlib_detail::TPublisher<Self>& P)
 

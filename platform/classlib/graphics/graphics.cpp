@@ -221,6 +221,7 @@ struct TCanvas::Impl {
   std::recursive_mutex lock;
   int lockCount = 0;
   std::vector<std::string>* log = nullptr;
+  QPoint brushOrigin;  // where pattern brushes start
   // State that survives re-beginning a painter.
   bool clipped = false;
   QRegion clip;
@@ -251,6 +252,7 @@ struct TCanvas::Impl {
     painter->setRenderHint(QPainter::Antialiasing, false);
     painter->setRenderHint(QPainter::TextAntialiasing, false);
     painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter->setBrushOrigin(brushOrigin);
     return *painter;
   }
 
@@ -827,8 +829,12 @@ QImage SourcePixels(TCanvas& source, const TRect& r) {
 void TCanvas::CopyRect(const TRect& dest, TCanvas* source, const TRect& sourceRect) {
   impl_->Note("CopyRect(%d,%d,%d,%d,%08X)", dest.Left, dest.Top, dest.Right, dest.Bottom,
               unsigned(copyMode_));
-  if (!source) return;
-  QImage src = SourcePixels(*source, sourceRect);
+  // The pattern and destination operations need no source.
+  const bool patternOnly = copyMode_ == PATCOPY || copyMode_ == PATINVERT ||
+                           copyMode_ == DSTINVERT || copyMode_ == BLACKNESS ||
+                           copyMode_ == WHITENESS;
+  if (!source && !patternOnly) return;
+  QImage src = source ? SourcePixels(*source, sourceRect) : QImage();
   QPainter& p = impl_->Painter();  // after reading: source may be this canvas
   Changing();
   p.save();
@@ -1016,6 +1022,9 @@ void TCanvas::OffsetOrigin(int dx, int dy) {
 }
 
 TPoint TCanvas::Origin() const { return {impl_->origin.x(), impl_->origin.y()}; }
+
+void TCanvas::SetBrushOrigin(TPoint p) { impl_->brushOrigin = QPoint(p.x, p.y); }
+TPoint TCanvas::BrushOrigin() const { return {impl_->brushOrigin.x(), impl_->brushOrigin.y()}; }
 
 void TCanvas::Lock() {
   impl_->lock.lock();

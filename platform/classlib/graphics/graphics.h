@@ -233,7 +233,9 @@ class TCanvas : public TPersistent {
   // Pictures.
   void Draw(int x, int y, TGraphic* graphic);
   void StretchDraw(const TRect& r, TGraphic* graphic);
-  // Copies (stretching when the sizes differ) with the current copy mode.
+  // Copies (stretching when the sizes differ) with the current copy mode. The
+  // modes that use only the brush and the destination (PATCOPY, PATINVERT,
+  // DSTINVERT, BLACKNESS, WHITENESS) take no source (nullptr).
   void CopyRect(const TRect& dest, TCanvas* source, const TRect& sourceRect);
   // Copies a part of a bitmap, painting its pixels of `color` with the brush.
   void BrushCopy(const TRect& dest, TBitmap* bitmap, const TRect& source, TColor color);
@@ -255,6 +257,9 @@ class TCanvas : public TPersistent {
   // Moves the coordinate origin (child windows drawn by their parent use this).
   void OffsetOrigin(int dx, int dy);
   TPoint Origin() const;
+  // Where pattern and bitmap brushes start, so neighbouring areas line up.
+  void SetBrushOrigin(TPoint p);
+  TPoint BrushOrigin() const;
 
   void Lock();
   void Unlock();
@@ -267,6 +272,7 @@ class TCanvas : public TPersistent {
   TNotifyEvent OnChange;
   TNotifyEvent OnChanging;
 
+  // The Qt objects underneath, for the class library's own .cpp files.
   struct Impl;
   Impl& impl() const { return *impl_; }
 

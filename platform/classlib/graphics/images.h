@@ -94,6 +94,7 @@ class TBitmap : public TGraphic {
   void LoadFromStream(TStream* stream) override;
   void SaveToStream(TStream* stream) const override;
 
+  // The Qt objects underneath, for the class library's own .cpp files.
   struct Impl;
   Impl& impl() const { return *impl_; }
 
@@ -134,6 +135,7 @@ class TIcon : public TGraphic {
   // Writes an icon file.
   void SaveToStream(TStream* stream) const override;
 
+  // The Qt objects underneath, for the class library's own .cpp files.
   struct Impl;
   Impl& impl() const { return *impl_; }
 
@@ -180,6 +182,7 @@ class TMetafile : public TGraphic {
   void LoadFromStream(TStream* stream) override;
   void SaveToStream(TStream* stream) const override;
 
+  // The Qt objects underneath, for the class library's own .cpp files.
   struct Impl;
   Impl& impl() const { return *impl_; }
 

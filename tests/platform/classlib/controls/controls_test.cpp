@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/controls/outline.h"
 #include "platform/classlib/controls/winapi.h"
 #include "platform/classlib/graphics/drawing.h"
 
@@ -700,4 +701,81 @@ TEST(MouseTest, DoubleClickGivesOneClickThenDblClickWithTheDoubleFlag) {
   EXPECT_EQ(popups, 1);
   EXPECT_EQ(where, spot->ClientToScreen({2, 2}));
   PopupMenuHandler = nullptr;
+}
+
+TEST(OutlineTest, FourSidesFrameTheRectangle) {
+  Application->Initialize();
+  TScreenOutline outline;
+  outline.Show(Rect(100, 50, 200, 90), 3);
+  EXPECT_TRUE(outline.Visible());
+  int shown = 0;
+  QRect all;
+  for (QWidget* w : QApplication::topLevelWidgets())
+    if (w->isVisible() && w->windowFlags().testFlag(Qt::WindowTransparentForInput)) {
+      ++shown;
+      all = all.united(w->geometry());
+      EXPECT_TRUE(w->width() == 3 || w->height() == 3);
+    }
+  EXPECT_EQ(shown, 4);
+  EXPECT_EQ(all, QRect(100, 50, 100, 40));
+  outline.Show(Rect(0, 0, 0, 0), 3);  // an empty rectangle hides it
+  EXPECT_FALSE(outline.Visible());
+}
+
+TEST(WindowTest, StyleBitsAreKeptAndChangesAnnounced) {
+  auto form = ShownForm();
+  auto* p = new TProbe(form.get());
+  p->SetParent(form.get());
+  const LONG style = GetWindowLong(p, GWL_STYLE);
+  EXPECT_TRUE(style & LONG(WS_CHILD));
+  p->seen.clear();
+  EXPECT_EQ(SetWindowLong(p, GWL_STYLE, style | 0x100), style);
+  EXPECT_TRUE(p->Saw(WM_STYLECHANGED));
+  EXPECT_EQ(GetWindowLong(p, GWL_STYLE), style | 0x100);
+  p->seen.clear();
+  SetWindowLong(p, GWL_STYLE, style | 0x100);  // unchanged: no message
+  EXPECT_FALSE(p->Saw(WM_STYLECHANGED));
+  EXPECT_EQ(GetWindowLong(p, 12345), 0);
+}
+
+TEST(PaintTest, UpdatePaintsWhatIsInvalidAtOnce) {
+  auto form = ShownForm();
+  auto* p = new TProbe(form.get());
+  p->SetBounds(0, 0, 50, 50);
+  p->SetParent(form.get());
+  Pump();
+  const int before = p->paints;
+  p->Update();
+  EXPECT_EQ(p->paints, before);  // nothing invalid: nothing painted
+  p->Invalidate();
+  p->Update();
+  EXPECT_EQ(p->paints, before + 1);
+  p->Repaint();
+  EXPECT_EQ(p->paints, before + 2);
+}
+
+TEST(MouseTest, FormHooksSeeSetCursorForTheirChildren) {
+  auto form = ShownForm(120, 80);
+  auto* child = new TProbe(form.get());
+  child->SetBounds(0, 0, 60, 60);
+  child->SetCursor(crIBeam);
+  child->SetParent(form.get());
+  QTest::mouseMove(ClientOf(child), QPoint(10, 10));
+  EXPECT_EQ(ClientOf(child)->cursor().shape(), Qt::IBeamCursor);
+  int asked = 0;
+  const int hook = form->AddWindowHook([&](TMessage& m, const TWndMethod& next) {
+    if (m.Msg == WM_SETCURSOR && LoWord(WPARAM(m.LParam)) == HTCLIENT) {
+      ++asked;
+      SetCursor(Screen->Cursors(crHandPoint));
+      m.Result = 1;
+      return;
+    }
+    next(m);
+  });
+  QTest::mouseMove(ClientOf(child), QPoint(12, 12));
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(ClientOf(child)->cursor().shape(), Qt::PointingHandCursor);
+  form->RemoveWindowHook(hook);
+  QTest::mouseMove(ClientOf(child), QPoint(14, 14));
+  EXPECT_EQ(ClientOf(child)->cursor().shape(), Qt::IBeamCursor);
 }

@@ -286,6 +286,15 @@ TEST(ApplicationTest, ExceptionsFromHandlersReachOnException) {
   c->OnClick = [](TObject*) { throw EAbort("quiet"); };
   Click(c, 5, 5);
   EXPECT_EQ(caught, "");  // the silent exception stays silent
+  try {
+    throw std::runtime_error("plain C++ error");
+  } catch (...) {
+    Application->HandleException(c);
+  }
+  EXPECT_EQ(caught, "plain C++ error");
+  caught.clear();
+  Application->HandleException(c);  // outside a handler: nothing
+  EXPECT_EQ(caught, "");
   Application->OnException = nullptr;
 }
 

@@ -280,3 +280,25 @@ TEST(BitmapTest, StreamsCarryBitmapFilesAndDamageIsReported) {
   loaded.LoadFromStream(&svg);
   EXPECT_EQ(loaded.Width(), 10);
 }
+
+TEST(BitmapTest, PatternOperationsNeedNoSource) {
+  auto b = Surface(4, 1, clBlack);
+  TCanvas* c = b->Canvas();
+  c->Brush()->SetColor(clWhite);
+  c->SetCopyMode(PATINVERT);
+  c->CopyRect(Rect(0, 0, 2, 1), nullptr, Rect(0, 0, 0, 0));
+  EXPECT_EQ(c->Pixels(0, 0), clWhite);
+  EXPECT_EQ(c->Pixels(2, 0), clBlack);
+  c->SetCopyMode(SRCCOPY);
+  c->CopyRect(Rect(0, 0, 4, 1), nullptr, Rect(0, 0, 4, 1));  // needs a source: nothing
+  EXPECT_EQ(c->Pixels(0, 0), clWhite);
+  // A pattern brush starts at the brush origin.
+  auto pattern = Surface(2, 1, clRed);
+  pattern->Canvas()->SetPixels(1, 0, clBlue);
+  auto t = Surface(4, 1);
+  t->Canvas()->Brush()->SetBitmap(pattern.get());
+  t->Canvas()->SetBrushOrigin({1, 0});
+  t->Canvas()->FillRect(Rect(0, 0, 4, 1));
+  EXPECT_EQ(t->Canvas()->Pixels(0, 0), clBlue);
+  EXPECT_EQ(t->Canvas()->Pixels(1, 0), clRed);
+}

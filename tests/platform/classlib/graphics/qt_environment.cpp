@@ -1,2 +1,2 @@
 // The graphics tests draw with Qt: one application object for the program.
-#include "platform/classlib/qt_test_environment.h"
+#include "platform/classlib/graphics/qt_test_environment.h"
