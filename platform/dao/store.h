@@ -178,8 +178,9 @@ class Connection {
   std::uint64_t localChanges_ = 0;
   std::uint64_t lastDataVersion_ = 0;
   // The header of the write-ahead log's shared index, as every connection of
-  // every process sees it (nil: not watched, SQLite is asked instead), with
-  // the copy last seen and the count of changes seen in it.
+  // every process sees it (nil: not watched, SQLite is asked instead), and
+  // the copy last seen. While it is watched, lastDataVersion_ counts the
+  // changes seen in it.
   static constexpr std::size_t kLogHeaderBytes = 96;
   const volatile unsigned char* logHeader_ = nullptr;
   unsigned char seenLogHeader_[kLogHeaderBytes] = {};

@@ -165,6 +165,26 @@ TEST_F(CoreCursor, SeesRowsOthersAddAndRemove) {
   EXPECT_EQ(2, rs->RecordCount());
 }
 
+TEST_F(CoreDatabase, TheChangeStampMovesWithEveryCommitAndOnlyThen) {
+  MakePeople();
+  Connection& conn = db_->Conn();
+  std::uint64_t first = conn.ChangeStamp();
+  EXPECT_EQ(first, conn.ChangeStamp()) << "nobody wrote";
+  TDatabaseCore other(path_, false, false, "");
+  other.Execute("INSERT INTO People (Name, Age) VALUES ('x', 1)");
+  std::uint64_t second = conn.ChangeStamp();
+  EXPECT_NE(first, second) << "another connection committed";
+  EXPECT_EQ(second, conn.ChangeStamp());
+  conn.NoteChange();
+  EXPECT_NE(second, conn.ChangeStamp()) << "a change through this connection";
+  // A read-only connection of the same file follows the writers too.
+  Connection reader(path_, true);
+  std::uint64_t seen = reader.ChangeStamp();
+  EXPECT_EQ(seen, reader.ChangeStamp());
+  other.Execute("UPDATE People SET Age = 2");
+  EXPECT_NE(seen, reader.ChangeStamp());
+}
+
 TEST_F(CoreSeek, ComparisonsPrefixesCaseAndDescendingFields) {
   MakePeople();
   for (auto [n, a] : std::vector<std::pair<const char*, int>>{{"ann", 30}, {"Bob", 40}, {"cy", 30}, {"Dan", 20}, {"Éva", 30}})
