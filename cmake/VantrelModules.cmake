@@ -1,15 +1,19 @@
 # One static library per source folder, and one GoogleTest program per library
 # from the mirrored folder under tests/.
 #
-#   vantrel_module(<name> <folder> DEPS <targets...> [QT <components...>])
+#   vantrel_module(<name> <folder> DEPS <targets...> [QT <components...>]
+#                  [TEST_DEPS <modules...>])
 #
 # Sources are the folder's *.cpp files (found again whenever a file is added).
 # Qt is linked privately: only our own .cpp files include its headers.
+# In a test folder, *_test.cpp files hold tests and every other .cpp file is
+# test support (test doubles, fixtures). TEST_DEPS names lower modules whose
+# test support this module's tests reuse (e.g. the in-memory test dataset).
 
 set(VANTREL_MODULES "" CACHE INTERNAL "")
 
 function(vantrel_module name folder)
-  cmake_parse_arguments(M "" "" "DEPS;QT" ${ARGN})
+  cmake_parse_arguments(M "" "" "DEPS;QT;TEST_DEPS" ${ARGN})
   set(dir ${CMAKE_SOURCE_DIR}/${folder})
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${dir}/*.cpp)
   if(NOT sources)
@@ -40,6 +44,12 @@ function(vantrel_module name folder)
   if(VANTREL_BUILD_TESTS)
     set(tdir ${CMAKE_SOURCE_DIR}/tests/${folder})
     file(GLOB_RECURSE tests CONFIGURE_DEPENDS ${tdir}/*.cpp)
+    set(support ${tests})
+    list(FILTER support EXCLUDE REGEX "_test\\.cpp$")
+    set(VANTREL_TEST_SUPPORT_${name} ${support} CACHE INTERNAL "")
+    foreach(d IN LISTS M_TEST_DEPS)
+      list(APPEND tests ${VANTREL_TEST_SUPPORT_${d}})
+    endforeach()
     if(tests)
       add_executable(${name}_tests ${tests})
       target_link_libraries(${name}_tests PRIVATE ${name} GTest::gtest GTest::gmock
