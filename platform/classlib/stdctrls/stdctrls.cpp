@@ -153,15 +153,30 @@ void TButton::KeyUp(WORD& Key, TShiftState Shift) {
   }
 }
 
-// The focus moves the default outline, so both buttons repaint.
+namespace {
+
+void InvalidateDefaultButtons(const TWinControl* parent) {
+  for (int i = 0; i < parent->ControlCount(); ++i) {
+    TControl* c = parent->Controls(i);
+    if (auto* b = dynamic_cast<TButton*>(c); b && b->Default()) b->Invalidate();
+    if (auto* w = dynamic_cast<TWinControl*>(c)) InvalidateDefaultButtons(w);
+  }
+}
+
+}  // namespace
+
+// A focused button takes Enter (and the outline) from the default button and
+// gives it back when it loses the focus.
 void TButton::DoEnter() {
   Invalidate();
+  if (const TCustomForm* form = GetParentForm()) InvalidateDefaultButtons(form);
   TCustomControl::DoEnter();
 }
 
 void TButton::DoExit() {
   spaceDown_ = false;
   Invalidate();
+  if (const TCustomForm* form = GetParentForm()) InvalidateDefaultButtons(form);
   TCustomControl::DoExit();
 }
 

@@ -3,6 +3,7 @@
 #include <QTimer>
 
 #include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/graphics/colors.h"
 #include "platform/classlib/stdctrls/stdctrls.h"
 
 using namespace testing_support;
@@ -180,4 +181,30 @@ TEST(ButtonLooksTest, TheFaceShowsTheCaptionAndGoesDownWhilePressed) {
   EXPECT_EQ(pressed.Top, ink.Top + 1);
   QTest::mouseRelease(ClientOf(b), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
   EXPECT_EQ(clicks, 1);
+}
+
+TEST(ButtonLooksTest, TheOutlineFollowsTheButtonThatEnterWouldClick) {
+  auto form = ShownForm(300, 150);
+  auto* field = new TField(form.get());
+  field->SetParent(form.get());
+  int clicks = 0;
+  TButton* ok = NewButton(form.get(), "OK", &clicks);
+  ok->SetDefault(true);
+  TButton* other = NewButton(form.get(), "Other", &clicks);
+  other->SetLeft(100);
+  field->SetFocus();
+  Pump();
+  auto outlined = [](TButton* b) {
+    return Snapshot(b)->Canvas()->Pixels(0, 0) == ColorToRGB(clWindowFrame);
+  };
+  EXPECT_TRUE(outlined(ok));
+  EXPECT_FALSE(outlined(other));
+  other->SetFocus();
+  Pump();
+  EXPECT_FALSE(outlined(ok));
+  EXPECT_TRUE(outlined(other));
+  field->SetFocus();
+  Pump();
+  EXPECT_TRUE(outlined(ok));
+  EXPECT_FALSE(outlined(other));
 }
