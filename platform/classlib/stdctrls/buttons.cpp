@@ -139,7 +139,10 @@ void DrawBitBtnGlyph(TBitBtnKind kind, TBitmap& glyph) {
 
 IMPLEMENT_CLASS(TBitBtn, TButton)
 
-TBitBtn::TBitBtn(TComponent* AOwner) : TButton(AOwner), glyph_(std::make_unique<TBitmap>()) {}
+TBitBtn::TBitBtn(TComponent* AOwner) : TButton(AOwner), glyph_(std::make_unique<TBitmap>()) {
+  // Drawing on the picture shows on the face.
+  glyph_->OnChange = [this](TObject*) { Invalidate(); };
+}
 
 TBitBtn::~TBitBtn() = default;
 

@@ -91,9 +91,6 @@ void TButton::PaintContent() {
   if (Focused()) {
     TRect focus = r;
     InflateRect(focus, -2, -2);
-    c->Brush()->SetStyle(bsSolid);
-    c->Brush()->SetColor(clBtnFace);
-    c->Font()->SetColor(clBtnText);
     c->DrawFocusRect(focus);
   }
 }
