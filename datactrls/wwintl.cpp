@@ -2,6 +2,10 @@
 
 #include <memory>
 
+#include "datactrls/wwfieldcheck.h"
+#include "platform/classlib/controls/forms.h"
+#include "platform/classlib/stdctrls/buttons.h"
+
 // ---- text groups -----------------------------------------------------------------
 
 #define WW_COPY_TEXT(Name, Default) Name = from->Name;
@@ -141,4 +145,61 @@ void TwwIntl::CopyToGlobal() const {
   global->DialogFontStyle = DialogFontStyle;
   global->UseLocateMethodForSearch = UseLocateMethodForSearch;
   global->checkBoxInGridStyle_ = checkBoxInGridStyle_;
+}
+
+// ---- dialog buttons --------------------------------------------------------------
+
+namespace {
+
+TBitBtnKind GlyphKindOf(TwwDialogButtonKind kind) {
+  switch (kind) {
+    case TwwDialogButtonKind::OK: return bkOK;
+    case TwwDialogButtonKind::Cancel: return bkCancel;
+    case TwwDialogButtonKind::Help: return bkHelp;
+  }
+  return bkCustom;
+}
+
+}  // namespace
+
+TButton* wwSetDialogAppearance(TCustomForm* owner, TwwDialogButtonKind kind) {
+  return wwSetDialogAppearance(owner, kind, Screen->PixelsPerInch());
+}
+
+TButton* wwSetDialogAppearance(TCustomForm* owner, TwwDialogButtonKind kind, int ppi) {
+  if (!owner) return nullptr;
+  const TwwIntl* intl = wwGlobalIntl();
+  TButton* button = intl->OKCancelBitmapped ? new TBitBtn(owner) : new TButton(owner);
+  button->SetParent(owner);
+  button->SetVisible(false);
+  button->SetWidth(wwScaleToScreen(77, ppi));
+  button->SetHeight(wwScaleToScreen(24, ppi));
+  if (auto* glyphButton = dynamic_cast<TBitBtn*>(button)) {
+    glyphButton->SetMargin(2);
+    glyphButton->SetKind(GlyphKindOf(kind));
+    glyphButton->SetLayout(blGlyphLeft);
+    glyphButton->SetNumGlyphs(2);
+    glyphButton->SetSpacing(-1);
+    glyphButton->SetHeight(wwScaleToScreen(27, ppi));
+    TFont* font = glyphButton->Font();
+    font->SetColor(clWindowText);
+    font->SetHeight(-11);
+    font->SetName("MS Sans Serif");
+    font->SetStyle(intl->DialogFontStyle);
+  }
+  switch (kind) {
+    case TwwDialogButtonKind::OK:
+      button->SetCaption(intl->BtnOKCaption);
+      button->SetModalResult(mrOk);
+      break;
+    case TwwDialogButtonKind::Cancel:
+      button->SetCaption(intl->BtnCancelCaption);
+      button->SetModalResult(mrCancel);
+      button->SetCancel(true);
+      break;
+    case TwwDialogButtonKind::Help:
+      button->SetCaption("Help");
+      break;
+  }
+  return button;
 }

@@ -12,6 +12,9 @@
 #include "platform/classlib/core/typinfo.h"
 #include "platform/classlib/graphics/graphics.h"
 
+class TButton;
+class TCustomForm;
+
 #define WW_TEXT_MEMBER(Name, Default) std::string Name = Default;
 
 // A group of texts: string members with their defaults; Assign copies them.
@@ -119,3 +122,18 @@ class TwwIntl : public TComponent {
 // The global text object. It lives from first use to the end of the program;
 // should it be destroyed, the next call creates a fresh one with the defaults.
 TwwIntl* wwGlobalIntl();
+
+// The buttons of the library's dialogs.
+enum class TwwDialogButtonKind { OK = 1, Cancel = 2, Help = 3 };
+
+// Creates a hidden dialog button on `owner` (its owner and parent) and returns
+// it; the caller places it and sets its tab order. It is a glyph button when
+// the global object's OKCancelBitmapped is set, else a plain one, 77 x 24
+// pixels at 96 dots per inch scaled to the screen (a glyph button is 27 high
+// and shows the global DialogFontStyle). OK takes BtnOKCaption and the OK
+// result; Cancel takes BtnCancelCaption and the Cancel result and answers
+// Escape; Help is captioned "Help". Without a form there is nothing to create:
+// the result is nullptr.
+TButton* wwSetDialogAppearance(TCustomForm* owner, TwwDialogButtonKind kind);
+// The same for a screen of the given pixels per inch.
+TButton* wwSetDialogAppearance(TCustomForm* owner, TwwDialogButtonKind kind, int pixelsPerInch);

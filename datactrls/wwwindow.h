@@ -6,15 +6,13 @@
 
 #include "platform/classlib/core/wintypes.h"
 #include "platform/classlib/graphics/types.h"
+#include "platform/classlib/stdctrls/stdctrls.h"
 
 class TCanvas;
 class TComponent;
 class TCustomForm;
 class TObject;
 class TWinControl;
-
-// The state of a button face: bsDown and bsExclusive are shown pressed.
-enum TButtonState { bsUp, bsDisabled, bsDown, bsExclusive };
 
 // The designer of a form being designed: told when the design changed.
 class TwwFormDesigner {

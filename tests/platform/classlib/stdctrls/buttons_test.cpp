@@ -1,0 +1,177 @@
+#include <gtest/gtest.h>
+
+#include <QTimer>
+
+#include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/stdctrls/buttons.h"
+
+using namespace testing_support;
+
+namespace {
+
+// Bounding box of one colour's pixels inside `area` only (the frame of the
+// face is left out), in the coordinates of the whole bitmap.
+TRect InkBoxIn(TBitmap& b, TColor ink, const TRect& area) {
+  auto part = Surface(area.Width(), area.Height());
+  part->Canvas()->CopyRect(Rect(0, 0, area.Width(), area.Height()), b.Canvas(), area);
+  TRect box = InkBox(*part, ink);
+  if (box.Right >= 0) OffsetRect(box, area.Left, area.Top);
+  return box;
+}
+
+struct KindCase {
+  TBitBtnKind kind;
+  const char* caption;
+  TModalResult result;
+  bool isDefault;
+  bool isCancel;
+};
+
+}  // namespace
+
+TEST(BitBtnKindTest, EachKindBringsItsCaptionResultRoleAndPicture) {
+  const KindCase cases[] = {
+      {bkOK, "OK", mrOk, true, false},          {bkCancel, "Cancel", mrCancel, false, true},
+      {bkHelp, "&Help", mrNone, false, false},  {bkYes, "&Yes", mrYes, true, false},
+      {bkNo, "&No", mrNo, false, true},         {bkClose, "&Close", mrNone, false, false},
+      {bkAbort, "Abort", mrAbort, false, false}, {bkRetry, "&Retry", mrRetry, false, false},
+      {bkIgnore, "&Ignore", mrIgnore, false, false}, {bkAll, "&All", mrAll, false, false},
+  };
+  for (const KindCase& c : cases) {
+    SCOPED_TRACE(c.caption);
+    TBitBtn b(nullptr);
+    b.SetKind(c.kind);
+    EXPECT_EQ(b.Kind(), c.kind);
+    EXPECT_EQ(b.Caption(), c.caption);
+    EXPECT_EQ(b.ModalResult(), c.result);
+    EXPECT_EQ(b.Default(), c.isDefault);
+    EXPECT_EQ(b.Cancel(), c.isCancel);
+    EXPECT_EQ(b.NumGlyphs(), 2);
+    ASSERT_FALSE(b.Glyph()->Empty());
+    EXPECT_EQ(b.Glyph()->Width(), 2 * b.Glyph()->Height());
+    // The picture has ink besides its transparent background.
+    EXPECT_LT(CountPixels(*b.Glyph(), clOlive), b.Glyph()->Width() * b.Glyph()->Height());
+  }
+}
+
+TEST(BitBtnKindTest, CustomKindAndOwnPictureLeaveTheRestAlone) {
+  TBitBtn b(nullptr);
+  EXPECT_EQ(b.Kind(), bkCustom);
+  EXPECT_TRUE(b.Glyph()->Empty());
+  b.SetKind(bkOK);
+  b.SetCaption("Fine");
+  b.SetKind(bkCustom);
+  EXPECT_EQ(b.Caption(), "Fine");
+  EXPECT_EQ(b.ModalResult(), mrOk);
+  // A picture of one's own makes the button custom.
+  b.SetKind(bkCancel);
+  auto own = Surface(16, 16, clBlue);
+  b.SetGlyph(own.get());
+  EXPECT_EQ(b.Kind(), bkCustom);
+  EXPECT_EQ(b.Glyph()->Width(), 16);
+  EXPECT_EQ(b.Caption(), "Cancel");
+  // Out-of-range glyph counts are kept within 1..4.
+  b.SetNumGlyphs(0);
+  EXPECT_EQ(b.NumGlyphs(), 1);
+  b.SetNumGlyphs(9);
+  EXPECT_EQ(b.NumGlyphs(), 4);
+}
+
+TEST(BitBtnKindTest, CancelKindClosesAModalDialogAndCloseKindClosesItsForm) {
+  Application->Initialize();
+  TForm dialog(nullptr);
+  dialog.SetBounds(30, 30, 220, 100);
+  auto* cancel = new TBitBtn(&dialog);
+  cancel->SetParent(&dialog);
+  cancel->SetKind(bkCancel);
+  cancel->SetBounds(10, 10, 90, 27);
+  QTimer::singleShot(10, [&] { Click(cancel, 20, 10); });
+  EXPECT_EQ(dialog.ShowModal(), mrCancel);
+
+  auto form = ShownForm();
+  auto* close = new TBitBtn(form.get());
+  close->SetParent(form.get());
+  close->SetKind(bkClose);
+  int clicks = 0;
+  close->OnClick = [&](TObject*) { ++clicks; };
+  close->Click();
+  EXPECT_EQ(clicks, 1);
+  EXPECT_FALSE(form->Visible());
+}
+
+class BitBtnLooksTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    form_ = ShownForm(300, 200);
+    button_ = new TBitBtn(form_.get());
+    button_->SetParent(form_.get());
+    button_->SetKind(bkOK);
+    button_->SetDefault(false);
+    button_->SetCaption("WWW");
+    button_->Font()->SetColor(clRed);
+  }
+  // The green check mark and the red caption on the face.
+  void Grab(TRect& glyph, TRect& text) {
+    Pump();
+    auto shot = Snapshot(button_);
+    const TRect inner = Rect(3, 3, button_->Width() - 3, button_->Height() - 3);
+    glyph = InkBoxIn(*shot, clGreen, inner);
+    text = InkBoxIn(*shot, clRed, inner);
+    ASSERT_GE(glyph.Right, 0);
+    ASSERT_GE(text.Right, 0);
+  }
+  std::unique_ptr<TForm> form_;
+  TBitBtn* button_ = nullptr;
+};
+
+TEST_F(BitBtnLooksTest, TheGlyphShowsLeftOfTheCaption) {
+  button_->SetBounds(10, 10, 120, 30);
+  TRect glyph, text;
+  Grab(glyph, text);
+  EXPECT_LT(glyph.Right, text.Left);
+  // Both are centred vertically.
+  EXPECT_NEAR((glyph.Top + glyph.Bottom) / 2, 15, 3);
+  EXPECT_NEAR((text.Top + text.Bottom) / 2, 15, 3);
+}
+
+TEST_F(BitBtnLooksTest, MarginPutsTheGlyphAtItsDistanceFromTheEdge) {
+  button_->SetBounds(10, 10, 160, 30);
+  button_->SetMargin(4);
+  TRect glyph, text;
+  Grab(glyph, text);
+  const int nearEdge = glyph.Left;
+  button_->SetMargin(30);
+  Grab(glyph, text);
+  EXPECT_EQ(glyph.Left, nearEdge + 26);
+  // Spacing -1 centres the caption in the room right of the glyph.
+  button_->SetMargin(2);
+  button_->SetSpacing(-1);
+  Grab(glyph, text);
+  const int roomLeft = glyph.Right;
+  const int roomRight = button_->Width() - 2;
+  EXPECT_NEAR(text.Left - roomLeft, roomRight - text.Right, 6);
+}
+
+TEST_F(BitBtnLooksTest, LayoutsPlaceTheGlyphOnEachSide) {
+  button_->SetBounds(10, 10, 120, 70);
+  TRect glyph, text;
+  button_->SetLayout(blGlyphRight);
+  Grab(glyph, text);
+  EXPECT_GT(glyph.Left, text.Right);
+  button_->SetLayout(blGlyphTop);
+  Grab(glyph, text);
+  EXPECT_LT(glyph.Bottom, text.Top);
+  button_->SetLayout(blGlyphBottom);
+  Grab(glyph, text);
+  EXPECT_GT(glyph.Top, text.Bottom);
+}
+
+TEST_F(BitBtnLooksTest, ADisabledButtonShowsItsSecondGlyph) {
+  button_->SetBounds(10, 10, 120, 30);
+  button_->SetEnabled(false);
+  Pump();
+  auto shot = Snapshot(button_);
+  const TRect inner = Rect(3, 3, button_->Width() - 3, button_->Height() - 3);
+  EXPECT_LT(InkBoxIn(*shot, clGreen, inner).Right, 0);
+  EXPECT_GE(InkBoxIn(*shot, clGray, inner).Right, 0);
+}
