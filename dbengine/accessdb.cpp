@@ -1,5 +1,6 @@
 #include "dbengine/accessdb.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include "dbengine/accesslists.h"
 #include "dbengine/daowrappers.h"
 #include "dbengine/enginetext.h"
+#include "platform/classlib/core/currency.h"
 #include "platform/classlib/core/datetime.h"
 #include "platform/classlib/core/messagepump.h"
 #include "platform/classlib/core/registry.h"
@@ -402,6 +404,15 @@ std::string AccessParameterLiteral(std::uint16_t fieldType, const void* value, s
                                         : static_cast<int>(Load<std::int16_t>(bytes)));
     case fldtype::Int32:
       return std::to_string(Load<std::int32_t>(bytes));
+    case fldtype::UInt16:
+      return std::to_string(length == 1 ? unsigned(bytes[0]) : unsigned(Load<std::uint16_t>(bytes)));
+    case fldtype::UInt32:
+      return std::to_string(Load<std::uint32_t>(bytes));
+    case fldtype::BCD: {
+      TBcd bcd;
+      std::memcpy(&bcd, bytes, std::min<std::size_t>(length, sizeof bcd));
+      return BcdToPlainText(bcd);  // '.' as the decimal point; "" when special
+    }
     case fldtype::Float:
       return NumberLiteral(Load<double>(bytes));
     case fldtype::Time: {
@@ -442,7 +453,9 @@ void TAccessSqlStmt::BindParameters(std::uint16_t count, const TFieldDesc* descs
     } else {
       literal = AccessParameterLiteral(d.FieldType, buffer + d.Offset, d.Length);
     }
-    if (!literal.empty()) literals.push_back(literal);
+    // A value without a literal would let the next one take its marker.
+    if (literal.empty()) RaiseEngineError(dberr::NotSupported);
+    literals.push_back(literal);
   }
   // One pass over the prepared text (each binding starts from its markers):
   // markers inside quoted text, and any "?" a literal brings along, are never

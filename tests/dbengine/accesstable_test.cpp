@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "access_testutil.h"
+#include "platform/classlib/core/currency.h"
 #include "dbengine/accessblob.h"
 #include "dbengine/accesserrors.h"
 #include "dbengine/accesslists.h"
@@ -444,6 +445,55 @@ TEST_F(AccessCursorTest, PositionalParametersAndWildcardsReachTheDatabase) {
   EXPECT_EQ(dberr::Eof, Engine().GetNextRecord(c, 0, rec.data(), nullptr));
   Engine().CloseCursor(c);
   Engine().FreeStatement(stmt);
+}
+
+// A parameter of a type without a literal of its own never lets the next
+// parameter's value slide into its place.
+TEST_F(AccessCursorTest, EveryParameterTypeKeepsItsPlace) {
+  TSqlStmt* stmt = nullptr;
+  ASSERT_EQ(0, Engine().AllocateStatement(db_, 2, stmt));
+  ASSERT_EQ(0, Engine().PrepareStatement(stmt, "SELECT Name FROM People WHERE Age = ? AND Name = ?"));
+  struct {
+    std::uint16_t age;
+    char name[6];
+  } values{30, "Carl"};
+  TFieldDesc d[2]{};
+  d[0].FieldType = fldtype::UInt16;
+  d[0].Offset = 0;
+  d[0].Length = 2;
+  d[1].FieldType = fldtype::ZString;
+  d[1].Offset = 2;
+  d[1].Length = 6;
+  ASSERT_EQ(0, Engine().BindParameters(stmt, 2, d, &values));
+  EXPECT_NE(std::string::npos, stmt->StatementText().find("Age = 30 AND Name = 'Carl'")) << stmt->StatementText();
+  TBaseTable* c = nullptr;
+  ASSERT_EQ(0, Engine().ExecuteStatement(stmt, c));
+  ASSERT_NE(c, nullptr);
+  std::vector<std::uint8_t> rec(c->GetRecordBufferSize());
+  ASSERT_EQ(0, Engine().GetNextRecord(c, 0, rec.data(), nullptr));
+  EXPECT_EQ("Carl", GetText(c, rec.data(), 1));
+  Engine().CloseCursor(c);
+
+  // Raw bytes have no literal: the binding fails instead of shifting the rest.
+  std::uint8_t raw[8] = {1, 2, 3, 4, 'B', 'e', 'r', 0};
+  TFieldDesc b[2]{};
+  b[0].FieldType = fldtype::Bytes;
+  b[0].Length = 4;
+  b[1].FieldType = fldtype::ZString;
+  b[1].Offset = 4;
+  b[1].Length = 4;
+  EXPECT_NE(0, Engine().BindParameters(stmt, 2, b, raw));
+  Engine().FreeStatement(stmt);
+}
+
+TEST(AccessStatements, UnsignedAndDecimalParametersHaveLiterals) {
+  std::uint16_t word = 65535;
+  EXPECT_EQ("65535", AccessParameterLiteral(fldtype::UInt16, &word, 2));
+  std::uint32_t big = 4000000000u;
+  EXPECT_EQ("4000000000", AccessParameterLiteral(fldtype::UInt32, &big, 4));
+  TBcd bcd;
+  ASSERT_TRUE(TryPlainTextToBcd("-12.5", bcd));
+  EXPECT_EQ("-12.5", AccessParameterLiteral(fldtype::BCD, &bcd, sizeof bcd));
 }
 
 // ---- Faults mended
