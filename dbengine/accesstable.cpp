@@ -643,12 +643,16 @@ void TAccessTable::InsertRecord(int, std::uint8_t* buffer) {
   Recordset->AddNew();
   DaoCheck(Recordset->Status);
   SetRecordBuffer(buffer);
+  // Storing clears the fields' changed flags; a refused addition is cancelled
+  // whole, so the flags come back for the corrected post to write every value.
+  std::vector<std::uint8_t> before(buffer, buffer + GetRecordBufferSize());
   try {
     StoreRecordBuffer();
     Recordset->Update();
     DaoCheck(Recordset->Status);
   } catch (...) {
     Recordset->CancelUpdate();
+    std::memcpy(buffer, before.data(), before.size());
     throw;
   }
   std::uint8_t bookmark[kAccessBookmarkSize] = {};

@@ -142,3 +142,58 @@ TEST_F(MainRoad, DetailFollowsItsMaster) {
 }
 
 }  // namespace
+
+namespace {
+
+// A post the database refuses keeps every value typed into the record: the
+// corrected post writes them all, not only the field changed afterwards.
+TEST_F(MainRoad, RefusedPostKeepsEveryTypedValueForTheNextPost) {
+  {
+    dao::TDatabaseCore db(path_, false, false, "");
+    db.Execute("CREATE UNIQUE INDEX UniqueName ON People (Name)");
+  }
+  auto t = MakeTable();
+  t->SetIndexName("ByName");
+  t->Open();
+  t->Append();
+  t->FieldByName("Name")->SetAsString("Anna");  // taken
+  t->FieldByName("Age")->SetAsInteger(44);
+  t->FieldByName("Score")->SetAsFloat(2.5);
+  t->FieldByName("Notes")->SetAsString("kept");
+  EXPECT_THROW(t->Post(), EDatabaseError);
+  EXPECT_EQ(dsInsert, t->State());
+  t->FieldByName("Name")->SetAsString("Dora");
+  t->Post();
+  t->Close();
+  t->Open();
+  ASSERT_TRUE(t->FindKey({Variant(std::string("Dora"))}));
+  EXPECT_EQ(44, t->FieldByName("Age")->AsInteger());
+  EXPECT_DOUBLE_EQ(2.5, t->FieldByName("Score")->AsFloat());
+  EXPECT_EQ("kept", t->FieldByName("Notes")->AsString());
+  EXPECT_EQ(4, t->RecordCount());
+}
+
+// The same for an edit the database refuses, then corrected.
+TEST_F(MainRoad, RefusedEditKeepsEveryTypedValueForTheNextPost) {
+  {
+    dao::TDatabaseCore db(path_, false, false, "");
+    db.Execute("CREATE UNIQUE INDEX UniqueName ON People (Name)");
+  }
+  auto t = MakeTable();
+  t->SetIndexName("ByName");
+  t->Open();
+  ASSERT_TRUE(t->FindKey({Variant(std::string("Bert"))}));
+  t->Edit();
+  t->FieldByName("Name")->SetAsString("Anna");  // taken
+  t->FieldByName("Age")->SetAsInteger(44);
+  EXPECT_THROW(t->Post(), EDatabaseError);
+  EXPECT_EQ(dsEdit, t->State());
+  t->FieldByName("Name")->SetAsString("Bertram");
+  t->Post();
+  t->Close();
+  t->Open();
+  ASSERT_TRUE(t->FindKey({Variant(std::string("Bertram"))}));
+  EXPECT_EQ(44, t->FieldByName("Age")->AsInteger());
+}
+
+}  // namespace
