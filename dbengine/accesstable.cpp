@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <memory>
 
 #include "dbengine/accessblob.h"
@@ -224,9 +225,22 @@ void TAccessTable::CopyFieldIn(std::uint16_t driverType, std::uint16_t, std::int
     case daotype::Byte:
       value[0] = static_cast<std::uint8_t>(Load<std::int16_t>(in) & 0xFF);
       break;
-    case daotype::Currency:
-      Store<std::int64_t>(value, std::llround(Load<double>(in) * 10000.0));
+    case daotype::Currency: {
+      // Ten-thousandths in 64 bits. The largest currency is no double: its
+      // nearest one scales just past the range and stands for it.
+      constexpr double kLimit = 9223372036854775808.0;  // 2^63
+      double amount = Load<double>(in);
+      double scaled = std::round(amount * 10000.0);
+      std::int64_t raw = 0;
+      if (scaled >= -kLimit && scaled < kLimit)
+        raw = static_cast<std::int64_t>(scaled);
+      else if (scaled >= kLimit && amount <= kLimit / 10000.0)
+        raw = std::numeric_limits<std::int64_t>::max();
+      else
+        RaiseEngineError(dberr::InvalidParam);
+      Store<std::int64_t>(value, raw);
       break;
+    }
     case daotype::Single:
       Store<float>(value, static_cast<float>(Load<double>(in)));
       break;

@@ -1,6 +1,7 @@
 // The Access cursor over a real database file, through the call layer.
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -494,6 +495,26 @@ TEST(AccessStatements, UnsignedAndDecimalParametersHaveLiterals) {
   TBcd bcd;
   ASSERT_TRUE(TryPlainTextToBcd("-12.5", bcd));
   EXPECT_EQ("-12.5", AccessParameterLiteral(fldtype::BCD, &bcd, sizeof bcd));
+}
+
+// Currency is kept in ten-thousandths in 64 bits: the extremes are stored as
+// themselves and a value beyond them is refused, never wrapped around.
+TEST_F(AccessCursorTest, CurrencyExtremesAreStoredAndValuesBeyondRefused) {
+  TBaseTable* c = OpenTable(db_, "People");
+  auto rec = Record(c);
+  ASSERT_EQ(0, Engine().InitRecord(c, rec.data()));
+  double top = 922337203685477.5807;
+  ASSERT_EQ(0, Engine().PutField(c, fPay, rec.data(), &top));
+  EXPECT_GT(Get<double>(c, rec.data(), fPay), 9.2e14);
+  double bottom = -922337203685477.5808;
+  ASSERT_EQ(0, Engine().PutField(c, fPay, rec.data(), &bottom));
+  EXPECT_LT(Get<double>(c, rec.data(), fPay), -9.2e14);
+  for (double beyond : {1e16, -1e16, std::nan("")}) {
+    double pay = 5;
+    ASSERT_EQ(0, Engine().PutField(c, fPay, rec.data(), &pay));
+    EXPECT_NE(0, Engine().PutField(c, fPay, rec.data(), &beyond)) << beyond;
+    EXPECT_DOUBLE_EQ(5, Get<double>(c, rec.data(), fPay)) << "the field keeps its value";
+  }
 }
 
 // ---- Faults mended
