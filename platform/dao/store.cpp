@@ -338,10 +338,19 @@ Statement& Connection::Cached(const std::string& sql) {
 
 std::unique_ptr<Statement> Connection::Prepare(const std::string& sql) {
   sqlite3_stmt* stmt = nullptr;
-  int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &stmt, nullptr);
+  const char* tail = nullptr;
+  int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &stmt, &tail);
   if (rc != SQLITE_OK) {
     sqlite3_finalize(stmt);
     Raise(rc, sql);
+  }
+  // SQLite stops at a NUL or at the end of the first statement; whatever it
+  // left unread would be silently dropped (a DELETE cut before its WHERE).
+  std::size_t used = tail != nullptr ? static_cast<std::size_t>(tail - sql.c_str()) : sql.size();
+  bool rest = sql.find_first_not_of(" \t\r\n;", used) != std::string::npos;
+  if (stmt == nullptr || rest) {
+    sqlite3_finalize(stmt);
+    Fail(stmt == nullptr ? errSyntaxInExpression : errCharactersAfterEnd, sql);
   }
   return std::make_unique<Statement>(*this, stmt);
 }

@@ -390,6 +390,22 @@ namespace {
 
 using CoreDamage = daotest::DaoFixture;
 
+// A NUL character in a statement's text never ends the statement early: a
+// cut-off DELETE or UPDATE would act on every row.
+TEST_F(CoreEditing, StatementTextWithANulIsRefusedWhole) {
+  MakePeople();
+  AddPerson("a", 1);
+  AddPerson("b", 2);
+  using namespace std::string_literals;
+  EXPECT_NE(0, ErrorOf([&] { db_->Execute("DELETE FROM People\0 WHERE Name = 'a'"s); }));
+  EXPECT_NE(0, ErrorOf([&] { db_->Execute("UPDATE People SET Age = 9\0 WHERE Name = 'a'"s); }));
+  EXPECT_NE(0, ErrorOf([&] { db_->OpenRecordset("SELECT * FROM People\0 WHERE Name = 'a'"s, -1); }));
+  auto rs = db_->OpenRecordset("People", -1);
+  EXPECT_EQ(2, rs->RecordCount());
+  rs->MoveFirst();
+  EXPECT_EQ(1, rs->Value(2).integer);
+}
+
 TEST_F(CoreDamage, DamagedCatalogueAndFilesFailCleanly) {
   MakePeople();
   AddPerson("a", 1);
