@@ -21,6 +21,7 @@ namespace {
 constexpr DBIResult kRecDeleted = 0x2204;
 constexpr DBIResult kBlobNotOpened = 0x2A03;
 constexpr std::uint32_t kBlobBlock = 4096;
+constexpr std::size_t kBookmarkKeyBytes = kAccessBookmarkSize - 4;  // after the word
 
 template <class T>
 T Load(const void* p) {
@@ -354,8 +355,8 @@ bool TAccessTable::LoadRecordBuffer() {
   keyCacheValid_ = false;
   if (!IsQueryCursor && !EditPending && currentIndex_.KeyFieldCount != 0) {
     keyCacheWord_ = haveBookmark ? bookmarkWord : CurrentBookmarkWord();
-    keyCache_.assign(kAccessBookmarkSize - 4, 0);
-    ExtractKeyFields(buffer, keyCache_.data(), 0, 0);
+    keyCache_.assign(kBookmarkKeyBytes, 0);
+    ExtractBookmarkKey(buffer, keyCache_.data());
     keyCacheValid_ = true;
   }
   return true;
@@ -553,12 +554,52 @@ void TAccessTable::GetBookmark(std::uint8_t* bookmark) {
   SetRecordBuffer(record.data());
   try {
     LoadRecordBuffer();
-    ExtractKeyFields(record.data(), bookmark + 4, 0, 0);
+    ExtractBookmarkKey(record.data(), bookmark + 4);
   } catch (...) {
     SetRecordBuffer(saved);
     throw;
   }
   SetRecordBuffer(saved);
+}
+
+TAccessTable::TBookmarkKeyShape TAccessTable::BookmarkKeyShape() {
+  TBookmarkKeyShape shape;
+  int count = std::min<int>(currentIndex_.KeyFieldCount, 16);
+  std::size_t at = 0;
+  bool full = false;
+  for (int i = 0; i < count; ++i) {
+    std::size_t width = KeyFieldWidth(i);
+    if (!full && at + width > kBookmarkKeyBytes) {
+      full = true;
+      auto type = static_cast<std::int16_t>(FieldCache()->FieldByNumber(currentIndex_.KeyFields[i])->Desc.DriverType);
+      if (type == daotype::Text && at + 1 < kBookmarkKeyBytes) shape.Fields = i + 1;
+    }
+    if (!full) shape.Fields = i + 1;
+    at += width;
+  }
+  shape.FullWidth = at;
+  return shape;
+}
+
+void TAccessTable::ExtractBookmarkKey(const std::uint8_t* record, std::uint8_t* area) {
+  TBookmarkKeyShape shape = BookmarkKeyShape();
+  std::vector<std::uint8_t> key(std::max(shape.FullWidth, kBookmarkKeyBytes), 0);
+  ExtractKeyFields(record, key.data(), 0, 0);
+  // Keep the fields that fit; a text that does not is cut on a character.
+  std::size_t kept = 0;
+  for (int i = 0; i < shape.Fields; ++i) {
+    std::size_t width = KeyFieldWidth(i);
+    if (kept + width <= kBookmarkKeyBytes) {
+      kept += width;
+      continue;
+    }
+    const char* text = reinterpret_cast<const char*>(key.data() + kept);
+    std::string_view cut = dbengine_detail::CutBytes(std::string_view(text, strnlen(text, width)),
+                                                     kBookmarkKeyBytes - kept - 1);
+    kept += cut.size();
+  }
+  std::memset(area, 0, kBookmarkKeyBytes);
+  std::memcpy(area, key.data(), kept);
 }
 
 bool TAccessTable::PositionAt(std::int32_t word) {
@@ -585,7 +626,12 @@ void TAccessTable::SetToBookmark(const std::uint8_t* bookmark) {
   // The record is gone (another user deleted it): browsing goes on from the
   // record after it, but nothing may edit or delete in its name.
   if (!IsQueryCursor && currentIndex_.KeyFieldCount > 0) {
-    SeekKeyOrEnd(keysearch::Greater, true, nullptr, bookmark + 4, 0, 0);
+    TBookmarkKeyShape shape = BookmarkKeyShape();
+    // The seek reads each field at its full width: beyond the area, zeros.
+    std::vector<std::uint8_t> key(std::max(shape.FullWidth, kBookmarkKeyBytes), 0);
+    std::memcpy(key.data(), bookmark + 4, kBookmarkKeyBytes);
+    if (shape.Fields > 0)
+      SeekKeyOrEnd(keysearch::Greater, true, nullptr, key.data(), 0, static_cast<std::uint16_t>(shape.Fields));
   }
   inexactPosition_ = true;
 }

@@ -137,6 +137,14 @@ class TAccessTable : public TAccessBaseTable {
   void AfterMove();
   // The bookmark word of the DAO current record.
   std::int32_t CurrentBookmarkWord();
+  // A bookmark's key area after its word holds what fits of the record's key:
+  // whole key fields and a text cut on a character. `Fields` is their count.
+  struct TBookmarkKeyShape {
+    int Fields = 0;
+    std::size_t FullWidth = 0;  // of the whole key
+  };
+  TBookmarkKeyShape BookmarkKeyShape();
+  void ExtractBookmarkKey(const std::uint8_t* record, std::uint8_t* area);
   bool PositionAt(std::int32_t word);  // false when the record is gone
   void CheckExactPosition();
   void FreeAllBlobs();

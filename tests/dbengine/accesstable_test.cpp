@@ -517,6 +517,44 @@ TEST_F(AccessCursorTest, CurrencyExtremesAreStoredAndValuesBeyondRefused) {
   }
 }
 
+// An index whose key is wider than a bookmark's key area (long texts) keeps
+// bookmarks within their size, and the fall-back after a deleted record still
+// finds the record after it.
+TEST_F(AccessCursorTest, BookmarksOfWideKeysStayWithinTheirSize) {
+  {
+    dao::TDatabaseCore other(path_, false, false, "");
+    other.Execute("CREATE TABLE Titles (Id COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Title TEXT(200))");
+    other.Execute("CREATE INDEX ByTitle ON Titles (Title)");
+    for (const char* t : {"Alpha", "Beta", "Gamma"})
+      other.Execute(std::string("INSERT INTO Titles (Title) VALUES ('") + t + "')");
+  }
+  TBaseTable* c = OpenTable(db_, "Titles", "ByTitle");
+  auto rec = Record(c);
+  ASSERT_EQ(0, Engine().GetNextRecord(c, 0, rec.data(), nullptr));
+  ASSERT_EQ(0, Engine().GetNextRecord(c, 0, rec.data(), nullptr));  // Beta
+  constexpr std::size_t kGuard = 1024;
+  std::vector<std::uint8_t> first(kAccessBookmarkSize + kGuard, 0xAB);
+  ASSERT_EQ(0, Engine().GetBookmark(c, first.data()));
+  ASSERT_EQ(0, Engine().SetToBookmark(c, first.data()));
+  std::vector<std::uint8_t> again(kAccessBookmarkSize + kGuard, 0xAB);
+  ASSERT_EQ(0, Engine().GetBookmark(c, again.data()));  // read afresh, not from the kept key
+  for (std::size_t i = kAccessBookmarkSize; i < again.size(); ++i) {
+    ASSERT_EQ(0xAB, first[i]) << "byte " << i;
+    ASSERT_EQ(0xAB, again[i]) << "byte " << i;
+  }
+  {
+    dao::TDatabaseCore other(path_, false, false, "");
+    other.Execute("DELETE FROM Titles WHERE Title = 'Beta'");
+  }
+  std::vector<std::uint8_t> bookmark(again.begin(), again.begin() + kAccessBookmarkSize);
+  ASSERT_EQ(0, Engine().SetToBookmark(c, bookmark.data()));
+  ASSERT_EQ(0, Engine().GetCurrentRecord(c, 0, rec.data(), nullptr));
+  std::vector<char> title(1024, 0);
+  bool blank = false;
+  ASSERT_EQ(0, Engine().GetField(c, 2, rec.data(), title.data(), blank));
+  EXPECT_STREQ("Gamma", title.data());
+}
+
 // ---- Faults mended
 
 TEST_F(AccessCursorTest, FailedSeekReadsAsNoMatch) {
