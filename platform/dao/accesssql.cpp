@@ -150,7 +150,11 @@ std::vector<long> Numbers(const std::string& s, size_t& pos, char sep) {
   for (;;) {
     size_t start = pos;
     long v = 0;
-    while (pos < s.size() && std::isdigit(static_cast<unsigned char>(s[pos]))) v = v * 10 + (s[pos++] - '0');
+    // No date or time part has ten digits; a longer run would overflow.
+    while (pos < s.size() && std::isdigit(static_cast<unsigned char>(s[pos]))) {
+      if (pos - start == 9) return {};
+      v = v * 10 + (s[pos++] - '0');
+    }
     if (pos == start) return {};
     out.push_back(v);
     if (pos < s.size() && s[pos] == sep) {

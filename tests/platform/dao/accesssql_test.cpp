@@ -133,7 +133,9 @@ TEST(AccessSqlTranslation, DateLiterals) {
   EXPECT_EQ(36161, d);
   ASSERT_TRUE(ParseAccessDate("12/29/1899 06:00", d));  // before day 0 the time counts away from zero
   EXPECT_DOUBLE_EQ(-1.25, d);
-  for (const char* bad : {"", "2/30/2001", "13/1/2001", "1/1/2001 25:00", "1/1/2001 13:00 PM", "hello", "1/2"})
+  for (const char* bad : {"", "2/30/2001", "13/1/2001", "1/1/2001 25:00", "1/1/2001 13:00 PM", "hello", "1/2",
+                          // numbers too long for any date part, whose low bits alone would be a valid one
+                          "18446744073709551617/1/2000", "1/1/2000 18446744073709551617:00"})
     EXPECT_FALSE(ParseAccessDate(bad, d)) << bad;
 }
 
