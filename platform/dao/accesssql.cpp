@@ -4,7 +4,10 @@
 #include <cmath>
 #include <set>
 
+#include "platform/classlib/core/currency.h"
 #include "platform/classlib/core/datetime.h"
+#include "platform/classlib/core/format.h"
+#include "platform/classlib/core/formatsettings.h"
 #include "platform/classlib/core/strutils.h"
 #include "platform/dao/daoerrors.h"
 #include "platform/dao/store.h"
@@ -137,6 +140,16 @@ std::string SqlString(const std::string& text) {
     out += c;
   }
   return out + "'";
+}
+
+// A number literal met by a currency column, exactly as currency; beyond its
+// range no stored form exists.
+Currency CurrencyLiteral(const std::string& text) {
+  TFormatSettings settings;
+  settings.DecimalSeparator = '.';
+  Currency value;
+  if (!TryStrToCurr(text, value, settings)) Fail(errConversion, text);
+  return value;
 }
 
 std::string NumberText(double v) {
@@ -530,7 +543,7 @@ Translation TranslateChange(const std::string& text, const std::vector<Token>& t
       case Tok::String: emit(SqlString(k.text)); break;
       case Tok::Number:
         if (currencyLiterals.count(i))  // stored as ten-thousandths
-          emit(std::to_string(std::llround(std::strtod(k.text.c_str(), nullptr) * 10000)));
+          emit(std::to_string(CurrencyLiteral(k.text).Raw()));
         else
           emit(k.text);
         break;

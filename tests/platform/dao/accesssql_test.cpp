@@ -58,6 +58,12 @@ TEST(AccessSqlTranslation, CurrencyLiteralsInStoredForm) {
       {"SELECT Price * 2 FROM Items WHERE Qty > 1.5", "SELECT \"Price\" * 2 FROM \"Items\" WHERE \"Qty\" > 1.5"},
   };
   for (const auto& c : cases) EXPECT_EQ(c.sqlite, TranslateAccessSql(c.access, types).sql) << c.access;
+  // Beyond the range of currency no stored form exists: refused, never wrapped
+  // around into a bound that every row passes.
+  EXPECT_EQ(errConversion, ErrorOf([&] { TranslateAccessSql("SELECT * FROM Items WHERE Price < 1e300", types); }));
+  EXPECT_EQ(errConversion, ErrorOf([&] { TranslateAccessSql("UPDATE Items SET Price = 1e15", types); }));
+  EXPECT_EQ("UPDATE \"Items\" SET \"Price\" = 9223372036854770000",
+            TranslateAccessSql("UPDATE Items SET Price = 922337203685477", types).sql);
 }
 
 TEST(AccessSqlTranslation, UpdatableSingleTableQueries) {
