@@ -909,8 +909,26 @@ class TDBEngine : public TComObject<DAODBEngine> {
   HRESULT BeginTrans() override {
     return Run([&] {
       if (engine_->transactionDepth >= kMaxTransactionDepth) Fail(errTooManyTransactions);
-      for (auto& db : Open())
-        if (db->Core().Conn().TransactionDepth() == engine_->transactionDepth) db->Core().Conn().Begin();
+      // All or none: a database left inside a level nobody ends would hold
+      // its later changes uncommitted until it closes, and then drop them.
+      std::vector<Connection*> begun;
+      try {
+        for (auto& db : Open()) {
+          Connection& c = db->Core().Conn();
+          if (c.TransactionDepth() != engine_->transactionDepth) continue;
+          c.Begin();
+          begun.push_back(&c);
+        }
+      } catch (...) {
+        for (Connection* c : begun) {
+          try {
+            c->Rollback();
+          } catch (const TDaoFailure&) {
+            // The failure to begin is the one the caller hears of.
+          }
+        }
+        throw;
+      }
       ++engine_->transactionDepth;
     });
   }

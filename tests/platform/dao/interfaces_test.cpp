@@ -407,6 +407,27 @@ TEST_F(DaoRecordsets, EditModesLastModifiedAndTransactions) {
   EXPECT_EQ(3034, DaoNumber(engine_->CommitTrans()));
 }
 
+// A transaction that cannot begin on every open database begins on none: no
+// database is left inside a transaction that nobody will end.
+TEST_F(DaoRecordsets, ATransactionThatCannotBeginEverywhereBeginsNowhere) {
+  Exec("CREATE TABLE T (Name TEXT(10))");
+  int savedTimeout = Connection::BusyTimeout();
+  Connection::SetBusyTimeout(50);
+  std::string otherPath = dir_ + "/Other.MDB";
+  Ptr<DAODatabase> other;
+  ASSERT_EQ(S_OK, engine_->CreateDatabase(otherPath, "", Missing(), &other));
+  Connection::SetBusyTimeout(savedTimeout);
+  TDatabaseCore blocker(otherPath, false, false, "");
+  blocker.Conn().Begin();  // holds the other file's write lock
+  EXPECT_EQ(errLocked, DaoNumber(engine_->BeginTrans()));
+  blocker.Conn().Rollback();
+  Exec("INSERT INTO T (Name) VALUES ('kept')");
+  TDatabaseCore reader(path_, false, true, "");
+  auto rs = reader.OpenRecordset("T", -1);
+  EXPECT_EQ(1, rs->RecordCount()) << "the insert is committed, not held in a transaction";
+  EXPECT_EQ(errNoTransaction, DaoNumber(engine_->Rollback()));
+}
+
 TEST_F(DaoRecordsets, QueriesDefinitionsAndParameters) {
   Exec("CREATE TABLE Programs (ProgramNumber LONG, ProgramName TEXT(50))");
   Exec("CREATE TABLE Reports (ReportNumber COUNTER, ProgramNumber LONG, Title TEXT(50), Fixed YESNO, "
