@@ -305,7 +305,9 @@ void TAccessDatabase::EmptyTable(TBaseTable* cursor, const char* tableName) {
 }
 
 void TAccessDatabase::BeginTransaction(std::int32_t, void*& transaction) {
-  CheckHandle(session_->DAOEngine())->BeginTrans();
+  TDAOEngine* engine = CheckHandle(session_->DAOEngine());
+  engine->BeginTrans();
+  DaoCheck(engine->Status);
   transaction = this;
 }
 

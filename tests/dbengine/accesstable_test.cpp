@@ -555,6 +555,33 @@ TEST_F(AccessCursorTest, BookmarksOfWideKeysStayWithinTheirSize) {
   EXPECT_STREQ("Gamma", title.data());
 }
 
+// A transaction the database cannot begin (its file busy) is reported, not
+// taken as begun.
+class ShortWaitTest : public AccessCursorTest {
+ protected:
+  void SetUp() override {
+    savedTimeout_ = dao::Connection::BusyTimeout();
+    DaoSetBusyTimeout(50);  // for the connections opened here
+    AccessCursorTest::SetUp();
+  }
+  void TearDown() override {
+    AccessCursorTest::TearDown();
+    DaoSetBusyTimeout(savedTimeout_);
+  }
+  int savedTimeout_ = 0;
+};
+
+TEST_F(ShortWaitTest, ATransactionThatCannotBeginIsAnError) {
+  auto* db = static_cast<TAccessDatabase*>(db_);
+  db->OpenConnection();
+  dao::TDatabaseCore blocker(path_, false, false, "");
+  blocker.Conn().Begin();  // holds the file's write lock
+  void* transaction = nullptr;
+  EXPECT_THROW(db->BeginTransaction(0, transaction), EMorvaEngineError);
+  blocker.Conn().Rollback();
+  EXPECT_THROW(db->EndTransaction(transaction, 2), EMorvaEngineError) << "nothing to roll back";
+}
+
 // ---- Faults mended
 
 TEST_F(AccessCursorTest, FailedSeekReadsAsNoMatch) {
