@@ -158,6 +158,11 @@ void TAccessTable::LoadFields() {
     } catch (const EMorvaBoundryError&) {
     }
   }
+  // The fields lie one after the other, then eight status bytes each: all of
+  // it must be reachable by the descriptors' 16-bit offsets.
+  std::size_t total = 8 * descs.size() + 1;
+  for (const TFieldDesc& d : descs) total += d.Length;
+  if (total > 0xFFFF) RaiseEngineError(dberr::DriverLimit);
   std::uint16_t dataSize = 0;
   for (const TFieldDesc& d : descs) dataSize = std::max<std::uint16_t>(dataSize, d.Offset + d.Length);
   for (std::size_t i = 0; i < descs.size(); ++i) {

@@ -582,6 +582,21 @@ TEST_F(ShortWaitTest, ATransactionThatCannotBeginIsAnError) {
   EXPECT_THROW(db->EndTransaction(transaction, 2), EMorvaEngineError) << "nothing to roll back";
 }
 
+// A record too wide for the record buffer's 16-bit offsets (many long texts)
+// cannot be opened, rather than laid out over itself.
+TEST_F(AccessCursorTest, RecordsWiderThanTheBufferLayoutAreRefused) {
+  {
+    dao::TDatabaseCore other(path_, false, false, "");
+    std::string sql = "CREATE TABLE Wide (F0 TEXT(255)";
+    for (int i = 1; i < 70; ++i) sql += ", F" + std::to_string(i) + " TEXT(255)";
+    other.Execute(sql + ")");
+    other.Execute("INSERT INTO Wide (F0, F69) VALUES ('first', 'last')");
+  }
+  TBaseTable* c = nullptr;
+  EXPECT_EQ(dberr::DriverLimit, Engine().OpenTable(db_, "Wide", nullptr, nullptr, nullptr, 0, 0, 0, 0, false, nullptr, c));
+  EXPECT_EQ(nullptr, c);
+}
+
 // ---- Faults mended
 
 TEST_F(AccessCursorTest, FailedSeekReadsAsNoMatch) {
