@@ -528,7 +528,11 @@ void Connection::LoadCatalogue() {
       FieldDef f;
       f.name = s->ColumnText(1);
       f.type = static_cast<int>(s->ColumnInteger(2));
-      f.size = static_cast<int>(s->ColumnInteger(3));
+      // A file from elsewhere may hold any number here: text and binary
+      // fields take 1 to 255, the others their type's own size.
+      std::int64_t size = s->ColumnInteger(3);
+      bool variable = f.type == dbText || f.type == dbBinary;
+      f.size = variable ? (size >= 1 && size <= 255 ? static_cast<int>(size) : 255) : DefaultFieldSize(f.type);
       f.attributes = static_cast<int>(s->ColumnInteger(4));
       f.required = s->ColumnInteger(5) != 0;
       f.allowZeroLength = s->ColumnInteger(6) != 0;

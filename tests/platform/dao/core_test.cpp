@@ -406,6 +406,21 @@ TEST_F(CoreEditing, StatementTextWithANulIsRefusedWhole) {
   EXPECT_EQ(1, rs->Value(2).integer);
 }
 
+// Sizes in a damaged catalogue are taken as the engine's limits allow: a text
+// field is 1 to 255 characters, fixed-size fields have their type's size.
+TEST_F(CoreDamage, CatalogueSizesOutsideTheLimitsAreKeptWithinThem) {
+  MakePeople();
+  AddPerson("a", 1);
+  db_->Conn().Exec("UPDATE MSysColumns SET Size = 100000 WHERE Name = 'Name'");
+  db_->Conn().Exec("UPDATE MSysColumns SET Size = -5 WHERE Name = 'Age'");
+  db_.reset();
+  db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
+  auto rs = db_->OpenRecordset("People", -1);
+  EXPECT_EQ(255, rs->Fields()[1].def.size);
+  EXPECT_EQ(2, rs->Fields()[2].def.size);
+  EXPECT_EQ("a", rs->Value(1).text);
+}
+
 TEST_F(CoreDamage, DamagedCatalogueAndFilesFailCleanly) {
   MakePeople();
   AddPerson("a", 1);
