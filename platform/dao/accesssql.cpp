@@ -144,12 +144,10 @@ std::string SqlString(const std::string& text) {
 
 // A number literal met by a currency column, exactly as currency; beyond its
 // range no stored form exists.
-Currency CurrencyLiteral(const std::string& text) {
-  TFormatSettings settings;
-  settings.DecimalSeparator = '.';
-  Currency value;
-  if (!TryStrToCurr(text, value, settings)) Fail(errConversion, text);
-  return value;
+std::int64_t CurrencyLiteral(const std::string& text) {
+  std::int64_t raw = 0;
+  if (!StoredCurrency(text, raw)) Fail(errConversion, text);
+  return raw;
 }
 
 std::string NumberText(double v) {
@@ -543,7 +541,7 @@ Translation TranslateChange(const std::string& text, const std::vector<Token>& t
       case Tok::String: emit(SqlString(k.text)); break;
       case Tok::Number:
         if (currencyLiterals.count(i))  // stored as ten-thousandths
-          emit(std::to_string(CurrencyLiteral(k.text).Raw()));
+          emit(std::to_string(CurrencyLiteral(k.text)));
         else
           emit(k.text);
         break;
@@ -677,6 +675,15 @@ int TypeFromDdlName(const std::string& word, bool& counter) {
   for (auto& [name, type] : names)
     if (u == name) return type;
   return 0;
+}
+
+bool StoredCurrency(const std::string& text, std::int64_t& raw) {
+  TFormatSettings settings;
+  settings.DecimalSeparator = '.';
+  Currency value;
+  if (!TryStrToCurr(text, value, settings)) return false;
+  raw = value.Raw();
+  return true;
 }
 
 bool ParseAccessDate(const std::string& raw, double& result) {

@@ -5,6 +5,7 @@
 // trailing ";", and the data-definition statements that make tables and indexes. Everything
 // else fails with a DAO syntax error; nothing here crashes on bad input.
 
+#include <cstdint>
 #include <functional>
 #include <set>
 #include <string>
@@ -48,6 +49,11 @@ Translation TranslateAccessSql(const std::string& text, const ColumnTypeFn& colu
 // text between the #s of an Access date literal: "m/d/yyyy", "yyyy-mm-dd",
 // optionally followed by a time "h:nn[:ss] [AM|PM]", or a time alone.
 bool ParseAccessDate(const std::string& text, double& dateNumber);
+
+// The stored form (ten-thousandths) of a currency amount written as a number
+// with '.' as decimal point, exactly; false when it is no such number or lies
+// beyond the currency range.
+bool StoredCurrency(const std::string& text, std::int64_t& raw);
 
 // The DAO type named by a data-definition type word (TEXT, LONG, COUNTER ...); 0 when unknown.
 int TypeFromDdlName(const std::string& word, bool& counter);

@@ -31,7 +31,10 @@ Cell DefaultCell(const FieldDef& f) {
     case dbByte:
     case dbInteger:
     case dbLong: return Cell::MakeInteger(std::atoll(v.c_str()));
-    case dbCurrency: return Cell::MakeInteger(static_cast<std::int64_t>(std::llround(std::atof(v.c_str()) * 10000)));
+    case dbCurrency: {
+      std::int64_t raw = 0;
+      return StoredCurrency(v, raw) ? Cell::MakeInteger(raw) : Cell();
+    }
     case dbSingle:
     case dbDouble: return Cell::MakeReal(std::atof(v.c_str()));
     default: return {};

@@ -421,6 +421,20 @@ TEST_F(CoreDamage, CatalogueSizesOutsideTheLimitsAreKeptWithinThem) {
   EXPECT_EQ("a", rs->Value(1).text);
 }
 
+// A currency default is read exactly; one beyond the currency range gives no
+// default rather than a wrapped-around amount.
+TEST_F(CoreDamage, CurrencyDefaultsAreExactOrNone) {
+  db_->Execute("CREATE TABLE Pay (Id COUNTER, Amount CURRENCY, Other CURRENCY)");
+  db_->Conn().Exec("UPDATE MSysColumns SET DefaultValue = '0.0003' WHERE Name = 'Amount'");
+  db_->Conn().Exec("UPDATE MSysColumns SET DefaultValue = '1e300' WHERE Name = 'Other'");
+  db_.reset();
+  db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
+  auto rs = db_->OpenRecordset("Pay", -1);
+  rs->AddNew();
+  EXPECT_EQ(3, rs->Value(1).integer);
+  EXPECT_TRUE(rs->Value(2).IsNull());
+}
+
 TEST_F(CoreDamage, DamagedCatalogueAndFilesFailCleanly) {
   MakePeople();
   AddPerson("a", 1);
