@@ -540,10 +540,18 @@ Translation TranslateChange(const std::string& text, const std::vector<Token>& t
       case Tok::Name: emit(QuoteIdentifier(k.text)); break;
       case Tok::String: emit(SqlString(k.text)); break;
       case Tok::Number:
-        if (currencyLiterals.count(i))  // stored as ten-thousandths
-          emit(std::to_string(CurrencyLiteral(k.text)));
-        else
+        if (currencyLiterals.count(i)) {  // stored as ten-thousandths
+          std::int64_t raw = 0;
+          if (!StoredCurrency(k.text, raw) && IsPunct(t[i - 1], "-") && StoredCurrency("-" + k.text, raw)) {
+            // The smallest amount has no positive counterpart: it takes its sign along.
+            out.erase(out.find_last_not_of(" -") + 1);
+            emit(std::to_string(raw));
+          } else {
+            emit(std::to_string(CurrencyLiteral(k.text)));
+          }
+        } else {
           emit(k.text);
+        }
         break;
       case Tok::Date: {
         double d = 0;

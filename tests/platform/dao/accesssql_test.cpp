@@ -62,6 +62,8 @@ TEST(AccessSqlTranslation, CurrencyLiteralsInStoredForm) {
   // around into a bound that every row passes.
   EXPECT_EQ(errConversion, ErrorOf([&] { TranslateAccessSql("SELECT * FROM Items WHERE Price < 1e300", types); }));
   EXPECT_EQ(errConversion, ErrorOf([&] { TranslateAccessSql("UPDATE Items SET Price = 1e15", types); }));
+  EXPECT_EQ("UPDATE \"Items\" SET \"Price\" = -9223372036854775808",
+            TranslateAccessSql("UPDATE Items SET Price = -922337203685477.5808", types).sql);
   EXPECT_EQ("UPDATE \"Items\" SET \"Price\" = 9223372036854770000",
             TranslateAccessSql("UPDATE Items SET Price = 922337203685477", types).sql);
 }
