@@ -50,6 +50,17 @@ void CopyText(std::uint8_t* dest, std::uint16_t length, std::string_view text) {
   std::memcpy(dest, cut.data(), cut.size());
 }
 
+// A currency amount in ten-thousandths in 64 bits. The largest currency is no
+// double: its nearest one scales just past the range and stands for it.
+// Amounts beyond the range are refused.
+std::int64_t CurrencyRaw(double amount) {
+  constexpr double kLimit = 9223372036854775808.0;  // 2^63
+  double scaled = std::round(amount * 10000.0);
+  if (scaled >= -kLimit && scaled < kLimit) return static_cast<std::int64_t>(scaled);
+  if (scaled >= kLimit && amount <= kLimit / 10000.0) return std::numeric_limits<std::int64_t>::max();
+  RaiseEngineError(dberr::InvalidParam);
+}
+
 bool IsBlobType(std::int16_t t) { return t == daotype::Memo || t == daotype::LongBinary; }
 
 const char* ComparisonText(std::uint16_t condition) {
@@ -231,22 +242,9 @@ void TAccessTable::CopyFieldIn(std::uint16_t driverType, std::uint16_t, std::int
     case daotype::Byte:
       value[0] = static_cast<std::uint8_t>(Load<std::int16_t>(in) & 0xFF);
       break;
-    case daotype::Currency: {
-      // Ten-thousandths in 64 bits. The largest currency is no double: its
-      // nearest one scales just past the range and stands for it.
-      constexpr double kLimit = 9223372036854775808.0;  // 2^63
-      double amount = Load<double>(in);
-      double scaled = std::round(amount * 10000.0);
-      std::int64_t raw = 0;
-      if (scaled >= -kLimit && scaled < kLimit)
-        raw = static_cast<std::int64_t>(scaled);
-      else if (scaled >= kLimit && amount <= kLimit / 10000.0)
-        raw = std::numeric_limits<std::int64_t>::max();
-      else
-        RaiseEngineError(dberr::InvalidParam);
-      Store<std::int64_t>(value, raw);
+    case daotype::Currency:
+      Store<std::int64_t>(value, CurrencyRaw(Load<double>(in)));
       break;
-    }
     case daotype::Single:
       Store<float>(value, static_cast<float>(Load<double>(in)));
       break;
@@ -879,7 +877,14 @@ void TAccessTable::SeekKey(std::uint16_t condition, bool keyItself, std::uint8_t
       case daotype::Byte: slots[i] = DaoVarUI1(static_cast<std::uint8_t>(Load<std::int16_t>(v))); break;
       case daotype::Integer: slots[i] = DaoVarI2(Load<std::int16_t>(v)); break;
       case daotype::Long: slots[i] = DaoVarI4(Load<std::int32_t>(v)); break;
-      case daotype::Currency: slots[i] = DaoVarCY(Currency::FromRaw(std::llround(Load<double>(v) * 10000.0))); break;
+      case daotype::Currency:
+        // A key beyond the currency range is no amount: nothing has it.
+        try {
+          slots[i] = DaoVarCY(Currency::FromRaw(CurrencyRaw(Load<double>(v))));
+        } catch (const EMorvaEngineError&) {
+          RaiseEngineError(dberr::RecNotFound);
+        }
+        break;
       case daotype::Single: slots[i] = DaoVarR4(static_cast<float>(Load<double>(v))); break;
       case daotype::Double: slots[i] = DaoVarR8(Load<double>(v)); break;
       case daotype::Date: slots[i] = DaoVarDate(MSecsToDate(Load<double>(v))); break;

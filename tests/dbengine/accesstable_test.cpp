@@ -597,6 +597,24 @@ TEST_F(AccessCursorTest, RecordsWiderThanTheBufferLayoutAreRefused) {
   EXPECT_EQ(nullptr, c);
 }
 
+// A currency key beyond the currency range finds nothing: it never wraps
+// around onto the smallest amount.
+TEST_F(AccessCursorTest, CurrencyKeysBeyondTheRangeFindNothing) {
+  {
+    dao::TDatabaseCore other(path_, false, false, "");
+    other.Execute("CREATE INDEX ByPay ON People (Pay)");
+    other.Execute("UPDATE People SET Pay = -922337203685477.5808 WHERE Name = 'Anna'");
+  }
+  auto* c = static_cast<TAccessTable*>(OpenTable(db_, "People", "ByPay"));
+  auto rec = Record(c);
+  double key = 1e19;
+  EXPECT_THROW(c->SeekKey(0, true, rec.data(), reinterpret_cast<const std::uint8_t*>(&key), 0, 0),
+               EMorvaEngineError);
+  key = -922337203685477.5808;
+  c->SeekKey(0, true, rec.data(), reinterpret_cast<const std::uint8_t*>(&key), 0, 0);
+  EXPECT_EQ("Anna", GetText(c, rec.data(), fName));
+}
+
 // ---- Faults mended
 
 TEST_F(AccessCursorTest, FailedSeekReadsAsNoMatch) {
