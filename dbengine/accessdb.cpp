@@ -300,8 +300,17 @@ void TAccessDatabase::OpenStoredProcParamList(const char* procName, TBaseTable*&
 void TAccessDatabase::EmptyTable(TBaseTable* cursor, const char* tableName) {
   std::string name = cursor != nullptr ? cursor->GetTableName() : (tableName != nullptr ? tableName : "");
   if (name.empty()) return;
+  // The dialect has no escape inside a quoted name: take the quotes the name
+  // does not hold, so that it cannot end early and name another table.
+  std::string quoted;
+  if (name.find(']') == std::string::npos)
+    quoted = "[" + name + "]";
+  else if (name.find('`') == std::string::npos)
+    quoted = "`" + name + "`";
+  else
+    RaiseEngineError(dberr::InvalidParam);
   TBaseTable* none = nullptr;
-  ExecuteSql(2, ("DELETE FROM [" + name + "]").c_str(), none);
+  ExecuteSql(2, ("DELETE FROM " + quoted).c_str(), none);
 }
 
 void TAccessDatabase::BeginTransaction(std::int32_t, void*& transaction) {

@@ -615,6 +615,20 @@ TEST_F(AccessCursorTest, CurrencyKeysBeyondTheRangeFindNothing) {
   EXPECT_EQ("Anna", GetText(c, rec.data(), fName));
 }
 
+// Emptying a table whose name holds a bracket empties that table and no other.
+TEST_F(AccessCursorTest, EmptyingATableWithABracketInItsNameTouchesNoOther) {
+  {
+    dao::TDatabaseCore other(path_, false, false, "");
+    other.Conn().Exec("CREATE TABLE \"People] WHERE [Id\" (X INTEGER)");
+    other.Conn().Exec("INSERT INTO \"People] WHERE [Id\" VALUES (1)");
+  }
+  auto* db = static_cast<TAccessDatabase*>(db_);
+  db->EmptyTable(nullptr, "People] WHERE [Id");
+  dao::TDatabaseCore check(path_, false, true, "");
+  EXPECT_EQ(3, check.OpenRecordset("People", -1)->RecordCount());
+  EXPECT_EQ(0, check.OpenRecordset("People] WHERE [Id", -1)->RecordCount());
+}
+
 // ---- Faults mended
 
 TEST_F(AccessCursorTest, FailedSeekReadsAsNoMatch) {
