@@ -335,7 +335,15 @@ bool TAccessTable::LoadRecordBuffer() {
         case daotype::Date: {
           double dt = vt == varDate ? v.AsDouble() : 0.0;
           blank = dt == 0.0;
-          if (!blank) Store<double>(at, DateToMSecs(TDateTime(dt)));
+          if (!blank) {
+            // A date number no calendar date stands for (a damaged file) reads
+            // as blank; the stored value stays unless the field is written.
+            try {
+              Store<double>(at, DateToMSecs(TDateTime(dt)));
+            } catch (const EConvertError&) {
+              blank = true;
+            }
+          }
           break;
         }
         case daotype::Text:

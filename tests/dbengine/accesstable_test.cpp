@@ -629,6 +629,27 @@ TEST_F(AccessCursorTest, EmptyingATableWithABracketInItsNameTouchesNoOther) {
   EXPECT_EQ(0, check.OpenRecordset("People] WHERE [Id", -1)->RecordCount());
 }
 
+// A stored date no calendar date stands for (a damaged file) cannot stop the
+// table from being read: the date reads as blank, the other fields as stored.
+TEST_F(AccessCursorTest, DamagedDateValuesDoNotStopTheTable) {
+  {
+    dao::TDatabaseCore other(path_, false, false, "");
+    other.Conn().Exec("UPDATE People SET Born = 1e12 WHERE Name = 'Bert'");
+  }
+  TBaseTable* c = OpenTable(db_, "People", "ByName");
+  auto rec = Record(c);
+  std::vector<std::string> names;
+  DBIResult code = 0;
+  while ((code = Engine().GetNextRecord(c, 0, rec.data(), nullptr)) == 0) {
+    names.push_back(GetText(c, rec.data(), fName));
+    bool blank = false;
+    Get<double>(c, rec.data(), fBorn, &blank);
+    EXPECT_TRUE(blank) << names.back();
+  }
+  EXPECT_EQ(dberr::Eof, code);
+  EXPECT_EQ((std::vector<std::string>{"Anna", "Bert", "Carl"}), names);
+}
+
 // ---- Faults mended
 
 TEST_F(AccessCursorTest, FailedSeekReadsAsNoMatch) {
