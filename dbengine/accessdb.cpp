@@ -387,6 +387,18 @@ std::string DateLiteral(TDateTime value, bool withTime) {
   return text;
 }
 
+// Text in quotes, its own quotes doubled so that none ends the literal; a NUL
+// would end the statement, so the text ends there.
+std::string QuotedLiteral(std::string_view text) {
+  text = text.substr(0, text.find('\0'));
+  std::string quoted = "'";
+  for (char c : text) {
+    quoted += c;
+    if (c == '\'') quoted += '\'';
+  }
+  return quoted + "'";
+}
+
 std::string NumberLiteral(double value) {
   char buffer[64];
   auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
@@ -397,15 +409,8 @@ std::string NumberLiteral(double value) {
 std::string AccessParameterLiteral(std::uint16_t fieldType, const void* value, std::uint16_t length) {
   const auto* bytes = static_cast<const std::uint8_t*>(value);
   switch (fieldType) {
-    case fldtype::ZString: {
-      std::string text = SlotText(reinterpret_cast<const char*>(bytes), length != 0 ? length : 1);
-      std::string quoted = "'";
-      for (char c : text) {
-        quoted += c;
-        if (c == '\'') quoted += '\'';  // doubled: a quote never ends the literal
-      }
-      return quoted + "'";
-    }
+    case fldtype::ZString:
+      return QuotedLiteral(SlotText(reinterpret_cast<const char*>(bytes), length != 0 ? length : 1));
     case fldtype::Date:
       return DateLiteral(TimeStampToDateTime(TTimeStamp{0, Load<std::int32_t>(bytes)}), false);
     case fldtype::Bool:
@@ -459,8 +464,8 @@ void TAccessSqlStmt::BindParameters(std::uint16_t count, const TFieldDesc* descs
       const char* text = nullptr;
       std::memcpy(&text, buffer + d.Offset, sizeof text);
       auto length = Load<std::uint32_t>(buffer + d.Offset + sizeof text);
-      std::string value = text ? std::string(text, length) : std::string();
-      literal = AccessParameterLiteral(fldtype::ZString, value.c_str(), std::uint16_t(std::min<std::size_t>(value.size() + 1, 0xFFFF)));
+      // Any length: the text does not pass through a 16-bit slot.
+      literal = QuotedLiteral(text ? std::string_view(text, length) : std::string_view());
     } else {
       literal = AccessParameterLiteral(d.FieldType, buffer + d.Offset, d.Length);
     }

@@ -650,6 +650,33 @@ TEST_F(AccessCursorTest, DamagedDateValuesDoNotStopTheTable) {
   EXPECT_EQ((std::vector<std::string>{"Anna", "Bert", "Carl"}), names);
 }
 
+// A long text parameter reaches the statement whole, however long.
+TEST_F(AccessCursorTest, LongTextParametersAreNotCut) {
+  TSqlStmt* stmt = nullptr;
+  ASSERT_EQ(0, Engine().AllocateStatement(db_, 2, stmt));
+  ASSERT_EQ(0, Engine().PrepareStatement(stmt, "UPDATE People SET Notes = ? WHERE Name = 'Anna'"));
+  std::string notes(100000, 'x');
+  notes.back() = 'y';
+  std::uint8_t slot[sizeof(const char*) + 4] = {};
+  const char* address = notes.data();
+  auto length = static_cast<std::uint32_t>(notes.size());
+  std::memcpy(slot, &address, sizeof address);
+  std::memcpy(slot + sizeof address, &length, sizeof length);
+  TFieldDesc d{};
+  d.FieldType = fldtype::Blob;
+  d.Length = sizeof slot;
+  ASSERT_EQ(0, Engine().BindParameters(stmt, 1, &d, slot));
+  TBaseTable* c = nullptr;
+  ASSERT_EQ(0, Engine().ExecuteStatement(stmt, c));
+  Engine().FreeStatement(stmt);
+  dao::TDatabaseCore check(path_, false, true, "");
+  auto rs = check.OpenRecordset("SELECT Notes FROM People WHERE Name = 'Anna'", 0);
+  rs->MoveFirst();
+  const std::string& stored = rs->Value(0).text;
+  EXPECT_EQ(notes.size(), stored.size());
+  EXPECT_TRUE(stored == notes) << "the text arrives unchanged";
+}
+
 // ---- Faults mended
 
 TEST_F(AccessCursorTest, FailedSeekReadsAsNoMatch) {
