@@ -850,6 +850,11 @@ std::int64_t Connection::NextRowId(const TableDef& table) {
   if (tracked) {
     StatementUse s(Cached("UPDATE MSysTables SET LastId=? WHERE Name=?"));
     s->Bind(1, next).Bind(2, table.name).Step();
+  } else {
+    // A table made elsewhere is numbered from here on like the others, so
+    // that additions under way at once never get the same number.
+    StatementUse s(Cached("INSERT INTO MSysTables (Name, LastId) VALUES (?, ?)"));
+    s->Bind(1, table.name).Bind(2, next).Step();
   }
   if (table.CounterField() >= 0) {
     StatementUse u(Cached("UPDATE sqlite_sequence SET seq=? WHERE name=?"));

@@ -267,6 +267,21 @@ TEST_F(CoreEditing, AddNewAssignsCounterAtOnceAndNeverAgain) {
   EXPECT_EQ(std::string(20, 'y'), rs->Value(1).text);
 }
 
+// A table made by another tool (no catalogue rows) numbers its rows like any
+// other: two additions under way at once get different numbers.
+TEST_F(CoreEditing, TablesWithoutCatalogueRowsNumberConcurrentAdditionsApart) {
+  db_->Conn().Exec("CREATE TABLE Plain (Name TEXT)");
+  auto first = db_->OpenRecordset("Plain", -1);
+  auto second = db_->OpenRecordset("Plain", -1);
+  first->AddNew();
+  second->AddNew();
+  first->SetValue(0, Cell::MakeText("one"));
+  second->SetValue(0, Cell::MakeText("two"));
+  first->Update();
+  EXPECT_EQ(0, ErrorOf([&] { second->Update(); }));
+  EXPECT_EQ(2, first->RecordCount());
+}
+
 TEST_F(CoreEditing, DuplicateKeysRequiredFieldsAndDeletes) {
   db_->Execute("CREATE TABLE T (K LONG NOT NULL, V TEXT(10), CONSTRAINT PrimaryKey PRIMARY KEY (K))");
   auto rs = db_->OpenRecordset("T", -1);
