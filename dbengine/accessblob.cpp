@@ -30,7 +30,20 @@ TAccessBaseBlob::TAccessBaseBlob(TAccessTable* cursor, TFieldCacheItem* item,
     std::int32_t currentWord = 0;
     std::memcpy(&currentWord, bytes.data(), std::min<std::size_t>(bytes.size(), 4));
     // A record image that has not been stored yet carries no bookmark.
-    if (word != 0 && word != currentWord) {
+    if (word != 0 && word != currentWord && cursor->EditPending) {
+      // Moving would drop the edit under way: the other record is read
+      // through a recordset of its own, where a table's bookmarks hold too.
+      if (cursor->IsQueryCursor) RaiseEngineError(dberr::NotSupported);
+      OwnRecordset.reset(CheckHandle(cursor->DAODatabase)->OpenRecordset(cursor->DAOTableName,
+                                                                          AccessRecordsetOptions(1, 0)));
+      if (OwnRecordset == nullptr) RaiseEngineError(dberr::InvalidHndl);
+      DaoCheck(OwnRecordset->Status);
+      OwnRecordset->SetBookmark(BookmarkOfWord(word));
+      DaoCheck(OwnRecordset->Status);
+      OwnFields.reset(OwnRecordset->GetFields());
+      DaoCheck(OwnFields->Status);
+      fields = OwnFields.get();
+    } else if (word != 0 && word != currentWord) {
       SavedBookmark = current;
       rs->SetBookmark(BookmarkOfWord(word));
       DaoCheck(rs->Status);

@@ -5,6 +5,7 @@
 // blob until the record is stored.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/classlib/core/object.h"
@@ -15,6 +16,7 @@ class TAccessTable;
 class TFieldCacheItem;
 class TDAOFields;
 class TDAOField;
+class TDAORecordset;
 
 // Open modes of a blob.
 constexpr int kBlobReadWrite = 0;
@@ -45,6 +47,9 @@ class TAccessBaseBlob : public TObject {
   int Mode;
   std::uint8_t* RecordBuffer;
   Variant SavedBookmark;  // empty when the recordset was not moved
+  // The other record's own recordset, when the cursor's could not move.
+  std::unique_ptr<TDAORecordset> OwnRecordset;
+  std::unique_ptr<TDAOFields> OwnFields;
 
  protected:
   bool IsBlank();

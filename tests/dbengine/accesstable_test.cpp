@@ -677,6 +677,34 @@ TEST_F(AccessCursorTest, LongTextParametersAreNotCut) {
   EXPECT_TRUE(stored == notes) << "the text arrives unchanged";
 }
 
+// Reading the memo of another record (a grid draws its other rows) while one
+// record is being edited leaves that edit and its lock in place.
+TEST_F(AccessCursorTest, ReadingAnotherRecordsBlobKeepsThePendingEdit) {
+  {
+    dao::TDatabaseCore other(path_, false, false, "");
+    other.Execute("UPDATE People SET Notes = 'about Anna' WHERE Name = 'Anna'");
+  }
+  TBaseTable* c = OpenTable(db_, "People");
+  auto anna = Record(c);
+  auto bert = Record(c);
+  ASSERT_EQ(0, Engine().GetNextRecord(c, 0, anna.data(), nullptr));
+  ASSERT_EQ(0, Engine().GetNextRecord(c, 0, bert.data(), nullptr));
+  ASSERT_EQ(0, Engine().GetCurrentRecord(c, 1, bert.data(), nullptr));  // edits Bert
+  std::int16_t age = 77;
+  ASSERT_EQ(0, Engine().PutField(c, fAge, bert.data(), &age));
+  ASSERT_EQ(0, Engine().OpenBlob(c, anna.data(), fNotes, kBlobReadOnly));
+  char text[32] = {};
+  std::uint32_t read = 0;
+  Engine().ReadBlob(c, anna.data(), fNotes, 0, sizeof text, text, read);
+  EXPECT_EQ("about Anna", std::string(text, read));
+  Engine().FreeBlob(c, anna.data(), fNotes);
+  ASSERT_EQ(0, Engine().ModifyRecord(c, bert.data(), 1));
+  dao::TDatabaseCore check(path_, false, true, "");
+  auto rs = check.OpenRecordset("SELECT Age FROM People WHERE Name = 'Bert'", 0);
+  rs->MoveFirst();
+  EXPECT_EQ(77, rs->Value(0).integer);
+}
+
 // ---- Faults mended
 
 TEST_F(AccessCursorTest, FailedSeekReadsAsNoMatch) {
