@@ -68,6 +68,9 @@ class TAccessMemoBlob : public TAccessBaseBlob {
   void WriteBytes(std::uint32_t offset, std::uint32_t length, const void* buffer) override;
 
   std::string Text;
+
+ private:
+  std::string StoredText();  // the record's text as stored
 };
 
 class TAccessLongBinaryBlob : public TAccessBaseBlob {

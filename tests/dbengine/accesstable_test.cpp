@@ -705,6 +705,29 @@ TEST_F(AccessCursorTest, ReadingAnotherRecordsBlobKeepsThePendingEdit) {
   EXPECT_EQ(77, rs->Value(0).integer);
 }
 
+// A memo that cannot be read (its record deleted by another user since the
+// move) is an error, not an empty text that a write would then build on.
+TEST_F(AccessCursorTest, AMemoThatCannotBeReadIsAnErrorNotEmpty) {
+  {
+    dao::TDatabaseCore other(path_, false, false, "");
+    other.Execute("UPDATE People SET Notes = 'about Anna' WHERE Name = 'Anna'");
+  }
+  TBaseTable* c = OpenTable(db_, "People");
+  auto rec = Record(c);
+  ASSERT_EQ(0, Engine().GetNextRecord(c, 0, rec.data(), nullptr));
+  {
+    dao::TDatabaseCore other(path_, false, false, "");
+    other.Execute("DELETE FROM People WHERE Name = 'Anna'");
+  }
+  ASSERT_EQ(0, Engine().OpenBlob(c, rec.data(), fNotes, kBlobReadOnly));
+  char text[32] = {};
+  std::uint32_t read = 0;
+  DBIResult code = Engine().ReadBlob(c, rec.data(), fNotes, 0, sizeof text, text, read);
+  EXPECT_NE(0, code);
+  EXPECT_NE(dberr::EndOfBlob, code) << "read as an empty memo";
+  Engine().FreeBlob(c, rec.data(), fNotes);
+}
+
 // ---- Faults mended
 
 TEST_F(AccessCursorTest, FailedSeekReadsAsNoMatch) {
