@@ -25,6 +25,11 @@ class AccessCursorTest : public AccessFixture {
     ASSERT_NE(db_, nullptr);
   }
   std::vector<std::uint8_t> Record(TBaseTable* c) { return std::vector<std::uint8_t>(c->GetRecordBufferSize(), 0); }
+  // A statement run by another user of the file.
+  void ExecuteElsewhere(const std::string& sql) {
+    dao::TDatabaseCore other(path_, false, false, "");
+    other.Execute(sql);
+  }
   TBaseDatabase* db_ = nullptr;
 };
 
@@ -200,10 +205,7 @@ TEST_F(AccessCursorTest, EditOfARecordThatVanishedFailsInsteadOfEditingItsNeighb
   ASSERT_EQ(0, Engine().GetNextRecord(c, 0, rec.data(), nullptr));  // Bert
   std::uint8_t bookmark[kAccessBookmarkSize];
   ASSERT_EQ(0, Engine().GetBookmark(c, bookmark));
-  {
-    dao::TDatabaseCore other(path_, false, false, "");
-    other.Execute("DELETE FROM People WHERE Name = 'Bert'");
-  }
+  ExecuteElsewhere("DELETE FROM People WHERE Name = 'Bert'");
   // Browsing falls back to the record after the vanished one...
   ASSERT_EQ(0, Engine().SetToBookmark(c, bookmark));
   ASSERT_EQ(0, Engine().GetCurrentRecord(c, 0, rec.data(), nullptr));
@@ -542,10 +544,7 @@ TEST_F(AccessCursorTest, BookmarksOfWideKeysStayWithinTheirSize) {
     ASSERT_EQ(0xAB, first[i]) << "byte " << i;
     ASSERT_EQ(0xAB, again[i]) << "byte " << i;
   }
-  {
-    dao::TDatabaseCore other(path_, false, false, "");
-    other.Execute("DELETE FROM Titles WHERE Title = 'Beta'");
-  }
+  ExecuteElsewhere("DELETE FROM Titles WHERE Title = 'Beta'");
   std::vector<std::uint8_t> bookmark(again.begin(), again.begin() + kAccessBookmarkSize);
   ASSERT_EQ(0, Engine().SetToBookmark(c, bookmark.data()));
   ASSERT_EQ(0, Engine().GetCurrentRecord(c, 0, rec.data(), nullptr));
@@ -600,11 +599,8 @@ TEST_F(AccessCursorTest, RecordsWiderThanTheBufferLayoutAreRefused) {
 // A currency key beyond the currency range finds nothing: it never wraps
 // around onto the smallest amount.
 TEST_F(AccessCursorTest, CurrencyKeysBeyondTheRangeFindNothing) {
-  {
-    dao::TDatabaseCore other(path_, false, false, "");
-    other.Execute("CREATE INDEX ByPay ON People (Pay)");
-    other.Execute("UPDATE People SET Pay = -922337203685477.5808 WHERE Name = 'Anna'");
-  }
+  ExecuteElsewhere("CREATE INDEX ByPay ON People (Pay)");
+  ExecuteElsewhere("UPDATE People SET Pay = -922337203685477.5808 WHERE Name = 'Anna'");
   auto* c = static_cast<TAccessTable*>(OpenTable(db_, "People", "ByPay"));
   auto rec = Record(c);
   double key = 1e19;
@@ -680,10 +676,7 @@ TEST_F(AccessCursorTest, LongTextParametersAreNotCut) {
 // Reading the memo of another record (a grid draws its other rows) while one
 // record is being edited leaves that edit and its lock in place.
 TEST_F(AccessCursorTest, ReadingAnotherRecordsBlobKeepsThePendingEdit) {
-  {
-    dao::TDatabaseCore other(path_, false, false, "");
-    other.Execute("UPDATE People SET Notes = 'about Anna' WHERE Name = 'Anna'");
-  }
+  ExecuteElsewhere("UPDATE People SET Notes = 'about Anna' WHERE Name = 'Anna'");
   TBaseTable* c = OpenTable(db_, "People");
   auto anna = Record(c);
   auto bert = Record(c);
@@ -708,17 +701,11 @@ TEST_F(AccessCursorTest, ReadingAnotherRecordsBlobKeepsThePendingEdit) {
 // A memo that cannot be read (its record deleted by another user since the
 // move) is an error, not an empty text that a write would then build on.
 TEST_F(AccessCursorTest, AMemoThatCannotBeReadIsAnErrorNotEmpty) {
-  {
-    dao::TDatabaseCore other(path_, false, false, "");
-    other.Execute("UPDATE People SET Notes = 'about Anna' WHERE Name = 'Anna'");
-  }
+  ExecuteElsewhere("UPDATE People SET Notes = 'about Anna' WHERE Name = 'Anna'");
   TBaseTable* c = OpenTable(db_, "People");
   auto rec = Record(c);
   ASSERT_EQ(0, Engine().GetNextRecord(c, 0, rec.data(), nullptr));
-  {
-    dao::TDatabaseCore other(path_, false, false, "");
-    other.Execute("DELETE FROM People WHERE Name = 'Anna'");
-  }
+  ExecuteElsewhere("DELETE FROM People WHERE Name = 'Anna'");
   ASSERT_EQ(0, Engine().OpenBlob(c, rec.data(), fNotes, kBlobReadOnly));
   char text[32] = {};
   std::uint32_t read = 0;
