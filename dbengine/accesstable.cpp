@@ -878,7 +878,13 @@ void TAccessTable::SeekKey(std::uint16_t condition, bool keyItself, std::uint8_t
     } else {
       ReadFieldValue(item, const_cast<std::uint8_t*>(source), blank, value.data());
     }
-    if (blank) continue;
+    if (blank) {
+      // A blank key field is Null and is sought as such; leaving it out would
+      // end the key there and make the fields after it a mere prefix search.
+      slots[i] = Null;
+      ++counted;
+      continue;
+    }
     const std::uint8_t* v = value.data();
     switch (type) {
       case daotype::Boolean: slots[i] = DaoVarBool(Load<std::int16_t>(v) != 0); break;

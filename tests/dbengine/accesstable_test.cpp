@@ -715,6 +715,26 @@ TEST_F(AccessCursorTest, AMemoThatCannotBeReadIsAnErrorNotEmpty) {
   Engine().FreeBlob(c, rec.data(), fNotes);
 }
 
+// A blank key field stands for Null: the seek finds the records whose field is
+// Null, and a blank field never turns the rest of the key into a prefix.
+TEST_F(AccessCursorTest, BlankKeyFieldsSeekNull) {
+  ExecuteElsewhere("INSERT INTO People (Name) VALUES ('Dora')");  // Age Null
+  auto* c = static_cast<TAccessTable*>(OpenTable(db_, "People", "ByAgeName"));
+  auto rec = Record(c);
+  char dora[] = "Dora";
+  Engine().InitRecord(c, rec.data());
+  Engine().PutField(c, fAge, rec.data(), nullptr);
+  Engine().PutField(c, fName, rec.data(), dora);
+  ASSERT_EQ(0, Engine().FetchRecordByKey(c, false, 2, 0, rec.data(), rec.data()));
+  EXPECT_EQ("Dora", GetText(c, rec.data(), fName));
+  std::int16_t age = 30;
+  Engine().InitRecord(c, rec.data());
+  Engine().PutField(c, fAge, rec.data(), &age);
+  Engine().PutField(c, fName, rec.data(), nullptr);
+  EXPECT_EQ(dberr::RecNotFound, Engine().FetchRecordByKey(c, false, 2, 0, rec.data(), rec.data()))
+      << "nobody aged 30 has a Null name";
+}
+
 // ---- Faults mended
 
 TEST_F(AccessCursorTest, FailedSeekReadsAsNoMatch) {
