@@ -79,10 +79,12 @@ struct IniDocument {
   }
 
   // Index of the section's "[...]" line; lines.size() when absent.
+  // Names are compared without their outer blanks, as they are written and read.
   std::size_t FindSection(const std::string& section) const {
+    const std::string wanted = Trim(section);
     std::string name;
     for (std::size_t i = 0; i < lines.size(); ++i)
-      if (IsSection(lines[i], name) && AnsiSameText(name, section)) return i;
+      if (IsSection(lines[i], name) && AnsiSameText(name, wanted)) return i;
     return lines.size();
   }
 
@@ -98,9 +100,10 @@ struct IniDocument {
   std::size_t FindKey(const std::string& section, const std::string& ident) const {
     std::size_t header = FindSection(section);
     if (header == lines.size()) return lines.size();
+    const std::string wanted = Trim(ident);
     std::string name, value;
     for (std::size_t i = header + 1, end = SectionEnd(header); i < end; ++i)
-      if (IsEntry(lines[i], name, value) && AnsiSameText(name, ident)) return i;
+      if (IsEntry(lines[i], name, value) && AnsiSameText(name, wanted)) return i;
     return lines.size();
   }
 

@@ -211,3 +211,16 @@ TEST(IniFileTest, TwoProcessesWritingTogetherLoseNothing) {
         ++missing;
   EXPECT_EQ(missing, 0) << "a write lost the other process's changes";
 }
+
+TEST(IniFileTest, NamesWithOuterBlanksFindWhatTheyWrote) {
+  TempDir tmp;
+  TIniFile ini(tmp / "blanks.ini");
+  ini.WriteString(" Main ", " Key ", "1");
+  ini.WriteString(" Main ", " Key ", "2");
+  EXPECT_EQ(ini.ReadString(" Main ", " Key ", "d"), "2");
+  EXPECT_EQ(ini.ReadString("Main", "Key", "d"), "2");
+  EXPECT_TRUE(ini.SectionExists(" Main "));
+  EXPECT_EQ(ReadText(tmp / "blanks.ini"), "[Main]\r\nKey=2\r\n") << "one entry, not one per write";
+  ini.DeleteKey("Main ", " Key");
+  EXPECT_EQ(ini.ReadString("Main", "Key", "gone"), "gone");
+}
