@@ -397,10 +397,12 @@ void TDataSet::SetBufferCount(int value) {
     // Keep the rows the links show: drop rows from the front first.
     int delta = activeRecord_;
     forEachActiveLink([&](TDataLink* link) { delta = std::min(delta, link->firstRecord_); });
-    for (int i = 0; i < value; ++i) MoveBuffer(i + delta, i);
+    // Only rows that hold records move up: buffers past them are spares.
+    const int kept = std::min(value, recordCount_ - delta);
+    for (int i = 0; i < kept; ++i) MoveBuffer(i + delta, i);
     activeRecord_ -= delta;
-    if (currentRecord_ >= value) currentRecord_ = -1;
-    if (recordCount_ > value) recordCount_ = value;
+    recordCount_ = kept;
+    if (currentRecord_ >= kept) currentRecord_ = -1;
     forEachActiveLink([&](TDataLink* link) { link->firstRecord_ = std::max(0, link->firstRecord_ - delta); });
   }
   SetBufListSize(value + 1);
