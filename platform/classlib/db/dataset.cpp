@@ -332,6 +332,18 @@ void TDataSet::SyncCursorIfPossible() {
   }
 }
 
+// Reads the next or prior record into the spare buffer. When the read fails
+// with an exception (a calculated field's handler, say) the cursor may already
+// stand on that record, so it is no longer taken to be on a window row.
+TGetResult TDataSet::FetchSpareRow(TGetMode mode) {
+  try {
+    return FetchRecord(buffers_[std::size_t(recordCount_)], mode, true);
+  } catch (...) {
+    CursorPosChanged();
+    throw;
+  }
+}
+
 bool TDataSet::FetchNextRow() {
   TGetMode mode = gmNext;
   if (recordCount_ > 0) {
@@ -341,7 +353,7 @@ bool TDataSet::FetchNextRow() {
         ReadBookmarkFlag(ActiveBuffer()) == bfCurrent)
       mode = gmCurrent;
   }
-  if (FetchRecord(buffers_[std::size_t(recordCount_)], mode, true) != grOK) {
+  if (FetchSpareRow(mode) != grOK) {
     CursorPosChanged();
     return false;
   }
@@ -357,7 +369,7 @@ bool TDataSet::FetchNextRow() {
 
 bool TDataSet::FetchPriorRow() {
   if (recordCount_ > 0) SetCurrentRecord(0);
-  if (FetchRecord(buffers_[std::size_t(recordCount_)], gmPrior, true) != grOK) {
+  if (FetchSpareRow(gmPrior) != grOK) {
     CursorPosChanged();
     return false;
   }

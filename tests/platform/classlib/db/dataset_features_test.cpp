@@ -54,6 +54,26 @@ TEST(CalculatedFields, AreComputedForEveryFetchedRecord) {
   EXPECT_DOUBLE_EQ(s.twice->AsFloat(), 60.0);
 }
 
+TEST(CalculatedFields, AFailingCalculationSkipsNoRecord) {
+  CalcSet s;
+  bool failOnSecond = true;
+  s.ds.OnCalcFields = [&](TDataSet*) {
+    if (failOnSecond && s.id->AsInteger() == 2) throw Exception("cannot calculate");
+    s.twice->SetAsFloat(s.amount->AsFloat() * 2);
+  };
+  EXPECT_THROW(s.ds.Next(), Exception);
+  EXPECT_EQ(s.id->AsInteger(), 1);
+  failOnSecond = false;
+  s.ds.Next();
+  EXPECT_EQ(s.id->AsInteger(), 2) << "the record whose calculation failed is not skipped";
+  s.ds.Last();
+  failOnSecond = true;
+  EXPECT_THROW(s.ds.Prior(), Exception);
+  failOnSecond = false;
+  s.ds.Prior();
+  EXPECT_EQ(s.id->AsInteger(), 2);
+}
+
 TEST(CalculatedFields, FollowDataChangesWhileEditing) {
   CalcSet s;
   s.ds.Edit();
