@@ -440,12 +440,24 @@ void TDataSet::RefreshWindow(TResyncMode mode) {
   if (mode.Contains(rmExact)) {
     CursorPosChanged();
     if (FetchRecord(spare, gmCurrent, true) != grOK) DatabaseError(dbtext::BookmarkNotFound, this);
-  } else if (FetchRecord(spare, gmCurrent, false) != grOK &&
-             FetchRecord(spare, gmNext, false) != grOK &&
-             FetchRecord(spare, gmPrior, false) != grOK) {
-    ClearWindow();
-    BroadcastDataEvent(deDataSetChange, 0);
-    return;
+  } else {
+    bool found;
+    try {
+      found = FetchRecord(spare, gmCurrent, false) == grOK ||
+              FetchRecord(spare, gmNext, false) == grOK ||
+              FetchRecord(spare, gmPrior, false) == grOK;
+    } catch (...) {
+      // The old rows may hold one that is no record (a cancelled insert, a
+      // deleted record) and that edits would act on: none of them stays.
+      ClearWindow();
+      BroadcastDataEvent(deDataSetChange, 0);
+      throw;
+    }
+    if (!found) {
+      ClearWindow();
+      BroadcastDataEvent(deDataSetChange, 0);
+      return;
+    }
   }
   int before = mode.Contains(rmCenter) ? (bufferCount_ - 1) / 2 : activeRecord_;
   MoveBuffer(recordCount_, 0);
@@ -679,7 +691,14 @@ void TDataSet::Append() {
   WriteBookmarkFlag(buffer, bfEOF);
   recordCount_ = 1;
   bof_ = false;
-  FillWindowBackward();
+  try {
+    FillWindowBackward();
+  } catch (...) {
+    // The new record never came to be: it must not stay on show as a record.
+    ClearWindow();
+    BroadcastDataEvent(deDataSetChange, 0);
+    throw;
+  }
   EndInsertAppend();
 }
 
