@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -450,6 +451,19 @@ bool ReadWholeFile(const std::string& fileName, std::string& contents) {
   ::close(fd);
   return true;
 }
+
+TFileLockScope::TFileLockScope(const std::string& lockFileName) {
+  fd_ = ::open(lockFileName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (fd_ < 0) {
+    int error = errno;
+    throw EInOutError("Cannot lock the file '" + lockFileName + "': " + std::strerror(error),
+                      error);
+  }
+  while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+  }
+}
+
+TFileLockScope::~TFileLockScope() { ::close(fd_); }  // closing releases the lock
 
 void WriteFileAtomically(const std::string& fileName, const std::string& contents) {
   std::string target = fileName;

@@ -111,6 +111,20 @@ bool ReadWholeFile(const std::string& fileName, std::string& contents);
 // followed. Raises EInOutError naming the file when it cannot be written.
 void WriteFileAtomically(const std::string& fileName, const std::string& contents);
 
+// Holds an exclusive lock on a lock file (made when missing) while it lives, so a
+// read-change-write of a shared file by several programs cannot lose one program's
+// change. Raises EInOutError naming the lock file when it cannot be opened.
+class TFileLockScope {
+ public:
+  explicit TFileLockScope(const std::string& lockFileName);
+  ~TFileLockScope();
+  TFileLockScope(const TFileLockScope&) = delete;
+  TFileLockScope& operator=(const TFileLockScope&) = delete;
+
+ private:
+  int fd_;
+};
+
 // --- Current folder, temporary files, the program ------------------------------------
 
 std::string GetCurrentDir();

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "platform/classlib/core/fileutils.h"
@@ -78,10 +79,12 @@ struct IniDocument {
   }
 
   // Index of the section's "[...]" line; lines.size() when absent.
+  // Names are compared without their outer blanks, as they are written and read.
   std::size_t FindSection(const std::string& section) const {
+    const std::string wanted = Trim(section);
     std::string name;
     for (std::size_t i = 0; i < lines.size(); ++i)
-      if (IsSection(lines[i], name) && AnsiSameText(name, section)) return i;
+      if (IsSection(lines[i], name) && AnsiSameText(name, wanted)) return i;
     return lines.size();
   }
 
@@ -97,9 +100,10 @@ struct IniDocument {
   std::size_t FindKey(const std::string& section, const std::string& ident) const {
     std::size_t header = FindSection(section);
     if (header == lines.size()) return lines.size();
+    const std::string wanted = Trim(ident);
     std::string name, value;
     for (std::size_t i = header + 1, end = SectionEnd(header); i < end; ++i)
-      if (IsEntry(lines[i], name, value) && AnsiSameText(name, ident)) return i;
+      if (IsEntry(lines[i], name, value) && AnsiSameText(name, wanted)) return i;
     return lines.size();
   }
 
@@ -113,6 +117,23 @@ struct IniDocument {
       if (IsEntry(lines[i], name, value)) f(name, value);
   }
 };
+
+// Runs change(doc) on the file's latest lines under the file's lock and saves when it
+// reports a change, so two programs writing at once both keep their change. Where no
+// lock can be made no write could succeed either; a change that changes nothing still
+// succeeds there.
+template <class F>
+void ChangeDocument(const std::string& fileName, F&& change) {
+  std::optional<TFileLockScope> lock;
+  try {
+    lock.emplace(fileName + ".lock");
+  } catch (const EInOutError&) {
+  }
+  auto doc = IniDocument::Load(fileName, true);
+  if (!change(doc)) return;
+  if (!lock) throw EIniFileException("Unable to write to " + fileName);
+  doc.Save(fileName);
+}
 
 // A value in matching quotes reads without them.
 std::string Unquoted(const std::string& value) {
@@ -265,25 +286,26 @@ void TIniFile::WriteString(const std::string& section, const std::string& ident,
   if (HasLineBreak(value))
     throw EIniFileException("Cannot write a line break in the value of '" + ident + "' to " +
                             FileName());
-  auto doc = IniDocument::Load(FileName(), true);
   std::string entry = Trim(ident) + "=" + Quoted(value);
-  std::size_t line = doc.FindKey(section, ident);
-  if (line != doc.lines.size()) {
-    doc.lines[line] = entry;
-  } else {
-    std::size_t header = doc.FindSection(section);
-    if (header == doc.lines.size()) {
-      if (!doc.lines.empty() && !Trim(doc.lines.back()).empty()) doc.lines.push_back("");
-      doc.lines.push_back("[" + Trim(section) + "]");
-      doc.lines.push_back(entry);
+  ChangeDocument(FileName(), [&](IniDocument& doc) {
+    std::size_t line = doc.FindKey(section, ident);
+    if (line != doc.lines.size()) {
+      doc.lines[line] = entry;
     } else {
-      // After the section's last line that is not blank, so blank separators stay below.
-      std::size_t at = doc.SectionEnd(header);
-      while (at > header + 1 && Trim(doc.lines[at - 1]).empty()) --at;
-      doc.lines.insert(doc.lines.begin() + static_cast<std::ptrdiff_t>(at), entry);
+      std::size_t header = doc.FindSection(section);
+      if (header == doc.lines.size()) {
+        if (!doc.lines.empty() && !Trim(doc.lines.back()).empty()) doc.lines.push_back("");
+        doc.lines.push_back("[" + Trim(section) + "]");
+        doc.lines.push_back(entry);
+      } else {
+        // After the section's last line that is not blank, so blank separators stay below.
+        std::size_t at = doc.SectionEnd(header);
+        while (at > header + 1 && Trim(doc.lines[at - 1]).empty()) --at;
+        doc.lines.insert(doc.lines.begin() + static_cast<std::ptrdiff_t>(at), entry);
+      }
     }
-  }
-  doc.Save(FileName());
+    return true;
+  });
 }
 
 void TIniFile::ReadSection(const std::string& section, TStrings* strings) {
@@ -312,20 +334,22 @@ void TIniFile::ReadSectionValues(const std::string& section, TStrings* strings) 
 }
 
 void TIniFile::EraseSection(const std::string& section) {
-  auto doc = IniDocument::Load(FileName(), true);
-  std::size_t header = doc.FindSection(section);
-  if (header == doc.lines.size()) return;
-  doc.lines.erase(doc.lines.begin() + static_cast<std::ptrdiff_t>(header),
-                  doc.lines.begin() + static_cast<std::ptrdiff_t>(doc.SectionEnd(header)));
-  doc.Save(FileName());
+  ChangeDocument(FileName(), [&](IniDocument& doc) {
+    std::size_t header = doc.FindSection(section);
+    if (header == doc.lines.size()) return false;
+    doc.lines.erase(doc.lines.begin() + static_cast<std::ptrdiff_t>(header),
+                    doc.lines.begin() + static_cast<std::ptrdiff_t>(doc.SectionEnd(header)));
+    return true;
+  });
 }
 
 void TIniFile::DeleteKey(const std::string& section, const std::string& ident) {
-  auto doc = IniDocument::Load(FileName(), true);
-  std::size_t line = doc.FindKey(section, ident);
-  if (line == doc.lines.size()) return;
-  doc.lines.erase(doc.lines.begin() + static_cast<std::ptrdiff_t>(line));
-  doc.Save(FileName());
+  ChangeDocument(FileName(), [&](IniDocument& doc) {
+    std::size_t line = doc.FindKey(section, ident);
+    if (line == doc.lines.size()) return false;
+    doc.lines.erase(doc.lines.begin() + static_cast<std::ptrdiff_t>(line));
+    return true;
+  });
 }
 
 bool TIniFile::SectionExists(const std::string& section) {

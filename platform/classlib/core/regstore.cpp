@@ -1,7 +1,6 @@
 #include "platform/classlib/core/regstore.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -382,25 +381,6 @@ FileIdentity IdentityOf(const struct stat& st) {
   return {true, st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
 }
 
-// Holds the exclusive lock file of a store for one change.
-class LockFile {
- public:
-  explicit LockFile(const std::string& name) {
-    fd_ = ::open(name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    if (fd_ < 0)
-      throw ERegistryException("Cannot lock the registry file: '" + name + "': " +
-                               std::strerror(errno));
-    while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-    }
-  }
-  ~LockFile() { ::close(fd_); }  // closing releases the lock
-  LockFile(const LockFile&) = delete;
-  LockFile& operator=(const LockFile&) = delete;
-
- private:
-  int fd_;
-};
-
 class StoreFile {
  public:
   StoreFile(std::string folder, int root)
@@ -425,7 +405,13 @@ class StoreFile {
       throw ERegistryException("Cannot create the registry folder '" + folder_ + "': " +
                                std::strerror(e.ErrorCode));
     }
-    LockFile fileLock(path_ + ".lock");
+    std::optional<TFileLockScope> fileLock;
+    try {
+      fileLock.emplace(path_ + ".lock");
+    } catch (const EInOutError& e) {
+      throw ERegistryException("Cannot lock the registry file: '" + path_ + ".lock': " +
+                               std::strerror(e.ErrorCode));
+    }
     Refresh(true);
     bool changed = false;
     LONG rc = change(tree_, changed);

@@ -332,6 +332,18 @@ void TDataSet::SyncCursorIfPossible() {
   }
 }
 
+// Reads the next or prior record into the spare buffer. When the read fails
+// with an exception (a calculated field's handler, say) the cursor may already
+// stand on that record, so it is no longer taken to be on a window row.
+TGetResult TDataSet::FetchSpareRow(TGetMode mode) {
+  try {
+    return FetchRecord(buffers_[std::size_t(recordCount_)], mode, true);
+  } catch (...) {
+    CursorPosChanged();
+    throw;
+  }
+}
+
 bool TDataSet::FetchNextRow() {
   TGetMode mode = gmNext;
   if (recordCount_ > 0) {
@@ -341,7 +353,7 @@ bool TDataSet::FetchNextRow() {
         ReadBookmarkFlag(ActiveBuffer()) == bfCurrent)
       mode = gmCurrent;
   }
-  if (FetchRecord(buffers_[std::size_t(recordCount_)], mode, true) != grOK) {
+  if (FetchSpareRow(mode) != grOK) {
     CursorPosChanged();
     return false;
   }
@@ -357,7 +369,7 @@ bool TDataSet::FetchNextRow() {
 
 bool TDataSet::FetchPriorRow() {
   if (recordCount_ > 0) SetCurrentRecord(0);
-  if (FetchRecord(buffers_[std::size_t(recordCount_)], gmPrior, true) != grOK) {
+  if (FetchSpareRow(gmPrior) != grOK) {
     CursorPosChanged();
     return false;
   }
@@ -397,10 +409,12 @@ void TDataSet::SetBufferCount(int value) {
     // Keep the rows the links show: drop rows from the front first.
     int delta = activeRecord_;
     forEachActiveLink([&](TDataLink* link) { delta = std::min(delta, link->firstRecord_); });
-    for (int i = 0; i < value; ++i) MoveBuffer(i + delta, i);
+    // Only rows that hold records move up: buffers past them are spares.
+    const int kept = std::min(value, recordCount_ - delta);
+    for (int i = 0; i < kept; ++i) MoveBuffer(i + delta, i);
     activeRecord_ -= delta;
-    if (currentRecord_ >= value) currentRecord_ = -1;
-    if (recordCount_ > value) recordCount_ = value;
+    recordCount_ = kept;
+    if (currentRecord_ >= kept) currentRecord_ = -1;
     forEachActiveLink([&](TDataLink* link) { link->firstRecord_ = std::max(0, link->firstRecord_ - delta); });
   }
   SetBufListSize(value + 1);
@@ -426,12 +440,24 @@ void TDataSet::RefreshWindow(TResyncMode mode) {
   if (mode.Contains(rmExact)) {
     CursorPosChanged();
     if (FetchRecord(spare, gmCurrent, true) != grOK) DatabaseError(dbtext::BookmarkNotFound, this);
-  } else if (FetchRecord(spare, gmCurrent, false) != grOK &&
-             FetchRecord(spare, gmNext, false) != grOK &&
-             FetchRecord(spare, gmPrior, false) != grOK) {
-    ClearWindow();
-    BroadcastDataEvent(deDataSetChange, 0);
-    return;
+  } else {
+    bool found;
+    try {
+      found = FetchRecord(spare, gmCurrent, false) == grOK ||
+              FetchRecord(spare, gmNext, false) == grOK ||
+              FetchRecord(spare, gmPrior, false) == grOK;
+    } catch (...) {
+      // The old rows may hold one that is no record (a cancelled insert, a
+      // deleted record) and that edits would act on: none of them stays.
+      ClearWindow();
+      BroadcastDataEvent(deDataSetChange, 0);
+      throw;
+    }
+    if (!found) {
+      ClearWindow();
+      BroadcastDataEvent(deDataSetChange, 0);
+      return;
+    }
   }
   int before = mode.Contains(rmCenter) ? (bufferCount_ - 1) / 2 : activeRecord_;
   MoveBuffer(recordCount_, 0);
@@ -665,7 +691,14 @@ void TDataSet::Append() {
   WriteBookmarkFlag(buffer, bfEOF);
   recordCount_ = 1;
   bof_ = false;
-  FillWindowBackward();
+  try {
+    FillWindowBackward();
+  } catch (...) {
+    // The new record never came to be: it must not stay on show as a record.
+    ClearWindow();
+    BroadcastDataEvent(deDataSetChange, 0);
+    throw;
+  }
   EndInsertAppend();
 }
 

@@ -350,6 +350,7 @@ class TDataSet : public TComponent {
   // Fetches the record after the window's last row (or first) into the window.
   bool FetchNextRow();
   bool FetchPriorRow();
+  TGetResult FetchSpareRow(TGetMode mode);
   void Notification(TComponent* component, TOperation operation) override;
   void Fire(const TDataSetNotifyEvent& event) {
     if (event) event(this);

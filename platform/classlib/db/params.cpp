@@ -31,27 +31,32 @@ void TParam::SetDataType(TFieldType type) {
 
 void TParam::Clear() { value_ = Null; }
 
-void TParam::Set(TFieldType type, const Variant& value) {
-  dataType_ = type;
-  bound_ = true;
-  if (dbvar::IsNullish(value)) {
-    value_ = Null;
-    return;
-  }
+namespace {
+// The value in the form a parameter of the type holds; raises when it does not convert.
+Variant Converted(TFieldType type, const Variant& value) {
+  if (dbvar::IsNullish(value)) return Null;
   switch (type) {
     case ftString: case ftMemo: case ftFmtMemo: case ftBlob: case ftGraphic: case ftParadoxOle:
     case ftDBaseOle: case ftTypedBinary: case ftBytes: case ftVarBytes:
-      value_ = Variant(dbvar::ToString(value));
-      break;
-    case ftSmallint: value_ = VarAsType(value, varSmallint); break;
-    case ftWord: value_ = VarAsType(value, varWord); break;
-    case ftInteger: case ftAutoInc: value_ = VarAsType(value, varInteger); break;
-    case ftBoolean: value_ = VarAsType(value, varBoolean); break;
-    case ftFloat: value_ = VarAsType(value, varDouble); break;
-    case ftCurrency: case ftBCD: value_ = VarAsType(value, varCurrency); break;
-    case ftDate: case ftTime: case ftDateTime: value_ = VarAsType(value, varDate); break;
-    default: value_ = value; break;
+      return Variant(dbvar::ToString(value));
+    case ftSmallint: return VarAsType(value, varSmallint);
+    case ftWord: return VarAsType(value, varWord);
+    case ftInteger: case ftAutoInc: return VarAsType(value, varInteger);
+    case ftBoolean: return VarAsType(value, varBoolean);
+    case ftFloat: return VarAsType(value, varDouble);
+    case ftCurrency: case ftBCD: return VarAsType(value, varCurrency);
+    case ftDate: case ftTime: case ftDateTime: return VarAsType(value, varDate);
+    default: return value;
   }
+}
+}  // namespace
+
+void TParam::Set(TFieldType type, const Variant& value) {
+  // Converted first, so a value that does not convert changes nothing.
+  const Variant converted = Converted(type, value);
+  dataType_ = type;
+  bound_ = true;
+  value_ = converted;
 }
 
 void TParam::SetValue(const Variant& value) {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <fstream>
 
 #include "platform/classlib/core/fileutils.h"
@@ -171,4 +174,53 @@ TEST(IniFileTest, FloatsAndDatesFollowTheFormatSettings) {
   EXPECT_DOUBLE_EQ(ini.ReadDate("T", "Junk", 3), 3);
   EXPECT_DOUBLE_EQ(ini.ReadFloat("T", "Missing", 2.5), 2.5);
   FormatSettings = saved;
+}
+
+TEST(IniFileTest, TwoProcessesWritingTogetherLoseNothing) {
+  TempDir tmp;
+  const std::string name = tmp / "shared.ini";
+  constexpr int kWriters = 2;
+  constexpr int kWrites = 60;
+  std::vector<pid_t> children;
+  for (int w = 0; w < kWriters; ++w) {
+    pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      int status = 0;
+      try {
+        TIniFile ini(name);
+        for (int i = 0; i < kWrites; ++i)
+          ini.WriteInteger("Race", "w" + std::to_string(w) + "_" + std::to_string(i), i);
+      } catch (...) {
+        status = 4;
+      }
+      ::_exit(status);
+    }
+    children.push_back(pid);
+  }
+  for (pid_t pid : children) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  TIniFile ini(name);
+  int missing = 0;
+  for (int w = 0; w < kWriters; ++w)
+    for (int i = 0; i < kWrites; ++i)
+      if (ini.ReadInteger("Race", "w" + std::to_string(w) + "_" + std::to_string(i), -1) != i)
+        ++missing;
+  EXPECT_EQ(missing, 0) << "a write lost the other process's changes";
+}
+
+TEST(IniFileTest, NamesWithOuterBlanksFindWhatTheyWrote) {
+  TempDir tmp;
+  TIniFile ini(tmp / "blanks.ini");
+  ini.WriteString(" Main ", " Key ", "1");
+  ini.WriteString(" Main ", " Key ", "2");
+  EXPECT_EQ(ini.ReadString(" Main ", " Key ", "d"), "2");
+  EXPECT_EQ(ini.ReadString("Main", "Key", "d"), "2");
+  EXPECT_TRUE(ini.SectionExists(" Main "));
+  EXPECT_EQ(ReadText(tmp / "blanks.ini"), "[Main]\r\nKey=2\r\n") << "one entry, not one per write";
+  ini.DeleteKey("Main ", " Key");
+  EXPECT_EQ(ini.ReadString("Main", "Key", "gone"), "gone");
 }

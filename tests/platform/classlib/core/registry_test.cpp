@@ -557,6 +557,7 @@ TEST_F(RegistryTest, KeyHandleFunctions) {
   EXPECT_EQ(RegDeleteKeyA(key, "Aliases\\Bugs"), ERROR_SUCCESS);
   EXPECT_EQ(RegSetValueExA(sub, "X", 0, REG_SZ, reinterpret_cast<const BYTE*>(text), 6),
             ERROR_KEY_DELETED);
+  EXPECT_EQ(RegCloseKey(sub), ERROR_SUCCESS) << "a handle to a deleted key still closes";
   EXPECT_EQ(RegOpenKeyExA(key, "Aliases\\Bugs", 0, KEY_READ, &sub), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(sub, nullptr);
 

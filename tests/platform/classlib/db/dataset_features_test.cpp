@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "dbtestutil.h"
 
 namespace {
@@ -15,6 +17,7 @@ struct CalcSet {
   TFloatField* amount;
   TFloatField* twice;
   int calcRuns = 0;
+  bool failCalculations = false;  // the handler raises, as a broken one would
   CalcSet() {
     ds.FieldDefs().Add("ID", ftInteger);
     ds.FieldDefs().Add("Name", ftString, 20);
@@ -33,6 +36,7 @@ struct CalcSet {
     twice->SetFieldKind(fkCalculated);
     twice->SetDataSet(&ds);
     ds.OnCalcFields = [this](TDataSet*) {
+      if (failCalculations) throw Exception("cannot calculate");
       ++calcRuns;
       if (!amount->IsNull()) twice->SetAsFloat(amount->AsFloat() * 2);
     };
@@ -52,6 +56,44 @@ TEST(CalculatedFields, AreComputedForEveryFetchedRecord) {
   EXPECT_DOUBLE_EQ(s.twice->AsFloat(), 40.0);
   s.ds.Last();
   EXPECT_DOUBLE_EQ(s.twice->AsFloat(), 60.0);
+}
+
+TEST(CalculatedFields, AFailingCalculationSkipsNoRecord) {
+  CalcSet s;
+  s.failCalculations = true;
+  EXPECT_THROW(s.ds.Next(), Exception);
+  EXPECT_EQ(s.id->AsInteger(), 1);
+  s.failCalculations = false;
+  s.ds.Next();
+  EXPECT_EQ(s.id->AsInteger(), 2) << "the record whose calculation failed is not skipped";
+  s.ds.Last();
+  s.failCalculations = true;
+  EXPECT_THROW(s.ds.Prior(), Exception);
+  s.failCalculations = false;
+  s.ds.Prior();
+  EXPECT_EQ(s.id->AsInteger(), 2);
+}
+
+// A new record that a failed read leaves behind would be taken for the record
+// it stands before: Delete on it would remove that one.
+TEST(CalculatedFields, AFailingReadLeavesNoPhantomNewRow) {
+  CalcSet s;
+  TDataSource source;
+  source.SetDataSet(&s.ds);
+  TRecordingLink grid(3);
+  grid.SetDataSource(&source);
+  s.ds.Next();  // on 2
+  for (const auto& start : std::vector<std::function<void()>>{[&] { s.ds.Insert(); }, [] {}}) {
+    start();
+    s.failCalculations = true;
+    EXPECT_THROW(s.ds.State() == dsInsert ? s.ds.Cancel() : s.ds.Append(), Exception);
+    s.failCalculations = false;
+    EXPECT_EQ(s.ds.State(), dsBrowse);
+    EXPECT_FALSE(!s.ds.IsEmpty() && s.id->IsNull()) << "a new record that never came to be is shown";
+    EXPECT_THROW(s.ds.Delete(), EDatabaseError);
+    s.ds.First();
+    EXPECT_EQ(grid.Rows("ID"), (std::vector<std::string>{"1", "2", "3"}));
+  }
 }
 
 TEST(CalculatedFields, FollowDataChangesWhileEditing) {

@@ -317,3 +317,29 @@ TEST_F(WindowTest, CancelLeavesEditModeEvenWhenTheRecordIsGone) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(WindowShrink, DroppingRowsFromTheFrontKeepsOnlyRecordsInTheWindow) {
+  auto ds = MakeNumbered(2);
+  TDataSource source;
+  source.SetDataSet(ds.get());
+  TRecordingLink large(6), small(2);
+  large.SetDataSource(&source);
+  small.SetDataSource(&source);
+  ds->Last();
+  ds->Append();
+  ds->Cancel();
+  ds->Insert();  // leaves a record that never existed in a spare buffer
+  ds->FieldByName("ID")->SetAsInteger(999);
+  ds->Cancel();
+  large.SetBufferCount(1);
+  Rows rows = small.Rows("ID");
+  EXPECT_EQ(std::count(rows.begin(), rows.end(), "999"), 0) << "a cancelled record came back";
+  EXPECT_EQ(rows.back(), "2");
+  EXPECT_EQ(ds->FieldByName("ID")->AsInteger(), 2);
+  ds->Next();
+  EXPECT_TRUE(ds->Eof());
+}
+
+}  // namespace

@@ -71,6 +71,24 @@ TEST(ParamValues, TypedSettersSetTypeBoundAndValue) {
   }
 }
 
+TEST(ParamValues, AValueThatDoesNotConvertLeavesTheParameterAsItWas) {
+  TParams params;
+  TParam* p = params.CreateParam(ftUnknown, "P", ptInput);
+  EXPECT_THROW(p->SetValue(Variant(std::int64_t(1) << 40)), Exception);
+  EXPECT_EQ(p->DataType(), ftUnknown);
+  EXPECT_FALSE(p->Bound());
+  p->SetValue(Variant(std::string("text")));
+  EXPECT_EQ(p->DataType(), ftString) << "the failed value fixed no type";
+  EXPECT_EQ(p->AsString(), "text");
+
+  TParam* q = params.CreateParam(ftUnknown, "Q", ptInput);
+  q->SetAsInteger(5);
+  q->SetBound(false);
+  EXPECT_THROW(q->SetValue(Variant(std::string("abc"))), Exception);
+  EXPECT_EQ(q->AsInteger(), 5);
+  EXPECT_FALSE(q->Bound());
+}
+
 TEST(ParamValues, NativeFormsRoundTrip) {
   TParams params;
   TParam* p = params.CreateParam(ftUnknown, "P", ptInput);
