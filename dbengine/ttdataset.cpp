@@ -68,7 +68,10 @@ TFieldType DataTypeOf(const TFieldDesc& desc, int& size, int& precision) {
 // The record image the engine reads and writes: its values and, behind them,
 // the fields' status area.
 std::uint16_t RecordImageSize(const TCursorProps& props) {
-  return std::max(props.RecordSize, props.RecordBufferSize);
+  // Copied out first: the packed fields may be misaligned for a reference.
+  const std::uint16_t recordSize = props.RecordSize;
+  const std::uint16_t bufferSize = props.RecordBufferSize;
+  return std::max(recordSize, bufferSize);
 }
 
 }  // namespace
