@@ -1218,6 +1218,13 @@ void TWinControl::ArrangeChildren(TControl* AControl, TRect& rect) {
     }
   };
   const bool designing = ComponentState().Contains(csDesigning);
+  // A resize handler run by an earlier SetBounds may free or move a control
+  // still waiting in the list; look it up by address before touching it.
+  auto stillChild = [this](const TControl* c) {
+    return std::find(controls_.begin(), controls_.end(), c) != controls_.end() ||
+           std::any_of(winControls_.begin(), winControls_.end(),
+                       [c](const TWinControl* w) { return static_cast<const TControl*>(w) == c; });
+  };
   for (TAlign a : {alTop, alBottom, alLeft, alRight, alClient}) {
     std::vector<TControl*> list;
     auto takes = [&](TControl* c) { return c->Align() == a && (c->Visible() || designing); };
@@ -1230,6 +1237,7 @@ void TWinControl::ArrangeChildren(TControl* AControl, TRect& rect) {
       list.insert(list.begin() + long(j), c);
     }
     for (TControl* c : list) {
+      if (!stillChild(c)) continue;
       const int w = rect.Width(), h = rect.Height();
       switch (a) {
         case alTop: c->SetBounds(rect.Left, rect.Top, w, c->Height()); rect.Top += c->Height(); break;
