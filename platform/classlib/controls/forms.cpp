@@ -238,6 +238,10 @@ TModalResult TCustomForm::ShowModal() {
       Hide();
       w->setWindowModality(Qt::NonModal);
     }
+    if (releaseAfterModal_ && !Modal()) {
+      releaseAfterModal_ = false;
+      PostToWindow(this, [](TWinControl* w) { delete w; });
+    }
   };
   try {
     Show();
@@ -290,7 +294,17 @@ void TCustomForm::Close() {
 void TCustomForm::Release() {
   if (releasing_) return;
   releasing_ = true;
-  PostToWindow(this, [](TWinControl* w) { delete w; });
+  PostToWindow(this, [](TWinControl* w) {
+    // Freed under its own modal loop, the form would vanish beneath it: end
+    // the loop instead, which frees the form once ShowModal has returned.
+    auto* form = static_cast<TCustomForm*>(w);
+    if (form->Modal()) {
+      if (form->modalResult_ == mrNone) form->modalResult_ = mrCancel;
+      form->releaseAfterModal_ = true;
+      return;
+    }
+    delete w;
+  });
 }
 
 void TCustomForm::GetChildren(const TGetChildProc& proc, TComponent* root) {

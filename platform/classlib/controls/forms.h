@@ -117,6 +117,7 @@ class TCustomForm : public TWinControl {
   bool created_ = false;
   bool placed_ = false;
   bool releasing_ = false;
+  bool releaseAfterModal_ = false;  // released while its modal loop ran
   friend class TScreen;
   friend class TApplication;
   friend class TWinControl;

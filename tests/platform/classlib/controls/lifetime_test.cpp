@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QTest>
+#include <QTimer>
+
 #include "platform/classlib/controls/control_helpers.h"
 
 using namespace testing_support;
@@ -35,4 +38,16 @@ TEST(LifetimeTest, SiblingFreedWhileTheParentAlignsSurvives) {
   EXPECT_EQ(top->Width(), form->ClientWidth());
   EXPECT_EQ(client->Top(), 20);
   EXPECT_EQ(client->Height(), form->ClientHeight() - 20);  // the freed bar takes no room
+}
+
+TEST(LifetimeTest, FormReleasedWhileModalEndsTheLoopFirst) {
+  Application->Initialize();
+  auto* dialog = new TForm(nullptr);
+  dialog->SetBounds(0, 0, 100, 80);
+  bool destroyed = false;
+  dialog->OnDestroy = [&](TObject*) { destroyed = true; };
+  QTimer::singleShot(10, [&] { dialog->Release(); });
+  EXPECT_EQ(dialog->ShowModal(), mrCancel);
+  EXPECT_FALSE(destroyed);  // still there for the caller to read
+  EXPECT_TRUE(QTest::qWaitFor([&] { return destroyed; }, 2000));
 }
