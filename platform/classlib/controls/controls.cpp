@@ -708,6 +708,7 @@ void TControl::WndProc(TMessage& m) {
 void TControl::HandleMouseMessage(TMessage& m) {
   const TPoint p = SmallPointToPoint(m.LParam);
   TShiftState shift = KeysToShiftState(m.WParam);
+  const auto alive = Lifetime();
   auto down = [&](TMouseButton b, bool dbl) {
     // Without csDoubleClicks the second press of a double click is a plain press.
     if (dbl && !controlStyle_.Contains(csDoubleClicks)) dbl = false;
@@ -718,6 +719,7 @@ void TControl::HandleMouseMessage(TMessage& m) {
       controlState_.Include(csClicked);
     if (b == mbLeft) controlState_.Include(csLButtonDown);
     if (dbl && b == mbLeft && controlStyle_.Contains(csClickEvents)) DblClick();
+    if (alive.expired()) return;
     if (!controlStyle_.Contains(csNoStdEvents)) MouseDown(b, shift, p.x, p.y);
   };
   auto up = [&](TMouseButton b) {
@@ -727,9 +729,11 @@ void TControl::HandleMouseMessage(TMessage& m) {
       if (controlState_.Contains(csClicked)) {
         controlState_.Exclude(csClicked);
         if (PtInRect(ClientRect(), p)) Click();
+        if (alive.expired()) return;
       }
     }
     if (!controlStyle_.Contains(csNoStdEvents)) MouseUp(b, shift, p.x, p.y);
+    if (alive.expired()) return;
     if (b == mbRight && popupMenu_ && PopupMenuHandler)
       PopupMenuHandler(popupMenu_, this, ClientToScreen(p));
   };
@@ -973,27 +977,31 @@ TShiftState KeyShift(LPARAM lp) { return TShiftState::FromBits(uint64_t(lp)); }
 }  // namespace
 
 bool ControlAccess::DoKeyDown(TWinControl* w, WORD& key, TShiftState shift) {
+  // A freed control counts as handled: nothing of it may run any more.
+  const auto alive = w->Lifetime();
   TCustomForm* form = ::GetParentForm(w);
   if (form && form != w && form->KeyPreview()) {
     static_cast<TWinControl*>(form)->KeyDown(key, shift);
-    if (key == 0) return true;
+    if (key == 0 || alive.expired()) return true;
   }
   if (!w->ControlStyle().Contains(csNoStdEvents)) {
     w->KeyDown(key, shift);
-    if (key == 0) return true;
+    if (key == 0 || alive.expired()) return true;
   }
   return false;
 }
 
 bool ControlAccess::DoKeyPress(TWinControl* w, char32_t& ch) {
+  // A freed control counts as handled: nothing of it may run any more.
+  const auto alive = w->Lifetime();
   TCustomForm* form = ::GetParentForm(w);
   if (form && form != w && form->KeyPreview()) {
     static_cast<TWinControl*>(form)->KeyPress(ch);
-    if (ch == 0) return true;
+    if (ch == 0 || alive.expired()) return true;
   }
   if (!w->ControlStyle().Contains(csNoStdEvents)) {
     w->KeyPress(ch);
-    if (ch == 0) return true;
+    if (ch == 0 || alive.expired()) return true;
   }
   return false;
 }
@@ -1001,11 +1009,13 @@ bool ControlAccess::DoKeyPress(TWinControl* w, char32_t& ch) {
 void ControlAccess::KeyInput(TWinControl* w, QKeyEvent* e) {
   const TShiftState shift = ShiftOf(e->modifiers());
   const LPARAM data = LPARAM(shift.Bits());
+  const auto alive = w->Lifetime();
   if (const WORD key = VirtualKeyOf(e)) {
     // A handled key (set to 0, or taken as a dialog key) makes no character.
     if (w->Perform(CN_KEYDOWN, key, data) != 0) return;
   }
   for (char32_t ch : e->text().toUcs4()) {
+    if (alive.expired()) return;
     if (shift.Contains(ssAlt)) {
       if (TCustomForm* form = ::GetParentForm(w))
         if (form->Perform(CM_DIALOGCHAR, ch, data) != 0) continue;
@@ -1754,12 +1764,13 @@ void TWinControl::Dispatch(TMessage& m) {
       WORD key = WORD(m.WParam);
       const TShiftState shift = KeyShift(m.LParam);
       TCustomForm* form = ::GetParentForm(this);
+      const auto alive = Lifetime();
       if (form && form != this && form->KeyPreview()) {
         static_cast<TWinControl*>(form)->KeyUp(key, shift);
-        if (key == 0) return;
+        if (key == 0 || alive.expired()) return;
       }
       if (!ControlStyle().Contains(csNoStdEvents)) KeyUp(key, shift);
-      if (key) Perform(WM_KEYUP, key, m.LParam);
+      if (key && !alive.expired()) Perform(WM_KEYUP, key, m.LParam);
       return;
     }
     case CN_CHAR: {

@@ -227,6 +227,9 @@ class TControl : public TComponent {
   void ExcludeControlState(TControlStateFlag f) { controlState_.Exclude(f); }
   // Sets the initial visibility without messages (forms start hidden).
   void InitVisible(bool value) { visible_ = value; }
+  // Expires when the control is destroyed. Code that runs an event handler
+  // and goes on afterwards checks it: the handler may have freed the control.
+  std::weak_ptr<void> Lifetime() const { return lifetime_; }
 
   TWinControl* parent_ = nullptr;
   int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
@@ -253,6 +256,7 @@ class TControl : public TComponent {
   TControlState controlState_;
   TSizeConstraints constraints_;
   bool updatingFont_ = false;
+  std::shared_ptr<int> lifetime_ = std::make_shared<int>(0);
 
   friend class TWinControl;
   friend struct ControlAccess;

@@ -189,7 +189,9 @@ void TBitBtn::SetSpacing(int value) {
 }
 
 void TBitBtn::Click() {
+  const auto alive = Lifetime();
   TButton::Click();
+  if (alive.expired()) return;  // OnClick freed the button
   if (kind_ == bkClose)
     if (TCustomForm* form = GetParentForm()) form->Close();
 }

@@ -51,3 +51,74 @@ TEST(LifetimeTest, FormReleasedWhileModalEndsTheLoopFirst) {
   EXPECT_FALSE(destroyed);  // still there for the caller to read
   EXPECT_TRUE(QTest::qWaitFor([&] { return destroyed; }, 2000));
 }
+
+// Each handler frees the control whose event it handles; the library must not
+// touch the control afterwards (the sanitizer build catches any access).
+TEST(LifetimeTest, ControlFreedByItsOwnMouseHandlers) {
+  auto form = ShownForm();
+  auto* window = new TCustomControl(form.get());
+  window->SetBounds(0, 0, 50, 50);
+  window->SetParent(form.get());
+  window->OnClick = [](TObject* s) { delete static_cast<TControl*>(s); };
+  Click(window, 10, 10);
+  Pump();
+  EXPECT_EQ(form->ControlCount(), 0);
+
+  auto* painted = new TGraphicControl(form.get());
+  painted->SetBounds(0, 0, 50, 50);
+  painted->SetParent(form.get());
+  painted->OnClick = [](TObject* s) { delete static_cast<TControl*>(s); };
+  Click(form.get(), 10, 10);
+  Pump();
+  EXPECT_EQ(form->ControlCount(), 0);
+
+  auto* freedOnUp = new TGraphicControl(form.get());
+  freedOnUp->SetBounds(0, 0, 50, 50);
+  freedOnUp->SetParent(form.get());
+  freedOnUp->OnMouseUp = [](TObject* s, TMouseButton, TShiftState, int, int) {
+    delete static_cast<TControl*>(s);
+  };
+  Click(form.get(), 10, 10, Qt::RightButton);
+  Pump();
+  EXPECT_EQ(form->ControlCount(), 0);
+}
+
+TEST(LifetimeTest, FormFreedByItsOwnDoubleClick) {
+  Application->Initialize();
+  auto* form = new TForm(nullptr);
+  form->SetBounds(10, 10, 100, 100);
+  form->Show();
+  Pump();
+  bool destroyed = false;
+  form->OnDestroy = [&](TObject*) { destroyed = true; };
+  form->OnDblClick = [](TObject* s) { delete static_cast<TForm*>(s); };
+  QTest::mouseDClick(ClientOf(form), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+  Pump();
+  EXPECT_TRUE(destroyed);
+}
+
+TEST(LifetimeTest, ControlFreedByItsOwnKeyHandlers) {
+  auto form = ShownForm();
+  auto* field = new TCustomControl(form.get());
+  field->SetParent(form.get());
+  field->SetTabStop(true);
+  field->SetFocus();
+  bool typed = false;
+  field->OnKeyPress = [&](TObject*, char32_t&) { typed = true; };
+  field->OnKeyDown = [](TObject* s, WORD&, TShiftState) { delete static_cast<TControl*>(s); };
+  QTest::keyPress(ClientOf(field), Qt::Key_A);
+  Pump();
+  EXPECT_EQ(form->ControlCount(), 0);
+  EXPECT_FALSE(typed);  // a freed control makes no character
+
+  // Freed by the form's key preview while the key travels to the control.
+  auto* previewed = new TCustomControl(form.get());
+  previewed->SetParent(form.get());
+  previewed->SetTabStop(true);
+  previewed->SetFocus();
+  form->SetKeyPreview(true);
+  form->OnKeyUp = [&](TObject*, WORD&, TShiftState) { delete previewed; };
+  QTest::keyClick(ClientOf(previewed), Qt::Key_B);
+  Pump();
+  EXPECT_EQ(form->ControlCount(), 0);
+}

@@ -175,3 +175,25 @@ TEST_F(BitBtnLooksTest, ADisabledButtonShowsItsSecondGlyph) {
   EXPECT_LT(InkBoxIn(*shot, clGreen, inner).Right, 0);
   EXPECT_GE(InkBoxIn(*shot, clGray, inner).Right, 0);
 }
+
+// A button's OnClick may free the button (a dialog rebuilding its buttons);
+// the button must not be touched after its click.
+TEST(ButtonLifetimeTest, ButtonsFreedByTheirOwnClick) {
+  auto form = ShownForm();
+  auto* plain = new TButton(form.get());
+  plain->SetParent(form.get());
+  plain->OnClick = [](TObject* s) { delete static_cast<TControl*>(s); };
+  Click(plain, 10, 10);
+  Pump();
+  EXPECT_EQ(form->ControlCount(), 0);
+
+  auto* glyph = new TBitBtn(form.get());
+  glyph->SetParent(form.get());
+  glyph->SetKind(bkClose);
+  glyph->SetFocus();
+  glyph->OnClick = [](TObject* s) { delete static_cast<TControl*>(s); };
+  QTest::keyClick(ClientOf(glyph), Qt::Key_Space);
+  Pump();
+  EXPECT_EQ(form->ControlCount(), 0);
+  EXPECT_TRUE(form->Visible());  // the freed Close button closed nothing
+}
