@@ -414,6 +414,12 @@ double AngleOf(double cx, double cy, int x, int y) {
   return std::atan2(-(y - cy), x - cx) * 180.0 / std::numbers::pi;
 }
 
+// A bounding rectangle may be given by any two opposite corners.
+void OrderCorners(int& x1, int& y1, int& x2, int& y2) {
+  if (x2 < x1) std::swap(x1, x2);
+  if (y2 < y1) std::swap(y1, y2);
+}
+
 }  // namespace
 
 TCanvas::TCanvas()
@@ -560,6 +566,7 @@ void TCanvas::Rectangle(int x1, int y1, int x2, int y2) {
 
 void TCanvas::RoundRect(int x1, int y1, int x2, int y2, int cw, int ch) {
   impl_->Note("RoundRect(%d,%d,%d,%d,%d,%d)", x1, y1, x2, y2, cw, ch);
+  OrderCorners(x1, y1, x2, y2);
   QPainter& p = impl_->Painter();
   Changing();
   p.save();
@@ -576,6 +583,7 @@ void TCanvas::RoundRect(int x1, int y1, int x2, int y2, int cw, int ch) {
 
 void TCanvas::Ellipse(int x1, int y1, int x2, int y2) {
   impl_->Note("Ellipse(%d,%d,%d,%d)", x1, y1, x2, y2);
+  OrderCorners(x1, y1, x2, y2);
   QPainter& p = impl_->Painter();
   Changing();
   p.save();
@@ -595,6 +603,7 @@ void TCanvas::ArcFigure(int kind, int x1, int y1, int x2, int y2, int x3, int y3
                         int y4) {
   static const char* const names[] = {"Arc", "Chord", "Pie"};
   impl_->Note("%s(%d,%d,%d,%d,%d,%d,%d,%d)", names[kind], x1, y1, x2, y2, x3, y3, x4, y4);
+  OrderCorners(x1, y1, x2, y2);
   QPainter& p = impl_->Painter();
   Changing();
   const QRect r(x1, y1, x2 - x1 - 1, y2 - y1 - 1);

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "platform/classlib/core/exceptions.h"
@@ -380,4 +381,30 @@ TEST(CanvasTest, FloodFillAndExcludedClip) {
   e->Canvas()->ResetClip();
   e->Canvas()->FillRect(Rect(0, 0, 10, 10));
   EXPECT_EQ(CountPixels(*e, clLime), 100);
+}
+
+// Corners given in either order name the same rectangle, for every figure.
+TEST(CanvasTest, FiguresWithReversedCornersMatchTheOrderedOnes) {
+  using Figure = std::function<void(TCanvas*, int, int, int, int)>;
+  const Figure figures[] = {
+      [](TCanvas* c, int x1, int y1, int x2, int y2) { c->Rectangle(x1, y1, x2, y2); },
+      [](TCanvas* c, int x1, int y1, int x2, int y2) { c->Ellipse(x1, y1, x2, y2); },
+      [](TCanvas* c, int x1, int y1, int x2, int y2) { c->RoundRect(x1, y1, x2, y2, 10, 10); },
+      [](TCanvas* c, int x1, int y1, int x2, int y2) {
+        c->Pie(x1, y1, x2, y2, 40, 20, 20, 0);
+      },
+  };
+  for (const Figure& draw : figures) {
+    auto ordered = Surface(40, 40);
+    auto reversed = Surface(40, 40);
+    for (TBitmap* b : {ordered.get(), reversed.get()}) b->Canvas()->Brush()->SetColor(clRed);
+    draw(ordered->Canvas(), 4, 6, 34, 30);
+    draw(reversed->Canvas(), 34, 30, 4, 6);
+    ASSERT_GT(CountPixels(*ordered, clRed), 100);
+    int differing = 0;
+    for (int y = 0; y < 40; ++y)
+      for (int x = 0; x < 40; ++x)
+        if (ordered->Canvas()->Pixels(x, y) != reversed->Canvas()->Pixels(x, y)) ++differing;
+    EXPECT_EQ(differing, 0);
+  }
 }
