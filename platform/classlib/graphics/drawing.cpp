@@ -36,20 +36,25 @@ QString StripPrefix(const QString& s, int* mnemonic) {
   return out;
 }
 
-QString ExpandTabs(const QString& s, const QFontMetrics& m) {
+// `mnemonic`, an index into `s`, moves along with the characters it marks.
+QString ExpandTabs(const QString& s, const QFontMetrics& m, int& mnemonic) {
   if (!s.contains(u'\t')) return s;
   const int stop = std::max(1, 8 * m.averageCharWidth());
   QString out;
-  for (QChar c : s) {
-    if (c != u'\t') {
-      out += c;
+  int shift = 0;
+  for (qsizetype i = 0; i < s.size(); ++i) {
+    if (s[i] != u'\t') {
+      out += s[i];
       continue;
     }
+    const qsizetype before = out.size();
     const int w = m.horizontalAdvance(out);
     const int target = (w / stop + 1) * stop;
     do out += u' ';
     while (m.horizontalAdvance(out) < target);
+    if (mnemonic > i) shift += int(out.size() - before) - 1;
   }
+  if (mnemonic >= 0) mnemonic += shift;
   return out;
 }
 
@@ -133,7 +138,7 @@ int DrawText(TCanvas* canvas, const std::string& text, TRect& r, uint32_t flags)
     int mnemonic = -1;
     if (!(flags & DT_NOPREFIX)) para = StripPrefix(para, &mnemonic);
     if (flags & DT_HIDEPREFIX) mnemonic = -1;
-    if (flags & DT_EXPANDTABS) para = ExpandTabs(para, m);
+    if (flags & DT_EXPANDTABS) para = ExpandTabs(para, m, mnemonic);
     if ((flags & DT_WORDBREAK) && !(flags & DT_SINGLELINE)) {
       int offset = 0;
       for (const QString& piece : WrapParagraph(para, width, m)) {

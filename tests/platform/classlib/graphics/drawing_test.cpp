@@ -151,6 +151,16 @@ TEST(DrawTextTest, ExpandTabsMovesTextToTheNextStop) {
   EXPECT_LT(notab.Width(), tab.Width());
 }
 
+TEST(DrawTextTest, MnemonicAfterATabUnderlinesItsOwnCharacter) {
+  auto b = Surface(200, 30);
+  TCanvas* c = b->Canvas();
+  c->Brush()->SetStyle(bsClear);
+  TRect r = Rect(0, 0, 200, 30);
+  DrawText(c, "\t&x", r, DT_SINGLELINE | DT_EXPANDTABS);
+  // Text and underline both start at the first tab stop.
+  EXPECT_GE(InkBox(*b, clBlack).Left, 8 * c->TextMetrics().AveCharWidth - 1);
+}
+
 TEST(FrameControlTest, CheckBoxAndCloseButton) {
   auto b = Surface(40, 20, clRed);
   TRect box = Rect(0, 0, 13, 13);
