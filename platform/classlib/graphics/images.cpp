@@ -219,11 +219,20 @@ void TBitmap::SetSize(int width, int height) {
   width = std::max(0, width);
   height = std::max(0, height);
   if (width == Width() && height == Height()) return;
+  // A wild size (a damaged file, a bad computation) must fail here, not
+  // exhaust the memory while the pixels are being filled.
+  constexpr int64_t kMaxPixelBytes = int64_t(1) << 30;
+  if (int64_t(width) * height * 4 > kMaxPixelBytes)
+    throw EOutOfResources("Bitmap of " + std::to_string(width) + " x " +
+                          std::to_string(height) + " pixels is too large");
   if (canvas_) ReleasePainter(*canvas_);
   if (width == 0 || height == 0) {
     impl_->image = QImage();
   } else {
     QImage next(width, height, QImage::Format_RGB32);
+    if (next.isNull())
+      throw EOutOfResources("Not enough memory for a bitmap of " + std::to_string(width) +
+                            " x " + std::to_string(height) + " pixels");
     next.fill(Qt::white);
     if (!impl_->image.isNull()) {
       QPainter p(&next);

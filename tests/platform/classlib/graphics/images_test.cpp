@@ -302,3 +302,23 @@ TEST(BitmapTest, PatternOperationsNeedNoSource) {
   EXPECT_EQ(t->Canvas()->Pixels(0, 0), clBlue);
   EXPECT_EQ(t->Canvas()->Pixels(1, 0), clRed);
 }
+
+TEST(BitmapTest, HugeSizesFailCleanlyAndKeepThePicture) {
+  auto b = Surface(4, 3, clNavy);
+  EXPECT_THROW(b->SetSize(100000, 100000), EOutOfResources);
+  EXPECT_THROW(b->SetWidth(2000000000), EOutOfResources);
+  EXPECT_EQ(b->Width(), 4);
+  EXPECT_EQ(b->Height(), 3);
+  EXPECT_EQ(b->Canvas()->Pixels(3, 2), clNavy);
+  b->SetSize(300, 200);  // ordinary sizes still work
+  EXPECT_EQ(b->Canvas()->Pixels(299, 199), clWhite);
+
+  // A file header claiming a picture of 2^31 x 2^31 pixels.
+  unsigned char header[70] = {'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0,
+                              0xff, 0xff, 0xff, 0x7f, 0xff, 0xff, 0xff, 0x7f, 1, 0, 24, 0};
+  TMemoryStream stream;
+  stream.WriteBuffer(header, sizeof header);
+  stream.SetPosition(0);
+  EXPECT_THROW(b->LoadFromStream(&stream), EInvalidGraphic);
+  EXPECT_EQ(b->Width(), 300);
+}
