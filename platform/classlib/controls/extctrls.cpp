@@ -430,6 +430,7 @@ void TSplitter::MouseDown(TMouseButton button, TShiftState shift, int x, int y) 
   if (button != mbLeft) return;
   resized_ = FindResized();
   if (!resized_) return;
+  resized_->FreeNotification(this);  // it may be freed while the mouse is held
   down_ = {Left() + x, Top() + y};
   startSize_ = SizeOf(resized_);
   // The room the resized control may take: everything but the splitter and
@@ -463,8 +464,14 @@ void TSplitter::MouseMove(TShiftState shift, int x, int y) {
 void TSplitter::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
   TGraphicControl::MouseUp(button, shift, x, y);
   if (button != mbLeft || !resized_) return;
+  resized_->RemoveFreeNotification(this);
   resized_ = nullptr;
   if (OnMoved) OnMoved(this);
+}
+
+void TSplitter::Notification(TComponent* AComponent, TOperation Operation) {
+  TGraphicControl::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == resized_) resized_ = nullptr;
 }
 
 void TSplitter::PaintContent() {

@@ -187,6 +187,7 @@ class TSplitter : public TGraphicControl {
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   void MouseMove(TShiftState Shift, int X, int Y) override;
   void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
 
  private:
   TControl* FindResized() const;

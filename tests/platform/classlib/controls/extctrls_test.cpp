@@ -193,6 +193,26 @@ TEST(SplitterTest, DraggingResizesTheNeighbourWithinLimits) {
   EXPECT_EQ(moved, 1);
 }
 
+TEST(SplitterTest, NeighbourFreedDuringADragIsLetGo) {
+  auto form = ShownForm(300, 100);
+  auto* left = new TPanel(form.get());
+  left->SetWidth(100);
+  left->SetAlign(alLeft);
+  left->SetParent(form.get());
+  auto* splitter = new TSplitter(form.get());
+  splitter->SetLeft(150);
+  splitter->SetParent(form.get());
+  int moved = 0;
+  splitter->OnMoved = [&](TObject*) { ++moved; };
+  QWidget* w = ClientOf(form.get());
+  QTest::mousePress(w, Qt::LeftButton, Qt::NoModifier, QPoint(101, 50));
+  delete left;  // freed while the splitter holds it
+  QTest::mouseMove(w, QPoint(60, 50));
+  QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, QPoint(60, 50));
+  EXPECT_EQ(moved, 0);  // nothing was resized
+  EXPECT_EQ(form->ControlCount(), 1);
+}
+
 TEST(ScrollBoxTest, ScrollBarsAppearAndScrollTheChildren) {
   auto form = ShownForm(300, 200);
   auto* box = new TScrollBox(form.get());
