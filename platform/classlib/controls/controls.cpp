@@ -922,20 +922,24 @@ void ControlAccess::MouseInput(TWinControl* w, TMessage& m) {
 
   // Dragging: ask the control under the mouse, drop on release.
   if (g_dragControl && (m.Msg == WM_MOUSEMOVE || m.Msg == WM_LBUTTONUP)) {
+    // The handlers may free the source or a target: a freed source clears
+    // g_dragControl and a freed target g_dragTarget; the new target's
+    // lifetime says whether it is still there.
     TControl* source = g_dragControl;
     TControl* target = FindDragTarget(screen, false);
+    const auto targetAlive = target ? target->Lifetime() : std::weak_ptr<void>();
     bool accept = false;
     if (g_dragTarget && target != g_dragTarget)
       DragOverTo(g_dragTarget, source, g_dragTarget->ScreenToClient(screen), dsDragLeave, accept);
     accept = false;
-    if (target)
+    if (target && !targetAlive.expired() && g_dragControl == source)
       DragOverTo(target, source, target->ScreenToClient(screen),
                  target != g_dragTarget ? dsDragEnter : dsDragMove, accept);
-    g_dragTarget = accept ? target : nullptr;
-    if (m.Msg == WM_LBUTTONUP) {
+    g_dragTarget = accept && !targetAlive.expired() ? target : nullptr;
+    if (m.Msg == WM_LBUTTONUP && g_dragControl == source) {
       TControl* dropTarget = g_dragTarget;
       if (dropTarget) DragDropTo(dropTarget, source, dropTarget->ScreenToClient(screen));
-      source->EndDrag(dropTarget != nullptr);
+      if (g_dragControl == source) source->EndDrag(dropTarget != nullptr);
     }
     return;
   }

@@ -122,3 +122,40 @@ TEST(LifetimeTest, ControlFreedByItsOwnKeyHandlers) {
   Pump();
   EXPECT_EQ(form->ControlCount(), 0);
 }
+
+// Dropping a dragged control on a bin that frees it, or on a target that
+// frees itself, ends the drag without touching either again.
+TEST(LifetimeTest, DragEndsSafelyWhenTheDropFreesSourceOrTarget) {
+  auto form = ShownForm(200, 100);
+  for (bool freeSource : {true, false}) {
+    auto* source = new TGraphicControl(form.get());
+    source->SetBounds(10, 10, 20, 20);
+    source->SetParent(form.get());
+    source->SetDragMode(dmAutomatic);
+    auto* bin = new TCustomControl(form.get());
+    bin->SetBounds(100, 10, 50, 50);
+    bin->SetParent(form.get());
+    bin->OnDragOver = [](TObject*, TObject*, int, int, TDragState, bool& accept) {
+      accept = true;
+    };
+    bin->OnDragDrop = [freeSource](TObject* sender, TObject* src, int, int) {
+      delete static_cast<TControl*>(freeSource ? src : sender);
+    };
+    bool ended = false;
+    source->OnEndDrag = [&](TObject*, TObject*, int, int) { ended = true; };
+    QWidget* w = ClientOf(form.get());
+    QTest::mousePress(w, Qt::LeftButton, Qt::NoModifier, QPoint(15, 15));
+    QTest::mouseMove(w, QPoint(110, 20));
+    QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, QPoint(110, 20));
+    Pump();
+    EXPECT_EQ(form->ControlCount(), 1);
+    if (freeSource) {
+      EXPECT_FALSE(ended);
+      delete bin;
+    } else {
+      EXPECT_TRUE(ended);  // told that the drop happened, on a target now gone
+      EXPECT_FALSE(source->Dragging());
+      delete source;
+    }
+  }
+}
