@@ -1171,7 +1171,14 @@ void TWinControl::NotifyControls(UINT Msg) {
   std::vector<TControl*> all(controls_.begin(), controls_.end());
   all.insert(all.end(), winControls_.begin(), winControls_.end());
   for (TControl* c : all)
-    if (c->parent_ == this) c->Perform(Msg);
+    if (HasChild(c)) c->Perform(Msg);
+}
+
+bool TWinControl::HasChild(const TControl* control) const {
+  return std::find(controls_.begin(), controls_.end(), control) != controls_.end() ||
+         std::any_of(winControls_.begin(), winControls_.end(), [control](const TWinControl* w) {
+           return static_cast<const TControl*>(w) == control;
+         });
 }
 
 void TWinControl::GetChildren(const TGetChildProc& proc, TComponent* root) {
@@ -1232,13 +1239,6 @@ void TWinControl::ArrangeChildren(TControl* AControl, TRect& rect) {
     }
   };
   const bool designing = ComponentState().Contains(csDesigning);
-  // A resize handler run by an earlier SetBounds may free or move a control
-  // still waiting in the list; look it up by address before touching it.
-  auto stillChild = [this](const TControl* c) {
-    return std::find(controls_.begin(), controls_.end(), c) != controls_.end() ||
-           std::any_of(winControls_.begin(), winControls_.end(),
-                       [c](const TWinControl* w) { return static_cast<const TControl*>(w) == c; });
-  };
   for (TAlign a : {alTop, alBottom, alLeft, alRight, alClient}) {
     std::vector<TControl*> list;
     auto takes = [&](TControl* c) { return c->Align() == a && (c->Visible() || designing); };
@@ -1251,7 +1251,8 @@ void TWinControl::ArrangeChildren(TControl* AControl, TRect& rect) {
       list.insert(list.begin() + long(j), c);
     }
     for (TControl* c : list) {
-      if (!stillChild(c)) continue;
+      // A resize handler run by an earlier SetBounds may have freed or moved it.
+      if (!HasChild(c)) continue;
       const int w = rect.Width(), h = rect.Height();
       switch (a) {
         case alTop: c->SetBounds(rect.Left, rect.Top, w, c->Height()); rect.Top += c->Height(); break;
@@ -1639,6 +1640,7 @@ void TWinControl::PaintControls(TCanvas* dc, const TRect& updateRect) {
   QPainter& p = ActivePainter(*dc);
   for (TControl* c : std::vector<TControl*>(controls_)) {
     TRect hit;
+    if (!HasChild(c)) continue;  // freed by the painting of an earlier one
     if (!c->Visible() || !IntersectRect(hit, c->BoundsRect(), updateRect)) continue;
     p.save();
     p.translate(c->Left(), c->Top());

@@ -370,6 +370,9 @@ class TWinControl : public TControl {
  protected:
   // The class library's AlignControls: places aligned children in `rect`.
   virtual void ArrangeChildren(TControl* AControl, TRect& rect);
+  // True while `control` is one of this window's own children. It compares
+  // addresses only, so it may be asked about a control that was freed.
+  bool HasChild(const TControl* control) const;
   virtual void AdjustClientRect(TRect& rect) { (void)rect; }
   virtual void FillCreateParams(TCreateParams& params);
   virtual void CreateWnd();

@@ -4,6 +4,7 @@
 #include <QTimer>
 
 #include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/controls/extctrls.h"
 
 using namespace testing_support;
 
@@ -158,4 +159,54 @@ TEST(LifetimeTest, DragEndsSafelyWhenTheDropFreesSourceOrTarget) {
       delete source;
     }
   }
+}
+
+namespace {
+
+// Frees another control when its parent tells it of a colour change.
+class TColourWatcher : public TGraphicControl {
+ public:
+  using TGraphicControl::TGraphicControl;
+  TControl* victim = nullptr;
+  void Dispatch(TMessage& m) override {
+    if (m.Msg == CM_PARENTCOLORCHANGED && victim) {
+      TControl* doomed = victim;
+      victim = nullptr;
+      delete doomed;
+    }
+    TGraphicControl::Dispatch(m);
+  }
+};
+
+}  // namespace
+
+TEST(LifetimeTest, SiblingFreedWhileTheParentPaintsOrNotifiesSurvives) {
+  auto form = ShownForm(200, 150);
+  auto* first = new TPaintBox(form.get());
+  first->SetBounds(0, 0, 50, 50);
+  first->SetParent(form.get());
+  auto* second = new TShape(form.get());
+  second->SetBounds(60, 0, 50, 50);
+  second->SetParent(form.get());
+  int paints = 0;
+  first->OnPaint = [&](TObject*) {
+    ++paints;
+    if (second) {
+      TShape* doomed = second;
+      second = nullptr;
+      delete doomed;
+    }
+  };
+  Snapshot(form.get());
+  EXPECT_EQ(paints, 1);
+  EXPECT_EQ(form->ControlCount(), 1);
+
+  auto* watcher = new TColourWatcher(form.get());
+  watcher->SetParent(form.get());
+  auto* other = new TShape(form.get());
+  other->SetParent(form.get());
+  watcher->victim = other;
+  form->SetColor(clYellow);
+  EXPECT_EQ(form->ControlCount(), 2);
+  EXPECT_EQ(first->Color(), clYellow);
 }
