@@ -420,6 +420,23 @@ void OrderCorners(int& x1, int& y1, int& x2, int& y2) {
   if (y2 < y1) std::swap(y1, y2);
 }
 
+// Ellipses, rounded rectangles and arc figures: drawn with the pen and, when
+// fill is given, the brush, inside the bounding box with its right and bottom
+// edges excluded. draw receives the box less those edges.
+template <class Draw>
+void DrawBoxedFigure(QPainter& p, const TPen& pen, const TBrush* fill, int x1, int y1, int x2,
+                     int y2, Draw draw) {
+  p.save();
+  if (!PreparePen(p, pen)) p.setPen(Qt::NoPen);
+  if (pen.Mode() != pmNop) {
+    p.setCompositionMode(ModeFor(pen.Mode()));
+    p.setBrush(fill && HasBrush(*fill) ? MakeBrush(*fill) : QBrush());
+    p.setClipRect(QRect(x1, y1, x2 - x1, y2 - y1), Qt::IntersectClip);
+    draw(QRect(x1, y1, x2 - x1 - 1, y2 - y1 - 1));
+  }
+  p.restore();
+}
+
 }  // namespace
 
 TCanvas::TCanvas()
@@ -569,15 +586,8 @@ void TCanvas::RoundRect(int x1, int y1, int x2, int y2, int cw, int ch) {
   OrderCorners(x1, y1, x2, y2);
   QPainter& p = impl_->Painter();
   Changing();
-  p.save();
-  if (!PreparePen(p, *pen_)) p.setPen(Qt::NoPen);
-  if (pen_->Mode() != pmNop) {
-    p.setCompositionMode(ModeFor(pen_->Mode()));
-    p.setBrush(HasBrush(*brush_) ? MakeBrush(*brush_) : QBrush());
-    p.setClipRect(QRect(x1, y1, x2 - x1, y2 - y1), Qt::IntersectClip);
-    p.drawRoundedRect(QRect(x1, y1, x2 - x1 - 1, y2 - y1 - 1), cw / 2.0, ch / 2.0);
-  }
-  p.restore();
+  DrawBoxedFigure(p, *pen_, brush_.get(), x1, y1, x2, y2,
+                  [&](const QRect& r) { p.drawRoundedRect(r, cw / 2.0, ch / 2.0); });
   Changed();
 }
 
@@ -586,16 +596,8 @@ void TCanvas::Ellipse(int x1, int y1, int x2, int y2) {
   OrderCorners(x1, y1, x2, y2);
   QPainter& p = impl_->Painter();
   Changing();
-  p.save();
-  if (!PreparePen(p, *pen_)) p.setPen(Qt::NoPen);
-  if (pen_->Mode() != pmNop) {
-    p.setCompositionMode(ModeFor(pen_->Mode()));
-    p.setBrush(HasBrush(*brush_) ? MakeBrush(*brush_) : QBrush());
-    // Curves keep to the bounding rectangle, right and bottom edges excluded.
-    p.setClipRect(QRect(x1, y1, x2 - x1, y2 - y1), Qt::IntersectClip);
-    p.drawEllipse(QRect(x1, y1, x2 - x1 - 1, y2 - y1 - 1));
-  }
-  p.restore();
+  DrawBoxedFigure(p, *pen_, brush_.get(), x1, y1, x2, y2,
+                  [&](const QRect& r) { p.drawEllipse(r); });
   Changed();
 }
 
@@ -606,23 +608,18 @@ void TCanvas::ArcFigure(int kind, int x1, int y1, int x2, int y2, int x3, int y3
   OrderCorners(x1, y1, x2, y2);
   QPainter& p = impl_->Painter();
   Changing();
-  const QRect r(x1, y1, x2 - x1 - 1, y2 - y1 - 1);
   const double cx = (x1 + x2) / 2.0, cy = (y1 + y2) / 2.0;
   const double start = AngleOf(cx, cy, x3, y3);
   double span = AngleOf(cx, cy, x4, y4) - start;
   while (span <= 0) span += 360;
-  p.save();
-  if (!PreparePen(p, *pen_)) p.setPen(Qt::NoPen);
-  if (pen_->Mode() != pmNop) {
-    p.setCompositionMode(ModeFor(pen_->Mode()));
-    p.setBrush(kind != 0 && HasBrush(*brush_) ? MakeBrush(*brush_) : QBrush());
-    const int a = int(std::lround(start * 16)), sp = int(std::lround(span * 16));
-    p.setClipRect(QRect(x1, y1, x2 - x1, y2 - y1), Qt::IntersectClip);
-    if (kind == 0) p.drawArc(r, a, sp);
-    else if (kind == 1) p.drawChord(r, a, sp);
-    else p.drawPie(r, a, sp);
-  }
-  p.restore();
+  const int a = int(std::lround(start * 16)), sp = int(std::lround(span * 16));
+  // An arc is a line only; chords and pies are filled.
+  DrawBoxedFigure(p, *pen_, kind != 0 ? brush_.get() : nullptr, x1, y1, x2, y2,
+                  [&](const QRect& r) {
+                    if (kind == 0) p.drawArc(r, a, sp);
+                    else if (kind == 1) p.drawChord(r, a, sp);
+                    else p.drawPie(r, a, sp);
+                  });
   Changed();
 }
 
