@@ -1,0 +1,215 @@
+#include "platform/classlib/richedit/rtf.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace {
+
+TRtfCharFormat Chars(std::string font, int halfPoints, TFontStyles style = {}, TColor color = clDefault) {
+  TRtfCharFormat f;
+  f.FontName = std::move(font);
+  f.HalfPoints = halfPoints;
+  f.Style = style;
+  f.Color = color;
+  return f;
+}
+
+// What a memo written by a user holds: every attribute of the subset.
+TRtfDocument EveryAttribute() {
+  TRtfCharFormat arial = Chars("Arial", 20);
+  arial.Charset = ANSI_CHARSET;
+  TRtfCharFormat bold = arial;
+  bold.Style = {fsBold, fsUnderline};
+  TRtfCharFormat courier = Chars("Courier New", 17, {fsItalic, fsStrikeOut}, RGB(255, 0, 0));
+  courier.Pitch = fpFixed;
+  TRtfCharFormat marked = arial;
+  marked.Highlight = RGB(255, 255, 0);
+  marked.Protected = true;
+
+  TRtfDocument d;
+  TRtfParagraph first;
+  first.Runs = {{"Plain {braces} \\ back-slash, ", arial}, {"bold underlined", bold}};
+  TRtfParagraph second;
+  second.Format.Alignment = TRtfAlignment::Center;
+  second.Format.FirstIndent = -360;
+  second.Format.LeftIndent = 720;
+  second.Format.RightIndent = 144;
+  second.Format.TabStops = {1440, 2880};
+  second.Runs = {{"caf\xC3\xA9 \xE2\x82\xAC \xE2\x80\x94 \xCE\xA9 \xF0\x9F\x98\x80\tend", courier}};
+  TRtfParagraph bullet;
+  bullet.Format.Bullets = true;
+  bullet.Format.Alignment = TRtfAlignment::Justify;
+  bullet.Runs = {{"item\xE2\x80\xA8second line", marked}};
+  TRtfParagraph right;
+  right.Format.Alignment = TRtfAlignment::Right;
+  d.Paragraphs = {first, second, bullet, TRtfParagraph{}, right};
+  d.Paragraphs.back().Runs = {{"12 34", arial}};
+  return d;
+}
+
+TEST(RtfRoundTrip, EveryAttributeOfTheSubsetReadsBackIdentical) {
+  const TRtfDocument d = EveryAttribute();
+  const std::string rtf = RtfWrite(d);
+  EXPECT_TRUE(IsRtfText(rtf));
+  EXPECT_EQ(d, RtfRead(rtf)) << rtf;
+  EXPECT_EQ(rtf, RtfWrite(RtfRead(rtf)));
+}
+
+TEST(RtfRoundTrip, EmptyParagraphsAndEmptyDocumentsKeepTheirShape) {
+  for (std::size_t paragraphs : {0u, 1u, 3u}) {
+    TRtfDocument d;
+    d.Paragraphs.resize(paragraphs);
+    EXPECT_EQ(d, RtfRead(RtfWrite(d))) << paragraphs;
+  }
+}
+
+TEST(RtfRoundTrip, TextNeverGainsTheBlanksThatEndControlWords) {
+  TRtfDocument d;
+  d.Paragraphs.resize(1);
+  // Runs that start with what could continue a control word.
+  for (const char* text : {"1 digit", " blank", "letters", "-dash", "x"})
+    d.Paragraphs[0].Runs.push_back({text, Chars("", 24 + 2 * int(d.Paragraphs[0].Runs.size()))});
+  EXPECT_EQ(d, RtfRead(RtfWrite(d)));
+}
+
+struct ReadCase {
+  const char* rtf;
+  const char* text;  // paragraphs joined by "|"
+};
+
+class RtfReadText : public testing::TestWithParam<ReadCase> {};
+
+TEST_P(RtfReadText, GivesTheDocumentsText) {
+  EXPECT_EQ(GetParam().text, RtfRead(GetParam().rtf).PlainText("|"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RtfReadText,
+    testing::Values(
+        ReadCase{"{\\rtf1 Hello\\par World}", "Hello|World"},
+        ReadCase{"{\\rtf1 a\\par}", "a"},  // the last paragraph mark ends the document
+        ReadCase{"{\\rtf1 a\\par\\par}", "a|"},
+        ReadCase{"{\\rtf1\\ansi{\\fonttbl{\\f0\\fswiss Arial;}}{\\colortbl ;\\red1\\green2\\blue3;}"
+                 "{\\*\\generator Writer;}{\\info{\\title T}}\\f0 x}",
+                 "x"},
+        ReadCase{"{\\rtf1 caf\\'e9 \\'80}", "caf\xC3\xA9 \xE2\x82\xAC"},
+        ReadCase{"{\\rtf1\\uc1 \\u8364?\\u-10179?\\u-8704? x}", "\xE2\x82\xAC\xF0\x9F\x98\x80 x"},
+        ReadCase{"{\\rtf1\\uc2 \\u937\\'3f\\'3fz}", "\xCE\xA9z"},  // both fallback bytes dropped
+        ReadCase{"{\\rtf1 a\\tab b\\line c\\~d}", "a\tb\xE2\x80\xA8" "c\xC2\xA0" "d"},
+        ReadCase{"{\\rtf1 \\{x\\}\\\\}", "{x}\\"},
+        ReadCase{"{\\rtf1 {\\*\\unknowndest hidden}{\\fldinst HYPERLINK}shown}", "shown"},
+        ReadCase{"{\\rtf1 {\\pntext\\'B7\\tab}item}", "item"},
+        ReadCase{"{\\rtf1 a\\unknownword12 b}", "ab"},
+        ReadCase{"{\\rtf1 line\r\nbreaks\rin\nfile}", "linebreaksinfile"}));
+
+TEST(RtfRead, AttributesFollowGroupsPlainAndPard) {
+  const TRtfDocument d = RtfRead(
+      "{\\rtf1\\deff1{\\fonttbl{\\f0\\fmodern\\fprq1 Courier;}{\\f1\\fcharset0 Arial;}}"
+      "{\\colortbl ;\\red255\\green0\\blue0;}"
+      "\\pard\\qc\\li720\\fs20 a{\\b\\i\\cf1 b}c\\par"
+      "\\pard\\f0\\ul d\\ulnone\\plain e\\par}");
+  ASSERT_EQ(2u, d.Paragraphs.size());
+  const TRtfParagraph& p0 = d.Paragraphs[0];
+  EXPECT_EQ(TRtfAlignment::Center, p0.Format.Alignment);
+  EXPECT_EQ(720, p0.Format.LeftIndent);
+  ASSERT_EQ(3u, p0.Runs.size());
+  EXPECT_EQ("Arial", p0.Runs[0].Format.FontName);  // the default font, \deff1
+  EXPECT_EQ(20, p0.Runs[0].Format.HalfPoints);
+  EXPECT_EQ((TFontStyles{fsBold, fsItalic}), p0.Runs[1].Format.Style);
+  EXPECT_EQ(RGB(255, 0, 0), p0.Runs[1].Format.Color);
+  EXPECT_EQ(p0.Runs[0].Format, p0.Runs[2].Format);  // the group's attributes ended with it
+
+  const TRtfParagraph& p1 = d.Paragraphs[1];
+  EXPECT_EQ(TRtfAlignment::Left, p1.Format.Alignment);
+  EXPECT_EQ(0, p1.Format.LeftIndent);
+  ASSERT_EQ(2u, p1.Runs.size());
+  EXPECT_EQ("Courier", p1.Runs[0].Format.FontName);
+  EXPECT_EQ(fpFixed, p1.Runs[0].Format.Pitch);
+  EXPECT_TRUE(p1.Runs[0].Format.Style.Contains(fsUnderline));
+  EXPECT_EQ(Chars("Arial", 24), [&] {
+    TRtfCharFormat f = p1.Runs[1].Format;
+    f.Charset = DEFAULT_CHARSET;
+    return f;
+  }());
+}
+
+TEST(RtfRead, BulletsComeFromTheParagraphNumberingGroup) {
+  const TRtfDocument d = RtfRead(
+      "{\\rtf1{\\pntext\\f1\\'B7\\tab}{\\*\\pn\\pnlvlblt\\pnf1\\pnindent0{\\pntxtb\\'B7}}"
+      "\\fi-200\\li200 one\\par two\\par\\pard three}");
+  ASSERT_EQ(3u, d.Paragraphs.size());
+  EXPECT_EQ((std::vector<bool>{true, true, false}),
+            (std::vector<bool>{d.Paragraphs[0].Format.Bullets, d.Paragraphs[1].Format.Bullets,
+                               d.Paragraphs[2].Format.Bullets}));
+  EXPECT_EQ("one", d.Paragraphs[0].Text());
+}
+
+// ---- Damaged input: as far as readable, never a crash, bounded work --------
+
+TEST(RtfDamaged, LimitsHoldOnHostileValues) {
+  const TRtfDocument d = RtfRead(
+      "{\\rtf1\\fs99999999999999999999 a\\fs-5 b\\li-99999999 c\\'4");
+  ASSERT_EQ(1u, d.Paragraphs.size());
+  ASSERT_EQ(2u, d.Paragraphs[0].Runs.size());
+  EXPECT_EQ(3276, d.Paragraphs[0].Runs[0].Format.HalfPoints);
+  EXPECT_EQ(2, d.Paragraphs[0].Runs[1].Format.HalfPoints);
+  EXPECT_EQ(-31680, d.Paragraphs[0].Format.LeftIndent);
+  EXPECT_EQ("abc", d.Paragraphs[0].Text());  // the cut-off \'4 shows nothing
+}
+
+TEST(RtfDamaged, UnbalancedAndDeepGroupsStillPairUp) {
+  EXPECT_EQ("ab", RtfRead("}}{\\rtf1 a}}}b").PlainText());
+  std::string deep = "{\\rtf1 ";
+  for (int i = 0; i < 100000; ++i) deep += "{\\b ";
+  deep += "x";
+  for (int i = 0; i < 100000; ++i) deep += "}";
+  deep += "y}";
+  const TRtfDocument d = RtfRead(deep);
+  ASSERT_EQ(1u, d.Paragraphs.size());
+  ASSERT_EQ(2u, d.Paragraphs[0].Runs.size());
+  EXPECT_TRUE(d.Paragraphs[0].Runs[0].Format.Style.Contains(fsBold));
+  EXPECT_FALSE(d.Paragraphs[0].Runs[1].Format.Style.Contains(fsBold));  // every group closed
+}
+
+TEST(RtfDamaged, EveryTruncationAndRandomBytesLoadWithoutHarm) {
+  const std::string rtf = RtfWrite(EveryAttribute());
+  for (std::size_t n = 0; n <= rtf.size(); ++n) {
+    const TRtfDocument d = RtfRead(std::string_view(rtf).substr(0, n));
+    // What was read is a beginning of the text.
+    const std::string full = EveryAttribute().PlainText();
+    const std::string got = d.PlainText();
+    ASSERT_EQ(full.substr(0, got.size()), got) << "cut at " << n;
+  }
+  std::mt19937 random(7);
+  for (int round = 0; round < 200; ++round) {
+    std::string noise = rtf;
+    for (int i = 0; i < 20; ++i) noise[random() % noise.size()] = char(random());
+    RtfRead(noise);  // must neither crash nor hang (the sanitizer pass checks memory)
+  }
+}
+
+// ---- Plain text -----------------------------------------------------------------
+
+TEST(RtfPlainText, LinesBecomeParagraphsAndReadBackAsText) {
+  EXPECT_FALSE(IsRtfText("plain {\\rtf"));
+  const TRtfDocument d = PlainTextDocument("one\r\ntwo\nthree\r\rfive", Chars("Arial", 20));
+  EXPECT_EQ("one|two|three||five", d.PlainText("|"));
+  EXPECT_EQ("one\r\ntwo\r\nthree\r\n\r\nfive", RtfRead(RtfWrite(d)).PlainText());
+  EXPECT_EQ(1u, PlainTextDocument("").Paragraphs.size());
+}
+
+TEST(RtfCodePage, EveryAssignedByteMapsBothWays) {
+  int assigned = 0;
+  for (int b = 0; b < 256; ++b) {
+    const char32_t c = Cp1252ToUnicode(static_cast<unsigned char>(b));
+    if (c != char32_t(b) || b < 0x80 || b >= 0xA0) {
+      EXPECT_EQ(b, UnicodeToCp1252(c)) << b;
+      ++assigned;
+    }
+  }
+  EXPECT_EQ(251, assigned);
+  EXPECT_EQ(-1, UnicodeToCp1252(0x3A9));
+}
+
+}  // namespace
