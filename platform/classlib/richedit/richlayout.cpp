@@ -1,0 +1,117 @@
+// Page-by-page layout of rich text on Qt's text document, laid out at the
+// resolution of the device it goes to so that lines break there as printed.
+#include "platform/classlib/richedit/richlayout.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QPainter>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/classlib/graphics/qtbridge.h"
+#include "platform/classlib/richedit/richdocument.h"
+
+struct TRichTextLayout::Impl {
+  TRtfDocument text;
+  QTextDocument document;
+  QPaintDevice* device = nullptr;
+  int pixelsPerInch = 0;
+  double width = -1;
+
+  // Lays the text out for `device` and `width` unless it already is.
+  void LayOut(QPaintDevice* target, double textWidth) {
+    const int ppi = target->logicalDpiY();
+    if (target != device || ppi != pixelsPerInch) {
+      device = target;
+      pixelsPerInch = ppi;
+      document.documentLayout()->setPaintDevice(target);
+      vantrel::qt::FillTextDocument(document, text, ppi);
+      width = -1;
+    }
+    if (textWidth != width) {
+      document.setDocumentMargin(0);
+      document.setTextWidth(textWidth);
+      width = textWidth;
+    }
+  }
+};
+
+namespace {
+
+// A line of the laid-out text: its characters and where it stands.
+struct Line {
+  int start, end;      // document positions, end exclusive
+  double top, bottom;  // in document coordinates
+};
+
+// The lines that hold characters of [first, last), in order, up to the first
+// that ends lower than `height` below the first line's top.
+std::vector<Line> LinesOf(const QTextDocument& document, int first, int last, double height) {
+  std::vector<Line> lines;
+  auto* layout = document.documentLayout();
+  for (QTextBlock block = document.findBlock(first); block.isValid(); block = block.next()) {
+    if (block.position() >= last) break;
+    const QRectF box = layout->blockBoundingRect(block);
+    const QTextLayout* text = block.layout();
+    for (int i = 0; i < text->lineCount(); ++i) {
+      const QTextLine line = text->lineAt(i);
+      const int start = block.position() + line.textStart();
+      // The line that ends a paragraph also holds its paragraph mark.
+      const int end = start + line.textLength() + (i == text->lineCount() - 1 ? 1 : 0);
+      if (end <= first) continue;
+      if (start >= last) break;
+      lines.push_back({start, end, box.top() + line.y(), box.top() + line.y() + line.height()});
+      if (lines.back().bottom - lines.front().top > height) return lines;
+    }
+  }
+  return lines;
+}
+
+}  // namespace
+
+TRichTextLayout::TRichTextLayout(const TRtfDocument& document) : impl_(std::make_unique<Impl>()) {
+  impl_->text = document;
+  vantrel::qt::FillTextDocument(impl_->document, document, 96);
+}
+
+TRichTextLayout::~TRichTextLayout() = default;
+
+int TRichTextLayout::TextLength() const { return std::max(0, impl_->document.characterCount() - 1); }
+
+int TRichTextLayout::FormatRange(TCanvas* canvas, const TRect& rect, int first, int last, bool render,
+                                 int* usedHeight) {
+  const int length = TextLength();
+  if (last < 0 || last > length) last = length;
+  first = std::clamp(first, 0, last);
+  if (usedHeight) *usedHeight = 0;
+  if (first >= last || rect.Width() <= 0 || rect.Height() <= 0) return first;
+
+  QPainter& painter = vantrel::qt::ActivePainter(*canvas);
+  impl_->LayOut(painter.device(), rect.Width());
+  const std::vector<Line> lines = LinesOf(impl_->document, first, last, rect.Height());
+  if (lines.empty()) return last;
+
+  const double top = lines.front().top;
+  int next = first;
+  double bottom = top;
+  for (const Line& line : lines) {
+    if (line.bottom - top > rect.Height()) break;
+    next = std::min(line.end, last);
+    bottom = line.bottom;
+  }
+  const int height = int(std::ceil(bottom - top));
+  if (usedHeight) *usedHeight = height;
+  if (render && next > first) {
+    painter.save();
+    painter.translate(rect.Left, rect.Top - top);
+    // Only the lines that fit: a line cut by the page's foot goes on the next page.
+    const QRectF shown(0, top, rect.Width(), bottom - top);
+    painter.setClipRect(shown, Qt::IntersectClip);
+    impl_->document.drawContents(&painter, shown);
+    painter.restore();
+  }
+  return next;
+}

@@ -1,0 +1,32 @@
+#pragma once
+// Rich text laid out on a device: what a report band or a printed memo shows
+// of a text on one page, and where the next page goes on.
+
+#include <memory>
+
+#include "platform/classlib/graphics/graphics.h"
+#include "platform/classlib/richedit/rtf.h"
+
+class TRichTextLayout {
+ public:
+  explicit TRichTextLayout(const TRtfDocument& document);
+  ~TRichTextLayout();
+  TRichTextLayout(const TRichTextLayout&) = delete;
+  TRichTextLayout& operator=(const TRichTextLayout&) = delete;
+
+  // Characters of the text; the end of each paragraph but the last counts as one.
+  int TextLength() const;
+
+  // Lays the characters from `first` up to `last` (-1: to the end) out in
+  // `rect` of `canvas`, at the canvas's resolution, in whole lines from the
+  // top; draws them when `render`, else only measures. Returns the first
+  // character that did not fit (TextLength() or `last` when all did; `first`
+  // when not even one line fits) and sets `usedHeight` to the height of the
+  // lines that fit.
+  int FormatRange(TCanvas* canvas, const TRect& rect, int first, int last, bool render,
+                  int* usedHeight = nullptr);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
+};

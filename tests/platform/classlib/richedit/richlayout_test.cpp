@@ -1,0 +1,164 @@
+#include "platform/classlib/richedit/richlayout.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QTextDocument>
+
+#include <cmath>
+
+#include "platform/classlib/graphics/images.h"
+#include "platform/classlib/graphics/qtbridge.h"
+#include "platform/classlib/graphics/surface.h"
+#include "platform/classlib/richedit/richdocument.h"
+
+namespace {
+
+using testing_support::InkBox;
+using testing_support::Surface;
+
+// A memo of many paragraphs of different lengths and sizes.
+TRtfDocument LongMemo(int paragraphs) {
+  TRtfDocument d;
+  for (int i = 0; i < paragraphs; ++i) {
+    TRtfCharFormat f;
+    f.FontName = "Arial";
+    f.HalfPoints = 16 + 4 * (i % 4);
+    if (i % 5 == 0) f.Style = {fsBold};
+    std::string text = "Paragraph " + std::to_string(i) + ":";
+    for (int w = 0; w < 5 + (i * 7) % 60; ++w) text += " word" + std::to_string(w);
+    d.Paragraphs.push_back({TRtfParaFormat{}, {{text, f}}});
+  }
+  return d;
+}
+
+// A page-sized image at `ppi` to lay out on.
+std::unique_ptr<TBitmap> Page(int ppi, double widthInches, double heightInches) {
+  auto page = Surface(int(widthInches * ppi), int(heightInches * ppi));
+  QImage& image = vantrel::qt::BitmapImage(*page);
+  image.setDotsPerMeterX(int(std::lround(ppi / 0.0254)));
+  image.setDotsPerMeterY(int(std::lround(ppi / 0.0254)));
+  return page;
+}
+
+struct PageRange {
+  int first, next, height;
+};
+
+std::vector<PageRange> Paginate(TRichTextLayout& layout, TCanvas* canvas, const TRect& r, bool render) {
+  std::vector<PageRange> pages;
+  int first = 0;
+  while (first < layout.TextLength() && pages.size() < 1000) {
+    int height = 0;
+    const int next = layout.FormatRange(canvas, r, first, -1, render, &height);
+    pages.push_back({first, next, height});
+    if (next == first) break;
+    first = next;
+  }
+  return pages;
+}
+
+TEST(RichTextLayout, ALongTextPaginatesWithNoCharacterLostOrRepeated) {
+  TRichTextLayout layout(LongMemo(120));
+  auto page = Page(600, 6.5, 3);
+  const TRect r{300, 300, page->Width() - 300, page->Height() - 300};
+  const std::vector<PageRange> measured = Paginate(layout, page->Canvas(), r, false);
+  ASSERT_GT(measured.size(), 5u);
+  EXPECT_EQ(0, measured.front().first);
+  EXPECT_EQ(layout.TextLength(), measured.back().next);
+  for (std::size_t i = 0; i < measured.size(); ++i) {
+    EXPECT_GT(measured[i].next, measured[i].first) << "page " << i;
+    EXPECT_LE(measured[i].height, r.Height());
+    EXPECT_GT(measured[i].height, r.Height() / 2) << "a page is filled before the next starts";
+    if (i > 0) {
+      EXPECT_EQ(measured[i - 1].next, measured[i].first);
+    }
+  }
+}
+
+TEST(RichTextLayout, RenderingBreaksPagesWhereMeasuringDid) {
+  // Drawn glyphs at printer resolution are slow to rasterise; 150 dpi shows the same.
+  TRichTextLayout layout(LongMemo(60));
+  auto page = Page(150, 6.5, 3);
+  const TRect r{0, 0, page->Width(), page->Height()};
+  const std::vector<PageRange> measured = Paginate(layout, page->Canvas(), r, false);
+  const std::vector<PageRange> rendered = Paginate(layout, page->Canvas(), r, true);
+  ASSERT_GT(measured.size(), 2u);
+  ASSERT_EQ(measured.size(), rendered.size());
+  for (std::size_t i = 0; i < measured.size(); ++i) EXPECT_EQ(measured[i].next, rendered[i].next);
+}
+
+TEST(RichTextLayout, LinesBreakAtTheDevicesResolution) {
+  // The same physical page holds about the same text at 96 and at 600 dpi.
+  TRichTextLayout layout(LongMemo(40));
+  auto screen = Page(96, 4, 2), printer = Page(600, 4, 2);
+  const int onScreen = layout.FormatRange(screen->Canvas(), TRect{0, 0, screen->Width(), screen->Height()}, 0, -1, false);
+  const int onPaper = layout.FormatRange(printer->Canvas(), TRect{0, 0, printer->Width(), printer->Height()}, 0, -1, false);
+  EXPECT_NEAR(1.0, double(onPaper) / onScreen, 0.15);
+}
+
+TEST(RichTextLayout, RenderingDrawsOnlyTheLinesThatFitInsideTheRectangle) {
+  TRichTextLayout layout(LongMemo(30));
+  auto page = Page(96, 5, 4);
+  const TRect r{40, 50, 400, 250};
+  int height = 0;
+  const int next = layout.FormatRange(page->Canvas(), r, 0, -1, true, &height);
+  EXPECT_GT(next, 0);
+  EXPECT_LT(next, layout.TextLength());
+  const TRect ink = InkBox(*page, clBlack);
+  ASSERT_GE(ink.Right, 0);
+  EXPECT_GE(ink.Left, r.Left);
+  EXPECT_GE(ink.Top, r.Top);
+  EXPECT_LE(ink.Right, r.Right);
+  EXPECT_LE(ink.Bottom, r.Top + height);
+}
+
+TEST(RichTextLayout, NothingFitsInARectangleLowerThanALine) {
+  TRichTextLayout layout(LongMemo(3));
+  auto page = Page(96, 4, 2);
+  int height = -1;
+  EXPECT_EQ(7, layout.FormatRange(page->Canvas(), TRect{0, 0, 300, 3}, 7, -1, true, &height));
+  EXPECT_EQ(0, height);
+  EXPECT_EQ(-1, InkBox(*page, clBlack).Right);
+  // An empty range or rectangle does nothing.
+  EXPECT_EQ(5, layout.FormatRange(page->Canvas(), TRect{0, 0, 300, 100}, 5, 5, true));
+  EXPECT_EQ(0, layout.FormatRange(page->Canvas(), TRect{0, 0, 0, 100}, 0, -1, true));
+}
+
+TEST(RichTextDocument, EveryAttributeSurvivesTheEditorsDocument) {
+  TRtfCharFormat plain;
+  plain.FontName = "Arial";
+  plain.HalfPoints = 20;
+  TRtfCharFormat rich = plain;
+  rich.FontName = "Courier New";
+  rich.Charset = ANSI_CHARSET;
+  rich.Pitch = fpFixed;
+  rich.HalfPoints = 27;
+  rich.Style = {fsBold, fsItalic, fsUnderline, fsStrikeOut};
+  rich.Color = RGB(200, 10, 20);
+  rich.Highlight = RGB(255, 255, 0);
+  rich.Protected = true;
+  TRtfParaFormat indented;
+  indented.Alignment = TRtfAlignment::Justify;
+  indented.FirstIndent = -144;
+  indented.LeftIndent = 725;
+  indented.RightIndent = 10;
+  indented.TabStops = {333, 1440};
+  TRtfParaFormat bullet;
+  bullet.Bullets = true;
+  bullet.Alignment = TRtfAlignment::Center;
+  TRtfDocument d;
+  d.Paragraphs = {{indented, {{"a\tb", plain}, {"rich \xE2\x80\xA8 text", rich}}},
+                  {bullet, {{"one", plain}}},
+                  {bullet, {{"two", rich}}},
+                  {TRtfParaFormat{}, {}},
+                  {TRtfParaFormat{}, {{"end", plain}}}};
+  d.Paragraphs.back().Format.Alignment = TRtfAlignment::Right;
+  for (int ppi : {96, 600}) {
+    QTextDocument q;
+    vantrel::qt::FillTextDocument(q, d, ppi);
+    EXPECT_EQ(d, vantrel::qt::ReadTextDocument(q, ppi)) << ppi;
+  }
+}
+
+}  // namespace
