@@ -293,6 +293,32 @@ TEST(StringListTest, ChangeEventsFireOncePerOuterUpdate) {
   EXPECT_EQ(changed, before + 1);
 }
 
+// Each edit outside an update announces itself once, before and after.
+TEST(StringListTest, DeleteAnnouncesTheChange) {
+  TStringList list;
+  list.SetText("a\nb");
+  std::vector<std::string> seen;
+  list.OnChanging = [&](TObject*) { seen.push_back("changing " + list.Text()); };
+  list.OnChange = [&](TObject*) { seen.push_back("change " + list.Text()); };
+  list.Delete(0);
+  EXPECT_EQ(seen, (V{"changing a\r\nb\r\n", "change b\r\n"}));
+}
+
+TEST(StringListTest, SwitchingASortedListToCaseSensitiveReSorts) {
+  TStringList list;
+  list.SetSorted(true);
+  list.SetDuplicates(dupAccept);
+  list.Add("a");
+  list.Add("B");
+  list.Add("A");  // equal to "a" without case: goes before it
+  EXPECT_EQ(Lines(list), (V{"A", "a", "B"}));
+  list.SetCaseSensitive(true);
+  EXPECT_EQ(Lines(list), (V{"a", "A", "B"}));  // the small letter first
+  int index = -1;
+  EXPECT_TRUE(list.Find("A", index));  // and the binary search agrees with the order
+  EXPECT_EQ(index, 1);
+}
+
 TEST(StringListTest, AssignAddStringsAndEquals) {
   TStringList a, b;
   a.AddObject("one", Tag(1));
