@@ -8,6 +8,7 @@
 
 #include "platform/classlib/core/collection.h"
 #include "platform/classlib/core/strings.h"
+#include "platform/classlib/core/english_settings.h"
 
 namespace {
 
@@ -814,12 +815,8 @@ TEST(FilerTest, DamagedStreamsRaiseFilerErrorsAndNeverCrash) {
   // A bad signature.
   std::string bad = good;
   bad[3] = '1';
-  try {
-    std::unique_ptr<TComponent> c(FromBinary(bad));
-    ADD_FAILURE();
-  } catch (const EReadError& e) {
-    EXPECT_EQ(e.Message(), "Invalid stream format");
-  }
+  EXPECT_EQ(MessageOf<EReadError>([&] { std::unique_ptr<TComponent> c(FromBinary(bad)); }),
+            "Invalid stream format");
   // Random damage: any failure is an Exception of ours.
   std::mt19937 rng(12345);
   for (int round = 0; round < 3000; ++round) {
@@ -874,12 +871,8 @@ TEST(FilerTest, HugeLengthsAndDeepNestingAreRefused) {
   huge += static_cast<char>(vaLString);
   huge += std::string("\xFF\xFF\xFF\x7F", 4);
   huge += "abc";
-  try {
-    std::unique_ptr<TComponent> c(FromBinary(huge));
-    ADD_FAILURE();
-  } catch (const EReadError& e) {
-    EXPECT_EQ(e.Message(), "Stream read error");
-  }
+  EXPECT_EQ(MessageOf<EReadError>([&] { std::unique_ptr<TComponent> c(FromBinary(huge)); }),
+            "Stream read error");
   // A negative binary length.
   std::string negative = header();
   negative += '\x04';

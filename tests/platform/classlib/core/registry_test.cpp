@@ -9,6 +9,7 @@
 #include <fstream>
 #include <limits>
 
+#include "platform/classlib/core/english_settings.h"
 #include "platform/classlib/core/fileutils.h"
 #include "platform/classlib/core/registry.h"
 #include "platform/classlib/core/strings.h"
@@ -79,16 +80,6 @@ std::vector<std::string> ToVector(const TStrings& list) {
   std::vector<std::string> out;
   for (int i = 0; i < list.Count(); ++i) out.push_back(list[i]);
   return out;
-}
-
-template <class E, class F>
-std::string MessageOf(F&& f) {
-  try {
-    f();
-  } catch (const E& e) {
-    return e.Message();
-  }
-  return "(nothing raised)";
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/classlib/core/english_settings.h"
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/core/streams.h"
 
@@ -23,12 +24,7 @@ using V = std::vector<std::string>;
 TObject* Tag(int n) { return reinterpret_cast<TObject*>(static_cast<intptr_t>(n)); }
 
 std::string ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EStringListError& e) {
-    return e.Message();
-  }
-  return "no error";
+  return MessageOf<EStringListError>(action);
 }
 
 }  // namespace
