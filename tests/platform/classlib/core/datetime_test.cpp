@@ -340,26 +340,26 @@ TEST_F(DateTimeTest, TextRoundTripsAcrossFormats) {
 }
 
 TEST_F(DateTimeTest, LocalePatternsTranslateToFormatLetters) {
+  struct Case {
+    bool date;
+    const char* pattern;
+    const char* format;
+    char separator;  // '?' where the pattern names none
+  };
+  for (const Case& c : {Case{true, "%d.%m.%Y", "dd/MM/yyyy", '.'},
+                        Case{true, "%m/%d/%y", "MM/dd/yy", '/'},
+                        Case{true, "%F", "yyyy/MM/dd", '-'},
+                        Case{false, "%I:%M:%S %p", "hh:mm:ss AMPM", ':'},
+                        Case{false, "%T", "hh:mm:ss", ':'},
+                        Case{false, "%H.%M.%S", "hh:mm:ss", '.'}}) {
+    char sep = '?';
+    EXPECT_EQ(c.date ? classlib_detail::DateFormatFromPattern(c.pattern, sep)
+                     : classlib_detail::TimeFormatFromPattern(c.pattern, sep),
+              c.format);
+    EXPECT_EQ(sep, c.separator) << c.pattern;
+  }
   char sep = '?';
-  EXPECT_EQ(classlib_detail::DateFormatFromPattern("%d.%m.%Y", sep), "dd/MM/yyyy");
-  EXPECT_EQ(sep, '.');
-  sep = '?';
-  EXPECT_EQ(classlib_detail::DateFormatFromPattern("%m/%d/%y", sep), "MM/dd/yy");
-  EXPECT_EQ(sep, '/');
-  sep = '?';
-  EXPECT_EQ(classlib_detail::DateFormatFromPattern("%F", sep), "yyyy/MM/dd");
-  EXPECT_EQ(sep, '-');
-  sep = '?';
   EXPECT_EQ(classlib_detail::DateFormatFromPattern("%-d/%-m/%Y", sep), "d/M/yyyy");
-  sep = '?';
-  EXPECT_EQ(classlib_detail::TimeFormatFromPattern("%I:%M:%S %p", sep), "hh:mm:ss AMPM");
-  EXPECT_EQ(sep, ':');
-  sep = '?';
-  EXPECT_EQ(classlib_detail::TimeFormatFromPattern("%T", sep), "hh:mm:ss");
-  EXPECT_EQ(sep, ':');
-  sep = '?';
-  EXPECT_EQ(classlib_detail::TimeFormatFromPattern("%H.%M.%S", sep), "hh:mm:ss");
-  EXPECT_EQ(sep, '.');
 
   EXPECT_EQ(classlib_detail::NegCurrFormatFor(true, false, 1), 1);    // -$1
   EXPECT_EQ(classlib_detail::NegCurrFormatFor(false, true, 1), 8);    // -1 $
