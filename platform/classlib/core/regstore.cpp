@@ -416,7 +416,7 @@ class StoreFile {
       if (rc == ERROR_SUCCESS && changed) pending_.push_back({currentBatch, change});
     } else {
       std::optional<TFileLockScope> fileLock;
-    LockFile(fileLock);
+      LockFile(fileLock);
       Refresh(true);
       rc = change(tree_, changed);
       if (rc == ERROR_SUCCESS && changed) Save();
@@ -634,11 +634,11 @@ LONG ChangeKey(HKEY key, REGSAM needed, F change) {
   auto target = Resolve(key);
   if (!target) return ERROR_INVALID_HANDLE;
   if ((target->access & needed) != needed) return ERROR_ACCESS_DENIED;
-  return target->Store().Apply(
-      [path = target->path, missing = MissingKeyError(*target), change](Key& root, bool& changed) -> LONG {
-        Key* k = Walk(root, path);
-        return k == nullptr ? missing : change(*k, changed);
-      });
+  return target->Store().Apply([path = target->path, missing = MissingKeyError(*target), change](
+                                    Key& root, bool& changed) -> LONG {
+    Key* k = Walk(root, path);
+    return k == nullptr ? missing : change(*k, changed);
+  });
 }
 
 bool CanWrite(REGSAM access) { return (access & (KEY_SET_VALUE | KEY_CREATE_SUB_KEY)) != 0; }
@@ -797,7 +797,7 @@ LONG QueryValue(HKEY key, const std::string& name, Value& value) {
 
 LONG SetValue(HKEY key, const std::string& name, DWORD type, std::string data) {
   if (HasLineBreak(name)) return ERROR_INVALID_PARAMETER;
-  return ChangeKey(key, KEY_SET_VALUE, [name, type, data = std::move(data)](Key& k, bool& changed) -> LONG {
+  auto set = [name, type, data = std::move(data)](Key& k, bool& changed) -> LONG {
     Value value{type, data};
     if (StoredValue* existing = k.FindValue(name)) {
       changed = existing->value.Type != value.Type || existing->value.Data != value.Data;
@@ -807,7 +807,8 @@ LONG SetValue(HKEY key, const std::string& name, DWORD type, std::string data) {
       changed = true;
     }
     return ERROR_SUCCESS;
-  });
+  };
+  return ChangeKey(key, KEY_SET_VALUE, std::move(set));
 }
 
 LONG SubKeyNames(HKEY key, std::vector<std::string>& names) {

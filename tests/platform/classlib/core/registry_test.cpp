@@ -517,7 +517,8 @@ TEST_F(RegistryTest, HeldChangesWaitForADamagedFileToBeMended) {
   WriteStore("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Other]\r\n");
   text = FileText();
   EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Other]"), std::string::npos);
-  EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\Held\\S]\r\n\"kept\"=\"yes\""), std::string::npos);
+  EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\Held\\S]\r\n\"kept\"=\"yes\""),
+            std::string::npos);
 }
 
 // Three ways of writing race: each value saved at once through a key handle, an object
