@@ -8,6 +8,7 @@
 #include "platform/classlib/core/strings.h"
 #include "platform/classlib/core/temp_dir.h"
 #include "platform/classlib/core/child_writers.h"
+#include "platform/classlib/core/english_settings.h"
 
 namespace {
 
@@ -133,12 +134,8 @@ TEST(IniFileTest, RefusesWhatWouldBreakTheFileAndReportsWriteFailures) {
   EXPECT_EQ(ReadText(name), before);
 
   TIniFile nowhere(tmp / "missing-folder/x.ini");
-  try {
-    nowhere.WriteString("S", "K", "V");
-    FAIL();
-  } catch (const EIniFileException& e) {
-    EXPECT_EQ(e.Message(), "Unable to write to " + tmp / "missing-folder/x.ini");
-  }
+  EXPECT_EQ(MessageOf<EIniFileException>([&] { nowhere.WriteString("S", "K", "V"); }),
+            "Unable to write to " + tmp / "missing-folder/x.ini");
 
   // A name that cannot be read is never replaced by a new file.
   ASSERT_TRUE(CreateDir(tmp / "folder.ini"));

@@ -157,20 +157,11 @@ TEST_F(FileStreamTest, CreateWriteReopenAndRead) {
 
 TEST_F(FileStreamTest, MissingFilesAndFoldersGiveClearErrors) {
   std::string missing = PathOf("missing.txt");
-  try {
-    TFileStream f(missing, fmOpenRead);
-    FAIL() << "opened a missing file";
-  } catch (const EFOpenError& e) {
-    EXPECT_EQ(e.Message(), "Cannot open file \"" + missing + "\". No such file or directory");
-  }
+  EXPECT_EQ(MessageOf<EFOpenError>([&] { TFileStream f(missing, fmOpenRead); }),
+            "Cannot open file \"" + missing + "\". No such file or directory");
   std::string inMissingFolder = PathOf("no/such/folder/new.txt");
-  try {
-    TFileStream f(inMissingFolder, fmCreate);
-    FAIL() << "created a file in a missing folder";
-  } catch (const EFCreateError& e) {
-    EXPECT_EQ(e.Message(),
-              "Cannot create file \"" + inMissingFolder + "\". No such file or directory");
-  }
+  EXPECT_EQ(MessageOf<EFCreateError>([&] { TFileStream f(inMissingFolder, fmCreate); }),
+            "Cannot create file \"" + inMissingFolder + "\". No such file or directory");
   EXPECT_THROW(TFileStream(dir_.string(), fmOpenRead), EFOpenError);
   EXPECT_THROW(TFileStream("", fmOpenRead), EFOpenError);
 }
