@@ -7,21 +7,14 @@
 #include "datactrls/wwfieldcheck.h"
 #include "datactrls/wwintl.h"
 #include "platform/classlib/core/datetime.h"
+#include "platform/classlib/core/english_settings.h"
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/db/params.h"
 #include "settingsdataset.h"
 
 namespace {
 
-class PinnedSettings : public ::testing::Test {
- protected:
-  void SetUp() override {
-    saved_ = FormatSettings;
-    FormatSettings = TFormatSettings::English();
-  }
-  void TearDown() override { FormatSettings = saved_; }
-  TFormatSettings saved_;
-};
+using PinnedSettings = EnglishSettingsTest;
 
 using TypeChecks = PinnedSettings;
 
@@ -100,12 +93,7 @@ TEST_F(WholeRecordCheck, APostBreakingAMaskIsRefusedWithTheLibrarysText) {
   };
   ds.Edit();
   ds.FieldByName("Phone")->SetAsString("55-12");
-  try {
-    ds.Post();
-    FAIL() << "the post went through";
-  } catch (const EDatabaseError& e) {
-    EXPECT_STREQ(e.what(), "Invalid characters. Field : Phone");
-  }
+  EXPECT_EQ(MessageOf<EDatabaseError>([&] { ds.Post(); }), "Invalid characters. Field : Phone");
   EXPECT_EQ(told, std::vector<std::string>{"Phone"});
   EXPECT_EQ(ds.State(), dsEdit);  // the record stays in edit
   ds.Cancel();
@@ -119,12 +107,7 @@ TEST_F(WholeRecordCheck, DisplayLabelAndConnectedTextsShowInTheMessage) {
   placed.SetConnected(true);
   ds.Edit();
   ds.FieldByName("Phone")->SetAsString("x");
-  try {
-    ds.Post();
-    FAIL() << "the post went through";
-  } catch (const EDatabaseError& e) {
-    EXPECT_STREQ(e.what(), "Bad value in Telephone");
-  }
+  EXPECT_EQ(MessageOf<EDatabaseError>([&] { ds.Post(); }), "Bad value in Telephone");
   ds.Cancel();
 }
 
@@ -149,12 +132,7 @@ TEST_F(WholeRecordCheck, TheFirstFailingFieldInFieldOrderIsReported) {
   ds.Edit();
   ds.FieldByName("ID")->SetAsInteger(42);
   ds.FieldByName("Phone")->SetAsString("bad");
-  try {
-    ds.Post();
-    FAIL();
-  } catch (const EDatabaseError& e) {
-    EXPECT_STREQ(e.what(), "Invalid characters. Field : ID");
-  }
+  EXPECT_EQ(MessageOf<EDatabaseError>([&] { ds.Post(); }), "Invalid characters. Field : ID");
   ds.Cancel();
 }
 

@@ -2,22 +2,18 @@
 #include <gtest/gtest.h>
 
 #include "datactrls/wwfilter.h"
-#include "dbengine/filters.h"
-#include "samplecursor.h"
+#include "dbengine/filtercursor.h"
 
 using namespace testing_engine;
 
 namespace {
 
-class CompiledFilterOnCursor : public ::testing::Test {
+class CompiledFilterOnCursor : public FilterCursorTest {
  protected:
-  void SetUp() override {
-    FillSampleRows(cursor);
-  }
-
   // The IDs the cursor returns with the compiled expression as its filter.
-  std::vector<std::int32_t> Filtered(const std::string& expression) {
-    std::vector<std::uint8_t> blob = wwCompileFilterExpression(
+  Ids Filtered(const std::string& expression) {
+    SCOPED_TRACE(expression);
+    return FilteredBy(wwCompileFilterExpression(
         expression,
         [](const std::string& name, TwwFilterField& field) {
           std::string upper;
@@ -27,20 +23,9 @@ class CompiledFilterOnCursor : public ::testing::Test {
           else return false;
           return true;
         },
-        nullptr);
-    EXPECT_FALSE(blob.empty()) << expression;
-    if (filter) cursor.DropFilter(filter);
-    filter = nullptr;
-    cursor.AddFilter(0, 1, false, blob.data(), nullptr, filter);
-    cursor.ActivateFilter(filter);
-    return ReadAll(cursor);
+        nullptr));
   }
-
-  TTestCursor cursor;
-  TFilterListItem* filter = nullptr;
 };
-
-using Ids = std::vector<std::int32_t>;
 
 TEST_F(CompiledFilterOnCursor, Comparisons) {
   EXPECT_EQ(Filtered("Name = Bert"), (Ids{2, 3}));

@@ -8,6 +8,7 @@
 #include "dbengine/enginetypes.h"
 #include "platform/classlib/core/currency.h"
 #include "platform/classlib/core/datetime.h"
+#include "platform/classlib/core/english_settings.h"
 #include "platform/classlib/core/exceptions.h"
 
 namespace {
@@ -53,9 +54,10 @@ class Blob {
   std::vector<std::uint8_t> b_;
 };
 
-class FilterCompiler : public ::testing::Test {
+class FilterCompiler : public EnglishSettingsTest {
  protected:
   void SetUp() override {
+    EnglishSettingsTest::SetUp();
     fields_ = {{"PRIORITY", {fckInteger, 0}}, {"A", {fckInteger, 0}},
                {"B", {fckInteger, 0}},        {"C", {fckInteger, 0}},
                {"NAME", {fckString, 0}},      {"OWNER", {fckString, 0}},
@@ -64,10 +66,7 @@ class FilterCompiler : public ::testing::Test {
                {"DUE DATE", {fckDate, 0}},    {"AT", {fckTime, 0}},
                {"STAMP", {fckDateTime, 0}},   {"AMOUNT", {fckBCD, 2}},
                {"SMALL", {fckSmallInt, 0}},   {"\u00c4NDERUNG", {fckInteger, 0}}};
-    savedSettings_ = FormatSettings;
-    FormatSettings = TFormatSettings::English();
   }
-  void TearDown() override { FormatSettings = savedSettings_; }
 
   Blob Compile(const std::string& expression) {
     return Blob(wwCompileFilterExpression(
@@ -86,7 +85,6 @@ class FilterCompiler : public ::testing::Test {
 
   std::map<std::string, TwwFilterField> fields_;
   std::vector<std::string> warnings_;
-  TFormatSettings savedSettings_;
 };
 
 TEST_F(FilterCompiler, OneComparisonOverAnIntegerField) {

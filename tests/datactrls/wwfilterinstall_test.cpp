@@ -3,68 +3,59 @@
 #include <gtest/gtest.h>
 
 #include "datactrls/wwfilterinstall.h"
-#include "samplecursor.h"
+#include "dbengine/filtercursor.h"
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/db/fields.h"
-#include "platform/classlib/db/memdataset.h"
 
 using namespace testing_engine;
 
 namespace {
 
-using Ids = std::vector<std::int32_t>;
-
-class FilterInstall : public ::testing::Test {
+class FilterInstall : public FilterCursorTest {
  protected:
   void SetUp() override {
-    FillSampleRows(cursor);
-    table.FieldDefs().Add("ID", ftInteger);
-    table.FieldDefs().Add("NAME", ftString, 20);
-    table.FieldDefs().Add("SCORE", ftInteger);
-    table.Open();
+    FilterCursorTest::SetUp();
     wwFilterWarningHandler = [this](const std::string& text) { warnings.push_back(text); };
   }
   void TearDown() override { wwFilterWarningHandler = nullptr; }
   int FilterCount() const { return cursor.FilterList()->Count(); }
 
-  TTestCursor cursor;
   TwwCursorFilterEngine engine{&cursor};
-  TMemDataSet table;
   TwwFilterHandle handle = nullptr;
   std::vector<std::string> warnings;
 };
 
 TEST_F(FilterInstall, InstallReplaceAndRemove) {
-  EXPECT_TRUE(wwApplyFilterExpression("Score > 7", &table, engine, handle, false));
+  EXPECT_TRUE(wwApplyFilterExpression("Score > 7", &fields, engine, handle, false));
   ASSERT_NE(handle, nullptr);
   EXPECT_TRUE(handle->Active());
   EXPECT_EQ(ReadAll(cursor), (Ids{1, 4}));
 
-  EXPECT_TRUE(wwApplyFilterExpression("name = \"Bert\"", &table, engine, handle, false));
+  EXPECT_TRUE(wwApplyFilterExpression("name = \"Bert\"", &fields, engine, handle, false));
   EXPECT_EQ(FilterCount(), 1);  // the old one was dropped
   EXPECT_EQ(ReadAll(cursor), (Ids{2, 3}));
 
-  EXPECT_TRUE(wwApplyFilterExpression("", &table, engine, handle, false));
+  EXPECT_TRUE(wwApplyFilterExpression("", &fields, engine, handle, false));
   EXPECT_EQ(handle, nullptr);
   EXPECT_EQ(FilterCount(), 0);
   EXPECT_EQ(ReadAll(cursor), (Ids{1, 2, 3, 4}));
 }
 
 TEST_F(FilterInstall, AFailedBuildKeepsTheActiveFilterKnown) {
-  ASSERT_TRUE(wwApplyFilterExpression("Score > 7", &table, engine, handle, false));
+  ASSERT_TRUE(wwApplyFilterExpression("Score > 7", &fields, engine, handle, false));
   TwwFilterHandle installed = handle;
 
-  EXPECT_FALSE(wwApplyFilterExpression("Bogus = 1", &table, engine, handle, false));
+  EXPECT_FALSE(wwApplyFilterExpression("Bogus = 1", &fields, engine, handle, false));
   ASSERT_EQ(warnings.size(), 1u);
   EXPECT_EQ(warnings[0], "Field not found in Table. \rBogus");
   EXPECT_EQ(handle, installed);  // still in force, still removable
   EXPECT_EQ(ReadAll(cursor), (Ids{1, 4}));
 
-  EXPECT_FALSE(wwApplyFilterExpression("(Score > 7", &table, engine, handle, false));
+  EXPECT_FALSE(wwApplyFilterExpression("(Score > 7", &fields, engine, handle, false));
   EXPECT_EQ(handle, installed);
 
   // A constant that does not convert raises, and the filter stays as it was.
-  EXPECT_THROW(wwApplyFilterExpression("Score > \"x\"", &table, engine, handle, false),
+  EXPECT_THROW(wwApplyFilterExpression("Score > \"x\"", &fields, engine, handle, false),
                EConvertError);
   EXPECT_EQ(handle, installed);
   EXPECT_EQ(FilterCount(), 1);
@@ -76,9 +67,9 @@ TEST_F(FilterInstall, AFailedBuildKeepsTheActiveFilterKnown) {
 }
 
 TEST_F(FilterInstall, ClosedTableWaitsUnlessForced) {
-  table.Close();
+  fields.Close();
   handle = reinterpret_cast<TwwFilterHandle>(0x1);  // stale from before the close
-  EXPECT_TRUE(wwApplyFilterExpression("Score > 7", &table, engine, handle, false));
+  EXPECT_TRUE(wwApplyFilterExpression("Score > 7", &fields, engine, handle, false));
   EXPECT_EQ(handle, nullptr);
   EXPECT_EQ(FilterCount(), 0);
   // Forced, the filter goes on at once, over the table's persistent fields.
@@ -102,9 +93,9 @@ class RefusingEngine : public TwwCursorFilterEngine {
 };
 
 TEST_F(FilterInstall, AnEngineRefusalLeavesNoFilter) {
-  ASSERT_TRUE(wwApplyFilterExpression("Score > 7", &table, engine, handle, false));
+  ASSERT_TRUE(wwApplyFilterExpression("Score > 7", &fields, engine, handle, false));
   RefusingEngine refusing(&cursor);
-  EXPECT_FALSE(wwApplyFilterExpression("Score > 8", &table, refusing, handle, false));
+  EXPECT_FALSE(wwApplyFilterExpression("Score > 8", &fields, refusing, handle, false));
   EXPECT_EQ(handle, nullptr);
   EXPECT_EQ(FilterCount(), 0);
   EXPECT_EQ(ReadAll(cursor), (Ids{1, 2, 3, 4}));
@@ -117,24 +108,24 @@ std::uint16_t OddIdsOf(std::intptr_t clientData, std::uint8_t* record, std::int3
 }
 
 TEST_F(FilterInstall, CallbackFilters) {
-  ASSERT_TRUE(wwApplyFilterExpression("Score > 7", &table, engine, handle, false));
-  EXPECT_TRUE(wwInstallCallbackFilter(&OddIdsOf, &table, engine, handle));
+  ASSERT_TRUE(wwApplyFilterExpression("Score > 7", &fields, engine, handle, false));
+  EXPECT_TRUE(wwInstallCallbackFilter(&OddIdsOf, &fields, engine, handle));
   EXPECT_EQ(FilterCount(), 1);  // it replaced the expression
   EXPECT_EQ(ReadAll(cursor), (Ids{1, 3}));
   // Without a callback the filter just goes.
-  EXPECT_TRUE(wwInstallCallbackFilter(nullptr, &table, engine, handle));
+  EXPECT_TRUE(wwInstallCallbackFilter(nullptr, &fields, engine, handle));
   EXPECT_EQ(handle, nullptr);
   EXPECT_EQ(ReadAll(cursor), (Ids{1, 2, 3, 4}));
 
   TwwCursorFilterEngine noCursor(nullptr);
-  EXPECT_FALSE(wwInstallCallbackFilter(&OddIdsOf, &table, noCursor, handle));
+  EXPECT_FALSE(wwInstallCallbackFilter(&OddIdsOf, &fields, noCursor, handle));
   RefusingEngine refusing(&cursor);
-  EXPECT_FALSE(wwInstallCallbackFilter(&OddIdsOf, &table, refusing, handle));
+  EXPECT_FALSE(wwInstallCallbackFilter(&OddIdsOf, &fields, refusing, handle));
   EXPECT_EQ(handle, nullptr);
 }
 
 TEST_F(FilterInstall, BlocksOverTheNamedDataSet) {
-  wwFilterDataSet = &table;
+  wwFilterDataSet = &fields;
   const void* block = wwBuildFilterBlock("Name = Anna");
   ASSERT_NE(block, nullptr);
   TFilterBlobHeader header;

@@ -1,6 +1,9 @@
 // Stacks and string routines.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "datactrls/wwstr.h"
 #include "platform/classlib/core/strings.h"
 
@@ -27,54 +30,43 @@ TEST(Stacks, PushPopAndEmpty) {
   EXPECT_EQ(p.Pop(), nullptr);
 }
 
+// Each call starts at pos (1-based) and leaves it after the delimiter, -1 at the end.
 TEST(StringRoutines, NextTokenSingleAndWordDelimiters) {
-  std::string token;
-  int pos = 1;
-  wwNextToken("a AND b", "and", pos, token);
-  EXPECT_EQ(token, "a");
-  EXPECT_EQ(pos, 7);
-  wwNextToken("a AND b", "and", pos, token);
-  EXPECT_EQ(token, "b");
-  EXPECT_EQ(pos, -1);
-
-  // A word inside another word is no delimiter.
-  pos = 1;
-  wwNextToken("sandy", "and", pos, token);
-  EXPECT_EQ(token, "sandy");
-  EXPECT_EQ(pos, -1);
-
-  pos = 1;
-  wwNextToken("12/31/98", "/", pos, token);
-  EXPECT_EQ(token, "12");
-  EXPECT_EQ(pos, 4);
-
-  pos = 0;
-  token = "x";
-  wwNextToken("abc", "/", pos, token);
-  EXPECT_EQ(token, "");
-  EXPECT_EQ(pos, 0);
-  pos = 4;
-  wwNextToken("abc", "/", pos, token);
-  EXPECT_EQ(pos, 4);
+  struct Case {
+    const char* text;
+    const char* delimiter;
+    int pos;
+    const char* token;
+    int next;
+  };
+  for (const Case& c : {Case{"a AND b", "and", 1, "a", 7}, Case{"a AND b", "and", 7, "b", -1},
+                        Case{"sandy", "and", 1, "sandy", -1},  // a word inside a word
+                        Case{"12/31/98", "/", 1, "12", 4}, Case{"abc", "/", 0, "", 0},
+                        Case{"abc", "/", 4, "", 4}}) {
+    std::string token = "x";
+    int pos = c.pos;
+    wwNextToken(c.text, c.delimiter, pos, token);
+    EXPECT_EQ(token, c.token) << c.text << " from " << c.pos;
+    EXPECT_EQ(pos, c.next) << c.text << " from " << c.pos;
+  }
 }
 
+// The piece after a longer delimiter starts one character after its start.
 TEST(StringRoutines, SplitKeepsEmptyPieces) {
-  TStringList list;
-  wwSplitToList("a;b;", ";", &list);
-  ASSERT_EQ(list.Count(), 3);
-  EXPECT_EQ(list[0], "a");
-  EXPECT_EQ(list[1], "b");
-  EXPECT_EQ(list[2], "");
-  wwSplitToList("", ";", &list);
-  ASSERT_EQ(list.Count(), 1);
-  EXPECT_EQ(list[0], "");
-  wwSplitToList("Name\tmask\tT\tF", "\t", &list);
-  ASSERT_EQ(list.Count(), 4);
-  EXPECT_EQ(list[1], "mask");
-  // The piece after a longer delimiter starts one character after its start.
-  wwSplitToList("a::b", "::", &list);
-  ASSERT_EQ(list.Count(), 2);
-  EXPECT_EQ(list[1], ":b");
+  struct Case {
+    const char* text;
+    const char* delimiter;
+    std::vector<std::string> pieces;
+  };
+  for (const Case& c : {Case{"a;b;", ";", {"a", "b", ""}}, Case{"", ";", {""}},
+                        Case{"Name\tmask\tT\tF", "\t", {"Name", "mask", "T", "F"}},
+                        Case{"a::b", "::", {"a", ":b"}}}) {
+    TStringList list;
+    wwSplitToList(c.text, c.delimiter, &list);
+    std::vector<std::string> got;
+    for (int i = 0; i < list.Count(); ++i) got.push_back(list[i]);
+    EXPECT_EQ(got, c.pieces) << c.text;
+  }
 }
 
 TEST(StringRoutines, TrimAndCharacterRoutines) {
@@ -101,39 +93,33 @@ TEST(StringRoutines, TrimAndCharacterRoutines) {
   EXPECT_EQ(wwTextAfterChar("Combo", '.'), "");
 }
 
+// Each scan starts at pos and leaves it after the word; 0 where the end is not checked.
 TEST(StringRoutines, ScanWord) {
-  const TwwCharSet delims = wwCharSet(",=");
-  std::string w;
-  int pos = 1;
-  wwScanWord("  Name = x", pos, wwswSkipBlanks, w, delims);
-  EXPECT_EQ(w, "Name");
-  EXPECT_EQ(pos, 7);  // on the blank after the word
-  wwScanWord("  Name = x", pos, wwswSkipBlanks, w, delims);
-  EXPECT_EQ(w, "=");
-  EXPECT_EQ(pos, 9);
-  wwScanWord("  Name = x", pos, wwswSkipBlanks, w, delims);
-  EXPECT_EQ(w, "x");
-  EXPECT_EQ(pos, 12);
-  wwScanWord("  Name = x", pos, wwswSkipBlanks, w, delims);
-  EXPECT_EQ(w, "");
-
-  // A one-character word is passed together with the character that ended it.
-  pos = 1;
-  wwScanWord("a,b", pos, 0, w, delims);
-  EXPECT_EQ(w, "a");
-  EXPECT_EQ(pos, 3);
-
-  pos = 1;
-  wwScanWord("\"two words\" rest", pos, wwswQuotes, w, delims);
-  EXPECT_EQ(w, "\"two words\"");
-  EXPECT_EQ(pos, 12);
-  pos = 1;
-  wwScanWord("\"two words\" rest", pos, wwswQuotes | wwswStripQuotes, w, delims);
-  EXPECT_EQ(w, "two words");
-  pos = 1;
-  wwScanWord("\"open", pos, wwswQuotes | wwswStripQuotes, w, delims);
-  EXPECT_EQ(w, "open");
-  EXPECT_EQ(pos, 6);
+  struct Case {
+    const char* text;
+    int pos;
+    int options;
+    const char* word;
+    int next;
+  };
+  const int strip = wwswQuotes | wwswStripQuotes;
+  for (const Case& c : {Case{"  Name = x", 1, wwswSkipBlanks, "Name", 7},  // on the blank after it
+                        Case{"  Name = x", 7, wwswSkipBlanks, "=", 9},
+                        Case{"  Name = x", 9, wwswSkipBlanks, "x", 12},
+                        Case{"  Name = x", 12, wwswSkipBlanks, "", 0},
+                        // A one-character word is passed with the character that ended it.
+                        Case{"a,b", 1, 0, "a", 3},
+                        Case{"\"two words\" rest", 1, wwswQuotes, "\"two words\"", 12},
+                        Case{"\"two words\" rest", 1, strip, "two words", 0},
+                        Case{"\"open", 1, strip, "open", 6}}) {
+    std::string word;
+    int pos = c.pos;
+    wwScanWord(c.text, pos, c.options, word, wwCharSet(",="));
+    EXPECT_EQ(word, c.word) << c.text << " from " << c.pos;
+    if (c.next != 0) {
+      EXPECT_EQ(pos, c.next) << c.text << " from " << c.pos;
+    }
+  }
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 // Text checks for dates, times and numbers, and the date or time part under a cursor.
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "datactrls/wwtextcheck.h"
 
 namespace {
@@ -17,95 +20,84 @@ TFormatSettings DayMonthYear() {
   return fs;
 }
 
-TEST(DateTextCheck, MonthDayYear) {
-  const TFormatSettings fs = MonthDayYear();
-  EXPECT_TRUE(wwIsValidDateText("12/31/98", fs));
-  EXPECT_TRUE(wwIsValidDateText("12/31/1998  ", fs));  // trailing blanks
-  EXPECT_FALSE(wwIsValidDateText("2/30/1999", fs));
-  EXPECT_TRUE(wwIsValidDateText("12/31", fs));  // current year
-  EXPECT_TRUE(wwIsValidDateText("Dec/31/1998", fs));
-  EXPECT_TRUE(wwIsValidDateText("dec/31/1998", fs));
-  EXPECT_FALSE(wwIsValidDateText("12/31/", fs));
-  EXPECT_FALSE(wwIsValidDateText("13/1/2000", fs));
-  EXPECT_FALSE(wwIsValidDateText("12/31/98x", fs));
-  EXPECT_FALSE(wwIsValidDateText("", fs));
-  EXPECT_FALSE(wwIsValidDateText("1/1/10000", fs));
-}
-
-TEST(DateTextCheck, TwoDigitYearsFollowTheCenturyWindow) {
-  TFormatSettings fs = MonthDayYear();
-  // 2000 is a leap year, 1900 was not: the short year must land in 2000.
-  fs.TwoDigitYearCenturyWindow = 50;
-  EXPECT_TRUE(wwIsValidDateText("2/29/00", fs));
-  EXPECT_TRUE(wwIsValidDateText("2/29/1996", fs));
-  EXPECT_FALSE(wwIsValidDateText("2/29/1900", fs));
-  // Written with four digits the year is taken as it stands.
-  EXPECT_FALSE(wwIsValidDateText("2/29/0100", fs));
-}
-
-TEST(DateTextCheck, DayMonthYearLocale) {
-  const TFormatSettings fs = DayMonthYear();
-  EXPECT_TRUE(wwIsValidDateText("31.12.1998", fs));
-  EXPECT_FALSE(wwIsValidDateText("12/31/1998", fs));
-  EXPECT_FALSE(wwIsValidDateText("12.31.1998", fs));
-  EXPECT_TRUE(wwIsValidDateText("31.12", fs));
-  EXPECT_TRUE(wwIsValidDateText("1.m\u00e4r.2001", fs));  // abbreviation beyond ASCII
-  EXPECT_TRUE(wwIsValidFloatText("1,5", fs));
-  EXPECT_FALSE(wwIsValidFloatText("1.5x", fs));
-}
-
-TEST(DateTextCheck, YearMonthDayLocale) {
+TFormatSettings YearMonthDay() {
   TFormatSettings fs = MonthDayYear();
   fs.ShortDateFormat = "yyyy-MM-dd";
   fs.DateSeparator = '-';
-  EXPECT_TRUE(wwIsValidDateText("1998-12-31", fs));
-  EXPECT_FALSE(wwIsValidDateText("1998-31-12", fs));
+  return fs;
 }
 
-TEST(TimeTextCheck, HoursMinutesSecondsAndMarkers) {
-  const TFormatSettings fs = MonthDayYear();
-  EXPECT_TRUE(wwIsValidTimeText("10:30 PM", fs));
-  EXPECT_TRUE(wwIsValidTimeText("10:30 pm", fs));
-  EXPECT_TRUE(wwIsValidTimeText("22:30:59", fs));
-  EXPECT_TRUE(wwIsValidTimeText("12:00 AM", fs));
-  EXPECT_FALSE(wwIsValidTimeText("13:00 PM", fs));
-  EXPECT_FALSE(wwIsValidTimeText("0:10 AM", fs));
-  EXPECT_FALSE(wwIsValidTimeText("10:30:", fs));
-  EXPECT_FALSE(wwIsValidTimeText("24:00", fs));
-  EXPECT_FALSE(wwIsValidTimeText("10:60", fs));
-  EXPECT_FALSE(wwIsValidTimeText("10", fs));
-
-  TFormatSettings dotted = fs;
-  dotted.TimeSeparator = '.';
-  dotted.TimeAMString = "vorm.";
-  EXPECT_TRUE(wwIsValidTimeText("10.30 VORM.", dotted));
-  EXPECT_TRUE(wwIsValidTimeText("10.30 AM", dotted));  // "AM" is always understood
+// 2000 is a leap year, 1900 was not: a short year must land in 2000.
+TFormatSettings CenturyWindow50() {
+  TFormatSettings fs = MonthDayYear();
+  fs.TwoDigitYearCenturyWindow = 50;
+  return fs;
 }
 
-TEST(TimeTextCheck, DateAndTimeTogether) {
-  const TFormatSettings fs = MonthDayYear();
-  EXPECT_TRUE(wwIsValidDateTimeText("12/31/1998 10:30 PM", fs));
-  EXPECT_FALSE(wwIsValidDateTimeText("12/31/1998", fs));
-  EXPECT_FALSE(wwIsValidDateTimeText("12/31/1998 25:00", fs));
+TFormatSettings DottedTimes() {
+  TFormatSettings fs = MonthDayYear();
+  fs.TimeSeparator = '.';
+  fs.TimeAMString = "vorm.";
+  return fs;
 }
 
-TEST(NumberTextCheck, IntegersAndFloats) {
-  EXPECT_TRUE(wwIsValidIntegerText(""));
-  EXPECT_TRUE(wwIsValidIntegerText("-12"));
-  EXPECT_TRUE(wwIsValidIntegerText("007"));
-  EXPECT_FALSE(wwIsValidIntegerText("-"));
-  EXPECT_FALSE(wwIsValidIntegerText("1-2"));
-  EXPECT_FALSE(wwIsValidIntegerText("+1"));
-  EXPECT_FALSE(wwIsValidIntegerText("1 "));
+enum Check { kDate, kTime, kDateTime, kInteger, kFloat };
 
-  const TFormatSettings fs = MonthDayYear();
-  EXPECT_TRUE(wwIsValidFloatText("", fs));
-  EXPECT_TRUE(wwIsValidFloatText("-1.25e3", fs));
-  EXPECT_FALSE(wwIsValidFloatText("1,5", fs));
-  EXPECT_FALSE(wwIsValidFloatText("abc", fs));
+// Texts that one check with one set of settings takes (or refuses) alike.
+struct TextCase {
+  Check check;
+  TFormatSettings (*settings)();
+  bool valid;
+  std::vector<const char*> texts;
+};
+
+bool Valid(Check check, const char* text, const TFormatSettings& fs) {
+  switch (check) {
+    case kDate: return wwIsValidDateText(text, fs);
+    case kTime: return wwIsValidTimeText(text, fs);
+    case kDateTime: return wwIsValidDateTimeText(text, fs);
+    case kInteger: return wwIsValidIntegerText(text);
+    case kFloat: return wwIsValidFloatText(text, fs);
+  }
+  return false;
 }
 
-TEST(NumberTextCheck, UsesTheGlobalSettingsByDefault) {
+const auto MDY = MonthDayYear;
+const auto DMY = DayMonthYear;
+
+// clang-format off
+const TextCase kTextCases[] = {
+    // Trailing blanks are allowed; a missing year is the current one.
+    {kDate, MDY, true, {"12/31/98", "12/31/1998  ", "12/31", "Dec/31/1998", "dec/31/1998"}},
+    {kDate, MDY, false, {"2/30/1999", "12/31/", "13/1/2000", "12/31/98x", "", "1/1/10000"}},
+    // Written with four digits a year is taken as it stands.
+    {kDate, CenturyWindow50, true, {"2/29/00", "2/29/1996"}},
+    {kDate, CenturyWindow50, false, {"2/29/1900", "2/29/0100"}},
+    {kDate, DMY, true, {"31.12.1998", "31.12", "1.m\u00e4r.2001"}},  // names beyond ASCII
+    {kDate, DMY, false, {"12/31/1998", "12.31.1998"}},
+    {kDate, YearMonthDay, true, {"1998-12-31"}},
+    {kDate, YearMonthDay, false, {"1998-31-12"}},
+    {kTime, MDY, true, {"10:30 PM", "10:30 pm", "22:30:59", "12:00 AM"}},
+    {kTime, MDY, false, {"13:00 PM", "0:10 AM", "10:30:", "24:00", "10:60", "10"}},
+    {kTime, DottedTimes, true, {"10.30 VORM.", "10.30 AM"}},  // "AM" is always understood
+    {kDateTime, MDY, true, {"12/31/1998 10:30 PM"}},
+    {kDateTime, MDY, false, {"12/31/1998", "12/31/1998 25:00"}},
+    {kInteger, MDY, true, {"", "-12", "007"}},
+    {kInteger, MDY, false, {"-", "1-2", "+1", "1 "}},
+    {kFloat, MDY, true, {"", "-1.25e3"}},
+    {kFloat, MDY, false, {"1,5", "abc"}},
+    {kFloat, DMY, true, {"1,5"}},
+    {kFloat, DMY, false, {"1.5x"}},
+};
+// clang-format on
+
+TEST(TextCheck, EveryCase) {
+  for (const TextCase& c : kTextCases)
+    for (const char* text : c.texts)
+      EXPECT_EQ(Valid(c.check, text, c.settings()), c.valid) << c.check << " " << text;
+}
+
+TEST(TextCheck, UsesTheGlobalSettingsByDefault) {
   const TFormatSettings saved = FormatSettings;
   FormatSettings = DayMonthYear();
   EXPECT_TRUE(wwIsValidDateText("31.12.1998"));
@@ -113,32 +105,35 @@ TEST(NumberTextCheck, UsesTheGlobalSettingsByDefault) {
   FormatSettings = saved;
 }
 
+// The part under each cursor position of one text.
+struct PartCase {
+  const char* text;
+  bool timeOnly;
+  TFormatSettings (*settings)();
+  std::vector<std::pair<int, TwwDateTimePart>> parts;
+};
+
+// clang-format off
+const PartCase kPartCases[] = {
+    {"12/31/1998 10:30:15 PM", false, MDY,
+     {{0, wwdtMonth}, {2, wwdtMonth}, {3, wwdtDay}, {7, wwdtYear}, {11, wwdtHour},
+      {14, wwdtMinute}, {17, wwdtSecond}, {21, wwdtAMPM}}},
+    {"31.12.1998", false, DMY, {{0, wwdtDay}, {4, wwdtMonth}}},
+    {"1.m\u00e4r.2001", false, DMY, {{4, wwdtMonth}, {6, wwdtYear}}},  // characters, not bytes
+    {"12/xx", false, MDY, {{4, wwdtDay}}},  // a text that is no date at all is read as one
+    {"10:30:15 AM", true, MDY, {{7, wwdtSecond}, {9, wwdtAMPM}}},
+};
+// clang-format on
+
 TEST(DateTimePart, PartUnderTheCursor) {
+  for (const PartCase& c : kPartCases)
+    for (auto [cursor, part] : c.parts)
+      EXPECT_EQ(wwDateTimePartAt(cursor, c.text, c.timeOnly, c.settings()), part)
+          << c.text << " at " << cursor;
   const TFormatSettings fs = MonthDayYear();
-  const std::string text = "12/31/1998 10:30:15 PM";
-  EXPECT_EQ(wwDateTimePartAt(0, text, false, fs), wwdtMonth);
-  EXPECT_EQ(wwDateTimePartAt(2, text, false, fs), wwdtMonth);
-  EXPECT_EQ(wwDateTimePartAt(3, text, false, fs), wwdtDay);
-  EXPECT_EQ(wwDateTimePartAt(7, text, false, fs), wwdtYear);
-  EXPECT_EQ(wwDateTimePartAt(11, text, false, fs), wwdtHour);
-  EXPECT_EQ(wwDateTimePartAt(14, text, false, fs), wwdtMinute);
-  EXPECT_EQ(wwDateTimePartAt(17, text, false, fs), wwdtSecond);
-  EXPECT_EQ(wwDateTimePartAt(21, text, false, fs), wwdtAMPM);
-
-  TFormatSettings dmy = DayMonthYear();
-  EXPECT_EQ(wwDateTimePartAt(0, "31.12.1998", false, dmy), wwdtDay);
-  EXPECT_EQ(wwDateTimePartAt(4, "31.12.1998", false, dmy), wwdtMonth);
-  // The cursor counts characters, not bytes.
-  EXPECT_EQ(wwDateTimePartAt(4, "1.m\u00e4r.2001", false, dmy), wwdtMonth);
-  EXPECT_EQ(wwDateTimePartAt(6, "1.m\u00e4r.2001", false, dmy), wwdtYear);
-  // A text that is no date at all is read as one.
-  EXPECT_EQ(wwDateTimePartAt(4, "12/xx", false, fs), wwdtDay);
-
   EXPECT_EQ(wwTimePartAt(-1, "10:30", fs), wwdtHour);
   EXPECT_EQ(wwTimePartAt(1, "10:30", fs), wwdtHour);
   EXPECT_EQ(wwTimePartAt(4, "10:30", fs), wwdtMinute);
-  EXPECT_EQ(wwDateTimePartAt(7, "10:30:15 AM", true, fs), wwdtSecond);
-  EXPECT_EQ(wwDateTimePartAt(9, "10:30:15 AM", true, fs), wwdtAMPM);
 }
 
 }  // namespace

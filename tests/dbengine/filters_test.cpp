@@ -5,37 +5,22 @@
 #include <chrono>
 
 #include "filterblob.h"
-#include "testcursor.h"
+#include "filtercursor.h"
 
 using namespace testing_engine;
 
 namespace {
 
-class FilterTest : public ::testing::Test {
+class FilterTest : public FilterCursorTest {
  protected:
-  void SetUp() override {
-    cursor.Add(1, "Anna", 42);
-    cursor.Add(2, "Bert", 0);
-    cursor.Add(3, "Bert", 7);
-    cursor.Add(4, "Cleo", 9);
-  }
-  // Adds and activates a filter over the blob; the IDs the cursor then returns.
-  std::vector<std::int32_t> Filtered(const TNode& root, TFilterCallback callback = nullptr,
-                                     std::intptr_t clientData = 0) {
-    auto blob = BlobOf(root);
-    TFilterListItem* filter = nullptr;
-    cursor.AddFilter(clientData, 1, false, blob.data(), callback, filter);
-    cursor.ActivateFilter(filter);
-    return ReadAll(cursor);
+  Ids Filtered(const TNode& root, TFilterCallback callback = nullptr, std::intptr_t clientData = 0) {
+    return FilteredBy(BlobOf(root), callback, clientData);
   }
   DBIResult AddRaw(const std::vector<std::uint8_t>& blob) {
-    TFilterListItem* filter = nullptr;
-    return EngineCode([&] { cursor.AddFilter(0, 1, false, blob.data(), nullptr, filter); });
+    TFilterListItem* added = nullptr;
+    return EngineCode([&] { cursor.AddFilter(0, 1, false, blob.data(), nullptr, added); });
   }
-  TTestCursor cursor;
 };
-
-using Ids = std::vector<std::int32_t>;
 
 TEST_F(FilterTest, ComparesAStringFieldWithATextConstant) {
   EXPECT_EQ(Filtered(Compare(filterop::Equal, FieldNode("NAME"), TextConst("Bert"))), (Ids{2, 3}));
@@ -114,7 +99,6 @@ TEST_F(FilterTest, CallbackAndExpressionMustBothAccept) {
 std::uint16_t Throwing(std::intptr_t, std::uint8_t*, std::int32_t) { throw EListError("boom"); }
 
 TEST_F(FilterTest, ACallbackExceptionEndsTheFetch) {
-  TFilterListItem* filter = nullptr;
   cursor.AddFilter(0, 1, true, nullptr, Throwing, filter);
   cursor.ActivateFilter(filter);
   std::uint8_t buffer[kRecordSize];

@@ -3,45 +3,20 @@
 // these cases keep them agreeing on it.
 #include <gtest/gtest.h>
 
-#include "dbengine/filters.h"
+#include "filtercursor.h"
 #include "platform/classlib/db/filterexpr.h"
-#include "platform/classlib/db/memdataset.h"
-#include "testcursor.h"
 
 using namespace testing_engine;
 
 namespace {
 
-using Ids = std::vector<std::int32_t>;
-
-class ParsedFilterOnCursor : public ::testing::Test {
+class ParsedFilterOnCursor : public FilterCursorTest {
  protected:
-  void SetUp() override {
-    cursor.Add(1, "Anna", 42);
-    cursor.Add(2, "Bert", 0);
-    cursor.Add(3, "Bert", 7);
-    cursor.Add(4, "Cleo", 9);
-    // The dataset whose fields the parser types constants by: the cursor's own.
-    fields.FieldDefs().Add("ID", ftInteger);
-    fields.FieldDefs().Add("NAME", ftString, 20);
-    fields.FieldDefs().Add("SCORE", ftInteger);
-    fields.Open();
-  }
-
   // The IDs the cursor returns with the parsed expression as its only filter.
   Ids Filtered(const std::string& expression, TFilterOptions options = {}) {
-    std::vector<std::uint8_t> blob = BuildFilterBlob(expression, &fields, options);
-    EXPECT_FALSE(blob.empty()) << expression;
-    if (filter) cursor.DropFilter(filter);
-    filter = nullptr;
-    cursor.AddFilter(0, 1, false, blob.data(), nullptr, filter);
-    cursor.ActivateFilter(filter);
-    return ReadAll(cursor);
+    SCOPED_TRACE(expression);
+    return FilteredBy(BuildFilterBlob(expression, &fields, options));
   }
-
-  TTestCursor cursor;
-  TMemDataSet fields;
-  TFilterListItem* filter = nullptr;
 };
 
 TEST_F(ParsedFilterOnCursor, Comparisons) {

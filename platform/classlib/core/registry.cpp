@@ -44,7 +44,11 @@ TRegistry::TRegistry() = default;
 
 TRegistry::TRegistry(REGSAM access) : access_(access) {}
 
-TRegistry::~TRegistry() { CloseKey(); }
+// The batch saves the held changes as it ends; nothing may be raised from here.
+TRegistry::~TRegistry() {
+  lazyWrite_ = true;
+  CloseKey();
+}
 
 void TRegistry::SetRootKey(HKEY value) {
   if (rootKey_ == value) return;
@@ -54,7 +58,7 @@ void TRegistry::SetRootKey(HKEY value) {
 
 void TRegistry::CloseKey() {
   if (currentKey_ == nullptr) return;
-  if (!lazyWrite_) RegFlushKey(currentKey_);
+  if (!lazyWrite_) batch_.Flush();
   RegCloseKey(currentKey_);
   currentKey_ = nullptr;
   currentPath_.clear();
@@ -78,6 +82,7 @@ HKEY TRegistry::GetKey(const std::string& key) {
 }
 
 bool TRegistry::OpenKey(const std::string& key, bool canCreate) {
+  regstore::WriteBatch::Scope held(batch_);
   bool relative = IsRelative(key);
   std::string path = WithoutLeadingBackslash(key);
   HKEY opened = nullptr;
@@ -100,6 +105,7 @@ bool TRegistry::OpenKeyReadOnly(const std::string& key) {
 }
 
 bool TRegistry::CreateKey(const std::string& key) {
+  regstore::WriteBatch::Scope held(batch_);
   bool relative = IsRelative(key);
   HKEY created = nullptr;
   LONG rc = RegCreateKeyExA(GetBaseKey(relative), WithoutLeadingBackslash(key).c_str(), 0,
@@ -111,6 +117,7 @@ bool TRegistry::CreateKey(const std::string& key) {
 }
 
 bool TRegistry::DeleteKey(const std::string& key) {
+  regstore::WriteBatch::Scope held(batch_);
   bool relative = IsRelative(key);
   std::string path = WithoutLeadingBackslash(key);
   if (path.empty()) return false;
@@ -175,6 +182,7 @@ bool TRegistry::ValueExists(const std::string& name) {
 }
 
 bool TRegistry::DeleteValue(const std::string& name) {
+  regstore::WriteBatch::Scope held(batch_);
   return RegDeleteValueA(currentKey_, name.c_str()) == ERROR_SUCCESS;
 }
 
@@ -183,6 +191,7 @@ void TRegistry::RenameValue(const std::string& oldName, const std::string& newNa
   regstore::Value value;
   if (regstore::QueryValue(currentKey_, oldName, value) != ERROR_SUCCESS) return;
   // Written first, so that a failure leaves the old value in place.
+  regstore::WriteBatch::Scope held(batch_);
   if (regstore::SetValue(currentKey_, newName, value.Type, value.Data) == ERROR_SUCCESS)
     DeleteValue(oldName);
 }
@@ -204,6 +213,7 @@ int TRegistry::GetData(const std::string& name, void* buffer, int bufSize,
 
 void TRegistry::PutData(const std::string& name, const void* buffer, int bufSize,
                         TRegDataType regData) {
+  regstore::WriteBatch::Scope held(batch_);
   if (RegSetValueExA(currentKey_, name.c_str(), 0, TypeOf(regData),
                      static_cast<const BYTE*>(buffer), static_cast<DWORD>(bufSize)) !=
       ERROR_SUCCESS)

@@ -2,6 +2,11 @@
 // TRegistry and TRegIniFile: the class library's registry classes over the settings
 // store of regstore.h. Key paths use backslashes; a path starting with one is
 // absolute (from RootKey), any other is relative to the open key.
+//
+// The changes one object makes are saved together when it is freed (or at CloseKey
+// with LazyWrite off, or RegFlushKey on its key), so a settings object that writes
+// many values writes the file once. Until then every reader in this process sees
+// them; other processes see them once saved, merged with their own changes.
 
 #include <string>
 #include <vector>
@@ -87,7 +92,7 @@ class TRegistry : public TObject {
   void SetRootKey(HKEY value);
   REGSAM Access() const { return access_; }
   void SetAccess(REGSAM value) { access_ = value; }
-  // Every change reaches the disk at once; the flag is kept for callers that set it.
+  // With LazyWrite off, CloseKey saves the changes made so far.
   bool LazyWrite() const { return lazyWrite_; }
   void SetLazyWrite(bool value) { lazyWrite_ = value; }
 
@@ -114,6 +119,7 @@ class TRegistry : public TObject {
   std::string currentPath_;
   REGSAM access_ = KEY_ALL_ACCESS;
   bool lazyWrite_ = true;
+  regstore::WriteBatch batch_;  // holds this object's changes until it is freed
 };
 
 // A registry key used like an initialisation file: the key (relative to

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <functional>
 #include <map>
 #include <memory>
@@ -381,6 +382,13 @@ FileIdentity IdentityOf(const struct stat& st) {
   return {true, st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
 }
 
+// A change to the tree of one root key. It captures what it needs by value, so that a
+// held change can be replayed onto the file's latest contents when it is saved.
+using Change = std::function<LONG(Key& root, bool& changed)>;
+
+// The batch that holds this thread's changes now (WriteBatch::Scope), if any.
+thread_local regstore::WriteBatch* currentBatch = nullptr;
+
 class StoreFile {
  public:
   StoreFile(std::string folder, int root)
@@ -395,44 +403,87 @@ class StoreFile {
     return f(tree_);
   }
 
-  // Runs change on the file's latest contents under the lock file; saves when it
-  // returns ERROR_SUCCESS and says it changed something.
-  LONG Change(const std::function<LONG(Key& root, bool& changed)>& change) {
+  // Runs change on the latest contents (with the held changes). Under a write batch a
+  // change that changed something is held; otherwise it is saved at once, under the
+  // lock file, when it returns ERROR_SUCCESS and says it changed something.
+  LONG Apply(const Change& change, bool* changedOut = nullptr) {
     std::lock_guard lock(mutex_);
+    bool changed = false;
+    LONG rc;
+    if (currentBatch != nullptr) {
+      Refresh(false);
+      rc = change(tree_, changed);
+      if (rc == ERROR_SUCCESS && changed) pending_.push_back({currentBatch, change});
+    } else {
+      std::optional<TFileLockScope> fileLock;
+      LockFile(fileLock);
+      Refresh(true);
+      rc = change(tree_, changed);
+      if (rc == ERROR_SUCCESS && changed) Save();
+    }
+    if (changedOut != nullptr) *changedOut = changed;
+    return rc;
+  }
+
+  // Saves the held changes of owner (of every batch when owner is null) together with
+  // all others held for this file.
+  void Flush(const regstore::WriteBatch* owner) {
+    std::lock_guard lock(mutex_);
+    if (std::none_of(pending_.begin(), pending_.end(),
+                     [&](const Held& h) { return owner == nullptr || h.owner == owner; }))
+      return;
+    std::optional<TFileLockScope> fileLock;
+    LockFile(fileLock);
+    Refresh(true);
+    Save();
+  }
+
+  // The changes of a batch that ends unsaved stay held for the file's next save.
+  void Disown(const regstore::WriteBatch* owner) {
+    std::lock_guard lock(mutex_);
+    for (auto& h : pending_)
+      if (h.owner == owner) h.owner = nullptr;
+  }
+
+ private:
+  struct Held {
+    const regstore::WriteBatch* owner;
+    Change change;
+  };
+
+  // Takes the lock file that makes a read-change-write of the file one transaction.
+  void LockFile(std::optional<TFileLockScope>& fileLock) {
     try {
       ForceDirectories(folder_);
     } catch (const EInOutError& e) {
       throw ERegistryException("Cannot create the registry folder '" + folder_ + "': " +
                                std::strerror(e.ErrorCode));
     }
-    std::optional<TFileLockScope> fileLock;
     try {
       fileLock.emplace(path_ + ".lock");
     } catch (const EInOutError& e) {
       throw ERegistryException("Cannot lock the registry file: '" + path_ + ".lock': " +
                                std::strerror(e.ErrorCode));
     }
-    Refresh(true);
-    bool changed = false;
-    LONG rc = change(tree_, changed);
-    if (rc == ERROR_SUCCESS && changed) {
-      valid_ = false;  // until the file holds what the tree holds
-      try {
-        WriteFileAtomically(path_, FormatStore(tree_, rootName_));
-      } catch (const EInOutError& e) {
-        throw ERegistryException("Cannot save the registry file '" + path_ + "': " +
-                                 std::strerror(e.ErrorCode));
-      }
-      struct stat st;
-      if (::stat(path_.c_str(), &st) == 0) {
-        identity_ = IdentityOf(st);
-        valid_ = true;
-      }
-    }
-    return rc;
   }
 
- private:
+  // Replaces the file with the tree; the held changes are in it from then on.
+  void Save() {
+    valid_ = false;  // until the file holds what the tree holds
+    try {
+      WriteFileAtomically(path_, FormatStore(tree_, rootName_));
+    } catch (const EInOutError& e) {
+      throw ERegistryException("Cannot save the registry file '" + path_ + "': " +
+                               std::strerror(e.ErrorCode));
+    }
+    pending_.clear();
+    struct stat st;
+    if (::stat(path_.c_str(), &st) == 0) {
+      identity_ = IdentityOf(st);
+      valid_ = true;
+    }
+  }
+
   // Brings the tree up to the file. Under the lock file (force) it is always read
   // again: a file replaced within the clock's resolution may look unchanged.
   void Refresh(bool force) {
@@ -440,10 +491,8 @@ class StoreFile {
       struct stat before;
       if (::stat(path_.c_str(), &before) != 0) {
         if (errno != ENOENT) ReadFailed(errno);
-        tree_ = Key{};
-        tree_.name = rootName_;
-        identity_ = FileIdentity{};
-        valid_ = true;
+        if (!force && valid_ && !identity_.exists) return;
+        Rebuild(Key{}, FileIdentity{});
         return;
       }
       if (!force && valid_ && identity_ == IdentityOf(before)) return;
@@ -458,11 +507,22 @@ class StoreFile {
       if (attempt < 10 && (::stat(path_.c_str(), &after) != 0 ||
                            !(IdentityOf(after) == IdentityOf(before))))
         continue;
-      tree_ = Parser(text, path_, rootName_).Parse();
-      identity_ = IdentityOf(before);
-      valid_ = true;
+      Rebuild(Parser(text, path_, rootName_).Parse(), IdentityOf(before));
       return;
     }
+  }
+
+  // The file's contents with the held changes replayed on top, in the order made. A
+  // held change that no longer applies (its key was deleted meanwhile) is dropped there.
+  void Rebuild(Key fileTree, const FileIdentity& identity) {
+    tree_ = std::move(fileTree);
+    tree_.name = rootName_;
+    for (const auto& h : pending_) {
+      bool changed = false;
+      h.change(tree_, changed);
+    }
+    identity_ = identity;
+    valid_ = true;
   }
 
   [[noreturn]] void ReadFailed(int error) const {
@@ -474,18 +534,34 @@ class StoreFile {
   std::string rootName_;
   std::string path_;
   std::mutex mutex_;
-  Key tree_;
+  Key tree_;  // the file's contents and the held changes
   FileIdentity identity_;
   bool valid_ = false;
+  std::vector<Held> pending_;
 };
 
-StoreFile& StoreFor(const std::string& folder, int root) {
+std::mutex& StoresMutex() {
   static std::mutex mutex;
+  return mutex;
+}
+std::map<std::pair<std::string, int>, std::unique_ptr<StoreFile>>& Stores() {
   static std::map<std::pair<std::string, int>, std::unique_ptr<StoreFile>> stores;
-  std::lock_guard lock(mutex);
-  auto& slot = stores[{folder, root}];
+  return stores;
+}
+
+StoreFile& StoreFor(const std::string& folder, int root) {
+  std::lock_guard lock(StoresMutex());
+  auto& slot = Stores()[{folder, root}];
   if (!slot) slot = std::make_unique<StoreFile>(folder, root);
   return *slot;
+}
+
+// Every store opened so far; they live as long as the program.
+std::vector<StoreFile*> AllStores() {
+  std::lock_guard lock(StoresMutex());
+  std::vector<StoreFile*> all;
+  for (auto& [where, store] : Stores()) all.push_back(store.get());
+  return all;
 }
 
 // --- Handles --------------------------------------------------------------------------------
@@ -552,14 +628,16 @@ LONG ReadKey(HKEY key, REGSAM needed, F&& read) {
 }
 
 // Runs change on the key of a handle that has the needed rights, as one transaction.
+// change captures by value: it may be held and replayed later (see StoreFile).
 template <class F>
-LONG ChangeKey(HKEY key, REGSAM needed, F&& change) {
+LONG ChangeKey(HKEY key, REGSAM needed, F change) {
   auto target = Resolve(key);
   if (!target) return ERROR_INVALID_HANDLE;
   if ((target->access & needed) != needed) return ERROR_ACCESS_DENIED;
-  return target->Store().Change([&](Key& root, bool& changed) -> LONG {
-    Key* k = Walk(root, target->path);
-    return k == nullptr ? MissingKeyError(*target) : change(*k, changed);
+  return target->Store().Apply([path = target->path, missing = MissingKeyError(*target), change](
+                                    Key& root, bool& changed) -> LONG {
+    Key* k = Walk(root, path);
+    return k == nullptr ? missing : change(*k, changed);
   });
 }
 
@@ -572,7 +650,7 @@ LONG DeleteSubKey(HKEY key, const char* subKey, bool withSubKeys) {
   if (parts.empty()) return ERROR_INVALID_PARAMETER;  // a key does not delete itself
   if (!CanWrite(target->access)) return ERROR_ACCESS_DENIED;
   auto full = Joined(target->path, subKey);
-  return target->Store().Change([&](Key& root, bool& changed) -> LONG {
+  return target->Store().Apply([full, withSubKeys](Key& root, bool& changed) -> LONG {
     std::vector<std::string> parentPath(full.begin(), full.end() - 1);
     Key* parent = Walk(root, parentPath);
     Key* victim = parent != nullptr ? parent->Child(full.back()) : nullptr;
@@ -615,16 +693,18 @@ LONG RegCreateKeyExA(HKEY key, const char* subKey, DWORD, const char*, DWORD, RE
   bool exists = store.Read([&](Key& root) { return Walk(root, path) != nullptr; });
   if (!exists) {
     if ((target->access & KEY_CREATE_SUB_KEY) == 0) return ERROR_ACCESS_DENIED;
-    LONG rc = store.Change([&](Key& root, bool& changed) -> LONG {
-      Key* base = Walk(root, target->path);
-      if (base == nullptr) return MissingKeyError(*target);
-      Key* k = base;
-      for (std::size_t i = target->path.size(); i < path.size(); ++i) {
-        if (k->Child(path[i]) == nullptr) created = changed = true;
-        k = &k->AddChild(path[i]);
-      }
-      return ERROR_SUCCESS;
-    });
+    const std::size_t baseDepth = target->path.size();
+    LONG rc = store.Apply(
+        [path, baseDepth, missing = MissingKeyError(*target)](Key& root, bool& changed) -> LONG {
+          Key* k = Walk(root, {path.begin(), path.begin() + baseDepth});
+          if (k == nullptr) return missing;
+          for (std::size_t i = baseDepth; i < path.size(); ++i) {
+            if (k->Child(path[i]) == nullptr) changed = true;
+            k = &k->AddChild(path[i]);
+          }
+          return ERROR_SUCCESS;
+        },
+        &created);
     if (rc != ERROR_SUCCESS) return rc;
   }
   if (disposition != nullptr) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
@@ -646,7 +726,7 @@ LONG RegDeleteTreeA(HKEY key, const char* subKey) { return DeleteSubKey(key, sub
 
 LONG RegDeleteValueA(HKEY key, const char* valueName) {
   std::string folded = Fold(valueName != nullptr ? valueName : "");
-  return ChangeKey(key, KEY_SET_VALUE, [&](Key& k, bool& changed) -> LONG {
+  return ChangeKey(key, KEY_SET_VALUE, [folded](Key& k, bool& changed) -> LONG {
     auto it = std::find_if(k.values.begin(), k.values.end(),
                            [&](const StoredValue& v) { return v.folded == folded; });
     if (it == k.values.end()) return ERROR_FILE_NOT_FOUND;
@@ -682,7 +762,12 @@ LONG RegSetValueExA(HKEY key, const char* valueName, DWORD, DWORD type, const BY
   return regstore::SetValue(key, valueName != nullptr ? valueName : "", type, std::move(bytes));
 }
 
-LONG RegFlushKey(HKEY key) { return Resolve(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE; }
+LONG RegFlushKey(HKEY key) {
+  auto target = Resolve(key);
+  if (!target) return ERROR_INVALID_HANDLE;
+  target->Store().Flush(nullptr);
+  return ERROR_SUCCESS;
+}
 
 // --- The C++ forms ------------------------------------------------------------------------------
 
@@ -712,8 +797,8 @@ LONG QueryValue(HKEY key, const std::string& name, Value& value) {
 
 LONG SetValue(HKEY key, const std::string& name, DWORD type, std::string data) {
   if (HasLineBreak(name)) return ERROR_INVALID_PARAMETER;
-  return ChangeKey(key, KEY_SET_VALUE, [&](Key& k, bool& changed) -> LONG {
-    Value value{type, std::move(data)};
+  auto set = [name, type, data = std::move(data)](Key& k, bool& changed) -> LONG {
+    Value value{type, data};
     if (StoredValue* existing = k.FindValue(name)) {
       changed = existing->value.Type != value.Type || existing->value.Data != value.Data;
       existing->value = std::move(value);
@@ -722,7 +807,8 @@ LONG SetValue(HKEY key, const std::string& name, DWORD type, std::string data) {
       changed = true;
     }
     return ERROR_SUCCESS;
-  });
+  };
+  return ChangeKey(key, KEY_SET_VALUE, std::move(set));
 }
 
 LONG SubKeyNames(HKEY key, std::vector<std::string>& names) {
@@ -757,5 +843,35 @@ LONG QueryInfo(HKEY key, KeyInfo& info) {
     return ERROR_SUCCESS;
   });
 }
+
+// --- Write batches --------------------------------------------------------------------------
+
+WriteBatch::~WriteBatch() {
+  try {
+    Flush();
+  } catch (const std::exception&) {
+    // Nothing to report to from a destructor; the changes stay held (see the header).
+  }
+  for (StoreFile* store : AllStores()) store->Disown(this);
+}
+
+// Every store is tried, so that one file that cannot be saved keeps no other waiting.
+void WriteBatch::Flush() {
+  std::exception_ptr first;
+  for (StoreFile* store : AllStores()) {
+    try {
+      store->Flush(this);
+    } catch (const ERegistryException&) {
+      if (!first) first = std::current_exception();
+    }
+  }
+  if (first) std::rethrow_exception(first);
+}
+
+WriteBatch::Scope::Scope(WriteBatch& batch) : previous_(currentBatch) {
+  currentBatch = &batch;
+}
+
+WriteBatch::Scope::~Scope() { currentBatch = previous_; }
 
 }  // namespace regstore

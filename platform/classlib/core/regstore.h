@@ -17,6 +17,9 @@
 // Every change is one transaction: under an exclusive lock file the file is read
 // again, changed and replaced at once, so several processes may write together and
 // nothing is lost. Reads use a parsed copy that is re-read when the file changes.
+// Changes made under a regstore::WriteBatch are held in memory (every reader in this
+// process sees them) and saved together in one such transaction, so that writing many
+// values costs one file write instead of one each.
 // Key and value names compare without regard to case and keep their spelling.
 //
 // Functions return the operating system's error numbers for what callers expect to
@@ -88,7 +91,8 @@ LONG RegQueryValueExA(HKEY key, const char* valueName, DWORD* reserved, DWORD* t
                       DWORD* dataSize);
 LONG RegSetValueExA(HKEY key, const char* valueName, DWORD reserved, DWORD type, const BYTE* data,
                     DWORD dataSize);
-// Changes are on disk when each call returns; kept for callers that flush.
+// Saves the changes that write batches still hold for the key's store file. Other
+// changes are on disk when each call returns.
 LONG RegFlushKey(HKEY key);
 
 // The same store for C++ callers: text as std::string (no terminator), lists as vectors.
@@ -115,5 +119,34 @@ LONG ValueNames(HKEY key, std::vector<std::string>& names);
 LONG QueryInfo(HKEY key, KeyInfo& info);
 // The folder that holds the store files now (see above).
 std::string StoreFolder();
+
+// Holds the changes made on this thread while one of its Scopes lives, instead of
+// saving each at once. Held changes are replayed onto the file's latest contents when
+// they are saved, so another process's changes to other values are kept.
+class WriteBatch {
+ public:
+  WriteBatch() = default;
+  WriteBatch(const WriteBatch&) = delete;
+  WriteBatch& operator=(const WriteBatch&) = delete;
+  // Saves what is still held. A store that cannot be saved keeps the changes pending
+  // (still seen by readers here), to be saved with its next change or flush.
+  ~WriteBatch();
+
+  // Saves the held changes now, one locked read-merge-write per store file; raises
+  // ERegistryException when a file cannot be read or saved.
+  void Flush();
+
+  // Makes the batch hold this thread's changes until the scope ends.
+  class Scope {
+   public:
+    explicit Scope(WriteBatch& batch);
+    ~Scope();
+    Scope(const Scope&) = delete;
+    Scope& operator=(const Scope&) = delete;
+
+   private:
+    WriteBatch* previous_;
+  };
+};
 
 }  // namespace regstore

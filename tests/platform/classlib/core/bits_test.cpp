@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/classlib/core/exceptions.h"
+#include "platform/classlib/core/english_settings.h"
 
 TEST(BitsTest, SettingGrowsAndReadingChecksTheRange) {
   TBits bits;
@@ -16,12 +17,7 @@ TEST(BitsTest, SettingGrowsAndReadingChecksTheRange) {
   EXPECT_EQ(bits.Size(), 10);
   EXPECT_FALSE(bits.Bits(9));
 
-  try {
-    bits.Bits(10);
-    FAIL() << "read past the end";
-  } catch (const EBitsError& e) {
-    EXPECT_EQ(e.Message(), "Bits index out of range");
-  }
+  EXPECT_EQ(MessageOf<EBitsError>([&] { bits.Bits(10); }), "Bits index out of range");
   EXPECT_THROW(bits.Bits(-1), EBitsError);
   EXPECT_THROW(bits.SetBits(-1, true), EBitsError);
   EXPECT_THROW(bits.SetSize(-2), EBitsError);

@@ -4,6 +4,7 @@
 
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/core/typinfo.h"
+#include "platform/classlib/core/english_settings.h"
 
 namespace {
 
@@ -128,12 +129,7 @@ TEST(CollectionTest, IndexMovesAndInsertPlaces) {
   EXPECT_EQ(Titles(columns), "dXbca");
   ColumnOf(columns.Insert(5))->Title = "Y";
   EXPECT_EQ(Titles(columns), "dXbcaY");
-  try {
-    columns.Insert(9);
-    FAIL() << "inserted past the end";
-  } catch (const EListError& e) {
-    EXPECT_EQ(e.Message(), "List index out of bounds (9)");
-  }
+  EXPECT_EQ(MessageOf<EListError>([&] { columns.Insert(9); }), "List index out of bounds (9)");
   EXPECT_EQ(columns.Count(), 6);
   EXPECT_THROW(columns.Items(6), EListError);
   EXPECT_THROW(columns.Delete(-1), EListError);

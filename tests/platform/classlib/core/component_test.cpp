@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/classlib/core/exceptions.h"
+#include "platform/classlib/core/english_settings.h"
 
 namespace {
 
@@ -86,19 +87,11 @@ TEST(ComponentTest, NamesAreIdentifiersUniquePerOwnerIgnoringCase) {
   a->SetName("btnOK");
   EXPECT_EQ(owner.FindComponent("BTNOK"), a);
   EXPECT_EQ(owner.FindComponent(""), nullptr);
-  try {
-    b->SetName("BtnOk");
-    FAIL();
-  } catch (const EComponentError& e) {
-    EXPECT_EQ(e.Message(), "A component named BtnOk already exists");
-  }
+  EXPECT_EQ(MessageOf<EComponentError>([&] { b->SetName("BtnOk"); }),
+            "A component named BtnOk already exists");
   EXPECT_EQ(b->Name(), "");
-  try {
-    b->SetName("1st");
-    FAIL();
-  } catch (const EComponentError& e) {
-    EXPECT_EQ(e.Message(), "Component name \"1st\" is not a valid component name");
-  }
+  EXPECT_EQ(MessageOf<EComponentError>([&] { b->SetName("1st"); }),
+            "Component name \"1st\" is not a valid component name");
   EXPECT_THROW(b->SetName("a b"), EComponentError);
   EXPECT_THROW(b->SetName("Name.Dot"), EComponentError);
   b->SetName("_second2");

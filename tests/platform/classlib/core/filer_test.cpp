@@ -8,6 +8,7 @@
 
 #include "platform/classlib/core/collection.h"
 #include "platform/classlib/core/strings.h"
+#include "platform/classlib/core/english_settings.h"
 
 namespace {
 
@@ -603,12 +604,10 @@ TEST(FilerTest, HasParentComponentsGetTheirParentBeforeTheirProperties) {
 TEST(FilerTest, UnknownPropertiesClassesAndHandlersGiveClearErrors) {
   auto expectError = [](const std::string& body, const std::string& message) {
     std::string text = "object frm: TBoxForm\n  object box: TBox\n" + body + "  end\nend\n";
-    try {
-      std::unique_ptr<TComponent> c(ReadComponentFromText(text, nullptr));
-      ADD_FAILURE() << "no error for " << body;
-    } catch (const EFilerError& e) {
-      EXPECT_EQ(e.Message(), message);
-    }
+    EXPECT_EQ(MessageOf<EFilerError>(
+                  [&] { std::unique_ptr<TComponent> c(ReadComponentFromText(text, nullptr)); }),
+              message)
+        << body;
   };
   expectError("    Colour = 5\n", "Property Colour does not exist");
   expectError("    Font.Weight = 5\n", "Property Font.Weight does not exist");
@@ -623,14 +622,10 @@ TEST(FilerTest, UnknownPropertiesClassesAndHandlersGiveClearErrors) {
   expectError("    object x: TNoSuchBox\n    end\n", "Class TNoSuchBox not found");
   expectError("    object x: TNotAComponent\n    end\n",
               "Invalid stream format: TNotAComponent is not a component class");
-  try {
-    std::unique_ptr<TComponent> c(ReadComponentFromText("object a: TBox\n  object b: TBox\n  end\n"
-                                                        "  object B: TBox\n  end\nend\n",
-                                                        nullptr));
-    ADD_FAILURE();
-  } catch (const EComponentError& e) {
-    EXPECT_EQ(e.Message(), "A component named B already exists");
-  }
+  const char* twins = "object a: TBox\n  object b: TBox\n  end\n  object B: TBox\n  end\nend\n";
+  EXPECT_EQ(MessageOf<EComponentError>(
+                [&] { std::unique_ptr<TComponent> c(ReadComponentFromText(twins, nullptr)); }),
+            "A component named B already exists");
 }
 
 TEST(FilerTest, ErrorsCanBeHandledAndTheValueSkipped) {
@@ -814,12 +809,8 @@ TEST(FilerTest, DamagedStreamsRaiseFilerErrorsAndNeverCrash) {
   // A bad signature.
   std::string bad = good;
   bad[3] = '1';
-  try {
-    std::unique_ptr<TComponent> c(FromBinary(bad));
-    ADD_FAILURE();
-  } catch (const EReadError& e) {
-    EXPECT_EQ(e.Message(), "Invalid stream format");
-  }
+  EXPECT_EQ(MessageOf<EReadError>([&] { std::unique_ptr<TComponent> c(FromBinary(bad)); }),
+            "Invalid stream format");
   // Random damage: any failure is an Exception of ours.
   std::mt19937 rng(12345);
   for (int round = 0; round < 3000; ++round) {
@@ -874,12 +865,8 @@ TEST(FilerTest, HugeLengthsAndDeepNestingAreRefused) {
   huge += static_cast<char>(vaLString);
   huge += std::string("\xFF\xFF\xFF\x7F", 4);
   huge += "abc";
-  try {
-    std::unique_ptr<TComponent> c(FromBinary(huge));
-    ADD_FAILURE();
-  } catch (const EReadError& e) {
-    EXPECT_EQ(e.Message(), "Stream read error");
-  }
+  EXPECT_EQ(MessageOf<EReadError>([&] { std::unique_ptr<TComponent> c(FromBinary(huge)); }),
+            "Stream read error");
   // A negative binary length.
   std::string negative = header();
   negative += '\x04';
@@ -903,12 +890,9 @@ TEST(FilerTest, HugeLengthsAndDeepNestingAreRefused) {
   s.SetPosition(0);
   TReader reader(&s);
   reader.OnError = [](TReader*, const std::string&, bool& handled) { handled = true; };
-  try {
-    std::unique_ptr<TComponent> c(reader.ReadRootComponent(nullptr));
-    ADD_FAILURE();
-  } catch (const EReadError& e) {
-    EXPECT_EQ(e.Message(), "Invalid stream format");
-  }
+  EXPECT_EQ(MessageOf<EReadError>(
+                [&] { std::unique_ptr<TComponent> c(reader.ReadRootComponent(nullptr)); }),
+            "Invalid stream format");
   // Components nested deeply in text.
   std::string text;
   for (int i = 0; i < 5000; ++i) text += "object TBox\n";
@@ -917,12 +901,7 @@ TEST(FilerTest, HugeLengthsAndDeepNestingAreRefused) {
 
 TEST(FilerTest, MalformedTextNamesTheLine) {
   auto message = [](const std::string& text) {
-    try {
-      TextToBinary(text);
-    } catch (const EParserError& e) {
-      return e.Message();
-    }
-    return std::string("no error");
+    return MessageOf<EParserError>([&] { TextToBinary(text); });
   };
   EXPECT_EQ(message("objekt a: TBox\nend\n"), "'object' expected on line 1");
   EXPECT_EQ(message("object a: TBox\n  Caption = 'open\nend\n"), "Unterminated string on line 2");

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/classlib/core/fileutils.h"
+#include "platform/classlib/core/english_settings.h"
 #include "platform/classlib/core/temp_dir.h"
 
 namespace {
@@ -78,12 +79,7 @@ TEST(FolderTest, ForceDirectoriesMakesEveryLevelAndRaisesOnFailure) {
   EXPECT_TRUE(DirectoryExists(tmp / "one/two/three"));
   EXPECT_TRUE(ForceDirectories(deep)) << "an existing folder is success";
 
-  try {
-    ForceDirectories("");
-    FAIL() << "an empty name must raise";
-  } catch (const EInOutError& e) {
-    EXPECT_EQ(e.Message(), "Unable to create directory");
-  }
+  EXPECT_EQ(MessageOf<EInOutError>([&] { ForceDirectories(""); }), "Unable to create directory");
 
   WriteText(tmp / "plainfile", "x");
   try {

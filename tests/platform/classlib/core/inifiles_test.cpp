@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <fstream>
 
 #include "platform/classlib/core/fileutils.h"
@@ -10,6 +7,8 @@
 #include "platform/classlib/core/inifiles.h"
 #include "platform/classlib/core/strings.h"
 #include "platform/classlib/core/temp_dir.h"
+#include "platform/classlib/core/child_writers.h"
+#include "platform/classlib/core/english_settings.h"
 
 namespace {
 
@@ -135,12 +134,8 @@ TEST(IniFileTest, RefusesWhatWouldBreakTheFileAndReportsWriteFailures) {
   EXPECT_EQ(ReadText(name), before);
 
   TIniFile nowhere(tmp / "missing-folder/x.ini");
-  try {
-    nowhere.WriteString("S", "K", "V");
-    FAIL();
-  } catch (const EIniFileException& e) {
-    EXPECT_EQ(e.Message(), "Unable to write to " + tmp / "missing-folder/x.ini");
-  }
+  EXPECT_EQ(MessageOf<EIniFileException>([&] { nowhere.WriteString("S", "K", "V"); }),
+            "Unable to write to " + tmp / "missing-folder/x.ini");
 
   // A name that cannot be read is never replaced by a new file.
   ASSERT_TRUE(CreateDir(tmp / "folder.ini"));
@@ -181,28 +176,13 @@ TEST(IniFileTest, TwoProcessesWritingTogetherLoseNothing) {
   const std::string name = tmp / "shared.ini";
   constexpr int kWriters = 2;
   constexpr int kWrites = 60;
-  std::vector<pid_t> children;
-  for (int w = 0; w < kWriters; ++w) {
-    pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-      int status = 0;
-      try {
-        TIniFile ini(name);
-        for (int i = 0; i < kWrites; ++i)
-          ini.WriteInteger("Race", "w" + std::to_string(w) + "_" + std::to_string(i), i);
-      } catch (...) {
-        status = 4;
-      }
-      ::_exit(status);
-    }
-    children.push_back(pid);
-  }
-  for (pid_t pid : children) {
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  }
+  auto codes = RunChildWriters(kWriters, [&](int w) {
+    TIniFile ini(name);
+    for (int i = 0; i < kWrites; ++i)
+      ini.WriteInteger("Race", "w" + std::to_string(w) + "_" + std::to_string(i), i);
+    return true;
+  });
+  EXPECT_EQ(codes, std::vector<int>(kWriters, 0));
   TIniFile ini(name);
   int missing = 0;
   for (int w = 0; w < kWriters; ++w)

@@ -3,18 +3,14 @@
 #include <gtest/gtest.h>
 
 #include "platform/classlib/core/exceptions.h"
+#include "platform/classlib/core/english_settings.h"
 
 namespace {
 
 int a = 1, b = 2, c = 3, d = 4;
 
 std::string ListErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EListError& e) {
-    return e.Message();
-  }
-  return "no error";
+  return MessageOf<EListError>(action);
 }
 
 std::vector<void*> ItemsOf(const TList& list) { return list.List(); }

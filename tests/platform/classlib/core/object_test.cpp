@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/classlib/core/exceptions.h"
+#include "platform/classlib/core/english_settings.h"
 
 namespace {
 
@@ -84,12 +85,8 @@ TEST(PersistentTest, AssignCopiesOrRaisesConversionError) {
   b.Assign(&a);
   EXPECT_EQ(b.X, 7);
   TPersistent plain;
-  try {
-    b.Assign(&plain);
-    FAIL() << "expected EConvertError";
-  } catch (const EConvertError& e) {
-    EXPECT_EQ(e.Message(), "Cannot assign a TPersistent to a TPoint3");
-  }
+  EXPECT_EQ(MessageOf<EConvertError>([&] { b.Assign(&plain); }),
+            "Cannot assign a TPersistent to a TPoint3");
   EXPECT_THROW(b.Assign(nullptr), EConvertError);
   EXPECT_EQ(a.GetNamePath(), "TPoint3");
 }

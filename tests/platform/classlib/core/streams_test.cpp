@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "platform/classlib/core/exceptions.h"
+#include "platform/classlib/core/english_settings.h"
 
 namespace fs = std::filesystem;
 
@@ -73,12 +74,7 @@ TEST(MemoryStreamTest, ReadBufferAndWriteBufferRaiseTheLibraryErrors) {
   s.WriteBuffer("abc", 3);
   s.SetPosition(1);
   char buf[4];
-  try {
-    s.ReadBuffer(buf, 3);
-    FAIL() << "short read not reported";
-  } catch (const EReadError& e) {
-    EXPECT_EQ(e.Message(), "Stream read error");
-  }
+  EXPECT_EQ(MessageOf<EReadError>([&] { s.ReadBuffer(buf, 3); }), "Stream read error");
   s.SetPosition(0);
   EXPECT_NO_THROW(s.ReadBuffer(buf, 3));
 
@@ -86,12 +82,7 @@ TEST(MemoryStreamTest, ReadBufferAndWriteBufferRaiseTheLibraryErrors) {
   struct TFullStream : TMemoryStream {
     int64_t Write(const void*, int64_t) override { return 0; }
   } full;
-  try {
-    full.WriteBuffer("x", 1);
-    FAIL() << "failed write not reported";
-  } catch (const EWriteError& e) {
-    EXPECT_EQ(e.Message(), "Stream write error");
-  }
+  EXPECT_EQ(MessageOf<EWriteError>([&] { full.WriteBuffer("x", 1); }), "Stream write error");
 }
 
 TEST(MemoryStreamTest, CopyFromPartAndWholeStream) {
@@ -166,20 +157,11 @@ TEST_F(FileStreamTest, CreateWriteReopenAndRead) {
 
 TEST_F(FileStreamTest, MissingFilesAndFoldersGiveClearErrors) {
   std::string missing = PathOf("missing.txt");
-  try {
-    TFileStream f(missing, fmOpenRead);
-    FAIL() << "opened a missing file";
-  } catch (const EFOpenError& e) {
-    EXPECT_EQ(e.Message(), "Cannot open file \"" + missing + "\". No such file or directory");
-  }
+  EXPECT_EQ(MessageOf<EFOpenError>([&] { TFileStream f(missing, fmOpenRead); }),
+            "Cannot open file \"" + missing + "\". No such file or directory");
   std::string inMissingFolder = PathOf("no/such/folder/new.txt");
-  try {
-    TFileStream f(inMissingFolder, fmCreate);
-    FAIL() << "created a file in a missing folder";
-  } catch (const EFCreateError& e) {
-    EXPECT_EQ(e.Message(),
-              "Cannot create file \"" + inMissingFolder + "\". No such file or directory");
-  }
+  EXPECT_EQ(MessageOf<EFCreateError>([&] { TFileStream f(inMissingFolder, fmCreate); }),
+            "Cannot create file \"" + inMissingFolder + "\". No such file or directory");
   EXPECT_THROW(TFileStream(dir_.string(), fmOpenRead), EFOpenError);
   EXPECT_THROW(TFileStream("", fmOpenRead), EFOpenError);
 }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/classlib/core/english_settings.h"
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/core/streams.h"
 
@@ -23,12 +24,7 @@ using V = std::vector<std::string>;
 TObject* Tag(int n) { return reinterpret_cast<TObject*>(static_cast<intptr_t>(n)); }
 
 std::string ErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EStringListError& e) {
-    return e.Message();
-  }
-  return "no error";
+  return MessageOf<EStringListError>(action);
 }
 
 }  // namespace
@@ -291,6 +287,32 @@ TEST(StringListTest, ChangeEventsFireOncePerOuterUpdate) {
   int before = changed;
   list.Add("m");
   EXPECT_EQ(changed, before + 1);
+}
+
+// Each edit outside an update announces itself once, before and after.
+TEST(StringListTest, DeleteAnnouncesTheChange) {
+  TStringList list;
+  list.SetText("a\nb");
+  std::vector<std::string> seen;
+  list.OnChanging = [&](TObject*) { seen.push_back("changing " + list.Text()); };
+  list.OnChange = [&](TObject*) { seen.push_back("change " + list.Text()); };
+  list.Delete(0);
+  EXPECT_EQ(seen, (V{"changing a\r\nb\r\n", "change b\r\n"}));
+}
+
+TEST(StringListTest, SwitchingASortedListToCaseSensitiveReSorts) {
+  TStringList list;
+  list.SetSorted(true);
+  list.SetDuplicates(dupAccept);
+  list.Add("a");
+  list.Add("B");
+  list.Add("A");  // equal to "a" without case: goes before it
+  EXPECT_EQ(Lines(list), (V{"A", "a", "B"}));
+  list.SetCaseSensitive(true);
+  EXPECT_EQ(Lines(list), (V{"a", "A", "B"}));  // the small letter first
+  int index = -1;
+  EXPECT_TRUE(list.Find("A", index));  // and the binary search agrees with the order
+  EXPECT_EQ(index, 1);
 }
 
 TEST(StringListTest, AssignAddStringsAndEquals) {

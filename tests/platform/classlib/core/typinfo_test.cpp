@@ -4,6 +4,7 @@
 
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/core/persistent.h"
+#include "platform/classlib/core/english_settings.h"
 
 namespace {
 
@@ -94,12 +95,8 @@ TEST(TypInfoTest, LookupIsCaseInsensitiveAndFollowsTheAncestorChain) {
   EXPECT_EQ(GetPropInfo(&g, "Buddy")->PropClass, TGadget::StaticClass());
   EXPECT_EQ(GetPropInfo(&g, "Small")->OrdType, otUByte);
   EXPECT_EQ(GetPropInfo(&g, "Scale")->FloatType, TFloatType::Single);
-  try {
-    GetOrdProp(&g, "NoSuch");
-    FAIL();
-  } catch (const EPropertyError& e) {
-    EXPECT_EQ(e.Message(), "Property NoSuch does not exist");
-  }
+  EXPECT_EQ(MessageOf<EPropertyError>([&] { GetOrdProp(&g, "NoSuch"); }),
+            "Property NoSuch does not exist");
 }
 
 TEST(TypInfoTest, PropListPutsAncestorsFirstAndRedeclarationsInPlace) {

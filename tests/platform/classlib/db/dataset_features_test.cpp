@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "dbtestutil.h"
+#include "platform/classlib/core/english_settings.h"
 
 namespace {
 
@@ -200,12 +201,8 @@ TEST(LookupFields, IncompleteDefinitionFailsTheOpen) {
   f->SetFieldName("L");
   f->SetFieldKind(fkLookup);
   f->SetDataSet(&ds);
-  try {
-    ds.Open();
-    FAIL();
-  } catch (const EDatabaseError& e) {
-    EXPECT_STREQ(e.what(), "Lookup information for field 'L' is incomplete");
-  }
+  EXPECT_EQ(MessageOf<EDatabaseError>([&] { ds.Open(); }),
+            "Lookup information for field 'L' is incomplete");
   EXPECT_FALSE(ds.Active());
 }
 

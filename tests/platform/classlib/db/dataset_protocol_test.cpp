@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "dbtestutil.h"
+#include "platform/classlib/core/english_settings.h"
 
 namespace {
 
@@ -11,12 +12,7 @@ TEST(CachedUpdateHooks, RequireCachedUpdateMode) {
   auto ds = MakeNumbered(1);
   for (auto call : {&TDataSet::ApplyUpdates, &TDataSet::CommitUpdates, &TDataSet::CancelUpdates,
                     &TDataSet::RevertRecord}) {
-    try {
-      (ds.get()->*call)();
-      FAIL();
-    } catch (const EDatabaseError& e) {
-      EXPECT_STREQ(e.what(), "Not in cached update mode");
-    }
+    EXPECT_EQ(MessageOf<EDatabaseError>([&] { (ds.get()->*call)(); }), "Not in cached update mode");
   }
   ds->SetCachedUpdates(true);
   EXPECT_NO_THROW(ds->ApplyUpdates());

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "dbtestutil.h"
+#include "platform/classlib/core/english_settings.h"
 
 namespace {
 
@@ -153,33 +154,15 @@ TEST(DataSetStates, ScrollingPostsAModifiedRecordAndCancelsAnUntouchedOne) {
 TEST(DataSetStates, MisuseRaisesTheLibraryMessages) {
   TMemDataSet ds;
   ds.FieldDefs().Add("ID", ftInteger);
-  try {
-    ds.Next();
-    FAIL();
-  } catch (const EDatabaseError& e) {
-    EXPECT_STREQ(e.what(), "Cannot perform this operation on a closed dataset");
-  }
+  EXPECT_EQ(MessageOf<EDatabaseError>([&] { ds.Next(); }),
+            "Cannot perform this operation on a closed dataset");
   EXPECT_THROW(ds.Insert(), EDatabaseError);
   EXPECT_THROW(ds.Delete(), EDatabaseError);
   ds.Open();
-  try {
-    ds.Post();
-    FAIL();
-  } catch (const EDatabaseError& e) {
-    EXPECT_STREQ(e.what(), "Dataset not in edit or insert mode");
-  }
-  try {
-    ds.Delete();
-    FAIL();
-  } catch (const EDatabaseError& e) {
-    EXPECT_STREQ(e.what(), "Cannot perform this operation on an empty dataset");
-  }
-  try {
-    ds.FieldByName("Nope");
-    FAIL();
-  } catch (const EDatabaseError& e) {
-    EXPECT_STREQ(e.what(), "Field 'Nope' not found");
-  }
+  EXPECT_EQ(MessageOf<EDatabaseError>([&] { ds.Post(); }), "Dataset not in edit or insert mode");
+  EXPECT_EQ(MessageOf<EDatabaseError>([&] { ds.Delete(); }),
+            "Cannot perform this operation on an empty dataset");
+  EXPECT_EQ(MessageOf<EDatabaseError>([&] { ds.FieldByName("Nope"); }), "Field 'Nope' not found");
   try {
     ds.FieldDefs().Add("X", ftInteger);
     ds.SetActive(true);
@@ -191,23 +174,15 @@ TEST(DataSetStates, MisuseRaisesTheLibraryMessages) {
   }
   // Writing a field in browse mode.
   ds.AppendRecord({Variant(1)});
-  try {
-    ds.FieldByName("ID")->SetAsInteger(2);
-    FAIL();
-  } catch (const EDatabaseError& e) {
-    EXPECT_STREQ(e.what(), "Dataset not in edit or insert mode");
-  }
+  EXPECT_EQ(MessageOf<EDatabaseError>([&] { ds.FieldByName("ID")->SetAsInteger(2); }),
+            "Dataset not in edit or insert mode");
 }
 
 TEST(DataSetStates, NamedComponentsPrefixTheirMessages) {
   TMemDataSet ds;
   ds.SetName("Orders");
-  try {
-    ds.First();
-    FAIL();
-  } catch (const EDatabaseError& e) {
-    EXPECT_STREQ(e.what(), "Orders: Cannot perform this operation on a closed dataset");
-  }
+  EXPECT_EQ(MessageOf<EDatabaseError>([&] { ds.First(); }),
+            "Orders: Cannot perform this operation on a closed dataset");
 }
 
 TEST(DataSetStates, ReadOnlyDataSetRefusesChanges) {
@@ -227,12 +202,7 @@ TEST(DataSetStates, RequiredFieldMustHaveAValue) {
   ds->FieldByName("Name")->SetRequired(true);
   ds->Append();
   ds->FieldByName("ID")->SetAsInteger(5);
-  try {
-    ds->Post();
-    FAIL();
-  } catch (const EDatabaseError& e) {
-    EXPECT_STREQ(e.what(), "Field 'Name' must have a value");
-  }
+  EXPECT_EQ(MessageOf<EDatabaseError>([&] { ds->Post(); }), "Field 'Name' must have a value");
   EXPECT_EQ(ds->State(), dsInsert) << "the record stays in insert mode";
   ds->FieldByName("Name")->SetAsString("ok");
   ds->Post();

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "dbtestutil.h"
+#include "platform/classlib/core/english_settings.h"
 
 namespace {
 
@@ -275,12 +276,8 @@ TEST_F(WindowTest, PostingARecordAnotherUserDeletedKeepsTheEdits) {
   ds->Edit();
   ds->FieldByName("Name")->SetAsString("mine");
   ds->RemoveRowElsewhere(ds->Bookmark());
-  try {
-    ds->Post();
-    FAIL();
-  } catch (const EDatabaseError& e) {
-    EXPECT_STREQ(e.what(), "Record not found or changed by another user");
-  }
+  EXPECT_EQ(MessageOf<EDatabaseError>([&] { ds->Post(); }),
+            "Record not found or changed by another user");
   EXPECT_EQ(ds->State(), dsEdit);
   EXPECT_EQ(ds->FieldByName("Name")->AsString(), "mine") << "nothing typed is lost";
   ds->Cancel();

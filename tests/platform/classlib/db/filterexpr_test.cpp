@@ -7,6 +7,7 @@
 #include "memdataset.h"
 #include "platform/classlib/core/formatsettings.h"
 #include "platform/classlib/db/filterexpr.h"
+#include "platform/classlib/core/english_settings.h"
 
 namespace {
 
@@ -92,12 +93,7 @@ class FilterParserTest : public ::testing::Test {
     return Dump(b).Root();
   }
   std::string Error(const std::string& text) {
-    try {
-      BuildFilterBlob(text, &ds, {});
-    } catch (const EDatabaseError& e) {
-      return e.Message();
-    }
-    return "no error";
+    return MessageOf<EDatabaseError>([&] { BuildFilterBlob(text, &ds, {}); });
   }
   TMemDataSet ds;
 };

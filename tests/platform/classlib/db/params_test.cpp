@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "dbtestutil.h"
+#include "platform/classlib/core/english_settings.h"
 #include "platform/classlib/db/params.h"
 
 namespace {
@@ -63,12 +64,8 @@ TEST(ParamValues, TypedSettersSetTypeBoundAndValue) {
   TParam* q = params.CreateParam(ftUnknown, "Q", ptInput);
   q->SetValue(Variant(true));
   EXPECT_EQ(q->DataType(), ftBoolean);
-  try {
-    params.ParamByName("Missing");
-    FAIL();
-  } catch (const EDatabaseError& e) {
-    EXPECT_STREQ(e.what(), "Parameter 'Missing' not found");
-  }
+  EXPECT_EQ(MessageOf<EDatabaseError>([&] { params.ParamByName("Missing"); }),
+            "Parameter 'Missing' not found");
 }
 
 TEST(ParamValues, AValueThatDoesNotConvertLeavesTheParameterAsItWas) {

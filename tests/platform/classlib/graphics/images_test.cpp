@@ -199,6 +199,7 @@ TEST(MetafileTest, RecordsReplaysScaledAndSavesSvg) {
   EXPECT_EQ(loaded.Width(), 20);  // unchanged after a failed load
 }
 
+// Read back as a drawing, the file shows what was drawn where it was drawn.
 TEST(SvgCanvasTest, WritesTheDrawing) {
   QTemporaryDir dir;
   const std::string name = dir.filePath("c.svg").toStdString();
@@ -206,12 +207,23 @@ TEST(SvgCanvasTest, WritesTheDrawing) {
     TSvgCanvas c(name, 100, 50, "chart");
     c.Brush()->SetColor(clBlue);
     c.Rectangle(10, 10, 50, 40);
-    c.TextOut(5, 5, "Legend");
+    c.Brush()->SetStyle(bsClear);
+    c.Font()->SetColor(clRed);  // no text pixel can pass for the black frame
+    c.TextOut(60, 5, "Legend");
   }
-  const std::string svg = ReadFile(name);
-  EXPECT_NE(svg.find("<svg"), std::string::npos);
-  EXPECT_NE(svg.find("Legend"), std::string::npos);
-  EXPECT_NE(svg.find("chart"), std::string::npos);
+  EXPECT_NE(ReadFile(name).find("<title>chart</title>"), std::string::npos);
+  TMetafile drawing;
+  drawing.LoadFromFile(name);
+  EXPECT_EQ(drawing.Width(), 100);
+  EXPECT_EQ(drawing.Height(), 50);
+  auto image = Surface(100, 50);
+  image->Canvas()->Draw(0, 0, &drawing);
+  EXPECT_EQ(InkBox(*image, clBlue), Rect(11, 11, 49, 39));  // filled inside its frame
+  EXPECT_EQ(InkBox(*image, clBlack), Rect(10, 10, 50, 40));
+  int textInk = 0;
+  for (int y = 0; y < 50; ++y)
+    for (int x = 55; x < 100; ++x) textInk += image->Canvas()->Pixels(x, y) != clWhite;
+  EXPECT_GT(textInk, 30) << "the text is drawn right of the frame";
 }
 
 TEST(PictureTest, HoldsOneKindAndLoadsByExtension) {
