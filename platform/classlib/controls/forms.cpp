@@ -245,6 +245,12 @@ TModalResult TCustomForm::ShowModal() {
   };
   try {
     Show();
+    if (ModalFormResponder)
+      PostToWindow(this, [](TWinControl* w) {
+        auto* form = static_cast<TCustomForm*>(w);
+        if (!ModalFormResponder || !form->Modal()) return;
+        if (TModalResult r = ModalFormResponder(*form); r != mrNone) form->modalResult_ = r;
+      });
     while (modalResult_ == mrNone) {
       Application->HandleMessage();
       if (Application->Terminated()) modalResult_ = mrCancel;
@@ -735,14 +741,27 @@ void TApplication::HandleException(TObject* sender, std::exception_ptr error) {
 void TApplication::ShowException(const Exception& e) {
   std::string text = e.Message();
   if (!text.empty() && text.back() > '.') text += '.';
+  std::string caption = title_.empty() ? FromQString(QFileInfo(ToQString(ExeName())).baseName())
+                                       : title_;
+  if (MessageBoxHandler) {
+    MessageBoxHandler(text, caption, MB_OK | MB_ICONERROR);
+    return;
+  }
   if (!QApplication::instance()) {
     std::fprintf(stderr, "%s\n", text.c_str());
     return;
   }
-  std::string caption = title_.empty() ? FromQString(QFileInfo(ToQString(ExeName())).baseName())
-                                       : title_;
   QMessageBox box(QMessageBox::Critical, ToQString(caption), ToQString(text), QMessageBox::Ok);
   box.exec();
+}
+
+int (*MessageBoxHandler)(const std::string&, const std::string&, UINT) = nullptr;
+TModalResult (*ModalFormResponder)(TCustomForm&) = nullptr;
+
+int TApplication::MessageBox(const std::string& text, const std::string& caption, UINT flags) {
+  // Without the dialogs library linked in there is nothing that could ask.
+  if (!MessageBoxHandler) throw EInvalidOperation("Message boxes are not available");
+  return MessageBoxHandler(text, caption, flags);
 }
 
 void TApplication::SetHint(const std::string& hint) {

@@ -10,6 +10,7 @@
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/core/strings.h"
 #include "platform/classlib/graphics/images.h"
+#include "platform/win32/msgbox.h"
 
 DECLARE_ENUM(TPosition, poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly,
              poScreenCenter, poDesktopCenter, poMainFormCenter, poOwnerFormCenter)
@@ -267,6 +268,9 @@ class TApplication : public TComponent {
   // The same for the exception being handled (call it inside a catch block).
   void HandleException(TObject* sender) { HandleException(sender, std::current_exception()); }
   void ShowException(const Exception& e);
+  // A message box with MB_ flags (buttons, icon, default button); answers
+  // the ID of the button chosen. Shown by the dialogs library.
+  int MessageBox(const std::string& text, const std::string& caption, UINT flags);
 
   const std::string& Hint() const { return hint_; }
   void SetHint(const std::string& hint);
@@ -338,6 +342,15 @@ class TApplication : public TComponent {
 // Tells every form (and so every control) that the system colours changed,
 // after SetSysColor or when the desktop's palette changes.
 void SysColorsChanged();
+
+// Installed by the dialogs library: shows a message box (or hands it to the
+// test responder) and answers the ID of the button chosen.
+// (Plain pointers: set during static initialisation of another library.)
+extern int (*MessageBoxHandler)(const std::string& text, const std::string& caption, UINT flags);
+// Installed by the dialogs library while a test responder is set: called from
+// the event loop once a form's modal pass runs; a result other than mrNone
+// ends the pass with it.
+extern TModalResult (*ModalFormResponder)(TCustomForm& form);
 
 // The program's application and screen objects (created at start-up).
 extern TApplication* Application;
