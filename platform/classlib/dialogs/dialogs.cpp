@@ -362,6 +362,27 @@ bool TCommonDialog::AskResponder(TDialogKind kind, bool& accepted) {
   return true;
 }
 
+namespace {
+
+// A responder that keeps giving what the dialog refuses would otherwise make
+// Execute ask forever; a person at the real dialog may try as often as needed.
+constexpr int kMaxResponderRefusals = 16;
+
+}  // namespace
+
+bool TCommonDialog::ExecuteChecked(TDialogKind kind, const std::function<bool()>& runQt,
+                                   const std::function<bool()>& accept) {
+  for (int refusals = 0;; ++refusals) {
+    bool accepted = false;
+    bool asked = AskResponder(kind, accepted);
+    if (!asked) accepted = runQt();
+    if (!accepted) return false;
+    if (accept()) return true;
+    if (asked && refusals + 1 >= kMaxResponderRefusals)
+      throw EInvalidOperation("The dialog responder keeps giving answers the dialog refuses");
+  }
+}
+
 // ---- Font ----------------------------------------------------------------------------
 
 TFontDialog::TFontDialog(TComponent* AOwner)

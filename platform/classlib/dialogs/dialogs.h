@@ -127,6 +127,10 @@ class TCommonDialog : public TComponent {
   // Hands the dialog to the responder when one is installed (true, with the
   // answer in `accepted`); false when the real dialog has to show.
   bool AskResponder(TDialogKind kind, bool& accepted);
+  // Shows the dialog (responder or `runQt`) until `accept` takes what was
+  // chosen (it tells the user why not); false when the dialog was cancelled.
+  bool ExecuteChecked(TDialogKind kind, const std::function<bool()>& runQt,
+                      const std::function<bool()>& accept);
 
  private:
   std::string title_;

@@ -20,10 +20,6 @@ IMPLEMENT_CLASS(TSaveDialog, TOpenDialog)
 
 namespace {
 
-// A responder that keeps giving names the dialog refuses would otherwise make
-// Execute ask forever; a person at the real dialog may try as often as needed.
-constexpr int kMaxResponderRefusals = 16;
-
 std::vector<std::string> SplitBar(const std::string& text) {
   std::vector<std::string> parts;
   size_t start = 0;
@@ -72,17 +68,14 @@ std::vector<TOpenDialog::FilterEntry> TOpenDialog::FilterEntries() const {
 }
 
 bool TOpenDialog::Execute() {
-  TDialogKind kind = Saving() ? TDialogKind::SaveFile : TDialogKind::OpenFile;
-  for (int refusals = 0;; ++refusals) {
-    files_->Clear();
-    bool accepted = false;
-    bool asked = AskResponder(kind, accepted);
-    if (!asked) accepted = RunQtDialog();
-    if (!accepted) return false;
-    if (AcceptChosenFiles()) return true;
-    if (asked && refusals + 1 >= kMaxResponderRefusals)
-      throw EInvalidOperation("The dialog responder keeps choosing files the dialog refuses");
-  }
+  files_->Clear();
+  return ExecuteChecked(Saving() ? TDialogKind::SaveFile : TDialogKind::OpenFile,
+                        [this] { return RunQtDialog(); },
+                        [this] {
+                          if (AcceptChosenFiles()) return true;
+                          files_->Clear();  // the next round chooses afresh
+                          return false;
+                        });
 }
 
 bool TOpenDialog::RunQtDialog() {

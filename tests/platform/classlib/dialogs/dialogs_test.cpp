@@ -3,11 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/core/temp_dir.h"
 #include "platform/classlib/dialogs/dialogs.h"
+#include "platform/classlib/printers/printers.h"
 #include "platform/win32/msgbox.h"
 
 TEST(MessageDlgTest, CaptionsButtonsAndLineBreaksByKind) {
@@ -218,4 +220,76 @@ TEST(ModalFormTest, ResponderDrivesTheLiveFormAndEndsItsModalPass) {
   EXPECT_FALSE(form.Visible());
   EXPECT_EQ(scope.Requests().at(0).Kind, TDialogKind::Form);
   EXPECT_EQ(scope.Requests().at(0).Caption, "Options");
+}
+
+namespace {
+
+// The program's printer replaced by a fresh one for one test.
+class ScratchPrinter {
+ public:
+  ScratchPrinter() : previous_(SetPrinter(new TPrinter)) {}
+  ~ScratchPrinter() { delete SetPrinter(previous_); }
+
+ private:
+  TPrinter* previous_;
+};
+
+}  // namespace
+
+TEST(PrintDialogTest, RangeOutsideMinMaxIsRefusedThenCopiesReachThePrinter) {
+  ScratchPrinter scratch;
+  TPrintDialog dialog(nullptr);
+  dialog.SetOptions({poPageNums});
+  dialog.SetMinPage(1);
+  dialog.SetMaxPage(5);
+  int round = 0;
+  TDialogResponderScope scope([&](TDialogRequest& r) {
+    if (r.Kind == TDialogKind::MessageBox) return mrOk;
+    auto* d = static_cast<TPrintDialog*>(r.Dialog);
+    d->SetPrintRange(prPageNums);
+    d->SetFromPage(++round == 1 ? 0 : 2);
+    d->SetToPage(3);
+    d->SetCopies(3);
+    d->SetCollate(true);
+    return mrOk;
+  });
+  ASSERT_TRUE(dialog.Execute());
+  EXPECT_EQ(scope.Texts().at(1), "Page numbers must lie between 1 and 5.");
+  EXPECT_EQ(dialog.FromPage(), 2);
+  EXPECT_EQ(Printer()->Copies(), 3);
+  EXPECT_TRUE(Printer()->Settings().Collate);
+}
+
+TEST(PrintDialogTest, PrintToFileAndThePdfPrinterAskForTheFileThroughTheSaveDialog) {
+  ScratchPrinter scratch;
+  TempDir dir;
+  Printer()->SetPrinterIndex(Printer()->Printers()->IndexOf("PDF"));
+  TDialogResponderScope scope([&](TDialogRequest& r) {
+    if (r.Kind == TDialogKind::Print) static_cast<TPrintDialog*>(r.Dialog)->SetPrintToFile(true);
+    if (r.Kind == TDialogKind::SaveFile) static_cast<TSaveDialog*>(r.Dialog)->SetFileName(dir / "a");
+    return mrOk;
+  });
+  TPrintDialog dialog(nullptr);
+  ASSERT_TRUE(dialog.Execute());
+  EXPECT_EQ(Printer()->FileName(), dir / "a.pdf");
+  Printer()->SetFileName("");
+  Printer()->SetTitle("Report");
+  Printer()->BeginDoc();
+  Printer()->EndDoc();
+  EXPECT_EQ(scope.Requests().back().Caption, "Print to File - Report");
+  EXPECT_TRUE(std::filesystem::exists(dir / "a.pdf"));
+}
+
+TEST(PrinterSetupDialogTest, ResponderChangesThePrinterOrCancels) {
+  ScratchPrinter scratch;
+  TPrinterSetupDialog dialog(nullptr);
+  for (TModalResult answer : {mrCancel, mrOk}) {
+    TDialogResponderScope scope([answer](TDialogRequest& r) {
+      EXPECT_EQ(r.Kind, TDialogKind::PrinterSetup);
+      if (answer == mrOk) Printer()->SetOrientation(poLandscape);
+      return answer;
+    });
+    EXPECT_EQ(dialog.Execute(), answer == mrOk);
+  }
+  EXPECT_EQ(Printer()->Orientation(), poLandscape);
 }
