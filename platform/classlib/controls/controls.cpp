@@ -984,6 +984,8 @@ bool ControlAccess::DoKeyDown(TWinControl* w, WORD& key, TShiftState shift) {
   // A freed control counts as handled: nothing of it may run any more.
   const auto alive = w->Lifetime();
   TCustomForm* form = ::GetParentForm(w);
+  // The form's menus and actions come first: a shortcut they take is theirs alone.
+  if (form && (form->IsShortCut(key, shift) || key == 0 || alive.expired())) return true;
   if (form && form != w && form->KeyPreview()) {
     static_cast<TWinControl*>(form)->KeyDown(key, shift);
     if (key == 0 || alive.expired()) return true;
@@ -1653,32 +1655,20 @@ void TWinControl::PaintControls(TCanvas* dc, const TRect& updateRect) {
 
 // ---- Hooks -------------------------------------------------------------------------
 
-int TWinControl::AddWindowHook(TWindowHookProc proc) {
-  const int id = nextHookId_++;
-  hooks_.push_back(std::make_shared<Hook>(Hook{id, std::move(proc), true}));
-  return id;
-}
+int TWinControl::AddWindowHook(TWindowHookProc proc) { return hooks_.Add(std::move(proc)); }
 
-bool TWinControl::RemoveWindowHook(int id) {
-  for (auto it = hooks_.begin(); it != hooks_.end(); ++it)
-    if ((*it)->id == id) {
-      (*it)->alive = false;  // a running call of it finishes; no new ones start
-      hooks_.erase(it);
-      return true;
-    }
-  return false;
-}
+bool TWinControl::RemoveWindowHook(int id) { return hooks_.Remove(id); }
 
-int TWinControl::WindowHookCount() const { return int(hooks_.size()); }
+int TWinControl::WindowHookCount() const { return hooks_.Count(); }
 
 void TWinControl::RunHooks(TMessage& m) {
-  if (hooks_.empty()) {
+  if (hooks_.Empty()) {
     WndProc(m);
     return;
   }
   // A snapshot: hooks added or removed while the message travels do not
   // disturb it; removed ones are skipped.
-  auto chain = std::make_shared<std::vector<std::shared_ptr<Hook>>>(hooks_);
+  auto chain = std::make_shared<THookList<TWindowHookProc>::Snapshot>(hooks_.Take());
   std::function<void(TMessage&, size_t)> step = [this, chain, &step](TMessage& msg, size_t i) {
     while (i > 0 && !(*chain)[i - 1]->alive) --i;
     if (i == 0) {

@@ -312,6 +312,19 @@ void TCustomForm::GetChildren(const TGetChildProc& proc, TComponent* root) {
   TComponent::GetChildren(proc, root);  // its components without a parent
 }
 
+int TCustomForm::AddShortCutHook(TShortCutHook hook) { return shortCutHooks_.Add(std::move(hook)); }
+
+void TCustomForm::RemoveShortCutHook(int id) { shortCutHooks_.Remove(id); }
+
+bool TCustomForm::IsShortCut(WORD& Key, TShiftState Shift) {
+  if (OnShortCut) {
+    bool handled = false;
+    OnShortCut(Key, Shift, handled);
+    if (handled) return true;
+  }
+  return shortCutHooks_.AnyHandles(Key, Shift);
+}
+
 bool TCustomForm::CloseQuery() {
   bool canClose = true;
   if (OnCloseQuery) OnCloseQuery(this, canClose);
@@ -583,13 +596,7 @@ struct TApplication::Impl {
   TControl* hintControl = nullptr;
   TPoint hintPos;
   bool hintShown = false;
-  struct Hook {
-    int id;
-    TApplicationHook hook;
-    bool alive;
-  };
-  std::vector<std::shared_ptr<Hook>> hooks;
-  int nextHookId = 1;
+  THookList<TApplicationHook> hooks;
 };
 
 struct ApplicationAccess {
@@ -866,24 +873,10 @@ void TApplication::BringToFront() {
   }
 }
 
-int TApplication::HookMainWindow(TApplicationHook hook) {
-  const int id = impl_->nextHookId++;
-  impl_->hooks.push_back(std::make_shared<Impl::Hook>(Impl::Hook{id, std::move(hook), true}));
-  return id;
-}
+int TApplication::HookMainWindow(TApplicationHook hook) { return impl_->hooks.Add(std::move(hook)); }
 
-void TApplication::UnhookMainWindow(int id) {
-  for (auto it = impl_->hooks.begin(); it != impl_->hooks.end(); ++it)
-    if ((*it)->id == id) {
-      (*it)->alive = false;
-      impl_->hooks.erase(it);
-      return;
-    }
-}
+void TApplication::UnhookMainWindow(int id) { impl_->hooks.Remove(id); }
 
 bool TApplication::CallMainWindowHooks(TMessage& message) {
-  const auto snapshot = impl_->hooks;
-  for (const auto& h : snapshot)
-    if (h->alive && h->hook(message)) return true;
-  return false;
+  return impl_->hooks.AnyHandles(message);
 }
