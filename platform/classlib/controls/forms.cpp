@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QIcon>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
@@ -636,9 +637,28 @@ void TApplication::Initialize() {
   Initialize(argc, argv);
 }
 
+namespace vantrel::qt {
+
+DisplayEnvironment CurrentDisplayEnvironment() {
+  auto var = [](const char* name) { return qEnvironmentVariable(name).toStdString(); };
+  const QString plugins = QLibraryInfo::path(QLibraryInfo::PluginsPath);
+  return {var("QT_QPA_PLATFORM"), var("WAYLAND_DISPLAY"), var("XDG_SESSION_TYPE"), var("DISPLAY"),
+          QFileInfo::exists(plugins + "/platforms/libqxcb.so")};
+}
+
+bool PreferX11(const DisplayEnvironment& env) {
+  const bool wayland = !env.waylandDisplay.empty() || env.sessionType == "wayland";
+  return env.qpaPlatform.empty() && wayland && !env.x11Display.empty() && env.x11PluginInstalled;
+}
+
+}  // namespace vantrel::qt
+
 void TApplication::Initialize(int& argc, char** argv) {
   if (impl_->initialized) return;
-  if (!QCoreApplication::instance()) new QApplication(argc, argv);  // lives as long as the program
+  if (!QCoreApplication::instance()) {
+    if (PreferX11(CurrentDisplayEnvironment())) qputenv("QT_QPA_PLATFORM", "xcb");
+    new QApplication(argc, argv);  // lives as long as the program
+  }
   impl_->initialized = true;
   SetMessagePumpHook([] {
     if (Application) Application->ProcessMessages();

@@ -660,3 +660,24 @@ TEST(HintTest, HintsStayOnTheScreen) {
   EXPECT_GE(hint->Top(), area.Top);
   Application->CancelHint();
 }
+
+TEST(PlatformTest, X11IsChosenOnWaylandOnlyWhenNothingElseDecides) {
+  using vantrel::qt::DisplayEnvironment;
+  struct Case {
+    DisplayEnvironment env;
+    bool x11;
+  } cases[] = {
+      {{"", "wayland-0", "", ":0", true}, true},
+      {{"", "", "wayland", ":0", true}, true},
+      {{"wayland", "wayland-0", "wayland", ":0", true}, false},  // the user's choice stands
+      {{"", "wayland-0", "wayland", "", true}, false},           // no X server
+      {{"", "wayland-0", "wayland", ":0", false}, false},        // no X11 plugin
+      {{"", "", "x11", ":0", true}, false},                      // X11 already
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(vantrel::qt::PreferX11(c.env), c.x11) << c.env.waylandDisplay << c.env.sessionType;
+  qputenv("WAYLAND_DISPLAY", "wayland-7");
+  EXPECT_EQ(vantrel::qt::CurrentDisplayEnvironment().waylandDisplay, "wayland-7");
+  EXPECT_EQ(vantrel::qt::CurrentDisplayEnvironment().qpaPlatform, "offscreen");
+  qunsetenv("WAYLAND_DISPLAY");
+}
