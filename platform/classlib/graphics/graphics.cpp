@@ -783,9 +783,40 @@ void TCanvas::TextRect(const TRect& r, int x, int y, const std::string& text) {
   Changed();
 }
 
+namespace {
+constexpr int kDefaultTabChars = 8;  // default stops lie this many average characters apart
+
+int NextTabStop(int x, const std::vector<int>& stops, int averageCharWidth) {
+  if (stops.size() == 1 && stops[0] > 0) return (x / stops[0] + 1) * stops[0];
+  for (int stop : stops)
+    if (stop > x) return stop;
+  const int step = std::max(1, kDefaultTabChars * averageCharWidth);
+  return (x / step + 1) * step;
+}
+}  // namespace
+
+int ForEachTabbedPiece(const std::string& text, const std::vector<int>& stops,
+                       int averageCharWidth, int startX,
+                       const std::function<int(int x, const std::string& piece)>& piece) {
+  int x = startX;
+  size_t from = 0;
+  for (;;) {
+    const size_t tab = text.find('\t', from);
+    const std::string part = text.substr(from, tab == std::string::npos ? tab : tab - from);
+    if (!part.empty()) x += piece(x, part);
+    if (tab == std::string::npos) return x;
+    x = NextTabStop(x, stops, averageCharWidth);
+    from = tab + 1;
+  }
+}
+
 TSize TCanvas::TextExtent(const std::string& text) const {
   QFontMetrics m(ToQFont(*font_));
-  return {m.horizontalAdvance(ToQString(text)), m.height()};
+  auto width = [&m](int, const std::string& part) { return m.horizontalAdvance(ToQString(part)); };
+  const int cx = text.find('\t') == std::string::npos
+                     ? width(0, text)
+                     : ForEachTabbedPiece(text, {}, m.averageCharWidth(), 0, width);
+  return {cx, m.height()};
 }
 
 TCanvas::TTextMetric TCanvas::TextMetrics() const {
@@ -796,6 +827,7 @@ TCanvas::TTextMetric TCanvas::TextMetrics() const {
   tm.Ascent = m.ascent();
   tm.Descent = m.descent();
   tm.InternalLeading = std::max(0, m.height() - f.pixelSize());
+  tm.ExternalLeading = std::max(0, m.leading());
   tm.AveCharWidth = m.averageCharWidth();
   tm.MaxCharWidth = m.maxWidth();
   return tm;
