@@ -226,6 +226,11 @@ struct TCanvas::Impl {
   bool clipped = false;
   QRegion clip;
   QPoint origin;
+  // The clip a borrowed painter came with (a graphic control's bounds in its
+  // parent), in the coordinates of the moment it was lent: our clip never
+  // reaches outside it, and resetting ours gives it back.
+  bool lentClipped = false;
+  QRegion lentClip;
   struct Saved {
     bool clipped;
     QRegion clip;
@@ -259,7 +264,18 @@ struct TCanvas::Impl {
   void ApplyState() {
     painter->resetTransform();
     painter->translate(origin);
-    if (clipped) painter->setClipRegion(clip);
+    ApplyClip();
+  }
+
+  // The lent clip in today's coordinates.
+  QRegion Lent() const { return lentClip.translated(-origin); }
+  // Our clip as it takes effect: within the lent one.
+  QRegion Effective() const { return lentClipped ? clip & Lent() : clip; }
+
+  void ApplyClip() {
+    if (!painter) return;
+    if (clipped) painter->setClipRegion(Effective());
+    else if (lentClipped) painter->setClipRegion(Lent());
     else painter->setClipping(false);
   }
 
@@ -291,6 +307,8 @@ namespace vantrel::qt {
 void BindDevice(TCanvas& canvas, QPaintDevice* device, QImage* image) {
   auto& d = canvas.impl();
   d.Release();
+  d.lentClipped = false;
+  d.lentClip = QRegion();
   d.painter = nullptr;
   d.device = device;
   d.image = image;
@@ -306,6 +324,8 @@ void BindPainter(TCanvas& canvas, QPainter* painter, QImage* image) {
   d.clip = QRegion();
   d.origin = QPoint();
   d.saved.clear();
+  d.lentClipped = painter && painter->hasClipping();
+  d.lentClip = d.lentClipped ? painter->clipRegion() : QRegion();
 }
 void Unbind(TCanvas& canvas) {
   auto& d = canvas.impl();
@@ -978,7 +998,7 @@ void TCanvas::SetPixels(int x, int y, TColor color) {
 }
 
 TRect TCanvas::ClipRect() const {
-  if (impl_->clipped) return FromQRect(impl_->clip.boundingRect());
+  if (impl_->clipped) return FromQRect(impl_->Effective().boundingRect());
   if (impl_->painter && impl_->painter->hasClipping())
     return FromQRect(impl_->painter->clipBoundingRect().toAlignedRect());
   QPaintDevice* dev = impl_->device;
@@ -990,7 +1010,7 @@ TRect TCanvas::ClipRect() const {
 void TCanvas::SetClipRect(const TRect& r) {
   impl_->clipped = true;
   impl_->clip = QRegion(ToQRect(r));
-  if (impl_->painter) impl_->painter->setClipRegion(impl_->clip);
+  impl_->ApplyClip();
 }
 
 void TCanvas::IntersectClipRect(const TRect& r) {
@@ -1004,7 +1024,7 @@ void TCanvas::IntersectClipRect(const TRect& r) {
   } else {
     impl_->clip &= QRegion(ToQRect(r));
   }
-  if (impl_->painter) impl_->painter->setClipRegion(impl_->clip);
+  impl_->ApplyClip();
 }
 
 void TCanvas::ExcludeClipRect(const TRect& r) {
@@ -1014,13 +1034,13 @@ void TCanvas::ExcludeClipRect(const TRect& r) {
     impl_->clipped = true;
   }
   impl_->clip -= QRegion(ToQRect(r));
-  if (impl_->painter) impl_->painter->setClipRegion(impl_->clip);
+  impl_->ApplyClip();
 }
 
 void TCanvas::ResetClip() {
   impl_->clipped = false;
   impl_->clip = QRegion();
-  if (impl_->painter) impl_->painter->setClipping(false);
+  impl_->ApplyClip();
 }
 
 void TCanvas::SaveState() {
@@ -1045,8 +1065,7 @@ void TCanvas::RestoreState() {
   } else {
     // The painter began after the state was saved: put ours back on it.
     p->translate(delta);
-    if (s.clipped) p->setClipRegion(s.clip);
-    else p->setClipping(false);
+    impl_->ApplyClip();
   }
 }
 
@@ -1055,7 +1074,7 @@ void TCanvas::OffsetOrigin(int dx, int dy) {
   if (impl_->clipped) impl_->clip.translate(-dx, -dy);
   if (impl_->painter) {
     impl_->painter->translate(dx, dy);
-    if (impl_->clipped) impl_->painter->setClipRegion(impl_->clip);
+    if (impl_->clipped) impl_->ApplyClip();
   }
 }
 
