@@ -20,6 +20,7 @@
 #include "platform/classlib/core/alignment.h"
 #include "platform/classlib/core/component.h"
 #include "platform/classlib/core/typinfo.h"
+#include "platform/classlib/controls/hooklist.h"
 #include "platform/classlib/controls/messages.h"
 #include "platform/classlib/graphics/graphics.h"
 
@@ -408,13 +409,7 @@ class TWinControl : public TControl {
   bool tabStop_ = false;
   bool doubleBuffered_ = false;
   TRect ncMargins_;
-  struct Hook {
-    int id;
-    TWindowHookProc proc;
-    bool alive;
-  };
-  std::vector<std::shared_ptr<Hook>> hooks_;
-  int nextHookId_ = 1;
+  THookList<TWindowHookProc> hooks_;
   std::unique_ptr<Backend> backend_;
 
   friend class TControl;

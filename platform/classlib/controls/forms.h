@@ -25,6 +25,8 @@ constexpr TModalResult mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry 
 
 using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
 using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
+// Sees a key before the form's menus and its focused control; Handled stops it there.
+using TShortCutEvent = std::function<void(WORD& Key, TShiftState Shift, bool& Handled)>;
 
 class TCustomForm : public TWinControl {
   DECLARE_CLASS(TCustomForm, TWinControl)
@@ -72,6 +74,12 @@ class TCustomForm : public TWinControl {
   // Fires OnCreate (once); the application calls it after creating a form.
   void DoCreate();
 
+  // Menus and actions see a key before the focused control; the first that handles it wins.
+  using TShortCutHook = std::function<bool(WORD& Key, TShiftState Shift)>;
+  int AddShortCutHook(TShortCutHook hook);   // returns an id
+  void RemoveShortCutHook(int id);           // safe from inside a hook
+  virtual bool IsShortCut(WORD& Key, TShiftState Shift); // OnShortCut event, then hooks in order
+
   void Dispatch(TMessage& message) override;
   // The form also writes the components it owns that have no parent (timers...).
   void GetChildren(const TGetChildProc& proc, TComponent* root) override;
@@ -84,6 +92,7 @@ class TCustomForm : public TWinControl {
   TCloseEvent OnClose;
   TCloseQueryEvent OnCloseQuery;
   TNotifyEvent OnDestroy;
+  TShortCutEvent OnShortCut;
 
  protected:
   virtual void Activate();
@@ -119,6 +128,7 @@ class TCustomForm : public TWinControl {
   bool placed_ = false;
   bool releasing_ = false;
   bool releaseAfterModal_ = false;  // released while its modal loop ran
+  THookList<TShortCutHook> shortCutHooks_;
   friend class TScreen;
   friend class TApplication;
   friend class TWinControl;
