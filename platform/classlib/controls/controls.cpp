@@ -211,7 +211,20 @@ void TControl::SetCursor(TCursor value) {
   Perform(CM_CURSORCHANGED);
 }
 
-void TControl::SetPopupMenu(TPopupMenu* menu) { popupMenu_ = menu; }
+void TControl::SetPopupMenu(TPopupMenu* menu, TComponent* asComponent) {
+  if (popupMenuComponent_) popupMenuComponent_->RemoveFreeNotification(this);
+  popupMenu_ = menu;
+  popupMenuComponent_ = asComponent;
+  if (asComponent) asComponent->FreeNotification(this);
+}
+
+void TControl::Notification(TComponent* AComponent, TOperation Operation) {
+  TComponent::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == popupMenuComponent_) {
+    popupMenu_ = nullptr;
+    popupMenuComponent_ = nullptr;
+  }
+}
 
 void TControl::Resize() {
   if (OnResize) OnResize(this);

@@ -12,6 +12,7 @@
 // messages ("message methods") and passes the rest to its parent class's
 // Dispatch; what nobody handles ends in DefaultHandler.
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
@@ -151,7 +152,13 @@ class TControl : public TComponent {
   TCursor Cursor() const { return cursor_; }
   void SetCursor(TCursor value);
   TPopupMenu* PopupMenu() const { return popupMenu_; }
-  void SetPopupMenu(TPopupMenu* menu);
+  // The control lets go of a menu that is freed (free-notification). The
+  // menu is passed again as a component by the template, which is compiled
+  // where the menu's class is known.
+  template <class Menu>
+  void SetPopupMenu(Menu* menu) { SetPopupMenu(menu, menu); }
+  void SetPopupMenu(std::nullptr_t) { SetPopupMenu(nullptr, nullptr); }
+  void SetPopupMenu(TPopupMenu* menu, TComponent* asComponent);
   TDragMode DragMode() const { return dragMode_; }
   void SetDragMode(TDragMode mode) { dragMode_ = mode; }
 
@@ -201,6 +208,7 @@ class TControl : public TComponent {
   TEndDragEvent OnEndDrag;
 
  protected:
+  void Notification(TComponent* AComponent, TOperation Operation) override;
   // "Dynamic" notifications the class library's descendants override.
   virtual void Click();
   virtual void DblClick();
@@ -252,6 +260,7 @@ class TControl : public TComponent {
   bool parentShowHint_ = true;
   TCursor cursor_ = crDefault;
   TPopupMenu* popupMenu_ = nullptr;
+  TComponent* popupMenuComponent_ = nullptr;
   TDragMode dragMode_ = dmManual;
   TControlStyle controlStyle_{csCaptureMouse, csClickEvents, csSetCaption, csDoubleClicks};
   TControlState controlState_;

@@ -48,15 +48,7 @@ WORD VirtualKeyOf(const QKeyEvent* e);
 Qt::CursorShape ShapeOf(TCursor c);
 UINT MouseMsgFor(QEvent::Type type, Qt::MouseButton b);
 
-// Runs an event handler of ours; exceptions go to the application, never into Qt.
-template <class F>
-void Guarded(F&& f) {
-  try {
-    f();
-  } catch (...) {
-    ReportException(std::current_exception());
-  }
-}
+using vantrel::qt::Guarded;
 
 class VClient;
 constexpr int kScrollBarSize = 16;  // the classic scroll bar width

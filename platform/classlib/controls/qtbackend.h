@@ -35,6 +35,16 @@ void PostToWindow(TWinControl* window, std::function<void(TWinControl*)> action)
 // Reports an exception that escaped an event handler (the application shows
 // it); never lets it cross into the event loop.
 void ReportException(std::exception_ptr error);
+// Runs an event handler of ours from a Qt signal or event; exceptions go to
+// the application, never into Qt.
+template <class F>
+void Guarded(F&& f) {
+  try {
+    f();
+  } catch (...) {
+    ReportException(std::current_exception());
+  }
+}
 
 // What decides the window-system plugin at start-up.
 struct DisplayEnvironment {

@@ -727,7 +727,7 @@ TEST(MouseTest, DoubleClickGivesOneClickThenDblClickWithTheDoubleFlag) {
     where = p;
   };
   int fakeMenu = 0;
-  spot->SetPopupMenu(reinterpret_cast<TPopupMenu*>(&fakeMenu));
+  spot->SetPopupMenu(reinterpret_cast<TPopupMenu*>(&fakeMenu), nullptr);  // not a component
   Click(host, 12, 12, Qt::RightButton);
   EXPECT_EQ(popups, 1);
   EXPECT_EQ(where, spot->ClientToScreen({2, 2}));

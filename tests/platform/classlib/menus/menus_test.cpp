@@ -1,0 +1,324 @@
+// Menus on real widgets: shortcut texts, the item tree, shortcut dispatch
+// from a form, the menu bar with mnemonics and hints, popup menus on a right
+// click, and owner-drawn items measured and painted (pixels).
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QTest>
+#include <QWidgetAction>
+
+#include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/controls/winapi.h"
+#include "platform/classlib/graphics/qtbridge.h"
+#include "platform/classlib/menus/menus.h"
+#include "platform/classlib/menus/qtmenus.h"
+
+using namespace testing_support;
+using vantrel::menus::ActionOf;
+using vantrel::menus::MenuBarWidget;
+using vantrel::menus::PopupWidget;
+
+namespace {
+
+// A focusable control that notes the keys it sees.
+class KeyField : public TCustomControl {
+ public:
+  explicit KeyField(TCustomForm* form) : TCustomControl(form) {
+    SetParent(form);
+    SetBounds(10, 10, 80, 40);
+    SetTabStop(true);
+    SetFocus();
+    OnKeyDown = [this](TObject*, WORD& key, TShiftState) {
+      if (key != VK_CONTROL && key != VK_MENU) keys.push_back(key);
+    };
+  }
+  std::vector<WORD> keys;
+};
+
+TMenuItem* NewItem(TMenuItem* parent, const std::string& caption, int* clicks = nullptr) {
+  auto* item = new TMenuItem(nullptr);
+  item->SetCaption(caption);
+  if (clicks) item->OnClick = [clicks](TObject*) { ++*clicks; };
+  parent->Add(item);
+  return item;
+}
+
+TColor PixelAt(QWidget* w, QPoint p) {
+  return vantrel::qt::FromQColor(w->grab().toImage().pixelColor(p));
+}
+
+}  // namespace
+
+TEST(ShortCutTextTest, TextsAndKeysBothWays) {
+  struct Case {
+    WORD key;
+    TShiftState shift;
+    const char* text;
+  } cases[] = {
+      {'S', {ssCtrl}, "Ctrl+S"},
+      {VK_DELETE, {ssShift}, "Shift+Del"},
+      {VK_F5, {}, "F5"},
+      {'A', {ssShift, ssCtrl, ssAlt}, "Shift+Ctrl+Alt+A"},
+      {VK_RETURN, {ssAlt}, "Alt+Enter"},
+  };
+  for (const Case& c : cases) {
+    TShortCut sc = ShortCut(c.key, c.shift);
+    EXPECT_EQ(ShortCutToText(sc), c.text);
+    EXPECT_EQ(TextToShortCut(c.text), sc) << c.text;
+    WORD key = 0;
+    TShiftState shift;
+    ShortCutToKey(sc, key, shift);
+    EXPECT_EQ(key, c.key);
+    EXPECT_TRUE(shift == c.shift) << c.text;
+  }
+  EXPECT_EQ(TextToShortCut("alt+ctrl+f2"), ShortCut(VK_F2, {ssCtrl, ssAlt}));
+  for (const char* bad : {"", "Ctrl+", "Ctrl+Foo", "S+Ctrl"}) EXPECT_EQ(TextToShortCut(bad), scNone);
+  EXPECT_EQ(ShortCutToText(scNone), "");
+}
+
+TEST(MenuTreeTest, AddInsertMoveDeleteAndCommands) {
+  TPopupMenu menu(nullptr);
+  TMenuItem* root = menu.Items();
+  TMenuItem* a = NewItem(root, "A");
+  TMenuItem* c = NewItem(root, "C");
+  auto* b = new TMenuItem(nullptr);
+  b->SetCaption("&B");
+  root->Insert(1, b);
+  EXPECT_EQ(root->Count(), 3);
+  EXPECT_EQ(b->MenuIndex(), 1);
+  EXPECT_EQ(b->Parent(), root);
+  EXPECT_EQ(b->GetParentMenu(), &menu);
+  EXPECT_EQ(root->Find("B"), b);
+  c->SetMenuIndex(0);
+  EXPECT_EQ((*root)[0], c);
+  EXPECT_THROW(root->Items(3), EMenuError);
+  EXPECT_THROW(root->Add(a), EMenuError);  // already in a menu
+  EXPECT_THROW(a->Add(root), EMenuError);  // would hold itself
+  EXPECT_NE(a->Command(), b->Command());
+  int clicks = 0;
+  NewItem(a, "Sub", &clicks);
+  EXPECT_TRUE(menu.DispatchCommand(a->Items(0)->Command()));
+  EXPECT_EQ(clicks, 1);
+  root->Remove(a);
+  EXPECT_EQ(a->Parent(), nullptr);
+  EXPECT_EQ(a->GetParentMenu(), nullptr);
+  delete a;  // frees its sub-item too
+  root->Delete(0);
+  EXPECT_EQ(root->Count(), 1);
+  EXPECT_EQ((*root)[0], b);
+}
+
+TEST(MenuTreeTest, RadioItemsOfOneGroupCheckAlone) {
+  TPopupMenu menu(nullptr);
+  std::vector<TMenuItem*> items;
+  for (int group : {1, 1, 2}) {
+    items.push_back(NewItem(menu.Items(), "r"));
+    items.back()->SetRadioItem(true);
+    items.back()->SetGroupIndex(group);
+  }
+  items[0]->SetChecked(true);
+  items[2]->SetChecked(true);
+  items[1]->SetChecked(true);
+  EXPECT_FALSE(items[0]->Checked());
+  EXPECT_TRUE(items[1]->Checked());
+  EXPECT_TRUE(items[2]->Checked()) << "another group keeps its check";
+}
+
+TEST(MenuTreeTest, ControlLetsGoOfAFreedPopupMenu) {
+  auto form = ShownForm();
+  auto* field = new KeyField(form.get());
+  auto* menu = new TPopupMenu(nullptr);
+  field->SetPopupMenu(menu);
+  EXPECT_EQ(field->PopupMenu(), menu);
+  delete menu;
+  EXPECT_EQ(field->PopupMenu(), nullptr);
+  Click(field, 5, 5, Qt::RightButton);  // must not reach the freed menu
+}
+
+TEST(MenuShortcutTest, FormDispatchesBeforeTheFocusedControl) {
+  auto form = ShownForm();
+  auto* field = new KeyField(form.get());
+  TMainMenu menu(form.get());
+  int saves = 0, opens = 0;
+  TMenuItem* file = NewItem(menu.Items(), "&File", &opens);
+  TMenuItem* save = NewItem(file, "&Save", &saves);
+  save->SetShortCut(ShortCut('S', {ssCtrl}));
+  struct Case {
+    const char* what;
+    std::function<void()> setUp;
+    int saves;       // after the key
+    bool reachesField;
+  } cases[] = {
+      {"plain", [] {}, 1, false},
+      {"hidden item", [&] { save->SetVisible(false); }, 1, false},
+      {"disabled parent", [&] { file->SetEnabled(false); }, 1, false},
+      {"disabled item", [&] { save->SetEnabled(false); }, 0, true},
+      {"parent enables it", [&] {
+         save->SetEnabled(false);
+         file->OnClick = [&](TObject*) { save->SetEnabled(true); };
+       }, 1, false},
+  };
+  for (const Case& c : cases) {
+    save->SetVisible(true);
+    save->SetEnabled(true);
+    file->SetEnabled(true);
+    file->OnClick = nullptr;
+    c.setUp();
+    saves = 0;
+    field->keys.clear();
+    QTest::keyClick(ClientOf(field), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(saves, c.saves) << c.what;
+    EXPECT_EQ(!field->keys.empty(), c.reachesField) << c.what;
+  }
+  // Popup menus owned by the form dispatch too.
+  TPopupMenu popup(form.get());
+  int copies = 0;
+  NewItem(popup.Items(), "Copy", &copies)->SetShortCut(ShortCut('C', {ssCtrl}));
+  QTest::keyClick(ClientOf(field), Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(copies, 1);
+}
+
+TEST(MainMenuTest, BarTakesTheTopOfTheFormAndMnemonicsOpenMenus) {
+  auto form = ShownForm(200, 150);
+  auto* field = new KeyField(form.get());
+  const int clientBefore = form->ClientHeight();
+  auto* menu = new TMainMenu(form.get());
+  EXPECT_EQ(TMainMenu::OfForm(form.get()), menu);
+  int opened = 0, chosen = 0;
+  TMenuItem* file = NewItem(menu->Items(), "&File", &opened);
+  TMenuItem* exit = NewItem(file, "E&xit", &chosen);
+  exit->SetEnabled(false);
+  exit->SetHint("Exit|Closes the program");
+  file->OnClick = [&](TObject*) {
+    ++opened;
+    exit->SetEnabled(true);  // the program enables items as the menu opens
+  };
+  Pump();
+  EXPECT_EQ(form->ClientHeight(), clientBefore - GetSystemMetrics(SM_CYMENU));
+  QMenuBar* bar = MenuBarWidget(*menu);
+  ASSERT_NE(bar, nullptr);
+  EXPECT_TRUE(bar->isVisible());
+
+  QTest::keyClick(ClientOf(field), Qt::Key_F, Qt::AltModifier);
+  Pump();
+  QPointer<QMenu> fileMenu = ActionOf(*menu, file, bar)->menu();
+  ASSERT_TRUE(fileMenu->isVisible());
+  EXPECT_EQ(opened, 1);
+  QAction* exitAction = ActionOf(*menu, exit, fileMenu);
+  ASSERT_NE(exitAction, nullptr);
+  EXPECT_TRUE(exitAction->isEnabled()) << "the menu shows what OnClick changed";
+  QTest::keyClick(fileMenu, Qt::Key_Down);
+  EXPECT_EQ(Application->Hint(), "Closes the program");
+  QTest::keyClick(fileMenu, Qt::Key_Return);
+  Pump();
+  EXPECT_EQ(chosen, 1);
+  EXPECT_FALSE(fileMenu && fileMenu->isVisible());
+  EXPECT_EQ(Application->Hint(), "");
+
+  delete menu;
+  Pump();
+  EXPECT_EQ(form->ClientHeight(), clientBefore);
+}
+
+TEST(PopupMenuTest, RightClickOpensAtTheMouseWithAlignment) {
+  auto form = ShownForm(300, 200);
+  auto* field = new KeyField(form.get());
+  TPopupMenu menu(form.get());
+  int popups = 0, chosen = 0;
+  menu.OnPopup = [&](TObject*) { ++popups; };
+  NewItem(menu.Items(), "-");
+  NewItem(menu.Items(), "&Open", &chosen);
+  field->SetPopupMenu(&menu);
+  field->SetBounds(10, 10, 280, 100);  // room on the left for a right-aligned menu
+  for (TPopupAlignment alignment : {paLeft, paRight}) {
+    menu.SetAlignment(alignment);
+    Click(field, 200, 15, Qt::RightButton);
+    Pump();
+    QMenu* popup = PopupWidget(menu);
+    ASSERT_TRUE(popup && popup->isVisible());
+    EXPECT_EQ(menu.PopupComponent(), field);
+    const TPoint at = field->ClientToScreen({200, 15});
+    EXPECT_EQ(alignment == paLeft ? popup->x() : popup->x() + popup->width(), at.x);
+    EXPECT_EQ(popup->y(), at.y);
+    QTest::keyClick(popup, Qt::Key_Down);  // the line is skipped
+    QTest::keyClick(popup, Qt::Key_Return);
+    Pump();
+  }
+  EXPECT_EQ(popups, 2);
+  EXPECT_EQ(chosen, 2);
+  menu.SetAutoPopup(false);
+  Click(field, 20, 15, Qt::RightButton);
+  Pump();
+  EXPECT_FALSE(PopupWidget(menu)->isVisible());
+  EXPECT_EQ(popups, 2);
+}
+
+TEST(OwnerDrawTest, MeasuredSizesAndPaintedPixelsWithState) {
+  Application->Initialize();
+  TPopupMenu menu(nullptr);
+  std::map<std::string, TOwnerDrawState> states;
+  auto ownerDrawn = [&](const std::string& caption) {
+    TMenuItem* item = NewItem(menu.Items(), caption);
+    item->OnMeasureItem = [](TObject*, TCanvas*, int& w, int& h) { w = 120, h = 30; };
+    item->OnAdvancedDrawItem = [&states, caption](TObject*, TCanvas* c, const TRect& r,
+                                                  TOwnerDrawState s) {
+      states[caption] = s;
+      c->Brush()->SetColor(s.Contains(odSelected) ? clRed : clBlue);
+      c->FillRect(r);
+    };
+    return item;
+  };
+  TMenuItem* first = ownerDrawn("first");
+  ownerDrawn("off")->SetEnabled(false);
+  TMenuItem* ticked = ownerDrawn("ticked");
+  ticked->SetChecked(true);
+  ticked->SetDefault(true);
+  menu.Popup(100, 100);
+  Pump();
+  QMenu* popup = PopupWidget(menu);
+  QRect r = popup->actionGeometry(ActionOf(menu, first, popup));
+  EXPECT_EQ(r.height(), 30);
+  EXPECT_GE(r.width(), 120);
+  EXPECT_EQ(PixelAt(popup, r.center()), clBlue);
+  QTest::keyClick(popup, Qt::Key_Down);
+  Pump();
+  EXPECT_EQ(PixelAt(popup, r.center()), clRed);
+  EXPECT_TRUE(states["first"].Contains(odSelected));
+  EXPECT_TRUE(states["off"].Contains(odDisabled) && states["off"].Contains(odGrayed));
+  EXPECT_TRUE(states["ticked"].Contains(odChecked) && states["ticked"].Contains(odDefault));
+  menu.ClosePopup();
+
+  // A menu-wide hook paints first; declining leaves the item to its own event.
+  menu.SetOwnerDrawHooks(
+      [](TMenuItem*, TCanvas*, int& w, int& h) { return w = 60, h = 12, true; },
+      [&](TMenuItem* item, TCanvas* c, const TRect& rect, TOwnerDrawState) {
+        if (item != first) return false;
+        c->Brush()->SetColor(clLime);
+        c->FillRect(rect);
+        return true;
+      });
+  menu.Popup(100, 100);
+  Pump();
+  r = popup->actionGeometry(ActionOf(menu, first, popup));
+  EXPECT_EQ(r.height(), 12);
+  EXPECT_EQ(PixelAt(popup, r.center()), clLime);
+  QRect second = popup->actionGeometry(ActionOf(menu, ticked, popup));
+  EXPECT_EQ(PixelAt(popup, second.center()), clBlue);
+  menu.ClosePopup();
+
+  // Back to plain drawing: no hooks, no events, ordinary Qt menu items.
+  menu.ClearOwnerDrawHooks();
+  for (int i = 0; i < menu.Items()->Count(); ++i) {
+    menu.Items()->Items(i)->OnMeasureItem = nullptr;
+    menu.Items()->Items(i)->OnAdvancedDrawItem = nullptr;
+  }
+  menu.Popup(100, 100);
+  Pump();
+  EXPECT_EQ(qobject_cast<QWidgetAction*>(ActionOf(menu, first, popup)), nullptr);
+  EXPECT_NE(PixelAt(popup, popup->actionGeometry(ActionOf(menu, first, popup)).center()), clBlue);
+  menu.ClosePopup();
+}
