@@ -468,11 +468,15 @@ TPopupMenu::TPopupMenu(TComponent* AOwner) : TMenu(AOwner) {
     menu->SetPopupComponent(control);
     menu->Popup(screenPos.x, screenPos.y);
   };
-  // The shortcuts of a form's popup menus work from any control of the form.
+  // A popup menu's shortcuts work while the focused control, or one of its
+  // parents, has the menu: Delete on an edit stays the edit's.
   if (auto* form = dynamic_cast<TCustomForm*>(AOwner)) {
     hookedForm_ = form;
-    shortCutHook_ =
-        form->AddShortCutHook([this](WORD& key, TShiftState shift) { return IsShortCut(key, shift); });
+    shortCutHook_ = form->AddShortCutHook([this](WORD& key, TShiftState shift) {
+      for (TControl* c = hookedForm_->ActiveControl(); c; c = c->Parent())
+        if (c->PopupMenu() == this) return IsShortCut(key, shift);
+      return false;
+    });
   }
 }
 

@@ -219,6 +219,8 @@ class TMainMenu : public TMenu {
 
 DECLARE_ENUM(TPopupAlignment, paLeft, paRight, paCenter)
 
+// Its shortcuts are dispatched by its owner form while the focused control
+// or one of its parents has it as PopupMenu.
 class TPopupMenu : public TMenu {
   DECLARE_CLASS(TPopupMenu, TMenu)
  public:

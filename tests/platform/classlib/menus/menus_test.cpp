@@ -174,10 +174,13 @@ TEST(MenuShortcutTest, FormDispatchesBeforeTheFocusedControl) {
     EXPECT_EQ(saves, c.saves) << c.what;
     EXPECT_EQ(!field->keys.empty(), c.reachesField) << c.what;
   }
-  // Popup menus owned by the form dispatch too.
+  // A popup menu's shortcuts work only where the focused control has the menu.
   TPopupMenu popup(form.get());
   int copies = 0;
   NewItem(popup.Items(), "Copy", &copies)->SetShortCut(ShortCut('C', {ssCtrl}));
+  QTest::keyClick(ClientOf(field), Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(copies, 0);
+  field->SetPopupMenu(&popup);
   QTest::keyClick(ClientOf(field), Qt::Key_C, Qt::ControlModifier);
   EXPECT_EQ(copies, 1);
 }
