@@ -290,8 +290,10 @@ int TPrinter::DeviceCaps(int index) const {
 void TPrinter::PrepareCanvas(TCanvas& canvas) const {
   // Fonts keep their point size and are measured at the printer's resolution.
   TFont* font = canvas.Font();
+  const int dpi = DeviceCaps(LOGPIXELSY);
+  if (font->PixelsPerInch() == dpi) return;  // a height set in pixels stays as set
   int points = font->Size();
-  font->SetPixelsPerInch(DeviceCaps(LOGPIXELSY));
+  font->SetPixelsPerInch(dpi);
   font->SetSize(points);
 }
 

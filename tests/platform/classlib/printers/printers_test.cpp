@@ -140,6 +140,8 @@ TEST(PrinterJobTest, TestPrinterRecordsPagesAtItsResolution) {
   TCanvas* c = printer.Canvas();
   c->Font()->SetSize(12);
   EXPECT_EQ(c->Font()->Height(), -25);  // 12 pt at 150 dpi
+  c->Font()->SetHeight(-26);
+  EXPECT_EQ(printer.Canvas()->Font()->Height(), -26) << "asking again keeps a pixel height";
   c->Brush()->SetColor(clBlack);
   c->FillRect(Rect(0, 0, 10, 10));
   printer.NewPage();
