@@ -276,6 +276,52 @@ void TMenuItem::Click() {
   if (enabled_ && OnClick) OnClick(this);
 }
 
+// ---- Streaming ---------------------------------------------------------------
+
+namespace {
+
+void ListOwnedItems(const TMenuItem& parent, const TGetChildProc& proc, TComponent* root) {
+  for (int i = 0; i < parent.Count(); ++i)
+    if (TMenuItem* item = parent.Items(i); item->Owner() == root) proc(item);
+}
+
+}  // namespace
+
+void TMenuItem::GetChildren(const TGetChildProc& proc, TComponent* root) {
+  ListOwnedItems(*this, proc, root);
+}
+
+void TMenu::GetChildren(const TGetChildProc& proc, TComponent* root) {
+  ListOwnedItems(*items_, proc, root);
+}
+
+TComponent* TMenuItem::GetParentComponent() const {
+  if (parent_ && parent_->menu_) return parent_->menu_;
+  return parent_;
+}
+
+void TMenuItem::SetParentComponent(TComponent* parent) {
+  if (parent_) parent_->Remove(this);
+  if (auto* menu = dynamic_cast<TMenu*>(parent)) menu->Items()->Add(this);
+  else if (auto* item = dynamic_cast<TMenuItem*>(parent)) item->Add(this);
+}
+
+PUBLISHED(TMenuItem) {
+  PROP_ENUM(Break, Break, SetBreak, mbNone);
+  PROP_STR(Caption, Caption, SetCaption, "");
+  PROP_BOOL(Checked, Checked, SetChecked, false);
+  PROP_BOOL(Default, Default, SetDefault, false);
+  PROP_BOOL(Enabled, Enabled, SetEnabled, true);
+  PROP_INT(GroupIndex, GroupIndex, SetGroupIndex, 0);
+  PROP_INT(HelpContext, HelpContext, SetHelpContext, 0);
+  PROP_STR(Hint, Hint, SetHint, "");
+  PROP_INT(ImageIndex, ImageIndex, SetImageIndex, -1);
+  PROP_BOOL(RadioItem, RadioItem, SetRadioItem, false);
+  PROP_INT(ShortCut, ShortCut, SetShortCut, scNone);
+  PROP_BOOL(Visible, Visible, SetVisible, true);
+  PROP_EVENT(OnClick);
+}
+
 // ---- Dispatch ----------------------------------------------------------------
 
 namespace {

@@ -459,6 +459,12 @@ QAction* ActionOf(TMenu& menu, const TMenuItem* item, QWidget* container) {
 
 }  // namespace vantrel::menus
 
+PUBLISHED(TPopupMenu) {
+  PROP_ENUM(Alignment, Alignment, SetAlignment, paLeft);
+  PROP_BOOL(AutoPopup, AutoPopup, SetAutoPopup, true);
+  PROP_EVENT(OnPopup);
+}
+
 // ---- Popup menu ----------------------------------------------------------------------
 
 TPopupMenu::TPopupMenu(TComponent* AOwner) : TMenu(AOwner) {

@@ -117,6 +117,12 @@ class TMenuItem : public TComponent {
   TMenuMeasureItemEvent OnMeasureItem;
   TMenuDrawItemEvent OnAdvancedDrawItem;
 
+  // Streaming: items are written inside their parent item or menu.
+  void GetChildren(const TGetChildProc& proc, TComponent* root) override;
+  bool HasParent() const override { return true; }
+  TComponent* GetParentComponent() const override;
+  void SetParentComponent(TComponent* parent) override;
+
  private:
   void Changed();
   void CheckInsert(const TMenuItem* item) const;
@@ -177,6 +183,9 @@ class TMenu : public TComponent {
   bool IsOwnerDrawn(const TMenuItem* item) const;
   bool MeasureItem(TMenuItem* item, TCanvas* canvas, int& width, int& height) const;
   bool DrawItem(TMenuItem* item, TCanvas* canvas, const TRect& rect, TOwnerDrawState state) const;
+
+  // Streaming: the top-level items are written inside the menu.
+  void GetChildren(const TGetChildProc& proc, TComponent* root) override;
 
   struct Impl;
   Impl& impl() const { return *impl_; }

@@ -13,6 +13,7 @@
 
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/controls/winapi.h"
+#include "platform/classlib/core/filer.h"
 #include "platform/classlib/graphics/qtbridge.h"
 #include "platform/classlib/menus/menus.h"
 #include "platform/classlib/menus/qtmenus.h"
@@ -324,4 +325,41 @@ TEST(OwnerDrawTest, MeasuredSizesAndPaintedPixelsWithState) {
   EXPECT_EQ(qobject_cast<QWidgetAction*>(ActionOf(menu, first, popup)), nullptr);
   EXPECT_NE(PixelAt(popup, popup->actionGeometry(ActionOf(menu, first, popup)).center()), clBlue);
   menu.ClosePopup();
+}
+
+TEST(MenuStreamingTest, ItemTreeRoundTripsThroughTheFormsTextDefinition) {
+  TForm form(nullptr);
+  form.SetName("MainForm");
+  auto* menu = new TMainMenu(&form);
+  menu->SetName("MainMenu1");
+  auto item = [&](TMenuItem* parent, const char* name, const char* caption) {
+    auto* i = new TMenuItem(&form);
+    i->SetName(name);
+    i->SetCaption(caption);
+    parent->Add(i);
+    return i;
+  };
+  TMenuItem* file = item(menu->Items(), "mnuFile", "&File");
+  item(file, "mnuSave", "&Save")->SetShortCut(ShortCut('S', {ssCtrl}));
+  item(file, "mnuLine", "-");
+  TMenuItem* large = item(file, "mnuLarge", "&Large Icons");
+  large->SetRadioItem(true);
+  large->SetChecked(true);
+  item(menu->Items(), "mnuHidden", "Hidden")->SetVisible(false);
+
+  const std::string text = WriteComponentToText(&form);
+  TForm copy(nullptr);
+  ReadComponentFromText(text, &copy);
+  auto* menu2 = As<TMainMenu>(copy.FindComponent("MainMenu1"));
+  ASSERT_NE(menu2, nullptr) << text;
+  EXPECT_EQ(TMainMenu::OfForm(&copy), menu2);
+  ASSERT_EQ(menu2->Items()->Count(), 2) << text;
+  TMenuItem* file2 = menu2->Items()->Items(0);
+  EXPECT_EQ(file2->Name(), "mnuFile");
+  ASSERT_EQ(file2->Count(), 3);
+  EXPECT_EQ(file2->Items(0)->ShortCut(), ShortCut('S', {ssCtrl}));
+  EXPECT_TRUE(file2->Items(1)->IsLine());
+  EXPECT_TRUE(file2->Items(2)->RadioItem() && file2->Items(2)->Checked());
+  EXPECT_FALSE(menu2->Items()->Items(1)->Visible());
+  EXPECT_EQ(file2->GetParentComponent(), menu2);
 }
