@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -118,6 +119,7 @@ struct MessageBoxSpec {
   TMsgDlgType Type = mtCustom;
   std::vector<TMsgDlgBtn> Buttons;
   TModalResult DefaultButton = mrNone;
+  std::optional<TModalResult> EscapeButton;
   int HelpCtx = 0;
   std::optional<TPoint> Position;
 };
@@ -128,16 +130,9 @@ bool Offers(const MessageBoxSpec& spec, TModalResult result) {
   return false;
 }
 
-// The answer of closing the box without a button: Cancel, or the only
-// button; nullopt when the box cannot be closed that way (Yes/No).
-std::optional<TModalResult> CloseAnswer(const MessageBoxSpec& spec) {
-  if (Offers(spec, mrCancel)) return mrCancel;
-  std::vector<TModalResult> offered;
-  for (TMsgDlgBtn b : spec.Buttons)
-    if (b != mbHelp) offered.push_back(kButtons[b].Result);
-  if (offered.size() == 1) return offered.front();
-  return std::nullopt;
-}
+// The answer of closing the box without a button (Escape or the window's
+// Close button); nullopt when the box cannot be closed that way.
+std::optional<TModalResult> CloseAnswer(const MessageBoxSpec& spec) { return spec.EscapeButton; }
 
 TModalResult AskResponderMessage(const MessageBoxSpec& spec) {
   TDialogRequest request;
@@ -244,10 +239,14 @@ MessageBoxSpec DialogSpec(const std::string& msg, TMsgDlgType type, TMsgDlgButto
   spec.HelpCtx = helpCtx;
   for (int b = mbYes; b <= mbHelp; ++b)
     if (buttons.Contains(TMsgDlgBtn(b))) spec.Buttons.push_back(TMsgDlgBtn(b));
-  // OK or Yes has the focus, else the first button.
+  // OK or Yes has the focus, else the first button; Escape answers Cancel,
+  // else No, else OK.
   if (buttons.Contains(mbOK)) spec.DefaultButton = mrOk;
   else if (buttons.Contains(mbYes)) spec.DefaultButton = mrYes;
   else if (!spec.Buttons.empty()) spec.DefaultButton = kButtons[spec.Buttons.front()].Result;
+  if (buttons.Contains(mbCancel)) spec.EscapeButton = mrCancel;
+  else if (buttons.Contains(mbNo)) spec.EscapeButton = mrNo;
+  else if (buttons.Contains(mbOK)) spec.EscapeButton = mrOk;
   return spec;
 }
 
@@ -299,6 +298,10 @@ int ShowMessageBox(const std::string& text, const std::string& caption, UINT fla
   spec.Buttons = kMessageBoxButtons[kind];
   size_t def = (flags & MB_DEFMASK) >> 8;
   spec.DefaultButton = kButtons[spec.Buttons[def < spec.Buttons.size() ? def : 0]].Result;
+  // Only boxes with Cancel, or with OK alone, can be closed without a button.
+  if (kind == MB_OK) spec.EscapeButton = mrOk;
+  else if (std::count(spec.Buttons.begin(), spec.Buttons.end(), mbCancel))
+    spec.EscapeButton = mrCancel;
   return RunMessageBox(spec);
 }
 

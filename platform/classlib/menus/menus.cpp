@@ -153,7 +153,8 @@ class OwnerDrawnItem : public QWidget {
  private:
   TOwnerDrawState StateOf(const TMenuItem& item) const {
     TOwnerDrawState s;
-    if (menu_->activeAction() == action_ && !item.IsLine()) s.Include(odSelected).Include(odFocused);
+    if (menu_->activeAction() == action_ && !item.IsLine())
+      s.Include(odSelected).Include(odFocused);
     if (!item.Enabled()) s.Include(odDisabled).Include(odGrayed);
     if (item.Checked()) s.Include(odChecked);
     if (item.Default()) s.Include(odDefault);

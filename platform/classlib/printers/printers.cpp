@@ -230,7 +230,8 @@ TPrinterSettings TPrinter::Checked(const TPrinterSettings& in) const {
     auto it = std::find_if(papers.begin(), papers.end(),
                            [&](const TPaperInfo& p) { return p.Number == s.PaperSize; });
     if (it == papers.end())
-      throw EPrinter(Format("Paper %d is not available on printer \"%s\"", {s.PaperSize, d.Name()}));
+      throw EPrinter(
+          Format("Paper %d is not available on printer \"%s\"", {s.PaperSize, d.Name()}));
     s.PaperWidth = it->Size.cx;
     s.PaperLength = it->Size.cy;
   }
@@ -244,7 +245,8 @@ TPrinterSettings TPrinter::Checked(const TPrinterSettings& in) const {
     std::vector<TBinInfo> bins = d.Bins();
     if (std::none_of(bins.begin(), bins.end(),
                      [&](const TBinInfo& b) { return b.Number == s.DefaultSource; }))
-      throw EPrinter(Format("Bin %d is not available on printer \"%s\"", {s.DefaultSource, d.Name()}));
+      throw EPrinter(
+          Format("Bin %d is not available on printer \"%s\"", {s.DefaultSource, d.Name()}));
   }
   s.PrintQuality = d.Resolution().x;
   s.YResolution = d.Resolution().y;

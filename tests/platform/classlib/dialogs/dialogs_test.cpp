@@ -42,11 +42,15 @@ TEST(MessageDlgTest, CaptionsButtonsAndLineBreaksByKind) {
   }
 }
 
-TEST(MessageDlgTest, ClosingAnswersCancelOrTheOnlyButtonAndStrayAnswersAreRefused) {
+TEST(MessageDlgTest, ClosingAnswersCancelNoOrOkAndStrayAnswersAreRefused) {
   TDialogResponderScope scope([](TDialogRequest&) { return mrNone; });
   EXPECT_EQ(MessageDlg("q", mtConfirmation, mbYesNoCancel, 0), mrCancel);
+  EXPECT_EQ(MessageDlg("yes or no", mtConfirmation, {mbYes, mbNo}, 0), mrNo);
   EXPECT_EQ(MessageDlg("i", mtInformation, {mbOK}, 0), mrOk);
-  EXPECT_THROW(MessageDlg("yes or no", mtConfirmation, {mbYes, mbNo}, 0), EInvalidOperation);
+  EXPECT_THROW(MessageDlg("abort", mtError, mbAbortRetryIgnore, 0), EInvalidOperation);
+  EXPECT_EQ(Application->MessageBox("ok", "T", MB_OK), IDOK);
+  EXPECT_EQ(Application->MessageBox("retry", "T", MB_RETRYCANCEL), IDCANCEL);
+  EXPECT_THROW(Application->MessageBox("yes or no", "T", MB_YESNO), EInvalidOperation);
   TDialogResponderScope stray([](TDialogRequest&) { return mrRetry; });
   EXPECT_THROW(MessageDlg("ok", mtWarning, mbOKCancel, 0), EInvalidOperation);
 }
@@ -266,7 +270,8 @@ TEST(PrintDialogTest, PrintToFileAndThePdfPrinterAskForTheFileThroughTheSaveDial
   Printer()->SetPrinterIndex(Printer()->Printers()->IndexOf("PDF"));
   TDialogResponderScope scope([&](TDialogRequest& r) {
     if (r.Kind == TDialogKind::Print) static_cast<TPrintDialog*>(r.Dialog)->SetPrintToFile(true);
-    if (r.Kind == TDialogKind::SaveFile) static_cast<TSaveDialog*>(r.Dialog)->SetFileName(dir / "a");
+    if (r.Kind == TDialogKind::SaveFile)
+      static_cast<TSaveDialog*>(r.Dialog)->SetFileName(dir / "a");
     return mrOk;
   });
   TPrintDialog dialog(nullptr);

@@ -77,7 +77,8 @@ TEST(ShortCutTextTest, TextsAndKeysBothWays) {
     EXPECT_TRUE(shift == c.shift) << c.text;
   }
   EXPECT_EQ(TextToShortCut("alt+ctrl+f2"), ShortCut(VK_F2, {ssCtrl, ssAlt}));
-  for (const char* bad : {"", "Ctrl+", "Ctrl+Foo", "S+Ctrl"}) EXPECT_EQ(TextToShortCut(bad), scNone);
+  for (const char* bad : {"", "Ctrl+", "Ctrl+Foo", "S+Ctrl"})
+    EXPECT_EQ(TextToShortCut(bad), scNone) << bad;
   EXPECT_EQ(ShortCutToText(scNone), "");
 }
 
@@ -235,7 +236,8 @@ TEST(PopupMenuTest, RightClickOpensAtTheMouseWithAlignment) {
   int popups = 0, chosen = 0;
   menu.OnPopup = [&](TObject*) { ++popups; };
   NewItem(menu.Items(), "-");
-  NewItem(menu.Items(), "&Open", &chosen);
+  TMenuItem* open = NewItem(menu.Items(), "&Open", &chosen);
+  open->Bitmap()->SetSize(16, 16);  // a picture beside the caption
   field->SetPopupMenu(&menu);
   field->SetBounds(10, 10, 280, 100);  // room on the left for a right-aligned menu
   for (TPopupAlignment alignment : {paLeft, paRight}) {
@@ -244,6 +246,7 @@ TEST(PopupMenuTest, RightClickOpensAtTheMouseWithAlignment) {
     Pump();
     QMenu* popup = PopupWidget(menu);
     ASSERT_TRUE(popup && popup->isVisible());
+    EXPECT_FALSE(ActionOf(menu, open, popup)->icon().isNull());
     EXPECT_EQ(menu.PopupComponent(), field);
     const TPoint at = field->ClientToScreen({200, 15});
     EXPECT_EQ(alignment == paLeft ? popup->x() : popup->x() + popup->width(), at.x);
