@@ -30,7 +30,7 @@ constexpr int IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, ID
 bool MessageBeep(UINT type);
 
 // Where beeps go. The default rings the terminal bell when the program has
-// one; the window layer installs the desktop's beep, tests a recorder.
+// one; the dialogs library installs the desktop's beep, tests a recorder.
 // Returns the previous sink so that it can be put back.
 using TBeepSink = std::function<void(UINT type)>;
 TBeepSink SetBeepSink(TBeepSink sink);

@@ -305,10 +305,18 @@ int ShowMessageBox(const std::string& text, const std::string& caption, UINT fla
   return RunMessageBox(spec);
 }
 
+// The desktop's beep while there is a window system, else the one before.
+TBeepSink g_plainBeep;
+void DesktopBeep(UINT type) {
+  if (QApplication::instance()) QApplication::beep();
+  else if (g_plainBeep) g_plainBeep(type);
+}
+
 // Installed when the library is linked in: the application's message boxes
-// and its exception box come here.
+// and its exception box come here, and beeps reach the desktop.
 const bool kMessageBoxInstalled = [] {
   MessageBoxHandler = ShowMessageBox;
+  g_plainBeep = SetBeepSink(DesktopBeep);
   return true;
 }();
 

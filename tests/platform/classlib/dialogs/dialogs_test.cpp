@@ -3,6 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QTimer>
+
 #include <filesystem>
 #include <fstream>
 
@@ -297,4 +303,62 @@ TEST(PrinterSetupDialogTest, ResponderChangesThePrinterOrCancels) {
     EXPECT_EQ(dialog.Execute(), answer == mrOk);
   }
   EXPECT_EQ(Printer()->Orientation(), poLandscape);
+}
+
+namespace {
+
+// Acts on the modal dialog once it shows (the real Qt dialogs, no responder).
+template <class Dialog>
+void WhenShown(std::function<void(Dialog*)> act) {
+  QTimer::singleShot(0, [act] {
+    auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    act(dialog);
+  });
+}
+
+QAbstractButton* ButtonNamed(QMessageBox* box, const QString& text) {
+  for (QAbstractButton* b : box->buttons())
+    if (b->text() == text) return b;
+  return nullptr;
+}
+
+}  // namespace
+
+TEST(RealDialogTest, MessageBoxHelpKeepsTheBoxAndTheChosenButtonAnswers) {
+  Application->Initialize();
+  ASSERT_FALSE(DialogResponderInstalled());
+  int helped = 0;
+  Application->OnHelp = [&](WORD, int data, bool& callHelp) {
+    helped = data;
+    callHelp = false;
+    return true;
+  };
+  WhenShown<QMessageBox>([](QMessageBox* box) {
+    EXPECT_EQ(box->windowTitle(), "Confirm");
+    EXPECT_EQ(box->text(), "Keep\nit?");
+    ButtonNamed(box, "&Help")->click();
+    WhenShown<QMessageBox>([](QMessageBox* again) { ButtonNamed(again, "&No")->click(); });
+  });
+  EXPECT_EQ(MessageDlg("Keep\r\nit?", mtConfirmation, {mbYes, mbNo, mbHelp}, 42), mrNo);
+  EXPECT_EQ(helped, 42);
+  Application->OnHelp = nullptr;
+}
+
+TEST(RealDialogTest, FileDialogTakesTheChosenFileAndFilter) {
+  TempDir dir;
+  std::ofstream(dir / "data.log") << "x";
+  TOpenDialog dialog(nullptr);
+  dialog.SetFilter("Text|*.txt|Logs|*.log");
+  dialog.SetInitialDir(dir.Path());
+  dialog.SetOptions({ofFileMustExist});
+  WhenShown<QFileDialog>([&](QFileDialog* d) {
+    EXPECT_EQ(d->nameFilters(), (QStringList{"Text (*.txt)", "Logs (*.log)"}));
+    d->selectNameFilter("Logs (*.log)");
+    d->selectFile(QString::fromStdString(dir / "data.log"));
+    QMetaObject::invokeMethod(d, "accept");  // a protected slot
+  });
+  ASSERT_TRUE(dialog.Execute());
+  EXPECT_EQ(dialog.FileName(), dir / "data.log");
+  EXPECT_EQ(dialog.FilterIndex(), 2);
 }
