@@ -11,6 +11,8 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPointer>
+#include <QProxyStyle>
+#include <QStyleOptionMenuItem>
 #include <QWidgetAction>
 
 #include <algorithm>
@@ -47,7 +49,10 @@ void SetApplicationHint(const std::string& hint) {
 
 struct TMenu::Impl {
   explicit Impl(TMenu& m) : menu(m) {}
-  ~Impl() { delete popup.data(); }
+  ~Impl() {
+    delete popup.data();
+    delete bar.data();  // before the style it uses
+  }
 
   TMenu& menu;
   // The items of the actions now shown; looked up, never captured, so a
@@ -55,6 +60,7 @@ struct TMenu::Impl {
   std::unordered_map<const QAction*, TMenuItem*> items;
   QPointer<QMenu> popup;
   QPointer<QMenuBar> bar;
+  std::unique_ptr<QStyle> barStyle;  // outlives the bar that uses it
   int opening = 0;     // inside a menu's opening (its item's OnClick)
   bool dirty = false;  // the tree changed while a menu opened
   TBitmap measureSurface;
@@ -62,6 +68,15 @@ struct TMenu::Impl {
   TMenuItem* ItemOf(const QAction* action) const {
     auto it = items.find(action);
     return it == items.end() ? nullptr : it->second;
+  }
+
+  // The bar item a style option is about (bar items are told apart by text).
+  TMenuItem* BarItemOf(const QStyleOption* option) const {
+    auto* o = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+    if (!o || !bar) return nullptr;
+    for (QAction* a : bar->actions())
+      if (a->text() == o->text) return ItemOf(a);
+    return nullptr;
   }
 
   void Clear(QWidget* container) {
@@ -182,6 +197,51 @@ class OwnerDrawnItem : public QWidget {
   TMenu::Impl& impl_;
   QMenu* menu_;
   QAction* action_ = nullptr;
+};
+
+}  // namespace
+
+namespace {
+
+// Owner-drawn items of a menu bar: the bar asks its style for the size and
+// the look of every item, so the style hands those to the menu's hooks.
+class OwnerDrawnBarStyle : public QProxyStyle {
+ public:
+  explicit OwnerDrawnBarStyle(TMenu::Impl& impl) : impl_(impl) {}
+
+  QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& size,
+                         const QWidget* widget) const override {
+    QSize plain = QProxyStyle::sizeFromContents(type, option, size, widget);
+    TMenuItem* item = type == CT_MenuBarItem ? impl_.BarItemOf(option) : nullptr;
+    if (!item || !impl_.menu.IsOwnerDrawn(item)) return plain;
+    int width = plain.width(), height = plain.height();
+    TCanvas* canvas = impl_.measureSurface.Canvas();
+    TFont font;
+    canvas->SetFont(&font);
+    impl_.menu.MeasureItem(item, canvas, width, height);
+    return {std::max(0, width), std::max(0, height)};
+  }
+
+  void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                   const QWidget* widget) const override {
+    TMenuItem* item = element == CE_MenuBarItem ? impl_.BarItemOf(option) : nullptr;
+    bool drawn = false;
+    if (item && impl_.menu.IsOwnerDrawn(item)) {
+      TCanvas canvas;
+      vantrel::qt::BindPainter(canvas, painter);
+      TOwnerDrawState state;
+      if (option->state & (State_Selected | State_Sunken)) state.Include(odSelected);
+      if (!(option->state & State_Enabled)) state.Include(odDisabled).Include(odGrayed);
+      Guarded([&] {
+        drawn = impl_.menu.DrawItem(item, &canvas, vantrel::qt::FromQRect(option->rect), state);
+      });
+      vantrel::qt::Unbind(canvas);
+    }
+    if (!drawn) QProxyStyle::drawControl(element, option, painter, widget);
+  }
+
+ private:
+  TMenu::Impl& impl_;
 };
 
 }  // namespace
@@ -428,6 +488,8 @@ void PlaceMenuBar(TMainMenu& menu, const TRect& bounds) {
     delete impl.bar.data();
     impl.bar = new QMenuBar(window);
     impl.bar->setNativeMenuBar(false);
+    if (!impl.barStyle) impl.barStyle = std::make_unique<OwnerDrawnBarStyle>(impl);
+    impl.bar->setStyle(impl.barStyle.get());
     QObject::connect(impl.bar, &QMenuBar::hovered, impl.bar, [&impl](QAction* action) {
       if (TMenuItem* item = impl.ItemOf(action)) SetApplicationHint(item->Hint());
     });

@@ -113,7 +113,9 @@ class TMenuItem : public TComponent {
   virtual void Click();
   TNotifyEvent OnClick;
 
-  // Owner drawing of this item; see TMenu for the menu-wide hooks.
+  // Owner drawing of this item; see TMenu for the menu-wide hooks. Menus
+  // take these up as they open; a menu bar as its items change, so set them
+  // before adding the item (or use the hooks, which refresh the menu).
   TMenuMeasureItemEvent OnMeasureItem;
   TMenuDrawItemEvent OnAdvancedDrawItem;
 

@@ -330,6 +330,28 @@ TEST(OwnerDrawTest, MeasuredSizesAndPaintedPixelsWithState) {
   menu.ClosePopup();
 }
 
+TEST(OwnerDrawTest, MenuBarItemsAreMeasuredAndPaintedToo) {
+  auto form = ShownForm(300, 150);
+  TMainMenu menu(form.get());
+  auto* file = new TMenuItem(nullptr);
+  file->SetCaption("&File");
+  file->OnMeasureItem = [](TObject*, TCanvas*, int& w, int& h) { w = 70, h = 18; };
+  file->OnAdvancedDrawItem = [](TObject*, TCanvas* c, const TRect& r, TOwnerDrawState) {
+    c->Brush()->SetColor(clBlue);
+    c->FillRect(r);
+  };
+  menu.Items()->Add(file);
+  TMenuItem* edit = NewItem(menu.Items(), "&Edit");
+  Pump();
+  QMenuBar* bar = MenuBarWidget(menu);
+  ASSERT_NE(bar, nullptr);
+  QRect fileRect = bar->actionGeometry(ActionOf(menu, file, bar));
+  EXPECT_EQ(fileRect.width(), 70);
+  EXPECT_EQ(PixelAt(bar, fileRect.center()), clBlue);
+  QRect editRect = bar->actionGeometry(ActionOf(menu, edit, bar));
+  EXPECT_NE(PixelAt(bar, editRect.center()), clBlue) << "a plain item stays plain";
+}
+
 TEST(MenuStreamingTest, ItemTreeRoundTripsThroughTheFormsTextDefinition) {
   TForm form(nullptr);
   form.SetName("MainForm");
