@@ -32,11 +32,18 @@ std::vector<std::string> SplitBar(const std::string& text) {
   return parts;
 }
 
-// "Text (*.txt *.log)" for Qt from "Text" and "*.txt;*.log".
+// "Text (*.txt *.log)" for Qt from "Text" and "*.txt;*.log". Patterns the
+// description shows already ("Text (*.txt)") are replaced by the real ones,
+// and "*.*" means every file, as it does on the system the filters were
+// written for (Qt's would skip names without a dot).
 QString QtNameFilter(const TOpenDialog::FilterEntry& entry) {
-  QString patterns = ToQString(entry.Patterns);
-  patterns.replace(';', ' ');
-  return ToQString(entry.Description) + " (" + patterns + ")";
+  QStringList patterns;
+  for (const QString& p : ToQString(entry.Patterns).split(';', Qt::SkipEmptyParts))
+    patterns << (p.trimmed() == "*.*" ? QString("*") : p.trimmed());
+  QString description = ToQString(entry.Description).trimmed();
+  if (description.endsWith(')') && description.contains('('))
+    description = description.left(description.lastIndexOf('(')).trimmed();
+  return description + " (" + patterns.join(' ') + ")";
 }
 
 bool Confirm(const std::string& text) {

@@ -349,11 +349,11 @@ TEST(RealDialogTest, FileDialogTakesTheChosenFileAndFilter) {
   TempDir dir;
   std::ofstream(dir / "data.log") << "x";
   TOpenDialog dialog(nullptr);
-  dialog.SetFilter("Text|*.txt|Logs|*.log");
+  dialog.SetFilter("Text|*.txt|Logs (*.log)|*.log|All Files (*.*)|*.*");
   dialog.SetInitialDir(dir.Path());
   dialog.SetOptions({ofFileMustExist});
   WhenShown<QFileDialog>([&](QFileDialog* d) {
-    EXPECT_EQ(d->nameFilters(), (QStringList{"Text (*.txt)", "Logs (*.log)"}));
+    EXPECT_EQ(d->nameFilters(), (QStringList{"Text (*.txt)", "Logs (*.log)", "All Files (*)"}));
     d->selectNameFilter("Logs (*.log)");
     d->selectFile(QString::fromStdString(dir / "data.log"));
     QMetaObject::invokeMethod(d, "accept");  // a protected slot
