@@ -144,6 +144,8 @@ TEST(PrinterJobTest, TestPrinterRecordsPagesAtItsResolution) {
   EXPECT_EQ(printer.Canvas()->Font()->Height(), -26) << "asking again keeps a pixel height";
   c->Brush()->SetColor(clBlack);
   c->FillRect(Rect(0, 0, 10, 10));
+  const int portraitWidth = printer.PageWidth();
+  printer.SetOrientation(poLandscape);  // the next page turns, as a job may do page by page
   printer.NewPage();
   EXPECT_EQ(printer.PageNumber(), 2);
   c->Brush()->SetColor(clRed);
@@ -153,7 +155,9 @@ TEST(PrinterJobTest, TestPrinterRecordsPagesAtItsResolution) {
   ASSERT_EQ(device->Pages().size(), 2u);
   EXPECT_EQ(device->JobTitle(), "Job");
   EXPECT_EQ(device->JobCopies(), 2);
-  EXPECT_EQ(device->Pages()[0]->Width(), printer.PageWidth());
+  EXPECT_EQ(device->Pages()[0]->Width(), portraitWidth);
+  EXPECT_EQ(device->Pages()[1]->Width(), printer.PageWidth());
+  EXPECT_GT(device->Pages()[1]->Width(), device->Pages()[1]->Height());
   EXPECT_EQ(device->Pages()[0]->Canvas()->Pixels(5, 5), clBlack);
   EXPECT_EQ(device->Pages()[1]->Canvas()->Pixels(5, 5), clWhite);
   EXPECT_EQ(device->Pages()[1]->Canvas()->Pixels(25, 25), clRed);
