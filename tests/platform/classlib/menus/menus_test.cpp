@@ -229,6 +229,28 @@ TEST(MainMenuTest, BarTakesTheTopOfTheFormAndMnemonicsOpenMenus) {
   EXPECT_EQ(form->ClientHeight(), clientBefore);
 }
 
+TEST(MainMenuTest, MouseOpensAMenuOfTheBarAndChoosesAnItem) {
+  auto form = ShownForm(200, 150);
+  TMainMenu menu(form.get());
+  int opened = 0, chosen = 0;
+  TMenuItem* edit = NewItem(menu.Items(), "&Edit", &opened);
+  TMenuItem* copy = NewItem(edit, "&Copy", &chosen);
+  Pump();
+  QMenuBar* bar = MenuBarWidget(menu);
+  const QPoint editAt = bar->actionGeometry(ActionOf(menu, edit, bar)).center();
+  QTest::mouseClick(bar, Qt::LeftButton, {}, editAt);
+  Pump();
+  QMenu* editMenu = ActionOf(menu, edit, bar)->menu();
+  ASSERT_TRUE(editMenu->isVisible());
+  EXPECT_EQ(opened, 1);
+  QRect item = editMenu->actionGeometry(ActionOf(menu, copy, editMenu));
+  QTest::mouseMove(editMenu, item.center());
+  QTest::mouseClick(editMenu, Qt::LeftButton, {}, item.center());
+  Pump();
+  EXPECT_EQ(chosen, 1);
+  EXPECT_FALSE(editMenu->isVisible());
+}
+
 TEST(PopupMenuTest, RightClickOpensAtTheMouseWithAlignment) {
   auto form = ShownForm(300, 200);
   auto* field = new KeyField(form.get());
