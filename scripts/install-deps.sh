@@ -10,6 +10,7 @@ PACKAGES=(
   libsqlite3-dev sqlite3
   fonts-liberation fonts-dejavu-core fontconfig
   xvfb xauth
+  poppler-utils
 )
 
 missing=()

@@ -12,6 +12,7 @@
 // messages ("message methods") and passes the rest to its parent class's
 // Dispatch; what nobody handles ends in DefaultHandler.
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
@@ -20,6 +21,7 @@
 #include "platform/classlib/core/alignment.h"
 #include "platform/classlib/core/component.h"
 #include "platform/classlib/core/typinfo.h"
+#include "platform/classlib/controls/hooklist.h"
 #include "platform/classlib/controls/messages.h"
 #include "platform/classlib/graphics/graphics.h"
 
@@ -150,7 +152,13 @@ class TControl : public TComponent {
   TCursor Cursor() const { return cursor_; }
   void SetCursor(TCursor value);
   TPopupMenu* PopupMenu() const { return popupMenu_; }
-  void SetPopupMenu(TPopupMenu* menu);
+  // The control lets go of a menu that is freed (free-notification). The
+  // menu is passed again as a component by the template, which is compiled
+  // where the menu's class is known.
+  template <class Menu>
+  void SetPopupMenu(Menu* menu) { SetPopupMenu(menu, menu); }
+  void SetPopupMenu(std::nullptr_t) { SetPopupMenu(nullptr, nullptr); }
+  void SetPopupMenu(TPopupMenu* menu, TComponent* asComponent);
   TDragMode DragMode() const { return dragMode_; }
   void SetDragMode(TDragMode mode) { dragMode_ = mode; }
 
@@ -200,6 +208,7 @@ class TControl : public TComponent {
   TEndDragEvent OnEndDrag;
 
  protected:
+  void Notification(TComponent* AComponent, TOperation Operation) override;
   // "Dynamic" notifications the class library's descendants override.
   virtual void Click();
   virtual void DblClick();
@@ -251,6 +260,7 @@ class TControl : public TComponent {
   bool parentShowHint_ = true;
   TCursor cursor_ = crDefault;
   TPopupMenu* popupMenu_ = nullptr;
+  TComponent* popupMenuComponent_ = nullptr;
   TDragMode dragMode_ = dmManual;
   TControlStyle controlStyle_{csCaptureMouse, csClickEvents, csSetCaption, csDoubleClicks};
   TControlState controlState_;
@@ -408,13 +418,7 @@ class TWinControl : public TControl {
   bool tabStop_ = false;
   bool doubleBuffered_ = false;
   TRect ncMargins_;
-  struct Hook {
-    int id;
-    TWindowHookProc proc;
-    bool alive;
-  };
-  std::vector<std::shared_ptr<Hook>> hooks_;
-  int nextHookId_ = 1;
+  THookList<TWindowHookProc> hooks_;
   std::unique_ptr<Backend> backend_;
 
   friend class TControl;

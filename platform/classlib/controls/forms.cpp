@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QIcon>
+#include <QLibraryInfo>
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
@@ -245,6 +246,12 @@ TModalResult TCustomForm::ShowModal() {
   };
   try {
     Show();
+    if (ModalFormResponder)
+      PostToWindow(this, [](TWinControl* w) {
+        auto* form = static_cast<TCustomForm*>(w);
+        if (!ModalFormResponder || !form->Modal()) return;
+        if (TModalResult r = ModalFormResponder(*form); r != mrNone) form->modalResult_ = r;
+      });
     while (modalResult_ == mrNone) {
       Application->HandleMessage();
       if (Application->Terminated()) modalResult_ = mrCancel;
@@ -310,6 +317,19 @@ void TCustomForm::Release() {
 void TCustomForm::GetChildren(const TGetChildProc& proc, TComponent* root) {
   TWinControl::GetChildren(proc, root);
   TComponent::GetChildren(proc, root);  // its components without a parent
+}
+
+int TCustomForm::AddShortCutHook(TShortCutHook hook) { return shortCutHooks_.Add(std::move(hook)); }
+
+void TCustomForm::RemoveShortCutHook(int id) { shortCutHooks_.Remove(id); }
+
+bool TCustomForm::IsShortCut(WORD& Key, TShiftState Shift) {
+  if (OnShortCut) {
+    bool handled = false;
+    OnShortCut(Key, Shift, handled);
+    if (handled) return true;
+  }
+  return shortCutHooks_.AnyHandles(Key, Shift);
 }
 
 bool TCustomForm::CloseQuery() {
@@ -583,13 +603,7 @@ struct TApplication::Impl {
   TControl* hintControl = nullptr;
   TPoint hintPos;
   bool hintShown = false;
-  struct Hook {
-    int id;
-    TApplicationHook hook;
-    bool alive;
-  };
-  std::vector<std::shared_ptr<Hook>> hooks;
-  int nextHookId = 1;
+  THookList<TApplicationHook> hooks;
 };
 
 struct ApplicationAccess {
@@ -629,9 +643,28 @@ void TApplication::Initialize() {
   Initialize(argc, argv);
 }
 
+namespace vantrel::qt {
+
+DisplayEnvironment CurrentDisplayEnvironment() {
+  auto var = [](const char* name) { return qEnvironmentVariable(name).toStdString(); };
+  const QString plugins = QLibraryInfo::path(QLibraryInfo::PluginsPath);
+  return {var("QT_QPA_PLATFORM"), var("WAYLAND_DISPLAY"), var("XDG_SESSION_TYPE"), var("DISPLAY"),
+          QFileInfo::exists(plugins + "/platforms/libqxcb.so")};
+}
+
+bool PreferX11(const DisplayEnvironment& env) {
+  const bool wayland = !env.waylandDisplay.empty() || env.sessionType == "wayland";
+  return env.qpaPlatform.empty() && wayland && !env.x11Display.empty() && env.x11PluginInstalled;
+}
+
+}  // namespace vantrel::qt
+
 void TApplication::Initialize(int& argc, char** argv) {
   if (impl_->initialized) return;
-  if (!QCoreApplication::instance()) new QApplication(argc, argv);  // lives as long as the program
+  if (!QCoreApplication::instance()) {
+    if (PreferX11(CurrentDisplayEnvironment())) qputenv("QT_QPA_PLATFORM", "xcb");
+    new QApplication(argc, argv);  // lives as long as the program
+  }
   impl_->initialized = true;
   SetMessagePumpHook([] {
     if (Application) Application->ProcessMessages();
@@ -735,14 +768,27 @@ void TApplication::HandleException(TObject* sender, std::exception_ptr error) {
 void TApplication::ShowException(const Exception& e) {
   std::string text = e.Message();
   if (!text.empty() && text.back() > '.') text += '.';
+  std::string caption = title_.empty() ? FromQString(QFileInfo(ToQString(ExeName())).baseName())
+                                       : title_;
+  if (MessageBoxHandler) {
+    MessageBoxHandler(text, caption, MB_OK | MB_ICONERROR);
+    return;
+  }
   if (!QApplication::instance()) {
     std::fprintf(stderr, "%s\n", text.c_str());
     return;
   }
-  std::string caption = title_.empty() ? FromQString(QFileInfo(ToQString(ExeName())).baseName())
-                                       : title_;
   QMessageBox box(QMessageBox::Critical, ToQString(caption), ToQString(text), QMessageBox::Ok);
   box.exec();
+}
+
+int (*MessageBoxHandler)(const std::string&, const std::string&, UINT) = nullptr;
+TModalResult (*ModalFormResponder)(TCustomForm&) = nullptr;
+
+int TApplication::MessageBox(const std::string& text, const std::string& caption, UINT flags) {
+  // Without the dialogs library linked in there is nothing that could ask.
+  if (!MessageBoxHandler) throw EInvalidOperation("Message boxes are not available");
+  return MessageBoxHandler(text, caption, flags);
 }
 
 void TApplication::SetHint(const std::string& hint) {
@@ -866,24 +912,10 @@ void TApplication::BringToFront() {
   }
 }
 
-int TApplication::HookMainWindow(TApplicationHook hook) {
-  const int id = impl_->nextHookId++;
-  impl_->hooks.push_back(std::make_shared<Impl::Hook>(Impl::Hook{id, std::move(hook), true}));
-  return id;
-}
+int TApplication::HookMainWindow(TApplicationHook hook) { return impl_->hooks.Add(std::move(hook)); }
 
-void TApplication::UnhookMainWindow(int id) {
-  for (auto it = impl_->hooks.begin(); it != impl_->hooks.end(); ++it)
-    if ((*it)->id == id) {
-      (*it)->alive = false;
-      impl_->hooks.erase(it);
-      return;
-    }
-}
+void TApplication::UnhookMainWindow(int id) { impl_->hooks.Remove(id); }
 
 bool TApplication::CallMainWindowHooks(TMessage& message) {
-  const auto snapshot = impl_->hooks;
-  for (const auto& h : snapshot)
-    if (h->alive && h->hook(message)) return true;
-  return false;
+  return impl_->hooks.AnyHandles(message);
 }

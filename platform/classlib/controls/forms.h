@@ -10,6 +10,7 @@
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/core/strings.h"
 #include "platform/classlib/graphics/images.h"
+#include "platform/win32/msgbox.h"
 
 DECLARE_ENUM(TPosition, poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly,
              poScreenCenter, poDesktopCenter, poMainFormCenter, poOwnerFormCenter)
@@ -24,6 +25,8 @@ constexpr TModalResult mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry 
 
 using TCloseEvent = std::function<void(TObject* Sender, TCloseAction& Action)>;
 using TCloseQueryEvent = std::function<void(TObject* Sender, bool& CanClose)>;
+// Sees a key before the form's menus and its focused control; Handled stops it there.
+using TShortCutEvent = std::function<void(WORD& Key, TShiftState Shift, bool& Handled)>;
 
 class TCustomForm : public TWinControl {
   DECLARE_CLASS(TCustomForm, TWinControl)
@@ -71,6 +74,12 @@ class TCustomForm : public TWinControl {
   // Fires OnCreate (once); the application calls it after creating a form.
   void DoCreate();
 
+  // Menus and actions see a key before the focused control; the first that handles it wins.
+  using TShortCutHook = std::function<bool(WORD& Key, TShiftState Shift)>;
+  int AddShortCutHook(TShortCutHook hook);   // returns an id
+  void RemoveShortCutHook(int id);           // safe from inside a hook
+  virtual bool IsShortCut(WORD& Key, TShiftState Shift); // OnShortCut event, then hooks in order
+
   void Dispatch(TMessage& message) override;
   // The form also writes the components it owns that have no parent (timers...).
   void GetChildren(const TGetChildProc& proc, TComponent* root) override;
@@ -83,6 +92,7 @@ class TCustomForm : public TWinControl {
   TCloseEvent OnClose;
   TCloseQueryEvent OnCloseQuery;
   TNotifyEvent OnDestroy;
+  TShortCutEvent OnShortCut;
 
  protected:
   virtual void Activate();
@@ -118,6 +128,7 @@ class TCustomForm : public TWinControl {
   bool placed_ = false;
   bool releasing_ = false;
   bool releaseAfterModal_ = false;  // released while its modal loop ran
+  THookList<TShortCutHook> shortCutHooks_;
   friend class TScreen;
   friend class TApplication;
   friend class TWinControl;
@@ -267,6 +278,9 @@ class TApplication : public TComponent {
   // The same for the exception being handled (call it inside a catch block).
   void HandleException(TObject* sender) { HandleException(sender, std::current_exception()); }
   void ShowException(const Exception& e);
+  // A message box with MB_ flags (buttons, icon, default button); answers
+  // the ID of the button chosen. Shown by the dialogs library.
+  int MessageBox(const std::string& text, const std::string& caption, UINT flags);
 
   const std::string& Hint() const { return hint_; }
   void SetHint(const std::string& hint);
@@ -338,6 +352,15 @@ class TApplication : public TComponent {
 // Tells every form (and so every control) that the system colours changed,
 // after SetSysColor or when the desktop's palette changes.
 void SysColorsChanged();
+
+// Installed by the dialogs library: shows a message box (or hands it to the
+// test responder) and answers the ID of the button chosen.
+// (Plain pointers: set during static initialisation of another library.)
+extern int (*MessageBoxHandler)(const std::string& text, const std::string& caption, UINT flags);
+// Installed by the dialogs library while a test responder is set: called from
+// the event loop once a form's modal pass runs; a result other than mrNone
+// ends the pass with it.
+extern TModalResult (*ModalFormResponder)(TCustomForm& form);
 
 // The program's application and screen objects (created at start-up).
 extern TApplication* Application;

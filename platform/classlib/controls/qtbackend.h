@@ -4,6 +4,7 @@
 
 #include <exception>
 #include <functional>
+#include <string>
 
 #include "platform/classlib/controls/controls.h"
 
@@ -34,6 +35,30 @@ void PostToWindow(TWinControl* window, std::function<void(TWinControl*)> action)
 // Reports an exception that escaped an event handler (the application shows
 // it); never lets it cross into the event loop.
 void ReportException(std::exception_ptr error);
+// Runs an event handler of ours from a Qt signal or event; exceptions go to
+// the application, never into Qt.
+template <class F>
+void Guarded(F&& f) {
+  try {
+    f();
+  } catch (...) {
+    ReportException(std::current_exception());
+  }
+}
+
+// What decides the window-system plugin at start-up.
+struct DisplayEnvironment {
+  std::string qpaPlatform;     // QT_QPA_PLATFORM
+  std::string waylandDisplay;  // WAYLAND_DISPLAY
+  std::string sessionType;     // XDG_SESSION_TYPE
+  std::string x11Display;      // DISPLAY
+  bool x11PluginInstalled = false;
+};
+DisplayEnvironment CurrentDisplayEnvironment();
+// True when the X11 plugin should be chosen over Wayland: Wayland ignores
+// where a program places its top-level windows (floating toolbars, pop-ups),
+// while X11 (through XWayland) honours it. A platform the user set is kept.
+bool PreferX11(const DisplayEnvironment& env);
 
 // Set by the application: told of every mouse move over a control (hints).
 extern void (*MouseMoveObserver)(TControl* control, TPoint clientPos);

@@ -509,3 +509,25 @@ bool DrawCaption(TCanvas* canvas, const TRect& r, const std::string& text, uint3
   canvas->Brush()->SetStyle(savedBrush);
   return true;
 }
+
+TSize TabbedTextOut(TCanvas* canvas, int x, int y, const std::string& text,
+                    const std::vector<int>& tabStops, int tabOrigin) {
+  if (!canvas) return {};
+  const int ave = canvas->TextMetrics().AveCharWidth;
+  const int end = ForEachTabbedPiece(text, tabStops, ave, x - tabOrigin,
+                                     [&](int at, const std::string& part) {
+                                       canvas->TextOut(at + tabOrigin, y, part);
+                                       return canvas->TextWidth(part);
+                                     });
+  return {end - (x - tabOrigin), canvas->TextHeight(text)};
+}
+
+TSize GetTabbedTextExtent(TCanvas* canvas, const std::string& text,
+                          const std::vector<int>& tabStops) {
+  if (!canvas) return {};
+  const int ave = canvas->TextMetrics().AveCharWidth;
+  const int end = ForEachTabbedPiece(text, tabStops, ave, 0, [&](int, const std::string& part) {
+    return canvas->TextWidth(part);
+  });
+  return {end, canvas->TextHeight(text)};
+}

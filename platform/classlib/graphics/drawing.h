@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/classlib/graphics/graphics.h"
 
@@ -84,6 +85,13 @@ constexpr uint32_t ETO_OPAQUE = 0x2, ETO_CLIPPED = 0x4;
 // Draws one line of text with its cell's top-left at (x, y).
 bool ExtTextOut(TCanvas* canvas, int x, int y, uint32_t options, const TRect* r,
                 const std::string& text);
+
+// Text with tabs expanded at `tabStops` (see ForEachTabbedPiece), measured
+// from `tabOrigin`; the cell's top-left is at (x, y). Returns the size drawn.
+TSize TabbedTextOut(TCanvas* canvas, int x, int y, const std::string& text,
+                    const std::vector<int>& tabStops = {}, int tabOrigin = 0);
+TSize GetTabbedTextExtent(TCanvas* canvas, const std::string& text,
+                          const std::vector<int>& tabStops = {});
 
 // DrawCaption flags.
 constexpr uint32_t DC_ACTIVE = 0x1, DC_SMALLCAP = 0x2, DC_ICON = 0x4, DC_TEXT = 0x8,

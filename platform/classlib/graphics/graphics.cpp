@@ -226,6 +226,11 @@ struct TCanvas::Impl {
   bool clipped = false;
   QRegion clip;
   QPoint origin;
+  // The clip a borrowed painter came with (a graphic control's bounds in its
+  // parent), in the coordinates of the moment it was lent: our clip never
+  // reaches outside it, and resetting ours gives it back.
+  bool lentClipped = false;
+  QRegion lentClip;
   struct Saved {
     bool clipped;
     QRegion clip;
@@ -259,7 +264,18 @@ struct TCanvas::Impl {
   void ApplyState() {
     painter->resetTransform();
     painter->translate(origin);
-    if (clipped) painter->setClipRegion(clip);
+    ApplyClip();
+  }
+
+  // The lent clip in today's coordinates.
+  QRegion Lent() const { return lentClip.translated(-origin); }
+  // Our clip as it takes effect: within the lent one.
+  QRegion Effective() const { return lentClipped ? clip & Lent() : clip; }
+
+  void ApplyClip() {
+    if (!painter) return;
+    if (clipped) painter->setClipRegion(Effective());
+    else if (lentClipped) painter->setClipRegion(Lent());
     else painter->setClipping(false);
   }
 
@@ -291,6 +307,8 @@ namespace vantrel::qt {
 void BindDevice(TCanvas& canvas, QPaintDevice* device, QImage* image) {
   auto& d = canvas.impl();
   d.Release();
+  d.lentClipped = false;
+  d.lentClip = QRegion();
   d.painter = nullptr;
   d.device = device;
   d.image = image;
@@ -306,6 +324,8 @@ void BindPainter(TCanvas& canvas, QPainter* painter, QImage* image) {
   d.clip = QRegion();
   d.origin = QPoint();
   d.saved.clear();
+  d.lentClipped = painter && painter->hasClipping();
+  d.lentClip = d.lentClipped ? painter->clipRegion() : QRegion();
 }
 void Unbind(TCanvas& canvas) {
   auto& d = canvas.impl();
@@ -783,9 +803,40 @@ void TCanvas::TextRect(const TRect& r, int x, int y, const std::string& text) {
   Changed();
 }
 
+namespace {
+constexpr int kDefaultTabChars = 8;  // default stops lie this many average characters apart
+
+int NextTabStop(int x, const std::vector<int>& stops, int averageCharWidth) {
+  if (stops.size() == 1 && stops[0] > 0) return (x / stops[0] + 1) * stops[0];
+  for (int stop : stops)
+    if (stop > x) return stop;
+  const int step = std::max(1, kDefaultTabChars * averageCharWidth);
+  return (x / step + 1) * step;
+}
+}  // namespace
+
+int ForEachTabbedPiece(const std::string& text, const std::vector<int>& stops,
+                       int averageCharWidth, int startX,
+                       const std::function<int(int x, const std::string& piece)>& piece) {
+  int x = startX;
+  size_t from = 0;
+  for (;;) {
+    const size_t tab = text.find('\t', from);
+    const std::string part = text.substr(from, tab == std::string::npos ? tab : tab - from);
+    if (!part.empty()) x += piece(x, part);
+    if (tab == std::string::npos) return x;
+    x = NextTabStop(x, stops, averageCharWidth);
+    from = tab + 1;
+  }
+}
+
 TSize TCanvas::TextExtent(const std::string& text) const {
   QFontMetrics m(ToQFont(*font_));
-  return {m.horizontalAdvance(ToQString(text)), m.height()};
+  auto width = [&m](int, const std::string& part) { return m.horizontalAdvance(ToQString(part)); };
+  const int cx = text.find('\t') == std::string::npos
+                     ? width(0, text)
+                     : ForEachTabbedPiece(text, {}, m.averageCharWidth(), 0, width);
+  return {cx, m.height()};
 }
 
 TCanvas::TTextMetric TCanvas::TextMetrics() const {
@@ -796,6 +847,7 @@ TCanvas::TTextMetric TCanvas::TextMetrics() const {
   tm.Ascent = m.ascent();
   tm.Descent = m.descent();
   tm.InternalLeading = std::max(0, m.height() - f.pixelSize());
+  tm.ExternalLeading = std::max(0, m.leading());
   tm.AveCharWidth = m.averageCharWidth();
   tm.MaxCharWidth = m.maxWidth();
   return tm;
@@ -946,7 +998,7 @@ void TCanvas::SetPixels(int x, int y, TColor color) {
 }
 
 TRect TCanvas::ClipRect() const {
-  if (impl_->clipped) return FromQRect(impl_->clip.boundingRect());
+  if (impl_->clipped) return FromQRect(impl_->Effective().boundingRect());
   if (impl_->painter && impl_->painter->hasClipping())
     return FromQRect(impl_->painter->clipBoundingRect().toAlignedRect());
   QPaintDevice* dev = impl_->device;
@@ -958,7 +1010,7 @@ TRect TCanvas::ClipRect() const {
 void TCanvas::SetClipRect(const TRect& r) {
   impl_->clipped = true;
   impl_->clip = QRegion(ToQRect(r));
-  if (impl_->painter) impl_->painter->setClipRegion(impl_->clip);
+  impl_->ApplyClip();
 }
 
 void TCanvas::IntersectClipRect(const TRect& r) {
@@ -972,7 +1024,7 @@ void TCanvas::IntersectClipRect(const TRect& r) {
   } else {
     impl_->clip &= QRegion(ToQRect(r));
   }
-  if (impl_->painter) impl_->painter->setClipRegion(impl_->clip);
+  impl_->ApplyClip();
 }
 
 void TCanvas::ExcludeClipRect(const TRect& r) {
@@ -982,13 +1034,13 @@ void TCanvas::ExcludeClipRect(const TRect& r) {
     impl_->clipped = true;
   }
   impl_->clip -= QRegion(ToQRect(r));
-  if (impl_->painter) impl_->painter->setClipRegion(impl_->clip);
+  impl_->ApplyClip();
 }
 
 void TCanvas::ResetClip() {
   impl_->clipped = false;
   impl_->clip = QRegion();
-  if (impl_->painter) impl_->painter->setClipping(false);
+  impl_->ApplyClip();
 }
 
 void TCanvas::SaveState() {
@@ -1013,8 +1065,7 @@ void TCanvas::RestoreState() {
   } else {
     // The painter began after the state was saved: put ours back on it.
     p->translate(delta);
-    if (s.clipped) p->setClipRegion(s.clip);
-    else p->setClipping(false);
+    impl_->ApplyClip();
   }
 }
 
@@ -1023,7 +1074,7 @@ void TCanvas::OffsetOrigin(int dx, int dy) {
   if (impl_->clipped) impl_->clip.translate(-dx, -dy);
   if (impl_->painter) {
     impl_->painter->translate(dx, dy);
-    if (impl_->clipped) impl_->painter->setClipRegion(impl_->clip);
+    if (impl_->clipped) impl_->ApplyClip();
   }
 }
 

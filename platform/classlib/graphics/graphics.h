@@ -220,13 +220,15 @@ class TCanvas : public TPersistent {
   // the background of the text.
   void TextOut(int x, int y, const std::string& text);
   void TextRect(const TRect& r, int x, int y, const std::string& text);
+  // Tabs expand to the default tab stops (see ForEachTabbedPiece).
   TSize TextExtent(const std::string& text) const;
   int TextWidth(const std::string& text) const { return TextExtent(text).cx; }
   int TextHeight(const std::string& text) const { return TextExtent(text).cy; }
-  // Ascent, descent and internal leading of the current font, in pixels.
+  // Ascent, descent, internal and external leading of the current font, in
+  // pixels. The external leading is the gap the font wants between lines.
   struct TTextMetric {
-    int Height = 0, Ascent = 0, Descent = 0, InternalLeading = 0, AveCharWidth = 0,
-        MaxCharWidth = 0;
+    int Height = 0, Ascent = 0, Descent = 0, InternalLeading = 0, ExternalLeading = 0,
+        AveCharWidth = 0, MaxCharWidth = 0;
   };
   TTextMetric TextMetrics() const;
 
@@ -325,6 +327,17 @@ class TRecordingCanvas : public TCanvas {
   std::vector<std::string> commands_;
   std::unique_ptr<TBitmap> image_;
 };
+
+// Lays out text with tabs: calls `piece(x, text)` for each tab-free piece,
+// where x is its start relative to the tab origin (the first starts at
+// `startX`); `piece` returns its width. After a tab the next piece starts at
+// the next stop beyond the current end: with no stops every 8 average
+// character widths (the class library's default), with one stop every that
+// many pixels, with several at those (ascending) positions and then at the
+// default spacing past the last. Returns where the last piece ends.
+int ForEachTabbedPiece(const std::string& text, const std::vector<int>& stops,
+                       int averageCharWidth, int startX,
+                       const std::function<int(int x, const std::string& piece)>& piece);
 
 // The points-to-pixels rule of fonts: Height = -MulDiv(Size, ppi, 72).
 int MulDiv(int number, int numerator, int denominator);

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "platform/win32/msgbox.h"
 #include "platform/win32/sync.h"
 #include "platform/win32/system.h"
 
@@ -85,4 +86,15 @@ TEST(SystemTest, NetworkUserNameReportsSmallBuffer) {
   length = sizeof small;
   EXPECT_EQ(WNetGetUserA(nullptr, small, &length), ERROR_MORE_DATA);
   EXPECT_EQ(length, user.size() + 1);
+}
+
+TEST(MessageBeepTest, KindsReachTheSinkAndUnknownKindsAreRefused) {
+  std::vector<UINT> heard;
+  TBeepSink previous = SetBeepSink([&](UINT t) { heard.push_back(t); });
+  for (UINT t : {0u, 0xFFFFFFFFu, MB_ICONHAND, MB_ICONQUESTION, MB_ICONEXCLAMATION,
+                 MB_ICONASTERISK})
+    EXPECT_TRUE(MessageBeep(t));
+  EXPECT_FALSE(MessageBeep(0x50));
+  SetBeepSink(previous);
+  EXPECT_EQ(heard, (std::vector<UINT>{0, 0xFFFFFFFF, 0x10, 0x20, 0x30, 0x40}));
 }

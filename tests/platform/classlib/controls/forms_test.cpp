@@ -46,6 +46,15 @@ void Key(TWinControl* c, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifie
   QTest::keyClick(ClientOf(c), key, mods);
 }
 
+// A focused field on `form` that adds what it is typed to `typed`.
+TField* FocusedTypist(TCustomForm* form, std::vector<std::string>* log, std::string* typed) {
+  auto* a = new TField(form, log, "A");
+  a->SetParent(form);
+  a->SetFocus();
+  a->OnKeyPress = [typed](TObject*, char32_t& ch) { *typed += char(ch); };
+  return a;
+}
+
 }  // namespace
 
 TEST(FocusTest, TabMovesAlongTheTabOrderWithEnterAndExit) {
@@ -108,12 +117,9 @@ TEST(FocusTest, EnterAndExitRunAlongNestedWindows) {
 TEST(KeyTest, KeyPreviewLetsTheFormSeeKeysFirst) {
   auto form = ShownForm();
   std::vector<std::string> log;
-  auto* a = new TField(form.get(), &log, "A");
-  a->SetParent(form.get());
-  a->SetFocus();
   std::string typed;
+  TField* a = FocusedTypist(form.get(), &log, &typed);
   a->OnKeyDown = [&](TObject*, WORD& key, TShiftState) { log.push_back("down " + std::to_string(key)); };
-  a->OnKeyPress = [&](TObject*, char32_t& ch) { typed += char(ch); };
   Key(a, Qt::Key_Q);
   EXPECT_EQ(typed, "q");
   EXPECT_EQ(log.back(), "down 81");
@@ -133,6 +139,53 @@ TEST(KeyTest, KeyPreviewLetsTheFormSeeKeysFirst) {
   };
   QTest::keyRelease(ClientOf(a), Qt::Key_A, Qt::ShiftModifier);
   EXPECT_EQ(shiftKey, 'A');
+}
+
+TEST(KeyTest, ShortCutHooksSeeKeyDownBeforePreviewAndControl) {
+  auto form = ShownForm();
+  std::vector<std::string> log;
+  std::string typed;
+  TField* a = FocusedTypist(form.get(), &log, &typed);
+  // The modifier's own key-down travels the same road; the letters tell the order.
+  auto note = [&](const char* who, WORD key) {
+    if (key != VK_CONTROL) log.push_back(who + std::string(" ") + std::to_string(key));
+  };
+  a->OnKeyDown = [&](TObject*, WORD& key, TShiftState) { note("control", key); };
+  form->SetKeyPreview(true);
+  form->OnKeyDown = [&](TObject*, WORD& key, TShiftState) { note("preview", key); };
+  form->OnShortCut = [&](WORD& key, TShiftState shift, bool& handled) {
+    note("event", key);
+    handled = key == 'S' && shift.Contains(ssCtrl);
+  };
+  int once = 0;
+  once = form->AddShortCutHook([&](WORD& key, TShiftState) {
+    if (key != 'F') return false;
+    note("once", key);
+    form->RemoveShortCutHook(once);  // removing itself while running is safe
+    return true;
+  });
+  form->AddShortCutHook([&](WORD& key, TShiftState) {
+    note("menu", key);
+    return key == 'G';
+  });
+  struct Case {
+    Qt::Key key;
+    Qt::KeyboardModifiers mods;
+    std::vector<std::string> log;
+    std::string typed;
+  } cases[] = {
+      {Qt::Key_S, Qt::ControlModifier, {"event 83"}, ""},
+      {Qt::Key_F, Qt::NoModifier, {"event 70", "once 70"}, ""},
+      {Qt::Key_F, Qt::NoModifier, {"event 70", "menu 70", "preview 70", "control 70"}, "f"},
+      {Qt::Key_G, Qt::NoModifier, {"event 71", "menu 71"}, ""},
+  };
+  for (const Case& c : cases) {
+    log.clear();
+    typed.clear();
+    Key(a, c.key, c.mods);
+    EXPECT_EQ(log, c.log) << c.key;
+    EXPECT_EQ(typed, c.typed) << c.key;
+  }
 }
 
 TEST(KeyTest, AltLetterReachesTheControlWithThatMnemonic) {
@@ -606,4 +659,25 @@ TEST(HintTest, HintsStayOnTheScreen) {
   EXPECT_LE(hint->Left() + hint->Width(), area.Right);
   EXPECT_GE(hint->Top(), area.Top);
   Application->CancelHint();
+}
+
+TEST(PlatformTest, X11IsChosenOnWaylandOnlyWhenNothingElseDecides) {
+  using vantrel::qt::DisplayEnvironment;
+  struct Case {
+    DisplayEnvironment env;
+    bool x11;
+  } cases[] = {
+      {{"", "wayland-0", "", ":0", true}, true},
+      {{"", "", "wayland", ":0", true}, true},
+      {{"wayland", "wayland-0", "wayland", ":0", true}, false},  // the user's choice stands
+      {{"", "wayland-0", "wayland", "", true}, false},           // no X server
+      {{"", "wayland-0", "wayland", ":0", false}, false},        // no X11 plugin
+      {{"", "", "x11", ":0", true}, false},                      // X11 already
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(vantrel::qt::PreferX11(c.env), c.x11) << c.env.waylandDisplay << c.env.sessionType;
+  qputenv("WAYLAND_DISPLAY", "wayland-7");
+  EXPECT_EQ(vantrel::qt::CurrentDisplayEnvironment().waylandDisplay, "wayland-7");
+  EXPECT_EQ(vantrel::qt::CurrentDisplayEnvironment().qpaPlatform, "offscreen");
+  qunsetenv("WAYLAND_DISPLAY");
 }

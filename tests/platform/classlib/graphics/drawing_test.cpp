@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QFontMetrics>
 #include <QTemporaryDir>
 
 #include <fstream>
@@ -8,6 +9,7 @@
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/graphics/drawing.h"
 #include "platform/classlib/graphics/images.h"
+#include "platform/classlib/graphics/qtbridge.h"
 #include "platform/classlib/graphics/surface.h"
 
 using namespace testing_support;
@@ -159,6 +161,49 @@ TEST(DrawTextTest, MnemonicAfterATabUnderlinesItsOwnCharacter) {
   DrawText(c, "\t&x", r, DT_SINGLELINE | DT_EXPANDTABS);
   // Text and underline both start at the first tab stop.
   EXPECT_GE(InkBox(*b, clBlack).Left, 8 * c->TextMetrics().AveCharWidth - 1);
+}
+
+TEST(TabbedTextTest, TabsStopAtTheGivenOrDefaultPositions) {
+  auto b = Surface(400, 30);
+  TCanvas* c = b->Canvas();
+  const int ave = c->TextMetrics().AveCharWidth, step = 8 * ave;
+  const int wb = c->TextWidth("b"), wc = c->TextWidth("c");
+  ASSERT_LT(c->TextWidth("a") + wb, 30);  // the pieces fit between the stops used below
+  struct Case {
+    const char* text;
+    std::vector<int> stops;
+    int width;
+  } cases[] = {
+      {"a\tb", {}, step + wb},                 // default: 8 average characters
+      {"a\tb", {50}, 50 + wb},                 // one stop: a spacing
+      {"a\tb\tc", {30}, 60 + wc},
+      {"a\tb\tc", {30, 70}, 70 + wc},          // several: positions
+      {"\tb", {30, 70}, 30 + wb},
+      {"a\t\tb", {30, 70}, 70 + wb},
+      {"a\tb\tc\tb", {30, 70}, ((70 + wc) / step + 1) * step + wb},  // past the last
+      {"ab", {30}, c->TextWidth("ab")},
+  };
+  for (const Case& k : cases)
+    EXPECT_EQ(GetTabbedTextExtent(c, k.text, k.stops), (TSize{k.width, c->TextHeight("b")}))
+        << k.text;
+  EXPECT_EQ(c->TextWidth("a\tb"), step + wb);  // not the toolkit's own 80-pixel stops
+  // Drawn: the piece after the tab starts at the stop, measured from the tab origin.
+  c->Brush()->SetStyle(bsClear);
+  EXPECT_EQ(TabbedTextOut(c, 10, 5, "\tI", {40}, 10), (TSize{40 + c->TextWidth("I"), c->TextHeight("I")}));
+  const TRect ink = InkBox(*b, clBlack);
+  EXPECT_GE(ink.Left, 50);
+  EXPECT_LE(ink.Right, 50 + c->TextWidth("I"));
+}
+
+TEST(TabbedTextTest, LineSpacingIsHeightPlusExternalLeading) {
+  auto b = Surface(10, 10);
+  for (const char* face : {"Arial", "Times New Roman", "Courier New"}) {
+    b->Canvas()->Font()->SetName(face);
+    b->Canvas()->Font()->SetSize(12);
+    const TCanvas::TTextMetric tm = b->Canvas()->TextMetrics();
+    EXPECT_GE(tm.ExternalLeading, 0) << face;
+    EXPECT_EQ(tm.Height + tm.ExternalLeading, QFontMetrics(vantrel::qt::ToQFont(*b->Canvas()->Font())).lineSpacing()) << face;
+  }
 }
 
 TEST(FrameControlTest, CheckBoxAndCloseButton) {

@@ -1,0 +1,199 @@
+// Messages: how a control receives them and what it does by default.
+
+#include "platform/classlib/controls/controlwidgets.h"
+
+#include <QCoreApplication>
+
+#include "platform/classlib/controls/forms.h"
+
+using namespace vantrel::qt;
+using namespace vantrel::controlsimpl;
+
+void TControl::WndProc(TMessage& m) {
+  if (m.Msg >= WM_MOUSEMOVE && m.Msg <= WM_MBUTTONDBLCLK) {
+    // A disabled control takes no mouse input.
+    if (!enabled_) return;
+    if (m.Msg != WM_MOUSEMOVE && dragMode_ == dmAutomatic && m.Msg == WM_LBUTTONDOWN) {
+      BeginDrag(false);
+    }
+  }
+  Dispatch(m);
+}
+
+void TControl::Dispatch(TMessage& m) {
+  switch (m.Msg) {
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+    case WM_MBUTTONDBLCLK:
+      HandleMouseMessage(m);
+      return;
+    case CM_HITTEST:
+      m.Result = HTCLIENT;
+      return;
+    case CM_PARENTFONTCHANGED:
+      SetParentFontFromParent();
+      return;
+    case CM_PARENTCOLORCHANGED:
+      SetParentColorFromParent();
+      return;
+    case CM_PARENTSHOWHINTCHANGED:
+      if (parentShowHint_ && parent_ && showHint_ != parent_->ShowHint()) {
+        showHint_ = parent_->ShowHint();
+        Perform(CM_SHOWHINTCHANGED);
+      }
+      return;
+    case CM_FONTCHANGED:
+    case CM_COLORCHANGED:
+    case CM_TEXTCHANGED:
+    case CM_ENABLEDCHANGED:
+      Invalidate();
+      return;
+    case CM_VISIBLECHANGED:
+    case CM_MOUSEENTER:
+    case CM_MOUSELEAVE:
+      return;
+    default:
+      DefaultHandler(m);
+  }
+}
+
+void TControl::DefaultHandler(TMessage&) {}
+
+// ---- Messages of windows -----------------------------------------------------------
+
+void TWinControl::WndProc(TMessage& m) {
+  if ((m.Msg >= WM_KEYDOWN && m.Msg <= WM_SYSCHAR) && !Enabled()) return;
+  TControl::WndProc(m);
+}
+
+void TWinControl::Dispatch(TMessage& m) {
+  switch (m.Msg) {
+    case WM_PAINT: {
+      auto* dc = reinterpret_cast<TCanvas*>(m.WParam);
+      const TRect* r = reinterpret_cast<const TRect*>(m.LParam);
+      if (dc) PaintHandler(dc, r ? *r : ClientRect());
+      return;
+    }
+    case WM_ERASEBKGND:
+      if (auto* dc = reinterpret_cast<TCanvas*>(m.WParam)) {
+        QPainter& p = ActivePainter(*dc);
+        p.fillRect(ToQRect(ClientRect()), ToQColor(Color()));
+      }
+      m.Result = 1;
+      return;
+    case WM_NCCALCSIZE: {
+      // Visible scroll bars lie beside the client area.
+      TRect& r = reinterpret_cast<TNCCalcSizeParams*>(m.LParam)->rgrc[0];
+      if (backend_->bars[SB_VERT].Visible()) r.Right = std::max(r.Left, r.Right - kScrollBarSize);
+      if (backend_->bars[SB_HORZ].Visible()) r.Bottom = std::max(r.Top, r.Bottom - kScrollBarSize);
+      return;
+    }
+    case WM_NCPAINT:
+      return;
+    case WM_NCHITTEST: {
+      const TPoint p = ScreenToClient(SmallPointToPoint(m.LParam));
+      m.Result = PtInRect(ClientRect(), p) ? HTCLIENT : HTNOWHERE;
+      return;
+    }
+    case WM_SIZE:
+      Realign();
+      Resize();
+      return;
+    case WM_SETCURSOR:
+      // Parents are asked first, as the window system does.
+      if (parent_ && !backend_->topLevel) m.Result = parent_->Perform(m.Msg, m.WParam, m.LParam);
+      return;
+    case WM_SETFOCUS:
+      if (TCustomForm* form = ::GetParentForm(this); form && form != this)
+        form->SetFocusedControl(this);
+      return;
+    case CN_KEYDOWN:
+      ControlAccess::KeyDownMessage(this, m);
+      return;
+    case CN_KEYUP:
+      ControlAccess::KeyUpMessage(this, m);
+      return;
+    case CN_CHAR: {
+      char32_t ch = char32_t(m.WParam);
+      if (ControlAccess::DoKeyPress(this, ch)) {
+        m.Result = 1;
+        return;
+      }
+      Perform(WM_CHAR, ch, m.LParam);
+      return;
+    }
+    case CM_DIALOGKEY:
+    case CM_DIALOGCHAR:
+      Broadcast(m);
+      return;
+    case CM_ENTER: DoEnter(); return;
+    case CM_EXIT: DoExit(); return;
+    case CM_VISIBLECHANGED:
+      if (Visible() && (!parent_ || parent_->HandleAllocated() || backend_->topLevel))
+        HandleNeeded();
+      UpdateShowing();
+      return;
+    case CM_ENABLEDCHANGED:
+      if (HandleAllocated()) backend_->window->setEnabled(Enabled());
+      Invalidate();
+      return;
+    case CM_FONTCHANGED:
+      Invalidate();
+      NotifyControls(CM_PARENTFONTCHANGED);
+      return;
+    case CM_COLORCHANGED:
+      Invalidate();
+      NotifyControls(CM_PARENTCOLORCHANGED);
+      return;
+    case CM_SHOWHINTCHANGED:
+      NotifyControls(CM_PARENTSHOWHINTCHANGED);
+      return;
+    case CM_SYSCOLORCHANGE:
+      NotifyControls(CM_SYSCOLORCHANGE);
+      Invalidate();
+      return;
+    case CM_TEXTCHANGED:
+      if (HandleAllocated()) backend_->window->setWindowTitle(ToQString(Text()));
+      Invalidate();
+      return;
+    case CM_CURSORCHANGED:
+      if (HandleAllocated()) backend_->client->setCursor(ShapeOf(Cursor()));
+      return;
+    default:
+      TControl::Dispatch(m);
+  }
+}
+
+// ---- Sending and posting ---------------------------------------------------------
+
+LRESULT SendMessage(HWND wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
+  return wnd ? wnd->Perform(Msg, WParam, LParam) : 0;
+}
+
+namespace vantrel::qt {
+void PostToWindow(TWinControl* wnd, std::function<void(TWinControl*)> action) {
+  if (!wnd || !QCoreApplication::instance()) return;
+  auto it = LiveWindows().find(wnd);
+  if (it == LiveWindows().end()) return;
+  const uint64_t serial = it->second;
+  QMetaObject::invokeMethod(
+      QCoreApplication::instance(),
+      [wnd, serial, action = std::move(action)] {
+        auto found = LiveWindows().find(wnd);
+        if (found == LiveWindows().end() || found->second != serial) return;
+        Guarded([&] { action(wnd); });
+      },
+      Qt::QueuedConnection);
+}
+}  // namespace vantrel::qt
+
+void PostMessage(HWND wnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
+  PostToWindow(wnd, [Msg, WParam, LParam](TWinControl* w) { w->Perform(Msg, WParam, LParam); });
+}

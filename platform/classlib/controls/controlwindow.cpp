@@ -1,0 +1,495 @@
+// The window of a window control: creation, geometry, styles, scroll bars, hosted widgets and dropped files.
+
+#include "platform/classlib/controls/controlwidgets.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+using namespace vantrel::qt;
+using namespace vantrel::controlsimpl;
+
+namespace vantrel::controlsimpl {
+TWinControl* LiveControl(TWinControl* control, const QWidget* window) {
+  if (!control || !LiveWindows().count(control)) return nullptr;
+  return WindowWidget(*control) == window ? control : nullptr;
+}
+}  // namespace vantrel::controlsimpl
+
+namespace vantrel::qt {
+void RaiseWindow(QWidget* w) {
+  // The offscreen platform has no stacking order (and says so on every call).
+  if (w && QGuiApplication::platformName() != QLatin1String("offscreen")) w->raise();
+}
+QWidget* WindowWidget(const TWinControl& c) { return c.backend() ? c.backend()->window : nullptr; }
+QWidget* ClientWidget(const TWinControl& c) { return c.backend() ? c.backend()->client : nullptr; }
+TWinControl* ControlOfWidget(QWidget* w) {
+  for (; w; w = w->parentWidget()) {
+    if (auto* c = dynamic_cast<VClient*>(w)) return c->control;
+    if (auto* c = dynamic_cast<VWindow*>(w)) return c->control;
+  }
+  return nullptr;
+}
+}  // namespace vantrel::qt
+
+// ---- The window ------------------------------------------------------------------
+
+void TWinControl::FillCreateParams(TCreateParams& params) {
+  params.Caption = Text();
+  params.Style = WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS;
+  if (Visible()) params.Style |= WS_VISIBLE;
+  if (!Enabled()) params.Style |= WS_DISABLED;
+  params.X = left_;
+  params.Y = top_;
+  params.Width = width_;
+  params.Height = height_;
+  params.WndParent = parent_;
+  params.WindowClassStyle = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
+  if (backend_->acceptFiles) params.ExStyle |= WS_EX_ACCEPTFILES;
+}
+
+HWND TWinControl::Handle() {
+  HandleNeeded();
+  return this;
+}
+
+bool TWinControl::HandleAllocated() const { return backend_ && backend_->window; }
+
+void TWinControl::HandleNeeded() {
+  if (HandleAllocated()) return;
+  if (parent_) parent_->HandleNeeded();
+  if (!HandleAllocated()) CreateHandleTree();
+}
+
+void TWinControl::CreateHandleTree() {
+  CreateWnd();
+  for (TWinControl* c : std::vector<TWinControl*>(winControls_))
+    if (!c->HandleAllocated()) c->CreateHandleTree();
+  UpdateShowing();
+}
+
+void TWinControl::CreateWnd() {
+  TCreateParams params;
+  FillCreateParams(params);
+  const bool topLevel = !parent_ || (params.Style & WS_POPUP) || (params.Style & WS_CHILD) == 0;
+  backend_->topLevel = topLevel;
+  backend_->style = params.Style;
+  backend_->exStyle = params.ExStyle;
+  QWidget* parentWidget = nullptr;
+  Qt::WindowFlags flags = Qt::Widget;
+  if (!topLevel) {
+    parent_->HandleNeeded();
+    parentWidget = parent_->backend_->client;
+  } else {
+    flags = (params.ExStyle & WS_EX_TOOLWINDOW) ? Qt::Tool : Qt::Window;
+    if (!(params.Style & WS_CAPTION)) flags |= Qt::FramelessWindowHint;
+    if (params.ExStyle & WS_EX_TOPMOST) flags |= Qt::WindowStaysOnTopHint;
+    if (params.WndParent && params.WndParent != this && params.WndParent->HandleAllocated())
+      parentWidget = params.WndParent->backend_->window;
+  }
+  auto* window = new VWindow(this, parentWidget, flags);
+  auto* client = new VClient(this, window);
+  window->client = client;
+  backend_->window = window;
+  backend_->client = client;
+  window->setWindowTitle(ToQString(params.Caption));
+  window->acceptFiles = (params.ExStyle & WS_EX_ACCEPTFILES) != 0;
+  window->setAcceptDrops(window->acceptFiles);
+  window->setEnabled(Enabled());
+  client->setCursor(ShapeOf(Cursor()));
+  // Without the redraw styles a resize repaints only the newly uncovered part.
+  if (!(params.WindowClassStyle & (CS_HREDRAW | CS_VREDRAW)))
+    client->setAttribute(Qt::WA_StaticContents);
+  // A window made with scroll bars starts with the standard range 0..100.
+  for (auto [which, style] : {std::pair{SB_HORZ, WS_HSCROLL}, std::pair{SB_VERT, WS_VSCROLL}}) {
+    Backend::Bar& bar = backend_->bars[which];
+    if ((params.Style & style) && bar.min == 0 && bar.max == 0) bar.max = 100;
+  }
+  ComputeNonClient();
+  SyncWindowGeometry();
+}
+
+void TWinControl::DestroyWnd() {
+  if (!HandleAllocated()) return;
+  VWindow* window = backend_->window;
+  window->control = nullptr;
+  backend_->client->control = nullptr;
+  backend_->window = nullptr;
+  backend_->client = nullptr;
+  for (auto& bar : backend_->bars) bar.widget = nullptr;  // deleted with the window
+  delete window;
+}
+
+void TWinControl::DestroyHandleTree() {
+  if (!HandleAllocated()) return;
+  IncludeControlState(csDestroyingHandle);
+  for (TWinControl* c : winControls_) c->DestroyHandleTree();
+  DestroyWnd();
+  ExcludeControlState(csDestroyingHandle);
+}
+
+void TWinControl::RecreateWnd() {
+  if (!HandleAllocated()) return;
+  const bool hadFocus = Focused();
+  DestroyHandleTree();
+  HandleNeeded();
+  if (hadFocus && CanFocus()) SetFocus();
+}
+
+void TWinControl::ComputeNonClient() {
+  TNCCalcSizeParams params;
+  params.rgrc[0] = BoundsRect();
+  Perform(WM_NCCALCSIZE, 0, LPARAM(&params));
+  const TRect c = params.rgrc[0];
+  ncMargins_ = {std::max(0, c.Left - left_), std::max(0, c.Top - top_),
+                std::max(0, left_ + width_ - c.Right), std::max(0, top_ + height_ - c.Bottom)};
+}
+
+void TWinControl::FrameChanged() {
+  const TRect old = ncMargins_;
+  ComputeNonClient();
+  SyncWindowGeometry();
+  if (HandleAllocated()) backend_->window->update();
+  if (!(old == ncMargins_))
+    Perform(WM_SIZE, SIZE_RESTORED, MakeLParam(ClientWidth(), ClientHeight()));
+}
+
+TRect TWinControl::ClientRect() const {
+  return Rect(0, 0, std::max(0, width_ - ncMargins_.Left - ncMargins_.Right),
+              std::max(0, height_ - ncMargins_.Top - ncMargins_.Bottom));
+}
+
+TPoint TWinControl::ClientOrigin() const {
+  if (!parent_ || backend_->topLevel) return {left_ + ncMargins_.Left, top_ + ncMargins_.Top};
+  const TPoint p = parent_->ClientOrigin();
+  return {p.x + left_ + ncMargins_.Left, p.y + top_ + ncMargins_.Top};
+}
+
+bool TWinControl::Showing() const {
+  if (!Visible()) return false;
+  if (!parent_ || backend_->topLevel) return HandleAllocated() && backend_->window->isVisible();
+  return parent_->Showing();
+}
+
+void TWinControl::SyncWindowGeometry() {
+  if (!HandleAllocated() || backend_->syncing) return;
+  backend_->syncing = true;
+  backend_->window->setGeometry(left_, top_, width_, height_);
+  backend_->client->setGeometry(ncMargins_.Left, ncMargins_.Top, ClientWidth(), ClientHeight());
+  LayoutScrollBars();
+  backend_->syncing = false;
+}
+
+void TWinControl::LayoutScrollBars() {
+  if (!HandleAllocated()) return;
+  const QRect client(ncMargins_.Left, ncMargins_.Top, ClientWidth(), ClientHeight());
+  for (int which : {SB_HORZ, SB_VERT}) {
+    Backend::Bar& bar = backend_->bars[which];
+    if (!bar.Visible()) {
+      if (bar.widget) bar.widget->hide();
+      continue;
+    }
+    if (!bar.widget) bar.widget = ControlAccess::CreateScrollBar(this, which);
+    QScrollBar* w = bar.widget;
+    const QSignalBlocker quiet(w);
+    w->setEnabled(bar.Enabled());
+    w->setRange(bar.min, std::max(bar.min, bar.page ? bar.max - int(bar.page) + 1 : bar.max));
+    w->setPageStep(bar.page ? int(bar.page) : std::max(1, (bar.max - bar.min) / 10));
+    w->setSliderPosition(bar.pos);
+    w->setValue(bar.pos);
+    if (which == SB_VERT)
+      w->setGeometry(client.right() + 1, client.top(), kScrollBarSize, client.height());
+    else
+      w->setGeometry(client.left(), client.bottom() + 1, client.width(), kScrollBarSize);
+    w->show();
+  }
+}
+
+QScrollBar* ControlAccess::CreateScrollBar(TWinControl* control, int which) {
+  auto* w = new QScrollBar(which == SB_VERT ? Qt::Vertical : Qt::Horizontal,
+                           control->backend_->window);
+  w->setFocusPolicy(Qt::NoFocus);
+  const QWidget* window = control->backend_->window;
+  const UINT msg = which == SB_VERT ? WM_VSCROLL : WM_HSCROLL;
+  auto send = [control, window, which, msg](int code, int pos) {
+    TWinControl* c = LiveControl(control, window);
+    if (!c) return;
+    c->backend()->bars[which].track = pos;
+    Guarded([&] { c->Perform(msg, WPARAM(code) | (WPARAM(uint16_t(pos)) << 16), 0); });
+  };
+  // The window decides where the thumb goes: after a request the bar shows
+  // the position the window set (SetScrollPos), as window scroll bars do.
+  auto settle = [control, window, which, w] {
+    if (TWinControl* c = LiveControl(control, window))
+      w->setSliderPosition(c->backend()->bars[which].pos);
+  };
+  QObject::connect(w, &QAbstractSlider::actionTriggered, w, [w, send, settle](int action) {
+    switch (action) {
+      case QAbstractSlider::SliderSingleStepAdd: send(SB_LINEDOWN, 0); break;
+      case QAbstractSlider::SliderSingleStepSub: send(SB_LINEUP, 0); break;
+      case QAbstractSlider::SliderPageStepAdd: send(SB_PAGEDOWN, 0); break;
+      case QAbstractSlider::SliderPageStepSub: send(SB_PAGEUP, 0); break;
+      case QAbstractSlider::SliderToMinimum: send(SB_TOP, 0); break;
+      case QAbstractSlider::SliderToMaximum: send(SB_BOTTOM, 0); break;
+      case QAbstractSlider::SliderMove: send(SB_THUMBTRACK, w->sliderPosition()); return;
+      default: return;
+    }
+    send(SB_ENDSCROLL, 0);
+    settle();
+  });
+  QObject::connect(w, &QAbstractSlider::sliderReleased, w, [w, send, settle] {
+    send(SB_THUMBPOSITION, w->sliderPosition());
+    send(SB_ENDSCROLL, 0);
+    settle();
+  });
+  return w;
+}
+
+void ControlAccess::SyncFromWidget(TWinControl* w, const QRect& g) {
+  if (w->backend_->syncing) return;
+  if (g.x() == w->left_ && g.y() == w->top_ && g.width() == w->width_ && g.height() == w->height_)
+    return;
+  w->backend_->syncing = true;
+  w->SetBounds(g.x(), g.y(), g.width(), g.height());
+  w->backend_->syncing = false;
+  w->SyncWindowGeometry();
+}
+
+void TWinControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+  TControl::SetBounds(ALeft, ATop, AWidth, AHeight);
+}
+
+void TWinControl::BoundsChanged(bool moved, bool resized) {
+  if (resized) ComputeNonClient();
+  SyncWindowGeometry();
+  if (moved) Perform(WM_MOVE, 0, MakeLParam(left_, top_));
+  if (resized) Perform(WM_SIZE, SIZE_RESTORED, MakeLParam(ClientWidth(), ClientHeight()));
+}
+
+void TWinControl::UpdateShowing() {
+  if (!HandleAllocated()) return;
+  backend_->window->setVisible(Visible());
+}
+
+// ---- Window functions ------------------------------------------------------------------
+
+void SetWindowPos(HWND wnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags) {
+  if (!wnd) return;
+  (void)insertAfter;
+  if (flags & SWP_FRAMECHANGED) wnd->FrameChanged();
+  if (!(flags & SWP_NOMOVE) || !(flags & SWP_NOSIZE)) {
+    const int nx = (flags & SWP_NOMOVE) ? wnd->Left() : x;
+    const int ny = (flags & SWP_NOMOVE) ? wnd->Top() : y;
+    const int nw = (flags & SWP_NOSIZE) ? wnd->Width() : cx;
+    const int nh = (flags & SWP_NOSIZE) ? wnd->Height() : cy;
+    wnd->SetBounds(nx, ny, nw, nh);
+  }
+  if (!(flags & SWP_NOZORDER) && wnd->HandleAllocated())
+    RaiseWindow(WindowWidget(*wnd));
+  if (flags & SWP_SHOWWINDOW) wnd->Show();
+  if (flags & SWP_HIDEWINDOW) wnd->Hide();
+}
+
+LONG GetWindowLong(HWND wnd, int index) {
+  if (!wnd) return 0;
+  wnd->HandleNeeded();
+  if (index == GWL_STYLE) return LONG(wnd->backend()->style);
+  if (index == GWL_EXSTYLE) return LONG(wnd->backend()->exStyle);
+  return 0;
+}
+
+LONG SetWindowLong(HWND wnd, int index, LONG value) {
+  if (!wnd || (index != GWL_STYLE && index != GWL_EXSTYLE)) return 0;
+  wnd->HandleNeeded();
+  DWORD& field = index == GWL_STYLE ? wnd->backend()->style : wnd->backend()->exStyle;
+  TStyleStruct change{field, DWORD(value)};
+  field = DWORD(value);
+  if (change.styleOld != change.styleNew)
+    wnd->Perform(WM_STYLECHANGED, WPARAM(index), LPARAM(&change));
+  return LONG(change.styleOld);
+}
+
+void SetCursor(TCursor cursor) {
+  if (g_cursorWidget) g_cursorWidget->setCursor(ShapeOf(cursor));
+}
+
+// ---- Scroll bars ---------------------------------------------------------------
+
+namespace {
+constexpr bool ValidBar(int bar) { return bar == SB_HORZ || bar == SB_VERT; }
+}  // namespace
+
+int SetScrollInfo(HWND wnd, int which, const TScrollInfo& info, bool redraw) {
+  if (!wnd || !ValidBar(which)) return 0;
+  auto& bar = wnd->backend()->bars[which];
+  const bool wasVisible = bar.Visible();
+  if (info.fMask & SIF_RANGE) {
+    bar.min = info.nMin;
+    bar.max = std::max(info.nMin, info.nMax);
+    bar.hidden = false;
+  }
+  if (info.fMask & SIF_PAGE) bar.page = std::min<UINT>(info.nPage, UINT(bar.max - bar.min + 1));
+  if (info.fMask & SIF_POS) bar.pos = info.nPos;
+  if (info.fMask & SIF_DISABLENOSCROLL) bar.disableNoScroll = true;
+  const int top = bar.page ? bar.max - int(bar.page) + 1 : bar.max;
+  bar.pos = std::clamp(bar.pos, bar.min, std::max(bar.min, top));
+  (void)redraw;  // the bar always shows its new state
+  if (bar.Visible() != wasVisible) wnd->FrameChanged();  // the client area changes
+  else ControlAccess::LayoutScrollBars(wnd);
+  return bar.pos;
+}
+
+bool GetScrollInfo(HWND wnd, int which, TScrollInfo& info) {
+  if (!wnd || !ValidBar(which)) return false;
+  const auto& bar = wnd->backend()->bars[which];
+  if (info.fMask & SIF_RANGE) {
+    info.nMin = bar.min;
+    info.nMax = bar.max;
+  }
+  if (info.fMask & SIF_PAGE) info.nPage = bar.page;
+  if (info.fMask & SIF_POS) info.nPos = bar.pos;
+  if (info.fMask & SIF_TRACKPOS) info.nTrackPos = bar.track;
+  return true;
+}
+
+int SetScrollPos(HWND wnd, int which, int pos, bool redraw) {
+  const int old = GetScrollPos(wnd, which);
+  TScrollInfo info;
+  info.fMask = SIF_POS;
+  info.nPos = pos;
+  SetScrollInfo(wnd, which, info, redraw);
+  return old;
+}
+
+int GetScrollPos(HWND wnd, int which) {
+  TScrollInfo info;
+  info.fMask = SIF_POS;
+  return GetScrollInfo(wnd, which, info) ? info.nPos : 0;
+}
+
+bool SetScrollRange(HWND wnd, int which, int minPos, int maxPos, bool redraw) {
+  if (!wnd || !ValidBar(which)) return false;
+  TScrollInfo info;
+  info.fMask = SIF_RANGE;
+  info.nMin = minPos;
+  info.nMax = maxPos;
+  SetScrollInfo(wnd, which, info, redraw);
+  return true;
+}
+
+bool GetScrollRange(HWND wnd, int which, int& minPos, int& maxPos) {
+  TScrollInfo info;
+  info.fMask = SIF_RANGE;
+  if (!GetScrollInfo(wnd, which, info)) return false;
+  minPos = info.nMin;
+  maxPos = info.nMax;
+  return true;
+}
+
+bool ShowScrollBar(HWND wnd, int which, bool show) {
+  if (!wnd) return false;
+  for (int b : {SB_HORZ, SB_VERT}) {
+    if (which != b && which != SB_BOTH) continue;
+    auto& bar = wnd->backend()->bars[b];
+    bar.pinned = show;
+    bar.hidden = !show;
+  }
+  wnd->FrameChanged();
+  return true;
+}
+
+// ---- Native widgets -------------------------------------------------------------
+
+namespace {
+
+// Routes a hosted widget's input through the control's messages first.
+class NativeFilter : public QObject {
+ public:
+  NativeFilter(TWinControl* control, QWidget* native)
+      : QObject(native), control_(control), window_(WindowWidget(*control)), native_(native) {}
+
+  bool eventFilter(QObject*, QEvent* e) override {
+    TWinControl* c = LiveControl(control_, window_);
+    if (!c || resending_) return false;
+    bool swallow = false;
+    Guarded([&] {
+      switch (e->type()) {
+        case QEvent::KeyPress: {
+          resending_ = true;
+          swallow = ControlAccess::NativeKey(c, native_, static_cast<QKeyEvent*>(e));
+          resending_ = false;
+          break;
+        }
+        case QEvent::KeyRelease:
+          ControlAccess::KeyRelease(c, static_cast<QKeyEvent*>(e));
+          break;
+        case QEvent::ShortcutOverride:
+          break;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove: {
+          auto* me = static_cast<QMouseEvent*>(e);
+          const QPoint p = native_->mapTo(ClientWidget(*c), me->position().toPoint());
+          c->Perform(MouseMsgFor(e->type(), me->button()), KeysOf(me->modifiers(), me->buttons()),
+                     MakeLParam(p.x(), p.y()));
+          if (e->type() == QEvent::MouseMove) {
+            ControlAccess::SetMouseControl(c);
+            if (MouseMoveObserver) MouseMoveObserver(c, {p.x(), p.y()});
+          }
+          break;
+        }
+        case QEvent::FocusIn: c->Perform(WM_SETFOCUS); break;
+        case QEvent::FocusOut: c->Perform(WM_KILLFOCUS); break;
+        case QEvent::Leave:
+          if (MouseControl() == c) ControlAccess::SetMouseControl(nullptr);
+          break;
+        default: break;
+      }
+    });
+    return swallow;
+  }
+
+ private:
+  TWinControl* control_;
+  const QWidget* window_;
+  QWidget* native_;
+  bool resending_ = false;
+};
+
+}  // namespace
+
+namespace vantrel::qt {
+void EmbedNativeWidget(TWinControl& control, QWidget* widget) {
+  control.HandleNeeded();
+  QWidget* client = ClientWidget(control);
+  auto* layout = client->layout() ? static_cast<QBoxLayout*>(client->layout())
+                                  : new QVBoxLayout(client);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(widget);
+  client->setFocusProxy(widget);
+  widget->installEventFilter(new NativeFilter(&control, widget));
+}
+}  // namespace vantrel::qt
+
+// ---- Dropped files -------------------------------------------------------------------
+
+void DragAcceptFiles(HWND wnd, bool accept) {
+  if (!wnd) return;
+  wnd->backend()->acceptFiles = accept;
+  if (auto* w = static_cast<VWindow*>(WindowWidget(*wnd))) {
+    w->acceptFiles = accept;
+    w->setAcceptDrops(accept);
+  }
+}
+int DragQueryFileCount(HDROP drop) { return drop ? int(drop->Files.size()) : 0; }
+std::string DragQueryFile(HDROP drop, int index) {
+  if (!drop || index < 0 || index >= int(drop->Files.size())) return {};
+  return drop->Files[size_t(index)];
+}
+TPoint DragQueryPoint(HDROP drop) { return drop ? drop->Point : TPoint{}; }
+void DragFinish(HDROP) {}

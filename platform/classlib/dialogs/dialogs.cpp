@@ -1,0 +1,468 @@
+#include "platform/classlib/dialogs/dialogs.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <utility>
+
+#include "platform/classlib/core/format.h"
+#include "platform/classlib/dialogs/responder.h"
+#include "platform/classlib/graphics/qtbridge.h"
+
+using vantrel::qt::FromQString;
+using vantrel::qt::ToQString;
+
+IMPLEMENT_CLASS(TCommonDialog, TComponent)
+IMPLEMENT_CLASS(TFontDialog, TCommonDialog)
+IMPLEMENT_CLASS(TColorDialog, TCommonDialog)
+
+// ---- The responder -------------------------------------------------------------
+
+namespace vantrel::dialogs {
+
+TDialogResponder& Responder() {
+  static TDialogResponder responder;
+  return responder;
+}
+
+TModalResult Ask(TDialogRequest& request) { return Responder()(request); }
+
+void RequireWindowSystem() {
+  if (!QApplication::instance())
+    throw EInvalidOperation("A dialog cannot be shown: there is no window system");
+}
+
+std::string ApplicationCaption() {
+  if (Application && !Application->Title().empty()) return Application->Title();
+  std::string exe = Application ? Application->ExeName() : std::string();
+  return std::filesystem::path(exe).stem().string();
+}
+
+}  // namespace vantrel::dialogs
+
+using namespace vantrel::dialogs;
+
+namespace {
+
+// Forms in their modal pass go to the responder like every other dialog.
+TModalResult AnswerModalForm(TCustomForm& form) {
+  TDialogRequest request;
+  request.Kind = TDialogKind::Form;
+  request.Caption = form.Caption();
+  request.Dialog = &form;
+  return Ask(request);
+}
+
+void InstallResponder(TDialogResponder responder) {
+  Responder() = std::move(responder);
+  if (Responder()) ModalFormResponder = AnswerModalForm;
+  else ModalFormResponder = nullptr;
+}
+
+}  // namespace
+
+TDialogResponderScope::TDialogResponderScope(TDialogResponder responder)
+    : previous_(Responder()) {
+  InstallResponder([this, responder = std::move(responder)](TDialogRequest& request) {
+    requests_.push_back(request);
+    return responder(request);
+  });
+}
+
+TDialogResponderScope::~TDialogResponderScope() { InstallResponder(std::move(previous_)); }
+
+std::vector<std::string> TDialogResponderScope::Texts() const {
+  std::vector<std::string> texts;
+  for (const TDialogRequest& r : requests_) texts.push_back(r.Text);
+  return texts;
+}
+
+bool DialogResponderInstalled() { return bool(Responder()); }
+
+// ---- Message boxes -----------------------------------------------------------------
+
+namespace {
+
+struct ButtonInfo {
+  TModalResult Result;
+  const char* Caption;  // with the mnemonic
+};
+
+// Indexed by TMsgDlgBtn.
+constexpr ButtonInfo kButtons[] = {
+    {mrYes, "&Yes"},         {mrNo, "&No"},         {mrOk, "OK"},
+    {mrCancel, "Cancel"},    {mrAbort, "&Abort"},   {mrRetry, "&Retry"},
+    {mrIgnore, "&Ignore"},   {mrAll, "&All"},       {mrNoToAll, "N&o to All"},
+    {mrYesToAll, "Yes to &All"}, {mrNone, "&Help"}};
+
+std::string WithoutMnemonic(const char* caption) {
+  std::string s;
+  for (const char* p = caption; *p; ++p)
+    if (*p != '&') s += *p;
+  return s;
+}
+
+// Everything a message box shows; MessageDlg and MessageBox both fill one.
+struct MessageBoxSpec {
+  std::string Caption;
+  std::string Text;
+  TMsgDlgType Type = mtCustom;
+  std::vector<TMsgDlgBtn> Buttons;
+  TModalResult DefaultButton = mrNone;
+  std::optional<TModalResult> EscapeButton;
+  int HelpCtx = 0;
+  std::optional<TPoint> Position;
+};
+
+bool Offers(const MessageBoxSpec& spec, TModalResult result) {
+  for (TMsgDlgBtn b : spec.Buttons)
+    if (kButtons[b].Result == result && b != mbHelp) return true;
+  return false;
+}
+
+// The answer of closing the box without a button (Escape or the window's
+// Close button); nullopt when the box cannot be closed that way.
+std::optional<TModalResult> CloseAnswer(const MessageBoxSpec& spec) { return spec.EscapeButton; }
+
+TModalResult AskResponderMessage(const MessageBoxSpec& spec) {
+  TDialogRequest request;
+  request.Kind = TDialogKind::MessageBox;
+  request.Caption = spec.Caption;
+  request.Text = spec.Text;
+  request.Type = spec.Type;
+  request.DefaultButton = spec.DefaultButton;
+  for (TMsgDlgBtn b : spec.Buttons) {
+    if (b == mbHelp) continue;
+    request.Buttons.push_back(kButtons[b].Result);
+    request.ButtonCaptions.push_back(WithoutMnemonic(kButtons[b].Caption));
+  }
+  TModalResult answer = Ask(request);
+  if (answer == mrNone) {
+    if (auto closed = CloseAnswer(spec)) return *closed;
+  } else if (Offers(spec, answer)) {
+    return answer;
+  }
+  throw EInvalidOperation(Format("The dialog responder answered %d, which the box \"%s\" does "
+                                 "not offer",
+                                 {answer, spec.Text}));
+}
+
+QMessageBox::Icon IconOf(TMsgDlgType type) {
+  switch (type) {
+    case mtWarning: return QMessageBox::Warning;
+    case mtError: return QMessageBox::Critical;
+    case mtInformation: return QMessageBox::Information;
+    case mtConfirmation: return QMessageBox::Question;
+    default: return QMessageBox::NoIcon;
+  }
+}
+
+TModalResult ShowQtMessage(const MessageBoxSpec& spec) {
+  QMessageBox box(IconOf(spec.Type), ToQString(spec.Caption), ToQString(spec.Text));
+  std::vector<std::pair<QAbstractButton*, TMsgDlgBtn>> buttons;
+  for (TMsgDlgBtn b : spec.Buttons) {
+    auto role = b == mbHelp ? QMessageBox::HelpRole : QMessageBox::AcceptRole;
+    QPushButton* button = box.addButton(ToQString(kButtons[b].Caption), role);
+    buttons.emplace_back(button, b);
+    if (kButtons[b].Result == spec.DefaultButton && b != mbHelp) box.setDefaultButton(button);
+    if (auto closed = CloseAnswer(spec); closed && *closed == kButtons[b].Result)
+      box.setEscapeButton(button);
+  }
+  if (spec.Position) {
+    box.adjustSize();
+    box.move(spec.Position->x, spec.Position->y);
+  }
+  for (;;) {
+    box.exec();
+    TMsgDlgBtn chosen = mbCancel;
+    bool found = false;
+    for (auto& [button, b] : buttons)
+      if (button == box.clickedButton()) chosen = b, found = true;
+    if (!found) return CloseAnswer(spec).value_or(mrCancel);
+    // Help keeps the box: the user reads the topic and then answers.
+    if (chosen != mbHelp) return kButtons[chosen].Result;
+    if (Application) Application->HelpContext(spec.HelpCtx);
+  }
+}
+
+TModalResult RunMessageBox(const MessageBoxSpec& spec) {
+  if (DialogResponderInstalled()) return AskResponderMessage(spec);
+  if (!QApplication::instance()) {
+    // Headless programs (the report engine in a batch) still say what happened.
+    std::fprintf(stderr, "%s: %s\n", spec.Caption.c_str(), spec.Text.c_str());
+    return spec.DefaultButton;
+  }
+  return ShowQtMessage(spec);
+}
+
+// Every kind of line break of a message is a line break on screen.
+std::string NormalizeLineBreaks(const std::string& text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r') {
+      out += '\n';
+      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+const char* CaptionOf(TMsgDlgType type) {
+  switch (type) {
+    case mtWarning: return "Warning";
+    case mtError: return "Error";
+    case mtInformation: return "Information";
+    case mtConfirmation: return "Confirm";
+    default: return nullptr;
+  }
+}
+
+MessageBoxSpec DialogSpec(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons,
+                          int helpCtx) {
+  MessageBoxSpec spec;
+  const char* caption = CaptionOf(type);
+  spec.Caption = caption ? caption : ApplicationCaption();
+  spec.Text = NormalizeLineBreaks(msg);
+  spec.Type = type;
+  spec.HelpCtx = helpCtx;
+  for (int b = mbYes; b <= mbHelp; ++b)
+    if (buttons.Contains(TMsgDlgBtn(b))) spec.Buttons.push_back(TMsgDlgBtn(b));
+  // OK or Yes has the focus, else the first button; Escape answers Cancel,
+  // else No, else OK.
+  if (buttons.Contains(mbOK)) spec.DefaultButton = mrOk;
+  else if (buttons.Contains(mbYes)) spec.DefaultButton = mrYes;
+  else if (!spec.Buttons.empty()) spec.DefaultButton = kButtons[spec.Buttons.front()].Result;
+  if (buttons.Contains(mbCancel)) spec.EscapeButton = mrCancel;
+  else if (buttons.Contains(mbNo)) spec.EscapeButton = mrNo;
+  else if (buttons.Contains(mbOK)) spec.EscapeButton = mrOk;
+  return spec;
+}
+
+}  // namespace
+
+TModalResult MessageDlg(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons,
+                        int helpCtx) {
+  return RunMessageBox(DialogSpec(msg, type, buttons, helpCtx));
+}
+
+TModalResult MessageDlgPos(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons,
+                           int helpCtx, int x, int y) {
+  MessageBoxSpec spec = DialogSpec(msg, type, buttons, helpCtx);
+  if (x >= 0 || y >= 0) spec.Position = TPoint{x, y};
+  return RunMessageBox(spec);
+}
+
+void ShowMessage(const std::string& msg) {
+  MessageBoxSpec spec = DialogSpec(msg, mtCustom, {mbOK}, 0);
+  RunMessageBox(spec);
+}
+
+namespace {
+
+// MB_ button sets, indexed by the low four bits of the flags.
+const std::vector<TMsgDlgBtn> kMessageBoxButtons[] = {
+    {mbOK},    {mbOK, mbCancel},  {mbAbort, mbRetry, mbIgnore}, {mbYes, mbNo, mbCancel},
+    {mbYes, mbNo}, {mbRetry, mbCancel}};
+
+TMsgDlgType TypeOfIcon(UINT flags) {
+  switch (flags & MB_ICONMASK) {
+    case MB_ICONHAND: return mtError;
+    case MB_ICONQUESTION: return mtConfirmation;
+    case MB_ICONEXCLAMATION: return mtWarning;
+    case MB_ICONASTERISK: return mtInformation;
+    default: return mtCustom;
+  }
+}
+
+// The answers are the same numbers as the IDs (IDOK == mrOk ... IDNO == mrNo).
+int ShowMessageBox(const std::string& text, const std::string& caption, UINT flags) {
+  UINT kind = flags & MB_TYPEMASK;
+  if (kind >= std::size(kMessageBoxButtons))
+    throw EInvalidOperation(Format("Unknown message box buttons %d", {int(kind)}));
+  MessageBoxSpec spec;
+  spec.Caption = caption.empty() ? std::string("Error") : caption;
+  spec.Text = NormalizeLineBreaks(text);
+  spec.Type = TypeOfIcon(flags);
+  spec.Buttons = kMessageBoxButtons[kind];
+  size_t def = (flags & MB_DEFMASK) >> 8;
+  spec.DefaultButton = kButtons[spec.Buttons[def < spec.Buttons.size() ? def : 0]].Result;
+  // Only boxes with Cancel, or with OK alone, can be closed without a button.
+  if (kind == MB_OK) spec.EscapeButton = mrOk;
+  else if (std::count(spec.Buttons.begin(), spec.Buttons.end(), mbCancel))
+    spec.EscapeButton = mrCancel;
+  return RunMessageBox(spec);
+}
+
+// The desktop's beep while there is a window system, else the one before.
+TBeepSink g_plainBeep;
+void DesktopBeep(UINT type) {
+  if (QApplication::instance()) QApplication::beep();
+  else if (g_plainBeep) g_plainBeep(type);
+}
+
+// Installed when the library is linked in: the application's message boxes
+// and its exception box come here, and beeps reach the desktop.
+const bool kMessageBoxInstalled = [] {
+  MessageBoxHandler = ShowMessageBox;
+  g_plainBeep = SetBeepSink(DesktopBeep);
+  return true;
+}();
+
+}  // namespace
+
+// ---- Input boxes -------------------------------------------------------------------
+
+bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value) {
+  if (DialogResponderInstalled()) {
+    std::string edited = value;
+    TDialogRequest request;
+    request.Kind = TDialogKind::InputQuery;
+    request.Caption = caption;
+    request.Text = prompt;
+    request.Buttons = {mrOk, mrCancel};
+    request.ButtonCaptions = {"OK", "Cancel"};
+    request.DefaultButton = mrOk;
+    request.Value = &edited;
+    if (Ask(request) != mrOk) return false;
+    value = edited;
+    return true;
+  }
+  RequireWindowSystem();
+  bool ok = false;
+  QString text = QInputDialog::getText(nullptr, ToQString(caption), ToQString(prompt),
+                                       QLineEdit::Normal, ToQString(value), &ok);
+  if (ok) value = FromQString(text);
+  return ok;
+}
+
+std::string InputBox(const std::string& caption, const std::string& prompt,
+                     const std::string& defaultValue) {
+  std::string value = defaultValue;
+  InputQuery(caption, prompt, value);
+  return value;
+}
+
+// ---- Common dialogs ----------------------------------------------------------------
+
+TCommonDialog::TCommonDialog(TComponent* AOwner) : TComponent(AOwner) {}
+
+bool TCommonDialog::AskResponder(TDialogKind kind, bool& accepted) {
+  if (!DialogResponderInstalled()) return false;
+  TDialogRequest request;
+  request.Kind = kind;
+  request.Caption = title_;
+  request.Buttons = {mrOk, mrCancel};
+  request.ButtonCaptions = {"OK", "Cancel"};
+  request.DefaultButton = mrOk;
+  request.Dialog = this;
+  if (OnShow) OnShow(this);
+  accepted = Ask(request) == mrOk;
+  if (OnClose) OnClose(this);
+  return true;
+}
+
+namespace {
+
+// A responder that keeps giving what the dialog refuses would otherwise make
+// Execute ask forever; a person at the real dialog may try as often as needed.
+constexpr int kMaxResponderRefusals = 16;
+
+}  // namespace
+
+bool TCommonDialog::ExecuteChecked(TDialogKind kind, const std::function<bool()>& runQt,
+                                   const std::function<bool()>& accept) {
+  for (int refusals = 0;; ++refusals) {
+    bool accepted = false;
+    bool asked = AskResponder(kind, accepted);
+    if (!asked) accepted = runQt();
+    if (!accepted) return false;
+    if (accept()) return true;
+    if (asked && refusals + 1 >= kMaxResponderRefusals)
+      throw EInvalidOperation("The dialog responder keeps giving answers the dialog refuses");
+  }
+}
+
+// ---- Font ----------------------------------------------------------------------------
+
+TFontDialog::TFontDialog(TComponent* AOwner)
+    : TCommonDialog(AOwner), font_(std::make_unique<TFont>()) {}
+TFontDialog::~TFontDialog() = default;
+
+bool TFontDialog::Execute() {
+  bool accepted = false;
+  if (AskResponder(TDialogKind::Font, accepted)) return accepted;
+  RequireWindowSystem();
+  bool ok = false;
+  QFont chosen = QFontDialog::getFont(&ok, vantrel::qt::ToQFont(*font_), nullptr,
+                                      ToQString(Title()));
+  if (!ok) return false;
+  font_->SetName(FromQString(chosen.family()));
+  if (chosen.pointSize() > 0) font_->SetSize(chosen.pointSize());
+  TFontStyles style;
+  if (chosen.bold()) style.Include(fsBold);
+  if (chosen.italic()) style.Include(fsItalic);
+  if (chosen.underline()) style.Include(fsUnderline);
+  if (chosen.strikeOut()) style.Include(fsStrikeOut);
+  font_->SetStyle(style);
+  return true;
+}
+
+// ---- Colour --------------------------------------------------------------------------
+
+TColorDialog::TColorDialog(TComponent* AOwner)
+    : TCommonDialog(AOwner), customColors_(std::make_unique<TStringList>()) {}
+TColorDialog::~TColorDialog() = default;
+
+namespace {
+
+std::string SlotName(int slot) { return std::string("Color") + char('A' + slot); }
+
+}  // namespace
+
+TColor TColorDialog::CustomColor(int slot) const {
+  if (slot < 0 || slot >= CustomColorCount) return clNone;
+  std::string hex = customColors_->Values(SlotName(slot));
+  if (hex.size() != 6 || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+    return clNone;
+  unsigned long rgb = std::stoul(hex, nullptr, 16);
+  return RGB(int(rgb >> 16) & 0xFF, int(rgb >> 8) & 0xFF, int(rgb) & 0xFF);
+}
+
+void TColorDialog::SetCustomColor(int slot, TColor color) {
+  if (slot < 0 || slot >= CustomColorCount)
+    throw EInvalidOperation(Format("Custom colour slot %d out of range", {slot}));
+  TColor c = ColorToRGB(color);
+  char hex[8];
+  std::snprintf(hex, sizeof hex, "%02X%02X%02X", GetRValue(c), GetGValue(c), GetBValue(c));
+  customColors_->SetValues(SlotName(slot), hex);
+}
+
+bool TColorDialog::Execute() {
+  bool accepted = false;
+  if (AskResponder(TDialogKind::Color, accepted)) return accepted;
+  RequireWindowSystem();
+  using vantrel::qt::ToQColor;
+  for (int slot = 0; slot < CustomColorCount; ++slot) {
+    TColor c = CustomColor(slot);
+    QColorDialog::setCustomColor(slot, c == clNone ? QColor(Qt::white) : ToQColor(c));
+  }
+  QColorDialog dialog(ToQColor(color_));
+  if (!Title().empty()) dialog.setWindowTitle(ToQString(Title()));
+  if (dialog.exec() != QDialog::Accepted) return false;
+  color_ = vantrel::qt::FromQColor(dialog.selectedColor());
+  for (int slot = 0; slot < CustomColorCount; ++slot)
+    SetCustomColor(slot, vantrel::qt::FromQColor(QColorDialog::customColor(slot)));
+  return true;
+}

@@ -1,0 +1,364 @@
+// Every dialog answered through the responder: what it is shown, what the
+// answer does, and what is refused.
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/core/temp_dir.h"
+#include "platform/classlib/dialogs/dialogs.h"
+#include "platform/classlib/printers/printers.h"
+#include "platform/win32/msgbox.h"
+
+TEST(MessageDlgTest, CaptionsButtonsAndLineBreaksByKind) {
+  struct Case {
+    TMsgDlgType type;
+    TMsgDlgButtons buttons;
+    const char* caption;
+    std::vector<std::string> captions;
+    TModalResult defaultButton;
+  } cases[] = {
+      {mtWarning, {mbOK}, "Warning", {"OK"}, mrOk},
+      {mtError, mbAbortRetryIgnore, "Error", {"Abort", "Retry", "Ignore"}, mrAbort},
+      {mtInformation, mbOKCancel, "Information", {"OK", "Cancel"}, mrOk},
+      {mtConfirmation, mbYesNoCancel + TMsgDlgButtons{mbHelp}, "Confirm",
+       {"Yes", "No", "Cancel"}, mrYes},
+      {mtConfirmation, {mbYes, mbNo, mbAll, mbNoToAll, mbYesToAll}, "Confirm",
+       {"Yes", "No", "All", "No to All", "Yes to All"}, mrYes},
+  };
+  for (const Case& c : cases) {
+    TDialogResponderScope scope([](TDialogRequest& r) { return r.Buttons.back(); });
+    TModalResult result = MessageDlg("one\rtwo\r\nthree\nfour", c.type, c.buttons, 0);
+    ASSERT_EQ(scope.Count(), 1);
+    const TDialogRequest& r = scope.Requests()[0];
+    EXPECT_EQ(r.Kind, TDialogKind::MessageBox);
+    EXPECT_EQ(r.Caption, c.caption);
+    EXPECT_EQ(r.Text, "one\ntwo\nthree\nfour");
+    EXPECT_EQ(r.ButtonCaptions, c.captions);
+    EXPECT_EQ(r.DefaultButton, c.defaultButton);
+    EXPECT_EQ(result, r.Buttons.back());
+  }
+}
+
+TEST(MessageDlgTest, ClosingAnswersCancelNoOrOkAndStrayAnswersAreRefused) {
+  TDialogResponderScope scope([](TDialogRequest&) { return mrNone; });
+  EXPECT_EQ(MessageDlg("q", mtConfirmation, mbYesNoCancel, 0), mrCancel);
+  EXPECT_EQ(MessageDlg("yes or no", mtConfirmation, {mbYes, mbNo}, 0), mrNo);
+  EXPECT_EQ(MessageDlg("i", mtInformation, {mbOK}, 0), mrOk);
+  EXPECT_THROW(MessageDlg("abort", mtError, mbAbortRetryIgnore, 0), EInvalidOperation);
+  EXPECT_EQ(Application->MessageBox("ok", "T", MB_OK), IDOK);
+  EXPECT_EQ(Application->MessageBox("retry", "T", MB_RETRYCANCEL), IDCANCEL);
+  EXPECT_THROW(Application->MessageBox("yes or no", "T", MB_YESNO), EInvalidOperation);
+  TDialogResponderScope stray([](TDialogRequest&) { return mrRetry; });
+  EXPECT_THROW(MessageDlg("ok", mtWarning, mbOKCancel, 0), EInvalidOperation);
+}
+
+TEST(MessageDlgTest, CustomBoxesAndShowMessageUseTheApplicationTitle) {
+  Application->SetTitle("Vantrel Pro");
+  TDialogResponderScope scope([](TDialogRequest&) { return mrOk; });
+  ShowMessage("Saved");
+  EXPECT_EQ(MessageDlgPos("at", mtCustom, {mbOK}, 0, 10, 20), mrOk);
+  ASSERT_EQ(scope.Count(), 2);
+  EXPECT_EQ(scope.Requests()[0].Caption, "Vantrel Pro");
+  EXPECT_EQ(scope.Requests()[1].Caption, "Vantrel Pro");
+  EXPECT_EQ(scope.Texts(), (std::vector<std::string>{"Saved", "at"}));
+  Application->SetTitle("");
+}
+
+TEST(MessageBoxTest, FlagsChooseButtonsIconAndDefaultAndAnswersAreIds) {
+  struct Case {
+    UINT flags;
+    std::vector<TModalResult> buttons;
+    TMsgDlgType type;
+    TModalResult defaultButton;
+    int id;  // of the last button
+  } cases[] = {
+      {MB_OK, {mrOk}, mtCustom, mrOk, IDOK},
+      {MB_OKCANCEL | MB_ICONQUESTION, {mrOk, mrCancel}, mtConfirmation, mrOk, IDCANCEL},
+      {MB_ABORTRETRYIGNORE | MB_ICONHAND | MB_DEFBUTTON2, {mrAbort, mrRetry, mrIgnore}, mtError,
+       mrRetry, IDIGNORE},
+      {MB_YESNOCANCEL | MB_ICONEXCLAMATION | MB_DEFBUTTON3, {mrYes, mrNo, mrCancel}, mtWarning,
+       mrCancel, IDCANCEL},
+      {MB_YESNO | MB_ICONASTERISK, {mrYes, mrNo}, mtInformation, mrYes, IDNO},
+      {MB_RETRYCANCEL, {mrRetry, mrCancel}, mtCustom, mrRetry, IDCANCEL},
+  };
+  for (const Case& c : cases) {
+    TDialogResponderScope scope([](TDialogRequest& r) { return r.Buttons.back(); });
+    EXPECT_EQ(Application->MessageBox("text", "Title", c.flags), c.id);
+    const TDialogRequest& r = scope.Requests().at(0);
+    EXPECT_EQ(r.Caption, "Title");
+    EXPECT_EQ(r.Buttons, c.buttons);
+    EXPECT_EQ(r.Type, c.type);
+    EXPECT_EQ(r.DefaultButton, c.defaultButton);
+  }
+  TDialogResponderScope scope([](TDialogRequest&) { return mrOk; });
+  EXPECT_THROW(Application->MessageBox("bad", "T", 0x7), EInvalidOperation);
+}
+
+TEST(MessageBoxTest, ExceptionBoxesReachTheResponder) {
+  TDialogResponderScope scope([](TDialogRequest&) { return mrOk; });
+  Application->ShowException(Exception("Disk full"));
+  ASSERT_EQ(scope.Count(), 1);
+  EXPECT_EQ(scope.Requests()[0].Text, "Disk full.");
+  EXPECT_EQ(scope.Requests()[0].Type, mtError);
+}
+
+TEST(InputQueryTest, OkTakesTheEditedValueCancelKeepsIt) {
+  for (TModalResult answer : {mrOk, mrCancel}) {
+    TDialogResponderScope scope([answer](TDialogRequest& r) {
+      EXPECT_EQ(*r.Value, "old");
+      *r.Value = "new";
+      return answer;
+    });
+    std::string value = "old";
+    EXPECT_EQ(InputQuery("Rename", "Name:", value), answer == mrOk);
+    EXPECT_EQ(value, answer == mrOk ? "new" : "old");
+    EXPECT_EQ(InputBox("Rename", "Name:", "old"), value);
+    EXPECT_EQ(scope.Requests()[0].Caption, "Rename");
+    EXPECT_EQ(scope.Requests()[0].Text, "Name:");
+  }
+}
+
+TEST(FileDialogTest, FilterDefaultExtensionAndInitialFolderCompleteTheName) {
+  TempDir dir;
+  TSaveDialog dialog(nullptr);
+  dialog.SetFilter("Text|*.txt;*.log|All files|*.*");
+  dialog.SetDefaultExt(".txt");
+  dialog.SetInitialDir(dir.Path());
+  dialog.SetTitle("Export");
+  ASSERT_EQ(dialog.FilterEntries().size(), 2u);
+  EXPECT_EQ(dialog.FilterEntries()[0].Patterns, "*.txt;*.log");
+  TDialogResponderScope scope([](TDialogRequest& r) {
+    auto* d = static_cast<TSaveDialog*>(r.Dialog);
+    d->SetFileName("report");
+    d->SetFilterIndex(2);
+    return mrOk;
+  });
+  ASSERT_TRUE(dialog.Execute());
+  EXPECT_EQ(scope.Requests()[0].Kind, TDialogKind::SaveFile);
+  EXPECT_EQ(scope.Requests()[0].Caption, "Export");
+  EXPECT_EQ(dialog.FileName(), dir / "report.txt");
+  EXPECT_EQ(dialog.FilterIndex(), 2);
+  ASSERT_EQ(dialog.Files()->Count(), 1);
+}
+
+TEST(FileDialogTest, MissingFileIsRefusedAndTheDialogAsksAgain) {
+  TempDir dir;
+  std::ofstream(dir / "there.txt") << "x";
+  TOpenDialog dialog(nullptr);
+  dialog.SetOptions({ofFileMustExist, ofAllowMultiSelect});
+  int round = 0;
+  TDialogResponderScope scope([&](TDialogRequest& r) {
+    if (r.Kind == TDialogKind::MessageBox) return mrOk;
+    auto* d = static_cast<TOpenDialog*>(r.Dialog);
+    d->Files()->Add(dir / (++round == 1 ? "missing.txt" : "there.txt"));
+    return mrOk;
+  });
+  ASSERT_TRUE(dialog.Execute());
+  EXPECT_EQ(round, 2);
+  EXPECT_EQ(dialog.FileName(), dir / "there.txt");
+  ASSERT_EQ(scope.Count(), 3);
+  EXPECT_EQ(scope.Requests()[1].Text,
+            dir / "missing.txt\nFile not found.\nPlease verify the correct file name was given.");
+}
+
+TEST(FileDialogTest, OverwritePromptNoAsksAgainCancelGivesFalse) {
+  TempDir dir;
+  std::ofstream(dir / "old.csv") << "x";
+  TSaveDialog dialog(nullptr);
+  dialog.SetOptions({ofOverwritePrompt});
+  std::vector<TModalResult> answers = {mrOk, mrNo, mrCancel};  // name, replace?, dialog
+  size_t next = 0;
+  TDialogResponderScope scope([&](TDialogRequest& r) {
+    if (r.Dialog) static_cast<TSaveDialog*>(r.Dialog)->SetFileName(dir / "old.csv");
+    return answers.at(next++);
+  });
+  EXPECT_FALSE(dialog.Execute());
+  ASSERT_EQ(scope.Count(), 3);
+  EXPECT_EQ(scope.Requests()[1].Text, dir / "old.csv already exists.\nDo you want to replace it?");
+  // A responder that never gives an acceptable name cannot make Execute loop forever.
+  TDialogResponderScope stubborn([&](TDialogRequest& r) {
+    if (r.Dialog) static_cast<TSaveDialog*>(r.Dialog)->SetFileName(dir / "old.csv");
+    return r.Dialog ? mrOk : mrNo;
+  });
+  EXPECT_THROW(dialog.Execute(), EInvalidOperation);
+}
+
+TEST(FontAndColorDialogTest, ResponderFillsFontColorAndCustomColors) {
+  TFontDialog font(nullptr);
+  TColorDialog color(nullptr);
+  color.CustomColors()->Add("ColorA=FF8000");
+  color.CustomColors()->Add("ColorB=nonsense");
+  EXPECT_EQ(color.CustomColor(0), RGB(0xFF, 0x80, 0x00));
+  EXPECT_EQ(color.CustomColor(1), clNone);
+  TDialogResponderScope scope([](TDialogRequest& r) {
+    if (r.Kind == TDialogKind::Font) {
+      static_cast<TFontDialog*>(r.Dialog)->Font()->SetName("Arial");
+      return mrOk;
+    }
+    auto* d = static_cast<TColorDialog*>(r.Dialog);
+    d->SetColor(clRed);
+    d->SetCustomColor(15, RGB(1, 2, 3));
+    return mrCancel;
+  });
+  EXPECT_TRUE(font.Execute());
+  EXPECT_EQ(font.Font()->Name(), "Arial");
+  EXPECT_FALSE(color.Execute());
+  EXPECT_EQ(color.Color(), clRed);
+  EXPECT_EQ(color.CustomColors()->Values("ColorP"), "010203");
+}
+
+TEST(ModalFormTest, ResponderDrivesTheLiveFormAndEndsItsModalPass) {
+  Application->Initialize();
+  TForm form(nullptr);
+  form.SetCaption("Options");
+  bool wasShowing = false;
+  TDialogResponderScope scope([&](TDialogRequest& r) {
+    wasShowing = static_cast<TForm*>(r.Dialog)->Visible();
+    return mrOk;
+  });
+  EXPECT_EQ(form.ShowModal(), mrOk);
+  EXPECT_TRUE(wasShowing);
+  EXPECT_FALSE(form.Visible());
+  EXPECT_EQ(scope.Requests().at(0).Kind, TDialogKind::Form);
+  EXPECT_EQ(scope.Requests().at(0).Caption, "Options");
+}
+
+namespace {
+
+// The program's printer replaced by a fresh one for one test.
+class ScratchPrinter {
+ public:
+  ScratchPrinter() : previous_(SetPrinter(new TPrinter)) {}
+  ~ScratchPrinter() { delete SetPrinter(previous_); }
+
+ private:
+  TPrinter* previous_;
+};
+
+}  // namespace
+
+TEST(PrintDialogTest, RangeOutsideMinMaxIsRefusedThenCopiesReachThePrinter) {
+  ScratchPrinter scratch;
+  TPrintDialog dialog(nullptr);
+  dialog.SetOptions({poPageNums});
+  dialog.SetMinPage(1);
+  dialog.SetMaxPage(5);
+  int round = 0;
+  TDialogResponderScope scope([&](TDialogRequest& r) {
+    if (r.Kind == TDialogKind::MessageBox) return mrOk;
+    auto* d = static_cast<TPrintDialog*>(r.Dialog);
+    d->SetPrintRange(prPageNums);
+    d->SetFromPage(++round == 1 ? 0 : 2);
+    d->SetToPage(3);
+    d->SetCopies(3);
+    d->SetCollate(true);
+    return mrOk;
+  });
+  ASSERT_TRUE(dialog.Execute());
+  EXPECT_EQ(scope.Texts().at(1), "Page numbers must lie between 1 and 5.");
+  EXPECT_EQ(dialog.FromPage(), 2);
+  EXPECT_EQ(Printer()->Copies(), 3);
+  EXPECT_TRUE(Printer()->Settings().Collate);
+}
+
+TEST(PrintDialogTest, PrintToFileAndThePdfPrinterAskForTheFileThroughTheSaveDialog) {
+  ScratchPrinter scratch;
+  TempDir dir;
+  Printer()->SetPrinterIndex(Printer()->Printers()->IndexOf("PDF"));
+  TDialogResponderScope scope([&](TDialogRequest& r) {
+    if (r.Kind == TDialogKind::Print) static_cast<TPrintDialog*>(r.Dialog)->SetPrintToFile(true);
+    if (r.Kind == TDialogKind::SaveFile)
+      static_cast<TSaveDialog*>(r.Dialog)->SetFileName(dir / "a");
+    return mrOk;
+  });
+  TPrintDialog dialog(nullptr);
+  ASSERT_TRUE(dialog.Execute());
+  EXPECT_EQ(Printer()->FileName(), dir / "a.pdf");
+  Printer()->SetFileName("");
+  Printer()->SetTitle("Report");
+  Printer()->BeginDoc();
+  Printer()->EndDoc();
+  EXPECT_EQ(scope.Requests().back().Caption, "Print to File - Report");
+  EXPECT_TRUE(std::filesystem::exists(dir / "a.pdf"));
+}
+
+TEST(PrinterSetupDialogTest, ResponderChangesThePrinterOrCancels) {
+  ScratchPrinter scratch;
+  TPrinterSetupDialog dialog(nullptr);
+  for (TModalResult answer : {mrCancel, mrOk}) {
+    TDialogResponderScope scope([answer](TDialogRequest& r) {
+      EXPECT_EQ(r.Kind, TDialogKind::PrinterSetup);
+      if (answer == mrOk) Printer()->SetOrientation(poLandscape);
+      return answer;
+    });
+    EXPECT_EQ(dialog.Execute(), answer == mrOk);
+  }
+  EXPECT_EQ(Printer()->Orientation(), poLandscape);
+}
+
+namespace {
+
+// Acts on the modal dialog once it shows (the real Qt dialogs, no responder).
+template <class Dialog>
+void WhenShown(std::function<void(Dialog*)> act) {
+  QTimer::singleShot(0, [act] {
+    auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    act(dialog);
+  });
+}
+
+QAbstractButton* ButtonNamed(QMessageBox* box, const QString& text) {
+  for (QAbstractButton* b : box->buttons())
+    if (b->text() == text) return b;
+  return nullptr;
+}
+
+}  // namespace
+
+TEST(RealDialogTest, MessageBoxHelpKeepsTheBoxAndTheChosenButtonAnswers) {
+  Application->Initialize();
+  ASSERT_FALSE(DialogResponderInstalled());
+  int helped = 0;
+  Application->OnHelp = [&](WORD, int data, bool& callHelp) {
+    helped = data;
+    callHelp = false;
+    return true;
+  };
+  WhenShown<QMessageBox>([](QMessageBox* box) {
+    EXPECT_EQ(box->windowTitle(), "Confirm");
+    EXPECT_EQ(box->text(), "Keep\nit?");
+    ButtonNamed(box, "&Help")->click();
+    WhenShown<QMessageBox>([](QMessageBox* again) { ButtonNamed(again, "&No")->click(); });
+  });
+  EXPECT_EQ(MessageDlg("Keep\r\nit?", mtConfirmation, {mbYes, mbNo, mbHelp}, 42), mrNo);
+  EXPECT_EQ(helped, 42);
+  Application->OnHelp = nullptr;
+}
+
+TEST(RealDialogTest, FileDialogTakesTheChosenFileAndFilter) {
+  TempDir dir;
+  std::ofstream(dir / "data.log") << "x";
+  TOpenDialog dialog(nullptr);
+  dialog.SetFilter("Text|*.txt|Logs (*.log)|*.log|All Files (*.*)|*.*");
+  dialog.SetInitialDir(dir.Path());
+  dialog.SetOptions({ofFileMustExist});
+  WhenShown<QFileDialog>([&](QFileDialog* d) {
+    EXPECT_EQ(d->nameFilters(), (QStringList{"Text (*.txt)", "Logs (*.log)", "All Files (*)"}));
+    d->selectNameFilter("Logs (*.log)");
+    d->selectFile(QString::fromStdString(dir / "data.log"));
+    QMetaObject::invokeMethod(d, "accept");  // a protected slot
+  });
+  ASSERT_TRUE(dialog.Execute());
+  EXPECT_EQ(dialog.FileName(), dir / "data.log");
+  EXPECT_EQ(dialog.FilterIndex(), 2);
+}

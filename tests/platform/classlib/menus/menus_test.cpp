@@ -1,0 +1,447 @@
+// Menus on real widgets: shortcut texts, the item tree, shortcut dispatch
+// from a form, the menu bar with mnemonics and hints, popup menus on a right
+// click, and owner-drawn items measured and painted (pixels).
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QTest>
+#include <QWidgetAction>
+
+#include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/controls/winapi.h"
+#include "platform/classlib/core/filer.h"
+#include "platform/classlib/graphics/qtbridge.h"
+#include "platform/classlib/menus/menus.h"
+#include "platform/classlib/menus/qtmenus.h"
+
+using namespace testing_support;
+using vantrel::menus::ActionOf;
+using vantrel::menus::MenuBarWidget;
+using vantrel::menus::PopupWidget;
+
+namespace {
+
+// A focusable control that notes the keys it sees.
+class KeyField : public TCustomControl {
+ public:
+  explicit KeyField(TCustomForm* form) : TCustomControl(form) {
+    SetParent(form);
+    SetBounds(10, 10, 80, 40);
+    SetTabStop(true);
+    SetFocus();
+    OnKeyDown = [this](TObject*, WORD& key, TShiftState) {
+      if (key != VK_CONTROL && key != VK_MENU) keys.push_back(key);
+    };
+  }
+  std::vector<WORD> keys;
+};
+
+TMenuItem* NewItem(TMenuItem* parent, const std::string& caption, int* clicks = nullptr) {
+  auto* item = new TMenuItem(nullptr);
+  item->SetCaption(caption);
+  if (clicks) item->OnClick = [clicks](TObject*) { ++*clicks; };
+  parent->Add(item);
+  return item;
+}
+
+TColor PixelAt(QWidget* w, QPoint p) {
+  return vantrel::qt::FromQColor(w->grab().toImage().pixelColor(p));
+}
+
+}  // namespace
+
+TEST(ShortCutTextTest, TextsAndKeysBothWays) {
+  struct Case {
+    WORD key;
+    TShiftState shift;
+    const char* text;
+  } cases[] = {
+      {'S', {ssCtrl}, "Ctrl+S"},
+      {VK_DELETE, {ssShift}, "Shift+Del"},
+      {VK_F5, {}, "F5"},
+      {'A', {ssShift, ssCtrl, ssAlt}, "Shift+Ctrl+Alt+A"},
+      {VK_RETURN, {ssAlt}, "Alt+Enter"},
+  };
+  for (const Case& c : cases) {
+    TShortCut sc = ShortCut(c.key, c.shift);
+    EXPECT_EQ(ShortCutToText(sc), c.text);
+    EXPECT_EQ(TextToShortCut(c.text), sc) << c.text;
+    WORD key = 0;
+    TShiftState shift;
+    ShortCutToKey(sc, key, shift);
+    EXPECT_EQ(key, c.key);
+    EXPECT_TRUE(shift == c.shift) << c.text;
+  }
+  EXPECT_EQ(TextToShortCut("alt+ctrl+f2"), ShortCut(VK_F2, {ssCtrl, ssAlt}));
+  for (const char* bad : {"", "Ctrl+", "Ctrl+Foo", "S+Ctrl"})
+    EXPECT_EQ(TextToShortCut(bad), scNone) << bad;
+  EXPECT_EQ(ShortCutToText(scNone), "");
+}
+
+TEST(MenuTreeTest, AddInsertMoveDeleteAndCommands) {
+  TPopupMenu menu(nullptr);
+  TMenuItem* root = menu.Items();
+  TMenuItem* a = NewItem(root, "A");
+  TMenuItem* c = NewItem(root, "C");
+  auto* b = new TMenuItem(nullptr);
+  b->SetCaption("&B");
+  root->Insert(1, b);
+  EXPECT_EQ(root->Count(), 3);
+  EXPECT_EQ(b->MenuIndex(), 1);
+  EXPECT_EQ(b->Parent(), root);
+  EXPECT_EQ(b->GetParentMenu(), &menu);
+  EXPECT_EQ(root->Find("B"), b);
+  c->SetMenuIndex(0);
+  EXPECT_EQ((*root)[0], c);
+  EXPECT_THROW(root->Items(3), EMenuError);
+  EXPECT_THROW(root->Add(a), EMenuError);  // already in a menu
+  EXPECT_THROW(a->Add(root), EMenuError);  // would hold itself
+  EXPECT_NE(a->Command(), b->Command());
+  int clicks = 0;
+  NewItem(a, "Sub", &clicks);
+  EXPECT_TRUE(menu.DispatchCommand(a->Items(0)->Command()));
+  EXPECT_EQ(clicks, 1);
+  root->Remove(a);
+  EXPECT_EQ(a->Parent(), nullptr);
+  EXPECT_EQ(a->GetParentMenu(), nullptr);
+  delete a;  // frees its sub-item too
+  root->Delete(0);
+  EXPECT_EQ(root->Count(), 1);
+  EXPECT_EQ((*root)[0], b);
+}
+
+TEST(MenuTreeTest, RadioItemsOfOneGroupCheckAlone) {
+  TPopupMenu menu(nullptr);
+  std::vector<TMenuItem*> items;
+  for (int group : {1, 1, 2}) {
+    items.push_back(NewItem(menu.Items(), "r"));
+    items.back()->SetRadioItem(true);
+    items.back()->SetGroupIndex(group);
+  }
+  items[0]->SetChecked(true);
+  items[2]->SetChecked(true);
+  items[1]->SetChecked(true);
+  EXPECT_FALSE(items[0]->Checked());
+  EXPECT_TRUE(items[1]->Checked());
+  EXPECT_TRUE(items[2]->Checked()) << "another group keeps its check";
+}
+
+TEST(MenuTreeTest, ControlLetsGoOfAFreedPopupMenu) {
+  auto form = ShownForm();
+  auto* field = new KeyField(form.get());
+  auto* menu = new TPopupMenu(nullptr);
+  field->SetPopupMenu(menu);
+  EXPECT_EQ(field->PopupMenu(), menu);
+  delete menu;
+  EXPECT_EQ(field->PopupMenu(), nullptr);
+  Click(field, 5, 5, Qt::RightButton);  // must not reach the freed menu
+}
+
+TEST(MenuTreeTest, AnItemsOnClickMayFreeItsOwnMenu) {
+  auto form = ShownForm();
+  // A popup menu freed by the item chosen from it.
+  auto* popup = new TPopupMenu(nullptr);
+  bool freed = false;
+  NewItem(popup->Items(), "Close")->OnClick = [&](TObject*) {
+    delete popup;
+    freed = true;
+  };
+  popup->Popup(50, 50);
+  Pump();
+  QMenu* shown = PopupWidget(*popup);
+  QTest::keyClick(shown, Qt::Key_Down);
+  QTest::keyClick(shown, Qt::Key_Return);
+  Pump();
+  EXPECT_TRUE(freed);
+  // A main menu freed from an item of its bar's menu.
+  auto* bar = new TMainMenu(form.get());
+  TMenuItem* file = NewItem(bar->Items(), "&File");
+  freed = false;
+  NewItem(file, "&Quit")->OnClick = [&](TObject*) {
+    delete bar;
+    freed = true;
+  };
+  Pump();
+  QMenuBar* widget = MenuBarWidget(*bar);
+  widget->setActiveAction(ActionOf(*bar, file, widget));
+  QMenu* fileMenu = ActionOf(*bar, file, widget)->menu();
+  QTest::keyClick(fileMenu, Qt::Key_Down);
+  QTest::keyClick(fileMenu, Qt::Key_Return);
+  Pump();
+  EXPECT_TRUE(freed);
+  EXPECT_EQ(TMainMenu::OfForm(form.get()), nullptr);
+}
+
+TEST(MenuShortcutTest, FormDispatchesBeforeTheFocusedControl) {
+  auto form = ShownForm();
+  auto* field = new KeyField(form.get());
+  TMainMenu menu(form.get());
+  int saves = 0, opens = 0;
+  TMenuItem* file = NewItem(menu.Items(), "&File", &opens);
+  TMenuItem* save = NewItem(file, "&Save", &saves);
+  save->SetShortCut(ShortCut('S', {ssCtrl}));
+  struct Case {
+    const char* what;
+    std::function<void()> setUp;
+    int saves;       // after the key
+    bool reachesField;
+  } cases[] = {
+      {"plain", [] {}, 1, false},
+      {"hidden item", [&] { save->SetVisible(false); }, 1, false},
+      {"disabled parent", [&] { file->SetEnabled(false); }, 1, false},
+      {"disabled item", [&] { save->SetEnabled(false); }, 0, true},
+      {"parent enables it", [&] {
+         save->SetEnabled(false);
+         file->OnClick = [&](TObject*) { save->SetEnabled(true); };
+       }, 1, false},
+  };
+  for (const Case& c : cases) {
+    save->SetVisible(true);
+    save->SetEnabled(true);
+    file->SetEnabled(true);
+    file->OnClick = nullptr;
+    c.setUp();
+    saves = 0;
+    field->keys.clear();
+    QTest::keyClick(ClientOf(field), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(saves, c.saves) << c.what;
+    EXPECT_EQ(!field->keys.empty(), c.reachesField) << c.what;
+  }
+  // A popup menu's shortcuts work only where the focused control has the menu.
+  TPopupMenu popup(form.get());
+  int copies = 0;
+  NewItem(popup.Items(), "Copy", &copies)->SetShortCut(ShortCut('C', {ssCtrl}));
+  QTest::keyClick(ClientOf(field), Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(copies, 0);
+  field->SetPopupMenu(&popup);
+  QTest::keyClick(ClientOf(field), Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(copies, 1);
+}
+
+TEST(MainMenuTest, BarTakesTheTopOfTheFormAndMnemonicsOpenMenus) {
+  auto form = ShownForm(200, 150);
+  auto* field = new KeyField(form.get());
+  const int clientBefore = form->ClientHeight();
+  auto* menu = new TMainMenu(form.get());
+  EXPECT_EQ(TMainMenu::OfForm(form.get()), menu);
+  int opened = 0, chosen = 0;
+  TMenuItem* file = NewItem(menu->Items(), "&File", &opened);
+  TMenuItem* exit = NewItem(file, "E&xit", &chosen);
+  exit->SetEnabled(false);
+  exit->SetHint("Exit|Closes the program");
+  file->OnClick = [&](TObject*) {
+    ++opened;
+    exit->SetEnabled(true);  // the program enables items as the menu opens
+  };
+  Pump();
+  EXPECT_EQ(form->ClientHeight(), clientBefore - GetSystemMetrics(SM_CYMENU));
+  QMenuBar* bar = MenuBarWidget(*menu);
+  ASSERT_NE(bar, nullptr);
+  EXPECT_TRUE(bar->isVisible());
+
+  QTest::keyClick(ClientOf(field), Qt::Key_F, Qt::AltModifier);
+  Pump();
+  QPointer<QMenu> fileMenu = ActionOf(*menu, file, bar)->menu();
+  ASSERT_TRUE(fileMenu->isVisible());
+  EXPECT_EQ(opened, 1);
+  QAction* exitAction = ActionOf(*menu, exit, fileMenu);
+  ASSERT_NE(exitAction, nullptr);
+  EXPECT_TRUE(exitAction->isEnabled()) << "the menu shows what OnClick changed";
+  QTest::keyClick(fileMenu, Qt::Key_Down);
+  EXPECT_EQ(Application->Hint(), "Closes the program");
+  QTest::keyClick(fileMenu, Qt::Key_Return);
+  Pump();
+  EXPECT_EQ(chosen, 1);
+  EXPECT_FALSE(fileMenu && fileMenu->isVisible());
+  EXPECT_EQ(Application->Hint(), "");
+
+  delete menu;
+  Pump();
+  EXPECT_EQ(form->ClientHeight(), clientBefore);
+}
+
+TEST(MainMenuTest, MouseOpensAMenuOfTheBarAndChoosesAnItem) {
+  auto form = ShownForm(200, 150);
+  TMainMenu menu(form.get());
+  int opened = 0, chosen = 0;
+  TMenuItem* edit = NewItem(menu.Items(), "&Edit", &opened);
+  TMenuItem* copy = NewItem(edit, "&Copy", &chosen);
+  Pump();
+  QMenuBar* bar = MenuBarWidget(menu);
+  const QPoint editAt = bar->actionGeometry(ActionOf(menu, edit, bar)).center();
+  QTest::mouseClick(bar, Qt::LeftButton, {}, editAt);
+  Pump();
+  QMenu* editMenu = ActionOf(menu, edit, bar)->menu();
+  ASSERT_TRUE(editMenu->isVisible());
+  EXPECT_EQ(opened, 1);
+  QRect item = editMenu->actionGeometry(ActionOf(menu, copy, editMenu));
+  QTest::mouseMove(editMenu, item.center());
+  QTest::mouseClick(editMenu, Qt::LeftButton, {}, item.center());
+  Pump();
+  EXPECT_EQ(chosen, 1);
+  EXPECT_FALSE(editMenu->isVisible());
+}
+
+TEST(PopupMenuTest, RightClickOpensAtTheMouseWithAlignment) {
+  auto form = ShownForm(300, 200);
+  auto* field = new KeyField(form.get());
+  TPopupMenu menu(form.get());
+  int popups = 0, chosen = 0;
+  menu.OnPopup = [&](TObject*) { ++popups; };
+  NewItem(menu.Items(), "-");
+  TMenuItem* open = NewItem(menu.Items(), "&Open", &chosen);
+  open->Bitmap()->SetSize(16, 16);  // a picture beside the caption
+  field->SetPopupMenu(&menu);
+  field->SetBounds(10, 10, 280, 100);  // room on the left for a right-aligned menu
+  for (TPopupAlignment alignment : {paLeft, paRight}) {
+    menu.SetAlignment(alignment);
+    Click(field, 200, 15, Qt::RightButton);
+    Pump();
+    QMenu* popup = PopupWidget(menu);
+    ASSERT_TRUE(popup && popup->isVisible());
+    EXPECT_FALSE(ActionOf(menu, open, popup)->icon().isNull());
+    EXPECT_EQ(menu.PopupComponent(), field);
+    const TPoint at = field->ClientToScreen({200, 15});
+    EXPECT_EQ(alignment == paLeft ? popup->x() : popup->x() + popup->width(), at.x);
+    EXPECT_EQ(popup->y(), at.y);
+    QTest::keyClick(popup, Qt::Key_Down);  // the line is skipped
+    QTest::keyClick(popup, Qt::Key_Return);
+    Pump();
+  }
+  EXPECT_EQ(popups, 2);
+  EXPECT_EQ(chosen, 2);
+  menu.SetAutoPopup(false);
+  Click(field, 20, 15, Qt::RightButton);
+  Pump();
+  EXPECT_FALSE(PopupWidget(menu)->isVisible());
+  EXPECT_EQ(popups, 2);
+}
+
+TEST(OwnerDrawTest, MeasuredSizesAndPaintedPixelsWithState) {
+  Application->Initialize();
+  TPopupMenu menu(nullptr);
+  std::map<std::string, TOwnerDrawState> states;
+  auto ownerDrawn = [&](const std::string& caption) {
+    TMenuItem* item = NewItem(menu.Items(), caption);
+    item->OnMeasureItem = [](TObject*, TCanvas*, int& w, int& h) { w = 120, h = 30; };
+    item->OnAdvancedDrawItem = [&states, caption](TObject*, TCanvas* c, const TRect& r,
+                                                  TOwnerDrawState s) {
+      states[caption] = s;
+      c->Brush()->SetColor(s.Contains(odSelected) ? clRed : clBlue);
+      c->FillRect(r);
+    };
+    return item;
+  };
+  TMenuItem* first = ownerDrawn("first");
+  ownerDrawn("off")->SetEnabled(false);
+  TMenuItem* ticked = ownerDrawn("ticked");
+  ticked->SetChecked(true);
+  ticked->SetDefault(true);
+  menu.Popup(100, 100);
+  Pump();
+  QMenu* popup = PopupWidget(menu);
+  QRect r = popup->actionGeometry(ActionOf(menu, first, popup));
+  EXPECT_EQ(r.height(), 30);
+  EXPECT_GE(r.width(), 120);
+  EXPECT_EQ(PixelAt(popup, r.center()), clBlue);
+  QTest::keyClick(popup, Qt::Key_Down);
+  Pump();
+  EXPECT_EQ(PixelAt(popup, r.center()), clRed);
+  EXPECT_TRUE(states["first"].Contains(odSelected));
+  EXPECT_TRUE(states["off"].Contains(odDisabled) && states["off"].Contains(odGrayed));
+  EXPECT_TRUE(states["ticked"].Contains(odChecked) && states["ticked"].Contains(odDefault));
+  menu.ClosePopup();
+
+  // A menu-wide hook paints first; declining leaves the item to its own event.
+  menu.SetOwnerDrawHooks(
+      [](TMenuItem*, TCanvas*, int& w, int& h) { return w = 60, h = 12, true; },
+      [&](TMenuItem* item, TCanvas* c, const TRect& rect, TOwnerDrawState) {
+        if (item != first) return false;
+        c->Brush()->SetColor(clLime);
+        c->FillRect(rect);
+        return true;
+      });
+  menu.Popup(100, 100);
+  Pump();
+  r = popup->actionGeometry(ActionOf(menu, first, popup));
+  EXPECT_EQ(r.height(), 12);
+  EXPECT_EQ(PixelAt(popup, r.center()), clLime);
+  QRect second = popup->actionGeometry(ActionOf(menu, ticked, popup));
+  EXPECT_EQ(PixelAt(popup, second.center()), clBlue);
+  menu.ClosePopup();
+
+  // Back to plain drawing: no hooks, no events, ordinary Qt menu items.
+  menu.ClearOwnerDrawHooks();
+  for (int i = 0; i < menu.Items()->Count(); ++i) {
+    menu.Items()->Items(i)->OnMeasureItem = nullptr;
+    menu.Items()->Items(i)->OnAdvancedDrawItem = nullptr;
+  }
+  menu.Popup(100, 100);
+  Pump();
+  EXPECT_EQ(qobject_cast<QWidgetAction*>(ActionOf(menu, first, popup)), nullptr);
+  EXPECT_NE(PixelAt(popup, popup->actionGeometry(ActionOf(menu, first, popup)).center()), clBlue);
+  menu.ClosePopup();
+}
+
+TEST(OwnerDrawTest, MenuBarItemsAreMeasuredAndPaintedToo) {
+  auto form = ShownForm(300, 150);
+  TMainMenu menu(form.get());
+  auto* file = new TMenuItem(nullptr);
+  file->SetCaption("&File");
+  file->OnMeasureItem = [](TObject*, TCanvas*, int& w, int& h) { w = 70, h = 18; };
+  file->OnAdvancedDrawItem = [](TObject*, TCanvas* c, const TRect& r, TOwnerDrawState) {
+    c->Brush()->SetColor(clBlue);
+    c->FillRect(r);
+  };
+  menu.Items()->Add(file);
+  TMenuItem* edit = NewItem(menu.Items(), "&Edit");
+  Pump();
+  QMenuBar* bar = MenuBarWidget(menu);
+  ASSERT_NE(bar, nullptr);
+  QRect fileRect = bar->actionGeometry(ActionOf(menu, file, bar));
+  EXPECT_EQ(fileRect.width(), 70);
+  EXPECT_EQ(PixelAt(bar, fileRect.center()), clBlue);
+  QRect editRect = bar->actionGeometry(ActionOf(menu, edit, bar));
+  EXPECT_NE(PixelAt(bar, editRect.center()), clBlue) << "a plain item stays plain";
+}
+
+TEST(MenuStreamingTest, ItemTreeRoundTripsThroughTheFormsTextDefinition) {
+  TForm form(nullptr);
+  form.SetName("MainForm");
+  auto* menu = new TMainMenu(&form);
+  menu->SetName("MainMenu1");
+  auto item = [&](TMenuItem* parent, const char* name, const char* caption) {
+    auto* i = new TMenuItem(&form);
+    i->SetName(name);
+    i->SetCaption(caption);
+    parent->Add(i);
+    return i;
+  };
+  TMenuItem* file = item(menu->Items(), "mnuFile", "&File");
+  item(file, "mnuSave", "&Save")->SetShortCut(ShortCut('S', {ssCtrl}));
+  item(file, "mnuLine", "-");
+  TMenuItem* large = item(file, "mnuLarge", "&Large Icons");
+  large->SetRadioItem(true);
+  large->SetChecked(true);
+  item(menu->Items(), "mnuHidden", "Hidden")->SetVisible(false);
+
+  const std::string text = WriteComponentToText(&form);
+  TForm copy(nullptr);
+  ReadComponentFromText(text, &copy);
+  auto* menu2 = As<TMainMenu>(copy.FindComponent("MainMenu1"));
+  ASSERT_NE(menu2, nullptr) << text;
+  EXPECT_EQ(TMainMenu::OfForm(&copy), menu2);
+  ASSERT_EQ(menu2->Items()->Count(), 2) << text;
+  TMenuItem* file2 = menu2->Items()->Items(0);
+  EXPECT_EQ(file2->Name(), "mnuFile");
+  ASSERT_EQ(file2->Count(), 3);
+  EXPECT_EQ(file2->Items(0)->ShortCut(), ShortCut('S', {ssCtrl}));
+  EXPECT_TRUE(file2->Items(1)->IsLine());
+  EXPECT_TRUE(file2->Items(2)->RadioItem() && file2->Items(2)->Checked());
+  EXPECT_FALSE(menu2->Items()->Items(1)->Visible());
+  EXPECT_EQ(file2->GetParentComponent(), menu2);
+}
