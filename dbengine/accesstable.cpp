@@ -691,10 +691,6 @@ void TAccessTable::CancelRecordChange(void* reserved) {
   TAccessBaseTable::CancelRecordChange(reserved);
 }
 
-void TAccessTable::Op63() {
-  // Answers through the pending flag; the base has no result slot for it.
-}
-
 void TAccessTable::LockCurrentRecord() {
   EditPending = false;
   CheckExactPosition();

@@ -466,7 +466,7 @@ void TBaseTable::Op59() { RaiseNotSupported(); }
 void TBaseTable::Op60() { RaiseNotSupported(); }
 void TBaseTable::Op61() {}  // releases a record lock; the base holds none
 void TBaseTable::CancelRecordChange(void*) { Op61(); }
-void TBaseTable::Op63() { RaiseNotSupported(); }
+void TBaseTable::Op63(std::int32_t&) { RaiseNotSupported(); }
 void TBaseTable::Op64(std::uint16_t& value) { value = 0; }
 void TBaseTable::Op65(std::int32_t& value) { value = -1; }
 

@@ -768,3 +768,22 @@ TEST_F(AccessCursorTest, ChangedMemoWithoutItsBlobKeepsTheStoredText) {
   rs->MoveFirst();
   EXPECT_EQ("keep me", rs->Value(0).text);
 }
+
+TEST_F(AccessCursorTest, PendingEditIsReportedUntilTheEditEnds) {
+  TBaseTable* c = OpenTable(db_, "People");
+  auto rec = Record(c);
+  std::int32_t pending = 1;
+  auto pendingNow = [&] {
+    c->Op63(pending);
+    return pending;
+  };
+  ASSERT_EQ(0, Engine().GetNextRecord(c, 0, rec.data(), nullptr));
+  EXPECT_EQ(0, pendingNow());
+  ASSERT_EQ(0, Engine().GetCurrentRecord(c, 1, rec.data(), nullptr));  // locks for an edit
+  EXPECT_EQ(-1, pendingNow());
+  ASSERT_EQ(0, Engine().CancelRecordChange(c, nullptr));
+  EXPECT_EQ(0, pendingNow());
+  ASSERT_EQ(0, Engine().GetCurrentRecord(c, 1, rec.data(), nullptr));
+  ASSERT_EQ(0, Engine().GetNextRecord(c, 0, rec.data(), nullptr));  // a move ends it too
+  EXPECT_EQ(0, pendingNow());
+}
