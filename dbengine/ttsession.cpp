@@ -248,7 +248,12 @@ void TttSessionlist::ReleaseEngineWhenUnused() {
 // Session
 // ============================================================================
 
-TttSession::TttSession(TComponent* owner) : TComponent(owner) {}
+TttSession::TttSession(TComponent* owner) : TComponent(owner) {
+  // The owner's insert notification came while this was still a bare
+  // component, so the refusal of a second session is made here.
+  std::string autoName = OwnerAutoSessionName(owner);
+  if (!autoName.empty()) DatabaseErrorFmt(sessiontext::AutoSessionExists, {autoName});
+}
 
 TttSession::~TttSession() {
   Destroying();

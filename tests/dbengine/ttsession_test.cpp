@@ -212,8 +212,15 @@ TEST_F(SessionLifecycle, AutomaticNamesTakeTheFirstFreeNumber) {
   second->SetAutoSessionName(true);
   EXPECT_EQ("Session_2", second->SessionName());
   session->SetAutoSessionName(false);
-  auto* third = new TTestSession(&other);
-  (void)third;
+  try {
+    new TTestSession(&other);
+    FAIL() << "a second session joined an automatically named one";
+  } catch (const EDatabaseError& e) {
+    EXPECT_EQ("Cannot add a session to the form or data-module while session 'Session_2' has "
+              "AutoSessionName enabled",
+              e.Message());
+  }
+  EXPECT_EQ(1, other.ComponentCount()) << "the refused session left its owner";
   TComponent more(nullptr);
   auto* fourth = new TTestSession(&more);
   fourth->SetName("S");
