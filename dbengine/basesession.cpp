@@ -305,11 +305,26 @@ void TBaseSession::AddAlias(void*, const char* aliasName, const char*, const cha
   StoreText(desc.Name, "PATH");
   desc.FieldType = fldtype::ZString;
   desc.Length = static_cast<std::uint16_t>(path.size() + 1);
-  std::string name = std::string("\\DATABASES\\") + aliasName + "\\DB INFO";
-  ConfigRecordExists(name.c_str(), 1, &desc, path.c_str());
+  // Adding an alias again replaces it: a database reopened under the same
+  // name with another path must not find the first one.
+  std::string name = AliasRecordName(aliasName);
+  if (TBaseCfgrecord* record = FindConfigRecord(name))
+    record->SetFields(1, &desc, path.c_str());
+  else
+    ConfigRecordExists(name.c_str(), 1, &desc, path.c_str());
 }
 
-void TBaseSession::DeleteAlias(void*, const char*) { RaiseNotSupported(); }
+// Removes an alias this session added; the registry's aliases are not the session's to drop.
+void TBaseSession::DeleteAlias(void*, const char* aliasName) {
+  CheckParam(aliasName);
+  TBaseCfgrecord* record = FindConfigRecord(AliasRecordName(aliasName));
+  if (record == nullptr) RaiseEngineErrorText(dberr::UnknownDb, CutChars(aliasName, 255));
+  delete record;  // leaves the list
+}
+
+std::string TBaseSession::AliasRecordName(const char* aliasName) {
+  return std::string("\\DATABASES\\") + aliasName + "\\DB INFO";
+}
 
 void TBaseSession::WriteParamsToRegistry(TRightsRegistry& registry, const char* paramText) {
   if (paramText == nullptr) return;

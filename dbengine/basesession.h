@@ -115,6 +115,7 @@ class TBaseSession : public TBapiListItem {
   virtual std::string GetNetUserName();
   virtual void AddAlias(void* configHandle, const char* aliasName, const char* driverType,
                         const char* paramText, bool persistent);
+  // Removes a session alias; one the session does not hold is UNKNOWNDB.
   virtual void DeleteAlias(void* configHandle, const char* aliasName);
   virtual void WriteParamsToRegistry(TRightsRegistry& registry, const char* paramText);
   virtual void WriteConfigKey(const char* name, const char* paramText);
@@ -163,6 +164,8 @@ class TBaseSession : public TBapiListItem {
 
  private:
   TBaseCfgrecord* FindConfigRecord(std::string_view name) const;
+  // The configuration record that holds a session alias.
+  static std::string AliasRecordName(const char* aliasName);
 
   std::array<std::uint8_t, 64> sessionData_{};
   bool oemToAnsiCopy_ = false;

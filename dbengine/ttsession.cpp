@@ -653,9 +653,7 @@ void TttSession::AddAlias(const std::string& name, const std::string& driver, TS
 void TttSession::DeleteAlias(const std::string& name) {
   TSessionLock lock(this);
   DBNotify(5, nullptr);
-  // Not checked: an engine that keeps no aliases of its own refuses, and the
-  // caller (a closing database) must not fail on it.
-  Engine()->DeleteAlias(nullptr, Cut(name, 31).c_str());
+  EngineCheck(Engine(), Engine()->DeleteAlias(nullptr, Cut(name, 31).c_str()));
 }
 
 void TttSession::SetAutoSessionName(bool value) {

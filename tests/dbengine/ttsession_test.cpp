@@ -98,6 +98,37 @@ TEST_F(SessionLifecycle, SharedHandlesStayOpenForTheOtherComponent) {
   list_->Engine()->CloseCursor(cursor);
 }
 
+TEST_F(SessionLifecycle, ATemporaryAliasGoesWithItsConnectionSoAReopenFollowsTheNewAlias) {
+  std::string second = dir_ + "/Second.MDB";
+  dao::TDatabaseCore::Create(second, "");
+  {
+    dao::TDatabaseCore db(second, false, false, "");
+    db.Execute("CREATE TABLE People (Id COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Name TEXT(20))");
+    db.Execute("INSERT INTO People (Name) VALUES ('Zoe')");
+  }
+  Default()->SetActive(true);
+  for (auto [alias, path] : {std::pair{"First", path_}, std::pair{"Second", second}}) {
+    TStringList params;
+    params.Add("PATH=" + path);
+    Default()->AddAlias(alias, "ACCESS", &params, 7);
+  }
+  TTestDatabase* db = MakeDatabase();
+  db->SetDatabaseName("Main");
+  for (auto [alias, name] : {std::pair{"First", "Anna"}, {"Second", "Zoe"}, {"First", "Anna"}}) {
+    db->SetAliasName(alias);
+    db->Open();
+    ASSERT_TRUE(db->TemporaryAlias());
+    auto t = MakeTable();
+    t->SetDatabaseName("Main");
+    t->Open();
+    EXPECT_EQ(name, t->FieldByName("Name")->AsString()) << "through " << alias;
+    t.reset();
+    db->Close();
+    TDatabaseDesc desc{};
+    EXPECT_EQ(dberr::UnknownDb, list_->Engine()->ResolveAlias("Main", desc)) << "the alias is gone";
+  }
+}
+
 TEST_F(SessionLifecycle, DuplicateNamesWithoutSharingAreRefused) {
   TTestDatabase* a = MakeDatabase();
   TTestDatabase* b = MakeDatabase();
