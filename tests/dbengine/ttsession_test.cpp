@@ -98,6 +98,31 @@ TEST_F(SessionLifecycle, SharedHandlesStayOpenForTheOtherComponent) {
   list_->Engine()->CloseCursor(cursor);
 }
 
+TEST_F(SessionLifecycle, ASharedHandleIsReleasedWithItsLastUserWhicheverClosesFirst) {
+  TTestDatabase* a = MakeDatabase();
+  TTestDatabase* b = MakeDatabase();
+  a->SetHandleShared(true);
+  b->SetHandleShared(true);
+  auto openEngineDatabases = [&] { return Default()->Handle()->Databases()->Count(); };
+  for (int round = 0; round < 3; ++round) {
+    a->Open();
+    b->Open();
+    ASSERT_EQ(1, openEngineDatabases());
+    TTestDatabase* first = round % 2 == 0 ? a : b;  // the opener or the adopter first
+    first->Close();
+    EXPECT_EQ(1, openEngineDatabases()) << "round " << round;
+    (first == a ? b : a)->Close();
+    EXPECT_EQ(0, openEngineDatabases()) << "round " << round;
+  }
+  // A handle adopted from outside any component stays its giver's.
+  TBaseDatabase* outside = nullptr;
+  ASSERT_EQ(0, list_->Engine()->OpenDatabase(path_.c_str(), nullptr, 0, 0, "", 0, nullptr, nullptr, outside));
+  a->SetHandle(outside);
+  a->Close();
+  EXPECT_EQ(1, openEngineDatabases());
+  EXPECT_EQ(0, list_->Engine()->CloseDatabase(outside));
+}
+
 TEST_F(SessionLifecycle, ATemporaryAliasGoesWithItsConnectionSoAReopenFollowsTheNewAlias) {
   std::string second = dir_ + "/Second.MDB";
   dao::TDatabaseCore::Create(second, "");
