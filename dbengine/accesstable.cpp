@@ -210,7 +210,9 @@ void TAccessTable::CopyFieldOut(std::uint16_t driverType, std::uint16_t, std::in
       if (out) std::memcpy(out, value, length);
       break;
     case daotype::Currency:
-      if (out) Store<double>(out, static_cast<double>(Load<std::int64_t>(value)) * 0.0001);
+      // Divided, not multiplied by 0.0001 (which is inexact): 12.3456 reads as
+      // the same double as the text "12.3456".
+      if (out) Store<double>(out, static_cast<double>(Load<std::int64_t>(value)) / 10000.0);
       break;
     case daotype::Single:
       if (out) Store<double>(out, Load<float>(value));
