@@ -347,10 +347,15 @@ void TAccessDatabase::PrepareStatement(TSqlStmt* statement, const char* sql) {
   OpenConnection();
 }
 
-void TAccessDatabase::OpenStoredProcStatement(const char* procName, TSqlStmt*& statement) {
+void TAccessDatabase::OpenStoredProcStatement(const char* procName, std::uint16_t paramCount,
+                                              const TFieldDesc* paramDescs, const void* paramValues,
+                                              TSqlStmt*& statement) {
   statement = nullptr;
+  CheckParam(procName);
   OpenConnection();
-  statement = new TAccessSqlQueryDefStmt(this, procName);
+  auto created = std::make_unique<TAccessSqlQueryDefStmt>(this, procName);
+  created->BindStoredParameters(paramCount, paramDescs, paramValues);
+  statement = created.release();
 }
 
 // ---- Statements
@@ -496,24 +501,24 @@ void TAccessSqlStmt::BindParameters(std::uint16_t count, const TFieldDesc* descs
   binding_ = false;
 }
 
-void TAccessSqlStmt::ExecuteStatement(TBaseTable*& cursor) {
-  cursor = nullptr;
+// The caller's request decides, not the text: a query may begin with
+// PARAMETERS or a parenthesis, and DAO itself refuses a result set of an
+// action query and the execution of a select query.
+void TAccessSqlStmt::ExecuteStatement(TBaseTable** cursor) {
   TAccessDatabase* db = AccessDatabase();
   std::string text = StatementText();
-  std::string first = AnsiUpperCase(Trim(text).substr(0, 9));
-  bool returnsRows = first.rfind("SELECT", 0) == 0 || first.rfind("TRANSFORM", 0) == 0;
   RowsAffected = -1;
-  if (!returnsRows) {
-    // An action query gives no result set: it runs and hands back no cursor,
-    // only the count of the rows it changed.
+  if (cursor == nullptr) {
+    // Only the count of the rows the statement changed comes back.
     TBaseTable* none = nullptr;
     db->ExecuteSql(2, text.c_str(), none);
     RowsAffected = db->DAODatabase->RecordsAffected();
     DaoCheck(db->DAODatabase->Status);
     return;
   }
+  *cursor = nullptr;
   db->OpenConnection();
-  cursor = db->OpenAccessCursor(text.c_str(), 0, 0, true, nullptr);
+  *cursor = db->OpenAccessCursor(text.c_str(), 0, 0, true, nullptr);
 }
 
 TAccessSqlQueryDefStmt::TAccessSqlQueryDefStmt(TAccessDatabase* database, const char* name)
@@ -581,9 +586,17 @@ void TAccessSqlQueryDefStmt::BindStoredParameters(std::uint16_t count, const TFi
   }
 }
 
-void TAccessSqlQueryDefStmt::ExecuteStatement(TBaseTable*& cursor) {
-  cursor = nullptr;
+void TAccessSqlQueryDefStmt::ExecuteStatement(TBaseTable** cursor) {
   if (QueryDef == nullptr) PrepareSource();
   auto* db = static_cast<TAccessDatabase*>(Database());
-  cursor = db->OpenAccessCursor(StatementText().c_str(), 0, 0, true, QueryDef);
+  RowsAffected = -1;
+  if (cursor == nullptr) {
+    QueryDef->Execute();
+    DaoCheck(QueryDef->Status);
+    RowsAffected = db->DAODatabase->RecordsAffected();
+    DaoCheck(db->DAODatabase->Status);
+    return;
+  }
+  *cursor = nullptr;
+  *cursor = db->OpenAccessCursor(StatementText().c_str(), 0, 0, true, QueryDef);
 }

@@ -72,7 +72,9 @@ class TAccessDatabase : public TBaseDatabase {
   void ExecuteSql(std::uint16_t statementKind, const char* sql, TBaseTable*& cursor) override;
   void AllocateStatement(std::uint16_t queryLanguage, TSqlStmt*& statement) override;
   void PrepareStatement(TSqlStmt* statement, const char* sql) override;
-  void OpenStoredProcStatement(const char* procName, TSqlStmt*& statement) override;
+  void OpenStoredProcStatement(const char* procName, std::uint16_t paramCount,
+                               const TFieldDesc* paramDescs, const void* paramValues,
+                               TSqlStmt*& statement) override;
 
   // Opens a cursor on a table name, SQL text or stored query; the query
   // cursor flag marks results of queries.
@@ -103,7 +105,7 @@ class TAccessSqlStmt : public TSqlStmt {
   void SetStatementText(const char* text) override;
   // Positional ("?") parameters become literals that cannot break the text.
   void BindParameters(std::uint16_t count, const TFieldDesc* descs, const void* values) override;
-  void ExecuteStatement(TBaseTable*& cursor) override;
+  void ExecuteStatement(TBaseTable** cursor) override;
 
   TAccessDatabase* AccessDatabase() const { return static_cast<TAccessDatabase*>(Database()); }
 
@@ -121,7 +123,7 @@ class TAccessSqlQueryDefStmt : public TSqlStmt {
   void PrepareSource() override;
   void ReleaseSource() override;
   void BindStoredParameters(std::uint16_t count, const TFieldDesc* descs, const void* values) override;
-  void ExecuteStatement(TBaseTable*& cursor) override;
+  void ExecuteStatement(TBaseTable** cursor) override;
 
   TDAOQuerydef* QueryDef = nullptr;
 };

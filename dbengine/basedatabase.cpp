@@ -309,7 +309,7 @@ void TBaseDatabase::ExecuteSql(std::uint16_t statementKind, const char* sql, TBa
   AllocateStatement(statementKind, statement);
   try {
     PrepareStatement(CheckHandle(statement), sql);
-    statement->ExecuteStatement(cursor);
+    statement->ExecuteStatement(&cursor);
   } catch (...) {
     delete statement;
     throw;
@@ -326,7 +326,8 @@ void TBaseDatabase::PrepareStatement(TSqlStmt* statement, const char* sql) { Op5
 void TBaseDatabase::Op55(TSqlStmt*, const char*) { RaiseNotSupported(); }
 void TBaseDatabase::Op56() { RaiseNotSupported(); }
 
-void TBaseDatabase::OpenStoredProcStatement(const char*, TSqlStmt*& statement) {
+void TBaseDatabase::OpenStoredProcStatement(const char*, std::uint16_t, const TFieldDesc*,
+                                            const void*, TSqlStmt*& statement) {
   statement = nullptr;
   RaiseNotSupported();
 }
@@ -387,8 +388,8 @@ void TSqlStmt::PrepareSource() {}  // a driver prepares its own source
 void TSqlStmt::ReleaseSource() {}
 void TSqlStmt::BindParameters(std::uint16_t, const TFieldDesc*, const void*) { RaiseNotSupported(); }
 
-void TSqlStmt::ExecuteStatement(TBaseTable*& cursor) {
-  cursor = nullptr;
+void TSqlStmt::ExecuteStatement(TBaseTable** cursor) {
+  if (cursor != nullptr) *cursor = nullptr;
   RaiseNotSupported();
 }
 

@@ -97,7 +97,10 @@ class TBaseDatabase : public TBapiListItem {
   virtual void PrepareStatement(TSqlStmt* statement, const char* sql);
   virtual void Op55(TSqlStmt* statement, const char* sql);
   virtual void Op56();
-  virtual void OpenStoredProcStatement(const char* procName, TSqlStmt*& statement);
+  // A statement over a stored query, its parameters bound from the values.
+  virtual void OpenStoredProcStatement(const char* procName, std::uint16_t paramCount,
+                                       const TFieldDesc* paramDescs, const void* paramValues,
+                                       TSqlStmt*& statement);
   virtual void Op58();
 
   std::string UserName;
@@ -136,7 +139,9 @@ class TSqlStmt : public TBapiListItem {
   virtual void PrepareSource();
   virtual void ReleaseSource();
   virtual void BindParameters(std::uint16_t count, const TFieldDesc* descs, const void* values);
-  virtual void ExecuteStatement(TBaseTable*& cursor);
+  // With a place for a cursor the statement's result set comes back there;
+  // without one (nil) the caller wants none and the statement only runs.
+  virtual void ExecuteStatement(TBaseTable** cursor);
   virtual void BindStoredParameters(std::uint16_t count, const TFieldDesc* descs, const void* values);
   virtual void Op11();
 

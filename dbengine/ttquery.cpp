@@ -436,7 +436,7 @@ TBaseTable* TttQuery::OpenCursorHandle() {
   if (DataSource()) SetParamsFromSource();
   if (params_->Count() > 0) BindParams();
   TBaseTable* cursor = nullptr;
-  Check(Engine()->ExecuteStatement(statement_, cursor));
+  Check(Engine()->ExecuteStatement(statement_, &cursor));
   checkRowsAffected_ = cursor == nullptr;
   return cursor;
 }
@@ -447,10 +447,8 @@ void TttQuery::ExecSQL() {
   SetPrepared(true);
   if (DataSource()) SetParamsFromSource();
   if (params_->Count() > 0) BindParams();
-  TBaseTable* cursor = nullptr;
-  Check(Engine()->ExecuteStatement(statement_, cursor));
-  if (cursor) Engine()->CloseCursor(cursor);
-  checkRowsAffected_ = cursor == nullptr;
+  Check(Engine()->ExecuteStatement(statement_, nullptr));  // no result set is wanted
+  checkRowsAffected_ = true;
 }
 
 void TttQuery::RefreshParams() {

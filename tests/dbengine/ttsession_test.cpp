@@ -349,13 +349,14 @@ TEST_F(SessionLifecycle, TheWaitCursorShowsAfterHalfASecondUntilItsTimerOrAnErro
   EXPECT_THROW(EngineCheck(list_->Engine(), dberr::NoSuchTable), ETDBEngineError);
   EXPECT_EQ(2, killed);
   EXPECT_EQ((std::vector<int>{0}), cursors);
-  // So does a dataset that gets no cursor; without a timer nothing is killed.
+  // So does a dataset opened over a statement that has no rows to give;
+  // without a timer nothing is killed.
   TTestQuery action;
   action.SetDatabaseName(path_);
   action.SQL()->Add("UPDATE People SET Age = 1 WHERE Age = 1000");
   wait->Invoke();
   cursors.clear();
-  EXPECT_THROW(action.Open(), ENoResultSet);
+  EXPECT_THROW(action.Open(), ETDBEngineError);
   EXPECT_EQ(3, killed);
   EXPECT_EQ((std::vector<int>{0}), cursors);
   StopWaitCursor();

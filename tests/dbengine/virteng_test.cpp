@@ -278,7 +278,7 @@ TEST_F(CallLayerTest, ARoundTripThroughTablesStatementsAndCaches) {
   EXPECT_EQ(engine.AllocateStatement(db, 0, statement), 0);
   EXPECT_EQ(engine.PrepareStatement(statement, "select"), 0);
   TBaseTable* result = nullptr;
-  EXPECT_EQ(engine.ExecuteStatement(statement, result), 0);
+  EXPECT_EQ(engine.ExecuteStatement(statement, &result), 0);
   EXPECT_NE(result, nullptr);
   EXPECT_EQ(engine.FreeStatement(statement), 0);
   EXPECT_EQ(statement, nullptr);
