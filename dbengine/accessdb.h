@@ -5,6 +5,7 @@
 // statements.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "dbengine/accesstable.h"
@@ -33,10 +34,14 @@ class TAccessSession : public TBaseSession {
                       TBaseDatabase*& database) override;
   void IdleEngine() override;
 
-  TDAOEngine* DAOEngine() const { return engine_; }
+  TDAOEngine* DAOEngine() const { return engine_.get(); }
+  const std::shared_ptr<TDAOEngine>& SharedEngine() const { return engine_; }
 
  private:
-  TDAOEngine* engine_ = nullptr;
+  // Shared with the process and with every database of the session: the
+  // engine outlives the databases, which the base destructor frees only
+  // after this part of the session is gone.
+  std::shared_ptr<TDAOEngine> engine_;
   bool counted_ = false;
 };
 
@@ -88,10 +93,13 @@ class TAccessDatabase : public TBaseDatabase {
   std::string Password;
   std::string ConnectOptions;
   TDAODatabase* DAODatabase = nullptr;
-  TMorvaCollection* StatementCollection = nullptr;
+  TMorvaCollection* StatementCollection() const { return statementCollection_.get(); }
 
  private:
-  TAccessSession* session_;
+  // Held rather than reached through the session: a session frees its
+  // databases only after its own part is destroyed.
+  std::shared_ptr<TDAOEngine> engine_;
+  std::unique_ptr<TMorvaCollection> statementCollection_;
   std::int32_t openMode_ = 0;
   std::int32_t shareMode_ = 0;
 };

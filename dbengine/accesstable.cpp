@@ -152,7 +152,7 @@ void TAccessTable::CloseCursor() {
   if (Recordset != nullptr) Recordset->Close();
   delete Recordset;
   Recordset = nullptr;
-  if (TDAOEngine* engine = SharedDAOEngine(); engine != nullptr && engine->Intf != nullptr) engine->Idle(0);
+  IdleDAOEngine(SharedDAOEngine());
   CursorState = curstate::Closed;
 }
 

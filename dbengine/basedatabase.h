@@ -4,6 +4,7 @@
 // a driver supplies the connection, tables, lists, transactions and SQL.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "dbengine/basetable.h"
@@ -104,8 +105,8 @@ class TBaseDatabase : public TBapiListItem {
   virtual void Op58();
 
   std::string UserName;
-  TMorvaCollection* OpenCursors() const { return openCursors_; }
-  TMorvaCollection* Statements() const { return statements_; }
+  TMorvaCollection* OpenCursors() const { return openCursors_.get(); }
+  TMorvaCollection* Statements() const { return statements_.get(); }
   bool Connected = false;
   std::int32_t OpenMode() const { return openMode_; }
   std::int32_t ShareMode() const { return shareMode_; }
@@ -113,8 +114,8 @@ class TBaseDatabase : public TBapiListItem {
   const TDatabaseDesc& Description() const { return description_; }
 
  private:
-  TMorvaCollection* openCursors_;
-  TMorvaCollection* statements_;
+  std::unique_ptr<TMorvaCollection> openCursors_ = std::make_unique<TMorvaCollection>();
+  std::unique_ptr<TMorvaCollection> statements_ = std::make_unique<TMorvaCollection>();
   bool shutDown_ = false;
   std::int32_t openMode_ = 0;
   std::int32_t shareMode_ = 0;

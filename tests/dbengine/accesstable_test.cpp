@@ -147,10 +147,12 @@ TEST_F(AccessCursorTest, InsertsModifiesAndDeletesWithTypedValues) {
 TEST_F(AccessCursorTest, SeeksOnTheActiveIndex) {
   auto* c = static_cast<TAccessTable*>(OpenTable(db_, "People", "ByAgeName"));
   ASSERT_NE(c, nullptr);
-  EXPECT_EQ(2, c->CurrentIndex().KeyFieldCount);
-  EXPECT_EQ(0, c->CurrentIndex().Descending);
-  EXPECT_EQ(0, c->CurrentIndex().DescendingFields[0]);
-  EXPECT_EQ(-1, c->CurrentIndex().DescendingFields[1]);
+  // Copies: the packed descriptor's members may sit unaligned.
+  const TIndexDesc index = c->CurrentIndex();
+  EXPECT_EQ(2, testing_engine::Val(index.KeyFieldCount));
+  EXPECT_EQ(0, testing_engine::Val(index.Descending));
+  EXPECT_EQ(0, testing_engine::Val(index.DescendingFields[0]));
+  EXPECT_EQ(-1, testing_engine::Val(index.DescendingFields[1]));
   auto rec = Record(c);
   ASSERT_EQ(0, Engine().InitRecord(c, rec.data()));
   std::int16_t age = 30;
