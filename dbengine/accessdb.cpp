@@ -35,7 +35,7 @@ std::mutex& EngineLock() {
   static std::mutex lock;
   return lock;
 }
-TDAOEngine* sharedEngine = nullptr;
+std::shared_ptr<TDAOEngine> sharedEngine;
 std::uint16_t sharedUseCount = 0;
 
 template <class T>
@@ -64,13 +64,17 @@ int VersionPreference(const std::string& sessionPath) {
 }
 }  // namespace
 
-TDAOEngine* SharedDAOEngine() { return sharedEngine; }
+TDAOEngine* SharedDAOEngine() { return sharedEngine.get(); }
+
+void IdleDAOEngine(TDAOEngine* engine) {
+  if (engine != nullptr && engine->Intf != nullptr) engine->Idle(0);
+}
 
 std::uint16_t SharedDAOEngineUseCount() { return sharedUseCount; }
 
 void ResetSharedDAOEngine() {
   std::lock_guard<std::mutex> guard(EngineLock());
-  sharedEngine = nullptr;
+  sharedEngine.reset();  // its holders keep it until they go
   sharedUseCount = 0;
 }
 
@@ -99,12 +103,9 @@ TAccessSession::TAccessSession(TBapiListItem* engine, TMorvaCollection* sessions
     }
     std::lock_guard<std::mutex> guard(EngineLock());
     if (sharedEngine == nullptr && found) {
-      auto* created = new TDAOEngine(use35, true);
+      auto created = std::make_shared<TDAOEngine>(use35, true);
       // An engine that did not start is not kept: a later session tries again.
-      if (created->Ready == 0)
-        delete created;
-      else
-        sharedEngine = created;
+      if (created->Ready != 0) sharedEngine = std::move(created);
     }
     if (sharedEngine == nullptr || sharedEngine->Ready == 0) RaiseEngineError(dberr::NotInitialized);
     ++sharedUseCount;
@@ -113,13 +114,12 @@ TAccessSession::TAccessSession(TBapiListItem* engine, TMorvaCollection* sessions
   engine_ = sharedEngine;
 }
 
+// The process forgets the engine with its last session; the engine itself
+// goes with the last holder, which may be a database the base frees later.
 TAccessSession::~TAccessSession() {
   if (counted_) {
     std::lock_guard<std::mutex> guard(EngineLock());
-    if (sharedUseCount > 0 && --sharedUseCount == 0 && sharedEngine != nullptr) {
-      delete sharedEngine;
-      sharedEngine = nullptr;
-    }
+    if (sharedUseCount > 0 && --sharedUseCount == 0) sharedEngine.reset();
   }
 }
 
@@ -137,9 +137,7 @@ void TAccessSession::CreateDatabase(const TDatabaseDesc& desc, const char*, std:
                                  paramValues);
 }
 
-void TAccessSession::IdleEngine() {
-  if (engine_ != nullptr && engine_->Intf != nullptr) engine_->Idle(0);
-}
+void TAccessSession::IdleEngine() { IdleDAOEngine(engine_.get()); }
 
 // ---- Database
 
@@ -149,27 +147,21 @@ TAccessDatabase::TAccessDatabase(TAccessSession* session, const TDatabaseDesc& d
                                  const void* paramValues)
     : TBaseDatabase(session, session->Databases(), paramCount, paramDescs, paramValues,
                     SlotText(desc.Name).c_str(), openMode, shareMode, &desc),
-      session_(session) {
+      engine_(session->SharedEngine()),
+      statementCollection_(std::make_unique<TMorvaCollection>()) {
   // The base constructor could not reach this class's registry modes.
   SetOpenModes(openMode, shareMode);
-  if (SharedDAOEngine() == nullptr) RaiseEngineError(dberr::InvalidHndl);
+  if (SharedDAOEngine() == nullptr || engine_ == nullptr) RaiseEngineError(dberr::InvalidHndl);
   std::string path = SlotText(desc.PhysicalPath);
   PhysicalName = path.empty() ? SlotText(desc.Name) : path;
   Password = password != nullptr ? password : "";
-  StatementCollection = new TMorvaCollection();
-  try {
-    OpenConnection();
-  } catch (...) {
-    delete StatementCollection;
-    StatementCollection = nullptr;
-    throw;
-  }
+  OpenConnection();
 }
 
 TAccessDatabase::~TAccessDatabase() {
   Shutdown();  // cursors and statements, then the DAO database, while this part exists
-  delete StatementCollection;
-  session_->IdleEngine();
+  statementCollection_.reset();
+  IdleDAOEngine(engine_.get());
 }
 
 void TAccessDatabase::SetOpenModes(std::int32_t openMode, std::int32_t shareMode) {
@@ -198,8 +190,7 @@ void TAccessDatabase::OpenConnection() {
   DAODatabase = nullptr;
   std::string connect = ConnectOptions;
   if (!Password.empty()) connect += ";pwd=" + Password;
-  TDAOEngine* engine = SharedDAOEngine();
-  CheckHandle(engine);
+  TDAOEngine* engine = CheckHandle(engine_.get());
   TDAODatabase* db = engine->OpenDatabase(PhysicalName, shareMode_ == 1, openMode_ == 1, connect);
   HRESULT status = db->Status;
   if ((status & 0xFFFF) != 0 || db->Intf == nullptr) {
@@ -223,7 +214,7 @@ void TAccessDatabase::CloseConnection() {
 TAccessTable* TAccessDatabase::OpenAccessCursor(const char* source, std::int32_t openMode,
                                                 std::int32_t shareMode, bool queryCursor,
                                                 TDAOQuerydef* queryDef) {
-  session_->IdleEngine();
+  IdleDAOEngine(engine_.get());
   auto* cursor = new TAccessTable(this, OpenCursors(), source, "ACCESS", openMode, shareMode, DAODatabase);
   cursor->IsQueryCursor = queryCursor;
   cursor->SetQueryDef(queryDef);
@@ -314,14 +305,14 @@ void TAccessDatabase::EmptyTable(TBaseTable* cursor, const char* tableName) {
 }
 
 void TAccessDatabase::BeginTransaction(std::int32_t, void*& transaction) {
-  TDAOEngine* engine = CheckHandle(session_->DAOEngine());
+  TDAOEngine* engine = CheckHandle(engine_.get());
   engine->BeginTrans();
   DaoCheck(engine->Status);
   transaction = this;
 }
 
 void TAccessDatabase::EndTransaction(void*, std::int32_t endMode) {
-  TDAOEngine* engine = CheckHandle(session_->DAOEngine());
+  TDAOEngine* engine = CheckHandle(engine_.get());
   if (endMode == 2)
     engine->Rollback();
   else
@@ -347,10 +338,15 @@ void TAccessDatabase::PrepareStatement(TSqlStmt* statement, const char* sql) {
   OpenConnection();
 }
 
-void TAccessDatabase::OpenStoredProcStatement(const char* procName, TSqlStmt*& statement) {
+void TAccessDatabase::OpenStoredProcStatement(const char* procName, std::uint16_t paramCount,
+                                              const TFieldDesc* paramDescs, const void* paramValues,
+                                              TSqlStmt*& statement) {
   statement = nullptr;
+  CheckParam(procName);
   OpenConnection();
-  statement = new TAccessSqlQueryDefStmt(this, procName);
+  auto created = std::make_unique<TAccessSqlQueryDefStmt>(this, procName);
+  created->BindStoredParameters(paramCount, paramDescs, paramValues);
+  statement = created.release();
 }
 
 // ---- Statements
@@ -496,24 +492,24 @@ void TAccessSqlStmt::BindParameters(std::uint16_t count, const TFieldDesc* descs
   binding_ = false;
 }
 
-void TAccessSqlStmt::ExecuteStatement(TBaseTable*& cursor) {
-  cursor = nullptr;
+// The caller's request decides, not the text: a query may begin with
+// PARAMETERS or a parenthesis, and DAO itself refuses a result set of an
+// action query and the execution of a select query.
+void TAccessSqlStmt::ExecuteStatement(TBaseTable** cursor) {
   TAccessDatabase* db = AccessDatabase();
   std::string text = StatementText();
-  std::string first = AnsiUpperCase(Trim(text).substr(0, 9));
-  bool returnsRows = first.rfind("SELECT", 0) == 0 || first.rfind("TRANSFORM", 0) == 0;
   RowsAffected = -1;
-  if (!returnsRows) {
-    // An action query gives no result set: it runs and hands back no cursor,
-    // only the count of the rows it changed.
+  if (cursor == nullptr) {
+    // Only the count of the rows the statement changed comes back.
     TBaseTable* none = nullptr;
     db->ExecuteSql(2, text.c_str(), none);
     RowsAffected = db->DAODatabase->RecordsAffected();
     DaoCheck(db->DAODatabase->Status);
     return;
   }
+  *cursor = nullptr;
   db->OpenConnection();
-  cursor = db->OpenAccessCursor(text.c_str(), 0, 0, true, nullptr);
+  *cursor = db->OpenAccessCursor(text.c_str(), 0, 0, true, nullptr);
 }
 
 TAccessSqlQueryDefStmt::TAccessSqlQueryDefStmt(TAccessDatabase* database, const char* name)
@@ -581,9 +577,17 @@ void TAccessSqlQueryDefStmt::BindStoredParameters(std::uint16_t count, const TFi
   }
 }
 
-void TAccessSqlQueryDefStmt::ExecuteStatement(TBaseTable*& cursor) {
-  cursor = nullptr;
+void TAccessSqlQueryDefStmt::ExecuteStatement(TBaseTable** cursor) {
   if (QueryDef == nullptr) PrepareSource();
   auto* db = static_cast<TAccessDatabase*>(Database());
-  cursor = db->OpenAccessCursor(StatementText().c_str(), 0, 0, true, QueryDef);
+  RowsAffected = -1;
+  if (cursor == nullptr) {
+    QueryDef->Execute();
+    DaoCheck(QueryDef->Status);
+    RowsAffected = db->DAODatabase->RecordsAffected();
+    DaoCheck(db->DAODatabase->Status);
+    return;
+  }
+  *cursor = nullptr;
+  *cursor = db->OpenAccessCursor(StatementText().c_str(), 0, 0, true, QueryDef);
 }

@@ -5,6 +5,7 @@
 // statements.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "dbengine/accesstable.h"
@@ -33,10 +34,14 @@ class TAccessSession : public TBaseSession {
                       TBaseDatabase*& database) override;
   void IdleEngine() override;
 
-  TDAOEngine* DAOEngine() const { return engine_; }
+  TDAOEngine* DAOEngine() const { return engine_.get(); }
+  const std::shared_ptr<TDAOEngine>& SharedEngine() const { return engine_; }
 
  private:
-  TDAOEngine* engine_ = nullptr;
+  // Shared with the process and with every database of the session: the
+  // engine outlives the databases, which the base destructor frees only
+  // after this part of the session is gone.
+  std::shared_ptr<TDAOEngine> engine_;
   bool counted_ = false;
 };
 
@@ -72,7 +77,9 @@ class TAccessDatabase : public TBaseDatabase {
   void ExecuteSql(std::uint16_t statementKind, const char* sql, TBaseTable*& cursor) override;
   void AllocateStatement(std::uint16_t queryLanguage, TSqlStmt*& statement) override;
   void PrepareStatement(TSqlStmt* statement, const char* sql) override;
-  void OpenStoredProcStatement(const char* procName, TSqlStmt*& statement) override;
+  void OpenStoredProcStatement(const char* procName, std::uint16_t paramCount,
+                               const TFieldDesc* paramDescs, const void* paramValues,
+                               TSqlStmt*& statement) override;
 
   // Opens a cursor on a table name, SQL text or stored query; the query
   // cursor flag marks results of queries.
@@ -86,10 +93,13 @@ class TAccessDatabase : public TBaseDatabase {
   std::string Password;
   std::string ConnectOptions;
   TDAODatabase* DAODatabase = nullptr;
-  TMorvaCollection* StatementCollection = nullptr;
+  TMorvaCollection* StatementCollection() const { return statementCollection_.get(); }
 
  private:
-  TAccessSession* session_;
+  // Held rather than reached through the session: a session frees its
+  // databases only after its own part is destroyed.
+  std::shared_ptr<TDAOEngine> engine_;
+  std::unique_ptr<TMorvaCollection> statementCollection_;
   std::int32_t openMode_ = 0;
   std::int32_t shareMode_ = 0;
 };
@@ -103,7 +113,7 @@ class TAccessSqlStmt : public TSqlStmt {
   void SetStatementText(const char* text) override;
   // Positional ("?") parameters become literals that cannot break the text.
   void BindParameters(std::uint16_t count, const TFieldDesc* descs, const void* values) override;
-  void ExecuteStatement(TBaseTable*& cursor) override;
+  void ExecuteStatement(TBaseTable** cursor) override;
 
   TAccessDatabase* AccessDatabase() const { return static_cast<TAccessDatabase*>(Database()); }
 
@@ -121,7 +131,7 @@ class TAccessSqlQueryDefStmt : public TSqlStmt {
   void PrepareSource() override;
   void ReleaseSource() override;
   void BindStoredParameters(std::uint16_t count, const TFieldDesc* descs, const void* values) override;
-  void ExecuteStatement(TBaseTable*& cursor) override;
+  void ExecuteStatement(TBaseTable** cursor) override;
 
   TDAOQuerydef* QueryDef = nullptr;
 };

@@ -34,3 +34,5 @@ void DaoCheck(HRESULT status);
 
 // The one DAO engine of the process (nil until a session creates it).
 TDAOEngine* SharedDAOEngine();
+// Lets the engine do its background work (Idle with action 0); nil does nothing.
+void IdleDAOEngine(TDAOEngine* engine);

@@ -38,23 +38,6 @@ void AccessTypeOf(std::int16_t daoType, std::uint16_t& fieldType, std::uint16_t&
   }
 }
 
-namespace {
-// The width of the field's value in the engine's native form, which keys hold.
-std::uint16_t NativeWidth(std::int16_t daoType, std::uint16_t length) {
-  switch (daoType) {
-    case daotype::Boolean:
-    case daotype::Byte:
-    case daotype::Integer: return 2;
-    case daotype::Long: return 4;
-    case daotype::Currency:
-    case daotype::Single:
-    case daotype::Double:
-    case daotype::Date: return 8;
-    default: return length;
-  }
-}
-}  // namespace
-
 TFieldDesc AccessFieldDesc(TDAOField* field, std::uint16_t position, std::uint16_t offset) {
   TFieldDesc d{};
   std::int16_t daoType = field->Type();
@@ -78,7 +61,7 @@ TFieldDesc AccessFieldDesc(TDAOField* field, std::uint16_t position, std::uint16
   d.Length = length;
   d.Rights = field->IsUpdatable() ? 0 : 1;
   d.DriverType = static_cast<std::uint16_t>(daoType);
-  d.KeyWidth = NativeWidth(daoType, length);
+  d.KeyWidth = NativeValueWidth(d);  // keys hold native values
   return d;
 }
 

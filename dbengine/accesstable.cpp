@@ -152,7 +152,7 @@ void TAccessTable::CloseCursor() {
   if (Recordset != nullptr) Recordset->Close();
   delete Recordset;
   Recordset = nullptr;
-  if (TDAOEngine* engine = SharedDAOEngine(); engine != nullptr && engine->Intf != nullptr) engine->Idle(0);
+  IdleDAOEngine(SharedDAOEngine());
   CursorState = curstate::Closed;
 }
 
@@ -210,7 +210,9 @@ void TAccessTable::CopyFieldOut(std::uint16_t driverType, std::uint16_t, std::in
       if (out) std::memcpy(out, value, length);
       break;
     case daotype::Currency:
-      if (out) Store<double>(out, static_cast<double>(Load<std::int64_t>(value)) * 0.0001);
+      // Divided, not multiplied by 0.0001 (which is inexact): 12.3456 reads as
+      // the same double as the text "12.3456".
+      if (out) Store<double>(out, static_cast<double>(Load<std::int64_t>(value)) / 10000.0);
       break;
     case daotype::Single:
       if (out) Store<double>(out, Load<float>(value));
@@ -689,10 +691,6 @@ void TAccessTable::CancelRecordChange(void* reserved) {
     DaoCheck(Recordset->Status);
   }
   TAccessBaseTable::CancelRecordChange(reserved);
-}
-
-void TAccessTable::Op63() {
-  // Answers through the pending flag; the base has no result slot for it.
 }
 
 void TAccessTable::LockCurrentRecord() {

@@ -75,7 +75,7 @@ class TAccessTable : public TAccessBaseTable {
   void FetchRecordByKey(bool directKey, std::uint16_t fieldCount, std::uint16_t keyLength,
                         const std::uint8_t* key, std::uint8_t* buffer) override;
   void CancelRecordChange(void* reserved) override;
-  void Op63() override;
+  void Op63(std::int32_t& value) override { value = EditPending ? -1 : 0; }
   void Op64(std::uint16_t& value) override { value = 0; }
   void Op65(std::int32_t& value) override { value = -1; }
   void InsertRecord(int lock, std::uint8_t* buffer) override;

@@ -21,8 +21,6 @@ TBaseDatabase::TBaseDatabase(TBapiListItem* session, TMorvaCollection* sessionDa
                              const TDatabaseDesc* description)
     : TBapiListItem(session, sessionDatabases) {
   ReadConnectParams(paramCount, paramDescs, paramValues);
-  openCursors_ = new TMorvaCollection();
-  statements_ = new TMorvaCollection();
   Connected = false;
   if (description != nullptr) description_ = *description;
   if (databaseName != nullptr) databaseName_ = CutChars(databaseName, 31);
@@ -30,9 +28,7 @@ TBaseDatabase::TBaseDatabase(TBapiListItem* session, TMorvaCollection* sessionDa
 }
 
 TBaseDatabase::~TBaseDatabase() {
-  Shutdown();
-  delete statements_;
-  delete openCursors_;
+  Shutdown();  // the collections, already emptied, go with the members
 }
 
 void TBaseDatabase::Shutdown() {
@@ -153,7 +149,7 @@ void TBaseDatabase::Op19(const char* tableName, TBaseTable*& cursor) {
     table->GetCursorProperties(props);
     std::vector<TIndexDesc> descs(props.IndexCount);
     if (!descs.empty()) table->GetIndexDescriptors(descs.data());
-    cursor = new TIndexListTable(this, openCursors_, descs.data(), props.IndexCount);
+    cursor = new TIndexListTable(this, openCursors_.get(), descs.data(), props.IndexCount);
   } catch (...) {
     if (openedHere) delete table;
     throw;
@@ -263,7 +259,7 @@ void TBaseDatabase::CreateMemoryTable(const char* name, std::uint16_t fieldCount
   std::string tableName = name != nullptr ? name : "";
   if (descs == nullptr || fieldCount == 0) RaiseEngineErrorText(dberr::InvalidParam, tableName);
   try {
-    cursor = new TMemTable(this, openCursors_, name, fieldCount, descs, 0, nullptr);
+    cursor = new TMemTable(this, openCursors_.get(), name, fieldCount, descs, 0, nullptr);
   } catch (const EMorvaEngineError&) {
     RaiseEngineErrorText(dberr::InvalidTableCreate, tableName);
   } catch (const std::bad_alloc&) {
@@ -309,7 +305,7 @@ void TBaseDatabase::ExecuteSql(std::uint16_t statementKind, const char* sql, TBa
   AllocateStatement(statementKind, statement);
   try {
     PrepareStatement(CheckHandle(statement), sql);
-    statement->ExecuteStatement(cursor);
+    statement->ExecuteStatement(&cursor);
   } catch (...) {
     delete statement;
     throw;
@@ -326,7 +322,8 @@ void TBaseDatabase::PrepareStatement(TSqlStmt* statement, const char* sql) { Op5
 void TBaseDatabase::Op55(TSqlStmt*, const char*) { RaiseNotSupported(); }
 void TBaseDatabase::Op56() { RaiseNotSupported(); }
 
-void TBaseDatabase::OpenStoredProcStatement(const char*, TSqlStmt*& statement) {
+void TBaseDatabase::OpenStoredProcStatement(const char*, std::uint16_t, const TFieldDesc*,
+                                            const void*, TSqlStmt*& statement) {
   statement = nullptr;
   RaiseNotSupported();
 }
@@ -387,8 +384,8 @@ void TSqlStmt::PrepareSource() {}  // a driver prepares its own source
 void TSqlStmt::ReleaseSource() {}
 void TSqlStmt::BindParameters(std::uint16_t, const TFieldDesc*, const void*) { RaiseNotSupported(); }
 
-void TSqlStmt::ExecuteStatement(TBaseTable*& cursor) {
-  cursor = nullptr;
+void TSqlStmt::ExecuteStatement(TBaseTable** cursor) {
+  if (cursor != nullptr) *cursor = nullptr;
   RaiseNotSupported();
 }
 

@@ -4,6 +4,7 @@
 // a driver supplies the connection, tables, lists, transactions and SQL.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "dbengine/basetable.h"
@@ -97,12 +98,15 @@ class TBaseDatabase : public TBapiListItem {
   virtual void PrepareStatement(TSqlStmt* statement, const char* sql);
   virtual void Op55(TSqlStmt* statement, const char* sql);
   virtual void Op56();
-  virtual void OpenStoredProcStatement(const char* procName, TSqlStmt*& statement);
+  // A statement over a stored query, its parameters bound from the values.
+  virtual void OpenStoredProcStatement(const char* procName, std::uint16_t paramCount,
+                                       const TFieldDesc* paramDescs, const void* paramValues,
+                                       TSqlStmt*& statement);
   virtual void Op58();
 
   std::string UserName;
-  TMorvaCollection* OpenCursors() const { return openCursors_; }
-  TMorvaCollection* Statements() const { return statements_; }
+  TMorvaCollection* OpenCursors() const { return openCursors_.get(); }
+  TMorvaCollection* Statements() const { return statements_.get(); }
   bool Connected = false;
   std::int32_t OpenMode() const { return openMode_; }
   std::int32_t ShareMode() const { return shareMode_; }
@@ -110,8 +114,8 @@ class TBaseDatabase : public TBapiListItem {
   const TDatabaseDesc& Description() const { return description_; }
 
  private:
-  TMorvaCollection* openCursors_;
-  TMorvaCollection* statements_;
+  std::unique_ptr<TMorvaCollection> openCursors_ = std::make_unique<TMorvaCollection>();
+  std::unique_ptr<TMorvaCollection> statements_ = std::make_unique<TMorvaCollection>();
   bool shutDown_ = false;
   std::int32_t openMode_ = 0;
   std::int32_t shareMode_ = 0;
@@ -136,7 +140,9 @@ class TSqlStmt : public TBapiListItem {
   virtual void PrepareSource();
   virtual void ReleaseSource();
   virtual void BindParameters(std::uint16_t count, const TFieldDesc* descs, const void* values);
-  virtual void ExecuteStatement(TBaseTable*& cursor);
+  // With a place for a cursor the statement's result set comes back there;
+  // without one (nil) the caller wants none and the statement only runs.
+  virtual void ExecuteStatement(TBaseTable** cursor);
   virtual void BindStoredParameters(std::uint16_t count, const TFieldDesc* descs, const void* values);
   virtual void Op11();
 

@@ -76,9 +76,6 @@ void ParseParamText(std::string_view text,
 TBaseSession::TBaseSession(TBapiListItem* engine, TMorvaCollection* engineSessions,
                            const char* name, const char* networkDirectory)
     : TBapiListItem(engine, engineSessions) {
-  databases_ = new TMorvaCollection();
-  configRecords_ = new TMorvaCollection();
-  lists_ = new TMorvaCollection();
   if (name != nullptr) sessionName_ = CutChars(name, 31);
   if (networkDirectory != nullptr) {
     networkDirectory_ = std::string(CutBytes(networkDirectory, 260));
@@ -86,11 +83,7 @@ TBaseSession::TBaseSession(TBapiListItem* engine, TMorvaCollection* engineSessio
   }
 }
 
-TBaseSession::~TBaseSession() {
-  delete lists_;
-  delete databases_;
-  delete configRecords_;
-}
+TBaseSession::~TBaseSession() = default;
 
 void TBaseSession::GetProperty(TPropertyId id, void* buffer, std::uint16_t size,
                                std::uint16_t& length) {
@@ -206,7 +199,7 @@ void TBaseSession::Op21(std::uint8_t (&record)[156]) { std::memset(record, 0, si
 void TBaseSession::OpenAliasList(TBaseTable*& cursor) {
   cursor = nullptr;
   std::string driver = GetDriverName();
-  auto* list = new TRegDBListTable(this, lists_, configRecords_, driver.c_str(), &registry_);
+  auto* list = new TRegDBListTable(this, lists_.get(), configRecords_.get(), driver.c_str(), &registry_);
   try {
     list->OpenCursor();
   } catch (...) {
@@ -305,11 +298,26 @@ void TBaseSession::AddAlias(void*, const char* aliasName, const char*, const cha
   StoreText(desc.Name, "PATH");
   desc.FieldType = fldtype::ZString;
   desc.Length = static_cast<std::uint16_t>(path.size() + 1);
-  std::string name = std::string("\\DATABASES\\") + aliasName + "\\DB INFO";
-  ConfigRecordExists(name.c_str(), 1, &desc, path.c_str());
+  // Adding an alias again replaces it: a database reopened under the same
+  // name with another path must not find the first one.
+  std::string name = AliasRecordName(aliasName);
+  if (TBaseCfgrecord* record = FindConfigRecord(name))
+    record->SetFields(1, &desc, path.c_str());
+  else
+    ConfigRecordExists(name.c_str(), 1, &desc, path.c_str());
 }
 
-void TBaseSession::DeleteAlias(void*, const char*) { RaiseNotSupported(); }
+// Removes an alias this session added; the registry's aliases are not the session's to drop.
+void TBaseSession::DeleteAlias(void*, const char* aliasName) {
+  CheckParam(aliasName);
+  TBaseCfgrecord* record = FindConfigRecord(AliasRecordName(aliasName));
+  if (record == nullptr) RaiseEngineErrorText(dberr::UnknownDb, CutChars(aliasName, 255));
+  delete record;  // leaves the list
+}
+
+std::string TBaseSession::AliasRecordName(const char* aliasName) {
+  return std::string("\\DATABASES\\") + aliasName + "\\DB INFO";
+}
 
 void TBaseSession::WriteParamsToRegistry(TRightsRegistry& registry, const char* paramText) {
   if (paramText == nullptr) return;
@@ -399,7 +407,7 @@ void TBaseSession::ConfigRecordExists(const char* name, std::uint16_t fieldCount
   try {
     GetConfigRecord(name, count, d, v);
   } catch (const EMorvaBoundryError&) {
-    new TBaseCfgrecord(this, configRecords_, name, fieldCount, descs, values);
+    new TBaseCfgrecord(this, configRecords_.get(), name, fieldCount, descs, values);
   }
 }
 
@@ -455,7 +463,7 @@ void TBaseSession::OpenConfigNodeList(void*, std::int32_t, std::int32_t, const c
     descs[i].FieldType = kFields[i].Type;
     descs[i].Units1 = kFields[i].Units;
   }
-  auto* list = CheckHandle(new TMemTable(this, lists_, path, 5, descs, 0, nullptr));
+  auto* list = CheckHandle(new TMemTable(this, lists_.get(), path, 5, descs, 0, nullptr));
   try {
     ListAliasNodes(list);
   } catch (...) {

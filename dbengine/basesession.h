@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -115,6 +116,7 @@ class TBaseSession : public TBapiListItem {
   virtual std::string GetNetUserName();
   virtual void AddAlias(void* configHandle, const char* aliasName, const char* driverType,
                         const char* paramText, bool persistent);
+  // Removes a session alias; one the session does not hold is UNKNOWNDB.
   virtual void DeleteAlias(void* configHandle, const char* aliasName);
   virtual void WriteParamsToRegistry(TRightsRegistry& registry, const char* paramText);
   virtual void WriteConfigKey(const char* name, const char* paramText);
@@ -148,9 +150,9 @@ class TBaseSession : public TBapiListItem {
   void OpenConfigNodeList(void* configHandle, std::int32_t openMode, std::int32_t configMode,
                           const char* path, TBaseTable*& cursor);
 
-  TMorvaCollection* Databases() const { return databases_; }
-  TMorvaCollection* ConfigRecords() const { return configRecords_; }
-  TMorvaCollection* ListCollection() const { return lists_; }
+  TMorvaCollection* Databases() const { return databases_.get(); }
+  TMorvaCollection* ConfigRecords() const { return configRecords_.get(); }
+  TMorvaCollection* ListCollection() const { return lists_.get(); }
   const TRegistryLocation& RegistryLocation() const { return registry_; }
   std::uint16_t SessionNumber() const { return sessionNumber_; }
   const std::string& SessionName() const { return sessionName_; }
@@ -163,13 +165,17 @@ class TBaseSession : public TBapiListItem {
 
  private:
   TBaseCfgrecord* FindConfigRecord(std::string_view name) const;
+  // The configuration record that holds a session alias.
+  static std::string AliasRecordName(const char* aliasName);
 
   std::array<std::uint8_t, 64> sessionData_{};
   bool oemToAnsiCopy_ = false;
   bool ansiToOemCopy_ = false;
-  TMorvaCollection* databases_;
-  TMorvaCollection* configRecords_;
-  TMorvaCollection* lists_;
+  // Freed in reverse order: lists, databases, configuration records. A
+  // descendant's own part is gone by then, so a database must not need it.
+  std::unique_ptr<TMorvaCollection> configRecords_ = std::make_unique<TMorvaCollection>();
+  std::unique_ptr<TMorvaCollection> databases_ = std::make_unique<TMorvaCollection>();
+  std::unique_ptr<TMorvaCollection> lists_ = std::make_unique<TMorvaCollection>();
   std::uint16_t sessionNumber_ = 0;
   std::string sessionName_;
   std::string networkDirectory_;

@@ -158,6 +158,10 @@ int TBaseTable::CompareFieldValues(std::uint16_t fieldType, std::uint16_t, std::
       if (length == 1) return Sign(Load<std::uint8_t>(a), Load<std::uint8_t>(b));
       if (length == 2) return Sign(Load<std::uint16_t>(a), Load<std::uint16_t>(b));
       return 0;
+    case fldtype::Bool:
+      // Drivers store true as 1, the filter parser writes it as -1: any
+      // non-zero word is true.
+      return Sign(Load<std::int16_t>(a) != 0, Load<std::int16_t>(b) != 0);
     case fldtype::Int32:
       return Sign(Load<std::int32_t>(a), Load<std::int32_t>(b));
     case fldtype::UInt32:
@@ -466,7 +470,7 @@ void TBaseTable::Op59() { RaiseNotSupported(); }
 void TBaseTable::Op60() { RaiseNotSupported(); }
 void TBaseTable::Op61() {}  // releases a record lock; the base holds none
 void TBaseTable::CancelRecordChange(void*) { Op61(); }
-void TBaseTable::Op63() { RaiseNotSupported(); }
+void TBaseTable::Op63(std::int32_t&) { RaiseNotSupported(); }
 void TBaseTable::Op64(std::uint16_t& value) { value = 0; }
 void TBaseTable::Op65(std::int32_t& value) { value = -1; }
 

@@ -128,7 +128,8 @@ class TBaseTable : public TBapiListItem {
   virtual void Op60();
   virtual void Op61();
   virtual void CancelRecordChange(void* reserved);
-  virtual void Op63();
+  // -1 while the current record is locked for an edit, else 0.
+  virtual void Op63(std::int32_t& value);
   virtual void Op64(std::uint16_t& value);
   virtual void Op65(std::int32_t& value);
   virtual void InitRecord(std::uint8_t* buffer);

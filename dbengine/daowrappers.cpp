@@ -452,6 +452,8 @@ TDAORecordset* TDAOQuerydef::OpenRecordset(std::int32_t options) {
   return Wrap<TDAORecordset>(hr, out);
 }
 
+void TDAOQuerydef::Execute() { Status = As<DAOQueryDef>()->Execute(MissingArg); }
+
 std::int16_t TDAOQuerydefs::Count() {
   std::int16_t n = 0;
   Status = As<DAOQueryDefs>()->get_Count(&n);

@@ -226,6 +226,7 @@ class TDAOQuerydef : public TDAOBase {
   TDAOFields* GetFields();
   TDAOParameters* Parameters();
   TDAORecordset* OpenRecordset(std::int32_t options);  // -1: omitted
+  void Execute();  // an action query; the status tells
 };
 
 class TDAOQuerydefs : public TDAODynaCollection {

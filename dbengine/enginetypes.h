@@ -202,3 +202,24 @@ struct TFilterInfo {
 static_assert(sizeof(TFilterInfo) == 8 + 3 * sizeof(void*) + sizeof(std::intptr_t));
 
 #pragma pack(pop)
+
+// The width of a field's value in the engine's native form, as a cursor's
+// ReadFieldValue writes it: fixed by the logical type, which can be wider than
+// the stored length (a byte is read as a 16-bit integer, a single-precision
+// number as a double); texts and bytes are as long as they are stored.
+constexpr std::uint16_t NativeValueWidth(const TFieldDesc& d) {
+  switch (d.FieldType) {
+    case fldtype::Bool:
+    case fldtype::Int16:
+    case fldtype::UInt16: return 2;
+    case fldtype::Int32:
+    case fldtype::UInt32: return 4;
+    case fldtype::Date:
+    case fldtype::Time:
+    case fldtype::Float:
+    case fldtype::TimeStamp: return 8;
+    case fldtype::FloatIEEE: return 10;
+    case fldtype::BCD: return 34;
+    default: return d.Length > d.KeyWidth ? d.Length : d.KeyWidth;
+  }
+}

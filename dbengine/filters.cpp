@@ -235,11 +235,13 @@ bool TFilterListItem::EvalField(std::uint16_t node, TFilterValue& cell) {
     try {
       TFieldCacheItem* item = owner_->FieldCache()->FieldByNumber(number);
       cell.FieldType = item->Desc.FieldType;
-      // Read into a buffer of the field's own length, then keep what the cell holds.
-      std::vector<std::uint8_t> value(std::size_t{item->Desc.Length} + 1, 0);
+      // The cursor writes the value in its native width, which the stored
+      // length can understate; the cell keeps what it holds of it.
+      std::size_t width = NativeValueWidth(item->Desc);
+      std::vector<std::uint8_t> value(width + 1, 0);
       bool blank = false;
       owner_->ReadFieldValue(item, record_, blank, value.data());
-      std::size_t kept = std::min<std::size_t>(item->Desc.Length, sizeof cell.Data - 1);
+      std::size_t kept = std::min<std::size_t>(width, sizeof cell.Data - 1);
       std::memcpy(cell.Data, value.data(), kept);
       cell.Length = static_cast<std::uint16_t>(kept);
     } catch (const EMorvaEngineError&) {

@@ -608,7 +608,7 @@ void TBaseCacheTable::Op59() { wrapped_->Op59(); }
 void TBaseCacheTable::Op60() { wrapped_->Op60(); }
 void TBaseCacheTable::Op61() { wrapped_->Op61(); }
 void TBaseCacheTable::CancelRecordChange(void* r) { wrapped_->CancelRecordChange(r); }
-void TBaseCacheTable::Op63() { wrapped_->Op63(); }
+void TBaseCacheTable::Op63(std::int32_t& v) { wrapped_->Op63(v); }
 void TBaseCacheTable::Op64(std::uint16_t& v) { wrapped_->Op64(v); }
 void TBaseCacheTable::Op65(std::int32_t& v) { wrapped_->Op65(v); }
 void TBaseCacheTable::InitRecord(std::uint8_t* b) { wrapped_->InitRecord(b); }

@@ -223,7 +223,7 @@ class TBaseCacheTable : public TBaseTable {
   void Op60() override;
   void Op61() override;
   void CancelRecordChange(void* reserved) override;
-  void Op63() override;
+  void Op63(std::int32_t& value) override;
   void Op64(std::uint16_t& value) override;
   void Op65(std::int32_t& value) override;
   void InitRecord(std::uint8_t* buffer) override;

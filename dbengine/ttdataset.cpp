@@ -549,7 +549,9 @@ void TttBDEDataset::GetIndexInfo() {
   caseInsensitiveIndex_ = desc.CaseInsensitive != 0;
   if (!expressionIndex_) {
     indexFieldCount_ = std::min<int>(desc.KeyFieldCount, 16);
-    std::copy(std::begin(desc.KeyFields), std::end(desc.KeyFields), indexFieldMap_.begin());
+    // Copied as bytes: the packed descriptor's array may sit unaligned.
+    static_assert(sizeof desc.KeyFields == sizeof indexFieldMap_);
+    std::memcpy(indexFieldMap_.data(), desc.KeyFields, sizeof desc.KeyFields);
   }
   keySize_ = desc.KeyLength;
 }

@@ -36,28 +36,6 @@ bool IsStreamedBlob(TFieldType type) {
          type == ftDBaseOle;
 }
 
-// The engine's logical type of a parameter; 0 when it has none.
-std::uint16_t LogicalType(TFieldType type) {
-  switch (type) {
-    case ftString: return fldtype::ZString;
-    case ftSmallint: return fldtype::Int16;
-    case ftInteger: case ftAutoInc: return fldtype::Int32;
-    case ftWord: return fldtype::UInt16;
-    case ftBoolean: return fldtype::Bool;
-    case ftFloat: case ftCurrency: return fldtype::Float;
-    case ftBCD: return fldtype::BCD;
-    case ftDate: return fldtype::Date;
-    case ftTime: return fldtype::Time;
-    case ftDateTime: return fldtype::TimeStamp;
-    case ftBytes: return fldtype::Bytes;
-    case ftVarBytes: return fldtype::VarBytes;
-    case ftBlob: case ftMemo: case ftGraphic: case ftFmtMemo: case ftParadoxOle: case ftDBaseOle:
-    case ftTypedBinary: return fldtype::Blob;
-    case ftCursor: return 17;
-    default: return 0;
-  }
-}
-
 std::uint16_t BlobSubType(TFieldType type) {
   switch (type) {
     case ftBlob: return 23;
@@ -397,7 +375,7 @@ void TttQuery::BindParams() {
     TFieldDesc& d = descs[std::size_t(i)];
     std::memset(&d, 0, sizeof d);
     d.FieldNumber = std::uint16_t(i + 1);
-    d.FieldType = LogicalType(param->DataType());
+    d.FieldType = LogicalFieldType(param->DataType());
     if (d.FieldType == 0) DatabaseErrorFmt(querytext::NoParameterValue, {param->Name()}, this);
     d.SubType = BlobSubType(param->DataType());
     d.Offset = std::uint16_t(values.size());
@@ -436,7 +414,7 @@ TBaseTable* TttQuery::OpenCursorHandle() {
   if (DataSource()) SetParamsFromSource();
   if (params_->Count() > 0) BindParams();
   TBaseTable* cursor = nullptr;
-  Check(Engine()->ExecuteStatement(statement_, cursor));
+  Check(Engine()->ExecuteStatement(statement_, &cursor));
   checkRowsAffected_ = cursor == nullptr;
   return cursor;
 }
@@ -447,10 +425,8 @@ void TttQuery::ExecSQL() {
   SetPrepared(true);
   if (DataSource()) SetParamsFromSource();
   if (params_->Count() > 0) BindParams();
-  TBaseTable* cursor = nullptr;
-  Check(Engine()->ExecuteStatement(statement_, cursor));
-  if (cursor) Engine()->CloseCursor(cursor);
-  checkRowsAffected_ = cursor == nullptr;
+  Check(Engine()->ExecuteStatement(statement_, nullptr));  // no result set is wanted
+  checkRowsAffected_ = true;
 }
 
 void TttQuery::RefreshParams() {

@@ -248,7 +248,12 @@ void TttSessionlist::ReleaseEngineWhenUnused() {
 // Session
 // ============================================================================
 
-TttSession::TttSession(TComponent* owner) : TComponent(owner) {}
+TttSession::TttSession(TComponent* owner) : TComponent(owner) {
+  // The owner's insert notification came while this was still a bare
+  // component, so the refusal of a second session is made here.
+  std::string autoName = OwnerAutoSessionName(owner);
+  if (!autoName.empty()) DatabaseErrorFmt(sessiontext::AutoSessionExists, {autoName});
+}
 
 TttSession::~TttSession() {
   Destroying();
@@ -364,6 +369,7 @@ void TttSession::ActivateSession(bool value) {
       db->Close();
   }
   SetCallbacks(false);
+  openedHandles_.clear();  // the engine session frees whatever is left
   TBaseSession* old = handle_;
   handle_ = nullptr;
   if (default_) {
@@ -565,8 +571,11 @@ void TttSession::CloseDatabase(TttDatabase* database) {
 void TttSession::DropDatabaseHandle(TttDatabase* database) {
   for (TttDatabase* other : databases_)
     if (other != database && other->Connected() && other->Handle() == database->Handle()) return;
+  auto opened = std::find(openedHandles_.begin(), openedHandles_.end(), database->Handle());
+  if (opened == openedHandles_.end()) return;
+  openedHandles_.erase(opened);
   TBaseDatabase* handle = database->Handle();
-  if (handle && Engine()) Engine()->CloseDatabase(handle);
+  if (Engine()) Engine()->CloseDatabase(handle);
 }
 
 void TttSession::GetConfigParams(const std::string& pathPattern, const std::string& name,
@@ -648,9 +657,7 @@ void TttSession::AddAlias(const std::string& name, const std::string& driver, TS
 void TttSession::DeleteAlias(const std::string& name) {
   TSessionLock lock(this);
   DBNotify(5, nullptr);
-  // Not checked: an engine that keeps no aliases of its own refuses, and the
-  // caller (a closing database) must not fail on it.
-  Engine()->DeleteAlias(nullptr, Cut(name, 31).c_str());
+  EngineCheck(Engine(), Engine()->DeleteAlias(nullptr, Cut(name, 31).c_str()));
 }
 
 void TttSession::SetAutoSessionName(bool value) {
@@ -859,6 +866,7 @@ void TttDatabase::Open() {
       sqlBased_ = !SameText(driver, "STANDARD");
       if (sqlBased_) Engine()->SetProperty(handle_, kSqlWordProperty, session_->SqlWord);
       session_->DBNotify(0, this);
+      session_->NoteOpenedHandle(handle_);
     } catch (...) {
       if (handle_) {
         TBaseDatabase* handle = handle_;
@@ -951,11 +959,10 @@ void TttDatabase::Close() {
     // A dataset that stays listed after closing is dropped so the loop ends.
     if (dataSets_.size() == before && dataSets_.back() == dataSet) dataSets_.pop_back();
   }
-  if (!acquired_ && session_) session_->DropDatabaseHandle(this);
+  if (session_) session_->DropDatabaseHandle(this);
   handle_ = nullptr;
   refCount_ = 0;
   sqlBased_ = false;
-  acquired_ = false;
   if (temporaryAlias_ && session_) {
     temporaryAlias_ = false;
     session_->DeleteAlias(databaseName_);
@@ -971,5 +978,4 @@ void TttDatabase::SetHandle(TBaseDatabase* handle) {
   if (owner != session_->Handle()) DatabaseError(sessiontext::HandleOwnedElsewhere, this);
   handle_ = handle;
   session_->DBNotify(0, this);
-  acquired_ = true;
 }

@@ -240,8 +240,11 @@ class TttSession : public TComponent {
   void SetConfigMode(std::uint8_t mode);
   bool DoPassword();
   void DBNotify(int event, void* info);
-  // The engine side of a database close (kept open for a namesake).
+  // The engine side of a database close: an engine database that one of
+  // this session's components opened is closed with its last user, whichever
+  // component that is; a handle adopted from outside stays its giver's.
   void DropDatabaseHandle(TttDatabase* database);
+  void NoteOpenedHandle(TBaseDatabase* handle) { openedHandles_.push_back(handle); }
 
   // For the session list and the database components.
   void SetDefault(bool value) { default_ = value; }
@@ -266,6 +269,7 @@ class TttSession : public TComponent {
   TttSessionlist* list_ = nullptr;
   TBaseSession* handle_ = nullptr;
   std::vector<TttDatabase*> databases_;
+  std::vector<TBaseDatabase*> openedHandles_;  // see DropDatabaseHandle
   std::vector<std::unique_ptr<TttBDECallback>> callbacks_;
   std::array<std::uint8_t, 4> waitBuffer_{};    // the wait-cursor record's buffer
   std::array<std::uint8_t, 80> loginBuffer_{};  // the database-login record's buffer
@@ -396,6 +400,5 @@ class TttDatabase : public TComponent {
   bool temporary_ = false;
   bool temporaryAlias_ = false;
   bool sqlBased_ = false;
-  bool acquired_ = false;
   bool closing_ = false;
 };

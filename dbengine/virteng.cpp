@@ -288,8 +288,8 @@ DBIResult TVirtEng::BindParameters(TSqlStmt* statement, std::uint16_t count,
   });
 }
 
-DBIResult TVirtEng::ExecuteStatement(TSqlStmt* statement, TBaseTable*& cursor) {
-  cursor = nullptr;
+DBIResult TVirtEng::ExecuteStatement(TSqlStmt* statement, TBaseTable** cursor) {
+  if (cursor != nullptr) *cursor = nullptr;
   return Trap([&] {
     SetCurrentStatement(statement);
     statement->ExecuteStatement(cursor);

@@ -85,7 +85,8 @@ class TVirtEng : public TBapiListItem {
   DBIResult PrepareStatement(TSqlStmt* statement, const char* sql);
   DBIResult BindParameters(TSqlStmt* statement, std::uint16_t count, const TFieldDesc* descs,
                            const void* values);
-  DBIResult ExecuteStatement(TSqlStmt* statement, TBaseTable*& cursor);
+  // A nil cursor place asks for no result set.
+  DBIResult ExecuteStatement(TSqlStmt* statement, TBaseTable** cursor);
   // The caller's variable is cleared.
   DBIResult FreeStatement(TSqlStmt*& statement);
 

@@ -737,11 +737,44 @@ bool ParseAccessDate(const std::string& raw, double& result) {
   return true;
 }
 
+namespace {
+// "(SELECT ...) UNION (SELECT ...)": SQLite takes the members of a compound
+// query only without their parentheses, so these are dropped; any other
+// parenthesis stays.
+std::vector<Token> UnwrapCompoundMembers(const std::vector<Token>& t, size_t start) {
+  std::vector<bool> drop(t.size(), false);
+  int depth = 0;
+  for (size_t i = start; t[i].kind != Tok::End; ++i) {
+    if (drop[i]) continue;  // the closing parenthesis of a member
+    bool memberStart = i == start || Is(t[i - 1], "UNION") || Is(t[i - 1], "ALL");
+    if (depth == 0 && memberStart && IsPunct(t[i], "(") && Is(t[i + 1], "SELECT")) {
+      int inner = 0;
+      for (size_t j = i; t[j].kind != Tok::End; ++j) {
+        if (IsPunct(t[j], "(")) ++inner;
+        if (IsPunct(t[j], ")") && --inner == 0) {
+          drop[i] = drop[j] = true;
+          break;
+        }
+      }
+      if (!drop[i]) return t;  // unbalanced: the translation reports it
+      continue;
+    }
+    if (IsPunct(t[i], "(")) ++depth;
+    if (IsPunct(t[i], ")")) --depth;
+  }
+  std::vector<Token> kept;
+  for (size_t i = 0; i < t.size(); ++i)
+    if (!drop[i]) kept.push_back(t[i]);
+  return kept;
+}
+}  // namespace
+
 Translation TranslateAccessSql(const std::string& text, const ColumnTypeFn& columnType) {
   std::vector<Token> tokens = Tokenize(text);
   size_t start = 0;
   std::vector<ParameterDecl> params;
   if (Is(tokens[0], "PARAMETERS")) params = ParseParameters(tokens, start);
+  if (IsPunct(tokens[start], "(")) tokens = UnwrapCompoundMembers(tokens, start);
   const Token& first = tokens[start];
   if (Is(first, "CREATE")) {
     if (!params.empty()) Fail(errInvalidStatement);

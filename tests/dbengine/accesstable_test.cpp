@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "access_testutil.h"
+#include "testcursor.h"
 #include "platform/classlib/core/currency.h"
 #include "dbengine/accessblob.h"
 #include "dbengine/accesserrors.h"
@@ -29,6 +30,17 @@ class AccessCursorTest : public AccessFixture {
   void ExecuteElsewhere(const std::string& sql) {
     dao::TDatabaseCore other(path_, false, false, "");
     other.Execute(sql);
+  }
+  void StoreQuery(const std::string& name, const std::string& sql) {
+    dao::TDatabaseCore other(path_, false, false, "");
+    other.CreateQueryDef(name, sql);
+  }
+  // A text field of every row of a cursor.
+  std::vector<std::string> TextsOf(TBaseTable* c, std::uint16_t field = 1) {
+    auto rec = Record(c);
+    std::vector<std::string> texts;
+    while (Engine().GetNextRecord(c, 0, rec.data(), nullptr) == 0) texts.push_back(GetText(c, rec.data(), field));
+    return texts;
   }
   TBaseDatabase* db_ = nullptr;
 };
@@ -135,10 +147,12 @@ TEST_F(AccessCursorTest, InsertsModifiesAndDeletesWithTypedValues) {
 TEST_F(AccessCursorTest, SeeksOnTheActiveIndex) {
   auto* c = static_cast<TAccessTable*>(OpenTable(db_, "People", "ByAgeName"));
   ASSERT_NE(c, nullptr);
-  EXPECT_EQ(2, c->CurrentIndex().KeyFieldCount);
-  EXPECT_EQ(0, c->CurrentIndex().Descending);
-  EXPECT_EQ(0, c->CurrentIndex().DescendingFields[0]);
-  EXPECT_EQ(-1, c->CurrentIndex().DescendingFields[1]);
+  // Copies: the packed descriptor's members may sit unaligned.
+  const TIndexDesc index = c->CurrentIndex();
+  EXPECT_EQ(2, testing_engine::Val(index.KeyFieldCount));
+  EXPECT_EQ(0, testing_engine::Val(index.Descending));
+  EXPECT_EQ(0, testing_engine::Val(index.DescendingFields[0]));
+  EXPECT_EQ(-1, testing_engine::Val(index.DescendingFields[1]));
   auto rec = Record(c);
   ASSERT_EQ(0, Engine().InitRecord(c, rec.data()));
   std::int16_t age = 30;
@@ -440,7 +454,7 @@ TEST_F(AccessCursorTest, PositionalParametersAndWildcardsReachTheDatabase) {
   ASSERT_EQ(0, Engine().BindParameters(stmt, 1, &d, &values));
   EXPECT_NE(std::string::npos, stmt->StatementText().find("'O''? x'"));
   TBaseTable* c = nullptr;
-  ASSERT_EQ(0, Engine().ExecuteStatement(stmt, c));
+  ASSERT_EQ(0, Engine().ExecuteStatement(stmt, &c));
   ASSERT_NE(c, nullptr);
   std::vector<std::uint8_t> rec(c->GetRecordBufferSize());
   ASSERT_EQ(0, Engine().GetNextRecord(c, 0, rec.data(), nullptr));
@@ -470,7 +484,7 @@ TEST_F(AccessCursorTest, EveryParameterTypeKeepsItsPlace) {
   ASSERT_EQ(0, Engine().BindParameters(stmt, 2, d, &values));
   EXPECT_NE(std::string::npos, stmt->StatementText().find("Age = 30 AND Name = 'Carl'")) << stmt->StatementText();
   TBaseTable* c = nullptr;
-  ASSERT_EQ(0, Engine().ExecuteStatement(stmt, c));
+  ASSERT_EQ(0, Engine().ExecuteStatement(stmt, &c));
   ASSERT_NE(c, nullptr);
   std::vector<std::uint8_t> rec(c->GetRecordBufferSize());
   ASSERT_EQ(0, Engine().GetNextRecord(c, 0, rec.data(), nullptr));
@@ -662,8 +676,7 @@ TEST_F(AccessCursorTest, LongTextParametersAreNotCut) {
   d.FieldType = fldtype::Blob;
   d.Length = sizeof slot;
   ASSERT_EQ(0, Engine().BindParameters(stmt, 1, &d, slot));
-  TBaseTable* c = nullptr;
-  ASSERT_EQ(0, Engine().ExecuteStatement(stmt, c));
+  ASSERT_EQ(0, Engine().ExecuteStatement(stmt, nullptr));
   Engine().FreeStatement(stmt);
   dao::TDatabaseCore check(path_, false, true, "");
   auto rs = check.OpenRecordset("SELECT Notes FROM People WHERE Name = 'Anna'", 0);
@@ -767,4 +780,108 @@ TEST_F(AccessCursorTest, ChangedMemoWithoutItsBlobKeepsTheStoredText) {
   auto rs = check.OpenRecordset("SELECT Notes FROM People WHERE Name = 'Anna'", 0);
   rs->MoveFirst();
   EXPECT_EQ("keep me", rs->Value(0).text);
+}
+
+TEST_F(AccessCursorTest, PendingEditIsReportedUntilTheEditEnds) {
+  TBaseTable* c = OpenTable(db_, "People");
+  auto rec = Record(c);
+  std::int32_t pending = 1;
+  auto pendingNow = [&] {
+    c->Op63(pending);
+    return pending;
+  };
+  ASSERT_EQ(0, Engine().GetNextRecord(c, 0, rec.data(), nullptr));
+  EXPECT_EQ(0, pendingNow());
+  ASSERT_EQ(0, Engine().GetCurrentRecord(c, 1, rec.data(), nullptr));  // locks for an edit
+  EXPECT_EQ(-1, pendingNow());
+  ASSERT_EQ(0, Engine().CancelRecordChange(c, nullptr));
+  EXPECT_EQ(0, pendingNow());
+  ASSERT_EQ(0, Engine().GetCurrentRecord(c, 1, rec.data(), nullptr));
+  ASSERT_EQ(0, Engine().GetNextRecord(c, 0, rec.data(), nullptr));  // a move ends it too
+  EXPECT_EQ(0, pendingNow());
+}
+
+// Whether a result set comes back is the caller's request, whatever the text
+// begins with (a stored query beginning with PARAMETERS is tested below).
+TEST_F(AccessCursorTest, AStatementGivesARowSetWhenOneIsAskedFor) {
+  const struct {
+    const char* Sql;
+    std::vector<std::string> Rows;
+  } queries[] = {
+      {"SELECT Name FROM People WHERE Age = 30 ORDER BY Name", {"Anna", "Carl"}},
+      {"  select Name FROM People WHERE Age < 30", {"Bert"}},
+      {"(SELECT Name FROM People WHERE Age < 30) UNION (SELECT Name FROM People WHERE Name = 'Anna')",
+       {"Anna", "Bert"}},
+  };
+  for (const auto& q : queries) {
+    TSqlStmt* stmt = nullptr;
+    ASSERT_EQ(0, Engine().AllocateStatement(db_, 2, stmt));
+    ASSERT_EQ(0, Engine().PrepareStatement(stmt, q.Sql));
+    TBaseTable* c = nullptr;
+    ASSERT_EQ(0, Engine().ExecuteStatement(stmt, &c)) << q.Sql;
+    ASSERT_NE(nullptr, c) << q.Sql;
+    auto rows = TextsOf(c);
+    std::sort(rows.begin(), rows.end());
+    EXPECT_EQ(q.Rows, rows) << q.Sql;
+    Engine().CloseCursor(c);
+    // Without a place for a cursor the text only runs: DAO refuses to run a select.
+    EXPECT_NE(0, Engine().ExecuteStatement(stmt, nullptr)) << q.Sql;
+    Engine().FreeStatement(stmt);
+  }
+  TSqlStmt* update = nullptr;
+  ASSERT_EQ(0, Engine().AllocateStatement(db_, 2, update));
+  ASSERT_EQ(0, Engine().PrepareStatement(update, "UPDATE People SET Age = 31 WHERE Age = 30"));
+  TBaseTable* c = nullptr;
+  EXPECT_NE(0, Engine().ExecuteStatement(update, &c)) << "an action query has no rows to give";
+  EXPECT_EQ(nullptr, c);
+  ASSERT_EQ(0, Engine().ExecuteStatement(update, nullptr));
+  EXPECT_EQ(2, update->RowsAffected);
+  Engine().FreeStatement(update);
+}
+
+TEST_F(AccessCursorTest, StoredQueriesBindTheirParameters) {
+  StoreQuery("OlderThan", "PARAMETERS [MinAge] SHORT, [Who] TEXT(20); "
+                          "SELECT Name FROM People WHERE Age >= [MinAge] AND Name <> [Who]");
+  struct {
+    std::int16_t minAge;
+    char who[21];
+    std::uint8_t nullFlag;
+  } values{};
+  TFieldDesc d[2]{};
+  d[0].FieldType = fldtype::Int16;
+  d[0].Length = 2;
+  d[1].FieldType = fldtype::ZString;
+  d[1].Offset = offsetof(decltype(values), who);
+  d[1].Length = sizeof values.who;
+  const struct {
+    std::int16_t MinAge;
+    const char* Who;
+    std::vector<std::string> Rows;
+  } cases[] = {{30, "Carl", {"Anna"}}, {20, "Anna", {"Bert", "Carl"}}, {31, "", {}}};
+  for (const auto& k : cases) {
+    values.minAge = k.MinAge;
+    std::snprintf(values.who, sizeof values.who, "%s", k.Who);
+    TSqlStmt* stmt = nullptr;
+    ASSERT_EQ(0, testing_engine::EngineCode([&] { db_->OpenStoredProcStatement("olderthan", 2, d, &values, stmt); }));
+    TBaseTable* c = nullptr;
+    ASSERT_EQ(0, Engine().ExecuteStatement(stmt, &c));
+    auto rows = TextsOf(c);
+    std::sort(rows.begin(), rows.end());
+    EXPECT_EQ(k.Rows, rows) << k.MinAge << " " << k.Who;
+    Engine().CloseCursor(c);
+    Engine().FreeStatement(stmt);
+  }
+  TSqlStmt* none = nullptr;
+  EXPECT_EQ(dberr::InvalidParam, testing_engine::EngineCode([&] { db_->OpenStoredProcStatement("Nowhere", 0, nullptr, nullptr, none); }));
+  // A stored action query runs when no result set is asked for.
+  StoreQuery("Rename", "PARAMETERS [NewName] TEXT(20); UPDATE People SET Name = [NewName] WHERE Age = 25");
+  std::snprintf(values.who, sizeof values.who, "Bertha");
+  d[0] = d[1];
+  TSqlStmt* rename = nullptr;
+  ASSERT_EQ(0, testing_engine::EngineCode([&] { db_->OpenStoredProcStatement("Rename", 1, d, &values, rename); }));
+  ASSERT_EQ(0, Engine().ExecuteStatement(rename, nullptr));
+  EXPECT_EQ(1, rename->RowsAffected);
+  Engine().FreeStatement(rename);
+  TBaseTable* c = OpenTable(db_, "People", "ByName");
+  EXPECT_EQ((std::vector<std::string>{"Anna", "Bertha", "Carl"}), TextsOf(c, fName));
 }

@@ -147,7 +147,7 @@ TEST_F(DatabaseTest, StatementTextAndProperties) {
   EXPECT_EQ(EngineCode([&] { stmt.CheckPropertyValue(2, 1); }), dberr::NotSupported);
   EXPECT_EQ(EngineCode([&] { stmt.CheckPropertyValue(16, 1); }), 0);
   TBaseTable* c = nullptr;
-  EXPECT_EQ(EngineCode([&] { stmt.ExecuteStatement(c); }), dberr::NotSupported);
+  EXPECT_EQ(EngineCode([&] { stmt.ExecuteStatement(&c); }), dberr::NotSupported);
 
   char name[6] = {};
   db->GetProperty(1, name, sizeof name, length);

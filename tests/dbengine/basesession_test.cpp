@@ -152,6 +152,13 @@ TEST_F(SessionTest, AliasesAddedForTheSession) {
   EXPECT_EQ(SlotText(desc.PhysicalPath), "/srv/o");
   EXPECT_EQ(EngineCode([&] { session->AddAlias(nullptr, "BAD", nullptr, "NOPATH", false); }),
             dberr::InvalidParam);
+  // Adding again replaces; deleting removes, and only what the session holds.
+  session->AddAlias(nullptr, "TEMP", nullptr, "PATH:\"/srv/new\";", false);
+  session->ResolveAlias("TEMP", desc, 0);
+  EXPECT_EQ(SlotText(desc.PhysicalPath), "/srv/new");
+  session->DeleteAlias(nullptr, "temp");
+  EXPECT_EQ(ListNames(), Names{"OTHER"});
+  EXPECT_EQ(EngineCode([&] { session->DeleteAlias(nullptr, "TEMP"); }), dberr::UnknownDb);
 }
 
 TEST_F(SessionTest, AliasKeysAreWrittenAndRemoved) {
@@ -258,7 +265,6 @@ TEST_F(SessionTest, PropertiesConversionsAndReservedOperations) {
   EXPECT_EQ(EngineCode([&] { session->Op45(); }), dberr::DriverLimit);
   EXPECT_EQ(EngineCode([&] { session->Op12(); }), dberr::NotSupported);
   EXPECT_EQ(EngineCode([&] { session->Op70(); }), dberr::NotSupported);
-  EXPECT_EQ(EngineCode([&] { session->DeleteAlias(nullptr, "x"); }), dberr::NotSupported);
   std::uint8_t record[346];
   session->Op43(record);
   std::int32_t word;

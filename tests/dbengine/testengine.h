@@ -38,9 +38,9 @@ class TScratchRegistry {
 class TTestStatement : public TSqlStmt {
  public:
   using TSqlStmt::TSqlStmt;
-  void ExecuteStatement(TBaseTable*& cursor) override {
+  void ExecuteStatement(TBaseTable** cursor) override {
     if (StatementText() == "fail") RaiseEngineErrorText(dberr::NoSuchTable, "missing");
-    cursor = new TTestCursor(Database(), Database()->OpenCursors(), "result");
+    if (cursor) *cursor = new TTestCursor(Database(), Database()->OpenCursors(), "result");
   }
 };
 

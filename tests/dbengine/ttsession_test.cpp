@@ -98,6 +98,62 @@ TEST_F(SessionLifecycle, SharedHandlesStayOpenForTheOtherComponent) {
   list_->Engine()->CloseCursor(cursor);
 }
 
+TEST_F(SessionLifecycle, ASharedHandleIsReleasedWithItsLastUserWhicheverClosesFirst) {
+  TTestDatabase* a = MakeDatabase();
+  TTestDatabase* b = MakeDatabase();
+  a->SetHandleShared(true);
+  b->SetHandleShared(true);
+  auto openEngineDatabases = [&] { return Default()->Handle()->Databases()->Count(); };
+  for (int round = 0; round < 3; ++round) {
+    a->Open();
+    b->Open();
+    ASSERT_EQ(1, openEngineDatabases());
+    TTestDatabase* first = round % 2 == 0 ? a : b;  // the opener or the adopter first
+    first->Close();
+    EXPECT_EQ(1, openEngineDatabases()) << "round " << round;
+    (first == a ? b : a)->Close();
+    EXPECT_EQ(0, openEngineDatabases()) << "round " << round;
+  }
+  // A handle adopted from outside any component stays its giver's.
+  TBaseDatabase* outside = nullptr;
+  ASSERT_EQ(0, list_->Engine()->OpenDatabase(path_.c_str(), nullptr, 0, 0, "", 0, nullptr, nullptr, outside));
+  a->SetHandle(outside);
+  a->Close();
+  EXPECT_EQ(1, openEngineDatabases());
+  EXPECT_EQ(0, list_->Engine()->CloseDatabase(outside));
+}
+
+TEST_F(SessionLifecycle, ATemporaryAliasGoesWithItsConnectionSoAReopenFollowsTheNewAlias) {
+  std::string second = dir_ + "/Second.MDB";
+  dao::TDatabaseCore::Create(second, "");
+  {
+    dao::TDatabaseCore db(second, false, false, "");
+    db.Execute("CREATE TABLE People (Id COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Name TEXT(20))");
+    db.Execute("INSERT INTO People (Name) VALUES ('Zoe')");
+  }
+  Default()->SetActive(true);
+  for (auto [alias, path] : {std::pair{"First", path_}, std::pair{"Second", second}}) {
+    TStringList params;
+    params.Add("PATH=" + path);
+    Default()->AddAlias(alias, "ACCESS", &params, 7);
+  }
+  TTestDatabase* db = MakeDatabase();
+  db->SetDatabaseName("Main");
+  for (auto [alias, name] : {std::pair{"First", "Anna"}, {"Second", "Zoe"}, {"First", "Anna"}}) {
+    db->SetAliasName(alias);
+    db->Open();
+    ASSERT_TRUE(db->TemporaryAlias());
+    auto t = MakeTable();
+    t->SetDatabaseName("Main");
+    t->Open();
+    EXPECT_EQ(name, t->FieldByName("Name")->AsString()) << "through " << alias;
+    t.reset();
+    db->Close();
+    TDatabaseDesc desc{};
+    EXPECT_EQ(dberr::UnknownDb, list_->Engine()->ResolveAlias("Main", desc)) << "the alias is gone";
+  }
+}
+
 TEST_F(SessionLifecycle, DuplicateNamesWithoutSharingAreRefused) {
   TTestDatabase* a = MakeDatabase();
   TTestDatabase* b = MakeDatabase();
@@ -212,8 +268,15 @@ TEST_F(SessionLifecycle, AutomaticNamesTakeTheFirstFreeNumber) {
   second->SetAutoSessionName(true);
   EXPECT_EQ("Session_2", second->SessionName());
   session->SetAutoSessionName(false);
-  auto* third = new TTestSession(&other);
-  (void)third;
+  try {
+    new TTestSession(&other);
+    FAIL() << "a second session joined an automatically named one";
+  } catch (const EDatabaseError& e) {
+    EXPECT_EQ("Cannot add a session to the form or data-module while session 'Session_2' has "
+              "AutoSessionName enabled",
+              e.Message());
+  }
+  EXPECT_EQ(1, other.ComponentCount()) << "the refused session left its owner";
   TComponent more(nullptr);
   auto* fourth = new TTestSession(&more);
   fourth->SetName("S");
@@ -286,13 +349,14 @@ TEST_F(SessionLifecycle, TheWaitCursorShowsAfterHalfASecondUntilItsTimerOrAnErro
   EXPECT_THROW(EngineCheck(list_->Engine(), dberr::NoSuchTable), ETDBEngineError);
   EXPECT_EQ(2, killed);
   EXPECT_EQ((std::vector<int>{0}), cursors);
-  // So does a dataset that gets no cursor; without a timer nothing is killed.
+  // So does a dataset opened over a statement that has no rows to give;
+  // without a timer nothing is killed.
   TTestQuery action;
   action.SetDatabaseName(path_);
   action.SQL()->Add("UPDATE People SET Age = 1 WHERE Age = 1000");
   wait->Invoke();
   cursors.clear();
-  EXPECT_THROW(action.Open(), ENoResultSet);
+  EXPECT_THROW(action.Open(), ETDBEngineError);
   EXPECT_EQ(3, killed);
   EXPECT_EQ((std::vector<int>{0}), cursors);
   StopWaitCursor();

@@ -230,7 +230,8 @@ TEST_F(CallLayerTest, AliasesAndConfigurationListsThroughTheLayer) {
   std::uint32_t count = 0;
   EXPECT_EQ(engine.QueryRecordCount(list, count), 0);
   EXPECT_EQ(count, 1u);
-  EXPECT_EQ(engine.DeleteAlias(nullptr, "TEMP"), dberr::NotSupported);
+  EXPECT_EQ(engine.DeleteAlias(nullptr, "TEMP"), 0);
+  EXPECT_EQ(engine.ResolveAlias("TEMP", desc), dberr::UnknownDb);
   EXPECT_EQ(engine.RegisterCallback(nullptr, 0, 0, 0, nullptr, nullptr), dberr::NotSupported);
   char out[4] = {};
   bool loss = true;
@@ -277,7 +278,7 @@ TEST_F(CallLayerTest, ARoundTripThroughTablesStatementsAndCaches) {
   EXPECT_EQ(engine.AllocateStatement(db, 0, statement), 0);
   EXPECT_EQ(engine.PrepareStatement(statement, "select"), 0);
   TBaseTable* result = nullptr;
-  EXPECT_EQ(engine.ExecuteStatement(statement, result), 0);
+  EXPECT_EQ(engine.ExecuteStatement(statement, &result), 0);
   EXPECT_NE(result, nullptr);
   EXPECT_EQ(engine.FreeStatement(statement), 0);
   EXPECT_EQ(statement, nullptr);

@@ -1,6 +1,7 @@
 #include "platform/classlib/db/dbtypes.h"
 
 #include "platform/classlib/core/component.h"
+#include "platform/classlib/db/filterblob.h"
 #include "platform/classlib/core/strutils.h"
 
 IMPLEMENT_CLASS(EDatabaseError, Exception)
@@ -14,6 +15,27 @@ const char* FieldTypeName(TFieldType type) {
 }
 
 bool IsBlobType(TFieldType type) { return type >= ftBlob && type <= ftTypedBinary; }
+
+std::uint16_t LogicalFieldType(TFieldType type) {
+  switch (type) {
+    case ftString: return fldtype::ZString;
+    case ftSmallint: return fldtype::Int16;
+    case ftInteger: case ftAutoInc: return fldtype::Int32;
+    case ftWord: return fldtype::UInt16;
+    case ftBoolean: return fldtype::Bool;
+    case ftFloat: case ftCurrency: return fldtype::Float;
+    case ftBCD: return fldtype::BCD;
+    case ftDate: return fldtype::Date;
+    case ftTime: return fldtype::Time;
+    case ftDateTime: return fldtype::TimeStamp;
+    case ftBytes: return fldtype::Bytes;
+    case ftVarBytes: return fldtype::VarBytes;
+    case ftBlob: case ftMemo: case ftGraphic: case ftFmtMemo: case ftParadoxOle: case ftDBaseOle:
+    case ftTypedBinary: return fldtype::Blob;
+    case ftCursor: return fldtype::Cursor;
+    default: return 0;
+  }
+}
 
 std::string FormatMessage(std::string_view pattern, std::initializer_list<std::string_view> args) {
   std::string out;

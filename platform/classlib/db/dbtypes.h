@@ -29,6 +29,8 @@ constexpr int kFieldTypeCount = ftCursor + 1;
 // "String", "Integer", ... as the messages name the types.
 const char* FieldTypeName(TFieldType type);
 bool IsBlobType(TFieldType type);
+// The engine's logical type (fldtype) of a field or parameter type; 0 when it has none.
+std::uint16_t LogicalFieldType(TFieldType type);
 
 DECLARE_ENUM(TFieldKind, fkData, fkCalculated, fkLookup, fkInternalCalc)
 

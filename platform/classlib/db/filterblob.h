@@ -33,6 +33,7 @@ constexpr std::uint16_t UInt16 = 12;    // unsigned integer (1 or 2 bytes)
 constexpr std::uint16_t UInt32 = 13;
 constexpr std::uint16_t FloatIEEE = 14; // 10 bytes
 constexpr std::uint16_t VarBytes = 15;  // text with a one-byte length prefix
+constexpr std::uint16_t Cursor = 17;    // a result set (a stored procedure's cursor parameter)
 }  // namespace fldtype
 
 // Node classes. Any other class evaluates to false.

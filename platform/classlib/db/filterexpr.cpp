@@ -140,21 +140,9 @@ std::uint32_t Mirror(std::uint32_t op) {
   }
 }
 
+// A filter compares a memo as a text; every other type as the engine holds it.
 std::uint16_t LogicalTypeOf(TFieldType type) {
-  switch (type) {
-    case ftString: case ftMemo: case ftFmtMemo: return fldtype::ZString;
-    case ftSmallint: return fldtype::Int16;
-    case ftWord: return fldtype::UInt16;
-    case ftInteger: case ftAutoInc: return fldtype::Int32;
-    case ftBoolean: return fldtype::Bool;
-    case ftFloat: case ftCurrency: return fldtype::Float;
-    case ftBCD: return fldtype::BCD;
-    case ftDate: return fldtype::Date;
-    case ftTime: return fldtype::Time;
-    case ftDateTime: return fldtype::TimeStamp;
-    case ftBytes: case ftVarBytes: return fldtype::Bytes;
-    default: return 0;
-  }
+  return type == ftMemo || type == ftFmtMemo ? fldtype::ZString : LogicalFieldType(type);
 }
 
 template <class T>

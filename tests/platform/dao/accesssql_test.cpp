@@ -35,6 +35,8 @@ TEST(AccessSqlTranslation, StatementsTheSystemSends) {
       {"INSERT INTO T (A, B) VALUES (1, \"x\")", "INSERT INTO \"T\" ( \"A\" , \"B\" ) VALUES ( 1 , 'x' )"},
       {"UPDATE T SET A = A + 1 WHERE [Long Name] IS NULL",
        "UPDATE \"T\" SET \"A\" = \"A\" + 1 WHERE \"Long Name\" IS NULL"},
+      {"(SELECT A FROM T WHERE (B = 1)) UNION ALL (SELECT A FROM U) UNION SELECT (A) FROM V",
+       "SELECT \"A\" FROM \"T\" WHERE ( \"B\" = 1 ) UNION ALL SELECT \"A\" FROM \"U\" UNION SELECT ( \"A\" ) FROM \"V\""},
   };
   for (const auto& c : cases) EXPECT_EQ(c.sqlite, TranslateAccessSql(c.access).sql) << c.access;
 }

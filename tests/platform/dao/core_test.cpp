@@ -450,6 +450,25 @@ TEST_F(CoreDamage, CurrencyDefaultsAreExactOrNone) {
   EXPECT_TRUE(rs->Value(2).IsNull());
 }
 
+// A text default keeps what stands between its quotes, nothing of the quotes.
+TEST_F(CoreDamage, TextDefaultsLoseTheirQuotes) {
+  const struct {
+    const char* Stored;
+    const char* Read;
+  } cases[] = {{"\"\"", ""}, {"''", ""}, {"\"a b\"", "a b"}, {"'x'", "x"}, {"plain", "plain"}, {"\"", "\""}};
+  db_->Execute("CREATE TABLE Notes (Id COUNTER, Body TEXT(20))");
+  for (const auto& c : cases) {
+    std::string literal;
+    for (char ch : std::string(c.Stored)) literal += ch == '\'' ? "''" : std::string(1, ch);
+    db_->Conn().Exec("UPDATE MSysColumns SET DefaultValue = '" + literal + "' WHERE Name = 'Body'");
+    db_.reset();
+    db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
+    auto rs = db_->OpenRecordset("Notes", -1);
+    rs->AddNew();
+    EXPECT_EQ(c.Read, rs->Value(1).text) << c.Stored;
+  }
+}
+
 TEST_F(CoreDamage, DamagedCatalogueAndFilesFailCleanly) {
   MakePeople();
   AddPerson("a", 1);

@@ -59,6 +59,17 @@ TEST(CalculatedFields, AreComputedForEveryFetchedRecord) {
   EXPECT_DOUBLE_EQ(s.twice->AsFloat(), 60.0);
 }
 
+TEST(CalculatedFields, TheCalculatedAreaKeepsItsSizeAcrossReopens) {
+  CalcSet s;
+  const int size = s.ds.CalcFieldsSize();
+  EXPECT_GT(size, 0);
+  for (int round = 0; round < 3; ++round) {
+    s.ds.Close();
+    s.ds.Open();
+    EXPECT_EQ(size, s.ds.CalcFieldsSize()) << "reopened " << round + 1 << " times";
+  }
+}
+
 TEST(CalculatedFields, AFailingCalculationSkipsNoRecord) {
   CalcSet s;
   s.failCalculations = true;

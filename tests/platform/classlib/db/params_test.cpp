@@ -6,6 +6,7 @@
 
 #include "dbtestutil.h"
 #include "platform/classlib/core/english_settings.h"
+#include "platform/classlib/db/filterblob.h"
 #include "platform/classlib/db/params.h"
 
 namespace {
@@ -172,3 +173,16 @@ TEST(ParamLists, AssignValuesAndEquality) {
 }
 
 }  // namespace
+
+// The one mapping from field types to the engine's logical types, which
+// parameter descriptors and filter constants both use.
+TEST(FieldTypes, EachHasOneEngineType) {
+  const std::uint16_t expected[kFieldTypeCount] = {
+      0,                  fldtype::ZString, fldtype::Int16,  fldtype::Int32,   fldtype::UInt16,
+      fldtype::Bool,      fldtype::Float,   fldtype::Float,  fldtype::BCD,     fldtype::Date,
+      fldtype::Time,      fldtype::TimeStamp, fldtype::Bytes, fldtype::VarBytes, fldtype::Int32,
+      fldtype::Blob,      fldtype::Blob,    fldtype::Blob,   fldtype::Blob,    fldtype::Blob,
+      fldtype::Blob,      fldtype::Blob,    fldtype::Cursor};
+  for (int t = 0; t < kFieldTypeCount; ++t)
+    EXPECT_EQ(expected[t], LogicalFieldType(TFieldType(t))) << FieldTypeName(TFieldType(t));
+}
