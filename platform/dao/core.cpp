@@ -98,7 +98,15 @@ class TTableCursor : public TRecordsetCore {
           if (AnsiSameText(c.name, f.def.name)) large = false;
       deferred_.push_back(large);
       std::string column = QuoteIdentifier(f.def.name);
-      selectList_ += large ? ", length(CAST(" + column + " AS BLOB))" : ", " + column;
+      if (large) {
+        // Its size, and the value itself when it is small enough to come
+        // with the row: a typical memo then needs no query of its own.
+        std::string size = "length(CAST(" + column + " AS BLOB))";
+        selectList_ += ", " + size + ", CASE WHEN " + size + " <= " + std::to_string(kInlineBytes) + " THEN " +
+                       column + " END";
+      } else {
+        selectList_ += ", " + column;
+      }
     }
     from_ = " FROM " + QuoteIdentifier(table.name);
     SetOrder(nullptr);
@@ -118,16 +126,23 @@ class TTableCursor : public TRecordsetCore {
     return count_;
   }
 
+  // Counted once per state of the file; the moves after it keep it up to
+  // date while nobody changes the file.
   std::int32_t AbsolutePosition() override {
     if (!onRow_ || deleted_) return -1;
-    std::int64_t before = 0;
-    for (const auto& q : Regions(false, KeyOf(current_), false, true)) {
-      auto s = db_->Conn().Prepare("SELECT count(*)" + from_ + " WHERE " + q.where);
-      for (size_t i = 0; i < q.binds.size(); ++i) s->Bind(static_cast<int>(i + 1), q.binds[i]);
-      s->Step();
-      before += s->ColumnInteger(0);
+    std::uint64_t stamp = db_->Conn().ChangeStamp();
+    if (!PositionKnown(stamp)) {
+      std::int64_t before = 0;
+      for (const auto& q : Regions(false, KeyOf(current_), false, true)) {
+        auto& s = db_->Conn().Cached("SELECT count(*)" + from_ + " WHERE " + q.where);
+        StatementUse use(s);
+        for (size_t i = 0; i < q.binds.size(); ++i) s.Bind(static_cast<int>(i + 1), q.binds[i]);
+        s.Step();
+        before += s.ColumnInteger(0);
+      }
+      Placed(before, stamp);
     }
-    return static_cast<std::int32_t>(before);
+    return static_cast<std::int32_t>(position_);
   }
 
   void SetAbsolutePosition(std::int32_t position) override {
@@ -139,6 +154,7 @@ class TTableCursor : public TRecordsetCore {
     s->Bind(1, static_cast<std::int64_t>(position));
     if (!s->Step()) Fail(errInvalidArgument);
     Take({ReadRow(*s)}, true, stamp);
+    Placed(position, stamp);
   }
 
   const std::vector<IndexDef>& Indexes() const override { return table_.indexes; }
@@ -190,27 +206,31 @@ class TTableCursor : public TRecordsetCore {
   // before any change is never used after it.
   bool DoMoveNext() override {
     std::uint64_t stamp = db_->Conn().ChangeStamp();
+    std::int64_t next = PositionKnown(stamp) ? position_ + 1 : -1;
     if (WindowValid(stamp) && wpos_ + 1 < window_.size()) {
       SetCurrent(window_[++wpos_]);
-      return true;
+    } else {
+      Grow(true);
+      std::vector<Row> rows = Fetch(true, KeyOf(current_), false, true, step_);
+      if (rows.empty()) return false;
+      Take(std::move(rows), true, stamp);
     }
-    Grow(true);
-    std::vector<Row> rows = Fetch(true, KeyOf(current_), false, true, step_);
-    if (rows.empty()) return false;
-    Take(std::move(rows), true, stamp);
+    Placed(next, stamp);
     return true;
   }
 
   bool DoMovePrevious() override {
     std::uint64_t stamp = db_->Conn().ChangeStamp();
+    std::int64_t previous = PositionKnown(stamp) ? position_ - 1 : -1;
     if (WindowValid(stamp) && wpos_ > 0 && wpos_ < window_.size()) {
       SetCurrent(window_[--wpos_]);
-      return true;
+    } else {
+      Grow(false);
+      std::vector<Row> rows = Fetch(false, KeyOf(current_), false, true, step_);
+      if (rows.empty()) return false;
+      Take(std::move(rows), false, stamp);
     }
-    Grow(false);
-    std::vector<Row> rows = Fetch(false, KeyOf(current_), false, true, step_);
-    if (rows.empty()) return false;
-    Take(std::move(rows), false, stamp);
+    Placed(previous, stamp);
     return true;
   }
 
@@ -227,7 +247,13 @@ class TTableCursor : public TRecordsetCore {
     return true;
   }
 
-  void Changed() override { window_.clear(); }
+  // The rows read ahead are stale now. Writes often come between moves
+  // (edit, update, next): the next move reads just the row it needs, and the
+  // read-ahead grows again only while no write intervenes.
+  void Changed() override {
+    window_.clear();
+    afterWrite_ = true;
+  }
 
  private:
   struct OrderColumn {
@@ -344,6 +370,7 @@ class TTableCursor : public TRecordsetCore {
 
   bool Start(bool forward) {
     step_ = kFirstStep;
+    afterWrite_ = false;
     lastForward_ = forward;
     std::uint64_t stamp = db_->Conn().ChangeStamp();
     auto& s = db_->Conn().Cached("SELECT rowid" + selectList_ + from_ + " ORDER BY " + OrderBy(forward) +
@@ -355,6 +382,7 @@ class TTableCursor : public TRecordsetCore {
     if (rows.empty()) return false;
     if (!forward) std::reverse(rows.begin(), rows.end());
     Take(std::move(rows), forward, stamp);
+    if (forward) Placed(0, stamp);
     return true;
   }
 
@@ -364,16 +392,26 @@ class TTableCursor : public TRecordsetCore {
     window_ = std::move(rows);
     wpos_ = forward ? 0 : window_.size() - 1;
     stamp_ = stamp;
+    position_ = -1;
     SetCurrent(window_[wpos_]);
+  }
+
+  bool PositionKnown(std::uint64_t stamp) const { return position_ >= 0 && positionStamp_ == stamp; }
+  void Placed(std::int64_t position, std::uint64_t stamp) {
+    position_ = position;
+    positionStamp_ = stamp;
   }
 
   // Reads ahead further while the moves keep going one way.
   void Grow(bool forward) {
-    if (forward == lastForward_)
+    if (afterWrite_)
+      step_ = 1;
+    else if (forward == lastForward_)
       step_ = std::min<size_t>(step_ * 2, kMaxStep);
     else
       step_ = kFirstStep;
     lastForward_ = forward;
+    afterWrite_ = false;
   }
 
   bool WindowValid(std::uint64_t stamp) const { return !window_.empty() && stamp_ == stamp; }
@@ -382,14 +420,20 @@ class TTableCursor : public TRecordsetCore {
     Row r;
     r.rowid = s.ColumnInteger(0);
     r.cells.reserve(fields_.size());
+    int column = 1;
     for (size_t i = 0; i < fields_.size(); ++i) {
-      Cell c = s.Column(static_cast<int>(i + 1));
-      if (deferred_[i] && !c.IsNull()) c = Cell::MakeDeferred(c.integer);
+      Cell c = s.Column(column++);
+      if (deferred_[i]) {
+        Cell value = s.Column(column++);
+        if (!c.IsNull()) c = value.IsNull() ? Cell::MakeDeferred(c.integer) : std::move(value);
+      }
       r.cells.push_back(std::move(c));
     }
     return r;
   }
 
+  // Memo and binary values up to this size come with their row.
+  static constexpr std::int64_t kInlineBytes = 4096;
   static constexpr size_t kFirstStep = 8;
   static constexpr size_t kMaxStep = 256;
 
@@ -404,6 +448,9 @@ class TTableCursor : public TRecordsetCore {
   std::uint64_t stamp_ = 0;
   size_t step_ = kFirstStep;
   bool lastForward_ = true;
+  bool afterWrite_ = false;  // written since the last read-ahead
+  std::int64_t position_ = -1;  // of the current row; -1 unknown
+  std::uint64_t positionStamp_ = 0;  // the file's state it holds for
   std::int64_t count_ = -1;
   std::uint64_t countStamp_ = 0;
 };

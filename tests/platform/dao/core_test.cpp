@@ -147,6 +147,39 @@ TEST_F(CoreCursor, WalksLargeTablesBothWaysAndAbsolutePositions) {
   EXPECT_EQ(699, rs->AbsolutePosition());
 }
 
+// The position is kept up by the moves after it was counted, and counted
+// afresh once anyone changed the file.
+TEST_F(CoreCursor, AbsolutePositionFollowsMovesAndOtherWriters) {
+  MakePeople();
+  db_->Conn().Begin();
+  for (int i = 0; i < 40; ++i) AddPerson("n" + std::to_string(100 + i), 1);
+  db_->Conn().Commit();
+  auto rs = db_->OpenRecordset("People", -1);
+  rs->SetIndex("ByName");
+  rs->SetAbsolutePosition(30);
+  const struct {
+    int moves;  // > 0 MoveNext, < 0 MovePrevious
+    int position;
+  } steps[] = {{1, 31}, {3, 34}, {-10, 24}, {5, 29}};
+  for (const auto& step : steps) {
+    for (int i = 0; i < std::abs(step.moves); ++i) step.moves > 0 ? rs->MoveNext() : rs->MovePrevious();
+    EXPECT_EQ(step.position, rs->AbsolutePosition()) << step.moves;
+  }
+  EXPECT_EQ("n129", rs->Value(1).text);
+  TDatabaseCore other(path_, false, false, "");
+  other.Execute("INSERT INTO People (Name, Age) VALUES ('a', 1)");
+  EXPECT_EQ(30, rs->AbsolutePosition()) << "a row added in front";
+  rs->MoveNext();
+  other.Execute("DELETE FROM People WHERE Name = 'n100' OR Name = 'n101'");
+  rs->MoveNext();
+  EXPECT_EQ("n131", rs->Value(1).text);
+  EXPECT_EQ(30, rs->AbsolutePosition()) << "two rows in front removed";
+  rs->MoveFirst();
+  EXPECT_EQ(0, rs->AbsolutePosition());
+  rs->MoveLast();
+  EXPECT_EQ(38, rs->AbsolutePosition());
+}
+
 TEST_F(CoreCursor, SeesRowsOthersAddAndRemove) {
   MakePeople();
   AddPerson("a", 1);
@@ -488,7 +521,8 @@ TEST_F(CoreLargeValues, MemosAreReadWhenAskedForAndSizedWithoutReading) {
   for (int i = 0; i < 3; ++i) {
     rs->AddNew();
     rs->SetValue(1, Cell::MakeText("p" + std::to_string(i)));
-    if (i > 0) rs->SetValue(4, Cell::MakeText(std::string(1000 * i, 'x') + "é"));
+    // A small memo comes with its row, a large one is read when asked for.
+    if (i > 0) rs->SetValue(4, Cell::MakeText(std::string(i == 1 ? 1000 : 20000, 'x') + "é"));
     if (i == 2) rs->SetValue(5, Cell::MakeBlob(std::string("\0\1", 2)));
     rs->Update();
   }
