@@ -70,7 +70,10 @@ class TAccessMemoBlob : public TAccessBaseBlob {
   std::string Text;
 
  private:
-  std::string StoredText();  // the record's text as stored
+  // Fills Text with the record's text as stored, once per blob: reading a
+  // memo in pieces must not fetch the whole of it for every piece.
+  void LoadStoredText();
+  bool storedLoaded_ = false;
 };
 
 class TAccessLongBinaryBlob : public TAccessBaseBlob {
