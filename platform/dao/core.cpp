@@ -1,7 +1,10 @@
 #include "platform/dao/core.h"
 
+#include <stdlib.h>
+
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 
 #include "platform/classlib/core/strutils.h"
 #include "platform/dao/daoerrors.h"
@@ -456,9 +459,116 @@ class TTableCursor : public TRecordsetCore {
 };
 
 // =================================================================================
-// Dynaset-like recordset over a query: the result rows are read at open; a
-// query over one table keeps each row's number so that its rows can be
-// edited, deleted and added to.
+// The rows of a query's result, numbered from 0. They live in a private
+// scratch database file, not in memory: a recordset over a million rows holds
+// one window of them (memos included), whatever its size. The file is the
+// recordset's alone, outside every transaction of the database it came from,
+// and removed with it.
+
+class TResultStore {
+ public:
+  explicit TResultStore(size_t columns) : columns_(columns) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "vantrel-result-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) Fail(errInvalidPath, pattern);
+    dir_ = pattern;
+    try {
+      Connection::CreateFile(dir_ + "/result");
+      conn_ = std::make_unique<Connection>(dir_ + "/result", false);
+      // Nothing here needs to survive a crash: no journal, no syncing, and a
+      // small page cache keeps the process's memory small.
+      conn_->Exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA cache_size=-2048");
+      std::string columns = "n INTEGER PRIMARY KEY, k";
+      std::string marks = "?, ?";
+      std::string sets = "k=?";
+      for (size_t i = 0; i < columns_; ++i) {
+        columns += ", c" + std::to_string(i);
+        marks += ", ?";
+        sets += ", c" + std::to_string(i) + "=?";
+      }
+      // Columns without a type keep every value as it was stored.
+      conn_->Exec("CREATE TABLE r (" + columns + ")");
+      insert_ = "INSERT INTO r VALUES (" + marks + ")";
+      update_ = "UPDATE r SET " + sets + " WHERE n=?";
+    } catch (...) {
+      Remove();
+      throw;
+    }
+  }
+
+  ~TResultStore() { Remove(); }
+  TResultStore(const TResultStore&) = delete;
+  TResultStore& operator=(const TResultStore&) = delete;
+
+  size_t Size() const { return size_; }
+
+  // Appends run inside one transaction while the result is being read.
+  void BeginFill() { conn_->Begin(); }
+  void EndFill() { conn_->Commit(); }
+
+  void Append(const Row& row) {
+    Write(insert_, static_cast<std::int64_t>(size_), row, true);
+    ++size_;
+  }
+
+  void Replace(size_t i, const Row& row) {
+    Write(update_, static_cast<std::int64_t>(i), row, false);
+    if (i >= windowStart_ && i - windowStart_ < window_.size()) window_[i - windowStart_] = row;
+  }
+
+  // Reads a window of rows around i, ahead in the direction of travel.
+  const Row& At(size_t i) {
+    if (i >= windowStart_ && i - windowStart_ < window_.size()) return window_[i - windowStart_];
+    size_t first = i < windowStart_ && i + 1 >= kWindow ? i + 1 - kWindow : (i < windowStart_ ? 0 : i);
+    window_.clear();
+    windowStart_ = first;
+    auto& s = conn_->Cached("SELECT * FROM r WHERE n >= ? ORDER BY n LIMIT ?");
+    StatementUse use(s);
+    s.Bind(1, static_cast<std::int64_t>(first));
+    s.Bind(2, static_cast<std::int64_t>(kWindow));
+    while (s.Step()) {
+      Row r;
+      r.rowid = s.ColumnInteger(1);
+      r.cells.reserve(columns_);
+      for (size_t c = 0; c < columns_; ++c) r.cells.push_back(s.Column(static_cast<int>(c + 2)));
+      window_.push_back(std::move(r));
+    }
+    return window_.at(i - windowStart_);
+  }
+
+ private:
+  static constexpr size_t kWindow = 256;
+
+  void Write(const std::string& sql, std::int64_t n, const Row& row, bool numberFirst) {
+    auto& s = conn_->Cached(sql);
+    StatementUse use(s);
+    int at = 1;
+    if (numberFirst) s.Bind(at++, n);
+    s.Bind(at++, row.rowid);
+    for (const Cell& c : row.cells) s.Bind(at++, c);
+    if (!numberFirst) s.Bind(at, n);
+    s.Step();
+  }
+
+  void Remove() {
+    conn_.reset();
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
+
+  size_t columns_;
+  std::string dir_;
+  std::unique_ptr<Connection> conn_;
+  std::string insert_;
+  std::string update_;
+  size_t size_ = 0;
+  std::vector<Row> window_;
+  size_t windowStart_ = 0;
+};
+
+// =================================================================================
+// Dynaset-like recordset over a query: the result rows are read at open into
+// a result store; a query over one table keeps each row's number so that its
+// rows can be edited, deleted and added to.
 
 class TQueryCursor : public TRecordsetCore {
  public:
@@ -473,12 +583,21 @@ class TQueryCursor : public TRecordsetCore {
     }
     int first = keyed ? 1 : 0;
     int columns = s->ColumnCount();
+    rows_ = std::make_unique<TResultStore>(static_cast<size_t>(columns - first));
+    // The first value that is not Null gives an expression column its type.
+    std::vector<Cell> samples(static_cast<size_t>(columns - first));
+    rows_->BeginFill();
     while (s->Step()) {
       Row r;
-      r.rowid = keyed ? s->ColumnInteger(0) : static_cast<std::int64_t>(rows_.size() + 1);
-      for (int i = first; i < columns; ++i) r.cells.push_back(s->Column(i));
-      rows_.push_back(std::move(r));
+      r.rowid = keyed ? s->ColumnInteger(0) : static_cast<std::int64_t>(rows_->Size() + 1);
+      for (int i = first; i < columns; ++i) {
+        r.cells.push_back(s->Column(i));
+        Cell& sample = samples[static_cast<size_t>(i - first)];
+        if (sample.IsNull() && !r.cells.back().IsNull()) sample = r.cells.back();
+      }
+      rows_->Append(r);
     }
+    rows_->EndFill();
     // The catalogue may be read again below: keep the table's name, not its entry.
     if (keyed) target_ = db.Conn().Table(tr.updatableTable).name;
     for (int i = first; i < columns; ++i) {
@@ -494,13 +613,8 @@ class TQueryCursor : public TRecordsetCore {
         f.sourceTable = source->name;
         f.sourceField = source->fields[static_cast<size_t>(fi)].name;
       } else {
-        const Cell* sample = nullptr;
-        for (const auto& r : rows_)
-          if (!r.cells[static_cast<size_t>(i - first)].IsNull()) {
-            sample = &r.cells[static_cast<size_t>(i - first)];
-            break;
-          }
-        f.def.type = sample ? FieldTypeOfValue(*sample) : dbText;
+        const Cell& sample = samples[static_cast<size_t>(i - first)];
+        f.def.type = sample.IsNull() ? dbText : FieldTypeOfValue(sample);
         f.def.size = DefaultFieldSize(f.def.type);
       }
       bool fromTarget = keyed && source != nullptr && AnsiSameText(source->name, target_);
@@ -508,13 +622,12 @@ class TQueryCursor : public TRecordsetCore {
       if (fromTarget) targetColumns_.push_back(i - first);
       fields_.push_back(f);
     }
-    keyed_ = keyed;
     if (!DoMoveFirst()) bof_ = eof_ = true;
   }
 
   std::int64_t RecordCount() override {
     return static_cast<std::int64_t>(std::count(gone_.begin(), gone_.end(), false) +
-                                     (rows_.size() - gone_.size()));
+                                     (rows_->Size() - gone_.size()));
   }
 
   std::int32_t AbsolutePosition() override {
@@ -528,7 +641,7 @@ class TQueryCursor : public TRecordsetCore {
   void SetAbsolutePosition(std::int32_t position) override {
     LeaveEdit();
     std::int32_t n = 0;
-    for (size_t i = 0; i < rows_.size(); ++i)
+    for (size_t i = 0; i < rows_->Size(); ++i)
       if (!Gone(i) && n++ == position) {
         Go(i);
         return;
@@ -538,39 +651,41 @@ class TQueryCursor : public TRecordsetCore {
 
  protected:
   bool DoMoveFirst() override { return Scan(0, +1); }
-  bool DoMoveLast() override { return rows_.empty() ? false : Scan(rows_.size() - 1, -1); }
+  bool DoMoveLast() override { return rows_->Size() == 0 ? false : Scan(rows_->Size() - 1, -1); }
   bool DoMoveNext() override { return Scan(pos_ + 1, +1); }
   bool DoMovePrevious() override { return pos_ == 0 ? false : Scan(pos_ - 1, -1); }
 
   std::int64_t BookmarkOf(const Row&) const override { return static_cast<std::int64_t>(pos_ + 1); }
-  std::int64_t AppendedBookmark(const Row&) const override { return static_cast<std::int64_t>(rows_.size()); }
+  std::int64_t AppendedBookmark(const Row&) const override { return static_cast<std::int64_t>(rows_->Size()); }
 
   bool DoSetBookmark(std::int64_t bookmark) override {
-    if (bookmark < 1 || static_cast<size_t>(bookmark) > rows_.size()) Fail(errNotValidBookmark);
+    if (bookmark < 1 || static_cast<size_t>(bookmark) > rows_->Size()) Fail(errNotValidBookmark);
     size_t i = static_cast<size_t>(bookmark - 1);
     if (Gone(i)) return false;
     Go(i);
     return true;
   }
 
+  // The stored row takes what was written, so that moving away and back
+  // shows the new values.
   void Changed() override {
-    if (onRow_ && pos_ < rows_.size()) {
+    if (onRow_ && pos_ < rows_->Size()) {
       if (deleted_) {
         if (gone_.size() <= pos_) gone_.resize(pos_ + 1, false);
         gone_[pos_] = true;
       } else {
-        rows_[pos_] = current_;
+        rows_->Replace(pos_, current_);
       }
     }
   }
 
-  void Appended(const Row& row) override { rows_.push_back(row); }
+  void Appended(const Row& row) override { rows_->Append(row); }
 
  private:
   bool Gone(size_t i) const { return i < gone_.size() && gone_[i]; }
 
   bool Scan(size_t from, int step) {
-    for (size_t i = from; i < rows_.size(); i += static_cast<size_t>(step)) {
+    for (size_t i = from; i < rows_->Size(); i += static_cast<size_t>(step)) {
       if (!Gone(i)) {
         Go(i);
         return true;
@@ -582,13 +697,12 @@ class TQueryCursor : public TRecordsetCore {
 
   void Go(size_t i) {
     pos_ = i;
-    SetCurrent(rows_[i]);
+    SetCurrent(rows_->At(i));
   }
 
-  std::vector<Row> rows_;
+  std::unique_ptr<TResultStore> rows_;
   std::vector<bool> gone_;
   size_t pos_ = 0;
-  bool keyed_ = false;
 };
 
 // =================================================================================

@@ -406,6 +406,40 @@ TEST_F(CoreBookmarks, UniqueStableAcrossInsertsAndDeletes) {
   EXPECT_LT(ReadBookmark(marks[0]), ReadBookmark(marks[4]));
 }
 
+// A query recordset keeps what was written to its rows: moving away and back,
+// near or past the rows it holds at a time, shows the new values.
+TEST_F(CoreBookmarks, QueryRowsShowTheirNewValuesAfterMovingAway) {
+  MakePeople();
+  db_->Conn().Begin();
+  for (int i = 0; i < 600; ++i) AddPerson("p" + std::to_string(1000 + i), i % 7);
+  db_->Conn().Commit();
+  auto q = db_->OpenRecordset("SELECT Name, Age, Age * 2 AS Twice FROM People ORDER BY Name", -1);
+  auto rename = [&](const std::string& name) {
+    q->Edit();
+    q->SetValue(0, Cell::MakeText(name));
+    q->Update();
+  };
+  rename("first");
+  q->MoveNext();
+  q->MovePrevious();
+  EXPECT_EQ("first", q->Value(0).text);
+  q->MoveLast();
+  rename("last");
+  q->MoveFirst();
+  EXPECT_EQ("first", q->Value(0).text);
+  EXPECT_EQ(0, q->Value(2).integer);
+  q->SetAbsolutePosition(599);
+  EXPECT_EQ("last", q->Value(0).text);
+  q->SetAbsolutePosition(300);
+  EXPECT_EQ("p1300", q->Value(0).text);
+  EXPECT_EQ(2 * (300 % 7), q->Value(2).integer);
+  q->Delete();
+  q->MoveNext();
+  EXPECT_EQ(300, q->AbsolutePosition());
+  EXPECT_EQ("p1301", q->Value(0).text);
+  EXPECT_EQ(599, q->RecordCount());
+}
+
 TEST_F(CoreBookmarks, QueryRecordsetsEditOneTableAndReadOthers) {
   MakePeople();
   db_->Execute("CREATE TABLE Programs (ProgramNumber LONG, Title TEXT(50))");
