@@ -210,7 +210,10 @@ void TAccessTable::CopyFieldOut(std::uint16_t driverType, std::uint16_t, std::in
       if (out) std::memcpy(out, value, length);
       break;
     case daotype::Currency:
-      if (out) Store<double>(out, static_cast<double>(Load<std::int64_t>(value)) * 0.0001);
+      // Divided, not multiplied by 0.0001: the quotient is the double nearest
+      // the amount, the one its decimal text reads as (12.3456, not
+      // 12.345600000000001), so searches for the amount a user sees find it.
+      if (out) Store<double>(out, static_cast<double>(Load<std::int64_t>(value)) / 10000.0);
       break;
     case daotype::Single:
       if (out) Store<double>(out, Load<float>(value));
