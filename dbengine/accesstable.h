@@ -147,6 +147,8 @@ class TAccessTable : public TAccessBaseTable {
   void ExtractBookmarkKey(const std::uint8_t* record, std::uint8_t* area);
   bool PositionAt(std::int32_t word);  // false when the record is gone
   void CheckExactPosition();
+  // Hands the recordset the SQL part of the active filters (see filtersql.h).
+  void FiltersChanged() override;
   void FreeAllBlobs();
   void ReleaseBlob(TAccessBaseBlob* blob);
 

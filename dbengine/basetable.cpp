@@ -885,6 +885,7 @@ void TBaseTable::DropFilter(TFilterListItem* filter) {
     delete filter;
   }
   UpdateFilterFlag();
+  FiltersChanged();
 }
 
 void TBaseTable::ActivateFilter(TFilterListItem* filter) {
@@ -892,11 +893,13 @@ void TBaseTable::ActivateFilter(TFilterListItem* filter) {
     for (int i = 0; i < FilterList()->Count(); ++i)
       static_cast<TFilterListItem*>(FilterList()->At(i))->SetActive(true);
     UpdateFilterFlag();
+    FiltersChanged();
     return;
   }
   if (FilterList()->IndexOf(filter) < 0) RaiseEngineError(dberr::NoSuchFilter);
   filter->SetActive(true);
   FiltersActive = true;
+  FiltersChanged();
 }
 
 void TBaseTable::DeactivateFilter(TFilterListItem* filter) {
@@ -904,11 +907,13 @@ void TBaseTable::DeactivateFilter(TFilterListItem* filter) {
     for (int i = 0; i < FilterList()->Count(); ++i)
       static_cast<TFilterListItem*>(FilterList()->At(i))->SetActive(false);
     FiltersActive = false;
+    FiltersChanged();
     return;
   }
   if (FilterList()->IndexOf(filter) < 0) RaiseEngineError(dberr::NoSuchFilter);
   filter->SetActive(false);
   UpdateFilterFlag();
+  FiltersChanged();
 }
 
 void TBaseTable::GetFilterInfo(TFilterListItem* filter, TFilterInfo& info) {

@@ -229,6 +229,9 @@ class TBaseTable : public TBapiListItem {
   const TIndexDesc& CurrentIndex() const { return currentIndex_; }
 
  protected:
+  // Called whenever the set of active filters may have changed, so that a
+  // driver can let its database pre-select the records they can accept.
+  virtual void FiltersChanged() {}
   // Records pass the range and every active filter, or the fetch moves on.
   void RecordPassesRangeAndFilters(std::uint8_t* buffer);
   bool FilterAccepts(std::uint8_t* buffer);

@@ -163,6 +163,22 @@ class TTableCursor : public TRecordsetCore {
   const std::vector<IndexDef>& Indexes() const override { return table_.indexes; }
   std::string Index() const override { return index_ ? index_->name : std::string(); }
 
+  void SetRowCondition(const std::string& condition) override {
+    CheckOpen();
+    if (condition == condition_) return;
+    window_.clear();
+    condition_.clear();
+    // Tried once here, so that no move fails on it later.
+    if (!condition.empty()) {
+      try {
+        db_->Conn().Prepare("SELECT 1" + from_ + " WHERE (" + condition + ") LIMIT 0");
+      } catch (const TDaoFailure&) {
+        Fail(errInvalidArgument, condition);
+      }
+    }
+    condition_ = condition;
+  }
+
   void SetIndex(const std::string& name) override {
     CheckOpen();
     const IndexDef* index = table_.FindIndex(name);
@@ -359,7 +375,8 @@ class TTableCursor : public TRecordsetCore {
     std::vector<Row> rows;
     std::string order = " ORDER BY " + OrderBy(forward) + " LIMIT ?";
     for (const auto& region : Regions(forward, key, includeEqual, includeBeyond)) {
-      auto& s = db_->Conn().Cached("SELECT rowid" + selectList_ + from_ + " WHERE " + region.where + order);
+      auto& s = db_->Conn().Cached("SELECT rowid" + selectList_ + from_ + " WHERE " + region.where +
+                                   Restriction(" AND ") + order);
       StatementUse use(s);
       int n = 1;
       for (const auto& b : region.binds) s.Bind(n++, b);
@@ -376,8 +393,8 @@ class TTableCursor : public TRecordsetCore {
     afterWrite_ = false;
     lastForward_ = forward;
     std::uint64_t stamp = db_->Conn().ChangeStamp();
-    auto& s = db_->Conn().Cached("SELECT rowid" + selectList_ + from_ + " ORDER BY " + OrderBy(forward) +
-                                 " LIMIT ?");
+    auto& s = db_->Conn().Cached("SELECT rowid" + selectList_ + from_ + Restriction(" WHERE ") + " ORDER BY " +
+                                 OrderBy(forward) + " LIMIT ?");
     StatementUse use(s);
     s.Bind(1, static_cast<std::int64_t>(step_));
     std::vector<Row> rows;
@@ -399,7 +416,13 @@ class TTableCursor : public TRecordsetCore {
     SetCurrent(window_[wpos_]);
   }
 
-  bool PositionKnown(std::uint64_t stamp) const { return position_ >= 0 && positionStamp_ == stamp; }
+  // Moves that skip rows by a condition cannot count.
+  bool PositionKnown(std::uint64_t stamp) const {
+    return condition_.empty() && position_ >= 0 && positionStamp_ == stamp;
+  }
+  std::string Restriction(const char* joiner) const {
+    return condition_.empty() ? std::string() : joiner + ("(" + condition_ + ")");
+  }
   void Placed(std::int64_t position, std::uint64_t stamp) {
     position_ = position;
     positionStamp_ = stamp;
@@ -454,6 +477,7 @@ class TTableCursor : public TRecordsetCore {
   bool afterWrite_ = false;  // written since the last read-ahead
   std::int64_t position_ = -1;  // of the current row; -1 unknown
   std::uint64_t positionStamp_ = 0;  // the file's state it holds for
+  std::string condition_;  // rows the moves skip do not meet it (SetRowCondition)
   std::int64_t count_ = -1;
   std::uint64_t countStamp_ = 0;
 };
