@@ -116,7 +116,7 @@ void TAccessMemoBlob::LoadStoredText() {
   storedLoaded_ = true;
 }
 
-void TAccessMemoBlob::ReadBytes(std::uint32_t offset, std::uint32_t length, void* buffer,
+bool TAccessMemoBlob::ReadBytes(std::uint32_t offset, std::uint32_t length, void* buffer,
                                 std::uint32_t& count) {
   count = 0;
   LoadStoredText();
@@ -124,7 +124,7 @@ void TAccessMemoBlob::ReadBytes(std::uint32_t offset, std::uint32_t length, void
   if (offset > size) RaiseEngineError(dberr::InvalidBlobOffset);
   count = std::min(length, size - offset);
   if (buffer != nullptr && count > 0) std::memcpy(buffer, Text.data() + offset, count);
-  if (offset + count == size) RaiseEngineError(dberr::EndOfBlob);
+  return offset + count == size;
 }
 
 void TAccessMemoBlob::WriteBytes(std::uint32_t offset, std::uint32_t length, const void* buffer) {
@@ -161,7 +161,7 @@ void TAccessLongBinaryBlob::SetBlank() {
   Pending->Clear();
 }
 
-void TAccessLongBinaryBlob::ReadBytes(std::uint32_t offset, std::uint32_t length, void* buffer,
+bool TAccessLongBinaryBlob::ReadBytes(std::uint32_t offset, std::uint32_t length, void* buffer,
                                       std::uint32_t& count) {
   count = 0;
   std::uint32_t size = GetBlobSize();
@@ -179,7 +179,7 @@ void TAccessLongBinaryBlob::ReadBytes(std::uint32_t offset, std::uint32_t length
       if (buffer != nullptr) std::memcpy(buffer, chunk.data(), count);
     }
   }
-  if (size <= offset + count) RaiseEngineError(dberr::EndOfBlob);
+  return size <= offset + count;
 }
 
 void TAccessLongBinaryBlob::WriteBytes(std::uint32_t offset, std::uint32_t length, const void* buffer) {

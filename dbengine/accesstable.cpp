@@ -1067,10 +1067,15 @@ void TAccessTable::GetBlobSize(std::uint8_t* buffer, std::uint16_t fieldNumber, 
 
 void TAccessTable::ReadBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t offset,
                             std::uint32_t length, void* dest, std::uint32_t& read) {
+  if (ReadBlobPiece(buffer, fieldNumber, offset, length, dest, read)) RaiseEngineError(dberr::EndOfBlob);
+}
+
+bool TAccessTable::ReadBlobPiece(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t offset,
+                                 std::uint32_t length, void* dest, std::uint32_t& read) {
   read = 0;
   TAccessBaseBlob* blob = FindBlob(buffer, fieldNumber, false);
-  if (dest == nullptr || length == 0) return;
-  blob->ReadBytes(offset, length, dest, read);
+  if (dest == nullptr || length == 0) return false;
+  return blob->ReadBytes(offset, length, dest, read);
 }
 
 void TAccessTable::WriteBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t offset,

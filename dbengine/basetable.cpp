@@ -849,6 +849,11 @@ void TBaseTable::ReadBlob(std::uint8_t*, std::uint16_t, std::uint32_t, std::uint
                           std::uint32_t&) {
   RaiseNotSupported();
 }
+bool TBaseTable::ReadBlobPiece(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t offset,
+                               std::uint32_t length, void* dest, std::uint32_t& read) {
+  ReadBlob(buffer, fieldNumber, offset, length, dest, read);
+  return false;
+}
 void TBaseTable::WriteBlob(std::uint8_t*, std::uint16_t, std::uint32_t, std::uint32_t, const void*) {
   RaiseNotSupported();
 }

@@ -188,6 +188,11 @@ class TBaseTable : public TBapiListItem {
   virtual void GetBlobSize(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t& size);
   virtual void ReadBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t offset,
                         std::uint32_t length, void* dest, std::uint32_t& read);
+  // The same read answering true where ReadBlob raises ENDOFBLOB: reading a
+  // blob to its end, as every read of a whole memo does, costs no exception
+  // with a driver that overrides it.
+  virtual bool ReadBlobPiece(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t offset,
+                             std::uint32_t length, void* dest, std::uint32_t& read);
   virtual void WriteBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t offset,
                          std::uint32_t length, const void* source);
   virtual void TruncateBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t length);
