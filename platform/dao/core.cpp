@@ -649,13 +649,12 @@ class TQueryCursor : public TRecordsetCore {
     if (!DoMoveFirst()) bof_ = eof_ = true;
   }
 
-  std::int64_t RecordCount() override {
-    return static_cast<std::int64_t>(std::count(gone_.begin(), gone_.end(), false) +
-                                     (rows_->Size() - gone_.size()));
-  }
+  std::int64_t RecordCount() override { return static_cast<std::int64_t>(rows_->Size() - goneCount_); }
 
+  // Counting is needed only once rows were deleted.
   std::int32_t AbsolutePosition() override {
     if (!onRow_ || deleted_) return -1;
+    if (goneCount_ == 0) return static_cast<std::int32_t>(pos_);
     std::int32_t n = 0;
     for (size_t i = 0; i < pos_; ++i)
       if (!Gone(i)) ++n;
@@ -664,6 +663,11 @@ class TQueryCursor : public TRecordsetCore {
 
   void SetAbsolutePosition(std::int32_t position) override {
     LeaveEdit();
+    if (goneCount_ == 0) {
+      if (position < 0 || static_cast<size_t>(position) >= rows_->Size()) Fail(errInvalidArgument);
+      Go(static_cast<size_t>(position));
+      return;
+    }
     std::int32_t n = 0;
     for (size_t i = 0; i < rows_->Size(); ++i)
       if (!Gone(i) && n++ == position) {
@@ -696,6 +700,7 @@ class TQueryCursor : public TRecordsetCore {
     if (onRow_ && pos_ < rows_->Size()) {
       if (deleted_) {
         if (gone_.size() <= pos_) gone_.resize(pos_ + 1, false);
+        if (!gone_[pos_]) ++goneCount_;
         gone_[pos_] = true;
       } else {
         rows_->Replace(pos_, current_);
@@ -726,6 +731,7 @@ class TQueryCursor : public TRecordsetCore {
 
   std::unique_ptr<TResultStore> rows_;
   std::vector<bool> gone_;
+  size_t goneCount_ = 0;
   size_t pos_ = 0;
 };
 
