@@ -492,7 +492,10 @@ class TTableCursor : public TRecordsetCore {
 class TResultStore {
  public:
   explicit TResultStore(size_t columns) : columns_(columns) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vantrel-result-XXXXXX").string();
+    std::error_code error;
+    std::filesystem::path folder = std::filesystem::temp_directory_path(error);
+    if (error) Fail(errInvalidPath, ::getenv("TMPDIR") != nullptr ? ::getenv("TMPDIR") : "");
+    std::string pattern = (folder / "vantrel-result-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) Fail(errInvalidPath, pattern);
     dir_ = pattern;
     try {

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <filesystem>
 #include <set>
 
 #include "daotest_util.h"
@@ -438,6 +439,33 @@ TEST_F(CoreBookmarks, QueryRowsShowTheirNewValuesAfterMovingAway) {
   EXPECT_EQ(300, q->AbsolutePosition());
   EXPECT_EQ("p1301", q->Value(0).text);
   EXPECT_EQ(599, q->RecordCount());
+}
+
+// A query's rows wait in a scratch file of its own, removed with the
+// recordset; without a usable scratch folder the query does not open.
+TEST_F(CoreBookmarks, QueryRowsLiveInAScratchFileRemovedWithTheRecordset) {
+  MakePeople();
+  AddPerson("a", 1);
+  std::string scratch = dir_ + "/tmp";
+  std::filesystem::create_directories(scratch);
+  // Puts the scratch folder back whatever happens here.
+  struct TempFolder {
+    const char* saved = std::getenv("TMPDIR");
+    std::string before = saved ? saved : "";
+    ~TempFolder() { saved ? ::setenv("TMPDIR", before.c_str(), 1) : ::unsetenv("TMPDIR"); }
+  } restore;
+  ::setenv("TMPDIR", scratch.c_str(), 1);
+  auto entries = [&] {
+    return std::distance(std::filesystem::directory_iterator(scratch), std::filesystem::directory_iterator());
+  };
+  {
+    auto q = db_->OpenRecordset("SELECT Name FROM People", -1);
+    EXPECT_EQ(1, entries());
+    EXPECT_EQ("a", q->Value(0).text);
+  }
+  EXPECT_EQ(0, entries());
+  ::setenv("TMPDIR", (dir_ + "/missing").c_str(), 1);
+  EXPECT_EQ(errInvalidPath, ErrorOf([&] { db_->OpenRecordset("SELECT Name FROM People", -1); }));
 }
 
 TEST_F(CoreBookmarks, QueryRecordsetsEditOneTableAndReadOthers) {
