@@ -104,30 +104,34 @@ void TAccessMemoBlob::SetBlank() {
   Text.clear();
 }
 
-std::string TAccessMemoBlob::StoredText() {
-  if (IsBlank() || Field == nullptr) return {};
-  std::string text = Field->MemoText();
-  // Unreadable (the record deleted meanwhile) is no empty text to build on.
-  DaoCheck(Field->Status);
-  return text;
+void TAccessMemoBlob::LoadStoredText() {
+  if (IsChanged() || storedLoaded_) return;
+  std::string text;
+  if (!IsBlank() && Field != nullptr) {
+    text = Field->MemoText();
+    // Unreadable (the record deleted meanwhile) is no empty text to build on.
+    DaoCheck(Field->Status);
+  }
+  Text = std::move(text);
+  storedLoaded_ = true;
 }
 
-void TAccessMemoBlob::ReadBytes(std::uint32_t offset, std::uint32_t length, void* buffer,
+bool TAccessMemoBlob::ReadBytes(std::uint32_t offset, std::uint32_t length, void* buffer,
                                 std::uint32_t& count) {
   count = 0;
-  if (!IsChanged()) Text = StoredText();
+  LoadStoredText();
   std::uint32_t size = static_cast<std::uint32_t>(Text.size());
   if (offset > size) RaiseEngineError(dberr::InvalidBlobOffset);
   count = std::min(length, size - offset);
   if (buffer != nullptr && count > 0) std::memcpy(buffer, Text.data() + offset, count);
-  if (offset + count == size) RaiseEngineError(dberr::EndOfBlob);
+  return offset + count == size;
 }
 
 void TAccessMemoBlob::WriteBytes(std::uint32_t offset, std::uint32_t length, const void* buffer) {
   CheckWritable();
   // The first write keeps what the record held before, so that a write at an
   // offset continues it rather than replacing it.
-  if (!IsChanged()) Text = StoredText();
+  LoadStoredText();
   if (length == 0) {
     if (offset < Text.size()) Text.resize(offset);
   } else {
@@ -157,7 +161,7 @@ void TAccessLongBinaryBlob::SetBlank() {
   Pending->Clear();
 }
 
-void TAccessLongBinaryBlob::ReadBytes(std::uint32_t offset, std::uint32_t length, void* buffer,
+bool TAccessLongBinaryBlob::ReadBytes(std::uint32_t offset, std::uint32_t length, void* buffer,
                                       std::uint32_t& count) {
   count = 0;
   std::uint32_t size = GetBlobSize();
@@ -175,7 +179,7 @@ void TAccessLongBinaryBlob::ReadBytes(std::uint32_t offset, std::uint32_t length
       if (buffer != nullptr) std::memcpy(buffer, chunk.data(), count);
     }
   }
-  if (size <= offset + count) RaiseEngineError(dberr::EndOfBlob);
+  return size <= offset + count;
 }
 
 void TAccessLongBinaryBlob::WriteBytes(std::uint32_t offset, std::uint32_t length, const void* buffer) {

@@ -32,9 +32,9 @@ class TAccessBaseBlob : public TObject {
 
   virtual std::uint32_t GetBlobSize();
   virtual void SetBlank();
-  // Copies the bytes at offset; the read that reaches the end raises ENDOFBLOB
-  // after the copy, count already set.
-  virtual void ReadBytes(std::uint32_t offset, std::uint32_t length, void* buffer,
+  // Copies the bytes at offset, count set; true when the read reached the end
+  // (the call layer answers ENDOFBLOB for it).
+  virtual bool ReadBytes(std::uint32_t offset, std::uint32_t length, void* buffer,
                          std::uint32_t& count) = 0;
   // Writes at offset (a write past the end pads with zeros); a zero-length
   // write cuts the content at offset. The field becomes changed.
@@ -64,13 +64,16 @@ class TAccessMemoBlob : public TAccessBaseBlob {
   using TAccessBaseBlob::TAccessBaseBlob;
   std::uint32_t GetBlobSize() override;
   void SetBlank() override;
-  void ReadBytes(std::uint32_t offset, std::uint32_t length, void* buffer, std::uint32_t& count) override;
+  bool ReadBytes(std::uint32_t offset, std::uint32_t length, void* buffer, std::uint32_t& count) override;
   void WriteBytes(std::uint32_t offset, std::uint32_t length, const void* buffer) override;
 
   std::string Text;
 
  private:
-  std::string StoredText();  // the record's text as stored
+  // Fills Text with the record's text as stored, once per blob: reading a
+  // memo in pieces must not fetch the whole of it for every piece.
+  void LoadStoredText();
+  bool storedLoaded_ = false;
 };
 
 class TAccessLongBinaryBlob : public TAccessBaseBlob {
@@ -81,7 +84,7 @@ class TAccessLongBinaryBlob : public TAccessBaseBlob {
   ~TAccessLongBinaryBlob() override;
   std::uint32_t GetBlobSize() override;
   void SetBlank() override;
-  void ReadBytes(std::uint32_t offset, std::uint32_t length, void* buffer, std::uint32_t& count) override;
+  bool ReadBytes(std::uint32_t offset, std::uint32_t length, void* buffer, std::uint32_t& count) override;
   void WriteBytes(std::uint32_t offset, std::uint32_t length, const void* buffer) override;
 
   TMemoryStream* Pending;

@@ -11,6 +11,8 @@
 #include "dbengine/accesslists.h"
 #include "dbengine/daowrappers.h"
 #include "dbengine/enginetext.h"
+#include "dbengine/filters.h"
+#include "dbengine/filtersql.h"
 
 using dbengine_detail::SameName;
 using dbengine_detail::SlotText;
@@ -210,8 +212,9 @@ void TAccessTable::CopyFieldOut(std::uint16_t driverType, std::uint16_t, std::in
       if (out) std::memcpy(out, value, length);
       break;
     case daotype::Currency:
-      // Divided, not multiplied by 0.0001 (which is inexact): 12.3456 reads as
-      // the same double as the text "12.3456".
+      // Divided, not multiplied by 0.0001: the quotient is the double nearest
+      // the amount, the one its decimal text reads as (12.3456, not
+      // 12.345600000000001), so searches for the amount a user sees find it.
       if (out) Store<double>(out, static_cast<double>(Load<std::int64_t>(value)) / 10000.0);
       break;
     case daotype::Single:
@@ -268,6 +271,31 @@ void TAccessTable::CopyFieldIn(std::uint16_t driverType, std::uint16_t, std::int
 // ---- Loading and storing the record buffer
 
 // The field objects read the current record, so one per field serves every row.
+void TAccessTable::FiltersChanged() {
+  // A query's recordset holds its rows already; only a table's is worth it.
+  if (Recordset == nullptr || IsQueryCursor) return;
+  auto lookup = [this](const std::string& name, TFilterColumn& column) {
+    int number = FieldCache()->NumberOfName(name);
+    if (number <= 0 || DAOFields == nullptr || number > DAOFields->Count()) return false;
+    const TFieldDesc& d = FieldCache()->FieldByNumber(number)->Desc;
+    TDAOField* field = DAOField(static_cast<std::int16_t>(number - 1));
+    if (field == nullptr || field->Status != 0) return false;
+    column = {field->GetName(), d.FieldType, static_cast<std::int16_t>(d.DriverType), d.Length};
+    return true;
+  };
+  std::string condition;
+  for (int i = 0; FiltersActive && i < FilterList()->Count(); ++i) {
+    auto* filter = static_cast<TFilterListItem*>(FilterList()->At(i));
+    if (!filter->Active()) continue;
+    // A callback filter accepts only what its expression accepts too.
+    std::string part = FilterPrefilterSql(filter->Expression(), filter->ExpressionSize(), lookup);
+    if (!part.empty()) condition += (condition.empty() ? "" : " AND ") + part;
+  }
+  // Refused (the condition does not suit the table): the engine's own test
+  // of every record still holds, only slower.
+  Recordset->SetRowCondition(condition);
+}
+
 TDAOField* TAccessTable::DAOField(std::int16_t index) {
   if (fieldObjects_.size() <= std::size_t(index)) fieldObjects_.resize(std::size_t(index) + 1);
   auto& field = fieldObjects_[std::size_t(index)];
@@ -1035,10 +1063,15 @@ void TAccessTable::GetBlobSize(std::uint8_t* buffer, std::uint16_t fieldNumber, 
 
 void TAccessTable::ReadBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t offset,
                             std::uint32_t length, void* dest, std::uint32_t& read) {
+  if (ReadBlobPiece(buffer, fieldNumber, offset, length, dest, read)) RaiseEngineError(dberr::EndOfBlob);
+}
+
+bool TAccessTable::ReadBlobPiece(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t offset,
+                                 std::uint32_t length, void* dest, std::uint32_t& read) {
   read = 0;
   TAccessBaseBlob* blob = FindBlob(buffer, fieldNumber, false);
-  if (dest == nullptr || length == 0) return;
-  blob->ReadBytes(offset, length, dest, read);
+  if (dest == nullptr || length == 0) return false;
+  return blob->ReadBytes(offset, length, dest, read);
 }
 
 void TAccessTable::WriteBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t offset,

@@ -101,6 +101,8 @@ class TAccessTable : public TAccessBaseTable {
   void GetBlobSize(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t& size) override;
   void ReadBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t offset,
                 std::uint32_t length, void* dest, std::uint32_t& read) override;
+  bool ReadBlobPiece(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t offset,
+                     std::uint32_t length, void* dest, std::uint32_t& read) override;
   void WriteBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t offset,
                  std::uint32_t length, const void* source) override;
   void FreeBlob(std::uint8_t* buffer, std::uint16_t fieldNumber) override;
@@ -147,6 +149,8 @@ class TAccessTable : public TAccessBaseTable {
   void ExtractBookmarkKey(const std::uint8_t* record, std::uint8_t* area);
   bool PositionAt(std::int32_t word);  // false when the record is gone
   void CheckExactPosition();
+  // Hands the recordset the SQL part of the active filters (see filtersql.h).
+  void FiltersChanged() override;
   void FreeAllBlobs();
   void ReleaseBlob(TAccessBaseBlob* blob);
 

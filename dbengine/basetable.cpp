@@ -853,6 +853,11 @@ void TBaseTable::ReadBlob(std::uint8_t*, std::uint16_t, std::uint32_t, std::uint
                           std::uint32_t&) {
   RaiseNotSupported();
 }
+bool TBaseTable::ReadBlobPiece(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t offset,
+                               std::uint32_t length, void* dest, std::uint32_t& read) {
+  ReadBlob(buffer, fieldNumber, offset, length, dest, read);
+  return false;
+}
 void TBaseTable::WriteBlob(std::uint8_t*, std::uint16_t, std::uint32_t, std::uint32_t, const void*) {
   RaiseNotSupported();
 }
@@ -889,6 +894,7 @@ void TBaseTable::DropFilter(TFilterListItem* filter) {
     delete filter;
   }
   UpdateFilterFlag();
+  FiltersChanged();
 }
 
 void TBaseTable::ActivateFilter(TFilterListItem* filter) {
@@ -896,11 +902,13 @@ void TBaseTable::ActivateFilter(TFilterListItem* filter) {
     for (int i = 0; i < FilterList()->Count(); ++i)
       static_cast<TFilterListItem*>(FilterList()->At(i))->SetActive(true);
     UpdateFilterFlag();
+    FiltersChanged();
     return;
   }
   if (FilterList()->IndexOf(filter) < 0) RaiseEngineError(dberr::NoSuchFilter);
   filter->SetActive(true);
   FiltersActive = true;
+  FiltersChanged();
 }
 
 void TBaseTable::DeactivateFilter(TFilterListItem* filter) {
@@ -908,11 +916,13 @@ void TBaseTable::DeactivateFilter(TFilterListItem* filter) {
     for (int i = 0; i < FilterList()->Count(); ++i)
       static_cast<TFilterListItem*>(FilterList()->At(i))->SetActive(false);
     FiltersActive = false;
+    FiltersChanged();
     return;
   }
   if (FilterList()->IndexOf(filter) < 0) RaiseEngineError(dberr::NoSuchFilter);
   filter->SetActive(false);
   UpdateFilterFlag();
+  FiltersChanged();
 }
 
 void TBaseTable::GetFilterInfo(TFilterListItem* filter, TFilterInfo& info) {

@@ -189,6 +189,11 @@ class TBaseTable : public TBapiListItem {
   virtual void GetBlobSize(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t& size);
   virtual void ReadBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t offset,
                         std::uint32_t length, void* dest, std::uint32_t& read);
+  // The same read answering true where ReadBlob raises ENDOFBLOB: reading a
+  // blob to its end, as every read of a whole memo does, costs no exception
+  // with a driver that overrides it.
+  virtual bool ReadBlobPiece(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t offset,
+                             std::uint32_t length, void* dest, std::uint32_t& read);
   virtual void WriteBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t offset,
                          std::uint32_t length, const void* source);
   virtual void TruncateBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t length);
@@ -230,6 +235,9 @@ class TBaseTable : public TBapiListItem {
   const TIndexDesc& CurrentIndex() const { return currentIndex_; }
 
  protected:
+  // Called whenever the set of active filters may have changed, so that a
+  // driver can let its database pre-select the records they can accept.
+  virtual void FiltersChanged() {}
   // Records pass the range and every active filter, or the fetch moves on.
   void RecordPassesRangeAndFilters(std::uint8_t* buffer);
   bool FilterAccepts(std::uint8_t* buffer);

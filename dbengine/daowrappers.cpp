@@ -424,6 +424,10 @@ void TDAORecordset::Seek(const std::string& comparison, const Variant (&k)[13]) 
                                     k[8], k[9], k[10], k[11], k[12]);
 }
 
+void TDAORecordset::SetRowCondition(const std::string& condition) {
+  Status = As<DAORecordset>()->put_RowCondition(condition);
+}
+
 // ---- Query and table definitions
 
 std::string TDAOQuerydef::GetName() {

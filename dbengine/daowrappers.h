@@ -216,6 +216,7 @@ class TDAORecordset : public TDAOBase {
   void MoveNext();
   void MovePrevious();
   void Seek(const std::string& comparison, const Variant (&keys)[13]);
+  void SetRowCondition(const std::string& condition);
 };
 
 class TDAOQuerydef : public TDAOBase {

@@ -907,26 +907,19 @@ bool TttBDEDataset::LocateRecord(const std::string& keyFields, const Variant& ke
     else if (code == 0) code = Engine()->GetCurrentRecord(cursor_, 0, reinterpret_cast<std::uint8_t*>(buffer), nullptr);
     return code == 0;
   }
-  // No usable index: a temporary filter of equality comparisons.
-  std::string text;
+  // No usable index: a temporary filter of equality comparisons, the values
+  // compared as values (a number's text need not give it back).
+  std::vector<const TField*> compared(fields.begin(), fields.end());
+  std::vector<Variant> values;
   for (std::size_t i = 0; i < fields.size(); ++i) {
-    if (i > 0) text += " and ";
     Variant value = valueAt(i);
-    std::string name = "[" + fields[i]->FieldName() + "]";
-    if (dbvar::IsNullish(value)) {
-      text += name + " is null";
-      continue;
-    }
-    std::string literal = dbvar::ToString(value);
-    std::string quoted;
-    for (char c : literal) quoted += c == '\'' ? std::string("''") : std::string(1, c);
     bool partial = options.Contains(loPartialKey) && i + 1 == fields.size() && fields[i]->DataType() == ftString;
-    text += name + " = '" + quoted + (partial ? "*'" : "'");
+    values.push_back(partial && !dbvar::IsNullish(value) ? Variant(dbvar::ToString(value) + "*") : value);
   }
   TFilterOptions filterOptions;
   if (caseInsensitive) filterOptions.Include(foCaseInsensitive);
   if (!options.Contains(loPartialKey)) filterOptions.Include(foNoPartialCompare);
-  std::vector<std::uint8_t> blob = BuildFilterBlob(text, this, filterOptions);
+  std::vector<std::uint8_t> blob = BuildEqualityFilterBlob(compared, values, filterOptions);
   Check(Engine()->SetToStart(cursor_));
   TFilterListItem* filter = nullptr;
   Check(Engine()->AddFilter(cursor_, 0, 2, false, blob.data(), nullptr, filter));

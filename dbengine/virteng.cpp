@@ -493,7 +493,10 @@ DBIResult TVirtEng::GetBlobSize(TBaseTable* cursor, std::uint8_t* buffer, std::u
 DBIResult TVirtEng::ReadBlob(TBaseTable* cursor, std::uint8_t* buffer, std::uint16_t fieldNumber,
                              std::uint32_t offset, std::uint32_t length, void* dest,
                              std::uint32_t& read) {
-  return Trap([&] { CheckHandle(cursor)->ReadBlob(buffer, fieldNumber, offset, length, dest, read); });
+  bool end = false;
+  DBIResult code = Trap([&] { end = CheckHandle(cursor)->ReadBlobPiece(buffer, fieldNumber, offset, length, dest, read); });
+  // The end is answered as if raised, without the cost of raising it.
+  return code == 0 && end ? MapException(EMorvaEngineError(dberr::EndOfBlob)) : code;
 }
 
 DBIResult TVirtEng::WriteBlob(TBaseTable* cursor, std::uint8_t* buffer, std::uint16_t fieldNumber,

@@ -1,7 +1,10 @@
 #include "platform/dao/core.h"
 
+#include <stdlib.h>
+
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 
 #include "platform/classlib/core/strutils.h"
 #include "platform/dao/daoerrors.h"
@@ -98,7 +101,15 @@ class TTableCursor : public TRecordsetCore {
           if (AnsiSameText(c.name, f.def.name)) large = false;
       deferred_.push_back(large);
       std::string column = QuoteIdentifier(f.def.name);
-      selectList_ += large ? ", length(CAST(" + column + " AS BLOB))" : ", " + column;
+      if (large) {
+        // Its size, and the value itself when it is small enough to come
+        // with the row: a typical memo then needs no query of its own.
+        std::string size = "length(CAST(" + column + " AS BLOB))";
+        selectList_ += ", " + size + ", CASE WHEN " + size + " <= " + std::to_string(kInlineBytes) + " THEN " +
+                       column + " END";
+      } else {
+        selectList_ += ", " + column;
+      }
     }
     from_ = " FROM " + QuoteIdentifier(table.name);
     SetOrder(nullptr);
@@ -118,16 +129,23 @@ class TTableCursor : public TRecordsetCore {
     return count_;
   }
 
+  // Counted once per state of the file; the moves after it keep it up to
+  // date while nobody changes the file.
   std::int32_t AbsolutePosition() override {
     if (!onRow_ || deleted_) return -1;
-    std::int64_t before = 0;
-    for (const auto& q : Regions(false, KeyOf(current_), false, true)) {
-      auto s = db_->Conn().Prepare("SELECT count(*)" + from_ + " WHERE " + q.where);
-      for (size_t i = 0; i < q.binds.size(); ++i) s->Bind(static_cast<int>(i + 1), q.binds[i]);
-      s->Step();
-      before += s->ColumnInteger(0);
+    std::uint64_t stamp = db_->Conn().ChangeStamp();
+    if (!PositionKnown(stamp)) {
+      std::int64_t before = 0;
+      for (const auto& q : Regions(false, KeyOf(current_), false, true)) {
+        auto& s = db_->Conn().Cached("SELECT count(*)" + from_ + " WHERE " + q.where);
+        StatementUse use(s);
+        for (size_t i = 0; i < q.binds.size(); ++i) s.Bind(static_cast<int>(i + 1), q.binds[i]);
+        s.Step();
+        before += s.ColumnInteger(0);
+      }
+      Placed(before, stamp);
     }
-    return static_cast<std::int32_t>(before);
+    return static_cast<std::int32_t>(position_);
   }
 
   void SetAbsolutePosition(std::int32_t position) override {
@@ -139,10 +157,27 @@ class TTableCursor : public TRecordsetCore {
     s->Bind(1, static_cast<std::int64_t>(position));
     if (!s->Step()) Fail(errInvalidArgument);
     Take({ReadRow(*s)}, true, stamp);
+    Placed(position, stamp);
   }
 
   const std::vector<IndexDef>& Indexes() const override { return table_.indexes; }
   std::string Index() const override { return index_ ? index_->name : std::string(); }
+
+  void SetRowCondition(const std::string& condition) override {
+    CheckOpen();
+    if (condition == condition_) return;
+    window_.clear();
+    condition_.clear();
+    // Tried once here, so that no move fails on it later.
+    if (!condition.empty()) {
+      try {
+        db_->Conn().Prepare("SELECT 1" + from_ + " WHERE (" + condition + ") LIMIT 0");
+      } catch (const TDaoFailure&) {
+        Fail(errInvalidArgument, condition);
+      }
+    }
+    condition_ = condition;
+  }
 
   void SetIndex(const std::string& name) override {
     CheckOpen();
@@ -190,27 +225,31 @@ class TTableCursor : public TRecordsetCore {
   // before any change is never used after it.
   bool DoMoveNext() override {
     std::uint64_t stamp = db_->Conn().ChangeStamp();
+    std::int64_t next = PositionKnown(stamp) ? position_ + 1 : -1;
     if (WindowValid(stamp) && wpos_ + 1 < window_.size()) {
       SetCurrent(window_[++wpos_]);
-      return true;
+    } else {
+      Grow(true);
+      std::vector<Row> rows = Fetch(true, KeyOf(current_), false, true, step_);
+      if (rows.empty()) return false;
+      Take(std::move(rows), true, stamp);
     }
-    Grow(true);
-    std::vector<Row> rows = Fetch(true, KeyOf(current_), false, true, step_);
-    if (rows.empty()) return false;
-    Take(std::move(rows), true, stamp);
+    Placed(next, stamp);
     return true;
   }
 
   bool DoMovePrevious() override {
     std::uint64_t stamp = db_->Conn().ChangeStamp();
+    std::int64_t previous = PositionKnown(stamp) ? position_ - 1 : -1;
     if (WindowValid(stamp) && wpos_ > 0 && wpos_ < window_.size()) {
       SetCurrent(window_[--wpos_]);
-      return true;
+    } else {
+      Grow(false);
+      std::vector<Row> rows = Fetch(false, KeyOf(current_), false, true, step_);
+      if (rows.empty()) return false;
+      Take(std::move(rows), false, stamp);
     }
-    Grow(false);
-    std::vector<Row> rows = Fetch(false, KeyOf(current_), false, true, step_);
-    if (rows.empty()) return false;
-    Take(std::move(rows), false, stamp);
+    Placed(previous, stamp);
     return true;
   }
 
@@ -227,7 +266,13 @@ class TTableCursor : public TRecordsetCore {
     return true;
   }
 
-  void Changed() override { window_.clear(); }
+  // The rows read ahead are stale now. Writes often come between moves
+  // (edit, update, next): the next move reads just the row it needs, and the
+  // read-ahead grows again only while no write intervenes.
+  void Changed() override {
+    window_.clear();
+    afterWrite_ = true;
+  }
 
  private:
   struct OrderColumn {
@@ -330,7 +375,8 @@ class TTableCursor : public TRecordsetCore {
     std::vector<Row> rows;
     std::string order = " ORDER BY " + OrderBy(forward) + " LIMIT ?";
     for (const auto& region : Regions(forward, key, includeEqual, includeBeyond)) {
-      auto& s = db_->Conn().Cached("SELECT rowid" + selectList_ + from_ + " WHERE " + region.where + order);
+      auto& s = db_->Conn().Cached("SELECT rowid" + selectList_ + from_ + " WHERE " + region.where +
+                                   Restriction(" AND ") + order);
       StatementUse use(s);
       int n = 1;
       for (const auto& b : region.binds) s.Bind(n++, b);
@@ -344,10 +390,11 @@ class TTableCursor : public TRecordsetCore {
 
   bool Start(bool forward) {
     step_ = kFirstStep;
+    afterWrite_ = false;
     lastForward_ = forward;
     std::uint64_t stamp = db_->Conn().ChangeStamp();
-    auto& s = db_->Conn().Cached("SELECT rowid" + selectList_ + from_ + " ORDER BY " + OrderBy(forward) +
-                                 " LIMIT ?");
+    auto& s = db_->Conn().Cached("SELECT rowid" + selectList_ + from_ + Restriction(" WHERE ") + " ORDER BY " +
+                                 OrderBy(forward) + " LIMIT ?");
     StatementUse use(s);
     s.Bind(1, static_cast<std::int64_t>(step_));
     std::vector<Row> rows;
@@ -355,6 +402,7 @@ class TTableCursor : public TRecordsetCore {
     if (rows.empty()) return false;
     if (!forward) std::reverse(rows.begin(), rows.end());
     Take(std::move(rows), forward, stamp);
+    if (forward) Placed(0, stamp);
     return true;
   }
 
@@ -364,16 +412,32 @@ class TTableCursor : public TRecordsetCore {
     window_ = std::move(rows);
     wpos_ = forward ? 0 : window_.size() - 1;
     stamp_ = stamp;
+    position_ = -1;
     SetCurrent(window_[wpos_]);
+  }
+
+  // Moves that skip rows by a condition cannot count.
+  bool PositionKnown(std::uint64_t stamp) const {
+    return condition_.empty() && position_ >= 0 && positionStamp_ == stamp;
+  }
+  std::string Restriction(const char* joiner) const {
+    return condition_.empty() ? std::string() : joiner + ("(" + condition_ + ")");
+  }
+  void Placed(std::int64_t position, std::uint64_t stamp) {
+    position_ = position;
+    positionStamp_ = stamp;
   }
 
   // Reads ahead further while the moves keep going one way.
   void Grow(bool forward) {
-    if (forward == lastForward_)
+    if (afterWrite_)
+      step_ = 1;
+    else if (forward == lastForward_)
       step_ = std::min<size_t>(step_ * 2, kMaxStep);
     else
       step_ = kFirstStep;
     lastForward_ = forward;
+    afterWrite_ = false;
   }
 
   bool WindowValid(std::uint64_t stamp) const { return !window_.empty() && stamp_ == stamp; }
@@ -382,14 +446,20 @@ class TTableCursor : public TRecordsetCore {
     Row r;
     r.rowid = s.ColumnInteger(0);
     r.cells.reserve(fields_.size());
+    int column = 1;
     for (size_t i = 0; i < fields_.size(); ++i) {
-      Cell c = s.Column(static_cast<int>(i + 1));
-      if (deferred_[i] && !c.IsNull()) c = Cell::MakeDeferred(c.integer);
+      Cell c = s.Column(column++);
+      if (deferred_[i]) {
+        Cell value = s.Column(column++);
+        if (!c.IsNull()) c = value.IsNull() ? Cell::MakeDeferred(c.integer) : std::move(value);
+      }
       r.cells.push_back(std::move(c));
     }
     return r;
   }
 
+  // Memo and binary values up to this size come with their row.
+  static constexpr std::int64_t kInlineBytes = 4096;
   static constexpr size_t kFirstStep = 8;
   static constexpr size_t kMaxStep = 256;
 
@@ -404,14 +474,128 @@ class TTableCursor : public TRecordsetCore {
   std::uint64_t stamp_ = 0;
   size_t step_ = kFirstStep;
   bool lastForward_ = true;
+  bool afterWrite_ = false;  // written since the last read-ahead
+  std::int64_t position_ = -1;  // of the current row; -1 unknown
+  std::uint64_t positionStamp_ = 0;  // the file's state it holds for
+  std::string condition_;  // rows the moves skip do not meet it (SetRowCondition)
   std::int64_t count_ = -1;
   std::uint64_t countStamp_ = 0;
 };
 
 // =================================================================================
-// Dynaset-like recordset over a query: the result rows are read at open; a
-// query over one table keeps each row's number so that its rows can be
-// edited, deleted and added to.
+// The rows of a query's result, numbered from 0. They live in a private
+// scratch database file, not in memory: a recordset over a million rows holds
+// one window of them (memos included), whatever its size. The file is the
+// recordset's alone, outside every transaction of the database it came from,
+// and removed with it.
+
+class TResultStore {
+ public:
+  explicit TResultStore(size_t columns) : columns_(columns) {
+    std::error_code error;
+    std::filesystem::path folder = std::filesystem::temp_directory_path(error);
+    if (error) Fail(errInvalidPath, ::getenv("TMPDIR") != nullptr ? ::getenv("TMPDIR") : "");
+    std::string pattern = (folder / "vantrel-result-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) Fail(errInvalidPath, pattern);
+    dir_ = pattern;
+    try {
+      Connection::CreateFile(dir_ + "/result");
+      conn_ = std::make_unique<Connection>(dir_ + "/result", false);
+      // Nothing here needs to survive a crash: no journal, no syncing, and a
+      // small page cache keeps the process's memory small.
+      conn_->Exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA cache_size=-2048");
+      std::string columns = "n INTEGER PRIMARY KEY, k";
+      std::string marks = "?, ?";
+      std::string sets = "k=?";
+      for (size_t i = 0; i < columns_; ++i) {
+        columns += ", c" + std::to_string(i);
+        marks += ", ?";
+        sets += ", c" + std::to_string(i) + "=?";
+      }
+      // Columns without a type keep every value as it was stored.
+      conn_->Exec("CREATE TABLE r (" + columns + ")");
+      insert_ = "INSERT INTO r VALUES (" + marks + ")";
+      update_ = "UPDATE r SET " + sets + " WHERE n=?";
+    } catch (...) {
+      Remove();
+      throw;
+    }
+  }
+
+  ~TResultStore() { Remove(); }
+  TResultStore(const TResultStore&) = delete;
+  TResultStore& operator=(const TResultStore&) = delete;
+
+  size_t Size() const { return size_; }
+
+  // Appends run inside one transaction while the result is being read.
+  void BeginFill() { conn_->Begin(); }
+  void EndFill() { conn_->Commit(); }
+
+  void Append(const Row& row) {
+    Write(insert_, static_cast<std::int64_t>(size_), row, true);
+    ++size_;
+  }
+
+  void Replace(size_t i, const Row& row) {
+    Write(update_, static_cast<std::int64_t>(i), row, false);
+    if (i >= windowStart_ && i - windowStart_ < window_.size()) window_[i - windowStart_] = row;
+  }
+
+  // Reads a window of rows around i, ahead in the direction of travel.
+  const Row& At(size_t i) {
+    if (i >= windowStart_ && i - windowStart_ < window_.size()) return window_[i - windowStart_];
+    size_t first = i < windowStart_ && i + 1 >= kWindow ? i + 1 - kWindow : (i < windowStart_ ? 0 : i);
+    window_.clear();
+    windowStart_ = first;
+    auto& s = conn_->Cached("SELECT * FROM r WHERE n >= ? ORDER BY n LIMIT ?");
+    StatementUse use(s);
+    s.Bind(1, static_cast<std::int64_t>(first));
+    s.Bind(2, static_cast<std::int64_t>(kWindow));
+    while (s.Step()) {
+      Row r;
+      r.rowid = s.ColumnInteger(1);
+      r.cells.reserve(columns_);
+      for (size_t c = 0; c < columns_; ++c) r.cells.push_back(s.Column(static_cast<int>(c + 2)));
+      window_.push_back(std::move(r));
+    }
+    return window_.at(i - windowStart_);
+  }
+
+ private:
+  static constexpr size_t kWindow = 256;
+
+  void Write(const std::string& sql, std::int64_t n, const Row& row, bool numberFirst) {
+    auto& s = conn_->Cached(sql);
+    StatementUse use(s);
+    int at = 1;
+    if (numberFirst) s.Bind(at++, n);
+    s.Bind(at++, row.rowid);
+    for (const Cell& c : row.cells) s.Bind(at++, c);
+    if (!numberFirst) s.Bind(at, n);
+    s.Step();
+  }
+
+  void Remove() {
+    conn_.reset();
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
+
+  size_t columns_;
+  std::string dir_;
+  std::unique_ptr<Connection> conn_;
+  std::string insert_;
+  std::string update_;
+  size_t size_ = 0;
+  std::vector<Row> window_;
+  size_t windowStart_ = 0;
+};
+
+// =================================================================================
+// Dynaset-like recordset over a query: the result rows are read at open into
+// a result store; a query over one table keeps each row's number so that its
+// rows can be edited, deleted and added to.
 
 class TQueryCursor : public TRecordsetCore {
  public:
@@ -426,12 +610,21 @@ class TQueryCursor : public TRecordsetCore {
     }
     int first = keyed ? 1 : 0;
     int columns = s->ColumnCount();
+    rows_ = std::make_unique<TResultStore>(static_cast<size_t>(columns - first));
+    // The first value that is not Null gives an expression column its type.
+    std::vector<Cell> samples(static_cast<size_t>(columns - first));
+    rows_->BeginFill();
     while (s->Step()) {
       Row r;
-      r.rowid = keyed ? s->ColumnInteger(0) : static_cast<std::int64_t>(rows_.size() + 1);
-      for (int i = first; i < columns; ++i) r.cells.push_back(s->Column(i));
-      rows_.push_back(std::move(r));
+      r.rowid = keyed ? s->ColumnInteger(0) : static_cast<std::int64_t>(rows_->Size() + 1);
+      for (int i = first; i < columns; ++i) {
+        r.cells.push_back(s->Column(i));
+        Cell& sample = samples[static_cast<size_t>(i - first)];
+        if (sample.IsNull() && !r.cells.back().IsNull()) sample = r.cells.back();
+      }
+      rows_->Append(r);
     }
+    rows_->EndFill();
     // The catalogue may be read again below: keep the table's name, not its entry.
     if (keyed) target_ = db.Conn().Table(tr.updatableTable).name;
     for (int i = first; i < columns; ++i) {
@@ -447,13 +640,8 @@ class TQueryCursor : public TRecordsetCore {
         f.sourceTable = source->name;
         f.sourceField = source->fields[static_cast<size_t>(fi)].name;
       } else {
-        const Cell* sample = nullptr;
-        for (const auto& r : rows_)
-          if (!r.cells[static_cast<size_t>(i - first)].IsNull()) {
-            sample = &r.cells[static_cast<size_t>(i - first)];
-            break;
-          }
-        f.def.type = sample ? FieldTypeOfValue(*sample) : dbText;
+        const Cell& sample = samples[static_cast<size_t>(i - first)];
+        f.def.type = sample.IsNull() ? dbText : FieldTypeOfValue(sample);
         f.def.size = DefaultFieldSize(f.def.type);
       }
       bool fromTarget = keyed && source != nullptr && AnsiSameText(source->name, target_);
@@ -461,17 +649,15 @@ class TQueryCursor : public TRecordsetCore {
       if (fromTarget) targetColumns_.push_back(i - first);
       fields_.push_back(f);
     }
-    keyed_ = keyed;
     if (!DoMoveFirst()) bof_ = eof_ = true;
   }
 
-  std::int64_t RecordCount() override {
-    return static_cast<std::int64_t>(std::count(gone_.begin(), gone_.end(), false) +
-                                     (rows_.size() - gone_.size()));
-  }
+  std::int64_t RecordCount() override { return static_cast<std::int64_t>(rows_->Size() - goneCount_); }
 
+  // Counting is needed only once rows were deleted.
   std::int32_t AbsolutePosition() override {
     if (!onRow_ || deleted_) return -1;
+    if (goneCount_ == 0) return static_cast<std::int32_t>(pos_);
     std::int32_t n = 0;
     for (size_t i = 0; i < pos_; ++i)
       if (!Gone(i)) ++n;
@@ -480,8 +666,13 @@ class TQueryCursor : public TRecordsetCore {
 
   void SetAbsolutePosition(std::int32_t position) override {
     LeaveEdit();
+    if (goneCount_ == 0) {
+      if (position < 0 || static_cast<size_t>(position) >= rows_->Size()) Fail(errInvalidArgument);
+      Go(static_cast<size_t>(position));
+      return;
+    }
     std::int32_t n = 0;
-    for (size_t i = 0; i < rows_.size(); ++i)
+    for (size_t i = 0; i < rows_->Size(); ++i)
       if (!Gone(i) && n++ == position) {
         Go(i);
         return;
@@ -491,39 +682,42 @@ class TQueryCursor : public TRecordsetCore {
 
  protected:
   bool DoMoveFirst() override { return Scan(0, +1); }
-  bool DoMoveLast() override { return rows_.empty() ? false : Scan(rows_.size() - 1, -1); }
+  bool DoMoveLast() override { return rows_->Size() == 0 ? false : Scan(rows_->Size() - 1, -1); }
   bool DoMoveNext() override { return Scan(pos_ + 1, +1); }
   bool DoMovePrevious() override { return pos_ == 0 ? false : Scan(pos_ - 1, -1); }
 
   std::int64_t BookmarkOf(const Row&) const override { return static_cast<std::int64_t>(pos_ + 1); }
-  std::int64_t AppendedBookmark(const Row&) const override { return static_cast<std::int64_t>(rows_.size()); }
+  std::int64_t AppendedBookmark(const Row&) const override { return static_cast<std::int64_t>(rows_->Size()); }
 
   bool DoSetBookmark(std::int64_t bookmark) override {
-    if (bookmark < 1 || static_cast<size_t>(bookmark) > rows_.size()) Fail(errNotValidBookmark);
+    if (bookmark < 1 || static_cast<size_t>(bookmark) > rows_->Size()) Fail(errNotValidBookmark);
     size_t i = static_cast<size_t>(bookmark - 1);
     if (Gone(i)) return false;
     Go(i);
     return true;
   }
 
+  // The stored row takes what was written, so that moving away and back
+  // shows the new values.
   void Changed() override {
-    if (onRow_ && pos_ < rows_.size()) {
+    if (onRow_ && pos_ < rows_->Size()) {
       if (deleted_) {
         if (gone_.size() <= pos_) gone_.resize(pos_ + 1, false);
+        if (!gone_[pos_]) ++goneCount_;
         gone_[pos_] = true;
       } else {
-        rows_[pos_] = current_;
+        rows_->Replace(pos_, current_);
       }
     }
   }
 
-  void Appended(const Row& row) override { rows_.push_back(row); }
+  void Appended(const Row& row) override { rows_->Append(row); }
 
  private:
   bool Gone(size_t i) const { return i < gone_.size() && gone_[i]; }
 
   bool Scan(size_t from, int step) {
-    for (size_t i = from; i < rows_.size(); i += static_cast<size_t>(step)) {
+    for (size_t i = from; i < rows_->Size(); i += static_cast<size_t>(step)) {
       if (!Gone(i)) {
         Go(i);
         return true;
@@ -535,13 +729,13 @@ class TQueryCursor : public TRecordsetCore {
 
   void Go(size_t i) {
     pos_ = i;
-    SetCurrent(rows_[i]);
+    SetCurrent(rows_->At(i));
   }
 
-  std::vector<Row> rows_;
+  std::unique_ptr<TResultStore> rows_;
   std::vector<bool> gone_;
+  size_t goneCount_ = 0;
   size_t pos_ = 0;
-  bool keyed_ = false;
 };
 
 // =================================================================================

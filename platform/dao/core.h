@@ -120,6 +120,10 @@ class TRecordsetCore {
   virtual std::string Index() const { return {}; }
   virtual void SetIndex(const std::string& name);
   virtual void Seek(const std::string& comparison, const std::vector<Cell>& keys);
+  // An SQL condition on the table's columns that the moves skip other rows by
+  // (empty: none); 3001 when it does not suit the table. Only a table-type
+  // recordset has one; the others ignore it.
+  virtual void SetRowCondition(const std::string&) {}
 
   void AddNew();
   void Edit();

@@ -193,6 +193,12 @@ class DAORecordset : public IUnknown {
                        const Variant& key3, const Variant& key4, const Variant& key5, const Variant& key6,
                        const Variant& key7, const Variant& key8, const Variant& key9, const Variant& key10,
                        const Variant& key11, const Variant& key12, const Variant& key13) = 0;
+  // Not DAO's own: an SQL condition on the table's columns that the moves of a
+  // table-type recordset skip the other rows by (empty: none). The engine uses
+  // it to let the database pre-select what its record filters may accept. A
+  // condition that does not suit the table is 3001 and leaves none; other
+  // recordsets ignore it.
+  virtual HRESULT put_RowCondition(const std::string& condition) = 0;
 };
 
 class DAOFields : public IUnknown {

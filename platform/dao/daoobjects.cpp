@@ -563,6 +563,9 @@ class TRecordset : public TComObject<DAORecordset> {
       r.Seek(comparison, cells);
     });
   }
+  HRESULT put_RowCondition(const std::string& condition) override {
+    return Run([&](auto& r) { r.SetRowCondition(condition); });
+  }
 
  protected:
   void* Supports(REFIID iid) override { return iid == IID_DAOObject ? static_cast<DAORecordset*>(this) : nullptr; }

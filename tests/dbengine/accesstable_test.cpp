@@ -714,7 +714,12 @@ TEST_F(AccessCursorTest, ReadingAnotherRecordsBlobKeepsThePendingEdit) {
 // A memo that cannot be read (its record deleted by another user since the
 // move) is an error, not an empty text that a write would then build on.
 TEST_F(AccessCursorTest, AMemoThatCannotBeReadIsAnErrorNotEmpty) {
-  ExecuteElsewhere("UPDATE People SET Notes = 'about Anna' WHERE Name = 'Anna'");
+  {
+    // Large enough to be read on demand rather than with its row.
+    dao::TDatabaseCore other(path_, false, false, "");
+    auto update = other.Conn().Prepare("UPDATE People SET Notes = ? WHERE Name = 'Anna'");
+    update->Bind(1, std::string(20000, 'a')).Step();
+  }
   TBaseTable* c = OpenTable(db_, "People");
   auto rec = Record(c);
   ASSERT_EQ(0, Engine().GetNextRecord(c, 0, rec.data(), nullptr));

@@ -148,6 +148,40 @@ TEST_F(DatasetStates, LocateAndLookupWithAndWithoutAnIndex) {
   EXPECT_EQ("Bert", t->FieldByName("Name")->AsString()) << "lookup does not move";
 }
 
+// Without an index the values are compared as values: a double or a currency
+// amount whose shortest text differs from its 15-digit text is still found.
+TEST_F(DatasetStates, LocateWithoutAnIndexComparesNumbersAsValues) {
+  {
+    dao::TDatabaseCore raw(path_, false, false, "");
+    raw.Execute("UPDATE People SET Pay = 12.3456 WHERE Name = 'Bert'");
+    auto score = raw.Conn().Prepare("UPDATE People SET Score = ? WHERE Name = 'Carl'");
+    score->Bind(1, dao::Cell::MakeReal(0.1 + 0.2)).Step();
+  }
+  t->Open();
+  const struct {
+    const char* fields;
+    Variant values;
+    const char* found;  // nullptr: no record
+  } cases[] = {
+      {"Score", Variant(0.1 + 0.2), "Carl"},
+      {"Score", Variant(0.3), nullptr},
+      {"Pay", Variant(12.3456), "Bert"},
+      {"Pay", Variant(12.3457), nullptr},
+      {"Age;Score", dbvar::MakeArray({Variant(30), Variant(0.1 + 0.2)}), "Carl"},
+      {"Score;Name", dbvar::MakeArray({Variant(1.5), Variant(S("Anna"))}), "Anna"},
+  };
+  for (const auto& c : cases) {
+    t->First();
+    EXPECT_EQ(c.found != nullptr, t->Locate(c.fields, c.values, {})) << c.fields;
+    if (c.found) EXPECT_EQ(c.found, t->FieldByName("Name")->AsString()) << c.fields;
+  }
+  // The value the dataset itself shows finds its record.
+  t->Locate("Name", Variant(S("Bert")), {});
+  Variant pay = t->FieldByName("Pay")->AsVariant();
+  t->First();
+  EXPECT_EQ(S("Bert"), t->Lookup("Pay", pay, "Name").AsString());
+}
+
 TEST_F(DatasetStates, LookupAnswersCalculatedFieldsOfTheLocatedRecord) {
   // Persistent fields: two data fields and a calculated one.
   auto* name = new TStringField(t.get());

@@ -9,6 +9,7 @@
 #include "platform/classlib/core/format.h"
 #include "platform/classlib/core/strutils.h"
 #include "platform/classlib/db/dataset.h"
+#include "platform/classlib/db/dbvariant.h"
 
 namespace {
 
@@ -160,6 +161,29 @@ class Parser {
   NodePtr Parse() {
     NodePtr root = Condition(ParseOr());
     if (scan_.Current().kind != Tok::End) DatabaseError(dbtext::ExprTermination);
+    return root;
+  }
+
+  // Each field equal to its value, joined by AND. Numbers and dates become
+  // constants straight from the value: their text may not give it back.
+  NodePtr Equalities(const std::vector<const TField*>& fields, const std::vector<Variant>& values) {
+    NodePtr root;
+    for (std::size_t i = 0; i < fields.size() && i < values.size(); ++i) {
+      NodePtr f = New(Kind::Field);
+      f->field = fields[i];
+      f->text = fields[i]->FieldName();
+      NodePtr term;
+      if (dbvar::IsNullish(values[i])) {
+        term = BlankTest(std::move(f), false);
+      } else {
+        NodePtr c = New(Kind::Const);
+        c->text = dbvar::ToString(values[i]);
+        c->quotedText = true;
+        ValueConstant(*c, fields[i]->DataType(), values[i]);
+        term = Comparison(filterop::Equal, std::move(f), std::move(c));
+      }
+      root = root ? Logical(filterop::And, std::move(root), std::move(term)) : std::move(term);
+    }
     return root;
   }
 
@@ -421,13 +445,7 @@ class Parser {
                   : type == fldtype::Time ? TryStrToTime(Trim(text), v)
                                      : TryStrToDateTime(Trim(text), v);
         if (!ok) bad();
-        TTimeStamp stamp = DateTimeToTimeStamp(v);
-        if (type == fldtype::Date)
-          c.value = Bytes<std::int32_t>(stamp.Date);
-        else if (type == fldtype::Time)
-          c.value = Bytes<std::int32_t>(stamp.Time);
-        else
-          c.value = Bytes<double>(TimeStampToMSecs(stamp));
+        c.value = DateBytes(type, v);
         return;
       }
       default:
@@ -436,6 +454,26 @@ class Parser {
         c.value = text + '\0';
         return;
     }
+  }
+
+  // Types a constant from a value where its text could lose precision;
+  // anything else is typed from its text as a written constant is.
+  static void ValueConstant(Node& c, TFieldType fieldType, const Variant& value) {
+    std::uint16_t type = LogicalTypeOf(fieldType);
+    if (type == fldtype::Float) {
+      c.type = type;
+      c.value = Bytes<double>(value.AsDouble());
+    } else if (type == fldtype::Date || type == fldtype::Time || type == fldtype::TimeStamp) {
+      c.type = type;
+      c.value = DateBytes(type, value.AsDateTime());
+    }
+  }
+
+  static std::string DateBytes(std::uint16_t type, TDateTime v) {
+    TTimeStamp stamp = DateTimeToTimeStamp(v);
+    if (type == fldtype::Date) return Bytes<std::int32_t>(stamp.Date);
+    if (type == fldtype::Time) return Bytes<std::int32_t>(stamp.Time);
+    return Bytes<double>(TimeStampToMSecs(stamp));
   }
 
   Scanner scan_;
@@ -544,6 +582,14 @@ class Writer {
 };
 
 }  // namespace
+
+std::vector<std::uint8_t> BuildEqualityFilterBlob(const std::vector<const TField*>& fields,
+                                                  const std::vector<Variant>& values, TFilterOptions options) {
+  if (fields.empty()) return {};
+  Parser parser("", fields.front()->DataSet(), options);
+  NodePtr root = parser.Equalities(fields, values);
+  return Writer().Write(*root);
+}
 
 std::vector<std::uint8_t> BuildFilterBlob(std::string_view text, const TDataSet* dataSet,
                                           TFilterOptions options) {

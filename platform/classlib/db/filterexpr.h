@@ -24,8 +24,11 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/classlib/core/variant.h"
 #include "platform/classlib/db/dbtypes.h"
 #include "platform/classlib/db/filterblob.h"
+
+class TField;
 
 namespace filterblob {
 // The version word the parser writes into the blob's header.
@@ -37,3 +40,11 @@ constexpr std::uint16_t kVersion = 2;
 // taken as fields of unknown type.
 std::vector<std::uint8_t> BuildFilterBlob(std::string_view text, const TDataSet* dataSet,
                                           TFilterOptions options);
+
+// The filter of a search by values (Locate, Lookup): each field equal to its
+// value (Null: the field is blank), joined by AND. Numbers and dates are
+// compared as values of the field's type, never through their text; texts
+// follow the options as in a Filter text (a text ending in '*' is a prefix
+// unless foNoPartialCompare is set).
+std::vector<std::uint8_t> BuildEqualityFilterBlob(const std::vector<const TField*>& fields,
+                                                  const std::vector<Variant>& values, TFilterOptions options);

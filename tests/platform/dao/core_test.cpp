@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <filesystem>
 #include <set>
 
 #include "daotest_util.h"
@@ -145,6 +146,39 @@ TEST_F(CoreCursor, WalksLargeTablesBothWaysAndAbsolutePositions) {
   rs->SetIndex("ByAgeName");
   rs->SetAbsolutePosition(699);
   EXPECT_EQ(699, rs->AbsolutePosition());
+}
+
+// The position is kept up by the moves after it was counted, and counted
+// afresh once anyone changed the file.
+TEST_F(CoreCursor, AbsolutePositionFollowsMovesAndOtherWriters) {
+  MakePeople();
+  db_->Conn().Begin();
+  for (int i = 0; i < 40; ++i) AddPerson("n" + std::to_string(100 + i), 1);
+  db_->Conn().Commit();
+  auto rs = db_->OpenRecordset("People", -1);
+  rs->SetIndex("ByName");
+  rs->SetAbsolutePosition(30);
+  const struct {
+    int moves;  // > 0 MoveNext, < 0 MovePrevious
+    int position;
+  } steps[] = {{1, 31}, {3, 34}, {-10, 24}, {5, 29}};
+  for (const auto& step : steps) {
+    for (int i = 0; i < std::abs(step.moves); ++i) step.moves > 0 ? rs->MoveNext() : rs->MovePrevious();
+    EXPECT_EQ(step.position, rs->AbsolutePosition()) << step.moves;
+  }
+  EXPECT_EQ("n129", rs->Value(1).text);
+  TDatabaseCore other(path_, false, false, "");
+  other.Execute("INSERT INTO People (Name, Age) VALUES ('a', 1)");
+  EXPECT_EQ(30, rs->AbsolutePosition()) << "a row added in front";
+  rs->MoveNext();
+  other.Execute("DELETE FROM People WHERE Name = 'n100' OR Name = 'n101'");
+  rs->MoveNext();
+  EXPECT_EQ("n131", rs->Value(1).text);
+  EXPECT_EQ(30, rs->AbsolutePosition()) << "two rows in front removed";
+  rs->MoveFirst();
+  EXPECT_EQ(0, rs->AbsolutePosition());
+  rs->MoveLast();
+  EXPECT_EQ(38, rs->AbsolutePosition());
 }
 
 TEST_F(CoreCursor, SeesRowsOthersAddAndRemove) {
@@ -373,6 +407,67 @@ TEST_F(CoreBookmarks, UniqueStableAcrossInsertsAndDeletes) {
   EXPECT_LT(ReadBookmark(marks[0]), ReadBookmark(marks[4]));
 }
 
+// A query recordset keeps what was written to its rows: moving away and back,
+// near or past the rows it holds at a time, shows the new values.
+TEST_F(CoreBookmarks, QueryRowsShowTheirNewValuesAfterMovingAway) {
+  MakePeople();
+  db_->Conn().Begin();
+  for (int i = 0; i < 600; ++i) AddPerson("p" + std::to_string(1000 + i), i % 7);
+  db_->Conn().Commit();
+  auto q = db_->OpenRecordset("SELECT Name, Age, Age * 2 AS Twice FROM People ORDER BY Name", -1);
+  auto rename = [&](const std::string& name) {
+    q->Edit();
+    q->SetValue(0, Cell::MakeText(name));
+    q->Update();
+  };
+  rename("first");
+  q->MoveNext();
+  q->MovePrevious();
+  EXPECT_EQ("first", q->Value(0).text);
+  q->MoveLast();
+  rename("last");
+  q->MoveFirst();
+  EXPECT_EQ("first", q->Value(0).text);
+  EXPECT_EQ(0, q->Value(2).integer);
+  q->SetAbsolutePosition(599);
+  EXPECT_EQ("last", q->Value(0).text);
+  q->SetAbsolutePosition(300);
+  EXPECT_EQ("p1300", q->Value(0).text);
+  EXPECT_EQ(2 * (300 % 7), q->Value(2).integer);
+  q->Delete();
+  q->MoveNext();
+  EXPECT_EQ(300, q->AbsolutePosition());
+  EXPECT_EQ("p1301", q->Value(0).text);
+  EXPECT_EQ(599, q->RecordCount());
+}
+
+// A query's rows wait in a scratch file of its own, removed with the
+// recordset; without a usable scratch folder the query does not open.
+TEST_F(CoreBookmarks, QueryRowsLiveInAScratchFileRemovedWithTheRecordset) {
+  MakePeople();
+  AddPerson("a", 1);
+  std::string scratch = dir_ + "/tmp";
+  std::filesystem::create_directories(scratch);
+  // Puts the scratch folder back whatever happens here.
+  struct TempFolder {
+    const char* saved = std::getenv("TMPDIR");
+    std::string before = saved ? saved : "";
+    ~TempFolder() { saved ? ::setenv("TMPDIR", before.c_str(), 1) : ::unsetenv("TMPDIR"); }
+  } restore;
+  ::setenv("TMPDIR", scratch.c_str(), 1);
+  auto entries = [&] {
+    return std::distance(std::filesystem::directory_iterator(scratch), std::filesystem::directory_iterator());
+  };
+  {
+    auto q = db_->OpenRecordset("SELECT Name FROM People", -1);
+    EXPECT_EQ(1, entries());
+    EXPECT_EQ("a", q->Value(0).text);
+  }
+  EXPECT_EQ(0, entries());
+  ::setenv("TMPDIR", (dir_ + "/missing").c_str(), 1);
+  EXPECT_EQ(errInvalidPath, ErrorOf([&] { db_->OpenRecordset("SELECT Name FROM People", -1); }));
+}
+
 TEST_F(CoreBookmarks, QueryRecordsetsEditOneTableAndReadOthers) {
   MakePeople();
   db_->Execute("CREATE TABLE Programs (ProgramNumber LONG, Title TEXT(50))");
@@ -507,7 +602,8 @@ TEST_F(CoreLargeValues, MemosAreReadWhenAskedForAndSizedWithoutReading) {
   for (int i = 0; i < 3; ++i) {
     rs->AddNew();
     rs->SetValue(1, Cell::MakeText("p" + std::to_string(i)));
-    if (i > 0) rs->SetValue(4, Cell::MakeText(std::string(1000 * i, 'x') + "é"));
+    // A small memo comes with its row, a large one is read when asked for.
+    if (i > 0) rs->SetValue(4, Cell::MakeText(std::string(i == 1 ? 1000 : 20000, 'x') + "é"));
     if (i == 2) rs->SetValue(5, Cell::MakeBlob(std::string("\0\1", 2)));
     rs->Update();
   }

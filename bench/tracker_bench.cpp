@@ -1,0 +1,344 @@
+// The data road on a table shaped like the tracker's entries, each line
+// against raw SQLite doing the same work on the same file in the same run,
+// interleaved (see trackertable.h); x_raw is the ratio of the two medians.
+// Every field is read on both sides, texts copied.
+//
+// Set VANTREL_BENCH_MILLION=1 to add the 1,000,000-row cases (the file takes
+// a while to generate).
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+
+#include "bench/trackertable.h"
+#include "platform/classlib/core/streams.h"
+
+namespace {
+
+using bench::Interleave;
+
+const Variant M = Variant::FromError(DISP_E_PARAMNOTFOUND);
+constexpr int kRows = 100000;
+constexpr int kEdited = 2000;
+
+bool WithMillion() {
+  const char* v = std::getenv("VANTREL_BENCH_MILLION");
+  return v != nullptr && *v != '\0' && *v != '0';
+}
+
+void RawScan(sqlite3* raw, int rows, benchmark::State& state) {
+  sqlite3_stmt* s = bench::PrepareRaw(raw, std::string("SELECT ") + bench::kTrackerColumns + " FROM Entries ORDER BY Id");
+  int n = bench::RawReadAll(s);
+  sqlite3_finalize(s);
+  if (n != rows) state.SkipWithError("raw: wrong row count");
+}
+
+// ---- MoveNext over the whole table, every field read
+
+void DAO_Scan(benchmark::State& state) {
+  int rows = static_cast<int>(state.range(0));
+  const std::string& path = bench::TrackerFile(rows);
+  bench::DaoSide dao(path);
+  sqlite3* raw = bench::OpenRaw(path);
+  DAORecordset* rs = nullptr;
+  dao.db->OpenRecordset("Entries", M, M, &rs);
+  bench::DaoFields fields(rs);
+  Interleave(
+      state, [&] { RawScan(raw, rows, state); },
+      [&] {
+        if (fields.Walk(rs) != rows) state.SkipWithError("DAO: wrong row count");
+      });
+  rs->Release();
+  sqlite3_close(raw);
+}
+
+void ScanSizes(benchmark::internal::Benchmark* b) {
+  b->Arg(10000)->Arg(kRows);
+  if (WithMillion()) b->Arg(1000000);
+}
+BENCHMARK(DAO_Scan)->Apply(ScanSizes)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// ---- First/Next through the table component
+
+void Table_Scan(benchmark::State& state) {
+  const std::string& path = bench::TrackerFile(kRows);
+  sqlite3* raw = bench::OpenRaw(path);
+  bench::TableComponents components;
+  auto table = components.Open(path, "Entries", true);
+  Interleave(
+      state, [&] { RawScan(raw, kRows, state); },
+      [&] {
+        if (bench::WalkTable(*table) != kRows) state.SkipWithError("table: wrong row count");
+      });
+  table->Close();
+  sqlite3_close(raw);
+}
+BENCHMARK(Table_Scan)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// ---- Read every field and change one, 2,000 rows in one transaction
+
+std::string RevisedTitle(int round, int i) {
+  std::string t = "Revised " + std::to_string(round) + "/" + std::to_string(i);
+  t.resize(60, '-');
+  return t;
+}
+
+// SELECT the next row, UPDATE it by key.
+void RawEdit(sqlite3* raw, int round, benchmark::State& state) {
+  sqlite3_stmt* next =
+      bench::PrepareRaw(raw, std::string("SELECT ") + bench::kTrackerColumns + " FROM Entries WHERE Id > ? ORDER BY Id LIMIT 1");
+  sqlite3_stmt* update = bench::PrepareRaw(raw, "UPDATE Entries SET Title = ? WHERE Id = ?");
+  sqlite3_exec(raw, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+  std::int64_t id = 0;
+  for (int i = 0; i < kEdited; ++i) {
+    sqlite3_bind_int64(next, 1, id);
+    if (sqlite3_step(next) != SQLITE_ROW) state.SkipWithError("raw: row missing");
+    bench::ReadRawRow(next);
+    id = sqlite3_column_int64(next, 0);
+    sqlite3_reset(next);
+    std::string title = RevisedTitle(round, i);
+    sqlite3_bind_text(update, 1, title.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_int64(update, 2, id);
+    if (sqlite3_step(update) != SQLITE_DONE) state.SkipWithError("raw: update failed");
+    sqlite3_reset(update);
+  }
+  sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr);
+  sqlite3_finalize(next);
+  sqlite3_finalize(update);
+}
+
+void DAO_EditUpdate(benchmark::State& state) {
+  const std::string& path = bench::TrackerFile(kRows);
+  bench::DaoSide dao(path);
+  sqlite3* raw = bench::OpenRaw(path);
+  DAORecordset* rs = nullptr;
+  dao.db->OpenRecordset("Entries", M, M, &rs);
+  bench::DaoFields fields(rs);
+  DAOField* title = fields.items[3];
+  int round = 0;
+  Interleave(
+      state, [&] { RawEdit(raw, round, state); },
+      [&] {
+        dao.engine->BeginTrans();
+        rs->MoveFirst();
+        for (int i = 0; i < kEdited; ++i) {
+          fields.ReadAll();
+          rs->Edit();
+          title->put_Value(Variant(RevisedTitle(round + 1000, i)));
+          if (rs->Update() != S_OK) state.SkipWithError("DAO: update failed");
+          rs->MoveNext();
+        }
+        dao.engine->CommitTrans(0);
+        ++round;
+      });
+  rs->Release();
+  sqlite3_close(raw);
+}
+BENCHMARK(DAO_EditUpdate)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(7);
+
+void Table_EditPost(benchmark::State& state) {
+  const std::string& path = bench::TrackerFile(kRows);
+  sqlite3* raw = bench::OpenRaw(path);
+  bench::TableComponents components;
+  auto table = components.Open(path, "Entries", false);
+  TField* title = table->FieldByName("Title");
+  TBaseDatabase* db = table->DBHandle();
+  int round = 0;
+  Interleave(
+      state, [&] { RawEdit(raw, round, state); },
+      [&] {
+        void* transaction = nullptr;
+        db->BeginTransaction(0, transaction);
+        table->First();
+        for (int i = 0; i < kEdited; ++i) {
+          for (TField* field : table->Fields()) benchmark::DoNotOptimize(field->AsVariant());
+          table->Edit();
+          title->SetAsString(RevisedTitle(round + 2000, i));
+          table->Post();
+          table->Next();
+        }
+        db->EndTransaction(transaction, 0);
+        ++round;
+      });
+  table->Close();
+  sqlite3_close(raw);
+}
+BENCHMARK(Table_EditPost)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(7);
+
+// ---- Resident memory of a query recordset over the whole table
+
+long ResidentKilobytes() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+  return 0;
+}
+
+// Opens the query in a child process, walks it to its last row and back to
+// its first reading every field there, and answers the growth of the child's
+// resident memory in kilobytes (-1 on failure).
+long QueryGrowth(const std::string& path) {
+  int pipeEnds[2];
+  if (::pipe(pipeEnds) != 0) return -1;
+  pid_t child = ::fork();
+  if (child == 0) {
+    ::close(pipeEnds[0]);
+    long growth = -1;
+    {
+      bench::DaoSide dao(path);
+      long before = ResidentKilobytes();
+      DAORecordset* rs = nullptr;
+      if (dao.db->OpenRecordset("SELECT * FROM Entries ORDER BY Id", M, M, &rs) == S_OK) {
+        bench::DaoFields fields(rs);
+        rs->MoveLast();
+        fields.ReadAll();
+        rs->MoveFirst();
+        fields.ReadAll();
+        growth = ResidentKilobytes() - before;
+      }
+      if (rs != nullptr) rs->Release();
+    }
+    ssize_t written = ::write(pipeEnds[1], &growth, sizeof growth);
+    ::_exit(written == sizeof growth ? 0 : 1);
+  }
+  ::close(pipeEnds[1]);
+  long growth = -1;
+  if (::read(pipeEnds[0], &growth, sizeof growth) != sizeof growth) growth = -1;
+  ::close(pipeEnds[0]);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  return growth;
+}
+
+void DAO_QueryResidentMemory(benchmark::State& state) {
+  const std::string& path = bench::TrackerFile(static_cast<int>(state.range(0)));
+  long growth = 0;
+  for (auto _ : state) growth = QueryGrowth(path);
+  if (growth < 0) state.SkipWithError("the query did not open");
+  state.counters["resident_MB"] = static_cast<double>(growth) / 1024.0;
+}
+void QuerySizes(benchmark::internal::Benchmark* b) {
+  b->Arg(kRows);
+  if (WithMillion()) b->Arg(1000000);
+}
+BENCHMARK(DAO_QueryResidentMemory)->Apply(QuerySizes)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// ---- A 16 MB memo through a blob stream in 64 KB pieces, against AsString
+
+const std::string& LargeMemoFile() {
+  static std::string path;
+  if (!path.empty()) return path;
+  path = bench::ScratchFolder() + "/LargeMemo.MDB";
+  dao::TDatabaseCore::Create(path, "");
+  dao::TDatabaseCore db(path, false, false, "");
+  db.Execute("CREATE TABLE Notes (Id COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Body MEMO)");
+  std::string body(16 << 20, 'x');
+  for (std::size_t i = 0; i < body.size(); i += 97) body[i] = static_cast<char>('a' + i % 26);
+  auto insert = db.Conn().Prepare("INSERT INTO Notes (Body) VALUES (?)");
+  insert->Bind(1, dao::Cell::MakeText(body));
+  insert->Step();
+  return path;
+}
+
+void Table_BlobStream16MB(benchmark::State& state) {
+  bench::TableComponents components;
+  auto table = components.Open(LargeMemoFile(), "Notes", true);
+  // Without the record's blob cache both sides read from the engine each time.
+  table->SetCacheBlobs(false);
+  TField* body = table->FieldByName("Body");
+  std::vector<char> piece(64 << 10);
+  Interleave(
+      state, [&] { benchmark::DoNotOptimize(body->AsString()); },
+      [&] {
+        std::unique_ptr<TStream> stream(table->CreateBlobStream(body, bmRead));
+        std::int64_t total = 0;
+        for (std::int64_t got; (got = stream->Read(piece.data(), static_cast<std::int64_t>(piece.size()))) > 0;)
+          total += got;
+        if (total != (16 << 20)) state.SkipWithError("stream: wrong size");
+      });
+  table->Close();
+}
+BENCHMARK(Table_BlobStream16MB)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// ---- AbsolutePosition near the end, read after each move
+
+void DAO_AbsolutePositionAfterMove(benchmark::State& state) {
+  bench::DaoSide dao(bench::TrackerFile(kRows));
+  DAORecordset* rs = nullptr;
+  dao.db->OpenRecordset("Entries", M, M, &rs);
+  rs->put_AbsolutePosition(kRows - 20);
+  int step = 0;
+  for (auto _ : state) {
+    // Ten moves forward, ten back: always near row 99,990.
+    if (step++ % 20 < 10)
+      rs->MoveNext();
+    else
+      rs->MovePrevious();
+    std::int32_t position = -1;
+    rs->get_AbsolutePosition(&position);
+    if (position < kRows - 21 || position > kRows - 9) state.SkipWithError("wrong position");
+  }
+  rs->Release();
+}
+BENCHMARK(DAO_AbsolutePositionAfterMove)->Unit(benchmark::kMicrosecond)->Iterations(400);
+
+// ---- Locate on a field without an index; a filtered scan
+
+void Table_LocateNonIndexed(benchmark::State& state) {
+  const std::string& path = bench::TrackerFile(kRows);
+  sqlite3* raw = bench::OpenRaw(path);
+  bench::TableComponents components;
+  auto table = components.Open(path, "Entries", true);
+  const std::string wanted = bench::TrackerTitle(kRows - 1000);
+  sqlite3_stmt* find = bench::PrepareRaw(
+      raw, std::string("SELECT ") + bench::kTrackerColumns + " FROM Entries WHERE Title = ? ORDER BY Id LIMIT 1");
+  Interleave(
+      state,
+      [&] {
+        sqlite3_bind_text(find, 1, wanted.c_str(), -1, SQLITE_TRANSIENT);
+        if (sqlite3_step(find) != SQLITE_ROW) state.SkipWithError("raw: not found");
+        bench::ReadRawRow(find);
+        sqlite3_reset(find);
+      },
+      [&] {
+        table->First();
+        if (!table->Locate("Title", Variant(wanted), {})) state.SkipWithError("Locate: not found");
+        for (TField* field : table->Fields()) benchmark::DoNotOptimize(field->AsVariant());
+      });
+  sqlite3_finalize(find);
+  table->Close();
+  sqlite3_close(raw);
+}
+BENCHMARK(Table_LocateNonIndexed)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(7);
+
+void Table_FilterScan(benchmark::State& state) {
+  const std::string& path = bench::TrackerFile(kRows);
+  sqlite3* raw = bench::OpenRaw(path);
+  bench::TableComponents components;
+  auto table = components.Open(path, "Entries", true);
+  table->SetFilter("Severity = 'S3'");
+  table->SetFiltered(true);
+  const int expected = kRows / 5;
+  Interleave(
+      state,
+      [&] {
+        sqlite3_stmt* s = bench::PrepareRaw(
+            raw, std::string("SELECT ") + bench::kTrackerColumns + " FROM Entries WHERE Severity = 'S3' ORDER BY Id");
+        int n = bench::RawReadAll(s);
+        sqlite3_finalize(s);
+        if (n != expected) state.SkipWithError("raw: wrong row count");
+      },
+      [&] {
+        if (bench::WalkTable(*table) != expected) state.SkipWithError("filter: wrong row count");
+      });
+  table->Close();
+  sqlite3_close(raw);
+}
+BENCHMARK(Table_FilterScan)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+}  // namespace

@@ -1,0 +1,29 @@
+#pragma once
+// The part of a record filter that SQL can decide, so that the database finds
+// the candidate records instead of the engine reading every one. The result is
+// a prefilter: every record the filter accepts satisfies it, and the engine
+// still tests each record it is given, so the records, their order and the
+// case rules stay the engine's own. What SQL cannot decide exactly as the
+// engine does (partial and ordered text comparisons, dates, currency, NOT,
+// computed operands) simply restricts nothing.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+// A column of the table behind a field of the cursor.
+struct TFilterColumn {
+  std::string name;            // the table's column
+  std::uint16_t fieldType = 0; // the field's logical type in the record (fldtype)
+  std::int16_t daoType = 0;    // the column's DAO type (daotype)
+  std::uint16_t length = 0;    // of the field's value in the record, in bytes
+};
+
+// Answers the column of a field named in the filter, or false when the name
+// is no field of the cursor.
+using TFilterColumnLookup = std::function<bool(const std::string& fieldName, TFilterColumn& column)>;
+
+// An SQL condition over the table's columns, or empty when the filter
+// restricts nothing that SQL can see. The blob is one the engine has checked.
+std::string FilterPrefilterSql(const std::uint8_t* blob, std::size_t size, const TFilterColumnLookup& lookup);
