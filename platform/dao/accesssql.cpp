@@ -448,13 +448,14 @@ std::set<size_t> CurrencyLiterals(const std::vector<Token>& t, size_t start, siz
       marks.insert(i);
     }
   }
-  // INSERT INTO t (a, b) VALUES (x, y): by position.
-  if (Is(t[start], "INSERT") && IsPunct(t[start + 3], "(")) {
+  // INSERT INTO t (a, b) VALUES (x, y): by position. The target must be a
+  // name and the column list closed, or there is nothing to match.
+  if (Is(t[start], "INSERT") && isName(start + 2) && start + 3 < end && IsPunct(t[start + 3], "(")) {
     std::vector<bool> currency;
     size_t i = start + 4;
     for (; i < end && !IsPunct(t[i], ")"); ++i)
       if (isName(i)) currency.push_back(columnType(tables[0].first, t[i].text) == dbCurrency);
-    if (Is(t[i + 1], "VALUES") && IsPunct(t[i + 2], "(")) {
+    if (i + 2 < end && Is(t[i + 1], "VALUES") && IsPunct(t[i + 2], "(")) {
       size_t position = 0;
       int depth = 0;
       for (size_t j = i + 3; j < end; ++j) {
@@ -644,6 +645,7 @@ std::vector<ParameterDecl> ParseParameters(const std::vector<Token>& t, size_t& 
       Fail(errSyntaxInExpression, d.name);
     ++i;
     if (IsPunct(t[i], "(")) {  // TEXT (n)
+      if (t[i + 1].kind != Tok::Number) Fail(errSyntaxInExpression, d.name);
       i += 2;
       if (!IsPunct(t[i], ")")) Fail(errSyntaxInExpression, d.name);
       ++i;

@@ -157,4 +157,27 @@ TEST(AccessSqlTranslation, BadInputFailsCleanly) {
   }
 }
 
+// Statements cut short or malformed at any point, read with a catalogue that
+// calls every column currency so that the currency passes see them too: each
+// gives a translation or a DAO syntax error, never a read past the tokens.
+TEST(AccessSqlTranslation, MalformedChangesFailCleanly) {
+  ColumnTypeFn allCurrency = [](const std::string&, const std::string&) { return int(dbCurrency); };
+  for (const char* text :
+       {"INSERT", "INSERT INTO", "INSERT INTO T", "INSERT INTO T (", "INSERT INTO T (A", "INSERT INTO T (A,",
+        "INSERT INTO T (A)", "INSERT INTO T (A) VALUES", "INSERT INTO T (A) VALUES (", "INSERT INTO T (A) VALUES (1",
+        "INSERT INTO T (A) VALUES (1,", "INSERT INTO \"T\" (A) VALUES (1)", "INSERT INTO 'T' (A) VALUES (-1)",
+        "INSERT INTO (A) VALUES (1)", "INSERT INTO T VALUES", "INSERT INTO T SELECT", "UPDATE", "UPDATE T",
+        "UPDATE T SET", "UPDATE T SET A =", "UPDATE T SET A = -", "UPDATE \"T\" SET A = 1", "DELETE", "DELETE *",
+        "DELETE FROM", "SELECT * FROM T WHERE A BETWEEN", "SELECT * FROM T WHERE A BETWEEN 1 AND",
+        "SELECT * FROM T WHERE A IN (", "SELECT * FROM T WHERE A IN (1,", "SELECT * FROM T WHERE A <",
+        "SELECT * FROM T WHERE 1 <", "SELECT * FROM T WHERE T.", "SELECT * FROM T AS", "SELECT TOP",
+        "SELECT Now(", "SELECT * FROM T;", "PARAMETERS", "PARAMETERS X", "PARAMETERS X TEXT",
+        "PARAMETERS X TEXT (", "PARAMETERS X TEXT (5", "PARAMETERS X TEXT;", "PARAMETERS X Currency; UPDATE T SET A = X"}) {
+    int error = ErrorOf([&] { TranslateAccessSql(text, allCurrency); });
+    EXPECT_TRUE(error == 0 || error == errInvalidStatement || error == errSyntaxInExpression ||
+                error == errSyntaxInFrom || error == errSyntaxInInsert || error == errSyntaxInUpdate)
+        << text << " -> " << error;
+  }
+}
+
 }  // namespace
