@@ -474,160 +474,227 @@ std::set<size_t> CurrencyLiterals(const std::vector<Token>& t, size_t start, siz
   return marks;
 }
 
+StatementKind ChangeKind(const Token& first) {
+  if (Is(first, "SELECT")) return StatementKind::Select;
+  if (Is(first, "INSERT")) return StatementKind::Insert;
+  if (Is(first, "UPDATE")) return StatementKind::Update;
+  if (Is(first, "DELETE")) return StatementKind::Delete;
+  Fail(errInvalidStatement);
+}
+
+// The statement ends at a ";" followed by nothing.
+size_t StatementEnd(const std::vector<Token>& t, size_t start) {
+  size_t end = start;
+  while (t[end].kind != Tok::End && !IsPunct(t[end], ";")) ++end;
+  if (IsPunct(t[end], ";") && t[end + 1].kind != Tok::End) Fail(errCharactersAfterEnd);
+  return end;
+}
+
+// The Access text of the statement's first condition, for messages.
+std::string WhereText(const std::string& text, const std::vector<Token>& t, size_t start, size_t end) {
+  std::string where;
+  for (size_t i = start; i < end && where.empty(); ++i) {
+    if (!Is(t[i], "WHERE")) continue;
+    size_t stop = i + 1;
+    while (!ClauseEnd(t[stop]) || Is(t[stop], "WHERE")) ++stop;
+    where = Trim(text.substr(t[i + 1].start, t[stop].start - t[i + 1].start));
+  }
+  return where;
+}
+
+// The tables a SELECT names in its own FROM (not a subquery's); every FROM list
+// is checked on the way.
+std::vector<std::pair<std::string, std::string>> OwnTables(const std::vector<Token>& t, size_t start, size_t end) {
+  std::vector<std::pair<std::string, std::string>> own;
+  int depth = 0;
+  for (size_t i = start; i < end; ++i) {
+    if (IsPunct(t[i], "("))
+      ++depth;
+    else if (IsPunct(t[i], ")"))
+      --depth;
+    if (!Is(t[i], "FROM")) continue;
+    size_t stop = i + 1;
+    while (!ClauseEnd(t[stop])) ++stop;
+    auto tables = CheckFromClause(t, i + 1, std::min(stop, end));
+    if (depth == 0) own = tables;
+  }
+  return own;
+}
+
+// Whether rows of the result may stand for several rows of a table (or none):
+// then the result cannot be changed through it.
+bool Grouped(const std::vector<Token>& t, size_t start, size_t end) {
+  for (size_t i = start; i < end; ++i) {
+    if (t[i].kind != Tok::Word) continue;
+    std::string u = UpperCase(t[i].text);
+    if (u == "DISTINCT" || u == "DISTINCTROW" || u == "GROUP" || u == "UNION") return true;
+    bool call = IsPunct(t[i + 1], "(") && !(i > start && Is(t[i - 1], "INTO"));
+    if (call && (u == "COUNT" || u == "SUM" || u == "AVG" || u == "MIN" || u == "MAX")) return true;
+  }
+  return false;
+}
+
+// The position of a declared parameter of this name, -1 when none.
+int ParameterIndex(const std::vector<ParameterDecl>& params, const std::string& name) {
+  int found = -1;
+  for (size_t p = 0; p < params.size(); ++p)
+    if (AnsiSameText(params[p].name, name)) found = static_cast<int>(p);
+  return found;
+}
+
+// Writes the tokens of a query or change as SQLite text, one at a time.
+class SqlWriter {
+ public:
+  SqlWriter(const std::string& text, const std::vector<Token>& t, const std::vector<ParameterDecl>& params,
+            const std::set<size_t>& currencyLiterals)
+      : text_(text), t_(t), params_(params), currencyLiterals_(currencyLiterals) {}
+
+  std::string Write(size_t start, size_t end, StatementKind kind) {
+    size_t i = start;
+    if (kind == StatementKind::Delete) i = WriteDelete(start, end);
+    for (; i < end; ++i) {
+      if (Is(t_[i], "TOP") && i > start && (Is(t_[i - 1], "SELECT") || Is(t_[i - 1], "DISTINCT"))) {
+        if (t_[i + 1].kind != Tok::Number) Fail(errSyntaxInExpression, t_[i + 1].text);
+        limit_ = t_[++i].text;  // written at the end, as SQLite wants it
+        continue;
+      }
+      i = WriteToken(i, start);
+    }
+    if (!limit_.empty()) out_ += " LIMIT " + limit_;
+    return out_;
+  }
+
+ private:
+  void Emit(const std::string& piece) {
+    if (!out_.empty()) out_ += ' ';
+    out_ += piece;
+  }
+  bool AfterDot() const { return !out_.empty() && out_.back() == '.'; }
+
+  // DELETE [*|t.*|t] FROM ...: the target list is implied by FROM.
+  size_t WriteDelete(size_t start, size_t end) {
+    Emit("DELETE");
+    size_t j = start + 1;
+    while (j < end && !Is(t_[j], "FROM")) ++j;
+    if (j == end) Fail(errSyntaxInExpression, Trim(text_.substr(t_[start].start)));
+    return j;
+  }
+
+  // Writes token i (and any it takes along); answers the last token taken.
+  size_t WriteToken(size_t i, size_t start) {
+    const Token& k = t_[i];
+    switch (k.kind) {
+      case Tok::Name: WriteName(k.text); break;
+      case Tok::String: Emit(SqlString(k.text)); break;
+      case Tok::Number: WriteNumber(i); break;
+      case Tok::Date: WriteDate(k.text); break;
+      case Tok::Punct: WritePunct(k.text); break;
+      case Tok::Word: return WriteWord(i, start);
+      case Tok::End: break;
+    }
+    return i;
+  }
+
+  void WriteName(const std::string& name) {
+    int param = ParameterIndex(params_, name);
+    Emit(param >= 0 ? "?" + std::to_string(param + 1) : QuoteIdentifier(name));
+  }
+
+  void WriteNumber(size_t i) {
+    const std::string& text = t_[i].text;
+    if (!currencyLiterals_.count(i)) return Emit(text);
+    // Stored as ten-thousandths.
+    std::int64_t raw = 0;
+    if (!StoredCurrency(text, raw) && IsPunct(t_[i - 1], "-") && StoredCurrency("-" + text, raw)) {
+      // The smallest amount has no positive counterpart: it takes its sign along.
+      out_.erase(out_.find_last_not_of(" -") + 1);
+      Emit(std::to_string(raw));
+    } else {
+      Emit(std::to_string(CurrencyLiteral(text)));
+    }
+  }
+
+  void WriteDate(const std::string& text) {
+    double d = 0;
+    if (!ParseAccessDate(text, d)) Fail(errSyntaxInExpression, "#" + text + "#");
+    Emit(NumberText(d));
+  }
+
+  void WritePunct(const std::string& p) {
+    if (p == "&")
+      Emit("||");
+    else if (p == "!")
+      out_ += '.';  // Access's table!field
+    else if (p == "." || (p == "*" && AfterDot()))
+      out_ += p;
+    else
+      Emit(p);
+  }
+
+  size_t WriteWord(size_t i, size_t start) {
+    const Token& k = t_[i];
+    std::string u = UpperCase(k.text);
+    bool call = IsPunct(t_[i + 1], "(") && !(i > start && Is(t_[i - 1], "INTO"));
+    int param = ParameterIndex(params_, k.text);
+    if ((u == "NOW" || u == "DATE" || u == "TIME") && call && IsPunct(t_[i + 2], ")")) {
+      WriteClock(u);
+      return i + 2;
+    }
+    if (u == "TRUE" || u == "YES")
+      Emit("-1");
+    else if (u == "FALSE" || u == "NO")
+      Emit("0");
+    else if (u == "MOD")
+      Emit("%");
+    else if (u == "DISTINCTROW")
+      Emit("DISTINCT");
+    else if (param >= 0)
+      Emit("?" + std::to_string(param + 1));
+    else if (call && !MappedFunction(k.text).empty())
+      Emit(MappedFunction(k.text));
+    else if (Keywords().count(u) || call)
+      Emit(k.text);
+    else if (AfterDot())
+      out_ += QuoteIdentifier(k.text);
+    else
+      Emit(QuoteIdentifier(k.text));
+    return i;
+  }
+
+  // Now(), Date() and Time() as date numbers, which count days from
+  // 30 December 1899 (Julian day 2415018.5).
+  void WriteClock(const std::string& u) {
+    const std::string now = "(julianday('now', 'localtime') - 2415018.5)";
+    if (u == "NOW")
+      Emit(now);
+    else if (u == "DATE")
+      Emit("CAST(" + now + " AS INTEGER)");
+    else
+      Emit("(" + now + " - CAST(" + now + " AS INTEGER))");
+  }
+
+  const std::string& text_;
+  const std::vector<Token>& t_;
+  const std::vector<ParameterDecl>& params_;
+  const std::set<size_t>& currencyLiterals_;
+  std::string out_;
+  std::string limit_;
+};
+
 Translation TranslateChange(const std::string& text, const std::vector<Token>& t, size_t start,
                             std::vector<ParameterDecl> params, const ColumnTypeFn& columnType) {
   Translation tr;
   tr.parameters = std::move(params);
-  const Token& first = t[start];
-  if (Is(first, "SELECT"))
-    tr.kind = StatementKind::Select;
-  else if (Is(first, "INSERT"))
-    tr.kind = StatementKind::Insert;
-  else if (Is(first, "UPDATE"))
-    tr.kind = StatementKind::Update;
-  else if (Is(first, "DELETE"))
-    tr.kind = StatementKind::Delete;
-  else
-    Fail(errInvalidStatement);
-
-  // The statement ends at a ";" followed by nothing.
-  size_t end = start;
-  while (t[end].kind != Tok::End && !IsPunct(t[end], ";")) ++end;
-  if (IsPunct(t[end], ";") && t[end + 1].kind != Tok::End) Fail(errCharactersAfterEnd);
-
+  tr.kind = ChangeKind(t[start]);
+  size_t end = StatementEnd(t, start);
+  tr.whereText = WhereText(text, t, start, end);
+  std::vector<std::pair<std::string, std::string>> ownTables;
+  if (tr.kind == StatementKind::Select) ownTables = OwnTables(t, start, end);
   std::set<size_t> currencyLiterals = CurrencyLiterals(t, start, end, columnType);
-  std::string out;
-  std::string limit;
-  std::vector<std::pair<std::string, std::string>> fromTables;
-  bool grouped = false;
-  int depth = 0;
-  auto emit = [&](const std::string& piece) {
-    if (!out.empty()) out += ' ';
-    out += piece;
-  };
-  for (size_t i = start; i < end; ++i) {
-    const Token& k = t[i];
-    if (Is(k, "WHERE") && tr.whereText.empty()) {
-      size_t stop = i + 1;
-      while (!ClauseEnd(t[stop]) || Is(t[stop], "WHERE")) ++stop;
-      tr.whereText = Trim(text.substr(t[i + 1].start, t[stop].start - t[i + 1].start));
-    }
-    if (i == start && tr.kind == StatementKind::Delete) {
-      // DELETE [*|t.*|t] FROM ...: the target list is implied by FROM.
-      emit("DELETE");
-      size_t j = i + 1;
-      while (j < end && !Is(t[j], "FROM")) ++j;
-      if (j == end) Fail(errSyntaxInExpression, Trim(text.substr(k.start)));
-      i = j - 1;
-      continue;
-    }
-    if (IsPunct(k, "("))
-      ++depth;
-    else if (IsPunct(k, ")"))
-      --depth;
-    if (Is(k, "FROM") && tr.kind == StatementKind::Select) {
-      size_t stop = i + 1;
-      while (!ClauseEnd(t[stop])) ++stop;
-      auto tables = CheckFromClause(t, i + 1, std::min(stop, end));
-      if (depth == 0) fromTables = tables;  // the statement's own tables, not a subquery's
-    }
-    if (Is(k, "TOP") && i > start && (Is(t[i - 1], "SELECT") || Is(t[i - 1], "DISTINCT"))) {
-      if (t[i + 1].kind != Tok::Number) Fail(errSyntaxInExpression, t[i + 1].text);
-      limit = t[i + 1].text;
-      ++i;
-      continue;
-    }
-    switch (k.kind) {
-      case Tok::Name: emit(QuoteIdentifier(k.text)); break;
-      case Tok::String: emit(SqlString(k.text)); break;
-      case Tok::Number:
-        if (currencyLiterals.count(i)) {  // stored as ten-thousandths
-          std::int64_t raw = 0;
-          if (!StoredCurrency(k.text, raw) && IsPunct(t[i - 1], "-") && StoredCurrency("-" + k.text, raw)) {
-            // The smallest amount has no positive counterpart: it takes its sign along.
-            out.erase(out.find_last_not_of(" -") + 1);
-            emit(std::to_string(raw));
-          } else {
-            emit(std::to_string(CurrencyLiteral(k.text)));
-          }
-        } else {
-          emit(k.text);
-        }
-        break;
-      case Tok::Date: {
-        double d = 0;
-        if (!ParseAccessDate(k.text, d)) Fail(errSyntaxInExpression, "#" + k.text + "#");
-        emit(NumberText(d));
-        break;
-      }
-      case Tok::Punct:
-        if (k.text == "&")
-          emit("||");
-        else if (k.text == "!" )
-          out += '.';  // Access's table!field
-        else if (k.text == "." || (k.text == "*" && !out.empty() && out.back() == '.'))
-          out += k.text;
-        else
-          emit(k.text);
-        break;
-      case Tok::Word: {
-        std::string u = UpperCase(k.text);
-        bool call = IsPunct(t[i + 1], "(") && !(i > start && Is(t[i - 1], "INTO"));
-        if (u == "DISTINCT" || u == "DISTINCTROW" || u == "GROUP" || u == "UNION" ||
-            (call && (u == "COUNT" || u == "SUM" || u == "AVG" || u == "MIN" || u == "MAX")))
-          grouped = true;
-        int param = -1;
-        for (size_t p = 0; p < tr.parameters.size(); ++p)
-          if (AnsiSameText(tr.parameters[p].name, k.text)) param = static_cast<int>(p);
-        if ((u == "NOW" || u == "DATE" || u == "TIME") && call && IsPunct(t[i + 2], ")")) {
-          // Date numbers count days from 30 December 1899 (Julian day 2415018.5).
-          const char* now = "(julianday('now', 'localtime') - 2415018.5)";
-          if (u == "NOW")
-            emit(now);
-          else if (u == "DATE")
-            emit(std::string("CAST(") + now + " AS INTEGER)");
-          else
-            emit(std::string("(") + now + " - CAST(" + now + " AS INTEGER))");
-          i += 2;
-        } else if (u == "TRUE" || u == "YES")
-          emit("-1");
-        else if (u == "FALSE" || u == "NO")
-          emit("0");
-        else if (u == "MOD")
-          emit("%");
-        else if (u == "DISTINCTROW")
-          emit("DISTINCT");
-        else if (param >= 0)
-          emit("?" + std::to_string(param + 1));
-        else if (call && !MappedFunction(k.text).empty())
-          emit(MappedFunction(k.text));
-        else if (Keywords().count(u) || call)
-          emit(k.text);
-        else if (!out.empty() && out.back() == '.')
-          out += QuoteIdentifier(k.text);
-        else
-          emit(QuoteIdentifier(k.text));
-        break;
-      }
-      case Tok::End: break;
-    }
-    if (k.kind == Tok::Name) {
-      int param = -1;
-      for (size_t p = 0; p < tr.parameters.size(); ++p)
-        if (AnsiSameText(tr.parameters[p].name, k.text)) param = static_cast<int>(p);
-      if (param >= 0) {
-        // replace the quoted name just emitted with the parameter slot
-        std::string quoted = QuoteIdentifier(k.text);
-        out.erase(out.size() - quoted.size());
-        out += "?" + std::to_string(param + 1);
-      }
-    }
-  }
-  if (!limit.empty()) out += " LIMIT " + limit;
-  tr.sql = out;
-  if (tr.kind == StatementKind::Select && fromTables.size() == 1 && !grouped) {
-    tr.updatableTable = fromTables[0].first;
-    tr.sqlWithRowid = "SELECT " + QuoteIdentifier(fromTables[0].second) + ".rowid," + out.substr(6);
+  tr.sql = SqlWriter(text, t, tr.parameters, currencyLiterals).Write(start, end, tr.kind);
+  if (tr.kind == StatementKind::Select && ownTables.size() == 1 && !Grouped(t, start, end)) {
+    tr.updatableTable = ownTables[0].first;
+    tr.sqlWithRowid = "SELECT " + QuoteIdentifier(ownTables[0].second) + ".rowid," + tr.sql.substr(6);
   }
   return tr;
 }
