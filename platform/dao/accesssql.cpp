@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <map>
 #include <set>
 
 #include "platform/classlib/core/currency.h"
@@ -9,116 +10,16 @@
 #include "platform/classlib/core/format.h"
 #include "platform/classlib/core/formatsettings.h"
 #include "platform/classlib/core/strutils.h"
+#include "platform/dao/accesssqltokens.h"
+#include "platform/dao/accesssqltypes.h"
 #include "platform/dao/daoerrors.h"
 #include "platform/dao/store.h"
 
 namespace dao {
 
+using namespace accesssql;
+
 namespace {
-
-enum class Tok { End, Word, Name, String, Number, Date, Punct };
-
-struct Token {
-  Tok kind = Tok::End;
-  std::string text;   // word, name (unbracketed), string contents, number, date text, punctuation
-  size_t start = 0;   // byte offset in the statement
-};
-
-bool IsWordChar(char c) {
-  return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || (static_cast<unsigned char>(c) & 0x80);
-}
-
-std::vector<Token> Tokenize(const std::string& s) {
-  std::vector<Token> out;
-  size_t i = 0;
-  while (i < s.size()) {
-    char c = s[i];
-    if (std::isspace(static_cast<unsigned char>(c))) {
-      ++i;
-      continue;
-    }
-    Token t;
-    t.start = i;
-    if (c == '[' || c == '`') {
-      char close = c == '[' ? ']' : '`';
-      size_t end = s.find(close, i + 1);
-      if (end == std::string::npos) Fail(errSyntaxInExpression, s.substr(i));
-      t.kind = Tok::Name;
-      t.text = s.substr(i + 1, end - i - 1);
-      i = end + 1;
-    } else if (c == '\'' || c == '"') {
-      t.kind = Tok::String;
-      size_t j = i + 1;
-      for (;;) {
-        if (j >= s.size()) Fail(errSyntaxInExpression, s.substr(i));
-        if (s[j] == c) {
-          if (j + 1 < s.size() && s[j + 1] == c) {  // doubled quote
-            t.text += c;
-            j += 2;
-            continue;
-          }
-          break;
-        }
-        t.text += s[j++];
-      }
-      i = j + 1;
-    } else if (c == '#') {
-      size_t end = s.find('#', i + 1);
-      if (end == std::string::npos) Fail(errSyntaxInExpression, s.substr(i));
-      t.kind = Tok::Date;
-      t.text = s.substr(i + 1, end - i - 1);
-      i = end + 1;
-    } else if (std::isdigit(static_cast<unsigned char>(c)) ||
-               (c == '.' && i + 1 < s.size() && std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
-      t.kind = Tok::Number;
-      size_t j = i;
-      while (j < s.size() && (std::isdigit(static_cast<unsigned char>(s[j])) || s[j] == '.')) ++j;
-      if (j < s.size() && (s[j] == 'e' || s[j] == 'E')) {
-        size_t k = j + 1;
-        if (k < s.size() && (s[k] == '+' || s[k] == '-')) ++k;
-        if (k < s.size() && std::isdigit(static_cast<unsigned char>(s[k]))) {
-          j = k;
-          while (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j]))) ++j;
-        }
-      }
-      t.text = s.substr(i, j - i);
-      i = j;
-    } else if (IsWordChar(c)) {
-      t.kind = Tok::Word;
-      size_t j = i;
-      while (j < s.size() && IsWordChar(s[j])) ++j;
-      t.text = s.substr(i, j - i);
-      i = j;
-    } else {
-      t.kind = Tok::Punct;
-      std::string two = s.substr(i, 2);
-      if (two == "<>" || two == "<=" || two == ">=" || two == "!=") {
-        t.text = two;
-        i += 2;
-      } else {
-        t.text = std::string(1, c);
-        ++i;
-      }
-    }
-    out.push_back(std::move(t));
-  }
-  Token end;
-  end.start = s.size();
-  out.push_back(end);
-  return out;
-}
-
-bool Is(const Token& t, const char* word) { return t.kind == Tok::Word && SameText(t.text, word); }
-bool IsPunct(const Token& t, const char* p) { return t.kind == Tok::Punct && t.text == p; }
-
-const std::set<std::string>& Keywords() {
-  static const std::set<std::string> k = {
-      "SELECT", "FROM", "WHERE", "AND", "OR", "NOT", "LIKE", "IN", "IS", "NULL", "BETWEEN",
-      "ORDER", "BY", "GROUP", "HAVING", "ASC", "DESC", "AS", "DISTINCT", "INSERT", "INTO",
-      "VALUES", "UPDATE", "SET", "DELETE", "JOIN", "INNER", "LEFT", "RIGHT", "OUTER", "ON",
-      "UNION", "ALL", "EXISTS", "XOR", "EQV", "COUNT", "SUM", "AVG", "MIN", "MAX"};
-  return k;
-}
 
 // Access functions with a SQLite counterpart of the same arguments.
 std::string MappedFunction(const std::string& name) {
@@ -140,14 +41,6 @@ std::string SqlString(const std::string& text) {
     out += c;
   }
   return out + "'";
-}
-
-// A number literal met by a currency column, exactly as currency; beyond its
-// range no stored form exists.
-std::int64_t CurrencyLiteral(const std::string& text) {
-  std::int64_t raw = 0;
-  if (!StoredCurrency(text, raw)) Fail(errConversion, text);
-  return raw;
 }
 
 std::string NumberText(double v) {
@@ -178,22 +71,11 @@ std::vector<long> Numbers(const std::string& s, size_t& pos, char sep) {
 
 // ---- DDL ------------------------------------------------------------------------
 
-class DdlParser {
+class DdlParser : public TokenCursor {
  public:
-  DdlParser(const std::vector<Token>& t, int error) : t_(t), error_(error) {}
+  DdlParser(const std::vector<Token>& t, int error) : TokenCursor(t, 0, t.size() - 1), error_(error) {}
 
-  const Token& Peek() const { return t_[pos_]; }
-  const Token& Next() { return t_[pos_ < t_.size() - 1 ? pos_++ : pos_]; }
-  bool Accept(const char* word) {
-    if (!Is(Peek(), word)) return false;
-    ++pos_;
-    return true;
-  }
-  bool AcceptPunct(const char* p) {
-    if (!IsPunct(Peek(), p)) return false;
-    ++pos_;
-    return true;
-  }
+  const Token& Next() { return t_[pos_ < end_ ? pos_++ : pos_]; }
   void Expect(const char* word) {
     if (!Accept(word)) Fail(error_);
   }
@@ -228,8 +110,6 @@ class DdlParser {
   }
 
  private:
-  const std::vector<Token>& t_;
-  size_t pos_ = 0;
   int error_;
 };
 
@@ -380,100 +260,6 @@ bool ClauseEnd(const Token& t) {
          Is(t, "HAVING") || Is(t, "UNION") || IsPunct(t, ";") || IsPunct(t, ")");
 }
 
-bool IsComparison(const Token& t) {
-  return t.kind == Tok::Punct && (t.text == "=" || t.text == "<>" || t.text == "<" || t.text == ">" ||
-                                  t.text == "<=" || t.text == ">=");
-}
-
-// The number literal at i, after an optional sign; npos when there is none.
-size_t NumberAt(const std::vector<Token>& t, size_t i) {
-  if (i < t.size() && (IsPunct(t[i], "-") || IsPunct(t[i], "+"))) ++i;
-  return i < t.size() && t[i].kind == Tok::Number ? i : std::string::npos;
-}
-
-// Finds the number literals that meet currency columns: "column op n",
-// "n op column", "column BETWEEN n AND m", "column IN (n, ...)", SET
-// "column = n" and the VALUES of an INSERT.
-std::set<size_t> CurrencyLiterals(const std::vector<Token>& t, size_t start, size_t end,
-                                  const ColumnTypeFn& columnType) {
-  std::set<size_t> marks;
-  if (!columnType) return marks;
-  std::vector<std::pair<std::string, std::string>> tables;  // name, alias
-  auto isName = [&](size_t i) {
-    return i < end && (t[i].kind == Tok::Name || (t[i].kind == Tok::Word && !Keywords().count(UpperCase(t[i].text))));
-  };
-  if (Is(t[start], "INSERT") && isName(start + 2)) tables.emplace_back(t[start + 2].text, t[start + 2].text);
-  if (Is(t[start], "UPDATE") && isName(start + 1)) tables.emplace_back(t[start + 1].text, t[start + 1].text);
-  for (size_t i = start, depth = 0; i < end; ++i) {
-    if (IsPunct(t[i], "(")) ++depth;
-    if (IsPunct(t[i], ")") && depth > 0) --depth;
-    if (depth != 0 || !Is(t[i], "FROM")) continue;
-    for (size_t j = i + 1; isName(j);) {
-      tables.emplace_back(t[j].text, t[j].text);
-      ++j;
-      if (Is(t[j], "AS")) ++j;
-      if (isName(j)) tables.back().second = t[j++].text;
-      if (!IsPunct(t[j], ",")) break;
-      ++j;
-    }
-    break;
-  }
-  auto isCurrency = [&](size_t i) {
-    if (!isName(i) || IsPunct(t[i + 1], "(")) return false;
-    if (i >= 2 && IsPunct(t[i - 1], ".") && isName(i - 2)) {
-      for (const auto& [name, alias] : tables)
-        if (SameText(alias, t[i - 2].text) || SameText(name, t[i - 2].text))
-          return columnType(name, t[i].text) == dbCurrency;
-      return false;
-    }
-    for (const auto& [name, alias] : tables)
-      if (columnType(name, t[i].text) == dbCurrency) return true;
-    return false;
-  };
-  for (size_t i = start; i < end; ++i) {
-    if (isCurrency(i)) {
-      if (IsComparison(t[i + 1])) {
-        if (size_t n = NumberAt(t, i + 2); n != std::string::npos) marks.insert(n);
-      } else if (Is(t[i + 1], "BETWEEN")) {
-        if (size_t n = NumberAt(t, i + 2); n != std::string::npos) {
-          marks.insert(n);
-          if (Is(t[n + 1], "AND"))
-            if (size_t m = NumberAt(t, n + 2); m != std::string::npos) marks.insert(m);
-        }
-      } else if (Is(t[i + 1], "IN") && IsPunct(t[i + 2], "(")) {
-        for (size_t j = i + 3; j < end && !IsPunct(t[j], ")"); ++j)
-          if (t[j].kind == Tok::Number) marks.insert(j);
-      }
-    } else if (t[i].kind == Tok::Number && IsComparison(t[i + 1]) && isCurrency(i + 2)) {
-      marks.insert(i);
-    }
-  }
-  // INSERT INTO t (a, b) VALUES (x, y): by position. The target must be a
-  // name and the column list closed, or there is nothing to match.
-  if (Is(t[start], "INSERT") && isName(start + 2) && start + 3 < end && IsPunct(t[start + 3], "(")) {
-    std::vector<bool> currency;
-    size_t i = start + 4;
-    for (; i < end && !IsPunct(t[i], ")"); ++i)
-      if (isName(i)) currency.push_back(columnType(tables[0].first, t[i].text) == dbCurrency);
-    if (i + 2 < end && Is(t[i + 1], "VALUES") && IsPunct(t[i + 2], "(")) {
-      size_t position = 0;
-      int depth = 0;
-      for (size_t j = i + 3; j < end; ++j) {
-        if (IsPunct(t[j], "(")) ++depth;
-        if (IsPunct(t[j], ")") && depth-- == 0) break;
-        if (depth == 0 && IsPunct(t[j], ",")) {
-          ++position;
-          continue;
-        }
-        if (depth == 0 && position < currency.size() && currency[position] && NumberAt(t, j) == j &&
-            (IsPunct(t[j - 1], ",") || IsPunct(t[j - 1], "(") || IsPunct(t[j - 1], "-") || IsPunct(t[j - 1], "+")))
-          marks.insert(j);
-      }
-    }
-  }
-  return marks;
-}
-
 StatementKind ChangeKind(const Token& first) {
   if (Is(first, "SELECT")) return StatementKind::Select;
   if (Is(first, "INSERT")) return StatementKind::Insert;
@@ -534,20 +320,12 @@ bool Grouped(const std::vector<Token>& t, size_t start, size_t end) {
   return false;
 }
 
-// The position of a declared parameter of this name, -1 when none.
-int ParameterIndex(const std::vector<ParameterDecl>& params, const std::string& name) {
-  int found = -1;
-  for (size_t p = 0; p < params.size(); ++p)
-    if (AnsiSameText(params[p].name, name)) found = static_cast<int>(p);
-  return found;
-}
-
 // Writes the tokens of a query or change as SQLite text, one at a time.
 class SqlWriter {
  public:
   SqlWriter(const std::string& text, const std::vector<Token>& t, const std::vector<ParameterDecl>& params,
-            const std::set<size_t>& currencyLiterals)
-      : text_(text), t_(t), params_(params), currencyLiterals_(currencyLiterals) {}
+            const CurrencyRewrite& currency)
+      : text_(text), t_(t), params_(params), currency_(currency) {}
 
   std::string Write(size_t start, size_t end, StatementKind kind) {
     size_t i = start;
@@ -558,7 +336,14 @@ class SqlWriter {
         limit_ = t_[++i].text;  // written at the end, as SQLite wants it
         continue;
       }
-      i = WriteToken(i, start);
+      size_t first = i;
+      Around(currency_.before, i);
+      if (auto r = currency_.replace.find(i); r != currency_.replace.end()) {
+        if (!r->second.empty()) Emit(r->second);
+      } else {
+        i = WriteToken(i, start);
+      }
+      for (size_t j = first; j <= i; ++j) Around(currency_.after, j);
     }
     if (!limit_.empty()) out_ += " LIMIT " + limit_;
     return out_;
@@ -568,6 +353,9 @@ class SqlWriter {
   void Emit(const std::string& piece) {
     if (!out_.empty()) out_ += ' ';
     out_ += piece;
+  }
+  void Around(const std::map<size_t, std::string>& pieces, size_t i) {
+    if (auto p = pieces.find(i); p != pieces.end()) Emit(p->second);
   }
   bool AfterDot() const { return !out_.empty() && out_.back() == '.'; }
 
@@ -586,7 +374,7 @@ class SqlWriter {
     switch (k.kind) {
       case Tok::Name: WriteName(k.text); break;
       case Tok::String: Emit(SqlString(k.text)); break;
-      case Tok::Number: WriteNumber(i); break;
+      case Tok::Number: Emit(k.text); break;
       case Tok::Date: WriteDate(k.text); break;
       case Tok::Punct: WritePunct(k.text); break;
       case Tok::Word: return WriteWord(i, start);
@@ -598,20 +386,6 @@ class SqlWriter {
   void WriteName(const std::string& name) {
     int param = ParameterIndex(params_, name);
     Emit(param >= 0 ? "?" + std::to_string(param + 1) : QuoteIdentifier(name));
-  }
-
-  void WriteNumber(size_t i) {
-    const std::string& text = t_[i].text;
-    if (!currencyLiterals_.count(i)) return Emit(text);
-    // Stored as ten-thousandths.
-    std::int64_t raw = 0;
-    if (!StoredCurrency(text, raw) && IsPunct(t_[i - 1], "-") && StoredCurrency("-" + text, raw)) {
-      // The smallest amount has no positive counterpart: it takes its sign along.
-      out_.erase(out_.find_last_not_of(" -") + 1);
-      Emit(std::to_string(raw));
-    } else {
-      Emit(std::to_string(CurrencyLiteral(text)));
-    }
   }
 
   void WriteDate(const std::string& text) {
@@ -676,13 +450,13 @@ class SqlWriter {
   const std::string& text_;
   const std::vector<Token>& t_;
   const std::vector<ParameterDecl>& params_;
-  const std::set<size_t>& currencyLiterals_;
+  const CurrencyRewrite& currency_;
   std::string out_;
   std::string limit_;
 };
 
 Translation TranslateChange(const std::string& text, const std::vector<Token>& t, size_t start,
-                            std::vector<ParameterDecl> params, const ColumnTypeFn& columnType) {
+                            std::vector<ParameterDecl> params, const TableLookupFn& tables) {
   Translation tr;
   tr.parameters = std::move(params);
   tr.kind = ChangeKind(t[start]);
@@ -690,8 +464,9 @@ Translation TranslateChange(const std::string& text, const std::vector<Token>& t
   tr.whereText = WhereText(text, t, start, end);
   std::vector<std::pair<std::string, std::string>> ownTables;
   if (tr.kind == StatementKind::Select) ownTables = OwnTables(t, start, end);
-  std::set<size_t> currencyLiterals = CurrencyLiterals(t, start, end, columnType);
-  tr.sql = SqlWriter(text, t, tr.parameters, currencyLiterals).Write(start, end, tr.kind);
+  CurrencyRewrite currency = TypeCurrency(t, start, end, tr.parameters, tables, SyntaxErrorOf(tr.kind));
+  tr.sql = SqlWriter(text, t, tr.parameters, currency).Write(start, end, tr.kind);
+  if (tr.kind == StatementKind::Select) tr.currencyColumns = std::move(currency.currencyColumns);
   if (tr.kind == StatementKind::Select && ownTables.size() == 1 && !Grouped(t, start, end)) {
     tr.updatableTable = ownTables[0].first;
     tr.sqlWithRowid = "SELECT " + QuoteIdentifier(ownTables[0].second) + ".rowid," + tr.sql.substr(6);
@@ -754,6 +529,14 @@ int TypeFromDdlName(const std::string& word, bool& counter) {
   return 0;
 }
 
+int SyntaxErrorOf(StatementKind kind) {
+  switch (kind) {
+    case StatementKind::Insert: return errSyntaxInInsert;
+    case StatementKind::Update: return errSyntaxInUpdate;
+    default: return errSyntaxInExpression;
+  }
+}
+
 bool StoredCurrency(const std::string& text, std::int64_t& raw) {
   TFormatSettings settings;
   settings.DecimalSeparator = '.';
@@ -806,7 +589,7 @@ bool ParseAccessDate(const std::string& raw, double& result) {
   return true;
 }
 
-Translation TranslateAccessSql(const std::string& text, const ColumnTypeFn& columnType) {
+Translation TranslateAccessSql(const std::string& text, const TableLookupFn& tables) {
   std::vector<Token> tokens = Tokenize(text);
   size_t start = 0;
   std::vector<ParameterDecl> params;
@@ -818,7 +601,7 @@ Translation TranslateAccessSql(const std::string& text, const ColumnTypeFn& colu
     return ParseCreateIndex(tokens);
   }
   if (Is(first, "DROP")) return ParseDrop(tokens);
-  return TranslateChange(text, tokens, start, std::move(params), columnType);
+  return TranslateChange(text, tokens, start, std::move(params), tables);
 }
 
 }  // namespace dao
