@@ -234,14 +234,12 @@ Translation ParseDrop(const std::vector<Token>& tokens) {
 
 // ---- queries and changes ----------------------------------------------------------
 
-// FROM name [[AS] alias] {, name [[AS] alias]} — the list the system sends.
-// Joins are left to SQLite to judge.
-// Answers the tables named (name, alias), or nothing for joins.
+// FROM name [[AS] alias] {, name [[AS] alias]} — the list the system sends,
+// without joins or parentheses (those are left to SQLite to judge).
+// Answers the tables named (name, alias).
 std::vector<std::pair<std::string, std::string>> CheckFromClause(const std::vector<Token>& t, size_t from,
                                                                  size_t end) {
   std::vector<std::pair<std::string, std::string>> tables;
-  for (size_t i = from; i < end; ++i)
-    if (Is(t[i], "JOIN") || IsPunct(t[i], "(")) return {};
   size_t i = from;
   for (;;) {
     if (i >= end || (t[i].kind != Tok::Word && t[i].kind != Tok::Name)) Fail(errSyntaxInFrom);
@@ -291,6 +289,14 @@ std::string WhereText(const std::string& text, const std::vector<Token>& t, size
 // The tables a SELECT names in its own FROM (not a subquery's); every FROM list
 // is checked on the way.
 std::vector<std::pair<std::string, std::string>> OwnTables(const std::vector<Token>& t, size_t start, size_t end) {
+  // Where the list after each token ends, and where a join or parenthesis
+  // comes next: found in one backward pass, so that text of many FROMs is
+  // read in linear time.
+  std::vector<size_t> listEnd(end + 1, end), joined(end + 1, end);
+  for (size_t i = end; i-- > start;) {
+    listEnd[i] = ClauseEnd(t[i]) ? i : listEnd[i + 1];
+    joined[i] = Is(t[i], "JOIN") || IsPunct(t[i], "(") ? i : joined[i + 1];
+  }
   std::vector<std::pair<std::string, std::string>> own;
   int depth = 0;
   for (size_t i = start; i < end; ++i) {
@@ -299,9 +305,8 @@ std::vector<std::pair<std::string, std::string>> OwnTables(const std::vector<Tok
     else if (IsPunct(t[i], ")"))
       --depth;
     if (!Is(t[i], "FROM")) continue;
-    size_t stop = i + 1;
-    while (!ClauseEnd(t[stop])) ++stop;
-    auto tables = CheckFromClause(t, i + 1, std::min(stop, end));
+    size_t stop = listEnd[i + 1];
+    auto tables = joined[i + 1] < stop ? decltype(own)() : CheckFromClause(t, i + 1, stop);
     if (depth == 0) own = tables;
   }
   return own;

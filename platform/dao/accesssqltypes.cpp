@@ -15,6 +15,11 @@ enum class Val { Other, Null, Integer, Real, Literal, Amount, AmountReal };
 
 bool Scaled(Val v) { return v == Val::Amount || v == Val::AmountReal; }
 
+// Expressions and subqueries nest at most this deep: far beyond what anyone
+// writes, and bounded so that hostile text cannot exhaust the stack of this
+// recursive reader.
+constexpr int kMaxNesting = 200;
+
 // The stored form of an amount is ten-thousandths.
 const char* const kUnscale = "/ 10000.0 )";
 const char* const kScale = "* 10000 )";
@@ -109,6 +114,20 @@ class Typer : TokenCursor {
   }
 
  private:
+  // Counts one level of nesting while it lives.
+  class Nesting {
+   public:
+    explicit Nesting(Typer& typer) : typer_(typer) {
+      if (++typer_.depth_ > kMaxNesting) Fail(typer_.error_, "nested too deeply");
+    }
+    ~Nesting() { --typer_.depth_; }
+    Nesting(const Nesting&) = delete;
+    Nesting& operator=(const Nesting&) = delete;
+
+   private:
+    Typer& typer_;
+  };
+
   // ---- tokens ----
   void Expect(const char* word, int error) {
     if (!Accept(word)) Fail(error, Peek().text);
@@ -475,6 +494,7 @@ class Typer : TokenCursor {
   }
 
   void FromItem(Scope& scope) {
+    Nesting level(*this);
     if (AcceptPunct("(")) {
       if (Is(Peek(), "SELECT")) {
         TableRef derived = Derived(Query(scope.outer));
@@ -513,6 +533,7 @@ class Typer : TokenCursor {
   Expr Condition(const Scope& scope) { return Value(scope); }
 
   Expr Value(const Scope& scope) {
+    Nesting level(*this);
     Expr e = AndLevel(scope);
     while (Accept("OR") || Accept("XOR") || Accept("EQV") || Accept("IMP")) e = Logical(e, AndLevel(scope));
     return e;
@@ -525,6 +546,7 @@ class Typer : TokenCursor {
   }
 
   Expr NotLevel(const Scope& scope) {
+    Nesting level(*this);
     size_t first = pos_;
     if (!Accept("NOT")) return Predicate(scope);
     Expr e = NotLevel(scope);
@@ -677,6 +699,7 @@ class Typer : TokenCursor {
   }
 
   Expr Unary(const Scope& scope) {
+    Nesting level(*this);
     size_t first = pos_;
     if (AcceptPunct("-") || AcceptPunct("+")) {
       Expr e = Unary(scope);
@@ -783,6 +806,7 @@ class Typer : TokenCursor {
   const std::vector<ParameterDecl>& params_;
   const TableLookupFn& lookup_;
   int error_;
+  int depth_ = 0;
   CurrencyRewrite rw_;
 };
 

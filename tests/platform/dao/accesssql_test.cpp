@@ -307,6 +307,16 @@ TEST(AccessSqlTranslation, MalformedStatementsFailCleanly) {
   };
   for (const auto& c : cases)
     for (const char* text : c.texts) EXPECT_EQ(c.error, ErrorOf([&] { TranslateAccessSql(text, catalogue); })) << text;
+  // Nesting beyond any real statement is refused, not followed down the stack.
+  for (std::string level : {"(", "- ", "NOT ", "(SELECT ", "FROM ("}) {
+    std::string deep = level == "FROM (" ? "SELECT * FROM " : "SELECT * FROM T WHERE ";
+    for (int i = 0; i < 100000; ++i) deep += level == "FROM (" ? "(" : level;
+    EXPECT_EQ(errSyntaxInExpression, ErrorOf([&] { TranslateAccessSql(deep + "T", catalogue); })) << level;
+  }
+  // Nor does text of many FROMs take long (each used to be followed to the end).
+  std::string many = "SELECT * FROM T WHERE A IN (SELECT ";
+  for (int i = 0; i < 100000; ++i) many += "FROM ";
+  EXPECT_EQ(errSyntaxInFrom, ErrorOf([&] { TranslateAccessSql(many, catalogue); }));
   // Every prefix of statements that use every form gives a translation or a DAO error.
   for (std::string whole :
        {"PARAMETERS P Currency; SELECT DISTINCT TOP 2 x.A * 2 + -B / 3 AS X, Sum(A), (SELECT Max(B) FROM T) "
