@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <map>
 #include <set>
 
 #include "platform/classlib/core/currency.h"
@@ -9,116 +10,16 @@
 #include "platform/classlib/core/format.h"
 #include "platform/classlib/core/formatsettings.h"
 #include "platform/classlib/core/strutils.h"
+#include "platform/dao/accesssqltokens.h"
+#include "platform/dao/accesssqltypes.h"
 #include "platform/dao/daoerrors.h"
 #include "platform/dao/store.h"
 
 namespace dao {
 
+using namespace accesssql;
+
 namespace {
-
-enum class Tok { End, Word, Name, String, Number, Date, Punct };
-
-struct Token {
-  Tok kind = Tok::End;
-  std::string text;   // word, name (unbracketed), string contents, number, date text, punctuation
-  size_t start = 0;   // byte offset in the statement
-};
-
-bool IsWordChar(char c) {
-  return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || (static_cast<unsigned char>(c) & 0x80);
-}
-
-std::vector<Token> Tokenize(const std::string& s) {
-  std::vector<Token> out;
-  size_t i = 0;
-  while (i < s.size()) {
-    char c = s[i];
-    if (std::isspace(static_cast<unsigned char>(c))) {
-      ++i;
-      continue;
-    }
-    Token t;
-    t.start = i;
-    if (c == '[' || c == '`') {
-      char close = c == '[' ? ']' : '`';
-      size_t end = s.find(close, i + 1);
-      if (end == std::string::npos) Fail(errSyntaxInExpression, s.substr(i));
-      t.kind = Tok::Name;
-      t.text = s.substr(i + 1, end - i - 1);
-      i = end + 1;
-    } else if (c == '\'' || c == '"') {
-      t.kind = Tok::String;
-      size_t j = i + 1;
-      for (;;) {
-        if (j >= s.size()) Fail(errSyntaxInExpression, s.substr(i));
-        if (s[j] == c) {
-          if (j + 1 < s.size() && s[j + 1] == c) {  // doubled quote
-            t.text += c;
-            j += 2;
-            continue;
-          }
-          break;
-        }
-        t.text += s[j++];
-      }
-      i = j + 1;
-    } else if (c == '#') {
-      size_t end = s.find('#', i + 1);
-      if (end == std::string::npos) Fail(errSyntaxInExpression, s.substr(i));
-      t.kind = Tok::Date;
-      t.text = s.substr(i + 1, end - i - 1);
-      i = end + 1;
-    } else if (std::isdigit(static_cast<unsigned char>(c)) ||
-               (c == '.' && i + 1 < s.size() && std::isdigit(static_cast<unsigned char>(s[i + 1])))) {
-      t.kind = Tok::Number;
-      size_t j = i;
-      while (j < s.size() && (std::isdigit(static_cast<unsigned char>(s[j])) || s[j] == '.')) ++j;
-      if (j < s.size() && (s[j] == 'e' || s[j] == 'E')) {
-        size_t k = j + 1;
-        if (k < s.size() && (s[k] == '+' || s[k] == '-')) ++k;
-        if (k < s.size() && std::isdigit(static_cast<unsigned char>(s[k]))) {
-          j = k;
-          while (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j]))) ++j;
-        }
-      }
-      t.text = s.substr(i, j - i);
-      i = j;
-    } else if (IsWordChar(c)) {
-      t.kind = Tok::Word;
-      size_t j = i;
-      while (j < s.size() && IsWordChar(s[j])) ++j;
-      t.text = s.substr(i, j - i);
-      i = j;
-    } else {
-      t.kind = Tok::Punct;
-      std::string two = s.substr(i, 2);
-      if (two == "<>" || two == "<=" || two == ">=" || two == "!=") {
-        t.text = two;
-        i += 2;
-      } else {
-        t.text = std::string(1, c);
-        ++i;
-      }
-    }
-    out.push_back(std::move(t));
-  }
-  Token end;
-  end.start = s.size();
-  out.push_back(end);
-  return out;
-}
-
-bool Is(const Token& t, const char* word) { return t.kind == Tok::Word && SameText(t.text, word); }
-bool IsPunct(const Token& t, const char* p) { return t.kind == Tok::Punct && t.text == p; }
-
-const std::set<std::string>& Keywords() {
-  static const std::set<std::string> k = {
-      "SELECT", "FROM", "WHERE", "AND", "OR", "NOT", "LIKE", "IN", "IS", "NULL", "BETWEEN",
-      "ORDER", "BY", "GROUP", "HAVING", "ASC", "DESC", "AS", "DISTINCT", "INSERT", "INTO",
-      "VALUES", "UPDATE", "SET", "DELETE", "JOIN", "INNER", "LEFT", "RIGHT", "OUTER", "ON",
-      "UNION", "ALL", "EXISTS", "XOR", "EQV", "COUNT", "SUM", "AVG", "MIN", "MAX"};
-  return k;
-}
 
 // Access functions with a SQLite counterpart of the same arguments.
 std::string MappedFunction(const std::string& name) {
@@ -140,14 +41,6 @@ std::string SqlString(const std::string& text) {
     out += c;
   }
   return out + "'";
-}
-
-// A number literal met by a currency column, exactly as currency; beyond its
-// range no stored form exists.
-std::int64_t CurrencyLiteral(const std::string& text) {
-  std::int64_t raw = 0;
-  if (!StoredCurrency(text, raw)) Fail(errConversion, text);
-  return raw;
 }
 
 std::string NumberText(double v) {
@@ -178,22 +71,11 @@ std::vector<long> Numbers(const std::string& s, size_t& pos, char sep) {
 
 // ---- DDL ------------------------------------------------------------------------
 
-class DdlParser {
+class DdlParser : public TokenCursor {
  public:
-  DdlParser(const std::vector<Token>& t, int error) : t_(t), error_(error) {}
+  DdlParser(const std::vector<Token>& t, int error) : TokenCursor(t, 0, t.size() - 1), error_(error) {}
 
-  const Token& Peek() const { return t_[pos_]; }
-  const Token& Next() { return t_[pos_ < t_.size() - 1 ? pos_++ : pos_]; }
-  bool Accept(const char* word) {
-    if (!Is(Peek(), word)) return false;
-    ++pos_;
-    return true;
-  }
-  bool AcceptPunct(const char* p) {
-    if (!IsPunct(Peek(), p)) return false;
-    ++pos_;
-    return true;
-  }
+  const Token& Next() { return t_[pos_ < end_ ? pos_++ : pos_]; }
   void Expect(const char* word) {
     if (!Accept(word)) Fail(error_);
   }
@@ -228,8 +110,6 @@ class DdlParser {
   }
 
  private:
-  const std::vector<Token>& t_;
-  size_t pos_ = 0;
   int error_;
 };
 
@@ -354,14 +234,12 @@ Translation ParseDrop(const std::vector<Token>& tokens) {
 
 // ---- queries and changes ----------------------------------------------------------
 
-// FROM name [[AS] alias] {, name [[AS] alias]} — the list the system sends.
-// Joins are left to SQLite to judge.
-// Answers the tables named (name, alias), or nothing for joins.
+// FROM name [[AS] alias] {, name [[AS] alias]} — the list the system sends,
+// without joins or parentheses (those are left to SQLite to judge).
+// Answers the tables named (name, alias).
 std::vector<std::pair<std::string, std::string>> CheckFromClause(const std::vector<Token>& t, size_t from,
                                                                  size_t end) {
   std::vector<std::pair<std::string, std::string>> tables;
-  for (size_t i = from; i < end; ++i)
-    if (Is(t[i], "JOIN") || IsPunct(t[i], "(")) return {};
   size_t i = from;
   for (;;) {
     if (i >= end || (t[i].kind != Tok::Word && t[i].kind != Tok::Name)) Fail(errSyntaxInFrom);
@@ -380,253 +258,223 @@ bool ClauseEnd(const Token& t) {
          Is(t, "HAVING") || Is(t, "UNION") || IsPunct(t, ";") || IsPunct(t, ")");
 }
 
-bool IsComparison(const Token& t) {
-  return t.kind == Tok::Punct && (t.text == "=" || t.text == "<>" || t.text == "<" || t.text == ">" ||
-                                  t.text == "<=" || t.text == ">=");
+StatementKind ChangeKind(const Token& first) {
+  if (Is(first, "SELECT")) return StatementKind::Select;
+  if (Is(first, "INSERT")) return StatementKind::Insert;
+  if (Is(first, "UPDATE")) return StatementKind::Update;
+  if (Is(first, "DELETE")) return StatementKind::Delete;
+  Fail(errInvalidStatement);
 }
 
-// The number literal at i, after an optional sign; npos when there is none.
-size_t NumberAt(const std::vector<Token>& t, size_t i) {
-  if (i < t.size() && (IsPunct(t[i], "-") || IsPunct(t[i], "+"))) ++i;
-  return i < t.size() && t[i].kind == Tok::Number ? i : std::string::npos;
-}
-
-// Finds the number literals that meet currency columns: "column op n",
-// "n op column", "column BETWEEN n AND m", "column IN (n, ...)", SET
-// "column = n" and the VALUES of an INSERT.
-std::set<size_t> CurrencyLiterals(const std::vector<Token>& t, size_t start, size_t end,
-                                  const ColumnTypeFn& columnType) {
-  std::set<size_t> marks;
-  if (!columnType) return marks;
-  std::vector<std::pair<std::string, std::string>> tables;  // name, alias
-  auto isName = [&](size_t i) {
-    return i < end && (t[i].kind == Tok::Name || (t[i].kind == Tok::Word && !Keywords().count(UpperCase(t[i].text))));
-  };
-  if (Is(t[start], "INSERT") && isName(start + 2)) tables.emplace_back(t[start + 2].text, t[start + 2].text);
-  if (Is(t[start], "UPDATE") && isName(start + 1)) tables.emplace_back(t[start + 1].text, t[start + 1].text);
-  for (size_t i = start, depth = 0; i < end; ++i) {
-    if (IsPunct(t[i], "(")) ++depth;
-    if (IsPunct(t[i], ")") && depth > 0) --depth;
-    if (depth != 0 || !Is(t[i], "FROM")) continue;
-    for (size_t j = i + 1; isName(j);) {
-      tables.emplace_back(t[j].text, t[j].text);
-      ++j;
-      if (Is(t[j], "AS")) ++j;
-      if (isName(j)) tables.back().second = t[j++].text;
-      if (!IsPunct(t[j], ",")) break;
-      ++j;
-    }
-    break;
-  }
-  auto isCurrency = [&](size_t i) {
-    if (!isName(i) || IsPunct(t[i + 1], "(")) return false;
-    if (i >= 2 && IsPunct(t[i - 1], ".") && isName(i - 2)) {
-      for (const auto& [name, alias] : tables)
-        if (SameText(alias, t[i - 2].text) || SameText(name, t[i - 2].text))
-          return columnType(name, t[i].text) == dbCurrency;
-      return false;
-    }
-    for (const auto& [name, alias] : tables)
-      if (columnType(name, t[i].text) == dbCurrency) return true;
-    return false;
-  };
-  for (size_t i = start; i < end; ++i) {
-    if (isCurrency(i)) {
-      if (IsComparison(t[i + 1])) {
-        if (size_t n = NumberAt(t, i + 2); n != std::string::npos) marks.insert(n);
-      } else if (Is(t[i + 1], "BETWEEN")) {
-        if (size_t n = NumberAt(t, i + 2); n != std::string::npos) {
-          marks.insert(n);
-          if (Is(t[n + 1], "AND"))
-            if (size_t m = NumberAt(t, n + 2); m != std::string::npos) marks.insert(m);
-        }
-      } else if (Is(t[i + 1], "IN") && IsPunct(t[i + 2], "(")) {
-        for (size_t j = i + 3; j < end && !IsPunct(t[j], ")"); ++j)
-          if (t[j].kind == Tok::Number) marks.insert(j);
-      }
-    } else if (t[i].kind == Tok::Number && IsComparison(t[i + 1]) && isCurrency(i + 2)) {
-      marks.insert(i);
-    }
-  }
-  // INSERT INTO t (a, b) VALUES (x, y): by position.
-  if (Is(t[start], "INSERT") && IsPunct(t[start + 3], "(")) {
-    std::vector<bool> currency;
-    size_t i = start + 4;
-    for (; i < end && !IsPunct(t[i], ")"); ++i)
-      if (isName(i)) currency.push_back(columnType(tables[0].first, t[i].text) == dbCurrency);
-    if (Is(t[i + 1], "VALUES") && IsPunct(t[i + 2], "(")) {
-      size_t position = 0;
-      int depth = 0;
-      for (size_t j = i + 3; j < end; ++j) {
-        if (IsPunct(t[j], "(")) ++depth;
-        if (IsPunct(t[j], ")") && depth-- == 0) break;
-        if (depth == 0 && IsPunct(t[j], ",")) {
-          ++position;
-          continue;
-        }
-        if (depth == 0 && position < currency.size() && currency[position] && NumberAt(t, j) == j &&
-            (IsPunct(t[j - 1], ",") || IsPunct(t[j - 1], "(") || IsPunct(t[j - 1], "-") || IsPunct(t[j - 1], "+")))
-          marks.insert(j);
-      }
-    }
-  }
-  return marks;
-}
-
-Translation TranslateChange(const std::string& text, const std::vector<Token>& t, size_t start,
-                            std::vector<ParameterDecl> params, const ColumnTypeFn& columnType) {
-  Translation tr;
-  tr.parameters = std::move(params);
-  const Token& first = t[start];
-  if (Is(first, "SELECT"))
-    tr.kind = StatementKind::Select;
-  else if (Is(first, "INSERT"))
-    tr.kind = StatementKind::Insert;
-  else if (Is(first, "UPDATE"))
-    tr.kind = StatementKind::Update;
-  else if (Is(first, "DELETE"))
-    tr.kind = StatementKind::Delete;
-  else
-    Fail(errInvalidStatement);
-
-  // The statement ends at a ";" followed by nothing.
+// The statement ends at a ";" followed by nothing.
+size_t StatementEnd(const std::vector<Token>& t, size_t start) {
   size_t end = start;
   while (t[end].kind != Tok::End && !IsPunct(t[end], ";")) ++end;
   if (IsPunct(t[end], ";") && t[end + 1].kind != Tok::End) Fail(errCharactersAfterEnd);
+  return end;
+}
 
-  std::set<size_t> currencyLiterals = CurrencyLiterals(t, start, end, columnType);
-  std::string out;
-  std::string limit;
-  std::vector<std::pair<std::string, std::string>> fromTables;
-  bool grouped = false;
+// The Access text of the statement's first condition, for messages.
+std::string WhereText(const std::string& text, const std::vector<Token>& t, size_t start, size_t end) {
+  std::string where;
+  for (size_t i = start; i < end && where.empty(); ++i) {
+    if (!Is(t[i], "WHERE")) continue;
+    size_t stop = i + 1;
+    while (!ClauseEnd(t[stop]) || Is(t[stop], "WHERE")) ++stop;
+    where = Trim(text.substr(t[i + 1].start, t[stop].start - t[i + 1].start));
+  }
+  return where;
+}
+
+// The tables a SELECT names in its own FROM (not a subquery's); every FROM list
+// is checked on the way.
+std::vector<std::pair<std::string, std::string>> OwnTables(const std::vector<Token>& t, size_t start, size_t end) {
+  // Where the list after each token ends, and where a join or parenthesis
+  // comes next: found in one backward pass, so that text of many FROMs is
+  // read in linear time.
+  std::vector<size_t> listEnd(end + 1, end), joined(end + 1, end);
+  for (size_t i = end; i-- > start;) {
+    listEnd[i] = ClauseEnd(t[i]) ? i : listEnd[i + 1];
+    joined[i] = Is(t[i], "JOIN") || IsPunct(t[i], "(") ? i : joined[i + 1];
+  }
+  std::vector<std::pair<std::string, std::string>> own;
   int depth = 0;
-  auto emit = [&](const std::string& piece) {
-    if (!out.empty()) out += ' ';
-    out += piece;
-  };
   for (size_t i = start; i < end; ++i) {
-    const Token& k = t[i];
-    if (Is(k, "WHERE") && tr.whereText.empty()) {
-      size_t stop = i + 1;
-      while (!ClauseEnd(t[stop]) || Is(t[stop], "WHERE")) ++stop;
-      tr.whereText = Trim(text.substr(t[i + 1].start, t[stop].start - t[i + 1].start));
-    }
-    if (i == start && tr.kind == StatementKind::Delete) {
-      // DELETE [*|t.*|t] FROM ...: the target list is implied by FROM.
-      emit("DELETE");
-      size_t j = i + 1;
-      while (j < end && !Is(t[j], "FROM")) ++j;
-      if (j == end) Fail(errSyntaxInExpression, Trim(text.substr(k.start)));
-      i = j - 1;
-      continue;
-    }
-    if (IsPunct(k, "("))
+    if (IsPunct(t[i], "("))
       ++depth;
-    else if (IsPunct(k, ")"))
+    else if (IsPunct(t[i], ")"))
       --depth;
-    if (Is(k, "FROM") && tr.kind == StatementKind::Select) {
-      size_t stop = i + 1;
-      while (!ClauseEnd(t[stop])) ++stop;
-      auto tables = CheckFromClause(t, i + 1, std::min(stop, end));
-      if (depth == 0) fromTables = tables;  // the statement's own tables, not a subquery's
+    if (!Is(t[i], "FROM")) continue;
+    size_t stop = listEnd[i + 1];
+    auto tables = joined[i + 1] < stop ? decltype(own)() : CheckFromClause(t, i + 1, stop);
+    if (depth == 0) own = tables;
+  }
+  return own;
+}
+
+// Whether rows of the result may stand for several rows of a table (or none):
+// then the result cannot be changed through it.
+bool Grouped(const std::vector<Token>& t, size_t start, size_t end) {
+  for (size_t i = start; i < end; ++i) {
+    if (t[i].kind != Tok::Word) continue;
+    std::string u = UpperCase(t[i].text);
+    if (u == "DISTINCT" || u == "DISTINCTROW" || u == "GROUP" || u == "UNION") return true;
+    bool call = IsPunct(t[i + 1], "(") && !(i > start && Is(t[i - 1], "INTO"));
+    if (call && (u == "COUNT" || u == "SUM" || u == "AVG" || u == "MIN" || u == "MAX")) return true;
+  }
+  return false;
+}
+
+// Writes the tokens of a query or change as SQLite text, one at a time.
+class SqlWriter {
+ public:
+  SqlWriter(const std::string& text, const std::vector<Token>& t, const std::vector<ParameterDecl>& params,
+            const CurrencyRewrite& currency)
+      : text_(text), t_(t), params_(params), currency_(currency) {}
+
+  std::string Write(size_t start, size_t end, StatementKind kind) {
+    size_t i = start;
+    if (kind == StatementKind::Delete) i = WriteDelete(start, end);
+    for (; i < end; ++i) {
+      if (Is(t_[i], "TOP") && i > start && (Is(t_[i - 1], "SELECT") || Is(t_[i - 1], "DISTINCT"))) {
+        if (t_[i + 1].kind != Tok::Number) Fail(errSyntaxInExpression, t_[i + 1].text);
+        limit_ = t_[++i].text;  // written at the end, as SQLite wants it
+        continue;
+      }
+      size_t first = i;
+      Around(currency_.before, i);
+      if (auto r = currency_.replace.find(i); r != currency_.replace.end()) {
+        if (!r->second.empty()) Emit(r->second);
+      } else {
+        i = WriteToken(i, start);
+      }
+      for (size_t j = first; j <= i; ++j) Around(currency_.after, j);
     }
-    if (Is(k, "TOP") && i > start && (Is(t[i - 1], "SELECT") || Is(t[i - 1], "DISTINCT"))) {
-      if (t[i + 1].kind != Tok::Number) Fail(errSyntaxInExpression, t[i + 1].text);
-      limit = t[i + 1].text;
-      ++i;
-      continue;
-    }
+    if (!limit_.empty()) out_ += " LIMIT " + limit_;
+    return out_;
+  }
+
+ private:
+  void Emit(const std::string& piece) {
+    if (!out_.empty()) out_ += ' ';
+    out_ += piece;
+  }
+  void Around(const std::map<size_t, std::string>& pieces, size_t i) {
+    if (auto p = pieces.find(i); p != pieces.end()) Emit(p->second);
+  }
+  bool AfterDot() const { return !out_.empty() && out_.back() == '.'; }
+
+  // DELETE [*|t.*|t] FROM ...: the target list is implied by FROM.
+  size_t WriteDelete(size_t start, size_t end) {
+    Emit("DELETE");
+    size_t j = start + 1;
+    while (j < end && !Is(t_[j], "FROM")) ++j;
+    if (j == end) Fail(errSyntaxInExpression, Trim(text_.substr(t_[start].start)));
+    return j;
+  }
+
+  // Writes token i (and any it takes along); answers the last token taken.
+  size_t WriteToken(size_t i, size_t start) {
+    const Token& k = t_[i];
     switch (k.kind) {
-      case Tok::Name: emit(QuoteIdentifier(k.text)); break;
-      case Tok::String: emit(SqlString(k.text)); break;
-      case Tok::Number:
-        if (currencyLiterals.count(i)) {  // stored as ten-thousandths
-          std::int64_t raw = 0;
-          if (!StoredCurrency(k.text, raw) && IsPunct(t[i - 1], "-") && StoredCurrency("-" + k.text, raw)) {
-            // The smallest amount has no positive counterpart: it takes its sign along.
-            out.erase(out.find_last_not_of(" -") + 1);
-            emit(std::to_string(raw));
-          } else {
-            emit(std::to_string(CurrencyLiteral(k.text)));
-          }
-        } else {
-          emit(k.text);
-        }
-        break;
-      case Tok::Date: {
-        double d = 0;
-        if (!ParseAccessDate(k.text, d)) Fail(errSyntaxInExpression, "#" + k.text + "#");
-        emit(NumberText(d));
-        break;
-      }
-      case Tok::Punct:
-        if (k.text == "&")
-          emit("||");
-        else if (k.text == "!" )
-          out += '.';  // Access's table!field
-        else if (k.text == "." || (k.text == "*" && !out.empty() && out.back() == '.'))
-          out += k.text;
-        else
-          emit(k.text);
-        break;
-      case Tok::Word: {
-        std::string u = UpperCase(k.text);
-        bool call = IsPunct(t[i + 1], "(") && !(i > start && Is(t[i - 1], "INTO"));
-        if (u == "DISTINCT" || u == "DISTINCTROW" || u == "GROUP" || u == "UNION" ||
-            (call && (u == "COUNT" || u == "SUM" || u == "AVG" || u == "MIN" || u == "MAX")))
-          grouped = true;
-        int param = -1;
-        for (size_t p = 0; p < tr.parameters.size(); ++p)
-          if (AnsiSameText(tr.parameters[p].name, k.text)) param = static_cast<int>(p);
-        if ((u == "NOW" || u == "DATE" || u == "TIME") && call && IsPunct(t[i + 2], ")")) {
-          // Date numbers count days from 30 December 1899 (Julian day 2415018.5).
-          const char* now = "(julianday('now', 'localtime') - 2415018.5)";
-          if (u == "NOW")
-            emit(now);
-          else if (u == "DATE")
-            emit(std::string("CAST(") + now + " AS INTEGER)");
-          else
-            emit(std::string("(") + now + " - CAST(" + now + " AS INTEGER))");
-          i += 2;
-        } else if (u == "TRUE" || u == "YES")
-          emit("-1");
-        else if (u == "FALSE" || u == "NO")
-          emit("0");
-        else if (u == "MOD")
-          emit("%");
-        else if (u == "DISTINCTROW")
-          emit("DISTINCT");
-        else if (param >= 0)
-          emit("?" + std::to_string(param + 1));
-        else if (call && !MappedFunction(k.text).empty())
-          emit(MappedFunction(k.text));
-        else if (Keywords().count(u) || call)
-          emit(k.text);
-        else if (!out.empty() && out.back() == '.')
-          out += QuoteIdentifier(k.text);
-        else
-          emit(QuoteIdentifier(k.text));
-        break;
-      }
+      case Tok::Name: WriteName(k.text); break;
+      case Tok::String: Emit(SqlString(k.text)); break;
+      case Tok::Number: Emit(k.text); break;
+      case Tok::Date: WriteDate(k.text); break;
+      case Tok::Punct: WritePunct(k.text); break;
+      case Tok::Word: return WriteWord(i, start);
       case Tok::End: break;
     }
-    if (k.kind == Tok::Name) {
-      int param = -1;
-      for (size_t p = 0; p < tr.parameters.size(); ++p)
-        if (AnsiSameText(tr.parameters[p].name, k.text)) param = static_cast<int>(p);
-      if (param >= 0) {
-        // replace the quoted name just emitted with the parameter slot
-        std::string quoted = QuoteIdentifier(k.text);
-        out.erase(out.size() - quoted.size());
-        out += "?" + std::to_string(param + 1);
-      }
-    }
+    return i;
   }
-  if (!limit.empty()) out += " LIMIT " + limit;
-  tr.sql = out;
-  if (tr.kind == StatementKind::Select && fromTables.size() == 1 && !grouped) {
-    tr.updatableTable = fromTables[0].first;
-    tr.sqlWithRowid = "SELECT " + QuoteIdentifier(fromTables[0].second) + ".rowid," + out.substr(6);
+
+  void WriteName(const std::string& name) {
+    int param = ParameterIndex(params_, name);
+    Emit(param >= 0 ? "?" + std::to_string(param + 1) : QuoteIdentifier(name));
+  }
+
+  void WriteDate(const std::string& text) {
+    double d = 0;
+    if (!ParseAccessDate(text, d)) Fail(errSyntaxInExpression, "#" + text + "#");
+    Emit(NumberText(d));
+  }
+
+  void WritePunct(const std::string& p) {
+    if (p == "&")
+      Emit("||");
+    else if (p == "!")
+      out_ += '.';  // Access's table!field
+    else if (p == "." || (p == "*" && AfterDot()))
+      out_ += p;
+    else
+      Emit(p);
+  }
+
+  size_t WriteWord(size_t i, size_t start) {
+    const Token& k = t_[i];
+    std::string u = UpperCase(k.text);
+    bool call = IsPunct(t_[i + 1], "(") && !(i > start && Is(t_[i - 1], "INTO"));
+    int param = ParameterIndex(params_, k.text);
+    if ((u == "NOW" || u == "DATE" || u == "TIME") && call && IsPunct(t_[i + 2], ")")) {
+      WriteClock(u);
+      return i + 2;
+    }
+    if (u == "TRUE" || u == "YES")
+      Emit("-1");
+    else if (u == "FALSE" || u == "NO")
+      Emit("0");
+    else if (u == "MOD")
+      Emit("%");
+    else if (u == "DISTINCTROW")
+      Emit("DISTINCT");
+    else if (param >= 0)
+      Emit("?" + std::to_string(param + 1));
+    else if (call && !MappedFunction(k.text).empty())
+      Emit(MappedFunction(k.text));
+    else if (Keywords().count(u) || call)
+      Emit(k.text);
+    else if (AfterDot())
+      out_ += QuoteIdentifier(k.text);
+    else
+      Emit(QuoteIdentifier(k.text));
+    return i;
+  }
+
+  // Now(), Date() and Time() as date numbers, which count days from
+  // 30 December 1899 (Julian day 2415018.5).
+  void WriteClock(const std::string& u) {
+    const std::string now = "(julianday('now', 'localtime') - 2415018.5)";
+    if (u == "NOW")
+      Emit(now);
+    else if (u == "DATE")
+      Emit("CAST(" + now + " AS INTEGER)");
+    else
+      Emit("(" + now + " - CAST(" + now + " AS INTEGER))");
+  }
+
+  const std::string& text_;
+  const std::vector<Token>& t_;
+  const std::vector<ParameterDecl>& params_;
+  const CurrencyRewrite& currency_;
+  std::string out_;
+  std::string limit_;
+};
+
+Translation TranslateChange(const std::string& text, const std::vector<Token>& t, size_t start,
+                            std::vector<ParameterDecl> params, const TableLookupFn& tables) {
+  Translation tr;
+  tr.parameters = std::move(params);
+  tr.kind = ChangeKind(t[start]);
+  size_t end = StatementEnd(t, start);
+  tr.whereText = WhereText(text, t, start, end);
+  std::vector<std::pair<std::string, std::string>> ownTables;
+  if (tr.kind == StatementKind::Select) ownTables = OwnTables(t, start, end);
+  CurrencyRewrite currency = TypeCurrency(t, start, end, tr.parameters, tables, SyntaxErrorOf(tr.kind));
+  tr.sql = SqlWriter(text, t, tr.parameters, currency).Write(start, end, tr.kind);
+  if (tr.kind == StatementKind::Select) tr.currencyColumns = std::move(currency.currencyColumns);
+  if (tr.kind == StatementKind::Select && ownTables.size() == 1 && !Grouped(t, start, end)) {
+    tr.updatableTable = ownTables[0].first;
+    tr.sqlWithRowid = "SELECT " + QuoteIdentifier(ownTables[0].second) + ".rowid," + tr.sql.substr(6);
   }
   return tr;
 }
@@ -644,6 +492,7 @@ std::vector<ParameterDecl> ParseParameters(const std::vector<Token>& t, size_t& 
       Fail(errSyntaxInExpression, d.name);
     ++i;
     if (IsPunct(t[i], "(")) {  // TEXT (n)
+      if (t[i + 1].kind != Tok::Number) Fail(errSyntaxInExpression, d.name);
       i += 2;
       if (!IsPunct(t[i], ")")) Fail(errSyntaxInExpression, d.name);
       ++i;
@@ -683,6 +532,14 @@ int TypeFromDdlName(const std::string& word, bool& counter) {
   for (auto& [name, type] : names)
     if (u == name) return type;
   return 0;
+}
+
+int SyntaxErrorOf(StatementKind kind) {
+  switch (kind) {
+    case StatementKind::Insert: return errSyntaxInInsert;
+    case StatementKind::Update: return errSyntaxInUpdate;
+    default: return errSyntaxInExpression;
+  }
 }
 
 bool StoredCurrency(const std::string& text, std::int64_t& raw) {
@@ -769,7 +626,7 @@ std::vector<Token> UnwrapCompoundMembers(const std::vector<Token>& t, size_t sta
 }
 }  // namespace
 
-Translation TranslateAccessSql(const std::string& text, const ColumnTypeFn& columnType) {
+Translation TranslateAccessSql(const std::string& text, const TableLookupFn& tables) {
   std::vector<Token> tokens = Tokenize(text);
   size_t start = 0;
   std::vector<ParameterDecl> params;
@@ -782,7 +639,7 @@ Translation TranslateAccessSql(const std::string& text, const ColumnTypeFn& colu
     return ParseCreateIndex(tokens);
   }
   if (Is(first, "DROP")) return ParseDrop(tokens);
-  return TranslateChange(text, tokens, start, std::move(params), columnType);
+  return TranslateChange(text, tokens, start, std::move(params), tables);
 }
 
 }  // namespace dao

@@ -2,7 +2,8 @@
 // Translation of the Access SQL dialect the system sends into SQLite's:
 // [names], "strings", #dates#, TRUE/FALSE, * and ? wildcards (evaluated by the
 // connection's own LIKE), DELETE * FROM, TOP n, PARAMETERS declarations, a
-// trailing ";", and the data-definition statements that make tables and indexes. Everything
+// trailing ";", and the data-definition statements that make tables and indexes. Expressions
+// over currency columns are written to compute with the amounts themselves. Everything
 // else fails with a DAO syntax error; nothing here crashes on bad input.
 
 #include <cstdint>
@@ -34,16 +35,23 @@ struct Translation {
   TableDef table;                           // CREATE TABLE
   std::string tableName;                    // CREATE/DROP INDEX, DROP TABLE
   IndexDef index;                           // CREATE/DROP INDEX (name)
+  // A query's result columns that hold currency in the stored form, in order
+  // (after the row number of sqlWithRowid); empty when the catalogue did not tell.
+  std::vector<bool> currencyColumns;
   bool IsQuery() const { return kind == StatementKind::Select; }
   bool IsDefinition() const { return kind >= StatementKind::CreateTable; }
 };
 
-// The DAO type of a table's column, 0 when unknown. With it, number literals
-// compared with, assigned to or inserted into currency columns are written in
-// the stored form (ten-thousandths).
-using ColumnTypeFn = std::function<int(const std::string& table, const std::string& column)>;
+// The catalogue: fills in a table's definition, false when there is no such
+// table. With it the translator knows each column's type: currency columns
+// hold amounts as ten-thousandths, and every expression over them is written
+// so that SQLite computes with the amounts themselves (see accesssqltypes.h).
+using TableLookupFn = std::function<bool(const std::string& table, TableDef& def)>;
 
-Translation TranslateAccessSql(const std::string& text, const ColumnTypeFn& columnType = nullptr);
+Translation TranslateAccessSql(const std::string& text, const TableLookupFn& tables = nullptr);
+
+// The DAO error for a statement of this kind that is no valid statement.
+int SyntaxErrorOf(StatementKind kind);
 
 // The date number (days since 30 December 1899, time as the fraction) of the
 // text between the #s of an Access date literal: "m/d/yyyy", "yyyy-mm-dd",

@@ -642,6 +642,10 @@ class TQueryCursor : public TRecordsetCore {
       } else {
         const Cell& sample = samples[static_cast<size_t>(i - first)];
         f.def.type = sample.IsNull() ? dbText : FieldTypeOfValue(sample);
+        // A computed amount comes in the stored form, as currency columns do.
+        if (tr.currencyColumns.size() == static_cast<size_t>(columns - first) &&
+            tr.currencyColumns[static_cast<size_t>(i - first)])
+          f.def.type = dbCurrency;
         f.def.size = DefaultFieldSize(f.def.type);
       }
       bool fromTarget = keyed && source != nullptr && AnsiSameText(source->name, target_);
@@ -1097,19 +1101,11 @@ void TDatabaseCore::Create(const std::string& path, const std::string& connect) 
 }
 
 Translation TDatabaseCore::Translate(const std::string& sql) {
-  return TranslateAccessSql(sql, [this](const std::string& table, const std::string& column) {
+  return TranslateAccessSql(sql, [this](const std::string& table, TableDef& def) {
     const TableDef* t = conn_->FindTable(table);
-    int i = t ? t->FieldIndex(column) : -1;
-    return i < 0 ? 0 : t->fields[static_cast<size_t>(i)].type;
+    if (t) def = *t;  // a copy: a later look-up may read the catalogue afresh
+    return t != nullptr;
   });
-}
-
-static int SyntaxErrorOf(StatementKind kind) {
-  switch (kind) {
-    case StatementKind::Insert: return errSyntaxInInsert;
-    case StatementKind::Update: return errSyntaxInUpdate;
-    default: return errSyntaxInExpression;
-  }
 }
 
 void TDatabaseCore::Execute(const std::string& sql, const std::vector<QueryParameter>& params) {
