@@ -304,7 +304,7 @@ TEST(AccessSqlTranslation, MalformedStatementsFailCleanly) {
         "SELECT * FROM T WHERE 1 <", "SELECT * FROM T WHERE T.", "SELECT TOP", "SELECT Now(", "SELECT A + FROM T",
         "SELECT * FROM T WHERE A = 1 B", "SELECT (SELECT FROM T)", "PARAMETERS", "PARAMETERS X", "PARAMETERS X TEXT",
         "PARAMETERS X TEXT (", "PARAMETERS X TEXT (5"}},
-      {errInvalidStatement, {"PARAMETERS X TEXT;", "(SELECT 1)", "SELECT1"}},
+      {errInvalidStatement, {"PARAMETERS X TEXT;", "(SELECT 1", "SELECT1"}},
       {errSyntaxInFrom, {"DELETE FROM", "SELECT * FROM T AS", "SELECT * FROM T INNER JOIN", "SELECT * FROM (T"}},
   };
   for (const auto& c : cases)
