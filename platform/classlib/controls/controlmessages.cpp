@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 
 #include "platform/classlib/controls/forms.h"
+#include "platform/classlib/graphics/drawing.h"
 
 using namespace vantrel::qt;
 using namespace vantrel::controlsimpl;
@@ -68,6 +69,32 @@ void TControl::DefaultHandler(TMessage&) {}
 
 // ---- Messages of windows -----------------------------------------------------------
 
+// A 1-pixel frame for WS_BORDER (on windows without a caption, whose frame
+// the window manager draws) and a 2-pixel sunken edge for WS_EX_CLIENTEDGE.
+int ControlAccess::Frame::Width() const { return (border ? 1 : 0) + (clientEdge ? 2 : 0); }
+
+void ControlAccess::Frame::Paint(TCanvas* dc, TRect r) const {
+  if (border) {
+    dc->Brush()->SetColor(clWindowFrame);
+    dc->FrameRect(r);
+    InflateRect(r, -1, -1);
+  }
+  if (clientEdge) DrawEdge(dc, r, EDGE_SUNKEN, BF_RECT);
+}
+
+ControlAccess::Frame ControlAccess::StyleFrame(TWinControl* w) {
+  DWORD style = w->backend_->style, exStyle = w->backend_->exStyle;
+  if (!w->HandleAllocated()) {
+    // Not created yet: the bits it will be created with.
+    TCreateParams params;
+    w->FillCreateParams(params);
+    style = params.Style;
+    exStyle = params.ExStyle;
+  }
+  return {(style & WS_BORDER) != 0 && (style & WS_CAPTION) != WS_CAPTION,
+          (exStyle & WS_EX_CLIENTEDGE) != 0};
+}
+
 void TWinControl::WndProc(TMessage& m) {
   if ((m.Msg >= WM_KEYDOWN && m.Msg <= WM_SYSCHAR) && !Enabled()) return;
   TControl::WndProc(m);
@@ -89,13 +116,17 @@ void TWinControl::Dispatch(TMessage& m) {
       m.Result = 1;
       return;
     case WM_NCCALCSIZE: {
-      // Visible scroll bars lie beside the client area.
+      // The frame of the style bits, then visible scroll bars beside the client area.
       TRect& r = reinterpret_cast<TNCCalcSizeParams*>(m.LParam)->rgrc[0];
+      const int frame = ControlAccess::StyleFrame(this).Width();
+      InflateRect(r, -frame, -frame);
       if (backend_->bars[SB_VERT].Visible()) r.Right = std::max(r.Left, r.Right - kScrollBarSize);
       if (backend_->bars[SB_HORZ].Visible()) r.Bottom = std::max(r.Top, r.Bottom - kScrollBarSize);
       return;
     }
     case WM_NCPAINT:
+      if (auto* dc = reinterpret_cast<TCanvas*>(m.WParam))
+        ControlAccess::StyleFrame(this).Paint(dc, Rect(0, 0, Width(), Height()));
       return;
     case WM_NCHITTEST: {
       const TPoint p = ScreenToClient(SmallPointToPoint(m.LParam));

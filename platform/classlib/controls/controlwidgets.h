@@ -135,6 +135,14 @@ struct ControlAccess {
   static QScrollBar* CreateScrollBar(TWinControl* control, int which);
   static bool NativeKey(TWinControl* w, QWidget* native, QKeyEvent* e);
   static void LayoutScrollBars(TWinControl* control) { control->LayoutScrollBars(); }
+  // The frame the base class draws for the window's style bits.
+  struct Frame {
+    bool border = false;
+    bool clientEdge = false;
+    int Width() const;
+    void Paint(TCanvas* dc, TRect r) const;
+  };
+  static Frame StyleFrame(TWinControl* w);
 };
 
 struct TWinControl::Backend {

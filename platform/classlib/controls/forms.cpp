@@ -486,11 +486,9 @@ void THintWindow::ActivateHint(TRect rect, const std::string& hint) {
 void THintWindow::ReleaseHint() { Hide(); }
 
 void THintWindow::PaintContent() {
+  // The black frame is WS_BORDER's.
   TCanvas* c = Canvas();
   TRect r = ClientRect();
-  c->Brush()->SetColor(clBlack);
-  c->FrameRect(r);
-  InflateRect(r, -1, -1);
   c->Brush()->SetColor(Color());
   c->FillRect(r);
   r.Left += 2;

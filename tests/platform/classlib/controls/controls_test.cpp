@@ -431,6 +431,47 @@ TEST(NonClientTest, MarginsShrinkTheClientAreaAndAreDrawnByTheControl) {
   EXPECT_EQ(framed->lastHit, HTNOWHERE);
 }
 
+TEST(NonClientTest, BorderStylesFrameTheClientArea) {
+  auto form = ShownForm(150, 100);
+  class TBordered : public TProbe {
+   public:
+    TBordered(TComponent* owner, DWORD style, DWORD exStyle)
+        : TProbe(owner), style_(style), exStyle_(exStyle) {}
+
+   protected:
+    void FillCreateParams(TCreateParams& params) override {
+      TProbe::FillCreateParams(params);
+      params.Style |= style_;
+      params.ExStyle |= exStyle_;
+    }
+    DWORD style_, exStyle_;
+  };
+  struct Case {
+    DWORD style, exStyle;
+    int frame;
+    TColor corner, inner;  // pixels (0, 0) and (1, 1)
+  } cases[] = {
+      {0, 0, 0, clRed, clRed},
+      {WS_BORDER, 0, 1, clWindowFrame, clRed},
+      {0, WS_EX_CLIENTEDGE, 2, clBtnShadow, cl3DDkShadow},
+      {WS_BORDER, WS_EX_CLIENTEDGE, 3, clWindowFrame, clBtnShadow},
+  };
+  for (const Case& k : cases) {
+    auto* c = new TBordered(form.get(), k.style, k.exStyle);
+    c->paint = clRed;
+    c->SetBounds(10, 10, 40, 30);
+    EXPECT_EQ(c->ClientRect(), Rect(0, 0, 40 - 2 * k.frame, 30 - 2 * k.frame)) << k.frame;
+    c->SetParent(form.get());  // the same once the window exists
+    EXPECT_EQ(c->NonClientMargins(), Rect(k.frame, k.frame, k.frame, k.frame)) << k.frame;
+    Pump();
+    auto shot = Snapshot(c);
+    EXPECT_EQ(shot->Canvas()->Pixels(0, 0), ColorToRGB(k.corner)) << k.frame;
+    EXPECT_EQ(shot->Canvas()->Pixels(1, 1), ColorToRGB(k.inner)) << k.frame;
+    EXPECT_EQ(shot->Canvas()->Pixels(k.frame, k.frame), clRed) << k.frame;
+    delete c;
+  }
+}
+
 TEST(WindowTest, PostedMessagesSkipFreedWindows) {
   auto form = ShownForm();
   auto* a = new TProbe(form.get());
