@@ -22,8 +22,11 @@ TWinControl* LiveControl(TWinControl* control, const QWidget* window) {
 
 namespace vantrel::qt {
 void RaiseWindow(QWidget* w) {
-  // The offscreen platform has no stacking order (and says so on every call).
-  if (w && QGuiApplication::platformName() != QLatin1String("offscreen")) w->raise();
+  // Child windows are stacked by the toolkit on every platform; top-level
+  // ones by the window system, which offscreen has not (and says so on
+  // every call).
+  if (w && (!w->isWindow() || QGuiApplication::platformName() != QLatin1String("offscreen")))
+    w->raise();
 }
 QWidget* WindowWidget(const TWinControl& c) { return c.backend() ? c.backend()->window : nullptr; }
 QWidget* ClientWidget(const TWinControl& c) { return c.backend() ? c.backend()->client : nullptr; }

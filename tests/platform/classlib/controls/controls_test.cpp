@@ -326,6 +326,26 @@ TEST(PaintTest, GraphicControlsArePaintedByTheirParent) {
   EXPECT_EQ(shot->Canvas()->Pixels(12, 12), clWhite);
 }
 
+TEST(PaintTest, BringToFrontRaisesChildWindowsForDrawingAndHitTests) {
+  auto form = ShownForm(120, 80);
+  auto* red = new TProbe(form.get());
+  red->paint = clRed;
+  red->SetBounds(10, 10, 40, 40);
+  red->SetParent(form.get());
+  auto* blue = new TProbe(form.get());
+  blue->paint = clBlue;
+  blue->SetBounds(30, 30, 40, 40);
+  blue->SetParent(form.get());
+  const TPoint overlap = Point(35, 35);
+  for (TProbe* front : {blue, red, blue}) {
+    front->BringToFront();
+    Pump();
+    EXPECT_EQ(Snapshot(form.get())->Canvas()->Pixels(overlap.x, overlap.y), front->paint);
+    EXPECT_EQ(form->ControlAtPos(overlap, false, true), front);
+    EXPECT_EQ(FindControlWindow(form->ClientToScreen(overlap)), front);
+  }
+}
+
 TEST(MouseTest, GraphicControlsAreHitTestedThroughTheirParent) {
   auto form = ShownForm(120, 80);
   auto* host = new TProbe(form.get());

@@ -188,6 +188,29 @@ TEST(KeyTest, ShortCutHooksSeeKeyDownBeforePreviewAndControl) {
   }
 }
 
+TEST(KeyTest, CtrlLetterTypesTheControlCharacterOnEveryPlatform) {
+  auto form = ShownForm();
+  std::vector<std::string> log;
+  std::string typed;
+  TField* a = FocusedTypist(form.get(), &log, &typed);
+  struct Case {
+    Qt::Key key;
+    Qt::KeyboardModifiers mods;
+    std::string typed;
+  } cases[] = {
+      {Qt::Key_S, Qt::ControlModifier, "\x13"},
+      {Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier, "\x01"},
+      {Qt::Key_Z, Qt::ControlModifier, "\x1a"},
+      {Qt::Key_S, Qt::NoModifier, "s"},
+      {Qt::Key_S, Qt::ControlModifier | Qt::AltModifier, "s"},  // AltGr keeps its text
+  };
+  for (const Case& c : cases) {
+    typed.clear();
+    Key(a, c.key, c.mods);
+    EXPECT_EQ(typed, c.typed) << c.key;
+  }
+}
+
 TEST(KeyTest, AltLetterReachesTheControlWithThatMnemonic) {
   auto form = ShownForm();
   class TAccel : public TCustomControl {
