@@ -47,6 +47,8 @@ WPARAM KeysOf(Qt::KeyboardModifiers mods, Qt::MouseButtons buttons);
 WORD VirtualKeyOf(const QKeyEvent* e);
 Qt::CursorShape ShapeOf(TCursor c);
 UINT MouseMsgFor(QEvent::Type type, Qt::MouseButton b);
+// The mouse message of a Qt mouse event at `pos` (client coordinates).
+TMessage MouseMessage(const QMouseEvent* me, QPoint pos);
 
 // Runs an event handler of ours; exceptions go to the application, never into Qt.
 template <class F>

@@ -3,12 +3,15 @@
 #include "platform/classlib/controls/controlwidgets.h"
 
 #include <QApplication>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
 #include <algorithm>
+
+#include "platform/classlib/controls/forms.h"
 
 using namespace vantrel::qt;
 using namespace vantrel::controlsimpl;
@@ -436,17 +439,30 @@ class NativeFilter : public QObject {
         case QEvent::MouseButtonRelease:
         case QEvent::MouseButtonDblClick:
         case QEvent::MouseMove: {
+          // Through the capture like every mouse message: while another
+          // control holds the mouse, the widget sees none of it.
           auto* me = static_cast<QMouseEvent*>(e);
-          const QPoint p = native_->mapTo(ClientWidget(*c), me->position().toPoint());
-          c->Perform(MouseMsgFor(e->type(), me->button()), KeysOf(me->modifiers(), me->buttons()),
-                     MakeLParam(p.x(), p.y()));
-          if (e->type() == QEvent::MouseMove) {
-            ControlAccess::SetMouseControl(c);
-            if (MouseMoveObserver) MouseMoveObserver(c, {p.x(), p.y()});
-          }
+          swallow = GetCaptureControl() && GetCaptureControl() != c;
+          TMessage m = MouseMessage(me, native_->mapTo(ClientWidget(*c), me->position().toPoint()));
+          ControlAccess::MouseInput(c, m);
           break;
         }
-        case QEvent::FocusIn: c->Perform(WM_SETFOCUS); break;
+        case QEvent::FocusIn:
+          // The toolkit focuses a clicked widget before anyone sees the
+          // click; a click that belonged to another control's capture
+          // leaves the focus where it was.
+          if (static_cast<QFocusEvent*>(e)->reason() == Qt::MouseFocusReason &&
+              GetCaptureControl() && GetCaptureControl() != c) {
+            TCustomForm* form = ::GetParentForm(c);
+            TWinControl* had = form ? form->ActiveControl() : nullptr;
+            if (had && had != c && had->HandleAllocated()) {
+              ClientWidget(*had)->setFocus(Qt::OtherFocusReason);
+              swallow = true;
+              break;
+            }
+          }
+          c->Perform(WM_SETFOCUS);
+          break;
         case QEvent::FocusOut: c->Perform(WM_KILLFOCUS); break;
         case QEvent::Leave:
           if (MouseControl() == c) ControlAccess::SetMouseControl(nullptr);

@@ -74,3 +74,36 @@ TEST(NativeWidgetTest, KeysPassTheControlsEventsBeforeTheWidget) {
   ASSERT_NE(name->edit, nullptr);
   EXPECT_EQ(name->edit->text(), "");
 }
+
+TEST(NativeWidgetTest, TheMouseGoesToTheCaptureOverAHostedWidget) {
+  auto form = ShownForm(200, 100);
+  auto* name = new TLineEdit(form.get());
+  name->SetParent(form.get());
+  auto* popup = new TCustomControl(form.get());
+  popup->SetBounds(0, 50, 100, 40);
+  popup->SetParent(form.get());
+  std::vector<std::string> log;
+  auto note = [&](const char* who) {
+    return [&log, who](TObject*, TMouseButton, TShiftState, int x, int y) {
+      log.push_back(std::string(who) + " " + std::to_string(x) + "," + std::to_string(y));
+    };
+  };
+  auto* other = new TLineEdit(form.get());
+  other->SetLeft(130);
+  other->SetParent(form.get());
+  other->SetFocus();
+  popup->OnMouseDown = note("popup");
+  name->OnMouseDown = note("edit");
+  const int y = name->edit->mapTo(ClientOf(name), QPoint(30, 5)).y();
+  popup->SetMouseCapture(true);
+  QTest::mouseClick(name->edit, Qt::LeftButton, Qt::NoModifier, QPoint(30, 5));
+  // In the popup's coordinates; the widget saw no press, so took no focus.
+  EXPECT_EQ(log, (std::vector<std::string>{"popup 30," + std::to_string(y - 50)}));
+  EXPECT_EQ(form->ActiveControl(), other);
+  // Without a capture the widget's own control gets it again.
+  ReleaseCapture();
+  log.clear();
+  QTest::mouseClick(name->edit, Qt::LeftButton, Qt::NoModifier, QPoint(30, 5));
+  EXPECT_EQ(log, (std::vector<std::string>{"edit 30," + std::to_string(y)}));
+  EXPECT_EQ(form->ActiveControl(), name);
+}
