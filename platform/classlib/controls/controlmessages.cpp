@@ -38,6 +38,15 @@ void TControl::Dispatch(TMessage& m) {
     case CM_HITTEST:
       m.Result = HTCLIENT;
       return;
+    case WM_CANCELMODE:
+      // The mouse is taken away: a drag ends without a drop, a held button
+      // is released outside (so it makes no click).
+      if (Dragging()) EndDrag(false);
+      if (MouseCapture()) {
+        SetMouseCapture(false);
+        if (controlState_.Contains(csLButtonDown)) Perform(WM_LBUTTONUP, 0, MakeLParam(-1, -1));
+      }
+      return;
     case CM_PARENTFONTCHANGED:
       SetParentFontFromParent();
       return;

@@ -500,6 +500,9 @@ void UpdateWindow(HWND wnd);
 TControl* GetCaptureControl();
 void SetCaptureControl(TControl* control);
 void ReleaseCapture();
+// Tells the control holding the mouse to let it go (WM_CANCELMODE), as a
+// modal window opening or the application losing activation does.
+void CancelMouseMode();
 // The window control under a screen point, and the control (graphic ones too)
 // under it; disabled controls count when asked (drag-target search).
 TWinControl* FindControlWindow(TPoint screenPos);

@@ -228,7 +228,7 @@ void TCustomForm::FocusFirst() {
 TModalResult TCustomForm::ShowModal() {
   if (Visible() || !Enabled() || Modal())
     throw EInvalidOperation("Cannot make a visible window modal");
-  ReleaseCapture();
+  CancelMouseMode();
   ++modalLevel_;
   modalResult_ = mrNone;
   HandleNeeded();
@@ -372,6 +372,11 @@ void TCustomForm::SetFocusedControl(TWinControl* control) {
   TWinControl* old = focusedControl_;
   focusedControl_ = control;
   if (control && control != this) activeControl_ = control;
+  // The control losing the focus closes what it has open (a drop-down list).
+  if (old) {
+    old->Perform(CM_CANCELMODE, 0, LPARAM(control));
+    if (focusedControl_ != control) return;  // a handler moved the focus on
+  }
   // Exit from the old control up to the first parent the new one shares, then
   // enter from there down to the new control.
   std::vector<TWinControl*> oldChain, newChain;
@@ -866,7 +871,10 @@ void TApplication::SetActive(bool active) {
   active_ = active;
   TMessage m{UINT(active ? CM_ACTIVATE : CM_DEACTIVATE), 0, 0, 0};
   CallMainWindowHooks(m);
-  if (!active) CancelHint();
+  if (!active) {
+    CancelMouseMode();
+    CancelHint();
+  }
   if (active && OnActivate) OnActivate(this);
   if (!active && OnDeactivate) OnDeactivate(this);
 }

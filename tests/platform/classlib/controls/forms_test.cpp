@@ -282,6 +282,55 @@ TEST(ModalTest, ButtonClickEndsTheModalLoop) {
   EXPECT_EQ(dialog.ShowModal(), mrOk);
 }
 
+TEST(CancelModeTest, TheMouseHolderAndTheFocusLoserAreTold) {
+  auto form = ShownForm();
+  std::vector<std::string> log;
+  auto* held = new TField(form.get(), &log, "held");
+  held->SetBounds(0, 0, 60, 40);
+  held->SetParent(form.get());
+  auto* next = new TField(form.get(), &log, "next");
+  next->SetBounds(0, 50, 60, 40);
+  next->SetParent(form.get());
+  held->WindowProc = [&, old = held->WindowProc](TMessage& m) {
+    if (m.Msg == WM_CANCELMODE) log.push_back("cancel mode");
+    if (m.Msg == CM_CANCELMODE)
+      log.push_back(std::string("cancel for ") + (LPARAM(next) == m.LParam ? "next" : "?"));
+    old(m);
+  };
+  held->OnMouseUp = [&](TObject*, TMouseButton, TShiftState, int, int) { log.push_back("up"); };
+  held->OnClick = [&](TObject*) { log.push_back("click"); };
+  const std::vector<std::string> cancelled{"cancel mode", "up"};  // released outside: no click
+  // A modal window opening.
+  QTest::mousePress(ClientOf(held), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+  ASSERT_EQ(GetCaptureControl(), held);
+  log.clear();
+  TForm dialog(nullptr);
+  QTimer::singleShot(10, [&] { dialog.SetModalResult(mrOk); });
+  dialog.ShowModal();
+  EXPECT_EQ(log, cancelled);
+  EXPECT_EQ(GetCaptureControl(), nullptr);
+  // The application losing activation (its last window goes away).
+  QTest::mouseRelease(ClientOf(held), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+  vantrel::qt::WindowWidget(*form)->activateWindow();
+  Pump(5);
+  QTest::mousePress(ClientOf(held), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+  ASSERT_EQ(GetCaptureControl(), held);
+  ASSERT_TRUE(Application->Active());
+  log.clear();
+  form->Hide();
+  Pump(5);
+  EXPECT_FALSE(Application->Active());
+  EXPECT_EQ(log, cancelled);
+  EXPECT_EQ(GetCaptureControl(), nullptr);
+  // The focus moving on: the loser hears who takes it.
+  form->Show();
+  Pump(5);
+  held->SetFocus();
+  log.clear();
+  next->SetFocus();
+  EXPECT_EQ(log, (std::vector<std::string>{"cancel for next", "exit held", "enter next"}));
+}
+
 TEST(CloseTest, CloseActionsAndCloseQuery) {
   auto form = ShownForm();
   TCloseAction chosen = caHide;
