@@ -271,8 +271,11 @@ constexpr DWORD WS_POPUP = 0x80000000, WS_CHILD = 0x40000000, WS_VISIBLE = 0x100
                 WS_BORDER = 0x00800000, WS_DLGFRAME = 0x00400000, WS_THICKFRAME = 0x00040000,
                 WS_SYSMENU = 0x00080000, WS_MINIMIZEBOX = 0x00020000,
                 WS_MAXIMIZEBOX = 0x00010000;
+// WS_EX_NOACTIVATE: a top-level window (pop-up list, hint, drag outline) that
+// never takes activation or the keyboard from the form under it; clicks
+// still reach it.
 constexpr DWORD WS_EX_TOPMOST = 0x8, WS_EX_ACCEPTFILES = 0x10, WS_EX_TOOLWINDOW = 0x80,
-                WS_EX_CLIENTEDGE = 0x200;
+                WS_EX_CLIENTEDGE = 0x200, WS_EX_NOACTIVATE = 0x08000000;
 constexpr DWORD CS_VREDRAW = 0x1, CS_HREDRAW = 0x2, CS_DBLCLKS = 0x8;
 struct TCreateParams {
   std::string Caption;

@@ -60,6 +60,12 @@ void Guarded(F&& f) {
   }
 }
 
+// A window that never takes activation: a tool tip-type frameless window,
+// shown without activating, keeps the form under it active on X11 and
+// offscreen alike (tool windows get activated even when asked not to be).
+constexpr Qt::WindowFlags kNoActivateFlags =
+    Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus;
+
 class VClient;
 constexpr int kScrollBarSize = 16;  // the classic scroll bar width
 

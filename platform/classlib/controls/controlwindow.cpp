@@ -94,10 +94,12 @@ void TWinControl::CreateWnd() {
     flags = (params.ExStyle & WS_EX_TOOLWINDOW) ? Qt::Tool : Qt::Window;
     if (!(params.Style & WS_CAPTION)) flags |= Qt::FramelessWindowHint;
     if (params.ExStyle & WS_EX_TOPMOST) flags |= Qt::WindowStaysOnTopHint;
+    if (params.ExStyle & WS_EX_NOACTIVATE) flags = kNoActivateFlags;
     if (params.WndParent && params.WndParent != this && params.WndParent->HandleAllocated())
       parentWidget = params.WndParent->backend_->window;
   }
   auto* window = new VWindow(this, parentWidget, flags);
+  if (params.ExStyle & WS_EX_NOACTIVATE) window->setAttribute(Qt::WA_ShowWithoutActivating);
   auto* client = new VClient(this, window);
   window->client = client;
   backend_->window = window;

@@ -466,7 +466,7 @@ THintWindow::THintWindow(TComponent* AOwner) : TCustomControl(AOwner) {
 void THintWindow::FillCreateParams(TCreateParams& params) {
   TCustomControl::FillCreateParams(params);
   params.Style = WS_POPUP | WS_BORDER;
-  params.ExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
+  params.ExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE;
   params.WndParent = nullptr;
 }
 
@@ -481,8 +481,6 @@ TRect THintWindow::CalcHintRect(int maxWidth, const std::string& hint) {
 void THintWindow::ActivateHint(TRect rect, const std::string& hint) {
   SetCaption(hint);
   SetBoundsRect(rect);
-  HandleNeeded();
-  WindowWidget(*this)->setAttribute(Qt::WA_ShowWithoutActivating);
   Show();
   RaiseWindow(WindowWidget(*this));
   Invalidate();

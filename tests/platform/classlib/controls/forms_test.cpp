@@ -11,6 +11,7 @@
 
 #include "platform/classlib/controls/clipboard.h"
 #include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/controls/outline.h"
 #include "platform/classlib/controls/timer.h"
 #include "platform/classlib/core/messagepump.h"
 #include "platform/classlib/graphics/drawing.h"
@@ -618,6 +619,60 @@ TEST(ActivationTest, ShowingAFormActivatesItAndTheApplication) {
   EXPECT_FALSE(second->Active());
   EXPECT_EQ(deactivations, 1);
   EXPECT_EQ(Screen->ActiveForm(), first.get());
+}
+
+TEST(ActivationTest, NoActivateWindowsLeaveTheFormActiveAndTheKeyboardInTheEdit) {
+  auto form = ShownForm(200, 150);
+  std::vector<std::string> log;
+  std::string typed;
+  TField* edit = FocusedTypist(form.get(), &log, &typed);
+  int deactivations = 0;
+  form->OnDeactivate = [&](TObject*) { ++deactivations; };
+  class TPopupList : public TCustomControl {
+   public:
+    using TCustomControl::TCustomControl;
+
+   protected:
+    void FillCreateParams(TCreateParams& params) override {
+      TCustomControl::FillCreateParams(params);
+      params.Style = WS_POPUP | WS_BORDER;
+      params.ExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE;
+    }
+  };
+  auto* list = new TPopupList(form.get());
+  list->SetParent(form.get());
+  list->SetBounds(20, 40, 80, 60);
+  int clicks = 0;
+  list->OnClick = [&](TObject*) { ++clicks; };
+  THintWindow hint(nullptr);
+  TScreenOutline outline;
+  struct Case {
+    const char* what;
+    std::function<void()> show, hide;
+  } cases[] = {
+      {"pop-up list", [&] { list->Show(); }, [&] { list->Hide(); }},
+      {"hint", [&] { hint.ActivateHint(Rect(30, 30, 120, 50), "tip"); }, [&] { hint.ReleaseHint(); }},
+      {"drag outline", [&] { outline.Show(Rect(10, 10, 90, 70), 3); }, [&] { outline.Hide(); }},
+  };
+  for (const Case& c : cases) {
+    Pump(5);
+    c.show();
+    Pump(5);
+    EXPECT_TRUE(form->Active()) << c.what;
+    EXPECT_EQ(QApplication::focusWidget(), ClientOf(edit)) << c.what;
+    Key(edit, Qt::Key_K);
+    c.hide();
+  }
+  EXPECT_EQ(deactivations, 0);
+  EXPECT_EQ(typed, "kkk");
+  // Clicks in the pop-up still reach it, and leave the keyboard where it was.
+  list->Show();
+  Pump(5);
+  Click(list, 10, 10);
+  Pump(5);
+  EXPECT_EQ(clicks, 1);
+  EXPECT_TRUE(form->Active());
+  EXPECT_EQ(QApplication::focusWidget(), ClientOf(edit));
 }
 
 TEST(FormStyleTest, BorderStylesChooseTheWindowKind) {
