@@ -97,6 +97,11 @@ void TWinControl::CreateWnd() {
     if (params.ExStyle & WS_EX_NOACTIVATE) flags = kNoActivateFlags;
     if (params.WndParent && params.WndParent != this && params.WndParent->HandleAllocated())
       parentWidget = params.WndParent->backend_->window;
+    // A pop-up without an owner would be a stranger to a modal dialog it
+    // opens from (and get none of its clicks): its parent's form owns it.
+    if (!parentWidget && parent_)
+      if (TCustomForm* form = ::GetParentForm(parent_); form && form->HandleAllocated())
+        parentWidget = WindowWidget(*form);
   }
   auto* window = new VWindow(this, parentWidget, flags);
   if (params.ExStyle & WS_EX_NOACTIVATE) window->setAttribute(Qt::WA_ShowWithoutActivating);

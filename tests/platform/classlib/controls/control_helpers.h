@@ -3,6 +3,7 @@
 
 #include <QTest>
 #include <QWidget>
+#include <QWindow>
 
 #include <memory>
 
@@ -38,6 +39,15 @@ inline QWidget* ClientOf(TWinControl* c) { return vantrel::qt::ClientWidget(*c);
 
 inline void Click(TWinControl* c, int x, int y, Qt::MouseButton b = Qt::LeftButton) {
   QTest::mouseClick(ClientOf(c), b, Qt::NoModifier, QPoint(x, y));
+}
+
+// A click through the window system, which holds back input to windows a
+// modal one blocks (Click hands the event to the widget directly). For
+// top-level windows: (x, y) is in window coordinates.
+inline void SystemClick(TWinControl* c, int x, int y) {
+  QTest::mouseClick(vantrel::qt::WindowWidget(*c)->windowHandle(), Qt::LeftButton,
+                    Qt::NoModifier, QPoint(x, y));
+  Pump();
 }
 
 }  // namespace testing_support

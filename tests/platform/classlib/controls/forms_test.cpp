@@ -332,6 +332,38 @@ TEST(CancelModeTest, TheMouseHolderAndTheFocusLoserAreTold) {
   EXPECT_EQ(log, (std::vector<std::string>{"cancel for next", "exit held", "enter next"}));
 }
 
+TEST(ModalTest, APopUpWithoutOwnerInAModalDialogGetsItsClicks) {
+  Application->Initialize();
+  TForm dialog(nullptr);
+  dialog.SetBounds(50, 50, 200, 150);
+  class TOwnerless : public TCustomControl {
+   public:
+    using TCustomControl::TCustomControl;
+
+   protected:
+    void FillCreateParams(TCreateParams& params) override {
+      TCustomControl::FillCreateParams(params);
+      params.Style = WS_POPUP;
+      params.ExStyle = WS_EX_TOOLWINDOW;
+      params.WndParent = nullptr;
+    }
+  };
+  auto* popup = new TOwnerless(&dialog);
+  popup->SetBounds(70, 90, 60, 40);
+  popup->Hide();
+  popup->SetParent(&dialog);
+  int clicks = 0;
+  popup->OnClick = [&](TObject*) { ++clicks; };
+  QTimer::singleShot(10, [&] {
+    popup->Show();
+    Pump();
+    SystemClick(popup, 5, 5);
+    dialog.SetModalResult(mrOk);
+  });
+  EXPECT_EQ(dialog.ShowModal(), mrOk);
+  EXPECT_EQ(clicks, 1);
+}
+
 TEST(CloseTest, CloseActionsAndCloseQuery) {
   auto form = ShownForm();
   TCloseAction chosen = caHide;
@@ -668,8 +700,7 @@ TEST(ActivationTest, NoActivateWindowsLeaveTheFormActiveAndTheKeyboardInTheEdit)
   // Clicks in the pop-up still reach it, and leave the keyboard where it was.
   list->Show();
   Pump(5);
-  Click(list, 10, 10);
-  Pump(5);
+  SystemClick(list, 10, 10);
   EXPECT_EQ(clicks, 1);
   EXPECT_TRUE(form->Active());
   EXPECT_EQ(QApplication::focusWidget(), ClientOf(edit));
