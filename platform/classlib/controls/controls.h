@@ -429,9 +429,11 @@ class TControlCanvas : public TCanvas {
   void SetControl(TControl* control) { control_ = control; }
 
  protected:
-  // Outside painting the drawing goes to a scratch surface and is lost; a
-  // control that needs to change its looks invalidates and paints.
+  // Outside painting a shown window control's drawing appears on an overlay
+  // of its looks until it is invalidated (sizing lines, focus rectangles
+  // drawn during a drag); otherwise it goes to a scratch surface and is lost.
   void CreateHandle() override;
+  void Changed() override;
 
  private:
   TControl* control_ = nullptr;
@@ -496,7 +498,18 @@ void PostMessage(HWND wnd, UINT Msg, WPARAM WParam = 0, LPARAM LParam = 0);
 // Moves, sizes, shows or hides a window and re-asks its frame (SWP_ flags).
 void SetWindowPos(HWND wnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
 void InvalidateRect(HWND wnd, const TRect* r, bool erase);
+// Takes `r` (the client area when null) out of what the next paint paints.
 void ValidateRect(HWND wnd, const TRect* r);
+// Moves the painted pixels of `scroll` (the client area when null), within
+// `clip`, by (dx, dy) and invalidates the strip uncovered, which `update`
+// receives. SW_SCROLLCHILDREN moves the child windows too. The uncovered strip
+// is always invalidated (SW_INVALIDATE and SW_ERASE are implied).
+constexpr UINT SW_SCROLLCHILDREN = 0x1, SW_INVALIDATE = 0x2, SW_ERASE = 0x4;
+constexpr int NULLREGION = 1, SIMPLEREGION = 2, COMPLEXREGION = 3;
+int ScrollWindowEx(HWND wnd, int dx, int dy, const TRect* scroll, const TRect* clip,
+                   TRect* update, UINT flags);
+// ScrollWindowEx; without `scroll` the child windows move along.
+bool ScrollWindow(HWND wnd, int dx, int dy, const TRect* scroll, const TRect* clip);
 void UpdateWindow(HWND wnd);
 
 // The control holding the mouse (nullptr when none).

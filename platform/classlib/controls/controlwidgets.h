@@ -4,6 +4,7 @@
 // way into the control classes.
 
 #include <QDragEnterEvent>
+#include <QImage>
 #include <QMimeData>
 #include <QPainter>
 #include <QPaintEvent>
@@ -106,18 +107,7 @@ class VClient : public QWidget {
   TWinControl* control;
 
  protected:
-  void paintEvent(QPaintEvent* e) override {
-    if (!control) return;
-    Guarded([&] {
-      QPainter p(this);
-      TCanvas dc;
-      BindPainter(dc, &p);
-      TRect r = FromQRect(e->rect());
-      TMessage m{WM_PAINT, WPARAM(&dc), LPARAM(&r), 0};
-      control->Perform(m);
-      Unbind(dc);
-    });
-  }
+  void paintEvent(QPaintEvent* e) override;  // controlpaint.cpp
   bool event(QEvent* e) override;
 };
 
@@ -151,6 +141,9 @@ struct ControlAccess {
     void Paint(TCanvas* dc, TRect r) const;
   };
   static Frame StyleFrame(TWinControl* w);
+  // The overlay of a shown window for drawing outside paint, made on first use.
+  static QImage* Overlay(TWinControl* w, TCanvas* canvas);
+  static void DropOverlay(TWinControl* w);
 };
 
 struct TWinControl::Backend {
@@ -174,5 +167,11 @@ struct TWinControl::Backend {
   };
   Bar bars[2];                // SB_HORZ, SB_VERT
   bool syncing = false;       // geometry is being copied between control and widget
+  QRegion validated;          // ValidateRect since the last paint: not painted again
+  // What the control drew outside a paint cycle (a sizing line, a focus
+  // rectangle), on a copy of its looks; shown instead of painting until the
+  // control is invalidated or resized.
+  std::unique_ptr<QImage> overlay;
+  TCanvas* overlayCanvas = nullptr;  // the canvas drawing on it
   DWORD style = 0, exStyle = 0;  // as created, or as SetWindowLong changed them
 };

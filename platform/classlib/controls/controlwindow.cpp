@@ -128,6 +128,7 @@ void TWinControl::CreateWnd() {
 
 void TWinControl::DestroyWnd() {
   if (!HandleAllocated()) return;
+  ControlAccess::DropOverlay(this);
   VWindow* window = backend_->window;
   window->control = nullptr;
   backend_->client->control = nullptr;
@@ -277,7 +278,10 @@ void TWinControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
 }
 
 void TWinControl::BoundsChanged(bool moved, bool resized) {
-  if (resized) ComputeNonClient();
+  if (resized) {
+    ControlAccess::DropOverlay(this);  // drawn for the old size
+    ComputeNonClient();
+  }
   SyncWindowGeometry();
   if (moved) Perform(WM_MOVE, 0, MakeLParam(left_, top_));
   if (resized) Perform(WM_SIZE, SIZE_RESTORED, MakeLParam(ClientWidth(), ClientHeight()));

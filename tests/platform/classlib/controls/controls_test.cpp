@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QScreen>
 #include <QTimer>
 
 #include <vector>
@@ -7,6 +8,7 @@
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/controls/outline.h"
 #include "platform/classlib/controls/winapi.h"
+#include "platform/classlib/graphics/qtbridge.h"
 #include "platform/classlib/graphics/drawing.h"
 
 using namespace testing_support;
@@ -844,6 +846,136 @@ TEST(PaintTest, UpdatePaintsWhatIsInvalidAtOnce) {
   EXPECT_EQ(p->paints, before + 1);
   p->Repaint();
   EXPECT_EQ(p->paints, before + 2);
+}
+
+namespace {
+
+// Rows of 10 pixels in four colours, scrolled by `top`; remembers what it was asked to paint.
+class TRows : public TCustomControl {
+ public:
+  using TCustomControl::TCustomControl;
+  int top = 0;
+  std::vector<TRect> painted;
+  static TColor RowColor(int row) {
+    static const TColor colors[] = {clRed, clLime, clBlue, clYellow};
+    return colors[((row % 4) + 4) % 4];
+  }
+  void Dispatch(TMessage& m) override {
+    if (m.Msg == WM_PAINT && m.LParam) painted.push_back(*reinterpret_cast<const TRect*>(m.LParam));
+    TCustomControl::Dispatch(m);
+  }
+
+ protected:
+  void PaintContent() override {
+    for (int y = 0; y < Height(); y += 10) {
+      Canvas()->Brush()->SetColor(RowColor((y + top) / 10));
+      Canvas()->FillRect(Rect(0, y, Width(), y + 10));
+    }
+  }
+};
+
+}  // namespace
+
+TEST(PaintTest, ScrollingMovesPaintedPixelsAndPaintsOnlyTheUncoveredStrip) {
+  auto form = ShownForm(120, 100);
+  auto* rows = new TRows(form.get());
+  rows->SetBounds(0, 0, 60, 80);
+  rows->SetParent(form.get());
+  const TRect strip = Rect(0, 30, 40, 40), clip = Rect(0, 0, 40, 40);
+  struct Case {
+    int dy;
+    const TRect* scroll;
+    const TRect* clip;
+    TRect update;
+  } cases[] = {
+      {-10, nullptr, nullptr, Rect(0, 70, 60, 80)},
+      {10, nullptr, nullptr, Rect(0, 0, 60, 10)},
+      {-10, &clip, nullptr, strip},
+      {-10, nullptr, &clip, strip},
+  };
+  for (const Case& c : cases) {
+    Pump();
+    rows->painted.clear();
+    TRect update;
+    EXPECT_EQ(ScrollWindowEx(rows, 0, c.dy, c.scroll, c.clip, &update, SW_INVALIDATE),
+              SIMPLEREGION);
+    EXPECT_EQ(update, c.update);
+    rows->Update();
+    EXPECT_EQ(rows->painted, std::vector<TRect>{c.update}) << c.dy;
+  }
+  // What the window shows: row 1 at the top, moved there, not painted again.
+  rows->Invalidate();
+  Pump();
+  rows->top = 10;
+  ScrollWindow(rows, 0, -10, nullptr, nullptr);
+  Pump();
+  QWidget* window = vantrel::qt::WindowWidget(*form);
+  const QImage shown = window->screen()->grabWindow(window->winId()).toImage();
+  const QPoint origin = ClientOf(rows)->mapTo(window, QPoint(0, 0));
+  for (int y : {5, 35, 75})
+    EXPECT_EQ(vantrel::qt::FromQColor(shown.pixelColor(origin + QPoint(50, y))),
+              TRows::RowColor(y / 10 + 1)) << y;
+  // Child windows move along unless only a part of the window scrolls.
+  auto* child = new TProbe(form.get());
+  child->SetBounds(5, 40, 10, 10);
+  child->SetParent(rows);
+  ScrollWindow(rows, 0, 10, nullptr, nullptr);
+  EXPECT_EQ(child->Top(), 50);
+  ScrollWindow(rows, 0, 10, &clip, nullptr);
+  EXPECT_EQ(child->Top(), 50);
+  ScrollWindowEx(rows, 0, -10, nullptr, nullptr, nullptr, SW_SCROLLCHILDREN);
+  EXPECT_EQ(child->Top(), 40);
+}
+
+TEST(PaintTest, ValidatedAreasAreNotPaintedAgain) {
+  auto form = ShownForm(120, 100);
+  auto* rows = new TRows(form.get());
+  rows->SetBounds(0, 0, 60, 80);
+  rows->SetParent(form.get());
+  const TRect top = Rect(0, 0, 60, 40);
+  struct Case {
+    const TRect* validate;
+    std::vector<TRect> painted;
+  } cases[] = {
+      {&top, {Rect(0, 40, 60, 80)}},
+      {nullptr, {}},
+  };
+  for (const Case& c : cases) {
+    Pump();
+    rows->painted.clear();
+    rows->Invalidate();
+    ValidateRect(rows, c.validate);
+    rows->Update();
+    EXPECT_EQ(rows->painted, c.painted);
+  }
+}
+
+TEST(PaintTest, DrawingOutsidePaintShowsUntilTheControlIsInvalidated) {
+  auto form = ShownForm(120, 100);
+  auto* rows = new TRows(form.get());
+  rows->SetBounds(0, 0, 60, 80);
+  rows->SetParent(form.get());
+  Pump();
+  // A column-sizing line as grids draw it during a drag: inverted, drawn twice to erase.
+  auto sizingLine = [&] {
+    TCanvas* c = rows->Canvas();
+    c->Pen()->SetMode(pmNot);
+    c->MoveTo(30, 0);
+    c->LineTo(30, 80);
+  };
+  auto at = [&](int x, int y) {
+    Pump();
+    return Snapshot(rows)->Canvas()->Pixels(x, y);
+  };
+  const TColor red = TRows::RowColor(0), inverted = TColor(0xFFFFFF ^ ColorToRGB(red));
+  sizingLine();
+  EXPECT_EQ(at(30, 5), inverted);
+  EXPECT_EQ(at(31, 5), red);
+  sizingLine();
+  EXPECT_EQ(at(30, 5), red);
+  sizingLine();
+  rows->Invalidate();  // the control paints itself again: the overlay is gone
+  EXPECT_EQ(at(30, 5), red);
 }
 
 TEST(MouseTest, FormHooksSeeSetCursorForTheirChildren) {
