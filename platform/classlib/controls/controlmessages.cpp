@@ -173,6 +173,16 @@ void TWinControl::Dispatch(TMessage& m) {
     case CM_DIALOGCHAR:
       Broadcast(m);
       return;
+    case CM_RECREATEWND:
+      // Re-created once the events being handled are over, however often asked.
+      if (HandleAllocated() && !backend_->recreatePending) {
+        backend_->recreatePending = true;
+        PostToWindow(this, [](TWinControl* w) {
+          w->backend()->recreatePending = false;
+          w->RecreateWnd();
+        });
+      }
+      return;
     case CM_ENTER: DoEnter(); return;
     case CM_EXIT: DoExit(); return;
     case CM_VISIBLECHANGED:

@@ -68,8 +68,26 @@ void TControl::SetParent(TWinControl* AParent) {
   if (AParent == this) throw EInvalidOperation("A control cannot have itself as its parent");
   if (auto* self = dynamic_cast<TWinControl*>(this); self && self->ContainsControl(AParent))
     throw EInvalidOperation("A control cannot be placed inside one of its own children");
-  if (parent_) parent_->RemoveControl(this);
-  if (AParent) AParent->InsertControl(this);
+  // A window that exists moves with its widgets when its new place has a
+  // window too (or it stands alone): its state and focus stay.
+  auto* self = dynamic_cast<TWinControl*>(this);
+  const bool move = self && self->HandleAllocated() && (!AParent || AParent->HandleAllocated());
+  TWinControl* focused = nullptr;
+  if (TCustomForm* form = ::GetParentForm(this); move && form)
+    if (TWinControl* a = form->ActiveControl(); a && a->Focused() && self->ContainsControl(a))
+      focused = a;
+  if (move) self->backend_->rehosting = true;
+  try {
+    if (parent_) parent_->RemoveControl(this);
+    if (AParent) AParent->InsertControl(this);
+  } catch (...) {
+    if (move) self->backend_->rehosting = false;
+    throw;
+  }
+  if (!move) return;
+  self->backend_->rehosting = false;
+  ControlAccess::Rehost(self);
+  if (focused && focused->CanFocus()) focused->SetFocus();
 }
 
 TComponent* TControl::GetParentComponent() const { return parent_; }
@@ -311,7 +329,7 @@ void TWinControl::RemoveControl(TControl* c) {
   Perform(CM_CONTROLLISTCHANGE, WPARAM(c), 0);
   if (TCustomForm* form = ::GetParentForm(this)) form->ForgetControl(c);
   if (!destroying)
-    if (auto* w = dynamic_cast<TWinControl*>(c)) w->DestroyHandleTree();
+    if (auto* w = dynamic_cast<TWinControl*>(c); w && !w->backend_->rehosting) w->DestroyHandleTree();
   if (c->visible_) InvalidateRect(c->BoundsRect());
   std::erase(controls_, c);
   std::erase_if(winControls_, [c](TWinControl* w) { return static_cast<TControl*>(w) == c; });

@@ -144,6 +144,20 @@ struct ControlAccess {
   // The overlay of a shown window for drawing outside paint, made on first use.
   static QImage* Overlay(TWinControl* w, TCanvas* canvas);
   static void DropOverlay(TWinControl* w);
+  // Where a window with these parameters lives: under its parent's client
+  // area, or top-level with the flags of its styles and owned by a window.
+  struct Place {
+    bool topLevel = false;
+    QWidget* parentWidget = nullptr;
+    Qt::WindowFlags flags = Qt::Widget;
+  };
+  static Place PlaceOf(TWinControl* w, const TCreateParams& params);
+  // Moves an existing window to where its (new) parent wants it, keeping the
+  // widgets and so their state (text, undo history, selection).
+  static void Rehost(TWinControl* w);
+  // Keeps a hosted edit's text and selection across a re-creation.
+  static void SaveHostedEdit(TWinControl* w);
+  static void RestoreHostedEdit(TWinControl* w, QWidget* native);
 };
 
 struct TWinControl::Backend {
@@ -167,6 +181,13 @@ struct TWinControl::Backend {
   };
   Bar bars[2];                // SB_HORZ, SB_VERT
   bool syncing = false;       // geometry is being copied between control and widget
+  bool rehosting = false;     // SetParent moves the window: keep it
+  bool recreatePending = false;  // CM_RECREATEWND posted
+  struct SavedEdit {
+    QString text;
+    int anchor = 0, position = 0;  // the selection, from where it began to the cursor
+    bool valid = false;
+  } savedEdit;
   QRegion validated;          // ValidateRect since the last paint: not painted again
   // What the control drew outside a paint cycle (a sizing line, a focus
   // rectangle), on a copy of its looks; shown instead of painting until the

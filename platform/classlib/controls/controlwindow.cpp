@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QVBoxLayout>
@@ -78,32 +80,58 @@ void TWinControl::CreateHandleTree() {
   UpdateShowing();
 }
 
+ControlAccess::Place ControlAccess::PlaceOf(TWinControl* w, const TCreateParams& params) {
+  Place place;
+  TWinControl* parent = w->parent_;
+  place.topLevel = !parent || (params.Style & WS_POPUP) || (params.Style & WS_CHILD) == 0;
+  if (!place.topLevel) {
+    parent->HandleNeeded();
+    place.parentWidget = parent->backend_->client;
+    return place;
+  }
+  Qt::WindowFlags& flags = place.flags;
+  flags = (params.ExStyle & WS_EX_TOOLWINDOW) ? Qt::Tool : Qt::Window;
+  if (!(params.Style & WS_CAPTION)) flags |= Qt::FramelessWindowHint;
+  if (params.ExStyle & WS_EX_TOPMOST) flags |= Qt::WindowStaysOnTopHint;
+  if (params.ExStyle & WS_EX_NOACTIVATE) flags = kNoActivateFlags;
+  if (params.WndParent && params.WndParent != w && params.WndParent->HandleAllocated())
+    place.parentWidget = params.WndParent->backend_->window;
+  // A pop-up without an owner would be a stranger to a modal dialog it
+  // opens from (and get none of its clicks): its parent's form owns it.
+  if (!place.parentWidget && parent)
+    if (TCustomForm* form = ::GetParentForm(parent); form && form->HandleAllocated())
+      place.parentWidget = WindowWidget(*form);
+  return place;
+}
+
+void ControlAccess::Rehost(TWinControl* w) {
+  TCreateParams params;
+  w->FillCreateParams(params);
+  const Place place = PlaceOf(w, params);
+  // Without a parent only a window of its own (a form, a pop-up) stays.
+  if (!w->parent_ && (params.Style & WS_CHILD) && !(params.Style & WS_POPUP)) {
+    w->DestroyHandleTree();
+    return;
+  }
+  TWinControl::Backend& b = *w->backend_;
+  b.topLevel = place.topLevel;
+  b.style = params.Style;
+  b.exStyle = params.ExStyle;
+  b.window->setParent(place.parentWidget, place.flags);
+  b.window->setAttribute(Qt::WA_ShowWithoutActivating, (params.ExStyle & WS_EX_NOACTIVATE) != 0);
+  w->ComputeNonClient();
+  w->SyncWindowGeometry();
+  w->UpdateShowing();
+}
+
 void TWinControl::CreateWnd() {
   TCreateParams params;
   FillCreateParams(params);
-  const bool topLevel = !parent_ || (params.Style & WS_POPUP) || (params.Style & WS_CHILD) == 0;
-  backend_->topLevel = topLevel;
+  const ControlAccess::Place place = ControlAccess::PlaceOf(this, params);
+  backend_->topLevel = place.topLevel;
   backend_->style = params.Style;
   backend_->exStyle = params.ExStyle;
-  QWidget* parentWidget = nullptr;
-  Qt::WindowFlags flags = Qt::Widget;
-  if (!topLevel) {
-    parent_->HandleNeeded();
-    parentWidget = parent_->backend_->client;
-  } else {
-    flags = (params.ExStyle & WS_EX_TOOLWINDOW) ? Qt::Tool : Qt::Window;
-    if (!(params.Style & WS_CAPTION)) flags |= Qt::FramelessWindowHint;
-    if (params.ExStyle & WS_EX_TOPMOST) flags |= Qt::WindowStaysOnTopHint;
-    if (params.ExStyle & WS_EX_NOACTIVATE) flags = kNoActivateFlags;
-    if (params.WndParent && params.WndParent != this && params.WndParent->HandleAllocated())
-      parentWidget = params.WndParent->backend_->window;
-    // A pop-up without an owner would be a stranger to a modal dialog it
-    // opens from (and get none of its clicks): its parent's form owns it.
-    if (!parentWidget && parent_)
-      if (TCustomForm* form = ::GetParentForm(parent_); form && form->HandleAllocated())
-        parentWidget = WindowWidget(*form);
-  }
-  auto* window = new VWindow(this, parentWidget, flags);
+  auto* window = new VWindow(this, place.parentWidget, place.flags);
   if (params.ExStyle & WS_EX_NOACTIVATE) window->setAttribute(Qt::WA_ShowWithoutActivating);
   auto* client = new VClient(this, window);
   window->client = client;
@@ -129,6 +157,7 @@ void TWinControl::CreateWnd() {
 void TWinControl::DestroyWnd() {
   if (!HandleAllocated()) return;
   ControlAccess::DropOverlay(this);
+  ControlAccess::SaveHostedEdit(this);
   VWindow* window = backend_->window;
   window->control = nullptr;
   backend_->client->control = nullptr;
@@ -503,8 +532,43 @@ void EmbedNativeWidget(TWinControl& control, QWidget* widget) {
   layout->addWidget(widget);
   client->setFocusProxy(widget);
   widget->installEventFilter(new NativeFilter(&control, widget));
+  ControlAccess::RestoreHostedEdit(&control, widget);
 }
 }  // namespace vantrel::qt
+
+// A re-created edit comes back with its text and selection (the undo history
+// goes with the old widget; moving a control to a new parent keeps it whole).
+void ControlAccess::SaveHostedEdit(TWinControl* w) {
+  TWinControl::Backend::SavedEdit& saved = w->backend_->savedEdit;
+  QWidget* native = w->backend_->client->focusProxy();
+  if (auto* line = qobject_cast<QLineEdit*>(native)) {
+    const int start = line->hasSelectedText() ? line->selectionStart() : line->cursorPosition();
+    const int end = line->hasSelectedText() ? line->selectionEnd() : start;
+    // The cursor stands at the end it was moved to.
+    const bool atStart = line->cursorPosition() == start && start != end;
+    saved = {line->text(), atStart ? end : start, atStart ? start : end, true};
+  } else if (auto* text = qobject_cast<QPlainTextEdit*>(native)) {
+    const QTextCursor cursor = text->textCursor();
+    saved = {text->toPlainText(), cursor.anchor(), cursor.position(), true};
+  }
+}
+
+void ControlAccess::RestoreHostedEdit(TWinControl* w, QWidget* native) {
+  TWinControl::Backend::SavedEdit& saved = w->backend_->savedEdit;
+  if (!saved.valid) return;
+  if (auto* line = qobject_cast<QLineEdit*>(native)) {
+    line->setText(saved.text);
+    line->setCursorPosition(saved.anchor);
+    line->cursorForward(true, saved.position - saved.anchor);
+  } else if (auto* text = qobject_cast<QPlainTextEdit*>(native)) {
+    text->setPlainText(saved.text);
+    QTextCursor cursor = text->textCursor();
+    cursor.setPosition(saved.anchor);
+    cursor.setPosition(saved.position, QTextCursor::KeepAnchor);
+    text->setTextCursor(cursor);
+  }
+  saved = {};
+}
 
 // ---- Dropped files -------------------------------------------------------------------
 
