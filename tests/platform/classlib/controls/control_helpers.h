@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <functional>
 #include <memory>
 
 #include "platform/classlib/controls/forms.h"
@@ -40,6 +41,22 @@ inline QWidget* ClientOf(TWinControl* c) { return vantrel::qt::ClientWidget(*c);
 inline void Click(TWinControl* c, int x, int y, Qt::MouseButton b = Qt::LeftButton) {
   QTest::mouseClick(ClientOf(c), b, Qt::NoModifier, QPoint(x, y));
 }
+
+// A custom control whose creation parameters a test adjusts (style bits, owner).
+class TStyledControl : public TCustomControl {
+ public:
+  TStyledControl(TComponent* owner, std::function<void(TCreateParams&)> adjust)
+      : TCustomControl(owner), adjust_(std::move(adjust)) {}
+
+ protected:
+  void FillCreateParams(TCreateParams& params) override {
+    TCustomControl::FillCreateParams(params);
+    adjust_(params);
+  }
+
+ private:
+  std::function<void(TCreateParams&)> adjust_;
+};
 
 // A click through the window system, which holds back input to windows a
 // modal one blocks (Click hands the event to the widget directly). For

@@ -336,19 +336,11 @@ TEST(ModalTest, APopUpWithoutOwnerInAModalDialogGetsItsClicks) {
   Application->Initialize();
   TForm dialog(nullptr);
   dialog.SetBounds(50, 50, 200, 150);
-  class TOwnerless : public TCustomControl {
-   public:
-    using TCustomControl::TCustomControl;
-
-   protected:
-    void FillCreateParams(TCreateParams& params) override {
-      TCustomControl::FillCreateParams(params);
-      params.Style = WS_POPUP;
-      params.ExStyle = WS_EX_TOOLWINDOW;
-      params.WndParent = nullptr;
-    }
-  };
-  auto* popup = new TOwnerless(&dialog);
+  auto* popup = new TStyledControl(&dialog, [](TCreateParams& params) {
+    params.Style = WS_POPUP;
+    params.ExStyle = WS_EX_TOOLWINDOW;
+    params.WndParent = nullptr;  // a parent, but no owner window
+  });
   popup->SetBounds(70, 90, 60, 40);
   popup->Hide();
   popup->SetParent(&dialog);
@@ -660,18 +652,10 @@ TEST(ActivationTest, NoActivateWindowsLeaveTheFormActiveAndTheKeyboardInTheEdit)
   TField* edit = FocusedTypist(form.get(), &log, &typed);
   int deactivations = 0;
   form->OnDeactivate = [&](TObject*) { ++deactivations; };
-  class TPopupList : public TCustomControl {
-   public:
-    using TCustomControl::TCustomControl;
-
-   protected:
-    void FillCreateParams(TCreateParams& params) override {
-      TCustomControl::FillCreateParams(params);
-      params.Style = WS_POPUP | WS_BORDER;
-      params.ExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE;
-    }
-  };
-  auto* list = new TPopupList(form.get());
+  auto* list = new TStyledControl(form.get(), [](TCreateParams& params) {
+    params.Style = WS_POPUP | WS_BORDER;
+    params.ExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE;
+  });
   list->SetParent(form.get());
   list->SetBounds(20, 40, 80, 60);
   int clicks = 0;
