@@ -109,6 +109,23 @@ void TWinControl::Update() {
 
 // ---- Painting ----------------------------------------------------------------------
 
+bool ControlAccess::PaintMessage(TWinControl* w, TMessage& m) {
+  auto* dc = reinterpret_cast<TCanvas*>(m.WParam);
+  switch (m.Msg) {
+    case WM_PAINT: {
+      const TRect* r = reinterpret_cast<const TRect*>(m.LParam);
+      if (dc) w->PaintHandler(dc, r ? *r : w->ClientRect());
+      return true;
+    }
+    case WM_ERASEBKGND:
+      if (dc) ActivePainter(*dc).fillRect(ToQRect(w->ClientRect()), ToQColor(w->Color()));
+      m.Result = 1;
+      return true;
+    default:
+      return false;
+  }
+}
+
 void TWinControl::PaintHandler(TCanvas* dc, const TRect& updateRect) {
   Perform(WM_ERASEBKGND, WPARAM(dc));
   PaintWindow(dc);

@@ -72,22 +72,28 @@ void TControl::SetParent(TWinControl* AParent) {
   // window too (or it stands alone): its state and focus stay.
   auto* self = dynamic_cast<TWinControl*>(this);
   const bool move = self && self->HandleAllocated() && (!AParent || AParent->HandleAllocated());
+  TCustomForm* form = ::GetParentForm(this);
   TWinControl* focused = nullptr;
-  if (TCustomForm* form = ::GetParentForm(this); move && form)
+  if (move && form)
     if (TWinControl* a = form->ActiveControl(); a && a->Focused() && self->ContainsControl(a))
       focused = a;
+  const auto alive = Lifetime();
+  const std::weak_ptr<void> focusedAlive = focused ? focused->Lifetime() : std::weak_ptr<void>();
   if (move) self->backend_->rehosting = true;
   try {
     if (parent_) parent_->RemoveControl(this);
     if (AParent) AParent->InsertControl(this);
   } catch (...) {
-    if (move) self->backend_->rehosting = false;
+    if (move && !alive.expired()) self->backend_->rehosting = false;
     throw;
   }
-  if (!move) return;
+  if (!move || alive.expired()) return;  // a handler of the change may have freed it
   self->backend_->rehosting = false;
   ControlAccess::Rehost(self);
-  if (focused && focused->CanFocus()) focused->SetFocus();
+  // Within the same form the focus stays; another form is not activated for it.
+  if (focused && !focusedAlive.expired() && ::GetParentForm(focused) == form &&
+      focused->CanFocus())
+    focused->SetFocus();
 }
 
 TComponent* TControl::GetParentComponent() const { return parent_; }

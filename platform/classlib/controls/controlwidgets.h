@@ -120,6 +120,11 @@ struct ControlAccess {
   static void KeyRelease(TWinControl* w, QKeyEvent* e);
   static bool DoKeyDown(TWinControl* w, WORD& key, TShiftState shift);
   static bool DoKeyPress(TWinControl* w, char32_t& ch);
+  // The parts of TWinControl::Dispatch, each true when it handled the message:
+  // painting (WM_PAINT, WM_ERASEBKGND), the frame (WM_NC*), property changes (CM_*CHANGED).
+  static bool PaintMessage(TWinControl* w, TMessage& m);
+  static bool NonClientMessage(TWinControl* w, TMessage& m);
+  static bool ChangeMessage(TWinControl* w, TMessage& m);
   // CN_KEYDOWN / CN_KEYUP: shortcuts, key preview, the control, dialog keys.
   static void KeyDownMessage(TWinControl* w, TMessage& m);
   static void KeyUpMessage(TWinControl* w, TMessage& m);
