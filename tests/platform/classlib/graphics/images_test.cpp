@@ -199,6 +199,15 @@ TEST(MetafileTest, RecordsReplaysScaledAndSavesSvg) {
   EXPECT_EQ(loaded.Width(), 20);  // unchanged after a failed load
 }
 
+// The SVG file as a picture of its size.
+std::unique_ptr<TBitmap> RenderSvg(const std::string& name) {
+  TMetafile svg;
+  svg.LoadFromFile(name);
+  auto b = Surface(svg.Width(), svg.Height());
+  b->Canvas()->Draw(0, 0, &svg);
+  return b;
+}
+
 // Read back as a drawing, the file shows what was drawn where it was drawn.
 TEST(SvgCanvasTest, WritesTheDrawing) {
   QTemporaryDir dir;
@@ -212,18 +221,41 @@ TEST(SvgCanvasTest, WritesTheDrawing) {
     c.TextOut(60, 5, "Legend");
   }
   EXPECT_NE(ReadFile(name).find("<title>chart</title>"), std::string::npos);
-  TMetafile drawing;
-  drawing.LoadFromFile(name);
-  EXPECT_EQ(drawing.Width(), 100);
-  EXPECT_EQ(drawing.Height(), 50);
-  auto image = Surface(100, 50);
-  image->Canvas()->Draw(0, 0, &drawing);
+  auto image = RenderSvg(name);
+  EXPECT_EQ(image->Width(), 100);
+  EXPECT_EQ(image->Height(), 50);
   EXPECT_EQ(InkBox(*image, clBlue), Rect(11, 11, 49, 39));  // filled inside its frame
   EXPECT_EQ(InkBox(*image, clBlack), Rect(10, 10, 50, 40));
   int textInk = 0;
   for (int y = 0; y < 50; ++y)
     for (int x = 55; x < 100; ++x) textInk += image->Canvas()->Pixels(x, y) != clWhite;
   EXPECT_GT(textInk, 30) << "the text is drawn right of the frame";
+}
+
+TEST(SvgCanvasTest, WhiteOfAnAndedPictureIsTransparentOnTheVectorPage) {
+  // A black square on white, ANDed onto red: red stays around the square, as on the screen.
+  auto picture = Surface(20, 20, clWhite);
+  picture->Canvas()->Brush()->SetColor(clBlack);
+  picture->Canvas()->FillRect(Rect(5, 5, 15, 15));
+  QTemporaryDir dir;
+  const std::string name = dir.filePath("and.svg").toStdString();
+  auto draw = [&](TCanvas* c) {
+    c->Brush()->SetColor(clRed);
+    c->FillRect(Rect(0, 0, 40, 40));
+    c->SetCopyMode(cmSrcAnd);
+    c->CopyRect(Rect(10, 10, 30, 30), picture->Canvas(), Rect(0, 0, 20, 20));
+  };
+  {
+    TSvgCanvas svg(name, 40, 40);
+    draw(&svg);
+  }
+  auto screen = Surface(40, 40);
+  draw(screen->Canvas());
+  auto page = RenderSvg(name);
+  for (TPoint p : {Point(12, 12), Point(20, 20), Point(35, 35)})
+    EXPECT_EQ(page->Canvas()->Pixels(p.x, p.y), screen->Canvas()->Pixels(p.x, p.y)) << p.x;
+  EXPECT_EQ(page->Canvas()->Pixels(12, 12), clRed);
+  EXPECT_EQ(page->Canvas()->Pixels(20, 20), clBlack);
 }
 
 TEST(PictureTest, HoldsOneKindAndLoadsByExtension) {
