@@ -2,70 +2,17 @@
 // another user, a process killed while it holds a lock or a transaction, a
 // busy file, and exclusive opens.
 
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
-#include <functional>
 
+#include "childprocess.h"
 #include "daotest_util.h"
 
 using namespace dao;
+using daotest::Child;
 using daotest::DaoFixture;
 using daotest::ErrorOf;
 
 namespace {
-
-// A child process running `body`; the two sides talk over pipes one byte at a time.
-class Child {
- public:
-  explicit Child(std::function<int(Child&)> body) {
-    if (::pipe(toChild_) != 0 || ::pipe(toParent_) != 0) ADD_FAILURE() << "pipe";
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      int code = 99;
-      try {
-        code = body(*this);
-      } catch (...) {
-        code = 98;
-      }
-      ::_exit(code);
-    }
-  }
-  ~Child() {
-    if (pid_ > 0 && !reaped_) Kill();
-    for (int fd : {toChild_[0], toChild_[1], toParent_[0], toParent_[1]}) ::close(fd);
-  }
-  // Child side.
-  void Tell(char c) { (void)!::write(toParent_[1], &c, 1); }
-  char Hear() {
-    char c = 0;
-    return ::read(toChild_[0], &c, 1) == 1 ? c : 0;
-  }
-  // Parent side.
-  void Say(char c) { (void)!::write(toChild_[1], &c, 1); }
-  char Listen() {
-    char c = 0;
-    return ::read(toParent_[0], &c, 1) == 1 ? c : 0;
-  }
-  int Wait() {
-    int status = 0;
-    ::waitpid(pid_, &status, 0);
-    reaped_ = true;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  void Kill() {
-    ::kill(pid_, SIGKILL);
-    Wait();
-  }
-
- private:
-  int toChild_[2] = {-1, -1};
-  int toParent_[2] = {-1, -1};
-  pid_t pid_ = -1;
-  bool reaped_ = false;
-};
 
 class Processes : public DaoFixture {
  protected:
