@@ -661,15 +661,28 @@ void TAccessTable::GetRecordAtBookmark(const std::uint8_t* bookmark, std::uint8_
   // Standing on that record already: keep what the positioning found.
   bool onIt = !Recordset->EOF_() && !Recordset->BOF() && CurrentBookmarkWord() == Load<std::int32_t>(bookmark);
   if (!onIt) SetToBookmark(bookmark);
+  SetRecordBuffer(buffer);
   if (lock == 1) {
-    SetRecordBuffer(buffer);
-    LoadRecordBuffer();
-    LockCurrentRecord();
+    LoadLockedRecord();
   } else {
-    SetRecordBuffer(buffer);
     LoadRecordBuffer();
   }
   CursorState = curstate::OnRecord;
+}
+
+// The recordset's Edit takes the record lock and re-reads the row; the buffer
+// is filled after it, so an edit starts from the row as it stands under the
+// lock and never posts values another user has replaced meanwhile.
+void TAccessTable::LoadLockedRecord() {
+  LockCurrentRecord();
+  EditPending = false;  // a fresh read: the fields' statuses come from the row
+  try {
+    LoadRecordBuffer();
+  } catch (...) {
+    Recordset->CancelUpdate();
+    throw;
+  }
+  EditPending = true;
 }
 
 int TAccessTable::CompareBookmarks(const std::uint8_t* a, const std::uint8_t* b) {
