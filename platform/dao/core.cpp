@@ -883,8 +883,8 @@ TDatabaseCore::TDatabaseCore(const std::string& path, bool exclusive, bool readO
     StatementUse s(conn_->Cached("SELECT Password FROM MSysPassword"));
     if (s->Step() && s->ColumnText(0) != PasswordOf(connect)) Fail(errBadPassword);
   }
-  locks_ = LockFile::For(path);
-  if (int error = locks_->OpenDatabase(exclusive)) Fail(error, error == errFileInUse ? path : "Admin");
+  locks_ = LockFile::For(path, !readOnly_);
+  if (int error = locks_->OpenDatabase(exclusive, !readOnly_)) Fail(error, error == errFileInUse ? path : "Admin");
   opened_ = true;
 }
 

@@ -18,9 +18,7 @@ class Processes : public DaoFixture {
  protected:
   void SetUp() override {
     DaoFixture::SetUp();
-    MakePeople();
-    AddPerson("one", 1);
-    AddPerson("two", 2);
+    MakeOneAndTwo();
   }
   std::unique_ptr<TRecordsetCore> OnPerson(TDatabaseCore& db, const std::string& name) {
     auto rs = db.OpenRecordset("People", -1);
