@@ -1,9 +1,11 @@
 #include "platform/dao/store.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/classlib/core/strutils.h"
@@ -267,17 +269,99 @@ std::string Statement::ColumnDeclType(int i) const { return OrEmpty(sqlite3_colu
 void Connection::SetBusyTimeout(int ms) { busyTimeoutMs = ms; }
 int Connection::BusyTimeout() { return busyTimeoutMs; }
 
+namespace {
+
+// What this process may do with a database file and the folder it lies in.
+struct FileAccess {
+  bool file = false;    // may write the file (a file without write bits is read-only, even for root)
+  bool folder = false;  // may create files beside it, as SQLite's log needs
+};
+
+FileAccess AccessOf(const std::string& path) {
+  FileAccess a;
+  struct stat st {};
+  a.file = ::access(path.c_str(), W_OK) == 0 && ::stat(path.c_str(), &st) == 0 && (st.st_mode & 0222) != 0;
+  auto slash = path.rfind('/');
+  std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  a.folder = ::access(folder.c_str(), W_OK) == 0;
+  return a;
+}
+
+bool HasContent(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && st.st_size > 0;
+}
+
+// The file as an SQLite URI that reads it as it stands, without the shared
+// index of its log (which a read-only folder cannot hold).
+std::string ImmutableUri(const std::string& path) {
+  std::string uri = "file:";
+  for (char c : path) {
+    if (c == '%' || c == '?' || c == '#') {
+      char hex[4];
+      std::snprintf(hex, sizeof hex, "%%%02X", static_cast<unsigned char>(c));
+      uri += hex;
+    } else {
+      uri += c;
+    }
+  }
+  return uri + "?immutable=1";
+}
+
+// Failures of a read-only connection that come from the log's shared index
+// or side files it may not create, not from the file's contents.
+bool IsSideFileFailure(int rc) {
+  int primary = rc & 0xFF;
+  return primary == SQLITE_READONLY || primary == SQLITE_CANTOPEN || primary == SQLITE_PERM;
+}
+
+}  // namespace
+
 Connection::Connection(const std::string& path, bool readOnly) : path_(path), readOnly_(readOnly) {
   if (path.empty() || ::access(path.c_str(), F_OK) != 0) Fail(errFileNotFound, path);
-  bool writable = ::access(path.c_str(), W_OK) == 0;
-  int flags = (writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_NOMUTEX;
-  if (!writable) readOnly_ = true;
-  if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
-    sqlite3_close(db_);
-    db_ = nullptr;
+  FileAccess access = AccessOf(path);
+  readOnly_ = readOnly || !access.file || !access.folder;
+  // Closing a connection folds its log into the file. An empty log adds
+  // nothing (and SQLite then removes the log files it made); one with content
+  // is folded only once the file is known to be ours.
+  bool holdLog = HasContent(path + "-wal");
+  int rc = OpenAndRecognise(path, readOnly_ ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, holdLog);
+  if (rc != SQLITE_OK && readOnly_ && !access.folder && IsSideFileFailure(rc)) {
+    // Nobody can write the file through a log here unless the log's files
+    // exist already; a log with content holds commits the file lacks.
+    if (HasContent(path + "-wal")) Fail(errFolderReadOnly, path);
+    rc = OpenAndRecognise(ImmutableUri(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, holdLog);
+  }
+  if (rc != SQLITE_OK) {
+    int primary = rc & 0xFF;
+    if (db_ != nullptr && primary != SQLITE_NOTADB && primary != SQLITE_CORRUPT && primary != SQLITE_CANTOPEN) {
+      try {
+        Raise(rc);
+      } catch (...) {
+        CloseUnrecognised();
+        throw;
+      }
+    }
+    CloseUnrecognised();
     Fail(errCannotOpen, path);
   }
+  sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
+  if (!readOnly_) {
+    // Readers never block writers; a killed process leaves the log to be replayed.
+    sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+    sqlite3_exec(db_, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+  }
+}
+
+// Opens `name` and reads its schema, writing nothing: SQLITE_OK when it holds
+// our catalogue, SQLITE_NOTADB when it is some other SQLite file, else the
+// failure.
+int Connection::OpenAndRecognise(const std::string& name, int flags, bool holdLog) {
+  CloseUnrecognised();
+  int rc = sqlite3_open_v2(name.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+  if (rc != SQLITE_OK) return rc;
   sqlite3_extended_result_codes(db_, 1);
+  sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, holdLog ? 1 : 0, nullptr);
   // "Text" in double quotes is a name, never a string that SQLite guesses at.
   sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
   sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
@@ -287,20 +371,21 @@ Connection::Connection(const std::string& path, bool readOnly) : path_(path), re
                           LikeFunction, nullptr, nullptr);
   sqlite3_create_function(db_, "like", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                           LikeFunction, nullptr, nullptr);
-  try {
-    // Reading the schema tells a database from any other file.
-    StatementUse probe(Cached("SELECT count(*) FROM sqlite_master"));
-    probe->Step();
-  } catch (const TDaoFailure&) {
-    sqlite3_close(db_);
-    db_ = nullptr;
-    Fail(errCannotOpen, path);
+  sqlite3_stmt* probe = nullptr;
+  rc = sqlite3_prepare_v2(db_, "SELECT 1 FROM sqlite_master WHERE type='table' AND name='MSysColumns'", -1,
+                          &probe, nullptr);
+  if (rc == SQLITE_OK) {
+    rc = sqlite3_step(probe);
+    rc = rc == SQLITE_ROW ? SQLITE_OK : rc == SQLITE_DONE ? SQLITE_NOTADB : sqlite3_extended_errcode(db_);
   }
-  if (writable) {
-    // Readers never block writers; a killed process leaves the log to be replayed.
-    sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
-    sqlite3_exec(db_, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
-  }
+  sqlite3_finalize(probe);
+  return rc;
+}
+
+void Connection::CloseUnrecognised() {
+  if (db_ == nullptr) return;
+  sqlite3_close_v2(db_);
+  db_ = nullptr;
 }
 
 Connection::~Connection() {

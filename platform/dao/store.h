@@ -92,7 +92,11 @@ class StatementUse {
 
 class Connection {
  public:
-  // Opens an existing file (3024 when missing, 3049 when not a database).
+  // Opens an existing file (3024 when missing, 3049 when not one of our
+  // databases). Nothing is written to a file before it is recognised, nor
+  // ever by a read-only open. A file or folder this process may not write
+  // opens read-only; in a read-only folder the file is read as it stands
+  // (3051 when its log holds changes it lacks).
   Connection(const std::string& path, bool readOnly);
   ~Connection();
   Connection(const Connection&) = delete;
@@ -164,6 +168,8 @@ class Connection {
   static int BusyTimeout();
 
  private:
+  int OpenAndRecognise(const std::string& name, int flags, bool holdLog);
+  void CloseUnrecognised();
   void LoadCatalogue();
   void CheckWritable();
   void WatchLogHeader();
