@@ -149,6 +149,36 @@ int LockFile::OpenDatabase(bool exclusive, bool writing) {
 
 void LockFile::CloseDatabase(bool exclusive) { Release(0, exclusive); }
 
+namespace {
+constexpr std::int64_t kModeOffset = std::int64_t{1} << 30;  // + 0 local, + 1 network
+}
+
+// True when another process holds any lock on the byte.
+bool LockFile::HeldElsewhere(std::int64_t offset) {
+  if (fd_ < 0) return false;
+  struct flock fl {};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = static_cast<off_t>(offset);
+  fl.l_len = 1;
+  return ::fcntl(fd_, F_GETLK, &fl) == 0 && fl.l_type != F_UNLCK;
+}
+
+int LockFile::JoinMode(bool network) {
+  std::int64_t mine = kModeOffset + (network ? 1 : 0);
+  std::int64_t other = kModeOffset + (network ? 0 : 1);
+  if (Acquire(mine, false) != Outcome::Taken) return errCantLockFile;
+  // Marked first, checked second: of two users joining in different modes at
+  // once, at least one sees the other (both may, and both then retry).
+  if (held_.count(other) != 0 || HeldElsewhere(other)) {
+    Release(mine, false);
+    return errFileInUse;
+  }
+  return 0;
+}
+
+void LockFile::LeaveMode(bool network) { Release(kModeOffset + (network ? 1 : 0), false); }
+
 std::int64_t LockFile::TableOffset(const std::string& table) { return 1 + (NameHash(table) & 0xFFFFF); }
 
 std::int64_t LockFile::RecordOffset(const std::string& table, std::int64_t row) {

@@ -7,7 +7,8 @@
 //
 // Byte 0 marks the open database (shared: read lock, exclusive: write lock);
 // bytes 1 .. 2^20 one per table (recordsets denying others); from 2^40 on one
-// byte per record (table number * 2^32 + row number) held from Edit to Update.
+// byte per record (table number * 2^32 + row number) held from Edit to Update;
+// bytes 2^30 and 2^30 + 1 mark users of the local and the network sharing mode.
 //
 // The companion file takes the database file's owner and permission bits, so
 // whoever may write the database may lock in it. Only an open for writing
@@ -39,6 +40,12 @@ class LockFile {
   int OpenDatabase(bool exclusive, bool writing);
   void CloseDatabase(bool exclusive);
 
+  // The sharing mode of a connection (local: write-ahead log; network:
+  // rollback journal). 0, or 3045 while users of the other mode have the
+  // file open: the two modes never run at once.
+  int JoinMode(bool network);
+  void LeaveMode(bool network);
+
   // Table use by a recordset: shared, or exclusive for "deny read and write".
   bool LockTable(const std::string& table, bool exclusive);
   void UnlockTable(const std::string& table, bool exclusive);
@@ -62,6 +69,7 @@ class LockFile {
   Outcome Acquire(std::int64_t offset, bool exclusive);
   void Release(std::int64_t offset, bool exclusive);
   Outcome SystemLock(std::int64_t offset, short type);
+  bool HeldElsewhere(std::int64_t offset);
   static std::int64_t TableOffset(const std::string& table);
   static std::int64_t RecordOffset(const std::string& table, std::int64_t row);
 

@@ -10,6 +10,8 @@
 
 #include "platform/classlib/core/strutils.h"
 #include "platform/dao/daoerrors.h"
+#include "platform/dao/locks.h"
+#include "platform/dao/sharing.h"
 
 namespace dao {
 
@@ -281,9 +283,7 @@ FileAccess AccessOf(const std::string& path) {
   FileAccess a;
   struct stat st {};
   a.file = ::access(path.c_str(), W_OK) == 0 && ::stat(path.c_str(), &st) == 0 && (st.st_mode & 0222) != 0;
-  auto slash = path.rfind('/');
-  std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-  a.folder = ::access(folder.c_str(), W_OK) == 0;
+  a.folder = ::access(FolderOf(path).c_str(), W_OK) == 0;
   return a;
 }
 
@@ -325,12 +325,14 @@ Connection::Connection(const std::string& path, bool readOnly) : path_(path), re
   // nothing (and SQLite then removes the log files it made); one with content
   // is folded only once the file is known to be ours.
   bool holdLog = HasContent(path + "-wal");
+  bool immutable = false;
   int rc = OpenAndRecognise(path, readOnly_ ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, holdLog);
   if (rc != SQLITE_OK && readOnly_ && !access.folder && IsSideFileFailure(rc)) {
     // Nobody can write the file through a log here unless the log's files
     // exist already; a log with content holds commits the file lacks.
     if (HasContent(path + "-wal")) Fail(errFolderReadOnly, path);
     rc = OpenAndRecognise(ImmutableUri(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, holdLog);
+    immutable = true;
   }
   if (rc != SQLITE_OK) {
     int primary = rc & 0xFF;
@@ -346,11 +348,57 @@ Connection::Connection(const std::string& path, bool readOnly) : path_(path), re
     Fail(errCannotOpen, path);
   }
   sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
-  if (!readOnly_) {
+  JoinSharingMode(immutable);
+}
+
+// A file runs in one sharing mode at a time (see sharing.h): a connection
+// joins the mode of its folder, switching the file's journal when nobody
+// else has it open, and is refused while users of the other mode have it.
+void Connection::JoinSharingMode(bool immutable) {
+  network_ = InNetworkMode(path_);
+  auto sharing = LockFile::For(path_, !readOnly_);
+  if (sharing->JoinMode(network_) != 0) RefuseOpen(OtherModeInUse());
+  sharing_ = sharing;
+  if (immutable) return;  // read as it stands: nobody writes it
+  std::string journal = QueryText("PRAGMA journal_mode");
+  if (network_) {
+    // A log left by local users: folded into the file and removed, which
+    // SQLite does only for the file's one and only user.
+    if (journal == "wal") {
+      if (readOnly_) RefuseOpen("it was left in local mode, which a read-only user cannot end here.  Open it once for writing.");
+      if (QueryText("PRAGMA journal_mode=DELETE") != "delete") RefuseOpen(OtherModeInUse());
+    }
+    if (!readOnly_) sqlite3_exec(db_, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+  } else if (!readOnly_) {
     // Readers never block writers; a killed process leaves the log to be replayed.
-    sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+    if (journal != "wal") QueryText("PRAGMA journal_mode=WAL");
     sqlite3_exec(db_, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
   }
+}
+
+std::string Connection::OtherModeInUse() const {
+  return std::string("another user has it open in ") + (network_ ? "local" : "network") +
+         " mode, and a file is shared in one mode at a time (" + (network_ ? "network" : "local") +
+         " mode here).  Try again when it is closed.";
+}
+
+// The one-row text answer of a statement; empty when it fails (busy).
+std::string Connection::QueryText(const char* sql) {
+  sqlite3_stmt* s = nullptr;
+  std::string answer;
+  if (sqlite3_prepare_v2(db_, sql, -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW) {
+    const unsigned char* t = sqlite3_column_text(s, 0);
+    answer = t != nullptr ? LowerCase(reinterpret_cast<const char*>(t)) : "";
+  }
+  sqlite3_finalize(s);
+  return answer;
+}
+
+void Connection::RefuseOpen(const std::string& why) {
+  CloseUnrecognised();
+  if (sharing_) sharing_->LeaveMode(network_);
+  sharing_.reset();
+  throw TDaoFailure(errFileInUse, "Couldn't use '" + path_ + "'; " + why);
 }
 
 // Opens `name` and reads its schema, writing nothing: SQLITE_OK when it holds
@@ -394,6 +442,7 @@ Connection::~Connection() {
     if (depth_ > 0) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close_v2(db_);
   }
+  if (sharing_) sharing_->LeaveMode(network_);
 }
 
 void Connection::CreateFile(const std::string& path) {
@@ -402,7 +451,8 @@ void Connection::CreateFile(const std::string& path) {
   sqlite3* db = nullptr;
   int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   if (rc == SQLITE_OK) {
-    std::string sql = std::string("PRAGMA journal_mode=WAL; BEGIN;") + kCatalogue + "COMMIT;";
+    std::string journal = InNetworkMode(path) ? "DELETE" : "WAL";
+    std::string sql = "PRAGMA journal_mode=" + journal + "; BEGIN;" + kCatalogue + "COMMIT;";
     rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
   }
   sqlite3_close(db);

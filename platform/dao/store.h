@@ -3,7 +3,8 @@
 // statements, values as SQLite stores them, the catalogue tables and the
 // mapping of SQLite failures to DAO errors.
 //
-// Layout of a database file (write-ahead log mode):
+// Layout of a database file (write-ahead log mode on a local disk, rollback
+// journal in a network folder; see sharing.h):
 //   - one SQLite table per DAO table, its columns in DAO order; a counter is
 //     the table's INTEGER PRIMARY KEY AUTOINCREMENT, so its values are the row
 //     numbers and never come back; text columns are TEXT COLLATE NOCASE with a
@@ -27,6 +28,8 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 namespace dao {
+
+class LockFile;
 
 // One stored value: SQLite's five storage classes. Blob bytes live in `text`.
 struct Cell {
@@ -107,6 +110,7 @@ class Connection {
 
   const std::string& Path() const { return path_; }
   bool ReadOnly() const { return readOnly_; }
+  bool NetworkMode() const { return network_; }
   sqlite3* Handle() const { return db_; }
 
   // A prepared statement, kept for reuse; the caller resets it (StatementUse).
@@ -170,6 +174,10 @@ class Connection {
  private:
   int OpenAndRecognise(const std::string& name, int flags, bool holdLog);
   void CloseUnrecognised();
+  void JoinSharingMode(bool immutable);
+  std::string OtherModeInUse() const;
+  std::string QueryText(const char* sql);
+  [[noreturn]] void RefuseOpen(const std::string& why);
   void LoadCatalogue();
   void CheckWritable();
   void WatchLogHeader();
@@ -178,6 +186,8 @@ class Connection {
 
   std::string path_;
   bool readOnly_;
+  bool network_ = false;                // shared in network mode (sharing.h)
+  std::shared_ptr<LockFile> sharing_;   // marks this connection's sharing mode
   sqlite3* db_ = nullptr;
   std::map<std::string, std::unique_ptr<Statement>> cache_;
   int depth_ = 0;

@@ -11,7 +11,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <functional>
+#include <string>
 #include <thread>
 
 namespace daotest {
@@ -94,5 +96,18 @@ class Child {
   pid_t pid_ = -1;
   bool reaped_ = false;
 };
+
+// Multi-process tests run in both sharing modes of a database file (local:
+// write-ahead log, network: rollback journal); the environment variable
+// that forces the network mode reaches the child processes as well.
+inline void UseNetworkMode(bool network) {
+  if (network)
+    ::setenv("VANTREL_NETWORK_MODE", "1", 1);
+  else
+    ::unsetenv("VANTREL_NETWORK_MODE");
+}
+inline std::string ModeName(const ::testing::TestParamInfo<bool>& info) {
+  return info.param ? "Network" : "Local";
+}
 
 }  // namespace daotest

@@ -14,11 +14,16 @@ using daotest::ErrorOf;
 
 namespace {
 
-class Processes : public DaoFixture {
+class Processes : public DaoFixture, public ::testing::WithParamInterface<bool> {
  protected:
   void SetUp() override {
+    daotest::UseNetworkMode(GetParam());
     DaoFixture::SetUp();
     MakeOneAndTwo();
+  }
+  void TearDown() override {
+    DaoFixture::TearDown();
+    daotest::UseNetworkMode(false);
   }
   std::unique_ptr<TRecordsetCore> OnPerson(TDatabaseCore& db, const std::string& name) {
     auto rs = db.OpenRecordset("People", -1);
@@ -29,7 +34,7 @@ class Processes : public DaoFixture {
   }
 };
 
-TEST_F(Processes, EditLocksTheRecordAgainstOtherProcesses) {
+TEST_P(Processes, EditLocksTheRecordAgainstOtherProcesses) {
   auto rs = OnPerson(*db_, "one");
   rs->Edit();
   Child child([&](Child& c) {
@@ -57,7 +62,7 @@ TEST_F(Processes, EditLocksTheRecordAgainstOtherProcesses) {
   EXPECT_EQ(7, check->Value(2).integer);
 }
 
-TEST_F(Processes, ChangesAndDeletesByOthersFailTheUpdate) {
+TEST_P(Processes, ChangesAndDeletesByOthersFailTheUpdate) {
   auto one = OnPerson(*db_, "one");
   auto two = OnPerson(*db_, "two");
   one->Edit();
@@ -80,7 +85,7 @@ TEST_F(Processes, ChangesAndDeletesByOthersFailTheUpdate) {
   EXPECT_EQ(11, OnPerson(*db_, "one")->Value(2).integer);
 }
 
-TEST_F(Processes, LocksAndTransactionsOfAKilledProcessVanish) {
+TEST_P(Processes, LocksAndTransactionsOfAKilledProcessVanish) {
   Child child([&](Child& c) {
     TDatabaseCore db(path_, false, false, "");
     auto rs = OnPerson(db, "one");
@@ -103,7 +108,7 @@ TEST_F(Processes, LocksAndTransactionsOfAKilledProcessVanish) {
   EXPECT_EQ(3, check->Value(0).integer);
 }
 
-TEST_F(Processes, BusyFileBeyondTheTimeoutIsALockError) {
+TEST_P(Processes, BusyFileBeyondTheTimeoutIsALockError) {
   Child child([&](Child& c) {
     TDatabaseCore db(path_, false, false, "");
     db.Conn().Begin();
@@ -138,7 +143,7 @@ std::vector<std::string> NamesFromHere(TRecordsetCore& rs, int field) {
   return names;
 }
 
-TEST_F(Processes, ALiveCursorSeesEveryOtherWritersChangeAtItsNextMove) {
+TEST_P(Processes, ALiveCursorSeesEveryOtherWritersChangeAtItsNextMove) {
   for (const char* name : {"a1", "a2", "a3", "a4", "a5", "a6"}) AddPerson(name, 20);
   auto rs = db_->OpenRecordset("People", -1);
   rs->SetIndex("ByName");
@@ -183,7 +188,7 @@ TEST_F(Processes, ALiveCursorSeesEveryOtherWritersChangeAtItsNextMove) {
   EXPECT_EQ((std::vector<std::string>{"a7", "one", "two"}), NamesFromHere(*rs, 1));
 }
 
-TEST_F(Processes, ExclusiveOpensAcrossProcesses) {
+TEST_P(Processes, ExclusiveOpensAcrossProcesses) {
   Child child([&](Child& c) {
     auto shared = std::make_unique<TDatabaseCore>(path_, false, false, "");
     c.Tell('s');
@@ -203,5 +208,7 @@ TEST_F(Processes, ExclusiveOpensAcrossProcesses) {
   child.Kill();  // its exclusive hold goes with it
   EXPECT_EQ(0, ErrorOf([&] { TDatabaseCore(path_, true, false, ""); }));
 }
+
+INSTANTIATE_TEST_SUITE_P(BothModes, Processes, ::testing::Values(false, true), daotest::ModeName);
 
 }  // namespace
