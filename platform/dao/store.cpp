@@ -357,7 +357,11 @@ Connection::Connection(const std::string& path, bool readOnly) : path_(path), re
 void Connection::JoinSharingMode(bool immutable) {
   network_ = InNetworkMode(path_);
   auto sharing = LockFile::For(path_, !readOnly_);
-  if (sharing->JoinMode(network_) != 0) RefuseOpen(OtherModeInUse());
+  if (int error = sharing->JoinMode(network_)) {
+    if (error != errCantLockFile) RefuseOpen(OtherModeInUse());
+    CloseUnrecognised();  // no locks on this file system: nothing could be shared safely
+    Fail(errCantLockFile);
+  }
   sharing_ = sharing;
   if (immutable) return;  // read as it stands: nobody writes it
   std::string journal = QueryText("PRAGMA journal_mode");
