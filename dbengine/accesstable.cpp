@@ -65,6 +65,17 @@ std::int64_t CurrencyRaw(double amount) {
 
 bool IsBlobType(std::int16_t t) { return t == daotype::Memo || t == daotype::LongBinary; }
 
+// DAO's lock errors: could not update, currently locked (by a user); table
+// in use by another user.
+bool IsLockError(HRESULT status) {
+  switch (status & 0xFFFF) {
+    case 3218:
+    case 3260:
+    case 3262: return true;
+    default: return false;
+  }
+}
+
 const char* ComparisonText(std::uint16_t condition) {
   switch (condition) {
     case 1: return ">=";
@@ -691,15 +702,28 @@ void TAccessTable::GetRecordAtBookmark(const std::uint8_t* bookmark, std::uint8_
   // Standing on that record already: keep what the positioning found.
   bool onIt = !Recordset->EOF_() && !Recordset->BOF() && CurrentBookmarkWord() == Load<std::int32_t>(bookmark);
   if (!onIt) SetToBookmark(bookmark);
+  SetRecordBuffer(buffer);
   if (lock == 1) {
-    SetRecordBuffer(buffer);
-    LoadRecordBuffer();
-    LockCurrentRecord();
+    LoadLockedRecord();
   } else {
-    SetRecordBuffer(buffer);
     LoadRecordBuffer();
   }
   CursorState = curstate::OnRecord;
+}
+
+// The recordset's Edit takes the record lock and re-reads the row; the buffer
+// is filled after it, so an edit starts from the row as it stands under the
+// lock and never posts values another user has replaced meanwhile.
+void TAccessTable::LoadLockedRecord() {
+  LockCurrentRecord();
+  EditPending = false;  // a fresh read: the fields' statuses come from the row
+  try {
+    LoadRecordBuffer();
+  } catch (...) {
+    Recordset->CancelUpdate();
+    throw;
+  }
+  EditPending = true;
 }
 
 int TAccessTable::CompareBookmarks(const std::uint8_t* a, const std::uint8_t* b) {
@@ -949,8 +973,11 @@ void TAccessTable::SeekKey(std::uint16_t condition, bool keyItself, std::uint8_t
       ExtractKeyFields(source, wanted.data(), fieldCount, keyLength);
   }
   Recordset->Seek(ComparisonText(daoCondition), slots);
-  // A failed seek finds nothing, whatever NoMatch says.
-  bool failed = (Recordset->Status & 0xFFFF) != 0;
+  // A seek kept from reading by another user's lock says so; any other
+  // failure (a key the index cannot hold) finds nothing, whatever NoMatch says.
+  HRESULT status = Recordset->Status;
+  if (IsLockError(status)) DaoCheck(status);
+  bool failed = (status & 0xFFFF) != 0;
   if (condition == keysearch::LessOrEqual) {
     if (failed || Recordset->NoMatch())
       Recordset->MoveLast();

@@ -130,6 +130,7 @@ class TAccessTable : public TAccessBaseTable {
   bool keyCacheValid_ = false;
   std::vector<std::unique_ptr<TDAOField>> fieldObjects_;
   TDAOField* DAOField(std::int16_t index);
+  void LoadLockedRecord();
 
   void LoadFields();  // fills the field cache from a field list over the recordset
   bool LoadRecordBuffer();

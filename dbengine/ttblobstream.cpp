@@ -30,7 +30,8 @@ TttBlobStream::TttBlobStream(TBlobField* field, TBlobStreamMode mode)
       cached_ = cacheable_ && (!dataSet_->ReadFieldData(field_, nullptr) || !cache->empty());
     }
   }
-  if (!cached_)
+  // A modified field's blob stays open in the engine, holding what was typed.
+  if (!cached_ && !field_->Modified())
     EngineCheck(Engine(), Engine()->OpenBlob(Cursor(), Record(), fieldNo_,
                                              mode_ == bmRead ? kBlobReadOnly : kBlobReadWrite));
   opened_ = true;
@@ -41,7 +42,7 @@ TttBlobStream::~TttBlobStream() {
   if (!opened_ || !dataSet_) return;
   if (modified_) {
     field_->SetModified(true);
-  } else if (!cached_ && dataSet_->Handle()) {
+  } else if (!cached_ && !field_->Modified() && dataSet_->Handle()) {
     Engine()->FreeBlob(Cursor(), Record(), fieldNo_);
   }
   if (modified_) {

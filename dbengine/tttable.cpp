@@ -385,7 +385,9 @@ bool TttTable::GotoKey() {
   DBIResult code = Engine()->FetchRecordByKey(cursor_, extracted, fieldCount, 0,
                                               extracted ? key.data() : record,
                                               reinterpret_cast<std::uint8_t*>(TempBuffer()));
-  if (code != 0) return false;
+  // Only "not found" is an answer; a failed search (a lock, the disk) is raised.
+  if (code == dberr::RecNotFound) return false;
+  Check(code);
   RefreshWindow({rmExact, rmCenter});
   return true;
 }

@@ -8,6 +8,7 @@
 
 #include "platform/classlib/core/strutils.h"
 #include "platform/dao/daoerrors.h"
+#include "platform/dao/password.h"
 
 namespace dao {
 
@@ -1077,13 +1078,11 @@ TDatabaseCore::TDatabaseCore(const std::string& path, bool exclusive, bool readO
     : path_(path), exclusive_(exclusive), readOnly_(readOnly) {
   conn_ = std::make_unique<Connection>(path, readOnly);
   readOnly_ = conn_->ReadOnly();
-  if (conn_->FindTable("MSysPassword") != nullptr) {
-    StatementUse s(conn_->Cached("SELECT Password FROM MSysPassword"));
-    if (s->Step() && s->ColumnText(0) != PasswordOf(connect)) Fail(errBadPassword);
-  }
-  locks_ = LockFile::For(path);
-  if (int error = locks_->OpenDatabase(exclusive)) Fail(error, error == errFileInUse ? path : "Admin");
+  bool plainPassword = CheckPassword(*conn_, PasswordOf(connect));
+  locks_ = LockFile::For(path, !readOnly_);
+  if (int error = locks_->OpenDatabase(exclusive, !readOnly_)) Fail(error, error == errFileInUse ? path : "Admin");
   opened_ = true;
+  if (plainPassword && !readOnly_) StorePassword(*conn_, PasswordOf(connect));
 }
 
 TDatabaseCore::~TDatabaseCore() {
@@ -1095,9 +1094,7 @@ void TDatabaseCore::Create(const std::string& path, const std::string& connect) 
   std::string password = PasswordOf(connect);
   if (password.empty()) return;
   Connection c(path, false);
-  c.Exec("CREATE TABLE MSysPassword (Password TEXT NOT NULL)");
-  auto s = c.Prepare("INSERT INTO MSysPassword VALUES (?)");
-  s->Bind(1, password).Step();
+  StorePassword(c, password);
 }
 
 Translation TDatabaseCore::Translate(const std::string& sql) {

@@ -39,6 +39,10 @@ const std::map<int, const char*>& texts() {
       {3049,
        "Can't open database '%s'.  It may not be a database that your application recognizes, "
        "or the file may be corrupt."},
+      {3050, "Couldn't lock file."},
+      {3051,
+       "Couldn't open '%s' read-only: its folder can't be written, and its log holds changes not "
+       "yet in the file.  Open it once where it can be written."},
       {3061, "Too few parameters. Expected %s."},
       {3065, "Cannot execute a select query."},
       {3075, "Syntax error (missing operator) in query expression '%s'."},

@@ -29,6 +29,8 @@ enum ErrorNumber : int {
   errInvalidPath = 3044,
   errFileInUse = 3045,
   errCannotOpen = 3049,
+  errCantLockFile = 3050,
+  errFolderReadOnly = 3051,
   errTooFewParameters = 3061,
   errNoSuchTable = 3078,
   errSyntaxInExpression = 3075,

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <pthread.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -36,48 +37,93 @@ std::uint32_t NameHash(const std::string& name) {
 
 }  // namespace
 
-std::shared_ptr<LockFile> LockFile::For(const std::string& databasePath) {
+std::shared_ptr<LockFile> LockFile::For(const std::string& databasePath, bool writing) {
   (void)atForkInstalled;
   char resolved[PATH_MAX];
   std::string key = ::realpath(databasePath.c_str(), resolved) ? resolved : databasePath;
   std::lock_guard lock(registryMutex);
   auto& slot = Registry()[key];
-  if (auto existing = slot.lock()) return existing;
-  std::shared_ptr<LockFile> created(new LockFile(key + "-lock"));
-  slot = created;
-  return created;
+  std::shared_ptr<LockFile> file = slot.lock();
+  if (!file) {
+    file.reset(new LockFile(key, key + "-lock"));
+    slot = file;
+  }
+  file->Attach(writing);
+  return file;
 }
 
-LockFile::LockFile(const std::string& lockPath) {
-  fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-  if (fd_ < 0) fd_ = ::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC);
-}
+LockFile::LockFile(std::string databasePath, std::string lockPath)
+    : databasePath_(std::move(databasePath)), lockPath_(std::move(lockPath)) {}
 
 LockFile::~LockFile() {
   if (fd_ >= 0) ::close(fd_);
+  for (int fd : retired_) ::close(fd);
 }
 
-bool LockFile::SystemLock(std::int64_t offset, short type) {
-  if (fd_ < 0) return true;  // no companion file possible: this process's table only
+namespace {
+
+// Gives the companion file the database file's permission bits (and, for
+// root, its owner), as SQLite does for its own side files: whoever may write
+// the database may then lock in it, whatever the umask of its creator. A
+// file this process does not own stays as it is.
+void MatchDatabase(int fd, const struct stat& db) {
+  struct stat own {};
+  if (::fstat(fd, &own) != 0) return;
+  if (::geteuid() == 0 && (own.st_uid != db.st_uid || own.st_gid != db.st_gid))
+    (void)!::fchown(fd, db.st_uid, db.st_gid);
+  if (own.st_uid == ::geteuid() || ::geteuid() == 0)
+    if ((own.st_mode & 0777) != (db.st_mode & 0777)) ::fchmod(fd, db.st_mode & 0777);
+}
+
+int OpenForWriting(const std::string& lockPath, const std::string& databasePath) {
+  struct stat db {};
+  if (::stat(databasePath.c_str(), &db) != 0) return -1;
+  int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, db.st_mode & 0666);
+  if (fd >= 0) MatchDatabase(fd, db);
+  return fd;
+}
+
+}  // namespace
+
+void LockFile::Attach(bool writing) {
+  if (writable_ || (!writing && fd_ >= 0)) return;
+  int fd = writing ? OpenForWriting(lockPath_, databasePath_) : ::open(lockPath_.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd >= 0) {
+    if (fd_ >= 0) retired_.push_back(fd_);
+    fd_ = fd;
+    writable_ = true;
+  } else if (fd_ < 0) {
+    fd_ = ::open(lockPath_.c_str(), O_RDONLY | O_CLOEXEC);
+  }
+}
+
+LockFile::Outcome LockFile::SystemLock(std::int64_t offset, short type) {
+  // Without a companion file only a read-only open can be here (an open for
+  // writing has one): its shared marks guard within this process alone.
+  if (fd_ < 0) return type == F_WRLCK ? Outcome::Unusable : Outcome::Taken;
   struct flock fl {};
   fl.l_type = type;
   fl.l_whence = SEEK_SET;
   fl.l_start = static_cast<off_t>(offset);
   fl.l_len = 1;
-  if (::fcntl(fd_, F_SETLK, &fl) == 0) return true;
-  // A read-only companion file cannot carry write locks; read locks still guard.
-  return errno == EBADF && type != F_RDLCK;
+  if (::fcntl(fd_, F_SETLK, &fl) == 0) return Outcome::Taken;
+  // Another process holds it; anything else (a read-only descriptor, a file
+  // system without locks) means the lock cannot be had at all.
+  return errno == EAGAIN || errno == EACCES ? Outcome::Conflict : Outcome::Unusable;
 }
 
-bool LockFile::Acquire(std::int64_t offset, bool exclusive) {
+LockFile::Outcome LockFile::Acquire(std::int64_t offset, bool exclusive) {
   Range& r = held_[offset];
-  if (exclusive ? (r.readers > 0 || r.writers > 0) : r.writers > 0) return false;
-  if (r.readers == 0 && r.writers == 0 && !SystemLock(offset, exclusive ? F_WRLCK : F_RDLCK)) {
-    held_.erase(offset);
-    return false;
+  if (exclusive ? (r.readers > 0 || r.writers > 0) : r.writers > 0) return Outcome::Conflict;
+  if (r.readers == 0 && r.writers == 0) {
+    Outcome system = SystemLock(offset, exclusive ? F_WRLCK : F_RDLCK);
+    if (system != Outcome::Taken) {
+      held_.erase(offset);
+      return system;
+    }
   }
   (exclusive ? r.writers : r.readers)++;
-  return true;
+  return Outcome::Taken;
 }
 
 void LockFile::Release(std::int64_t offset, bool exclusive) {
@@ -92,12 +138,46 @@ void LockFile::Release(std::int64_t offset, bool exclusive) {
   }
 }
 
-int LockFile::OpenDatabase(bool exclusive) {
-  if (Acquire(0, exclusive)) return 0;
-  return exclusive ? errFileInUse : errOpenedExclusively;
+int LockFile::OpenDatabase(bool exclusive, bool writing) {
+  if (writing && !writable_) return errCantLockFile;
+  switch (Acquire(0, exclusive)) {
+    case Outcome::Taken: return 0;
+    case Outcome::Conflict: return exclusive ? errFileInUse : errOpenedExclusively;
+    default: return errCantLockFile;
+  }
 }
 
 void LockFile::CloseDatabase(bool exclusive) { Release(0, exclusive); }
+
+namespace {
+constexpr std::int64_t kModeOffset = std::int64_t{1} << 30;  // + 0 local, + 1 network
+}
+
+// True when another process holds any lock on the byte.
+bool LockFile::HeldElsewhere(std::int64_t offset) {
+  if (fd_ < 0) return false;
+  struct flock fl {};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = static_cast<off_t>(offset);
+  fl.l_len = 1;
+  return ::fcntl(fd_, F_GETLK, &fl) == 0 && fl.l_type != F_UNLCK;
+}
+
+int LockFile::JoinMode(bool network) {
+  std::int64_t mine = kModeOffset + (network ? 1 : 0);
+  std::int64_t other = kModeOffset + (network ? 0 : 1);
+  if (Acquire(mine, false) != Outcome::Taken) return errCantLockFile;
+  // Marked first, checked second: of two users joining in different modes at
+  // once, at least one sees the other (both may, and both then retry).
+  if (held_.count(other) != 0 || HeldElsewhere(other)) {
+    Release(mine, false);
+    return errFileInUse;
+  }
+  return 0;
+}
+
+void LockFile::LeaveMode(bool network) { Release(kModeOffset + (network ? 1 : 0), false); }
 
 std::int64_t LockFile::TableOffset(const std::string& table) { return 1 + (NameHash(table) & 0xFFFFF); }
 
@@ -107,7 +187,7 @@ std::int64_t LockFile::RecordOffset(const std::string& table, std::int64_t row) 
 }
 
 bool LockFile::LockTable(const std::string& table, bool exclusive) {
-  return Acquire(TableOffset(table), exclusive);
+  return Acquire(TableOffset(table), exclusive) == Outcome::Taken;
 }
 
 void LockFile::UnlockTable(const std::string& table, bool exclusive) {
@@ -118,7 +198,7 @@ bool LockFile::LockRecord(const std::string& table, std::int64_t row, const void
   std::int64_t offset = RecordOffset(table, row);
   auto it = held_.find(offset);
   if (it != held_.end()) return it->second.owner == owner;
-  if (!Acquire(offset, true)) return false;
+  if (Acquire(offset, true) != Outcome::Taken) return false;
   held_[offset].owner = owner;
   return true;
 }

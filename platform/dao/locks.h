@@ -7,27 +7,44 @@
 //
 // Byte 0 marks the open database (shared: read lock, exclusive: write lock);
 // bytes 1 .. 2^20 one per table (recordsets denying others); from 2^40 on one
-// byte per record (table number * 2^32 + row number) held from Edit to Update.
+// byte per record (table number * 2^32 + row number) held from Edit to Update;
+// bytes 2^30 and 2^30 + 1 mark users of the local and the network sharing mode.
+//
+// The companion file takes the database file's owner and permission bits, so
+// whoever may write the database may lock in it. Only an open for writing
+// creates it; a read-only open uses it when it is there (read locks need no
+// write access) and otherwise locks within this process only.
 
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace dao {
 
 class LockFile {
  public:
-  // The one lock file object of this process for the database at `path`.
-  static std::shared_ptr<LockFile> For(const std::string& databasePath);
+  // The one lock file object of this process for the database at `path`;
+  // `writing`: the database is opened for writing, so the file must carry
+  // write locks (it is created when missing).
+  static std::shared_ptr<LockFile> For(const std::string& databasePath, bool writing);
   ~LockFile();
   LockFile(const LockFile&) = delete;
   LockFile& operator=(const LockFile&) = delete;
 
   // 0 on success, else the DAO error: 3045 when an exclusive open finds the
-  // file in use, 3356 when a shared open finds it opened exclusively.
-  int OpenDatabase(bool exclusive);
+  // file in use, 3356 when a shared open finds it opened exclusively, 3050
+  // when the lock cannot be taken at all (no writable companion file for an
+  // open for writing or an exclusive one, or no locks on the file system).
+  int OpenDatabase(bool exclusive, bool writing);
   void CloseDatabase(bool exclusive);
+
+  // The sharing mode of a connection (local: write-ahead log; network:
+  // rollback journal). 0, or 3045 while users of the other mode have the
+  // file open: the two modes never run at once.
+  int JoinMode(bool network);
+  void LeaveMode(bool network);
 
   // Table use by a recordset: shared, or exclusive for "deny read and write".
   bool LockTable(const std::string& table, bool exclusive);
@@ -41,19 +58,28 @@ class LockFile {
   bool RecordLockedByOther(const std::string& table, std::int64_t row, const void* owner);
 
  private:
-  explicit LockFile(const std::string& lockPath);
+  LockFile(std::string databasePath, std::string lockPath);
   struct Range {
     int readers = 0;
     int writers = 0;
     const void* owner = nullptr;  // record locks
   };
-  bool Acquire(std::int64_t offset, bool exclusive);
+  enum class Outcome { Taken, Conflict, Unusable };
+  void Attach(bool writing);
+  Outcome Acquire(std::int64_t offset, bool exclusive);
   void Release(std::int64_t offset, bool exclusive);
-  bool SystemLock(std::int64_t offset, short type);
+  Outcome SystemLock(std::int64_t offset, short type);
+  bool HeldElsewhere(std::int64_t offset);
   static std::int64_t TableOffset(const std::string& table);
   static std::int64_t RecordOffset(const std::string& table, std::int64_t row);
 
+  std::string databasePath_;
+  std::string lockPath_;
   int fd_ = -1;
+  bool writable_ = false;
+  // Descriptors replaced by a writable one. They stay open: closing any
+  // descriptor of the file would drop every lock this process holds in it.
+  std::vector<int> retired_;
   std::map<std::int64_t, Range> held_;
 };
 

@@ -1,13 +1,17 @@
 #include "platform/dao/store.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/classlib/core/strutils.h"
 #include "platform/dao/daoerrors.h"
+#include "platform/dao/locks.h"
+#include "platform/dao/sharing.h"
 
 namespace dao {
 
@@ -267,17 +271,149 @@ std::string Statement::ColumnDeclType(int i) const { return OrEmpty(sqlite3_colu
 void Connection::SetBusyTimeout(int ms) { busyTimeoutMs = ms; }
 int Connection::BusyTimeout() { return busyTimeoutMs; }
 
+namespace {
+
+// What this process may do with a database file and the folder it lies in.
+struct FileAccess {
+  bool file = false;    // may write the file (a file without write bits is read-only, even for root)
+  bool folder = false;  // may create files beside it, as SQLite's log needs
+};
+
+FileAccess AccessOf(const std::string& path) {
+  FileAccess a;
+  struct stat st {};
+  a.file = ::access(path.c_str(), W_OK) == 0 && ::stat(path.c_str(), &st) == 0 && (st.st_mode & 0222) != 0;
+  a.folder = ::access(FolderOf(path).c_str(), W_OK) == 0;
+  return a;
+}
+
+bool HasContent(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && st.st_size > 0;
+}
+
+// The file as an SQLite URI that reads it as it stands, without the shared
+// index of its log (which a read-only folder cannot hold).
+std::string ImmutableUri(const std::string& path) {
+  std::string uri = "file:";
+  for (char c : path) {
+    if (c == '%' || c == '?' || c == '#') {
+      char hex[4];
+      std::snprintf(hex, sizeof hex, "%%%02X", static_cast<unsigned char>(c));
+      uri += hex;
+    } else {
+      uri += c;
+    }
+  }
+  return uri + "?immutable=1";
+}
+
+// Failures of a read-only connection that come from the log's shared index
+// or side files it may not create, not from the file's contents.
+bool IsSideFileFailure(int rc) {
+  int primary = rc & 0xFF;
+  return primary == SQLITE_READONLY || primary == SQLITE_CANTOPEN || primary == SQLITE_PERM;
+}
+
+}  // namespace
+
 Connection::Connection(const std::string& path, bool readOnly) : path_(path), readOnly_(readOnly) {
   if (path.empty() || ::access(path.c_str(), F_OK) != 0) Fail(errFileNotFound, path);
-  bool writable = ::access(path.c_str(), W_OK) == 0;
-  int flags = (writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_NOMUTEX;
-  if (!writable) readOnly_ = true;
-  if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
-    sqlite3_close(db_);
-    db_ = nullptr;
+  FileAccess access = AccessOf(path);
+  readOnly_ = readOnly || !access.file || !access.folder;
+  // Closing a connection folds its log into the file. An empty log adds
+  // nothing (and SQLite then removes the log files it made); one with content
+  // is folded only once the file is known to be ours.
+  bool holdLog = HasContent(path + "-wal");
+  bool immutable = false;
+  int rc = OpenAndRecognise(path, readOnly_ ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, holdLog);
+  if (rc != SQLITE_OK && readOnly_ && !access.folder && IsSideFileFailure(rc)) {
+    // Nobody can write the file through a log here unless the log's files
+    // exist already; a log with content holds commits the file lacks.
+    if (HasContent(path + "-wal")) Fail(errFolderReadOnly, path);
+    rc = OpenAndRecognise(ImmutableUri(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, holdLog);
+    immutable = true;
+  }
+  if (rc != SQLITE_OK) {
+    int primary = rc & 0xFF;
+    if (db_ != nullptr && primary != SQLITE_NOTADB && primary != SQLITE_CORRUPT && primary != SQLITE_CANTOPEN) {
+      try {
+        Raise(rc);
+      } catch (...) {
+        CloseUnrecognised();
+        throw;
+      }
+    }
+    CloseUnrecognised();
     Fail(errCannotOpen, path);
   }
+  sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
+  JoinSharingMode(immutable);
+}
+
+// A file runs in one sharing mode at a time (see sharing.h): a connection
+// joins the mode of its folder, switching the file's journal when nobody
+// else has it open, and is refused while users of the other mode have it.
+void Connection::JoinSharingMode(bool immutable) {
+  network_ = InNetworkMode(path_);
+  auto sharing = LockFile::For(path_, !readOnly_);
+  if (int error = sharing->JoinMode(network_)) {
+    if (error != errCantLockFile) RefuseOpen(OtherModeInUse());
+    CloseUnrecognised();  // no locks on this file system: nothing could be shared safely
+    Fail(errCantLockFile);
+  }
+  sharing_ = sharing;
+  if (immutable) return;  // read as it stands: nobody writes it
+  std::string journal = QueryText("PRAGMA journal_mode");
+  if (network_) {
+    // A log left by local users: folded into the file and removed, which
+    // SQLite does only for the file's one and only user.
+    if (journal == "wal") {
+      if (readOnly_) RefuseOpen("it was left in local mode, which a read-only user cannot end here.  Open it once for writing.");
+      if (QueryText("PRAGMA journal_mode=DELETE") != "delete") RefuseOpen(OtherModeInUse());
+    }
+    if (!readOnly_) sqlite3_exec(db_, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+  } else if (!readOnly_) {
+    // Readers never block writers; a killed process leaves the log to be replayed.
+    if (journal != "wal") QueryText("PRAGMA journal_mode=WAL");
+    sqlite3_exec(db_, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+  }
+}
+
+std::string Connection::OtherModeInUse() const {
+  return std::string("another user has it open in ") + (network_ ? "local" : "network") +
+         " mode, and a file is shared in one mode at a time (" + (network_ ? "network" : "local") +
+         " mode here).  Try again when it is closed.";
+}
+
+// The one-row text answer of a statement; empty when it fails (busy).
+std::string Connection::QueryText(const char* sql) {
+  sqlite3_stmt* s = nullptr;
+  std::string answer;
+  if (sqlite3_prepare_v2(db_, sql, -1, &s, nullptr) == SQLITE_OK && sqlite3_step(s) == SQLITE_ROW) {
+    const unsigned char* t = sqlite3_column_text(s, 0);
+    answer = t != nullptr ? LowerCase(reinterpret_cast<const char*>(t)) : "";
+  }
+  sqlite3_finalize(s);
+  return answer;
+}
+
+void Connection::RefuseOpen(const std::string& why) {
+  CloseUnrecognised();
+  if (sharing_) sharing_->LeaveMode(network_);
+  sharing_.reset();
+  throw TDaoFailure(errFileInUse, "Couldn't use '" + path_ + "'; " + why);
+}
+
+// Opens `name` and reads its schema, writing nothing: SQLITE_OK when it holds
+// our catalogue, SQLITE_NOTADB when it is some other SQLite file, else the
+// failure.
+int Connection::OpenAndRecognise(const std::string& name, int flags, bool holdLog) {
+  CloseUnrecognised();
+  int rc = sqlite3_open_v2(name.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+  if (rc != SQLITE_OK) return rc;
   sqlite3_extended_result_codes(db_, 1);
+  sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, holdLog ? 1 : 0, nullptr);
   // "Text" in double quotes is a name, never a string that SQLite guesses at.
   sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
   sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
@@ -287,20 +423,21 @@ Connection::Connection(const std::string& path, bool readOnly) : path_(path), re
                           LikeFunction, nullptr, nullptr);
   sqlite3_create_function(db_, "like", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                           LikeFunction, nullptr, nullptr);
-  try {
-    // Reading the schema tells a database from any other file.
-    StatementUse probe(Cached("SELECT count(*) FROM sqlite_master"));
-    probe->Step();
-  } catch (const TDaoFailure&) {
-    sqlite3_close(db_);
-    db_ = nullptr;
-    Fail(errCannotOpen, path);
+  sqlite3_stmt* probe = nullptr;
+  rc = sqlite3_prepare_v2(db_, "SELECT 1 FROM sqlite_master WHERE type='table' AND name='MSysColumns'", -1,
+                          &probe, nullptr);
+  if (rc == SQLITE_OK) {
+    rc = sqlite3_step(probe);
+    rc = rc == SQLITE_ROW ? SQLITE_OK : rc == SQLITE_DONE ? SQLITE_NOTADB : sqlite3_extended_errcode(db_);
   }
-  if (writable) {
-    // Readers never block writers; a killed process leaves the log to be replayed.
-    sqlite3_exec(db_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
-    sqlite3_exec(db_, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
-  }
+  sqlite3_finalize(probe);
+  return rc;
+}
+
+void Connection::CloseUnrecognised() {
+  if (db_ == nullptr) return;
+  sqlite3_close_v2(db_);
+  db_ = nullptr;
 }
 
 Connection::~Connection() {
@@ -309,6 +446,7 @@ Connection::~Connection() {
     if (depth_ > 0) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close_v2(db_);
   }
+  if (sharing_) sharing_->LeaveMode(network_);
 }
 
 void Connection::CreateFile(const std::string& path) {
@@ -317,7 +455,8 @@ void Connection::CreateFile(const std::string& path) {
   sqlite3* db = nullptr;
   int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   if (rc == SQLITE_OK) {
-    std::string sql = std::string("PRAGMA journal_mode=WAL; BEGIN;") + kCatalogue + "COMMIT;";
+    std::string journal = InNetworkMode(path) ? "DELETE" : "WAL";
+    std::string sql = "PRAGMA journal_mode=" + journal + "; BEGIN;" + kCatalogue + "COMMIT;";
     rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
   }
   sqlite3_close(db);

@@ -3,7 +3,8 @@
 // statements, values as SQLite stores them, the catalogue tables and the
 // mapping of SQLite failures to DAO errors.
 //
-// Layout of a database file (write-ahead log mode):
+// Layout of a database file (write-ahead log mode on a local disk, rollback
+// journal in a network folder; see sharing.h):
 //   - one SQLite table per DAO table, its columns in DAO order; a counter is
 //     the table's INTEGER PRIMARY KEY AUTOINCREMENT, so its values are the row
 //     numbers and never come back; text columns are TEXT COLLATE NOCASE with a
@@ -27,6 +28,8 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 namespace dao {
+
+class LockFile;
 
 // One stored value: SQLite's five storage classes. Blob bytes live in `text`.
 struct Cell {
@@ -92,7 +95,11 @@ class StatementUse {
 
 class Connection {
  public:
-  // Opens an existing file (3024 when missing, 3049 when not a database).
+  // Opens an existing file (3024 when missing, 3049 when not one of our
+  // databases). Nothing is written to a file before it is recognised, nor
+  // ever by a read-only open. A file or folder this process may not write
+  // opens read-only; in a read-only folder the file is read as it stands
+  // (3051 when its log holds changes it lacks).
   Connection(const std::string& path, bool readOnly);
   ~Connection();
   Connection(const Connection&) = delete;
@@ -103,6 +110,7 @@ class Connection {
 
   const std::string& Path() const { return path_; }
   bool ReadOnly() const { return readOnly_; }
+  bool NetworkMode() const { return network_; }
   sqlite3* Handle() const { return db_; }
 
   // A prepared statement, kept for reuse; the caller resets it (StatementUse).
@@ -164,6 +172,12 @@ class Connection {
   static int BusyTimeout();
 
  private:
+  int OpenAndRecognise(const std::string& name, int flags, bool holdLog);
+  void CloseUnrecognised();
+  void JoinSharingMode(bool immutable);
+  std::string OtherModeInUse() const;
+  std::string QueryText(const char* sql);
+  [[noreturn]] void RefuseOpen(const std::string& why);
   void LoadCatalogue();
   void CheckWritable();
   void WatchLogHeader();
@@ -172,6 +186,8 @@ class Connection {
 
   std::string path_;
   bool readOnly_;
+  bool network_ = false;                // shared in network mode (sharing.h)
+  std::shared_ptr<LockFile> sharing_;   // marks this connection's sharing mode
   sqlite3* db_ = nullptr;
   std::map<std::string, std::unique_ptr<Statement>> cache_;
   int depth_ = 0;

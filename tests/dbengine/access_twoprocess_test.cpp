@@ -1,27 +1,21 @@
 // Two processes on one database file: the second sees the first's record lock
-// and, once it is released, the first's change — both as engine results.
-
-#include <sys/wait.h>
-#include <unistd.h>
+// and, once it is released, the first's change — both as engine results, in
+// both sharing modes of the file.
 
 #include <cstring>
 #include <vector>
 
 #include "access_testutil.h"
+#include "platform/dao/childprocess.h"
 
 using accesstest::AccessFixture;
+using daotest::Child;
 
 namespace {
 constexpr std::uint16_t fName = 2;
 
-char ReadByte(int fd) {
-  char c = 0;
-  return ::read(fd, &c, 1) == 1 ? c : 0;
-}
-void WriteByte(int fd, char c) { (void)!::write(fd, &c, 1); }
-
 // The first process: locks Anna's record, waits, renames her and posts.
-int RunEditor(const std::string& path, int toParent, int fromParent) {
+int RunEditor(const std::string& path, Child& parent) {
   TVirtEng engine(accesstest::AccessSessionClass());
   TBaseDatabase* db = nullptr;
   TBaseTable* c = nullptr;
@@ -30,29 +24,36 @@ int RunEditor(const std::string& path, int toParent, int fromParent) {
   std::vector<std::uint8_t> rec(c->GetRecordBufferSize());
   if (engine.GetNextRecord(c, 0, rec.data(), nullptr) != 0) return 4;
   if (engine.GetCurrentRecord(c, 1, rec.data(), nullptr) != 0) return 5;
-  WriteByte(toParent, 'L');
-  if (ReadByte(fromParent) != 'G') return 6;
+  parent.Tell('L');
+  if (parent.Hear() != 'G') return 6;
   char name[] = "Anne";
   if (engine.PutField(c, fName, rec.data(), name) != 0) return 7;
   if (engine.ModifyRecord(c, rec.data(), 1) != 0) return 8;
-  WriteByte(toParent, 'D');
+  parent.Tell('D');
   return 0;
 }
-}  // namespace
 
-TEST_F(AccessFixture, SecondProcessSeesTheFirstsLockAndChange) {
-  DaoSetBusyTimeout(200);
-  int up[2], down[2];
-  ASSERT_EQ(0, ::pipe(up));
-  ASSERT_EQ(0, ::pipe(down));
-  pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    ResetSharedDAOEngine();
-    int code = RunEditor(path_, up[1], down[0]);
-    ::_exit(code);
+class TwoProcesses : public AccessFixture, public ::testing::WithParamInterface<bool> {
+ protected:
+  void SetUp() override {
+    daotest::UseNetworkMode(GetParam());
+    AccessFixture::SetUp();
   }
-  ASSERT_EQ('L', ReadByte(up[0])) << "the editor could not lock the record";
+  void TearDown() override {
+    DaoSetBusyTimeout(savedTimeout_);
+    AccessFixture::TearDown();
+    daotest::UseNetworkMode(false);
+  }
+  int savedTimeout_ = dao::Connection::BusyTimeout();
+};
+
+TEST_P(TwoProcesses, SecondSeesTheFirstsLockAndChange) {
+  DaoSetBusyTimeout(200);
+  Child editor([&](Child& self) {
+    ResetSharedDAOEngine();
+    return RunEditor(path_, self);
+  });
+  ASSERT_EQ('L', editor.Listen()) << "the editor could not lock the record";
 
   TBaseDatabase* db = OpenDb();
   TBaseTable* c = OpenTable(db, "People");
@@ -67,12 +68,9 @@ TEST_F(AccessFixture, SecondProcessSeesTheFirstsLockAndChange) {
   EXPECT_TRUE(number == 3218 || number == 3260 || number == 3197) << text;
   EXPECT_EQ("Access Status", text.substr(0, 13));
 
-  WriteByte(down[1], 'G');
-  ASSERT_EQ('D', ReadByte(up[0]));
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(0, WEXITSTATUS(status));
+  editor.Say('G');
+  ASSERT_EQ('D', editor.Listen());
+  EXPECT_EQ(0, editor.Wait());
 
   ASSERT_EQ(0, Engine().SetToStart(c));
   ASSERT_EQ(0, Engine().GetNextRecord(c, 0, rec.data(), nullptr));
@@ -80,3 +78,7 @@ TEST_F(AccessFixture, SecondProcessSeesTheFirstsLockAndChange) {
   EXPECT_EQ(0, Engine().GetCurrentRecord(c, 1, rec.data(), nullptr)) << "free to edit now";
   Engine().CancelRecordChange(c, nullptr);
 }
+
+INSTANTIATE_TEST_SUITE_P(BothModes, TwoProcesses, ::testing::Values(false, true), daotest::ModeName);
+
+}  // namespace

@@ -52,6 +52,12 @@ class DaoFixture : public ::testing::Test {
     db_->Execute("CREATE INDEX ByName ON People (Name)");
     db_->Execute("CREATE INDEX ByAgeName ON People (Age DESC, Name)");
   }
+  // People with "one" (age 1) and "two" (age 2).
+  void MakeOneAndTwo() {
+    MakePeople();
+    AddPerson("one", 1);
+    AddPerson("two", 2);
+  }
   void AddPerson(const std::string& name, int age) {
     db_->Execute("INSERT INTO People (Name, Age) VALUES ('" + name + "', " + std::to_string(age) + ")");
   }

@@ -2,78 +2,28 @@
 // another user, a process killed while it holds a lock or a transaction, a
 // busy file, and exclusive opens.
 
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <chrono>
-#include <functional>
 
+#include "childprocess.h"
 #include "daotest_util.h"
 
 using namespace dao;
+using daotest::Child;
 using daotest::DaoFixture;
 using daotest::ErrorOf;
 
 namespace {
 
-// A child process running `body`; the two sides talk over pipes one byte at a time.
-class Child {
- public:
-  explicit Child(std::function<int(Child&)> body) {
-    if (::pipe(toChild_) != 0 || ::pipe(toParent_) != 0) ADD_FAILURE() << "pipe";
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      int code = 99;
-      try {
-        code = body(*this);
-      } catch (...) {
-        code = 98;
-      }
-      ::_exit(code);
-    }
-  }
-  ~Child() {
-    if (pid_ > 0 && !reaped_) Kill();
-    for (int fd : {toChild_[0], toChild_[1], toParent_[0], toParent_[1]}) ::close(fd);
-  }
-  // Child side.
-  void Tell(char c) { (void)!::write(toParent_[1], &c, 1); }
-  char Hear() {
-    char c = 0;
-    return ::read(toChild_[0], &c, 1) == 1 ? c : 0;
-  }
-  // Parent side.
-  void Say(char c) { (void)!::write(toChild_[1], &c, 1); }
-  char Listen() {
-    char c = 0;
-    return ::read(toParent_[0], &c, 1) == 1 ? c : 0;
-  }
-  int Wait() {
-    int status = 0;
-    ::waitpid(pid_, &status, 0);
-    reaped_ = true;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-  void Kill() {
-    ::kill(pid_, SIGKILL);
-    Wait();
-  }
-
- private:
-  int toChild_[2] = {-1, -1};
-  int toParent_[2] = {-1, -1};
-  pid_t pid_ = -1;
-  bool reaped_ = false;
-};
-
-class Processes : public DaoFixture {
+class Processes : public DaoFixture, public ::testing::WithParamInterface<bool> {
  protected:
   void SetUp() override {
+    daotest::UseNetworkMode(GetParam());
     DaoFixture::SetUp();
-    MakePeople();
-    AddPerson("one", 1);
-    AddPerson("two", 2);
+    MakeOneAndTwo();
+  }
+  void TearDown() override {
+    DaoFixture::TearDown();
+    daotest::UseNetworkMode(false);
   }
   std::unique_ptr<TRecordsetCore> OnPerson(TDatabaseCore& db, const std::string& name) {
     auto rs = db.OpenRecordset("People", -1);
@@ -84,7 +34,7 @@ class Processes : public DaoFixture {
   }
 };
 
-TEST_F(Processes, EditLocksTheRecordAgainstOtherProcesses) {
+TEST_P(Processes, EditLocksTheRecordAgainstOtherProcesses) {
   auto rs = OnPerson(*db_, "one");
   rs->Edit();
   Child child([&](Child& c) {
@@ -112,7 +62,7 @@ TEST_F(Processes, EditLocksTheRecordAgainstOtherProcesses) {
   EXPECT_EQ(7, check->Value(2).integer);
 }
 
-TEST_F(Processes, ChangesAndDeletesByOthersFailTheUpdate) {
+TEST_P(Processes, ChangesAndDeletesByOthersFailTheUpdate) {
   auto one = OnPerson(*db_, "one");
   auto two = OnPerson(*db_, "two");
   one->Edit();
@@ -135,7 +85,7 @@ TEST_F(Processes, ChangesAndDeletesByOthersFailTheUpdate) {
   EXPECT_EQ(11, OnPerson(*db_, "one")->Value(2).integer);
 }
 
-TEST_F(Processes, LocksAndTransactionsOfAKilledProcessVanish) {
+TEST_P(Processes, LocksAndTransactionsOfAKilledProcessVanish) {
   Child child([&](Child& c) {
     TDatabaseCore db(path_, false, false, "");
     auto rs = OnPerson(db, "one");
@@ -158,7 +108,7 @@ TEST_F(Processes, LocksAndTransactionsOfAKilledProcessVanish) {
   EXPECT_EQ(3, check->Value(0).integer);
 }
 
-TEST_F(Processes, BusyFileBeyondTheTimeoutIsALockError) {
+TEST_P(Processes, BusyFileBeyondTheTimeoutIsALockError) {
   Child child([&](Child& c) {
     TDatabaseCore db(path_, false, false, "");
     db.Conn().Begin();
@@ -193,7 +143,7 @@ std::vector<std::string> NamesFromHere(TRecordsetCore& rs, int field) {
   return names;
 }
 
-TEST_F(Processes, ALiveCursorSeesEveryOtherWritersChangeAtItsNextMove) {
+TEST_P(Processes, ALiveCursorSeesEveryOtherWritersChangeAtItsNextMove) {
   for (const char* name : {"a1", "a2", "a3", "a4", "a5", "a6"}) AddPerson(name, 20);
   auto rs = db_->OpenRecordset("People", -1);
   rs->SetIndex("ByName");
@@ -238,7 +188,7 @@ TEST_F(Processes, ALiveCursorSeesEveryOtherWritersChangeAtItsNextMove) {
   EXPECT_EQ((std::vector<std::string>{"a7", "one", "two"}), NamesFromHere(*rs, 1));
 }
 
-TEST_F(Processes, ExclusiveOpensAcrossProcesses) {
+TEST_P(Processes, ExclusiveOpensAcrossProcesses) {
   Child child([&](Child& c) {
     auto shared = std::make_unique<TDatabaseCore>(path_, false, false, "");
     c.Tell('s');
@@ -258,5 +208,7 @@ TEST_F(Processes, ExclusiveOpensAcrossProcesses) {
   child.Kill();  // its exclusive hold goes with it
   EXPECT_EQ(0, ErrorOf([&] { TDatabaseCore(path_, true, false, ""); }));
 }
+
+INSTANTIATE_TEST_SUITE_P(BothModes, Processes, ::testing::Values(false, true), daotest::ModeName);
 
 }  // namespace
