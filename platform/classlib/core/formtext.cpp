@@ -253,12 +253,17 @@ class TextParser {
       Error("'object' expected");
     Next();
     std::string name;
+    int classLine = tokLine_;
     std::string className = ExpectIdent();
     if (tok_ == Tok::Char && text_ == ":") {
       Next();
       name = className;
+      classLine = tokLine_;
       className = ExpectIdent();
     }
+    // The reader takes a first header byte from 0xF0 on for the flags prefix,
+    // and a class name's length byte comes first when there are no flags.
+    if (className.size() >= 0xF0) Error("Class name too long", classLine);
     int childPos = 0;
     if (tok_ == Tok::Char && text_ == "[") {
       Next();
@@ -289,8 +294,8 @@ class TextParser {
     TextParser& p_;
   };
 
-  [[noreturn]] void Error(const std::string& what) const {
-    throw EParserError(what + " on line " + std::to_string(tokLine_));
+  [[noreturn]] void Error(const std::string& what, int line = 0) const {
+    throw EParserError(what + " on line " + std::to_string(line > 0 ? line : tokLine_));
   }
 
   bool IsKeyword(const char* word) const {
@@ -325,7 +330,7 @@ class TextParser {
     ConvertValue();
   }
 
-  void ConvertValue() {
+  void ConvertValue(bool inList = false) {
     Nest nest(*this);
     switch (tok_) {
       case Tok::String: {
@@ -346,7 +351,11 @@ class TextParser {
       case Tok::Ident: {
         std::string ident = text_;
         Next();
-        if (CompareText(ident, "Null") == 0) writer_.WriteValue(vaNull);
+        if (CompareText(ident, "Null") == 0) {
+          // Null's value kind is the list end itself, as the writer knows too.
+          if (inList) Error("Null cannot stand inside a list");
+          writer_.WriteValue(vaNull);
+        }
         else if (CompareText(ident, "INF") == 0) writer_.WriteFloat(HUGE_VAL);
         else if (CompareText(ident, "-INF") == 0) writer_.WriteFloat(-HUGE_VAL);
         else if (CompareText(ident, "NAN") == 0) writer_.WriteFloat(std::nan(""));
@@ -376,7 +385,7 @@ class TextParser {
       writer_.WriteListBegin();
       while (!(tok_ == Tok::Char && text_ == ")")) {
         if (tok_ == Tok::End) Error("')' expected");
-        ConvertValue();
+        ConvertValue(true);
       }
       Next();
       writer_.WriteListEnd();

@@ -935,6 +935,12 @@ TEST(FilerTest, MalformedTextNamesTheLine) {
   EXPECT_EQ(message("object a: TBox\n  Width = 1\n"), "'end' expected on line 3");
   EXPECT_EQ(message("object a: TBox\n  Caption = #99999999\nend\n"), "Invalid string constant on line 2");
   EXPECT_EQ(message("object a: TBox\n  L = (1 2\n"), "')' expected on line 3");
+  // Null would end the list early and a header byte from 0xF0 on reads as
+  // flags: neither could be read back.
+  EXPECT_EQ(message("object a: TBox\n  V = (1 Null 2)\nend\n"),
+            "Null cannot stand inside a list on line 2");
+  EXPECT_EQ(message("object a: T" + std::string(239, 'x') + "\nend\n"), "Class name too long on line 1");
+  EXPECT_EQ(message("object a: T" + std::string(238, 'x') + "\nend\n"), "no error");
 }
 
 TEST(FilerTest, IntegersWithNamesStreamAsIdentifiers) {
