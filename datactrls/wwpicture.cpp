@@ -68,8 +68,12 @@ bool SyntaxOk(const std::u32string& mask) {
 }
 
 // A mask whose bytes are not UTF-8 would fill in and store U+FFFD for a
-// literal it then compares with the original bytes: such a mask is malformed.
-bool MaskOk(const std::string& mask) { return IsValidUtf8(mask) && SyntaxOk(ToCodePoints(mask)); }
+// literal it then compares with the original bytes, and a NUL is where the
+// matcher sees the mask's end: such a mask is malformed.
+bool MaskOk(const std::string& mask) {
+  return IsValidUtf8(mask) && mask.find('\0') == std::string::npos &&
+         SyntaxOk(ToCodePoints(mask));
+}
 
 bool IsComplete(TwwPicResult r) { return r == pmComplete || r == pmAmbiguous; }
 bool IsIncomplete(TwwPicResult r) { return r == pmIncomplete || r == pmIncompleteNoFill; }
@@ -364,11 +368,15 @@ TwwPicResult MatchOnce(const std::u32string& mask, std::u32string& chars, bool b
 }
 
 // A text the matcher produced must come back unchanged, with the same result,
-// when matched again: otherwise a later keystroke would undo or grow it.
+// when matched again: otherwise a later keystroke would undo or grow it. A
+// complete one must also pass as a finished value, which is matched without help.
 bool Settled(const std::u32string& mask, const std::u32string& produced, TwwPicResult r,
              bool blankForLiteral, bool autoFill) {
   std::u32string again = produced;
-  return MatchOnce(mask, again, blankForLiteral, autoFill) == r && again == produced;
+  if (MatchOnce(mask, again, blankForLiteral, autoFill) != r || again != produced) return false;
+  if (r != pmComplete) return true;
+  again = produced;
+  return MatchOnce(mask, again, false, false) == pmComplete && again == produced;
 }
 
 }  // namespace
@@ -407,14 +415,17 @@ TwwPicResult TwwPictureValidator::MatchPicture(std::string& text, bool autoFill)
     bool blankForLiteral, fill;
   };
   const Help tries[] = {{true, autoFill}, {false, autoFill}, {false, false}};
-  std::u32string chars;
-  TwwPicResult r = pmError;
-  for (const Help& h : tries) {
-    chars = typed;
-    r = MatchOnce(mask, chars, h.blankForLiteral, h.fill);
-    if (r == pmError || r == pmSyntax || chars == typed ||
-        Settled(mask, chars, r, h.blankForLiteral, h.fill))
-      break;
+  // A text that already is a finished value stays it: the help is for texts
+  // being typed and must not read a valid value as another one.
+  std::u32string chars = typed;
+  TwwPicResult r = MatchOnce(mask, chars, false, false);
+  if (r != pmComplete) {
+    for (const Help& h : tries) {
+      chars = typed;
+      r = MatchOnce(mask, chars, h.blankForLiteral, h.fill);
+      if (r == pmError || r == pmSyntax || Settled(mask, chars, r, h.blankForLiteral, h.fill))
+        break;
+    }
   }
   text = FromCodePoints(chars);
   return r;

@@ -42,6 +42,10 @@ TEST(PictureMaskLimits, HostileMasksAnswerAtOnceAndTheirResultsMatchAgain) {
       // The filled-in V would be taken by the repeated "~": no fill.
       {"**22~V", "V", pmIncomplete, "v"},
       {"**22~V", "vv", pmIncomplete, "vv"},
+      // A text that already is a value keeps its meaning: this blank is the
+      // mask's own, not a stand-in for an "x" (it was, with auto-fill off).
+      {"*x ", " ", pmComplete, " "},
+      {"**4x ", " ", pmComplete, " "},
       // Help that settles stays.
       {"#-#", "1 ", pmIncomplete, "1-"},
       {"AB", "a ", pmComplete, "AB"},
@@ -50,7 +54,7 @@ TEST(PictureMaskLimits, HostileMasksAnswerAtOnceAndTheirResultsMatchAgain) {
   for (const Case& c : cases) ExpectMatch(c);
 }
 
-TEST(PictureMaskLimits, MasksThatAreNotUtf8AreRefused) {
+TEST(PictureMaskLimits, MasksThatAreNotUtf8OrHoldNulAreRefused) {
   const std::string bad = "?*B,\xff(";
   EXPECT_FALSE(TwwPictureValidator::IsValidMask(bad));
   TwwPictureValidator v(bad, true);
@@ -58,6 +62,7 @@ TEST(PictureMaskLimits, MasksThatAreNotUtf8AreRefused) {
   std::string text = "a";
   EXPECT_EQ(v.MatchPicture(text, true), pmSyntax);
   EXPECT_EQ(text, "a");
+  EXPECT_FALSE(TwwPictureValidator::IsValidMask(std::string("#\0#", 3)));
   // Letters beyond ASCII in proper UTF-8 stay literals that fill in.
   TwwPictureValidator accented("\xC3\xA9-#", true);
   std::string typed = "\xC3\xA9";
