@@ -43,8 +43,8 @@ bool IsOneOf(const std::string& word, std::initializer_list<const char*> words) 
 // the same name: an identifier, not a word the text gives another meaning.
 // Anything else is a damaged stream (the writer never makes one).
 const std::string& Bare(const std::string& name, std::initializer_list<const char*> reserved) {
-  const bool identifier = !name.empty() && IdentStart(name[0]) && name.back() != '.' &&
-                          std::all_of(name.begin(), name.end(), IdentChar);
+  const bool identifier =
+      !name.empty() && IdentStart(name[0]) && std::all_of(name.begin(), name.end(), IdentChar);
   if (!identifier || IsOneOf(name, reserved)) throw EReadError("Invalid stream format");
   return name;
 }
@@ -97,7 +97,9 @@ class TextWriter {
 
   void ConvertProperty(int indent) {
     Indent(indent);
-    out_ += Bare(reader_.ReadStr(), {"object", "inherited", "inline", "end"}) + " = ";
+    const std::string name = Bare(reader_.ReadStr(), {"object", "inherited", "inline", "end"});
+    if (name.back() == '.') throw EReadError("Invalid stream format");  // as the parser says
+    out_ += name + " = ";
     ConvertValue(indent);
     out_ += "\r\n";
   }

@@ -835,8 +835,9 @@ TEST(FilerTest, DamagedStreamsRaiseFilerErrorsAndNeverCrash) {
 }
 
 TEST(FilerTest, NamesTheTextFormCannotHoldAreRefusedByTheConverter) {
-  const std::string good = TextToBinary("object a: TBox\n  Width = clRed\n  S = [x]\nend\n");
+  const std::string good = TextToBinary("object a: TBox\n  Width = clRed\n  S = [x]\n  B = Owner.\nend\n");
   ASSERT_NE(BinaryToText(good).find("Width = clRed"), std::string::npos);
+  EXPECT_EQ(TextToBinary(BinaryToText(good)), good);
   // A short string of the binary form replaced by another.
   auto with = [&](const std::string& from, const std::string& to) {
     std::string bytes = good;
