@@ -353,7 +353,6 @@ class Matcher {
   int J = 1;
 };
 
-
 // One match of text against mask; blankForLiteral lets a trailing blank stand
 // for the literal due, autoFill appends the literals that must follow.
 TwwPicResult MatchOnce(const std::u32string& mask, std::u32string& chars, bool blankForLiteral,
