@@ -67,6 +67,14 @@ bool SyntaxOk(const std::u32string& mask) {
   return brackets == 0 && braces == 0 && deepest <= kMaxMaskNesting;
 }
 
+// A mask whose bytes are not UTF-8 would fill in and store U+FFFD for a
+// literal it then compares with the original bytes, and a NUL is where the
+// matcher sees the mask's end: such a mask is malformed.
+bool MaskOk(const std::string& mask) {
+  return IsValidUtf8(mask) && mask.find('\0') == std::string::npos &&
+         SyntaxOk(ToCodePoints(mask));
+}
+
 bool IsComplete(TwwPicResult r) { return r == pmComplete || r == pmAmbiguous; }
 bool IsIncomplete(TwwPicResult r) { return r == pmIncomplete || r == pmIncompleteNoFill; }
 
@@ -74,7 +82,8 @@ bool IsIncomplete(TwwPicResult r) { return r == pmIncomplete || r == pmIncomplet
 // steps of the run; every bound B is an exclusive mask position.
 class Matcher {
  public:
-  Matcher(const std::u32string& mask, std::u32string& text) : mask_(mask), text_(text) {}
+  Matcher(const std::u32string& mask, std::u32string& text, bool blankForLiteral)
+      : mask_(mask), text_(text), blankForLiteral_(blankForLiteral) {}
 
   TwwPicResult Run() {
     I = 1;
@@ -280,7 +289,7 @@ class Matcher {
     }
     // A blank typed last stands for the literal due here, unless a trailing blank
     // already matched a literal blank in this alternatives match.
-    if (ch == U' ' && lit != U' ' && lastCharacter && !trailingBlankMatched_) {
+    if (blankForLiteral_ && ch == U' ' && lit != U' ' && lastCharacter && !trailingBlankMatched_) {
       Consume(lit);
       return true;
     }
@@ -309,11 +318,16 @@ class Matcher {
     if (count > 0) {
       for (int n = 0; n < count; ++n) {
         I = start;
+        const int before = J;
         r = Alternatives(end);
         if (!IsComplete(r)) {
           if (r == pmEmpty) return M(I) == U'[' ? pmComplete : pmIncomplete;
           return r;
         }
+        // A round that took no text leaves the state as it found it: the
+        // remaining rounds would do the same. Stopping here keeps nested counts
+        // ("*70*70*70*a") from multiplying into billions of rounds.
+        if (J == before) break;
       }
       I = end;
       return r;
@@ -331,6 +345,7 @@ class Matcher {
 
   const std::u32string& mask_;
   std::u32string& text_;
+  const bool blankForLiteral_;
   bool trailingBlankMatched_ = false;
 
  public:
@@ -338,11 +353,34 @@ class Matcher {
   int J = 1;
 };
 
+// One match of text against mask; blankForLiteral lets a trailing blank stand
+// for the literal due, autoFill appends the literals that must follow.
+TwwPicResult MatchOnce(const std::u32string& mask, std::u32string& chars, bool blankForLiteral,
+                       bool autoFill) {
+  Matcher m(mask, chars, blankForLiteral);
+  TwwPicResult r = m.Run();
+  if (r != pmError && r != pmSyntax && m.TextLeft()) r = pmError;
+  if (r == pmIncomplete && autoFill && m.FillLiterals()) r = m.Run();
+  if (r == pmAmbiguous) return pmComplete;
+  if (r == pmIncompleteNoFill) return pmIncomplete;
+  return r;
+}
+
+// A text the matcher produced must come back unchanged, with the same result,
+// when matched again: otherwise a later keystroke would undo or grow it. A
+// complete one must also pass as a finished value, which is matched without help.
+bool Settled(const std::u32string& mask, const std::u32string& produced, TwwPicResult r,
+             bool blankForLiteral, bool autoFill) {
+  std::u32string again = produced;
+  if (MatchOnce(mask, again, blankForLiteral, autoFill) != r || again != produced) return false;
+  if (r != pmComplete) return true;
+  again = produced;
+  return MatchOnce(mask, again, false, false) == pmComplete && again == produced;
+}
+
 }  // namespace
 
-bool TwwPictureValidator::IsValidMask(const std::string& mask) {
-  return SyntaxOk(ToCodePoints(mask));
-}
+bool TwwPictureValidator::IsValidMask(const std::string& mask) { return MaskOk(mask); }
 
 TwwPictureValidator::TwwPictureValidator(const std::string& mask, bool autoFill) : Mask(mask) {
   if (autoFill) Options |= voAutoFill;
@@ -364,18 +402,30 @@ bool TwwPictureValidator::ValidateValue(const std::string& text) {
 }
 
 TwwPicResult TwwPictureValidator::MatchPicture(std::string& text, bool autoFill) {
-  const std::u32string mask = ToCodePoints(Mask);
-  if (!SyntaxOk(mask)) return pmSyntax;
+  if (!MaskOk(Mask)) return pmSyntax;
   if (text.empty()) return pmEmpty;
+  const std::u32string mask = ToCodePoints(Mask);
+  const std::u32string typed = ToCodePoints(text);
 
-  std::u32string chars = ToCodePoints(text);
-  Matcher m(mask, chars);
-  TwwPicResult r = m.Run();
-  if (r != pmError && r != pmSyntax && m.TextLeft()) r = pmError;
-  if (r == pmIncomplete && autoFill && m.FillLiterals()) r = m.Run();
+  // A blank taken for a literal or literals filled in can lead the greedy
+  // matcher down a path the result does not match again ("*~V": the filled "V"
+  // is then taken as a letter). Such help is withdrawn, the boldest first.
+  struct Help {
+    bool blankForLiteral, fill;
+  };
+  const Help tries[] = {{true, autoFill}, {false, autoFill}, {false, false}};
+  // A text that already is a finished value stays it: the help is for texts
+  // being typed and must not read a valid value as another one.
+  std::u32string chars = typed;
+  TwwPicResult r = MatchOnce(mask, chars, false, false);
+  if (r != pmComplete) {
+    for (const Help& h : tries) {
+      chars = typed;
+      r = MatchOnce(mask, chars, h.blankForLiteral, h.fill);
+      if (r == pmError || r == pmSyntax || Settled(mask, chars, r, h.blankForLiteral, h.fill))
+        break;
+    }
+  }
   text = FromCodePoints(chars);
-
-  if (r == pmAmbiguous) return pmComplete;
-  if (r == pmIncompleteNoFill) return pmIncomplete;
   return r;
 }

@@ -361,7 +361,9 @@ class PictureWriter {
       for (std::size_t k = 0; k < integer_.size() - places; ++k) EmitIntegerDigit(k);
     const long long fromRight = (long long)places - (long long)integerIndex_;
     const long long k = (long long)integer_.size() - fromRight;
-    if (k >= 0) EmitIntegerDigit(std::size_t(k));
+    // Placeholders after an exponent were not counted as places: they have no
+    // digit left to show.
+    if (k >= 0 && k < (long long)integer_.size()) EmitIntegerDigit(std::size_t(k));
     ++integerIndex_;
   }
 

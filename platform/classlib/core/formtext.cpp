@@ -31,6 +31,24 @@ namespace {
 constexpr int kMaxDepth = 200;
 constexpr size_t kLineWidth = 64;
 
+bool IdentStart(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
+bool IdentChar(char c) { return IdentStart(c) || (c >= '0' && c <= '9') || c == '.'; }
+
+bool IsOneOf(const std::string& word, std::initializer_list<const char*> words) {
+  return std::any_of(words.begin(), words.end(),
+                     [&](const char* w) { return CompareText(word, w) == 0; });
+}
+
+// Names stand bare in the text form, so a name from a stream must read back as
+// the same name: an identifier, not a word the text gives another meaning.
+// Anything else is a damaged stream (the writer never makes one).
+const std::string& Bare(const std::string& name, std::initializer_list<const char*> reserved) {
+  const bool identifier =
+      !name.empty() && IdentStart(name[0]) && std::all_of(name.begin(), name.end(), IdentChar);
+  if (!identifier || IsOneOf(name, reserved)) throw EReadError("Invalid stream format");
+  return name;
+}
+
 // ---- Binary to text -------------------------------------------------------------
 
 class TextWriter {
@@ -42,8 +60,9 @@ class TextWriter {
     TFilerFlags flags;
     int childPos = 0;
     reader_.ReadPrefix(flags, childPos);
-    std::string className = reader_.ReadStr();
+    std::string className = Bare(reader_.ReadStr(), {});
     std::string name = reader_.ReadStr();
+    if (!name.empty()) Bare(name, {});
     Indent(indent);
     out_ += flags.Contains(ffInherited) ? "inherited "
             : flags.Contains(ffInline)  ? "inline "
@@ -78,7 +97,9 @@ class TextWriter {
 
   void ConvertProperty(int indent) {
     Indent(indent);
-    out_ += reader_.ReadStr() + " = ";
+    const std::string name = Bare(reader_.ReadStr(), {"object", "inherited", "inline", "end"});
+    if (name.back() == '.') throw EReadError("Invalid stream format");  // as the parser says
+    out_ += name + " = ";
     ConvertValue(indent);
     out_ += "\r\n";
   }
@@ -107,7 +128,10 @@ class TextWriter {
       case vaString: case vaLString: case vaWString: case vaUTF8String:
         ConvertString(reader_.ReadString(), indent);
         return;
-      case vaIdent: case vaFalse: case vaTrue: case vaNil: case vaNull:
+      case vaIdent:
+        out_ += Bare(reader_.ReadIdent(), {"False", "True", "nil", "Null", "INF", "NAN"});
+        return;
+      case vaFalse: case vaTrue: case vaNil: case vaNull:
         out_ += reader_.ReadIdent();
         return;
       case vaBinary: ConvertBinary(reader_.ReadBinary(), indent); return;
@@ -117,7 +141,8 @@ class TextWriter {
         bool first = true;
         for (std::string item = reader_.ReadStr(); !item.empty(); item = reader_.ReadStr()) {
           if (!first) out_ += ", ";
-          out_ += item;
+          if (item.find('.') != std::string::npos) throw EReadError("Invalid stream format");
+          out_ += Bare(item, {});
           first = false;
         }
         out_ += ']';
@@ -253,12 +278,17 @@ class TextParser {
       Error("'object' expected");
     Next();
     std::string name;
+    int classLine = tokLine_;
     std::string className = ExpectIdent();
     if (tok_ == Tok::Char && text_ == ":") {
       Next();
       name = className;
+      classLine = tokLine_;
       className = ExpectIdent();
     }
+    // The reader takes a first header byte from 0xF0 on for the flags prefix,
+    // and a class name's length byte comes first when there are no flags.
+    if (className.size() >= 0xF0) Error("Class name too long", classLine);
     int childPos = 0;
     if (tok_ == Tok::Char && text_ == "[") {
       Next();
@@ -289,8 +319,8 @@ class TextParser {
     TextParser& p_;
   };
 
-  [[noreturn]] void Error(const std::string& what) const {
-    throw EParserError(what + " on line " + std::to_string(tokLine_));
+  [[noreturn]] void Error(const std::string& what, int line = 0) const {
+    throw EParserError(what + " on line " + std::to_string(line > 0 ? line : tokLine_));
   }
 
   bool IsKeyword(const char* word) const {
@@ -300,8 +330,9 @@ class TextParser {
     return IsKeyword("object") || IsKeyword("inherited") || IsKeyword("inline");
   }
 
+  // A name; "-x" is an identifier token only for the values -INF and the like.
   std::string ExpectIdent() {
-    if (tok_ != Tok::Ident) Error("Identifier expected");
+    if (tok_ != Tok::Ident || text_[0] == '-') Error("Identifier expected");
     std::string s = text_;
     Next();
     return s;
@@ -325,7 +356,7 @@ class TextParser {
     ConvertValue();
   }
 
-  void ConvertValue() {
+  void ConvertValue(bool inList = false) {
     Nest nest(*this);
     switch (tok_) {
       case Tok::String: {
@@ -346,7 +377,11 @@ class TextParser {
       case Tok::Ident: {
         std::string ident = text_;
         Next();
-        if (CompareText(ident, "Null") == 0) writer_.WriteValue(vaNull);
+        if (CompareText(ident, "Null") == 0) {
+          // Null's value kind is the list end itself, as the writer knows too.
+          if (inList) Error("Null cannot stand inside a list");
+          writer_.WriteValue(vaNull);
+        }
         else if (CompareText(ident, "INF") == 0) writer_.WriteFloat(HUGE_VAL);
         else if (CompareText(ident, "-INF") == 0) writer_.WriteFloat(-HUGE_VAL);
         else if (CompareText(ident, "NAN") == 0) writer_.WriteFloat(std::nan(""));
@@ -376,7 +411,7 @@ class TextParser {
       writer_.WriteListBegin();
       while (!(tok_ == Tok::Char && text_ == ")")) {
         if (tok_ == Tok::End) Error("')' expected");
-        ConvertValue();
+        ConvertValue(true);
       }
       Next();
       writer_.WriteListEnd();
@@ -442,10 +477,13 @@ class TextParser {
     auto digits = [](const std::string& x) {
       return std::all_of(x.begin(), x.end(), [](char c) { return Digit(c); });
     };
-    if (digits(whole) && digits(frac) && frac.size() <= 4 && whole.size() <= 14) {
+    if (!whole.empty() && digits(whole) && digits(frac) && frac.size() <= 4 && whole.size() <= 15) {
       frac.append(4 - frac.size(), '0');
-      int64_t value = std::stoll(whole) * 10000 + std::stoll(frac);
-      return negative ? -value : value;
+      // 15 whole digits and 4 decimals fit in 64 unsigned bits, so the whole
+      // currency range reads exactly, down to its lowest value.
+      const uint64_t magnitude = std::stoull(whole) * 10000 + std::stoull(frac);
+      if (magnitude > uint64_t(INT64_MAX) + (negative ? 1 : 0)) Error("Number out of range");
+      return static_cast<int64_t>(negative ? 0 - magnitude : magnitude);
     }
     double d = 0;
     std::from_chars(t.data(), t.data() + t.size(), d);
@@ -483,10 +521,6 @@ class TextParser {
     Next();
   }
 
-  static bool IdentStart(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
-  }
-  static bool IdentChar(char c) { return IdentStart(c) || (c >= '0' && c <= '9') || c == '.'; }
   static bool Digit(char c) { return c >= '0' && c <= '9'; }
   // The value of a digit in base 10 or 16; -1 when c is none.
   static int DigitValue(char c, int base) {

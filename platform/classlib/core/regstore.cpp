@@ -279,7 +279,8 @@ class Parser {
 
   std::string ParseHexBytes(std::string list) {
     // Long lists continue on the next lines after a trailing backslash.
-    while (!list.empty() && Trim(list).back() == '\\') {
+    // Trim first: a list continued over a line of blanks is all blanks.
+    for (std::string t = Trim(list); !t.empty() && t.back() == '\\'; t = Trim(list)) {
       list = TrimRight(list);
       list.pop_back();
       std::string next;

@@ -508,8 +508,15 @@ std::ostream& operator<<(std::ostream& out, const Variant& v) {
 // ---- free functions ----------------------------------------------------------------------
 
 // Built at compile time, so that static objects of other files may use them.
-constinit const Variant Null{Variant::NullTag{}};
-constinit const Variant Unassigned;
+// clang 14 cannot run libstdc++ 12's string constructor at compile time; the
+// fuzzing build with it initialises them at start-up instead.
+#if defined(__clang__) && __clang_major__ < 15
+#define VARIANT_CONSTINIT
+#else
+#define VARIANT_CONSTINIT constinit
+#endif
+VARIANT_CONSTINIT const Variant Null{Variant::NullTag{}};
+VARIANT_CONSTINIT const Variant Unassigned;
 
 TVarType VarType(const Variant& v) { return v.VType(); }
 bool VarIsNull(const Variant& v) { return v.IsNull(); }

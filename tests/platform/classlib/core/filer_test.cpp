@@ -825,6 +825,25 @@ TEST(FilerTest, DamagedStreamsRaiseFilerErrorsAndNeverCrash) {
   }
 }
 
+TEST(FilerTest, NamesTheTextFormCannotHoldAreRefusedByTheConverter) {
+  const std::string good = TextToBinary("object a: TBox\n  Width = clRed\n  S = [x]\n  B = Owner.\nend\n");
+  ASSERT_NE(BinaryToText(good).find("Width = clRed"), std::string::npos);
+  EXPECT_EQ(TextToBinary(BinaryToText(good)), good);
+  // A short string of the binary form replaced by another.
+  auto with = [&](const std::string& from, const std::string& to) {
+    std::string bytes = good;
+    const std::size_t at = bytes.find(char(from.size()) + from);
+    return bytes.replace(at, from.size() + 1, char(to.size()) + to);
+  };
+  const std::pair<const char*, const char*> cases[] = {
+      {"Width", "Wi\"th"}, {"Width", "end"},  {"Width", "object"}, {"Width", "9x"},
+      {"Width", "W."},     {"clRed", "Null"}, {"clRed", "INF"},    {"clRed", "a b"},
+      {"TBox", "T Box"},   {"x", "y.z"},
+  };
+  for (const auto& [from, to] : cases)
+    EXPECT_THROW(BinaryToText(with(from, to)), EReadError) << from << " -> " << to;
+}
+
 TEST(FilerTest, DamagedTextRaisesOurErrorsAndNeverCrashes) {
   std::unique_ptr<TBoxForm> form(MakeForm());
   std::string good = WriteComponentToText(form.get());
@@ -914,6 +933,19 @@ TEST(FilerTest, MalformedTextNamesTheLine) {
   EXPECT_EQ(message("object a: TBox\n  Width = 1\n"), "'end' expected on line 3");
   EXPECT_EQ(message("object a: TBox\n  Caption = #99999999\nend\n"), "Invalid string constant on line 2");
   EXPECT_EQ(message("object a: TBox\n  L = (1 2\n"), "')' expected on line 3");
+  // Null would end the list early and a header byte from 0xF0 on reads as
+  // flags: neither could be read back.
+  EXPECT_EQ(message("object a: TBox\n  V = (1 Null 2)\nend\n"),
+            "Null cannot stand inside a list on line 2");
+  EXPECT_EQ(message("object a: T" + std::string(239, 'x') + "\nend\n"), "Class name too long on line 1");
+  EXPECT_EQ(message("object a: T" + std::string(238, 'x') + "\nend\n"), "no error");
+  EXPECT_EQ(message("object a: TBox\n  -W = 1\nend\n"), "Identifier expected on line 2");
+  EXPECT_EQ(message("object a: TBox\n  C = 922337203685477.5808c\nend\n"),
+            "Number out of range on line 2");
+  // The currency range's ends read back exactly.
+  const std::string extremes =
+      "object a: TBox\r\n  C = 922337203685477.5807c\r\n  D = -922337203685477.5808c\r\nend\r\n";
+  EXPECT_EQ(BinaryToText(TextToBinary(extremes)), extremes);
 }
 
 TEST(FilerTest, IntegersWithNamesStreamAsIdentifiers) {

@@ -199,6 +199,10 @@ TEST_F(FormatTest, FormatFloatPictures) {
   EXPECT_EQ(FormatFloat("0.00", INFINITY), "INF");
   EXPECT_EQ(FormatFloat("#,##0.00", 1234.5, German()), "1.234,50");
   EXPECT_EQ(FormatFloat("0.0;'neg ';0", -3), "neg ");
+  // Placeholders after an exponent have no digits left: they show nothing.
+  for (std::size_t n : {1u, 40u, 300u})
+    EXPECT_EQ(FormatFloat("0E+0" + std::string(n, '#'), 1.5), "2E+0") << n;
+  EXPECT_EQ(FormatFloat("0E+0 ##.##", 1.5), "2E+0 ");
 }
 
 TEST_F(FormatTest, StrToFloat) {

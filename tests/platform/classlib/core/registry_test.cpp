@@ -420,6 +420,8 @@ TEST_F(RegistryTest, ReadsHandWrittenFiles) {
       "  \"Indented\" = \"yes\"  \n"
       "\"Path\"=hex(2):25,00,41,00,25,00,e9,00,00,00\n"
       "\"Small\"=dword:1\n"
+      "\"Blank\"=hex: \\\n"
+      "   \n"
       "\n"
       "[HKEY_CURRENT_USER\\Software\\Hand\\]\n"
       "\"Again\"=\"merged\"\n"
@@ -433,6 +435,7 @@ TEST_F(RegistryTest, ReadsHandWrittenFiles) {
   EXPECT_EQ(reg.ReadString("Path"), "%A%\xC3\xA9");
   EXPECT_EQ(reg.ReadInteger("Small"), 2) << "a later line replaces an earlier one";
   EXPECT_EQ(reg.ReadString("Again"), "merged");
+  EXPECT_EQ(reg.ReadBinaryData("Blank", bytes, 8), 0) << "continued over a line of blanks";
 
   // A change rewrites the file in the canonical form.
   reg.WriteString("Added", "1");

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds everything with AddressSanitizer and UndefinedBehaviorSanitizer in
+# build-asan and runs every test program, and every fuzz target over its seed
+# corpus. Any sanitizer report fails the test that caused it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTREL_SANITIZE=ON
+cmake --build build-asan --parallel "$(nproc)"
+
+# UBSan stops at its first report (the build also says so); leaks are reported
+# at exit and fail the program.
+export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:abort_on_error=0:strict_init_order=1"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
+cd build-asan
+ctest --output-on-failure --parallel "$(nproc)"
