@@ -1,16 +1,33 @@
 // The Access SQL translator: any statement text gives a translation or a DAO
-// error. Amount and Price are currency columns, so the currency passes run.
+// error. Table T has currency columns Amount and Price beside a long and a
+// text column, so the currency passes run over every kind of expression.
 #include "fuzz/fuzz_input.h"
+#include "platform/classlib/core/strutils.h"
 #include "platform/dao/accesssql.h"
 #include "platform/dao/daoerrors.h"
 
+namespace {
+
+bool Catalogue(const std::string& name, dao::TableDef& def) {
+  if (!SameText(name, "T")) return false;
+  def = dao::TableDef{};
+  def.name = "T";
+  for (auto [field, type] : {std::pair{"Amount", dao::dbCurrency}, {"Price", dao::dbCurrency},
+                             {"Qty", dao::dbLong}, {"Name", dao::dbText}}) {
+    dao::FieldDef f;
+    f.name = field;
+    f.type = type;
+    def.fields.push_back(f);
+  }
+  return true;
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text = fuzz::Text(data, size);
-  const auto columnType = [](const std::string&, const std::string& column) {
-    return column == "Amount" || column == "Price" ? dao::dbCurrency : 0;
-  };
   try {
-    dao::TranslateAccessSql(text, columnType);
+    dao::TranslateAccessSql(text, Catalogue);
   } catch (const dao::TDaoFailure&) {
   }
   double date;
