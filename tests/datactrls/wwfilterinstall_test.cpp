@@ -138,19 +138,13 @@ TEST_F(FilterInstall, BlocksOverTheNamedDataSet) {
 }
 
 TEST(FilterConstKinds, FromFieldTypes) {
-  EXPECT_EQ(wwFilterConstKindOf(ftString), fckString);
-  EXPECT_EQ(wwFilterConstKindOf(ftFloat), fckFloat);
-  EXPECT_EQ(wwFilterConstKindOf(ftCurrency), fckFloat);
-  EXPECT_EQ(wwFilterConstKindOf(ftDateTime), fckDateTime);
-  EXPECT_EQ(wwFilterConstKindOf(ftDate), fckDate);
-  EXPECT_EQ(wwFilterConstKindOf(ftTime), fckTime);
-  EXPECT_EQ(wwFilterConstKindOf(ftBoolean), fckBoolean);
-  EXPECT_EQ(wwFilterConstKindOf(ftInteger), fckInteger);
-  EXPECT_EQ(wwFilterConstKindOf(ftBCD), fckBCD);
-  EXPECT_EQ(wwFilterConstKindOf(ftSmallint), fckSmallInt);
-  EXPECT_EQ(wwFilterConstKindOf(ftWord), fckSmallInt);
-  EXPECT_EQ(wwFilterConstKindOf(ftMemo), fckField);
-  EXPECT_EQ(wwFilterConstKindOf(ftAutoInc), fckField);
+  const std::pair<TFieldType, TwwFilterConstKind> kinds[] = {
+      {ftString, fckString},     {ftFloat, fckFloat},     {ftCurrency, fckFloat},
+      {ftDateTime, fckDateTime}, {ftDate, fckDate},       {ftTime, fckTime},
+      {ftBoolean, fckBoolean},   {ftInteger, fckInteger}, {ftBCD, fckBCD},
+      {ftSmallint, fckSmallInt}, {ftWord, fckSmallInt},   {ftMemo, fckField},
+      {ftAutoInc, fckField}};
+  for (auto [type, kind] : kinds) EXPECT_EQ(wwFilterConstKindOf(type), kind) << type;
 }
 
 }  // namespace
