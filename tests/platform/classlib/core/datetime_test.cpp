@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "platform/classlib/core/datetime.h"
 #include "platform/classlib/core/english_settings.h"
@@ -51,24 +52,18 @@ TEST_F(DateTimeTest, EncodeAndDecodeAroundTheEpoch) {
   }
   std::uint16_t y, m, d;
   DecodeDate(EncodeDate(2024, 2, 29), y, m, d);
-  EXPECT_EQ(y, 2024);
-  EXPECT_EQ(m, 2);
-  EXPECT_EQ(d, 29);
+  EXPECT_EQ(std::tuple(y, m, d), std::tuple(2024, 2, 29));
 }
 
 TEST_F(DateTimeTest, InvalidDatesAndTimesAreRefused) {
   TDateTime value;
-  EXPECT_FALSE(TryEncodeDate(2023, 2, 29, value));
-  EXPECT_FALSE(TryEncodeDate(1900, 2, 29, value));  // century, not a leap year
-  EXPECT_TRUE(TryEncodeDate(2000, 2, 29, value));
-  EXPECT_FALSE(TryEncodeDate(0, 1, 1, value));
-  EXPECT_FALSE(TryEncodeDate(10000, 1, 1, value));
-  EXPECT_FALSE(TryEncodeDate(2020, 13, 1, value));
-  EXPECT_FALSE(TryEncodeDate(2020, 4, 31, value));
-  EXPECT_FALSE(TryEncodeTime(24, 0, 0, 0, value));
-  EXPECT_FALSE(TryEncodeTime(0, 60, 0, 0, value));
-  EXPECT_FALSE(TryEncodeTime(0, 0, 0, 1000, value));
-  EXPECT_FALSE(TryEncodeTime(-1, 0, 0, 0, value));
+  // 1900 is a century, not a leap year.
+  for (auto [y, m, d, valid] : {std::tuple{2023, 2, 29, false}, {1900, 2, 29, false},
+                                {2000, 2, 29, true}, {0, 1, 1, false}, {10000, 1, 1, false},
+                                {2020, 13, 1, false}, {2020, 4, 31, false}})
+    EXPECT_EQ(TryEncodeDate(y, m, d, value), valid) << y << "-" << m << "-" << d;
+  for (auto [h, n, sec, ms] : {std::tuple{24, 0, 0, 0}, {0, 60, 0, 0}, {0, 0, 0, 1000}, {-1, 0, 0, 0}})
+    EXPECT_FALSE(TryEncodeTime(h, n, sec, ms, value)) << h << ":" << n << ":" << sec << "." << ms;
   EXPECT_EQ(MessageOf<EConvertError>([&] { EncodeDate(2023, 2, 29); }),
             "Invalid argument to date encode");
   EXPECT_THROW(EncodeTime(25, 0, 0, 0), EConvertError);
@@ -90,10 +85,7 @@ TEST_F(DateTimeTest, NegativeDatesKeepTheirTimeForward) {
   std::uint16_t y, m, d, h, n, s, ms;
   DecodeDate(value, y, m, d);
   DecodeTime(value, h, n, s, ms);
-  EXPECT_EQ(y, 1899);
-  EXPECT_EQ(m, 12);
-  EXPECT_EQ(d, 29);
-  EXPECT_EQ(h, 6);
+  EXPECT_EQ(std::tuple(y, m, d, h), std::tuple(1899, 12, 29, 6));
   EXPECT_EQ(ComposeDateTime(EncodeDate(1899, 12, 29), EncodeTime(6, 0, 0, 0)), -1.25);
   EXPECT_EQ(FormatDateTime("yyyy-mm-dd hh:nn", value), "1899-12-29 06:00");
 
