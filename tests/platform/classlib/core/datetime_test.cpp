@@ -168,24 +168,18 @@ TEST_F(DateTimeTest, NowDateAndTimeAgree) {
 
 TEST_F(DateTimeTest, FormatDateTimeSpecifiers) {
   const TDateTime t = At(2024, 3, 5, 14, 7, 9, 45);  // Tuesday
-  EXPECT_EQ(FormatDateTime("d dd ddd dddd", t), "5 05 Tue Tuesday");
-  EXPECT_EQ(FormatDateTime("m mm mmm mmmm", t), "3 03 Mar March");
-  EXPECT_EQ(FormatDateTime("yy yyyy", t), "24 2024");
-  EXPECT_EQ(FormatDateTime("h:n:s", t), "14:7:9");
-  EXPECT_EQ(FormatDateTime("hh:nn:ss.zzz z", t), "14:07:09.045 45");
-  EXPECT_EQ(FormatDateTime("hh:mm", t), "14:07");  // m after h is minutes
-  EXPECT_EQ(FormatDateTime("h 'at' m", t), "14 at 7");
-  EXPECT_EQ(FormatDateTime("mm/dd/yyyy", t), "03/05/2024");
-  EXPECT_EQ(FormatDateTime("ddddd", t), "3/5/2024");
-  EXPECT_EQ(FormatDateTime("dddddd", t), "Tuesday, March 5, 2024");
-  EXPECT_EQ(FormatDateTime("c", t), "3/5/2024 2:07:09 PM");
+  const std::pair<const char*, const char*> formats[] = {
+      {"d dd ddd dddd", "5 05 Tue Tuesday"}, {"m mm mmm mmmm", "3 03 Mar March"},
+      {"yy yyyy", "24 2024"}, {"h:n:s", "14:7:9"}, {"hh:nn:ss.zzz z", "14:07:09.045 45"},
+      {"hh:mm", "14:07"},  // m after h is minutes
+      {"h 'at' m", "14 at 7"}, {"mm/dd/yyyy", "03/05/2024"}, {"ddddd", "3/5/2024"},
+      {"dddddd", "Tuesday, March 5, 2024"}, {"c", "3/5/2024 2:07:09 PM"},
+      {"t | tt", "2:07 PM | 2:07:09 PM"}, {"e ee g", "2024 2024 AD"},
+      {"'yyyy' \"mm\" x", "yyyy mm x"}, {"DD-MMM-YYYY", "05-Mar-2024"},
+      {"'unterminated", "unterminated"}, {"", ""},
+  };
+  for (auto [format, text] : formats) EXPECT_EQ(FormatDateTime(format, t), text) << format;
   EXPECT_EQ(FormatDateTime("c", EncodeDate(2024, 3, 5)), "3/5/2024");
-  EXPECT_EQ(FormatDateTime("t | tt", t), "2:07 PM | 2:07:09 PM");
-  EXPECT_EQ(FormatDateTime("e ee g", t), "2024 2024 AD");
-  EXPECT_EQ(FormatDateTime("'yyyy' \"mm\" x", t), "yyyy mm x");
-  EXPECT_EQ(FormatDateTime("DD-MMM-YYYY", t), "05-Mar-2024");
-  EXPECT_EQ(FormatDateTime("'unterminated", t), "unterminated");
-  EXPECT_EQ(FormatDateTime("", t), "");
 }
 
 TEST_F(DateTimeTest, FormatAmPmAndTheTwelveHourClock) {
@@ -282,17 +276,14 @@ TEST_F(DateTimeTest, TwoDigitYearsFollowTheCenturyWindow) {
 }
 
 TEST_F(DateTimeTest, ParseTimesWithAndWithoutAmPm) {
-  EXPECT_DOUBLE_EQ(StrToTime("13:45"), EncodeTime(13, 45, 0, 0));
-  EXPECT_DOUBLE_EQ(StrToTime("1:45:30 PM"), EncodeTime(13, 45, 30, 0));
-  EXPECT_DOUBLE_EQ(StrToTime("1:45 pm"), EncodeTime(13, 45, 0, 0));
-  EXPECT_DOUBLE_EQ(StrToTime("12:00 AM"), EncodeTime(0, 0, 0, 0));
-  EXPECT_DOUBLE_EQ(StrToTime("12:00 PM"), EncodeTime(12, 0, 0, 0));
-  EXPECT_DOUBLE_EQ(StrToTime("12:30am"), EncodeTime(0, 30, 0, 0));
-  EXPECT_DOUBLE_EQ(StrToTime("0:00"), 0.0);
-  EXPECT_DOUBLE_EQ(StrToTime("23:59:59.5"), EncodeTime(23, 59, 59, 500));
-  EXPECT_DOUBLE_EQ(StrToTime("23:59:59.125"), EncodeTime(23, 59, 59, 125));
-  EXPECT_DOUBLE_EQ(StrToTime("7 PM"), EncodeTime(19, 0, 0, 0));
-  EXPECT_DOUBLE_EQ(StrToTime("PM 7:15"), EncodeTime(19, 15, 0, 0));
+  const std::pair<const char*, TDateTime> times[] = {
+      {"13:45", EncodeTime(13, 45, 0, 0)}, {"1:45:30 PM", EncodeTime(13, 45, 30, 0)},
+      {"1:45 pm", EncodeTime(13, 45, 0, 0)}, {"12:00 AM", EncodeTime(0, 0, 0, 0)},
+      {"12:00 PM", EncodeTime(12, 0, 0, 0)}, {"12:30am", EncodeTime(0, 30, 0, 0)}, {"0:00", 0.0},
+      {"23:59:59.5", EncodeTime(23, 59, 59, 500)}, {"23:59:59.125", EncodeTime(23, 59, 59, 125)},
+      {"7 PM", EncodeTime(19, 0, 0, 0)}, {"PM 7:15", EncodeTime(19, 15, 0, 0)},
+  };
+  for (auto [text, time] : times) EXPECT_DOUBLE_EQ(StrToTime(text), time) << text;
 
   TFormatSettings fs = TFormatSettings::English();
   fs.TimeAMString = "vorm.";
