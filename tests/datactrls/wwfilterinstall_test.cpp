@@ -5,6 +5,7 @@
 #include "datactrls/wwfilterinstall.h"
 #include "dbengine/filtercursor.h"
 #include "platform/classlib/core/exceptions.h"
+#include "platform/classlib/db/dbtestutil.h"
 #include "platform/classlib/db/fields.h"
 
 using namespace testing_engine;
@@ -74,9 +75,7 @@ TEST_F(FilterInstall, ClosedTableWaitsUnlessForced) {
   EXPECT_EQ(FilterCount(), 0);
   // Forced, the filter goes on at once, over the table's persistent fields.
   TMemDataSet persistent;
-  auto* id = new TIntegerField(&persistent);
-  id->SetFieldName("ID");
-  id->SetDataSet(&persistent);
+  AddField<TIntegerField>(persistent, "ID");
   EXPECT_TRUE(wwApplyFilterExpression("ID = 3", &persistent, engine, handle, true));
   EXPECT_NE(handle, nullptr);
   EXPECT_EQ(ReadAll(cursor), (Ids{3}));
