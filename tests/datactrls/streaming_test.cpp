@@ -3,7 +3,6 @@
 
 #include "datactrls/wwintl.h"
 #include "platform/classlib/core/filer.h"
-#include "settingsdataset.h"
 
 class TSettingsForm : public TComponent {
   DECLARE_CLASS(TSettingsForm, TComponent)
@@ -52,26 +51,6 @@ TEST(FormDefinitions, ChangedTextsAreWrittenAndReadBack) {
   ASSERT_NE(read, nullptr);
   EXPECT_EQ(read->RichEdit()->MenuLabels()->FileCaption, "&Datei");
   EXPECT_EQ(wwGlobalIntl()->RichEdit()->MenuLabels()->FileCaption, "&File");  // not connected
-}
-
-TEST(FormDefinitions, FieldSettingsListsTravelWithTheirDataSet) {
-  TSettingsForm form;
-  form.SetName("Form1");
-  auto* table = new TSettingsDataSet(&form);
-  table->SetName("Bugs");
-  table->PictureMasks()->Add("Phone\t###-####\tT\tT");
-  table->ControlType()->Add("Done;CheckBox;True;False");
-  table->ValidateWithMask = false;
-  std::string written = WriteComponentToText(&form);
-
-  TSettingsForm copy;
-  ReadComponentFromText(written, &copy);
-  auto* read = As<TSettingsDataSet>(copy.FindComponent("Bugs"));
-  ASSERT_NE(read, nullptr);
-  ASSERT_EQ(read->PictureMasks()->Count(), 1);
-  EXPECT_EQ((*read->PictureMasks())[0], "Phone\t###-####\tT\tT");
-  EXPECT_EQ((*read->ControlType())[0], "Done;CheckBox;True;False");
-  EXPECT_FALSE(read->ValidateWithMask);
 }
 
 }  // namespace

@@ -28,29 +28,31 @@ class DialogButtonTest : public ::testing::Test {
   std::unique_ptr<TForm> form_;
 };
 
+// What each kind of button gets besides its look.
+struct Role {
+  TwwDialogButtonKind kind;
+  const char* caption;
+  TModalResult result;
+  bool cancel;
+};
+
 TEST_F(DialogButtonTest, PlainButtonsByDefaultWithTheGlobalCaptions) {
   ASSERT_FALSE(wwGlobalIntl()->OKCancelBitmapped);
-  TButton* ok = wwSetDialogAppearance(form_.get(), TwwDialogButtonKind::OK);
-  TButton* cancel = Make(TwwDialogButtonKind::Cancel);
-  TButton* help = Make(TwwDialogButtonKind::Help);
-  for (TButton* b : {ok, cancel, help}) {
+  EXPECT_EQ(wwSetDialogAppearance(nullptr, TwwDialogButtonKind::OK), nullptr);  // no form
+  for (const Role& r : {Role{TwwDialogButtonKind::OK, "&OK", mrOk, false},
+                        Role{TwwDialogButtonKind::Cancel, "Cancel", mrCancel, true},
+                        Role{TwwDialogButtonKind::Help, "Help", mrNone, false}}) {
+    TButton* b = wwSetDialogAppearance(form_.get(), r.kind);
     ASSERT_NE(b, nullptr);
     EXPECT_FALSE(Is<TBitBtn>(b));
     EXPECT_EQ(b->Owner(), form_.get());
     EXPECT_EQ(b->Parent(), form_.get());
     EXPECT_FALSE(b->Visible());
-    EXPECT_EQ(b->Width(), 77);
-    EXPECT_EQ(b->Height(), 24);
+    EXPECT_EQ(std::pair(b->Width(), b->Height()), std::pair(77, 24));
+    EXPECT_EQ(b->Caption(), r.caption);
+    EXPECT_EQ(b->ModalResult(), r.result);
+    EXPECT_EQ(b->Cancel(), r.cancel);
   }
-  EXPECT_EQ(ok->Caption(), "&OK");
-  EXPECT_EQ(ok->ModalResult(), mrOk);
-  EXPECT_FALSE(ok->Cancel());
-  EXPECT_EQ(cancel->Caption(), "Cancel");
-  EXPECT_EQ(cancel->ModalResult(), mrCancel);
-  EXPECT_TRUE(cancel->Cancel());
-  EXPECT_EQ(help->Caption(), "Help");
-  EXPECT_EQ(help->ModalResult(), mrNone);
-  EXPECT_FALSE(help->Cancel());
 }
 
 TEST_F(DialogButtonTest, GlyphButtonsWhenBitmappedWithTheDialogFont) {
@@ -58,35 +60,26 @@ TEST_F(DialogButtonTest, GlyphButtonsWhenBitmappedWithTheDialogFont) {
   wwGlobalIntl()->BtnOKCaption = "&Accept";
   wwGlobalIntl()->BtnCancelCaption = "&Drop";
   wwGlobalIntl()->DialogFontStyle = TFontStyles{fsBold};
-  auto* ok = dynamic_cast<TBitBtn*>(Make(TwwDialogButtonKind::OK));
-  auto* cancel = dynamic_cast<TBitBtn*>(Make(TwwDialogButtonKind::Cancel));
-  auto* help = dynamic_cast<TBitBtn*>(Make(TwwDialogButtonKind::Help));
-  ASSERT_TRUE(ok && cancel && help);
-  for (TBitBtn* b : {ok, cancel, help}) {
+  for (auto [r, kind] : {std::pair{Role{TwwDialogButtonKind::OK, "&Accept", mrOk, false}, bkOK},
+                         {Role{TwwDialogButtonKind::Cancel, "&Drop", mrCancel, true}, bkCancel},
+                         {Role{TwwDialogButtonKind::Help, "Help", mrNone, false}, bkHelp}}) {
+    auto* b = dynamic_cast<TBitBtn*>(Make(r.kind));
+    ASSERT_NE(b, nullptr);
     EXPECT_EQ(b->Parent(), form_.get());
     EXPECT_FALSE(b->Visible());
-    EXPECT_EQ(b->Width(), 77);
-    EXPECT_EQ(b->Height(), 27);
-    EXPECT_EQ(b->Margin(), 2);
-    EXPECT_EQ(b->Spacing(), -1);
-    EXPECT_EQ(b->NumGlyphs(), 2);
+    EXPECT_EQ(std::pair(b->Width(), b->Height()), std::pair(77, 27));
+    EXPECT_EQ(std::tuple(b->Margin(), b->Spacing(), b->NumGlyphs()), std::tuple(2, -1, 2));
     EXPECT_EQ(b->Layout(), blGlyphLeft);
     EXPECT_FALSE(b->Glyph()->Empty());
     EXPECT_EQ(b->Font()->Color(), clWindowText);
     EXPECT_EQ(b->Font()->Height(), -11);
     EXPECT_EQ(b->Font()->Name(), "MS Sans Serif");
     EXPECT_EQ(b->Font()->Style(), TFontStyles{fsBold});
+    EXPECT_EQ(b->Kind(), kind);
+    EXPECT_EQ(b->Caption(), r.caption);
+    EXPECT_EQ(b->ModalResult(), r.result);
+    EXPECT_EQ(b->Cancel(), r.cancel);
   }
-  EXPECT_EQ(ok->Kind(), bkOK);
-  EXPECT_EQ(ok->Caption(), "&Accept");
-  EXPECT_EQ(ok->ModalResult(), mrOk);
-  EXPECT_EQ(cancel->Kind(), bkCancel);
-  EXPECT_EQ(cancel->Caption(), "&Drop");
-  EXPECT_EQ(cancel->ModalResult(), mrCancel);
-  EXPECT_TRUE(cancel->Cancel());
-  EXPECT_EQ(help->Kind(), bkHelp);
-  EXPECT_EQ(help->Caption(), "Help");
-  EXPECT_EQ(help->ModalResult(), mrNone);
 }
 
 TEST_F(DialogButtonTest, SizesFollowThePixelsPerInch) {
@@ -112,10 +105,6 @@ TEST_F(DialogButtonTest, EscapeClicksTheCancelButtonOfAModalDialog) {
     QTest::keyClick(vantrel::qt::ClientWidget(*ok), Qt::Key_Escape);
   });
   EXPECT_EQ(form_->ShowModal(), mrCancel);
-}
-
-TEST_F(DialogButtonTest, NoFormNoButton) {
-  EXPECT_EQ(wwSetDialogAppearance(nullptr, TwwDialogButtonKind::OK), nullptr);
 }
 
 }  // namespace

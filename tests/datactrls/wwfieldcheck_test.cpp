@@ -19,20 +19,13 @@ using PinnedSettings = EnglishSettingsTest;
 using TypeChecks = PinnedSettings;
 
 TEST_F(TypeChecks, TextValidForType) {
-  EXPECT_TRUE(wwIsValidTypeText(ftInteger, "-12"));
-  EXPECT_FALSE(wwIsValidTypeText(ftSmallint, "12a"));
-  EXPECT_FALSE(wwIsValidTypeText(ftAutoInc, "1.5"));
-  EXPECT_TRUE(wwIsValidTypeText(ftFloat, "1.5"));
-  EXPECT_TRUE(wwIsValidTypeText(ftBCD, "1.5"));
-  EXPECT_FALSE(wwIsValidTypeText(ftCurrency, "1,5"));
-  EXPECT_TRUE(wwIsValidTypeText(ftDate, "2/29/00"));
-  EXPECT_FALSE(wwIsValidTypeText(ftDate, "2/30/00"));
-  EXPECT_TRUE(wwIsValidTypeText(ftTime, "10:30 PM"));
-  EXPECT_TRUE(wwIsValidTypeText(ftDateTime, "12/31/1998"));
-  EXPECT_TRUE(wwIsValidTypeText(ftDateTime, "12/31/1998 10:30"));
-  EXPECT_FALSE(wwIsValidTypeText(ftDateTime, "10:30"));
-  EXPECT_TRUE(wwIsValidTypeText(ftString, "anything"));
-  EXPECT_TRUE(wwIsValidTypeText(ftMemo, "12a"));
+  const struct { TFieldType type; const char* text; bool valid; } cases[] = {
+      {ftInteger, "-12", true},      {ftSmallint, "12a", false},       {ftAutoInc, "1.5", false},
+      {ftFloat, "1.5", true},        {ftBCD, "1.5", true},             {ftCurrency, "1,5", false},
+      {ftDate, "2/29/00", true},     {ftDate, "2/30/00", false},       {ftTime, "10:30 PM", true},
+      {ftDateTime, "12/31/1998", true}, {ftDateTime, "12/31/1998 10:30", true},
+      {ftDateTime, "10:30", false},  {ftString, "anything", true},     {ftMemo, "12a", true}};
+  for (const auto& c : cases) EXPECT_EQ(wwIsValidTypeText(c.type, c.text), c.valid) << c.text;
 }
 
 TEST_F(TypeChecks, FieldInputAndTypeClasses) {
@@ -48,22 +41,18 @@ TEST_F(TypeChecks, FieldInputAndTypeClasses) {
   EXPECT_FALSE(wwIsValidFieldInput(ds.FieldByName("Count"), "x"));
   EXPECT_FALSE(wwIsValidFieldInput(nullptr, "1"));
 
-  for (TFieldType t : {ftSmallint, ftInteger, ftWord, ftFloat, ftCurrency, ftAutoInc})
-    EXPECT_TRUE(wwIsNumericType(t)) << t;
-  EXPECT_FALSE(wwIsNumericType(ftBCD));
-  EXPECT_FALSE(wwIsNumericType(ftString));
-  for (TFieldType t : {ftBytes, ftVarBytes, ftBlob, ftGraphic}) EXPECT_FALSE(wwIsSearchableType(t));
-  EXPECT_TRUE(wwIsSearchableType(ftMemo));
-  EXPECT_TRUE(wwIsSearchableType(ftString));
+  for (TFieldType t : {ftSmallint, ftInteger, ftWord, ftFloat, ftCurrency, ftAutoInc, ftBCD, ftString})
+    EXPECT_EQ(wwIsNumericType(t), t != ftBCD && t != ftString) << t;
+  for (TFieldType t : {ftBytes, ftVarBytes, ftBlob, ftGraphic, ftMemo, ftString})
+    EXPECT_EQ(wwIsSearchableType(t), t == ftMemo || t == ftString) << t;
 }
 
 TEST(MaskAccepts, CompleteValuesOnly) {
-  EXPECT_TRUE(wwMaskAccepts("###", ""));
-  EXPECT_TRUE(wwMaskAccepts("###", "123"));
-  EXPECT_FALSE(wwMaskAccepts("###", "12"));
-  EXPECT_FALSE(wwMaskAccepts("###", "1234"));
-  EXPECT_TRUE(wwMaskAccepts("&&", "ab"));  // case conversion is no failure
-  EXPECT_FALSE(wwMaskAccepts("[#", "1"));  // a malformed mask accepts no value
+  // Case conversion is no failure; a malformed mask accepts no value.
+  const struct { const char* mask; const char* value; bool accepted; } cases[] = {
+      {"###", "", true},  {"###", "123", true}, {"###", "12", false},
+      {"###", "1234", false}, {"&&", "ab", true}, {"[#", "1", false}};
+  for (const auto& c : cases) EXPECT_EQ(wwMaskAccepts(c.mask, c.value), c.accepted) << c.mask << c.value;
 }
 
 // A dataset whose Phone field has a mask and whose ID field is masked read-only.
@@ -111,7 +100,7 @@ TEST_F(WholeRecordCheck, DisplayLabelAndConnectedTextsShowInTheMessage) {
   ds.Cancel();
 }
 
-TEST_F(WholeRecordCheck, GoodEmptyAndReadOnlyValuesPass) {
+TEST_F(WholeRecordCheck, GoodEmptyReadOnlyAndUncheckedValuesPass) {
   ds.Edit();
   ds.FieldByName("Phone")->SetAsString("123-4567");
   EXPECT_NO_THROW(ds.Post());
@@ -125,6 +114,12 @@ TEST_F(WholeRecordCheck, GoodEmptyAndReadOnlyValuesPass) {
   ds.FieldByName("Title")->SetReadOnly(true);
   EXPECT_NO_THROW(ds.Post());  // a read-only field does not stop the post
   EXPECT_EQ(ds.FieldByName("Title")->AsString(), "too long");
+
+  ds.ValidateWithMask = false;  // switched off, nothing is checked
+  ds.Edit();
+  ds.FieldByName("Phone")->SetAsString("bad");
+  EXPECT_NO_THROW(ds.Post());
+  EXPECT_EQ(ds.FieldByName("Phone")->AsString(), "bad");
 }
 
 TEST_F(WholeRecordCheck, TheFirstFailingFieldInFieldOrderIsReported) {
@@ -134,14 +129,6 @@ TEST_F(WholeRecordCheck, TheFirstFailingFieldInFieldOrderIsReported) {
   ds.FieldByName("Phone")->SetAsString("bad");
   EXPECT_EQ(MessageOf<EDatabaseError>([&] { ds.Post(); }), "Invalid characters. Field : ID");
   ds.Cancel();
-}
-
-TEST_F(WholeRecordCheck, SwitchedOffTheCheckLetsThePostThrough) {
-  ds.ValidateWithMask = false;
-  ds.Edit();
-  ds.FieldByName("Phone")->SetAsString("bad");
-  EXPECT_NO_THROW(ds.Post());
-  EXPECT_EQ(ds.FieldByName("Phone")->AsString(), "bad");
 }
 
 class ValueBuffer : public PinnedSettings {
@@ -172,32 +159,29 @@ class ValueBuffer : public PinnedSettings {
   TMemDataSet ds;
 };
 
-TEST_F(ValueBuffer, NativeLayouts) {
+// The bytes written for a field, as a number of the field's native layout.
+template <class T>
+std::pair<std::size_t, T> Written(TField* field) {
   std::uint8_t buffer[64];
-  EXPECT_EQ(wwFieldValueToBuffer(ds.FieldByName("Small"), nullptr, buffer, sizeof buffer), 2u);
-  std::int16_t small;
-  std::memcpy(&small, buffer, 2);
-  EXPECT_EQ(small, -7);
-  EXPECT_EQ(wwFieldValueToBuffer(ds.FieldByName("Count"), nullptr, buffer, sizeof buffer), 4u);
-  std::int32_t count;
-  std::memcpy(&count, buffer, 4);
-  EXPECT_EQ(count, 123456);
-  EXPECT_EQ(wwFieldValueToBuffer(ds.FieldByName("Cost"), nullptr, buffer, sizeof buffer), 8u);
-  double cost;
-  std::memcpy(&cost, buffer, 8);
-  EXPECT_EQ(cost, 2.5);
-  EXPECT_EQ(wwFieldValueToBuffer(ds.FieldByName("Done"), nullptr, buffer, sizeof buffer), 1u);
-  EXPECT_EQ(buffer[0], 255);
-  EXPECT_EQ(wwFieldValueToBuffer(ds.FieldByName("Due"), nullptr, buffer, sizeof buffer), 4u);
-  std::int32_t days;
-  std::memcpy(&days, buffer, 4);
-  EXPECT_EQ(days, DateTimeToTimeStamp(EncodeDate(2000, 2, 29)).Date);
-  EXPECT_EQ(wwFieldValueToBuffer(ds.FieldByName("At"), nullptr, buffer, sizeof buffer), 4u);
-  std::int32_t ms;
-  std::memcpy(&ms, buffer, 4);
-  EXPECT_EQ(ms, (10 * 60 + 30) * 60000);
-  EXPECT_EQ(wwFieldValueToBuffer(ds.FieldByName("Stamp"), nullptr, buffer, sizeof buffer), 8u);
-  EXPECT_EQ(wwFieldValueToBuffer(ds.FieldByName("Data"), nullptr, buffer, sizeof buffer), 0u);
+  T value{};
+  const std::size_t n = wwFieldValueToBuffer(field, nullptr, buffer, sizeof buffer);
+  std::memcpy(&value, buffer, sizeof(T));
+  return {n, value};
+}
+
+TEST_F(ValueBuffer, NativeLayouts) {
+  using P16 = std::pair<std::size_t, std::int16_t>;
+  using P32 = std::pair<std::size_t, std::int32_t>;
+  EXPECT_EQ(Written<std::int16_t>(ds.FieldByName("Small")), P16(2, -7));
+  EXPECT_EQ(Written<std::int32_t>(ds.FieldByName("Count")), P32(4, 123456));
+  EXPECT_EQ(Written<double>(ds.FieldByName("Cost")), (std::pair<std::size_t, double>(8, 2.5)));
+  EXPECT_EQ(Written<std::uint8_t>(ds.FieldByName("Done")), (std::pair<std::size_t, std::uint8_t>(1, 255)));
+  EXPECT_EQ(Written<std::int32_t>(ds.FieldByName("Due")),
+            P32(4, DateTimeToTimeStamp(EncodeDate(2000, 2, 29)).Date));
+  EXPECT_EQ(Written<std::int32_t>(ds.FieldByName("At")), P32(4, (10 * 60 + 30) * 60000));
+  EXPECT_EQ(Written<double>(ds.FieldByName("Stamp")).first, 8u);
+  EXPECT_EQ(Written<char>(ds.FieldByName("Data")).first, 0u);
+  std::uint8_t buffer[64];
   EXPECT_EQ(wwFieldValueToBuffer(ds.FieldByName("Name"), nullptr, buffer, sizeof buffer),
             std::strlen("\u00c4rger mit Umlauten") + 1);
   EXPECT_STREQ(reinterpret_cast<char*>(buffer), "\u00c4rger mit Umlauten");
@@ -332,13 +316,10 @@ TEST(SmallRoutines, ParentFormFallsBackToTheLastOwner) {
 }
 
 TEST(SmallRoutines, KeysScalingAndLines) {
-  EXPECT_TRUE(wwIsEditKey(8));
-  EXPECT_TRUE(wwIsEditKey(32));
-  EXPECT_TRUE(wwIsEditKey(46));
-  EXPECT_TRUE(wwIsEditKey(65));
-  EXPECT_FALSE(wwIsEditKey(112));  // F1
-  EXPECT_FALSE(wwIsEditKey(37));   // left arrow
-  EXPECT_TRUE(wwIsEditKey(186));
+  // Backspace, space, delete, letters and punctuation edit; F1 and arrows do not.
+  for (auto [key, edits] : {std::pair<int, bool>{8, true}, {32, true}, {46, true}, {65, true},
+                            {112, false}, {37, false}, {186, true}})
+    EXPECT_EQ(wwIsEditKey(std::uint16_t(key)), edits) << key;
   EXPECT_TRUE(wwIsHighBitSet(200));
   EXPECT_FALSE(wwIsHighBitSet(127));
   EXPECT_EQ(wwScaleToScreen(77, 144), 115);

@@ -23,10 +23,10 @@ class FieldSettings : public ::testing::Test {
 };
 
 TEST_F(FieldSettings, ListsAreFoundByPublishedName) {
-  EXPECT_EQ(wwGetPictureMasksList(&ds), ds.PictureMasks());
-  EXPECT_EQ(wwGetControlTypeList(&ds), ds.ControlType());
-  EXPECT_EQ(wwGetLookupFieldsList(&ds), ds.LookupFields());
-  EXPECT_EQ(wwGetLookupLinksList(&ds), ds.LookupLinks());
+  EXPECT_EQ((std::vector<TStrings*>{wwGetPictureMasksList(&ds), wwGetControlTypeList(&ds),
+                                     wwGetLookupFieldsList(&ds), wwGetLookupLinksList(&ds)}),
+            (std::vector<TStrings*>{ds.PictureMasks(), ds.ControlType(), ds.LookupFields(),
+                                     ds.LookupLinks()}));
   EXPECT_TRUE(wwGetValidateWithMask(&ds));
   ds.ValidateWithMask = false;
   EXPECT_FALSE(wwGetValidateWithMask(&ds));
@@ -50,6 +50,10 @@ TEST_F(FieldSettings, AbsentListsGiveEmptyResults) {
   EXPECT_FALSE(wwGetOnInvalidValue(&plain));
   EXPECT_EQ(wwGetDatabaseName(&plain), "");
   EXPECT_EQ(wwGetPictureMasksList(nullptr), nullptr);
+  // Fields are found in any case.
+  EXPECT_TRUE(wwDataSetHasField(&ds, "phone"));
+  EXPECT_FALSE(wwDataSetHasField(&ds, "Fax"));
+  EXPECT_FALSE(wwDataSetHasField(nullptr, "Phone"));
 
   TMasksOnlyDataSet masksOnly;
   EXPECT_NE(wwGetPictureMasksList(&masksOnly), nullptr);
@@ -125,11 +129,9 @@ TEST_F(FieldSettings, ControlTypes) {
   EXPECT_EQ(wwGetControlType(&ds, "Bare").TypeName, "");
   EXPECT_EQ(wwGetControlType(&ds, "Bare").Parameter, "");
 
-  EXPECT_TRUE(wwIsControlBearingType("customedit"));
-  EXPECT_TRUE(wwIsControlBearingType("LookupCombo"));
-  EXPECT_TRUE(wwIsControlBearingType("Combo"));
-  EXPECT_FALSE(wwIsControlBearingType("CheckBox"));
-  EXPECT_FALSE(wwIsControlBearingType("RichEdit"));
+  for (auto [type, bearing] : {std::pair<const char*, bool>{"customedit", true}, {"LookupCombo", true},
+                               {"Combo", true}, {"CheckBox", false}, {"RichEdit", false}})
+    EXPECT_EQ(wwIsControlBearingType(type), bearing) << type;
 }
 
 TEST_F(FieldSettings, LookupEntries) {
@@ -206,12 +208,6 @@ TEST_F(FieldSettings, StaleControlsAreDroppedOnlyWhileDesigning) {
   EXPECT_EQ((*owned.ControlType())[2], "Owner;CustomEdit;frmOther.");
   EXPECT_EQ((*owned.ControlType())[3], "Owner;CheckBox;T;F");
   form.SetDesigning(false);
-}
-
-TEST_F(FieldSettings, HasFieldIgnoresCase) {
-  EXPECT_TRUE(wwDataSetHasField(&ds, "phone"));
-  EXPECT_FALSE(wwDataSetHasField(&ds, "Fax"));
-  EXPECT_FALSE(wwDataSetHasField(nullptr, "Phone"));
 }
 
 // A table with pictures of its own.

@@ -5,6 +5,7 @@
 #include "datactrls/wwfilterinstall.h"
 #include "dbengine/filtercursor.h"
 #include "platform/classlib/core/exceptions.h"
+#include "platform/classlib/db/dbtestutil.h"
 #include "platform/classlib/db/fields.h"
 
 using namespace testing_engine;
@@ -74,9 +75,7 @@ TEST_F(FilterInstall, ClosedTableWaitsUnlessForced) {
   EXPECT_EQ(FilterCount(), 0);
   // Forced, the filter goes on at once, over the table's persistent fields.
   TMemDataSet persistent;
-  auto* id = new TIntegerField(&persistent);
-  id->SetFieldName("ID");
-  id->SetDataSet(&persistent);
+  AddField<TIntegerField>(persistent, "ID");
   EXPECT_TRUE(wwApplyFilterExpression("ID = 3", &persistent, engine, handle, true));
   EXPECT_NE(handle, nullptr);
   EXPECT_EQ(ReadAll(cursor), (Ids{3}));
@@ -138,19 +137,13 @@ TEST_F(FilterInstall, BlocksOverTheNamedDataSet) {
 }
 
 TEST(FilterConstKinds, FromFieldTypes) {
-  EXPECT_EQ(wwFilterConstKindOf(ftString), fckString);
-  EXPECT_EQ(wwFilterConstKindOf(ftFloat), fckFloat);
-  EXPECT_EQ(wwFilterConstKindOf(ftCurrency), fckFloat);
-  EXPECT_EQ(wwFilterConstKindOf(ftDateTime), fckDateTime);
-  EXPECT_EQ(wwFilterConstKindOf(ftDate), fckDate);
-  EXPECT_EQ(wwFilterConstKindOf(ftTime), fckTime);
-  EXPECT_EQ(wwFilterConstKindOf(ftBoolean), fckBoolean);
-  EXPECT_EQ(wwFilterConstKindOf(ftInteger), fckInteger);
-  EXPECT_EQ(wwFilterConstKindOf(ftBCD), fckBCD);
-  EXPECT_EQ(wwFilterConstKindOf(ftSmallint), fckSmallInt);
-  EXPECT_EQ(wwFilterConstKindOf(ftWord), fckSmallInt);
-  EXPECT_EQ(wwFilterConstKindOf(ftMemo), fckField);
-  EXPECT_EQ(wwFilterConstKindOf(ftAutoInc), fckField);
+  const std::pair<TFieldType, TwwFilterConstKind> kinds[] = {
+      {ftString, fckString},     {ftFloat, fckFloat},     {ftCurrency, fckFloat},
+      {ftDateTime, fckDateTime}, {ftDate, fckDate},       {ftTime, fckTime},
+      {ftBoolean, fckBoolean},   {ftInteger, fckInteger}, {ftBCD, fckBCD},
+      {ftSmallint, fckSmallInt}, {ftWord, fckSmallInt},   {ftMemo, fckField},
+      {ftAutoInc, fckField}};
+  for (auto [type, kind] : kinds) EXPECT_EQ(wwFilterConstKindOf(type), kind) << type;
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "datactrls/wwlookup.h"
 #include "platform/classlib/core/list.h"
 #include "platform/classlib/core/typinfo.h"
+#include "platform/classlib/db/dbtestutil.h"
 #include "platform/classlib/db/fields.h"
 #include "settingsdataset.h"
 
@@ -112,24 +113,13 @@ class LookupFields : public ::testing::Test {
 
   // ID, Owner and Reporter data fields; OwnerName, OwnerMail, ReporterName calculated.
   void Build(TLookupDataSet& ds) {
-    auto add = [&ds](TField* f, const char* name, TFieldKind kind) {
-      f->SetFieldName(name);
-      f->SetFieldKind(kind);
-      f->SetDataSet(&ds);
-    };
-    for (const char* name : {"ID", "Owner", "Reporter"}) ds.FieldDefs().Add(name, ftInteger);
-    add(new TIntegerField(&ds), "ID", fkData);
-    add(new TIntegerField(&ds), "Owner", fkData);
-    add(new TIntegerField(&ds), "Reporter", fkData);
-    auto* ownerName = new TStringField(&ds);
-    ownerName->SetSize(30);
-    add(ownerName, "OwnerName", fkCalculated);
-    auto* ownerMail = new TStringField(&ds);
-    ownerMail->SetSize(60);
-    add(ownerMail, "OwnerMail", fkCalculated);
-    auto* reporterName = new TStringField(&ds);
-    reporterName->SetSize(30);
-    add(reporterName, "ReporterName", fkCalculated);
+    for (const char* name : {"ID", "Owner", "Reporter"}) {
+      ds.FieldDefs().Add(name, ftInteger);
+      AddField<TIntegerField>(ds, name);
+    }
+    AddField<TStringField>(ds, "OwnerName", fkCalculated, 30);
+    AddField<TStringField>(ds, "OwnerMail", fkCalculated, 60);
+    AddField<TStringField>(ds, "ReporterName", fkCalculated, 30);
     ds.LookupFields()->Add("OwnerName;Bugs;People;Name;ByID");
     ds.LookupLinks()->Add("Owner;ID");
     ds.LookupFields()->Add("OwnerMail;Bugs;People;Mail;ByID");

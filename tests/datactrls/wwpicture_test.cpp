@@ -30,79 +30,48 @@ constexpr bool kFill = true;
 // clang-format off
 const MaskCase kMaskCases[] = {
     // Digits and literals; auto-fill appends literals up to the next placeholder.
-    {"##-##", "12", pmIncomplete, "12-", kFill},
-    {"##-##", "12", pmIncomplete, "12"},
-    {"##-##", "1234", pmError},
-    {"##-##", "12-34", pmComplete},
-    {"##-##", "1a", pmError},
+    {"##-##", "12", pmIncomplete, "12-", kFill}, {"##-##", "12", pmIncomplete, "12"},
+    {"##-##", "1234", pmError}, {"##-##", "12-34", pmComplete}, {"##-##", "1a", pmError},
     {"(###) ###-####", "(555", pmIncomplete, "(555) ", kFill},
     {"#;#;*#", "1", pmIncomplete, "1#*", kFill},  // escaped placeholders fill in as literals
     // Case conversions, also of letters beyond ASCII.
-    {"&&&", "abc", pmComplete, "ABC"},
-    {"~~", "AB", pmComplete, "ab"},
-    {"!!@", "x1y", pmComplete, "X1y"},
-    {"&", "\u00e9", pmComplete, "\u00c9"},
+    {"&&&", "abc", pmComplete, "ABC"}, {"~~", "AB", pmComplete, "ab"},
+    {"!!@", "x1y", pmComplete, "X1y"}, {"&", "\u00e9", pmComplete, "\u00c9"},
     // Letters are ASCII letters or codes above 128.
     {"?", "1", pmError},
     {"?", "\u00c8", pmComplete},  // code 200
-    {"?", "\u0080", pmError},     // exactly 128
+    {"?", "\u0080", pmError},  // exactly 128
     {"?", "\u0081", pmComplete},
     // Positions count code points, not bytes.
-    {"???", "\u00e4\u00f6\u00fc", pmComplete},
-    {"??", "\u00e4\u00f6\u00fc", pmError},
+    {"???", "\u00e4\u00f6\u00fc", pmComplete}, {"??", "\u00e4\u00f6\u00fc", pmError},
     {"*2?", "\u00e4\u00f6", pmComplete},
     // Repetition; a counted optional part may be left out at the end.
-    {"*#", "", pmEmpty},
-    {"*#", "1", pmComplete},
-    {"*#", "12345", pmComplete},
-    {"*#", "12a", pmError},
-    {"*3#", "12", pmIncomplete},
-    {"*3#", "123", pmComplete},
-    {"*3#", "1234", pmError},
-    {"*&", "abc", pmComplete, "ABC"},
-    {"#*2[#]", "1", pmComplete},
+    {"*#", "", pmEmpty}, {"*#", "1", pmComplete}, {"*#", "12345", pmComplete},
+    {"*#", "12a", pmError}, {"*3#", "12", pmIncomplete}, {"*3#", "123", pmComplete},
+    {"*3#", "1234", pmError}, {"*&", "abc", pmComplete, "ABC"}, {"#*2[#]", "1", pmComplete},
     {"*2*3#", "123456", pmComplete},
     // Groups and alternatives; with auto-fill the only alternative left is completed.
-    {"{Mon,Tue}", "t", pmIncomplete, "T"},
-    {"{Mon,Tue}", "tue", pmComplete, "Tue"},
-    {"{Mon,Tue}", "x", pmError},
-    {"{Mon,Tue}", "t", pmComplete, "Tue", kFill},
+    {"{Mon,Tue}", "t", pmIncomplete, "T"}, {"{Mon,Tue}", "tue", pmComplete, "Tue"},
+    {"{Mon,Tue}", "x", pmError}, {"{Mon,Tue}", "t", pmComplete, "Tue", kFill},
     {"#,?", "a", pmComplete},  // alternatives at the top level
-    {"#,?", "1", pmComplete},
-    {"#,?", "-", pmError},
+    {"#,?", "1", pmComplete}, {"#,?", "-", pmError},
     {"{##,#}", "1", pmComplete},  // a longer alternative wins only when it got further
     {"{##,#}", "12", pmComplete},
     {"{#,##}", "12", pmError},  // the first that completes is taken; the rest fails
     // Optional parts; a group whose alternatives are all optional may be left out at
     // the end, one whose only alternatives need text may not.
-    {"#[#]", "1", pmComplete},
-    {"#[#]", "12", pmComplete},
-    {"#[#]", "123", pmError},
-    {"[#]?", "a", pmComplete},
-    {"[#]?", "1a", pmComplete},
-    {"#[-#]", "1-", pmIncomplete},
-    {"#{[a],b}", "1", pmComplete},
-    {"#{[a]b,c}", "1", pmIncomplete},
+    {"#[#]", "1", pmComplete}, {"#[#]", "12", pmComplete}, {"#[#]", "123", pmError},
+    {"[#]?", "a", pmComplete}, {"[#]?", "1a", pmComplete}, {"#[-#]", "1-", pmIncomplete},
+    {"#{[a],b}", "1", pmComplete}, {"#{[a]b,c}", "1", pmIncomplete},
     // A trailing blank stands for the literal; once it matched a literal blank no
     // later alternative may use it for another literal.
-    {"AB", "a ", pmComplete, "AB"},
-    {"AB", "a b", pmError},
-    {"#-#", "1 ", pmIncomplete, "1-"},
-    {"# x,#-", "1 ", pmIncomplete},
-    {"#-", "1 ", pmComplete},
+    {"AB", "a ", pmComplete, "AB"}, {"AB", "a b", pmError}, {"#-#", "1 ", pmIncomplete, "1-"},
+    {"# x,#-", "1 ", pmIncomplete}, {"#-", "1 ", pmComplete},
     // Malformed masks; an escaped star is a literal.
-    {"#;", "1", pmSyntax},
-    {"#*", "1", pmSyntax},
-    {"[#", "1", pmSyntax},
-    {"{#", "1", pmSyntax},
-    {"", "1", pmSyntax},
-    {"#]]", "1", pmSyntax},
-    {"#;*", "1*", pmComplete},
+    {"#;", "1", pmSyntax}, {"#*", "1", pmSyntax}, {"[#", "1", pmSyntax}, {"{#", "1", pmSyntax},
+    {"", "1", pmSyntax}, {"#]]", "1", pmSyntax}, {"#;*", "1*", pmComplete},
     // An empty text is empty.
-    {"#", "", pmEmpty},
-    {"&&&", "", pmEmpty},
-    {"{Mon,Tue}", "", pmEmpty},
-    {"[#]", "", pmEmpty},
+    {"#", "", pmEmpty}, {"&&&", "", pmEmpty}, {"{Mon,Tue}", "", pmEmpty}, {"[#]", "", pmEmpty},
 };
 // clang-format on
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/classlib/controls/control_helpers.h"
@@ -369,13 +370,10 @@ TEST(EllipsisButton, RaisedFaceWithThreeSquaresOffsetWhenUp) {
                                                   Rect(22, 10, 25, 13)}));
   EXPECT_EQ(CountIn(*b, clBlack, Inside(r)), 27);
   // Raised soft edge, face in between, nothing outside.
-  EXPECT_EQ(b->Canvas()->Pixels(5, 3), Rgb(clBtnHighlight));
-  EXPECT_EQ(b->Canvas()->Pixels(28, 18), Rgb(cl3DDkShadow));
-  EXPECT_EQ(b->Canvas()->Pixels(6, 4), Rgb(cl3DLight));
-  EXPECT_EQ(b->Canvas()->Pixels(27, 17), Rgb(clBtnShadow));
-  EXPECT_EQ(b->Canvas()->Pixels(8, 6), Rgb(clBtnFace));
-  EXPECT_EQ(b->Canvas()->Pixels(4, 3), clFuchsia);
-  EXPECT_EQ(b->Canvas()->Pixels(29, 19), clFuchsia);
+  for (auto [x, y, colour] : {std::tuple{5, 3, Rgb(clBtnHighlight)}, {28, 18, Rgb(cl3DDkShadow)},
+                              {6, 4, Rgb(cl3DLight)}, {27, 17, Rgb(clBtnShadow)},
+                              {8, 6, Rgb(clBtnFace)}, {4, 3, clFuchsia}, {29, 19, clFuchsia}})
+    EXPECT_EQ(b->Canvas()->Pixels(x, y), colour) << x << "," << y;
 }
 
 TEST(EllipsisButton, PressedIsFlatAndNotOffsetUnlessNoFlat) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "platform/classlib/core/datetime.h"
 #include "platform/classlib/core/english_settings.h"
@@ -51,24 +52,18 @@ TEST_F(DateTimeTest, EncodeAndDecodeAroundTheEpoch) {
   }
   std::uint16_t y, m, d;
   DecodeDate(EncodeDate(2024, 2, 29), y, m, d);
-  EXPECT_EQ(y, 2024);
-  EXPECT_EQ(m, 2);
-  EXPECT_EQ(d, 29);
+  EXPECT_EQ(std::tuple(y, m, d), std::tuple(2024, 2, 29));
 }
 
 TEST_F(DateTimeTest, InvalidDatesAndTimesAreRefused) {
   TDateTime value;
-  EXPECT_FALSE(TryEncodeDate(2023, 2, 29, value));
-  EXPECT_FALSE(TryEncodeDate(1900, 2, 29, value));  // century, not a leap year
-  EXPECT_TRUE(TryEncodeDate(2000, 2, 29, value));
-  EXPECT_FALSE(TryEncodeDate(0, 1, 1, value));
-  EXPECT_FALSE(TryEncodeDate(10000, 1, 1, value));
-  EXPECT_FALSE(TryEncodeDate(2020, 13, 1, value));
-  EXPECT_FALSE(TryEncodeDate(2020, 4, 31, value));
-  EXPECT_FALSE(TryEncodeTime(24, 0, 0, 0, value));
-  EXPECT_FALSE(TryEncodeTime(0, 60, 0, 0, value));
-  EXPECT_FALSE(TryEncodeTime(0, 0, 0, 1000, value));
-  EXPECT_FALSE(TryEncodeTime(-1, 0, 0, 0, value));
+  // 1900 is a century, not a leap year.
+  for (auto [y, m, d, valid] : {std::tuple{2023, 2, 29, false}, {1900, 2, 29, false},
+                                {2000, 2, 29, true}, {0, 1, 1, false}, {10000, 1, 1, false},
+                                {2020, 13, 1, false}, {2020, 4, 31, false}})
+    EXPECT_EQ(TryEncodeDate(y, m, d, value), valid) << y << "-" << m << "-" << d;
+  for (auto [h, n, sec, ms] : {std::tuple{24, 0, 0, 0}, {0, 60, 0, 0}, {0, 0, 0, 1000}, {-1, 0, 0, 0}})
+    EXPECT_FALSE(TryEncodeTime(h, n, sec, ms, value)) << h << ":" << n << ":" << sec << "." << ms;
   EXPECT_EQ(MessageOf<EConvertError>([&] { EncodeDate(2023, 2, 29); }),
             "Invalid argument to date encode");
   EXPECT_THROW(EncodeTime(25, 0, 0, 0), EConvertError);
@@ -90,10 +85,7 @@ TEST_F(DateTimeTest, NegativeDatesKeepTheirTimeForward) {
   std::uint16_t y, m, d, h, n, s, ms;
   DecodeDate(value, y, m, d);
   DecodeTime(value, h, n, s, ms);
-  EXPECT_EQ(y, 1899);
-  EXPECT_EQ(m, 12);
-  EXPECT_EQ(d, 29);
-  EXPECT_EQ(h, 6);
+  EXPECT_EQ(std::tuple(y, m, d, h), std::tuple(1899, 12, 29, 6));
   EXPECT_EQ(ComposeDateTime(EncodeDate(1899, 12, 29), EncodeTime(6, 0, 0, 0)), -1.25);
   EXPECT_EQ(FormatDateTime("yyyy-mm-dd hh:nn", value), "1899-12-29 06:00");
 
@@ -176,24 +168,18 @@ TEST_F(DateTimeTest, NowDateAndTimeAgree) {
 
 TEST_F(DateTimeTest, FormatDateTimeSpecifiers) {
   const TDateTime t = At(2024, 3, 5, 14, 7, 9, 45);  // Tuesday
-  EXPECT_EQ(FormatDateTime("d dd ddd dddd", t), "5 05 Tue Tuesday");
-  EXPECT_EQ(FormatDateTime("m mm mmm mmmm", t), "3 03 Mar March");
-  EXPECT_EQ(FormatDateTime("yy yyyy", t), "24 2024");
-  EXPECT_EQ(FormatDateTime("h:n:s", t), "14:7:9");
-  EXPECT_EQ(FormatDateTime("hh:nn:ss.zzz z", t), "14:07:09.045 45");
-  EXPECT_EQ(FormatDateTime("hh:mm", t), "14:07");  // m after h is minutes
-  EXPECT_EQ(FormatDateTime("h 'at' m", t), "14 at 7");
-  EXPECT_EQ(FormatDateTime("mm/dd/yyyy", t), "03/05/2024");
-  EXPECT_EQ(FormatDateTime("ddddd", t), "3/5/2024");
-  EXPECT_EQ(FormatDateTime("dddddd", t), "Tuesday, March 5, 2024");
-  EXPECT_EQ(FormatDateTime("c", t), "3/5/2024 2:07:09 PM");
+  const std::pair<const char*, const char*> formats[] = {
+      {"d dd ddd dddd", "5 05 Tue Tuesday"}, {"m mm mmm mmmm", "3 03 Mar March"},
+      {"yy yyyy", "24 2024"}, {"h:n:s", "14:7:9"}, {"hh:nn:ss.zzz z", "14:07:09.045 45"},
+      {"hh:mm", "14:07"},  // m after h is minutes
+      {"h 'at' m", "14 at 7"}, {"mm/dd/yyyy", "03/05/2024"}, {"ddddd", "3/5/2024"},
+      {"dddddd", "Tuesday, March 5, 2024"}, {"c", "3/5/2024 2:07:09 PM"},
+      {"t | tt", "2:07 PM | 2:07:09 PM"}, {"e ee g", "2024 2024 AD"},
+      {"'yyyy' \"mm\" x", "yyyy mm x"}, {"DD-MMM-YYYY", "05-Mar-2024"},
+      {"'unterminated", "unterminated"}, {"", ""},
+  };
+  for (auto [format, text] : formats) EXPECT_EQ(FormatDateTime(format, t), text) << format;
   EXPECT_EQ(FormatDateTime("c", EncodeDate(2024, 3, 5)), "3/5/2024");
-  EXPECT_EQ(FormatDateTime("t | tt", t), "2:07 PM | 2:07:09 PM");
-  EXPECT_EQ(FormatDateTime("e ee g", t), "2024 2024 AD");
-  EXPECT_EQ(FormatDateTime("'yyyy' \"mm\" x", t), "yyyy mm x");
-  EXPECT_EQ(FormatDateTime("DD-MMM-YYYY", t), "05-Mar-2024");
-  EXPECT_EQ(FormatDateTime("'unterminated", t), "unterminated");
-  EXPECT_EQ(FormatDateTime("", t), "");
 }
 
 TEST_F(DateTimeTest, FormatAmPmAndTheTwelveHourClock) {
@@ -290,17 +276,14 @@ TEST_F(DateTimeTest, TwoDigitYearsFollowTheCenturyWindow) {
 }
 
 TEST_F(DateTimeTest, ParseTimesWithAndWithoutAmPm) {
-  EXPECT_DOUBLE_EQ(StrToTime("13:45"), EncodeTime(13, 45, 0, 0));
-  EXPECT_DOUBLE_EQ(StrToTime("1:45:30 PM"), EncodeTime(13, 45, 30, 0));
-  EXPECT_DOUBLE_EQ(StrToTime("1:45 pm"), EncodeTime(13, 45, 0, 0));
-  EXPECT_DOUBLE_EQ(StrToTime("12:00 AM"), EncodeTime(0, 0, 0, 0));
-  EXPECT_DOUBLE_EQ(StrToTime("12:00 PM"), EncodeTime(12, 0, 0, 0));
-  EXPECT_DOUBLE_EQ(StrToTime("12:30am"), EncodeTime(0, 30, 0, 0));
-  EXPECT_DOUBLE_EQ(StrToTime("0:00"), 0.0);
-  EXPECT_DOUBLE_EQ(StrToTime("23:59:59.5"), EncodeTime(23, 59, 59, 500));
-  EXPECT_DOUBLE_EQ(StrToTime("23:59:59.125"), EncodeTime(23, 59, 59, 125));
-  EXPECT_DOUBLE_EQ(StrToTime("7 PM"), EncodeTime(19, 0, 0, 0));
-  EXPECT_DOUBLE_EQ(StrToTime("PM 7:15"), EncodeTime(19, 15, 0, 0));
+  const std::pair<const char*, TDateTime> times[] = {
+      {"13:45", EncodeTime(13, 45, 0, 0)}, {"1:45:30 PM", EncodeTime(13, 45, 30, 0)},
+      {"1:45 pm", EncodeTime(13, 45, 0, 0)}, {"12:00 AM", EncodeTime(0, 0, 0, 0)},
+      {"12:00 PM", EncodeTime(12, 0, 0, 0)}, {"12:30am", EncodeTime(0, 30, 0, 0)}, {"0:00", 0.0},
+      {"23:59:59.5", EncodeTime(23, 59, 59, 500)}, {"23:59:59.125", EncodeTime(23, 59, 59, 125)},
+      {"7 PM", EncodeTime(19, 0, 0, 0)}, {"PM 7:15", EncodeTime(19, 15, 0, 0)},
+  };
+  for (auto [text, time] : times) EXPECT_DOUBLE_EQ(StrToTime(text), time) << text;
 
   TFormatSettings fs = TFormatSettings::English();
   fs.TimeAMString = "vorm.";

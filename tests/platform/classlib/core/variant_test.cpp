@@ -16,34 +16,26 @@ std::string VariantErrorOf(const std::function<void()>& action) {
   return MessageOf<EVariantError>(action);
 }
 
+std::string CannotConvert(const std::string& from, const std::string& to) {
+  return "Could not convert variant of type (" + from + ") into type (" + to + ")";
+}
+
 }  // namespace
 
 TEST_F(VariantTest, ConstructionFollowsTheCppType) {
-  EXPECT_EQ(VarType(Variant()), varEmpty);
-  EXPECT_EQ(VarType(Null), varNull);
-  EXPECT_EQ(VarType(Unassigned), varEmpty);
-  Variant v = 3;
-  EXPECT_EQ(VarType(v), varInteger);
-  v = "text";
-  EXPECT_EQ(VarType(v), varOleStr);
-  v = std::string("text");
-  EXPECT_EQ(VarType(v), varOleStr);
-  v = true;
-  EXPECT_EQ(VarType(v), varBoolean);
-  v = 2.5;
-  EXPECT_EQ(VarType(v), varDouble);
-  EXPECT_EQ(VarType(Variant(2.5f)), varSingle);
-  EXPECT_EQ(VarType(Variant(short(1))), varSmallint);
-  EXPECT_EQ(VarType(Variant(std::uint8_t(1))), varByte);
-  EXPECT_EQ(VarType(Variant(std::int8_t(1))), varShortInt);
-  EXPECT_EQ(VarType(Variant(std::uint16_t(1))), varWord);
-  EXPECT_EQ(VarType(Variant(1u)), varLongWord);
-  EXPECT_EQ(VarType(Variant(std::int64_t(1))), varInt64);
-  EXPECT_EQ(VarType(Variant(1LL)), varInt64);
-  EXPECT_EQ(VarType(Variant(std::size_t(1))), varInt64);
-  EXPECT_EQ(VarType(Variant(Currency(1))), varCurrency);
-  EXPECT_EQ(VarType(Variant(EncodeDate(2024, 1, 1))), varDate);
-  EXPECT_EQ(VarType(Variant('c')), varOleStr);
+  Variant assigned = 3;
+  const std::pair<Variant, TVarType> types[] = {
+      {Variant(), varEmpty},          {Null, varNull},
+      {Unassigned, varEmpty},         {assigned, varInteger},
+      {(assigned = "text"), varOleStr}, {(assigned = std::string("text")), varOleStr},
+      {(assigned = true), varBoolean}, {(assigned = 2.5), varDouble},
+      {Variant(2.5f), varSingle},     {Variant(short(1)), varSmallint},
+      {Variant(std::uint8_t(1)), varByte}, {Variant(std::int8_t(1)), varShortInt},
+      {Variant(std::uint16_t(1)), varWord}, {Variant(1u), varLongWord},
+      {Variant(std::int64_t(1)), varInt64}, {Variant(1LL), varInt64},
+      {Variant(std::size_t(1)), varInt64}, {Variant(Currency(1)), varCurrency},
+      {Variant(EncodeDate(2024, 1, 1)), varDate}, {Variant('c'), varOleStr}};
+  for (const auto& [v, type] : types) EXPECT_EQ(VarType(v), type) << VarTypeAsText(type);
   EXPECT_THROW(Variant(std::numeric_limits<std::uint64_t>::max()), EVariantOverflowError);
   char buffer[] = "mutable";
   EXPECT_EQ(Variant(buffer).AsString(), "mutable");
@@ -56,10 +48,9 @@ TEST_F(VariantTest, ErrorVariantsCarryTheirCode) {
   const Variant missing = Variant::FromError(DISP_E_PARAMNOTFOUND);
   EXPECT_EQ(VarType(missing), varError);
   EXPECT_EQ(missing.ErrorCode(), 0x80020004u);
-  EXPECT_EQ(VariantErrorOf([&] { (void)missing.AsInteger(); }),
-            "Could not convert variant of type (Error) into type (Integer)");
+  EXPECT_EQ(VariantErrorOf([&] { (void)missing.AsInteger(); }), CannotConvert("Error", "Integer"));
   EXPECT_EQ(VariantErrorOf([] { (void)Variant(1).ErrorCode(); }),
-            "Could not convert variant of type (Integer) into type (Error)");
+            CannotConvert("Integer", "Error"));
   EXPECT_TRUE(missing == Variant::FromError(DISP_E_PARAMNOTFOUND));
   EXPECT_FALSE(missing == Variant(0));
 }
@@ -117,22 +108,19 @@ TEST_F(VariantTest, DatesAndTexts) {
   EXPECT_EQ(VarType(VarAsType(Variant(1.5), varDate)), varDate);
   EXPECT_EQ(VarType(VarFromDateTime(EncodeDate(2024, 1, 1) + EncodeTime(1, 0, 0, 0))), varDate);
   EXPECT_EQ(VariantErrorOf([] { (void)Variant("2/30/2024").AsDateTime(); }),
-            "Could not convert variant of type (String) into type (Date)");
+            CannotConvert("String", "Date"));
 }
 
 TEST_F(VariantTest, ImpossibleConversionsRaise) {
-  EXPECT_EQ(VariantErrorOf([] { (void)Null.AsInteger(); }),
-            "Could not convert variant of type (Null) into type (Integer)");
-  EXPECT_EQ(VariantErrorOf([] { (void)Null.AsString(); }),
-            "Could not convert variant of type (Null) into type (String)");
-  EXPECT_EQ(VariantErrorOf([] { (void)Variant("abc").AsDouble(); }),
-            "Could not convert variant of type (String) into type (Double)");
-  EXPECT_EQ(VariantErrorOf([] { (void)Variant("abc").AsBoolean(); }),
-            "Could not convert variant of type (String) into type (Boolean)");
-  EXPECT_EQ(VariantErrorOf([] { (void)Variant("abc").AsCurrency(); }),
-            "Could not convert variant of type (String) into type (Currency)");
-  EXPECT_EQ(VariantErrorOf([] { (void)VarArrayOf({1, 2}).AsInteger(); }),
-            "Could not convert variant of type (Array Variant) into type (Integer)");
+  const struct { void (*convert)(); const char* from; const char* to; } cases[] = {
+      {[] { (void)Null.AsInteger(); }, "Null", "Integer"},
+      {[] { (void)Null.AsString(); }, "Null", "String"},
+      {[] { (void)Variant("abc").AsDouble(); }, "String", "Double"},
+      {[] { (void)Variant("abc").AsBoolean(); }, "String", "Boolean"},
+      {[] { (void)Variant("abc").AsCurrency(); }, "String", "Currency"},
+      {[] { (void)VarArrayOf({1, 2}).AsInteger(); }, "Array Variant", "Integer"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(VariantErrorOf(c.convert), CannotConvert(c.from, c.to));
   EXPECT_EQ(VariantErrorOf([] { (void)Variant(3000000000LL).AsInteger(); }), "Variant overflow");
   EXPECT_EQ(VariantErrorOf([] { (void)Variant(1e300).AsInt64(); }), "Variant overflow");
   EXPECT_EQ(VariantErrorOf([] { (void)Variant(1e300).AsCurrency(); }), "Variant overflow");
@@ -160,26 +148,24 @@ TEST_F(VariantTest, VarAsTypeAndVarToStr) {
 }
 
 TEST_F(VariantTest, EqualityRules) {
-  EXPECT_TRUE(Null == Null);
-  EXPECT_FALSE(Null == Variant(0));
-  EXPECT_FALSE(Null == Unassigned);
-  EXPECT_TRUE(Unassigned == Variant(0));
-  EXPECT_TRUE(Unassigned == Variant(""));
-  EXPECT_TRUE(Unassigned == Unassigned);
-  EXPECT_FALSE(Unassigned == Variant("x"));
-  EXPECT_TRUE(Variant(2) == Variant(2.0));
-  EXPECT_TRUE(Variant(short(2)) == Variant(2LL));
-  EXPECT_TRUE(Variant("2") == Variant(2));
-  EXPECT_FALSE(Variant("two") == Variant(2));  // no error for equality
-  EXPECT_FALSE(Variant("abc") == Variant("ABC"));
-  EXPECT_TRUE(Variant(true) == Variant(-1));
-  EXPECT_TRUE(Variant(Currency::FromRaw(15000)) == Variant(1.5));
+  // Numbers compare by value, texts by their number or exactly, Null only with Null.
+  const struct { Variant a, b; bool equal; } pairs[] = {
+      {Null, Null, true},                  {Null, Variant(0), false},
+      {Null, Unassigned, false},           {Unassigned, Variant(0), true},
+      {Unassigned, Variant(""), true},     {Unassigned, Unassigned, true},
+      {Unassigned, Variant("x"), false},   {Variant(2), Variant(2.0), true},
+      {Variant(short(2)), Variant(2LL), true}, {Variant("2"), Variant(2), true},
+      {Variant("two"), Variant(2), false},  // no error for equality
+      {Variant("abc"), Variant("ABC"), false}, {Variant(true), Variant(-1), true},
+      {Variant(Currency::FromRaw(15000)), Variant(1.5), true},
+      {VarArrayOf({1, "x"}), VarArrayOf({1, "x"}), true},
+      {VarArrayOf({1, "x"}), VarArrayOf({1, "y"}), false}, {VarArrayOf({1}), Variant(1), false}};
+  for (const auto& p : pairs) {
+    EXPECT_EQ(p.a == p.b, p.equal) << VarToStr(p.a) << " = " << VarToStr(p.b);
+    EXPECT_EQ(p.a != p.b, !p.equal) << VarToStr(p.a) << " <> " << VarToStr(p.b);
+  }
   EXPECT_TRUE(Variant(3) == 3);
   EXPECT_TRUE(3 == Variant(3));
-  EXPECT_TRUE(Variant("a") != Variant("b"));
-  EXPECT_TRUE(VarArrayOf({1, "x"}) == VarArrayOf({1, "x"}));
-  EXPECT_FALSE(VarArrayOf({1, "x"}) == VarArrayOf({1, "y"}));
-  EXPECT_FALSE(VarArrayOf({1}) == Variant(1));
   const TDateTime day = EncodeDate(2024, 2, 29);
   EXPECT_TRUE(Variant("2/29/2024") == Variant(day));
   EXPECT_TRUE(Variant(day) == Variant("2/29/2024"));
@@ -199,7 +185,7 @@ TEST_F(VariantTest, Ordering) {
   EXPECT_TRUE(Variant(9223372036854775806LL) < Variant(9223372036854775807LL));
   EXPECT_TRUE(Variant(EncodeDate(2020, 1, 1)) < Variant(EncodeDate(2021, 1, 1)));
   EXPECT_EQ(VariantErrorOf([] { (void)(Variant("abc") < Variant(1)); }),
-            "Could not convert variant of type (String) into type (Double)");
+            CannotConvert("String", "Double"));
   EXPECT_EQ(VariantErrorOf([] { (void)(VarArrayOf({1}) < Variant(1)); }),
             "Invalid variant operation");
 }

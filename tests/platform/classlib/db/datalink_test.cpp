@@ -152,15 +152,22 @@ TEST_F(LinkTest, DestroyingTheSourceDetachesLinks) {
   ds->Next();  // the dataset no longer knows the source
 }
 
-TEST(FieldDataLinkTest, FollowsItsFieldOnly) {
-  auto ds = MakeNumbered(3);
+// A field link on a source over three numbered records.
+class FieldDataLinkTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    source.SetDataSet(ds.get());
+    link.SetDataSource(&source);
+  }
+  std::unique_ptr<TMemDataSet> ds = MakeNumbered(3);
   TDataSource source;
-  source.SetDataSet(ds.get());
   TFieldDataLink link;
+};
+
+TEST_F(FieldDataLinkTest, FollowsItsFieldOnly) {
   int changes = 0;
   link.OnDataChange = [&](TFieldDataLink*) { ++changes; };
   link.SetFieldName("Name");
-  link.SetDataSource(&source);
   ASSERT_NE(link.Field(), nullptr);
   EXPECT_EQ(link.Field()->FieldName(), "Name");
   ds->Edit();
@@ -172,14 +179,10 @@ TEST(FieldDataLinkTest, FollowsItsFieldOnly) {
   ds->Cancel();
   ds->Next();
   EXPECT_EQ(changes, 3);  // the cancel's window refresh, then the scroll
+  EXPECT_THROW(link.SetFieldName("Nope"), EDatabaseError);
 }
 
-TEST(FieldDataLinkTest, WritesTheControlValueBackOnPost) {
-  auto ds = MakeNumbered(2);
-  TDataSource source;
-  source.SetDataSet(ds.get());
-  TFieldDataLink link;
-  link.SetDataSource(&source);
+TEST_F(FieldDataLinkTest, WritesTheControlValueBackOnPost) {
   link.SetFieldName("Name");
   std::string controlText = "typed";
   link.OnUpdateData = [&](TFieldDataLink* l) { l->Field()->SetAsString(controlText); };
@@ -198,12 +201,7 @@ TEST(FieldDataLinkTest, WritesTheControlValueBackOnPost) {
   EXPECT_EQ(ds->FieldByName("Name")->AsString(), "typed");
 }
 
-TEST(FieldDataLinkTest, ReadOnlyFieldCannotBeEdited) {
-  auto ds = MakeNumbered(1);
-  TDataSource source;
-  source.SetDataSet(ds.get());
-  TFieldDataLink link;
-  link.SetDataSource(&source);
+TEST_F(FieldDataLinkTest, ReadOnlyFieldCannotBeEdited) {
   link.SetFieldName("ID");
   ds->FieldByName("ID")->SetReadOnly(true);
   EXPECT_FALSE(link.CanModify());
@@ -211,26 +209,13 @@ TEST(FieldDataLinkTest, ReadOnlyFieldCannotBeEdited) {
   EXPECT_EQ(ds->State(), dsBrowse);
 }
 
-TEST(FieldDataLinkTest, UnknownFieldNameRaises) {
-  auto ds = MakeNumbered(1);
-  TDataSource source;
-  source.SetDataSet(ds.get());
-  TFieldDataLink link;
-  link.SetDataSource(&source);
-  EXPECT_THROW(link.SetFieldName("Nope"), EDatabaseError);
-}
-
-TEST(FieldDataLinkTest, FocusControlAsksTheLinkOfTheField) {
-  auto ds = MakeNumbered(1);
-  TDataSource source;
-  source.SetDataSet(ds.get());
-  TFieldDataLink nameLink, idLink;
-  nameLink.SetDataSource(&source);
-  nameLink.SetFieldName("Name");
+TEST_F(FieldDataLinkTest, FocusControlAsksTheLinkOfTheField) {
+  TFieldDataLink idLink;
+  link.SetFieldName("Name");
   idLink.SetDataSource(&source);
   idLink.SetFieldName("ID");
   std::string focused;
-  nameLink.OnFocusControl = [&](TFieldDataLink*) { focused += "Name;"; return true; };
+  link.OnFocusControl = [&](TFieldDataLink*) { focused += "Name;"; return true; };
   idLink.OnFocusControl = [&](TFieldDataLink*) { focused += "ID;"; return true; };
   ds->FieldByName("Name")->SetRequired(true);
   ds->Append();

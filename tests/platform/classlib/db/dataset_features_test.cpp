@@ -23,19 +23,10 @@ struct CalcSet {
     ds.FieldDefs().Add("ID", ftInteger);
     ds.FieldDefs().Add("Name", ftString, 20);
     ds.FieldDefs().Add("Amount", ftFloat);
-    id = new TIntegerField(&ds);
-    id->SetFieldName("ID");
-    id->SetDataSet(&ds);
-    name = new TStringField(&ds);
-    name->SetFieldName("Name");
-    name->SetDataSet(&ds);
-    amount = new TFloatField(&ds);
-    amount->SetFieldName("Amount");
-    amount->SetDataSet(&ds);
-    twice = new TFloatField(&ds);
-    twice->SetFieldName("Twice");
-    twice->SetFieldKind(fkCalculated);
-    twice->SetDataSet(&ds);
+    id = AddField<TIntegerField>(ds, "ID");
+    name = AddField<TStringField>(ds, "Name");
+    amount = AddField<TFloatField>(ds, "Amount");
+    twice = AddField<TFloatField>(ds, "Twice", fkCalculated);
     ds.OnCalcFields = [this](TDataSet*) {
       if (failCalculations) throw Exception("cannot calculate");
       ++calcRuns;
@@ -208,10 +199,7 @@ TEST(LookupFields, TheLookupTableOpensWithTheDataSet) {
 TEST(LookupFields, IncompleteDefinitionFailsTheOpen) {
   TMemDataSet ds;
   ds.FieldDefs().Add("Key", ftInteger);
-  auto* f = new TStringField(&ds);
-  f->SetFieldName("L");
-  f->SetFieldKind(fkLookup);
-  f->SetDataSet(&ds);
+  AddField<TStringField>(ds, "L", fkLookup);
   EXPECT_EQ(MessageOf<EDatabaseError>([&] { ds.Open(); }),
             "Lookup information for field 'L' is incomplete");
   EXPECT_FALSE(ds.Active());

@@ -17,10 +17,6 @@ TEST(CachedUpdateHooks, RequireCachedUpdateMode) {
   ds->SetCachedUpdates(true);
   EXPECT_NO_THROW(ds->ApplyUpdates());
   EXPECT_EQ(ds->UpdateStatus(), usUnmodified);
-  bool called = false;
-  ds->SetOnUpdateError([&](TDataSet*, EDatabaseError&, TUpdateKind, TUpdateAction&) { called = true; });
-  EXPECT_TRUE(bool(ds->OnUpdateError()));
-  EXPECT_FALSE(called);
 }
 
 TEST(ConstraintsTest, DataSetAndFieldConstraints) {

@@ -40,9 +40,7 @@ TEST(DataSetStates, OpeningANonEmptyDataSetScrollsToTheFirstRecord) {
 TEST(DataSetStates, AFailingOpenLeavesTheDataSetClosed) {
   TMemDataSet ds;
   ds.FieldDefs().Add("ID", ftInteger);
-  auto* f = new TStringField(&ds);
-  f->SetFieldName("Missing");
-  f->SetDataSet(&ds);
+  AddField<TStringField>(ds, "Missing");
   EXPECT_THROW(ds.Open(), EDatabaseError);
   EXPECT_FALSE(ds.Active());
   EXPECT_EQ(ds.State(), dsInactive);

@@ -83,6 +83,37 @@ TEST_F(WindowTest, EndsSetBofAndEof) {
   EXPECT_EQ(ds->RecordCount(), 10);
 }
 
+// The record, the active row and the window after an action taken on the first record.
+struct WindowCase {
+  const char* action;
+  void (*act)(TDataSet&);
+  long current;
+  int active;
+  Rows ids;
+};
+
+void SetId(TDataSet& d, int id) { d.FieldByName("ID")->SetAsInteger(id); }
+
+TEST_F(WindowTest, TheWindowAfterEachAction) {
+  const WindowCase cases[] = {
+      {"insert at the start", [](TDataSet& d) { d.Insert(), SetId(d, 0), d.Post(); }, 0, 0,
+       {"0", "1", "2", "3", "4"}},
+      {"cancelled insert", [](TDataSet& d) { d.MoveBy(2), d.Insert(), d.Cancel(); }, 3, 2,
+       {"1", "2", "3", "4", "5"}},
+      {"delete in the middle pulls the next up", [](TDataSet& d) { d.MoveBy(2), d.Delete(); }, 4,
+       2, {"1", "2", "4", "5", "6"}},
+      {"delete at the start", [](TDataSet& d) { d.Delete(); }, 2, 0, {"2", "3", "4", "5", "6"}},
+      {"refresh keeps the active row", [](TDataSet& d) { d.MoveBy(6), d.Refresh(); }, 7, 4,
+       {"3", "4", "5", "6", "7"}}};
+  for (const WindowCase& c : cases) {
+    SetUp();
+    c.act(*ds);
+    EXPECT_EQ(Current(), c.current) << c.action;
+    EXPECT_EQ(link.ActiveRecord(), c.active) << c.action;
+    EXPECT_EQ(Ids(), c.ids) << c.action;
+  }
+}
+
 TEST_F(WindowTest, InsertInTheMiddleOpensARowAtTheActivePosition) {
   ds->MoveBy(2);  // on 3
   ds->Insert();
@@ -97,16 +128,6 @@ TEST_F(WindowTest, InsertInTheMiddleOpensARowAtTheActivePosition) {
   EXPECT_EQ(Current(), 3) << "the new record went before the old active one";
 }
 
-TEST_F(WindowTest, InsertAtTheStart) {
-  ds->Insert();
-  ds->FieldByName("ID")->SetAsInteger(0);
-  ds->Post();
-  EXPECT_EQ(Ids(), (Rows{"0", "1", "2", "3", "4"}));
-  EXPECT_EQ(link.ActiveRecord(), 0);
-  ds->First();
-  EXPECT_EQ(Current(), 0);
-}
-
 TEST_F(WindowTest, InsertIntoAnEmptyDataSet) {
   ds->First();
   while (!ds->IsEmpty()) ds->Delete();
@@ -117,15 +138,6 @@ TEST_F(WindowTest, InsertIntoAnEmptyDataSet) {
   ds->Post();
   EXPECT_EQ(Ids(), (Rows{"7"}));
   EXPECT_EQ(ds->RecordCount(), 1);
-}
-
-TEST_F(WindowTest, CancelledInsertRestoresTheWindow) {
-  ds->MoveBy(2);
-  ds->Insert();
-  ds->Cancel();
-  EXPECT_EQ(Ids(), (Rows{"1", "2", "3", "4", "5"}));
-  EXPECT_EQ(Current(), 3);
-  EXPECT_EQ(link.ActiveRecord(), 2);
 }
 
 TEST_F(WindowTest, AppendShowsTheLastRecordsAboveTheNewOne) {
@@ -141,21 +153,6 @@ TEST_F(WindowTest, AppendShowsTheLastRecordsAboveTheNewOne) {
   EXPECT_TRUE(ds->Eof());
 }
 
-TEST_F(WindowTest, DeleteInTheMiddlePullsTheNextRecordUp) {
-  ds->MoveBy(2);
-  ds->Delete();
-  EXPECT_EQ(Current(), 4);
-  EXPECT_EQ(link.ActiveRecord(), 2);
-  EXPECT_EQ(Ids(), (Rows{"1", "2", "4", "5", "6"}));
-}
-
-TEST_F(WindowTest, DeleteAtTheStart) {
-  ds->Delete();
-  EXPECT_EQ(Current(), 2);
-  EXPECT_EQ(Ids(), (Rows{"2", "3", "4", "5", "6"}));
-  EXPECT_EQ(link.ActiveRecord(), 0);
-}
-
 TEST_F(WindowTest, DeleteOfTheLastRecordMovesToTheNewLast) {
   ds->Last();
   ds->Delete();
@@ -165,15 +162,6 @@ TEST_F(WindowTest, DeleteOfTheLastRecordMovesToTheNewLast) {
   ds->Delete();
   EXPECT_EQ(Current(), 8);
   EXPECT_EQ(ds->RecordCount(), 8);
-}
-
-TEST_F(WindowTest, RefreshKeepsTheActiveRowWhereItWas) {
-  ds->MoveBy(6);  // 7, window 3..7
-  ASSERT_EQ(Ids(), (Rows{"3", "4", "5", "6", "7"}));
-  ds->Refresh();
-  EXPECT_EQ(Current(), 7);
-  EXPECT_EQ(link.ActiveRecord(), 4);
-  EXPECT_EQ(Ids(), (Rows{"3", "4", "5", "6", "7"}));
 }
 
 TEST_F(WindowTest, GrowingAndShrinkingALinkKeepsTheActiveRecord) {

@@ -20,9 +20,17 @@ struct EventLog {
   void Clear() { names.clear(); }
 };
 
-
-
-
+// A persistent field of class F named `name`, owned by and placed on ds
+// (a text field takes `size` characters).
+template <class F>
+F* AddField(TDataSet& ds, const std::string& name, TFieldKind kind = fkData, int size = 0) {
+  auto* f = new F(&ds);
+  f->SetFieldName(name);
+  f->SetFieldKind(kind);
+  if (size > 0) f->SetSize(size);
+  f->SetDataSet(&ds);
+  return f;
+}
 
 #include "platform/classlib/db/datasource.h"
 

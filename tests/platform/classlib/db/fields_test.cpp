@@ -305,14 +305,10 @@ TEST(FieldList, IndexMovesAFieldAndLabelsDefaultToTheName) {
 TEST(FieldList, PersistentFieldsAreCheckedAgainstTheDefinitions) {
   TMemDataSet ds;
   ds.FieldDefs().Add("ID", ftInteger);
-  auto* wrong = new TStringField(&ds);
-  wrong->SetFieldName("ID");
-  wrong->SetDataSet(&ds);
+  auto* wrong = AddField<TStringField>(ds, "ID");
   EXPECT_EQ(MessageOf<EDatabaseError>([&] { ds.Open(); }),
             "Type mismatch for field 'ID', expecting: String actual: Integer");
-  auto* twin = new TIntegerField(&ds);
-  twin->SetFieldName("Other");
-  twin->SetDataSet(&ds);
+  auto* twin = AddField<TIntegerField>(ds, "Other");
   EXPECT_THROW(twin->SetFieldName("id"), EDatabaseError) << "duplicate name";
   delete wrong;
   EXPECT_EQ(ds.FieldCount(), 1) << "a freed field leaves the list";
