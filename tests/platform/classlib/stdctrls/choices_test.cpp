@@ -4,20 +4,13 @@
 #include <gtest/gtest.h>
 
 #include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/stdctrls/place.h"
 #include "platform/classlib/stdctrls/choices.h"
 #include "platform/classlib/stdctrls/speedbutton.h"
 
 using namespace testing_support;
 
 namespace {
-
-template <class C>
-C* Place(TWinControl* parent, int left, int top, int w, int h) {
-  auto* c = new C(parent);
-  c->SetBounds(left, top, w, h);
-  c->SetParent(parent);
-  return c;
-}
 
 void Press(TWinControl* c, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
   QTest::keyClick(ClientOf(c), key, mods);
