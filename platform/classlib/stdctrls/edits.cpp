@@ -172,6 +172,7 @@ struct TCustomEdit::Native {
   VPlainEdit* plain = nullptr;
   EditStyle* style = nullptr;
   DWORD createdStyle = 0;
+  QMetaObject::Connection textChanged;
   QWidget* widget() const {
     return line ? static_cast<QWidget*>(line) : static_cast<QWidget*>(plain);
   }
@@ -187,9 +188,15 @@ TCustomEdit::TCustomEdit(TComponent* AOwner) : TWinControl(AOwner) {
   SetColor(clWindow);
 }
 
-TCustomEdit::~TCustomEdit() {
-  if (native_ && native_->line) native_->line->owner = nullptr;
-  if (native_ && native_->plain) native_->plain->owner = nullptr;
+TCustomEdit::~TCustomEdit() { ForgetNative(); }
+
+// The widget goes with the window, later than this object may: it must not
+// reach back here any more.
+void TCustomEdit::ForgetNative() {
+  if (!native_) return;
+  if (native_->line) native_->line->owner = nullptr;
+  if (native_->plain) native_->plain->owner = nullptr;
+  QObject::disconnect(native_->textChanged);
 }
 
 // ---- The window ----------------------------------------------------------------------
@@ -260,12 +267,9 @@ void TCustomEdit::CreateWnd() {
     TRect r = formatRect_;
     Perform(EM_SETRECTNP, 0, LPARAM(&r));
   }
-  if (n.line)
-    QObject::connect(n.line, &QLineEdit::textChanged, n.line,
-                     [this] { EditAccess::TextFromNative(this); });
-  else
-    QObject::connect(n.plain, &QPlainTextEdit::textChanged, n.plain,
-                     [this] { EditAccess::TextFromNative(this); });
+  auto typed = [this] { vantrel::qt::Guarded([this] { EditAccess::TextFromNative(this); }); };
+  n.textChanged = n.line ? QObject::connect(n.line, &QLineEdit::textChanged, n.line, typed)
+                         : QObject::connect(n.plain, &QPlainTextEdit::textChanged, n.plain, typed);
 }
 
 void TCustomEdit::DestroyWnd() {
@@ -274,9 +278,7 @@ void TCustomEdit::DestroyWnd() {
     SelStartEnd(start, end);
     selStart_ = start;
     selEnd_ = end;
-    if (native_->line) native_->line->owner = nullptr;
-    if (native_->plain) native_->plain->owner = nullptr;
-    QObject::disconnect(native_->widget(), nullptr, nullptr, nullptr);
+    ForgetNative();
   }
   native_.reset();
   TWinControl::DestroyWnd();

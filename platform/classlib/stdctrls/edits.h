@@ -135,6 +135,7 @@ class TCustomEdit : public TWinControl {
  private:
   friend struct EditAccess;
   void ChangeStyle();  // re-creates the window, keeping text and selection
+  void ForgetNative();
   void TextFromNative();
   void PushTextToNative();
   void HandleClipboard(TMessage& m);

@@ -86,6 +86,7 @@ void TProgressBar::PaintContent() {
 
 struct TSliderControl::Native {
   QAbstractSlider* slider = nullptr;
+  QMetaObject::Connection connections[2];
 };
 
 struct SliderAccess {
@@ -102,7 +103,7 @@ TSliderControl::TSliderControl(TComponent* AOwner) : TWinControl(AOwner) {
   SetTabStop(true);
 }
 
-TSliderControl::~TSliderControl() = default;
+TSliderControl::~TSliderControl() { ForgetNative(); }
 
 void TSliderControl::SetParams(int position, int min, int max) {
   const bool moved = range_.Set(min, max, position);
@@ -177,17 +178,24 @@ void TSliderControl::CreateWnd() {
   ApplyRange();
   QAbstractSlider* s = native_->slider;
   vantrel::qt::EmbedNativeWidget(*this, s);
-  QObject::connect(s, &QAbstractSlider::valueChanged, s, [this](int v) {
+  native_->connections[0] = QObject::connect(s, &QAbstractSlider::valueChanged, s, [this](int v) {
     vantrel::qt::Guarded([&] { SliderAccess::Value(this, v); });
   });
-  QObject::connect(s, &QAbstractSlider::actionTriggered, s, [this](int action) {
-    vantrel::qt::Guarded([&] { SliderAccess::Action(this, action); });
-  });
+  native_->connections[1] =
+      QObject::connect(s, &QAbstractSlider::actionTriggered, s, [this](int action) {
+        vantrel::qt::Guarded([&] { SliderAccess::Action(this, action); });
+      });
+}
+
+// The slider goes with the window, which may outlive this object.
+void TSliderControl::ForgetNative() {
+  if (!native_) return;
+  for (const QMetaObject::Connection& c : native_->connections) QObject::disconnect(c);
+  native_.reset();
 }
 
 void TSliderControl::DestroyWnd() {
-  if (native_ && native_->slider) QObject::disconnect(native_->slider, nullptr, nullptr, nullptr);
-  native_.reset();
+  ForgetNative();
   TWinControl::DestroyWnd();
 }
 

@@ -106,6 +106,7 @@ class TSliderControl : public TWinControl {
  private:
   friend struct SliderAccess;
   void ValueFromNative(int value);
+  void ForgetNative();
   std::unique_ptr<Native> native_;
   TRangeValue range_;
   int smallStep_ = 1;

@@ -192,6 +192,10 @@ TEST(SpeedButtonTest, GroupsKeepOneDownAndAllowAllUpLetsItGo) {
   EXPECT_FALSE(b->Down());
   a->SetDown(true);  // no OnClick when set
   EXPECT_EQ(log.size(), 5u);
+  // Another kind of control telling the group of a press is not a speed button.
+  TMessage pressed{CM_BUTTONPRESSED, 1, LPARAM(static_cast<TControl*>(host)), 0};
+  host->Broadcast(pressed);
+  EXPECT_TRUE(a->Down());
   // A glyph strip brings its image count.
   auto strip = Surface(48, 16, clBlue);
   a->SetGlyph(strip.get());
