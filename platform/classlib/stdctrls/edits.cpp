@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -284,6 +285,12 @@ void TCustomEdit::DestroyWnd() {
   TWinControl::DestroyWnd();
 }
 
+// A form definition's height gives way to the font's once loading is done.
+void TCustomEdit::Loaded() {
+  TWinControl::Loaded();
+  AdjustHeight();
+}
+
 void TCustomEdit::ChangeStyle() {
   if (HandleAllocated()) RecreateWnd();
 }
@@ -478,7 +485,22 @@ void TCustomEdit::SetHideSelection(bool value) {
 void TCustomEdit::SetBorderStyle(TBorderStyle value) {
   if (borderStyle_ == value) return;
   borderStyle_ = value;
+  AdjustHeight();
   ChangeStyle();
+}
+
+void TCustomEdit::SetAutoSize(bool value) {
+  autoSize_ = value;
+  AdjustHeight();
+}
+
+void TCustomEdit::AdjustHeight() {
+  if (!autoSize_ || borderStyle_ != bsSingle || multiLineDefault_ ||
+      ComponentState().Contains(csLoading))
+    return;
+  // Four pixels above and below the text: the 3D border and the edit's margin.
+  constexpr int kFrameAndMargin = 8;
+  SetHeight(QFontMetrics(vantrel::qt::ToQFont(*Font())).height() + kFrameAndMargin);
 }
 
 void TCustomEdit::SetWordWrapStyle(bool value) {
@@ -774,6 +796,7 @@ void TCustomEdit::Dispatch(TMessage& m) {
       return;
     case CM_FONTCHANGED:
       if (native_) native_->widget()->setFont(vantrel::qt::ToQFont(*Font()));
+      AdjustHeight();
       TWinControl::Dispatch(m);
       return;
     case CM_COLORCHANGED:
@@ -886,6 +909,8 @@ PUBLISHED(TCustomEdit) {
   PROP_BOOL(HideSelection, HideSelection, SetHideSelection, true);
   PROP_ENUM(CharCase, CharCase, SetCharCase, ecNormal);
   PROP_ENUM(BorderStyle, BorderStyle, SetBorderStyle, bsSingle);
+  PROP_BOOL(AutoSize, AutoSize, SetAutoSize, true);
+  PROP_CHAR(PasswordChar, PasswordCharByte, SetPasswordCharByte, '\0');
   PROP_EVENT(OnChange);
   PROP_DEFAULT(TabStop, true);
   PROP_DEFAULT(Color, clWindow);
