@@ -114,17 +114,18 @@ class TFramed : public TCustomControl {
 
 // A window with a windowless control on it, on a shown form.
 class SpotTest : public ::testing::Test {
- protected:
-  std::unique_ptr<TForm> form = ShownForm(120, 80);
-  TProbe* host = Placed(new TProbe(form.get()), form.get(), Rect(0, 0, 100, 60));
-  TSpot* spot = Placed(new TSpot(form.get()), host, Rect(10, 10, 30, 25));
-
+ public:
   template <class T>
   static T* Placed(T* control, TWinControl* parent, TRect bounds) {
     control->SetBoundsRect(bounds);
     control->SetParent(parent);
     return control;
   }
+
+ protected:
+  std::unique_ptr<TForm> form = ShownForm(120, 80);
+  TProbe* host = Placed(new TProbe(form.get()), form.get(), Rect(0, 0, 100, 60));
+  TSpot* spot = Placed(new TSpot(form.get()), host, Rect(10, 10, 30, 25));
 };
 
 }  // namespace
@@ -841,13 +842,16 @@ class TRows : public TCustomControl {
   }
 };
 
+// Rows 60x80 on a shown form.
+class RowsTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<TForm> form = ShownForm(120, 100);
+  TRows* rows = SpotTest::Placed(new TRows(form.get()), form.get(), Rect(0, 0, 60, 80));
+};
+
 }  // namespace
 
-TEST(PaintTest, ScrollingMovesPaintedPixelsAndPaintsOnlyTheUncoveredStrip) {
-  auto form = ShownForm(120, 100);
-  auto* rows = new TRows(form.get());
-  rows->SetBounds(0, 0, 60, 80);
-  rows->SetParent(form.get());
+TEST_F(RowsTest, ScrollingMovesPaintedPixelsAndPaintsOnlyTheUncoveredStrip) {
   const TRect strip = Rect(0, 30, 40, 40), clip = Rect(0, 0, 40, 40);
   struct Case {
     int dy;
@@ -894,11 +898,7 @@ TEST(PaintTest, ScrollingMovesPaintedPixelsAndPaintsOnlyTheUncoveredStrip) {
   EXPECT_EQ(child->Top(), 40);
 }
 
-TEST(PaintTest, ValidatedAreasAreNotPaintedAgain) {
-  auto form = ShownForm(120, 100);
-  auto* rows = new TRows(form.get());
-  rows->SetBounds(0, 0, 60, 80);
-  rows->SetParent(form.get());
+TEST_F(RowsTest, ValidatedAreasAreNotPaintedAgain) {
   const TRect top = Rect(0, 0, 60, 40);
   struct Case {
     const TRect* validate;
@@ -917,11 +917,7 @@ TEST(PaintTest, ValidatedAreasAreNotPaintedAgain) {
   }
 }
 
-TEST(PaintTest, DrawingOutsidePaintShowsUntilTheControlIsInvalidated) {
-  auto form = ShownForm(120, 100);
-  auto* rows = new TRows(form.get());
-  rows->SetBounds(0, 0, 60, 80);
-  rows->SetParent(form.get());
+TEST_F(RowsTest, DrawingOutsidePaintShowsUntilTheControlIsInvalidated) {
   Pump();
   // A column-sizing line as grids draw it during a drag: inverted, drawn twice to erase.
   auto sizingLine = [&] {
