@@ -273,7 +273,10 @@ void TMenuItem::SetMenuIndex(int index) {
 }
 
 void TMenuItem::Click() {
-  if (enabled_ && OnClick) OnClick(this);
+  if (!enabled_ || !OnClick) return;
+  // A copy runs: the handler may free the item (and its menu) it belongs to.
+  TNotifyEvent handler = OnClick;
+  handler(this);
 }
 
 // ---- Streaming ---------------------------------------------------------------

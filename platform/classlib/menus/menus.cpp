@@ -50,8 +50,8 @@ void SetApplicationHint(const std::string& hint) {
 struct TMenu::Impl {
   explicit Impl(TMenu& m) : menu(m) {}
   ~Impl() {
-    delete popup.data();
-    delete bar.data();  // before the style it uses
+    Dispose(popup);
+    Dispose(bar);
   }
 
   TMenu& menu;
@@ -79,16 +79,18 @@ struct TMenu::Impl {
     return nullptr;
   }
 
-  void Clear(QWidget* container) {
-    for (QAction* action : container->actions()) {
-      container->removeAction(action);
-      items.erase(action);
-      if (QMenu* sub = action->menu()) {
-        Clear(sub);
-        sub->deleteLater();
-      }
-      action->deleteLater();  // it may be the one whose signal runs now
-    }
+  // Takes the actions out of a menu or bar. They, and the menus under them,
+  // are cut off from this object and freed later: one of them may be the
+  // action whose signal runs now (an OnClick that changes or frees the menu).
+  void Clear(QWidget* container);
+  // The same for a menu or bar of its own, which then goes too.
+  void Dispose(QWidget* container) {
+    if (!container) return;
+    Clear(container);
+    container->disconnect();
+    container->hide();
+    container->setStyle(nullptr);  // the style may go before it
+    container->deleteLater();
   }
 
   void Fill(QWidget* container, TMenuItem* parent) {
@@ -129,16 +131,18 @@ namespace {
 // highlighting, keyboard moves and choosing work as for plain items.
 class OwnerDrawnItem : public QWidget {
  public:
-  OwnerDrawnItem(TMenu::Impl& impl, QMenu* menu) : QWidget(menu), impl_(impl), menu_(menu) {
+  OwnerDrawnItem(TMenu::Impl& impl, QMenu* menu) : QWidget(menu), impl_(&impl), menu_(menu) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     QObject::connect(menu, &QMenu::hovered, this, [this] { update(); });
   }
   void SetAction(QAction* action) { action_ = action; }
+  // Cut off from the menu (it is being freed): draws and measures nothing.
+  void Forget() { impl_ = nullptr; }
 
   QSize sizeHint() const override {
-    TMenuItem* item = impl_.ItemOf(action_);
+    TMenuItem* item = impl_ ? impl_->ItemOf(action_) : nullptr;
     if (!item) return {0, 0};
-    TCanvas* canvas = impl_.measureSurface.Canvas();
+    TCanvas* canvas = impl_->measureSurface.Canvas();
     TFont plain;
     canvas->SetFont(&plain);
     if (item->Default()) canvas->Font()->SetStyle({fsBold});
@@ -146,13 +150,13 @@ class OwnerDrawnItem : public QWidget {
     if (item->ShortCut() != scNone) text += "  " + ShortCutToText(item->ShortCut());
     int width = canvas->TextWidth(text) + 2 * kOwnerDrawTextMargin;
     int height = item->IsLine() ? kOwnerDrawLineHeight : canvas->TextHeight("Wg") + 4;
-    impl_.menu.MeasureItem(item, canvas, width, height);
+    impl_->menu.MeasureItem(item, canvas, width, height);
     return {std::max(0, width), std::max(0, height)};
   }
 
  protected:
   void paintEvent(QPaintEvent*) override {
-    TMenuItem* item = impl_.ItemOf(action_);
+    TMenuItem* item = impl_ ? impl_->ItemOf(action_) : nullptr;
     if (!item) return;
     QPainter painter(this);
     TCanvas canvas;
@@ -160,7 +164,7 @@ class OwnerDrawnItem : public QWidget {
     const TRect r = Rect(0, 0, width(), height());
     const TOwnerDrawState state = StateOf(*item);
     Guarded([&] {
-      if (!impl_.menu.DrawItem(item, &canvas, r, state)) PlainDraw(canvas, *item, r, state);
+      if (!impl_->menu.DrawItem(item, &canvas, r, state)) PlainDraw(canvas, *item, r, state);
     });
     vantrel::qt::Unbind(canvas);
   }
@@ -194,7 +198,7 @@ class OwnerDrawnItem : public QWidget {
                    StripHotkey(item.Caption()));
   }
 
-  TMenu::Impl& impl_;
+  TMenu::Impl* impl_;
   QMenu* menu_;
   QAction* action_ = nullptr;
 };
@@ -245,6 +249,23 @@ class OwnerDrawnBarStyle : public QProxyStyle {
 };
 
 }  // namespace
+
+void TMenu::Impl::Clear(QWidget* container) {
+  for (QAction* action : container->actions()) {
+    container->removeAction(action);
+    items.erase(action);
+    action->disconnect();
+    if (auto* widgetAction = qobject_cast<QWidgetAction*>(action))
+      if (auto* widget = dynamic_cast<OwnerDrawnItem*>(widgetAction->defaultWidget()))
+        widget->Forget();
+    if (QMenu* sub = action->menu()) {
+      Clear(sub);
+      sub->disconnect();
+      sub->deleteLater();
+    }
+    action->deleteLater();
+  }
+}
 
 QIcon TMenu::Impl::IconOf(TMenuItem* item) {
   QImage image;
@@ -461,7 +482,7 @@ void TMainMenu::Detach() {
   TCustomForm* form = form_;
   form_ = nullptr;
   FormMenus().erase(form);
-  delete impl().bar.data();
+  impl().Dispose(impl().bar);
   if (form->ComponentState().Contains(csDestroying)) return;  // its hooks go with it
   form->RemoveWindowHook(windowHook_);
   form->RemoveShortCutHook(shortCutHook_);

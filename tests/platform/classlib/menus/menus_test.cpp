@@ -141,6 +141,41 @@ TEST(MenuTreeTest, ControlLetsGoOfAFreedPopupMenu) {
   Click(field, 5, 5, Qt::RightButton);  // must not reach the freed menu
 }
 
+TEST(MenuTreeTest, AnItemsOnClickMayFreeItsOwnMenu) {
+  auto form = ShownForm();
+  // A popup menu freed by the item chosen from it.
+  auto* popup = new TPopupMenu(nullptr);
+  bool freed = false;
+  NewItem(popup->Items(), "Close")->OnClick = [&](TObject*) {
+    delete popup;
+    freed = true;
+  };
+  popup->Popup(50, 50);
+  Pump();
+  QMenu* shown = PopupWidget(*popup);
+  QTest::keyClick(shown, Qt::Key_Down);
+  QTest::keyClick(shown, Qt::Key_Return);
+  Pump();
+  EXPECT_TRUE(freed);
+  // A main menu freed from an item of its bar's menu.
+  auto* bar = new TMainMenu(form.get());
+  TMenuItem* file = NewItem(bar->Items(), "&File");
+  freed = false;
+  NewItem(file, "&Quit")->OnClick = [&](TObject*) {
+    delete bar;
+    freed = true;
+  };
+  Pump();
+  QMenuBar* widget = MenuBarWidget(*bar);
+  widget->setActiveAction(ActionOf(*bar, file, widget));
+  QMenu* fileMenu = ActionOf(*bar, file, widget)->menu();
+  QTest::keyClick(fileMenu, Qt::Key_Down);
+  QTest::keyClick(fileMenu, Qt::Key_Return);
+  Pump();
+  EXPECT_TRUE(freed);
+  EXPECT_EQ(TMainMenu::OfForm(form.get()), nullptr);
+}
+
 TEST(MenuShortcutTest, FormDispatchesBeforeTheFocusedControl) {
   auto form = ShownForm();
   auto* field = new KeyField(form.get());
