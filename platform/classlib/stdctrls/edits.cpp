@@ -255,6 +255,7 @@ void TCustomEdit::CreateWnd() {
   w->setStyle(n.style);
   // Drops would bypass the limit and the case; the class library's edits take none.
   w->setAcceptDrops(false);
+  w->setAttribute(Qt::WA_InputMethodEnabled, inputMethods_);
   w->setFont(vantrel::qt::ToQFont(*Font()));
   if (n.line) n.line->setReadOnly(readOnly_);
   if (n.plain) n.plain->setReadOnly(readOnly_);
@@ -487,6 +488,11 @@ void TCustomEdit::SetBorderStyle(TBorderStyle value) {
   borderStyle_ = value;
   AdjustHeight();
   ChangeStyle();
+}
+
+void TCustomEdit::SetInputMethods(bool enabled) {
+  inputMethods_ = enabled;
+  if (native_) native_->widget()->setAttribute(Qt::WA_InputMethodEnabled, enabled);
 }
 
 void TCustomEdit::SetAutoSize(bool value) {

@@ -129,6 +129,10 @@ class TCustomEdit : public TWinControl {
   void SetScrollBarsStyle(TScrollStyle value);
   // The multi-line mode of the window in use (of the styles when there is none).
   bool IsMultiLine() const;
+  // Input methods compose text past the key events; a descendant that must
+  // see every character (the mask edit) turns them off.
+  void SetInputMethods(bool enabled);
+  bool InputMethods() const { return inputMethods_; }
   // The text typing would give, for descendants that check it first.
   std::string TextWithSelectionReplaced(const std::string& typed) const;
   // The selection's ends (start <= end) and the caret, code points.
@@ -161,6 +165,7 @@ class TCustomEdit : public TWinControl {
   bool hideSelection_ = true;
   TBorderStyle borderStyle_ = bsSingle;
   bool autoSize_ = true;
+  bool inputMethods_ = true;
   bool multiLineDefault_ = false;
   bool wordWrap_ = true;
   bool wantReturns_ = true;

@@ -176,6 +176,8 @@ void TCustomMaskEdit::SetEditMask(const std::string& value) {
       IsMasked() ? UnmaskedText(mask_, EditText(), false) : TCustomEdit::Text();
   editMask_ = value;
   mask_ = ParseEditMask(value);
+  // Every character must pass the mask's positions one by one.
+  SetInputMethods(!IsMasked());
   if (!IsMasked()) return;
   TParsedMask bare = mask_;
   bare.saveLiterals = false;

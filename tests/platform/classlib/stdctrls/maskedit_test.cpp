@@ -123,6 +123,10 @@ TEST(MaskEditTest, DeletingBlanksPositionsAndPasteTypes) {
   EXPECT_EQ(e->Text(), "9876543");
   e->SetText("12");
   EXPECT_EQ(e->EditText(), "12_-____");
+  // Composed input would pass the mask by: a masked edit takes keys only.
+  EXPECT_FALSE(Native(e)->testAttribute(Qt::WA_InputMethodEnabled));
+  e->SetEditMask("");
+  EXPECT_TRUE(Native(e)->testAttribute(Qt::WA_InputMethodEnabled));
 }
 
 TEST(MaskEditTest, ValidationOnExitKeepsTheFocusAndEscapeAbandons) {
