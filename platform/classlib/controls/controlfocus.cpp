@@ -55,6 +55,22 @@ bool ControlAccess::DoKeyPress(TWinControl* w, char32_t& ch) {
 
 namespace {
 
+// The characters a key makes. Ctrl+letter makes the control character
+// (Ctrl+S is 19) whatever the platform's text says: X11 gives it, the
+// offscreen platform gives the letter. Ctrl+Alt is AltGr: its text stands.
+QString TypedText(const QKeyEvent* e) {
+  const Qt::KeyboardModifiers mods = e->modifiers();
+  const int k = e->key();
+  if ((mods & Qt::ControlModifier) && !(mods & Qt::AltModifier) && k >= Qt::Key_A &&
+      k <= Qt::Key_Z)
+    return QString(QChar(char16_t(k - Qt::Key_A + 1)));
+  return e->text();
+}
+
+}  // namespace
+
+namespace {
+
 // The dialog-code bit a control must answer to keep a navigation key.
 int WantMaskOf(WORD key) {
   switch (key) {
@@ -108,7 +124,7 @@ void ControlAccess::KeyInput(TWinControl* w, QKeyEvent* e) {
     // A handled key (set to 0, or taken as a dialog key) makes no character.
     if (w->Perform(CN_KEYDOWN, key, data) != 0) return;
   }
-  for (char32_t ch : e->text().toUcs4()) {
+  for (char32_t ch : TypedText(e).toUcs4()) {
     if (alive.expired()) return;
     if (shift.Contains(ssAlt)) {
       if (TCustomForm* form = ::GetParentForm(w))
@@ -123,7 +139,7 @@ bool ControlAccess::NativeKey(TWinControl* w, QWidget* native, QKeyEvent* e) {
   const LPARAM data = LPARAM(shift.Bits());
   if (const WORD key = VirtualKeyOf(e))
     if (w->Perform(CN_KEYDOWN, key, data) != 0) return true;  // handled: swallowed
-  const QString text = e->text();
+  const QString text = TypedText(e);
   if (text.isEmpty()) return false;
   QString typed;
   for (char32_t ch : text.toUcs4()) {

@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 
 #include "platform/classlib/controls/forms.h"
+#include "platform/classlib/graphics/drawing.h"
 
 using namespace vantrel::qt;
 using namespace vantrel::controlsimpl;
@@ -37,6 +38,15 @@ void TControl::Dispatch(TMessage& m) {
     case CM_HITTEST:
       m.Result = HTCLIENT;
       return;
+    case WM_CANCELMODE:
+      // The mouse is taken away: a drag ends without a drop, a held button
+      // is released outside (so it makes no click).
+      if (Dragging()) EndDrag(false);
+      if (MouseCapture()) {
+        SetMouseCapture(false);
+        if (controlState_.Contains(csLButtonDown)) Perform(WM_LBUTTONUP, 0, MakeLParam(-1, -1));
+      }
+      return;
     case CM_PARENTFONTCHANGED:
       SetParentFontFromParent();
       return;
@@ -68,40 +78,108 @@ void TControl::DefaultHandler(TMessage&) {}
 
 // ---- Messages of windows -----------------------------------------------------------
 
+// A 1-pixel frame for WS_BORDER (on windows without a caption, whose frame
+// the window manager draws) and a 2-pixel sunken edge for WS_EX_CLIENTEDGE.
+int ControlAccess::Frame::Width() const { return (border ? 1 : 0) + (clientEdge ? 2 : 0); }
+
+void ControlAccess::Frame::Paint(TCanvas* dc, TRect r) const {
+  if (border) {
+    dc->Brush()->SetColor(clWindowFrame);
+    dc->FrameRect(r);
+    InflateRect(r, -1, -1);
+  }
+  if (clientEdge) DrawEdge(dc, r, EDGE_SUNKEN, BF_RECT);
+}
+
+ControlAccess::Frame ControlAccess::StyleFrame(TWinControl* w) {
+  DWORD style = w->backend_->style, exStyle = w->backend_->exStyle;
+  if (!w->HandleAllocated()) {
+    // Not created yet: the bits it will be created with.
+    TCreateParams params;
+    w->FillCreateParams(params);
+    style = params.Style;
+    exStyle = params.ExStyle;
+  }
+  return {(style & WS_BORDER) != 0 && (style & WS_CAPTION) != WS_CAPTION,
+          (exStyle & WS_EX_CLIENTEDGE) != 0};
+}
+
+bool ControlAccess::NonClientMessage(TWinControl* w, TMessage& m) {
+  switch (m.Msg) {
+    case WM_NCCALCSIZE: {
+      // The frame of the style bits, then visible scroll bars beside the client area.
+      TRect& r = reinterpret_cast<TNCCalcSizeParams*>(m.LParam)->rgrc[0];
+      const int frame = StyleFrame(w).Width();
+      InflateRect(r, -frame, -frame);
+      const auto& bars = w->backend_->bars;
+      if (bars[SB_VERT].Visible()) r.Right = std::max(r.Left, r.Right - kScrollBarSize);
+      if (bars[SB_HORZ].Visible()) r.Bottom = std::max(r.Top, r.Bottom - kScrollBarSize);
+      return true;
+    }
+    case WM_NCPAINT:
+      if (auto* dc = reinterpret_cast<TCanvas*>(m.WParam))
+        StyleFrame(w).Paint(dc, Rect(0, 0, w->Width(), w->Height()));
+      return true;
+    case WM_NCHITTEST: {
+      const TPoint p = w->ScreenToClient(SmallPointToPoint(m.LParam));
+      m.Result = PtInRect(w->ClientRect(), p) ? HTCLIENT : HTNOWHERE;
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+// A property of the control changed: the window and the children follow.
+bool ControlAccess::ChangeMessage(TWinControl* w, TMessage& m) {
+  TWinControl::Backend& b = *w->backend_;
+  switch (m.Msg) {
+    case CM_VISIBLECHANGED:
+      if (w->Visible() && (!w->parent_ || w->parent_->HandleAllocated() || b.topLevel))
+        w->HandleNeeded();
+      w->UpdateShowing();
+      return true;
+    case CM_ENABLEDCHANGED:
+      if (w->HandleAllocated()) b.window->setEnabled(w->Enabled());
+      w->Invalidate();
+      return true;
+    case CM_FONTCHANGED:
+      w->Invalidate();
+      w->NotifyControls(CM_PARENTFONTCHANGED);
+      return true;
+    case CM_COLORCHANGED:
+      w->Invalidate();
+      w->NotifyControls(CM_PARENTCOLORCHANGED);
+      return true;
+    case CM_SHOWHINTCHANGED:
+      w->NotifyControls(CM_PARENTSHOWHINTCHANGED);
+      return true;
+    case CM_SYSCOLORCHANGE:
+      w->NotifyControls(CM_SYSCOLORCHANGE);
+      w->Invalidate();
+      return true;
+    case CM_TEXTCHANGED:
+      if (w->HandleAllocated()) b.window->setWindowTitle(ToQString(w->Text()));
+      w->Invalidate();
+      return true;
+    case CM_CURSORCHANGED:
+      if (w->HandleAllocated()) b.client->setCursor(ShapeOf(w->Cursor()));
+      return true;
+    default:
+      return false;
+  }
+}
+
 void TWinControl::WndProc(TMessage& m) {
   if ((m.Msg >= WM_KEYDOWN && m.Msg <= WM_SYSCHAR) && !Enabled()) return;
   TControl::WndProc(m);
 }
 
 void TWinControl::Dispatch(TMessage& m) {
+  if (ControlAccess::PaintMessage(this, m) || ControlAccess::NonClientMessage(this, m) ||
+      ControlAccess::ChangeMessage(this, m))
+    return;
   switch (m.Msg) {
-    case WM_PAINT: {
-      auto* dc = reinterpret_cast<TCanvas*>(m.WParam);
-      const TRect* r = reinterpret_cast<const TRect*>(m.LParam);
-      if (dc) PaintHandler(dc, r ? *r : ClientRect());
-      return;
-    }
-    case WM_ERASEBKGND:
-      if (auto* dc = reinterpret_cast<TCanvas*>(m.WParam)) {
-        QPainter& p = ActivePainter(*dc);
-        p.fillRect(ToQRect(ClientRect()), ToQColor(Color()));
-      }
-      m.Result = 1;
-      return;
-    case WM_NCCALCSIZE: {
-      // Visible scroll bars lie beside the client area.
-      TRect& r = reinterpret_cast<TNCCalcSizeParams*>(m.LParam)->rgrc[0];
-      if (backend_->bars[SB_VERT].Visible()) r.Right = std::max(r.Left, r.Right - kScrollBarSize);
-      if (backend_->bars[SB_HORZ].Visible()) r.Bottom = std::max(r.Top, r.Bottom - kScrollBarSize);
-      return;
-    }
-    case WM_NCPAINT:
-      return;
-    case WM_NCHITTEST: {
-      const TPoint p = ScreenToClient(SmallPointToPoint(m.LParam));
-      m.Result = PtInRect(ClientRect(), p) ? HTCLIENT : HTNOWHERE;
-      return;
-    }
     case WM_SIZE:
       Realign();
       Resize();
@@ -133,39 +211,18 @@ void TWinControl::Dispatch(TMessage& m) {
     case CM_DIALOGCHAR:
       Broadcast(m);
       return;
+    case CM_RECREATEWND:
+      // Re-created once the events being handled are over, however often asked.
+      if (HandleAllocated() && !backend_->recreatePending) {
+        backend_->recreatePending = true;
+        PostToWindow(this, [](TWinControl* w) {
+          w->backend()->recreatePending = false;
+          w->RecreateWnd();
+        });
+      }
+      return;
     case CM_ENTER: DoEnter(); return;
     case CM_EXIT: DoExit(); return;
-    case CM_VISIBLECHANGED:
-      if (Visible() && (!parent_ || parent_->HandleAllocated() || backend_->topLevel))
-        HandleNeeded();
-      UpdateShowing();
-      return;
-    case CM_ENABLEDCHANGED:
-      if (HandleAllocated()) backend_->window->setEnabled(Enabled());
-      Invalidate();
-      return;
-    case CM_FONTCHANGED:
-      Invalidate();
-      NotifyControls(CM_PARENTFONTCHANGED);
-      return;
-    case CM_COLORCHANGED:
-      Invalidate();
-      NotifyControls(CM_PARENTCOLORCHANGED);
-      return;
-    case CM_SHOWHINTCHANGED:
-      NotifyControls(CM_PARENTSHOWHINTCHANGED);
-      return;
-    case CM_SYSCOLORCHANGE:
-      NotifyControls(CM_SYSCOLORCHANGE);
-      Invalidate();
-      return;
-    case CM_TEXTCHANGED:
-      if (HandleAllocated()) backend_->window->setWindowTitle(ToQString(Text()));
-      Invalidate();
-      return;
-    case CM_CURSORCHANGED:
-      if (HandleAllocated()) backend_->client->setCursor(ShapeOf(Cursor()));
-      return;
     default:
       TControl::Dispatch(m);
   }

@@ -134,6 +134,11 @@ void SetCaptureControl(TControl* control) {
 
 void ReleaseCapture() { SetCaptureControl(nullptr); }
 
+void CancelMouseMode() {
+  if (g_capture) g_capture->Perform(WM_CANCELMODE);
+  ReleaseCapture();  // whatever the control did with the message
+}
+
 TControl* MouseControl() { return g_mouseControl; }
 
 void ControlAccess::SetMouseControl(TControl* c) {

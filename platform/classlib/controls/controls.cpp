@@ -68,8 +68,32 @@ void TControl::SetParent(TWinControl* AParent) {
   if (AParent == this) throw EInvalidOperation("A control cannot have itself as its parent");
   if (auto* self = dynamic_cast<TWinControl*>(this); self && self->ContainsControl(AParent))
     throw EInvalidOperation("A control cannot be placed inside one of its own children");
-  if (parent_) parent_->RemoveControl(this);
-  if (AParent) AParent->InsertControl(this);
+  // A window that exists moves with its widgets when its new place has a
+  // window too (or it stands alone): its state and focus stay.
+  auto* self = dynamic_cast<TWinControl*>(this);
+  const bool move = self && self->HandleAllocated() && (!AParent || AParent->HandleAllocated());
+  TCustomForm* form = ::GetParentForm(this);
+  TWinControl* focused = nullptr;
+  if (move && form)
+    if (TWinControl* a = form->ActiveControl(); a && a->Focused() && self->ContainsControl(a))
+      focused = a;
+  const auto alive = Lifetime();
+  const std::weak_ptr<void> focusedAlive = focused ? focused->Lifetime() : std::weak_ptr<void>();
+  if (move) self->backend_->rehosting = true;
+  try {
+    if (parent_) parent_->RemoveControl(this);
+    if (AParent) AParent->InsertControl(this);
+  } catch (...) {
+    if (move && !alive.expired()) self->backend_->rehosting = false;
+    throw;
+  }
+  if (!move || alive.expired()) return;  // a handler of the change may have freed it
+  self->backend_->rehosting = false;
+  ControlAccess::Rehost(self);
+  // Within the same form the focus stays; another form is not activated for it.
+  if (focused && !focusedAlive.expired() && ::GetParentForm(focused) == form &&
+      focused->CanFocus())
+    focused->SetFocus();
 }
 
 TComponent* TControl::GetParentComponent() const { return parent_; }
@@ -324,7 +348,7 @@ void TWinControl::RemoveControl(TControl* c) {
   Perform(CM_CONTROLLISTCHANGE, WPARAM(c), 0);
   if (TCustomForm* form = ::GetParentForm(this)) form->ForgetControl(c);
   if (!destroying)
-    if (auto* w = dynamic_cast<TWinControl*>(c)) w->DestroyHandleTree();
+    if (auto* w = dynamic_cast<TWinControl*>(c); w && !w->backend_->rehosting) w->DestroyHandleTree();
   if (c->visible_) InvalidateRect(c->BoundsRect());
   std::erase(controls_, c);
   std::erase_if(winControls_, [c](TWinControl* w) { return static_cast<TControl*>(w) == c; });

@@ -280,8 +280,11 @@ constexpr DWORD WS_POPUP = 0x80000000, WS_CHILD = 0x40000000, WS_VISIBLE = 0x100
                 WS_BORDER = 0x00800000, WS_DLGFRAME = 0x00400000, WS_THICKFRAME = 0x00040000,
                 WS_SYSMENU = 0x00080000, WS_MINIMIZEBOX = 0x00020000,
                 WS_MAXIMIZEBOX = 0x00010000;
+// WS_EX_NOACTIVATE: a top-level window (pop-up list, hint, drag outline) that
+// never takes activation or the keyboard from the form under it; clicks
+// still reach it.
 constexpr DWORD WS_EX_TOPMOST = 0x8, WS_EX_ACCEPTFILES = 0x10, WS_EX_TOOLWINDOW = 0x80,
-                WS_EX_CLIENTEDGE = 0x200;
+                WS_EX_CLIENTEDGE = 0x200, WS_EX_NOACTIVATE = 0x08000000;
 constexpr DWORD CS_VREDRAW = 0x1, CS_HREDRAW = 0x2, CS_DBLCLKS = 0x8;
 struct TCreateParams {
   std::string Caption;
@@ -435,9 +438,11 @@ class TControlCanvas : public TCanvas {
   void SetControl(TControl* control) { control_ = control; }
 
  protected:
-  // Outside painting the drawing goes to a scratch surface and is lost; a
-  // control that needs to change its looks invalidates and paints.
+  // Outside painting a shown window control's drawing appears on an overlay
+  // of its looks until it is invalidated (sizing lines, focus rectangles
+  // drawn during a drag); otherwise it goes to a scratch surface and is lost.
   void CreateHandle() override;
+  void Changed() override;
 
  private:
   TControl* control_ = nullptr;
@@ -502,13 +507,27 @@ void PostMessage(HWND wnd, UINT Msg, WPARAM WParam = 0, LPARAM LParam = 0);
 // Moves, sizes, shows or hides a window and re-asks its frame (SWP_ flags).
 void SetWindowPos(HWND wnd, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
 void InvalidateRect(HWND wnd, const TRect* r, bool erase);
+// Takes `r` (the client area when null) out of what the next paint paints.
 void ValidateRect(HWND wnd, const TRect* r);
+// Moves the painted pixels of `scroll` (the client area when null), within
+// `clip`, by (dx, dy) and invalidates the strip uncovered, which `update`
+// receives. SW_SCROLLCHILDREN moves the child windows too. The uncovered strip
+// is always invalidated (SW_INVALIDATE and SW_ERASE are implied).
+constexpr UINT SW_SCROLLCHILDREN = 0x1, SW_INVALIDATE = 0x2, SW_ERASE = 0x4;
+constexpr int NULLREGION = 1, SIMPLEREGION = 2, COMPLEXREGION = 3;
+int ScrollWindowEx(HWND wnd, int dx, int dy, const TRect* scroll, const TRect* clip,
+                   TRect* update, UINT flags);
+// ScrollWindowEx; without `scroll` the child windows move along.
+bool ScrollWindow(HWND wnd, int dx, int dy, const TRect* scroll, const TRect* clip);
 void UpdateWindow(HWND wnd);
 
 // The control holding the mouse (nullptr when none).
 TControl* GetCaptureControl();
 void SetCaptureControl(TControl* control);
 void ReleaseCapture();
+// Tells the control holding the mouse to let it go (WM_CANCELMODE), as a
+// modal window opening or the application losing activation does.
+void CancelMouseMode();
 // The window control under a screen point, and the control (graphic ones too)
 // under it; disabled controls count when asked (drag-target search).
 TWinControl* FindControlWindow(TPoint screenPos);

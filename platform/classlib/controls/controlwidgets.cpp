@@ -110,6 +110,21 @@ UINT MouseMsgFor(QEvent::Type type, Qt::MouseButton b) {
   }
 }
 
+TMessage MouseMessage(const QMouseEvent* me, QPoint pos) {
+  const Qt::MouseButtons buttons =
+      me->type() == QEvent::MouseButtonRelease ? (me->buttons() & ~me->button()) | me->button()
+                                               : me->buttons();
+  TMessage m{MouseMsgFor(me->type(), me->button()), KeysOf(me->modifiers(), buttons),
+             MakeLParam(pos.x(), pos.y()), 0};
+  if (me->type() == QEvent::MouseButtonRelease) {
+    // The released button no longer counts as held.
+    const WPARAM released = me->button() == Qt::LeftButton ? MK_LBUTTON
+                            : me->button() == Qt::RightButton ? MK_RBUTTON : MK_MBUTTON;
+    m.WParam &= ~released;
+  }
+  return m;
+}
+
 bool HandleMouse(TWinControl* control, QMouseEvent* me, bool fromClient) {
   if (!control) return true;
   Guarded([&] {
@@ -118,17 +133,7 @@ bool HandleMouse(TWinControl* control, QMouseEvent* me, bool fromClient) {
       const TRect m = control->NonClientMargins();
       pos -= QPoint(m.Left, m.Top);
     }
-    const Qt::MouseButtons buttons =
-        me->type() == QEvent::MouseButtonRelease ? (me->buttons() & ~me->button()) | me->button()
-                                                 : me->buttons();
-    TMessage m{MouseMsgFor(me->type(), me->button()), KeysOf(me->modifiers(), buttons),
-               MakeLParam(pos.x(), pos.y()), 0};
-    if (me->type() == QEvent::MouseButtonRelease) {
-      // The released button no longer counts as held.
-      const WPARAM released = me->button() == Qt::LeftButton ? MK_LBUTTON
-                              : me->button() == Qt::RightButton ? MK_RBUTTON : MK_MBUTTON;
-      m.WParam &= ~released;
-    }
+    TMessage m = MouseMessage(me, pos);
     ControlAccess::MouseInput(control, m);
   });
   return true;

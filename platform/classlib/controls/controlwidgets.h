@@ -4,6 +4,7 @@
 // way into the control classes.
 
 #include <QDragEnterEvent>
+#include <QImage>
 #include <QMimeData>
 #include <QPainter>
 #include <QPaintEvent>
@@ -47,8 +48,16 @@ WPARAM KeysOf(Qt::KeyboardModifiers mods, Qt::MouseButtons buttons);
 WORD VirtualKeyOf(const QKeyEvent* e);
 Qt::CursorShape ShapeOf(TCursor c);
 UINT MouseMsgFor(QEvent::Type type, Qt::MouseButton b);
+// The mouse message of a Qt mouse event at `pos` (client coordinates).
+TMessage MouseMessage(const QMouseEvent* me, QPoint pos);
 
 using vantrel::qt::Guarded;
+
+// A window that never takes activation: a tool tip-type frameless window,
+// shown without activating, keeps the form under it active on X11 and
+// offscreen alike (tool windows get activated even when asked not to be).
+constexpr Qt::WindowFlags kNoActivateFlags =
+    Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus;
 
 class VClient;
 constexpr int kScrollBarSize = 16;  // the classic scroll bar width
@@ -90,18 +99,7 @@ class VClient : public QWidget {
   TWinControl* control;
 
  protected:
-  void paintEvent(QPaintEvent* e) override {
-    if (!control) return;
-    Guarded([&] {
-      QPainter p(this);
-      TCanvas dc;
-      BindPainter(dc, &p);
-      TRect r = FromQRect(e->rect());
-      TMessage m{WM_PAINT, WPARAM(&dc), LPARAM(&r), 0};
-      control->Perform(m);
-      Unbind(dc);
-    });
-  }
+  void paintEvent(QPaintEvent* e) override;  // controlpaint.cpp
   bool event(QEvent* e) override;
 };
 
@@ -114,6 +112,11 @@ struct ControlAccess {
   static void KeyRelease(TWinControl* w, QKeyEvent* e);
   static bool DoKeyDown(TWinControl* w, WORD& key, TShiftState shift);
   static bool DoKeyPress(TWinControl* w, char32_t& ch);
+  // The parts of TWinControl::Dispatch, each true when it handled the message:
+  // painting (WM_PAINT, WM_ERASEBKGND), the frame (WM_NC*), property changes (CM_*CHANGED).
+  static bool PaintMessage(TWinControl* w, TMessage& m);
+  static bool NonClientMessage(TWinControl* w, TMessage& m);
+  static bool ChangeMessage(TWinControl* w, TMessage& m);
   // CN_KEYDOWN / CN_KEYUP: shortcuts, key preview, the control, dialog keys.
   static void KeyDownMessage(TWinControl* w, TMessage& m);
   static void KeyUpMessage(TWinControl* w, TMessage& m);
@@ -127,6 +130,31 @@ struct ControlAccess {
   static QScrollBar* CreateScrollBar(TWinControl* control, int which);
   static bool NativeKey(TWinControl* w, QWidget* native, QKeyEvent* e);
   static void LayoutScrollBars(TWinControl* control) { control->LayoutScrollBars(); }
+  // The frame the base class draws for the window's style bits.
+  struct Frame {
+    bool border = false;
+    bool clientEdge = false;
+    int Width() const;
+    void Paint(TCanvas* dc, TRect r) const;
+  };
+  static Frame StyleFrame(TWinControl* w);
+  // The overlay of a shown window for drawing outside paint, made on first use.
+  static QImage* Overlay(TWinControl* w, TCanvas* canvas);
+  static void DropOverlay(TWinControl* w);
+  // Where a window with these parameters lives: under its parent's client
+  // area, or top-level with the flags of its styles and owned by a window.
+  struct Place {
+    bool topLevel = false;
+    QWidget* parentWidget = nullptr;
+    Qt::WindowFlags flags = Qt::Widget;
+  };
+  static Place PlaceOf(TWinControl* w, const TCreateParams& params);
+  // Moves an existing window to where its (new) parent wants it, keeping the
+  // widgets and so their state (text, undo history, selection).
+  static void Rehost(TWinControl* w);
+  // Keeps a hosted edit's text and selection across a re-creation.
+  static void SaveHostedEdit(TWinControl* w);
+  static void RestoreHostedEdit(TWinControl* w, QWidget* native);
 };
 
 struct TWinControl::Backend {
@@ -150,5 +178,18 @@ struct TWinControl::Backend {
   };
   Bar bars[2];                // SB_HORZ, SB_VERT
   bool syncing = false;       // geometry is being copied between control and widget
+  bool rehosting = false;     // SetParent moves the window: keep it
+  bool recreatePending = false;  // CM_RECREATEWND posted
+  struct SavedEdit {
+    QString text;
+    int anchor = 0, position = 0;  // the selection, from where it began to the cursor
+    bool valid = false;
+  } savedEdit;
+  QRegion validated;          // ValidateRect since the last paint: not painted again
+  // What the control drew outside a paint cycle (a sizing line, a focus
+  // rectangle), on a copy of its looks; shown instead of painting until the
+  // control is invalidated or resized.
+  std::unique_ptr<QImage> overlay;
+  TCanvas* overlayCanvas = nullptr;  // the canvas drawing on it
   DWORD style = 0, exStyle = 0;  // as created, or as SetWindowLong changed them
 };

@@ -3,12 +3,17 @@
 #include "platform/classlib/controls/controlwidgets.h"
 
 #include <QApplication>
+#include <QFocusEvent>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QVBoxLayout>
 
 #include <algorithm>
+
+#include "platform/classlib/controls/forms.h"
 
 using namespace vantrel::qt;
 using namespace vantrel::controlsimpl;
@@ -22,8 +27,11 @@ TWinControl* LiveControl(TWinControl* control, const QWidget* window) {
 
 namespace vantrel::qt {
 void RaiseWindow(QWidget* w) {
-  // The offscreen platform has no stacking order (and says so on every call).
-  if (w && QGuiApplication::platformName() != QLatin1String("offscreen")) w->raise();
+  // Child windows are stacked by the toolkit on every platform; top-level
+  // ones by the window system, which offscreen has not (and says so on
+  // every call).
+  if (w && (!w->isWindow() || QGuiApplication::platformName() != QLatin1String("offscreen")))
+    w->raise();
 }
 QWidget* WindowWidget(const TWinControl& c) { return c.backend() ? c.backend()->window : nullptr; }
 QWidget* ClientWidget(const TWinControl& c) { return c.backend() ? c.backend()->client : nullptr; }
@@ -72,26 +80,59 @@ void TWinControl::CreateHandleTree() {
   UpdateShowing();
 }
 
+ControlAccess::Place ControlAccess::PlaceOf(TWinControl* w, const TCreateParams& params) {
+  Place place;
+  TWinControl* parent = w->parent_;
+  place.topLevel = !parent || (params.Style & WS_POPUP) || (params.Style & WS_CHILD) == 0;
+  if (!place.topLevel) {
+    parent->HandleNeeded();
+    place.parentWidget = parent->backend_->client;
+    return place;
+  }
+  Qt::WindowFlags& flags = place.flags;
+  flags = (params.ExStyle & WS_EX_TOOLWINDOW) ? Qt::Tool : Qt::Window;
+  if (!(params.Style & WS_CAPTION)) flags |= Qt::FramelessWindowHint;
+  if (params.ExStyle & WS_EX_TOPMOST) flags |= Qt::WindowStaysOnTopHint;
+  if (params.ExStyle & WS_EX_NOACTIVATE) flags = kNoActivateFlags;
+  if (params.WndParent && params.WndParent != w && params.WndParent->HandleAllocated())
+    place.parentWidget = params.WndParent->backend_->window;
+  // A pop-up without an owner would be a stranger to a modal dialog it
+  // opens from (and get none of its clicks): its parent's form owns it.
+  if (!place.parentWidget && parent)
+    if (TCustomForm* form = ::GetParentForm(parent); form && form->HandleAllocated())
+      place.parentWidget = WindowWidget(*form);
+  return place;
+}
+
+void ControlAccess::Rehost(TWinControl* w) {
+  TCreateParams params;
+  w->FillCreateParams(params);
+  const Place place = PlaceOf(w, params);
+  // Without a parent only a window of its own (a form, a pop-up) stays.
+  if (!w->parent_ && (params.Style & WS_CHILD) && !(params.Style & WS_POPUP)) {
+    w->DestroyHandleTree();
+    return;
+  }
+  TWinControl::Backend& b = *w->backend_;
+  b.topLevel = place.topLevel;
+  b.style = params.Style;
+  b.exStyle = params.ExStyle;
+  b.window->setParent(place.parentWidget, place.flags);
+  b.window->setAttribute(Qt::WA_ShowWithoutActivating, (params.ExStyle & WS_EX_NOACTIVATE) != 0);
+  w->ComputeNonClient();
+  w->SyncWindowGeometry();
+  w->UpdateShowing();
+}
+
 void TWinControl::CreateWnd() {
   TCreateParams params;
   FillCreateParams(params);
-  const bool topLevel = !parent_ || (params.Style & WS_POPUP) || (params.Style & WS_CHILD) == 0;
-  backend_->topLevel = topLevel;
+  const ControlAccess::Place place = ControlAccess::PlaceOf(this, params);
+  backend_->topLevel = place.topLevel;
   backend_->style = params.Style;
   backend_->exStyle = params.ExStyle;
-  QWidget* parentWidget = nullptr;
-  Qt::WindowFlags flags = Qt::Widget;
-  if (!topLevel) {
-    parent_->HandleNeeded();
-    parentWidget = parent_->backend_->client;
-  } else {
-    flags = (params.ExStyle & WS_EX_TOOLWINDOW) ? Qt::Tool : Qt::Window;
-    if (!(params.Style & WS_CAPTION)) flags |= Qt::FramelessWindowHint;
-    if (params.ExStyle & WS_EX_TOPMOST) flags |= Qt::WindowStaysOnTopHint;
-    if (params.WndParent && params.WndParent != this && params.WndParent->HandleAllocated())
-      parentWidget = params.WndParent->backend_->window;
-  }
-  auto* window = new VWindow(this, parentWidget, flags);
+  auto* window = new VWindow(this, place.parentWidget, place.flags);
+  if (params.ExStyle & WS_EX_NOACTIVATE) window->setAttribute(Qt::WA_ShowWithoutActivating);
   auto* client = new VClient(this, window);
   window->client = client;
   backend_->window = window;
@@ -115,6 +156,8 @@ void TWinControl::CreateWnd() {
 
 void TWinControl::DestroyWnd() {
   if (!HandleAllocated()) return;
+  ControlAccess::DropOverlay(this);
+  ControlAccess::SaveHostedEdit(this);
   VWindow* window = backend_->window;
   window->control = nullptr;
   backend_->client->control = nullptr;
@@ -264,7 +307,10 @@ void TWinControl::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
 }
 
 void TWinControl::BoundsChanged(bool moved, bool resized) {
-  if (resized) ComputeNonClient();
+  if (resized) {
+    ControlAccess::DropOverlay(this);  // drawn for the old size
+    ComputeNonClient();
+  }
   SyncWindowGeometry();
   if (moved) Perform(WM_MOVE, 0, MakeLParam(left_, top_));
   if (resized) Perform(WM_SIZE, SIZE_RESTORED, MakeLParam(ClientWidth(), ClientHeight()));
@@ -433,17 +479,30 @@ class NativeFilter : public QObject {
         case QEvent::MouseButtonRelease:
         case QEvent::MouseButtonDblClick:
         case QEvent::MouseMove: {
+          // Through the capture like every mouse message: while another
+          // control holds the mouse, the widget sees none of it.
           auto* me = static_cast<QMouseEvent*>(e);
-          const QPoint p = native_->mapTo(ClientWidget(*c), me->position().toPoint());
-          c->Perform(MouseMsgFor(e->type(), me->button()), KeysOf(me->modifiers(), me->buttons()),
-                     MakeLParam(p.x(), p.y()));
-          if (e->type() == QEvent::MouseMove) {
-            ControlAccess::SetMouseControl(c);
-            if (MouseMoveObserver) MouseMoveObserver(c, {p.x(), p.y()});
-          }
+          swallow = GetCaptureControl() && GetCaptureControl() != c;
+          TMessage m = MouseMessage(me, native_->mapTo(ClientWidget(*c), me->position().toPoint()));
+          ControlAccess::MouseInput(c, m);
           break;
         }
-        case QEvent::FocusIn: c->Perform(WM_SETFOCUS); break;
+        case QEvent::FocusIn:
+          // The toolkit focuses a clicked widget before anyone sees the
+          // click; a click that belonged to another control's capture
+          // leaves the focus where it was.
+          if (static_cast<QFocusEvent*>(e)->reason() == Qt::MouseFocusReason &&
+              GetCaptureControl() && GetCaptureControl() != c) {
+            TCustomForm* form = ::GetParentForm(c);
+            TWinControl* had = form ? form->ActiveControl() : nullptr;
+            if (had && had != c && had->HandleAllocated()) {
+              ClientWidget(*had)->setFocus(Qt::OtherFocusReason);
+              swallow = true;
+              break;
+            }
+          }
+          c->Perform(WM_SETFOCUS);
+          break;
         case QEvent::FocusOut: c->Perform(WM_KILLFOCUS); break;
         case QEvent::Leave:
           if (MouseControl() == c) ControlAccess::SetMouseControl(nullptr);
@@ -473,8 +532,43 @@ void EmbedNativeWidget(TWinControl& control, QWidget* widget) {
   layout->addWidget(widget);
   client->setFocusProxy(widget);
   widget->installEventFilter(new NativeFilter(&control, widget));
+  ControlAccess::RestoreHostedEdit(&control, widget);
 }
 }  // namespace vantrel::qt
+
+// A re-created edit comes back with its text and selection (the undo history
+// goes with the old widget; moving a control to a new parent keeps it whole).
+void ControlAccess::SaveHostedEdit(TWinControl* w) {
+  TWinControl::Backend::SavedEdit& saved = w->backend_->savedEdit;
+  QWidget* native = w->backend_->client->focusProxy();
+  if (auto* line = qobject_cast<QLineEdit*>(native)) {
+    const int start = line->hasSelectedText() ? line->selectionStart() : line->cursorPosition();
+    const int end = line->hasSelectedText() ? line->selectionEnd() : start;
+    // The cursor stands at the end it was moved to.
+    const bool atStart = line->cursorPosition() == start && start != end;
+    saved = {line->text(), atStart ? end : start, atStart ? start : end, true};
+  } else if (auto* text = qobject_cast<QPlainTextEdit*>(native)) {
+    const QTextCursor cursor = text->textCursor();
+    saved = {text->toPlainText(), cursor.anchor(), cursor.position(), true};
+  }
+}
+
+void ControlAccess::RestoreHostedEdit(TWinControl* w, QWidget* native) {
+  TWinControl::Backend::SavedEdit& saved = w->backend_->savedEdit;
+  if (!saved.valid) return;
+  if (auto* line = qobject_cast<QLineEdit*>(native)) {
+    line->setText(saved.text);
+    line->setCursorPosition(saved.anchor);
+    line->cursorForward(true, saved.position - saved.anchor);
+  } else if (auto* text = qobject_cast<QPlainTextEdit*>(native)) {
+    text->setPlainText(saved.text);
+    QTextCursor cursor = text->textCursor();
+    cursor.setPosition(saved.anchor);
+    cursor.setPosition(saved.position, QTextCursor::KeepAnchor);
+    text->setTextCursor(cursor);
+  }
+  saved = {};
+}
 
 // ---- Dropped files -------------------------------------------------------------------
 

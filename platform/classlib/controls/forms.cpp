@@ -228,7 +228,7 @@ void TCustomForm::FocusFirst() {
 TModalResult TCustomForm::ShowModal() {
   if (Visible() || !Enabled() || Modal())
     throw EInvalidOperation("Cannot make a visible window modal");
-  ReleaseCapture();
+  CancelMouseMode();
   ++modalLevel_;
   modalResult_ = mrNone;
   HandleNeeded();
@@ -378,6 +378,11 @@ void TCustomForm::SetFocusedControl(TWinControl* control) {
   TWinControl* old = focusedControl_;
   focusedControl_ = control;
   if (control && control != this) activeControl_ = control;
+  // The control losing the focus closes what it has open (a drop-down list).
+  if (old) {
+    old->Perform(CM_CANCELMODE, 0, LPARAM(control));
+    if (focusedControl_ != control) return;  // a handler moved the focus on
+  }
   // Exit from the old control up to the first parent the new one shares, then
   // enter from there down to the new control.
   std::vector<TWinControl*> oldChain, newChain;
@@ -467,7 +472,7 @@ THintWindow::THintWindow(TComponent* AOwner) : TCustomControl(AOwner) {
 void THintWindow::FillCreateParams(TCreateParams& params) {
   TCustomControl::FillCreateParams(params);
   params.Style = WS_POPUP | WS_BORDER;
-  params.ExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST;
+  params.ExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE;
   params.WndParent = nullptr;
 }
 
@@ -482,8 +487,6 @@ TRect THintWindow::CalcHintRect(int maxWidth, const std::string& hint) {
 void THintWindow::ActivateHint(TRect rect, const std::string& hint) {
   SetCaption(hint);
   SetBoundsRect(rect);
-  HandleNeeded();
-  WindowWidget(*this)->setAttribute(Qt::WA_ShowWithoutActivating);
   Show();
   RaiseWindow(WindowWidget(*this));
   Invalidate();
@@ -492,11 +495,9 @@ void THintWindow::ActivateHint(TRect rect, const std::string& hint) {
 void THintWindow::ReleaseHint() { Hide(); }
 
 void THintWindow::PaintContent() {
+  // The black frame is WS_BORDER's.
   TCanvas* c = Canvas();
   TRect r = ClientRect();
-  c->Brush()->SetColor(clBlack);
-  c->FrameRect(r);
-  InflateRect(r, -1, -1);
   c->Brush()->SetColor(Color());
   c->FillRect(r);
   r.Left += 2;
@@ -887,7 +888,10 @@ void TApplication::SetActive(bool active) {
   active_ = active;
   TMessage m{UINT(active ? CM_ACTIVATE : CM_DEACTIVATE), 0, 0, 0};
   CallMainWindowHooks(m);
-  if (!active) CancelHint();
+  if (!active) {
+    CancelMouseMode();
+    CancelHint();
+  }
   if (active && OnActivate) OnActivate(this);
   if (!active && OnDeactivate) OnDeactivate(this);
 }

@@ -6,6 +6,7 @@
 
 #include <array>
 
+#include "platform/classlib/controls/controlwidgets.h"
 #include "platform/classlib/graphics/qtbridge.h"
 
 namespace {
@@ -14,8 +15,8 @@ namespace {
 class Side : public QWidget {
  public:
   Side()
-      : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
-                             Qt::WindowTransparentForInput | Qt::WindowDoesNotAcceptFocus) {
+      : QWidget(nullptr, vantrel::controlsimpl::kNoActivateFlags | Qt::WindowStaysOnTopHint |
+                             Qt::WindowTransparentForInput) {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_OpaquePaintEvent);
   }

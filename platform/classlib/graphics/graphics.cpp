@@ -4,6 +4,7 @@
 #include <QFontMetrics>
 #include <QImage>
 #include <QPainter>
+#include <QPaintEngine>
 #include <QPainterPath>
 #include <QPicture>
 #include <QSvgGenerator>
@@ -882,6 +883,24 @@ QImage SourcePixels(TCanvas& source, const TRect& r) {
   return img->copy(qr).convertToFormat(QImage::Format_RGB32);
 }
 
+// Vector pages (SVG, PDF) have no raster operations. Over paper, ANDing a
+// picture leaves its white out: drawn that way, the page looks like the screen.
+bool OnVectorPage(const QPainter& p) {
+  // (The SVG engine claims raster operations it cannot write.)
+  const QPaintEngine* e = p.paintEngine();
+  return e && (e->type() == QPaintEngine::SVG || e->type() == QPaintEngine::Pdf);
+}
+
+QImage WhiteAsTransparent(const QImage& src) {
+  QImage out = src.convertToFormat(QImage::Format_ARGB32);
+  for (int y = 0; y < out.height(); ++y) {
+    auto* line = reinterpret_cast<QRgb*>(out.scanLine(y));
+    for (int x = 0; x < out.width(); ++x)
+      if ((line[x] & 0xFFFFFF) == 0xFFFFFF) line[x] = 0;
+  }
+  return out;
+}
+
 }  // namespace
 
 void TCanvas::CopyRect(const TRect& dest, TCanvas* source, const TRect& sourceRect) {
@@ -903,7 +922,11 @@ void TCanvas::CopyRect(const TRect& dest, TCanvas* source, const TRect& sourceRe
   };
   switch (copyMode_) {
     case SRCCOPY: blit(QPainter::CompositionMode_Source, src); break;
-    case SRCAND: blit(QPainter::RasterOp_SourceAndDestination, src); break;
+    case SRCAND:
+      if (!OnVectorPage(p)) blit(QPainter::RasterOp_SourceAndDestination, src);
+      else
+        blit(QPainter::CompositionMode_SourceOver, WhiteAsTransparent(src));
+      break;
     case SRCPAINT: blit(QPainter::RasterOp_SourceOrDestination, src); break;
     case SRCINVERT: blit(QPainter::RasterOp_SourceXorDestination, src); break;
     case SRCERASE: blit(QPainter::RasterOp_SourceAndNotDestination, src); break;

@@ -3,7 +3,9 @@
 
 #include <QTest>
 #include <QWidget>
+#include <QWindow>
 
+#include <functional>
 #include <memory>
 
 #include "platform/classlib/controls/forms.h"
@@ -38,6 +40,31 @@ inline QWidget* ClientOf(TWinControl* c) { return vantrel::qt::ClientWidget(*c);
 
 inline void Click(TWinControl* c, int x, int y, Qt::MouseButton b = Qt::LeftButton) {
   QTest::mouseClick(ClientOf(c), b, Qt::NoModifier, QPoint(x, y));
+}
+
+// A custom control whose creation parameters a test adjusts (style bits, owner).
+class TStyledControl : public TCustomControl {
+ public:
+  TStyledControl(TComponent* owner, std::function<void(TCreateParams&)> adjust)
+      : TCustomControl(owner), adjust_(std::move(adjust)) {}
+
+ protected:
+  void FillCreateParams(TCreateParams& params) override {
+    TCustomControl::FillCreateParams(params);
+    adjust_(params);
+  }
+
+ private:
+  std::function<void(TCreateParams&)> adjust_;
+};
+
+// A click through the window system, which holds back input to windows a
+// modal one blocks (Click hands the event to the widget directly). For
+// top-level windows: (x, y) is in window coordinates.
+inline void SystemClick(TWinControl* c, int x, int y) {
+  QTest::mouseClick(vantrel::qt::WindowWidget(*c)->windowHandle(), Qt::LeftButton,
+                    Qt::NoModifier, QPoint(x, y));
+  Pump();
 }
 
 }  // namespace testing_support

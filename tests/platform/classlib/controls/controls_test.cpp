@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QScreen>
 #include <QTimer>
 
 #include <vector>
@@ -7,6 +8,7 @@
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/controls/outline.h"
 #include "platform/classlib/controls/winapi.h"
+#include "platform/classlib/graphics/qtbridge.h"
 #include "platform/classlib/graphics/drawing.h"
 
 using namespace testing_support;
@@ -110,49 +112,53 @@ class TFramed : public TCustomControl {
   }
 };
 
+// A window with a windowless control on it, on a shown form.
+class SpotTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<TForm> form = ShownForm(120, 80);
+  TProbe* host = Placed(new TProbe(form.get()), form.get(), Rect(0, 0, 100, 60));
+  TSpot* spot = Placed(new TSpot(form.get()), host, Rect(10, 10, 30, 25));
+
+  template <class T>
+  static T* Placed(T* control, TWinControl* parent, TRect bounds) {
+    control->SetBoundsRect(bounds);
+    control->SetParent(parent);
+    return control;
+  }
+};
+
 }  // namespace
 
 TEST(AlignTest, NestedAlignedControlsFollowTheClassLibraryOrder) {
   TForm form(nullptr);
   form.SetBounds(0, 0, 300, 200);
-  auto* top = new TProbe(&form);
-  top->SetHeight(20);
-  top->SetAlign(alTop);
-  top->SetParent(&form);
-  auto* bottom = new TProbe(&form);
-  bottom->SetHeight(30);
-  bottom->SetAlign(alBottom);
-  bottom->SetParent(&form);
-  auto* left = new TProbe(&form);
-  left->SetWidth(40);
-  left->SetAlign(alLeft);
-  left->SetParent(&form);
-  auto* right = new TProbe(&form);
-  right->SetWidth(50);
-  right->SetAlign(alRight);
-  right->SetParent(&form);
-  auto* client = new TProbe(&form);
-  client->SetAlign(alClient);
-  client->SetParent(&form);
+  // An aligned child of `size` across its alignment.
+  auto add = [&](TAlign a, int size, TWinControl* parent) {
+    auto* p = new TProbe(&form);
+    if (a == alTop || a == alBottom) p->SetHeight(size);
+    else p->SetWidth(size);
+    p->SetAlign(a);
+    p->SetParent(parent);
+    return p;
+  };
+  TProbe* top = add(alTop, 20, &form);
+  TProbe* bottom = add(alBottom, 30, &form);
+  TProbe* left = add(alLeft, 40, &form);
+  TProbe* right = add(alRight, 50, &form);
+  TProbe* client = add(alClient, 0, &form);
   // A second top control placed below the first by its position.
   auto* top2 = new TProbe(&form);
   top2->SetBounds(0, 100, 10, 10);
   top2->SetParent(&form);
   top2->SetAlign(alTop);
-
-  EXPECT_EQ(top->BoundsRect(), Rect(0, 0, 300, 20));
-  EXPECT_EQ(top2->BoundsRect(), Rect(0, 20, 300, 30));
-  EXPECT_EQ(bottom->BoundsRect(), Rect(0, 170, 300, 200));
-  EXPECT_EQ(left->BoundsRect(), Rect(0, 30, 40, 170));
-  EXPECT_EQ(right->BoundsRect(), Rect(250, 30, 300, 170));
-  EXPECT_EQ(client->BoundsRect(), Rect(40, 30, 250, 170));
-
   // Nested: the client panel aligns its own children when it is resized.
-  auto* inner = new TProbe(&form);
-  inner->SetHeight(10);
-  inner->SetAlign(alBottom);
-  inner->SetParent(client);
-  EXPECT_EQ(inner->BoundsRect(), Rect(0, 130, 210, 140));
+  TProbe* inner = add(alBottom, 10, client);
+  const std::pair<TProbe*, TRect> placed[] = {
+      {top, Rect(0, 0, 300, 20)},     {top2, Rect(0, 20, 300, 30)},
+      {bottom, Rect(0, 170, 300, 200)}, {left, Rect(0, 30, 40, 170)},
+      {right, Rect(250, 30, 300, 170)}, {client, Rect(40, 30, 250, 170)},
+      {inner, Rect(0, 130, 210, 140)}};
+  for (auto [c, r] : placed) EXPECT_EQ(c->BoundsRect(), r);
   form.SetBounds(0, 0, 400, 300);
   EXPECT_EQ(client->BoundsRect(), Rect(40, 30, 350, 270));
   EXPECT_EQ(inner->BoundsRect(), Rect(0, 230, 310, 240));
@@ -296,44 +302,51 @@ TEST(HookTest, HooksChainNewestFirstAndComeOffInAnyOrder) {
   form.RemoveWindowHook(hs);
 }
 
-TEST(PaintTest, GraphicControlsArePaintedByTheirParent) {
-  auto form = ShownForm(120, 80);
-  auto* host = new TProbe(form.get());
-  host->SetBounds(0, 0, 100, 60);
+TEST_F(SpotTest, GraphicControlsArePaintedByTheirParent) {
   host->paint = clWhite;
-  host->SetParent(form.get());
-  auto* spot = new TSpot(form.get());
-  spot->SetBounds(10, 10, 20, 15);
-  spot->SetParent(host);
-  auto* over = new TSpot(form.get());
+  auto* over = Placed(new TSpot(form.get()), host, Rect(25, 20, 35, 30));
   over->color = clBlue;
-  over->SetBounds(25, 20, 10, 10);
-  over->SetParent(host);
-  Pump();
-  auto shot = Snapshot(host);
-  TCanvas* c = shot->Canvas();
-  EXPECT_EQ(c->Pixels(10, 10), clRed);
-  EXPECT_EQ(c->Pixels(29, 12), clRed);
-  EXPECT_EQ(c->Pixels(12, 24), clRed);
-  EXPECT_EQ(c->Pixels(30, 10), clWhite);   // right edge excluded
-  EXPECT_EQ(c->Pixels(10, 25), clWhite);   // bottom edge excluded
-  EXPECT_EQ(c->Pixels(27, 22), clBlue);    // the later control lies on top
-  spot->BringToFront();
-  shot = Snapshot(host);
-  EXPECT_EQ(shot->Canvas()->Pixels(27, 22), clRed);
-  spot->Hide();
-  shot = Snapshot(host);
-  EXPECT_EQ(shot->Canvas()->Pixels(12, 12), clWhite);
+  struct Step {
+    std::function<void()> change;
+    std::vector<std::pair<TPoint, TColor>> pixels;
+  } steps[] = {
+      {[] {},
+       {{Point(10, 10), clRed}, {Point(29, 12), clRed}, {Point(12, 24), clRed},
+        {Point(30, 10), clWhite},   // right edge excluded
+        {Point(10, 25), clWhite},   // bottom edge excluded
+        {Point(27, 22), clBlue}}},  // the later control lies on top
+      {[&] { spot->BringToFront(); }, {{Point(27, 22), clRed}}},
+      {[&] { spot->Hide(); }, {{Point(12, 12), clWhite}}},
+  };
+  for (const Step& step : steps) {
+    step.change();
+    Pump();
+    auto shot = Snapshot(host);
+    for (auto [p, color] : step.pixels) EXPECT_EQ(shot->Canvas()->Pixels(p.x, p.y), color) << p.x;
+  }
 }
 
-TEST(MouseTest, GraphicControlsAreHitTestedThroughTheirParent) {
+TEST(PaintTest, BringToFrontRaisesChildWindowsForDrawingAndHitTests) {
   auto form = ShownForm(120, 80);
-  auto* host = new TProbe(form.get());
-  host->SetBounds(0, 0, 100, 60);
-  host->SetParent(form.get());
-  auto* spot = new TSpot(form.get());
-  spot->SetBounds(10, 10, 20, 15);
-  spot->SetParent(host);
+  auto* red = new TProbe(form.get());
+  red->paint = clRed;
+  red->SetBounds(10, 10, 40, 40);
+  red->SetParent(form.get());
+  auto* blue = new TProbe(form.get());
+  blue->paint = clBlue;
+  blue->SetBounds(30, 30, 40, 40);
+  blue->SetParent(form.get());
+  const TPoint overlap = Point(35, 35);
+  for (TProbe* front : {blue, red, blue}) {
+    front->BringToFront();
+    Pump();
+    EXPECT_EQ(Snapshot(form.get())->Canvas()->Pixels(overlap.x, overlap.y), front->paint);
+    EXPECT_EQ(form->ControlAtPos(overlap, false, true), front);
+    EXPECT_EQ(FindControlWindow(form->ClientToScreen(overlap)), front);
+  }
+}
+
+TEST_F(SpotTest, GraphicControlsAreHitTestedThroughTheirParent) {
   int clicks = 0;
   spot->OnClick = [&](TObject* s) {
     EXPECT_EQ(s, spot);
@@ -357,14 +370,7 @@ TEST(MouseTest, GraphicControlsAreHitTestedThroughTheirParent) {
   EXPECT_EQ(spot->downs, 1);
 }
 
-TEST(MouseTest, CaptureKeepsTheMouseWithThePressedControl) {
-  auto form = ShownForm(120, 80);
-  auto* host = new TProbe(form.get());
-  host->SetBounds(0, 0, 100, 60);
-  host->SetParent(form.get());
-  auto* spot = new TSpot(form.get());
-  spot->SetBounds(10, 10, 20, 15);
-  spot->SetParent(host);
+TEST_F(SpotTest, CaptureKeepsTheMouseWithThePressedControl) {
   QWidget* w = ClientOf(host);
   QTest::mousePress(w, Qt::LeftButton, Qt::NoModifier, QPoint(12, 12));
   EXPECT_EQ(GetCaptureControl(), spot);
@@ -378,14 +384,7 @@ TEST(MouseTest, CaptureKeepsTheMouseWithThePressedControl) {
   EXPECT_EQ(GetCaptureControl(), nullptr);
 }
 
-TEST(MouseTest, EnterAndLeaveFollowTheMouseAcrossGraphicControls) {
-  auto form = ShownForm(120, 80);
-  auto* host = new TProbe(form.get());
-  host->SetBounds(0, 0, 100, 60);
-  host->SetParent(form.get());
-  auto* spot = new TSpot(form.get());
-  spot->SetBounds(10, 10, 20, 15);
-  spot->SetParent(host);
+TEST_F(SpotTest, EnterAndLeaveFollowTheMouseAcrossGraphicControls) {
   QWidget* w = ClientOf(host);
   QTest::mouseMove(w, QPoint(50, 50));
   QTest::mouseMove(w, QPoint(12, 12));
@@ -429,6 +428,37 @@ TEST(NonClientTest, MarginsShrinkTheClientAreaAndAreDrawnByTheControl) {
                     QPoint(1, 1));
   EXPECT_EQ(framed->ncClicks, 1);
   EXPECT_EQ(framed->lastHit, HTNOWHERE);
+}
+
+TEST(NonClientTest, BorderStylesFrameTheClientArea) {
+  auto form = ShownForm(150, 100);
+  struct Case {
+    DWORD style, exStyle;
+    int frame;
+    TColor corner, inner;  // pixels (0, 0) and (1, 1)
+  } cases[] = {
+      {0, 0, 0, clRed, clRed},
+      {WS_BORDER, 0, 1, clWindowFrame, clRed},
+      {0, WS_EX_CLIENTEDGE, 2, clBtnShadow, cl3DDkShadow},
+      {WS_BORDER, WS_EX_CLIENTEDGE, 3, clWindowFrame, clBtnShadow},
+  };
+  for (const Case& k : cases) {
+    auto* c = new TStyledControl(form.get(), [&k](TCreateParams& params) {
+      params.Style |= k.style;
+      params.ExStyle |= k.exStyle;
+    });
+    c->SetColor(clRed);
+    c->SetBounds(10, 10, 40, 30);
+    EXPECT_EQ(c->ClientRect(), Rect(0, 0, 40 - 2 * k.frame, 30 - 2 * k.frame)) << k.frame;
+    c->SetParent(form.get());  // the same once the window exists
+    EXPECT_EQ(c->NonClientMargins(), Rect(k.frame, k.frame, k.frame, k.frame)) << k.frame;
+    Pump();
+    auto shot = Snapshot(c);
+    EXPECT_EQ(shot->Canvas()->Pixels(0, 0), ColorToRGB(k.corner)) << k.frame;
+    EXPECT_EQ(shot->Canvas()->Pixels(1, 1), ColorToRGB(k.inner)) << k.frame;
+    EXPECT_EQ(shot->Canvas()->Pixels(k.frame, k.frame), clRed) << k.frame;
+    delete c;
+  }
 }
 
 TEST(WindowTest, PostedMessagesSkipFreedWindows) {
@@ -644,26 +674,33 @@ TEST(MessageTest, MovingSendsWmMoveAndResizingWmSize) {
   auto* p = new TProbe(&form);
   p->SetParent(&form);
   p->SetBounds(0, 0, 50, 50);
-  int resizes = 0;
-  p->OnResize = [&](TObject*) { ++resizes; };
-  p->seen.clear();
-  p->SetBounds(10, 10, 50, 50);
-  EXPECT_TRUE(p->Saw(WM_MOVE));
-  EXPECT_FALSE(p->Saw(WM_SIZE));
-  EXPECT_EQ(resizes, 0);
-  p->seen.clear();
-  p->SetBounds(10, 10, 60, 50);
-  EXPECT_FALSE(p->Saw(WM_MOVE));
-  EXPECT_TRUE(p->Saw(WM_SIZE));
-  EXPECT_TRUE(p->Saw(WM_NCCALCSIZE));
-  EXPECT_EQ(resizes, 1);
   auto* g = new TSpot(&form);
   g->SetParent(&form);
-  int graphicResizes = 0;
-  g->OnResize = [&](TObject*) { ++graphicResizes; };
-  g->SetBounds(5, 5, 10, 10);
-  g->SetBounds(6, 6, 10, 10);
-  EXPECT_EQ(graphicResizes, 1);
+  g->SetBounds(0, 0, 50, 50);
+  int resizes = 0;
+  p->OnResize = [&](TObject*) { ++resizes; };
+  g->OnResize = [&](TObject*) { ++resizes; };
+  struct Case {
+    TRect bounds;
+    bool move, size;
+  } cases[] = {
+      {Rect(10, 10, 60, 60), true, false},
+      {Rect(10, 10, 70, 60), false, true},
+      {Rect(0, 0, 10, 10), true, true},
+      {Rect(0, 0, 10, 10), false, false},
+  };
+  for (const Case& c : cases) {
+    for (TControl* control : std::initializer_list<TControl*>{p, g}) {
+      p->seen.clear();
+      resizes = 0;
+      control->SetBoundsRect(c.bounds);
+      EXPECT_EQ(resizes, c.size ? 1 : 0) << c.bounds.Right;  // windows and windowless alike
+      if (control != p) continue;
+      EXPECT_EQ(p->Saw(WM_MOVE), c.move) << c.bounds.Right;
+      EXPECT_EQ(p->Saw(WM_SIZE), c.size) << c.bounds.Right;
+      EXPECT_EQ(p->Saw(WM_NCCALCSIZE), c.size) << c.bounds.Right;
+    }
+  }
 }
 
 TEST(MouseTest, ACapturedControlGetsTheMouseOverOtherWindows) {
@@ -688,14 +725,7 @@ TEST(MouseTest, ACapturedControlGetsTheMouseOverOtherWindows) {
   EXPECT_TRUE(a->Saw(WM_MOUSEMOVE));
 }
 
-TEST(MouseTest, DoubleClickGivesOneClickThenDblClickWithTheDoubleFlag) {
-  auto form = ShownForm(120, 80);
-  auto* host = new TProbe(form.get());
-  host->SetBounds(0, 0, 100, 60);
-  host->SetParent(form.get());
-  auto* spot = new TSpot(form.get());
-  spot->SetBounds(10, 10, 20, 15);
-  spot->SetParent(host);
+TEST_F(SpotTest, DoubleClickGivesOneClickThenDblClickWithTheDoubleFlag) {
   std::vector<std::string> log;
   spot->OnClick = [&](TObject*) { log.push_back("click"); };
   spot->OnDblClick = [&](TObject*) { log.push_back("dblclick"); };
@@ -783,6 +813,136 @@ TEST(PaintTest, UpdatePaintsWhatIsInvalidAtOnce) {
   EXPECT_EQ(p->paints, before + 1);
   p->Repaint();
   EXPECT_EQ(p->paints, before + 2);
+}
+
+namespace {
+
+// Rows of 10 pixels in four colours, scrolled by `top`; remembers what it was asked to paint.
+class TRows : public TCustomControl {
+ public:
+  using TCustomControl::TCustomControl;
+  int top = 0;
+  std::vector<TRect> painted;
+  static TColor RowColor(int row) {
+    static const TColor colors[] = {clRed, clLime, clBlue, clYellow};
+    return colors[((row % 4) + 4) % 4];
+  }
+  void Dispatch(TMessage& m) override {
+    if (m.Msg == WM_PAINT && m.LParam) painted.push_back(*reinterpret_cast<const TRect*>(m.LParam));
+    TCustomControl::Dispatch(m);
+  }
+
+ protected:
+  void PaintContent() override {
+    for (int y = 0; y < Height(); y += 10) {
+      Canvas()->Brush()->SetColor(RowColor((y + top) / 10));
+      Canvas()->FillRect(Rect(0, y, Width(), y + 10));
+    }
+  }
+};
+
+}  // namespace
+
+TEST(PaintTest, ScrollingMovesPaintedPixelsAndPaintsOnlyTheUncoveredStrip) {
+  auto form = ShownForm(120, 100);
+  auto* rows = new TRows(form.get());
+  rows->SetBounds(0, 0, 60, 80);
+  rows->SetParent(form.get());
+  const TRect strip = Rect(0, 30, 40, 40), clip = Rect(0, 0, 40, 40);
+  struct Case {
+    int dy;
+    const TRect* scroll;
+    const TRect* clip;
+    TRect update;
+  } cases[] = {
+      {-10, nullptr, nullptr, Rect(0, 70, 60, 80)},
+      {10, nullptr, nullptr, Rect(0, 0, 60, 10)},
+      {-10, &clip, nullptr, strip},
+      {-10, nullptr, &clip, strip},
+  };
+  for (const Case& c : cases) {
+    Pump();
+    rows->painted.clear();
+    TRect update;
+    EXPECT_EQ(ScrollWindowEx(rows, 0, c.dy, c.scroll, c.clip, &update, SW_INVALIDATE),
+              SIMPLEREGION);
+    EXPECT_EQ(update, c.update);
+    rows->Update();
+    EXPECT_EQ(rows->painted, std::vector<TRect>{c.update}) << c.dy;
+  }
+  // What the window shows: row 1 at the top, moved there, not painted again.
+  rows->Invalidate();
+  Pump();
+  rows->top = 10;
+  ScrollWindow(rows, 0, -10, nullptr, nullptr);
+  Pump();
+  QWidget* window = vantrel::qt::WindowWidget(*form);
+  const QImage shown = window->screen()->grabWindow(window->winId()).toImage();
+  const QPoint origin = ClientOf(rows)->mapTo(window, QPoint(0, 0));
+  for (int y : {5, 35, 75})
+    EXPECT_EQ(vantrel::qt::FromQColor(shown.pixelColor(origin + QPoint(50, y))),
+              TRows::RowColor(y / 10 + 1)) << y;
+  // Child windows move along unless only a part of the window scrolls.
+  auto* child = new TProbe(form.get());
+  child->SetBounds(5, 40, 10, 10);
+  child->SetParent(rows);
+  ScrollWindow(rows, 0, 10, nullptr, nullptr);
+  EXPECT_EQ(child->Top(), 50);
+  ScrollWindow(rows, 0, 10, &clip, nullptr);
+  EXPECT_EQ(child->Top(), 50);
+  ScrollWindowEx(rows, 0, -10, nullptr, nullptr, nullptr, SW_SCROLLCHILDREN);
+  EXPECT_EQ(child->Top(), 40);
+}
+
+TEST(PaintTest, ValidatedAreasAreNotPaintedAgain) {
+  auto form = ShownForm(120, 100);
+  auto* rows = new TRows(form.get());
+  rows->SetBounds(0, 0, 60, 80);
+  rows->SetParent(form.get());
+  const TRect top = Rect(0, 0, 60, 40);
+  struct Case {
+    const TRect* validate;
+    std::vector<TRect> painted;
+  } cases[] = {
+      {&top, {Rect(0, 40, 60, 80)}},
+      {nullptr, {}},
+  };
+  for (const Case& c : cases) {
+    Pump();
+    rows->painted.clear();
+    rows->Invalidate();
+    ValidateRect(rows, c.validate);
+    rows->Update();
+    EXPECT_EQ(rows->painted, c.painted);
+  }
+}
+
+TEST(PaintTest, DrawingOutsidePaintShowsUntilTheControlIsInvalidated) {
+  auto form = ShownForm(120, 100);
+  auto* rows = new TRows(form.get());
+  rows->SetBounds(0, 0, 60, 80);
+  rows->SetParent(form.get());
+  Pump();
+  // A column-sizing line as grids draw it during a drag: inverted, drawn twice to erase.
+  auto sizingLine = [&] {
+    TCanvas* c = rows->Canvas();
+    c->Pen()->SetMode(pmNot);
+    c->MoveTo(30, 0);
+    c->LineTo(30, 80);
+  };
+  auto at = [&](int x, int y) {
+    Pump();
+    return Snapshot(rows)->Canvas()->Pixels(x, y);
+  };
+  const TColor red = TRows::RowColor(0), inverted = TColor(0xFFFFFF ^ ColorToRGB(red));
+  sizingLine();
+  EXPECT_EQ(at(30, 5), inverted);
+  EXPECT_EQ(at(31, 5), red);
+  sizingLine();
+  EXPECT_EQ(at(30, 5), red);
+  sizingLine();
+  rows->Invalidate();  // the control paints itself again: the overlay is gone
+  EXPECT_EQ(at(30, 5), red);
 }
 
 TEST(MouseTest, FormHooksSeeSetCursorForTheirChildren) {

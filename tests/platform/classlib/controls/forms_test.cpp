@@ -11,6 +11,7 @@
 
 #include "platform/classlib/controls/clipboard.h"
 #include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/controls/outline.h"
 #include "platform/classlib/controls/timer.h"
 #include "platform/classlib/core/messagepump.h"
 #include "platform/classlib/graphics/drawing.h"
@@ -188,6 +189,29 @@ TEST(KeyTest, ShortCutHooksSeeKeyDownBeforePreviewAndControl) {
   }
 }
 
+TEST(KeyTest, CtrlLetterTypesTheControlCharacterOnEveryPlatform) {
+  auto form = ShownForm();
+  std::vector<std::string> log;
+  std::string typed;
+  TField* a = FocusedTypist(form.get(), &log, &typed);
+  struct Case {
+    Qt::Key key;
+    Qt::KeyboardModifiers mods;
+    std::string typed;
+  } cases[] = {
+      {Qt::Key_S, Qt::ControlModifier, "\x13"},
+      {Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier, "\x01"},
+      {Qt::Key_Z, Qt::ControlModifier, "\x1a"},
+      {Qt::Key_S, Qt::NoModifier, "s"},
+      {Qt::Key_S, Qt::ControlModifier | Qt::AltModifier, "s"},  // AltGr keeps its text
+  };
+  for (const Case& c : cases) {
+    typed.clear();
+    Key(a, c.key, c.mods);
+    EXPECT_EQ(typed, c.typed) << c.key;
+  }
+}
+
 TEST(KeyTest, AltLetterReachesTheControlWithThatMnemonic) {
   auto form = ShownForm();
   class TAccel : public TCustomControl {
@@ -257,6 +281,79 @@ TEST(ModalTest, ButtonClickEndsTheModalLoop) {
   ok->OnClick = [&](TObject*) { dialog.SetModalResult(mrOk); };
   QTimer::singleShot(10, [&] { Click(ok, 5, 5); });
   EXPECT_EQ(dialog.ShowModal(), mrOk);
+}
+
+TEST(CancelModeTest, TheMouseHolderAndTheFocusLoserAreTold) {
+  auto form = ShownForm();
+  std::vector<std::string> log;
+  auto* held = new TField(form.get(), &log, "held");
+  held->SetBounds(0, 0, 60, 40);
+  held->SetParent(form.get());
+  auto* next = new TField(form.get(), &log, "next");
+  next->SetBounds(0, 50, 60, 40);
+  next->SetParent(form.get());
+  held->WindowProc = [&, old = held->WindowProc](TMessage& m) {
+    if (m.Msg == WM_CANCELMODE) log.push_back("cancel mode");
+    if (m.Msg == CM_CANCELMODE)
+      log.push_back(std::string("cancel for ") + (LPARAM(next) == m.LParam ? "next" : "?"));
+    old(m);
+  };
+  held->OnMouseUp = [&](TObject*, TMouseButton, TShiftState, int, int) { log.push_back("up"); };
+  held->OnClick = [&](TObject*) { log.push_back("click"); };
+  const std::vector<std::string> cancelled{"cancel mode", "up"};  // released outside: no click
+  // A modal window opening.
+  QTest::mousePress(ClientOf(held), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+  ASSERT_EQ(GetCaptureControl(), held);
+  log.clear();
+  TForm dialog(nullptr);
+  QTimer::singleShot(10, [&] { dialog.SetModalResult(mrOk); });
+  dialog.ShowModal();
+  EXPECT_EQ(log, cancelled);
+  EXPECT_EQ(GetCaptureControl(), nullptr);
+  // The application losing activation (its last window goes away).
+  QTest::mouseRelease(ClientOf(held), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+  vantrel::qt::WindowWidget(*form)->activateWindow();
+  Pump(5);
+  QTest::mousePress(ClientOf(held), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+  ASSERT_EQ(GetCaptureControl(), held);
+  ASSERT_TRUE(Application->Active());
+  log.clear();
+  form->Hide();
+  Pump(5);
+  EXPECT_FALSE(Application->Active());
+  EXPECT_EQ(log, cancelled);
+  EXPECT_EQ(GetCaptureControl(), nullptr);
+  // The focus moving on: the loser hears who takes it.
+  form->Show();
+  Pump(5);
+  held->SetFocus();
+  log.clear();
+  next->SetFocus();
+  EXPECT_EQ(log, (std::vector<std::string>{"cancel for next", "exit held", "enter next"}));
+}
+
+TEST(ModalTest, APopUpWithoutOwnerInAModalDialogGetsItsClicks) {
+  Application->Initialize();
+  TForm dialog(nullptr);
+  dialog.SetBounds(50, 50, 200, 150);
+  auto* popup = new TStyledControl(&dialog, [](TCreateParams& params) {
+    params.Style = WS_POPUP;
+    params.ExStyle = WS_EX_TOOLWINDOW;
+    params.WndParent = nullptr;  // a parent, but no owner window
+  });
+  popup->SetBounds(70, 90, 60, 40);
+  popup->Hide();
+  popup->SetParent(&dialog);
+  int clicks = 0;
+  popup->OnClick = [&](TObject*) { ++clicks; };
+  QTimer::singleShot(10, [&] {
+    popup->Show();
+    Pump();
+    SystemClick(popup, 5, 5);
+    dialog.SetModalResult(mrOk);
+  });
+  EXPECT_EQ(dialog.ShowModal(), mrOk);
+  EXPECT_EQ(clicks, 1);
 }
 
 TEST(CloseTest, CloseActionsAndCloseQuery) {
@@ -546,6 +643,51 @@ TEST(ActivationTest, ShowingAFormActivatesItAndTheApplication) {
   EXPECT_FALSE(second->Active());
   EXPECT_EQ(deactivations, 1);
   EXPECT_EQ(Screen->ActiveForm(), first.get());
+}
+
+TEST(ActivationTest, NoActivateWindowsLeaveTheFormActiveAndTheKeyboardInTheEdit) {
+  auto form = ShownForm(200, 150);
+  std::vector<std::string> log;
+  std::string typed;
+  TField* edit = FocusedTypist(form.get(), &log, &typed);
+  int deactivations = 0;
+  form->OnDeactivate = [&](TObject*) { ++deactivations; };
+  auto* list = new TStyledControl(form.get(), [](TCreateParams& params) {
+    params.Style = WS_POPUP | WS_BORDER;
+    params.ExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE;
+  });
+  list->SetParent(form.get());
+  list->SetBounds(20, 40, 80, 60);
+  int clicks = 0;
+  list->OnClick = [&](TObject*) { ++clicks; };
+  THintWindow hint(nullptr);
+  TScreenOutline outline;
+  struct Case {
+    const char* what;
+    std::function<void()> show, hide;
+  } cases[] = {
+      {"pop-up list", [&] { list->Show(); }, [&] { list->Hide(); }},
+      {"hint", [&] { hint.ActivateHint(Rect(30, 30, 120, 50), "tip"); }, [&] { hint.ReleaseHint(); }},
+      {"drag outline", [&] { outline.Show(Rect(10, 10, 90, 70), 3); }, [&] { outline.Hide(); }},
+  };
+  for (const Case& c : cases) {
+    Pump(5);
+    c.show();
+    Pump(5);
+    EXPECT_TRUE(form->Active()) << c.what;
+    EXPECT_EQ(QApplication::focusWidget(), ClientOf(edit)) << c.what;
+    Key(edit, Qt::Key_K);
+    c.hide();
+  }
+  EXPECT_EQ(deactivations, 0);
+  EXPECT_EQ(typed, "kkk");
+  // Clicks in the pop-up still reach it, and leave the keyboard where it was.
+  list->Show();
+  Pump(5);
+  SystemClick(list, 10, 10);
+  EXPECT_EQ(clicks, 1);
+  EXPECT_TRUE(form->Active());
+  EXPECT_EQ(QApplication::focusWidget(), ClientOf(edit));
 }
 
 TEST(FormStyleTest, BorderStylesChooseTheWindowKind) {

@@ -69,8 +69,93 @@ TEST(NativeWidgetTest, KeysPassTheControlsEventsBeforeTheWidget) {
   QTest::mouseClick(name->edit, Qt::LeftButton, Qt::NoModifier, QPoint(30, 5));
   EXPECT_EQ(downs, 1);
   EXPECT_EQ(form->ActiveControl(), name);  // the widget took the focus: the form knows
-  // Re-creating the window makes a new widget.
-  name->RecreateWnd();
+}
+
+TEST(NativeWidgetTest, AToolbarMovesBetweenDocksAndFloatsKeepingItsEdit) {
+  auto form = ShownForm(300, 200);
+  auto dock = [&](int top) {
+    auto* d = new TCustomControl(form.get());
+    d->SetBounds(0, top, 300, 40);
+    d->SetParent(form.get());
+    return d;
+  };
+  TCustomControl* top = dock(0);
+  TCustomControl* bottom = dock(150);
+  TForm floating(nullptr);
+  floating.SetBounds(400, 100, 200, 60);
+  floating.Show();
+  auto* toolbar = new TCustomControl(form.get());
+  toolbar->SetBounds(0, 0, 200, 30);
+  toolbar->SetParent(top);
+  auto* name = new TLineEdit(toolbar);
+  name->SetParent(toolbar);
+  name->SetFocus();
+  QTest::keyClicks(name->edit, "abcd");
+  QLineEdit* widget = name->edit;
+  struct Case {
+    TWinControl* dock;
+    bool sameForm;
+  } cases[] = {{bottom, true}, {&floating, false}, {top, false}};
+  for (const Case& c : cases) {
+    toolbar->SetParent(c.dock);
+    Pump();
+    EXPECT_EQ(name->edit, widget);  // the same widget: text, selection and undo stay
+    EXPECT_EQ(widget->text(), "abcd");
+    EXPECT_TRUE(widget->isUndoAvailable());
+    EXPECT_EQ(widget->window(), vantrel::qt::WindowWidget(*GetParentForm(c.dock)));
+    EXPECT_TRUE(widget->isVisible());
+    EXPECT_TRUE(!c.sameForm || name->Focused());
+  }
+  // Taken off every parent the windows go; put back, the edit returns as it was.
+  name->edit->setSelection(1, 2);
+  toolbar->SetParent(nullptr);
+  EXPECT_FALSE(name->HandleAllocated());
+  toolbar->SetParent(top);
   ASSERT_NE(name->edit, nullptr);
-  EXPECT_EQ(name->edit->text(), "");
+  EXPECT_EQ(name->edit->text(), "abcd");
+  EXPECT_EQ(name->edit->selectedText(), "bc");
+  // CM_RECREATEWND re-creates once, after the events being handled.
+  widget = name->edit;
+  widget->setSelection(3, -2);  // the cursor at the start of the selection
+  name->Perform(CM_RECREATEWND);
+  name->Perform(CM_RECREATEWND);
+  EXPECT_EQ(name->edit, widget);
+  Pump();
+  EXPECT_NE(name->edit, widget);
+  EXPECT_EQ(name->edit->text(), "abcd");
+  EXPECT_EQ(name->edit->selectedText(), "bc");
+  EXPECT_EQ(name->edit->cursorPosition(), 1);
+}
+
+TEST(NativeWidgetTest, TheMouseGoesToTheCaptureOverAHostedWidget) {
+  auto form = ShownForm(200, 100);
+  auto* name = new TLineEdit(form.get());
+  name->SetParent(form.get());
+  auto* popup = new TCustomControl(form.get());
+  popup->SetBounds(0, 50, 100, 40);
+  popup->SetParent(form.get());
+  std::vector<std::string> log;
+  auto note = [&](const char* who) {
+    return [&log, who](TObject*, TMouseButton, TShiftState, int x, int y) {
+      log.push_back(std::string(who) + " " + std::to_string(x) + "," + std::to_string(y));
+    };
+  };
+  auto* other = new TLineEdit(form.get());
+  other->SetLeft(130);
+  other->SetParent(form.get());
+  other->SetFocus();
+  popup->OnMouseDown = note("popup");
+  name->OnMouseDown = note("edit");
+  const int y = name->edit->mapTo(ClientOf(name), QPoint(30, 5)).y();
+  popup->SetMouseCapture(true);
+  QTest::mouseClick(name->edit, Qt::LeftButton, Qt::NoModifier, QPoint(30, 5));
+  // In the popup's coordinates; the widget saw no press, so took no focus.
+  EXPECT_EQ(log, (std::vector<std::string>{"popup 30," + std::to_string(y - 50)}));
+  EXPECT_EQ(form->ActiveControl(), other);
+  // Without a capture the widget's own control gets it again.
+  ReleaseCapture();
+  log.clear();
+  QTest::mouseClick(name->edit, Qt::LeftButton, Qt::NoModifier, QPoint(30, 5));
+  EXPECT_EQ(log, (std::vector<std::string>{"edit 30," + std::to_string(y)}));
+  EXPECT_EQ(form->ActiveControl(), name);
 }

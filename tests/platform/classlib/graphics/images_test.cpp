@@ -199,6 +199,15 @@ TEST(MetafileTest, RecordsReplaysScaledAndSavesSvg) {
   EXPECT_EQ(loaded.Width(), 20);  // unchanged after a failed load
 }
 
+// The SVG file as a picture of its size.
+std::unique_ptr<TBitmap> RenderSvg(const std::string& name) {
+  TMetafile svg;
+  svg.LoadFromFile(name);
+  auto b = Surface(svg.Width(), svg.Height(), clFuchsia);
+  b->Canvas()->Draw(0, 0, &svg);
+  return b;
+}
+
 TEST(SvgCanvasTest, WritesTheDrawing) {
   QTemporaryDir dir;
   const std::string name = dir.filePath("c.svg").toStdString();
@@ -206,12 +215,43 @@ TEST(SvgCanvasTest, WritesTheDrawing) {
     TSvgCanvas c(name, 100, 50, "chart");
     c.Brush()->SetColor(clBlue);
     c.Rectangle(10, 10, 50, 40);
-    c.TextOut(5, 5, "Legend");
+    c.Brush()->SetStyle(bsClear);
+    c.TextOut(60, 5, "Legend");
   }
-  const std::string svg = ReadFile(name);
-  EXPECT_NE(svg.find("<svg"), std::string::npos);
-  EXPECT_NE(svg.find("Legend"), std::string::npos);
-  EXPECT_NE(svg.find("chart"), std::string::npos);
+  EXPECT_NE(ReadFile(name).find("<title>chart</title>"), std::string::npos);
+  auto shown = RenderSvg(name);
+  EXPECT_EQ(shown->Canvas()->Pixels(30, 25), clBlue);
+  EXPECT_EQ(shown->Canvas()->Pixels(10, 25), clBlack);  // the pen's edge
+  int text = 0;
+  for (int y = 0; y < 50; ++y)
+    for (int x = 60; x < 100; ++x) text += shown->Canvas()->Pixels(x, y) != clFuchsia;
+  EXPECT_GT(text, 20);
+}
+
+TEST(SvgCanvasTest, WhiteOfAnAndedPictureIsTransparentOnTheVectorPage) {
+  // A black square on white, ANDed onto red: red stays around the square, as on the screen.
+  auto picture = Surface(20, 20, clWhite);
+  picture->Canvas()->Brush()->SetColor(clBlack);
+  picture->Canvas()->FillRect(Rect(5, 5, 15, 15));
+  QTemporaryDir dir;
+  const std::string name = dir.filePath("and.svg").toStdString();
+  auto draw = [&](TCanvas* c) {
+    c->Brush()->SetColor(clRed);
+    c->FillRect(Rect(0, 0, 40, 40));
+    c->SetCopyMode(cmSrcAnd);
+    c->CopyRect(Rect(10, 10, 30, 30), picture->Canvas(), Rect(0, 0, 20, 20));
+  };
+  {
+    TSvgCanvas svg(name, 40, 40);
+    draw(&svg);
+  }
+  auto screen = Surface(40, 40);
+  draw(screen->Canvas());
+  auto page = RenderSvg(name);
+  for (TPoint p : {Point(12, 12), Point(20, 20), Point(35, 35)})
+    EXPECT_EQ(page->Canvas()->Pixels(p.x, p.y), screen->Canvas()->Pixels(p.x, p.y)) << p.x;
+  EXPECT_EQ(page->Canvas()->Pixels(12, 12), clRed);
+  EXPECT_EQ(page->Canvas()->Pixels(20, 20), clBlack);
 }
 
 TEST(PictureTest, HoldsOneKindAndLoadsByExtension) {
