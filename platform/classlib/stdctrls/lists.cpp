@@ -5,6 +5,7 @@
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/core/strutils.h"
 #include "platform/classlib/graphics/drawing.h"
+#include "platform/classlib/stdctrls/ctrlutils.h"
 
 IMPLEMENT_CLASS(TListBoxStrings, TStrings)
 IMPLEMENT_CLASS(TCustomListBox, TCustomControl)
@@ -450,17 +451,7 @@ void TCustomListBox::Dispatch(TMessage& m) {
     TCustomControl::Dispatch(m);
     return;
   }
-  switch (LoWord(m.WParam)) {
-    case SB_LINEUP: SetTopIndex(topIndex_ - 1); break;
-    case SB_LINEDOWN: SetTopIndex(topIndex_ + 1); break;
-    case SB_PAGEUP: SetTopIndex(topIndex_ - VisibleCount(topIndex_)); break;
-    case SB_PAGEDOWN: SetTopIndex(topIndex_ + VisibleCount(topIndex_)); break;
-    case SB_THUMBTRACK:
-    case SB_THUMBPOSITION: SetTopIndex(HiWord(m.WParam)); break;
-    case SB_TOP: SetTopIndex(0); break;
-    case SB_BOTTOM: SetTopIndex(items_->Count()); break;
-    default: break;
-  }
+  SetTopIndex(ScrollRequestTarget(m.WParam, topIndex_, 1, VisibleCount(topIndex_), items_->Count()));
 }
 
 // ---- Looks ---------------------------------------------------------------------------
