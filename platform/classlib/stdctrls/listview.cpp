@@ -206,8 +206,9 @@ TListView::TListView(TComponent* AOwner)
 }
 
 TListView::~TListView() {
-  // The items go first, while the view they report to still stands.
+  // Items and columns go while the view they report to still stands.
   items_.reset();
+  columns_.reset();
 }
 
 void TListView::SetViewStyle(TViewStyle value) {
@@ -258,7 +259,7 @@ void TListView::SetSortType(TSortType value) {
 }
 
 void TListView::ItemsChanged() {
-  if (items_ && items_->updateCount_ > 0) return;
+  if (!items_ || !columns_ || items_->updateCount_ > 0) return;
   UpdateScrollBars();
   Invalidate();
 }
