@@ -47,6 +47,18 @@ TEST(TabControlTest, TabsLieOnTheirSideAndHitTestsFindThem) {
     TRect overlap;
     EXPECT_FALSE(IntersectRect(overlap, page, c.second));
     EXPECT_EQ(t->TabRect(3), TRect{});
+    // The same through the tab window's messages.
+    TTCHitTestInfo hit{mid};
+    EXPECT_EQ(t->Perform(TCM_HITTEST, 0, LPARAM(&hit)), 1);
+    TRect r;
+    EXPECT_EQ(t->Perform(TCM_GETITEMRECT, 1, LPARAM(&r)), 1);
+    EXPECT_EQ(r, c.second);
+    EXPECT_EQ(t->Perform(TCM_GETITEMRECT, 3, LPARAM(&r)), 0);
+    r = t->ClientRect();
+    t->Perform(TCM_ADJUSTRECT, 0, LPARAM(&r));
+    EXPECT_EQ(r, page);
+    t->Perform(TCM_ADJUSTRECT, 1, LPARAM(&r));
+    EXPECT_EQ(r, t->ClientRect());
     delete t;
   }
 }
