@@ -1,6 +1,8 @@
 #include "platform/classlib/stdctrls/comboboxes.h"
 
+#include <QApplication>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPointer>
 
 #include <algorithm>
@@ -22,8 +24,39 @@ std::string FromQ(const QString& s) { return s.toUtf8().toStdString(); }
 
 }  // namespace
 
+// Closes a dropped-down list when the mouse is pressed anywhere outside it
+// and its combo box, as the window's list closes.
+class OutsideClickWatcher : public QObject {
+ public:
+  OutsideClickWatcher(QWidget* combo, QWidget* list, std::function<void()> close)
+      : combo_(combo), list_(list), close_(std::move(close)) {
+    qApp->installEventFilter(this);
+  }
+
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    if (e->type() != QEvent::MouseButtonPress || !watched->isWidgetType()) return false;
+    auto* w = static_cast<QWidget*>(watched);
+    const bool inside = (list_ && (w == list_ || list_->isAncestorOf(w))) ||
+                        (combo_ && (w == combo_ || combo_->isAncestorOf(w)));
+    if (!inside && close_) vantrel::qt::Guarded(close_);
+    return false;
+  }
+  // Stops watching at once; the watcher itself goes later (it may be the
+  // one calling).
+  void Retire() {
+    close_ = nullptr;
+    qApp->removeEventFilter(this);
+    deleteLater();
+  }
+
+ private:
+  QPointer<QWidget> combo_, list_;
+  std::function<void()> close_;
+};
+
 struct TCustomComboBox::EditPart {
   QPointer<QLineEdit> line;
+  std::unique_ptr<OutsideClickWatcher> watcher;
 };
 
 // The dropped-down list: a bordered pop-up under the combo box that never
@@ -228,12 +261,15 @@ void TCustomComboBox::SetDroppedDown(bool value) {
   list_->SetTopIndex(itemIndex_);
   list_->Show();
   vantrel::qt::RaiseWindow(vantrel::qt::WindowWidget(*list_));
+  edit_->watcher = std::make_unique<OutsideClickWatcher>(
+      vantrel::qt::WindowWidget(*this), vantrel::qt::WindowWidget(*list_), [this] { CloseList(false); });
   Invalidate();
 }
 
 void TCustomComboBox::CloseList(bool accept) {
   if (!DroppedDown()) return;
   const int chosen = list_->ItemIndex();
+  if (edit_->watcher) edit_->watcher.release()->Retire();
   list_->Hide();
   Invalidate();
   const auto alive = Lifetime();

@@ -237,6 +237,13 @@ TEST(ComboBoxTest, AClickOnTheButtonDropsTheListAndAClickInItChooses) {
   EXPECT_FALSE(c->DroppedDown());
   EXPECT_EQ(c->Text(), "Blue");
   EXPECT_EQ(log, (std::vector<std::string>{"drop", "close", "click", "change Blue"}));
+  // A press anywhere else closes the list without choosing.
+  log.clear();
+  c->SetDroppedDown(true);
+  Pump();
+  QTest::mouseClick(ClientOf(form.get()), Qt::LeftButton, Qt::NoModifier, QPoint(150, 120));
+  EXPECT_FALSE(c->DroppedDown());
+  EXPECT_EQ(log, (std::vector<std::string>{"drop", "close"}));
   // Typing in the edit part is a change and picks the item it names.
   log.clear();
   c->SetMaxLength(4);
