@@ -255,6 +255,11 @@ TEST(ComboBoxTest, AClickOnTheButtonDropsTheListAndAClickInItChooses) {
   EXPECT_EQ(c->Text(), "Gree");
   EXPECT_EQ(c->ItemIndex(), -1);
   QTest::keyClick(edit, Qt::Key_Backspace);
+  // The owner may refuse typed keys.
+  c->OnKeyPress = [](TObject*, char32_t& key) { key = 0; };
+  QTest::keyClicks(edit, "xy");
+  EXPECT_EQ(c->Text(), "Gre");
+  c->OnKeyPress = nullptr;
   c->SetText("Green");
   EXPECT_EQ(c->ItemIndex(), 1);
   EXPECT_EQ(log.size(), 5u);

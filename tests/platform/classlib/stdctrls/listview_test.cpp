@@ -70,6 +70,16 @@ TEST(ListViewTest, ReportRowsSitUnderTheHeaderAndTheMouseAndKeysSelect) {
   Click(lv, 10, 110);
   EXPECT_EQ(lv->Selected(), nullptr);
   EXPECT_EQ(log, (std::vector<std::string>{"+b.txt", "+a.zip", "+c.bmp", "-b.txt", "-a.zip", "-c.bmp"}));
+  // Hot tracking follows the mouse; a double click reaches OnDblClick.
+  lv->SetHotTrack(true);
+  const TRect third = lv->ItemRect(lv->Items()->Item(2));
+  QTest::mouseMove(ClientOf(lv), QPoint(10, third.Top + 2));
+  EXPECT_EQ(lv->HotItem(), lv->Items()->Item(2));
+  int doubles = 0;
+  lv->OnDblClick = [&](TObject*) { ++doubles; };
+  QTest::mouseDClick(ClientOf(lv), Qt::LeftButton, Qt::NoModifier, QPoint(10, third.Top + 2));
+  EXPECT_EQ(doubles, 1);
+  EXPECT_EQ(SelectedCaptions(lv), (std::vector<std::string>{"c.bmp"}));
   // A single selection keeps one item.
   lv->SetMultiSelect(false);
   lv->Items()->Item(0)->SetSelected(true);
