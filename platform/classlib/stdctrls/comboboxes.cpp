@@ -9,6 +9,7 @@
 
 #include "platform/classlib/controls/qtbackend.h"
 #include "platform/classlib/core/strutils.h"
+#include "platform/classlib/graphics/qtbridge.h"
 #include "platform/classlib/graphics/drawing.h"
 
 IMPLEMENT_CLASS(TCustomComboBox, TCustomControl)
@@ -123,6 +124,7 @@ void TCustomComboBox::CreateWnd() {
   if (!HasEditPart()) return;
   auto* line = new QLineEdit;
   line->setFrame(false);
+  line->setFont(vantrel::qt::ToQFont(*Font()));
   line->setText(ToQ(Text()));
   if (maxLength_ > 0) line->setMaxLength(maxLength_);
   QObject::connect(line, &QLineEdit::textEdited, line, [this](const QString& t) {
@@ -402,6 +404,10 @@ void TCustomComboBox::Dispatch(TMessage& m) {
         if (CanFocus() && !Focused()) SetFocus();
         SetDroppedDown(!DroppedDown());
       }
+      return;
+    case CM_FONTCHANGED:
+      if (edit_->line) edit_->line->setFont(vantrel::qt::ToQFont(*Font()));
+      TCustomControl::Dispatch(m);
       return;
     case CM_TEXTCHANGED:
       if (edit_->line && FromQ(edit_->line->text()) != Text()) edit_->line->setText(ToQ(Text()));

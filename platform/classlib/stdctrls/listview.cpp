@@ -205,6 +205,12 @@ TListView::TListView(TComponent* AOwner)
   SetParentColor(false);
 }
 
+void TListView::FillCreateParams(TCreateParams& params) {
+  TCustomControl::FillCreateParams(params);
+  params.Style |= WS_HSCROLL | WS_VSCROLL;
+  params.ExStyle |= WS_EX_CLIENTEDGE;
+}
+
 TListView::~TListView() {
   // Items and columns go while the view they report to still stands.
   items_.reset();
@@ -648,6 +654,7 @@ void TListView::PaintItem(TListItem* item, const TRect& cell, const Geometry& g)
   if (shown) c->FillRect(label);
   c->Brush()->SetStyle(bsClear);
   TRect text = label;
+  if (!icon) text.Left += kLabelMargin;  // the highlight reaches past the text
   DrawText(c, item->Caption(), text,
            (icon ? DT_CENTER : DT_LEFT) | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
   c->Brush()->SetStyle(bsSolid);

@@ -131,7 +131,8 @@ TEST(ListViewTest, SelectionStaysVisibleWithoutFocusOnlyWhenAsked) {
   other->SetBounds(0, 125, 50, 20);
   lv->Items()->Item(0)->SetSelected(true);
   const TRect r = lv->ItemRect(lv->Items()->Item(0));
-  const int x = 2 + 4, y = 2 + (r.Top + r.Bottom) / 2;  // inside the label, in window pixels
+  // Inside the label before its text, in window pixels (inside the 2-pixel frame).
+  const int x = 2 + 3, y = 2 + (r.Top + r.Bottom) / 2;
   struct {
     bool focused, hide;
     TColor want;
@@ -144,7 +145,7 @@ TEST(ListViewTest, SelectionStaysVisibleWithoutFocusOnlyWhenAsked) {
     else other->SetFocus();
     Pump();
     auto shot = Snapshot(lv);
-    EXPECT_EQ(shot->Canvas()->Pixels(x - 2, y), ColorToRGB(c.want));
+    EXPECT_EQ(shot->Canvas()->Pixels(x, y), ColorToRGB(c.want));
   }
 }
 
