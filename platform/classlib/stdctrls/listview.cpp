@@ -538,7 +538,9 @@ void TListView::KeyDown(WORD& Key, TShiftState Shift) {
   TCustomControl::KeyDown(Key, Shift);
   if (Key == 0 || items_->Count() == 0) return;
   const int from = focused_ ? focused_->Index() : -1;
-  const int to = from < 0 ? (KeyTarget(Key, 0) == -2 ? -2 : 0) : KeyTarget(Key, from);
+  int to = KeyTarget(Key, std::max(from, 0));
+  // Without a focused item every move starts on the first one; End goes to the last.
+  if (from < 0 && to >= 0 && Key != VK_END) to = 0;
   if (to >= 0) {
     if (multiSelect_ && Shift.Contains(ssCtrl) && !Shift.Contains(ssShift)) {
       SetItemFocused(items_->Item(to));  // Ctrl moves only the focus

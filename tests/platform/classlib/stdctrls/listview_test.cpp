@@ -87,6 +87,22 @@ TEST(ListViewTest, ReportRowsSitUnderTheHeaderAndTheMouseAndKeysSelect) {
   EXPECT_EQ(SelectedCaptions(lv), (std::vector<std::string>{"a.zip"}));
 }
 
+TEST(ListViewTest, KeysScrollTheFocusedItemIntoView) {
+  auto form = ShownForm(220, 150);
+  std::vector<std::string> rows;
+  for (int i = 0; i < 30; ++i) rows.push_back("file" + std::to_string(i) + ":" + std::to_string(i));
+  TListView* lv = NewReport(form.get(), rows);
+  Pump();
+  lv->SetFocus();
+  QTest::keyClick(ClientOf(lv), Qt::Key_End);
+  TListItem* last = lv->Items()->Item(29);
+  EXPECT_EQ(lv->ItemFocused(), last);
+  EXPECT_LE(lv->ItemRect(last).Bottom, lv->ClientHeight());
+  EXPECT_NE(lv->TopItem(), lv->Items()->Item(0));
+  QTest::keyClick(ClientOf(lv), Qt::Key_Home);
+  EXPECT_EQ(lv->TopItem(), lv->Items()->Item(0));
+}
+
 TEST(ListViewTest, SortingByCaptionByOnCompareAndByCustomSort) {
   auto form = ShownForm(220, 150);
   TListView* lv = NewReport(form.get(), {"b.txt:10", "a.zip:2000", "c.bmp:5"});

@@ -88,6 +88,13 @@ TEST(TabControlTest, TheUserChangesTabsUnlessOnChangingRefusesAndCodeTellsNobody
   t->SetTabIndex(0);
   EXPECT_EQ(log, (std::vector<std::string>{"changing 0", "change 2", "changing 2", "changing 2",
                                            "change 1"}));
+  // Hot tracking follows the mouse over the tabs and ends when it leaves.
+  t->SetHotTrack(true);
+  p = Middle(t->TabRect(2));
+  QTest::mouseMove(ClientOf(t), QPoint(p.x, p.y));
+  EXPECT_EQ(t->HotIndex(), 2);
+  t->Perform(CM_MOUSELEAVE);
+  EXPECT_EQ(t->HotIndex(), -1);
   // Deleting tabs keeps the index in range.
   t->Tabs()->Clear();
   EXPECT_EQ(t->TabIndex(), -1);
