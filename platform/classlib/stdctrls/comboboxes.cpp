@@ -19,6 +19,8 @@ namespace {
 
 // The drop-down button beside the client area, as wide as a scroll bar.
 constexpr int kButtonWidth = 17;
+// A simple combo box's edit row is this much taller than an item.
+constexpr int kSimpleEditPad = 4;
 
 QString ToQ(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
 std::string FromQ(const QString& s) { return s.toUtf8().toStdString(); }
@@ -163,6 +165,7 @@ void TCustomComboBox::SetItemIndex(int value) {
   itemIndex_ = value;
   ShowText(value >= 0 ? items_->Strings(value) : std::string());
   Invalidate();
+  RepaintSimpleList();
 }
 
 void TCustomComboBox::SelectByUser(int index) {
@@ -178,6 +181,7 @@ void TCustomComboBox::EditTextChanged(const std::string& text) {
   ShowText(text);
   // Typed text that names no item leaves no item chosen.
   itemIndex_ = items_->Find(-1, text, true);
+  RepaintSimpleList();
   Change();
 }
 
@@ -364,47 +368,100 @@ void TCustomComboBox::DoExit() {
 
 // ---- Looks and the button ----------------------------------------------------------
 
+// The button beside the client area, in window coordinates.
 TRect TCustomComboBox::ButtonRect() const {
   const TRect m = NonClientMargins();
-  const int right = Width() - m.Right + kButtonWidth;
-  return Rect(right - kButtonWidth, m.Top, right, Height() - m.Bottom);
+  const int left = Width() - m.Right;
+  return Rect(left, m.Top, left + kButtonWidth, m.Top + ClientHeight());
 }
 
-void TCustomComboBox::Dispatch(TMessage& m) {
+// The list a simple combo box shows below its edit, in window coordinates.
+TRect TCustomComboBox::SimpleListRect() const {
+  const TRect m = NonClientMargins();
+  return Rect(m.Left, m.Top + ClientHeight(), Width() - m.Right, Height() - m.Left);
+}
+
+// The button (and a simple combo box's list) lie outside the client area,
+// which is the edit or the face alone.
+bool TCustomComboBox::NonClientMessage(TMessage& m) {
   switch (m.Msg) {
-    case WM_NCCALCSIZE:
+    case WM_NCCALCSIZE: {
       TCustomControl::Dispatch(m);
-      if (HasButton()) {
-        TRect& r = reinterpret_cast<TNCCalcSizeParams*>(m.LParam)->rgrc[0];
-        r.Right = std::max(r.Left, r.Right - kButtonWidth);
-      }
-      return;
-    case WM_NCPAINT:
+      TRect& r = reinterpret_cast<TNCCalcSizeParams*>(m.LParam)->rgrc[0];
+      if (HasButton()) r.Right = std::max(r.Left, r.Right - kButtonWidth);
+      else r.Bottom = std::min(r.Bottom, r.Top + ItemHeight() + kSimpleEditPad);
+      return true;
+    }
+    case WM_NCPAINT: {
       TCustomControl::Dispatch(m);
+      auto* dc = reinterpret_cast<TCanvas*>(m.WParam);
       if (HasButton()) {
-        auto* dc = reinterpret_cast<TCanvas*>(m.WParam);
         TRect r = ButtonRect();
-        r.Left = Width() - NonClientMargins().Right;
-        r.Right = r.Left + kButtonWidth;
         DrawFrameControl(dc, r, DFC_SCROLL,
                          DFCS_SCROLLCOMBOBOX | (DroppedDown() ? DFCS_PUSHED | DFCS_FLAT : 0) |
                              (Enabled() ? 0 : DFCS_INACTIVE));
+      } else {
+        PaintSimpleList(dc);
       }
-      return;
+      return true;
+    }
     case WM_NCHITTEST: {
       TCustomControl::Dispatch(m);
       const TPoint p = ScreenToClient(SmallPointToPoint(m.LParam));
-      if (m.Result != HTCLIENT && HasButton() && p.x >= ClientWidth() && p.y >= 0 &&
-          p.y < ClientHeight())
+      const TPoint w = {p.x + NonClientMargins().Left, p.y + NonClientMargins().Top};
+      if (m.Result != HTCLIENT && PtInRect(HasButton() ? ButtonRect() : SimpleListRect(), w))
         m.Result = HTBORDER;
-      return;
+      return true;
     }
-    case WM_NCLBUTTONDOWN:
-      if (m.WParam == HTBORDER && Enabled()) {
-        if (CanFocus() && !Focused()) SetFocus();
+    case WM_NCLBUTTONDOWN: {
+      if (m.WParam != HTBORDER || !Enabled()) return true;
+      if (CanFocus() && !Focused()) SetFocus();
+      if (HasButton()) {
         SetDroppedDown(!DroppedDown());
+        return true;
       }
-      return;
+      const TPoint p = ScreenToClient(SmallPointToPoint(m.LParam));
+      const int y = p.y + NonClientMargins().Top - SimpleListRect().Top;
+      SelectByUser(simpleTop_ + y / std::max(1, ItemHeight()));
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+void TCustomComboBox::RepaintSimpleList() {
+  // The list lies in the frame, which repaints when it changes.
+  if (!HasButton() && HandleAllocated()) FrameChanged();
+}
+
+void TCustomComboBox::PaintSimpleList(TCanvas* dc) {
+  const TRect area = SimpleListRect();
+  dc->Brush()->SetStyle(bsSolid);
+  dc->Brush()->SetColor(Color());
+  dc->FillRect(area);
+  dc->Pen()->SetColor(clBtnShadow);
+  dc->MoveTo(area.Left, area.Top);
+  dc->LineTo(area.Right, area.Top);
+  const int h = std::max(1, ItemHeight());
+  // The chosen item stays in view.
+  const int rows = std::max(1, (area.Height() - 1) / h);
+  if (itemIndex_ >= 0) simpleTop_ = std::clamp(simpleTop_, itemIndex_ - rows + 1, itemIndex_);
+  simpleTop_ = std::clamp(simpleTop_, 0, std::max(0, items_->Count() - rows));
+  drawCanvas_ = dc;
+  for (int i = simpleTop_; i < items_->Count() && i < simpleTop_ + rows; ++i) {
+    const int top = area.Top + 1 + (i - simpleTop_) * h;
+    dc->SetFont(Font());
+    dc->Brush()->SetColor(i == itemIndex_ ? clHighlight : Color());
+    if (i == itemIndex_) dc->Font()->SetColor(clHighlightText);
+    DrawItem(i, Rect(area.Left, top, area.Right, top + h), i == itemIndex_ ? TOwnerDrawState{odSelected} : TOwnerDrawState{});
+  }
+  drawCanvas_ = nullptr;
+}
+
+void TCustomComboBox::Dispatch(TMessage& m) {
+  if (NonClientMessage(m)) return;
+  switch (m.Msg) {
     case CM_FONTCHANGED:
       if (edit_->line) edit_->line->setFont(vantrel::qt::ToQFont(*Font()));
       TCustomControl::Dispatch(m);

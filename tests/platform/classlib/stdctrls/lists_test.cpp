@@ -287,3 +287,24 @@ TEST(ComboBoxTest, OwnerDrawnFaceAndListDrawThroughOnDrawItem) {
   EXPECT_EQ(list->Height(), 2 + 4 * 15);
   c->SetDroppedDown(false);
 }
+
+TEST(ComboBoxTest, ASimpleComboShowsItsListBelowTheEditAndChoosesByClick) {
+  auto form = ShownForm();
+  std::vector<std::string> log;
+  TComboBox* c = NewCombo(form.get(), csSimple, &log);
+  c->SetHeight(100);
+  Pump();
+  const int h = c->ItemHeight();
+  EXPECT_EQ(c->ClientHeight(), h + 4);  // the edit row alone
+  // The third item, in window coordinates below the edit row.
+  const int listTop = 2 + c->ClientHeight();
+  QTest::mouseClick(vantrel::qt::WindowWidget(*c), Qt::LeftButton, Qt::NoModifier,
+                    QPoint(20, listTop + 1 + 2 * h + h / 2));
+  Pump();
+  EXPECT_EQ(c->Text(), "Blue");
+  EXPECT_FALSE(c->DroppedDown());
+  EXPECT_EQ(log, (std::vector<std::string>{"click", "change Blue"}));
+  auto shot = Snapshot(c);
+  EXPECT_EQ(shot->Canvas()->Pixels(20, listTop + 1 + 2 * h + 1), ColorToRGB(clHighlight));
+  EXPECT_EQ(shot->Canvas()->Pixels(20, listTop + 1 + h + 1), ColorToRGB(clWindow));
+}
