@@ -122,6 +122,30 @@ TEST(TabControlTest, OwnerDrawnTabsPaintTheirRectangleWithTheActiveFlag) {
   EXPECT_EQ(shot->Canvas()->Pixels(t->TabRect(1).Left + 1, second.y), clRed);
 }
 
+TEST(TabControlTest, TabsShowTheirPictureBesideTheCaption) {
+  auto form = ShownForm(220, 170);
+  TTabControl* t = NewTabs(form.get(), tpTop);
+  t->SetTabWidth(0);  // sized by caption and picture
+  const int plain = t->TabRect(0).Width();
+  TImageList images(nullptr);
+  images.SetWidth(8);
+  images.SetHeight(8);
+  for (TColor c : {clRed, clLime, clBlue}) {
+    auto picture = Surface(8, 8, c);
+    images.Add(picture.get(), nullptr);
+  }
+  t->SetImages(&images);
+  EXPECT_EQ(t->TabRect(0).Width(), plain + 8 + 3);
+  auto shot = Snapshot(t);
+  for (int i = 0; i < 3; ++i) {
+    SCOPED_TRACE(i);
+    auto part = Surface(t->TabRect(i).Width(), t->TabRect(i).Height());
+    part->Canvas()->CopyRect(Rect(0, 0, part->Width(), part->Height()), shot->Canvas(), t->TabRect(i));
+    EXPECT_EQ(CountPixels(*part, i == 0 ? clRed : i == 1 ? clLime : clBlue), 64);
+  }
+  t->SetImages(nullptr);
+}
+
 TEST(PageControlTest, TabsFollowTheSheetsAndShowOnePageAtATime) {
   auto form = ShownForm(220, 170);
   auto* pc = new TPageControl(form.get());
