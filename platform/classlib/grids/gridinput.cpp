@@ -397,6 +397,15 @@ void TCustomGrid::MoveRow(int FromIndex, int ToIndex) {
 
 TInplaceEdit* TCustomGrid::CreateEditor() { return new TInplaceEdit(this); }
 
+void TCustomGrid::Notification(TComponent* AComponent, TOperation Operation) {
+  TCustomControl::Notification(AComponent, Operation);
+  // An editor freed by its owner is made again when needed.
+  if (Operation == opRemove && AComponent == editor_) {
+    editor_ = nullptr;
+    editCell_ = {-1, -1};
+  }
+}
+
 bool TCustomGrid::CanEditShow() const {
   return options_.Contains(goEditing) && !options_.Contains(goRowSelect) && editorMode_ &&
          HandleAllocated() &&
@@ -448,6 +457,7 @@ void TCustomGrid::UpdateEdit() {
   }
   if (!editor_) {
     editor_ = CreateEditor();
+    editor_->FreeNotification(this);
     editor_->SetGrid(this);
     editor_->SetParent(this);
   }

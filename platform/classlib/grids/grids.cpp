@@ -30,7 +30,10 @@ TCustomGrid::TCustomGrid(TComponent* AOwner) : TCustomControl(AOwner) {
   SetBounds(0, 0, 320, 120);
 }
 
-TCustomGrid::~TCustomGrid() = default;
+TCustomGrid::~TCustomGrid() {
+  // The editor outlives this body (owned components go last): it must not call back.
+  if (editor_) editor_->SetGrid(nullptr);
+}
 
 TCustomGrid::Axis TCustomGrid::ColAxis() const {
   return {&colWidths_, fixedCols_, topLeft_.X, gridLineWidth_, ClientWidth()};

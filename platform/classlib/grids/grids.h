@@ -207,6 +207,7 @@ class TCustomGrid : public TCustomControl {
                                int& SizingOfs) const;
 
   void PaintContent() override { Paint(); }
+  void Notification(TComponent* AComponent, TOperation Operation) override;
   void FillCreateParams(TCreateParams& params) override;
   void CreateWnd() override;
   void KeyDown(WORD& Key, TShiftState Shift) override;

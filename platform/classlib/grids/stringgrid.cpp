@@ -111,8 +111,13 @@ TStrings* TStringGrid::Rows(int index) {
 void TStringGrid::DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) {
   // The owner's drawing replaces the text when DefaultDrawing is off.
   if (DefaultDrawing()) {
-    if (const Cell* c = Find(ACol, ARow); c && !c->text.empty())
+    if (const Cell* c = Find(ACol, ARow); c && !c->text.empty()) {
+      // The grid filled the cell already: the text needs no second background.
+      TBrush* brush = Canvas()->Brush();
+      brush->SetStyle(bsClear);
       Canvas()->TextRect(ARect, ARect.Left + 2, ARect.Top + 2, c->text);
+      brush->SetStyle(bsSolid);
+    }
   }
   TDrawGrid::DrawCell(ACol, ARow, ARect, AState);
 }

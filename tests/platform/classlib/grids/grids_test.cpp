@@ -225,6 +225,12 @@ TEST_F(GridTest, EditorShowsTypesIntoCellsAndEscapeCancels) {
   Press(Center(2, 3));
   EXPECT_TRUE(editor->Visible());
   EXPECT_EQ(editor->BoundsRect(), grid->CellRect(2, 3));
+  // An editor freed by someone else is made again when needed.
+  grid->HideEditor();
+  delete editor;
+  grid->ShowEditor();
+  ASSERT_NE(grid->InplaceEditor(), nullptr);
+  EXPECT_TRUE(grid->InplaceEditor()->Visible());
 }
 
 TEST_F(GridTest, AlwaysShownEditorFollowsTheCurrentCell) {
