@@ -298,9 +298,10 @@ void TCustomGrid::ClampInView(TGridCoord cell) {
     while (moved.first < cell && moved.LastFullVisible() < cell) ++moved.first;
     first = moved.first;
   };
-  clampAxis(cols, cell.X, tl.X);
+  // A selected row has no current column to bring into view.
+  if (!options_.Contains(goRowSelect)) clampAxis(cols, cell.X, tl.X);
   clampAxis(rows, cell.Y, tl.Y);
-  if (!options_.Contains(goRowSelect) || tl.Y != topLeft_.Y) MoveTopLeft(tl.X, tl.Y);
+  MoveTopLeft(tl.X, tl.Y);
 }
 
 void TCustomGrid::UpdateScrollRange() {

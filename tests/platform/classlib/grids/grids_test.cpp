@@ -187,6 +187,59 @@ TEST_F(GridTest, ColumnIsResizedAndMovedByMouse) {
   EXPECT_EQ(moves.size(), 1u);
 }
 
+TEST_F(GridTest, RowIsResizedAndMovedByMouseInTheTitleColumn) {
+  grid->SetOptions(grid->Options() + TGridOptions{goRowSizing, goRowMoving});
+  for (int r = 0; r < 4; ++r) grid->SetCells(0, r, std::to_string(r));
+  std::vector<std::pair<int, int>> moves;
+  grid->OnRowMoved = [&](TObject*, int from, int to) { moves.emplace_back(from, to); };
+  QWidget* w = ClientOf(grid);
+  const int line = grid->CellRect(0, 1).Bottom;
+  QTest::mousePress(w, Qt::LeftButton, Qt::NoModifier, QPoint(10, line));
+  EXPECT_EQ(grid->GridState(), gsRowSizing);
+  QTest::mouseMove(w, QPoint(10, line + 9));
+  QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, QPoint(10, line + 9));
+  EXPECT_EQ(grid->RowHeights(1), 29);
+  // Sizing a line back onto its cell's start leaves the size alone.
+  const int top = grid->CellRect(0, 2).Top;
+  QTest::mousePress(w, Qt::LeftButton, Qt::NoModifier, QPoint(10, grid->CellRect(0, 2).Bottom));
+  QTest::mouseMove(w, QPoint(10, top));
+  QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, QPoint(10, top));
+  EXPECT_EQ(grid->RowHeights(2), 20);
+  QTest::mousePress(w, Qt::LeftButton, Qt::NoModifier, Center(0, 3));
+  QTest::mouseMove(w, Center(0, 1));
+  QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, Center(0, 1));
+  EXPECT_EQ(moves, (std::vector<std::pair<int, int>>{{3, 1}}));
+  EXPECT_EQ(grid->Cols(0)->CommaText(), "0,3,1,2,,,,,,,,");
+  EXPECT_EQ(grid->RowHeights(2), 29);  // the size went with the row
+}
+
+TEST_F(GridTest, ScrollBarRequestsMoveTheView) {
+  const int last = grid->RowCount() - grid->VisibleRowCount();
+  struct Case {
+    int code, pos;
+    bool thumbTracking;
+    int wantTop;
+  } cases[] = {
+      {SB_LINEDOWN, 0, false, 2},     {SB_LINEUP, 0, false, 1},
+      {SB_PAGEDOWN, 0, false, last},  {SB_BOTTOM, 0, false, last},
+      {SB_TOP, 0, false, 1},          {SB_THUMBTRACK, 4, false, 1},
+      {SB_THUMBTRACK, 4, true, 4},    {SB_THUMBPOSITION, 3, false, 3},
+      {SB_THUMBPOSITION, 99, false, last},
+  };
+  for (const Case& c : cases) {
+    grid->SetTopRow(c.code == SB_LINEUP ? 2 : 1);
+    TGridOptions o = grid->Options() - TGridOptions{goThumbTracking};
+    if (c.thumbTracking) o.Include(goThumbTracking);
+    grid->SetOptions(o);
+    grid->Perform(WM_VSCROLL, WPARAM(c.code | c.pos << 16));
+    EXPECT_EQ(grid->TopRow(), c.wantTop) << "code " << c.code;
+  }
+  // The last page shows the last row whole.
+  const TRect lastRow = grid->CellRect(1, grid->RowCount() - 1);
+  EXPECT_LE(lastRow.Bottom, grid->ClientHeight());
+  EXPECT_EQ(lastRow.Height(), 20);
+}
+
 TEST_F(GridTest, EditorShowsTypesIntoCellsAndEscapeCancels) {
   grid->SetOptions(grid->Options() + TGridOptions{goEditing});
   grid->SetCells(2, 2, "old");
