@@ -14,6 +14,27 @@ IMPLEMENT_CLASS(TInplaceEdit, TCustomEdit)
 IMPLEMENT_CLASS(TCustomGrid, TCustomControl)
 IMPLEMENT_CLASS(EInvalidGridOperation, Exception)
 
+// Published so that form definitions place grids and code reads them by name.
+// The counts come before the fixed counts: a stream sets them in this order.
+PUBLISHED(TCustomGrid) {
+  PROP_INT(ColCount, ColCount, SetColCount, 5);
+  PROP_INT(RowCount, RowCount, SetRowCount, 5);
+  PROP_INT(FixedCols, FixedCols, SetFixedCols, 1);
+  PROP_INT(FixedRows, FixedRows, SetFixedRows, 1);
+  PROP_INT(DefaultColWidth, DefaultColWidth, SetDefaultColWidth, 64);
+  PROP_INT(DefaultRowHeight, DefaultRowHeight, SetDefaultRowHeight, 24);
+  PROP_BOOL(DefaultDrawing, DefaultDrawing, SetDefaultDrawing, true);
+  PROP_INT(GridLineWidth, GridLineWidth, SetGridLineWidth, 1);
+  PROP_INT(FixedColor, FixedColor, SetFixedColor, clBtnFace);
+  PROP_SET(Options, Options, SetOptions,
+           (TGridOptions{goFixedVertLine, goFixedHorzLine, goVertLine, goHorzLine, goRangeSelect}));
+  PROP_ENUM(ScrollBars, ScrollBars, SetScrollBars, ssBoth);
+  PROP_ENUM(BorderStyle, BorderStyle, SetBorderStyle, bsSingle);
+  PROP_DEFAULT(TabStop, true);
+  PROP_DEFAULT(Color, clWindow);
+  PROP_DEFAULT(ParentColor, false);
+}
+
 void CheckGridIndex(bool ok) {
   if (!ok) throw EInvalidGridOperation("Grid index out of range");
 }

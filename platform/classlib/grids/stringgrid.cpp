@@ -8,6 +8,17 @@
 IMPLEMENT_CLASS(TDrawGrid, TCustomGrid)
 IMPLEMENT_CLASS(TStringGrid, TDrawGrid)
 
+PUBLISHED(TDrawGrid) {
+  PROP_EVENT(OnDrawCell);
+  PROP_EVENT(OnSelectCell);
+  PROP_EVENT(OnGetEditMask);
+  PROP_EVENT(OnGetEditText);
+  PROP_EVENT(OnSetEditText);
+  PROP_EVENT(OnColumnMoved);
+  PROP_EVENT(OnRowMoved);
+  PROP_EVENT(OnTopLeftChanged);
+}
+
 // ---- TDrawGrid ----------------------------------------------------------------------------
 
 void TDrawGrid::MouseToCell(int X, int Y, int& ACol, int& ARow) const {

@@ -8,6 +8,7 @@
 #include <map>
 
 #include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/core/filer.h"
 #include "platform/classlib/grids/grids.h"
 
 using namespace testing_support;
@@ -427,6 +428,28 @@ TEST(StringGridTest, CellsObjectsAndRowColumnLists) {
   grid.SetColCount(3);
   EXPECT_EQ(grid.Cells(2, 0), "");
   EXPECT_EQ(grid.Cells(1, 1), "b");
+}
+
+TEST(StringGridTest, ShapeAndOptionsRoundTripThroughTheFormsTextDefinition) {
+  TForm form(nullptr);
+  form.SetName("GridForm");
+  auto* grid = new TStringGrid(&form);
+  grid->SetName("Entries");
+  grid->SetParent(&form);
+  grid->SetColCount(7);
+  grid->SetFixedCols(2);
+  grid->SetOptions(grid->Options() + TGridOptions{goEditing, goTabs} - TGridOptions{goRangeSelect});
+  grid->SetScrollBars(ssVertical);
+  const std::string text = WriteComponentToText(&form);
+  EXPECT_EQ(text.find("RowCount"), std::string::npos);  // defaults are not written
+  TForm copy(nullptr);
+  ReadComponentFromText(text, &copy);
+  auto* g = As<TStringGrid>(copy.FindComponent("Entries"));
+  ASSERT_NE(g, nullptr) << text;
+  EXPECT_EQ(std::tuple(g->ColCount(), g->RowCount(), g->FixedCols(), g->ScrollBars()),
+            std::tuple(7, 5, 2, ssVertical));
+  EXPECT_EQ(g->Options(), grid->Options());
+  EXPECT_EQ(copy.ComponentCount(), 1);  // the editor is the grid's own, never written
 }
 
 }  // namespace
