@@ -420,6 +420,10 @@ void TCustomGrid::Paint() {
   const bool focusSelected = options_.Contains(goDrawFocusSelected) || options_.Contains(goRowSelect);
   c->SetFont(Font());
   const TColor textColor = Font()->Color();
+  // One fill gives every plain cell and what lies past the last cells their
+  // background; cells of other colours are filled one by one.
+  c->Brush()->SetColor(Color());
+  c->FillRect(clip);
   const uint32_t edgeBR = (options_.Contains(goFixedVertLine) ? BF_RIGHT : 0) |
                           (options_.Contains(goFixedHorzLine) ? BF_BOTTOM : 0);
   const uint32_t edgeTL = (options_.Contains(goFixedVertLine) ? BF_LEFT : 0) |
@@ -444,10 +448,11 @@ void TCustomGrid::Paint() {
           if (defaultDrawing_) {
             const bool highlight = state.Contains(gdSelected) &&
                                    (!(col == current_.X && r == current_.Y) || focusSelected);
-            c->Brush()->SetColor(fixed ? fixedColor_ : highlight ? clHighlight : Color());
+            const TColor back = fixed ? fixedColor_ : highlight ? clHighlight : Color();
+            c->Brush()->SetColor(back);
             const TColor fc = highlight ? clHighlightText : textColor;
             if (c->Font()->Color() != fc) c->Font()->SetColor(fc);
-            c->FillRect(cell);
+            if (back != Color()) c->FillRect(cell);
           }
           DrawCell(col, r, cell, state);
           if (defaultDrawing_ && fixed) {
@@ -462,12 +467,6 @@ void TCustomGrid::Paint() {
     y += h + gridLineWidth_;
   }
   PaintLines(cols, rows, clip);
-  // What lies past the last cells is the grid's colour.
-  const int right = cols.GridBoundary(), bottom = rows.GridBoundary();
-  c->Brush()->SetColor(Color());
-  TRect rest;
-  if (IntersectRect(rest, {right, 0, ClientWidth(), ClientHeight()}, clip)) c->FillRect(rest);
-  if (IntersectRect(rest, {0, bottom, right, ClientHeight()}, clip)) c->FillRect(rest);
   // The focus rectangle, unless the editor stands over the cell.
   if (defaultDrawing_ && focused && !(editor_ && editor_->Visible())) {
     const TRect f = options_.Contains(goRowSelect)
@@ -485,6 +484,9 @@ void TCustomGrid::Paint() {
 
 void TCustomGrid::Dispatch(TMessage& m) {
   switch (m.Msg) {
+    case WM_ERASEBKGND:
+      m.Result = 1;  // Paint covers the whole client area itself
+      return;
     case WM_GETDLGCODE:
       m.Result = DLGC_WANTARROWS;
       if (!options_.Contains(goRowSelect)) {

@@ -305,6 +305,7 @@ TEST_F(GridTest, AlwaysShownEditorFollowsTheCurrentCell) {
 
 TEST_F(GridTest, PaintingShowsLinesFixedCellsSelectionAndFocus) {
   grid->SetOptions(grid->Options() + TGridOptions{goDrawFocusSelected});
+  grid->SetColor(clYellow);
   grid->SetSelection({2, 2, 3, 3});
   const TRect fixed = grid->CellRect(1, 0), cell = grid->CellRect(1, 1);
   const TRect sel = grid->CellRect(2, 2), cur = grid->CellRect(3, 3);
@@ -317,7 +318,8 @@ TEST_F(GridTest, PaintingShowsLinesFixedCellsSelectionAndFocus) {
       {"fixed raised top edge", fixed.Left + 5, fixed.Top, clBtnHighlight},
       {"fixed raised bottom edge", fixed.Left + 5, fixed.Bottom - 1, clBtnShadow},
       {"fixed line", fixed.Right, fixed.Top + 5, clBlack},
-      {"cell", cell.Left + 5, cell.Top + 5, clWindow},
+      {"cell", cell.Left + 5, cell.Top + 5, clYellow},
+      {"past the last column", grid->ClientWidth() - 2, cell.Top + 5, clYellow},
       {"vertical line", cell.Right, cell.Top + 5, clSilver},
       {"horizontal line", cell.Left + 5, cell.Bottom, clSilver},
       {"selected", sel.Left + 5, sel.Top + 5, clHighlight},
@@ -329,14 +331,14 @@ TEST_F(GridTest, PaintingShowsLinesFixedCellsSelectionAndFocus) {
   for (int x = cur.Left; x < cur.Right; ++x)
     dots += PixelAt(x, cur.Top) != ColorToRGB(clHighlight);
   EXPECT_GE(dots, cur.Width() / 2 - 1);
-  // Without goDrawFocusSelected the focused cell shows the window colour.
+  // Without goDrawFocusSelected the focused cell shows the grid's colour.
   grid->SetOptions(grid->Options() - TGridOptions{goDrawFocusSelected});
-  EXPECT_EQ(PixelAt(cur.Left + 5, cur.Top + 5), ColorToRGB(clWindow));
+  EXPECT_EQ(PixelAt(cur.Left + 5, cur.Top + 5), ColorToRGB(clYellow));
   // Text of the string grid.
   grid->SetCells(1, 1, "WWWW");
-  EXPECT_EQ(PixelAt(cell.Left + 5, cell.Top + 5), ColorToRGB(clWindow));
+  EXPECT_EQ(PixelAt(cell.Left + 5, cell.Top + 5), ColorToRGB(clYellow));
   auto ink = 0;
-  for (int x = cell.Left; x < cell.Right; ++x) ink += PixelAt(x, cell.Top + 8) != ColorToRGB(clWindow);
+  for (int x = cell.Left; x < cell.Right; ++x) ink += PixelAt(x, cell.Top + 8) != ColorToRGB(clYellow);
   EXPECT_GT(ink, 4);
 }
 
