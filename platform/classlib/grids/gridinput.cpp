@@ -14,7 +14,6 @@ namespace {
 constexpr int kSizingSlop = 2;
 // Auto-scroll while a drag selection holds the mouse past an edge.
 constexpr unsigned kScrollInterval = 60;
-enum : int { kUp = 1, kDown = 2, kLeft = 4, kRight = 8 };
 }  // namespace
 
 // ---- Current cell ----------------------------------------------------------------------
@@ -210,9 +209,12 @@ void TCustomGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y
 void TCustomGrid::MouseMove(TShiftState Shift, int X, int Y) {
   switch (state_) {
     case gsSelecting: {
-      const int dir = (Y < 0 ? kUp : 0) | (Y >= ClientHeight() ? kDown : 0) |
-                      (X < 0 ? kLeft : 0) | (X >= ClientWidth() ? kRight : 0);
-      if (dir) StartScrollTimer(dir);
+      TGridScrollDirection dir;
+      if (Y < 0) dir.Include(sdUp);
+      if (Y >= ClientHeight()) dir.Include(sdDown);
+      if (X < 0) dir.Include(sdLeft);
+      if (X >= ClientWidth()) dir.Include(sdRight);
+      if (!dir.Empty()) StartScrollTimer(dir);
       else StopScrollTimer();
       const TGridCoord cell = MouseCoord(X, Y);
       if (cell.X >= fixedCols_ && cell.Y >= fixedRows_ && cell != current_)
@@ -323,7 +325,7 @@ void TCustomGrid::DrawMoveLine() {
   c->Pen()->SetMode(pmCopy);
 }
 
-void TCustomGrid::StartScrollTimer(int direction) {
+void TCustomGrid::StartScrollTimer(TGridScrollDirection direction) {
   scrollDirection_ = direction;
   if (scrollTimer_) return;
   scrollTimer_ = std::make_unique<TTimer>(nullptr);
@@ -333,12 +335,12 @@ void TCustomGrid::StartScrollTimer(int direction) {
 
 void TCustomGrid::StopScrollTimer() { scrollTimer_.reset(); }
 
-void TCustomGrid::TimedScroll(int Direction) {
+void TCustomGrid::TimedScroll(TGridScrollDirection Direction) {
   TGridCoord cell = current_;
-  if (Direction & kUp) cell.Y = std::max(fixedRows_, topLeft_.Y - 1);
-  if (Direction & kDown) cell.Y = std::min(RowCount() - 1, topLeft_.Y + VisibleRowCount());
-  if (Direction & kLeft) cell.X = std::max(fixedCols_, topLeft_.X - 1);
-  if (Direction & kRight) cell.X = std::min(ColCount() - 1, topLeft_.X + VisibleColCount());
+  if (Direction.Contains(sdUp)) cell.Y = std::max(fixedRows_, topLeft_.Y - 1);
+  if (Direction.Contains(sdDown)) cell.Y = std::min(RowCount() - 1, topLeft_.Y + VisibleRowCount());
+  if (Direction.Contains(sdLeft)) cell.X = std::max(fixedCols_, topLeft_.X - 1);
+  if (Direction.Contains(sdRight)) cell.X = std::min(ColCount() - 1, topLeft_.X + VisibleColCount());
   if (cell != current_) MoveColRow(cell.X, cell.Y, !options_.Contains(goRangeSelect), true);
 }
 
@@ -406,7 +408,7 @@ void TCustomGrid::Notification(TComponent* AComponent, TOperation Operation) {
   }
 }
 
-bool TCustomGrid::CanEditShow() const {
+bool TCustomGrid::CanEditShow() {
   return options_.Contains(goEditing) && !options_.Contains(goRowSelect) && editorMode_ &&
          HandleAllocated() &&
          (options_.Contains(goAlwaysShowEditor) || Focused() || (editor_ && editor_->Focused()));

@@ -30,6 +30,10 @@ using TGridOptions = TSet<TGridOption>;
 enum TGridDrawStateFlag { gdSelected, gdFocused, gdFixed };
 using TGridDrawState = TSet<TGridDrawStateFlag>;
 
+// The edges a drag selection holds the mouse past (TimedScroll).
+enum TGridScrollDirectionFlag { sdLeft, sdRight, sdUp, sdDown };
+using TGridScrollDirection = TSet<TGridScrollDirectionFlag>;
+
 // What the mouse is doing with the grid.
 enum TGridState { gsNormal, gsSelecting, gsRowSizing, gsColSizing, gsRowMoving, gsColMoving };
 
@@ -182,7 +186,7 @@ class TCustomGrid : public TCustomControl {
   virtual void RowHeightsChanged();
   virtual void TopLeftChanged();
   virtual void SizeChanged(int OldColCount, int OldRowCount) { (void)OldColCount, (void)OldRowCount; }
-  virtual bool CanEditShow() const;
+  virtual bool CanEditShow();
   virtual bool CanEditModify() { return true; }
   virtual bool CanEditAcceptKey(char32_t Key) { (void)Key; return true; }
   virtual bool CanGridAcceptKey(WORD Key, TShiftState Shift) { (void)Key, (void)Shift; return true; }
@@ -193,9 +197,8 @@ class TCustomGrid : public TCustomControl {
   virtual std::string GetEditMask(int ACol, int ARow) { (void)ACol, (void)ARow; return {}; }
   virtual int GetEditLimit() { return 0; }
   virtual TInplaceEdit* CreateEditor();
-  // Called every tick while a drag selection holds the mouse past an edge
-  // (`direction` holds the edges: bit 0 up, 1 down, 2 left, 3 right).
-  virtual void TimedScroll(int Direction);
+  // Called every tick while a drag selection holds the mouse past an edge.
+  virtual void TimedScroll(TGridScrollDirection Direction);
   // The vertical and horizontal scroll bars: range and thumb. A data-aware
   // grid overrides these to show its record position instead of rows.
   virtual void UpdateScrollRange();
@@ -249,7 +252,7 @@ class TCustomGrid : public TCustomControl {
   void DrawSizingLine();
   void DrawMoveLine();
   void EndDrag(int X, int Y, bool apply);
-  void StartScrollTimer(int direction);
+  void StartScrollTimer(TGridScrollDirection direction);
   void StopScrollTimer();
   void PaintLines(const Axis& cols, const Axis& rows, const TRect& clip);
   void ShowEditorChar(char32_t ch);
@@ -275,7 +278,7 @@ class TCustomGrid : public TCustomControl {
   bool lineShown_ = false;  // the sizing or moving line is on the screen
   int moveIndex_ = -1, movePos_ = -1;
   std::unique_ptr<TTimer> scrollTimer_;
-  int scrollDirection_ = 0;
+  TGridScrollDirection scrollDirection_;
 };
 
 using TDrawCellEvent = std::function<void(TObject* Sender, int ACol, int ARow, const TRect& Rect,
