@@ -182,7 +182,8 @@ void InstallFontSubstitutes() {
   });
 }
 
-QFont ToQFont(const TFont& font) {
+namespace {
+QFont BuildQFont(const TFont& font) {
   InstallFontSubstitutes();
   QFont f(ToQString(font.Name()));
   f.setStyleStrategy(QFont::StyleStrategy(QFont::NoAntialias | QFont::PreferMatch));
@@ -205,6 +206,32 @@ QFont ToQFont(const TFont& font) {
     f.setPixelSize(std::max(1, int(std::lround(h * 100.0 / cell))));
   }
   return f;
+}
+
+// What of a font the conversion reads.
+struct FontKey {
+  std::string name;
+  int height = 0;
+  uint64_t style = 0;
+  TFontPitch pitch = fpDefault;
+  bool operator==(const FontKey&) const = default;
+};
+}  // namespace
+
+QFont ToQFont(const TFont& font) {
+  // Text is drawn piece by piece in one font (every cell of a grid): the last
+  // conversion is kept, and with it the glyph engine Qt looked up for it,
+  // which is most of what drawing a short text costs. Never freed, so it
+  // outlives the application object.
+  struct Last {
+    FontKey key;
+    QFont font;
+    bool valid = false;
+  };
+  static Last* last = new Last;
+  const FontKey key{font.Name(), font.Height(), font.Style().Bits(), font.Pitch()};
+  if (!last->valid || !(last->key == key)) *last = {key, BuildQFont(font), true};
+  return last->font;
 }
 
 }  // namespace vantrel::qt
