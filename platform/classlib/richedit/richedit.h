@@ -180,15 +180,16 @@ class TCustomRichEdit : public TCustomMemo {
   virtual void SelectionChange();
   void KeyPress(char32_t& Key) override;
   void KeyDown(WORD& Key, TShiftState Shift) override;
+  // Puts text or RTF bytes in as loading does ("{\rtf" reads as RTF), and
+  // the content as saving writes it.
+  void LoadContent(const std::string& bytes);
+  std::string SaveContent() const;
 
  private:
   friend class TTextAttributes;
   friend class TParaAttributes;
   friend class TRichEditStrings;
   struct Impl;
-  // Puts text or RTF bytes in as loading does: "{\rtf" reads as RTF.
-  void LoadContent(const std::string& bytes);
-  std::string SaveContent() const;
   bool AllowChange(int start, int end);
   void CopySelection(bool cut);
   void Paste();
