@@ -2,7 +2,6 @@
 // anchor that the desktop's viewer opens.
 #include "platform/classlib/dialogs/help.h"
 
-#include <QDesktopServices>
 #include <QUrl>
 
 #include <filesystem>
@@ -12,19 +11,11 @@
 #include "platform/classlib/dialogs/dialogs.h"
 #include "platform/classlib/dialogs/responder.h"
 #include "platform/classlib/graphics/qtbridge.h"
+#include "platform/win32/shell.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-bool DesktopOpen(const std::string& url) {
-  return QDesktopServices::openUrl(QUrl(vantrel::qt::ToQString(url)));
-}
-
-THelpOpener& Opener() {
-  static THelpOpener opener = DesktopOpen;
-  return opener;
-}
 
 // The names a help file may stand for, in the order they are tried.
 std::vector<fs::path> Candidates(const fs::path& file) {
@@ -73,12 +64,6 @@ bool Tell(const std::string& message) {
 
 }  // namespace
 
-THelpOpener SetHelpOpener(THelpOpener opener) {
-  THelpOpener previous = std::move(Opener());
-  Opener() = opener ? std::move(opener) : THelpOpener(DesktopOpen);
-  return previous;
-}
-
 std::string HelpDocument(const std::string& helpFile) {
   if (helpFile.empty()) return {};
   std::vector<fs::path> places{fs::path(helpFile)};
@@ -106,7 +91,9 @@ bool ShowHelp(const std::string& helpFile, WORD command, int data, const std::st
   }
   QUrl url = QUrl::fromLocalFile(vantrel::qt::ToQString(document));
   if (!anchor->empty()) url.setFragment(vantrel::qt::ToQString(*anchor));
-  if (Opener()(vantrel::qt::FromQString(url.toString()))) return true;
+  // Above 32: the desktop's opener started.
+  if (ShellExecute(nullptr, "open", vantrel::qt::FromQString(url.toString()), "", "", SW_SHOWNORMAL) > 32)
+    return true;
   return Tell("There is no help viewer on this desktop to show \"" + document + "\".");
 }
 

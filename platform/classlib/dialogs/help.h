@@ -4,15 +4,11 @@
 // HTML document of the same name beside it (".html" or ".htm"). Contents open
 // the document, a context opens its anchor "context-<n>", the macro
 // "Search()" its anchor "search", JumpID("", "<topic>") the topic's anchor.
-// Whatever cannot be shown is told to the user in a message box.
+// Whatever cannot be shown is told to the user in a message box. The viewer
+// starts through the desktop's opener (ShellExecute), whose program runner
+// tests replace.
 
-#include <functional>
 #include <string>
-
-// Opens a URL with the desktop's viewer; false when there is none.
-using THelpOpener = std::function<bool(const std::string& url)>;
-// Replaces the opener (tests, which must not start a viewer); returns the previous one.
-THelpOpener SetHelpOpener(THelpOpener opener);
 
 // The document a help file stands for, looked for as named and then in the
 // program's folder; empty when none is there.

@@ -9,30 +9,32 @@
 #include <unistd.h>
 
 #include "platform/classlib/dialogs/dialogs.h"
+#include "platform/win32/shell.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// A help document in a scratch folder, an opener that records, and a responder.
+// A help document in a scratch folder, a program runner that records what
+// the desktop's opener would start, and a responder.
 struct HelpFixture {
   fs::path dir = fs::temp_directory_path() / ("vantrel-help-" + std::to_string(::getpid()));
   std::vector<std::string> opened;
   bool viewer = true;
-  THelpOpener previous;
+  TProgramRunner previous;
   TDialogResponderScope boxes{[](TDialogRequest&) { return mrOk; }};
 
   HelpFixture() {
     fs::create_directories(dir);
     std::ofstream(dir / "Vantrel.html") << "<html></html>";
-    previous = SetHelpOpener([this](const std::string& url) {
-      opened.push_back(url);
+    previous = SetProgramRunner([this](const std::vector<std::string>& argv, const std::string&) {
+      opened.push_back(argv.back());
       return viewer;
     });
     Application->SetHelpFile((dir / "Vantrel.hlp").string());
   }
   ~HelpFixture() {
-    SetHelpOpener(previous);
+    SetProgramRunner(previous);
     Application->SetHelpFile("");
     fs::remove_all(dir);
   }
