@@ -83,9 +83,15 @@ TCustomRichEdit::TCustomRichEdit(TComponent* AOwner)
   UseFontForNewText(impl_->document, *Font());
 }
 
-TCustomRichEdit::~TCustomRichEdit() {
-  // The window must let go of the document before the document goes.
-  if (QTextEdit* editor = vantrel::qt::RichEditorOf(*this)) editor->setDocument(nullptr);
+TCustomRichEdit::~TCustomRichEdit() { ReleaseDocument(); }
+
+// The window lets go of the document before either goes. Its signals are cut
+// first: the empty document it takes instead is no change of the text.
+void TCustomRichEdit::ReleaseDocument() {
+  QTextEdit* editor = vantrel::qt::RichEditorOf(*this);
+  if (!editor) return;
+  QObject::disconnect(editor, nullptr, nullptr, nullptr);
+  editor->setDocument(nullptr);
 }
 
 namespace {
@@ -116,17 +122,6 @@ void TCustomRichEdit::CreateWnd() {
   SetSelection(start, end);
   QObject::connect(editor, &QTextEdit::selectionChanged, editor, [this] { SelectionChange(); });
   QObject::connect(editor, &QTextEdit::cursorPositionChanged, editor, [this] { SelectionChange(); });
-}
-
-void TCustomRichEdit::DestroyWnd() {
-  if (QTextEdit* editor = vantrel::qt::RichEditorOf(*this)) {
-    QObject::disconnect(editor, &QTextEdit::selectionChanged, nullptr, nullptr);
-    QObject::disconnect(editor, &QTextEdit::cursorPositionChanged, nullptr, nullptr);
-    // The edit core keeps the selection; the document stays with the edit.
-    TCustomMemo::DestroyWnd();
-    return;
-  }
-  TCustomMemo::DestroyWnd();
 }
 
 void TCustomRichEdit::Change() {

@@ -175,7 +175,6 @@ class TCustomRichEdit : public TCustomMemo {
  protected:
   bool RichEditorWindow() const override { return true; }
   void CreateWnd() override;
-  void DestroyWnd() override;
   void Change() override;
   virtual void SelectionChange();
   void KeyPress(char32_t& Key) override;
@@ -190,6 +189,7 @@ class TCustomRichEdit : public TCustomMemo {
   friend class TParaAttributes;
   friend class TRichEditStrings;
   struct Impl;
+  void ReleaseDocument();
   bool AllowChange(int start, int end);
   void CopySelection(bool cut);
   void Paste();
