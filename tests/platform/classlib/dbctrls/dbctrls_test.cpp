@@ -130,7 +130,8 @@ TEST(DBRichEditTest, PlainTextModeLeavesAnUnchangedFieldAlone) {
   f.data.Next();
   f.data.Prior();  // shown again in plain-text mode
   EXPECT_EQ(rich->Text(), "plain bold");
-  for (const TRtfRun& run : rich->Document().Paragraphs[0].Runs) EXPECT_TRUE(run.Format.Style.Empty());
+  const TRtfDocument shown = rich->Document();
+  for (const TRtfRun& run : shown.Paragraphs[0].Runs) EXPECT_TRUE(run.Format.Style.Empty());
   // Another control edits the record; this field keeps its bytes.
   f.data.Edit();
   f.data.FieldByName("ID")->SetAsInteger(7);

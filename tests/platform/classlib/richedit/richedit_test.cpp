@@ -152,7 +152,8 @@ TEST(RichEditTest, AttributeChangesOnSelections) {
   EXPECT_EQ(e->Document().Paragraphs[0].Runs.back().Format.Style, TFontStyles{fsItalic});
   // Default attributes change the whole text.
   e->DefAttributes()->SetName("Courier New");
-  for (const TRtfRun& run : e->Document().Paragraphs[0].Runs) EXPECT_EQ(run.Format.FontName, "Courier New");
+  const TRtfDocument all = e->Document();
+  for (const TRtfRun& run : all.Paragraphs[0].Runs) EXPECT_EQ(run.Format.FontName, "Courier New");
 }
 
 TEST(RichEditTest, ParagraphChangesOnTheParagraphsTheSelectionTouches) {
@@ -202,7 +203,8 @@ TEST(RichEditTest, PlainTextAndPlainMode) {
   Load(e, RtfWrite(EveryAttribute()));
   // A line break inside a paragraph reads as a break too.
   EXPECT_EQ(e->Text(), "Title code\t\xC3\xA9\r\nfirst item\r\nsecond item\r\nline\r\nbreak");
-  for (const TRtfParagraph& p : e->Document().Paragraphs) {
+  const TRtfDocument shown = e->Document();
+  for (const TRtfParagraph& p : shown.Paragraphs) {
     EXPECT_FALSE(p.Format.Bullets);
     for (const TRtfRun& run : p.Runs) EXPECT_TRUE(run.Format.Style.Empty());
   }
