@@ -351,7 +351,8 @@ TEST(RichEditTest, RangeFormattingSplitsALongTextWithNothingLostOrRepeated) {
   // A band of 4 x 2 inches at the page's resolution (96 ppi).
   TFormatRange range{page->Canvas(), TRect{0, 0, 5760, 2880}, TRect{0, 0, 5760, 2880}, {0, -1}};
   std::vector<int> starts;
-  for (int first = 0; first < e->GetTextLen();) {
+  int first = 0;
+  while (first < e->GetTextLen()) {
     starts.push_back(first);
     range.Chrg = {first, -1};
     const int measured = int(e->Perform(EM_FORMATRANGE, 0, LPARAM(&range)));
@@ -361,6 +362,7 @@ TEST(RichEditTest, RangeFormattingSplitsALongTextWithNothingLostOrRepeated) {
     EXPECT_LE(range.UsedHeight, 2880);
     first = rendered;
   }
+  EXPECT_EQ(first, e->GetTextLen());  // the last page ends at the very end
   EXPECT_GT(starts.size(), 3u);
   // Each page starts at a character after a break, never inside "\r\n".
   for (int s : starts) EXPECT_NE(e->Text()[size_t(s)], '\n');
