@@ -1,7 +1,6 @@
 #include "platform/classlib/controls/forms.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QIcon>
@@ -9,7 +8,6 @@
 #include <QMessageBox>
 #include <QScreen>
 #include <QTimer>
-#include <QUrl>
 #include <QWidget>
 
 #include <algorithm>
@@ -726,24 +724,28 @@ std::string TApplication::ExeName() const {
   return FromQString(QFileInfo("/proc/self/exe").canonicalFilePath());
 }
 
+bool (*HelpViewerHandler)(const std::string&, WORD, int, const std::string&) = nullptr;
+
 bool TApplication::HelpCommand(WORD command, int data) {
   bool callHelp = true;
   bool result = false;
   if (OnHelp) result = OnHelp(command, data, callHelp);
   if (!callHelp) return result;
-  if (helpFile_.empty() || !QFileInfo::exists(ToQString(helpFile_))) return false;
-  return QDesktopServices::openUrl(QUrl::fromLocalFile(ToQString(helpFile_)));
+  return HelpViewerHandler && HelpViewerHandler(helpFile_, command, data, "");
+}
+
+bool TApplication::HelpCommand(WORD command, const std::string& text) {
+  bool callHelp = true;
+  bool result = false;
+  if (OnHelp) result = OnHelp(command, 0, callHelp);
+  if (!callHelp) return result;
+  return HelpViewerHandler && HelpViewerHandler(helpFile_, command, 0, text);
 }
 
 bool TApplication::HelpContext(int context) { return HelpCommand(HELP_CONTEXT, context); }
 
 bool TApplication::HelpJump(const std::string& topic) {
-  bool callHelp = true;
-  bool result = false;
-  if (OnHelp) result = OnHelp(HELP_COMMAND, 0, callHelp);
-  if (!callHelp) return result;
-  (void)topic;
-  return HelpCommand(HELP_CONTENTS, 0);
+  return HelpCommand(HELP_COMMAND, "JumpID(\"\",\"" + topic + "\")");
 }
 
 void TApplication::HandleException(TObject* sender, std::exception_ptr error) {

@@ -269,6 +269,8 @@ class TApplication : public TComponent {
   void SetHelpFile(const std::string& file) { helpFile_ = file; }
   // Asks OnHelp, then the help viewer; false when no help could be shown.
   bool HelpCommand(WORD command, int data);
+  // The commands whose data is text: a macro (HELP_COMMAND) or a keyword (HELP_KEY).
+  bool HelpCommand(WORD command, const std::string& text);
   bool HelpContext(int context);
   bool HelpJump(const std::string& topic);
 
@@ -356,6 +358,11 @@ void SysColorsChanged();
 // Installed by the dialogs library: shows a message box (or hands it to the
 // test responder) and answers the ID of the button chosen.
 // (Plain pointers: set during static initialisation of another library.)
+// Set by the dialogs library: shows help with the desktop's viewer (data for
+// HELP_CONTEXT, text for HELP_COMMAND and HELP_KEY); false when it could not,
+// after telling the user why.
+extern bool (*HelpViewerHandler)(const std::string& helpFile, WORD command, int data,
+                                 const std::string& text);
 extern int (*MessageBoxHandler)(const std::string& text, const std::string& caption, UINT flags);
 // Installed by the dialogs library while a test responder is set: called from
 // the event loop once a form's modal pass runs; a result other than mrNone

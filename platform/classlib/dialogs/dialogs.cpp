@@ -313,9 +313,11 @@ void DesktopBeep(UINT type) {
 }
 
 // Installed when the library is linked in: the application's message boxes
-// and its exception box come here, and beeps reach the desktop.
+// and its exception box come here, help goes to the desktop's viewer, and
+// beeps reach the desktop.
 const bool kMessageBoxInstalled = [] {
   MessageBoxHandler = ShowMessageBox;
+  HelpViewerHandler = vantrel::dialogs::ShowHelp;
   g_plainBeep = SetBeepSink(DesktopBeep);
   return true;
 }();

@@ -17,5 +17,7 @@ void RequireWindowSystem();
 // The caption of boxes that have no caption of their own: the application's
 // title, or the program's name.
 std::string ApplicationCaption();
+// The application's help viewer (help.h).
+bool ShowHelp(const std::string& helpFile, WORD command, int data, const std::string& text);
 
 }  // namespace vantrel::dialogs

@@ -16,17 +16,16 @@ namespace vantrel::qt {
 
 namespace {
 
-enum UserProperty {
-  kCharset = QTextFormat::UserProperty,
-  kPitch,
-  kProtected,
-  kTabTwips,  // the stops as written, since pixels at a low resolution round
-};
+static_assert(kCharsetProperty == QTextFormat::UserProperty);
+constexpr int kCharset = kCharsetProperty, kPitch = kPitchProperty, kProtected = kProtectedProperty,
+              kTabTwips = kTabTwipsProperty;
 
 constexpr double kTwipsPerInch = 1440;
 
 double ToPixels(int twips, int ppi) { return twips * double(ppi) / kTwipsPerInch; }
 int ToTwips(double pixels, int ppi) { return int(std::lround(pixels * kTwipsPerInch / ppi)); }
+
+}  // namespace
 
 QTextCharFormat CharFormat(const TRtfCharFormat& f) {
   QTextCharFormat q;
@@ -101,8 +100,6 @@ TRtfParaFormat FromBlock(const QTextBlock& block, int ppi) {
   p.Bullets = block.textList() != nullptr;
   return p;
 }
-
-}  // namespace
 
 void FillTextDocument(QTextDocument& target, const TRtfDocument& document, int pixelsPerInch) {
   target.clear();

@@ -5,6 +5,9 @@
 
 #include "platform/classlib/richedit/rtf.h"
 
+class QTextBlock;
+class QTextBlockFormat;
+class QTextCharFormat;
 class QTextDocument;
 
 namespace vantrel::qt {
@@ -16,5 +19,21 @@ void FillTextDocument(QTextDocument& target, const TRtfDocument& document, int p
 
 // The rich text `source` holds, read back in the units FillTextDocument used.
 TRtfDocument ReadTextDocument(const QTextDocument& source, int pixelsPerInch);
+
+// The format properties that carry what Qt has no place for; they start at
+// Qt's first user property.
+enum RichTextProperty : int {
+  kCharsetProperty = 0x100000,
+  kPitchProperty,
+  kProtectedProperty,
+  kTabTwipsProperty,  // the stops as written, since pixels at a low resolution round
+};
+
+// One run's and one paragraph's attributes in and out of Qt's formats, for
+// editors that change the attributes of a selection.
+QTextCharFormat CharFormat(const TRtfCharFormat& format);
+TRtfCharFormat FromCharFormat(const QTextCharFormat& format);
+QTextBlockFormat BlockFormat(const TRtfParaFormat& format, int pixelsPerInch);
+TRtfParaFormat FromBlock(const QTextBlock& block, int pixelsPerInch);
 
 }  // namespace vantrel::qt

@@ -9,6 +9,7 @@
 #include <QProxyStyle>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTextEdit>
 
 #include <algorithm>
 #include <tuple>
@@ -18,6 +19,7 @@
 #include "platform/classlib/controls/qtbackend.h"
 #include "platform/classlib/core/strutils.h"
 #include "platform/classlib/graphics/qtbridge.h"
+#include "platform/classlib/stdctrls/editnative.h"
 
 using vantrel::qt::FromQString;
 using vantrel::qt::ToQString;
@@ -110,19 +112,31 @@ class VPlainEdit : public QPlainTextEdit {
   }
 };
 
+// The rich edit's window: a text editor that shows formatting.
+class VRichEdit : public QTextEdit {
+ public:
+  TCustomEdit* owner = nullptr;
+  void SetMargins(int l, int t, int r, int b) { setViewportMargins(l, t, r, b); }
+};
+
 // The ends of a line editor's selection (both the cursor without one).
 std::pair<int, int> LineSelection(const QLineEdit* line) {
   if (!line->hasSelectedText()) return {line->cursorPosition(), line->cursorPosition()};
   return {line->selectionStart(), line->selectionEnd()};
 }
 
-// Our position (code points, a line break "\r\n" counting two) of a position
-// in the native text (UTF-16 units, a line break one "\n").
+}  // namespace
+
+namespace vantrel::qt {
+
+// A rich text's line break inside a paragraph reads back as "\r\n" too.
+static bool IsBreak(QChar c) { return c == u'\n' || c == QChar::LineSeparator; }
+
 int OursFromNative(const QString& s, int native, bool crlf) {
   int ours = 0;
   for (int i = 0; i < native && i < s.size(); ++i) {
     if (s[i].isLowSurrogate()) continue;
-    ours += crlf && s[i] == u'\n' ? 2 : 1;
+    ours += crlf && IsBreak(s[i]) ? 2 : 1;
   }
   return ours;
 }
@@ -130,7 +144,7 @@ int OursFromNative(const QString& s, int native, bool crlf) {
 int NativeFromOurs(const QString& s, int ours, bool crlf) {
   int i = 0, n = 0;
   while (i < s.size() && n < ours) {
-    const int width = crlf && s[i] == u'\n' ? 2 : 1;
+    const int width = crlf && IsBreak(s[i]) ? 2 : 1;
     if (n + width > ours) break;  // inside a "\r\n": before it
     n += width;
     ++i;
@@ -153,6 +167,15 @@ std::string FromNativeText(const QString& text, bool multiLine) {
   return FromQString(s.replace(QLatin1String("\n"), QLatin1String("\r\n")));
 }
 
+}  // namespace vantrel::qt
+
+namespace {
+
+using vantrel::qt::FromNativeText;
+using vantrel::qt::NativeFromOurs;
+using vantrel::qt::OursFromNative;
+using vantrel::qt::ToNativeText;
+
 std::string ApplyCase(const std::string& s, TEditCharCase charCase) {
   if (charCase == ecNormal) return s;
   std::string out;
@@ -170,16 +193,34 @@ std::string FirstLine(const std::string& s) { return s.substr(0, s.find_first_of
 
 struct TCustomEdit::Native {
   VLineEdit* line = nullptr;
+  // A multi-line window is a plain or (for the rich edit) a rich text editor;
+  // both have the same text-editing calls, which `multi` hands to either.
   VPlainEdit* plain = nullptr;
+  VRichEdit* rich = nullptr;
   EditStyle* style = nullptr;
   DWORD createdStyle = 0;
   QMetaObject::Connection textChanged;
   QWidget* widget() const {
-    return line ? static_cast<QWidget*>(line) : static_cast<QWidget*>(plain);
+    if (line) return line;
+    return plain ? static_cast<QWidget*>(plain) : static_cast<QWidget*>(rich);
   }
-  QString text() const { return line ? line->text() : plain->toPlainText(); }
-  bool multiLine() const { return plain != nullptr; }
+  template <class F>
+  auto multi(F f) const {
+    return plain ? f(plain) : f(rich);
+  }
+  QString text() const {
+    return line ? line->text() : multi([](auto* e) { return e->toPlainText(); });
+  }
+  bool multiLine() const { return line == nullptr; }
+  void setOwner(TCustomEdit* owner) {
+    if (line) line->owner = owner;
+    else multi([owner](auto* e) { e->owner = owner; });
+  }
 };
+
+QTextEdit* vantrel::qt::RichEditorOf(const TCustomEdit& edit) {
+  return edit.NativeEditor() ? edit.NativeEditor()->rich : nullptr;
+}
 
 TCustomEdit::TCustomEdit(TComponent* AOwner) : TWinControl(AOwner) {
   SetControlStyle(TControlStyle{csClickEvents, csSetCaption, csDoubleClicks, csFixedHeight});
@@ -195,8 +236,7 @@ TCustomEdit::~TCustomEdit() { ForgetNative(); }
 // reach back here any more.
 void TCustomEdit::ForgetNative() {
   if (!native_) return;
-  if (native_->line) native_->line->owner = nullptr;
-  if (native_->plain) native_->plain->owner = nullptr;
+  native_->setOwner(nullptr);
   QObject::disconnect(native_->textChanged);
 }
 
@@ -230,17 +270,26 @@ void TCustomEdit::CreateWnd() {
   n.createdStyle = params.Style;
   n.style = new EditStyle;
   if (params.Style & ES_MULTILINE) {
-    n.plain = new VPlainEdit;
-    n.plain->owner = this;
     const bool wrap = !(params.Style & (ES_AUTOHSCROLL | WS_HSCROLL));
-    n.plain->setLineWrapMode(wrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
-    n.plain->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    n.plain->setVerticalScrollBarPolicy(params.Style & WS_VSCROLL ? Qt::ScrollBarAlwaysOn
-                                                                  : Qt::ScrollBarAlwaysOff);
-    n.plain->setHorizontalScrollBarPolicy(params.Style & WS_HSCROLL ? Qt::ScrollBarAlwaysOn
-                                                                    : Qt::ScrollBarAlwaysOff);
-    if (borderStyle_ == bsNone) n.plain->setFrameShape(QFrame::NoFrame);
-    n.plain->setPlainText(ToNativeText(Text(), true));
+    if (RichEditorWindow()) {
+      n.rich = new VRichEdit;
+      n.rich->setLineWrapMode(wrap ? QTextEdit::WidgetWidth : QTextEdit::NoWrap);
+      // Pastes and drops go through the rich edit, which reads RTF itself.
+      n.rich->setAcceptRichText(false);
+    } else {
+      n.plain = new VPlainEdit;
+      n.plain->setLineWrapMode(wrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+    }
+    n.setOwner(this);
+    n.multi([&](auto* e) {
+      e->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+      e->setVerticalScrollBarPolicy(params.Style & WS_VSCROLL ? Qt::ScrollBarAlwaysOn
+                                                              : Qt::ScrollBarAlwaysOff);
+      e->setHorizontalScrollBarPolicy(params.Style & WS_HSCROLL ? Qt::ScrollBarAlwaysOn
+                                                                : Qt::ScrollBarAlwaysOff);
+      if (borderStyle_ == bsNone) e->setFrameShape(QFrame::NoFrame);
+      e->setPlainText(ToNativeText(Text(), true));
+    });
   } else {
     n.line = new VLineEdit;
     n.line->owner = this;
@@ -258,7 +307,7 @@ void TCustomEdit::CreateWnd() {
   w->setAttribute(Qt::WA_InputMethodEnabled, inputMethods_);
   w->setFont(vantrel::qt::ToQFont(*Font()));
   if (n.line) n.line->setReadOnly(readOnly_);
-  if (n.plain) n.plain->setReadOnly(readOnly_);
+  else n.multi([&](auto* e) { e->setReadOnly(readOnly_); });
   SetPasswordChar(passwordChar_);
   SetHideSelection(hideSelection_);
   Perform(CM_COLORCHANGED);
@@ -270,8 +319,9 @@ void TCustomEdit::CreateWnd() {
     Perform(EM_SETRECTNP, 0, LPARAM(&r));
   }
   auto typed = [this] { vantrel::qt::Guarded([this] { EditAccess::TextFromNative(this); }); };
-  n.textChanged = n.line ? QObject::connect(n.line, &QLineEdit::textChanged, n.line, typed)
-                         : QObject::connect(n.plain, &QPlainTextEdit::textChanged, n.plain, typed);
+  n.textChanged = n.line    ? QObject::connect(n.line, &QLineEdit::textChanged, n.line, typed)
+                  : n.plain ? QObject::connect(n.plain, &QPlainTextEdit::textChanged, n.plain, typed)
+                            : QObject::connect(n.rich, &QTextEdit::textChanged, n.rich, typed);
 }
 
 void TCustomEdit::DestroyWnd() {
@@ -319,7 +369,7 @@ void TCustomEdit::PushTextToNative() {
   if (native_->text() == text) return;
   pushing_ = true;
   if (native_->line) native_->line->setText(text);
-  if (native_->plain) native_->plain->setPlainText(text);
+  else native_->multi([&](auto* e) { e->setPlainText(text); });
   pushing_ = false;
 }
 
@@ -350,7 +400,7 @@ void TCustomEdit::SelStartEnd(int& start, int& end) const {
   if (native_->line) {
     std::tie(a, b) = LineSelection(native_->line);
   } else {
-    const QTextCursor c = native_->plain->textCursor();
+    const QTextCursor c = native_->multi([](auto* e) { return e->textCursor(); });
     a = c.selectionStart();
     b = c.selectionEnd();
   }
@@ -362,7 +412,7 @@ int TCustomEdit::CaretPosition() const {
   if (!native_) return selEnd_;
   const QString s = native_->text();
   const int native = native_->line ? native_->line->cursorPosition()
-                                   : native_->plain->textCursor().position();
+                                   : native_->multi([](auto* e) { return e->textCursor(); }).position();
   return OursFromNative(s, native, native_->multiLine());
 }
 
@@ -381,10 +431,12 @@ void TCustomEdit::SetSelection(int start, int end) {
     if (a == b) native_->line->setCursorPosition(a);
     else native_->line->setSelection(a, b - a);
   } else {
-    QTextCursor c = native_->plain->textCursor();
-    c.setPosition(a);
-    c.setPosition(b, QTextCursor::KeepAnchor);
-    native_->plain->setTextCursor(c);
+    native_->multi([&](auto* e) {
+      QTextCursor c = e->textCursor();
+      c.setPosition(a);
+      c.setPosition(b, QTextCursor::KeepAnchor);
+      e->setTextCursor(c);
+    });
   }
 }
 
@@ -431,7 +483,7 @@ void TCustomEdit::SetSelText(const std::string& value) {
     else line->setSelection(a, b - a);
     line->insert(text);
   } else {
-    native_->plain->insertPlainText(text);
+    native_->multi([&](auto* e) { e->insertPlainText(text); });
   }
 }
 
@@ -447,7 +499,7 @@ void TCustomEdit::SetReadOnly(bool value) {
   readOnly_ = value;
   if (!native_) return;
   if (native_->line) native_->line->setReadOnly(value);
-  if (native_->plain) native_->plain->setReadOnly(value);
+  else native_->multi([&](auto* e) { e->setReadOnly(value); });
 }
 
 void TCustomEdit::SetCharCase(TEditCharCase value) {
@@ -532,13 +584,13 @@ void TCustomEdit::SetScrollBarsStyle(TScrollStyle value) {
 bool TCustomEdit::CanUndo() const {
   if (!native_) return false;
   return native_->line ? native_->line->isUndoAvailable()
-                       : native_->plain->document()->isUndoAvailable();
+                       : native_->multi([](auto* e) { return e->document()->isUndoAvailable(); });
 }
 
 void TCustomEdit::ClearUndo() {
   if (!native_) return;
-  if (native_->plain) {
-    native_->plain->document()->clearUndoRedoStacks();
+  if (native_->multiLine()) {
+    native_->multi([](auto* e) { e->document()->clearUndoRedoStacks(); });
     return;
   }
   // Setting the text anew is the line editor's only way to forget its history.
@@ -554,7 +606,7 @@ void TCustomEdit::HideCaret() {
   ++caretHides_;
   if (caretHides_ == 1 && native_) {
     native_->style->caretHidden = true;
-    if (native_->plain) native_->plain->setCursorWidth(0);
+    if (native_->multiLine()) native_->multi([](auto* e) { e->setCursorWidth(0); });
     native_->widget()->update();
   }
 }
@@ -563,7 +615,7 @@ void TCustomEdit::ShowCaret() {
   if (caretHides_ == 0) return;
   if (--caretHides_ == 0 && native_) {
     native_->style->caretHidden = false;
-    if (native_->plain) native_->plain->setCursorWidth(1);
+    if (native_->multiLine()) native_->multi([](auto* e) { e->setCursorWidth(1); });
     native_->widget()->update();
   }
 }
@@ -636,7 +688,7 @@ void TCustomEdit::HandleClipboard(TMessage& m) {
     case EM_UNDO:
       if (readOnly_ || !CanUndo()) return;
       if (native_->line) native_->line->undo();
-      if (native_->plain) native_->plain->undo();
+      else native_->multi([](auto* e) { e->undo(); });
       m.Result = 1;
       return;
   }
@@ -717,7 +769,7 @@ bool TCustomEdit::HandleEditMessage(TMessage& m) {
       const int l = std::max(0, r.Left), t = std::max(0, r.Top);
       const int rt = std::max(0, c.Right - r.Right), b = std::max(0, c.Bottom - r.Bottom);
       if (native_->line) native_->line->setTextMargins(l, t, rt, b);
-      if (native_->plain) native_->plain->SetMargins(l, t, rt, b);
+      else native_->multi([&](auto* e) { e->SetMargins(l, t, rt, b); });
       return true;
     }
     case EM_GETMODIFY: m.Result = modified_; return true;
@@ -731,7 +783,7 @@ bool TCustomEdit::HandleEditMessage(TMessage& m) {
     case EM_REPLACESEL: SetSelText(*reinterpret_cast<const std::string*>(m.LParam)); return true;
     case EM_SCROLLCARET:
       if (native_ && native_->line) native_->line->end(false), SetSelection(selStart_, selEnd_);
-      if (native_ && native_->plain) native_->plain->ensureCursorVisible();
+      if (native_ && native_->multiLine()) native_->multi([](auto* e) { e->ensureCursorVisible(); });
       return true;
     case EM_GETLINECOUNT: m.Result = LRESULT(LineStarts(Text()).size()); return true;
     case EM_LINEFROMCHAR: {

@@ -117,6 +117,9 @@ class TCustomEdit : public TWinControl {
   }
   // Multi-line descendants (the memo) say so; a descendant may also set
   // ES_MULTILINE in FillCreateParams.
+  // A multi-line descendant that shows formatted text (the rich edit) says
+  // so: its window is then a rich text editor.
+  virtual bool RichEditorWindow() const { return false; }
   bool MultiLineDefault() const { return multiLineDefault_; }
   void SetMultiLineDefault(bool value) { multiLineDefault_ = value; }
   bool WordWrapStyle() const { return wordWrap_; }

@@ -1,0 +1,2 @@
+// The data-aware memos are real widgets: one application object for the program.
+#include "platform/classlib/graphics/qt_test_environment.h"
