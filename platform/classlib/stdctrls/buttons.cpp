@@ -215,19 +215,21 @@ void PlaceAlong(int extent, int glyphSize, int textSize, int& margin, int& spaci
 
 }  // namespace
 
-void TBitBtn::PaintFace(TCanvas* canvas, const TRect& r, TButtonState state) {
+void DrawButtonGlyph(TCanvas* canvas, const TRect& r, const TGlyphFace& face,
+                     TButtonState state) {
   constexpr uint32_t flags = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
-  const bool hasGlyph = !glyph_->Empty() && glyph_->Width() >= numGlyphs_;
-  const int gw = hasGlyph ? glyph_->Width() / numGlyphs_ : 0;
-  const int gh = hasGlyph ? glyph_->Height() : 0;
+  const bool hasGlyph =
+      face.glyph && !face.glyph->Empty() && face.glyph->Width() >= face.numGlyphs;
+  const int gw = hasGlyph ? face.glyph->Width() / face.numGlyphs : 0;
+  const int gh = hasGlyph ? face.glyph->Height() : 0;
   TRect calc = Rect(0, 0, r.Width(), 0);
-  if (!Caption().empty()) DrawText(canvas, Caption(), calc, flags | DT_CALCRECT);
-  const int tw = Caption().empty() ? 0 : calc.Width();
-  const int th = Caption().empty() ? 0 : calc.Height();
+  if (!face.caption.empty()) DrawText(canvas, face.caption, calc, flags | DT_CALCRECT);
+  const int tw = face.caption.empty() ? 0 : calc.Width();
+  const int th = face.caption.empty() ? 0 : calc.Height();
 
-  int margin = margin_;
-  int spacing = (tw == 0 || gw == 0) ? 0 : spacing_;
-  const bool across = layout_ == blGlyphLeft || layout_ == blGlyphRight;
+  int margin = face.margin;
+  int spacing = (tw == 0 || gw == 0) ? 0 : face.spacing;
+  const bool across = face.layout == blGlyphLeft || face.layout == blGlyphRight;
   TPoint glyphAt, textAt;
   if (across) {
     glyphAt.y = (r.Height() - gh + 1) / 2;
@@ -238,7 +240,7 @@ void TBitBtn::PaintFace(TCanvas* canvas, const TRect& r, TButtonState state) {
     textAt.x = (r.Width() - tw + 1) / 2;
     PlaceAlong(r.Height(), gh, th, margin, spacing);
   }
-  switch (layout_) {
+  switch (face.layout) {
     case blGlyphLeft:
       glyphAt.x = margin;
       textAt.x = margin + gw + spacing;
@@ -260,23 +262,28 @@ void TBitBtn::PaintFace(TCanvas* canvas, const TRect& r, TButtonState state) {
   if (hasGlyph) {
     // Up, disabled, down, exclusive: a state without its own image shows the first.
     int index = int(state);
-    if (index >= numGlyphs_) index = 0;
-    const TColor transparent = glyph_->Canvas()->Pixels(0, gh - 1);
+    if (index >= face.numGlyphs) index = 0;
+    const TColor transparent = face.glyph->Canvas()->Pixels(0, gh - 1);
     canvas->Brush()->SetStyle(bsSolid);
     canvas->Brush()->SetColor(clBtnFace);
-    canvas->BrushCopy(Bounds(r.Left + glyphAt.x, r.Top + glyphAt.y, gw, gh), glyph_.get(),
+    canvas->BrushCopy(Bounds(r.Left + glyphAt.x, r.Top + glyphAt.y, gw, gh), face.glyph,
                       Bounds(index * gw, 0, gw, gh), transparent);
   }
   if (tw > 0) {
     const TRect text = Bounds(r.Left + textAt.x, r.Top + textAt.y, tw, th);
     canvas->Brush()->SetStyle(bsClear);
     if (state == bsDisabled) {
-      DrawDisabledText(canvas, Caption(), text, flags);
+      DrawDisabledText(canvas, face.caption, text, flags);
     } else {
       TRect place = text;
-      DrawText(canvas, Caption(), place, flags);
+      DrawText(canvas, face.caption, place, flags);
     }
   }
+}
+
+void TBitBtn::PaintFace(TCanvas* canvas, const TRect& r, TButtonState state) {
+  DrawButtonGlyph(canvas, r, {glyph_.get(), numGlyphs_, Caption(), layout_, margin_, spacing_},
+                  state);
 }
 
 PUBLISHED(TBitBtn) {

@@ -61,3 +61,17 @@ TModalResult BitBtnModalResult(TBitBtnKind kind);
 // Draws the stock picture of a kind: two glyphs of 18 x 18 pixels (normal and
 // disabled) on a transparent olive background; empty for bkCustom.
 void DrawBitBtnGlyph(TBitBtnKind kind, TBitmap& glyph);
+
+// What a glyph button shows: the picture's images for the states up,
+// disabled, down and exclusive side by side (bottom-left pixel transparent),
+// the caption, and where they stand (see TBitBtn's Layout, Margin, Spacing).
+struct TGlyphFace {
+  TBitmap* glyph = nullptr;
+  int numGlyphs = 1;
+  std::string caption;
+  TButtonLayout layout = blGlyphLeft;
+  int margin = -1;
+  int spacing = 4;
+};
+// Draws picture and caption on a face `r` in the given state.
+void DrawButtonGlyph(TCanvas* canvas, const TRect& r, const TGlyphFace& face, TButtonState state);

@@ -63,3 +63,71 @@ TEST(ButtonStreamingTest, ACustomPictureIsWritten) {
   EXPECT_EQ(b2->Glyph()->Width(), 12);
   EXPECT_EQ(b2->Glyph()->Canvas()->Pixels(3, 3), clBlue);
 }
+
+// ---- Lists, pages and bars ------------------------------------------------------------
+
+#include "platform/classlib/stdctrls/comboboxes.h"
+#include "platform/classlib/stdctrls/listview.h"
+#include "platform/classlib/stdctrls/statusbar.h"
+#include "platform/classlib/stdctrls/tabs.h"
+
+TEST(ListStreamingTest, ItemsPagesPanelsAndColumnsRoundTrip) {
+  TForm form(nullptr);
+  form.SetName("ListsForm");
+  auto* list = new TListBox(&form);
+  list->SetName("Fields");
+  list->SetParent(&form);
+  list->SetSorted(true);
+  list->Items()->SetCommaText("Status,Priority");
+  auto* combo = new TComboBox(&form);
+  combo->SetName("Kind");
+  combo->SetParent(&form);
+  combo->SetStyle(csDropDownList);
+  combo->Items()->SetCommaText("Low,High");
+  auto* pages = new TPageControl(&form);
+  pages->SetName("Pages");
+  pages->SetParent(&form);
+  for (const char* caption : {"General", "Fonts"}) {
+    auto* sheet = new TTabSheet(&form);
+    sheet->SetName(std::string("Sheet") + caption);
+    sheet->SetPageControl(pages);
+    sheet->SetCaption(caption);
+  }
+  auto* bar = new TStatusBar(&form);
+  bar->SetName("Bar");
+  bar->SetParent(&form);
+  bar->Panels()->Add()->SetText("Ready");
+  bar->Panels()->Items(0)->SetWidth(120);
+  auto* view = new TListView(&form);
+  view->SetName("Files");
+  view->SetParent(&form);
+  view->SetViewStyle(vsReport);
+  view->Columns()->Add()->SetCaption("Name");
+
+  const std::string text = WriteComponentToText(&form);
+  TForm copy(nullptr);
+  ReadComponentFromText(text, &copy);
+  auto* list2 = As<TListBox>(copy.FindComponent("Fields"));
+  ASSERT_NE(list2, nullptr) << text;
+  EXPECT_TRUE(list2->Sorted());
+  EXPECT_EQ(list2->Items()->CommaText(), "Priority,Status");
+  auto* combo2 = As<TComboBox>(copy.FindComponent("Kind"));
+  ASSERT_NE(combo2, nullptr);
+  EXPECT_EQ(combo2->Style(), csDropDownList);
+  EXPECT_EQ(combo2->Items()->CommaText(), "Low,High");
+  auto* pages2 = As<TPageControl>(copy.FindComponent("Pages"));
+  ASSERT_NE(pages2, nullptr);
+  EXPECT_EQ(pages2->PageCount(), 2);
+  EXPECT_EQ(pages2->Tabs()->CommaText(), "General,Fonts");
+  EXPECT_EQ(pages2->ActivePageIndex(), 0);
+  auto* bar2 = As<TStatusBar>(copy.FindComponent("Bar"));
+  ASSERT_NE(bar2, nullptr);
+  ASSERT_EQ(bar2->Panels()->Count(), 1);
+  EXPECT_EQ(bar2->Panels()->Items(0)->Text(), "Ready");
+  EXPECT_EQ(bar2->Panels()->Items(0)->Width(), 120);
+  auto* view2 = As<TListView>(copy.FindComponent("Files"));
+  ASSERT_NE(view2, nullptr);
+  EXPECT_EQ(view2->ViewStyle(), vsReport);
+  ASSERT_EQ(view2->Columns()->Count(), 1);
+  EXPECT_EQ(view2->Columns()->Items(0)->Caption(), "Name");
+}
