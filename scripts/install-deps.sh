@@ -11,6 +11,7 @@ PACKAGES=(
   fonts-liberation fonts-dejavu-core fontconfig
   xvfb xauth
   poppler-utils
+  shared-mime-info xdg-utils
 )
 
 missing=()

@@ -3,15 +3,12 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdlib>
 #include <cstring>
 
-DWORD GetTickCount() {
-  auto since = std::chrono::steady_clock::now().time_since_epoch();
-  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(since).count();
-  return static_cast<DWORD>(static_cast<unsigned long long>(ms));
-}
+#include "platform/classlib/core/clock.h"
+
+DWORD GetTickCount() { return static_cast<DWORD>(ClockTicks()); }
 
 std::string GetUserName() {
   if (const passwd* entry = getpwuid(geteuid()); entry != nullptr && entry->pw_name != nullptr &&

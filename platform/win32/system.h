@@ -6,7 +6,8 @@
 
 #include "platform/classlib/core/wintypes.h"
 
-// Milliseconds since an arbitrary start, from a monotonic clock; wraps after
+// Milliseconds since an arbitrary start, from the program's clock (clock.h,
+// which tests may stop); wraps after
 // about 49.7 days like the original, so compare with unsigned differences.
 DWORD GetTickCount();
 

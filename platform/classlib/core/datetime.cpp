@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <ctime>
 
+#include "platform/classlib/core/clock.h"
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/core/strutils.h"
 
@@ -472,15 +472,7 @@ TDateTime ComposeDateTime(TDateTime date, TDateTime time) {
   return day < 0 ? day - fraction : day + fraction;
 }
 
-TDateTime Now() {
-  timespec now{};
-  clock_gettime(CLOCK_REALTIME, &now);
-  std::tm local{};
-  localtime_r(&now.tv_sec, &local);
-  return EncodeDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday) +
-         EncodeTime(local.tm_hour, local.tm_min, std::min(local.tm_sec, 59),
-                    int(now.tv_nsec / 1000000));
-}
+TDateTime Now() { return ClockNow(); }
 
 TDateTime Date() { return std::trunc(Now().Value); }
 
