@@ -1,0 +1,231 @@
+#include "winctrls/tb97.h"
+
+#include <algorithm>
+
+#include "platform/classlib/core/exceptions.h"
+#include "platform/classlib/graphics/drawing.h"
+
+IMPLEMENT_CLASS(TDock97, TCustomControl)
+IMPLEMENT_CLASS(TFloatParent, TWinControl)
+IMPLEMENT_CLASS(TToolWindow97, TCustomControl)
+IMPLEMENT_CLASS(TToolbarSep97, TGraphicControl)
+
+using namespace tb97;
+
+namespace {
+
+bool Loading(const TComponent* c) { return c->ComponentState().Contains(csLoading); }
+bool BeingDestroyed(const TComponent* c) { return c->ComponentState().Contains(csDestroying); }
+
+TForm* OwnerForm(TComponent* owner, const char* className) {
+  auto* form = dynamic_cast<TForm*>(owner);
+  if (!form) throw EInvalidOperation(std::string(className) + " must be owned by a form");
+  return form;
+}
+
+DockType TypeOf(const TDock97* dock) {
+  if (!dock) return dtNone;
+  return dock->Vertical() ? dtLeftRight : dtTopBottom;
+}
+
+}  // namespace
+
+// ---- TDock97 ----------------------------------------------------------------
+
+TDock97::TDock97(TComponent* AOwner) : TCustomControl(OwnerForm(AOwner, "TDock97")) {
+  BeginArrange();
+  SetControlStyle({csAcceptsControls, csNoStdEvents, csSetCaption, csDoubleClicks});
+  SetColor(clBtnFace);
+  SetAlign(alTop);
+  EndArrange();
+  ArrangeToolbars();
+}
+
+TDock97::~TDock97() = default;
+
+void TDock97::SetPosition(TDockPosition value) {
+  if (value == position_) return;
+  if (ControlCount() > 0)
+    throw EInvalidOperation("Cannot change Position of a TDock97 if it already contains controls");
+  position_ = value;
+  static constexpr TAlign kAlign[] = {alTop, alBottom, alLeft, alRight};
+  SetAlign(kAlign[value]);
+  ArrangeToolbars();
+}
+
+void TDock97::SetAllowDrag(bool value) {
+  if (value == allowDrag_) return;
+  allowDrag_ = value;
+  // The drag handle comes or goes: every bar re-lays out its controls.
+  for (int i = 0; i < ControlCount(); ++i)
+    if (auto* bar = dynamic_cast<TToolWindow97*>(Controls(i))) {
+      bar->Invalidate();
+      bar->ArrangeControls();
+    }
+}
+
+void TDock97::SetBoundLines(TDockBoundLines value) {
+  if (value == boundLines_) return;
+  boundLines_ = value;
+  FrameChanged();
+}
+
+void TDock97::SetFixAlign(bool value) {
+  if (value == fixAlign_) return;
+  fixAlign_ = value;
+  ArrangeToolbars();
+}
+
+void TDock97::SetParent(TWinControl* AParent) {
+  if (dynamic_cast<TToolWindow97*>(AParent) || dynamic_cast<TDock97*>(AParent))
+    throw EInvalidOperation(
+        "A TDock97 control cannot be placed inside a TToolWindow97 or another TDock97");
+  TCustomControl::SetParent(AParent);
+}
+
+void TDock97::VisibleChanging() {
+  if (Visible()) throw EInvalidOperation("Cannot hide a TDock97");
+}
+
+void TDock97::Loaded() {
+  TCustomControl::Loaded();
+  ArrangeToolbars();
+}
+
+void TDock97::ArrangeChildren(TControl*, TRect&) { ArrangeToolbars(); }
+
+void TDock97::ChangeDockList(bool insert, TToolWindow97* bar, bool isVisible) {
+  const auto it = std::find(dockList_.begin(), dockList_.end(), bar);
+  bool changed = false;
+  if (it != dockList_.end()) {
+    dockList_.erase(it);
+    changed = !insert;
+  }
+  if (insert && isVisible) {
+    dockList_.push_back(bar);
+    changed = true;
+  }
+  if (!changed) return;
+  ArrangeToolbars();
+  bar->ArrangeControls();
+  if (OnInsertRemoveBar) OnInsertRemoveBar(this, insert, bar);
+}
+
+int TDock97::GetHighestRow() const {
+  int highest = -1;
+  for (const TToolWindow97* bar : dockList_) highest = std::max(highest, bar->DockRow());
+  return highest;
+}
+
+DockedSize TDock97::GetRowSize(int row, const TToolWindow97* bar) const {
+  if (row >= 0 && row < int(rowSizes_.size())) {
+    // The row's thickness from its bars as they measure now, so a bar that
+    // just grew widens its row before the next arrangement.
+    DockedSize d;
+    for (const TToolWindow97* b : dockList_)
+      if (b->DockRow() == row) {
+        d.tbThickness = std::max(d.tbThickness, b->DockedSize().tbThickness);
+        d.lrThickness = std::max(d.lrThickness, b->DockedSize().lrThickness);
+      }
+    return d;
+  }
+  return bar ? bar->DockedSize() : DockedSize{0, 0};
+}
+
+std::vector<int> TDock97::RowSizesAcross() const {
+  std::vector<int> sizes;
+  for (const DockedSize& r : rowSizes_) sizes.push_back(r.Size(Vertical()));
+  return sizes;
+}
+
+int TDock97::RowAt(int pos) const { return tb97::RowAt(RowSizesAcross(), pos); }
+
+int TDock97::RowAtForDrop(int pos, bool& newRow) const {
+  return tb97::RowAtForDrop(RowSizesAcross(), pos, newRow);
+}
+
+void TDock97::InsertRowBefore(int row) {
+  for (TToolWindow97* bar : dockList_)
+    if (bar->DockRow() >= row) bar->dockRow_ += 1;
+}
+
+void TDock97::ArrangeToolbars() {
+  if (disableArrange_ > 0 || Loading(this) || BeingDestroyed(this)) return;
+  ++disableArrange_;  // setting the bars' bounds asks the dock to realign
+  const bool vertical = Vertical();
+  std::vector<DockSlot> slots;
+  for (size_t i = 0; i < dockList_.size(); ++i) {
+    const TToolWindow97* bar = dockList_[i];
+    slots.push_back({bar->dockRow_, bar->dockPos_, vertical ? bar->Height() : bar->Width(),
+                     bar->DockedSize(), int(i)});
+  }
+  const DockArrangement a =
+      ArrangeDock(slots, vertical, limitToOneRow_, vertical ? ClientHeight() : ClientWidth());
+  rowSizes_ = a.rows;
+  std::vector<TToolWindow97*> sorted;
+  for (const DockSlot& s : slots) {
+    TToolWindow97* bar = dockList_[size_t(s.id)];
+    sorted.push_back(bar);
+    bar->dockRow_ = s.row;
+    bar->dockPos_ = s.pos;
+    ++bar->arranging_;
+    if (vertical) bar->SetBounds(s.rowOffset, s.pos, s.rowSize, bar->Height());
+    else bar->SetBounds(s.pos, s.rowOffset, bar->Width(), s.rowSize);
+    --bar->arranging_;
+  }
+  dockList_ = sorted;
+  // An empty dock keeps one pixel when it must hold its place in the alignment.
+  ResizeTo(slots.empty() ? (fixAlign_ ? 1 : 0) : a.thickness);
+  --disableArrange_;
+}
+
+void TDock97::ResizeTo(int clientThickness) {
+  const TRect nc = NonClientMargins();
+  const bool vertical = Vertical();
+  const int w = vertical ? clientThickness + nc.Left + nc.Right : Width();
+  const int h = vertical ? Height() : clientThickness + nc.Top + nc.Bottom;
+  switch (Align()) {
+    case alTop: case alLeft: SetBounds(Left(), Top(), w, h); break;
+    case alBottom: SetBounds(Left(), Top() + Height() - h, w, h); break;
+    case alRight: SetBounds(Left() + Width() - w, Top(), w, h); break;
+    default: break;
+  }
+}
+
+void TDock97::Dispatch(TMessage& m) {
+  switch (m.Msg) {
+    case WM_NCCALCSIZE: {
+      TCustomControl::Dispatch(m);
+      TRect& r = reinterpret_cast<TNCCalcSizeParams*>(m.LParam)->rgrc[0];
+      if (r.Width() > 1 && r.Height() > 1) {
+        if (boundLines_.Contains(blTop)) ++r.Top;
+        if (boundLines_.Contains(blBottom)) --r.Bottom;
+        if (boundLines_.Contains(blLeft)) ++r.Left;
+        if (boundLines_.Contains(blRight)) --r.Right;
+      }
+      return;
+    }
+    case WM_NCPAINT: {
+      auto* dc = reinterpret_cast<TCanvas*>(m.WParam);
+      const int w = Width(), h = Height();
+      if (!dc || w < 2 || h < 2) return;
+      auto line = [&](TColor c, int x1, int y1, int x2, int y2) {
+        dc->Pen()->SetColor(c);
+        dc->MoveTo(x1, y1);
+        dc->LineTo(x2, y2);
+      };
+      if (boundLines_.Contains(blTop)) line(clBtnShadow, 0, 0, w, 0);
+      if (boundLines_.Contains(blBottom)) line(clBtnHighlight, 0, h - 1, w, h - 1);
+      if (boundLines_.Contains(blLeft)) line(clBtnShadow, 0, 0, 0, h);
+      if (boundLines_.Contains(blRight)) line(clBtnHighlight, w - 1, 0, w - 1, h);
+      return;
+    }
+    default:
+      TCustomControl::Dispatch(m);
+  }
+}
+
+void TDock97::PaintContent() {
+  Canvas()->Brush()->SetColor(Color());
+  Canvas()->FillRect(ClientRect());
+}

@@ -1,0 +1,25 @@
+#pragma once
+// The state of a toolbar's running drag (move, size or close button),
+// shared by the files that make up the toolbar.
+
+#include "winctrls/tb97.h"
+
+struct TToolWindow97::Drag {
+  enum Kind { Move, Size, Close } kind = Move;
+  // Move: where the bar was grabbed (window coordinates) and its size then.
+  TPoint grab;
+  TSize initial;
+  bool preventDocking = false;
+  std::vector<std::pair<TDock97*, TSize>> sizes;  // nullptr: floating
+  TDock97* target = nullptr;
+  TRect outline;
+  TScreenOutline screen;
+  // Size: the edge dragged and the window sizes the bar may take.
+  int edge = 0;
+  std::vector<TSize> candidates;
+  int tolerance = 0;
+  TRect start;
+  int lastDirection = 0;  // -1 shrinking, 1 growing
+  // Close: the button is shown pressed while the mouse is over it.
+  bool pressed = false;
+};
