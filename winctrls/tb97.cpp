@@ -96,16 +96,12 @@ void TDock97::ArrangeChildren(TControl*, TRect&) { ArrangeToolbars(); }
 
 void TDock97::ChangeDockList(bool insert, TToolWindow97* bar, bool isVisible) {
   const auto it = std::find(dockList_.begin(), dockList_.end(), bar);
-  bool changed = false;
-  if (it != dockList_.end()) {
-    dockList_.erase(it);
-    changed = !insert;
-  }
-  if (insert && isVisible) {
-    dockList_.push_back(bar);
-    changed = true;
-  }
-  if (!changed) return;
+  const bool was = it != dockList_.end();
+  if (was) dockList_.erase(it);
+  const bool now = insert && isVisible;
+  if (now) dockList_.push_back(bar);
+  // A bar shown again after a move is already listed: nothing to tell.
+  if (was == now) return;
   ArrangeToolbars();
   bar->ArrangeControls();
   if (OnInsertRemoveBar) OnInsertRemoveBar(this, insert, bar);

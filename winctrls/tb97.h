@@ -158,8 +158,8 @@ class TToolWindow97 : public TCustomControl {
   void StartClose();
   void DragTo(TPoint screen, bool ctrl);
   void EndDrag(bool accept);
-  void FinishMove();
-  void FinishSize();
+  void FinishMove(const Drag& d);
+  void FinishSize(const Drag& d);
   void PaintNonClient(TCanvas* dc);
 
   int dockRow_ = 0;

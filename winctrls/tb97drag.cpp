@@ -144,38 +144,29 @@ void TToolWindow97::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y
 }
 
 void TToolWindow97::EndDrag(bool accept) {
-  if (!drag_) return;
-  drag_->screen.Hide();
+  // Taken out first: letting the mouse go tells the bar its drag has ended.
+  const std::unique_ptr<Drag> d = std::move(drag_);
+  if (!d) return;
+  d->screen.Hide();
   const auto alive = Lifetime();
   if (GetCaptureControl() == this) ReleaseCapture();
-  if (alive.expired() || !drag_) return;
-  std::unique_ptr<Drag> d = std::move(drag_);
-  drag_ = std::move(d);  // the finishing step reads it; dropped afterwards
-  if (accept) {
-    switch (drag_->kind) {
-      case Drag::Move: FinishMove(); break;
-      case Drag::Size: FinishSize(); break;
-      case Drag::Close:
-        closePressed_ = false;
-        FrameChanged();
-        if (drag_->pressed) {
-          drag_.reset();
-          SetVisible(false);
-          if (OnClose) OnClose(this);
-          return;
-        }
-        break;
-    }
+  if (alive.expired()) return;
+  const bool wasPressed = closePressed_;
+  closePressed_ = false;
+  if (wasPressed) FrameChanged();
+  if (!accept) return;
+  switch (d->kind) {
+    case Drag::Move: FinishMove(*d); break;
+    case Drag::Size: FinishSize(*d); break;
+    case Drag::Close:
+      if (!d->pressed) break;
+      SetVisible(false);
+      if (OnClose) OnClose(this);
+      break;
   }
-  if (closePressed_) {
-    closePressed_ = false;
-    FrameChanged();
-  }
-  drag_.reset();
 }
 
-void TToolWindow97::FinishMove() {
-  Drag& d = *drag_;
+void TToolWindow97::FinishMove(const Drag& d) {
   if (TDock97* dock = d.target) {
     const TPoint p = dock->ScreenToClient(d.outline.TopLeft());
     const bool vertical = dock->Vertical();
@@ -188,9 +179,7 @@ void TToolWindow97::FinishMove() {
   } else {
     floatingRect_ = d.outline;
   }
-  TDock97* target = d.target;
-  drag_.reset();
-  SetDockedTo(target);
+  SetDockedTo(d.target);
   MoveOnScreen(true);
 }
 
@@ -217,13 +206,11 @@ void TToolWindow97::StartSize(int edge) {
   SetMouseCapture(true);
 }
 
-void TToolWindow97::FinishSize() {
-  const TRect r = drag_->outline;
-  if (r == drag_->start) return;
-  floatRightX_ = r.Width() - kFrame;
-  floatingRect_ = r;
-  drag_.reset();
-  SetBoundsRect(r);
+void TToolWindow97::FinishSize(const Drag& d) {
+  if (d.outline == d.start) return;
+  floatRightX_ = d.outline.Width() - kFrame;
+  floatingRect_ = d.outline;
+  SetBoundsRect(d.outline);
   ArrangeControls();
   MoveOnScreen(true);
 }
