@@ -1,4 +1,4 @@
-#include "winctrls/tb97.h"
+#include "winctrls/tb97drag.h"
 
 #include <algorithm>
 
@@ -205,11 +205,7 @@ void TDock97::Dispatch(TMessage& m) {
       auto* dc = reinterpret_cast<TCanvas*>(m.WParam);
       const int w = Width(), h = Height();
       if (!dc || w < 2 || h < 2) return;
-      auto line = [&](TColor c, int x1, int y1, int x2, int y2) {
-        dc->Pen()->SetColor(c);
-        dc->MoveTo(x1, y1);
-        dc->LineTo(x2, y2);
-      };
+      auto line = [dc](TColor c, int x1, int y1, int x2, int y2) { DrawLine(dc, c, x1, y1, x2, y2); };
       if (boundLines_.Contains(blTop)) line(clBtnShadow, 0, 0, w, 0);
       if (boundLines_.Contains(blBottom)) line(clBtnHighlight, 0, h - 1, w, h - 1);
       if (boundLines_.Contains(blLeft)) line(clBtnShadow, 0, 0, 0, h);

@@ -217,11 +217,7 @@ void TToolWindow97::PaintContent() {
   c->FillRect(ClientRect());
   const int w = ClientWidth(), h = ClientHeight();
   const DockType type = CurrentDockType();
-  auto line = [c](TColor color, int x1, int y1, int x2, int y2) {
-    c->Pen()->SetColor(color);
-    c->MoveTo(x1, y1);
-    c->LineTo(x2, y2);
-  };
+  auto line = [c](TColor color, int x1, int y1, int x2, int y2) { DrawLine(c, color, x1, y1, x2, y2); };
   if (type == dtNone) {
     // Etched lines between wrapped lines, except where a blank separator ended one.
     for (const auto& b : lineBreaks_) {
@@ -288,11 +284,7 @@ void TToolbarSep97::PaintContent() {
   auto* bar = dynamic_cast<TToolWindow97*>(Parent());
   if (!bar || blank_) return;
   TCanvas* c = Canvas();
-  auto line = [c](TColor color, int x1, int y1, int x2, int y2) {
-    c->Pen()->SetColor(color);
-    c->MoveTo(x1, y1);
-    c->LineTo(x2, y2);
-  };
+  auto line = [c](TColor color, int x1, int y1, int x2, int y2) { DrawLine(c, color, x1, y1, x2, y2); };
   const int w = Width(), h = Height();
   if (bar->CurrentDockType() == dtLeftRight) {
     line(clBtnShadow, 0, h / 2 - 1, w, h / 2 - 1);

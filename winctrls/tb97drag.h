@@ -4,6 +4,13 @@
 
 #include "winctrls/tb97.h"
 
+// A line of one colour from (x1, y1) up to, not including, (x2, y2).
+inline void DrawLine(TCanvas* c, TColor color, int x1, int y1, int x2, int y2) {
+  c->Pen()->SetColor(color);
+  c->MoveTo(x1, y1);
+  c->LineTo(x2, y2);
+}
+
 struct TToolWindow97::Drag {
   enum Kind { Move, Size, Close } kind = Move;
   // Move: where the bar was grabbed (window coordinates) and its size then.
