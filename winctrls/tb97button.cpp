@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/classlib/graphics/drawing.h"
+#include "winctrls/emboss.h"
 #include "winctrls/tb97.h"
 
 IMPLEMENT_CLASS(TToolbarButton97, TGraphicControl)
@@ -24,23 +25,6 @@ void DrawArrowInState(TCanvas* c, int x, int y, bool enabled, TColor color) {
 }
 
 bool SameRGB(TColor a, TColor b) { return ColorToRGB(a) == ColorToRGB(b); }
-
-// The embossed look of a disabled glyph: the marked pixels once in the
-// highlight colour one pixel down and right, then in the shadow colour.
-std::unique_ptr<TBitmap> Emboss(TBitmap& cell, const std::function<bool(TColor)>& marked) {
-  auto out = std::make_unique<TBitmap>();
-  out->SetSize(cell.Width() + 1, cell.Height() + 1);
-  out->Canvas()->Brush()->SetColor(clBtnFace);
-  out->Canvas()->FillRect(Rect(0, 0, out->Width(), out->Height()));
-  for (TColor color : {clBtnHighlight, clBtnShadow}) {
-    const int d = color == clBtnHighlight ? 1 : 0;
-    for (int y = 0; y < cell.Height(); ++y)
-      for (int x = 0; x < cell.Width(); ++x)
-        if (marked(cell.Canvas()->Pixels(x, y))) out->Canvas()->SetPixels(x + d, y + d, color);
-  }
-  out->SetTransparentColor(ColorToRGB(clBtnFace));
-  return out;
-}
 
 }  // namespace
 
@@ -161,11 +145,10 @@ TBitmap* TToolbarButton97::GlyphImage(TButtonState97 state) {
   cell.Canvas()->FillRect(Rect(0, 0, cw + 1, h + 1));
   cell.Canvas()->CopyRect(Rect(0, 0, cw, h), glyph_->Canvas(), Bounds(index * cw, 0, cw, h));
   if (generated && oldDisabledStyle_) {
-    image = Emboss(cell, [&](TColor c) {
-      return !SameRGB(c, transparent) && GetRValue(c) + GetGValue(c) + GetBValue(c) < 3 * 128;
-    });
+    image = EmbossBitmap(cell, clBtnFace, clBtnShadow,
+                         [&](TColor c) { return !SameRGB(c, transparent) && IsDark(c); });
   } else if (generated) {
-    image = Emboss(cell, [&](TColor c) {
+    image = EmbossBitmap(cell, clBtnFace, clBtnShadow, [&](TColor c) {
       return !SameRGB(c, transparent) && !SameRGB(c, clWhite) && !SameRGB(c, clSilver);
     });
   } else {
