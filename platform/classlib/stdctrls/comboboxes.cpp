@@ -1,12 +1,15 @@
 #include "platform/classlib/stdctrls/comboboxes.h"
 
+#include <QApplication>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPointer>
 
 #include <algorithm>
 
 #include "platform/classlib/controls/qtbackend.h"
 #include "platform/classlib/core/strutils.h"
+#include "platform/classlib/graphics/qtbridge.h"
 #include "platform/classlib/graphics/drawing.h"
 
 IMPLEMENT_CLASS(TCustomComboBox, TCustomControl)
@@ -16,14 +19,47 @@ namespace {
 
 // The drop-down button beside the client area, as wide as a scroll bar.
 constexpr int kButtonWidth = 17;
+// A simple combo box's edit row is this much taller than an item.
+constexpr int kSimpleEditPad = 4;
 
 QString ToQ(const std::string& s) { return QString::fromUtf8(s.data(), qsizetype(s.size())); }
 std::string FromQ(const QString& s) { return s.toUtf8().toStdString(); }
 
 }  // namespace
 
+// Closes a dropped-down list when the mouse is pressed anywhere outside it
+// and its combo box, as the window's list closes.
+class OutsideClickWatcher : public QObject {
+ public:
+  OutsideClickWatcher(QWidget* combo, QWidget* list, std::function<void()> close)
+      : combo_(combo), list_(list), close_(std::move(close)) {
+    qApp->installEventFilter(this);
+  }
+
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    if (e->type() != QEvent::MouseButtonPress || !watched->isWidgetType()) return false;
+    auto* w = static_cast<QWidget*>(watched);
+    const bool inside = (list_ && (w == list_ || list_->isAncestorOf(w))) ||
+                        (combo_ && (w == combo_ || combo_->isAncestorOf(w)));
+    if (!inside && close_) vantrel::qt::Guarded(close_);
+    return false;
+  }
+  // Stops watching at once; the watcher itself goes later (it may be the
+  // one calling).
+  void Retire() {
+    close_ = nullptr;
+    qApp->removeEventFilter(this);
+    deleteLater();
+  }
+
+ private:
+  QPointer<QWidget> combo_, list_;
+  std::function<void()> close_;
+};
+
 struct TCustomComboBox::EditPart {
   QPointer<QLineEdit> line;
+  std::unique_ptr<OutsideClickWatcher> watcher;
 };
 
 // The dropped-down list: a bordered pop-up under the combo box that never
@@ -90,6 +126,7 @@ void TCustomComboBox::CreateWnd() {
   if (!HasEditPart()) return;
   auto* line = new QLineEdit;
   line->setFrame(false);
+  line->setFont(vantrel::qt::ToQFont(*Font()));
   line->setText(ToQ(Text()));
   if (maxLength_ > 0) line->setMaxLength(maxLength_);
   QObject::connect(line, &QLineEdit::textEdited, line, [this](const QString& t) {
@@ -128,6 +165,7 @@ void TCustomComboBox::SetItemIndex(int value) {
   itemIndex_ = value;
   ShowText(value >= 0 ? items_->Strings(value) : std::string());
   Invalidate();
+  RepaintSimpleList();
 }
 
 void TCustomComboBox::SelectByUser(int index) {
@@ -143,6 +181,7 @@ void TCustomComboBox::EditTextChanged(const std::string& text) {
   ShowText(text);
   // Typed text that names no item leaves no item chosen.
   itemIndex_ = items_->Find(-1, text, true);
+  RepaintSimpleList();
   Change();
 }
 
@@ -228,12 +267,15 @@ void TCustomComboBox::SetDroppedDown(bool value) {
   list_->SetTopIndex(itemIndex_);
   list_->Show();
   vantrel::qt::RaiseWindow(vantrel::qt::WindowWidget(*list_));
+  edit_->watcher = std::make_unique<OutsideClickWatcher>(
+      vantrel::qt::WindowWidget(*this), vantrel::qt::WindowWidget(*list_), [this] { CloseList(false); });
   Invalidate();
 }
 
 void TCustomComboBox::CloseList(bool accept) {
   if (!DroppedDown()) return;
   const int chosen = list_->ItemIndex();
+  if (edit_->watcher) edit_->watcher.release()->Retire();
   list_->Hide();
   Invalidate();
   const auto alive = Lifetime();
@@ -326,46 +368,103 @@ void TCustomComboBox::DoExit() {
 
 // ---- Looks and the button ----------------------------------------------------------
 
+// The button beside the client area, in window coordinates.
 TRect TCustomComboBox::ButtonRect() const {
   const TRect m = NonClientMargins();
-  const int right = Width() - m.Right + kButtonWidth;
-  return Rect(right - kButtonWidth, m.Top, right, Height() - m.Bottom);
+  const int left = Width() - m.Right;
+  return Rect(left, m.Top, left + kButtonWidth, m.Top + ClientHeight());
 }
 
-void TCustomComboBox::Dispatch(TMessage& m) {
+// The list a simple combo box shows below its edit, in window coordinates.
+TRect TCustomComboBox::SimpleListRect() const {
+  const TRect m = NonClientMargins();
+  return Rect(m.Left, m.Top + ClientHeight(), Width() - m.Right, Height() - m.Left);
+}
+
+// The button (and a simple combo box's list) lie outside the client area,
+// which is the edit or the face alone.
+bool TCustomComboBox::NonClientMessage(TMessage& m) {
   switch (m.Msg) {
-    case WM_NCCALCSIZE:
+    case WM_NCCALCSIZE: {
       TCustomControl::Dispatch(m);
-      if (HasButton()) {
-        TRect& r = reinterpret_cast<TNCCalcSizeParams*>(m.LParam)->rgrc[0];
-        r.Right = std::max(r.Left, r.Right - kButtonWidth);
-      }
-      return;
-    case WM_NCPAINT:
+      TRect& r = reinterpret_cast<TNCCalcSizeParams*>(m.LParam)->rgrc[0];
+      if (HasButton()) r.Right = std::max(r.Left, r.Right - kButtonWidth);
+      else r.Bottom = std::min(r.Bottom, r.Top + ItemHeight() + kSimpleEditPad);
+      return true;
+    }
+    case WM_NCPAINT: {
       TCustomControl::Dispatch(m);
+      auto* dc = reinterpret_cast<TCanvas*>(m.WParam);
       if (HasButton()) {
-        auto* dc = reinterpret_cast<TCanvas*>(m.WParam);
         TRect r = ButtonRect();
-        r.Left = Width() - NonClientMargins().Right;
-        r.Right = r.Left + kButtonWidth;
         DrawFrameControl(dc, r, DFC_SCROLL,
                          DFCS_SCROLLCOMBOBOX | (DroppedDown() ? DFCS_PUSHED | DFCS_FLAT : 0) |
                              (Enabled() ? 0 : DFCS_INACTIVE));
+      } else {
+        PaintSimpleList(dc);
       }
-      return;
+      return true;
+    }
     case WM_NCHITTEST: {
       TCustomControl::Dispatch(m);
       const TPoint p = ScreenToClient(SmallPointToPoint(m.LParam));
-      if (m.Result != HTCLIENT && HasButton() && p.x >= ClientWidth() && p.y >= 0 &&
-          p.y < ClientHeight())
+      const TPoint w = {p.x + NonClientMargins().Left, p.y + NonClientMargins().Top};
+      if (m.Result != HTCLIENT && PtInRect(HasButton() ? ButtonRect() : SimpleListRect(), w))
         m.Result = HTBORDER;
-      return;
+      return true;
     }
-    case WM_NCLBUTTONDOWN:
-      if (m.WParam == HTBORDER && Enabled()) {
-        if (CanFocus() && !Focused()) SetFocus();
+    case WM_NCLBUTTONDOWN: {
+      if (m.WParam != HTBORDER || !Enabled()) return true;
+      if (CanFocus() && !Focused()) SetFocus();
+      if (HasButton()) {
         SetDroppedDown(!DroppedDown());
+        return true;
       }
+      const TPoint p = ScreenToClient(SmallPointToPoint(m.LParam));
+      const int y = p.y + NonClientMargins().Top - SimpleListRect().Top;
+      SelectByUser(simpleTop_ + y / std::max(1, ItemHeight()));
+      return true;
+    }
+    default:
+      return false;
+  }
+}
+
+void TCustomComboBox::RepaintSimpleList() {
+  // The list lies in the frame, which repaints when it changes.
+  if (!HasButton() && HandleAllocated()) FrameChanged();
+}
+
+void TCustomComboBox::PaintSimpleList(TCanvas* dc) {
+  const TRect area = SimpleListRect();
+  dc->Brush()->SetStyle(bsSolid);
+  dc->Brush()->SetColor(Color());
+  dc->FillRect(area);
+  dc->Pen()->SetColor(clBtnShadow);
+  dc->MoveTo(area.Left, area.Top);
+  dc->LineTo(area.Right, area.Top);
+  const int h = std::max(1, ItemHeight());
+  // The chosen item stays in view.
+  const int rows = std::max(1, (area.Height() - 1) / h);
+  if (itemIndex_ >= 0) simpleTop_ = std::clamp(simpleTop_, itemIndex_ - rows + 1, itemIndex_);
+  simpleTop_ = std::clamp(simpleTop_, 0, std::max(0, items_->Count() - rows));
+  drawCanvas_ = dc;
+  for (int i = simpleTop_; i < items_->Count() && i < simpleTop_ + rows; ++i) {
+    const int top = area.Top + 1 + (i - simpleTop_) * h;
+    dc->SetFont(Font());
+    dc->Brush()->SetColor(i == itemIndex_ ? clHighlight : Color());
+    if (i == itemIndex_) dc->Font()->SetColor(clHighlightText);
+    DrawItem(i, Rect(area.Left, top, area.Right, top + h), i == itemIndex_ ? TOwnerDrawState{odSelected} : TOwnerDrawState{});
+  }
+  drawCanvas_ = nullptr;
+}
+
+void TCustomComboBox::Dispatch(TMessage& m) {
+  if (NonClientMessage(m)) return;
+  switch (m.Msg) {
+    case CM_FONTCHANGED:
+      if (edit_->line) edit_->line->setFont(vantrel::qt::ToQFont(*Font()));
+      TCustomControl::Dispatch(m);
       return;
     case CM_TEXTCHANGED:
       if (edit_->line && FromQ(edit_->line->text()) != Text()) edit_->line->setText(ToQ(Text()));

@@ -2,6 +2,7 @@
 // Combo boxes: an edit or a face showing the chosen item, with a list that
 // drops down below it. The edit part is a native line edit; the button lies
 // beside the client area; the list is a pop-up that never takes activation.
+// A simple combo box shows its list always, below the edit.
 
 #include <memory>
 #include <string>
@@ -82,6 +83,10 @@ class TCustomComboBox : public TCustomControl {
   void EditTextChanged(const std::string& text);
   void ShowText(const std::string& text);
   TRect ButtonRect() const;
+  TRect SimpleListRect() const;
+  bool NonClientMessage(TMessage& m);
+  void PaintSimpleList(TCanvas* dc);
+  void RepaintSimpleList();
 
   std::unique_ptr<TListBoxStrings> items_;
   std::unique_ptr<EditPart> edit_;
@@ -93,6 +98,7 @@ class TCustomComboBox : public TCustomControl {
   int maxLength_ = 0;
   int itemHeight_ = 16;
   bool settingText_ = false;
+  int simpleTop_ = 0;  // first item a simple combo box's list shows
 };
 
 class TComboBox : public TCustomComboBox {

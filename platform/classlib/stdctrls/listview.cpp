@@ -205,9 +205,16 @@ TListView::TListView(TComponent* AOwner)
   SetParentColor(false);
 }
 
+void TListView::FillCreateParams(TCreateParams& params) {
+  TCustomControl::FillCreateParams(params);
+  params.Style |= WS_HSCROLL | WS_VSCROLL;
+  params.ExStyle |= WS_EX_CLIENTEDGE;
+}
+
 TListView::~TListView() {
-  // The items go first, while the view they report to still stands.
+  // Items and columns go while the view they report to still stands.
   items_.reset();
+  columns_.reset();
 }
 
 void TListView::SetViewStyle(TViewStyle value) {
@@ -258,7 +265,7 @@ void TListView::SetSortType(TSortType value) {
 }
 
 void TListView::ItemsChanged() {
-  if (items_ && items_->updateCount_ > 0) return;
+  if (!items_ || !columns_ || items_->updateCount_ > 0) return;
   UpdateScrollBars();
   Invalidate();
 }
@@ -531,7 +538,9 @@ void TListView::KeyDown(WORD& Key, TShiftState Shift) {
   TCustomControl::KeyDown(Key, Shift);
   if (Key == 0 || items_->Count() == 0) return;
   const int from = focused_ ? focused_->Index() : -1;
-  const int to = from < 0 ? (KeyTarget(Key, 0) == -2 ? -2 : 0) : KeyTarget(Key, from);
+  int to = KeyTarget(Key, std::max(from, 0));
+  // Without a focused item every move starts on the first one; End goes to the last.
+  if (from < 0 && to >= 0 && Key != VK_END) to = 0;
   if (to >= 0) {
     if (multiSelect_ && Shift.Contains(ssCtrl) && !Shift.Contains(ssShift)) {
       SetItemFocused(items_->Item(to));  // Ctrl moves only the focus
@@ -647,6 +656,7 @@ void TListView::PaintItem(TListItem* item, const TRect& cell, const Geometry& g)
   if (shown) c->FillRect(label);
   c->Brush()->SetStyle(bsClear);
   TRect text = label;
+  if (!icon) text.Left += kLabelMargin;  // the highlight reaches past the text
   DrawText(c, item->Caption(), text,
            (icon ? DT_CENTER : DT_LEFT) | DT_SINGLELINE | DT_NOPREFIX | DT_END_ELLIPSIS);
   c->Brush()->SetStyle(bsSolid);

@@ -188,6 +188,7 @@ class TListView : public TCustomControl {
   TLVCompareEvent OnCompare;
 
  protected:
+  void FillCreateParams(TCreateParams& params) override;
   void PaintContent() override;
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   void MouseMove(TShiftState Shift, int X, int Y) override;

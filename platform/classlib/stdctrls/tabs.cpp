@@ -234,7 +234,46 @@ void TCustomTabControl::KeyDown(WORD& Key, TShiftState Shift) {
   }
 }
 
+// Answers the tab window's messages; false for other messages.
+bool TCustomTabControl::TabMessage(TMessage& m) {
+  switch (m.Msg) {
+    case TCM_GETITEMCOUNT: m.Result = tabs_->Count(); return true;
+    case TCM_GETCURSEL: m.Result = tabIndex_; return true;
+    case TCM_SETCURSEL: {
+      const int old = tabIndex_;
+      SetTabIndex(int(m.WParam));
+      m.Result = old;
+      return true;
+    }
+    case TCM_HITTEST: {
+      const auto* info = reinterpret_cast<const TTCHitTestInfo*>(m.LParam);
+      m.Result = info ? IndexOfTabAt(info->pt.x, info->pt.y) : -1;
+      return true;
+    }
+    case TCM_GETITEMRECT: {
+      const int index = int(m.WParam);
+      m.Result = index >= 0 && index < tabs_->Count() && m.LParam;
+      if (m.Result) *reinterpret_cast<TRect*>(m.LParam) = TabRect(index);
+      return true;
+    }
+    case TCM_ADJUSTRECT: {
+      // The display area keeps these insets from the client area.
+      auto* r = reinterpret_cast<TRect*>(m.LParam);
+      if (!r) return true;
+      const TRect client = ClientRect(), display = DisplayRect();
+      const int sign = m.WParam ? -1 : 1;
+      r->Left += sign * (display.Left - client.Left);
+      r->Top += sign * (display.Top - client.Top);
+      r->Right -= sign * (client.Right - display.Right);
+      r->Bottom -= sign * (client.Bottom - display.Bottom);
+      return true;
+    }
+    default: return false;
+  }
+}
+
 void TCustomTabControl::Dispatch(TMessage& m) {
+  if (TabMessage(m)) return;
   switch (m.Msg) {
     case CM_MOUSELEAVE:
       SetHotIndex(-1);

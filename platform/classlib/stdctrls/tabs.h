@@ -16,6 +16,21 @@
 DECLARE_ENUM(TTabPosition, tpTop, tpBottom, tpLeft, tpRight)
 DECLARE_ENUM(TTabStyle, tsTabs, tsButtons, tsFlatButtons)
 
+// The tab window's messages, for descendants written against them:
+// TCM_HITTEST LParam a TTCHitTestInfo* (result: the tab, -1 for none);
+// TCM_GETITEMRECT WParam the tab, LParam a TRect* (result 0 out of range);
+// TCM_ADJUSTRECT WParam 0: LParam a TRect* of the client area becomes the
+// display area (1: the other way); TCM_GETCURSEL / TCM_SETCURSEL the
+// selected tab (setting tells nobody); TCM_GETITEMCOUNT the number of tabs.
+constexpr UINT TCM_FIRST = 0x1300, TCM_GETITEMCOUNT = TCM_FIRST + 4,
+               TCM_GETITEMRECT = TCM_FIRST + 10, TCM_GETCURSEL = TCM_FIRST + 11,
+               TCM_SETCURSEL = TCM_FIRST + 12, TCM_HITTEST = TCM_FIRST + 13,
+               TCM_ADJUSTRECT = TCM_FIRST + 40;
+struct TTCHitTestInfo {
+  TPoint pt;
+  UINT flags = 0;
+};
+
 class TCustomTabControl;
 using TTabChangingEvent = std::function<void(TObject* Sender, bool& AllowChange)>;
 using TDrawTabEvent = std::function<void(TCustomTabControl* Control, int TabIndex,
@@ -95,6 +110,7 @@ class TCustomTabControl : public TCustomControl {
   };
   Layout ComputeLayout() const;
   TSize TabSize(int index) const;
+  bool TabMessage(TMessage& m);
   void SetHotIndex(int value);
 
   std::unique_ptr<TStringList> tabs_;

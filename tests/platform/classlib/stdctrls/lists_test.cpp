@@ -237,6 +237,13 @@ TEST(ComboBoxTest, AClickOnTheButtonDropsTheListAndAClickInItChooses) {
   EXPECT_FALSE(c->DroppedDown());
   EXPECT_EQ(c->Text(), "Blue");
   EXPECT_EQ(log, (std::vector<std::string>{"drop", "close", "click", "change Blue"}));
+  // A press anywhere else closes the list without choosing.
+  log.clear();
+  c->SetDroppedDown(true);
+  Pump();
+  QTest::mouseClick(ClientOf(form.get()), Qt::LeftButton, Qt::NoModifier, QPoint(150, 120));
+  EXPECT_FALSE(c->DroppedDown());
+  EXPECT_EQ(log, (std::vector<std::string>{"drop", "close"}));
   // Typing in the edit part is a change and picks the item it names.
   log.clear();
   c->SetMaxLength(4);
@@ -248,6 +255,11 @@ TEST(ComboBoxTest, AClickOnTheButtonDropsTheListAndAClickInItChooses) {
   EXPECT_EQ(c->Text(), "Gree");
   EXPECT_EQ(c->ItemIndex(), -1);
   QTest::keyClick(edit, Qt::Key_Backspace);
+  // The owner may refuse typed keys.
+  c->OnKeyPress = [](TObject*, char32_t& key) { key = 0; };
+  QTest::keyClicks(edit, "xy");
+  EXPECT_EQ(c->Text(), "Gre");
+  c->OnKeyPress = nullptr;
   c->SetText("Green");
   EXPECT_EQ(c->ItemIndex(), 1);
   EXPECT_EQ(log.size(), 5u);
@@ -274,4 +286,25 @@ TEST(ComboBoxTest, OwnerDrawnFaceAndListDrawThroughOnDrawItem) {
   EXPECT_EQ(shot->Canvas()->Pixels(10, 1 + 15 + 7), clLime);
   EXPECT_EQ(list->Height(), 2 + 4 * 15);
   c->SetDroppedDown(false);
+}
+
+TEST(ComboBoxTest, ASimpleComboShowsItsListBelowTheEditAndChoosesByClick) {
+  auto form = ShownForm();
+  std::vector<std::string> log;
+  TComboBox* c = NewCombo(form.get(), csSimple, &log);
+  c->SetHeight(100);
+  Pump();
+  const int h = c->ItemHeight();
+  EXPECT_EQ(c->ClientHeight(), h + 4);  // the edit row alone
+  // The third item, in window coordinates below the edit row.
+  const int listTop = 2 + c->ClientHeight();
+  QTest::mouseClick(vantrel::qt::WindowWidget(*c), Qt::LeftButton, Qt::NoModifier,
+                    QPoint(20, listTop + 1 + 2 * h + h / 2));
+  Pump();
+  EXPECT_EQ(c->Text(), "Blue");
+  EXPECT_FALSE(c->DroppedDown());
+  EXPECT_EQ(log, (std::vector<std::string>{"click", "change Blue"}));
+  auto shot = Snapshot(c);
+  EXPECT_EQ(shot->Canvas()->Pixels(20, listTop + 1 + 2 * h + 1), ColorToRGB(clHighlight));
+  EXPECT_EQ(shot->Canvas()->Pixels(20, listTop + 1 + h + 1), ColorToRGB(clWindow));
 }

@@ -70,11 +70,37 @@ TEST(ListViewTest, ReportRowsSitUnderTheHeaderAndTheMouseAndKeysSelect) {
   Click(lv, 10, 110);
   EXPECT_EQ(lv->Selected(), nullptr);
   EXPECT_EQ(log, (std::vector<std::string>{"+b.txt", "+a.zip", "+c.bmp", "-b.txt", "-a.zip", "-c.bmp"}));
+  // Hot tracking follows the mouse; a double click reaches OnDblClick.
+  lv->SetHotTrack(true);
+  const TRect third = lv->ItemRect(lv->Items()->Item(2));
+  QTest::mouseMove(ClientOf(lv), QPoint(10, third.Top + 2));
+  EXPECT_EQ(lv->HotItem(), lv->Items()->Item(2));
+  int doubles = 0;
+  lv->OnDblClick = [&](TObject*) { ++doubles; };
+  QTest::mouseDClick(ClientOf(lv), Qt::LeftButton, Qt::NoModifier, QPoint(10, third.Top + 2));
+  EXPECT_EQ(doubles, 1);
+  EXPECT_EQ(SelectedCaptions(lv), (std::vector<std::string>{"c.bmp"}));
   // A single selection keeps one item.
   lv->SetMultiSelect(false);
   lv->Items()->Item(0)->SetSelected(true);
   lv->Items()->Item(1)->SetSelected(true);
   EXPECT_EQ(SelectedCaptions(lv), (std::vector<std::string>{"a.zip"}));
+}
+
+TEST(ListViewTest, KeysScrollTheFocusedItemIntoView) {
+  auto form = ShownForm(220, 150);
+  std::vector<std::string> rows;
+  for (int i = 0; i < 30; ++i) rows.push_back("file" + std::to_string(i) + ":" + std::to_string(i));
+  TListView* lv = NewReport(form.get(), rows);
+  Pump();
+  lv->SetFocus();
+  QTest::keyClick(ClientOf(lv), Qt::Key_End);
+  TListItem* last = lv->Items()->Item(29);
+  EXPECT_EQ(lv->ItemFocused(), last);
+  EXPECT_LE(lv->ItemRect(last).Bottom, lv->ClientHeight());
+  EXPECT_NE(lv->TopItem(), lv->Items()->Item(0));
+  QTest::keyClick(ClientOf(lv), Qt::Key_Home);
+  EXPECT_EQ(lv->TopItem(), lv->Items()->Item(0));
 }
 
 TEST(ListViewTest, SortingByCaptionByOnCompareAndByCustomSort) {
@@ -121,7 +147,8 @@ TEST(ListViewTest, SelectionStaysVisibleWithoutFocusOnlyWhenAsked) {
   other->SetBounds(0, 125, 50, 20);
   lv->Items()->Item(0)->SetSelected(true);
   const TRect r = lv->ItemRect(lv->Items()->Item(0));
-  const int x = 2 + 4, y = 2 + (r.Top + r.Bottom) / 2;  // inside the label, in window pixels
+  // Inside the label before its text, in window pixels (inside the 2-pixel frame).
+  const int x = 2 + 3, y = 2 + (r.Top + r.Bottom) / 2;
   struct {
     bool focused, hide;
     TColor want;
@@ -134,7 +161,7 @@ TEST(ListViewTest, SelectionStaysVisibleWithoutFocusOnlyWhenAsked) {
     else other->SetFocus();
     Pump();
     auto shot = Snapshot(lv);
-    EXPECT_EQ(shot->Canvas()->Pixels(x - 2, y), ColorToRGB(c.want));
+    EXPECT_EQ(shot->Canvas()->Pixels(x, y), ColorToRGB(c.want));
   }
 }
 

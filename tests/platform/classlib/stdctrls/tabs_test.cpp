@@ -47,6 +47,18 @@ TEST(TabControlTest, TabsLieOnTheirSideAndHitTestsFindThem) {
     TRect overlap;
     EXPECT_FALSE(IntersectRect(overlap, page, c.second));
     EXPECT_EQ(t->TabRect(3), TRect{});
+    // The same through the tab window's messages.
+    TTCHitTestInfo hit{mid};
+    EXPECT_EQ(t->Perform(TCM_HITTEST, 0, LPARAM(&hit)), 1);
+    TRect r;
+    EXPECT_EQ(t->Perform(TCM_GETITEMRECT, 1, LPARAM(&r)), 1);
+    EXPECT_EQ(r, c.second);
+    EXPECT_EQ(t->Perform(TCM_GETITEMRECT, 3, LPARAM(&r)), 0);
+    r = t->ClientRect();
+    t->Perform(TCM_ADJUSTRECT, 0, LPARAM(&r));
+    EXPECT_EQ(r, page);
+    t->Perform(TCM_ADJUSTRECT, 1, LPARAM(&r));
+    EXPECT_EQ(r, t->ClientRect());
     delete t;
   }
 }
@@ -76,6 +88,13 @@ TEST(TabControlTest, TheUserChangesTabsUnlessOnChangingRefusesAndCodeTellsNobody
   t->SetTabIndex(0);
   EXPECT_EQ(log, (std::vector<std::string>{"changing 0", "change 2", "changing 2", "changing 2",
                                            "change 1"}));
+  // Hot tracking follows the mouse over the tabs and ends when it leaves.
+  t->SetHotTrack(true);
+  p = Middle(t->TabRect(2));
+  QTest::mouseMove(ClientOf(t), QPoint(p.x, p.y));
+  EXPECT_EQ(t->HotIndex(), 2);
+  t->Perform(CM_MOUSELEAVE);
+  EXPECT_EQ(t->HotIndex(), -1);
   // Deleting tabs keeps the index in range.
   t->Tabs()->Clear();
   EXPECT_EQ(t->TabIndex(), -1);
