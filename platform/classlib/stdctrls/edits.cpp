@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFontMetrics>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -172,6 +173,7 @@ struct TCustomEdit::Native {
   VPlainEdit* plain = nullptr;
   EditStyle* style = nullptr;
   DWORD createdStyle = 0;
+  QMetaObject::Connection textChanged;
   QWidget* widget() const {
     return line ? static_cast<QWidget*>(line) : static_cast<QWidget*>(plain);
   }
@@ -187,9 +189,15 @@ TCustomEdit::TCustomEdit(TComponent* AOwner) : TWinControl(AOwner) {
   SetColor(clWindow);
 }
 
-TCustomEdit::~TCustomEdit() {
-  if (native_ && native_->line) native_->line->owner = nullptr;
-  if (native_ && native_->plain) native_->plain->owner = nullptr;
+TCustomEdit::~TCustomEdit() { ForgetNative(); }
+
+// The widget goes with the window, later than this object may: it must not
+// reach back here any more.
+void TCustomEdit::ForgetNative() {
+  if (!native_) return;
+  if (native_->line) native_->line->owner = nullptr;
+  if (native_->plain) native_->plain->owner = nullptr;
+  QObject::disconnect(native_->textChanged);
 }
 
 // ---- The window ----------------------------------------------------------------------
@@ -260,12 +268,9 @@ void TCustomEdit::CreateWnd() {
     TRect r = formatRect_;
     Perform(EM_SETRECTNP, 0, LPARAM(&r));
   }
-  if (n.line)
-    QObject::connect(n.line, &QLineEdit::textChanged, n.line,
-                     [this] { EditAccess::TextFromNative(this); });
-  else
-    QObject::connect(n.plain, &QPlainTextEdit::textChanged, n.plain,
-                     [this] { EditAccess::TextFromNative(this); });
+  auto typed = [this] { vantrel::qt::Guarded([this] { EditAccess::TextFromNative(this); }); };
+  n.textChanged = n.line ? QObject::connect(n.line, &QLineEdit::textChanged, n.line, typed)
+                         : QObject::connect(n.plain, &QPlainTextEdit::textChanged, n.plain, typed);
 }
 
 void TCustomEdit::DestroyWnd() {
@@ -274,12 +279,16 @@ void TCustomEdit::DestroyWnd() {
     SelStartEnd(start, end);
     selStart_ = start;
     selEnd_ = end;
-    if (native_->line) native_->line->owner = nullptr;
-    if (native_->plain) native_->plain->owner = nullptr;
-    QObject::disconnect(native_->widget(), nullptr, nullptr, nullptr);
+    ForgetNative();
   }
   native_.reset();
   TWinControl::DestroyWnd();
+}
+
+// A form definition's height gives way to the font's once loading is done.
+void TCustomEdit::Loaded() {
+  TWinControl::Loaded();
+  AdjustHeight();
 }
 
 void TCustomEdit::ChangeStyle() {
@@ -476,7 +485,22 @@ void TCustomEdit::SetHideSelection(bool value) {
 void TCustomEdit::SetBorderStyle(TBorderStyle value) {
   if (borderStyle_ == value) return;
   borderStyle_ = value;
+  AdjustHeight();
   ChangeStyle();
+}
+
+void TCustomEdit::SetAutoSize(bool value) {
+  autoSize_ = value;
+  AdjustHeight();
+}
+
+void TCustomEdit::AdjustHeight() {
+  if (!autoSize_ || borderStyle_ != bsSingle || multiLineDefault_ ||
+      ComponentState().Contains(csLoading))
+    return;
+  // Four pixels above and below the text: the 3D border and the edit's margin.
+  constexpr int kFrameAndMargin = 8;
+  SetHeight(QFontMetrics(vantrel::qt::ToQFont(*Font())).height() + kFrameAndMargin);
 }
 
 void TCustomEdit::SetWordWrapStyle(bool value) {
@@ -772,6 +796,7 @@ void TCustomEdit::Dispatch(TMessage& m) {
       return;
     case CM_FONTCHANGED:
       if (native_) native_->widget()->setFont(vantrel::qt::ToQFont(*Font()));
+      AdjustHeight();
       TWinControl::Dispatch(m);
       return;
     case CM_COLORCHANGED:
@@ -884,6 +909,8 @@ PUBLISHED(TCustomEdit) {
   PROP_BOOL(HideSelection, HideSelection, SetHideSelection, true);
   PROP_ENUM(CharCase, CharCase, SetCharCase, ecNormal);
   PROP_ENUM(BorderStyle, BorderStyle, SetBorderStyle, bsSingle);
+  PROP_BOOL(AutoSize, AutoSize, SetAutoSize, true);
+  PROP_CHAR(PasswordChar, PasswordCharByte, SetPasswordCharByte, '\0');
   PROP_EVENT(OnChange);
   PROP_DEFAULT(TabStop, true);
   PROP_DEFAULT(Color, clWindow);

@@ -71,6 +71,10 @@ class TCustomEdit : public TWinControl {
   void SetHideSelection(bool value);
   TBorderStyle BorderStyle() const { return borderStyle_; }
   void SetBorderStyle(TBorderStyle value);
+  // A single-line bordered edit takes the height its font needs (the text
+  // height and four pixels above and below for border and margin).
+  bool AutoSize() const { return autoSize_; }
+  void SetAutoSize(bool value);
 
   void CutToClipboard() { Perform(WM_CUT); }
   void CopyToClipboard() { Perform(WM_COPY); }
@@ -98,6 +102,7 @@ class TCustomEdit : public TWinControl {
 
  protected:
   void FillCreateParams(TCreateParams& params) override;
+  void Loaded() override;
   void CreateWnd() override;
   void DestroyWnd() override;
   // Runs OnChange; called after every change of the text, typed or set.
@@ -135,6 +140,11 @@ class TCustomEdit : public TWinControl {
  private:
   friend struct EditAccess;
   void ChangeStyle();  // re-creates the window, keeping text and selection
+  void ForgetNative();
+  void AdjustHeight();
+  // The password character as form definitions store it (one byte).
+  char PasswordCharByte() const { return passwordChar_ < 0x80 ? char(passwordChar_) : '\0'; }
+  void SetPasswordCharByte(char value) { SetPasswordChar(char32_t(static_cast<unsigned char>(value))); }
   void TextFromNative();
   void PushTextToNative();
   void HandleClipboard(TMessage& m);
@@ -150,6 +160,7 @@ class TCustomEdit : public TWinControl {
   char32_t passwordChar_ = 0;
   bool hideSelection_ = true;
   TBorderStyle borderStyle_ = bsSingle;
+  bool autoSize_ = true;
   bool multiLineDefault_ = false;
   bool wordWrap_ = true;
   bool wantReturns_ = true;

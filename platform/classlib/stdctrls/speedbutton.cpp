@@ -87,7 +87,8 @@ void TSpeedButton::Click() { TGraphicControl::Click(); }
 void TSpeedButton::Dispatch(TMessage& m) {
   switch (m.Msg) {
     case CM_BUTTONPRESSED: {
-      auto* sender = reinterpret_cast<TSpeedButton*>(m.LParam);
+      // Other kinds of buttons send this too: only speed buttons are asked.
+      auto* sender = dynamic_cast<TSpeedButton*>(reinterpret_cast<TControl*>(m.LParam));
       if (int(m.WParam) != groupIndex_ || sender == this || !sender) return;
       if (sender->Down() && down_) {
         down_ = false;

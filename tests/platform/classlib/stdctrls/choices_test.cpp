@@ -4,20 +4,13 @@
 #include <gtest/gtest.h>
 
 #include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/stdctrls/place.h"
 #include "platform/classlib/stdctrls/choices.h"
 #include "platform/classlib/stdctrls/speedbutton.h"
 
 using namespace testing_support;
 
 namespace {
-
-template <class C>
-C* Place(TWinControl* parent, int left, int top, int w, int h) {
-  auto* c = new C(parent);
-  c->SetBounds(left, top, w, h);
-  c->SetParent(parent);
-  return c;
-}
 
 void Press(TWinControl* c, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
   QTest::keyClick(ClientOf(c), key, mods);
@@ -199,6 +192,10 @@ TEST(SpeedButtonTest, GroupsKeepOneDownAndAllowAllUpLetsItGo) {
   EXPECT_FALSE(b->Down());
   a->SetDown(true);  // no OnClick when set
   EXPECT_EQ(log.size(), 5u);
+  // Another kind of control telling the group of a press is not a speed button.
+  TMessage pressed{CM_BUTTONPRESSED, 1, LPARAM(static_cast<TControl*>(host)), 0};
+  host->Broadcast(pressed);
+  EXPECT_TRUE(a->Down());
   // A glyph strip brings its image count.
   auto strip = Surface(48, 16, clBlue);
   a->SetGlyph(strip.get());

@@ -157,6 +157,26 @@ TEST(EditTest, ClipboardAndUndoCommandsAndKeys) {
   EXPECT_EQ(e->Text(), "12a");
 }
 
+TEST(EditTest, AutoSizeFollowsTheFontOfABorderedSingleLineEdit) {
+  auto form = ShownForm();
+  TEdit* e = Place(form.get());
+  TMemo* m = Place<TMemo>(form.get(), 40);
+  const int memoHeight = m->Height();
+  e->Font()->SetSize(20);
+  m->Font()->SetSize(20);
+  const int big = e->Height();
+  EXPECT_GT(big, 30);
+  EXPECT_EQ(m->Height(), memoHeight);  // a memo keeps its height
+  e->Font()->SetSize(8);
+  EXPECT_LT(e->Height(), big);
+  e->SetAutoSize(false);
+  e->Font()->SetSize(20);
+  EXPECT_LT(e->Height(), big);
+  // The password character is stored with a form as one character.
+  e->SetPasswordChar(U'*');
+  EXPECT_EQ(GetOrdProp(e, "PasswordChar"), int64_t('*'));
+}
+
 TEST(EditTest, PasswordCharacterHidesTheText) {
   auto form = ShownForm();
   TEdit* e = Place(form.get());
