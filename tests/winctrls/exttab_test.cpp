@@ -1,0 +1,112 @@
+// The extended tab control: TabIndex events, sides and styles, colours,
+// hot tracking, hints and owner drawing.
+
+#include <gtest/gtest.h>
+
+#include "platform/classlib/controls/control_helpers.h"
+#include "winctrls/exttab.h"
+
+using namespace testing_support;
+
+namespace {
+
+class ExtTabTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    form = ShownForm(300, 120);
+    tabs = new TExtTabControl(form.get());
+    tabs->SetParent(form.get());
+    tabs->SetBounds(0, 0, 300, 100);
+    for (const char* t : {"Reports", "Memos", "Charts"}) tabs->Tabs()->Add(t);
+    tabs->OnChanging = [this](TObject*, bool& allow) { events.push_back("changing"); allow = allow_; };
+    tabs->OnChange = [this](TObject*) { events.push_back("change"); };
+    Pump();
+  }
+  TPoint CentreOf(int i) {
+    const TRect r = tabs->TabRect(i);
+    return {(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2};
+  }
+  TColor PixelAt(TPoint p) {
+    auto shot = Snapshot(tabs);
+    const TRect nc = tabs->NonClientMargins();
+    return shot->Canvas()->Pixels(nc.Left + p.x, nc.Top + p.y);
+  }
+
+  std::unique_ptr<TForm> form;
+  TExtTabControl* tabs;
+  std::vector<std::string> events;
+  bool allow_ = true;
+};
+
+}  // namespace
+
+TEST_F(ExtTabTest, TabIndexFromCodeAsksAndTells) {
+  tabs->SetTabIndex(1);
+  EXPECT_EQ(events, (std::vector<std::string>{"changing", "change"}));
+  events.clear();
+  tabs->SetTabIndex(1);   // the current one
+  tabs->SetTabIndex(3);   // past the tabs
+  EXPECT_TRUE(events.empty());
+  allow_ = false;
+  tabs->SetTabIndex(2);   // refused
+  EXPECT_EQ(tabs->TabIndex(), 1);
+  allow_ = true;
+  tabs->SetTabEnabled(2, false);
+  tabs->SetTabIndex(2);
+  const TPoint p = CentreOf(2);
+  Click(tabs, p.x, p.y);
+  EXPECT_EQ(tabs->TabIndex(), 1);  // a disabled tab is not chosen
+}
+
+TEST_F(ExtTabTest, SidesStylesAndSizes) {
+  tabs->SetTabPosition(tabPosLeft);
+  EXPECT_EQ(tabs->TabHeight(), 35);
+  EXPECT_EQ(tabs->TabWidth(), 70);
+  EXPECT_EQ(tabs->TabRect(0).Width(), 70);
+  EXPECT_EQ(tabs->TabRect(0).Height(), 35);
+  tabs->SetTabStyle(tabStButton);  // buttons only on top
+  EXPECT_EQ(tabs->TabPosition(), tabPosTop);
+  EXPECT_EQ(tabs->Style(), tsButtons);
+  tabs->SetTabPosition(tabPosBottom);  // and away from the top they are tabs again
+  EXPECT_EQ(tabs->TabStyle(), tabStDefault);
+  EXPECT_EQ(tabs->Style(), tsTabs);
+}
+
+TEST_F(ExtTabTest, ColoursHotTrackingHintsAndOwnerDrawing) {
+  tabs->SetTabIndex(0);
+  tabs->SetTabInactiveColor(clYellow);
+  tabs->SetTabActiveColor(clAqua);
+  const TPoint memo = CentreOf(1), report = CentreOf(0);
+  EXPECT_EQ(PixelAt({tabs->TabRect(1).Left + 3, memo.y}), ColorToRGB(clYellow));
+  EXPECT_EQ(PixelAt({tabs->TabRect(0).Left + 3, report.y}), ColorToRGB(clAqua));
+  // Hot tracking: the tab under the mouse, cleared on leaving.
+  tabs->Hottrack()->SetEnabled(true);
+  tabs->SetShowHint(true);
+  tabs->TabHints()->Add("All reports");
+  QTest::mouseMove(ClientOf(tabs), QPoint(memo.x, memo.y));
+  EXPECT_EQ(tabs->HotIndex(), 1);
+  EXPECT_EQ(tabs->Hint(), "");  // hints shorter than the tabs: empty
+  QTest::mouseMove(ClientOf(tabs), QPoint(report.x, report.y));
+  EXPECT_EQ(tabs->HotIndex(), 0);
+  EXPECT_EQ(tabs->Hint(), "All reports");
+  tabs->Perform(CM_MOUSELEAVE);
+  EXPECT_EQ(tabs->HotIndex(), -1);
+  // The application's hook changes the font and lets the control draw.
+  std::vector<std::pair<int, bool>> drawn;
+  tabs->OnDrawTab = [&](TWinControl*, int i, bool active, const TRect& fg, const TRect&,
+                        TOwnerDrawState state) {
+    drawn.push_back({i, active});
+    tabs->Canvas()->Font()->SetColor(clRed);
+    tabs->Canvas()->Font()->SetStyle(TFontStyles{fsBold});
+    tabs->DrawTab(i, fg, state);
+  };
+  auto shot = Snapshot(tabs);
+  EXPECT_EQ(drawn.size(), 3u);
+  bool red = false;
+  const TRect r = tabs->TabRect(1);
+  const TRect nc = tabs->NonClientMargins();
+  for (int x = r.Left; x < r.Right && !red; ++x)
+    for (int y = r.Top; y < r.Bottom && !red; ++y)
+      red = shot->Canvas()->Pixels(nc.Left + x, nc.Top + y) == ColorToRGB(clRed);
+  EXPECT_TRUE(red);
+}
