@@ -95,6 +95,7 @@ class TToolWindow97 : public TCustomControl {
   ~TToolWindow97() override;
 
   TDock97* DockedTo() const;
+  bool Floating() const;
   // Docks the bar in `value`, or floats it (nullptr) at its floating rectangle.
   void SetDockedTo(TDock97* value);
   int DockRow() const { return dockRow_; }
@@ -124,6 +125,10 @@ class TToolWindow97 : public TCustomControl {
   void ArrangeControls();
   // Keeps a floating bar within the screen's work area.
   void MoveOnScreen(bool onlyIfFullyOffscreen);
+  // A floating bar is parked (hidden, its Visible kept) while its form is
+  // hidden or minimised or the application inactive.
+  bool Parked() const { return parked_; }
+  void SetParked(bool value);
   // True while a move or size drag runs.
   bool Dragging97() const { return drag_ != nullptr; }
   // The outline the running drag shows (for tests and the screen).
@@ -151,7 +156,6 @@ class TToolWindow97 : public TCustomControl {
 
  private:
   struct Drag;
-  bool Floating() const;
   std::vector<tb97::LayoutItem> VisibleItems(std::vector<TControl*>& controls) const;
   void StartMove(TPoint clientPoint, bool preventDocking);
   void StartSize(int edge);
@@ -178,6 +182,9 @@ class TToolWindow97 : public TCustomControl {
   int hiding_ = 0;
   TFloatParent* floatParent_ = nullptr;
   std::unique_ptr<Drag> drag_;
+  bool parked_ = false;
+  TWinControl* hookedForm_ = nullptr;
+  int formHook_ = 0, appHook_ = 0;
 
   friend class TDock97;
 };
@@ -204,6 +211,9 @@ class TToolbarSep97 : public TGraphicControl {
   bool blank_ = false;
   int sizeHorz_ = 6, sizeVert_ = 6;
 };
+
+// Parks or shows again the floating toolbars of a form.
+void ShowHideFloatingToolbars(TCustomForm* form, bool appActive);
 
 // Saves and restores where every toolbar of `form` is, one sub-key per
 // toolbar name under `keyName` of the user's settings.

@@ -34,8 +34,37 @@ TToolWindow97::TToolWindow97(TComponent* AOwner) : TCustomControl(CheckOwner(AOw
   floatParent_->SetParent(form);
   floatParent_->FreeNotification(this);
   SetColor(clBtnFace);
+  // Floating bars follow their form and the application: parked while either
+  // is out of sight, back when both return.
+  hookedForm_ = form;
+  form->FreeNotification(this);
+  formHook_ = form->AddWindowHook([form](TMessage& m, const TWndMethod& next) {
+    next(m);
+    if (m.Msg == CM_VISIBLECHANGED || m.Msg == WM_SIZE)
+      ShowHideFloatingToolbars(form, Application->Active());
+  });
+  appHook_ = Application->HookMainWindow([form](TMessage& m) {
+    if (m.Msg == CM_ACTIVATE || m.Msg == CM_DEACTIVATE)
+      ShowHideFloatingToolbars(form, m.Msg == CM_ACTIVATE);
+    return false;  // every other hook sees it too
+  });
   --disableLayout_;
   ArrangeControls();
+}
+
+void ShowHideFloatingToolbars(TCustomForm* form, bool appActive) {
+  const bool hide = !appActive || !form->Visible() || form->WindowState() == wsMinimized;
+  for (int i = 0; i < form->ComponentCount(); ++i)
+    if (auto* bar = dynamic_cast<TToolWindow97*>(form->Components(i)))
+      bar->SetParked(hide && bar->Floating());
+}
+
+void TToolWindow97::SetParked(bool value) {
+  if (value == parked_ || (value && !Visible())) return;
+  parked_ = value;
+  ++hiding_;
+  SetVisible(!value);
+  --hiding_;
 }
 
 
@@ -44,6 +73,7 @@ void TToolWindow97::Notification(TComponent* AComponent, TOperation Operation) {
   if (Operation != opRemove) return;
   if (AComponent == defaultDock_) defaultDock_ = nullptr;
   if (AComponent == floatParent_) floatParent_ = nullptr;
+  if (AComponent == hookedForm_) hookedForm_ = nullptr;
 }
 
 void TToolWindow97::SetDefaultDock(TDock97* value) {
@@ -81,6 +111,7 @@ void TToolWindow97::SetCloseButton(bool value) {
 }
 
 void TToolWindow97::SetDockedTo(TDock97* value) {
+  if (value) SetParked(false);  // a docked bar is never parked
   TDock97* old = DockedTo();
   const bool changed = value != old || !Parent();
   if (changed && OnDockChanging) OnDockChanging(this);

@@ -29,7 +29,10 @@ TRect ScreenClientRect(TDock97* d) {
 
 }  // namespace
 
-TToolWindow97::~TToolWindow97() = default;
+TToolWindow97::~TToolWindow97() {
+  Application->UnhookMainWindow(appHook_);
+  if (hookedForm_) hookedForm_->RemoveWindowHook(formHook_);
+}
 
 const TScreenOutline* TToolWindow97::DragOutline() const {
   return drag_ ? &drag_->screen : nullptr;

@@ -102,7 +102,8 @@ void SaveToolbarLayout(TForm* form, const std::string& keyName) {
     if (name.empty()) throw Exception("Name property not set");
     TDock97* dock = bar->DockedTo();
     if (dock && dock->Name().empty()) throw Exception("DockTo's Name property not set");
-    reg->WriteInteger(name, "Visible", bar->Visible() ? 1 : 0);
+    // A parked bar is only out of sight for a while.
+    reg->WriteInteger(name, "Visible", bar->Visible() || bar->Parked() ? 1 : 0);
     if (dock && !dock->AllowDrag()) return;
     if (dock) WritePlace(*reg, name, bar, dock->Name(), bar->FloatingRect());
     else WritePlace(*reg, name, bar, "nil", bar->BoundsRect());

@@ -181,6 +181,28 @@ TEST_F(Tb97Test, FloatingBarResizedThroughItsWrapWidthsAndClosed) {
   EXPECT_EQ(closed, 1);
 }
 
+TEST_F(Tb97Test, FloatingBarsParkWhileTheApplicationIsInactive) {
+  TToolWindow97* docked = NewBar("Bar2", top, 1);
+  bar->SetDockedTo(nullptr);
+  TMessage deactivate{CM_DEACTIVATE, 0, 0, 0};
+  Application->CallMainWindowHooks(deactivate);
+  EXPECT_TRUE(bar->Parked());
+  EXPECT_FALSE(bar->Showing());
+  EXPECT_FALSE(docked->Parked());
+  SaveToolbarLayout(form.get(), "Software\\Test\\Parked");
+  EXPECT_EQ(TRegIniFile("Software\\Test\\Parked").ReadInteger("Bar1", "Visible", 0), 1);
+  TMessage activate{CM_ACTIVATE, 0, 0, 0};
+  Application->CallMainWindowHooks(activate);
+  EXPECT_FALSE(bar->Parked());
+  EXPECT_TRUE(bar->Visible());
+  form->Hide();  // a hidden form takes its floating bars along
+  EXPECT_TRUE(bar->Parked());
+  form->Show();
+  Application->CallMainWindowHooks(activate);
+  EXPECT_FALSE(bar->Parked());
+  EXPECT_TRUE(bar->Visible());
+}
+
 TEST_F(Tb97Test, LayoutSurvivesSaveAndLoadAndDamagedValuesAreClamped) {
   const std::string key = "Software\\Test\\Toolbar";
   TToolWindow97* second = NewBar("Bar2", left, 2);
