@@ -130,11 +130,11 @@ void TCoolMenuItem::SetCoolMenu(TCoolMenu* value) {
 void TCoolMenuItem::Notification(TComponent* AComponent, TOperation Operation) {
   TComponent::Notification(AComponent, Operation);
   if (Operation != opRemove) return;
-  if (AComponent == menuItem_ || AComponent == menu_) {
-    if (coolMenu_) coolMenu_->RefreshItems(this, RA_RESTORE);
-    if (AComponent == menuItem_) menuItem_ = nullptr;
-    if (AComponent == menu_) menu_ = nullptr;
-  }
+  // The menu may be half-way through its destruction: it is not touched, and
+  // its hooks, which find no drawn item for it any more, draw nothing.
+  if (AComponent == menuItem_ || AComponent == menu_) drawn_ = false;
+  if (AComponent == menuItem_) menuItem_ = nullptr;
+  if (AComponent == menu_) menu_ = nullptr;
 }
 
 void TCoolMenuItem::SetMenuItem(TMenuItem* value) {
@@ -190,7 +190,8 @@ TCoolMenu::TCoolMenu(TComponent* AOwner)
       bar_(std::make_unique<TBitmap>()) {}
 
 TCoolMenu::~TCoolMenu() {
-  RefreshItems(nullptr, RA_RESTORE);
+  // Menus still alive lose their hooks, which point here.
+  for (TMenu* m : std::vector<TMenu*>(hooked_)) Unhook(m);
   for (TCoolMenuItem* item : std::vector<TCoolMenuItem*>(items_)) item->coolMenu_ = nullptr;
 }
 
@@ -234,6 +235,7 @@ TCoolMenuItem* TCoolMenu::ItemOf(const TMenuItem* menuItem) const {
 void TCoolMenu::Hook(TMenu* menu) {
   if (std::find(hooked_.begin(), hooked_.end(), menu) != hooked_.end()) return;
   hooked_.push_back(menu);
+  menu->FreeNotification(this);
   // Items of the menu that have no description here keep their plain looks.
   menu->SetOwnerDrawHooks(
       [this](TMenuItem* mi, TCanvas* c, int& w, int& h) {
@@ -252,7 +254,14 @@ void TCoolMenu::Unhook(TMenu* menu) {
   const auto it = std::find(hooked_.begin(), hooked_.end(), menu);
   if (it == hooked_.end()) return;
   hooked_.erase(it);
+  menu->RemoveFreeNotification(this);
   menu->ClearOwnerDrawHooks();
+}
+
+void TCoolMenu::Notification(TComponent* AComponent, TOperation Operation) {
+  TComponent::Notification(AComponent, Operation);
+  if (Operation == opRemove)
+    hooked_.erase(std::remove(hooked_.begin(), hooked_.end(), AComponent), hooked_.end());
 }
 
 void TCoolMenu::RefreshItems(TCoolMenuItem* item, TRefreshAction action) {
@@ -412,17 +421,16 @@ void TCoolMenu::Paint(TCoolMenuItem* item, TCanvas* c, const TRect& rc, TOwnerDr
   const int M = m.StackedWidth, T = m.TextWidth, I = m.ImageSize;
   switch (item->textAlign_) {
     case alTop:
+    case alBottom: {
+      // Stacked and centred: the caption above the image, or below it.
       m.TextLeft = rc.Left + M / 2 - T / 2 + barW;
-      m.TextTop = rc.Top + vSpace_;
       m.ImageLeft = rc.Left + M / 2 - I / 2 + barW;
-      m.ImageTop = m.TextTop + I + vSpace_;
+      const int first = rc.Top + vSpace_, second = first + I + vSpace_;
+      const bool textFirst = item->textAlign_ == alTop;
+      m.TextTop = textFirst ? first : second;
+      m.ImageTop = textFirst ? second : first;
       break;
-    case alBottom:
-      m.ImageLeft = rc.Left + M / 2 - I / 2 + barW;
-      m.ImageTop = rc.Top + vSpace_;
-      m.TextLeft = rc.Left + M / 2 - T / 2 + barW;
-      m.TextTop = m.ImageTop + I + vSpace_;
-      break;
+    }
     case alLeft:
       m.TextLeft = rc.Left + hSpace_ + barW;
       m.TextTop = centred ? rc.Top + m.ItemHeight / 2 - m.TextHeight / 2 - 1 : rc.Top + vSpace_;

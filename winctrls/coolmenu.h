@@ -141,6 +141,7 @@ class TCoolMenu : public TComponent {
 
  protected:
   void Loaded() override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
 
  private:
   TCoolMenuItem* ItemOf(const TMenuItem* menuItem) const;

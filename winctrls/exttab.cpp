@@ -244,14 +244,8 @@ TPoint TExtTabControl::DrawTabFace(TRect r, TPoint offset, bool disabled, bool c
   text.Bottom = text.Top + h;
   if (centred) text.Left = r.Left + offset.x + (r.Width() - w - offset.x) / 2;
   text.Right = text.Left + w;
-  if (disabled) {
-    TRect light = text;
-    OffsetRect(light, 1, 1);
-    c->Font()->SetColor(clBtnHighlight);
-    DrawText(c, caption, light, format);
-    c->Font()->SetColor(clGrayText);
-  }
-  DrawText(c, caption, text, format);
+  if (disabled) DrawDisabledText(c, caption, text, format);
+  else DrawText(c, caption, text, format);
   c->Brush()->SetStyle(bsSolid);
   return {text.Left - offset.x, text.Top - offset.y};
 }

@@ -12,27 +12,10 @@ IMPLEMENT_CLASS(TToolbarSep97, TGraphicControl)
 
 using namespace tb97;
 
-namespace {
-
-bool Loading(const TComponent* c) { return c->ComponentState().Contains(csLoading); }
-bool BeingDestroyed(const TComponent* c) { return c->ComponentState().Contains(csDestroying); }
-
-TForm* OwnerForm(TComponent* owner, const char* className) {
-  auto* form = dynamic_cast<TForm*>(owner);
-  if (!form) throw EInvalidOperation(std::string(className) + " must be owned by a form");
-  return form;
-}
-
-DockType TypeOf(const TDock97* dock) {
-  if (!dock) return dtNone;
-  return dock->Vertical() ? dtLeftRight : dtTopBottom;
-}
-
-}  // namespace
 
 // ---- TDock97 ----------------------------------------------------------------
 
-TDock97::TDock97(TComponent* AOwner) : TCustomControl(OwnerForm(AOwner, "TDock97")) {
+TDock97::TDock97(TComponent* AOwner) : TCustomControl(tb97::OwnerForm(AOwner, "TDock97")) {
   BeginArrange();
   SetControlStyle({csAcceptsControls, csNoStdEvents, csSetCaption, csDoubleClicks});
   SetColor(clBtnFace);
@@ -190,6 +173,19 @@ void TDock97::ResizeTo(int clientThickness) {
 
 void TDock97::Dispatch(TMessage& m) {
   switch (m.Msg) {
+    case CM_CONTROLLISTCHANGE: {
+      // A bar freed while docked leaves the list before it is gone; the
+      // others close up once it has left (CM_CONTROLCHANGE).
+      const auto* c = reinterpret_cast<const TControl*>(m.WParam);
+      if (!m.LParam)
+        std::erase_if(dockList_, [c](TToolWindow97* b) { return static_cast<TControl*>(b) == c; });
+      TCustomControl::Dispatch(m);
+      return;
+    }
+    case CM_CONTROLCHANGE:
+      TCustomControl::Dispatch(m);
+      if (!m.LParam) ArrangeToolbars();
+      return;
     case WM_NCCALCSIZE: {
       TCustomControl::Dispatch(m);
       TRect& r = reinterpret_cast<TNCCalcSizeParams*>(m.LParam)->rgrc[0];

@@ -10,20 +10,8 @@
 
 using namespace tb97;
 
-namespace {
 
-bool Loading(const TComponent* c) { return c->ComponentState().Contains(csLoading); }
-bool BeingDestroyed(const TComponent* c) { return c->ComponentState().Contains(csDestroying); }
-
-TForm* CheckOwner(TComponent* owner) {
-  auto* form = dynamic_cast<TForm*>(owner);
-  if (!form) throw EInvalidOperation("TToolWindow97 must be owned by a form");
-  return form;
-}
-
-}  // namespace
-
-TToolWindow97::TToolWindow97(TComponent* AOwner) : TCustomControl(CheckOwner(AOwner)) {
+TToolWindow97::TToolWindow97(TComponent* AOwner) : TCustomControl(tb97::OwnerForm(AOwner, "TToolWindow97")) {
   ++disableLayout_;
   SetControlStyle({csAcceptsControls, csClickEvents, csSetCaption, csDoubleClicks});
   // The floating window's owner: an invisible child of the form, so the

@@ -2,7 +2,23 @@
 // The state of a toolbar's running drag (move, size or close button),
 // shared by the files that make up the toolbar.
 
+#include "platform/classlib/core/exceptions.h"
 #include "winctrls/tb97.h"
+
+namespace tb97 {
+
+inline bool Loading(const TComponent* c) { return c->ComponentState().Contains(csLoading); }
+inline bool BeingDestroyed(const TComponent* c) {
+  return c->ComponentState().Contains(csDestroying);
+}
+// Docks and toolbars belong to a form: any other owner raises.
+inline TForm* OwnerForm(TComponent* owner, const char* className) {
+  auto* form = dynamic_cast<TForm*>(owner);
+  if (!form) throw EInvalidOperation(std::string(className) + " must be owned by a form");
+  return form;
+}
+
+}  // namespace tb97
 
 // A line of one colour from (x1, y1) up to, not including, (x2, y2).
 inline void DrawLine(TCanvas* c, TColor color, int x1, int y1, int x2, int y2) {

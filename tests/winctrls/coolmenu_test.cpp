@@ -149,3 +149,16 @@ TEST_F(CoolMenuTest, SideBarIsGradedAndShadowedTextIsOffset) {
       red = shadowed->Canvas()->Pixels(x, y) == ColorToRGB(clRed);
   EXPECT_TRUE(red);
 }
+
+TEST_F(CoolMenuTest, EitherMayGoFirstMenuOrComponent) {
+  delete menu;  // the items forget it; nothing is drawn for it any more
+  EXPECT_FALSE(item[0]->IsLinked());
+  auto* other = new TPopupMenu(form.get());
+  auto* mi = new TMenuItem(form.get());
+  mi->SetCaption("Again");
+  other->Items()->Add(mi);
+  item[0]->SetMenuItem(mi);
+  EXPECT_TRUE(other->IsOwnerDrawn(mi));
+  delete cool;  // the menu that outlives it is plain again
+  EXPECT_FALSE(other->IsOwnerDrawn(mi));
+}

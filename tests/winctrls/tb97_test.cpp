@@ -92,6 +92,10 @@ TEST_F(Tb97Test, DockedBarsLayOutTheirControlsAndShareRows) {
   EXPECT_EQ(left->Width(), 27);
   EXPECT_EQ(top->Height(), 0);
   bar->SetDockedTo(bottom);
+  second->SetVisible(true);
+  EXPECT_EQ(top->Height(), 26);
+  delete second;  // a freed bar leaves its dock
+  EXPECT_EQ(top->Height(), 0);
   EXPECT_EQ(told, (std::vector<std::pair<bool, std::string>>{{true, "Bar1"}, {false, "Bar1"}}));
 }
 
