@@ -76,6 +76,12 @@ TEST_F(Tb97Test, DockedBarsLayOutTheirControlsAndShareRows) {
   EXPECT_EQ(bar->BoundsRect(), Bounds(0, 0, 11 + 3 * 23 + 2 * 6 + 2, 26));
   EXPECT_EQ(top->Height(), 26);
   EXPECT_EQ(bar->Controls(1)->BoundsRect(), Bounds(34, 2, 6, 22));
+  // Looks: the raised edge, the grip bars and the separator's etched line.
+  auto shot = Snapshot(bar);
+  EXPECT_EQ(shot->Canvas()->Pixels(0, 10), ColorToRGB(clBtnHighlight));
+  EXPECT_EQ(shot->Canvas()->Pixels(4, 10), ColorToRGB(clBtnHighlight));  // grip's light side
+  EXPECT_EQ(shot->Canvas()->Pixels(34 + 2, 10), ColorToRGB(clBtnShadow));
+  EXPECT_EQ(shot->Canvas()->Pixels(34 + 3, 10), ColorToRGB(clBtnHighlight));
   // A new bar (position -1) goes to the front of its row.
   TToolWindow97* second = NewBar("Bar2", top, 1);
   EXPECT_EQ(second->BoundsRect(), Bounds(0, 0, 36, 26));
@@ -160,6 +166,10 @@ TEST_F(Tb97Test, FloatingBarResizedThroughItsWrapWidthsAndClosed) {
   bar->SetBounds(100, 100, bar->Width(), bar->Height());
   Pump();
   const int oneLine = bar->Width();
+  // Its own frame and caption: raised edge, caption colour, close button.
+  auto shot = Snapshot(bar);
+  EXPECT_EQ(shot->Canvas()->Pixels(1, 20), ColorToRGB(clBtnHighlight));  // raised edge, inner light
+  EXPECT_EQ(shot->Canvas()->Pixels(tb97::kFrame + 1, tb97::kFrame + 1), ColorToRGB(clActiveCaption));
   QWidget* win = vantrel::qt::WindowWidget(*bar);
   // Drag the right edge to the left: the next narrower arrangement.
   QTest::mousePress(win, Qt::LeftButton, Qt::NoModifier, QPoint(bar->Width() - 1, 30));

@@ -109,6 +109,15 @@ TEST_F(ButtonTest, GlyphsAndLooksByPixels) {
   };
   EXPECT_EQ(px(shot.get(), 0, 0), ColorToRGB(clBtnFace));
   EXPECT_EQ(px(shot.get(), 8, 7), ColorToRGB(clBlack));  // glyph at (4, 3) + square at 4
+  // Hot: the mouse over a flat button raises its border.
+  int enters = 0;
+  b[2]->OnMouseEnter = [&](TObject*) { ++enters; };
+  QTest::mouseMove(ClientOf(form.get()), QPoint(b[2]->Left() + 5, b[2]->Top() + 5));
+  EXPECT_TRUE(b[2]->MouseInControl());
+  EXPECT_EQ(enters, 1);
+  EXPECT_EQ(px(Snapshot(form.get()).get(), 0, 0), ColorToRGB(clBtnHighlight));
+  QTest::mouseMove(ClientOf(form.get()), QPoint(280, 80));
+  EXPECT_FALSE(b[2]->MouseInControl());
   b[2]->SetGroupIndex(2);
   b[2]->SetDown(true);
   shot = Snapshot(form.get());
