@@ -15,7 +15,9 @@ using namespace tb97;
 
 // ---- TDock97 ----------------------------------------------------------------
 
-TDock97::TDock97(TComponent* AOwner) : TCustomControl(tb97::OwnerForm(AOwner, "TDock97")) {
+TDock97::TDock97(TComponent* AOwner)
+    : TCustomControl(tb97::OwnerForm(AOwner, "TDock97")), background_(std::make_unique<TBitmap>()) {
+  background_->OnChange = [this](TObject*) { BackgroundChanged(); };
   BeginArrange();
   SetControlStyle({csAcceptsControls, csNoStdEvents, csSetCaption, csDoubleClicks});
   SetColor(clBtnFace);
@@ -24,7 +26,48 @@ TDock97::TDock97(TComponent* AOwner) : TCustomControl(tb97::OwnerForm(AOwner, "T
   ArrangeToolbars();
 }
 
-TDock97::~TDock97() = default;
+TDock97::~TDock97() { background_->OnChange = nullptr; }
+
+void TDock97::SetBackground(const TBitmap* value) { background_->Assign(value); }
+
+void TDock97::SetBackgroundTransparent(bool value) {
+  if (value == backgroundTransparent_) return;
+  backgroundTransparent_ = value;
+  BackgroundChanged();
+}
+
+// The cached copy goes; the dock and its bars paint again.
+void TDock97::BackgroundChanged() {
+  transparentCopy_.reset();
+  Invalidate();
+  for (int i = 0; i < ControlCount(); ++i) Controls(i)->Invalidate();
+}
+
+void TDock97::DrawBackground(TCanvas* c, const TRect& clip, TPoint origin) {
+  if (background_->Empty()) return;
+  TBitmap* tile = background_.get();
+  const int w = tile->Width(), h = tile->Height();
+  if (backgroundTransparent_) {
+    if (!transparentCopy_) {
+      transparentCopy_ = std::make_unique<TBitmap>();
+      transparentCopy_->SetSize(w, h);
+      TCanvas* tc = transparentCopy_->Canvas();
+      tc->Brush()->SetColor(Color());
+      tc->BrushCopy(Rect(0, 0, w, h), tile, Rect(0, 0, w, h), tile->Canvas()->Pixels(0, h - 1));
+    }
+    tile = transparentCopy_.get();
+  }
+  // The first tile at or before the clip's top-left, in steps of the tile size.
+  auto start = [](int o, int edge, int size) { return edge - (((edge - o) % size) + size) % size; };
+  for (int y = start(origin.y, clip.Top, h); y < clip.Bottom; y += h)
+    for (int x = start(origin.x, clip.Left, w); x < clip.Right; x += w) {
+      TRect part;
+      if (!IntersectRect(part, Bounds(x, y, w, h), clip)) continue;
+      TRect src = part;
+      OffsetRect(src, -x, -y);
+      c->CopyRect(part, tile->Canvas(), src);
+    }
+}
 
 void TDock97::SetPosition(TDockPosition value) {
   if (value == position_) return;
@@ -216,4 +259,7 @@ void TDock97::Dispatch(TMessage& m) {
 void TDock97::PaintContent() {
   Canvas()->Brush()->SetColor(Color());
   Canvas()->FillRect(ClientRect());
+  // From the window's origin, so the bars (which tile from the same point) continue it.
+  const TRect nc = NonClientMargins();
+  DrawBackground(Canvas(), ClientRect(), {-nc.Left, -nc.Top});
 }

@@ -40,6 +40,14 @@ class TDock97 : public TCustomControl {
   void SetFixAlign(bool value);
   bool LimitToOneRow() const { return limitToOneRow_; }
   void SetLimitToOneRow(bool value) { limitToOneRow_ = value; }
+  // A bitmap tiled behind the dock and, continuing the pattern, its bars.
+  TBitmap* Background() const { return background_.get(); }
+  void SetBackground(const TBitmap* value);
+  // The background's bottom-left colour shows the dock's Color instead.
+  bool BackgroundTransparent() const { return backgroundTransparent_; }
+  void SetBackgroundTransparent(bool value);
+  // Tiles the background over `clip` of `canvas`, one tile's top-left at `origin`.
+  void DrawBackground(TCanvas* canvas, const TRect& clip, TPoint origin);
 
   // While disabled (counted) arrangements are skipped.
   void BeginArrange() { ++disableArrange_; }
@@ -69,6 +77,7 @@ class TDock97 : public TCustomControl {
  private:
   std::vector<int> RowSizesAcross() const;
   void ResizeTo(int clientThickness);
+  void BackgroundChanged();
 
   TDockPosition position_ = dpTop;
   bool allowDrag_ = true;
@@ -78,6 +87,9 @@ class TDock97 : public TCustomControl {
   int disableArrange_ = 0;
   std::vector<TToolWindow97*> dockList_;
   std::vector<tb97::DockedSize> rowSizes_;
+  std::unique_ptr<TBitmap> background_;
+  std::unique_ptr<TBitmap> transparentCopy_;  // built on first use
+  bool backgroundTransparent_ = false;
 };
 
 // The invisible child of a form that owns its floating toolbars' windows.

@@ -246,9 +246,13 @@ void TToolWindow97::PaintContent() {
     }
     return;
   }
+  TDock97* dock = DockedTo();
   TRect r = ClientRect();
   DrawEdge(c, r, BDR_RAISEDINNER, BF_RECT);
-  if (!DockedTo()->AllowDrag()) return;
+  InflateRect(r, -1, -1);
+  const TRect nc = dock->NonClientMargins();
+  dock->DrawBackground(c, r, {-nc.Left - Left(), -nc.Top - Top()});
+  if (!dock->AllowDrag()) return;
   // The drag handle: two grip bars.
   for (int g : {4, 7}) {
     TRect grip = type == dtTopBottom ? Rect(g, 2, g + 3, h - 2) : Rect(2, g, w - 2, g + 3);
@@ -259,8 +263,10 @@ void TToolWindow97::PaintContent() {
 
 void TToolWindow97::BoundsChanged(bool moved, bool resized) {
   TCustomControl::BoundsChanged(moved, resized);
-  // The floating rectangle follows the window while it floats.
+  // The floating rectangle follows the window while it floats; a docked bar
+  // that moves repaints the dock's pattern behind it.
   if (Floating()) floatingRect_ = BoundsRect();
+  if (TDock97* d = DockedTo(); d && moved && !d->Background()->Empty()) Invalidate();
 }
 
 void TToolWindow97::MoveOnScreen(bool onlyIfFullyOffscreen) {

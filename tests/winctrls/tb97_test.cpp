@@ -105,6 +105,33 @@ TEST_F(Tb97Test, DockedBarsLayOutTheirControlsAndShareRows) {
   EXPECT_EQ(told, (std::vector<std::pair<bool, std::string>>{{true, "Bar1"}, {false, "Bar1"}}));
 }
 
+TEST_F(Tb97Test, BackgroundTilesAcrossTheDockAndItsBars) {
+  // A 3 x 3 tile: red with a blue centre; its bottom-left red may be made see-through.
+  TBitmap tile;
+  tile.SetSize(3, 3);
+  tile.Canvas()->Brush()->SetColor(clRed);
+  tile.Canvas()->FillRect(Rect(0, 0, 3, 3));
+  tile.Canvas()->SetPixels(1, 1, clBlue);
+  top->SetBoundLines(TDockBoundLines{blTop});
+  top->SetBackground(&tile);
+  Pump();
+  const TRect nc = top->NonClientMargins();
+  ASSERT_EQ(nc.Top, 1);
+  // Window row 1 is the tile's row 1: blue at window columns 1, 4, 7 ...
+  auto dock = Snapshot(top);
+  const int x = 3 * (bar->Width() / 3 + 1) + 1;  // past the bar, a blue column
+  EXPECT_EQ(dock->Canvas()->Pixels(x, 1), ColorToRGB(clBlue));
+  EXPECT_EQ(dock->Canvas()->Pixels(x + 1, 1), ColorToRGB(clRed));
+  // In the bar at client (92, 9): the dock's window point (92, 10) -> tile (2, 1).
+  auto b = Snapshot(bar);
+  EXPECT_EQ(b->Canvas()->Pixels(92, 9), ColorToRGB(clRed));
+  EXPECT_EQ(b->Canvas()->Pixels(91, 9), ColorToRGB(clBlue));
+  top->SetBackgroundTransparent(true);
+  b = Snapshot(bar);
+  EXPECT_EQ(b->Canvas()->Pixels(92, 9), ColorToRGB(clBtnFace));
+  EXPECT_EQ(b->Canvas()->Pixels(91, 9), ColorToRGB(clBlue));
+}
+
 TEST_F(Tb97Test, MisusesRaise) {
   EXPECT_THROW(TDock97(nullptr), EInvalidOperation);
   EXPECT_THROW(TToolWindow97(nullptr), EInvalidOperation);
