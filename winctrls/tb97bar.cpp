@@ -17,7 +17,9 @@ TToolWindow97::TToolWindow97(TComponent* AOwner) : TCustomControl(tb97::OwnerFor
   // The floating window's owner: an invisible child of the form, so the
   // tool window stays above the form and goes with it.
   auto* form = static_cast<TForm*>(AOwner);
-  floatParent_ = new TFloatParent(form);
+  // Owned by nobody, so form definitions never write it; the form frees it
+  // with its other children, or the bar does when it goes first.
+  floatParent_ = new TFloatParent(nullptr);
   floatParent_->SetBounds(0, 0, 0, 0);
   floatParent_->SetParent(form);
   floatParent_->FreeNotification(this);

@@ -32,6 +32,11 @@ TRect ScreenClientRect(TDock97* d) {
 TToolWindow97::~TToolWindow97() {
   Application->UnhookMainWindow(appHook_);
   if (hookedForm_) hookedForm_->RemoveWindowHook(formHook_);
+  if (floatParent_ && !tb97::BeingDestroyed(floatParent_)) {
+    // Out of its float parent first: freeing that frees its children.
+    if (Parent() == floatParent_) TCustomControl::SetParent(nullptr);
+    delete floatParent_;
+  }
 }
 
 const TScreenOutline* TToolWindow97::DragOutline() const {
