@@ -249,3 +249,11 @@ TPoint TExtTabControl::DrawTabFace(TRect r, TPoint offset, bool disabled, bool c
   c->Brush()->SetStyle(bsSolid);
   return {text.Left - offset.x, text.Top - offset.y};
 }
+
+PUBLISHED(TExtTabControl) {
+  PROP_INT(TabActiveColor, TabActiveColor, SetTabActiveColor, clBtnFace);
+  PROP_INT(TabInactiveColor, TabInactiveColor, SetTabInactiveColor, RGB(160, 160, 164));
+  PROP_ENUM(TabPosition, TabPosition, SetTabPosition, tabPosTop);
+  PROP_ENUM(TabStyle, TabStyle, SetTabStyle, tabStDefault);
+  PROP_BOOL(TabWordWrap, TabWordWrap, SetTabWordWrap, false);
+}

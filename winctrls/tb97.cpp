@@ -263,3 +263,15 @@ void TDock97::PaintContent() {
   const TRect nc = NonClientMargins();
   DrawBackground(Canvas(), ClientRect(), {-nc.Left, -nc.Top});
 }
+
+PUBLISHED(TDock97) {
+  PROP_ENUM(Position, Position, SetPosition, dpTop);
+  PROP_BOOL(AllowDrag, AllowDrag, SetAllowDrag, true);
+  PROP_SET(BoundLines, BoundLines, SetBoundLines, TDockBoundLines{});
+  PROP_BOOL(FixAlign, FixAlign, SetFixAlign, false);
+  PROP_BOOL(LimitToOneRow, LimitToOneRow, SetLimitToOneRow, false);
+  PROP_OBJ(Background, Background, SetBackground);
+  PROP_BOOL(BackgroundTransparent, BackgroundTransparent, SetBackgroundTransparent, false);
+  PROP_DEFAULT(Color, clBtnFace);
+  PROP_EVENT(OnInsertRemoveBar);
+}

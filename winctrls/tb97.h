@@ -17,7 +17,7 @@
 class TToolWindow97;
 
 DECLARE_ENUM(TDockPosition, dpTop, dpBottom, dpLeft, dpRight)
-enum TDockBoundLine { blTop, blBottom, blLeft, blRight };
+DECLARE_ENUM(TDockBoundLine, blTop, blBottom, blLeft, blRight)
 using TDockBoundLines = TSet<TDockBoundLine>;
 using TInsertRemoveEvent = std::function<void(TObject* Sender, bool Inserting, TToolWindow97* Bar)>;
 

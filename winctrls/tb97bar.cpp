@@ -328,3 +328,22 @@ void TToolbarSep97::MouseDown(TMouseButton Button, TShiftState Shift, int X, int
   if (auto* bar = dynamic_cast<TToolWindow97*>(Parent()))
     bar->MouseDown(Button, Shift, X + Left(), Y + Top());
 }
+
+PUBLISHED(TToolWindow97) {
+  PROP_BOOL(CanDockLeftRight, CanDockLeftRight, SetCanDockLeftRight, true);
+  PROP_BOOL(CloseButton, CloseButton, SetCloseButton, true);
+  PROP_INT(DockRow, DockRow, SetDockRow, 0);
+  PROP_INT(DockPos, DockPos, SetDockPos, -1);
+  PROP_DEFAULT(Color, clBtnFace);
+  PROP_EVENT(OnClose);
+  PROP_EVENT(OnDockChanging);
+  PROP_EVENT(OnDockChanged);
+  PROP_EVENT(OnRecreating);
+  PROP_EVENT(OnRecreated);
+}
+
+PUBLISHED(TToolbarSep97) {
+  PROP_BOOL(Blank, Blank, SetBlank, false);
+  PROP_INT(SizeHorz, SizeHorz, SetSizeHorz, 6);
+  PROP_INT(SizeVert, SizeVert, SetSizeVert, 6);
+}

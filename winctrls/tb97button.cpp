@@ -402,3 +402,22 @@ void TToolbarButton97::PaintFace(TCanvas* c, TRect r, TPoint offset) {
   }
   if (arrow) DrawArrowInState(c, a.x + dx, a.y + dy, Enabled(), Font()->Color());
 }
+
+// The group before Down: a button is down only within a group.
+PUBLISHED(TToolbarButton97) {
+  PROP_INT(GroupIndex, GroupIndex, SetGroupIndex, 0);
+  PROP_BOOL(AllowAllUp, AllowAllUp, SetAllowAllUp, false);
+  PROP_BOOL(Down, Down, SetDown, false);
+  PROP_ENUM(DisplayMode, DisplayMode, SetDisplayMode, dmBoth);
+  PROP_BOOL(DropdownArrow, DropdownArrow, SetDropdownArrow, true);
+  PROP_BOOL(DropdownCombo, DropdownCombo, SetDropdownCombo, false);
+  PROP_BOOL(Flat, Flat, SetFlat, true);
+  PROP_OBJ(Glyph, Glyph, SetGlyph);
+  PROP_INT(NumGlyphs, NumGlyphs, SetNumGlyphs, 1);
+  PROP_ENUM(Layout, Layout, SetLayout, blGlyphLeft);
+  PROP_INT(Margin, Margin, SetMargin, -1);
+  PROP_INT(Spacing, Spacing, SetSpacing, 4);
+  PROP_BOOL(OldDisabledStyle, OldDisabledStyle, SetOldDisabledStyle, false);
+  PROP_EVENT(OnMouseEnter);
+  PROP_EVENT(OnMouseExit);
+}

@@ -6,8 +6,10 @@
 #include <filesystem>
 
 #include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/core/filer.h"
 #include "platform/classlib/core/registry.h"
 #include "winctrls/tb97.h"
+#include "winctrls/tb97button.h"
 
 using namespace testing_support;
 
@@ -303,4 +305,38 @@ TEST(Tb97Store, NeverFloatedRectangleIsStoredAsZero) {
   TRegIniFile reg("Software\\Test\\Zero");
   for (const char* v : {"FloatLeft", "FloatTop", "FloatRight", "FloatBottom"})
     EXPECT_EQ(reg.ReadString("NeverFloated", v, "?"), "0") << v;
+}
+
+TEST(Tb97Streaming, DocksBarsAndButtonsRoundTripThroughAFormDefinition) {
+  Application->Initialize();
+  TForm form(nullptr);
+  form.SetName("MainForm");
+  auto* dock = new TDock97(&form);
+  dock->SetName("TopDock");
+  dock->SetParent(&form);
+  dock->SetBoundLines(TDockBoundLines{blBottom});
+  auto* bar = new TToolWindow97(&form);
+  bar->SetName("FilterBar");
+  bar->SetDockedTo(dock);
+  bar->SetDockRow(0);
+  for (int i = 0; i < 2; ++i) {
+    auto* b = new TToolbarButton97(&form);
+    b->SetName("Filter" + std::to_string(i));
+    b->SetParent(bar);
+    b->SetGroupIndex(3);
+    b->SetAllowAllUp(true);
+  }
+  static_cast<TToolbarButton97*>(bar->Controls(1))->SetDown(true);
+  const std::string text = WriteComponentToText(&form);
+  EXPECT_EQ(text.find("TFloatParent"), std::string::npos) << text;
+  TForm back(nullptr);
+  ReadComponentFromText(text, &back);
+  auto* dock2 = static_cast<TDock97*>(back.FindComponent("TopDock"));
+  auto* bar2 = static_cast<TToolWindow97*>(back.FindComponent("FilterBar"));
+  ASSERT_TRUE(dock2 && bar2);
+  EXPECT_EQ(bar2->DockedTo(), dock2);
+  EXPECT_EQ(dock2->BoundLines(), TDockBoundLines{blBottom});
+  EXPECT_EQ(bar2->BoundsRect(), bar->BoundsRect());
+  EXPECT_TRUE(static_cast<TToolbarButton97*>(back.FindComponent("Filter1"))->Down());
+  EXPECT_FALSE(static_cast<TToolbarButton97*>(back.FindComponent("Filter0"))->Down());
 }
