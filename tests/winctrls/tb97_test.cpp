@@ -190,6 +190,33 @@ TEST_F(Tb97Test, DraggedBetweenDocksFloatedAndDockedBack) {
   EXPECT_EQ(bar->DockedTo(), nullptr);
 }
 
+TEST_F(Tb97Test, DropsMakeNewRowsAndDocksCanRefuse) {
+  TToolWindow97* second = NewBar("Bar2", top, 1);
+  // Dropped with its centre just below the first row's boundary: a new row.
+  bar->SetCanDockLeftRight(false);
+  const TPoint below = form->ClientToScreen({200, 26 + 1});
+  QPoint at = DragBar({5, 13}, below, false);
+  QTest::mouseRelease(ClientOf(bar), Qt::LeftButton, Qt::NoModifier, at);
+  Pump();
+  EXPECT_EQ(bar->DockedTo(), top);
+  EXPECT_EQ(bar->DockRow(), 1);
+  EXPECT_EQ(second->DockRow(), 0);
+  EXPECT_EQ(top->Height(), 52);
+  // Over the left dock a bar that may not go there floats instead.
+  at = DragBar({5, 13}, form->ClientToScreen({2, 200}));
+  EXPECT_EQ(bar->DockedTo(), nullptr);
+  // A dock that does not allow dragging takes no bar.
+  bottom->SetAllowDrag(false);
+  bar->SetCanDockLeftRight(true);
+  const TPoint overBottom = form->ClientToScreen({100, form->ClientHeight() - 2});
+  QWidget* w = ClientOf(bar);
+  QTest::mousePress(w, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+  const TPoint to = bar->ScreenToClient(overBottom);
+  QTest::mouseMove(w, QPoint(to.x, to.y));
+  QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, QPoint(to.x, to.y));
+  EXPECT_EQ(bar->DockedTo(), nullptr);
+}
+
 TEST_F(Tb97Test, FloatingBarResizedThroughItsWrapWidthsAndClosed) {
   bar->SetDockedTo(nullptr);
   bar->SetBounds(100, 100, bar->Width(), bar->Height());
