@@ -181,7 +181,17 @@ void TCoolMenuItem::SetTextAlign(TAlign value) {
   textAlign_ = value;
 }
 
+TComponent* TCoolMenuItem::GetParentComponent() const { return coolMenu_; }
+
+void TCoolMenuItem::SetParentComponent(TComponent* parent) {
+  if (auto* cool = dynamic_cast<TCoolMenu*>(parent)) SetCoolMenu(cool);
+}
+
 // ---- TCoolMenu --------------------------------------------------------------
+
+void TCoolMenu::GetChildren(const TGetChildProc& proc, TComponent*) {
+  for (TCoolMenuItem* item : std::vector<TCoolMenuItem*>(items_)) proc(item);
+}
 
 TCoolMenu::TCoolMenu(TComponent* AOwner)
     : TComponent(AOwner),
@@ -583,4 +593,22 @@ void TCoolMenu::Paint(TCoolMenuItem* item, TCanvas* c, const TRect& rc, TOwnerDr
     mark->SetTransparent(true);
   }
   c->StretchDraw(Bounds(m.ImageLeft, m.ImageTop, I, I), graphic);
+}
+
+PUBLISHED(TCoolMenu) {
+  PROP_BOOL(Active, Active, SetActive, true);
+  PROP_BOOL(ShowBar, ShowBar, SetShowBar, false);
+  PROP_INT(HSpace, HSpace, SetHSpace, 5);
+  PROP_INT(VSpace, VSpace, SetVSpace, 2);
+}
+
+PUBLISHED(TCoolMenuItem) {
+  PROP_OBJ(MenuItem, MenuItem, SetMenuItem);
+  PROP_OBJ(Picture, Picture, AssignPicture);
+  PROP_OBJ(DisabledPicture, DisabledPicture, AssignDisabledPicture);
+  PROP_INT(TrColor, GetTrColor, SetTrColor, clNone);
+  PROP_ENUM(TextAlign, TextAlign, SetTextAlign, alRight);
+  PROP_INT(CustomImgSize, ImgSize, SetImgSize, 16);
+  PROP_STR(SeparatorText, SepText, SetSepText, "");
+  PROP_OBJ(Font, Font, SetFont);
 }

@@ -70,10 +70,20 @@ class TCoolMenuItem : public TComponent {
   bool IsLinked() const { return menu_ && menuItem_; }
 
   TFont* Font() const { return font_.get(); }
+  void SetFont(const TFont* value) { font_->Assign(value); }
   TPicture* Picture() const { return picture_.get(); }
   // A bitmap brings its bottom-left pixel as the transparent colour.
   void SetPicture(const TGraphic* graphic);
+  // Form definitions assign the whole picture.
+  void AssignPicture(const TPicture* value) { SetPicture(value ? value->Graphic() : nullptr); }
   TPicture* DisabledPicture() const { return disabledPicture_.get(); }
+  void AssignDisabledPicture(const TPicture* value) { disabledPicture_->Assign(value); }
+  TColor GetTrColor() const { return TrColor; }
+  void SetTrColor(TColor value) { TrColor = value; }
+  int ImgSize() const { return CustomImgSize; }
+  void SetImgSize(int value) { CustomImgSize = value; }
+  const std::string& SepText() const { return SeparatorText; }
+  void SetSepText(const std::string& value) { SeparatorText = value; }
   TMenuOptions Options() const { return options_; }
   // Raises for features that need the caption beside the image when it is not.
   void SetOptions(TMenuOptions value);
@@ -81,6 +91,11 @@ class TCoolMenuItem : public TComponent {
   void SetTextAlign(TAlign value);
   TShadowText& Shadow() { return shadow_; }
   const TCoolMenuMetrics& Metrics() const { return metrics_; }
+
+  // Written inside their TCoolMenu in form definitions.
+  bool HasParent() const override { return true; }
+  TComponent* GetParentComponent() const override;
+  void SetParentComponent(TComponent* parent) override;
 
   TColor SelColor = clHighlight, SelTextColor = clHighlightText, NormColor = clMenu;
   TColor TrColor = clNone;
@@ -137,6 +152,8 @@ class TCoolMenu : public TComponent {
 
   // What the menus ask of an owner-drawn item.
   void Measure(TCoolMenuItem* item, TCanvas* canvas, int& width, int& height);
+  // Form definitions hold the items inside the component.
+  void GetChildren(const TGetChildProc& proc, TComponent* root) override;
   void Paint(TCoolMenuItem* item, TCanvas* canvas, const TRect& rect, TOwnerDrawState state);
 
  protected:

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/core/filer.h"
 #include "winctrls/coolmenu.h"
 
 using namespace testing_support;
@@ -161,4 +162,24 @@ TEST_F(CoolMenuTest, EitherMayGoFirstMenuOrComponent) {
   EXPECT_TRUE(other->IsOwnerDrawn(mi));
   delete cool;  // the menu that outlives it is plain again
   EXPECT_FALSE(other->IsOwnerDrawn(mi));
+}
+
+TEST_F(CoolMenuTest, ItemsRoundTripInsideTheirComponent) {
+  form->SetName("MainForm");
+  menu->SetName("Popup");
+  for (int i = 0; i < 3; ++i) menu->Items()->Items(i)->SetName("Item" + std::to_string(i));
+  cool->SetName("Cool");
+  for (int i = 0; i < 3; ++i) item[i]->SetName("CoolItem" + std::to_string(i));
+  item[2]->SetTextAlign(alLeft);
+  const std::string text = WriteComponentToText(form.get());
+  TForm back(nullptr);
+  ReadComponentFromText(text, &back);
+  auto* cool2 = static_cast<TCoolMenu*>(back.FindComponent("Cool"));
+  auto* menu2 = static_cast<TPopupMenu*>(back.FindComponent("Popup"));
+  ASSERT_TRUE(cool2 && menu2);
+  ASSERT_EQ(cool2->ItemCount(), 3);
+  EXPECT_EQ(cool2->Item(2)->TextAlign(), alLeft);
+  EXPECT_EQ(cool2->Item(0)->MenuItem(), menu2->Items()->Items(0));
+  EXPECT_EQ(cool2->Item(0)->TrColor, ColorToRGB(clFuchsia));  // from the picture
+  EXPECT_TRUE(menu2->IsOwnerDrawn(menu2->Items()->Items(0)));
 }
