@@ -159,9 +159,11 @@ void TToolWindow97::SetParent(TWinControl* AParent) {
 void TToolWindow97::FillCreateParams(TCreateParams& params) {
   TCustomControl::FillCreateParams(params);
   if (Parent() && Parent() == floatParent_) {
-    // A frameless tool window; the bar draws its own frame and caption.
+    // A frameless tool window; the bar draws its own frame and caption. It
+    // never takes activation: the form's caption stays active while the
+    // user works with the bar.
     params.Style = WS_POPUP | (Visible() ? WS_VISIBLE : 0);
-    params.ExStyle = WS_EX_TOOLWINDOW;
+    params.ExStyle = WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE;
     params.WndParent = static_cast<TWinControl*>(static_cast<TForm*>(Owner()));
   }
 }

@@ -217,6 +217,16 @@ TEST_F(Tb97Test, DropsMakeNewRowsAndDocksCanRefuse) {
   EXPECT_EQ(bar->DockedTo(), nullptr);
 }
 
+TEST_F(Tb97Test, AFloatingBarNeverTakesActivationFromItsForm) {
+  bar->SetDockedTo(nullptr);
+  bar->SetBounds(100, 100, bar->Width(), bar->Height());
+  Pump(5);
+  ASSERT_TRUE(form->Active());
+  SystemClick(bar, 40, 25);
+  Pump(5);
+  EXPECT_TRUE(form->Active());
+}
+
 TEST_F(Tb97Test, FloatingBarResizedThroughItsWrapWidthsAndClosed) {
   bar->SetDockedTo(nullptr);
   bar->SetBounds(100, 100, bar->Width(), bar->Height());
