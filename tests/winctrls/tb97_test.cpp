@@ -221,8 +221,8 @@ TEST_F(Tb97Test, AFloatingBarNeverTakesActivationFromItsForm) {
   bar->SetDockedTo(nullptr);
   bar->SetBounds(100, 100, bar->Width(), bar->Height());
   Pump(5);
-  ASSERT_TRUE(form->Active());
-  SystemClick(bar, 40, 25);
+  EXPECT_TRUE(form->Active());  // appearing takes nothing
+  SystemClick(bar, 40, 25);     // nor does a click
   Pump(5);
   EXPECT_TRUE(form->Active());
 }
