@@ -110,3 +110,31 @@ TEST_F(ExtTabTest, ColoursHotTrackingHintsAndOwnerDrawing) {
       red = shot->Canvas()->Pixels(nc.Left + x, nc.Top + y) == ColorToRGB(clRed);
   EXPECT_TRUE(red);
 }
+
+TEST_F(ExtTabTest, GlyphsFromOneStripGoBesideTheCaptions) {
+  TBitmap strip;  // two 8 x 8 cells on fuchsia: red, then green
+  strip.SetSize(16, 8);
+  strip.Canvas()->Brush()->SetColor(clFuchsia);
+  strip.Canvas()->FillRect(Rect(0, 0, 16, 8));
+  strip.Canvas()->Brush()->SetColor(clRed);
+  strip.Canvas()->FillRect(Rect(1, 1, 7, 7));
+  strip.Canvas()->Brush()->SetColor(clLime);
+  strip.Canvas()->FillRect(Rect(9, 1, 15, 7));
+  tabs->TabGlyphs()->SetGlyph(&strip);
+  tabs->TabGlyphs()->SetNumGlyphs(2);
+  ASSERT_EQ(tabs->TabGlyphs()->Images()->Count(), 2);
+  auto shot = Snapshot(tabs);
+  const TRect nc = tabs->NonClientMargins();
+  auto holds = [&](int tab, TColor color) {
+    const TRect r = tabs->TabRect(tab);
+    for (int x = r.Left; x < r.Right; ++x)
+      for (int y = r.Top; y < r.Bottom; ++y)
+        if (shot->Canvas()->Pixels(nc.Left + x, nc.Top + y) == ColorToRGB(color)) return true;
+    return false;
+  };
+  EXPECT_TRUE(holds(0, clRed));
+  EXPECT_FALSE(holds(0, clLime));
+  EXPECT_TRUE(holds(1, clLime));
+  EXPECT_FALSE(holds(2, clRed) || holds(2, clLime));  // no third cell
+  EXPECT_FALSE(holds(0, clFuchsia));                  // the see-through colour
+}
