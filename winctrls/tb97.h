@@ -169,6 +169,7 @@ class TToolWindow97 : public TCustomControl {
  private:
   struct Drag;
   std::vector<tb97::LayoutItem> VisibleItems(std::vector<TControl*>& controls) const;
+  void BeginDrag97(int kind);
   void StartMove(TPoint clientPoint, bool preventDocking);
   void StartSize(int edge);
   void StartClose();

@@ -65,10 +65,23 @@ void TToolWindow97::MouseDown(TMouseButton Button, TShiftState Shift, int X, int
   StartMove({X, Y}, Shift.Contains(ssCtrl));
 }
 
-void TToolWindow97::StartMove(TPoint p, bool preventDocking) {
+void TToolWindow97::BeginDrag97(int kind) {
   drag_ = std::make_unique<Drag>();
+  drag_->kind = Drag::Kind(kind);
+  if (auto* form = dynamic_cast<TCustomForm*>(hookedForm_)) {
+    drag_->keyForm = form;
+    drag_->keyHook = form->AddShortCutHook([this](WORD& key, TShiftState) {
+      if (!drag_) return false;
+      if (key == VK_CONTROL && drag_->kind == Drag::Move) DragTo(drag_->mouse, true);
+      return true;
+    });
+  }
+  SetMouseCapture(true);
+}
+
+void TToolWindow97::StartMove(TPoint p, bool preventDocking) {
+  BeginDrag97(Drag::Move);
   Drag& d = *drag_;
-  d.kind = Drag::Move;
   const TRect nc = NonClientMargins();
   d.grab = {p.x + nc.Left, p.y + nc.Top};
   d.initial = {Width() - 1, Height() - 1};
@@ -77,12 +90,12 @@ void TToolWindow97::StartMove(TPoint p, bool preventDocking) {
   for (TDock97* dock : DocksOf(Owner()))
     d.sizes.push_back({dock, dock == DockedTo() ? TSize{Width(), Height()}
                                                 : ArrangeControls(false, false, dock, 0)});
-  SetMouseCapture(true);
   DragTo(ClientToScreen(p), preventDocking);
 }
 
 void TToolWindow97::DragTo(TPoint m, bool ctrl) {
   Drag& d = *drag_;
+  d.mouse = m;
   if (d.kind == Drag::Close) {
     const TPoint w = {m.x - Left(), m.y - Top()};
     const bool inside = PtInRect(CloseButtonRect({Width(), Height()}), w);
@@ -192,9 +205,8 @@ void TToolWindow97::FinishMove(const Drag& d) {
 }
 
 void TToolWindow97::StartSize(int edge) {
-  drag_ = std::make_unique<Drag>();
+  BeginDrag97(Drag::Size);
   Drag& d = *drag_;
-  d.kind = Drag::Size;
   d.edge = edge;
   d.start = d.outline = BoundsRect();
   int widest = 0;
@@ -211,7 +223,6 @@ void TToolWindow97::StartSize(int edge) {
   std::vector<int> values;
   for (const TSize& s : d.candidates) values.push_back(horizontal ? s.cx : s.cy);
   d.tolerance = SizeTolerance(values, horizontal ? Width() : Height());
-  SetMouseCapture(true);
 }
 
 void TToolWindow97::FinishSize(const Drag& d) {
@@ -224,11 +235,9 @@ void TToolWindow97::FinishSize(const Drag& d) {
 }
 
 void TToolWindow97::StartClose() {
-  drag_ = std::make_unique<Drag>();
-  drag_->kind = Drag::Close;
+  BeginDrag97(Drag::Close);
   drag_->pressed = closePressed_ = true;
   FrameChanged();
-  SetMouseCapture(true);
 }
 
 void TToolWindow97::PaintNonClient(TCanvas* dc) {

@@ -45,4 +45,12 @@ struct TToolWindow97::Drag {
   int lastDirection = 0;  // -1 shrinking, 1 growing
   // Close: the button is shown pressed while the mouse is over it.
   bool pressed = false;
+  // Keys go to the form meanwhile: Ctrl changes the outline at once, the
+  // others are dropped.
+  TPoint mouse;
+  TCustomForm* keyForm = nullptr;
+  int keyHook = 0;
+  ~Drag() {
+    if (keyForm) keyForm->RemoveShortCutHook(keyHook);
+  }
 };

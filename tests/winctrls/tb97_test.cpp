@@ -155,6 +155,11 @@ TEST_F(Tb97Test, DraggedBetweenDocksFloatedAndDockedBack) {
   ASSERT_TRUE(bar->Dragging97());
   EXPECT_TRUE(bar->DragOutline()->Visible());
   EXPECT_EQ(bar->DragOutline()->Width(), 1);
+  // Pressing Ctrl turns the outline into a floating one at once.
+  QTest::keyPress(ClientOf(form.get()), Qt::Key_Control);
+  EXPECT_EQ(bar->DragOutline()->Width(), tb97::kFrame);
+  QTest::mouseMove(ClientOf(bar), at);  // released again by the next move
+  EXPECT_EQ(bar->DragOutline()->Width(), 1);
   QTest::mouseRelease(ClientOf(bar), Qt::LeftButton, Qt::NoModifier, at);
   Pump();
   EXPECT_EQ(bar->DockedTo(), bottom);
