@@ -177,7 +177,26 @@ void TExtTabControl::ShowTabHint(int tab) {
   SetHint(tab >= 0 && tab < tabHints_->Count() ? tabHints_->Strings(tab) : std::string());
 }
 
+void TExtTabControl::KeyDown(WORD& Key, TShiftState Shift) {
+  // The arrow keys pass over no disabled tab: they stop before it.
+  const WORD back = Vertical() ? VK_UP : VK_LEFT, next = Vertical() ? VK_DOWN : VK_RIGHT;
+  if ((Key == back || Key == next) && !TabEnabled(TabIndex() + (Key == next ? 1 : -1))) {
+    Key = 0;
+    return;
+  }
+  TTabControl::KeyDown(Key, Shift);
+}
+
 void TExtTabControl::Dispatch(TMessage& m) {
+  // Alt with a tab's mnemonic selects the first such tab.
+  if (m.Msg == CM_DIALOGCHAR && CanFocus()) {
+    for (int i = 0; i < Tabs()->Count(); ++i)
+      if (IsAccel(char32_t(m.WParam), Tabs()->Strings(i))) {
+        SetTabIndex(i);
+        m.Result = 1;
+        return;
+      }
+  }
   if (m.Msg == CM_MOUSELEAVE && hintIndex_ != -1) {
     hintIndex_ = -1;
     SetHint(savedHint_);

@@ -110,6 +110,7 @@ class TExtTabControl : public TTabControl {
   void PaintTabFace(int index, const TRect& rect, bool active) override;
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   void MouseMove(TShiftState Shift, int X, int Y) override;
+  void KeyDown(WORD& Key, TShiftState Shift) override;
 
  private:
   TPoint DrawTabFace(TRect r, TPoint offset, bool disabled, bool centred, const std::string& caption);

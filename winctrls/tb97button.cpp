@@ -283,6 +283,14 @@ void TToolbarButton97::Dispatch(TMessage& m) {
     case CM_ENABLEDCHANGED:
       Invalidate();
       break;
+    case CM_DIALOGCHAR:
+      // Alt with the caption's mnemonic clicks the button.
+      if (IsAccel(char32_t(m.WParam), Caption()) && Enabled() && Visible()) {
+        Click();
+        m.Result = 1;
+        return;
+      }
+      break;
     default:
       break;
   }

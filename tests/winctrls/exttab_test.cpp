@@ -56,6 +56,15 @@ TEST_F(ExtTabTest, TabIndexFromCodeAsksAndTells) {
   const TPoint p = CentreOf(2);
   Click(tabs, p.x, p.y);
   EXPECT_EQ(tabs->TabIndex(), 1);  // a disabled tab is not chosen
+  tabs->SetFocus();
+  QTest::keyClick(ClientOf(tabs), Qt::Key_Right);
+  EXPECT_EQ(tabs->TabIndex(), 1);  // nor reached with the arrow keys
+  // Alt with a mnemonic selects the tab, through the change events.
+  tabs->Tabs()->SetStrings(0, "&Reports");
+  events.clear();
+  QTest::keyClick(ClientOf(tabs), Qt::Key_R, Qt::AltModifier);
+  EXPECT_EQ(tabs->TabIndex(), 0);
+  EXPECT_EQ(events, (std::vector<std::string>{"changing", "change"}));
 }
 
 TEST_F(ExtTabTest, SidesStylesAndSizes) {

@@ -47,6 +47,10 @@ TEST_F(ButtonTest, GroupsDownAndAllowAllUp) {
   EXPECT_TRUE(b[0]->AllowAllUp());
   ClickOn(1);
   EXPECT_FALSE(b[1]->Down());
+  b[2]->SetCaption("&Print");  // Alt with the mnemonic clicks it
+  clicks.clear();
+  QTest::keyClick(ClientOf(form.get()), Qt::Key_P, Qt::AltModifier);
+  EXPECT_EQ(clicks, std::vector<int>{2});
   b[0]->SetNumGlyphs(9);
   EXPECT_EQ(b[0]->NumGlyphs(), 5);
   b[0]->SetMargin(-5);
