@@ -69,7 +69,7 @@ TEST(ColorComboTest, EntriesDrawASwatchAndTheName) {
 
 TEST(FileDragTest, SplittingKeepsTheLeftmostDotRule) {
   struct Case { const char* path; const char* name; const char* ext; } cases[] = {
-      {"/docs/spec.rev.doc", "spec.rev.doc", "rev.doc"},
+      {"/docs/plan.rev.doc", "plan.rev.doc", "rev.doc"},
       {"/docs/report.tar.gz", "report.tar.gz", "tar.gz"},
       {"/docs/README", "README", ""},
       {"/a.b/noext", "noext", ""},
@@ -92,7 +92,7 @@ TEST(FileDragTest, ADropOfTwoFilesArrivesOnce) {
   drag->OnDrop = [&](TObject*) { ++drops; };
   const std::string longName = "/tmp/" + std::string(200, 'x') + ".data.bin";
   QMimeData mime;
-  mime.setUrls({QUrl::fromLocalFile("/tmp/spec.rev.doc"), QUrl("https://example.com/x.html"),
+  mime.setUrls({QUrl::fromLocalFile("/tmp/plan.rev.doc"), QUrl("https://example.com/x.html"),
                 QUrl::fromLocalFile(QString::fromStdString(longName))});
   QWidget* window = vantrel::qt::WindowWidget(*form);
   auto dropOn = [&] {
@@ -107,8 +107,8 @@ TEST(FileDragTest, ADropOfTwoFilesArrivesOnce) {
   dropOn();
   EXPECT_EQ(drops, 1);
   ASSERT_EQ(drag->FileCount(), 2);  // the web address is no local file
-  EXPECT_EQ(drag->NameWithPath()->Strings(0), "/tmp/spec.rev.doc");
-  EXPECT_EQ(drag->NameOnly()->Strings(0), "spec.rev.doc");
+  EXPECT_EQ(drag->NameWithPath()->Strings(0), "/tmp/plan.rev.doc");
+  EXPECT_EQ(drag->NameOnly()->Strings(0), "plan.rev.doc");
   EXPECT_EQ(drag->Extension()->Strings(0), "rev.doc");
   EXPECT_EQ(drag->NameWithPath()->Strings(1), longName);
   EXPECT_EQ(drag->Extension()->Strings(1), "data.bin");
