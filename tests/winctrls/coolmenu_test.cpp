@@ -1,0 +1,185 @@
+// Owner-drawn menu items: measured by the layout rules and painted (pixels).
+
+#include <gtest/gtest.h>
+
+#include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/core/filer.h"
+#include "winctrls/coolmenu.h"
+
+using namespace testing_support;
+
+namespace {
+
+class CoolMenuTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Application->Initialize();
+    form = std::make_unique<TForm>(nullptr);
+    menu = new TPopupMenu(form.get());
+    for (const char* caption : {"&Open", "-", "Print"}) {
+      auto* mi = new TMenuItem(form.get());
+      mi->SetCaption(caption);
+      menu->Items()->Add(mi);
+    }
+    cool = new TCoolMenu(form.get());
+    TBitmap pic;  // 16 x 16: fuchsia background, a blue square
+    pic.SetSize(16, 16);
+    pic.Canvas()->Brush()->SetColor(clFuchsia);
+    pic.Canvas()->FillRect(Rect(0, 0, 16, 16));
+    pic.Canvas()->Brush()->SetColor(clBlue);
+    pic.Canvas()->FillRect(Rect(4, 4, 12, 12));
+    for (int i = 0; i < 3; ++i) {
+      item[i] = new TCoolMenuItem(form.get());
+      item[i]->SetCoolMenu(cool);
+      item[i]->SetPicture(&pic);
+      item[i]->SetMenuItem(menu->Items()->Items(i));
+    }
+  }
+
+  // Paints item i into a fresh surface of its measured size.
+  std::unique_ptr<TBitmap> Painted(int i, TOwnerDrawState state = {}) {
+    TBitmap probe;
+    int w = 0, h = 0;
+    menu->MeasureItem(menu->Items()->Items(i), probe.Canvas(), w, h);
+    auto b = Surface(w, h, clFuchsia);
+    EXPECT_TRUE(menu->DrawItem(menu->Items()->Items(i), b->Canvas(), Rect(0, 0, w, h), state));
+    return b;
+  }
+
+  std::unique_ptr<TForm> form;
+  TPopupMenu* menu;
+  TCoolMenu* cool;
+  TCoolMenuItem* item[3];
+};
+
+}  // namespace
+
+TEST_F(CoolMenuTest, MeasuredByTheLayoutRules) {
+  TBitmap probe;
+  probe.Canvas()->Font()->Assign(item[0]->Font());
+  const int textWidth = probe.Canvas()->TextWidth("Open");
+  int w = 0, h = 0;
+  ASSERT_TRUE(menu->MeasureItem(menu->Items()->Items(0), probe.Canvas(), w, h));
+  EXPECT_EQ(h, 16 + 2 * 2);                 // image + 2 x VSpace
+  EXPECT_EQ(w, textWidth + 16 + 13);        // text + image + check width
+  EXPECT_EQ(item[0]->TrColor, ColorToRGB(clFuchsia));
+  item[0]->SetTextAlign(alTop);             // stacked: two images and three gaps high
+  menu->MeasureItem(menu->Items()->Items(0), probe.Canvas(), w, h);
+  EXPECT_EQ(h, 2 * 16 + 3 * 2);
+  EXPECT_EQ(w, textWidth + 13);
+  menu->Items()->Items(2)->SetShortCut(ShortCut('P', TShiftState{ssCtrl}));
+  menu->MeasureItem(menu->Items()->Items(2), probe.Canvas(), w, h);
+  EXPECT_GT(w, item[2]->Metrics().TextWidth + 16 + 13);  // room for "Ctrl+P"
+  // Restored items are plain again.
+  cool->SetActive(false);
+  EXPECT_FALSE(menu->IsOwnerDrawn(menu->Items()->Items(0)));
+}
+
+TEST_F(CoolMenuTest, PaintedWithPictureColoursAndMarks) {
+  auto normal = Painted(0);
+  EXPECT_EQ(normal->Canvas()->Pixels(1, 1), ColorToRGB(clMenu));
+  EXPECT_EQ(normal->Canvas()->Pixels(5 + 8, 2 + 8), ColorToRGB(clBlue));   // picture at (5, 2)
+  EXPECT_EQ(normal->Canvas()->Pixels(5 + 1, 2 + 1), ColorToRGB(clMenu));   // its fuchsia is see-through
+  auto selected = Painted(0, TOwnerDrawState{odSelected});
+  EXPECT_EQ(selected->Canvas()->Pixels(1, 1), ColorToRGB(clHighlight));
+  // A checked item shows the check mark instead, on the mark's transparent colour.
+  menu->Items()->Items(0)->SetChecked(true);
+  auto checked = Painted(0);
+  EXPECT_EQ(item[0]->TrColor, TColor(0x000080));
+  EXPECT_EQ(checked->Canvas()->Pixels(5 + 6, 2 + 10), ColorToRGB(clBlack));  // the tick
+  EXPECT_EQ(checked->Canvas()->Pixels(5 + 1, 2 + 1), ColorToRGB(clMenu));
+  // A disabled item is embossed: no blue left, shadow where the square was.
+  menu->Items()->Items(2)->SetEnabled(false);
+  auto disabled = Painted(2);
+  EXPECT_EQ(disabled->Canvas()->Pixels(5 + 4, 2 + 4), ColorToRGB(clBtnShadow));
+  // The separator: a grey line and a white one below it, across the item.
+  auto sep = Painted(1);
+  const int y = item[1]->Metrics().ItemHeight / 2;
+  EXPECT_EQ(sep->Canvas()->Pixels(10, y), TColor(0x808080));
+  EXPECT_EQ(sep->Canvas()->Pixels(10, y + 1), ColorToRGB(clBtnHighlight));
+}
+
+TEST_F(CoolMenuTest, BadConfigurationsAreRefusedAndPaintAlwaysCompletes) {
+  // Features that need the caption beside the image are refused when set.
+  item[0]->SetTextAlign(alTop);
+  EXPECT_THROW(item[0]->SetOptions(item[0]->Options() + TMenuOptions{omNoHighlightImage}), Exception);
+  item[0]->SetTextAlign(alRight);
+  item[0]->SetOptions(item[0]->Options() + TMenuOptions{omNoHighlightImage});
+  EXPECT_THROW(item[0]->SetTextAlign(alBottom), Exception);
+  EXPECT_EQ(item[0]->TextAlign(), alRight);
+  // A disabled item with a picture that is not a bitmap is still drawn whole.
+  TMetafile meta;
+  meta.SetWidth(16);
+  meta.SetHeight(16);
+  {
+    TMetafileCanvas mc(&meta);
+    mc.Brush()->SetColor(clBlack);
+    mc.FillRect(Rect(2, 2, 14, 14));
+  }
+  item[2]->SetPicture(&meta);
+  menu->Items()->Items(2)->SetEnabled(false);
+  auto b = Painted(2);
+  EXPECT_EQ(b->Canvas()->Pixels(5 + 8, 2 + 8), ColorToRGB(clBtnShadow));
+}
+
+TEST_F(CoolMenuTest, SideBarIsGradedAndShadowedTextIsOffset) {
+  TCoolMenuBar bar;
+  bar.Caption = "Vantrel";
+  bar.IsGradient = true;
+  bar.BackTo = clBlue;
+  bar.IsSeparator = false;
+  cool->SetMenuBar(bar);
+  cool->SetShowBar(true);
+  for (auto* i : item) i->SetOptions(i->Options() + TMenuOptions{omDrawBarIfNeeded});
+  auto painted = Painted(0);
+  TBitmap* strip = cool->BarBitmap();
+  ASSERT_FALSE(strip->Empty());
+  EXPECT_EQ(strip->Canvas()->Pixels(0, strip->Height() - 1), ColorToRGB(clBlack));
+  const TColor top = strip->Canvas()->Pixels(0, 0);  // the last band, nearly blue
+  EXPECT_EQ(GetRValue(top) + GetGValue(top), 0);
+  EXPECT_GT(GetBValue(top), 240);
+  // The item leaves the bar's width to the strip.
+  EXPECT_EQ(item[0]->Metrics().ImageLeft, 5 + strip->Width());
+  // Shadow: the text drawn twice, the shadow up and left of it.
+  item[2]->Shadow().Active = true;
+  item[2]->Shadow().ShadowColor = clRed;
+  auto shadowed = Painted(2);
+  bool red = false;
+  for (int x = 0; x < shadowed->Width() && !red; ++x)
+    for (int y = 0; y < shadowed->Height() && !red; ++y)
+      red = shadowed->Canvas()->Pixels(x, y) == ColorToRGB(clRed);
+  EXPECT_TRUE(red);
+}
+
+TEST_F(CoolMenuTest, EitherMayGoFirstMenuOrComponent) {
+  delete menu;  // the items forget it; nothing is drawn for it any more
+  EXPECT_FALSE(item[0]->IsLinked());
+  auto* other = new TPopupMenu(form.get());
+  auto* mi = new TMenuItem(form.get());
+  mi->SetCaption("Again");
+  other->Items()->Add(mi);
+  item[0]->SetMenuItem(mi);
+  EXPECT_TRUE(other->IsOwnerDrawn(mi));
+  delete cool;  // the menu that outlives it is plain again
+  EXPECT_FALSE(other->IsOwnerDrawn(mi));
+}
+
+TEST_F(CoolMenuTest, ItemsRoundTripInsideTheirComponent) {
+  form->SetName("MainForm");
+  menu->SetName("Popup");
+  for (int i = 0; i < 3; ++i) menu->Items()->Items(i)->SetName("Item" + std::to_string(i));
+  cool->SetName("Cool");
+  for (int i = 0; i < 3; ++i) item[i]->SetName("CoolItem" + std::to_string(i));
+  item[2]->SetTextAlign(alLeft);
+  const std::string text = WriteComponentToText(form.get());
+  TForm back(nullptr);
+  ReadComponentFromText(text, &back);
+  auto* cool2 = static_cast<TCoolMenu*>(back.FindComponent("Cool"));
+  auto* menu2 = static_cast<TPopupMenu*>(back.FindComponent("Popup"));
+  ASSERT_TRUE(cool2 && menu2);
+  ASSERT_EQ(cool2->ItemCount(), 3);
+  EXPECT_EQ(cool2->Item(2)->TextAlign(), alLeft);
+  EXPECT_EQ(cool2->Item(0)->MenuItem(), menu2->Items()->Items(0));
+  EXPECT_EQ(cool2->Item(0)->TrColor, ColorToRGB(clFuchsia));  // from the picture
+  EXPECT_TRUE(menu2->IsOwnerDrawn(menu2->Items()->Items(0)));
+}

@@ -1,0 +1,149 @@
+// The extended tab control: TabIndex events, sides and styles, colours,
+// hot tracking, hints and owner drawing.
+
+#include <gtest/gtest.h>
+
+#include "platform/classlib/controls/control_helpers.h"
+#include "winctrls/exttab.h"
+
+using namespace testing_support;
+
+namespace {
+
+class ExtTabTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    form = ShownForm(300, 120);
+    tabs = new TExtTabControl(form.get());
+    tabs->SetParent(form.get());
+    tabs->SetBounds(0, 0, 300, 100);
+    for (const char* t : {"Reports", "Memos", "Charts"}) tabs->Tabs()->Add(t);
+    tabs->OnChanging = [this](TObject*, bool& allow) { events.push_back("changing"); allow = allow_; };
+    tabs->OnChange = [this](TObject*) { events.push_back("change"); };
+    Pump();
+  }
+  TPoint CentreOf(int i) {
+    const TRect r = tabs->TabRect(i);
+    return {(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2};
+  }
+  TColor PixelAt(TPoint p) {
+    auto shot = Snapshot(tabs);
+    const TRect nc = tabs->NonClientMargins();
+    return shot->Canvas()->Pixels(nc.Left + p.x, nc.Top + p.y);
+  }
+
+  std::unique_ptr<TForm> form;
+  TExtTabControl* tabs;
+  std::vector<std::string> events;
+  bool allow_ = true;
+};
+
+}  // namespace
+
+TEST_F(ExtTabTest, TabIndexFromCodeAsksAndTells) {
+  tabs->SetTabIndex(1);
+  EXPECT_EQ(events, (std::vector<std::string>{"changing", "change"}));
+  events.clear();
+  tabs->SetTabIndex(1);   // the current one
+  tabs->SetTabIndex(3);   // past the tabs
+  EXPECT_TRUE(events.empty());
+  allow_ = false;
+  tabs->SetTabIndex(2);   // refused
+  EXPECT_EQ(tabs->TabIndex(), 1);
+  allow_ = true;
+  tabs->SetTabEnabled(2, false);
+  tabs->SetTabIndex(2);
+  const TPoint p = CentreOf(2);
+  Click(tabs, p.x, p.y);
+  EXPECT_EQ(tabs->TabIndex(), 1);  // a disabled tab is not chosen
+  tabs->SetFocus();
+  QTest::keyClick(ClientOf(tabs), Qt::Key_Right);
+  EXPECT_EQ(tabs->TabIndex(), 1);  // nor reached with the arrow keys
+  // Alt with a mnemonic selects the tab, through the change events.
+  tabs->Tabs()->SetStrings(0, "&Reports");
+  events.clear();
+  QTest::keyClick(ClientOf(tabs), Qt::Key_R, Qt::AltModifier);
+  EXPECT_EQ(tabs->TabIndex(), 0);
+  EXPECT_EQ(events, (std::vector<std::string>{"changing", "change"}));
+}
+
+TEST_F(ExtTabTest, SidesStylesAndSizes) {
+  tabs->SetTabPosition(tabPosLeft);
+  EXPECT_EQ(tabs->TabHeight(), 35);
+  EXPECT_EQ(tabs->TabWidth(), 70);
+  EXPECT_EQ(tabs->TabRect(0).Width(), 70);
+  EXPECT_EQ(tabs->TabRect(0).Height(), 35);
+  tabs->SetTabStyle(tabStButton);  // buttons only on top
+  EXPECT_EQ(tabs->TabPosition(), tabPosTop);
+  EXPECT_EQ(tabs->Style(), tsButtons);
+  tabs->SetTabPosition(tabPosBottom);  // and away from the top they are tabs again
+  EXPECT_EQ(tabs->TabStyle(), tabStDefault);
+  EXPECT_EQ(tabs->Style(), tsTabs);
+}
+
+TEST_F(ExtTabTest, ColoursHotTrackingHintsAndOwnerDrawing) {
+  tabs->SetTabIndex(0);
+  tabs->SetTabInactiveColor(clYellow);
+  tabs->SetTabActiveColor(clAqua);
+  const TPoint memo = CentreOf(1), report = CentreOf(0);
+  EXPECT_EQ(PixelAt({tabs->TabRect(1).Left + 3, memo.y}), ColorToRGB(clYellow));
+  EXPECT_EQ(PixelAt({tabs->TabRect(0).Left + 3, report.y}), ColorToRGB(clAqua));
+  // Hot tracking: the tab under the mouse, cleared on leaving.
+  tabs->Hottrack()->SetEnabled(true);
+  tabs->SetShowHint(true);
+  tabs->TabHints()->Add("All reports");
+  QTest::mouseMove(ClientOf(tabs), QPoint(memo.x, memo.y));
+  EXPECT_EQ(tabs->HotIndex(), 1);
+  EXPECT_EQ(tabs->Hint(), "");  // hints shorter than the tabs: empty
+  QTest::mouseMove(ClientOf(tabs), QPoint(report.x, report.y));
+  EXPECT_EQ(tabs->HotIndex(), 0);
+  EXPECT_EQ(tabs->Hint(), "All reports");
+  tabs->Perform(CM_MOUSELEAVE);
+  EXPECT_EQ(tabs->HotIndex(), -1);
+  // The application's hook changes the font and lets the control draw.
+  std::vector<std::pair<int, bool>> drawn;
+  tabs->OnDrawTab = [&](TWinControl*, int i, bool active, const TRect& fg, const TRect&,
+                        TOwnerDrawState state) {
+    drawn.push_back({i, active});
+    tabs->Canvas()->Font()->SetColor(clRed);
+    tabs->Canvas()->Font()->SetStyle(TFontStyles{fsBold});
+    tabs->DrawTab(i, fg, state);
+  };
+  auto shot = Snapshot(tabs);
+  EXPECT_EQ(drawn.size(), 3u);
+  bool red = false;
+  const TRect r = tabs->TabRect(1);
+  const TRect nc = tabs->NonClientMargins();
+  for (int x = r.Left; x < r.Right && !red; ++x)
+    for (int y = r.Top; y < r.Bottom && !red; ++y)
+      red = shot->Canvas()->Pixels(nc.Left + x, nc.Top + y) == ColorToRGB(clRed);
+  EXPECT_TRUE(red);
+}
+
+TEST_F(ExtTabTest, GlyphsFromOneStripGoBesideTheCaptions) {
+  TBitmap strip;  // two 8 x 8 cells on fuchsia: red, then green
+  strip.SetSize(16, 8);
+  strip.Canvas()->Brush()->SetColor(clFuchsia);
+  strip.Canvas()->FillRect(Rect(0, 0, 16, 8));
+  strip.Canvas()->Brush()->SetColor(clRed);
+  strip.Canvas()->FillRect(Rect(1, 1, 7, 7));
+  strip.Canvas()->Brush()->SetColor(clLime);
+  strip.Canvas()->FillRect(Rect(9, 1, 15, 7));
+  tabs->TabGlyphs()->SetGlyph(&strip);
+  tabs->TabGlyphs()->SetNumGlyphs(2);
+  ASSERT_EQ(tabs->TabGlyphs()->Images()->Count(), 2);
+  auto shot = Snapshot(tabs);
+  const TRect nc = tabs->NonClientMargins();
+  auto holds = [&](int tab, TColor color) {
+    const TRect r = tabs->TabRect(tab);
+    for (int x = r.Left; x < r.Right; ++x)
+      for (int y = r.Top; y < r.Bottom; ++y)
+        if (shot->Canvas()->Pixels(nc.Left + x, nc.Top + y) == ColorToRGB(color)) return true;
+    return false;
+  };
+  EXPECT_TRUE(holds(0, clRed));
+  EXPECT_FALSE(holds(0, clLime));
+  EXPECT_TRUE(holds(1, clLime));
+  EXPECT_FALSE(holds(2, clRed) || holds(2, clLime));  // no third cell
+  EXPECT_FALSE(holds(0, clFuchsia));                  // the see-through colour
+}

@@ -1,0 +1,131 @@
+// Toolbar buttons: groups, Down, drop-down menus and generated glyphs.
+
+#include <gtest/gtest.h>
+
+#include "platform/classlib/controls/control_helpers.h"
+#include "winctrls/tb97button.h"
+
+using namespace testing_support;
+
+namespace {
+
+class ButtonTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    form = ShownForm(300, 100);
+    for (int i = 0; i < 3; ++i) {
+      b[i] = new TToolbarButton97(form.get());
+      b[i]->SetParent(form.get());
+      b[i]->SetBounds(10 + 40 * i, 10, 23, 22);
+      b[i]->OnClick = [this, i](TObject*) { clicks.push_back(i); };
+    }
+    Pump();
+  }
+  void ClickOn(int i, int dx = 5) { Click(form.get(), b[i]->Left() + dx, b[i]->Top() + 5); }
+
+  std::unique_ptr<TForm> form;
+  TToolbarButton97* b[3];
+  std::vector<int> clicks;
+};
+
+}  // namespace
+
+TEST_F(ButtonTest, GroupsDownAndAllowAllUp) {
+  b[0]->SetDown(true);  // no group: stays up
+  EXPECT_FALSE(b[0]->Down());
+  for (auto* x : b) x->SetGroupIndex(1);
+  b[0]->SetDown(true);
+  ClickOn(1);
+  EXPECT_TRUE(b[1]->Down());
+  EXPECT_FALSE(b[0]->Down());
+  EXPECT_EQ(clicks, std::vector<int>{1});  // setting Down ran no OnClick
+  ClickOn(1);  // without AllowAllUp the down one cannot be released
+  EXPECT_TRUE(b[1]->Down());
+  b[1]->SetDown(false);
+  EXPECT_TRUE(b[1]->Down());
+  b[2]->SetAllowAllUp(true);  // shared by the whole group
+  EXPECT_TRUE(b[0]->AllowAllUp());
+  ClickOn(1);
+  EXPECT_FALSE(b[1]->Down());
+  b[2]->SetCaption("&Print");  // Alt with the mnemonic clicks it
+  clicks.clear();
+  QTest::keyClick(ClientOf(form.get()), Qt::Key_P, Qt::AltModifier);
+  EXPECT_EQ(clicks, std::vector<int>{2});
+  b[0]->SetNumGlyphs(9);
+  EXPECT_EQ(b[0]->NumGlyphs(), 5);
+  b[0]->SetMargin(-5);
+  EXPECT_EQ(b[0]->Margin(), -1);
+}
+
+TEST_F(ButtonTest, DropdownMenusOpenOnTheArrowPart) {
+  TPopupMenu menu(form.get());
+  int popups = 0;
+  menu.OnPopup = [&](TObject*) { ++popups; };
+  b[0]->SetDropdownMenu(&menu);
+  b[0]->SetDropdownCombo(true);
+  EXPECT_EQ(b[0]->Width(), 23 + 11);
+  ClickOn(0, 30);  // the arrow part: the menu, no OnClick
+  menu.ClosePopup();
+  EXPECT_EQ(popups, 1);
+  EXPECT_TRUE(clicks.empty());
+  ClickOn(0, 5);  // the rest: OnClick only
+  EXPECT_EQ(popups, 1);
+  EXPECT_EQ(clicks, std::vector<int>{0});
+  b[1]->SetDropdownMenu(&menu);  // no combo: the whole button opens it
+  ClickOn(1);
+  menu.ClosePopup();
+  EXPECT_EQ(popups, 2);
+  EXPECT_EQ(clicks, std::vector<int>{0});
+}
+
+TEST_F(ButtonTest, GlyphsAndLooksByPixels) {
+  // A 32 x 16 picture: two cells, up (black square) and its own disabled cell.
+  TBitmap pic;
+  pic.SetSize(32, 16);
+  pic.Canvas()->Brush()->SetColor(clOlive);
+  pic.Canvas()->FillRect(Rect(0, 0, 32, 16));
+  pic.Canvas()->Brush()->SetColor(clBlack);
+  pic.Canvas()->FillRect(Rect(4, 4, 12, 12));
+  pic.Canvas()->Brush()->SetColor(clGray);
+  pic.Canvas()->FillRect(Rect(20, 4, 28, 12));
+  b[0]->SetGlyph(&pic);
+  EXPECT_EQ(b[0]->NumGlyphs(), 2);
+  TBitmap* disabled = b[0]->GlyphImage(bsDisabled97);
+  EXPECT_EQ(disabled->Canvas()->Pixels(6, 6), ColorToRGB(clBtnShadow));
+  // With one cell the disabled image is embossed: highlight one pixel down and right.
+  b[1]->SetGlyph(&pic);
+  b[1]->SetNumGlyphs(1);
+  TBitmap* up = b[1]->GlyphImage(bsUp97);
+  TBitmap* gen = b[1]->GlyphImage(bsDisabled97);
+  EXPECT_EQ(up->Width(), 33);
+  EXPECT_EQ(up->Canvas()->Pixels(5, 5), ColorToRGB(clBlack));
+  EXPECT_EQ(gen->Canvas()->Pixels(4, 4), ColorToRGB(clBtnShadow));
+  EXPECT_EQ(gen->Canvas()->Pixels(12, 12), ColorToRGB(clBtnHighlight));
+  EXPECT_EQ(gen->Canvas()->Pixels(2, 2), ColorToRGB(clBtnFace));
+  // On screen: flat and up shows no border, a down grouped button a sunken one
+  // and its checker; the glyph is centred and moves by (1, 1) when down.
+  pic.SetSize(16, 16);  // the first cell alone
+  b[2]->SetGlyph(&pic);
+  auto shot = Snapshot(form.get());
+  const TRect nc = form->NonClientMargins();
+  auto px = [&](TBitmap* s, int x, int y) {
+    return s->Canvas()->Pixels(nc.Left + b[2]->Left() + x, nc.Top + b[2]->Top() + y);
+  };
+  EXPECT_EQ(px(shot.get(), 0, 0), ColorToRGB(clBtnFace));
+  EXPECT_EQ(px(shot.get(), 8, 7), ColorToRGB(clBlack));  // glyph at (4, 3) + square at 4
+  // Hot: the mouse over a flat button raises its border.
+  int enters = 0;
+  b[2]->OnMouseEnter = [&](TObject*) { ++enters; };
+  QTest::mouseMove(ClientOf(form.get()), QPoint(b[2]->Left() + 5, b[2]->Top() + 5));
+  EXPECT_TRUE(b[2]->MouseInControl());
+  EXPECT_EQ(enters, 1);
+  EXPECT_EQ(px(Snapshot(form.get()).get(), 0, 0), ColorToRGB(clBtnHighlight));
+  QTest::mouseMove(ClientOf(form.get()), QPoint(280, 80));
+  EXPECT_FALSE(b[2]->MouseInControl());
+  b[2]->SetGroupIndex(2);
+  b[2]->SetDown(true);
+  shot = Snapshot(form.get());
+  EXPECT_EQ(px(shot.get(), 0, 0), ColorToRGB(clBtnShadow));
+  EXPECT_EQ(px(shot.get(), 9, 8), ColorToRGB(clBlack));
+  EXPECT_NE(px(shot.get(), 2, 2), px(shot.get(), 3, 2));  // the checker
+}

@@ -1,0 +1,178 @@
+#pragma once
+// Owner-drawn menus: a TCoolMenu on a form turns chosen menu items (each
+// described by a TCoolMenuItem it holds) into items drawn with a picture,
+// their own font and colours, bevels, wallpaper, a vertical side bar and
+// shadowed text, through the menus' owner-draw hooks.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/classlib/controls/extctrls.h"
+#include "platform/classlib/graphics/images.h"
+#include "platform/classlib/menus/menus.h"
+
+DECLARE_ENUM(TRefreshAction, RA_NONE, RA_REFRESH, RA_REFRESHWITHBAR, RA_RESTORE)
+enum TMenuOption {
+  omAlwaysDefFont, omAlwaysDefFontColor, omAlwaysDefFontSize, omFixedImgSize, omDrawBarIfNeeded,
+  omPaintWallpaper, omPaintSelWallpaper, omTileWallpaper, omTileSelWallpaper, omBevelOnlyIfSel,
+  omNoHighlightImage, omNoHighlightDisabled, omNoHighlightEnabled, omNoHighlightEnabledButDoText,
+  omNoHighlightEnabledButDoRoundRect, omRightJustified, omNoImageAttached
+};
+using TMenuOptions = TSet<TMenuOption>;
+DECLARE_ENUM(TCaptionAlign, alUp, alDown, alCenter)
+DECLARE_ENUM(TMenuBevelStyle, bsBevelBoth, bsBevelOnlyImage, bsBevelOnlyText)
+DECLARE_ENUM(TBevelType, btRectangle, btRoundedRect)
+enum TShadowOption { soNoShadowIfNormal, soNoShadowIfSel };
+using TShadowOptions = TSet<TShadowOption>;
+DECLARE_ENUM(TShadowPosition, spLeftTop, spLeftBottom, spRightBottom, spRightTop)
+
+class TCoolMenu;
+
+// The side bar of a popup: a caption running bottom to top on a plain or
+// graded background. Every change is told through OnChanged.
+struct TCoolMenuBar {
+  std::string Caption;
+  int Size = 11;  // points
+  int Space = 0;  // margin at the caption's end
+  TColor BackFrom = clBlack, BackTo = clBlue, Fore = clWhite;
+  bool IsSerif = true, IsGradient = false, IsSeparator = true;
+  TCaptionAlign CaptionAlign = alDown;
+};
+
+struct TShadowText {
+  bool Active = false;
+  TColor ShadowColor = clBtnHighlight, SelShadowColor = clBtnHighlight;
+  int ShadowSize = 1, SelShadowSize = 1;
+  TShadowPosition ShadowPos = spLeftTop, SelShadowPos = spLeftTop;
+  TShadowOptions Options{soNoShadowIfSel};
+};
+
+// Where the parts of an item were laid out by its last measure and paint.
+struct TCoolMenuMetrics {
+  int ImageLeft = 0, ImageTop = 0, TextLeft = 0, TextTop = 0, TextWidth = 0, TextHeight = 0,
+      ImageSize = 0, ItemHeight = 0, StackedWidth = 0, ShortcutWidth = 0;
+  int CheckWidth = 13;  // the menu check mark's width
+};
+
+class TCoolMenuItem : public TComponent {
+  DECLARE_CLASS(TCoolMenuItem, TComponent)
+ public:
+  explicit TCoolMenuItem(TComponent* AOwner);
+  ~TCoolMenuItem() override;
+
+  TCoolMenu* CoolMenu() const { return coolMenu_; }
+  void SetCoolMenu(TCoolMenu* value);
+  TMenuItem* MenuItem() const { return menuItem_; }
+  // Also finds the menu that holds the item.
+  void SetMenuItem(TMenuItem* value);
+  TMenu* Menu() const { return menu_; }
+  bool IsLinked() const { return menu_ && menuItem_; }
+
+  TFont* Font() const { return font_.get(); }
+  void SetFont(const TFont* value) { font_->Assign(value); }
+  TPicture* Picture() const { return picture_.get(); }
+  // A bitmap brings its bottom-left pixel as the transparent colour.
+  void SetPicture(const TGraphic* graphic);
+  // Form definitions assign the whole picture.
+  void AssignPicture(const TPicture* value) { SetPicture(value ? value->Graphic() : nullptr); }
+  TPicture* DisabledPicture() const { return disabledPicture_.get(); }
+  void AssignDisabledPicture(const TPicture* value) { disabledPicture_->Assign(value); }
+  TColor GetTrColor() const { return TrColor; }
+  void SetTrColor(TColor value) { TrColor = value; }
+  int ImgSize() const { return CustomImgSize; }
+  void SetImgSize(int value) { CustomImgSize = value; }
+  const std::string& SepText() const { return SeparatorText; }
+  void SetSepText(const std::string& value) { SeparatorText = value; }
+  TMenuOptions Options() const { return options_; }
+  // Raises for features that need the caption beside the image when it is not.
+  void SetOptions(TMenuOptions value);
+  TAlign TextAlign() const { return textAlign_; }
+  void SetTextAlign(TAlign value);
+  TShadowText& Shadow() { return shadow_; }
+  const TCoolMenuMetrics& Metrics() const { return metrics_; }
+
+  // Written inside their TCoolMenu in form definitions.
+  bool HasParent() const override { return true; }
+  TComponent* GetParentComponent() const override;
+  void SetParentComponent(TComponent* parent) override;
+
+  TColor SelColor = clHighlight, SelTextColor = clHighlightText, NormColor = clMenu;
+  TColor TrColor = clNone;
+  int CustomImgSize = 16;
+  TBevelCut BevelInner = bvNone, BevelOuter = bvNone;
+  TMenuBevelStyle BevelStyle = bsBevelBoth;
+  TBevelType BevelType = btRectangle;
+  std::string SeparatorText;
+
+ protected:
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
+ private:
+  void CheckOptions(TMenuOptions options, TAlign align) const;
+
+  TCoolMenu* coolMenu_ = nullptr;
+  TMenu* menu_ = nullptr;
+  TMenuItem* menuItem_ = nullptr;
+  std::unique_ptr<TFont> font_;
+  std::unique_ptr<TPicture> picture_, disabledPicture_;
+  TMenuOptions options_{omFixedImgSize, omTileWallpaper, omTileSelWallpaper};
+  TAlign textAlign_ = alRight;
+  TShadowText shadow_;
+  TCoolMenuMetrics metrics_;
+  bool drawn_ = false;  // owner-drawn (refreshed) rather than plain (restored)
+  friend class TCoolMenu;
+};
+
+class TCoolMenu : public TComponent {
+  DECLARE_CLASS(TCoolMenu, TComponent)
+ public:
+  explicit TCoolMenu(TComponent* AOwner);
+  ~TCoolMenu() override;
+
+  bool Active() const { return active_; }
+  void SetActive(bool value);
+  bool ShowBar() const { return showBar_; }
+  void SetShowBar(bool value);
+  int HSpace() const { return hSpace_; }
+  void SetHSpace(int value);
+  int VSpace() const { return vSpace_; }
+  void SetVSpace(int value);
+  const TCoolMenuBar& MenuBar() const { return menuBar_; }
+  void SetMenuBar(const TCoolMenuBar& value);
+  TBitmap* Wallpaper() const { return wallpaper_.get(); }
+  TBitmap* SelWallpaper() const { return selWallpaper_.get(); }
+  // The rendered side bar (empty when there is none).
+  TBitmap* BarBitmap() const { return bar_.get(); }
+
+  int ItemCount() const { return int(items_.size()); }
+  TCoolMenuItem* Item(int index) const;
+  // Makes the item (nullptr: every item) owner-drawn, or plain again.
+  void RefreshItems(TCoolMenuItem* item, TRefreshAction action);
+
+  // What the menus ask of an owner-drawn item.
+  void Measure(TCoolMenuItem* item, TCanvas* canvas, int& width, int& height);
+  // Form definitions hold the items inside the component.
+  void GetChildren(const TGetChildProc& proc, TComponent* root) override;
+  void Paint(TCoolMenuItem* item, TCanvas* canvas, const TRect& rect, TOwnerDrawState state);
+
+ protected:
+  void Loaded() override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+
+ private:
+  TCoolMenuItem* ItemOf(const TMenuItem* menuItem) const;
+  void Hook(TMenu* menu);
+  void Unhook(TMenu* menu);
+  void RenderBar(int totalHeight);
+  void MeasureOne(TCoolMenuItem* item, TCanvas* canvas, int& width, int& height);
+
+  bool active_ = true, showBar_ = false;
+  int hSpace_ = 5, vSpace_ = 2;
+  int maxItemWidth_ = 0, maxTextWidth_ = 0, maxShortcutWidth_ = 0;
+  TCoolMenuBar menuBar_;
+  std::unique_ptr<TBitmap> wallpaper_, selWallpaper_, bar_;
+  std::vector<TCoolMenuItem*> items_;
+  std::vector<TMenu*> hooked_;
+  friend class TCoolMenuItem;
+};

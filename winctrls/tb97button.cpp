@@ -1,0 +1,431 @@
+#include "winctrls/tb97button.h"
+
+#include <algorithm>
+
+#include "platform/classlib/graphics/drawing.h"
+#include "winctrls/emboss.h"
+#include "winctrls/tb97.h"
+
+IMPLEMENT_CLASS(TToolbarButton97, TGraphicControl)
+
+namespace {
+
+constexpr int kArrowWidth = 9, kArrowHeight = 3;
+
+// The arrow: a filled triangle (x + 4, y), (x + 8, y), (x + 6, y + 2).
+void DrawArrow(TCanvas* c, int x, int y, TColor color) {
+  for (int row = 0; row < kArrowHeight; ++row)
+    for (int px = x + 4 + row; px <= x + 8 - row; ++px) c->SetPixels(px, y + row, color);
+}
+
+void DrawArrowInState(TCanvas* c, int x, int y, bool enabled, TColor color) {
+  if (enabled) return DrawArrow(c, x, y, color);
+  DrawArrow(c, x + 1, y + 1, clBtnHighlight);
+  DrawArrow(c, x, y, clBtnShadow);
+}
+
+bool SameRGB(TColor a, TColor b) { return ColorToRGB(a) == ColorToRGB(b); }
+
+}  // namespace
+
+TToolbarButton97::TToolbarButton97(TComponent* AOwner)
+    : TGraphicControl(AOwner), glyph_(std::make_unique<TBitmap>()) {
+  SetControlStyle({csCaptureMouse, csOpaque, csDoubleClicks});
+  SetBounds(0, 0, 23, 22);
+  glyph_->OnChange = [this](TObject*) {
+    DropImages();
+    Invalidate();
+  };
+}
+
+TToolbarButton97::~TToolbarButton97() { glyph_->OnChange = nullptr; }
+
+void TToolbarButton97::Notification(TComponent* AComponent, TOperation Operation) {
+  TGraphicControl::Notification(AComponent, Operation);
+  if (Operation == opRemove && AComponent == dropdownMenu_) dropdownMenu_ = nullptr;
+}
+
+void TToolbarButton97::SetState(TButtonState97 value) {
+  if (value == state_) return;
+  state_ = value;
+  Invalidate();
+}
+
+void TToolbarButton97::SetDown(bool value) {
+  if (groupIndex_ == 0) value = false;
+  if (value == down_) return;
+  if (down_ && !allowAllUp_) return;  // a group always keeps one button down
+  down_ = value;
+  state_ = value ? bsExclusive97 : bsUp97;
+  Invalidate();
+  if (value && Parent()) {
+    TMessage m{CM_BUTTONPRESSED, WPARAM(groupIndex_), LPARAM(this), 0};
+    Parent()->Broadcast(m);
+  }
+}
+
+void TToolbarButton97::SetGroupIndex(int value) {
+  groupIndex_ = value;
+  if (down_ && Parent()) {
+    TMessage m{CM_BUTTONPRESSED, WPARAM(groupIndex_), LPARAM(this), 0};
+    Parent()->Broadcast(m);
+  }
+}
+
+void TToolbarButton97::SetAllowAllUp(bool value) {
+  allowAllUp_ = value;
+  // The whole group shares one value.
+  if (Parent() && groupIndex_) {
+    TMessage m{CM_BUTTONPRESSED, WPARAM(groupIndex_), LPARAM(this), 0};
+    Parent()->Broadcast(m);
+  }
+}
+
+void TToolbarButton97::SetDisplayMode(TButtonDisplayMode value) { displayMode_ = value; Invalidate(); }
+void TToolbarButton97::SetDropdownArrow(bool value) { dropdownArrow_ = value; Invalidate(); }
+void TToolbarButton97::SetFlat(bool value) { flat_ = value; Invalidate(); }
+void TToolbarButton97::SetLayout(TButtonLayout value) { layout_ = value; Invalidate(); }
+void TToolbarButton97::SetSpacing(int value) { spacing_ = value; Invalidate(); }
+
+void TToolbarButton97::SetMargin(int value) {
+  if (value < -1) return;  // below "automatic" means nothing
+  margin_ = value;
+  Invalidate();
+}
+
+void TToolbarButton97::SetDropdownCombo(bool value) {
+  if (value == dropdownCombo_) return;
+  dropdownCombo_ = value;
+  const int w = value ? Width() + kComboArrowWidth : std::max(1, Width() - kComboArrowWidth);
+  SetBounds(Left(), Top(), w, Height());
+  if (auto* bar = dynamic_cast<TToolWindow97*>(Parent())) bar->ArrangeControls();
+}
+
+void TToolbarButton97::SetDropdownMenu(TPopupMenu* value) {
+  dropdownMenu_ = value;
+  if (value) value->FreeNotification(this);
+  if (dropdownArrow_) Invalidate();
+}
+
+void TToolbarButton97::SetGlyph(const TBitmap* value) {
+  glyph_->Assign(value);
+  const int w = glyph_->Width(), h = glyph_->Height();
+  if (h > 0 && w % h == 0 && w / h >= 1) numGlyphs_ = w / h <= 5 ? w / h : 1;
+  DropImages();
+  Invalidate();
+}
+
+void TToolbarButton97::SetNumGlyphs(int value) {
+  numGlyphs_ = std::clamp(value, 1, 5);
+  DropImages();
+  Invalidate();
+}
+
+void TToolbarButton97::SetOldDisabledStyle(bool value) {
+  oldDisabledStyle_ = value;
+  DropImages();
+  Invalidate();
+}
+
+void TToolbarButton97::DropImages() {
+  for (auto& image : images_) image.reset();
+}
+
+TBitmap* TToolbarButton97::GlyphImage(TButtonState97 state) {
+  if (glyph_->Empty()) return nullptr;
+  std::unique_ptr<TBitmap>& image = images_[state];
+  if (image) return image.get();
+  const int cw = glyph_->Width() / numGlyphs_, h = glyph_->Height();
+  const TColor transparent = ColorToRGB(glyph_->TransparentColor());
+  const bool generated = state == bsDisabled97 && numGlyphs_ < 2;
+  const int index = generated || int(state) >= numGlyphs_ ? 0 : int(state);
+  TBitmap cell;
+  cell.SetSize(cw + 1, h + 1);
+  cell.Canvas()->Brush()->SetColor(transparent);
+  cell.Canvas()->FillRect(Rect(0, 0, cw + 1, h + 1));
+  cell.Canvas()->CopyRect(Rect(0, 0, cw, h), glyph_->Canvas(), Bounds(index * cw, 0, cw, h));
+  if (generated && oldDisabledStyle_) {
+    image = EmbossBitmap(cell, clBtnFace, clBtnShadow,
+                         [&](TColor c) { return !SameRGB(c, transparent) && IsDark(c); });
+  } else if (generated) {
+    image = EmbossBitmap(cell, clBtnFace, clBtnShadow, [&](TColor c) {
+      return !SameRGB(c, transparent) && !SameRGB(c, clWhite) && !SameRGB(c, clSilver);
+    });
+  } else {
+    image = std::make_unique<TBitmap>();
+    image->Assign(&cell);
+    if (state == bsDisabled97) {
+      // The picture's own disabled cell in the system's colours.
+      for (int y = 0; y < h; ++y)
+        for (int x = 0; x < cw; ++x) {
+          const TColor c = cell.Canvas()->Pixels(x, y);
+          if (SameRGB(c, clWhite)) image->Canvas()->SetPixels(x, y, clBtnHighlight);
+          else if (SameRGB(c, clGray)) image->Canvas()->SetPixels(x, y, clBtnShadow);
+        }
+    }
+    image->SetTransparentColor(transparent);
+  }
+  image->SetTransparent(true);
+  return image.get();
+}
+
+// ---- Mouse --------------------------------------------------------------------
+
+bool TToolbarButton97::InsideMain(int x, int y) const {
+  const int right = dropdownCombo_ ? Width() - kComboArrowWidth : Width();
+  return x >= 0 && y >= 0 && x < right && y < Height();
+}
+
+void TToolbarButton97::Enter() {
+  if (!Enabled() || hot_) return;
+  hot_ = true;
+  if (state_ == bsUp97) state_ = bsMouseIn97;
+  Invalidate();
+  if (OnMouseEnter) OnMouseEnter(this);
+}
+
+void TToolbarButton97::Leave() {
+  if (!Enabled() || !hot_ || pressing_) return;
+  if (state_ == bsMouseIn97 || (state_ == bsDown97 && !inClick_)) state_ = bsUp97;
+  hot_ = false;
+  Invalidate();
+  if (OnMouseExit) OnMouseExit(this);
+}
+
+void TToolbarButton97::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  TGraphicControl::MouseDown(Button, Shift, X, Y);
+  if (!Enabled()) return;
+  Enter();
+  if (Button != mbLeft) return;
+  arrowPressed_ = dropdownMenu_ && (!dropdownCombo_ || X >= Width() - kComboArrowWidth);
+  if (!down_) SetState(bsDown97);
+  else if (allowAllUp_) Invalidate();
+  if (arrowPressed_) Click();  // the menu opens on the press
+  else pressing_ = true;
+}
+
+void TToolbarButton97::MouseMove(TShiftState Shift, int X, int Y) {
+  TGraphicControl::MouseMove(Shift, X, Y);
+  if (!pressing_) return;
+  SetState(down_ ? bsExclusive97 : InsideMain(X, Y) ? bsDown97 : bsUp97);
+}
+
+void TToolbarButton97::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  TGraphicControl::MouseUp(Button, Shift, X, Y);
+  if (Button == mbRight) {
+    pressing_ = false;
+    Leave();
+    return;
+  }
+  if (Button != mbLeft || !pressing_) return;
+  pressing_ = false;
+  const bool inside = InsideMain(X, Y);
+  if (groupIndex_ != 0) {
+    if (inside) SetDown(!down_);
+    else if (down_) SetState(bsExclusive97);
+  }
+  if (inside) {
+    Click();
+  } else {
+    if (state_ == bsDown97) SetState(bsUp97);
+    if (!PtInRect(ClientRect(), {X, Y})) Leave();
+  }
+}
+
+void TToolbarButton97::Click() {
+  const auto alive = Lifetime();
+  inClick_ = true;
+  if (state_ == bsUp97 || state_ == bsMouseIn97) SetState(bsDown97);
+  if (!dropdownMenu_ || (dropdownCombo_ && !arrowPressed_)) {
+    TGraphicControl::Click();
+  } else {
+    // Below the button; beside it on a bar docked left (or right, opening leftwards).
+    TPoint at{0, Height()};
+    TPopupAlignment align = paLeft;
+    if (auto* bar = dynamic_cast<TToolWindow97*>(Parent()))
+      if (TDock97* d = bar->DockedTo(); d && d->Vertical()) {
+        at = d->Position() == dpLeft ? TPoint{Width(), 0} : TPoint{0, 0};
+        if (d->Position() == dpRight) align = paRight;
+      }
+    const TPopupAlignment old = dropdownMenu_->Alignment();
+    dropdownMenu_->SetAlignment(align);
+    dropdownMenu_->SetPopupComponent(this);
+    const TPoint s = ClientToScreen(at);
+    dropdownMenu_->Popup(s.x, s.y);
+    if (!alive.expired() && dropdownMenu_) dropdownMenu_->SetAlignment(old);
+  }
+  if (alive.expired()) return;
+  inClick_ = false;
+  arrowPressed_ = false;
+  if (state_ == bsDown97) SetState(hot_ ? bsMouseIn97 : bsUp97);
+  Invalidate();
+}
+
+void TToolbarButton97::Dispatch(TMessage& m) {
+  switch (m.Msg) {
+    case CM_BUTTONPRESSED: {
+      auto* sender = reinterpret_cast<TToolbarButton97*>(m.LParam);
+      if (sender == this || int(m.WParam) != groupIndex_ || groupIndex_ == 0) break;
+      if (!dynamic_cast<TToolbarButton97*>(reinterpret_cast<TControl*>(m.LParam))) break;
+      if (sender->Down() && down_) {
+        down_ = false;
+        SetState(bsUp97);
+      }
+      allowAllUp_ = sender->AllowAllUp();
+      break;
+    }
+    case CM_MOUSEENTER:
+      Enter();
+      break;
+    case CM_MOUSELEAVE:
+      Leave();
+      break;
+    case CM_ENABLEDCHANGED:
+      Invalidate();
+      break;
+    case CM_DIALOGCHAR:
+      // Alt with the caption's mnemonic clicks the button.
+      if (IsAccel(char32_t(m.WParam), Caption()) && Enabled() && Visible()) {
+        Click();
+        m.Result = 1;
+        return;
+      }
+      break;
+    default:
+      break;
+  }
+  TGraphicControl::Dispatch(m);
+}
+
+// ---- Painting ---------------------------------------------------------------
+
+void TToolbarButton97::PaintContent() {
+  TCanvas* c = Canvas();
+  if (!Enabled()) {
+    state_ = bsDisabled97;
+    pressing_ = false;
+  } else if (state_ == bsDisabled97) {
+    state_ = down_ && groupIndex_ ? bsExclusive97 : bsUp97;
+  }
+  c->Brush()->SetColor(Color());
+  c->FillRect(ClientRect());
+  const bool pressed = state_ == bsDown97 || state_ == bsExclusive97;
+  const bool mainPressed = pressed && !arrowPressed_;
+  const bool border = !flat_ || pressed || (hot_ && Enabled());
+  TRect main = ClientRect();
+  if (dropdownCombo_) {
+    main.Right -= kComboArrowWidth;
+    if (border) {
+      TRect arrow = Rect(Width() - kComboArrowWidth, 0, Width(), Height());
+      const bool arrowDown = arrowPressed_ && pressed;
+      DrawEdge(c, arrow, flat_ ? (arrowDown ? BDR_SUNKENOUTER : BDR_RAISEDINNER)
+                               : (arrowDown ? EDGE_SUNKEN : EDGE_RAISED),
+               flat_ ? BF_RECT : BF_RECT | BF_SOFT | BF_MIDDLE);
+    }
+  }
+  if (border) {
+    TRect r = main;
+    DrawEdge(c, r, flat_ ? (mainPressed ? BDR_SUNKENOUTER : BDR_RAISEDINNER)
+                         : (mainPressed ? EDGE_SUNKEN : EDGE_RAISED),
+             flat_ ? BF_RECT : BF_RECT | BF_SOFT | BF_MIDDLE);
+  }
+  TRect content = main;
+  InflateRect(content, flat_ ? -1 : -2, flat_ ? -1 : -2);
+  if (state_ == bsExclusive97 && !(flat_ && hot_)) {
+    // The checker of a button that stays down.
+    const TColor face = ColorToRGB(clBtnFace), light = ColorToRGB(clBtnHighlight);
+    for (int y = content.Top; y < content.Bottom; ++y)
+      for (int x = content.Left; x < content.Right; ++x)
+        c->SetPixels(x, y, (x % 2) == (y % 2) ? light : face);
+  }
+  PaintFace(c, content, mainPressed ? TPoint{1, 1} : TPoint{0, 0});
+  if (dropdownCombo_)
+    DrawArrowInState(c, Width() - 13, Height() / 2 - 1, Enabled(), Font()->Color());
+}
+
+void TToolbarButton97::PaintFace(TCanvas* c, TRect r, TPoint offset) {
+  const int W = r.Width(), H = r.Height();
+  TBitmap* image = displayMode_ != dmTextOnly ? GlyphImage(state_) : nullptr;
+  const int gw = image ? glyph_->Width() / numGlyphs_ : 0, gh = image ? glyph_->Height() : 0;
+  const bool arrow = dropdownArrow_ && dropdownMenu_ && !dropdownCombo_;
+  const int aw = arrow ? kArrowWidth : 0;
+  TButtonLayout layout = layout_;
+  if (!image && (layout == blGlyphTop || layout == blGlyphBottom)) layout = blGlyphLeft;
+  const bool horizontal = layout == blGlyphLeft || layout == blGlyphRight;
+  const std::string caption = displayMode_ != dmGlyphOnly ? Caption() : std::string();
+  c->Font()->Assign(Font());
+  TRect calc = Rect(0, 0, horizontal ? W - aw : W, 0);
+  if (!caption.empty()) DrawText(c, caption, calc, DT_CALCRECT | DT_SINGLELINE);
+  const int tw = caption.empty() ? 0 : calc.Width(), th = caption.empty() ? 0 : calc.Height();
+  TPoint g, t, a;
+  if (horizontal) {
+    g.y = (H - gh + 1) / 2;
+    t.y = (H - th + 1) / 2;
+  } else {
+    g.x = (W - gw - aw + 1) / 2;
+    t.x = (W - tw + 1) / 2;
+  }
+  int margin = margin_, spacing = (gw == 0 || tw == 0) ? 0 : spacing_;
+  const int length = horizontal ? W : H;
+  const int used = horizontal ? gw + tw + aw : gh + th;
+  if (margin == -1 && spacing != -1) {
+    margin = (length - (used + spacing) + 1) / 2;
+  } else if (margin == -1) {
+    margin = spacing = (length - used) / 3;
+  } else if (spacing == -1) {
+    spacing = (length - (margin + used)) / 2;
+  }
+  switch (layout) {
+    case blGlyphLeft:
+      g.x = margin;
+      t.x = g.x + gw + spacing;
+      a.x = t.x + tw;
+      break;
+    case blGlyphRight:
+      a.x = W - margin - aw;
+      g.x = a.x - gw;
+      t.x = g.x - spacing - tw;
+      break;
+    case blGlyphTop:
+      g.y = margin;
+      t.y = g.y + gh + spacing;
+      break;
+    case blGlyphBottom:
+      g.y = H - margin - gh;
+      t.y = g.y - spacing - th;
+      break;
+  }
+  if (!horizontal) a.x = g.x + gw;  // the arrow follows the glyph
+  a.y = image ? g.y + (gh - kArrowHeight) / 2 : t.y + (th - kArrowHeight) / 2;
+  const int dx = r.Left + offset.x, dy = r.Top + offset.y;
+  if (image) c->Draw(g.x + dx, g.y + dy, image);
+  if (!caption.empty()) {
+    TRect tr = Bounds(t.x + dx, t.y + dy, tw, th);
+    c->Brush()->SetStyle(bsClear);
+    if (Enabled()) {
+      DrawText(c, caption, tr, DT_CENTER | DT_SINGLELINE);
+    } else {
+      DrawDisabledText(c, caption, tr, DT_CENTER | DT_SINGLELINE);
+    }
+  }
+  if (arrow) DrawArrowInState(c, a.x + dx, a.y + dy, Enabled(), Font()->Color());
+}
+
+// The group before Down: a button is down only within a group.
+PUBLISHED(TToolbarButton97) {
+  PROP_INT(GroupIndex, GroupIndex, SetGroupIndex, 0);
+  PROP_BOOL(AllowAllUp, AllowAllUp, SetAllowAllUp, false);
+  PROP_BOOL(Down, Down, SetDown, false);
+  PROP_ENUM(DisplayMode, DisplayMode, SetDisplayMode, dmBoth);
+  PROP_BOOL(DropdownArrow, DropdownArrow, SetDropdownArrow, true);
+  PROP_BOOL(DropdownCombo, DropdownCombo, SetDropdownCombo, false);
+  PROP_BOOL(Flat, Flat, SetFlat, true);
+  PROP_OBJ(Glyph, Glyph, SetGlyph);
+  PROP_INT(NumGlyphs, NumGlyphs, SetNumGlyphs, 1);
+  PROP_ENUM(Layout, Layout, SetLayout, blGlyphLeft);
+  PROP_INT(Margin, Margin, SetMargin, -1);
+  PROP_INT(Spacing, Spacing, SetSpacing, 4);
+  PROP_BOOL(OldDisabledStyle, OldDisabledStyle, SetOldDisabledStyle, false);
+  PROP_EVENT(OnMouseEnter);
+  PROP_EVENT(OnMouseExit);
+}
