@@ -223,7 +223,7 @@ TBaseTable* TttTable::OpenCursorHandle() {
   std::int32_t openMode =
       readOnly_ || (CachedUpdates() && (OnUpdateRecord || UpdateObject())) ? kOpenReadOnly : kOpenReadWrite;
   std::int32_t shareMode = exclusive_ ? kShareExclusive : kShareShared;
-  const char* driver = Database()->IsSQLBased() ? nullptr : "PARADOX";
+  const char* driver = TableDriver();
   std::string name = tableName_.substr(0, 259);
   for (;;) {
     TBaseTable* cursor = nullptr;
@@ -237,6 +237,8 @@ TBaseTable* TttTable::OpenCursorHandle() {
     if (!CheckOpen(code)) return cursor;
   }
 }
+
+const char* TttTable::TableDriver() const { return Database()->IsSQLBased() ? nullptr : "PARADOX"; }
 
 void TttTable::PrepareOpenedCursor() { ApplyMasterRange(); }
 
@@ -257,7 +259,7 @@ void TttTable::PrepareFieldDefs() {
     // The table itself is not opened: its field list and its validity
     // checks describe it.
     const std::string name = tableName_.substr(0, 259);
-    const char* driver = Database()->IsSQLBased() ? nullptr : "PARADOX";
+    const char* driver = TableDriver();
     while (CheckOpen(Engine()->OpenFieldList(DBHandle(), name.c_str(), driver, false, fieldList))) {
     }
     std::vector<bool> required = RequiredFieldsFromCheckList(name, driver);

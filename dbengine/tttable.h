@@ -110,6 +110,9 @@ class TttTable : public TttDBDataset {
 
  protected:
   TBaseTable* OpenCursorHandle() override;
+  // The driver type the table is opened with: the local-table driver unless
+  // the database is SQL-based.
+  virtual const char* TableDriver() const;
   void PrepareOpenedCursor() override;
   void CloseCursorHandle() override;
   void DropLookupCursor() override;
