@@ -545,7 +545,7 @@ void TAccessSqlQueryDefStmt::PrepareSource() {
   auto* db = static_cast<TAccessDatabase*>(Database());
   if (db == nullptr || db->DAODatabase == nullptr) return;
   QueryDef = db->FindQueryDef(StatementText());
-  if (QueryDef == nullptr) RaiseEngineError(dberr::InvalidParam);
+  if (QueryDef == nullptr) RaiseEngineErrorText(dberr::InvalidParam, StatementText());  // named, as users look for it
 }
 
 void TAccessSqlQueryDefStmt::ReleaseSource() {

@@ -12,13 +12,7 @@ IMPLEMENT_CLASS(TTDataSetUpdateObject, TComponent)
 IMPLEMENT_CLASS(ENoResultSet, EDatabaseError)
 IMPLEMENT_CLASS(TttBDEDataset, TDataSet)
 
-PUBLISHED(TttBDEDataset) {
-  P.Bool("CachedUpdates", &Class::CachedUpdates, &Class::SetCachedUpdates, false);
-  PROP_EVENT(OnServerYield);
-  PROP_EVENT(OnNewRecord);
-  PROP_EVENT(OnPostError);
-  PROP_EVENT(OnUpdateRecord);
-}
+PUBLISHED(TttBDEDataset) { PublishBDEDatasetProperties(P); }
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "dbengine/ttsession.h"
+#include "platform/classlib/core/typinfo.h"
 #include "platform/classlib/db/dataset.h"
 
 class TttBDEDataset;
@@ -272,3 +273,15 @@ class TttBDEDataset : public TDataSet {
   std::array<std::uint8_t, 20> yieldStep_{};
   TTDataSetUpdateObject* updateObject_ = nullptr;
 };
+
+// The published properties of the engine datasets, for every class that is one
+// (the engine's components and the class library's).
+template <class C>
+void PublishBDEDatasetProperties(classlib_detail::TPublisher<C>& P) {
+  using Class = C;
+  P.Bool("CachedUpdates", &Class::CachedUpdates, &Class::SetCachedUpdates, false);
+  PROP_EVENT(OnServerYield);
+  PROP_EVENT(OnNewRecord);
+  PROP_EVENT(OnPostError);
+  PROP_EVENT(OnUpdateRecord);
+}

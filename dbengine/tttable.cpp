@@ -9,37 +9,11 @@ IMPLEMENT_CLASS(TttDBDataset, TttBDEDataset)
 IMPLEMENT_CLASS(TttTable, TttDBDataset)
 IMPLEMENT_CLASS(TttBatchMove, TComponent)
 
-PUBLISHED(TttDBDataset) {
-  PROP_STR(DatabaseName, DatabaseName, SetDatabaseName, "");
-  PROP_STR(SessionName, SessionName, SetSessionName, "");
-}
+PUBLISHED(TttDBDataset) { PublishDBDatasetProperties(P); }
 
-PUBLISHED(TttTable) {
-  PROP_BOOL(Exclusive, Exclusive, SetExclusive, false);
-  PROP_STR(IndexFieldNames, IndexFieldNames, SetIndexFieldNames, "");
-  PROP_STR(IndexName, IndexName, SetIndexName, "");
-  PROP_STR(MasterFields, MasterFields, SetMasterFields, "");
-  PROP_OBJ(MasterSource, MasterSource, SetMasterSource);
-  PROP_BOOL(ReadOnly, ReadOnly, SetReadOnly, false);
-  PROP_STR(TableName, TableName, SetTableName, "");
-  PROP_ENUM(UpdateMode, UpdateMode, SetUpdateMode, upWhereAll);
-  PROP_OBJ(UpdateObject, UpdateObject, SetUpdateObject);
-}
+PUBLISHED(TttTable) { PublishTableProperties(P); }
 
-PUBLISHED(TttBatchMove) {
-  PROP_BOOL(AbortOnKeyViol, AbortOnKeyViol, AbortOnKeyViol, true);
-  PROP_BOOL(AbortOnProblem, AbortOnProblem, AbortOnProblem, true);
-  PROP_INT(CommitCount, CommitCount, CommitCount, 0);
-  PROP_STR(ChangedTableName, ChangedTableName, ChangedTableName, "");
-  PROP_OBJ(Destination, Destination, SetDestination);
-  PROP_STR(KeyViolTableName, KeyViolTableName, KeyViolTableName, "");
-  PROP_OBJ(Mappings, Mappings, SetMappings);
-  PROP_ENUM(Mode, Mode, Mode, batAppend);
-  PROP_STR(ProblemTableName, ProblemTableName, ProblemTableName, "");
-  PROP_INT(RecordCount, RecordCount, RecordCount, 0);
-  PROP_OBJ(Source, Source, SetSource);
-  PROP_BOOL(Transliterate, Transliterate, Transliterate, true);
-}
+PUBLISHED(TttBatchMove) { PublishBatchMoveProperties(P); }
 
 namespace {
 constexpr DBIResult kNotSufficientRights = 0x2902;

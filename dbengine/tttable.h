@@ -65,6 +65,15 @@ class TttDBDataset : public TttBDEDataset {
   TUpdateMode updateMode_ = upWhereAll;
 };
 
+// The published properties of datasets bound to a database (the engine's and
+// the class library's).
+template <class C>
+void PublishDBDatasetProperties(classlib_detail::TPublisher<C>& P) {
+  using Class = C;
+  PROP_STR(DatabaseName, DatabaseName, SetDatabaseName, "");
+  PROP_STR(SessionName, SessionName, SetSessionName, "");
+}
+
 class TttTable : public TttDBDataset {
   DECLARE_CLASS(TttTable, TttDBDataset)
  public:
@@ -140,6 +149,21 @@ class TttTable : public TttDBDataset {
   bool lookupCaseInsensitive_ = false;
 };
 
+// The published properties of tables (the engine's and the class library's).
+template <class C>
+void PublishTableProperties(classlib_detail::TPublisher<C>& P) {
+  using Class = C;
+  PROP_BOOL(Exclusive, Exclusive, SetExclusive, false);
+  PROP_STR(IndexFieldNames, IndexFieldNames, SetIndexFieldNames, "");
+  PROP_STR(IndexName, IndexName, SetIndexName, "");
+  PROP_STR(MasterFields, MasterFields, SetMasterFields, "");
+  PROP_OBJ(MasterSource, MasterSource, SetMasterSource);
+  PROP_BOOL(ReadOnly, ReadOnly, SetReadOnly, false);
+  PROP_STR(TableName, TableName, SetTableName, "");
+  PROP_ENUM(UpdateMode, UpdateMode, SetUpdateMode, upWhereAll);
+  PROP_OBJ(UpdateObject, UpdateObject, SetUpdateObject);
+}
+
 // The settings of a batch move; it moves no data.
 class TttBatchMove : public TComponent {
   DECLARE_CLASS(TttBatchMove, TComponent)
@@ -173,3 +197,21 @@ class TttBatchMove : public TComponent {
   TttBDEDataset* source_ = nullptr;
   std::unique_ptr<TStrings> mappings_;
 };
+
+// The published properties of batch moves (the engine's and the class library's).
+template <class C>
+void PublishBatchMoveProperties(classlib_detail::TPublisher<C>& P) {
+  using Class = C;
+  PROP_BOOL(AbortOnKeyViol, AbortOnKeyViol, AbortOnKeyViol, true);
+  PROP_BOOL(AbortOnProblem, AbortOnProblem, AbortOnProblem, true);
+  PROP_INT(CommitCount, CommitCount, CommitCount, 0);
+  PROP_STR(ChangedTableName, ChangedTableName, ChangedTableName, "");
+  PROP_OBJ(Destination, Destination, SetDestination);
+  PROP_STR(KeyViolTableName, KeyViolTableName, KeyViolTableName, "");
+  PROP_OBJ(Mappings, Mappings, SetMappings);
+  PROP_ENUM(Mode, Mode, Mode, batAppend);
+  PROP_STR(ProblemTableName, ProblemTableName, ProblemTableName, "");
+  PROP_INT(RecordCount, RecordCount, RecordCount, 0);
+  PROP_OBJ(Source, Source, SetSource);
+  PROP_BOOL(Transliterate, Transliterate, Transliterate, true);
+}

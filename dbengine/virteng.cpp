@@ -276,6 +276,39 @@ DBIResult TVirtEng::AllocateStatement(TBaseDatabase* database, std::uint16_t que
   });
 }
 
+DBIResult TVirtEng::OpenStoredProcStatement(TBaseDatabase* database, const char* procName,
+                                            std::uint16_t paramCount, const TFieldDesc* paramDescs,
+                                            const void* paramValues, TSqlStmt*& statement) {
+  statement = nullptr;
+  return Trap([&] {
+    SetCurrentDatabase(database);
+    database->OpenStoredProcStatement(procName, paramCount, paramDescs, paramValues, statement);
+  });
+}
+
+DBIResult TVirtEng::BindStoredParameters(TSqlStmt* statement, std::uint16_t count,
+                                         const TFieldDesc* descs, const void* values) {
+  return Trap([&] {
+    SetCurrentStatement(statement);
+    statement->BindStoredParameters(count, descs, values);
+  });
+}
+
+DBIResult TVirtEng::BeginTransaction(TBaseDatabase* database, std::int32_t isolation, void*& transaction) {
+  transaction = nullptr;
+  return Trap([&] {
+    SetCurrentDatabase(database);
+    database->BeginTransaction(isolation, transaction);
+  });
+}
+
+DBIResult TVirtEng::EndTransaction(TBaseDatabase* database, void* transaction, std::int32_t endMode) {
+  return Trap([&] {
+    SetCurrentDatabase(database);
+    database->EndTransaction(transaction, endMode);
+  });
+}
+
 DBIResult TVirtEng::PrepareStatement(TSqlStmt* statement, const char* sql) {
   return Trap([&] { CheckHandle(database_)->PrepareStatement(CheckHandle(statement), sql); });
 }

@@ -89,6 +89,16 @@ class TVirtEng : public TBapiListItem {
   DBIResult ExecuteStatement(TSqlStmt* statement, TBaseTable** cursor);
   // The caller's variable is cleared.
   DBIResult FreeStatement(TSqlStmt*& statement);
+  // A stored query of the database run as a statement; its parameters are
+  // bound now or later through BindStoredParameters.
+  DBIResult OpenStoredProcStatement(TBaseDatabase* database, const char* procName,
+                                    std::uint16_t paramCount, const TFieldDesc* paramDescs,
+                                    const void* paramValues, TSqlStmt*& statement);
+  DBIResult BindStoredParameters(TSqlStmt* statement, std::uint16_t count, const TFieldDesc* descs,
+                                 const void* values);
+  // A transaction of the database; end mode 2 rolls it back, any other commits.
+  DBIResult BeginTransaction(TBaseDatabase* database, std::int32_t isolation, void*& transaction);
+  DBIResult EndTransaction(TBaseDatabase* database, void* transaction, std::int32_t endMode);
 
   // ---- Cursors
   DBIResult CloseCursor(TBaseTable* cursor);
