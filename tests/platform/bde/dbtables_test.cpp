@@ -1,0 +1,317 @@
+// The class library's sessions, databases and datasets over a scratch Access
+// database: tables, keys and ranges, master and detail, queries with a
+// master's parameters, stored queries, filters, transactions, the password
+// box, bad input, and the two class hierarchies.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "dbengine/access_testutil.h"
+#include "dbengine/accbinding.h"
+#include "platform/bde/dbtables.h"
+#include "platform/classlib/core/typinfo.h"
+#include "platform/classlib/db/datasource.h"
+#include "platform/classlib/dialogs/dialogs.h"
+
+namespace {
+
+std::vector<std::string> Column(TDataSet* t, const std::string& field = "Name") {
+  std::vector<std::string> values;
+  for (t->First(); !t->Eof(); t->Next()) values.push_back(t->FieldByName(field)->AsString());
+  return values;
+}
+
+class LibraryDataSets : public accesstest::AccessFixture {
+ protected:
+  void Populate(dao::TDatabaseCore& db) override {
+    AccessFixture::Populate(db);  // 1 Anna 30, 2 Bert 25, 3 Carl 30
+    db.Execute("CREATE TABLE Orders (Id COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, PersonId LONG, Item TEXT(20))");
+    db.Execute("CREATE INDEX ByPerson ON Orders (PersonId)");
+    for (const char* row : {"1, 'Pen'", "1, 'Ink'", "2, 'Cup'"})
+      db.Execute(std::string("INSERT INTO Orders (PersonId, Item) VALUES (") + row + ")");
+    db.CreateQueryDef("OlderThan", "PARAMETERS [MinAge] SHORT; SELECT Name FROM People WHERE Age >= [MinAge]");
+    db.CreateQueryDef("Rename", "PARAMETERS [NewName] TEXT(20); UPDATE People SET Name = [NewName] WHERE Age = 25");
+  }
+  void TearDown() override {
+    owned_.clear();
+    StopSessions();
+    AccessFixture::TearDown();
+  }
+  template <class T>
+  T* Make() {
+    owned_.push_back(std::make_unique<T>());
+    auto* d = static_cast<T*>(owned_.back().get());
+    d->SetDatabaseName(path_);
+    return d;
+  }
+  TTable* Table(const std::string& name = "People") {
+    TTable* t = Make<TTable>();
+    t->SetTableName(name);
+    return t;
+  }
+  TQuery* Query(const std::string& sql) {
+    TQuery* q = Make<TQuery>();
+    q->SQL()->SetText(sql);
+    return q;
+  }
+  std::string FileBytes() {
+    std::ifstream in(path_, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  std::vector<std::unique_ptr<TComponent>> owned_;
+};
+
+TEST_F(LibraryDataSets, ClassNamesFollowTheClassLibrarysChainsNotTheEngines) {
+  TTable table;
+  TQuery query;
+  TStoredProc proc;
+  TDBDataSet db;
+  for (TDataSet* d : std::initializer_list<TDataSet*>{&table, &query, &proc, &db}) {
+    for (const char* name : {"TDBDataSet", "TBDEDataSet", "TDataSet"})
+      EXPECT_TRUE(d->InheritsFrom(std::string_view(name))) << d->ClassName() << " " << name;
+    for (const char* name : {"TttDBDataset", "TttBDEDataset", "TttTable", "TttQuery"})
+      EXPECT_FALSE(d->InheritsFrom(std::string_view(name))) << d->ClassName() << " " << name;
+  }
+  EXPECT_EQ("TDBDataSet", table.ClassParent()->ClassName());
+  EXPECT_EQ("TDBDataSet", proc.ClassParent()->ClassName());
+  EXPECT_FALSE(proc.InheritsFrom(std::string_view("TQuery")));
+  EXPECT_EQ("TComponent", Session()->ClassParent()->ClassName());
+  StartAccessBinding();
+  {
+    TtaTable engineTable;
+    for (const char* name : {"TTable", "TDBDataSet", "TBDEDataSet"})
+      EXPECT_FALSE(engineTable.InheritsFrom(std::string_view(name))) << name;
+  }
+  StopAccessBinding();
+  // Every published property reads the dataset itself.
+  SetStrProp(&table, "TableName", "Orders");
+  SetStrProp(&table, "DatabaseName", path_);
+  EXPECT_EQ("Orders", table.TableName());
+  EXPECT_EQ(path_, GetStrProp(&table, "DatabaseName"));
+  SetOrdProp(&table, "TableType", ttParadox);
+  EXPECT_EQ(ttParadox, table.TableType());
+  SetStrProp(&proc, "StoredProcName", "OlderThan");
+  EXPECT_EQ("OlderThan", proc.StoredProcName());
+}
+
+TEST_F(LibraryDataSets, TablesOpenNavigateEditPostAndDelete) {
+  TTable* t = Table();
+  t->Open();
+  EXPECT_EQ((std::vector<std::string>{"Anna", "Bert", "Carl"}), Column(t));
+  t->First();
+  t->Next();
+  t->Edit();
+  t->FieldByName("Name")->SetAsString("Berta");
+  t->Post();
+  t->Append();
+  t->FieldByName("Name")->SetAsString("Dora");
+  t->FieldByName("Age")->SetAsInteger(41);
+  t->Post();
+  t->First();
+  t->Delete();
+  TTable* other = Table();
+  other->Open();
+  EXPECT_EQ((std::vector<std::string>{"Berta", "Carl", "Dora"}), Column(other));
+}
+
+TEST_F(LibraryDataSets, KeysAndRangesFollowTheChosenIndex) {
+  TTable* t = Table();
+  t->SetIndexName("ByName");
+  t->Open();
+  EXPECT_TRUE(t->FindKey({Variant("Carl")}));
+  EXPECT_EQ("Carl", t->FieldByName("Name")->AsString());
+  EXPECT_FALSE(t->FindKey({Variant("Zed")}));
+  t->SetKey();
+  t->FieldByName("Name")->SetAsString("Bert");
+  EXPECT_TRUE(t->GotoKey());
+  EXPECT_EQ(25, t->FieldByName("Age")->AsInteger());
+  t->Close();
+  t->SetIndexFieldNames("Age");
+  t->Open();
+  // The first index whose fields begin with Age: (Age, Name descending).
+  ASSERT_EQ(2, t->IndexFieldCount());
+  EXPECT_EQ("Age", t->IndexFields(0)->FieldName());
+  EXPECT_EQ("Name", t->IndexFields(1)->FieldName());
+  t->SetRange({Variant(30)}, {Variant(30)});
+  std::vector<std::string> inRange = Column(t);
+  std::sort(inRange.begin(), inRange.end());
+  EXPECT_EQ((std::vector<std::string>{"Anna", "Carl"}), inRange);
+  t->CancelRange();
+  EXPECT_EQ(3, int(Column(t).size()));
+}
+
+TEST_F(LibraryDataSets, DetailsFollowTheirMaster) {
+  TTable* people = Table();
+  TDataSource source;
+  source.SetDataSet(people);
+  TTable* orders = Table("Orders");
+  orders->SetIndexFieldNames("PersonId");
+  orders->SetMasterSource(&source);
+  orders->SetMasterFields("Id");
+  TQuery* query = Query("SELECT Item FROM Orders WHERE PersonId = :Id ORDER BY Item");
+  query->SetDataSource(&source);
+  people->Open();
+  orders->Open();
+  query->Open();
+  const std::vector<std::vector<std::string>> itemsPerPerson = {{"Ink", "Pen"}, {"Cup"}, {}};
+  for (const auto& items : itemsPerPerson) {
+    std::vector<std::string> detail = Column(orders, "Item");
+    std::sort(detail.begin(), detail.end());
+    EXPECT_EQ(items, detail) << people->FieldByName("Name")->AsString();
+    EXPECT_EQ(items, Column(query, "Item")) << people->FieldByName("Name")->AsString();
+    people->Next();
+  }
+}
+
+TEST_F(LibraryDataSets, QueriesTakeParametersAndReportChangedRows) {
+  TQuery* q = Query("SELECT Name FROM People WHERE Age = :Age ORDER BY Name");
+  EXPECT_EQ("SELECT Name FROM People WHERE Age = ? ORDER BY Name", q->Text().substr(0, 51));
+  q->ParamByName("Age")->SetAsInteger(30);
+  q->Open();
+  EXPECT_EQ((std::vector<std::string>{"Anna", "Carl"}), Column(q));
+  q->Close();
+  TQuery* update = Query("UPDATE People SET Age = Age + 1 WHERE Age = :Age");
+  update->ParamByName("Age")->SetAsInteger(30);
+  update->Prepare();
+  update->ExecSQL();
+  EXPECT_EQ(2, update->RowsAffected());
+  q->ParamByName("Age")->SetAsInteger(31);
+  q->Open();
+  EXPECT_EQ((std::vector<std::string>{"Anna", "Carl"}), Column(q));
+}
+
+TEST_F(LibraryDataSets, StoredQueriesRunWithTheirParameters) {
+  TStoredProc* proc = Make<TStoredProc>();
+  proc->SetStoredProcName("OlderThan");
+  proc->Params()->CreateParam(ftSmallint, "MinAge", ptInput);
+  for (const auto& [minAge, names] : std::vector<std::pair<int, std::vector<std::string>>>{
+           {30, {"Anna", "Carl"}}, {26, {"Anna", "Carl"}}, {20, {"Anna", "Bert", "Carl"}}, {31, {}}}) {
+    proc->ParamByName("MinAge")->SetAsSmallInt(minAge);
+    proc->Open();
+    std::vector<std::string> rows = Column(proc);
+    std::sort(rows.begin(), rows.end());
+    EXPECT_EQ(names, rows) << minAge;
+    proc->Close();
+  }
+  TStoredProc* rename = Make<TStoredProc>();
+  rename->SetStoredProcName("Rename");
+  rename->Params()->CreateParam(ftString, "NewName", ptInput)->SetAsString("Bob");
+  rename->ExecProc();
+  EXPECT_EQ(1, rename->RowsAffected());
+  TTable* t = Table();
+  t->Open();
+  EXPECT_EQ((std::vector<std::string>{"Anna", "Bob", "Carl"}), Column(t));
+}
+
+TEST_F(LibraryDataSets, CallbackAndExpressionFiltersHideRecords) {
+  TTable* t = Table();
+  t->Open();
+  t->SetOnFilterRecord([](TDataSet* d, bool& accept) { accept = d->FieldByName("Name")->AsString() != "Bert"; });
+  t->SetFiltered(true);
+  EXPECT_EQ((std::vector<std::string>{"Anna", "Carl"}), Column(t));
+  t->SetOnFilterRecord(nullptr);
+  t->SetFilterText("Age < 30");
+  EXPECT_EQ((std::vector<std::string>{"Bert"}), Column(t));
+  t->SetFiltered(false);
+  EXPECT_EQ(3, int(Column(t).size()));
+}
+
+TEST_F(LibraryDataSets, TransactionsCommitOrRollBack) {
+  TDatabase* db = new TDatabase(Session());
+  db->SetDatabaseName(path_);
+  EXPECT_THROW(db->StartTransaction(), EDatabaseError) << "closed";
+  db->Open();
+  for (bool commit : {false, true}) {
+    db->StartTransaction();
+    EXPECT_THROW(db->StartTransaction(), EDatabaseError);
+    Query("INSERT INTO People (Name) VALUES ('Tmp')")->ExecSQL();
+    commit ? db->Commit() : db->Rollback();
+    EXPECT_FALSE(db->InTransaction());
+    TQuery* count = Query("SELECT Name FROM People WHERE Name = 'Tmp'");
+    count->Open();
+    EXPECT_EQ(commit ? 1 : 0, int(Column(count).size())) << commit;
+  }
+  EXPECT_THROW(db->Commit(), EDatabaseError);
+}
+
+TEST_F(LibraryDataSets, ThePasswordBoxGoesThroughTheDialogResponder) {
+  for (const auto& [answer, typed, given] : std::vector<std::tuple<TModalResult, std::string, bool>>{
+           {mrOk, "secret", true}, {mrCancel, "other", false}, {mrOk, "", false}}) {
+    TDialogResponderScope scope([&, typed = typed](TDialogRequest& r) {
+      *r.Value = typed;
+      return answer;
+    });
+    EXPECT_EQ(given, Session()->GetPassword()) << typed;
+    ASSERT_EQ(1, scope.Count());
+    EXPECT_EQ(TDialogKind::InputQuery, scope.Requests()[0].Kind);
+    EXPECT_EQ("Password:", scope.Requests()[0].Text);
+  }
+  EXPECT_EQ(std::vector<std::string>{"secret"}, Session()->Passwords());
+  // An OnPassword handler answers instead of the box.
+  Session()->OnPassword = [](TObject*, bool& go) { go = true; };
+  TDialogResponderScope none([](TDialogRequest&) { return mrCancel; });
+  EXPECT_TRUE(Session()->DoPassword());
+  EXPECT_EQ(0, none.Count());
+}
+
+TEST_F(LibraryDataSets, BadInputLeavesTheDatasetClosedAndTheFileUntouched) {
+  const std::string before = FileBytes();
+  struct TBad {
+    const char* what;
+    std::function<TDataSet*()> make;
+    const char* message;
+  };
+  const TBad cases[] = {
+      {"dBASE table", [&] { TTable* t = Table(); t->SetTableType(ttDBase); return t; }, "DBASE"},
+      {"ASCII table", [&] { TTable* t = Table(); t->SetTableType(ttASCII); return t; }, "ASCIIDRV"},
+      {"missing table", [&] { return Table("Nowhere"); }, "Nowhere"},
+      {"missing alias", [&] { TTable* t = Table(); t->SetDatabaseName("NoSuchAlias"); return t; }, "NoSuchAlias"},
+      {"bad SQL", [&] { return Query("SELEKT * FROM People"); }, "Invalid SQL statement"},
+      {"no SQL", [&] { return Query(""); }, "No SQL statement available"},
+      {"stored query without a name", [&] { return Make<TStoredProc>(); }, "Missing StoredProcName property"},
+      {"missing stored query", [&] { TStoredProc* p = Make<TStoredProc>(); p->SetStoredProcName("Nowhere"); return p; }, "Nowhere"},
+  };
+  for (const auto& c : cases) {
+    TDataSet* d = c.make();
+    try {
+      d->Open();
+      ADD_FAILURE() << c.what << " opened";
+    } catch (const Exception& e) {
+      EXPECT_NE(std::string::npos, e.Message().find(c.message)) << c.what << ": " << e.Message();
+    }
+    EXPECT_FALSE(d->Active()) << c.what;
+  }
+  owned_.clear();
+  StopSessions();
+  EXPECT_TRUE(before == FileBytes()) << "the database file changed";
+}
+
+TEST_F(LibraryDataSets, AWrongPasswordIsRefusedAndTheRightOneOpens) {
+  const std::string locked = dir_ + "/Locked.MDB";
+  dao::TDatabaseCore::Create(locked, ";pwd=secret");
+  {
+    dao::TDatabaseCore db(locked, false, false, ";pwd=secret");
+    db.Execute("CREATE TABLE T (Name TEXT(10))");
+  }
+  TTable* t = Table("T");
+  t->SetDatabaseName(locked);
+  Session()->AddPassword("wrong");
+  try {
+    t->Open();
+    ADD_FAILURE() << "opened with a wrong password";
+  } catch (const Exception& e) {
+    EXPECT_NE(std::string::npos, e.Message().find("Not a valid password")) << e.Message();
+  }
+  EXPECT_FALSE(t->Active());
+  Session()->AddPassword("secret");  // the latest given is used
+  t->Open();
+  EXPECT_TRUE(t->Active());
+}
+
+}  // namespace
