@@ -836,8 +836,12 @@ void TttDatabase::Open() {
     PrepareLogin(password);
     try {
       TBaseDatabase* handle = nullptr;
-      EngineCheck(Engine(), Engine()->OpenDatabase(databaseName_.c_str(), nullptr, 0, 0,
-                                                   password.c_str(), 0, nullptr, nullptr, handle));
+      DBIResult code = 0;
+      while ((code = Engine()->OpenDatabase(databaseName_.c_str(), nullptr, 0, 0, password.c_str(), 0, nullptr,
+                                            nullptr, handle)) != 0 &&
+             RetryWithPassword(code, password)) {
+      }
+      EngineCheck(Engine(), code);
       handle_ = handle;
       if (databaseName_.empty()) Engine()->SetDirectory(handle_, "");
       char driver[64] = {};

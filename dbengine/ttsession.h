@@ -397,6 +397,12 @@ class TttDatabase : public TComponent {
   // Resolves the alias and, for an alias with a user name, logs in; fills
   // the password the database is opened with.
   virtual void PrepareLogin(std::string& password);
+  // After a failed open: true (with another password) to try again. The
+  // engine's databases never do.
+  virtual bool RetryWithPassword(DBIResult code, std::string& password) {
+    (void)code, (void)password;
+    return false;
+  }
 
  private:
   void CheckInactive() const;

@@ -135,6 +135,17 @@ void TDatabase::PrepareLogin(std::string& password) {
   if (password.empty() && session && !session->Passwords().empty()) password = session->Passwords().back();
 }
 
+bool TDatabase::RetryWithPassword(DBIResult code, std::string& password) {
+  auto* session = As<TSession>(Session());
+  if (code != dberr::InvalidPassword || !LoginPrompt() || !session || !session->DoPassword()) return false;
+  // A handler that says "go on" without giving another password would
+  // otherwise have the same one refused for ever.
+  std::string latest = session->Passwords().empty() ? std::string() : session->Passwords().back();
+  if (latest == password) return false;
+  password = latest;
+  return true;
+}
+
 void TDatabase::StartTransaction() {
   if (!Connected()) DatabaseError(bdetext::DatabaseClosed, this);
   if (InTransaction()) DatabaseError(bdetext::InTransaction, this);

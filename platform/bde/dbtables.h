@@ -96,6 +96,8 @@ class TDatabase : public TttDatabase {
   // The password is the one in Params ("PASSWORD=") or, failing that, the
   // latest one the session was given.
   void PrepareLogin(std::string& password) override;
+  // A refused password asks the session for another (with LoginPrompt).
+  bool RetryWithPassword(DBIResult code, std::string& password) override;
 
  private:
   void EndTransaction(std::int32_t endMode);

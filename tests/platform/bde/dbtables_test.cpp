@@ -292,26 +292,45 @@ TEST_F(LibraryDataSets, BadInputLeavesTheDatasetClosedAndTheFileUntouched) {
   EXPECT_TRUE(before == FileBytes()) << "the database file changed";
 }
 
-TEST_F(LibraryDataSets, AWrongPasswordIsRefusedAndTheRightOneOpens) {
+TEST_F(LibraryDataSets, AWrongPasswordIsRefusedAndThePasswordBoxAsksAgain) {
   const std::string locked = dir_ + "/Locked.MDB";
   dao::TDatabaseCore::Create(locked, ";pwd=secret");
   {
     dao::TDatabaseCore db(locked, false, false, ";pwd=secret");
     db.Execute("CREATE TABLE T (Name TEXT(10))");
   }
-  TTable* t = Table("T");
-  t->SetDatabaseName(locked);
-  Session()->AddPassword("wrong");
-  try {
-    t->Open();
-    ADD_FAILURE() << "opened with a wrong password";
-  } catch (const Exception& e) {
-    EXPECT_NE(std::string::npos, e.Message().find("Not a valid password")) << e.Message();
+  // A handler that goes on without a new password ends the asking.
+  Session()->OnPassword = [](TObject*, bool& go) { go = true; };
+  Session()->AddPassword("wrong again");
+  TTable* handled = Table("T");
+  handled->SetDatabaseName(locked);
+  EXPECT_THROW(handled->Open(), Exception);
+  Session()->OnPassword = nullptr;
+  struct TCase {
+    std::vector<std::string> typed;  // answers of the box, in order; "" cancels
+    bool opens;
+  };
+  const TCase cases[] = {{{""}, false}, {{"wrong", "wrong"}, false}, {{"wrong", "secret"}, true}};
+  for (const auto& c : cases) {
+    Session()->RemoveAllPasswords();
+    Session()->AddPassword("stale");
+    std::size_t asked = 0;
+    TDialogResponderScope scope([&](TDialogRequest& r) {
+      if (asked >= c.typed.size() || c.typed[asked].empty()) return ++asked, mrCancel;
+      *r.Value = c.typed[asked++];
+      return mrOk;
+    });
+    TTable* t = Table("T");
+    t->SetDatabaseName(locked);
+    try {
+      t->Open();
+    } catch (const Exception& e) {
+      EXPECT_NE(std::string::npos, e.Message().find("Not a valid password")) << e.Message();
+    }
+    EXPECT_EQ(c.opens, t->Active()) << c.typed.back();
+    EXPECT_EQ(c.typed.size(), asked) << "one box per refused password";
+    t->Close();
   }
-  EXPECT_FALSE(t->Active());
-  Session()->AddPassword("secret");  // the latest given is used
-  t->Open();
-  EXPECT_TRUE(t->Active());
 }
 
 }  // namespace
