@@ -351,25 +351,48 @@ void TttTable::SetIndex(const std::string& text, bool fieldList) {
   fieldsIndex_ = fieldList;
 }
 
+std::uint8_t* TttTable::LookupKey(std::vector<std::uint8_t>& key, bool& extracted) {
+  key.assign(std::size_t(KeySize()) + 1, 0);
+  std::uint8_t* record = GetKeyBuffer(kiLookup);
+  extracted = Engine()->ExtractKey(cursor_, record, key.data()) == 0;
+  return extracted ? key.data() : record;
+}
+
 bool TttTable::GotoKey() {
   CheckBrowseMode();
   CursorPosChanged();
-  std::vector<std::uint8_t> key(std::size_t(KeySize()) + 1, 0);
-  std::uint8_t* record = GetKeyBuffer(kiLookup);
+  std::vector<std::uint8_t> key;
+  bool extracted = false;
+  std::uint8_t* source = LookupKey(key, extracted);
   auto fieldCount = std::uint16_t(KeyHeader(kiLookup)->FieldCount);
-  bool extracted = Engine()->ExtractKey(cursor_, record, key.data()) == 0;
-  DBIResult code = Engine()->FetchRecordByKey(cursor_, extracted, fieldCount, 0,
-                                              extracted ? key.data() : record,
+  DBIResult code = Engine()->FetchRecordByKey(cursor_, extracted, fieldCount, 0, source,
                                               reinterpret_cast<std::uint8_t*>(TempBuffer()));
   if (code != 0) return false;
   RefreshWindow({rmExact, rmCenter});
   return true;
 }
 
+void TttTable::GotoNearest() {
+  CheckBrowseMode();
+  CursorPosChanged();
+  std::vector<std::uint8_t> key;
+  bool extracted = false;
+  std::uint8_t* source = LookupKey(key, extracted);
+  auto fieldCount = std::uint16_t(KeyHeader(kiLookup)->FieldCount);
+  Check(Engine()->SetToKey(cursor_, keysearch::GreaterOrEqual, extracted, fieldCount, 0, source));
+  RefreshWindow({rmCenter});
+}
+
 bool TttTable::FindKey(const std::vector<Variant>& keyValues) {
   CheckBrowseMode();
   SetKeyFields(kiLookup, keyValues);
   return GotoKey();
+}
+
+void TttTable::FindNearest(const std::vector<Variant>& keyValues) {
+  CheckBrowseMode();
+  SetKeyFields(kiLookup, keyValues);
+  GotoNearest();
 }
 
 void TttTable::SetRange(const std::vector<Variant>& startValues, const std::vector<Variant>& endValues) {

@@ -100,6 +100,10 @@ class TttTable : public TttDBDataset {
   // Key search and ranges.
   bool FindKey(const std::vector<Variant>& keyValues);
   bool GotoKey();
+  // The first record whose key is at or after the key values (the last
+  // record when none is).
+  void FindNearest(const std::vector<Variant>& keyValues);
+  void GotoNearest();
   void SetKey() { BeginKeyEntry(kiLookup, true); }
   void EditKey() { BeginKeyEntry(kiLookup, false); }
   void SetRangeStart() { BeginKeyEntry(kiRangeStart, true); }
@@ -130,6 +134,8 @@ class TttTable : public TttDBDataset {
 
  private:
   void SetIndex(const std::string& text, bool fieldList);
+  // The lookup key buffer as a key (extracted) or, failing that, as the record it is.
+  std::uint8_t* LookupKey(std::vector<std::uint8_t>& key, bool& extracted);
   // The engine's index name for the index text.
   std::string ResolveIndexName(const std::string& text, bool fieldList);
   void ApplyMasterRange();

@@ -490,6 +490,13 @@ DBIResult TVirtEng::ExtractKey(TBaseTable* cursor, const std::uint8_t* record, s
   return Trap([&] { CheckHandle(cursor)->ExtractKey(record, key); });
 }
 
+DBIResult TVirtEng::SetToKey(TBaseTable* cursor, std::uint16_t condition, bool keyItself,
+                             std::uint16_t fieldCount, std::uint16_t keyLength, std::uint8_t* key) {
+  return Trap([&] {
+    CheckHandle(cursor)->SeekKeyOrEnd(condition, keyItself, keyItself ? nullptr : key, key, keyLength, fieldCount);
+  });
+}
+
 DBIResult TVirtEng::GetIndexDescriptor(TBaseTable* cursor, std::uint16_t number, TIndexDesc& desc) {
   return Trap([&] { CheckHandle(cursor)->GetIndexDescriptor(number, desc); });
 }

@@ -137,6 +137,11 @@ class TVirtEng : public TBapiListItem {
   DBIResult SwitchToIndex(TBaseTable* cursor, const char* indexName, const char* tagName,
                           std::uint16_t indexId, bool stayOnRecord);
   DBIResult ExtractKey(TBaseTable* cursor, const std::uint8_t* record, std::uint8_t* key);
+  // Puts the cursor on the first record whose key meets the condition
+  // (keysearch::...), or at the end when none does. The key is a key itself
+  // or a record buffer holding the key fields.
+  DBIResult SetToKey(TBaseTable* cursor, std::uint16_t condition, bool keyItself, std::uint16_t fieldCount,
+                     std::uint16_t keyLength, std::uint8_t* key);
   DBIResult GetIndexDescriptor(TBaseTable* cursor, std::uint16_t number, TIndexDesc& desc);
   DBIResult GetIndexDescriptors(TBaseTable* cursor, TIndexDesc* descs);
   DBIResult GetField(TBaseTable* cursor, std::uint16_t fieldNumber, std::uint8_t* buffer,

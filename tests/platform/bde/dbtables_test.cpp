@@ -131,6 +131,16 @@ TEST_F(LibraryDataSets, KeysAndRangesFollowTheChosenIndex) {
   t->FieldByName("Name")->SetAsString("Bert");
   EXPECT_TRUE(t->GotoKey());
   EXPECT_EQ(25, t->FieldByName("Age")->AsInteger());
+  // The nearest key at or after the one asked for; the last record past them all.
+  for (const auto& [asked, found] : std::vector<std::pair<std::string, std::string>>{
+           {"A", "Anna"}, {"Bert", "Bert"}, {"Bz", "Carl"}, {"Zed", "Carl"}}) {
+    t->FindNearest({Variant(asked)});
+    EXPECT_EQ(found, t->FieldByName("Name")->AsString()) << asked;
+  }
+  t->SetKey();
+  t->FieldByName("Name")->SetAsString("Bb");
+  t->GotoNearest();
+  EXPECT_EQ("Bert", t->FieldByName("Name")->AsString());
   t->Close();
   t->SetIndexFieldNames("Age");
   t->Open();
