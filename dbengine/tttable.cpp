@@ -351,21 +351,21 @@ void TttTable::SetIndex(const std::string& text, bool fieldList) {
   fieldsIndex_ = fieldList;
 }
 
-std::uint8_t* TttTable::LookupKey(std::vector<std::uint8_t>& key, bool& extracted) {
-  key.assign(std::size_t(KeySize()) + 1, 0);
+TttTable::TLookupKey TttTable::BeginKeySearch() {
+  CheckBrowseMode();
+  CursorPosChanged();
+  TLookupKey k;
+  k.key.assign(std::size_t(KeySize()) + 1, 0);
   std::uint8_t* record = GetKeyBuffer(kiLookup);
-  extracted = Engine()->ExtractKey(cursor_, record, key.data()) == 0;
-  return extracted ? key.data() : record;
+  k.extracted = Engine()->ExtractKey(cursor_, record, k.key.data()) == 0;
+  k.source = k.extracted ? k.key.data() : record;
+  k.fieldCount = std::uint16_t(KeyHeader(kiLookup)->FieldCount);
+  return k;
 }
 
 bool TttTable::GotoKey() {
-  CheckBrowseMode();
-  CursorPosChanged();
-  std::vector<std::uint8_t> key;
-  bool extracted = false;
-  std::uint8_t* source = LookupKey(key, extracted);
-  auto fieldCount = std::uint16_t(KeyHeader(kiLookup)->FieldCount);
-  DBIResult code = Engine()->FetchRecordByKey(cursor_, extracted, fieldCount, 0, source,
+  TLookupKey k = BeginKeySearch();
+  DBIResult code = Engine()->FetchRecordByKey(cursor_, k.extracted, k.fieldCount, 0, k.source,
                                               reinterpret_cast<std::uint8_t*>(TempBuffer()));
   if (code != 0) return false;
   RefreshWindow({rmExact, rmCenter});
@@ -373,13 +373,8 @@ bool TttTable::GotoKey() {
 }
 
 void TttTable::GotoNearest() {
-  CheckBrowseMode();
-  CursorPosChanged();
-  std::vector<std::uint8_t> key;
-  bool extracted = false;
-  std::uint8_t* source = LookupKey(key, extracted);
-  auto fieldCount = std::uint16_t(KeyHeader(kiLookup)->FieldCount);
-  Check(Engine()->SetToKey(cursor_, keysearch::GreaterOrEqual, extracted, fieldCount, 0, source));
+  TLookupKey k = BeginKeySearch();
+  Check(Engine()->SetToKey(cursor_, keysearch::GreaterOrEqual, k.extracted, k.fieldCount, 0, k.source));
   RefreshWindow({rmCenter});
 }
 

@@ -134,8 +134,15 @@ class TttTable : public TttDBDataset {
 
  private:
   void SetIndex(const std::string& text, bool fieldList);
-  // The lookup key buffer as a key (extracted) or, failing that, as the record it is.
-  std::uint8_t* LookupKey(std::vector<std::uint8_t>& key, bool& extracted);
+  // The lookup key buffer as a key (extracted) or, failing that, as the
+  // record it is; the search starts in browse mode with the cursor moved.
+  struct TLookupKey {
+    std::vector<std::uint8_t> key;
+    bool extracted = false;
+    std::uint8_t* source = nullptr;  // into key, or the key buffer itself
+    std::uint16_t fieldCount = 0;
+  };
+  TLookupKey BeginKeySearch();
   // The engine's index name for the index text.
   std::string ResolveIndexName(const std::string& text, bool fieldList);
   void ApplyMasterRange();
