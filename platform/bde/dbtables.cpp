@@ -103,7 +103,7 @@ void TSession::RemovePassword(const std::string& password) {
 
 bool TSession::GetPassword() {
   std::string password;
-  if (!InputQuery(bdetext::PasswordCaption, bdetext::PasswordPrompt, password) || password.empty())
+  if (!InputQuery("Enter password", "Password:", password) || password.empty())
     return false;
   AddPassword(password);
   return true;
@@ -146,17 +146,21 @@ bool TDatabase::RetryWithPassword(DBIResult code, std::string& password) {
   return true;
 }
 
+namespace {
+constexpr const char* kDatabaseClosed = "Cannot perform this operation on a closed database";
+}  // namespace
+
 void TDatabase::StartTransaction() {
-  if (!Connected()) DatabaseError(bdetext::DatabaseClosed, this);
-  if (InTransaction()) DatabaseError(bdetext::InTransaction, this);
+  if (!Connected()) DatabaseError(kDatabaseClosed, this);
+  if (InTransaction()) DatabaseError("Database is already in a transaction", this);
   void* transaction = nullptr;
   EngineCheck(Engine(), Engine()->BeginTransaction(Handle(), std::int32_t(transIsolation_), transaction));
   transaction_ = transaction;
 }
 
 void TDatabase::EndTransaction(std::int32_t endMode) {
-  if (!Connected()) DatabaseError(bdetext::DatabaseClosed, this);
-  if (!InTransaction()) DatabaseError(bdetext::NotInTransaction, this);
+  if (!Connected()) DatabaseError(kDatabaseClosed, this);
+  if (!InTransaction()) DatabaseError("Database is not in a transaction", this);
   void* transaction = std::exchange(transaction_, nullptr);
   EngineCheck(Engine(), Engine()->EndTransaction(Handle(), transaction, endMode));
 }
@@ -202,6 +206,8 @@ void TStoredProc::SetStoredProcName(const std::string& name) {
   DisconnectFromDatabase();
   procName_ = name;
 }
+
+const char* TStoredProc::MissingSourceText() const { return "Missing StoredProcName property"; }
 
 void TStoredProc::PrepareStatement() {
   Check(Engine()->OpenStoredProcStatement(DBHandle(), procName_.c_str(), 0, nullptr, nullptr, StatementSlot()));

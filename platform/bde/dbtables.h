@@ -43,15 +43,6 @@ TSession* Session();
 // Frees the session list with the sessions it owns and its call layer.
 void StopSessions();
 
-namespace bdetext {
-inline constexpr const char* PasswordCaption = "Enter password";
-inline constexpr const char* PasswordPrompt = "Password:";
-inline constexpr const char* DatabaseClosed = "Cannot perform this operation on a closed database";
-inline constexpr const char* NotInTransaction = "Database is not in a transaction";
-inline constexpr const char* InTransaction = "Database is already in a transaction";
-inline constexpr const char* NoStoredProcName = "Missing StoredProcName property";
-}  // namespace bdetext
-
 class TSession : public TttSession {
   DECLARE_CLASS(TSession, TttSession)
  public:
@@ -161,7 +152,7 @@ class TStoredProc : public TttQuery {
 
  protected:
   const std::string& StatementSource() const override { return procName_; }
-  const char* MissingSourceText() const override { return bdetext::NoStoredProcName; }
+  const char* MissingSourceText() const override;
   void PrepareStatement() override;
   void BindParams() override;
 
