@@ -237,6 +237,8 @@ class TttBDEDataset : public TDataSet {
   void ActivateFilters(bool on);
   void ReplaceFilter(TFilterListItem*& handle, TFilterListItem* replacement);
   void AllocUpdateBuffers(bool on);
+  // Hands every pending change to the update routine (handler or object).
+  void ApplyThroughUpdateRoutine();
   bool UpdateCallbackRequired() const;
   void SetupUpdateCallback();
   static std::uint16_t FilterRoutine(std::intptr_t clientData, std::uint8_t* record,

@@ -590,6 +590,11 @@ DBIResult TVirtEng::ProcessCachedUpdates(TBaseTable* cursor, int subCommand) {
   return Trap([&] { CheckHandle(cursor)->ProcessCachedUpdates(subCommand); });
 }
 
+DBIResult TVirtEng::GetCacheTable(TBaseTable* cursor, TMemTable*& table) {
+  table = nullptr;
+  return Trap([&] { CheckHandle(cursor)->GetCacheTable(table); });
+}
+
 DBIResult TVirtEng::InstallConstraintCheck(TBaseTable*, void*, std::intptr_t) { return dberr::NA; }
 DBIResult TVirtEng::RemoveConstraintCheck(TBaseTable*) { return dberr::NA; }
 

@@ -173,6 +173,8 @@ class TVirtEng : public TBapiListItem {
   // Works on the changes a cache wrapper holds: 0 forgets the applied ones,
   // 1 discards all, 2 discards the current record's, 3 applies them.
   DBIResult ProcessCachedUpdates(TBaseTable* cursor, int subCommand);
+  // The table of pending changes of a cursor in cached-update mode.
+  DBIResult GetCacheTable(TBaseTable* cursor, TMemTable*& table);
   DBIResult InstallConstraintCheck(TBaseTable* cursor, void* routine, std::intptr_t data);
   DBIResult RemoveConstraintCheck(TBaseTable* cursor);
 

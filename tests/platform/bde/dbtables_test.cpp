@@ -232,6 +232,55 @@ TEST_F(LibraryDataSets, CallbackAndExpressionFiltersHideRecords) {
   EXPECT_EQ(3, int(Column(t).size()));
 }
 
+// An update object that notes each change handed to it: kind, name before
+// and after.
+class TNotingUpdate : public TTDataSetUpdateObject {
+ public:
+  using TTDataSetUpdateObject::TTDataSetUpdateObject;
+  TDataSet* GetDataSet() const override { return dataSet_; }
+  void SetDataSet(TDataSet* dataSet) override { dataSet_ = dataSet; }
+  void Apply(TUpdateKind kind) override {
+    TField* name = dataSet_->FieldByName("Name");
+    seen.push_back(std::to_string(int(kind)) + ":" + VarToStr(name->OldValue()) + ">" + VarToStr(name->NewValue()));
+  }
+  std::vector<std::string> seen;
+
+ private:
+  TDataSet* dataSet_ = nullptr;
+};
+
+TEST_F(LibraryDataSets, CachedChangesGoToTheUpdateObjectNotTheTable) {
+  TTable* t = Table();
+  TNotingUpdate update(nullptr);
+  t->SetCachedUpdates(true);
+  t->SetUpdateObject(&update);
+  t->Open();
+  t->Edit();
+  t->FieldByName("Name")->SetAsString("Ann");
+  t->Post();
+  t->Next();
+  t->Delete();
+  t->Append();
+  t->FieldByName("Name")->SetAsString("Dora");
+  t->Post();
+  t->ApplyUpdates();
+  std::sort(update.seen.begin(), update.seen.end());
+  EXPECT_EQ((std::vector<std::string>{"0:Anna>Ann", "1:>Dora", "2:Bert>"}), update.seen);
+  t->ApplyUpdates();
+  EXPECT_EQ(3u, update.seen.size()) << "an applied change is not handed over twice";
+  t->CommitUpdates();
+  TQuery* q = Query("SELECT Name FROM People ORDER BY Name");
+  q->Open();
+  EXPECT_EQ((std::vector<std::string>{"Anna", "Bert", "Carl"}), Column(q)) << "the table is the object's business";
+  // A handler that fails a change stops the applying with an error.
+  t->SetUpdateObject(nullptr);
+  t->OnUpdateRecord = [](TDataSet*, TUpdateKind, TUpdateAction& action) { action = uaFail; };
+  t->Edit();
+  t->FieldByName("Name")->SetAsString("X");
+  t->Post();
+  EXPECT_THROW(t->ApplyUpdates(), Exception);
+}
+
 TEST_F(LibraryDataSets, TransactionsCommitOrRollBack) {
   TDatabase* db = new TDatabase(Session());
   db->SetDatabaseName(path_);
