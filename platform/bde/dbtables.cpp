@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "dbengine/accbinding.h"
+#include "platform/classlib/core/strutils.h"
 #include "platform/classlib/core/typinfo.h"
 #include "platform/classlib/dialogs/dialogs.h"
 
@@ -18,6 +19,7 @@ IMPLEMENT_CLASS(TTable, TDBDataSet)
 IMPLEMENT_CLASS(TQuery, TDBDataSet)
 IMPLEMENT_CLASS(TStoredProc, TDBDataSet)
 IMPLEMENT_CLASS(TBatchMove, TComponent)
+IMPLEMENT_CLASS(TUpdateSQL, TComponent)
 
 // A class publishes every property it has, its name ancestors' included: the
 // ancestors' entries read their own C++ classes, which a TTable is not.
@@ -43,6 +45,11 @@ PUBLISHED(TStoredProc) {
   PROP_STR(StoredProcName, StoredProcName, SetStoredProcName, "");
 }
 PUBLISHED(TBatchMove) { PublishBatchMoveProperties(P); }
+PUBLISHED(TUpdateSQL) {
+  PROP_OBJ(DeleteSQL, DeleteSQL, SetDeleteSQL);
+  PROP_OBJ(InsertSQL, InsertSQL, SetInsertSQL);
+  PROP_OBJ(ModifySQL, ModifySQL, SetModifySQL);
+}
 PUBLISHED(TDatabase) {
   PublishDatabaseProperties(P);
   PROP_ENUM(TransIsolation, TransIsolation, SetTransIsolation, tiReadCommitted);
@@ -217,6 +224,67 @@ void TStoredProc::BindParams() {
   TParamImage image = ParamImage();
   Check(Engine()->BindStoredParameters(StatementSlot(), std::uint16_t(image.descs.size()), image.descs.data(),
                                        image.values.data()));
+}
+
+// ============================================================================
+// Update objects
+// ============================================================================
+
+TUpdateSQL::TUpdateSQL(TComponent* owner) : TTDataSetUpdateObject(owner) {
+  for (auto& text : sql_) {
+    text = std::make_unique<TStringList>();
+    // A changed statement is made again on its next use.
+    text->OnChange = [this](TObject*) { FreeQueries(); };
+  }
+}
+
+// The dataset forgets this object through its free notification.
+TUpdateSQL::~TUpdateSQL() {
+  for (auto& text : sql_) text->OnChange = nullptr;
+}
+
+void TUpdateSQL::SetDataSet(TDataSet* dataSet) {
+  dataSet_ = dataSet;
+  FreeQueries();
+}
+
+void TUpdateSQL::FreeQueries() {
+  for (auto& q : queries_) q.reset();
+}
+
+TQuery* TUpdateSQL::Query(TUpdateKind kind) {
+  if (queries_[kind]) return queries_[kind].get();
+  auto q = std::make_unique<TQuery>();
+  if (auto* d = As<TttDBDataset>(dataSet_)) {
+    q->SetDatabaseName(d->DatabaseName());
+    q->SetSessionName(d->SessionName());
+  }
+  q->SQL()->Assign(sql_[kind].get());
+  queries_[kind] = std::move(q);
+  return queries_[kind].get();
+}
+
+void TUpdateSQL::SetParams(TUpdateKind kind) {
+  if (!dataSet_) return;
+  TParams* params = Query(kind)->Params();
+  constexpr std::string_view kOld = "OLD_";
+  for (int i = 0; i < params->Count(); ++i) {
+    TParam* param = params->Items(i);
+    const std::string& name = param->Name();
+    bool old = name.size() > kOld.size() && SameText(std::string_view(name).substr(0, kOld.size()), kOld);
+    TField* field = dataSet_->FindField(old ? name.substr(kOld.size()) : name);
+    if (!field) continue;
+    // A field the change left alone (or a deleted record) has no new value:
+    // its old one stands.
+    Variant value = old ? field->OldValue() : field->NewValue();
+    if (!old && value.IsEmpty()) value = field->OldValue();
+    param->AssignFieldValue(field, value);
+  }
+}
+
+void TUpdateSQL::Apply(TUpdateKind kind) {
+  SetParams(kind);
+  ExecSQL(kind);
 }
 
 TVirtEng* TBatchMove::Engine() const { return gSessions ? gSessions->Engine() : nullptr; }

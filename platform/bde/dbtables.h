@@ -160,6 +160,39 @@ class TStoredProc : public TttQuery {
   std::string procName_;
 };
 
+// Applies a dataset's cached changes with SQL statements of the program, one
+// per kind of change, their parameters taken from the record's fields by
+// name (":OLD_name" the value before the change).
+class TUpdateSQL : public TTDataSetUpdateObject {
+  DECLARE_CLASS(TUpdateSQL, TTDataSetUpdateObject)
+ public:
+  explicit TUpdateSQL(TComponent* owner = nullptr);
+  ~TUpdateSQL() override;
+
+  TStrings* SQL(TUpdateKind kind) const { return sql_[kind].get(); }
+  void SetSQL(TUpdateKind kind, TStrings* text) { sql_[kind]->Assign(text); }
+  TStrings* ModifySQL() const { return SQL(ukModify); }
+  void SetModifySQL(TStrings* text) { SetSQL(ukModify, text); }
+  TStrings* InsertSQL() const { return SQL(ukInsert); }
+  void SetInsertSQL(TStrings* text) { SetSQL(ukInsert, text); }
+  TStrings* DeleteSQL() const { return SQL(ukDelete); }
+  void SetDeleteSQL(TStrings* text) { SetSQL(ukDelete, text); }
+
+  TDataSet* GetDataSet() const override { return dataSet_; }
+  void SetDataSet(TDataSet* dataSet) override;
+  // The statement of a kind, on the dataset's database.
+  TQuery* Query(TUpdateKind kind);
+  void SetParams(TUpdateKind kind);
+  void ExecSQL(TUpdateKind kind) { Query(kind)->ExecSQL(); }
+  void Apply(TUpdateKind kind) override;
+
+ private:
+  void FreeQueries();
+  std::unique_ptr<TStringList> sql_[3];
+  std::unique_ptr<TQuery> queries_[3];
+  TDataSet* dataSet_ = nullptr;
+};
+
 // The settings of a batch move, as the engine's.
 class TBatchMove : public TttBatchMove {
   DECLARE_CLASS(TBatchMove, TttBatchMove)

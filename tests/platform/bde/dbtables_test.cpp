@@ -281,6 +281,29 @@ TEST_F(LibraryDataSets, CachedChangesGoToTheUpdateObjectNotTheTable) {
   EXPECT_THROW(t->ApplyUpdates(), Exception);
 }
 
+TEST_F(LibraryDataSets, UpdateSqlAppliesCachedChangesWithItsStatements) {
+  TTable* t = Table();
+  TUpdateSQL update;
+  update.ModifySQL()->SetText("UPDATE People SET Name = :Name WHERE Id = :OLD_Id");
+  update.InsertSQL()->SetText("INSERT INTO People (Name, Age) VALUES (:Name, :Age)");
+  update.DeleteSQL()->SetText("DELETE FROM People WHERE Id = :OLD_Id");
+  t->SetCachedUpdates(true);
+  t->SetUpdateObject(&update);
+  t->Open();
+  t->Edit();
+  t->FieldByName("Name")->SetAsString("Ann");
+  t->Post();
+  t->Next();
+  t->Delete();
+  t->AppendRecord({Variant(), Variant("Dora"), Variant(41)});
+  t->ApplyUpdates();
+  t->CommitUpdates();
+  TQuery* q = Query("SELECT Name, Age FROM People ORDER BY Name");
+  q->Open();
+  EXPECT_EQ((std::vector<std::string>{"Ann", "Carl", "Dora"}), Column(q));
+  EXPECT_EQ((std::vector<std::string>{"30", "30", "41"}), Column(q, "Age"));
+}
+
 TEST_F(LibraryDataSets, TransactionsCommitOrRollBack) {
   TDatabase* db = new TDatabase(Session());
   db->SetDatabaseName(path_);
