@@ -58,6 +58,18 @@ class LibraryDataSets : public accesstest::AccessFixture {
     q->SQL()->SetText(sql);
     return q;
   }
+  // Anna becomes Ann, Bert goes, Dora (41) comes: cached for the update object.
+  void CacheThreeChanges(TTable* t, TTDataSetUpdateObject* update) {
+    t->SetCachedUpdates(true);
+    t->SetUpdateObject(update);
+    t->Open();
+    t->Edit();
+    t->FieldByName("Name")->SetAsString("Ann");
+    t->Post();
+    t->Next();
+    t->Delete();
+    t->AppendRecord({Variant(), Variant("Dora"), Variant(41)});
+  }
   std::string FileBytes() {
     std::ifstream in(path_, std::ios::binary);
     std::stringstream s;
@@ -252,17 +264,7 @@ class TNotingUpdate : public TTDataSetUpdateObject {
 TEST_F(LibraryDataSets, CachedChangesGoToTheUpdateObjectNotTheTable) {
   TTable* t = Table();
   TNotingUpdate update(nullptr);
-  t->SetCachedUpdates(true);
-  t->SetUpdateObject(&update);
-  t->Open();
-  t->Edit();
-  t->FieldByName("Name")->SetAsString("Ann");
-  t->Post();
-  t->Next();
-  t->Delete();
-  t->Append();
-  t->FieldByName("Name")->SetAsString("Dora");
-  t->Post();
+  CacheThreeChanges(t, &update);
   t->ApplyUpdates();
   std::sort(update.seen.begin(), update.seen.end());
   EXPECT_EQ((std::vector<std::string>{"0:Anna>Ann", "1:>Dora", "2:Bert>"}), update.seen);
@@ -287,15 +289,7 @@ TEST_F(LibraryDataSets, UpdateSqlAppliesCachedChangesWithItsStatements) {
   update.ModifySQL()->SetText("UPDATE People SET Name = :Name WHERE Id = :OLD_Id");
   update.InsertSQL()->SetText("INSERT INTO People (Name, Age) VALUES (:Name, :Age)");
   update.DeleteSQL()->SetText("DELETE FROM People WHERE Id = :OLD_Id");
-  t->SetCachedUpdates(true);
-  t->SetUpdateObject(&update);
-  t->Open();
-  t->Edit();
-  t->FieldByName("Name")->SetAsString("Ann");
-  t->Post();
-  t->Next();
-  t->Delete();
-  t->AppendRecord({Variant(), Variant("Dora"), Variant(41)});
+  CacheThreeChanges(t, &update);
   t->ApplyUpdates();
   t->CommitUpdates();
   TQuery* q = Query("SELECT Name, Age FROM People ORDER BY Name");
