@@ -75,10 +75,12 @@ TttSession* TtaSessionList::GetSessionClass(TComponent* owner) { return new TtaS
 void TtaSessionList::InitCriticalSection() { InitializeCriticalSection(&Binding().section); }
 void TtaSessionList::DoneCriticalSection() { DeleteCriticalSection(&Binding().section); }
 
-TSessionClass TtaSessionList::GetEngineClass() const {
+TSessionClass AccessEngineSessionClass() {
   return [](TVirtEng* engine, TMorvaCollection* sessions, const char* name,
             const char* dir) -> TBaseSession* { return new TAccessSession(engine, sessions, name, dir); };
 }
+
+TSessionClass TtaSessionList::GetEngineClass() const { return AccessEngineSessionClass(); }
 
 // ============================================================================
 // Session, database, batch move and blob stream

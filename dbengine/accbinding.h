@@ -90,6 +90,10 @@ class TtaQuery : public TttQuery {
   TStream* CreateBlobStream(TField* field, TBlobStreamMode mode) override;
 };
 
+// The engine sessions of the Access engine, for any session list that serves
+// Access database files.
+TSessionClass AccessEngineSessionClass();
+
 // ---- the binding's process-wide objects
 // Creates the session list and the default session "Access" unless they exist.
 void StartAccessBinding();

@@ -1,5 +1,7 @@
 #include "dbengine/accessdb.h"
 
+#include <strings.h>
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -12,6 +14,7 @@
 #include "dbengine/accesslists.h"
 #include "dbengine/daowrappers.h"
 #include "dbengine/enginetext.h"
+#include "dbengine/qbesql.h"
 #include "platform/classlib/core/currency.h"
 #include "platform/classlib/core/datetime.h"
 #include "platform/classlib/core/messagepump.h"
@@ -229,12 +232,26 @@ TAccessTable* TAccessDatabase::OpenAccessCursor(const char* source, std::int32_t
   return cursor;
 }
 
-void TAccessDatabase::OpenTable(const char* tableName, const char*, const char* indexName,
+namespace {
+// Tables are named with no driver, this driver's own name, the standard
+// (local-table) driver or the Paradox driver the engine's components name for
+// a file database; they all open Access tables. A driver of another file
+// format (dBASE, ASCII text ...) is not served here.
+constexpr DBIResult kUnknownTableType = 0x2707;
+void CheckDriverType(const char* driverType) {
+  for (const char* served : {"", "ACCESS", "STANDARD", "PARADOX"})
+    if (driverType == nullptr || strcasecmp(driverType, served) == 0) return;
+  RaiseEngineErrorText(kUnknownTableType, driverType);
+}
+}  // namespace
+
+void TAccessDatabase::OpenTable(const char* tableName, const char* driverType, const char* indexName,
                                 const char* indexTag, std::uint16_t, std::int32_t openMode,
                                 std::int32_t shareMode, std::int32_t, bool, const void*,
                                 TBaseTable*& cursor) {
   cursor = nullptr;
   CheckParam(tableName);
+  CheckDriverType(driverType);
   OpenConnection();
   TAccessTable* table = OpenAccessCursor(tableName, openMode, shareMode, false, nullptr);
   if (indexName != nullptr && *indexName != '\0') {
@@ -254,9 +271,11 @@ void TAccessDatabase::OpenTableList(const char* pattern, std::uint32_t flags, TB
   cursor = new TAccessTblListTable(DAODatabase, (flags & 1) != 0, (flags & 2) != 0, pattern);
 }
 
-void TAccessDatabase::OpenFieldList(const char* tableName, const char*, bool, TBaseTable*& cursor) {
+void TAccessDatabase::OpenFieldList(const char* tableName, const char* driverType, bool,
+                                    TBaseTable*& cursor) {
   cursor = nullptr;
   CheckParam(tableName);
+  CheckDriverType(driverType);
   OpenConnection();
   cursor = new TAccessFieldListTable(DAODatabase, tableName, nullptr, nullptr);
 }
@@ -329,8 +348,8 @@ void TAccessDatabase::ExecuteSql(std::uint16_t statementKind, const char* sql, T
   DaoCheck(DAODatabase->Status);
 }
 
-void TAccessDatabase::AllocateStatement(std::uint16_t, TSqlStmt*& statement) {
-  statement = new TAccessSqlStmt(this, nullptr);
+void TAccessDatabase::AllocateStatement(std::uint16_t queryLanguage, TSqlStmt*& statement) {
+  statement = new TAccessSqlStmt(this, nullptr, queryLanguage);
 }
 
 void TAccessDatabase::PrepareStatement(TSqlStmt* statement, const char* sql) {
@@ -351,7 +370,8 @@ void TAccessDatabase::OpenStoredProcStatement(const char* procName, std::uint16_
 
 // ---- Statements
 
-TAccessSqlStmt::TAccessSqlStmt(TAccessDatabase* database, const char* text) : TSqlStmt(database, text) {
+TAccessSqlStmt::TAccessSqlStmt(TAccessDatabase* database, const char* text, std::uint16_t language)
+    : TSqlStmt(database, text), example_(language == kQbeLanguage) {
   // The base constructor stored the text without this class's rewriting.
   if (text != nullptr) SetStatementText(text);
 }
@@ -361,7 +381,7 @@ void TAccessSqlStmt::SetStatementText(const char* text) {
     TSqlStmt::SetStatementText(nullptr);
     return;
   }
-  std::string s = text;
+  std::string s = example_ && !binding_ ? TranslateQbeToSql(text) : std::string(text);
   for (std::size_t at = s.find("%'"); at != std::string::npos; at = s.find("%'", at + 2)) s[at] = '*';
   TSqlStmt::SetStatementText(s.c_str());
   if (!binding_) markedText_ = StatementText();
@@ -525,7 +545,7 @@ void TAccessSqlQueryDefStmt::PrepareSource() {
   auto* db = static_cast<TAccessDatabase*>(Database());
   if (db == nullptr || db->DAODatabase == nullptr) return;
   QueryDef = db->FindQueryDef(StatementText());
-  if (QueryDef == nullptr) RaiseEngineError(dberr::InvalidParam);
+  if (QueryDef == nullptr) RaiseEngineErrorText(dberr::InvalidParam, StatementText());  // named, as users look for it
 }
 
 void TAccessSqlQueryDefStmt::ReleaseSource() {

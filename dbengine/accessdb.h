@@ -107,9 +107,10 @@ class TAccessDatabase : public TBaseDatabase {
 class TAccessSqlStmt : public TSqlStmt {
   DECLARE_CLASS(TAccessSqlStmt, TSqlStmt)
  public:
-  TAccessSqlStmt(TAccessDatabase* database, const char* text);
+  TAccessSqlStmt(TAccessDatabase* database, const char* text, std::uint16_t language = 2);
 
-  // "%'" becomes "*'": the trailing wildcard of a LIKE pattern.
+  // "%'" becomes "*'": the trailing wildcard of a LIKE pattern. An example
+  // (QBE) text is first translated to SQL.
   void SetStatementText(const char* text) override;
   // Positional ("?") parameters become literals that cannot break the text.
   void BindParameters(std::uint16_t count, const TFieldDesc* descs, const void* values) override;
@@ -120,6 +121,7 @@ class TAccessSqlStmt : public TSqlStmt {
  private:
   std::string markedText_;  // the text with its "?" markers, as prepared
   bool binding_ = false;
+  bool example_ = false;  // allocated for query-by-example texts
 };
 
 class TAccessSqlQueryDefStmt : public TSqlStmt {

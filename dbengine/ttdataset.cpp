@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "dbengine/memtable.h"
 #include "dbengine/ttblobstream.h"
 #include "platform/classlib/core/format.h"
 #include "platform/classlib/core/strutils.h"
@@ -12,13 +13,7 @@ IMPLEMENT_CLASS(TTDataSetUpdateObject, TComponent)
 IMPLEMENT_CLASS(ENoResultSet, EDatabaseError)
 IMPLEMENT_CLASS(TttBDEDataset, TDataSet)
 
-PUBLISHED(TttBDEDataset) {
-  P.Bool("CachedUpdates", &Class::CachedUpdates, &Class::SetCachedUpdates, false);
-  PROP_EVENT(OnServerYield);
-  PROP_EVENT(OnNewRecord);
-  PROP_EVENT(OnPostError);
-  PROP_EVENT(OnUpdateRecord);
-}
+PUBLISHED(TttBDEDataset) { PublishBDEDatasetProperties(P); }
 
 namespace {
 
@@ -413,7 +408,10 @@ void TttBDEDataset::ReleaseFieldBlob(TField* field) {
 // ============================================================================
 
 void TttBDEDataset::BeginRecordEdit() {
-  Check(Engine()->GetCurrentRecord(cursor_, 1, reinterpret_cast<std::uint8_t*>(ActiveBuffer()), nullptr));
+  // A read-only cursor (changes cached for an update handler or object)
+  // cannot lock its record, and its edit never reaches the table.
+  const int lock = canModify_ ? 1 : 0;
+  Check(Engine()->GetCurrentRecord(cursor_, lock, reinterpret_cast<std::uint8_t*>(ActiveBuffer()), nullptr));
   ClearBlobCache(ActiveBuffer());
 }
 
@@ -1037,7 +1035,37 @@ void TttBDEDataset::ApplyUpdates() {
   TDataSet::ApplyUpdates();
   CheckBrowseMode();
   UpdateCursorPos();
-  Check(Engine()->ProcessCachedUpdates(cursor_, 3));
+  // A dataset whose changes an update handler or object applies opened its
+  // table read-only: the changes go to them, never to the table.
+  if (OnUpdateRecord || updateObject_)
+    ApplyThroughUpdateRoutine();
+  else
+    Check(Engine()->ProcessCachedUpdates(cursor_, 3));
+}
+
+void TttBDEDataset::ApplyThroughUpdateRoutine() {
+  TMemTable* cache = nullptr;
+  Check(Engine()->GetCacheTable(cursor_, cache));
+  TBaseTable* source = cache->SourceCursor();
+  // Last first, as the engine replays them.
+  for (int n = cache->RowCount(); n >= 1; --n) {
+    TMemTableRecord* row = cache->Row(n);
+    std::uint16_t status = row->Props.Status;
+    if (row->Applied != 0 || status == recstatus::Unmodified) continue;
+    std::fill(newRecord_.begin(), newRecord_.end(), 0);
+    std::fill(oldRecord_.begin(), oldRecord_.end(), 0);
+    std::copy_n(row->Record.begin(), std::min<std::size_t>(row->Record.size(), recordSize_), newRecord_.begin());
+    if (status != recstatus::Inserted) {
+      Check(Engine()->SetToBookmark(source, row->Bookmark.data()));
+      Check(Engine()->GetCurrentRecord(source, 0, oldRecord_.data(), nullptr));
+    }
+    updateInfo_.UpdateKind = status;  // 1 modify, 2 insert, 3 delete: the engine's numbering
+    updateInfo_.ErrorCode = 0;
+    int answer = UpdateRoutine();
+    while (answer == 8) answer = UpdateRoutine();  // retry
+    if (answer == 6) row->Applied = 1;
+    if (answer == 2) Check(updateInfo_.ErrorCode != 0 ? updateInfo_.ErrorCode : kUpdateAborted);
+  }
 }
 
 void TttBDEDataset::CommitUpdates() {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "dbengine/ttsession.h"
+#include "platform/classlib/core/typinfo.h"
 #include "platform/classlib/db/dataset.h"
 
 class TttBDEDataset;
@@ -236,6 +237,8 @@ class TttBDEDataset : public TDataSet {
   void ActivateFilters(bool on);
   void ReplaceFilter(TFilterListItem*& handle, TFilterListItem* replacement);
   void AllocUpdateBuffers(bool on);
+  // Hands every pending change to the update routine (handler or object).
+  void ApplyThroughUpdateRoutine();
   bool UpdateCallbackRequired() const;
   void SetupUpdateCallback();
   static std::uint16_t FilterRoutine(std::intptr_t clientData, std::uint8_t* record,
@@ -272,3 +275,15 @@ class TttBDEDataset : public TDataSet {
   std::array<std::uint8_t, 20> yieldStep_{};
   TTDataSetUpdateObject* updateObject_ = nullptr;
 };
+
+// The published properties of the engine datasets, for every class that is one
+// (the engine's components and the class library's).
+template <class C>
+void PublishBDEDatasetProperties(classlib_detail::TPublisher<C>& P) {
+  using Class = C;
+  P.Bool("CachedUpdates", &Class::CachedUpdates, &Class::SetCachedUpdates, false);
+  PROP_EVENT(OnServerYield);
+  PROP_EVENT(OnNewRecord);
+  PROP_EVENT(OnPostError);
+  PROP_EVENT(OnUpdateRecord);
+}

@@ -10,16 +10,7 @@ IMPLEMENT_CLASS(TttParams, TParams)
 IMPLEMENT_CLASS(TttQueryDataLink, TDataLink)
 IMPLEMENT_CLASS(TttQuery, TttDBDataset)
 
-PUBLISHED(TttQuery) {
-  PROP_BOOL(Constrained, Constrained, SetConstrained, false);
-  PROP_OBJ(DataSource, DataSource, SetDataSource);
-  PROP_BOOL(ParamCheck, ParamCheck, SetParamCheck, true);
-  PROP_BOOL(RequestLive, RequestLive, SetRequestLive, false);
-  PROP_OBJ(SQL, SQL, SetSQL);
-  PROP_BOOL(UniDirectional, UniDirectional, SetUniDirectional, false);
-  PROP_ENUM(UpdateMode, UpdateMode, SetUpdateMode, upWhereAll);
-  PROP_OBJ(UpdateObject, UpdateObject, SetUpdateObject);
-}
+PUBLISHED(TttQuery) { PublishQueryProperties(P); }
 
 namespace {
 
@@ -295,7 +286,7 @@ void TttQuery::SetPrepared(bool value) {
   if (value) {
     rowsAffected_ = -1;
     checkRowsAffected_ = true;
-    if (sqlText_.size() < 2) DatabaseError(querytext::NoSQLStatement, this);
+    if (StatementSource().size() < 2) DatabaseError(MissingSourceText(), this);
     SetDatabaseUseFlag(duPrepared, true);
     try {
       PrepareStatement();
@@ -363,16 +354,16 @@ void TttQuery::SetParamsFromSource() {
   }
 }
 
-void TttQuery::BindParams() {
+TttQuery::TParamImage TttQuery::ParamImage() {
   const int count = params_->Count();
-  std::vector<TFieldDesc> descs(static_cast<std::size_t>(count));
-  std::vector<std::uint8_t> values;
-  std::vector<std::string> texts;  // what the pointer slots point at
-  texts.reserve(std::size_t(count));
+  TParamImage image;
+  image.descs.resize(static_cast<std::size_t>(count));
+  image.texts.reserve(std::size_t(count));  // the pointer slots point into it: no reallocation
+  std::vector<std::uint8_t>& values = image.values;
   std::vector<int> nullParams;
   for (int i = 0; i < count; ++i) {
     TParam* param = params_->TParams::Items(i);
-    TFieldDesc& d = descs[std::size_t(i)];
+    TFieldDesc& d = image.descs[std::size_t(i)];
     std::memset(&d, 0, sizeof d);
     d.FieldNumber = std::uint16_t(i + 1);
     d.FieldType = LogicalFieldType(param->DataType());
@@ -383,11 +374,11 @@ void TttQuery::BindParams() {
     bool viaPointer = d.FieldType == fldtype::Blob || (d.FieldType == fldtype::ZString && text.size() > 255);
     if (d.FieldType == fldtype::ZString) d.Units1 = std::int16_t(std::min<std::size_t>(text.size(), 32767));
     if (viaPointer) {
-      texts.push_back(text);
+      image.texts.push_back(text);
       std::uint8_t slot[kPointerSlot] = {};
-      const char* address = texts.back().data();
+      const char* address = image.texts.back().data();
       std::memcpy(slot, &address, sizeof address);
-      auto length = std::uint32_t(texts.back().size());
+      auto length = std::uint32_t(image.texts.back().size());
       std::memcpy(slot + sizeof address, &length, sizeof length);
       values.insert(values.end(), slot, slot + kPointerSlot);
       d.Length = std::uint16_t(kPointerSlot);
@@ -404,12 +395,18 @@ void TttQuery::BindParams() {
   auto nullOffset = std::uint16_t(values.size());
   values.push_back(0xFF);
   values.push_back(0xFF);
-  for (int i : nullParams) descs[std::size_t(i)].StatusOffset = nullOffset;
-  Check(Engine()->BindParameters(statement_, std::uint16_t(count), descs.data(), values.data()));
+  for (int i : nullParams) image.descs[std::size_t(i)].StatusOffset = nullOffset;
+  return image;
+}
+
+void TttQuery::BindParams() {
+  TParamImage image = ParamImage();
+  Check(Engine()->BindParameters(statement_, std::uint16_t(image.descs.size()), image.descs.data(),
+                                 image.values.data()));
 }
 
 TBaseTable* TttQuery::OpenCursorHandle() {
-  if (sql_->Count() == 0) DatabaseError(querytext::NoSQLStatement, this);
+  if (StatementSource().empty()) DatabaseError(MissingSourceText(), this);
   SetPrepared(true);
   if (DataSource()) SetParamsFromSource();
   if (params_->Count() > 0) BindParams();
@@ -421,7 +418,7 @@ TBaseTable* TttQuery::OpenCursorHandle() {
 
 void TttQuery::ExecSQL() {
   EnsureClosed();
-  if (sql_->Count() == 0) DatabaseError(querytext::NoSQLStatement, this);
+  if (StatementSource().empty()) DatabaseError(MissingSourceText(), this);
   SetPrepared(true);
   if (DataSource()) SetParamsFromSource();
   if (params_->Count() > 0) BindParams();

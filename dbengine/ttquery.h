@@ -113,13 +113,27 @@ class TttQuery : public TttDBDataset {
 
  protected:
   TBaseTable* OpenCursorHandle() override;
+  // What a statement is prepared from: the SQL text with "?" markers.
+  virtual const std::string& StatementSource() const { return sqlText_; }
+  // The error text when there is none.
+  virtual const char* MissingSourceText() const { return querytext::NoSQLStatement; }
+  virtual void PrepareStatement();
+  virtual void BindParams();
+  TSqlStmt*& StatementSlot() { return statement_; }
+  // The engine's image of the parameter values: one descriptor per
+  // parameter and one value buffer (long texts and blobs through pointer
+  // slots into `texts`).
+  struct TParamImage {
+    std::vector<TFieldDesc> descs;
+    std::vector<std::uint8_t> values;
+    std::vector<std::string> texts;
+  };
+  TParamImage ParamImage();
 
  private:
   void QueryChanged();
-  void PrepareStatement();
   void FreeStatement();
   void SetParamsFromSource();
-  void BindParams();
 
   std::unique_ptr<TStringList> sql_;
   std::unique_ptr<TttParams> params_;
@@ -136,3 +150,17 @@ class TttQuery : public TttDBDataset {
   bool checkRowsAffected_ = false;
   int rowsAffected_ = -1;
 };
+
+// The published properties of queries (the engine's and the class library's).
+template <class C>
+void PublishQueryProperties(classlib_detail::TPublisher<C>& P) {
+  using Class = C;
+  PROP_BOOL(Constrained, Constrained, SetConstrained, false);
+  PROP_OBJ(DataSource, DataSource, SetDataSource);
+  PROP_BOOL(ParamCheck, ParamCheck, SetParamCheck, true);
+  PROP_BOOL(RequestLive, RequestLive, SetRequestLive, false);
+  PROP_OBJ(SQL, SQL, SetSQL);
+  PROP_BOOL(UniDirectional, UniDirectional, SetUniDirectional, false);
+  PROP_ENUM(UpdateMode, UpdateMode, SetUpdateMode, upWhereAll);
+  PROP_OBJ(UpdateObject, UpdateObject, SetUpdateObject);
+}

@@ -18,29 +18,9 @@ IMPLEMENT_CLASS(TttSessionlist, TObject)
 IMPLEMENT_CLASS(TttSession, TComponent)
 IMPLEMENT_CLASS(TttDatabase, TComponent)
 
-PUBLISHED(TttSession) {
-  PROP_BOOL(Active, Active, SetActive, false);
-  PROP_BOOL(AutoSessionName, AutoSessionName, SetAutoSessionName, false);
-  PROP_BOOL(KeepConnections, KeepConnections, SetKeepConnections, true);
-  PROP_STR(NetFileDir, NetFileDir, SetNetFileDir, "");
-  PROP_STR(PrivateDir, PrivateDir, SetPrivateDir, "");
-  PROP_STR(SessionName, SessionName, SetSessionName, "").Stored(&Class::SessionNameStored);
-  PROP_BOOL(SQLHourGlass, SQLHourGlass, SetSQLHourGlass, true);
-  PROP_EVENT(OnPassword);
-  PROP_EVENT(OnStartup);
-}
+PUBLISHED(TttSession) { PublishSessionProperties(P); }
 
-PUBLISHED(TttDatabase) {
-  PROP_STR(AliasName, AliasName, SetAliasName, "");
-  PROP_BOOL(Connected, Connected, SetConnected, false);
-  PROP_STR(DatabaseName, DatabaseName, SetDatabaseName, "");
-  PROP_BOOL(HandleShared, HandleShared, SetHandleShared, false);
-  PROP_BOOL(KeepConnection, KeepConnection, SetKeepConnection, true);
-  PROP_BOOL(LoginPrompt, LoginPrompt, SetLoginPrompt, true);
-  PROP_OBJ(Params, Params, SetParams);
-  PROP_STR(SessionName, SessionName, SetSessionName, "");
-  PROP_EVENT(OnLogin);
-}
+PUBLISHED(TttDatabase) { PublishDatabaseProperties(P); }
 
 TLoginDialog LoginDialogHook;
 std::function<void(int)> ScreenCursorHook;
@@ -856,8 +836,12 @@ void TttDatabase::Open() {
     PrepareLogin(password);
     try {
       TBaseDatabase* handle = nullptr;
-      EngineCheck(Engine(), Engine()->OpenDatabase(databaseName_.c_str(), nullptr, 0, 0,
-                                                   password.c_str(), 0, nullptr, nullptr, handle));
+      DBIResult code = 0;
+      while ((code = Engine()->OpenDatabase(databaseName_.c_str(), nullptr, 0, 0, password.c_str(), 0, nullptr,
+                                            nullptr, handle)) != 0 &&
+             RetryWithPassword(code, password)) {
+      }
+      EngineCheck(Engine(), code);
       handle_ = handle;
       if (databaseName_.empty()) Engine()->SetDirectory(handle_, "");
       char driver[64] = {};

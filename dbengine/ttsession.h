@@ -20,6 +20,7 @@
 #include "dbengine/virteng.h"
 #include "platform/classlib/core/bits.h"
 #include "platform/classlib/core/component.h"
+#include "platform/classlib/core/typinfo.h"
 #include "platform/classlib/core/strings.h"
 #include "platform/classlib/db/dbtypes.h"
 
@@ -238,7 +239,8 @@ class TttSession : public TComponent {
   void UnlockSession();
   std::uint8_t GetConfigMode();
   void SetConfigMode(std::uint8_t mode);
-  bool DoPassword();
+  // Asks for a password (OnPassword, else the password dialog); true to try again.
+  virtual bool DoPassword();
   void DBNotify(int event, void* info);
   // The engine side of a database close: an engine database that one of
   // this session's components opened is closed with its last user, whichever
@@ -284,6 +286,21 @@ class TttSession : public TComponent {
   std::string netFileDir_;
   std::string privateDir_;
 };
+
+// The published properties of sessions (the engine's and the class library's).
+template <class C>
+void PublishSessionProperties(classlib_detail::TPublisher<C>& P) {
+  using Class = C;
+  PROP_BOOL(Active, Active, SetActive, false);
+  PROP_BOOL(AutoSessionName, AutoSessionName, SetAutoSessionName, false);
+  PROP_BOOL(KeepConnections, KeepConnections, SetKeepConnections, true);
+  PROP_STR(NetFileDir, NetFileDir, SetNetFileDir, "");
+  PROP_STR(PrivateDir, PrivateDir, SetPrivateDir, "");
+  PROP_STR(SessionName, SessionName, SetSessionName, "").Stored(&Class::SessionNameStored);
+  PROP_BOOL(SQLHourGlass, SQLHourGlass, SetSQLHourGlass, true);
+  PROP_EVENT(OnPassword);
+  PROP_EVENT(OnStartup);
+}
 
 // The name of the automatically named session on an owner; empty when none.
 // Datasets and databases placed on that owner later take it.
@@ -376,9 +393,19 @@ class TttDatabase : public TComponent {
   void CheckSessionName(bool activate);
   void SetListOf(TttSessionlist* list) { list_ = list; }
 
+ protected:
+  // Resolves the alias and, for an alias with a user name, logs in; fills
+  // the password the database is opened with.
+  virtual void PrepareLogin(std::string& password);
+  // After a failed open: true (with another password) to try again. The
+  // engine's databases never do.
+  virtual bool RetryWithPassword(DBIResult code, std::string& password) {
+    (void)code, (void)password;
+    return false;
+  }
+
  private:
   void CheckInactive() const;
-  void PrepareLogin(std::string& password);
   void Login(TStrings* loginParams);
   bool ParamsDiffer(TStrings* aliasParams);
 
@@ -402,3 +429,18 @@ class TttDatabase : public TComponent {
   bool sqlBased_ = false;
   bool closing_ = false;
 };
+
+// The published properties of databases (the engine's and the class library's).
+template <class C>
+void PublishDatabaseProperties(classlib_detail::TPublisher<C>& P) {
+  using Class = C;
+  PROP_STR(AliasName, AliasName, SetAliasName, "");
+  PROP_BOOL(Connected, Connected, SetConnected, false);
+  PROP_STR(DatabaseName, DatabaseName, SetDatabaseName, "");
+  PROP_BOOL(HandleShared, HandleShared, SetHandleShared, false);
+  PROP_BOOL(KeepConnection, KeepConnection, SetKeepConnection, true);
+  PROP_BOOL(LoginPrompt, LoginPrompt, SetLoginPrompt, true);
+  PROP_OBJ(Params, Params, SetParams);
+  PROP_STR(SessionName, SessionName, SetSessionName, "");
+  PROP_EVENT(OnLogin);
+}

@@ -9,37 +9,11 @@ IMPLEMENT_CLASS(TttDBDataset, TttBDEDataset)
 IMPLEMENT_CLASS(TttTable, TttDBDataset)
 IMPLEMENT_CLASS(TttBatchMove, TComponent)
 
-PUBLISHED(TttDBDataset) {
-  PROP_STR(DatabaseName, DatabaseName, SetDatabaseName, "");
-  PROP_STR(SessionName, SessionName, SetSessionName, "");
-}
+PUBLISHED(TttDBDataset) { PublishDBDatasetProperties(P); }
 
-PUBLISHED(TttTable) {
-  PROP_BOOL(Exclusive, Exclusive, SetExclusive, false);
-  PROP_STR(IndexFieldNames, IndexFieldNames, SetIndexFieldNames, "");
-  PROP_STR(IndexName, IndexName, SetIndexName, "");
-  PROP_STR(MasterFields, MasterFields, SetMasterFields, "");
-  PROP_OBJ(MasterSource, MasterSource, SetMasterSource);
-  PROP_BOOL(ReadOnly, ReadOnly, SetReadOnly, false);
-  PROP_STR(TableName, TableName, SetTableName, "");
-  PROP_ENUM(UpdateMode, UpdateMode, SetUpdateMode, upWhereAll);
-  PROP_OBJ(UpdateObject, UpdateObject, SetUpdateObject);
-}
+PUBLISHED(TttTable) { PublishTableProperties(P); }
 
-PUBLISHED(TttBatchMove) {
-  PROP_BOOL(AbortOnKeyViol, AbortOnKeyViol, AbortOnKeyViol, true);
-  PROP_BOOL(AbortOnProblem, AbortOnProblem, AbortOnProblem, true);
-  PROP_INT(CommitCount, CommitCount, CommitCount, 0);
-  PROP_STR(ChangedTableName, ChangedTableName, ChangedTableName, "");
-  PROP_OBJ(Destination, Destination, SetDestination);
-  PROP_STR(KeyViolTableName, KeyViolTableName, KeyViolTableName, "");
-  PROP_OBJ(Mappings, Mappings, SetMappings);
-  PROP_ENUM(Mode, Mode, Mode, batAppend);
-  PROP_STR(ProblemTableName, ProblemTableName, ProblemTableName, "");
-  PROP_INT(RecordCount, RecordCount, RecordCount, 0);
-  PROP_OBJ(Source, Source, SetSource);
-  PROP_BOOL(Transliterate, Transliterate, Transliterate, true);
-}
+PUBLISHED(TttBatchMove) { PublishBatchMoveProperties(P); }
 
 namespace {
 constexpr DBIResult kNotSufficientRights = 0x2902;
@@ -223,7 +197,7 @@ TBaseTable* TttTable::OpenCursorHandle() {
   std::int32_t openMode =
       readOnly_ || (CachedUpdates() && (OnUpdateRecord || UpdateObject())) ? kOpenReadOnly : kOpenReadWrite;
   std::int32_t shareMode = exclusive_ ? kShareExclusive : kShareShared;
-  const char* driver = Database()->IsSQLBased() ? nullptr : "PARADOX";
+  const char* driver = TableDriver();
   std::string name = tableName_.substr(0, 259);
   for (;;) {
     TBaseTable* cursor = nullptr;
@@ -237,6 +211,8 @@ TBaseTable* TttTable::OpenCursorHandle() {
     if (!CheckOpen(code)) return cursor;
   }
 }
+
+const char* TttTable::TableDriver() const { return Database()->IsSQLBased() ? nullptr : "PARADOX"; }
 
 void TttTable::PrepareOpenedCursor() { ApplyMasterRange(); }
 
@@ -257,7 +233,7 @@ void TttTable::PrepareFieldDefs() {
     // The table itself is not opened: its field list and its validity
     // checks describe it.
     const std::string name = tableName_.substr(0, 259);
-    const char* driver = Database()->IsSQLBased() ? nullptr : "PARADOX";
+    const char* driver = TableDriver();
     while (CheckOpen(Engine()->OpenFieldList(DBHandle(), name.c_str(), driver, false, fieldList))) {
     }
     std::vector<bool> required = RequiredFieldsFromCheckList(name, driver);
@@ -375,15 +351,21 @@ void TttTable::SetIndex(const std::string& text, bool fieldList) {
   fieldsIndex_ = fieldList;
 }
 
-bool TttTable::GotoKey() {
+TttTable::TLookupKey TttTable::BeginKeySearch() {
   CheckBrowseMode();
   CursorPosChanged();
-  std::vector<std::uint8_t> key(std::size_t(KeySize()) + 1, 0);
+  TLookupKey k;
+  k.key.assign(std::size_t(KeySize()) + 1, 0);
   std::uint8_t* record = GetKeyBuffer(kiLookup);
-  auto fieldCount = std::uint16_t(KeyHeader(kiLookup)->FieldCount);
-  bool extracted = Engine()->ExtractKey(cursor_, record, key.data()) == 0;
-  DBIResult code = Engine()->FetchRecordByKey(cursor_, extracted, fieldCount, 0,
-                                              extracted ? key.data() : record,
+  k.extracted = Engine()->ExtractKey(cursor_, record, k.key.data()) == 0;
+  k.source = k.extracted ? k.key.data() : record;
+  k.fieldCount = std::uint16_t(KeyHeader(kiLookup)->FieldCount);
+  return k;
+}
+
+bool TttTable::GotoKey() {
+  TLookupKey k = BeginKeySearch();
+  DBIResult code = Engine()->FetchRecordByKey(cursor_, k.extracted, k.fieldCount, 0, k.source,
                                               reinterpret_cast<std::uint8_t*>(TempBuffer()));
   // Only "not found" is an answer; a failed search (a lock, the disk) is raised.
   if (code == dberr::RecNotFound) return false;
@@ -392,10 +374,22 @@ bool TttTable::GotoKey() {
   return true;
 }
 
+void TttTable::GotoNearest() {
+  TLookupKey k = BeginKeySearch();
+  Check(Engine()->SetToKey(cursor_, keysearch::GreaterOrEqual, k.extracted, k.fieldCount, 0, k.source));
+  RefreshWindow({rmCenter});
+}
+
 bool TttTable::FindKey(const std::vector<Variant>& keyValues) {
   CheckBrowseMode();
   SetKeyFields(kiLookup, keyValues);
   return GotoKey();
+}
+
+void TttTable::FindNearest(const std::vector<Variant>& keyValues) {
+  CheckBrowseMode();
+  SetKeyFields(kiLookup, keyValues);
+  GotoNearest();
 }
 
 void TttTable::SetRange(const std::vector<Variant>& startValues, const std::vector<Variant>& endValues) {

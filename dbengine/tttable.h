@@ -65,6 +65,15 @@ class TttDBDataset : public TttBDEDataset {
   TUpdateMode updateMode_ = upWhereAll;
 };
 
+// The published properties of datasets bound to a database (the engine's and
+// the class library's).
+template <class C>
+void PublishDBDatasetProperties(classlib_detail::TPublisher<C>& P) {
+  using Class = C;
+  PROP_STR(DatabaseName, DatabaseName, SetDatabaseName, "");
+  PROP_STR(SessionName, SessionName, SetSessionName, "");
+}
+
 class TttTable : public TttDBDataset {
   DECLARE_CLASS(TttTable, TttDBDataset)
  public:
@@ -91,6 +100,10 @@ class TttTable : public TttDBDataset {
   // Key search and ranges.
   bool FindKey(const std::vector<Variant>& keyValues);
   bool GotoKey();
+  // The first record whose key is at or after the key values (the last
+  // record when none is).
+  void FindNearest(const std::vector<Variant>& keyValues);
+  void GotoNearest();
   void SetKey() { BeginKeyEntry(kiLookup, true); }
   void EditKey() { BeginKeyEntry(kiLookup, false); }
   void SetRangeStart() { BeginKeyEntry(kiRangeStart, true); }
@@ -110,6 +123,9 @@ class TttTable : public TttDBDataset {
 
  protected:
   TBaseTable* OpenCursorHandle() override;
+  // The driver type the table is opened with: the local-table driver unless
+  // the database is SQL-based.
+  virtual const char* TableDriver() const;
   void PrepareOpenedCursor() override;
   void CloseCursorHandle() override;
   void DropLookupCursor() override;
@@ -118,6 +134,15 @@ class TttTable : public TttDBDataset {
 
  private:
   void SetIndex(const std::string& text, bool fieldList);
+  // The lookup key buffer as a key (extracted) or, failing that, as the
+  // record it is; the search starts in browse mode with the cursor moved.
+  struct TLookupKey {
+    std::vector<std::uint8_t> key;
+    bool extracted = false;
+    std::uint8_t* source = nullptr;  // into key, or the key buffer itself
+    std::uint16_t fieldCount = 0;
+  };
+  TLookupKey BeginKeySearch();
   // The engine's index name for the index text.
   std::string ResolveIndexName(const std::string& text, bool fieldList);
   void ApplyMasterRange();
@@ -136,6 +161,21 @@ class TttTable : public TttDBDataset {
   std::string lookupFields_;
   bool lookupCaseInsensitive_ = false;
 };
+
+// The published properties of tables (the engine's and the class library's).
+template <class C>
+void PublishTableProperties(classlib_detail::TPublisher<C>& P) {
+  using Class = C;
+  PROP_BOOL(Exclusive, Exclusive, SetExclusive, false);
+  PROP_STR(IndexFieldNames, IndexFieldNames, SetIndexFieldNames, "");
+  PROP_STR(IndexName, IndexName, SetIndexName, "");
+  PROP_STR(MasterFields, MasterFields, SetMasterFields, "");
+  PROP_OBJ(MasterSource, MasterSource, SetMasterSource);
+  PROP_BOOL(ReadOnly, ReadOnly, SetReadOnly, false);
+  PROP_STR(TableName, TableName, SetTableName, "");
+  PROP_ENUM(UpdateMode, UpdateMode, SetUpdateMode, upWhereAll);
+  PROP_OBJ(UpdateObject, UpdateObject, SetUpdateObject);
+}
 
 // The settings of a batch move; it moves no data.
 class TttBatchMove : public TComponent {
@@ -170,3 +210,21 @@ class TttBatchMove : public TComponent {
   TttBDEDataset* source_ = nullptr;
   std::unique_ptr<TStrings> mappings_;
 };
+
+// The published properties of batch moves (the engine's and the class library's).
+template <class C>
+void PublishBatchMoveProperties(classlib_detail::TPublisher<C>& P) {
+  using Class = C;
+  PROP_BOOL(AbortOnKeyViol, AbortOnKeyViol, AbortOnKeyViol, true);
+  PROP_BOOL(AbortOnProblem, AbortOnProblem, AbortOnProblem, true);
+  PROP_INT(CommitCount, CommitCount, CommitCount, 0);
+  PROP_STR(ChangedTableName, ChangedTableName, ChangedTableName, "");
+  PROP_OBJ(Destination, Destination, SetDestination);
+  PROP_STR(KeyViolTableName, KeyViolTableName, KeyViolTableName, "");
+  PROP_OBJ(Mappings, Mappings, SetMappings);
+  PROP_ENUM(Mode, Mode, Mode, batAppend);
+  PROP_STR(ProblemTableName, ProblemTableName, ProblemTableName, "");
+  PROP_INT(RecordCount, RecordCount, RecordCount, 0);
+  PROP_OBJ(Source, Source, SetSource);
+  PROP_BOOL(Transliterate, Transliterate, Transliterate, true);
+}

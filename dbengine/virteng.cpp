@@ -276,6 +276,39 @@ DBIResult TVirtEng::AllocateStatement(TBaseDatabase* database, std::uint16_t que
   });
 }
 
+DBIResult TVirtEng::OpenStoredProcStatement(TBaseDatabase* database, const char* procName,
+                                            std::uint16_t paramCount, const TFieldDesc* paramDescs,
+                                            const void* paramValues, TSqlStmt*& statement) {
+  statement = nullptr;
+  return Trap([&] {
+    SetCurrentDatabase(database);
+    database->OpenStoredProcStatement(procName, paramCount, paramDescs, paramValues, statement);
+  });
+}
+
+DBIResult TVirtEng::BindStoredParameters(TSqlStmt* statement, std::uint16_t count,
+                                         const TFieldDesc* descs, const void* values) {
+  return Trap([&] {
+    SetCurrentStatement(statement);
+    statement->BindStoredParameters(count, descs, values);
+  });
+}
+
+DBIResult TVirtEng::BeginTransaction(TBaseDatabase* database, std::int32_t isolation, void*& transaction) {
+  transaction = nullptr;
+  return Trap([&] {
+    SetCurrentDatabase(database);
+    database->BeginTransaction(isolation, transaction);
+  });
+}
+
+DBIResult TVirtEng::EndTransaction(TBaseDatabase* database, void* transaction, std::int32_t endMode) {
+  return Trap([&] {
+    SetCurrentDatabase(database);
+    database->EndTransaction(transaction, endMode);
+  });
+}
+
 DBIResult TVirtEng::PrepareStatement(TSqlStmt* statement, const char* sql) {
   return Trap([&] { CheckHandle(database_)->PrepareStatement(CheckHandle(statement), sql); });
 }
@@ -457,6 +490,13 @@ DBIResult TVirtEng::ExtractKey(TBaseTable* cursor, const std::uint8_t* record, s
   return Trap([&] { CheckHandle(cursor)->ExtractKey(record, key); });
 }
 
+DBIResult TVirtEng::SetToKey(TBaseTable* cursor, std::uint16_t condition, bool keyItself,
+                             std::uint16_t fieldCount, std::uint16_t keyLength, std::uint8_t* key) {
+  return Trap([&] {
+    CheckHandle(cursor)->SeekKeyOrEnd(condition, keyItself, keyItself ? nullptr : key, key, keyLength, fieldCount);
+  });
+}
+
 DBIResult TVirtEng::GetIndexDescriptor(TBaseTable* cursor, std::uint16_t number, TIndexDesc& desc) {
   return Trap([&] { CheckHandle(cursor)->GetIndexDescriptor(number, desc); });
 }
@@ -548,6 +588,11 @@ DBIResult TVirtEng::EndCachedUpdates(TBaseTable*& cursor) {
 
 DBIResult TVirtEng::ProcessCachedUpdates(TBaseTable* cursor, int subCommand) {
   return Trap([&] { CheckHandle(cursor)->ProcessCachedUpdates(subCommand); });
+}
+
+DBIResult TVirtEng::GetCacheTable(TBaseTable* cursor, TMemTable*& table) {
+  table = nullptr;
+  return Trap([&] { CheckHandle(cursor)->GetCacheTable(table); });
 }
 
 DBIResult TVirtEng::InstallConstraintCheck(TBaseTable*, void*, std::intptr_t) { return dberr::NA; }

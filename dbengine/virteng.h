@@ -89,6 +89,16 @@ class TVirtEng : public TBapiListItem {
   DBIResult ExecuteStatement(TSqlStmt* statement, TBaseTable** cursor);
   // The caller's variable is cleared.
   DBIResult FreeStatement(TSqlStmt*& statement);
+  // A stored query of the database run as a statement; its parameters are
+  // bound now or later through BindStoredParameters.
+  DBIResult OpenStoredProcStatement(TBaseDatabase* database, const char* procName,
+                                    std::uint16_t paramCount, const TFieldDesc* paramDescs,
+                                    const void* paramValues, TSqlStmt*& statement);
+  DBIResult BindStoredParameters(TSqlStmt* statement, std::uint16_t count, const TFieldDesc* descs,
+                                 const void* values);
+  // A transaction of the database; end mode 2 rolls it back, any other commits.
+  DBIResult BeginTransaction(TBaseDatabase* database, std::int32_t isolation, void*& transaction);
+  DBIResult EndTransaction(TBaseDatabase* database, void* transaction, std::int32_t endMode);
 
   // ---- Cursors
   DBIResult CloseCursor(TBaseTable* cursor);
@@ -127,6 +137,11 @@ class TVirtEng : public TBapiListItem {
   DBIResult SwitchToIndex(TBaseTable* cursor, const char* indexName, const char* tagName,
                           std::uint16_t indexId, bool stayOnRecord);
   DBIResult ExtractKey(TBaseTable* cursor, const std::uint8_t* record, std::uint8_t* key);
+  // Puts the cursor on the first record whose key meets the condition
+  // (keysearch::...), or at the end when none does. The key is a key itself
+  // or a record buffer holding the key fields.
+  DBIResult SetToKey(TBaseTable* cursor, std::uint16_t condition, bool keyItself, std::uint16_t fieldCount,
+                     std::uint16_t keyLength, std::uint8_t* key);
   DBIResult GetIndexDescriptor(TBaseTable* cursor, std::uint16_t number, TIndexDesc& desc);
   DBIResult GetIndexDescriptors(TBaseTable* cursor, TIndexDesc* descs);
   DBIResult GetField(TBaseTable* cursor, std::uint16_t fieldNumber, std::uint8_t* buffer,
@@ -158,6 +173,8 @@ class TVirtEng : public TBapiListItem {
   // Works on the changes a cache wrapper holds: 0 forgets the applied ones,
   // 1 discards all, 2 discards the current record's, 3 applies them.
   DBIResult ProcessCachedUpdates(TBaseTable* cursor, int subCommand);
+  // The table of pending changes of a cursor in cached-update mode.
+  DBIResult GetCacheTable(TBaseTable* cursor, TMemTable*& table);
   DBIResult InstallConstraintCheck(TBaseTable* cursor, void* routine, std::intptr_t data);
   DBIResult RemoveConstraintCheck(TBaseTable* cursor);
 
