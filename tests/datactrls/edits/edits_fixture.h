@@ -6,6 +6,7 @@
 
 #include <memory>
 
+#include "datactrls/edits/wwdbedit.h"
 #include "datactrls/settingsdataset.h"
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/core/formatsettings.h"
@@ -83,6 +84,14 @@ class EditsFixture : public ::testing::Test {
 
   // Every box is answered with its first button and its text kept.
   TDialogResponderScope boxes{[](TDialogRequest& r) { return r.Buttons.empty() ? mrOk : r.Buttons.front(); }};
+  // Clicks the middle of a combo's button.
+  template <class C>
+  void ClickButton(C* c) {
+    TWinControl* box = c->ButtonContainer();
+    Click(box, box->Width() / 2, box->Height() / 2);
+    Pump();
+  }
+
   std::unique_ptr<TForm> form;
   std::unique_ptr<TSettingsDataSet> ds;
   std::unique_ptr<TDataSource> source;
