@@ -5,6 +5,7 @@
 #include "datactrls/wwstr.h"
 #include "platform/classlib/core/format.h"
 #include "platform/classlib/core/strutils.h"
+#include "platform/classlib/core/typinfo.h"
 #include "platform/classlib/db/dataset.h"
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/dialogs/dialogs.h"
@@ -15,6 +16,19 @@
 
 IMPLEMENT_CLASS(TwwLocateDlg, TForm)
 IMPLEMENT_CLASS(TwwLocateDialog, TComponent)
+
+PUBLISHED(TwwLocateDialog) {
+  PROP_STR(Caption, Caption, Caption, "Locate Field Value");
+  PROP_OBJ(DataSource, DataSource, SetDataSource);
+  PROP_STR(SearchField, SearchField, SearchField, "");
+  PROP_ENUM(MatchType, MatchType, MatchType, mtPartialMatchStart);
+  PROP_BOOL(CaseSensitive, CaseSensitive, CaseSensitive, false);
+  PROP_ENUM(SortFields, SortFields, SortFields, fsSortByFieldName);
+  PROP_ENUM(DefaultButton, DefaultButton, DefaultButton, dbFindNext);
+  PROP_ENUM(FieldSelection, FieldSelection, FieldSelection, fsAllFields);
+  PROP_BOOL(ShowMessages, ShowMessages, ShowMessages, true);
+  PROP_EVENT(OnInitDialog);
+}
 
 // ---- Matching and searching ---------------------------------------------------
 

@@ -6,10 +6,28 @@
 #include "platform/classlib/controls/forms.h"
 #include "platform/classlib/core/clock.h"
 #include "platform/classlib/core/strutils.h"
+#include "platform/classlib/core/typinfo.h"
 #include "platform/classlib/db/fields.h"
 
 IMPLEMENT_CLASS(TwwPopupListbox, TCustomListBox)
 IMPLEMENT_CLASS(TwwDBComboBox, TwwDBCustomCombo)
+
+PUBLISHED(TwwDBComboBox) {
+  PROP_BOOL(ShowButton, ShowButton, SetShowButton, true);
+  PROP_ENUM(Style, Style, SetStyle, csDropDown);
+  PROP_BOOL(MapList, MapList, SetMapList, false);
+  PROP_BOOL(AllowClearKey, AllowClearKey, SetAllowClearKey, false);
+  PROP_BOOL(AutoDropDown, AutoDropDown, SetAutoDropDown, false);
+  PROP_BOOL(ShowMatchText, ShowMatchText, SetShowMatchText, false);
+  PROP_ENUM(ButtonStyle, ButtonStyle, SetButtonStyle, cbsDownArrow);
+  PROP_INT(DropDownCount, DropDownCount, SetDropDownCount, 8);
+  PROP_INT(DropDownWidth, DropDownWidth, SetDropDownWidth, 0);
+  PROP_INT(ItemHeight, ItemHeight, SetItemHeight, 0);
+  PROP_OBJ(Items, Items, SetItems);
+  PROP_BOOL(Sorted, Sorted, SetSorted, false);
+  PROP_EVENT(OnDropDown);
+  PROP_EVENT(OnCloseUp);
+}
 
 namespace {
 // The list's border and margin above and below the items.

@@ -48,7 +48,7 @@ class TwwDBComboBox : public TwwDBCustomCombo {
   bool MapList() const { return mapList_; }
   void SetMapList(bool value) { mapList_ = value; }
   TStringList* Items() const { return items_.get(); }
-  void SetItems(const TStrings* value) { items_->Assign(value); }
+  void SetItems(TStringList* value) { items_->Assign(value); }
   bool Sorted() const { return items_->Sorted(); }
   void SetSorted(bool value) { items_->SetSorted(value); }
   int DropDownCount() const { return dropDownCount_; }

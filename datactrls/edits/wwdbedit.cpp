@@ -7,6 +7,7 @@
 #include "platform/classlib/controls/forms.h"
 #include "platform/classlib/core/clock.h"
 #include "platform/classlib/core/strutils.h"
+#include "platform/classlib/core/typinfo.h"
 #include "platform/classlib/db/dataset.h"
 #include "platform/classlib/dialogs/dialogs.h"
 #include "platform/classlib/graphics/graphics.h"
@@ -16,6 +17,30 @@ IMPLEMENT_CLASS(TwwDBPicture, TPersistent)
 IMPLEMENT_CLASS(TwwCustomMaskEdit, TCustomMaskEdit)
 IMPLEMENT_CLASS(TwwDBCustomEdit, TwwCustomMaskEdit)
 IMPLEMENT_CLASS(TwwDBEdit, TwwDBCustomEdit)
+
+PUBLISHED(TwwDBPicture) {
+  PROP_STR(PictureMask, PictureMask, SetPictureMask, "");
+  PROP_BOOL(AutoFill, AutoFill, SetAutoFill, true);
+  PROP_BOOL(AllowInvalidExit, AllowInvalidExit, SetAllowInvalidExit, false);
+}
+
+PUBLISHED(TwwDBCustomEdit) {
+  PROP_BOOL(AutoFillDate, AutoFillDate, SetAutoFillDate, true);
+  PROP_STR(DataField, DataField, SetDataField, "");
+  PROP_OBJ(DataSource, DataSource, SetDataSource);
+  // A bound edit's picture lives in the dataset's PictureMasks.
+  PROP_OBJ(Picture, Picture, SetPicture).Stored(&Class::IsPictureStored);
+  PROP_BOOL(ReadOnly, ReadOnly, SetReadOnly, false);
+  PROP_ENUM(UnboundDataType, UnboundDataType, SetUnboundDataType, wwDefault);
+  PROP_BOOL(UsePictureMask, UsePictureMask, SetUsePictureMask, true);
+  PROP_EVENT(OnCheckValue);
+}
+
+PUBLISHED(TwwDBEdit) {
+  PROP_BOOL(ShowVertScrollBar, ShowVertScrollBar, SetShowVertScrollBar, false);
+  PROP_BOOL(WantReturns, WantReturns, SetWantReturns, false);
+  PROP_BOOL(WordWrap, WordWrap, SetWordWrap, false);
+}
 
 namespace {
 

@@ -53,7 +53,7 @@ class TwwCustomMaskEdit : public TCustomMaskEdit {
   ~TwwCustomMaskEdit() override;
 
   TwwDBPicture* Picture() const { return picture_.get(); }
-  void SetPicture(const TwwDBPicture* value) { picture_->Assign(value); }
+  void SetPicture(TwwDBPicture* value) { picture_->Assign(value); }
   bool WordWrap() const { return wordWrap_; }
   void SetWordWrap(bool value);
   TwwValidateEvent OnCheckValue;
@@ -107,6 +107,8 @@ class TwwDBCustomEdit : public TwwCustomMaskEdit {
   bool IsValidPictureText(const std::string& text);
   // The invalid-on-exit flag of the last exit.
   bool InvalidOnExit() const { return invalidOnExit_; }
+  // Form definitions keep the picture of unbound edits that have a mask.
+  bool IsPictureStored() const { return !Bound() && !Picture()->PictureMask().empty(); }
 
   void Dispatch(TMessage& message) override;
 

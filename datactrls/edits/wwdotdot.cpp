@@ -4,11 +4,19 @@
 
 #include "datactrls/wwwindow.h"
 #include "platform/classlib/controls/winapi.h"
+#include "platform/classlib/core/typinfo.h"
 #include "platform/classlib/graphics/graphics.h"
 
 IMPLEMENT_CLASS(TwwComboDlgButton, TSpeedButton)
 IMPLEMENT_CLASS(TwwDBCustomCombo, TwwDBCustomEdit)
 IMPLEMENT_CLASS(TwwDBComboDlg, TwwDBCustomCombo)
+
+PUBLISHED(TwwDBComboDlg) {
+  PROP_EVENT(OnCustomDlg);
+  PROP_BOOL(ShowButton, ShowButton, SetShowButton, true);
+  PROP_ENUM(Style, Style, SetStyle, csDropDown);
+  PROP_ENUM(ButtonStyle, ButtonStyle, SetButtonStyle, cbsEllipsis);
+}
 
 namespace {
 // The container is at least 17 pixels wide and high, the button at least 15

@@ -6,6 +6,7 @@
 
 #include "datactrls/edits/edits_fixture.h"
 #include "datactrls/edits/wwdbcomb.h"
+#include "platform/classlib/core/filer.h"
 
 using namespace testing_support;
 
@@ -141,4 +142,45 @@ TEST_F(ComboTest, ListHeightFollowsDropDownCount) {
     EXPECT_EQ(c->PopupList()->Height(), k.rows * c->PopupList()->ItemHeight() + 4) << k.count;
     c->CloseUp(false);
   }
+}
+
+TEST_F(ComboTest, FormDefinitionsPlaceTheEditsCombosAndLocateDialog) {
+  const std::string text =
+      "object Form1: TForm\n"
+      "  object Status: TwwDBComboBox\n"
+      "    MapList = True\n"
+      "    Style = csDropDownList\n"
+      "    ShowMatchText = True\n"
+      "    DropDownCount = 10\n"
+      "    Items.Strings = (\n"
+      "      'New'#9'1'\n"
+      "      'In process'#9'2')\n"
+      "  end\n"
+      "  object Born: TwwDBComboDlg\n"
+      "    ButtonStyle = cbsDownArrow\n"
+      "  end\n"
+      "  object Code: TwwDBEdit\n"
+      "    Picture.PictureMask = '##-##'\n"
+      "    UnboundDataType = wwEdtDate\n"
+      "  end\n"
+      "end\n";
+  TForm read(nullptr);
+  ReadComponentFromText(text, &read);
+  auto* status = dynamic_cast<TwwDBComboBox*>(read.FindComponent("Status"));
+  auto* born = dynamic_cast<TwwDBComboDlg*>(read.FindComponent("Born"));
+  auto* code = dynamic_cast<TwwDBEdit*>(read.FindComponent("Code"));
+  ASSERT_TRUE(status && born && code);
+  EXPECT_TRUE(status->MapList());
+  EXPECT_EQ(status->Style(), csDropDownList);
+  EXPECT_EQ(status->DropDownCount(), 10);
+  EXPECT_EQ(status->StoredToDisplay("2"), "In process");
+  EXPECT_EQ(born->ButtonStyle(), cbsDownArrow);
+  EXPECT_EQ(code->Picture()->PictureMask(), "##-##");
+  EXPECT_EQ(code->UnboundDataType(), wwEdtDate);
+  // A bound edit's picture lives in the dataset, not in the form.
+  code->SetDataSource(source.get());
+  code->SetDataField("Code");
+  EXPECT_EQ(WriteComponentToText(&read).find("PictureMask"), std::string::npos);
+  code->SetDataSource(nullptr);
+  EXPECT_NE(WriteComponentToText(&read).find("Picture.PictureMask = '##-##'"), std::string::npos);
 }

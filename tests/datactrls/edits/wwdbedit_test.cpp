@@ -112,7 +112,9 @@ TEST_F(DBEditTest, InvalidPictureTextKeepsTheFocusUnlessInvalidExitIsAllowed) {
     other->SetFocus();
     Pump();
     EXPECT_EQ(form->ActiveControl(), other);
-    if (bound) EXPECT_EQ(ds->FieldByName("Code")->AsString(), "123");
+    if (bound) {
+      EXPECT_EQ(ds->FieldByName("Code")->AsString(), "123");
+    }
     EXPECT_EQ(boxes.Count(), 0) << (boxes.Count() ? boxes.Texts().front() : "");
     ds->Cancel();
     delete e;
@@ -137,7 +139,9 @@ TEST_F(DBEditTest, AValidatingDataSetRefusesInvalidTextOnExit) {
     EXPECT_EQ(calls, handled ? 1 : 0);
     // The error box, once; the handler's silent abort shows none.
     ASSERT_EQ(boxes.Count(), before + (handled ? 0 : 1));
-    if (!handled) EXPECT_EQ(boxes.Texts().back(), std::string(SMaskEditErr) + ".");
+    if (!handled) {
+      EXPECT_EQ(boxes.Texts().back(), std::string(SMaskEditErr) + ".");
+    }
   }
 }
 
