@@ -159,6 +159,21 @@ TwwLocateDlg::TwwLocateDlg(TComponent* owner) : TForm(owner) {
     SearchValue->SetText("");
     if (!FieldNameComboBox->DroppedDown() && SearchValue->CanFocus()) SearchValue->SetFocus();
   };
+  // Enter in the field list must not search: Next stops being the default
+  // while the list has the focus. Enter closing the dropped list moves on to
+  // the value.
+  FieldNameComboBox->OnEnter = [this](TObject*) {
+    nextWasDefault_ = NextButton->Default();
+    NextButton->SetDefault(false);
+  };
+  FieldNameComboBox->OnExit = [this](TObject*) { NextButton->SetDefault(nextWasDefault_); };
+  FieldNameComboBox->OnKeyDown = [this](TObject*, WORD& key, TShiftState) {
+    enterCloses_ = key == VK_RETURN && FieldNameComboBox->DroppedDown();
+  };
+  FieldNameComboBox->OnCloseUp = [this](TObject*) {
+    if (enterCloses_ && SearchValue->CanFocus()) SearchValue->SetFocus();
+    enterCloses_ = false;
+  };
   SetActiveControl(SearchValue);
   ApplyTexts();
 }

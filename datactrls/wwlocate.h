@@ -66,6 +66,8 @@ class TwwLocateDlg : public TForm {
  private:
   void ApplyTexts();
   void Find(bool fromFirst);
+  bool nextWasDefault_ = true;
+  bool enterCloses_ = false;
 };
 
 using TwwOnInitLocateDlgEvent = std::function<void(TwwLocateDlg* dialog)>;

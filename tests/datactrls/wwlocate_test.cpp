@@ -108,6 +108,7 @@ TEST_F(Locate, TheDialogSearchesWithTheUsersChoices) {
   locate.FieldSelection = fsVisibleFields;
   std::vector<std::string> listed;
   bool clickNext = false;
+  bool nextDefaultInList = true;
   TDialogResponderScope responder([&](TDialogRequest& r) -> TModalResult {
     if (r.Kind != TDialogKind::Form) return mrOk;
     auto* d = static_cast<TwwLocateDlg*>(r.Dialog);
@@ -115,6 +116,9 @@ TEST_F(Locate, TheDialogSearchesWithTheUsersChoices) {
     for (int i = 0; i < d->FieldNameComboBox->Items()->Count(); ++i)
       listed.push_back(d->FieldNameComboBox->Items()->Strings(i));
     if (!clickNext) {
+      d->FieldNameComboBox->SetFocus();
+      nextDefaultInList = d->NextButton->Default();
+      d->SearchValue->SetFocus();
       d->FieldNameComboBox->SetItemIndex(d->FieldNameComboBox->Items()->IndexOf("Full Name"));
       d->SearchValue->SetText("be");
       d->FirstButton->Click();
@@ -128,6 +132,7 @@ TEST_F(Locate, TheDialogSearchesWithTheUsersChoices) {
   EXPECT_EQ(locate.SearchField, "Name");  // the label mapped back
   EXPECT_EQ(locate.FieldValue, "be");
   EXPECT_EQ(Current(), "Bert");
+  EXPECT_FALSE(nextDefaultInList);  // Enter in the field list does not search
   EXPECT_EQ(std::count(listed.begin(), listed.end(), "Age"), 0);  // hidden
   EXPECT_EQ(std::count(listed.begin(), listed.end(), "Photo"), 0);  // not searchable
   EXPECT_EQ(std::count(listed.begin(), listed.end(), "Full Name"), 1);

@@ -184,3 +184,32 @@ TEST_F(ComboTest, FormDefinitionsPlaceTheEditsCombosAndLocateDialog) {
   code->SetDataSource(nullptr);
   EXPECT_NE(WriteComponentToText(&read).find("Picture.PictureMask = '##-##'"), std::string::npos);
 }
+
+TEST_F(ComboTest, ClearKeyEmptiesAndTypingDropsDownAndSearchesTheList) {
+  auto* status = StatusCombo(false);
+  status->SetAllowClearKey(true);
+  status->SetFocus();
+  QTest::keyClick(Native(status), Qt::Key_Delete);
+  EXPECT_EQ(status->EditText(), "");
+  EXPECT_EQ(status->ItemIndex(), -1);
+  EXPECT_EQ(ds->State(), dsEdit);
+  ds->Post();
+  EXPECT_EQ(ds->FieldByName("Status")->AsString(), "");
+
+  auto* fruit = PlaceUnbound<TwwDBComboBox>();
+  for (const char* item : {"Apple", "Banana", "Cherry"}) fruit->Items()->Add(item);
+  fruit->SetAutoDropDown(true);
+  fruit->SetFocus();
+  QTest::keyClick(Native(fruit), Qt::Key_B);
+  ASSERT_TRUE(fruit->IsDroppedDown());
+  EXPECT_EQ(fruit->EditText(), "b");
+  EXPECT_EQ(fruit->PopupList()->ItemIndex(), 1);
+  QTest::keyClick(Native(fruit), Qt::Key_X);  // "bx": no entry, no selection
+  EXPECT_EQ(fruit->PopupList()->ItemIndex(), -1);
+  QTest::keyClick(Native(fruit), Qt::Key_Backspace);
+  QTest::keyClick(Native(fruit), Qt::Key_Down);
+  QTest::keyClick(Native(fruit), Qt::Key_Return);
+  EXPECT_FALSE(fruit->IsDroppedDown());
+  EXPECT_EQ(fruit->EditText(), "Apple");
+  EXPECT_TRUE(fruit->Focused());
+}
