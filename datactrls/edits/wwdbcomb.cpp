@@ -86,6 +86,15 @@ void TwwPopupListbox::MouseUp(TMouseButton button, TShiftState shift, int x, int
   combo_->CloseUp(x >= r.Left && x < r.Right && y >= r.Top && y < r.Bottom);
 }
 
+void TwwPopupListbox::DrawItem(int index, const TRect& rect, TOwnerDrawState state) {
+  if (!combo_->OnDrawItem) {
+    TCustomListBox::DrawItem(index, rect, state);
+    return;
+  }
+  if (!state.Contains(odSelected)) Canvas()->FillRect(rect);
+  combo_->OnDrawItem(this, index, rect, state);
+}
+
 void TwwPopupListbox::SearchKey(char32_t key) {
   std::string text;
   if (combo_->OwnerDrawn()) {
@@ -163,6 +172,19 @@ bool TwwDBComboBox::MapToDisplayText(const std::string& stored, std::string& dis
   if (!mapList_) return false;
   display = StoredToDisplay(stored);
   return true;
+}
+
+void TwwDBComboBox::PaintText(TCanvas* canvas, TRect rect, int x, const std::string& text) {
+  if (!OwnerDrawn() || !OnDrawItem) {
+    TwwDBCustomCombo::PaintText(canvas, rect, x, text);
+    return;
+  }
+  if (itemIndex_ < 0) return;
+  faceCanvas_ = canvas;
+  TOwnerDrawState state;
+  if (Focused()) state.Include(odSelected);
+  OnDrawItem(this, itemIndex_, rect, state);
+  faceCanvas_ = nullptr;
 }
 
 void TwwDBComboBox::DataChange() {

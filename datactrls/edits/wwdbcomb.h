@@ -32,6 +32,7 @@ class TwwPopupListbox : public TCustomListBox {
   void MouseMove(TShiftState Shift, int X, int Y) override;
   void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   void SelectionChangedByUser() override {}
+  void DrawItem(int Index, const TRect& Rect, TOwnerDrawState State) override;
 
  private:
   TwwDBComboBox* combo_;
@@ -81,11 +82,17 @@ class TwwDBComboBox : public TwwDBCustomCombo {
 
   TNotifyEvent OnDropDown;
   TwwComboCloseUpEvent OnCloseUp;
+  // Owner-drawn styles: draws an entry of the pop-up list (Control is the
+  // list) or the current item on the combo's face (Control is the combo).
+  TDrawItemEvent OnDrawItem;
+  // Where the combo's face is drawn, while OnDrawItem runs for it.
+  TCanvas* Canvas() const { return faceCanvas_; }
 
  protected:
   std::string GetStoredText() override;
   bool MapToDisplayText(const std::string& stored, std::string& display) override;
   bool CanEditText() override;
+  void PaintText(TCanvas* canvas, TRect rect, int x, const std::string& text) override;
   void DataChange() override;
   void KeyDown(WORD& Key, TShiftState Shift) override;
   void KeyPress(char32_t& Key) override;
@@ -114,6 +121,7 @@ class TwwDBComboBox : public TwwDBCustomCombo {
   bool autoDropDown_ = false;
   bool showMatchText_ = false;
   bool typingDropDown_ = false;  // the list drops down because of a typed key
+  TCanvas* faceCanvas_ = nullptr;
 };
 
 // Where a drop-down of `size` goes for a control at `control` (screen

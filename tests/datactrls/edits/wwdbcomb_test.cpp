@@ -213,3 +213,31 @@ TEST_F(ComboTest, ClearKeyEmptiesAndTypingDropsDownAndSearchesTheList) {
   EXPECT_EQ(fruit->EditText(), "Apple");
   EXPECT_TRUE(fruit->Focused());
 }
+
+TEST_F(ComboTest, OwnerDrawnStylesDrawTheFaceAndTheListThroughTheEvent) {
+  auto* c = PlaceUnbound<TwwDBComboBox>();
+  c->Items()->Add("Red");
+  c->Items()->Add("Green");
+  c->SetStyle(csOwnerDrawFixed);
+  c->SetItemHeight(16);
+  std::vector<TWinControl*> drawnOn;
+  c->OnDrawItem = [&](TWinControl* control, int index, const TRect& rect, TOwnerDrawState) {
+    drawnOn.push_back(control);
+    TCanvas* canvas = control == c ? c->Canvas() : static_cast<TCustomListBox*>(control)->Canvas();
+    canvas->Brush()->SetColor(index == 0 ? clRed : clLime);
+    canvas->FillRect(rect);
+  };
+  c->SelectItem(0);
+  QTest::keyClicks(Native(c), "g");  // not an edit style: no typing
+  EXPECT_EQ(c->EditText(), "Red");
+  auto face = Snapshot(c);
+  EXPECT_EQ(face->Canvas()->Pixels(8, 8), clRed);
+  ASSERT_FALSE(drawnOn.empty());
+  EXPECT_EQ(drawnOn.back(), c);
+  c->DropDown();
+  auto list = Snapshot(c->PopupList());
+  const TRect second = c->PopupList()->ItemRect(1);
+  EXPECT_EQ(list->Canvas()->Pixels(second.Left + 4, second.Top + 4), clLime);
+  EXPECT_EQ(drawnOn.back(), c->PopupList());
+  c->CloseUp(false);
+}
