@@ -188,3 +188,35 @@ TEST_F(DBEditTest, TheFieldRefusesCharactersItCannotHold) {
   EXPECT_EQ(e->EditText(), "42");
   EXPECT_EQ(beeps.beeps, 1);
 }
+
+TEST_F(DBEditTest, RightAlignedFieldsShowAtTheRightWhileUnfocused) {
+  auto* e = PlaceEdit<TwwDBEdit>("Count");
+  ds->Edit();
+  ds->FieldByName("Count")->SetAsInteger(8888);
+  ds->Post();
+  const auto inkIn = [&](int from, int to) {
+    auto face = Snapshot(e);
+    for (int x = from; x < to; ++x)
+      for (int y = 2; y < e->Height() - 2; ++y)
+        if (face->Canvas()->Pixels(x, y) == clBlack) return true;
+    return false;
+  };
+  EXPECT_FALSE(inkIn(2, e->Width() / 2));
+  EXPECT_TRUE(inkIn(e->Width() / 2, e->Width() - 2));
+}
+
+TEST_F(DBEditTest, AFailedUpdateKeepsTheTextModifiedAndTheFocus) {
+  auto* e = PlaceEdit<TwwDBEdit>("Count");
+  ds->FieldByName("Count")->OnValidate = [](TField*) { throw EDatabaseError("too big"); };
+  e->SetFocus();
+  e->SelectAll();
+  QTest::keyClicks(Native(e), "99");
+  other->SetFocus();
+  Pump();
+  EXPECT_EQ(boxes.Texts().back(), "too big.");
+  EXPECT_EQ(form->ActiveControl(), e);
+  EXPECT_TRUE(e->Modified());
+  EXPECT_THROW(e->UpdateRecordNow(), EDatabaseError);
+  EXPECT_TRUE(e->Modified());
+  EXPECT_EQ(e->SelLength(), 2);
+}
