@@ -16,8 +16,6 @@ IMPLEMENT_CLASS(TMaskEdit, TCustomMaskEdit)
 
 namespace {
 
-constexpr const char* kInvalidInput = "Invalid input value. Use escape key to abandon changes";
-
 std::vector<char32_t> CodePoints(const std::string& s) {
   std::vector<char32_t> out;
   for (std::size_t i = 0; i < s.size();) out.push_back(Utf8Decode(s, i));
@@ -333,7 +331,7 @@ void TCustomMaskEdit::ValidateEdit() {
     TakeFocusBack(pos);
   }
   MessageBeep(0);
-  throw EDBEditError(kInvalidInput);
+  throw EDBEditError(SMaskEditErr);
 }
 
 void TCustomMaskEdit::Dispatch(TMessage& m) {

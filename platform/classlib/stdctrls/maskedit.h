@@ -23,6 +23,8 @@ class EDBEditError : public Exception {
  public:
   using Exception::Exception;
 };
+// Its message, which data-aware edits raise for invalid text too.
+inline constexpr const char* SMaskEditErr = "Invalid input value. Use escape key to abandon changes";
 
 // One position of a mask: a literal, or a place for a character of a class.
 struct TMaskPosition {

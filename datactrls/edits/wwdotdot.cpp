@@ -1,0 +1,185 @@
+#include "datactrls/edits/wwdotdot.h"
+
+#include <algorithm>
+
+#include "datactrls/wwwindow.h"
+#include "platform/classlib/controls/winapi.h"
+#include "platform/classlib/core/typinfo.h"
+#include "platform/classlib/graphics/graphics.h"
+
+IMPLEMENT_CLASS(TwwComboDlgButton, TSpeedButton)
+IMPLEMENT_CLASS(TwwDBCustomCombo, TwwDBCustomEdit)
+IMPLEMENT_CLASS(TwwDBComboDlg, TwwDBCustomCombo)
+
+PUBLISHED(TwwDBComboDlg) {
+  PROP_EVENT(OnCustomDlg);
+  PROP_BOOL(ShowButton, ShowButton, SetShowButton, true);
+  PROP_ENUM(Style, Style, SetStyle, csDropDown);
+  PROP_ENUM(ButtonStyle, ButtonStyle, SetButtonStyle, cbsEllipsis);
+}
+
+namespace {
+// The container is at least 17 pixels wide and high, the button at least 15
+// wide: the sizes of the system's scroll-bar arrow at the smallest fonts.
+constexpr int kMinContainerWidth = 17, kContainerHeight = 17, kMinButtonWidth = 15;
+}  // namespace
+
+TwwComboDlgButton::TwwComboDlgButton(TComponent* owner, TwwDBCustomCombo* combo)
+    : TSpeedButton(owner), combo_(combo) {}
+
+void TwwComboDlgButton::PaintFace(TCanvas* canvas, const TRect& r, TButtonState state) {
+  bool defaultDraw = true;
+  combo_->DrawButtonFace(canvas, r, defaultDraw, state);
+  if (defaultDraw) TSpeedButton::PaintFace(canvas, r, state);
+}
+
+TwwDBCustomCombo::TwwDBCustomCombo(TComponent* owner) : TwwDBCustomEdit(owner) {
+  container_ = new TCustomControl(this);
+  container_->SetBounds(0, 0, std::max(GetSystemMetrics(SM_CXVSCROLL) + 4, kMinContainerWidth),
+                        kContainerHeight);
+  container_->SetTabStop(false);
+  container_->SetParent(this);
+  button_ = new TwwComboDlgButton(this, this);
+  button_->SetBounds(0, 0, std::max(GetSystemMetrics(SM_CXVSCROLL), kMinButtonWidth), kContainerHeight);
+  if (TBitmap* glyph = GetButtonGlyph()) button_->SetGlyph(glyph);
+  button_->OnClick = [this](TObject*) { ButtonClick(); };
+  button_->SetParent(container_);
+  LayoutButton();
+}
+
+void TwwDBCustomCombo::FillCreateParams(TCreateParams& params) {
+  TwwDBCustomEdit::FillCreateParams(params);
+  params.Style = (params.Style & ~(ES_AUTOVSCROLL | ES_WANTRETURN)) | WS_CLIPCHILDREN;
+}
+
+bool TwwDBCustomCombo::GetShowButton() const { return container_->Visible(); }
+
+void TwwDBCustomCombo::SetShowButton(bool value) {
+  container_->SetVisible(value);
+  if (!ComponentState().Contains(csLoading)) SetEditRect();
+  Invalidate();
+}
+
+void TwwDBCustomCombo::SetButtonStyle(TwwComboButtonStyle value) {
+  buttonStyle_ = value;
+  if (TBitmap* glyph = GetButtonGlyph()) button_->SetGlyph(glyph);
+  button_->Invalidate();
+}
+
+bool TwwDBCustomCombo::CanEditText() { return style_ != csDropDownList || IsDroppedDown(); }
+
+TRect TwwDBCustomCombo::GetTextRect() {
+  TRect r = ClientRect();
+  if (GetShowButton()) r.Right = container_->Left();
+  return r;
+}
+
+void TwwDBCustomCombo::SetEditRect() {
+  if (!HandleAllocated()) return;
+  const int margin = BorderStyle() == bsNone ? 2 : 0;
+  const int right = (GetShowButton() ? container_->Left() : ClientWidth()) - 2;
+  TRect r{margin, margin, right, ClientHeight() + 1};
+  Perform(EM_SETRECTNP, 0, reinterpret_cast<LPARAM>(&r));
+}
+
+void TwwDBCustomCombo::LayoutButton() {
+  const int width = button_->Width();
+  container_->SetBounds(ClientWidth() - width, 0, width, ClientHeight());
+  if (BorderStyle() == bsNone) button_->SetBounds(0, -1, width, container_->Height() + 1);
+  else button_->SetBounds(0, 0, width, container_->Height());
+  SetEditRect();
+}
+
+void TwwDBCustomCombo::Resize() {
+  TwwDBCustomEdit::Resize();
+  LayoutButton();
+}
+
+void TwwDBCustomCombo::Loaded() {
+  TwwDBCustomEdit::Loaded();
+  button_->SetWidth(std::max(GetSystemMetrics(SM_CXVSCROLL), kMinButtonWidth));
+  LayoutButton();
+}
+
+void TwwDBCustomCombo::Dispatch(TMessage& message) {
+  TwwDBCustomEdit::Dispatch(message);
+  if (message.Msg == CM_ENABLEDCHANGED) button_->SetEnabled(Enabled());
+}
+
+void TwwDBCustomCombo::ButtonClick() {
+  if (IsDroppedDown()) {
+    CloseUp(true);
+    return;
+  }
+  if (CanFocus()) SetFocus();
+  if (Focused()) DropDown();
+}
+
+void TwwDBCustomCombo::DropDown() {
+  if (!OnCustomDlg) return;
+  droppedDown_ = true;
+  Invalidate();
+  OnCustomDlg(this);
+  if (!CanEditText()) HideCaret();
+  Invalidate();
+  droppedDown_ = false;
+}
+
+void TwwDBCustomCombo::CloseUp(bool accept) {
+  if (accept) MarkModified();
+}
+
+void TwwDBCustomCombo::KeyDown(WORD& key, TShiftState shift) {
+  const bool alt = shift.Contains(ssAlt);
+  if ((key == VK_RETURN || key == VK_ESCAPE) && IsDroppedDown() && !alt) {
+    CloseUp(key == VK_RETURN);
+    key = 0;
+    return;
+  }
+  if ((key == VK_UP || key == VK_DOWN) && alt) {
+    if (IsDroppedDown()) CloseUp(true);
+    else DropDown();
+    key = 0;
+    return;
+  }
+  TwwDBCustomEdit::KeyDown(key, shift);
+}
+
+void TwwDBCustomCombo::KeyPress(char32_t& key) {
+  if ((key >= 32 || key == 8) && !CanEditText()) {
+    key = 0;
+    return;
+  }
+  if (key == U'\t' && IsMasked()) {
+    key = 0;
+    return;
+  }
+  TwwDBCustomEdit::KeyPress(key);
+}
+
+void TwwDBCustomCombo::ToggleFromMouse() {
+  if (IsEditStyle()) return;
+  if (CanFocus()) SetFocus();
+  if (IsDroppedDown()) CloseUp(true);
+  else DropDown();
+}
+
+void TwwDBCustomCombo::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+  if (button == mbLeft) ToggleFromMouse();
+  TwwDBCustomEdit::MouseDown(button, shift, x, y);
+}
+
+void TwwDBCustomCombo::DblClick() {
+  ToggleFromMouse();
+  TwwDBCustomEdit::DblClick();
+}
+
+void TwwDBCustomCombo::DrawButtonFace(TCanvas* canvas, TRect rect, bool& defaultDraw,
+                                      TButtonState state) {
+  if (buttonStyle_ == cbsEllipsis) {
+    wwDrawEllipsisButton(canvas, rect, Enabled() ? state : bsDisabled, false);
+  } else {
+    wwDrawDropDownArrowButton(canvas, rect, state == bsDown, false, Enabled());
+  }
+  defaultDraw = false;
+}

@@ -1,0 +1,298 @@
+#include "datactrls/wwlocate.h"
+
+#include "datactrls/wwfieldcheck.h"
+#include "datactrls/wwintl.h"
+#include "datactrls/wwstr.h"
+#include "platform/classlib/core/format.h"
+#include "platform/classlib/core/strutils.h"
+#include "platform/classlib/core/typinfo.h"
+#include "platform/classlib/db/dataset.h"
+#include "platform/classlib/db/fields.h"
+#include "platform/classlib/dialogs/dialogs.h"
+#include "platform/classlib/stdctrls/choices.h"
+#include "platform/classlib/stdctrls/comboboxes.h"
+#include "platform/classlib/stdctrls/edits.h"
+#include "platform/classlib/stdctrls/stdctrls.h"
+
+IMPLEMENT_CLASS(TwwLocateDlg, TForm)
+IMPLEMENT_CLASS(TwwLocateDialog, TComponent)
+
+PUBLISHED(TwwLocateDialog) {
+  PROP_STR(Caption, Caption, Caption, "Locate Field Value");
+  PROP_OBJ(DataSource, DataSource, SetDataSource);
+  PROP_STR(SearchField, SearchField, SearchField, "");
+  PROP_ENUM(MatchType, MatchType, MatchType, mtPartialMatchStart);
+  PROP_BOOL(CaseSensitive, CaseSensitive, CaseSensitive, false);
+  PROP_ENUM(SortFields, SortFields, SortFields, fsSortByFieldName);
+  PROP_ENUM(DefaultButton, DefaultButton, DefaultButton, dbFindNext);
+  PROP_ENUM(FieldSelection, FieldSelection, FieldSelection, fsAllFields);
+  PROP_BOOL(ShowMessages, ShowMessages, ShowMessages, true);
+  PROP_EVENT(OnInitDialog);
+}
+
+// ---- Matching and searching ---------------------------------------------------
+
+bool wwMatchText(const std::string& fieldText, const std::string& value,
+                 TwwLocateMatchType matchType, bool caseSensitive) {
+  const std::string text = caseSensitive ? fieldText : AnsiUpperCase(fieldText);
+  switch (matchType) {
+    case mtExactMatch: return text == value;
+    case mtPartialMatchStart: return text.rfind(value, 0) == 0;
+    case mtPartialMatchAny: return text.find(value) != std::string::npos;
+  }
+  return false;
+}
+
+namespace {
+
+bool IsMemo(TField* field) { return field->DataType() == ftMemo || field->DataType() == ftFmtMemo; }
+
+// The record's match test. Memo texts are read whole (AsString grows with the
+// text), so no part of a long memo is cut from the comparison.
+bool RecordMatches(TField* field, const std::string& value, bool haveNumber, double number,
+                   TwwLocateMatchType matchType, bool caseSensitive) {
+  if (haveNumber) return !field->IsNull() && field->AsFloat() == number;
+  const std::string text = IsMemo(field) ? field->AsString() : field->Text();
+  return wwMatchText(text, value, matchType, caseSensitive);
+}
+
+// Suspends the dataset's controls for a scan and puts the cursor back.
+class TScreenCursorScope {
+ public:
+  explicit TScreenCursorScope(bool wait) : saved_(Screen ? Screen->Cursor() : crDefault), wait_(wait && Screen) {
+    if (wait_) Screen->SetCursor(crHourGlass);
+  }
+  ~TScreenCursorScope() {
+    if (wait_) Screen->SetCursor(saved_);
+  }
+
+ private:
+  TCursor saved_;
+  bool wait_;
+};
+
+}  // namespace
+
+bool wwLocateValue(bool fromFirst, TDataSet* dataSet, const std::string& fieldName,
+                   const std::string& value, TwwLocateMatchType matchType, bool caseSensitive) {
+  dataSet->CheckBrowseMode();
+  TField* field = dataSet->FindField(fieldName);
+  if (!field) {
+    MessageDlg("Field " + fieldName + " not found.", mtWarning, {mbOK}, 0);
+    return false;
+  }
+  const std::string wanted = caseSensitive ? value : AnsiUpperCase(value);
+  // An exact search on a float field compares numbers when the value is one.
+  double number = 0;
+  const bool haveNumber = matchType == mtExactMatch &&
+                          (field->DataType() == ftFloat || field->DataType() == ftCurrency) &&
+                          TryStrToFloat(value, number);
+  // The class library's tables could seek on their index; every dataset here
+  // (the engine's included) is scanned, and the scan restores the position.
+  const TBookmarkStr saved = dataSet->Bookmark();
+  TScreenCursorScope cursor(IsMemo(field));
+  dataSet->DisableControls();
+  bool found = false;
+  try {
+    if (fromFirst) dataSet->First();
+    else dataSet->Next();
+    while (!dataSet->Eof() && !found) {
+      found = RecordMatches(field, wanted, haveNumber, number, matchType, caseSensitive);
+      if (!found) dataSet->Next();
+    }
+    if (!found) dataSet->SetBookmark(saved);
+  } catch (...) {
+    dataSet->EnableControls();
+    throw;
+  }
+  dataSet->EnableControls();
+  return found;
+}
+
+// ---- The form -----------------------------------------------------------------
+
+namespace {
+
+template <class C>
+C* Add(TWinControl* parent, TComponent* owner, int left, int top, int width, int height) {
+  auto* c = new C(owner);
+  c->SetBounds(left, top, width, height);
+  c->SetParent(parent);
+  return c;
+}
+
+// The form's client size and the rows of its controls.
+constexpr int kClientWidth = 212, kClientHeight = 238;
+
+}  // namespace
+
+TwwLocateDlg::TwwLocateDlg(TComponent* owner) : TForm(owner) {
+  SetCaption("Locate Value");
+  SetBorderStyle(bsDialog);
+  SetPosition(poScreenCenter);
+  SetClientWidth(kClientWidth);
+  SetClientHeight(kClientHeight);
+  Font()->SetStyle(TFontStyles{fsBold});
+  Font()->SetSize(8);
+  SearchTypeGroup = Add<TGroupBox>(this, this, 8, 4, 196, 84);
+  CaseSensitiveCheckBox = Add<TCheckBox>(SearchTypeGroup, this, 10, 16, 180, 17);
+  ExactMatchBtn = Add<TRadioButton>(SearchTypeGroup, this, 10, 32, 180, 17);
+  PartialMatchStartBtn = Add<TRadioButton>(SearchTypeGroup, this, 10, 48, 180, 17);
+  PartialMatchAnyBtn = Add<TRadioButton>(SearchTypeGroup, this, 10, 64, 180, 17);
+  PartialMatchStartBtn->SetChecked(true);
+  FieldsGroup = Add<TGroupBox>(this, this, 8, 92, 196, 48);
+  FieldNameComboBox = Add<TComboBox>(FieldsGroup, this, 10, 18, 176, 21);
+  FieldNameComboBox->SetStyle(csDropDownList);
+  FieldNameComboBox->SetSorted(true);
+  FieldValueGroup = Add<TGroupBox>(this, this, 8, 144, 196, 48);
+  SearchValue = Add<TEdit>(FieldValueGroup, this, 10, 18, 176, 21);
+  FirstButton = Add<TButton>(this, this, 8, 204, 62, 25);
+  NextButton = Add<TButton>(this, this, 75, 204, 62, 25);
+  CancelButton = Add<TButton>(this, this, 142, 204, 62, 25);
+  NextButton->SetDefault(true);
+  CancelButton->SetCancel(true);
+  CancelButton->SetModalResult(mrCancel);
+  FirstButton->OnClick = [this](TObject*) { Find(true); };
+  NextButton->OnClick = [this](TObject*) { Find(false); };
+  // Another field empties the value, which is typed next.
+  FieldNameComboBox->OnChange = [this](TObject*) {
+    SearchValue->SetText("");
+    if (!FieldNameComboBox->DroppedDown() && SearchValue->CanFocus()) SearchValue->SetFocus();
+  };
+  // Enter in the field list must not search: Next stops being the default
+  // while the list has the focus. Enter closing the dropped list moves on to
+  // the value.
+  FieldNameComboBox->OnEnter = [this](TObject*) {
+    nextWasDefault_ = NextButton->Default();
+    NextButton->SetDefault(false);
+  };
+  FieldNameComboBox->OnExit = [this](TObject*) { NextButton->SetDefault(nextWasDefault_); };
+  FieldNameComboBox->OnKeyDown = [this](TObject*, WORD& key, TShiftState) {
+    enterCloses_ = key == VK_RETURN && FieldNameComboBox->DroppedDown();
+  };
+  FieldNameComboBox->OnCloseUp = [this](TObject*) {
+    if (enterCloses_ && SearchValue->CanFocus()) SearchValue->SetFocus();
+    enterCloses_ = false;
+  };
+  SetActiveControl(SearchValue);
+  ApplyTexts();
+}
+
+void TwwLocateDlg::ApplyTexts() {
+  const TwwLocateDialogIntl& t = *wwGlobalIntl()->LocateDialog();
+  const auto set = [](TControl* c, const std::string& caption, const std::string& hint) {
+    if (!caption.empty()) c->SetCaption(caption);
+    c->SetHint(hint);
+  };
+  set(SearchTypeGroup, t.SearchTypeLabel, "");
+  set(CaseSensitiveCheckBox, t.CaseSensitiveLabel, t.CaseSensitiveHint);
+  set(ExactMatchBtn, t.MatchExactLabel, t.MatchExactHint);
+  set(PartialMatchStartBtn, t.MatchStartLabel, t.MatchStartHint);
+  set(PartialMatchAnyBtn, t.MatchAnyLabel, t.MatchAnyHint);
+  set(FieldsGroup, t.FieldsLabel, "");
+  set(FieldNameComboBox, "", t.FieldNameHint);
+  set(FieldValueGroup, t.FieldValueLabel, "");
+  set(SearchValue, "", t.FieldValueHint);
+  set(FirstButton, t.BtnFirst, t.BtnFirstHint);
+  set(NextButton, t.BtnNext, t.BtnNextHint);
+  set(CancelButton, t.BtnCancel, "");
+  Font()->SetStyle(wwGlobalIntl()->DialogFontStyle);
+}
+
+void TwwLocateDlg::DoShow() {
+  ApplyTexts();
+  TForm::DoShow();
+  if (OnShowDialog) OnShowDialog(this);
+}
+
+TwwLocateMatchType TwwLocateDlg::MatchType() const {
+  if (ExactMatchBtn->Checked()) return mtExactMatch;
+  if (PartialMatchStartBtn->Checked()) return mtPartialMatchStart;
+  return mtPartialMatchAny;
+}
+
+void TwwLocateDlg::SetMatchType(TwwLocateMatchType value) {
+  ExactMatchBtn->SetChecked(value == mtExactMatch);
+  PartialMatchStartBtn->SetChecked(value == mtPartialMatchStart);
+  PartialMatchAnyBtn->SetChecked(value == mtPartialMatchAny);
+}
+
+std::string TwwLocateDlg::SelectedFieldName() const {
+  const int index = FieldNameComboBox->ItemIndex();
+  if (!DataSet || index < 0) return {};
+  // Labels are read with "~" as a blank; data fields win over calculated
+  // and lookup fields of the same label.
+  const std::string label = FieldNameComboBox->Items()->Strings(index);
+  for (const bool calcOrLookup : {false, true})
+    for (int i = 0; i < DataSet->Fields().Count(); ++i) {
+      TField* f = DataSet->Fields()[i];
+      if (wwIsCalcOrLookup(f) == calcOrLookup && wwReplaceChar(f->DisplayLabel(), '~', ' ') == label)
+        return f->FieldName();
+    }
+  return {};
+}
+
+void TwwLocateDlg::Find(bool fromFirst) {
+  const std::string field = SelectedFieldName();
+  if (field.empty() || !DataSet) return;
+  if (wwLocateValue(fromFirst, DataSet, field, SearchValue->Text(), MatchType(),
+                    CaseSensitiveCheckBox->Checked())) {
+    SetModalResult(mrOk);
+    return;
+  }
+  const TwwUserMessagesIntl& m = *wwGlobalIntl()->UserMessages();
+  MessageDlg(fromFirst ? m.LocateNoMatches : m.LocateNoMoreMatches, mtInformation, {mbOK}, 0);
+}
+
+// ---- The component ---------------------------------------------------------------
+
+TwwLocateDialog::TwwLocateDialog(TComponent* owner)
+    : TComponent(owner), link_(std::make_unique<TDataLink>()) {}
+
+TwwLocateDialog::~TwwLocateDialog() { link_->SetDataSource(nullptr); }
+
+void TwwLocateDialog::InitDialog(TwwLocateDlg* dialog) {
+  if (OnInitDialog) OnInitDialog(dialog);
+}
+
+void TwwLocateDialog::FillFields(TwwLocateDlg* dialog, TDataSet* dataSet) const {
+  TStrings* items = dialog->FieldNameComboBox->Items();
+  dialog->FieldNameComboBox->SetSorted(SortFields == fsSortByFieldName);
+  for (int i = 0; i < dataSet->Fields().Count(); ++i) {
+    TField* f = dataSet->Fields()[i];
+    if (!wwIsSearchableType(f->DataType())) continue;
+    if (FieldSelection == fsVisibleFields && !f->Visible()) continue;
+    items->Add(wwReplaceChar(f->DisplayLabel(), '~', ' '));
+  }
+}
+
+bool TwwLocateDialog::Execute() {
+  auto dialog = std::make_unique<TwwLocateDlg>(nullptr);
+  TDataSet* dataSet = DataSource() ? DataSource()->DataSet() : nullptr;
+  if (!dataSet || !dataSet->Active()) {
+    MessageDlg("DataSource does not reference an active DataSet", mtError, {mbOK}, 0);
+    return false;
+  }
+  dialog->DataSet = dataSet;
+  FillFields(dialog.get(), dataSet);
+  dialog->NextButton->SetDefault(DefaultButton == dbFindNext);
+  dialog->FirstButton->SetDefault(DefaultButton == dbFindFirst);
+  TField* preset = SearchField.empty() ? nullptr : dataSet->FindField(SearchField);
+  if (preset) {
+    dialog->FieldNameComboBox->SetItemIndex(dialog->FieldNameComboBox->Items()->IndexOf(
+        wwReplaceChar(preset->DisplayLabel(), '~', ' ')));
+    dialog->SearchValue->SetText(FieldValue);
+  } else {
+    dialog->SearchValue->SetText("");
+  }
+  dialog->CaseSensitiveCheckBox->SetChecked(CaseSensitive);
+  dialog->SetMatchType(MatchType);
+  dialog->SetCaption(Caption);
+  dialog->OnShowDialog = [this](TwwLocateDlg* d) { InitDialog(d); };
+  const TModalResult result = dialog->ShowModal();
+  MatchType = dialog->MatchType();
+  CaseSensitive = dialog->CaseSensitiveCheckBox->Checked();
+  FieldValue = dialog->SearchValue->Text();
+  SearchField = dialog->SelectedFieldName();
+  return result == mrOk;
+}

@@ -1,0 +1,243 @@
+// The button edit and the map-list combo: the drop-down protocol by keys and
+// mouse, the pop-up list that never takes the focus, map lookups, matching,
+// Escape and write-back.
+
+#include <gtest/gtest.h>
+
+#include "datactrls/edits/edits_fixture.h"
+#include "datactrls/edits/wwdbcomb.h"
+#include "platform/classlib/core/filer.h"
+
+using namespace testing_support;
+
+namespace {
+
+const char* const kStatus[] = {"New\t1",      "In process\t2", "Fixed/Implemented\t3",
+                               "Verified\t4", "Delegated\t5",  "Deferred\t6",
+                               "No longer relevant\t7", "Will not be fixed/implemented\t8",
+                               "Could not duplicate\t9"};
+
+class ComboTest : public EditsFixture {
+ protected:
+  TwwDBComboBox* StatusCombo(bool matchText = true) {
+    auto* c = PlaceUnbound<TwwDBComboBox>(0);
+    for (const char* item : kStatus) c->Items()->Add(item);
+    c->SetMapList(true);
+    c->SetStyle(csDropDownList);
+    c->SetShowMatchText(matchText);
+    c->SetDropDownCount(10);
+    c->SetDataSource(source.get());
+    c->SetDataField("Status");
+    return c;
+  }
+};
+
+}  // namespace
+
+TEST(wwDropDownPosition, BelowAboveAndRightAligned) {
+  const TRect screen{0, 0, 800, 600};
+  struct Case { TRect control; TSize size; TPoint expected; };
+  const Case cases[] = {
+      {{100, 100, 250, 121}, {150, 100}, {100, 121}},  // room below
+      {{100, 550, 250, 571}, {150, 100}, {100, 450}},  // would pass the bottom: above
+      {{700, 100, 790, 121}, {150, 100}, {640, 121}},  // would pass the right edge
+      {{700, 550, 790, 571}, {150, 100}, {640, 450}},
+  };
+  for (const Case& c : cases) {
+    const TPoint at = wwDropDownPosition(c.control, c.size, screen);
+    EXPECT_EQ(at.x, c.expected.x);
+    EXPECT_EQ(at.y, c.expected.y);
+  }
+}
+
+TEST_F(ComboTest, MapListShowsWordsAndStoresNumbers) {
+  auto* c = StatusCombo();
+  EXPECT_EQ(c->EditText(), "Fixed/Implemented");
+  EXPECT_EQ(c->ItemIndex(), 2);
+  ds->Next();  // "42" is no item's value
+  EXPECT_EQ(c->EditText(), "");
+  EXPECT_EQ(c->ItemIndex(), -1);
+  // Missing TABs and duplicates: the first hit wins, a missing value is empty.
+  c->Items()->Clear();
+  for (const char* item : {"Alpha", "Beta\t2", "Beta\t3", "Gamma\t2"}) c->Items()->Add(item);
+  EXPECT_EQ(c->StoredToDisplay("2"), "Beta");
+  EXPECT_EQ(c->DisplayToStored("Beta"), "2");
+  EXPECT_EQ(c->DisplayToStored("Alpha"), "");
+  EXPECT_EQ(c->StoredToDisplay("9"), "");
+}
+
+TEST_F(ComboTest, ChoosingByKeysWritesTheStoredValue) {
+  auto* c = StatusCombo(false);
+  c->SetFocus();
+  QTest::keyClick(Native(c), Qt::Key_Down, Qt::AltModifier);
+  ASSERT_TRUE(c->IsDroppedDown());
+  EXPECT_EQ(c->PopupList()->ItemIndex(), 2);
+  for (int i = 0; i < 3; ++i) QTest::keyClick(Native(c), Qt::Key_Down);
+  EXPECT_EQ(c->EditText(), "Fixed/Implemented");  // the list moves, not the text
+  QTest::keyClick(Native(c), Qt::Key_Return);
+  EXPECT_FALSE(c->IsDroppedDown());
+  EXPECT_EQ(c->EditText(), "Deferred");
+  ds->Post();
+  EXPECT_EQ(ds->FieldByName("Status")->AsString(), "6");
+  // Closed: Up and Down step through the items; a letter finds the next item.
+  QTest::keyClick(Native(c), Qt::Key_Up);
+  EXPECT_EQ(c->EditText(), "Delegated");
+  QTest::keyClick(Native(c), Qt::Key_N);
+  EXPECT_EQ(c->EditText(), "No longer relevant");
+  // Escape while down closes without taking; Escape then resets the edit.
+  QTest::keyClick(Native(c), Qt::Key_Down, Qt::AltModifier);
+  QTest::keyClick(Native(c), Qt::Key_Down);
+  QTest::keyClick(Native(c), Qt::Key_Escape);
+  EXPECT_FALSE(c->IsDroppedDown());
+  EXPECT_EQ(c->EditText(), "No longer relevant");
+  QTest::keyClick(Native(c), Qt::Key_Escape);
+  EXPECT_EQ(c->EditText(), "Deferred");
+}
+
+TEST_F(ComboTest, ChoosingByMouseLeavesTheFocusInTheCombo) {
+  auto* c = StatusCombo(false);
+  c->SetFocus();
+  ClickButton(c);
+  ASSERT_TRUE(c->IsDroppedDown());
+  TwwPopupListbox* list = c->PopupList();
+  EXPECT_TRUE(list->Visible());
+  EXPECT_EQ(list->Height(), 9 * list->ItemHeight() + 4);
+  const TRect item = list->ItemRect(3);
+  Click(list, item.Left + 5, item.Top + 2);
+  Pump();
+  EXPECT_FALSE(c->IsDroppedDown());
+  EXPECT_FALSE(list->Visible());
+  EXPECT_EQ(c->EditText(), "Verified");
+  EXPECT_EQ(form->ActiveControl(), c);
+  EXPECT_TRUE(c->Focused());
+  // Leaving the combo writes the value back.
+  other->SetFocus();
+  Pump();
+  EXPECT_EQ(ds->FieldByName("Status")->AsString(), "4");
+}
+
+TEST_F(ComboTest, MatchTextFindsFromTheCurrentItemOn) {
+  auto* c = StatusCombo();
+  c->SetFocus();
+  c->SelectAll();
+  struct Step { Qt::Key key; const char* text; int selStart; };
+  const Step steps[] = {{Qt::Key_D, "Delegated", 1}, {Qt::Key_E, "Delegated", 2}, {Qt::Key_F, "Deferred", 3}};
+  for (const Step& s : steps) {
+    QTest::keyClick(Native(c), s.key);
+    EXPECT_EQ(c->EditText(), s.text);
+    EXPECT_EQ(c->SelStart(), s.selStart);
+  }
+  EXPECT_EQ(c->SelLength(), int(std::string("Deferred").size()) - 3);
+  QTest::keyClick(Native(c), Qt::Key_Z);  // no match: dropped in a list style
+  EXPECT_EQ(c->EditText(), "Deferred");
+}
+
+TEST_F(ComboTest, ListHeightFollowsDropDownCount) {
+  auto* c = PlaceUnbound<TwwDBComboBox>();
+  for (int i = 0; i < 12; ++i) c->Items()->Add("Item " + std::to_string(i));
+  struct Case { int count; int rows; };
+  for (const Case& k : {Case{8, 8}, Case{0, 1}, Case{20, 12}}) {
+    c->SetDropDownCount(k.count);
+    c->DropDown();
+    EXPECT_EQ(c->PopupList()->Height(), k.rows * c->PopupList()->ItemHeight() + 4) << k.count;
+    c->CloseUp(false);
+  }
+}
+
+TEST_F(ComboTest, FormDefinitionsPlaceTheEditsCombosAndLocateDialog) {
+  const std::string text =
+      "object Form1: TForm\n"
+      "  object Status: TwwDBComboBox\n"
+      "    MapList = True\n"
+      "    Style = csDropDownList\n"
+      "    ShowMatchText = True\n"
+      "    DropDownCount = 10\n"
+      "    Items.Strings = (\n"
+      "      'New'#9'1'\n"
+      "      'In process'#9'2')\n"
+      "  end\n"
+      "  object Born: TwwDBComboDlg\n"
+      "    ButtonStyle = cbsDownArrow\n"
+      "  end\n"
+      "  object Code: TwwDBEdit\n"
+      "    Picture.PictureMask = '##-##'\n"
+      "    UnboundDataType = wwEdtDate\n"
+      "  end\n"
+      "end\n";
+  TForm read(nullptr);
+  ReadComponentFromText(text, &read);
+  auto* status = dynamic_cast<TwwDBComboBox*>(read.FindComponent("Status"));
+  auto* born = dynamic_cast<TwwDBComboDlg*>(read.FindComponent("Born"));
+  auto* code = dynamic_cast<TwwDBEdit*>(read.FindComponent("Code"));
+  ASSERT_TRUE(status && born && code);
+  EXPECT_TRUE(status->MapList());
+  EXPECT_EQ(status->Style(), csDropDownList);
+  EXPECT_EQ(status->DropDownCount(), 10);
+  EXPECT_EQ(status->StoredToDisplay("2"), "In process");
+  EXPECT_EQ(born->ButtonStyle(), cbsDownArrow);
+  EXPECT_EQ(code->Picture()->PictureMask(), "##-##");
+  EXPECT_EQ(code->UnboundDataType(), wwEdtDate);
+  // A bound edit's picture lives in the dataset, not in the form.
+  code->SetDataSource(source.get());
+  code->SetDataField("Code");
+  EXPECT_EQ(WriteComponentToText(&read).find("PictureMask"), std::string::npos);
+  code->SetDataSource(nullptr);
+  EXPECT_NE(WriteComponentToText(&read).find("Picture.PictureMask = '##-##'"), std::string::npos);
+}
+
+TEST_F(ComboTest, ClearKeyEmptiesAndTypingDropsDownAndSearchesTheList) {
+  auto* status = StatusCombo(false);
+  status->SetAllowClearKey(true);
+  status->SetFocus();
+  QTest::keyClick(Native(status), Qt::Key_Delete);
+  EXPECT_EQ(status->EditText(), "");
+  EXPECT_EQ(status->ItemIndex(), -1);
+  EXPECT_EQ(ds->State(), dsEdit);
+  ds->Post();
+  EXPECT_EQ(ds->FieldByName("Status")->AsString(), "");
+
+  auto* fruit = PlaceUnbound<TwwDBComboBox>();
+  for (const char* item : {"Apple", "Banana", "Cherry"}) fruit->Items()->Add(item);
+  fruit->SetAutoDropDown(true);
+  fruit->SetFocus();
+  QTest::keyClick(Native(fruit), Qt::Key_B);
+  ASSERT_TRUE(fruit->IsDroppedDown());
+  EXPECT_EQ(fruit->EditText(), "b");
+  EXPECT_EQ(fruit->PopupList()->ItemIndex(), 1);
+  QTest::keyClick(Native(fruit), Qt::Key_X);  // "bx": no entry, no selection
+  EXPECT_EQ(fruit->PopupList()->ItemIndex(), -1);
+  QTest::keyClick(Native(fruit), Qt::Key_Backspace);
+  QTest::keyClick(Native(fruit), Qt::Key_Down);
+  QTest::keyClick(Native(fruit), Qt::Key_Return);
+  EXPECT_FALSE(fruit->IsDroppedDown());
+  EXPECT_EQ(fruit->EditText(), "Apple");
+  EXPECT_TRUE(fruit->Focused());
+}
+
+TEST_F(ComboTest, OwnerDrawnStylesDrawTheFaceAndTheListThroughTheEvent) {
+  auto* c = PlaceUnbound<TwwDBComboBox>();
+  c->Items()->Add("Red");
+  c->Items()->Add("Green");
+  c->SetStyle(csOwnerDrawFixed);
+  c->SetItemHeight(16);
+  std::vector<TWinControl*> drawnOn;
+  c->OnDrawItem = [&](TWinControl* control, int index, const TRect& rect, TOwnerDrawState) {
+    drawnOn.push_back(control);
+    TCanvas* canvas = control == c ? c->Canvas() : static_cast<TCustomListBox*>(control)->Canvas();
+    canvas->Brush()->SetColor(index == 0 ? clRed : clLime);
+    canvas->FillRect(rect);
+  };
+  c->SelectItem(0);
+  QTest::keyClicks(Native(c), "g");  // not an edit style: no typing
+  EXPECT_EQ(c->EditText(), "Red");
+  auto face = Snapshot(c);
+  EXPECT_EQ(face->Canvas()->Pixels(8, 8), clRed);
+  ASSERT_FALSE(drawnOn.empty());
+  EXPECT_EQ(drawnOn.back(), c);
+  c->DropDown();
+  auto list = Snapshot(c->PopupList());
+  const TRect second = c->PopupList()->ItemRect(1);
+  EXPECT_EQ(list->Canvas()->Pixels(second.Left + 4, second.Top + 4), clLime);
+  EXPECT_EQ(drawnOn.back(), c->PopupList());
+  c->CloseUp(false);
+}

@@ -1,0 +1,222 @@
+// The masked data-aware edit: picture typing, date completion on a stopped
+// clock, Escape, write-back on exit and post, the exit check.
+
+#include <gtest/gtest.h>
+
+#include "datactrls/edits/wwdbedit.h"
+#include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/core/clock.h"
+#include "platform/win32/msgbox.h"
+#include "datactrls/edits/edits_fixture.h"
+
+using namespace testing_support;
+
+TEST(wwCompleteDateTimeText, StepsThroughDateAndTime) {
+  TFormatSettings fs = FormatSettings;
+  fs.ShortDateFormat = "M/d/yy";
+  fs.DateSeparator = '/';
+  fs.TimeSeparator = ':';
+  fs.TimeAMString = "AM";
+  fs.TimePMString = "PM";
+  const TDateTime now = EncodeDate(1998, 3, 7) + EncodeTime(14, 5, 9, 0);
+  struct Case { const char* text; TFieldType type; const char* format; const char* expected; };
+  const Case cases[] = {
+      {"", ftDate, "M/d/yy", "3/"},
+      {"3/", ftDate, "M/d/yy", "3/7/"},
+      {"3/7/", ftDate, "M/d/yy", "3/7/98"},
+      {"3/7/98", ftDate, "M/d/yy", "3/7/98"},   // complete: nothing more
+      {"12", ftDate, "M/d/yy", "12/"},          // a typed part gets its separator
+      {"", ftDate, "dd/mm/yyyy", "07/"},        // day first, two digits
+      {"07/03/", ftDate, "dd/mm/yyyy", "07/03/1998"},
+      {"", ftDate, "yyyy/m/d", "1998/"},
+      {"3/7/98", ftDateTime, "M/d/yy", "3/7/98 "},
+      {"3/7/98 ", ftDateTime, "M/d/yy", "3/7/98 2:"},
+      {"3/7/98 2:", ftDateTime, "M/d/yy", "3/7/98 2:05:"},
+      {"3/7/98 2:05:", ftDateTime, "M/d/yy", "3/7/98 2:05:09"},
+      {"3/7/98 2:05:09", ftDateTime, "M/d/yy", "3/7/98 2:05:09 PM"},
+      {"3/7/98 2:05:09 PM", ftDateTime, "M/d/yy", "3/7/98 2:05:09 PM"},
+      {"2", ftTime, "M/d/yy", "2:"},
+  };
+  for (const Case& c : cases) {
+    fs.ShortDateFormat = c.format;
+    EXPECT_EQ(wwCompleteDateTimeText(c.text, c.type, now, fs), c.expected) << c.text << " " << c.format;
+  }
+  fs.TimeAMString.clear();  // a 24-hour clock: no AM/PM, complete after seconds
+  EXPECT_EQ(wwCompleteDateTimeText("", ftTime, now, fs), "14:");
+  EXPECT_EQ(wwCompleteDateTimeText("14:05:09", ftTime, now, fs), "14:05:09");
+}
+
+class DBEditTest : public EditsFixture {};
+
+TEST_F(DBEditTest, SpaceCompletesTheDateFromTheClock) {
+  TTestClock clock(EncodeDate(1998, 3, 7) + EncodeTime(9, 30, 0, 0));
+  ScopedDateFormat format("M/d/yy");
+  auto* e = PlaceEdit<TwwDBEdit>("Born");
+  ds->Edit();
+  ds->FieldByName("Born")->Clear();
+  e->SetFocus();
+  const char* expected[] = {"3/", "3/7/", "3/7/98"};
+  for (const char* text : expected) {
+    QTest::keyClick(Native(e), Qt::Key_Space);
+    EXPECT_EQ(e->EditText(), text);
+  }
+  // In the middle of the text the space is typed as it is.
+  e->SetSelStart(2);
+  QTest::keyClick(Native(e), Qt::Key_Space);
+  EXPECT_EQ(e->EditText(), "3/ 7/98");
+}
+
+TEST_F(DBEditTest, PictureMaskFillsLiteralsAndRefusesWithABeep) {
+  ds->PictureMasks()->Add("Code\t##-##\tT\tT");
+  auto* e = PlaceEdit<TwwDBEdit>("Code");
+  BeepCounter beeps;
+  e->SetFocus();
+  QTest::keyClicks(Native(e), "1234");
+  EXPECT_EQ(e->EditText(), "12-34");
+  EXPECT_EQ(ds->State(), dsEdit);  // typing put the dataset into edit
+  EXPECT_EQ(beeps.beeps, 0);
+  QTest::keyClick(Native(e), Qt::Key_A);
+  EXPECT_EQ(e->EditText(), "12-34");
+  EXPECT_EQ(beeps.beeps, 1);
+  ds->Post();  // post asks the edit for its text
+  EXPECT_EQ(ds->FieldByName("Code")->AsString(), "12-34");
+}
+
+TEST_F(DBEditTest, InvalidPictureTextKeepsTheFocusUnlessInvalidExitIsAllowed) {
+  ds->ValidateWithMask = false;  // the exit check alone
+  for (const bool bound : {true, false}) {
+    SCOPED_TRACE(bound);
+    auto* e = bound ? PlaceEdit<TwwDBEdit>("Code") : PlaceUnbound();
+    e->Picture()->SetPictureMask("###");
+    BeepCounter beeps;
+    std::vector<bool> checks;
+    e->OnCheckValue = [&](TObject*, bool passes) { checks.push_back(passes); };
+    e->SetFocus();
+    QTest::keyClicks(Native(e), "12");
+    other->SetFocus();
+    Pump();
+    EXPECT_TRUE(e->InvalidOnExit());
+    EXPECT_EQ(form->ActiveControl(), e);
+    EXPECT_GE(beeps.beeps, 1);
+    ASSERT_FALSE(checks.empty());
+    EXPECT_FALSE(checks.back());
+    if (bound) {
+      EXPECT_FALSE(e->Picture()->AllowInvalidExit());  // cannot be set on a bound edit
+      e->Picture()->SetAllowInvalidExit(true);
+      EXPECT_FALSE(e->Picture()->AllowInvalidExit());
+      QTest::keyClick(Native(e), Qt::Key_End);
+      QTest::keyClick(Native(e), Qt::Key_3);
+    } else {
+      e->Picture()->SetAllowInvalidExit(true);
+    }
+    other->SetFocus();
+    Pump();
+    EXPECT_EQ(form->ActiveControl(), other);
+    if (bound) {
+      EXPECT_EQ(ds->FieldByName("Code")->AsString(), "123");
+    }
+    EXPECT_EQ(boxes.Count(), 0) << (boxes.Count() ? boxes.Texts().front() : "");
+    ds->Cancel();
+    delete e;
+  }
+}
+
+TEST_F(DBEditTest, AValidatingDataSetRefusesInvalidTextOnExit) {
+  ds->PictureMasks()->Add("Code\t###\tT\tT");
+  auto* e = PlaceEdit<TwwDBEdit>("Code");
+  for (const bool handled : {false, true}) {
+    SCOPED_TRACE(handled);
+    int calls = 0;
+    if (handled) ds->OnInvalidValue = [&](TObject*, TField* f) { ++calls; throw EAbort(f->FieldName()); };
+    const int before = boxes.Count();
+    e->SetFocus();
+    e->SelectAll();
+    QTest::keyClicks(Native(e), "12");
+    other->SetFocus();
+    Pump();
+    EXPECT_EQ(form->ActiveControl(), e);  // the focus came back
+    EXPECT_EQ(ds->FieldByName("Code")->AsString(), "11-22");
+    EXPECT_EQ(calls, handled ? 1 : 0);
+    // The error box, once; the handler's silent abort shows none.
+    ASSERT_EQ(boxes.Count(), before + (handled ? 0 : 1));
+    if (!handled) {
+      EXPECT_EQ(boxes.Texts().back(), std::string(SMaskEditErr) + ".");
+    }
+  }
+}
+
+TEST_F(DBEditTest, EscapeResetsAndExitWritesBack) {
+  auto* e = PlaceEdit<TwwDBEdit>("Name");
+  e->SetFocus();
+  QTest::keyClicks(Native(e), "Zed");
+  EXPECT_EQ(ds->State(), dsEdit);
+  QTest::keyClick(Native(e), Qt::Key_Escape);
+  EXPECT_EQ(e->EditText(), "Ann");
+  EXPECT_EQ(e->SelLength(), 3);
+  QTest::keyClicks(Native(e), "Bo");
+  other->SetFocus();
+  Pump();
+  EXPECT_EQ(ds->FieldByName("Name")->AsString(), "Bo");
+  ds->Post();
+  ds->Next();
+  EXPECT_EQ(e->EditText(), "Cy");
+}
+
+TEST_F(DBEditTest, AReadOnlySourceDropsKeysAndTheSpaceBeeps) {
+  TTestClock clock(EncodeDate(1998, 3, 7));
+  ds->ReadOnly = true;
+  auto* name = PlaceEdit<TwwDBEdit>("Name");
+  auto* born = PlaceEdit<TwwDBEdit>("Born", 30);
+  BeepCounter beeps;
+  name->SetFocus();
+  QTest::keyClicks(Native(name), "xy");
+  EXPECT_EQ(name->EditText(), "Ann");
+  EXPECT_EQ(ds->State(), dsBrowse);
+  born->SetFocus();
+  born->SelectAll();
+  QTest::keyClick(Native(born), Qt::Key_Space);
+  EXPECT_EQ(beeps.beeps, 1);
+  EXPECT_EQ(ds->State(), dsBrowse);
+}
+
+TEST_F(DBEditTest, TheFieldRefusesCharactersItCannotHold) {
+  auto* e = PlaceEdit<TwwDBEdit>("Count");
+  BeepCounter beeps;
+  e->SetFocus();
+  e->SelectAll();
+  QTest::keyClicks(Native(e), "4x2");
+  EXPECT_EQ(e->EditText(), "42");
+  EXPECT_EQ(beeps.beeps, 1);
+}
+
+TEST_F(DBEditTest, RightAlignedFieldsShowAtTheRightWhileUnfocused) {
+  auto* e = PlaceEdit<TwwDBEdit>("Count");
+  ds->Edit();
+  ds->FieldByName("Count")->SetAsInteger(8888);
+  ds->Post();
+  const auto inkIn = [&](int from, int to) {
+    auto face = Snapshot(e);
+    for (int x = from; x < to; ++x)
+      for (int y = 2; y < e->Height() - 2; ++y)
+        if (face->Canvas()->Pixels(x, y) == clBlack) return true;
+    return false;
+  };
+  EXPECT_FALSE(inkIn(2, e->Width() / 2));
+  EXPECT_TRUE(inkIn(e->Width() / 2, e->Width() - 2));
+}
+
+TEST_F(DBEditTest, AFailedUpdateKeepsTheTextModifiedAndTheFocus) {
+  auto* e = PlaceEdit<TwwDBEdit>("Count");
+  ds->FieldByName("Count")->OnValidate = [](TField*) { throw EDatabaseError("too big"); };
+  e->SetFocus();
+  e->SelectAll();
+  QTest::keyClicks(Native(e), "99");
+  other->SetFocus();
+  Pump();
+  EXPECT_EQ(boxes.Texts().back(), "too big.");
+  EXPECT_EQ(form->ActiveControl(), e);
+  EXPECT_TRUE(e->Modified());
+  EXPECT_THROW(e->UpdateRecordNow(), EDatabaseError);
+  EXPECT_TRUE(e->Modified());
+  EXPECT_EQ(e->SelLength(), 2);
+}

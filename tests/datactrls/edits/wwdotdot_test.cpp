@@ -1,0 +1,43 @@
+// The edit with a drop-down button: the button and Alt+Down run the dialog,
+// the list style refuses typing, the text area without the button.
+
+#include <gtest/gtest.h>
+
+#include "datactrls/edits/edits_fixture.h"
+#include "datactrls/edits/wwdotdot.h"
+
+using namespace testing_support;
+
+using ButtonEditTest = EditsFixture;
+
+TEST_F(ButtonEditTest, ButtonEditRunsItsDialogByButtonAndAltDown) {
+  auto* c = PlaceEdit<TwwDBComboDlg>("Name");
+  ClickButton(c);  // without OnCustomDlg: only the focus
+  EXPECT_TRUE(c->Focused());
+  EXPECT_FALSE(c->IsDroppedDown());
+  std::vector<bool> downDuring;
+  c->OnCustomDlg = [&](TObject* sender) {
+    downDuring.push_back(static_cast<TwwDBComboDlg*>(sender)->IsDroppedDown());
+  };
+  other->SetFocus();
+  ClickButton(c);
+  QTest::keyClick(Native(c), Qt::Key_Down, Qt::AltModifier);
+  EXPECT_EQ(downDuring, (std::vector<bool>{true, true}));
+  EXPECT_FALSE(c->IsDroppedDown());
+  EXPECT_EQ(c->EditText(), "Ann");  // the key was used up
+  // Without the button the text takes the whole width.
+  const int withButton = c->EditRect().Right;
+  c->SetShowButton(false);
+  EXPECT_EQ(c->EditRect().Right, c->ClientWidth() - 2);
+  EXPECT_LT(withButton, c->EditRect().Right);
+}
+
+TEST_F(ButtonEditTest, DropDownListStyleRefusesTypingUntilOpen) {
+  auto* c = PlaceEdit<TwwDBComboDlg>("Name");
+  c->SetStyle(csDropDownList);
+  c->SetFocus();
+  c->SelectAll();
+  QTest::keyClicks(Native(c), "xy");
+  EXPECT_EQ(c->EditText(), "Ann");
+  EXPECT_EQ(ds->State(), dsBrowse);
+}

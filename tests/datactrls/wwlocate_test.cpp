@@ -1,0 +1,149 @@
+// Finding a record by one field's value over a real engine table: the kinds of
+// match, First and Next, long memo texts, bad input, and the locate dialog
+// answered through the responder.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "datactrls/wwlocate.h"
+#include "datactrls/wwtadatasets.h"
+#include "dbengine/accbinding_fixture.h"
+#include "platform/classlib/controls/forms.h"
+#include "platform/classlib/dialogs/dialogs.h"
+#include "platform/classlib/stdctrls/comboboxes.h"
+#include "platform/classlib/stdctrls/edits.h"
+#include "platform/classlib/stdctrls/stdctrls.h"
+
+namespace {
+
+// Far beyond any fixed text buffer: a memo compared in part would miss it.
+const std::string kLongNotes = std::string(70000, 'x') + "needle";
+
+class Locate : public accesstest::BindingFixture {
+ protected:
+  void Populate(dao::TDatabaseCore& db) override {
+    db.Execute("INSERT INTO People (Name, Age, Score) VALUES ('Anna', 30, 1.5)");
+    db.Execute("INSERT INTO People (Name, Age, Score, Notes) VALUES ('Bert', 25, 2, 'short')");
+    db.Execute("INSERT INTO People (Name, Age, Score) VALUES ('Carl', 30, 2.25)");
+    db.Execute("INSERT INTO People (Name, Age, Notes) VALUES ('Bernd', 40, '" + kLongNotes + "')");
+  }
+  void SetUp() override {
+    BindingFixture::SetUp();
+    Application->Initialize();
+    table = Make<TwwtaTable>();
+    table->SetTableName("People");
+    table->Open();
+    source.SetDataSet(table.get());
+  }
+  void TearDown() override {
+    source.SetDataSet(nullptr);
+    table.reset();
+    BindingFixture::TearDown();
+  }
+  std::string Current() { return table->FieldByName("Name")->AsString(); }
+
+  std::unique_ptr<TwwtaTable> table;
+  TDataSource source;
+};
+
+}  // namespace
+
+TEST(wwMatchText, KindsOfMatch) {
+  struct Case { const char* text; const char* value; TwwLocateMatchType type; bool cs; bool expected; };
+  const Case cases[] = {
+      {"Anna", "ANNA", mtExactMatch, false, true},   {"Anna", "ANNA", mtExactMatch, true, false},
+      {"Anna", "ANN", mtExactMatch, false, false},   {"", "", mtExactMatch, false, true},
+      {"Anna", "AN", mtPartialMatchStart, false, true}, {"Anna", "", mtPartialMatchStart, false, true},
+      {"Anna", "NN", mtPartialMatchStart, false, false}, {"Anna", "NN", mtPartialMatchAny, false, true},
+      {"Anna", "nn", mtPartialMatchAny, true, true},  {"Anna", "NN", mtPartialMatchAny, true, false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(wwMatchText(c.text, c.value, c.type, c.cs), c.expected) << c.text << "/" << c.value;
+}
+
+TEST_F(Locate, ScansTheEngineTableAndRestoresThePositionWhenNothingMatches) {
+  struct Step { bool first; const char* field; const char* value; TwwLocateMatchType type; bool cs;
+                bool found; const char* at; };
+  const Step steps[] = {
+      {true, "Name", "anna", mtExactMatch, false, true, "Anna"},
+      {true, "Name", "be", mtPartialMatchStart, false, true, "Bert"},
+      {false, "Name", "be", mtPartialMatchStart, false, true, "Bernd"},
+      {false, "Name", "be", mtPartialMatchStart, false, false, "Bernd"},  // no more: stays
+      {true, "Name", "ar", mtPartialMatchAny, false, true, "Carl"},
+      {true, "Name", "carl", mtExactMatch, true, false, "Carl"},
+      {true, "Score", "2.25", mtExactMatch, false, true, "Carl"},        // numbers compared
+      {true, "Score", "2", mtExactMatch, false, true, "Bert"},
+      {true, "Notes", "NEEDLE", mtPartialMatchAny, false, true, "Bernd"},  // the whole memo
+      {true, "Notes", "", mtExactMatch, false, true, "Anna"},              // an empty text
+      {false, "Name", "", mtPartialMatchStart, false, true, "Bert"},       // the first tried
+  };
+  for (const Step& s : steps) {
+    EXPECT_EQ(wwLocateValue(s.first, table.get(), s.field, s.value, s.type, s.cs), s.found)
+        << s.field << " " << s.value;
+    EXPECT_EQ(Current(), s.at) << s.field << " " << s.value;
+  }
+}
+
+TEST_F(Locate, AMissingFieldOrAnUnconvertibleValueFindsNothing) {
+  TDialogResponderScope boxes([](TDialogRequest&) { return mrOk; });
+  table->Last();
+  EXPECT_FALSE(wwLocateValue(true, table.get(), "Nope", "x", mtExactMatch, false));
+  EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"Field Nope not found."}));
+  EXPECT_FALSE(wwLocateValue(true, table.get(), "Score", "abc", mtExactMatch, false));
+  EXPECT_EQ(Current(), "Bernd");
+  // An edited record is posted before the search.
+  table->First();
+  table->Edit();
+  table->FieldByName("Name")->SetAsString("Anne");
+  EXPECT_TRUE(wwLocateValue(true, table.get(), "Name", "anne", mtExactMatch, false));
+  EXPECT_EQ(table->State(), dsBrowse);
+}
+
+TEST_F(Locate, TheDialogSearchesWithTheUsersChoices) {
+  table->FieldByName("Name")->SetDisplayLabel("Full~Name");
+  table->FieldByName("Age")->SetVisible(false);
+  TwwLocateDialog locate(nullptr);
+  locate.SetDataSource(&source);
+  locate.FieldSelection = fsVisibleFields;
+  std::vector<std::string> listed;
+  bool clickNext = false;
+  bool nextDefaultInList = true;
+  TDialogResponderScope responder([&](TDialogRequest& r) -> TModalResult {
+    if (r.Kind != TDialogKind::Form) return mrOk;
+    auto* d = static_cast<TwwLocateDlg*>(r.Dialog);
+    listed.clear();
+    for (int i = 0; i < d->FieldNameComboBox->Items()->Count(); ++i)
+      listed.push_back(d->FieldNameComboBox->Items()->Strings(i));
+    if (!clickNext) {
+      d->FieldNameComboBox->SetFocus();
+      nextDefaultInList = d->NextButton->Default();
+      d->SearchValue->SetFocus();
+      d->FieldNameComboBox->SetItemIndex(d->FieldNameComboBox->Items()->IndexOf("Full Name"));
+      d->SearchValue->SetText("be");
+      d->FirstButton->Click();
+    } else {
+      d->NextButton->Click();
+      d->NextButton->Click();  // past the last match: a box, the form stays
+    }
+    return d->ModalResult() == mrNone ? mrCancel : d->ModalResult();
+  });
+  EXPECT_TRUE(locate.Execute());
+  EXPECT_EQ(locate.SearchField, "Name");  // the label mapped back
+  EXPECT_EQ(locate.FieldValue, "be");
+  EXPECT_EQ(Current(), "Bert");
+  EXPECT_FALSE(nextDefaultInList);  // Enter in the field list does not search
+  EXPECT_EQ(std::count(listed.begin(), listed.end(), "Age"), 0);  // hidden
+  EXPECT_EQ(std::count(listed.begin(), listed.end(), "Photo"), 0);  // not searchable
+  EXPECT_EQ(std::count(listed.begin(), listed.end(), "Full Name"), 1);
+  clickNext = true;
+  EXPECT_TRUE(locate.Execute());  // the first Next finds Bernd and closes
+  EXPECT_EQ(Current(), "Bernd");
+  EXPECT_FALSE(locate.Execute());
+  EXPECT_EQ(responder.Texts().back(), "No more matches found");
+  EXPECT_EQ(Current(), "Bernd");
+  // Without an active dataset the dialog does not open.
+  table->Close();
+  EXPECT_FALSE(locate.Execute());
+  EXPECT_EQ(responder.Texts().back(), "DataSource does not reference an active DataSet");
+}
