@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/classlib/controls/forms.h"
+#include "platform/classlib/core/filer.h"
 #include "platform/classlib/core/fileutils.h"
 #include "platform/classlib/core/format.h"
 #include "platform/classlib/core/strutils.h"
@@ -116,7 +117,16 @@ int ppToTenthsOfMM(float value, TppUnitType units) {
   }
 }
 
-int32_t ppReadCoordinate(double stored) { return ClampInt32(std::trunc(stored)); }
+int32_t ppReadCoordinate(double stored) { return ClampInt32(RoundEven(stored)); }
+
+int32_t ppReadMMValue(TReader* reader) {
+  switch (reader->NextValue()) {
+    case vaInt8: case vaInt16: case vaInt32: case vaInt64:
+      return ClampInt32(double(reader->ReadInt64()));
+    default:
+      return ppReadCoordinate(reader->ReadFloat());
+  }
+}
 
 // ---- The page definition ------------------------------------------------------
 

@@ -49,8 +49,11 @@ int ppMMToPixels(int32_t value, int dpi);
 float ppFromTenthsOfMM(int tenths, TppUnitType units);
 int ppToTenthsOfMM(float value, TppUnitType units);
 // A stored coordinate written as an integer or a float: the integer, or the
-// float truncated (clamped to the Int32 range).
+// float rounded half to even (clamped to the Int32 range).
 int32_t ppReadCoordinate(double stored);
+class TReader;
+// Reads such a coordinate (an "mm…" key) from a form stream.
+int32_t ppReadMMValue(TReader* reader);
 
 // ---- The page definition --------------------------------------------------
 

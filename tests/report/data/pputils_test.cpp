@@ -43,7 +43,8 @@ TEST_F(ReportUtils, ConversionsToThousandthsRoundHalfToEvenAndClamp) {
   for (const Case& c : cases)
     EXPECT_EQ(ppToMMThousandths(c.value, c.units, c.dpi), c.expected)
         << c.value << " units " << int(c.units);
-  EXPECT_EQ(ppReadCoordinate(1234.99), 1234);
+  EXPECT_EQ(ppReadCoordinate(1234.5), 1234);
+  EXPECT_EQ(ppReadCoordinate(1235.5), 1236);
   EXPECT_EQ(ppReadCoordinate(1e300), INT32_MAX);
   EXPECT_EQ(ppToScreenPixels(1.0f, utInches), 95);  // 95.9999: truncated
   EXPECT_FLOAT_EQ(ppFromScreenPixels(96, utInches), 1.0f);
