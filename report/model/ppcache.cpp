@@ -21,7 +21,10 @@ int TppCacheOwner::LanguageBase() const { return ppLanguageBase(lgEnglish); }
 
 IMPLEMENT_CLASS(TppCacheable, TppCommunicator)
 
-TppCacheable::~TppCacheable() = default;
+// Leaves the manager while still whole, so the manager never sees a half-destroyed object.
+TppCacheable::~TppCacheable() {
+  if (cacheManager_) cacheManager_->UnregisterObject(this);
+}
 
 void TppCacheable::IncludeState(uint16_t states) {
   const uint16_t before = state_;
@@ -125,11 +128,6 @@ void TppCacheManager::RegisterObject(TppCacheable* object) {
 void TppCacheManager::UnregisterObject(TppCacheable* object) {
   std::erase(objects_, object);
   RemoveNotify(object);
-}
-
-void TppCacheManager::Notify(TppCommunicator* sender, int operation) {
-  if (operation == ppopRemove) std::erase(objects_, static_cast<TppCacheable*>(sender));
-  inherited::Notify(sender, operation);
 }
 
 void TppCacheManager::Reset() {

@@ -128,9 +128,6 @@ class TppCacheManager : public TppCommunicator {
   // EPrintError "Not enough disk space to print report." in file mode.
   void SwitchToFiles();
 
- protected:
-  void Notify(TppCommunicator* sender, int operation) override;
-
  private:
   class TCappedStream;
   void AttachStream(TppCacheable* object);
