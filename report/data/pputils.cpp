@@ -13,6 +13,7 @@
 #include "platform/classlib/core/strutils.h"
 #include "platform/classlib/graphics/drawing.h"
 #include "platform/classlib/graphics/images.h"
+#include "platform/classlib/stdctrls/maskedit.h"
 
 namespace {
 
@@ -299,6 +300,41 @@ std::string ppCalcText(TppCalcType kind, const TppCalcValues& values, int langua
     case ctCustom: return {};
   }
   return {};
+}
+
+// ---- Display formatting -----------------------------------------------------------
+
+namespace {
+
+std::string FormatValue(const std::string& fmt, TppDataType dataType, const Variant& value) {
+  switch (dataType) {
+    case dtDate:
+      return fmt.empty() ? DateToStr(value.AsDateTime()) : FormatDateTime(fmt, value.AsDateTime());
+    case dtTime:
+      return fmt.empty() ? TimeToStr(value.AsDateTime()) : FormatDateTime(fmt, value.AsDateTime());
+    case dtDateTime:
+      return FormatDateTime(fmt.empty() ? "c" : fmt, value.AsDateTime());
+    case dtInteger:
+    case dtDouble:
+      return fmt.empty() ? FloatToStrF(value.AsDouble(), ffGeneral, 15, 0)
+                         : FormatFloat(fmt, value.AsDouble());
+    case dtString:
+      return fmt.empty() ? value.AsString() : FormatMaskText(fmt, value.AsString());
+    default:
+      return {};
+  }
+}
+
+}  // namespace
+
+std::string ppFormat(const std::string& displayFormat, TppDataType dataType,
+                     const Variant& value) {
+  if (value.IsNull()) return {};
+  try {
+    return FormatValue(displayFormat, dataType, value);
+  } catch (const Exception&) {
+    return {};  // a value of another type prints as nothing rather than stopping the report
+  }
 }
 
 // ---- Fonts ----------------------------------------------------------------------

@@ -12,6 +12,7 @@
 #include "platform/classlib/core/persistent.h"
 #include "platform/classlib/core/strings.h"
 #include "platform/classlib/core/typinfo.h"
+#include "platform/classlib/core/variant.h"
 #include "platform/classlib/graphics/graphics.h"
 
 DECLARE_ENUM(TppUnitType, utScreenPixels, utInches, utMillimeters, utPrinterPixels,
@@ -23,6 +24,10 @@ DECLARE_ENUM(TppLanguageType, lgCustom, lgDanish, lgDutch, lgEnglish, lgFrench, 
 
 DECLARE_ENUM(TppCalcType, ctDate, ctDateTime, ctPrintDateTime, ctPageCount, ctPageSet,
              ctPageSetDesc, ctPageNo, ctPageNoDesc, ctTime, ctCustom)
+
+// The type of a field value as a data pipeline reports it.
+DECLARE_ENUM(TppDataType, dtBoolean, dtDate, dtTime, dtDateTime, dtInteger, dtLongint, dtDouble,
+             dtString, dtBLOB, dtNotKnown, dtMemo, dtGraphic)
 
 // Which resolution of a device a pixel conversion uses.
 enum class TppPixelAxis { Horizontal, Vertical };
@@ -127,6 +132,15 @@ struct TppCalcValues {
   TDateTime PrintDateTime;
 };
 std::string ppCalcText(TppCalcType kind, const TppCalcValues& values, int languageBase);
+
+// ---- Display formatting ------------------------------------------------------
+
+// A field value as text components show it: dates and times with the
+// display format or the system's, numbers with it as a float format (else
+// 15 significant digits), strings through it as an edit mask. Null, a value
+// that does not convert, and other types give an empty text.
+std::string ppFormat(const std::string& displayFormat, TppDataType dataType,
+                     const Variant& value);
 
 // ---- Fonts ----------------------------------------------------------------
 

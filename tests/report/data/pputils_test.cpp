@@ -151,6 +151,26 @@ TEST_F(ReportUtils, CalcTexts) {
   EXPECT_EQ(ppCalcText(ctPageNoDesc, page, ppLanguageBase(lgCustom)), "XPage 3");
 }
 
+TEST_F(ReportUtils, DisplayFormatting) {
+  const TDateTime when = EncodeDate(2024, 2, 29) + EncodeTime(13, 5, 0, 0);
+  struct Case { const char* format; TppDataType type; Variant value; std::string text; };
+  const Case cases[] = {
+      {"", dtDate, Variant(when), DateToStr(when)},
+      {"yyyy-mm-dd", dtDate, Variant(when), "2024-02-29"},
+      {"", dtTime, Variant(when), TimeToStr(when)},
+      {"", dtDateTime, Variant(when), FormatDateTime("c", when)},
+      {"", dtDouble, Variant(1.0 / 3), "0.333333333333333"},
+      {"#,##0.00", dtInteger, Variant(1234567), "1,234,567.00"},
+      {"000-0000;0;_", dtString, Variant(std::string("5551234")), "555-1234"},
+      {"", dtString, Variant(std::string("plain")), "plain"},
+      {"", dtLongint, Variant(5), ""},  // types without a format rule show nothing
+      {"", dtBoolean, Variant(true), ""},
+      {"", dtDate, Variant(std::string("no date")), ""},  // bad value: empty, no stop
+  };
+  for (const Case& c : cases) EXPECT_EQ(ppFormat(c.format, c.type, c.value), c.text) << c.format;
+  EXPECT_EQ(ppFormat("", dtString, Null), "");
+}
+
 TEST_F(ReportUtils, FontSubstitutionAndHelpers) {
   EXPECT_EQ(ppPrinterFontName("Courier"), "Courier New");
   EXPECT_EQ(ppPrinterFontName("MS Sans Serif"), "Arial");
