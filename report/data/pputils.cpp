@@ -10,6 +10,7 @@
 #include "platform/classlib/core/filer.h"
 #include "platform/classlib/core/fileutils.h"
 #include "platform/classlib/core/format.h"
+#include "platform/classlib/core/formatsettings.h"
 #include "platform/classlib/core/strutils.h"
 #include "platform/classlib/graphics/drawing.h"
 #include "platform/classlib/graphics/images.h"
@@ -493,6 +494,46 @@ std::string ppGetWord(const std::string& text, int& pos) {
 bool ppTextExceedsWidth(TCanvas* canvas, const std::string& text, int width,
                         const std::vector<int>& tabStops) {
   return GetTabbedTextExtent(canvas, text, tabStops).cx > width;
+}
+
+// ---- Tab stops -------------------------------------------------------------------
+
+namespace {
+
+bool ReadStoredTabStop(const std::string& entry, double& value) {
+  const std::string local = StringReplace(entry, ".", std::string(1, FormatSettings.DecimalSeparator),
+                                          rfReplaceAll);
+  return TryStrToFloat(Trim(local), value);
+}
+
+}  // namespace
+
+void ppTabStopsToUnits(const TStrings& stored, TppUnitType units, int dpi, TStrings* presented) {
+  presented->Clear();
+  for (int i = 0; i < stored.Count(); ++i) {
+    double value = 0;
+    if (!ReadStoredTabStop(stored[i], value)) continue;
+    presented->Add(FloatToStrF(ppFromMMThousandths(ppReadCoordinate(value), units, dpi),
+                               ffGeneral, 7, 0));
+  }
+}
+
+void ppTabStopsFromUnits(const TStrings& presented, TppUnitType units, int dpi, TStrings* stored) {
+  stored->Clear();
+  for (int i = 0; i < presented.Count(); ++i) {
+    double value = 0;
+    if (!TryStrToFloat(Trim(presented[i]), value)) continue;
+    stored->Add(IntToStr(ppToMMThousandths(float(value), units, dpi)));
+  }
+}
+
+std::vector<int32_t> ppTabStopValues(const TStrings& stored) {
+  std::vector<int32_t> values;
+  for (int i = 0; i < stored.Count(); ++i) {
+    double value = 0;
+    if (ReadStoredTabStop(stored[i], value)) values.push_back(ppReadCoordinate(value));
+  }
+  return values;
 }
 
 // ---- Other helpers -------------------------------------------------------------

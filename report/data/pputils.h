@@ -174,6 +174,16 @@ std::string ppGetWord(const std::string& text, int& pos);
 bool ppTextExceedsWidth(TCanvas* canvas, const std::string& text, int width,
                         const std::vector<int>& tabStops = {});
 
+// ---- Tab stops ---------------------------------------------------------------
+// Stored tab stops are decimal thousandths of a mm; components present them
+// in their Units (general format, 7 digits). A stored "." is read as the
+// current decimal separator; entries that are not numbers are dropped.
+
+void ppTabStopsToUnits(const TStrings& stored, TppUnitType units, int dpi, TStrings* presented);
+void ppTabStopsFromUnits(const TStrings& presented, TppUnitType units, int dpi, TStrings* stored);
+// Stored tab stops as numbers, for wrapping and drawing.
+std::vector<int32_t> ppTabStopValues(const TStrings& stored);
+
 // ---- Other helpers --------------------------------------------------------
 
 // The directory part of a path, up to and including the last "\" or "/".

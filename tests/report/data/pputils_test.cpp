@@ -4,6 +4,7 @@
 
 #include "platform/classlib/core/clock.h"
 #include "platform/classlib/core/datetime.h"
+#include "platform/classlib/core/formatsettings.h"
 #include "report/data/ppdevcanvas.h"
 
 namespace {
@@ -169,6 +170,21 @@ TEST_F(ReportUtils, DisplayFormatting) {
   };
   for (const Case& c : cases) EXPECT_EQ(ppFormat(c.format, c.type, c.value), c.text) << c.format;
   EXPECT_EQ(ppFormat("", dtString, Null), "");
+}
+
+TEST_F(ReportUtils, TabStopsInUnits) {
+  const char saved = FormatSettings.DecimalSeparator;
+  FormatSettings.DecimalSeparator = ',';
+  TStringList stored, presented, back;
+  for (const char* s : {"25400", "12700.4", "junk", "6350"}) stored.Add(s);
+  ppTabStopsToUnits(stored, utInches, 0, &presented);
+  ASSERT_EQ(presented.Count(), 3);
+  EXPECT_EQ(presented[0], "1");
+  EXPECT_EQ(presented[1], "0,5");  // "." read as the separator; shown in the user's way
+  ppTabStopsFromUnits(presented, utInches, 0, &back);
+  EXPECT_EQ(back[1], "12700");
+  EXPECT_EQ(ppTabStopValues(stored), (std::vector<int32_t>{25400, 12700, 6350}));
+  FormatSettings.DecimalSeparator = saved;
 }
 
 TEST_F(ReportUtils, FontSubstitutionAndHelpers) {
