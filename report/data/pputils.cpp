@@ -536,6 +536,34 @@ std::vector<int32_t> ppTabStopValues(const TStrings& stored) {
   return values;
 }
 
+// ---- Unique names -------------------------------------------------------------------
+
+std::string ppGetUniqueName(TComponent* owner, const std::string& prefix, TClass cls) {
+  std::vector<int> used;
+  for (int i = 0; owner && i < owner->ComponentCount(); ++i) {
+    TComponent* c = owner->Components(i);
+    const std::string& name = c->Name();
+    if (cls && !c->InheritsFrom(cls)) continue;
+    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
+    const std::string digits = name.substr(prefix.size());
+    if (digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos) continue;
+    if (const int n = std::stoi(digits); n > 0) used.push_back(n);
+  }
+  std::sort(used.begin(), used.end());
+  int next = 1;
+  for (int n : used) {
+    if (n == next) ++next;
+    else if (n > next) break;
+  }
+  return prefix + IntToStr(next);
+}
+
+std::string ppDefaultNamePrefix(TComponent* owner, TClass cls) {
+  const std::string className = cls ? cls->ClassName() : std::string();
+  return (owner ? owner->Name() : std::string()) +
+         (className.size() > 3 ? className.substr(3) : std::string());
+}
+
 // ---- Other helpers -------------------------------------------------------------
 
 std::string ppExtractPath(const std::string& path) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/classlib/core/component.h"
 #include "platform/classlib/core/datetime.h"
 #include "platform/classlib/core/persistent.h"
 #include "platform/classlib/core/strings.h"
@@ -183,6 +184,15 @@ void ppTabStopsToUnits(const TStrings& stored, TppUnitType units, int dpi, TStri
 void ppTabStopsFromUnits(const TStrings& presented, TppUnitType units, int dpi, TStrings* stored);
 // Stored tab stops as numbers, for wrapping and drawing.
 std::vector<int32_t> ppTabStopValues(const TStrings& stored);
+
+// ---- Unique names ----------------------------------------------------------
+
+// The prefix followed by the smallest positive number that no component of
+// `owner` of class `cls` (or a descendant) uses with that prefix.
+std::string ppGetUniqueName(TComponent* owner, const std::string& prefix, TClass cls);
+// The owner's name followed by the class name without its first three
+// characters ("Report1" + "TppLabel" gives "Report1Label").
+std::string ppDefaultNamePrefix(TComponent* owner, TClass cls);
 
 // ---- Other helpers --------------------------------------------------------
 

@@ -187,6 +187,20 @@ TEST_F(ReportUtils, TabStopsInUnits) {
   FormatSettings.DecimalSeparator = saved;
 }
 
+TEST_F(ReportUtils, UniqueNamesTakeTheSmallestFreeNumber) {
+  TComponent owner(nullptr);
+  owner.SetName("Report1");
+  for (const char* name : {"Report1Label1", "Report1Label3", "Report1Labelx", "Report1Label0",
+                           "Report1Label99999999999"}) {
+    auto* c = new TComponent(&owner);
+    c->SetName(name);
+  }
+  EXPECT_EQ(ppDefaultNamePrefix(&owner, TppPageDef::StaticClass()), "Report1PageDef");
+  EXPECT_EQ(ppGetUniqueName(&owner, "Report1Label", TComponent::StaticClass()), "Report1Label2");
+  EXPECT_EQ(ppGetUniqueName(&owner, "Report1Label", TppPageDef::StaticClass()), "Report1Label1");
+  EXPECT_EQ(ppGetUniqueName(nullptr, "Band", nullptr), "Band1");
+}
+
 TEST_F(ReportUtils, FontSubstitutionAndHelpers) {
   EXPECT_EQ(ppPrinterFontName("Courier"), "Courier New");
   EXPECT_EQ(ppPrinterFontName("MS Sans Serif"), "Arial");
