@@ -257,8 +257,18 @@ float TppPrinterSetup::MarginTop() const { return FromMM(pageDef_.mmMarginTop(),
 float TppPrinterSetup::PaperHeight() const { return FromMM(pageDef_.mmHeight(), TppPixelAxis::Vertical); }
 float TppPrinterSetup::PaperWidth() const { return FromMM(pageDef_.mmWidth(), TppPixelAxis::Horizontal); }
 
+bool TppPrinterSetup::Reading() const {
+  return ownerComponent_ && (ownerComponent_->ComponentState().Contains(csLoading) ||
+                             ownerComponent_->ComponentState().Contains(csReading));
+}
+
 bool TppPrinterSetup::TryPageDef(const TppPageDef& candidate, TPaperNaming naming,
                                  const std::string& paperName) {
+  if (Reading()) {  // the stream's values stand as they were saved
+    pageDef_.Assign(&candidate);
+    if (naming == TPaperNaming::Given) paperName_ = paperName;
+    return true;
+  }
   bool accept = true;
   if (OnValidatePageDef) OnValidatePageDef(this, candidate, accept);
   if (!accept) return false;
@@ -282,12 +292,48 @@ PP_MM_SETTER(MarginBottom, SetmmMarginBottom, Vertical, Kept)
 PP_MM_SETTER(MarginLeft, SetmmMarginLeft, Horizontal, Kept)
 PP_MM_SETTER(MarginRight, SetmmMarginRight, Horizontal, Kept)
 PP_MM_SETTER(MarginTop, SetmmMarginTop, Vertical, Kept)
-PP_MM_SETTER(PaperHeight, SetmmHeight, Vertical, FromSize)
-PP_MM_SETTER(PaperWidth, SetmmWidth, Horizontal, FromSize)
 #undef PP_MM_SETTER
+
+// While reading, Units may not be known yet: the size waits for Loaded.
+void TppPrinterSetup::SetPaperHeight(float value) {
+  if (value < 0) return;  // negative sizes are ignored
+  if (Reading()) {
+    pendingHeight_ = value;
+    return;
+  }
+  TppPageDef candidate;
+  candidate.Assign(&pageDef_);
+  candidate.SetmmHeight(ToMM(value, TppPixelAxis::Vertical));
+  TryPageDef(candidate, TPaperNaming::FromSize);
+}
+
+void TppPrinterSetup::SetPaperWidth(float value) {
+  if (value < 0) return;
+  if (Reading()) {
+    pendingWidth_ = value;
+    return;
+  }
+  TppPageDef candidate;
+  candidate.Assign(&pageDef_);
+  candidate.SetmmWidth(ToMM(value, TppPixelAxis::Horizontal));
+  TryPageDef(candidate, TPaperNaming::FromSize);
+}
+
+void TppPrinterSetup::Loaded() {
+  const float width = mmWidthRead_ ? -1 : pendingWidth_;
+  const float height = mmHeightRead_ ? -1 : pendingHeight_;
+  pendingWidth_ = pendingHeight_ = -1;
+  mmWidthRead_ = mmHeightRead_ = false;
+  if (width >= 0) SetPaperWidth(width);
+  if (height >= 0) SetPaperHeight(height);
+}
 
 void TppPrinterSetup::SetOrientation(TPrinterOrientation value) {
   if (value == orientation_) return;
+  if (Reading()) {  // the saved sizes are already turned
+    orientation_ = value;
+    return;
+  }
   TppPageDef candidate;
   candidate.Assign(&pageDef_);
   candidate.SetmmWidth(pageDef_.mmHeight());
@@ -305,7 +351,7 @@ std::string TppPrinterSetup::DerivedPaperName() const {
 }
 
 void TppPrinterSetup::SetPaperName(const std::string& name) {
-  if (name == kCustom) {
+  if (name == kCustom || Reading()) {
     paperName_ = name;
     return;
   }
@@ -333,7 +379,7 @@ void TppPrinterSetup::SetPrinterName(const std::string& name) {
 }
 
 void TppPrinterSetup::Changed() {
-  if (OnChange) OnChange(this);
+  if (OnChange && !Reading()) OnChange(this);
 }
 
 void TppPrinterSetup::SetBinName(const std::string& name) {
@@ -408,7 +454,12 @@ void TppPrinterSetup::DefineProperties(TFiler* filer) {
       {"mmPaperWidth", &TppPageDef::mmWidth, &TppPageDef::SetmmWidth}};
   for (const TKey& key : kKeys)
     filer->DefineProperty(
-        key.Name, [this, key](TReader* r) { (pageDef_.*key.Set)(ppReadMMValue(r)); },
+        key.Name,
+        [this, key](TReader* r) {
+          (pageDef_.*key.Set)(ppReadMMValue(r));
+          if (key.Set == &TppPageDef::SetmmWidth) mmWidthRead_ = true;
+          if (key.Set == &TppPageDef::SetmmHeight) mmHeightRead_ = true;
+        },
         [this, key](TWriter* w) { w->WriteInteger((pageDef_.*key.Get)()); }, true);
 }
 

@@ -150,6 +150,12 @@ class TppPrinterSetup : public TPersistent {
   const TppPageDef& PageDef() const { return pageDef_; }
   TppPrinterInfo* PrinterInfo() const;
 
+  // The component whose stream the setup is read with: while it loads or
+  // reads, values are stored without validation or notification, and paper
+  // sizes in Units wait for Loaded (the "mm…" keys are exact and win).
+  void SetOwnerComponent(TComponent* owner) { ownerComponent_ = owner; }
+  void Loaded();
+
   std::function<TppPrinter*()> OnGetPrinter;
   std::function<void(TObject* sender, const TppPageDef& pageDef, bool& accept)>
       OnValidatePageDef;
@@ -171,6 +177,7 @@ class TppPrinterSetup : public TPersistent {
                   const std::string& paperName = {});
   void Changed();
   std::string DerivedPaperName() const;
+  bool Reading() const;
 
   std::string binName_ = "Default";
   bool collation_ = false;
@@ -182,6 +189,9 @@ class TppPrinterSetup : public TPersistent {
   std::string printerName_ = "Default";
   TppPageDef pageDef_;
   TppUnitType units_ = utInches;
+  TComponent* ownerComponent_ = nullptr;
+  float pendingWidth_ = -1, pendingHeight_ = -1;  // -1: none received
+  bool mmWidthRead_ = false, mmHeightRead_ = false;
 };
 
 // The paper a new setup starts with: A4 where the decimal separator is not

@@ -188,7 +188,13 @@ TEST_F(ReportPrinter, DeviceModeReadsBackIntoAnEqualSetup) {
 class TSetupHolder : public TComponent {
   DECLARE_CLASS(TSetupHolder, TComponent)
  public:
-  explicit TSetupHolder(TComponent* owner = nullptr) : TComponent(owner) {}
+  explicit TSetupHolder(TComponent* owner = nullptr) : TComponent(owner) {
+    setup_->SetOwnerComponent(this);
+  }
+  void Loaded() override {
+    TComponent::Loaded();
+    setup_->Loaded();
+  }
   TppPrinterSetup* Setup() const { return setup_.get(); }
   void SetSetup(TppPrinterSetup* s) { setup_->Assign(s); }
 
@@ -220,8 +226,23 @@ TEST_F(ReportPrinter, GeometryStreamsExactlyInThousandths) {
   ASSERT_NE(text.find(key), std::string::npos) << text;
   text.replace(text.find(key), key.size(), "mmMarginLeft = 1234.6");
   TSetupHolder fromText;
+  int checks = 0, changes = 0;
+  fromText.Setup()->OnValidatePageDef = [&](TObject*, const TppPageDef&, bool&) { ++checks; };
+  fromText.Setup()->OnChange = [&](TObject*) { ++changes; };
   ReadComponentFromText(text, &fromText);
   EXPECT_EQ(fromText.Setup()->PageDef().mmMarginLeft(), 1235);
+  EXPECT_EQ(fromText.Setup()->PageDef().mmWidth(), 200001);  // the exact key wins
+  EXPECT_EQ(checks, 0);  // nothing validated or notified while reading
+  EXPECT_EQ(changes, 0);
+
+  // Without the exact key the size in Units is applied after loading.
+  const std::string widthKey = "PrinterSetup.mmPaperWidth = 200001";
+  ASSERT_NE(text.find(widthKey), std::string::npos) << text;
+  text.erase(text.find(widthKey), widthKey.size());
+  TSetupHolder older;
+  older.Setup()->SetUnits(utMMThousandths);
+  ReadComponentFromText(text, &older);
+  EXPECT_EQ(older.Setup()->PageDef().mmWidth(), ppToMMThousandths(source.Setup()->PaperWidth(), utMMThousandths));
 }
 
 }  // namespace
