@@ -295,28 +295,25 @@ PP_MM_SETTER(MarginTop, SetmmMarginTop, Vertical, Kept)
 #undef PP_MM_SETTER
 
 // While reading, Units may not be known yet: the size waits for Loaded.
-void TppPrinterSetup::SetPaperHeight(float value) {
+void TppPrinterSetup::SetPaperSize(float value, float& pending, void (TppPageDef::*set)(int32_t),
+                                   TppPixelAxis axis) {
   if (value < 0) return;  // negative sizes are ignored
   if (Reading()) {
-    pendingHeight_ = value;
+    pending = value;
     return;
   }
   TppPageDef candidate;
   candidate.Assign(&pageDef_);
-  candidate.SetmmHeight(ToMM(value, TppPixelAxis::Vertical));
+  (candidate.*set)(ToMM(value, axis));
   TryPageDef(candidate, TPaperNaming::FromSize);
 }
 
+void TppPrinterSetup::SetPaperHeight(float value) {
+  SetPaperSize(value, pendingHeight_, &TppPageDef::SetmmHeight, TppPixelAxis::Vertical);
+}
+
 void TppPrinterSetup::SetPaperWidth(float value) {
-  if (value < 0) return;
-  if (Reading()) {
-    pendingWidth_ = value;
-    return;
-  }
-  TppPageDef candidate;
-  candidate.Assign(&pageDef_);
-  candidate.SetmmWidth(ToMM(value, TppPixelAxis::Horizontal));
-  TryPageDef(candidate, TPaperNaming::FromSize);
+  SetPaperSize(value, pendingWidth_, &TppPageDef::SetmmWidth, TppPixelAxis::Horizontal);
 }
 
 void TppPrinterSetup::Loaded() {

@@ -178,6 +178,8 @@ class TppPrinterSetup : public TPersistent {
   void Changed();
   std::string DerivedPaperName() const;
   bool Reading() const;
+  void SetPaperSize(float value, float& pending, void (TppPageDef::*set)(int32_t),
+                    TppPixelAxis axis);
 
   std::string binName_ = "Default";
   bool collation_ = false;
