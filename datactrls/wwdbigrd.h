@@ -1,0 +1,206 @@
+#pragma once
+// The engine of the library's data grid: which fields are columns, in which
+// order, how wide, with which titles, how tall rows and titles are, how a
+// user's resizing and moving is written back (the column list `Selected` is
+// what the application stores), and the data link whose record window is the
+// grid's visible rows.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/classlib/core/sets.h"
+#include "platform/classlib/db/datasource.h"
+#include "platform/classlib/grids/grids.h"
+
+class TField;
+class TStringList;
+class TwwCustomDBGrid;
+
+enum TwwDBGridOption {
+  dgEditing, dgAlwaysShowEditor, dgTitles, dgIndicator, dgColumnResize, dgColLines,
+  dgRowLines, dgTabs, dgRowSelect, dgAlwaysShowSelection, dgConfirmDelete, dgCancelOnExit,
+  dgWordWrap, dgPerfectRowFit, dgMultiSelect
+};
+using TwwDBGridOptions = TSet<TwwDBGridOption>;
+
+enum TwwDBGridKeyOption { dgEnterToTab, dgAllowDelete, dgAllowInsert };
+using TwwDBGridKeyOptions = TSet<TwwDBGridKeyOption>;
+
+// ---- The column list ---------------------------------------------------------
+// One line per column: field name TAB width in characters TAB title, a "~" in
+// the title starting a new title line. Lines may stop after the width.
+struct TwwSelectedLine {
+  std::string fieldName;
+  int width = -1;  // characters; -1 when the part is missing or not a usable number
+  std::string title;
+  bool hasTitle = false;  // the line has a third part (which may be empty)
+};
+TwwSelectedLine wwParseSelectedLine(std::string_view line);
+std::string wwSelectedLineText(const std::string& fieldName, int width, const std::string& title);
+
+// Character widths and pixels through the width of the font's "0".
+int wwColumnPixels(int chars, int zeroWidth);
+int wwColumnChars(int pixels, int zeroWidth);
+
+// ---- The data link -----------------------------------------------------------
+// Turns the dataset's notifications into grid operations and holds the field
+// map: data column i shows the dataset field whose index is FieldMap[i].
+class TwwGridDataLink : public TDataLink {
+  DECLARE_CLASS(TwwGridDataLink, TDataLink)
+ public:
+  explicit TwwGridDataLink(TwwCustomDBGrid* grid) : grid_(grid) {}
+  // Columns are limited so the map stays small; the message keeps its
+  // historical "256" although the limit is higher.
+  static constexpr int kMaxMappedFields = 16380;
+
+  // Adds the dataset's field of that name; false when it has none.
+  bool AddMapping(const std::string& fieldName);
+  void ClearMapping() { fieldMap_.clear(); }
+  int FieldCount() const { return int(fieldMap_.size()); }
+  // The field shown in data column i; nullptr past the map or without a dataset.
+  TField* Field(int dataColumn) const;
+  bool Modified() const { return modified_; }
+  void SetModified() { modified_ = true; }
+  // Reloads the editor from the field (Escape while only the editor changed).
+  void Reset();
+  // True when there is no dataset or its fields were made from its definitions.
+  bool DefaultFields() const;
+
+ protected:
+  void ActiveChanged() override;
+  void DataSetChanged() override;
+  void DataSetScrolled(int distance) override;
+  void EditingChanged() override;
+  void LayoutChanged() override;
+  void RecordChanged(TField* field) override;
+  void UpdateData() override;
+
+ private:
+  TwwCustomDBGrid* grid_;
+  std::vector<int> fieldMap_;
+  bool modified_ = false;
+  bool inWrite_ = false;
+};
+
+using TwwColumnMovedEvent = std::function<void(TObject* Sender, int FromIndex, int ToIndex)>;
+
+// ---- The grid ----------------------------------------------------------------
+class TwwCustomDBGrid : public TCustomGrid {
+  DECLARE_CLASS(TwwCustomDBGrid, TCustomGrid)
+ public:
+  explicit TwwCustomDBGrid(TComponent* AOwner);
+  ~TwwCustomDBGrid() override;
+
+  // ---- Layout properties ----
+  TStrings* Selected() const;
+  void SetSelected(const TStrings* lines);
+  TFont* TitleFont() const { return titleFont_.get(); }
+  TwwDBGridOptions Options() const { return options_; }
+  void SetOptions(TwwDBGridOptions value);
+  TwwDBGridKeyOptions KeyOptions() const { return keyOptions_; }
+  void SetKeyOptions(TwwDBGridKeyOptions value) { keyOptions_ = value; }
+  int RowHeightPercent() const { return rowHeightPercent_; }
+  void SetRowHeightPercent(int value);
+  int TitleLines() const { return titleLines_; }
+  void SetTitleLines(int value);
+  TAlignment TitleAlignment() const { return titleAlignment_; }
+  void SetTitleAlignment(TAlignment value);
+  bool UseTFields() const { return useTFields_; }
+  void SetUseTFields(bool value) { useTFields_ = value; }
+  bool EditCalculated() const { return editCalculated_; }
+  void SetEditCalculated(bool value) { editCalculated_ = value; }
+  bool ReadOnly() const { return readOnly_; }
+  void SetReadOnly(bool value) { readOnly_ = value; }
+  int IndicatorWidth() const { return indicatorWidth_; }
+  void SetIndicatorWidth(int value) { indicatorWidth_ = value; }
+  // The height of a control in the top-left corner (an indicator button); 0 when none.
+  void SetIndicatorButtonHeight(int value) { indicatorButtonHeight_ = value; }
+  int TitleTextTop() const { return titleTextTop_; }
+  int TitleOffset() const { return titleOffset_; }
+  int IndicatorOffset() const { return indicatorOffset_; }
+  int TitleRowHeight() const { return titleRowHeight_; }
+
+  TDataSource* DataSource() const { return dataLink_->DataSource(); }
+  void SetDataSource(TDataSource* value);
+  TwwGridDataLink* DataLink() const { return dataLink_.get(); }
+
+  // ---- Columns ----
+  virtual void RebuildLayout();
+  int GetFieldCount() const { return dataLink_->FieldCount(); }
+  TField* GetField(int dataColumn) const { return dataLink_->Field(dataColumn); }
+  TField* GetSelectedField() const;
+  int GetColWidth(int gridColumn) const { return ColWidths(gridColumn); }
+  // Assigns a width without writing it back to the field or column list.
+  void SetColWidthQuiet(int gridColumn, int pixels);
+  int DataColumn(int gridColumn) const { return gridColumn - indicatorOffset_; }
+  int DataRow(int gridRow) const { return gridRow - titleOffset_; }
+
+  // ---- Record window ----
+  // Data rows that fit the client height below the titles.
+  int VisibleDataRows() const;
+
+  TwwColumnMovedEvent OnColumnMoved;
+  TNotifyEvent OnTopRowChanged;
+
+ protected:
+  friend class TwwGridDataLink;
+  virtual void BuildFieldMap();
+  virtual void ApplyColumnAttributes();
+  virtual void DataLinkActiveChanged(bool active);
+  virtual void RefreshData();
+  virtual void ScrollRecords(int distance);
+  virtual void TopRowChanged();
+  virtual void HideControlEditor() {}
+  void RecordChanged(TField* field);
+
+  void Loaded() override;
+  void CreateWnd() override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+  void ColumnMoved(int FromIndex, int ToIndex) override;
+  void ColWidthsChanged() override;
+  void Resize() override;
+
+  void UpdateRowCount();
+  void UpdateActive();
+  void UpdateScrollBar();
+  // The columns' fields: the mapped fields, or the column list's lines whose
+  // field the dataset has.
+  struct Column {
+    TField* field = nullptr;
+    int chars = 0;
+    std::string title;
+  };
+  std::vector<Column> LayoutColumns() const;
+
+ private:
+  void ApplyRowHeights();
+  int TitleWidth(const std::string& title) const;
+  void WriteBackWidths();
+  bool CanRebuild() const;
+
+  std::unique_ptr<TStringList> selected_;
+  std::unique_ptr<TFont> titleFont_;
+  std::unique_ptr<TwwGridDataLink> dataLink_;
+  TwwDBGridOptions options_;
+  TwwDBGridKeyOptions keyOptions_{dgAllowDelete, dgAllowInsert};
+  int titleOffset_ = 0;
+  int indicatorOffset_ = 0;
+  int layoutLock_ = 0;            // a rebuild or write-back is running
+  bool layoutInProgress_ = false; // the grid itself is assigning widths
+  int rowHeightPercent_ = 100;
+  int titleLines_ = 1;
+  TAlignment titleAlignment_ = taLeftJustify;
+  bool useTFields_ = true;
+  bool editCalculated_ = false;
+  bool readOnly_ = false;
+  int indicatorWidth_ = 11;
+  int indicatorButtonHeight_ = 0;
+  int titleTextTop_ = 2;
+  int titleRowHeight_ = 0;
+  bool widthWriteBack_ = true;
+  bool rowCountGuard_ = false;
+  std::string editText_;  // the field text last loaded into the editor
+};
