@@ -514,8 +514,6 @@ void TwwCustomDBGrid::RecordChanged(TField* field) {
   }
 }
 
-void TwwCustomDBGrid::UpdateScrollBar() {}
-
 // ---- Life cycle -------------------------------------------------------------------
 
 void TwwCustomDBGrid::Loaded() {

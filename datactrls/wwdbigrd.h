@@ -15,6 +15,7 @@
 #include "platform/classlib/db/datasource.h"
 #include "platform/classlib/grids/grids.h"
 
+class TDataSet;
 class TField;
 class TStringList;
 class TwwCustomDBGrid;
@@ -142,8 +143,18 @@ class TwwCustomDBGrid : public TCustomGrid {
   // Data rows that fit the client height below the titles.
   int VisibleDataRows() const;
 
+  bool ShowVertScrollBar() const { return showVertScrollBar_; }
+  void SetShowVertScrollBar(bool value);
+
+  // ---- Navigation ----
+  // Moves the current column to data column `index` (clamped), writing the
+  // pending edit first.
+  void SelectDataColumn(int index);
+
   TwwColumnMovedEvent OnColumnMoved;
   TNotifyEvent OnTopRowChanged;
+  TNotifyEvent OnColEnter;
+  TNotifyEvent OnColExit;
 
  protected:
   friend class TwwGridDataLink;
@@ -163,6 +174,28 @@ class TwwCustomDBGrid : public TCustomGrid {
   void ColWidthsChanged() override;
   void Resize() override;
 
+  void KeyDown(WORD& Key, TShiftState Shift) override;
+  void KeyPress(char32_t& Key) override;
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void DoExit() override;
+  void FillCreateParams(TCreateParams& params) override;
+  void ModifyScrollBar(int ScrollBar, int ScrollCode, int Pos) override;
+  std::string GetEditText(int ACol, int ARow) override;
+  void SetEditText(int ACol, int ARow, const std::string& Value) override;
+  bool CanEditModify() override;
+  bool CanEditShow() override;
+
+  // Rows: Down past the end may append; Up on an untouched new record drops it.
+  void NextRow();
+  void PriorRow();
+  void MoveRecords(int distance);
+  void TabMovement(bool forward);
+  // Escape: the editor's text, else (after asking when modified) the record.
+  void DiscardEdits();
+  // Ctrl+Delete; false when refused.
+  bool DeleteRecord();
+  TDataSet* ActiveDataSet() const;
+
   void UpdateRowCount();
   void UpdateActive();
   void UpdateScrollBar();
@@ -180,6 +213,13 @@ class TwwCustomDBGrid : public TCustomGrid {
   int TitleWidth(const std::string& title) const;
   void WriteBackWidths();
   bool CanRebuild() const;
+  bool CanInsert() const;
+  bool CellTakesEditor() const;
+  bool IsUntouchedInsert() const;
+  bool PlainKey(WORD key, TShiftState shift);
+  bool CtrlKey(WORD key);
+  int ScrollBarPosition() const;
+  void ThumbTo(int pos);
 
   std::unique_ptr<TStringList> selected_;
   std::unique_ptr<TFont> titleFont_;
@@ -202,5 +242,8 @@ class TwwCustomDBGrid : public TCustomGrid {
   int titleRowHeight_ = 0;
   bool widthWriteBack_ = true;
   bool rowCountGuard_ = false;
+  bool colChanging_ = false;    // OnColExit is running
+  bool suppressEditor_ = false; // a click or Tab is changing rows
+  bool showVertScrollBar_ = true;
   std::string editText_;  // the field text last loaded into the editor
 };
