@@ -108,6 +108,9 @@ void TwwGridDataLink::DataSetChanged() {
 void TwwGridDataLink::DataSetScrolled(int distance) { grid_->ScrollRecords(distance); }
 
 void TwwGridDataLink::EditingChanged() {
+  if (grid_->options_.Contains(dgIndicator) && grid_->oldIndicatorRow_ >= 0 &&
+      grid_->oldIndicatorRow_ < grid_->RowCount())
+    grid_->InvalidateCell(0, grid_->oldIndicatorRow_);
   if (grid_->options_.Contains(dgIndicator)) grid_->InvalidateCell(0, grid_->Row());
 }
 
@@ -198,6 +201,17 @@ void TwwCustomDBGrid::SetTitleLines(int value) {
 void TwwCustomDBGrid::SetTitleAlignment(TAlignment value) {
   if (value == titleAlignment_) return;
   titleAlignment_ = value;
+  RebuildLayout();
+}
+
+void TwwCustomDBGrid::SetTitleColor(TColor value) {
+  if (value == titleColor_) return;
+  titleColor_ = value;
+  RebuildLayout();
+}
+
+void TwwCustomDBGrid::SetIndicatorColor(TIndicatorColorType value) {
+  indicatorColor_ = value;
   RebuildLayout();
 }
 

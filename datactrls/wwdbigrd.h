@@ -86,6 +86,18 @@ class TwwGridDataLink : public TDataLink {
   bool inWrite_ = false;
 };
 
+enum TIndicatorColorType { icBlack, icYellow };
+
+using TwwCalcCellColorsEvent = std::function<void(TObject* Sender, TField* Field, TGridDrawState State,
+                                                  bool Highlight, TFont* AFont, TBrush* ABrush)>;
+using TwwCalcTitleAttributesEvent =
+    std::function<void(TObject* Sender, const std::string& AFieldName, TFont* AFont, TBrush* ABrush,
+                       TAlignment& ATitleAlignment)>;
+using TwwDrawDataCellEvent =
+    std::function<void(TObject* Sender, const TRect& Rect, TField* Field, TGridDrawState State)>;
+struct TwwGridResources;
+class TBitmap;
+
 using TwwColumnMovedEvent = std::function<void(TObject* Sender, int FromIndex, int ToIndex)>;
 
 // ---- The grid ----------------------------------------------------------------
@@ -151,6 +163,18 @@ class TwwCustomDBGrid : public TCustomGrid {
   // pending edit first.
   void SelectDataColumn(int index);
 
+  // ---- Painting ----
+  TColor TitleColor() const { return titleColor_; }
+  void SetTitleColor(TColor value);
+  TIndicatorColorType IndicatorColor() const { return indicatorColor_; }
+  void SetIndicatorColor(TIndicatorColorType value);
+  // The data row and column of the cell being painted, for the owner's handlers.
+  int PaintedRow() const { return paintedRow_; }
+  int PaintedCol() const { return paintedCol_; }
+
+  TwwCalcCellColorsEvent OnCalcCellColors;
+  TwwCalcTitleAttributesEvent OnCalcTitleAttributes;
+  TwwDrawDataCellEvent OnDrawDataCell;
   TwwColumnMovedEvent OnColumnMoved;
   TNotifyEvent OnTopRowChanged;
   TNotifyEvent OnColEnter;
@@ -166,6 +190,17 @@ class TwwCustomDBGrid : public TCustomGrid {
   virtual void TopRowChanged();
   virtual void HideControlEditor() {}
   void RecordChanged(TField* field);
+  virtual bool IsCellHighlighted(int dataCol, int dataRow, TGridDrawState state);
+  virtual void CalcCellColors(TField* field, TGridDrawState state, bool highlight, TFont* font,
+                              TBrush* brush);
+  virtual void CalcTitleAttributes(const std::string& fieldName, TFont* font, TBrush* brush,
+                                   TAlignment& alignment);
+  virtual TColor GetColumnColor(int ACol);
+  void DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) override;
+  // Writes one line at (dx, dy) inside r with the alignment; opaque fills r first.
+  void WriteLine(const TRect& r, TAlignment alignment, int dx, int dy, const std::string& text,
+                 bool opaque);
+  std::vector<std::string> WrapLines(const std::string& text, int width) const;
 
   void Loaded() override;
   void CreateWnd() override;
@@ -219,6 +254,14 @@ class TwwCustomDBGrid : public TCustomGrid {
   bool PlainKey(WORD key, TShiftState shift);
   bool CtrlKey(WORD key);
   int ScrollBarPosition() const;
+  static std::shared_ptr<TwwGridResources> SharedResources();
+  void WriteCellText(const TRect& r, TAlignment alignment, const std::string& text);
+  void WriteTitle(const TRect& r, TAlignment alignment, const std::string& title);
+  std::string TitleOf(TField* field) const;
+  void PaintTitleCell(int dataCol, const TRect& r);
+  void PaintDataCell(int dataCol, int dataRow, const TRect& r, TGridDrawState state);
+  TBitmap* IndicatorFigure() const;
+  void DrawIndicator(const TRect& cell);
   void ThumbTo(int pos);
 
   std::unique_ptr<TStringList> selected_;
@@ -245,5 +288,11 @@ class TwwCustomDBGrid : public TCustomGrid {
   bool colChanging_ = false;    // OnColExit is running
   bool suppressEditor_ = false; // a click or Tab is changing rows
   bool showVertScrollBar_ = true;
-  std::string editText_;  // the field text last loaded into the editor
+  std::string editText_;
+  std::shared_ptr<TwwGridResources> resources_ = SharedResources();
+  TColor titleColor_ = clBtnFace;
+  TIndicatorColorType indicatorColor_ = icBlack;
+  bool whiteBrush_ = false;  // the last cell's brush was white
+  int paintedRow_ = -1, paintedCol_ = -1;
+  int oldIndicatorRow_ = -1;  // the field text last loaded into the editor
 };
