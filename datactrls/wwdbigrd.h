@@ -189,6 +189,8 @@ class TwwCustomDBGrid : public TCustomGrid {
   virtual void ScrollRecords(int distance);
   virtual void TopRowChanged();
   virtual void HideControlEditor() {}
+  // A click on a data cell moved to its record: multi-selection follows here.
+  virtual void RecordClicked(TShiftState Shift, int dataCol) { (void)Shift, (void)dataCol; }
   void RecordChanged(TField* field);
   virtual bool IsCellHighlighted(int dataCol, int dataRow, TGridDrawState state);
   virtual void CalcCellColors(TField* field, TGridDrawState state, bool highlight, TFont* font,

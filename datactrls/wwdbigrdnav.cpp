@@ -270,6 +270,7 @@ void TwwCustomDBGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
     if (cell.X >= FixedCols()) SelectDataColumn(DataColumn(cell.X));
     MoveRecords(rows);
   });
+  RecordClicked(Shift, DataColumn(cell.X));
   TCustomControl::MouseDown(Button, Shift, X, Y);
 }
 

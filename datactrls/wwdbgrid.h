@@ -1,0 +1,62 @@
+#pragma once
+// The grid that forms place: the data grid engine with multi-selection of
+// records (a list of bookmarks, highlighted through a per-row cache rebuilt at
+// every paint), which the owner may refuse record by record.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "datactrls/wwdbigrd.h"
+#include "platform/classlib/db/dbtypes.h"
+
+enum TwwMultiSelectOption { msoAutoUnselect, msoShiftSelect };
+using TwwMultiSelectOptions = TSet<TwwMultiSelectOption>;
+
+class TwwDBGrid;
+using TwwMultiSelectRecordEvent =
+    std::function<void(TwwDBGrid* Grid, bool Selecting, bool& Accept)>;
+
+class TwwDBGrid : public TwwCustomDBGrid {
+  DECLARE_CLASS(TwwDBGrid, TwwCustomDBGrid)
+ public:
+  explicit TwwDBGrid(TComponent* AOwner);
+  ~TwwDBGrid() override;
+
+  TwwMultiSelectOptions MultiSelectOptions() const { return multiSelectOptions_; }
+  void SetMultiSelectOptions(TwwMultiSelectOptions value) { multiSelectOptions_ = value; }
+  // The selected records' bookmarks, each record once, in no particular order.
+  const std::vector<TBookmarkStr>& SelectedList() const { return selectedList_; }
+
+  virtual void SelectRecord();
+  virtual void UnselectRecord();
+  virtual void UnselectAll();
+  virtual void UpdateSelectedRowCache();
+  // The current record is in the selection (never while it is being edited).
+  bool IsSelected();
+  // The record shown in data row `dataRow` is selected, by the row cache.
+  bool IsSelectedRow(int dataRow) const;
+
+  TwwMultiSelectRecordEvent OnMultiSelectRecord;
+
+ protected:
+  bool IsCellHighlighted(int dataCol, int dataRow, TGridDrawState state) override;
+  void Paint() override;
+  void RecordClicked(TShiftState Shift, int dataCol) override;
+
+ private:
+  // Compares two bookmarks by record order: 0 or 2 the same record.
+  int Compare(const TBookmarkStr& a, const TBookmarkStr& b) const;
+  bool SameRecord(const TBookmarkStr& a, const TBookmarkStr& b) const;
+  void SelectRange(const TBookmarkStr& clicked);
+  void RemoveBetween(const TBookmarkStr& from, const TBookmarkStr& to);
+  void AddCurrent();
+  void LeaveEditMode();
+  bool IsSelectionColumn(int dataCol) const;
+
+  TwwMultiSelectOptions multiSelectOptions_;
+  std::vector<TBookmarkStr> selectedList_;
+  std::vector<bool> rowCache_;
+  TBookmarkStr anchor_;       // the record of the last selection click
+  bool shiftSelect_ = false;  // a selection click with msoShiftSelect happened
+};
