@@ -257,6 +257,7 @@ class TwwCustomDBGrid : public TCustomGrid {
   bool CtrlKey(WORD key);
   int ScrollBarPosition() const;
   static std::shared_ptr<TwwGridResources> SharedResources();
+  bool FitsOneLine(const TRect& r, const std::string& text) const;
   void WriteCellText(const TRect& r, TAlignment alignment, const std::string& text);
   void WriteTitle(const TRect& r, TAlignment alignment, const std::string& title);
   std::string TitleOf(TField* field) const;

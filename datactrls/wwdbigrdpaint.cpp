@@ -102,8 +102,14 @@ std::vector<std::string> TwwCustomDBGrid::WrapLines(const std::string& text, int
   return lines;
 }
 
+// Most cells hold one line that fits: one measurement saves the wrapping.
+bool TwwCustomDBGrid::FitsOneLine(const TRect& r, const std::string& text) const {
+  return text.find_first_of("\r\n") == std::string::npos &&
+         Canvas()->TextWidth(text) <= r.Right - r.Left - kTextLeft;
+}
+
 void TwwCustomDBGrid::WriteCellText(const TRect& r, TAlignment alignment, const std::string& text) {
-  if (!options_.Contains(dgWordWrap)) {
+  if (!options_.Contains(dgWordWrap) || FitsOneLine(r, text)) {
     WriteLine(r, alignment, kTextLeft, kTextTop, text, true);
     return;
   }
