@@ -3,9 +3,12 @@
 #include <algorithm>
 
 #include "datactrls/wwfieldsettings.h"
+#include "datactrls/wwintl.h"
 #include "datactrls/wwstr.h"
 #include "platform/classlib/db/dataset.h"
+#include "platform/classlib/db/datasource.h"
 #include "platform/classlib/db/fields.h"
+#include "platform/classlib/graphics/graphics.h"
 
 IMPLEMENT_CLASS(TwwDBGrid, TwwCustomDBGrid)
 
@@ -127,6 +130,10 @@ bool TwwDBGrid::IsSelectionColumn(int dataCol) const {
 }
 
 void TwwDBGrid::RecordClicked(TShiftState Shift, int dataCol) {
+  std::string ticked, unticked;
+  if (editControlOptions_.Contains(ecoCheckboxSingleClick) && !Shift.Contains(ssDouble) &&
+      CheckBoxValues(GetField(dataCol), ticked, unticked))
+    ToggleCheckBox();
   TDataSet* ds = ActiveDataSet();
   if (!ds || !Options().Contains(dgMultiSelect) || IsSelectionColumn(dataCol)) return;
   const bool shift = Shift.Contains(ssShift);
@@ -179,4 +186,140 @@ void TwwDBGrid::SelectRange(const TBookmarkStr& clicked) {
   }
   ds->EnableControls();
   Invalidate();
+}
+
+// ---- Check-box cells -------------------------------------------------------------
+
+namespace {
+
+// The box is this many pixels each way, centred in its cell.
+constexpr int kBoxSize = 10;
+
+bool IsCheckBoxType(const TwwControlTypeSetting& setting) {
+  return wwSameText(setting.TypeName, "CheckBox");
+}
+
+}  // namespace
+
+bool TwwDBGrid::CheckBoxValues(TField* field, std::string& ticked, std::string& unticked) const {
+  if (!field) return false;
+  const TwwControlTypeSetting setting = wwGetControlType(field->DataSet(), field->FieldName());
+  if (!IsCheckBoxType(setting)) return false;
+  const std::vector<std::string> values = wwSplitPieces(setting.Parameter, ";");
+  ticked = values.empty() ? std::string() : values[0];
+  unticked = values.size() > 1 ? values[1] : std::string();
+  return true;
+}
+
+bool TwwDBGrid::IsControlTypeCell(int ACol, int ARow) {
+  if (ARow < TitleOffset() || ACol < IndicatorOffset()) return false;
+  TField* f = GetField(DataColumn(ACol));
+  if (!f) return false;
+  const std::string type = wwGetControlType(f->DataSet(), f->FieldName()).TypeName;
+  return wwSameText(type, "CheckBox") || wwSameText(type, "Bitmap") || wwIsControlBearingType(type);
+}
+
+void TwwDBGrid::DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) {
+  std::string ticked, unticked;
+  const bool dataCell = ARow >= TitleOffset() && ACol >= IndicatorOffset() && DataLink()->Active();
+  if (dataCell && CheckBoxValues(GetField(DataColumn(ACol)), ticked, unticked))
+    PaintCheckBoxCell(ACol, ARow, ARect, AState);
+  else
+    TwwCustomDBGrid::DrawCell(ACol, ARow, ARect, AState);
+}
+
+void TwwDBGrid::PaintCheckBoxCell(int ACol, int ARow, const TRect& r, TGridDrawState state) {
+  TCanvas* c = Canvas();
+  const int dataCol = DataColumn(ACol), dataRow = DataRow(ARow);
+  TField* field = GetField(dataCol);
+  std::string ticked, unticked;
+  CheckBoxValues(field, ticked, unticked);
+  const int saved = DataLink()->ActiveRecord();
+  std::string value;
+  try {
+    DataLink()->SetActiveRecord(dataRow);
+    value = IsSelectionColumn(dataCol) ? (IsSelected() ? ticked : unticked) : field->DisplayText();
+    c->SetFont(Font());
+    c->Brush()->SetColor(GetColumnColor(ACol));
+    const bool highlight = IsCellHighlighted(dataCol, dataRow, state);
+    if (highlight) {
+      c->Brush()->SetColor(clHighlight);
+      c->Font()->SetColor(clHighlightText);
+    }
+    CalcCellColors(field, state, highlight, c->Font(), c->Brush());
+    c->FillRect(r);
+  } catch (...) {
+    DataLink()->SetActiveRecord(saved);
+    throw;
+  }
+  DataLink()->SetActiveRecord(saved);
+  const int left = (r.Left + r.Right - kBoxSize) / 2, top = (r.Top + r.Bottom - kBoxSize) / 2;
+  // Painting and toggling compare the same way, so what is shown is what Space flips.
+  DrawCheckBox({left, top, left + kBoxSize, top + kBoxSize}, wwSameText(value, ticked));
+}
+
+void TwwDBGrid::DrawCheckBox(const TRect& box, bool ticked) {
+  TCanvas* c = Canvas();
+  const int L = box.Left, T = box.Top, R = box.Right, B = box.Bottom;
+  c->Brush()->SetColor(clWindow);
+  c->FillRect(box);
+  const auto line = [c](TColor color, std::vector<TPoint> points) {
+    c->Pen()->SetColor(color);
+    c->Polyline(points);
+  };
+  line(clBlack, {{R - 1, T}, {L, T}, {L, B + 1}});
+  line(clGrayText, {{L + 1, B}, {R, B}, {R, T - 1}});
+  line(clWhite, {{L, B + 1}, {R + 1, B + 1}, {R + 1, T - 1}});
+  line(TColor(0x808080), {{R, T - 1}, {L - 1, T - 1}, {L - 1, B + 1}});
+  if (!ticked) return;
+  c->Pen()->SetColor(clBlack);
+  if (wwGlobalIntl()->CheckBoxInGridStyle() == cbStyleXmark) {
+    for (int d = 0; d < 2; ++d) {
+      c->Polyline({{R - 2 - d, T + 2}, {L + 2 - d, B - 2}});
+      c->Polyline({{L + 2 + d, T + 2}, {R - 2 + d, B - 2}});
+    }
+    return;
+  }
+  // A tick of seven strokes, falling then rising.
+  static constexpr int kSpans[7][2] = {{4, 3}, {5, 2}, {6, 1}, {5, 2}, {4, 3}, {3, 4}, {2, 5}};
+  for (int i = 0; i < 7; ++i) c->Polyline({{L + 2 + i, T + kSpans[i][0]}, {L + 2 + i, B - kSpans[i][1] + 1}});
+}
+
+bool TwwDBGrid::CanToggle(TField* field) {
+  if (!field || field->ReadOnly()) return false;
+  if (IsSelectionColumn(DataColumn(Col()))) return true;
+  return !ReadOnly() && Options().Contains(dgEditing);
+}
+
+void TwwDBGrid::ToggleCheckBox() {
+  TField* field = GetSelectedField();
+  std::string ticked, unticked;
+  if (!CheckBoxValues(field, ticked, unticked) || !CanToggle(field)) return;
+  if (IsSelectionColumn(DataColumn(Col()))) {
+    IsSelected() ? UnselectRecord() : SelectRecord();
+    return;
+  }
+  TDataSet* ds = ActiveDataSet();
+  const bool editing = ds->State() == dsEdit || ds->State() == dsInsert;
+  if (!editing && !DataSource()->AutoEdit()) return;
+  if (!DataLink()->Edit()) return;
+  field->SetText(wwSameText(field->Text(), ticked) ? unticked : ticked);
+  InvalidateCell(Col(), Row());
+}
+
+void TwwDBGrid::KeyDown(WORD& Key, TShiftState Shift) {
+  TwwCustomDBGrid::KeyDown(Key, Shift);
+  std::string ticked, unticked;
+  if (Key == VK_SPACE && DataLink()->Active() && CheckBoxValues(GetSelectedField(), ticked, unticked)) {
+    ToggleCheckBox();
+    Key = 0;
+  }
+}
+
+void TwwDBGrid::DblClick() {
+  std::string ticked, unticked;
+  if (!editControlOptions_.Contains(ecoCheckboxSingleClick) && DataLink()->Active() &&
+      CheckBoxValues(GetSelectedField(), ticked, unticked))
+    ToggleCheckBox();
+  TwwCustomDBGrid::DblClick();
 }

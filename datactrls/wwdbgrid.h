@@ -10,6 +10,9 @@
 #include "datactrls/wwdbigrd.h"
 #include "platform/classlib/db/dbtypes.h"
 
+enum TwwEditControlOption { ecoCheckboxSingleClick, ecoSearchOwnerForm };
+using TwwEditControlOptions = TSet<TwwEditControlOption>;
+
 enum TwwMultiSelectOption { msoAutoUnselect, msoShiftSelect };
 using TwwMultiSelectOptions = TSet<TwwMultiSelectOption>;
 
@@ -37,12 +40,26 @@ class TwwDBGrid : public TwwCustomDBGrid {
   // The record shown in data row `dataRow` is selected, by the row cache.
   bool IsSelectedRow(int dataRow) const;
 
+  TwwEditControlOptions EditControlOptions() const { return editControlOptions_; }
+  void SetEditControlOptions(TwwEditControlOptions value) { editControlOptions_ = value; }
+
+  // The two values of a "CheckBox" field (ticked, unticked); false when the
+  // field has no such control type.
+  bool CheckBoxValues(TField* field, std::string& ticked, std::string& unticked) const;
+  // Space or a click on a check-box cell: ticked becomes unticked and back.
+  void ToggleCheckBox();
+
   TwwMultiSelectRecordEvent OnMultiSelectRecord;
 
  protected:
   bool IsCellHighlighted(int dataCol, int dataRow, TGridDrawState state) override;
   void Paint() override;
   void RecordClicked(TShiftState Shift, int dataCol) override;
+  bool IsControlTypeCell(int ACol, int ARow) override;
+  void DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) override;
+  virtual void DrawCheckBox(const TRect& box, bool ticked);
+  void KeyDown(WORD& Key, TShiftState Shift) override;
+  void DblClick() override;
 
  private:
   // Compares two bookmarks by record order: 0 or 2 the same record.
@@ -54,6 +71,10 @@ class TwwDBGrid : public TwwCustomDBGrid {
   void LeaveEditMode();
   bool IsSelectionColumn(int dataCol) const;
 
+  void PaintCheckBoxCell(int ACol, int ARow, const TRect& r, TGridDrawState state);
+  bool CanToggle(TField* field);
+
+  TwwEditControlOptions editControlOptions_{ecoSearchOwnerForm};
   TwwMultiSelectOptions multiSelectOptions_;
   std::vector<TBookmarkStr> selectedList_;
   std::vector<bool> rowCache_;

@@ -155,6 +155,9 @@ TwwCustomDBGrid::TwwCustomDBGrid(TComponent* AOwner)
 }
 
 TwwCustomDBGrid::~TwwCustomDBGrid() {
+  // Unbinding tells the grid the link went inactive; a grid going away
+  // rebuilds nothing.
+  Destroying();
   titleFont_->OnChange = nullptr;
   dataLink_->SetDataSource(nullptr);
 }
@@ -245,7 +248,8 @@ void TwwCustomDBGrid::SetColWidthQuiet(int gridColumn, int pixels) {
 // ---- Layout --------------------------------------------------------------------
 
 bool TwwCustomDBGrid::CanRebuild() const {
-  return !ComponentState().Contains(csLoading) && HandleAllocated() && layoutLock_ == 0;
+  return !ComponentState().Contains(csLoading) && !ComponentState().Contains(csDestroying) &&
+         HandleAllocated() && layoutLock_ == 0;
 }
 
 void TwwCustomDBGrid::RebuildLayout() {
@@ -488,6 +492,7 @@ void TwwCustomDBGrid::UpdateActive() {
 }
 
 void TwwCustomDBGrid::DataLinkActiveChanged(bool active) {
+  if (ComponentState().Contains(csDestroying)) return;
   if (!active) HideEditor();
   RebuildLayout();
   UpdateScrollBar();

@@ -189,6 +189,8 @@ class TwwCustomDBGrid : public TCustomGrid {
   virtual void ScrollRecords(int distance);
   virtual void TopRowChanged();
   virtual void HideControlEditor() {}
+  // A data cell painted and edited by its own control type, not the editor.
+  virtual bool IsControlTypeCell(int ACol, int ARow) { return (void)ACol, (void)ARow, false; }
   // A click on a data cell moved to its record: multi-selection follows here.
   virtual void RecordClicked(TShiftState Shift, int dataCol) { (void)Shift, (void)dataCol; }
   void RecordChanged(TField* field);
@@ -251,7 +253,7 @@ class TwwCustomDBGrid : public TCustomGrid {
   void WriteBackWidths();
   bool CanRebuild() const;
   bool CanInsert() const;
-  bool CellTakesEditor() const;
+  bool CellTakesEditor();
   bool IsUntouchedInsert() const;
   bool PlainKey(WORD key, TShiftState shift);
   bool CtrlKey(WORD key);

@@ -170,9 +170,9 @@ bool TwwCustomDBGrid::CanEditModify() {
 }
 
 // Blob cells open their own editors; they never show the in-place one.
-bool TwwCustomDBGrid::CellTakesEditor() const {
+bool TwwCustomDBGrid::CellTakesEditor() {
   TField* field = GetSelectedField();
-  return field && !field->IsBlob();
+  return field && !field->IsBlob() && !IsControlTypeCell(Col(), Row());
 }
 
 bool TwwCustomDBGrid::CanEditShow() { return CellTakesEditor() && TCustomGrid::CanEditShow(); }

@@ -1,0 +1,121 @@
+// The published grid: check-box cells painted and toggled alike, and a record
+// edited through the grid with real keys over a real database file.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+#include "datactrls/wwdbgrid.h"
+#include "datactrls/wwtadatasets.h"
+#include "dbengine/accbinding_fixture.h"
+#include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/db/fields.h"
+#include "settingsdataset.h"
+
+using namespace testing_support;
+
+namespace {
+
+void Key(TWinControl* fallback, Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+  QWidget* target = QApplication::focusWidget();
+  QTest::keyClick(target ? target : ClientOf(fallback), k, mods);
+  Pump(1);
+}
+
+class CheckBoxCells : public testing::Test {
+ protected:
+  void SetUp() override {
+    form = ShownForm(400, 200);
+    data.FieldDefs().Add("ID", ftInteger);
+    data.FieldDefs().Add("Done", ftString, 1);
+    data.Open();
+    data.AppendRecord({Variant(1), Variant("t")});
+    data.AppendRecord({Variant(2), Variant("F")});
+    data.First();
+    data.ControlType()->Add("Done;CheckBox;T;F");
+    source.SetDataSet(&data);
+    grid = new TwwDBGrid(form.get());
+    grid->SetBounds(0, 0, 380, 180);
+    grid->SetParent(form.get());
+    grid->SetDataSource(&source);
+    grid->SelectDataColumn(1);
+    grid->SetFocus();
+    Pump();
+  }
+  // Black pixels inside the box of the Done cell of grid row `row`.
+  int Ink(int row) {
+    Pump();
+    const QImage image = ClientOf(grid)->grab().toImage();
+    const TRect r = grid->CellRect(2, row);
+    const int left = (r.Left + r.Right - 10) / 2, top = (r.Top + r.Bottom - 10) / 2;
+    int n = 0;
+    for (int y = top + 1; y < top + 10; ++y)
+      for (int x = left + 1; x < left + 10; ++x) n += qGray(image.pixel(x, y)) < 64;
+    return n;
+  }
+  std::unique_ptr<TForm> form;
+  TSettingsDataSet data;
+  TDataSource source;
+  TwwDBGrid* grid = nullptr;
+};
+
+TEST_F(CheckBoxCells, AValueOfOtherCaseShowsTickedAndSpaceUnticksIt) {
+  EXPECT_GT(Ink(1), 5);  // "t" against the ticked "T"
+  EXPECT_EQ(Ink(2), 0);
+  EXPECT_FALSE(grid->InplaceEditor() && grid->EditorMode());
+  Key(grid, Qt::Key_Space);
+  EXPECT_EQ(data.FieldByName("Done")->AsString(), "F");
+  EXPECT_EQ(Ink(1), 0);
+  Key(grid, Qt::Key_Space);
+  EXPECT_EQ(data.FieldByName("Done")->AsString(), "T");
+  EXPECT_GT(Ink(1), 5);
+}
+
+TEST_F(CheckBoxCells, ClicksToggleOnceOrTwiceAsTheOptionsSay) {
+  const TRect r = grid->CellRect(2, 2);
+  const QPoint centre((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
+  QTest::mouseClick(ClientOf(grid), Qt::LeftButton, Qt::NoModifier, centre);
+  Pump(1);
+  EXPECT_EQ(data.FieldByName("Done")->AsString(), "F");  // one click only moves there
+  QTest::mouseDClick(ClientOf(grid), Qt::LeftButton, Qt::NoModifier, centre);
+  Pump(1);
+  EXPECT_EQ(data.FieldByName("Done")->AsString(), "T");
+  grid->SetEditControlOptions({ecoCheckboxSingleClick});
+  QTest::mouseClick(ClientOf(grid), Qt::LeftButton, Qt::NoModifier, centre);
+  Pump(1);
+  EXPECT_EQ(data.FieldByName("Done")->AsString(), "F");
+  data.FieldByName("Done")->SetReadOnly(true);
+  Key(grid, Qt::Key_Space);
+  EXPECT_EQ(data.FieldByName("Done")->AsString(), "F");
+}
+
+class GridOverEngineTable : public accesstest::BindingFixture {};
+
+TEST_F(GridOverEngineTable, ARecordEditedWithKeysReachesTheFile) {
+  auto form = ShownForm(500, 250);
+  auto table = Make<TwwtaTable>();
+  table->SetTableName("People");
+  table->Open();
+  TDataSource source;
+  source.SetDataSet(table.get());
+  auto* grid = new TwwDBGrid(form.get());
+  grid->SetBounds(0, 0, 480, 230);
+  grid->SetParent(form.get());
+  grid->SetDataSource(&source);
+  grid->SetFocus();
+  Pump();
+  ASSERT_EQ(grid->GetField(1)->FieldName(), "Name");
+  Key(grid, Qt::Key_Down);
+  Key(grid, Qt::Key_Right);
+  Key(grid, Qt::Key_F2);
+  ASSERT_TRUE(grid->EditorMode());
+  QTest::keyClicks(QApplication::focusWidget(), "Bea");
+  Key(grid, Qt::Key_Down);  // leaving the record posts it
+  EXPECT_EQ(table->State(), dsBrowse);
+  Pump();
+  table->Close();
+  auto check = MakeTable();
+  check->Open();
+  EXPECT_EQ(accesstest::ColumnOf(check.get()), (std::vector<std::string>{"Anna", "Bea", "Carl"}));
+}
+
+}  // namespace
