@@ -308,6 +308,14 @@ void TwwDBGrid::ToggleCheckBox() {
 }
 
 void TwwDBGrid::KeyDown(WORD& Key, TShiftState Shift) {
+  // F2 on a memo cell opens the dialog rather than an editor the cell never shows.
+  if (Key == VK_F2 && !Shift.Contains(ssCtrl) && OnMemoCell()) {
+    TCustomControl::KeyDown(Key, Shift);
+    if (Key == 0) return;
+    OpenMemoDialog();
+    Key = 0;
+    return;
+  }
   TwwCustomDBGrid::KeyDown(Key, Shift);
   std::string ticked, unticked;
   if (Key == VK_SPACE && DataLink()->Active() && CheckBoxValues(GetSelectedField(), ticked, unticked)) {
@@ -317,9 +325,39 @@ void TwwDBGrid::KeyDown(WORD& Key, TShiftState Shift) {
 }
 
 void TwwDBGrid::DblClick() {
+  if (OnMemoCell()) {
+    OpenMemoDialog();
+    TwwCustomDBGrid::DblClick();
+    return;
+  }
   std::string ticked, unticked;
   if (!editControlOptions_.Contains(ecoCheckboxSingleClick) && DataLink()->Active() &&
       CheckBoxValues(GetSelectedField(), ticked, unticked))
     ToggleCheckBox();
   TwwCustomDBGrid::DblClick();
+}
+
+// ---- Memo cells ------------------------------------------------------------------
+
+bool TwwDBGrid::OnMemoCell() {
+  TField* field = GetSelectedField();
+  return DataLink()->Active() && field && field->IsBlob();
+}
+
+void TwwDBGrid::OpenMemoDialog() {
+  TField* field = GetSelectedField();
+  if (!field || memoAttributes_.Contains(mDisableDialog)) return;
+  TwwMemoDialog dialog(nullptr);
+  dialog.SetDataSource(DataSource());
+  dialog.DataField = field->FieldName();
+  dialog.MemoAttributes = memoAttributes_;
+  dialog.Caption = wwReplaceChar(field->DisplayLabel(), '~', ' ');
+  dialog.Font()->Assign(Font());
+  dialog.DlgLeft = -1;
+  if (ReadOnly() || !Options().Contains(dgEditing) || field->ReadOnly())
+    dialog.MemoAttributes.Include(mViewOnly);
+  if (OnMemoOpen) OnMemoOpen(this, &dialog);
+  const bool ok = dialog.Execute();
+  if (OnMemoClose) OnMemoClose(this, !ok);
+  InvalidateCell(Col(), Row());
 }

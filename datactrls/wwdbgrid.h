@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "datactrls/wwdbigrd.h"
+#include "datactrls/wwmemo.h"
 #include "platform/classlib/db/dbtypes.h"
 
 enum TwwEditControlOption { ecoCheckboxSingleClick, ecoSearchOwnerForm };
@@ -17,6 +18,8 @@ enum TwwMultiSelectOption { msoAutoUnselect, msoShiftSelect };
 using TwwMultiSelectOptions = TSet<TwwMultiSelectOption>;
 
 class TwwDBGrid;
+using TwwMemoOpenEvent = std::function<void(TwwDBGrid* Grid, TwwMemoDialog* MemoDialog)>;
+using TwwMemoCloseEvent = std::function<void(TwwDBGrid* Grid, bool Cancel)>;
 using TwwMultiSelectRecordEvent =
     std::function<void(TwwDBGrid* Grid, bool Selecting, bool& Accept)>;
 
@@ -49,7 +52,14 @@ class TwwDBGrid : public TwwCustomDBGrid {
   // Space or a click on a check-box cell: ticked becomes unticked and back.
   void ToggleCheckBox();
 
+  TwwMemoAttributes MemoAttributes() const { return memoAttributes_; }
+  void SetMemoAttributes(TwwMemoAttributes value) { memoAttributes_ = value; }
+  // Edits the current memo cell in the memo dialog (not with mDisableDialog).
+  void OpenMemoDialog();
+
   TwwMultiSelectRecordEvent OnMultiSelectRecord;
+  TwwMemoOpenEvent OnMemoOpen;
+  TwwMemoCloseEvent OnMemoClose;
 
  protected:
   bool IsCellHighlighted(int dataCol, int dataRow, TGridDrawState state) override;
@@ -74,7 +84,10 @@ class TwwDBGrid : public TwwCustomDBGrid {
   void PaintCheckBoxCell(int ACol, int ARow, const TRect& r, TGridDrawState state);
   bool CanToggle(TField* field);
 
+  bool OnMemoCell();
+
   TwwEditControlOptions editControlOptions_{ecoSearchOwnerForm};
+  TwwMemoAttributes memoAttributes_{mSizeable, mWordWrap};
   TwwMultiSelectOptions multiSelectOptions_;
   std::vector<TBookmarkStr> selectedList_;
   std::vector<bool> rowCache_;

@@ -83,7 +83,8 @@ void TwwMemoDlg::AskBeforeClosing(bool& canClose) {
 }
 
 void TwwMemoDlg::ApplyFirstShow() {
-  if (wanted_.Left == 0 && wanted_.Top == 0) {
+  // A designed position is one at least 1 pixel in; else the window is centred.
+  if (wanted_.Left < 1 && wanted_.Top < 1) {
     SetBounds(Left(), Top(), wanted_.Right - wanted_.Left, wanted_.Bottom - wanted_.Top);
   } else {
     SetPosition(poDesigned);

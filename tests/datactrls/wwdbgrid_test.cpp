@@ -9,6 +9,7 @@
 #include "dbengine/accbinding_fixture.h"
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/db/fields.h"
+#include "platform/classlib/dialogs/dialogs.h"
 #include "settingsdataset.h"
 
 using namespace testing_support;
@@ -19,6 +20,18 @@ void Key(TWinControl* fallback, Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoMo
   QWidget* target = QApplication::focusWidget();
   QTest::keyClick(target ? target : ClientOf(fallback), k, mods);
   Pump(1);
+}
+
+// A focused grid on the form over `source`, on data column 1.
+TwwDBGrid* PlaceGrid(TForm* form, TDataSource* source) {
+  auto* grid = new TwwDBGrid(form);
+  grid->SetBounds(0, 0, 380, 180);
+  grid->SetParent(form);
+  grid->SetDataSource(source);
+  grid->SelectDataColumn(1);
+  grid->SetFocus();
+  Pump();
+  return grid;
 }
 
 class CheckBoxCells : public testing::Test {
@@ -33,13 +46,7 @@ class CheckBoxCells : public testing::Test {
     data.First();
     data.ControlType()->Add("Done;CheckBox;T;F");
     source.SetDataSet(&data);
-    grid = new TwwDBGrid(form.get());
-    grid->SetBounds(0, 0, 380, 180);
-    grid->SetParent(form.get());
-    grid->SetDataSource(&source);
-    grid->SelectDataColumn(1);
-    grid->SetFocus();
-    Pump();
+    grid = PlaceGrid(form.get(), &source);
   }
   // Black pixels inside the box of the Done cell of grid row `row`.
   int Ink(int row) {
@@ -86,6 +93,29 @@ TEST_F(CheckBoxCells, ClicksToggleOnceOrTwiceAsTheOptionsSay) {
   data.FieldByName("Done")->SetReadOnly(true);
   Key(grid, Qt::Key_Space);
   EXPECT_EQ(data.FieldByName("Done")->AsString(), "F");
+}
+
+TEST(MemoCells, F2OpensTheDialogUnlessItIsDisabled) {
+  auto form = ShownForm(400, 200);
+  TMemDataSet data;
+  data.FieldDefs().Add("ID", ftInteger);
+  data.FieldDefs().Add("Notes", ftMemo);
+  data.Open();
+  data.AppendRecord({Variant(1), Variant("first")});
+  data.FieldByName("Notes")->SetDisplayLabel("Long~Notes");
+  TDataSource source;
+  source.SetDataSet(&data);
+  TwwDBGrid* grid = PlaceGrid(form.get(), &source);
+  std::vector<bool> closes;
+  grid->OnMemoClose = [&](TwwDBGrid*, bool cancel) { closes.push_back(cancel); };
+  TDialogResponderScope answers([](TDialogRequest&) { return mrCancel; });
+  Key(grid, Qt::Key_F2);
+  EXPECT_FALSE(grid->EditorMode());
+  grid->SetMemoAttributes({mDisableDialog});
+  Key(grid, Qt::Key_F2);
+  ASSERT_EQ(answers.Count(), 1);
+  EXPECT_EQ(answers.Requests()[0].Caption, "Long Notes");
+  EXPECT_EQ(closes, (std::vector<bool>{true}));
 }
 
 class GridOverEngineTable : public accesstest::BindingFixture {};
