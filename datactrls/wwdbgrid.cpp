@@ -8,6 +8,7 @@
 #include "platform/classlib/db/dataset.h"
 #include "platform/classlib/db/datasource.h"
 #include "platform/classlib/db/fields.h"
+#include "platform/classlib/dialogs/dialogs.h"
 #include "platform/classlib/graphics/graphics.h"
 
 IMPLEMENT_CLASS(TwwDBGrid, TwwCustomDBGrid)
@@ -360,4 +361,66 @@ void TwwDBGrid::OpenMemoDialog() {
   const bool ok = dialog.Execute();
   if (OnMemoClose) OnMemoClose(this, !ok);
   InvalidateCell(Col(), Row());
+}
+
+// ---- Fixed columns and title buttons ---------------------------------------------
+
+void TwwDBGrid::SetFixedCols(int value) {
+  // The designer is told, rather than left with a grid that has no column to scroll.
+  if (ComponentState().Contains(csDesigning)) {
+    TDataSet* ds = DataSource() ? DataSource()->DataSet() : nullptr;
+    if (value < 0 || (ds && ds->Active() && value + IndicatorOffset() >= ColCount())) {
+      MessageDlg("Invalid value for FixedCols", mtWarning, {mbOK}, 0);
+      return;
+    }
+  }
+  fixedDataCols_ = value;
+  RebuildLayout();
+}
+
+void TwwDBGrid::ApplyColumnAttributes() {
+  TwwCustomDBGrid::ApplyColumnAttributes();
+  TDataSet* ds = ActiveDataSet();
+  const int fixed = IndicatorOffset() + fixedDataCols_;
+  if (!ds || fixedDataCols_ < 0 || fixed >= ColCount()) return;
+  if (fixed != TCustomGrid::FixedCols()) TCustomGrid::SetFixedCols(fixed);
+  // Tab never lands in a column that does not scroll.
+  for (int col = 0; col < fixed; ++col) SetTabStops(col, false);
+}
+
+TColor TwwDBGrid::GetColumnColor(int ACol) {
+  return ACol < IndicatorOffset() + fixedDataCols_ ? TitleColor() : Color();
+}
+
+void TwwDBGrid::SetTitleButtons(bool value) {
+  if (value == titleButtons_) return;
+  titleButtons_ = value;
+  Invalidate();
+}
+
+void TwwDBGrid::TitleButtonClick(const std::string& AFieldName) {
+  if (OnTitleButtonClick) OnTitleButtonClick(this, AFieldName);
+}
+
+void TwwDBGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  const TGridCoord cell = MouseCoord(X, Y);
+  if (titleButtons_ && Button == mbLeft && !ComponentState().Contains(csDesigning) && cell.Y >= 0 &&
+      cell.Y < TitleOffset() && cell.X >= IndicatorOffset()) {
+    pressedTitle_ = cell;
+    InvalidateCell(cell.X, cell.Y);
+  }
+  TwwCustomDBGrid::MouseDown(Button, Shift, X, Y);
+}
+
+void TwwDBGrid::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  const TGridCoord pressed = pressedTitle_;
+  pressedTitle_ = {-1, -1};
+  if (pressed.X >= 0) {
+    InvalidateCell(pressed.X, pressed.Y);
+    // Only a release on the cell that was pressed is a click.
+    const TGridCoord cell = MouseCoord(X, Y);
+    TField* field = GetField(DataColumn(pressed.X));
+    if (cell == pressed && Y >= 0 && field) TitleButtonClick(field->FieldName());
+  }
+  TwwCustomDBGrid::MouseUp(Button, Shift, X, Y);
 }

@@ -20,6 +20,7 @@ using TwwMultiSelectOptions = TSet<TwwMultiSelectOption>;
 class TwwDBGrid;
 using TwwMemoOpenEvent = std::function<void(TwwDBGrid* Grid, TwwMemoDialog* MemoDialog)>;
 using TwwMemoCloseEvent = std::function<void(TwwDBGrid* Grid, bool Cancel)>;
+using TwwTitleButtonClickEvent = std::function<void(TObject* Sender, const std::string& AFieldName)>;
 using TwwMultiSelectRecordEvent =
     std::function<void(TwwDBGrid* Grid, bool Selecting, bool& Accept)>;
 
@@ -52,6 +53,14 @@ class TwwDBGrid : public TwwCustomDBGrid {
   // Space or a click on a check-box cell: ticked becomes unticked and back.
   void ToggleCheckBox();
 
+  // Data columns kept in place at the left (after the indicator).
+  int FixedCols() const { return fixedDataCols_; }
+  void SetFixedCols(int value);
+  bool ShowHorzScrollBar() const { return ScrollBars() == ssHorizontal || ScrollBars() == ssBoth; }
+  void SetShowHorzScrollBar(bool value) { SetScrollBars(value ? ssHorizontal : ssNone); }
+  bool TitleButtons() const { return titleButtons_; }
+  void SetTitleButtons(bool value);
+
   TwwMemoAttributes MemoAttributes() const { return memoAttributes_; }
   void SetMemoAttributes(TwwMemoAttributes value) { memoAttributes_ = value; }
   // Edits the current memo cell in the memo dialog (not with mDisableDialog).
@@ -60,6 +69,7 @@ class TwwDBGrid : public TwwCustomDBGrid {
   TwwMultiSelectRecordEvent OnMultiSelectRecord;
   TwwMemoOpenEvent OnMemoOpen;
   TwwMemoCloseEvent OnMemoClose;
+  TwwTitleButtonClickEvent OnTitleButtonClick;
 
  protected:
   bool IsCellHighlighted(int dataCol, int dataRow, TGridDrawState state) override;
@@ -70,6 +80,11 @@ class TwwDBGrid : public TwwCustomDBGrid {
   virtual void DrawCheckBox(const TRect& box, bool ticked);
   void KeyDown(WORD& Key, TShiftState Shift) override;
   void DblClick() override;
+  void ApplyColumnAttributes() override;
+  TColor GetColumnColor(int ACol) override;
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  virtual void TitleButtonClick(const std::string& AFieldName);
 
  private:
   // Compares two bookmarks by record order: 0 or 2 the same record.
@@ -85,6 +100,10 @@ class TwwDBGrid : public TwwCustomDBGrid {
   bool CanToggle(TField* field);
 
   bool OnMemoCell();
+
+  int fixedDataCols_ = 0;
+  bool titleButtons_ = false;
+  TGridCoord pressedTitle_{-1, -1};  // the title button held down
 
   TwwEditControlOptions editControlOptions_{ecoSearchOwnerForm};
   TwwMemoAttributes memoAttributes_{mSizeable, mWordWrap};

@@ -8,6 +8,7 @@
 #include "datactrls/wwtadatasets.h"
 #include "dbengine/accbinding_fixture.h"
 #include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/db/dbtestutil.h"
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/dialogs/dialogs.h"
 #include "settingsdataset.h"
@@ -146,6 +147,70 @@ TEST_F(GridOverEngineTable, ARecordEditedWithKeysReachesTheFile) {
   auto check = MakeTable();
   check->Open();
   EXPECT_EQ(accesstest::ColumnOf(check.get()), (std::vector<std::string>{"Anna", "Bea", "Carl"}));
+}
+
+}  // namespace
+
+namespace {
+
+class PublishedGrid : public testing::Test {
+ protected:
+  void SetUp() override {
+    form = ShownForm(400, 200);
+    data = MakeNumbered(5);
+    source.SetDataSet(data.get());
+    grid = PlaceGrid(form.get(), &source);
+  }
+  void Click(TGridCoord press, TGridCoord release) {
+    const TRect a = grid->CellRect(press.X, press.Y), b = grid->CellRect(release.X, release.Y);
+    QTest::mousePress(ClientOf(grid), Qt::LeftButton, Qt::NoModifier, QPoint(a.Left + 5, a.Top + 5));
+    QTest::mouseRelease(ClientOf(grid), Qt::LeftButton, Qt::NoModifier, QPoint(b.Left + 5, b.Top + 5));
+    Pump(1);
+  }
+  std::unique_ptr<TForm> form;
+  std::unique_ptr<TMemDataSet> data;
+  TDataSource source;
+  TwwDBGrid* grid = nullptr;
+};
+
+TEST_F(PublishedGrid, FixedDataColumnsTakeTheTitleColourAndNoTabStop) {
+  grid->SetTitleColor(clAqua);
+  grid->SetFixedCols(1);
+  EXPECT_EQ(grid->TCustomGrid::FixedCols(), 2);
+  EXPECT_FALSE(grid->TabStops(1));
+  EXPECT_TRUE(grid->TabStops(2));
+  Pump();
+  const QImage image = ClientOf(grid)->grab().toImage();
+  const auto colour = [&](int col) {
+    const TRect r = grid->CellRect(col, 2);
+    const QRgb p = image.pixel(r.Right - 2, r.Bottom - 2);
+    return TColor(qRed(p) | qGreen(p) << 8 | qBlue(p) << 16);
+  };
+  EXPECT_EQ(colour(1), ColorToRGB(clAqua));
+  EXPECT_EQ(colour(2), ColorToRGB(clWindow));
+  grid->SetShowHorzScrollBar(false);
+  EXPECT_FALSE(grid->ShowHorzScrollBar());
+}
+
+TEST_F(PublishedGrid, ATitleButtonClicksOnlyWhereItWasPressed) {
+  std::vector<std::string> clicked;
+  grid->OnTitleButtonClick = [&](TObject*, const std::string& name) { clicked.push_back(name); };
+  Click({2, 0}, {2, 0});  // without title buttons a title is no button
+  grid->SetTitleButtons(true);
+  Click({2, 0}, {2, 0});
+  Click({1, 0}, {3, 0});
+  EXPECT_EQ(clicked, (std::vector<std::string>{"Name"}));
+}
+
+TEST_F(PublishedGrid, DesignTimeRefusesFixedColumnsThatLeaveNothingToScroll) {
+  grid->SetDesigning(true);
+  TDialogResponderScope answers([](TDialogRequest&) { return mrOk; });
+  grid->SetFixedCols(3);
+  grid->SetFixedCols(-1);
+  EXPECT_EQ(answers.Texts(), (std::vector<std::string>{"Invalid value for FixedCols", "Invalid value for FixedCols"}));
+  EXPECT_EQ(grid->FixedCols(), 0);
+  grid->SetFixedCols(2);
+  EXPECT_EQ(grid->FixedCols(), 2);
 }
 
 }  // namespace
