@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "datactrls/wwfieldcheck.h"
 #include "datactrls/wwfieldsettings.h"
 #include "datactrls/wwintl.h"
 #include "datactrls/wwstr.h"
@@ -423,4 +424,46 @@ void TwwDBGrid::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
     if (cell == pressed && Y >= 0 && field) TitleButtonClick(field->FieldName());
   }
   TwwCustomDBGrid::MouseUp(Button, Shift, X, Y);
+}
+
+// ---- Field settings -----------------------------------------------------------------
+
+void TwwDBGrid::DataLinkActiveChanged(bool active) {
+  TwwCustomDBGrid::DataLinkActiveChanged(active);
+  if (active && !ComponentState().Contains(csDestroying)) ApplySelected();
+}
+
+void TwwDBGrid::ApplySelected() {
+  TDataSet* ds = DataSource() ? DataSource()->DataSet() : nullptr;
+  if (applying_ || !ds) return;
+  if (!wwIsWwDataSet(ds)) {
+    MessageDlg("wwGrid must use an Wendlow compatible TDataSet.", mtInformation, {mbOK}, 0);
+    SetDataSource(nullptr);
+    return;
+  }
+  const bool designing = ComponentState().Contains(csDesigning);
+  const auto hasCalculated = [ds] {
+    for (int i = 0; i < ds->FieldCount(); ++i)
+      if (ds->Fields().Fields(i)->Calculated()) return true;
+    return false;
+  };
+  ds->DisableControls();
+  applying_ = true;
+  try {
+    wwRemoveStaleFieldSettings(ds, wwGetLookupFieldsList(ds), wwGetLookupLinksList(ds),
+                               wwGetControlTypeList(ds));
+    if (Selected()->Count() > 0 && (designing || !hasCalculated())) {
+      if (UseTFields())
+        wwApplySelectedToFields(ds, Selected());
+      else
+        RebuildLayout();
+    }
+    if (designing && UseTFields()) wwSelectedFromFields(ds, Selected());
+  } catch (...) {
+    applying_ = false;
+    ds->EnableControls();
+    throw;
+  }
+  applying_ = false;
+  ds->EnableControls();
 }

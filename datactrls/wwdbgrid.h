@@ -63,6 +63,10 @@ class TwwDBGrid : public TwwCustomDBGrid {
 
   TwwMemoAttributes MemoAttributes() const { return memoAttributes_; }
   void SetMemoAttributes(TwwMemoAttributes value) { memoAttributes_ = value; }
+  // Applies the column list and the dataset's field settings; a dataset that
+  // is not one of the library's is refused and unbound.
+  void ApplySelected();
+
   // Edits the current memo cell in the memo dialog (not with mDisableDialog).
   void OpenMemoDialog();
 
@@ -81,6 +85,7 @@ class TwwDBGrid : public TwwCustomDBGrid {
   void KeyDown(WORD& Key, TShiftState Shift) override;
   void DblClick() override;
   void ApplyColumnAttributes() override;
+  void DataLinkActiveChanged(bool active) override;
   TColor GetColumnColor(int ACol) override;
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
@@ -102,6 +107,7 @@ class TwwDBGrid : public TwwCustomDBGrid {
   bool OnMemoCell();
 
   int fixedDataCols_ = 0;
+  bool applying_ = false;  // ApplySelected is running
   bool titleButtons_ = false;
   TGridCoord pressedTitle_{-1, -1};  // the title button held down
 

@@ -58,6 +58,42 @@ std::string wwSelectedLineText(const std::string& fieldName, int width, const st
   return fieldName + "\t" + std::to_string(width) + "\t" + title;
 }
 
+bool wwIndexOfSelectedField(const TStrings* list, const std::string& fieldName, int& index) {
+  for (index = 0; list && index < list->Count(); ++index)
+    if (wwSameText(wwParseSelectedLine(list->Strings(index)).fieldName, fieldName)) return true;
+  index = -1;
+  return false;
+}
+
+void wwApplySelectedToFields(TDataSet* dataSet, const TStrings* list) {
+  if (!dataSet || !list) return;
+  dataSet->DisableControls();
+  try {
+    for (int i = 0; i < dataSet->FieldCount(); ++i) dataSet->Fields().Fields(i)->SetVisible(false);
+    for (int i = 0; i < list->Count(); ++i) {
+      const TwwSelectedLine line = wwParseSelectedLine(list->Strings(i));
+      TField* f = dataSet->FindField(line.fieldName);
+      if (!f) continue;
+      if (line.width >= 0) f->SetDisplayWidth(line.width);
+      if (line.hasTitle) f->SetDisplayLabel(line.title);
+      f->SetIndex(std::min(i, dataSet->FieldCount() - 1));
+      f->SetVisible(true);
+    }
+  } catch (...) {
+    dataSet->EnableControls();
+    throw;
+  }
+  dataSet->EnableControls();
+}
+
+void wwSelectedFromFields(TDataSet* dataSet, TStrings* list) {
+  list->Clear();
+  if (!dataSet) return;
+  for (int i = 0; i < dataSet->FieldCount(); ++i)
+    if (TField* f = dataSet->Fields().Fields(i); f->Visible())
+      list->Add(wwSelectedLineText(f->FieldName(), f->DisplayWidth(), f->DisplayLabel()));
+}
+
 int wwColumnPixels(int chars, int zeroWidth) { return chars * zeroWidth + 4; }
 
 // Rounds to the nearest character, taking back the 4 pixels of margin.

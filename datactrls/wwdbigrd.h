@@ -18,6 +18,7 @@
 class TDataSet;
 class TField;
 class TStringList;
+class TStrings;
 class TwwCustomDBGrid;
 
 enum TwwDBGridOption {
@@ -41,6 +42,13 @@ struct TwwSelectedLine {
 };
 TwwSelectedLine wwParseSelectedLine(std::string_view line);
 std::string wwSelectedLineText(const std::string& fieldName, int width, const std::string& title);
+
+// The column list and the dataset's fields: the line of a field (upper-cased
+// comparison); every field hidden, then the listed ones shown in list order with
+// their widths and titles; and the list written back from the visible fields.
+bool wwIndexOfSelectedField(const TStrings* list, const std::string& fieldName, int& index);
+void wwApplySelectedToFields(TDataSet* dataSet, const TStrings* list);
+void wwSelectedFromFields(TDataSet* dataSet, TStrings* list);
 
 // Character widths and pixels through the width of the font's "0".
 int wwColumnPixels(int chars, int zeroWidth);

@@ -6,7 +6,7 @@
 
 #include "datactrls/wwdbgrid.h"
 #include "platform/classlib/controls/control_helpers.h"
-#include "platform/classlib/db/dbtestutil.h"
+#include "gridtestdata.h"
 #include "platform/classlib/db/fields.h"
 
 using namespace testing_support;
@@ -17,7 +17,7 @@ class MultiSelect : public testing::Test {
  protected:
   void SetUp() override {
     form = ShownForm(500, 400);
-    data = MakeNumbered(12);
+    data = MakeLibraryNumbered(12);
     source.SetDataSet(data.get());
     grid = new TwwDBGrid(form.get());
     grid->SetBounds(0, 0, 480, 380);
@@ -46,7 +46,7 @@ class MultiSelect : public testing::Test {
     return ids;
   }
   std::unique_ptr<TForm> form;
-  std::unique_ptr<TMemDataSet> data;
+  std::unique_ptr<TSettingsDataSet> data;
   TDataSource source;
   TwwDBGrid* grid = nullptr;
 };

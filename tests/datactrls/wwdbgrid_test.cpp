@@ -8,10 +8,9 @@
 #include "datactrls/wwtadatasets.h"
 #include "dbengine/accbinding_fixture.h"
 #include "platform/classlib/controls/control_helpers.h"
-#include "platform/classlib/db/dbtestutil.h"
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/dialogs/dialogs.h"
-#include "settingsdataset.h"
+#include "gridtestdata.h"
 
 using namespace testing_support;
 
@@ -98,7 +97,7 @@ TEST_F(CheckBoxCells, ClicksToggleOnceOrTwiceAsTheOptionsSay) {
 
 TEST(MemoCells, F2OpensTheDialogUnlessItIsDisabled) {
   auto form = ShownForm(400, 200);
-  TMemDataSet data;
+  TSettingsDataSet data;
   data.FieldDefs().Add("ID", ftInteger);
   data.FieldDefs().Add("Notes", ftMemo);
   data.Open();
@@ -157,7 +156,7 @@ class PublishedGrid : public testing::Test {
  protected:
   void SetUp() override {
     form = ShownForm(400, 200);
-    data = MakeNumbered(5);
+    data = MakeLibraryNumbered(5);
     source.SetDataSet(data.get());
     grid = PlaceGrid(form.get(), &source);
   }
@@ -168,7 +167,7 @@ class PublishedGrid : public testing::Test {
     Pump(1);
   }
   std::unique_ptr<TForm> form;
-  std::unique_ptr<TMemDataSet> data;
+  std::unique_ptr<TSettingsDataSet> data;
   TDataSource source;
   TwwDBGrid* grid = nullptr;
 };
@@ -211,6 +210,38 @@ TEST_F(PublishedGrid, DesignTimeRefusesFixedColumnsThatLeaveNothingToScroll) {
   EXPECT_EQ(grid->FixedCols(), 0);
   grid->SetFixedCols(2);
   EXPECT_EQ(grid->FixedCols(), 2);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PublishedGrid, TheColumnListSetsTheFieldsAndForeignDataSetsAreRefused) {
+  TStringList lines;
+  lines.SetText("Amount\t7\tSum\nNope\t3\tX\nName\t12\n");
+  grid->SetSelected(&lines);
+  grid->ApplySelected();
+  EXPECT_FALSE(data->FieldByName("ID")->Visible());
+  EXPECT_EQ(data->FieldByName("Amount")->DisplayLabel(), "Sum");
+  EXPECT_EQ(data->FieldByName("Amount")->DisplayWidth(), 7);
+  EXPECT_EQ(grid->GetFieldCount(), 2);
+  EXPECT_EQ(grid->GetField(0)->FieldName(), "Amount");
+  int index = -1;
+  EXPECT_TRUE(wwIndexOfSelectedField(&lines, "name", index));
+  EXPECT_EQ(index, 2);
+  TStringList back;
+  wwSelectedFromFields(data.get(), &back);
+  EXPECT_EQ(back.Text(), "Amount\t7\tSum\r\nName\t12\tName\r\n");
+
+  TMemDataSet plain;
+  plain.FieldDefs().Add("ID", ftInteger);
+  plain.Open();
+  TDataSource other;
+  other.SetDataSet(&plain);
+  TDialogResponderScope answers([](TDialogRequest&) { return mrOk; });
+  grid->SetDataSource(&other);
+  EXPECT_EQ(answers.Texts(), (std::vector<std::string>{"wwGrid must use an Wendlow compatible TDataSet."}));
+  EXPECT_EQ(grid->DataSource(), nullptr);
 }
 
 }  // namespace
