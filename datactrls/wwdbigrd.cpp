@@ -529,6 +529,7 @@ void TwwCustomDBGrid::UpdateActive() {
 
 void TwwCustomDBGrid::DataLinkActiveChanged(bool active) {
   if (ComponentState().Contains(csDestroying)) return;
+  paintErrorShown_ = false;  // new data may fail anew
   if (!active) HideEditor();
   RebuildLayout();
   UpdateScrollBar();

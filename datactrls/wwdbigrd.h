@@ -5,6 +5,7 @@
 // what the application stores), and the data link whose record window is the
 // grid's visible rows.
 
+#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -215,6 +216,7 @@ class TwwCustomDBGrid : public TCustomGrid {
   std::vector<std::string> WrapLines(const std::string& text, int width) const;
 
   void Loaded() override;
+  void Dispatch(TMessage& message) override;
   void CreateWnd() override;
   void Notification(TComponent* AComponent, TOperation Operation) override;
   void ColumnMoved(int FromIndex, int ToIndex) override;
@@ -274,6 +276,7 @@ class TwwCustomDBGrid : public TCustomGrid {
   void PaintTitleCell(int dataCol, const TRect& r);
   void PaintDataCell(int dataCol, int dataRow, const TRect& r, TGridDrawState state);
   TBitmap* IndicatorFigure() const;
+  void ReportPaintError(const TRect& r);
   void DrawIndicator(const TRect& cell);
   void ThumbTo(int pos);
 
@@ -307,5 +310,9 @@ class TwwCustomDBGrid : public TCustomGrid {
   TIndicatorColorType indicatorColor_ = icBlack;
   bool whiteBrush_ = false;  // the last cell's brush was white
   int paintedRow_ = -1, paintedCol_ = -1;
-  int oldIndicatorRow_ = -1;  // the field text last loaded into the editor
+  int oldIndicatorRow_ = -1;
+  bool paintErrorShown_ = false;  // a failing row was reported once already
+  std::exception_ptr paintError_;  // waiting to be shown after the paint
+  // Posted to the grid itself to show a paint error outside the paint.
+  static constexpr UINT kReportPaintError = WM_USER + 0x1F1;  // the field text last loaded into the editor
 };

@@ -2,9 +2,11 @@
 // its state figures, data cells with highlight, alignment and word wrap, and
 // the owner's colour hooks.
 #include <cmath>
+#include <utility>
 
 #include "datactrls/wwdbigrd.h"
 #include "datactrls/wwstr.h"
+#include "platform/classlib/controls/forms.h"
 #include "platform/classlib/db/dataset.h"
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/graphics/drawing.h"
@@ -222,11 +224,32 @@ void TwwCustomDBGrid::PaintDataCell(int dataCol, int dataRow, const TRect& r, TG
     CalcCellColors(field, state, highlight, c->Font(), c->Brush());
     if (DefaultDrawing()) WriteCellText(r, field ? field->Alignment() : taLeftJustify, text);
     if (OnDrawDataCell) OnDrawDataCell(this, r, field, state);
-  } catch (...) {
+  } catch (const Exception&) {
     dataLink_->SetActiveRecord(saved);
-    throw;
+    ReportPaintError(r);
+    return;
   }
   dataLink_->SetActiveRecord(saved);
+}
+
+// A row the dataset cannot read is left blank. The user hears of it once, after
+// the paint (a message box inside a paint would paint again and ask again).
+void TwwCustomDBGrid::ReportPaintError(const TRect& r) {
+  Canvas()->Brush()->SetColor(Color());
+  Canvas()->FillRect(r);
+  if (paintErrorShown_) return;
+  paintErrorShown_ = true;
+  paintError_ = std::current_exception();
+  PostMessage(this, kReportPaintError);
+}
+
+void TwwCustomDBGrid::Dispatch(TMessage& message) {
+  if (message.Msg != kReportPaintError) {
+    TCustomGrid::Dispatch(message);
+    return;
+  }
+  std::exception_ptr error = std::exchange(paintError_, nullptr);
+  if (error) Application->HandleException(this, error);
 }
 
 TBitmap* TwwCustomDBGrid::IndicatorFigure() const {

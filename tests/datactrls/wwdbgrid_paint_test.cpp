@@ -9,6 +9,7 @@
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/db/dbtestutil.h"
 #include "platform/classlib/db/fields.h"
+#include "platform/classlib/dialogs/dialogs.h"
 
 using namespace testing_support;
 
@@ -165,6 +166,22 @@ TEST_F(GridPaint, TheOwnersColourHookAndWordWrap) {
   grid->SetOptions(o);
   grid->SetColWidthQuiet(2, 60);
   EXPECT_FALSE(AnyDark(Grab(), {name.Left, name.Top + 2 + line + 1, name.Right, name.Bottom - 1}));
+}
+
+TEST_F(GridPaint, ARowThatCannotBeReadIsReportedOnceAndTheGridGoesOn) {
+  TDialogResponderScope answers([](TDialogRequest&) { return mrOk; });
+  data->FieldByName("Name")->OnGetText = [](TField* f, std::string& text, bool) {
+    if (f->DataSet()->FieldByName("ID")->AsInteger() == 2) throw EDatabaseError("Disk read failed");
+    text = f->AsString();
+  };
+  grid->Invalidate();
+  Grab();
+  grid->Invalidate();
+  Grab();
+  EXPECT_EQ(answers.Texts(), (std::vector<std::string>{"Disk read failed."}));
+  data->Next();
+  data->Next();
+  EXPECT_EQ(data->FieldByName("ID")->AsInteger(), 3);
 }
 
 }  // namespace
