@@ -7,6 +7,7 @@
 #include "datactrls/wwdbgrid.h"
 #include "platform/classlib/controls/control_helpers.h"
 #include "gridtestdata.h"
+#include "platform/classlib/db/dbtestutil.h"
 #include "platform/classlib/db/fields.h"
 
 using namespace testing_support;
@@ -111,6 +112,41 @@ TEST_F(MultiSelect, SelectingPostsTheRecordBeingEdited) {
   EXPECT_EQ(data->State(), dsBrowse);
   EXPECT_EQ(data->FieldByName("Name")->AsString(), "changed");
   EXPECT_EQ(Selected(), (std::set<int>{1}));
+}
+
+// Orders a record that is gone after every other one, as an engine may.
+class TGhostLastDataSet : public TSettingsDataSet {
+ public:
+  int CompareBookmarks(TBookmark a, TBookmark b) override {
+    const bool ga = !CheckBookmark(a), gb = !CheckBookmark(b);
+    if (ga || gb) return ga == gb ? 0 : ga ? 1 : -1;
+    return TSettingsDataSet::CompareBookmarks(a, b);
+  }
+};
+
+TEST(MultiSelectRange, AnAnchorWhoseRecordIsGoneStopsTheRangeAtTheEnd) {
+  auto form = ShownForm(500, 400);
+  TGhostLastDataSet data;
+  FillNumbered(data, 8);
+  TDataSource source;
+  source.SetDataSet(&data);
+  auto* grid = new TwwDBGrid(form.get());
+  grid->SetBounds(0, 0, 480, 380);
+  grid->SetParent(form.get());
+  grid->SetDataSource(&source);
+  grid->SetOptions(grid->Options() + TwwDBGridOptions{dgMultiSelect});
+  grid->SetMultiSelectOptions({msoShiftSelect});
+  Pump();
+  const auto click = [&](int id, Qt::KeyboardModifiers mods) {
+    const TRect r = grid->CellRect(1, id);
+    QTest::mouseClick(ClientOf(grid), Qt::LeftButton, mods, QPoint(r.Left + 3, r.Top + 3));
+    Pump(1);
+  };
+  click(7, Qt::ControlModifier);
+  data.RemoveRowElsewhere(data.Bookmark());  // the anchor's record goes
+  click(4, Qt::ShiftModifier);
+  // From the clicked record to the end of the data: 4, 5, 6 and 8.
+  EXPECT_EQ(grid->SelectedList().size(), 4u);
 }
 
 }  // namespace
