@@ -1,14 +1,18 @@
 #include "dbtestutil.h"
 
+void FillNumbered(TMemDataSet& ds, int rows) {
+  ds.FieldDefs().Add("ID", ftInteger);
+  ds.FieldDefs().Add("Name", ftString, 20);
+  ds.FieldDefs().Add("Amount", ftFloat);
+  ds.Open();
+  for (int i = 1; i <= rows; ++i)
+    ds.AppendRecord({Variant(i), Variant("N" + std::to_string(i)), Variant(i * 1.5)});
+  ds.First();
+}
+
 std::unique_ptr<TMemDataSet> MakeNumbered(int rows, TComponent* owner) {
   auto ds = std::make_unique<TMemDataSet>(owner);
-  ds->FieldDefs().Add("ID", ftInteger);
-  ds->FieldDefs().Add("Name", ftString, 20);
-  ds->FieldDefs().Add("Amount", ftFloat);
-  ds->Open();
-  for (int i = 1; i <= rows; ++i)
-    ds->AppendRecord({Variant(i), Variant("N" + std::to_string(i)), Variant(i * 1.5)});
-  ds->First();
+  FillNumbered(*ds, rows);
   return ds;
 }
 

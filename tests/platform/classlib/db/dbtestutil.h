@@ -11,6 +11,8 @@
 // A dataset with ID (integer), Name (string 20) and Amount (float), holding
 // `rows` rows ID = 1..rows, Name = "N<id>", Amount = id * 1.5.
 std::unique_ptr<TMemDataSet> MakeNumbered(int rows, TComponent* owner = nullptr);
+// Gives a closed dataset without fields those fields and rows, and opens it.
+void FillNumbered(TMemDataSet& ds, int rows);
 
 // Records the dataset's Before/After and other events, in order, as names.
 struct EventLog {

@@ -1,0 +1,121 @@
+#pragma once
+// The grid that forms place: the data grid engine with multi-selection of
+// records (a list of bookmarks, highlighted through a per-row cache rebuilt at
+// every paint), which the owner may refuse record by record.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "datactrls/wwdbigrd.h"
+#include "datactrls/wwmemo.h"
+#include "platform/classlib/db/dbtypes.h"
+
+enum TwwEditControlOption { ecoCheckboxSingleClick, ecoSearchOwnerForm };
+using TwwEditControlOptions = TSet<TwwEditControlOption>;
+
+enum TwwMultiSelectOption { msoAutoUnselect, msoShiftSelect };
+using TwwMultiSelectOptions = TSet<TwwMultiSelectOption>;
+
+class TwwDBGrid;
+using TwwMemoOpenEvent = std::function<void(TwwDBGrid* Grid, TwwMemoDialog* MemoDialog)>;
+using TwwMemoCloseEvent = std::function<void(TwwDBGrid* Grid, bool Cancel)>;
+using TwwTitleButtonClickEvent = std::function<void(TObject* Sender, const std::string& AFieldName)>;
+using TwwMultiSelectRecordEvent =
+    std::function<void(TwwDBGrid* Grid, bool Selecting, bool& Accept)>;
+
+class TwwDBGrid : public TwwCustomDBGrid {
+  DECLARE_CLASS(TwwDBGrid, TwwCustomDBGrid)
+ public:
+  explicit TwwDBGrid(TComponent* AOwner);
+  ~TwwDBGrid() override;
+
+  TwwMultiSelectOptions MultiSelectOptions() const { return multiSelectOptions_; }
+  void SetMultiSelectOptions(TwwMultiSelectOptions value) { multiSelectOptions_ = value; }
+  // The selected records' bookmarks, each record once, in no particular order.
+  const std::vector<TBookmarkStr>& SelectedList() const { return selectedList_; }
+
+  virtual void SelectRecord();
+  virtual void UnselectRecord();
+  virtual void UnselectAll();
+  virtual void UpdateSelectedRowCache();
+  // The current record is in the selection (never while it is being edited).
+  bool IsSelected();
+  // The record shown in data row `dataRow` is selected, by the row cache.
+  bool IsSelectedRow(int dataRow) const;
+
+  TwwEditControlOptions EditControlOptions() const { return editControlOptions_; }
+  void SetEditControlOptions(TwwEditControlOptions value) { editControlOptions_ = value; }
+
+  // The two values of a "CheckBox" field (ticked, unticked); false when the
+  // field has no such control type.
+  bool CheckBoxValues(TField* field, std::string& ticked, std::string& unticked) const;
+  // Space or a click on a check-box cell: ticked becomes unticked and back.
+  void ToggleCheckBox();
+
+  // Data columns kept in place at the left (after the indicator).
+  int FixedCols() const { return fixedDataCols_; }
+  void SetFixedCols(int value);
+  bool ShowHorzScrollBar() const { return ScrollBars() == ssHorizontal || ScrollBars() == ssBoth; }
+  void SetShowHorzScrollBar(bool value) { SetScrollBars(value ? ssHorizontal : ssNone); }
+  bool TitleButtons() const { return titleButtons_; }
+  void SetTitleButtons(bool value);
+
+  TwwMemoAttributes MemoAttributes() const { return memoAttributes_; }
+  void SetMemoAttributes(TwwMemoAttributes value) { memoAttributes_ = value; }
+  // Applies the column list and the dataset's field settings; a dataset that
+  // is not one of the library's is refused and unbound.
+  void ApplySelected();
+
+  // Edits the current memo cell in the memo dialog (not with mDisableDialog).
+  void OpenMemoDialog();
+
+  TwwMultiSelectRecordEvent OnMultiSelectRecord;
+  TwwMemoOpenEvent OnMemoOpen;
+  TwwMemoCloseEvent OnMemoClose;
+  TwwTitleButtonClickEvent OnTitleButtonClick;
+
+ protected:
+  bool IsCellHighlighted(int dataCol, int dataRow, TGridDrawState state) override;
+  void Paint() override;
+  void RecordClicked(TShiftState Shift, int dataCol) override;
+  bool IsControlTypeCell(int ACol, int ARow) override;
+  void DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) override;
+  virtual void DrawCheckBox(const TRect& box, bool ticked);
+  void KeyDown(WORD& Key, TShiftState Shift) override;
+  void DblClick() override;
+  void ApplyColumnAttributes() override;
+  void DataLinkActiveChanged(bool active) override;
+  TColor GetColumnColor(int ACol) override;
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  virtual void TitleButtonClick(const std::string& AFieldName);
+
+ private:
+  // Compares two bookmarks by record order: 0 or 2 the same record.
+  int Compare(const TBookmarkStr& a, const TBookmarkStr& b) const;
+  bool SameRecord(const TBookmarkStr& a, const TBookmarkStr& b) const;
+  void SelectRange(const TBookmarkStr& clicked);
+  void RemoveBetween(const TBookmarkStr& from, const TBookmarkStr& to);
+  void AddCurrent();
+  void LeaveEditMode();
+  bool IsSelectionColumn(int dataCol) const;
+
+  void PaintCheckBoxCell(int ACol, int ARow, const TRect& r, TGridDrawState state);
+  bool CanToggle(TField* field);
+
+  bool OnMemoCell();
+
+  int fixedDataCols_ = 0;
+  bool applying_ = false;  // ApplySelected is running
+  bool titleButtons_ = false;
+  TGridCoord pressedTitle_{-1, -1};  // the title button held down
+
+  TwwEditControlOptions editControlOptions_{ecoSearchOwnerForm};
+  TwwMemoAttributes memoAttributes_{mSizeable, mWordWrap};
+  TwwMultiSelectOptions multiSelectOptions_;
+  std::vector<TBookmarkStr> selectedList_;
+  std::vector<bool> rowCache_;
+  TBookmarkStr anchor_;       // the record of the last selection click
+  bool shiftSelect_ = false;  // a selection click with msoShiftSelect happened
+};

@@ -1,0 +1,318 @@
+#pragma once
+// The engine of the library's data grid: which fields are columns, in which
+// order, how wide, with which titles, how tall rows and titles are, how a
+// user's resizing and moving is written back (the column list `Selected` is
+// what the application stores), and the data link whose record window is the
+// grid's visible rows.
+
+#include <exception>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/classlib/core/sets.h"
+#include "platform/classlib/db/datasource.h"
+#include "platform/classlib/grids/grids.h"
+
+class TDataSet;
+class TField;
+class TStringList;
+class TStrings;
+class TwwCustomDBGrid;
+
+enum TwwDBGridOption {
+  dgEditing, dgAlwaysShowEditor, dgTitles, dgIndicator, dgColumnResize, dgColLines,
+  dgRowLines, dgTabs, dgRowSelect, dgAlwaysShowSelection, dgConfirmDelete, dgCancelOnExit,
+  dgWordWrap, dgPerfectRowFit, dgMultiSelect
+};
+using TwwDBGridOptions = TSet<TwwDBGridOption>;
+
+enum TwwDBGridKeyOption { dgEnterToTab, dgAllowDelete, dgAllowInsert };
+using TwwDBGridKeyOptions = TSet<TwwDBGridKeyOption>;
+
+// ---- The column list ---------------------------------------------------------
+// One line per column: field name TAB width in characters TAB title, a "~" in
+// the title starting a new title line. Lines may stop after the width.
+struct TwwSelectedLine {
+  std::string fieldName;
+  int width = -1;  // characters; -1 when the part is missing or not a usable number
+  std::string title;
+  bool hasTitle = false;  // the line has a third part (which may be empty)
+};
+TwwSelectedLine wwParseSelectedLine(std::string_view line);
+std::string wwSelectedLineText(const std::string& fieldName, int width, const std::string& title);
+
+// The column list and the dataset's fields: the line of a field (upper-cased
+// comparison); every field hidden, then the listed ones shown in list order with
+// their widths and titles; and the list written back from the visible fields.
+bool wwIndexOfSelectedField(const TStrings* list, const std::string& fieldName, int& index);
+void wwApplySelectedToFields(TDataSet* dataSet, const TStrings* list);
+void wwSelectedFromFields(TDataSet* dataSet, TStrings* list);
+
+// Character widths and pixels through the width of the font's "0".
+int wwColumnPixels(int chars, int zeroWidth);
+int wwColumnChars(int pixels, int zeroWidth);
+
+// ---- The data link -----------------------------------------------------------
+// Turns the dataset's notifications into grid operations and holds the field
+// map: data column i shows the dataset field whose index is FieldMap[i].
+class TwwGridDataLink : public TDataLink {
+  DECLARE_CLASS(TwwGridDataLink, TDataLink)
+ public:
+  explicit TwwGridDataLink(TwwCustomDBGrid* grid) : grid_(grid) {}
+  // Columns are limited so the map stays small; the message keeps its
+  // historical "256" although the limit is higher.
+  static constexpr int kMaxMappedFields = 16380;
+
+  // Adds the dataset's field of that name; false when it has none.
+  bool AddMapping(const std::string& fieldName);
+  void ClearMapping() { fieldMap_.clear(); }
+  int FieldCount() const { return int(fieldMap_.size()); }
+  // The field shown in data column i; nullptr past the map or without a dataset.
+  TField* Field(int dataColumn) const;
+  bool Modified() const { return modified_; }
+  void SetModified() { modified_ = true; }
+  // Reloads the editor from the field (Escape while only the editor changed).
+  void Reset();
+  // True when there is no dataset or its fields were made from its definitions.
+  bool DefaultFields() const;
+
+ protected:
+  void ActiveChanged() override;
+  void DataSetChanged() override;
+  void DataSetScrolled(int distance) override;
+  void EditingChanged() override;
+  void LayoutChanged() override;
+  void RecordChanged(TField* field) override;
+  void UpdateData() override;
+
+ private:
+  TwwCustomDBGrid* grid_;
+  std::vector<int> fieldMap_;
+  bool modified_ = false;
+  bool inWrite_ = false;
+};
+
+enum TIndicatorColorType { icBlack, icYellow };
+
+using TwwCalcCellColorsEvent = std::function<void(TObject* Sender, TField* Field, TGridDrawState State,
+                                                  bool Highlight, TFont* AFont, TBrush* ABrush)>;
+using TwwCalcTitleAttributesEvent =
+    std::function<void(TObject* Sender, const std::string& AFieldName, TFont* AFont, TBrush* ABrush,
+                       TAlignment& ATitleAlignment)>;
+using TwwDrawDataCellEvent =
+    std::function<void(TObject* Sender, const TRect& Rect, TField* Field, TGridDrawState State)>;
+struct TwwGridResources;
+class TBitmap;
+
+using TwwColumnMovedEvent = std::function<void(TObject* Sender, int FromIndex, int ToIndex)>;
+
+// ---- The grid ----------------------------------------------------------------
+class TwwCustomDBGrid : public TCustomGrid {
+  DECLARE_CLASS(TwwCustomDBGrid, TCustomGrid)
+ public:
+  explicit TwwCustomDBGrid(TComponent* AOwner);
+  ~TwwCustomDBGrid() override;
+
+  // ---- Layout properties ----
+  TStrings* Selected() const;
+  void SetSelected(const TStrings* lines);
+  TFont* TitleFont() const { return titleFont_.get(); }
+  TwwDBGridOptions Options() const { return options_; }
+  void SetOptions(TwwDBGridOptions value);
+  TwwDBGridKeyOptions KeyOptions() const { return keyOptions_; }
+  void SetKeyOptions(TwwDBGridKeyOptions value) { keyOptions_ = value; }
+  int RowHeightPercent() const { return rowHeightPercent_; }
+  void SetRowHeightPercent(int value);
+  int TitleLines() const { return titleLines_; }
+  void SetTitleLines(int value);
+  TAlignment TitleAlignment() const { return titleAlignment_; }
+  void SetTitleAlignment(TAlignment value);
+  bool UseTFields() const { return useTFields_; }
+  void SetUseTFields(bool value) { useTFields_ = value; }
+  bool EditCalculated() const { return editCalculated_; }
+  void SetEditCalculated(bool value) { editCalculated_ = value; }
+  bool ReadOnly() const { return readOnly_; }
+  void SetReadOnly(bool value) { readOnly_ = value; }
+  int IndicatorWidth() const { return indicatorWidth_; }
+  void SetIndicatorWidth(int value) { indicatorWidth_ = value; }
+  // The height of a control in the top-left corner (an indicator button); 0 when none.
+  void SetIndicatorButtonHeight(int value) { indicatorButtonHeight_ = value; }
+  int TitleTextTop() const { return titleTextTop_; }
+  int TitleOffset() const { return titleOffset_; }
+  int IndicatorOffset() const { return indicatorOffset_; }
+  int TitleRowHeight() const { return titleRowHeight_; }
+
+  TDataSource* DataSource() const { return dataLink_->DataSource(); }
+  void SetDataSource(TDataSource* value);
+  TwwGridDataLink* DataLink() const { return dataLink_.get(); }
+
+  // ---- Columns ----
+  virtual void RebuildLayout();
+  int GetFieldCount() const { return dataLink_->FieldCount(); }
+  TField* GetField(int dataColumn) const { return dataLink_->Field(dataColumn); }
+  TField* GetSelectedField() const;
+  int GetColWidth(int gridColumn) const { return ColWidths(gridColumn); }
+  // Assigns a width without writing it back to the field or column list.
+  void SetColWidthQuiet(int gridColumn, int pixels);
+  int DataColumn(int gridColumn) const { return gridColumn - indicatorOffset_; }
+  int DataRow(int gridRow) const { return gridRow - titleOffset_; }
+
+  // ---- Record window ----
+  // Data rows that fit the client height below the titles.
+  int VisibleDataRows() const;
+
+  bool ShowVertScrollBar() const { return showVertScrollBar_; }
+  void SetShowVertScrollBar(bool value);
+
+  // ---- Navigation ----
+  // Moves the current column to data column `index` (clamped), writing the
+  // pending edit first.
+  void SelectDataColumn(int index);
+
+  // ---- Painting ----
+  TColor TitleColor() const { return titleColor_; }
+  void SetTitleColor(TColor value);
+  TIndicatorColorType IndicatorColor() const { return indicatorColor_; }
+  void SetIndicatorColor(TIndicatorColorType value);
+  // The data row and column of the cell being painted, for the owner's handlers.
+  int PaintedRow() const { return paintedRow_; }
+  int PaintedCol() const { return paintedCol_; }
+
+  TwwCalcCellColorsEvent OnCalcCellColors;
+  TwwCalcTitleAttributesEvent OnCalcTitleAttributes;
+  TwwDrawDataCellEvent OnDrawDataCell;
+  TwwColumnMovedEvent OnColumnMoved;
+  TNotifyEvent OnTopRowChanged;
+  TNotifyEvent OnColEnter;
+  TNotifyEvent OnColExit;
+
+ protected:
+  friend class TwwGridDataLink;
+  virtual void BuildFieldMap();
+  virtual void ApplyColumnAttributes();
+  virtual void DataLinkActiveChanged(bool active);
+  virtual void RefreshData();
+  virtual void ScrollRecords(int distance);
+  virtual void TopRowChanged();
+  virtual void HideControlEditor() {}
+  // A data cell painted and edited by its own control type, not the editor.
+  virtual bool IsControlTypeCell(int ACol, int ARow) { return (void)ACol, (void)ARow, false; }
+  // A click on a data cell moved to its record: multi-selection follows here.
+  virtual void RecordClicked(TShiftState Shift, int dataCol) { (void)Shift, (void)dataCol; }
+  void RecordChanged(TField* field);
+  virtual bool IsCellHighlighted(int dataCol, int dataRow, TGridDrawState state);
+  virtual void CalcCellColors(TField* field, TGridDrawState state, bool highlight, TFont* font,
+                              TBrush* brush);
+  virtual void CalcTitleAttributes(const std::string& fieldName, TFont* font, TBrush* brush,
+                                   TAlignment& alignment);
+  virtual TColor GetColumnColor(int ACol);
+  void DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) override;
+  // Writes one line at (dx, dy) inside r with the alignment; opaque fills r first.
+  void WriteLine(const TRect& r, TAlignment alignment, int dx, int dy, const std::string& text,
+                 bool opaque);
+  std::vector<std::string> WrapLines(const std::string& text, int width) const;
+
+  void Loaded() override;
+  void Dispatch(TMessage& message) override;
+  void CreateWnd() override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+  void ColumnMoved(int FromIndex, int ToIndex) override;
+  void ColWidthsChanged() override;
+  void Resize() override;
+
+  void KeyDown(WORD& Key, TShiftState Shift) override;
+  void KeyPress(char32_t& Key) override;
+  void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void DoExit() override;
+  void FillCreateParams(TCreateParams& params) override;
+  void ModifyScrollBar(int ScrollBar, int ScrollCode, int Pos) override;
+  std::string GetEditText(int ACol, int ARow) override;
+  void SetEditText(int ACol, int ARow, const std::string& Value) override;
+  bool CanEditModify() override;
+  bool CanEditShow() override;
+
+  // Rows: Down past the end may append; Up on an untouched new record drops it.
+  void NextRow();
+  void PriorRow();
+  void MoveRecords(int distance);
+  void TabMovement(bool forward);
+  // Escape: the editor's text, else (after asking when modified) the record.
+  void DiscardEdits();
+  // Ctrl+Delete; false when refused.
+  bool DeleteRecord();
+  TDataSet* ActiveDataSet() const;
+
+  void UpdateRowCount();
+  void UpdateActive();
+  void UpdateScrollBar();
+  // The columns' fields: the mapped fields, or the column list's lines whose
+  // field the dataset has.
+  struct Column {
+    TField* field = nullptr;
+    int chars = 0;
+    std::string title;
+  };
+  std::vector<Column> LayoutColumns() const;
+
+ private:
+  void ApplyRowHeights();
+  int TitleWidth(const std::string& title) const;
+  void WriteBackWidths();
+  bool CanRebuild() const;
+  bool CanInsert() const;
+  bool CellTakesEditor();
+  bool IsUntouchedInsert() const;
+  bool PlainKey(WORD key, TShiftState shift);
+  bool CtrlKey(WORD key);
+  int ScrollBarPosition() const;
+  static std::shared_ptr<TwwGridResources> SharedResources();
+  bool FitsOneLine(const TRect& r, const std::string& text) const;
+  void WriteCellText(const TRect& r, TAlignment alignment, const std::string& text);
+  void WriteTitle(const TRect& r, TAlignment alignment, const std::string& title);
+  std::string TitleOf(TField* field) const;
+  void PaintTitleCell(int dataCol, const TRect& r);
+  void PaintDataCell(int dataCol, int dataRow, const TRect& r, TGridDrawState state);
+  TBitmap* IndicatorFigure() const;
+  void ReportPaintError(const TRect& r);
+  void DrawIndicator(const TRect& cell);
+  void ThumbTo(int pos);
+
+  std::unique_ptr<TStringList> selected_;
+  std::unique_ptr<TFont> titleFont_;
+  std::unique_ptr<TwwGridDataLink> dataLink_;
+  TwwDBGridOptions options_;
+  TwwDBGridKeyOptions keyOptions_{dgAllowDelete, dgAllowInsert};
+  int titleOffset_ = 0;
+  int indicatorOffset_ = 0;
+  int layoutLock_ = 0;            // a rebuild or write-back is running
+  bool layoutInProgress_ = false; // the grid itself is assigning widths
+  int rowHeightPercent_ = 100;
+  int titleLines_ = 1;
+  TAlignment titleAlignment_ = taLeftJustify;
+  bool useTFields_ = true;
+  bool editCalculated_ = false;
+  bool readOnly_ = false;
+  int indicatorWidth_ = 11;
+  int indicatorButtonHeight_ = 0;
+  int titleTextTop_ = 2;
+  int titleRowHeight_ = 0;
+  bool widthWriteBack_ = true;
+  bool rowCountGuard_ = false;
+  bool colChanging_ = false;    // OnColExit is running
+  bool suppressEditor_ = false; // a click or Tab is changing rows
+  bool showVertScrollBar_ = true;
+  std::string editText_;
+  std::shared_ptr<TwwGridResources> resources_ = SharedResources();
+  TColor titleColor_ = clBtnFace;
+  TIndicatorColorType indicatorColor_ = icBlack;
+  bool whiteBrush_ = false;  // the last cell's brush was white
+  int paintedRow_ = -1, paintedCol_ = -1;
+  int oldIndicatorRow_ = -1;
+  bool paintErrorShown_ = false;  // a failing row was reported once already
+  std::exception_ptr paintError_;  // waiting to be shown after the paint
+  // Posted to the grid itself to show a paint error outside the paint.
+  static constexpr UINT kReportPaintError = WM_USER + 0x1F1;  // the field text last loaded into the editor
+};

@@ -1,0 +1,283 @@
+// The data grid's cell painting: titles of several lines, the indicator with
+// its state figures, data cells with highlight, alignment and word wrap, and
+// the owner's colour hooks.
+#include <cmath>
+#include <utility>
+
+#include "datactrls/wwdbigrd.h"
+#include "datactrls/wwstr.h"
+#include "platform/classlib/controls/forms.h"
+#include "platform/classlib/db/dataset.h"
+#include "platform/classlib/db/fields.h"
+#include "platform/classlib/graphics/drawing.h"
+#include "platform/classlib/graphics/images.h"
+
+namespace {
+
+// Text starts this far inside its cell.
+constexpr int kTextLeft = 3;
+constexpr int kTextTop = 2;
+
+// The indicator figures: black on white, 6 by 11 pixels, one string per row.
+constexpr int kFigureWidth = 6, kFigureHeight = 11;
+constexpr const char* kArrowRows[kFigureHeight] = {
+    "......", "#.....", "##....", "###...", "####..", "#####.",
+    "####..", "###...", "##....", "#.....", "......"};
+constexpr const char* kEditRows[kFigureHeight] = {
+    "##.##.", "..#...", "..#...", "..#...", "..#...", "..#...",
+    "..#...", "..#...", "..#...", "..#...", "##.##."};
+constexpr const char* kInsertRows[kFigureHeight] = {
+    "......", "......", "..#...", "#.#.#.", ".###..", "#####.",
+    ".###..", "#.#.#.", "..#...", "......", "......"};
+
+std::unique_ptr<TBitmap> MakeFigure(const char* const (&rows)[kFigureHeight]) {
+  auto bitmap = std::make_unique<TBitmap>();
+  bitmap->SetSize(kFigureWidth, kFigureHeight);
+  for (int y = 0; y < kFigureHeight; ++y)
+    for (int x = 0; x < kFigureWidth; ++x)
+      bitmap->Canvas()->SetPixels(x, y, rows[y][x] == '#' ? clBlack : clWhite);
+  return bitmap;
+}
+
+}  // namespace
+
+// One set for every grid: made by the first grid, freed with the last one.
+struct TwwGridResources {
+  std::unique_ptr<TBitmap> arrow = MakeFigure(kArrowRows);
+  std::unique_ptr<TBitmap> edit = MakeFigure(kEditRows);
+  std::unique_ptr<TBitmap> insert = MakeFigure(kInsertRows);
+  std::unique_ptr<TBitmap> scratch = std::make_unique<TBitmap>();
+};
+
+std::shared_ptr<TwwGridResources> TwwCustomDBGrid::SharedResources() {
+  static std::weak_ptr<TwwGridResources> shared;
+  std::shared_ptr<TwwGridResources> r = shared.lock();
+  if (!r) shared = r = std::make_shared<TwwGridResources>();
+  return r;
+}
+
+// ---- Text ----------------------------------------------------------------------
+
+void TwwCustomDBGrid::WriteLine(const TRect& r, TAlignment alignment, int dx, int dy,
+                                const std::string& text, bool opaque) {
+  TCanvas* c = Canvas();
+  int x = r.Left + dx;
+  if (alignment == taRightJustify)
+    x = r.Right - c->TextWidth(text) - kTextLeft;
+  else if (alignment == taCenter)
+    x = r.Left + (r.Right - r.Left) / 2 - c->TextWidth(text) / 2;
+  ExtTextOut(c, x, r.Top + dy, ETO_CLIPPED | (opaque ? ETO_OPAQUE : 0), &r, text);
+}
+
+std::vector<std::string> TwwCustomDBGrid::WrapLines(const std::string& text, int width) const {
+  std::vector<std::string> lines;
+  std::string line;
+  size_t i = 0;
+  const auto flush = [&] {
+    lines.push_back(line);
+    line.clear();
+  };
+  while (i < text.size()) {
+    const char ch = text[i];
+    if (ch == '\r' || ch == '\n') {
+      // CR LF and LF CR are one break.
+      const char pair = ch == '\r' ? '\n' : '\r';
+      i += (i + 1 < text.size() && text[i + 1] == pair) ? 2 : 1;
+      flush();
+      continue;
+    }
+    size_t end = i;
+    while (end < text.size() && text[end] != ' ' && text[end] != '\t' && text[end] != '\r' &&
+           text[end] != '\n')
+      ++end;
+    if (end == i) ++end;  // a blank or tab is a piece of its own
+    std::string piece = text.substr(i, end - i);
+    i = end;
+    if (line.empty() && !lines.empty() && piece == " ") continue;  // continued lines drop blanks
+    if (!line.empty() && Canvas()->TextWidth(line + piece) > width) {
+      flush();
+      if (piece == " ") continue;
+    }
+    line += piece;
+  }
+  if (!line.empty() || lines.empty()) flush();
+  return lines;
+}
+
+// Most cells hold one line that fits: one measurement saves the wrapping.
+bool TwwCustomDBGrid::FitsOneLine(const TRect& r, const std::string& text) const {
+  return text.find_first_of("\r\n") == std::string::npos &&
+         Canvas()->TextWidth(text) <= r.Right - r.Left - kTextLeft;
+}
+
+void TwwCustomDBGrid::WriteCellText(const TRect& r, TAlignment alignment, const std::string& text) {
+  if (!options_.Contains(dgWordWrap) || FitsOneLine(r, text)) {
+    WriteLine(r, alignment, kTextLeft, kTextTop, text, true);
+    return;
+  }
+  const int h = Canvas()->TextHeight("W");
+  const std::vector<std::string> lines = WrapLines(text, r.Right - r.Left - kTextLeft);
+  Canvas()->FillRect(r);
+  int y = kTextTop;
+  for (const std::string& line : lines) {
+    if (r.Top + y >= r.Bottom) break;
+    WriteLine(r, alignment, kTextLeft, y, line, false);
+    y += h;
+  }
+}
+
+void TwwCustomDBGrid::WriteTitle(const TRect& r, TAlignment alignment, const std::string& title) {
+  const int lines = titleLines_ == 1 ? 1 : wwCountChar(title, '~') + 1;
+  const int h = Canvas()->TextHeight(title);
+  // Centred in the title row, halves rounded to even as the layout was measured.
+  const int top = int(std::nearbyint(RowHeights(0) * 0.5 - h * lines * 0.5));
+  if (titleLines_ == 1) {
+    WriteLine(r, alignment, kTextLeft, top, title, true);
+    return;
+  }
+  Canvas()->FillRect(r);
+  int y = top;
+  int piece = 0;
+  for (const std::string& text : wwSplitPieces(title, "~")) {
+    WriteLine(r, alignment, kTextLeft, y, text, false);
+    y += h + (piece++ == 0 ? 1 : 0);
+  }
+}
+
+// ---- Cells ---------------------------------------------------------------------
+
+bool TwwCustomDBGrid::IsCellHighlighted(int dataCol, int dataRow, TGridDrawState state) {
+  (void)dataCol, (void)dataRow;
+  if (options_.Contains(dgMultiSelect)) return false;  // the selected-row cache decides
+  return state.Contains(gdSelected) && (Focused() || options_.Contains(dgAlwaysShowSelection));
+}
+
+void TwwCustomDBGrid::CalcCellColors(TField* field, TGridDrawState state, bool highlight,
+                                     TFont* font, TBrush* brush) {
+  if (OnCalcCellColors) OnCalcCellColors(this, field, state, highlight, font, brush);
+  whiteBrush_ = ColorToRGB(brush->Color()) == TColor(0xFFFFFF);
+}
+
+void TwwCustomDBGrid::CalcTitleAttributes(const std::string& fieldName, TFont* font, TBrush* brush,
+                                          TAlignment& alignment) {
+  if (OnCalcTitleAttributes) OnCalcTitleAttributes(this, fieldName, font, brush, alignment);
+}
+
+TColor TwwCustomDBGrid::GetColumnColor(int ACol) { return (void)ACol, Color(); }
+
+std::string TwwCustomDBGrid::TitleOf(TField* field) const {
+  if (!useTFields_) {
+    for (int i = 0; i < selected_->Count(); ++i) {
+      const TwwSelectedLine line = wwParseSelectedLine(selected_->Strings(i));
+      if (wwSameText(line.fieldName, field->FieldName()) && line.hasTitle) return line.title;
+    }
+  }
+  return field->DisplayLabel();
+}
+
+void TwwCustomDBGrid::DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) {
+  TCanvas* c = Canvas();
+  const bool fixed = AState.Contains(gdFixed);
+  c->SetFont(fixed ? titleFont_.get() : Font());
+  c->Brush()->SetColor(fixed ? titleColor_ : GetColumnColor(ACol));
+  const int dataRow = ARow - titleOffset_, dataCol = ACol - indicatorOffset_;
+  if (dataRow < 0) {
+    PaintTitleCell(dataCol, ARect);
+  } else if (!dataLink_->Active()) {
+    c->FillRect(ARect);
+  } else if (dataCol < 0) {
+    c->FillRect(ARect);
+    if (dataRow == dataLink_->ActiveRecord()) {
+      DrawIndicator(ARect);
+      oldIndicatorRow_ = ARow;
+    }
+  } else {
+    PaintDataCell(dataCol, dataRow, ARect, AState);
+  }
+}
+
+void TwwCustomDBGrid::PaintTitleCell(int dataCol, const TRect& r) {
+  TField* field = GetField(dataCol);
+  if (!field) {
+    WriteLine(r, titleAlignment_, kTextLeft, kTextTop, "", true);
+    return;
+  }
+  TAlignment alignment = titleAlignment_;
+  CalcTitleAttributes(field->FieldName(), Canvas()->Font(), Canvas()->Brush(), alignment);
+  WriteTitle(r, alignment, TitleOf(field));
+}
+
+void TwwCustomDBGrid::PaintDataCell(int dataCol, int dataRow, const TRect& r, TGridDrawState state) {
+  TCanvas* c = Canvas();
+  const int saved = dataLink_->ActiveRecord();
+  paintedRow_ = dataRow;
+  paintedCol_ = dataCol;
+  try {
+    dataLink_->SetActiveRecord(dataRow);
+    TField* field = GetField(dataCol);
+    const std::string text = field ? field->DisplayText() : std::string();
+    const bool highlight = IsCellHighlighted(dataCol, dataRow, state);
+    if (highlight) {
+      c->Brush()->SetColor(clHighlight);
+      c->Font()->SetColor(clHighlightText);
+    }
+    CalcCellColors(field, state, highlight, c->Font(), c->Brush());
+    if (DefaultDrawing()) WriteCellText(r, field ? field->Alignment() : taLeftJustify, text);
+    if (OnDrawDataCell) OnDrawDataCell(this, r, field, state);
+  } catch (const Exception&) {
+    dataLink_->SetActiveRecord(saved);
+    ReportPaintError(r);
+    return;
+  }
+  dataLink_->SetActiveRecord(saved);
+}
+
+// A row the dataset cannot read is left blank. The user hears of it once, after
+// the paint (a message box inside a paint would paint again and ask again).
+void TwwCustomDBGrid::ReportPaintError(const TRect& r) {
+  Canvas()->Brush()->SetColor(Color());
+  Canvas()->FillRect(r);
+  if (paintErrorShown_) return;
+  paintErrorShown_ = true;
+  paintError_ = std::current_exception();
+  PostMessage(this, kReportPaintError);
+}
+
+void TwwCustomDBGrid::Dispatch(TMessage& message) {
+  if (message.Msg != kReportPaintError) {
+    TCustomGrid::Dispatch(message);
+    return;
+  }
+  std::exception_ptr error = std::exchange(paintError_, nullptr);
+  if (error) Application->HandleException(this, error);
+}
+
+TBitmap* TwwCustomDBGrid::IndicatorFigure() const {
+  TDataSet* ds = dataLink_->DataSet();
+  const TDataSetState state = ds ? ds->State() : dsInactive;
+  if (state == dsEdit) return resources_->edit.get();
+  if (state == dsInsert) return resources_->insert.get();
+  return resources_->arrow.get();
+}
+
+void TwwCustomDBGrid::DrawIndicator(const TRect& cell) {
+  TCanvas* c = Canvas();
+  TBitmap* figure = IndicatorFigure();
+  const TRect source{0, 0, kFigureWidth, kFigureHeight};
+  const int x = (cell.Right - kFigureWidth) / 2 + 1;
+  const int y = (cell.Top + cell.Bottom - kFigureHeight) / 2;
+  const TRect dest{x, y, x + kFigureWidth, y + kFigureHeight};
+  if (indicatorColor_ == icBlack) {
+    // The white background lets the cell's colour through.
+    c->SetCopyMode(SRCAND);
+    c->CopyRect(dest, figure->Canvas(), source);
+  } else {
+    // Black becomes yellow, then white becomes the cell's colour.
+    TBitmap* scratch = resources_->scratch.get();
+    scratch->SetSize(kFigureWidth, kFigureHeight);
+    scratch->Canvas()->Brush()->SetColor(clYellow);
+    scratch->Canvas()->BrushCopy(source, figure, source, clBlack);
+    c->BrushCopy(dest, scratch, source, clWhite);
+  }
+  c->SetCopyMode(SRCCOPY);
+}

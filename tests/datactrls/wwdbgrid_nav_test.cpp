@@ -1,0 +1,182 @@
+// The data grid's navigation through real key and mouse events: the record
+// window moves the dataset, Down and Tab append at the end, Escape and leaving
+// the grid discard, Ctrl+Delete asks, and the scroll bar tells the position.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+#include "datactrls/wwdbigrd.h"
+#include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/db/dbtestutil.h"
+#include "platform/classlib/db/fields.h"
+#include "platform/classlib/dialogs/dialogs.h"
+
+using namespace testing_support;
+
+namespace {
+
+class GridNav : public testing::Test {
+ protected:
+  void SetUp() override {
+    form = ShownForm(500, 300);
+    data = MakeNumbered(40);
+    source.SetDataSet(data.get());
+    other = new TEdit(form.get());
+    other->SetParent(form.get());
+    other->SetBounds(0, 260, 100, 24);
+    grid = new TwwCustomDBGrid(form.get());
+    grid->SetBounds(0, 0, 480, 250);
+    grid->SetParent(form.get());
+    grid->SetDataSource(&source);
+    grid->SetFocus();
+    Pump();
+  }
+  void Key(Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    QWidget* target = QApplication::focusWidget();
+    QTest::keyClick(target ? target : ClientOf(grid), k, mods);
+    Pump(1);
+  }
+  int Id() const { return data->FieldByName("ID")->AsInteger(); }
+  std::unique_ptr<TForm> form;
+  std::unique_ptr<TMemDataSet> data;
+  TDataSource source;
+  TwwCustomDBGrid* grid = nullptr;
+  TEdit* other = nullptr;
+};
+
+TEST_F(GridNav, KeysMoveThroughRecordsAndColumns) {
+  const int page = grid->VisibleDataRows();
+  struct Case {
+    Qt::Key key;
+    Qt::KeyboardModifiers mods;
+    int wantId, wantDataCol;
+  } cases[] = {
+      {Qt::Key_Down, Qt::NoModifier, 2, 0},
+      {Qt::Key_Right, Qt::NoModifier, 2, 1},
+      {Qt::Key_End, Qt::NoModifier, 2, 2},
+      {Qt::Key_Home, Qt::NoModifier, 2, 0},
+      {Qt::Key_PageDown, Qt::NoModifier, 2 + page, 0},
+      {Qt::Key_Up, Qt::NoModifier, 1 + page, 0},
+      {Qt::Key_PageUp, Qt::NoModifier, 1, 0},
+      {Qt::Key_End, Qt::ControlModifier, 40, 0},
+      {Qt::Key_Right, Qt::ControlModifier, 40, 2},
+      {Qt::Key_Home, Qt::ControlModifier, 1, 2},
+      {Qt::Key_Left, Qt::ControlModifier, 1, 0},
+  };
+  for (const Case& c : cases) {
+    Key(c.key, c.mods);
+    EXPECT_EQ(Id(), c.wantId) << QKeySequence(c.key | c.mods).toString().toStdString();
+    EXPECT_EQ(grid->DataColumn(grid->Col()), c.wantDataCol);
+    EXPECT_EQ(grid->Row(), grid->DataLink()->ActiveRecord() + 1);
+  }
+  // The record window never grows past the visible rows.
+  EXPECT_EQ(grid->DataLink()->BufferCount(), page);
+}
+
+TEST_F(GridNav, DownAtTheEndAppendsOnlyWhenInsertIsAllowed) {
+  data->Last();
+  grid->SetKeyOptions({});
+  Key(Qt::Key_Down);
+  EXPECT_EQ(data->State(), dsBrowse);
+  EXPECT_EQ(Id(), 40);
+  grid->SetKeyOptions({dgAllowInsert});
+  Key(Qt::Key_Down);
+  EXPECT_EQ(data->State(), dsInsert);
+  Key(Qt::Key_Down);  // an untouched new record stays where it is
+  EXPECT_EQ(data->State(), dsInsert);
+  Key(Qt::Key_Up);  // and is dropped on the way back
+  EXPECT_EQ(data->State(), dsBrowse);
+  EXPECT_EQ(data->RecordCount(), 40);
+}
+
+TEST_F(GridNav, TabOnTheLastColumnAppendsAndLandsOnTheFirstTabStop) {
+  data->FieldByName("ID")->SetReadOnly(true);
+  grid->RebuildLayout();
+  data->Last();
+  grid->SelectDataColumn(2);
+  Key(Qt::Key_Tab);
+  EXPECT_EQ(data->State(), dsInsert);
+  EXPECT_EQ(grid->DataColumn(grid->Col()), 1);
+  Key(Qt::Key_Tab, Qt::ShiftModifier);  // back over the read-only column to the prior row
+  EXPECT_EQ(data->State(), dsBrowse);
+  EXPECT_EQ(grid->DataColumn(grid->Col()), 2);
+}
+
+TEST_F(GridNav, TypedTextIsWrittenWhenTheColumnChanges) {
+  grid->SelectDataColumn(1);
+  Key(Qt::Key_F2);
+  ASSERT_TRUE(grid->EditorMode());
+  QTest::keyClicks(QApplication::focusWidget(), "xy");
+  Key(Qt::Key_Tab);
+  EXPECT_EQ(data->State(), dsEdit);
+  EXPECT_EQ(data->FieldByName("Name")->AsString(), "xy");  // the editor opens with its text selected
+}
+
+TEST_F(GridNav, EscapeDiscardsTheEditorTextThenAsksForTheRecord) {
+  grid->SelectDataColumn(1);
+  data->Edit();
+  data->FieldByName("Amount")->SetAsFloat(9);
+  Key(Qt::Key_F2);
+  QTest::keyClicks(QApplication::focusWidget(), "z");
+  TDialogResponderScope answers([](TDialogRequest&) { return mrNo; });
+  Key(Qt::Key_Escape);  // only the editor's text goes
+  EXPECT_EQ(answers.Count(), 0);
+  EXPECT_EQ(data->FieldByName("Name")->AsString(), "N1");
+  Key(Qt::Key_Escape);  // No keeps the changed record
+  EXPECT_EQ(answers.Texts(), (std::vector<std::string>{"Discard changes to this record?"}));
+  EXPECT_EQ(data->State(), dsEdit);
+  EXPECT_EQ(data->FieldByName("Amount")->AsFloat(), 9);
+  TDialogResponderScope yes([](TDialogRequest&) { return mrYes; });
+  Key(Qt::Key_Escape);
+  EXPECT_EQ(data->State(), dsBrowse);
+  EXPECT_EQ(data->FieldByName("Amount")->AsFloat(), 1.5);
+}
+
+TEST_F(GridNav, CtrlDeleteAsksAndCancelKeepsTheRecord) {
+  TModalResult answer = mrCancel;
+  TDialogResponderScope answers([&](TDialogRequest&) { return answer; });
+  Key(Qt::Key_Delete, Qt::ControlModifier);
+  EXPECT_EQ(data->RecordCount(), 40);
+  answer = mrOk;
+  Key(Qt::Key_Delete, Qt::ControlModifier);
+  EXPECT_EQ(data->RecordCount(), 39);
+  EXPECT_EQ(answers.Texts(), (std::vector<std::string>{"Delete record?", "Delete record?"}));
+  grid->SetKeyOptions({dgAllowInsert});  // refused without asking
+  Key(Qt::Key_Delete, Qt::ControlModifier);
+  EXPECT_EQ(answers.Count(), 2);
+}
+
+TEST_F(GridNav, LeavingTheGridDropsAnUntouchedNewRecord) {
+  data->Last();
+  Key(Qt::Key_Down);
+  ASSERT_EQ(data->State(), dsInsert);
+  other->SetFocus();
+  Pump();
+  EXPECT_EQ(data->State(), dsBrowse);
+  EXPECT_EQ(data->RecordCount(), 40);
+}
+
+TEST_F(GridNav, ClickingARowMovesTheDataset) {
+  const TRect r = grid->CellRect(2, 4);
+  QTest::mouseClick(ClientOf(grid), Qt::LeftButton, Qt::NoModifier,
+                    QPoint((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2));
+  Pump(1);
+  EXPECT_EQ(Id(), 4);
+  EXPECT_EQ(grid->DataColumn(grid->Col()), 1);
+}
+
+TEST_F(GridNav, TheScrollThumbTellsWhereTheRecordStands) {
+  auto small = MakeNumbered(3);
+  source.SetDataSet(small.get());
+  small->Next();
+  EXPECT_EQ(GetScrollPos(grid, SB_VERT), 100);
+  small->Last();
+  EXPECT_EQ(GetScrollPos(grid, SB_VERT), 200);
+  grid->Perform(WM_VSCROLL, SB_TOP);
+  EXPECT_EQ(GetScrollPos(grid, SB_VERT), 0);
+  grid->Perform(WM_VSCROLL, SB_THUMBPOSITION | (100 << 16));
+  EXPECT_EQ(small->RecNo(), 2);
+  source.SetDataSet(data.get());
+}
+
+}  // namespace
