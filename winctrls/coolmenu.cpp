@@ -271,6 +271,32 @@ void TCoolMenu::Hook(TMenu* menu) {
         if (item) Paint(item, c, r, s);
         return item != nullptr;
       });
+  menu->SetPopupHooks([this](TMenuItem* parent) { PopupOpening(parent); },
+                      [this](TMenuItem* mi) { ItemSelected(mi); });
+}
+
+void TCoolMenu::PopupOpening(TMenuItem* parent) {
+  measured_ = false;
+  if (!active_) return;
+  // A popup menu opening starts a menu loop: its items are refreshed as asked.
+  TMenu* owner = parent->GetParentMenu();
+  if (parent == owner->Items() && dynamic_cast<TPopupMenu*>(owner) && menuRefresh_ != RA_NONE)
+    for (TCoolMenuItem* item : std::vector<TCoolMenuItem*>(items_))
+      if (dynamic_cast<TPopupMenu*>(item->menu_)) RefreshItems(item, menuRefresh_);
+  // Their font may follow the system's: refreshed as they are shown.
+  for (TCoolMenuItem* item : std::vector<TCoolMenuItem*>(items_))
+    if (item->IsLinked() && item->drawn_ && item->menuItem_->Parent() == parent &&
+        (item->options_.Contains(omDrawBarIfNeeded) || item->textAlign_ == alLeft))
+      RefreshItems(item, RA_REFRESH);
+  if (OnPopup) OnPopup(this, parent, parent->Parent() ? parent->MenuIndex() : 0);
+}
+
+void TCoolMenu::ItemSelected(TMenuItem* mi) {
+  for (TCoolMenuItem* item : items_)
+    if (item->IsLinked() && item->menuItem_ == mi) {
+      if (OnItemSelect) OnItemSelect(this, mi->Parent(), mi->Command());
+      return;
+    }
 }
 
 void TCoolMenu::Unhook(TMenu* menu) {
@@ -279,6 +305,7 @@ void TCoolMenu::Unhook(TMenu* menu) {
   hooked_.erase(it);
   menu->RemoveFreeNotification(this);
   menu->ClearOwnerDrawHooks();
+  menu->SetPopupHooks(nullptr, nullptr);
 }
 
 void TCoolMenu::Notification(TComponent* AComponent, TOperation Operation) {
@@ -455,12 +482,6 @@ bool TCoolMenu::ShownIn(const TCoolMenuItem* item, const TMenuItem* popup) {
          item->menuItem_->Visible();
 }
 
-TCoolMenuItem* TCoolMenu::FirstShown(const TMenuItem* popup) const {
-  for (TCoolMenuItem* item : items_)
-    if (ShownIn(item, popup)) return item;
-  return nullptr;
-}
-
 void TCoolMenu::Measure(TCoolMenuItem* item, TCanvas* canvas, int& width, int& height) {
   // The widths of a popup's items depend on each other: its items are
   // measured together, each time one of them is asked about.
@@ -477,8 +498,9 @@ void TCoolMenu::Measure(TCoolMenuItem* item, TCanvas* canvas, int& width, int& h
   }
   if (showBar_ && barNeeded) RenderBar(total);
   MeasureOne(item, canvas, width, height);
-  // Told once per measuring of a popup: when its first item is asked about.
-  if (OnMeasure && item == FirstShown(parent)) OnMeasure(this, const_cast<TMenuItem*>(parent), total);
+  // Told once per opening of a popup.
+  if (!measured_ && OnMeasure) OnMeasure(this, const_cast<TMenuItem*>(parent), total);
+  measured_ = true;
 }
 
 void TCoolMenu::RenderBar(int totalHeight) {
@@ -727,6 +749,9 @@ PUBLISHED(TCoolMenu) {
   PROP_OBJ(Images, Images, SetImages);
   PROP_OBJ(DisabledImages, DisabledImages, SetDisabledImages);
   PROP_EVENT(OnMeasure);
+  PROP_EVENT(OnPopup);
+  PROP_EVENT(OnItemSelect);
+  PROP_ENUM(MenuRefresh, MenuRefresh, SetMenuRefresh, RA_REFRESH);
   PROP_BOOL(Active, Active, SetActive, true);
   PROP_BOOL(ShowBar, ShowBar, SetShowBar, false);
   PROP_INT(HSpace, HSpace, SetHSpace, 5);

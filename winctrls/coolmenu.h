@@ -221,8 +221,15 @@ class TCoolMenu : public TComponent {
   // the following images one item on.
   void LoadImages(TCustomImageList* images, TCustomImageList* disabled, bool skipSeparators);
 
-  // Told after the items of a popup were measured, with their total height.
-  TMenuEvent OnMeasure;
+  // What a popup menu opening does to the items of popup menus first
+  // (RA_NONE: nothing).
+  TRefreshAction MenuRefresh() const { return menuRefresh_; }
+  void SetMenuRefresh(TRefreshAction value) { menuRefresh_ = value; }
+
+  // Told after the items of a popup were measured (once per opening), with
+  // their total height; as a popup opens, with its index in its parent menu;
+  // as one of the items described here is pointed at, with its command.
+  TMenuEvent OnMeasure, OnPopup, OnItemSelect;
 
  protected:
   void Loaded() override;
@@ -235,12 +242,15 @@ class TCoolMenu : public TComponent {
   void RenderBar(int totalHeight);
   void MeasureOne(TCoolMenuItem* item, TCanvas* canvas, int& width, int& height);
   static bool ShownIn(const TCoolMenuItem* item, const TMenuItem* popup);
-  TCoolMenuItem* FirstShown(const TMenuItem* popup) const;
+  void PopupOpening(TMenuItem* parent);
+  void ItemSelected(TMenuItem* mi);
   static void GiveImage(TCoolMenuItem* item, int index, TCustomImageList* images,
                         TCustomImageList* disabled);
   void SwapList(TCustomImageList*& link, TCustomImageList* value, bool disabled);
 
   bool active_ = true, showBar_ = false;
+  bool measured_ = false;  // the popup now open was measured
+  TRefreshAction menuRefresh_ = RA_REFRESH;
   int hSpace_ = 5, vSpace_ = 2;
   int maxItemWidth_ = 0, maxTextWidth_ = 0, maxShortcutWidth_ = 0;
   TCoolMenuBar menuBar_;

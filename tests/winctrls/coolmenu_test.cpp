@@ -6,6 +6,9 @@
 #include "platform/classlib/core/filer.h"
 #include "winctrls/coolmenu.h"
 
+#include <QApplication>
+#include <QMenu>
+
 using namespace testing_support;
 
 namespace {
@@ -276,20 +279,46 @@ TEST_F(CoolMenuTest, ImageListsHandOutImagesPastSeparators) {
   EXPECT_EQ(item[0]->ImageIndex(), 7);
 }
 
-TEST_F(CoolMenuTest, SelectedPlainWallpaperIsInvertedAndMeasureIsTold) {
+TEST_F(CoolMenuTest, SelectedPlainWallpaperIsShownInverted) {
   cool->Wallpaper()->Assign(Surface(200, 60, TColor(0x302010)).get());
   item[0]->SetOptions((item[0]->Options() - TMenuOptions{omTileWallpaper}) +
                       TMenuOptions{omPaintWallpaper});
   EXPECT_EQ(Painted(0)->Canvas()->Pixels(1, 1), TColor(0x302010));
   EXPECT_EQ(Painted(0, TOwnerDrawState{odSelected})->Canvas()->Pixels(1, 1), TColor(0xCFDFEF));
-  std::vector<std::pair<TMenuItem*, int>> told;
-  cool->OnMeasure = [&](TObject*, TMenuItem* popup, int total) { told.emplace_back(popup, total); };
-  TBitmap probe;
-  int w = 0, h = 0;
-  for (int i = 0; i < 3; ++i) menu->MeasureItem(menu->Items()->Items(i), probe.Canvas(), w, h);
-  ASSERT_EQ(told.size(), 1u);  // once per popup, not per item
-  EXPECT_EQ(told[0].first, menu->Items());
-  int total = 0;
+}
+
+TEST_F(CoolMenuTest, PopupOpeningAndPointingAreTold) {
+  std::vector<std::string> told;
+  auto tell = [&](const char* what) {
+    return [&told, what, this](TObject*, TMenuItem* popup, int value) {
+      told.push_back(std::string(what) + (popup == menu->Items() ? " root " : " other ") +
+                     std::to_string(value));
+    };
+  };
+  cool->OnPopup = tell("popup");
+  int measured = 0;
+  cool->OnMeasure = [&](TObject*, TMenuItem*, int total) {
+    told.push_back("measure");
+    measured = total;
+  };
+  cool->OnItemSelect = tell("select");
+  for (int round = 0; round < 2; ++round) {  // measured again at each opening
+    menu->Popup(10, 10);
+    QApplication::processEvents();
+    auto* shown = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_TRUE(shown);
+    shown->setActiveAction(shown->actions().at(2));
+    menu->ClosePopup();
+  }
+  const std::string select = "select root " + std::to_string(menu->Items()->Items(2)->Command());
+  EXPECT_EQ(told, (std::vector<std::string>{"popup root 0", "measure", select, "popup root 0",
+                                             "measure", select}));
+  int total = 0;  // the visible items' heights
   for (auto* i : item) total += i->Metrics().ItemHeight;
-  EXPECT_EQ(told[0].second, total);
+  EXPECT_EQ(measured, total);
+  // Restoring as a popup menu opens leaves its items plain.
+  cool->SetMenuRefresh(RA_RESTORE);
+  menu->Popup(10, 10);
+  menu->ClosePopup();
+  EXPECT_FALSE(menu->IsOwnerDrawn(menu->Items()->Items(0)));
 }
