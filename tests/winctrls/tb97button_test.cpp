@@ -5,6 +5,8 @@
 #include "platform/classlib/controls/control_helpers.h"
 #include "winctrls/tb97button.h"
 
+#include <QApplication>
+
 using namespace testing_support;
 
 namespace {
@@ -76,6 +78,26 @@ TEST_F(ButtonTest, DropdownMenusOpenOnTheArrowPart) {
   menu.ClosePopup();
   EXPECT_EQ(popups, 2);
   EXPECT_EQ(clicks, std::vector<int>{0});
+}
+
+TEST_F(ButtonTest, ClickingAgainWhileItsMenuIsOpenClosesIt) {
+  TPopupMenu menu(form.get());
+  auto* item = new TMenuItem(form.get());
+  item->SetCaption("Preview");
+  menu.Items()->Add(item);
+  int popups = 0;
+  menu.OnPopup = [&](TObject*) { ++popups; };
+  b[0]->SetDropdownMenu(&menu);
+  const int x = b[0]->Left() + 5, y = b[0]->Top() + 5;
+  SystemClick(form.get(), x, y);
+  ASSERT_NE(QApplication::activePopupWidget(), nullptr);
+  SystemClick(form.get(), x, y);  // the press that closes the menu opens nothing
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+  EXPECT_EQ(popups, 1);
+  EXPECT_NE(b[0]->State(), bsDown97);
+  SystemClick(form.get(), x, y);  // a later click opens it again
+  EXPECT_EQ(popups, 2);
+  menu.ClosePopup();
 }
 
 TEST_F(ButtonTest, GlyphsAndLooksByPixels) {
