@@ -382,3 +382,29 @@ TEST(Tb97Streaming, DocksBarsAndButtonsRoundTripThroughAFormDefinition) {
   EXPECT_TRUE(static_cast<TToolbarButton97*>(back.FindComponent("Filter1"))->Down());
   EXPECT_FALSE(static_cast<TToolbarButton97*>(back.FindComponent("Filter0"))->Down());
 }
+
+TEST(Tb97FormDefinitionTest, AFloatingBarIsPlacedFromItsPlaceOnTheForm) {
+  // A bar placed on the form itself floats; its stored place is in the form's
+  // client coordinates, and a place off every screen is brought back on.
+  Application->Initialize();
+  struct Case { int left, top; bool onScreen; };
+  for (const Case c : {Case{40, 30, true}, Case{-9000, 20000, false}}) {
+    const std::string text =
+        "object MainForm: TForm\n  Left = 100\n  Top = 80\n  Width = 400\n  Height = 300\n"
+        "  object Floater: TToolWindow97\n    Left = " + std::to_string(c.left) +
+        "\n    Top = " + std::to_string(c.top) + "\n    Caption = 'Floater'\n  end\nend\n";
+    TForm form(nullptr);
+    ReadComponentFromText(text, &form);
+    auto* bar = static_cast<TToolWindow97*>(form.FindComponent("Floater"));
+    ASSERT_TRUE(bar);
+    EXPECT_TRUE(bar->Floating());
+    const TRect r = bar->BoundsRect();  // screen coordinates now
+    if (c.onScreen) {
+      EXPECT_EQ(TPoint(r.Left, r.Top), form.ClientToScreen(TPoint{c.left, c.top}));
+    } else {
+      const TRect work = Screen->WorkAreaRect();
+      EXPECT_GE(r.Left, work.Left);
+      EXPECT_LE(r.Bottom, work.Bottom);
+    }
+  }
+}
