@@ -174,11 +174,24 @@ void TCoolMenuItem::SetOptions(TMenuOptions value) {
   }
 }
 
-void TCoolMenuItem::SetTextAlign(TAlign value) {
-  if (value != alTop && value != alBottom && value != alLeft && value != alRight)
+void TCoolMenuItem::CheckAlign(TAlign align) {
+  if (align != alTop && align != alBottom && align != alLeft && align != alRight)
     throw EInvalidOperation("A menu item's caption goes above, below, left or right of its image");
+}
+
+void TCoolMenuItem::SetTextAlign(TAlign value) {
+  CheckAlign(value);
   CheckOptions(options_, value);
   textAlign_ = value;
+}
+
+void TCoolMenuItem::SetImageIndex(int value) {
+  // Both lists are checked before either picture changes.
+  for (TCustomImageList* list : {coolMenu_ ? coolMenu_->images_ : nullptr,
+                                 coolMenu_ ? coolMenu_->disabledImages_ : nullptr})
+    if (list && (value < 0 || value > list->Count() - 1)) throw Exception("Index out of bounds");
+  if (coolMenu_) coolMenu_->GiveImage(this, value, coolMenu_->images_, coolMenu_->disabledImages_);
+  imageIndex_ = value;
 }
 
 TComponent* TCoolMenuItem::GetParentComponent() const { return coolMenu_; }
@@ -258,6 +271,32 @@ void TCoolMenu::Hook(TMenu* menu) {
         if (item) Paint(item, c, r, s);
         return item != nullptr;
       });
+  menu->SetPopupHooks([this](TMenuItem* parent) { PopupOpening(parent); },
+                      [this](TMenuItem* mi) { ItemSelected(mi); });
+}
+
+void TCoolMenu::PopupOpening(TMenuItem* parent) {
+  measured_ = false;
+  if (!active_) return;
+  // A popup menu opening starts a menu loop: its items are refreshed as asked.
+  TMenu* owner = parent->GetParentMenu();
+  if (parent == owner->Items() && dynamic_cast<TPopupMenu*>(owner) && menuRefresh_ != RA_NONE)
+    for (TCoolMenuItem* item : std::vector<TCoolMenuItem*>(items_))
+      if (dynamic_cast<TPopupMenu*>(item->menu_)) RefreshItems(item, menuRefresh_);
+  // Their font may follow the system's: refreshed as they are shown.
+  for (TCoolMenuItem* item : std::vector<TCoolMenuItem*>(items_))
+    if (item->IsLinked() && item->drawn_ && item->menuItem_->Parent() == parent &&
+        (item->options_.Contains(omDrawBarIfNeeded) || item->textAlign_ == alLeft))
+      RefreshItems(item, RA_REFRESH);
+  if (OnPopup) OnPopup(this, parent, parent->Parent() ? parent->MenuIndex() : 0);
+}
+
+void TCoolMenu::ItemSelected(TMenuItem* mi) {
+  for (TCoolMenuItem* item : items_)
+    if (item->IsLinked() && item->menuItem_ == mi) {
+      if (OnItemSelect) OnItemSelect(this, mi->Parent(), mi->Command());
+      return;
+    }
 }
 
 void TCoolMenu::Unhook(TMenu* menu) {
@@ -266,12 +305,114 @@ void TCoolMenu::Unhook(TMenu* menu) {
   hooked_.erase(it);
   menu->RemoveFreeNotification(this);
   menu->ClearOwnerDrawHooks();
+  menu->SetPopupHooks(nullptr, nullptr);
 }
 
 void TCoolMenu::Notification(TComponent* AComponent, TOperation Operation) {
   TComponent::Notification(AComponent, Operation);
-  if (Operation == opRemove)
-    hooked_.erase(std::remove(hooked_.begin(), hooked_.end(), AComponent), hooked_.end());
+  if (Operation != opRemove) return;
+  hooked_.erase(std::remove(hooked_.begin(), hooked_.end(), AComponent), hooked_.end());
+  // The pictures already handed out stay; only the link goes.
+  if (AComponent == images_) images_ = nullptr;
+  if (AComponent == disabledImages_) disabledImages_ = nullptr;
+}
+
+// ---- Image lists ------------------------------------------------------------
+
+void TCoolMenu::GiveImage(TCoolMenuItem* item, int index, TCustomImageList* images,
+                          TCustomImageList* disabled) {
+  TBitmap image;
+  if (images && index < images->Count()) {
+    images->GetBitmap(index, &image);
+    item->SetPicture(&image);
+  }
+  if (disabled && index < disabled->Count()) {
+    disabled->GetBitmap(index, &image);
+    item->disabledPicture_->SetGraphic(&image);
+  }
+}
+
+void TCoolMenu::SwapList(TCustomImageList*& link, TCustomImageList* value, bool disabled) {
+  if (link) {
+    link->RemoveFreeNotification(this);
+    for (TCoolMenuItem* item : items_)
+      (disabled ? item->disabledPicture_ : item->picture_)->SetGraphic(nullptr);
+  }
+  link = value;
+  if (!value) return;
+  value->FreeNotification(this);
+  LoadImages(disabled ? nullptr : value, disabled ? value : nullptr, true);
+}
+
+void TCoolMenu::SetImages(TCustomImageList* value) { SwapList(images_, value, false); }
+void TCoolMenu::SetDisabledImages(TCustomImageList* value) {
+  SwapList(disabledImages_, value, true);
+}
+
+void TCoolMenu::LoadImages(TCustomImageList* images, TCustomImageList* disabled,
+                           bool skipSeparators) {
+  const int n = std::max(images ? images->Count() : 0, disabled ? disabled->Count() : 0);
+  int skip = 0;
+  for (int i = 0; i < n && i < ItemCount(); ++i) {
+    if (!items_[size_t(i)]->IsLinked()) continue;
+    if (skipSeparators && items_[size_t(i)]->menuItem_->IsLine()) ++skip;
+    // Separators near the end push the last images past the items: dropped.
+    if (i + skip >= ItemCount()) break;
+    TCoolMenuItem* target = items_[size_t(i + skip)];
+    GiveImage(target, i, images, disabled);
+    target->imageIndex_ = i;
+  }
+}
+
+// ---- Properties for all items -----------------------------------------------
+
+void TCoolMenu::ApplyItemProperties(const TGlobalParameters& s, int mask) {
+  const auto on = [mask](int bit) { return mask == 0 || (mask & bit) != 0; };
+  const auto optionsOf = [&](const TCoolMenuItem* item) {
+    if (on(imOptions)) return s.Options;
+    TMenuOptions o = item->options_;
+    if (mask & imAddOptions) o += s.Options;
+    if (mask & imRemoveOptions) o -= s.Options;
+    return o;
+  };
+  const auto alignOf = [&](const TCoolMenuItem* item) {
+    return on(imTextAlign) ? s.TextAlign : item->textAlign_;
+  };
+  if (on(imTextAlign)) TCoolMenuItem::CheckAlign(s.TextAlign);
+  for (const TCoolMenuItem* item : items_) item->CheckOptions(optionsOf(item), alignOf(item));
+  for (TCoolMenuItem* item : std::vector<TCoolMenuItem*>(items_)) {
+    if (on(imFont) && s.Font) item->font_->Assign(s.Font);
+    if (on(imNormColor)) item->NormColor = s.NormColor;
+    if (on(imSelColor)) item->SelColor = s.SelColor;
+    if (on(imTrColor)) item->TrColor = s.TrColor;
+    if (on(imCustomImgSize)) item->CustomImgSize = s.CustomImgSize;
+    if (on(imBevelInner)) item->BevelInner = s.BevelInner;
+    if (on(imBevelOuter)) item->BevelOuter = s.BevelOuter;
+    if (on(imBevelStyle)) item->BevelStyle = s.BevelStyle;
+    if (on(imSeparatorText)) item->SeparatorText = s.SeparatorText;
+    const TMenuOptions options = optionsOf(item);
+    item->textAlign_ = alignOf(item);
+    if (options != item->options_) item->SetOptions(options);
+  }
+  if (active_) RefreshItems(nullptr, RA_REFRESH);
+}
+
+void TCoolMenu::ApplyShadowProperties(const TShadowParameters& s, int mask) {
+  const auto on = [mask](int bit) { return mask == 0 || (mask & bit) != 0; };
+  for (TCoolMenuItem* item : items_) {
+    TShadowText& t = item->shadow_;
+    if (on(smActive)) t.Active = s.Active;
+    if (on(smShadowColor)) t.ShadowColor = s.ShadowColor;
+    if (on(smSelShadowColor)) t.SelShadowColor = s.SelShadowColor;
+    if (on(smShadowPos)) t.ShadowPos = s.ShadowPos;
+    if (on(smSelShadowPos)) t.SelShadowPos = s.SelShadowPos;
+    if (on(smShadowSize)) t.ShadowSize = s.ShadowSize;
+    if (on(smSelShadowSize)) t.SelShadowSize = s.SelShadowSize;
+    if (on(smOptions)) t.Options = s.Options;
+    if (mask & smAddOptions) t.Options += s.Options;
+    if (mask & smRemoveOptions) t.Options -= s.Options;
+  }
+  if (active_) RefreshItems(nullptr, RA_REFRESH);
 }
 
 void TCoolMenu::RefreshItems(TCoolMenuItem* item, TRefreshAction action) {
@@ -336,6 +477,11 @@ void TCoolMenu::MeasureOne(TCoolMenuItem* item, TCanvas* canvas, int& width, int
   m.ItemHeight = height;
 }
 
+bool TCoolMenu::ShownIn(const TCoolMenuItem* item, const TMenuItem* popup) {
+  return item->drawn_ && item->IsLinked() && item->menuItem_->Parent() == popup &&
+         item->menuItem_->Visible();
+}
+
 void TCoolMenu::Measure(TCoolMenuItem* item, TCanvas* canvas, int& width, int& height) {
   // The widths of a popup's items depend on each other: its items are
   // measured together, each time one of them is asked about.
@@ -344,9 +490,7 @@ void TCoolMenu::Measure(TCoolMenuItem* item, TCanvas* canvas, int& width, int& h
   bool barNeeded = false;
   const TMenuItem* parent = item->menuItem_->Parent();
   for (TCoolMenuItem* sibling : items_) {
-    if (!sibling->drawn_ || !sibling->IsLinked() || sibling->menuItem_->Parent() != parent ||
-        !sibling->menuItem_->Visible())
-      continue;
+    if (!ShownIn(sibling, parent)) continue;
     int w = 0, h = 0;
     MeasureOne(sibling, canvas, w, h);
     total += h;
@@ -354,6 +498,9 @@ void TCoolMenu::Measure(TCoolMenuItem* item, TCanvas* canvas, int& width, int& h
   }
   if (showBar_ && barNeeded) RenderBar(total);
   MeasureOne(item, canvas, width, height);
+  // Told once per opening of a popup.
+  if (!measured_ && OnMeasure) OnMeasure(this, const_cast<TMenuItem*>(parent), total);
+  measured_ = true;
 }
 
 void TCoolMenu::RenderBar(int totalHeight) {
@@ -470,7 +617,10 @@ void TCoolMenu::Paint(TCoolMenuItem* item, TCanvas* c, const TRect& rc, TOwnerDr
       else c->Draw(area.Left, area.Top, selWallpaper_.get());
       papered = true;
     } else if (o.Contains(omPaintWallpaper) && !wallpaper_->Empty() && !o.Contains(omTileWallpaper)) {
+      // The selection shows as the wallpaper's negative.
+      c->SetCopyMode(NOTSRCCOPY);
       c->CopyRect(area, wallpaper_->Canvas(), area);
+      c->SetCopyMode(SRCCOPY);
       textColor = item->SelTextColor == clHighlightText ? InverseColor(item->font_->Color())
                                                         : item->SelTextColor;
       papered = true;
@@ -596,6 +746,12 @@ void TCoolMenu::Paint(TCoolMenuItem* item, TCanvas* c, const TRect& rc, TOwnerDr
 }
 
 PUBLISHED(TCoolMenu) {
+  PROP_OBJ(Images, Images, SetImages);
+  PROP_OBJ(DisabledImages, DisabledImages, SetDisabledImages);
+  PROP_EVENT(OnMeasure);
+  PROP_EVENT(OnPopup);
+  PROP_EVENT(OnItemSelect);
+  PROP_ENUM(MenuRefresh, MenuRefresh, SetMenuRefresh, RA_REFRESH);
   PROP_BOOL(Active, Active, SetActive, true);
   PROP_BOOL(ShowBar, ShowBar, SetShowBar, false);
   PROP_INT(HSpace, HSpace, SetHSpace, 5);
@@ -610,5 +766,6 @@ PUBLISHED(TCoolMenuItem) {
   PROP_ENUM(TextAlign, TextAlign, SetTextAlign, alRight);
   PROP_INT(CustomImgSize, ImgSize, SetImgSize, 16);
   PROP_STR(SeparatorText, SepText, SetSepText, "");
+  PROP_INT(ImageIndex, ImageIndex, SetImageIndex, 0).NoDefault();
   PROP_OBJ(Font, Font, SetFont);
 }

@@ -4,11 +4,13 @@
 // their own font and colours, bevels, wallpaper, a vertical side bar and
 // shadowed text, through the menus' owner-draw hooks.
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/classlib/controls/extctrls.h"
+#include "platform/classlib/graphics/imagelist.h"
 #include "platform/classlib/graphics/images.h"
 #include "platform/classlib/menus/menus.h"
 
@@ -29,6 +31,7 @@ DECLARE_ENUM(TShadowPosition, spLeftTop, spLeftBottom, spRightBottom, spRightTop
 
 class TCoolMenu;
 
+
 // The side bar of a popup: a caption running bottom to top on a plain or
 // graded background. Every change is told through OnChanged.
 struct TCoolMenuBar {
@@ -47,6 +50,35 @@ struct TShadowText {
   TShadowPosition ShadowPos = spLeftTop, SelShadowPos = spLeftTop;
   TShadowOptions Options{soNoShadowIfSel};
 };
+
+// Values that TCoolMenu::ApplyItemProperties gives every item; the mask's
+// bits choose which (0: all of them, the options replaced).
+struct TGlobalParameters {
+  const TFont* Font = nullptr;
+  TColor NormColor = clMenu, SelColor = clHighlight, TrColor = clNone;
+  TMenuOptions Options;
+  TAlign TextAlign = alRight;
+  int CustomImgSize = 16;
+  TBevelCut BevelInner = bvNone, BevelOuter = bvNone;
+  TMenuBevelStyle BevelStyle = bsBevelBoth;
+  std::string SeparatorText;
+};
+enum TItemMask {
+  imFont = 1, imNormColor = 2, imSelColor = 4, imTrColor = 8, imTextAlign = 32,
+  imCustomImgSize = 64, imOptions = 128, imAddOptions = 256, imRemoveOptions = 512,
+  imBevelInner = 1024, imBevelOuter = 2048, imBevelStyle = 4096, imSeparatorText = 8192
+};
+
+// The same for every item's Shadow, through ApplyShadowProperties.
+using TShadowParameters = TShadowText;
+enum TShadowMask {
+  smActive = 1, smShadowColor = 2, smSelShadowColor = 4, smShadowPos = 8, smSelShadowPos = 16,
+  smShadowSize = 32, smSelShadowSize = 64, smOptions = 128, smAddOptions = 256,
+  smRemoveOptions = 512
+};
+
+// Told with the popup concerned (the item whose sub-items it shows) and a value.
+using TMenuEvent = std::function<void(TObject* sender, TMenuItem* popup, int value)>;
 
 // Where the parts of an item were laid out by its last measure and paint.
 struct TCoolMenuMetrics {
@@ -90,6 +122,10 @@ class TCoolMenuItem : public TComponent {
   TAlign TextAlign() const { return textAlign_; }
   void SetTextAlign(TAlign value);
   TShadowText& Shadow() { return shadow_; }
+  int ImageIndex() const { return imageIndex_; }
+  // Copies the image of that index from the component's image lists; an
+  // index past a list raises "Index out of bounds".
+  void SetImageIndex(int value);
   const TCoolMenuMetrics& Metrics() const { return metrics_; }
 
   // Written inside their TCoolMenu in form definitions.
@@ -109,6 +145,7 @@ class TCoolMenuItem : public TComponent {
   void Notification(TComponent* AComponent, TOperation Operation) override;
 
  private:
+  static void CheckAlign(TAlign align);
   void CheckOptions(TMenuOptions options, TAlign align) const;
 
   TCoolMenu* coolMenu_ = nullptr;
@@ -119,9 +156,22 @@ class TCoolMenuItem : public TComponent {
   TMenuOptions options_{omFixedImgSize, omTileWallpaper, omTileSelWallpaper};
   TAlign textAlign_ = alRight;
   TShadowText shadow_;
+  int imageIndex_ = 0;
   TCoolMenuMetrics metrics_;
   bool drawn_ = false;  // owner-drawn (refreshed) rather than plain (restored)
   friend class TCoolMenu;
+
+// Values that TCoolMenu::ApplyItemProperties gives every item; the mask's
+// bits choose which (0: all of them, the options replaced).
+struct TGlobalParameters {
+  const TFont* Font = nullptr;
+  TColor NormColor = clMenu, SelColor = clHighlight, TrColor = clNone;
+  TSet<int> unused_;  // keeps the field order readable below
+  TAlign TextAlign = alRight;
+  int CustomImgSize = 16;
+  TBevelCut BevelInner = bvNone, BevelOuter = bvNone;
+  std::string SeparatorText;
+};
 };
 
 class TCoolMenu : public TComponent {
@@ -156,6 +206,31 @@ class TCoolMenu : public TComponent {
   void GetChildren(const TGetChildProc& proc, TComponent* root) override;
   void Paint(TCoolMenuItem* item, TCanvas* canvas, const TRect& rect, TOwnerDrawState state);
 
+  // Gives every item the chosen values, then refreshes. A combination that
+  // one item refuses changes none of them.
+  void ApplyItemProperties(const TGlobalParameters& source, int mask);
+  void ApplyShadowProperties(const TShadowParameters& source, int mask);
+
+  // Not owned. Setting a list clears the pictures the previous one gave and
+  // hands out its images in item order (see LoadImages).
+  TCustomImageList* Images() const { return images_; }
+  void SetImages(TCustomImageList* value);
+  TCustomImageList* DisabledImages() const { return disabledImages_; }
+  void SetDisabledImages(TCustomImageList* value);
+  // Image i goes to item i; with skipSeparators every separator met shifts
+  // the following images one item on.
+  void LoadImages(TCustomImageList* images, TCustomImageList* disabled, bool skipSeparators);
+
+  // What a popup menu opening does to the items of popup menus first
+  // (RA_NONE: nothing).
+  TRefreshAction MenuRefresh() const { return menuRefresh_; }
+  void SetMenuRefresh(TRefreshAction value) { menuRefresh_ = value; }
+
+  // Told after the items of a popup were measured (once per opening), with
+  // their total height; as a popup opens, with its index in its parent menu;
+  // as one of the items described here is pointed at, with its command.
+  TMenuEvent OnMeasure, OnPopup, OnItemSelect;
+
  protected:
   void Loaded() override;
   void Notification(TComponent* AComponent, TOperation Operation) override;
@@ -166,13 +241,23 @@ class TCoolMenu : public TComponent {
   void Unhook(TMenu* menu);
   void RenderBar(int totalHeight);
   void MeasureOne(TCoolMenuItem* item, TCanvas* canvas, int& width, int& height);
+  static bool ShownIn(const TCoolMenuItem* item, const TMenuItem* popup);
+  void PopupOpening(TMenuItem* parent);
+  void ItemSelected(TMenuItem* mi);
+  static void GiveImage(TCoolMenuItem* item, int index, TCustomImageList* images,
+                        TCustomImageList* disabled);
+  void SwapList(TCustomImageList*& link, TCustomImageList* value, bool disabled);
 
   bool active_ = true, showBar_ = false;
+  bool measured_ = false;  // the popup now open was measured
+  TRefreshAction menuRefresh_ = RA_REFRESH;
   int hSpace_ = 5, vSpace_ = 2;
   int maxItemWidth_ = 0, maxTextWidth_ = 0, maxShortcutWidth_ = 0;
   TCoolMenuBar menuBar_;
   std::unique_ptr<TBitmap> wallpaper_, selWallpaper_, bar_;
   std::vector<TCoolMenuItem*> items_;
   std::vector<TMenu*> hooked_;
+  TCustomImageList* images_ = nullptr;
+  TCustomImageList* disabledImages_ = nullptr;
   friend class TCoolMenuItem;
 };

@@ -77,8 +77,25 @@ TExtTabControl::TExtTabControl(TComponent* AOwner)
   SetOwnerDraw(true);
   tabHeight_ = TTabControl::TabHeight();
   tabWidth_ = TTabControl::TabWidth();
-  tabActiveFont_->OnChange = [this](TObject*) { Invalidate(); };
-  tabInactiveFont_->OnChange = [this](TObject*) { Invalidate(); };
+  tabActiveFont_->OnChange = [this](TObject*) { ApplyTabFonts(); };
+  tabInactiveFont_->OnChange = [this](TObject*) { ApplyTabFonts(); };
+  ApplyTabFonts();
+}
+
+void TExtTabControl::ApplyTabFonts() {
+  TBitmap probe;
+  const auto widthOfW = [&probe](const TFont* f) {
+    probe.Canvas()->Font()->Assign(f);
+    return probe.Canvas()->TextWidth("W");
+  };
+  const bool inactiveWider = widthOfW(tabInactiveFont_.get()) > widthOfW(tabActiveFont_.get());
+  SetFont(inactiveWider ? tabInactiveFont_.get() : tabActiveFont_.get());
+  Invalidate();
+}
+
+void TExtTabControl::EndTabUpdate() {
+  if (paintLock_ > 0) --paintLock_;
+  if (paintLock_ == 0) Invalidate();
 }
 
 TExtTabControl::~TExtTabControl() {
@@ -138,6 +155,7 @@ void TExtTabControl::SetTabWidth(int value) {
 }
 
 void TExtTabControl::SetTabPosition(TExtTabPosition value) {
+  BeginTabUpdate();  // one repaint for the whole change
   const auto vertical = [](TExtTabPosition p) { return p == tabPosLeft || p == tabPosRight; };
   if (!vertical(tabPosition_) && vertical(value)) {
     // Vertical tabs need a size of their own: captions do not turn.
@@ -150,6 +168,7 @@ void TExtTabControl::SetTabPosition(TExtTabPosition value) {
   TTabControl::SetStyle(tabStyle_ == tabStButton ? tsButtons : tsTabs);
   TTabControl::SetTabPosition(kBase[value]);
   ApplySizes();
+  EndTabUpdate();
 }
 
 void TExtTabControl::SetTabStyle(TExtTabStyle value) {
@@ -197,6 +216,12 @@ void TExtTabControl::Dispatch(TMessage& m) {
         return;
       }
   }
+  if (m.Msg == CM_HINTSHOW) {
+    // A tab's hint appears just below the tab, wherever the mouse is on it.
+    auto* info = reinterpret_cast<THintInfo*>(m.LParam);
+    const int tab = IndexOfTabAt(info->CursorPos.x, info->CursorPos.y);
+    if (tab >= 0) info->HintPos = ClientToScreen(TPoint{TabRect(tab).Left + 3, TabRect(tab).Bottom + 1});
+  }
   if (m.Msg == CM_MOUSELEAVE && hintIndex_ != -1) {
     hintIndex_ = -1;
     SetHint(savedHint_);
@@ -205,6 +230,26 @@ void TExtTabControl::Dispatch(TMessage& m) {
 }
 
 // ---- Drawing ----------------------------------------------------------------
+
+void TExtTabControl::PaintContent() {
+  if (paintLock_ > 0) return;
+  TTabControl::PaintContent();
+  TCanvas* c = Canvas();
+  if (OnDrawBkgndInside) {
+    const TRect page = DisplayRect();
+    c->SetClipRect(page);
+    OnDrawBkgndInside(this, c, TabIndex(), page);
+    c->ResetClip();
+  }
+  if (OnDrawBkgndOutside) {
+    c->SetClipRect(ClientRect());
+    c->ExcludeClipRect(PageFrameRect());
+    for (int i = 0; i < Tabs()->Count(); ++i) c->ExcludeClipRect(PaintedTabRect(i));
+    c->Brush()->SetColor(Parent() ? Parent()->Color() : Color());
+    OnDrawBkgndOutside(this, c, TabIndex(), ClientRect());
+    c->ResetClip();
+  }
+}
 
 void TExtTabControl::PaintTabFace(int index, const TRect& rect, bool active) {
   TCanvas* c = Canvas();

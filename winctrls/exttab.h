@@ -17,6 +17,10 @@ DECLARE_ENUM(TExtTabStyle, tabStDefault, tabStButton)
 DECLARE_ENUM(TExtGlyphPosition, glPosLeft, glPosTop)
 
 class TExtTabControl;
+// Paints the page area inside the frame (TabIndex: the selected tab), or the
+// area outside the page and the tabs (the canvas is clipped to it).
+using TExtBkgndEvent =
+    std::function<void(TObject* Sender, TCanvas* Canvas, int TabIndex, const TRect& Rect)>;
 using TExtNbDrawTabEvent =
     std::function<void(TWinControl* Control, int Index, bool ActiveTab, const TRect& RectFg,
                        const TRect& RectBg, TOwnerDrawState State)>;
@@ -102,11 +106,20 @@ class TExtTabControl : public TTabControl {
   // changing the font.
   void DrawTab(int Index, const TRect& Rect, TOwnerDrawState State);
 
+  // Nothing is painted between these; the last EndTabUpdate repaints.
+  void BeginTabUpdate() { ++paintLock_; }
+  void EndTabUpdate();
+  // The control's font for the tab sizes: whichever tab font writes a wider "W"
+  // (the active one when equal).
+  void ApplyTabFonts();
+
   TExtNbDrawTabEvent OnDrawTab;
+  TExtBkgndEvent OnDrawBkgndInside, OnDrawBkgndOutside;
 
   void Dispatch(TMessage& message) override;
 
  protected:
+  void PaintContent() override;
   void PaintTabFace(int index, const TRect& rect, bool active) override;
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   void MouseMove(TShiftState Shift, int X, int Y) override;
@@ -129,5 +142,6 @@ class TExtTabControl : public TTabControl {
   bool tabWordWrap_ = false;
   std::set<int> disabledTabs_;
   int hintIndex_ = -1;
+  int paintLock_ = 0;
   std::string savedHint_;
 };

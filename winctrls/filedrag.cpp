@@ -68,7 +68,7 @@ void TFileDrag::Drop(HDROP drop) {
 // ---- TSystemImageList -------------------------------------------------------
 
 TSystemImageList::TSystemImageList(TComponent* AOwner)
-    : TImageList(AOwner), IconSource(&FileTypeIcon) {}
+    : TImageList(AOwner), IconSource(&FileTypeIcon), TypeIconSource(&ThemeIcon) {}
 
 TSystemImageList::~TSystemImageList() = default;
 
@@ -90,9 +90,17 @@ void TSystemImageList::AddDefaultIcon() {
   fileTypes_["DEFAULT"] = AddIconImage(DefaultDocumentIcon(std::max(Width(), Height())));
 }
 
+int TSystemImageList::TypeIndex(const std::string& type, const TIconSource& source,
+                                const std::string& name) {
+  if (const auto t = fileTypes_.find(type); t != fileTypes_.end()) return t->second;
+  const TIconImage icon = source ? source(name, std::max(Width(), Height())) : TIconImage{};
+  if (icon.Empty() || icon.Width <= 0 || icon.Height <= 0) return 0;
+  return fileTypes_[type] = AddIconImage(icon);
+}
+
 int TSystemImageList::IconIndexOfFileType(const std::string& fileType) {
-  const auto it = fileTypes_.find(UpperCase(fileType));
-  return it == fileTypes_.end() ? 0 : it->second;
+  // Theme icon names are lower case.
+  return TypeIndex(UpperCase(fileType), TypeIconSource, LowerCase(fileType));
 }
 
 int TSystemImageList::IconIndexOfExtension(const std::string& ext) {
@@ -101,20 +109,9 @@ int TSystemImageList::IconIndexOfExtension(const std::string& ext) {
   // A type the MIME database does not know is looked for again next time.
   const std::vector<std::string> names = FileTypeIconNames(ext);
   if (names.empty()) return 0;
-  const std::string type = UpperCase(names.front());
-  int index = 0;
-  if (const auto t = fileTypes_.find(type); t != fileTypes_.end()) {
-    index = t->second;
-  } else if (const TIconImage icon = IconSource ? IconSource(ext, std::max(Width(), Height()))
-                                                : TIconImage{};
-             !icon.Empty() && icon.Width > 0 && icon.Height > 0) {
-    index = AddIconImage(icon);
-    fileTypes_[type] = index;
-  }
   // A type without an icon shows the default one; that answer is kept for
   // the extension, while the type is asked again for its next extension.
-  extensions_[key] = index;
-  return index;
+  return extensions_[key] = TypeIndex(UpperCase(names.front()), IconSource, ext);
 }
 
 // Off unless a form definition says otherwise, as the constructor leaves it.

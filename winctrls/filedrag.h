@@ -61,14 +61,20 @@ class TSystemImageList : public TImageList {
   // The image of an extension's type (no dot, any case); 0 when the type is
   // unknown or has no icon, which shows the default icon added first.
   int IconIndexOfExtension(const std::string& ext);
-  // The image of a type already met (its icon name, any case), else 0.
+  // The image of a type (its icon name, any case, e.g. "text-plain"); a
+  // type not met yet is looked up in the theme, and 0 when it has no icon.
   int IconIndexOfFileType(const std::string& fileType);
 
-  // Where icons come from (the desktop's theme); replaceable for tests.
+  // Where icons come from (the desktop's theme), by extension and by type
+  // name; replaceable for tests.
   TIconSource IconSource;
+  TIconSource TypeIconSource;
 
  private:
   int AddIconImage(const TIconImage& icon);
+  // The type's cached image, else the fetched icon added and cached; 0 (and
+  // nothing cached, so it is asked again) when there is no icon.
+  int TypeIndex(const std::string& type, const TIconSource& source, const std::string& name);
   // Image indexes by upper-cased extension and by upper-cased type.
   std::map<std::string, int> extensions_, fileTypes_;
 };

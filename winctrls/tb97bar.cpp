@@ -170,7 +170,14 @@ void TToolWindow97::FillCreateParams(TCreateParams& params) {
 
 void TToolWindow97::Loaded() {
   TCustomControl::Loaded();
+  // A bar placed on the form itself in a definition floats: its place was
+  // stored in the form's client coordinates and becomes a place on screen.
+  if (Floating()) {
+    const TPoint at = static_cast<TCustomForm*>(Owner())->ClientToScreen(TPoint{Left(), Top()});
+    SetBounds(at.x, at.y, Width(), Height());
+  }
   ArrangeControls();
+  MoveOnScreen(false);  // with its final size
 }
 
 void TToolWindow97::ArrangeChildren(TControl*, TRect&) { ArrangeControls(); }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/classlib/controls/timer.h"
+#include "platform/classlib/controls/winapi.h"
 #include "platform/classlib/graphics/drawing.h"
 #include "winctrls/emboss.h"
 #include "winctrls/tb97.h"
@@ -26,7 +28,60 @@ void DrawArrowInState(TCanvas* c, int x, int y, bool enabled, TColor color) {
 
 bool SameRGB(TColor a, TColor b) { return ColorToRGB(a) == ColorToRGB(b); }
 
+// Often enough that a button the mouse left without a leave message (moved
+// fast onto another window) looks as if it had one.
+constexpr unsigned kHotTrackInterval = 125;  // milliseconds
+
+// The one hot button of the process, the timer that watches it and the
+// application hook that ends it on deactivation; made with the first button
+// and freed with the last.
+struct HotTracking {
+  int buttons = 0;
+  TToolbarButton97* button = nullptr;
+  std::unique_ptr<TTimer> timer;
+  int appHook = 0;
+};
+HotTracking g_hot;
+
 }  // namespace
+
+void TToolbarButton97::HotTick() {
+  TToolbarButton97* hot = g_hot.button;
+  if (hot && FindDragTarget(GetCursorPos(), true) != hot) hot->Leave();
+}
+
+void TToolbarButton97::StartHotTracking() {
+  if (g_hot.buttons++ > 0) return;
+  g_hot.timer = std::make_unique<TTimer>(nullptr);
+  g_hot.timer->SetEnabled(false);
+  g_hot.timer->SetInterval(kHotTrackInterval);
+  g_hot.timer->OnTimer = [](TObject*) { HotTick(); };
+  if (Application)
+    g_hot.appHook = Application->HookMainWindow([](TMessage& m) {
+      if (m.Msg == CM_DEACTIVATE && g_hot.button) g_hot.button->Leave();
+      return false;  // every other hook sees it too
+    });
+}
+
+void TToolbarButton97::StopHotTracking() {
+  if (g_hot.button == this) g_hot.button = nullptr;
+  if (--g_hot.buttons > 0) return;
+  g_hot.timer.reset();
+  if (Application && g_hot.appHook) Application->UnhookMainWindow(g_hot.appHook);
+  g_hot.appHook = 0;
+}
+
+void TToolbarButton97::BecomeHot(bool evenInactive) {
+  if (g_hot.button == this) return;
+  if (g_hot.button) g_hot.button->Leave();
+  // Only the active form of the active application tracks the mouse.
+  const TCustomForm* form = ::GetParentForm(this);
+  if (!evenInactive && (!Application || !Application->Active() || !form || !form->Active())) return;
+  if (!Enabled()) return;
+  g_hot.button = this;
+  g_hot.timer->SetEnabled(true);
+  Enter();
+}
 
 TToolbarButton97::TToolbarButton97(TComponent* AOwner)
     : TGraphicControl(AOwner), glyph_(std::make_unique<TBitmap>()) {
@@ -36,9 +91,13 @@ TToolbarButton97::TToolbarButton97(TComponent* AOwner)
     DropImages();
     Invalidate();
   };
+  StartHotTracking();
 }
 
-TToolbarButton97::~TToolbarButton97() { glyph_->OnChange = nullptr; }
+TToolbarButton97::~TToolbarButton97() {
+  glyph_->OnChange = nullptr;
+  StopHotTracking();
+}
 
 void TToolbarButton97::Notification(TComponent* AComponent, TOperation Operation) {
   TGraphicControl::Notification(AComponent, Operation);
@@ -188,6 +247,10 @@ void TToolbarButton97::Leave() {
   if (!Enabled() || !hot_ || pressing_) return;
   if (state_ == bsMouseIn97 || (state_ == bsDown97 && !inClick_)) state_ = bsUp97;
   hot_ = false;
+  if (g_hot.button == this) {
+    g_hot.button = nullptr;
+    g_hot.timer->SetEnabled(false);
+  }
   Invalidate();
   if (OnMouseExit) OnMouseExit(this);
 }
@@ -195,7 +258,7 @@ void TToolbarButton97::Leave() {
 void TToolbarButton97::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
   TGraphicControl::MouseDown(Button, Shift, X, Y);
   if (!Enabled()) return;
-  Enter();
+  BecomeHot(true);  // a press makes it hot in any case
   if (Button != mbLeft) return;
   arrowPressed_ = dropdownMenu_ && (!dropdownCombo_ || X >= Width() - kComboArrowWidth);
   if (!down_) SetState(bsDown97);
@@ -275,7 +338,7 @@ void TToolbarButton97::Dispatch(TMessage& m) {
       break;
     }
     case CM_MOUSEENTER:
-      Enter();
+      BecomeHot(false);
       break;
     case CM_MOUSELEAVE:
       Leave();

@@ -75,6 +75,12 @@ class TToolbarButton97 : public TGraphicControl {
 
  private:
   void SetState(TButtonState97 value);
+  static void HotTick();
+  void StartHotTracking();
+  void StopHotTracking();
+  // Makes this the hot button (the old one leaves); unless `evenInactive`, only
+  // while its form is the active form of the active application.
+  void BecomeHot(bool evenInactive);
   void Enter();
   void Leave();
   bool InsideMain(int x, int y) const;

@@ -75,6 +75,12 @@ void TToolWindow97::BeginDrag97(int kind) {
       if (key == VK_CONTROL && drag_->kind == Drag::Move) DragTo(drag_->mouse, true);
       return true;
     });
+    // Releasing Ctrl lets the outline dock again at once, as pressing it floated it.
+    drag_->keyUpHook = form->AddKeyUpHook([this](WORD& key, TShiftState) {
+      if (!drag_) return false;
+      if (key == VK_CONTROL && drag_->kind == Drag::Move) DragTo(drag_->mouse, false);
+      return true;
+    });
   }
   SetMouseCapture(true);
 }

@@ -49,8 +49,10 @@ struct TToolWindow97::Drag {
   // others are dropped.
   TPoint mouse;
   TCustomForm* keyForm = nullptr;
-  int keyHook = 0;
+  int keyHook = 0, keyUpHook = 0;
   ~Drag() {
-    if (keyForm) keyForm->RemoveShortCutHook(keyHook);
+    if (!keyForm) return;
+    keyForm->RemoveShortCutHook(keyHook);
+    keyForm->RemoveKeyUpHook(keyUpHook);
   }
 };

@@ -236,15 +236,19 @@ std::vector<std::string> FileTypeIconNames(const std::string& extension) {
   return {type.iconName().toStdString(), type.genericIconName().toStdString()};
 }
 
-TIconImage FileTypeIcon(const std::string& extension, int size) {
+TIconImage ThemeIcon(const std::string& name, int size) {
   // Theme icons are drawn through the graphical session's pixmaps.
-  if (size <= 0 || !qobject_cast<QGuiApplication*>(QCoreApplication::instance())) return {};
-  for (const std::string& name : FileTypeIconNames(extension)) {
-    const QIcon icon = QIcon::fromTheme(QString::fromStdString(name));
-    if (icon.isNull()) continue;
-    const QImage image = icon.pixmap(size, size).toImage();
-    if (!image.isNull()) return FromImage(image.scaled(size, size));
-  }
+  if (size <= 0 || name.empty() || !qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+    return {};
+  const QIcon icon = QIcon::fromTheme(QString::fromStdString(name));
+  if (icon.isNull()) return {};
+  const QImage image = icon.pixmap(size, size).toImage();
+  return image.isNull() ? TIconImage{} : FromImage(image.scaled(size, size));
+}
+
+TIconImage FileTypeIcon(const std::string& extension, int size) {
+  for (const std::string& name : FileTypeIconNames(extension))
+    if (TIconImage icon = ThemeIcon(name, size); !icon.Empty()) return icon;
   return {};
 }
 

@@ -58,6 +58,9 @@ std::vector<std::string> FileTypeIconNames(const std::string& extension);
 // pixels square; empty when the type is unknown, the theme has no icon for
 // it, or no graphical session runs.
 TIconImage FileTypeIcon(const std::string& extension, int size);
+// The icon of that name in the desktop's icon theme (e.g. "text-plain"), the
+// same way; empty when the theme has none.
+TIconImage ThemeIcon(const std::string& name, int size);
 // A plain document: a white page with a folded corner and lines of text,
 // drawn here so that machines without an icon theme have one.
 TIconImage DefaultDocumentIcon(int size);

@@ -154,6 +154,24 @@ TEST(SystemImageListTest, DefaultFirstTypesCachedOnce) {
   EXPECT_EQ(list.IconIndexOfExtension("png"), 0);
   EXPECT_EQ(lookups, 2);  // and that answer is kept
   EXPECT_EQ(list.Count(), 2);
+  // A type not met yet comes from the theme by its name (lower case), once;
+  // one the theme lacks answers 0 and is asked again.
+  std::vector<std::string> asked;
+  list.TypeIconSource = [&](const std::string& name, int size) {
+    asked.push_back(name);
+    TIconImage icon;
+    if (name == "text-x-script") {
+      icon.Width = icon.Height = size;
+      icon.Pixels.assign(size_t(size * size), 0xFF0000FFu);
+    }
+    return icon;
+  };
+  EXPECT_EQ(list.IconIndexOfFileType("Text-X-Script"), 2);
+  EXPECT_EQ(list.IconIndexOfFileType("TEXT-X-SCRIPT"), 2);
+  EXPECT_EQ(list.IconIndexOfFileType("no-such-icon"), 0);
+  EXPECT_EQ(list.IconIndexOfFileType("no-such-icon"), 0);
+  EXPECT_EQ(asked, (std::vector<std::string>{"text-x-script", "no-such-icon", "no-such-icon"}));
+  EXPECT_EQ(list.Count(), 3);
   // The real default icon is drawn in code, so it exists everywhere.
   const TIconImage def = DefaultDocumentIcon(16);
   EXPECT_FALSE(def.Empty());

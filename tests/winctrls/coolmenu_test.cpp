@@ -6,6 +6,9 @@
 #include "platform/classlib/core/filer.h"
 #include "winctrls/coolmenu.h"
 
+#include <QApplication>
+#include <QMenu>
+
 using namespace testing_support;
 
 namespace {
@@ -182,4 +185,140 @@ TEST_F(CoolMenuTest, ItemsRoundTripInsideTheirComponent) {
   EXPECT_EQ(cool2->Item(0)->MenuItem(), menu2->Items()->Items(0));
   EXPECT_EQ(cool2->Item(0)->TrColor, ColorToRGB(clFuchsia));  // from the picture
   EXPECT_TRUE(menu2->IsOwnerDrawn(menu2->Items()->Items(0)));
+}
+
+TEST_F(CoolMenuTest, PropertiesAppliedToEveryItemByMask) {
+  TFont big;
+  big.SetSize(20);
+  TGlobalParameters p;
+  p.Font = &big;
+  p.NormColor = clYellow;
+  p.SelColor = clRed;
+  p.Options = TMenuOptions{omBevelOnlyIfSel};
+  p.CustomImgSize = 24;
+  p.SeparatorText = "Files";
+  const TMenuOptions start = item[1]->Options();
+  struct Case { int mask; TColor norm; TColor sel; int size; TMenuOptions options; std::string sep; };
+  const Case cases[] = {
+      {16, clMenu, clHighlight, 16, start, ""},                     // selects nothing
+      {imNormColor | imCustomImgSize, clYellow, clHighlight, 24, start, ""},
+      {imAddOptions, clMenu, clHighlight, 16, start + p.Options, ""},
+      {imRemoveOptions, clMenu, clHighlight, 16, start - TMenuOptions{omFixedImgSize},
+       ""},
+      {0, clYellow, clRed, 24, p.Options, "Files"},                 // all, options replaced
+  };
+  for (const Case& c : cases) {
+    SetUp();
+    if (c.mask == imRemoveOptions) p.Options = TMenuOptions{omFixedImgSize};
+    cool->ApplyItemProperties(p, c.mask);
+    p.Options = TMenuOptions{omBevelOnlyIfSel};
+    for (auto* i : item) {
+      EXPECT_EQ(i->NormColor, c.norm) << c.mask;
+      EXPECT_EQ(i->SelColor, c.sel) << c.mask;
+      EXPECT_EQ(i->CustomImgSize, c.size) << c.mask;
+      EXPECT_EQ(i->Options(), c.options) << c.mask;
+      EXPECT_EQ(i->SeparatorText, c.sep) << c.mask;
+      EXPECT_EQ(i->Font()->Size() == 20, c.mask == 0) << c.mask;
+    }
+  }
+  // A combination one item refuses changes none of them.
+  item[2]->SetTextAlign(alTop);
+  p.Options = TMenuOptions{omNoHighlightImage};
+  p.NormColor = clBlack;
+  EXPECT_THROW(cool->ApplyItemProperties(p, imOptions | imNormColor), Exception);
+  EXPECT_EQ(item[0]->Options(), TMenuOptions{omBevelOnlyIfSel});
+  EXPECT_EQ(item[0]->NormColor, clYellow);
+  // Shadows likewise.
+  TShadowParameters s;
+  s.Active = true;
+  s.ShadowColor = clRed;
+  s.SelShadowSize = 3;
+  s.Options = TShadowOptions{soNoShadowIfNormal};
+  cool->ApplyShadowProperties(s, smActive | smSelShadowSize | smAddOptions);
+  for (auto* i : item) {
+    EXPECT_TRUE(i->Shadow().Active);
+    EXPECT_EQ(i->Shadow().ShadowColor, clBtnHighlight);
+    EXPECT_EQ(i->Shadow().SelShadowSize, 3);
+    EXPECT_EQ(i->Shadow().Options, (TShadowOptions{soNoShadowIfSel, soNoShadowIfNormal}));
+  }
+}
+
+TEST_F(CoolMenuTest, ImageListsHandOutImagesPastSeparators) {
+  auto listOf = [&](std::initializer_list<TColor> colours) {
+    auto* list = new TImageList(form.get());
+    for (TColor colour : colours) list->Add(Surface(16, 16, colour).get(), nullptr);
+    return list;
+  };
+  TImageList* images = listOf({clRed, clGreen});
+  cool->SetImages(images);
+  auto pictureColour = [](TCoolMenuItem* i) {
+    auto* b = dynamic_cast<TBitmap*>(i->Picture()->Graphic());
+    return b && !b->Empty() ? b->Canvas()->Pixels(8, 8) : clNone;
+  };
+  // Item 1 is a separator: the second image goes to item 2.
+  EXPECT_EQ(pictureColour(item[0]), ColorToRGB(clRed));
+  EXPECT_EQ(pictureColour(item[1]), ColorToRGB(clBlue));  // keeps its own picture
+  EXPECT_EQ(pictureColour(item[2]), ColorToRGB(clGreen));
+  EXPECT_EQ(item[2]->ImageIndex(), 1);
+  EXPECT_EQ(item[2]->TrColor, ColorToRGB(clGreen));
+  // An index from code copies that image; one past the list is refused.
+  item[0]->SetImageIndex(1);
+  EXPECT_EQ(pictureColour(item[0]), ColorToRGB(clGreen));
+  EXPECT_THROW(item[0]->SetImageIndex(2), Exception);
+  EXPECT_EQ(item[0]->ImageIndex(), 1);
+  cool->SetDisabledImages(listOf({clBlue}));
+  auto* dis = dynamic_cast<TBitmap*>(item[0]->DisabledPicture()->Graphic());
+  ASSERT_TRUE(dis);
+  EXPECT_EQ(dis->Canvas()->Pixels(8, 8), ColorToRGB(clBlue));
+  // Another list clears what the first one gave; a freed list is forgotten.
+  cool->SetImages(nullptr);
+  EXPECT_EQ(pictureColour(item[2]), clNone);
+  delete cool->DisabledImages();
+  EXPECT_EQ(cool->DisabledImages(), nullptr);
+  item[0]->SetImageIndex(7);  // no list left to check against
+  EXPECT_EQ(item[0]->ImageIndex(), 7);
+}
+
+TEST_F(CoolMenuTest, SelectedPlainWallpaperIsShownInverted) {
+  cool->Wallpaper()->Assign(Surface(200, 60, TColor(0x302010)).get());
+  item[0]->SetOptions((item[0]->Options() - TMenuOptions{omTileWallpaper}) +
+                      TMenuOptions{omPaintWallpaper});
+  EXPECT_EQ(Painted(0)->Canvas()->Pixels(1, 1), TColor(0x302010));
+  EXPECT_EQ(Painted(0, TOwnerDrawState{odSelected})->Canvas()->Pixels(1, 1), TColor(0xCFDFEF));
+}
+
+TEST_F(CoolMenuTest, PopupOpeningAndPointingAreTold) {
+  std::vector<std::string> told;
+  auto tell = [&](const char* what) {
+    return [&told, what, this](TObject*, TMenuItem* popup, int value) {
+      told.push_back(std::string(what) + (popup == menu->Items() ? " root " : " other ") +
+                     std::to_string(value));
+    };
+  };
+  cool->OnPopup = tell("popup");
+  int measured = 0;
+  cool->OnMeasure = [&](TObject*, TMenuItem*, int total) {
+    told.push_back("measure");
+    measured = total;
+  };
+  cool->OnItemSelect = tell("select");
+  for (int round = 0; round < 2; ++round) {  // measured again at each opening
+    menu->Popup(10, 10);
+    QApplication::processEvents();
+    auto* shown = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    ASSERT_TRUE(shown);
+    shown->setActiveAction(shown->actions().at(2));
+    menu->ClosePopup();
+  }
+  const std::string select = "select root " + std::to_string(menu->Items()->Items(2)->Command());
+  EXPECT_EQ(told, (std::vector<std::string>{"popup root 0", "measure", select, "popup root 0",
+                                             "measure", select}));
+  int total = 0;  // the visible items' heights
+  for (auto* i : item) total += i->Metrics().ItemHeight;
+  EXPECT_EQ(measured, total);
+  // Restoring as a popup menu opens leaves its items plain.
+  cool->SetMenuRefresh(RA_RESTORE);
+  menu->Popup(10, 10);
+  menu->ClosePopup();
+  EXPECT_FALSE(menu->IsOwnerDrawn(menu->Items()->Items(0)));
 }

@@ -147,3 +147,55 @@ TEST_F(ExtTabTest, GlyphsFromOneStripGoBesideTheCaptions) {
   EXPECT_FALSE(holds(2, clRed) || holds(2, clLime));  // no third cell
   EXPECT_FALSE(holds(0, clFuchsia));                  // the see-through colour
 }
+
+TEST_F(ExtTabTest, BackgroundHooksAndUpdateLocks) {
+  tabs->OnDrawBkgndInside = [](TObject*, TCanvas* c, int, const TRect& r) {
+    c->Brush()->SetColor(clYellow);
+    c->FillRect(r);
+  };
+  tabs->OnDrawBkgndOutside = [](TObject*, TCanvas* c, int, const TRect& r) {
+    c->Brush()->SetColor(clLime);
+    c->FillRect(r);  // clipped: the page and the tabs stay
+  };
+  tabs->Invalidate();
+  const TRect page = tabs->DisplayRect();
+  const TRect last = tabs->TabRect(2);
+  EXPECT_EQ(PixelAt({(page.Left + page.Right) / 2, (page.Top + page.Bottom) / 2}),
+            ColorToRGB(clYellow));
+  EXPECT_EQ(PixelAt({last.Right + 20, (last.Top + last.Bottom) / 2}), ColorToRGB(clLime));
+  EXPECT_EQ(PixelAt({last.Left + 3, last.Top + 3}), TColor(0xA4A0A0));  // an inactive tab
+  // Nothing is painted while an update is under way; its end repaints.
+  const int selected = tabs->TabIndex();
+  ASSERT_GE(selected, 0);
+  tabs->BeginTabUpdate();
+  tabs->SetTabActiveColor(clRed);
+  EXPECT_NE(PixelAt({tabs->TabRect(selected).Left + 3, tabs->TabRect(selected).Top + 3}),
+            ColorToRGB(clRed));
+  tabs->EndTabUpdate();
+  tabs->EndTabUpdate();  // one too many changes nothing
+  EXPECT_EQ(PixelAt({tabs->TabRect(selected).Left + 3, tabs->TabRect(selected).Top + 3}),
+            ColorToRGB(clRed));
+}
+
+TEST_F(ExtTabTest, WiderTabFontSizesTheTabsAndHintsSitBelowTheirTab) {
+  const int plain = tabs->TabRect(0).Height();
+  tabs->TabInactiveFont()->SetSize(18);
+  EXPECT_EQ(tabs->Font()->Size(), 18);
+  EXPECT_GT(tabs->TabRect(0).Height(), plain);
+  tabs->TabActiveFont()->SetSize(24);
+  EXPECT_EQ(tabs->Font()->Size(), 24);
+  tabs->TabHints()->Add("Reports");
+  tabs->TabHints()->Add("Memos");
+  tabs->SetShowHint(true);
+  const TRect r = tabs->TabRect(1);
+  const QPoint at(r.Right - 2, r.Top + 2);
+  QTest::mouseMove(ClientOf(form.get()), QPoint(290, 110));
+  QTest::mouseMove(ClientOf(tabs), at);  // the tab's hint becomes the control's
+  EXPECT_EQ(tabs->Hint(), "Memos");
+  Application->ActivateHint(tabs->ClientToScreen(TPoint{at.x(), at.y()}));
+  THintWindow* hint = Application->HintWindow();
+  ASSERT_NE(hint, nullptr);
+  const TPoint want = tabs->ClientToScreen(TPoint{r.Left + 3, r.Bottom + 1});
+  EXPECT_EQ(TPoint(hint->Left(), hint->Top()), want);
+  Application->CancelHint();
+}

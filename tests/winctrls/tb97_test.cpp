@@ -158,7 +158,7 @@ TEST_F(Tb97Test, DraggedBetweenDocksFloatedAndDockedBack) {
   // Pressing Ctrl turns the outline into a floating one at once.
   QTest::keyPress(ClientOf(form.get()), Qt::Key_Control);
   EXPECT_EQ(bar->DragOutline()->Width(), tb97::kFrame);
-  QTest::mouseMove(ClientOf(bar), at);  // released again by the next move
+  QTest::keyRelease(ClientOf(form.get()), Qt::Key_Control);  // and releasing it docks again
   EXPECT_EQ(bar->DragOutline()->Width(), 1);
   QTest::mouseRelease(ClientOf(bar), Qt::LeftButton, Qt::NoModifier, at);
   Pump();
@@ -381,4 +381,30 @@ TEST(Tb97Streaming, DocksBarsAndButtonsRoundTripThroughAFormDefinition) {
   EXPECT_EQ(bar2->BoundsRect(), bar->BoundsRect());
   EXPECT_TRUE(static_cast<TToolbarButton97*>(back.FindComponent("Filter1"))->Down());
   EXPECT_FALSE(static_cast<TToolbarButton97*>(back.FindComponent("Filter0"))->Down());
+}
+
+TEST(Tb97FormDefinitionTest, AFloatingBarIsPlacedFromItsPlaceOnTheForm) {
+  // A bar placed on the form itself floats; its stored place is in the form's
+  // client coordinates, and a place off every screen is brought back on.
+  Application->Initialize();
+  struct Case { int left, top; bool onScreen; };
+  for (const Case c : {Case{40, 30, true}, Case{-9000, 20000, false}}) {
+    const std::string text =
+        "object MainForm: TForm\n  Left = 100\n  Top = 80\n  Width = 400\n  Height = 300\n"
+        "  object Floater: TToolWindow97\n    Left = " + std::to_string(c.left) +
+        "\n    Top = " + std::to_string(c.top) + "\n    Caption = 'Floater'\n  end\nend\n";
+    TForm form(nullptr);
+    ReadComponentFromText(text, &form);
+    auto* bar = static_cast<TToolWindow97*>(form.FindComponent("Floater"));
+    ASSERT_TRUE(bar);
+    EXPECT_TRUE(bar->Floating());
+    const TRect r = bar->BoundsRect();  // screen coordinates now
+    if (c.onScreen) {
+      EXPECT_EQ(TPoint(r.Left, r.Top), form.ClientToScreen(TPoint{c.left, c.top}));
+    } else {
+      const TRect work = Screen->WorkAreaRect();
+      EXPECT_GE(r.Left, work.Left);
+      EXPECT_LE(r.Bottom, work.Bottom);
+    }
+  }
 }

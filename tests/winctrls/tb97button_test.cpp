@@ -5,6 +5,9 @@
 #include "platform/classlib/controls/control_helpers.h"
 #include "winctrls/tb97button.h"
 
+#include <QApplication>
+#include <QCursor>
+
 using namespace testing_support;
 
 namespace {
@@ -76,6 +79,50 @@ TEST_F(ButtonTest, DropdownMenusOpenOnTheArrowPart) {
   menu.ClosePopup();
   EXPECT_EQ(popups, 2);
   EXPECT_EQ(clicks, std::vector<int>{0});
+}
+
+TEST_F(ButtonTest, ClickingAgainWhileItsMenuIsOpenClosesIt) {
+  TPopupMenu menu(form.get());
+  auto* item = new TMenuItem(form.get());
+  item->SetCaption("Preview");
+  menu.Items()->Add(item);
+  int popups = 0;
+  menu.OnPopup = [&](TObject*) { ++popups; };
+  b[0]->SetDropdownMenu(&menu);
+  const int x = b[0]->Left() + 5, y = b[0]->Top() + 5;
+  SystemClick(form.get(), x, y);
+  ASSERT_NE(QApplication::activePopupWidget(), nullptr);
+  SystemClick(form.get(), x, y);  // the press that closes the menu opens nothing
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+  EXPECT_EQ(popups, 1);
+  EXPECT_NE(b[0]->State(), bsDown97);
+  SystemClick(form.get(), x, y);  // a later click opens it again
+  EXPECT_EQ(popups, 2);
+  menu.ClosePopup();
+}
+
+TEST_F(ButtonTest, HotTrackingEndsWithoutALeaveMessage) {
+  auto hover = [&](int i) {
+    QTest::mouseMove(ClientOf(form.get()), QPoint(b[i]->Left() + 5, b[i]->Top() + 5));
+    Pump();
+  };
+  QTest::mouseMove(ClientOf(form.get()), QPoint(280, 80));  // from nowhere in particular
+  hover(0);
+  ASSERT_TRUE(b[0]->MouseInControl());
+  hover(1);  // one hot button at a time
+  EXPECT_FALSE(b[0]->MouseInControl());
+  // Off onto no window of ours, with no leave message: gone at the next tick.
+  QCursor::setPos(5000, 5000);
+  EXPECT_TRUE(b[1]->MouseInControl());
+  QTest::qWait(300);
+  EXPECT_FALSE(b[1]->MouseInControl());
+  // The application losing activation ends it at once.
+  hover(2);
+  ASSERT_TRUE(b[2]->MouseInControl());
+  TMessage deactivate{CM_DEACTIVATE, 0, 0, 0};
+  Application->CallMainWindowHooks(deactivate);
+  EXPECT_FALSE(b[2]->MouseInControl());
+  QTest::mouseMove(ClientOf(form.get()), QPoint(280, 80));  // leaves no pointer on a button
 }
 
 TEST_F(ButtonTest, GlyphsAndLooksByPixels) {

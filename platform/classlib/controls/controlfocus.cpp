@@ -107,6 +107,7 @@ void ControlAccess::KeyUpMessage(TWinControl* w, TMessage& m) {
   WORD key = WORD(m.WParam);
   const TShiftState shift = KeyShift(m.LParam);
   TCustomForm* form = ::GetParentForm(w);
+  if (form && form->KeyUpHandled(key, shift)) return;
   const auto alive = w->Lifetime();
   if (form && form != w && form->KeyPreview()) {
     static_cast<TWinControl*>(form)->KeyUp(key, shift);

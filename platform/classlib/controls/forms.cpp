@@ -321,6 +321,10 @@ int TCustomForm::AddShortCutHook(TShortCutHook hook) { return shortCutHooks_.Add
 
 void TCustomForm::RemoveShortCutHook(int id) { shortCutHooks_.Remove(id); }
 
+int TCustomForm::AddKeyUpHook(TShortCutHook hook) { return keyUpHooks_.Add(std::move(hook)); }
+
+void TCustomForm::RemoveKeyUpHook(int id) { keyUpHooks_.Remove(id); }
+
 bool TCustomForm::IsShortCut(WORD& Key, TShiftState Shift) {
   if (OnShortCut) {
     bool handled = false;

@@ -79,6 +79,11 @@ class TCustomForm : public TWinControl {
   int AddShortCutHook(TShortCutHook hook);   // returns an id
   void RemoveShortCutHook(int id);           // safe from inside a hook
   virtual bool IsShortCut(WORD& Key, TShiftState Shift); // OnShortCut event, then hooks in order
+  // The same for released keys, before the focused control (a drag watching a
+  // modifier key hooks both).
+  int AddKeyUpHook(TShortCutHook hook);
+  void RemoveKeyUpHook(int id);
+  bool KeyUpHandled(WORD& Key, TShiftState Shift) { return keyUpHooks_.AnyHandles(Key, Shift); }
 
   void Dispatch(TMessage& message) override;
   // The form also writes the components it owns that have no parent (timers...).
@@ -128,7 +133,7 @@ class TCustomForm : public TWinControl {
   bool placed_ = false;
   bool releasing_ = false;
   bool releaseAfterModal_ = false;  // released while its modal loop ran
-  THookList<TShortCutHook> shortCutHooks_;
+  THookList<TShortCutHook> shortCutHooks_, keyUpHooks_;
   friend class TScreen;
   friend class TApplication;
   friend class TWinControl;

@@ -332,7 +332,7 @@ QAction* TMenu::Impl::MakeAction(QWidget* container, TMenuItem* item, bool isBar
 QMenu* TMenu::Impl::NewMenu(QWidget* parent, bool topLevel) {
   auto* sub = new QMenu(parent);
   QObject::connect(sub, &QMenu::hovered, sub, [this](QAction* action) {
-    if (TMenuItem* item = ItemOf(action)) SetApplicationHint(item->Hint());
+    if (TMenuItem* item = ItemOf(action)) menu.ItemSelected(item);
   });
   if (topLevel) QObject::connect(sub, &QMenu::aboutToHide, sub, [this] { Closed(); });
   return sub;
@@ -346,6 +346,8 @@ void TMenu::Impl::Opening(QMenu* sub, QAction* action) {
   ++opening;
   Guarded([&] { item->Click(); });
   --opening;
+  if (ItemOf(action) != item) return;
+  menu.PopupOpening(item);
   if (ItemOf(action) == item) Fill(sub, item);
 }
 
@@ -407,6 +409,21 @@ void TMenu::SetOwnerDrawHooks(TMeasureHook measure, TDrawHook draw) {
   measureHook_ = std::move(measure);
   drawHook_ = std::move(draw);
   MenuChanged();
+}
+
+void TMenu::SetPopupHooks(TPopupHook opening, TSelectHook selected) {
+  popupHook_ = std::move(opening);
+  selectHook_ = std::move(selected);
+}
+
+void TMenu::PopupOpening(TMenuItem* parent) const {
+  // A copy runs: the hook may take itself off.
+  if (TPopupHook hook = popupHook_) Guarded([&] { hook(parent); });
+}
+
+void TMenu::ItemSelected(TMenuItem* item) const {
+  SetApplicationHint(item->Hint());
+  if (TSelectHook hook = selectHook_) Guarded([&] { hook(item); });
 }
 
 bool TMenu::IsOwnerDrawn(const TMenuItem* item) const {
@@ -512,7 +529,7 @@ void PlaceMenuBar(TMainMenu& menu, const TRect& bounds) {
     if (!impl.barStyle) impl.barStyle = std::make_unique<OwnerDrawnBarStyle>(impl);
     impl.bar->setStyle(impl.barStyle.get());
     QObject::connect(impl.bar, &QMenuBar::hovered, impl.bar, [&impl](QAction* action) {
-      if (TMenuItem* item = impl.ItemOf(action)) SetApplicationHint(item->Hint());
+      if (TMenuItem* item = impl.ItemOf(action)) impl.menu.ItemSelected(item);
     });
     impl.Fill(impl.bar, menu.Items());
     impl.bar->show();
@@ -592,6 +609,7 @@ void TPopupMenu::Popup(int x, int y) {
   if (OnPopup) OnPopup(this);
   Impl& impl = this->impl();
   if (!impl.popup) impl.popup = impl.NewMenu(nullptr, true);
+  PopupOpening(Items());
   impl.Fill(impl.popup, Items());
   const int width = impl.popup->sizeHint().width();
   int left = x;

@@ -181,6 +181,15 @@ class TMenu : public TComponent {
   void SetOwnerDrawHooks(TMeasureHook measure, TDrawHook draw);
   // Back to plain drawing (item events still apply).
   void ClearOwnerDrawHooks() { SetOwnerDrawHooks(nullptr, nullptr); }
+  // For a component that follows the menus it draws: told as one of the
+  // menu's popups opens, before its items are built (parent: the item whose
+  // sub-items it shows, Items() for a popup menu's own), and as an item is
+  // pointed at.
+  using TPopupHook = std::function<void(TMenuItem* parent)>;
+  using TSelectHook = std::function<void(TMenuItem* item)>;
+  void SetPopupHooks(TPopupHook opening, TSelectHook selected);
+  void PopupOpening(TMenuItem* parent) const;
+  void ItemSelected(TMenuItem* item) const;
   // Whether an item is drawn by the program rather than by the plain menu.
   bool IsOwnerDrawn(const TMenuItem* item) const;
   bool MeasureItem(TMenuItem* item, TCanvas* canvas, int& width, int& height) const;
@@ -202,6 +211,8 @@ class TMenu : public TComponent {
   TCustomImageList* images_ = nullptr;
   TMeasureHook measureHook_;
   TDrawHook drawHook_;
+  TPopupHook popupHook_;
+  TSelectHook selectHook_;
   std::unique_ptr<Impl> impl_;
   friend class TMenuItem;
 };

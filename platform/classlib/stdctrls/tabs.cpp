@@ -171,6 +171,25 @@ TRect TCustomTabControl::TabRect(int index) const {
   return ComputeLayout().tabs[size_t(index)];
 }
 
+TRect TCustomTabControl::PaintedTabRect(int index) const {
+  if (index < 0 || index >= tabs_->Count()) return TRect{};
+  return GrownTab(ComputeLayout(), index);
+}
+
+TRect TCustomTabControl::GrownTab(const Layout& l, int i) const {
+  TRect r = l.tabs[size_t(i)];
+  if (style_ != tsTabs || i != tabIndex_) return r;
+  // The selected tab grows and covers the page frame under it.
+  InflateRect(r, kGrow, kGrow);
+  switch (tabPosition_) {
+    case tpTop: r.Bottom = l.tabs[size_t(i)].Bottom + 1; break;
+    case tpBottom: r.Top = l.tabs[size_t(i)].Top - 1; break;
+    case tpLeft: r.Right = l.tabs[size_t(i)].Right + 1; break;
+    case tpRight: r.Left = l.tabs[size_t(i)].Left - 1; break;
+  }
+  return r;
+}
+
 TRect TCustomTabControl::DisplayRect() const {
   TRect r = ComputeLayout().page;
   InflateRect(r, -kPageInset, -kPageInset);
@@ -313,17 +332,7 @@ void TCustomTabControl::PaintContent() {
   }
   auto paintTab = [&](int i) {
     const bool active = i == tabIndex_;
-    TRect r = l.tabs[size_t(i)];
-    if (style_ == tsTabs && active) {
-      // The selected tab grows and covers the page frame under it.
-      InflateRect(r, kGrow, kGrow);
-      switch (tabPosition_) {
-        case tpTop: r.Bottom = l.tabs[size_t(i)].Bottom + 1; break;
-        case tpBottom: r.Top = l.tabs[size_t(i)].Top - 1; break;
-        case tpLeft: r.Right = l.tabs[size_t(i)].Right + 1; break;
-        case tpRight: r.Left = l.tabs[size_t(i)].Left - 1; break;
-      }
-    }
+    TRect r = GrownTab(l, i);
     c->Brush()->SetColor(Color());
     c->FillRect(r);
     if (style_ == tsTabs) DrawEdge(c, r, EDGE_RAISED, sides | BF_ADJUST);

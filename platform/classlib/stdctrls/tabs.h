@@ -75,6 +75,10 @@ class TCustomTabControl : public TCustomControl {
   TRect TabRect(int index) const;
   // The area for the page inside the page frame.
   TRect DisplayRect() const;
+  // The framed page area, and the rectangle a tab is painted in (the
+  // selected tab grown over the frame); what lies outside both shows the parent.
+  TRect PageFrameRect() const { return ComputeLayout().page; }
+  TRect PaintedTabRect(int index) const;
 
   void Dispatch(TMessage& message) override;
 
@@ -109,6 +113,7 @@ class TCustomTabControl : public TCustomControl {
     TRect page;               // the framed page area
   };
   Layout ComputeLayout() const;
+  TRect GrownTab(const Layout& l, int i) const;
   TSize TabSize(int index) const;
   bool TabMessage(TMessage& m);
   void SetHotIndex(int value);
