@@ -8,6 +8,7 @@
 #include "platform/classlib/controls/clipboard.h"
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/graphics/images.h"
+#include "platform/classlib/printers/printers.h"
 
 IMPLEMENT_CLASS(TSeriesMarks, TPersistent)
 IMPLEMENT_CLASS(TChartSeries, TComponent)
@@ -168,3 +169,25 @@ void TChart::SaveToSvgFile(const std::string& fileName) const {
 }
 
 void TChart::CopyToClipboardBitmap() const { Clipboard()->Assign(CreateBitmap().get()); }
+
+void TChart::Print() const {
+  TPrinter* printer = Printer();
+  const TPrinterOrientation saved = printer->Orientation();
+  printer->SetOrientation(poLandscape);
+  try {
+    printer->SetTitle(title_->Text()->Count() > 0 ? title_->Text()->Strings(0) : "Chart");
+    printer->BeginDoc();
+    // Fitted to the page at the chart's proportions, centred.
+    const double scale = std::min(double(printer->PageWidth()) / std::max(1, Width()),
+                                  double(printer->PageHeight()) / std::max(1, Height()));
+    const int w = int(Width() * scale), h = int(Height() * scale);
+    const int left = (printer->PageWidth() - w) / 2, top = (printer->PageHeight() - h) / 2;
+    Draw(printer->Canvas(), TRect{left, top, left + w, top + h});
+    printer->EndDoc();
+  } catch (...) {
+    if (printer->Printing()) printer->Abort();
+    printer->SetOrientation(saved);
+    throw;
+  }
+  printer->SetOrientation(saved);
+}

@@ -169,6 +169,10 @@ class TChart : public TCustomControl {
   // The vector picture of the chart: an SVG file.
   void SaveToSvgFile(const std::string& fileName) const;
   void CopyToClipboardBitmap() const;
+  // Prints the chart on one landscape page of the current printer, as large as
+  // the page allows at the chart's proportions; the printer's orientation is
+  // put back afterwards.
+  void Print() const;
 
  protected:
   void PaintContent() override;

@@ -11,6 +11,7 @@
 #include "platform/classlib/core/temp_dir.h"
 #include "platform/classlib/graphics/images.h"
 #include "platform/classlib/graphics/surface.h"
+#include "platform/classlib/printers/printers.h"
 
 namespace {
 
@@ -185,6 +186,33 @@ TEST(ChartLifetime, SeriesAndChartMayGoInEitherOrder) {
   EXPECT_EQ(nullptr, series->ParentChart());
   series->Add(1, "after");  // no chart to tell
   EXPECT_THROW(series->Values(1), EListError);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ChartFixture, PrintingFillsOneLandscapePageAndKeepsTheOrientation) {
+  ShowPie();
+  pie->Add(1, "Fixed", kNavy);
+  pie->Add(1, "Not Fixed", kGrey);
+  TPrinter printer;
+  TPrinter* previous = SetPrinter(&printer);
+  auto device = std::make_unique<TRecordingPrinter>("Test printer", 150);
+  device->SetPapers({{DMPAPER_LETTER, "Letter", StandardPaperSize(DMPAPER_LETTER)}});
+  TRecordingPrinter* recorder = device.get();
+  printer.SetPrinterIndex(printer.AddPrinter(std::move(device)));
+  printer.SetOrientation(poPortrait);
+  chart->Print();
+  SetPrinter(previous);
+  ASSERT_EQ(1u, recorder->Pages().size());
+  TBitmap& page = *recorder->Pages()[0];
+  EXPECT_GT(page.Width(), page.Height());
+  EXPECT_EQ(poPortrait, printer.Orientation());
+  // At about four times the screen's size, the slices have about sixteen times the pixels.
+  const double ratio = double(CountPixels(page, kNavy)) / CountPixels(*chart->CreateBitmap(), kNavy);
+  EXPECT_GT(ratio, 6);
+  EXPECT_EQ(CountPixels(page, kNavy) > 0, CountPixels(page, kGrey) > 0);
 }
 
 }  // namespace
