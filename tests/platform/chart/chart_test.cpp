@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <regex>
+#include <sstream>
 
 #include "platform/classlib/controls/clipboard.h"
 #include "platform/classlib/controls/forms.h"
@@ -213,6 +215,28 @@ TEST_F(ChartFixture, PrintingFillsOneLandscapePageAndKeepsTheOrientation) {
   const double ratio = double(CountPixels(page, kNavy)) / CountPixels(*chart->CreateBitmap(), kNavy);
   EXPECT_GT(ratio, 6);
   EXPECT_EQ(CountPixels(page, kNavy) > 0, CountPixels(page, kGrey) > 0);
+}
+
+TEST_F(ChartFixture, PrintedToThePdfPrinterTheChartReadsBackAsOnePageOfText) {
+  ShowPie();
+  chart->Title()->Text()->SetText("Bug Reports by Status");
+  pie->Add(3, "Fixed", kNavy);
+  pie->Add(1, "Not Assigned", kGrey);
+  TempDir dir;
+  TPrinter printer;
+  TPrinter* previous = SetPrinter(&printer);
+  printer.SetPrinterIndex(printer.Printers()->IndexOf("PDF"));
+  printer.SetFileName(dir / "chart.pdf");
+  chart->Print();
+  SetPrinter(previous);
+  const std::string txt = dir / "chart.txt";
+  ASSERT_EQ(0, std::system(("pdftotext -layout '" + dir / "chart.pdf" + "' '" + txt + "'").c_str()));
+  std::stringstream read;
+  read << std::ifstream(txt).rdbuf();
+  const std::string text = read.str();
+  for (const char* expected : {"Bug Reports by Status", "Fixed", "Not Assigned"})
+    EXPECT_NE(std::string::npos, text.find(expected)) << expected;
+  EXPECT_EQ(1, std::count(text.begin(), text.end(), '\f'));  // one page
 }
 
 }  // namespace
