@@ -1,9 +1,11 @@
-// Answer tables of the class library's queries over a real database file:
-// what is written, where, and the messages of the names that are refused.
+// The library's routines over the class library's datasets on a real
+// database file: answer tables (what is written, where, and the messages of
+// the names that are refused) and the refresh after a callback filter.
 
 #include <gtest/gtest.h>
 
 #include "datactrls/wwdbroutines.h"
+#include "datactrls/wwfilterinstall.h"
 #include "dbengine/accbinding_fixture.h"
 #include "dbengine/qbesql.h"
 #include "platform/bde/dbtables.h"
@@ -12,7 +14,7 @@
 
 namespace {
 
-class AnswerTables : public accesstest::BindingFixture {
+class LibraryRoutines : public accesstest::BindingFixture {
  protected:
   void TearDown() override {
     query_.reset();
@@ -43,7 +45,7 @@ class AnswerTables : public accesstest::BindingFixture {
   std::unique_ptr<TQuery> query_;
 };
 
-TEST_F(AnswerTables, AQuerysRowsGoIntoTheNamedTableOrAMessageSaysWhyNot) {
+TEST_F(LibraryRoutines, AQuerysRowsGoIntoTheNamedTableOrAMessageSaysWhyNot) {
   TStringList params;
   params.Add("PATH=");
   AccessDefaultSession()->SetActive(true);
@@ -81,7 +83,7 @@ TEST_F(AnswerTables, AQuerysRowsGoIntoTheNamedTableOrAMessageSaysWhyNot) {
   EXPECT_EQ((std::vector<std::string>{"Anna", "Carl"}), accesstest::ColumnOf(q));
 }
 
-TEST_F(AnswerTables, AnExampleStatementWritesItsAnswerTable) {
+TEST_F(LibraryRoutines, AnExampleStatementWritesItsAnswerTable) {
   TQuery* q = OpenQuery();
   TSqlStmt* stmt = nullptr;
   ASSERT_EQ(0, q->Engine()->AllocateStatement(q->DBHandle(), kQbeLanguage, stmt));
@@ -92,6 +94,29 @@ TEST_F(AnswerTables, AnExampleStatementWritesItsAnswerTable) {
   q->Engine()->CloseCursor(cursor);
   q->Engine()->FreeStatement(stmt);
   EXPECT_EQ(std::vector<std::string>{"Bert"}, Names("Young"));
+}
+
+std::uint16_t EveryRecord(std::intptr_t, std::uint8_t*, std::int32_t) { return 1; }
+
+TEST_F(LibraryRoutines, ACallbackFilterTakesAnIndexedTableBackToItsFirstRecord) {
+  TTable table;
+  table.SetTableName("People");
+  table.SetIndexName("ByName");
+  TQuery query;
+  query.SQL()->SetText("SELECT * FROM People ORDER BY Name");
+  // A table with an index starts again; any other dataset is re-read where it stands.
+  for (auto [d, expected] : {std::pair<TttDBDataset*, const char*>{&table, "Anna"}, {&query, "Carl"}}) {
+    d->SetDatabaseName(path_);
+    d->Open();
+    TwwCursorFilterEngine engine(d->Handle());
+    TwwFilterHandle handle = nullptr;
+    for (TFilterCallback callback : {&EveryRecord, TFilterCallback(nullptr)}) {
+      d->Last();
+      ASSERT_TRUE(wwInstallCallbackFilter(callback, d, engine, handle));
+      EXPECT_EQ(expected, d->FieldByName("Name")->AsString()) << d->ClassName();
+    }
+    d->Close();
+  }
 }
 
 }  // namespace
