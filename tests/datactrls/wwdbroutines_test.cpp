@@ -1,6 +1,7 @@
 // The library's routines over the class library's datasets on a real
 // database file: answer tables (what is written, where, and the messages of
-// the names that are refused) and the refresh after a callback filter.
+// the names that are refused), the refresh after a callback filter, index
+// changes that keep the record, and incremental search on a plain table.
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include "dbengine/qbesql.h"
 #include "platform/bde/dbtables.h"
 #include "platform/classlib/core/strings.h"
+#include "platform/classlib/db/fielddefs.h"
 #include "platform/classlib/dialogs/dialogs.h"
 
 namespace {
@@ -116,6 +118,45 @@ TEST_F(LibraryRoutines, ACallbackFilterTakesAnIndexedTableBackToItsFirstRecord) 
       EXPECT_EQ(expected, d->FieldByName("Name")->AsString()) << d->ClassName();
     }
     d->Close();
+  }
+}
+
+TEST_F(LibraryRoutines, AnIndexChangeKeepsTheCurrentRecord) {
+  TTable t;
+  t.SetDatabaseName(path_);
+  t.SetTableName("People");
+  t.Open();
+  t.IndexDefs().Update();
+  const TIndexDef* byAgeName = t.IndexDefs().Find("ByAgeName");
+  ASSERT_NE(nullptr, byAgeName);
+  ASSERT_TRUE(t.Locate("Name", Variant("Carl"), {}));
+  wwSetIndexKeepPosition(&t, byAgeName);  // reopened: Bert (25) comes first now
+  EXPECT_EQ("ByAgeName", t.IndexName());
+  EXPECT_EQ("Carl", t.FieldByName("Name")->AsString());
+  EXPECT_EQ(dsBrowse, t.State());
+  wwSetIndexKeepPosition(&t, nullptr);
+  EXPECT_EQ("ByAgeName", t.IndexName());
+  t.Close();
+  wwSetIndexKeepPosition(&t, t.IndexDefs().Find("ByName"));  // a closed table only takes the name
+  EXPECT_EQ("ByName", t.IndexName());
+  EXPECT_FALSE(t.Active());
+  // The engine's own table is no table of the class library.
+  auto engineTable = MakeTable();
+  engineTable->Open();
+  wwSetIndexKeepPosition(engineTable.get(), byAgeName);
+  EXPECT_EQ("", engineTable->IndexName());
+}
+
+TEST_F(LibraryRoutines, IncrementalSearchWarnsOnAPlainTableOnly) {
+  TTable table;
+  TQuery query;
+  auto engineTable = MakeTable();
+  for (auto [d, warned] : {std::pair<TDataSet*, bool>{&table, true}, {&query, false}, {engineTable.get(), false}}) {
+    TDialogResponderScope boxes([](TDialogRequest&) { return mrOk; });
+    EXPECT_FALSE(wwIncrementalSearch(d, "B", 0)) << d->ClassName();
+    ASSERT_EQ(warned ? 1 : 0, boxes.Count()) << d->ClassName();
+    if (warned)
+      EXPECT_EQ("Incremental Search - TTable component not supported. Use TwwTable instead.", boxes.Texts()[0]);
   }
 }
 
