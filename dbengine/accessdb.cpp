@@ -585,6 +585,7 @@ void TAccessSqlStmt::WriteAnswerTable(const std::string& name, const std::string
   // has no result and fails here, before anything is written.
   std::unique_ptr<TDAORecordset> rs(db->DAODatabase->OpenRecordset(sql, -1));
   DaoCheck(db->DAODatabase->Status);
+  if (rs != nullptr) DaoCheck(rs->Status);
   if (rs == nullptr || rs->Intf == nullptr) RaiseEngineError(dberr::InvalidHndl);
   std::unique_ptr<TDAOFields> fields(rs->GetFields());
   DaoCheck(rs->Status);
