@@ -593,6 +593,8 @@ void TAccessSqlStmt::WriteAnswerTable(const std::string& name, const std::string
   for (std::int16_t i = 0, n = fields->Count(); i < n; ++i) {
     std::unique_ptr<TDAOField> field(fields->Item(i));
     DaoCheck(fields->Status);
+    if (field->GetName().find_first_of("[]") != std::string::npos)
+      RaiseEngineErrorText(dberr::InvalidParam, "answer column \"" + field->GetName() + "\"");
     columns += (columns.empty() ? "[" : ", [") + field->GetName() + "] " + AnswerColumnType(field.get());
   }
   rs.reset();

@@ -183,6 +183,7 @@ TEST_F(QbeOverAccess, AnswersAreWrittenIntoANewTableOfTheFile) {
        {"Name:10:20", "Bert"}},
       {"SELECT Name, Age, Id FROM People WHERE Age < 31 ORDER BY Age, Name", 2, "Ages", "Ages",
        {"Name:10:20 Age:3 Id:4", "Bert|25|2", "Anna|30|1", "Carl|30|3"}},
+      {"SELECT Name & '!' AS Shout FROM People WHERE Age = 25", 2, "Shouts", "Shouts", {"Shout:10:255", "Bert!"}},
   };
   for (const auto& c : cases) {
     DBIResult code = 1;
@@ -213,7 +214,8 @@ TEST_F(QbeOverAccess, RefusedAnswersLeaveTheFileUntouched) {
       {select, 2, "Answer.db", nullptr, dberr::InvalidParam},
       {select, 2, "C:\\answers\\a", nullptr, dberr::InvalidParam},
       {select, 2, "a]; DROP TABLE People; [", nullptr, dberr::InvalidParam},
-      {select, 2, "Fine", "DBASE", 0x2707},  // a table type the engine does not serve
+      {select, 2, "Fine", "DBASE", 0x2707},
+      {"SELECT Name AS `x]y` FROM People", 2, "Fine", nullptr, dberr::InvalidParam},  // cannot name a column  // a table type the engine does not serve
       {"UPDATE People SET Age = 1", 2, "Changed", nullptr, 3219},  // no rows: invalid operation
       {"Query\r\nANSWER: C:\\x\\ANSWER.DB\r\n\r\nPeople | Name |\r\n| Check |\r\n\r\nEndQuery", kQbeLanguage,
        nullptr, nullptr, dberr::InvalidParam},
