@@ -49,7 +49,7 @@ class QbeOverAccess : public accesstest::AccessFixture {
     TBaseTable* cursor = nullptr;
     if (code == 0) code = Engine().ExecuteStatement(stmt, &cursor);
     if (failure) *failure = code;
-    std::uint8_t rec[1024];
+    std::uint8_t rec[4096];  // the widest record here: texts of 255 characters
     while (cursor && Engine().GetNextRecord(cursor, 0, rec, nullptr) == 0) names.push_back(GetText(cursor, rec, 1));
     if (cursor) Engine().CloseCursor(cursor);
     if (answer) {
