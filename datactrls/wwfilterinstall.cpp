@@ -2,7 +2,9 @@
 
 #include <vector>
 
+#include "datactrls/wwfieldcheck.h"
 #include "dbengine/basetable.h"
+#include "dbengine/ttdataset.h"
 #include "platform/classlib/core/strutils.h"
 #include "platform/classlib/db/dataset.h"
 #include "platform/classlib/db/fields.h"
@@ -117,9 +119,16 @@ bool wwApplyFilterExpression(const std::string& expression, TDataSet* table,
 }
 
 namespace {
+// A table of the class library (by name: the engine's own tables are none)
+// that has an active index starts again at its first record; any other
+// dataset re-reads the records around its current one.
 void RefreshFiltered(TDataSet* dataSet) {
   if (!dataSet->Active()) return;
-  dataSet->RefreshWindow({});
+  auto* engineDataSet = dynamic_cast<TttBDEDataset*>(dataSet);
+  if (engineDataSet && wwInheritsFromName(dataSet, "TTable") && engineDataSet->IndexFieldCount() > 0)
+    dataSet->First();
+  else
+    dataSet->RefreshWindow({});
 }
 }  // namespace
 

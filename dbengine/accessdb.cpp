@@ -382,6 +382,7 @@ void TAccessSqlStmt::SetStatementText(const char* text) {
     return;
   }
   std::string s = example_ && !binding_ ? TranslateQbeToSql(text) : std::string(text);
+  if (example_ && !binding_) textAnswer_ = QbeAnswerName(text);
   for (std::size_t at = s.find("%'"); at != std::string::npos; at = s.find("%'", at + 2)) s[at] = '*';
   TSqlStmt::SetStatementText(s.c_str());
   if (!binding_) markedText_ = StatementText();
@@ -519,6 +520,13 @@ void TAccessSqlStmt::ExecuteStatement(TBaseTable** cursor) {
   TAccessDatabase* db = AccessDatabase();
   std::string text = StatementText();
   RowsAffected = -1;
+  if (std::string answer = AnswerTable(); !answer.empty()) {
+    if (cursor != nullptr) *cursor = nullptr;
+    WriteAnswerTable(answer, text);
+    // The answer is the new table: its cursor edits what was written.
+    if (cursor != nullptr) *cursor = db->OpenAccessCursor(answer.c_str(), 0, 0, false, nullptr);
+    return;
+  }
   if (cursor == nullptr) {
     // Only the count of the rows the statement changed comes back.
     TBaseTable* none = nullptr;
@@ -530,6 +538,75 @@ void TAccessSqlStmt::ExecuteStatement(TBaseTable** cursor) {
   *cursor = nullptr;
   db->OpenConnection();
   *cursor = db->OpenAccessCursor(text.c_str(), 0, 0, true, nullptr);
+}
+
+namespace {
+// The column type that holds a result column's values: numbering columns
+// become plain numbers, since the answer keeps the values it was given.
+std::string AnswerColumnType(TDAOField* field) {
+  switch (field->Type()) {
+    case daotype::Boolean: return "BIT";
+    case daotype::Byte: return "BYTE";
+    case daotype::Integer: return "SHORT";
+    case daotype::Long: return "LONG";
+    case daotype::Currency: return "CURRENCY";
+    case daotype::Single: return "SINGLE";
+    case daotype::Double: return "DOUBLE";
+    case daotype::Date: return "DATETIME";
+    case daotype::Binary: return "BINARY(" + std::to_string(std::max(1, field->Size())) + ")";
+    case daotype::Text: return "TEXT(" + std::to_string(std::clamp(field->Size(), 1, 255)) + ")";
+    case daotype::LongBinary: return "LONGBINARY";
+    case daotype::Memo: return "MEMO";
+    case daotype::GUID: return "GUID";
+    default: RaiseEngineErrorText(dberr::NotSupported, "answer column \"" + field->GetName() + "\"");
+  }
+}
+
+// An answer table is one table of this database: a plain name, without a
+// place of its own, that a bracketed name can carry.
+void CheckAnswerName(const std::string& name) {
+  bool plain = !name.empty() && name.size() <= 64 && name.front() != ' ' &&
+               name.find_first_of(".!`[]/\\:") == std::string::npos &&
+               std::none_of(name.begin(), name.end(), [](unsigned char c) { return c < 32; });
+  if (!plain) RaiseEngineErrorText(dberr::InvalidParam, "answer table \"" + name + "\"");
+}
+}  // namespace
+
+void TAccessSqlStmt::WriteAnswerTable(const std::string& name, const std::string& sql) {
+  TAccessDatabase* db = AccessDatabase();
+  CheckDriverType(AnswerType.c_str());
+  CheckAnswerName(name);
+  db->OpenConnection();
+  bool exists = false;
+  db->TableExists(name.c_str(), exists);
+  // An answer never replaces a table: the name may be one the user keeps.
+  if (exists) RaiseEngineErrorText(dberr::TableExists, name);
+  // The selection's own columns give the new table's; an action statement
+  // has no result and fails here, before anything is written.
+  std::unique_ptr<TDAORecordset> rs(db->DAODatabase->OpenRecordset(sql, -1));
+  DaoCheck(db->DAODatabase->Status);
+  if (rs != nullptr) DaoCheck(rs->Status);
+  if (rs == nullptr || rs->Intf == nullptr) RaiseEngineError(dberr::InvalidHndl);
+  std::unique_ptr<TDAOFields> fields(rs->GetFields());
+  DaoCheck(rs->Status);
+  std::string columns;
+  for (std::int16_t i = 0, n = fields->Count(); i < n; ++i) {
+    std::unique_ptr<TDAOField> field(fields->Item(i));
+    DaoCheck(fields->Status);
+    if (field->GetName().find_first_of("[]") != std::string::npos)
+      RaiseEngineErrorText(dberr::InvalidParam, "answer column \"" + field->GetName() + "\"");
+    columns += (columns.empty() ? "[" : ", [") + field->GetName() + "] " + AnswerColumnType(field.get());
+  }
+  rs.reset();
+  TBaseTable* none = nullptr;
+  db->ExecuteSql(2, ("CREATE TABLE [" + name + "] (" + columns + ")").c_str(), none);
+  try {
+    db->ExecuteSql(2, ("INSERT INTO [" + name + "] " + sql).c_str(), none);
+    RowsAffected = db->DAODatabase->RecordsAffected();
+  } catch (...) {
+    db->DAODatabase->Execute("DROP TABLE [" + name + "]");  // the half-made answer goes
+    throw;
+  }
 }
 
 TAccessSqlQueryDefStmt::TAccessSqlQueryDefStmt(TAccessDatabase* database, const char* name)

@@ -119,6 +119,14 @@ class TAccessSqlStmt : public TSqlStmt {
   TAccessDatabase* AccessDatabase() const { return static_cast<TAccessDatabase*>(Database()); }
 
  private:
+  // The answer table of this execution: the property, else an example
+  // text's own answer line.
+  std::string AnswerTable() const { return !AnswerName.empty() ? AnswerName : textAnswer_; }
+  // Writes the selection's rows into a new table of the database; the file
+  // is left as it was when that fails.
+  void WriteAnswerTable(const std::string& name, const std::string& sql);
+
+  std::string textAnswer_;  // the answer line of an example text
   std::string markedText_;  // the text with its "?" markers, as prepared
   bool binding_ = false;
   bool example_ = false;  // allocated for query-by-example texts

@@ -360,13 +360,22 @@ void TSqlStmt::GetProperty(TPropertyId id, void* buffer, std::uint16_t size, std
     case kStatementRowCountProperty:
       PutPropertyBytes(&RowsAffected, sizeof RowsAffected, buffer, size, length);
       return;
+    case kStatementAnswerNameProperty:
+      PutPropertyBytes(AnswerName.c_str(), AnswerName.size() + 1, buffer, size, length);
+      return;
+    case kStatementAnswerTypeProperty:
+      PutPropertyBytes(AnswerType.c_str(), AnswerType.size() + 1, buffer, size, length);
+      return;
     default:
       TBapiListItem::GetProperty(id, buffer, size, length);  // 2, 3, 19 and the rest
   }
 }
 
 void TSqlStmt::SetProperty(TPropertyId id, TPropertyValue value) {
+  const char* text = reinterpret_cast<const char*>(value);
   if (id == 16) property16_ = static_cast<std::uint32_t>(value);
+  if (id == kStatementAnswerNameProperty) AnswerName = text != nullptr ? text : "";
+  if (id == kStatementAnswerTypeProperty) AnswerType = text != nullptr ? text : "";
 }
 
 void TSqlStmt::CheckPropertyValue(TPropertyId id, TPropertyValue value) {

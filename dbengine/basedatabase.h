@@ -16,6 +16,11 @@ constexpr std::uint32_t kDatabaseTypeProperty = 0x40002;
 // A statement's count of the rows its last execution changed (32-bit; -1
 // before an execution and for statements that return rows).
 constexpr std::uint32_t kStatementRowCountProperty = 0x00060014;
+// A statement's answer table: the name of a new table of the database that
+// its execution writes its rows into, and that table's driver type. Both are
+// set with the address of a zero-terminated text (0 clears) and read as text.
+constexpr std::uint32_t kStatementAnswerNameProperty = 0x00060024;
+constexpr std::uint32_t kStatementAnswerTypeProperty = 0x00060025;
 
 class TBaseDatabase : public TBapiListItem {
   DECLARE_CLASS(TBaseDatabase, TBapiListItem)
@@ -151,6 +156,9 @@ class TSqlStmt : public TBapiListItem {
   TBaseDatabase* Database() const { return static_cast<TBaseDatabase*>(OwnerHandle()); }
   // What the row-count property answers; a driver sets it as it executes.
   std::int32_t RowsAffected = -1;
+  // The answer table the properties above name; empty for none.
+  std::string AnswerName;
+  std::string AnswerType;
 
  private:
   std::string text_;

@@ -43,6 +43,7 @@ constexpr DBIResult NotInitialized = 0x2A06;
 constexpr DBIResult TableReadOnly = 0x2A0B;
 constexpr DBIResult NoAssocIndex = 0x2A0C;
 constexpr DBIResult NotSupported = 0x3001;
+constexpr DBIResult TableExists = 0x3304;
 }  // namespace dberr
 
 // An engine failure with its code. Silent (an EAbort) so that the class

@@ -64,22 +64,30 @@ std::vector<std::string> Cells(const std::string& line) {
   return cells;
 }
 
-// Header lines the translation accepts and ignores: the answer goes to the
-// statement's cursor (an answer table is the caller's step).
+// Header lines the selection does not depend on: the answer line names where
+// the rows go (QbeAnswerName), not which.
 bool IsIgnoredHeader(const std::string& lowered) {
   return lowered == "query" || lowered == "endquery" || lowered.rfind("answer:", 0) == 0;
 }
 
-TQbeGrid ReadGrid(const std::string& qbe) {
-  TQbeGrid grid;
+// The text's lines, whatever their ends.
+std::vector<std::string> Lines(const std::string& qbe) {
   std::string text = qbe;
   std::replace(text.begin(), text.end(), '\r', '\n');
+  std::vector<std::string> lines;
   std::size_t start = 0;
   while (start <= text.size()) {
     std::size_t end = text.find('\n', start);
     if (end == std::string::npos) end = text.size();
-    std::string line = text.substr(start, end - start);
+    lines.push_back(text.substr(start, end - start));
     start = end + 1;
+  }
+  return lines;
+}
+
+TQbeGrid ReadGrid(const std::string& qbe) {
+  TQbeGrid grid;
+  for (const std::string& line : Lines(qbe)) {
     std::string trimmed = Trim(line);
     if (trimmed.empty() || IsIgnoredHeader(Lower(trimmed))) continue;
     if (trimmed.find('|') == std::string::npos) Refuse("the line \"" + trimmed + "\"");
@@ -263,6 +271,17 @@ std::string WhereClause(const std::vector<std::string>& rows) {
 }
 
 }  // namespace
+
+std::string QbeAnswerName(const std::string& qbe) {
+  constexpr std::string_view header = "answer:";
+  for (const std::string& line : Lines(qbe)) {
+    std::string trimmed = Trim(line);
+    if (Lower(trimmed).rfind(header, 0) != 0) continue;
+    std::string name = Trim(std::string_view(trimmed).substr(header.size()));
+    return Lower(name).rfind(":priv:", 0) == 0 ? std::string() : name;
+  }
+  return {};
+}
 
 std::string TranslateQbeToSql(const std::string& qbe) {
   TQbeGrid grid = ReadGrid(qbe);

@@ -25,6 +25,11 @@ constexpr std::uint32_t kQbeBlankAsZeroProperty = 0x00060023;
 // the translation does not cover; the error's context names the construct.
 constexpr DBIResult kQbeNotTranslated = 0x2E6C;
 
+// The answer table the text's "ANSWER:" line names; empty without one and
+// for an answer in the private directory (":PRIV:..."), which is the
+// statement's result alone and no table of the database.
+std::string QbeAnswerName(const std::string& qbe);
+
 // The SQL selection of the example text; raises EMorvaEngineError with
 // kQbeNotTranslated for what it cannot translate.
 std::string TranslateQbeToSql(const std::string& qbe);

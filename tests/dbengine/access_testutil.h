@@ -102,7 +102,7 @@ class AccessFixture : public ::testing::Test {
     return value;
   }
   std::string GetText(TBaseTable* c, std::uint8_t* rec, std::uint16_t field) {
-    char raw[512] = {};
+    char raw[1024] = {};  // a 255-character text takes up to four bytes a character
     bool b = false;
     EXPECT_EQ(0, Engine().GetField(c, field, rec, raw, b));
     return raw;
