@@ -1,0 +1,144 @@
+#include "datactrls/wwtable.h"
+
+#include "dbengine/qbesql.h"
+#include "dbengine/virteng.h"
+#include "platform/classlib/core/strutils.h"
+#include "platform/classlib/core/typinfo.h"
+#include "platform/classlib/dialogs/dialogs.h"
+
+IMPLEMENT_CLASS(TwwTable, TTable)
+IMPLEMENT_CLASS(TwwQuery, TQuery)
+IMPLEMENT_CLASS(TwwStoredProc, TStoredProc)
+IMPLEMENT_CLASS(TwwDataSource, TDataSource)
+
+PUBLISHED(TwwTable) {
+  PublishBDEDatasetProperties(P);
+  PublishDBDatasetProperties(P);
+  PublishTableProperties(P);
+  PublishLibrarySettings(P);
+  PROP_BOOL(ValidateWithMask, ValidateWithMask, ValidateWithMask, true).AlwaysStored();
+  PROP_OBJ(wwFilter, wwFilter, SetwwFilter);
+  PROP_OBJ(Query, Query, SetQuery);
+  PROP_BOOL(SyncSQLByRange, SyncSQLByRange, SyncSQLByRange, false);
+  PROP_BOOL(NarrowSearch, NarrowSearch, NarrowSearch, false);
+}
+PUBLISHED(TwwQuery) {
+  PublishBDEDatasetProperties(P);
+  PublishDBDatasetProperties(P);
+  PublishQueryProperties(P);
+  PublishLibrarySettings(P);
+  PROP_BOOL(ValidateWithMask, ValidateWithMask, ValidateWithMask, true).AlwaysStored();
+}
+PUBLISHED(TwwStoredProc) {
+  PublishBDEDatasetProperties(P);
+  PublishDBDatasetProperties(P);
+  PROP_STR(StoredProcName, StoredProcName, SetStoredProcName, "");
+  PublishLibrarySettings(P);
+  PROP_BOOL(ValidateWithMask, ValidateWithMask, ValidateWithMask, true).AlwaysStored();
+}
+PUBLISHED(TwwDataSource) {}
+
+void wwShowFilterWarning(const std::string& text) { MessageDlg(text, mtWarning, {mbOK}, 0); }
+
+namespace {
+constexpr std::uint16_t kSqlLanguage = 2;
+bool IsSecurityCode(DBIResult code) { return code >= 0x2901 && code <= 0x2903; }
+}  // namespace
+
+DBIResult wwRunStatementText(TttDBDataset* dataSet, std::uint16_t language, const std::string& text,
+                             bool auxiliaryTables, bool blankAsZero, TBaseTable*& cursor) {
+  TVirtEng* engine = dataSet->Engine();
+  TSqlStmt* statement = nullptr;
+  EngineCheck(engine, engine->AllocateStatement(dataSet->DBHandle(), language, statement));
+  DBIResult code = dberr::None;
+  if (language == kQbeLanguage) {
+    code = engine->SetProperty(statement, kQbeAuxTablesProperty, auxiliaryTables ? 1 : 0);
+    if (code == dberr::None && blankAsZero) code = engine->SetProperty(statement, kQbeBlankAsZeroProperty, 1);
+  }
+  if (code == dberr::None) code = engine->PrepareStatement(statement, text.c_str());
+  if (code == dberr::None) code = engine->ExecuteStatement(statement, &cursor);
+  // The error is raised (with the engine's account of its cause) before the
+  // statement goes, and the statement goes all the same.
+  try {
+    if (!IsSecurityCode(code)) EngineCheck(engine, code);
+  } catch (...) {
+    engine->FreeStatement(statement);
+    throw;
+  }
+  engine->FreeStatement(statement);
+  return code;
+}
+
+std::uint16_t wwQueryTextLanguage(TStrings* lines) {
+  std::string first = lines->Count() > 0 ? (*lines)[0] : std::string();
+  first = first.substr(0, first.find(' '));
+  return AnsiLowerCase(first) == "query" ? kQbeLanguage : kSqlLanguage;
+}
+
+// ---- table -------------------------------------------------------------------
+
+TwwTable::TwwTable(TComponent* owner) : TwwLibrarySettings(owner) {}
+
+std::string TwwTable::JoinedFilter() const {
+  std::string joined;
+  for (int i = 0; i < wwFilter_->Count(); ++i) {
+    std::string line = (*wwFilter_)[i];
+    line.erase(line.find_last_not_of(" \t") + 1);
+    if (line.empty()) continue;
+    joined += joined.empty() ? line : " AND (" + line + ")";
+  }
+  return joined;
+}
+
+bool TwwTable::InstallFilters(bool force) {
+  TwwCursorFilterEngine engine(Handle());
+  // A text that does not compile keeps the installed filter and its handle.
+  bool installed = wwApplyFilterExpression(JoinedFilter(), this, engine, exprHandle_, force);
+  if (OnFilter() && Handle()) InstallCallback();
+  return installed;
+}
+
+void TwwTable::SetwwFilter(TStrings* lines) {
+  wwFilter_->Assign(lines);
+  if (Active() && !InstallFilters(false)) wwShowFilterWarning(kwwFailToSetFilter);
+}
+
+bool TwwTable::HasStableRecordNumbers() {
+  return JoinedFilter().empty() && TwwLibrarySettings::HasStableRecordNumbers();
+}
+
+void TwwTable::PrepareOpenedCursor() {
+  TwwLibrarySettings::PrepareOpenedCursor();
+  if (!JoinedFilter().empty() || OnFilter()) InstallFilters(true);
+}
+
+void TwwTable::SetQuery(TStrings* lines) {
+  Close();
+  if (lines && lines->Count() > 0) {
+    TTable::SetTableName("");
+    SetIndexFieldNames("");
+    SetMasterSource(nullptr);
+    SetMasterFields("");
+  }
+  query_->Assign(lines);
+}
+
+void TwwTable::SetTableName(const std::string& name) {
+  if (!name.empty()) query_->Clear();
+  TTable::SetTableName(name);
+}
+
+TBaseTable* TwwTable::OpenCursorHandle() {
+  if (query_->Count() == 0) return TwwLibrarySettings::OpenCursorHandle();
+  // The example statement leaves out auxiliary tables and counts blanks as zero.
+  TBaseTable* cursor = nullptr;
+  DBIResult code = wwRunStatementText(this, wwQueryTextLanguage(query_.get()), wwStringsToText(query_.get(), false),
+                                      false, true, cursor);
+  EngineCheck(Engine(), code);
+  return cursor;
+}
+
+void TwwTable::CloseCursorHandle() {
+  exprHandle_ = nullptr;  // the engine drops the filters with the cursor
+  TwwLibrarySettings::CloseCursorHandle();
+}

@@ -1,0 +1,219 @@
+// The library's table, query, stored procedure and example datasets over a
+// scratch Access database: their class chains, opening and posting with the
+// picture check, wwFilter lines on a closed and an open table, OnFilter, and
+// example texts with the engine's own errors passed on.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "datactrls/wwqbe.h"
+#include "datactrls/wwtable.h"
+#include "platform/bde/library_fixture.h"
+#include "platform/classlib/dialogs/dialogs.h"
+
+namespace {
+
+std::vector<std::string> Column(TDataSet* d, const std::string& field = "Name") {
+  std::vector<std::string> values;
+  for (d->First(); !d->Eof(); d->Next()) values.push_back(d->FieldByName(field)->AsString());
+  return values;
+}
+
+std::vector<std::string> Sorted(std::vector<std::string> v) {
+  std::sort(v.begin(), v.end());
+  return v;
+}
+
+class LibraryOwnDataSets : public bdetest::LibraryFixture {
+ protected:
+  void Populate(dao::TDatabaseCore& db) override {
+    AccessFixture::Populate(db);  // 1 Anna 30, 2 Bert 25, 3 Carl 30
+    db.CreateQueryDef("OlderThan", "PARAMETERS [MinAge] SHORT; SELECT Name FROM People WHERE Age >= [MinAge]");
+  }
+  TwwTable* Table() {
+    auto* t = Make<TwwTable>();
+    t->SetTableName("People");
+    return t;
+  }
+  static void SetLines(TwwTable* t, const std::string& text) {
+    TStringList lines;
+    lines.SetText(text);
+    t->SetwwFilter(&lines);
+  }
+  TwwQBE* Qbe(const std::vector<std::string>& rows) {
+    auto* q = Make<TwwQBE>();
+    std::string text = "Query\r\nANSWER: :PRIV:ANSWER.DB\r\n\r\nPeople | Name | Age |\r\n";
+    for (const auto& r : rows) text += r + "\r\n";
+    TStringList lines;
+    lines.SetText(text + "\r\nEndQuery\r\n");
+    q->SetQBE(&lines);
+    return q;
+  }
+};
+
+TEST_F(LibraryOwnDataSets, ClassNamesFollowTheClassLibrarysChains) {
+  struct TCase {
+    TObject* object;
+    const char* name;
+    const char* base;
+  };
+  TwwDataSource source;
+  TwwtaTable engineTable;
+  for (const TCase& c : std::initializer_list<TCase>{{Make<TwwTable>(), "TwwTable", "TTable"},
+                                                    {Make<TwwQuery>(), "TwwQuery", "TQuery"},
+                                                    {Make<TwwStoredProc>(), "TwwStoredProc", "TStoredProc"},
+                                                    {Make<TwwQBE>(), "TwwQBE", "TDBDataSet"},
+                                                    {&source, "TwwDataSource", "TDataSource"}}) {
+    EXPECT_EQ(c.name, c.object->ClassName());
+    EXPECT_TRUE(c.object->InheritsFrom(c.base)) << c.name;
+    EXPECT_FALSE(c.object->InheritsFrom("TttTable")) << c.name;
+  }
+  EXPECT_FALSE(Make<TwwQBE>()->InheritsFrom("TTable"));
+  EXPECT_FALSE(engineTable.InheritsFrom("TTable")) << "the engine's table is no library table";
+}
+
+TEST_F(LibraryOwnDataSets, EachDataSetOpensOnTheRowsOfItsSource) {
+  auto* query = Make<TwwQuery>();
+  query->SQL()->SetText("SELECT Name FROM People WHERE Age = 30");
+  auto* proc = Make<TwwStoredProc>();
+  proc->SetStoredProcName("OlderThan");
+  proc->Params()->CreateParam(ftSmallint, "MinAge", ptInput)->SetAsSmallInt(26);
+  const std::pair<TDataSet*, std::vector<std::string>> cases[] = {
+      {Table(), {"Anna", "Bert", "Carl"}},
+      {query, {"Anna", "Carl"}},
+      {proc, {"Anna", "Carl"}},
+      {Qbe({"| Check | <30 |"}), {"Bert"}},
+  };
+  for (const auto& [d, names] : cases) {
+    d->Open();
+    EXPECT_EQ(names, Sorted(Column(d))) << d->ClassName();
+  }
+}
+
+TEST_F(LibraryOwnDataSets, APostBreakingAPictureMaskStaysInEdit) {
+  TwwTable* t = Table();
+  t->PictureMasks()->SetText("Name\t&&&&\tT\tT");
+  std::vector<std::string> invalid;
+  t->OnInvalidValue = [&](TObject*, TField* f) { invalid.push_back(f->FieldName()); };
+  t->Open();
+  t->Edit();
+  t->FieldByName("Name")->SetAsString("An7a");
+  EXPECT_THROW(t->Post(), EDatabaseError);
+  EXPECT_EQ(dsEdit, t->State());
+  EXPECT_EQ(std::vector<std::string>{"Name"}, invalid);
+  t->FieldByName("Name")->SetAsString("Anja");
+  t->Post();
+  t->ValidateWithMask = false;
+  t->Next();
+  t->Edit();
+  t->FieldByName("Name")->SetAsString("B0b");
+  t->Post();
+  EXPECT_EQ((std::vector<std::string>{"Anja", "B0b", "Carl"}), Sorted(Column(t)));
+}
+
+TEST_F(LibraryOwnDataSets, FilterLinesJoinAndApplyOnOpenAndWhenChanged) {
+  TwwTable* t = Table();
+  SetLines(t, "Age = 30  \t\n\nName <> \"Carl\"");
+  EXPECT_EQ("Age = 30 AND (Name <> \"Carl\")", t->JoinedFilter());
+  t->Open();
+  EXPECT_NE(nullptr, t->ExpressionHandle());
+  EXPECT_EQ(std::vector<std::string>{"Anna"}, Column(t));
+  SetLines(t, "Age < 30");
+  EXPECT_EQ(std::vector<std::string>{"Bert"}, Column(t));
+  SetLines(t, "");
+  EXPECT_EQ(3, int(Column(t).size()));
+}
+
+// A change that cannot be built keeps the installed filter known, so that a
+// later change replaces it instead of leaving it orphaned on the cursor.
+TEST_F(LibraryOwnDataSets, AFailedFilterChangeLeavesNoOrphanedFilter) {
+  TDialogResponderScope boxes([](TDialogRequest&) { return mrOk; });
+  TwwTable* t = Table();
+  t->Open();
+  SetLines(t, "Age < 30");
+  TwwFilterHandle installed = t->ExpressionHandle();
+  ASSERT_NE(nullptr, installed);
+  SetLines(t, "Nowhere = 1");
+  EXPECT_EQ(std::vector<std::string>{"Fail to set filter"}, boxes.Texts());
+  EXPECT_EQ(installed, t->ExpressionHandle());
+  EXPECT_EQ(std::vector<std::string>{"Bert"}, Column(t));
+  SetLines(t, "");
+  EXPECT_EQ(nullptr, t->ExpressionHandle());
+  EXPECT_EQ(3, int(Column(t).size())) << "no filter left behind";
+}
+
+TEST_F(LibraryOwnDataSets, OnFilterHidesRecordsUntilClearedOrDisabled) {
+  auto* query = Make<TwwQuery>();
+  query->SQL()->SetText("SELECT Name, Age FROM People");
+  TwwTable* table = Table();
+  for (TDataSet* d : std::initializer_list<TDataSet*>{table, query}) {
+    auto hideBert = [](TDataSet* ds, bool& accept) { accept = ds->FieldByName("Name")->AsString() != "Bert"; };
+    if (d == table) {
+      table->SetOnFilter(hideBert);
+      table->Open();  // installed while it opens
+      SetLines(table, "Age = 30");  // the callback runs after the new expression
+      EXPECT_EQ((std::vector<std::string>{"Anna", "Carl"}), Sorted(Column(d)));
+      SetLines(table, "");
+      EXPECT_EQ((std::vector<std::string>{"Anna", "Carl"}), Sorted(Column(d)));
+      table->SetOnFilterOptions({});
+      EXPECT_EQ(3, int(Column(d).size())) << "disabled, every record passes";
+      table->SetOnFilterOptions({ofoEnabled});
+      table->SetOnFilter(nullptr);
+    } else {
+      query->Open();
+      query->SetOnFilter(hideBert);  // installed on the open query
+      EXPECT_EQ((std::vector<std::string>{"Anna", "Carl"}), Sorted(Column(d)));
+      query->SetOnFilter(nullptr);
+    }
+    EXPECT_EQ(3, int(Column(d).size())) << d->ClassName();
+  }
+}
+
+TEST_F(LibraryOwnDataSets, ATablesQueryTextRunsInsteadOfItsTableName) {
+  const std::string example = "Query\r\n\r\nPeople | Name | Age |\r\n| Check | 30 |\r\n\r\nEndQuery";
+  const std::pair<std::string, std::vector<std::string>> cases[] = {
+      {"SELECT Name FROM People\r\nWHERE Age < 30", {"Bert"}},
+      {example, {"Anna", "Carl"}},
+      {"qUERY" + example.substr(5), {"Anna", "Carl"}},
+  };
+  TwwTable* t = Table();
+  for (const auto& [text, names] : cases) {
+    SCOPED_TRACE(text);
+    TStringList lines;
+    lines.SetText(text);
+    t->SetQuery(&lines);
+    EXPECT_EQ("", t->TableName());
+    t->Open();
+    EXPECT_EQ(names, Sorted(Column(t))) << text;
+  }
+  t->Close();
+  t->SetTableName("People");
+  EXPECT_EQ(0, t->Query()->Count());
+}
+
+TEST_F(LibraryOwnDataSets, AnUntranslatableExampleRaisesTheEnginesCause) {
+  TwwQBE* q = Qbe({"| Check | calc _a * 2 |"});
+  try {
+    q->Open();
+    ADD_FAILURE() << "opened";
+  } catch (const Exception& e) {
+    EXPECT_NE(std::string::npos, e.Message().find("\"calc\" is not supported")) << e.Message();
+  }
+  EXPECT_FALSE(q->Active());
+}
+
+TEST(wwComposeQbeLine, NamesAfterTildeBecomeOneBlankAndTheRestStaysWhole) {
+  const std::string longTail(300, 'x');
+  const std::pair<std::string, std::string> cases[] = {
+      {"| Check ~limit |", "| Check   |"},
+      {"a~b#%c d", "a  d"},
+      {"~one~two", "  "},
+      {"lone ~ tilde", "lone ~ tilde"},
+      {"~v " + longTail, "  " + longTail},
+      {"no names", "no names"},
+  };
+  for (const auto& [line, composed] : cases) EXPECT_EQ(composed, wwComposeQbeLine(line)) << line;
+}
+
+}  // namespace
