@@ -112,6 +112,44 @@ void TwwTable::PrepareOpenedCursor() {
   if (!JoinedFilter().empty() || OnFilter()) InstallFilters(true);
 }
 
+bool TwwTable::VerifiedFindKey(const std::vector<std::string>& values) {
+  const std::string prefix = "Table " + TableName() + ": ";
+  if (int(values.size()) > IndexFieldCount()) {
+    wwShowFilterWarning(prefix + "FindKey has too many lookup values for index " + IndexName());
+    return false;
+  }
+  if (IndexFieldCount() == 0) {
+    wwShowFilterWarning(prefix + "Table index not found");
+    return false;
+  }
+  auto holdsKey = [&] {
+    if (IsEmpty()) return false;
+    for (std::size_t i = 0; i < values.size(); ++i)
+      if (AnsiLowerCase(IndexFields(int(i))->Text()) != AnsiLowerCase(values[i])) return false;
+    return true;
+  };
+  return holdsKey() || (FindKey(values) && holdsKey());
+}
+
+bool TwwTable::FindKey(const std::vector<std::string>& values) {
+  std::vector<Variant> keys(values.begin(), values.end());
+  return TTable::FindKey(keys);
+}
+
+bool TwwTable::LocateValue(const std::string& fieldName, const std::string& value) {
+  return Locate(fieldName, Variant(value), {});
+}
+
+std::string TwwTable::IndexNameForFields(const std::string& fieldNames) {
+  IndexDefs().Update();
+  TIndexDef* index = IndexDefs().GetIndexForFields(fieldNames, false);
+  return index ? index->Name() : std::string();
+}
+
+void TwwTable::SetIndexFieldsForLookup(const std::string& fieldNames) {
+  SetIndexName(IndexNameForFields(fieldNames));
+}
+
 void TwwTable::SetQuery(TStrings* lines) {
   Close();
   if (lines && lines->Count() > 0) {

@@ -9,8 +9,11 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "datactrls/wwfieldsettings.h"
 #include "datactrls/wwfilterinstall.h"
+#include "datactrls/wwlookup.h"
 #include "datactrls/wwtadatasets.h"
 #include "datactrls/wwwindow.h"
 #include "platform/bde/dbtables.h"
@@ -51,7 +54,7 @@ void wwShowFilterWarning(const std::string& text);
 // What every library dataset adds to its engine dataset: the settings lists,
 // the mask check (TwwtaSettings) and the record callback behind OnFilter.
 template <class Base>
-class TwwLibrarySettings : public TwwtaSettings<Base> {
+class TwwLibrarySettings : public TwwtaSettings<Base>, public IwwLookupTableOwner {
  public:
   explicit TwwLibrarySettings(TComponent* owner) : TwwtaSettings<Base>(owner) {}
   ~TwwLibrarySettings() override { destroying_ = true; }
@@ -79,6 +82,8 @@ class TwwLibrarySettings : public TwwtaSettings<Base> {
     if (wasEnabled && !options.Contains(ofoEnabled) && this->Active() && onFilter_) this->RefreshWindow({});
   }
   TwwFilterHandle CallbackHandle() const { return callbackHandle_; }
+  // The lookup tables the calculation opened; the dataset owns them.
+  TList* LookupTables() override { return &lookupTables_; }
   bool HasStableRecordNumbers() override { return !onFilter_ && Base::HasStableRecordNumbers(); }
 
  protected:
@@ -90,6 +95,12 @@ class TwwLibrarySettings : public TwwtaSettings<Base> {
   void RemoveCallback() {
     TwwCursorFilterEngine engine(this->Handle());
     wwInstallCallbackFilter(nullptr, this, engine, callbackHandle_);
+  }
+  // Lookup fields first, so that the program's OnCalcFields sees them.
+  void FireOnCalcFields() override {
+    wwRemoveStaleFieldSettings(this, lookupFields_.get(), lookupLinks_.get(), this->ControlType());
+    wwCalcLookupFields(this, lookupFields_.get(), lookupLinks_.get(), &lookupTables_);
+    Base::FireOnCalcFields();
   }
   // A dataset opened with an OnFilter handler filters from its first record.
   void FireAfterOpen() override {
@@ -123,6 +134,7 @@ class TwwLibrarySettings : public TwwtaSettings<Base> {
   }
   std::unique_ptr<TStringList> lookupFields_ = std::make_unique<TStringList>();
   std::unique_ptr<TStringList> lookupLinks_ = std::make_unique<TStringList>();
+  TList lookupTables_;
   TwwFilterEvent onFilter_;
   TwwOnFilterOptions options_{ofoEnabled, ofoShowHourGlass};
   TwwFilterHandle callbackHandle_ = nullptr;
@@ -144,10 +156,22 @@ void PublishLibrarySettings(classlib_detail::TPublisher<C>& P) {
   PROP_SET(OnFilterOptions, OnFilterOptions, SetOnFilterOptions, (TwwOnFilterOptions{ofoEnabled, ofoShowHourGlass}));
 }
 
-class TwwTable : public TwwLibrarySettings<TTable> {
+// The table also serves as another dataset's lookup table.
+class TwwTable : public TwwLibrarySettings<TTable>, public IwwLookupTable {
   DECLARE_CLASS(TwwTable, TTable)
  public:
   explicit TwwTable(TComponent* owner = nullptr);
+
+  // Key search over the current index that checks the record reached: too
+  // many values or no index fields show a warning and fail; a current record
+  // that already holds the values (compared as lower-case text) is kept.
+  bool VerifiedFindKey(const std::vector<std::string>& values) override;
+  using TTable::FindKey;
+  bool FindKey(const std::vector<std::string>& values) override;
+  int IndexFieldCount() override { return TTable::IndexFieldCount(); }
+  bool LocateValue(const std::string& fieldName, const std::string& value) override;
+  std::string IndexNameForFields(const std::string& fieldNames) override;
+  void SetIndexFieldsForLookup(const std::string& fieldNames) override;
 
   TStrings* wwFilter() const { return wwFilter_.get(); }
   // Copies the lines; on an open table installs them at once, showing

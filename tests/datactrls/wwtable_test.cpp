@@ -10,6 +10,7 @@
 #include "datactrls/wwqbe.h"
 #include "datactrls/wwtable.h"
 #include "platform/bde/library_fixture.h"
+#include "platform/classlib/db/dbtestutil.h"
 #include "platform/classlib/dialogs/dialogs.h"
 
 namespace {
@@ -29,6 +30,9 @@ class LibraryOwnDataSets : public bdetest::LibraryFixture {
  protected:
   void Populate(dao::TDatabaseCore& db) override {
     AccessFixture::Populate(db);  // 1 Anna 30, 2 Bert 25, 3 Carl 30
+    db.Execute("CREATE TABLE Orders (Id COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, PersonId LONG, Item TEXT(20))");
+    for (const char* row : {"1, 'Pen'", "2, 'Cup'", "9, 'Ink'"})
+      db.Execute(std::string("INSERT INTO Orders (PersonId, Item) VALUES (") + row + ")");
     db.CreateQueryDef("OlderThan", "PARAMETERS [MinAge] SHORT; SELECT Name FROM People WHERE Age >= [MinAge]");
   }
   TwwTable* Table() {
@@ -190,6 +194,44 @@ TEST_F(LibraryOwnDataSets, ATablesQueryTextRunsInsteadOfItsTableName) {
   t->Close();
   t->SetTableName("People");
   EXPECT_EQ(0, t->Query()->Count());
+}
+
+TEST_F(LibraryOwnDataSets, LookupFieldsAreFilledFromALibraryTable) {
+  wwLookupTableFactory = [](TDataSet* owner) -> TDataSet* { return new TwwTable(owner); };
+  auto* orders = Make<TwwTable>();
+  orders->SetTableName("Orders");
+  AddField<TIntegerField>(*orders, "PersonId");
+  AddField<TStringField>(*orders, "PersonName", fkCalculated, 20);
+  orders->LookupFields()->Add("PersonName;" + path_ + ";People;Name;PrimaryKey");
+  orders->LookupLinks()->Add("PersonId;Id");
+  orders->Open();
+  EXPECT_EQ((std::vector<std::string>{"Anna", "Bert", ""}), Column(orders, "PersonName"));
+  EXPECT_EQ(1, orders->LookupTables()->Count());
+}
+
+TEST_F(LibraryOwnDataSets, AVerifiedKeySearchWarnsOfKeysItCannotUse) {
+  struct TCase {
+    std::string index;
+    std::vector<std::string> values;
+    bool found;
+    std::string box;
+  };
+  const TCase cases[] = {
+      {"PrimaryKey", {"2"}, true, ""},
+      {"PrimaryKey", {"7"}, false, ""},
+      {"PrimaryKey", {"1", "2"}, false, "Table People: FindKey has too many lookup values for index PrimaryKey"},
+      {"ByName", {"carl"}, true, ""},
+  };
+  TwwTable* t = Table();
+  for (const TCase& c : cases) {
+    TDialogResponderScope boxes([](TDialogRequest&) { return mrOk; });
+    t->Close();
+    t->SetIndexName(c.index);
+    t->Open();
+    EXPECT_EQ(c.found, t->VerifiedFindKey(c.values)) << c.index << " " << c.values[0];
+    EXPECT_EQ(c.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.box}, boxes.Texts());
+  }
+  EXPECT_EQ("Carl", t->FieldByName("Name")->AsString());
 }
 
 TEST_F(LibraryOwnDataSets, AnUntranslatableExampleRaisesTheEnginesCause) {
