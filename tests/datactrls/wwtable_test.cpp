@@ -10,6 +10,9 @@
 #include "datactrls/wwqbe.h"
 #include "datactrls/wwtable.h"
 #include "platform/bde/library_fixture.h"
+#include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/controls/winapi.h"
+#include "platform/classlib/stdctrls/edits.h"
 #include "platform/classlib/db/dbtestutil.h"
 #include "platform/classlib/dialogs/dialogs.h"
 
@@ -256,6 +259,45 @@ TEST(wwComposeQbeLine, NamesAfterTildeBecomeOneBlankAndTheRestStaysWhole) {
       {"no names", "no names"},
   };
   for (const auto& [line, composed] : cases) EXPECT_EQ(composed, wwComposeQbeLine(line)) << line;
+}
+
+}  // namespace
+
+namespace {
+
+using testing_support::Pump;
+using testing_support::ShownForm;
+
+class LibraryFilterEscape : public LibraryOwnDataSets {
+ protected:
+  void Populate(dao::TDatabaseCore& db) override {
+    LibraryOwnDataSets::Populate(db);
+    for (int i = 0; i < 250; ++i) db.Execute("INSERT INTO Orders (PersonId, Item) VALUES (1, 'Pad')");
+  }
+};
+
+// Escape held down while every record is refused: filtering stops at the
+// 100th record, every record then shows and OnFilterEscape runs once.
+TEST_F(LibraryFilterEscape, EscapeStopsFilteringAtTheNextHundredthRecord) {
+  auto form = ShownForm();
+  auto* edit = new TEdit(form.get());
+  edit->SetParent(form.get());
+  edit->SetFocus();
+  Pump();
+  auto* orders = Make<TwwTable>();
+  orders->SetTableName("Orders");
+  orders->SetOnFilterOptions({ofoEnabled, ofoCancelOnEscape});
+  int asked = 0, escapes = 0;
+  orders->OnFilterEscape = [&](TObject*) { ++escapes; };
+  orders->SetOnFilter([&](TDataSet*, bool& accept) {
+    if (++asked == 50) PostMessage(edit, CN_KEYDOWN, VK_ESCAPE, 0);
+    accept = false;
+  });
+  orders->Open();
+  EXPECT_EQ(100, asked);
+  EXPECT_EQ(1, escapes);
+  EXPECT_FALSE(orders->OnFilterOptions().Contains(ofoEnabled));
+  EXPECT_EQ(253, int(Column(orders, "Item").size()));
 }
 
 }  // namespace
