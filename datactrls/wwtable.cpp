@@ -1,5 +1,6 @@
 #include "datactrls/wwtable.h"
 
+#include "dbengine/accessblob.h"
 #include "dbengine/qbesql.h"
 #include "dbengine/virteng.h"
 #include "platform/classlib/core/strutils.h"
@@ -67,6 +68,26 @@ DBIResult wwRunStatementText(TttDBDataset* dataSet, std::uint16_t language, cons
   }
   engine->FreeStatement(statement);
   return code;
+}
+
+Variant wwReadFilterBlob(TttBDEDataset* dataSet, TField* field, std::uint8_t* record) {
+  TVirtEng* engine = dataSet->Engine();
+  TBaseTable* cursor = dataSet->Handle();
+  const auto fieldNo = std::uint16_t(field->FieldNo());
+  EngineCheck(engine, engine->OpenBlob(cursor, record, fieldNo, kBlobReadOnly));
+  std::uint32_t size = 0;
+  std::string text;
+  DBIResult code = engine->GetBlobSize(cursor, record, fieldNo, size);
+  if (code == dberr::None && size > 0) {
+    text.resize(size);
+    std::uint32_t read = 0;
+    code = engine->ReadBlob(cursor, record, fieldNo, 0, size, text.data(), read);
+    if (code == dberr::EndOfBlob) code = dberr::None;  // the engine's "all of it was read"
+    text.resize(read);
+  }
+  engine->FreeBlob(cursor, record, fieldNo);
+  EngineCheck(engine, code);
+  return text.empty() ? Variant() : Variant(text);
 }
 
 std::uint16_t wwQueryTextLanguage(TStrings* lines) {

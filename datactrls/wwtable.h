@@ -48,6 +48,11 @@ DBIResult wwRunStatementText(TttDBDataset* dataSet, std::uint16_t language, cons
 // (any case), SQL otherwise.
 std::uint16_t wwQueryTextLanguage(TStrings* lines);
 
+// The whole text of a blob field of a record under filter evaluation, read
+// through the engine (the field itself cannot read blobs there); empty when
+// blank.
+Variant wwReadFilterBlob(TttBDEDataset* dataSet, TField* field, std::uint8_t* record);
+
 // Shows a warning box with an OK button; the program may replace it.
 void wwShowFilterWarning(const std::string& text);
 
@@ -82,6 +87,17 @@ class TwwLibrarySettings : public TwwtaSettings<Base>, public IwwLookupTableOwne
     if (wasEnabled && !options.Contains(ofoEnabled) && this->Active() && onFilter_) this->RefreshWindow({});
   }
   TwwFilterHandle CallbackHandle() const { return callbackHandle_; }
+  // The value of a field of the record the engine is filtering (use it in
+  // OnFilter): a memo's whole text, a lookup field's value from its lookup
+  // table, else the field's own. A name that is no field raises the class
+  // library's "Field '...' not found".
+  Variant wwFieldFilterValue(const std::string& fieldName) {
+    TField* field = this->FieldByName(fieldName);
+    if (field->IsBlob() && filterRecord_) return wwReadFilterBlob(this, field, filterRecord_);
+    if (!wwIsCalcOrLookup(field)) return field->AsVariant();
+    TField* result = wwGetLookupResultField(this, field, [this](const std::string& name) { return this->FieldByName(name); });
+    return result ? result->AsVariant() : Variant();
+  }
   // The lookup tables the calculation opened; the dataset owns them.
   TList* LookupTables() override { return &lookupTables_; }
   bool HasStableRecordNumbers() override { return !onFilter_ && Base::HasStableRecordNumbers(); }
@@ -121,8 +137,17 @@ class TwwLibrarySettings : public TwwtaSettings<Base>, public IwwLookupTableOwne
   bool Accepts(std::uint8_t* record) {
     if (destroying_ || !onFilter_ || inCallback_ || !options_.Contains(ofoEnabled)) return true;
     inCallback_ = true;
-    bool accept = this->FilterRecordWith(record, [this](bool& a) { onFilter_(this, a); });
+    filterRecord_ = record;
+    bool accept = false;
+    try {
+      accept = this->FilterRecordWith(record, [this](bool& a) { onFilter_(this, a); });
+    } catch (...) {
+      inCallback_ = false;
+      filterRecord_ = nullptr;
+      throw;
+    }
     inCallback_ = false;
+    filterRecord_ = nullptr;
     if (options_.Contains(ofoCancelOnEscape)) PollEscape();
     return accept;
   }
@@ -139,6 +164,7 @@ class TwwLibrarySettings : public TwwtaSettings<Base>, public IwwLookupTableOwne
   TwwOnFilterOptions options_{ofoEnabled, ofoShowHourGlass};
   TwwFilterHandle callbackHandle_ = nullptr;
   bool inCallback_ = false;
+  std::uint8_t* filterRecord_ = nullptr;  // the record the engine is filtering
   bool destroying_ = false;
   int escapeCount_ = 0;
 };

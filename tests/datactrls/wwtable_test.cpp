@@ -34,6 +34,7 @@ class LibraryOwnDataSets : public bdetest::LibraryFixture {
   void Populate(dao::TDatabaseCore& db) override {
     AccessFixture::Populate(db);  // 1 Anna 30, 2 Bert 25, 3 Carl 30
     db.Execute("CREATE TABLE Orders (Id COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, PersonId LONG, Item TEXT(20))");
+    db.Execute("UPDATE People SET Notes = '" + std::string(40000, 'n') + "' WHERE Name = 'Carl'");
     for (const char* row : {"1, 'Pen'", "2, 'Cup'", "9, 'Ink'"})
       db.Execute(std::string("INSERT INTO Orders (PersonId, Item) VALUES (") + row + ")");
     db.CreateQueryDef("OlderThan", "PARAMETERS [MinAge] SHORT; SELECT Name FROM People WHERE Age >= [MinAge]");
@@ -210,6 +211,29 @@ TEST_F(LibraryOwnDataSets, LookupFieldsAreFilledFromALibraryTable) {
   orders->Open();
   EXPECT_EQ((std::vector<std::string>{"Anna", "Bert", ""}), Column(orders, "PersonName"));
   EXPECT_EQ(1, orders->LookupTables()->Count());
+  // A record filter reads the lookup value of the record being filtered.
+  orders->SetOnFilter([&](TDataSet*, bool& accept) {
+    accept = orders->wwFieldFilterValue("PersonName").AsString() == "Bert";
+  });
+  EXPECT_EQ(std::vector<std::string>{"Bert"}, Column(orders, "PersonName"));
+}
+
+TEST_F(LibraryOwnDataSets, AFilterReadsWholeMemosAndRefusesUnknownNames) {
+  TwwTable* t = Table();
+  t->Open();
+  std::vector<std::size_t> memoSizes;
+  t->SetOnFilter([&](TDataSet*, bool& accept) {
+    memoSizes.push_back(VarToStr(t->wwFieldFilterValue("Notes")).size());
+    accept = t->wwFieldFilterValue("Name").AsString() != "Bert";
+  });
+  EXPECT_EQ((std::vector<std::string>{"Anna", "Carl"}), Column(t));
+  EXPECT_NE(memoSizes.end(), std::find(memoSizes.begin(), memoSizes.end(), 40000u)) << "no 32,767-byte cap";
+  try {
+    t->SetOnFilter([&](TDataSet*, bool&) { t->wwFieldFilterValue("Nowhere"); });
+    ADD_FAILURE() << "no error";
+  } catch (const EDatabaseError& e) {
+    EXPECT_EQ("Field 'Nowhere' not found", e.Message());
+  }
 }
 
 TEST_F(LibraryOwnDataSets, AVerifiedKeySearchWarnsOfKeysItCannotUse) {
