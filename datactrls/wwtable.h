@@ -17,6 +17,7 @@
 #include "datactrls/wwtadatasets.h"
 #include "datactrls/wwwindow.h"
 #include "platform/bde/dbtables.h"
+#include "platform/classlib/controls/forms.h"
 #include "platform/classlib/core/sets.h"
 #include "platform/classlib/core/typinfo.h"
 #include "platform/classlib/db/datasource.h"
@@ -123,6 +124,17 @@ class TwwLibrarySettings : public TwwtaSettings<Base>, public IwwLookupTableOwne
     Base::FireAfterOpen();
     if (onFilter_ && !callbackHandle_) InstallCallback();
   }
+  // A fetch or data event that skipped records put the hourglass up: back
+  // to the arrow when it is done.
+  int FillWindowForward() override {
+    int count = Base::FillWindowForward();
+    RestoreCursor();
+    return count;
+  }
+  void BroadcastDataEvent(TDataEvent event, std::intptr_t info) override {
+    Base::BroadcastDataEvent(event, info);
+    RestoreCursor();
+  }
   // The engine drops its filters with the cursor.
   void CloseCursorHandle() override {
     callbackHandle_ = nullptr;
@@ -148,8 +160,20 @@ class TwwLibrarySettings : public TwwtaSettings<Base>, public IwwLookupTableOwne
     }
     inCallback_ = false;
     filterRecord_ = nullptr;
+    if (!accept && options_.Contains(ofoShowHourGlass)) ShowHourGlass();
     if (options_.Contains(ofoCancelOnEscape)) PollEscape();
     return accept;
+  }
+  // Skipping records may take long: the hourglass from the first one skipped.
+  void ShowHourGlass() {
+    if (!Screen || Screen->Cursor() == crHourGlass) return;
+    Screen->SetCursor(crHourGlass);
+    hourGlassSet_ = true;
+  }
+  void RestoreCursor() {
+    if (!hourGlassSet_) return;
+    hourGlassSet_ = false;
+    if (Screen) Screen->SetCursor(crDefault);
   }
   void PollEscape() {
     escapeCount_ = (escapeCount_ + 1) % kwwEscapeCountWrap;
@@ -164,6 +188,7 @@ class TwwLibrarySettings : public TwwtaSettings<Base>, public IwwLookupTableOwne
   TwwOnFilterOptions options_{ofoEnabled, ofoShowHourGlass};
   TwwFilterHandle callbackHandle_ = nullptr;
   bool inCallback_ = false;
+  bool hourGlassSet_ = false;
   std::uint8_t* filterRecord_ = nullptr;  // the record the engine is filtering
   bool destroying_ = false;
   int escapeCount_ = 0;

@@ -300,9 +300,10 @@ class LibraryFilterEscape : public LibraryOwnDataSets {
   }
 };
 
-// Escape held down while every record is refused: filtering stops at the
+// Escape held down while every record is refused (the hourglass up from the
+// first refused one): filtering stops at the
 // 100th record, every record then shows and OnFilterEscape runs once.
-TEST_F(LibraryFilterEscape, EscapeStopsFilteringAtTheNextHundredthRecord) {
+TEST_F(LibraryFilterEscape, EscapeStopsFilteringAtTheNextHundredthRecordUnderTheHourglass) {
   auto form = ShownForm();
   auto* edit = new TEdit(form.get());
   edit->SetParent(form.get());
@@ -310,15 +311,21 @@ TEST_F(LibraryFilterEscape, EscapeStopsFilteringAtTheNextHundredthRecord) {
   Pump();
   auto* orders = Make<TwwTable>();
   orders->SetTableName("Orders");
-  orders->SetOnFilterOptions({ofoEnabled, ofoCancelOnEscape});
+  orders->SetOnFilterOptions({ofoEnabled, ofoShowHourGlass, ofoCancelOnEscape});
   int asked = 0, escapes = 0;
   orders->OnFilterEscape = [&](TObject*) { ++escapes; };
   orders->SetOnFilter([&](TDataSet*, bool& accept) {
+    if (asked == 1) EXPECT_EQ(crHourGlass, Screen->Cursor());
     if (++asked == 50) PostMessage(edit, CN_KEYDOWN, VK_ESCAPE, 0);
     accept = false;
   });
+  std::vector<TCursor> cursors;
+  orders->AfterOpen = [&](TDataSet*) { cursors.push_back(Screen->Cursor()); };
   orders->Open();
   EXPECT_EQ(100, asked);
+  // The hourglass went up at the first refused record and is down again.
+  EXPECT_EQ(std::vector<TCursor>{crDefault}, cursors);
+  EXPECT_EQ(crDefault, Screen->Cursor());
   EXPECT_EQ(1, escapes);
   EXPECT_FALSE(orders->OnFilterOptions().Contains(ofoEnabled));
   EXPECT_EQ(253, int(Column(orders, "Item").size()));
