@@ -171,6 +171,21 @@ void TwwTable::SetIndexFieldsForLookup(const std::string& fieldNames) {
   SetIndexName(IndexNameForFields(fieldNames));
 }
 
+namespace {
+bool HasExtension(const std::string& name, std::string_view extension) {
+  return name.size() >= extension.size() &&
+         AnsiSameText(std::string_view(name).substr(name.size() - extension.size()), extension);
+}
+}  // namespace
+
+bool TwwTable::IsDBaseTable() const {
+  return TableType() == ttDBase || (TableType() == ttDefault && HasExtension(TableName(), ".dbf"));
+}
+
+bool TwwTable::IsParadoxTable() const {
+  return TableType() == ttParadox || (TableType() == ttDefault && HasExtension(TableName(), ".db"));
+}
+
 void TwwTable::SetQuery(TStrings* lines) {
   Close();
   if (lines && lines->Count() > 0) {

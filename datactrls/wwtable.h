@@ -223,6 +223,10 @@ class TwwTable : public TwwLibrarySettings<TTable>, public IwwLookupTable {
   bool LocateValue(const std::string& fieldName, const std::string& value) override;
   std::string IndexNameForFields(const std::string& fieldNames) override;
   void SetIndexFieldsForLookup(const std::string& fieldNames) override;
+  // Of the type, or with the default type by the name's extension (".DBF";
+  // ".db"), compared without regard to case.
+  bool IsDBaseTable() const;
+  bool IsParadoxTable() const;
 
   TStrings* wwFilter() const { return wwFilter_.get(); }
   // Copies the lines; on an open table installs them at once, showing

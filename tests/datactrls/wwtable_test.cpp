@@ -261,6 +261,26 @@ TEST_F(LibraryOwnDataSets, AVerifiedKeySearchWarnsOfKeysItCannotUse) {
   EXPECT_EQ("Carl", t->FieldByName("Name")->AsString());
 }
 
+TEST_F(LibraryOwnDataSets, TableKindsFollowTheTypeOrTheNamesExtension) {
+  struct TCase {
+    TTableType type;
+    const char* name;
+    bool dBase, paradox;
+  };
+  const TCase cases[] = {
+      {ttDefault, "people.dbf", true, false}, {ttDefault, "PEOPLE.DBF", true, false},
+      {ttDefault, "people.db", false, true},  {ttDefault, "People", false, false},
+      {ttDBase, "People", true, false},       {ttParadox, "People", false, true},
+  };
+  TwwTable* t = Make<TwwTable>();
+  for (const TCase& c : cases) {
+    t->SetTableType(c.type);
+    t->SetTableName(c.name);
+    EXPECT_EQ(c.dBase, t->IsDBaseTable()) << c.name;
+    EXPECT_EQ(c.paradox, t->IsParadoxTable()) << c.name;
+  }
+}
+
 TEST_F(LibraryOwnDataSets, AnUntranslatableExampleRaisesTheEnginesCause) {
   TwwQBE* q = Qbe({"| Check | calc _a * 2 |"});
   try {
@@ -301,8 +321,8 @@ class LibraryFilterEscape : public LibraryOwnDataSets {
 };
 
 // Escape held down while every record is refused (the hourglass up from the
-// first refused one): filtering stops at the
-// 100th record, every record then shows and OnFilterEscape runs once.
+// first refused one): filtering stops at the 100th record, every record then
+// shows and OnFilterEscape runs once.
 TEST_F(LibraryFilterEscape, EscapeStopsFilteringAtTheNextHundredthRecordUnderTheHourglass) {
   auto form = ShownForm();
   auto* edit = new TEdit(form.get());
