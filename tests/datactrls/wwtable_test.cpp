@@ -178,6 +178,25 @@ TEST_F(LibraryOwnDataSets, OnFilterHidesRecordsUntilClearedOrDisabled) {
   }
 }
 
+TEST_F(LibraryOwnDataSets, StoredProceduresAndExamplesFilterTooAndAnExampleRerunsWhenChanged) {
+  auto* proc = Make<TwwStoredProc>();
+  proc->SetStoredProcName("OlderThan");
+  proc->Params()->CreateParam(ftSmallint, "MinAge", ptInput)->SetAsSmallInt(20);
+  TwwQBE* qbe = Qbe({"| Check | |"});
+  auto hideBert = [](TDataSet* d, bool& accept) { accept = d->FieldByName("Name")->AsString() != "Bert"; };
+  proc->Open();
+  proc->SetOnFilter(hideBert);
+  qbe->SetOnFilter(hideBert);  // installed when it opens
+  qbe->Open();
+  for (TDataSet* d : std::initializer_list<TDataSet*>{proc, qbe})
+    EXPECT_EQ((std::vector<std::string>{"Anna", "Carl"}), Sorted(Column(d))) << d->ClassName();
+  qbe->SetQBE(Qbe({"| Check | <30 |"})->QBE());
+  EXPECT_TRUE(qbe->Active());
+  EXPECT_EQ(std::vector<std::string>{}, Column(qbe));
+  qbe->SetOnFilter(nullptr);
+  EXPECT_EQ(std::vector<std::string>{"Bert"}, Column(qbe));
+}
+
 TEST_F(LibraryOwnDataSets, ATablesQueryTextRunsInsteadOfItsTableName) {
   const std::string example = "Query\r\n\r\nPeople | Name | Age |\r\n| Check | 30 |\r\n\r\nEndQuery";
   const std::pair<std::string, std::vector<std::string>> cases[] = {
