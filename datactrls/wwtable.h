@@ -135,6 +135,17 @@ class TwwLibrarySettings : public TwwtaSettings<Base>, public IwwLookupTableOwne
     Base::BroadcastDataEvent(event, info);
     RestoreCursor();
   }
+  // Lookup tables and failed lookups belong to one open: a table that
+  // appears later is used on the next.
+  void OpenCursorAndFields(bool infoOnly) override {
+    this->FailedLookupTables.clear();
+    Base::OpenCursorAndFields(infoOnly);
+  }
+  void ShutCursor() override {
+    for (int i = lookupTables_.Count() - 1; i >= 0; --i) delete static_cast<TDataSet*>(lookupTables_.Items(i));
+    lookupTables_.Clear();
+    Base::ShutCursor();
+  }
   // The engine drops its filters with the cursor.
   void CloseCursorHandle() override {
     callbackHandle_ = nullptr;

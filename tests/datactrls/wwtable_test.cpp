@@ -235,6 +235,11 @@ TEST_F(LibraryOwnDataSets, LookupFieldsAreFilledFromALibraryTable) {
     accept = orders->wwFieldFilterValue("PersonName").AsString() == "Bert";
   });
   EXPECT_EQ(std::vector<std::string>{"Bert"}, Column(orders, "PersonName"));
+  orders->Close();
+  EXPECT_EQ(0, orders->LookupTables()->Count()) << "freed with the open they served";
+  orders->SetOnFilter(nullptr);
+  orders->Open();
+  EXPECT_EQ((std::vector<std::string>{"Anna", "Bert", ""}), Column(orders, "PersonName"));
 }
 
 TEST_F(LibraryOwnDataSets, AFilterReadsWholeMemosAndRefusesUnknownNames) {
