@@ -212,6 +212,13 @@ TBaseTable* TwwTable::OpenCursorHandle() {
   return cursor;
 }
 
+// The table's own way reads its name's field list, which a query text has
+// not: the text is run for field information and closed again.
+void TwwTable::PrepareFieldDefs() {
+  if (query_->Count() == 0) return TwwLibrarySettings::PrepareFieldDefs();
+  TDataSet::PrepareFieldDefs();
+}
+
 void TwwTable::CloseCursorHandle() {
   exprHandle_ = nullptr;  // the engine drops the filters with the cursor
   TwwLibrarySettings::CloseCursorHandle();

@@ -258,6 +258,8 @@ class TwwTable : public TwwLibrarySettings<TTable>, public IwwLookupTable {
   std::uint16_t NarrowSearchUpperChar = 255;
 
   bool HasStableRecordNumbers() override;
+  // With Query lines on a closed table: the fields of the text's answer.
+  void PrepareFieldDefs() override;
 
  protected:
   void PrepareOpenedCursor() override;

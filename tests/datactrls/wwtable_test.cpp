@@ -215,6 +215,14 @@ TEST_F(LibraryOwnDataSets, ATablesQueryTextRunsInsteadOfItsTableName) {
     EXPECT_EQ(names, Sorted(Column(t))) << text;
   }
   t->Close();
+  // A closed table reads its fields from the text's answer.
+  TStringList lines;
+  lines.SetText("SELECT Name, Age FROM People");
+  t->SetQuery(&lines);
+  t->FieldDefs().Update();
+  ASSERT_EQ(2, t->FieldDefs().Count());
+  EXPECT_EQ("Age", t->FieldDefs().Items(1)->Name());
+  EXPECT_FALSE(t->Active());
   t->SetTableName("People");
   EXPECT_EQ(0, t->Query()->Count());
 }
