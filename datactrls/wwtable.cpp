@@ -171,6 +171,21 @@ void TwwTable::SetIndexFieldsForLookup(const std::string& fieldNames) {
   SetIndexName(IndexNameForFields(fieldNames));
 }
 
+bool TwwTable::SelectIndexForSearch(TStrings* fieldList) {
+  if (query_->Count() > 0 || !fieldList || fieldList->Count() == 0) return false;
+  const std::string first = (*fieldList)[0];
+  const std::string field = first.substr(0, first.find('\t'));
+  if (!IndexFieldNames().empty()) {
+    if (AnsiSameText(IndexFieldNames(), field)) return false;
+    SetIndexFieldNames(field);
+    return true;
+  }
+  const std::string index = IndexNameForFields(field);
+  if (index.empty() || AnsiSameText(index, IndexName())) return false;
+  SetIndexName(index);
+  return true;
+}
+
 namespace {
 bool HasExtension(const std::string& name, std::string_view extension) {
   return name.size() >= extension.size() &&

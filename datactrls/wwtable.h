@@ -234,6 +234,11 @@ class TwwTable : public TwwLibrarySettings<TTable>, public IwwLookupTable {
   bool LocateValue(const std::string& fieldName, const std::string& value) override;
   std::string IndexNameForFields(const std::string& fieldNames) override;
   void SetIndexFieldsForLookup(const std::string& fieldNames) override;
+  // For the search controls: the index over the first field of the first line
+  // of a tab-separated field list, switched to when it is not the current one
+  // (IndexFieldNames compared without regard to case, else IndexName). A table
+  // with Query lines keeps what it has. True when the index changed.
+  bool SelectIndexForSearch(TStrings* fieldList);
   // Of the type, or with the default type by the name's extension (".DBF";
   // ".db"), compared without regard to case.
   bool IsDBaseTable() const;

@@ -293,6 +293,32 @@ TEST_F(LibraryOwnDataSets, AVerifiedKeySearchWarnsOfKeysItCannotUse) {
   EXPECT_EQ("Carl", t->FieldByName("Name")->AsString());
 }
 
+TEST_F(LibraryOwnDataSets, ASearchFieldListSelectsTheIndexOverItsFirstField) {
+  struct TCase {
+    std::string indexName, indexFields, list;
+    bool changed;
+    std::string nameAfter, fieldsAfter;
+  };
+  const TCase cases[] = {
+      {"PrimaryKey", "", "Name\t20\tName\nAge\t5", true, "ByName", ""},
+      {"ByName", "", "name\t20", false, "ByName", ""},
+      {"", "Age", "Name\t20", true, "", "Name"},
+      {"", "Name", "NAME", false, "", "Name"},
+      {"PrimaryKey", "", "Score\t10", false, "PrimaryKey", ""},  // no index over it
+  };
+  TwwTable* t = Table();
+  for (const TCase& c : cases) {
+    t->Close();
+    c.indexFields.empty() ? t->SetIndexName(c.indexName) : t->SetIndexFieldNames(c.indexFields);
+    t->Open();
+    TStringList list;
+    list.SetText(c.list);
+    EXPECT_EQ(c.changed, t->SelectIndexForSearch(&list)) << c.list;
+    EXPECT_EQ(c.nameAfter, t->IndexName()) << c.list;
+    EXPECT_EQ(c.fieldsAfter, t->IndexFieldNames()) << c.list;
+  }
+}
+
 TEST_F(LibraryOwnDataSets, TableKindsFollowTheTypeOrTheNamesExtension) {
   struct TCase {
     TTableType type;
