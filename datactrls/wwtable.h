@@ -63,7 +63,16 @@ template <class Base>
 class TwwLibrarySettings : public TwwtaSettings<Base>, public IwwLookupTableOwner {
  public:
   explicit TwwLibrarySettings(TComponent* owner) : TwwtaSettings<Base>(owner) {}
-  ~TwwLibrarySettings() override { destroying_ = true; }
+  // Closed here, while the callback's dataset is still whole: the engine may
+  // call it while the cursor goes.
+  ~TwwLibrarySettings() override {
+    destroying_ = true;
+    try {
+      this->Close();
+    } catch (const Exception&) {
+      // The base closes what is left.
+    }
+  }
 
   TStrings* LookupFields() const { return lookupFields_.get(); }
   void SetLookupFields(TStrings* value) { lookupFields_->Assign(value); }
