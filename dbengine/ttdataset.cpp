@@ -731,17 +731,24 @@ bool TttBDEDataset::MapsToIndex(const std::vector<TField*>& fields, bool caseIns
 
 std::uint16_t TttBDEDataset::FilterRoutine(std::intptr_t clientData, std::uint8_t* record, std::int32_t) {
   auto* self = reinterpret_cast<TttBDEDataset*>(clientData);
-  TDataSetState saved = self->SetTempState(dsFilter);
+  bool accept = self->FilterRecordWith(record, [self](bool& accept) {
+    if (self->OnFilterRecord()) self->OnFilterRecord()(self, accept);
+  });
+  return accept ? 1 : 0;
+}
+
+bool TttBDEDataset::FilterRecordWith(std::uint8_t* record, const std::function<void(bool&)>& handler) {
+  TDataSetState saved = SetTempState(dsFilter);
   bool accept = true;
   try {
-    self->filterBuffer_ = reinterpret_cast<TRecordBuffer>(record);
-    if (self->OnFilterRecord()) self->OnFilterRecord()(self, accept);
+    filterBuffer_ = reinterpret_cast<TRecordBuffer>(record);
+    handler(accept);
   } catch (...) {
-    self->RestoreState(saved);
+    RestoreState(saved);
     throw;
   }
-  self->RestoreState(saved);
-  return accept ? 1 : 0;
+  RestoreState(saved);
+  return accept;
 }
 
 void TttBDEDataset::ReplaceFilter(TFilterListItem*& handle, TFilterListItem* replacement) {

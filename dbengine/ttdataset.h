@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -184,6 +185,9 @@ class TttBDEDataset : public TDataSet {
   void AddFieldDesc(const TFieldDesc& desc, bool required, int fieldNo);
 
  protected:
+  // Runs a record filter over an engine record: the fields read the record
+  // (state dsFilter) while the handler decides; true when it accepts.
+  bool FilterRecordWith(std::uint8_t* record, const std::function<void(bool&)>& handler);
   void OpenCursorAndFields(bool infoOnly) override;
   void ShutCursor() override;
   void LoadFieldDefs() override;

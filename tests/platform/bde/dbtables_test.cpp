@@ -10,9 +10,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "dbengine/access_testutil.h"
 #include "dbengine/accbinding.h"
 #include "platform/bde/dbtables.h"
+#include "platform/bde/library_fixture.h"
 #include "platform/classlib/core/typinfo.h"
 #include "platform/classlib/db/datasource.h"
 #include "platform/classlib/dialogs/dialogs.h"
@@ -25,7 +25,7 @@ std::vector<std::string> Column(TDataSet* t, const std::string& field = "Name") 
   return values;
 }
 
-class LibraryDataSets : public accesstest::AccessFixture {
+class LibraryDataSets : public bdetest::LibraryFixture {
  protected:
   void Populate(dao::TDatabaseCore& db) override {
     AccessFixture::Populate(db);  // 1 Anna 30, 2 Bert 25, 3 Carl 30
@@ -35,18 +35,6 @@ class LibraryDataSets : public accesstest::AccessFixture {
       db.Execute(std::string("INSERT INTO Orders (PersonId, Item) VALUES (") + row + ")");
     db.CreateQueryDef("OlderThan", "PARAMETERS [MinAge] SHORT; SELECT Name FROM People WHERE Age >= [MinAge]");
     db.CreateQueryDef("Rename", "PARAMETERS [NewName] TEXT(20); UPDATE People SET Name = [NewName] WHERE Age = 25");
-  }
-  void TearDown() override {
-    owned_.clear();
-    StopSessions();
-    AccessFixture::TearDown();
-  }
-  template <class T>
-  T* Make() {
-    owned_.push_back(std::make_unique<T>());
-    auto* d = static_cast<T*>(owned_.back().get());
-    d->SetDatabaseName(path_);
-    return d;
   }
   TTable* Table(const std::string& name = "People") {
     TTable* t = Make<TTable>();
@@ -76,7 +64,6 @@ class LibraryDataSets : public accesstest::AccessFixture {
     s << in.rdbuf();
     return s.str();
   }
-  std::vector<std::unique_ptr<TComponent>> owned_;
 };
 
 TEST_F(LibraryDataSets, ClassNamesFollowTheClassLibrarysChainsNotTheEngines) {
