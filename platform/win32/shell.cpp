@@ -71,7 +71,7 @@ int ShellExecute(void* /*owner*/, const std::string& verb, const std::string& fi
 
 namespace {
 
-// The trash specification keeps names apart by number; past this many the
+// The trash keeps names apart by number; past this many the
 // folder is taken to be broken rather than searched for ever.
 constexpr int kMaxNameTries = 10000;
 
@@ -113,8 +113,8 @@ std::string Candidate(const std::string& name, int n) {
   return name.substr(0, dot) + "." + std::to_string(n) + name.substr(dot);
 }
 
-// Reserves a name by creating its info file exclusively, as the specification
-// asks (two programs trashing at once cannot take the same name).
+// Reserves a name by creating its info file exclusively, so two programs
+// trashing at once cannot take the same name.
 int ReserveInfo(const fs::path& trash, const std::string& name, std::string& chosen) {
   for (int n = 1; n <= kMaxNameTries; ++n) {
     chosen = Candidate(name, n);

@@ -33,8 +33,8 @@ int ShellExecute(void* owner, const std::string& verb, const std::string& file,
 
 // The home trash: $XDG_DATA_HOME/Trash, else ~/.local/share/Trash.
 std::string TrashFolder();
-// Moves a file, folder or link into the home trash as the freedesktop trash
-// specification says: an info/<name>.trashinfo with the original path and the
+// Moves a file, folder or link into the home trash the freedesktop way:
+// an info/<name>.trashinfo with the original path and the
 // deletion time (from the program's clock), the item as files/<name>, <name>
 // made unique. Across file systems the item is copied, then removed. On
 // failure nothing is left behind, false is returned and `error` says why.
