@@ -168,8 +168,7 @@ void TToolbarButton97::SetDropdownMenu(TPopupMenu* value) {
 
 void TToolbarButton97::SetGlyph(const TBitmap* value) {
   glyph_->Assign(value);
-  const int w = glyph_->Width(), h = glyph_->Height();
-  if (h > 0 && w % h == 0 && w / h >= 1) numGlyphs_ = w / h <= 5 ? w / h : 1;
+  if (const int k = GlyphStripCount(*glyph_); k >= 1) numGlyphs_ = k <= 5 ? k : 1;
   DropImages();
   Invalidate();
 }

@@ -161,6 +161,11 @@ void TBitBtn::SetKind(TBitBtnKind value) {
   Invalidate();
 }
 
+int GlyphStripCount(const TBitmap& glyph) {
+  const int w = glyph.Width(), h = glyph.Height();
+  return h > 0 && w % h == 0 ? w / h : 0;
+}
+
 void TBitBtn::SetGlyph(const TBitmap* value) {
   if (value) glyph_->Assign(value);
   else glyph_->SetSize(0, 0);

@@ -75,3 +75,6 @@ struct TGlyphFace {
 };
 // Draws picture and caption on a face `r` in the given state.
 void DrawButtonGlyph(TCanvas* canvas, const TRect& r, const TGlyphFace& face, TButtonState state);
+// How many square images a picture holds side by side: its width over its
+// height when that divides evenly, else 0 (the picture says nothing).
+int GlyphStripCount(const TBitmap& glyph);

@@ -18,9 +18,7 @@ TSpeedButton::~TSpeedButton() = default;
 void TSpeedButton::SetGlyph(const TBitmap* value) {
   if (value) glyph_->Assign(value);
   else glyph_->SetSize(0, 0);
-  // A strip of square images says how many it holds.
-  const int w = glyph_->Width(), h = glyph_->Height();
-  if (h > 0 && w % h == 0 && w / h >= 1 && w / h <= 4) numGlyphs_ = w / h;
+  if (const int k = GlyphStripCount(*glyph_); k >= 1 && k <= 4) numGlyphs_ = k;
   Invalidate();
 }
 
