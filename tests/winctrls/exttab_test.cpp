@@ -31,6 +31,15 @@ class ExtTabTest : public ::testing::Test {
     const TRect nc = tabs->NonClientMargins();
     return shot->Canvas()->Pixels(nc.Left + p.x, nc.Top + p.y);
   }
+  // Whether any pixel of tab `tab` in `shot` has `color`.
+  bool TabHolds(TBitmap& shot, int tab, TColor color) {
+    const TRect r = tabs->TabRect(tab);
+    const TRect nc = tabs->NonClientMargins();
+    for (int x = r.Left; x < r.Right; ++x)
+      for (int y = r.Top; y < r.Bottom; ++y)
+        if (shot.Canvas()->Pixels(nc.Left + x, nc.Top + y) == ColorToRGB(color)) return true;
+    return false;
+  }
 
   std::unique_ptr<TForm> form;
   TExtTabControl* tabs;
@@ -111,13 +120,7 @@ TEST_F(ExtTabTest, ColoursHotTrackingHintsAndOwnerDrawing) {
   };
   auto shot = Snapshot(tabs);
   EXPECT_EQ(drawn.size(), 3u);
-  bool red = false;
-  const TRect r = tabs->TabRect(1);
-  const TRect nc = tabs->NonClientMargins();
-  for (int x = r.Left; x < r.Right && !red; ++x)
-    for (int y = r.Top; y < r.Bottom && !red; ++y)
-      red = shot->Canvas()->Pixels(nc.Left + x, nc.Top + y) == ColorToRGB(clRed);
-  EXPECT_TRUE(red);
+  EXPECT_TRUE(TabHolds(*shot, 1, clRed));
 }
 
 TEST_F(ExtTabTest, GlyphsFromOneStripGoBesideTheCaptions) {
@@ -133,14 +136,7 @@ TEST_F(ExtTabTest, GlyphsFromOneStripGoBesideTheCaptions) {
   tabs->TabGlyphs()->SetNumGlyphs(2);
   ASSERT_EQ(tabs->TabGlyphs()->Images()->Count(), 2);
   auto shot = Snapshot(tabs);
-  const TRect nc = tabs->NonClientMargins();
-  auto holds = [&](int tab, TColor color) {
-    const TRect r = tabs->TabRect(tab);
-    for (int x = r.Left; x < r.Right; ++x)
-      for (int y = r.Top; y < r.Bottom; ++y)
-        if (shot->Canvas()->Pixels(nc.Left + x, nc.Top + y) == ColorToRGB(color)) return true;
-    return false;
-  };
+  auto holds = [&](int tab, TColor color) { return TabHolds(*shot, tab, color); };
   EXPECT_TRUE(holds(0, clRed));
   EXPECT_FALSE(holds(0, clLime));
   EXPECT_TRUE(holds(1, clLime));

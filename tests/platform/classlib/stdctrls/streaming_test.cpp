@@ -6,18 +6,27 @@
 
 using namespace testing_support;
 
+namespace {
+
+// A control of type T, named `name`, placed on `form`.
+template <class T>
+T* OnForm(TForm& form, const std::string& name) {
+  auto* c = new T(&form);
+  c->SetName(name);
+  c->SetParent(&form);
+  return c;
+}
+
+}  // namespace
+
 TEST(ButtonStreamingTest, ButtonsRoundTripThroughTheFormsTextDefinition) {
   TForm form(nullptr);
   form.SetName("AskForm");
-  auto* go = new TBitBtn(&form);
-  go->SetName("GoButton");
-  go->SetParent(&form);
+  auto* go = OnForm<TBitBtn>(form, "GoButton");
   go->SetKind(bkOK);
   go->SetCaption("&Go");
   go->SetLayout(blGlyphTop);
-  auto* stop = new TButton(&form);
-  stop->SetName("StopButton");
-  stop->SetParent(&form);
+  auto* stop = OnForm<TButton>(form, "StopButton");
   stop->SetCaption("Stop");
   stop->SetCancel(true);
   stop->SetModalResult(mrAbort);
@@ -48,9 +57,7 @@ TEST(ButtonStreamingTest, ButtonsRoundTripThroughTheFormsTextDefinition) {
 TEST(ButtonStreamingTest, ACustomPictureIsWritten) {
   TForm form(nullptr);
   form.SetName("PictureForm");
-  auto* b = new TBitBtn(&form);
-  b->SetName("PictureButton");
-  b->SetParent(&form);
+  auto* b = OnForm<TBitBtn>(form, "PictureButton");
   auto picture = Surface(12, 10, clBlue);
   b->SetGlyph(picture.get());
   const std::string text = WriteComponentToText(&form);
@@ -74,33 +81,23 @@ TEST(ButtonStreamingTest, ACustomPictureIsWritten) {
 TEST(ListStreamingTest, ItemsPagesPanelsAndColumnsRoundTrip) {
   TForm form(nullptr);
   form.SetName("ListsForm");
-  auto* list = new TListBox(&form);
-  list->SetName("Fields");
-  list->SetParent(&form);
+  auto* list = OnForm<TListBox>(form, "Fields");
   list->SetSorted(true);
   list->Items()->SetCommaText("Status,Priority");
-  auto* combo = new TComboBox(&form);
-  combo->SetName("Kind");
-  combo->SetParent(&form);
+  auto* combo = OnForm<TComboBox>(form, "Kind");
   combo->SetStyle(csDropDownList);
   combo->Items()->SetCommaText("Low,High");
-  auto* pages = new TPageControl(&form);
-  pages->SetName("Pages");
-  pages->SetParent(&form);
+  auto* pages = OnForm<TPageControl>(form, "Pages");
   for (const char* caption : {"General", "Fonts"}) {
     auto* sheet = new TTabSheet(&form);
     sheet->SetName(std::string("Sheet") + caption);
     sheet->SetPageControl(pages);
     sheet->SetCaption(caption);
   }
-  auto* bar = new TStatusBar(&form);
-  bar->SetName("Bar");
-  bar->SetParent(&form);
+  auto* bar = OnForm<TStatusBar>(form, "Bar");
   bar->Panels()->Add()->SetText("Ready");
   bar->Panels()->Items(0)->SetWidth(120);
-  auto* view = new TListView(&form);
-  view->SetName("Files");
-  view->SetParent(&form);
+  auto* view = OnForm<TListView>(form, "Files");
   view->SetViewStyle(vsReport);
   view->Columns()->Add()->SetCaption("Name");
 
