@@ -77,6 +77,14 @@ class GridLayout : public testing::Test {
     grid->SetDataSource(&source);
     data->Open();
   }
+  // Opens with the stored column list `text` instead of the fields.
+  void OpenWith(const std::string& text) {
+    grid->SetUseTFields(false);
+    TStringList lines;
+    lines.SetText(text);
+    grid->SetSelected(&lines);
+    Open();
+  }
   std::vector<std::string> Lines() const {
     std::vector<std::string> out;
     for (int i = 0; i < grid->Selected()->Count(); ++i) out.push_back(grid->Selected()->Strings(i));
@@ -150,11 +158,7 @@ TEST_F(GridLayout, AnIndicatorButtonGrowsTheTitleRow) {
 }
 
 TEST_F(GridLayout, TheColumnListChoosesAndSizesColumnsAndDropsWhatIsInvalid) {
-  grid->SetUseTFields(false);
-  TStringList lines;
-  lines.SetText("Name\t20\tWho\nGone\t5\tGone\nAmount\tabc\tSum\nID\t3\n");
-  grid->SetSelected(&lines);
-  Open();
+  OpenWith("Name\t20\tWho\nGone\t5\tGone\nAmount\tabc\tSum\nID\t3\n");
   // The unknown field is dropped; a garbage width takes the field's own.
   EXPECT_EQ(Lines(), (std::vector<std::string>{"Name\t20\tWho", "Amount\tabc\tSum", "ID\t3"}));
   ASSERT_EQ(grid->ColCount(), 4);
@@ -165,19 +169,15 @@ TEST_F(GridLayout, TheColumnListChoosesAndSizesColumnsAndDropsWhatIsInvalid) {
 }
 
 TEST_F(GridLayout, AnEmptyColumnListStillShowsOneColumn) {
-  grid->SetUseTFields(false);
-  Open();
+  OpenWith("");
   EXPECT_EQ(grid->ColCount(), 2);
   EXPECT_EQ(grid->GetSelectedField(), nullptr);
 }
 
 TEST_F(GridLayout, AThousandUnknownNamesLeaveAUsableGrid) {
-  grid->SetUseTFields(false);
-  TStringList lines;
-  for (int i = 0; i < 1000; ++i) lines.Add("F" + std::to_string(i) + "\t99999\t~~~");
-  lines.Add("ID\t4\tNo");
-  grid->SetSelected(&lines);
-  Open();
+  std::string text;
+  for (int i = 0; i < 1000; ++i) text += "F" + std::to_string(i) + "\t99999\t~~~\n";
+  OpenWith(text + "ID\t4\tNo");
   EXPECT_EQ(Lines(), (std::vector<std::string>{"ID\t4\tNo"}));
   EXPECT_EQ(grid->ColCount(), 2);
 }
@@ -212,11 +212,7 @@ TEST_F(GridLayout, UserSizingIsWrittenBackAsCharacters) {
 }
 
 TEST_F(GridLayout, UserSizingRewritesTheColumnListKeepingTitles) {
-  grid->SetUseTFields(false);
-  TStringList lines;
-  lines.SetText("Name\t20\tWho\nID\t3\n");
-  grid->SetSelected(&lines);
-  Open();
+  OpenWith("Name\t20\tWho\nID\t3\n");
   grid->SetColWidths(1, Pixels(12));
   // A line without a title keeps the field's label rather than an empty title.
   EXPECT_EQ(Lines(), (std::vector<std::string>{"Name\t12\tWho", "ID\t3\tID"}));

@@ -14,28 +14,33 @@ using namespace testing_support;
 
 namespace {
 
+// A multi-select grid filling the form over `source`.
+TwwDBGrid* PlaceMultiSelectGrid(TForm* form, TDataSource* source) {
+  auto* grid = new TwwDBGrid(form);
+  grid->SetBounds(0, 0, 480, 380);
+  grid->SetParent(form);
+  grid->SetDataSource(source);
+  grid->SetOptions(grid->Options() + TwwDBGridOptions{dgMultiSelect});
+  Pump();
+  return grid;
+}
+
+// Clicks the ID cell of record `id` (every record is on the screen).
+void ClickRecord(TwwDBGrid* grid, int id, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+  const TRect r = grid->CellRect(1, id);
+  QTest::mouseClick(ClientOf(grid), Qt::LeftButton, mods, QPoint((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2));
+  Pump(1);
+}
+
 class MultiSelect : public testing::Test {
  protected:
   void SetUp() override {
     form = ShownForm(500, 400);
     data = MakeLibraryNumbered(12);
     source.SetDataSet(data.get());
-    grid = new TwwDBGrid(form.get());
-    grid->SetBounds(0, 0, 480, 380);
-    grid->SetParent(form.get());
-    grid->SetDataSource(&source);
-    TwwDBGridOptions o = grid->Options();
-    o.Include(dgMultiSelect);
-    grid->SetOptions(o);
-    Pump();
+    grid = PlaceMultiSelectGrid(form.get(), &source);
   }
-  // Clicks the ID cell of record `id` (all 12 records are on the screen).
-  void ClickRecord(int id, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-    const TRect r = grid->CellRect(1, id);
-    QTest::mouseClick(ClientOf(grid), Qt::LeftButton, mods,
-                      QPoint((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2));
-    Pump(1);
-  }
+  void ClickRecord(int id, Qt::KeyboardModifiers mods = Qt::NoModifier) { ::ClickRecord(grid, id, mods); }
   std::set<int> Selected() {
     std::set<int> ids;
     const TBookmarkStr here = data->Bookmark();
@@ -130,21 +135,11 @@ TEST(MultiSelectRange, AnAnchorWhoseRecordIsGoneStopsTheRangeAtTheEnd) {
   FillNumbered(data, 8);
   TDataSource source;
   source.SetDataSet(&data);
-  auto* grid = new TwwDBGrid(form.get());
-  grid->SetBounds(0, 0, 480, 380);
-  grid->SetParent(form.get());
-  grid->SetDataSource(&source);
-  grid->SetOptions(grid->Options() + TwwDBGridOptions{dgMultiSelect});
+  TwwDBGrid* grid = PlaceMultiSelectGrid(form.get(), &source);
   grid->SetMultiSelectOptions({msoShiftSelect});
-  Pump();
-  const auto click = [&](int id, Qt::KeyboardModifiers mods) {
-    const TRect r = grid->CellRect(1, id);
-    QTest::mouseClick(ClientOf(grid), Qt::LeftButton, mods, QPoint(r.Left + 3, r.Top + 3));
-    Pump(1);
-  };
-  click(7, Qt::ControlModifier);
+  ClickRecord(grid, 7, Qt::ControlModifier);
   data.RemoveRowElsewhere(data.Bookmark());  // the anchor's record goes
-  click(4, Qt::ShiftModifier);
+  ClickRecord(grid, 4, Qt::ShiftModifier);
   // From the clicked record to the end of the data: 4, 5, 6 and 8.
   EXPECT_EQ(grid->SelectedList().size(), 4u);
 }

@@ -148,10 +148,6 @@ TEST_F(GridOverEngineTable, ARecordEditedWithKeysReachesTheFile) {
   EXPECT_EQ(accesstest::ColumnOf(check.get()), (std::vector<std::string>{"Anna", "Bea", "Carl"}));
 }
 
-}  // namespace
-
-namespace {
-
 class PublishedGrid : public testing::Test {
  protected:
   void SetUp() override {
@@ -187,8 +183,6 @@ TEST_F(PublishedGrid, FixedDataColumnsTakeTheTitleColourAndNoTabStop) {
   };
   EXPECT_EQ(colour(1), ColorToRGB(clAqua));
   EXPECT_EQ(colour(2), ColorToRGB(clWindow));
-  grid->SetShowHorzScrollBar(false);
-  EXPECT_FALSE(grid->ShowHorzScrollBar());
 }
 
 TEST_F(PublishedGrid, ATitleButtonClicksOnlyWhereItWasPressed) {
@@ -211,10 +205,6 @@ TEST_F(PublishedGrid, DesignTimeRefusesFixedColumnsThatLeaveNothingToScroll) {
   grid->SetFixedCols(2);
   EXPECT_EQ(grid->FixedCols(), 2);
 }
-
-}  // namespace
-
-namespace {
 
 TEST_F(PublishedGrid, TheColumnListSetsTheFieldsAndForeignDataSetsAreRefused) {
   TStringList lines;

@@ -65,20 +65,18 @@ class EditsFixture : public ::testing::Test {
     ds.reset();
   }
 
-  template <class E>
-  E* PlaceEdit(const std::string& field, int top = 0) {
-    auto* e = new E(form.get());
-    e->SetBounds(0, top, 150, 21);
-    e->SetParent(form.get());
-    e->SetDataSource(source.get());
-    e->SetDataField(field);
-    return e;
-  }
   template <class E = TwwDBEdit>
   E* PlaceUnbound(int top = 60) {
     auto* e = new E(form.get());
     e->SetBounds(0, top, 150, 21);
     e->SetParent(form.get());
+    return e;
+  }
+  template <class E>
+  E* PlaceEdit(const std::string& field, int top = 0) {
+    E* e = PlaceUnbound<E>(top);
+    e->SetDataSource(source.get());
+    e->SetDataField(field);
     return e;
   }
 
