@@ -214,8 +214,8 @@ TEST_F(QbeOverAccess, RefusedAnswersLeaveTheFileUntouched) {
       {select, 2, "Answer.db", nullptr, dberr::InvalidParam},
       {select, 2, "C:\\answers\\a", nullptr, dberr::InvalidParam},
       {select, 2, "a]; DROP TABLE People; [", nullptr, dberr::InvalidParam},
-      {select, 2, "Fine", "DBASE", 0x2707},
-      {"SELECT Name AS `x]y` FROM People", 2, "Fine", nullptr, dberr::InvalidParam},  // cannot name a column  // a table type the engine does not serve
+      {select, 2, "Fine", "DBASE", 0x2707},  // a table type the engine does not serve
+      {"SELECT Name AS `x]y` FROM People", 2, "Fine", nullptr, dberr::InvalidParam},  // cannot name a column
       {"UPDATE People SET Age = 1", 2, "Changed", nullptr, 3219},  // no rows: invalid operation
       {"Query\r\nANSWER: C:\\x\\ANSWER.DB\r\n\r\nPeople | Name |\r\n| Check |\r\n\r\nEndQuery", kQbeLanguage,
        nullptr, nullptr, dberr::InvalidParam},
