@@ -61,15 +61,17 @@ TEST(MessageDlgTest, ClosingAnswersCancelNoOrOkAndStrayAnswersAreRefused) {
   EXPECT_THROW(MessageDlg("ok", mtWarning, mbOKCancel, 0), EInvalidOperation);
 }
 
-TEST(MessageDlgTest, CustomBoxesAndShowMessageUseTheApplicationTitle) {
+TEST(MessageDlgTest, CustomBoxesShowMessageAndExceptionsReachTheResponder) {
   Application->SetTitle("Vantrel Pro");
   TDialogResponderScope scope([](TDialogRequest&) { return mrOk; });
   ShowMessage("Saved");
   EXPECT_EQ(MessageDlgPos("at", mtCustom, {mbOK}, 0, 10, 20), mrOk);
-  ASSERT_EQ(scope.Count(), 2);
+  Application->ShowException(Exception("Disk full"));
+  ASSERT_EQ(scope.Count(), 3);
   EXPECT_EQ(scope.Requests()[0].Caption, "Vantrel Pro");
-  EXPECT_EQ(scope.Requests()[1].Caption, "Vantrel Pro");
-  EXPECT_EQ(scope.Texts(), (std::vector<std::string>{"Saved", "at"}));
+  EXPECT_EQ(scope.Requests()[1].Caption, "Vantrel Pro");  // the application's title
+  EXPECT_EQ(scope.Texts(), (std::vector<std::string>{"Saved", "at", "Disk full."}));
+  EXPECT_EQ(scope.Requests()[2].Type, mtError);
   Application->SetTitle("");
 }
 
@@ -101,14 +103,6 @@ TEST(MessageBoxTest, FlagsChooseButtonsIconAndDefaultAndAnswersAreIds) {
   }
   TDialogResponderScope scope([](TDialogRequest&) { return mrOk; });
   EXPECT_THROW(Application->MessageBox("bad", "T", 0x7), EInvalidOperation);
-}
-
-TEST(MessageBoxTest, ExceptionBoxesReachTheResponder) {
-  TDialogResponderScope scope([](TDialogRequest&) { return mrOk; });
-  Application->ShowException(Exception("Disk full"));
-  ASSERT_EQ(scope.Count(), 1);
-  EXPECT_EQ(scope.Requests()[0].Text, "Disk full.");
-  EXPECT_EQ(scope.Requests()[0].Type, mtError);
 }
 
 TEST(InputQueryTest, OkTakesTheEditedValueCancelKeepsIt) {

@@ -32,6 +32,12 @@ TRtfCharFormat Arial(int halfPoints = 20, TFontStyles style = {}) {
   return f;
 }
 
+TRtfCharFormat Locked() {
+  TRtfCharFormat f = Arial();
+  f.Protected = true;
+  return f;
+}
+
 // A document with every attribute of the subset.
 TRtfDocument EveryAttribute() {
   TRtfCharFormat red = Arial(28, {fsBold, fsItalic});
@@ -41,14 +47,12 @@ TRtfDocument EveryAttribute() {
   mono.Pitch = fpFixed;
   mono.Charset = ANSI_CHARSET;
   mono.Highlight = clYellow;
-  TRtfCharFormat locked = Arial();
-  locked.Protected = true;
   TRtfParaFormat centred{TRtfAlignment::Center, 360, 720, 1440, false, {}};
   TRtfParaFormat bullets{TRtfAlignment::Left, -360, 720, 0, true, {1440, 2880}};
   TRtfParaFormat right{TRtfAlignment::Right, 0, 0, 0, false, {}};
   return TRtfDocument{{{centred, {{"Title ", red}, {"code\t\xC3\xA9", mono}}},
                        {bullets, {{"first item", Arial()}}},
-                       {bullets, {{"second item", locked}}},
+                       {bullets, {{"second item", Locked()}}},
                        {right, {{"line\xE2\x80\xA8" "break", Arial(24)}}}}};
 }
 
@@ -65,11 +69,16 @@ void Load(TRichEdit* e, const std::string& bytes) {
   e->Lines()->LoadFromStream(&stream);
 }
 
+// Every test works on a rich edit placed on a shown form.
+class RichEditTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<TForm> form_ = ShownForm();
+  TRichEdit* e = Place(form_.get());
+};
+
 }  // namespace
 
-TEST(RichEditTest, RtfRoundTripsThroughTheControlWithEdits) {
-  auto form = ShownForm();
-  TRichEdit* e = Place(form.get());
+TEST_F(RichEditTest, RtfRoundTripsThroughTheControlWithEdits) {
   const TRtfDocument original = EveryAttribute();
   Load(e, RtfWrite(original));
   EXPECT_FALSE(e->Modified());
@@ -87,10 +96,7 @@ TEST(RichEditTest, RtfRoundTripsThroughTheControlWithEdits) {
   EXPECT_EQ(RtfWrite(RtfRead(Save(e))), RtfWrite(expected));
 }
 
-TEST(RichEditTest, AttributeChangesOnSelections) {
-  auto form = ShownForm();
-  TRichEdit* e = Place(form.get());
-  Load(e, RtfWrite(TRtfDocument{{{{}, {{"abcdefgh", Arial()}}}}}));
+TEST_F(RichEditTest, AttributeChangesOnSelections) {
   struct Case {
     const char* what;
     std::function<void(TTextAttributes*)> set;
@@ -156,9 +162,7 @@ TEST(RichEditTest, AttributeChangesOnSelections) {
   for (const TRtfRun& run : all.Paragraphs[0].Runs) EXPECT_EQ(run.Format.FontName, "Courier New");
 }
 
-TEST(RichEditTest, ParagraphChangesOnTheParagraphsTheSelectionTouches) {
-  auto form = ShownForm();
-  TRichEdit* e = Place(form.get());
+TEST_F(RichEditTest, ParagraphChangesOnTheParagraphsTheSelectionTouches) {
   Load(e, "one\r\ntwo\r\nthree");
   e->SetSelStart(1);
   e->SetSelLength(6);  // from "one" into "two"
@@ -191,9 +195,7 @@ TEST(RichEditTest, ParagraphChangesOnTheParagraphsTheSelectionTouches) {
   EXPECT_EQ(e->Text(), "one\r\ntwo\r\nthree");  // the text itself untouched
 }
 
-TEST(RichEditTest, PlainTextAndPlainMode) {
-  auto form = ShownForm();
-  TRichEdit* e = Place(form.get());
+TEST_F(RichEditTest, PlainTextAndPlainMode) {
   // Text not starting with "{\rtf" is text, even when it holds RTF further on.
   Load(e, "plain {\\b x}\r\nsecond");
   EXPECT_EQ(e->Text(), "plain {\\b x}\r\nsecond");
@@ -215,9 +217,7 @@ TEST(RichEditTest, PlainTextAndPlainMode) {
   EXPECT_EQ(e->SelAttributes()->Style(), TFontStyles{fsBold});  // one look for all
 }
 
-TEST(RichEditTest, FindText) {
-  auto form = ShownForm();
-  TRichEdit* e = Place(form.get());
+TEST_F(RichEditTest, FindText) {
   Load(e, "Find the word, words and WORD.\r\nword");
   struct Case {
     const char* text;
@@ -240,10 +240,9 @@ TEST(RichEditTest, FindText) {
     EXPECT_EQ(e->FindText(c.text, c.start, c.length, c.options), c.found) << c.text << " " << c.start;
 }
 
-TEST(RichEditTest, ClipboardCarriesRtfAndText) {
-  auto form = ShownForm();
-  TRichEdit* from = Place(form.get());
-  TRichEdit* to = Place(form.get());
+TEST_F(RichEditTest, ClipboardCarriesRtfAndText) {
+  TRichEdit* from = e;
+  TRichEdit* to = Place(form_.get());
   Load(from, RtfWrite(TRtfDocument{{{{}, {{"ab", Arial()}, {"BOLD", Arial(20, {fsBold})}}}}}));
   from->SetSelStart(1);
   from->SetSelLength(3);
@@ -276,9 +275,7 @@ TEST(RichEditTest, ClipboardCarriesRtfAndText) {
   EXPECT_TRUE(to->CanUndo());
 }
 
-TEST(RichEditTest, KeysEventsAndLines) {
-  auto form = ShownForm();
-  TRichEdit* e = Place(form.get());
+TEST_F(RichEditTest, KeysEventsAndLines) {
   int changes = 0, selections = 0;
   e->OnChange = [&](TObject*) { ++changes; };
   e->OnSelectionChange = [&](TObject*) { ++selections; };
@@ -302,12 +299,8 @@ TEST(RichEditTest, KeysEventsAndLines) {
   EXPECT_NE(e->Text(), "ab\r\ncd");
 }
 
-TEST(RichEditTest, ProtectedTextChangesOnlyWhenAllowed) {
-  auto form = ShownForm();
-  TRichEdit* e = Place(form.get());
-  TRtfCharFormat locked = Arial();
-  locked.Protected = true;
-  Load(e, RtfWrite(TRtfDocument{{{{}, {{"free", Arial()}, {"LOCK", locked}}}}}));
+TEST_F(RichEditTest, ProtectedTextChangesOnlyWhenAllowed) {
+  Load(e, RtfWrite(TRtfDocument{{{{}, {{"free", Arial()}, {"LOCK", Locked()}}}}}));
   bool allow = false;
   int asked = 0;
   e->OnProtectChange = [&](TObject*, int start, int end, bool& allowChange) {
@@ -343,9 +336,7 @@ std::string LongText(int paragraphs) {
 
 }  // namespace
 
-TEST(RichEditTest, RangeFormattingSplitsALongTextWithNothingLostOrRepeated) {
-  auto form = ShownForm();
-  TRichEdit* e = Place(form.get());
+TEST_F(RichEditTest, RangeFormattingSplitsALongTextWithNothingLostOrRepeated) {
   Load(e, LongText(120));
   auto page = Surface(600, 400);
   // A band of 4 x 2 inches at the page's resolution (96 ppi).
