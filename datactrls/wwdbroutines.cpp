@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "datactrls/wwfieldcheck.h"
+#include "datactrls/wwtable.h"
 #include "dbengine/basedatabase.h"
 #include "dbengine/ttsession.h"
 #include "dbengine/tttable.h"
@@ -62,20 +63,6 @@ std::vector<std::string> FieldNames(const std::string& list) {
   return names;
 }
 
-// The hourglass while the table reopens, the previous cursor after.
-class THourglass {
- public:
-  THourglass() : previous_(Screen ? Screen->Cursor() : crDefault) {
-    if (Screen) Screen->SetCursor(crHourGlass);
-  }
-  ~THourglass() {
-    if (Screen) Screen->SetCursor(previous_);
-  }
-
- private:
-  TCursor previous_;
-};
-
 // Reopens the table on the index, then finds the nearest record to the
 // remembered key values.
 void ReopenOnIndex(TttTable* table, const TIndexDef* index) {
@@ -96,26 +83,26 @@ void wwSetIndexKeepPosition(TDataSet* dataSet, const TIndexDef* index) {
   TttTable* table = LibraryTable(dataSet);
   if (table == nullptr || index == nullptr) return;
   bool sqlBased = table->Active() && table->Database() != nullptr && table->Database()->IsSQLBased();
-  if (!sqlBased) {
+  // The library's table reopens only when it keeps its SQL range in step.
+  auto* libraryTable = dynamic_cast<TwwTable*>(table);
+  if (!sqlBased || (libraryTable != nullptr && !libraryTable->SyncSQLByRange)) {
     table->SetIndexName(index->Name());
     return;
   }
   if (table->IndexName() == index->Name()) return;
-  THourglass hourglass;
-  table->DisableControls();
-  try {
-    ReopenOnIndex(table, index);
-  } catch (...) {
-    table->EnableControls();
-    throw;
-  }
-  table->EnableControls();
+  TwwBusyScope busy(table);
+  ReopenOnIndex(table, index);
 }
 
-bool wwIncrementalSearch(TDataSet* dataSet, const std::string&, int) {
-  if (LibraryTable(dataSet) == nullptr) return false;
-  MessageDlg("Incremental Search - TTable component not supported. Use TwwTable instead.", mtWarning, {mbOK}, 0);
-  return false;
+TwwBusyScope::TwwBusyScope(TDataSet* dataSet)
+    : dataSet_(dataSet), previous_(Screen ? Screen->Cursor() : crDefault) {
+  if (Screen) Screen->SetCursor(crHourGlass);
+  dataSet_->DisableControls();
+}
+
+TwwBusyScope::~TwwBusyScope() {
+  dataSet_->EnableControls();
+  if (Screen) Screen->SetCursor(previous_);
 }
 
 bool wwPrepareAnswerTable(TDataSet* dataSet, TSqlStmt* statement, const std::string& answerName) {

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "datactrls/wwdbroutines.h"
 #include "dbengine/qbesql.h"
 #include "platform/classlib/core/typinfo.h"
 
@@ -54,7 +55,9 @@ TBaseTable* TwwQBE::OpenCursorHandle() {
   if (qbe_->Count() == 0 || (*qbe_)[0].empty()) return TwwLibrarySettings::OpenCursorHandle();
   for (;;) {
     TBaseTable* cursor = nullptr;
-    DBIResult code = wwRunStatementText(this, kQbeLanguage, ComposeQbeText(), AuxiliaryTables, BlankAsZero, cursor);
+    // The answer table is written while the statement that made the rows lives.
+    DBIResult code = wwRunStatementText(this, kQbeLanguage, ComposeQbeText(), AuxiliaryTables, BlankAsZero, cursor,
+                                        [this](TSqlStmt* statement) { wwPrepareAnswerTable(this, statement, AnswerTable); });
     // The engine's security answers: ask for a password and try again.
     if (code != dberr::None) {
       auto* session = As<TSession>(DBSession());

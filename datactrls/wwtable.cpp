@@ -1,5 +1,7 @@
 #include "datactrls/wwtable.h"
 
+#include "datactrls/wwdbroutines.h"
+
 #include "dbengine/accessblob.h"
 #include "dbengine/qbesql.h"
 #include "dbengine/virteng.h"
@@ -47,7 +49,8 @@ bool IsSecurityCode(DBIResult code) { return code >= 0x2901 && code <= 0x2903; }
 }  // namespace
 
 DBIResult wwRunStatementText(TttDBDataset* dataSet, std::uint16_t language, const std::string& text,
-                             bool auxiliaryTables, bool blankAsZero, TBaseTable*& cursor) {
+                             bool auxiliaryTables, bool blankAsZero, TBaseTable*& cursor,
+                             const std::function<void(TSqlStmt*)>& afterRun) {
   TVirtEng* engine = dataSet->Engine();
   TSqlStmt* statement = nullptr;
   EngineCheck(engine, engine->AllocateStatement(dataSet->DBHandle(), language, statement));
@@ -62,7 +65,10 @@ DBIResult wwRunStatementText(TttDBDataset* dataSet, std::uint16_t language, cons
   // statement goes, and the statement goes all the same.
   try {
     if (!IsSecurityCode(code)) EngineCheck(engine, code);
+    if (code == dberr::None && cursor && afterRun) afterRun(statement);
   } catch (...) {
+    if (cursor) engine->CloseCursor(cursor);  // nobody takes it over now
+    cursor = nullptr;
     engine->FreeStatement(statement);
     throw;
   }
@@ -133,9 +139,9 @@ void TwwTable::PrepareOpenedCursor() {
   if (!JoinedFilter().empty() || OnFilter()) InstallFilters(true);
 }
 
-bool TwwTable::VerifiedFindKey(const std::vector<std::string>& values) {
+bool TwwTable::CheckKeyCount(std::size_t count) {
   const std::string prefix = "Table " + TableName() + ": ";
-  if (int(values.size()) > IndexFieldCount()) {
+  if (int(count) > IndexFieldCount()) {
     wwShowFilterWarning(prefix + "FindKey has too many lookup values for index " + IndexName());
     return false;
   }
@@ -143,6 +149,11 @@ bool TwwTable::VerifiedFindKey(const std::vector<std::string>& values) {
     wwShowFilterWarning(prefix + "Table index not found");
     return false;
   }
+  return true;
+}
+
+bool TwwTable::VerifiedFindKey(const std::vector<std::string>& values) {
+  if (!CheckKeyCount(values.size())) return false;
   auto holdsKey = [&] {
     if (IsEmpty()) return false;
     for (std::size_t i = 0; i < values.size(); ++i)
@@ -236,5 +247,14 @@ void TwwTable::PrepareFieldDefs() {
 
 void TwwTable::CloseCursorHandle() {
   exprHandle_ = nullptr;  // the engine drops the filters with the cursor
+  tablePictures_.clear();  // another open may find other checks
+  tablePicturesRead_ = false;
   TwwLibrarySettings::CloseCursorHandle();
+}
+
+// ---- query -------------------------------------------------------------------
+
+void TwwQuery::OpenCursorAndFields(bool infoOnly) {
+  TwwLibrarySettings::OpenCursorAndFields(infoOnly);
+  wwPrepareAnswerTable(this, StmtHandle(), "");
 }

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,8 +44,11 @@ inline constexpr int kwwEscapeCountWrap = 32000;
 // and blanks-as-zero settings) and hands out its answer cursor (none for a
 // statement without rows). Engine errors are raised with their cause, except
 // the security codes, which are answered for the caller to ask a password.
+// afterRun, when given, is called with the statement after a run that gave a
+// cursor, before the statement is freed.
 DBIResult wwRunStatementText(TttDBDataset* dataSet, std::uint16_t language, const std::string& text,
-                             bool auxiliaryTables, bool blankAsZero, TBaseTable*& cursor);
+                             bool auxiliaryTables, bool blankAsZero, TBaseTable*& cursor,
+                             const std::function<void(TSqlStmt*)>& afterRun = {});
 // The language of a table's Query text: example when its first word is "query"
 // (any case), SQL otherwise.
 std::uint16_t wwQueryTextLanguage(TStrings* lines);
@@ -98,9 +102,10 @@ class TwwLibrarySettings : public TwwtaSettings<Base>, public IwwLookupTableOwne
   }
   TwwFilterHandle CallbackHandle() const { return callbackHandle_; }
   // The value of a field of the record the engine is filtering (use it in
-  // OnFilter): a memo's whole text, a lookup field's value from its lookup
-  // table, else the field's own. A name that is no field raises the class
-  // library's "Field '...' not found".
+  // OnFilter): a memo's whole text (no size cap: the engine reads the blob of
+  // the filtered record whole), a lookup field's value from its lookup table,
+  // else the field's own. A name that is no field raises the class library's
+  // "Field '...' not found".
   Variant wwFieldFilterValue(const std::string& fieldName) {
     TField* field = this->FieldByName(fieldName);
     if (field->IsBlob() && filterRecord_) return wwReadFilterBlob(this, field, filterRecord_);
@@ -228,7 +233,7 @@ void PublishLibrarySettings(classlib_detail::TPublisher<C>& P) {
 }
 
 // The table also serves as another dataset's lookup table.
-class TwwTable : public TwwLibrarySettings<TTable>, public IwwLookupTable {
+class TwwTable : public TwwLibrarySettings<TTable>, public IwwLookupTable, public IwwTablePictures {
   DECLARE_CLASS(TwwTable, TTable)
  public:
   explicit TwwTable(TComponent* owner = nullptr);
@@ -237,6 +242,9 @@ class TwwTable : public TwwLibrarySettings<TTable>, public IwwLookupTable {
   // many values or no index fields show a warning and fail; a current record
   // that already holds the values (compared as lower-case text) is kept.
   bool VerifiedFindKey(const std::vector<std::string>& values) override;
+  // The key-search warnings: false after "Table <table>: FindKey has too many
+  // lookup values for index <index>" or "... Table index not found".
+  bool CheckKeyCount(std::size_t count);
   using TTable::FindKey;
   bool FindKey(const std::vector<std::string>& values) override;
   int IndexFieldCount() override { return TTable::IndexFieldCount(); }
@@ -275,10 +283,43 @@ class TwwTable : public TwwLibrarySettings<TTable>, public IwwLookupTable {
   // With Query lines on a closed table: the fields of the text's answer.
   void PrepareFieldDefs() override;
 
+  // ---- keys, indexes and ranges for the search controls and the filter
+  // dialog (wwtablesearch.cpp)
+  // The index over exactly these fields (";"-separated, first pass) or whose
+  // key begins with them (second pass), whose case sensitivity is the one
+  // asked for; "?" when none.
+  std::string FindIndexForFields(const std::string& fields, bool caseSensitive);
+  // The first field of the active index; empty on a closed or unindexed table.
+  std::string GetIndexFieldList();
+  // True when the fields (";"-separated) lead the active index in order.
+  bool FieldsMapToIndex(const std::string& fields);
+  // True when the index name is not the current one (compared in lower case).
+  bool IsDifferentIndex(const std::string& indexName);
+  // Switches to the named index (compared in lower case), keeping the record.
+  void SetIndexKeepPosition(const std::string& indexName);
+  // Records from the key values on: the range start set, the end cleared.
+  void SetRangeStartKey(const std::vector<Variant>& keys);
+  // Drops the range, staying on the current record.
+  void CancelRangeKeepState();
+  // Raised while the library's incremental search or locate runs on the table.
+  int SearchNesting() const { return searchNesting_; }
+  void EnterSearch() { ++searchNesting_; }
+  void LeaveSearch() { --searchNesting_; }
+  // The picture a Paradox table's own validity checks give the field; empty
+  // for any other table or field. Read once per open.
+  std::string TablePicture(const std::string& fieldName) override;
+  // Merges the table's own pictures into PictureMasks: a picture replaces the
+  // mask of the field's entry (its flags kept) or makes a new entry with
+  // auto-fill and use-mask on. Nothing on a closed or non-Paradox table.
+  void ImportTablePictures();
+
  protected:
   void PrepareOpenedCursor() override;
   void CloseCursorHandle() override;
   TBaseTable* OpenCursorHandle() override;
+  // The engine's validity-check list of the table under the Paradox driver;
+  // nil when the engine keeps none.
+  virtual TBaseTable* OpenValidityChecks();
 
  private:
   // The expression and then the callback, so the callback runs after it.
@@ -286,12 +327,20 @@ class TwwTable : public TwwLibrarySettings<TTable>, public IwwLookupTable {
   std::unique_ptr<TStringList> wwFilter_ = std::make_unique<TStringList>();
   std::unique_ptr<TStringList> query_ = std::make_unique<TStringList>();
   TwwFilterHandle exprHandle_ = nullptr;
+  int searchNesting_ = 0;
+  // Field number -> picture of the table's validity checks; read on first use.
+  std::map<int, std::string> tablePictures_;
+  bool tablePicturesRead_ = false;
 };
 
 class TwwQuery : public TwwLibrarySettings<TQuery> {
   DECLARE_CLASS(TwwQuery, TQuery)
  public:
   explicit TwwQuery(TComponent* owner = nullptr) : TwwLibrarySettings(owner) {}
+
+ protected:
+  // A query names no answer table: the answer set-up is asked and does nothing.
+  void OpenCursorAndFields(bool infoOnly) override;
 };
 
 class TwwStoredProc : public TwwLibrarySettings<TStoredProc> {

@@ -904,7 +904,9 @@ void TAccessTable::SeekKey(std::uint16_t condition, bool keyItself, std::uint8_t
   for (Variant& slot : slots) slot = DaoMissingArg();
   EditPending = false;
   inexactPosition_ = false;
-  bool partial = currentIndex_.KeyFieldCount > fieldCount && fieldCount != 0 && condition == 0;
+  // A key of fewer fields than the index, or whose last field is cut, is a
+  // prefix: the seek goes to the first key at or after it and checks it.
+  bool partial = fieldCount != 0 && condition == 0 && (currentIndex_.KeyFieldCount > fieldCount || keyLength > 0);
   std::uint16_t daoCondition = condition;
   if (partial) daoCondition = keysearch::GreaterOrEqual;
   if (condition == keysearch::LessOrEqual) daoCondition = keysearch::Greater;
@@ -1011,9 +1013,13 @@ void TAccessTable::SeekKey(std::uint16_t condition, bool keyItself, std::uint8_t
   CursorState = curstate::OnRecord;
 }
 
+// The caller counts the whole key fields and gives the length of the next
+// one's start (a partial key); the seek counts that field among its fields
+// and cuts its last one to the length.
 void TAccessTable::FetchRecordByKey(bool directKey, std::uint16_t fieldCount, std::uint16_t keyLength,
                                     const std::uint8_t* key, std::uint8_t* buffer) {
-  SeekKey(0, directKey, buffer, key, keyLength, fieldCount);
+  const auto seekFields = static_cast<std::uint16_t>(keyLength > 0 ? fieldCount + 1 : fieldCount);
+  SeekKey(0, directKey, buffer, key, keyLength, seekFields);
 }
 
 void TAccessTable::GetIndexDescriptor(std::uint16_t number, TIndexDesc& desc) {

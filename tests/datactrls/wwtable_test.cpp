@@ -347,6 +347,17 @@ TEST_F(LibraryOwnDataSets, AnUntranslatableExampleRaisesTheEnginesCause) {
   EXPECT_FALSE(q->Active());
 }
 
+TEST_F(LibraryOwnDataSets, AnExampleWritesTheAnswerTableItNames) {
+  TwwQBE* q = Qbe({"| Check | <30 |"});
+  q->AnswerTable = "Young";
+  q->Open();
+  EXPECT_EQ(std::vector<std::string>{"Bert"}, Column(q));
+  auto* young = Make<TTable>();
+  young->SetTableName("Young");
+  young->Open();
+  EXPECT_EQ(std::vector<std::string>{"Bert"}, Column(young));
+}
+
 TEST(wwComposeQbeLine, NamesAfterTildeBecomeOneBlankAndTheRestStaysWhole) {
   const std::string longTail(300, 'x');
   const std::pair<std::string, std::string> cases[] = {

@@ -769,6 +769,37 @@ TEST_F(AccessCursorTest, FailedSeekReadsAsNoMatch) {
   EXPECT_EQ(dberr::RecNotFound, Engine().FetchRecordByKey(c, false, 2, 0, rec.data(), rec.data()));
 }
 
+// A partial key counts its whole fields and gives the length of the next
+// field's start: that field takes part in the seek, cut to the length, and
+// the record found must begin with it.
+TEST_F(AccessCursorTest, APartialKeySeeksTheStartOfTheFieldAfterTheWholeOnes) {
+  struct TCase {
+    const char* index;
+    std::uint16_t wholeFields;
+    const char* name;
+    DBIResult code;
+    const char* found;
+  } cases[] = {
+      {"ByName", 0, "Ca", 0, "Carl"},
+      {"ByName", 0, "Cx", dberr::RecNotFound, ""},
+      {"ByAgeName", 1, "Carl", 0, "Carl"},
+      {"ByAgeName", 1, "Bert", dberr::RecNotFound, ""},  // Bert is 25, not 30
+  };
+  for (const TCase& k : cases) {
+    auto* c = static_cast<TAccessTable*>(OpenTable(db_, "People", k.index));
+    auto rec = Record(c);
+    std::int16_t age = 30;
+    std::string name = k.name;
+    Engine().InitRecord(c, rec.data());
+    Engine().PutField(c, fAge, rec.data(), &age);
+    Engine().PutField(c, fName, rec.data(), name.data());
+    const auto length = static_cast<std::uint16_t>(name.size());
+    EXPECT_EQ(k.code, Engine().FetchRecordByKey(c, false, k.wholeFields, length, rec.data(), rec.data())) << k.name;
+    if (k.code == 0) EXPECT_EQ(k.found, GetText(c, rec.data(), fName));
+    Engine().CloseCursor(c);
+  }
+}
+
 TEST_F(AccessCursorTest, ChangedMemoWithoutItsBlobKeepsTheStoredText) {
   {
     dao::TDatabaseCore db(path_, false, false, "");
