@@ -24,6 +24,9 @@ constexpr DBIResult kRecDeleted = 0x2204;
 constexpr DBIResult kBlobNotOpened = 0x2A03;
 constexpr std::uint32_t kBlobBlock = 4096;
 constexpr std::size_t kBookmarkKeyBytes = kAccessBookmarkSize - 4;  // after the word
+// The last code point there is (U+10FFFF): text followed by it sorts after
+// every text that begins with that text.
+constexpr const char* kGreatestCharacter = "\xF4\x8F\xBF\xBF";
 
 template <class T>
 T Load(const void* p) {
@@ -956,7 +959,12 @@ void TAccessTable::SeekKey(std::uint16_t condition, bool keyItself, std::uint8_t
       case daotype::Date: slots[i] = DaoVarDate(MSecsToDate(Load<double>(v))); break;
       case daotype::Text: {
         std::string text = SlotText(reinterpret_cast<const char*>(v), width);
-        if (i == count - 1 && keyLength > 0) text = dbengine_detail::CutChars(text, keyLength);
+        if (i == count - 1 && keyLength > 0) {
+          text = dbengine_detail::CutChars(text, keyLength);
+          // On a descending field the keys that begin with the text come
+          // before it: seek from past the greatest of them instead.
+          if (partial && currentIndex_.DescendingFields[i] != 0) text += kGreatestCharacter;
+        }
         slots[i] = DaoVarStr(text);
         break;
       }

@@ -96,6 +96,7 @@ TEST_F(LibraryTableSearch, IncrementalSearchFollowsTheTablesSettings) {
       {"PrimaryKey", true, true, "12a", 0, false, "Anna", 4},
       {"ByAgeUp", false, true, "Ca", 1, true, "Carl", 4},  // Age 30 kept from Anna
       {"ByAgeUp", false, true, "Bert", 1, false, "Anna", 4},  // Bert is 25
+      {"ByAgeName", false, true, "Ca", 1, true, "Carl", 4},  // names descending
       {"ByAgeUp", false, false, "B", 1, false, "Carl", 4},  // the nearest key after 30, B
       {"ByAgeName", false, true, "30", 0, true, "Carl", 4},  // the descending names: Carl first
       {"ByName", true, true, "B", 0, true, "Bert", 1},

@@ -782,7 +782,9 @@ TEST_F(AccessCursorTest, APartialKeySeeksTheStartOfTheFieldAfterTheWholeOnes) {
   } cases[] = {
       {"ByName", 0, "Ca", 0, "Carl"},
       {"ByName", 0, "Cx", dberr::RecNotFound, ""},
-      {"ByAgeName", 1, "Carl", 0, "Carl"},
+      {"ByAgeName", 1, "Carl", 0, "Carl"},  // names descending within an age
+      {"ByAgeName", 1, "C", 0, "Carl"},
+      {"ByAgeName", 1, "A", 0, "Anna"},
       {"ByAgeName", 1, "Bert", dberr::RecNotFound, ""},  // Bert is 25, not 30
   };
   for (const TCase& k : cases) {
@@ -795,7 +797,9 @@ TEST_F(AccessCursorTest, APartialKeySeeksTheStartOfTheFieldAfterTheWholeOnes) {
     Engine().PutField(c, fName, rec.data(), name.data());
     const auto length = static_cast<std::uint16_t>(name.size());
     EXPECT_EQ(k.code, Engine().FetchRecordByKey(c, false, k.wholeFields, length, rec.data(), rec.data())) << k.name;
-    if (k.code == 0) EXPECT_EQ(k.found, GetText(c, rec.data(), fName));
+    if (k.code == 0) {
+      EXPECT_EQ(k.found, GetText(c, rec.data(), fName)) << k.name;
+    }
     Engine().CloseCursor(c);
   }
 }
