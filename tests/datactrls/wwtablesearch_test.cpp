@@ -75,10 +75,14 @@ TEST_F(LibraryTableSearch, ARangeStartKeyShowsTheKeysFromItAndCancellingKeepsThe
   t->CancelRangeKeepState();  // nothing to cancel on a closed table
 }
 
+// How the table searches: locate, nearest key, a narrowed range, or an SQL
+// range start kept in step.
+enum TSearchMode { smLocate, smNearest, smNarrow, smSync };
+
 TEST_F(LibraryTableSearch, IncrementalSearchFollowsTheTablesSettings) {
   struct TCase {
     const char* index;
-    bool narrow, locate;
+    TSearchMode mode;
     std::string text;
     int keyIndex;
     bool found;
@@ -86,28 +90,31 @@ TEST_F(LibraryTableSearch, IncrementalSearchFollowsTheTablesSettings) {
     int visible;
   };
   const TCase cases[] = {
-      {"ByName", false, true, "Ca", 0, true, "Carl", 4},  // the index is case-sensitive
-      {"ByName", false, true, "ca", 0, false, "Anna", 4},  // no such key: nothing moves
-      {"ByName", false, false, "c", 0, true, "Carl", 4},   // the nearest key
-      {"ByName", false, false, "Cx", 0, false, "Dora", 4},
-      {"ByName", false, true, "", 0, true, "Anna", 4},  // empty: the first record
-      {"PrimaryKey", false, true, "3", 0, true, "Carl", 4},
-      {"PrimaryKey", false, true, "12a", 0, false, "Anna", 4},  // no number: nothing moves
-      {"PrimaryKey", true, true, "12a", 0, false, "Anna", 4},
-      {"ByAgeUp", false, true, "Ca", 1, true, "Carl", 4},  // Age 30 kept from Anna
-      {"ByAgeUp", false, true, "Bert", 1, false, "Anna", 4},  // Bert is 25
-      {"ByAgeName", false, true, "Ca", 1, true, "Carl", 4},  // names descending
-      {"ByAgeUp", false, false, "B", 1, false, "Carl", 4},  // the nearest key after 30, B
-      {"ByAgeName", false, true, "30", 0, true, "Carl", 4},  // the descending names: Carl first
-      {"ByName", true, true, "B", 0, true, "Bert", 1},
-      {"ByName", true, true, "z", 0, false, "", 0},
-      {"PrimaryKey", true, true, "2", 0, true, "Bert", 3},  // a typed key: from it on
+      {"ByName", smLocate, "Ca", 0, true, "Carl", 4},  // the index is case-sensitive
+      {"ByName", smLocate, "ca", 0, false, "Anna", 4},  // no such key: nothing moves
+      {"ByName", smNearest, "c", 0, true, "Carl", 4},
+      {"ByName", smNearest, "Cx", 0, false, "Dora", 4},
+      {"ByName", smLocate, "", 0, true, "Anna", 4},  // empty: the first record
+      {"PrimaryKey", smLocate, "3", 0, true, "Carl", 4},
+      {"PrimaryKey", smLocate, "12a", 0, false, "Anna", 4},  // no number: nothing moves
+      {"PrimaryKey", smNarrow, "12a", 0, false, "Anna", 4},
+      {"ByAgeUp", smLocate, "Ca", 1, true, "Carl", 4},  // Age 30 kept from Anna
+      {"ByAgeUp", smLocate, "Bert", 1, false, "Anna", 4},  // Bert is 25
+      {"ByAgeName", smLocate, "Ca", 1, true, "Carl", 4},  // names descending
+      {"ByAgeUp", smNearest, "B", 1, false, "Carl", 4},  // the nearest key after (30, B)
+      {"ByAgeName", smLocate, "30", 0, true, "Carl", 4},  // the descending names: Carl first
+      {"ByName", smNarrow, "B", 0, true, "Bert", 1},
+      {"ByName", smNarrow, "z", 0, false, "", 0},
+      {"PrimaryKey", smNarrow, "2", 0, true, "Bert", 3},  // a typed key: from it on
+      {"ByName", smSync, "B", 0, true, "Bert", 3},
+      {"ByAgeUp", smSync, "B", 1, false, "Carl", 2},  // from (30, B) on
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(std::string(c.index) + " '" + c.text + "' " + std::to_string(c.keyIndex));
     TwwTable* t = Table(c.index);
-    t->NarrowSearch = c.narrow;
-    wwGlobalIntl()->UseLocateMethodForSearch = c.locate;
+    t->NarrowSearch = c.mode == smNarrow;
+    t->SyncSQLByRange = c.mode == smSync;
+    wwGlobalIntl()->UseLocateMethodForSearch = c.mode != smNearest;
     ASSERT_TRUE(t->Locate("Name", Variant("Anna"), {}));
     int nesting = -1;
     t->AfterScroll = [&](TDataSet*) { nesting = t->SearchNesting(); };
@@ -119,7 +126,7 @@ TEST_F(LibraryTableSearch, IncrementalSearchFollowsTheTablesSettings) {
     EXPECT_EQ(0, t->SearchNesting());
     t->AfterScroll = nullptr;
     EXPECT_EQ(c.visible, Count(t));
-    if (c.narrow) {
+    if (c.mode == smNarrow || c.mode == smSync) {
       wwIncrementalSearch(t, "", c.keyIndex);
       EXPECT_EQ(4, Count(t)) << "an empty text drops the range";
     }
