@@ -1,0 +1,334 @@
+// Editing in the grid with real keys: picture masks while typing and when a
+// column is left, edits named in ControlType placed over the current cell,
+// rich-text and bitmap cells, and a masked edit over a real database file.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+
+#include "datactrls/edits/wwdbedit.h"
+#include "datactrls/wwdbgrid.h"
+#include "datactrls/wwdbigrdedit.h"
+#include "datactrls/wwtadatasets.h"
+#include "dbengine/accbinding_fixture.h"
+#include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/core/streams.h"
+#include "platform/classlib/db/fields.h"
+#include "platform/classlib/dialogs/dialogs.h"
+#include "platform/classlib/graphics/images.h"
+#include "platform/classlib/stdctrls/stdctrls.h"
+#include "platform/win32/msgbox.h"
+#include "gridtestdata.h"
+#include "settingsdataset.h"
+
+using namespace testing_support;
+
+namespace {
+
+struct Beeps {
+  int count = 0;
+  TBeepSink previous = SetBeepSink([this](UINT) { ++count; });
+  ~Beeps() { SetBeepSink(previous); }
+};
+
+void Key(TWinControl* fallback, Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+  QWidget* target = QApplication::focusWidget();
+  QTest::keyClick(target ? target : ClientOf(fallback), k, mods);
+  Pump(1);
+}
+
+void Type(TWinControl* fallback, const char* text) {
+  QWidget* target = QApplication::focusWidget();
+  QTest::keyClicks(target ? target : ClientOf(fallback), text);
+  Pump(1);
+}
+
+// Exposes the cell text the grid paints.
+class TestGrid : public TwwDBGrid {
+ public:
+  using TwwDBGrid::CellText;
+  using TwwDBGrid::TwwDBGrid;
+};
+
+// ID, Code (string 10), Notes (memo), two records; the grid on the Code column.
+class GridEditing : public testing::Test {
+ protected:
+  void SetUp() override {
+    form = ShownForm(420, 220);
+    form->SetName("MainForm");
+    data.FieldDefs().Add("ID", ftInteger);
+    data.FieldDefs().Add("Code", ftString, 10);
+    data.FieldDefs().Add("Notes", ftMemo);
+    data.Open();
+    data.AppendRecord({Variant(1), Variant("A1"), Variant("{\\rtf1 Hello \\b bold\\b0}")});
+    data.AppendRecord({Variant(2), Variant("B2"), Variant("plain")});
+    data.First();
+    source.SetDataSet(&data);
+  }
+  void Place() {
+    grid = new TestGrid(form.get());
+    grid->SetBounds(0, 0, 400, 180);
+    grid->SetParent(form.get());
+    grid->SetDataSource(&source);
+    grid->SelectDataColumn(1);
+    grid->SetFocus();
+    Pump();
+  }
+  void Mask(const std::string& mask, bool autoFill = true, bool use = true) {
+    data.PictureMasks()->Add("Code\t" + mask + "\t" + (autoFill ? "T" : "F") + "\t" + (use ? "T" : "F"));
+  }
+  std::string EditorText() const { return grid->InplaceEditor() ? grid->InplaceEditor()->Text() : "<none>"; }
+  std::string Code() { return data.FieldByName("Code")->AsString(); }
+
+  std::unique_ptr<TForm> form;
+  TSettingsDataSet data;
+  TDataSource source;
+  TestGrid* grid = nullptr;
+};
+
+TEST_F(GridEditing, TypingFollowsThePictureMask) {
+  struct Case {
+    const char* mask;
+    bool autoFill, use;
+    const char* typed;
+    const char* wantText;
+    int wantBeeps;
+    bool wantPasses;  // the last OnCheckValue
+  } cases[] = {
+      {"###", true, true, "12a", "12", 1, false},   // a letter at the end can never fit
+      {"###", true, true, "123", "123", 0, true},
+      {"&&", true, true, "ab", "AB", 0, true},      // upper-cased as typed
+      {"#-#", true, true, "12", "1-2", 0, true},    // the literal filled in
+      {"###", true, false, "ab", "ab", 0, true},    // the entry's use flag is off
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.mask) + " " + c.typed);
+    data.PictureMasks()->Clear();
+    Mask(c.mask, c.autoFill, c.use);
+    data.Cancel();
+    Place();
+    std::vector<bool> checks;
+    grid->OnCheckValue = [&](TObject*, bool passes) { checks.push_back(passes); };
+    Key(grid, Qt::Key_F2);
+    Key(grid, Qt::Key_Delete);
+    Beeps beeps;
+    Type(grid, c.typed);
+    EXPECT_EQ(EditorText(), c.wantText);
+    EXPECT_EQ(beeps.count, c.wantBeeps);
+    ASSERT_FALSE(checks.empty());
+    EXPECT_EQ(checks.back(), c.wantPasses);
+    delete grid;
+  }
+}
+
+TEST_F(GridEditing, LeavingAColumnWithTextThatFailsTheMaskIsRefused) {
+  Mask("###");
+  Place();
+  Key(grid, Qt::Key_F2);
+  Type(grid, "12");
+  Beeps beeps;
+  TDialogResponderScope answers([](TDialogRequest&) { return mrOk; });
+  Key(grid, Qt::Key_Tab);
+  EXPECT_EQ(grid->DataColumn(grid->Col()), 1);
+  EXPECT_EQ(beeps.count, 1);
+  EXPECT_EQ(answers.Texts(), (std::vector<std::string>{"Invalid input value.  Use escape key to abandon changes."}));
+
+  // With the dataset's handler the handler is told instead, and nothing is shown.
+  std::vector<std::string> told;
+  data.OnInvalidValue = [&](TObject*, TField* f) { told.push_back(f->FieldName()); };
+  Key(grid, Qt::Key_Tab);
+  EXPECT_EQ(grid->DataColumn(grid->Col()), 1);
+  EXPECT_EQ(told, (std::vector<std::string>{"Code"}));
+  EXPECT_EQ(answers.Count(), 1);
+
+  // Escape gives back the field's text; then the column may be left.
+  Key(grid, Qt::Key_Escape);
+  EXPECT_EQ(Code(), "A1");
+  Key(grid, Qt::Key_Tab);
+  EXPECT_EQ(grid->DataColumn(grid->Col()), 2);
+  EXPECT_EQ(told.size(), 1u);
+}
+
+TEST_F(GridEditing, TypedTextThatPassesIsWrittenWhenTheRowIsLeft) {
+  Mask("&#");
+  Place();
+  Key(grid, Qt::Key_F2);
+  Type(grid, "z9");
+  EXPECT_EQ(EditorText(), "Z9");
+  Key(grid, Qt::Key_Down);
+  data.First();
+  EXPECT_EQ(Code(), "Z9");
+}
+
+// ---- Embedded controls -----------------------------------------------------------------
+
+class EmbeddedControls : public GridEditing {
+ protected:
+  void SetUp() override {
+    GridEditing::SetUp();
+    edit = new TwwDBEdit(form.get());
+    edit->SetName("CodeEdit");
+    edit->SetParent(form.get());
+    edit->SetBounds(0, 190, 100, 24);
+    button = new TButton(form.get());
+    button->SetName("NotAnEdit");
+    dataForm = std::make_unique<TForm>(nullptr);
+    dataForm->SetName("DataForm");
+    other = new TEdit(dataForm.get());
+    other->SetName("OtherEdit");
+    dataForm->InsertComponent(&data);
+  }
+  void TearDown() override { dataForm->RemoveComponent(&data); }
+  TwwDBEdit* edit = nullptr;
+  TButton* button = nullptr;
+  std::unique_ptr<TForm> dataForm;
+  TEdit* other = nullptr;
+};
+
+TEST_F(EmbeddedControls, ControlsAreFoundByNameOnTheirForms) {
+  Place();
+  struct Case {
+    const char* name;
+    TCustomEdit* want;
+  } cases[] = {
+      {"CodeEdit", edit},
+      {"codeedit", edit},
+      {"DataForm.OtherEdit", other},  // on the form that owns the dataset
+      {"MainForm.CodeEdit", nullptr},
+      {"Nope", nullptr},
+      {"NotAnEdit", nullptr},  // found, but not an edit
+      {"", nullptr},
+  };
+  for (const Case& c : cases) EXPECT_EQ(grid->FindEditControl(c.name), c.want) << c.name;
+}
+
+TEST_F(EmbeddedControls, TheNamedEditSitsOverTheCurrentCellAndTakesTyping) {
+  data.ControlType()->Add("Code;CustomEdit;CodeEdit");
+  Place();
+  grid->SelectDataColumn(0);
+  Pump();
+  EXPECT_FALSE(edit->Visible());  // hidden while its cell is not current
+
+  grid->SelectDataColumn(1);
+  Pump();
+  ASSERT_TRUE(edit->Visible());
+  EXPECT_EQ(edit->Parent(), grid);
+  EXPECT_EQ(edit->BoundsRect(), grid->CellRect(grid->Col(), grid->Row()));
+  EXPECT_EQ(edit->DataField(), "Code");
+  EXPECT_EQ(edit->DataSource(), &source);
+  EXPECT_EQ(edit->BorderStyle(), bsNone);
+  EXPECT_FALSE(grid->EditorMode());
+
+  Key(grid, Qt::Key_Q);  // goes to the control, over its text
+  EXPECT_TRUE(edit->Focused());
+  EXPECT_EQ(edit->Text(), "q");
+  grid->UpdateRecordData();
+  EXPECT_EQ(Code(), "q");
+
+  // Leaving the column hides it.
+  grid->SetFocus();
+  Pump();
+  Key(grid, Qt::Key_Right);
+  EXPECT_FALSE(edit->Visible());
+}
+
+TEST_F(EmbeddedControls, AMissingControlLeavesAPlainColumn) {
+  data.ControlType()->Add("Code;CustomEdit;Nope");
+  Place();
+  Key(grid, Qt::Key_F2);
+  EXPECT_TRUE(grid->EditorMode());
+  EXPECT_EQ(grid->EmbeddedControl(), nullptr);
+}
+
+TEST_F(EmbeddedControls, SetControlTypeWritesTheEntryByKind) {
+  Place();
+  struct Case {
+    int kind;
+    const char* want;
+  } cases[] = {
+      {2, "Code;CheckBox;"}, {3, "Code;CustomEdit;CodeEdit"}, {4, "Code;Bitmap;"},
+      {7, "Code;RichEdit;CodeEdit"}, {0, ""},
+  };
+  for (const Case& c : cases) {
+    grid->SetControlType("Code", c.kind, "CodeEdit");
+    EXPECT_EQ(data.ControlType()->Text(), std::string(c.want) + (*c.want ? "\r\n" : "")) << c.kind;
+  }
+  EXPECT_EQ(edit->Parent(), grid);
+  EXPECT_FALSE(edit->Visible());
+}
+
+TEST_F(GridEditing, RichTextCellsShowTheirPlainText) {
+  auto* rich = new TEdit(form.get());
+  rich->SetName("NotesRich");
+  data.ControlType()->Add("Notes;RichEdit;NotesRich");
+  Place();
+  EXPECT_EQ(grid->CellText(data.FieldByName("Notes")), "Hello bold");
+  data.Next();
+  EXPECT_EQ(grid->CellText(data.FieldByName("Notes")), "plain");
+  EXPECT_EQ(grid->CellText(data.FieldByName("Code")), "B2");
+}
+
+TEST_F(GridEditing, BitmapCellsDrawTheStoredPicture) {
+  TBitmap red;
+  red.SetSize(6, 6);
+  red.Canvas()->Brush()->SetColor(clRed);
+  red.Canvas()->FillRect({0, 0, 6, 6});
+  TStringStream bytes("");
+  red.SaveToStream(&bytes);
+  const std::string bmp = bytes.DataString();
+  // The graphic field's header: 1, 256 and the size of the rest.
+  const uint32_t size = uint32_t(bmp.size());
+  std::string headed("\x01\x00\x00\x01", 4);
+  headed.append(reinterpret_cast<const char*>(&size), 4);
+  data.Edit();
+  data.FieldByName("Notes")->SetAsString(headed + bmp);
+  data.Post();
+  data.Next();
+  data.Edit();
+  data.FieldByName("Notes")->SetAsString("no picture");
+  data.Post();
+  data.First();
+  data.ControlType()->Add("Notes;Bitmap;Stretch To Fit;Source Copy");
+  Place();
+  const QImage image = ClientOf(grid)->grab().toImage();
+  const auto centre = [&](int row) {
+    const TRect r = grid->CellRect(3, row);
+    return image.pixel((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
+  };
+  EXPECT_EQ(qRgb(255, 0, 0), centre(1));
+  EXPECT_EQ(qRgb(255, 255, 255), centre(2));  // background only
+}
+
+// ---- A masked edit over a real database file ---------------------------------------------
+
+class MaskedGridOverEngineTable : public accesstest::BindingFixture {};
+
+TEST_F(MaskedGridOverEngineTable, AnAgeTypedUnderItsMaskReachesTheFile) {
+  auto form = ShownForm(500, 250);
+  auto table = Make<TwwtaTable>();
+  table->SetTableName("People");
+  table->PictureMasks()->Add("Age\t##\tT\tT");
+  table->Open();
+  TDataSource source;
+  source.SetDataSet(table.get());
+  TwwDBGrid* grid = PlaceFocusedGrid(form.get(), &source, {0, 0, 480, 230});
+  ASSERT_EQ(grid->GetField(2)->FieldName(), "Age");
+  Key(grid, Qt::Key_Down);
+  grid->SelectDataColumn(2);
+  Key(grid, Qt::Key_F2);
+  ASSERT_TRUE(grid->EditorMode());
+  Key(grid, Qt::Key_Delete);
+  Type(grid, "4x");  // an age takes no letter
+  EXPECT_EQ(grid->InplaceEditor()->Text(), "4");
+  TDialogResponderScope answers([](TDialogRequest&) { return mrOk; });
+  Key(grid, Qt::Key_Tab);  // "4" is not a whole age yet
+  EXPECT_EQ(answers.Count(), 1);
+  Type(grid, "42");  // over the selected text the refusal left
+  Key(grid, Qt::Key_Down);
+  EXPECT_EQ(table->State(), dsBrowse);
+  table->Close();
+  auto check = MakeTable();
+  check->Open();
+  EXPECT_EQ(accesstest::ColumnOf(check.get(), "Age"), (std::vector<std::string>{"30", "42", "30"}));
+}
+
+}  // namespace
