@@ -336,8 +336,7 @@ void TwwDBGrid::KeyDown(WORD& Key, TShiftState Shift) {
 }
 
 void TwwDBGrid::DblClick() {
-  if (TCustomEdit* rich = RichEditOf(GetSelectedField()); rich && DataLink()->Active()) {
-    rich->Perform(WM_KEYDOWN, VK_F2);
+  if (OpenRichEdit()) {
     TwwCustomDBGrid::DblClick();
     return;
   }

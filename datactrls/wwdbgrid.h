@@ -146,6 +146,8 @@ class TwwDBGrid : public TwwCustomDBGrid {
   TComponent* SearchForm() const;
   void MakeReady(TCustomEdit* control, const std::string& fieldName, bool hide);
   TCustomEdit* RichEditOf(TField* field) const;
+  // A rich-text column hands F2 to its rich edit; false for other columns.
+  bool OpenRichEdit();
   bool IsEditable() const;
   void HandCharTo(TCustomEdit* control, char32_t ch);
   TCustomEdit* embedded_ = nullptr;  // not owned: its form owns it

@@ -299,24 +299,28 @@ bool TwwDBGrid::ControlKeyDown(WORD& Key, TShiftState Shift, bool afterGrid) {
     wwSimulateKey(control, VK_DOWN, VK_MENU);
     return true;
   }
-  TCustomEdit* rich = RichEditOf(GetSelectedField());
+  const bool rich = RichEditOf(GetSelectedField()) != nullptr;
   if (Key != VK_F2 || Shift.Contains(ssCtrl) || (!shown && !rich)) return false;
   // The grid's own F2 would open an editor these cells never show.
   TCustomControl::KeyDown(Key, Shift);
   if (Key == 0) return true;
-  if (rich) {
-    rich->Perform(WM_KEYDOWN, VK_F2);
-    InvalidateCell(Col(), Row());
-  } else {
-    control->SetFocus();
-  }
+  if (OpenRichEdit()) InvalidateCell(Col(), Row());
+  else control->SetFocus();
   return true;
+}
+
+bool TwwDBGrid::OpenRichEdit() {
+  TCustomEdit* rich = DataLink()->Active() ? RichEditOf(GetSelectedField()) : nullptr;
+  // As a key typed there: the rich edit's own key handling opens its editor.
+  if (rich) rich->Perform(CN_KEYDOWN, VK_F2);
+  return rich != nullptr;
 }
 
 // ---- Rich-text cells ---------------------------------------------------------------------
 
 std::string TwwDBGrid::CellText(TField* field) {
-  if (!IsRichEditType(wwGetControlType(field->DataSet(), field->FieldName()).TypeName))
+  // Rich text lives in memo fields; other cells need no look at the entries.
+  if (!field->IsBlob() || !IsRichEditType(wwGetControlType(field->DataSet(), field->FieldName()).TypeName))
     return TwwCustomDBGrid::CellText(field);
   // One hidden rich edit reads every cell; loading replaces what it held.
   if (!richReader_) {

@@ -144,7 +144,8 @@ void TwwInplaceEdit::KeyPress(char32_t& Key) {
     IsValidPictureText(AfterBackspace(Text(), start, end));
     return;
   }
-  if (Key < 32) return;
+  // DEL arrives as a character with the Delete key; the key-up checks it.
+  if (Key < 32 || Key == 0x7F) return;
   bool passes = true;
   if (PictureTyped(Key, passes)) Key = 0;
   if (wwGrid_->OnCheckValue) wwGrid_->OnCheckValue(wwGrid_, passes);
@@ -221,7 +222,8 @@ int TwwCustomDBGrid::GetEditLimit() {
 
 bool TwwCustomDBGrid::CanEditAcceptKey(char32_t Key) {
   TField* field = GetSelectedField();
-  return field && field->IsValidChar(Key);
+  // Control characters (Backspace) edit the text; they are no part of the value.
+  return field && (Key < 32 || field->IsValidChar(Key));
 }
 
 void TwwCustomDBGrid::UpdateRecordData() { dataLink_->UpdateRecord(); }

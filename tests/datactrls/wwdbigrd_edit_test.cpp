@@ -159,6 +159,61 @@ TEST_F(GridEditing, TypedTextThatPassesIsWrittenWhenTheRowIsLeft) {
   EXPECT_EQ(Code(), "Z9");
 }
 
+TEST_F(GridEditing, DeletingTextTellsOnCheckValueAgain) {
+  Mask("###");
+  Place();
+  std::vector<bool> checks;
+  grid->OnCheckValue = [&](TObject*, bool passes) { checks.push_back(passes); };
+  Key(grid, Qt::Key_F2);
+  Key(grid, Qt::Key_Delete);
+  Type(grid, "123");
+  checks.clear();
+  Key(grid, Qt::Key_Backspace);  // tested as it will be: "12"
+  Key(grid, Qt::Key_Left);
+  Key(grid, Qt::Key_Delete);     // tested as released: "1"
+  EXPECT_EQ(EditorText(), "1");
+  EXPECT_EQ(checks, (std::vector<bool>{false, false}));
+}
+
+TEST_F(GridEditing, EscapeWithAnAlwaysShownEditorTestsTheRestoredText) {
+  Mask("&#");
+  Place();
+  grid->SetOptions(grid->Options() + TwwDBGridOptions{dgAlwaysShowEditor});
+  grid->SetFocus();
+  Key(grid, Qt::Key_F2);
+  std::vector<bool> checks;
+  grid->OnCheckValue = [&](TObject*, bool passes) { checks.push_back(passes); };
+  Type(grid, "Q");
+  Key(grid, Qt::Key_Escape);
+  EXPECT_EQ(EditorText(), "A1");
+  EXPECT_EQ(checks, (std::vector<bool>{false, true}));
+}
+
+TEST_F(GridEditing, EnterAsTabAndCtrlDeleteInTheEditorAreTheGrids) {
+  Place();
+  grid->SetKeyOptions({dgEnterToTab, dgAllowDelete});
+  Key(grid, Qt::Key_F2);
+  ASSERT_TRUE(grid->EditorMode());
+  Key(grid, Qt::Key_Return);
+  EXPECT_EQ(grid->DataColumn(grid->Col()), 2);
+  grid->SelectDataColumn(1);
+  Key(grid, Qt::Key_F2);
+  TDialogResponderScope answers([](TDialogRequest&) { return mrOk; });
+  Key(grid, Qt::Key_Delete, Qt::ControlModifier);
+  EXPECT_EQ(answers.Texts(), (std::vector<std::string>{"Delete record?"}));
+  EXPECT_EQ(data.RecordCount(), 1);
+}
+
+TEST_F(GridEditing, TheEditorWrapsWordsAsTheGridSays) {
+  Place();
+  Key(grid, Qt::Key_F2);
+  TwwInplaceEdit* editor = grid->WwInplaceEditor();
+  ASSERT_NE(editor, nullptr);
+  EXPECT_TRUE(editor->WordWrap());
+  grid->SetOptions(grid->Options() - TwwDBGridOptions{dgWordWrap});
+  EXPECT_FALSE(editor->WordWrap());
+}
+
 // ---- Embedded controls -----------------------------------------------------------------
 
 class EmbeddedControls : public GridEditing {
@@ -229,6 +284,41 @@ TEST_F(EmbeddedControls, TheNamedEditSitsOverTheCurrentCellAndTakesTyping) {
   Pump();
   Key(grid, Qt::Key_Right);
   EXPECT_FALSE(edit->Visible());
+}
+
+TEST_F(EmbeddedControls, AltDownAndF2GoToThePlacedControl) {
+  data.ControlType()->Add("Code;CustomEdit;CodeEdit");
+  std::vector<std::string> keys;
+  edit->OnKeyDown = [&](TObject*, WORD& k, TShiftState s) {
+    keys.push_back(std::to_string(k) + (s.Contains(ssAlt) ? "+alt" : ""));
+  };
+  Place();
+  ASSERT_TRUE(edit->Visible());
+  Key(grid, Qt::Key_Down, Qt::AltModifier);
+  EXPECT_TRUE(edit->Focused());
+  EXPECT_EQ(keys, (std::vector<std::string>{std::to_string(VK_DOWN) + "+alt"}));
+  grid->SetFocus();
+  Pump();
+  Key(grid, Qt::Key_F2);
+  EXPECT_TRUE(edit->Focused());
+  EXPECT_FALSE(grid->EditorMode());
+}
+
+TEST_F(EmbeddedControls, F2AndDoubleClicksOnRichTextGoToItsRichEdit) {
+  data.ControlType()->Add("Notes;RichEdit;OtherRich");
+  auto* rich = new TEdit(form.get());
+  rich->SetName("OtherRich");
+  int f2 = 0;
+  rich->OnKeyDown = [&](TObject*, WORD& k, TShiftState) { f2 += k == VK_F2; };
+  Place();
+  grid->SelectDataColumn(2);
+  TDialogResponderScope answers([](TDialogRequest&) { return mrCancel; });
+  Key(grid, Qt::Key_F2);
+  const TRect r = grid->CellRect(grid->Col(), grid->Row());
+  QTest::mouseDClick(ClientOf(grid), Qt::LeftButton, Qt::NoModifier, QPoint(r.Left + 3, r.Top + 3));
+  Pump(1);
+  EXPECT_EQ(f2, 2);
+  EXPECT_EQ(answers.Count(), 0);  // no memo dialog instead
 }
 
 TEST_F(EmbeddedControls, AMissingControlLeavesAPlainColumn) {
