@@ -541,6 +541,8 @@ void TwwCustomDBGrid::DataLinkActiveChanged(bool active) {
 
 void TwwCustomDBGrid::RefreshData() {
   if (!HandleAllocated()) return;
+  // A written or reread record leaves the placed control, unless it asked to stay.
+  if (!keepControl_ && DataSource()->State() == dsBrowse) HideControlEditor();
   UpdateRowCount();
   UpdateScrollBar();
   UpdateActive();

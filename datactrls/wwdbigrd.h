@@ -197,6 +197,9 @@ class TwwCustomDBGrid : public TCustomGrid {
   TwwInplaceEdit* WwInplaceEditor() const;
   // Writes the pending edit into the record (an owner does before it posts).
   virtual void UpdateRecordData();
+  // An embedded control that must stay shown while its dataset is reread
+  // (a lookup combo filling itself) says so here.
+  void SetKeepControl(bool value) { keepControl_ = value; }
 
  protected:
   friend class TwwGridDataLink;
@@ -210,6 +213,7 @@ class TwwCustomDBGrid : public TCustomGrid {
   bool CheckEditorMask();
   // Escape with an always-shown editor: the restored text is tested again.
   void RecheckEditorMask();
+  bool keepControl_ = false;
   // The current column changed: the events, and what descendants attach.
   virtual void ColEnter();
   virtual void ColExit();
