@@ -72,8 +72,8 @@ class TwwDBGrid : public TwwCustomDBGrid {
 
   // ---- Embedded controls, rich-text and bitmap cells (wwdbgridctrls.cpp) ----
   // Writes the field's ControlType entry for the application's kind number
-  // (2 check box, 3/5/6 edit, 7 rich text, 4 bitmap, else none) and makes a
-  // named edit ready to sit in the grid.
+  // (2 check box, 3/5/6 edit, 7 rich text, 4 bitmap, else none) with
+  // ControlName as its parameter, and makes a named edit ready for the grid.
   void SetControlType(const std::string& FieldName, int Kind, const std::string& ControlName);
   // The edit a ControlType entry names: "Name" on the search form, "Form.Name"
   // on the form that owns the dataset; nullptr when missing or not an edit.

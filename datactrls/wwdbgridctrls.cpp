@@ -131,8 +131,9 @@ void TwwDBGrid::SetControlType(const std::string& FieldName, int Kind, const std
   const auto* kind = std::find_if(std::begin(kControlKinds), std::end(kControlKinds),
                                   [&](const ControlKind& k) { return k.kind == Kind; });
   const bool known = kind != std::end(kControlKinds);
-  // An unknown kind writes an empty type, which removes the entry.
-  wwSetControlType(ds, FieldName, known ? kind->type : "", known && kind->namesControl ? ControlName : "");
+  // An unknown kind writes an empty type, which removes the entry; the
+  // parameter is the control's name, or the values of the other kinds.
+  wwSetControlType(ds, FieldName, known ? kind->type : "", known ? ControlName : "");
   if (!known || !kind->namesControl) return;
   if (TCustomEdit* control = FindEditControl(ControlName)) {
     MakeReady(control, FieldName, true);

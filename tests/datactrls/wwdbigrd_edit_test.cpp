@@ -11,6 +11,7 @@
 #include "datactrls/wwtadatasets.h"
 #include "dbengine/accbinding_fixture.h"
 #include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/controls/clipboard.h"
 #include "platform/classlib/core/streams.h"
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/dialogs/dialogs.h"
@@ -151,8 +152,7 @@ TEST_F(GridEditing, LeavingAColumnWithTextThatFailsTheMaskIsRefused) {
 TEST_F(GridEditing, TypedTextThatPassesIsWrittenWhenTheRowIsLeft) {
   Mask("&#");
   Place();
-  Key(grid, Qt::Key_F2);
-  Type(grid, "z9");
+  Type(grid, "z9");  // the first character shows the editor
   EXPECT_EQ(EditorText(), "Z9");
   Key(grid, Qt::Key_Down);
   data.First();
@@ -202,6 +202,23 @@ TEST_F(GridEditing, EnterAsTabAndCtrlDeleteInTheEditorAreTheGrids) {
   Key(grid, Qt::Key_Delete, Qt::ControlModifier);
   EXPECT_EQ(answers.Texts(), (std::vector<std::string>{"Delete record?"}));
   EXPECT_EQ(data.RecordCount(), 1);
+}
+
+TEST_F(GridEditing, APasteChangesTheRecordOnlyWhereTypingMay) {
+  Place();
+  Clipboard()->SetAsText("77");
+  grid->SetReadOnly(true);
+  Key(grid, Qt::Key_F2);
+  Key(grid, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(EditorText(), "A1");
+  EXPECT_FALSE(grid->DataLink()->Modified());
+  grid->SetReadOnly(false);
+  Key(grid, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(EditorText(), "77");
+  EXPECT_EQ(data.State(), dsEdit);
+  Key(grid, Qt::Key_Down);
+  data.First();
+  EXPECT_EQ(Code(), "77");
 }
 
 TEST_F(GridEditing, TheEditorWrapsWordsAsTheGridSays) {
@@ -336,13 +353,17 @@ TEST_F(EmbeddedControls, SetControlTypeWritesTheEntryByKind) {
   Place();
   struct Case {
     int kind;
+    const char* parameter;
     const char* want;
   } cases[] = {
-      {2, "Code;CheckBox;"}, {3, "Code;CustomEdit;CodeEdit"}, {4, "Code;Bitmap;"},
-      {7, "Code;RichEdit;CodeEdit"}, {0, ""},
+      {2, "T;F", "Code;CheckBox;T;F"},
+      {3, "CodeEdit", "Code;CustomEdit;CodeEdit"},
+      {4, "Stretch To Fit;Source Copy", "Code;Bitmap;Stretch To Fit;Source Copy"},
+      {7, "CodeEdit", "Code;RichEdit;CodeEdit"},
+      {0, "CodeEdit", ""},  // no kind: no entry
   };
   for (const Case& c : cases) {
-    grid->SetControlType("Code", c.kind, "CodeEdit");
+    grid->SetControlType("Code", c.kind, c.parameter);
     EXPECT_EQ(data.ControlType()->Text(), std::string(c.want) + (*c.want ? "\r\n" : "")) << c.kind;
   }
   EXPECT_EQ(edit->Parent(), grid);
