@@ -144,7 +144,7 @@ class TwwDBGrid : public TwwCustomDBGrid {
 
   // Embedded controls (wwdbgridctrls.cpp).
   TComponent* SearchForm() const;
-  void MakeReady(TCustomEdit* control, const std::string& fieldName, bool hide);
+  void MakeReady(TCustomEdit* control, const std::string& fieldName, bool preparing);
   TCustomEdit* RichEditOf(TField* field) const;
   // A rich-text column hands F2 to its rich edit; false for other columns.
   bool OpenRichEdit();

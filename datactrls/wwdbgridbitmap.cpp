@@ -80,14 +80,24 @@ TRect Fitted(const TRect& r, int w, int h, bool toHeight) {
   return {r.Left, r.Top, r.Left + int(fw), r.Top + int(fh)};
 }
 
+// Scaled first, then copied: the copy is what takes the raster operation.
+void DrawScaled(TCanvas* c, const TRect& dest, TBitmap* picture) {
+  if (dest.Width() <= 0 || dest.Height() <= 0) return;
+  TBitmap scaled;
+  scaled.SetSize(dest.Width(), dest.Height());
+  const TRect all{0, 0, dest.Width(), dest.Height()};
+  scaled.Canvas()->StretchDraw(all, picture);
+  c->CopyRect(dest, scaled.Canvas(), all);
+}
+
 void DrawPicture(TCanvas* c, const TRect& r, TBitmap* picture, const std::string& mode) {
   const int w = picture->Width(), h = picture->Height();
   if (mode == "Stretch To Fit") {
-    c->StretchDraw(r, picture);
+    DrawScaled(c, r, picture);
   } else if (mode == "Fit Height" || mode == "Fit Width") {
     const TRect f = Fitted(r, w, h, mode == "Fit Height");
     // Scaled below three pixels a picture is only noise.
-    if (f.Width() > 2 && f.Height() > 2) c->StretchDraw(f, picture);
+    if (f.Width() > 2 && f.Height() > 2) DrawScaled(c, f, picture);
   } else {
     const int cw = std::min(w, r.Width() - 1), ch = std::min(h, r.Height() - 1);
     if (cw > 0 && ch > 0)

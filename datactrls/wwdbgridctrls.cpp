@@ -100,9 +100,13 @@ bool TwwDBGrid::IsEditable() const { return Options().Contains(dgEditing) && !Re
 
 // ---- Making them ready -------------------------------------------------------------
 
-// Bound to the grid's field and without a frame, so that it looks like the cell.
-void TwwDBGrid::MakeReady(TCustomEdit* control, const std::string& fieldName, bool hide) {
-  if (hide) control->Hide();
+// Bound to the grid's field and without a frame, so that it looks like the
+// cell; while being prepared it is also hidden and takes the grid's font.
+void TwwDBGrid::MakeReady(TCustomEdit* control, const std::string& fieldName, bool preparing) {
+  if (preparing) {
+    control->Hide();
+    control->Font()->Assign(Font());
+  }
   TObject* bound = IsPublishedProp(control, "DataSource") ? GetObjectProp(control, "DataSource") : nullptr;
   if (bound != DataSource()) SetObjectIfPublished(control, "DataSource", DataSource());
   if (IsPublishedProp(control, "DataField") && !wwSameText(GetStrProp(control, "DataField"), fieldName))
@@ -122,7 +126,6 @@ void TwwDBGrid::PrepareEditControls() {
     TCustomEdit* control = FindEditControl(parts[2]);
     if (!control) continue;
     MakeReady(control, parts[0], true);
-    control->Font()->Assign(Font());
   }
 }
 
@@ -138,7 +141,6 @@ void TwwDBGrid::SetControlType(const std::string& FieldName, int Kind, const std
   if (TCustomEdit* control = FindEditControl(ControlName)) {
     MakeReady(control, FieldName, true);
     control->SetParent(this);
-    control->Font()->Assign(Font());
   }
 }
 

@@ -401,15 +401,33 @@ TEST_F(GridEditing, BitmapCellsDrawTheStoredPicture) {
   data.FieldByName("Notes")->SetAsString("no picture");
   data.Post();
   data.First();
-  data.ControlType()->Add("Notes;Bitmap;Stretch To Fit;Source Copy");
   Place();
-  const QImage image = ClientOf(grid)->grab().toImage();
-  const auto centre = [&](int row) {
-    const TRect r = grid->CellRect(3, row);
-    return image.pixel((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
+  struct Case {
+    const char* parameter;
+    bool atCentre;  // else three pixels inside the top-left corner
+    QRgb want;
+  } cases[] = {
+      {"Stretch To Fit;Source Copy", true, qRgb(255, 0, 0)},
+      {"Stretch To Fit;Not Source Copy", true, qRgb(0, 255, 255)},
+      {"Fit Height;Source Copy", false, qRgb(255, 0, 0)},
+      {"Original Size;Source Copy", false, qRgb(255, 0, 0)},
+      {"Original Size;Source copy", false, qRgb(255, 0, 0)},  // unknown names copy
   };
-  EXPECT_EQ(qRgb(255, 0, 0), centre(1));
-  EXPECT_EQ(qRgb(255, 255, 255), centre(2));  // background only
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.parameter);
+    data.ControlType()->Clear();
+    data.ControlType()->Add(std::string("Notes;Bitmap;") + c.parameter);
+    grid->Invalidate();
+    Pump();
+    const QImage image = ClientOf(grid)->grab().toImage();
+    const auto pixel = [&](int row) {
+      const TRect r = grid->CellRect(3, row);
+      return c.atCentre ? image.pixel((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2)
+                        : image.pixel(r.Left + 3, r.Top + 3);
+    };
+    EXPECT_EQ(pixel(1), c.want);
+    EXPECT_EQ(pixel(2), qRgb(255, 255, 255));  // no picture: background only
+  }
 }
 
 // ---- A masked edit over a real database file ---------------------------------------------
