@@ -381,7 +381,9 @@ TEST_F(GridEditing, RichTextCellsShowTheirPlainText) {
   EXPECT_EQ(grid->CellText(data.FieldByName("Code")), "B2");
 }
 
-TEST_F(GridEditing, BitmapCellsDrawTheStoredPicture) {
+// A red picture of 6 by 6 pixels as a graphic field stores it: behind a
+// header of the words 1 and 256 and the size of the rest.
+std::string RedPicture() {
   TBitmap red;
   red.SetSize(6, 6);
   red.Canvas()->Brush()->SetColor(clRed);
@@ -389,12 +391,15 @@ TEST_F(GridEditing, BitmapCellsDrawTheStoredPicture) {
   TStringStream bytes("");
   red.SaveToStream(&bytes);
   const std::string bmp = bytes.DataString();
-  // The graphic field's header: 1, 256 and the size of the rest.
   const uint32_t size = uint32_t(bmp.size());
   std::string headed("\x01\x00\x00\x01", 4);
   headed.append(reinterpret_cast<const char*>(&size), 4);
+  return headed + bmp;
+}
+
+TEST_F(GridEditing, BitmapCellsDrawTheStoredPicture) {
   data.Edit();
-  data.FieldByName("Notes")->SetAsString(headed + bmp);
+  data.FieldByName("Notes")->SetAsString(RedPicture());
   data.Post();
   data.Next();
   data.Edit();
