@@ -231,6 +231,30 @@ TEST_F(GridEditing, TheEditorWrapsWordsAsTheGridSays) {
   EXPECT_FALSE(editor->WordWrap());
 }
 
+TEST(CalculatedColumns, TakeTypingOnlyWithEditCalculated) {
+  auto form = ShownForm(300, 120);
+  TSettingsDataSet data;
+  data.FieldDefs().Add("ID", ftInteger);
+  data.FieldDefs()[0]->CreateField(&data);
+  auto* calc = new TStringField(&data);
+  calc->SetFieldName("Calc");
+  calc->SetFieldKind(fkCalculated);
+  calc->SetDataSet(&data);
+  data.Open();
+  data.AppendRecord({Variant(1)});
+  TDataSource source;
+  source.SetDataSet(&data);
+  TwwDBGrid* grid = PlaceFocusedGrid(form.get(), &source, {0, 0, 280, 100});
+  grid->SelectDataColumn(1);
+  for (bool editCalculated : {false, true}) {
+    grid->SetEditCalculated(editCalculated);
+    Key(grid, Qt::Key_F2);
+    Type(grid, "x");
+    EXPECT_EQ(grid->InplaceEditor()->Text(), editCalculated ? "x" : "") << editCalculated;
+    EXPECT_EQ(grid->DataLink()->Modified(), editCalculated);
+  }
+}
+
 // ---- Embedded controls -----------------------------------------------------------------
 
 class EmbeddedControls : public GridEditing {
