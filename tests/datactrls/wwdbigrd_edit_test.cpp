@@ -365,6 +365,21 @@ TEST_F(EmbeddedControls, F2AndDoubleClicksOnRichTextGoToItsRichEdit) {
   EXPECT_EQ(answers.Count(), 0);  // no memo dialog instead
 }
 
+TEST_F(EmbeddedControls, ThePlacedControlFollowsItsCellWhenTheColumnsScroll) {
+  data.ControlType()->Add("Code;CustomEdit;CodeEdit");
+  Place();
+  ASSERT_TRUE(edit->Visible());
+  grid->SetColWidths(1, 300);  // the ID column pushes Code to the right edge
+  grid->SetLeftCol(2);
+  Pump();
+  EXPECT_TRUE(edit->Visible());
+  EXPECT_EQ(edit->BoundsRect(), grid->CellRect(grid->Col(), grid->Row()));
+  grid->SetColWidths(3, 400);
+  grid->SetLeftCol(3);  // Code scrolls out of view
+  ASSERT_EQ(grid->LeftCol(), 3);
+  EXPECT_FALSE(edit->Visible());
+}
+
 TEST_F(EmbeddedControls, AMissingControlLeavesAPlainColumn) {
   data.ControlType()->Add("Code;CustomEdit;Nope");
   Place();
