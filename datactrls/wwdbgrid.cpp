@@ -117,6 +117,7 @@ bool TwwDBGrid::IsCellHighlighted(int dataCol, int dataRow, TGridDrawState state
 }
 
 void TwwDBGrid::Paint() {
+  DropStaleControl();
   UpdateSelectedRowCache();
   TwwCustomDBGrid::Paint();
 }
@@ -218,10 +219,13 @@ bool TwwDBGrid::IsControlTypeCell(int ACol, int ARow) {
   TField* f = GetField(DataColumn(ACol));
   if (!f) return false;
   const std::string type = wwGetControlType(f->DataSet(), f->FieldName()).TypeName;
-  return wwSameText(type, "CheckBox") || wwSameText(type, "Bitmap") || wwIsControlBearingType(type);
+  // An edit kind whose control is missing leaves a plain column.
+  return wwSameText(type, "CheckBox") || wwSameText(type, "Bitmap") ||
+         (wwIsControlBearingType(type) && CellControl(ACol, ARow));
 }
 
 void TwwDBGrid::DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) {
+  if (PaintControlCell(ACol, ARow, ARect, AState) || PaintBitmapCell(ACol, ARow, ARect, AState)) return;
   std::string ticked, unticked;
   const bool dataCell = ARow >= TitleOffset() && ACol >= IndicatorOffset() && DataLink()->Active();
   if (dataCell && CheckBoxValues(GetField(DataColumn(ACol)), ticked, unticked))
@@ -310,6 +314,10 @@ void TwwDBGrid::ToggleCheckBox() {
 }
 
 void TwwDBGrid::KeyDown(WORD& Key, TShiftState Shift) {
+  if (ControlKeyDown(Key, Shift, false)) {
+    Key = 0;
+    return;
+  }
   // F2 on a memo cell opens the dialog rather than an editor the cell never shows.
   if (Key == VK_F2 && !Shift.Contains(ssCtrl) && OnMemoCell()) {
     TCustomControl::KeyDown(Key, Shift);
@@ -319,6 +327,7 @@ void TwwDBGrid::KeyDown(WORD& Key, TShiftState Shift) {
     return;
   }
   TwwCustomDBGrid::KeyDown(Key, Shift);
+  ControlKeyDown(Key, Shift, true);
   std::string ticked, unticked;
   if (Key == VK_SPACE && DataLink()->Active() && CheckBoxValues(GetSelectedField(), ticked, unticked)) {
     ToggleCheckBox();
@@ -327,6 +336,10 @@ void TwwDBGrid::KeyDown(WORD& Key, TShiftState Shift) {
 }
 
 void TwwDBGrid::DblClick() {
+  if (OpenRichEdit()) {
+    TwwCustomDBGrid::DblClick();
+    return;
+  }
   if (OnMemoCell()) {
     OpenMemoDialog();
     TwwCustomDBGrid::DblClick();
@@ -447,6 +460,7 @@ void TwwDBGrid::ApplySelected() {
       if (ds->Fields().Fields(i)->Calculated()) return true;
     return false;
   };
+  PrepareEditControls();
   ds->DisableControls();
   applying_ = true;
   try {

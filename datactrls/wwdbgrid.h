@@ -70,6 +70,22 @@ class TwwDBGrid : public TwwCustomDBGrid {
   // Edits the current memo cell in the memo dialog (not with mDisableDialog).
   void OpenMemoDialog();
 
+  // ---- Embedded controls, rich-text and bitmap cells (wwdbgridctrls.cpp) ----
+  // Writes the field's ControlType entry for the application's kind number
+  // (2 check box, 3/5/6 edit, 7 rich text, 4 bitmap, else none) with
+  // ControlName as its parameter, and makes a named edit ready for the grid.
+  void SetControlType(const std::string& FieldName, int Kind, const std::string& ControlName);
+  // The edit a ControlType entry names: "Name" on the search form, "Form.Name"
+  // on the form that owns the dataset; nullptr when missing or not an edit.
+  TCustomEdit* FindEditControl(const std::string& name) const;
+  // The edit placed over the data cell, nullptr for a plain cell.
+  TCustomEdit* CellControl(int ACol, int ARow) const;
+  // The control last placed over the current cell.
+  TCustomEdit* EmbeddedControl() const { return embedded_; }
+  // Hides the named edits and binds them to the grid's data source and field.
+  void PrepareEditControls();
+  void UpdateRecordData() override;
+
   TwwMultiSelectRecordEvent OnMultiSelectRecord;
   TwwMemoOpenEvent OnMemoOpen;
   TwwMemoCloseEvent OnMemoClose;
@@ -91,6 +107,26 @@ class TwwDBGrid : public TwwCustomDBGrid {
   void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   virtual void TitleButtonClick(const std::string& AFieldName);
 
+  // Embedded controls (wwdbgridctrls.cpp).
+  void HideControlEditor() override;
+  void ColEnter() override;
+  void ColExit() override;
+  bool CanEditShow() override;
+  void TopLeftChanged() override;
+  void KeyPress(char32_t& Key) override;
+  void Notification(TComponent* AComponent, TOperation Operation) override;
+  std::string CellText(TField* field) override;
+  // Places the control over the current cell; true when the grid is to paint
+  // nothing there.
+  bool PaintControlCell(int ACol, int ARow, const TRect& r, TGridDrawState state);
+  // A "Bitmap" cell: the field's picture drawn by the entry's mode.
+  bool PaintBitmapCell(int ACol, int ARow, const TRect& r, TGridDrawState state);
+  // Keys the placed control or a rich edit takes; true when consumed.
+  bool ControlKeyDown(WORD& Key, TShiftState Shift, bool afterGrid);
+  // Hides the control when its field is no longer a column.
+  void DropStaleControl();
+  void Loaded() override;
+
  private:
   // Compares two bookmarks by record order: 0 or 2 the same record.
   int Compare(const TBookmarkStr& a, const TBookmarkStr& b) const;
@@ -105,6 +141,19 @@ class TwwDBGrid : public TwwCustomDBGrid {
   bool CanToggle(TField* field);
 
   bool OnMemoCell();
+
+  // Embedded controls (wwdbgridctrls.cpp).
+  TComponent* SearchForm() const;
+  void MakeReady(TCustomEdit* control, const std::string& fieldName, bool preparing);
+  TCustomEdit* RichEditOf(TField* field) const;
+  // A rich-text column hands F2 to its rich edit; false for other columns.
+  bool OpenRichEdit();
+  bool IsEditable() const;
+  void HandCharTo(TCustomEdit* control, char32_t ch);
+  TCustomEdit* embedded_ = nullptr;  // not owned: its form owns it
+  bool paintingControl_ = false;     // a cell's control is being placed
+  bool editControlsPrepared_ = false;
+  TCustomEdit* richReader_ = nullptr;  // hidden, owned by the grid: reads rich text as plain text
 
   int fixedDataCols_ = 0;
   bool applying_ = false;  // ApplySelected is running

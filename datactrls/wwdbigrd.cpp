@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdint>
 
+#include "datactrls/wwdbigrdedit.h"
 #include "datactrls/wwstr.h"
 #include "datactrls/wwwindow.h"
 #include "platform/classlib/core/strings.h"
@@ -215,7 +216,10 @@ void TwwCustomDBGrid::SetOptions(TwwDBGridOptions value) {
   // The members that change the shape of the layout.
   constexpr uint64_t kLayoutMask = 0x236F;
   const bool rebuild = ((value.Bits() ^ options_.Bits()) & kLayoutMask) != 0;
-  if (value.Contains(dgWordWrap) != options_.Contains(dgWordWrap)) Invalidate();
+  if (value.Contains(dgWordWrap) != options_.Contains(dgWordWrap)) {
+    if (TwwInplaceEdit* editor = WwInplaceEditor()) editor->SetWordWrap(value.Contains(dgWordWrap));
+    Invalidate();
+  }
   options_ = value;
   if (rebuild) RebuildLayout();
 }
@@ -537,6 +541,8 @@ void TwwCustomDBGrid::DataLinkActiveChanged(bool active) {
 
 void TwwCustomDBGrid::RefreshData() {
   if (!HandleAllocated()) return;
+  // A written or reread record leaves the placed control, unless it asked to stay.
+  if (!keepControl_ && DataSource()->State() == dsBrowse) HideControlEditor();
   UpdateRowCount();
   UpdateScrollBar();
   UpdateActive();

@@ -21,6 +21,7 @@ class TField;
 class TStringList;
 class TStrings;
 class TwwCustomDBGrid;
+class TwwInplaceEdit;
 
 enum TwwDBGridOption {
   dgEditing, dgAlwaysShowEditor, dgTitles, dgIndicator, dgColumnResize, dgColLines,
@@ -189,8 +190,35 @@ class TwwCustomDBGrid : public TCustomGrid {
   TNotifyEvent OnColEnter;
   TNotifyEvent OnColExit;
 
+  // ---- In-place editing (wwdbigrdedit.cpp) ----
+  // Told whether the editor's text passes the column field's picture mask.
+  std::function<void(TObject* Sender, bool PassesPictureTest)> OnCheckValue;
+  // The editor, once the grid has made one.
+  TwwInplaceEdit* WwInplaceEditor() const;
+  // Writes the pending edit into the record (an owner does before it posts).
+  virtual void UpdateRecordData();
+  // An embedded control that must stay shown while its dataset is reread
+  // (a lookup combo filling itself) says so here.
+  void SetKeepControl(bool value) { keepControl_ = value; }
+
  protected:
   friend class TwwGridDataLink;
+  friend class TwwInplaceEdit;
+  TInplaceEdit* CreateEditor() override;
+  std::string GetEditMask(int ACol, int ARow) override;
+  int GetEditLimit() override;
+  bool CanEditAcceptKey(char32_t Key) override;
+  // Leaving the cell: false when the editor's text fails its mask and the
+  // dataset's OnInvalidValue was told; raises when the dataset has no handler.
+  bool CheckEditorMask();
+  // Escape with an always-shown editor: the restored text is tested again.
+  void RecheckEditorMask();
+  bool keepControl_ = false;
+  // The current column changed: the events, and what descendants attach.
+  virtual void ColEnter();
+  virtual void ColExit();
+  // The text a data cell shows for its field.
+  virtual std::string CellText(TField* field);
   virtual void BuildFieldMap();
   virtual void ApplyColumnAttributes();
   virtual void DataLinkActiveChanged(bool active);

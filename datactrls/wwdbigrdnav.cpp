@@ -84,22 +84,20 @@ void TwwCustomDBGrid::MoveRecords(int distance) {
 // ---- Columns -------------------------------------------------------------------
 
 void TwwCustomDBGrid::SelectDataColumn(int index) {
+  if (!CheckEditorMask()) return;
   dataLink_->UpdateRecord();
   const int firstFree = std::max(0, FixedCols() - indicatorOffset_);
   index = std::max(std::min(index, GetFieldCount() - 1), firstFree);
   if (index < 0 || index == DataColumn(Col())) return;
   if (!colChanging_) {
     const int before = Col();
-    WithFlag(colChanging_, [&] {
-      if (OnColExit) OnColExit(this);
-    });
-    HideControlEditor();
+    WithFlag(colChanging_, [&] { ColExit(); });
     if (Col() != before) return;  // the handler chose a column itself
   }
   HideEditor();
   MoveColRow(indicatorOffset_ + index, Row(), true, true);
   if (!suppressEditor_ && options_.Contains(dgAlwaysShowEditor) && CellTakesEditor()) ShowEditor();
-  if (OnColEnter) OnColEnter(this);
+  ColEnter();
 }
 
 void TwwCustomDBGrid::TabMovement(bool forward) {
@@ -166,7 +164,13 @@ void TwwCustomDBGrid::SetEditText(int ACol, int ARow, const std::string& Value) 
 
 bool TwwCustomDBGrid::CanEditModify() {
   TField* field = GetSelectedField();
-  return !readOnly_ && field && field->CanModify() && dataLink_->Edit();
+  if (readOnly_ || !dataLink_->Active() || dataLink_->ReadOnly() || !field) return false;
+  // Calculated and lookup values may be typed over only when the owner asks for it.
+  const bool derived = field->Calculated() || field->Lookup();
+  const bool modifiable = editCalculated_ && derived ? !field->ReadOnly() : field->CanModify();
+  if (!modifiable || !dataLink_->Edit()) return false;
+  dataLink_->SetModified();
+  return true;
 }
 
 // Blob cells open their own editors; they never show the in-place one.
@@ -218,6 +222,7 @@ bool TwwCustomDBGrid::PlainKey(WORD key, TShiftState shift) {
     case VK_ESCAPE:
       DiscardEdits();
       if (!options_.Contains(dgAlwaysShowEditor)) HideEditor();
+      else RecheckEditorMask();
       return true;
     case VK_INSERT:
       if (!readOnly_ && options_.Contains(dgEditing) && keyOptions_.Contains(dgAllowInsert))

@@ -215,7 +215,7 @@ void TwwCustomDBGrid::PaintDataCell(int dataCol, int dataRow, const TRect& r, TG
   try {
     dataLink_->SetActiveRecord(dataRow);
     TField* field = GetField(dataCol);
-    const std::string text = field ? field->DisplayText() : std::string();
+    const std::string text = field ? CellText(field) : std::string();
     const bool highlight = IsCellHighlighted(dataCol, dataRow, state);
     if (highlight) {
       c->Brush()->SetColor(clHighlight);

@@ -127,12 +127,7 @@ TEST_F(GridOverEngineTable, ARecordEditedWithKeysReachesTheFile) {
   table->Open();
   TDataSource source;
   source.SetDataSet(table.get());
-  auto* grid = new TwwDBGrid(form.get());
-  grid->SetBounds(0, 0, 480, 230);
-  grid->SetParent(form.get());
-  grid->SetDataSource(&source);
-  grid->SetFocus();
-  Pump();
+  TwwDBGrid* grid = PlaceFocusedGrid(form.get(), &source, {0, 0, 480, 230});
   ASSERT_EQ(grid->GetField(1)->FieldName(), "Name");
   Key(grid, Qt::Key_Down);
   Key(grid, Qt::Key_Right);

@@ -472,6 +472,9 @@ class NativeFilter : public QObject {
         }
         case QEvent::KeyRelease:
           ControlAccess::KeyRelease(c, static_cast<QKeyEvent*>(e));
+          // The widget ignores releases, which would then reach the control's
+          // own window and be told a second time.
+          swallow = true;
           break;
         case QEvent::ShortcutOverride:
           break;

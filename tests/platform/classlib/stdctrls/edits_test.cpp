@@ -284,6 +284,12 @@ TEST(MemoTest, ReturnsTabsAndWrappingFollowTheStyles) {
     delete m;
   }
   TMemo* m = Place<TMemo>(form.get());
+  // Each release is told once, though the editor leaves it to its parent.
+  int ups = 0;
+  m->OnKeyUp = [&](TObject*, WORD&, TShiftState) { ++ups; };
+  m->SetFocus();
+  Type(m, "x");
+  EXPECT_EQ(ups, 1);
   m->SetText("wrapped text");
   m->Perform(EM_SETSEL, 2, 4);
   auto* plain = static_cast<QPlainTextEdit*>(Native(m));
