@@ -3,7 +3,11 @@
 #include <map>
 #include <string>
 
+#include "platform/classlib/graphics/images.h"
 #include "report/data/pputils.h"
+#include "report/output/ppcnldlg.h"
+#include "report/output/pppreview.h"
+#include "report/output/ppprndlg.h"
 
 namespace {
 
@@ -29,6 +33,15 @@ void ppUnregisterForm(TClass baseClass) {
   UnRegisterClass(it->second);
   Registry().erase(it);
 }
+
+// The report's own forms serve their bases from the start; an application
+// may register others in their place.
+const bool kReportFormsRegistered = [] {
+  ppRegisterForm(TppPrintPreview::StaticClass(), TppCustomPreviewer::StaticClass());
+  ppRegisterForm(TppPrintDialog::StaticClass(), TppCustomPrintDialog::StaticClass());
+  ppRegisterForm(TppCancelDialog::StaticClass(), TppCustomCancelDialog::StaticClass());
+  return true;
+}();
 
 TClass ppGetFormClass(TClass baseClass) {
   if (!baseClass) return nullptr;
@@ -91,4 +104,14 @@ TppCustomCancelDialog::~TppCustomCancelDialog() = default;
 void TppCustomCancelDialog::SetStatusText(const std::string& text) {
   statusText_ = text;
   UpdateStatus();
+}
+
+// The frame and padding either side of a button's caption, in pixels.
+constexpr int kButtonCaptionRoom = 30;
+
+void ppFitButtonToCaption(TControl* button) {
+  TBitmap measure;
+  measure.SetSize(1, 1);
+  measure.Canvas()->SetFont(button->Font());
+  button->SetWidth(measure.Canvas()->TextWidth(button->Caption()) + kButtonCaptionRoom);
 }

@@ -73,6 +73,9 @@ class TppForm : public TForm {
   int languageIndex_ = 43000;
 };
 
+// Sizes a button to its caption: the text's width and room for its frame.
+void ppFitButtonToCaption(TControl* button);
+
 class TppCustomPreviewer : public TppForm {
   DECLARE_CLASS(TppCustomPreviewer, TppForm)
  public:

@@ -260,6 +260,8 @@ class TppPrinter : public TObject {
   TppPrinterCanvas* JobCanvas() const { return jobCanvas_.get(); }
   // The file a printer that writes files (PDF) prints to; empty asks for one.
   std::string FileName;
+  // True for a printer that cannot print without a file (PDF).
+  bool NeedsFileName() const;
   // Fired after the setup dialog changed the printer.
   TNotifyEvent OnSetupChanged;
 

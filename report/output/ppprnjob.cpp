@@ -65,6 +65,8 @@ void TppPrinter::StartPage() {
                                                   printer->DeviceCaps(LOGPIXELSY));
 }
 
+bool TppPrinter::NeedsFileName() const { return Select()->Device()->NeedsFileName(); }
+
 void TppPrinter::EndPage() { pageStarted_ = false; }
 
 void TppPrinter::EndDoc() {
