@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <stdio.h>
+#include <unistd.h>
+
+#include <filesystem>
 #include <functional>
 
 #include "report/output/ppforms.h"
@@ -210,6 +214,66 @@ TEST_F(ReportPrinterDevice, SkippedPagesShowTheirProgressAndPrintNothing) {
   Print();
   EXPECT_EQ(dialog.StatusText(), "Printing page 1 of 1 for report Defects on the Virtual 600");
   EXPECT_EQ(printers[0].Pages().size(), 1u);
+}
+
+}  // namespace
+
+namespace {
+
+std::string Output(const std::string& command) {
+  std::string out;
+  if (FILE* pipe = ::popen(command.c_str(), "r")) {
+    char buffer[512];
+    while (size_t n = ::fread(buffer, 1, sizeof buffer, pipe)) out.append(buffer, n);
+    ::pclose(pipe);
+  }
+  return out;
+}
+
+// The built-in PDF printer needs no installed printer: a file name given by
+// the caller is enough.
+TEST(ReportPdfPrinting, PagesGoToAPdfFileInOrder) {
+  ppSetScreenPixelsPerInch(96);
+  const std::filesystem::path file =
+      std::filesystem::temp_directory_path() / ("vantrel-pdf-" + std::to_string(::getpid()) + ".pdf");
+  TppPrinterSetup setup;
+  setup.SetPrinterName("PDF");
+  setup.SetUnits(utMMThousandths);
+  setup.SetPaperWidth(215900);
+  setup.SetPaperHeight(279401);
+  TppPublisher publisher;
+  publisher.OnPageRequest = [&](TObject*, TppPageRequestType, TStrings*, int) {
+    for (int p = 1; p <= 3; ++p) {
+      TppPage page;
+      page.SetPrinterSetup(&setup);
+      page.AbsolutePageNo = page.PageNo = p;
+      page.FirstPage = p == 1;
+      page.LastPage = p == 3;
+      page.FinalPage = true;
+      auto* text = new TppDrawText;
+      text->Text = "Defect " + std::to_string(p);
+      text->Font()->SetName("Arial");
+      text->Font()->SetSize(12);
+      text->Left = text->Top = kInch;
+      text->Width = 3 * kInch;
+      text->Height = kInch / 4;
+      text->SetPage(&page);
+      publisher.ReceivePage(&page);
+    }
+  };
+  TppPrinterDevice device;
+  device.Printer()->SetPrinterSetup(setup);
+  device.Printer()->FileName = file.string();
+  device.SetPublisher(&publisher);
+  device.RequestPages();
+  ppSetScreenPixelsPerInch(0);
+  ASSERT_TRUE(std::filesystem::exists(file));
+  const std::string info = Output("pdfinfo '" + file.string() + "'");
+  EXPECT_NE(info.find("Pages:           3"), std::string::npos) << info;
+  EXPECT_NE(info.find("612 x 792 pts"), std::string::npos) << info;
+  const std::string text = Output("pdftotext '" + file.string() + "' -");
+  EXPECT_EQ(text, "Defect 1\n\n\fDefect 2\n\n\fDefect 3\n\n\f");
+  std::filesystem::remove(file);
 }
 
 }  // namespace
