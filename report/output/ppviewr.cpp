@@ -392,6 +392,12 @@ void TppViewer::CopyToScreen(const TRect& rect) {
   directDrawing_ = false;
 }
 
+void TppViewer::Dispatch(TMessage& message) {
+  TPanel::Dispatch(message);
+  // The page is what the user points at: it shows the viewer's cursor.
+  if (message.Msg == CM_CURSORCHANGED && paintBox_) paintBox_->SetCursor(Cursor());
+}
+
 void TppViewer::Cancel() {
   if (report_) report_->CancelGeneration();
 }

@@ -107,6 +107,8 @@ class TppViewer : public TPanel {
 
   TNotifyEvent OnPageChange, OnPrintStateChange, OnStatusChange;
 
+  void Dispatch(TMessage& message) override;
+
  protected:
   void Resize() override;
 

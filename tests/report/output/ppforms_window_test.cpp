@@ -56,7 +56,7 @@ class ReportPrintDialog : public ::testing::Test {
     Pump();
   }
   void TearDown() override { delete dialog; }
-  TVirtualPrinters printers{{{"Virtual 600", 600}}};
+  TVirtualPrinters printers{{{"Virtual 600", 600}, {"Virtual 300", 300}}};
   TppPrinter printer;
   TppPrintDialog* dialog = nullptr;
 };
@@ -108,6 +108,30 @@ TEST_F(ReportPrintDialog, PagesMustNameAPageBeforeOKCloses) {
   ClickOn(dialog->btnOK);
   EXPECT_EQ(dialog->PageRequest, 2);
   EXPECT_EQ(printer.PrinterSetup()->Copies(), 3);
+}
+
+TEST_F(ReportPrintDialog, ThePrinterButtonRunsTheSetupDialog) {
+  int changes = 0;
+  printer.OnSetupChanged = [&](TObject*) { ++changes; };
+  std::vector<TModalResult> answers = {mrCancel, mrOk};
+  TDialogResponderScope setup([&](TDialogRequest& r) {
+    if (r.Kind != TDialogKind::PrinterSetup) return mrNone;
+    const int index = Printer()->Printers()->IndexOf("Virtual 300");
+    Printer()->SetPrinterIndex(index);
+    Printer()->SetOrientation(poLandscape);
+    const TModalResult answer = answers.front();
+    answers.erase(answers.begin());
+    return answer;
+  });
+  ClickOn(dialog->btnPrinter);  // cancelled: nothing changes
+  EXPECT_FALSE(dialog->PrinterChanged);
+  EXPECT_EQ(printer.PrinterName(), "Virtual 600");
+  ClickOn(dialog->btnPrinter);
+  EXPECT_TRUE(dialog->PrinterChanged);
+  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(dialog->lblPrinterDesc->Caption(), "Virtual 300");
+  EXPECT_EQ(printer.PrinterSetup()->Orientation(), poLandscape);
+  EXPECT_EQ(printer.DevMode().dmOrientation, DMORIENT_LANDSCAPE);
 }
 
 class ReportPreview : public ::testing::Test {
@@ -169,6 +193,7 @@ TEST_F(ReportPreview, CloseCancelsARunningGenerationBeforeItCloses) {
   report.OnPage = [&](TppPage& page) {
     if (page.AbsolutePageNo != 2) return;
     captions.push_back(preview->spbPreviewClose->Caption());
+    EXPECT_EQ(preview->GetViewer()->PaintBox()->Cursor(), crHourGlass);
     EXPECT_FALSE(preview->mskPreviewPage->Enabled());
     ClickOn(preview->spbPreviewClose);
   };

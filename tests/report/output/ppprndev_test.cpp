@@ -190,6 +190,33 @@ TEST_F(ReportPrinterDevice, CollatedCopiesReplayTheWholeRequest) {
   }
 }
 
+TEST_F(ReportPrinterDevice, PicturesCoverOrLetWhiteShowThrough) {
+  for (bool transparent : {false, true}) {
+    pages = {[&](TppPage& page) {
+      Box(page, 1);
+      auto* image = new TppDrawImage;
+      TBitmap picture;
+      picture.SetSize(10, 10);
+      picture.Canvas()->Brush()->SetColor(clWhite);
+      picture.Canvas()->FillRect(Rect(0, 0, 10, 10));
+      picture.Canvas()->Brush()->SetColor(clRed);
+      picture.Canvas()->FillRect(Rect(0, 0, 5, 10));  // the left half red
+      image->Picture()->SetGraphic(&picture);
+      image->Stretch = true;
+      image->Transparent = transparent;
+      image->Left = image->Top = kInch;
+      image->Width = image->Height = kInch;
+      image->SetPage(&page);
+    }};
+    Print();
+    const auto pixel = [&](int x, int y) {
+      return const_cast<TBitmap&>(Printed(0)).Canvas()->Pixels(x, y);
+    };
+    EXPECT_EQ(pixel(900, 900), transparent ? clBlack : clWhite) << transparent;
+    EXPECT_EQ(pixel(700, 900), transparent ? clBlack : clRed) << transparent;
+  }
+}
+
 TEST_F(ReportPrinterDevice, EachPageTakesItsSetupAndTheJobItsTitle) {
   setup.SetDocumentName("A very long document name for the queue");
   pages = {[](TppPage&) {},
