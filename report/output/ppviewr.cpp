@@ -130,7 +130,7 @@ bool TppScreenDevice::SizeBitmap(int& bw, int& bh) {
   if (w100 <= 0 || h100 <= 0) return false;
   const int g8 = ppRound(ppi * 0.125), g4 = ppRound(ppi * 0.25), g2 = ppRound(ppi * 0.5);
   int cw = 0, ch = 0;
-  if (viewer_) {
+  if (viewer_ && viewer_->ScrollBox()) {
     cw = viewer_->ScrollBox()->ClientWidth();
     ch = viewer_->ScrollBox()->ClientHeight();
   }
@@ -305,7 +305,12 @@ TppViewer::TppViewer(TComponent* owner)
   };
 }
 
-TppViewer::~TppViewer() { device_->SetPublisher(nullptr); }
+TppViewer::~TppViewer() {
+  // The children outlive the device: they must not reach it while they go.
+  paintBox_->OnPaint = nullptr;
+  scrollBox_ = nullptr;
+  device_->SetPublisher(nullptr);
+}
 
 int TppViewer::AbsolutePageNo() const { return device_->CurrentPage()->AbsolutePageNo; }
 

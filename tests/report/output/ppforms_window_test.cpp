@@ -208,6 +208,28 @@ TEST_F(ReportPreview, CloseCancelsARunningGenerationBeforeItCloses) {
   EXPECT_EQ(preview, nullptr);  // closing frees the form
 }
 
+TEST_F(ReportPreview, TheOwnerHearsOfAWindowCloseFirst) {
+  int heard = 0;
+  preview->OnCloseMessage = [&](TObject*) {
+    ++heard;
+    EXPECT_NE(preview, nullptr);
+  };
+  preview->Perform(WM_CLOSE);
+  Pump();
+  EXPECT_EQ(heard, 1);
+  EXPECT_EQ(preview, nullptr);
+}
+
+TEST(ReportCancelDialog, ItsTimerEndsAModalDialog) {
+  auto* dialog = new TppCancelDialog(nullptr);
+  bool freed = false;
+  dialog->OnDestroyed = [&](TObject*) { freed = true; };
+  dialog->CloseTimer()->SetEnabled(true);
+  EXPECT_EQ(dialog->ShowModal(), mrOk);
+  Pump();
+  EXPECT_TRUE(freed);
+}
+
 TEST(ReportCancelDialog, DisablesTheActiveFormWhileShown) {
   auto owner = ShownForm();
   owner->SetFocus();
