@@ -228,6 +228,24 @@ TEST_F(ReportPrinterDevice, EachPageTakesItsSetupAndTheJobItsTitle) {
   EXPECT_EQ(printers[0].JobTitle(), "A very long document name for t");
 }
 
+TEST_F(ReportPrinterDevice, AJobKeepsItsPrinterAndARunWithoutPagesPrintsNothing) {
+  testing_support::TVirtualPrinters other{{{"Virtual 300", 300}}};
+  pages = {};
+  Print();
+  EXPECT_FALSE(printers[0].JobEnded());  // no empty document
+  pages = {[](TppPage& page) { page.PrinterSetup()->SetPrinterName("Virtual 300"); }};
+  Print();
+  ASSERT_EQ(printers[0].Pages().size(), 1u);
+  EXPECT_EQ(Printed(0).Width(), 5100);  // letter at 600 dpi
+  EXPECT_TRUE(other[0].Pages().empty());
+  TppPrinter& printer = *device.Printer();
+  printer.BeginDoc();
+  printer.StartPage();
+  printer.Abort();
+  EXPECT_FALSE(printer.Printing());
+  EXPECT_TRUE(printers[0].Pages().empty());  // thrown away
+}
+
 TEST_F(ReportPrinterDevice, SkippedPagesShowTheirProgressAndPrintNothing) {
   pages = {[](TppPage& page) { Box(page, 1); }};
   firstPass = true;
