@@ -172,9 +172,9 @@ void TppDataPipeline::Last() {
         if (savedBookmark_ != 0) GotoBookmark(savedBookmark_);
         break;
       case reCount:
-        // Walks the counted range; Eof stops it early on a short dataset.
+        // Walks the counted range; the data's end stops a count beyond it.
         First();
-        while (recordNo_ < rangeEndCount_ && !IsDataEof() && !IsDataBof()) Next();
+        while (recordNo_ < rangeEndCount_ && !Eof()) Next();
         break;
     }
   }
@@ -202,7 +202,9 @@ void TppDataPipeline::Prior() {
     MoveBy(-moveBy_);
     --recordNo_;
   } else if (bookmarkIndex_ > 0) {
-    GotoBookmark((*bookmarkList_)[size_t(std::min<int64_t>(bookmarkIndex_, int64_t(bookmarkList_->size())) - 1)]);
+    // Beyond the end (repeated Next) the entry before is still the last one.
+    const size_t index = std::min(size_t(bookmarkIndex_), bookmarkList_->size());
+    GotoBookmark((*bookmarkList_)[index - 1]);
     --recordNo_;
   }
   UpdateDataState();

@@ -85,6 +85,9 @@ TppBDEPipeline::TppBDEPipeline(TComponent* owner)
 
 TppBDEPipeline::~TppBDEPipeline() {
   Close();
+  // The link's last notices find the pipeline half gone: nobody listens.
+  dataLink_->OnActiveChanged = nullptr;
+  dataLink_->OnBrowseCheckChanged = nullptr;
   dataLink_.reset();
   for (auto& [handle, entry] : bookmarks_) TDataSet::FreeBookmark(entry.Bookmark);
   bookmarks_.clear();
