@@ -50,10 +50,13 @@ PUBLISHED(TppBand) {
 
 TppBand::TppBand(TComponent* owner) : TppCacheable(owner) { SetRecordSize(kBandRecordSize); }
 
+// A band frees its components; no virtual call runs from here.
 TppBand::~TppBand() {
-  for (TppComponent* component : std::vector<TppComponent*>(components_))
-    component->SetBand(nullptr);
-  if (report_) report_->RemoveBand(this);
+  while (!components_.empty()) delete components_.back();
+  if (TppCustomReport* report = report_) {
+    report_ = nullptr;
+    report->RemoveBand(this);
+  }
 }
 
 TppEngine* TppBand::Engine() const { return report_ ? report_->Engine() : nullptr; }
@@ -73,10 +76,9 @@ void TppBand::SetReport(TppCustomReport* report) {
   if (report == report_) return;
   if (report_) report_->RemoveBand(this);
   report_ = report;
-  if (report) {
-    units_ = report->Units();
-    report->AddBand(this);
-  }
+  if (!report) return;
+  units_ = report->Units();
+  report->AddBand(this);
   caption_ = GetDescription();
 }
 
@@ -707,7 +709,14 @@ PUBLISHED(TppGroupBand) {
   PROP_FLOAT(PrintPosition, PrintPosition, SetPrintPosition, 0).Stored(false);
 }
 
-TppGroupBand::~TppGroupBand() { SetGroup(nullptr); }
+// Leaves the group without virtual calls (the kind is already gone).
+TppGroupBand::~TppGroupBand() {
+  TppGroup* group = group_;
+  if (!group) return;
+  group_ = nullptr;
+  if (static_cast<TppGroupBand*>(group->HeaderBand()) == this) group->SetHeaderBand(nullptr);
+  if (static_cast<TppGroupBand*>(group->FooterBand()) == this) group->SetFooterBand(nullptr);
+}
 
 int TppGroupBand::GroupIndex() const { return group_ ? group_->GroupIndex() : -1; }
 

@@ -97,6 +97,15 @@ int32_t TppCustomEngine::GetPageBottom() const {
   return int32_t(std::clamp<int64_t>(bottom, INT32_MIN, INT32_MAX));
 }
 
+// Within the control group's runs, pages count from each run's first page.
+int TppCustomEngine::GetPageNo() const {
+  return controlGroup_ ? controlGroup_->PageNo() : inherited::GetPageNo();
+}
+
+int TppCustomEngine::GetPageCount() const {
+  return controlGroup_ ? controlGroup_->PageCount() : inherited::GetPageCount();
+}
+
 void TppCustomEngine::FinishData() {
   dataEnded_ = true;
   inherited::FinishData();
@@ -158,6 +167,7 @@ void TppEngine::GeneratePages() {
   finished_ = cancelled_ = dataEnded_ = reportCompleted_ = false;
   lastBandBottom_ = 0;
   guardBand_ = nullptr;
+  pagesGenerated_ = 0;
   try {
     if (!Prepared()) Prepare();
     SetStartPage();
@@ -204,7 +214,6 @@ void TppEngine::Prepare() {
   pendingBands_ |= btTitle;
   currentList_ = blTitle;
   currentIndex_ = 0;
-  pagesGenerated_ = 0;
   if (OnSavePageState) OnSavePageState(0);
 }
 
@@ -674,8 +683,10 @@ void TppEngine::EndPage() {
   }
   report_->EndPage();
   if ((engineState_ & esFirstPass) && dataEnded_ && reportCompleted_) {
+    // Once the count is known a regenerated last page needs no second turn.
+    const bool countKnown = completed_ && !repeatLastPage_;
     completed_ = true;
-    if (report_->PassSetting() == psOnePass) {
+    if (report_->PassSetting() == psOnePass && !countKnown) {
       if (!repeatLastPage_) {
         // Generated once more from the page before, now knowing the count.
         repeatLastPage_ = true;

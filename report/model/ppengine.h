@@ -95,6 +95,8 @@ class TppCustomEngine : public TppGenerator {
  public:
   using TppGenerator::TppGenerator;
 
+  int GetPageNo() const override;
+  int GetPageCount() const override;
   void FinishData() override;
   virtual int32_t GetPageBottom() const;
   virtual void TraverseData() = 0;

@@ -140,7 +140,7 @@ void TppGroup::SetLastPage() {
   if (!engine) return;
   lastPage_ = engine->AbsolutePageNo();
   if (!CacheStream() || !CacheManager()) return;
-  for (int page = CacheManager()->HighestPageSaved(); page >= 1; --page) {
+  for (int page = CacheManager()->HighestPageSaved(); page >= 0; --page) {
     uint8_t r[kGroupRecordSize] = {};
     ReadCacheRecord(page, r);
     if (ppGetInt32(r + 12) != breakNo_) break;
