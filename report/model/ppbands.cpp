@@ -94,7 +94,11 @@ void TppBand::StartPage() {
   for (TppComponent* c : components_) c->StartPage();
 }
 
-void TppBand::CalculateComponents() {}
+// Once per record: the calculated components take the new record's values.
+void TppBand::CalculateComponents() {
+  for (TppComponent* c : components_)
+    if (c->IsCalculated()) c->Calculate();
+}
 
 void TppBand::PipelineNotify(TppDataPipeline*, int) {}
 
