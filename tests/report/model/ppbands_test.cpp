@@ -10,33 +10,7 @@ namespace {
 
 constexpr int32_t kMM = 1000;
 
-// Header, detail (ID) and footer of 10 mm: 24 details a page on letter paper.
-struct Bands : ReportRig {
-  explicit Bands(int rows) : ReportRig(rows) {
-    header = AddBand<TppHeaderBand>(10 * kMM);
-    AddText(header, "", 0, 4000, "Head");
-    detail = AddBand<TppDetailBand>(10 * kMM);
-    AddText(detail, "ID", 0);
-    footer = AddBand<TppFooterBand>(10 * kMM);
-    AddText(footer, "", 0, 4000, "Foot");
-  }
-  // Text of each page's commands, joined by blanks.
-  std::vector<std::string> Joined() const {
-    std::vector<std::string> out;
-    for (const auto& page : device.Pages) {
-      std::string line;
-      for (int i = 0; i < page->DrawCommandCount(); ++i)
-        if (auto* t = dynamic_cast<TppDrawText*>(page->DrawCommands(i)))
-          line += (line.empty() ? "" : " ") + t->Text;
-      out.push_back(line);
-    }
-    return out;
-  }
-  TppHeaderBand* header;
-  TppDetailBand* detail;
-  TppFooterBand* footer;
-};
-
+using Bands = Listing;
 using Pages = std::vector<std::string>;
 
 TEST(ReportBands, AnInvisibleStaticBandThatDoesNotFitStillEndsThePage) {
