@@ -336,7 +336,7 @@ void TppCustomBand::Generate() {
       }
       DrawComponents(engine->Page());
     }
-    placedNothing_ = outOfSpace_ && drawList_.empty() && usedHeight_ <= mmBottomOffset_;
+    placedNothing_ = outOfSpace_ && drawList_.empty();
     if (!visible_) done_ = true;
     EndPrintPass();
     ProcessMessages();

@@ -68,6 +68,8 @@ TppPrintable* TppGroup::BreakComponent() {
   breakComponent_ = nullptr;
   if (breakType_ == btCustomField && report_ && !breakName_.empty())
     breakComponent_ = report_->FindComponent(breakName_);
+  if (!breakComponent_) return nullptr;
+  FreeNotification(breakComponent_);  // any kind of component may go away
   if (auto* text = dynamic_cast<TppCustomText*>(breakComponent_)) text->AddBreakGroup(this);
   return breakComponent_;
 }

@@ -14,22 +14,6 @@ namespace {
 
 constexpr int32_t kMM = 1000;  // thousandths per millimetre
 
-// Header, detail (ID) and footer bands of 10 mm on letter paper: 24 details
-// fit between header and footer.
-struct Listing : ReportRig {
-  explicit Listing(int rows, int groupSize = 1000) : ReportRig(rows, groupSize) {
-    header = AddBand<TppHeaderBand>(10 * kMM);
-    AddText(header, "", 0, 4000, "Head");
-    detail = AddBand<TppDetailBand>(10 * kMM);
-    AddText(detail, "ID", 0);
-    footer = AddBand<TppFooterBand>(10 * kMM);
-    AddText(footer, "", 0, 4000, "Foot");
-  }
-  TppHeaderBand* header;
-  TppDetailBand* detail;
-  TppFooterBand* footer;
-};
-
 int Lines(const std::string& page) { return int(std::count(page.begin(), page.end(), '\n')); }
 
 // The message a generation fails with.

@@ -92,6 +92,28 @@ void ReportRig::Print(TppPageRequestType kind, int pageNo, const std::vector<int
   report->PrintPages();
 }
 
+Listing::Listing(int rows, int groupSize) : ReportRig(rows, groupSize) {
+  constexpr int32_t kBandHeight = 10000;
+  header = AddBand<TppHeaderBand>(kBandHeight);
+  AddText(header, "", 0, 4000, "Head");
+  detail = AddBand<TppDetailBand>(kBandHeight);
+  AddText(detail, "ID", 0);
+  footer = AddBand<TppFooterBand>(kBandHeight);
+  AddText(footer, "", 0, 4000, "Foot");
+}
+
+std::vector<std::string> Listing::Joined() const {
+  std::vector<std::string> out;
+  for (const auto& page : device.Pages) {
+    std::string line;
+    for (int i = 0; i < page->DrawCommandCount(); ++i)
+      if (auto* t = dynamic_cast<TppDrawText*>(page->DrawCommands(i)))
+        line += (line.empty() ? "" : " ") + t->Text;
+    out.push_back(line);
+  }
+  return out;
+}
+
 std::vector<std::string> ReportRig::Pages() const {
   std::vector<std::string> out;
   for (const auto& page : device.Pages) out.push_back(Describe(*page));

@@ -68,3 +68,14 @@ struct ReportRig {
   TppReport* report;
   TCaptureDevice device;
 };
+
+// Header ("Head"), detail (ID) and footer ("Foot") bands of 10 mm on letter
+// paper: 24 details fit between header and footer.
+struct Listing : ReportRig {
+  explicit Listing(int rows, int groupSize = 1000);
+  // The texts of each page joined by blanks.
+  std::vector<std::string> Joined() const;
+  TppHeaderBand* header;
+  TppDetailBand* detail;
+  TppFooterBand* footer;
+};
