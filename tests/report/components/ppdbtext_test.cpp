@@ -13,13 +13,9 @@ namespace {
 
 constexpr int32_t kMM = 1000;
 
-// A listing of `rows` records: header, 10 mm details, footer (24 a page).
-struct Listing : ReportRig {
-  explicit Listing(int rows, int groupSize = 1000) : ReportRig(rows, groupSize) {
-    header = AddBand<TppHeaderBand>(10 * kMM);
-    detail = AddBand<TppDetailBand>(10 * kMM);
-    footer = AddBand<TppFooterBand>(10 * kMM);
-  }
+// The shared listing (24 details a page) with data texts added by field.
+struct TextListing : Listing {
+  using Listing::Listing;
   template <class T>
   T* Add(TppBand* band, const std::string& field, int32_t left) {
     auto* c = new T(&form);
@@ -40,9 +36,6 @@ struct Listing : ReportRig {
     }
     return out;
   }
-  TppHeaderBand* header;
-  TppDetailBand* detail;
-  TppFooterBand* footer;
 };
 
 TEST(DataText, RepeatedValuesAreLeftOutButNeverTheFirstRecord) {
@@ -54,7 +47,7 @@ TEST(DataText, RepeatedValuesAreLeftOutButNeverTheFirstRecord) {
       {true, false, "G1,G2,"},
   };
   for (const Case& c : cases) {
-    Listing r(3, 2);  // G1 G1 G2
+    TextListing r(3, 2);  // G1 G1 G2
     auto* text = r.Add<TppDBText>(r.detail, "Grp", 0);
     text->SetSuppressRepeatedValues(c.suppress);
     text->SetReprintOnSubsequent(c.reprint);
@@ -62,7 +55,7 @@ TEST(DataText, RepeatedValuesAreLeftOutButNeverTheFirstRecord) {
     EXPECT_EQ(c.printed, r.Printed(text)) << c.suppress;
   }
   // An empty first value equals the "previous" empty text, yet it prints.
-  Listing r(2);
+  TextListing r(2);
   r.data->Edit();
   r.data->FieldByName("Grp")->SetAsString("");
   r.data->Post();
@@ -74,7 +67,7 @@ TEST(DataText, RepeatedValuesAreLeftOutButNeverTheFirstRecord) {
 
 TEST(DataText, ARunContinuingOnANewPageIsRepeatedThereOnlyWhenAsked) {
   for (bool reprint : {false, true}) {
-    Listing r(30);  // one run of G1 over two pages
+    TextListing r(30);  // one run of G1 over two pages
     auto* text = r.Add<TppDBText>(r.detail, "Grp", 0);
     text->SetSuppressRepeatedValues(true);
     text->SetReprintOnSubsequent(reprint);
@@ -94,7 +87,7 @@ TEST(DataCalc, KindsOverTheRecords) {
       {dcSum, "ID", false, "10,"}, {dcMinimum, "ID", false, "1,"}, {dcMaximum, "ID", false, "4,"},
       {dcAverage, "ID", false, "2.5,"},
   };
-  Listing r(4);
+  TextListing r(4);
   auto* summary = r.AddBand<TppSummaryBand>(10 * kMM);
   std::vector<TppDBCalc*> calcs;
   for (const Case& c : cases) {
@@ -114,7 +107,7 @@ TEST(DataCalc, KindsOverTheRecords) {
 }
 
 TEST(DataCalc, AResetGroupRestartsTheTotalsAtEachBreak) {
-  Listing r(6, 2);  // G1 G1 G2 G2 G3 G3
+  TextListing r(6, 2);  // G1 G1 G2 G2 G3 G3
   TppGroup* group = r.AddGroup("Grp", 5 * kMM, 10 * kMM);
   TppBand* groupFooter = r.report->FindBand(bkGroupFooter, 0);
   ASSERT_NE(nullptr, groupFooter);
@@ -135,7 +128,7 @@ TEST(DataCalc, AResetGroupRestartsTheTotalsAtEachBreak) {
 // A custom value in the page header is set per record by OnCalc; a page
 // regenerated alone must print the value and totals it had the first time.
 TEST(DataCalc, APageRegeneratedAlonePrintsItsFirstValues) {
-  Listing r(60);
+  TextListing r(60);
   auto* custom = new TppCalc(&r.form);
   custom->SetAutoSize(false);
   custom->SetBand(r.header);
