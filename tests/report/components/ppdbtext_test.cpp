@@ -54,10 +54,11 @@ TEST(DataText, RepeatedValuesAreLeftOutButNeverTheFirstRecord) {
     r.Print();
     EXPECT_EQ(c.printed, r.Printed(text)) << c.suppress;
   }
-  // An empty first value equals the "previous" empty text, yet it prints.
+  // A Null first value prints as an empty text, which equals the "previous"
+  // empty text, yet it prints.
   TextListing r(2);
   r.data->Edit();
-  r.data->FieldByName("Grp")->SetAsString("");
+  r.data->FieldByName("Grp")->Clear();
   r.data->Post();
   auto* text = r.Add<TppDBText>(r.detail, "Grp", 0);
   text->SetSuppressRepeatedValues(true);

@@ -205,6 +205,7 @@ TEST_F(Pipelines, LocateCutsALongTextToTheFieldSizeInCharacters) {
   EXPECT_EQ(3, Id());
   EXPECT_TRUE(pipe.Locate("ID", Variant("4"), 0)) << "a field without a size is not cut";
   EXPECT_FALSE(pipe.Locate("Missing", "x", 0));
+  EXPECT_FALSE(pipe.Locate("Name", std::string(100000, '\xFF'), 0)) << "malformed bytes cut as characters";
 }
 
 // Data sources or datasets that go away while the pipeline uses them.
