@@ -294,3 +294,37 @@ TEST(ReportGroups, AnyPageRegeneratedAloneEqualsThatPageOfTheFirstRun) {
 }
 
 }  // namespace
+
+namespace {
+
+// 22 records fill 230 mm of the 246.7 mm body: 16.7 mm are left, less than
+// the threshold, so the next run's header goes to the next page.
+TEST(ReportGroups, ANewRunsHeaderBelowTheThresholdMovesToTheNextPage) {
+  for (int32_t threshold : {0, 20 * kMM}) {
+    Listing r(30, 22);
+    TppGroup* group = r.AddGroup("Grp", 10 * kMM, 0);
+    group->SetmmNewPageThreshold(threshold);
+    r.AddText(group->HeaderBand(), "Grp", 0);
+    r.Print();
+    const std::vector<std::string> pages = r.Joined();
+    ASSERT_EQ(pages.size(), 2u);
+    const bool moved = pages[0].find("G2") == std::string::npos;
+    EXPECT_EQ(moved, threshold > 0) << pages[0];
+    EXPECT_EQ(pages[1].rfind("Head G2 23", 0), 0u);  // reprinted or moved there
+  }
+}
+
+// The inner group's value never changes; it breaks with the outer one.
+TEST(ReportGroups, AnOuterBreakForcesEveryInnerGroupToBreak) {
+  Listing r(6, 2);
+  TppGroup* outer = r.AddGroup("Grp", 5 * kMM, 0);
+  r.AddText(outer->HeaderBand(), "Grp", 0);
+  TppGroup* inner = r.AddGroup("", 5 * kMM, 0);
+  inner->OnGetBreakValue = [](TObject*, std::string& value) { value = "same"; };
+  r.AddText(inner->HeaderBand(), "", 0, 4000, "in");
+  r.Print();
+  EXPECT_EQ(r.Joined(), (std::vector<std::string>{
+                            "Head G1 in 1 2 G2 in 3 4 G3 in 5 6 Foot"}));
+}
+
+}  // namespace
