@@ -328,3 +328,51 @@ TEST(ReportGroups, AnOuterBreakForcesEveryInnerGroupToBreak) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ReportEngine, APipelineThatFailsToOpenEndsTheRunWithMessage280) {
+  Listing r(3);
+  r.data->Close();
+  r.data->BeforeOpen = [](TDataSet*) { throw EDatabaseError("locked"); };
+  // The message's own period and the one the engine appends.
+  EXPECT_EQ(PrintError(r), "Could not open DataSet..");
+  EXPECT_EQ(r.report->Engine()->ReportPipeline(), nullptr);
+  EXPECT_FALSE(r.report->IsGenerating());
+}
+
+// The listing the application prints: 1,000 records, a group every 50, two
+// passes, letter landscape with quarter-inch margins on a 600-dpi printer.
+TEST(ReportEngine, AThousandRecordListingRunsHeadlessOnTheVirtualPrinter) {
+  auto device = std::make_unique<TRecordingPrinter>("Virtual 600", 600);
+  device->SetPapers({{DMPAPER_LETTER, "Letter", {2159, 2794}}});
+  TPrinterDevice* installed = device.get();
+  Printer()->AddPrinter(std::move(device));
+  ppPrinters()->Refresh();
+  {
+    ReportRig r(1000, 50);
+    TppPrinterSetup* setup = r.report->PrinterSetup();
+    setup->SetPrinterName("Virtual 600");
+    setup->SetPaperName("Letter");
+    setup->SetOrientation(poLandscape);
+    EXPECT_EQ(setup->PageDef().mmMarginLeft(), 6350);
+    r.report->SetPassSetting(psTwoPass);
+    r.AddText(r.AddBand<TppHeaderBand>(10 * kMM), "", 0, 4000, "Listing");
+    r.AddText(r.AddBand<TppDetailBand>(5 * kMM), "ID", 0);
+    r.AddBand<TppFooterBand>(10 * kMM);
+    TppGroup* group = r.AddGroup("Grp", 5 * kMM, 5 * kMM);
+    r.AddText(group->HeaderBand(), "Grp", 0);
+    r.Print();
+    ASSERT_EQ(r.device.Pages.size(), 30u);
+    for (size_t i = 0; i < r.device.Pages.size(); ++i) {
+      const TppPage& page = *r.device.Pages[i];
+      EXPECT_EQ(std::pair(page.PageNo, page.PageCount), std::pair(int(i) + 1, 30));
+      EXPECT_GT(page.PageDef().mmWidth(), page.PageDef().mmHeight());
+    }
+    EXPECT_NE(Describe(*r.device.Pages.back()).find(":1000\n"), std::string::npos);
+  }
+  Printer()->RemovePrinter(installed);
+  ppPrinters()->Refresh();
+}
+
+}  // namespace
