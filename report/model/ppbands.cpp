@@ -1,6 +1,7 @@
 #include "report/model/ppbands.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "platform/classlib/core/filer.h"
@@ -126,9 +127,10 @@ void TppBand::ConvertVersion(int versionNo) {
   if (versionNo < kVersionPixels) mmHeight_ = ppToMMThousandths(float(mmHeight_), utScreenPixels);
   for (TppComponent* c : components_) c->ConvertVersion(versionNo);
   if (versionNo < kVersionOffsets && printHeight_ == phDynamic && !components_.empty()) {
-    int32_t lowest = 0;
-    for (TppComponent* c : components_) lowest = std::max(lowest, c->mmTop() + c->mmHeight());
-    mmBottomOffset_ = std::max(0, mmHeight_ - lowest);
+    int64_t lowest = 0;  // stored values may be extreme: no 32-bit sums
+    for (TppComponent* c : components_)
+      lowest = std::max(lowest, int64_t{c->mmTop()} + c->mmHeight());
+    mmBottomOffset_ = int32_t(std::clamp<int64_t>(mmHeight_ - lowest, 0, INT32_MAX));
   }
 }
 

@@ -195,3 +195,49 @@ TEST(ReportComponents, ABreakComponentFollowsRenamesAndLeavesAnEmptyBreakNameWhe
 }
 
 }  // namespace
+
+namespace {
+
+// Extreme stored values end in the messages the checks give, never in an
+// overflow or a run that does not end; odd texts print as they are.
+TEST(ReportBadInput, ExtremeGeometryAndOddTextsNeitherOverflowNorHang) {
+  struct Case {
+    const char* What;
+    std::function<void(Listing&)> Set;
+    std::string Message;
+  };
+  const Case cases[] = {
+      {"band height", [](Listing& r) { r.detail->SetmmHeight(INT32_MAX); },
+       "Band height cannot exceed page height."},
+      {"component top",
+       [](Listing& r) {
+         r.detail->SetPrintHeight(phDynamic);
+         r.AddText(r.detail, "", 0, 4000, "x")->SetmmBounds(0, INT32_MAX - 5, INT32_MAX, INT32_MAX);
+       },
+       "Band height cannot exceed page height."},
+      {"bottom offset", [](Listing& r) { r.detail->SetmmBottomOffset(INT32_MAX); },
+       "Band height cannot exceed page height."},
+      {"print position", [](Listing& r) { r.detail->SetmmPrintPosition(INT32_MAX); },
+       "PrintPosition exceeds available page space."},
+      {"texts",
+       [](Listing& r) {
+         TppCustomText* text = r.AddText(r.detail, "", 0, 4000, std::string(100000, '\xff'));
+         text->SetWordWrap(true);
+         r.AddText(r.detail, "", 5000, 4000, std::string("\xe2\x82", 2) + "abc");
+       },
+       ""},
+  };
+  for (const Case& c : cases) {
+    Listing r(3);
+    c.Set(r);
+    std::string message;
+    try {
+      r.Print();
+    } catch (const EPrintError& e) {
+      message = e.Message();
+    }
+    EXPECT_EQ(message, c.Message) << c.What;
+  }
+}
+
+}  // namespace

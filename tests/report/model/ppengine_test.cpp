@@ -294,3 +294,85 @@ TEST(ReportGroups, AnyPageRegeneratedAloneEqualsThatPageOfTheFirstRun) {
 }
 
 }  // namespace
+
+namespace {
+
+// 22 records fill 230 mm of the 246.7 mm body: 16.7 mm are left, less than
+// the threshold, so the next run's header goes to the next page.
+TEST(ReportGroups, ANewRunsHeaderBelowTheThresholdMovesToTheNextPage) {
+  for (int32_t threshold : {0, 20 * kMM}) {
+    Listing r(30, 22);
+    TppGroup* group = r.AddGroup("Grp", 10 * kMM, 0);
+    group->SetmmNewPageThreshold(threshold);
+    r.AddText(group->HeaderBand(), "Grp", 0);
+    r.Print();
+    const std::vector<std::string> pages = r.Joined();
+    ASSERT_EQ(pages.size(), 2u);
+    const bool moved = pages[0].find("G2") == std::string::npos;
+    EXPECT_EQ(moved, threshold > 0) << pages[0];
+    EXPECT_EQ(pages[1].rfind("Head G2 23", 0), 0u);  // reprinted or moved there
+  }
+}
+
+// The inner group's value never changes; it breaks with the outer one.
+TEST(ReportGroups, AnOuterBreakForcesEveryInnerGroupToBreak) {
+  Listing r(6, 2);
+  TppGroup* outer = r.AddGroup("Grp", 5 * kMM, 0);
+  r.AddText(outer->HeaderBand(), "Grp", 0);
+  TppGroup* inner = r.AddGroup("", 5 * kMM, 0);
+  inner->OnGetBreakValue = [](TObject*, std::string& value) { value = "same"; };
+  r.AddText(inner->HeaderBand(), "", 0, 4000, "in");
+  r.Print();
+  EXPECT_EQ(r.Joined(), (std::vector<std::string>{
+                            "Head G1 in 1 2 G2 in 3 4 G3 in 5 6 Foot"}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ReportEngine, APipelineThatFailsToOpenEndsTheRunWithMessage280) {
+  Listing r(3);
+  r.data->Close();
+  r.data->BeforeOpen = [](TDataSet*) { throw EDatabaseError("locked"); };
+  // The message's own period and the one the engine appends.
+  EXPECT_EQ(PrintError(r), "Could not open DataSet..");
+  EXPECT_EQ(r.report->Engine()->ReportPipeline(), nullptr);
+  EXPECT_FALSE(r.report->IsGenerating());
+}
+
+// The listing the application prints: 1,000 records, a group every 50, two
+// passes, letter landscape with quarter-inch margins on a 600-dpi printer.
+TEST(ReportEngine, AThousandRecordListingRunsHeadlessOnTheVirtualPrinter) {
+  auto device = std::make_unique<TRecordingPrinter>("Virtual 600", 600);
+  device->SetPapers({{DMPAPER_LETTER, "Letter", {2159, 2794}}});
+  TPrinterDevice* installed = device.get();
+  Printer()->AddPrinter(std::move(device));
+  ppPrinters()->Refresh();
+  {
+    ReportRig r(1000, 50);
+    TppPrinterSetup* setup = r.report->PrinterSetup();
+    setup->SetPrinterName("Virtual 600");
+    setup->SetPaperName("Letter");
+    setup->SetOrientation(poLandscape);
+    EXPECT_EQ(setup->PageDef().mmMarginLeft(), 6350);
+    r.report->SetPassSetting(psTwoPass);
+    r.AddText(r.AddBand<TppHeaderBand>(10 * kMM), "", 0, 4000, "Listing");
+    r.AddText(r.AddBand<TppDetailBand>(5 * kMM), "ID", 0);
+    r.AddBand<TppFooterBand>(10 * kMM);
+    TppGroup* group = r.AddGroup("Grp", 5 * kMM, 5 * kMM);
+    r.AddText(group->HeaderBand(), "Grp", 0);
+    r.Print();
+    ASSERT_EQ(r.device.Pages.size(), 30u);
+    for (size_t i = 0; i < r.device.Pages.size(); ++i) {
+      const TppPage& page = *r.device.Pages[i];
+      EXPECT_EQ(std::pair(page.PageNo, page.PageCount), std::pair(int(i) + 1, 30));
+      EXPECT_GT(page.PageDef().mmWidth(), page.PageDef().mmHeight());
+    }
+    EXPECT_NE(Describe(*r.device.Pages.back()).find(":1000\n"), std::string::npos);
+  }
+  Printer()->RemovePrinter(installed);
+  ppPrinters()->Refresh();
+}
+
+}  // namespace

@@ -205,3 +205,26 @@ TEST(ReportModel, FreeingReportsGroupsAndBandsUnlinksEverything) {
 }
 
 }  // namespace
+
+namespace {
+
+// Components and data-field groups that followed the old pipeline, or whose
+// field the new one has, take the report's new pipeline.
+TEST(ReportModel, ANewReportPipelineIsHandedOnToComponentsAndGroups) {
+  Layout r;
+  TppCustomText* follows = r.AddText(r.detail, "Name", 0);
+  TppCustomText* foreign = r.AddText(r.detail, "Elsewhere", 5000);
+  foreign->SetDataPipeline(nullptr);
+  auto* other = new TppBDEPipeline(&r.form);
+  other->SetDataSource(&r.source);
+  r.report->SetDataPipeline(other);
+  EXPECT_EQ(follows->DataPipeline(), other);
+  EXPECT_EQ(foreign->DataPipeline(), nullptr);  // no field of that name
+  EXPECT_EQ(r.group->DataPipeline(), other);
+  delete other;  // every holder forgets it
+  EXPECT_EQ(r.report->DataPipeline(), nullptr);
+  EXPECT_EQ(follows->DataPipeline(), nullptr);
+  EXPECT_EQ(r.group->DataPipeline(), nullptr);
+}
+
+}  // namespace
