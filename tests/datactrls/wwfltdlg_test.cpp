@@ -1,0 +1,247 @@
+// The filter dialog's local record filter over a real database file: value
+// conditions of every match type and join, ranges by type, memo text, the
+// program's expression filter beside it, and the conditions that cannot be
+// applied, reported once.
+
+#include <gtest/gtest.h>
+
+#include "datactrls/wwfltdlg.h"
+#include "datactrls/wwfltlocal.h"
+#include "datactrls/wwtadatasets.h"
+#include "datactrls/wwtable.h"
+#include "dbengine/accbinding_fixture.h"
+#include "platform/classlib/core/datetime.h"
+#include "platform/classlib/dialogs/dialogs.h"
+
+namespace {
+
+using Ids = std::vector<int>;
+
+struct TCond {
+  const char* label;
+  TwwFilterMatchType match;
+  const char* value = "";
+  const char* min = "";
+  const char* max = "";
+  bool caseSensitive = false;
+  bool nonMatching = false;
+};
+
+class LocalFilter : public accesstest::BindingFixture {
+ protected:
+  void Populate(dao::TDatabaseCore& db) override {
+    for (const char* row : {"'New report', 30, 1.5, #1/5/2020#, 'Crash on start'",
+                            "'fixed bug', 25, 2.5, #3/1/2021#, 'works'",
+                            "'Low prio', 41, NULL, NULL, NULL",
+                            "NULL, 5, 0, NULL, ''",
+                            "'or new', 12, NULL, #7/4/2019#, 'crash'"})
+      db.Execute(std::string("INSERT INTO People (Name, Age, Score, Born, Notes) VALUES (") + row + ")");
+  }
+  void SetUp() override {
+    BindingFixture::SetUp();
+    table = Make<TwwtaTable>();
+    table->SetTableName("People");
+    table->Open();
+    source.SetDataSet(table.get());
+    dialog.SetDataSource(&source);
+  }
+  void TearDown() override {
+    source.SetDataSet(nullptr);
+    table.reset();
+    BindingFixture::TearDown();
+  }
+  void Set(std::initializer_list<TCond> conds) {
+    dialog.ClearFilter();
+    for (const TCond& c : conds) {
+      auto info = std::make_unique<TwwFieldInfo>();
+      info->DisplayLabel = c.label;
+      info->MatchType = c.match;
+      info->FilterValue = c.value;
+      info->MinValue = c.min;
+      info->MaxValue = c.max;
+      info->CaseSensitive = c.caseSensitive;
+      info->NonMatching = c.nonMatching;
+      dialog.FieldInfo().push_back(std::move(info));
+    }
+  }
+  Ids Shown(TDataSet* d = nullptr) {
+    d = d ? d : table.get();
+    Ids ids;
+    for (d->First(); !d->Eof(); d->Next()) ids.push_back(int(d->FieldByName("Id")->AsInteger()));
+    return ids;
+  }
+  Ids Filtered(std::initializer_list<TCond> conds) {
+    Set(conds);
+    dialog.ApplyFilter();
+    return Shown();
+  }
+  static std::string Day(int y, int m, int d) { return DateToStr(EncodeDate(y, m, d)); }
+
+  std::unique_ptr<TwwtaTable> table;
+  TDataSource source;
+  TwwFilterDialog dialog;
+};
+
+TEST_F(LocalFilter, ValueConditionsByMatchTypeAndJoin) {
+  struct TCase {
+    TCond cond;
+    Ids expected;
+  };
+  const TCase cases[] = {
+      {{"Name", fdMatchStart, "new or fixed"}, {1, 2}},
+      {{"Name", fdMatchStart, "or new"}, {5}},  // the first word is never an operator
+      {{"Name", fdMatchStart, "null or low"}, {3, 4}},
+      {{"Name", fdMatchAny, "new and report"}, {1}},
+      {{"Name", fdMatchAny, "e"}, {1, 2, 5}},
+      {{"Name", fdMatchExact, "low prio"}, {3}},
+      {{"Name", fdMatchExact, "\"or new\""}, {5}},  // quoted: one piece without quotes
+      {{"Name", fdMatchEnd, "BUG"}, {2}},
+      {{"Name", fdMatchStart, "New", "", "", true}, {1}},
+      {{"Name", fdMatchStart, "new", "", "", true}, {}},
+      {{"Name", fdMatchAny, "new", "", "", false, true}, {2, 3, 4}},
+      {{"Notes", fdMatchAny, "crash", "", "", false, true}, {2, 3, 4}},  // memo text
+      {{"Notes", fdMatchStart, "crash"}, {1, 5}},
+      {{"Notes", fdMatchExact, "works or null"}, {2, 3, 4}},
+      {{"Age", fdMatchExact, "30 or 5"}, {1, 4}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(std::string(c.cond.label) + " " + c.cond.value);
+    EXPECT_EQ(Filtered({c.cond}), c.expected);
+  }
+}
+
+TEST_F(LocalFilter, RangesCompareByTheFieldsType) {
+  const std::string from2021 = Day(2021, 1, 1), to2020 = Day(2020, 12, 31);
+  struct TCase {
+    TCond cond;
+    Ids expected;
+  };
+  const TCase cases[] = {
+      {{"Age", fdMatchRange, "", "", "25"}, {2, 4, 5}},  // the bound is inclusive
+      {{"Age", fdMatchRange, "", "12", "30"}, {1, 2, 5}},
+      {{"Age", fdMatchRange, "", "12", "30", false, true}, {1, 2, 5}},  // non-matching ignored
+      {{"Score", fdMatchRange, "", "1"}, {1, 2}},
+      {{"Born", fdMatchRange, "", from2021.c_str()}, {2}},
+      {{"Born", fdMatchRange, "", "", to2020.c_str()}, {1, 3, 4, 5}},  // null dates are day 0
+      {{"Name", fdMatchRange, "", "Low", "fixed"}, {1, 3}},  // ordinal text comparison
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(std::string(c.cond.label) + " " + c.cond.min + ".." + c.cond.max);
+    EXPECT_EQ(Filtered({c.cond}), c.expected);
+  }
+}
+
+TEST_F(LocalFilter, ConditionsJoinWithAndAndClearingShowsAll) {
+  EXPECT_EQ(Filtered({{"Name", fdMatchAny, "o"}, {"Age", fdMatchRange, "", "", "20"}}), (Ids{5}));
+  dialog.ClearFilter();
+  dialog.ApplyFilter();
+  EXPECT_TRUE(table->Filtered());  // the handler is gone, every record passes
+  EXPECT_FALSE(table->OnFilterRecord());
+  EXPECT_EQ(Shown(), (Ids{1, 2, 3, 4, 5}));
+}
+
+TEST_F(LocalFilter, TheProgramsExpressionFilterAppliesBeside) {
+  table->SetFilter("Age < 40");
+  table->SetFiltered(true);
+  EXPECT_EQ(Filtered({{"Name", fdMatchAny, "o"}}), (Ids{1, 5}));  // 3 has "o" but Age 41
+  table->SetFilter("Age > 10");
+  EXPECT_EQ(Shown(), (Ids{1, 3, 5}));
+}
+
+TEST_F(LocalFilter, WhatCannotBeAppliedIsReportedOnceAndLeftOut) {
+  TDialogResponderScope boxes([](TDialogRequest&) { return mrOk; });
+  EXPECT_EQ(Filtered({{"Nope", fdMatchStart, "x"},
+                      {"Age", fdMatchRange, "", "abc"},
+                      {"Born", fdMatchRange, "", "", "31/31/31"},
+                      {"Name", fdMatchStart, "new"}}),
+            (Ids{1}));
+  ASSERT_EQ(boxes.Count(), 1);
+  EXPECT_EQ(boxes.Texts()[0],
+            std::string(kwwFilterConditionsSkipped) +
+                "\nField 'Nope' not found\n'abc' is not a valid range bound for field 'Age'\n"
+                "'31/31/31' is not a valid range bound for field 'Born'");
+  EXPECT_EQ(Shown(), (Ids{1}));  // moving again reports nothing more
+  EXPECT_EQ(boxes.Count(), 1);
+}
+
+TEST_F(LocalFilter, ExecuteNeedsAnActiveDataSetAndOperatorsStayUnique) {
+  TDialogResponderScope boxes([](TDialogRequest&) { return mrOk; });
+  TwwFilterDialog unbound;
+  EXPECT_FALSE(unbound.Execute());
+  table->Close();
+  EXPECT_FALSE(dialog.Execute());
+  dialog.FieldOperators()->SetOrChar("  AND\t");
+  EXPECT_EQ(dialog.FieldOperators()->OrChar(), "AND");  // trimmed, and it stays
+  dialog.FieldOperators()->SetOrChar("|");
+  dialog.SetFilterMethod(fdByQueryModify);  // a table filters only locally
+  EXPECT_EQ(dialog.FilterMethod(), fdByFilter);
+  EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{kwwFilterNeedsActiveDataSet, kwwFilterOperatorsNotUnique,
+                                                     "Invalid FilterMethod for Dataset. \nOnly fdByFilter is "
+                                                     "supported for this type of Dataset"}));
+  // A one-character operator ends a word.
+  table->Open();
+  EXPECT_EQ(Filtered({{"Name", fdMatchStart, "new|fixed"}}), (Ids{1, 2}));
+}
+
+TEST_F(LocalFilter, SplittingValues) {
+  TwwFieldOperators ops;
+  struct TCase {
+    const char* value;
+    TwwFilterJoin join;
+    std::vector<std::string> pieces;
+  };
+  const TCase cases[] = {
+      {"new or fixed", TwwFilterJoin::Or, {"new", "fixed"}},
+      {"a  b   and c", TwwFilterJoin::And, {"a b", "c"}},
+      {"x and y or z", TwwFilterJoin::Or, {"x and y", "z"}},  // or wins; and stays inside
+      {"or new", TwwFilterJoin::Single, {"or new"}},
+      {"\"a or b\" OR c", TwwFilterJoin::Or, {"a or b", "c"}},
+      {"", TwwFilterJoin::Single, {""}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.value);
+    const TwwFilterPieces p = wwSplitFilterValue(c.value, ops);
+    EXPECT_EQ(p.Join, c.join);
+    EXPECT_EQ(p.Pieces, c.pieces);
+  }
+  // Values far beyond the old fixed buffers are split whole.
+  const std::string big(70000, 'q');
+  EXPECT_EQ(wwSplitFilterValue(big + " or b", ops).Pieces, (std::vector<std::string>{big, "b"}));
+}
+
+TEST_F(LocalFilter, AGoneDialogLeavesNoHandlerBehind) {
+  {
+    TwwFilterDialog brief;
+    brief.SetDataSource(&source);
+    auto info = std::make_unique<TwwFieldInfo>();
+    info->DisplayLabel = "Name";
+    info->FilterValue = "new";
+    brief.FieldInfo().push_back(std::move(info));
+    brief.ApplyFilter();
+    EXPECT_EQ(Shown(), (Ids{1}));
+  }
+  EXPECT_FALSE(table->OnFilterRecord());
+  EXPECT_EQ(Shown(), (Ids{1, 2, 3, 4, 5}));
+}
+
+// The library's own table filters through its OnFilter event.
+class LibraryTableFilter : public LocalFilter {};
+
+TEST_F(LibraryTableFilter, TheLibrarysTableFiltersThroughOnFilter) {
+  auto own = Make<TwwTable>();
+  own->SetTableName("People");
+  own->Open();
+  source.SetDataSet(own.get());
+  Set({{"Notes", fdMatchAny, "crash"}, {"Age", fdMatchRange, "", "", "20"}});
+  dialog.ApplyFilter();
+  EXPECT_TRUE(own->OnFilter());
+  EXPECT_FALSE(own->OnFilterRecord());
+  EXPECT_EQ(Shown(own.get()), (Ids{5}));
+  dialog.ClearFilter();
+  dialog.ApplyFilter();
+  EXPECT_FALSE(own->OnFilter());
+  EXPECT_EQ(Shown(own.get()), (Ids{1, 2, 3, 4, 5}));
+  source.SetDataSet(nullptr);
+}
+
+}  // namespace
