@@ -91,6 +91,20 @@ bool SqlNumber(TFieldType t, const std::string& text, std::string& sql) {
 
 std::string Quote(const std::string& text) { return "'" + wwReplaceCharWithString(text, '\'', "''") + "'"; }
 
+// A like pattern in the engine's SQL, where "*" stands for any text and "?"
+// for one character: those, "#" (a digit) and "[" in the value are matched
+// as themselves, bracketed.
+std::string LikePattern(const std::string& piece, TwwFilterMatchType matchType) {
+  std::string literal;
+  for (char c : piece) {
+    if (c == '*' || c == '?' || c == '#' || c == '[')
+      literal += std::string("[") + c + "]";
+    else
+      literal += c;
+  }
+  return (matchType == fdMatchAny ? "*" : "") + literal + "*";
+}
+
 // The literal of one value of a column of type t; false when it is no value
 // of the type.
 bool SqlValue(TFieldType t, const std::string& text, std::string& sql) {
@@ -138,7 +152,7 @@ struct TConditionWriter {
         line += ref + "=" + Quote(piece);
         continue;
       }
-      line += ref + " like " + Quote(c.MatchType == fdMatchAny ? "%" + piece + "%" : piece + "%");
+      line += ref + " like " + Quote(LikePattern(piece, c.MatchType));
     }
     out.push_back(line + ")");
     return true;
