@@ -16,6 +16,29 @@ IMPLEMENT_CLASS(TwwFieldOperators, TPersistent)
 IMPLEMENT_CLASS(TwwDummyForm, TForm)
 IMPLEMENT_CLASS(TwwFilterDialog, TComponent)
 
+PUBLISHED(TwwFieldOperators) {
+  PROP_STR(OrChar, OrChar, SetOrChar, "or");
+  PROP_STR(AndChar, AndChar, SetAndChar, "and");
+  PROP_STR(NullChar, NullChar, SetNullChar, "null");
+}
+
+PUBLISHED(TwwFilterDialog) {
+  PROP_OBJ(DataSource, DataSource, SetDataSource);
+  PROP_SET(Options, Options, Options,
+           (TwwFilterDialogOptions{fdShowCaseSensitive, fdShowOKCancel, fdShowViewSummary, fdShowFieldOrder,
+                                   fdShowValueRangeTab}));
+  PROP_ENUM(SortBy, SortBy, SortBy, fdSortByFieldNo);
+  PROP_STR(Caption, Caption, Caption, "");
+  PROP_ENUM(FilterMethod, FilterMethod, SetFilterMethod, fdByFilter);
+  PROP_ENUM(DefaultMatchType, DefaultMatchType, DefaultMatchType, fdMatchStart);
+  PROP_ENUM(DefaultFilterBy, DefaultFilterBy, DefaultFilterBy, fdSmartFilter);
+  PROP_STR(DefaultField, DefaultField, DefaultField, "");
+  PROP_OBJ(FieldOperators, FieldOperators, SetFieldOperators);
+  PROP_OBJ(SelectedFields, SelectedFields, SetSelectedFields);
+  PROP_ENUM(FilterOptimization, FilterOptimization, FilterOptimization, fdNone);
+  PROP_EVENT(OnInitDialog);
+}
+
 void TwwFieldInfo::CopyFrom(const TwwFieldInfo& other) {
   FieldName = other.FieldName;
   DisplayLabel = other.DisplayLabel;

@@ -60,7 +60,7 @@ TwwFilterDlg::TwwFilterDlg(TComponent* owner, TwwFilterDialog* dialog)
     working_.push_back(wwCopyFieldInfo(*info));
     if (dataSet_) working_.back()->FieldName = wwFieldNameFromLabel(dataSet_, info->DisplayLabel);
   }
-  if (dialog->FieldList().empty()) dialog->BuildFieldList();
+  dialog->BuildFieldList();
 }
 
 void TwwFilterDlg::BuildControls() {
@@ -400,7 +400,6 @@ void TwwFilterDlg::StoreEntries() {
 }
 
 void TwwFilterDlg::ShowField(const std::string& label) {
-  const bool fresh = !SameLabel(label, shown_);
   shown_ = Shown(label);
   SelectLabel(shown_);
   const int at = FindWorking(shown_);
@@ -435,7 +434,6 @@ void TwwFilterDlg::ShowField(const std::string& label) {
     CaseSensitive->SetEnabled(false);
     ValueRangeTabSet->SetVisible(false);
   }
-  (void)fresh;
   ChoosePage(condition, type);
   UpdateButtons();
 }

@@ -17,6 +17,13 @@
 IMPLEMENT_CLASS(TwwSaveFilter, TComponent)
 IMPLEMENT_CLASS(TSelectSaveFilter, TForm)
 
+PUBLISHED(TwwSaveFilter) {
+  PROP_STR(Delimiter, Delimiter, Delimiter, "///");
+  PROP_STR(FilePath, FilePath, FilePath, "");
+  PROP_BOOL(OverwriteMessage, OverwriteMessage, OverwriteMessage, true);
+  PROP_OBJ(wwFilterDialog, wwFilterDialog, SetwwFilterDialog);
+}
+
 namespace {
 
 // The seven fields of a condition line.
@@ -198,7 +205,10 @@ bool TwwSaveFilter::GetFilterNames(TStrings* list) {
   if (!FileExists(FilePath)) return false;
   auto lines = LoadLines(FilePath);
   std::string damaged;
-  for (const auto& set : wwReadSavedFilterSets(lines.get(), Delimiter)) {
+  const auto sets = wwReadSavedFilterSets(lines.get(), Delimiter);
+  for (const auto& set : sets) {
+    // A later set of a name already used is never reached by name.
+    if (FindSet(sets, set.Name) != &set) continue;
     if (set.Damage.empty())
       list->Add(set.Name);
     else

@@ -55,6 +55,7 @@ class QueryRewriteText : public ::testing::Test {
 };
 
 TEST_F(QueryRewriteText, ConditionLines) {
+  const std::string day = DateToStr(EncodeDate(2020, 1, 5));
   struct TCase {
     TCond cond;
     Lines sql;
@@ -77,7 +78,7 @@ TEST_F(QueryRewriteText, ConditionLines) {
       {{"Id", fdMatchRange, "", "", "9 or 1=1"}, {"! '9 or 1=1' is not a valid value for field 'Id'."}},
       {{"Status", fdMatchRange, "", "a'b"}, {"   Upper(ITEMS.Status) >= 'A''B'"}},
       {{"Status", fdMatchRange, "", "", "Zed", true}, {"   ITEMS.Status <= 'Zed'"}},
-      {{"FixedDate", fdMatchRange, "", DateToStr(EncodeDate(2020, 1, 5)).c_str()}, {"   ITEMS.FixedDate >= '1/5/2020'"}},
+      {{"FixedDate", fdMatchRange, "", day.c_str()}, {"   ITEMS.FixedDate >= '1/5/2020'"}},
       {{"Nope", fdMatchExact, "x"}, {"! Field Name not found in referenced tables. \rNope"}},
       {{"Status", fdMatchEnd, "x"}, {}},
   };
