@@ -153,4 +153,22 @@ TEST_F(FilterWindow, TheSearchedTabNeedsConditionsAndNewSearchClearsThem) {
   EXPECT_EQ(boxes, std::vector<std::string>{"You have not selected any search criteria"});
 }
 
+TEST_F(FilterWindow, OptionsShapeTheWindowAndArrowKeysMoveThroughFields) {
+  dialog.Options = {fdShowCaseSensitive, fdShowValueRangeTab};
+  EXPECT_FALSE(Run([](TwwFilterDlg* w) {
+    EXPECT_EQ(w->OKButton->Top(), 1000);  // out of sight
+    EXPECT_EQ(w->ClientWidth(), 470 - w->OKButton->Width() - 8);
+    EXPECT_FALSE(w->FieldOrder->Visible());
+    EXPECT_FALSE(w->ViewButton->Visible());
+    EXPECT_EQ(w->ClearSearchButton->Left(), w->ViewButton->Left());
+    EXPECT_EQ(w->Panel1->Height(), 26);  // one check box
+    EXPECT_FALSE(w->Nonmatching->Visible());
+    const int name = w->FieldsListBox->ItemIndex();
+    QTest::keyClick(Native(w->FilterValueEdit), Qt::Key_Down);
+    EXPECT_EQ(w->FieldsListBox->ItemIndex(), name + 1);
+    EXPECT_EQ(w->ShownLabel(), w->FieldsListBox->Items()->Strings(name + 1));
+    return mrCancel;
+  }));
+}
+
 }  // namespace
