@@ -112,6 +112,17 @@ TEST_F(LocalFilter, ExecuteNeedsAnActiveDataSetAndOperatorsStayUnique) {
   // A one-character operator ends a word.
   table->Open();
   EXPECT_EQ(Filtered({{"Name", fdMatchStart, "new|fixed"}}), (Ids{1, 2}));
+  dialog.FieldOperators()->SetAndChar("|");  // the same as or: warned, and the filter still applies
+  EXPECT_EQ(Filtered({{"Name", fdMatchStart, "new|fixed"}}), (Ids{1, 2}));
+  EXPECT_EQ(boxes.Texts().back(), kwwFilterSameAndOr);
+}
+
+TEST_F(LocalFilter, CaseIsFoldedBeyondAscii) {
+  table->Append();
+  table->FieldByName("Name")->SetAsString("\xC3\xA4rger");  // a-umlaut
+  table->Post();
+  EXPECT_EQ(Filtered({{"Name", fdMatchStart, "\xC3\x84R"}}), (Ids{6}));  // A-umlaut
+  EXPECT_EQ(Filtered({{"Name", fdMatchStart, "\xC3\x84r", "", "", true}}), (Ids{}));
 }
 
 TEST_F(LocalFilter, SplittingValues) {
