@@ -17,6 +17,7 @@
 #include "platform/classlib/stdctrls/tabs.h"
 
 IMPLEMENT_CLASS(TwwFilterDlg, TForm)
+IMPLEMENT_CLASS(TwwFilterDialogView, TForm)
 
 namespace {
 
@@ -556,30 +557,50 @@ void TwwFilterDlg::ViewSummary() {
     MessageDlg(wwGlobalIntl()->UserMessages()->FilterDlgNoCriteria, mtInformation, {mbOK}, 0);
     return;
   }
-  TForm view(nullptr);
-  view.SetCaption("Show Search Summary");
-  view.SetBorderStyle(bsDialog);
-  view.SetPosition(poScreenCenter);
-  view.SetClientWidth(481);
-  view.SetClientHeight(206);
-  const auto rows = SummaryRows();
-  auto* grid = wwAddControl<TStringGrid>(&view, &view, 0, 0, 481, 206);
-  grid->SetColCount(3);
-  grid->SetRowCount(int(rows.size()));
-  grid->SetFixedCols(0);
-  grid->SetFixedRows(1);
-  grid->SetDefaultRowHeight(18);
-  grid->SetScrollBars(ssNone);
-  const int widths[] = {115, 171, 171};
-  for (int c = 0; c < 3; ++c) grid->SetColWidths(c, widths[c]);
-  for (std::size_t r = 0; r < rows.size(); ++r)
-    for (int c = 0; c < 3; ++c) grid->SetCells(c, int(r), rows[r][std::size_t(c)]);
-  grid->Font()->SetStyle(wwGlobalIntl()->DialogFontStyle);
-  // The Cancel button sits below the visible area: Escape closes the window.
-  auto* cancel = wwAddControl<TButton>(&view, &view, 200, 240, 75, 25);
-  cancel->SetCaption("Cancel");
-  cancel->SetCancel(true);
-  cancel->SetModalResult(mrCancel);
+  TwwFilterDialogView view(nullptr, SummaryRows());
   view.ShowModal();
   FocusEntry();
+}
+
+// ---- the summary window
+
+namespace {
+constexpr int kViewWidth = 481, kViewHeight = 206, kViewRowHeight = 18, kCellInset = 2;
+constexpr int kViewColumns[] = {115, 171, 171};
+}  // namespace
+
+TwwFilterDialogView::TwwFilterDialogView(TComponent* owner, const std::vector<std::vector<std::string>>& rows)
+    : TForm(owner) {
+  SetCaption("Show Search Summary");
+  SetBorderStyle(bsDialog);
+  SetPosition(poScreenCenter);
+  SetClientWidth(kViewWidth);
+  SetClientHeight(kViewHeight);
+  Grid = wwAddControl<TStringGrid>(this, this, 0, 0, kViewWidth, kViewHeight);
+  Grid->SetColCount(3);
+  Grid->SetRowCount(std::max(2, int(rows.size())));
+  Grid->SetFixedCols(0);
+  Grid->SetFixedRows(1);
+  Grid->SetDefaultRowHeight(kViewRowHeight);
+  Grid->SetScrollBars(ssNone);
+  for (int c = 0; c < 3; ++c) Grid->SetColWidths(c, kViewColumns[c]);
+  for (std::size_t r = 0; r < rows.size(); ++r)
+    for (int c = 0; c < 3 && c < int(rows[r].size()); ++c) Grid->SetCells(c, int(r), rows[r][std::size_t(c)]);
+  Grid->Font()->SetStyle(wwGlobalIntl()->DialogFontStyle);
+  // Data cells: black on white, the text a little in from the top left.
+  Grid->SetDefaultDrawing(false);
+  Grid->OnDrawCell = [this](TObject*, int col, int row, const TRect& rect, TGridDrawState) {
+    TCanvas* canvas = Grid->Canvas();
+    canvas->Brush()->SetColor(row == 0 ? clBtnFace : clWhite);
+    canvas->Font()->SetColor(clBlack);
+    canvas->TextRect(rect, rect.Left + kCellInset, rect.Top + kCellInset, Grid->Cells(col, row));
+  };
+  CancelButton = wwAddControl<TButton>(this, this, 200, kViewHeight + 40, 75, 25);
+  CancelButton->SetCaption("Cancel");
+  CancelButton->SetCancel(true);
+  CancelButton->SetModalResult(mrCancel);
+  // The grid never edits: entering it hands the focus on.
+  Grid->OnEnter = [this](TObject*) {
+    if (CancelButton->CanFocus()) CancelButton->SetFocus();
+  };
 }

@@ -5,6 +5,7 @@
 // list replaces the component's conditions only when the window closes with OK.
 
 #include <string>
+#include <vector>
 
 #include "datactrls/wwfltdlg.h"
 #include "platform/classlib/controls/forms.h"
@@ -21,6 +22,16 @@ class TPanel;
 class TRadioGroup;
 class TStringGrid;
 class TTabSet;
+
+// The "Show Search Summary" window: a title row, then one row per condition
+// (label, search type, value), painted black on white.
+class TwwFilterDialogView : public TForm {
+  DECLARE_CLASS(TwwFilterDialogView, TForm)
+ public:
+  TwwFilterDialogView(TComponent* owner, const std::vector<std::vector<std::string>>& rows);
+  TStringGrid* Grid;
+  TButton* CancelButton;  // below the visible area: Escape closes the window
+};
 
 class TwwFilterDlg : public TForm {
   DECLARE_CLASS(TwwFilterDlg, TForm)

@@ -9,6 +9,8 @@
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/controls/extctrls.h"
 #include "platform/classlib/dialogs/dialogs.h"
+#include "platform/classlib/graphics/colors.h"
+#include "platform/classlib/grids/grids.h"
 #include "platform/classlib/stdctrls/choices.h"
 #include "platform/classlib/stdctrls/edits.h"
 #include "platform/classlib/stdctrls/lists.h"
@@ -32,6 +34,7 @@ class FilterWindow : public LocalFilter {
   bool Run(const std::function<TModalResult(TwwFilterDlg*)>& step) {
     TDialogResponderScope responder([&](TDialogRequest& r) -> TModalResult {
       if (r.Kind != TDialogKind::Form) return r.Buttons.empty() ? mrOk : r.Buttons.front();
+      if (auto* view = dynamic_cast<TwwFilterDialogView*>(r.Dialog)) return onView ? onView(view) : mrCancel;
       auto* w = dynamic_cast<TwwFilterDlg*>(r.Dialog);
       return w ? step(w) : mrCancel;
     });
@@ -59,6 +62,7 @@ class FilterWindow : public LocalFilter {
     QTest::keyClicks(Native(edit), text);
   }
   std::vector<std::string> boxes;
+  std::function<TModalResult(TwwFilterDialogView*)> onView;
 };
 
 TEST_F(FilterWindow, OpensOnTheDefaultFieldAndAppliesOnOK) {
@@ -101,6 +105,16 @@ TEST_F(FilterWindow, AValueThatIsNoNumberKeepsTheUserOnTheField) {
 }
 
 TEST_F(FilterWindow, ARangeIsStoredAndSummarised) {
+  std::vector<std::string> summary;
+  std::vector<TColor> cellColours;
+  onView = [&](TwwFilterDialogView* v) {
+    EXPECT_EQ(v->Caption(), "Show Search Summary");
+    for (int r = 0; r < v->Grid->RowCount(); ++r)
+      for (int c = 0; c < 3; ++c) summary.push_back(v->Grid->Cells(c, r));
+    auto shot = Snapshot(v->Grid);
+    for (int row = 0; row < 3; ++row) cellColours.push_back(shot->Canvas()->Pixels(110, row * 19 + 15));
+    return mrCancel;
+  };
   EXPECT_TRUE(Run([](TwwFilterDlg* w) {
     ClickItem(w->FieldsListBox, "Age");
     Type(w->MinValueEdit, "1");
@@ -108,13 +122,13 @@ TEST_F(FilterWindow, ARangeIsStoredAndSummarised) {
     ClickItem(w->FieldsListBox, "Name");
     Type(w->FilterValueEdit, "crash");
     w->Nonmatching->SetChecked(true);
-    EXPECT_TRUE(w->LeaveField());
-    const auto rows = w->SummaryRows();
-    EXPECT_EQ(rows, (std::vector<std::vector<std::string>>{{"Field", "Search Type", "Value"},
-                                                            {"Age", "By Range", ">=1, <=25"},
-                                                            {"Name", "Partial Match at Beginning", "NOT crash"}}));
+    w->ViewButton->Click();
     return mrOk;
   }));
+  EXPECT_EQ(summary, (std::vector<std::string>{"Field", "Search Type", "Value", "Age", "By Range", ">=1, <=25",
+                                               "Name", "Partial Match at Beginning", "NOT crash"}));
+  // Data cells black on white, the title row on the button face.
+  EXPECT_EQ(cellColours, (std::vector<TColor>{ColorToRGB(clBtnFace), clWhite, clWhite}));
   EXPECT_EQ(Shown(), (Ids{2, 4, 5}));
 }
 
