@@ -117,6 +117,13 @@ TEST_F(LocalFilter, ExecuteNeedsAnActiveDataSetAndOperatorsStayUnique) {
   EXPECT_EQ(boxes.Texts().back(), kwwFilterSameAndOr);
 }
 
+TEST_F(LocalFilter, MemosAreReadWhole) {
+  table->Append();
+  table->FieldByName("Notes")->SetAsString(std::string(40000, 'n') + " needle");
+  table->Post();
+  EXPECT_EQ(Filtered({{"Notes", fdMatchAny, "NEEDLE"}}), (Ids{6}));  // past the old 32,767-byte cut
+}
+
 TEST_F(LocalFilter, CaseIsFoldedBeyondAscii) {
   table->Append();
   table->FieldByName("Name")->SetAsString("\xC3\xA4rger");  // a-umlaut
