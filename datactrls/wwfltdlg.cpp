@@ -312,6 +312,8 @@ void TwwFilterDialog::InstallLocalFilter(TDataSet* dataSet) {
     for (const auto& problem : local->Problems()) text += "\r" + problem;
     wwShowFilterWarning(text);
   }
+  if (auto* table = dynamic_cast<TwwTable*>(dataSet))
+    wwApplyFilterIndex(table, conditions_, *operators_, FilterOptimization, rangeSet_);
   const bool any = !conditions_.empty();
   TwwDummyForm* dummy = dummy_;
   TwwFilterEvent handler = [dummy](TDataSet* d, bool& accept) { dummy->FilterRecord(d, accept); };

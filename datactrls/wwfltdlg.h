@@ -198,6 +198,7 @@ class TwwFilterDialog : public TComponent {
   TDataSet* installedOn_ = nullptr;  // the dataset that calls the record handler
   TwwFilterMethod filterMethod_ = fdByFilter;
   bool showWindow_ = true;
+  bool rangeSet_ = false;  // the index optimisation set a range on the table
 };
 
 // True for a dataset that publishes a Sql text list (the query rewrite's datasets).

@@ -69,3 +69,14 @@ bool wwWithLibraryDataSet(TDataSet* dataSet, F&& f) {
   if (auto* e = dynamic_cast<TwwQBE*>(dataSet)) return f(e), true;
   return false;
 }
+
+// The index optimisation of the library's table: a range on an index over the
+// first condition that can use one (not non-matching, no join word; start,
+// exact or range), so that fewer records are offered; the record handler
+// still decides every record. A range set by an earlier call is cancelled
+// first (rangeSet says whether there is one). fdUseAllIndexes may change the
+// table's index; fdUseActiveIndex uses the current one only. A case-blind
+// condition uses only a case-blind index, so the range never leaves out a
+// record the condition keeps.
+void wwApplyFilterIndex(TwwTable* table, const TwwFieldInfoList& conditions, const TwwFieldOperators& ops,
+                        TwwFilterOptimization mode, bool& rangeSet);

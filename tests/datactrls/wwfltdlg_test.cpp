@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "datactrls/wwfltlocal.h"
 #include "filtertestdata.h"
 #include "platform/classlib/dialogs/dialogs.h"
@@ -189,6 +191,48 @@ TEST_F(LibraryTableFilter, TheLibrarysTableFiltersThroughOnFilter) {
   dialog.ClearFilter();
   dialog.ApplyFilter();
   EXPECT_FALSE(own->OnFilter());
+  EXPECT_EQ(Shown(own.get()), (Ids{1, 2, 3, 4, 5}));
+  source.SetDataSet(nullptr);
+}
+
+TEST_F(LibraryTableFilter, AnIndexRangeNarrowsTheRecordsOffered) {
+  auto own = Make<TwwTable>();
+  own->SetTableName("People");
+  own->Open();
+  source.SetDataSet(own.get());
+  const auto sorted = [&](Ids ids) { return std::sort(ids.begin(), ids.end()), ids; };
+  struct TCase {
+    TwwFilterOptimization mode;
+    TCond cond;
+    const char* index;  // the table's index afterwards
+    Ids offered;        // by the range alone
+    Ids shown;
+  };
+  const TCase cases[] = {
+      {fdUseAllIndexes, {"Name", fdMatchStart, "Lo", "", "", true}, "ByName", {3}, {3}},
+      {fdUseAllIndexes, {"Name", fdMatchExact, "Low prio", "", "", true}, "ByName", {3}, {3}},
+      // The name index tells case apart: a case-blind condition cannot range on it.
+      {fdUseAllIndexes, {"Name", fdMatchStart, "lo"}, "PrimaryKey", {1, 2, 3, 4, 5}, {3}},
+      {fdUseAllIndexes, {"Id", fdMatchRange, "", "2", "3"}, "PrimaryKey", {2, 3}, {2, 3}},
+      {fdUseAllIndexes, {"Id", fdMatchRange, "", "4"}, "PrimaryKey", {4, 5}, {4, 5}},
+      {fdUseAllIndexes, {"Name", fdMatchStart, "lo or new"}, "PrimaryKey", {1, 2, 3, 4, 5}, {1, 3}},
+      {fdUseAllIndexes, {"Name", fdMatchStart, "lo", "", "", false, true}, "PrimaryKey", {1, 2, 3, 4, 5}, {1, 2, 4, 5}},
+      {fdUseActiveIndex, {"Name", fdMatchStart, "f"}, "PrimaryKey", {1, 2, 3, 4, 5}, {2}},  // Id is the active key
+      {fdNone, {"Id", fdMatchRange, "", "2", "3"}, "PrimaryKey", {1, 2, 3, 4, 5}, {2, 3}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(std::string(c.cond.label) + " " + c.cond.value + c.cond.min);
+    own->SetIndexName("PrimaryKey");
+    dialog.FilterOptimization = c.mode;
+    Set({c.cond});
+    dialog.ApplyFilter();
+    EXPECT_EQ(sorted(Shown(own.get())), c.shown);
+    EXPECT_EQ(own->IndexName(), c.index);
+    own->SetOnFilter(nullptr);
+    EXPECT_EQ(sorted(Shown(own.get())), c.offered);
+  }
+  dialog.ClearFilter();
+  dialog.ApplyFilter();  // the last range goes too
   EXPECT_EQ(Shown(own.get()), (Ids{1, 2, 3, 4, 5}));
   source.SetDataSet(nullptr);
 }
