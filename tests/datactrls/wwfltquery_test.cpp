@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "datactrls/wwfltquery.h"
+#include "datactrls/wwtable.h"
 #include "filtertestdata.h"
 #include "platform/classlib/dialogs/dialogs.h"
 
@@ -172,6 +173,25 @@ TEST_F(QueryRewrite, AFieldOrValueThatCannotBeWrittenReopensTheOriginal) {
   EXPECT_EQ(Shown(query.get()), (Ids{1, 2, 3, 4, 5, 6}));
   EXPECT_EQ(boxes.Texts(), (Lines{"'1=1' is not a valid value for field 'Age'.",
                                   "Field Name not found in referenced tables. \nNope"}));
+}
+
+TEST_F(QueryRewrite, TheLibrarysQueryIsToldBeforeItOpens) {
+  auto own = Make<TwwQuery>();
+  own->SQL()->Add("select * from People");
+  own->Open();
+  source.SetDataSet(own.get());
+  dialog.SetFilterMethod(fdByQueryModify);
+  std::vector<std::string> told;
+  dialog.OnExecuteSQL = [&](TwwFilterDlg* window, TQuery* q) {
+    EXPECT_EQ(window, nullptr);  // no window: applied directly
+    EXPECT_FALSE(q->Active());
+    told.push_back(q->SQL()->Strings(q->SQL()->Count() - 1));
+  };
+  Set({{"Name", fdMatchStart, "n"}});
+  dialog.ApplyFilter();
+  EXPECT_EQ(told, std::vector<std::string>{"(Upper(PEOPLE.Name) like 'N*')"});
+  EXPECT_EQ(Shown(own.get()), (Ids{1}));
+  source.SetDataSet(query.get());
 }
 
 }  // namespace
