@@ -376,3 +376,40 @@ TEST(ReportEngine, AThousandRecordListingRunsHeadlessOnTheVirtualPrinter) {
 }
 
 }  // namespace
+
+namespace {
+
+// The detail band walks its own pipeline for each master record; a master
+// without details is passed over (SkipWhenNoRecords).
+TEST(ReportEngine, ADetailPipelineRunsForEachMasterAndSkipsEmptyOnes) {
+  ReportRig r(4);
+  TMemDataSet items;
+  items.FieldDefs().Add("MasterID", ftInteger);
+  items.FieldDefs().Add("Item", ftString, 10);
+  items.Open();
+  for (auto [master, item] : {std::pair{1, "a"}, {1, "b"}, {3, "c"}, {4, "d"}, {4, "e"}})
+    items.AppendRecord({Variant(master), Variant(item)});
+  items.SetMasterSource(&r.source);
+  items.SetMasterFields("ID");
+  items.SetDetailFields("MasterID");
+  TDataSource itemSource;
+  itemSource.SetDataSet(&items);
+  auto* itemPipeline = new TppBDEPipeline(&r.form);
+  itemPipeline->SetDataSource(&itemSource);
+  auto* detail = r.AddBand<TppDetailBand>(10 * kMM);
+  detail->SetDataPipeline(itemPipeline);
+  r.AddText(detail, "ID", 0);
+  TppCustomText* item = r.AddText(detail, "", 0, 4000, "item");
+  item->SetDataPipeline(itemPipeline);
+  item->SetDataField("Item");
+  r.Print();
+  ASSERT_EQ(r.device.Pages.size(), 1u);
+  std::string texts;
+  const TppPage& page = *r.device.Pages[0];
+  for (int i = 0; i < page.DrawCommandCount(); ++i)
+    texts += static_cast<TppDrawText*>(page.DrawCommands(i))->Text + " ";
+  EXPECT_EQ(texts, "1 a 1 b 3 c 4 d 4 e ");
+  EXPECT_EQ(r.report->Engine()->DetailPipeline(), itemPipeline);
+}
+
+}  // namespace
