@@ -228,3 +228,22 @@ TEST(ReportModel, ANewReportPipelineIsHandedOnToComponentsAndGroups) {
 }
 
 }  // namespace
+
+namespace {
+
+// Messages come from the report's language block: the custom block marks
+// every text with an "X".
+TEST(ReportModel, MessagesAndDescriptionsFollowTheReportsLanguage) {
+  Layout r;
+  r.report->SetLanguage(lgCustom);
+  EXPECT_EQ(r.detail->Caption(), "XDetail");
+  r.detail->SetmmHeight(300 * kMM);
+  try {
+    r.Print();
+    ADD_FAILURE() << "no error";
+  } catch (const EPrintError& e) {
+    EXPECT_EQ(e.Message(), "XBand height cannot exceed page height.");
+  }
+}
+
+}  // namespace
