@@ -395,13 +395,21 @@ void TppCustomReport::AssignReport(TppCustomReport* source) {
     if (c->Owner() && c->Owner() != owner) c->Owner()->RemoveComponent(c);
     if (!c->Owner()) owner->InsertComponent(c);
   };
+  // A band's components go with it to the new owner.
+  auto moveBand = [&move](TppBand* band) {
+    if (!band) return;
+    move(band);
+    for (int i = 0; i < band->ComponentCount(); ++i) move(band->Components(i));
+  };
   for (TppGroup* group : std::vector<TppGroup*>(source->groups_)) {
     move(group);
+    moveBand(group->HeaderBand());
+    moveBand(group->FooterBand());
     group->SetReport(this);
   }
   for (TppBand* band : std::vector<TppBand*>(source->bands_)) {
     if (band->Group()) continue;  // moved with its group
-    move(band);
+    moveBand(band);
     band->SetReport(this);
   }
   Reset();

@@ -247,3 +247,30 @@ TEST(ReportModel, MessagesAndDescriptionsFollowTheReportsLanguage) {
 }
 
 }  // namespace
+
+namespace {
+
+// Assigning moves every band and group of the source to this report and its
+// owner; the settings are copied (CachePages is not).
+TEST(ReportModel, AssignReportMovesBandsAndGroupsAndCopiesTheSettings) {
+  Layout source;
+  source.report->SetCachePages(true);
+  TComponent otherForm(nullptr);
+  auto* target = new TppReport(&otherForm);
+  target->AssignReport(source.report);
+  EXPECT_EQ(source.report->BandCount(), 0);
+  EXPECT_EQ(source.report->GroupCount(), 0);
+  ASSERT_EQ(target->BandCount(), 4);
+  EXPECT_EQ(target->GroupCount(), 1);
+  EXPECT_EQ(source.header->Owner(), &otherForm);
+  EXPECT_EQ(source.group->HeaderBand()->Owner(), &otherForm);
+  EXPECT_EQ(target->FindComponent("Report1Label1"), source.label);
+  EXPECT_EQ(target->PageLimit(), 7);
+  EXPECT_EQ(target->PassSetting(), psTwoPass);
+  EXPECT_EQ(target->DataPipeline(), source.pipeline);
+  EXPECT_FALSE(target->CachePages());
+  delete target;  // frees the moved bands and groups
+  EXPECT_EQ(otherForm.ComponentCount(), 0);
+}
+
+}  // namespace
