@@ -413,3 +413,25 @@ TEST(ReportEngine, ADetailPipelineRunsForEachMasterAndSkipsEmptyOnes) {
 }
 
 }  // namespace
+
+namespace {
+
+// Cancelled while the one-pass last page is generated the second time, the
+// next run starts afresh instead of repeating its first page forever.
+TEST(ReportEngine, ARunCancelledDuringTheLastPagesRepeatLeavesNoRepeatBehind) {
+  Listing r(30);
+  int lastPageStarts = 0;
+  r.report->OnStartPage = [&](TObject*) {
+    if (r.report->Engine()->AbsolutePageNo() == 2 && ++lastPageStarts == 2)
+      r.report->CancelGeneration();
+  };
+  r.Print();
+  EXPECT_EQ(lastPageStarts, 2);
+  r.report->OnStartPage = nullptr;
+  PumpLimit limit(100000);
+  r.Print();
+  EXPECT_EQ(r.device.Pages.size(), 2u);
+  EXPECT_EQ(r.device.Received, 2);
+}
+
+}  // namespace
