@@ -274,3 +274,39 @@ TEST(ReportModel, AssignReportMovesBandsAndGroupsAndCopiesTheSettings) {
 }
 
 }  // namespace
+
+// A form whose old layout names its band's print handler.
+class TOldLayoutForm : public TComponent {
+  DECLARE_CLASS(TOldLayoutForm, TComponent)
+ public:
+  explicit TOldLayoutForm(TComponent* owner = nullptr) : TComponent(owner) {}
+  void DetailPrint(TObject*) { ++calls; }
+  void NotAHandler(TObject*, int) {}
+  int calls = 0;
+};
+IMPLEMENT_CLASS(TOldLayoutForm, TComponent)
+PUBLISHED(TOldLayoutForm) {
+  PUBLISHED_METHOD(DetailPrint);
+  PUBLISHED_METHOD(NotAHandler);
+}
+
+namespace {
+
+TEST(ReportModel, AnOldLayoutsOnPrintHandlerBecomesBeforePrint) {
+  for (const char* name : {"DetailPrint", "NotAHandler", "Missing"}) {
+    TOldLayoutForm form;
+    ReadComponentFromText(std::string("object Form1: TOldLayoutForm\n  object Report1: TppReport\n"
+                                      "    Version = '1.0'\n    object Detail1: TppDetailBand\n"
+                                      "      OnPrint = ") +
+                              name + "\n    end\n  end\nend\n",
+                          &form);
+    TppReport* report = FindReport(&form);
+    ASSERT_NE(report, nullptr);
+    TppBand* band = report->Bands(0);
+    EXPECT_EQ(bool(band->BeforePrint), std::string(name) == "DetailPrint") << name;
+    if (band->BeforePrint) band->BeforePrint(band);
+    EXPECT_EQ(form.calls, std::string(name) == "DetailPrint" ? 1 : 0) << name;
+  }
+}
+
+}  // namespace
