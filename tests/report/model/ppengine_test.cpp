@@ -435,3 +435,31 @@ TEST(ReportEngine, ARunCancelledDuringTheLastPagesRepeatLeavesNoRepeatBehind) {
 }
 
 }  // namespace
+
+namespace {
+
+// Column positions are read in the report's Units (inches by default).
+TEST(ReportEngine, ColumnPositionsPlaceColumnsOrNameTheColumnThatFails) {
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"0.25", "4.25"}, ""},
+      // The messages end in a period, and the engine appends one.
+      {{"0.25"}, "Unable to find position for column 2.."},
+      {{"0.25", "abc"}, "Unable to convert position for column 2.."},
+  };
+  for (const auto& [positions, message] : cases) {
+    Listing r(30);
+    r.report->SetColumns(2);
+    for (const std::string& p : positions) r.report->ColumnPositions()->Add(p);
+    EXPECT_EQ(PrintError(r), message);
+    if (!message.empty()) continue;
+    const TppPage& page = *r.device.Pages[0];
+    for (int i = 0; i < page.DrawCommandCount(); ++i) {
+      auto* t = dynamic_cast<TppDrawText*>(page.DrawCommands(i));
+      if (t && t->Text == "25") {
+        EXPECT_EQ(t->Left, 107950);  // 4.25 inches
+      }
+    }
+  }
+}
+
+}  // namespace
