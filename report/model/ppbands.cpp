@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 
+#include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/core/filer.h"
 #include "platform/classlib/core/messagepump.h"
 #include "report/model/ppengine.h"
@@ -26,7 +27,7 @@ constexpr int kDescColumnFooter = 187, kDescColumnHeader = 188, kDescDetail = 18
               kDescFooter = 190, kDescGroupFooter = 191, kDescGroupHeader = 192,
               kDescHeader = 193, kDescSummary = 194, kDescTitle = 195;
 // Layouts older than these versions need converting.
-constexpr int kVersionPixels = 2097, kVersionOffsets = 3000;
+constexpr int kVersionHandlers = 1270, kVersionPixels = 2097, kVersionOffsets = 3000;
 // Group-footer sort keys count down from here so inner footers come first.
 constexpr int kFooterKeyBase = 99999999;
 
@@ -124,6 +125,15 @@ void TppBand::LanguageChanged() {
 }
 
 void TppBand::ConvertVersion(int versionNo) {
+  // Old layouts named the handler; the owner's published method of that name.
+  if (versionNo < kVersionHandlers && !oldOnPrint_.empty() && Owner()) {
+    const TMethod handler = MethodAddress(Owner(), oldOnPrint_);
+    try {
+      if (handler.Assigned()) SetMethodProp(this, "BeforePrint", handler);
+    } catch (const Exception&) {
+      // A method of another signature is no print handler: the band keeps none.
+    }
+  }
   if (versionNo < kVersionPixels) mmHeight_ = ppToMMThousandths(float(mmHeight_), utScreenPixels);
   for (TppComponent* c : components_) c->ConvertVersion(versionNo);
   if (versionNo < kVersionOffsets && printHeight_ == phDynamic && !components_.empty()) {

@@ -18,6 +18,8 @@ constexpr int kDefaultPixelWidth = 65, kDefaultPixelHeight = 17;
 constexpr int kVersionFieldNames = 1270, kVersionPixels = 2097;
 
 int32_t PixelsToMM(int pixels) { return ppToMMThousandths(float(pixels), utScreenPixels); }
+// Rounded, so that pixels converted there and back stay where they were.
+int ToScreenPixels(int32_t value) { return int(ppFromMMThousandths(value, utScreenPixels)); }
 }  // namespace
 
 // ---- TppPrintable -------------------------------------------------------------------
@@ -239,8 +241,10 @@ void TppPrintable::SetPixelBounds(int left, int top, int width, int height) {
   SetmmBounds(PixelsToMM(left), PixelsToMM(top), PixelsToMM(width), PixelsToMM(height));
 }
 
-int TppPrintable::PixelWidth() const { return ppMMToPixels(mmWidth_, 0); }
-int TppPrintable::PixelHeight() const { return ppMMToPixels(mmHeight_, 0); }
+int TppPrintable::PixelLeft() const { return ToScreenPixels(mmLeft_); }
+int TppPrintable::PixelTop() const { return ToScreenPixels(mmTop_); }
+int TppPrintable::PixelWidth() const { return ToScreenPixels(mmWidth_); }
+int TppPrintable::PixelHeight() const { return ToScreenPixels(mmHeight_); }
 
 void TppPrintable::Loaded() {
   ExcludeState(uint16_t{16});

@@ -138,6 +138,8 @@ class TppPrintable : public TppCacheable, public TppPipelineListener {
   void SetWidth(float value);
   void SetHeight(float value);
   void SetPixelBounds(int left, int top, int width, int height);
+  int PixelLeft() const;
+  int PixelTop() const;
   int PixelWidth() const;
   int PixelHeight() const;
 

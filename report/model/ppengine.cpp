@@ -194,6 +194,7 @@ void TppEngine::Prepare() {
   if (OnResetCache) OnResetCache();
   previousPage_ = 0;
   completed_ = firstPassEnded_ = firstPassStarted_ = secondPassStarted_ = secondPassEnded_ = false;
+  repeatLastPage_ = false;  // a cancelled run may have left it set
   ReleasePipelines(rpRelink);
   if (report_->GetMainReport() == report_) ReleasePipelines(rpSave);
   SkipEmptyMasters();

@@ -8,6 +8,7 @@
 #include "platform/classlib/core/format.h"
 #include "platform/classlib/core/formatsettings.h"
 #include "platform/classlib/core/strutils.h"
+#include "platform/classlib/graphics/images.h"
 #include "platform/classlib/printers/printers.h"
 #include "report/data/ppdb.h"
 #include "report/model/ppbands.h"
@@ -394,13 +395,21 @@ void TppCustomReport::AssignReport(TppCustomReport* source) {
     if (c->Owner() && c->Owner() != owner) c->Owner()->RemoveComponent(c);
     if (!c->Owner()) owner->InsertComponent(c);
   };
+  // A band's components go with it to the new owner.
+  auto moveBand = [&move](TppBand* band) {
+    if (!band) return;
+    move(band);
+    for (int i = 0; i < band->ComponentCount(); ++i) move(band->Components(i));
+  };
   for (TppGroup* group : std::vector<TppGroup*>(source->groups_)) {
     move(group);
+    moveBand(group->HeaderBand());
+    moveBand(group->FooterBand());
     group->SetReport(this);
   }
   for (TppBand* band : std::vector<TppBand*>(source->bands_)) {
     if (band->Group()) continue;  // moved with its group
-    move(band);
+    moveBand(band);
     band->SetReport(this);
   }
   Reset();
@@ -504,6 +513,7 @@ PUBLISHED(TppReport) {
   PROP_BOOL(AllowPrintToFile, AllowPrintToFile, SetAllowPrintToFile, false);
   PROP_BOOL(CachePages, CachePages, SetCachePages, false);
   PROP_ENUM(Device, Device, SetDevice, dvScreen);
+  PROP_OBJ(Icon, Icon, SetIcon);
   PROP_ENUM(Language, Language, SetLanguage, lgEnglish);
   PROP_BOOL(ModalCancelDialog, ModalCancelDialog, SetModalCancelDialog, true);
   PROP_BOOL(ModalPreview, ModalPreview, SetModalPreview, true);
@@ -519,6 +529,7 @@ PUBLISHED(TppReport) {
 TppReport::TppReport(TComponent* owner)
     : TppCustomReport(owner),
       cacheManager_(std::make_unique<TppCacheManager>(this)),
+      icon_(std::make_unique<TIcon>()),
       languageIndex_(ppLanguageBase(lgEnglish)),
       publisher_(std::make_unique<TppPublisher>()) {
   publisher_->OnPageRequest = [this](TObject* sender, TppPageRequestType kind, TStrings* list,
@@ -596,6 +607,10 @@ void TppReport::SetCachePages(bool value) {
   Reset();
 }
 
+void TppReport::SetIcon(const TIcon* icon) {
+  if (icon) icon_->Assign(icon);
+}
+
 void TppReport::SetDevice(TppDeviceType value) {
   if (!generating_) device_ = value;
 }
@@ -629,6 +644,7 @@ void TppReport::AssignReport(TppCustomReport* source) {
   if (!s) return;
   allowPrintToFile_ = s->allowPrintToFile_;
   device_ = s->device_;
+  icon_->Assign(s->icon_.get());
   modalCancelDialog_ = s->modalCancelDialog_;
   showCancelDialog_ = s->showCancelDialog_;
   showPrintDialog_ = s->showPrintDialog_;

@@ -17,6 +17,7 @@
 #include "report/output/ppdevice.h"
 #include "report/output/pppage.h"
 
+class TIcon;
 class TppBand;
 class TppComponent;
 class TppDataPipeline;
@@ -195,6 +196,9 @@ class TppReport : public TppCustomReport, public TppCacheOwner {
   void SetAllowPrintToFile(bool value) { allowPrintToFile_ = value; }
   bool CachePages() const { return cachePages_; }
   void SetCachePages(bool value);
+  // The preview window's icon when not empty.
+  TIcon* Icon() const { return icon_.get(); }
+  void SetIcon(const TIcon* icon);
   TppDeviceType Device() const { return device_; }
   void SetDevice(TppDeviceType value);
   TppLanguageType Language() const { return language_; }
@@ -225,6 +229,7 @@ class TppReport : public TppCustomReport, public TppCacheOwner {
   std::unique_ptr<TppCacheManager> cacheManager_;
   bool cachePages_ = false;
   TppDeviceType device_ = dvScreen;
+  std::unique_ptr<TIcon> icon_;
   TppLanguageType language_ = lgEnglish;
   int languageIndex_;
   bool modalCancelDialog_ = true;

@@ -58,7 +58,7 @@ void TppCustomText::AdjustSize() {
   std::string caption;
   GetCaption(caption);
   DrawText(canvas, caption, r, flags);
-  const int left = ppMMToPixels(mmLeft_, 0), top = ppMMToPixels(mmTop_, 0);
+  const int left = PixelLeft(), top = PixelTop();
   if (AutoSize()) {
     const int oldWidth = PixelWidth(), newWidth = r.Width();
     int newLeft = left;

@@ -241,3 +241,41 @@ TEST(ReportBadInput, ExtremeGeometryAndOddTextsNeitherOverflowNorHang) {
 }
 
 }  // namespace
+
+namespace {
+
+// AutoSize measures on a screen bitmap: a shorter text keeps the right edge of
+// a right-aligned label and the centre of a centred one (within a pixel).
+TEST(ReportComponents, AutoSizeKeepsTheAlignedEdgeOrCentre) {
+  for (TAlignment alignment : {taLeftJustify, taRightJustify, taCenter}) {
+    TppLabel label;
+    label.SetAlignment(alignment);
+    label.SetCaption("A rather long caption");
+    const int left = 100, width = label.PixelWidth();
+    label.SetPixelBounds(left, 0, width, label.PixelHeight());
+    label.SetCaption("Short");
+    const int newLeft = label.PixelLeft(), newWidth = label.PixelWidth();
+    EXPECT_LT(newWidth, width) << alignment;
+    const int kept = alignment == taLeftJustify    ? newLeft - left
+                     : alignment == taRightJustify ? newLeft + newWidth - (left + width)
+                                                   : (2 * newLeft + newWidth - (2 * left + width)) / 2;
+    EXPECT_LE(std::abs(kept), alignment == taCenter ? 1 : 0) << alignment;
+  }
+}
+
+TEST(ReportComponents, WithoutAutoSizeOrWordWrapTheHeightFollowsTheFont) {
+  TppLabel label;
+  label.SetAutoSize(false);
+  label.SetCaption("Text");
+  const int32_t width = label.mmWidth();
+  TFont big;
+  big.SetSize(30);
+  label.SetFont(&big);
+  EXPECT_EQ(label.mmWidth(), width);
+  const int32_t tall = label.mmHeight();
+  big.SetSize(8);
+  label.SetFont(&big);
+  EXPECT_LT(label.mmHeight(), tall);
+}
+
+}  // namespace

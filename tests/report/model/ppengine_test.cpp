@@ -376,3 +376,90 @@ TEST(ReportEngine, AThousandRecordListingRunsHeadlessOnTheVirtualPrinter) {
 }
 
 }  // namespace
+
+namespace {
+
+// The detail band walks its own pipeline for each master record; a master
+// without details is passed over (SkipWhenNoRecords).
+TEST(ReportEngine, ADetailPipelineRunsForEachMasterAndSkipsEmptyOnes) {
+  ReportRig r(4);
+  TMemDataSet items;
+  items.FieldDefs().Add("MasterID", ftInteger);
+  items.FieldDefs().Add("Item", ftString, 10);
+  items.Open();
+  for (auto [master, item] : {std::pair{1, "a"}, {1, "b"}, {3, "c"}, {4, "d"}, {4, "e"}})
+    items.AppendRecord({Variant(master), Variant(item)});
+  items.SetMasterSource(&r.source);
+  items.SetMasterFields("ID");
+  items.SetDetailFields("MasterID");
+  TDataSource itemSource;
+  itemSource.SetDataSet(&items);
+  auto* itemPipeline = new TppBDEPipeline(&r.form);
+  itemPipeline->SetDataSource(&itemSource);
+  auto* detail = r.AddBand<TppDetailBand>(10 * kMM);
+  detail->SetDataPipeline(itemPipeline);
+  r.AddText(detail, "ID", 0);
+  TppCustomText* item = r.AddText(detail, "", 0, 4000, "item");
+  item->SetDataPipeline(itemPipeline);
+  item->SetDataField("Item");
+  r.Print();
+  ASSERT_EQ(r.device.Pages.size(), 1u);
+  std::string texts;
+  const TppPage& page = *r.device.Pages[0];
+  for (int i = 0; i < page.DrawCommandCount(); ++i)
+    texts += static_cast<TppDrawText*>(page.DrawCommands(i))->Text + " ";
+  EXPECT_EQ(texts, "1 a 1 b 3 c 4 d 4 e ");
+  EXPECT_EQ(r.report->Engine()->DetailPipeline(), itemPipeline);
+}
+
+}  // namespace
+
+namespace {
+
+// Cancelled while the one-pass last page is generated the second time, the
+// next run starts afresh instead of repeating its first page forever.
+TEST(ReportEngine, ARunCancelledDuringTheLastPagesRepeatLeavesNoRepeatBehind) {
+  Listing r(30);
+  int lastPageStarts = 0;
+  r.report->OnStartPage = [&](TObject*) {
+    if (r.report->Engine()->AbsolutePageNo() == 2 && ++lastPageStarts == 2)
+      r.report->CancelGeneration();
+  };
+  r.Print();
+  EXPECT_EQ(lastPageStarts, 2);
+  r.report->OnStartPage = nullptr;
+  PumpLimit limit(100000);
+  r.Print();
+  EXPECT_EQ(r.device.Pages.size(), 2u);
+  EXPECT_EQ(r.device.Received, 2);
+}
+
+}  // namespace
+
+namespace {
+
+// Column positions are read in the report's Units (inches by default).
+TEST(ReportEngine, ColumnPositionsPlaceColumnsOrNameTheColumnThatFails) {
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"0.25", "4.25"}, ""},
+      // The messages end in a period, and the engine appends one.
+      {{"0.25"}, "Unable to find position for column 2.."},
+      {{"0.25", "abc"}, "Unable to convert position for column 2.."},
+  };
+  for (const auto& [positions, message] : cases) {
+    Listing r(30);
+    r.report->SetColumns(2);
+    for (const std::string& p : positions) r.report->ColumnPositions()->Add(p);
+    EXPECT_EQ(PrintError(r), message);
+    if (!message.empty()) continue;
+    const TppPage& page = *r.device.Pages[0];
+    for (int i = 0; i < page.DrawCommandCount(); ++i) {
+      auto* t = dynamic_cast<TppDrawText*>(page.DrawCommands(i));
+      if (t && t->Text == "25") {
+        EXPECT_EQ(t->Left, 107950);  // 4.25 inches
+      }
+    }
+  }
+}
+
+}  // namespace

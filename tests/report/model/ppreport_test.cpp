@@ -228,3 +228,85 @@ TEST(ReportModel, ANewReportPipelineIsHandedOnToComponentsAndGroups) {
 }
 
 }  // namespace
+
+namespace {
+
+// Messages come from the report's language block: the custom block marks
+// every text with an "X".
+TEST(ReportModel, MessagesAndDescriptionsFollowTheReportsLanguage) {
+  Layout r;
+  r.report->SetLanguage(lgCustom);
+  EXPECT_EQ(r.detail->Caption(), "XDetail");
+  r.detail->SetmmHeight(300 * kMM);
+  try {
+    r.Print();
+    ADD_FAILURE() << "no error";
+  } catch (const EPrintError& e) {
+    EXPECT_EQ(e.Message(), "XBand height cannot exceed page height.");
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Assigning moves every band and group of the source to this report and its
+// owner; the settings are copied (CachePages is not).
+TEST(ReportModel, AssignReportMovesBandsAndGroupsAndCopiesTheSettings) {
+  Layout source;
+  source.report->SetCachePages(true);
+  TComponent otherForm(nullptr);
+  auto* target = new TppReport(&otherForm);
+  target->AssignReport(source.report);
+  EXPECT_EQ(source.report->BandCount(), 0);
+  EXPECT_EQ(source.report->GroupCount(), 0);
+  ASSERT_EQ(target->BandCount(), 4);
+  EXPECT_EQ(target->GroupCount(), 1);
+  EXPECT_EQ(source.header->Owner(), &otherForm);
+  EXPECT_EQ(source.group->HeaderBand()->Owner(), &otherForm);
+  EXPECT_EQ(target->FindComponent("Report1Label1"), source.label);
+  EXPECT_EQ(target->PageLimit(), 7);
+  EXPECT_EQ(target->PassSetting(), psTwoPass);
+  EXPECT_EQ(target->DataPipeline(), source.pipeline);
+  EXPECT_FALSE(target->CachePages());
+  delete target;  // frees the moved bands and groups
+  EXPECT_EQ(otherForm.ComponentCount(), 0);
+}
+
+}  // namespace
+
+// A form whose old layout names its band's print handler.
+class TOldLayoutForm : public TComponent {
+  DECLARE_CLASS(TOldLayoutForm, TComponent)
+ public:
+  explicit TOldLayoutForm(TComponent* owner = nullptr) : TComponent(owner) {}
+  void DetailPrint(TObject*) { ++calls; }
+  void NotAHandler(TObject*, int) {}
+  int calls = 0;
+};
+IMPLEMENT_CLASS(TOldLayoutForm, TComponent)
+PUBLISHED(TOldLayoutForm) {
+  PUBLISHED_METHOD(DetailPrint);
+  PUBLISHED_METHOD(NotAHandler);
+}
+
+namespace {
+
+TEST(ReportModel, AnOldLayoutsOnPrintHandlerBecomesBeforePrint) {
+  for (const char* name : {"DetailPrint", "NotAHandler", "Missing"}) {
+    TOldLayoutForm form;
+    ReadComponentFromText(std::string("object Form1: TOldLayoutForm\n  object Report1: TppReport\n"
+                                      "    Version = '1.0'\n    object Detail1: TppDetailBand\n"
+                                      "      OnPrint = ") +
+                              name + "\n    end\n  end\nend\n",
+                          &form);
+    TppReport* report = FindReport(&form);
+    ASSERT_NE(report, nullptr);
+    TppBand* band = report->Bands(0);
+    EXPECT_EQ(bool(band->BeforePrint), std::string(name) == "DetailPrint") << name;
+    if (band->BeforePrint) band->BeforePrint(band);
+    EXPECT_EQ(form.calls, std::string(name) == "DetailPrint" ? 1 : 0) << name;
+  }
+}
+
+}  // namespace
