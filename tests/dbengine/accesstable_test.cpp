@@ -31,6 +31,13 @@ class AccessCursorTest : public AccessFixture {
     dao::TDatabaseCore other(path_, false, false, "");
     other.Execute(sql);
   }
+  // The first value of the first row a query gives, read past the engine.
+  dao::Cell Stored(const std::string& sql) {
+    dao::TDatabaseCore check(path_, false, true, "");
+    auto rs = check.OpenRecordset(sql, 0);
+    rs->MoveFirst();
+    return rs->Value(0);
+  }
   void StoreQuery(const std::string& name, const std::string& sql) {
     dao::TDatabaseCore other(path_, false, false, "");
     other.CreateQueryDef(name, sql);
@@ -67,18 +74,8 @@ TEST_F(AccessCursorTest, WalksForwardAndBackwardAndReportsTheEnds) {
 
 TEST_F(EmptyTableTest, FirstOfAnEmptyTableIsTheEndAndLastIsTheBeginning) {
   auto* c = static_cast<TAccessTable*>(OpenTable(db_, "People"));
-  try {
-    c->MoveToFirst();
-    FAIL();
-  } catch (const EMorvaBoundryError& e) {
-    EXPECT_EQ(dberr::Eof, e.ErrorCode);
-  }
-  try {
-    c->MoveToLast();
-    FAIL();
-  } catch (const EMorvaBoundryError& e) {
-    EXPECT_EQ(dberr::Bof, e.ErrorCode);
-  }
+  EXPECT_EQ(dberr::Eof, testing_engine::EngineCode([&] { c->MoveToFirst(); }));
+  EXPECT_EQ(dberr::Bof, testing_engine::EngineCode([&] { c->MoveToLast(); }));
 }
 
 TEST_F(AccessCursorTest, NullAndBlankRulesOfEachType) {
@@ -130,12 +127,7 @@ TEST_F(AccessCursorTest, InsertsModifiesAndDeletesWithTypedValues) {
   char empty[] = "";
   ASSERT_EQ(0, Engine().PutField(c, fName, got.data(), empty));
   ASSERT_EQ(0, Engine().ModifyRecord(c, got.data(), 1));
-  {
-    dao::TDatabaseCore check(path_, false, true, "");
-    auto rs = check.OpenRecordset("SELECT Name FROM People WHERE Id = 4", 0);
-    rs->MoveFirst();
-    EXPECT_TRUE(rs->Value(0).IsNull()) << "an empty text is stored as Null";
-  }
+  EXPECT_TRUE(Stored("SELECT Name FROM People WHERE Id = 4").IsNull()) << "an empty text is stored as Null";
   ASSERT_EQ(0, Engine().GetCurrentRecord(c, 0, got.data(), nullptr));
   EXPECT_EQ("", GetText(c, got.data(), fName)) << "a Null text reads as an empty text";
   ASSERT_EQ(0, Engine().DeleteRecord(c, got.data()));
@@ -283,10 +275,7 @@ TEST_F(AccessCursorTest, LongBinaryEmptyWriteIsBlankAndBlocksAreKept) {
   ASSERT_EQ(0, Engine().WriteBlob(c, rec.data(), fPhoto, 0, static_cast<std::uint32_t>(data.size()), data.data()));
   ASSERT_EQ(0, Engine().ModifyRecord(c, rec.data(), 1));
   Engine().FreeBlob(c, rec.data(), fPhoto);
-  dao::TDatabaseCore check(path_, false, true, "");
-  auto rs = check.OpenRecordset("SELECT Photo FROM People WHERE Name = 'Anna'", 0);
-  rs->MoveFirst();
-  EXPECT_EQ(rs->Value(0).text, data);
+  EXPECT_EQ(Stored("SELECT Photo FROM People WHERE Name = 'Anna'").text, data);
 }
 
 TEST_F(AccessCursorTest, MissingTableIsTheEnginesNoSuchTable) {
@@ -310,10 +299,7 @@ TEST(AccessErrors, DaoNumbersMapToEngineCodes) {
 // ---- List tables
 
 TEST_F(AccessCursorTest, TableListHidesSystemTablesByNameAnywhere) {
-  {
-    dao::TDatabaseCore db(path_, false, false, "");
-    db.Execute("CREATE TABLE MyMSysNotes (A LONG)");
-  }
+  ExecuteElsewhere("CREATE TABLE MyMSysNotes (A LONG)");
   TBaseTable* list = nullptr;
   static_cast<TAccessDatabase*>(db_)->OpenTableList(nullptr, 0, list);
   std::vector<std::uint8_t> row(kTableListRowSize);
@@ -678,10 +664,7 @@ TEST_F(AccessCursorTest, LongTextParametersAreNotCut) {
   ASSERT_EQ(0, Engine().BindParameters(stmt, 1, &d, slot));
   ASSERT_EQ(0, Engine().ExecuteStatement(stmt, nullptr));
   Engine().FreeStatement(stmt);
-  dao::TDatabaseCore check(path_, false, true, "");
-  auto rs = check.OpenRecordset("SELECT Notes FROM People WHERE Name = 'Anna'", 0);
-  rs->MoveFirst();
-  const std::string& stored = rs->Value(0).text;
+  const std::string stored = Stored("SELECT Notes FROM People WHERE Name = 'Anna'").text;
   EXPECT_EQ(notes.size(), stored.size());
   EXPECT_TRUE(stored == notes) << "the text arrives unchanged";
 }
@@ -705,10 +688,7 @@ TEST_F(AccessCursorTest, ReadingAnotherRecordsBlobKeepsThePendingEdit) {
   EXPECT_EQ("about Anna", std::string(text, read));
   Engine().FreeBlob(c, anna.data(), fNotes);
   ASSERT_EQ(0, Engine().ModifyRecord(c, bert.data(), 1));
-  dao::TDatabaseCore check(path_, false, true, "");
-  auto rs = check.OpenRecordset("SELECT Age FROM People WHERE Name = 'Bert'", 0);
-  rs->MoveFirst();
-  EXPECT_EQ(77, rs->Value(0).integer);
+  EXPECT_EQ(77, Stored("SELECT Age FROM People WHERE Name = 'Bert'").integer);
 }
 
 // A memo that cannot be read (its record deleted by another user since the
@@ -770,10 +750,7 @@ TEST_F(AccessCursorTest, FailedSeekReadsAsNoMatch) {
 }
 
 TEST_F(AccessCursorTest, ChangedMemoWithoutItsBlobKeepsTheStoredText) {
-  {
-    dao::TDatabaseCore db(path_, false, false, "");
-    db.Execute("UPDATE People SET Notes = 'keep me' WHERE Name = 'Anna'");
-  }
+  ExecuteElsewhere("UPDATE People SET Notes = 'keep me' WHERE Name = 'Anna'");
   TBaseTable* c = OpenTable(db_, "People");
   auto rec = Record(c);
   ASSERT_EQ(0, Engine().GetNextRecord(c, 0, rec.data(), nullptr));
@@ -781,10 +758,7 @@ TEST_F(AccessCursorTest, ChangedMemoWithoutItsBlobKeepsTheStoredText) {
   std::uint8_t anything[16] = {1};
   ASSERT_EQ(0, Engine().PutField(c, fNotes, rec.data(), anything));  // changed, no blob open
   ASSERT_EQ(0, Engine().ModifyRecord(c, rec.data(), 1));
-  dao::TDatabaseCore check(path_, false, true, "");
-  auto rs = check.OpenRecordset("SELECT Notes FROM People WHERE Name = 'Anna'", 0);
-  rs->MoveFirst();
-  EXPECT_EQ("keep me", rs->Value(0).text);
+  EXPECT_EQ("keep me", Stored("SELECT Notes FROM People WHERE Name = 'Anna'").text);
 }
 
 TEST_F(AccessCursorTest, PendingEditIsReportedUntilTheEditEnds) {
