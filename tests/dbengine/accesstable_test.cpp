@@ -26,11 +26,6 @@ class AccessCursorTest : public AccessFixture {
     ASSERT_NE(db_, nullptr);
   }
   std::vector<std::uint8_t> Record(TBaseTable* c) { return std::vector<std::uint8_t>(c->GetRecordBufferSize(), 0); }
-  // A statement run by another user of the file.
-  void ExecuteElsewhere(const std::string& sql) {
-    dao::TDatabaseCore other(path_, false, false, "");
-    other.Execute(sql);
-  }
   // The first value of the first row a query gives, read past the engine.
   dao::Cell Stored(const std::string& sql) {
     dao::TDatabaseCore check(path_, false, true, "");

@@ -235,10 +235,7 @@ TEST_F(DatasetStates, KeyEntryWritesOnlyIndexFields) {
 TEST_F(DatasetStates, ARecordAnotherUserDeletedCannotBeEditedOrDeleted) {
   t->Open();
   ASSERT_TRUE(t->FindKey({Variant(S("Bert"))}));
-  {
-    dao::TDatabaseCore raw(path_, false, false, "");
-    raw.Execute("DELETE FROM People WHERE Name = 'Bert'");
-  }
+  ExecuteElsewhere("DELETE FROM People WHERE Name = 'Bert'");
   EXPECT_THROW(t->Edit(), ETDBEngineError);
   EXPECT_EQ(dsBrowse, t->State());
   EXPECT_THROW(t->Delete(), ETDBEngineError);

@@ -141,10 +141,7 @@ TEST_F(MainRoad, DetailFollowsItsMaster) {
 // or edited: the corrected post writes them all, not only the field changed
 // afterwards.
 TEST_F(MainRoad, RefusedPostKeepsEveryTypedValueForTheNextPost) {
-  {
-    dao::TDatabaseCore db(path_, false, false, "");
-    db.Execute("CREATE UNIQUE INDEX UniqueName ON People (Name)");
-  }
+  ExecuteElsewhere("CREATE UNIQUE INDEX UniqueName ON People (Name)");
   auto t = MakeTable();
   t->SetIndexName("ByName");
   t->Open();
