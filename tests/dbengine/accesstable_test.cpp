@@ -14,6 +14,7 @@
 #include "dbengine/daowrappers.h"
 
 using accesstest::AccessFixture;
+using testing_engine::MakeField;
 
 namespace {
 enum : std::uint16_t { fId = 1, fName, fAge, fScore, fBorn, fNotes, fPhoto, fPay, fActive };
@@ -428,10 +429,7 @@ TEST_F(AccessCursorTest, PositionalParametersAndWildcardsReachTheDatabase) {
     char name[8];
     std::int16_t nullFlag;
   } values{"O'? x", 0};
-  TFieldDesc d{};
-  d.FieldType = fldtype::ZString;
-  d.Offset = 0;
-  d.Length = 8;
+  TFieldDesc d = MakeField(1, "", fldtype::ZString, 0, 8);
   ASSERT_EQ(0, Engine().BindParameters(stmt, 1, &d, &values));
   EXPECT_NE(std::string::npos, stmt->StatementText().find("'O''? x'"));
   TBaseTable* c = nullptr;
@@ -455,13 +453,7 @@ TEST_F(AccessCursorTest, EveryParameterTypeKeepsItsPlace) {
     std::uint16_t age;
     char name[6];
   } values{30, "Carl"};
-  TFieldDesc d[2]{};
-  d[0].FieldType = fldtype::UInt16;
-  d[0].Offset = 0;
-  d[0].Length = 2;
-  d[1].FieldType = fldtype::ZString;
-  d[1].Offset = 2;
-  d[1].Length = 6;
+  TFieldDesc d[2] = {MakeField(1, "", fldtype::UInt16, 0, 2), MakeField(2, "", fldtype::ZString, 2, 6)};
   ASSERT_EQ(0, Engine().BindParameters(stmt, 2, d, &values));
   EXPECT_NE(std::string::npos, stmt->StatementText().find("Age = 30 AND Name = 'Carl'")) << stmt->StatementText();
   TBaseTable* c = nullptr;
@@ -474,12 +466,7 @@ TEST_F(AccessCursorTest, EveryParameterTypeKeepsItsPlace) {
 
   // Raw bytes have no literal: the binding fails instead of shifting the rest.
   std::uint8_t raw[8] = {1, 2, 3, 4, 'B', 'e', 'r', 0};
-  TFieldDesc b[2]{};
-  b[0].FieldType = fldtype::Bytes;
-  b[0].Length = 4;
-  b[1].FieldType = fldtype::ZString;
-  b[1].Offset = 4;
-  b[1].Length = 4;
+  TFieldDesc b[2] = {MakeField(1, "", fldtype::Bytes, 0, 4), MakeField(2, "", fldtype::ZString, 4, 4)};
   EXPECT_NE(0, Engine().BindParameters(stmt, 2, b, raw));
   Engine().FreeStatement(stmt);
 }
@@ -653,9 +640,7 @@ TEST_F(AccessCursorTest, LongTextParametersAreNotCut) {
   auto length = static_cast<std::uint32_t>(notes.size());
   std::memcpy(slot, &address, sizeof address);
   std::memcpy(slot + sizeof address, &length, sizeof length);
-  TFieldDesc d{};
-  d.FieldType = fldtype::Blob;
-  d.Length = sizeof slot;
+  TFieldDesc d = MakeField(1, "", fldtype::Blob, 0, sizeof slot);
   ASSERT_EQ(0, Engine().BindParameters(stmt, 1, &d, slot));
   ASSERT_EQ(0, Engine().ExecuteStatement(stmt, nullptr));
   Engine().FreeStatement(stmt);
@@ -821,12 +806,8 @@ TEST_F(AccessCursorTest, StoredQueriesBindTheirParameters) {
     char who[21];
     std::uint8_t nullFlag;
   } values{};
-  TFieldDesc d[2]{};
-  d[0].FieldType = fldtype::Int16;
-  d[0].Length = 2;
-  d[1].FieldType = fldtype::ZString;
-  d[1].Offset = offsetof(decltype(values), who);
-  d[1].Length = sizeof values.who;
+  TFieldDesc d[2] = {MakeField(1, "", fldtype::Int16, 0, 2),
+                     MakeField(2, "", fldtype::ZString, offsetof(decltype(values), who), sizeof values.who)};
   const struct {
     std::int16_t MinAge;
     const char* Who;
