@@ -246,9 +246,6 @@ TEST_F(TableKeys, SettingsTravelInFormsAndAnOpenTableReopens) {
   EXPECT_EQ((std::vector<std::string>{"Anna", "Bert", "Carl"}), ColumnOf(&back));
 }
 
-}  // namespace
-
-namespace {
 
 // A database of the test engine whose tables refuse to open for writing.
 // Its tables also ask for a password until one was given.
