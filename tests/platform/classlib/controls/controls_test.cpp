@@ -236,20 +236,6 @@ TEST(MessageTest, PerformDispatchAndBroadcast) {
   EXPECT_FALSE(b->Saw(CM_TEXTCHANGED));  // no change, no message
 }
 
-TEST(MessageTest, ReplacedWindowProcSeesMessagesFirst) {
-  TForm form(nullptr);
-  auto* a = new TProbe(&form);
-  a->SetParent(&form);
-  TWndMethod old = a->WindowProc;
-  int seen = 0;
-  a->WindowProc = [&](TMessage& m) {
-    if (m.Msg == WM_USER + 1) ++seen;
-    old(m);
-  };
-  EXPECT_EQ(a->Perform(WM_USER + 1), 42);
-  EXPECT_EQ(seen, 1);
-}
-
 TEST(HookTest, HooksChainNewestFirstAndComeOffInAnyOrder) {
   TForm form(nullptr);
   std::vector<int> order;
