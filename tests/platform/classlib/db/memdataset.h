@@ -24,14 +24,12 @@ class TMemDataSet : public TDataSet {
   int RowCount() const { return int(rows_.size()); }
   // Another user's delete: the row goes without the dataset being told.
   void RemoveRowElsewhere(const TBookmarkStr& bookmark);
-  void ClearRows() { rows_.clear(); }
 
   // Master-detail: detail fields take the values of the master fields.
   TDataSource* MasterSource() const { return masterLink_.DataSource(); }
   void SetMasterSource(TDataSource* source);
   void SetMasterFields(const std::string& names) { masterLink_.SetFieldNames(names); }
   void SetDetailFields(const std::string& names) { detailFields_ = names; }
-  TMasterDataLink& MasterLink() { return masterLink_; }
   TDataSource* GetDataSource() const override { return MasterSource(); }
 
   bool ReadOnly = false;
