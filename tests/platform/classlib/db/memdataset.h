@@ -25,6 +25,8 @@ class TMemDataSet : public TDataSet {
   // Another user's delete: the row goes without the dataset being told.
   void RemoveRowElsewhere(const TBookmarkStr& bookmark);
 
+  void ClearRows() { rows_.clear(); }
+
   // Master-detail: detail fields take the values of the master fields.
   TDataSource* MasterSource() const { return masterLink_.DataSource(); }
   void SetMasterSource(TDataSource* source);
