@@ -6,6 +6,7 @@
 #include "datactrls/wwfieldsettings.h"
 #include "datactrls/wwintl.h"
 #include "datactrls/wwstr.h"
+#include "platform/classlib/controls/forms.h"
 #include "platform/classlib/db/dataset.h"
 #include "platform/classlib/db/datasource.h"
 #include "platform/classlib/db/fields.h"
@@ -224,10 +225,13 @@ bool TwwDBGrid::IsControlTypeCell(int ACol, int ARow) {
 void TwwDBGrid::DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) {
   std::string ticked, unticked;
   const bool dataCell = ARow >= TitleOffset() && ACol >= IndicatorOffset() && DataLink()->Active();
-  if (dataCell && CheckBoxValues(GetField(DataColumn(ACol)), ticked, unticked))
+  if (dataCell && CheckBoxValues(GetField(DataColumn(ACol)), ticked, unticked)) {
     PaintCheckBoxCell(ACol, ARow, ARect, AState);
-  else
-    TwwCustomDBGrid::DrawCell(ACol, ARow, ARect, AState);
+    DrawCellFrame(ACol, ARow, ARect, AState);
+    return;
+  }
+  TwwCustomDBGrid::DrawCell(ACol, ARow, ARect, AState);
+  if (DefaultDrawing()) DrawCellFrame(ACol, ARow, ARect, AState);
 }
 
 void TwwDBGrid::PaintCheckBoxCell(int ACol, int ARow, const TRect& r, TGridDrawState state) {
@@ -238,12 +242,14 @@ void TwwDBGrid::PaintCheckBoxCell(int ACol, int ARow, const TRect& r, TGridDrawS
   CheckBoxValues(field, ticked, unticked);
   const int saved = DataLink()->ActiveRecord();
   std::string value;
+  bool highlight = false;
+  BeginCellFrame();
   try {
     DataLink()->SetActiveRecord(dataRow);
     value = IsSelectionColumn(dataCol) ? (IsSelected() ? ticked : unticked) : field->DisplayText();
     c->SetFont(Font());
     c->Brush()->SetColor(GetColumnColor(ACol));
-    const bool highlight = IsCellHighlighted(dataCol, dataRow, state);
+    highlight = IsCellHighlighted(dataCol, dataRow, state);
     if (highlight) {
       c->Brush()->SetColor(clHighlight);
       c->Font()->SetColor(clHighlightText);
@@ -255,6 +261,12 @@ void TwwDBGrid::PaintCheckBoxCell(int ACol, int ARow, const TRect& r, TGridDrawS
     throw;
   }
   DataLink()->SetActiveRecord(saved);
+  // The current box shows where the keys act, as the editor would elsewhere.
+  if (highlight && !ComponentState().Contains(csDesigning) && !Options().Contains(dgRowSelect) &&
+      FocusedHere()) {
+    c->DrawFocusRect(r);
+    MarkFocusFrame();
+  }
   const int left = (r.Left + r.Right - kBoxSize) / 2, top = (r.Top + r.Bottom - kBoxSize) / 2;
   // Painting and toggling compare the same way, so what is shown is what Space flips.
   DrawCheckBox({left, top, left + kBoxSize, top + kBoxSize}, wwSameText(value, ticked));
@@ -285,6 +297,11 @@ void TwwDBGrid::DrawCheckBox(const TRect& box, bool ticked) {
   // A tick of seven strokes, falling then rising.
   static constexpr int kSpans[7][2] = {{4, 3}, {5, 2}, {6, 1}, {5, 2}, {4, 3}, {3, 4}, {2, 5}};
   for (int i = 0; i < 7; ++i) c->Polyline({{L + 2 + i, T + kSpans[i][0]}, {L + 2 + i, B - kSpans[i][1] + 1}});
+}
+
+bool TwwDBGrid::FocusedHere() const {
+  const TCustomForm* form = GetParentForm();
+  return form && form->ActiveControl() == this;
 }
 
 bool TwwDBGrid::CanToggle(TField* field) {
@@ -393,29 +410,23 @@ TColor TwwDBGrid::GetColumnColor(int ACol) {
   return ACol < IndicatorOffset() + fixedDataCols_ ? TitleColor() : Color();
 }
 
-void TwwDBGrid::SetTitleButtons(bool value) {
-  if (value == titleButtons_) return;
-  titleButtons_ = value;
-  Invalidate();
-}
-
 void TwwDBGrid::TitleButtonClick(const std::string& AFieldName) {
   if (OnTitleButtonClick) OnTitleButtonClick(this, AFieldName);
 }
 
 void TwwDBGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
   const TGridCoord cell = MouseCoord(X, Y);
-  if (titleButtons_ && Button == mbLeft && !ComponentState().Contains(csDesigning) && cell.Y >= 0 &&
+  if (TitleButtons() && Button == mbLeft && !ComponentState().Contains(csDesigning) && cell.Y >= 0 &&
       cell.Y < TitleOffset() && cell.X >= IndicatorOffset()) {
-    pressedTitle_ = cell;
+    SetPressedTitle(cell);
     InvalidateCell(cell.X, cell.Y);
   }
   TwwCustomDBGrid::MouseDown(Button, Shift, X, Y);
 }
 
 void TwwDBGrid::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
-  const TGridCoord pressed = pressedTitle_;
-  pressedTitle_ = {-1, -1};
+  const TGridCoord pressed = PressedTitle();
+  SetPressedTitle({-1, -1});
   if (pressed.X >= 0) {
     InvalidateCell(pressed.X, pressed.Y);
     // Only a release on the cell that was pressed is a click.

@@ -58,8 +58,6 @@ class TwwDBGrid : public TwwCustomDBGrid {
   void SetFixedCols(int value);
   bool ShowHorzScrollBar() const { return ScrollBars() == ssHorizontal || ScrollBars() == ssBoth; }
   void SetShowHorzScrollBar(bool value) { SetScrollBars(value ? ssHorizontal : ssNone); }
-  bool TitleButtons() const { return titleButtons_; }
-  void SetTitleButtons(bool value);
 
   TwwMemoAttributes MemoAttributes() const { return memoAttributes_; }
   void SetMemoAttributes(TwwMemoAttributes value) { memoAttributes_ = value; }
@@ -105,11 +103,11 @@ class TwwDBGrid : public TwwCustomDBGrid {
   bool CanToggle(TField* field);
 
   bool OnMemoCell();
+  // The grid is its form's active control.
+  bool FocusedHere() const;
 
   int fixedDataCols_ = 0;
   bool applying_ = false;  // ApplySelected is running
-  bool titleButtons_ = false;
-  TGridCoord pressedTitle_{-1, -1};  // the title button held down
 
   TwwEditControlOptions editControlOptions_{ecoSearchOwnerForm};
   TwwMemoAttributes memoAttributes_{mSizeable, mWordWrap};

@@ -144,10 +144,8 @@ void TwwGridDataLink::DataSetChanged() {
 void TwwGridDataLink::DataSetScrolled(int distance) { grid_->ScrollRecords(distance); }
 
 void TwwGridDataLink::EditingChanged() {
-  if (grid_->options_.Contains(dgIndicator) && grid_->oldIndicatorRow_ >= 0 &&
-      grid_->oldIndicatorRow_ < grid_->RowCount())
-    grid_->InvalidateCell(0, grid_->oldIndicatorRow_);
-  if (grid_->options_.Contains(dgIndicator)) grid_->InvalidateCell(0, grid_->Row());
+  grid_->InvalidateIndicator(grid_->oldIndicatorRow_);
+  grid_->InvalidateIndicator(grid_->Row());
 }
 
 void TwwGridDataLink::LayoutChanged() { grid_->RebuildLayout(); }
@@ -181,6 +179,8 @@ TwwCustomDBGrid::TwwCustomDBGrid(TComponent* AOwner)
       options_{dgEditing, dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs,
                dgConfirmDelete, dgCancelOnExit, dgWordWrap} {
   TCustomGrid::SetOptions(kDefaultGridOptions);
+  // Cells, their frames and the current cell's look are the grid's own.
+  TCustomGrid::SetDefaultDrawing(false);
   SetScrollBars(ssHorizontal);
   SetColCount(2);
   SetRowCount(2);
@@ -542,18 +542,6 @@ void TwwCustomDBGrid::RefreshData() {
   UpdateActive();
   InvalidateEditor();
   Invalidate();
-}
-
-void TwwCustomDBGrid::ScrollRecords(int distance) {
-  if (!HandleAllocated()) return;
-  UpdateScrollBar();
-  UpdateActive();
-  HideEditor();
-  if (distance != 0) {
-    HideControlEditor();
-    Invalidate();
-  }
-  if (distance != 0) TopRowChanged();
 }
 
 void TwwCustomDBGrid::TopRowChanged() {
