@@ -10,12 +10,15 @@
 #include "datactrls/wwdbigrd.h"
 #include "datactrls/wwmemo.h"
 #include "platform/classlib/db/dbtypes.h"
+#include "platform/classlib/stdctrls/speedbutton.h"
 
-enum TwwEditControlOption { ecoCheckboxSingleClick, ecoSearchOwnerForm };
+DECLARE_ENUM(TwwEditControlOption, ecoCheckboxSingleClick, ecoSearchOwnerForm)
 using TwwEditControlOptions = TSet<TwwEditControlOption>;
 
-enum TwwMultiSelectOption { msoAutoUnselect, msoShiftSelect };
+DECLARE_ENUM(TwwMultiSelectOption, msoAutoUnselect, msoShiftSelect)
 using TwwMultiSelectOptions = TSet<TwwMultiSelectOption>;
+
+class TwwDataSource;
 
 class TwwDBGrid;
 using TwwMemoOpenEvent = std::function<void(TwwDBGrid* Grid, TwwMemoDialog* MemoDialog)>;
@@ -60,7 +63,7 @@ class TwwDBGrid : public TwwCustomDBGrid {
   void SetShowHorzScrollBar(bool value) { SetScrollBars(value ? ssHorizontal : ssNone); }
 
   TwwMemoAttributes MemoAttributes() const { return memoAttributes_; }
-  void SetMemoAttributes(TwwMemoAttributes value) { memoAttributes_ = value; }
+  void SetMemoAttributes(TwwMemoAttributes value);
   // Applies the column list and the dataset's field settings; a dataset that
   // is not one of the library's is refused and unbound.
   void ApplySelected();
@@ -72,6 +75,13 @@ class TwwDBGrid : public TwwCustomDBGrid {
   TwwMemoOpenEvent OnMemoOpen;
   TwwMemoCloseEvent OnMemoClose;
   TwwTitleButtonClickEvent OnTitleButtonClick;
+
+  // ---- What form definitions see of the grid ----
+  // The data source as forms name it: nil unless it is the library's own.
+  TwwDataSource* LibraryDataSource() const;
+  void SetLibraryDataSource(TwwDataSource* value);
+  // Told whether the in-place editor's text passes its picture mask.
+  std::function<void(TObject* Sender, bool PassesPictureTest)> OnCheckValue;
 
  protected:
   bool IsCellHighlighted(int dataCol, int dataRow, TGridDrawState state) override;
@@ -116,4 +126,20 @@ class TwwDBGrid : public TwwCustomDBGrid {
   std::vector<bool> rowCache_;
   TBookmarkStr anchor_;       // the record of the last selection click
   bool shiftSelect_ = false;  // a selection click with msoShiftSelect happened
+};
+
+// The optional button in the grid's top-left corner. Placed on a grid it
+// becomes the grid's indicator button once loaded; it never moves right or
+// down into the cells, and its size sets the indicator column and title row.
+class TwwIButton : public TSpeedButton {
+  DECLARE_CLASS(TwwIButton, TSpeedButton)
+ public:
+  explicit TwwIButton(TComponent* AOwner) : TSpeedButton(AOwner) {}
+  void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
+
+ protected:
+  void Loaded() override;
+
+ private:
+  TwwCustomDBGrid* Grid() const;
 };

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdint>
 
+#include "datactrls/wwdbgrid.h"  // the indicator button
 #include "datactrls/wwstr.h"
 #include "datactrls/wwwindow.h"
 #include "platform/classlib/core/strings.h"
@@ -185,9 +186,7 @@ TwwCustomDBGrid::TwwCustomDBGrid(TComponent* AOwner)
   SetColCount(2);
   SetRowCount(2);
   titleFont_->Assign(Font());
-  titleFont_->OnChange = [this](TObject*) {
-    if (options_.Contains(dgTitles)) RebuildLayout();
-  };
+  titleFont_->OnChange = [this](TObject*) { TitleFontChanged(); };
 }
 
 TwwCustomDBGrid::~TwwCustomDBGrid() {
@@ -264,7 +263,32 @@ void TwwCustomDBGrid::SetDataSource(TDataSource* value) {
 
 void TwwCustomDBGrid::Notification(TComponent* AComponent, TOperation Operation) {
   TCustomGrid::Notification(AComponent, Operation);
-  if (Operation == opRemove && AComponent == DataSource()) dataLink_->SetDataSource(nullptr);
+  if (Operation != opRemove) return;
+  if (AComponent == DataSource()) dataLink_->SetDataSource(nullptr);
+  if (indicatorButton_ && AComponent == indicatorButton_) {
+    indicatorButton_ = nullptr;
+    IndicatorButtonResized();
+  }
+}
+
+// ---- Fonts -------------------------------------------------------------------------
+
+// A font the grid takes from its parent carries the titles along; its own
+// font changes only the layout.
+void TwwCustomDBGrid::GridFontChanged() {
+  if (ParentFont()) {
+    const bool was = fontFromParent_;
+    fontFromParent_ = true;
+    titleFont_->Assign(Font());
+    fontFromParent_ = was;
+  }
+  RebuildLayout();
+}
+
+// A title font set on its own no longer follows the parent.
+void TwwCustomDBGrid::TitleFontChanged() {
+  if (!fontFromParent_ && !ComponentState().Contains(csLoading)) SetParentFont(false);
+  if (options_.Contains(dgTitles)) RebuildLayout();
 }
 
 TField* TwwCustomDBGrid::GetSelectedField() const { return GetField(DataColumn(Col())); }

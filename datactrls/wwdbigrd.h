@@ -32,6 +32,12 @@ using TwwDBGridOptions = TSet<TwwDBGridOption>;
 enum TwwDBGridKeyOption { dgEnterToTab, dgAllowDelete, dgAllowInsert };
 using TwwDBGridKeyOptions = TSet<TwwDBGridKeyOption>;
 
+// Form definitions name the options.
+ENUM_NAMES(TwwDBGridOption, dgEditing, dgAlwaysShowEditor, dgTitles, dgIndicator, dgColumnResize,
+           dgColLines, dgRowLines, dgTabs, dgRowSelect, dgAlwaysShowSelection, dgConfirmDelete,
+           dgCancelOnExit, dgWordWrap, dgPerfectRowFit, dgMultiSelect)
+ENUM_NAMES(TwwDBGridKeyOption, dgEnterToTab, dgAllowDelete, dgAllowInsert)
+
 // ---- The column list ---------------------------------------------------------
 // One line per column: field name TAB width in characters TAB title, a "~" in
 // the title starting a new title line. Lines may stop after the width.
@@ -95,7 +101,7 @@ class TwwGridDataLink : public TDataLink {
   bool inWrite_ = false;
 };
 
-enum TIndicatorColorType { icBlack, icYellow };
+DECLARE_ENUM(TIndicatorColorType, icBlack, icYellow)
 
 using TwwCalcCellColorsEvent = std::function<void(TObject* Sender, TField* Field, TGridDrawState State,
                                                   bool Highlight, TFont* AFont, TBrush* ABrush)>;
@@ -194,9 +200,14 @@ class TwwCustomDBGrid : public TCustomGrid {
   void SetTitleButtons(bool value);
   // The title cell held down as a button; X = -1 when none.
   TGridCoord PressedTitle() const { return pressedTitle_; }
-  // The button in the top-left corner; it registers itself once loaded.
+  // The button in the top-left corner; it registers itself once loaded. The
+  // indicator column is as wide as the button less its right edge, the title
+  // row at least as tall as the button.
   TwwIButton* IndicatorButton() const { return indicatorButton_; }
   void SetIndicatorButton(TwwIButton* value);
+  void IndicatorButtonResized();
+  // Assigns the title font (a change of it rebuilds the layout).
+  void SetTitleFont(const TFont* value);
 
   TwwCalcCellColorsEvent OnCalcCellColors;
   TwwCalcTitleAttributesEvent OnCalcTitleAttributes;
@@ -235,6 +246,8 @@ class TwwCustomDBGrid : public TCustomGrid {
   void BeginCellFrame();
   void MarkFocusFrame() { focusFrame_ = true; }
   void SetPressedTitle(TGridCoord cell) { pressedTitle_ = cell; }
+  void GridFontChanged();
+  void TitleFontChanged();
   // Writes one line at (dx, dy) inside r with the alignment; opaque fills r first.
   void WriteLine(const TRect& r, TAlignment alignment, int dx, int dy, const std::string& text,
                  bool opaque);
@@ -352,6 +365,7 @@ class TwwCustomDBGrid : public TCustomGrid {
   bool titleButtons_ = false;
   TGridCoord pressedTitle_{-1, -1};
   TwwIButton* indicatorButton_ = nullptr;
+  bool fontFromParent_ = false;  // the title font is taking the parent's font
   int paintedRow_ = -1, paintedCol_ = -1;
   int oldIndicatorRow_ = -1;
   bool paintErrorShown_ = false;  // a failing row was reported once already

@@ -254,6 +254,7 @@ void TwwCustomDBGrid::ReportPaintError(const TRect& r) {
 void TwwCustomDBGrid::Dispatch(TMessage& message) {
   if (message.Msg != kReportPaintError) {
     TCustomGrid::Dispatch(message);
+    if (message.Msg == CM_FONTCHANGED) GridFontChanged();
     return;
   }
   std::exception_ptr error = std::exchange(paintError_, nullptr);

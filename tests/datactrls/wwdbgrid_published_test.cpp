@@ -1,8 +1,11 @@
 // The published grid: its cell faces (3-D frames, title buttons) by the pixels
-// of grabbed images, and record scrolling by what the window really shows.
+// of grabbed images, record scrolling by what the window really shows, and
+// its published surface: defaults, form definitions, fonts, indicator button.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
+#include <sstream>
 #include <set>
 
 #include <QImage>
@@ -11,10 +14,23 @@
 #include "datactrls/wwdbgrid.h"
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/controls/qtbackend.h"
+#include "platform/classlib/core/filer.h"
 #include "platform/classlib/db/fields.h"
+#include "platform/classlib/dialogs/dialogs.h"
 #include "gridtestdata.h"
 
 using namespace testing_support;
+
+// A form with a handler that form definitions name.
+class TGridTestForm : public TForm {
+  DECLARE_CLASS(TGridTestForm, TForm)
+ public:
+  explicit TGridTestForm(TComponent* owner = nullptr) : TForm(owner) {}
+  std::vector<std::string> clicked;
+  void dbgBugTitleButtonClick(TObject*, const std::string& name) { clicked.push_back(name); }
+};
+IMPLEMENT_CLASS(TGridTestForm, TForm)
+PUBLISHED(TGridTestForm) { PUBLISHED_METHOD(dbgBugTitleButtonClick); }
 
 namespace {
 
@@ -217,6 +233,173 @@ TEST_F(GridScrolling, DraggingPastTheBottomScrollsOnATimerUntilReleased) {
   QTest::mouseRelease(client, Qt::LeftButton, Qt::NoModifier, QPoint(cell.Left + 5, -10));
   EXPECT_LT(data->FieldByName("ID")->AsInteger(), top);
   EXPECT_EQ(grid->DataLink()->ActiveRecord(), 0);
+}
+
+// ---- The published surface ---------------------------------------------------------
+
+std::string Text(const TPropValue& v) {
+  if (const auto* s = std::get_if<std::string>(&v)) return *s;
+  if (const auto* b = std::get_if<bool>(&v)) return *b ? "True" : "False";
+  if (const auto* i = std::get_if<int64_t>(&v)) return std::to_string(*i);
+  if (const auto* o = std::get_if<TObject*>(&v)) return *o ? (*o)->ClassName() : "nil";
+  return "?";
+}
+
+// The grid's lines in a form definition (without its bounds).
+std::vector<std::string> GridLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text.substr(text.find(": TwwDBGrid")));
+  std::string line;
+  std::getline(in, line);
+  while (std::getline(in, line) && line.find(" end") == std::string::npos) {
+    line = line.substr(line.find_first_not_of(' '));
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.rfind("Left", 0) && line.rfind("Top", 0) && line.rfind("Width", 0) &&
+        line.rfind("Height", 0))
+      lines.push_back(line);
+  }
+  return lines;
+}
+
+TEST(GridSurface, DefaultsByNameAndNothingWrittenForThem) {
+  TForm form(nullptr);
+  form.SetName("Form1");
+  auto* grid = new TwwDBGrid(&form);
+  grid->SetName("Grid1");
+  grid->SetParent(&form);
+  const struct {
+    const char* name;
+    std::string value;
+  } cases[] = {
+      {"Options",
+       "dgEditing,dgTitles,dgIndicator,dgColumnResize,dgColLines,dgRowLines,dgTabs,"
+       "dgConfirmDelete,dgCancelOnExit,dgWordWrap"},
+      {"KeyOptions", "dgAllowDelete,dgAllowInsert"}, {"MemoAttributes", "mSizeable,mWordWrap"},
+      {"EditControlOptions", "ecoSearchOwnerForm"}, {"MultiSelectOptions", ""},
+      {"TitleColor", std::to_string(clBtnFace)}, {"FixedCols", "0"}, {"ShowHorzScrollBar", "True"},
+      {"ShowVertScrollBar", "True"}, {"IndicatorButton", "nil"}, {"DataSource", "nil"},
+      {"DefaultDrawing", "True"}, {"EditCalculated", "False"}, {"ReadOnly", "False"},
+      {"RowHeightPercent", "100"}, {"TitleAlignment", "taLeftJustify"}, {"TitleLines", "1"},
+      {"TitleButtons", "False"}, {"UseTFields", "True"}, {"IndicatorColor", "icBlack"},
+      {"Ctl3D", "True"}, {"TitleFont", "TFont"}, {"Selected", "TStringList"},
+      {"OnCheckValue", ""}, {"OnTitleButtonClick", ""}, {"NoSuchProperty", "?"},
+  };
+  for (const auto& c : cases) {
+    const TPropValue v = IsPublishedProp(grid, c.name) ? GetPropValue(grid, c.name) : TPropValue();
+    EXPECT_EQ(Text(v), c.value) << c.name;
+  }
+  EXPECT_EQ(GridLines(WriteComponentToText(&form)), std::vector<std::string>{"TabOrder = 0"});
+}
+
+const char* const kMainWindowGrid = R"(object Form1: TGridTestForm
+  object dsBug: TwwDataSource
+  end
+  object dbgBug: TwwDBGrid
+    Left = 0
+    Top = 0
+    Width = 400
+    Height = 200
+    TabStop = False
+    Selected.Strings = (
+      'ReportNumber'#9'8'#9'Report~Number'
+      'Area'#9'20'#9'Area')
+    MemoAttributes = [mSizeable, mWordWrap, mDisableDialog]
+    FixedCols = 1
+    DataSource = dsBug
+    KeyOptions = [dgEnterToTab]
+    Options = [dgEditing, dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs, dgAlwaysShowSelection, dgCancelOnExit, dgWordWrap, dgPerfectRowFit]
+    RowHeightPercent = 200
+    TitleFont.Height = -11
+    TitleFont.Name = 'MS Sans Serif'
+    TitleLines = 2
+    TitleButtons = True
+    OnTitleButtonClick = dbgBugTitleButtonClick
+    object wwIButton1: TwwIButton
+      Left = 0
+      Top = 0
+      Width = 22
+      Height = 30
+      Hint = 'Edit Entry'
+    end
+  end
+end
+)";
+
+TEST(GridSurface, AGridInAFormDefinitionIsReadAndWrittenBack) {
+  Application->Initialize();
+  TGridTestForm form;
+  ReadComponentFromText(kMainWindowGrid, &form);
+  auto* grid = dynamic_cast<TwwDBGrid*>(form.FindComponent("dbgBug"));
+  ASSERT_NE(grid, nullptr);
+  EXPECT_EQ(grid->Selected()->Count(), 2);
+  EXPECT_EQ(grid->DataSource(), form.FindComponent("dsBug"));
+  EXPECT_EQ(Text(GetPropValue(grid, "DataSource")), "TwwDataSource");
+  EXPECT_EQ(grid->TitleFont()->Name(), "MS Sans Serif");
+  // The button made itself the grid's: the indicator column and title row follow it.
+  ASSERT_EQ(grid->IndicatorButton(), form.FindComponent("wwIButton1"));
+  EXPECT_EQ(grid->IndicatorWidth(), 21);
+  grid->OnTitleButtonClick(grid, "Area");
+  EXPECT_EQ(form.clicked, std::vector<std::string>{"Area"});
+
+  const std::string written = WriteComponentToText(&form);
+  const std::vector<std::string> lines = GridLines(written);
+  for (const char* line : {"TabStop = False", "FixedCols = 1", "DataSource = dsBug", "TitleLines = 2",
+                           "KeyOptions = [dgEnterToTab]", "OnTitleButtonClick = dbgBugTitleButtonClick"})
+    EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line << "\n" << written;
+  TGridTestForm copy;
+  ReadComponentFromText(written, &copy);
+  auto* again = dynamic_cast<TwwDBGrid*>(copy.FindComponent("dbgBug"));
+  ASSERT_NE(again, nullptr);
+  EXPECT_EQ(GridLines(WriteComponentToText(&copy)), GridLines(written));
+  for (const char* name : {"Options", "KeyOptions", "MemoAttributes", "FixedCols", "TabStop",
+                           "RowHeightPercent", "TitleLines", "TitleButtons", "OnTitleButtonClick"})
+    EXPECT_EQ(Text(GetPropValue(again, name)), Text(GetPropValue(grid, name))) << name;
+  EXPECT_EQ(again->Selected()->Text(), grid->Selected()->Text());
+  EXPECT_EQ(again->IndicatorButton(), copy.FindComponent("wwIButton1"));
+}
+
+TEST_F(GridFaces, TheIndicatorButtonStaysInTheCornerAndSizesTheIndicator) {
+  auto* button = new TwwIButton(form.get());
+  button->SetParent(grid);
+  button->SetBounds(0, 0, 22, 30);
+  grid->SetIndicatorButton(button);
+  EXPECT_EQ(grid->IndicatorWidth(), 21);
+  EXPECT_EQ(grid->ColWidths(0), 21);
+  button->SetBounds(5, 7, 30, 60);
+  EXPECT_EQ(button->Left(), 0);
+  EXPECT_EQ(button->Top(), 0);
+  EXPECT_EQ(grid->ColWidths(0), 29);
+  EXPECT_GE(grid->RowHeights(0), 59);
+  delete button;
+  EXPECT_EQ(grid->IndicatorButton(), nullptr);
+  EXPECT_LT(grid->RowHeights(0), 59);
+}
+
+TEST_F(GridFaces, TitlesFollowTheParentsFontUntilSetOnTheirOwn) {
+  grid->SetParentFont(true);
+  form->Font()->SetSize(14);
+  EXPECT_EQ(grid->TitleFont()->Size(), 14);
+  EXPECT_TRUE(grid->ParentFont());
+  const int rowHeight = grid->DefaultRowHeight();
+  grid->TitleFont()->SetSize(8);
+  EXPECT_FALSE(grid->ParentFont());
+  form->Font()->SetSize(10);
+  EXPECT_EQ(grid->TitleFont()->Size(), 8);
+  // The grid's own font lays the rows out again.
+  grid->Font()->SetSize(20);
+  EXPECT_GT(grid->DefaultRowHeight(), rowHeight);
+}
+
+TEST_F(GridFaces, SettingMemoAttributesAppliesTheColumnList) {
+  grid->Selected()->Add("Name\t7\tThe name");
+  EXPECT_TRUE(data->FieldByName("ID")->Visible());
+  grid->SetMemoAttributes({mSizeable, mDisableDialog});
+  EXPECT_FALSE(data->FieldByName("ID")->Visible());
+  EXPECT_EQ(data->FieldByName("Name")->DisplayWidth(), 7);
+  EXPECT_EQ(data->FieldByName("Name")->DisplayLabel(), "The name");
+  // A data source that is not the library's reads as none by name.
+  EXPECT_EQ(grid->DataSource(), &source);
+  EXPECT_EQ(Text(GetPropValue(grid, "DataSource")), "nil");
 }
 
 }  // namespace
