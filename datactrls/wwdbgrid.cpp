@@ -469,7 +469,7 @@ void TwwDBGrid::ApplySelected() {
       else
         RebuildLayout();
     }
-    if (designing && UseTFields()) wwSelectedFromFields(ds, Selected());
+    if (designing && UseTFields()) wwFieldsToSelected(ds, Selected());
   } catch (...) {
     applying_ = false;
     ds->EnableControls();

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "datactrls/wwfieldcheck.h"  // the column list's lines
 #include "platform/classlib/core/sets.h"
 #include "platform/classlib/db/datasource.h"
 #include "platform/classlib/grids/grids.h"
@@ -37,25 +38,6 @@ ENUM_NAMES(TwwDBGridOption, dgEditing, dgAlwaysShowEditor, dgTitles, dgIndicator
            dgColLines, dgRowLines, dgTabs, dgRowSelect, dgAlwaysShowSelection, dgConfirmDelete,
            dgCancelOnExit, dgWordWrap, dgPerfectRowFit, dgMultiSelect)
 ENUM_NAMES(TwwDBGridKeyOption, dgEnterToTab, dgAllowDelete, dgAllowInsert)
-
-// ---- The column list ---------------------------------------------------------
-// One line per column: field name TAB width in characters TAB title, a "~" in
-// the title starting a new title line. Lines may stop after the width.
-struct TwwSelectedLine {
-  std::string fieldName;
-  int width = -1;  // characters; -1 when the part is missing or not a usable number
-  std::string title;
-  bool hasTitle = false;  // the line has a third part (which may be empty)
-};
-TwwSelectedLine wwParseSelectedLine(std::string_view line);
-std::string wwSelectedLineText(const std::string& fieldName, int width, const std::string& title);
-
-// The column list and the dataset's fields: the line of a field (upper-cased
-// comparison); every field hidden, then the listed ones shown in list order with
-// their widths and titles; and the list written back from the visible fields.
-bool wwIndexOfSelectedField(const TStrings* list, const std::string& fieldName, int& index);
-void wwApplySelectedToFields(TDataSet* dataSet, const TStrings* list);
-void wwSelectedFromFields(TDataSet* dataSet, TStrings* list);
 
 // Character widths and pixels through the width of the font's "0".
 int wwColumnPixels(int chars, int zeroWidth);

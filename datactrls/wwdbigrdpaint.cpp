@@ -169,11 +169,10 @@ void TwwCustomDBGrid::CalcTitleAttributes(const std::string& fieldName, TFont* f
 TColor TwwCustomDBGrid::GetColumnColor(int ACol) { return (void)ACol, Color(); }
 
 std::string TwwCustomDBGrid::TitleOf(TField* field) const {
-  if (!useTFields_) {
-    for (int i = 0; i < selected_->Count(); ++i) {
-      const TwwSelectedLine line = wwParseSelectedLine(selected_->Strings(i));
-      if (wwSameText(line.fieldName, field->FieldName()) && line.hasTitle) return line.title;
-    }
+  int index;
+  if (!useTFields_ && wwFindSelectedEntry(selected_.get(), field->FieldName(), index)) {
+    const TwwSelectedLine line = wwParseSelectedLine(selected_->Strings(index));
+    if (line.hasTitle) return line.title;
   }
   return field->DisplayLabel();
 }
