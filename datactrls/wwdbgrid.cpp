@@ -230,43 +230,62 @@ void TwwDBGrid::DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState 
     DrawCellFrame(ACol, ARow, ARect, AState);
     return;
   }
+  if (TField* f = dataCell ? GetField(DataColumn(ACol)) : nullptr) {
+    const TwwControlTypeSetting setting = wwGetControlType(f->DataSet(), f->FieldName());
+    if (wwSameText(setting.TypeName, "Bitmap")) {
+      PaintBitmapCell(ACol, ARow, ARect, AState, setting.Parameter);
+      DrawCellFrame(ACol, ARow, ARect, AState);
+      return;
+    }
+  }
   TwwCustomDBGrid::DrawCell(ACol, ARow, ARect, AState);
   if (DefaultDrawing()) DrawCellFrame(ACol, ARow, ARect, AState);
 }
 
-void TwwDBGrid::PaintCheckBoxCell(int ACol, int ARow, const TRect& r, TGridDrawState state) {
-  TCanvas* c = Canvas();
-  const int dataCol = DataColumn(ACol), dataRow = DataRow(ARow);
-  TField* field = GetField(dataCol);
-  std::string ticked, unticked;
-  CheckBoxValues(field, ticked, unticked);
+void TwwDBGrid::AtRow(int dataRow, const std::function<void()>& body) {
   const int saved = DataLink()->ActiveRecord();
-  std::string value;
-  bool highlight = false;
-  BeginCellFrame();
   try {
     DataLink()->SetActiveRecord(dataRow);
-    value = IsSelectionColumn(dataCol) ? (IsSelected() ? ticked : unticked) : field->DisplayText();
-    c->SetFont(Font());
-    c->Brush()->SetColor(GetColumnColor(ACol));
-    highlight = IsCellHighlighted(dataCol, dataRow, state);
-    if (highlight) {
-      c->Brush()->SetColor(clHighlight);
-      c->Font()->SetColor(clHighlightText);
-    }
-    CalcCellColors(field, state, highlight, c->Font(), c->Brush());
-    c->FillRect(r);
+    body();
   } catch (...) {
     DataLink()->SetActiveRecord(saved);
     throw;
   }
   DataLink()->SetActiveRecord(saved);
+}
+
+bool TwwDBGrid::FillControlCell(int ACol, int ARow, const TRect& r, TGridDrawState state) {
+  TCanvas* c = Canvas();
+  const int dataCol = DataColumn(ACol), dataRow = DataRow(ARow);
+  c->SetFont(Font());
+  c->Brush()->SetColor(state.Contains(gdFixed) ? TitleColor() : GetColumnColor(ACol));
+  const bool highlight = IsCellHighlighted(dataCol, dataRow, state);
+  if (highlight) {
+    c->Brush()->SetColor(clHighlight);
+    c->Font()->SetColor(clHighlightText);
+  }
+  CalcCellColors(GetField(dataCol), state, highlight, c->Font(), c->Brush());
+  c->FillRect(r);
   // The current box shows where the keys act, as the editor would elsewhere.
   if (highlight && !ComponentState().Contains(csDesigning) && !Options().Contains(dgRowSelect) &&
       FocusedHere()) {
     c->DrawFocusRect(r);
     MarkFocusFrame();
   }
+  return highlight;
+}
+
+void TwwDBGrid::PaintCheckBoxCell(int ACol, int ARow, const TRect& r, TGridDrawState state) {
+  const int dataCol = DataColumn(ACol);
+  TField* field = GetField(dataCol);
+  std::string ticked, unticked;
+  CheckBoxValues(field, ticked, unticked);
+  std::string value;
+  BeginCellFrame();
+  AtRow(DataRow(ARow), [&] {
+    value = IsSelectionColumn(dataCol) ? (IsSelected() ? ticked : unticked) : field->DisplayText();
+    FillControlCell(ACol, ARow, r, state);
+  });
   const int left = (r.Left + r.Right - kBoxSize) / 2, top = (r.Top + r.Bottom - kBoxSize) / 2;
   // Painting and toggling compare the same way, so what is shown is what Space flips.
   DrawCheckBox({left, top, left + kBoxSize, top + kBoxSize}, wwSameText(value, ticked));

@@ -4,6 +4,7 @@
 // every paint), which the owner may refuse record by record.
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -110,6 +111,18 @@ class TwwDBGrid : public TwwCustomDBGrid {
   bool IsSelectionColumn(int dataCol) const;
 
   void PaintCheckBoxCell(int ACol, int ARow, const TRect& r, TGridDrawState state);
+  // Runs `body` with the link's active record on data row `dataRow`, put back afterwards.
+  void AtRow(int dataRow, const std::function<void()>& body);
+  // The background of a control-type cell in the grid's colours, the owner's
+  // hook and the highlight; the focus rectangle on the current one. True when
+  // highlighted. Runs with the active record on the cell's row.
+  bool FillControlCell(int ACol, int ARow, const TRect& r, TGridDrawState state);
+  // "Bitmap" cells: the field's picture (or its lookup table's) drawn by the
+  // entry's mode and raster operation.
+  void PaintBitmapCell(int ACol, int ARow, const TRect& r, TGridDrawState state,
+                       const std::string& parameter);
+  std::unique_ptr<TBitmap> CellPicture(TField* field, bool insertedRow);
+  void DrawPicture(const TRect& r, TBitmap* picture, const std::string& mode);
   bool CanToggle(TField* field);
 
   bool OnMemoCell();

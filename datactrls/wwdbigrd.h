@@ -227,6 +227,8 @@ class TwwCustomDBGrid : public TCustomGrid {
   // Starts a cell: no frame drawn yet, no focus frame, brush not yet white.
   void BeginCellFrame();
   void MarkFocusFrame() { focusFrame_ = true; }
+  // The cell has a frame of its own: no 3-D frame follows.
+  void MarkFramed() { titleFrame_ = true; }
   void SetPressedTitle(TGridCoord cell) { pressedTitle_ = cell; }
   void GridFontChanged();
   void TitleFontChanged();

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <functional>
 #include <sstream>
 #include <set>
@@ -15,6 +16,8 @@
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/controls/qtbackend.h"
 #include "platform/classlib/core/filer.h"
+#include "platform/classlib/core/streams.h"
+#include "platform/classlib/graphics/images.h"
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/dialogs/dialogs.h"
 #include "gridtestdata.h"
@@ -132,6 +135,79 @@ TEST_F(GridFaces, ATitleButtonSinksWhilePressedAndClicksOnRelease) {
   QTest::mouseRelease(ClientOf(grid), Qt::LeftButton, Qt::NoModifier, middle);
   EXPECT_EQ(clicked, std::vector<std::string>{"Name"});
   EXPECT_EQ(EdgesOf(Grab(), r, 0), EdgesOf(up, r, 0));
+}
+
+// A "Bitmap" column over pictures: a red square, the same behind a graphic
+// header, bytes that are no picture, nothing.
+class BitmapCells : public testing::Test {
+ protected:
+  void SetUp() override {
+    form = ShownForm(400, 220);
+    TBitmap red;
+    red.SetSize(4, 4);
+    red.Canvas()->Brush()->SetColor(clRed);
+    red.Canvas()->FillRect({0, 0, 4, 4});
+    TStringStream bmp;
+    red.SaveToStream(&bmp);
+    const std::string bytes = bmp.DataString();
+    const std::uint32_t n = std::uint32_t(bytes.size());
+    const std::string header{1, 0, 0, 1, char(n & 255), char(n >> 8 & 255), char(n >> 16 & 255), char(n >> 24)};
+    data.FieldDefs().Add("ID", ftInteger);
+    data.FieldDefs().Add("Pic", ftBlob);
+    data.Open();
+    for (const std::string& pic : {bytes, header + bytes, std::string("not a picture"), std::string()})
+      data.AppendRecord({Variant(data.RecordCount() + 1), Variant(pic)});
+    data.First();
+    source.SetDataSet(&data);
+    grid = new TwwDBGrid(form.get());
+    PlaceWithPinnedFont(grid, form.get(), &source, 380, 200);
+  }
+  TColor At(int row, int dx, int dy) {
+    Pump();
+    const TRect r = grid->CellRect(2, row);
+    const QImage image = ClientOf(grid)->grab().toImage();
+    return PixelColor(image, dx < 0 ? r.Right + dx : r.Left + dx, dy < 0 ? r.Bottom + dy : r.Top + dy);
+  }
+  std::unique_ptr<TForm> form;
+  TSettingsDataSet data;
+  TDataSource source;
+  TwwDBGrid* grid = nullptr;
+};
+
+TEST_F(BitmapCells, PicturesAreDrawnByModeAndRasterOperation) {
+  const TColor red = ColorToRGB(clRed), white = ColorToRGB(clWindow), cyan = TColor(0xFFFF00);
+  const int h = grid->DefaultRowHeight();
+  const struct {
+    const char* parameter;
+    int row, dx, dy;  // negative: from the right or bottom edge
+    TColor want;
+  } cases[] = {
+      {"Stretch To Fit;Source Copy", 1, -3, -3, red},
+      {"Stretch To Fit;Not Source Copy", 1, 3, 3, cyan},
+      {"Stretch To Fit;not source copy", 1, 3, 3, red},  // names are exact
+      {"Original Size;Source Copy", 1, 1, 1, red},
+      {"Original Size;Source Copy", 1, 4, 4, red},
+      {"Original Size;Source Copy", 1, 5, 2, white},  // one pixel in, four wide
+      {"Fit Height;Source Copy", 1, h - 2, h / 2, red},
+      {"Fit Height;Source Copy", 1, h + 2, h / 2, white},
+      {"Stretch To Fit;Source Copy", 2, 3, 3, red},  // behind a graphic header
+      {"Stretch To Fit;Source Copy", 3, 3, 3, white},  // not a picture
+      {"Stretch To Fit;Source Copy", 4, 3, 3, white},  // no picture
+  };
+  for (const auto& c : cases) {
+    data.ControlType()->Clear();
+    data.ControlType()->Add(std::string("Pic;Bitmap;") + c.parameter);
+    grid->Invalidate();
+    EXPECT_EQ(At(c.row, c.dx, c.dy), c.want) << c.parameter << " row " << c.row << " at " << c.dx
+                                              << "," << c.dy;
+  }
+  // The current cell of a focused grid is framed in the highlight colour.
+  data.ControlType()->Clear();
+  data.ControlType()->Add("Pic;Bitmap;Stretch To Fit;Source Copy");
+  grid->SelectDataColumn(1);
+  grid->SetFocus();
+  EXPECT_EQ(At(1, 0, h / 2), ColorToRGB(clHighlight));
+  EXPECT_EQ(At(1, 3, 3), red);
 }
 
 // Remembers which grid rows were painted.
