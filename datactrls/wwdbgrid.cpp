@@ -223,23 +223,20 @@ bool TwwDBGrid::IsControlTypeCell(int ACol, int ARow) {
 }
 
 void TwwDBGrid::DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) {
-  std::string ticked, unticked;
   const bool dataCell = ARow >= TitleOffset() && ACol >= IndicatorOffset() && DataLink()->Active();
-  if (dataCell && CheckBoxValues(GetField(DataColumn(ACol)), ticked, unticked)) {
+  TField* field = dataCell ? GetField(DataColumn(ACol)) : nullptr;
+  // One look at the field's entry per cell: most cells have none.
+  const TwwControlTypeSetting setting =
+      field ? wwGetControlType(field->DataSet(), field->FieldName()) : TwwControlTypeSetting();
+  if (IsCheckBoxType(setting)) {
     PaintCheckBoxCell(ACol, ARow, ARect, AState);
-    DrawCellFrame(ACol, ARow, ARect, AState);
-    return;
+  } else if (wwSameText(setting.TypeName, "Bitmap")) {
+    PaintBitmapCell(ACol, ARow, ARect, AState, setting.Parameter);
+  } else {
+    TwwCustomDBGrid::DrawCell(ACol, ARow, ARect, AState);
+    if (!DefaultDrawing()) return;
   }
-  if (TField* f = dataCell ? GetField(DataColumn(ACol)) : nullptr) {
-    const TwwControlTypeSetting setting = wwGetControlType(f->DataSet(), f->FieldName());
-    if (wwSameText(setting.TypeName, "Bitmap")) {
-      PaintBitmapCell(ACol, ARow, ARect, AState, setting.Parameter);
-      DrawCellFrame(ACol, ARow, ARect, AState);
-      return;
-    }
-  }
-  TwwCustomDBGrid::DrawCell(ACol, ARow, ARect, AState);
-  if (DefaultDrawing()) DrawCellFrame(ACol, ARow, ARect, AState);
+  DrawCellFrame(ACol, ARow, ARect, AState);
 }
 
 void TwwDBGrid::AtRow(int dataRow, const std::function<void()>& body) {

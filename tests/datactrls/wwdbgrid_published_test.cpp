@@ -63,10 +63,10 @@ class GridFaces : public testing::Test {
     TColor left, top, right, bottom;
     friend bool operator==(const Edges&, const Edges&) = default;
   };
-  static Edges EdgesOf(const QImage& image, const TRect& r, int inset) {
+  static Edges EdgesOf(const QImage& image, const TRect& r) {
     const int mx = (r.Left + r.Right) / 2, my = (r.Top + r.Bottom) / 2;
-    return {At(image, {r.Left + inset, my}), At(image, {mx, r.Top + inset}),
-            At(image, {r.Right - inset, my}), At(image, {mx, r.Bottom - inset})};
+    return {At(image, {r.Left, my}), At(image, {mx, r.Top}), At(image, {r.Right, my}),
+            At(image, {mx, r.Bottom})};
   }
   std::unique_ptr<TForm> form;
   std::unique_ptr<TSettingsDataSet> data;
@@ -97,14 +97,14 @@ TEST_F(GridFaces, DataCellsAreRaisedUnlessWhiteOrFlat) {
     grid->SetCtl3D(c.ctl3D);
     grid->SetFixedCols(c.fixedCols);
     const TRect r = grid->CellRect(c.col, 2);
-    const Edges inside = EdgesOf(Grab(), r, 0);
+    const Edges inside = EdgesOf(Grab(), r);
     EXPECT_EQ(inside, (Edges{c.left, c.top, c.right, c.bottom}))
         << std::hex << c.color << " " << c.ctl3D << " " << c.fixedCols << ": " << inside.left
         << " " << inside.top << " " << inside.right << " " << inside.bottom;
   }
   // Titles are framed with or without Ctl3D.
   grid->SetCtl3D(false);
-  const Edges title = EdgesOf(Grab(), grid->CellRect(2, 0), 0);
+  const Edges title = EdgesOf(Grab(), grid->CellRect(2, 0));
   EXPECT_EQ(title, (Edges{kHighlight, kHighlight, kBlack, kBlack}));
 }
 
@@ -119,7 +119,7 @@ TEST_F(GridFaces, ATitleButtonSinksWhilePressedAndClicksOnRelease) {
   const TRect text{r.Left + 2, r.Top + 2, r.Right - 2, r.Bottom - 2};
   const QImage up = Grab();
   // Raised: light left and top, the button's shadow inside at the bottom and right.
-  EXPECT_EQ(EdgesOf(up, r, 0), (Edges{kHighlight, kHighlight, kBlack, kBlack}));
+  EXPECT_EQ(EdgesOf(up, r), (Edges{kHighlight, kHighlight, kBlack, kBlack}));
   EXPECT_EQ(At(up, {(r.Left + r.Right) / 2, r.Bottom - 1}), kShadow);
   EXPECT_EQ(At(up, {r.Right - 1, (r.Top + r.Bottom) / 2}), kGrey);
 
@@ -127,14 +127,14 @@ TEST_F(GridFaces, ATitleButtonSinksWhilePressedAndClicksOnRelease) {
   QTest::mousePress(ClientOf(grid), Qt::LeftButton, Qt::NoModifier, middle);
   const QImage down = Grab();
   // Sunken: black left and top, grey inside them, light on the line at the right.
-  EXPECT_EQ(EdgesOf(down, r, 0), (Edges{kBlack, kBlack, kHighlight, kBlack}));
+  EXPECT_EQ(EdgesOf(down, r), (Edges{kBlack, kBlack, kHighlight, kBlack}));
   EXPECT_EQ(At(down, {r.Left + 1, (r.Top + r.Bottom) / 2}), kGrey);
   EXPECT_EQ(At(down, {(r.Left + r.Right) / 2, r.Bottom - 1}), kGrey);
   EXPECT_EQ(LeftmostDark(down, text), LeftmostDark(up, text) + 1);
 
   QTest::mouseRelease(ClientOf(grid), Qt::LeftButton, Qt::NoModifier, middle);
   EXPECT_EQ(clicked, std::vector<std::string>{"Name"});
-  EXPECT_EQ(EdgesOf(Grab(), r, 0), EdgesOf(up, r, 0));
+  EXPECT_EQ(EdgesOf(Grab(), r), EdgesOf(up, r));
 }
 
 // A "Bitmap" column over pictures: a red square, the same behind a graphic
