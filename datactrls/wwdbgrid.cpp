@@ -415,11 +415,21 @@ void TwwDBGrid::SetFixedCols(int value) {
 void TwwDBGrid::ApplyColumnAttributes() {
   TwwCustomDBGrid::ApplyColumnAttributes();
   TDataSet* ds = ActiveDataSet();
+  if (!ds) return;
   const int fixed = IndicatorOffset() + fixedDataCols_;
-  if (!ds || fixedDataCols_ < 0 || fixed >= ColCount()) return;
-  if (fixed != TCustomGrid::FixedCols()) TCustomGrid::SetFixedCols(fixed);
-  // Tab never lands in a column that does not scroll.
-  for (int col = 0; col < fixed; ++col) SetTabStops(col, false);
+  if (fixedDataCols_ >= 0 && fixed < ColCount()) {
+    if (fixed != TCustomGrid::FixedCols()) TCustomGrid::SetFixedCols(fixed);
+    // Tab never lands in a column that does not scroll.
+    for (int col = 0; col < fixed; ++col) SetTabStops(col, false);
+  }
+  // Calculated columns the grid edits itself (a picture, the selection's
+  // check box) are reached by Tab like any other.
+  for (int i = 0; i < GetFieldCount(); ++i) {
+    TField* f = GetField(i);
+    if (f && f->Calculated() &&
+        (IsSelectionColumn(i) || wwSameText(wwGetControlType(ds, f->FieldName()).TypeName, "Bitmap")))
+      SetTabStops(IndicatorOffset() + i, true);
+  }
 }
 
 TColor TwwDBGrid::GetColumnColor(int ACol) {

@@ -18,6 +18,7 @@
 #include "platform/classlib/core/filer.h"
 #include "platform/classlib/core/streams.h"
 #include "platform/classlib/graphics/images.h"
+#include "platform/classlib/db/dbtestutil.h"
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/dialogs/dialogs.h"
 #include "gridtestdata.h"
@@ -464,6 +465,22 @@ TEST_F(GridFaces, TitlesFollowTheParentsFontUntilSetOnTheirOwn) {
   // The grid's own font lays the rows out again.
   grid->Font()->SetSize(20);
   EXPECT_GT(grid->DefaultRowHeight(), rowHeight);
+}
+
+TEST_F(GridFaces, CalculatedColumnsTheGridEditsTakeTabStops) {
+  TSettingsDataSet calc;
+  calc.FieldDefs().Add("ID", ftInteger);
+  AddField<TIntegerField>(calc, "ID");
+  for (const char* name : {"selected", "Photo", "Other"}) AddField<TStringField>(calc, name, fkCalculated, 10);
+  calc.ControlType()->Add("selected;CheckBox;T;F");
+  calc.ControlType()->Add("Photo;Bitmap;Stretch To Fit;Source Copy");
+  calc.Open();
+  source.SetDataSet(&calc);
+  EXPECT_TRUE(grid->TabStops(1));  // ID
+  EXPECT_TRUE(grid->TabStops(2));
+  EXPECT_TRUE(grid->TabStops(3));
+  EXPECT_FALSE(grid->TabStops(4));
+  source.SetDataSet(nullptr);
 }
 
 TEST_F(GridFaces, SettingMemoAttributesAppliesTheColumnList) {
