@@ -1,6 +1,6 @@
 // Editing in the grid with real keys: picture masks while typing and when a
 // column is left, edits named in ControlType placed over the current cell,
-// rich-text and bitmap cells, and a masked edit over a real database file.
+// rich-text cells, and a masked edit over a real database file.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -12,10 +12,8 @@
 #include "dbengine/accbinding_fixture.h"
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/controls/clipboard.h"
-#include "platform/classlib/core/streams.h"
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/dialogs/dialogs.h"
-#include "platform/classlib/graphics/images.h"
 #include "platform/classlib/stdctrls/stdctrls.h"
 #include "platform/win32/msgbox.h"
 #include "gridtestdata.h"
@@ -418,60 +416,6 @@ TEST_F(GridEditing, RichTextCellsShowTheirPlainText) {
   data.Next();
   EXPECT_EQ(grid->CellText(data.FieldByName("Notes")), "plain");
   EXPECT_EQ(grid->CellText(data.FieldByName("Code")), "B2");
-}
-
-// A red picture of 6 by 6 pixels as a graphic field stores it: behind a
-// header of the words 1 and 256 and the size of the rest.
-std::string RedPicture() {
-  TBitmap red;
-  red.SetSize(6, 6);
-  red.Canvas()->Brush()->SetColor(clRed);
-  red.Canvas()->FillRect({0, 0, 6, 6});
-  TStringStream bytes("");
-  red.SaveToStream(&bytes);
-  const std::string bmp = bytes.DataString();
-  const uint32_t size = uint32_t(bmp.size());
-  std::string headed("\x01\x00\x00\x01", 4);
-  headed.append(reinterpret_cast<const char*>(&size), 4);
-  return headed + bmp;
-}
-
-TEST_F(GridEditing, BitmapCellsDrawTheStoredPicture) {
-  data.Edit();
-  data.FieldByName("Notes")->SetAsString(RedPicture());
-  data.Post();
-  data.Next();
-  data.Edit();
-  data.FieldByName("Notes")->SetAsString("no picture");
-  data.Post();
-  data.First();
-  Place();
-  struct Case {
-    const char* parameter;
-    bool atCentre;  // else three pixels inside the top-left corner
-    QRgb want;
-  } cases[] = {
-      {"Stretch To Fit;Source Copy", true, qRgb(255, 0, 0)},
-      {"Stretch To Fit;Not Source Copy", true, qRgb(0, 255, 255)},
-      {"Fit Height;Source Copy", false, qRgb(255, 0, 0)},
-      {"Original Size;Source Copy", false, qRgb(255, 0, 0)},
-      {"Original Size;Source copy", false, qRgb(255, 0, 0)},  // unknown names copy
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.parameter);
-    data.ControlType()->Clear();
-    data.ControlType()->Add(std::string("Notes;Bitmap;") + c.parameter);
-    grid->Invalidate();
-    Pump();
-    const QImage image = ClientOf(grid)->grab().toImage();
-    const auto pixel = [&](int row) {
-      const TRect r = grid->CellRect(3, row);
-      return c.atCentre ? image.pixel((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2)
-                        : image.pixel(r.Left + 3, r.Top + 3);
-    };
-    EXPECT_EQ(pixel(1), c.want);
-    EXPECT_EQ(pixel(2), qRgb(255, 255, 255));  // no picture: background only
-  }
 }
 
 // ---- A masked edit over a real database file ---------------------------------------------
