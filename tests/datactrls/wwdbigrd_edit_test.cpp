@@ -12,6 +12,7 @@
 #include "dbengine/accbinding_fixture.h"
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/controls/clipboard.h"
+#include "platform/classlib/core/typinfo.h"
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/dialogs/dialogs.h"
 #include "platform/classlib/stdctrls/stdctrls.h"
@@ -20,6 +21,17 @@
 #include "settingsdataset.h"
 
 using namespace testing_support;
+
+// A form with a handler that form definitions name.
+class TCheckValueForm : public TForm {
+  DECLARE_CLASS(TCheckValueForm, TForm)
+ public:
+  explicit TCheckValueForm(TComponent* owner = nullptr) : TForm(owner) {}
+  std::vector<bool> told;
+  void GridCheckValue(TObject*, bool passes) { told.push_back(passes); }
+};
+IMPLEMENT_CLASS(TCheckValueForm, TForm)
+PUBLISHED(TCheckValueForm) { PUBLISHED_METHOD(GridCheckValue); }
 
 namespace {
 
@@ -117,6 +129,18 @@ TEST_F(GridEditing, TypingFollowsThePictureMask) {
     EXPECT_EQ(checks.back(), c.wantPasses);
     delete grid;
   }
+}
+
+TEST_F(GridEditing, AHandlerSetByNameIsToldWhatTheEditorChecks) {
+  Mask("###");
+  Place();
+  TCheckValueForm handlers;
+  SetMethodProp(grid, "OnCheckValue", MethodAddress(&handlers, "GridCheckValue"));
+  Key(grid, Qt::Key_F2);
+  Key(grid, Qt::Key_Delete);
+  handlers.told.clear();
+  Type(grid, "123");
+  EXPECT_EQ(handlers.told, (std::vector<bool>{false, false, true}));
 }
 
 TEST_F(GridEditing, LeavingAColumnWithTextThatFailsTheMaskIsRefused) {
@@ -376,6 +400,46 @@ TEST_F(EmbeddedControls, ThePlacedControlFollowsItsCellWhenTheColumnsScroll) {
   grid->SetLeftCol(3);  // Code scrolls out of view
   ASSERT_EQ(grid->LeftCol(), 3);
   EXPECT_FALSE(edit->Visible());
+}
+
+TEST_F(EmbeddedControls, ThePlacedControlFollowsTheCurrentRecordAsTheRowsScroll) {
+  for (int id = 3; id <= 40; ++id) data.AppendRecord({Variant(id), Variant("C" + std::to_string(id))});
+  data.First();
+  data.ControlType()->Add("Code;CustomEdit;CodeEdit");
+  Place();
+  ASSERT_TRUE(edit->Visible());
+  const int rows = grid->VisibleDataRows();
+  struct Step {
+    Qt::Key key;
+    Qt::KeyboardModifiers mods;
+    int times;
+    const char* what;
+  } steps[] = {
+      {Qt::Key_Down, Qt::NoModifier, rows + 2, "past the bottom: the rows move up one by one"},
+      {Qt::Key_PageDown, Qt::NoModifier, 1, "a page"},
+      {Qt::Key_Up, Qt::NoModifier, rows + 1, "past the top"},
+      {Qt::Key_End, Qt::ControlModifier, 1, "a jump past a whole window"},
+      {Qt::Key_Home, Qt::ControlModifier, 1, "and back"},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    for (int i = 0; i < step.times; ++i) Key(grid, step.key, step.mods);
+    Pump();
+    ASSERT_TRUE(edit->Visible());
+    EXPECT_EQ(edit->BoundsRect(), grid->CellRect(grid->Col(), grid->Row()));
+    EXPECT_EQ(edit->Text(), Code());
+  }
+  // Moved by the program while the control has the focus: it is taken over
+  // the new current record's cell, the grid holding the focus.
+  edit->SetFocus();
+  Pump();
+  for (int by : {1, rows + 3}) {
+    data.MoveBy(by);
+    Pump();
+    ASSERT_TRUE(edit->Visible()) << by;
+    EXPECT_EQ(edit->BoundsRect(), grid->CellRect(grid->Col(), grid->Row())) << by;
+    EXPECT_EQ(edit->Text(), Code()) << by;
+  }
 }
 
 TEST_F(EmbeddedControls, AMissingControlLeavesAPlainColumn) {
