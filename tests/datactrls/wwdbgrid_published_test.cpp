@@ -206,9 +206,20 @@ TEST_F(BitmapCells, PicturesAreDrawnByModeAndRasterOperation) {
     EXPECT_EQ(At(c.row, c.dx, c.dy), c.want) << c.parameter << " row " << c.row << " at " << c.dx
                                               << "," << c.dy;
   }
-  // The current cell of a focused grid is framed in the highlight colour.
   data.ControlType()->Clear();
   data.ControlType()->Add("Pic;Bitmap;Stretch To Fit;Source Copy");
+  // On a coloured grid the raised frame lies over the picture, whether the
+  // grid draws its plain cells itself or not.
+  grid->SetColor(clYellow);
+  for (bool defaultDrawing : {true, false}) {
+    grid->SetDefaultDrawing(defaultDrawing);
+    grid->Invalidate();
+    EXPECT_EQ(At(1, 0, h / 2), ColorToRGB(clBtnHighlight)) << defaultDrawing;
+    EXPECT_EQ(At(1, h / 2, 0), ColorToRGB(clBtnHighlight)) << defaultDrawing;
+    EXPECT_EQ(At(1, 3, 3), red) << defaultDrawing;
+  }
+  grid->SetColor(clWindow);
+  // The current cell of a focused grid is framed in the highlight colour.
   grid->SelectDataColumn(1);
   grid->SetFocus();
   EXPECT_EQ(At(1, 0, h / 2), ColorToRGB(clHighlight));
