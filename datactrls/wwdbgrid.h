@@ -72,7 +72,7 @@ class TwwDBGrid : public TwwCustomDBGrid {
   // Edits the current memo cell in the memo dialog (not with mDisableDialog).
   void OpenMemoDialog();
 
-  // ---- Embedded controls, rich-text and bitmap cells (wwdbgridctrls.cpp) ----
+  // ---- Embedded controls and rich-text cells (wwdbgridctrls.cpp) ----
   // Writes the field's ControlType entry for the application's kind number
   // (2 check box, 3/5/6 edit, 7 rich text, 4 bitmap, else none) with
   // ControlName as its parameter, and makes a named edit ready for the grid.
