@@ -18,6 +18,7 @@
 #include "report/model/ppengine.h"
 #include "report/model/ppgroup.h"
 #include "report/model/pprecord.h"
+#include "report/model/ppregister.h"
 #include "report/model/pptext.h"
 #include "report/output/ppdevice.h"
 #include "report/output/ppprintr.h"
@@ -111,6 +112,8 @@ PUBLISHED(TppCustomReport) {
 
 TppCustomReport::TppCustomReport(TComponent* owner)
     : TppCommunicator(owner), printerSetup_(std::make_unique<TppPrinterSetup>()) {
+  // Layouts are read into reports: every class they can name must be known.
+  ppRegisterReportClasses();
   engine_ = std::make_unique<TppEngine>(this);
   engine_->OnEndPage = [this] { EndPage(); };
   engine_->OnPublishPage = [this] { PublishPage(); };
