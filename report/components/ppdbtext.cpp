@@ -51,17 +51,6 @@ TppEngine* EngineOf(const TppComponent& c) {
 
 }  // namespace
 
-bool ppIsDataAvailable(const TppPrintable& c) {
-  if (!c.IsDataAware()) return false;
-  TppDataPipeline* pipeline = c.DataPipeline();
-  if (c.DataField().empty() || !pipeline || !pipeline->Active() || pipeline->NoRecords())
-    return false;
-  if (c.ComponentState().Contains(csDesigning) && pipeline->IsFieldCalculated(c.DataField()))
-    return false;
-  if (!AttachedToDesigner(c) || (c.State() & ppstDataAtDesign)) return true;
-  return c.Printing();
-}
-
 // ---- TppDBText -----------------------------------------------------------------------
 
 IMPLEMENT_CLASS(TppDBText, TppCustomText)

@@ -16,11 +16,6 @@
 
 DECLARE_ENUM(TppDBCalcType, dcCount, dcSum, dcMinimum, dcMaximum, dcAverage)
 
-// True when a data-aware component can show data now: it names a field of
-// an active pipeline that holds records (calculated fields not at design
-// time), and it is not on a designer that hides data, unless generating.
-bool ppIsDataAvailable(const TppPrintable& component);
-
 class TppDBText : public TppCustomText {
   DECLARE_CLASS(TppDBText, TppCustomText)
  public:
@@ -29,7 +24,6 @@ class TppDBText : public TppCustomText {
 
   bool IsCalculated() const override { return true; }
   bool IsDataAware() const override { return true; }
-  bool IsDataAvailable() const override { return ppIsDataAvailable(*this); }
   void GetFormattedText(std::string& text) override;
   void GetDescription(std::string& text) override;
   void SetDisplayFormat(const std::string& value) override;

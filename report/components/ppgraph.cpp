@@ -294,8 +294,6 @@ PUBLISHED(TppDBImage) {
   PROP_BOOL(ParentDataPipeline, ParentDataPipeline, SetParentDataPipeline, true);
 }
 
-bool TppDBImage::IsDataAvailable() const { return ppIsDataAvailable(*this); }
-
 TPicture* TppDBImage::GetPicture() {
   if (OnGetPicture) OnGetPicture(this, Picture());
   else LoadPicture();

@@ -137,7 +137,6 @@ class TppDBImage : public TppCustomImage {
   explicit TppDBImage(TComponent* owner = nullptr) : TppCustomImage(owner) {}
 
   bool IsDataAware() const override { return true; }
-  bool IsDataAvailable() const override;
   TPicture* GetPicture() override;
   void SetDataField(const std::string& value) override;
   void PipelineNotify(TppDataPipeline* pipeline, int event) override;

@@ -84,9 +84,18 @@ void TppPrintable::Init() {
   if (IsCalculated()) ResetCalculation();
 }
 
+// Data shows only from an active pipeline that holds records; a designer
+// that hides data still gets it while the report generates.
 bool TppPrintable::IsDataAvailable() const {
-  // The data-aware kinds answer from their pipeline.
-  return IsDataAware();
+  if (!IsDataAware()) return false;
+  if (dataField_.empty() || !dataPipeline_ || !dataPipeline_->Active() ||
+      dataPipeline_->NoRecords())
+    return false;
+  // Calculated fields have no values while the form is being designed.
+  if (ComponentState().Contains(csDesigning) && dataPipeline_->IsFieldCalculated(dataField_))
+    return false;
+  if (!(State() & ppstDesigning) || (State() & ppstDataAtDesign)) return true;
+  return Printing();
 }
 
 void TppPrintable::DrawToPage(TppPage* page) {

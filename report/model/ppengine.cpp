@@ -743,7 +743,8 @@ void TppEngine::StartColumn() {
 bool TppEngine::PlaceColumn() {
   const TppPageDef& def = page_->PageDef();
   if (columnNo_ == 1 && columnTop_ == 0) columnTop_ = areaTop_;
-  const TStrings& positions = *report_->ColumnPositions();
+  // Held in thousandths: the report converted them from its Units when set.
+  const TStrings& positions = report_->mmColumnPositions();
   int64_t left;
   if (positions.Count() == 0) {
     left = int64_t{def.mmMarginLeft()} + int64_t{columnNo_ - 1} * report_->mmColumnWidth();
@@ -755,8 +756,7 @@ bool TppEngine::PlaceColumn() {
     if (positions.Count() < columnNo_) Fail(columnMessage(kFindColumn));
     double value = 0;
     if (!TryStrToFloat(positions[columnNo_ - 1], value)) Fail(columnMessage(kConvertColumn));
-    left = ppToMMThousandths(float(value), report_->Units(),
-                             report_->PrinterDpi(TppPixelAxis::Horizontal));
+    left = ppReadCoordinate(value);
   }
   const int64_t right = int64_t{def.mmWidth()} - def.mmMarginRight();
   const bool fits = positions.Count() > 0 ? left <= right

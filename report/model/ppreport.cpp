@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <functional>
+#include <limits>
 
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/core/filer.h"
@@ -15,6 +18,7 @@
 #include "report/model/ppengine.h"
 #include "report/model/ppgroup.h"
 #include "report/model/pprecord.h"
+#include "report/model/ppregister.h"
 #include "report/model/pptext.h"
 #include "report/output/ppdevice.h"
 #include "report/output/ppprintr.h"
@@ -40,6 +44,31 @@ TClass DefaultBandClass(int index) {
 bool StartsWith(const std::string& text, const std::string& prefix) {
   return !prefix.empty() && text.compare(0, prefix.size(), prefix) == 0;
 }
+
+// Each entry that reads as a number is rewritten by `convert`; any other stays
+// as typed, so that placing its column names it (message 285).
+void ConvertEach(TStrings& list, const std::function<std::string(double)>& convert) {
+  for (int i = 0; i < list.Count(); ++i) {
+    double value = 0;
+    if (TryStrToFloat(list[i], value) && std::isfinite(value)) list.SetStrings(i, convert(value));
+  }
+}
+
+// Unit conversions take Singles; a typed number beyond their range is held at it.
+float ToSingle(double value) {
+  constexpr double kMax = std::numeric_limits<float>::max();
+  return float(std::clamp(value, -kMax, kMax));
+}
+
+// Layouts store positions with "."; numbers are read with the system's separator.
+void UseDecimalSeparator(TStrings& list) {
+  const std::string separator(1, FormatSettings.DecimalSeparator);
+  for (int i = 0; i < list.Count(); ++i)
+    list.SetStrings(i, StringReplace(list[i], ".", separator, rfReplaceAll));
+}
+
+// A Single shown with the digits it holds (7), not those of a double.
+constexpr int kSingleDigits = 7;
 }  // namespace
 
 int ppVersionToNo(const std::string& version) {
@@ -63,6 +92,7 @@ int ppVersionToNo(const std::string& version) {
 IMPLEMENT_CLASS(TppCustomReport, TppCommunicator)
 PUBLISHED(TppCustomReport) {
   PROP_INT(Columns, Columns, SetColumns, 1);
+  PROP_OBJ(ColumnPositions, ColumnPositions, SetColumnPositions);
   PROP_FLOAT(ColumnWidth, ColumnWidth, SetColumnWidth, 0).Stored(false);
   PROP_OBJ(DataPipeline, DataPipeline, SetDataPipeline);
   PROP_EVENT(OnEndColumn);
@@ -82,6 +112,8 @@ PUBLISHED(TppCustomReport) {
 
 TppCustomReport::TppCustomReport(TComponent* owner)
     : TppCommunicator(owner), printerSetup_(std::make_unique<TppPrinterSetup>()) {
+  // Layouts are read into reports: every class they can name must be known.
+  ppRegisterReportClasses();
   engine_ = std::make_unique<TppEngine>(this);
   engine_->OnEndPage = [this] { EndPage(); };
   engine_->OnPublishPage = [this] { PublishPage(); };
@@ -288,9 +320,14 @@ void TppCustomReport::SetColumns(int value) {
   PageLayoutChanged();
 }
 
+int32_t TppCustomReport::WithinPrintableWidth(int32_t width) const {
+  const int64_t printable = printerSetup_->PageDef().mmPrintableWidth();
+  return int32_t(std::clamp<int64_t>(width, 0, std::max<int64_t>(printable, 0)));
+}
+
 void TppCustomReport::SetmmColumnWidth(int32_t value) {
   const int64_t printable = printerSetup_->PageDef().mmPrintableWidth();
-  value = int32_t(std::clamp<int64_t>(value, 0, std::max<int64_t>(printable, 0)));
+  value = WithinPrintableWidth(value);
   mmColumnWidth_ = value;
   if (ReadingOrLoading()) return;
   if (value == 0 && columns_ >= 2) columns_ = 1;
@@ -304,6 +341,11 @@ float TppCustomReport::ColumnWidth() const {
 }
 
 void TppCustomReport::SetColumnWidth(float value) {
+  // Only older layouts store the width in Units, which may be read after it.
+  if (ReadingOrLoading()) {
+    oldColumnWidth_ = value;
+    return;
+  }
   SetmmColumnWidth(ppToMMThousandths(value, units_, PrinterDpiFor(units_)));
 }
 
@@ -311,10 +353,34 @@ int TppCustomReport::PrinterDpiFor(TppUnitType units) const {
   return units == utPrinterPixels ? PrinterDpi(TppPixelAxis::Horizontal) : 0;
 }
 
+bool TppCustomReport::Streaming() const {
+  return ReadingOrLoading() || ComponentState().Contains(csWriting);
+}
+
+TStringList* TppCustomReport::ColumnPositions() {
+  if (Streaming()) return &columnPositions_;
+  const int dpi = PrinterDpiFor(units_);
+  columnPositionsInUnits_.Assign(&columnPositions_);
+  ConvertEach(columnPositionsInUnits_, [this, dpi](double mm) {
+    return FloatToStrF(ppFromMMThousandths(ppReadCoordinate(mm), units_, dpi), ffGeneral,
+                       kSingleDigits, 0);
+  });
+  return &columnPositionsInUnits_;
+}
+
 void TppCustomReport::SetColumnPositions(const TStrings* value) {
-  if (value) columnPositions_.Assign(value);
-  else columnPositions_.Clear();
+  TStringList positions;
+  if (value) positions.Assign(value);
+  if (!Streaming()) PositionsFromUnits(positions);
+  columnPositions_.Assign(&positions);
   Reset();
+}
+
+void TppCustomReport::PositionsFromUnits(TStrings& list) const {
+  const int dpi = PrinterDpiFor(units_);
+  ConvertEach(list, [this, dpi](double value) {
+    return std::to_string(ppToMMThousandths(ToSingle(value), units_, dpi));
+  });
 }
 
 void TppCustomReport::SetDataPipeline(TppDataPipeline* pipeline) {
@@ -465,22 +531,6 @@ void TppCustomReport::DefineProperties(TFiler* filer) {
         else if (SameText(units, "utMillimeters")) units_ = utMillimeters;
       },
       nullptr, false);
-  filer->DefineProperty(
-      "ColumnPositions", [this](TReader* r) { ReadStrings(r, columnPositions_); },
-      [this](TWriter* w) { WriteStrings(w, columnPositions_); }, columnPositions_.Count() > 0);
-}
-
-void TppCustomReport::ReadStrings(TReader* reader, TStrings& list) {
-  list.Clear();
-  reader->ReadListBegin();
-  while (!reader->EndOfList()) list.Add(reader->ReadString());
-  reader->ReadListEnd();
-}
-
-void TppCustomReport::WriteStrings(TWriter* writer, const TStrings& list) {
-  writer->WriteListBegin();
-  for (int i = 0; i < list.Count(); ++i) writer->WriteString(list[i]);
-  writer->WriteListEnd();
 }
 
 void TppCustomReport::Loaded() {
@@ -488,11 +538,18 @@ void TppCustomReport::Loaded() {
   printerSetup_->Loaded();
   for (TppBand* band : bands_) band->SetUnits(units_);
   if (bands_.empty()) CreateDefaultBands();
+  if (FormatSettings.DecimalSeparator != '.') UseDecimalSeparator(columnPositions_);
   if (versionNo_ < ppVersionNo) ConvertLayout();
+  oldColumnWidth_.reset();
 }
 
 void TppCustomReport::ConvertLayout() {
   if (versionNo_ < kVersionColumns) {
+    // Positions and width were stored in the layout's Units.
+    PositionsFromUnits(columnPositions_);
+    if (oldColumnWidth_)
+      mmColumnWidth_ =
+          WithinPrintableWidth(ppToMMThousandths(*oldColumnWidth_, units_, PrinterDpiFor(units_)));
     if (columns_ > 1 && columnPositions_.Count() == 0 &&
         int64_t{columns_} * mmColumnWidth_ > printerSetup_->PageDef().mmPrintableWidth())
       mmColumnWidth_ = int32_t(printerSetup_->PageDef().mmPrintableWidth() / columns_);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -99,8 +100,13 @@ class TppCustomReport : public TppCommunicator, public TppPipelineListener {
   void SetmmColumnWidth(int32_t value);
   float ColumnWidth() const;
   void SetColumnWidth(float value);
-  TStringList* ColumnPositions() { return &columnPositions_; }
+  // The columns' left edges in Units: a copy converted from the held text,
+  // or the held text itself while a stream is read or written.
+  TStringList* ColumnPositions();
+  // Takes text in Units and holds it in thousandths (as it is while streaming).
   void SetColumnPositions(const TStrings* value);
+  // The held left edges: decimal text in thousandths of a millimetre.
+  const TStringList& mmColumnPositions() const { return columnPositions_; }
   TppDataPipeline* DataPipeline() const { return dataPipeline_; }
   void SetDataPipeline(TppDataPipeline* pipeline);
   int PageLimit() const { return pageLimit_; }
@@ -140,13 +146,18 @@ class TppCustomReport : public TppCommunicator, public TppPipelineListener {
   virtual void ConvertLayout();
   void HandOnPipeline(TppDataPipeline* oldPipeline, TppDataPipeline* newPipeline);
   int PrinterDpiFor(TppUnitType units) const;
-  static void ReadStrings(TReader* reader, TStrings& list);
-  static void WriteStrings(TWriter* writer, const TStrings& list);
+  // While a stream is read or written, column positions pass unconverted.
+  bool Streaming() const;
+  // A column width no wider than the printable width, and not negative.
+  int32_t WithinPrintableWidth(int32_t width) const;
+  // Every column position that is a number, from Units to thousandths.
+  void PositionsFromUnits(TStrings& list) const;
 
   std::vector<TppBand*> bands_;
   std::vector<TppGroup*> groups_;
   int columns_ = 1;
   TStringList columnPositions_;
+  TStringList columnPositionsInUnits_;
   int32_t mmColumnWidth_ = 0;
   bool layoutConverted_ = false;
   TppDataPipeline* dataPipeline_ = nullptr;
@@ -162,7 +173,8 @@ class TppCustomReport : public TppCommunicator, public TppPipelineListener {
   TppUnitType units_ = utInches;
   std::string version_ = "1.0";
   int versionNo_ = 1000;
-  int32_t oldColumnWidth_ = 0;
+  // ColumnWidth as an older layout stored it, in the layout's Units.
+  std::optional<float> oldColumnWidth_;
   bool freeing_ = false;
 };
 

@@ -449,7 +449,9 @@ TEST(ReportEngine, ColumnPositionsPlaceColumnsOrNameTheColumnThatFails) {
   for (const auto& [positions, message] : cases) {
     Listing r(30);
     r.report->SetColumns(2);
-    for (const std::string& p : positions) r.report->ColumnPositions()->Add(p);
+    TStringList typed;
+    for (const std::string& p : positions) typed.Add(p);
+    r.report->SetColumnPositions(&typed);
     EXPECT_EQ(PrintError(r), message);
     if (!message.empty()) continue;
     const TppPage& page = *r.device.Pages[0];

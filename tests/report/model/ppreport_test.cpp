@@ -6,6 +6,7 @@
 
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/core/filer.h"
+#include "platform/classlib/core/formatsettings.h"
 #include "platform/classlib/core/streams.h"
 #include "reportrig.h"
 
@@ -307,6 +308,56 @@ TEST(ReportModel, AnOldLayoutsOnPrintHandlerBecomesBeforePrint) {
     if (band->BeforePrint) band->BeforePrint(band);
     EXPECT_EQ(form.calls, std::string(name) == "DetailPrint" ? 1 : 0) << name;
   }
+}
+
+}  // namespace
+
+namespace {
+
+std::string Lines(const TStrings& list) { return list.CommaText(); }
+
+// Held in thousandths, shown in the report's Units; a stream passes the held
+// text unconverted, and a typed entry that is not a number stays as typed.
+TEST(ReportModel, ColumnPositionsAreHeldInThousandthsAndShownInUnits) {
+  Layout r;
+  TStringList typed;
+  typed.SetCommaText("0.25,4.25,abc");
+  r.report->SetColumnPositions(&typed);
+  EXPECT_EQ(Lines(r.report->mmColumnPositions()), "6350,107950,abc");
+  EXPECT_EQ(Lines(*r.report->ColumnPositions()), "0.25,4.25,abc");
+  r.report->SetUnits(utMillimeters);
+  EXPECT_EQ(Lines(*r.report->ColumnPositions()), "6.35,107.95,abc");
+  std::unique_ptr<TComponent> form(ReadComponentFromText(WriteComponentToText(&r.form), nullptr));
+  EXPECT_EQ(Lines(FindReport(form.get())->mmColumnPositions()), "6350,107950,abc");
+}
+
+// Before version 3.0 positions and width were stored in Units, which the
+// layout may name after them; the separator is the system's.
+TEST(ReportModel, AnOldLayoutsColumnPositionsAndWidthAreConvertedFromItsUnits) {
+  struct Case {
+    const char* version;
+    char separator;
+    const char* held;
+    int32_t width;
+  };
+  const Case cases[] = {{"2.0", '.', "10500,100000", 90000},
+                        {"2.0", ',', "10500,100000", 90000},
+                        {"3.01", '.', "10.5,100", 0},
+                        {"3.01", ',', "\"10,5\",100", 0}};
+  const char saved = FormatSettings.DecimalSeparator;
+  for (const Case& c : cases) {
+    FormatSettings.DecimalSeparator = c.separator;
+    std::unique_ptr<TComponent> form(ReadComponentFromText(
+        std::string("object Form1: TComponent\n  object Report1: TppReport\n    Columns = 2\n"
+                    "    ColumnPositions.Strings = (\n      '10.5'\n      '100')\n"
+                    "    ColumnWidth = 90.000000000000000000\n    Units = utMillimeters\n"
+                    "    Version = '") + c.version + "'\n  end\nend\n",
+        nullptr));
+    TppReport* report = FindReport(form.get());
+    EXPECT_EQ(Lines(report->mmColumnPositions()), c.held) << c.version << c.separator;
+    EXPECT_EQ(report->mmColumnWidth(), c.width) << c.version << c.separator;
+  }
+  FormatSettings.DecimalSeparator = saved;
 }
 
 }  // namespace
