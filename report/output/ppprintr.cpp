@@ -471,7 +471,13 @@ TppPrinter::TppPrinter() : setup_(std::make_unique<TppPrinterSetup>()) {
   BuildDevMode();
 }
 
-TppPrinter::~TppPrinter() = default;
+TppPrinter::~TppPrinter() {
+  // A job left open would block every later job on the shared printer.
+  try {
+    Abort();
+  } catch (const Exception&) {
+  }
+}
 
 std::string TppPrinter::PrinterName() const {
   return ppPrinters()->Resolve(setup_->PrinterName());
@@ -516,6 +522,14 @@ void TppPrinter::BuildDevMode() {
 
 void TppPrinter::SetPrinterSetup(const TppPrinterSetup& setup) {
   if (*setup_ == setup) return;
+  if (printing_ && ppPrinters()->Resolve(setup.PrinterName()) != PrinterName()) {
+    // A job cannot change printers: the page keeps the printer it started on.
+    TppPrinterSetup same;
+    same.Assign(&setup);
+    same.SetPrinterName(setup_->PrinterName());
+    if (*setup_ != same) setup_->Assign(&same);
+    return;
+  }
   setup_->Assign(&setup);
 }
 

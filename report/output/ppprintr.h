@@ -200,6 +200,22 @@ class TppPrinterSetup : public TPersistent {
 // ".", else letter (279401 high, as stored layouts expect).
 void ppDefaultPaper(int32_t& mmWidth, int32_t& mmHeight);
 
+// The canvas of a printed page: fonts given to it keep their point size and
+// are measured at the printer's vertical resolution.
+class TppPrinterCanvas {
+ public:
+  TppPrinterCanvas(TCanvas* canvas, int dpiY) : canvas_(canvas), dpiY_(dpiY) {}
+  TCanvas* Canvas() const { return canvas_; }
+  // Selects a font unless the canvas already has it (charset, colour, pitch,
+  // size, style and name); true when it changed.
+  bool SelectFont(const TFont* font);
+  int PixelsPerInchY() const { return dpiY_; }
+
+ private:
+  TCanvas* canvas_;
+  int dpiY_;
+};
+
 class TppPrinter : public TObject {
   DECLARE_CLASS(TppPrinter, TObject)
  public:
@@ -224,7 +240,38 @@ class TppPrinter : public TObject {
   // A canvas that measures as the printer prints.
   TCanvas* Canvas() const;
 
+  // ---- The print job ----
+  // Opens the document (not while printing); the first page starts with it.
+  void BeginDoc();
+  // Starts the next page (printing and no page started), with the settings
+  // the last SetPrinterSetup gave.
+  void StartPage();
+  void EndPage();
+  // Ends the page and the document; an aborted document is thrown away.
+  void EndDoc();
+  // Throws the document away (the job ends; nothing is output).
+  void Abort();
+  bool Printing() const { return printing_; }
+  bool Aborted() const { return aborted_; }
+  bool PageStarted() const { return pageStarted_; }
+  // Pages started in the job.
+  int PageNumber() const { return pageNumber_; }
+  // The canvas of the page being printed (null outside a job).
+  TppPrinterCanvas* JobCanvas() const { return jobCanvas_.get(); }
+  // The file a printer that writes files (PDF) prints to; empty asks for one.
+  std::string FileName;
+  // True for a printer that cannot print without a file (PDF).
+  bool NeedsFileName() const;
+  // Fired after the setup dialog changed the printer.
+  TNotifyEvent OnSetupChanged;
+
  private:
+  friend class TppPrinterSetupDialog;
+  std::unique_ptr<TppPrinterCanvas> jobCanvas_;
+  std::string previousFileName_;
+  bool printing_ = false, aborted_ = false, pageStarted_ = false, docOpen_ = false;
+  int pageNumber_ = 0;
+
   void BuildDevMode();
   // Selects this printer and its settings on the class library's printer.
   TPrinter* Select() const;
@@ -236,3 +283,14 @@ class TppPrinter : public TObject {
 
 // The shared printer: made on first use when a printer is installed, else null.
 TppPrinter* ppPrinter();
+
+// Runs the printer setup dialog for a printer: on OK the chosen printer and
+// its settings become the printer's setup, and its OnSetupChanged fires.
+class TppPrinterSetupDialog {
+ public:
+  explicit TppPrinterSetupDialog(TppPrinter* printer) : printer_(printer) {}
+  bool Execute();
+
+ private:
+  TppPrinter* printer_;
+};

@@ -6,34 +6,20 @@
 #include "platform/classlib/core/filer.h"
 #include "platform/classlib/core/formatsettings.h"
 #include "platform/classlib/core/streams.h"
+#include "report/output/virtual_printers.h"
 
 namespace {
 
 // Two virtual printers (600 and 300 dpi) with letter, A4 and two bins.
 class ReportPrinter : public ::testing::Test {
  protected:
-  void SetUp() override {
-    for (auto [name, dpi] : {std::pair{"Virtual 600", 600}, std::pair{"Virtual 300", 300}}) {
-      auto device = std::make_unique<TRecordingPrinter>(name, dpi);
-      device->SetPapers({{DMPAPER_LETTER, "Letter", {2159, 2794}},
-                         {DMPAPER_A4, "A4", {2100, 2970}}});
-      device->SetBins({{DMBIN_LOWER, "Lower"}, {DMBIN_MANUAL, "Manual"}});
-      devices.push_back(device.get());
-      Printer()->AddPrinter(std::move(device));
-    }
-    ppPrinters()->Refresh();
-  }
-  void TearDown() override {
-    for (TPrinterDevice* d : devices) Printer()->RemovePrinter(d);
-    ppPrinters()->Refresh();
-  }
+  testing_support::TVirtualPrinters printers{{{"Virtual 600", 600}, {"Virtual 300", 300}}};
   static std::vector<std::string> List(const TStrings& s) {
     std::vector<std::string> out;
     for (int i = 0; i < s.Count(); ++i) out.push_back(s[i]);
     return out;
   }
   using Strings = std::vector<std::string>;
-  std::vector<TPrinterDevice*> devices;
 };
 
 TEST_F(ReportPrinter, ListAndCapabilitiesOfAPrinter) {

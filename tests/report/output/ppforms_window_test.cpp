@@ -1,0 +1,237 @@
+// The report's forms driven as a user drives them: real keys and mouse
+// clicks on windows shown offscreen.
+
+#include <gtest/gtest.h>
+
+#include "fake_report.h"
+#include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/core/strutils.h"
+#include "platform/classlib/dialogs/dialogs.h"
+#include "report/output/ppcnldlg.h"
+#include "report/output/pppreview.h"
+#include "report/output/ppprndlg.h"
+#include "virtual_printers.h"
+
+using namespace testing_support;
+
+namespace {
+
+QWidget* Native(TWinControl* c) {
+  return ClientOf(c)->focusProxy() ? ClientOf(c)->focusProxy() : ClientOf(c);
+}
+
+// Types into a box from empty, then presses a key (Tab leaves it).
+void Type(TWinControl* box, const char* text, Qt::Key then) {
+  QTest::mouseClick(Native(box), Qt::LeftButton, {}, QPoint(3, 3));
+  QTest::keyClick(Native(box), Qt::Key_End);
+  for (int i = 0; i < 16; ++i) QTest::keyClick(Native(box), Qt::Key_Backspace);
+  QTest::keyClicks(Native(box), text);
+  QTest::keyClick(Native(box), then);
+  Pump();
+}
+
+// A click in the middle of a control (a windowless one through its parent).
+void ClickOn(TControl* c) {
+  if (auto* window = dynamic_cast<TWinControl*>(c))
+    Click(window, c->Width() / 2, c->Height() / 2);
+  else
+    Click(c->Parent(), c->Left() + c->Width() / 2, c->Top() + c->Height() / 2);
+  Pump();
+}
+
+TEST(ReportForms, TheReportsFormsAreRegisteredAtStart) {
+  EXPECT_EQ(ppGetFormClass(TppCustomPreviewer::StaticClass()), TppPrintPreview::StaticClass());
+  EXPECT_EQ(ppGetFormClass(TppCustomPrintDialog::StaticClass()), TppPrintDialog::StaticClass());
+  EXPECT_EQ(ppGetFormClass(TppCustomCancelDialog::StaticClass()), TppCancelDialog::StaticClass());
+}
+
+class ReportPrintDialog : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Application->Initialize();
+    printer.PrinterSetup()->SetPrinterName("Virtual 600");
+    dialog = new TppPrintDialog(nullptr);
+    dialog->Printer = &printer;
+    dialog->Show();
+    Pump();
+  }
+  void TearDown() override { delete dialog; }
+  TVirtualPrinters printers{{{"Virtual 600", 600}, {"Virtual 300", 300}}};
+  TppPrinter printer;
+  TppPrintDialog* dialog = nullptr;
+};
+
+TEST_F(ReportPrintDialog, CopiesAreANumberFrom1To999) {
+  EXPECT_EQ(dialog->lblPrinterDesc->Caption(), "Virtual 600");
+  EXPECT_EQ(dialog->Caption(), "Print");
+  struct Case {
+    const char* typed;
+    std::string shown;
+  };
+  const Case cases[] = {{"ab", "1"}, {"0", "1"}, {"12", "12"}, {"1000", "100"}, {"", "1"}};
+  for (const Case& c : cases) {
+    Type(dialog->edtCopies, c.typed, Qt::Key_Tab);
+    EXPECT_EQ(dialog->edtCopies->Text(), c.shown) << c.typed;
+  }
+  dialog->spnCopies->Step(btPrev);
+  EXPECT_EQ(dialog->edtCopies->Text(), "1");  // no step below 1
+  dialog->edtCopies->SetText("999");
+  dialog->spnCopies->Step(btNext);
+  EXPECT_EQ(dialog->edtCopies->Text(), "999");
+  dialog->spnCopies->Step(btPrev);
+  EXPECT_EQ(dialog->edtCopies->Text(), "998");
+}
+
+TEST_F(ReportPrintDialog, PagesMustNameAPageBeforeOKCloses) {
+  TDialogResponderScope messages([](TDialogRequest& r) { return r.Buttons.front(); });
+  struct Case {
+    const char* pages;
+    bool accepted;
+  };
+  const Case cases[] = {{"", false}, {"x-y", false}, {"1-2000000000", false},
+                        {"999999999", false}, {"3,1-2", true}};
+  for (const Case& c : cases) {
+    dialog->SetModalResult(mrNone);
+    Type(dialog->edtPages, c.pages, Qt::Key_Tab);  // entering the box chooses Pages
+    EXPECT_TRUE(dialog->rdbPages->Checked());
+    ClickOn(dialog->btnOK);
+    EXPECT_EQ(dialog->ModalResult(), c.accepted ? mrOk : mrNone) << c.pages;
+  }
+  ASSERT_EQ(messages.Count(), 4);
+  EXPECT_EQ(messages.Texts()[0], "No pages entered.");
+  EXPECT_EQ(dialog->PageRequest, 1);
+  EXPECT_EQ(dialog->PageList.Count(), 3);
+  // All empties the box; Current Page asks for the shown page.
+  ClickOn(dialog->rdbCurrentPage);
+  EXPECT_EQ(dialog->edtPages->Text(), "");
+  Type(dialog->edtCopies, "3", Qt::Key_Tab);
+  ClickOn(dialog->btnOK);
+  EXPECT_EQ(dialog->PageRequest, 2);
+  EXPECT_EQ(printer.PrinterSetup()->Copies(), 3);
+}
+
+TEST_F(ReportPrintDialog, ThePrinterButtonRunsTheSetupDialog) {
+  int changes = 0;
+  printer.OnSetupChanged = [&](TObject*) { ++changes; };
+  std::vector<TModalResult> answers = {mrCancel, mrOk};
+  TDialogResponderScope setup([&](TDialogRequest& r) {
+    if (r.Kind != TDialogKind::PrinterSetup) return mrNone;
+    const int index = Printer()->Printers()->IndexOf("Virtual 300");
+    Printer()->SetPrinterIndex(index);
+    Printer()->SetOrientation(poLandscape);
+    const TModalResult answer = answers.front();
+    answers.erase(answers.begin());
+    return answer;
+  });
+  ClickOn(dialog->btnPrinter);  // cancelled: nothing changes
+  EXPECT_FALSE(dialog->PrinterChanged);
+  EXPECT_EQ(printer.PrinterName(), "Virtual 600");
+  ClickOn(dialog->btnPrinter);
+  EXPECT_TRUE(dialog->PrinterChanged);
+  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(dialog->lblPrinterDesc->Caption(), "Virtual 300");
+  EXPECT_EQ(printer.PrinterSetup()->Orientation(), poLandscape);
+  EXPECT_EQ(printer.DevMode().dmOrientation, DMORIENT_LANDSCAPE);
+}
+
+class ReportPreview : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Application->Initialize();
+    ppSetScreenPixelsPerInch(96);
+    preview = new TppPrintPreview(nullptr);
+    preview->OnDestroyed = [this](TObject*) { preview = nullptr; };
+    preview->SetReport(&report);
+    preview->Show();
+    Pump();
+    preview->GetViewer()->ScreenDevice()->RequestPages();
+    Pump();
+  }
+  void TearDown() override {
+    delete preview;
+    ppSetScreenPixelsPerInch(0);
+  }
+  TFakeReport report{3};
+  TppPrintPreview* preview = nullptr;
+};
+
+TEST_F(ReportPreview, ShowsThePageAndItsStatus) {
+  EXPECT_EQ(preview->Caption(), "Print Preview");
+  EXPECT_EQ(preview->pnlStatusBar->SimpleText(), "Page 1 of 3");
+  EXPECT_EQ(Trim(preview->mskPreviewPage->Text()), "1");
+  EXPECT_TRUE(preview->spbPreviewWhole->Down());
+  TppViewer* viewer = preview->GetViewer();
+  const TPoint o = viewer->ScreenDevice()->PageOrigin();
+  TScrollBox* box = viewer->ScrollBox();
+  auto shot = Snapshot(box);
+  const int border = (box->Width() - box->ClientWidth()) / 2;
+  const auto at = [&](int x, int y) {
+    return ColorToRGB(shot->Canvas()->Pixels(x + border, y + border));
+  };
+  EXPECT_EQ(at(2, 2), ColorToRGB(clBtnShadow));
+  EXPECT_EQ(at(o.x, o.y + 20), clBlack);
+  EXPECT_EQ(at(o.x + 3, o.y + 3), clWhite);
+}
+
+TEST_F(ReportPreview, TypedNumbersMoveAndZoom) {
+  Type(preview->mskPreviewPage, "3", Qt::Key_Return);
+  EXPECT_EQ(preview->GetViewer()->AbsolutePageNo(), 3);
+  Type(preview->mskPreviewPercentage, "400", Qt::Key_Return);
+  EXPECT_EQ(preview->GetViewer()->ZoomPercentage(), 250);
+  EXPECT_EQ(preview->GetViewer()->ZoomSetting(), zsPercentage);
+  EXPECT_EQ(Trim(preview->mskPreviewPercentage->Text()), "250");
+  EXPECT_FALSE(preview->spbPreviewWhole->Down());
+  ClickOn(preview->spbPreview100Percent);
+  EXPECT_EQ(preview->GetViewer()->ZoomSetting(), zs100Percent);
+  EXPECT_EQ(Trim(preview->mskPreviewPercentage->Text()), "100");
+  ClickOn(preview->spbPreviewFirst);
+  EXPECT_EQ(preview->GetViewer()->AbsolutePageNo(), 1);
+}
+
+TEST_F(ReportPreview, CloseCancelsARunningGenerationBeforeItCloses) {
+  std::vector<std::string> captions;
+  report.OnPage = [&](TppPage& page) {
+    if (page.AbsolutePageNo != 2) return;
+    captions.push_back(preview->spbPreviewClose->Caption());
+    EXPECT_EQ(preview->GetViewer()->PaintBox()->Cursor(), crHourGlass);
+    EXPECT_FALSE(preview->mskPreviewPage->Enabled());
+    ClickOn(preview->spbPreviewClose);
+  };
+  ClickOn(preview->spbPreviewLast);
+  EXPECT_TRUE(report.cancelled);
+  EXPECT_EQ(captions, std::vector<std::string>{"Cancel"});
+  ASSERT_NE(preview, nullptr);  // still open
+  EXPECT_EQ(preview->spbPreviewClose->Caption(), "Close");
+  EXPECT_TRUE(preview->mskPreviewPage->Enabled());
+  ClickOn(preview->spbPreviewClose);
+  Pump();
+  EXPECT_EQ(preview, nullptr);  // closing frees the form
+}
+
+TEST(ReportCancelDialog, DisablesTheActiveFormWhileShown) {
+  auto owner = ShownForm();
+  owner->SetFocus();
+  Pump();
+  ASSERT_EQ(Screen->ActiveForm(), owner.get());
+  auto* dialog = new TppCancelDialog(nullptr);
+  int cancels = 0;
+  bool freed = false;
+  dialog->OnCancel = [&](TObject*) { ++cancels; };
+  dialog->OnDestroyed = [&](TObject*) { freed = true; };
+  dialog->AllowCancel = true;
+  dialog->SetStatusText("Printing page 1");
+  dialog->Show();
+  Pump();
+  EXPECT_FALSE(owner->Enabled());
+  EXPECT_EQ(dialog->memMessage->Text(), "Printing page 1");
+  EXPECT_EQ(dialog->Caption(), "Printing");
+  EXPECT_TRUE(dialog->btnCancel->Enabled());
+  EXPECT_EQ(dialog->btnCancel->Left(), (dialog->ClientWidth() - dialog->btnCancel->Width()) / 2);
+  Click(dialog->btnCancel, 5, 5);
+  Pump();
+  EXPECT_EQ(cancels, 1);
+  EXPECT_TRUE(freed);
+  EXPECT_TRUE(owner->Enabled());
+}
+
+}  // namespace
