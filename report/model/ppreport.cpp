@@ -531,6 +531,7 @@ TppReport::TppReport(TComponent* owner)
 
 // The cache forgets its objects before the bands and groups go.
 TppReport::~TppReport() {
+  delete previewForm_;  // its handlers reach the engine, which goes first
   cacheManager_->ClearCache();
   FreeBandsAndGroups();
 }

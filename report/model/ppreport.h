@@ -15,7 +15,9 @@
 #include "report/model/ppcache.h"
 #include "report/model/ppcomm.h"
 #include "report/output/ppdevice.h"
+#include "report/output/ppforms.h"
 #include "report/output/pppage.h"
+#include "report/output/pptxtdev.h"
 
 class TppBand;
 class TppComponent;
@@ -27,7 +29,6 @@ class TppPrinterSetup;
 class TppPublisher;
 
 DECLARE_ENUM(TppDeviceType, dvPrinter, dvScreen, dvFile)
-DECLARE_ENUM(TppFileType, ftComma, ftTab, ftFixedLength, ftCustom)
 
 // Default band indexes (header, title, column header, detail, column
 // footer, summary, footer) as DefaultBands holds them.
@@ -165,6 +166,26 @@ class TppCustomReport : public TppCommunicator, public TppPipelineListener {
   bool freeing_ = false;
 };
 
+// ---- The printing roads' helpers (ppprintroads.cpp) ----
+class TppReport;
+// What the preview, print and cancel forms reach of a report.
+class TppReportFormLink : public TppReportLink {
+ public:
+  explicit TppReportFormLink(TppReport* report) : report_(report) {}
+  TppPublisher* ReportPublisher() override;
+  TppPrinterSetup* ReportPrinterSetup() override;
+  bool Generating() const override;
+  void CancelGeneration() override;
+  void PrintFromPreview(int currentPage) override;
+
+ private:
+  TppReport* report_;
+};
+// True when a printer can be printed on. Tests withhold the built-in PDF
+// printer to stand for a machine that has no printer at all.
+bool ppPrinterAvailable();
+void ppSetPdfPrinterWithheld(bool withheld);
+
 class TppReport : public TppCustomReport, public TppCacheOwner {
   DECLARE_CLASS(TppReport, TppCustomReport)
  public:
@@ -216,6 +237,17 @@ class TppReport : public TppCustomReport, public TppCacheOwner {
 
   TNotifyEvent OnPreviewFormClose, OnPreviewFormCreate, OnPrintingComplete;
 
+  // ---- The printing roads (ppprintroads.cpp) ----
+  // By Device: the preview form (dvScreen) or PrintToDevice.
+  void Print();
+  void PreviewInForm();
+  // Prints on the printer or writes the text file, through the print and
+  // cancel dialogs when asked for.
+  void PrintToDevice();
+  TppCustomPreviewer* PreviewForm() const { return previewForm_; }
+  TppCustomCancelDialog* CancelDialog() const { return cancelDialog_; }
+  TppReportLink* FormLink() { return &formLink_; }
+
  protected:
   void DefineProperties(TFiler* filer) override;
   void ConvertLayout() override;
@@ -239,6 +271,13 @@ class TppReport : public TppCustomReport, public TppCacheOwner {
   std::string textFileName_;
   bool oldLandscape_ = false;
   int32_t oldRowSpacing_ = 0;
+  // The printing roads' state.
+  TppReportFormLink formLink_{this};
+  TppCustomPreviewer* previewForm_ = nullptr;    // owned by the report while shown
+  TppCustomCancelDialog* cancelDialog_ = nullptr;  // only during PrintToDevice
+  int previewPageNo_ = 0;  // the page shown when the preview asked to print
+  void RunJob(TppDevice* device, bool toFile);
+  friend class TppReportFormLink;
 };
 
 class TppChildReport : public TppCustomReport {
