@@ -77,6 +77,7 @@ PUBLISHED(TppCustomReport) {
   PROP_OBJ(PrinterSetup, PrinterSetup, SetPrinterSetup);
   PROP_BOOL(SaveAsTemplate, SaveAsTemplate, SetSaveAsTemplate, false);
   PROP_ENUM(Units, Units, SetUnits, utInches);
+  PROP_OBJ(Template, Template, SetTemplate);
 }
 
 TppCustomReport::TppCustomReport(TComponent* owner)
@@ -186,6 +187,7 @@ void TppCustomReport::ExcludePrintState(uint8_t flags) {
 
 void TppCustomReport::LanguageChanged() {
   for (TppBand* band : bands_) band->LanguageChanged();
+  template_->SetLanguageIndex(GetLanguageIndex());
 }
 
 void TppCustomReport::PipelineNotify(TppDataPipeline* pipeline, int event) {
@@ -480,6 +482,12 @@ void TppCustomReport::Loaded() {
   for (TppBand* band : bands_) band->SetUnits(units_);
   if (bands_.empty()) CreateDefaultBands();
   if (versionNo_ < ppVersionNo) ConvertLayout();
+  // A report kept as a template takes its layout from there, unless the
+  // template itself is what is loading it.
+  if (saveAsTemplate_ && !(state_ & ppstTemplateLoading)) {
+    if (TppCustomReport* main = GetMainReport(); main && main != this) main->ReportLoaded();
+    template_->Load();
+  }
 }
 
 void TppCustomReport::ConvertLayout() {

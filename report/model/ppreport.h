@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/classlib/core/strings.h"
+#include "report/data/pptmpl.h"
 #include "report/data/pputils.h"
 #include "report/data/ppdb.h"
 #include "report/model/ppcache.h"
@@ -129,6 +130,10 @@ class TppCustomReport : public TppCommunicator, public TppPipelineListener {
   TNotifyEvent OnEndColumn, OnEndFirstPass, OnEndPage, OnEndSecondPass, OnStartColumn,
       OnStartFirstPass, OnStartPage, OnStartSecondPass;
 
+  // ---- The template (pptmpl.h): where SaveAsTemplate keeps the layout ----
+  TppReportTemplate* Template() const { return template_.get(); }
+  void SetTemplate(const TppReportTemplate* value) { template_->Assign(value); }
+
   void SetName(const std::string& newName) override;
   void GetChildren(const TGetChildProc& proc, TComponent* root) override;
   void Loaded() override;
@@ -164,6 +169,7 @@ class TppCustomReport : public TppCommunicator, public TppPipelineListener {
   int versionNo_ = 1000;
   int32_t oldColumnWidth_ = 0;
   bool freeing_ = false;
+  std::unique_ptr<TppReportTemplate> template_ = std::make_unique<TppReportTemplate>(this);
 };
 
 // ---- The printing roads' helpers (ppprintroads.cpp) ----
