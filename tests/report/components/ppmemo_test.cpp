@@ -6,11 +6,11 @@
 
 #include <gtest/gtest.h>
 
-#include "report/model/reportrig.h"
+#include "stretchrig.h"
 
 namespace {
 
-constexpr int32_t kMM = 1000;
+constexpr int32_t kMM = StretchRig::kMM;
 
 std::string Numbered(int count) {
   std::string text;
@@ -18,16 +18,9 @@ std::string Numbered(int count) {
   return text;
 }
 
-// One record; a header band (hidden unless `headerOn` says so) above a
-// dynamic detail band holding one memo of numbered lines.
-struct MemoRig : ReportRig {
-  explicit MemoRig(int lines, int points = 10) : ReportRig(1) {
-    header = AddBand<TppHeaderBand>(260 * kMM);
-    header->BeforePrint = [this](TObject*) {
-      header->SetVisible(headerOn(report->Engine()->AbsolutePageNo()));
-    };
-    detail = AddBand<TppDetailBand>(10 * kMM);
-    detail->SetPrintHeight(phDynamic);
+// One memo of numbered lines below a header of 260 mm that shows where asked.
+struct MemoRig : StretchRig {
+  explicit MemoRig(int lines, int points = 10) : StretchRig(260 * kMM) {
     memo = new TppMemo(&form);
     memo->SetBand(detail);
     memo->SetmmBounds(0, 0, 100 * kMM, 10 * kMM);
@@ -39,22 +32,17 @@ struct MemoRig : ReportRig {
   }
   // The memo's lines page by page, and its commands' heights.
   std::vector<std::vector<std::string>> Pages() {
-    Print();
     std::vector<std::vector<std::string>> out;
     heights.clear();
-    for (const auto& page : device.Pages) {
+    for (const auto& page : Commands<TppDrawText>()) {
       out.emplace_back();
-      for (int i = 0; i < page->DrawCommandCount(); ++i)
-        if (auto* t = dynamic_cast<TppDrawText*>(page->DrawCommands(i)); t && t->IsMemo) {
-          for (int l = 0; l < t->WrappedText.Count(); ++l) out.back().push_back(t->WrappedText[l]);
-          heights.push_back(t->Height);
-        }
+      for (TppDrawText* t : page) {
+        for (int l = 0; l < t->WrappedText.Count(); ++l) out.back().push_back(t->WrappedText[l]);
+        heights.push_back(t->Height);
+      }
     }
     return out;
   }
-  std::function<bool(int page)> headerOn = [](int) { return false; };
-  TppHeaderBand* header;
-  TppDetailBand* detail;
   TppMemo* memo;
   std::vector<int32_t> heights;
 };
