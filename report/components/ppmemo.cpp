@@ -36,11 +36,6 @@ PUBLISHED(TppCustomMemo) {
   PROP_BOOL(ShiftWithParent, ShiftWithParent, SetShiftWithParent, false);
   PROP_OBJ(TabStopPositions, TabStopPositions, SetTabStopPositions);
   PROP_BOOL(Transparent, Transparent, SetTransparent, false);
-  PROP_BOOL(Visible, Visible, SetVisible, true);
-  PROP_FLOAT(Height, Height, SetHeight, 0).Stored(false);
-  PROP_FLOAT(Left, Left, SetLeft, 0).Stored(false);
-  PROP_FLOAT(Top, Top, SetTop, 0).Stored(false);
-  PROP_FLOAT(Width, Width, SetWidth, 0).Stored(false);
 }
 
 PUBLISHED(TppMemo) {

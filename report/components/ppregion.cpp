@@ -29,11 +29,6 @@ PUBLISHED(TppRegion) {
   PROP_BOOL(ShiftWithParent, ShiftWithParent, SetShiftWithParent, false);
   PROP_BOOL(StretchWithParent, StretchWithParent, SetStretchWithParent, false);
   PROP_BOOL(Transparent, Transparent, SetTransparent, false);
-  PROP_BOOL(Visible, Visible, SetVisible, true);
-  PROP_FLOAT(Height, Height, SetHeight, 0).Stored(false);
-  PROP_FLOAT(Left, Left, SetLeft, 0).Stored(false);
-  PROP_FLOAT(Top, Top, SetTop, 0).Stored(false);
-  PROP_FLOAT(Width, Width, SetWidth, 0).Stored(false);
 }
 
 // A component defined here so that only a region can hold it.

@@ -61,11 +61,6 @@ PUBLISHED(TppCustomRichText) {
   PROP_INT(Color, Color, SetColor, 0xFFFFFF);
   PROP_BOOL(ReprintOnOverFlow, ReprintOnOverFlow, SetReprintOnOverFlow, false);
   PROP_BOOL(ShiftWithParent, ShiftWithParent, SetShiftWithParent, false);
-  PROP_BOOL(Visible, Visible, SetVisible, true);
-  PROP_FLOAT(Height, Height, SetHeight, 0).Stored(false);
-  PROP_FLOAT(Left, Left, SetLeft, 0).Stored(false);
-  PROP_FLOAT(Top, Top, SetTop, 0).Stored(false);
-  PROP_FLOAT(Width, Width, SetWidth, 0).Stored(false);
 }
 
 PUBLISHED(TppRichText) {

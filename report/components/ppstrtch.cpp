@@ -26,6 +26,11 @@ PUBLISHED(TppStretchable) {
   PROP_BOOL(Stretch, Stretch, SetStretch, false);
   PROP_FLOAT(BottomOffset, BottomOffset, SetBottomOffset, 0).Stored(false);
   PROP_FLOAT(OverFlowOffset, OverFlowOffset, SetOverFlowOffset, 0).Stored(false);
+  PROP_BOOL(Visible, Visible, SetVisible, true);
+  PROP_FLOAT(Height, Height, SetHeight, 0).Stored(false);
+  PROP_FLOAT(Left, Left, SetLeft, 0).Stored(false);
+  PROP_FLOAT(Top, Top, SetTop, 0).Stored(false);
+  PROP_FLOAT(Width, Width, SetWidth, 0).Stored(false);
 }
 
 TppStretchable::TppStretchable(TComponent* owner) : TppComponent(owner) {
