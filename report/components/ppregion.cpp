@@ -80,7 +80,9 @@ void TppRegion::SetBand(TppBand* band) {
 }
 
 void TppRegion::MarkForPrint() {
-  TppStretchable::MarkForPrint();
+  // Marked even while hidden: the band marks before its BeforePrint, where
+  // the application shows again a region it hid for the previous record.
+  markedToPrint_ = true;
   for (TppComponent* c : children_) c->MarkForPrint();
 }
 

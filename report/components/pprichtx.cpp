@@ -1,7 +1,9 @@
 #include "report/components/pprichtx.h"
 
 #include <algorithm>
+#include <cmath>
 
+#include "platform/classlib/graphics/images.h"
 #include "platform/classlib/richedit/richedit.h"
 #include "report/data/ppdb.h"
 #include "report/model/ppcache.h"
@@ -19,6 +21,13 @@ constexpr int64_t kMMThousandthsPerInch = 25400;
 constexpr int32_t kFirstAt = 12, kLastAt = 16, kNextAt = 20, kOverflowAt = 24;
 constexpr int32_t kRichTextRecordSize = 28;
 constexpr const char* kParagraphEnd = "\r\n";
+// The measuring surface only needs a painter, not room.
+constexpr int kSurfaceSize = 16;
+// The screen draws a range on a bitmap at the printer's resolution; a range
+// larger than this many pixels is drawn at a lower one, with room below for
+// lines that then run a little taller (1/8 of its height).
+constexpr int64_t kScreenPixelBudget = int64_t(8) << 20;
+constexpr int kSlackDivisor = 8;
 
 int Twips(int pixels, int dpi) { return int(int64_t{pixels} * kTwipsPerInch / std::max(dpi, 1)); }
 
@@ -135,9 +144,13 @@ void TppCustomRichText::GenerateContents() {
   const int dpiY = printer ? printer->PixelsPerInch(TppPixelAxis::Vertical) : 0;
   const TRect pixels{ppMMToPixels(printRect_.Left, dpiX), ppMMToPixels(printRect_.Top, dpiY),
                      ppMMToPixels(printRect_.Right, dpiX), ppMMToPixels(printRect_.Bottom, dpiY)};
+  // Laid out as the printer of that resolution lays it out.
+  TBitmap surface;
+  surface.SetPixelsPerInch(dpiY);
+  surface.SetSize(kSurfaceSize, kSurfaceSize);
   int used = 0;
-  const int brk = FormatRange(editor, printer ? printer->Canvas() : nullptr,
-                              TwipsRect(pixels, dpiX, dpiY), start, -1, false, &used);
+  const int brk = FormatRange(editor, surface.Canvas(), TwipsRect(pixels, dpiX, dpiY), start, -1,
+                              false, &used);
   const bool onlyFinalEnd = brk == length - 2 && text.size() >= 2 &&
                             text.compare(text.size() - 2, 2, kParagraphEnd) == 0;
   if (brk >= length || onlyFinalEnd) {
@@ -239,6 +252,7 @@ bool TppDrawRichText::Draw(TppDevice* device) {
   LoadInto(&editor, RichText);
   const TRect dest{DrawLeft, DrawTop, DrawRight, DrawBottom};
   if (printer) {
+    // Measured at this printer's resolution: the range fills the rectangle.
     if (!printer->Canvas()) return false;
     TCanvas* canvas = printer->Canvas()->Canvas();
     if (!Transparent) {
@@ -251,20 +265,34 @@ bool TppDrawRichText::Draw(TppDevice* device) {
                 true);
     return true;
   }
-  // On screen the range is laid out at its size on paper, as it was measured,
-  // and then scaled onto the page: lines break as printed at every zoom.
-  const int dpi = ppScreenPixelsPerInch();
+  // On screen the range is laid out as on paper, on a bitmap at the report
+  // printer's resolution, and scaled onto the page: lines break as printed.
+  TppPrinter* reportPrinter = ppPrinter();
+  int dpi = reportPrinter ? reportPrinter->PixelsPerInch(TppPixelAxis::Vertical) : 0;
+  if (dpi <= 0) dpi = ppScreenPixelsPerInch();
+  const int64_t pixels = int64_t{ppMMToPixels(Width, dpi)} * ppMMToPixels(Height, dpi);
+  int32_t height = Height;
+  if (pixels > kScreenPixelBudget) {
+    dpi = std::max(1, int(dpi * std::sqrt(double(kScreenPixelBudget) / double(pixels))));
+    height += Height / kSlackDivisor;
+  }
   TBitmap paper;
-  paper.SetSize(std::max(ppMMToPixels(Width, dpi), 1), std::max(ppMMToPixels(Height, dpi), 1));
-  TCanvas* canvas = paper.Canvas();
-  canvas->Brush()->SetColor(Transparent ? clWhite : Color);
-  canvas->FillRect(Rect(0, 0, paper.Width(), paper.Height()));
-  FormatRange(&editor, canvas, TwipsRect(Rect(0, 0, paper.Width(), paper.Height()), dpi, dpi),
-              FirstCharacter, LastCharacter + 1, true);
+  paper.SetPixelsPerInch(dpi);
+  paper.SetSize(std::max(ppMMToPixels(Width, dpi), 1), std::max(ppMMToPixels(height, dpi), 1));
+  const TRect whole = Rect(0, 0, paper.Width(), paper.Height());
+  FormatRange(&editor, paper.Canvas(), TwipsRect(whole, dpi, dpi), FirstCharacter,
+              LastCharacter + 1, true);
   TCanvas* page = screen->PageBitmap()->Canvas();
+  if (!Transparent) {
+    page->Brush()->SetColor(Color);
+    page->FillRect(dest);
+  }
+  // White is clear: the text goes over the colour and never over what lies below.
+  const TRect target{dest.Left, dest.Top, dest.Right,
+                     dest.Top + int(int64_t{dest.Height()} * height / std::max(Height, 1))};
   const TCopyMode saved = page->CopyMode();
-  page->SetCopyMode(Transparent ? SRCAND : SRCCOPY);
-  page->CopyRect(dest, canvas, Rect(0, 0, paper.Width(), paper.Height()));
+  page->SetCopyMode(SRCAND);
+  page->CopyRect(target, paper.Canvas(), whole);
   page->SetCopyMode(saved);
   return true;
 }

@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <memory>
 
+#include "../command_output.h"
 #include "report/output/ppprintr.h"
 #include "report/output/ppprndev.h"
 #include "stretchrig.h"
@@ -17,12 +17,7 @@ namespace {
 
 // The text of a PDF file as poppler's pdftotext reads it.
 std::string PdfText(const std::string& file) {
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(
-      ::popen(("pdftotext -layout '" + file + "' - 2>/dev/null").c_str(), "r"), ::pclose);
-  std::string text;
-  char buffer[4096];
-  while (pipe && std::fgets(buffer, sizeof buffer, pipe.get())) text += buffer;
-  return text;
+  return CommandOutput("pdftotext -layout '" + file + "' - 2>/dev/null");
 }
 
 constexpr int32_t kMM = StretchRig::kMM;
