@@ -91,6 +91,16 @@ TEST(RichText, APageWithoutRoomForACharacterLeavesTheRestForTheNext) {
   }
 }
 
+TEST(RichText, TextThatFitsNoPageEndsTheRunWithTheBandError) {
+  RichRig rig(Paragraphs(2, 2000), 10 * kMM);  // 1000-point letters
+  try {
+    rig.Print();
+    ADD_FAILURE() << "the run did not end";
+  } catch (const EPrintError& e) {
+    EXPECT_EQ(e.Message(), "Band height cannot exceed page height.");
+  }
+}
+
 TEST(RichText, TheFinalParagraphEndAloneDoesNotContinue) {
   // Measure one line, then leave room for two and a half below the header.
   RichRig probe("{\\rtf1 A}");
