@@ -152,6 +152,20 @@ TEST_F(PrintRoads, TheModalPreviewShowsPagesAndLeavesWithItsForm) {
   EXPECT_EQ(report()->PreviewForm(), nullptr);
 }
 
+TEST_F(PrintRoads, AModelessPreviewStaysUntilClosedAndThenLetsTheReportGo) {
+  report()->SetModalPreview(false);
+  report()->Print();
+  TppCustomPreviewer* form = report()->PreviewForm();
+  ASSERT_NE(form, nullptr);
+  EXPECT_TRUE(form->Visible());
+  EXPECT_EQ(form->GetViewer()->ScreenDevice()->CurrentPage()->AbsolutePageNo, 1);
+  report()->Print();  // shown again, not made twice
+  EXPECT_EQ(report()->PreviewForm(), form);
+  form->Close();
+  Pump();
+  EXPECT_EQ(report()->PreviewForm(), nullptr);
+}
+
 class PrintRoadsNoRecords : public PrintRoads {
  protected:
   PrintRoadsNoRecords() : PrintRoads(0) {}
