@@ -26,6 +26,11 @@ PUBLISHED(TppStretchable) {
   PROP_BOOL(Stretch, Stretch, SetStretch, false);
   PROP_FLOAT(BottomOffset, BottomOffset, SetBottomOffset, 0).Stored(false);
   PROP_FLOAT(OverFlowOffset, OverFlowOffset, SetOverFlowOffset, 0).Stored(false);
+  PROP_BOOL(Visible, Visible, SetVisible, true);
+  PROP_FLOAT(Height, Height, SetHeight, 0).Stored(false);
+  PROP_FLOAT(Left, Left, SetLeft, 0).Stored(false);
+  PROP_FLOAT(Top, Top, SetTop, 0).Stored(false);
+  PROP_FLOAT(Width, Width, SetWidth, 0).Stored(false);
 }
 
 TppStretchable::TppStretchable(TComponent* owner) : TppComponent(owner) {
@@ -169,12 +174,17 @@ void TppStretchable::DefineProperties(TFiler* filer) {
 
 bool TppStretchable::StretchingMode() const {
   const TppBand* band = Band();
+  // Inside a region it splits only when the region does.
+  if (auto* region = dynamic_cast<const TppStretchable*>(Region()); region && !region->StretchingMode())
+    return false;
   return stretch_ && band && band->PrintHeight() == phDynamic;
 }
 
 TppContainerValues TppStretchable::Container() const {
   auto* band = dynamic_cast<TppCustomBand*>(Band());
-  TppContainerValues c = band ? band->ContainerValues() : TppContainerValues{};
+  TppContainerValues c = Region()  ? Region()->ChildContainerValues()
+                         : band    ? band->ContainerValues()
+                                   : TppContainerValues{};
   if (shiftRelativeTo_) {
     // The master's bottoms bound the dependent; the band's continuation does not apply.
     c.StretchBottom = shiftRelativeTo_->printedBottom_;

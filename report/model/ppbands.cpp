@@ -251,7 +251,8 @@ void TppBand::SetParentComponent(TComponent* parent) {
 }
 
 void TppBand::GetChildren(const TGetChildProc& proc, TComponent*) {
-  for (TppComponent* c : components_) proc(c);
+  for (TppComponent* c : components_)
+    if (!c->Region()) proc(c);  // a region lists its own
 }
 
 void TppBand::Loaded() {
@@ -302,7 +303,7 @@ void TppCustomBand::BuildPlacementGroups() {
     TppComponent* c = components_[i];
     c->SetOrderIndex(int(i));
     if (c->IsCalculated()) calcComponents_.push_back(c);
-    if (c->HasShiftMaster()) continue;  // its master places it
+    if (c->HasShiftMaster() || c->Region()) continue;  // its master or region places it
     int group = 1;
     if (c->IsStretchable() && c->Stretches()) group = 2;
     else if (c->StretchWithParent()) group = 3;

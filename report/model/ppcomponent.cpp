@@ -282,6 +282,7 @@ IMPLEMENT_CLASS(TppComponent, TppPrintable)
 TppComponent::TppComponent(TComponent* owner) : TppPrintable(owner) {}
 
 TppComponent::~TppComponent() {
+  if (region_) region_->RemoveChild(this);
   if (band_) band_->RemoveComponent(this);
 }
 
@@ -401,10 +402,13 @@ void TppComponent::Changed() {
   if (band_ && !ReadingOrLoading() && !Printing() && band_->Report()) band_->Report()->Reset();
 }
 
-TComponent* TppComponent::GetParentComponent() const { return band_; }
+TComponent* TppComponent::GetParentComponent() const {
+  return region_ ? static_cast<TComponent*>(region_) : band_;
+}
 
 void TppComponent::SetParentComponent(TComponent* parent) {
   if (auto* band = dynamic_cast<TppBand*>(parent)) SetBand(band);
+  else SetRegion(parent);
 }
 
 void TppComponent::DefineProperties(TFiler* filer) {
@@ -438,6 +442,7 @@ void TppCustomComponent::DefineProperties(TFiler* filer) {
 }
 
 TppContainerValues TppCustomComponent::ContainerValues() const {
+  if (Region()) return Region()->ChildContainerValues();
   auto* band = dynamic_cast<TppCustomBand*>(Band());
   return band ? band->ContainerValues() : TppContainerValues{};
 }

@@ -237,7 +237,17 @@ class TppComponent : public TppPrintable {
   void SetmmBounds(int32_t left, int32_t top, int32_t width, int32_t height) override;
   void Changed() override;
 
-  // Streaming: a component's parent is its band.
+  // ---- Regions (report/components/ppregion.cpp) ----
+  // The region the component is placed in, or none.
+  TppComponent* Region() const { return region_; }
+  // Anything but a region (or none) is ignored; the component joins the region's band.
+  void SetRegion(TComponent* region);
+  // What a region gives the components placed in it.
+  virtual TppContainerValues ChildContainerValues() const { return {}; }
+  virtual void AddChild(TppComponent* child) { (void)child; }
+  virtual void RemoveChild(TppComponent* child) { (void)child; }
+
+  // Streaming: a component's parent is its region, else its band.
   bool HasParent() const override { return true; }
   TComponent* GetParentComponent() const override;
   void SetParentComponent(TComponent* parent) override;
@@ -254,6 +264,7 @@ class TppComponent : public TppPrintable {
   bool parentHeight_ = false;
   bool parentWidth_ = false;
   TppGroup* resetGroup_ = nullptr;
+  TppComponent* region_ = nullptr;
 };
 
 class TppCustomComponent : public TppComponent {

@@ -2,6 +2,9 @@
 
 #include "report/components/ppdbtext.h"
 #include "report/components/ppgraph.h"
+#include "report/components/ppmemo.h"
+#include "report/components/ppregion.h"
+#include "report/components/pprichtx.h"
 #include "report/data/ppdbbde.h"
 #include "report/model/ppbands.h"
 #include "report/model/ppgroup.h"
@@ -25,7 +28,9 @@ void ppRegisterReportClasses() {
              TppLabel::StaticClass(), TppCalc::StaticClass(), TppDBText::StaticClass(),
              TppDBCalc::StaticClass(), TppShape::StaticClass(), TppLine::StaticClass(),
              TppImage::StaticClass(), TppDBImage::StaticClass(),
-             // Stretching components (memos, rich texts, regions, sub-reports) join here.
+             // Stretching components.
+             TppMemo::StaticClass(), TppDBMemo::StaticClass(), TppRichText::StaticClass(),
+             TppDBRichText::StaticClass(), TppRegion::StaticClass(),
          })
       RegisterClass(cls);
     return true;

@@ -108,6 +108,7 @@ PUBLISHED(TppCustomReport) {
   PROP_OBJ(PrinterSetup, PrinterSetup, SetPrinterSetup);
   PROP_BOOL(SaveAsTemplate, SaveAsTemplate, SetSaveAsTemplate, false);
   PROP_ENUM(Units, Units, SetUnits, utInches);
+  PROP_OBJ(Template, Template, SetTemplate);
 }
 
 TppCustomReport::TppCustomReport(TComponent* owner)
@@ -219,6 +220,7 @@ void TppCustomReport::ExcludePrintState(uint8_t flags) {
 
 void TppCustomReport::LanguageChanged() {
   for (TppBand* band : bands_) band->LanguageChanged();
+  template_->SetLanguageIndex(GetLanguageIndex());
 }
 
 void TppCustomReport::PipelineNotify(TppDataPipeline* pipeline, int event) {
@@ -541,6 +543,12 @@ void TppCustomReport::Loaded() {
   if (FormatSettings.DecimalSeparator != '.') UseDecimalSeparator(columnPositions_);
   if (versionNo_ < ppVersionNo) ConvertLayout();
   oldColumnWidth_.reset();
+  // A report kept as a template takes its layout from there, unless the
+  // template itself is what is loading it.
+  if (saveAsTemplate_ && !(state_ & ppstTemplateLoading)) {
+    if (TppCustomReport* main = GetMainReport(); main && main != this) main->ReportLoaded();
+    template_->Load();
+  }
 }
 
 void TppCustomReport::ConvertLayout() {
@@ -599,6 +607,7 @@ TppReport::TppReport(TComponent* owner)
 
 // The cache forgets its objects before the bands and groups go.
 TppReport::~TppReport() {
+  delete previewForm_;  // its handlers reach the engine, which goes first
   cacheManager_->ClearCache();
   FreeBandsAndGroups();
 }

@@ -11,12 +11,15 @@
 #include <vector>
 
 #include "platform/classlib/core/strings.h"
+#include "report/data/pptmpl.h"
 #include "report/data/pputils.h"
 #include "report/data/ppdb.h"
 #include "report/model/ppcache.h"
 #include "report/model/ppcomm.h"
 #include "report/output/ppdevice.h"
+#include "report/output/ppforms.h"
 #include "report/output/pppage.h"
+#include "report/output/pptxtdev.h"
 
 class TIcon;
 class TppBand;
@@ -29,7 +32,6 @@ class TppPrinterSetup;
 class TppPublisher;
 
 DECLARE_ENUM(TppDeviceType, dvPrinter, dvScreen, dvFile)
-DECLARE_ENUM(TppFileType, ftComma, ftTab, ftFixedLength, ftCustom)
 
 // Default band indexes (header, title, column header, detail, column
 // footer, summary, footer) as DefaultBands holds them.
@@ -135,6 +137,10 @@ class TppCustomReport : public TppCommunicator, public TppPipelineListener {
   TNotifyEvent OnEndColumn, OnEndFirstPass, OnEndPage, OnEndSecondPass, OnStartColumn,
       OnStartFirstPass, OnStartPage, OnStartSecondPass;
 
+  // ---- The template (pptmpl.h): where SaveAsTemplate keeps the layout ----
+  TppReportTemplate* Template() const { return template_.get(); }
+  void SetTemplate(const TppReportTemplate* value) { template_->Assign(value); }
+
   void SetName(const std::string& newName) override;
   void GetChildren(const TGetChildProc& proc, TComponent* root) override;
   void Loaded() override;
@@ -176,7 +182,28 @@ class TppCustomReport : public TppCommunicator, public TppPipelineListener {
   // ColumnWidth as an older layout stored it, in the layout's Units.
   std::optional<float> oldColumnWidth_;
   bool freeing_ = false;
+  std::unique_ptr<TppReportTemplate> template_ = std::make_unique<TppReportTemplate>(this);
 };
+
+// ---- The printing roads' helpers (ppprintroads.cpp) ----
+class TppReport;
+// What the preview, print and cancel forms reach of a report.
+class TppReportFormLink : public TppReportLink {
+ public:
+  explicit TppReportFormLink(TppReport* report) : report_(report) {}
+  TppPublisher* ReportPublisher() override;
+  TppPrinterSetup* ReportPrinterSetup() override;
+  bool Generating() const override;
+  void CancelGeneration() override;
+  void PrintFromPreview(int currentPage) override;
+
+ private:
+  TppReport* report_;
+};
+// True when a printer can be printed on. Tests withhold the built-in PDF
+// printer to stand for a machine that has no printer at all.
+bool ppPrinterAvailable();
+void ppSetPdfPrinterWithheld(bool withheld);
 
 class TppReport : public TppCustomReport, public TppCacheOwner {
   DECLARE_CLASS(TppReport, TppCustomReport)
@@ -232,6 +259,17 @@ class TppReport : public TppCustomReport, public TppCacheOwner {
 
   TNotifyEvent OnPreviewFormClose, OnPreviewFormCreate, OnPrintingComplete;
 
+  // ---- The printing roads (ppprintroads.cpp) ----
+  // By Device: the preview form (dvScreen) or PrintToDevice.
+  void Print();
+  void PreviewInForm();
+  // Prints on the printer or writes the text file, through the print and
+  // cancel dialogs when asked for.
+  void PrintToDevice();
+  TppCustomPreviewer* PreviewForm() const { return previewForm_; }
+  TppCustomCancelDialog* CancelDialog() const { return cancelDialog_; }
+  TppReportLink* FormLink() { return &formLink_; }
+
  protected:
   void DefineProperties(TFiler* filer) override;
   void ConvertLayout() override;
@@ -256,6 +294,13 @@ class TppReport : public TppCustomReport, public TppCacheOwner {
   std::string textFileName_;
   bool oldLandscape_ = false;
   int32_t oldRowSpacing_ = 0;
+  // The printing roads' state.
+  TppReportFormLink formLink_{this};
+  TppCustomPreviewer* previewForm_ = nullptr;    // owned by the report while shown
+  TppCustomCancelDialog* cancelDialog_ = nullptr;  // only during PrintToDevice
+  int previewPageNo_ = 0;  // the page shown when the preview asked to print
+  void RunJob(TppDevice* device, bool toFile);
+  friend class TppReportFormLink;
 };
 
 class TppChildReport : public TppCustomReport {

@@ -11,6 +11,7 @@
 #include <QSvgRenderer>
 
 #include <algorithm>
+#include <cmath>
 #include <cctype>
 
 #include "platform/classlib/core/filer.h"
@@ -121,6 +122,13 @@ void TGraphic::Changed() {
 struct TBitmap::Impl {
   QImage image;
   bool painted = false;  // the canvas drew since the last quantising
+  int pixelsPerInch = 0;  // 0: the image's default
+  void ApplyResolution() {
+    if (pixelsPerInch <= 0 || image.isNull()) return;
+    const int dotsPerMeter = int(std::lround(pixelsPerInch / 0.0254));
+    image.setDotsPerMeterX(dotsPerMeter);
+    image.setDotsPerMeterY(dotsPerMeter);
+  }
 };
 
 namespace vantrel::qt {
@@ -240,8 +248,15 @@ void TBitmap::SetSize(int width, int height) {
       p.drawImage(0, 0, impl_->image);
     }
     impl_->image = next;
+    impl_->ApplyResolution();
   }
   Changed();
+}
+
+void TBitmap::SetPixelsPerInch(int dpi) {
+  if (canvas_) ReleasePainter(*canvas_);
+  impl_->pixelsPerInch = dpi;
+  impl_->ApplyResolution();
 }
 
 void TBitmap::SetPixelFormat(TPixelFormat format) {

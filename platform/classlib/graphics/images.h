@@ -75,6 +75,10 @@ class TBitmap : public TGraphic {
 
   TPixelFormat PixelFormat() const { return pixelFormat_; }
   void SetPixelFormat(TPixelFormat format);
+
+  // The resolution text is laid out at on the canvas (0: the screen's), so a
+  // bitmap can measure and draw rich text as a printer of that resolution does.
+  void SetPixelsPerInch(int dpi);
   bool Monochrome() const { return pixelFormat_ == pf1bit; }
   void SetMonochrome(bool value) { SetPixelFormat(value ? pf1bit : pfDevice); }
 

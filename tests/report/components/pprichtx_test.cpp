@@ -1,0 +1,177 @@
+// Rich text in generated reports: ranges that continue over pages without a
+// character lost or printed twice, a break at the final paragraph end, empty
+// and plain texts, the data kind's sources, and drawing on a printer.
+
+#include "report/components/pprichtx.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "../command_output.h"
+#include "report/output/ppprintr.h"
+#include "report/output/ppprndev.h"
+#include "stretchrig.h"
+
+namespace {
+
+// The text of a PDF file as poppler's pdftotext reads it.
+std::string PdfText(const std::string& file) {
+  return CommandOutput("pdftotext -layout '" + file + "' - 2>/dev/null");
+}
+
+constexpr int32_t kMM = StretchRig::kMM;
+
+// RTF of `count` numbered paragraphs at `halfPoints` (\fs), with a final paragraph end.
+std::string Paragraphs(int count, int halfPoints = 20) {
+  std::string rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs" + std::to_string(halfPoints) + " ";
+  for (int i = 1; i <= count; ++i) rtf += "Paragraph " + std::to_string(i) + "\\par ";
+  return rtf + "}";
+}
+
+struct RichRig : StretchRig {
+  explicit RichRig(const std::string& text, int32_t headerHeight = 260 * kMM)
+      : StretchRig(headerHeight) {
+    rich = new TppRichText(&form);
+    rich->SetBand(detail);
+    rich->SetmmBounds(0, 0, 100 * kMM, 10 * kMM);
+    rich->SetStretch(true);
+    rich->SetRichText(text);
+  }
+  // "first-last" of each page's command ("" for a page without one).
+  std::vector<std::string> Ranges() {
+    std::vector<std::string> out;
+    heights.clear();
+    for (const auto& page : Commands<TppDrawRichText>()) {
+      out.emplace_back();
+      for (TppDrawRichText* c : page) {
+        out.back() += std::to_string(c->FirstCharacter) + "-" + std::to_string(c->LastCharacter);
+        heights.push_back(c->Height);
+      }
+    }
+    return out;
+  }
+  TppRichText* rich;
+  std::vector<int32_t> heights;
+};
+
+// Each page starts right after the previous one's last character and the
+// last page ends at the text's end.
+void ExpectContiguous(const std::vector<std::string>& ranges, int length) {
+  int next = 0;
+  for (const std::string& r : ranges) {
+    if (r.empty()) continue;
+    const int first = std::stoi(r), last = std::stoi(r.substr(r.find('-') + 1));
+    EXPECT_EQ(first, next) << r;
+    next = last + 1;
+  }
+  EXPECT_EQ(next, length + 1);
+}
+
+TEST(RichText, TwoPagesContinueAtTheNextCharacter) {
+  RichRig rig(Paragraphs(90));
+  const auto ranges = rig.Ranges();
+  ASSERT_GE(ranges.size(), 2u);
+  const int length = std::stoi(ranges.back().substr(ranges.back().find('-') + 1));
+  ExpectContiguous(ranges, length);
+  EXPECT_LT(rig.heights.back(), rig.heights.front());  // the last page uses what it needs
+}
+
+TEST(RichText, APageWithoutRoomForACharacterLeavesTheRestForTheNext) {
+  // 72-point paragraphs over three pages; the header leaves less than one
+  // line where it shows: on page 1 before the text started, on page 2 after.
+  for (int headerPage : {1, 2}) {
+    RichRig rig(Paragraphs(12, 144));
+    rig.headerOn = [headerPage](int page) { return page == headerPage; };
+    const auto ranges = rig.Ranges();
+    ASSERT_GE(ranges.size(), 3u) << headerPage;
+    EXPECT_EQ(ranges[size_t(headerPage - 1)], "") << headerPage;
+    const int length = std::stoi(ranges.back().substr(ranges.back().find('-') + 1));
+    ExpectContiguous(ranges, length);
+  }
+}
+
+TEST(RichText, TextThatFitsNoPageEndsTheRunWithTheBandError) {
+  RichRig rig(Paragraphs(2, 2000), 10 * kMM);  // 1000-point letters
+  try {
+    rig.Print();
+    ADD_FAILURE() << "the run did not end";
+  } catch (const EPrintError& e) {
+    EXPECT_EQ(e.Message(), "Band height cannot exceed page height.");
+  }
+}
+
+TEST(RichText, TheFinalParagraphEndAloneDoesNotContinue) {
+  // Measure one line, then leave room for two and a half below the header.
+  RichRig probe("{\\rtf1 A}");
+  probe.Ranges();
+  const int32_t line = probe.heights.at(0);
+  RichRig sized("{\\rtf1 A}");
+  const int32_t printable = sized.report->PrinterSetup()->PageDef().mmPrintableHeight();
+  RichRig rig("{\\rtf1 A\\par B\\par}", printable - line * 5 / 2);
+  rig.headerOn = [](int) { return true; };
+  const auto ranges = rig.Ranges();
+  EXPECT_EQ(ranges, std::vector<std::string>{"0-4"});  // "A\r\nB" complete here
+}
+
+TEST(RichText, EmptyTextPrintsNothingAndPlainTextPrintsAsText) {
+  struct Case {
+    std::string text;
+    std::vector<std::string> ranges;
+  };
+  const Case cases[] = {{"", {""}},
+                        {"{\\rtf1 }", {""}},
+                        {"{\\rtf1 \\par}", {""}},  // only the final paragraph end
+                        {"plain words", {"0-11"}},
+                        {"{\\rtf1 cut {\\b off", {"0-7"}}};
+  for (const Case& c : cases) {
+    RichRig rig(c.text);
+    EXPECT_EQ(rig.Ranges(), c.ranges) << c.text;
+  }
+}
+
+TEST(RichText, TheDataKindPrintsItsFieldTheHandlersTextOrWithoutAutoDisplayNothing) {
+  StretchRig rig(10 * kMM, 2);
+  auto* rich = new TppDBRichText(&rig.form);
+  rich->SetBand(rig.detail);
+  rich->SetmmBounds(0, 0, 100 * kMM, 10 * kMM);
+  rich->SetStretch(true);
+  rich->SetDataPipeline(rig.pipeline);
+  rich->SetDataField("Name");
+  auto texts = [&] {
+    std::vector<std::string> out;
+    const auto pages = rig.Commands<TppDrawRichText>();
+    for (auto* c : pages.at(0)) out.push_back(c->RichText);
+    return out;
+  };
+  EXPECT_EQ(texts(), (std::vector<std::string>{"N1", "N2"}));
+  rich->OnGetRichText = [](TObject*, std::string& text) { text = "{\\rtf1 given}"; };
+  rig.report->Reset();
+  EXPECT_EQ(texts(), (std::vector<std::string>(2, "{\\rtf1 given}")));
+  rich->OnGetRichText = nullptr;
+  rich->SetAutoDisplay(false);
+  rig.report->Reset();
+  EXPECT_TRUE(texts().empty());
+}
+
+// Printed to the PDF printer: the range's text stands in the file, in order.
+TEST(RichText, ThePrinterDeviceRendersTheRange) {
+  const std::string pdf = testing::TempDir() + "richtext.pdf";
+  RichRig rig(Paragraphs(3, 24), 10 * kMM);
+  rig.report->PrinterSetup()->SetPrinterName("PDF");
+  rig.device.SetPublisher(nullptr);
+  TppPrinterDevice device;
+  device.Printer()->SetPrinterSetup(*rig.report->PrinterSetup());
+  device.Printer()->FileName = pdf;
+  device.SetPublisher(rig.report->Publisher());
+  rig.report->PrintPages();
+  device.SetPublisher(nullptr);
+  const std::string text = PdfText(pdf);
+  const size_t one = text.find("Paragraph 1"), three = text.find("Paragraph 3");
+  EXPECT_NE(one, std::string::npos) << text;
+  EXPECT_NE(three, std::string::npos) << text;
+  EXPECT_LT(one, three);
+  std::remove(pdf.c_str());
+}
+
+}  // namespace

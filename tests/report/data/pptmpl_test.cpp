@@ -1,0 +1,324 @@
+#include "report/data/pptmpl.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <random>
+
+#include "../model/reportrig.h"
+#include "platform/classlib/core/fileutils.h"
+#include "platform/classlib/dialogs/dialogs.h"
+
+namespace {
+
+// The layout of a report in one line per band: class, height, components.
+std::string Shape(const TppCustomReport* r) {
+  std::string out;
+  for (int b = 0; b < r->BandCount(); ++b) {
+    const TppBand* band = r->Bands(b);
+    out += band->ClassName() + " " + std::to_string(band->mmHeight());
+    for (int c = 0; c < band->ComponentCount(); ++c)
+      out += " " + band->Components(c)->Name() + "@" +
+             std::to_string(band->Components(c)->mmTop());
+    out += "\n";
+  }
+  return out + "groups " + std::to_string(r->GroupCount());
+}
+
+// Runs `work` with written files limited to `bytes`: a longer write fails as
+// on a full disk, without the signal that would end the program.
+void WithFileSizeLimit(rlim_t bytes, const std::function<void()>& work) {
+  rlimit saved{};
+  ::getrlimit(RLIMIT_FSIZE, &saved);
+  const sighandler_t handler = ::signal(SIGXFSZ, SIG_IGN);
+  rlimit limited = saved;
+  limited.rlim_cur = bytes;
+  ::setrlimit(RLIMIT_FSIZE, &limited);
+  try {
+    work();
+  } catch (...) {
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, handler);
+    throw;
+  }
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  ::signal(SIGXFSZ, handler);
+}
+
+class ReportTemplate : public ::testing::Test {
+ protected:
+  ReportTemplate() : listing(5, 2), tmpl(listing.report) {
+    listing.AddGroup("Grp", 5000, 3000);
+    listing.header->Components(0)->SetName("txtHead");
+    listing.detail->Components(0)->SetName("txtID");
+    listing.footer->Components(0)->SetName("txtFoot");
+    dir = std::filesystem::temp_directory_path() / ("vantrel-tmpl-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    tmpl.SetFileName(Path("report.rtm"));
+    saved = Shape(report());
+  }
+  ~ReportTemplate() override { std::filesystem::remove_all(dir); }
+  TppReport* report() { return listing.report; }
+  std::string Path(const std::string& name) const { return (dir / name).string(); }
+  std::string Stored() {
+    std::string bytes;
+    ReadWholeFile(tmpl.FileName(), bytes);
+    return bytes;
+  }
+  // Another layout in place of the saved one: one band less, a taller detail.
+  void ChangeLayout() {
+    delete listing.footer;
+    listing.detail->SetmmHeight(20000);
+    ASSERT_NE(Shape(report()), saved);
+  }
+
+  Listing listing;
+  TppReportTemplate tmpl;
+  std::filesystem::path dir;
+  std::string saved;
+};
+
+TEST(TemplateLayout, TheVersionLineGivesTheVersionNumber) {
+  const std::pair<const char*, int> cases[] = {
+      {"object Form1: TForm\n  object R: TppReport\n    Version = '3.01'\n", 3010},
+      {"Version = '2.5'", 2500},
+      {"Version = '12'", 1200},
+      {"Version = 'x.1'", 0},
+      {"Version = '1.2.3.4'", 12},  // "12.3.4" read as far as it is a number
+      {"Version = '99999999999999999999.9'", INT32_MAX},
+      {"no version here", 0},
+      {"Vers", 0},
+  };
+  for (const auto& [text, number] : cases) EXPECT_EQ(ppTemplateVersionNo(text), number) << text;
+  // Only the first 1000 bytes are searched.
+  EXPECT_EQ(ppTemplateVersionNo(std::string(1000, ' ') + "Version = '3.01'"), 0);
+}
+
+TEST(TemplateLayout, AnOldTextLayoutGetsFractionsOnItsSizesAndPositions) {
+  TStringList lines;
+  lines.SetText(
+      "object Form1: TForm\n"
+      "  object ppReport1: TppReport\n"
+      "    ColumnWidth = 100\n"
+      "    PaperHeight = 279.4\n"
+      "    PaperWidth = 216\n"
+      "    RowSpacing = 0\n"
+      "    Left = 7\n"
+      "    Version = '2.50'\n"
+      "    object ppLabel1: TppLabel\n"
+      "      Left = 10\n"
+      "      mmLeft = 10\n"
+      "      Top = 2.5\n");
+  ppFixTextLayout(&lines);
+  std::string text = lines.Text();
+  std::erase(text, '\r');
+  EXPECT_EQ(text,
+            "object Form1: TForm\n"
+            "  object ppReport1: TppReport\n"
+            "    ColumnWidth = 100\n"  // "object" passed "C": no longer looked for
+            "    PaperHeight = 279.4\n"
+            "    PaperWidth = 216.0\n"
+            "    RowSpacing = 0.0\n"
+            "    Left = 7\n"  // before Version: left alone
+            "    Version = '2.50'\n"
+            "    object ppLabel1: TppLabel\n"
+            "      Left = 10.0\n"
+            "      mmLeft = 10\n"
+            "      Top = 2.5\n");
+}
+
+TEST(TemplateLayout, TheLayoutIsFoundAtOffsetAtZeroOrThroughTheHeader) {
+  auto header = [](int32_t at, const std::string& rest) {
+    std::string bytes(4, '\0');
+    for (int i = 0; i < 4; ++i) bytes[size_t(i)] = char(uint32_t(at) >> (8 * i));
+    return bytes + rest;
+  };
+  struct Case {
+    std::string stored;
+    int32_t offset;
+    int32_t found;
+  };
+  const Case cases[] = {
+      {"TPF0...", 0, 0},
+      {"object x", 5, 0},
+      {header(8, "....TPF0"), 0, 8},
+      {header(8, "....TPF0"), 8, 8},
+      {header(8, "....TPF0"), 3, 8},
+      {header(-8, "....TPF0"), 0, -1},  // negative
+      {header(80, "....TPF0"), 0, -1},  // past the end
+      {header(0, "....TPF0"), 0, -1},   // pointing at itself
+      {header(5, "....TP"), 0, -1},      // a cut signature
+      {"", 0, -1},
+      {"TP", 0, -1},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(ppFindLayout(c.stored, c.offset), c.found) << c.stored.size() << " " << c.offset;
+}
+
+TEST_F(ReportTemplate, BothFormsRoundTripThroughAFileWithAnOffsetHeader) {
+  for (TppFormatType format : {ftBinary, ftASCII}) {
+    tmpl.SetFormat(format);
+    tmpl.SetOffset(200);
+    tmpl.Save();
+    const std::string stored = Stored();
+    EXPECT_EQ(stored.substr(0, 4), std::string("\xC8\0\0\0", 4));
+    EXPECT_EQ(stored.substr(200, 4), format == ftBinary ? "TPF0" : "obje");
+    ChangeLayout();
+    tmpl.SetOffset(0);
+    tmpl.SetFormat(format == ftBinary ? ftASCII : ftBinary);  // the stream tells
+    tmpl.Load();
+    EXPECT_EQ(tmpl.Offset(), 200);
+    EXPECT_EQ(tmpl.Format(), format);
+    EXPECT_EQ(Shape(report()), saved);
+    EXPECT_EQ(report()->DataPipeline(), listing.pipeline);
+    listing.footer = static_cast<TppFooterBand*>(report()->FindBand(bkFooter));
+    listing.detail = static_cast<TppDetailBand*>(report()->FindBand(bkDetail));
+  }
+  // The loaded layout prints as the saved one did.
+  listing.device.SetPublisher(report()->Publisher());
+  listing.Print();
+  EXPECT_EQ(listing.device.Pages.size(), 1u);
+}
+
+TEST_F(ReportTemplate, SavingKeepsTheOldFileWhenItCannotBeWritten) {
+  tmpl.Save();
+  const std::string before = Stored();
+  ChangeLayout();
+  // Read-only: 406 and nothing touched.
+  FileSetAttr(tmpl.FileName(), faReadOnly);
+  try {
+    tmpl.Save();
+    ADD_FAILURE() << "a read-only template was saved";
+  } catch (const ETemplateSaveError& e) {
+    EXPECT_EQ(e.Message(), "File is read-only. " + tmpl.FileName());
+  }
+  FileSetAttr(tmpl.FileName(), 0);
+  EXPECT_EQ(Stored(), before);
+  // A full disk: the write fails and the old template stays whole.
+  WithFileSizeLimit(before.size() / 2, [&] { EXPECT_THROW(tmpl.Save(), ETemplateSaveError); });
+  EXPECT_EQ(Stored(), before);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);  // no temporary left
+  tmpl.Save();
+  EXPECT_NE(Stored(), before);
+}
+
+TEST_F(ReportTemplate, MissingFilesGarbageAndReaderErrorsKeepThePreviousLayout) {
+  tmpl.SetFileName(Path("none.rtm"));
+  try {
+    tmpl.Load();
+    ADD_FAILURE();
+  } catch (const ETemplateLoadError& e) {
+    EXPECT_EQ(e.Message(), "File not found: " + Path("none.rtm"));
+  }
+  try {
+    tmpl.LoadFromBytes("neither layout nor header");
+    ADD_FAILURE();
+  } catch (const EInvalidTemplateError& e) {
+    EXPECT_EQ(e.Message(), "Invalid Template Format");
+  }
+  // Unknown properties: Cancel fails the load, All goes on without asking again.
+  const std::string text =
+      "object Report1: TppReport\n  Bogus = 1\n  Other = 2\n  Version = '3.01'\nend\n";
+  for (TModalResult answer : {mrCancel, mrAll}) {
+    TDialogResponderScope answers([&](TDialogRequest&) { return answer; });
+    if (answer == mrCancel) EXPECT_THROW(tmpl.LoadFromBytes(text), EReadError);
+    else tmpl.LoadFromBytes(text);
+    ASSERT_EQ(answers.Count(), 1);
+    EXPECT_EQ(answers.Texts()[0].substr(answers.Texts()[0].rfind('\n') + 1),
+              "Ignore the error and continue?");
+  }
+  EXPECT_NE(Shape(report()), saved);  // the All load replaced the layout (default bands)
+}
+
+// Every cut and many flipped bytes of both forms fail cleanly or load, and a
+// failure leaves the report as it was.
+TEST_F(ReportTemplate, DamagedTemplatesFailCleanlyAndLeaveTheLayout) {
+  TDialogResponderScope answers([](TDialogRequest&) { return mrCancel; });
+  std::mt19937 random(20261206);
+  for (TppFormatType format : {ftBinary, ftASCII}) {
+    tmpl.SetFormat(format);
+    tmpl.Save();
+    const std::string good = Stored();
+    std::vector<std::string> damaged;
+    for (size_t cut = 0; cut < good.size(); cut += 7) damaged.push_back(good.substr(0, cut));
+    for (int i = 0; i < 150; ++i) {
+      std::string flipped = good;
+      flipped[random() % flipped.size()] ^= char(1 << (random() % 8));
+      damaged.push_back(flipped);
+    }
+    for (const std::string& bytes : damaged) {
+      const std::string before = Shape(report());
+      try {
+        tmpl.LoadFromBytes(bytes);
+      } catch (const Exception&) {
+        EXPECT_EQ(Shape(report()), before) << bytes.size();
+      }
+      tmpl.SetOffset(0);
+    }
+  }
+}
+
+TEST_F(ReportTemplate, DatabaseTemplatesLiveInABlobFieldFoundByName) {
+  TMemDataSet table;
+  table.FieldDefs().Add("Name", ftString, 40);
+  table.FieldDefs().Add("Layout", ftBlob);
+  table.Open();
+  TDataSource source;
+  source.SetDataSet(&table);
+  TppBDEPipeline pipeline(nullptr);
+  pipeline.SetDataSource(&source);
+  TppTemplateDBSettings* db = tmpl.DatabaseSettings();
+  tmpl.SetSaveTo(stDatabase);
+  db->SetName("Bugs by program");
+  tmpl.Save();  // incomplete settings: nothing, silently
+  EXPECT_EQ(table.RecordCount(), 0);
+  db->SetDataPipeline(&pipeline);
+  db->SetNameField("Name");
+  db->SetTemplateField("Layout");
+  tmpl.Save();
+  tmpl.Save();  // found by name: replaced, not added
+  EXPECT_EQ(table.RecordCount(), 1);
+  ChangeLayout();
+  db->SetName("BUGS BY PROGRAM");
+  tmpl.Load();
+  EXPECT_EQ(Shape(report()), saved);
+  db->SetName("other");
+  EXPECT_THROW(tmpl.Load(), ETemplateLoadError);
+  db->SetTemplateField("Name");
+  db->SetName("Bugs by program");
+  try {
+    tmpl.Load();
+    ADD_FAILURE();
+  } catch (const ETemplateLoadError& e) {
+    EXPECT_EQ(e.Message(), "Field is not a blob field: Name");
+  }
+  EXPECT_THROW(tmpl.Save(), ETemplateSaveError);
+}
+
+}  // namespace
+
+namespace {
+
+// A report form that keeps its layout as a template loads it from there.
+TEST_F(ReportTemplate, AReportSavedAsTemplateTakesItsLayoutWhenItsFormLoads) {
+  tmpl.Save();
+  const std::string form =
+      "object Form1: TComponent\n"
+      "  object Report1: TppReport\n"
+      "    SaveAsTemplate = True\n"
+      "    Template.FileName = '" + tmpl.FileName() + "'\n"
+      "    Version = '3.01'\n"
+      "  end\n"
+      "end\n";
+  std::unique_ptr<TComponent> loaded(ReadComponentFromText(form, nullptr));
+  auto* report = dynamic_cast<TppReport*>(loaded->FindComponent("Report1"));
+  ASSERT_NE(report, nullptr);
+  EXPECT_EQ(Shape(report), saved);
+  EXPECT_EQ(report->Template()->FileName(), tmpl.FileName());
+}
+
+}  // namespace
