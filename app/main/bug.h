@@ -40,6 +40,7 @@ class TwwLocateDialog;
 class TwwSaveFilter;
 class TwwtaQuery;
 class TwwtaTable;
+struct KindTexts;
 
 // The settings key every window reads and writes through frmBug->Reg.
 inline constexpr const char* kSettingsKey = "Software\\Corvane Software\\Vantrel 2.00\\Settings";
@@ -353,6 +354,19 @@ class TfrmBug : public TForm {
   void tcTypeChange(TObject* Sender);
   // Adds a program when the program table is empty (the list is never empty).
   void EnsureProgramExists();
+
+  // Entries and programs: handlers and helpers (bug_entries.cpp, bug_entrycontrols.cpp).
+  bool Option(const std::string& name, bool fallback) const;
+  void WireEntryCommands();
+  void WireEntryFocus();
+  void dsetBugNewRecord();
+  void dsetBugAfterScroll();
+  void ShowEntryWindow(const std::string& caption);
+  void StoreProgramName(const std::string& name, bool append);
+  void DeleteProgramEntries();
+  static bool IsZoomField(const std::string& field);
+  void EditFieldInZoom();
+  void ApplyKindTexts(const KindTexts& texts);
 
   // ---- Quick filters and saved filters (bug_filters.cpp) ----
   void WireFilterHandlers();
