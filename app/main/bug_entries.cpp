@@ -14,6 +14,7 @@
 #include "platform/classlib/core/datetime.h"
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/core/registry.h"
+#include "platform/classlib/dbctrls/dbctrls.h"
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/controls/extctrls.h"
 #include "platform/classlib/dialogs/dialogs.h"
@@ -140,6 +141,15 @@ void TfrmBug::WireEntryFocus() {
     mnuMain_Edit_Edit_Field->SetEnabled(field && IsZoomField(field->FieldName()));
   };
   dbgridPrograms->OnEnter = [this](TObject*) { FocusArea = 0; };
+  // Typing into a memo edits the entry: the pane asks for edit state on entry.
+  for (TDBRichEdit* memo : {rtfReport, rtfSteps, rtfWorkAround, rtfResolution})
+    memo->OnEnter = [this, relabel](TObject*) {
+      FocusArea = 2;
+      if (SkipMemoPaneEdit) SkipMemoPaneEdit = false;
+      else if (dsetBug->State() != dsEdit && dsetBug->State() != dsInsert) dsBug->Edit();
+      relabel();
+    };
+  pnlPrograms->OnResize = [this](TObject*) { FitProgramColumn(); };
   // A new row typed into the grid is kept as well as an edit.
   pnlGrid->OnResize = [this](TObject*) {
     try {

@@ -4,7 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include "app/choosedate/choosedate.h"
+#include "app/choosedate/choosefor.h"
 #include "app/main/bug.h"
+#include "app/zoom/zoom.h"
+#include "datactrls/wwdbgrid.h"
+#include "platform/classlib/richedit/richedit.h"
+#include "datactrls/edits/wwdotdot.h"
 #include "entrytest.h"
 #include "datactrls/wwtable.h"
 #include "platform/classlib/controls/extctrls.h"
@@ -172,6 +178,103 @@ TEST(Entries, ToolbarFollowsEmptinessExceptWhileBusy) {
   w.form->UpdateToolbarButtons();
   EXPECT_FALSE(w.form->tbDelete->Enabled());
   w.form->Busy = false;
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Entries, TheDateChooserOpensOnTheEditsDateOrTodayAndStaysOnScreen) {
+  Window w;
+  frmChooseDate = new TfrmChooseDate(Application);
+  TTestClock clock(EncodeDate(2026, 5, 6) + 0.25);
+  const TDateTime other = EncodeDate(2025, 1, 2), chosen = EncodeDate(2025, 1, 3);
+  // An unbound edit in the window's bottom-right corner: the chooser cannot go below it.
+  w.form->SetBounds(Screen->Width() - w.form->Width(), Screen->Height() - w.form->Height(),
+                    w.form->Width(), w.form->Height());
+  auto* edit = new TwwDBComboDlg(w.form);
+  edit->SetParent(w.form);
+  edit->SetBounds(w.form->ClientWidth() - 30, w.form->ClientHeight() - 22, 30, 20);
+  struct Case { std::string text; TDateTime preset; } cases[] = {
+      {"not a date", EncodeDate(2026, 5, 6)}, {DateToStr(other), other}};
+  for (const Case& c : cases) {
+    edit->SetText(c.text);
+    TDateTime seen = 0;
+    TDialogResponderScope answers([&](TDialogRequest&) {
+      seen = frmChooseDate->ChosenDate;
+      frmChooseDate->ChosenDate = chosen;
+      return mrOk;
+    });
+    EXPECT_TRUE(ChooseDateFor(edit));
+    EXPECT_EQ(seen.Value, c.preset.Value) << c.text;
+    EXPECT_EQ(edit->Text(), DateToStr(chosen));
+    EXPECT_LE(frmChooseDate->Left() + frmChooseDate->Width(), Screen->Width() - 1);
+    EXPECT_LE(frmChooseDate->Top() + frmChooseDate->Height(),
+              edit->ClientToScreen(TPoint{0, 0}).y);
+  }
+  // A bound edit writes its field, editing the entry.
+  w.AddPosted(0, "dated");
+  TDialogResponderScope answers([&](TDialogRequest&) {
+    frmChooseDate->ChosenDate = chosen;
+    return mrOk;
+  });
+  EXPECT_TRUE(ChooseDateFor(w.form->dbcdFixedDate));
+  EXPECT_EQ(w.form->dsetBug->State(), dsEdit);
+  EXPECT_EQ(w.form->dsetBug->FieldByName("FixedDate")->AsDateTime().Value, chosen.Value);
+  delete frmChooseDate;
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Entries, OnlyTheFiveTextColumnsOpenInTheZoomWindow) {
+  Window w;
+  frmZoom = new TfrmZoom(Application);
+  w.AddPosted(0, "short");
+  int shown = 0;
+  TDialogResponderScope answers([&](TDialogRequest&) {
+    ++shown;
+    frmZoom->rtfText->SetText("zoomed");
+    return mrOk;
+  });
+  TwwDBGrid* grid = w.form->dbgBug;
+  struct Case { const char* field; bool zooms; } cases[] = {{"Status", false}, {"Description", true}};
+  for (const Case& c : cases) {
+    // Column 0 is the row indicator.
+    for (int col = 1; col < grid->ColCount(); ++col) {
+      grid->SetCol(col);
+      if (grid->GetSelectedField()->FieldName() == c.field) break;
+    }
+    ASSERT_EQ(grid->GetSelectedField()->FieldName(), c.field);
+    w.form->EditFieldInZoom();
+    EXPECT_EQ(shown, c.zooms ? 1 : 0) << c.field;
+  }
+  EXPECT_EQ(frmZoom->Caption(), "Description");
+  EXPECT_EQ(w.Field("Description"), "zoomed");
+  delete frmZoom;
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Entries, EnteringAMemoEditsTheEntryUnlessToldToSkipOnce) {
+  Window w;
+  w.AddPosted(0, "memo");
+  auto enter = [](TWinControl* c) {
+    c->SetFocus();
+    Application->ProcessMessages();
+  };
+  w.form->SkipMemoPaneEdit = true;
+  enter(w.form->rtfReport);
+  EXPECT_EQ(w.form->FocusArea, 2);
+  EXPECT_EQ(w.form->dsetBug->State(), dsBrowse);
+  EXPECT_FALSE(w.form->SkipMemoPaneEdit);
+  enter(w.form->dbgBug);
+  EXPECT_EQ(w.form->FocusArea, 1);
+  enter(w.form->rtfReport);
+  EXPECT_EQ(w.form->dsetBug->State(), dsEdit);
 }
 
 }  // namespace
