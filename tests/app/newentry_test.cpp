@@ -188,3 +188,25 @@ TEST(NewEntry, EndToEndAProgramAndAnEntryTypedWithRealKeys) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(NewEntry, PlacementIsRestoredWithinTheScreenAndSavedAtTheEnd) {
+  struct Case { int top, left, wantTop, wantLeft; } cases[] = {
+      {100000, 5, Screen->Height() / 2, 5}, {40, 100000, 40, Screen->Width() / 2}};
+  for (const Case& c : cases) {
+    Dialog d([&](TRegIniFile& reg) {
+      reg.WriteInteger("Options", "NewReportWindowTop", c.top);
+      reg.WriteInteger("Options", "NewReportWindowLeft", c.left);
+    });
+    EXPECT_EQ(frmEnterNewRecord->Top(), c.wantTop);
+    EXPECT_EQ(frmEnterNewRecord->Left(), c.wantLeft);
+    frmEnterNewRecord->SetBounds(7, 9, frmEnterNewRecord->Width(), frmEnterNewRecord->Height());
+    delete frmEnterNewRecord;
+    frmEnterNewRecord = nullptr;
+    EXPECT_EQ(d.form->Reg->ReadInteger("Options", "NewReportWindowTop", 0), 9);
+    EXPECT_EQ(d.form->Reg->ReadInteger("Options", "NewReportWindowLeft", 0), 7);
+  }
+}
+
+}  // namespace
