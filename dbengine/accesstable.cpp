@@ -993,7 +993,13 @@ void TAccessTable::SeekKey(std::uint16_t condition, bool keyItself, std::uint8_t
       Recordset->MoveLast();
     else
       Recordset->MovePrevious();
-    DaoCheck(Recordset->Status);
+    try {
+      DaoCheck(Recordset->Status);
+    } catch (const EAccessEngineError& e) {
+      // An empty recordset has no last record: nothing is at or before the key.
+      if (e.ErrorCode == dberr::NoCurrRec) RaiseEngineError(dberr::RecNotFound);
+      throw;
+    }
     if (Recordset->EOF_() || Recordset->BOF()) RaiseEngineError(dberr::RecNotFound);
   } else if (failed || Recordset->NoMatch()) {
     RaiseEngineError(dberr::RecNotFound);

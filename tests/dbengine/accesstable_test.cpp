@@ -45,6 +45,15 @@ class AccessCursorTest : public AccessFixture {
     while (Engine().GetNextRecord(c, 0, rec.data(), nullptr) == 0) texts.push_back(GetText(c, rec.data(), field));
     return texts;
   }
+  // Limits a cursor on index ByAgeName to the rows of one age.
+  DBIResult RangeOfAge(TBaseTable* c, std::int16_t age) {
+    auto start = Record(c), end = Record(c);
+    Engine().InitRecord(c, start.data());
+    Engine().InitRecord(c, end.data());
+    Engine().PutField(c, fAge, start.data(), &age);
+    Engine().PutField(c, fAge, end.data(), &age);
+    return Engine().SetRange(c, false, 1, 0, start.data(), true, 1, 0, end.data(), true);
+  }
   TBaseDatabase* db_ = nullptr;
 };
 
@@ -169,15 +178,19 @@ TEST_F(AccessCursorTest, LessOrEqualSeekStandsBeforeTheGreaterKey) {
   EXPECT_EQ("Carl", GetText(c, rec.data(), fName)) << "no greater key: the last record";
 }
 
+// Reading backwards from the end of a range over no records at all reaches
+// the beginning, as a range that no record reaches does.
+TEST_F(EmptyTableTest, PriorFromTheEndOfARangeOverNoRecordsIsTheBeginning) {
+  TBaseTable* c = OpenTable(db_, "People", "ByAgeName");
+  ASSERT_EQ(0, RangeOfAge(c, 30));
+  Engine().SetToEnd(c);
+  auto rec = Record(c);
+  EXPECT_EQ(dberr::Bof, Engine().GetPriorRecord(c, 0, rec.data(), nullptr));
+}
+
 TEST_F(AccessCursorTest, RangesLimitTheRecords) {
   TBaseTable* c = OpenTable(db_, "People", "ByAgeName");
-  auto start = Record(c), end = Record(c);
-  Engine().InitRecord(c, start.data());
-  Engine().InitRecord(c, end.data());
-  std::int16_t age = 30;
-  Engine().PutField(c, fAge, start.data(), &age);
-  Engine().PutField(c, fAge, end.data(), &age);
-  ASSERT_EQ(0, Engine().SetRange(c, false, 1, 0, start.data(), true, 1, 0, end.data(), true));
+  ASSERT_EQ(0, RangeOfAge(c, 30));
   Engine().SetToStart(c);
   auto rec = Record(c);
   int n = 0;

@@ -1,0 +1,20 @@
+#include "app/common/placement.h"
+
+#include <algorithm>
+
+#include "platform/classlib/controls/forms.h"
+#include "platform/classlib/core/registry.h"
+
+std::optional<TPoint> StoredPosition(TRegIniFile& reg, const std::string& section,
+                                     const std::string& topName, const std::string& leftName) {
+  if (reg.ReadInteger(section, topName, kNeverSaved) == kNeverSaved) return std::nullopt;
+  int top = reg.ReadInteger(section, topName, 0);
+  int left = reg.ReadInteger(section, leftName, 0);
+  if (top > Screen->Height()) top = Screen->Height() / 2;
+  if (left > Screen->Width()) left = Screen->Width() / 2;
+  return TPoint{left, top};
+}
+
+int ClampExtent(int value, int minimum, int limit) {
+  return std::max(std::min(value, limit), std::min(minimum, limit));
+}

@@ -1,0 +1,441 @@
+#pragma once
+// The main window: the program list, the entry grid with its type tabs, the
+// record pane with the memo tabs, the toolbars and the menus. The constructor
+// builds every component (found by name with FindComponent); the routines of
+// each area live in their own source file (bug_<area>.cpp).
+
+#include <memory>
+#include <string>
+
+#include "platform/classlib/controls/forms.h"
+#include "platform/classlib/controls/messages.h"
+
+class Exception;
+class TComboBox;
+class TDBMemo;
+class TDBRichEdit;
+class TDataSet;
+class TDock97;
+class TExtTabControl;
+class TColorComboBox;
+class TFileDrag;
+class TListView;
+class TMainMenu;
+class TMenuItem;
+class TPanel;
+class TPopupMenu;
+class TPrintDialog;
+class TRegIniFile;
+class TSplitter;
+class TToolWindow97;
+class TToolbarButton97;
+class TToolbarSep97;
+class TwwDBComboBox;
+class TwwDBComboDlg;
+class TwwDBGrid;
+class TwwDBLookupCombo;
+class TwwDataSource;
+class TwwFilterDialog;
+class TwwLocateDialog;
+class TwwSaveFilter;
+class TwwtaQuery;
+class TwwtaTable;
+struct KindTexts;
+
+// The settings key every window reads and writes through frmBug->Reg.
+inline constexpr const char* kSettingsKey = "Software\\Corvane Software\\Vantrel 2.00\\Settings";
+// The toolbar layout lives in its own sub-key.
+inline constexpr const char* kToolbarKey = "Software\\Corvane Software\\Vantrel 2.00\\Settings\\Toolbar";
+// The product name the messages and captions carry.
+inline constexpr const char* kProductName = "Vantrel Pro 2.0";
+
+class TfrmBug : public TForm {
+  DECLARE_CLASS(TfrmBug, TForm)
+ public:
+  explicit TfrmBug(TComponent* AOwner);
+  ~TfrmBug() override;
+
+  // ---- State (program entry, start-up and shutdown) ----
+  std::unique_ptr<TRegIniFile> Reg;
+  std::string DatabasePath;
+  bool Terminating = false;
+  bool FirstActivation = false;
+  bool Busy = true;
+  bool ProgramDeleting = false;
+  bool PasteEnabled = false;
+  bool UpdatingControls = false;
+  bool AttachmentUpdating = false;
+  int FocusArea = 0;
+  int ActiveMemo = 0;
+  bool SkipMemoPaneEdit = false;
+  std::string ReportType = "BugReport";
+  TwwSaveFilter* SaveFilter = nullptr;
+
+  // ---- Datasets and data sources ----
+  TwwtaTable* dsetBug;
+  TwwDataSource* dsBug;
+  TwwtaQuery* qdsetBug;
+  TwwtaTable* wwtblProgram;
+  TwwDataSource* wwdsProgram;
+  TwwtaTable* wwtaArea;
+  TwwDataSource* wwdsArea;
+  TwwtaTable* wwtaVersion;
+  TwwDataSource* wwdsVersion;
+  TwwtaTable* wwtaFixedInVersion;
+  TwwtaTable* wwtaReportedBy;
+  TwwDataSource* wwdsUser;
+  TwwtaTable* wwtaFixedBy;
+  TwwDataSource* wwdsEmployee;
+  TwwtaTable* wwtaVerifiedBy;
+  TwwtaTable* wwtaResponsibility;
+  TwwtaTable* wwtaSeverity;
+  TwwDataSource* wwdsSeverity;
+  TwwtaTable* wwtaStatus;
+  TwwDataSource* wwdsStatus;
+  TwwtaTable* wwtaPriority;
+  TwwDataSource* wwdsPriority;
+
+  // ---- Docks and panes ----
+  TDock97* Dock_Top;
+  TDock97* Dock_Left;
+  TDock97* Dock_Right;
+  TDock97* Dock_Bottom;
+  TPanel* pnlPrograms;
+  TDock97* dock_Programs;
+  TwwDBGrid* dbgridPrograms;
+  TSplitter* splPrograms;
+  TPanel* pnlMain;
+  TDock97* Dock_Filter;
+  TPanel* pnlGrid;
+  TExtTabControl* tcType;
+  TwwDBGrid* dbgBug;
+  TToolbarButton97* dbgBugIButton;
+  TSplitter* splGrid;
+  TPanel* pnlRecord;
+  TDock97* Dock_RTF;
+  TDock97* Dock_Attachments;
+  TExtTabControl* tcRTFs;
+  TDBRichEdit* rtfReport;
+  TDBRichEdit* rtfResolution;
+  TDBRichEdit* rtfSteps;
+  TDBRichEdit* rtfWorkAround;
+  TListView* lvAttachments;
+  TDBMemo* dbmemAttachment;
+
+  // ---- Grid editors (bound into dbgBug's columns) ----
+  TwwDBComboBox* cmbStatus;
+  TwwDBComboBox* cmbPriority;
+  TwwDBComboDlg* dbcdReportedDate;
+  TwwDBComboDlg* dbcdFixedDate;
+  TwwDBComboDlg* dbcdVerifiedDate;
+  TwwDBLookupCombo* dblcArea = nullptr;
+  TwwDBLookupCombo* dblcVersion = nullptr;
+  TwwDBLookupCombo* dblcFixedInVersion = nullptr;
+  TwwDBLookupCombo* dblcReportedBy = nullptr;
+  TwwDBLookupCombo* dblcFixedBy = nullptr;
+  TwwDBLookupCombo* dblcVerifiedBy = nullptr;
+  TwwDBLookupCombo* dblcResponsibility = nullptr;
+  TwwDBLookupCombo* dblcSeverity = nullptr;
+
+  // ---- Toolbars and their buttons ----
+  TToolWindow97* tbarMisc;
+  TToolbarButton97* tbPrintPreview;
+  TToolbarButton97* tbChart;
+  TToolbarButton97* tbPrintReport;
+  TToolWindow97* tbarEdit;
+  TToolbarButton97* tbCut;
+  TToolbarButton97* tbCopy;
+  TToolbarButton97* tbPaste;
+  TToolbarButton97* tbUndo;
+  TToolWindow97* tbarProgram;
+  TToolbarButton97* tbAddProgram;
+  TToolbarButton97* tbDeleteProgram;
+  TToolbarButton97* tbProgramProperties;
+  TToolWindow97* tbarBug;
+  TToolbarButton97* tbAddBugReport;
+  TToolbarButton97* tbAddFeature;
+  TToolbarButton97* tbDelete;
+  TToolbarButton97* tbSwitch;
+  TToolbarButton97* tbFind;
+  TToolWindow97* tbarFilters;
+  TToolbarButton97* tbStatusFilter_NewReport;
+  TToolbarButton97* tbStatusFilter_InProcess;
+  TToolbarButton97* tbStatusFilter_Fixed;
+  TToolbarButton97* tbStatusFilter_Completed;
+  TToolbarButton97* tbStatusFilter_Delegated;
+  TToolbarButton97* tbStatusFilter_Deferred;
+  TToolbarButton97* tbStatusFilter_NoLongerRelevant;
+  TToolbarButton97* tbStatusFilter_WillNotBeFixed;
+  TToolbarButton97* tbStatusFilter_CouldNotDuplicate;
+  TToolbarButton97* tbPriorityFilter_VeryHigh;
+  TToolbarButton97* tbPriorityFilter_High;
+  TToolbarButton97* tbPriorityFilter_Normal;
+  TToolbarButton97* tbPriorityFilter_Low;
+  TToolbarButton97* tbPriorityFilter_VeryLow;
+  TToolbarButton97* btnAdvancedFilter;
+  TToolWindow97* tbarAttachment;
+  TToolbarButton97* tbLargeIcons;
+  TToolbarButton97* tbSmallIcons;
+  TToolbarButton97* tbList;
+  TToolbarButton97* tbAttach;
+  TToolbarButton97* tbDeleteAttachment;
+  TToolbarButton97* tbAttachmentProperties;
+  TToolbarButton97* tbAttachmentExecute;
+  TToolWindow97* tbarRTF_1;
+  TToolbarButton97* btnRTFPrint;
+  TToolbarButton97* tbReportLine;
+  TToolbarButton97* btnInsertAddendum;
+  TToolWindow97* tbarRTF_2;
+  TColorComboBox* ccbTextColor;
+  TComboBox* cmbRTF_FontName;
+  TToolWindow97* tbarRTF_3;
+  TToolbarButton97* btnRTF_LeftAlign;
+  TToolbarButton97* btnRTF_CenterAlign;
+  TToolbarButton97* btnRTF_RightAlign;
+  TToolbarButton97* tbDecreaseFontSize;
+  TToolbarButton97* tbIncreaseFontSize;
+  TToolbarButton97* btnRTF_Bold;
+  TToolbarButton97* btnRTF_Italic;
+  TToolbarButton97* btnRTF_Underline;
+  TToolbarButton97* btnRTF_Bullets;
+
+  // ---- Menus ----
+  TMainMenu* mnuMain;
+  TMenuItem* mnuMain_File;
+  TMenuItem* mnuMain_File_Print;
+  TMenuItem* mnuMain_File_Print_Single;
+  TMenuItem* mnuMain_File_Print_Listing;
+  TMenuItem* mnuMain_File_Print_Comprehensive;
+  TMenuItem* mnuMain_File_Export;
+  TMenuItem* mnuMain_File_Export_ThisRecord;
+  TMenuItem* mnuMain_File_Export_CurrentProgram;
+  TMenuItem* mnuMain_File_Export_CurrentProgram_AllEntries;
+  TMenuItem* mnuMain_File_Export_CurrentProgram_OnlyBugReports;
+  TMenuItem* mnuMain_File_Export_CurrentProgram_OnlyFeatureRequests;
+  TMenuItem* mnuMain_File_Export_AllPrograms;
+  TMenuItem* mnuMain_File_Export_AllPrograms_AllEntries;
+  TMenuItem* mnuMain_File_Export_AllPrograms_OnlyBugReports;
+  TMenuItem* mnuMain_File_Export_AllPrograms_OnlyFeatureRequests;
+  TMenuItem* mnuMain_File_Export_SetExportFields;
+  TMenuItem* mnuMain_File_Import;
+  TMenuItem* mnuMain_File_PackProject;
+  TMenuItem* mnuMain_File_PrintSetup;
+  TMenuItem* mnuMain_File_Exit;
+  TMenuItem* mnuMain_Edit;
+  TMenuItem* mnuMain_Edit_Undo;
+  TMenuItem* mnuMain_Edit_UndoAlt;
+  TMenuItem* mnuMain_Edit_Cut;
+  TMenuItem* mnuMain_Edit_Copy;
+  TMenuItem* mnuMain_Edit_Paste;
+  TMenuItem* mnuMain_Edit_Add;
+  TMenuItem* mnuMain_Edit_Add_Report;
+  TMenuItem* mnuMain_Edit_Add_FeatureRequest;
+  TMenuItem* mnuMain_Edit_Add_Program;
+  TMenuItem* mnuMain_Edit_Edit;
+  TMenuItem* mnuMain_Edit_Edit_Field;
+  TMenuItem* mnuMain_Edit_Edit_Entry;
+  TMenuItem* mnuMain_Edit_Delete;
+  TMenuItem* mnuMain_Edit_Delete_Report;
+  TMenuItem* mnuMain_Edit_Delete_Program;
+  TMenuItem* mnuMain_Edit_Find;
+  TMenuItem* mnuMain_Edit_Refresh;
+  TMenuItem* mnuMain_Edit_FontName;
+  TMenuItem* mnuMain_Edit_FontSize;
+  TMenuItem* mnuMain_View;
+  TMenuItem* mnuMain_View_Graphs;
+  TMenuItem* mnuMain_View_Graphs_Status;
+  TMenuItem* mnuMain_View_Graphs_Priority;
+  TMenuItem* mnuMain_View_Graphs_Fixed;
+  TMenuItem* mnuMain_View_Graphs_Verified;
+  TMenuItem* mnuMain_View_Graphs_Time;
+  TMenuItem* mnuMain_View_Preview;
+  TMenuItem* mnuMain_View_Preview_Single;
+  TMenuItem* mnuMain_View_Preview_Listing;
+  TMenuItem* mnuMain_View_Preview_Comprehensive;
+  TMenuItem* mnuMain_View_Options;
+  TMenuItem* mnuMain_Help;
+  TMenuItem* mnuMain_Help_Contents;
+  TMenuItem* mnuMain_Help_TopicSearch;
+  TMenuItem* mnuMain_Help_About;
+
+  TPopupMenu* popToolbars;
+  TPopupMenu* popFilter;
+  TMenuItem* popFilter_ShowAll;
+  TMenuItem* popFilter_HideAll;
+  TPopupMenu* popFilters;
+  TMenuItem* popFilters_Specify;
+  TMenuItem* popFilters_Save;
+  TMenuItem* popFilters_Load;
+  TMenuItem* popFilters_Clear;
+  TPopupMenu* popPrintPreview;
+  TPopupMenu* popPrint;
+  TPopupMenu* popChart;
+  TMenuItem* popChart_Status;
+  TMenuItem* popChart_Priority;
+  TMenuItem* popChart_Fixed;
+  TMenuItem* popChart_Verified;
+  TMenuItem* popChart_Time;
+  TPopupMenu* popGrid;
+  TMenuItem* popGrid_Cut;
+  TMenuItem* popGrid_Copy;
+  TMenuItem* popGrid_Paste;
+  TMenuItem* popGrid_AddReport;
+  TMenuItem* popGrid_AddFeatureRequest;
+  TMenuItem* popGrid_DeleteReport;
+  TMenuItem* popGrid_ViewColumns;
+  TMenuItem* popGrid_ColumnMode;
+  TMenuItem* popGrid_ColumnMode_Sort;
+  TMenuItem* popGrid_ColumnMode_ChangeOrder;
+  TPopupMenu* popPrograms;
+  TMenuItem* popPrograms_AddProgram;
+  TMenuItem* popPrograms_DeleteProgram;
+  TMenuItem* popPrograms_Rename;
+  TMenuItem* popPrograms_Properties;
+  TPopupMenu* popRTF;
+  TMenuItem* popRTF_Edit;
+  TMenuItem* popRTF_Edit_Undo;
+  TMenuItem* popRTF_Edit_Cut;
+  TMenuItem* popRTF_Edit_Copy;
+  TMenuItem* popRTF_Edit_Paste;
+  TMenuItem* popRTF_InsertLine;
+  TMenuItem* popRTF_InsertAddendum;
+  TPopupMenu* popAttachment;
+
+  // ---- Other components ----
+  TFileDrag* FileDrag;
+  TwwLocateDialog* LocateDialog;
+  TPrintDialog* PrintDialog;
+  TwwFilterDialog* wwFilterDialog1 = nullptr;
+
+  // ---- Program entry, start-up and shutdown (bug_startup.cpp) ----
+  void SetSplashStatus(const std::string& text);
+  void HideSplash();
+  void InitMainForm();
+  bool CheckDatabaseFile();
+  void BringUpDatabases();
+  void CloseTables();
+  void GlobalExceptionHandler(TObject* Sender, const Exception& E);
+  void FormShow(TObject* Sender);
+  void FormActivate(TObject* Sender);
+  void FormClose(TObject* Sender, TCloseAction& Action);
+  void FormDestroy(TObject* Sender);
+  // Ends start-up with a message: nothing is saved at close after this.
+  void Abandon(const std::string& message);
+  // The entry table's post of a pending change (an edit, or an insert the
+  // user typed into); an untouched insert is dropped.
+  void PostPendingEntry();
+  // Stores the settings written so far.
+  void SaveSettingsNow();
+
+  // ---- Settings and view settings (bug_settings.cpp) ----
+  void ApplyColorOptions();
+  void SetPlainTextOn();
+  void SetPlainTextOff();
+  void ApplyPlainTextMode();
+  void LoadFonts();
+  void LoadWindowPlacement();
+  void SaveWindowPlacement();
+  void FitProgramColumn();
+  void LoadPaneSizes();
+  void SavePaneSizes();
+
+  // ---- Entries and programs (bug_entries.cpp) ----
+  void WireEntryHandlers();
+  void AddEntry();
+  void DeleteEntry();
+  void AddProgram();
+  void DeleteProgram();
+  void RenameProgram();
+  void SwitchEntry();
+  void UpdateDetailControls();
+  void UpdateToolbarButtons();
+  void SetBugReportCaptions();
+  void SetFeatureRequestCaptions();
+  void tcTypeChange(TObject* Sender);
+  // Adds a program when the program table is empty (the list is never empty).
+  void EnsureProgramExists();
+
+  // Entries and programs: handlers and helpers (bug_entries.cpp, bug_entrycontrols.cpp).
+  bool Option(const std::string& name, bool fallback) const;
+  void WireEntryCommands();
+  void WireEntryFocus();
+  void dsetBugNewRecord();
+  void dsetBugAfterScroll();
+  void ShowEntryWindow(const std::string& caption);
+  void StoreProgramName(const std::string& name, bool append);
+  void DeleteProgramEntries();
+  static bool IsZoomField(const std::string& field);
+  void EditFieldInZoom();
+  void ApplyKindTexts(const KindTexts& texts);
+
+  // ---- Quick filters and saved filters (bug_filters.cpp) ----
+  void WireFilterHandlers();
+  void CreateSaveFilter();
+  void ApplyFilter();
+  std::string PriorityFilterClause();
+  std::string StatusFilterClause();
+  void UpdateFilterHints();
+  void LoadFilterButtons();
+  void SaveFilterButtons();
+  void FilterAllKinds(TDataSet* dataSet);
+  void FilterBugReportsOnly(TDataSet* dataSet);
+  void FilterFeatureRequestsOnly(TDataSet* dataSet);
+
+  // ---- Entry grid columns (bug_columns.cpp) ----
+  void WireColumnHandlers();
+  void BindGridEditors();
+  void ApplyRowHeightAndDates();
+  void LoadColumnVisibility();
+  void SaveColumnVisibility();
+  void LoadColumnWidths();
+  void SaveColumnWidths();
+  void LoadColumnOrder();
+  void SaveColumnOrder();
+  void RowIndicatorOn();
+  void RowIndicatorOff();
+  void ChangeColumnVisibility(TObject* Sender);
+
+  // ---- Rich-text memo panes (bug_memos.cpp) ----
+  void WireMemoHandlers();
+  void FillFontNames();
+  void ApplyDocumentFont();
+  void FocusActiveMemo();
+  void InsertSeparatorLine();
+  void InsertAddendum();
+  void CutCommand();
+  void CopyCommand();
+  void PasteCommand();
+  void UndoCommand();
+  void tcRTFsChange(TObject* Sender);
+
+  // ---- Toolbars, menus and find (bug_commands.cpp) ----
+  void WireCommandHandlers();
+  void LoadToolbarVisibility();
+  void ApplyMemoToolbarVisibility();
+  void HideMemoToolbars();
+  void mnuMain_FileClick(TObject* Sender);
+  void mnuMain_EditClick(TObject* Sender);
+  void mnuMain_ViewClick(TObject* Sender);
+  void tbFindClick(TObject* Sender);
+
+  // ---- Attachments (the attachment view's mode at start and close) ----
+  int AttachmentMode() const;
+  void SetAttachmentMode(int mode);
+
+ protected:
+  void Dispatch(TMessage& message) override;
+
+ private:
+  // The component builders, in the order the constructor runs them.
+  void CreateDatasets();
+  void CreateFields();
+  void CreatePanes();
+  void CreateRecordPane();
+  void CreateGridEditors();
+  void CreateLookupCombos();
+  void CreateToolbars();
+  void CreateMenus();
+  void CreatePopupMenus();
+};
+
+extern TfrmBug* frmBug;

@@ -1,0 +1,46 @@
+#include "app/program.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "app/choosedate/choosedate.h"
+#include "app/main/bug.h"
+#include "app/newentry/enternewrecord.h"
+#include "app/splash/splash.h"
+#include "app/zoom/zoom.h"
+#include "platform/dao/dao.h"
+#include "platform/win32/signals.h"
+
+namespace {
+bool Set(const char* name) {
+  const char* value = std::getenv(name);
+  return value && *value;
+}
+}  // namespace
+
+bool DisplayAvailable() {
+  if (Set("DISPLAY") || Set("WAYLAND_DISPLAY") || Set("QT_QPA_PLATFORM")) return true;
+  std::fprintf(stderr,
+               "vantrel: no display found (DISPLAY and WAYLAND_DISPLAY are not set).\n"
+               "Start it from a desktop session, or under xvfb-run.\n");
+  return false;
+}
+
+void RegisterDatabaseEngine() { DaoRegisterServer(); }
+
+void RunVantrel(unsigned splashMs) {
+  RegisterDatabaseEngine();
+  Application->SetTitle("Vantrel Pro");
+  Application->SetHelpFile("Vantrel.hlp");
+  ShowSplashAndWait(splashMs);
+  Application->CreateForm(frmBug);
+  Application->CreateForm(frmChooseDate);
+  Application->CreateForm(frmZoom);
+  Application->CreateForm(frmEnterNewRecord);
+  FreeSplash();
+  InstallTerminationRequest([](int) {
+    if (frmBug) frmBug->Close();
+  });
+  Application->Run();
+  RemoveTerminationRequest();
+}

@@ -1,0 +1,280 @@
+// Entries and programs over a real database file: defaults of a new entry,
+// the dialog-off insert, deleting and renaming programs, the switch, the
+// per-kind labels and the enabling of the toolbar.
+
+#include <gtest/gtest.h>
+
+#include "app/choosedate/choosedate.h"
+#include "app/choosedate/choosefor.h"
+#include "app/main/bug.h"
+#include "app/zoom/zoom.h"
+#include "datactrls/wwdbgrid.h"
+#include "platform/classlib/richedit/richedit.h"
+#include "datactrls/edits/wwdotdot.h"
+#include "entrytest.h"
+#include "datactrls/wwtable.h"
+#include "platform/classlib/controls/extctrls.h"
+#include "platform/classlib/core/clock.h"
+#include "platform/classlib/core/registry.h"
+#include "platform/classlib/db/fields.h"
+#include "platform/classlib/dbctrls/dbctrls.h"
+#include "platform/classlib/dialogs/dialogs.h"
+#include "platform/classlib/menus/menus.h"
+#include "winctrls/exttab.h"
+#include "winctrls/tb97button.h"
+
+namespace {
+
+using apptest::StoredEntries;
+using apptest::Window;
+
+TEST(Entries, NewRecordDefaultsFollowTheOptionsWithinTheirCodes) {
+  struct Case {
+    int tab;
+    const char *status, *priority, *wantStatus, *wantPriority, *wantType;
+  } cases[] = {
+      {0, "0", "", "1", "3", "BugReport"},   {0, "10", "6", "1", "3", "BugReport"},
+      {0, "9", "5", "9", "5", "BugReport"},  {1, "2", "1", "2", "1", "FeatureRequest"},
+  };
+  for (const Case& c : cases) {
+    Window w([&](TRegIniFile& reg) {
+      const char* suffix = c.tab ? "_Feature" : "";
+      reg.WriteString("Options", std::string("NewRecord_Status") + suffix, c.status);
+      reg.WriteString("Options", std::string("NewRecord_Priority") + suffix, c.priority);
+    });
+    TTestClock clock(EncodeDate(2026, 3, 4) + 0.5);
+    w.form->tcType->SetTabIndex(c.tab);
+    w.form->AddEntry();
+    SCOPED_TRACE(c.status);
+    // Dialog off: the new record waits in the grid.
+    EXPECT_EQ(w.form->dsetBug->State(), dsInsert);
+    EXPECT_EQ(w.Field("Status"), c.wantStatus);
+    EXPECT_EQ(w.Field("Priority"), c.wantPriority);
+    EXPECT_EQ(w.Field("ReportType"), c.wantType);
+    EXPECT_EQ(w.form->dsetBug->FieldByName("ReportedDate")->AsDateTime(), EncodeDate(2026, 3, 4));
+  }
+}
+
+TEST(Entries, TabChangeAndGridResizePostATypedInsertAndDropAnUntouchedOne) {
+  Window w;
+  const std::function<void()> triggers[] = {
+      [&] { w.form->tcType->SetTabIndex(1 - w.form->tcType->TabIndex()); },
+      [&] { w.form->pnlGrid->SetHeight(w.form->pnlGrid->Height() + 20); }};
+  for (const auto& trigger : triggers) {
+    w.form->AddEntry();
+    w.form->dsetBug->FieldByName("Description")->SetAsString("typed in the grid");
+    trigger();
+    w.form->AddEntry();
+    trigger();
+    EXPECT_EQ(w.form->dsetBug->State(), dsBrowse);
+  }
+  EXPECT_EQ(StoredEntries(w.scratch.Database()),
+            std::vector<std::string>(2, "1:typed in the grid"));
+}
+
+TEST(Entries, DeletingAProgramDeletesItsEntriesOfBothKinds) {
+  Window w;
+  TDialogResponderScope answers([](TDialogRequest& r) {
+    if (r.Kind == TDialogKind::InputQuery) *r.Value = "Second";
+    return r.Kind == TDialogKind::InputQuery ? mrOk : mrYes;
+  });
+  w.AddPosted(0, "kept");
+  w.form->AddProgram();
+  w.AddPosted(0, "bug");
+  w.AddPosted(1, "feature");
+  w.form->DeleteProgram();
+  EXPECT_EQ(answers.Texts(), (std::vector<std::string>{
+                                "Program Name", "Delete Program 'Second' and all its reports?"}));
+  EXPECT_EQ(StoredEntries(w.scratch.Database()), std::vector<std::string>{"1:kept"});
+  EXPECT_EQ(w.form->wwtblProgram->FieldByName("Program")->AsString(), "New Program");
+}
+
+TEST(Entries, AnEntryHeldElsewhereStopsTheProgramDelete) {
+  Window w;
+  w.AddPosted(1, "held");
+  TwwtaTable other;
+  other.SetDatabaseName(w.scratch.Database());
+  other.SetTableName("Reports");
+  other.Open();
+  other.Edit();
+  TDialogResponderScope answers([](TDialogRequest& r) { return r.Buttons.front(); });
+  w.form->DeleteProgram();
+  ASSERT_EQ(answers.Count(), 2);
+  EXPECT_EQ(answers.Texts()[1].rfind("A delete error has occured.\n", 0), 0u) << answers.Texts()[1];
+  other.Cancel();
+  EXPECT_EQ(StoredEntries(w.scratch.Database()), std::vector<std::string>{"1:held"});
+  EXPECT_EQ(w.form->wwtblProgram->FieldByName("Program")->AsString(), "New Program");
+}
+
+TEST(Entries, TheLastProgramDeletedIsReplacedEvenWhenTheNameIsCancelled) {
+  Window w([](TRegIniFile& reg) { reg.WriteBool("Options", "ConfirmDeletes", false); });
+  TDialogResponderScope answers([](TDialogRequest&) { return mrCancel; });
+  w.form->DeleteProgram();
+  EXPECT_EQ(answers.Count(), 1);
+  EXPECT_EQ(w.form->wwtblProgram->FieldByName("Program")->AsString(), "New Program");
+  EXPECT_EQ(w.form->wwtblProgram->RecordCount(), 1);
+}
+
+TEST(Entries, ARefusedRenameShowsTheEngineMessageAndKeepsTheName) {
+  Window w;
+  apptest::RefuseValue(w.scratch.Database(), "Programs", "Program", "Refused");
+  TDialogResponderScope answers([](TDialogRequest& r) {
+    if (r.Kind == TDialogKind::InputQuery) *r.Value = "Refused";
+    return mrOk;
+  });
+  w.form->RenameProgram();
+  w.form->AddProgram();
+  ASSERT_EQ(answers.Count(), 4);
+  // The engine's own message, for the append as for the rename.
+  for (int i : {1, 3}) EXPECT_EQ(answers.Texts()[i].rfind("Access Status 3022", 0), 0u);
+  EXPECT_EQ(w.form->wwtblProgram->State(), dsBrowse);
+  EXPECT_EQ(w.form->wwtblProgram->RecordCount(), 1);
+  EXPECT_EQ(w.form->wwtblProgram->FieldByName("Program")->AsString(), "New Program");
+}
+
+TEST(Entries, SwitchMovesOnlyTheTwoKindsAndRefusesAnEmptyTable) {
+  Window w;
+  TDialogResponderScope answers([](TDialogRequest&) { return mrOk; });
+  w.form->SwitchEntry();
+  EXPECT_EQ(answers.Texts(), std::vector<std::string>{
+      "You cannot switch entries because there are no entries.\nSelect an existing entry and try again."});
+  struct Case { const char *from, *to; } cases[] = {
+      {"BugReport", "FeatureRequest"}, {"FeatureRequest", "BugReport"}, {"Other", "Other"}};
+  for (const Case& c : cases) {
+    w.form->AddEntry();
+    w.form->dsetBug->FieldByName("ReportType")->SetAsString(c.from);
+    w.form->dsetBug->Post();
+    w.form->dsetBug->Last();
+    w.form->SwitchEntry();
+    EXPECT_EQ(StoredEntries(w.scratch.Database(), "ReportType").back(), c.to);
+  }
+}
+
+TEST(Entries, LabelsFollowTheKind) {
+  Window w;
+  struct Case { int tab; const char *hint, *label, *memoTab, *deleteItem; } cases[] = {
+      {1, "Moves selected entry to Bug Reports", "Requested~By", " Request ", "&Feature Request"},
+      {0, "Moves selected entry to Feature Requests", "Reported~By", " Report ", "&Bug Report"},
+  };
+  for (const Case& c : cases) {
+    w.form->tcType->SetTabIndex(c.tab);
+    EXPECT_EQ(w.form->ReportType, c.tab ? "FeatureRequest" : "BugReport");
+    EXPECT_EQ(w.form->tbSwitch->Hint(), c.hint);
+    EXPECT_EQ(w.form->dsetBug->FieldByName("ReportedBy")->DisplayLabel(), c.label);
+    EXPECT_EQ(w.form->tcRTFs->Tabs()->Strings(0), c.memoTab);
+    EXPECT_EQ(w.form->mnuMain_Edit_Delete_Report->Caption(), c.deleteItem);
+  }
+}
+
+TEST(Entries, ToolbarFollowsEmptinessExceptWhileBusy) {
+  Window w;
+  w.form->UpdateDetailControls();
+  EXPECT_FALSE(w.form->tbDelete->Enabled());
+  EXPECT_FALSE(w.form->rtfReport->Enabled());
+  w.AddPosted(0, "one");
+  EXPECT_TRUE(w.form->tbDelete->Enabled());
+  w.form->Busy = true;
+  w.form->tbDelete->SetEnabled(false);
+  w.form->UpdateToolbarButtons();
+  EXPECT_FALSE(w.form->tbDelete->Enabled());
+  w.form->Busy = false;
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Entries, TheDateChooserOpensOnTheEditsDateOrTodayAndStaysOnScreen) {
+  Window w;
+  frmChooseDate = new TfrmChooseDate(Application);
+  TTestClock clock(EncodeDate(2026, 5, 6) + 0.25);
+  const TDateTime other = EncodeDate(2025, 1, 2), chosen = EncodeDate(2025, 1, 3);
+  // An unbound edit in the window's bottom-right corner: the chooser cannot go below it.
+  w.form->SetBounds(Screen->Width() - w.form->Width(), Screen->Height() - w.form->Height(),
+                    w.form->Width(), w.form->Height());
+  auto* edit = new TwwDBComboDlg(w.form);
+  edit->SetParent(w.form);
+  edit->SetBounds(w.form->ClientWidth() - 30, w.form->ClientHeight() - 22, 30, 20);
+  struct Case { std::string text; TDateTime preset; } cases[] = {
+      {"not a date", EncodeDate(2026, 5, 6)}, {DateToStr(other), other}};
+  for (const Case& c : cases) {
+    edit->SetText(c.text);
+    TDateTime seen = 0;
+    TDialogResponderScope answers([&](TDialogRequest&) {
+      seen = frmChooseDate->ChosenDate;
+      frmChooseDate->ChosenDate = chosen;
+      return mrOk;
+    });
+    EXPECT_TRUE(ChooseDateFor(edit));
+    EXPECT_EQ(seen.Value, c.preset.Value) << c.text;
+    EXPECT_EQ(edit->Text(), DateToStr(chosen));
+    EXPECT_LE(frmChooseDate->Left() + frmChooseDate->Width(), Screen->Width() - 1);
+    EXPECT_LE(frmChooseDate->Top() + frmChooseDate->Height(),
+              edit->ClientToScreen(TPoint{0, 0}).y);
+  }
+  // A bound edit writes its field, editing the entry.
+  w.AddPosted(0, "dated");
+  TDialogResponderScope answers([&](TDialogRequest&) {
+    frmChooseDate->ChosenDate = chosen;
+    return mrOk;
+  });
+  EXPECT_TRUE(ChooseDateFor(w.form->dbcdFixedDate));
+  EXPECT_EQ(w.form->dsetBug->State(), dsEdit);
+  EXPECT_EQ(w.form->dsetBug->FieldByName("FixedDate")->AsDateTime().Value, chosen.Value);
+  delete frmChooseDate;
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Entries, OnlyTheFiveTextColumnsOpenInTheZoomWindow) {
+  Window w;
+  frmZoom = new TfrmZoom(Application);
+  w.AddPosted(0, "short");
+  int shown = 0;
+  TDialogResponderScope answers([&](TDialogRequest&) {
+    ++shown;
+    frmZoom->rtfText->SetText("zoomed");
+    return mrOk;
+  });
+  TwwDBGrid* grid = w.form->dbgBug;
+  struct Case { const char* field; bool zooms; } cases[] = {{"Status", false}, {"Description", true}};
+  for (const Case& c : cases) {
+    // Column 0 is the row indicator.
+    for (int col = 1; col < grid->ColCount(); ++col) {
+      grid->SetCol(col);
+      if (grid->GetSelectedField()->FieldName() == c.field) break;
+    }
+    ASSERT_EQ(grid->GetSelectedField()->FieldName(), c.field);
+    w.form->EditFieldInZoom();
+    EXPECT_EQ(shown, c.zooms ? 1 : 0) << c.field;
+  }
+  EXPECT_EQ(frmZoom->Caption(), "Description");
+  EXPECT_EQ(w.Field("Description"), "zoomed");
+  delete frmZoom;
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Entries, EnteringAMemoEditsTheEntryUnlessToldToSkipOnce) {
+  Window w;
+  w.AddPosted(0, "memo");
+  auto enter = [](TWinControl* c) {
+    c->SetFocus();
+    Application->ProcessMessages();
+  };
+  w.form->SkipMemoPaneEdit = true;
+  enter(w.form->rtfReport);
+  EXPECT_EQ(w.form->FocusArea, 2);
+  EXPECT_EQ(w.form->dsetBug->State(), dsBrowse);
+  EXPECT_FALSE(w.form->SkipMemoPaneEdit);
+  enter(w.form->dbgBug);
+  EXPECT_EQ(w.form->FocusArea, 1);
+  enter(w.form->rtfReport);
+  EXPECT_EQ(w.form->dsetBug->State(), dsEdit);
+}
+
+}  // namespace

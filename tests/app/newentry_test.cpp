@@ -1,0 +1,212 @@
+// The new-entry dialog over a real database file: its warnings and their
+// "don't show again", copying the description, a refused post, Cancel by the
+// title bar, OK on an edit; and one entry added with real keys end to end.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+
+#include "app/message/message.h"
+#include "app/newentry/enternewrecord.h"
+#include "entrytest.h"
+#include "datactrls/edits/wwdbedit.h"
+#include "platform/classlib/controls/extctrls.h"
+#include "platform/classlib/controls/qtbackend.h"
+#include "platform/classlib/dialogs/dialogs.h"
+#include "platform/classlib/stdctrls/choices.h"
+#include "platform/classlib/stdctrls/speedbutton.h"
+#include "platform/classlib/stdctrls/stdctrls.h"
+#include "winctrls/tb97button.h"
+
+namespace {
+
+using apptest::StoredEntries;
+using apptest::Window;
+
+// The main window with the dialog on, and the dialog itself.
+struct Dialog : Window {
+  explicit Dialog(const std::function<void(TRegIniFile&)>& settings = {})
+      : Window([&](TRegIniFile& reg) {
+          reg.WriteBool("Options", "ShowEntryDialog", true);
+          if (settings) settings(reg);
+        }) {
+    frmEnterNewRecord = new TfrmEnterNewRecord(Application);
+  }
+  ~Dialog() { delete frmEnterNewRecord; }
+};
+
+// Answers the new-entry window with `act` (run once it is modal), message
+// boxes with OK, and the notice with OK, ticking its box when `tick`.
+// The notices' texts land in `notices` when given.
+TDialogResponder Answer(std::function<void(TfrmEnterNewRecord*)> act, bool tick = false,
+                        std::vector<std::string>* notices = nullptr) {
+  return [act, tick, notices](TDialogRequest& r) -> TModalResult {
+    if (r.Kind != TDialogKind::Form) return mrOk;
+    if (auto* notice = dynamic_cast<TfrmMessage*>(r.Dialog)) {
+      if (notices) notices->push_back(notice->lblMessage->Caption());
+      notice->chkMessageBodyBlankConfirm->SetChecked(tick);
+      return mrOk;
+    }
+    act(static_cast<TfrmEnterNewRecord*>(r.Dialog));
+    return mrNone;
+  };
+}
+
+std::string Hidden(const std::string& what, const std::string& name) {
+  return "This new entry will not be immediately visible on the grid because the filter is set "
+         "to not show entries with a " + what + " of '" + name + "'.";
+}
+
+void ClickOk(TfrmEnterNewRecord* f) {
+  frmBug->dsetBug->FieldByName("Description")->SetAsString("crash on save");
+  f->btnOk->Click();
+}
+
+TEST(NewEntry, WarnsOnceWhenTheFilterHidesTheEntryAndStillPosts) {
+  struct Case {
+    const char *status, *priority;
+    bool statusUp, priorityUp;
+    std::vector<std::string> notices;
+  } cases[] = {
+      {"1", "3", false, false, {}},
+      {"1", "3", false, true, {Hidden("Priority", "Normal")}},
+      {"4", "1", true, true, {Hidden("Priority", "Very High")}},
+      {"4", "5", true, false, {Hidden("Status", "Completed")}},
+  };
+  for (const Case& c : cases) {
+    Dialog d([&](TRegIniFile& reg) {
+      reg.WriteString("Options", "NewRecord_Status", c.status);
+      reg.WriteString("Options", "NewRecord_Priority", c.priority);
+    });
+    d.form->tbStatusFilter_Completed->SetDown(!c.statusUp);
+    d.form->tbStatusFilter_NewReport->SetDown(!c.statusUp);
+    d.form->tbPriorityFilter_Normal->SetDown(!c.priorityUp);
+    d.form->tbPriorityFilter_VeryHigh->SetDown(!c.priorityUp);
+    d.form->tbPriorityFilter_VeryLow->SetDown(true);
+    std::vector<std::string> notices;
+    TDialogResponderScope answers(Answer(ClickOk, false, &notices));
+    d.form->AddEntry();
+    EXPECT_EQ(notices, c.notices) << c.status << c.priority;
+    EXPECT_EQ(StoredEntries(d.scratch.Database(), "Status"), std::vector<std::string>{c.status});
+  }
+}
+
+TEST(NewEntry, DontShowAgainSilencesTheNotice) {
+  Dialog d;
+  d.form->tbPriorityFilter_Normal->SetDown(false);
+  {
+    TDialogResponderScope answers(Answer(ClickOk, true));
+    d.form->AddEntry();
+    EXPECT_EQ(answers.Count(), 2);
+  }
+  EXPECT_FALSE(d.form->Reg->ReadBool("Settings", "Warn Record Not Visible", true));
+  TDialogResponderScope answers(Answer(ClickOk));
+  d.form->AddEntry();
+  EXPECT_EQ(answers.Count(), 1);
+  EXPECT_EQ(StoredEntries(d.scratch.Database()).size(), 2u);
+}
+
+TEST(NewEntry, CopyDescToReptFillsTheReportOnlyWhenOn) {
+  for (bool copy : {true, false}) {
+    Dialog d([&](TRegIniFile& reg) { reg.WriteBool("Options", "CopyDescToRept", copy); });
+    TDialogResponderScope answers(Answer(ClickOk));
+    d.form->AddEntry();
+    EXPECT_EQ(StoredEntries(d.scratch.Database(), "Report"),
+              std::vector<std::string>{copy ? "crash on save" : ""});
+  }
+}
+
+TEST(NewEntry, ARefusedPostKeepsTheWindowWithTheRecord) {
+  Dialog d;
+  apptest::RefuseValue(d.scratch.Database(), "Reports", "Description", "crash on save");
+  bool stillInserting = false;
+  TDialogResponderScope answers(Answer([&](TfrmEnterNewRecord* f) {
+    frmBug->dsetBug->FieldByName("Description")->SetAsString("crash on save");
+    try {
+      f->btnOk->Click();
+    } catch (const Exception&) {
+    }
+    stillInserting = f->ModalResult() == mrNone && frmBug->dsetBug->State() == dsInsert;
+    f->btnCancel->Click();
+  }));
+  d.form->AddEntry();
+  EXPECT_TRUE(stillInserting);
+  ASSERT_EQ(answers.Count(), 2);
+  EXPECT_EQ(answers.Texts()[1].rfind("An error has occured while posting a record.\n\n", 0), 0u)
+      << answers.Texts()[1];
+  EXPECT_EQ(StoredEntries(d.scratch.Database()), std::vector<std::string>{});
+}
+
+TEST(NewEntry, TitleBarCloseCancelsAndOkOnAnEditLeavesItEditing) {
+  Dialog d;
+  const std::function<void(TfrmEnterNewRecord*)> closers[] = {
+      [](TfrmEnterNewRecord* f) { f->Close(); },
+      [](TfrmEnterNewRecord* f) {
+        QTest::keyClick(vantrel::qt::ClientWidget(*f->dbeDescription), Qt::Key_Escape);
+      }};
+  for (const auto& close : closers) {
+    TDialogResponderScope answers(Answer([&](TfrmEnterNewRecord* f) {
+      frmBug->dsetBug->FieldByName("Description")->SetAsString("dropped");
+      close(f);
+    }));
+    d.form->AddEntry();
+    EXPECT_EQ(d.form->dsetBug->State(), dsBrowse);
+  }
+  EXPECT_EQ(StoredEntries(d.scratch.Database()), std::vector<std::string>{});
+  TDialogResponderScope answers(Answer(ClickOk));
+  d.form->AddEntry();
+  TDialogResponderScope edit(Answer([](TfrmEnterNewRecord* f) {
+    f->sbtnDeferred->SetDown(true);
+    f->btnOk->Click();
+  }));
+  d.form->ShowEntryWindow("Edit Entry");
+  EXPECT_EQ(d.form->dsetBug->State(), dsEdit);
+  EXPECT_EQ(d.Field("Status"), "6");
+}
+
+TEST(NewEntry, EndToEndAProgramAndAnEntryTypedWithRealKeys) {
+  Dialog d;
+  TDialogResponderScope answers([](TDialogRequest& r) -> TModalResult {
+    if (r.Kind == TDialogKind::InputQuery) {
+      *r.Value = "Editor";
+      return mrOk;
+    }
+    if (r.Dialog != frmEnterNewRecord) return mrOk;
+    frmEnterNewRecord->dbeDescription->SetFocus();
+    QApplication::processEvents();
+    QWidget* description = QApplication::focusWidget();
+    QTest::keyClicks(description, "Typed entry");
+    QTest::keyClick(description, Qt::Key_Return);
+    return mrNone;
+  });
+  d.form->tbAddProgram->Click();
+  d.form->tbAddBugReport->Click();
+  EXPECT_EQ(StoredEntries(d.scratch.Database()), std::vector<std::string>{"2:Typed entry"});
+  EXPECT_EQ(StoredEntries(d.scratch.Database(), "Report"), std::vector<std::string>{"Typed entry"});
+  EXPECT_TRUE(d.form->tbDelete->Enabled());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(NewEntry, PlacementIsRestoredWithinTheScreenAndSavedAtTheEnd) {
+  struct Case { int top, left, wantTop, wantLeft; } cases[] = {
+      {100000, 5, Screen->Height() / 2, 5}, {40, 100000, 40, Screen->Width() / 2}};
+  for (const Case& c : cases) {
+    Dialog d([&](TRegIniFile& reg) {
+      reg.WriteInteger("Options", "NewReportWindowTop", c.top);
+      reg.WriteInteger("Options", "NewReportWindowLeft", c.left);
+    });
+    EXPECT_EQ(frmEnterNewRecord->Top(), c.wantTop);
+    EXPECT_EQ(frmEnterNewRecord->Left(), c.wantLeft);
+    frmEnterNewRecord->SetBounds(7, 9, frmEnterNewRecord->Width(), frmEnterNewRecord->Height());
+    delete frmEnterNewRecord;
+    frmEnterNewRecord = nullptr;
+    EXPECT_EQ(d.form->Reg->ReadInteger("Options", "NewReportWindowTop", 0), 9);
+    EXPECT_EQ(d.form->Reg->ReadInteger("Options", "NewReportWindowLeft", 0), 7);
+  }
+}
+
+}  // namespace
