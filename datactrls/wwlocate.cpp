@@ -32,6 +32,14 @@ PUBLISHED(TwwLocateDialog) {
 
 // ---- Matching and searching ---------------------------------------------------
 
+TwwWaitCursor::TwwWaitCursor(bool wait) : saved_(Screen ? Screen->Cursor() : crDefault), wait_(wait && Screen) {
+  if (wait_) Screen->SetCursor(crHourGlass);
+}
+
+TwwWaitCursor::~TwwWaitCursor() {
+  if (wait_) Screen->SetCursor(saved_);
+}
+
 bool wwMatchText(const std::string& fieldText, const std::string& value,
                  TwwLocateMatchType matchType, bool caseSensitive) {
   const std::string text = caseSensitive ? fieldText : AnsiUpperCase(fieldText);
@@ -56,21 +64,6 @@ bool RecordMatches(TField* field, const std::string& value, bool haveNumber, dou
   return wwMatchText(text, value, matchType, caseSensitive);
 }
 
-// Suspends the dataset's controls for a scan and puts the cursor back.
-class TScreenCursorScope {
- public:
-  explicit TScreenCursorScope(bool wait) : saved_(Screen ? Screen->Cursor() : crDefault), wait_(wait && Screen) {
-    if (wait_) Screen->SetCursor(crHourGlass);
-  }
-  ~TScreenCursorScope() {
-    if (wait_) Screen->SetCursor(saved_);
-  }
-
- private:
-  TCursor saved_;
-  bool wait_;
-};
-
 }  // namespace
 
 bool wwLocateValue(bool fromFirst, TDataSet* dataSet, const std::string& fieldName,
@@ -90,7 +83,7 @@ bool wwLocateValue(bool fromFirst, TDataSet* dataSet, const std::string& fieldNa
   // The class library's tables could seek on their index; every dataset here
   // (the engine's included) is scanned, and the scan restores the position.
   const TBookmarkStr saved = dataSet->Bookmark();
-  TScreenCursorScope cursor(IsMemo(field));
+  TwwWaitCursor cursor(IsMemo(field));
   dataSet->DisableControls();
   bool found = false;
   try {
@@ -107,6 +100,15 @@ bool wwLocateValue(bool fromFirst, TDataSet* dataSet, const std::string& fieldNa
   }
   dataSet->EnableControls();
   return found;
+}
+
+bool wwLocateIfDifferent(TDataSet* dataSet, const std::string& value, const std::string& fieldName,
+                         TwwLocateMatchType matchType, bool caseSensitive) {
+  if (TField* field = dataSet->FindField(fieldName)) {
+    const std::string text = field->Text();
+    if (caseSensitive ? text == value : AnsiUpperCase(text) == AnsiUpperCase(value)) return true;
+  }
+  return wwLocateValue(true, dataSet, fieldName, value, matchType, caseSensitive);
 }
 
 // ---- The form -----------------------------------------------------------------

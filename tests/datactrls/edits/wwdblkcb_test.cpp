@@ -1,0 +1,270 @@
+// The lookup combo over real engine tables: completion while typing, the
+// drop-down grid by keys and mouse, not-in-list, write-back of up to three
+// lookup fields, Escape, the texts, and where the drop-down goes.
+
+#include <gtest/gtest.h>
+
+#include "datactrls/edits/edits_fixture.h"
+#include "datactrls/edits/wwdblkcb.h"
+#include "datactrls/wwtadatasets.h"
+#include "dbengine/accbinding_fixture.h"
+#include "platform/classlib/controls/timer.h"
+#include "platform/classlib/db/fields.h"
+
+using namespace testing_support;
+
+namespace {
+
+class LookupCombo : public accesstest::BindingFixture {
+ protected:
+  void Populate(dao::TDatabaseCore& db) override {
+    for (const char* row : {"'Anna', 30, 1.5", "'Bert', 25, 2", "'Carl', 30, 2.25", "'Bernd', 40, 3"})
+      db.Execute(std::string("INSERT INTO People (Name, Age, Score) VALUES (") + row + ")");
+    db.Execute("CREATE TABLE Bugs (Id COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, AssignedTo TEXT(20), "
+               "Age SHORT, Score DOUBLE, PersonId LONG)");
+    db.Execute("INSERT INTO Bugs (AssignedTo, PersonId) VALUES ('Bert', 2)");
+  }
+  void SetUp() override {
+    BindingFixture::SetUp();
+    form = ShownForm(300, 200);
+    people = Make<TwwtaTable>();
+    people->SetTableName("People");
+    people->Open();
+    bugs = Make<TwwtaTable>();
+    bugs->SetTableName("Bugs");
+    bugs->Open();
+    source.SetDataSet(bugs.get());
+    other = new TEdit(form.get());
+    other->SetTop(150);
+    other->SetParent(form.get());
+  }
+  void TearDown() override {
+    form.reset();
+    source.SetDataSet(nullptr);
+    bugs.reset();
+    people.reset();
+    BindingFixture::TearDown();
+  }
+  TwwDBLookupCombo* Place(const std::string& lookupField = "Name", int width = 150) {
+    auto* c = new TwwDBLookupCombo(form.get());
+    c->SetBounds(10, 10, width, 21);
+    c->SetParent(form.get());
+    c->SetDataSource(&source);
+    c->SetDataField("AssignedTo");
+    c->SetLookupTable(people.get());
+    c->SetLookupField(lookupField);
+    c->SetShowMatchText(true);
+    Pump();
+    return c;
+  }
+  void Type(TwwDBLookupCombo* c, const char* keys) { QTest::keyClicks(Native(c), keys); }
+  void Key(TwwDBLookupCombo* c, Qt::Key key, Qt::KeyboardModifiers m = Qt::NoModifier) {
+    QTest::keyClick(Native(c), key, m);
+  }
+  std::string Stored(const char* field = "AssignedTo") { return bugs->FieldByName(field)->AsString(); }
+
+  TDialogResponderScope boxes{[](TDialogRequest&) { return mrOk; }};
+  std::unique_ptr<TForm> form;
+  std::unique_ptr<TwwtaTable> people, bugs;
+  TDataSource source;
+  TEdit* other = nullptr;
+};
+
+}  // namespace
+
+TEST(wwLookupDropDownBounds, BelowAboveAlignedAndCut) {
+  const TRect screen{0, 0, 800, 600};
+  struct Case { TRect control; int w, h; bool right; TRect expected; };
+  const Case cases[] = {
+      {{100, 100, 250, 121}, 200, 100, false, {100, 121, 300, 221}},  // below, left edges
+      {{100, 100, 250, 121}, 200, 100, true, {50, 121, 250, 221}},    // right edges
+      {{100, 550, 250, 571}, 200, 100, false, {100, 450, 300, 550}},  // above at the bottom
+      {{100, 40, 250, 61}, 200, 590, false, {100, 61, 300, 651}},     // above would be negative
+      {{700, 100, 790, 121}, 200, 100, false, {600, 121, 800, 221}},  // kept on the screen
+      {{10, 100, 60, 121}, 900, 100, false, {0, 121, 800, 238}},      // cut: a scroll bar more
+  };
+  for (const Case& c : cases) {
+    const TRect r = wwLookupDropDownBounds(c.control, c.w, c.h, screen, c.right, 17);
+    EXPECT_EQ((std::vector<int>{r.Left, r.Top, r.Right, r.Bottom}),
+              (std::vector<int>{c.expected.Left, c.expected.Top, c.expected.Right, c.expected.Bottom}));
+  }
+}
+
+TEST_F(LookupCombo, ShowsTheFieldAndCompletesTypedTextInTheStoredCase) {
+  auto* c = Place();
+  EXPECT_EQ(c->EditText(), "Bert");
+  c->SetFocus();
+  c->SelectAll();
+  Type(c, "ca");
+  EXPECT_EQ(c->EditText(), "Carl");
+  EXPECT_EQ(c->SelStart(), 2);
+  EXPECT_EQ(c->SelLength(), 2);
+  // Backspace with the list closed removes the selection and does not complete again.
+  Key(c, Qt::Key_Backspace);
+  EXPECT_EQ(c->EditText(), "Ca");  // the typed part in the stored case
+  Type(c, "x");
+  EXPECT_EQ(c->EditText(), "Cax");  // no match: the text stays as typed
+  other->SetFocus();
+  Pump();
+  EXPECT_EQ(Stored(), "Cax");  // the lookup field is the shown field: any text is kept
+}
+
+TEST_F(LookupCombo, DropDownByKeysChoosesAndWritesBack) {
+  auto* c = Place("Name;Age;Score");
+  c->SetFocus();
+  Key(c, Qt::Key_Down, Qt::AltModifier);
+  ASSERT_TRUE(c->IsDroppedDown());
+  EXPECT_TRUE(c->Grid()->Visible());
+  EXPECT_TRUE(c->Focused());  // the pop-up never takes the focus
+  EXPECT_EQ(c->Grid()->KeyText(), "Bert");
+  EXPECT_EQ(c->Grid()->MatchRow(), 1);
+  Key(c, Qt::Key_Down);
+  EXPECT_EQ(c->EditText(), "Carl");
+  Key(c, Qt::Key_Return);
+  EXPECT_FALSE(c->IsDroppedDown());
+  EXPECT_FALSE(c->Grid()->Visible());
+  bugs->Post();
+  EXPECT_EQ((std::vector<std::string>{Stored(), Stored("Age"), Stored("Score")}),
+            (std::vector<std::string>{"Carl", "30", "2.25"}));
+}
+
+TEST_F(LookupCombo, EscapeBringsBackTheBrowsedTextAndValue) {
+  auto* c = Place();
+  c->SetFocus();
+  Key(c, Qt::Key_Down, Qt::AltModifier);
+  Key(c, Qt::Key_Down);
+  EXPECT_EQ(c->EditText(), "Carl");
+  Key(c, Qt::Key_Escape);
+  EXPECT_FALSE(c->IsDroppedDown());
+  EXPECT_EQ(c->EditText(), "Bert");
+  EXPECT_FALSE(c->Modified());
+  other->SetFocus();
+  Pump();
+  EXPECT_EQ(Stored(), "Bert");
+}
+
+TEST_F(LookupCombo, TypingInTheOpenListSearchesOnTheTimer) {
+  auto* c = Place();
+  c->SetFocus();
+  Key(c, Qt::Key_Down, Qt::AltModifier);
+  c->SelectAll();
+  Type(c, "be");
+  EXPECT_TRUE(c->SearchTimer()->Enabled());
+  EXPECT_EQ(c->SearchTimer()->Interval(), TwwDBCustomLookupCombo::kSearchDelayMs);
+  EXPECT_EQ(c->EditText(), "be");  // nothing yet
+  c->SearchTimer()->OnTimer(c->SearchTimer());
+  EXPECT_EQ(c->EditText(), "Bert");
+  EXPECT_EQ(c->SelStart(), 2);
+  // Backspace in the open list: the next tick searches but does not complete.
+  Key(c, Qt::Key_Backspace);
+  c->SearchTimer()->OnTimer(c->SearchTimer());
+  EXPECT_EQ(c->EditText(), "Be");
+  EXPECT_EQ(c->Grid()->KeyText(), "Bert");  // found, but not completed
+  Type(c, "r");
+  c->SearchTimer()->OnTimer(c->SearchTimer());
+  EXPECT_EQ(c->EditText(), "Bert");
+  Key(c, Qt::Key_Return);
+  bugs->Post();
+  EXPECT_EQ(Stored(), "Bert");
+}
+
+TEST_F(LookupCombo, MouseClickInTheListTakesTheRecordAndCloses) {
+  auto* c = Place();
+  c->SetOptions({loTitles, loRowLines});
+  c->SetFocus();
+  Key(c, Qt::Key_Down, Qt::AltModifier);
+  TwwPopupGrid* g = c->Grid();
+  const int rowHeight = g->RowHeights(1);
+  const int y = g->RowHeights(0) + rowHeight * 2 + rowHeight / 2;  // the third data row
+  Click(g, 5, y);
+  Pump();
+  EXPECT_FALSE(c->IsDroppedDown());
+  EXPECT_EQ(c->EditText(), "Carl");
+  EXPECT_TRUE(c->Focused());
+  bugs->Post();
+  EXPECT_EQ(Stored(), "Carl");
+}
+
+TEST_F(LookupCombo, NotInListHandlerDecides) {
+  auto* c = Place();
+  std::vector<std::string> asked;
+  bool accept = false;
+  c->OnNotInList = [&](TObject*, TDataSet* table, const std::string& text, bool& a) {
+    EXPECT_EQ(table, people.get());
+    asked.push_back(text);
+    a = accept;
+  };
+  c->SetFocus();
+  c->SelectAll();
+  Type(c, "Zed");
+  other->SetFocus();
+  Pump();
+  EXPECT_EQ(c->EditText(), "Bert");  // refused: the old text and value
+  EXPECT_EQ(Stored(), "Bert");
+  accept = true;
+  c->SetFocus();
+  c->SelectAll();
+  Type(c, "Zoe");
+  other->SetFocus();
+  Pump();
+  EXPECT_EQ(Stored(), "Zoe");
+  // An empty text never asks.
+  c->SetFocus();
+  c->SelectAll();
+  Key(c, Qt::Key_Delete);
+  other->SetFocus();
+  Pump();
+  EXPECT_EQ(asked, (std::vector<std::string>{"Zed", "Zoe"}));
+  EXPECT_TRUE(bugs->FieldByName("AssignedTo")->IsNull());
+}
+
+TEST_F(LookupCombo, TheTextsAndSizesThatStopADropDown) {
+  auto* c = Place("Name", 20);
+  c->SetFocus();
+  c->DropDown();
+  EXPECT_FALSE(c->IsDroppedDown());  // narrower than 21 pixels
+  c->SetWidth(150);
+  people->Close();
+  c->DropDown();
+  c->SetLookupTable(nullptr);
+  c->DropDown();
+  EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{kwwLookupTableNotActive, kwwNoLookupTable}));
+  EXPECT_FALSE(c->IsDroppedDown());
+  EXPECT_THROW(c->SetLookupTable(bugs.get()), EInvalidOperation);  // the edited dataset itself
+}
+
+TEST_F(LookupCombo, DropDownSizeFollowsCountColumnsAndRecords) {
+  auto* c = Place();
+  c->SetOptions({loTitles});
+  c->SetDropDownCount(0);
+  c->SetFocus();
+  c->DropDown();
+  TwwPopupGrid* g = c->Grid();
+  // One column, titled with the lookup field's label; one row below the title.
+  ASSERT_EQ(c->Selected()->Count(), 1);
+  EXPECT_EQ(wwParseSelectedLine(c->Selected()->Strings(0)).title, "Name");
+  EXPECT_EQ(g->Height(), 2 * g->DefaultRowHeight() + 5);
+  EXPECT_TRUE(g->ShowVertScrollBar());
+  c->CloseUp(false);
+  // More rows than records: the list shrinks to the records and hides its scroll bar.
+  c->SetDropDownCount(8);
+  c->DropDown();
+  EXPECT_EQ(g->Height(), 5 * g->DefaultRowHeight() + 5);
+  EXPECT_FALSE(g->ShowVertScrollBar());
+  // Placed under the combo, on its left edge.
+  const TPoint under = c->ClientToScreen({0, c->Height()});
+  EXPECT_EQ(g->Left(), under.x);
+  EXPECT_EQ(g->Top(), under.y);
+}
+
+TEST_F(LookupCombo, AllowClearKeyEmptiesTheValue) {
+  auto* c = Place();
+  c->SetAllowClearKey(true);
+  c->SetStyle(csDropDownList);
+  c->SetFocus();
+  Key(c, Qt::Key_Delete);
+  EXPECT_EQ(c->EditText(), "");
+  other->SetFocus();
+  Pump();
+  EXPECT_TRUE(bugs->FieldByName("AssignedTo")->IsNull());
+}
