@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+
 #include "datactrls/edits/edits_fixture.h"
 #include "datactrls/edits/wwdblkcb.h"
 #include "datactrls/wwtadatasets.h"
@@ -267,4 +269,84 @@ TEST_F(LookupCombo, AllowClearKeyEmptiesTheValue) {
   other->SetFocus();
   Pump();
   EXPECT_TRUE(bugs->FieldByName("AssignedTo")->IsNull());
+}
+
+// ---- The lookup list on its own -----------------------------------------------------
+
+namespace {
+
+class LookupList : public LookupCombo {
+ protected:
+  TwwDBLookupList* PlaceList(int height = 97) {
+    auto* l = new TwwDBLookupList(form.get());
+    l->SetBounds(10, 40, 200, height);
+    l->SetParent(form.get());
+    l->SetUseTFields(false);
+    TStringList columns;
+    columns.Add("Name\t5\tWho");
+    l->SetSelected(&columns);
+    l->SetLookupTable(people.get());
+    l->SetLookupField("Id");
+    l->SetDataSource(&source);
+    l->SetDataField("PersonId");
+    Pump();
+    return l;
+  }
+};
+
+}  // namespace
+
+TEST_F(LookupList, ResolvesItsFieldsAndMarksTheMatchedRecord) {
+  TwwDBLookupList* l = PlaceList();
+  EXPECT_EQ(l->KeyField()->FieldName(), "Id");
+  EXPECT_EQ(l->DisplayField()->FieldName(), "Name");
+  EXPECT_EQ(l->DisplayText(), "Bert");
+  EXPECT_EQ(l->MatchRow(), 1);
+  // The matched row is drawn in the highlight colours; the others are not.
+  Pump();
+  const QImage shot = ClientOf(l)->grab().toImage();
+  const auto at = [&](int row) {
+    const TRect cell = l->CellRect(0, row);
+    const QRgb p = shot.pixel(cell.Right - 3, (cell.Top + cell.Bottom) / 2);
+    return TColor(qRed(p) | qGreen(p) << 8 | qBlue(p) << 16);
+  };
+  EXPECT_EQ(at(1), ColorToRGB(clHighlight));
+  EXPECT_NE(at(0), ColorToRGB(clHighlight));
+  // A single narrow column is widened to the client width.
+  EXPECT_EQ(l->ColWidths(0), l->ClientWidth());
+  // A value that matches no record: no match row, no display text.
+  bugs->Edit();
+  bugs->FieldByName("PersonId")->SetAsInteger(99);
+  EXPECT_EQ(l->MatchRow(), -1);
+  EXPECT_EQ(l->DisplayText(), "");
+  bugs->Cancel();
+  l->SetLookupField("Nope");
+  EXPECT_EQ(l->KeyField(), nullptr);
+  try {
+    l->ResolveFields(true);
+    ADD_FAILURE() << "a missing key field resolves";
+  } catch (const EInvalidOperation& e) {
+    EXPECT_EQ(e.Message(), "Error: Field 'Nope' not found");
+  }
+}
+
+TEST_F(LookupList, TitlesCountAndScrollingClearsTheMatch) {
+  TwwDBLookupList* l = PlaceList();
+  l->SetLookupOptions({loTitles, loRowLines});
+  EXPECT_EQ(l->Options(), (TwwDBGridOptions{dgRowSelect, dgRowLines, dgTitles}));
+  EXPECT_EQ(l->MatchRow(), 2);  // the title row comes first
+  l->SetHeight(2 * l->DefaultRowHeight() + 6);  // the title and one record
+  people->Last();
+  EXPECT_EQ(l->MatchRow(), -1);  // scrolled out of view
+}
+
+TEST_F(LookupList, MovingInTheListChangesTheValue) {
+  TwwDBLookupList* l = PlaceList();
+  l->SetFocus();
+  QTest::keyClick(Native(l), Qt::Key_Down);
+  EXPECT_EQ(l->DisplayText(), "Carl");
+  EXPECT_EQ(bugs->State(), dsEdit);
+  QTest::keyClick(Native(l), Qt::Key_Insert);  // ignored
+  bugs->Post();
+  EXPECT_EQ(Stored("PersonId"), "3");
 }
