@@ -44,6 +44,8 @@ namespace {
 constexpr int kMinDropDownWidth = 21;
 // The combo is placed 25 pixels high.
 constexpr int kInitialHeight = 25;
+// The edit's sunken frame, which the button stays inside on the newer shell look.
+constexpr int kFrame = 2;
 // The list's frame: its border and the grid's margins.
 constexpr int kListFrame = 5;
 // Until the combo drops down, the list is this small (it is laid out later).
@@ -313,8 +315,12 @@ bool TwwDBCustomLookupCombo::CheckNotInList() {
   return false;
 }
 
+bool TwwDBCustomLookupCombo::BeginListChange() {
+  return !Field() || IsLookupDataField() || EditCanModify();
+}
+
 void TwwDBCustomLookupCombo::ListChose() {
-  if (Field() && !IsLookupDataField() && !EditCanModify()) return;
+  if (!BeginListChange()) return;
   searchFound_ = true;
   SetEditText(grid_->DisplayText());
   MarkModified();
@@ -409,6 +415,27 @@ void TwwDBCustomLookupCombo::CloseUp(bool accept) {
   }
 }
 
+// ---- Layout ------------------------------------------------------------------------
+
+void TwwDBCustomLookupCombo::PlaceButtonInFrame() {
+  if (!NewStyleControls || BorderStyle() != bsSingle) return;
+  TWinControl* box = ButtonContainer();
+  const int width = Button()->Width();
+  box->SetBounds(ClientWidth() - width - kFrame, kFrame, width, std::max(0, ClientHeight() - 2 * kFrame));
+  Button()->SetBounds(0, 0, width, box->Height());
+  SetEditRect();
+}
+
+void TwwDBCustomLookupCombo::Resize() {
+  TwwDBCustomCombo::Resize();
+  PlaceButtonInFrame();
+}
+
+void TwwDBCustomLookupCombo::Loaded() {
+  TwwDBCustomCombo::Loaded();
+  PlaceButtonInFrame();
+}
+
 // ---- Keys --------------------------------------------------------------------------
 
 bool TwwDBCustomLookupCombo::ClearKey(WORD key) {
@@ -441,7 +468,6 @@ void TwwDBCustomLookupCombo::KeyDown(WORD& key, TShiftState shift) {
     return;
   }
   if (listKey && listDown_ && !(alt && (key == VK_UP || key == VK_DOWN))) {
-    if (Field() && !IsLookupDataField()) EditCanModify();
     FinishPendingSearch();
     grid_->HandleKey(key);
     key = 0;

@@ -93,6 +93,8 @@ class TwwDBCustomLookupCombo : public TwwDBCustomCombo {
   void FinishPendingSearch();
   // The list moved to a record by a key or the mouse: it is the choice.
   void ListChose();
+  // Before the list moves: the edited dataset goes into edit; false when it cannot.
+  bool BeginListChange();
   // The list may change the value: the combo edits a lookup field whose dataset can change.
   bool CanChangeLookupValue();
   // A text that matches no record is written all the same.
@@ -107,8 +109,11 @@ class TwwDBCustomLookupCombo : public TwwDBCustomCombo {
   void KeyPress(char32_t& Key) override;
   void DoExit() override;
   void Notification(TComponent* AComponent, TOperation Operation) override;
+  void Resize() override;
+  void Loaded() override;
 
  private:
+  void PlaceButtonInFrame();
   void UpdateLookupData();
   bool IsLookupDataField() const;
   bool TypingAllowed();

@@ -246,6 +246,8 @@ void TwwDBLookupList::ChooseCurrentRecord() {
   if (fieldLink_->Edit()) fieldLink_->Modified();
 }
 
+bool TwwDBLookupList::BeginChange() { return !DataSource() || fieldLink_->Edit(); }
+
 // ---- Keys and mouse ----------------------------------------------------------------
 
 void TwwDBLookupList::KeyDown(WORD& key, TShiftState shift) {
@@ -263,7 +265,7 @@ void TwwDBLookupList::KeyDown(WORD& key, TShiftState shift) {
     TwwCustomDBGrid::KeyDown(key, shift);
     return;
   }
-  if (DataSource()) fieldLink_->Edit();
+  BeginChange();
   if (IsArrowKey(key) && !CanChangeValue()) {
     key = 0;
     return;
@@ -301,7 +303,7 @@ void TwwDBLookupList::MouseDown(TMouseButton button, TShiftState shift, int x, i
     TwwCustomDBGrid::MouseDown(button, shift, x, y);
     return;
   }
-  if (DataSource() && !fieldLink_->Edit()) return;
+  if (!BeginChange()) return;
   tracking_ = true;
   MoveToMouse(y);
   TCustomControl::MouseDown(button, shift, x, y);
@@ -349,6 +351,8 @@ void TwwPopupGrid::ChooseCurrentRecord() {
   TakeCurrentRecord();
   combo_->ListChose();
 }
+
+bool TwwPopupGrid::BeginChange() { return combo_->BeginListChange(); }
 
 void TwwPopupGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
   combo_->FinishPendingSearch();

@@ -74,6 +74,9 @@ class TwwDBLookupList : public TwwCustomDBGrid {
   virtual bool CaseSensitiveSearch() const { return false; }
   // Makes the current record the chosen one through the field link.
   virtual void ChooseCurrentRecord();
+  // Before a move: the edited dataset goes into edit first (which shows the
+  // field again, so it must not come after the move); false when it cannot.
+  virtual bool BeginChange();
 
   void BuildFieldMap() override;
   void ApplyColumnAttributes() override;
@@ -120,6 +123,7 @@ class TwwPopupGrid : public TwwDBLookupList {
   bool IsSequential() const override;
   bool CaseSensitiveSearch() const override;
   void ChooseCurrentRecord() override;
+  bool BeginChange() override;
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   void DblClick() override;

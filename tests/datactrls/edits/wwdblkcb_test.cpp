@@ -187,6 +187,33 @@ TEST_F(LookupCombo, MouseClickInTheListTakesTheRecordAndCloses) {
   EXPECT_EQ(Stored(), "Carl");
 }
 
+TEST_F(LookupCombo, TheButtonDropsDownAndClosesWithTheChoice) {
+  auto* c = Place();
+  c->SetStyle(csDropDownList);
+  // The button sits at the right edge of the bordered edit, inside its sunken frame.
+  TWinControl* box = c->ButtonContainer();
+  EXPECT_EQ((std::vector<int>{box->Left(), box->Top(), box->Height()}),
+            (std::vector<int>{c->Width() - 2 - box->Width(), 2, c->Height() - 4}));
+  const auto clickButton = [&] {
+    Click(box, box->Width() / 2, box->Height() / 2);
+    Pump();
+  };
+  clickButton();
+  ASSERT_TRUE(c->IsDroppedDown());
+  EXPECT_TRUE(c->Focused());
+  c->Grid()->HandleKey(VK_DOWN);
+  EXPECT_EQ(c->EditText(), "Carl");
+  clickButton();
+  EXPECT_FALSE(c->IsDroppedDown());
+  EXPECT_EQ(c->EditText(), "Carl");
+  // Typing is not allowed in the closed list.
+  Type(c, "a");
+  EXPECT_EQ(c->EditText(), "Carl");
+  // A press in the edit drops the list down too.
+  Click(c, 5, 5);
+  EXPECT_TRUE(c->IsDroppedDown());
+}
+
 TEST_F(LookupCombo, NotInListHandlerDecides) {
   auto* c = Place();
   std::vector<std::string> asked;
