@@ -193,7 +193,9 @@ void TwwDBCustomLookupCombo::WriteLookupKeys(TField* field) {
     locals.push_back(local);
     same = same && local->Text() == texts[i];
   }
-  if (same || !EditCanModify()) return;
+  // The lookup field itself is never edited: its dataset goes into edit for the keys.
+  if (same || ReadOnly() || !data->CanModify()) return;
+  if (data->State() != dsEdit && data->State() != dsInsert) data->Edit();
   for (std::size_t i = 0; i < locals.size(); ++i) locals[i]->SetAsString(texts[i]);
 }
 
@@ -265,7 +267,9 @@ void TwwDBCustomLookupCombo::PerformSearch() {
   if (!display) return;
   const bool incremental = listDown_ || dropDownPending_;
   bool found = false;
-  if (wwIsLookupTableIndexed(table) || seqSearchOptions_.Contains(ssoEnabled)) {
+  if (wwIsLookupTableIndexed(table)) {
+    found = IndexedSearch(text, incremental);
+  } else if (seqSearchOptions_.Contains(ssoEnabled)) {
     found = wwLookupRecordSearch(table, text, display->FieldName(), seqSearchOptions_.Contains(ssoCaseSensitive),
                                  incremental);
   } else {
@@ -282,6 +286,26 @@ void TwwDBCustomLookupCombo::PerformSearch() {
   grid_->Invalidate();
   if (showMatchText_ && found && lastSearched_ != kNoCompletion) Complete();
   lastSearched_ = EditText();
+}
+
+// A library table finds a whole value by its key when the lookup field is
+// one of its index's fields (the fields before it keep the current record's
+// values).
+bool TwwDBCustomLookupCombo::IndexedSearch(const std::string& text, bool incremental) {
+  auto* table = dynamic_cast<TwwTable*>(LookupTable());
+  TField* key = grid_->KeyField();
+  if (!table || !key) return false;
+  int k = -1;
+  for (int i = 0; i < table->IndexFieldCount() && k < 0; ++i)
+    if (table->IndexFields(i) == key) k = i;
+  const bool caseSensitive = seqSearchOptions_.Contains(ssoCaseSensitive);
+  // Typing locates the typed start, which seeks on the index when it leads with the field.
+  if (k < 0 || incremental) return wwLookupRecordSearch(table, text, key->FieldName(), caseSensitive, incremental);
+  std::vector<std::string> values;
+  if (k <= 2)
+    for (int i = 0; i < k; ++i) values.push_back(table->IndexFields(i)->Text());
+  values.push_back(text);
+  return table->VerifiedFindKey(values);
 }
 
 // The typed part stays, the rest of the record's text is added and selected.

@@ -124,6 +124,7 @@ class TwwDBCustomLookupCombo : public TwwDBCustomCombo {
   void SearchNow();
   void RestartTimer();
   void Complete();
+  bool IndexedSearch(const std::string& text, bool incremental);
   // Not-in-list: false when the handler refused the text (the old one is back).
   bool CheckNotInList();
   int DropDownHeight(int rows);

@@ -59,6 +59,7 @@ TwwDBLookupList::TwwDBLookupList(TComponent* owner)
 }
 
 TwwDBLookupList::~TwwDBLookupList() {
+  Destroying();
   fieldLink_->OnDataChange = nullptr;
   fieldLink_->OnUpdateData = nullptr;
   fieldLink_->OnActiveChange = nullptr;
@@ -136,6 +137,12 @@ void TwwDBLookupList::ResolveFields(bool strict) {
 void TwwDBLookupList::BuildFieldMap() {
   ResolveFields(false);
   TwwCustomDBGrid::BuildFieldMap();
+}
+
+// A table that closes frees its fields: none of them may be kept.
+void TwwDBLookupList::DataLinkActiveChanged(bool active) {
+  ResolveFields(false);
+  TwwCustomDBGrid::DataLinkActiveChanged(active);
 }
 
 void TwwDBLookupList::ApplyColumnAttributes() {

@@ -79,6 +79,7 @@ class TwwDBLookupList : public TwwCustomDBGrid {
   virtual bool BeginChange();
 
   void BuildFieldMap() override;
+  void DataLinkActiveChanged(bool active) override;
   void ApplyColumnAttributes() override;
   bool IsCellHighlighted(int dataCol, int dataRow, TGridDrawState state) override;
   void KeyDown(WORD& Key, TShiftState Shift) override;

@@ -6,16 +6,23 @@
 
 #include <QImage>
 
-#include "datactrls/edits/edits_fixture.h"
 #include "datactrls/edits/wwdblkcb.h"
+#include "datactrls/wwtable.h"
 #include "datactrls/wwtadatasets.h"
 #include "dbengine/accbinding_fixture.h"
+#include "platform/bde/library_fixture.h"
+#include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/controls/timer.h"
 #include "platform/classlib/db/fields.h"
+#include "platform/classlib/dialogs/dialogs.h"
+#include "platform/classlib/stdctrls/edits.h"
 
 using namespace testing_support;
 
 namespace {
+
+// The widget that takes a control's keys.
+QWidget* Native(TWinControl* c) { return ClientOf(c)->focusProxy() ? ClientOf(c)->focusProxy() : ClientOf(c); }
 
 class LookupCombo : public accesstest::BindingFixture {
  protected:
@@ -376,4 +383,104 @@ TEST_F(LookupList, MovingInTheListChangesTheValue) {
   QTest::keyClick(Native(l), Qt::Key_Insert);  // ignored
   bugs->Post();
   EXPECT_EQ(Stored("PersonId"), "3");
+}
+
+TEST_F(LookupCombo, ALookupFieldShowsTheResultAndWritesItsKey) {
+  bugs->Close();
+  bugs->FieldDefs().Update();
+  for (int i = 0; i < bugs->FieldDefs().Count(); ++i) bugs->FieldDefs()[i]->CreateField(bugs.get());
+  auto* name = new TStringField(bugs.get());
+  name->SetFieldName("PersonName");
+  name->SetFieldKind(fkLookup);
+  name->SetLookupDataSet(people.get());
+  name->SetKeyFields("PersonId");
+  name->SetLookupKeyFields("Id");
+  name->SetLookupResultField("Name");
+  name->SetDataSet(bugs.get());
+  bugs->Open();
+  auto* c = Place("");
+  TStringList columns;
+  columns.Add("Name\t20\tName");
+  c->SetSelected(&columns);
+  c->SetDataField("PersonName");
+  EXPECT_EQ(c->LookupField(), "Id");  // the lookup field's own key
+  EXPECT_EQ(c->EditText(), "Bert");
+  c->SetFocus();
+  Key(c, Qt::Key_Down, Qt::AltModifier);
+  Key(c, Qt::Key_Down);
+  Key(c, Qt::Key_Return);
+  EXPECT_EQ(c->EditText(), "Carl");
+  bugs->Post();
+  EXPECT_EQ(Stored("PersonId"), "3");
+  EXPECT_EQ(c->EditText(), "Carl");
+}
+
+TEST_F(LookupCombo, ALookupTableThatClosesUnderTheComboIsNoLongerSearched) {
+  auto* c = Place();
+  c->SetFocus();
+  people->Close();
+  EXPECT_EQ(c->Grid()->KeyField(), nullptr);  // its fields went with it
+  c->SelectAll();
+  Type(c, "ca");
+  EXPECT_EQ(c->EditText(), "ca");  // nothing to complete from
+  people->Open();
+  c->SelectAll();
+  Type(c, "an");
+  EXPECT_EQ(c->EditText(), "Anna");
+  Key(c, Qt::Key_Down, Qt::AltModifier);
+  Key(c, Qt::Key_Return);
+  bugs->Post();
+  EXPECT_EQ(Stored(), "Anna");
+}
+
+// ---- A library table as the lookup table ---------------------------------------------
+
+namespace {
+
+class LibraryLookupCombo : public bdetest::LibraryFixture {
+ protected:
+  void SetUp() override {
+    LibraryFixture::SetUp();
+    form = ShownForm(300, 200);
+    people = Make<TwwTable>();
+    people->SetTableName("People");
+    people->SetIndexName("ByName");
+    people->Open();
+  }
+  void TearDown() override {
+    form.reset();
+    LibraryFixture::TearDown();
+  }
+  TDialogResponderScope boxes{[](TDialogRequest&) { return mrOk; }};
+  std::unique_ptr<TForm> form;
+  TwwTable* people = nullptr;
+};
+
+}  // namespace
+
+TEST_F(LibraryLookupCombo, SearchesOnTheIndex) {
+  auto* c = new TwwDBLookupCombo(form.get());
+  c->SetBounds(10, 10, 150, 21);
+  c->SetParent(form.get());
+  c->SetLookupTable(people);
+  c->SetLookupField("Name");
+  c->SetShowMatchText(true);
+  c->SetFocus();
+  QTest::keyClicks(Native(c), "ca");
+  EXPECT_EQ(c->EditText(), "Carl");
+  EXPECT_EQ(c->SelStart(), 2);
+  c->DropDown();
+  c->SelectAll();
+  QTest::keyClicks(Native(c), "b");
+  // The engine serves database files as SQL-based: the full delay.
+  EXPECT_EQ(c->SearchTimer()->Interval(), TwwDBCustomLookupCombo::kSearchDelayMs);
+  c->SearchTimer()->OnTimer(c->SearchTimer());
+  EXPECT_EQ(c->EditText(), "Bert");
+  EXPECT_EQ(people->FieldByName("Name")->AsString(), "Bert");
+  // Leaving with a whole value finds it by its key.
+  c->CloseUp(false);
+  c->SetEditText("carl");
+  c->PerformSearch();
+  EXPECT_EQ(people->FieldByName("Name")->AsString(), "Carl");
+  EXPECT_EQ(boxes.Texts(), std::vector<std::string>{});
 }
