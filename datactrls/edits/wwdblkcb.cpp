@@ -99,6 +99,12 @@ void TwwDBCustomLookupCombo::SetLookupField(const std::string& value) {
   DataChange();
 }
 
+void TwwDBCustomLookupCombo::SetSelected(const TStrings* value) {
+  grid_->SetSelected(value);
+  lastSearched_.clear();
+  DataChange();
+}
+
 bool TwwDBCustomLookupCombo::IsLookupDataField() const {
   return Field() && Field()->FieldKind() == fkLookup;
 }
@@ -144,7 +150,8 @@ void TwwDBCustomLookupCombo::ShowValue(const std::string& value) {
     ShowText(value);
     return;
   }
-  if (!grid_->KeyField()) grid_->ResolveFields(false);
+  // Selected may have changed the display field since.
+  grid_->ResolveFields(false);
   searchFound_ = grid_->PositionOnValue(value);
   ShowText(grid_->DisplayText());
   lastSearched_ = EditText();
@@ -262,7 +269,8 @@ void TwwDBCustomLookupCombo::PerformSearch() {
   TDataSet* table = LookupTable();
   const std::string text = EditText();
   if (text == lastSearched_ || !table || !table->Active()) return;
-  if (!grid_->KeyField()) grid_->ResolveFields(false);
+  // Selected may have changed the display field since.
+  grid_->ResolveFields(false);
   TField* display = grid_->DisplayField();
   if (!display) return;
   const bool incremental = listDown_ || dropDownPending_;

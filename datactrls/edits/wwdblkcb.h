@@ -52,7 +52,7 @@ class TwwDBCustomLookupCombo : public TwwDBCustomCombo {
   const std::string& LookupField() const { return lookupField_; }
   void SetLookupField(const std::string& value);
   TStrings* Selected() const { return grid_->Selected(); }
-  void SetSelected(const TStrings* value) { grid_->SetSelected(value); }
+  void SetSelected(const TStrings* value);
   TwwDBLookupListOptions Options() const { return grid_->LookupOptions(); }
   void SetOptions(TwwDBLookupListOptions value) { grid_->SetLookupOptions(value); }
   TLeftRight DropDownAlignment() const { return dropDownAlignment_; }

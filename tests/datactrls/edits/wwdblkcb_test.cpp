@@ -484,3 +484,28 @@ TEST_F(LibraryLookupCombo, SearchesOnTheIndex) {
   EXPECT_EQ(people->FieldByName("Name")->AsString(), "Carl");
   EXPECT_EQ(boxes.Texts(), std::vector<std::string>{});
 }
+
+TEST_F(LookupCombo, AKeyBehindTheShownTextIsWrittenOnlyForAMatch) {
+  auto* c = Place("Id");
+  TStringList columns;
+  columns.Add("Name\t20\tName");
+  c->SetSelected(&columns);
+  c->SetDataField("PersonId");
+  EXPECT_EQ(c->EditText(), "Bert");  // shown by name, found by key
+  c->SetFocus();
+  // "ca" finds Carl; "cax" then matches no record: no key is written, not Carl's either.
+  c->SelectAll();
+  Type(c, "ca");
+  EXPECT_EQ(c->EditText(), "Carl");
+  Key(c, Qt::Key_End);
+  Type(c, "x");
+  other->SetFocus();
+  Pump();
+  EXPECT_EQ(Stored("PersonId"), "2");
+  c->SetFocus();
+  c->SelectAll();
+  Type(c, "ca");
+  other->SetFocus();
+  Pump();
+  EXPECT_EQ(Stored("PersonId"), "3");
+}
