@@ -81,6 +81,8 @@ TwwDBCustomLookupCombo::TwwDBCustomLookupCombo(TComponent* owner) : TwwDBCustomC
   timer_->OnTimer = [this](TObject*) { PerformSearch(); };
   // The value written is the lookup table's, not the shown text.
   DataLink()->OnUpdateData = [this](TFieldDataLink*) { UpdateLookupData(); };
+  DataLink()->OnEditingChange = [this](TFieldDataLink*) { RefreshReadOnly(); };
+  DataLink()->OnActiveChange = [this](TFieldDataLink*) { RefreshReadOnly(); };
 }
 
 TwwDBCustomLookupCombo::~TwwDBCustomLookupCombo() { timer_->OnTimer = nullptr; }
@@ -114,7 +116,7 @@ std::string TwwDBCustomLookupCombo::DataValue() const {
   TField* field = Field();
   if (!IsLookupDataField()) return field->Text();
   const std::vector<std::string> keys = wwSplitPieces(field->KeyFields(), ";");
-  TField* key = field->DataSet()->FindField(keys.front());
+  TField* key = keys.empty() ? nullptr : field->DataSet()->FindField(keys.front());
   return key ? key->Text() : std::string();
 }
 
@@ -124,7 +126,9 @@ bool TwwDBCustomLookupCombo::CanEditText() {
 }
 
 bool TwwDBCustomLookupCombo::TypingAllowed() {
-  return CanEditText() && (!Field() || DataLink()->CanModify());
+  if (!CanEditText()) return false;
+  if (!Field()) return true;
+  return IsLookupDataField() ? CanChangeLookupValue() : DataLink()->CanModify();
 }
 
 bool TwwDBCustomLookupCombo::CanChangeLookupValue() {
@@ -468,6 +472,25 @@ void TwwDBCustomLookupCombo::Loaded() {
   PlaceButtonInFrame();
 }
 
+// A closed drop-down list looks like the system's drop-down-list combo box:
+// focused, its face is in the highlight colours inside a focus rectangle.
+void TwwDBCustomLookupCombo::PaintText(TCanvas* canvas, TRect rect, int x, const std::string& text) {
+  if (CanEditText()) {
+    TwwDBCustomCombo::PaintText(canvas, rect, x, text);
+    return;
+  }
+  if (!Enabled()) {
+    canvas->Font()->SetColor(clGrayText);
+  } else if (Focused()) {
+    const TRect face{rect.Left + 1, rect.Top + 1, rect.Right - 1, rect.Bottom - 1};
+    canvas->Brush()->SetColor(clHighlight);
+    canvas->FillRect(face);
+    canvas->Font()->SetColor(clHighlightText);
+    canvas->DrawFocusRect(face);
+  }
+  TwwDBCustomCombo::PaintText(canvas, rect, x, text);
+}
+
 // ---- Keys --------------------------------------------------------------------------
 
 bool TwwDBCustomLookupCombo::ClearKey(WORD key) {
@@ -515,6 +538,14 @@ void TwwDBCustomLookupCombo::KeyDown(WORD& key, TShiftState shift) {
     key = 0;
     return;
   }
+  if (key == VK_DELETE && IsLookupDataField()) {
+    if (BeginLookupFieldTyping()) {
+      TwwCustomMaskEdit::KeyDown(key, shift);
+      MarkModified();
+    }
+    key = 0;
+    return;
+  }
   const bool caretKey = key == VK_HOME || key == VK_END || key == VK_LEFT || key == VK_RIGHT ||
                         key == VK_UP || key == VK_BACK;
   if (caretKey && !TypingAllowed()) {
@@ -556,6 +587,10 @@ void TwwDBCustomLookupCombo::KeyPress(char32_t& key) {
     key = 0;
     return;
   }
+  if (IsLookupDataField() && (key >= 32 || key == 8)) {
+    TypeIntoLookupField(key);
+    return;
+  }
   const bool plainTyping = !listDown_ && !autoDropDown_ && !showMatchText_;
   if (key >= 32 && plainTyping && TypingAllowed() && Field() && !Field()->IsValidChar(key)) {
     MessageBeep(0);
@@ -563,6 +598,36 @@ void TwwDBCustomLookupCombo::KeyPress(char32_t& key) {
     return;
   }
   TwwDBCustomCombo::KeyPress(key);
+}
+
+// The text is typed into while the field link edits, and for a lookup field
+// while its dataset edits (the link never edits a lookup field itself).
+void TwwDBCustomLookupCombo::RefreshReadOnly() {
+  bool editing = !Bound() ? !ReadOnly() : DataLink()->Editing();
+  if (Bound() && IsLookupDataField() && !ReadOnly()) {
+    const TDataSetState state = Field()->DataSet()->State();
+    editing = state == dsEdit || state == dsInsert;
+  }
+  TCustomEdit::SetReadOnly(!editing);
+}
+
+// A lookup field is never edited itself: typing changes its keys, so its
+// dataset goes into edit instead.
+bool TwwDBCustomLookupCombo::BeginLookupFieldTyping() {
+  if (!TypingAllowed()) return false;
+  TDataSet* data = Field()->DataSet();
+  if (data->State() != dsEdit && data->State() != dsInsert) data->Edit();
+  RefreshReadOnly();
+  return true;
+}
+
+void TwwDBCustomLookupCombo::TypeIntoLookupField(char32_t& key) {
+  if (!BeginLookupFieldTyping()) {
+    key = 0;
+    return;
+  }
+  TwwCustomMaskEdit::KeyPress(key);
+  if (key != 0) MarkModified();
 }
 
 void TwwDBCustomLookupCombo::DoExit() {

@@ -111,12 +111,16 @@ class TwwDBCustomLookupCombo : public TwwDBCustomCombo {
   void Notification(TComponent* AComponent, TOperation Operation) override;
   void Resize() override;
   void Loaded() override;
+  void PaintText(TCanvas* canvas, TRect rect, int x, const std::string& text) override;
 
  private:
   void PlaceButtonInFrame();
   void UpdateLookupData();
   bool IsLookupDataField() const;
   bool TypingAllowed();
+  bool BeginLookupFieldTyping();
+  void RefreshReadOnly();
+  void TypeIntoLookupField(char32_t& key);
   std::string DataValue() const;
   void ShowValue(const std::string& value);
   void RestoreSaved();

@@ -413,6 +413,13 @@ TEST_F(LookupCombo, ALookupFieldShowsTheResultAndWritesItsKey) {
   bugs->Post();
   EXPECT_EQ(Stored("PersonId"), "3");
   EXPECT_EQ(c->EditText(), "Carl");
+  // Typed too: the key of the completed record is written.
+  c->SelectAll();
+  Type(c, "an");
+  EXPECT_EQ(c->EditText(), "Anna");
+  other->SetFocus();
+  Pump();
+  EXPECT_EQ(Stored("PersonId"), "1");
 }
 
 TEST_F(LookupCombo, ALookupTableThatClosesUnderTheComboIsNoLongerSearched) {
@@ -508,4 +515,18 @@ TEST_F(LookupCombo, AKeyBehindTheShownTextIsWrittenOnlyForAMatch) {
   other->SetFocus();
   Pump();
   EXPECT_EQ(Stored("PersonId"), "3");
+}
+
+TEST_F(LookupCombo, AClosedDropDownListPaintsItsFaceHighlightedWhenFocused) {
+  auto* c = Place();
+  c->SetStyle(csDropDownList);
+  const auto face = [&] {
+    Pump();
+    const QImage image = ClientOf(c)->grab().toImage();
+    const QRgb p = image.pixel(c->ButtonContainer()->Left() - 6, c->Height() / 2);
+    return TColor(qRed(p) | qGreen(p) << 8 | qBlue(p) << 16);
+  };
+  EXPECT_NE(face(), ColorToRGB(clHighlight));
+  c->SetFocus();
+  EXPECT_EQ(face(), ColorToRGB(clHighlight));
 }
