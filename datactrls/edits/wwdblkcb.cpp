@@ -253,6 +253,16 @@ void TwwDBCustomLookupCombo::RestartTimer() {
   timer_->SetEnabled(true);
 }
 
+// A library table is searched in the order the list shows: on the index of
+// its first column, the current record kept.
+void TwwDBCustomLookupCombo::PutInDisplayOrder() {
+  auto* table = dynamic_cast<TwwTable*>(LookupTable());
+  if (!orderByDisplay_ || !table) return;
+  EnsureSelected();
+  const std::string current = grid_->KeyText();
+  if (table->SelectIndexForSearch(Selected()) && !current.empty()) grid_->PositionOnValue(current);
+}
+
 void TwwDBCustomLookupCombo::SearchNow() {
   dropDownPending_ = true;
   try {
@@ -568,6 +578,7 @@ void TwwDBCustomLookupCombo::KeyUp(WORD& key, TShiftState shift) {
   } else if (showMatchText_ && erase) {
     // Erasing with the list closed never completes again at once.
   } else if (!EditText().empty() && (showMatchText_ || autoDropDown_) && TypingAllowed()) {
+    PutInDisplayOrder();
     SearchNow();
     if (autoDropDown_) DropDown();
   }

@@ -126,6 +126,7 @@ class TwwDBCustomLookupCombo : public TwwDBCustomCombo {
   void RestoreSaved();
   bool ClearKey(WORD key);
   void SearchNow();
+  void PutInDisplayOrder();
   void RestartTimer();
   void Complete();
   bool IndexedSearch(const std::string& text, bool incremental);

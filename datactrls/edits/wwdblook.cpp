@@ -343,8 +343,6 @@ void TwwPopupGrid::FillCreateParams(TCreateParams& params) {
   params.ExStyle = WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_NOACTIVATE;
 }
 
-bool TwwPopupGrid::IsSequential() const { return !wwIsLookupTableIndexed(LookupTable()); }
-
 bool TwwPopupGrid::CaseSensitiveSearch() const {
   return combo_->SeqSearchOptions().Contains(ssoCaseSensitive);
 }

@@ -121,7 +121,6 @@ class TwwPopupGrid : public TwwDBLookupList {
 
  protected:
   void FillCreateParams(TCreateParams& params) override;
-  bool IsSequential() const override;
   bool CaseSensitiveSearch() const override;
   void ChooseCurrentRecord() override;
   bool BeginChange() override;

@@ -530,3 +530,21 @@ TEST_F(LookupCombo, AClosedDropDownListPaintsItsFaceHighlightedWhenFocused) {
   c->SetFocus();
   EXPECT_EQ(face(), ColorToRGB(clHighlight));
 }
+
+TEST_F(LibraryLookupCombo, TypingPutsTheTableInDisplayOrder) {
+  people->SetIndexName("");
+  for (const bool byDisplay : {false, true}) {
+    auto* c = new TwwDBLookupCombo(form.get());
+    c->SetBounds(10, 10, 150, 21);
+    c->SetParent(form.get());
+    c->SetLookupTable(people);
+    c->SetLookupField("Name");
+    c->SetShowMatchText(true);
+    c->SetOrderByDisplay(byDisplay);
+    c->SetFocus();
+    QTest::keyClicks(Native(c), "b");
+    EXPECT_EQ(c->EditText(), "Bert");
+    EXPECT_EQ(people->IndexName(), byDisplay ? "ByName" : "") << byDisplay;
+    delete c;
+  }
+}
