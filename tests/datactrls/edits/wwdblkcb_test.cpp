@@ -458,6 +458,16 @@ class LibraryLookupCombo : public bdetest::LibraryFixture {
     form.reset();
     LibraryFixture::TearDown();
   }
+  // An unbound combo over the people, completing typed names.
+  TwwDBLookupCombo* Place() {
+    auto* c = new TwwDBLookupCombo(form.get());
+    c->SetBounds(10, 10, 150, 21);
+    c->SetParent(form.get());
+    c->SetLookupTable(people);
+    c->SetLookupField("Name");
+    c->SetShowMatchText(true);
+    return c;
+  }
   TDialogResponderScope boxes{[](TDialogRequest&) { return mrOk; }};
   std::unique_ptr<TForm> form;
   TwwTable* people = nullptr;
@@ -466,12 +476,7 @@ class LibraryLookupCombo : public bdetest::LibraryFixture {
 }  // namespace
 
 TEST_F(LibraryLookupCombo, SearchesOnTheIndex) {
-  auto* c = new TwwDBLookupCombo(form.get());
-  c->SetBounds(10, 10, 150, 21);
-  c->SetParent(form.get());
-  c->SetLookupTable(people);
-  c->SetLookupField("Name");
-  c->SetShowMatchText(true);
+  auto* c = Place();
   c->SetFocus();
   QTest::keyClicks(Native(c), "ca");
   EXPECT_EQ(c->EditText(), "Carl");
@@ -534,12 +539,7 @@ TEST_F(LookupCombo, AClosedDropDownListPaintsItsFaceHighlightedWhenFocused) {
 TEST_F(LibraryLookupCombo, TypingPutsTheTableInDisplayOrder) {
   people->SetIndexName("");
   for (const bool byDisplay : {false, true}) {
-    auto* c = new TwwDBLookupCombo(form.get());
-    c->SetBounds(10, 10, 150, 21);
-    c->SetParent(form.get());
-    c->SetLookupTable(people);
-    c->SetLookupField("Name");
-    c->SetShowMatchText(true);
+    auto* c = Place();
     c->SetOrderByDisplay(byDisplay);
     c->SetFocus();
     QTest::keyClicks(Native(c), "b");
