@@ -120,6 +120,12 @@ TEST_F(LookupCombo, ShowsTheFieldAndCompletesTypedTextInTheStoredCase) {
 
 TEST_F(LookupCombo, DropDownByKeysChoosesAndWritesBack) {
   auto* c = Place("Name;Age;Score");
+  std::vector<bool> closed;  // the modified flag of each close-up
+  c->OnCloseUp = [&](TObject*, TDataSet* table, TDataSet* fill, bool modified) {
+    EXPECT_EQ(table, people.get());
+    EXPECT_EQ(fill, bugs.get());
+    closed.push_back(modified);
+  };
   c->SetFocus();
   Key(c, Qt::Key_Down, Qt::AltModifier);
   ASSERT_TRUE(c->IsDroppedDown());
@@ -135,6 +141,14 @@ TEST_F(LookupCombo, DropDownByKeysChoosesAndWritesBack) {
   bugs->Post();
   EXPECT_EQ((std::vector<std::string>{Stored(), Stored("Age"), Stored("Score")}),
             (std::vector<std::string>{"Carl", "30", "2.25"}));
+  // Typing with AutoDropDown drops the list; closing on the same record changes nothing.
+  c->SetAutoDropDown(true);
+  c->SelectAll();
+  Type(c, "c");
+  EXPECT_TRUE(c->IsDroppedDown());
+  EXPECT_EQ(c->EditText(), "Carl");
+  Key(c, Qt::Key_Return);
+  EXPECT_EQ(closed, (std::vector<bool>{true, false}));
 }
 
 TEST_F(LookupCombo, EscapeBringsBackTheBrowsedTextAndValue) {
