@@ -7,6 +7,7 @@
 #include "datactrls/edits/wwlkroutines.h"
 #include "datactrls/wwlookup.h"
 #include "datactrls/wwstr.h"
+#include "platform/classlib/controls/timer.h"
 #include "platform/classlib/controls/winapi.h"
 #include "platform/classlib/core/format.h"
 #include "platform/classlib/core/typinfo.h"
@@ -27,6 +28,8 @@ PUBLISHED(TwwDBLookupList) {
 namespace {
 // A list placed on a form starts at this size.
 constexpr int kListWidth = 121, kListHeight = 97;
+// Held outside the rows, the mouse scrolls one record this often.
+constexpr unsigned kAutoScrollMs = 60;
 // The last column fills the client width when the others leave this much room.
 constexpr int kWidenRoom = 15;
 
@@ -56,10 +59,15 @@ TwwDBLookupList::TwwDBLookupList(TComponent* owner)
   SetLookupOptions({});
   SetBounds(Left(), Top(), kListWidth, kListHeight);
   TwwCustomDBGrid::SetDataSource(lookupSource_.get());
+  scrollTimer_ = new TTimer(this);
+  scrollTimer_->SetEnabled(false);
+  scrollTimer_->SetInterval(kAutoScrollMs);
+  scrollTimer_->OnTimer = [this](TObject*) { AutoScroll(); };
 }
 
 TwwDBLookupList::~TwwDBLookupList() {
   Destroying();
+  scrollTimer_->OnTimer = nullptr;
   fieldLink_->OnDataChange = nullptr;
   fieldLink_->OnUpdateData = nullptr;
   fieldLink_->OnActiveChange = nullptr;
@@ -303,6 +311,19 @@ void TwwDBLookupList::MoveToMouse(int y) {
   Invalidate();
 }
 
+void TwwDBLookupList::AutoScroll() {
+  const int titles = lookupOptions_.Contains(loTitles) ? 1 : 0;
+  const int top = titles ? RowHeights(0) : 0;
+  const int step = mouseY_ < top ? -1 : mouseY_ >= ClientHeight() ? 1 : 0;
+  if (!tracking_ || !DataLink()->Active()) {
+    scrollTimer_->SetEnabled(false);
+    return;
+  }
+  if (step == 0 || DataLink()->MoveBy(step) == 0) return;
+  ChooseCurrentRecord();
+  Invalidate();
+}
+
 void TwwDBLookupList::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
   const TGridCoord cell = MouseCoord(x, y);
   const int titles = lookupOptions_.Contains(loTitles) ? 1 : 0;
@@ -312,11 +333,14 @@ void TwwDBLookupList::MouseDown(TMouseButton button, TShiftState shift, int x, i
   }
   if (!BeginChange()) return;
   tracking_ = true;
+  mouseY_ = y;
+  scrollTimer_->SetEnabled(true);
   MoveToMouse(y);
   TCustomControl::MouseDown(button, shift, x, y);
 }
 
 void TwwDBLookupList::MouseMove(TShiftState shift, int x, int y) {
+  mouseY_ = y;
   if (tracking_ && y >= 0 && y < ClientHeight()) MoveToMouse(y);
   TwwCustomDBGrid::MouseMove(shift, x, y);
 }
@@ -324,6 +348,7 @@ void TwwDBLookupList::MouseMove(TShiftState shift, int x, int y) {
 void TwwDBLookupList::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
   if (tracking_ && button == mbLeft) {
     tracking_ = false;
+    scrollTimer_->SetEnabled(false);
     if (y >= 0 && y < ClientHeight()) MoveToMouse(y);
   }
   TwwCustomDBGrid::MouseUp(button, shift, x, y);

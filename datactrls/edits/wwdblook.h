@@ -10,6 +10,7 @@
 #include "datactrls/wwdbigrd.h"
 #include "platform/classlib/core/sets.h"
 
+class TTimer;
 class TwwDBCustomLookupCombo;
 
 enum TwwDBLookupListOption { loColLines, loRowLines, loTitles };
@@ -63,6 +64,7 @@ class TwwDBLookupList : public TwwCustomDBGrid {
   // The grid row of the matched record among the visible rows, -1 when none.
   int MatchRow();
   bool SearchFound() const { return searchFound_; }
+  TTimer* ScrollTimer() const { return scrollTimer_; }
 
   virtual bool CanChangeValue();
 
@@ -93,6 +95,7 @@ class TwwDBLookupList : public TwwCustomDBGrid {
   void FieldDataChange();
   void FieldUpdateData();
   void MoveToMouse(int Y);
+  void AutoScroll();
 
   std::unique_ptr<TDataSource> lookupSource_;
   std::unique_ptr<TFieldDataLink> fieldLink_;
@@ -105,6 +108,8 @@ class TwwDBLookupList : public TwwCustomDBGrid {
   int fieldCount_ = 0;
   std::string keyText_, secondText_, thirdText_, displayText_;
   bool searchFound_ = false;
+  TTimer* scrollTimer_ = nullptr;  // scrolls while the button is held outside the rows
+  int mouseY_ = 0;
 };
 
 // The drop-down of a lookup combo.

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QImage>
+#include <QMouseEvent>
 
 #include "datactrls/edits/wwdblkcb.h"
 #include "datactrls/wwtable.h"
@@ -561,4 +563,21 @@ TEST_F(LibraryLookupCombo, TypingPutsTheTableInDisplayOrder) {
     EXPECT_EQ(people->IndexName(), byDisplay ? "ByName" : "") << byDisplay;
     delete c;
   }
+}
+
+TEST_F(LookupList, AHeldButtonBelowTheRowsScrollsOnTheTimer) {
+  TwwDBLookupList* l = PlaceList(2 * 18);
+  QWidget* w = ClientOf(l);
+  QTest::mousePress(w, Qt::LeftButton, Qt::NoModifier, QPoint(5, 3));
+  EXPECT_EQ(l->DisplayText(), "Bert");  // the one row in view
+  EXPECT_TRUE(l->ScrollTimer()->Enabled());
+  QMouseEvent below(QEvent::MouseMove, QPointF(5, l->ClientHeight() + 10), w->mapToGlobal(QPointF(5, l->ClientHeight() + 10)),
+                    Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(w, &below);
+  for (const char* expected : {"Carl", "Bernd", "Bernd"}) {  // stops at the last record
+    l->ScrollTimer()->OnTimer(l->ScrollTimer());
+    EXPECT_EQ(l->DisplayText(), expected);
+  }
+  QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, QPoint(5, l->ClientHeight() + 10));
+  EXPECT_FALSE(l->ScrollTimer()->Enabled());
 }
