@@ -22,6 +22,20 @@ DECLARE_ENUM(TwwFieldSortType, fsSortByFieldNo, fsSortByFieldName)
 DECLARE_ENUM(TwwDefaultButtonType, dbFindFirst, dbFindNext)
 DECLARE_ENUM(TwwFieldSelection, fsAllFields, fsVisibleFields)
 
+// The hourglass for a scope that may read many records (when `wait`), the
+// cursor before it afterwards.
+class TwwWaitCursor {
+ public:
+  explicit TwwWaitCursor(bool wait = true);
+  ~TwwWaitCursor();
+  TwwWaitCursor(const TwwWaitCursor&) = delete;
+  TwwWaitCursor& operator=(const TwwWaitCursor&) = delete;
+
+ private:
+  TCursor saved_;
+  bool wait_;
+};
+
 // Whether a field's text matches the value. Not case-sensitive: the field
 // text is upper-cased here, the caller has upper-cased the value.
 bool wwMatchText(const std::string& fieldText, const std::string& value,
@@ -32,6 +46,11 @@ bool wwMatchText(const std::string& fieldText, const std::string& value,
 // A missing field shows "Field <name> not found." and gives false.
 bool wwLocateValue(bool fromFirst, TDataSet* dataSet, const std::string& fieldName,
                    const std::string& value, TwwLocateMatchType matchType, bool caseSensitive);
+
+// True at once when the field's current text equals the value (ignoring case
+// unless caseSensitive); otherwise wwLocateValue from the first record.
+bool wwLocateIfDifferent(TDataSet* dataSet, const std::string& value, const std::string& fieldName,
+                         TwwLocateMatchType matchType, bool caseSensitive);
 
 // The dialog's form.
 class TwwLocateDlg : public TForm {
