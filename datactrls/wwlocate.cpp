@@ -109,12 +109,17 @@ int KeySearch(bool fromFirst, TDataSet* dataSet, TField* field, const std::strin
     if (!isString || order >= 0 || wwMatchText(current, wanted, matchType, caseSensitive)) return -1;
   }
   if (!wwIsValidFieldInput(field, value)) return 0;
-  if (matchType == mtExactMatch) return table->FindKey({Variant(value)}) ? 1 : 0;
   const TBookmarkStr saved = table->Bookmark();
-  table->FindNearest({Variant(value)});
-  if (wwMatchText(field->Text(), wanted, matchType, caseSensitive)) return 1;
-  table->SetBookmark(saved);
-  return 0;
+  const bool reached = matchType == mtExactMatch ? table->FindKey({Variant(value)})
+                                                 : (table->FindNearest({Variant(value)}), true);
+  if (reached && wwMatchText(field->Text(), wanted, matchType, caseSensitive)) return 1;
+  // Some engines seek text without regard to case whatever their index
+  // says: a record that differs from the value only in case leaves the
+  // search to the scan, which can tell them apart.
+  const bool caseOnly = reached && caseSensitive &&
+                        wwMatchText(field->Text(), AnsiUpperCase(value), matchType, false);
+  if (reached) table->SetBookmark(saved);
+  return caseOnly ? -1 : 0;
 }
 
 }  // namespace
@@ -155,15 +160,6 @@ bool wwLocateValue(bool fromFirst, TDataSet* dataSet, const std::string& fieldNa
   }
   dataSet->EnableControls();
   return found;
-}
-
-bool wwLocateIfDifferent(TDataSet* dataSet, const std::string& value, const std::string& fieldName,
-                         TwwLocateMatchType matchType, bool caseSensitive) {
-  if (TField* field = dataSet->FindField(fieldName)) {
-    const std::string text = field->Text();
-    if (caseSensitive ? text == value : AnsiUpperCase(text) == AnsiUpperCase(value)) return true;
-  }
-  return wwLocateValue(true, dataSet, fieldName, value, matchType, caseSensitive);
 }
 
 // ---- The form -----------------------------------------------------------------

@@ -47,11 +47,6 @@ bool wwMatchText(const std::string& fieldText, const std::string& value,
 bool wwLocateValue(bool fromFirst, TDataSet* dataSet, const std::string& fieldName,
                    const std::string& value, TwwLocateMatchType matchType, bool caseSensitive);
 
-// True at once when the field's current text equals the value (ignoring case
-// unless caseSensitive); otherwise wwLocateValue from the first record.
-bool wwLocateIfDifferent(TDataSet* dataSet, const std::string& value, const std::string& fieldName,
-                         TwwLocateMatchType matchType, bool caseSensitive);
-
 // The dialog's form.
 class TwwLocateDlg : public TForm {
   DECLARE_CLASS(TwwLocateDlg, TForm)

@@ -2,6 +2,7 @@
 
 #include "datactrls/wwfieldcheck.h"
 #include "datactrls/wwintl.h"
+#include "datactrls/wwdbroutines.h"
 #include "datactrls/wwlocate.h"
 #include "datactrls/wwlookup.h"
 #include "datactrls/wwstr.h"
