@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "datactrls/edits/wwlkroutines.h"
+#include "datactrls/wwdbroutines.h"
 #include "datactrls/wwfieldcheck.h"
 #include "datactrls/wwstr.h"
 #include "datactrls/wwtable.h"
@@ -263,6 +264,15 @@ void TwwDBCustomLookupCombo::PutInDisplayOrder() {
   if (table->SelectIndexForSearch(Selected()) && !current.empty()) grid_->PositionOnValue(current);
 }
 
+// A table narrowed while typing shows every record again once the text is
+// erased, staying on its record; false for a table that is not narrowed so.
+bool TwwDBCustomLookupCombo::ShowAllNarrowedRecords() {
+  auto* table = dynamic_cast<TwwTable*>(LookupTable());
+  if (!table || !table->NarrowSearch || wwHasQueryText(table)) return false;
+  table->CancelRangeKeepState();
+  return true;
+}
+
 void TwwDBCustomLookupCombo::SearchNow() {
   dropDownPending_ = true;
   try {
@@ -321,8 +331,10 @@ bool TwwDBCustomLookupCombo::IndexedSearch(const std::string& text, bool increme
   for (int i = 0; i < table->IndexFieldCount() && k < 0; ++i)
     if (table->IndexFields(i) == key) k = i;
   const bool caseSensitive = seqSearchOptions_.Contains(ssoCaseSensitive);
-  // Typing locates the typed start, which seeks on the index when it leads with the field.
-  if (k < 0 || incremental) return wwLookupRecordSearch(table, text, key->FieldName(), caseSensitive, incremental);
+  if (k < 0) return wwLookupRecordSearch(table, text, key->FieldName(), caseSensitive, incremental);
+  // Typing seeks the typed start on the index (or narrows the table's range,
+  // as the table's search settings say).
+  if (incremental) return wwIncrementalSearch(table, text, k);
   std::vector<std::string> values;
   if (k <= 2)
     for (int i = 0; i < k; ++i) values.push_back(table->IndexFields(i)->Text());
@@ -573,11 +585,16 @@ void TwwDBCustomLookupCombo::KeyUp(WORD& key, TShiftState shift) {
     return;
   }
   const bool erase = key == VK_BACK || key == VK_DELETE;
-  if (listDown_) {
+  // An erased text shows every record of a narrowed table again; no search follows.
+  const bool widened = showMatchText_ && erase && EditText().empty() && ShowAllNarrowedRecords();
+  // Erasing with the list closed never completes again at once.
+  const bool searchAtOnce = !(showMatchText_ && erase) && !EditText().empty() &&
+                            (showMatchText_ || autoDropDown_) && TypingAllowed();
+  if (widened) {
+    timer_->SetEnabled(false);
+  } else if (listDown_) {
     RestartTimer();
-  } else if (showMatchText_ && erase) {
-    // Erasing with the list closed never completes again at once.
-  } else if (!EditText().empty() && (showMatchText_ || autoDropDown_) && TypingAllowed()) {
+  } else if (searchAtOnce) {
     PutInDisplayOrder();
     SearchNow();
     if (autoDropDown_) DropDown();

@@ -126,6 +126,7 @@ class TwwDBCustomLookupCombo : public TwwDBCustomCombo {
   void RestoreSaved();
   bool ClearKey(WORD key);
   void SearchNow();
+  bool ShowAllNarrowedRecords();
   void PutInDisplayOrder();
   void RestartTimer();
   void Complete();

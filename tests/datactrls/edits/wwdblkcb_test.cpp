@@ -494,12 +494,16 @@ class LibraryLookupCombo : public bdetest::LibraryFixture {
 TEST_F(LibraryLookupCombo, SearchesOnTheIndex) {
   auto* c = Place();
   c->SetFocus();
+  // Typing seeks on the index, which tells capitals from small letters.
   QTest::keyClicks(Native(c), "ca");
+  EXPECT_EQ(c->EditText(), "ca");
+  c->SelectAll();
+  QTest::keyClicks(Native(c), "Ca");
   EXPECT_EQ(c->EditText(), "Carl");
   EXPECT_EQ(c->SelStart(), 2);
   c->DropDown();
   c->SelectAll();
-  QTest::keyClicks(Native(c), "b");
+  QTest::keyClicks(Native(c), "B");
   // The engine serves database files as SQL-based: the full delay.
   EXPECT_EQ(c->SearchTimer()->Interval(), TwwDBCustomLookupCombo::kSearchDelayMs);
   c->SearchTimer()->OnTimer(c->SearchTimer());
@@ -511,6 +515,31 @@ TEST_F(LibraryLookupCombo, SearchesOnTheIndex) {
   c->PerformSearch();
   EXPECT_EQ(people->FieldByName("Name")->AsString(), "Carl");
   EXPECT_EQ(boxes.Texts(), std::vector<std::string>{});
+}
+
+TEST_F(LibraryLookupCombo, TypingNarrowsTheTableAndErasingShowsEveryRecordAgain) {
+  people->NarrowSearch = true;
+  auto* c = Place();
+  c->SetFocus();
+  c->DropDown();
+  const auto names = [&] {
+    std::vector<std::string> all;
+    const TBookmarkStr at = people->Bookmark();
+    for (people->First(); !people->Eof(); people->Next()) all.push_back(people->FieldByName("Name")->AsString());
+    people->SetBookmark(at);
+    return all;
+  };
+  QTest::keyClicks(Native(c), "B");
+  c->SearchTimer()->OnTimer(c->SearchTimer());
+  EXPECT_EQ(c->EditText(), "Bert");
+  EXPECT_EQ(names(), std::vector<std::string>{"Bert"});
+  QTest::keyClick(Native(c), Qt::Key_Backspace);  // the completed part
+  c->SearchTimer()->OnTimer(c->SearchTimer());
+  EXPECT_EQ(c->EditText(), "B");
+  QTest::keyClick(Native(c), Qt::Key_Backspace);
+  EXPECT_FALSE(c->SearchTimer()->Enabled()) << "no search follows";
+  EXPECT_EQ(names(), (std::vector<std::string>{"Anna", "Bert", "Carl"}));
+  EXPECT_EQ(people->FieldByName("Name")->AsString(), "Bert");
 }
 
 TEST_F(LookupCombo, AKeyBehindTheShownTextIsWrittenOnlyForAMatch) {
