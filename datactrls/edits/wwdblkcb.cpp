@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "datactrls/edits/wwlkroutines.h"
+#include "datactrls/wwdbgrid.h"
 #include "datactrls/wwdbroutines.h"
 #include "datactrls/wwfieldcheck.h"
 #include "datactrls/wwstr.h"
@@ -527,7 +528,25 @@ bool TwwDBCustomLookupCombo::ClearKey(WORD key) {
   return true;
 }
 
+// Inside a grid cell with the list closed the grid keeps moving: keys that
+// go to another row, and Tab (Enter where the grid turns it into Tab), go to
+// the grid, which takes the focus (and so the value is written first).
+bool TwwDBCustomLookupCombo::HandToHostGrid(WORD key, TShiftState shift) {
+  auto* grid = dynamic_cast<TwwDBGrid*>(Parent());
+  if (!grid || listDown_ || shift.Contains(ssAlt)) return false;
+  const bool rowKey = key == VK_UP || key == VK_DOWN || key == VK_PRIOR || key == VK_NEXT;
+  const bool tab = key == VK_TAB || (key == VK_RETURN && grid->KeyOptions().Contains(dgEnterToTab));
+  if (!rowKey && !tab) return false;
+  if (grid->CanFocus()) grid->SetFocus();
+  grid->Perform(CN_KEYDOWN, key, LPARAM(shift.Bits()));
+  return true;
+}
+
 void TwwDBCustomLookupCombo::KeyDown(WORD& key, TShiftState shift) {
+  if (HandToHostGrid(key, shift)) {
+    key = 0;
+    return;
+  }
   const bool alt = shift.Contains(ssAlt);
   if (autoDropDown_ && wwIsEditKey(key) && !listDown_) dropDownPending_ = true;
   // Backspace and Delete in the open list: the next search does not complete.

@@ -127,6 +127,7 @@ class TwwDBCustomLookupCombo : public TwwDBCustomCombo {
   bool ClearKey(WORD key);
   void SearchNow();
   bool ShowAllNarrowedRecords();
+  bool HandToHostGrid(WORD key, TShiftState shift);
   void PutInDisplayOrder();
   void RestartTimer();
   void Complete();

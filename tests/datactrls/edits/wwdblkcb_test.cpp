@@ -9,6 +9,7 @@
 #include <QMouseEvent>
 
 #include "datactrls/edits/wwdblkcb.h"
+#include "datactrls/wwdbgrid.h"
 #include "datactrls/wwtable.h"
 #include "datactrls/wwtadatasets.h"
 #include "dbengine/accbinding_fixture.h"
@@ -609,4 +610,67 @@ TEST_F(LookupList, AHeldButtonBelowTheRowsScrollsOnTheTimer) {
   }
   QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, QPoint(5, l->ClientHeight() + 10));
   EXPECT_FALSE(l->ScrollTimer()->Enabled());
+}
+
+// ---- In a grid cell ---------------------------------------------------------------
+
+namespace {
+
+class GridLookupCombo : public LookupCombo {
+ protected:
+  void Populate(dao::TDatabaseCore& db) override {
+    LookupCombo::Populate(db);
+    db.Execute("INSERT INTO Bugs (AssignedTo, PersonId) VALUES ('Anna', 1)");
+  }
+  // The combo edits the AssignedTo column of a grid over the bugs.
+  TwwDBLookupCombo* PlaceInGrid() {
+    auto* c = Place();
+    c->SetName("PersonCombo");
+    grid = new TwwDBGrid(form.get());
+    grid->SetBounds(0, 40, 290, 100);
+    grid->SetParent(form.get());
+    grid->SetDataSource(&source);
+    grid->SetControlType("AssignedTo", 3, "PersonCombo");
+    grid->SelectDataColumn(1);
+    grid->SetFocus();
+    Pump();
+    return c;
+  }
+  TwwDBGrid* grid = nullptr;
+};
+
+}  // namespace
+
+TEST_F(GridLookupCombo, AValueChosenInACellIsWrittenAndTheGridTakesItsKeys) {
+  auto* c = PlaceInGrid();
+  ASSERT_EQ(c->Parent(), grid);
+  ASSERT_TRUE(c->Visible());
+  c->SetFocus();
+  c->SelectAll();
+  Type(c, "C");
+  EXPECT_EQ(c->EditText(), "Carl");
+  Key(c, Qt::Key_Tab);  // written, and the grid moves on a column
+  EXPECT_TRUE(grid->Focused());
+  EXPECT_EQ(Stored(), "Carl");
+  EXPECT_EQ(grid->GetSelectedField()->FieldName(), "Age");
+  // Enter stays with the combo unless the grid turns it into Tab.
+  for (const bool enterToTab : {false, true}) {
+    grid->SetKeyOptions(enterToTab ? TwwDBGridKeyOptions{dgEnterToTab} : TwwDBGridKeyOptions{});
+    grid->SelectDataColumn(1);
+    Pump();
+    c->SetFocus();
+    Key(c, Qt::Key_Return);
+    EXPECT_EQ(grid->Focused(), enterToTab);
+    EXPECT_EQ(grid->GetSelectedField()->FieldName(), enterToTab ? "Age" : "AssignedTo");
+  }
+  // Down with the list closed goes to the next row; Alt+Down drops the list.
+  grid->SelectDataColumn(1);
+  Pump();
+  c->SetFocus();
+  Key(c, Qt::Key_Down, Qt::AltModifier);
+  EXPECT_TRUE(c->IsDroppedDown());
+  Key(c, Qt::Key_Escape);
+  Key(c, Qt::Key_Down);
+  EXPECT_TRUE(grid->Focused());
+  EXPECT_EQ(Stored(), "Anna");
 }
