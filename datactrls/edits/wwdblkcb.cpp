@@ -127,6 +127,22 @@ bool TwwDBCustomLookupCombo::CanEditText() {
   return !ReadOnly();
 }
 
+// The caret shows only where the text can be typed into. Hides are counted,
+// so it is hidden once and shown until visible, or it would stay hidden after
+// typing becomes possible again.
+void TwwDBCustomLookupCombo::UpdateCaret() {
+  if (!CanEditText()) {
+    if (CaretVisible()) HideCaret();
+    return;
+  }
+  while (!CaretVisible()) ShowCaret();
+}
+
+void TwwDBCustomLookupCombo::DoEnter() {
+  TwwDBCustomCombo::DoEnter();
+  UpdateCaret();
+}
+
 bool TwwDBCustomLookupCombo::TypingAllowed() {
   if (!CanEditText()) return false;
   if (!Field()) return true;
@@ -448,7 +464,7 @@ void TwwDBCustomLookupCombo::DropDown() {
   grid_->Show();
   listDown_ = true;
   droppedDown_ = true;
-  if (!CanEditText()) HideCaret();
+  UpdateCaret();
   Invalidate();
 }
 
@@ -464,7 +480,7 @@ void TwwDBCustomLookupCombo::CloseUp(bool accept) {
     if (accept && searchFound_) ListChose();
     if (accept && (searchFound_ || CheckNotInList()) && Field() && Modified()) DataLink()->UpdateRecord();
     const bool changed = Field() && DataValue() != before;
-    if (!CanEditText()) HideCaret();
+    UpdateCaret();
     Invalidate();
     closing_ = false;
     if (OnCloseUp) OnCloseUp(this, LookupTable(), Field() ? Field()->DataSet() : nullptr, changed);

@@ -107,6 +107,7 @@ class TwwDBCustomLookupCombo : public TwwDBCustomCombo {
   void KeyDown(WORD& Key, TShiftState Shift) override;
   void KeyUp(WORD& Key, TShiftState Shift) override;
   void KeyPress(char32_t& Key) override;
+  void DoEnter() override;
   void DoExit() override;
   void Notification(TComponent* AComponent, TOperation Operation) override;
   void Resize() override;
@@ -128,6 +129,7 @@ class TwwDBCustomLookupCombo : public TwwDBCustomCombo {
   void SearchNow();
   bool ShowAllNarrowedRecords();
   bool HandToHostGrid(WORD key, TShiftState shift);
+  void UpdateCaret();
   void PutInDisplayOrder();
   void RestartTimer();
   void Complete();

@@ -580,6 +580,15 @@ TEST_F(LookupCombo, AClosedDropDownListPaintsItsFaceHighlightedWhenFocused) {
   EXPECT_NE(face(), ColorToRGB(clHighlight));
   c->SetFocus();
   EXPECT_EQ(face(), ColorToRGB(clHighlight));
+  EXPECT_FALSE(c->CaretVisible()) << "nothing can be typed";
+  c->DropDown();
+  c->CloseUp(false);
+  EXPECT_FALSE(c->CaretVisible());
+  // Once the text can be typed into the caret is back, however often it was hidden.
+  c->SetStyle(csDropDown);
+  c->DropDown();
+  c->CloseUp(false);
+  EXPECT_TRUE(c->CaretVisible());
 }
 
 TEST_F(LibraryLookupCombo, TypingPutsTheTableInDisplayOrder) {
