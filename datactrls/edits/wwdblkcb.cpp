@@ -7,6 +7,7 @@
 #include "datactrls/wwdbgrid.h"
 #include "datactrls/wwdbroutines.h"
 #include "datactrls/wwfieldcheck.h"
+#include "datactrls/wwfieldsettings.h"
 #include "datactrls/wwstr.h"
 #include "datactrls/wwtable.h"
 #include "datactrls/wwwindow.h"
@@ -109,15 +110,50 @@ void TwwDBCustomLookupCombo::SetSelected(const TStrings* value) {
   DataChange();
 }
 
+namespace {
+
+// The link pairs (local;lookup;...) of a calculated field filled from a lookup
+// table by its dataset's LookupLinks; none for any other field.
+std::vector<std::string> CalculatedLookupLinks(TField* field) {
+  if (!field || field->FieldKind() != fkCalculated || !field->DataSet()) return {};
+  return wwSplitPieces(wwGetLookupLink(field->DataSet(), field->FieldName()), ";");
+}
+
+// Every other piece of the pairs, from the first (local) or second (lookup).
+std::vector<std::string> LinkSides(const std::vector<std::string>& links, std::size_t side) {
+  std::vector<std::string> names;
+  for (std::size_t i = side; i < links.size(); i += 2) names.push_back(links[i]);
+  return names;
+}
+
+}  // namespace
+
+// A class-library lookup field, or a calculated field its dataset looks up.
 bool TwwDBCustomLookupCombo::IsLookupDataField() const {
-  return Field() && Field()->FieldKind() == fkLookup;
+  return Field() && (Field()->FieldKind() == fkLookup || !CalculatedLookupLinks(Field()).empty());
+}
+
+// The fields of the edited dataset that hold a lookup field's key.
+std::vector<std::string> TwwDBCustomLookupCombo::LocalKeyNames() const {
+  TField* field = Field();
+  if (field->FieldKind() == fkLookup) return wwSplitPieces(field->KeyFields(), ";");
+  return LinkSides(CalculatedLookupLinks(field), 0);
+}
+
+// The lookup table's fields that a lookup field's key is found in.
+std::string TwwDBCustomLookupCombo::LookupKeyNames() const {
+  TField* field = Field();
+  if (field->FieldKind() == fkLookup) return field->LookupKeyFields();
+  std::string names;
+  for (const std::string& name : LinkSides(CalculatedLookupLinks(field), 1)) names += (names.empty() ? "" : ";") + name;
+  return names;
 }
 
 // The value the combo stands for: a lookup field's is that of its (first) key field.
 std::string TwwDBCustomLookupCombo::DataValue() const {
   TField* field = Field();
   if (!IsLookupDataField()) return field->Text();
-  const std::vector<std::string> keys = wwSplitPieces(field->KeyFields(), ";");
+  const std::vector<std::string> keys = LocalKeyNames();
   TField* key = keys.empty() ? nullptr : field->DataSet()->FindField(keys.front());
   return key ? key->Text() : std::string();
 }
@@ -186,8 +222,8 @@ void TwwDBCustomLookupCombo::DataChange() {
     return;
   }
   // A lookup field names the lookup table's key itself.
-  if (IsLookupDataField() && !field->LookupKeyFields().empty() && lookupField_ != field->LookupKeyFields()) {
-    lookupField_ = field->LookupKeyFields();
+  if (IsLookupDataField() && !LookupKeyNames().empty() && lookupField_ != LookupKeyNames()) {
+    lookupField_ = LookupKeyNames();
     grid_->SetLookupField(lookupField_);
   }
   const std::string value = DataValue();
@@ -211,7 +247,7 @@ void TwwDBCustomLookupCombo::RestoreSaved() {
 // ---- Writing the value -------------------------------------------------------------
 
 void TwwDBCustomLookupCombo::WriteLookupKeys(TField* field) {
-  const std::vector<std::string> keys = wwSplitPieces(field->KeyFields(), ";");
+  const std::vector<std::string> keys = LocalKeyNames();
   const std::string texts[] = {grid_->KeyText(), grid_->SecondText(), grid_->ThirdText()};
   TDataSet* data = field->DataSet();
   std::vector<TField*> locals;
@@ -234,7 +270,7 @@ void TwwDBCustomLookupCombo::UpdateLookupData() {
   if (!listDown_ && !EditText().empty() && EditText() != lastSearched_) PerformSearch();
   if (EditText().empty()) {
     if (IsLookupDataField()) {
-      for (const std::string& key : wwSplitPieces(field->KeyFields(), ";"))
+      for (const std::string& key : LocalKeyNames())
         if (TField* local = field->DataSet()->FindField(key)) local->Clear();
     } else if (!field->IsNull()) {
       field->Clear();

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "datactrls/edits/wwdblook.h"
 #include "datactrls/edits/wwdotdot.h"
@@ -118,6 +119,8 @@ class TwwDBCustomLookupCombo : public TwwDBCustomCombo {
   void PlaceButtonInFrame();
   void UpdateLookupData();
   bool IsLookupDataField() const;
+  std::vector<std::string> LocalKeyNames() const;
+  std::string LookupKeyNames() const;
   bool TypingAllowed();
   bool BeginLookupFieldTyping();
   void RefreshReadOnly();

@@ -16,9 +16,11 @@
 #include "platform/bde/library_fixture.h"
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/controls/timer.h"
+#include "platform/classlib/db/dbtestutil.h"
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/dialogs/dialogs.h"
 #include "platform/classlib/stdctrls/edits.h"
+#include "platform/classlib/db/memdataset.h"
 
 using namespace testing_support;
 
@@ -541,6 +543,60 @@ TEST_F(LibraryLookupCombo, TypingNarrowsTheTableAndErasingShowsEveryRecordAgain)
   EXPECT_FALSE(c->SearchTimer()->Enabled()) << "no search follows";
   EXPECT_EQ(names(), (std::vector<std::string>{"Anna", "Bert", "Carl"}));
   EXPECT_EQ(people->FieldByName("Name")->AsString(), "Bert");
+}
+
+// A dataset in memory that publishes its lookup lists, as the library's datasets do.
+class TLinkedTasks : public TMemDataSet {
+  DECLARE_CLASS(TLinkedTasks, TMemDataSet)
+ public:
+  TStringList* LookupFields() const { return fields_.get(); }
+  TStringList* LookupLinks() const { return links_.get(); }
+  void SetLookupFields(TStringList* v) { fields_->Assign(v); }
+  void SetLookupLinks(TStringList* v) { links_->Assign(v); }
+
+ private:
+  std::unique_ptr<TStringList> fields_ = std::make_unique<TStringList>();
+  std::unique_ptr<TStringList> links_ = std::make_unique<TStringList>();
+};
+
+IMPLEMENT_CLASS(TLinkedTasks, TMemDataSet)
+PUBLISHED(TLinkedTasks) {
+  PROP_OBJ(LookupFields, LookupFields, SetLookupFields);
+  PROP_OBJ(LookupLinks, LookupLinks, SetLookupLinks);
+}
+
+TEST_F(LookupCombo, ACalculatedFieldLookedUpByItsDataSetWritesItsLinkFields) {
+  TLinkedTasks tasks;
+  tasks.FieldDefs().Add("PersonId", ftInteger);
+  tasks.FieldDefs().Add("Age", ftInteger);
+  AddField<TIntegerField>(tasks, "PersonId");
+  AddField<TIntegerField>(tasks, "Age");
+  AddField<TStringField>(tasks, "Person", fkCalculated, 20);
+  tasks.LookupFields()->Add("Person;Scratch;People;Name;PrimaryKey");
+  tasks.LookupLinks()->Add("PersonId;Id;Age;Age");
+  tasks.Open();
+  tasks.AppendRecord({Variant(2), Variant(25)});
+  TDataSource taskSource;
+  taskSource.SetDataSet(&tasks);
+  auto* c = Place();
+  TStringList columns;
+  columns.Add("Name\t20\tName");
+  c->SetSelected(&columns);
+  c->SetDataField("");
+  c->SetDataSource(&taskSource);
+  c->SetDataField("Person");
+  EXPECT_EQ(c->LookupField(), "Id;Age");  // the lookup sides of the links
+  EXPECT_EQ(c->EditText(), "Bert");
+  c->SetFocus();
+  c->SelectAll();
+  Type(c, "Ca");
+  EXPECT_EQ(c->EditText(), "Carl");
+  other->SetFocus();
+  Pump();
+  EXPECT_EQ(tasks.State(), dsEdit);
+  EXPECT_EQ(tasks.FieldByName("PersonId")->AsString(), "3");
+  EXPECT_EQ(tasks.FieldByName("Age")->AsString(), "30");
+  delete c;
 }
 
 TEST_F(LookupCombo, AKeyBehindTheShownTextIsWrittenOnlyForAMatch) {
