@@ -86,9 +86,38 @@ TwwDBCustomLookupCombo::TwwDBCustomLookupCombo(TComponent* owner) : TwwDBCustomC
   DataLink()->OnUpdateData = [this](TFieldDataLink*) { UpdateLookupData(); };
   DataLink()->OnEditingChange = [this](TFieldDataLink*) { RefreshReadOnly(); };
   DataLink()->OnActiveChange = [this](TFieldDataLink*) { RefreshReadOnly(); };
+  // The button acts on the press, so that the held button can be dragged into the list.
+  Button()->OnClick = nullptr;
+  Button()->OnMouseDown = [this](TObject*, TMouseButton button, TShiftState, int, int) {
+    if (button == mbLeft) ButtonClick();
+  };
+  Button()->OnMouseMove = [this](TObject*, TShiftState shift, int x, int y) {
+    if (shift.Contains(ssLeft)) DragFromButton(WM_MOUSEMOVE, x, y);
+  };
+  Button()->OnMouseUp = [this](TObject*, TMouseButton button, TShiftState, int x, int y) {
+    if (button == mbLeft) DragFromButton(WM_LBUTTONUP, x, y);
+  };
 }
 
 TwwDBCustomLookupCombo::~TwwDBCustomLookupCombo() { timer_->OnTimer = nullptr; }
+
+// The press held on the button is handed to the open list once the pointer
+// reaches it: the list then follows the pointer and the release there chooses.
+void TwwDBCustomLookupCombo::DragFromButton(UINT message, int x, int y) {
+  if (!listDown_) {
+    dragInList_ = false;
+    return;
+  }
+  const TPoint at = grid_->ScreenToClient(Button()->ClientToScreen({x, y}));
+  if (!dragInList_ && message == WM_MOUSEMOVE && PtInRect(grid_->ClientRect(), at)) {
+    dragInList_ = true;
+    grid_->Perform(WM_LBUTTONDOWN, MK_LBUTTON, PointToLParam(at));
+    return;
+  }
+  if (!dragInList_) return;
+  if (message == WM_LBUTTONUP) dragInList_ = false;
+  grid_->Perform(message, message == WM_MOUSEMOVE ? MK_LBUTTON : 0, PointToLParam(at));
+}
 
 void TwwDBCustomLookupCombo::SetLookupTable(TDataSet* value) {
   if (value && DataSource() && DataSource()->DataSet() == value) throw EInvalidOperation(kwwDuplicateSource);

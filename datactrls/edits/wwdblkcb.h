@@ -133,6 +133,7 @@ class TwwDBCustomLookupCombo : public TwwDBCustomCombo {
   bool ShowAllNarrowedRecords();
   bool HandToHostGrid(WORD key, TShiftState shift);
   void UpdateCaret();
+  void DragFromButton(UINT message, int x, int y);
   void PutInDisplayOrder();
   void RestartTimer();
   void Complete();
@@ -164,6 +165,7 @@ class TwwDBCustomLookupCombo : public TwwDBCustomCombo {
   bool dropDownPending_ = false;
   bool inNotInList_ = false;
   bool closing_ = false;
+  bool dragInList_ = false;  // a press on the button handed to the list
 };
 
 class TwwDBLookupCombo : public TwwDBCustomLookupCombo {

@@ -240,6 +240,30 @@ TEST_F(LookupCombo, TheButtonDropsDownAndClosesWithTheChoice) {
   EXPECT_TRUE(c->IsDroppedDown());
 }
 
+TEST_F(LookupCombo, APressOnTheButtonDraggedIntoTheListChoosesWhereItIsReleased) {
+  auto* c = Place();
+  c->SetStyle(csDropDownList);
+  QWidget* box = ClientOf(c->ButtonContainer());
+  const QPoint press(box->width() / 2, box->height() / 2);
+  QTest::mousePress(box, Qt::LeftButton, Qt::NoModifier, press);
+  Pump();
+  ASSERT_TRUE(c->IsDroppedDown()) << "the press drops the list";
+  TwwPopupGrid* list = c->Grid();
+  // Over the third row (Carl), then released there; the pointer passes the button first.
+  const TPoint row = list->ClientToScreen({5, list->DefaultRowHeight() * 2 + list->DefaultRowHeight() / 2});
+  const auto send = [&](QEvent::Type type, QPoint global, Qt::MouseButtons held) {
+    QMouseEvent e(type, QPointF(box->mapFromGlobal(global)), QPointF(global), Qt::LeftButton, held, Qt::NoModifier);
+    QCoreApplication::sendEvent(box, &e);
+  };
+  send(QEvent::MouseMove, box->mapToGlobal(press) + QPoint(0, 1), Qt::LeftButton);
+  EXPECT_EQ(c->EditText(), "Bert");
+  send(QEvent::MouseMove, QPoint(row.x, row.y), Qt::LeftButton);
+  EXPECT_EQ(c->EditText(), "Carl");
+  send(QEvent::MouseButtonRelease, QPoint(row.x, row.y), Qt::NoButton);
+  EXPECT_FALSE(c->IsDroppedDown());
+  EXPECT_EQ(c->EditText(), "Carl");
+}
+
 TEST_F(LookupCombo, NotInListHandlerDecides) {
   auto* c = Place();
   std::vector<std::string> asked;
