@@ -4,6 +4,7 @@
 #include "datactrls/wwformbuild.h"
 #include "datactrls/wwintl.h"
 #include "datactrls/wwstr.h"
+#include "datactrls/wwtable.h"
 #include "platform/classlib/core/format.h"
 #include "platform/classlib/core/strutils.h"
 #include "platform/classlib/core/typinfo.h"
@@ -33,6 +34,14 @@ PUBLISHED(TwwLocateDialog) {
 
 // ---- Matching and searching ---------------------------------------------------
 
+TwwWaitCursor::TwwWaitCursor(bool wait) : saved_(Screen ? Screen->Cursor() : crDefault), wait_(wait && Screen) {
+  if (wait_) Screen->SetCursor(crHourGlass);
+}
+
+TwwWaitCursor::~TwwWaitCursor() {
+  if (wait_) Screen->SetCursor(saved_);
+}
+
 bool wwMatchText(const std::string& fieldText, const std::string& value,
                  TwwLocateMatchType matchType, bool caseSensitive) {
   const std::string text = caseSensitive ? fieldText : AnsiUpperCase(fieldText);
@@ -57,20 +66,61 @@ bool RecordMatches(TField* field, const std::string& value, bool haveNumber, dou
   return wwMatchText(text, value, matchType, caseSensitive);
 }
 
-// Suspends the dataset's controls for a scan and puts the cursor back.
-class TScreenCursorScope {
- public:
-  explicit TScreenCursorScope(bool wait) : saved_(Screen ? Screen->Cursor() : crDefault), wait_(wait && Screen) {
-    if (wait_) Screen->SetCursor(crHourGlass);
+// The index the table is on now: by name, by its field list, else the primary
+// index; nullptr when none is known.
+const TIndexDef* CurrentIndexDef(TTable* table) {
+  TIndexDefs& defs = table->IndexDefs();
+  defs.Update();
+  for (int i = 0; i < defs.Count(); ++i) {
+    const TIndexDef* def = defs[i];
+    if (!table->IndexName().empty() ? wwSameText(def->Name(), table->IndexName())
+        : !table->IndexFieldNames().empty() ? wwSameText(def->Fields(), table->IndexFieldNames())
+                                            : def->Options().Contains(ixPrimary))
+      return def;
   }
-  ~TScreenCursorScope() {
-    if (wait_) Screen->SetCursor(saved_);
-  }
+  return nullptr;
+}
 
- private:
-  TCursor saved_;
-  bool wait_;
-};
+bool HasQueryText(TDataSet* dataSet) {
+  auto* table = dynamic_cast<TwwTable*>(dataSet);
+  return table && table->Query()->Count() > 0;
+}
+
+// A table of the class library whose current index starts with the field
+// seeks the value instead of reading record by record. Answers 1 found, 0 not
+// found (the record unchanged), -1 when the index cannot serve this search.
+int KeySearch(bool fromFirst, TDataSet* dataSet, TField* field, const std::string& value,
+              const std::string& wanted, TwwLocateMatchType matchType, bool caseSensitive) {
+  auto* table = dynamic_cast<TTable*>(dataSet);
+  if (!table || IsMemo(field) || HasQueryText(table) || value.empty() || field->DataType() == ftBoolean ||
+      matchType == mtPartialMatchAny)
+    return -1;
+  if (table->IndexFieldCount() == 0 || table->IndexFields(0) != field) return -1;
+  const bool isString = field->DataType() == ftString;
+  if (!isString && matchType != mtExactMatch) return -1;
+  // Text keys serve only a search of the index's own sensitivity to case.
+  const TIndexDef* index = CurrentIndexDef(table);
+  if (isString && (!index || index->Options().Contains(ixCaseInsensitive) == caseSensitive)) return -1;
+  // Next: a seek cannot start after the current record, so it serves only
+  // when every match lies ahead of it in key order.
+  if (!fromFirst) {
+    const std::string current = field->Text();
+    const int order = caseSensitive ? AnsiCompareStr(current, value) : AnsiCompareText(current, value);
+    if (!isString || order >= 0 || wwMatchText(current, wanted, matchType, caseSensitive)) return -1;
+  }
+  if (!wwIsValidFieldInput(field, value)) return 0;
+  const TBookmarkStr saved = table->Bookmark();
+  const bool reached = matchType == mtExactMatch ? table->FindKey({Variant(value)})
+                                                 : (table->FindNearest({Variant(value)}), true);
+  if (reached && wwMatchText(field->Text(), wanted, matchType, caseSensitive)) return 1;
+  // Some engines seek text without regard to case whatever their index
+  // says: a record that differs from the value only in case leaves the
+  // search to the scan, which can tell them apart.
+  const bool caseOnly = reached && caseSensitive &&
+                        wwMatchText(field->Text(), AnsiUpperCase(value), matchType, false);
+  if (reached) table->SetBookmark(saved);
+  return caseOnly ? -1 : 0;
+}
 
 }  // namespace
 
@@ -88,10 +138,12 @@ bool wwLocateValue(bool fromFirst, TDataSet* dataSet, const std::string& fieldNa
   const bool haveNumber = matchType == mtExactMatch &&
                           (field->DataType() == ftFloat || field->DataType() == ftCurrency) &&
                           TryStrToFloat(value, number);
-  // The class library's tables could seek on their index; every dataset here
-  // (the engine's included) is scanned, and the scan restores the position.
+  const int keyed = KeySearch(fromFirst, dataSet, field, value, wanted, matchType, caseSensitive);
+  if (keyed >= 0) return keyed == 1;
+  // Every other dataset (the engine's included) is scanned, and the scan
+  // restores the position.
   const TBookmarkStr saved = dataSet->Bookmark();
-  TScreenCursorScope cursor(IsMemo(field));
+  TwwWaitCursor cursor(IsMemo(field));
   dataSet->DisableControls();
   bool found = false;
   try {

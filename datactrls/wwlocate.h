@@ -22,6 +22,20 @@ DECLARE_ENUM(TwwFieldSortType, fsSortByFieldNo, fsSortByFieldName)
 DECLARE_ENUM(TwwDefaultButtonType, dbFindFirst, dbFindNext)
 DECLARE_ENUM(TwwFieldSelection, fsAllFields, fsVisibleFields)
 
+// The hourglass for a scope that may read many records (when `wait`), the
+// cursor before it afterwards.
+class TwwWaitCursor {
+ public:
+  explicit TwwWaitCursor(bool wait = true);
+  ~TwwWaitCursor();
+  TwwWaitCursor(const TwwWaitCursor&) = delete;
+  TwwWaitCursor& operator=(const TwwWaitCursor&) = delete;
+
+ private:
+  TCursor saved_;
+  bool wait_;
+};
+
 // Whether a field's text matches the value. Not case-sensitive: the field
 // text is upper-cased here, the caller has upper-cased the value.
 bool wwMatchText(const std::string& fieldText, const std::string& value,

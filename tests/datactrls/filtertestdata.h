@@ -9,6 +9,7 @@
 #include "datactrls/wwfltdlg.h"
 #include "datactrls/wwtadatasets.h"
 #include "dbengine/accbinding_fixture.h"
+#include "platform/bde/dbtables.h"
 #include "platform/classlib/core/datetime.h"
 
 namespace filtertest {
@@ -49,6 +50,9 @@ class LocalFilter : public accesstest::BindingFixture {
   void TearDown() override {
     source.SetDataSet(nullptr);
     table.reset();
+    // Library datasets made here leave their sessions' databases connected;
+    // they must go before the scratch file does.
+    StopSessions();
     BindingFixture::TearDown();
   }
   void Set(std::initializer_list<TCond> conds) {

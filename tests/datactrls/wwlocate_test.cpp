@@ -9,6 +9,7 @@
 #include "datactrls/wwlocate.h"
 #include "datactrls/wwtadatasets.h"
 #include "dbengine/accbinding_fixture.h"
+#include "platform/bde/library_fixture.h"
 #include "platform/classlib/controls/forms.h"
 #include "platform/classlib/dialogs/dialogs.h"
 #include "platform/classlib/stdctrls/comboboxes.h"
@@ -146,4 +147,62 @@ TEST_F(Locate, TheDialogSearchesWithTheUsersChoices) {
   table->Close();
   EXPECT_FALSE(locate.Execute());
   EXPECT_EQ(responder.Texts().back(), "DataSource does not reference an active DataSet");
+}
+
+// ---- The key search of the class library's table -------------------------------------
+
+namespace {
+
+class LocateByKey : public bdetest::LibraryFixture {
+ protected:
+  void Populate(dao::TDatabaseCore& db) override {
+    for (int i = 0; i < 40; ++i)
+      db.Execute("INSERT INTO People (Name, Age) VALUES ('P" + std::to_string(100 + i) + "', " + std::to_string(i) + ")");
+  }
+  void SetUp() override {
+    LibraryFixture::SetUp();
+    table = Make<TTable>();
+    table->SetTableName("People");
+    table->SetIndexName("ByName");
+    table->Open();
+    table->AfterScroll = [this](TDataSet*) { ++scrolls; };
+  }
+  // Whether the index compares names without regard to case.
+  bool CaseInsensitiveIndex() {
+    table->IndexDefs().Update();
+    return table->IndexDefs().Find("ByName")->Options().Contains(ixCaseInsensitive);
+  }
+  TTable* table = nullptr;
+  int scrolls = 0;
+};
+
+}  // namespace
+
+TEST_F(LocateByKey, SeeksWhenTheIndexStartsWithTheField) {
+  const bool cs = !CaseInsensitiveIndex();  // the sensitivity the index serves
+  struct Step { bool first; const char* field; const char* value; TwwLocateMatchType type; bool found;
+                const char* at; int seeks; };  // 1 seeks, 0 reads on, -1 either
+  const Step steps[] = {
+      {true, "Name", "P138", mtExactMatch, true, "P138", 1},
+      {true, "Name", "P13", mtPartialMatchStart, true, "P130", 1},
+      {false, "Name", "P13", mtPartialMatchStart, true, "P131", -1},  // the current one matches: read on
+      {true, "Name", "P999", mtExactMatch, false, "P131", 1},          // not found: unchanged
+      {true, "Name", "Q", mtPartialMatchStart, false, "P131", 1},
+      {false, "Name", "P139", mtExactMatch, true, "P139", 1},         // ahead of the current one
+      {false, "Name", "P120", mtExactMatch, false, "P139", -1},       // behind it: no more
+      {true, "Name", "13", mtPartialMatchAny, true, "P113", 0},       // anywhere: a scan
+      {true, "Age", "38", mtExactMatch, true, "P138", 0},             // not the index's field
+  };
+  for (const Step& s : steps) {
+    scrolls = 0;
+    EXPECT_EQ(wwLocateValue(s.first, table, s.field, s.value, s.type, cs), s.found) << s.value;
+    EXPECT_EQ(table->FieldByName("Name")->AsString(), s.at) << s.value;
+    // A seek moves at most twice; a scan reads record by record.
+    if (s.seeks == 1) EXPECT_LE(scrolls, 2) << s.value;
+    if (s.seeks == 0) EXPECT_GT(scrolls, 2) << s.value;
+  }
+  // The other sensitivity to case is scanned.
+  scrolls = 0;
+  EXPECT_TRUE(wwLocateValue(true, table, "Name", "P138", mtExactMatch, !cs));
+  EXPECT_GT(scrolls, 2);
 }

@@ -1,0 +1,50 @@
+#include "datactrls/edits/wwlkroutines.h"
+
+#include "datactrls/wwfieldcheck.h"
+#include "datactrls/wwintl.h"
+#include "datactrls/wwdbroutines.h"
+#include "datactrls/wwlocate.h"
+#include "datactrls/wwlookup.h"
+#include "datactrls/wwstr.h"
+#include "platform/classlib/core/strutils.h"
+#include "platform/classlib/db/dataset.h"
+#include "platform/classlib/db/fields.h"
+
+namespace {
+bool IsLibraryTable(TDataSet* table) { return table && table->InheritsFrom("TwwTable"); }
+
+}  // namespace
+
+bool wwIsLookupTableIndexed(TDataSet* table) {
+  auto* lookup = dynamic_cast<IwwLookupTable*>(table);
+  return IsLibraryTable(table) && lookup && lookup->IndexFieldCount() > 0;
+}
+
+bool wwLookupRecordSearch(TDataSet* table, const std::string& value, const std::string& fieldName,
+                          bool caseSensitive, bool partial) {
+  const TwwLocateMatchType match = partial ? mtPartialMatchStart : mtExactMatch;
+  if (IsLibraryTable(table)) return wwLocateIfDifferent(table, value, fieldName, match, caseSensitive);
+  TField* field = table->FindField(fieldName);
+  if (!field) return false;
+  if (field->Text() == value) return true;
+  std::string wanted = value;
+  // A longer text could never be stored: the field's own part is searched.
+  if (field->DataType() == ftString && field->Size() > 0 && Utf8Length(wanted) > std::size_t(field->Size()))
+    wanted = Utf8Copy(wanted, 1, field->Size());
+  if (wanted.empty() || !wwIsValidFieldInput(field, wanted)) return false;
+  if (wwGlobalIntl()->UseLocateMethodForSearch && !wwIsCalcOrLookup(field)) {
+    TwwWaitCursor wait;
+    TLocateOptions options;
+    if (partial) options.Include(loPartialKey);
+    if (!caseSensitive) options.Include(loCaseInsensitive);
+    return table->Locate(fieldName, Variant(wanted), options);
+  }
+  return wwLocateIfDifferent(table, wanted, fieldName, match, caseSensitive);
+}
+
+bool wwLookupFindKey(TDataSet* table, const std::string& fieldNames, const std::vector<std::string>& values) {
+  if (auto* lookup = dynamic_cast<IwwLookupTable*>(table); lookup && wwIsLookupTableIndexed(table))
+    return lookup->FindKey(values);
+  std::vector<Variant> keys(values.begin(), values.end());
+  return table->Locate(fieldNames, keys.size() == 1 ? keys[0] : VarArrayOf(keys), {});
+}
