@@ -127,7 +127,7 @@ void TfrmBug::Abandon(const std::string& message) {
   HideSplash();
   ShowBeepMessage(message, kMsgError);
   Terminating = true;
-  Application->Terminate();
+  // Closing the main window ends the program.
   Close();
 }
 
