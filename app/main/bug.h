@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "app/common/product.h"
 #include "platform/classlib/controls/forms.h"
 #include "platform/classlib/controls/messages.h"
 
@@ -45,8 +46,6 @@ class TwwtaTable;
 inline constexpr const char* kSettingsKey = "Software\\Corvane Software\\Vantrel 2.00\\Settings";
 // The toolbar layout lives in its own sub-key.
 inline constexpr const char* kToolbarKey = "Software\\Corvane Software\\Vantrel 2.00\\Settings\\Toolbar";
-// The product name the messages and captions carry.
-inline constexpr const char* kProductName = "Vantrel Pro 2.0";
 
 class TfrmBug : public TForm {
   DECLARE_CLASS(TfrmBug, TForm)
