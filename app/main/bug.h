@@ -411,6 +411,7 @@ class TfrmBug : public TForm {
   void Dispatch(TMessage& message) override;
 
  private:
+  bool bringingUp_ = false;  // the first activation's work is running
   // The component builders, in the order the constructor runs them.
   void CreateDatasets();
   void CreateFields();

@@ -15,6 +15,10 @@
 #include "dbengine/accesserrors.h"
 #include "dbengine/engineerrors.h"
 #include "dbengine/virteng.h"
+#include "platform/classlib/dbctrls/dbctrls.h"
+#include "platform/classlib/stdctrls/comboboxes.h"
+#include "winctrls/exttab.h"
+#include "winctrls/tb97button.h"
 #include "platform/classlib/controls/extctrls.h"
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/dialogs/dialogs.h"
@@ -111,22 +115,32 @@ TEST(Startup, ACancelledLocationWindowClosesAndNothingIsWritten) {
   EXPECT_FALSE(HasValue(scratch, "Options", "WindowTop"));
 }
 
-TEST(Startup, AFileThatIsNoDatabaseGivesTheBringUpMessageAndNothingIsWritten) {
-  Scratch scratch(false);
-  const std::string junk = scratch.Dir() + "/Junk.MDB";
-  std::ofstream(junk) << "not a database";
-  scratch.Settings()->WriteString("Settings", "DatabaseLocation", junk);
-  Answers answers;
-  TfrmBug* form = apptest::StartMainWindow();
-  EXPECT_TRUE(form->Terminating);
-  ASSERT_EQ(answers.Texts().size(), 1u);
-  EXPECT_EQ(answers.Texts()[0].rfind("An error occured while bringing up the database.\n\nError: ", 0), 0u);
-  EXPECT_NE(answers.Texts()[0].find("\n\nVantrel will now close."), std::string::npos);
-  apptest::CloseMainWindow(form);
-  EXPECT_FALSE(HasValue(scratch, "Settings", "LastOpenProgram"));
-  EXPECT_FALSE(HasValue(scratch, "Options", "WindowTop"));
-  std::ifstream in(junk);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "not a database");
+// A file that is not a database, or a database that lacks a table.
+TEST(Startup, ABadFileGivesTheBringUpMessageAndNothingIsWritten) {
+  for (bool database : {false, true}) {
+    Scratch scratch(database);
+    std::string file = scratch.Database();
+    if (database) {
+      Execute(scratch, "DROP TABLE Severity");
+    } else {
+      file = scratch.Dir() + "/Junk.MDB";
+      std::ofstream(file) << "not a database";
+      scratch.Settings()->WriteString("Settings", "DatabaseLocation", file);
+    }
+    Answers answers;
+    TfrmBug* form = apptest::StartMainWindow();
+    EXPECT_TRUE(form->Terminating);
+    ASSERT_EQ(answers.Texts().size(), 1u);
+    EXPECT_EQ(answers.Texts()[0].rfind("An error occured while bringing up the database.\n\nError: ", 0), 0u);
+    EXPECT_NE(answers.Texts()[0].find("\n\nVantrel will now close."), std::string::npos);
+    apptest::CloseMainWindow(form);
+    EXPECT_FALSE(HasValue(scratch, "Settings", "LastOpenProgram"));
+    EXPECT_FALSE(HasValue(scratch, "Options", "WindowTop"));
+    if (!database) {
+      std::ifstream in(file);
+      EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "not a database");
+    }
+  }
 }
 
 TEST(Startup, AnEmptyProgramListGetsAProgramEvenWhenTheNameIsCancelled) {
@@ -187,6 +201,7 @@ TEST(Settings, ValuesOutOfRangeArePulledIntoRange) {
   settings->WriteInteger("Options", "Grid Height", 100000);
   settings->WriteInteger("Options", "FontSize_Grid", 0);
   settings->WriteInteger("Options", "InactiveTabColor", 9);
+  settings->WriteInteger("Options", "RowIndColor", 1);
   settings.reset();
   Answers answers;
   TfrmBug* form = apptest::StartMainWindow();
@@ -198,6 +213,30 @@ TEST(Settings, ValuesOutOfRangeArePulledIntoRange) {
   EXPECT_GT(form->pnlGrid->Height(), 0);
   EXPECT_LT(form->pnlGrid->Height(), form->ClientHeight());
   EXPECT_EQ(form->dbgBug->Font()->Size(), 8);
+  EXPECT_EQ(form->tcType->TabInactiveColor(), TColor(RGB(160, 160, 164))) << "unknown choice: unchanged";
+  EXPECT_EQ(form->dbgBug->IndicatorColor(), icYellow);
+  apptest::CloseMainWindow(form);
+}
+
+TEST(Settings, ColourChoicesAreReadAtEachApply) {
+  Scratch scratch;
+  Answers answers;
+  TfrmBug* form = apptest::StartMainWindow();
+  const struct {
+    int tabs, indicator;
+    TColor tabColor;
+    TIndicatorColorType indicatorColor;
+  } cases[] = {{0, 1, TColor(0x80000010), icYellow},
+               {1, 0, TColor(0x8000000F), icBlack},
+               {2, 7, TColor(0xA0A0A0), icBlack}};
+  for (const auto& c : cases) {
+    form->Reg->WriteInteger("Options", "InactiveTabColor", c.tabs);
+    form->Reg->WriteInteger("Options", "RowIndColor", c.indicator);
+    form->ApplyColorOptions();
+    EXPECT_EQ(form->tcType->TabInactiveColor(), c.tabColor) << c.tabs;
+    EXPECT_EQ(form->tcRTFs->TabInactiveColor(), c.tabColor) << c.tabs;
+    EXPECT_EQ(form->dbgBug->IndicatorColor(), c.indicatorColor) << c.indicator;
+  }
   apptest::CloseMainWindow(form);
 }
 
@@ -283,6 +322,31 @@ TEST(GlobalHandler, AnEngineErrorListingTheMissingRecordIsSilent) {
   EXPECT_TRUE(answers.Texts().empty());
   engine->ErrorStack()->Clear();
   apptest::CloseMainWindow(form);
+}
+
+}  // namespace
+
+namespace {
+
+// Plain-text mode: the memos show text without formatting and the formatting
+// controls are off; leaving it enables them only when there is an entry.
+TEST(Settings, PlainTextModeTurnsTheFormattingControlsOff) {
+  for (bool withEntry : {false, true}) {
+    Scratch scratch;
+    if (withEntry) Execute(scratch, "INSERT INTO Reports (ProgramNumber, ReportType) VALUES (1, 'BugReport')");
+    scratch.Settings()->WriteBool("Options", "PlainText", true);
+    Answers answers;
+    TfrmBug* form = apptest::StartMainWindow();
+    EXPECT_TRUE(form->rtfReport->PlainText());
+    EXPECT_FALSE(form->btnRTF_Bold->Enabled());
+    EXPECT_FALSE(form->cmbRTF_FontName->Enabled());
+    form->Reg->WriteBool("Options", "PlainText", false);
+    form->ApplyPlainTextMode();
+    EXPECT_FALSE(form->rtfWorkAround->PlainText());
+    EXPECT_EQ(form->btnRTF_Bold->Enabled(), withEntry);
+    EXPECT_EQ(form->tbIncreaseFontSize->Enabled(), withEntry);
+    apptest::CloseMainWindow(form);
+  }
 }
 
 }  // namespace
