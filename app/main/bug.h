@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "app/common/product.h"
 #include "platform/classlib/controls/forms.h"
 #include "platform/classlib/controls/messages.h"
 
@@ -46,8 +47,6 @@ struct KindTexts;
 inline constexpr const char* kSettingsKey = "Software\\Corvane Software\\Vantrel 2.00\\Settings";
 // The toolbar layout lives in its own sub-key.
 inline constexpr const char* kToolbarKey = "Software\\Corvane Software\\Vantrel 2.00\\Settings\\Toolbar";
-// The product name the messages and captions carry.
-inline constexpr const char* kProductName = "Vantrel Pro 2.0";
 
 class TfrmBug : public TForm {
   DECLARE_CLASS(TfrmBug, TForm)
@@ -426,6 +425,7 @@ class TfrmBug : public TForm {
   void Dispatch(TMessage& message) override;
 
  private:
+  bool bringingUp_ = false;  // the first activation's work is running
   // The component builders, in the order the constructor runs them.
   void CreateDatasets();
   void CreateFields();
