@@ -3,9 +3,6 @@
 
 #include "app/main/bug.h"
 
-// The lookup combo library joins the build with the data-aware edits; until
-// then the grid edits these fields in place.
-#if __has_include("datactrls/edits/wwdblkcb.h")
 #include "app/common/components.h"
 #include "datactrls/edits/wwdblkcb.h"
 #include "datactrls/wwtable.h"
@@ -37,6 +34,3 @@ void TfrmBug::CreateLookupCombos() {
       NewLookup(this, "dblcResponsibility", "Responsibility", wwtaResponsibility, "Employee");
   dblcSeverity = NewLookup(this, "dblcSeverity", "Severity", wwtaSeverity, "Severity");
 }
-#else
-void TfrmBug::CreateLookupCombos() {}
-#endif
