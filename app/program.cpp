@@ -41,6 +41,16 @@ void RunVantrel(unsigned splashMs) {
   InstallTerminationRequest([](int) {
     if (frmBug) frmBug->Close();
   });
-  Application->Run();
+  // A start-up that gave up has closed the main window already.
+  if (!Application->Terminated()) Application->Run();
   RemoveTerminationRequest();
+  // The windows go in the reverse order of their making; the main window's
+  // settings object stores what was written at close.
+  delete frmEnterNewRecord;
+  frmEnterNewRecord = nullptr;
+  delete frmZoom;
+  frmZoom = nullptr;
+  delete frmChooseDate;
+  frmChooseDate = nullptr;
+  delete frmBug;
 }

@@ -44,7 +44,11 @@ TfrmChooseDate::TfrmChooseDate(TComponent* AOwner) : TForm(AOwner) {
 
   auto showDate = [this] { lblDate->SetCaption(FormatDateTime(kDateFormat, Calendar->Date())); };
   OnActivate = [this](TObject*) { Calendar->SetDate(ChosenDate); };
-  OnShow = [showDate](TObject*) { showDate(); };
+  // Also on show: the window system may activate the window late, or not at all.
+  OnShow = [this, showDate](TObject*) {
+    Calendar->SetDate(ChosenDate);
+    showDate();
+  };
   Calendar->OnChange = [this, showDate](TObject*) {
     ChosenDate = Calendar->Date();
     showDate();

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "app/common/product.h"
 #include "platform/classlib/controls/forms.h"
 #include "platform/classlib/controls/messages.h"
 
@@ -47,8 +48,6 @@ class TwwtaTable;
 inline constexpr const char* kSettingsKey = "Software\\Corvane Software\\Vantrel 2.00\\Settings";
 // The toolbar layout lives in its own sub-key.
 inline constexpr const char* kToolbarKey = "Software\\Corvane Software\\Vantrel 2.00\\Settings\\Toolbar";
-// The product name the messages and captions carry.
-inline constexpr const char* kProductName = "Vantrel Pro 2.0";
 
 class TfrmBug : public TForm {
   DECLARE_CLASS(TfrmBug, TForm)
@@ -441,6 +440,7 @@ class TfrmBug : public TForm {
   void Dispatch(TMessage& message) override;
 
  private:
+  bool bringingUp_ = false;  // the first activation's work is running
   // The component builders, in the order the constructor runs them.
   void CreateDatasets();
   void CreateFields();

@@ -83,6 +83,8 @@ void AddField(TComponent* owner, TDataSet* dataSet, const std::string& prefix, c
 
 void TfrmBug::CreateDatasets() {
   wwtblProgram = NewTable(this, "wwtblProgram", "Programs");
+  // The last open program is found by its key.
+  wwtblProgram->SetIndexName("PrimaryKey");
   wwdsProgram = NewSource(this, "wwdsProgram", wwtblProgram);
 
   dsetBug = NewTable(this, "dsetBug", "Reports");

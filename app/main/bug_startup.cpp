@@ -127,7 +127,7 @@ void TfrmBug::Abandon(const std::string& message) {
   HideSplash();
   ShowBeepMessage(message, kMsgError);
   Terminating = true;
-  Application->Terminate();
+  // Closing the main window ends the program.
   Close();
 }
 
@@ -221,7 +221,13 @@ void TfrmBug::FormShow(TObject*) {
 
 void TfrmBug::FormActivate(TObject*) {
   SetSplashStatus("-Activating Form-");
-  if (Terminating || !FirstActivation) return;
+  // A box shown during the bring-up reactivates the window when it closes.
+  if (Terminating || !FirstActivation || bringingUp_) return;
+  bringingUp_ = true;
+  struct Done {
+    bool& flag;
+    ~Done() { flag = false; }
+  } done{bringingUp_};
   SetCaption(kProductName);
   Application->SetTitle(kProductName);
   SetSplashStatus("-Bringing Up Databases-");

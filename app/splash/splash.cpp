@@ -1,6 +1,7 @@
 #include "app/splash/splash.h"
 
 #include "app/common/components.h"
+#include "app/common/product.h"
 #include "platform/classlib/controls/extctrls.h"
 #include "platform/classlib/controls/timer.h"
 
@@ -11,7 +12,6 @@ TfrmSplash* frmSplash = nullptr;
 namespace {
 
 constexpr int kWidth = 360, kHeight = 200;
-constexpr const char* kVersionText = "Version 2.0.2a";
 
 TLabel* NewLabel(TfrmSplash* form, const char* name, int top, const char* caption) {
   auto* label = NewControl<TLabel>(form, form, name);

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Starts the program under xvfb-run as a fresh installation (its own folder, a
+# new database at the default place, an empty settings folder), waits until the
+# bring-up has stored the database location, closes it with SIGTERM and checks
+# the exit status and the settings written at close.
+# Usage: smoke-test.sh <vantrel> <vantrel_makedb>. Exit 77: xvfb-run is missing.
+set -uo pipefail
+program=$1
+makedb=$2
+command -v xvfb-run >/dev/null || { echo "xvfb-run is not installed: skipped"; exit 77; }
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/bin" "$work/registry"
+cp "$program" "$work/bin/vantrel"
+"$makedb" "$work/bin/DB/Vantrel.MDB" >/dev/null || { echo "database not made"; exit 1; }
+settings="$work/registry/HKEY_CURRENT_USER.reg"
+
+# The program writes its own id first, so the signal reaches it and not xvfb-run.
+VANTREL_REGISTRY_DIR="$work/registry" xvfb-run -a \
+  sh -c 'echo $$ > "$1"; exec "$2"' sh "$work/pid" "$work/bin/vantrel" >"$work/log" 2>&1 &
+runner=$!
+
+# Start-up includes the splash window's two seconds; a loaded machine needs longer.
+for _ in $(seq 1 120); do
+  grep -q '"DatabaseLocation"=' "$settings" 2>/dev/null && break
+  kill -0 "$runner" 2>/dev/null || break
+  sleep 0.5
+done
+if ! grep -q "\"DatabaseLocation\"=\"$work/bin/DB/Vantrel.MDB\"" "$settings" 2>/dev/null; then
+  echo "the database location was never stored"; cat "$work/log"; kill "$runner" 2>/dev/null; exit 1
+fi
+
+kill -TERM "$(cat "$work/pid")"
+wait "$runner"
+status=$?
+if [ "$status" -ne 0 ]; then echo "exit status $status"; cat "$work/log"; exit 1; fi
+for value in LastOpenProgram WindowMaximized '"Tree Width"'; do
+  grep -q "$value" "$settings" || { echo "$value not written at close"; cat "$settings"; exit 1; }
+done
+echo "started, stored its database location, closed on SIGTERM and saved its settings"
