@@ -3,6 +3,7 @@
 
 #include "app/main/bug.h"
 
+#include "app/about/about.h"
 #include "app/common/beepmessage.h"
 #include "datactrls/wwlocate.h"
 #include "datactrls/wwtable.h"
@@ -206,6 +207,7 @@ void TfrmBug::WireCommandHandlers() {
   mnuMain_Edit->OnClick = [this](TObject* sender) { mnuMain_EditClick(sender); };
   mnuMain_View->OnClick = [this](TObject* sender) { mnuMain_ViewClick(sender); };
   mnuMain_File_Exit->OnClick = [this](TObject*) { Close(); };
+  mnuMain_Help_About->OnClick = [this](TObject*) { TfrmAbout(this).ShowModal(); };
   mnuMain_File_Import->OnClick = [](TObject*) { ShowBeepInfo("Stub:"); };
   mnuMain_Help_Contents->OnClick = [this](TObject*) { HelpContents(); };
   mnuMain_Help_TopicSearch->OnClick = [this](TObject*) { HelpTopicSearch(); };

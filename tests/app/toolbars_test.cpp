@@ -136,6 +136,18 @@ TEST_F(Toolbars, MenusEnableTheirItemsOnlyWhenTheProgramHasEntries) {
   EXPECT_TRUE(form->mnuMain_Edit_Undo->Enabled());
 }
 
+TEST_F(Toolbars, AboutShowsItsWindowAndExitCloses) {
+  std::vector<std::string> shown;
+  onForm = [&](TDialogRequest& r) {
+    shown.push_back(r.Dialog->ClassName());
+    return mrOk;
+  };
+  form->mnuMain_Help_About->Click();
+  EXPECT_EQ(shown, std::vector<std::string>{"TfrmAbout"});
+  form->mnuMain_File_Exit->Click();
+  EXPECT_FALSE(form->Visible());
+}
+
 TEST_F(Toolbars, HelpDocumentOffersContentsContextOneSearchAndErrors) {
   const std::string document = HelpDocument("Vantrel.hlp");
   ASSERT_FALSE(document.empty());
