@@ -48,6 +48,17 @@ TAccessBaseBlob::TAccessBaseBlob(TAccessTable* cursor, TFieldCacheItem* item,
       rs->SetBookmark(BookmarkOfWord(word));
       DaoCheck(rs->Status);
     }
+  } else if (rs != nullptr && !cursor->EditPending) {
+    // A record window filled past the last (or first) row leaves the
+    // recordset off the records; the blob's record is still found by its
+    // bookmark, and the recordset goes back off the edge afterwards.
+    std::int32_t word = 0;
+    std::memcpy(&word, buffer + item->Desc.Offset + offsetof(TAccessBlobSlot, BookmarkWord), 4);
+    if (word != 0) {
+      SavedEdge = rs->EOF_() ? 1 : -1;
+      rs->SetBookmark(BookmarkOfWord(word));
+      DaoCheck(rs->Status);
+    }
   }
   if (fields != nullptr) {
     Field = fields->Item(static_cast<std::int16_t>(fieldNumber - 1));
@@ -57,7 +68,16 @@ TAccessBaseBlob::TAccessBaseBlob(TAccessTable* cursor, TFieldCacheItem* item,
 
 TAccessBaseBlob::~TAccessBaseBlob() {
   delete Field;
-  if (!SavedBookmark.IsEmpty() && Cursor->Recordset != nullptr) Cursor->Recordset->SetBookmark(SavedBookmark);
+  TDAORecordset* rs = Cursor->Recordset;
+  if (rs == nullptr) return;
+  if (!SavedBookmark.IsEmpty()) rs->SetBookmark(SavedBookmark);
+  if (SavedEdge > 0) {
+    rs->MoveLast();
+    rs->MoveNext();
+  } else if (SavedEdge < 0) {
+    rs->MoveFirst();
+    rs->MovePrevious();
+  }
 }
 
 bool TAccessBaseBlob::IsBlank() {

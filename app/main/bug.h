@@ -4,6 +4,7 @@
 // builds every component (found by name with FindComponent); the routines of
 // each area live in their own source file (bug_<area>.cpp).
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -38,6 +39,7 @@ class TwwDBLookupCombo;
 class TwwDataSource;
 class TwwFilterDialog;
 class TwwLocateDialog;
+class TwwLocateDlg;
 class TwwSaveFilter;
 class TwwtaQuery;
 class TwwtaTable;
@@ -416,6 +418,33 @@ class TfrmBug : public TForm {
   void mnuMain_EditClick(TObject* Sender);
   void mnuMain_ViewClick(TObject* Sender);
   void tbFindClick(TObject* Sender);
+
+  // ---- Memo pane and command helpers (bug_memos.cpp, bug_commands.cpp) ----
+  // The memo an ActiveMemo value names (0 to 3); none for the attachment list.
+  TDBRichEdit* MemoOf(int activeMemo) const;
+  bool MemoHasFocus() const;
+  // Brings the formatting controls in line with the memo's caret.
+  void RefreshFromMemo(TDBRichEdit* memo, int activeMemo);
+  void MemoChange(TDBRichEdit* memo, int activeMemo);
+  void MemoEnter(TDBRichEdit* memo);
+  void MemoClick(TDBRichEdit* memo);
+  void EnableCutCopy(bool enabled);
+  void RefreshPasteState();
+  void RefreshUndo(TDBRichEdit* memo);
+  void SetFontSizeHints(int size);
+  // Runs a formatting change on the active memo with the entry in edit state.
+  void ChangeMemoFormat(const std::function<void(TDBRichEdit*)>& change, bool guarded = true);
+  void PrintActiveMemo();
+  bool TabHasContent(int index) const;
+  // The toolbar behind a toolbar menu item (by its name's suffix), and its stored value.
+  TToolWindow97* ToolbarOfItem(const TMenuItem* item, std::string& valueName) const;
+  void ToolbarMenuClick(TMenuItem* item);
+  void ToolbarMenuPopup(TPopupMenu* menu);
+  void LocateDialogInitDialog(TwwLocateDlg* dialog);
+  void HelpContents();
+  void HelpTopicSearch();
+  // Where the find window was when it last went (stored after the find).
+  int FindTop = 0, FindLeft = 0;
 
   // ---- Attachments (the attachment view's mode at start and close) ----
   int AttachmentMode() const;

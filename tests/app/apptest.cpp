@@ -8,6 +8,8 @@
 #include "app/main/bug.h"
 #include "app/program.h"
 #include "app/schema/schema.h"
+#include "datactrls/wwtable.h"
+#include "platform/classlib/db/fields.h"
 #include "platform/classlib/controls/forms.h"
 
 namespace apptest {
@@ -50,6 +52,23 @@ TfrmBug* StartMainWindow() {
 void CloseMainWindow(TfrmBug* form) {
   form->Close();
   delete form;
+}
+
+void AddEntry(TfrmBug* form, const std::string& description, const std::string& report) {
+  // Stored through a table of its own, as another user would, then shown by a refresh.
+  TwwtaTable table(nullptr);
+  table.SetDatabaseName(form->DatabasePath);
+  table.SetTableName("Reports");
+  table.Open();
+  table.Append();
+  table.FieldByName("ProgramNumber")->SetAsInteger(
+      form->wwtblProgram->FieldByName("ProgramNumber")->AsInteger());
+  table.FieldByName("ReportType")->SetAsString("BugReport");
+  table.FieldByName("Description")->SetAsString(description);
+  if (!report.empty()) table.FieldByName("Report")->SetAsString(report);
+  table.Post();
+  table.Close();
+  form->dsetBug->Refresh();
 }
 
 }  // namespace apptest

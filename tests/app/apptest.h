@@ -31,5 +31,8 @@ class Scratch {
 TfrmBug* StartMainWindow();
 // Closes the main window as Exit does and frees it.
 void CloseMainWindow(TfrmBug* form);
+// Stores a bug report of the current program (memo Report as stored, when given)
+// and refreshes the window's entry table.
+void AddEntry(TfrmBug* form, const std::string& description, const std::string& report = "");
 
 }  // namespace apptest

@@ -7,6 +7,7 @@
 
 #include "accbinding_fixture.h"
 #include "platform/classlib/core/typinfo.h"
+#include "platform/classlib/db/datasource.h"
 
 using accesstest::BindingFixture;
 using accesstest::ColumnOf;
@@ -131,6 +132,18 @@ TEST_F(AccessBinding, BlobStreamsAreTheBindingsAndRefuseOtherFields) {
   EXPECT_EQ("TtaBlobStream", s->ClassName());
   EXPECT_EQ(10, s->Size());
   EXPECT_THROW(delete q->CreateBlobStream(q->FieldByName("Name"), bmRead), EInvalidCast);
+
+  // A record window filled past the last row (as a grid's is) still reads the
+  // memo of the record it holds, not of the row the recordset stands on.
+  TDataSource source(nullptr);
+  source.SetDataSet(t.get());
+  TDataLink window;
+  window.SetDataSource(&source);
+  window.SetBufferCount(50);
+  t->First();
+  ASSERT_TRUE(t->FindKey({Variant(std::string("Bert"))}));
+  EXPECT_EQ(t->FieldByName("Notes")->AsString(), "kept notes");
+  window.SetDataSource(nullptr);
 }
 
 TEST_F(AccessBinding, AFreedDefaultSessionIsNotAnsweredAnyMore) {

@@ -129,6 +129,12 @@ void TCustomRichEdit::Change() {
   if (!impl_->loading) TCustomMemo::Change();
 }
 
+void TCustomRichEdit::FormatChanged() {
+  if (impl_->loading) return;
+  SetModified(true);
+  Change();
+}
+
 void TCustomRichEdit::SelectionChange() {
   if (OnSelectionChange && !impl_->loading) OnSelectionChange(this);
 }
@@ -489,6 +495,9 @@ void TTextAttributes::Change(const std::function<void(TRtfCharFormat&)>& edit,
   else if (c.document()->isEmpty()) c.mergeBlockCharFormat(only);
   if (editor && !c.hasSelection()) editor->mergeCurrentCharFormat(only);
   else if (editor && type == atDefaultText) editor->mergeCurrentCharFormat(only);
+  // Formatted text is changed content (a data-aware edit writes it back);
+  // the default look of new text is not.
+  if (type == atSelected && c.hasSelection()) editor_->FormatChanged();
 }
 
 std::string TTextAttributes::Name() const {
@@ -636,6 +645,7 @@ void TParaAttributes::Change(const std::function<void(TRtfParaFormat&)>& edit) {
     if (b == last) break;
   }
   c.endEditBlock();
+  editor_->FormatChanged();
 }
 
 namespace {

@@ -177,6 +177,8 @@ class TCustomRichEdit : public TCustomMemo {
   void CreateWnd() override;
   void Change() override;
   virtual void SelectionChange();
+  // A change of the text's formatting: the content changed as typing changes it.
+  void FormatChanged();
   void KeyPress(char32_t& Key) override;
   void KeyDown(WORD& Key, TShiftState Shift) override;
   // Puts text or RTF bytes in as loading does ("{\rtf" reads as RTF), and

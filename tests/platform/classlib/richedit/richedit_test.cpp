@@ -373,3 +373,24 @@ TEST_F(RichEditTest, RangeFormattingSplitsALongTextWithNothingLostOrRepeated) {
   ASSERT_GE(raw->Pages().size(), 2u);
   for (const auto& p : raw->Pages()) EXPECT_LT(CountPixels(*p, clWhite), p->Width() * p->Height()) << p->Width() << "x" << p->Height();
 }
+
+// Formatting a selection or a paragraph changes the content as typing does
+// (a data-aware edit writes it back); the look of new text alone does not.
+TEST_F(RichEditTest, FormattingCountsAsAChange) {
+  e->SetText("some words");
+  e->SetModified(false);
+  int changes = 0;
+  e->OnChange = [&](TObject*) { ++changes; };
+  e->SetSelStart(0);
+  e->SetSelLength(0);
+  e->SelAttributes()->SetStyle({fsBold});
+  e->DefAttributes()->SetName("Times New Roman");
+  EXPECT_EQ(changes, 0);
+  e->SetModified(false);
+  e->SetSelLength(4);
+  e->SelAttributes()->SetStyle({fsItalic});
+  EXPECT_EQ(changes, 1);
+  EXPECT_TRUE(e->Modified());
+  e->Paragraph()->SetAlignment(taCenter);
+  EXPECT_EQ(changes, 2);
+}

@@ -1,0 +1,235 @@
+// The memo panes: formatting commands, separator lines, addenda, the grid's
+// clipboard commands, the memo tabs' look and the RTF kept through a post.
+
+#include <gtest/gtest.h>
+
+#include "app/main/bug.h"
+#include "apptest.h"
+#include "datactrls/wwdbgrid.h"
+#include "datactrls/wwtable.h"
+#include "platform/classlib/controls/clipboard.h"
+#include "platform/classlib/core/clock.h"
+#include "platform/classlib/core/registry.h"
+#include "platform/classlib/db/fields.h"
+#include "platform/classlib/dbctrls/dbctrls.h"
+#include "platform/classlib/dialogs/dialogs.h"
+#include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/graphics/graphics.h"
+#include "winctrls/exttab.h"
+#include "winctrls/tb97button.h"
+
+namespace {
+
+const std::string kLine(25, '_');
+
+class Memos : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    form = apptest::StartMainWindow();
+    ASSERT_FALSE(form->Terminating);
+  }
+  void TearDown() override { apptest::CloseMainWindow(form); }
+
+  void AddEntry(const std::string& description, const std::string& report) {
+    apptest::AddEntry(form, description, report);
+  }
+  std::string Stored(const char* field) { return form->dsetBug->FieldByName(field)->AsString(); }
+  // Makes memo `activeMemo` the active one with the caret at `caret`.
+  TDBRichEdit* Activate(int activeMemo, int caret) {
+    form->ActiveMemo = activeMemo;
+    TDBRichEdit* memo = form->MemoOf(activeMemo);
+    memo->SetSelStart(caret);
+    memo->SetSelLength(0);
+    return memo;
+  }
+
+  apptest::Scratch scratch;
+  TDialogResponderScope answers{[](TDialogRequest&) { return mrOk; }};
+  TfrmBug* form = nullptr;
+};
+
+// Formatting commands on an entry in browse state (as after start-up) must
+// survive the next scroll: each asks for edit state first.
+TEST_F(Memos, FormattingSurvivesTheNextScroll) {
+  struct Case {
+    const char* name;
+    std::function<void(TfrmBug*)> command;
+    const char* rtfMark;
+  } cases[] = {
+      {"bold", [](TfrmBug* f) { f->btnRTF_Bold->SetDown(true); f->btnRTF_Bold->OnClick(f->btnRTF_Bold); }, "\\b"},
+      {"italic", [](TfrmBug* f) { f->btnRTF_Italic->SetDown(true); f->btnRTF_Italic->OnClick(f->btnRTF_Italic); }, "\\i"},
+      {"underline", [](TfrmBug* f) { f->btnRTF_Underline->SetDown(true); f->btnRTF_Underline->OnClick(f->btnRTF_Underline); }, "\\ul"},
+      {"centre", [](TfrmBug* f) { f->btnRTF_CenterAlign->OnClick(f->btnRTF_CenterAlign); }, "\\qc"},
+      {"bullets", [](TfrmBug* f) { f->btnRTF_Bullets->SetDown(true); f->btnRTF_Bullets->OnClick(f->btnRTF_Bullets); }, "\\pn"},
+      {"larger", [](TfrmBug* f) { f->tbIncreaseFontSize->OnClick(f->tbIncreaseFontSize); }, "\\fs22"},
+      {"line", [](TfrmBug* f) { f->tbReportLine->OnClick(f->tbReportLine); }, "_____"},
+  };
+  const std::string words = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 words\\par}";
+  AddEntry("first", words);
+  AddEntry("second", "");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    form->dsetBug->First();
+    form->dsetBug->Edit();
+    form->dsetBug->FieldByName("Report")->SetAsString(words);
+    form->dsetBug->Post();
+    ASSERT_EQ(form->dsetBug->State(), dsBrowse);
+    ASSERT_EQ(form->rtfReport->Text(), "words");
+    Activate(0, 0)->SelectAll();
+    c.command(form);
+    form->dsetBug->Next();
+    form->dsetBug->First();
+    EXPECT_NE(Stored("Report").find(c.rtfMark), std::string::npos) << Stored("Report");
+  }
+}
+
+TEST_F(Memos, DecreasingAtSizeOneDoesNothing) {
+  AddEntry("entry", "");
+  TDBRichEdit* memo = Activate(0, 0);
+  form->dsetBug->Edit();
+  memo->SetText("x");
+  memo->SelectAll();
+  memo->SelAttributes()->SetSize(1);
+  form->tbDecreaseFontSize->OnClick(form->tbDecreaseFontSize);
+  EXPECT_EQ(memo->SelAttributes()->Size(), 1);
+  memo->SelAttributes()->SetSize(2);
+  form->tbDecreaseFontSize->OnClick(form->tbDecreaseFontSize);
+  EXPECT_EQ(memo->SelAttributes()->Size(), 1);
+}
+
+TEST_F(Memos, SeparatorLineGoesWhereItsMemoWantsIt) {
+  struct Case {
+    int activeMemo;
+    const char* text;
+    int caret;
+    std::string expected;
+  } cases[] = {
+      {0, "abc", 1, "a\r\n" + kLine + "\r\nbc"},   // the report: mid-line, on a line of its own
+      {0, "", 0, kLine + "\r\n"},                  // at a line start no break first
+      {2, "abc", 1, "abc\r\n" + kLine + "\r\n"},   // steps: at the end of the text
+      {1, "abc\r\n", 0, "abc\r\n" + kLine + "\r\n"},  // resolution ending in a break
+  };
+  AddEntry("entry", "");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.activeMemo);
+    form->dsetBug->Edit();
+    TDBRichEdit* memo = form->MemoOf(c.activeMemo);
+    memo->SetText(c.text);
+    Activate(c.activeMemo, c.caret);
+    form->InsertSeparatorLine();
+    EXPECT_EQ(memo->Text(), c.expected);
+    form->dsetBug->Cancel();
+  }
+}
+
+TEST_F(Memos, AddendumCarriesTheDateAndOnlyTheReportTakesItsFont) {
+  TTestClock clock(EncodeDate(2026, 3, 9) + EncodeTime(14, 0, 0, 0));
+  form->Reg->WriteInteger("Options", "FontSize_Addendum", 13);
+  form->Reg->WriteBool("Options", "FontBold_Addendum", true);
+  AddEntry("entry", "");
+  for (int activeMemo : {0, 1}) {
+    SCOPED_TRACE(activeMemo);
+    TDBRichEdit* memo = form->MemoOf(activeMemo);
+    form->dsetBug->Edit();
+    memo->SetText("note");
+    form->dsetBug->Post();
+    Activate(activeMemo, 0);
+    form->btnInsertAddendum->OnClick(form->btnInsertAddendum);
+    EXPECT_EQ(form->dsetBug->State(), dsEdit);
+    EXPECT_EQ(memo->Text(), "note\r\n3/9/2026: ");
+    memo->SetSelStart(memo->GetTextLen() - 2);
+    memo->SetSelLength(1);
+    const bool report = activeMemo == 0;
+    EXPECT_EQ(memo->SelAttributes()->Size() == 13, report);
+    EXPECT_EQ(memo->SelAttributes()->Style().Contains(fsBold), report);
+    EXPECT_EQ(memo->SelAttributes()->Color() == TColor(0x808080), report);
+    form->dsetBug->Cancel();
+  }
+}
+
+TEST_F(Memos, GridCutEmptiesTheFieldAndCopyKeepsIt) {
+  AddEntry("crash on save", "");
+  form->FocusArea = 1;
+  // The grid's current column: Description.
+  for (int i = 0; i < form->dbgBug->GetFieldCount(); ++i)
+    if (form->dbgBug->GetField(i)->FieldName() == "Description") form->dbgBug->SelectDataColumn(i);
+  ASSERT_EQ(form->dbgBug->GetSelectedField()->FieldName(), "Description");
+  form->CopyCommand();
+  EXPECT_EQ(Clipboard()->AsText(), "crash on save");
+  EXPECT_EQ(Stored("Description"), "crash on save");
+  Clipboard()->SetAsText("");
+  form->CutCommand();
+  EXPECT_EQ(Clipboard()->AsText(), "crash on save");
+  EXPECT_EQ(form->dsetBug->State(), dsEdit);
+  EXPECT_EQ(Stored("Description"), "");
+  form->PasteCommand();
+  EXPECT_EQ(Stored("Description"), "crash on save");
+}
+
+// A memo whose field has text is drawn bold on its tab (when the option asks).
+TEST_F(Memos, TabOfAMemoWithTextIsBold) {
+  const std::string rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 steps\\par}";
+  AddEntry("entry", "");
+  form->dsetBug->Edit();
+  form->dsetBug->FieldByName("Steps")->SetAsString(rtf);
+  form->dsetBug->Post();
+  auto inkOfTab = [this](int tab) {
+    auto shot = testing_support::Snapshot(form->tcRTFs);
+    const TRect r = form->tcRTFs->TabRect(tab), nc = form->tcRTFs->NonClientMargins();
+    int ink = 0;
+    for (int y = r.Top; y < r.Bottom; ++y)
+      for (int x = r.Left; x < r.Right; ++x) {
+        const TColor c = shot->Canvas()->Pixels(nc.Left + x, nc.Top + y);
+        if ((c & 0xFF) + ((c >> 8) & 0xFF) + ((c >> 16) & 0xFF) < 3 * 0x50) ++ink;
+      }
+    return ink;
+  };
+  // Room below the grid for the memo tabs.
+  form->SetHeight(900);
+  Application->ProcessMessages();
+  ASSERT_GT(form->tcRTFs->Height(), 40);
+  const int boldSteps = inkOfTab(1), plainWorkaround = inkOfTab(2);
+  form->Reg->WriteBool("Options", "ShowMemoFieldStatus", false);
+  const int normalSteps = inkOfTab(1);
+  EXPECT_GT(boldSteps, normalSteps + normalSteps / 10);
+  EXPECT_GT(plainWorkaround, 0);
+}
+
+// A memo nobody changes keeps its stored bytes through a post and a reload.
+TEST_F(Memos, UnchangedRtfIsKeptByteForByte) {
+  const std::string rtf =
+      "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\fswiss Arial;}}{\\colortbl ;\\red255\\green0\\blue0;}"
+      "\\viewkind4\\uc1\\pard\\cf1\\b\\f0\\fs20 Odd   spacing\\b0\\par\r\n}\r\n";
+  AddEntry("entry", rtf);
+  AddEntry("other", "");
+  form->dsetBug->First();
+  form->dsetBug->Edit();
+  form->dsetBug->FieldByName("Description")->SetAsString("changed elsewhere");
+  form->dsetBug->Post();
+  form->dsetBug->Last();
+  form->dsetBug->First();
+  EXPECT_EQ(Stored("Report"), rtf);
+  form->dsetBug->Close();
+  form->dsetBug->Open();
+  form->dsetBug->First();
+  EXPECT_EQ(Stored("Report"), rtf);
+  EXPECT_EQ(form->rtfReport->Text(), "Odd   spacing");
+  // Plain-text mode shows the text, never the markup, and stores nothing by itself.
+  form->SetPlainTextOn();
+  form->dsetBug->Last();
+  form->dsetBug->First();
+  EXPECT_EQ(form->rtfReport->Text(), "Odd   spacing");
+  form->dsetBug->Edit();
+  form->dsetBug->Post();
+  EXPECT_EQ(Stored("Report"), rtf);
+  // The document font applied to an empty memo is no change of the entry.
+  form->SetPlainTextOff();
+  form->dsetBug->Last();
+  form->ApplyDocumentFont();
+  form->dsetBug->Edit();
+  form->dsetBug->FieldByName("Description")->SetAsString("touched");
+  form->dsetBug->Post();
+  EXPECT_TRUE(form->dsetBug->FieldByName("Report")->IsNull());
+}
+
+}  // namespace

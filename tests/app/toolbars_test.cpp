@@ -1,0 +1,211 @@
+// Toolbars, menus and find: toolbar visibility and its menus, menu enabling
+// by whether the program has entries, the help document and the find window.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "app/main/bug.h"
+#include "apptest.h"
+#include "datactrls/wwlocate.h"
+#include "datactrls/wwtable.h"
+#include "platform/classlib/core/registry.h"
+#include "platform/classlib/db/fields.h"
+#include "platform/classlib/dialogs/dialogs.h"
+#include "platform/classlib/dialogs/help.h"
+#include "platform/classlib/menus/menus.h"
+#include "platform/classlib/stdctrls/choices.h"
+#include "platform/classlib/stdctrls/comboboxes.h"
+#include "platform/classlib/stdctrls/edits.h"
+#include "winctrls/exttab.h"
+#include "winctrls/tb97.h"
+#include "winctrls/tb97button.h"
+
+namespace {
+
+TMenuItem* ItemNamed(TfrmBug* form, const std::string& name) {
+  return static_cast<TMenuItem*>(form->FindComponent(name));
+}
+
+class Toolbars : public ::testing::Test {
+ protected:
+  void SetUp() override { Start(); }
+  void TearDown() override { Stop(); }
+  void Start() {
+    form = apptest::StartMainWindow();
+    ASSERT_FALSE(form->Terminating);
+  }
+  void Stop() {
+    if (form) apptest::CloseMainWindow(form);
+    form = nullptr;
+  }
+  void AddEntry(const std::string& description) { apptest::AddEntry(form, description); }
+
+  apptest::Scratch scratch;
+  TDialogResponderScope answers{[this](TDialogRequest& r) { return Answer(r); }};
+  std::function<TModalResult(TDialogRequest&)> onForm;
+  TModalResult Answer(TDialogRequest& r) {
+    if (r.Kind == TDialogKind::Form && onForm) return onForm(r);
+    return mrOk;
+  }
+  TfrmBug* form = nullptr;
+};
+
+// Each toolbar item hides its bar, stores the choice, and the bar stays hidden after a restart.
+TEST_F(Toolbars, MenuItemsHideTheirBarAndTheChoiceIsKept) {
+  struct Case {
+    const char* item;
+    TToolWindow97* TfrmBug::*bar;
+    const char* value;
+  } cases[] = {
+      {"popToolbars_Reports", &TfrmBug::tbarMisc, "Reports"},
+      {"popFilter_Edit", &TfrmBug::tbarEdit, "Edit"},
+      {"popToolbars_Programs", &TfrmBug::tbarProgram, "Programs"},
+      {"popToolbars_Records", &TfrmBug::tbarBug, "Records"},
+      {"popFilter_Filter", &TfrmBug::tbarFilters, "Filter"},
+      {"popToolbars_MemoOperations", &TfrmBug::tbarRTF_1, "Memo Operations"},
+      {"popToolbars_MemoColor", &TfrmBug::tbarRTF_2, "Memo Color && Size"},
+      {"popToolbars_MemoFormatting", &TfrmBug::tbarRTF_3, "Memo Formatting"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.item);
+    ASSERT_TRUE((form->*c.bar)->Visible());
+    ItemNamed(form, c.item)->Click();
+    EXPECT_FALSE((form->*c.bar)->Visible());
+    EXPECT_FALSE(ItemNamed(form, c.item)->Checked());
+    EXPECT_FALSE(form->Reg->ReadBool("Toolbar Visibility", c.value, true));
+  }
+  Stop();
+  Start();
+  for (const Case& c : cases) EXPECT_FALSE((form->*c.bar)->Visible()) << c.item;
+  // The menu opens with its checks from the bars, so the item shows the bar again.
+  form->popToolbars->OnPopup(form->popToolbars);
+  ItemNamed(form, "popToolbars_Edit")->Click();
+  EXPECT_TRUE(form->tbarEdit->Visible());
+}
+
+TEST_F(Toolbars, MemoBarHiddenOnTheAttachmentsTabStaysHiddenOnAMemoTab) {
+  form->tcRTFs->SetTabIndex(4);
+  EXPECT_FALSE(form->tbarRTF_3->Visible());
+  ItemNamed(form, "popToolbars_MemoFormatting")->Click();
+  EXPECT_FALSE(form->tbarRTF_3->Visible());
+  form->tcRTFs->SetTabIndex(1);
+  EXPECT_FALSE(form->tbarRTF_3->Visible());
+  EXPECT_TRUE(form->tbarRTF_1->Visible());
+  // The attachment bar's item acts only while its tab shows.
+  ItemNamed(form, "popToolbars_Attachments")->Click();
+  EXPECT_FALSE(form->tbarAttachment->Visible());
+  form->tcRTFs->SetTabIndex(4);
+  EXPECT_FALSE(form->tbarAttachment->Visible());
+}
+
+TEST_F(Toolbars, PopupChecksFollowBarsOrStoredValues) {
+  form->tbarEdit->SetVisible(false);
+  form->Reg->WriteBool("Toolbar Visibility", "Attachments", false);
+  form->popToolbars->OnPopup(form->popToolbars);
+  EXPECT_FALSE(ItemNamed(form, "popToolbars_Edit")->Checked());
+  EXPECT_TRUE(ItemNamed(form, "popToolbars_Records")->Checked());
+  EXPECT_FALSE(ItemNamed(form, "popToolbars_Attachments")->Checked());
+  EXPECT_TRUE(ItemNamed(form, "popToolbars_MemoFormatting")->Checked());
+}
+
+TEST_F(Toolbars, MenusEnableTheirItemsOnlyWhenTheProgramHasEntries) {
+  const char* const kFile[] = {"mnuMain_File_Export_CurrentProgram", "mnuMain_File_Export_AllPrograms",
+                               "mnuMain_File_Export_ThisRecord", "mnuMain_File_Print_Single",
+                               "mnuMain_File_Print_Listing", "mnuMain_File_Print_Comprehensive"};
+  const char* const kEdit[] = {"mnuMain_Edit_Edit_Field", "mnuMain_Edit_Delete_Report",
+                               "mnuMain_Edit_Edit_Entry", "mnuMain_Edit_Find"};
+  const char* const kView[] = {"mnuMain_View_Graphs_Status", "mnuMain_View_Graphs_Time",
+                               "mnuMain_View_Preview_Single", "mnuMain_View_Preview_Comprehensive"};
+  for (bool entries : {false, true}) {
+    SCOPED_TRACE(entries);
+    if (entries) AddEntry("one");
+    form->mnuMain_File->Click();
+    form->mnuMain_Edit->Click();
+    form->mnuMain_View->Click();
+    for (const char* name : kFile) EXPECT_EQ(ItemNamed(form, name)->Enabled(), entries) << name;
+    for (const char* name : kEdit) EXPECT_EQ(ItemNamed(form, name)->Enabled(), entries) << name;
+    for (const char* name : kView) EXPECT_EQ(ItemNamed(form, name)->Enabled(), entries) << name;
+  }
+  // Cut, copy, paste and undo follow the Edit toolbar's buttons.
+  form->tbCopy->SetEnabled(false);
+  form->tbUndo->SetEnabled(true);
+  form->mnuMain_Edit->Click();
+  EXPECT_FALSE(form->mnuMain_Edit_Copy->Enabled());
+  EXPECT_TRUE(form->mnuMain_Edit_Undo->Enabled());
+}
+
+TEST_F(Toolbars, AboutShowsItsWindowAndExitCloses) {
+  std::vector<std::string> shown;
+  onForm = [&](TDialogRequest& r) {
+    shown.push_back(r.Dialog->ClassName());
+    return mrOk;
+  };
+  form->mnuMain_Help_About->Click();
+  EXPECT_EQ(shown, std::vector<std::string>{"TfrmAbout"});
+  form->mnuMain_File_Exit->Click();
+  EXPECT_FALSE(form->Visible());
+}
+
+TEST_F(Toolbars, HelpDocumentOffersContentsContextOneSearchAndErrors) {
+  const std::string document = HelpDocument("Vantrel.hlp");
+  ASSERT_FALSE(document.empty());
+  std::ifstream in(document);
+  std::stringstream text;
+  text << in.rdbuf();
+  for (const char* part : {"id=\"contents\"", "id=\"context-1\"", "id=\"search\"", "Reporting errors"})
+    EXPECT_NE(text.str().find(part), std::string::npos) << part;
+}
+
+// The first find opens with the dialog's defaults; the next restores field,
+// value, match type, case and the window's place.
+TEST_F(Toolbars, FindRestoresItsLastSettings) {
+  AddEntry("alpha");
+  AddEntry("crash on save");
+  form->dsetBug->First();
+  std::vector<std::string> seen;
+  onForm = [&](TDialogRequest& r) {
+    auto* d = static_cast<TwwLocateDlg*>(r.Dialog);
+    seen.push_back(d->Caption() + "|" + d->FieldNameComboBox->Text() + "|" + d->SearchValue->Text() +
+                   "|" + std::to_string(int(d->MatchType())) + "|" +
+                   (d->CaseSensitiveCheckBox->Checked() ? "case" : "nocase"));
+    d->SearchValue->SetText("SAVE");
+    d->SetMatchType(mtPartialMatchAny);
+    d->SetLeft(123);
+    d->SetTop(77);
+    return mrCancel;
+  };
+  form->mnuMain_Edit_Find->Click();
+  EXPECT_EQ(form->Reg->ReadString("Options", "FindValue", ""), "SAVE");
+  EXPECT_EQ(form->Reg->ReadInteger("Options", "Find_Type", -1), 2);
+  EXPECT_EQ(form->Reg->ReadString("Options", "FindField", ""), "Description");
+  EXPECT_EQ(form->Reg->ReadInteger("Options", "WindowTop_Find", 0), 77);
+  EXPECT_EQ(form->Reg->ReadInteger("Options", "WindowLeft_Find", 0), 123);
+  // A fresh window: only the stored settings can bring the last ones back.
+  Stop();
+  Start();
+  int top = 0, left = 0;
+  onForm = [&](TDialogRequest& r) {
+    auto* d = static_cast<TwwLocateDlg*>(r.Dialog);
+    seen.push_back(d->Caption() + "|" + d->FieldNameComboBox->Text() + "|" + d->SearchValue->Text() +
+                   "|" + std::to_string(int(d->MatchType())) + "|" +
+                   (d->CaseSensitiveCheckBox->Checked() ? "case" : "nocase"));
+    top = d->Top();
+    left = d->Left();
+    // Find Next on the restored settings finds the entry and closes with OK.
+    d->NextButton->Click();
+    if (d->ModalResult() == mrOk) return mrOk;
+    return mrCancel;
+  };
+  form->dsetBug->First();
+  form->tbFind->Click();
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_EQ(seen[0], "Find Record|Description||1|nocase");
+  EXPECT_EQ(seen[1], "Find Record|Description|SAVE|2|nocase");
+  EXPECT_EQ(top, 77);
+  EXPECT_EQ(left, 123);
+  EXPECT_EQ(form->dsetBug->FieldByName("Description")->AsString(), "crash on save");
+}
+
+}  // namespace
