@@ -360,6 +360,8 @@ class TfrmBug : public TForm {
   bool Option(const std::string& name, bool fallback) const;
   void WireEntryCommands();
   void WireEntryFocus();
+  void RelabelForType();
+  void EnterMemoPane();  // focus bookkeeping and edit state of the memo pane
   void dsetBugNewRecord();
   void dsetBugAfterScroll();
   void ShowEntryWindow(const std::string& caption);

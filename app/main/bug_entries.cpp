@@ -123,14 +123,23 @@ void TfrmBug::WireEntryCommands() {
   WireEntryFocus();
 }
 
+void TfrmBug::RelabelForType() {
+  if (tcType->TabIndex() == kFeatureTab) SetFeatureRequestCaptions();
+  else SetBugReportCaptions();
+}
+
+// Typing into a memo edits the entry: the pane asks for edit state on entry.
+void TfrmBug::EnterMemoPane() {
+  FocusArea = 2;
+  if (SkipMemoPaneEdit) SkipMemoPaneEdit = false;
+  else if (dsetBug->State() != dsEdit && dsetBug->State() != dsInsert) dsBug->Edit();
+  RelabelForType();
+}
+
 void TfrmBug::WireEntryFocus() {
-  auto relabel = [this] {
-    if (tcType->TabIndex() == kFeatureTab) SetFeatureRequestCaptions();
-    else SetBugReportCaptions();
-  };
-  dbgBug->OnEnter = [this, relabel](TObject*) {
+  dbgBug->OnEnter = [this](TObject*) {
     FocusArea = 1;
-    relabel();
+    RelabelForType();
   };
   dbgBug->OnExit = [this](TObject*) {
     for (TToolbarButton97* b : {tbCut, tbCopy, tbPaste}) b->SetEnabled(false);
@@ -141,14 +150,6 @@ void TfrmBug::WireEntryFocus() {
     mnuMain_Edit_Edit_Field->SetEnabled(field && IsZoomField(field->FieldName()));
   };
   dbgridPrograms->OnEnter = [this](TObject*) { FocusArea = 0; };
-  // Typing into a memo edits the entry: the pane asks for edit state on entry.
-  for (TDBRichEdit* memo : {rtfReport, rtfSteps, rtfWorkAround, rtfResolution})
-    memo->OnEnter = [this, relabel](TObject*) {
-      FocusArea = 2;
-      if (SkipMemoPaneEdit) SkipMemoPaneEdit = false;
-      else if (dsetBug->State() != dsEdit && dsetBug->State() != dsInsert) dsBug->Edit();
-      relabel();
-    };
   pnlPrograms->OnResize = [this](TObject*) { FitProgramColumn(); };
   // A new row typed into the grid is kept as well as an edit.
   pnlGrid->OnResize = [this](TObject*) {

@@ -135,6 +135,7 @@ void TfrmBug::MemoChange(TDBRichEdit* memo, int activeMemo) {
 }
 
 void TfrmBug::MemoEnter(TDBRichEdit* memo) {
+  EnterMemoPane();
   RefreshUndo(memo);
   EnableCutCopy(memo->SelLength() > 0);
   RefreshPasteState();
