@@ -8,6 +8,7 @@
 #include "app/newentry/enternewrecord.h"
 #include "app/splash/splash.h"
 #include "app/zoom/zoom.h"
+#include "platform/dao/dao.h"
 #include "platform/win32/signals.h"
 
 namespace {
@@ -25,7 +26,10 @@ bool DisplayAvailable() {
   return false;
 }
 
+void RegisterDatabaseEngine() { DaoRegisterServer(); }
+
 void RunVantrel(unsigned splashMs) {
+  RegisterDatabaseEngine();
   Application->SetTitle("Vantrel Pro");
   Application->SetHelpFile("Vantrel.hlp");
   ShowSplashAndWait(splashMs);

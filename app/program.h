@@ -6,6 +6,10 @@
 // closes. SIGTERM and SIGINT close the main window as Exit does.
 void RunVantrel(unsigned splashMs);
 
+// Makes the database engine's server known to this process and its settings
+// store (what installing the engine does on a desktop).
+void RegisterDatabaseEngine();
+
 // False (after saying why on standard error) when no window system can be
 // reached: no display, no Wayland socket and no chosen Qt platform.
 bool DisplayAvailable();

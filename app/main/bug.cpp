@@ -55,7 +55,6 @@ TfrmBug::TfrmBug(TComponent* AOwner) : TForm(AOwner) {
   OnShow = [this](TObject* sender) { FormShow(sender); };
   OnActivate = [this](TObject* sender) { FormActivate(sender); };
   OnClose = [this](TObject* sender, TCloseAction& action) { FormClose(sender, action); };
-  OnDestroy = [this](TObject* sender) { FormDestroy(sender); };
   // Each area connects its own handlers.
   WireEntryHandlers();
   WireFilterHandlers();
@@ -64,7 +63,9 @@ TfrmBug::TfrmBug(TComponent* AOwner) : TForm(AOwner) {
   WireCommandHandlers();
 }
 
+// The form's own destruction event would come after the members are gone.
 TfrmBug::~TfrmBug() {
+  FormDestroy(this);
   if (frmBug == this) frmBug = nullptr;
 }
 

@@ -323,6 +323,8 @@ class TfrmBug : public TForm {
   // The entry table's post of a pending change (an edit, or an insert the
   // user typed into); an untouched insert is dropped.
   void PostPendingEntry();
+  // Stores the settings written so far.
+  void SaveSettingsNow();
 
   // ---- Settings and view settings (bug_settings.cpp) ----
   void ApplyColorOptions();

@@ -74,7 +74,7 @@ void TfrmBug::HideSplash() {
 
 void TfrmBug::InitMainForm() {
   Reg = std::make_unique<TRegIniFile>(kSettingsKey);
-  // Each value is stored as it is written: other processes and a crash see it.
+  // Reopening the key stores what was written so far (see SaveSettingsNow).
   Reg->SetLazyWrite(false);
   SetSplashStatus("-Checking Files-");
   DatabasePath = Reg->ReadString("Settings", "DatabaseLocation", DefaultDatabasePath());
@@ -154,11 +154,16 @@ void TfrmBug::BringUpDatabases() {
     qdsetBug->Last();
     qdsetBug->First();
     Reg->WriteString("Settings", "DatabaseLocation", DatabasePath);
+    SaveSettingsNow();
   } catch (const Exception& e) {
     Abandon("An error occured while bringing up the database.\r\rError: " + e.Message() + "\r\r" +
             "Vantrel will now close.");
   }
 }
+
+// The settings object keeps its changes until its key closes; reopening the
+// key stores them, so other processes (and a crash) see a working location.
+void TfrmBug::SaveSettingsNow() { Reg->OpenKey(std::string("\\") + kSettingsKey, true); }
 
 void TfrmBug::PostPendingEntry() {
   if (dsetBug->State() == dsEdit) {

@@ -1,0 +1,55 @@
+#include "apptest.h"
+
+#include <stdlib.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "app/main/bug.h"
+#include "app/program.h"
+#include "app/schema/schema.h"
+#include "platform/classlib/controls/forms.h"
+
+namespace apptest {
+
+Scratch::Scratch(bool withDatabase) {
+  std::string pattern = (std::filesystem::temp_directory_path() / "vantrel-app-XXXXXX").string();
+  dir_ = ::mkdtemp(pattern.data());
+  std::filesystem::create_directories(dir_ + "/registry");
+  ::setenv("VANTREL_REGISTRY_DIR", (dir_ + "/registry").c_str(), 1);
+  RegisterDatabaseEngine();
+  database_ = dir_ + "/Vantrel.MDB";
+  if (!withDatabase) return;
+  CreateVantrelDatabase(database_);
+  Settings()->WriteString("Settings", "DatabaseLocation", database_);
+}
+
+Scratch::~Scratch() {
+  std::error_code ignored;
+  std::filesystem::remove_all(dir_, ignored);
+}
+
+std::unique_ptr<TRegIniFile> Scratch::Settings() const {
+  return std::make_unique<TRegIniFile>(kSettingsKey);
+}
+
+TfrmBug* StartMainWindow() {
+  auto* form = new TfrmBug(Application);
+  frmBug = form;
+  form->DoCreate();
+  if (form->Terminating) return form;
+  form->Show();
+  // The first activation runs from the event loop; a loaded machine may take a while.
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while ((form->FirstActivation || !form->Visible()) && !form->Terminating &&
+         std::chrono::steady_clock::now() < limit)
+    Application->ProcessMessages();
+  return form;
+}
+
+void CloseMainWindow(TfrmBug* form) {
+  form->Close();
+  delete form;
+}
+
+}  // namespace apptest
