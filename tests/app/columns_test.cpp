@@ -96,6 +96,19 @@ TEST_F(Columns, TheIndicatorShiftsColumnsButWidthsStayWithTheirFields) {
   EXPECT_EQ(WidthOf("Status"), 123);
 }
 
+TEST_F(Columns, ThePopupFollowsTheEditButtonsAndTheColumnMode) {
+  form->tbCut->SetEnabled(false);
+  form->tbPaste->SetEnabled(true);
+  form->popGridPopup(form->popGrid);
+  EXPECT_FALSE(form->popGrid_Cut->Enabled());
+  EXPECT_TRUE(form->popGrid_Paste->Enabled());
+  EXPECT_TRUE(form->popGrid_ColumnMode_Sort->Checked());
+  form->popGrid_ColumnMode_ChangeOrder->Click();
+  EXPECT_FALSE(Grid()->TitleButtons());
+  form->popGrid_ColumnMode_Sort->Click();
+  EXPECT_TRUE(Grid()->TitleButtons());
+}
+
 TEST_F(Columns, FixedItemsKeepTheirFieldOnTheFeatureTab) {
   form->ReportType = "FeatureRequest";
   form->popGridPopup(form->popGrid);

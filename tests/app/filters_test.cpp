@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <set>
+#include <utility>
 
 #include "app/main/bug.h"
 #include "apptest.h"
@@ -225,7 +226,7 @@ TEST_F(Filters, SaveGivesTheStoreTheTypedNameEvenAnEmptyOne) {
   store->FilePath = form->SaveFilter->FilePath;
   store->Delimiter = form->SaveFilter->Delimiter;
   store->SetwwFilterDialog(form->wwFilterDialog1);
-  form->SaveFilter = store.get();
+  TwwSaveFilter* own = std::exchange(form->SaveFilter, store.get());
   AddPriorityOneCondition(form->wwFilterDialog1);
   for (const char* typed : {"Priority one", ""}) {
     respond = [typed](TDialogRequest& r) {
@@ -240,7 +241,8 @@ TEST_F(Filters, SaveGivesTheStoreTheTypedNameEvenAnEmptyOne) {
   form->popFilters_Save->Click();
   EXPECT_EQ(store->names, (std::vector<std::string>{"Priority one", "", ""}));
   EXPECT_TRUE(store->FilterExists("Priority one"));
-  EXPECT_EQ(form->SaveFilter->FilePath, scratch.Dir() + "/registry/SavedFilters.txt");
+  EXPECT_EQ(own->FilePath, scratch.Dir() + "/registry/SavedFilters.txt");
+  form->SaveFilter = own;
 }
 
 TEST_F(Filters, TheLoadDialogDropsRemovedNamesAndLoadsTheChosenOne) {
