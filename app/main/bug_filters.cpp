@@ -109,9 +109,7 @@ void TfrmBug::WireFilterHandlers() {
   };
   popFilters_Save->OnClick = [this](TObject*) {
     // A cancelled box gives the empty name, which the store refuses itself.
-    std::string name;
-    if (!InputQuery("Filter Name", "Name of Filter?", name)) name.clear();
-    SaveFilter->SaveFilter(name);
+    SaveFilter->SaveFilter(InputBox("Filter Name", "Name of Filter?", ""));
   };
   popFilters_Load->OnClick = [this](TObject*) {
     if (LoadFilterDialog()) btnAdvancedFilter->SetDown(true);
