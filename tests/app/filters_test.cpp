@@ -107,25 +107,28 @@ TEST_F(Filters, ClauseTextsAndTheRowsTheyLeave) {
 }
 
 TEST_F(Filters, ScopeFiltersOverTheQueryOfAllKinds) {
-  using Scope = void (TfrmBug::*)(TDataSet*);
+  using Scope = void (*)(TfrmBug*, TDataSet*);
+  const Scope all = [](TfrmBug* f, TDataSet* d) { f->FilterAllKinds(d); };
+  const Scope bugs = [](TfrmBug* f, TDataSet* d) { f->FilterBugReportsOnly(d); };
+  const Scope features = [](TfrmBug* f, TDataSet* d) { f->FilterFeatureRequestsOnly(d); };
   struct Case {
     Scope scope;
     std::set<std::string> up;
     std::string filter;
     int rows;
   } cases[] = {
-      {&TfrmBug::FilterAllKinds, {}, "", 90},
-      {&TfrmBug::FilterAllKinds, {"tbPriorityFilter_Low"}, " 'Priority' <> '4'", 72},
-      {&TfrmBug::FilterAllKinds, {"tbStatusFilter_Deferred", "tbPriorityFilter_Low"},
+      {all, {}, "", 90},
+      {all, {"tbPriorityFilter_Low"}, " 'Priority' <> '4'", 72},
+      {all, {"tbStatusFilter_Deferred", "tbPriorityFilter_Low"},
        " 'Priority' <> '4' and 'Status' <> '6'", 64},
-      {&TfrmBug::FilterBugReportsOnly, {"tbStatusFilter_Fixed"},
+      {bugs, {"tbStatusFilter_Fixed"},
        "ReportType = 'BugReport' and 'Status' <> '3'", 40},
-      {&TfrmBug::FilterFeatureRequestsOnly, {}, "ReportType = 'FeatureRequest'", 45},
+      {features, {}, "ReportType = 'FeatureRequest'", 45},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.filter);
     PutUp(c.up);
-    (form->*c.scope)(form->qdsetBug);
+    c.scope(form, form->qdsetBug);
     EXPECT_EQ(form->qdsetBug->Filter(), c.filter);
     EXPECT_TRUE(form->qdsetBug->Filtered());
     EXPECT_EQ(Rows(form->qdsetBug), c.rows);
