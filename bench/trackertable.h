@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "app/schema/schema.h"
 #include "dbengine/accessdb.h"
 #include "dbengine/ttsession.h"
 #include "dbengine/tttable.h"
@@ -304,5 +305,58 @@ struct DaoFields {
     }
   }
 };
+
+// ---- The application's database -------------------------------------------
+// Made by the application's own schema routine: `entries` entries in program 1
+// (the one opened at start), a few small programs beside it; every status and
+// priority code in both kinds; an RTF report memo of 0.5 to 4 KB on nine
+// entries of ten.
+
+inline constexpr int kAppSmallPrograms = 3, kAppSmallProgramEntries = 50;
+
+inline std::string AppMemo(int i) {
+  const std::size_t size = 512 + std::size_t(i) * 37 % 3585;
+  std::string text;
+  while (text.size() < size) text += "The report window closes when entry " + std::to_string(i) + " is printed. ";
+  text.resize(size);
+  return "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 " + text + "\\par}";
+}
+
+inline void AddAppEntries(dao::TDatabaseCore& db, int program, int entries) {
+  auto insert = db.Conn().Prepare(
+      "INSERT INTO Reports (ProgramNumber, ReportType, Status, Priority, Identifier, Description, "
+      "ReportedBy, ReportedDate, Report) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)");
+  for (int i = 0; i < entries; ++i) {
+    insert->Bind(1, std::int64_t{program});
+    insert->Bind(2, std::string(i % 3 == 2 ? "FeatureRequest" : "BugReport"));
+    insert->Bind(3, std::to_string(1 + i % 9));
+    insert->Bind(4, std::to_string(1 + i / 9 % 5));
+    insert->Bind(5, "ID-" + std::to_string(i));
+    insert->Bind(6, TrackerTitle(i));
+    insert->Bind(7, std::string("Reporter ") + char('A' + i % 7));
+    insert->Bind(8, dao::Cell::MakeReal(36000.0 + i % 3000));
+    insert->Bind(9, i % 10 == 9 ? dao::Cell() : dao::Cell::MakeText(AppMemo(i)));
+    insert->Step();
+    insert->Reset();
+  }
+}
+
+// The application's database with `entries` entries in its first program,
+// made once per size and run.
+inline const std::string& AppDatabaseFile(int entries) {
+  static std::map<int, std::string> files;
+  if (auto it = files.find(entries); it != files.end()) return it->second;
+  std::string path = ScratchFolder() + "/Vantrel" + std::to_string(entries) + ".MDB";
+  CreateVantrelDatabase(path);
+  dao::TDatabaseCore db(path, false, false, "");
+  db.Conn().Begin();
+  AddAppEntries(db, 1, entries);
+  for (int p = 0; p < kAppSmallPrograms; ++p) {
+    db.Execute("INSERT INTO Programs ([Program]) VALUES ('Small Program " + std::to_string(p + 1) + "')");
+    AddAppEntries(db, p + 2, kAppSmallProgramEntries);
+  }
+  db.Conn().Commit();
+  return files[entries] = path;
+}
 
 }  // namespace bench

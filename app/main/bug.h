@@ -11,10 +11,13 @@
 #include "app/common/product.h"
 #include "platform/classlib/controls/forms.h"
 #include "platform/classlib/controls/messages.h"
+#include "platform/classlib/core/alignment.h"
 
 class Exception;
 class TComboBox;
+class TBrush;
 class TDBMemo;
+class TFont;
 class TDBRichEdit;
 class TDataSet;
 class TDock97;
@@ -383,6 +386,12 @@ class TfrmBug : public TForm {
   void FilterAllKinds(TDataSet* dataSet);
   void FilterBugReportsOnly(TDataSet* dataSet);
   void FilterFeatureRequestsOnly(TDataSet* dataSet);
+  // The handler of all fourteen quick-filter buttons.
+  void tbStatusFilter_NewReportClick(TObject* Sender);
+  void btnAdvancedFilterClick(TObject* Sender);
+  void popFiltersPopup(TObject* Sender);
+  // Lets the user pick a saved filter (and drop others); true on OK.
+  bool LoadFilterDialog();
 
   // ---- Entry grid columns (bug_columns.cpp) ----
   void WireColumnHandlers();
@@ -397,6 +406,16 @@ class TfrmBug : public TForm {
   void RowIndicatorOn();
   void RowIndicatorOff();
   void ChangeColumnVisibility(TObject* Sender);
+  void dbgBugTitleButtonClick(TObject* Sender, const std::string& AFieldName);
+  void dbgBugCalcTitleAttributes(TObject* Sender, const std::string& AFieldName, TFont* AFont,
+                                 TBrush* ABrush, TAlignment& ATitleAlignment);
+  void popGridPopup(TObject* Sender);
+  // The grid column showing data column `dataColumn` (the indicator shifts it).
+  int GridColumnOf(int dataColumn) const;
+  // The View item of a field (or "RowIndicator").
+  TMenuItem* ViewColumnItem(const std::string& field);
+  // One fixed column while ReportNumber is shown, none otherwise.
+  void SetFixedColumn();
 
   // ---- Rich-text memo panes (bug_memos.cpp) ----
   void WireMemoHandlers();

@@ -1,0 +1,203 @@
+// The entry grid's columns: visibility, widths and order in the settings, the
+// fixed column and the indicator, the View items, sorting by a title click and
+// the sort title's colour.
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <set>
+
+#include "app/main/bug.h"
+#include "apptest.h"
+#include "datactrls/wwdbgrid.h"
+#include "datactrls/wwtable.h"
+#include "entryrows.h"
+#include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/db/fields.h"
+#include "platform/classlib/dialogs/dialogs.h"
+#include "platform/classlib/menus/menus.h"
+#include "winctrls/tb97button.h"
+
+namespace {
+
+using apptest::Scratch;
+using testing_support::Pump;
+
+class Columns : public ::testing::Test {
+ protected:
+  // Settings a test writes before the window starts.
+  virtual void Prepare(TRegIniFile&) {}
+  void SetUp() override {
+    apptest::AddEveryCodeEntry(scratch.Database());
+    Prepare(*scratch.Settings());
+    form = apptest::StartMainWindow();
+    ASSERT_FALSE(form->Terminating);
+  }
+  void TearDown() override { apptest::CloseMainWindow(form); }
+
+  TwwDBGrid* Grid() const { return form->dbgBug; }
+  // The grid column of a field, -1 when it is not shown.
+  int ColumnOf(const std::string& field) const {
+    for (int i = 0; i < Grid()->GetFieldCount(); ++i)
+      if (Grid()->GetField(i)->FieldName() == field) return form->GridColumnOf(i);
+    return -1;
+  }
+  int WidthOf(const std::string& field) const { return Grid()->GetColWidth(ColumnOf(field)); }
+  TMenuItem* Item(const std::string& field) const { return form->ViewColumnItem(field); }
+
+  Scratch scratch;
+  TDialogResponderScope answers{[](TDialogRequest& r) { return r.Buttons.empty() ? mrCancel : r.Buttons.front(); }};
+  TfrmBug* form = nullptr;
+};
+
+TEST_F(Columns, DefaultsGiveEveryFieldItsWidthTheFixedColumnAndTheIndicator) {
+  const std::pair<const char*, int> widths[] = {{"ReportNumber", 50}, {"Status", 106},  {"Description", 150},
+                                                {"ReportedDate", 88}, {"Priority", 70}, {"FixedInVersion", 50}};
+  for (const auto& [field, width] : widths) EXPECT_EQ(WidthOf(field), width) << field;
+  EXPECT_EQ(Grid()->GetFieldCount(), 16);
+  EXPECT_EQ(ColumnOf("ReportNumber"), 1);
+  EXPECT_EQ(Grid()->FixedCols(), 1);
+  EXPECT_TRUE(Grid()->Options().Contains(dgIndicator));
+  EXPECT_TRUE(form->dbgBugIButton->Visible());
+  EXPECT_TRUE(Item("RowIndicator")->Checked());
+  EXPECT_TRUE(Item("VerifiedDate")->Checked());
+  EXPECT_EQ(Grid()->RowHeightPercent(), 100);
+  EXPECT_FALSE(Grid()->Options().Contains(dgWordWrap));
+  EXPECT_EQ(form->dsetBug->FieldByName("FixedDate")->DisplayFormat(), "ddddd");
+}
+
+TEST_F(Columns, HidingReportNumberDropsTheFixedColumnAndShowingRestoresIt) {
+  Item("ReportNumber")->Click();
+  EXPECT_FALSE(form->dsetBug->FieldByName("ReportNumber")->Visible());
+  EXPECT_EQ(Grid()->FixedCols(), 0);
+  EXPECT_EQ(ColumnOf("ReportNumber"), -1);
+  EXPECT_FALSE(scratch.Settings()->ReadBool("Column Visible", "ReportNumber", true));
+  EXPECT_EQ(WidthOf("Status"), 106);
+  Item("ReportNumber")->Click();
+  EXPECT_EQ(Grid()->FixedCols(), 1);
+  EXPECT_EQ(WidthOf("ReportNumber"), 50);
+  EXPECT_TRUE(scratch.Settings()->ReadBool("Column Visible", "ReportNumber", false));
+}
+
+TEST_F(Columns, TheIndicatorShiftsColumnsButWidthsStayWithTheirFields) {
+  Grid()->SetColWidths(ColumnOf("Status"), 123);
+  const int before = ColumnOf("Status");
+  Item("RowIndicator")->Click();
+  EXPECT_FALSE(Grid()->Options().Contains(dgIndicator));
+  EXPECT_FALSE(form->dbgBugIButton->Visible());
+  EXPECT_EQ(ColumnOf("Status"), before - 1);
+  EXPECT_EQ(WidthOf("Status"), 123);
+  EXPECT_EQ(WidthOf("Identifier"), 50);
+  auto reg = scratch.Settings();
+  EXPECT_EQ(reg->ReadInteger("Column Positions", "Status", 0), 123);
+  EXPECT_FALSE(reg->ReadBool("Column Visible", "ShowRowIndicator", true));
+  Item("RowIndicator")->Click();
+  EXPECT_EQ(ColumnOf("Status"), before);
+  EXPECT_EQ(WidthOf("Status"), 123);
+}
+
+TEST_F(Columns, ThePopupFollowsTheEditButtonsAndTheColumnMode) {
+  form->tbCut->SetEnabled(false);
+  form->tbPaste->SetEnabled(true);
+  form->popGridPopup(form->popGrid);
+  EXPECT_FALSE(form->popGrid_Cut->Enabled());
+  EXPECT_TRUE(form->popGrid_Paste->Enabled());
+  EXPECT_TRUE(form->popGrid_ColumnMode_Sort->Checked());
+  form->popGrid_ColumnMode_ChangeOrder->Click();
+  EXPECT_FALSE(Grid()->TitleButtons());
+  form->popGrid_ColumnMode_Sort->Click();
+  EXPECT_TRUE(Grid()->TitleButtons());
+}
+
+TEST_F(Columns, FixedItemsKeepTheirFieldOnTheFeatureTab) {
+  form->ReportType = "FeatureRequest";
+  form->popGridPopup(form->popGrid);
+  EXPECT_EQ(Item("FixedBy")->Caption(), "Implemented By");
+  EXPECT_EQ(Item("FixedInVersion")->Caption(), "Implemented In Version");
+  Item("FixedBy")->Click();
+  EXPECT_FALSE(form->dsetBug->FieldByName("FixedBy")->Visible());
+  EXPECT_EQ(ColumnOf("FixedBy"), -1);
+  form->ReportType = "BugReport";
+  form->popGridPopup(form->popGrid);
+  EXPECT_EQ(Item("FixedDate")->Caption(), "FixedDate");
+  Item("FixedBy")->Click();
+  EXPECT_TRUE(form->dsetBug->FieldByName("FixedBy")->Visible());
+}
+
+TEST_F(Columns, OrderRoundTripsAndBadPositionsLeaveAFullPermutation) {
+  TDataSet* data = form->dsetBug;
+  data->FieldByName("Description")->SetIndex(1);
+  form->SaveColumnOrder();
+  EXPECT_EQ(scratch.Settings()->ReadInteger("Column Order", "Description", -1), 1);
+  EXPECT_EQ(scratch.Settings()->ReadInteger("Column Order", "Identifier", -1), 2);
+
+  data->FieldByName("Description")->SetIndex(5);
+  form->LoadColumnOrder();
+  EXPECT_EQ(data->FieldByName("Description")->Index(), 1);
+
+  auto reg = scratch.Settings();
+  reg->WriteInteger("Column Order", "Status", 1);       // the same position as Description
+  reg->WriteInteger("Column Order", "Area", 99);        // beyond the last field
+  reg->WriteInteger("Column Order", "Version", -3);
+  reg->WriteString("Column Order", "Severity", "x");
+  reg.reset();
+  form->LoadColumnOrder();
+  std::set<std::string> names;
+  for (int i = 0; i < data->FieldCount(); ++i) names.insert(data->Fields()[i]->FieldName());
+  EXPECT_EQ(int(names.size()), data->FieldCount());
+  EXPECT_EQ(Grid()->GetFieldCount(), 16);
+}
+
+class BadSettings : public Columns {
+  void Prepare(TRegIniFile& reg) override {
+    reg.WriteInteger("Column Positions", "Status", 0);
+    reg.WriteInteger("Column Positions", "Priority", -40);
+    reg.WriteInteger("Column Positions", "Description", 1000000);
+    reg.WriteString("Column Positions", "Area", "wide");
+    reg.WriteString("Column Visible", "ShowRowIndicator", "maybe");
+    reg.WriteInteger("Settings", "Cell Height", 500);
+    reg.WriteInteger("Options", "DateTimeFormat", 1);
+  }
+};
+
+TEST_F(BadSettings, OutOfRangeValuesGiveAUsableGrid) {
+  EXPECT_EQ(WidthOf("Status"), 10);
+  EXPECT_EQ(WidthOf("Priority"), 10);
+  EXPECT_EQ(WidthOf("Description"), 2000);
+  EXPECT_EQ(WidthOf("Area"), 50);
+  EXPECT_TRUE(Grid()->Options().Contains(dgIndicator));
+  EXPECT_EQ(Grid()->RowHeightPercent(), 500);
+  EXPECT_TRUE(Grid()->Options().Contains(dgWordWrap));
+  EXPECT_EQ(form->dsetBug->FieldByName("ReportedDate")->DisplayFormat(), "");
+}
+
+class SortColour : public Columns {
+  void Prepare(TRegIniFile& reg) override { reg.WriteInteger("Options", "SortFieldColor", 0x0000FF); }
+};
+
+TEST_F(SortColour, ATitleClickSortsWithinTheProgramAndColoursItsTitle) {
+  const TRect title = Grid()->CellRect(ColumnOf("Priority"), 0);
+  testing_support::Click(Grid(), (title.Left + title.Right) / 2, (title.Top + title.Bottom) / 2);
+  Pump();
+  EXPECT_EQ(form->dsetBug->IndexName(), "Priority");
+  std::string last;
+  int rows = 0;
+  for (form->dsetBug->First(); !form->dsetBug->Eof(); form->dsetBug->Next(), ++rows) {
+    const std::string priority = form->dsetBug->FieldByName("Priority")->AsString();
+    EXPECT_LE(last, priority);
+    EXPECT_EQ(form->dsetBug->FieldByName("ProgramNumber")->AsInteger(), 1);
+    last = priority;
+  }
+  EXPECT_EQ(rows, 45);
+
+  Pump();
+  const QImage image = testing_support::ClientOf(Grid())->grab().toImage();
+  auto at = [&](const std::string& field) {
+    const TRect r = Grid()->CellRect(ColumnOf(field), 0);
+    return image.pixel(r.Left + 3, r.Bottom - 3);
+  };
+  EXPECT_EQ(at("Priority"), qRgb(0xFF, 0, 0));
+  EXPECT_NE(at("Status"), qRgb(0xFF, 0, 0));
+}
+
+}  // namespace
