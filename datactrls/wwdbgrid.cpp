@@ -6,6 +6,7 @@
 #include "datactrls/wwfieldsettings.h"
 #include "datactrls/wwintl.h"
 #include "datactrls/wwstr.h"
+#include "platform/classlib/controls/forms.h"
 #include "platform/classlib/db/dataset.h"
 #include "platform/classlib/db/datasource.h"
 #include "platform/classlib/db/fields.h"
@@ -225,40 +226,68 @@ bool TwwDBGrid::IsControlTypeCell(int ACol, int ARow) {
 }
 
 void TwwDBGrid::DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) {
-  if (PaintControlCell(ACol, ARow, ARect, AState) || PaintBitmapCell(ACol, ARow, ARect, AState)) return;
-  std::string ticked, unticked;
+  // The placed control covers the cell: nothing of the grid's shows there.
+  if (PaintControlCell(ACol, ARow, ARect, AState)) return;
   const bool dataCell = ARow >= TitleOffset() && ACol >= IndicatorOffset() && DataLink()->Active();
-  if (dataCell && CheckBoxValues(GetField(DataColumn(ACol)), ticked, unticked))
+  TField* field = dataCell ? GetField(DataColumn(ACol)) : nullptr;
+  // One look at the field's entry per cell: most cells have none.
+  const TwwControlTypeSetting setting =
+      field ? wwGetControlType(field->DataSet(), field->FieldName()) : TwwControlTypeSetting();
+  if (IsCheckBoxType(setting)) {
     PaintCheckBoxCell(ACol, ARow, ARect, AState);
-  else
+  } else if (wwSameText(setting.TypeName, "Bitmap")) {
+    PaintBitmapCell(ACol, ARow, ARect, AState, setting.Parameter);
+  } else {
     TwwCustomDBGrid::DrawCell(ACol, ARow, ARect, AState);
+    if (!DefaultDrawing()) return;
+  }
+  DrawCellFrame(ACol, ARow, ARect, AState);
 }
 
-void TwwDBGrid::PaintCheckBoxCell(int ACol, int ARow, const TRect& r, TGridDrawState state) {
-  TCanvas* c = Canvas();
-  const int dataCol = DataColumn(ACol), dataRow = DataRow(ARow);
-  TField* field = GetField(dataCol);
-  std::string ticked, unticked;
-  CheckBoxValues(field, ticked, unticked);
+void TwwDBGrid::AtRow(int dataRow, const std::function<void()>& body) {
   const int saved = DataLink()->ActiveRecord();
-  std::string value;
   try {
     DataLink()->SetActiveRecord(dataRow);
-    value = IsSelectionColumn(dataCol) ? (IsSelected() ? ticked : unticked) : field->DisplayText();
-    c->SetFont(Font());
-    c->Brush()->SetColor(GetColumnColor(ACol));
-    const bool highlight = IsCellHighlighted(dataCol, dataRow, state);
-    if (highlight) {
-      c->Brush()->SetColor(clHighlight);
-      c->Font()->SetColor(clHighlightText);
-    }
-    CalcCellColors(field, state, highlight, c->Font(), c->Brush());
-    c->FillRect(r);
+    body();
   } catch (...) {
     DataLink()->SetActiveRecord(saved);
     throw;
   }
   DataLink()->SetActiveRecord(saved);
+}
+
+bool TwwDBGrid::FillControlCell(int ACol, int ARow, const TRect& r, TGridDrawState state) {
+  TCanvas* c = Canvas();
+  const int dataCol = DataColumn(ACol), dataRow = DataRow(ARow);
+  c->SetFont(Font());
+  c->Brush()->SetColor(state.Contains(gdFixed) ? TitleColor() : GetColumnColor(ACol));
+  const bool highlight = IsCellHighlighted(dataCol, dataRow, state);
+  if (highlight) {
+    c->Brush()->SetColor(clHighlight);
+    c->Font()->SetColor(clHighlightText);
+  }
+  CalcCellColors(GetField(dataCol), state, highlight, c->Font(), c->Brush());
+  c->FillRect(r);
+  // The current box shows where the keys act, as the editor would elsewhere.
+  if (highlight && !ComponentState().Contains(csDesigning) && !Options().Contains(dgRowSelect) &&
+      FocusedHere()) {
+    c->DrawFocusRect(r);
+    MarkFocusFrame();
+  }
+  return highlight;
+}
+
+void TwwDBGrid::PaintCheckBoxCell(int ACol, int ARow, const TRect& r, TGridDrawState state) {
+  const int dataCol = DataColumn(ACol);
+  TField* field = GetField(dataCol);
+  std::string ticked, unticked;
+  CheckBoxValues(field, ticked, unticked);
+  std::string value;
+  BeginCellFrame();
+  AtRow(DataRow(ARow), [&] {
+    value = IsSelectionColumn(dataCol) ? (IsSelected() ? ticked : unticked) : field->DisplayText();
+    FillControlCell(ACol, ARow, r, state);
+  });
   const int left = (r.Left + r.Right - kBoxSize) / 2, top = (r.Top + r.Bottom - kBoxSize) / 2;
   // Painting and toggling compare the same way, so what is shown is what Space flips.
   DrawCheckBox({left, top, left + kBoxSize, top + kBoxSize}, wwSameText(value, ticked));
@@ -289,6 +318,11 @@ void TwwDBGrid::DrawCheckBox(const TRect& box, bool ticked) {
   // A tick of seven strokes, falling then rising.
   static constexpr int kSpans[7][2] = {{4, 3}, {5, 2}, {6, 1}, {5, 2}, {4, 3}, {3, 4}, {2, 5}};
   for (int i = 0; i < 7; ++i) c->Polyline({{L + 2 + i, T + kSpans[i][0]}, {L + 2 + i, B - kSpans[i][1] + 1}});
+}
+
+bool TwwDBGrid::FocusedHere() const {
+  const TCustomForm* form = GetParentForm();
+  return form && form->ActiveControl() == this;
 }
 
 bool TwwDBGrid::CanToggle(TField* field) {
@@ -395,21 +429,25 @@ void TwwDBGrid::SetFixedCols(int value) {
 void TwwDBGrid::ApplyColumnAttributes() {
   TwwCustomDBGrid::ApplyColumnAttributes();
   TDataSet* ds = ActiveDataSet();
+  if (!ds) return;
   const int fixed = IndicatorOffset() + fixedDataCols_;
-  if (!ds || fixedDataCols_ < 0 || fixed >= ColCount()) return;
-  if (fixed != TCustomGrid::FixedCols()) TCustomGrid::SetFixedCols(fixed);
-  // Tab never lands in a column that does not scroll.
-  for (int col = 0; col < fixed; ++col) SetTabStops(col, false);
+  if (fixedDataCols_ >= 0 && fixed < ColCount()) {
+    if (fixed != TCustomGrid::FixedCols()) TCustomGrid::SetFixedCols(fixed);
+    // Tab never lands in a column that does not scroll.
+    for (int col = 0; col < fixed; ++col) SetTabStops(col, false);
+  }
+  // Calculated columns the grid edits itself (a picture, the selection's
+  // check box) are reached by Tab like any other.
+  for (int i = 0; i < GetFieldCount(); ++i) {
+    TField* f = GetField(i);
+    if (f && f->Calculated() &&
+        (IsSelectionColumn(i) || wwSameText(wwGetControlType(ds, f->FieldName()).TypeName, "Bitmap")))
+      SetTabStops(IndicatorOffset() + i, true);
+  }
 }
 
 TColor TwwDBGrid::GetColumnColor(int ACol) {
   return ACol < IndicatorOffset() + fixedDataCols_ ? TitleColor() : Color();
-}
-
-void TwwDBGrid::SetTitleButtons(bool value) {
-  if (value == titleButtons_) return;
-  titleButtons_ = value;
-  Invalidate();
 }
 
 void TwwDBGrid::TitleButtonClick(const std::string& AFieldName) {
@@ -418,17 +456,17 @@ void TwwDBGrid::TitleButtonClick(const std::string& AFieldName) {
 
 void TwwDBGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
   const TGridCoord cell = MouseCoord(X, Y);
-  if (titleButtons_ && Button == mbLeft && !ComponentState().Contains(csDesigning) && cell.Y >= 0 &&
+  if (TitleButtons() && Button == mbLeft && !ComponentState().Contains(csDesigning) && cell.Y >= 0 &&
       cell.Y < TitleOffset() && cell.X >= IndicatorOffset()) {
-    pressedTitle_ = cell;
+    SetPressedTitle(cell);
     InvalidateCell(cell.X, cell.Y);
   }
   TwwCustomDBGrid::MouseDown(Button, Shift, X, Y);
 }
 
 void TwwDBGrid::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
-  const TGridCoord pressed = pressedTitle_;
-  pressedTitle_ = {-1, -1};
+  const TGridCoord pressed = PressedTitle();
+  SetPressedTitle({-1, -1});
   if (pressed.X >= 0) {
     InvalidateCell(pressed.X, pressed.Y);
     // Only a release on the cell that was pressed is a click.
@@ -472,7 +510,7 @@ void TwwDBGrid::ApplySelected() {
       else
         RebuildLayout();
     }
-    if (designing && UseTFields()) wwSelectedFromFields(ds, Selected());
+    if (designing && UseTFields()) wwFieldsToSelected(ds, Selected());
   } catch (...) {
     applying_ = false;
     ds->EnableControls();

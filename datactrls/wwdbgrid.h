@@ -4,18 +4,22 @@
 // every paint), which the owner may refuse record by record.
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "datactrls/wwdbigrd.h"
 #include "datactrls/wwmemo.h"
 #include "platform/classlib/db/dbtypes.h"
+#include "platform/classlib/stdctrls/speedbutton.h"
 
-enum TwwEditControlOption { ecoCheckboxSingleClick, ecoSearchOwnerForm };
+DECLARE_ENUM(TwwEditControlOption, ecoCheckboxSingleClick, ecoSearchOwnerForm)
 using TwwEditControlOptions = TSet<TwwEditControlOption>;
 
-enum TwwMultiSelectOption { msoAutoUnselect, msoShiftSelect };
+DECLARE_ENUM(TwwMultiSelectOption, msoAutoUnselect, msoShiftSelect)
 using TwwMultiSelectOptions = TSet<TwwMultiSelectOption>;
+
+class TwwDataSource;
 
 class TwwDBGrid;
 using TwwMemoOpenEvent = std::function<void(TwwDBGrid* Grid, TwwMemoDialog* MemoDialog)>;
@@ -58,11 +62,9 @@ class TwwDBGrid : public TwwCustomDBGrid {
   void SetFixedCols(int value);
   bool ShowHorzScrollBar() const { return ScrollBars() == ssHorizontal || ScrollBars() == ssBoth; }
   void SetShowHorzScrollBar(bool value) { SetScrollBars(value ? ssHorizontal : ssNone); }
-  bool TitleButtons() const { return titleButtons_; }
-  void SetTitleButtons(bool value);
 
   TwwMemoAttributes MemoAttributes() const { return memoAttributes_; }
-  void SetMemoAttributes(TwwMemoAttributes value) { memoAttributes_ = value; }
+  void SetMemoAttributes(TwwMemoAttributes value);
   // Applies the column list and the dataset's field settings; a dataset that
   // is not one of the library's is refused and unbound.
   void ApplySelected();
@@ -70,7 +72,7 @@ class TwwDBGrid : public TwwCustomDBGrid {
   // Edits the current memo cell in the memo dialog (not with mDisableDialog).
   void OpenMemoDialog();
 
-  // ---- Embedded controls, rich-text and bitmap cells (wwdbgridctrls.cpp) ----
+  // ---- Embedded controls and rich-text cells (wwdbgridctrls.cpp) ----
   // Writes the field's ControlType entry for the application's kind number
   // (2 check box, 3/5/6 edit, 7 rich text, 4 bitmap, else none) with
   // ControlName as its parameter, and makes a named edit ready for the grid.
@@ -90,6 +92,12 @@ class TwwDBGrid : public TwwCustomDBGrid {
   TwwMemoOpenEvent OnMemoOpen;
   TwwMemoCloseEvent OnMemoClose;
   TwwTitleButtonClickEvent OnTitleButtonClick;
+
+  // ---- What form definitions see of the grid ----
+  // The data source as forms name it: nil unless it is the library's own.
+  TwwDataSource* LibraryDataSource() const;
+  void SetLibraryDataSource(TwwDataSource* value);
+  // OnCheckValue is the base grid's (its editor fires it); published as that one.
 
  protected:
   bool IsCellHighlighted(int dataCol, int dataRow, TGridDrawState state) override;
@@ -119,8 +127,6 @@ class TwwDBGrid : public TwwCustomDBGrid {
   // Places the control over the current cell; true when the grid is to paint
   // nothing there.
   bool PaintControlCell(int ACol, int ARow, const TRect& r, TGridDrawState state);
-  // A "Bitmap" cell: the field's picture drawn by the entry's mode.
-  bool PaintBitmapCell(int ACol, int ARow, const TRect& r, TGridDrawState state);
   // Keys the placed control or a rich edit takes; true when consumed.
   bool ControlKeyDown(WORD& Key, TShiftState Shift, bool afterGrid);
   // Hides the control when its field is no longer a column.
@@ -138,9 +144,23 @@ class TwwDBGrid : public TwwCustomDBGrid {
   bool IsSelectionColumn(int dataCol) const;
 
   void PaintCheckBoxCell(int ACol, int ARow, const TRect& r, TGridDrawState state);
+  // Runs `body` with the link's active record on data row `dataRow`, put back afterwards.
+  void AtRow(int dataRow, const std::function<void()>& body);
+  // The background of a control-type cell in the grid's colours, the owner's
+  // hook and the highlight; the focus rectangle on the current one. True when
+  // highlighted. Runs with the active record on the cell's row.
+  bool FillControlCell(int ACol, int ARow, const TRect& r, TGridDrawState state);
+  // "Bitmap" cells: the field's picture (or its lookup table's) drawn by the
+  // entry's mode and raster operation.
+  void PaintBitmapCell(int ACol, int ARow, const TRect& r, TGridDrawState state,
+                       const std::string& parameter);
+  std::unique_ptr<TBitmap> CellPicture(TField* field, bool insertedRow);
+  void DrawPicture(const TRect& r, TBitmap* picture, const std::string& mode);
   bool CanToggle(TField* field);
 
   bool OnMemoCell();
+  // The grid is its form's active control.
+  bool FocusedHere() const;
 
   // Embedded controls (wwdbgridctrls.cpp).
   TComponent* SearchForm() const;
@@ -157,8 +177,6 @@ class TwwDBGrid : public TwwCustomDBGrid {
 
   int fixedDataCols_ = 0;
   bool applying_ = false;  // ApplySelected is running
-  bool titleButtons_ = false;
-  TGridCoord pressedTitle_{-1, -1};  // the title button held down
 
   TwwEditControlOptions editControlOptions_{ecoSearchOwnerForm};
   TwwMemoAttributes memoAttributes_{mSizeable, mWordWrap};
@@ -167,4 +185,20 @@ class TwwDBGrid : public TwwCustomDBGrid {
   std::vector<bool> rowCache_;
   TBookmarkStr anchor_;       // the record of the last selection click
   bool shiftSelect_ = false;  // a selection click with msoShiftSelect happened
+};
+
+// The optional button in the grid's top-left corner. Placed on a grid it
+// becomes the grid's indicator button once loaded; it never moves right or
+// down into the cells, and its size sets the indicator column and title row.
+class TwwIButton : public TSpeedButton {
+  DECLARE_CLASS(TwwIButton, TSpeedButton)
+ public:
+  explicit TwwIButton(TComponent* AOwner) : TSpeedButton(AOwner) {}
+  void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
+
+ protected:
+  void Loaded() override;
+
+ private:
+  TwwCustomDBGrid* Grid() const;
 };

@@ -1,13 +1,13 @@
-// The published grid's "Bitmap" cells: the picture stored in the field, drawn
-// at its size, stretched, or fitted to the cell's height or width, with the
-// raster operation the field's ControlType entry names.
+// "Bitmap" cells of the published grid: the picture stored in the field (or
+// in the field of its lookup table) drawn in the cell by the ControlType
+// entry's mode and raster operation ("Stretch To Fit;Source Copy").
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
-#include <memory>
+#include <utility>
 
 #include "datactrls/wwdbgrid.h"
 #include "datactrls/wwfieldsettings.h"
+#include "datactrls/wwlookup.h"
 #include "datactrls/wwstr.h"
 #include "platform/classlib/core/streams.h"
 #include "platform/classlib/db/dataset.h"
@@ -17,70 +17,38 @@
 
 namespace {
 
-struct RopName {
-  const char* name;
-  TCopyMode mode;
-};
-// Names compare exactly; any other name copies.
-constexpr RopName kRops[] = {
-    {"Source Copy", SRCCOPY},         {"Source Paint", SRCPAINT},
-    {"Source And", SRCAND},           {"Source Invert", SRCINVERT},
-    {"Source Erase", SRCERASE},       {"Not Source Copy", NOTSRCCOPY},
-    {"Not Source Erase", NOTSRCERASE}, {"Merge Paint", MERGEPAINT},
-};
-
-TCopyMode CopyModeNamed(const std::string& name) {
-  for (const RopName& r : kRops)
-    if (name == r.name) return r.mode;
+// The raster operations a ControlType entry names; names are exact and any
+// other name copies.
+TCopyMode RasterOpOf(const std::string& name) {
+  static const std::pair<const char*, TCopyMode> kOps[] = {
+      {"Source Copy", SRCCOPY},       {"Source Paint", SRCPAINT},
+      {"Source And", SRCAND},         {"Source Invert", SRCINVERT},
+      {"Source Erase", SRCERASE},     {"Not Source Copy", NOTSRCCOPY},
+      {"Not Source Erase", NOTSRCERASE}, {"Merge Paint", MERGEPAINT},
+  };
+  for (const auto& [text, op] : kOps)
+    if (name == text) return op;
   return SRCCOPY;
 }
 
-// Pictures stored by the graphic field carry an 8-byte header: the words 1
-// and 256, then the size of what follows.
-std::string WithoutGraphicHeader(const std::string& data) {
-  constexpr size_t kHeader = 8;
-  if (data.size() < kHeader) return data;
-  uint16_t first, second;
-  uint32_t size;
-  std::memcpy(&first, data.data(), 2);
-  std::memcpy(&second, data.data() + 2, 2);
-  std::memcpy(&size, data.data() + 4, 4);
-  if (first == 1 && second == 256 && size == data.size() - kHeader) return data.substr(kHeader);
-  return data;
+// Pictures stored by some programs start with a graphic header of 8 bytes:
+// the 16-bit words 1 and 256, then the size of what follows.
+constexpr std::size_t kGraphicHeader = 8;
+
+std::string WithoutGraphicHeader(std::string bytes) {
+  if (bytes.size() < kGraphicHeader) return bytes;
+  const auto byte = [&](std::size_t i) { return std::uint32_t(std::uint8_t(bytes[i])); };
+  const std::uint32_t first = byte(0) | byte(1) << 8, second = byte(2) | byte(3) << 8;
+  const std::uint32_t size = byte(4) | byte(5) << 8 | byte(6) << 16 | byte(7) << 24;
+  if (first == 1 && second == 256 && size == bytes.size() - kGraphicHeader) bytes.erase(0, kGraphicHeader);
+  return bytes;
 }
 
-// Null when the bytes are no picture the class library reads, or an empty one.
-std::unique_ptr<TBitmap> PictureOf(const std::string& bytes) {
-  if (bytes.empty()) return nullptr;
-  auto bitmap = std::make_unique<TBitmap>();
-  try {
-    TStringStream stream(WithoutGraphicHeader(bytes));
-    bitmap->LoadFromStream(&stream);
-  } catch (const Exception&) {
-    return nullptr;
-  }
-  if (bitmap->Width() <= 0 || bitmap->Height() <= 0) return nullptr;
-  return bitmap;
-}
+// `length` scaled by `to` / `from` (from > 0), in 64 bits: pictures and cells may both be large.
+int Scaled(int length, int to, int from) { return int(std::int64_t(length) * to / from); }
 
-// The picture scaled to one side of the cell, the other side shrunk when it
-// would not fit.
-TRect Fitted(const TRect& r, int w, int h, bool toHeight) {
-  int cw = r.Width(), ch = r.Height();
-  if (!toHeight) {
-    std::swap(cw, ch);
-    std::swap(w, h);
-  }
-  int64_t fw = int64_t(w) * ch / h, fh = ch;
-  if (fw > cw) {
-    fw = cw;
-    fh = int64_t(h) * cw / w;
-  }
-  if (!toHeight) std::swap(fw, fh);
-  return {r.Left, r.Top, r.Left + int(fw), r.Top + int(fh)};
-}
-
-// Scaled first, then copied: the copy is what takes the raster operation.
+// The picture scaled to `dest` first, then copied: the class library's
+// stretch ignores the copy mode, the copy takes it.
 void DrawScaled(TCanvas* c, const TRect& dest, TBitmap* picture) {
   if (dest.Width() <= 0 || dest.Height() <= 0) return;
   TBitmap scaled;
@@ -90,58 +58,82 @@ void DrawScaled(TCanvas* c, const TRect& dest, TBitmap* picture) {
   c->CopyRect(dest, scaled.Canvas(), all);
 }
 
-void DrawPicture(TCanvas* c, const TRect& r, TBitmap* picture, const std::string& mode) {
-  const int w = picture->Width(), h = picture->Height();
-  if (mode == "Stretch To Fit") {
-    DrawScaled(c, r, picture);
-  } else if (mode == "Fit Height" || mode == "Fit Width") {
-    const TRect f = Fitted(r, w, h, mode == "Fit Height");
-    // Scaled below three pixels a picture is only noise.
-    if (f.Width() > 2 && f.Height() > 2) DrawScaled(c, f, picture);
-  } else {
-    const int cw = std::min(w, r.Width() - 1), ch = std::min(h, r.Height() - 1);
-    if (cw > 0 && ch > 0)
-      c->CopyRect({r.Left + 1, r.Top + 1, r.Left + 1 + cw, r.Top + 1 + ch}, picture->Canvas(), {0, 0, cw, ch});
-  }
-}
-
 }  // namespace
 
-bool TwwDBGrid::PaintBitmapCell(int ACol, int ARow, const TRect& r, TGridDrawState state) {
-  if (ARow < TitleOffset() || ACol < IndicatorOffset() || !DataLink()->Active()) return false;
-  TField* field = GetField(DataColumn(ACol));
-  if (!field) return false;
-  const TwwControlTypeSetting setting = wwGetControlType(field->DataSet(), field->FieldName());
-  if (!wwSameText(setting.TypeName, "Bitmap")) return false;
-  const std::vector<std::string> parts = wwSplitPieces(setting.Parameter, ";");
-  const int dataCol = DataColumn(ACol), dataRow = DataRow(ARow);
-  TCanvas* c = Canvas();
-  c->Brush()->SetColor(GetColumnColor(ACol));
-  const bool highlight = IsCellHighlighted(dataCol, dataRow, state);
-  if (highlight) c->Brush()->SetColor(clHighlight);
-  CalcCellColors(field, state, highlight, c->Font(), c->Brush());
-  c->FillRect(r);
-  const int saved = DataLink()->ActiveRecord();
-  std::unique_ptr<TBitmap> picture;
+// A picture is read from the field itself, or for a lookup field (the class
+// library's or one named in LookupFields) from its lookup table's result
+// field. The new record being inserted has no stored picture yet.
+std::unique_ptr<TBitmap> TwwDBGrid::CellPicture(TField* field, bool insertedRow) {
+  TDataSet* ds = field->DataSet();
+  TField* source = field;
+  if (field->FieldKind() == fkLookup || !wwGetLookupResultName(ds, field->FieldName()).empty())
+    source = wwGetLookupResultField(ds, field, [ds](const std::string& name) { return ds->FieldByName(name); });
+  else if (insertedRow && field->FieldKind() == fkData)
+    return nullptr;
+  if (!source || !source->IsBlob() || source->IsNull()) return nullptr;
+  auto picture = std::make_unique<TBitmap>();
   try {
-    DataLink()->SetActiveRecord(dataRow);
-    // A record being inserted has no stored picture yet.
-    const bool inserting = field->DataSet()->State() == dsInsert && dataRow == saved;
-    if (!(inserting && field->FieldKind() == fkData)) picture = PictureOf(field->AsString());
-  } catch (...) {
-    DataLink()->SetActiveRecord(saved);
-    throw;
+    TStringStream stream(WithoutGraphicHeader(source->AsString()));
+    picture->LoadFromStream(&stream);
+  } catch (const Exception&) {
+    return nullptr;  // not a picture: the cell shows its background
   }
-  DataLink()->SetActiveRecord(saved);
-  if (picture) {
-    const TCopyMode was = c->CopyMode();
-    c->SetCopyMode(CopyModeNamed(parts.size() > 1 ? parts[1] : std::string()));
-    DrawPicture(c, r, picture.get(), parts.empty() ? std::string() : parts[0]);
-    c->SetCopyMode(was);
+  if (picture->Width() <= 0 || picture->Height() <= 0) return nullptr;
+  return picture;
+}
+
+void TwwDBGrid::DrawPicture(const TRect& r, TBitmap* picture, const std::string& mode) {
+  TCanvas* c = Canvas();
+  const int cw = r.Right - r.Left, ch = r.Bottom - r.Top;
+  const int pw = picture->Width(), ph = picture->Height();
+  if (mode == "Original Size") {
+    // The top-left part that fits one pixel inside the cell.
+    const int w = std::min(pw, cw - 1), h = std::min(ph, ch - 1);
+    if (w > 0 && h > 0)
+      c->CopyRect({r.Left + 1, r.Top + 1, r.Left + 1 + w, r.Top + 1 + h}, picture->Canvas(), {0, 0, w, h});
+    return;
   }
-  if (highlight) {
+  if (mode == "Stretch To Fit") {
+    DrawScaled(c, r, picture);
+    return;
+  }
+  int w = 0, h = 0;
+  if (mode == "Fit Height") {
+    h = ch;
+    w = Scaled(pw, ch, ph);
+    if (w > cw) w = cw, h = Scaled(ph, cw, pw);
+  } else if (mode == "Fit Width") {
+    w = cw;
+    h = Scaled(ph, cw, pw);
+    if (h > ch) h = ch, w = Scaled(pw, ch, ph);
+  }
+  // A picture shrunk to a sliver shows nothing worth seeing.
+  if (w > 2 && h > 2) DrawScaled(c, {r.Left, r.Top, r.Left + w, r.Top + h}, picture);
+}
+
+void TwwDBGrid::PaintBitmapCell(int ACol, int ARow, const TRect& r, TGridDrawState state,
+                                const std::string& parameter) {
+  TCanvas* c = Canvas();
+  const std::vector<std::string> pieces = wwSplitPieces(parameter, ";");
+  const std::string mode = pieces.empty() ? std::string() : pieces[0];
+  const TCopyMode op = RasterOpOf(pieces.size() > 1 ? pieces[1] : std::string());
+  TDataSet* ds = ActiveDataSet();
+  const bool insertedRow = ds && ds->State() == dsInsert && DataRow(ARow) == DataLink()->ActiveRecord();
+  BeginCellFrame();
+  AtRow(DataRow(ARow), [&] {
+    std::unique_ptr<TBitmap> picture = CellPicture(GetField(DataColumn(ACol)), insertedRow);
+    if (!picture) {
+      FillControlCell(ACol, ARow, r, state);
+      return;
+    }
+    const TCopyMode saved = c->CopyMode();
+    c->SetCopyMode(op);
+    const bool highlight = FillControlCell(ACol, ARow, r, state);
+    DrawPicture(r, picture.get(), mode);
+    c->SetCopyMode(saved);
+    if (!highlight) return;
     c->Brush()->SetColor(clHighlight);
     c->FrameRect(r);
-  }
-  return true;
+    MarkFramed();
+  });
 }

@@ -249,7 +249,7 @@ void TwwDBGrid::DropStaleControl() {
     column = f && f->Visible();
   } else {
     int index = -1;
-    column = wwIndexOfSelectedField(Selected(), field, index);
+    column = wwFindSelectedEntry(Selected(), field, index);
   }
   if (!column) embedded_->Hide();
 }

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdint>
 
+#include "datactrls/wwdbgrid.h"  // the indicator button
 #include "datactrls/wwdbigrdedit.h"
 #include "datactrls/wwstr.h"
 #include "datactrls/wwwindow.h"
@@ -17,9 +18,6 @@ IMPLEMENT_CLASS(TwwCustomDBGrid, TCustomGrid)
 
 namespace {
 
-// A stored width beyond this many characters is garbage: no screen is that
-// wide, and it keeps chars * "0"-width far from overflowing.
-constexpr int kMaxColumnChars = 1000;
 // Row heights and title lines past these would only hide every row; a stored
 // percentage or line count this large is a corrupted setting.
 constexpr int kMaxRowHeight = 1000;
@@ -29,71 +27,7 @@ constexpr int kMaxTitleLines = 20;
 // lines both ways, column sizing and moving, editing and tabs.
 constexpr TGridOptions kDefaultGridOptions = TGridOptions::FromBits(0x0E8F);
 
-int ParseWidth(std::string_view part) {
-  int value = -1;
-  const auto* end = part.data() + part.size();
-  const auto [ptr, ec] = std::from_chars(part.data(), end, value);
-  if (ec != std::errc() || ptr != end || value < 0) return -1;
-  return std::min(value, kMaxColumnChars);
-}
-
 }  // namespace
-
-// ---- The column list ---------------------------------------------------------
-
-TwwSelectedLine wwParseSelectedLine(std::string_view line) {
-  const std::vector<std::string> parts = wwSplitPieces(line, "\t");
-  TwwSelectedLine result;
-  if (!parts.empty()) result.fieldName = parts[0];
-  // A corrupted width must not make the grid unusable: the caller falls back
-  // to the field's own display width.
-  if (parts.size() > 1) result.width = ParseWidth(parts[1]);
-  if (parts.size() > 2) {
-    result.title = parts[2];
-    result.hasTitle = true;
-  }
-  return result;
-}
-
-std::string wwSelectedLineText(const std::string& fieldName, int width, const std::string& title) {
-  return fieldName + "\t" + std::to_string(width) + "\t" + title;
-}
-
-bool wwIndexOfSelectedField(const TStrings* list, const std::string& fieldName, int& index) {
-  for (index = 0; list && index < list->Count(); ++index)
-    if (wwSameText(wwParseSelectedLine(list->Strings(index)).fieldName, fieldName)) return true;
-  index = -1;
-  return false;
-}
-
-void wwApplySelectedToFields(TDataSet* dataSet, const TStrings* list) {
-  if (!dataSet || !list) return;
-  dataSet->DisableControls();
-  try {
-    for (int i = 0; i < dataSet->FieldCount(); ++i) dataSet->Fields().Fields(i)->SetVisible(false);
-    for (int i = 0; i < list->Count(); ++i) {
-      const TwwSelectedLine line = wwParseSelectedLine(list->Strings(i));
-      TField* f = dataSet->FindField(line.fieldName);
-      if (!f) continue;
-      if (line.width >= 0) f->SetDisplayWidth(line.width);
-      if (line.hasTitle) f->SetDisplayLabel(line.title);
-      f->SetIndex(std::min(i, dataSet->FieldCount() - 1));
-      f->SetVisible(true);
-    }
-  } catch (...) {
-    dataSet->EnableControls();
-    throw;
-  }
-  dataSet->EnableControls();
-}
-
-void wwSelectedFromFields(TDataSet* dataSet, TStrings* list) {
-  list->Clear();
-  if (!dataSet) return;
-  for (int i = 0; i < dataSet->FieldCount(); ++i)
-    if (TField* f = dataSet->Fields().Fields(i); f->Visible())
-      list->Add(wwSelectedLineText(f->FieldName(), f->DisplayWidth(), f->DisplayLabel()));
-}
 
 int wwColumnPixels(int chars, int zeroWidth) { return chars * zeroWidth + 4; }
 
@@ -145,10 +79,8 @@ void TwwGridDataLink::DataSetChanged() {
 void TwwGridDataLink::DataSetScrolled(int distance) { grid_->ScrollRecords(distance); }
 
 void TwwGridDataLink::EditingChanged() {
-  if (grid_->options_.Contains(dgIndicator) && grid_->oldIndicatorRow_ >= 0 &&
-      grid_->oldIndicatorRow_ < grid_->RowCount())
-    grid_->InvalidateCell(0, grid_->oldIndicatorRow_);
-  if (grid_->options_.Contains(dgIndicator)) grid_->InvalidateCell(0, grid_->Row());
+  grid_->InvalidateIndicator(grid_->oldIndicatorRow_);
+  grid_->InvalidateIndicator(grid_->Row());
 }
 
 void TwwGridDataLink::LayoutChanged() { grid_->RebuildLayout(); }
@@ -182,13 +114,13 @@ TwwCustomDBGrid::TwwCustomDBGrid(TComponent* AOwner)
       options_{dgEditing, dgTitles, dgIndicator, dgColumnResize, dgColLines, dgRowLines, dgTabs,
                dgConfirmDelete, dgCancelOnExit, dgWordWrap} {
   TCustomGrid::SetOptions(kDefaultGridOptions);
+  // Cells, their frames and the current cell's look are the grid's own.
+  TCustomGrid::SetDefaultDrawing(false);
   SetScrollBars(ssHorizontal);
   SetColCount(2);
   SetRowCount(2);
   titleFont_->Assign(Font());
-  titleFont_->OnChange = [this](TObject*) {
-    if (options_.Contains(dgTitles)) RebuildLayout();
-  };
+  titleFont_->OnChange = [this](TObject*) { TitleFontChanged(); };
 }
 
 TwwCustomDBGrid::~TwwCustomDBGrid() {
@@ -268,7 +200,32 @@ void TwwCustomDBGrid::SetDataSource(TDataSource* value) {
 
 void TwwCustomDBGrid::Notification(TComponent* AComponent, TOperation Operation) {
   TCustomGrid::Notification(AComponent, Operation);
-  if (Operation == opRemove && AComponent == DataSource()) dataLink_->SetDataSource(nullptr);
+  if (Operation != opRemove) return;
+  if (AComponent == DataSource()) dataLink_->SetDataSource(nullptr);
+  if (indicatorButton_ && AComponent == indicatorButton_) {
+    indicatorButton_ = nullptr;
+    IndicatorButtonResized();
+  }
+}
+
+// ---- Fonts -------------------------------------------------------------------------
+
+// A font the grid takes from its parent carries the titles along; its own
+// font changes only the layout.
+void TwwCustomDBGrid::GridFontChanged() {
+  if (ParentFont()) {
+    const bool was = fontFromParent_;
+    fontFromParent_ = true;
+    titleFont_->Assign(Font());
+    fontFromParent_ = was;
+  }
+  RebuildLayout();
+}
+
+// A title font set on its own no longer follows the parent.
+void TwwCustomDBGrid::TitleFontChanged() {
+  if (!fontFromParent_ && !ComponentState().Contains(csLoading)) SetParentFont(false);
+  if (options_.Contains(dgTitles)) RebuildLayout();
 }
 
 TField* TwwCustomDBGrid::GetSelectedField() const { return GetField(DataColumn(Col())); }
@@ -401,7 +358,7 @@ void TwwCustomDBGrid::ApplyColumnAttributes() {
   const int count = std::min(int(columns.size()), ColCount() - indicatorOffset_);
   for (int i = 0; i < count; ++i) {
     const Column& c = columns[size_t(i)];
-    int w = wwColumnPixels(std::min(c.chars, kMaxColumnChars), zero);
+    int w = wwColumnPixels(std::min(c.chars, kwwMaxColumnChars), zero);
     if (options_.Contains(dgTitles)) {
       canvas->Font()->Assign(titleFont_.get());
       w = std::max(w, TitleWidth(c.title));
@@ -548,18 +505,6 @@ void TwwCustomDBGrid::RefreshData() {
   UpdateActive();
   InvalidateEditor();
   Invalidate();
-}
-
-void TwwCustomDBGrid::ScrollRecords(int distance) {
-  if (!HandleAllocated()) return;
-  UpdateScrollBar();
-  UpdateActive();
-  HideEditor();
-  if (distance != 0) {
-    HideControlEditor();
-    Invalidate();
-  }
-  if (distance != 0) TopRowChanged();
 }
 
 void TwwCustomDBGrid::TopRowChanged() {

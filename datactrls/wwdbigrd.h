@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "datactrls/wwfieldcheck.h"  // the column list's lines
 #include "platform/classlib/core/sets.h"
 #include "platform/classlib/db/datasource.h"
 #include "platform/classlib/grids/grids.h"
@@ -33,24 +34,11 @@ using TwwDBGridOptions = TSet<TwwDBGridOption>;
 enum TwwDBGridKeyOption { dgEnterToTab, dgAllowDelete, dgAllowInsert };
 using TwwDBGridKeyOptions = TSet<TwwDBGridKeyOption>;
 
-// ---- The column list ---------------------------------------------------------
-// One line per column: field name TAB width in characters TAB title, a "~" in
-// the title starting a new title line. Lines may stop after the width.
-struct TwwSelectedLine {
-  std::string fieldName;
-  int width = -1;  // characters; -1 when the part is missing or not a usable number
-  std::string title;
-  bool hasTitle = false;  // the line has a third part (which may be empty)
-};
-TwwSelectedLine wwParseSelectedLine(std::string_view line);
-std::string wwSelectedLineText(const std::string& fieldName, int width, const std::string& title);
-
-// The column list and the dataset's fields: the line of a field (upper-cased
-// comparison); every field hidden, then the listed ones shown in list order with
-// their widths and titles; and the list written back from the visible fields.
-bool wwIndexOfSelectedField(const TStrings* list, const std::string& fieldName, int& index);
-void wwApplySelectedToFields(TDataSet* dataSet, const TStrings* list);
-void wwSelectedFromFields(TDataSet* dataSet, TStrings* list);
+// Form definitions name the options.
+ENUM_NAMES(TwwDBGridOption, dgEditing, dgAlwaysShowEditor, dgTitles, dgIndicator, dgColumnResize,
+           dgColLines, dgRowLines, dgTabs, dgRowSelect, dgAlwaysShowSelection, dgConfirmDelete,
+           dgCancelOnExit, dgWordWrap, dgPerfectRowFit, dgMultiSelect)
+ENUM_NAMES(TwwDBGridKeyOption, dgEnterToTab, dgAllowDelete, dgAllowInsert)
 
 // Character widths and pixels through the width of the font's "0".
 int wwColumnPixels(int chars, int zeroWidth);
@@ -96,7 +84,7 @@ class TwwGridDataLink : public TDataLink {
   bool inWrite_ = false;
 };
 
-enum TIndicatorColorType { icBlack, icYellow };
+DECLARE_ENUM(TIndicatorColorType, icBlack, icYellow)
 
 using TwwCalcCellColorsEvent = std::function<void(TObject* Sender, TField* Field, TGridDrawState State,
                                                   bool Highlight, TFont* AFont, TBrush* ABrush)>;
@@ -107,6 +95,7 @@ using TwwDrawDataCellEvent =
     std::function<void(TObject* Sender, const TRect& Rect, TField* Field, TGridDrawState State)>;
 struct TwwGridResources;
 class TBitmap;
+class TwwIButton;
 
 using TwwColumnMovedEvent = std::function<void(TObject* Sender, int FromIndex, int ToIndex)>;
 
@@ -182,6 +171,27 @@ class TwwCustomDBGrid : public TCustomGrid {
   int PaintedRow() const { return paintedRow_; }
   int PaintedCol() const { return paintedCol_; }
 
+  // ---- Cell faces: 3-D frames, title buttons, the indicator button ----
+  // The grid paints its cells whole, frames included; the class library's
+  // grid paints none of its own (its default drawing stays off).
+  bool DefaultDrawing() const { return defaultDrawing_; }
+  void SetDefaultDrawing(bool value) { defaultDrawing_ = value; }
+  // Without it only title and indicator cells are framed.
+  bool Ctl3D() const { return ctl3D_; }
+  void SetCtl3D(bool value);
+  bool TitleButtons() const { return titleButtons_; }
+  void SetTitleButtons(bool value);
+  // The title cell held down as a button; X = -1 when none.
+  TGridCoord PressedTitle() const { return pressedTitle_; }
+  // The button in the top-left corner; it registers itself once loaded. The
+  // indicator column is as wide as the button less its right edge, the title
+  // row at least as tall as the button.
+  TwwIButton* IndicatorButton() const { return indicatorButton_; }
+  void SetIndicatorButton(TwwIButton* value);
+  void IndicatorButtonResized();
+  // Assigns the title font (a change of it rebuilds the layout).
+  void SetTitleFont(const TFont* value);
+
   TwwCalcCellColorsEvent OnCalcCellColors;
   TwwCalcTitleAttributesEvent OnCalcTitleAttributes;
   TwwDrawDataCellEvent OnDrawDataCell;
@@ -238,6 +248,18 @@ class TwwCustomDBGrid : public TCustomGrid {
                                    TAlignment& alignment);
   virtual TColor GetColumnColor(int ACol);
   void DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) override;
+  // The raised (or, for a pressed title, sunken) frame of a cell: after each
+  // cell with DefaultDrawing and after control-type cells; once per cell.
+  void DrawCellFrame(int ACol, int ARow, const TRect& r, TGridDrawState state);
+  void DrawTitleButtonFrame(const TRect& r, bool pressed);
+  // Starts a cell: no frame drawn yet, no focus frame, brush not yet white.
+  void BeginCellFrame();
+  void MarkFocusFrame() { focusFrame_ = true; }
+  // The cell has a frame of its own: no 3-D frame follows.
+  void MarkFramed() { titleFrame_ = true; }
+  void SetPressedTitle(TGridCoord cell) { pressedTitle_ = cell; }
+  void GridFontChanged();
+  void TitleFontChanged();
   // Writes one line at (dx, dy) inside r with the alignment; opaque fills r first.
   void WriteLine(const TRect& r, TAlignment alignment, int dx, int dy, const std::string& text,
                  bool opaque);
@@ -254,6 +276,10 @@ class TwwCustomDBGrid : public TCustomGrid {
   void KeyDown(WORD& Key, TShiftState Shift) override;
   void KeyPress(char32_t& Key) override;
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  // A press on a data cell drags: past the top or bottom the records scroll on a timer.
+  void MouseMove(TShiftState Shift, int X, int Y) override;
+  void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  void TimedScroll(TGridScrollDirection Direction) override;
   void DoExit() override;
   void FillCreateParams(TCreateParams& params) override;
   void ModifyScrollBar(int ScrollBar, int ScrollCode, int Pos) override;
@@ -299,14 +325,21 @@ class TwwCustomDBGrid : public TCustomGrid {
   static std::shared_ptr<TwwGridResources> SharedResources();
   bool FitsOneLine(const TRect& r, const std::string& text) const;
   void WriteCellText(const TRect& r, TAlignment alignment, const std::string& text);
-  void WriteTitle(const TRect& r, TAlignment alignment, const std::string& title);
+  void WriteTitle(const TRect& r, TAlignment alignment, const std::string& title, bool pressed);
   std::string TitleOf(TField* field) const;
-  void PaintTitleCell(int dataCol, const TRect& r);
+  void PaintTitleCell(int ACol, int ARow, const TRect& r);
   void PaintDataCell(int dataCol, int dataRow, const TRect& r, TGridDrawState state);
   TBitmap* IndicatorFigure() const;
   void ReportPaintError(const TRect& r);
   void DrawIndicator(const TRect& cell);
   void ThumbTo(int pos);
+  // The rows' area right of the indicator, down to the last data row.
+  TRect DataRowsRect() const;
+  // The whole width of grid row `row`; empty when it is not shown.
+  TRect RowRect(int row) const;
+  void InvalidateIndicator(int row);
+  void ShowEditorIfAlways();
+  bool dragging_ = false;  // a data cell was pressed and the button is still down
 
   std::unique_ptr<TStringList> selected_;
   std::unique_ptr<TFont> titleFont_;
@@ -336,7 +369,15 @@ class TwwCustomDBGrid : public TCustomGrid {
   std::shared_ptr<TwwGridResources> resources_ = SharedResources();
   TColor titleColor_ = clBtnFace;
   TIndicatorColorType indicatorColor_ = icBlack;
-  bool whiteBrush_ = false;  // the last cell's brush was white
+  bool whiteBrush_ = false;  // the cell's brush is white
+  bool focusFrame_ = false;  // the cell drew a focus rectangle
+  bool titleFrame_ = false;  // the cell has its frame (or wants none)
+  bool defaultDrawing_ = true;
+  bool ctl3D_ = true;
+  bool titleButtons_ = false;
+  TGridCoord pressedTitle_{-1, -1};
+  TwwIButton* indicatorButton_ = nullptr;
+  bool fontFromParent_ = false;  // the title font is taking the parent's font
   int paintedRow_ = -1, paintedCol_ = -1;
   int oldIndicatorRow_ = -1;
   bool paintErrorShown_ = false;  // a failing row was reported once already

@@ -3,6 +3,7 @@
 // tab-stop columns and may append, Escape discards, leaving the grid writes or
 // drops an untouched new record.
 #include <algorithm>
+#include <cstdlib>
 
 #include "datactrls/wwdbigrd.h"
 #include "datactrls/wwintl.h"
@@ -96,7 +97,7 @@ void TwwCustomDBGrid::SelectDataColumn(int index) {
   }
   HideEditor();
   MoveColRow(indicatorOffset_ + index, Row(), true, true);
-  if (!suppressEditor_ && options_.Contains(dgAlwaysShowEditor) && CellTakesEditor()) ShowEditor();
+  if (!suppressEditor_) ShowEditorIfAlways();
   ColEnter();
 }
 
@@ -180,6 +181,10 @@ bool TwwCustomDBGrid::CellTakesEditor() {
 }
 
 bool TwwCustomDBGrid::CanEditShow() { return CellTakesEditor() && TCustomGrid::CanEditShow(); }
+
+void TwwCustomDBGrid::ShowEditorIfAlways() {
+  if (options_.Contains(dgAlwaysShowEditor) && CellTakesEditor()) ShowEditor();
+}
 
 // ---- Keys ----------------------------------------------------------------------
 
@@ -270,6 +275,7 @@ void TwwCustomDBGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
     return;
   }
   if (cell.X == Col() && cell.Y == Row() && CellTakesEditor()) ShowEditor();
+  dragging_ = true;
   const int rows = cell.Y - Row();
   WithFlag(suppressEditor_, [&] {
     if (cell.X >= FixedCols()) SelectDataColumn(DataColumn(cell.X));
@@ -279,7 +285,45 @@ void TwwCustomDBGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
   TCustomControl::MouseDown(Button, Shift, X, Y);
 }
 
+void TwwCustomDBGrid::MouseMove(TShiftState Shift, int X, int Y) {
+  if (dragging_) {
+    // Sideways the class library's own scrolling runs; it has no drag of its own here.
+    TGridScrollDirection dir;
+    if (Y < 0) dir.Include(sdUp);
+    if (Y >= ClientHeight()) dir.Include(sdDown);
+    if (X < 0) dir.Include(sdLeft);
+    if (X >= ClientWidth()) dir.Include(sdRight);
+    dir.Empty() ? StopScrollTimer() : StartScrollTimer(dir);
+  }
+  TCustomGrid::MouseMove(Shift, X, Y);
+}
+
+void TwwCustomDBGrid::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  if (Button == mbLeft && dragging_) {
+    dragging_ = false;
+    StopScrollTimer();
+  }
+  TCustomGrid::MouseUp(Button, Shift, X, Y);
+}
+
+// Past the top the record before the window comes in, past the bottom the
+// one after it: the rows are the record window, not the class library's rows.
+void TwwCustomDBGrid::TimedScroll(TGridScrollDirection Direction) {
+  if (dataLink_->Active()) {
+    const int active = dataLink_->ActiveRecord();
+    if (Direction.Contains(sdUp)) MoveRecords(-1 - active);
+    if (Direction.Contains(sdDown)) MoveRecords(dataLink_->RecordCount() - active);
+  }
+  Direction.Exclude(sdUp);
+  Direction.Exclude(sdDown);
+  if (!Direction.Empty()) TCustomGrid::TimedScroll(Direction);
+}
+
 void TwwCustomDBGrid::DoExit() {
+  if (dragging_) {
+    dragging_ = false;
+    StopScrollTimer();
+  }
   if (TDataSet* ds = ActiveDataSet()) {
     if (options_.Contains(dgCancelOnExit) && IsUntouchedInsert())
       ds->Cancel();
@@ -359,4 +403,58 @@ void TwwCustomDBGrid::ThumbTo(int pos) {
     ds->SetRecNo(pos * ds->RecordCount() / kStableRange + 1);
     RefreshData();
   }
+}
+
+// ---- Scrolling the record window -------------------------------------------------
+
+TRect TwwCustomDBGrid::RowRect(int row) const {
+  if (row < titleOffset_ || row >= RowCount()) return {};
+  return BoxRect(0, row, ColCount() - 1, row);
+}
+
+TRect TwwCustomDBGrid::DataRowsRect() const {
+  const int line = GridLineWidth();
+  int top = 0;
+  for (int i = 0; i < titleOffset_ && i < RowCount(); ++i) top += RowHeights(i) + line;
+  const int left = indicatorOffset_ ? ColWidths(0) + line : 0;
+  const int rows = RowCount() - titleOffset_;
+  const int bottom = std::min(top + rows * (DefaultRowHeight() + line), ClientHeight());
+  return {left, top, ClientWidth(), std::max(top, bottom)};
+}
+
+void TwwCustomDBGrid::InvalidateIndicator(int row) {
+  if (options_.Contains(dgIndicator) && row >= 0 && row < RowCount()) InvalidateCell(0, row);
+}
+
+// The rows keep their pixels and move with the records; only the rows that
+// come into view, the rows whose current-record look changed and the
+// indicator are painted again.
+void TwwCustomDBGrid::ScrollRecords(int distance) {
+  if (!HandleAllocated()) return;
+  const int oldRow = Row();
+  UpdateScrollBar();
+  UpdateActive();
+  HideEditor();
+  if (distance != 0) {
+    HideControlEditor();
+    // A jump past a whole window leaves no pixels worth keeping.
+    if (std::abs(distance) > VisibleDataRows()) {
+      Invalidate();
+      ShowEditorIfAlways();
+      return;
+    }
+    // Rows step by their height and the line below them, as they are laid out.
+    const int step = DefaultRowHeight() + GridLineWidth();
+    const TRect area = DataRowsRect();
+    ScrollWindowEx(this, 0, -step * distance, &area, &area, nullptr, SW_INVALIDATE);
+  }
+  // After the move: the old current record now shows `distance` rows higher.
+  const TRect before = RowRect(oldRow - distance), after = RowRect(Row());
+  if (!IsRectEmpty(before)) InvalidateRect(before);
+  if (!IsRectEmpty(after)) InvalidateRect(after);
+  InvalidateIndicator(oldIndicatorRow_);
+  InvalidateIndicator(Row());
+  if (distance != 0) ShowEditorIfAlways();
+  if (Visible() && !suppressEditor_) UpdateWindow(this);
+  if (distance != 0) TopRowChanged();
 }

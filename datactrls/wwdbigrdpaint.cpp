@@ -126,20 +126,23 @@ void TwwCustomDBGrid::WriteCellText(const TRect& r, TAlignment alignment, const 
   }
 }
 
-void TwwCustomDBGrid::WriteTitle(const TRect& r, TAlignment alignment, const std::string& title) {
+void TwwCustomDBGrid::WriteTitle(const TRect& r, TAlignment alignment, const std::string& title,
+                                 bool pressed) {
   const int lines = titleLines_ == 1 ? 1 : wwCountChar(title, '~') + 1;
   const int h = Canvas()->TextHeight(title);
   // Centred in the title row, halves rounded to even as the layout was measured.
   const int top = int(std::nearbyint(RowHeights(0) * 0.5 - h * lines * 0.5));
+  // A pressed title button's text sinks with it.
+  const int dx = kTextLeft + (pressed ? 1 : 0), dy = top + (pressed ? 1 : 0);
   if (titleLines_ == 1) {
-    WriteLine(r, alignment, kTextLeft, top, title, true);
+    WriteLine(r, alignment, dx, dy, title, true);
     return;
   }
   Canvas()->FillRect(r);
-  int y = top;
+  int y = dy;
   int piece = 0;
   for (const std::string& text : wwSplitPieces(title, "~")) {
-    WriteLine(r, alignment, kTextLeft, y, text, false);
+    WriteLine(r, alignment, dx, y, text, false);
     y += h + (piece++ == 0 ? 1 : 0);
   }
 }
@@ -166,11 +169,10 @@ void TwwCustomDBGrid::CalcTitleAttributes(const std::string& fieldName, TFont* f
 TColor TwwCustomDBGrid::GetColumnColor(int ACol) { return (void)ACol, Color(); }
 
 std::string TwwCustomDBGrid::TitleOf(TField* field) const {
-  if (!useTFields_) {
-    for (int i = 0; i < selected_->Count(); ++i) {
-      const TwwSelectedLine line = wwParseSelectedLine(selected_->Strings(i));
-      if (wwSameText(line.fieldName, field->FieldName()) && line.hasTitle) return line.title;
-    }
+  int index;
+  if (!useTFields_ && wwFindSelectedEntry(selected_.get(), field->FieldName(), index)) {
+    const TwwSelectedLine line = wwParseSelectedLine(selected_->Strings(index));
+    if (line.hasTitle) return line.title;
   }
   return field->DisplayLabel();
 }
@@ -178,11 +180,12 @@ std::string TwwCustomDBGrid::TitleOf(TField* field) const {
 void TwwCustomDBGrid::DrawCell(int ACol, int ARow, const TRect& ARect, TGridDrawState AState) {
   TCanvas* c = Canvas();
   const bool fixed = AState.Contains(gdFixed);
+  BeginCellFrame();
   c->SetFont(fixed ? titleFont_.get() : Font());
   c->Brush()->SetColor(fixed ? titleColor_ : GetColumnColor(ACol));
   const int dataRow = ARow - titleOffset_, dataCol = ACol - indicatorOffset_;
   if (dataRow < 0) {
-    PaintTitleCell(dataCol, ARect);
+    PaintTitleCell(ACol, ARow, ARect);
   } else if (!dataLink_->Active()) {
     c->FillRect(ARect);
   } else if (dataCol < 0) {
@@ -196,15 +199,19 @@ void TwwCustomDBGrid::DrawCell(int ACol, int ARow, const TRect& ARect, TGridDraw
   }
 }
 
-void TwwCustomDBGrid::PaintTitleCell(int dataCol, const TRect& r) {
-  TField* field = GetField(dataCol);
+void TwwCustomDBGrid::PaintTitleCell(int ACol, int ARow, const TRect& r) {
+  TField* field = GetField(DataColumn(ACol));
   if (!field) {
     WriteLine(r, titleAlignment_, kTextLeft, kTextTop, "", true);
     return;
   }
   TAlignment alignment = titleAlignment_;
   CalcTitleAttributes(field->FieldName(), Canvas()->Font(), Canvas()->Brush(), alignment);
-  WriteTitle(r, alignment, TitleOf(field));
+  const bool pressed = pressedTitle_ == TGridCoord{ACol, ARow};
+  WriteTitle(r, alignment, TitleOf(field), pressed);
+  if (!titleButtons_) return;
+  DrawTitleButtonFrame(r, pressed);
+  titleFrame_ = true;
 }
 
 void TwwCustomDBGrid::PaintDataCell(int dataCol, int dataRow, const TRect& r, TGridDrawState state) {
@@ -246,6 +253,7 @@ void TwwCustomDBGrid::ReportPaintError(const TRect& r) {
 void TwwCustomDBGrid::Dispatch(TMessage& message) {
   if (message.Msg != kReportPaintError) {
     TCustomGrid::Dispatch(message);
+    if (message.Msg == CM_FONTCHANGED) GridFontChanged();
     return;
   }
   std::exception_ptr error = std::exchange(paintError_, nullptr);
@@ -280,4 +288,104 @@ void TwwCustomDBGrid::DrawIndicator(const TRect& cell) {
     c->BrushCopy(dest, scratch, source, clWhite);
   }
   c->SetCopyMode(SRCCOPY);
+}
+
+// ---- Frames --------------------------------------------------------------------
+
+namespace {
+
+// The grey of the inner shadow of buttons.
+constexpr TColor kButtonGrey = TColor(0x808080);
+
+void Line(TCanvas* c, TColor color, TPoint from, TPoint to) {
+  c->Pen()->SetColor(color);
+  c->Polyline({from, to});
+}
+
+bool IsWhite(TColor color) { return ColorToRGB(color) == TColor(0xFFFFFF); }
+
+}  // namespace
+
+void TwwCustomDBGrid::BeginCellFrame() {
+  focusFrame_ = titleFrame_ = false;
+  // Only a data cell's colours make its brush white (CalcCellColors); a
+  // title cell must not inherit the verdict of the cell painted before it.
+  whiteBrush_ = false;
+}
+
+void TwwCustomDBGrid::SetCtl3D(bool value) {
+  if (value == ctl3D_) return;
+  ctl3D_ = value;
+  Invalidate();
+}
+
+void TwwCustomDBGrid::SetTitleButtons(bool value) {
+  if (value == titleButtons_) return;
+  titleButtons_ = value;
+  Invalidate();
+}
+
+void TwwCustomDBGrid::DrawTitleButtonFrame(const TRect& r, bool pressed) {
+  TCanvas* c = Canvas();
+  const int L = r.Left, T = r.Top, R = r.Right, B = r.Bottom;
+  if (!pressed) {
+    c->Pen()->SetColor(kButtonGrey);
+    c->Polyline({{L, T}, {L, B - 1}, {R - 1, B - 1}, {R - 1, T}});
+    Line(c, clBtnHighlight, {L, T}, {L, B});
+    Line(c, clBtnHighlight, {L + 1, T}, {R - 1, T});
+    Line(c, clBtnShadow, {L, B - 1}, {R, B - 1});
+    return;
+  }
+  Line(c, clBlack, {L, T}, {L, B});
+  Line(c, clBlack, {L, T}, {R, T});
+  Line(c, kButtonGrey, {L + 1, T + 1}, {L + 1, B - 1});
+  Line(c, kButtonGrey, {L + 1, B - 1}, {R, B - 1});
+  Line(c, clBtnHighlight, {R, B - 1}, {R, T - 1});
+}
+
+void TwwCustomDBGrid::DrawCellFrame(int ACol, int ARow, const TRect& r, TGridDrawState state) {
+  if (titleFrame_) return;
+  titleFrame_ = true;
+  TCanvas* c = Canvas();
+  const bool title = ARow < titleOffset_, indicator = ACol < indicatorOffset_;
+  const bool data = !title && !indicator;
+  const bool whiteGrid = IsWhite(Color());
+  // A white grid shows its plain lines around white and highlighted cells.
+  if (data && whiteGrid &&
+      (whiteBrush_ || (IsCellHighlighted(DataColumn(ACol), DataRow(ARow), state) &&
+                       ColorToRGB(c->Brush()->Color()) == ColorToRGB(clHighlight))))
+    return;
+  if (data && !ctl3D_) return;
+  const TColor savedPen = c->Pen()->Color();
+  c->Pen()->SetWidth(1);
+  const int L = r.Left, T = r.Top, R = r.Right, B = r.Bottom;
+  const bool rowLines = options_.Contains(dgRowLines);
+  // The far edges lie on the grid lines: black beside fixed cells.
+  const TColor far = state.Contains(gdFixed) ? clBlack : clBtnShadow;
+  if (options_.Contains(dgColLines)) {
+    if (!rowLines) {
+      Line(c, clBtnHighlight, {L, B}, {L, T - 1});
+      if (!indicator) Line(c, clBtnShadow, {R, B}, {R, T - 1});
+    } else if (whiteBrush_) {
+      Line(c, clBtnHighlight, {L, B}, {L, T});
+    } else {
+      if (!focusFrame_) Line(c, clBtnHighlight, {L, B}, {L, T});
+      Line(c, far, {R, B}, {R, T});
+    }
+  }
+  if (title && whiteGrid && !rowLines) Line(c, clBlack, {L, B - 1}, {R, B - 1});
+  if (!rowLines) {
+    if (indicator && DataRow(ARow) == 0 && indicatorButton_) {
+      Line(c, clBtnHighlight, {L, T}, {R, T});
+      Line(c, clBtnShadow, {L, T - 1}, {R, T - 1});
+    } else if (title) {
+      Line(c, clBtnHighlight, {L, T}, {R, T});
+    }
+  } else if (whiteBrush_) {
+    Line(c, clBtnHighlight, {L, T}, {R, T});
+  } else {
+    if (!focusFrame_) Line(c, clBtnHighlight, {L, T}, {R, T});
+    Line(c, far, {L, B}, {R, B});
+  }
+  c->Pen()->SetColor(savedPen);
 }

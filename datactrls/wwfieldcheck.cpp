@@ -1,6 +1,8 @@
 #include "datactrls/wwfieldcheck.h"
 
+#include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstring>
 #include <vector>
 
@@ -154,19 +156,46 @@ std::size_t wwFieldValueToBuffer(TField* field, TParam* param, void* buffer,
   return written;
 }
 
-void wwApplySelectedToFields(TDataSet* dataSet, TStrings* selected) {
+namespace {
+int ParseWidth(std::string_view part) {
+  int value = -1;
+  const auto* end = part.data() + part.size();
+  const auto [ptr, ec] = std::from_chars(part.data(), end, value);
+  if (ec != std::errc() || ptr != end || value < 0) return -1;
+  return std::min(value, kwwMaxColumnChars);
+}
+}  // namespace
+
+TwwSelectedLine wwParseSelectedLine(std::string_view line) {
+  const std::vector<std::string> parts = wwSplitPieces(line, "\t");
+  TwwSelectedLine result;
+  if (!parts.empty()) result.fieldName = parts[0];
+  if (parts.size() > 1) result.width = ParseWidth(parts[1]);
+  if (parts.size() > 2) {
+    result.title = parts[2];
+    result.hasTitle = true;
+  }
+  return result;
+}
+
+std::string wwSelectedLineText(const std::string& fieldName, int width, const std::string& title) {
+  return fieldName + "\t" + std::to_string(width) + "\t" + title;
+}
+
+void wwApplySelectedToFields(TDataSet* dataSet, const TStrings* selected) {
   if (!dataSet || !selected) return;
   dataSet->DisableControls();
   try {
     for (int i = 0; i < dataSet->FieldCount(); ++i) dataSet->Fields()[i]->SetVisible(false);
     for (int i = 0; i < selected->Count(); ++i) {
-      std::vector<std::string> p = wwSplitPieces(selected->Strings(i), "\t");
-      TField* field = dataSet->FindField(p[0]);
+      const TwwSelectedLine line = wwParseSelectedLine(selected->Strings(i));
+      TField* field = dataSet->FindField(line.fieldName);
       if (!field) continue;
-      int width;
-      if (p.size() > 1 && TryStrToInt(p[1], width)) field->SetDisplayWidth(width);
-      if (p.size() > 2) field->SetDisplayLabel(p[2]);
-      if (i < dataSet->FieldCount()) field->SetIndex(i);
+      if (line.width >= 0) field->SetDisplayWidth(line.width);
+      if (line.hasTitle) field->SetDisplayLabel(line.title);
+      // Lines past the last field (a list naming unknown fields) go to the end
+      // one after the other, so the shown fields keep the list's order.
+      field->SetIndex(std::min(i, dataSet->FieldCount() - 1));
       field->SetVisible(true);
     }
   } catch (...) {
@@ -181,20 +210,15 @@ void wwFieldsToSelected(TDataSet* dataSet, TStrings* selected) {
   selected->Clear();
   for (int i = 0; i < dataSet->FieldCount(); ++i) {
     TField* field = dataSet->Fields()[i];
-    if (!field->Visible()) continue;
-    selected->Add(field->FieldName() + "\t" + std::to_string(field->DisplayWidth()) + "\t" +
-                  field->DisplayLabel());
+    if (field->Visible())
+      selected->Add(wwSelectedLineText(field->FieldName(), field->DisplayWidth(), field->DisplayLabel()));
   }
 }
 
-bool wwFindSelectedEntry(TStrings* selected, const std::string& fieldName, int& index) {
+bool wwFindSelectedEntry(const TStrings* selected, const std::string& fieldName, int& index) {
+  for (index = 0; selected && index < selected->Count(); ++index)
+    if (AnsiSameText(wwParseSelectedLine(selected->Strings(index)).fieldName, fieldName)) return true;
   index = -1;
-  for (int i = 0; selected && i < selected->Count(); ++i) {
-    if (AnsiSameText(wwSplitPieces(selected->Strings(i), "\t")[0], fieldName)) {
-      index = i;
-      return true;
-    }
-  }
   return false;
 }
 

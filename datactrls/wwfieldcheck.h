@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "datactrls/wwfieldsettings.h"
 #include "platform/classlib/db/dbtypes.h"
@@ -44,9 +45,25 @@ void wwValidatePictureFields(TDataSet* dataSet, const TwwInvalidValueEvent& hand
 std::size_t wwFieldValueToBuffer(TField* field, TParam* param, void* buffer, std::size_t bufferSize);
 
 // ---- the grid's column list: FieldName TAB Width TAB Title (title lines split by "~")
-void wwApplySelectedToFields(TDataSet* dataSet, TStrings* selected);
+// Lines may stop after the width.
+struct TwwSelectedLine {
+  std::string fieldName;
+  int width = -1;  // characters; -1 when the part is missing or not a usable number
+  std::string title;
+  bool hasTitle = false;  // the line has a third part (which may be empty)
+};
+// A stored width beyond this many characters is garbage: no screen is that
+// wide, and it keeps chars * "0"-width far from overflowing.
+constexpr int kwwMaxColumnChars = 1000;
+// A corrupted width reads as -1 (the field's own width serves), never as an error.
+TwwSelectedLine wwParseSelectedLine(std::string_view line);
+std::string wwSelectedLineText(const std::string& fieldName, int width, const std::string& title);
+// Every field hidden, then each listed field shown in list order with the
+// line's width and title (those the line has).
+void wwApplySelectedToFields(TDataSet* dataSet, const TStrings* selected);
 void wwFieldsToSelected(TDataSet* dataSet, TStrings* selected);
-bool wwFindSelectedEntry(TStrings* selected, const std::string& fieldName, int& index);
+// The first line of the field (name compared without regard to case).
+bool wwFindSelectedEntry(const TStrings* selected, const std::string& fieldName, int& index);
 // The field whose label, with every "~" read as a blank, equals label so read.
 std::string wwFieldNameFromLabel(TDataSet* dataSet, const std::string& label);
 
@@ -77,6 +94,8 @@ TComponent* wwGetParentForm(TComponent* component);
 
 // ---- small helpers
 bool wwIsEditKey(std::uint16_t key);
+// The grid's name for wwIsEditKey.
+inline bool wwIsCharKey(std::uint16_t key) { return wwIsEditKey(key); }
 bool wwIsHighBitSet(std::uint8_t value);
 int wwScaleToScreen(int size, int pixelsPerInch);
 // The lines joined by a blank (oneLine) or by CR LF.

@@ -89,6 +89,8 @@ bool wwSetControlType(TObject* dataSet, const std::string& fieldName, const std:
                       const std::string& parameter);
 // "CustomEdit", "LookupCombo" and "Combo" name a component in their parameter.
 bool wwIsControlBearingType(const std::string& typeName);
+// The grid's name for wwIsControlBearingType: the edit kinds of its cells.
+inline bool wwIsEditControlType(const std::string& typeName) { return wwIsControlBearingType(typeName); }
 
 // ---- lookup entries
 std::string wwGetLookupLink(TObject* dataSet, const std::string& fieldName);

@@ -1,6 +1,7 @@
 #include "datactrls/wwlocate.h"
 
 #include "datactrls/wwfieldcheck.h"
+#include "datactrls/wwformbuild.h"
 #include "datactrls/wwintl.h"
 #include "datactrls/wwstr.h"
 #include "platform/classlib/core/format.h"
@@ -113,14 +114,6 @@ bool wwLocateValue(bool fromFirst, TDataSet* dataSet, const std::string& fieldNa
 
 namespace {
 
-template <class C>
-C* Add(TWinControl* parent, TComponent* owner, int left, int top, int width, int height) {
-  auto* c = new C(owner);
-  c->SetBounds(left, top, width, height);
-  c->SetParent(parent);
-  return c;
-}
-
 // The form's client size and the rows of its controls.
 constexpr int kClientWidth = 212, kClientHeight = 238;
 
@@ -134,21 +127,21 @@ TwwLocateDlg::TwwLocateDlg(TComponent* owner) : TForm(owner) {
   SetClientHeight(kClientHeight);
   Font()->SetStyle(TFontStyles{fsBold});
   Font()->SetSize(8);
-  SearchTypeGroup = Add<TGroupBox>(this, this, 8, 4, 196, 84);
-  CaseSensitiveCheckBox = Add<TCheckBox>(SearchTypeGroup, this, 10, 16, 180, 17);
-  ExactMatchBtn = Add<TRadioButton>(SearchTypeGroup, this, 10, 32, 180, 17);
-  PartialMatchStartBtn = Add<TRadioButton>(SearchTypeGroup, this, 10, 48, 180, 17);
-  PartialMatchAnyBtn = Add<TRadioButton>(SearchTypeGroup, this, 10, 64, 180, 17);
+  SearchTypeGroup = wwAddControl<TGroupBox>(this, this, 8, 4, 196, 84);
+  CaseSensitiveCheckBox = wwAddControl<TCheckBox>(SearchTypeGroup, this, 10, 16, 180, 17);
+  ExactMatchBtn = wwAddControl<TRadioButton>(SearchTypeGroup, this, 10, 32, 180, 17);
+  PartialMatchStartBtn = wwAddControl<TRadioButton>(SearchTypeGroup, this, 10, 48, 180, 17);
+  PartialMatchAnyBtn = wwAddControl<TRadioButton>(SearchTypeGroup, this, 10, 64, 180, 17);
   PartialMatchStartBtn->SetChecked(true);
-  FieldsGroup = Add<TGroupBox>(this, this, 8, 92, 196, 48);
-  FieldNameComboBox = Add<TComboBox>(FieldsGroup, this, 10, 18, 176, 21);
+  FieldsGroup = wwAddControl<TGroupBox>(this, this, 8, 92, 196, 48);
+  FieldNameComboBox = wwAddControl<TComboBox>(FieldsGroup, this, 10, 18, 176, 21);
   FieldNameComboBox->SetStyle(csDropDownList);
   FieldNameComboBox->SetSorted(true);
-  FieldValueGroup = Add<TGroupBox>(this, this, 8, 144, 196, 48);
-  SearchValue = Add<TEdit>(FieldValueGroup, this, 10, 18, 176, 21);
-  FirstButton = Add<TButton>(this, this, 8, 204, 62, 25);
-  NextButton = Add<TButton>(this, this, 75, 204, 62, 25);
-  CancelButton = Add<TButton>(this, this, 142, 204, 62, 25);
+  FieldValueGroup = wwAddControl<TGroupBox>(this, this, 8, 144, 196, 48);
+  SearchValue = wwAddControl<TEdit>(FieldValueGroup, this, 10, 18, 176, 21);
+  FirstButton = wwAddControl<TButton>(this, this, 8, 204, 62, 25);
+  NextButton = wwAddControl<TButton>(this, this, 75, 204, 62, 25);
+  CancelButton = wwAddControl<TButton>(this, this, 142, 204, 62, 25);
   NextButton->SetDefault(true);
   CancelButton->SetCancel(true);
   CancelButton->SetModalResult(mrCancel);

@@ -17,6 +17,7 @@ class TPanel;
 class TwwMemoDialog;
 
 enum TwwMemoAttribute { mSizeable, mWordWrap, mGridShow, mViewOnly, mDisableDialog };
+ENUM_NAMES(TwwMemoAttribute, mSizeable, mWordWrap, mGridShow, mViewOnly, mDisableDialog)
 using TwwMemoAttributes = TSet<TwwMemoAttribute>;
 
 // The window of the dialog.

@@ -9,19 +9,11 @@
 
 namespace {
 
+// In the numbering of wwGetDateOrder.
 enum class DateOrder { MDY, DMY, YMD };
 
-// The first of the letters D, M and Y in the short date format gives the order.
 DateOrder DateOrderOf(const TFormatSettings& fs) {
-  for (char c : fs.ShortDateFormat) {
-    switch (c) {
-      case 'd': case 'D': return DateOrder::DMY;
-      case 'm': case 'M': return DateOrder::MDY;
-      case 'y': case 'Y': return DateOrder::YMD;
-      default: break;
-    }
-  }
-  return DateOrder::MDY;
+  return static_cast<DateOrder>(wwGetDateOrder(fs.ShortDateFormat));
 }
 
 // Reads a text from the front; positions are 0-based byte offsets.
@@ -209,6 +201,18 @@ int CursorByte(int cursorPos, std::string_view text) {
                         : static_cast<int>(Utf8ByteOffset(text, static_cast<std::size_t>(cursorPos)));
 }
 }  // namespace
+
+int wwGetDateOrder(std::string_view shortDateFormat) {
+  for (char c : shortDateFormat) {
+    switch (c) {
+      case 'm': case 'M': return 0;
+      case 'd': case 'D': return 1;
+      case 'y': case 'Y': return 2;
+      default: break;
+    }
+  }
+  return 0;
+}
 
 TwwDateTimePart wwDateTimePartAt(int cursorPos, std::string_view text, bool timeOnly,
                                  const TFormatSettings& fs) {

@@ -17,6 +17,11 @@ bool wwIsValidIntegerText(std::string_view text);
 // Empty, or its first 63 characters convert as a floating-point number.
 bool wwIsValidFloatText(std::string_view text, const TFormatSettings& fs = FormatSettings);
 
+// The order of a short date format: 0 month first, 1 day first, 2 year first
+// (the first of the letters M, D and Y, without regard to case; month first
+// when there is none).
+int wwGetDateOrder(std::string_view shortDateFormat);
+
 // Parts of a date or time text.
 enum TwwDateTimePart {
   wwdtDay,

@@ -36,6 +36,10 @@ void wwNotifyDesigner(TComponent* component);
 // travel in the messages' shift state, so the keyboard state of the program
 // is never changed.
 void wwSimulateKey(TWinControl* window, WORD key, WORD shiftKey);
+// The grid's name for wwSimulateKey (Alt+Down to an embedded control).
+inline void wwPostKeyWithShift(TWinControl* window, WORD key, WORD shiftKey) {
+  wwSimulateKey(window, key, shiftKey);
+}
 
 // Releases a held left mouse button: posts a left-button-up, at the mouse's
 // position, to the screen's active control when its left button is down, else

@@ -4,6 +4,7 @@
 
 #include "datactrls/wwfieldsettings.h"
 #include "datactrls/wwpicture.h"
+#include "datactrls/wwtextcheck.h"
 #include "platform/classlib/controls/forms.h"
 #include "platform/classlib/core/clock.h"
 #include "platform/classlib/core/strutils.h"
@@ -53,17 +54,6 @@ bool IsDateTimeType(TFieldType t) { return t == ftDate || t == ftTime || t == ft
 std::string TwoDigits(int v) { return (v < 10 ? "0" : "") + std::to_string(v); }
 
 bool EndsWith(const std::string& s, char c) { return !s.empty() && s.back() == c; }
-
-// 0 month first, 1 day first, 2 year first: the first of M, D, Y in the format.
-int DateOrder(const std::string& shortDateFormat) {
-  for (char c : shortDateFormat) {
-    const char u = char(std::toupper(static_cast<unsigned char>(c)));
-    if (u == 'M') return 0;
-    if (u == 'D') return 1;
-    if (u == 'Y') return 2;
-  }
-  return 0;
-}
 
 enum class DatePart { Day, Month, Year };
 
@@ -124,7 +114,7 @@ std::string wwCompleteDateTimeText(const std::string& text, TFieldType type, TDa
   const bool dateComplete = seps >= 2 && !EndsWith(date, sep);
   if (!dateComplete) {
     if (!date.empty() && !EndsWith(date, sep)) return text + sep;
-    std::string out = text + DatePartText(PartInOrder(DateOrder(fs.ShortDateFormat), seps), now, fs);
+    std::string out = text + DatePartText(PartInOrder(wwGetDateOrder(fs.ShortDateFormat), seps), now, fs);
     if (seps < 2) out += sep;
     return out;
   }

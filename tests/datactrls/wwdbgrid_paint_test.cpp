@@ -10,6 +10,7 @@
 #include "platform/classlib/db/dbtestutil.h"
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/dialogs/dialogs.h"
+#include "gridtestdata.h"
 
 using namespace testing_support;
 
@@ -22,22 +23,13 @@ class GridPaint : public testing::Test {
     data = MakeNumbered(10);
     source.SetDataSet(data.get());
     grid = new TwwCustomDBGrid(form.get());
-    grid->Font()->SetName("Arial");
-    grid->Font()->SetSize(9);
-    grid->TitleFont()->Assign(grid->Font());
-    grid->SetBounds(0, 0, 480, 250);
-    grid->SetParent(form.get());
-    grid->SetDataSource(&source);
-    Pump();
+    PlaceWithPinnedFont(grid, form.get(), &source, 480, 250);
   }
   QImage Grab() {
     Pump();
     return ClientOf(grid)->grab().toImage();
   }
-  static TColor At(const QImage& image, int x, int y) {
-    const QRgb p = image.pixel(x, y);
-    return TColor(qRed(p) | qGreen(p) << 8 | qBlue(p) << 16);
-  }
+  static TColor At(const QImage& image, int x, int y) { return PixelColor(image, x, y); }
   static bool Dark(const QImage& image, int x, int y) { return qGray(image.pixel(x, y)) < 128; }
   // The rightmost dark pixel of the rectangle's rows, or -1.
   static int RightmostDark(const QImage& image, const TRect& r) {

@@ -212,10 +212,10 @@ TEST_F(PublishedGrid, TheColumnListSetsTheFieldsAndForeignDataSetsAreRefused) {
   EXPECT_EQ(grid->GetFieldCount(), 2);
   EXPECT_EQ(grid->GetField(0)->FieldName(), "Amount");
   int index = -1;
-  EXPECT_TRUE(wwIndexOfSelectedField(&lines, "name", index));
+  EXPECT_TRUE(wwFindSelectedEntry(&lines, "name", index));
   EXPECT_EQ(index, 2);
   TStringList back;
-  wwSelectedFromFields(data.get(), &back);
+  wwFieldsToSelected(data.get(), &back);
   EXPECT_EQ(back.Text(), "Amount\t7\tSum\r\nName\t12\tName\r\n");
 
   TMemDataSet plain;

@@ -1,6 +1,6 @@
 // Editing in the grid with real keys: picture masks while typing and when a
 // column is left, edits named in ControlType placed over the current cell,
-// rich-text and bitmap cells, and a masked edit over a real database file.
+// rich-text cells, and a masked edit over a real database file.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -12,16 +12,26 @@
 #include "dbengine/accbinding_fixture.h"
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/controls/clipboard.h"
-#include "platform/classlib/core/streams.h"
+#include "platform/classlib/core/typinfo.h"
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/dialogs/dialogs.h"
-#include "platform/classlib/graphics/images.h"
 #include "platform/classlib/stdctrls/stdctrls.h"
 #include "platform/win32/msgbox.h"
 #include "gridtestdata.h"
 #include "settingsdataset.h"
 
 using namespace testing_support;
+
+// A form with a handler that form definitions name.
+class TCheckValueForm : public TForm {
+  DECLARE_CLASS(TCheckValueForm, TForm)
+ public:
+  explicit TCheckValueForm(TComponent* owner = nullptr) : TForm(owner) {}
+  std::vector<bool> told;
+  void GridCheckValue(TObject*, bool passes) { told.push_back(passes); }
+};
+IMPLEMENT_CLASS(TCheckValueForm, TForm)
+PUBLISHED(TCheckValueForm) { PUBLISHED_METHOD(GridCheckValue); }
 
 namespace {
 
@@ -119,6 +129,18 @@ TEST_F(GridEditing, TypingFollowsThePictureMask) {
     EXPECT_EQ(checks.back(), c.wantPasses);
     delete grid;
   }
+}
+
+TEST_F(GridEditing, AHandlerSetByNameIsToldWhatTheEditorChecks) {
+  Mask("###");
+  Place();
+  TCheckValueForm handlers;
+  SetMethodProp(grid, "OnCheckValue", MethodAddress(&handlers, "GridCheckValue"));
+  Key(grid, Qt::Key_F2);
+  Key(grid, Qt::Key_Delete);
+  handlers.told.clear();
+  Type(grid, "123");
+  EXPECT_EQ(handlers.told, (std::vector<bool>{false, false, true}));
 }
 
 TEST_F(GridEditing, LeavingAColumnWithTextThatFailsTheMaskIsRefused) {
@@ -380,6 +402,46 @@ TEST_F(EmbeddedControls, ThePlacedControlFollowsItsCellWhenTheColumnsScroll) {
   EXPECT_FALSE(edit->Visible());
 }
 
+TEST_F(EmbeddedControls, ThePlacedControlFollowsTheCurrentRecordAsTheRowsScroll) {
+  for (int id = 3; id <= 40; ++id) data.AppendRecord({Variant(id), Variant("C" + std::to_string(id))});
+  data.First();
+  data.ControlType()->Add("Code;CustomEdit;CodeEdit");
+  Place();
+  ASSERT_TRUE(edit->Visible());
+  const int rows = grid->VisibleDataRows();
+  struct Step {
+    Qt::Key key;
+    Qt::KeyboardModifiers mods;
+    int times;
+    const char* what;
+  } steps[] = {
+      {Qt::Key_Down, Qt::NoModifier, rows + 2, "past the bottom: the rows move up one by one"},
+      {Qt::Key_PageDown, Qt::NoModifier, 1, "a page"},
+      {Qt::Key_Up, Qt::NoModifier, rows + 1, "past the top"},
+      {Qt::Key_End, Qt::ControlModifier, 1, "a jump past a whole window"},
+      {Qt::Key_Home, Qt::ControlModifier, 1, "and back"},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    for (int i = 0; i < step.times; ++i) Key(grid, step.key, step.mods);
+    Pump();
+    ASSERT_TRUE(edit->Visible());
+    EXPECT_EQ(edit->BoundsRect(), grid->CellRect(grid->Col(), grid->Row()));
+    EXPECT_EQ(edit->Text(), Code());
+  }
+  // Moved by the program while the control has the focus: it is taken over
+  // the new current record's cell, the grid holding the focus.
+  edit->SetFocus();
+  Pump();
+  for (int by : {1, rows + 3}) {
+    data.MoveBy(by);
+    Pump();
+    ASSERT_TRUE(edit->Visible()) << by;
+    EXPECT_EQ(edit->BoundsRect(), grid->CellRect(grid->Col(), grid->Row())) << by;
+    EXPECT_EQ(edit->Text(), Code()) << by;
+  }
+}
+
 TEST_F(EmbeddedControls, AMissingControlLeavesAPlainColumn) {
   data.ControlType()->Add("Code;CustomEdit;Nope");
   Place();
@@ -418,60 +480,6 @@ TEST_F(GridEditing, RichTextCellsShowTheirPlainText) {
   data.Next();
   EXPECT_EQ(grid->CellText(data.FieldByName("Notes")), "plain");
   EXPECT_EQ(grid->CellText(data.FieldByName("Code")), "B2");
-}
-
-// A red picture of 6 by 6 pixels as a graphic field stores it: behind a
-// header of the words 1 and 256 and the size of the rest.
-std::string RedPicture() {
-  TBitmap red;
-  red.SetSize(6, 6);
-  red.Canvas()->Brush()->SetColor(clRed);
-  red.Canvas()->FillRect({0, 0, 6, 6});
-  TStringStream bytes("");
-  red.SaveToStream(&bytes);
-  const std::string bmp = bytes.DataString();
-  const uint32_t size = uint32_t(bmp.size());
-  std::string headed("\x01\x00\x00\x01", 4);
-  headed.append(reinterpret_cast<const char*>(&size), 4);
-  return headed + bmp;
-}
-
-TEST_F(GridEditing, BitmapCellsDrawTheStoredPicture) {
-  data.Edit();
-  data.FieldByName("Notes")->SetAsString(RedPicture());
-  data.Post();
-  data.Next();
-  data.Edit();
-  data.FieldByName("Notes")->SetAsString("no picture");
-  data.Post();
-  data.First();
-  Place();
-  struct Case {
-    const char* parameter;
-    bool atCentre;  // else three pixels inside the top-left corner
-    QRgb want;
-  } cases[] = {
-      {"Stretch To Fit;Source Copy", true, qRgb(255, 0, 0)},
-      {"Stretch To Fit;Not Source Copy", true, qRgb(0, 255, 255)},
-      {"Fit Height;Source Copy", false, qRgb(255, 0, 0)},
-      {"Original Size;Source Copy", false, qRgb(255, 0, 0)},
-      {"Original Size;Source copy", false, qRgb(255, 0, 0)},  // unknown names copy
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.parameter);
-    data.ControlType()->Clear();
-    data.ControlType()->Add(std::string("Notes;Bitmap;") + c.parameter);
-    grid->Invalidate();
-    Pump();
-    const QImage image = ClientOf(grid)->grab().toImage();
-    const auto pixel = [&](int row) {
-      const TRect r = grid->CellRect(3, row);
-      return c.atCentre ? image.pixel((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2)
-                        : image.pixel(r.Left + 3, r.Top + 3);
-    };
-    EXPECT_EQ(pixel(1), c.want);
-    EXPECT_EQ(pixel(2), qRgb(255, 255, 255));  // no picture: background only
-  }
 }
 
 // ---- A masked edit over a real database file ---------------------------------------------

@@ -319,7 +319,10 @@ TEST(SmallRoutines, KeysScalingAndLines) {
   // Backspace, space, delete, letters and punctuation edit; F1 and arrows do not.
   for (auto [key, edits] : {std::pair<int, bool>{8, true}, {32, true}, {46, true}, {65, true},
                             {112, false}, {37, false}, {186, true}})
+  {
     EXPECT_EQ(wwIsEditKey(std::uint16_t(key)), edits) << key;
+    EXPECT_EQ(wwIsCharKey(std::uint16_t(key)), edits) << key;
+  }
   EXPECT_TRUE(wwIsHighBitSet(200));
   EXPECT_FALSE(wwIsHighBitSet(127));
   EXPECT_EQ(wwScaleToScreen(77, 144), 115);

@@ -130,8 +130,10 @@ TEST_F(FieldSettings, ControlTypes) {
   EXPECT_EQ(wwGetControlType(&ds, "Bare").Parameter, "");
 
   for (auto [type, bearing] : {std::pair<const char*, bool>{"customedit", true}, {"LookupCombo", true},
-                               {"Combo", true}, {"CheckBox", false}, {"RichEdit", false}})
+                               {"Combo", true}, {"CheckBox", false}, {"RichEdit", false}}) {
     EXPECT_EQ(wwIsControlBearingType(type), bearing) << type;
+    EXPECT_EQ(wwIsEditControlType(type), bearing) << type;
+  }
 }
 
 TEST_F(FieldSettings, LookupEntries) {

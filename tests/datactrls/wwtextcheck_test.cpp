@@ -136,4 +136,10 @@ TEST(DateTimePart, PartUnderTheCursor) {
   EXPECT_EQ(wwTimePartAt(4, "10:30", fs), wwdtMinute);
 }
 
+TEST(DateTimePart, DateOrderIsTheFirstOfMonthDayAndYear) {
+  for (auto [format, order] : {std::pair<const char*, int>{"M/d/yyyy", 0}, {"dd.MM.yyyy", 1},
+                               {"yyyy-MM-dd", 2}, {"ddd", 1}, {"", 0}, {"--", 0}})
+    EXPECT_EQ(wwGetDateOrder(format), order) << format;
+}
+
 }  // namespace

@@ -128,9 +128,10 @@ TEST(SimulateKey, PostsPressAndReleaseWithTheHeldKey) {
   wwSimulateKey(probe, VK_F2, VK_CONTROL);
   wwSimulateKey(probe, VK_HOME, 0);
   wwSimulateKey(probe, VK_MENU, 0);  // a held key marks itself
+  wwPostKeyWithShift(probe, VK_DOWN, VK_MENU);
   Pump();
   EXPECT_EQ(probe->log, (Log{"down 113 ctrl", "up 113 ctrl", "down 36", "up 36", "down 18 alt",
-                             "up 18 alt"}));
+                             "up 18 alt", "down 40 alt", "up 40 alt"}));
 }
 
 TEST(SimulateKey, ShiftTabMovesTheFocusBackwards) {

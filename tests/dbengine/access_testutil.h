@@ -76,6 +76,11 @@ class AccessFixture : public ::testing::Test {
     ResetSharedDAOEngine();
     std::filesystem::remove_all(dir_);
   }
+  // A statement run by another user of the file.
+  void ExecuteElsewhere(const std::string& sql) {
+    dao::TDatabaseCore other(path_, false, false, "");
+    other.Execute(sql);
+  }
   TVirtEng& Engine() {
     if (!engine_) engine_ = std::make_unique<TVirtEng>(AccessSessionClass());
     return *engine_;

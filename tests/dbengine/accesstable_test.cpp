@@ -14,6 +14,7 @@
 #include "dbengine/daowrappers.h"
 
 using accesstest::AccessFixture;
+using testing_engine::MakeField;
 
 namespace {
 enum : std::uint16_t { fId = 1, fName, fAge, fScore, fBorn, fNotes, fPhoto, fPay, fActive };
@@ -26,10 +27,12 @@ class AccessCursorTest : public AccessFixture {
     ASSERT_NE(db_, nullptr);
   }
   std::vector<std::uint8_t> Record(TBaseTable* c) { return std::vector<std::uint8_t>(c->GetRecordBufferSize(), 0); }
-  // A statement run by another user of the file.
-  void ExecuteElsewhere(const std::string& sql) {
-    dao::TDatabaseCore other(path_, false, false, "");
-    other.Execute(sql);
+  // The first value of the first row a query gives, read past the engine.
+  dao::Cell Stored(const std::string& sql) {
+    dao::TDatabaseCore check(path_, false, true, "");
+    auto rs = check.OpenRecordset(sql, 0);
+    rs->MoveFirst();
+    return rs->Value(0);
   }
   void StoreQuery(const std::string& name, const std::string& sql) {
     dao::TDatabaseCore other(path_, false, false, "");
@@ -67,18 +70,8 @@ TEST_F(AccessCursorTest, WalksForwardAndBackwardAndReportsTheEnds) {
 
 TEST_F(EmptyTableTest, FirstOfAnEmptyTableIsTheEndAndLastIsTheBeginning) {
   auto* c = static_cast<TAccessTable*>(OpenTable(db_, "People"));
-  try {
-    c->MoveToFirst();
-    FAIL();
-  } catch (const EMorvaBoundryError& e) {
-    EXPECT_EQ(dberr::Eof, e.ErrorCode);
-  }
-  try {
-    c->MoveToLast();
-    FAIL();
-  } catch (const EMorvaBoundryError& e) {
-    EXPECT_EQ(dberr::Bof, e.ErrorCode);
-  }
+  EXPECT_EQ(dberr::Eof, testing_engine::EngineCode([&] { c->MoveToFirst(); }));
+  EXPECT_EQ(dberr::Bof, testing_engine::EngineCode([&] { c->MoveToLast(); }));
 }
 
 TEST_F(AccessCursorTest, NullAndBlankRulesOfEachType) {
@@ -130,12 +123,7 @@ TEST_F(AccessCursorTest, InsertsModifiesAndDeletesWithTypedValues) {
   char empty[] = "";
   ASSERT_EQ(0, Engine().PutField(c, fName, got.data(), empty));
   ASSERT_EQ(0, Engine().ModifyRecord(c, got.data(), 1));
-  {
-    dao::TDatabaseCore check(path_, false, true, "");
-    auto rs = check.OpenRecordset("SELECT Name FROM People WHERE Id = 4", 0);
-    rs->MoveFirst();
-    EXPECT_TRUE(rs->Value(0).IsNull()) << "an empty text is stored as Null";
-  }
+  EXPECT_TRUE(Stored("SELECT Name FROM People WHERE Id = 4").IsNull()) << "an empty text is stored as Null";
   ASSERT_EQ(0, Engine().GetCurrentRecord(c, 0, got.data(), nullptr));
   EXPECT_EQ("", GetText(c, got.data(), fName)) << "a Null text reads as an empty text";
   ASSERT_EQ(0, Engine().DeleteRecord(c, got.data()));
@@ -283,10 +271,7 @@ TEST_F(AccessCursorTest, LongBinaryEmptyWriteIsBlankAndBlocksAreKept) {
   ASSERT_EQ(0, Engine().WriteBlob(c, rec.data(), fPhoto, 0, static_cast<std::uint32_t>(data.size()), data.data()));
   ASSERT_EQ(0, Engine().ModifyRecord(c, rec.data(), 1));
   Engine().FreeBlob(c, rec.data(), fPhoto);
-  dao::TDatabaseCore check(path_, false, true, "");
-  auto rs = check.OpenRecordset("SELECT Photo FROM People WHERE Name = 'Anna'", 0);
-  rs->MoveFirst();
-  EXPECT_EQ(rs->Value(0).text, data);
+  EXPECT_EQ(Stored("SELECT Photo FROM People WHERE Name = 'Anna'").text, data);
 }
 
 TEST_F(AccessCursorTest, MissingTableIsTheEnginesNoSuchTable) {
@@ -310,10 +295,7 @@ TEST(AccessErrors, DaoNumbersMapToEngineCodes) {
 // ---- List tables
 
 TEST_F(AccessCursorTest, TableListHidesSystemTablesByNameAnywhere) {
-  {
-    dao::TDatabaseCore db(path_, false, false, "");
-    db.Execute("CREATE TABLE MyMSysNotes (A LONG)");
-  }
+  ExecuteElsewhere("CREATE TABLE MyMSysNotes (A LONG)");
   TBaseTable* list = nullptr;
   static_cast<TAccessDatabase*>(db_)->OpenTableList(nullptr, 0, list);
   std::vector<std::uint8_t> row(kTableListRowSize);
@@ -447,10 +429,7 @@ TEST_F(AccessCursorTest, PositionalParametersAndWildcardsReachTheDatabase) {
     char name[8];
     std::int16_t nullFlag;
   } values{"O'? x", 0};
-  TFieldDesc d{};
-  d.FieldType = fldtype::ZString;
-  d.Offset = 0;
-  d.Length = 8;
+  TFieldDesc d = MakeField(1, "", fldtype::ZString, 0, 8);
   ASSERT_EQ(0, Engine().BindParameters(stmt, 1, &d, &values));
   EXPECT_NE(std::string::npos, stmt->StatementText().find("'O''? x'"));
   TBaseTable* c = nullptr;
@@ -474,13 +453,7 @@ TEST_F(AccessCursorTest, EveryParameterTypeKeepsItsPlace) {
     std::uint16_t age;
     char name[6];
   } values{30, "Carl"};
-  TFieldDesc d[2]{};
-  d[0].FieldType = fldtype::UInt16;
-  d[0].Offset = 0;
-  d[0].Length = 2;
-  d[1].FieldType = fldtype::ZString;
-  d[1].Offset = 2;
-  d[1].Length = 6;
+  TFieldDesc d[2] = {MakeField(1, "", fldtype::UInt16, 0, 2), MakeField(2, "", fldtype::ZString, 2, 6)};
   ASSERT_EQ(0, Engine().BindParameters(stmt, 2, d, &values));
   EXPECT_NE(std::string::npos, stmt->StatementText().find("Age = 30 AND Name = 'Carl'")) << stmt->StatementText();
   TBaseTable* c = nullptr;
@@ -493,12 +466,7 @@ TEST_F(AccessCursorTest, EveryParameterTypeKeepsItsPlace) {
 
   // Raw bytes have no literal: the binding fails instead of shifting the rest.
   std::uint8_t raw[8] = {1, 2, 3, 4, 'B', 'e', 'r', 0};
-  TFieldDesc b[2]{};
-  b[0].FieldType = fldtype::Bytes;
-  b[0].Length = 4;
-  b[1].FieldType = fldtype::ZString;
-  b[1].Offset = 4;
-  b[1].Length = 4;
+  TFieldDesc b[2] = {MakeField(1, "", fldtype::Bytes, 0, 4), MakeField(2, "", fldtype::ZString, 4, 4)};
   EXPECT_NE(0, Engine().BindParameters(stmt, 2, b, raw));
   Engine().FreeStatement(stmt);
 }
@@ -672,16 +640,11 @@ TEST_F(AccessCursorTest, LongTextParametersAreNotCut) {
   auto length = static_cast<std::uint32_t>(notes.size());
   std::memcpy(slot, &address, sizeof address);
   std::memcpy(slot + sizeof address, &length, sizeof length);
-  TFieldDesc d{};
-  d.FieldType = fldtype::Blob;
-  d.Length = sizeof slot;
+  TFieldDesc d = MakeField(1, "", fldtype::Blob, 0, sizeof slot);
   ASSERT_EQ(0, Engine().BindParameters(stmt, 1, &d, slot));
   ASSERT_EQ(0, Engine().ExecuteStatement(stmt, nullptr));
   Engine().FreeStatement(stmt);
-  dao::TDatabaseCore check(path_, false, true, "");
-  auto rs = check.OpenRecordset("SELECT Notes FROM People WHERE Name = 'Anna'", 0);
-  rs->MoveFirst();
-  const std::string& stored = rs->Value(0).text;
+  const std::string stored = Stored("SELECT Notes FROM People WHERE Name = 'Anna'").text;
   EXPECT_EQ(notes.size(), stored.size());
   EXPECT_TRUE(stored == notes) << "the text arrives unchanged";
 }
@@ -705,10 +668,7 @@ TEST_F(AccessCursorTest, ReadingAnotherRecordsBlobKeepsThePendingEdit) {
   EXPECT_EQ("about Anna", std::string(text, read));
   Engine().FreeBlob(c, anna.data(), fNotes);
   ASSERT_EQ(0, Engine().ModifyRecord(c, bert.data(), 1));
-  dao::TDatabaseCore check(path_, false, true, "");
-  auto rs = check.OpenRecordset("SELECT Age FROM People WHERE Name = 'Bert'", 0);
-  rs->MoveFirst();
-  EXPECT_EQ(77, rs->Value(0).integer);
+  EXPECT_EQ(77, Stored("SELECT Age FROM People WHERE Name = 'Bert'").integer);
 }
 
 // A memo that cannot be read (its record deleted by another user since the
@@ -805,10 +765,7 @@ TEST_F(AccessCursorTest, APartialKeySeeksTheStartOfTheFieldAfterTheWholeOnes) {
 }
 
 TEST_F(AccessCursorTest, ChangedMemoWithoutItsBlobKeepsTheStoredText) {
-  {
-    dao::TDatabaseCore db(path_, false, false, "");
-    db.Execute("UPDATE People SET Notes = 'keep me' WHERE Name = 'Anna'");
-  }
+  ExecuteElsewhere("UPDATE People SET Notes = 'keep me' WHERE Name = 'Anna'");
   TBaseTable* c = OpenTable(db_, "People");
   auto rec = Record(c);
   ASSERT_EQ(0, Engine().GetNextRecord(c, 0, rec.data(), nullptr));
@@ -816,10 +773,7 @@ TEST_F(AccessCursorTest, ChangedMemoWithoutItsBlobKeepsTheStoredText) {
   std::uint8_t anything[16] = {1};
   ASSERT_EQ(0, Engine().PutField(c, fNotes, rec.data(), anything));  // changed, no blob open
   ASSERT_EQ(0, Engine().ModifyRecord(c, rec.data(), 1));
-  dao::TDatabaseCore check(path_, false, true, "");
-  auto rs = check.OpenRecordset("SELECT Notes FROM People WHERE Name = 'Anna'", 0);
-  rs->MoveFirst();
-  EXPECT_EQ("keep me", rs->Value(0).text);
+  EXPECT_EQ("keep me", Stored("SELECT Notes FROM People WHERE Name = 'Anna'").text);
 }
 
 TEST_F(AccessCursorTest, PendingEditIsReportedUntilTheEditEnds) {
@@ -887,12 +841,8 @@ TEST_F(AccessCursorTest, StoredQueriesBindTheirParameters) {
     char who[21];
     std::uint8_t nullFlag;
   } values{};
-  TFieldDesc d[2]{};
-  d[0].FieldType = fldtype::Int16;
-  d[0].Length = 2;
-  d[1].FieldType = fldtype::ZString;
-  d[1].Offset = offsetof(decltype(values), who);
-  d[1].Length = sizeof values.who;
+  TFieldDesc d[2] = {MakeField(1, "", fldtype::Int16, 0, 2),
+                     MakeField(2, "", fldtype::ZString, offsetof(decltype(values), who), sizeof values.who)};
   const struct {
     std::int16_t MinAge;
     const char* Who;

@@ -6,6 +6,7 @@
 #include "platform/classlib/core/filer.h"
 #include "platform/classlib/core/streams.h"
 #include "accbinding_fixture.h"
+#include "platform/classlib/core/english_settings.h"
 
 using accesstest::ColumnOf;
 
@@ -76,20 +77,12 @@ TEST(ParameterStream, DamagedAndOversizedStreamsAreRefused) {
   TttParams params;
   params.CreateParam(ftString, "Big", ptInput)->SetAsString(std::string(3000, 'x'));
   TMemoryStream stream;
-  try {
-    params.WriteBinaryData(&stream);
-    FAIL();
-  } catch (const EDatabaseError& e) {
-    EXPECT_EQ("Parameter 'Big', cannot save data larger than 2048 bytes", e.Message());
-  }
+  EXPECT_EQ("Parameter 'Big', cannot save data larger than 2048 bytes",
+      MessageOf<EDatabaseError>([&] { params.WriteBinaryData(&stream); }));
   TttParams bytes;
   bytes.CreateParam(ftBytes, "Raw", ptInput)->SetValue(Variant(std::string("ab")));
-  try {
-    bytes.WriteBinaryData(&stream);
-    FAIL();
-  } catch (const EDatabaseError& e) {
-    EXPECT_EQ("Field 'Raw' is of an unsupported type", e.Message());
-  }
+  EXPECT_EQ("Field 'Raw' is of an unsupported type",
+      MessageOf<EDatabaseError>([&] { bytes.WriteBinaryData(&stream); }));
   auto refused = [](const std::string& bytes) {
     TMemoryStream s;
     s.WriteBuffer(bytes.data(), std::int64_t(bytes.size()));
@@ -142,12 +135,8 @@ TEST_F(QueryRoad, ExecSqlChangesRowsAndQueriesSeeThem) {
   q.SQL()->Add("SELECT Name FROM People WHERE Age = 50");
   q.Open();
   EXPECT_EQ((std::vector<std::string>{"Bert"}), ColumnOf(&q));
-  try {
-    q.Prepare();
-    FAIL();
-  } catch (const EDatabaseError& e) {
-    EXPECT_NE(std::string::npos, e.Message().find("Cannot perform this operation on an open dataset"));
-  }
+  EXPECT_NE(std::string::npos,
+      MessageOf<EDatabaseError>([&] { q.Prepare(); }).find("Cannot perform this operation on an open dataset"));
 }
 
 TEST_F(QueryRoad, RowsAffectedCountsTheRowsAStatementChanged) {
@@ -194,12 +183,8 @@ TEST_F(QueryRoad, RowsAffectedCountsTheRowsAStatementChanged) {
 TEST_F(QueryRoad, MissingStatementsAndUnknownParameters) {
   TtaQuery q;
   q.SetDatabaseName(path_);
-  try {
-    q.Open();
-    FAIL();
-  } catch (const EDatabaseError& e) {
-    EXPECT_NE(std::string::npos, e.Message().find("No SQL statement available"));
-  }
+  EXPECT_NE(std::string::npos,
+      MessageOf<EDatabaseError>([&] { q.Open(); }).find("No SQL statement available"));
   q.SQL()->Add("SELECT * FROM People WHERE Age = :Unset");
   try {
     q.Open();

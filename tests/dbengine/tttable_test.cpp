@@ -7,6 +7,7 @@
 #include "platform/classlib/core/streams.h"
 #include "testengine.h"
 #include "ttbinding.h"
+#include "platform/classlib/core/english_settings.h"
 
 using namespace tttest;
 
@@ -87,24 +88,15 @@ TEST_F(TableKeys, ReadOnlyTablesCannotBeModified) {
 
 TEST_F(TableKeys, MissingTableNameAndCircularMasters) {
   auto t = MakeTable("");
-  try {
-    t->Open();
-    FAIL();
-  } catch (const EDatabaseError& e) {
-    EXPECT_EQ("Missing TableName property", e.Message());
-  }
+  EXPECT_EQ("Missing TableName property", MessageOf<EDatabaseError>([&] { t->Open(); }));
   auto a = MakeTable();
   auto b = MakeTable();
   TDataSource sa, sb;
   sa.SetDataSet(a.get());
   sb.SetDataSet(b.get());
   b->SetMasterSource(&sa);
-  try {
-    a->SetMasterSource(&sb);
-    FAIL();
-  } catch (const EDatabaseError& e) {
-    EXPECT_EQ("Circular datalinks are not allowed", e.Message());
-  }
+  EXPECT_EQ("Circular datalinks are not allowed",
+      MessageOf<EDatabaseError>([&] { a->SetMasterSource(&sb); }));
 }
 
 TEST_F(TableKeys, IndexDefinitionsComeFromTheEngine) {
@@ -206,12 +198,7 @@ TEST_F(TableKeys, FieldDefinitionsOfAMissingTableFailWithTheEngineError) {
   }
   EXPECT_EQ(nullptr, t->Database());
   t->SetTableName("");
-  try {
-    t->PrepareFieldDefs();
-    FAIL();
-  } catch (const EDatabaseError& e) {
-    EXPECT_EQ("Missing TableName property", e.Message());
-  }
+  EXPECT_EQ("Missing TableName property", MessageOf<EDatabaseError>([&] { t->PrepareFieldDefs(); }));
 }
 
 TEST_F(TableKeys, TheBatchMoveForgetsRemovedComponents) {
@@ -259,10 +246,6 @@ TEST_F(TableKeys, SettingsTravelInFormsAndAnOpenTableReopens) {
   EXPECT_EQ((std::vector<std::string>{"Anna", "Bert", "Carl"}), ColumnOf(&back));
 }
 
-}  // namespace
-
-
-namespace {
 
 // A database of the test engine whose tables refuse to open for writing.
 // Its tables also ask for a password until one was given.

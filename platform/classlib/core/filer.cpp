@@ -1088,6 +1088,8 @@ std::string TWriter::ReferenceName(TComponent* component) const {
 
 void TWriter::WriteProperty(TPersistent* instance, const TPropInfo* prop) {
   if (!prop->IsReadable() || !IsStoredProp(instance, prop)) return;
+  // A read-only property could not be read back; sub-objects fill in place.
+  if (prop->Kind != tkClass && !prop->IsWritable()) return;
   switch (prop->Kind) {
     case tkInteger: case tkInt64: case tkChar: case tkWChar: case tkEnumeration: case tkSet: {
       if (!prop->AlwaysStored && IsDefaultPropertyValue(instance, prop)) return;

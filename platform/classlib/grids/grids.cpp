@@ -424,6 +424,9 @@ void TCustomGrid::Paint() {
   // background; cells of other colours are filled one by one.
   c->Brush()->SetColor(Color());
   c->FillRect(clip);
+  // Lines first: a cell that frames itself draws its edges over them.
+  PaintLines(cols, rows, clip);
+  c->Brush()->SetColor(Color());
   const uint32_t edgeBR = (options_.Contains(goFixedVertLine) ? BF_RIGHT : 0) |
                           (options_.Contains(goFixedHorzLine) ? BF_BOTTOM : 0);
   const uint32_t edgeTL = (options_.Contains(goFixedVertLine) ? BF_LEFT : 0) |
@@ -466,7 +469,6 @@ void TCustomGrid::Paint() {
     }
     y += h + gridLineWidth_;
   }
-  PaintLines(cols, rows, clip);
   // The focus rectangle, unless the editor stands over the cell.
   if (defaultDrawing_ && focused && !(editor_ && editor_->Visible())) {
     const TRect f = options_.Contains(goRowSelect)

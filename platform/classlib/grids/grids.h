@@ -232,6 +232,10 @@ class TCustomGrid : public TCustomControl {
   void UpdateEdit();
   // Writes the editor's text back through SetEditText.
   void UpdateText();
+  // TimedScroll every tick while a drag holds the mouse past an edge; a grid
+  // that tracks its own drags (a data grid) starts and stops it.
+  void StartScrollTimer(TGridScrollDirection direction);
+  void StopScrollTimer();
 
  private:
   friend class TInplaceEdit;
@@ -252,8 +256,6 @@ class TCustomGrid : public TCustomControl {
   void DrawSizingLine();
   void DrawMoveLine();
   void EndDrag(int X, int Y, bool apply);
-  void StartScrollTimer(TGridScrollDirection direction);
-  void StopScrollTimer();
   void PaintLines(const Axis& cols, const Axis& rows, const TRect& clip);
   void ShowEditorChar(char32_t ch);
 

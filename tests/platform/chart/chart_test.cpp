@@ -190,10 +190,6 @@ TEST(ChartLifetime, SeriesAndChartMayGoInEitherOrder) {
   EXPECT_THROW(series->Values(1), EListError);
 }
 
-}  // namespace
-
-namespace {
-
 TEST_F(ChartFixture, PrintingFillsOneLandscapePageAndKeepsTheOrientation) {
   ShowPie();
   pie->Add(1, "Fixed", kNavy);

@@ -494,10 +494,6 @@ TEST_F(CoreBookmarks, QueryRecordsetsEditOneTableAndReadOthers) {
   EXPECT_EQ(errReadOnly, ErrorOf([&] { join->Edit(); }));
 }
 
-}  // namespace
-
-namespace {
-
 using CoreDamage = daotest::DaoFixture;
 
 // A NUL character in a statement's text never ends the statement early: a
@@ -589,10 +585,6 @@ TEST_F(CoreDamage, DamagedCatalogueAndFilesFailCleanly) {
               db.OpenRecordset("People", -1);
             }));
 }
-
-}  // namespace
-
-namespace {
 
 using CoreLargeValues = daotest::DaoFixture;
 

@@ -2,6 +2,7 @@
 
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/controls/extctrls.h"
+#include "platform/classlib/stdctrls/place.h"
 
 using namespace testing_support;
 
@@ -106,9 +107,7 @@ TEST(ShapeTest, ShapesFollowPenAndBrush) {
 
 TEST(ImageTest, DrawsItsPictureAndCanBeDrawnOn) {
   auto form = ShownForm(200, 100);
-  auto* image = new TImage(form.get());
-  image->SetBounds(0, 0, 20, 20);
-  image->SetParent(form.get());
+  auto* image = Place<TImage>(form.get(), 0, 0, 20, 20);
   image->Canvas()->Brush()->SetColor(clBlue);
   image->Canvas()->FillRect(Rect(0, 0, 5, 5));
   EXPECT_EQ(image->Picture()->Width(), 20);
@@ -129,9 +128,7 @@ TEST(ImageTest, DrawsItsPictureAndCanBeDrawnOn) {
 
 TEST(BevelTest, LoweredBoxIsDarkAboveAndLightBelow) {
   auto form = ShownForm(100, 60);
-  auto* bevel = new TBevel(form.get());
-  bevel->SetBounds(5, 5, 30, 20);
-  bevel->SetParent(form.get());
+  auto* bevel = Place<TBevel>(form.get(), 5, 5, 30, 20);
   Pump();
   auto shot = Snapshot(form.get());
   EXPECT_EQ(shot->Canvas()->Pixels(10, 5), ColorToRGB(clBtnShadow));
@@ -147,9 +144,7 @@ TEST(BevelTest, LoweredBoxIsDarkAboveAndLightBelow) {
 
 TEST(PaintBoxTest, OnPaintDrawsOnItsCanvas) {
   auto form = ShownForm(100, 60);
-  auto* box = new TPaintBox(form.get());
-  box->SetBounds(10, 10, 30, 20);
-  box->SetParent(form.get());
+  auto* box = Place<TPaintBox>(form.get(), 10, 10, 30, 20);
   int paints = 0;
   box->OnPaint = [&](TObject*) {
     ++paints;
@@ -277,9 +272,7 @@ TEST(ScrollBarTest, WindowScrollBarsFollowTheirRangeAndReportRequests) {
       params.Style |= WS_VSCROLL;
     }
   };
-  auto* c = new TScrolled(form.get());
-  c->SetBounds(0, 0, 100, 100);
-  c->SetParent(form.get());
+  auto* c = Place<TScrolled>(form.get(), 0, 0, 100, 100);
   EXPECT_EQ(c->ClientWidth(), 84);  // created with a bar of range 0..100
   int lo = -1, hi = -1;
   GetScrollRange(c, SB_VERT, lo, hi);

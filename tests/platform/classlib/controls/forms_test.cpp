@@ -15,6 +15,7 @@
 #include "platform/classlib/controls/timer.h"
 #include "platform/classlib/core/messagepump.h"
 #include "platform/classlib/graphics/drawing.h"
+#include "platform/classlib/stdctrls/place.h"
 
 using namespace testing_support;
 
@@ -335,9 +336,7 @@ TEST(ModalTest, ClicksInAModalDialogReachPopUpsWithoutOwnerAndChildren) {
   int clicks = 0;
   popup->OnClick = [&](TObject*) { ++clicks; };
   // A click on an ordinary child ends the loop with the result it sets.
-  auto* ok = new TCustomControl(&dialog);
-  ok->SetBounds(10, 10, 40, 20);
-  ok->SetParent(&dialog);
+  auto* ok = Place<TCustomControl>(&dialog, 10, 10, 40, 20);
   ok->OnClick = [&](TObject*) { dialog.SetModalResult(mrOk); };
   QTimer::singleShot(10, [&] {
     popup->Show();
@@ -417,9 +416,7 @@ TEST(ApplicationTest, CreateFormMakesTheFirstFormTheMainFormAndRunEndsOnClose) {
 
 TEST(ApplicationTest, ExceptionsFromHandlersReachOnException) {
   auto form = ShownForm();
-  auto* c = new TCustomControl(form.get());
-  c->SetBounds(0, 0, 50, 50);
-  c->SetParent(form.get());
+  auto* c = Place<TCustomControl>(form.get(), 0, 0, 50, 50);
   c->OnClick = [](TObject*) { throw EConvertError("bad value"); };
   std::string caught;
   Application->OnException = [&](TObject*, const Exception& e) { caught = e.Message(); };

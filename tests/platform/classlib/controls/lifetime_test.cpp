@@ -5,6 +5,7 @@
 
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/controls/extctrls.h"
+#include "platform/classlib/stdctrls/place.h"
 
 using namespace testing_support;
 
@@ -57,25 +58,19 @@ TEST(LifetimeTest, FormReleasedWhileModalEndsTheLoopFirst) {
 // touch the control afterwards (the sanitizer build catches any access).
 TEST(LifetimeTest, ControlFreedByItsOwnMouseHandlers) {
   auto form = ShownForm();
-  auto* window = new TCustomControl(form.get());
-  window->SetBounds(0, 0, 50, 50);
-  window->SetParent(form.get());
+  auto* window = Place<TCustomControl>(form.get(), 0, 0, 50, 50);
   window->OnClick = [](TObject* s) { delete static_cast<TControl*>(s); };
   Click(window, 10, 10);
   Pump();
   EXPECT_EQ(form->ControlCount(), 0);
 
-  auto* painted = new TGraphicControl(form.get());
-  painted->SetBounds(0, 0, 50, 50);
-  painted->SetParent(form.get());
+  auto* painted = Place<TGraphicControl>(form.get(), 0, 0, 50, 50);
   painted->OnClick = [](TObject* s) { delete static_cast<TControl*>(s); };
   Click(form.get(), 10, 10);
   Pump();
   EXPECT_EQ(form->ControlCount(), 0);
 
-  auto* freedOnUp = new TGraphicControl(form.get());
-  freedOnUp->SetBounds(0, 0, 50, 50);
-  freedOnUp->SetParent(form.get());
+  auto* freedOnUp = Place<TGraphicControl>(form.get(), 0, 0, 50, 50);
   freedOnUp->OnMouseUp = [](TObject* s, TMouseButton, TShiftState, int, int) {
     delete static_cast<TControl*>(s);
   };
@@ -129,13 +124,9 @@ TEST(LifetimeTest, ControlFreedByItsOwnKeyHandlers) {
 TEST(LifetimeTest, DragEndsSafelyWhenTheDropFreesSourceOrTarget) {
   auto form = ShownForm(200, 100);
   for (bool freeSource : {true, false}) {
-    auto* source = new TGraphicControl(form.get());
-    source->SetBounds(10, 10, 20, 20);
-    source->SetParent(form.get());
+    auto* source = Place<TGraphicControl>(form.get(), 10, 10, 20, 20);
     source->SetDragMode(dmAutomatic);
-    auto* bin = new TCustomControl(form.get());
-    bin->SetBounds(100, 10, 50, 50);
-    bin->SetParent(form.get());
+    auto* bin = Place<TCustomControl>(form.get(), 100, 10, 50, 50);
     bin->OnDragOver = [](TObject*, TObject*, int, int, TDragState, bool& accept) {
       accept = true;
     };
@@ -182,12 +173,8 @@ class TColourWatcher : public TGraphicControl {
 
 TEST(LifetimeTest, SiblingFreedWhileTheParentPaintsOrNotifiesSurvives) {
   auto form = ShownForm(200, 150);
-  auto* first = new TPaintBox(form.get());
-  first->SetBounds(0, 0, 50, 50);
-  first->SetParent(form.get());
-  auto* second = new TShape(form.get());
-  second->SetBounds(60, 0, 50, 50);
-  second->SetParent(form.get());
+  auto* first = Place<TPaintBox>(form.get(), 0, 0, 50, 50);
+  auto* second = Place<TShape>(form.get(), 60, 0, 50, 50);
   int paints = 0;
   first->OnPaint = [&](TObject*) {
     ++paints;

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 
 #include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/stdctrls/place.h"
 
 using namespace testing_support;
 
@@ -74,9 +75,7 @@ TEST(NativeWidgetTest, KeysPassTheControlsEventsBeforeTheWidget) {
 TEST(NativeWidgetTest, AToolbarMovesBetweenDocksAndFloatsKeepingItsEdit) {
   auto form = ShownForm(300, 200);
   auto dock = [&](int top) {
-    auto* d = new TCustomControl(form.get());
-    d->SetBounds(0, top, 300, 40);
-    d->SetParent(form.get());
+    auto* d = Place<TCustomControl>(form.get(), 0, top, 300, 40);
     return d;
   };
   TCustomControl* top = dock(0);
@@ -131,9 +130,7 @@ TEST(NativeWidgetTest, TheMouseGoesToTheCaptureOverAHostedWidget) {
   auto form = ShownForm(200, 100);
   auto* name = new TLineEdit(form.get());
   name->SetParent(form.get());
-  auto* popup = new TCustomControl(form.get());
-  popup->SetBounds(0, 50, 100, 40);
-  popup->SetParent(form.get());
+  auto* popup = Place<TCustomControl>(form.get(), 0, 50, 100, 40);
   std::vector<std::string> log;
   auto note = [&](const char* who) {
     return [&log, who](TObject*, TMouseButton, TShiftState, int x, int y) {

@@ -303,10 +303,6 @@ TEST(DataSetStates, ControlsDisabledHoldNotificationsUntilEnabled) {
   EXPECT_FALSE(ds->ControlsDisabled());
 }
 
-}  // namespace
-
-namespace {
-
 TEST(DataSetStates, FreeingAFieldOfAnOpenDataSetClosesIt) {
   auto ds = MakeNumbered(2);
   delete ds->FieldByName("Amount");
@@ -328,10 +324,6 @@ TEST(DataSetStates, ALinkFailingAtOpenLeavesEverythingClosed) {
   EXPECT_FALSE(link.Active());
   EXPECT_EQ(source.State(), dsInactive);
 }
-
-}  // namespace
-
-namespace {
 
 class TFailingOnCloseLink : public TDataLink {
  protected:

@@ -24,6 +24,7 @@ class TMemDataSet : public TDataSet {
   int RowCount() const { return int(rows_.size()); }
   // Another user's delete: the row goes without the dataset being told.
   void RemoveRowElsewhere(const TBookmarkStr& bookmark);
+
   void ClearRows() { rows_.clear(); }
 
   // Master-detail: detail fields take the values of the master fields.
@@ -31,7 +32,6 @@ class TMemDataSet : public TDataSet {
   void SetMasterSource(TDataSource* source);
   void SetMasterFields(const std::string& names) { masterLink_.SetFieldNames(names); }
   void SetDetailFields(const std::string& names) { detailFields_ = names; }
-  TMasterDataLink& MasterLink() { return masterLink_; }
   TDataSource* GetDataSource() const override { return MasterSource(); }
 
   bool ReadOnly = false;

@@ -7,6 +7,7 @@
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/db/memdataset.h"
 #include "platform/classlib/stdctrls/stdctrls.h"
+#include "platform/classlib/stdctrls/place.h"
 
 using namespace testing_support;
 
@@ -36,9 +37,7 @@ struct Fixture {
   }
   template <class Control>
   Control* Place() {
-    auto* c = new Control(form.get());
-    c->SetBounds(0, 0, 200, 100);
-    c->SetParent(form.get());
+    auto* c = testing_support::Place<Control>(form.get(), 0, 0, 200, 100);
     c->SetDataSource(&source);
     c->SetDataField("Notes");
     return c;

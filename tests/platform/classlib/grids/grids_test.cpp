@@ -10,6 +10,7 @@
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/core/filer.h"
 #include "platform/classlib/grids/grids.h"
+#include "platform/classlib/stdctrls/place.h"
 
 using namespace testing_support;
 
@@ -384,9 +385,7 @@ TEST_F(GridTest, ScrollingOneRowRepaintsOnlyTheUncoveredRow) {
 
 TEST(DrawGridTest, OwnerPaintsCellsWithTheirStatesAndMovesWithKeysAndMouse) {
   auto form = ShownForm(300, 200);
-  auto* grid = new TDrawGrid(form.get());
-  grid->SetBounds(0, 0, 300, 150);
-  grid->SetParent(form.get());
+  auto* grid = Place<TDrawGrid>(form.get(), 0, 0, 300, 150);
   std::map<std::pair<int, int>, TGridDrawState> states;
   grid->OnDrawCell = [&](TObject* sender, int col, int row, const TRect& r, TGridDrawState s) {
     states[{col, row}] = s;
