@@ -4,6 +4,13 @@
 // are not bare names are listed but never touched.
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <QCoreApplication>
+#include <QWidget>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
 
 #include <filesystem>
 #include <fstream>
@@ -18,6 +25,7 @@
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/dialogs/dialogs.h"
 #include "platform/classlib/menus/menus.h"
+#include "platform/classlib/controls/qtbackend.h"
 #include "platform/classlib/controls/extctrls.h"
 #include "platform/classlib/stdctrls/choices.h"
 #include "platform/classlib/stdctrls/listview.h"
@@ -162,6 +170,53 @@ TEST_F(AttachWindow, PropertiesShowTheFile) {
   form->ShowAttachmentProperties();
   EXPECT_EQ(shown, (std::vector<std::string>{"big.dat", "12345,678 bytes",
                                              folder.substr(0, folder.size() - 1) + " ", "rw", "-"}));
+}
+
+// The stored memo read through a connection of its own.
+std::string StoredAttachment(const std::string& database) {
+  sqlite3* db = nullptr;
+  sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+  sqlite3_stmt* s = nullptr;
+  sqlite3_prepare_v2(db, "SELECT Attachment FROM Reports", -1, &s, nullptr);
+  std::string text = "<no row>";
+  if (sqlite3_step(s) == SQLITE_ROW)
+    text = sqlite3_column_text(s, 0) ? reinterpret_cast<const char*>(sqlite3_column_text(s, 0)) : "";
+  sqlite3_finalize(s);
+  sqlite3_close(db);
+  return text;
+}
+
+TEST_F(AttachWindow, DroppedFilesAreListedShownAndDeletedToTheTrash) {
+  Entries({""});
+  Start();
+  Put(dir + "plan.txt");
+  Put(dir + "photo.jpg");
+  QMimeData mime;
+  mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir + "plan.txt")),
+                QUrl::fromLocalFile(QString::fromStdString(dir + "photo.jpg"))});
+  QWidget* window = vantrel::qt::WindowWidget(*form);
+  QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(window, &enter);
+  QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(window, &drop);
+  EXPECT_EQ(Captions(), (std::vector<std::string>{"plan.txt", "photo.jpg"}));
+  for (int i = 0; i < 2; ++i) EXPECT_GE(form->lvAttachments->Items()->Item(i)->ImageIndex(), 0);
+  EXPECT_EQ(StoredAttachment(scratch.Database()), "plan.txt\r\nphoto.jpg\r\n");
+
+  std::string shownName;
+  TDialogResponderScope forms{[&](TDialogRequest& r) {
+    if (auto* w = dynamic_cast<TfrmFileProperties*>(r.Dialog)) shownName = w->lblFileName->Caption();
+    return std::find(r.Buttons.begin(), r.Buttons.end(), mrYes) != r.Buttons.end() ? mrYes : mrOk;
+  }};
+  form->lvAttachments->Items()->Item(1)->SetSelected(true);
+  form->tbAttachmentProperties->Click();
+  EXPECT_EQ(shownName, "photo.jpg");
+  form->tbDeleteAttachment->Click();  // confirmed with Yes
+  EXPECT_EQ(forms.Texts().back(), "Delete this attachment?");
+  EXPECT_EQ(Captions(), std::vector<std::string>{"plan.txt"});
+  EXPECT_FALSE(FileExists(folder + "photo.jpg"));
+  EXPECT_TRUE(FileExists(trash + "photo.jpg"));
+  EXPECT_EQ(StoredAttachment(scratch.Database()), "plan.txt\r\n");
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <fstream>
 
 #include "app/common/exportformat.h"
+#include "app/exportfields/exportfields.h"
 #include "app/main/bug.h"
 #include "app/schema/schema.h"
 #include "apptest.h"
@@ -19,6 +20,8 @@
 #include "platform/classlib/core/fileutils.h"
 #include "platform/classlib/dialogs/dialogs.h"
 #include "platform/classlib/menus/menus.h"
+#include "platform/classlib/stdctrls/choices.h"
+#include "platform/classlib/stdctrls/stdctrls.h"
 #include "platform/dao/core.h"
 
 namespace {
@@ -165,6 +168,29 @@ TEST_F(ExportWindow, FailuresShowTheErrorLeaveTheTargetAndUnlock) {
   EXPECT_TRUE(Unlocked());
   for (const auto& e : std::filesystem::directory_iterator(scratch.Dir()))
     EXPECT_FALSE(e.path().filename().string().starts_with("vex")) << "temporary file left";
+}
+
+TEST_F(ExportWindow, TheFieldsWindowShowsAndStoresTheChoice) {
+  for (bool ok : {false, true}) {
+    std::vector<bool> shown;
+    TDialogResponderScope fields{[&](TDialogRequest& r) {
+      auto* w = dynamic_cast<TfrmExportFields*>(r.Dialog);
+      if (!w) return mrOk;
+      EXPECT_EQ(w->Caption(), "Select Fields To Export");
+      for (TCheckBox* box : w->Boxes) shown.push_back(box->Checked());
+      w->Boxes[0]->SetChecked(false);  // Status
+      w->Boxes[13]->SetChecked(true);  // Identifier
+      if (!ok) return mrCancel;
+      w->btnOk->Click();
+      return mrOk;
+    }};
+    form->mnuMain_File_Export_SetExportFields->Click();
+    ASSERT_EQ(shown.size(), 23u);
+    EXPECT_TRUE(shown[0]);  // Status: the first pass was cancelled
+    EXPECT_FALSE(shown[13]);  // Identifier, as the fixture stored it
+    EXPECT_EQ(form->Reg->ReadBool("Column Export", "Status", true), !ok);
+    EXPECT_EQ(form->Reg->ReadBool("Column Export", "Identifier", true), ok);
+  }
 }
 
 }  // namespace
