@@ -6,6 +6,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 
@@ -72,7 +73,8 @@ struct Window {
       static_cast<TSaveDialog*>(r.Dialog)->SetFileName(target);
       static_cast<TSaveDialog*>(r.Dialog)->SetFilterIndex(filterIndex);
     }
-    return mrOk;
+    // Yes replaces the last run's file; OK closes the completion message.
+    return std::find(r.Buttons.begin(), r.Buttons.end(), mrYes) != r.Buttons.end() ? mrYes : mrOk;
   }};
   TfrmBug* form;
 
