@@ -165,11 +165,18 @@ struct TfrmBugExport {
     file.Write(HtmlSeparator());
   }
 
-  // Every entry the entry table's filter admits, first to last.
+  // Every entry the entry table's filter admits, first to last. With the
+  // filter on (or none at all) stepping visits the same entries without
+  // re-reading the window of buffered records at each one, as a find does.
   void AdmittedEntries() {
-    if (!form->dsetBug->FindFirst()) return;
+    TDataSet* entries = form->dsetBug;
+    if (entries->Filtered() || (entries->Filter().empty() && !entries->OnFilterRecord())) {
+      for (entries->First(); !entries->Eof(); entries->Next()) Entry();
+      return;
+    }
+    if (!entries->FindFirst()) return;
     do Entry();
-    while (form->dsetBug->FindNext());
+    while (entries->FindNext());
   }
 };
 

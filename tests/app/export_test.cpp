@@ -15,6 +15,7 @@
 #include "app/main/bug.h"
 #include "app/schema/schema.h"
 #include "apptest.h"
+#include "datactrls/wwtable.h"
 #include "platform/classlib/controls/extctrls.h"
 #include "platform/classlib/core/clock.h"
 #include "platform/classlib/core/fileutils.h"
@@ -108,6 +109,15 @@ TEST_F(ExportWindow, CsvOfTheProgramDoublesEveryQuote) {
   EXPECT_EQ(Messages(), std::vector<std::string>{"Data set export completed sucessfully."});
   EXPECT_TRUE(Unlocked());
   EXPECT_EQ(scratch.Settings()->ReadString("Settings", "Export Dir", ""), scratch.Dir() + "/");
+}
+
+TEST_F(ExportWindow, OnlyTheEntriesTheFilterAdmitsWhetherOnOrOff) {
+  form->dsetBug->SetFilter("ReportNumber = 2");
+  for (bool on : {false, true}) {
+    form->dsetBug->SetFiltered(on);
+    form->mnuMain_File_Export_CurrentProgram_AllEntries->Click();
+    EXPECT_EQ(Written(), "\"Tools & \"\"Co\"\" <1>\",\"2\",\"x\"\"y\",\"\",\"\",\"\",\"\"\r\n") << on;
+  }
 }
 
 TEST_F(ExportWindow, HtmlOfTheEntryEscapesEntryAndProgramText) {
