@@ -22,15 +22,22 @@ TAccessBaseBlob::TAccessBaseBlob(TAccessTable* cursor, TFieldCacheItem* item,
     : Cursor(cursor), Item(item), FieldNumber(fieldNumber), Mode(mode), RecordBuffer(buffer) {
   Item->SetRecordBuffer(buffer);
   TDAORecordset* rs = cursor->Recordset;
-  if (rs != nullptr && !rs->EOF_() && !rs->BOF()) {
-    Variant current = rs->Bookmark();
+  if (rs != nullptr) {
     std::int32_t word = 0;
     std::memcpy(&word, buffer + item->Desc.Offset + offsetof(TAccessBlobSlot, BookmarkWord), 4);
-    std::vector<std::uint8_t> bytes = VarArrayToBytes(current);
+    // Reading ahead leaves the recordset past its end (or before its start)
+    // while the buffer holds a record: that record is elsewhere too.
+    const int end = rs->EOF_() ? 1 : rs->BOF() ? -1 : 0;
+    Variant current;
     std::int32_t currentWord = 0;
-    std::memcpy(&currentWord, bytes.data(), std::min<std::size_t>(bytes.size(), 4));
+    if (end == 0) {
+      current = rs->Bookmark();
+      std::vector<std::uint8_t> bytes = VarArrayToBytes(current);
+      std::memcpy(&currentWord, bytes.data(), std::min<std::size_t>(bytes.size(), 4));
+    }
     // A record image that has not been stored yet carries no bookmark.
-    if (word != 0 && word != currentWord && cursor->EditPending) {
+    const bool elsewhere = word != 0 && (end != 0 || word != currentWord);
+    if (elsewhere && cursor->EditPending) {
       // Moving would drop the edit under way: the other record is read
       // through a recordset of its own, where a table's bookmarks hold too.
       if (cursor->IsQueryCursor) RaiseEngineError(dberr::NotSupported);
@@ -43,19 +50,9 @@ TAccessBaseBlob::TAccessBaseBlob(TAccessTable* cursor, TFieldCacheItem* item,
       OwnFields.reset(OwnRecordset->GetFields());
       DaoCheck(OwnFields->Status);
       fields = OwnFields.get();
-    } else if (word != 0 && word != currentWord) {
+    } else if (elsewhere) {
       SavedBookmark = current;
-      rs->SetBookmark(BookmarkOfWord(word));
-      DaoCheck(rs->Status);
-    }
-  } else if (rs != nullptr && !cursor->EditPending) {
-    // A record window filled past the last (or first) row leaves the
-    // recordset off the records; the blob's record is still found by its
-    // bookmark, and the recordset goes back off the edge afterwards.
-    std::int32_t word = 0;
-    std::memcpy(&word, buffer + item->Desc.Offset + offsetof(TAccessBlobSlot, BookmarkWord), 4);
-    if (word != 0) {
-      SavedEdge = rs->EOF_() ? 1 : -1;
+      SavedEnd = end;
       rs->SetBookmark(BookmarkOfWord(word));
       DaoCheck(rs->Status);
     }
@@ -71,10 +68,11 @@ TAccessBaseBlob::~TAccessBaseBlob() {
   TDAORecordset* rs = Cursor->Recordset;
   if (rs == nullptr) return;
   if (!SavedBookmark.IsEmpty()) rs->SetBookmark(SavedBookmark);
-  if (SavedEdge > 0) {
+  // Back past the end (or before the start), where the cursor's moves expect it.
+  if (SavedEnd > 0) {
     rs->MoveLast();
     rs->MoveNext();
-  } else if (SavedEdge < 0) {
+  } else if (SavedEnd < 0) {
     rs->MoveFirst();
     rs->MovePrevious();
   }

@@ -47,7 +47,8 @@ class TAccessBaseBlob : public TObject {
   int Mode;
   std::uint8_t* RecordBuffer;
   Variant SavedBookmark;  // empty when the recordset was not moved
-  int SavedEdge = 0;      // 1: it stood past the last record, -1: before the first
+  // The recordset was past its end (1) or before its start (-1) when moved.
+  int SavedEnd = 0;
   // The other record's own recordset, when the cursor's could not move.
   std::unique_ptr<TDAORecordset> OwnRecordset;
   std::unique_ptr<TDAOFields> OwnFields;

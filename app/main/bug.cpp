@@ -61,6 +61,8 @@ TfrmBug::TfrmBug(TComponent* AOwner) : TForm(AOwner) {
   WireColumnHandlers();
   WireMemoHandlers();
   WireCommandHandlers();
+  WireExportHandlers();
+  WireAttachmentHandlers();
 }
 
 // The form's own destruction event would come after the members are gone.

@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/common/product.h"
 #include "platform/classlib/controls/forms.h"
@@ -31,7 +32,11 @@ class TPanel;
 class TPopupMenu;
 class TPrintDialog;
 class TRegIniFile;
+class TOpenDialog;
+class TSaveDialog;
+class TSystemImageList;
 class TSplitter;
+class TStatusBar;
 class TToolWindow97;
 class TToolbarButton97;
 class TToolbarSep97;
@@ -470,6 +475,56 @@ class TfrmBug : public TForm {
   // ---- Attachments (the attachment view's mode at start and close) ----
   int AttachmentMode() const;
   void SetAttachmentMode(int mode);
+
+  // ---- Export to comma-separated and HTML files (bug_export.cpp) ----
+  std::string KindCaption;
+  std::vector<bool> ExportFlags;  // one per exported column, in file order
+  int ExportCount = 0;
+  std::string ExportTotal;
+  std::string HtmlTitleColor, HtmlDataColor, HtmlBackColor;
+  TSaveDialog* dlgSave = nullptr;
+  TStatusBar* sbMain = nullptr;
+  void WireExportHandlers();
+  void ExportThisRecord();
+  void ExportCurrentProgram();
+  void ExportAllPrograms();
+  void SetCombinedLabels();
+  void ShowExportFields();
+  // Disables (or enables again) what the user could change during a pass.
+  void LockForExport(bool locked);
+
+  // ---- Attachments (bug_attachments.cpp) ----
+  bool AttachmentsDeleting = false;
+  std::string AttachmentsPath() const;
+  void WireAttachmentHandlers();
+  void AttachFile(const std::string& source);
+  std::string UniqueAttachmentName(const std::string& name) const;
+  void ExecuteAttachment();
+  bool DeleteEntryAttachmentFiles();
+  bool DeleteCurrentEntry();
+  void DeleteProgramAttachments();
+  TSystemImageList* silAttachment_Large = nullptr;
+  TSystemImageList* silAttachment_Small = nullptr;
+  TOpenDialog* dlgOpen = nullptr;
+  void RefreshAttachmentList();
+  // Attaches each file in order (the add-by-dialog and drop commands).
+  void AttachFiles(const std::vector<std::string>& sources);
+  void DeleteAttachments();
+  void UpdateAttachmentButtons();
+  void EnableAttachmentButtons();
+  void DisableAttachmentButtons();
+  void ShowAttachmentProperties();
+  TMenuItem* popAttachment_Add = nullptr;
+  TMenuItem* popAttachment_Delete = nullptr;
+  TMenuItem* popAttachment_Execute = nullptr;
+  TMenuItem* popAttachment_SelectAll = nullptr;
+  TMenuItem* popAttachment_View_LargeIcons = nullptr;
+  TMenuItem* popAttachment_View_SmallIcons = nullptr;
+  TMenuItem* popAttachment_View_List = nullptr;
+  TMenuItem* popAttachment_Seperator_Properties = nullptr;
+  TMenuItem* popAttachment_Properties = nullptr;
+  void CreateAttachmentMenu();
+  void popAttachmentPopup(TObject* Sender);
 
  protected:
   void Dispatch(TMessage& message) override;

@@ -95,3 +95,22 @@ bool CreateVantrelDatabaseIfMissing(const std::string& path) {
   CreateVantrelDatabase(path);
   return true;
 }
+
+namespace {
+
+// Codes are "1" up to the table's size, in the tables' order.
+std::string CodeText(const std::string& code, const char* const* texts, std::size_t count) {
+  if (code.size() == 1 && code[0] >= '1' && std::size_t(code[0] - '0') <= count)
+    return texts[code[0] - '1'];
+  return code;
+}
+
+}  // namespace
+
+std::string StatusExportText(const std::string& code) {
+  return CodeText(code, kStatusTexts, std::size(kStatusTexts));
+}
+
+std::string PriorityExportText(const std::string& code) {
+  return CodeText(code, kPriorityTexts, std::size(kPriorityTexts));
+}

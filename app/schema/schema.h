@@ -10,3 +10,8 @@ void CreateVantrelDatabase(const std::string& path);
 
 // Creates the database only when no file is at `path`; true when it made one.
 bool CreateVantrelDatabaseIfMissing(const std::string& path);
+
+// The export text of a stored status or priority code ("1" -> "New"); an
+// empty or unknown code comes back as it is.
+std::string StatusExportText(const std::string& code);
+std::string PriorityExportText(const std::string& code);

@@ -1,0 +1,34 @@
+#pragma once
+// The texts of the export files: comma-separated records (every field quoted,
+// quotes doubled, CR LF at the end) and the pieces of the HTML page, where
+// entry and program text is made safe for the markup.
+
+#include <string>
+#include <vector>
+
+#include "platform/classlib/graphics/colors.h"
+
+inline constexpr const char* kCrLf = "\r\n";
+
+// One comma-separated record: each value quoted with its quotes doubled, CR LF
+// after; no values give "\"\"".
+std::string CsvRecord(const std::vector<std::string>& values);
+
+// "#" and the colour's red, green and blue digits (system colours resolved).
+std::string HtmlColour(TColor colour);
+// Entry or program text in a cell: "&" as "&amp;", "<" and ">" as "_", an
+// empty text as "&nbsp;".
+std::string HtmlCellText(const std::string& text);
+// A display label as a title cell: every "~" a blank.
+std::string HtmlTitleText(const std::string& label);
+
+// The page head up to the table's opening line; programName is raw text.
+std::string HtmlHead(const std::string& programName, const std::string& date,
+                     const std::string& kindCaption, const std::string& backColour);
+// One table row of ready cell texts, the blank line after it included; wide
+// rows span four columns per cell.
+std::string HtmlRow(const std::string& colour, const std::vector<std::string>& cells, bool wide);
+// The black line between entries.
+std::string HtmlSeparator();
+// The page end: on one line after one program, on three after all programs.
+std::string HtmlEnd(bool allPrograms);

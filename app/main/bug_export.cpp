@@ -1,0 +1,353 @@
+// Export to comma-separated and HTML files: the File menu's Export commands,
+// the frame around every export (save dialog, lock, progress, messages) and
+// the writers. A file is written under a temporary name in the chosen folder
+// and renamed over the target only when complete, so a failure leaves the
+// target as it was.
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+
+#include "app/common/beepmessage.h"
+#include "app/common/components.h"
+#include "app/common/exportformat.h"
+#include "app/exportfields/exportfields.h"
+#include "app/main/bug.h"
+#include "app/schema/schema.h"
+#include "datactrls/wwdbgrid.h"
+#include "datactrls/wwtable.h"
+#include "platform/classlib/controls/extctrls.h"
+#include "platform/classlib/core/clock.h"
+#include "platform/classlib/core/fileutils.h"
+#include "platform/classlib/core/registry.h"
+#include "platform/classlib/db/fields.h"
+#include "platform/classlib/dbctrls/dbctrls.h"
+#include "platform/classlib/dialogs/dialogs.h"
+#include "platform/classlib/menus/menus.h"
+#include "platform/classlib/richedit/rtf.h"
+#include "platform/classlib/stdctrls/statusbar.h"
+#include "winctrls/exttab.h"
+#include "winctrls/tb97.h"
+
+namespace {
+
+// The exported columns in file order; the long ones come last.
+constexpr const char* kColumns[] = {
+    "Program",     "ReportNumber", "Identifier",   "Status",         "Priority",   "Severity",
+    "Description", "Area",         "Version",      "ReportedBy",     "ReportedDate",
+    "Responsibility", "FixedBy",   "FixedDate",    "FixedInVersion", "VerifiedBy",
+    "VerifiedDate", "ReportType",  "Report",       "Resolution",     "Steps",      "Workaround",
+    "Attachment"};
+constexpr int kColumnCount = int(std::size(kColumns));
+constexpr int kFirstLong = 18;
+constexpr const char* kColumnSection = "Column Export";
+// Progress is painted at most this often (and once at the end): painting
+// every entry would cost more than writing it.
+constexpr std::uint64_t kProgressMs = 50;
+// Bytes gathered before each write to the file.
+constexpr std::size_t kWriteChunk = 1 << 16;
+
+bool IsRichText(const std::string& column) {
+  return column == "Report" || column == "Resolution" || column == "Steps" ||
+         column == "Workaround";
+}
+
+// The file being written: a temporary file beside the target.
+class TExportFile {
+ public:
+  explicit TExportFile(const std::string& target)
+      : target_(target), temp_(GetTempFileName(ExtractFilePath(target), "vex")) {
+    file_ = std::fopen(temp_.c_str(), "wb");
+    if (!file_) {
+      const int error = errno;
+      DeleteFile(temp_);
+      Fail(error);
+    }
+  }
+  ~TExportFile() {
+    if (file_) std::fclose(file_);
+    if (!done_) DeleteFile(temp_);
+  }
+  void Write(const std::string& text) {
+    buffer_ += text;
+    if (buffer_.size() >= kWriteChunk) Flush();
+  }
+  // Writes the rest and puts the file in the target's place.
+  void Finish() {
+    Flush();
+    FILE* f = file_;
+    file_ = nullptr;
+    if (std::fclose(f) != 0) Fail(errno);
+    ::chmod(temp_.c_str(), 0644);
+    if (std::rename(temp_.c_str(), target_.c_str()) != 0) Fail(errno);
+    done_ = true;
+  }
+
+ private:
+  void Flush() {
+    if (!buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size())
+      Fail(errno);
+    buffer_.clear();
+  }
+  [[noreturn]] void Fail(int error) {
+    throw EInOutError("Cannot write file " + target_ + ": " + std::strerror(error), error);
+  }
+  std::string target_, temp_, buffer_;
+  FILE* file_ = nullptr;
+  bool done_ = false;
+};
+
+}  // namespace
+
+// What one export pass needs besides the window: the file, the format and
+// where the progress goes.
+struct TfrmBugExport {
+  TfrmBug* form;
+  TExportFile& file;
+  bool html;
+  std::uint64_t lastPaint = 0;
+
+  std::string Value(int column) const {
+    const std::string name = kColumns[column];
+    if (name == "Program") return form->wwtblProgram->FieldByName("Program")->AsString();
+    const std::string text = form->dsetBug->FieldByName(name)->AsString();
+    if (name == "Status") return StatusExportText(text);
+    if (name == "Priority") return PriorityExportText(text);
+    // What the editor shows, read from the field itself.
+    if (IsRichText(name)) return RtfRead(text).PlainText("\r\n");
+    return text;
+  }
+
+  std::string Label(int column) const {
+    const std::string name = kColumns[column];
+    TDataSet* owner = name == "Program" ? static_cast<TDataSet*>(form->wwtblProgram) : form->dsetBug;
+    return HtmlTitleText(owner->FieldByName(name)->DisplayLabel());
+  }
+
+  // Cells of the columns from..to chosen by `chosen`.
+  template <class Cell>
+  std::vector<std::string> Cells(int from, int to, const std::function<bool(int)>& chosen,
+                                 Cell cell) const {
+    std::vector<std::string> cells;
+    for (int c = from; c < to; ++c)
+      if (chosen(c)) cells.push_back(cell(c));
+    return cells;
+  }
+
+  void Progress(bool final) {
+    const std::uint64_t now = ClockTicks();
+    if (!final && now - lastPaint < kProgressMs) return;
+    lastPaint = now;
+    form->sbMain->Panels()->Items(1)->SetText(std::to_string(form->ExportCount) + "/" +
+                                             form->ExportTotal);
+    form->sbMain->Repaint();
+  }
+
+  void Entry() {
+    ++form->ExportCount;
+    Progress(false);
+    auto flag = [this](int c) { return bool(form->ExportFlags[c]); };
+    if (!html) {
+      file.Write(CsvRecord(Cells(0, kColumnCount, flag, [this](int c) { return Value(c); })));
+      return;
+    }
+    // The title rows read the chosen columns as they are stored now.
+    auto stored = [this](int c) { return form->Reg->ReadBool(kColumnSection, kColumns[c], true); };
+    auto label = [this](int c) { return Label(c); };
+    auto value = [this](int c) { return HtmlCellText(Value(c)); };
+    file.Write(HtmlRow(form->HtmlTitleColor, Cells(0, kFirstLong, stored, label), false));
+    file.Write(HtmlRow(form->HtmlDataColor, Cells(0, kFirstLong, flag, value), false));
+    file.Write(HtmlRow(form->HtmlTitleColor, Cells(kFirstLong, kColumnCount, stored, label), true));
+    file.Write(HtmlRow(form->HtmlDataColor, Cells(kFirstLong, kColumnCount, flag, value), true));
+    file.Write(HtmlSeparator());
+  }
+
+  // Every entry the entry table's filter admits, first to last. With the
+  // filter on (or none at all) stepping visits the same entries without
+  // re-reading the window of buffered records at each one, as a find does.
+  void AdmittedEntries() {
+    TDataSet* entries = form->dsetBug;
+    if (entries->Filtered() || (entries->Filter().empty() && !entries->OnFilterRecord())) {
+      for (entries->First(); !entries->Eof(); entries->Next()) Entry();
+      return;
+    }
+    if (!entries->FindFirst()) return;
+    do Entry();
+    while (entries->FindNext());
+  }
+};
+
+namespace {
+
+enum class TExportScope { ThisRecord, CurrentProgram, AllPrograms };
+
+// Runs `pass` with the window locked, unlocking it however the pass ends.
+void Locked(TfrmBug* form, const std::function<void()>& pass) {
+  form->LockForExport(true);
+  try {
+    pass();
+  } catch (...) {
+    form->LockForExport(false);
+    throw;
+  }
+  form->LockForExport(false);
+}
+
+void RunExport(TfrmBug* form, TExportScope scope) {
+  form->HtmlTitleColor = HtmlColour(form->Reg->ReadInteger("Settings", "HTML Export Color Title", 0x78BCBC));
+  form->HtmlDataColor = HtmlColour(form->Reg->ReadInteger("Settings", "HTML Export Color Data", 0xC4E1FF));
+  form->HtmlBackColor = HtmlColour(form->Reg->ReadInteger("Settings", "HTML Export Color Background", 0xFFFFFF));
+  TSaveDialog* dlg = form->dlgSave;
+  dlg->SetInitialDir(form->Reg->ReadString("Settings", "Export Dir", ""));
+  dlg->SetFilterIndex(form->Reg->ReadInteger("Settings", "Export Filter Index", 1));
+  if (!dlg->Execute()) return;
+  const std::string target = dlg->FileName();
+  const int filterIndex = dlg->FilterIndex();
+  form->Reg->WriteString("Settings", "Export Dir", ExtractFilePath(target));
+  form->Reg->WriteInteger("Settings", "Export Filter Index", filterIndex);
+  form->ExportFlags.assign(kColumnCount, true);
+  for (int c = 0; c < kColumnCount; ++c)
+    form->ExportFlags[c] = form->Reg->ReadBool(kColumnSection, kColumns[c], true);
+  // Nothing is written for a format this window does not know.
+  if (filterIndex != 1 && filterIndex != 2) {
+    ShowBeepMessage("Export Filter case error.", kMsgError);
+    return;
+  }
+  bool written = false;
+  Locked(form, [&] {
+    form->sbMain->Panels()->Items(0)->SetText(scope == TExportScope::AllPrograms
+                                                  ? "Exporting All Programs Data"
+                                                  : "Exporting Current Data Set");
+    form->ExportCount = 0;
+    form->ExportTotal = std::to_string(form->dsetBug->RecordCount());
+    const std::string program = form->wwtblProgram->FieldByName("Program")->AsString();
+    const std::string today = DateToStr(Date());
+    form->dsetBug->DisableControls();
+    try {
+      TExportFile file(target);
+      TfrmBugExport pass{form, file, filterIndex == 2};
+      if (pass.html) file.Write(HtmlHead(program, today, form->KindCaption, form->HtmlBackColor));
+      if (scope == TExportScope::ThisRecord) {
+        pass.Entry();
+      } else if (scope == TExportScope::CurrentProgram) {
+        pass.AdmittedEntries();
+      } else {
+        for (form->wwtblProgram->First(); !form->wwtblProgram->Eof(); form->wwtblProgram->Next())
+          pass.AdmittedEntries();
+      }
+      pass.Progress(true);
+      if (pass.html) file.Write(HtmlEnd(scope == TExportScope::AllPrograms));
+      file.Finish();
+      written = true;
+    } catch (const Exception& e) {
+      ShowBeepMessage("The export to " + target + " failed: " + e.Message(), kMsgError);
+    }
+    form->dsetBug->EnableControls();
+  });
+  if (written) ShowBeepMessage("Data set export completed sucessfully.", kMsgInformation);
+  form->sbMain->Panels()->Items(0)->SetText("");
+  form->sbMain->Panels()->Items(1)->SetText("");
+}
+
+// The list exports run with their own entry filter and labels, and give the
+// tab's own back after.
+void ExportList(TfrmBug* form, TExportScope scope, const std::string& kind,
+                void (TfrmBug::*filter)(TDataSet*), void (TfrmBug::*labels)()) {
+  form->KindCaption = kind;
+  (form->*filter)(form->dsetBug);
+  (form->*labels)();
+  auto restore = [form] {
+    form->ApplyFilter();
+    if (form->tcType->TabIndex() == 0) form->SetBugReportCaptions();
+    else form->SetFeatureRequestCaptions();
+  };
+  try {
+    RunExport(form, scope);
+  } catch (...) {
+    restore();
+    throw;
+  }
+  restore();
+}
+
+}  // namespace
+
+void TfrmBug::WireExportHandlers() {
+  dlgSave = NewComponent<TSaveDialog>(this, "dlgSave");
+  dlgSave->SetDefaultExt("csv");
+  dlgSave->SetFilter("Comma Seperated (*.csv)|*.csv|HTML (*.htm; *.html)|*.htm;*.html");
+  dlgSave->SetOptions({ofOverwritePrompt, ofPathMustExist, ofHideReadOnly, ofEnableSizing});
+  dlgSave->SetTitle("Export Data Set");
+  sbMain = NewControl<TStatusBar>(this, this, "sbMain", alBottom);
+  sbMain->Panels()->Add();
+  sbMain->Panels()->Add();
+
+  struct ListCommand {
+    TMenuItem* item;
+    TExportScope scope;
+    const char* kind;
+    void (TfrmBug::*filter)(TDataSet*);
+    void (TfrmBug::*labels)();
+  };
+  const ListCommand commands[] = {
+      {mnuMain_File_Export_CurrentProgram_AllEntries, TExportScope::CurrentProgram, "All Entries",
+       &TfrmBug::FilterAllKinds, &TfrmBug::SetCombinedLabels},
+      {mnuMain_File_Export_CurrentProgram_OnlyBugReports, TExportScope::CurrentProgram,
+       "Bug Reports", &TfrmBug::FilterBugReportsOnly, &TfrmBug::SetBugReportCaptions},
+      {mnuMain_File_Export_CurrentProgram_OnlyFeatureRequests, TExportScope::CurrentProgram,
+       "Feature Requests", &TfrmBug::FilterFeatureRequestsOnly, &TfrmBug::SetFeatureRequestCaptions},
+      {mnuMain_File_Export_AllPrograms_AllEntries, TExportScope::AllPrograms, "All Entries",
+       &TfrmBug::FilterAllKinds, &TfrmBug::SetCombinedLabels},
+      {mnuMain_File_Export_AllPrograms_OnlyBugReports, TExportScope::AllPrograms, "Bug Reports",
+       &TfrmBug::FilterBugReportsOnly, &TfrmBug::SetBugReportCaptions},
+      {mnuMain_File_Export_AllPrograms_OnlyFeatureRequests, TExportScope::AllPrograms,
+       "Feature Requests", &TfrmBug::FilterFeatureRequestsOnly, &TfrmBug::SetFeatureRequestCaptions},
+  };
+  for (const ListCommand& c : commands)
+    c.item->OnClick = [this, c](TObject*) { ExportList(this, c.scope, c.kind, c.filter, c.labels); };
+  mnuMain_File_Export_ThisRecord->OnClick = [this](TObject*) { ExportThisRecord(); };
+  mnuMain_File_Export_SetExportFields->OnClick = [this](TObject*) { ShowExportFields(); };
+}
+
+void TfrmBug::ExportThisRecord() {
+  KindCaption = tcType->TabIndex() == 0 ? "Bug Report" : "Feature Request";
+  RunExport(this, TExportScope::ThisRecord);
+}
+
+void TfrmBug::ExportCurrentProgram() { mnuMain_File_Export_CurrentProgram_AllEntries->Click(); }
+
+void TfrmBug::ExportAllPrograms() { mnuMain_File_Export_AllPrograms_AllEntries->Click(); }
+
+void TfrmBug::SetCombinedLabels() {
+  const std::pair<const char*, const char*> labels[] = {
+      {"ReportedBy", "Reported/Requested By"},
+      {"ReportedDate", "Reported/Requested Date"},
+      {"FixedInVersion", "Fixed/Implemented in Version"},
+      {"FixedBy", "Fixed/Implemented By"},
+      {"FixedDate", "Fixed/Implemented Date"},
+      {"Report", "Report/Request"},
+      {"Workaround", "Workaround/New Ideas"},
+      {"Steps", "Steps To Recreate/Implementation Notes"}};
+  for (auto [field, label] : labels) dsetBug->FieldByName(field)->SetDisplayLabel(label);
+}
+
+void TfrmBug::ShowExportFields() {
+  auto* dialog = new TfrmExportFields(this, Reg.get());
+  dialog->ShowModal();
+  delete dialog;
+}
+
+void TfrmBug::LockForExport(bool locked) {
+  const bool enabled = !locked;
+  for (TControl* c : std::initializer_list<TControl*>{tbarFilters, tcType, tbarBug, dbgBug,
+                                                       dbgridPrograms, tbarRTF_1, tcRTFs,
+                                                       rtfReport, pnlMain})
+    c->SetEnabled(enabled);
+  for (TMenuItem* m : {mnuMain_File, mnuMain_View, mnuMain_Edit, mnuMain_Help}) m->SetEnabled(enabled);
+  tcType->Repaint();
+  tcRTFs->Repaint();
+  Application->ProcessMessages();
+}

@@ -1,0 +1,222 @@
+// The attachment commands on the real window and database: adding copies,
+// deleting selected files, removing the files with an entry (row first) and
+// with a program (every entry, whatever the filter), opening; memo lines that
+// are not bare names are listed but never touched.
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <QCoreApplication>
+#include <QWidget>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
+
+#include <filesystem>
+#include <fstream>
+
+#include "app/common/attachfiles.h"
+#include "app/fileproperties/fileproperties.h"
+#include "app/main/bug.h"
+#include "apptest.h"
+#include "datactrls/wwtable.h"
+#include "platform/classlib/core/fileutils.h"
+#include "platform/classlib/core/registry.h"
+#include "platform/classlib/db/fields.h"
+#include "platform/classlib/dialogs/dialogs.h"
+#include "platform/classlib/menus/menus.h"
+#include "platform/classlib/controls/qtbackend.h"
+#include "platform/classlib/controls/extctrls.h"
+#include "platform/classlib/stdctrls/choices.h"
+#include "platform/classlib/stdctrls/listview.h"
+#include "platform/dao/core.h"
+#include "winctrls/tb97button.h"
+
+namespace {
+
+struct AttachWindow : ::testing::Test {
+  apptest::Scratch scratch;
+  std::string dir = scratch.Dir() + "/";
+  std::string folder = dir + "Attachments/";
+  std::string trash = dir + "data/Trash/files/";
+  // Yes where a box asks, else OK.
+  TDialogResponderScope answers{[](TDialogRequest& r) {
+    return std::find(r.Buttons.begin(), r.Buttons.end(), mrYes) != r.Buttons.end() ? mrYes : mrOk;
+  }};
+  TfrmBug* form = nullptr;
+
+  // Entries of program 1 with these Attachment memos.
+  void Entries(std::initializer_list<const char*> memos) {
+    dao::TDatabaseCore db(scratch.Database(), false, false, "");
+    for (const char* memo : memos)
+      db.Execute(std::string("INSERT INTO Reports (ProgramNumber, Status, ReportType, Attachment) "
+                             "VALUES (1, '1', 'BugReport', '") + memo + "')");
+  }
+  void Start() {
+    ::setenv("XDG_DATA_HOME", (dir + "data").c_str(), 1);
+    form = apptest::StartMainWindow();
+    ASSERT_FALSE(form->Terminating);
+  }
+  void TearDown() override {
+    if (form) apptest::CloseMainWindow(form);
+    ::unsetenv("XDG_DATA_HOME");
+  }
+  void Put(const std::string& path) { std::ofstream(path) << "data"; }
+  std::string Memo() const { return form->dsetBug->FieldByName("Attachment")->AsString(); }
+  std::vector<std::string> Captions() const {
+    std::vector<std::string> captions;
+    for (int i = 0; i < form->lvAttachments->Items()->Count(); ++i)
+      captions.push_back(form->lvAttachments->Items()->Item(i)->Caption());
+    return captions;
+  }
+};
+
+TEST_F(AttachWindow, AttachingCopiesUnderFreeNamesAndListsThem) {
+  Entries({""});
+  Start();
+  std::filesystem::remove_all(folder);  // made again when missing
+  std::filesystem::create_directories(dir + "in");
+  Put(dir + "in/notes.txt");
+  Put(dir + "notes.txt");
+  form->AttachFiles({dir + "in/notes.txt", dir + "notes.txt"});
+  EXPECT_EQ(Memo(), "notes.txt\r\nnotes(2).txt\r\n");
+  EXPECT_EQ(form->dsetBug->State(), dsBrowse);  // posted
+  EXPECT_EQ(Captions(), (std::vector<std::string>{"notes.txt", "notes(2).txt"}));
+  EXPECT_TRUE(FileExists(folder + "notes(2).txt"));
+  // An unreadable source: its error, the files before it stay attached.
+  Put(dir + "b.txt");
+  EXPECT_THROW(form->AttachFiles({dir + "b.txt", dir + "gone.txt"}), EFOpenError);
+  EXPECT_EQ(Memo(), "notes.txt\r\nnotes(2).txt\r\nb.txt\r\n");
+}
+
+TEST_F(AttachWindow, DeletingSelectedFilesToTheTrash) {
+  Entries({"a.txt\r\nb.txt\r\nc.txt\r\n"});
+  Start();
+  for (const char* f : {"a.txt", "b.txt", "c.txt"}) Put(folder + f);
+  form->Reg->WriteBool("Options", "ConfirmDeletes", false);
+  form->DeleteAttachments();  // nothing selected: nothing at all
+  EXPECT_EQ(answers.Count(), 0);
+  form->lvAttachments->Items()->Item(0)->SetSelected(true);
+  form->lvAttachments->Items()->Item(2)->SetSelected(true);
+  EXPECT_EQ(form->tbDeleteAttachment->Hint(), "Delete Attachments");
+  form->popAttachmentPopup(form->popAttachment);
+  EXPECT_EQ(form->popAttachment_Delete->Caption(), "&Delete Attachments");
+  EXPECT_FALSE(form->popAttachment_Execute->Visible() || form->popAttachment_Properties->Visible());
+  EXPECT_TRUE(form->popAttachment_SelectAll->Visible());
+  form->DeleteAttachments();
+  EXPECT_EQ(answers.Count(), 0);  // no confirmation asked
+  EXPECT_EQ(Memo(), "b.txt\r\n");
+  EXPECT_EQ(Captions(), std::vector<std::string>{"b.txt"});
+  EXPECT_TRUE(FileExists(trash + "a.txt") && FileExists(trash + "c.txt"));
+  EXPECT_TRUE(FileExists(folder + "b.txt"));
+}
+
+TEST_F(AttachWindow, AnEntryLosesItsFilesAfterItsRowAndHostileLinesAreNeverTouched) {
+  Entries({"../outside.txt\r\n/etc/hostname\r\nok.txt\r\n"});
+  Start();
+  Put(dir + "outside.txt");
+  Put(folder + "ok.txt");
+  EXPECT_EQ(Captions(), (std::vector<std::string>{"../outside.txt", "/etc/hostname", "ok.txt"}));
+  form->lvAttachments->Items()->Item(0)->SetSelected(true);
+  form->ExecuteAttachment();
+  EXPECT_EQ(answers.Texts().back(), "File '" + folder + "../outside.txt' not found.");
+  EXPECT_TRUE(form->DeleteCurrentEntry());
+  EXPECT_TRUE(form->dsetBug->IsEmpty());
+  EXPECT_FALSE(FileExists(folder + "ok.txt"));
+  EXPECT_TRUE(FileExists(dir + "outside.txt"));
+  EXPECT_TRUE(FileExists("/etc/hostname"));
+  EXPECT_FALSE(form->DeleteCurrentEntry());
+}
+
+TEST_F(AttachWindow, AProgramLosesTheFilesOfEveryEntryWhateverTheFilter) {
+  Entries({"one.txt\r\n", "two.txt\r\n"});
+  Start();
+  Put(folder + "one.txt");
+  Put(folder + "two.txt");
+  form->dsetBug->SetFilter("ReportNumber = 1");
+  form->dsetBug->SetFiltered(true);
+  form->DeleteProgramAttachments();
+  EXPECT_FALSE(FileExists(folder + "one.txt"));
+  EXPECT_FALSE(FileExists(folder + "two.txt"));
+  EXPECT_TRUE(FileExists(trash + "two.txt"));
+  EXPECT_TRUE(form->dsetBug->Filtered());
+}
+
+TEST_F(AttachWindow, OpeningStartsTheDesktopProgram) {
+  Entries({"a.txt\r\n"});
+  Start();
+  Put(folder + "a.txt");
+  std::vector<std::string> argv;
+  const TShellLauncher old = SetShellLauncher([&](const auto& a, const auto&) { argv = a; });
+  form->lvAttachments->Items()->Item(0)->SetSelected(true);
+  form->ExecuteAttachment();
+  SetShellLauncher(old);
+  EXPECT_EQ(argv, (std::vector<std::string>{"xdg-open", folder + "a.txt"}));
+}
+
+TEST_F(AttachWindow, PropertiesShowTheFile) {
+  Entries({"big.dat\r\n"});
+  Start();
+  std::filesystem::resize_file((std::ofstream(folder + "big.dat"), folder + "big.dat"), 12345678);
+  std::vector<std::string> shown;
+  TDialogResponderScope forms{[&](TDialogRequest& r) {
+    auto* w = dynamic_cast<TfrmFileProperties*>(r.Dialog);
+    if (w)
+      shown = {w->lblFileName->Caption(), w->lblSizeOut->Caption(), w->lblLocationOut->Caption(),
+               w->chkReadOnly->Checked() ? "ro" : "rw", w->chkArchive->Checked() ? "a" : "-"};
+    return mrOk;
+  }};
+  form->lvAttachments->Items()->Item(0)->SetSelected(true);
+  form->ShowAttachmentProperties();
+  EXPECT_EQ(shown, (std::vector<std::string>{"big.dat", "12345,678 bytes",
+                                             folder.substr(0, folder.size() - 1) + " ", "rw", "-"}));
+}
+
+// The stored memo read through a connection of its own.
+std::string StoredAttachment(const std::string& database) {
+  sqlite3* db = nullptr;
+  sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+  sqlite3_stmt* s = nullptr;
+  sqlite3_prepare_v2(db, "SELECT Attachment FROM Reports", -1, &s, nullptr);
+  std::string text = "<no row>";
+  if (sqlite3_step(s) == SQLITE_ROW)
+    text = sqlite3_column_text(s, 0) ? reinterpret_cast<const char*>(sqlite3_column_text(s, 0)) : "";
+  sqlite3_finalize(s);
+  sqlite3_close(db);
+  return text;
+}
+
+TEST_F(AttachWindow, DroppedFilesAreListedShownAndDeletedToTheTrash) {
+  Entries({""});
+  Start();
+  Put(dir + "plan.txt");
+  Put(dir + "photo.jpg");
+  QMimeData mime;
+  mime.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir + "plan.txt")),
+                QUrl::fromLocalFile(QString::fromStdString(dir + "photo.jpg"))});
+  QWidget* window = vantrel::qt::WindowWidget(*form);
+  QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(window, &enter);
+  QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(window, &drop);
+  EXPECT_EQ(Captions(), (std::vector<std::string>{"plan.txt", "photo.jpg"}));
+  for (int i = 0; i < 2; ++i) EXPECT_GE(form->lvAttachments->Items()->Item(i)->ImageIndex(), 0);
+  EXPECT_EQ(StoredAttachment(scratch.Database()), "plan.txt\r\nphoto.jpg\r\n");
+
+  std::string shownName;
+  TDialogResponderScope forms{[&](TDialogRequest& r) {
+    if (auto* w = dynamic_cast<TfrmFileProperties*>(r.Dialog)) shownName = w->lblFileName->Caption();
+    return std::find(r.Buttons.begin(), r.Buttons.end(), mrYes) != r.Buttons.end() ? mrYes : mrOk;
+  }};
+  form->lvAttachments->Items()->Item(1)->SetSelected(true);
+  form->tbAttachmentProperties->Click();
+  EXPECT_EQ(shownName, "photo.jpg");
+  form->tbDeleteAttachment->Click();  // confirmed with Yes
+  EXPECT_EQ(forms.Texts().back(), "Delete this attachment?");
+  EXPECT_EQ(Captions(), std::vector<std::string>{"plan.txt"});
+  EXPECT_FALSE(FileExists(folder + "photo.jpg"));
+  EXPECT_TRUE(FileExists(trash + "photo.jpg"));
+  EXPECT_EQ(StoredAttachment(scratch.Database()), "plan.txt\r\n");
+}
+
+}  // namespace

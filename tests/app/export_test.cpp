@@ -1,0 +1,206 @@
+// Export to comma-separated and HTML files: the texts of the pieces, then
+// golden files written through the File menu from a fixed database, and the
+// failures (unknown format, a folder that cannot take the file, a write
+// failing midway) that must leave the target untouched and the window usable.
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+
+#include "app/common/exportformat.h"
+#include "app/exportfields/exportfields.h"
+#include "app/main/bug.h"
+#include "app/schema/schema.h"
+#include "apptest.h"
+#include "datactrls/wwtable.h"
+#include "platform/classlib/controls/extctrls.h"
+#include "platform/classlib/core/clock.h"
+#include "platform/classlib/core/fileutils.h"
+#include "platform/classlib/dialogs/dialogs.h"
+#include "platform/classlib/menus/menus.h"
+#include "platform/classlib/stdctrls/choices.h"
+#include "platform/classlib/stdctrls/stdctrls.h"
+#include "platform/dao/core.h"
+
+namespace {
+
+TEST(ExportTexts, RecordsCellsColoursAndCodes) {
+  EXPECT_EQ(CsvRecord({}), "\"\"\r\n");
+  EXPECT_EQ(CsvRecord({"a\"b", "", "x\r\ny", "\"\""}), "\"a\"\"b\",\"\",\"x\r\ny\",\"\"\"\"\"\"\r\n");
+  const std::pair<const char*, const char*> cells[] = {
+      {"", "&nbsp;"}, {"a<b>c", "a_b_c"}, {"R&D", "R&amp;D"}, {"&lt;", "&amp;lt;"}, {"plain", "plain"}};
+  for (auto [text, cell] : cells) EXPECT_EQ(HtmlCellText(text), cell);
+  EXPECT_EQ(HtmlTitleText("Report~Number"), "Report Number");
+  const std::pair<TColor, const char*> colours[] = {
+      {0x78BCBC, "#BCBC78"}, {0xC4E1FF, "#FFE1C4"}, {0xFFFFFF, "#FFFFFF"}, {0x010203, "#030201"}};
+  for (auto [colour, text] : colours) EXPECT_EQ(HtmlColour(colour), text);
+  const std::pair<const char*, const char*> codes[] = {
+      {"1", "New"}, {"3", "Fixed/Implemented"}, {"9", "Could Not Duplicate"}, {"0", "0"},
+      {"", ""},     {"x\"y", "x\"y"},           {"10", "10"}};
+  for (auto [code, text] : codes) EXPECT_EQ(StatusExportText(code), text);
+  EXPECT_EQ(PriorityExportText("5"), "Very Low");
+  EXPECT_EQ(PriorityExportText("6"), "6");
+}
+
+// A database with one program of awkward name and two entries, the window
+// started on it, and the save dialog and message boxes answered.
+struct ExportWindow : ::testing::Test {
+  apptest::Scratch scratch;
+  TTestClock clock{EncodeDate(2026, 3, 4) + EncodeTime(10, 0, 0, 0)};
+  std::string target = scratch.Dir() + "/out.csv";
+  int filterIndex = 1;
+  std::unique_ptr<TDialogResponderScope> answers;
+  TfrmBug* form = nullptr;
+
+  void SetUp() override {
+    {
+      dao::TDatabaseCore db(scratch.Database(), false, false, "");
+      db.Execute("UPDATE Programs SET [Program] = 'Tools & \"Co\" <1>'");
+      db.Execute(
+          "INSERT INTO Reports (Identifier, Status, Priority, Description, ProgramNumber, ReportType, "
+          "Report, Attachment) VALUES ('ID-1', '1', '2', 'Say \"hi\" <now> & go', 1, 'BugReport', "
+          "'{\\rtf1 line one\\par line two}', 'a.txt')");
+      db.Execute("INSERT INTO Reports (Status, ProgramNumber, ReportType) VALUES ('x\"y', 1, 'BugReport')");
+    }
+    auto settings = scratch.Settings();
+    for (const char* column : {"Identifier", "Severity", "Area", "Version", "ReportedBy",
+                               "ReportedDate", "Responsibility", "FixedBy", "FixedDate",
+                               "FixedInVersion", "VerifiedBy", "VerifiedDate", "ReportType",
+                               "Resolution", "Steps", "Workaround"})
+      settings->WriteBool("Column Export", column, false);
+    settings.reset();
+    answers = std::make_unique<TDialogResponderScope>([this](TDialogRequest& r) {
+      if (r.Kind != TDialogKind::SaveFile)  // the overwrite prompt is answered Yes
+        return std::find(r.Buttons.begin(), r.Buttons.end(), mrYes) != r.Buttons.end() ? mrYes : mrOk;
+      auto* dialog = static_cast<TSaveDialog*>(r.Dialog);
+      dialog->SetFileName(target);
+      dialog->SetFilterIndex(filterIndex);
+      return mrOk;
+    });
+    form = apptest::StartMainWindow();
+    ASSERT_FALSE(form->Terminating);
+  }
+  void TearDown() override { apptest::CloseMainWindow(form); }
+
+  std::vector<std::string> Messages() const {
+    std::vector<std::string> texts;
+    for (const TDialogRequest& r : answers->Requests())
+      if (r.Kind == TDialogKind::MessageBox && r.Text.find("replace it?") == std::string::npos)
+        texts.push_back(r.Text);
+    return texts;
+  }
+  std::string Written() const {
+    std::string s = "<no file>";
+    ReadWholeFile(target, s);
+    return s;
+  }
+  bool Unlocked() const { return form->pnlMain->Enabled() && form->mnuMain_File->Enabled(); }
+};
+
+TEST_F(ExportWindow, CsvOfTheProgramDoublesEveryQuote) {
+  form->mnuMain_File_Export_CurrentProgram_AllEntries->Click();
+  EXPECT_EQ(Written(),
+            "\"Tools & \"\"Co\"\" <1>\",\"1\",\"New\",\"High\",\"Say \"\"hi\"\" <now> & go\","
+            "\"line one\r\nline two\",\"a.txt\"\r\n"
+            "\"Tools & \"\"Co\"\" <1>\",\"2\",\"x\"\"y\",\"\",\"\",\"\",\"\"\r\n");
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Data set export completed sucessfully."});
+  EXPECT_TRUE(Unlocked());
+  EXPECT_EQ(scratch.Settings()->ReadString("Settings", "Export Dir", ""), scratch.Dir() + "/");
+}
+
+TEST_F(ExportWindow, OnlyTheEntriesTheFilterAdmitsWhetherOnOrOff) {
+  form->dsetBug->SetFilter("ReportNumber = 2");
+  for (bool on : {false, true}) {
+    form->dsetBug->SetFiltered(on);
+    form->mnuMain_File_Export_CurrentProgram_AllEntries->Click();
+    EXPECT_EQ(Written(), "\"Tools & \"\"Co\"\" <1>\",\"2\",\"x\"\"y\",\"\",\"\",\"\",\"\"\r\n") << on;
+  }
+}
+
+TEST_F(ExportWindow, HtmlOfTheEntryEscapesEntryAndProgramText) {
+  target = scratch.Dir() + "/out.htm";
+  filterIndex = 2;
+  form->mnuMain_File_Export_ThisRecord->Click();
+  const std::string date = DateToStr(Date());
+  const std::string program = "Tools &amp; \"Co\" _1_";
+  EXPECT_EQ(Written(),
+            "<HTML>\r\n<HEAD>\r\n"
+            "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=utf-8\">\r\n"
+            "<TITLE>Vantrel - Program " + program + " - " + date + " - Bug Report</TITLE>\r\n"
+            "</HEAD>\r\n\r\n<BODY BGCOLOR=\"#FFFFFF\">\r\n\r\n<H1>Vantrel Bug Report</H1>\r\n\r\n"
+            "<H2>Program: " + program + "</H2>\r\n\r\n<H2>Date: " + date + "</H2>\r\n\r\n"
+            "<TABLE BORDER=1 ALIGN=\"left\">\r\n\r\n"
+            "<TR BGCOLOR=\"#BCBC78\">\r\n<TD>Program</TD>\r\n<TD>Report Number</TD>\r\n"
+            "<TD>Status</TD>\r\n<TD>Priority</TD>\r\n<TD>Description</TD>\r\n</TR>\r\n\r\n"
+            "<TR BGCOLOR=\"#FFE1C4\">\r\n<TD>" + program + "</TD>\r\n<TD>1</TD>\r\n<TD>New</TD>\r\n"
+            "<TD>High</TD>\r\n<TD>Say \"hi\" _now_ &amp; go</TD>\r\n</TR>\r\n\r\n"
+            "<TR BGCOLOR=\"#BCBC78\">\r\n<TD COLSPAN=4>Report</TD>\r\n<TD COLSPAN=4>Attachment</TD>\r\n"
+            "</TR>\r\n\r\n"
+            "<TR BGCOLOR=\"#FFE1C4\">\r\n<TD COLSPAN=4>line one\r\nline two</TD>\r\n"
+            "<TD COLSPAN=4>a.txt</TD>\r\n</TR>\r\n\r\n"
+            "<TR BGCOLOR=\"#000000\">\r\n<TD ColSpan=20>_</TD>\r\n</TR>\r\n"
+            "</TABLE></BODY></HTML>\r\n");
+}
+
+TEST_F(ExportWindow, FailuresShowTheErrorLeaveTheTargetAndUnlock) {
+  // An unknown format: its error only, no file.
+  filterIndex = 3;
+  form->mnuMain_File_Export_ThisRecord->Click();
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Export Filter case error."});
+  EXPECT_FALSE(FileExists(target));
+  // A name taken by a folder: the error, the window usable again.
+  filterIndex = 1;
+  target = scratch.Dir() + "/taken.csv";
+  std::filesystem::create_directory(target);
+  form->mnuMain_File_Export_ThisRecord->Click();
+  ASSERT_EQ(Messages().size(), 2u);
+  EXPECT_TRUE(Unlocked());
+  EXPECT_TRUE(std::filesystem::is_directory(target));
+  // A write failing midway: the old file stays, no completion message.
+  target = scratch.Dir() + "/old.csv";
+  std::ofstream(target) << "old";
+  rlimit old{};
+  ::getrlimit(RLIMIT_FSIZE, &old);
+  auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old;
+  small.rlim_cur = 100;
+  ::setrlimit(RLIMIT_FSIZE, &small);
+  form->mnuMain_File_Export_CurrentProgram_AllEntries->Click();
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, previous);
+  ASSERT_EQ(Messages().size(), 3u);
+  EXPECT_TRUE(Messages()[2].starts_with("The export to " + target + " failed: Cannot write file " + target))
+      << Messages()[2];
+  EXPECT_EQ(Written(), "old");
+  EXPECT_TRUE(Unlocked());
+  for (const auto& e : std::filesystem::directory_iterator(scratch.Dir()))
+    EXPECT_FALSE(e.path().filename().string().starts_with("vex")) << "temporary file left";
+}
+
+TEST_F(ExportWindow, TheFieldsWindowShowsAndStoresTheChoice) {
+  for (bool ok : {false, true}) {
+    std::vector<bool> shown;
+    TDialogResponderScope fields{[&](TDialogRequest& r) {
+      auto* w = dynamic_cast<TfrmExportFields*>(r.Dialog);
+      if (!w) return mrOk;
+      EXPECT_EQ(w->Caption(), "Select Fields To Export");
+      for (TCheckBox* box : w->Boxes) shown.push_back(box->Checked());
+      w->Boxes[0]->SetChecked(false);  // Status
+      w->Boxes[13]->SetChecked(true);  // Identifier
+      if (!ok) return mrCancel;
+      w->btnOk->Click();
+      return mrOk;
+    }};
+    form->mnuMain_File_Export_SetExportFields->Click();
+    ASSERT_EQ(shown.size(), 23u);
+    EXPECT_TRUE(shown[0]);  // Status: the first pass was cancelled
+    EXPECT_FALSE(shown[13]);  // Identifier, as the fixture stored it
+    EXPECT_EQ(form->Reg->ReadBool("Column Export", "Status", true), !ok);
+    EXPECT_EQ(form->Reg->ReadBool("Column Export", "Identifier", true), ok);
+  }
+}
+
+}  // namespace
