@@ -80,9 +80,7 @@ void TppRegion::SetBand(TppBand* band) {
 }
 
 void TppRegion::MarkForPrint() {
-  // Marked even while hidden: the band marks before its BeforePrint, where
-  // the application shows again a region it hid for the previous record.
-  markedToPrint_ = true;
+  TppStretchable::MarkForPrint();
   for (TppComponent* c : children_) c->MarkForPrint();
 }
 

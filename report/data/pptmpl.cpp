@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <memory>
 
 #include "platform/classlib/core/filer.h"
 #include "platform/classlib/core/fileutils.h"
@@ -13,12 +14,13 @@
 #include "report/model/ppgroup.h"
 #include "report/model/ppengine.h"
 #include "report/model/ppreport.h"
+#include "report/output/ppforms.h"
 
 namespace {
 
 // Message offsets in the string table.
 constexpr int kRecordNotFound = 400, kFileNotFound = 401, kDatabaseRead = 402,
-              kNotBlobField = 403, kInvalidFormat = 404, kIgnoreError = 405,
+              kNotBlobField = 403, kInvalidFormat = 404,
               kFileReadOnly = 406, kBadFieldType = 408;
 // Readers and writers buffer this much.
 constexpr int kBufferSize = 1024;
@@ -68,6 +70,22 @@ char Third(const std::string& line) { return line.size() >= 3 ? line[2] : '\0'; 
 void AppendFraction(std::string& line, const char* key) {
   const size_t at = line.find(key);
   if (line.find('.', at + 1) == std::string::npos) line += ".0";
+}
+
+// The registered error form asks; without one nobody can say yes, so the
+// error stands and the load fails.
+TModalResult AskToIgnore(const std::string& message, int languageIndex) {
+  TClass cls = ppGetFormClass(TppCustomTemplateErrorDialog::StaticClass());
+  TObject* created = cls ? cls->Create(nullptr) : nullptr;
+  std::unique_ptr<TppCustomTemplateErrorDialog> dialog(
+      dynamic_cast<TppCustomTemplateErrorDialog*>(created));
+  if (!dialog) {
+    delete created;
+    return mrCancel;
+  }
+  dialog->SetLanguageIndex(languageIndex);
+  dialog->SetErrorMessage(message);
+  return dialog->ShowModal();
 }
 
 }  // namespace
@@ -313,7 +331,7 @@ void TppTemplate::ReaderSetName(TReader*, TComponent*, std::string&) {}
 void TppTemplate::ReaderError(TReader*, const std::string& message, bool& handled) {
   handled = true;
   if (ignoreAll_) return;
-  switch (MessageDlg(message + "\r" + Text(kIgnoreError), mtError, {mbIgnore, mbAll, mbCancel}, 0)) {
+  switch (AskToIgnore(message, languageIndex_)) {
     case mrCancel: handled = false; break;
     case mrAll: ignoreAll_ = true; break;
     default: break;

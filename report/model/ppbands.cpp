@@ -333,9 +333,11 @@ void TppCustomBand::Generate() {
     firstOverflowInPass_ = overflowNoted_ = overflowStretches_ = false;
     drawList_.clear();
     usedHeight_ = 0;
+    StartPrintPass();
+    // Marked after BeforePrint, which may show again a component hidden for
+    // the previous record; marked earlier it would never print again.
     if (!continued_ && !incomplete_)
       for (TppComponent* c : components_) c->MarkForPrint();
-    StartPrintPass();
     CalcPrintSpace();
     if (visible_) {
       if (!outOfSpace_) {

@@ -8,6 +8,7 @@
 #include "report/output/ppcnldlg.h"
 #include "report/output/pppreview.h"
 #include "report/output/ppprndlg.h"
+#include "report/output/pptmplerr.h"
 
 namespace {
 
@@ -40,6 +41,8 @@ const bool kReportFormsRegistered = [] {
   ppRegisterForm(TppPrintPreview::StaticClass(), TppCustomPreviewer::StaticClass());
   ppRegisterForm(TppPrintDialog::StaticClass(), TppCustomPrintDialog::StaticClass());
   ppRegisterForm(TppCancelDialog::StaticClass(), TppCustomCancelDialog::StaticClass());
+  ppRegisterForm(TppTemplateErrorDialog::StaticClass(),
+                 TppCustomTemplateErrorDialog::StaticClass());
   return true;
 }();
 
@@ -55,6 +58,7 @@ IMPLEMENT_CLASS(TppForm, TForm)
 IMPLEMENT_CLASS(TppCustomPreviewer, TppForm)
 IMPLEMENT_CLASS(TppCustomPrintDialog, TppForm)
 IMPLEMENT_CLASS(TppCustomCancelDialog, TppForm)
+IMPLEMENT_CLASS(TppCustomTemplateErrorDialog, TppForm)
 
 TppForm::TppForm(TComponent* owner) : TForm(owner) {}
 

@@ -115,3 +115,17 @@ class TppCustomCancelDialog : public TppForm {
   std::string statusText_;
   TTimer* timer_;  // owned by the form
 };
+
+// Asked while a layout loads whether a reader error may be skipped: mrIgnore
+// skips this one, mrAll every later one of the load, mrCancel fails the load.
+class TppCustomTemplateErrorDialog : public TppForm {
+  DECLARE_CLASS(TppCustomTemplateErrorDialog, TppForm)
+ public:
+  using TppForm::TppForm;
+  // The reader's message; the form asks its question below it.
+  virtual void SetErrorMessage(const std::string& message) { errorMessage_ = message; }
+  const std::string& ErrorMessage() const { return errorMessage_; }
+
+ private:
+  std::string errorMessage_;
+};

@@ -12,6 +12,7 @@
 #include "../model/reportrig.h"
 #include "platform/classlib/core/fileutils.h"
 #include "platform/classlib/dialogs/dialogs.h"
+#include "report/output/pptmplerr.h"
 
 namespace {
 
@@ -220,16 +221,29 @@ TEST_F(ReportTemplate, MissingFilesGarbageAndReaderErrorsKeepThePreviousLayout) 
   } catch (const EInvalidTemplateError& e) {
     EXPECT_EQ(e.Message(), "Invalid Template Format");
   }
-  // Unknown properties: Cancel fails the load, All goes on without asking again.
+  // Two unknown properties, answered by clicking the error form's buttons:
+  // Cancel fails the load, All goes on without asking again, Ignore asks for each.
   const std::string text =
       "object Report1: TppReport\n  Bogus = 1\n  Other = 2\n  Version = '3.01'\nend\n";
-  for (TModalResult answer : {mrCancel, mrAll}) {
-    TDialogResponderScope answers([&](TDialogRequest&) { return answer; });
-    if (answer == mrCancel) EXPECT_THROW(tmpl.LoadFromBytes(text), EReadError);
+  const struct {
+    TModalResult answer;
+    int asked;
+  } cases[] = {{mrCancel, 1}, {mrIgnore, 2}, {mrAll, 1}};  // All holds until the next load from file or database: last
+  for (const auto& c : cases) {
+    std::vector<std::string> shown;
+    TDialogResponderScope answers([&](TDialogRequest& request) {
+      auto* form = dynamic_cast<TppTemplateErrorDialog*>(request.Dialog);
+      if (request.Kind != TDialogKind::Form || !form) return mrCancel;
+      shown.push_back(form->lblMessage->Caption());
+      for (TButton* b : {form->btnIgnore, form->btnAll, form->btnCancel})
+        if (b->ModalResult() == c.answer) b->Click();
+      return mrNone;  // the click ends the modal pass
+    });
+    if (c.answer == mrCancel) EXPECT_THROW(tmpl.LoadFromBytes(text), EReadError);
     else tmpl.LoadFromBytes(text);
-    ASSERT_EQ(answers.Count(), 1);
-    EXPECT_EQ(answers.Texts()[0].substr(answers.Texts()[0].rfind('\n') + 1),
-              "Ignore the error and continue?");
+    ASSERT_EQ(int(shown.size()), c.asked) << c.answer;
+    EXPECT_TRUE(shown[0].find("Bogus") != std::string::npos) << shown[0];
+    EXPECT_TRUE(shown[0].ends_with("\rIgnore the error and continue?")) << shown[0];
   }
   EXPECT_NE(Shape(report()), saved);  // the All load replaced the layout (default bands)
 }

@@ -134,6 +134,16 @@ TEST(ReportComponents, AnInvisibleComponentFiresOnPrintButDrawsNothing) {
   EXPECT_EQ(r.Joined(), (Pages{"Head 1 2 Foot"}));
 }
 
+TEST(ReportComponents, AComponentHiddenForOneRecordPrintsWhenBeforePrintShowsItAgain) {
+  Bands r(3);
+  TppCustomText* mark = r.AddText(r.detail, "", 5000, 4000, "M");
+  r.detail->BeforePrint = [&](TObject*) {
+    mark->SetVisible(r.pipeline->GetFieldAsString("ID") != "2");
+  };
+  r.Print();
+  EXPECT_EQ(r.Joined(), (Pages{"Head 1 M 2 3 M Foot"}));
+}
+
 TEST(ReportComponents, BandTypeAndGroupNoFollowTheBand) {
   Bands r(1);
   TppGroup* group = r.AddGroup("Grp", kMM, kMM);
