@@ -5,6 +5,7 @@
 
 #include "app/choosedate/choosefor.h"
 #include "app/common/beepmessage.h"
+#include "app/common/lookups.h"
 #include "app/main/bug.h"
 #include "app/newentry/enternewrecord.h"
 #include "app/zoom/zoom.h"
@@ -239,18 +240,7 @@ void TfrmBug::RenameProgram() {
 // A refused append or rename leaves the list as it was: the engine's message
 // is shown and the change is dropped.
 void TfrmBug::StoreProgramName(const std::string& name, bool append) {
-  try {
-    if (append) wwtblProgram->Append();
-    else wwtblProgram->Edit();
-    wwtblProgram->FieldByName("Program")->SetAsString(name);
-    wwtblProgram->Post();
-  } catch (const EAbort&) {
-    if (wwtblProgram->State() != dsBrowse) wwtblProgram->Cancel();
-    throw;
-  } catch (const Exception& e) {
-    if (wwtblProgram->State() != dsBrowse) wwtblProgram->Cancel();
-    ShowBeepMessage(e.Message(), kMsgError);
-  }
+  StoreRowText(wwtblProgram, "Program", name, append);
 }
 
 void TfrmBug::DeleteProgram() {

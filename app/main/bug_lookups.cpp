@@ -1,36 +1,47 @@
 // The lookup combos of the entry grid: each shows and stores the text of its
-// lookup table's field.
+// lookup table's field; a typed value the table lacks joins it, and choosing
+// a person stamps the matching date with today.
 
 #include "app/main/bug.h"
 
-#include "app/common/components.h"
+#include "app/common/lookups.h"
+#include "datactrls/edits/wwdbcomb.h"
 #include "datactrls/edits/wwdblkcb.h"
 #include "datactrls/wwtable.h"
+#include "platform/classlib/db/fields.h"
 
 namespace {
 
+// The narrowest useful lists: code texts, and names of the lookup tables.
+constexpr int kCodeListWidth = 100, kLookupListWidth = 150;
+
 TwwDBLookupCombo* NewLookup(TfrmBug* form, const char* name, const char* field,
-                            TDataSet* table, const char* lookupField) {
-  auto* combo = NewControl<TwwDBLookupCombo>(form, form, name);
-  combo->SetDataSource(form->dsBug);
-  combo->SetDataField(field);
-  combo->SetLookupTable(table);
-  combo->SetLookupField(lookupField);
+                            TDataSet* table, const char* lookupField, bool matchCombo) {
+  auto* combo = NewLookupCombo(form, form, name, form->dsBug, field, table, lookupField);
   combo->SetVisible(false);
+  KeepDropDownWide(combo, kLookupListWidth, matchCombo);
   return combo;
 }
 
 }  // namespace
 
 void TfrmBug::CreateLookupCombos() {
-  dblcArea = NewLookup(this, "dblcArea", "Area", wwtaArea, "Area");
-  dblcVersion = NewLookup(this, "dblcVersion", "Version", wwtaVersion, "Version");
+  dblcArea = NewLookup(this, "dblcArea", "Area", wwtaArea, "Area", false);
+  dblcVersion = NewLookup(this, "dblcVersion", "Version", wwtaVersion, "Version", true);
   dblcFixedInVersion =
-      NewLookup(this, "dblcFixedInVersion", "FixedInVersion", wwtaFixedInVersion, "Version");
-  dblcReportedBy = NewLookup(this, "dblcReportedBy", "ReportedBy", wwtaReportedBy, "User");
-  dblcFixedBy = NewLookup(this, "dblcFixedBy", "FixedBy", wwtaFixedBy, "Employee");
-  dblcVerifiedBy = NewLookup(this, "dblcVerifiedBy", "VerifiedBy", wwtaVerifiedBy, "Employee");
-  dblcResponsibility =
-      NewLookup(this, "dblcResponsibility", "Responsibility", wwtaResponsibility, "Employee");
-  dblcSeverity = NewLookup(this, "dblcSeverity", "Severity", wwtaSeverity, "Severity");
+      NewLookup(this, "dblcFixedInVersion", "FixedInVersion", wwtaFixedInVersion, "Version", true);
+  dblcReportedBy = NewLookup(this, "dblcReportedBy", "ReportedBy", wwtaReportedBy, "User", true);
+  dblcFixedBy = NewLookup(this, "dblcFixedBy", "FixedBy", wwtaFixedBy, "Employee", true);
+  dblcVerifiedBy =
+      NewLookup(this, "dblcVerifiedBy", "VerifiedBy", wwtaVerifiedBy, "Employee", true);
+  dblcResponsibility = NewLookup(this, "dblcResponsibility", "Responsibility",
+                                 wwtaResponsibility, "Employee", true);
+  dblcSeverity = NewLookup(this, "dblcSeverity", "Severity", wwtaSeverity, "Severity", false);
+  // A new reporter is the entry's reporter at once, whatever the combo does next.
+  AppendWhenNotInList(dblcReportedBy, dsetBug);
+  StampDateOnChoice(dblcReportedBy, dsetBug, "ReportedDate", Date);
+  StampDateOnChoice(dblcFixedBy, dsetBug, "FixedDate", Date);
+  StampDateOnChoice(dblcVerifiedBy, dsetBug, "VerifiedDate", Date);
+  KeepDropDownWide(cmbStatus, kCodeListWidth, false);
+  KeepDropDownWide(cmbPriority, kCodeListWidth, false);
 }

@@ -7,9 +7,11 @@
 
 #include "app/choosedate/choosefor.h"
 #include "app/common/components.h"
+#include "app/common/lookups.h"
 #include "app/common/placement.h"
 #include "app/main/bug.h"
 #include "app/message/message.h"
+#include "datactrls/edits/wwdblkcb.h"
 #include "datactrls/edits/wwdotdot.h"
 #include "datactrls/wwtable.h"
 #include "platform/classlib/controls/extctrls.h"
@@ -36,6 +38,8 @@ constexpr int kPriorityCount = 5, kStatusCount = 9;
 // Layout: a label column, an edit column, rows of this height.
 constexpr int kLabelLeft = 8, kEditLeft = 120, kEditWidth = 220, kRowHeight = 26;
 constexpr int kCodeButton = 24, kFormWidth = 470, kFormHeight = 440;
+// Versions read best in a list no narrower than this.
+constexpr int kVersionListWidth = 150;
 
 // A code row's names in code order ("1" first), as the warnings word them.
 constexpr const char* kPriorityNames[kPriorityCount] = {"Very High", "High", "Normal", "Low",
@@ -69,6 +73,9 @@ void WithSettings(F use) {
 }
 
 TDataSet* Entries() { return frmBug ? frmBug->dsetBug : nullptr; }
+
+// A lookup table of the main window, none without it.
+TDataSet* Table(TwwtaTable* TfrmBug::*table) { return frmBug ? frmBug->*table : nullptr; }
 
 bool Editing(TDataSet* d) { return d->State() == dsEdit || d->State() == dsInsert; }
 
@@ -134,39 +141,48 @@ void TfrmEnterNewRecord::CreateEdits() {
     *label = place(e, labelName, caption);
     return e;
   };
+  auto lookup = [&](const char* name, const char* field, const char* labelName,
+                    const char* caption, TDataSet* table, const char* lookupField) {
+    auto* c = NewLookupCombo(this, this, name, source, field, table, lookupField);
+    place(c, labelName, caption);
+    return c;
+  };
   dbtxtIdentifier = edit("dbtxtIdentifier", "Identifier", "lblIdentifier", "Identifier");
   dbeDescription = edit("dbeDescription", "Description", "lblDescription", "&Description");
-  dblcVersion = edit("dblcVersion", "Version", "lblVersion", "&Version");
-  dblcArea = edit("dblcArea", "Area", "lblArea", "&Area");
-  wwDBLookupCombo1 = edit("wwDBLookupCombo1", "Severity", "lblSeverity", "&Severity");
-  dblcReportedBy = edit("dblcReportedBy", "ReportedBy", "lblReportedBy", "&Reported By");
+  dblcVersion = lookup("dblcVersion", "Version", "lblVersion", "&Version", Table(&TfrmBug::wwtaVersion), "Version");
+  dblcArea = lookup("dblcArea", "Area", "lblArea", "&Area", Table(&TfrmBug::wwtaArea), "Area");
+  wwDBLookupCombo1 = lookup("wwDBLookupCombo1", "Severity", "lblSeverity", "&Severity",
+                            Table(&TfrmBug::wwtaSeverity), "Severity");
+  dblcReportedBy = lookup("dblcReportedBy", "ReportedBy", "lblReportedBy", "&Reported By",
+                          Table(&TfrmBug::wwtaReportedBy), "User");
   lblReportedBy = static_cast<TLabel*>(FindComponent("lblReportedBy"));
   dbcdReportedDate =
       date("dbcdReportedDate", "ReportedDate", "lblReportedDate", "Rep&orted Date", &lblReportedDate);
-  dblcResponsibility =
-      edit("dblcResponsibility", "Responsibility", "lblResponsibility", "Res&ponsibility");
-  dblcFixedBy = edit("dblcFixedBy", "FixedBy", "lblFixedBy", "&Fixed By");
+  dblcResponsibility = lookup("dblcResponsibility", "Responsibility", "lblResponsibility",
+                              "Res&ponsibility", Table(&TfrmBug::wwtaFixedBy), "Employee");
+  dblcFixedBy = lookup("dblcFixedBy", "FixedBy", "lblFixedBy", "&Fixed By",
+                       Table(&TfrmBug::wwtaFixedBy), "Employee");
   lblFixedBy = static_cast<TLabel*>(FindComponent("lblFixedBy"));
   dbcdFixedDate = date("dbcdFixedDate", "FixedDate", "lblFixedDate", "Fi&xed Date", &lblFixedDate);
-  dblcFixedInVersion =
-      edit("dblcFixedInVersion", "FixedInVersion", "lblFixedInVersion", "Fixed &In Version");
+  dblcFixedInVersion = lookup("dblcFixedInVersion", "FixedInVersion", "lblFixedInVersion",
+                              "Fixed &In Version", Table(&TfrmBug::wwtaVersion), "Version");
   lblFixedInVersion = static_cast<TLabel*>(FindComponent("lblFixedInVersion"));
-  dblcVerifiedBy = edit("dblcVerifiedBy", "VerifiedBy", "lblVerifiedBy", "V&erified By");
+  dblcVerifiedBy = lookup("dblcVerifiedBy", "VerifiedBy", "lblVerifiedBy", "V&erified By",
+                          Table(&TfrmBug::wwtaVerifiedBy), "Employee");
   TLabel* verifiedDate = nullptr;
   dbcdVerifiedDate = date("dbcdVerifiedDate", "VerifiedDate", "lblVerifiedDate", "Verified Da&te",
                           &verifiedDate);
-  // Typing a person stamps the matching date when it is still empty.
-  auto stamp = [](const char* dateField) {
-    return [dateField](TObject*, WORD&, TShiftState) {
-      TDataSet* d = Entries();
-      if (!d || !d->FieldByName(dateField)->IsNull()) return;
-      if (!Editing(d)) d->Edit();
-      d->FieldByName(dateField)->SetAsDateTime(Now());
-    };
-  };
-  dblcReportedBy->OnKeyDown = stamp("ReportedDate");
-  dblcFixedBy->OnKeyDown = stamp("FixedDate");
-  dblcVerifiedBy->OnKeyDown = stamp("VerifiedDate");
+  WireLookups();
+}
+
+void TfrmEnterNewRecord::WireLookups() {
+  // A new reporter is the entry's reporter at once, whatever the combo does next.
+  AppendWhenNotInList(dblcReportedBy, Entries());
+  // Choosing a person stamps the matching date (and time) when it is still empty.
+  StampDateOnChoice(dblcReportedBy, Entries(), "ReportedDate", Now);
+  StampDateOnChoice(dblcFixedBy, Entries(), "FixedDate", Now);
+  StampDateOnChoice(dblcVerifiedBy, Entries(), "VerifiedDate", Now);
+  KeepDropDownWide(dblcVersion, kVersionListWidth, false);
 }
 
 void TfrmEnterNewRecord::CreateCodeButtons() {

@@ -13,6 +13,7 @@ class TSpeedButton;
 class TToolbarButton97;
 class TwwDBComboDlg;
 class TwwDBEdit;
+class TwwDBLookupCombo;
 
 class TfrmEnterNewRecord : public TForm {
   DECLARE_CLASS(TfrmEnterNewRecord, TForm)
@@ -22,16 +23,14 @@ class TfrmEnterNewRecord : public TForm {
 
   TwwDBEdit* dbtxtIdentifier;
   TwwDBEdit* dbeDescription;
-  // The lookup fields are typed into (the lookup combos' lists come with
-  // their library).
-  TwwDBEdit* dblcVersion;
-  TwwDBEdit* dblcArea;
-  TwwDBEdit* wwDBLookupCombo1;
-  TwwDBEdit* dblcReportedBy;
-  TwwDBEdit* dblcResponsibility;
-  TwwDBEdit* dblcFixedBy;
-  TwwDBEdit* dblcVerifiedBy;
-  TwwDBEdit* dblcFixedInVersion;
+  TwwDBLookupCombo* dblcVersion;
+  TwwDBLookupCombo* dblcArea;
+  TwwDBLookupCombo* wwDBLookupCombo1;
+  TwwDBLookupCombo* dblcReportedBy;
+  TwwDBLookupCombo* dblcResponsibility;
+  TwwDBLookupCombo* dblcFixedBy;
+  TwwDBLookupCombo* dblcVerifiedBy;
+  TwwDBLookupCombo* dblcFixedInVersion;
   TwwDBComboDlg* dbcdReportedDate;
   TwwDBComboDlg* dbcdFixedDate;
   TwwDBComboDlg* dbcdVerifiedDate;
@@ -69,6 +68,7 @@ class TfrmEnterNewRecord : public TForm {
 
  private:
   void CreateEdits();
+  void WireLookups();
   void CreateCodeButtons();
   void CreateButtons();
 };

@@ -1,8 +1,12 @@
 // Entries and programs over a real database file: defaults of a new entry,
 // the dialog-off insert, deleting and renaming programs, the switch, the
-// per-kind labels and the enabling of the toolbar.
+// per-kind labels, the enabling of the toolbar and the lookup combos.
 
 #include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+#include <algorithm>
 
 #include "app/choosedate/choosedate.h"
 #include "app/choosedate/choosefor.h"
@@ -10,10 +14,13 @@
 #include "app/zoom/zoom.h"
 #include "datactrls/wwdbgrid.h"
 #include "platform/classlib/richedit/richedit.h"
+#include "datactrls/edits/wwdbcomb.h"
+#include "datactrls/edits/wwdblkcb.h"
 #include "datactrls/edits/wwdotdot.h"
 #include "entrytest.h"
 #include "datactrls/wwtable.h"
 #include "platform/classlib/controls/extctrls.h"
+#include "platform/classlib/controls/qtbackend.h"
 #include "platform/classlib/core/clock.h"
 #include "platform/classlib/core/registry.h"
 #include "platform/classlib/db/fields.h"
@@ -276,6 +283,88 @@ TEST(Entries, EnteringAMemoEditsTheEntryUnlessToldToSkipOnce) {
   EXPECT_EQ(w.form->FocusArea, 1);
   enter(w.form->rtfReport);
   EXPECT_EQ(w.form->dsetBug->State(), dsEdit);
+}
+
+}  // namespace
+
+namespace {
+
+// Types `text` with real keys over a shown lookup combo of the record pane and
+// leaves it for the grid; message boxes' texts land in `messages`.
+void TypeInto(TwwDBLookupCombo* combo, const char* text, std::vector<std::string>& messages) {
+  TDialogResponderScope answers([&](TDialogRequest& r) {
+    messages.push_back(r.Text);
+    return mrOk;
+  });
+  combo->SetBounds(10, 10, 120, 21);
+  combo->SetVisible(true);
+  combo->SetFocus();
+  QApplication::processEvents();
+  combo->SelectAll();
+  QTest::keyClicks(QApplication::focusWidget(), text);
+  frmBug->dbgBug->SetFocus();
+  QApplication::processEvents();
+  combo->SetVisible(false);
+}
+
+TEST(Entries, LookupCombosAddTypedValuesStampTodayAndKeepARefusedRowUnchanged) {
+  Window w([](TRegIniFile& reg) { reg.WriteBool("Options", "EnterDate", false); });
+  w.AddPosted(0, "first");
+  TTestClock clock(EncodeDate(2026, 7, 8) + 0.5);
+  struct Case {
+    TwwDBLookupCombo* TfrmBug::*combo;
+    const char *table, *lookupField, *field, *typed, *date;
+  } cases[] = {
+      {&TfrmBug::dblcArea, "Area", "Area", "Area", "Printing", nullptr},
+      {&TfrmBug::dblcFixedInVersion, "Version", "Version", "FixedInVersion", "2.1", nullptr},
+      {&TfrmBug::dblcReportedBy, "User", "User", "ReportedBy", "Ann Lee", "ReportedDate"},
+      {&TfrmBug::dblcFixedBy, "Employee", "Employee", "FixedBy", "Bo", "FixedDate"},
+      {&TfrmBug::dblcVerifiedBy, "Employee", "Employee", "VerifiedBy", "Cy", "VerifiedDate"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed);
+    std::vector<std::string> messages;
+    TypeInto(w.form->*c.combo, c.typed, messages);
+    w.form->dsetBug->Post();
+    EXPECT_EQ(messages, std::vector<std::string>{});
+    const auto rows = apptest::StoredValues(w.scratch.Database(), c.table, c.lookupField);
+    EXPECT_EQ(std::count(rows.begin(), rows.end(), c.typed), 1);
+    EXPECT_EQ(apptest::StoredValues(w.scratch.Database(), "Reports", c.field),
+              std::vector<std::string>{c.typed});
+    if (c.date) {
+      EXPECT_EQ(w.form->dsetBug->FieldByName(c.date)->AsDateTime(), EncodeDate(2026, 7, 8));
+    }
+  }
+  // The database refuses the new area: its message, the entry and the table unchanged.
+  apptest::RefuseValue(w.scratch.Database(), "Area", "Area", "Bad");
+  std::vector<std::string> messages;
+  TypeInto(w.form->dblcArea, "Bad", messages);
+  ASSERT_EQ(messages.size(), 1u);
+  // The engine words a refused row as a key violation.
+  EXPECT_NE(messages[0].find("3022"), std::string::npos) << messages[0];
+  EXPECT_EQ(w.Field("Area"), "Printing");
+  EXPECT_EQ(apptest::StoredValues(w.scratch.Database(), "Area", "Area"),
+            std::vector<std::string>{"Printing"});
+}
+
+TEST(Entries, LookupListsDropAtLeastTheirWidth) {
+  Window w;
+  struct Case {
+    TwwDBCustomCombo* combo;
+    int comboWidth, listWidth, want;
+  } cases[] = {
+      {w.form->dblcArea, 300, 0, 150},        {w.form->dblcSeverity, 300, 200, 200},
+      {w.form->dblcVersion, 300, 0, 300},     {w.form->dblcResponsibility, 90, 400, 150},
+      {w.form->cmbStatus, 50, 0, 100},        {w.form->cmbPriority, 50, 120, 120},
+  };
+  for (const Case& c : cases) {
+    c.combo->SetWidth(c.comboWidth);
+    auto* lookup = dynamic_cast<TwwDBLookupCombo*>(c.combo);
+    auto* codes = dynamic_cast<TwwDBComboBox*>(c.combo);
+    if (lookup) lookup->SetDropDownWidth(c.listWidth), lookup->OnDropDown(lookup);
+    if (codes) codes->SetDropDownWidth(c.listWidth), codes->OnDropDown(codes);
+    EXPECT_EQ(lookup ? lookup->DropDownWidth() : codes->DropDownWidth(), c.want) << c.combo->Name();
+  }
 }
 
 }  // namespace

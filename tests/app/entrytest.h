@@ -60,6 +60,18 @@ inline std::vector<std::string> StoredEntries(const std::string& database,
   return rows;
 }
 
+// One field of every row of a table, through another connection.
+inline std::vector<std::string> StoredValues(const std::string& database, const char* tableName,
+                                             const char* field) {
+  TwwtaTable table;
+  table.SetDatabaseName(database);
+  table.SetTableName(tableName);
+  table.Open();
+  std::vector<std::string> values;
+  for (table.First(); !table.Eof(); table.Next()) values.push_back(table.FieldByName(field)->AsString());
+  return values;
+}
+
 // Makes the database file itself refuse rows of `table` whose `field` is
 // `value` (new or changed), as a database that another program guards would.
 inline void RefuseValue(const std::string& database, const std::string& table,

@@ -11,6 +11,9 @@
 #include "app/newentry/enternewrecord.h"
 #include "entrytest.h"
 #include "datactrls/edits/wwdbedit.h"
+#include "datactrls/edits/wwdblkcb.h"
+#include "platform/classlib/core/clock.h"
+#include "platform/classlib/db/fields.h"
 #include "platform/classlib/controls/extctrls.h"
 #include "platform/classlib/controls/qtbackend.h"
 #include "platform/classlib/dialogs/dialogs.h"
@@ -185,6 +188,34 @@ TEST(NewEntry, EndToEndAProgramAndAnEntryTypedWithRealKeys) {
   EXPECT_EQ(StoredEntries(d.scratch.Database()), std::vector<std::string>{"2:Typed entry"});
   EXPECT_EQ(StoredEntries(d.scratch.Database(), "Report"), std::vector<std::string>{"Typed entry"});
   EXPECT_TRUE(d.form->tbDelete->Enabled());
+}
+
+TEST(NewEntry, TypedLookupValuesJoinTheirTablesAndAReporterStampsTheDateAndTime) {
+  Dialog d([](TRegIniFile& reg) { reg.WriteBool("Options", "EnterDate", false); });
+  TTestClock clock(EncodeDate(2026, 7, 8) + 0.5);
+  frmEnterNewRecord->dblcVersion->OnDropDown(frmEnterNewRecord->dblcVersion);
+  EXPECT_EQ(frmEnterNewRecord->dblcVersion->DropDownWidth(), 150);
+  TDialogResponderScope answers([](TDialogRequest& r) -> TModalResult {
+    if (r.Dialog != frmEnterNewRecord) return mrOk;
+    auto type = [](TWinControl* control, const char* text) {
+      control->SetFocus();
+      QApplication::processEvents();
+      QTest::keyClicks(QApplication::focusWidget(), text);
+    };
+    type(frmEnterNewRecord->dbeDescription, "Lookups");
+    type(frmEnterNewRecord->dblcReportedBy, "Dee");
+    type(frmEnterNewRecord->dblcVersion, "3.0");
+    QTest::mouseClick(vantrel::qt::ClientWidget(*frmEnterNewRecord->btnOk), Qt::LeftButton);
+    return mrNone;
+  });
+  d.form->AddEntry();
+  const std::string db = d.scratch.Database();
+  EXPECT_EQ(apptest::StoredValues(db, "User", "User"), std::vector<std::string>{"Dee"});
+  EXPECT_EQ(apptest::StoredValues(db, "Version", "Version"), std::vector<std::string>{"3.0"});
+  EXPECT_EQ(StoredEntries(db, "ReportedBy"), std::vector<std::string>{"Dee"});
+  EXPECT_EQ(StoredEntries(db, "Version"), std::vector<std::string>{"3.0"});
+  EXPECT_DOUBLE_EQ(d.form->dsetBug->FieldByName("ReportedDate")->AsDateTime(),
+                   EncodeDate(2026, 7, 8) + 0.5);
 }
 
 }  // namespace

@@ -1,0 +1,45 @@
+#pragma once
+// What the main window and the new-entry dialog share about their lookup
+// combos: a typed value the list lacks joins the lookup table, choosing a
+// person stamps the matching date, and the lists are kept wide enough.
+
+#include <algorithm>
+#include <string>
+
+#include "datactrls/edits/wwdblkcb.h"
+#include "platform/classlib/core/datetime.h"
+
+class TDataSet;
+class TDataSource;
+
+// Stores `value` in `field` of a new row of `table` (`append`) or of its
+// current row. A refusal is shown with the database's message and the table
+// is left as it was; the result says whether the value was stored.
+bool StoreRowText(TDataSet* table, const std::string& field, const std::string& value,
+                  bool append);
+
+// Makes `combo` add a typed value its list lacks to its lookup table (in its
+// lookup field); a refused append keeps the combo's old value. With
+// `entries`, a stored value is also put into the combo's field there at once.
+void AppendWhenNotInList(TwwDBLookupCombo* combo, TDataSet* entries = nullptr);
+
+// A lookup combo of `owner` on `parent` editing `field` of `source` through
+// `lookupField` of `table`, adding typed values its list lacks.
+TwwDBLookupCombo* NewLookupCombo(TComponent* owner, TWinControl* parent, const char* name,
+                                 TDataSource* source, const char* field, TDataSet* table,
+                                 const char* lookupField);
+
+// Closing the list of, or pressing a key in, `combo` puts the entries into
+// edit and sets `dateField` to `stamp()` when that date is still empty.
+void StampDateOnChoice(TwwDBLookupCombo* combo, TDataSet* entries, const char* dateField,
+                       TDateTime (*stamp)());
+
+// The list never drops narrower than `minimum` pixels; with `matchCombo` it
+// is as wide as the combo itself when that is wider.
+template <class Combo>
+void KeepDropDownWide(Combo* combo, int minimum, bool matchCombo) {
+  combo->OnDropDown = [combo, minimum, matchCombo](TObject*) {
+    const int wanted = matchCombo ? std::max(combo->Width(), minimum) : minimum;
+    if (matchCombo || combo->DropDownWidth() < wanted) combo->SetDropDownWidth(wanted);
+  };
+}
