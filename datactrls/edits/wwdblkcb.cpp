@@ -370,6 +370,18 @@ void TwwDBCustomLookupCombo::FinishPendingSearch() {
   if (timer_->Enabled()) PerformSearch();
 }
 
+// Only the library's table keeps its range in step with its master while the
+// combo shows a value; with any other class the shown value would go stale.
+void TwwDBCustomLookupCombo::DetailTableRefreshed() {
+  TDataSet* table = LookupTable();
+  if (!table || !Field() || table->State() != dsBrowse || !wwHasMasterFields(table)) return;
+  if (!table->InheritsFrom("TwwTable")) {
+    MessageDlg(kwwDetailLookupTable, mtWarning, {mbOK}, 0);
+    return;
+  }
+  DataChange();
+}
+
 void TwwDBCustomLookupCombo::PerformSearch() {
   timer_->SetEnabled(false);
   TDataSet* table = LookupTable();

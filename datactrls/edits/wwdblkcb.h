@@ -92,6 +92,8 @@ class TwwDBCustomLookupCombo : public TwwDBCustomCombo {
   void PerformSearch();
   // A search the timer still waits for runs now (before a click in the list).
   void FinishPendingSearch();
+  // The list over a detail lookup table was refreshed (its master moved).
+  void DetailTableRefreshed();
   // The list moved to a record by a key or the mouse: it is the choice.
   void ListChose();
   // Before the list moves: the edited dataset goes into edit; false when it cannot.

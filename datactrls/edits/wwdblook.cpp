@@ -384,6 +384,11 @@ void TwwPopupGrid::ChooseCurrentRecord() {
 
 bool TwwPopupGrid::BeginChange() { return combo_->BeginListChange(); }
 
+void TwwPopupGrid::RefreshData() {
+  TwwDBLookupList::RefreshData();
+  combo_->DetailTableRefreshed();
+}
+
 void TwwPopupGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
   combo_->FinishPendingSearch();
   TwwDBLookupList::MouseDown(button, shift, x, y);

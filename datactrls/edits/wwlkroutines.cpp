@@ -7,6 +7,7 @@
 #include "datactrls/wwlookup.h"
 #include "datactrls/wwstr.h"
 #include "platform/classlib/core/strutils.h"
+#include "platform/classlib/core/typinfo.h"
 #include "platform/classlib/db/dataset.h"
 #include "platform/classlib/db/fields.h"
 
@@ -47,4 +48,8 @@ bool wwLookupFindKey(TDataSet* table, const std::string& fieldNames, const std::
     return lookup->FindKey(values);
   std::vector<Variant> keys(values.begin(), values.end());
   return table->Locate(fieldNames, keys.size() == 1 ? keys[0] : VarArrayOf(keys), {});
+}
+
+bool wwHasMasterFields(TDataSet* table) {
+  return table && IsPublishedProp(table, "MasterFields") && !GetStrProp(table, "MasterFields").empty();
 }

@@ -21,3 +21,6 @@ bool wwLookupRecordSearch(TDataSet* table, const std::string& value, const std::
 
 // The record whose fields (";"-separated names) hold the values, in order.
 bool wwLookupFindKey(TDataSet* table, const std::string& fieldNames, const std::vector<std::string>& values);
+
+// True for a dataset that publishes non-empty MasterFields (a detail table).
+bool wwHasMasterFields(TDataSet* table);

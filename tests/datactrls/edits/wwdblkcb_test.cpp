@@ -763,3 +763,13 @@ TEST_F(GridLookupCombo, AValueChosenInACellIsWrittenAndTheGridTakesItsKeys) {
   EXPECT_TRUE(grid->Focused());
   EXPECT_EQ(Stored(), "Anna");
 }
+
+TEST_F(LookupCombo, ADetailLookupTableOfAnotherClassIsReportedWhenItsListRefreshes) {
+  auto* c = Place();
+  c->DropDown();
+  people->Refresh();
+  EXPECT_EQ(boxes.Texts(), std::vector<std::string>{}) << "no master fields: nothing to say";
+  people->SetMasterFields("Age");
+  people->Refresh();
+  EXPECT_EQ(boxes.Texts(), std::vector<std::string>{kwwDetailLookupTable});
+}
