@@ -421,11 +421,9 @@ bool TwwDBCustomLookupCombo::IndexedSearch(const std::string& text, bool increme
   auto* table = dynamic_cast<TwwTable*>(LookupTable());
   TField* key = grid_->KeyField();
   if (!table || !key) return false;
-  int k = -1;
-  for (int i = 0; i < table->IndexFieldCount() && k < 0; ++i)
-    if (table->IndexFields(i) == key) k = i;
+  const int k = wwLookupIndexPosition(table, key->FieldName());
   const bool caseSensitive = seqSearchOptions_.Contains(ssoCaseSensitive);
-  if (k < 0) return wwLookupRecordSearch(table, text, key->FieldName(), caseSensitive, incremental);
+  if (k < 0) return wwLookupValueSearch(table, text, key->FieldName(), caseSensitive, incremental);
   // Typing seeks the typed start on the index (or narrows the table's range,
   // as the table's search settings say).
   if (incremental) return wwIncrementalSearch(table, text, k);

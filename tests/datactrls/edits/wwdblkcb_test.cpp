@@ -773,3 +773,25 @@ TEST_F(LookupCombo, ADetailLookupTableOfAnotherClassIsReportedWhenItsListRefresh
   people->Refresh();
   EXPECT_EQ(boxes.Texts(), std::vector<std::string>{kwwDetailLookupTable});
 }
+
+TEST_F(LibraryLookupCombo, ADetailTableIsSearchedWithinItsMastersRangeAndShowsItsValueAgain) {
+  auto* ages = Make<TwwTable>();
+  ages->SetTableName("People");
+  ages->SetIndexName("ByName");
+  ages->Open();  // Anna, 30
+  TDataSource agesSource;
+  agesSource.SetDataSet(ages);
+  people->Close();
+  people->SetIndexName("ByAgeName");
+  people->SetMasterSource(&agesSource);
+  people->SetMasterFields("Age");
+  people->Open();
+  auto* c = Place();
+  struct Case { const char* value; bool found; const char* at; };
+  for (const Case& s : {Case{"Carl", true, "Carl"}, Case{"Anna", true, "Anna"}, Case{"Bert", false, "Anna"}}) {
+    EXPECT_EQ(c->Grid()->PositionOnValue(s.value), s.found) << s.value;
+    EXPECT_EQ(people->FieldByName("Name")->AsString(), s.at) << s.value;
+  }
+  people->SetMasterSource(nullptr);
+  EXPECT_EQ(boxes.Texts(), std::vector<std::string>{});
+}
