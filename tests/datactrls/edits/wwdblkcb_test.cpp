@@ -795,3 +795,16 @@ TEST_F(LibraryLookupCombo, ADetailTableIsSearchedWithinItsMastersRangeAndShowsIt
   people->SetMasterSource(nullptr);
   EXPECT_EQ(boxes.Texts(), std::vector<std::string>{});
 }
+
+TEST_F(LibraryLookupCombo, AClosedListFacePutsTheTableBackOnTheLookupIndexAfterPainting) {
+  people->SetIndexName("");
+  auto* c = Place();
+  c->SetStyle(csDropDownList);
+  ASSERT_TRUE(c->Grid()->PositionOnValue("Bert"));
+  people->Last();
+  ClientOf(c)->repaint();
+  EXPECT_EQ(people->IndexName(), "") << "the paint itself moves nothing";
+  Pump();
+  EXPECT_EQ(people->IndexName(), "ByName");
+  EXPECT_EQ(people->FieldByName("Name")->AsString(), "Bert");
+}
