@@ -346,6 +346,23 @@ void TwwDBCustomLookupCombo::PutInDisplayOrder() {
   if (table->SelectIndexForSearch(Selected()) && !current.empty()) grid_->PositionOnValue(current);
 }
 
+// True when a library lookup table is not on the index of the lookup fields.
+bool TwwDBCustomLookupCombo::NeedsLookupOrder() {
+  auto* table = dynamic_cast<TwwTable*>(LookupTable());
+  if (!table || !table->Active() || lookupField_.empty()) return false;
+  const std::string index = table->IndexNameForFields(lookupField_);
+  return !index.empty() && !AnsiSameText(index, table->IndexName());
+}
+
+// The closed list's face stands for the record of the lookup fields' own
+// index: the table goes back to it, on the shown value.
+void TwwDBCustomLookupCombo::PutInLookupOrder() {
+  if (!NeedsLookupOrder()) return;
+  const std::string value = grid_->KeyText();
+  dynamic_cast<TwwTable*>(LookupTable())->SetIndexFieldsForLookup(lookupField_);
+  if (!value.empty()) grid_->PositionOnValue(value);
+}
+
 // A table narrowed while typing shows every record again once the text is
 // erased, staying on its record; false for a table that is not narrowed so.
 bool TwwDBCustomLookupCombo::ShowAllNarrowedRecords() {
@@ -368,6 +385,18 @@ void TwwDBCustomLookupCombo::SearchNow() {
 
 void TwwDBCustomLookupCombo::FinishPendingSearch() {
   if (timer_->Enabled()) PerformSearch();
+}
+
+// Only the library's table keeps its range in step with its master while the
+// combo shows a value; with any other class the shown value would go stale.
+void TwwDBCustomLookupCombo::DetailTableRefreshed() {
+  TDataSet* table = LookupTable();
+  if (!table || !Field() || table->State() != dsBrowse || !wwHasMasterFields(table)) return;
+  if (!table->InheritsFrom("TwwTable")) {
+    MessageDlg(kwwDetailLookupTable, mtWarning, {mbOK}, 0);
+    return;
+  }
+  DataChange();
 }
 
 void TwwDBCustomLookupCombo::PerformSearch() {
@@ -409,11 +438,9 @@ bool TwwDBCustomLookupCombo::IndexedSearch(const std::string& text, bool increme
   auto* table = dynamic_cast<TwwTable*>(LookupTable());
   TField* key = grid_->KeyField();
   if (!table || !key) return false;
-  int k = -1;
-  for (int i = 0; i < table->IndexFieldCount() && k < 0; ++i)
-    if (table->IndexFields(i) == key) k = i;
+  const int k = wwLookupIndexPosition(table, key->FieldName());
   const bool caseSensitive = seqSearchOptions_.Contains(ssoCaseSensitive);
-  if (k < 0) return wwLookupRecordSearch(table, text, key->FieldName(), caseSensitive, incremental);
+  if (k < 0) return wwLookupValueSearch(table, text, key->FieldName(), caseSensitive, incremental);
   // Typing seeks the typed start on the index (or narrows the table's range,
   // as the table's search settings say).
   if (incremental) return wwIncrementalSearch(table, text, k);
@@ -576,12 +603,23 @@ void TwwDBCustomLookupCombo::Loaded() {
   PlaceButtonInFrame();
 }
 
+namespace {
+// Posted by the closed face's paint (clear of the edit's own private messages).
+constexpr UINT kPutInLookupOrder = WM_USER + 0x2F0;
+}  // namespace
+
 // A closed drop-down list looks like the system's drop-down-list combo box:
 // focused, its face is in the highlight colours inside a focus rectangle.
 void TwwDBCustomLookupCombo::PaintText(TCanvas* canvas, TRect rect, int x, const std::string& text) {
   if (CanEditText()) {
     TwwDBCustomCombo::PaintText(canvas, rect, x, text);
     return;
+  }
+  // Moving the table from inside a paint would repaint its controls midway:
+  // the switch back to the lookup index runs from the queue right after.
+  if (!lookupOrderPosted_ && NeedsLookupOrder()) {
+    lookupOrderPosted_ = true;
+    PostMessage(Handle(), kPutInLookupOrder);
   }
   if (!Enabled()) {
     canvas->Font()->SetColor(clGrayText);
@@ -593,6 +631,15 @@ void TwwDBCustomLookupCombo::PaintText(TCanvas* canvas, TRect rect, int x, const
     canvas->DrawFocusRect(face);
   }
   TwwDBCustomCombo::PaintText(canvas, rect, x, text);
+}
+
+void TwwDBCustomLookupCombo::Dispatch(TMessage& message) {
+  if (message.Msg != kPutInLookupOrder) {
+    TwwDBCustomCombo::Dispatch(message);
+    return;
+  }
+  lookupOrderPosted_ = false;
+  if (!CanEditText()) PutInLookupOrder();
 }
 
 // ---- Keys --------------------------------------------------------------------------

@@ -92,6 +92,8 @@ class TwwDBCustomLookupCombo : public TwwDBCustomCombo {
   void PerformSearch();
   // A search the timer still waits for runs now (before a click in the list).
   void FinishPendingSearch();
+  // The list over a detail lookup table was refreshed (its master moved).
+  void DetailTableRefreshed();
   // The list moved to a record by a key or the mouse: it is the choice.
   void ListChose();
   // Before the list moves: the edited dataset goes into edit; false when it cannot.
@@ -114,6 +116,7 @@ class TwwDBCustomLookupCombo : public TwwDBCustomCombo {
   void Resize() override;
   void Loaded() override;
   void PaintText(TCanvas* canvas, TRect rect, int x, const std::string& text) override;
+  void Dispatch(TMessage& message) override;
 
  private:
   void PlaceButtonInFrame();
@@ -135,6 +138,8 @@ class TwwDBCustomLookupCombo : public TwwDBCustomCombo {
   void UpdateCaret();
   void DragFromButton(UINT message, int x, int y);
   void PutInDisplayOrder();
+  bool NeedsLookupOrder();
+  void PutInLookupOrder();
   void RestartTimer();
   void Complete();
   bool IndexedSearch(const std::string& text, bool incremental);
@@ -160,6 +165,7 @@ class TwwDBCustomLookupCombo : public TwwDBCustomCombo {
   bool listDown_ = false;
 
   std::string lastSearched_;
+  bool lookupOrderPosted_ = false;  // the switch back to the lookup index waits in the queue
   bool searchFound_ = false;
   std::string savedText_, savedValue_;  // as the data source last browsed
   bool dropDownPending_ = false;

@@ -212,7 +212,10 @@ bool TwwDBLookupList::PositionOnValue(const std::string& value) {
   }
   if (searchFound_ && value == keyText_ && IsMatchedRecord()) return true;
   bool found = false;
-  if (fieldCount_ == 1 || IsSequential()) {
+  if (fieldCount_ == 1 && !IsSequential() && wwHasMasterFields(table)) {
+    // A detail table seeks within its master's range.
+    found = wwLookupValueSearch(table, value, keyField_->FieldName(), CaseSensitiveSearch(), false);
+  } else if (fieldCount_ == 1 || IsSequential()) {
     found = wwLookupRecordSearch(table, value, keyField_->FieldName(), CaseSensitiveSearch(), false);
   } else {
     // The second and third keys come from the data fields of the same names.
@@ -383,6 +386,11 @@ void TwwPopupGrid::ChooseCurrentRecord() {
 }
 
 bool TwwPopupGrid::BeginChange() { return combo_->BeginListChange(); }
+
+void TwwPopupGrid::RefreshData() {
+  TwwDBLookupList::RefreshData();
+  combo_->DetailTableRefreshed();
+}
 
 void TwwPopupGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
   combo_->FinishPendingSearch();

@@ -127,6 +127,8 @@ class TwwPopupGrid : public TwwDBLookupList {
  protected:
   void FillCreateParams(TCreateParams& params) override;
   bool CaseSensitiveSearch() const override;
+  // A detail lookup table moved by its master: the combo looks its value up again.
+  void RefreshData() override;
   void ChooseCurrentRecord() override;
   bool BeginChange() override;
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;

@@ -6,7 +6,9 @@
 #include "datactrls/wwlocate.h"
 #include "datactrls/wwlookup.h"
 #include "datactrls/wwstr.h"
+#include "datactrls/wwtable.h"
 #include "platform/classlib/core/strutils.h"
+#include "platform/classlib/core/typinfo.h"
 #include "platform/classlib/db/dataset.h"
 #include "platform/classlib/db/fields.h"
 
@@ -47,4 +49,31 @@ bool wwLookupFindKey(TDataSet* table, const std::string& fieldNames, const std::
     return lookup->FindKey(values);
   std::vector<Variant> keys(values.begin(), values.end());
   return table->Locate(fieldNames, keys.size() == 1 ? keys[0] : VarArrayOf(keys), {});
+}
+
+bool wwHasMasterFields(TDataSet* table) {
+  return table && IsPublishedProp(table, "MasterFields") && !GetStrProp(table, "MasterFields").empty();
+}
+
+int wwLookupIndexPosition(TwwTable* table, const std::string& fieldName) {
+  for (int i = 0; table && i < table->IndexFieldCount(); ++i)
+    if (SameText(table->IndexFields(i)->FieldName(), fieldName)) return i;
+  return -1;
+}
+
+bool wwLookupValueSearch(TDataSet* table, const std::string& value, const std::string& fieldName,
+                         bool caseSensitive, bool partial) {
+  auto* library = dynamic_cast<TwwTable*>(table);
+  if (library && wwHasMasterFields(table)) {
+    // A detail's index leads with its master fields, whose values the range
+    // already holds: the seek goes on the field right after them.
+    const int m = int(wwSplitPieces(GetStrProp(table, "MasterFields"), ";").size());
+    if (wwLookupIndexPosition(library, fieldName) == m) return wwIncrementalSearch(table, value, m);
+    return wwLocateIfDifferent(table, value, fieldName, partial ? mtPartialMatchStart : mtExactMatch, caseSensitive);
+  }
+  TField* field = table->FindField(fieldName);
+  if (!partial && field && SameText(field->Text(), value)) return true;
+  const int k = wwLookupIndexPosition(library, fieldName);
+  if (k < 0) return wwLookupRecordSearch(table, value, fieldName, caseSensitive, partial);
+  return wwIncrementalSearch(table, value, k);
 }

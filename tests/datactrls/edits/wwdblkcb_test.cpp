@@ -763,3 +763,48 @@ TEST_F(GridLookupCombo, AValueChosenInACellIsWrittenAndTheGridTakesItsKeys) {
   EXPECT_TRUE(grid->Focused());
   EXPECT_EQ(Stored(), "Anna");
 }
+
+TEST_F(LookupCombo, ADetailLookupTableOfAnotherClassIsReportedWhenItsListRefreshes) {
+  auto* c = Place();
+  c->DropDown();
+  people->Refresh();
+  EXPECT_EQ(boxes.Texts(), std::vector<std::string>{}) << "no master fields: nothing to say";
+  people->SetMasterFields("Age");
+  people->Refresh();
+  EXPECT_EQ(boxes.Texts(), std::vector<std::string>{kwwDetailLookupTable});
+}
+
+TEST_F(LibraryLookupCombo, ADetailTableIsSearchedWithinItsMastersRangeAndShowsItsValueAgain) {
+  auto* ages = Make<TwwTable>();
+  ages->SetTableName("People");
+  ages->SetIndexName("ByName");
+  ages->Open();  // Anna, 30
+  TDataSource agesSource;
+  agesSource.SetDataSet(ages);
+  people->Close();
+  people->SetIndexName("ByAgeName");
+  people->SetMasterSource(&agesSource);
+  people->SetMasterFields("Age");
+  people->Open();
+  auto* c = Place();
+  struct Case { const char* value; bool found; const char* at; };
+  for (const Case& s : {Case{"Carl", true, "Carl"}, Case{"Anna", true, "Anna"}, Case{"Bert", false, "Anna"}}) {
+    EXPECT_EQ(c->Grid()->PositionOnValue(s.value), s.found) << s.value;
+    EXPECT_EQ(people->FieldByName("Name")->AsString(), s.at) << s.value;
+  }
+  people->SetMasterSource(nullptr);
+  EXPECT_EQ(boxes.Texts(), std::vector<std::string>{});
+}
+
+TEST_F(LibraryLookupCombo, AClosedListFacePutsTheTableBackOnTheLookupIndexAfterPainting) {
+  people->SetIndexName("");
+  auto* c = Place();
+  c->SetStyle(csDropDownList);
+  ASSERT_TRUE(c->Grid()->PositionOnValue("Bert"));
+  people->Last();
+  ClientOf(c)->repaint();
+  EXPECT_EQ(people->IndexName(), "") << "the paint itself moves nothing";
+  Pump();
+  EXPECT_EQ(people->IndexName(), "ByName");
+  EXPECT_EQ(people->FieldByName("Name")->AsString(), "Bert");
+}
