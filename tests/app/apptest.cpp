@@ -68,7 +68,10 @@ void AddEntry(TfrmBug* form, const std::string& description, const std::string& 
   if (!report.empty()) table.FieldByName("Report")->SetAsString(report);
   table.Post();
   table.Close();
+  // A refresh alone moves nothing, and the detail pane follows the moves: go to
+  // the first row as the user would, so the pane wakes up once there are rows.
   form->dsetBug->Refresh();
+  form->dsetBug->First();
 }
 
 }  // namespace apptest
