@@ -114,6 +114,8 @@ void TfrmBug::CreatePanes() {
   dbgBugIButton->SetBounds(0, 0, 11, 30);
   dbgBugIButton->SetHint("Edit Entry");
   splGrid = NewControl<TSplitter>(this, pnlMain, "splGrid", alTop);
+  // A splitter turned to the top keeps the height it had standing on the left.
+  splGrid->SetHeight(3);
 }
 
 void TfrmBug::CreateRecordPane() {

@@ -14,6 +14,7 @@
 #include "platform/classlib/dbctrls/dbctrls.h"
 #include "platform/classlib/dialogs/dialogs.h"
 #include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/controls/extctrls.h"
 #include "platform/classlib/graphics/graphics.h"
 #include "winctrls/exttab.h"
 #include "winctrls/tb97button.h"
@@ -47,6 +48,15 @@ class Memos : public ::testing::Test {
   TDialogResponderScope answers{[](TDialogRequest&) { return mrOk; }};
   TfrmBug* form = nullptr;
 };
+
+// The memo pane takes the room below the grid, its splitter and the filter bar.
+TEST_F(Memos, ThePaneBelowTheGridShowsTheMemo) {
+  const TPanel* grid = form->pnlGrid;
+  EXPECT_EQ(form->splGrid->Height(), 3);
+  EXPECT_GE(form->pnlRecord->Top(), grid->Top() + grid->Height());
+  EXPECT_GE(form->pnlRecord->Top() + form->pnlRecord->Height(), form->pnlMain->ClientHeight() - 1);
+  EXPECT_GT(form->rtfReport->Height(), 100);
+}
 
 // Formatting commands on an entry in browse state (as after start-up) must
 // survive the next scroll: each asks for edit state first.
