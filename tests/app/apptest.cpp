@@ -74,4 +74,15 @@ void AddEntry(TfrmBug* form, const std::string& description, const std::string& 
   form->dsetBug->First();
 }
 
+void MainWindowTest::Start() {
+  Prepare();
+  form = StartMainWindow();
+  ASSERT_FALSE(form->Terminating);
+}
+
+void MainWindowTest::Stop() {
+  if (form) CloseMainWindow(form);
+  form = nullptr;
+}
+
 }  // namespace apptest

@@ -5,7 +5,10 @@
 #include <memory>
 #include <string>
 
+#include <gtest/gtest.h>
+
 #include "platform/classlib/core/registry.h"
+#include "platform/classlib/dialogs/responder.h"
 
 class TfrmBug;
 
@@ -34,5 +37,24 @@ void CloseMainWindow(TfrmBug* form);
 // Stores a bug report of the current program (memo Report as stored, when given)
 // and refreshes the window's entry table.
 void AddEntry(TfrmBug* form, const std::string& description, const std::string& report = "");
+
+// A test on the started main window over a fresh scratch folder. Prepare runs
+// before the window starts (rows, settings); every dialog goes to Answer,
+// whose default takes the box's first button.
+class MainWindowTest : public ::testing::Test {
+ protected:
+  virtual void Prepare() {}
+  virtual TModalResult Answer(TDialogRequest& r) {
+    return r.Buttons.empty() ? mrCancel : r.Buttons.front();
+  }
+  void SetUp() override { Start(); }
+  void TearDown() override { Stop(); }
+  void Start();
+  void Stop();
+
+  Scratch scratch;
+  TDialogResponderScope answers{[this](TDialogRequest& r) { return Answer(r); }};
+  TfrmBug* form = nullptr;
+};
 
 }  // namespace apptest

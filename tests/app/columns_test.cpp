@@ -23,17 +23,14 @@ namespace {
 using apptest::Scratch;
 using testing_support::Pump;
 
-class Columns : public ::testing::Test {
+class Columns : public apptest::MainWindowTest {
  protected:
   // Settings a test writes before the window starts.
-  virtual void Prepare(TRegIniFile&) {}
-  void SetUp() override {
+  virtual void PrepareSettings(TRegIniFile&) {}
+  void Prepare() override {
     apptest::AddEveryCodeEntry(scratch.Database());
-    Prepare(*scratch.Settings());
-    form = apptest::StartMainWindow();
-    ASSERT_FALSE(form->Terminating);
+    PrepareSettings(*scratch.Settings());
   }
-  void TearDown() override { apptest::CloseMainWindow(form); }
 
   TwwDBGrid* Grid() const { return form->dbgBug; }
   // The grid column of a field, -1 when it is not shown.
@@ -45,9 +42,6 @@ class Columns : public ::testing::Test {
   int WidthOf(const std::string& field) const { return Grid()->GetColWidth(ColumnOf(field)); }
   TMenuItem* Item(const std::string& field) const { return form->ViewColumnItem(field); }
 
-  Scratch scratch;
-  TDialogResponderScope answers{[](TDialogRequest& r) { return r.Buttons.empty() ? mrCancel : r.Buttons.front(); }};
-  TfrmBug* form = nullptr;
 };
 
 TEST_F(Columns, DefaultsGiveEveryFieldItsWidthTheFixedColumnAndTheIndicator) {
@@ -149,7 +143,7 @@ TEST_F(Columns, OrderRoundTripsAndBadPositionsLeaveAFullPermutation) {
 }
 
 class BadSettings : public Columns {
-  void Prepare(TRegIniFile& reg) override {
+  void PrepareSettings(TRegIniFile& reg) override {
     reg.WriteInteger("Column Positions", "Status", 0);
     reg.WriteInteger("Column Positions", "Priority", -40);
     reg.WriteInteger("Column Positions", "Description", 1000000);
@@ -172,7 +166,7 @@ TEST_F(BadSettings, OutOfRangeValuesGiveAUsableGrid) {
 }
 
 class SortColour : public Columns {
-  void Prepare(TRegIniFile& reg) override { reg.WriteInteger("Options", "SortFieldColor", 0x0000FF); }
+  void PrepareSettings(TRegIniFile& reg) override { reg.WriteInteger("Options", "SortFieldColor", 0x0000FF); }
 };
 
 TEST_F(SortColour, ATitleClickSortsWithinTheProgramAndColoursItsTitle) {

@@ -33,14 +33,9 @@ const char* const kPriorityButtons[] = {"tbPriorityFilter_VeryHigh", "tbPriority
                                         "tbPriorityFilter_Normal", "tbPriorityFilter_Low",
                                         "tbPriorityFilter_VeryLow"};
 
-class Filters : public ::testing::Test {
+class Filters : public apptest::MainWindowTest {
  protected:
-  void SetUp() override {
-    apptest::AddEveryCodeEntry(scratch.Database());
-    form = apptest::StartMainWindow();
-    ASSERT_FALSE(form->Terminating);
-  }
-  void TearDown() override { apptest::CloseMainWindow(form); }
+  void Prepare() override { apptest::AddEveryCodeEntry(scratch.Database()); }
 
   TToolbarButton97* Button(const std::string& name) {
     return static_cast<TToolbarButton97*>(form->FindComponent(name));
@@ -57,14 +52,11 @@ class Filters : public ::testing::Test {
     return n;
   }
 
-  Scratch scratch;
   // Answers every dialog: `respond` when set, else the box's first button.
   std::function<TModalResult(TDialogRequest&)> respond;
-  TDialogResponderScope answers{[this](TDialogRequest& r) -> TModalResult {
-    if (respond) return respond(r);
-    return r.Buttons.empty() ? mrCancel : r.Buttons.front();
-  }};
-  TfrmBug* form = nullptr;
+  TModalResult Answer(TDialogRequest& r) override {
+    return respond ? respond(r) : MainWindowTest::Answer(r);
+  }
 };
 
 TEST_F(Filters, ClauseTextsAndTheRowsTheyLeave) {

@@ -23,13 +23,9 @@ namespace {
 
 const std::string kLine(25, '_');
 
-class Memos : public ::testing::Test {
+class Memos : public apptest::MainWindowTest {
  protected:
-  void SetUp() override {
-    form = apptest::StartMainWindow();
-    ASSERT_FALSE(form->Terminating);
-  }
-  void TearDown() override { apptest::CloseMainWindow(form); }
+  TModalResult Answer(TDialogRequest&) override { return mrOk; }
 
   void AddEntry(const std::string& description, const std::string& report) {
     apptest::AddEntry(form, description, report);
@@ -44,9 +40,6 @@ class Memos : public ::testing::Test {
     return memo;
   }
 
-  apptest::Scratch scratch;
-  TDialogResponderScope answers{[](TDialogRequest&) { return mrOk; }};
-  TfrmBug* form = nullptr;
 };
 
 // The memo pane takes the room below the grid, its splitter and the filter bar.

@@ -28,28 +28,15 @@ TMenuItem* ItemNamed(TfrmBug* form, const std::string& name) {
   return static_cast<TMenuItem*>(form->FindComponent(name));
 }
 
-class Toolbars : public ::testing::Test {
+class Toolbars : public apptest::MainWindowTest {
  protected:
-  void SetUp() override { Start(); }
-  void TearDown() override { Stop(); }
-  void Start() {
-    form = apptest::StartMainWindow();
-    ASSERT_FALSE(form->Terminating);
-  }
-  void Stop() {
-    if (form) apptest::CloseMainWindow(form);
-    form = nullptr;
-  }
   void AddEntry(const std::string& description) { apptest::AddEntry(form, description); }
 
-  apptest::Scratch scratch;
-  TDialogResponderScope answers{[this](TDialogRequest& r) { return Answer(r); }};
   std::function<TModalResult(TDialogRequest&)> onForm;
-  TModalResult Answer(TDialogRequest& r) {
+  TModalResult Answer(TDialogRequest& r) override {
     if (r.Kind == TDialogKind::Form && onForm) return onForm(r);
     return mrOk;
   }
-  TfrmBug* form = nullptr;
 };
 
 // Each toolbar item hides its bar, stores the choice, and the bar stays hidden after a restart.
