@@ -505,6 +505,17 @@ void TwwDBCustomLookupCombo::EnsureSelected() {
     Selected()->Add(wwSelectedLineText(first->FieldName(), first->DisplayWidth(), first->DisplayLabel()));
 }
 
+// A query holds the rows it read when it opened: run again with its master's
+// values, it lists what was added since (by anyone), and stays on the shown key.
+void TwwDBCustomLookupCombo::RunQueryAgain() {
+  auto* query = dynamic_cast<TwwQuery*>(LookupTable());
+  if (!query || !query->DataSource()) return;
+  const std::string key = grid_->KeyText();
+  query->RefreshParams();
+  grid_->ResolveFields(false);
+  if (!key.empty()) searchFound_ = grid_->PositionOnValue(key);
+}
+
 int TwwDBCustomLookupCombo::DropDownHeight(int rows) {
   const bool rowLines = Options().Contains(loRowLines);
   const int titles = Options().Contains(loTitles) ? 1 : 0;
@@ -529,6 +540,7 @@ void TwwDBCustomLookupCombo::DropDown() {
     return;
   }
   if (listDown_ || Width() < kMinDropDownWidth) return;
+  RunQueryAgain();
   EnsureSelected();
   grid_->ResolveFields(true);
   if (!grid_->Parent()) grid_->SetParent(this);

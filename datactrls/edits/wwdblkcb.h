@@ -148,6 +148,7 @@ class TwwDBCustomLookupCombo : public TwwDBCustomCombo {
   int DropDownHeight(int rows);
   int ColumnsWidth() const;
   void EnsureSelected();
+  void RunQueryAgain();
   void WriteLookupKeys(TField* field);
 
   TwwPopupGrid* grid_ = nullptr;

@@ -511,6 +511,14 @@ class LibraryLookupCombo : public bdetest::LibraryFixture {
     c->SetShowMatchText(true);
     return c;
   }
+  // Another table on the people, on Anna (30), as the master of a lookup table.
+  void OpenMaster(TDataSource& source) {
+    auto* ages = Make<TwwTable>();
+    ages->SetTableName("People");
+    ages->SetIndexName("ByName");
+    ages->Open();
+    source.SetDataSet(ages);
+  }
   TDialogResponderScope boxes{[](TDialogRequest&) { return mrOk; }};
   std::unique_ptr<TForm> form;
   TwwTable* people = nullptr;
@@ -775,12 +783,8 @@ TEST_F(LookupCombo, ADetailLookupTableOfAnotherClassIsReportedWhenItsListRefresh
 }
 
 TEST_F(LibraryLookupCombo, ADetailTableIsSearchedWithinItsMastersRangeAndShowsItsValueAgain) {
-  auto* ages = Make<TwwTable>();
-  ages->SetTableName("People");
-  ages->SetIndexName("ByName");
-  ages->Open();  // Anna, 30
   TDataSource agesSource;
-  agesSource.SetDataSet(ages);
+  OpenMaster(agesSource);
   people->Close();
   people->SetIndexName("ByAgeName");
   people->SetMasterSource(&agesSource);
@@ -807,4 +811,30 @@ TEST_F(LibraryLookupCombo, AClosedListFacePutsTheTableBackOnTheLookupIndexAfterP
   Pump();
   EXPECT_EQ(people->IndexName(), "ByName");
   EXPECT_EQ(people->FieldByName("Name")->AsString(), "Bert");
+}
+
+TEST_F(LibraryLookupCombo, AQueryWithAMasterIsRunAgainBeforeItDropsDownAndKeepsTheShownRecord) {
+  TDataSource agesSource;
+  OpenMaster(agesSource);
+  auto* query = Make<TwwQuery>();
+  query->SQL()->SetText("SELECT Name FROM People WHERE Age >= :Age ORDER BY Name");
+  query->SetDataSource(&agesSource);
+  query->Open();
+  auto* c = Place();
+  c->SetLookupTable(query);
+  c->SetFocus();
+  QTest::keyClicks(Native(c), "Ca");
+  ASSERT_EQ(c->EditText(), "Carl");
+  ExecuteElsewhere("INSERT INTO People (Name, Age) VALUES ('Cleo', 35)");
+  QTest::keyClick(Native(c), Qt::Key_Down, Qt::AltModifier);
+  ASSERT_TRUE(c->IsDroppedDown());
+  EXPECT_EQ(query->RecordCount(), 3) << "the row added by the other user is listed";
+  EXPECT_EQ(query->FieldByName("Name")->AsString(), "Carl");
+  EXPECT_EQ(c->Grid()->MatchRow(), 1);
+  c->SelectAll();
+  QTest::keyClicks(Native(c), "cl");
+  c->SearchTimer()->OnTimer(c->SearchTimer());
+  EXPECT_EQ(c->EditText(), "Cleo");
+  query->SetDataSource(nullptr);
+  EXPECT_EQ(boxes.Texts(), std::vector<std::string>{});
 }
