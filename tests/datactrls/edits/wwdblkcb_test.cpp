@@ -75,6 +75,12 @@ class LookupCombo : public accesstest::BindingFixture {
   void Key(TwwDBLookupCombo* c, Qt::Key key, Qt::KeyboardModifiers m = Qt::NoModifier) {
     QTest::keyClick(Native(c), key, m);
   }
+  // Drops the list by the keys and moves to the next record there (from Bert to Carl).
+  void DropDownAndMoveOn(TwwDBLookupCombo* c) {
+    c->SetFocus();
+    Key(c, Qt::Key_Down, Qt::AltModifier);
+    Key(c, Qt::Key_Down);
+  }
   std::string Stored(const char* field = "AssignedTo") { return bugs->FieldByName(field)->AsString(); }
 
   TDialogResponderScope boxes{[](TDialogRequest&) { return mrOk; }};
@@ -158,9 +164,7 @@ TEST_F(LookupCombo, DropDownByKeysChoosesAndWritesBack) {
 
 TEST_F(LookupCombo, EscapeBringsBackTheBrowsedTextAndValue) {
   auto* c = Place();
-  c->SetFocus();
-  Key(c, Qt::Key_Down, Qt::AltModifier);
-  Key(c, Qt::Key_Down);
+  DropDownAndMoveOn(c);
   EXPECT_EQ(c->EditText(), "Carl");
   Key(c, Qt::Key_Escape);
   EXPECT_FALSE(c->IsDroppedDown());
@@ -836,5 +840,27 @@ TEST_F(LibraryLookupCombo, AQueryWithAMasterIsRunAgainBeforeItDropsDownAndKeepsT
   c->SearchTimer()->OnTimer(c->SearchTimer());
   EXPECT_EQ(c->EditText(), "Cleo");
   query->SetDataSource(nullptr);
+  EXPECT_EQ(boxes.Texts(), std::vector<std::string>{});
+}
+
+TEST_F(GridLookupCombo, EscapeInACellClosesTheListFirstThenUndoesTheTextAndTheGridCancelsTheEdit) {
+  auto* c = PlaceInGrid();
+  DropDownAndMoveOn(c);
+  ASSERT_EQ(c->EditText(), "Carl");
+  Key(c, Qt::Key_Escape);  // the open list closes; the key goes no further
+  EXPECT_FALSE(c->IsDroppedDown());
+  EXPECT_EQ(c->EditText(), "Bert");
+  EXPECT_TRUE(c->Focused());
+  c->SelectAll();
+  Type(c, "C");
+  ASSERT_EQ(c->EditText(), "Carl");
+  ASSERT_EQ(bugs->State(), dsEdit);
+  Key(c, Qt::Key_Escape);
+  Pump();
+  EXPECT_EQ(bugs->State(), dsBrowse) << "the grid cancelled the edit";
+  EXPECT_TRUE(grid->Focused());
+  EXPECT_EQ((std::vector<std::string>{c->EditText(), Stored()}), (std::vector<std::string>{"Bert", "Bert"}));
+  EXPECT_FALSE(c->Modified());
+  EXPECT_TRUE(c->Visible());
   EXPECT_EQ(boxes.Texts(), std::vector<std::string>{});
 }
