@@ -646,6 +646,10 @@ void TwwDBCustomLookupCombo::PaintText(TCanvas* canvas, TRect rect, int x, const
 }
 
 void TwwDBCustomLookupCombo::Dispatch(TMessage& message) {
+  if (message.Msg == CN_CHAR) {
+    TypeHandedChar(message);
+    return;
+  }
   if (message.Msg != kPutInLookupOrder) {
     TwwDBCustomCombo::Dispatch(message);
     return;
@@ -656,8 +660,7 @@ void TwwDBCustomLookupCombo::Dispatch(TMessage& message) {
 
 // ---- Keys --------------------------------------------------------------------------
 
-bool TwwDBCustomLookupCombo::ClearKey(WORD key) {
-  (void)key;
+bool TwwDBCustomLookupCombo::ClearKey() {
   if (listDown_ && !EditText().empty()) return false;
   if (Field() && !EditCanModify()) return true;
   ShowText("");
@@ -685,6 +688,16 @@ bool TwwDBCustomLookupCombo::HandToHostGrid(WORD key, TShiftState shift) {
   return true;
 }
 
+// A key makes the next search run; Backspace and Delete in the open list
+// make it run without completing.
+void TwwDBCustomLookupCombo::ForgetLastSearch(bool erase) {
+  if (showMatchText_ && erase) {
+    if (listDown_) lastSearched_ = kNoCompletion;
+  } else {
+    lastSearched_.clear();
+  }
+}
+
 void TwwDBCustomLookupCombo::KeyDown(WORD& key, TShiftState shift) {
   if (HandToHostGrid(key, shift)) {
     key = 0;
@@ -692,12 +705,7 @@ void TwwDBCustomLookupCombo::KeyDown(WORD& key, TShiftState shift) {
   }
   const bool alt = shift.Contains(ssAlt);
   if (autoDropDown_ && wwIsEditKey(key) && !listDown_) dropDownPending_ = true;
-  // Backspace and Delete in the open list: the next search does not complete.
-  if (showMatchText_ && (key == VK_BACK || key == VK_DELETE)) {
-    if (listDown_) lastSearched_ = kNoCompletion;
-  } else {
-    lastSearched_.clear();
-  }
+  ForgetLastSearch(key == VK_BACK || key == VK_DELETE);
   const bool listKey = key == VK_UP || key == VK_DOWN || key == VK_PRIOR || key == VK_NEXT;
   if (listKey && !listDown_) {
     if (alt) {
@@ -741,12 +749,13 @@ void TwwDBCustomLookupCombo::KeyDown(WORD& key, TShiftState shift) {
 
 void TwwDBCustomLookupCombo::KeyUp(WORD& key, TShiftState shift) {
   TwwDBCustomCombo::KeyUp(key, shift);
-  if (!wwIsEditKey(key)) return;
-  if (allowClearKey_ && (key == VK_DELETE || key == VK_BACK) && ClearKey(key)) {
-    key = 0;
-    return;
-  }
-  const bool erase = key == VK_BACK || key == VK_DELETE;
+  if (wwIsEditKey(key) && AfterEditKey(key == VK_BACK || key == VK_DELETE)) key = 0;
+}
+
+// What an editing key starts once its release comes: the search (at once or
+// on the timer), or the clear key's emptying; true when the key cleared the value.
+bool TwwDBCustomLookupCombo::AfterEditKey(bool erase) {
+  if (allowClearKey_ && erase && ClearKey()) return true;
   // An erased text shows every record of a narrowed table again; no search follows.
   const bool widened = showMatchText_ && erase && EditText().empty() && ShowAllNarrowedRecords();
   // Erasing with the list closed never completes again at once.
@@ -763,6 +772,23 @@ void TwwDBCustomLookupCombo::KeyUp(WORD& key, TShiftState shift) {
   }
   dropDownPending_ = false;
   if (Modified() && Field()) DataLink()->Modified();
+  return false;
+}
+
+// A character handed over by a hosting grid comes without its key's press and
+// release (the grid had them): it is typed here, and what its release would
+// start runs at once. A release that reaches the combo after all finds the
+// text already searched.
+void TwwDBCustomLookupCombo::TypeHandedChar(TMessage& message) {
+  TwwDBCustomCombo::Dispatch(message);
+  if (message.Result != 0) return;  // refused by the key-press checks
+  const char32_t ch = char32_t(message.WParam);
+  if (ch == 8) ClearSelection();
+  else SetSelText(Utf8Encode(ch));
+  message.Result = 1;
+  if (ch != 8 && ch < 32) return;
+  ForgetLastSearch(ch == 8);
+  AfterEditKey(ch == 8);
 }
 
 void TwwDBCustomLookupCombo::KeyPress(char32_t& key) {

@@ -131,7 +131,10 @@ class TwwDBCustomLookupCombo : public TwwDBCustomCombo {
   std::string DataValue() const;
   void ShowValue(const std::string& value);
   void RestoreSaved();
-  bool ClearKey(WORD key);
+  bool ClearKey();
+  void ForgetLastSearch(bool erase);
+  bool AfterEditKey(bool erase);
+  void TypeHandedChar(TMessage& message);
   void SearchNow();
   bool ShowAllNarrowedRecords();
   bool HandToHostGrid(WORD key, TShiftState shift);

@@ -864,3 +864,26 @@ TEST_F(GridLookupCombo, EscapeInACellClosesTheListFirstThenUndoesTheTextAndTheGr
   EXPECT_TRUE(c->Visible());
   EXPECT_EQ(boxes.Texts(), std::vector<std::string>{});
 }
+
+TEST_F(GridLookupCombo, TypingIntoTheCellStartsTheCompletionWithTheFirstCharacter) {
+  // Wherever the first key's release goes (the focus moves to the combo on its
+  // press), the completion starts with the character.
+  for (const bool releaseToGrid : {false, true}) {
+    auto* c = PlaceInGrid();
+    ASSERT_TRUE(grid->Focused());
+    QTest::keyPress(Native(grid), 'b');
+    QTest::keyRelease(releaseToGrid ? Native(grid) : Native(c), 'b');
+    EXPECT_TRUE(c->Focused());
+    EXPECT_EQ((std::vector<std::string>{c->EditText(), c->SelText()}), (std::vector<std::string>{"Bert", "ert"}))
+        << releaseToGrid;
+    Type(c, "ern");
+    EXPECT_EQ(c->EditText(), "Bernd");
+    Key(c, Qt::Key_Tab);
+    EXPECT_EQ(Stored(), "Bernd");
+    bugs->Edit();
+    bugs->FieldByName("AssignedTo")->SetAsString("Bert");
+    bugs->Post();
+    delete c;
+    delete grid;
+  }
+}
