@@ -120,6 +120,15 @@ bool TwwDBGrid::IsCellHighlighted(int dataCol, int dataRow, TGridDrawState state
 void TwwDBGrid::Paint() {
   DropStaleControl();
   UpdateSelectedRowCache();
+  mapLists_.clear();
+  painting_ = true;
+  struct EndPass {
+    TwwDBGrid* grid;
+    ~EndPass() {
+      grid->painting_ = false;
+      grid->mapLists_.clear();
+    }
+  } endPass{this};
   TwwCustomDBGrid::Paint();
 }
 

@@ -4,6 +4,7 @@
 // every paint), which the owner may refuse record by record.
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@ using TwwEditControlOptions = TSet<TwwEditControlOption>;
 DECLARE_ENUM(TwwMultiSelectOption, msoAutoUnselect, msoShiftSelect)
 using TwwMultiSelectOptions = TSet<TwwMultiSelectOption>;
 
+class TwwDBComboBox;
 class TwwDataSource;
 
 class TwwDBGrid;
@@ -166,6 +168,10 @@ class TwwDBGrid : public TwwCustomDBGrid {
   TComponent* SearchForm() const;
   void MakeReady(TCustomEdit* control, const std::string& fieldName, bool preparing);
   TCustomEdit* RichEditOf(TField* field) const;
+  // The control named for a field's column; nil when none or on a record view.
+  TCustomEdit* ControlOf(TField* field) const;
+  // The column's embedded combo when it maps stored values to display texts.
+  const TwwDBComboBox* MapListOf(TField* field);
   // A rich-text column hands F2 to its rich edit; false for other columns.
   bool OpenRichEdit();
   bool IsEditable() const;
@@ -174,6 +180,8 @@ class TwwDBGrid : public TwwCustomDBGrid {
   bool paintingControl_ = false;     // a cell's control is being placed
   bool editControlsPrepared_ = false;
   TCustomEdit* richReader_ = nullptr;  // hidden, owned by the grid: reads rich text as plain text
+  bool painting_ = false;              // a paint pass runs: mapLists_ holds
+  std::map<const TField*, const TwwDBComboBox*> mapLists_;
 
   int fixedDataCols_ = 0;
   bool applying_ = false;  // ApplySelected is running

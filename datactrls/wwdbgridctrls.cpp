@@ -5,6 +5,7 @@
 // grid only places, shows and hides them. Any edit found by name will do.
 #include <algorithm>
 
+#include "datactrls/edits/wwdbcomb.h"
 #include "datactrls/edits/wwdbedit.h"
 #include "datactrls/wwdbgrid.h"
 #include "datactrls/wwfieldcheck.h"
@@ -83,7 +84,10 @@ TCustomEdit* TwwDBGrid::FindEditControl(const std::string& name) const {
 TCustomEdit* TwwDBGrid::CellControl(int ACol, int ARow) const {
   if (ARow < TitleOffset() || ACol < IndicatorOffset()) return nullptr;
   TField* field = GetField(DataColumn(ACol));
-  if (!field) return nullptr;
+  return field ? ControlOf(field) : nullptr;
+}
+
+TCustomEdit* TwwDBGrid::ControlOf(TField* field) const {
   const TwwControlTypeSetting setting = wwGetControlType(field->DataSet(), field->FieldName());
   if (!wwIsControlBearingType(setting.TypeName)) return nullptr;
   TCustomEdit* control = FindEditControl(setting.Parameter);
@@ -321,9 +325,28 @@ bool TwwDBGrid::OpenRichEdit() {
 
 // ---- Rich-text cells ---------------------------------------------------------------------
 
+// The combo is looked up once per field in a paint pass: every cell of the
+// column asks, and a form's components are many. Outside a paint nothing is
+// kept, so a control renamed, rebound or freed is never used stale.
+const TwwDBComboBox* TwwDBGrid::MapListOf(TField* field) {
+  if (painting_) {
+    if (const auto known = mapLists_.find(field); known != mapLists_.end()) return known->second;
+  }
+  const auto* combo = dynamic_cast<const TwwDBComboBox*>(ControlOf(field));
+  if (combo && !combo->MapList()) combo = nullptr;
+  if (painting_) mapLists_.emplace(field, combo);
+  return combo;
+}
+
 std::string TwwDBGrid::CellText(TField* field) {
+  // A map-list combo's column shows what the combo shows: the display text
+  // of the stored value (empty for a value it does not list).
+  if (!field->IsBlob()) {
+    const TwwDBComboBox* combo = MapListOf(field);
+    return combo ? combo->StoredToDisplay(field->Text()) : TwwCustomDBGrid::CellText(field);
+  }
   // Rich text lives in memo fields; other cells need no look at the entries.
-  if (!field->IsBlob() || !IsRichEditType(wwGetControlType(field->DataSet(), field->FieldName()).TypeName))
+  if (!IsRichEditType(wwGetControlType(field->DataSet(), field->FieldName()).TypeName))
     return TwwCustomDBGrid::CellText(field);
   // One hidden rich edit reads every cell; loading replaces what it held.
   if (!richReader_) {

@@ -46,6 +46,7 @@ TfrmBug::TfrmBug(TComponent* AOwner) : TForm(AOwner) {
   CreateGridEditors();
   CreateLookupCombos();
   CreateToolbars();
+  GiveToolbarGlyphs();
   CreateMenus();
   FileDrag = NewComponent<TFileDrag>(this, "FileDrag");
   LocateDialog = NewComponent<TwwLocateDialog>(this, "LocateDialog");

@@ -541,6 +541,9 @@ class TfrmBug : public TForm {
   void CreateToolbars();
   void CreateMenus();
   void CreatePopupMenus();
+
+  // Toolbar pictures (bug_glyphs.cpp).
+  void GiveToolbarGlyphs();
 };
 
 extern TfrmBug* frmBug;

@@ -16,6 +16,7 @@
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/dialogs/dialogs.h"
 #include "platform/classlib/menus/menus.h"
+#include "winctrls/exttab.h"
 #include "winctrls/tb97button.h"
 
 namespace {
@@ -140,6 +141,39 @@ TEST_F(Columns, OrderRoundTripsAndBadPositionsLeaveAFullPermutation) {
   for (int i = 0; i < data->FieldCount(); ++i) names.insert(data->Fields()[i]->FieldName());
   EXPECT_EQ(int(names.size()), data->FieldCount());
   EXPECT_EQ(Grid()->GetFieldCount(), 16);
+}
+
+// Status and priority cells show their combos' texts for the stored codes, on
+// both tabs: the drawn text ends where the text's width says (a code such as
+// "1" ends far left of "Very high").
+TEST_F(Columns, CodeCellsShowTheTextsOfTheirCombos) {
+  const char* status[] = {"", "New", "In process", "Fixed/Implemented", "Verified", "Delegated",
+                          "Deferred", "No longer relevant", "Will not be fixed/implemented", "Could not duplicate"};
+  const char* priority[] = {"", "Very high", "High", "Normal", "Low", "Very low"};
+  Grid()->Canvas()->Font()->Assign(Grid()->Font());
+  auto inkEnd = [&](const QImage& image, const TRect& r) {
+    int end = -1;
+    for (int y = r.Top + 1; y < r.Bottom - 1; ++y)
+      for (int x = r.Left; x < r.Right - 1; ++x)
+        if (qGray(image.pixel(x, y)) < 128) end = std::max(end, x);
+    return end - r.Left;
+  };
+  for (int tab : {0, 1}) {
+    form->tcType->SetTabIndex(tab);
+    Pump();
+    const QImage image = testing_support::ClientOf(Grid())->grab().toImage();
+    // The first row is the current one; the next ones are drawn as any row is.
+    form->dsetBug->First();
+    for (int row = 2; row <= 6; ++row) {
+      form->dsetBug->Next();
+      for (const auto& [field, texts] : {std::pair{"Status", status}, std::pair{"Priority", priority}}) {
+        const std::string text = texts[form->dsetBug->FieldByName(field)->AsInteger()];
+        const TRect cell = Grid()->CellRect(ColumnOf(field), row);
+        SCOPED_TRACE(std::to_string(tab) + " " + field + " " + text);
+        EXPECT_NEAR(inkEnd(image, cell), 3 + Grid()->Canvas()->TextWidth(text), 2);
+      }
+    }
+  }
 }
 
 class BadSettings : public Columns {

@@ -3,11 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <fstream>
+#include <map>
 #include <sstream>
 
 #include "app/main/bug.h"
 #include "apptest.h"
+#include "platform/classlib/controls/control_helpers.h"
 #include "datactrls/wwlocate.h"
 #include "datactrls/wwtable.h"
 #include "platform/classlib/core/registry.h"
@@ -193,6 +196,48 @@ TEST_F(Toolbars, FindRestoresItsLastSettings) {
   EXPECT_EQ(top, 77);
   EXPECT_EQ(left, 123);
   EXPECT_EQ(form->dsetBug->FieldByName("Description")->AsString(), "crash on save");
+}
+
+// Every button of every bar shows a picture and no caption, and the buttons of
+// a bar lie side by side: a caption wider than its button overlapped the next.
+TEST_F(Toolbars, EveryButtonShowsItsPictureWithoutOverlappingItsNeighbours) {
+  std::map<TWinControl*, std::vector<TToolbarButton97*>> bars;
+  for (int i = 0; i < form->ComponentCount(); ++i)
+    if (auto* b = dynamic_cast<TToolbarButton97*>(form->Components(i)); b && b->Parent()->InheritsFrom("TToolWindow97"))
+      bars[b->Parent()].push_back(b);
+  ASSERT_EQ(bars.size(), 8u);
+  int buttons = 0;
+  for (auto& [bar, list] : bars)
+    for (TToolbarButton97* b : list) {
+      SCOPED_TRACE(b->Name());
+      ++buttons;
+      EXPECT_EQ(b->Glyph()->Width(), 16);
+      EXPECT_EQ(b->Glyph()->Height(), 16);
+      EXPECT_EQ(b->DisplayMode(), dmGlyphOnly);
+      EXPECT_FALSE(b->Hint().empty());
+      for (TToolbarButton97* other : list) {
+        TRect overlap;
+        if (other != b) EXPECT_FALSE(IntersectRect(overlap, b->BoundsRect(), other->BoundsRect())) << other->Name();
+      }
+      // The drop-down arrow beside the picture has its room inside the button.
+      EXPECT_GE(b->Width(), b->DropdownMenu() ? 32 : 23);
+    }
+  EXPECT_EQ(buttons, 49);
+}
+
+// The picture is drawn: the add button's red insect shows on the bar.
+TEST_F(Toolbars, APictureIsDrawnOnItsBar) {
+  testing_support::Pump();
+  const QImage image = testing_support::ClientOf(form->tbarBug)->grab().toImage();
+  auto reds = [&](TToolbarButton97* b) {
+    int n = 0;
+    for (int y = b->Top(); y < b->Top() + b->Height(); ++y)
+      for (int x = b->Left(); x < b->Left() + b->Width(); ++x) n += image.pixel(x, y) == qRgb(255, 0, 0);
+    return n;
+  };
+  ASSERT_TRUE(form->tbAddBugReport->Enabled());
+  EXPECT_GT(reds(form->tbAddBugReport), 30);
+  EXPECT_EQ(reds(form->tbSwitch), 0);
 }
 
 }  // namespace
