@@ -177,9 +177,10 @@ TEST_F(Options, NewEntryListsShowTheStoredCodesAndWriteTheChosenOne) {
   struct Case {
     const char* stored;  // nullptr: nothing stored
     const char *status, *feature, *priority;
-  } cases[] = {{nullptr, "New", "New", "Normal"},
-               {"3", "Fixed", "Implemented", "Normal"},
-               {"8", "Will Not Be Fixed", "Will Not Be Implemented", "Normal"}};
+    TColor picture;  // of the status shown
+  } cases[] = {{nullptr, "New", "New", "Normal", clRed},
+               {"3", "Fixed", "Implemented", "Normal", clLime},
+               {"8", "Will Not Be Fixed", "Will Not Be Implemented", "Normal", clMaroon}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.status);
     if (c.stored) {
@@ -190,6 +191,10 @@ TEST_F(Options, NewEntryListsShowTheStoredCodesAndWriteTheChosenOne) {
       EXPECT_EQ(d->cmbNewRecStatus->Text(), c.status);
       EXPECT_EQ(d->cmbNewRecStatus_Feature->Text(), c.feature);
       EXPECT_EQ(d->cmbNewRecPriority->Text(), c.priority);
+      // Each item's picture is drawn left of its text.
+      d->pcOptions->SetActivePageIndex(3);
+      auto face = testing_support::Snapshot(d->cmbNewRecStatus);
+      EXPECT_EQ(face->Canvas()->Pixels(10, d->cmbNewRecStatus->Height() / 2), c.picture);
     });
   }
   // Delegated, then one down by key is Deferred, stored as "6".
@@ -261,6 +266,28 @@ TEST_F(Options, ApplyRepeatsTheRestartNoticeAndKeepsTheRunningDatabase) {
   EXPECT_EQ(Messages(), std::vector<std::string>(2, notice));
   EXPECT_EQ(form->Reg->ReadString("Settings", "DatabaseLocation", ""), "/elsewhere/Other.mdb");
   EXPECT_EQ(form->DatabasePath, running);
+}
+
+TEST_F(Options, BrowseOffersDatabasesInTheDatabasesFolderAndTakesTheChosenPath) {
+  const std::string chosen = scratch.Dir() + "/Chosen.mdb";
+  std::ofstream(chosen) << "";
+  other = [&](TDialogRequest& r) {
+    if (r.Kind != TDialogKind::OpenFile) return mrOk;
+    auto* dialog = static_cast<TOpenDialog*>(r.Dialog);
+    EXPECT_EQ(dialog->Filter(), "Vantrel Database (*.mdb)|*.mdb|All Files (*.*)|*.*");
+    EXPECT_EQ(IncludeTrailingPathDelimiter(dialog->InitialDir()), scratch.Dir() + "/");
+    dialog->SetFileName(chosen);
+    return mrOk;
+  };
+  Run([&](TfrmOptions* d) {
+    d->pcOptions->SetActivePageIndex(5);
+    ClickOn(d->btnBrowse);
+    EXPECT_EQ(d->txtLocation->Text(), chosen);
+    EXPECT_TRUE(d->LocationChanged && d->btnApply->Enabled());
+    ClickOn(d->btnOK);
+  });
+  EXPECT_EQ(Messages().size(), 1u);  // the restart notice
+  EXPECT_EQ(form->Reg->ReadString("Settings", "DatabaseLocation", ""), chosen);
 }
 
 TEST_F(Options, FontSizeTextIsTakenOnlyAsANumberInRange) {
@@ -392,17 +419,22 @@ TEST_F(Options, LookupEntriesAreAddedAndDeletedThroughTheDropDownsPage) {
   }
   // A value the database refuses: its message, nothing stored, the table browsing.
   apptest::RefuseValue(db, "Version", "Version", "Bad");
-  typed = "Bad";
   const size_t before = Messages().size();
   Run([&](TfrmOptions* d) {
     d->pcOptions->SetActivePageIndex(4);
     ClickOn(d->dbgVersion);
+    typed = "2.0";
+    d->popDropDowns_Add->Click();
+    typed = "Bad";
     d->popDropDowns_Add->Click();
   });
   ASSERT_EQ(Messages().size(), before + 1) << ::testing::PrintToString(Messages());
   EXPECT_NE(Messages().back().find("3022"), std::string::npos) << Messages().back();
-  EXPECT_TRUE(apptest::StoredValues(db, "Version", "Version").empty());
+  EXPECT_EQ(apptest::StoredValues(db, "Version", "Version"), std::vector<std::string>{"2.0"});
   EXPECT_EQ(form->wwtaVersion->State(), dsBrowse);
+  // The entry grid's Fixed In Version list reads the same table: it offers the new version.
+  form->wwtaFixedInVersion->First();
+  EXPECT_EQ(form->wwtaFixedInVersion->FieldByName("Version")->AsString(), "2.0");
 }
 
 TEST_F(Options, ColourPicksKeepTheCustomColoursAndIgnoreADamagedFile) {
