@@ -15,6 +15,18 @@ std::optional<TPoint> StoredPosition(TRegIniFile& reg, const std::string& sectio
   return TPoint{left, top};
 }
 
+void RestoreStoredPosition(TForm& form, TRegIniFile& reg, const std::string& section,
+                           const std::string& topName, const std::string& leftName) {
+  const std::optional<TPoint> position = StoredPosition(reg, section, topName, leftName);
+  if (!position) {
+    form.SetPosition(poScreenCenter);
+    return;
+  }
+  form.SetPosition(poDesigned);
+  form.SetLeft(position->x);
+  form.SetTop(position->y);
+}
+
 int ClampExtent(int value, int minimum, int limit) {
   return std::max(std::min(value, limit), std::min(minimum, limit));
 }

@@ -7,6 +7,7 @@
 
 #include "platform/classlib/graphics/types.h"
 
+class TForm;
 class TRegIniFile;
 
 // A top of -100 means the position was never saved.
@@ -17,6 +18,11 @@ inline constexpr int kNeverSaved = -100;
 // one off the screen to the left or above is kept.
 std::optional<TPoint> StoredPosition(TRegIniFile& reg, const std::string& section,
                                      const std::string& topName, const std::string& leftName);
+
+// Puts `form` at its stored position, or centres it on the screen when the
+// position was never saved.
+void RestoreStoredPosition(TForm& form, TRegIniFile& reg, const std::string& section,
+                           const std::string& topName, const std::string& leftName);
 
 // A stored extent pulled into [minimum, limit] (limit wins when smaller).
 int ClampExtent(int value, int minimum, int limit);

@@ -10,7 +10,7 @@ IMPLEMENT_CLASS(TfrmExportFields, TForm)
 namespace {
 
 // Each box's caption and the stored column it stands for.
-constexpr std::pair<const char*, const char*> kBoxes[] = {
+constexpr ExportFieldBox kBoxes[] = {
     {"Status", "Status"},           {"Priority", "Priority"},
     {"Description", "Description"}, {"Version", "Version"},
     {"Reported By", "ReportedBy"},  {"Reported Date", "ReportedDate"},
@@ -23,12 +23,15 @@ constexpr std::pair<const char*, const char*> kBoxes[] = {
     {"Report", "Report"},           {"Report Type", "ReportType"},
     {"Attachment", "Attachment"},   {"Workaround", "Workaround"},
     {"Program Name", "Program"}};
+static_assert(std::size(kBoxes) > kGridColumnBoxes);
 constexpr const char* kSection = "Column Export";
 // Two columns of boxes, then the buttons below them.
 constexpr int kRowsPerColumn = 12, kBoxWidth = 150, kBoxHeight = 20, kMargin = 10;
 constexpr int kButtonWidth = 75, kButtonHeight = 25;
 
 }  // namespace
+
+std::span<const ExportFieldBox> ExportFieldBoxes() { return kBoxes; }
 
 TfrmExportFields::TfrmExportFields(TComponent* AOwner, TRegIniFile* reg)
     : TForm(AOwner), reg_(reg) {
@@ -63,10 +66,10 @@ TfrmExportFields::TfrmExportFields(TComponent* AOwner, TRegIniFile* reg)
 
 void TfrmExportFields::LoadBoxes() {
   for (std::size_t i = 0; i < Boxes.size(); ++i)
-    Boxes[i]->SetChecked(reg_->ReadBool(kSection, kBoxes[i].second, true));
+    Boxes[i]->SetChecked(reg_->ReadBool(kSection, kBoxes[i].Field, true));
 }
 
 void TfrmExportFields::SaveBoxes() {
   for (std::size_t i = 0; i < Boxes.size(); ++i)
-    reg_->WriteBool(kSection, kBoxes[i].second, Boxes[i]->Checked());
+    reg_->WriteBool(kSection, kBoxes[i].Field, Boxes[i]->Checked());
 }

@@ -64,6 +64,7 @@ TfrmBug::TfrmBug(TComponent* AOwner) : TForm(AOwner) {
   WireCommandHandlers();
   WireExportHandlers();
   WireAttachmentHandlers();
+  InstallOptionsCommands();
 }
 
 // The form's own destruction event would come after the members are gone.

@@ -526,6 +526,11 @@ class TfrmBug : public TForm {
   void CreateAttachmentMenu();
   void popAttachmentPopup(TObject* Sender);
 
+  // ---- Options dialog (bug_options.cpp) ----
+  void InstallOptionsCommands();
+  // Saves the column widths, then shows the options dialog modally and frees it.
+  void ShowOptions();
+
  protected:
   void Dispatch(TMessage& message) override;
 

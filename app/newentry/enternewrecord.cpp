@@ -2,7 +2,6 @@
 
 #include <array>
 #include <memory>
-#include <optional>
 #include <span>
 
 #include "app/choosedate/choosefor.h"
@@ -228,15 +227,7 @@ void TfrmEnterNewRecord::CreateButtons() {
 }
 
 void TfrmEnterNewRecord::RestoreWindowPosition() {
-  std::optional<TPoint> position;
-  WithSettings([&](TRegIniFile& reg) { position = StoredPosition(reg, kOptions, kTop, kLeft); });
-  if (!position) {
-    SetPosition(poScreenCenter);
-    return;
-  }
-  SetPosition(poDesigned);
-  SetLeft(position->x);
-  SetTop(position->y);
+  WithSettings([this](TRegIniFile& reg) { RestoreStoredPosition(*this, reg, kOptions, kTop, kLeft); });
 }
 
 void TfrmEnterNewRecord::SaveWindowPosition() {
