@@ -65,6 +65,26 @@ void TrashFiles(const std::string& folder, const std::vector<std::string>& names
     if (IsBareFileName(*it)) MoveFileToRecycleBin(folder + *it);
 }
 
+// The lines of `field` in every entry of the dataset, its filter off for the
+// walk and given back after.
+std::vector<std::string> EveryEntryLines(TDataSet* entries, const char* field) {
+  std::vector<std::string> lines;
+  const bool filtered = entries->Filtered();
+  entries->DisableControls();
+  try {
+    entries->SetFiltered(false);
+    for (entries->First(); !entries->Eof(); entries->Next())
+      for (const std::string& line : Lines(entries->FieldByName(field)->AsString())) lines.push_back(line);
+  } catch (...) {
+    entries->SetFiltered(filtered);
+    entries->EnableControls();
+    throw;
+  }
+  entries->SetFiltered(filtered);
+  entries->EnableControls();
+  return lines;
+}
+
 }  // namespace
 
 std::string TfrmBug::AttachmentsPath() const { return AttachmentsFolder(DatabasePath); }
@@ -226,28 +246,21 @@ bool TfrmBug::DeleteCurrentEntry() {
   return true;
 }
 
-// Every entry of the program counts, whatever the quick filter shows; the
-// files go after the program's row.
+// Every entry of the program counts, whatever the quick filter shows. The
+// files go only once the entries and the program's row are gone: a delete
+// that another user's lock refuses leaves every file in place.
 void TfrmBug::DeleteProgramAttachments() {
   ProgramDeleting = true;
-  dsetBug->DisableControls();
-  const bool filtered = dsetBug->Filtered();
   std::vector<std::string> names;
   try {
-    dsetBug->SetFiltered(false);
-    for (dsetBug->First(); !dsetBug->Eof(); dsetBug->Next())
-      for (const std::string& line : Lines(dsetBug->FieldByName("Attachment")->AsString()))
-        names.push_back(line);
+    names = EveryEntryLines(dsetBug, "Attachment");
+    DeleteProgramEntries();
+    wwtblProgram->Delete();
   } catch (...) {
-    dsetBug->SetFiltered(filtered);
-    dsetBug->EnableControls();
     ProgramDeleting = false;
     throw;
   }
-  dsetBug->SetFiltered(filtered);
-  dsetBug->EnableControls();
   ProgramDeleting = false;
-  wwtblProgram->Delete();
   TrashFiles(AttachmentsPath(), names);
 }
 

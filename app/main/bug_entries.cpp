@@ -222,7 +222,7 @@ void TfrmBug::DeleteEntry() {
   if (Option("ConfirmDeletes", true) &&
       !AskYesNo(tcType->TabIndex() == kBugTab ? "Delete Bug Report?" : "Delete Feature Request?"))
     return;
-  dsetBug->Delete();
+  DeleteCurrentEntry();
 }
 
 void TfrmBug::AddProgram() {
@@ -250,14 +250,11 @@ void TfrmBug::DeleteProgram() {
       !AskYesNo("Delete Program '" + name + "' and all its reports?"))
     return;
   PostPendingEntry();
-  ProgramDeleting = true;
   try {
-    DeleteProgramEntries();
-    wwtblProgram->Delete();
+    DeleteProgramAttachments();
   } catch (const EDatabaseError& e) {
     ShowBeepMessage(kDeleteErrorText + e.Message(), kMsgError);
   }
-  ProgramDeleting = false;
   dsetBug->Refresh();
   UpdateDetailControls();
 }

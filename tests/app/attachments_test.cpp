@@ -1,12 +1,14 @@
 // The attachment commands on the real window and database: adding copies,
 // deleting selected files, removing the files with an entry (row first) and
-// with a program (every entry, whatever the filter), opening; memo lines that
+// with a program (every entry, whatever the filter), both through their
+// delete commands and refused by another user's lock, opening; memo lines that
 // are not bare names are listed but never touched.
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <QCoreApplication>
+#include <QTest>
 #include <QWidget>
 #include <QDropEvent>
 #include <QMimeData>
@@ -19,6 +21,7 @@
 #include "app/fileproperties/fileproperties.h"
 #include "app/main/bug.h"
 #include "apptest.h"
+#include "entrytest.h"
 #include "datactrls/wwtable.h"
 #include "platform/classlib/core/fileutils.h"
 #include "platform/classlib/core/registry.h"
@@ -128,18 +131,69 @@ TEST_F(AttachWindow, AnEntryLosesItsFilesAfterItsRowAndHostileLinesAreNeverTouch
   EXPECT_FALSE(form->DeleteCurrentEntry());
 }
 
-TEST_F(AttachWindow, AProgramLosesTheFilesOfEveryEntryWhateverTheFilter) {
-  Entries({"one.txt\r\n", "two.txt\r\n"});
+// A real click on a toolbar button of the window.
+void ClickButton(TControl* button) {
+  QTest::mouseClick(vantrel::qt::ClientWidget(*button->Parent()), Qt::LeftButton, {},
+                    QPoint(button->Left() + 4, button->Top() + 4));
+}
+
+// Another user editing the last entry of the table, so its row cannot go.
+std::unique_ptr<TwwtaTable> HoldLastEntry(const std::string& database) {
+  auto other = std::make_unique<TwwtaTable>(nullptr);
+  other->SetDatabaseName(database);
+  other->SetTableName("Reports");
+  other->Open();
+  other->Last();
+  other->Edit();
+  return other;
+}
+
+TEST_F(AttachWindow, TheEntryDeleteCommandTrashesTheFilesOnlyOnceTheRowIsGone) {
+  Entries({"a.txt\r\nb.txt\r\n"});
   Start();
-  Put(folder + "one.txt");
-  Put(folder + "two.txt");
-  form->dsetBug->SetFilter("ReportNumber = 1");
-  form->dsetBug->SetFiltered(true);
-  form->DeleteProgramAttachments();
-  EXPECT_FALSE(FileExists(folder + "one.txt"));
-  EXPECT_FALSE(FileExists(folder + "two.txt"));
-  EXPECT_TRUE(FileExists(trash + "two.txt"));
-  EXPECT_TRUE(form->dsetBug->Filtered());
+  Put(folder + "a.txt");
+  Put(folder + "b.txt");
+  for (bool held : {true, false}) {
+    SCOPED_TRACE(held ? "held elsewhere" : "free");
+    auto other = held ? HoldLastEntry(scratch.Database()) : nullptr;
+    ClickButton(form->tbDelete);
+    EXPECT_EQ(answers.Texts().size(), held ? 2u : 3u);  // confirmation (and the refusal)
+    EXPECT_EQ(apptest::StoredEntries(scratch.Database()).size(), held ? 1u : 0u);
+    for (const char* name : {"a.txt", "b.txt"}) {
+      EXPECT_EQ(FileExists(folder + name), held) << name;
+      EXPECT_EQ(FileExists(trash + name), !held) << name;
+    }
+  }
+  EXPECT_EQ(answers.Texts()[1].rfind("A delete error has occured.", 0), 0u) << answers.Texts()[1];
+}
+
+TEST_F(AttachWindow, TheProgramDeleteCommandTrashesTheFilesOfEveryEntryAfterTheRows) {
+  Entries({"kept.txt\r\n"});
+  {
+    dao::TDatabaseCore db(scratch.Database(), false, false, "");
+    db.Execute("INSERT INTO Programs ([Program]) VALUES ('Second')");
+    db.Execute("INSERT INTO Reports (ProgramNumber, Status, ReportType, Attachment) "
+               "VALUES (2, '1', 'BugReport', 'bug.txt')");
+    db.Execute("INSERT INTO Reports (ProgramNumber, Status, ReportType, Attachment) "
+               "VALUES (2, '1', 'FeatureRequest', 'feature.txt')");
+  }
+  Start();
+  for (const char* name : {"kept.txt", "bug.txt", "feature.txt"}) Put(folder + name);
+  form->wwtblProgram->Last();
+  ASSERT_EQ(form->wwtblProgram->FieldByName("Program")->AsString(), "Second");
+  for (bool held : {true, false}) {
+    SCOPED_TRACE(held ? "held elsewhere" : "free");
+    auto other = held ? HoldLastEntry(scratch.Database()) : nullptr;
+    ClickButton(form->tbDeleteProgram);
+    EXPECT_EQ(apptest::StoredEntries(scratch.Database()).size(), held ? 3u : 1u);
+    EXPECT_EQ(apptest::StoredValues(scratch.Database(), "Programs", "Program").size(), held ? 2u : 1u);
+    // The feature request is hidden by the bug-report tab's filter, yet its file goes too.
+    for (const char* name : {"bug.txt", "feature.txt"}) {
+      EXPECT_EQ(FileExists(folder + name), held) << name;
+      EXPECT_EQ(FileExists(trash + name), !held) << name;
+    }
+    EXPECT_TRUE(FileExists(folder + "kept.txt"));
+  }
 }
 
 TEST_F(AttachWindow, OpeningStartsTheDesktopProgram) {

@@ -4,7 +4,10 @@
 // failing midway) that must leave the target untouched and the window usable.
 
 #include <gtest/gtest.h>
+#include <linux/capability.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
@@ -23,7 +26,9 @@
 #include "platform/classlib/dialogs/dialogs.h"
 #include "platform/classlib/menus/menus.h"
 #include "platform/classlib/stdctrls/choices.h"
+#include "platform/classlib/stdctrls/statusbar.h"
 #include "platform/classlib/stdctrls/stdctrls.h"
+#include "winctrls/exttab.h"
 #include "platform/dao/core.h"
 
 namespace {
@@ -53,6 +58,7 @@ struct ExportWindow : ::testing::Test {
   TTestClock clock{EncodeDate(2026, 3, 4) + EncodeTime(10, 0, 0, 0)};
   std::string target = scratch.Dir() + "/out.csv";
   int filterIndex = 1;
+  std::string progress;  // the status bar's count when the export completed
   std::unique_ptr<TDialogResponderScope> answers;
   TfrmBug* form = nullptr;
 
@@ -74,6 +80,8 @@ struct ExportWindow : ::testing::Test {
       settings->WriteBool("Column Export", column, false);
     settings.reset();
     answers = std::make_unique<TDialogResponderScope>([this](TDialogRequest& r) {
+      if (r.Text == "Data set export completed sucessfully.")
+        progress = form->sbMain->Panels()->Items(1)->Text();
       if (r.Kind != TDialogKind::SaveFile)  // the overwrite prompt is answered Yes
         return std::find(r.Buttons.begin(), r.Buttons.end(), mrYes) != r.Buttons.end() ? mrYes : mrOk;
       auto* dialog = static_cast<TSaveDialog*>(r.Dialog);
@@ -97,6 +105,13 @@ struct ExportWindow : ::testing::Test {
     std::string s = "<no file>";
     ReadWholeFile(target, s);
     return s;
+  }
+  // Rows added by another user, then shown.
+  void Store(std::initializer_list<const char*> statements) {
+    dao::TDatabaseCore db(scratch.Database(), false, false, "");
+    for (const char* sql : statements) db.Execute(sql);
+    form->wwtblProgram->Refresh();
+    form->dsetBug->Refresh();
   }
   bool Unlocked() const { return form->pnlMain->Enabled() && form->mnuMain_File->Enabled(); }
 };
@@ -180,6 +195,81 @@ TEST_F(ExportWindow, FailuresShowTheErrorLeaveTheTargetAndUnlock) {
   EXPECT_TRUE(Unlocked());
   for (const auto& e : std::filesystem::directory_iterator(scratch.Dir()))
     EXPECT_FALSE(e.path().filename().string().starts_with("vex")) << "temporary file left";
+}
+
+TEST_F(ExportWindow, OnlyBugReportsFromTheFeatureTabGivesTheTabItsFilterAndLabelsBack) {
+  Store({"INSERT INTO Reports (Status, ProgramNumber, ReportType, Description) "
+         "VALUES ('1', 1, 'FeatureRequest', 'wish')"});
+  form->tcType->SetTabIndex(1);
+  form->tcTypeChange(form->tcType);
+  const std::string filter = form->dsetBug->Filter();
+  target = scratch.Dir() + "/out.htm";
+  filterIndex = 2;
+  form->mnuMain_File_Export_CurrentProgram_OnlyBugReports->Click();
+  const std::string page = Written();
+  // Both bug reports under the bug-report labels; no feature request.
+  EXPECT_NE(page.find("<TD COLSPAN=4>Report</TD>"), std::string::npos);
+  EXPECT_NE(page.find("<TD>x\"y</TD>"), std::string::npos);
+  EXPECT_EQ(page.find("wish"), std::string::npos);
+  EXPECT_EQ(page.find("Request"), std::string::npos);
+  EXPECT_EQ(form->dsetBug->Filter(), filter);
+  EXPECT_EQ(form->dsetBug->FieldByName("Report")->DisplayLabel(), "Request");
+  EXPECT_EQ(form->dsetBug->FieldByName("ReportedBy")->DisplayLabel(), "Requested~By");
+}
+
+TEST_F(ExportWindow, AllProgramsWriteEveryProgramsEntriesCountedAgainstTheWholeTable) {
+  Store({"INSERT INTO Programs ([Program]) VALUES ('Second')",
+         "INSERT INTO Reports (Status, Priority, ProgramNumber, ReportType, Description) "
+         "VALUES ('2', '3', 2, 'BugReport', 'b')",
+         "INSERT INTO Reports (Status, Priority, ProgramNumber, ReportType, Description) "
+         "VALUES ('4', '1', 2, 'FeatureRequest', 'f')"});
+  form->mnuMain_File_Export_AllPrograms_AllEntries->Click();
+  EXPECT_EQ(Written(),
+            "\"Tools & \"\"Co\"\" <1>\",\"1\",\"New\",\"High\",\"Say \"\"hi\"\" <now> & go\","
+            "\"line one\r\nline two\",\"a.txt\"\r\n"
+            "\"Tools & \"\"Co\"\" <1>\",\"2\",\"x\"\"y\",\"\",\"\",\"\",\"\"\r\n"
+            "\"Second\",\"3\",\"In Process\",\"Normal\",\"b\",\"\",\"\"\r\n"
+            "\"Second\",\"4\",\"Verified\",\"Very High\",\"f\",\"\",\"\"\r\n");
+  // The total is the entry table's count, taken at the start.
+  EXPECT_EQ(progress, "4/4");
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Data set export completed sucessfully."});
+}
+
+// The calling thread without the power to write where permissions forbid it,
+// so a folder without write permission refuses even the superuser.
+class TWithoutPermissionOverride {
+ public:
+  TWithoutPermissionOverride() {
+    ::syscall(SYS_capget, &header_, saved_);
+    __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
+    reduced[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
+    ::syscall(SYS_capset, &header_, reduced);
+  }
+  ~TWithoutPermissionOverride() { ::syscall(SYS_capset, &header_, saved_); }
+
+ private:
+  __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct saved_[2] = {};
+};
+
+TEST_F(ExportWindow, AReadOnlyFolderGivesTheErrorAndChangesNothing) {
+  const std::string folder = scratch.Dir() + "/readonly";
+  std::filesystem::create_directory(folder);
+  target = folder + "/old.csv";
+  std::ofstream(target) << "old";
+  std::filesystem::permissions(folder, std::filesystem::perms(0555));
+  {
+    TWithoutPermissionOverride limited;
+    form->mnuMain_File_Export_CurrentProgram_AllEntries->Click();
+  }
+  std::filesystem::permissions(folder, std::filesystem::perms(0755));
+  ASSERT_EQ(Messages().size(), 1u);
+  EXPECT_EQ(Messages()[0], "The export to " + target +
+                               " failed: Cannot create a temporary file in '" + folder +
+                               "/': Permission denied");
+  EXPECT_EQ(Written(), "old");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+  EXPECT_TRUE(Unlocked());
 }
 
 TEST_F(ExportWindow, TheFieldsWindowShowsAndStoresTheChoice) {
