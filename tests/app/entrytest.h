@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "app/main/bug.h"
+#include "app/newentry/enternewrecord.h"
 #include "apptest.h"
+#include "datactrls/wwdbgrid.h"
 #include "datactrls/wwtable.h"
 #include "platform/classlib/core/registry.h"
 #include "platform/classlib/db/fields.h"
@@ -43,6 +45,25 @@ struct Window {
   Scratch scratch;
   TfrmBug* form = nullptr;
 };
+
+// The main window with the new-entry dialog on, and the dialog itself.
+struct DialogWindow : Window {
+  explicit DialogWindow(const std::function<void(TRegIniFile&)>& settings = {})
+      : Window([&](TRegIniFile& reg) {
+          reg.WriteBool("Options", "ShowEntryDialog", true);
+          if (settings) settings(reg);
+        }) {
+    frmEnterNewRecord = new TfrmEnterNewRecord(Application);
+  }
+  ~DialogWindow() { delete frmEnterNewRecord; }
+};
+
+// The grid's data column showing `field` (-1 when none does).
+inline int GridDataColumn(TfrmBug* form, const std::string& field) {
+  for (int i = 0; i < form->dbgBug->GetFieldCount(); ++i)
+    if (form->dbgBug->GetField(i)->FieldName() == field) return i;
+  return -1;
+}
 
 // The Reports rows through another connection: "<ProgramNumber>:<Description>",
 // or the named field when one is given.

@@ -27,17 +27,7 @@ namespace {
 using apptest::StoredEntries;
 using apptest::Window;
 
-// The main window with the dialog on, and the dialog itself.
-struct Dialog : Window {
-  explicit Dialog(const std::function<void(TRegIniFile&)>& settings = {})
-      : Window([&](TRegIniFile& reg) {
-          reg.WriteBool("Options", "ShowEntryDialog", true);
-          if (settings) settings(reg);
-        }) {
-    frmEnterNewRecord = new TfrmEnterNewRecord(Application);
-  }
-  ~Dialog() { delete frmEnterNewRecord; }
-};
+using Dialog = apptest::DialogWindow;
 
 // Answers the new-entry window with `act` (run once it is modal), message
 // boxes with OK, and the notice with OK, ticking its box when `tick`.

@@ -52,6 +52,10 @@ class Child {
   // Child side.
   void Tell(char c) { (void)!::write(toParent_[1], &c, 1); }
   char Hear() { return ReadByte(toChild_[0], -1); }
+  // Child side: the pipe ends, for a body that runs another program in its
+  // place (they stay open across exec).
+  int HearFd() const { return toChild_[0]; }
+  int TellFd() const { return toParent_[1]; }
   // Parent side: 0 when the child ended or stayed silent past the limit.
   void Say(char c) { (void)!::write(toChild_[1], &c, 1); }
   char Listen(int timeoutMs = kListenMs) { return ReadByte(toParent_[0], timeoutMs); }
