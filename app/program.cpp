@@ -28,6 +28,16 @@ bool DisplayAvailable() {
 
 void RegisterDatabaseEngine() { DaoRegisterServer(); }
 
+bool InstallCloseOnTermination() {
+  return InstallTerminationRequest([](int) {
+    // A box waiting for its answer would hold the close: it goes first, as
+    // by its Close button, and the code that asked has its answer.
+    Application->EndModalWindows([] {
+      if (frmBug && !Application->Terminated()) frmBug->Close();
+    });
+  });
+}
+
 void RunVantrel(unsigned splashMs) {
   RegisterDatabaseEngine();
   Application->SetTitle("Vantrel Pro");
@@ -38,9 +48,7 @@ void RunVantrel(unsigned splashMs) {
   Application->CreateForm(frmZoom);
   Application->CreateForm(frmEnterNewRecord);
   FreeSplash();
-  InstallTerminationRequest([](int) {
-    if (frmBug) frmBug->Close();
-  });
+  InstallCloseOnTermination();
   // A start-up that gave up has closed the main window already.
   if (!Application->Terminated()) Application->Run();
   RemoveTerminationRequest();

@@ -6,6 +6,10 @@
 // closes. SIGTERM and SIGINT close the main window as Exit does.
 void RunVantrel(unsigned splashMs);
 
+// From now on SIGTERM and SIGINT end any modal window and then close the main
+// window as Exit does. False when the signals cannot be caught.
+bool InstallCloseOnTermination();
+
 // Makes the database engine's server known to this process and its settings
 // store (what installing the engine does on a desktop).
 void RegisterDatabaseEngine();

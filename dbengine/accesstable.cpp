@@ -292,8 +292,12 @@ void TAccessTable::FiltersChanged() {
     int number = FieldCache()->NumberOfName(name);
     if (number <= 0 || DAOFields == nullptr || number > DAOFields->Count()) return false;
     const TFieldDesc& d = FieldCache()->FieldByNumber(number)->Desc;
-    TDAOField* field = DAOField(static_cast<std::int16_t>(number - 1));
-    if (field == nullptr || field->Status != 0) return false;
+    TDAOField* field = nullptr;
+    try {
+      field = DAOField(static_cast<std::int16_t>(number - 1));
+    } catch (const Exception&) {
+      return false;  // a field the recordset does not give is no filter column
+    }
     column = {field->GetName(), d.FieldType, static_cast<std::int16_t>(d.DriverType), d.Length};
     return true;
   };
@@ -313,7 +317,13 @@ void TAccessTable::FiltersChanged() {
 TDAOField* TAccessTable::DAOField(std::int16_t index) {
   if (fieldObjects_.size() <= std::size_t(index)) fieldObjects_.resize(std::size_t(index) + 1);
   auto& field = fieldObjects_[std::size_t(index)];
-  if (!field) field.reset(DAOFields->Item(index));
+  if (!field) {
+    // Checked once, when found: the kept object's status is its last call's
+    // after that (a refused value, say), which says nothing of later calls.
+    std::unique_ptr<TDAOField> found(DAOFields->Item(index));
+    DaoCheck(found->Status);
+    field = std::move(found);
+  }
   return field.get();
 }
 
@@ -330,7 +340,6 @@ bool TAccessTable::LoadRecordBuffer() {
     std::uint8_t* at = item->Value();
     const TFieldDesc& d = item->Desc;
     TDAOField* field = DAOField(i);
-    DaoCheck(field->Status);
     std::int16_t type = static_cast<std::int16_t>(d.DriverType);
     bool blank = false;
     bool known = true;
@@ -459,7 +468,6 @@ bool TAccessTable::StoreRecordBuffer() {
     item->SetRecordBuffer(buffer);
     if (item->IsChanged()) {
       TDAOField* field = DAOField(i);
-      DaoCheck(field->Status);
       std::int16_t type = static_cast<std::int16_t>(item->Desc.DriverType);
       const std::uint8_t* at = item->Value();
       bool write = true;

@@ -1,12 +1,14 @@
 #include "platform/classlib/controls/forms.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QIcon>
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QScreen>
+#include <QThread>
 #include <QTimer>
 #include <QWidget>
 
@@ -708,6 +710,43 @@ void TApplication::Terminate() {
   terminated_ = true;
   // Wakes a loop that waits for messages.
   if (QCoreApplication::instance()) QTimer::singleShot(0, [] {});
+}
+
+namespace {
+
+// Asks every modal window to go; true when none was left running.
+bool EndModalPass() {
+  bool none = QThread::currentThread()->loopLevel() == 0;
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (auto* dialog = qobject_cast<QDialog*>(w); dialog && dialog->isVisible() && dialog->isModal())
+      dialog->reject();  // a box without an Escape answer ignores a close
+  }
+  for (int i = 0; Screen && i < Screen->FormCount(); ++i)
+    if (TCustomForm* form = Screen->Forms(i); form->Modal()) {
+      form->Close();
+      none = false;
+    }
+  return none;
+}
+
+// Runs `then` once no modal loop is left on the stack: each pass ends what
+// is open and comes back after the loops have had their turn.
+void EndModalWindowsThen(std::function<void()> then) {
+  if (EndModalPass()) {
+    then();
+    return;
+  }
+  QTimer::singleShot(0, [then = std::move(then)]() mutable { EndModalWindowsThen(std::move(then)); });
+}
+
+}  // namespace
+
+void TApplication::EndModalWindows(std::function<void()> then) {
+  if (!QCoreApplication::instance()) {
+    then();
+    return;
+  }
+  EndModalWindowsThen(std::move(then));
 }
 
 void TApplication::ProcessMessages() {

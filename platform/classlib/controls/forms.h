@@ -258,6 +258,11 @@ class TApplication : public TComponent {
   void Run();
   void Terminate();
   bool Terminated() const { return terminated_; }
+  // Ends every modal window (message boxes, dialogs, modal forms) as its
+  // Close button does, then runs `then` from the outermost message loop, once
+  // the code that opened them has had their answers. Windows opened while
+  // unwinding are ended too.
+  void EndModalWindows(std::function<void()> then);
   // Handles every waiting message, then returns.
   void ProcessMessages();
   // Waits for one message (or a batch arriving together) and handles it.

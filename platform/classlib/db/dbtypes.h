@@ -121,6 +121,7 @@ inline constexpr const char* DuplicateFieldName = "Duplicate field name '%s'";
 inline constexpr const char* FieldTypeMismatch = "Type mismatch for field '%s', expecting: %s actual: %s";
 inline constexpr const char* FieldAccessError = "Cannot access field '%s' as type %s";
 inline constexpr const char* InvalidFieldSize = "Invalid field size";
+inline constexpr const char* FieldTextTooLong = "The text for field '%s' is longer than its %s characters";
 inline constexpr const char* FieldNameMissing = "Field name missing";
 inline constexpr const char* FieldIndexError = "Field index out of range";
 inline constexpr const char* LookupInfoError = "Lookup information for field '%s' is incomplete";

@@ -102,10 +102,10 @@ namespace {
 const char* kInvalidInteger = "'%s' is not a valid integer value for field '%s'";
 const char* kInvalidFloat = "'%s' is not a valid floating point value for field '%s'";
 
-// Cuts a text to at most `chars` characters without splitting a UTF-8 sequence.
-std::string CutToCharacters(const std::string& text, int chars) {
-  if (chars < 0) chars = 0;
-  return text.substr(0, Utf8ByteOffset(text, std::size_t(chars)));
+// The longest start of a text within `bytes` bytes that splits no UTF-8 sequence.
+std::string CutToBytes(const std::string& text, std::size_t bytes) {
+  if (text.size() <= bytes) return text;
+  return text.substr(0, Utf8ByteOffset(text, Utf8CharIndex(text, bytes)));
 }
 }  // namespace
 
@@ -424,8 +424,14 @@ std::string TStringField::GetAsString() const {
 }
 
 void TStringField::SetAsStringValue(const std::string& v) {
+  // A text longer than Size goes to the dataset as it is, so that the
+  // database refuses it with its own message rather than storing a part.
+  // Only a text of characters wider than the buffer allows for cannot be
+  // passed on so: that one is refused here.
+  std::string buffer = CutToBytes(v, std::size_t(DataSize()) - 1);
+  if (Utf8Length(buffer) <= std::size_t(Size()) && buffer.size() < v.size())
+    DatabaseErrorFmt(dbtext::FieldTextTooLong, {DisplayName(), std::to_string(Size())});
   // The native value always fills DataSize bytes: the text, then zeros.
-  std::string buffer = CutToCharacters(v, Size());
   buffer.resize(std::size_t(DataSize()), '\0');
   SetData(buffer.data());
 }

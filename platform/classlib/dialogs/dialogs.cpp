@@ -73,6 +73,10 @@ void InstallResponder(TDialogResponder responder) {
 
 TDialogResponderScope::TDialogResponderScope(TDialogResponder responder)
     : previous_(Responder()) {
+  if (!responder) {
+    InstallResponder(nullptr);
+    return;
+  }
   InstallResponder([this, responder = std::move(responder)](TDialogRequest& request) {
     requests_.push_back(request);
     return responder(request);

@@ -85,7 +85,8 @@ struct TDialogRequest {
 using TDialogResponder = std::function<TModalResult(TDialogRequest& request)>;
 
 // Installs a responder for as long as the object lives (the previous one is
-// restored after), counts the dialogs it answers and keeps their texts.
+// restored after), counts the dialogs it answers and keeps their texts. An
+// empty responder lets the real dialogs show meanwhile.
 class TDialogResponderScope {
  public:
   explicit TDialogResponderScope(TDialogResponder responder);

@@ -71,10 +71,31 @@ TEST_F(FieldKinds, StringSizeCountsCharactersOfUtf8Text) {
   TField* s = F("Str");
   EXPECT_EQ(s->Size(), 5);
   EXPECT_EQ(s->DataSize(), 21);
-  s->SetAsString("\xC3\x84\xC3\x96\xC3\x9C\xC3\x9F\xC3\xA9xyz");  // ÄÖÜßé + xyz
-  EXPECT_EQ(s->AsString(), "\xC3\x84\xC3\x96\xC3\x9C\xC3\x9F\xC3\xA9") << "five characters kept";
   s->SetAsString("\xF0\x9F\x98\x80\xF0\x9F\x98\x80\xF0\x9F\x98\x80\xF0\x9F\x98\x80\xF0\x9F\x98\x80");
   EXPECT_EQ(s->AsString().size(), 20u) << "five four-byte characters fit";
+  // A longer text reaches the dataset (whose database refuses it) as far as
+  // the buffer holds it; one that cannot stay longer there is refused here.
+  const std::string smiley = "\xF0\x9F\x98\x80";
+  const struct {
+    std::string text, kept;
+  } longer[] = {
+      {"\xC3\x84\xC3\x96\xC3\x9C\xC3\x9F\xC3\xA9xyz", "\xC3\x84\xC3\x96\xC3\x9C\xC3\x9F\xC3\xA9xyz"},
+      {std::string(30, 'a'), std::string(20, 'a')},
+      {"abcd" + smiley + smiley + smiley + smiley, "abcd" + smiley + smiley + smiley + smiley},
+      {smiley + smiley + smiley + smiley + smiley + "b", ""},
+      {smiley + smiley + smiley + smiley + smiley + smiley, ""},
+  };
+  for (const auto& c : longer) {
+    s->SetAsString("old");
+    if (c.kept.empty()) {
+      EXPECT_EQ(MessageOf<EDatabaseError>([&] { s->SetAsString(c.text); }),
+                "The text for field 'Str' is longer than its 5 characters");
+      EXPECT_EQ(s->AsString(), "old");
+    } else {
+      s->SetAsString(c.text);
+      EXPECT_EQ(s->AsString(), c.kept);
+    }
+  }
   EXPECT_EQ(s->DisplayWidth(), 5);
 }
 
