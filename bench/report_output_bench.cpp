@@ -2,17 +2,30 @@
 // records, five saved fields a record, a header and a "Page n of m" footer)
 // published from hand-made pages to the 600-dpi PDF printer and to the
 // text-file device, the whole run each time, in a scratch folder.
+//
+// Then the engine's two-pass listing (reportlisting.h): the first request of
+// page 15 and its revisit, with CachePages set (the publisher serves it: no
+// request may reach the report) and off (one page made again from the state
+// cache); the pages the publisher keeps and the resident memory over a whole
+// run; and a run whose state cache is capped at a few KB, which must move to
+// "cch" files mid-run and write the same text file byte for byte.
 
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "platform/classlib/controls/forms.h"
 #include "report/output/ppprndev.h"
 #include "report/output/pptxtdev.h"
+#include "reportlisting.h"
 
 namespace {
 
@@ -122,5 +135,130 @@ void BM_ListingToTextFile(benchmark::State& state) {
   state.counters["bytes"] = double(std::filesystem::file_size(file));
 }
 BENCHMARK(BM_ListingToTextFile)->Unit(benchmark::kMillisecond);
+
+// ---- the engine's listing ----------------------------------------------------------------
+
+using Clock = std::chrono::steady_clock;
+
+double Micros(Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values.empty() ? 0 : values[values.size() / 2];
+}
+
+// Ratio targets of a revisit to the first request of its page.
+constexpr double kCachedRevisitShare = 0.1, kUncachedRevisitShare = 0.25;
+constexpr int kRevisitedPage = 15;
+
+// Page 15 asked for on a fresh run, then again: Arg 1 with CachePages set.
+void BM_Page15FirstAndRevisit(benchmark::State& state) {
+  const bool cached = state.range(0) != 0;
+  bench_listing::Listing listing(psTwoPass);
+  listing.report->SetCachePages(cached);
+  std::vector<double> first, revisit;
+  for (auto _ : state) {
+    listing.report->Engine()->Reset();
+    listing.report->Publisher()->Reset();
+    const Clock::time_point start = Clock::now();
+    listing.Request(prOnePage, kRevisitedPage);
+    const Clock::time_point between = Clock::now();
+    const int requestsBefore = listing.engineRequests;
+    const int copiesBefore = listing.report->Publisher()->CachedPageCount();
+    listing.Request(prOnePage, kRevisitedPage);
+    const Clock::time_point end = Clock::now();
+    first.push_back(Micros(between - start));
+    revisit.push_back(Micros(end - between));
+    if (listing.device.kept != 1) state.SkipWithError("the revisit did not output its page");
+    if (cached && listing.engineRequests != requestsBefore)
+      state.SkipWithError("a cached revisit reached the report");
+    if (cached && (copiesBefore != 1 || listing.report->Publisher()->CachedPageCount() != 1))
+      state.SkipWithError("the publisher must hold one copy of the page");
+    if (!cached && listing.report->Engine()->PagesGenerated() != 1)
+      state.SkipWithError("an uncached revisit must make exactly one page");
+  }
+  const double share = Median(revisit) / Median(first);
+  state.counters["first_us"] = Median(first);
+  state.counters["revisit_us"] = Median(revisit);
+  state.counters["revisit_share"] = share;
+  state.counters["meets_target"] = share <= (cached ? kCachedRevisitShare : kUncachedRevisitShare);
+}
+BENCHMARK(BM_Page15FirstAndRevisit)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+int64_t ResidentBytes() {
+  std::ifstream statm("/proc/self/statm");
+  int64_t size = 0, resident = 0;
+  statm >> size >> resident;
+  return resident * ::sysconf(_SC_PAGESIZE);
+}
+
+// A whole run, the resident memory noted when the device gets page 1 and
+// page 30; then every page revisited. Arg 1 with CachePages set.
+void BM_PagesKeptOverAWholeRun(benchmark::State& state) {
+  const bool cached = state.range(0) != 0;
+  bench_listing::Listing listing(psTwoPass);
+  listing.report->SetCachePages(cached);
+  int64_t afterFirst = 0, afterThirtieth = 0;
+  listing.device.OnPageReceive = [&](TObject*, TppPage* page) {
+    if (page->AbsolutePageNo == 1) afterFirst = ResidentBytes();
+    if (page->AbsolutePageNo == 30) afterThirtieth = ResidentBytes();
+  };
+  int pages = 0;
+  for (auto _ : state) {
+    listing.report->Engine()->Reset();
+    listing.report->Publisher()->Reset();
+    listing.Request(prAll);
+    pages = listing.report->Engine()->AbsolutePageCount();
+    const int copies = listing.report->Publisher()->CachedPageCount();
+    if (copies != (cached ? pages : 0))
+      state.SkipWithError(cached ? "one copy per final page expected" : "the publisher kept pages");
+    for (int page = 1; page <= pages; ++page) listing.Request(prOnePage, page);
+    if (listing.report->Publisher()->CachedPageCount() != copies)
+      state.SkipWithError("revisits changed the pages kept");
+  }
+  state.counters["pages"] = pages;
+  state.counters["copies"] = listing.report->Publisher()->CachedPageCount();
+  state.counters["rss_growth_mb"] = double(afterThirtieth - afterFirst) / (1 << 20);
+}
+BENCHMARK(BM_PagesKeptOverAWholeRun)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+std::string FileBytes(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The listing to a text file with the state cache capped at a few KB.
+constexpr int64_t kCappedCache = 4 << 10;
+
+void BM_CappedStateCacheToTextFile(benchmark::State& state) {
+  const std::filesystem::path plain = ScratchFile("capped-reference.txt"),
+                              capped = ScratchFile("capped.txt");
+  auto run = [](const std::filesystem::path& file, int64_t cap, int* switchedAt) {
+    bench_listing::Listing listing(psTwoPass);
+    listing.device.SetPublisher(nullptr);
+    listing.report->CacheManager()->SetMemoryCap(cap);
+    TppTextFileDevice device;
+    device.SetFileName(file.string());
+    device.OnPageReceive = [&](TObject*, TppPage* page) {
+      if (switchedAt && *switchedAt == 0 && listing.report->CacheManager()->Mode() == 1)
+        *switchedAt = page->AbsolutePageNo;
+    };
+    device.SetPublisher(listing.report->Publisher());
+    device.RequestPages();
+    device.SetPublisher(nullptr);
+  };
+  run(plain, TppCacheManager::kDefaultMemoryCap, nullptr);
+  int switchedAt = 0;
+  for (auto _ : state) {
+    switchedAt = 0;
+    run(capped, kCappedCache, &switchedAt);
+  }
+  if (switchedAt <= 1) state.SkipWithError("the cache did not move to files mid-run");
+  if (FileBytes(plain).empty()) state.SkipWithError("the listing wrote no text");
+  if (FileBytes(plain) != FileBytes(capped)) state.SkipWithError("the text files differ");
+  state.counters["switched_at_page"] = switchedAt;
+  state.counters["bytes"] = double(std::filesystem::file_size(capped));
+}
+BENCHMARK(BM_CappedStateCacheToTextFile)->Unit(benchmark::kMillisecond);
 
 }  // namespace

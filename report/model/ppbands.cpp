@@ -579,6 +579,8 @@ void TppDetailBand::EndPrintPass() {
   if (!engine->DataEnded() && !(engine->PendingBands() & btGroupFooter)) {
     // PrintCount records per page: the page ends after the last of them.
     if (printMode_ == pmCount && instanceCount_ >= printCount_) outOfSpace_ = true;
+    // A section that ended with this record had the page to itself.
+    if (engine->EngineState() & esChild256) outOfSpace_ = true;
   } else {
     done_ = true;
   }

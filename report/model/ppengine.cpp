@@ -478,15 +478,24 @@ void TppEngine::EndPassEvents() {
 
 void TppEngine::FillPage() {
   ++pagesGenerated_;
-  if (previousPage_ != 0 && OnRestorePageState) OnRestorePageState(absolutePageNo_ - 1);
+  // A later page starts from the state cached before it, also straight
+  // after preparing (a child report asked for a page it made before).
+  if ((previousPage_ != 0 || absolutePageNo_ > 1) && OnRestorePageState)
+    OnRestorePageState(absolutePageNo_ - 1);
   if (currentList_ != blGroupFooter) {
     recordMoved_ = false;
     TraverseData();
   }
   if (engineState_ & (esChild64 | esChild128)) {
+    // A section page: only the band that holds the section goes on.
     StartPage();
-    GenerateBandList(currentList_, currentIndex_, false);
-    if (!pageEnded_) EndPage();
+    GenerateBandList(currentList_, currentIndex_, true);
+    if (!pageEnded_) {
+      // The section ended with its band: the parent resumes on a new page.
+      if (currentList_ <= blGroupFooter && currentIndex_ >= int(bandLists_[currentList_].size()))
+        NextBandList();
+      EndPage();
+    }
     return;
   }
   PrintPageHeaders();
@@ -612,11 +621,7 @@ void TppEngine::FillBands(int list, int index) {
     }
     GenerateBandList(currentList_, currentIndex_, true);
     const bool ended = pageEnded_ || (columnar_ && columnEnded_);
-    if (!ended && currentIndex_ >= int(bandLists_[currentList_].size())) {
-      if (currentList_ == blGroupFooter) currentList_ = dataEnded_ ? blSummary : blGroupHeader;
-      else ++currentList_;
-      currentIndex_ = 0;
-    }
+    if (!ended && currentIndex_ >= int(bandLists_[currentList_].size())) NextBandList();
     ProcessMessages();
   }
   if (!pageEnded_ && !cancelled_ && dataEnded_ && currentList_ > blGroupFooter) {
@@ -627,6 +632,12 @@ void TppEngine::FillBands(int list, int index) {
     if (columnar_) EndColumn();
     else EndPage();
   }
+}
+
+void TppEngine::NextBandList() {
+  if (currentList_ == blGroupFooter) currentList_ = dataEnded_ ? blSummary : blGroupHeader;
+  else ++currentList_;
+  currentIndex_ = 0;
 }
 
 void TppEngine::GenerateBandList(int list, int start, bool store) {
@@ -641,6 +652,8 @@ void TppEngine::GenerateBandList(int list, int start, bool store) {
     if (overflowed) CheckOverflowGuard(band);
     if (dataEnded_ && band == finalBand_ && !overflowed) reportCompleted_ = true;
     if (!overflowed) ++index;
+    // A section that ended in this band keeps the rest of the list off its last page.
+    if (!overflowed && (engineState_ & esChild256)) break;
     ProcessMessages();
   }
   if (list == blGroupHeader && !overflowed)
@@ -715,7 +728,9 @@ void TppEngine::StorePageInfo() {
   page.LanguageIndex = report_->GetLanguageIndex();
   page.LastPage = reportCompleted_;
   page.PassSetting = report_->PassSetting();
-  if (!(engineState_ & (esChild64 | esChild128 | esChild256))) {
+  // A section's pages take their numbers from the section (the page where
+  // it is announced is still the parent's own).
+  if (!(engineState_ & (esChild128 | esChild256))) {
     page.PageNo = GetPageNo();
     page.PageCount = GetPageCount();
   }

@@ -203,6 +203,8 @@ class TppEngine : public TppCustomEngine, public TppPipelineListener {
   void UpdateControlGroupPages();
   void ComputeOutputFlag();
   void FillBands(int list, int index);
+  // Moves the fill position to the start of the list after the current one.
+  void NextBandList();
   void GenerateBandList(int list, int start, bool store);
   void EndPage();
   void StorePageInfo();

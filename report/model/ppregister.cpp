@@ -5,6 +5,7 @@
 #include "report/components/ppmemo.h"
 #include "report/components/ppregion.h"
 #include "report/components/pprichtx.h"
+#include "report/components/ppsubrpt.h"
 #include "report/data/ppdbbde.h"
 #include "report/model/ppbands.h"
 #include "report/model/ppgroup.h"
@@ -31,6 +32,7 @@ void ppRegisterReportClasses() {
              // Stretching components.
              TppMemo::StaticClass(), TppDBMemo::StaticClass(), TppRichText::StaticClass(),
              TppDBRichText::StaticClass(), TppRegion::StaticClass(),
+             TppSubReport::StaticClass(),
          })
       RegisterClass(cls);
     return true;

@@ -620,7 +620,9 @@ void TppReport::Reset() {
   if (!engine_->Busy()) publisher_->Reset();
 }
 
-std::vector<TppCacheable*> TppReport::CacheObjects() {
+std::vector<TppCacheable*> TppReport::CacheObjects() { return PageStateObjects(); }
+
+std::vector<TppCacheable*> TppCustomReport::PageStateObjects() {
   std::vector<TppCacheable*> objects;
   if (dataPipeline_) objects.push_back(dataPipeline_);
   if (TppBand* detail = FindBand(bkDetail))

@@ -93,6 +93,9 @@ class TppCustomReport : public TppCommunicator, public TppPipelineListener {
   void SortBands();
   // Frees every band and group, as when the report is freed.
   void FreeBandsAndGroups();
+  // The objects whose state a page-state cache of this report keeps, in the
+  // order TppCacheOwner::CacheObjects gives.
+  std::vector<TppCacheable*> PageStateObjects();
   void CreateDefaultBands();
 
   // ---- Properties ----
@@ -315,6 +318,10 @@ class TppChildReport : public TppCustomReport {
   // The sub-report that holds this report (a component of a parent band).
   TppComponent* Parent() const { return parent_; }
   void SetParent(TppComponent* parent) { parent_ = parent; }
+  // The default bands (bits 1 << dbHeader ...) a new child layout gets,
+  // chosen by how its sub-report prints it.
+  uint16_t DefaultBands() const { return defaultBands_; }
+  void SetDefaultBands(uint16_t bands) { defaultBands_ = bands; }
 
  private:
   TppCustomReport* ParentReport() const;

@@ -295,6 +295,10 @@ PP_MM_SETTER(MarginTop, SetmmMarginTop, Vertical, Kept)
 #undef PP_MM_SETTER
 
 // While reading, Units may not be known yet: the size waits for Loaded.
+void TppPrinterSetup::SetPageDef(const TppPageDef& value) {
+  TryPageDef(value, TPaperNaming::FromSize);
+}
+
 void TppPrinterSetup::SetPaperSize(float value, float& pending, void (TppPageDef::*set)(int32_t),
                                    TppPixelAxis axis) {
   if (value < 0) return;  // negative sizes are ignored

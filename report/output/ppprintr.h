@@ -144,6 +144,9 @@ class TppPrinterSetup : public TPersistent {
   void SetMarginTop(float value);
   void SetPaperHeight(float value);
   void SetPaperWidth(float value);
+  // The whole page geometry at once, exact in thousandths (a page made to
+  // measure, such as a sub-report's box).
+  void SetPageDef(const TppPageDef& value);
 
   TppUnitType Units() const { return units_; }
   void SetUnits(TppUnitType units) { units_ = units; }

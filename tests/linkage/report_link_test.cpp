@@ -42,6 +42,8 @@ constexpr const char* kLayout = R"(object Form1: TComponent
       end
       object DBImage1: TppDBImage
       end
+      object SubReport1: TppSubReport
+      end
     end
     object ColumnFooter1: TppColumnFooterBand
     end
@@ -78,7 +80,7 @@ TEST(ReportLinkage, ALayoutNamingEveryReportClassReadsWithoutTheProgramNamingThe
       {"ColumnFooter1", "TppColumnFooterBand"}, {"Summary1", "TppSummaryBand"},
       {"Footer1", "TppFooterBand"},      {"Group1", "TppGroup"},
       {"GroupHeader1", "TppGroupHeaderBand"}, {"GroupFooter1", "TppGroupFooterBand"},
-      {"Child1", "TppChildReport"},
+      {"Child1", "TppChildReport"},      {"SubReport1", "TppSubReport"},
   };
   for (const auto& [name, cls] : expected) EXPECT_EQ(classOf[name], cls) << name;
   auto* report = dynamic_cast<TppReport*>(form->FindComponent("Report1"));

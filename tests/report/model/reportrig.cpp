@@ -102,7 +102,7 @@ Listing::Listing(int rows, int groupSize) : ReportRig(rows, groupSize) {
   AddText(footer, "", 0, 4000, "Foot");
 }
 
-std::vector<std::string> Listing::Joined() const {
+std::vector<std::string> ReportRig::Texts() const {
   std::vector<std::string> out;
   for (const auto& page : device.Pages) {
     std::string line;

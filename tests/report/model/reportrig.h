@@ -60,6 +60,8 @@ struct ReportRig {
   void Print(TppPageRequestType kind = prAll, int pageNo = 1,
              const std::vector<int>& pages = {});
   std::vector<std::string> Pages() const;
+  // The texts of each page joined by blanks.
+  std::vector<std::string> Texts() const;
 
   TComponent form{nullptr};
   std::unique_ptr<TMemDataSet> data;
@@ -73,8 +75,7 @@ struct ReportRig {
 // paper: 24 details fit between header and footer.
 struct Listing : ReportRig {
   explicit Listing(int rows, int groupSize = 1000);
-  // The texts of each page joined by blanks.
-  std::vector<std::string> Joined() const;
+  std::vector<std::string> Joined() const { return Texts(); }
   TppHeaderBand* header;
   TppDetailBand* detail;
   TppFooterBand* footer;

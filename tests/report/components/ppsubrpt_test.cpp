@@ -1,0 +1,242 @@
+// Sub-reports over a master/detail pair: each master record's items printed
+// by a child report as a fixed box, as a stretching child that continues
+// over pages, or as sections of whole pages with their own numbering; the
+// settings that force one another; and pages made again from the cache.
+
+#include "report/components/ppsubrpt.h"
+
+#include <gtest/gtest.h>
+
+#include "report/components/ppregion.h"
+#include "report/model/reportrig.h"
+
+namespace {
+
+constexpr int32_t kMM = 1000;
+
+// Masters 1..n (ID), each with `items` items "m.i" in a dataset of its own;
+// not linked, the items are those of master 1 only.
+struct SubRig : ReportRig {
+  SubRig(int masters, int items, bool linked = true) : ReportRig(masters) {
+    itemData.FieldDefs().Add("MasterID", ftInteger);
+    itemData.FieldDefs().Add("Item", ftString, 10);
+    itemData.Open();
+    for (int m = 1; m <= (linked ? masters : 1); ++m)
+      for (int i = 1; i <= items; ++i)
+        itemData.AppendRecord({Variant(m), Variant(std::to_string(m) + "." + std::to_string(i))});
+    if (linked) {
+      itemData.SetMasterSource(&source);
+      itemData.SetMasterFields("ID");
+      itemData.SetDetailFields("MasterID");
+    }
+    itemSource.SetDataSet(&itemData);
+    items_ = new TppBDEPipeline(&form);
+    items_->SetDataSource(&itemSource);
+    detail = AddBand<TppDetailBand>(10 * kMM);
+    AddText(detail, "ID", 0);
+    sub = new TppSubReport(&form);
+    sub->SetBand(detail);
+    sub->SetmmBounds(0, 5 * kMM, 100 * kMM, 5 * kMM);
+    sub->ChildReport()->SetDataPipeline(items_);
+    childDetail = new TppDetailBand(&form);
+    childDetail->SetmmHeight(kItem);
+    childDetail->SetReport(sub->ChildReport());
+    TppCustomText* item = AddText(childDetail, "", 0, 4000, "item");
+    item->SetDataPipeline(items_);
+    item->SetDataField("Item");
+  }
+  static constexpr int32_t kItem = 10 * kMM;
+  TMemDataSet itemData;
+  TDataSource itemSource;
+  TppBDEPipeline* items_;
+  TppDetailBand* detail;
+  TppSubReport* sub;
+  TppDetailBand* childDetail;
+};
+
+// Every item of `masters` x `items` in order, as one text.
+std::string AllItems(int masters, int items, bool withMasters) {
+  std::string out;
+  for (int m = 1; m <= masters; ++m) {
+    if (withMasters) out += (out.empty() ? "" : " ") + std::to_string(m);
+    for (int i = 1; i <= items; ++i)
+      out += (out.empty() ? "" : " ") + std::to_string(m) + "." + std::to_string(i);
+  }
+  return out;
+}
+
+std::string JoinPages(const std::vector<std::string>& pages) {
+  std::string out;
+  for (const std::string& p : pages) out += (out.empty() || p.empty() ? "" : " ") + p;
+  return out;
+}
+
+TEST(SubReports, AFixedBoxPrintsWhatFitsAndNeverOverflows) {
+  SubRig r(2, 5);
+  r.detail->SetmmHeight(20 * kMM);
+  r.sub->SetPrintBehavior(pbFixed);
+  r.sub->SetmmHeight(12 * kMM);  // one item and a part of the next fit the box
+  r.Print();
+  ASSERT_EQ(r.device.Pages.size(), 1u);
+  EXPECT_EQ(r.Texts()[0], "1 1.1 2 2.1");
+  // Shifted into the box: the band's top plus the box's top, one item below the other.
+  const TppPage& page = *r.device.Pages[0];
+  const int32_t bandTop = page.DrawCommands(0)->Top;
+  EXPECT_EQ(page.DrawCommands(1)->Top, bandTop + 5 * kMM);
+  EXPECT_EQ(page.DrawCommands(2)->Top, bandTop + 20 * kMM);
+  EXPECT_FALSE(r.sub->Stretch());
+}
+
+// The child needs three pages of its rectangle: it continues on three parent
+// pages with nothing lost or printed twice, inside each page's margins.
+TEST(SubReports, AStretchingChildContinuesOverThreePages) {
+  SubRig r(1, 60);
+  r.detail->SetPrintHeight(phDynamic);
+  r.sub->SetStretch(true);
+  r.Print();
+  ASSERT_EQ(r.device.Pages.size(), 3u);
+  EXPECT_EQ(JoinPages(r.Texts()), AllItems(1, 60, true));
+  for (const auto& page : r.device.Pages) {
+    const int32_t bottom = page->PageDef().mmHeight() - page->PageDef().mmMarginBottom();
+    for (int i = 0; i < page->DrawCommandCount(); ++i)
+      EXPECT_LE(page->DrawCommands(i)->Top + page->DrawCommands(i)->Height, bottom);
+  }
+  // Continued pages start at the page's top (the band's continuation).
+  EXPECT_EQ(r.device.Pages[1]->DrawCommands(0)->Top, r.device.Pages[1]->PageDef().mmMarginTop());
+}
+
+// Masters below a child that overflows follow it on the page where it ends.
+TEST(SubReports, ParentRecordsFollowAChildThatEndedOnALaterPage) {
+  SubRig r(3, 20);
+  r.detail->SetPrintHeight(phDynamic);
+  r.Print();
+  EXPECT_EQ(JoinPages(r.Texts()), AllItems(3, 20, true));
+  EXPECT_EQ(r.device.Pages.size(), 3u);  // 63 lines of 10 mm, 26 to a page
+}
+
+// A revisited page (CachePages off) is made again from the state cached
+// before it, the child's run included, in one and in two passes.
+TEST(SubReports, ARevisitedPageIsTheSameAsInTheWholeRun) {
+  const struct {
+    TppPrintBehaviorType behavior;
+    TppPassSettingType passes;
+    size_t pages;
+  } cases[] = {{pbChild, psOnePass, 5}, {pbChild, psTwoPass, 5}, {pbSection, psOnePass, 9},
+               {pbSection, psTwoPass, 9}};
+  for (const auto& c : cases) {
+    SubRig r(3, 40);
+    r.detail->SetPrintHeight(phDynamic);
+    r.sub->SetPrintBehavior(c.behavior);
+    r.report->SetPassSetting(c.passes);
+    r.Print();
+    const std::vector<std::string> whole = r.Pages();
+    ASSERT_EQ(whole.size(), c.pages) << c.behavior;
+    for (int page : {3, 2, int(c.pages), 1}) {
+      r.Print(prOnePage, page);
+      ASSERT_EQ(r.Pages().size(), 1u) << page;
+      EXPECT_EQ(r.Pages()[0], whole[size_t(page - 1)])
+          << "page " << page << " behaviour " << c.behavior << " passes " << c.passes;
+    }
+  }
+}
+
+// Sections: the summary starts a section of the child's own pages after four
+// pages of masters; with ResetPageNo its pages count from 1.
+TEST(SubReports, ASectionsPagesAreWholePagesNumberedByResetPageNo) {
+  for (bool reset : {true, false}) {
+    SubRig r(100, 30, false);
+    r.detail->SetmmHeight(10 * kMM);
+    r.sub->SetBand(r.AddBand<TppSummaryBand>(20 * kMM));
+    r.sub->SetPrintBehavior(pbSection);
+    r.sub->SetResetPageNo(reset);
+    r.Print();
+    const auto texts = r.Texts();
+    ASSERT_EQ(texts.size(), 6u) << reset;  // 4 pages of masters, 2 of the section
+    EXPECT_EQ(texts[4].substr(0, 7), "1.1 1.2");
+    EXPECT_EQ(JoinPages({texts[4], texts[5]}), AllItems(1, 30, false));
+    EXPECT_EQ(r.device.Pages[3]->PageNo, 4);  // the page that announces it is the parent's
+    const TppPage& first = *r.device.Pages[4];
+    EXPECT_EQ(first.AbsolutePageNo, 5);
+    EXPECT_EQ(first.PageNo, reset ? 1 : 5);
+    EXPECT_EQ(r.device.Pages[5]->PageNo, reset ? 2 : 6);
+    // The child's page is the job's page: its margins, not the box's.
+    EXPECT_EQ(first.DrawCommands(0)->Top, first.PageDef().mmMarginTop());
+  }
+}
+
+// A section in the detail band: each master's section starts on a new page
+// and the parent resumes on the page after it.
+TEST(SubReports, EachMastersSectionHasPagesOfItsOwn) {
+  SubRig r(3, 3);
+  r.sub->SetPrintBehavior(pbSection);
+  r.Print();
+  EXPECT_EQ(r.Texts(), (std::vector<std::string>{"1", "1.1 1.2 1.3", "2", "2.1 2.2 2.3", "3",
+                                                 "3.1 3.2 3.3"}));
+  EXPECT_FALSE(r.report->Engine()->EngineState() & (esChild64 | esChild128 | esChild256));
+}
+
+TEST(SubReports, SettingsForceOneAnother) {
+  struct Case {
+    const char* name;
+    std::function<void(TppSubReport&)> act;
+    TppPrintBehaviorType behavior;
+    bool newPrintJob, resetPageNo, parentWidth;
+    uint16_t childBands;
+  };
+  const Case cases[] = {
+      {"NewPrintJob on a child makes a section", [](TppSubReport& s) { s.SetNewPrintJob(true); },
+       pbSection, true, true, true, TppSubReport::kPageBands},
+      {"ResetPageNo on a fixed box does nothing",
+       [](TppSubReport& s) {
+         s.SetPrintBehavior(pbFixed);
+         s.SetResetPageNo(true);
+       },
+       pbFixed, false, false, true, TppSubReport::kPageBands},
+      {"leaving section clears its settings",
+       [](TppSubReport& s) {
+         s.SetNewPrintJob(true);
+         s.SetPrintBehavior(pbChild);
+       },
+       pbChild, false, false, true, TppSubReport::kRegionBands},
+      {"a section keeps its parent width",
+       [](TppSubReport& s) {
+         s.SetPrintBehavior(pbSection);
+         s.SetParentWidth(false);
+       },
+       pbSection, false, true, true, TppSubReport::kPageBands},
+      {"a fixed box may leave its parent width",
+       [](TppSubReport& s) {
+         s.SetPrintBehavior(pbFixed);
+         s.SetParentWidth(false);
+       },
+       pbFixed, false, false, false, TppSubReport::kPageBands},
+  };
+  for (const Case& c : cases) {
+    SubRig r(1, 1);
+    c.act(*r.sub);
+    EXPECT_EQ(r.sub->PrintBehavior(), c.behavior) << c.name;
+    EXPECT_EQ(r.sub->NewPrintJob(), c.newPrintJob) << c.name;
+    EXPECT_EQ(r.sub->ResetPageNo(), c.resetPageNo) << c.name;
+    EXPECT_EQ(r.sub->ParentWidth(), c.parentWidth) << c.name;
+    EXPECT_EQ(r.sub->ChildReport()->DefaultBands(), c.childBands) << c.name;
+  }
+}
+
+TEST(SubReports, ARegionHoldsOnlyAFixedBoxAndASectionShiftsWithNothing) {
+  SubRig r(1, 1);
+  auto* region = new TppRegion(&r.form);
+  region->SetBand(r.detail);
+  r.sub->SetRegion(region);
+  EXPECT_EQ(r.sub->PrintBehavior(), pbFixed);
+  r.sub->SetPrintBehavior(pbSection);
+  EXPECT_EQ(r.sub->PrintBehavior(), pbFixed);
+  SubRig s(1, 1);
+  auto* master = new TppSubReport(&s.form);
+  master->SetBand(s.detail);
+  s.sub->SetShiftRelativeTo(master);
+  s.sub->SetPrintBehavior(pbSection);
+  EXPECT_EQ(s.sub->ShiftRelativeTo(), nullptr);
+  EXPECT_NE(GetClass("TppSubReport"), nullptr);
+}
+
+}  // namespace
