@@ -782,11 +782,13 @@ bool TwwDBCustomLookupCombo::AfterEditKey(bool erase) {
 void TwwDBCustomLookupCombo::TypeHandedChar(TMessage& message) {
   TwwDBCustomCombo::Dispatch(message);
   if (message.Result != 0) return;  // refused by the key-press checks
+  message.Result = 1;
   const char32_t ch = char32_t(message.WParam);
+  // A closed drop-down list or a read-only combo takes no text; nor is a
+  // control character text.
+  if (!CanEditText() || (ch != 8 && ch < 32)) return;
   if (ch == 8) ClearSelection();
   else SetSelText(Utf8Encode(ch));
-  message.Result = 1;
-  if (ch != 8 && ch < 32) return;
   ForgetLastSearch(ch == 8);
   AfterEditKey(ch == 8);
 }
