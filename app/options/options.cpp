@@ -14,6 +14,7 @@
 #include "datactrls/wwdbgrid.h"
 #include "datactrls/wwtable.h"
 #include "platform/classlib/controls/extctrls.h"
+#include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/core/fileutils.h"
 #include "platform/classlib/core/regstore.h"
 #include "platform/classlib/core/registry.h"
@@ -126,6 +127,8 @@ std::string CustomColorsPath() {
 }
 
 TfrmOptions::TfrmOptions(TComponent* AOwner) : TForm(AOwner) {
+  // Every value shown here is the main window's, read through its settings object.
+  if (!frmBug || !frmBug->Reg) throw EInvalidOperation("The options dialog needs the main window");
   SetName("frmOptions");
   SetCaption("Options");
   SetBorderStyle(bsDialog);
@@ -331,17 +334,17 @@ void TfrmOptions::CreateExportPage() {
                               kBoxWidth));
     ++i;
   }
-  auto panel = [&](const char* name, int top) {
-    auto* p = NewControl<TPanel>(this, page, name);
+  // The page's colours as the export shows them: title and data rows on the background.
+  auto panel = [&](TWinControl* parent, const char* name, const TRect& r) {
+    auto* p = NewControl<TPanel>(this, parent, name);
     p->SetBevelOuter(bvLowered);
     p->SetCaption("");
-    p->SetBounds(300, top, 130, 40);
+    p->SetBounds(r.Left, r.Top, r.Width(), r.Height());
     return p;
   };
-  pnlBackground = panel("pnlBackground", 190);
-  pnlTitle = panel("pnlTitle", 205);
-  pnlTitle->SetBounds(310, 200, 110, 30);
-  pnlData = panel("pnlData", 240);
+  pnlBackground = panel(page, "pnlBackground", TRect{292, 150, 440, 260});
+  pnlTitle = panel(pnlBackground, "pnlTitle", TRect{10, 10, 138, 48});
+  pnlData = panel(pnlBackground, "pnlData", TRect{10, 58, 138, 96});
   auto label = [&](TPanel* parent, const char* name, const char* text) {
     auto* l = NewControl<TLabel>(this, parent, name);
     l->SetCaption(text);

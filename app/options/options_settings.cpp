@@ -1,7 +1,7 @@
 // The options dialog's settings: which value each control shows, how it is
 // written back and what applying it does to the main window.
 
-#include <charconv>
+#include <algorithm>
 
 #include "app/common/beepmessage.h"
 #include "app/exportfields/exportfields.h"
@@ -184,7 +184,8 @@ void TfrmOptions::LoadSettings() {
     const FontAreaInfo& info = kFontAreas[a];
     const std::string suffix = info.Suffix;
     Fonts[a] = {reg.ReadString(kOptionsSection, "FontName_" + suffix, info.Name),
-                reg.ReadInteger(kOptionsSection, "FontSize_" + suffix, info.Size),
+                std::clamp(reg.ReadInteger(kOptionsSection, "FontSize_" + suffix, info.Size),
+                           kMinFontSize, kMaxFontSize),
                 reg.ReadBool(kOptionsSection, "FontBold_" + suffix, false),
                 reg.ReadBool(kOptionsSection, "FontItalic_" + suffix, false)};
   }

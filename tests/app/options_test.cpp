@@ -295,8 +295,11 @@ TEST_F(Options, FontSizeTextIsTakenOnlyAsANumberInRange) {
     const char* typed;
     int pending;
   } cases[] = {{"14", 14}, {"abc", 10}, {"500", 200}, {"1", 3}, {"-", 10}, {"9x", 9}};
+  // A hand-edited size beyond the range is shown pulled into it.
+  form->Reg->WriteInteger("Options", "FontSize_Document", 999);
   Run([&](TfrmOptions* d) {
     d->pcOptions->SetActivePageIndex(1);
+    EXPECT_EQ(d->txtFontSize->Text(), "200");
     for (const Case& c : cases) {
       d->Fonts[TfrmOptions::faMemos].Size = 10;
       d->UpdateSampleFont();
