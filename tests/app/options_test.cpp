@@ -307,6 +307,14 @@ TEST_F(Options, FontSizeTextIsTakenOnlyAsANumberInRange) {
       EXPECT_EQ(d->Fonts[TfrmOptions::faMemos].Size, c.pending) << c.typed;
       EXPECT_EQ(d->memSample->Font()->Size(), c.pending) << c.typed;
     }
+    // The font list takes no typed letters and no Delete key.
+    TStrings* fonts = d->cmbFontName->Items();
+    ASSERT_GT(fonts->Count(), 1);
+    d->cmbFontName->SetItemIndex(0);
+    QWidget* list = Focus(d->cmbFontName);
+    QTest::keyClicks(list, QString::fromStdString(fonts->Strings(fonts->Count() - 1).substr(0, 1)));
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_EQ(d->cmbFontName->ItemIndex(), 0);
   });
   // Nothing raised while typing.
   EXPECT_TRUE(Messages().empty()) << ::testing::PrintToString(Messages());
