@@ -338,8 +338,11 @@ TEST_F(Options, BoldOnTheAddendumIsStoredAndChangesNothingOnScreen) {
 
 TEST_F(Options, OkAppliesEveryChangeToTheMainWindow) {
   apptest::AddEntry(form, "one");
+  std::string memoFont;
   Run([&](TfrmOptions* d) {
     d->pcOptions->SetActivePageIndex(1);
+    QTest::keyClick(Focus(d->cmbFontName), Qt::Key_Down);
+    memoFont = d->cmbFontName->Text();
     ClickOn(d->rgSelectFont->Buttons(TfrmOptions::faGrid));
     Type(d->txtFontSize, "12");
     ClickOn(d->chkItalic);
@@ -351,12 +354,14 @@ TEST_F(Options, OkAppliesEveryChangeToTheMainWindow) {
     QTest::keyClick(Focus(d->trackbarCellHeight), Qt::Key_Right);
     ClickOn(d->rgColumnMode->Buttons(1));
     d->pcOptions->SetActivePageIndex(0);
-    ClickOn(d->chkPlainText);
     ClickOn(d->rgRowIndicatorColor->Buttons(1));
     d->pcOptions->SetActivePageIndex(7);
     ClickOn(d->chkToolbars_Edit);
     ClickOn(d->btnOK);
   });
+  ASSERT_FALSE(memoFont.empty());
+  EXPECT_EQ(form->rtfReport->DefAttributes()->Name(), memoFont);
+  EXPECT_EQ(form->Reg->ReadString("Options", "FontName_Document", ""), memoFont);
   EXPECT_EQ(form->dbgBug->Font()->Size(), 12);
   EXPECT_TRUE(form->dbgBug->Font()->Style().Contains(fsItalic));
   EXPECT_EQ(form->dbgridPrograms->Font()->Size(), 8);
@@ -367,8 +372,6 @@ TEST_F(Options, OkAppliesEveryChangeToTheMainWindow) {
   EXPECT_FALSE(form->dbgBug->TitleButtons());
   EXPECT_TRUE(form->popGrid_ColumnMode_ChangeOrder->Checked());
   EXPECT_FALSE(form->popGrid_ColumnMode_Sort->Checked());
-  EXPECT_TRUE(form->rtfReport->PlainText());
-  EXPECT_FALSE(form->btnRTF_Bold->Enabled());
   EXPECT_EQ(form->dbgBug->IndicatorColor(), icYellow);
   EXPECT_FALSE(form->tbarEdit->Visible());
   EXPECT_TRUE(form->tbarBug->Visible());
@@ -377,11 +380,13 @@ TEST_F(Options, OkAppliesEveryChangeToTheMainWindow) {
 
 TEST_F(Options, ApplyOnAProgramWithoutEntriesStartsNoNewOne) {
   Run([&](TfrmOptions* d) {
-    ClickOn(d->chkConfirmDeletes);
+    ClickOn(d->chkPlainText);
     ClickOn(d->btnApply);
   });
   EXPECT_EQ(form->dsetBug->State(), dsBrowse);
   EXPECT_TRUE(form->dsetBug->IsEmpty());
+  EXPECT_TRUE(form->rtfReport->PlainText());
+  EXPECT_FALSE(form->btnRTF_Bold->Enabled());
 }
 
 TEST_F(Options, LookupEntriesAreAddedAndDeletedThroughTheDropDownsPage) {
