@@ -146,6 +146,8 @@ void TfrmOptions::FitLookupColumns() {
   for (const LookupGridInfo& g : LookupGrids()) {
     TwwDBGrid* grid = this->*g.Grid;
     grid->SetColWidths(0, grid->ClientWidth() - 1);
+    // The first column is the one to see, whichever cell the grid stands on.
+    grid->SetLeftCol(0);
   }
 }
 

@@ -324,6 +324,8 @@ TEST_F(Options, BoldOnTheAddendumIsStoredAndChangesNothingOnScreen) {
   const TFontStyles grid = form->dbgBug->Font()->Style(), list = form->dbgridPrograms->Font()->Style();
   Run([&](TfrmOptions* d) {
     d->pcOptions->SetActivePageIndex(1);
+    // The stored name shows even where the screen lists its substitute instead.
+    EXPECT_EQ(d->cmbFontName->Text(), "Arial");
     ClickOn(d->rgSelectFont->Buttons(TfrmOptions::faAddendum));
     ClickOn(d->chkBold);
     EXPECT_TRUE(d->memSample->Font()->Style().Contains(fsBold));
@@ -405,6 +407,10 @@ TEST_F(Options, LookupEntriesAreAddedAndDeletedThroughTheDropDownsPage) {
   };
   // Nothing entered yet: the asserts.
   Run([&](TfrmOptions* d) {
+    // Once active, each grid shows its first column whole.
+    Pump();
+    EXPECT_EQ(d->dbgReportedBy->LeftCol(), 0);
+    EXPECT_EQ(d->dbgReportedBy->ColWidths(0), d->dbgReportedBy->ClientWidth() - 1);
     d->popDropDowns_Add->Click();
     d->popDropDowns_Delete->Click();
   });
