@@ -415,6 +415,10 @@ void TfrmOptions::FormShow(TObject*) {
   btnApply->SetEnabled(false);
   loading_ = true;
   cmbFontName->Items()->Assign(Screen->Fonts());
+  // A stored name the screen lists under another name (a substitute) is offered too.
+  for (const PendingFont& font : Fonts)
+    if (!font.Name.empty() && cmbFontName->Items()->IndexOf(font.Name) < 0)
+      cmbFontName->Items()->Add(font.Name);
   memSample->SetText(kSample);
   loading_ = false;
   SelectFontArea();

@@ -45,10 +45,12 @@ void TfrmOptions::WireFontControls() {
     Fonts[rgSelectFont->ItemIndex()].Name = cmbFontName->Text();
     FontControlChanged();
   };
-  // Only the listed fonts can be chosen: the Delete key would empty the name.
+  // Only the listed fonts can be chosen: typed characters and the Delete key
+  // (which would empty the name) do nothing; the arrow keys still move.
   cmbFontName->OnKeyDown = [](TObject*, WORD& key, TShiftState) {
     if (key == VK_DELETE) key = 0;
   };
+  cmbFontName->OnKeyPress = [](TObject*, char32_t& key) { key = 0; };
   txtFontSize->OnChange = [this](TObject*) {
     if (loading_) return;
     // A text that is no number yet (being typed) leaves the pending size.
@@ -144,6 +146,8 @@ void TfrmOptions::FitLookupColumns() {
   for (const LookupGridInfo& g : LookupGrids()) {
     TwwDBGrid* grid = this->*g.Grid;
     grid->SetColWidths(0, grid->ClientWidth() - 1);
+    // The first column is the one to see, whichever cell the grid stands on.
+    grid->SetLeftCol(0);
   }
 }
 

@@ -263,7 +263,6 @@ void TfrmOptions::ApplyToMainWindow() {
   // Date display and row height are read back from the values just written.
   f->ApplyRowHeightAndDates();
   f->ApplyColorOptions();
-  if (MemoFontChanged) f->ApplyDocumentFont();
   if (GridFontChanged) {
     ApplyFontTo(f->dbgBug->Font(), faGrid);
     f->LoadColumnWidths();
@@ -286,4 +285,7 @@ void TfrmOptions::ApplyToMainWindow() {
   f->dsetBug->Refresh();
   // Edit state only on an entry: on an empty program it would start a new one.
   if (!f->dsetBug->IsEmpty()) f->dsetBug->Edit();
+  // The refresh reloads the memos, and with them their default font: the new
+  // one goes on after it.
+  if (MemoFontChanged) f->ApplyDocumentFont();
 }

@@ -307,6 +307,14 @@ TEST_F(Options, FontSizeTextIsTakenOnlyAsANumberInRange) {
       EXPECT_EQ(d->Fonts[TfrmOptions::faMemos].Size, c.pending) << c.typed;
       EXPECT_EQ(d->memSample->Font()->Size(), c.pending) << c.typed;
     }
+    // The font list takes no typed letters and no Delete key.
+    TStrings* fonts = d->cmbFontName->Items();
+    ASSERT_GT(fonts->Count(), 1);
+    d->cmbFontName->SetItemIndex(0);
+    QWidget* list = Focus(d->cmbFontName);
+    QTest::keyClicks(list, QString::fromStdString(fonts->Strings(fonts->Count() - 1).substr(0, 1)));
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_EQ(d->cmbFontName->ItemIndex(), 0);
   });
   // Nothing raised while typing.
   EXPECT_TRUE(Messages().empty()) << ::testing::PrintToString(Messages());
@@ -316,6 +324,8 @@ TEST_F(Options, BoldOnTheAddendumIsStoredAndChangesNothingOnScreen) {
   const TFontStyles grid = form->dbgBug->Font()->Style(), list = form->dbgridPrograms->Font()->Style();
   Run([&](TfrmOptions* d) {
     d->pcOptions->SetActivePageIndex(1);
+    // The stored name shows even where the screen lists its substitute instead.
+    EXPECT_EQ(d->cmbFontName->Text(), "Arial");
     ClickOn(d->rgSelectFont->Buttons(TfrmOptions::faAddendum));
     ClickOn(d->chkBold);
     EXPECT_TRUE(d->memSample->Font()->Style().Contains(fsBold));
@@ -330,8 +340,11 @@ TEST_F(Options, BoldOnTheAddendumIsStoredAndChangesNothingOnScreen) {
 
 TEST_F(Options, OkAppliesEveryChangeToTheMainWindow) {
   apptest::AddEntry(form, "one");
+  std::string memoFont;
   Run([&](TfrmOptions* d) {
     d->pcOptions->SetActivePageIndex(1);
+    QTest::keyClick(Focus(d->cmbFontName), Qt::Key_Down);
+    memoFont = d->cmbFontName->Text();
     ClickOn(d->rgSelectFont->Buttons(TfrmOptions::faGrid));
     Type(d->txtFontSize, "12");
     ClickOn(d->chkItalic);
@@ -343,12 +356,14 @@ TEST_F(Options, OkAppliesEveryChangeToTheMainWindow) {
     QTest::keyClick(Focus(d->trackbarCellHeight), Qt::Key_Right);
     ClickOn(d->rgColumnMode->Buttons(1));
     d->pcOptions->SetActivePageIndex(0);
-    ClickOn(d->chkPlainText);
     ClickOn(d->rgRowIndicatorColor->Buttons(1));
     d->pcOptions->SetActivePageIndex(7);
     ClickOn(d->chkToolbars_Edit);
     ClickOn(d->btnOK);
   });
+  ASSERT_FALSE(memoFont.empty());
+  EXPECT_EQ(form->rtfReport->DefAttributes()->Name(), memoFont);
+  EXPECT_EQ(form->Reg->ReadString("Options", "FontName_Document", ""), memoFont);
   EXPECT_EQ(form->dbgBug->Font()->Size(), 12);
   EXPECT_TRUE(form->dbgBug->Font()->Style().Contains(fsItalic));
   EXPECT_EQ(form->dbgridPrograms->Font()->Size(), 8);
@@ -359,8 +374,6 @@ TEST_F(Options, OkAppliesEveryChangeToTheMainWindow) {
   EXPECT_FALSE(form->dbgBug->TitleButtons());
   EXPECT_TRUE(form->popGrid_ColumnMode_ChangeOrder->Checked());
   EXPECT_FALSE(form->popGrid_ColumnMode_Sort->Checked());
-  EXPECT_TRUE(form->rtfReport->PlainText());
-  EXPECT_FALSE(form->btnRTF_Bold->Enabled());
   EXPECT_EQ(form->dbgBug->IndicatorColor(), icYellow);
   EXPECT_FALSE(form->tbarEdit->Visible());
   EXPECT_TRUE(form->tbarBug->Visible());
@@ -369,11 +382,13 @@ TEST_F(Options, OkAppliesEveryChangeToTheMainWindow) {
 
 TEST_F(Options, ApplyOnAProgramWithoutEntriesStartsNoNewOne) {
   Run([&](TfrmOptions* d) {
-    ClickOn(d->chkConfirmDeletes);
+    ClickOn(d->chkPlainText);
     ClickOn(d->btnApply);
   });
   EXPECT_EQ(form->dsetBug->State(), dsBrowse);
   EXPECT_TRUE(form->dsetBug->IsEmpty());
+  EXPECT_TRUE(form->rtfReport->PlainText());
+  EXPECT_FALSE(form->btnRTF_Bold->Enabled());
 }
 
 TEST_F(Options, LookupEntriesAreAddedAndDeletedThroughTheDropDownsPage) {
@@ -392,6 +407,10 @@ TEST_F(Options, LookupEntriesAreAddedAndDeletedThroughTheDropDownsPage) {
   };
   // Nothing entered yet: the asserts.
   Run([&](TfrmOptions* d) {
+    // Once active, each grid shows its first column whole.
+    Pump();
+    EXPECT_EQ(d->dbgReportedBy->LeftCol(), 0);
+    EXPECT_EQ(d->dbgReportedBy->ColWidths(0), d->dbgReportedBy->ClientWidth() - 1);
     d->popDropDowns_Add->Click();
     d->popDropDowns_Delete->Click();
   });
