@@ -17,12 +17,23 @@
 
 namespace {
 
+// Events are let through, and the progress bar painted, after this many
+// entries: often enough for Cancel to answer at once, rarely enough that a
+// pass of 100,000 entries does not spend a tenth of its time on them (and
+// fewer than a pixel of the bar's width at that size).
+constexpr int kEntriesBetweenEvents = 64;
+
 // The counter of a code's first character among "1" to `last`; [0] for an
 // empty code; none (nullptr) for anything else.
 int* CounterOf(const std::string& code, int* counters, char last) {
   if (code.empty()) return &counters[0];
   if (code[0] < '1' || code[0] > last) return nullptr;
   return &counters[code[0] - '0'];
+}
+
+// The bar of the progress window, while there is one (it may go during a pass).
+TProgressBar* ProgressBar() {
+  return frmGeneratingChart ? frmGeneratingChart->pbGeneratingReport : nullptr;
 }
 
 void Classify(TfrmBug::TStatCounters& n, const TField* priority, const TField* status) {
@@ -53,8 +64,7 @@ void TfrmBug::InstallStatisticsCommands() {
 bool TfrmBug::CalcStatistics() {
   TEntryPass pass(dsetBug, Busy);
   CancelRequested = false;
-  TProgressBar* bar = frmGeneratingChart ? frmGeneratingChart->pbGeneratingReport : nullptr;
-  if (bar) {
+  if (TProgressBar* bar = ProgressBar()) {
     bar->SetMax(dsetBug->RecordCount());
     bar->Repaint();
   }
@@ -65,14 +75,14 @@ bool TfrmBug::CalcStatistics() {
   ++StatCounters.EntryCount;
   Classify(StatCounters, priority, status);
   while (pass.Next()) {
-    // The Cancel button is heard between entries.
-    Application->ProcessMessages();
     ++StatCounters.EntryCount;
-    // The progress window may have gone meanwhile.
-    bar = frmGeneratingChart ? frmGeneratingChart->pbGeneratingReport : nullptr;
-    if (bar) {
-      bar->SetPosition(StatCounters.EntryCount);
-      bar->Repaint();
+    if (StatCounters.EntryCount % kEntriesBetweenEvents == 0) {
+      // The Cancel button is heard, and the bar moves, between entries.
+      Application->ProcessMessages();
+      if (TProgressBar* bar = ProgressBar()) {
+        bar->SetPosition(StatCounters.EntryCount);
+        bar->Repaint();
+      }
     }
     if (CancelRequested) {
       CancelRequested = false;
