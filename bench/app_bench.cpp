@@ -9,44 +9,14 @@
 #include <memory>
 #include <string>
 
-#include "app/main/bug.h"
-#include "app/program.h"
-#include "datactrls/wwdbgrid.h"
+#include "appwindow.h"
 #include "datactrls/wwtable.h"
-#include "platform/classlib/controls/forms.h"
-#include "platform/classlib/core/registry.h"
-#include "platform/classlib/graphics/images.h"
 #include "trackertable.h"
 #include "winctrls/tb97button.h"
 
 namespace {
 
 constexpr int kEntries = 100000;
-
-// The main window started as the program starts it, on the database given.
-struct MainWindow {
-  TfrmBug* form = nullptr;
-  TBitmap surface;
-  explicit MainWindow(const std::string& database) {
-    Application->Initialize();
-    RegisterDatabaseEngine();
-    TRegIniFile(kSettingsKey).WriteString("Settings", "DatabaseLocation", database);
-    form = new TfrmBug(Application);
-    frmBug = form;
-    form->DoCreate();
-    form->Show();
-    while (form->FirstActivation && !form->Terminating) Application->ProcessMessages();
-    surface.SetSize(form->dbgBug->Width(), form->dbgBug->Height());
-  }
-  ~MainWindow() {
-    form->Close();
-    delete form;
-  }
-  void PaintGrid() {
-    const TRect all = form->dbgBug->ClientRect();
-    form->dbgBug->Perform(WM_PAINT, WPARAM(surface.Canvas()), LPARAM(&all));
-  }
-};
 
 // The screenful the grid shows, read raw with the quick filter's WHERE.
 std::string Screenful(bool lowShown, int rows) {
@@ -57,7 +27,7 @@ std::string Screenful(bool lowShown, int rows) {
 
 void BM_AppQuickFilterSwitch(benchmark::State& state) {
   const std::string& path = bench::AppDatabaseFile(kEntries);
-  MainWindow window(path);
+  bench::MainWindow window(path);
   if (window.form->Terminating) return state.SkipWithError("the main window did not start");
   if (window.form->dsetBug->IsEmpty()) return state.SkipWithError("the first program shows no entries");
   TToolbarButton97* low = window.form->tbPriorityFilter_Low;

@@ -65,6 +65,7 @@ TfrmBug::TfrmBug(TComponent* AOwner) : TForm(AOwner) {
   WireExportHandlers();
   WireAttachmentHandlers();
   InstallOptionsCommands();
+  InstallStatisticsCommands();
 }
 
 // The form's own destruction event would come after the members are gone.

@@ -531,6 +531,23 @@ class TfrmBug : public TForm {
   // Saves the column widths, then shows the options dialog modally and frees it.
   void ShowOptions();
 
+  // ---- Statistics, charts and program properties (bug_statistics.cpp) ----
+  // What the last counting pass found among the entries it visited.
+  struct TStatCounters {
+    int EntryCount = 0;
+    int Priority[6] = {};  // [0] an empty Priority, [1]..[5] the codes "1".."5"
+    int Status[10] = {};   // [0] an empty Status, [1]..[9] the codes "1".."9"
+  };
+  TStatCounters StatCounters;
+  // Set by the progress window's Cancel button, read by the counting pass.
+  bool CancelRequested = false;
+  // Counts the entries the entry table shows; false when cancelled.
+  bool CalcStatistics();
+  // Kinds: 0 status, 1 priority, 2 fixed, 3 verified, 4 time.
+  void ShowChart(int kind);
+  void ShowProgramProperties();
+  void InstallStatisticsCommands();
+
  protected:
   void Dispatch(TMessage& message) override;
 

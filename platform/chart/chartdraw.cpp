@@ -13,6 +13,10 @@ namespace {
 
 // Bars narrower than three times this many pixels get no frame.
 constexpr int kFramedBarMinimum = 2;
+// A gradient is painted in at most this many bands: each differs from the next
+// by a few levels of a colour channel, too little to see, and a tall bar costs
+// no more than a short one.
+constexpr int kGradientBands = 32;
 
 struct LegendEntry {
   std::string text;
@@ -230,7 +234,8 @@ class ChartPainter {
     PaintGrid(plot, top, step);
     if (slots > 0) {
       const double slot = double(plot.Width()) / slots;
-      for (int i = 0; i < slots; ++i) PaintSlot(plot, i, slot, top);
+      if (slots > plot.Width()) PaintDenseBars(plot, slots, slot, top);
+      else for (int i = 0; i < slots; ++i) PaintSlot(plot, i, slot, top);
       PaintBottomLabels(plot, slots, slot);
     }
     PaintAxisTitles(plot);
@@ -278,25 +283,50 @@ class ChartPainter {
     c_->LineTo(plot.Right, plot.Bottom);
   }
 
+  // Where series k's bar for value `i` starts, from the plot's left.
+  double BarLeft(int i, std::size_t k, double slot) const {
+    return i * slot + slot * 0.1 + double(k) * slot * 0.8 / double(bars_.size());
+  }
+
   // The bars of every series for value `i`, side by side in their slot.
   void PaintSlot(const TRect& plot, int i, double slot, double top) {
-    const double inner = slot * 0.8;
-    const double width = inner / double(bars_.size());
     for (std::size_t k = 0; k < bars_.size(); ++k) {
       TBarSeries* s = bars_[k];
       if (i >= s->Count()) continue;
-      const TChartValue& v = s->Values(i);
-      const int left = plot.Left + int(i * slot + slot * 0.1 + k * width);
-      const int right = std::max(left + 1, plot.Left + int(i * slot + slot * 0.1 + (k + 1) * width));
-      const TRect bar{left, YOf(plot, std::max(0.0, v.Value), top), right, plot.Bottom};
-      if (bar.Bottom <= bar.Top) continue;
-      if (s->Gradient()) PaintGradient(bar, v.Color);
-      else FillBar(bar, v.Color);
-      // On bars too thin to show colour inside a frame, the frame would hide it.
-      if (bar.Width() < 3 * kFramedBarMinimum) continue;
-      c_->Brush()->SetStyle(bsSolid);
-      c_->Brush()->SetColor(clBlack);
-      c_->FrameRect(bar);
+      const int left = plot.Left + int(BarLeft(i, k, slot));
+      const int right = std::max(left + 1, plot.Left + int(BarLeft(i, k + 1, slot)));
+      PaintBar(s, s->Values(i), TRect{left, 0, right, plot.Bottom}, plot, top);
+    }
+  }
+
+  // `bar` gets its top from the value.
+  void PaintBar(const TBarSeries* s, const TChartValue& v, TRect bar, const TRect& plot, double top) {
+    bar.Top = YOf(plot, std::max(0.0, v.Value), top);
+    if (bar.Bottom <= bar.Top) return;
+    if (s->Gradient()) PaintGradient(bar, v.Color);
+    else FillBar(bar, v.Color);
+    // On bars too thin to show colour inside a frame, the frame would hide it.
+    if (bar.Width() < 3 * kFramedBarMinimum) return;
+    c_->Brush()->SetStyle(bsSolid);
+    c_->Brush()->SetColor(clBlack);
+    c_->FrameRect(bar);
+  }
+
+  // More values than pixel columns: the bars landing on one column would
+  // cover each other there, and only the tallest shows, so each series
+  // paints that one alone: a column's work, not a value's.
+  void PaintDenseBars(const TRect& plot, int slots, double slot, double top) {
+    for (std::size_t k = 0; k < bars_.size(); ++k) {
+      TBarSeries* s = bars_[k];
+      std::vector<int> tallest(std::size_t(plot.Width()), -1);
+      for (int i = 0; i < std::min(slots, s->Count()); ++i) {
+        const int column = std::min(plot.Width() - 1, int(BarLeft(i, k, slot)));
+        int& shown = tallest[std::size_t(column)];
+        if (shown < 0 || s->Values(i).Value > s->Values(shown).Value) shown = i;
+      }
+      for (int column = 0; column < plot.Width(); ++column)
+        if (const int i = tallest[std::size_t(column)]; i >= 0)
+          PaintBar(s, s->Values(i), TRect{plot.Left + column, 0, plot.Left + column + 1, plot.Bottom}, plot, top);
     }
   }
 
@@ -306,11 +336,15 @@ class ChartPainter {
     c_->FillRect(r);
   }
 
-  // From the colour at the foot to white at the top, a band per pixel row.
+  // From the colour at the foot to white at the top, a band per pixel row up
+  // to kGradientBands of them.
   void PaintGradient(const TRect& r, TColor color) {
     const int rows = r.Height();
-    for (int y = 0; y < rows; ++y)
-      FillBar(TRect{r.Left, r.Bottom - y - 1, r.Right, r.Bottom - y}, Blend(color, clWhite, 0.8 * y / rows));
+    const int bands = std::min(rows, kGradientBands);
+    for (int b = 0; b < bands; ++b) {
+      const int from = rows * b / bands, to = rows * (b + 1) / bands;
+      FillBar(TRect{r.Left, r.Bottom - to, r.Right, r.Bottom - from}, Blend(color, clWhite, 0.8 * from / rows));
+    }
   }
 
   // Labels of the first series under their slots, leaving out any that would
@@ -319,9 +353,13 @@ class ChartPainter {
     const TBarSeries* s = bars_.front();
     int freeFrom = plot.Left - gap_;
     for (int i = 0; i < slots && i < s->Count(); ++i) {
+      const int middle = plot.Left + int(i * slot + slot / 2);
+      // A label centred left of the free room runs into it whatever its
+      // width: no need to measure it (most of them, on a crowded axis).
+      if (middle < freeFrom) continue;
       const std::string& label = s->Values(i).Label;
       const int w = c_->TextWidth(label);
-      const int x = plot.Left + int(i * slot + slot / 2) - w / 2;
+      const int x = middle - w / 2;
       if (x < freeFrom) continue;
       Text(x, plot.Bottom + gap_ / 2, label);
       freeFrom = x + w + gap_;

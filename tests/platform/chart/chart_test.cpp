@@ -122,6 +122,24 @@ TEST_F(ChartFixture, GradientBarsLightenUpwardsAndPlainBarsKeepTheirColour) {
   EXPECT_GT(top, 3 * 200);
 }
 
+TEST_F(ChartFixture, MoreValuesThanPixelColumnsShowTheTallestOfEachColumn) {
+  pie->SetActive(false);
+  verified->SetActive(false);
+  chart->Legend()->SetVisible(false);
+  constexpr int kValues = 5000, kTall = 2500;
+  for (int i = 0; i < kValues; ++i) fixed->Add(i == kTall ? 10 : 1, std::to_string(i), kTeal);
+  auto bitmap = chart->CreateBitmap();
+  const TRect ink = testing_support::InkBox(*bitmap, kTeal);
+  ASSERT_GT(ink.Width(), 300) << "every column holds a bar";
+  // The one tall value stands alone above the rest, in the middle.
+  std::vector<int> tall;
+  for (int x = ink.Left; x < ink.Right; ++x)
+    if (bitmap->Canvas()->Pixels(x, ink.Top) == kTeal) tall.push_back(x);
+  ASSERT_EQ(tall.size(), 1u);
+  EXPECT_NEAR(tall[0], ink.Left + ink.Width() / 2, 2);
+  EXPECT_EQ(bitmap->Canvas()->Pixels(tall[0], ink.Top + ink.Height() / 2), kTeal);
+}
+
 TEST_F(ChartFixture, BitmapAndSvgFilesHoldTheChartAsDrawn) {
   ShowPie();
   pie->Add(1, "Verified", kNavy);

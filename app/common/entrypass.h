@@ -1,0 +1,31 @@
+#pragma once
+// A pass over the entries the entry table shows (the counting pass, the time
+// chart's scan, the program properties): while it runs the main window's Busy
+// flag keeps the detail pane and toolbar still, the table's controls are
+// suspended and the cursor is the hourglass. All three go back however the
+// pass ends, an exception included.
+
+#include "platform/classlib/controls/controls.h"
+
+class TDataSet;
+
+class TEntryPass {
+ public:
+  TEntryPass(TDataSet* entries, bool& busy);
+  ~TEntryPass();
+  TEntryPass(const TEntryPass&) = delete;
+  TEntryPass& operator=(const TEntryPass&) = delete;
+
+  // The first entry the table's filter admits; false when there is none.
+  bool First();
+  // The next admitted entry; false past the last.
+  bool Next();
+
+ private:
+  TDataSet* entries_;
+  bool& busy_;
+  bool wasBusy_;
+  TCursor cursor_;
+  // Stepping visits what a find visits when the filter is on (or none is set).
+  bool steps_;
+};
