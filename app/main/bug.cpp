@@ -63,6 +63,7 @@ TfrmBug::TfrmBug(TComponent* AOwner) : TForm(AOwner) {
   WireCommandHandlers();
   WireExportHandlers();
   WireAttachmentHandlers();
+  InstallReportCommands();
 }
 
 // The form's own destruction event would come after the members are gone.
