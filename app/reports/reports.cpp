@@ -90,14 +90,14 @@ struct TListColumn {
   int width;  // millimetres
 };
 
-// One line per entry: 264 mm, inside the 266.7 mm of a landscape letter page.
+// One line per entry: 266 mm, inside the 266.7 mm of a landscape letter page.
 constexpr TListColumn kListColumns[] = {
-    {"ReportNumber", kEntry, "lblColNumber", "Number", 10},
-    {"StatusDescription", kStatus, "lblColStatus", "Status", 18},
+    {"ReportNumber", kEntry, "lblColNumber", "Number", 12},
+    {"StatusDescription", kStatus, "lblColStatus", "Status", 22},
     {"PriorityDescription", kPriority, "lblColPriority", "Priority", 16},
     {"Severity", kEntry, "lblColSeverity", "Severity", 14},
-    {"Description", kEntry, "lblColDescription", "Description", 40},
-    {"Area", kEntry, "lblColArea", "Area", 16},
+    {"Description", kEntry, "lblColDescription", "Description", 34},
+    {"Area", kEntry, "lblColArea", "Area", 14},
     {"Version", kEntry, "lblColVersion", "Version", 12},
     {"Responsibility", kEntry, "lblColResponsibility", "Responsibility", 18},
     {"ReportedBy", kEntry, "pplblReported", "Reported", 16},
@@ -106,7 +106,7 @@ constexpr TListColumn kListColumns[] = {
     {"FixedDate", kEntry, nullptr, nullptr, 14},
     {"VerifiedBy", kEntry, "lblColVerified", "Verified", 16},
     {"VerifiedDate", kEntry, nullptr, nullptr, 14},
-    {"ReportType", kEntry, "lblColType", "Type", 16},
+    {"ReportType", kEntry, "lblColType", "Type", 20},
     {"Identifier", kEntry, "lblColIdentifier", "Identifier", 14},
 };
 
@@ -138,7 +138,7 @@ constexpr TEntryField kEntryFields[] = {
     {"lblVerifiedDate", "Verified Date", kEntry, "VerifiedDate", true},
 };
 // Each field takes half the width: a caption column and its value.
-constexpr int32_t kCaptionWidth = 32 * kMM, kHalfWidth = 100 * kMM;
+constexpr int32_t kCaptionWidth = 40 * kMM, kHalfWidth = 100 * kMM;
 
 TppBDEPipeline* NewPipeline(TComponent* owner, const char* name, TDataSource* source) {
   auto* pipeline = NewComponent<TppBDEPipeline>(owner, name);

@@ -21,6 +21,7 @@
 #include "platform/classlib/controls/qtbackend.h"
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/dialogs/dialogs.h"
+#include "platform/classlib/menus/menus.h"
 #include "platform/classlib/stdctrls/stdctrls.h"
 #include "platform/dao/core.h"
 #include "report/output/pppage.h"
@@ -253,6 +254,23 @@ size_t Occurrences(const std::string& text, const std::string& word) {
   size_t count = 0;
   for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) ++count;
   return count;
+}
+
+TEST_F(ReportsTest, OpeningAReportMenuNamesTheTabsKindInTheSingleItem) {
+  const std::pair<int, const char*> tabs[] = {
+      {1, "&This Feature Request..."}, {0, "&This Bug Report..."}};
+  for (auto [tab, caption] : tabs) {
+    form->tcType->SetTabIndex(tab);
+    form->tcTypeChange(form->tcType);
+    form->mnuMain_View_Preview->Click();
+    EXPECT_EQ(form->mnuMain_View_Preview_Single->Caption(), caption);
+    for (TPopupMenu* popup : {form->popPrintPreview, form->popPrint}) {
+      TMenuItem* single = popup->Items()->Items(0);
+      single->SetCaption("");
+      popup->OnPopup(popup);
+      EXPECT_EQ(single->Caption(), caption) << popup->Name();
+    }
+  }
 }
 
 TEST_F(ReportsTest, PrintsToThePdfPrinterAndHidesEmptySectionsOnlyForAllPrograms) {
