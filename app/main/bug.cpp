@@ -66,6 +66,7 @@ TfrmBug::TfrmBug(TComponent* AOwner) : TForm(AOwner) {
   WireAttachmentHandlers();
   InstallOptionsCommands();
   InstallStatisticsCommands();
+  InstallReportCommands();
 }
 
 // The form's own destruction event would come after the members are gone.

@@ -548,6 +548,18 @@ class TfrmBug : public TForm {
   void ShowProgramProperties();
   void InstallStatisticsCommands();
 
+  // ---- Report windows and printing (bug_reports.cpp) ----
+  // Each runs its report window on the screen (preview) or the printer; kind
+  // 0 all entries, 1 only bug reports, 2 only feature requests.
+  void InstallReportCommands();
+  void PrintSingleEntry(bool preview);
+  void PrintListingThisProgram(bool preview, int kind);
+  void PrintComprehensiveThisProgram(bool preview, int kind);
+  void PrintListingAllPrograms(bool preview, int kind);
+  void PrintComprehensiveAllPrograms(bool preview, int kind);
+  // The single-entry items of the report menus name the type tab's kind.
+  void SetReportItemCaptions();
+
  protected:
   void Dispatch(TMessage& message) override;
 

@@ -1,0 +1,366 @@
+// The report windows run from the main window: what a preview shows, the
+// preview's placement and zoom kept in the settings, the labels by kind,
+// printing to the PDF printer, and the main window given back as it was
+// (with a failed run telling why).
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMenu>
+#include <QTest>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+
+#include "../report/command_output.h"
+#include "app/main/bug.h"
+#include "apptest.h"
+#include "datactrls/wwdbgrid.h"
+#include "datactrls/wwtable.h"
+#include "platform/classlib/controls/qtbackend.h"
+#include "platform/classlib/db/fields.h"
+#include "platform/classlib/dialogs/dialogs.h"
+#include "platform/classlib/menus/menus.h"
+#include "platform/classlib/stdctrls/stdctrls.h"
+#include "platform/dao/core.h"
+#include "report/output/pppage.h"
+#include "report/output/pppreview.h"
+#include "report/output/ppprintr.h"
+#include "report/output/ppprndlg.h"
+#include "winctrls/exttab.h"
+#include "winctrls/tb97button.h"
+
+namespace {
+
+// The texts drawn on the preview's current page.
+std::vector<std::string> PageTexts(TppPrintPreview* preview) {
+  std::vector<std::string> texts;
+  TppPage* page = preview->ppViewer1->ScreenDevice()->CurrentPage();
+  for (int i = 0; page && i < page->DrawCommandCount(); ++i)
+    if (auto* t = dynamic_cast<TppDrawText*>(page->DrawCommands(i))) texts.push_back(t->Text);
+  return texts;
+}
+
+bool Has(const std::vector<std::string>& texts, const std::string& text) {
+  return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+// A real click in the middle of a button (a windowless one through its parent).
+void ClickButton(TControl* button) {
+  if (auto* window = dynamic_cast<TWinControl*>(button))
+    QTest::mouseClick(vantrel::qt::ClientWidget(*window), Qt::LeftButton);
+  else
+    QTest::mouseClick(vantrel::qt::ClientWidget(*button->Parent()), Qt::LeftButton, {},
+                      QPoint(button->Left() + button->Width() / 2, button->Top() + button->Height() / 2));
+  Application->ProcessMessages();
+}
+
+// Program 1 holds entries 1..45 ("Entry n", identifiers in reverse order,
+// even ones In Process, odd ones Fixed; 1, 4, 7... feature requests). Program 2 ("Second") holds one entry
+// without a Workaround, then one with; program 3 ("Third") has none.
+struct ReportsTest : apptest::MainWindowTest {
+  std::function<void(TppPrintPreview*)> onPreview = [](TppPrintPreview* p) { p->Close(); };
+  std::string pdf;
+  std::vector<std::string> messages;
+  std::function<void()> onMessage = [] {};
+
+  void Prepare() override {
+    dao::TDatabaseCore db(scratch.Database(), false, false, "");
+    db.Execute("INSERT INTO Programs ([Program]) VALUES ('Second')");
+    db.Execute("INSERT INTO Programs ([Program]) VALUES ('Third')");
+    for (int n = 1; n <= 45; ++n)
+      db.Execute("INSERT INTO Reports (Description, Identifier, Status, Priority, ProgramNumber, "
+                 "ReportType) VALUES ('Entry " + std::to_string(n) + "', 'ID" + std::to_string(100 - n) +
+                 "', '" + (n % 2 ? "3" : "2") + "', '3', 1, '" +
+                 (n % 3 == 1 ? "FeatureRequest" : "BugReport") + "')");
+    db.Execute("INSERT INTO Reports (Description, ProgramNumber, ReportType) "
+               "VALUES ('Other program', 2, 'BugReport')");
+    db.Execute("INSERT INTO Reports (Description, ProgramNumber, ReportType, Workaround) "
+               "VALUES ('With workaround', 2, 'BugReport', '{\\rtf1 WA text\\par}')");
+  }
+  TModalResult Answer(TDialogRequest& r) override {
+    if (auto* preview = dynamic_cast<TppPrintPreview*>(r.Dialog)) {
+      Application->ProcessMessages();
+      onPreview(preview);
+      return mrNone;
+    }
+    if (auto* dialog = dynamic_cast<TppPrintDialog*>(r.Dialog)) {
+      TppPrinterSetup setup;  // the built-in PDF printer, whatever the machine has
+      setup.Assign(dialog->Printer->PrinterSetup());
+      setup.SetPrinterName("PDF");
+      dialog->Printer->SetPrinterSetup(setup);
+      ClickButton(dialog->btnOK);
+      return mrNone;
+    }
+    if (r.Kind == TDialogKind::SaveFile) {
+      static_cast<TSaveDialog*>(r.Dialog)->SetFileName(pdf);
+      return mrOk;
+    }
+    if (std::find(r.Buttons.begin(), r.Buttons.end(), mrYes) != r.Buttons.end())
+      return mrYes;  // replacing the file asked for
+    if (r.Kind == TDialogKind::MessageBox) {
+      messages.push_back(r.Text);
+      onMessage();
+      return mrOk;
+    }
+    return mrNone;  // the cancel dialog closes by itself when the pages are out
+  }
+  std::vector<int> GridRows() {
+    std::vector<int> rows;
+    for (form->dsetBug->First(); !form->dsetBug->Eof(); form->dsetBug->Next())
+      rows.push_back(form->dsetBug->FieldByName("ReportNumber")->AsInteger());
+    return rows;
+  }
+  // Walks to the entry as the user would (the grid's cursor keys).
+  void GoToEntry(int number) {
+    for (form->dsetBug->First(); !form->dsetBug->Eof(); form->dsetBug->Next())
+      if (form->dsetBug->FieldByName("ReportNumber")->AsInteger() == number) return;
+  }
+  std::string PdfText() { return CommandOutput("pdftotext -layout '" + pdf + "' - 2>&1"); }
+};
+
+TEST_F(ReportsTest, SingleEntryShowsOnlyThatEntryAndLeavesTheGridAsItWas) {
+  form->tbStatusFilter_Fixed->SetDown(false);  // the quick filter hides the odd entries
+  form->ApplyFilter();
+  form->dsetBug->SetIndexName("Identifier");  // sorted in reverse
+  const std::vector<int> before = GridRows();
+  GoToEntry(42);
+  std::vector<std::string> texts;
+  std::string status;
+  onPreview = [&](TppPrintPreview* p) {
+    texts = PageTexts(p);
+    status = p->pnlStatusBar->SimpleText();
+    p->Close();
+  };
+  form->PrintSingleEntry(true);
+  EXPECT_TRUE(Has(texts, "Entry 42")) << ::testing::PrintToString(texts);
+  EXPECT_TRUE(Has(texts, "Bug Report"));
+  for (const char* other : {"Entry 41", "Entry 43", "Entry 4", "Other program"})
+    EXPECT_FALSE(Has(texts, other)) << other;
+  EXPECT_EQ(status.substr(0, 11), "Page 1 of 1");
+  EXPECT_EQ(form->dsetBug->IndexName(), "Identifier");
+  EXPECT_EQ(GridRows(), before);
+}
+
+TEST_F(ReportsTest, PreviewPlacementAndZoomComeFromTheSettingsAndGoBack) {
+  auto settings = [this] { return scratch.Settings(); };
+  struct Seen {
+    TRect bounds;
+    TWindowState state;
+    TppZoomSettingType zoom;
+  };
+  std::vector<Seen> seen;
+  // Each preview: what it opened with, then what the user does before closing.
+  std::vector<std::function<void(TppPrintPreview*)>> actions = {
+      [](TppPrintPreview* p) { p->SetBounds(30, 40, 500, 400); ClickButton(p->spbPreviewWidth); },
+      [](TppPrintPreview* p) { p->SetWindowState(wsMaximized); },
+      [](TppPrintPreview* p) { p->SetWindowState(wsNormal); ClickButton(p->spbPreview100Percent); },
+  };
+  size_t run = 0;
+  onPreview = [&](TppPrintPreview* p) {
+    seen.push_back({p->BoundsRect(), p->WindowState(), p->ppViewer1->ZoomSetting()});
+    actions[run++](p);
+    p->Close();
+  };
+  for (size_t i = 0; i < actions.size(); ++i) form->PrintListingThisProgram(true, 0);
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_EQ(seen[0].zoom, zsWholePage);  // nothing stored yet
+  EXPECT_EQ(seen[1].bounds, (TRect{30, 40, 530, 440}));
+  EXPECT_EQ(seen[1].zoom, zsPageWidth);
+  EXPECT_EQ(seen[1].state, wsNormal);
+  EXPECT_EQ(seen[2].state, wsMaximized);
+  EXPECT_EQ(seen[2].zoom, zsPageWidth);  // the maximised one wrote its zoom too
+  auto reg = settings();
+  EXPECT_EQ(reg->ReadInteger("Options", "Preview_Zoom", 0), 2);
+  EXPECT_FALSE(reg->ReadBool("Options", "PreviewForm_WindowMaximized", true));
+  // Stored values off the screen are pulled back; an unknown zoom is ignored.
+  reg->WriteInteger("Options", "PreviewForm_WindowTop", Screen->Height() + 50);
+  reg->WriteInteger("Options", "PreviewForm_WindowLeft", Screen->Width() + 50);
+  reg->WriteInteger("Options", "Preview_Zoom", 7);
+  reg.reset();
+  actions.push_back([](TppPrintPreview*) {});
+  form->PrintListingThisProgram(true, 0);
+  ASSERT_EQ(seen.size(), 4u);
+  EXPECT_EQ(seen[3].bounds.Top, Screen->Height() / 2);
+  EXPECT_EQ(seen[3].bounds.Left, Screen->Width() / 2);
+  EXPECT_EQ(seen[3].zoom, zsWholePage);
+}
+
+TEST_F(ReportsTest, MaximisedPreviewKeepsTheLastNormalPlacement) {
+  auto reg = scratch.Settings();
+  const std::pair<const char*, int> stored[] = {{"PreviewForm_WindowTop", 20},
+                                                {"PreviewForm_WindowLeft", 25},
+                                                {"PreviewForm_WindowWidth", 610},
+                                                {"PreviewForm_WindowHeight", 420}};
+  for (auto [name, value] : stored) reg->WriteInteger("Options", name, value);
+  reg->WriteBool("Options", "PreviewForm_WindowMaximized", true);
+  reg.reset();
+  TWindowState opened = wsNormal;
+  onPreview = [&](TppPrintPreview* p) {
+    opened = p->WindowState();
+    p->Close();
+  };
+  form->PrintComprehensiveThisProgram(true, 1);
+  EXPECT_EQ(opened, wsMaximized);
+  reg = scratch.Settings();
+  for (auto [name, value] : stored) EXPECT_EQ(reg->ReadInteger("Options", name, 0), value) << name;
+  EXPECT_TRUE(reg->ReadBool("Options", "PreviewForm_WindowMaximized", false));
+}
+
+TEST_F(ReportsTest, LabelsFollowTheKind) {
+  struct Case {
+    std::function<void()> run;
+    std::vector<const char*> shown, hidden;
+  };
+  const Case cases[] = {
+      {[this] { form->PrintListingThisProgram(true, 0); },
+       {"Bug Reports & Feature Requests", "Reported/Requested", "Fixed/Implemented", "Entry 3"}, {}},
+      {[this] { form->PrintListingThisProgram(true, 1); },
+       {"Bug Reports", "Reported", "Fixed", "Entry 3"}, {"Entry 1"}},
+      {[this] { form->PrintListingAllPrograms(true, 2); },
+       {"Feature Requests", "Requested", "Implemented", "Entry 1"}, {"Entry 3"}},
+      {[this] { form->PrintComprehensiveThisProgram(true, 0); },
+       {"Bug Reports & Feature Requests", "Reported/Requested By", "Reported/Requested Date",
+        "Fixed/Implemented By", "Fixed/Implemented Date"}, {}},
+      {[this] { form->PrintComprehensiveAllPrograms(true, 1); },
+       {"Bug Reports", "Reported By", "Reported Date", "Fixed By", "Fixed Date"}, {}},
+      {[this] { form->PrintComprehensiveThisProgram(true, 2); },
+       {"Feature Requests", "Requested By", "Requested Date", "Implemented By", "Implemented Date"},
+       {}},
+      {[this] { form->PrintSingleEntry(true); },
+       {"Bug Report", "Reported By", "Fixed Date", "Report", "Workaround", "Steps To Recreate"}, {}},
+      {[this] {
+         form->tcType->SetTabIndex(1);
+         form->tcTypeChange(form->tcType);
+         form->PrintSingleEntry(true);
+       },
+       {"Feature Request", "Requested By", "Implemented Date", "Request", "New Ideas",
+        "Implementation Notes"}, {"Bug Report"}},
+  };
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    std::vector<std::string> texts;
+    onPreview = [&](TppPrintPreview* p) {
+      texts = PageTexts(p);
+      p->Close();
+    };
+    cases[i].run();
+    for (const char* text : cases[i].shown) EXPECT_TRUE(Has(texts, text)) << i << " " << text;
+    for (const char* text : cases[i].hidden) EXPECT_FALSE(Has(texts, text)) << i << " " << text;
+  }
+}
+
+size_t Occurrences(const std::string& text, const std::string& word) {
+  size_t count = 0;
+  for (size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) ++count;
+  return count;
+}
+
+TEST_F(ReportsTest, OpeningAReportMenuNamesTheTabsKindInTheSingleItem) {
+  const std::pair<int, const char*> tabs[] = {
+      {1, "&This Feature Request..."}, {0, "&This Bug Report..."}};
+  for (auto [tab, caption] : tabs) {
+    form->tcType->SetTabIndex(tab);
+    form->tcTypeChange(form->tcType);
+    form->mnuMain_View_Preview->Click();
+    EXPECT_EQ(form->mnuMain_View_Preview_Single->Caption(), caption);
+    for (TPopupMenu* popup : {form->popPrintPreview, form->popPrint}) {
+      TMenuItem* single = popup->Items()->Items(0);
+      single->SetCaption("");
+      popup->OnPopup(popup);
+      EXPECT_EQ(single->Caption(), caption) << popup->Name();
+    }
+  }
+}
+
+TEST_F(ReportsTest, PrintsToThePdfPrinterAndHidesEmptySectionsOnlyForAllPrograms) {
+  pdf = scratch.Dir() + "/report.pdf";
+  ASSERT_TRUE(form->wwtblProgram->Locate("Program", Variant("Second"), {}));
+  // All programs show a Workaround title for the one entry that has one;
+  // this program shows all five sections of both entries.
+  const std::pair<void (TfrmBug::*)(bool, int), size_t> cases[] = {
+      {&TfrmBug::PrintComprehensiveAllPrograms, 1}, {&TfrmBug::PrintComprehensiveThisProgram, 2}};
+  for (auto [print, titles] : cases) {
+    std::filesystem::remove(pdf);
+    (form->*print)(false, 0);
+    const std::string text = PdfText();
+    EXPECT_EQ(Occurrences(text, "Workaround"), titles) << text;
+    EXPECT_EQ(Occurrences(text, "WA text"), 1u) << text;
+    EXPECT_NE(text.find("Page 1 of "), std::string::npos);
+  }
+  const std::string info = CommandOutput("pdfinfo '" + pdf + "' 2>&1");
+  EXPECT_NE(info.find("612 x 792 pts (letter)"), std::string::npos) << info;
+  const size_t title = info.find("Title:");
+  ASSERT_NE(title, std::string::npos) << info;
+  const std::string line = info.substr(title + 6, info.find('\n', title) - title - 6);
+  EXPECT_EQ(line.substr(line.find_first_not_of(' ')), "Vantrel") << info;
+  EXPECT_TRUE(messages.empty()) << messages.front();
+}
+
+TEST_F(ReportsTest, AllProgramsRunsReturnToTheProgramSelectedBefore) {
+  ASSERT_TRUE(form->wwtblProgram->Locate("Program", Variant("Second"), {}));
+  for (auto print : {&TfrmBug::PrintListingAllPrograms, &TfrmBug::PrintComprehensiveAllPrograms}) {
+    std::string shown;
+    onPreview = [&](TppPrintPreview* p) {
+      shown = form->wwtblProgram->FieldByName("Program")->AsString();
+      p->Close();
+    };
+    (form->*print)(true, 0);
+    EXPECT_NE(shown, "Second");  // the run itself walked from the first program
+    EXPECT_EQ(form->wwtblProgram->FieldByName("Program")->AsString(), "Second");
+    EXPECT_EQ(form->dsetBug->FieldByName("Description")->AsString(), "Other program");
+  }
+}
+
+TEST_F(ReportsTest, AFailedPrintTellsTheEngineErrorOnceTheWindowIsBack) {
+  pdf = scratch.Dir() + "/taken.pdf";
+  std::filesystem::create_directory(pdf);  // a folder of that name: nothing can be written there
+  const TWindowState state = form->WindowState();
+  const std::string filter = form->dsetBug->Filter();
+  TWindowState stateAtMessage = wsMinimized;
+  std::string filterAtMessage;
+  onMessage = [&] {
+    stateAtMessage = form->WindowState();
+    filterAtMessage = form->dsetBug->Filter();
+  };
+  form->PrintListingThisProgram(false, 1);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(messages[0].find("Cannot write"), std::string::npos) << messages[0];
+  EXPECT_NE(messages[0].find("taken.pdf"), std::string::npos) << messages[0];
+  EXPECT_EQ(stateAtMessage, state);
+  EXPECT_EQ(filterAtMessage, filter);
+  EXPECT_TRUE(std::filesystem::is_empty(pdf));
+}
+
+// End to end: the View menu opened with the keyboard, the listing previewed
+// and paged through with the preview's buttons while the main window is minimised.
+TEST_F(ReportsTest, ListingPreviewFromTheMenuPagesThrough) {
+  std::vector<std::string> statuses;
+  bool minimisedWhileShown = false;
+  onPreview = [&](TppPrintPreview* p) {
+    minimisedWhileShown = form->WindowState() == wsMinimized && p->Visible();
+    auto status = [&] { statuses.push_back(p->pnlStatusBar->SimpleText().substr(0, 11)); };
+    status();
+    for (TControl* button : {p->spbPreviewNext, p->spbPreviewPrior, p->spbPreviewLast}) {
+      ClickButton(button);
+      status();
+    }
+    ClickButton(p->spbPreviewClose);
+  };
+  QTest::keyClick(vantrel::qt::ClientWidget(*form->dbgBug), Qt::Key_V, Qt::AltModifier);
+  Application->ProcessMessages();
+  // Print Pre&view, &Listing, This &Program, &All Entries...
+  for (Qt::Key key : {Qt::Key_V, Qt::Key_L, Qt::Key_P, Qt::Key_A}) {
+    QWidget* menu = QApplication::activePopupWidget();
+    ASSERT_NE(menu, nullptr) << key;
+    QTest::keyClick(menu, key);
+    Application->ProcessMessages();
+  }
+  EXPECT_TRUE(minimisedWhileShown);
+  EXPECT_EQ(statuses, (std::vector<std::string>{"Page 1 of 2", "Page 2 of 2", "Page 1 of 2",
+                                                "Page 2 of 2"}));
+  EXPECT_EQ(form->WindowState(), wsNormal);
+  EXPECT_NE(scratch.Settings()->ReadInteger("Options", "PreviewForm_WindowTop", -100), -100);
+}
+
+}  // namespace
