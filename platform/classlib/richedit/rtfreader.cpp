@@ -11,6 +11,7 @@
 #include <array>
 #include <cctype>
 #include <climits>
+#include <cstdint>
 #include <map>
 
 #include "platform/classlib/core/strutils.h"
@@ -59,8 +60,8 @@ struct WordEntry {
   char32_t character = 0;  // of a Special word
 };
 
-// In name order for the reader of this table; Lookup searches a copy in
-// length order, which settles most comparisons without looking at letters.
+// In name order for the reader of this table; Lookup finds them through a
+// hash table made from it when the program is built.
 constexpr auto kWords = std::to_array<WordEntry>({
     {"b", Word::Bold},
     {"bkmkend", Word::Skipped},
@@ -148,21 +149,35 @@ constexpr auto kWords = std::to_array<WordEntry>({
     {"xmlnstbl", Word::Skipped},
 });
 
-constexpr bool ShorterOrBefore(const WordEntry& a, const WordEntry& b) {
-  return a.name.size() != b.name.size() ? a.name.size() < b.name.size() : a.name < b.name;
+constexpr std::uint32_t WordHash(std::string_view name) {
+  std::uint32_t h = 2166136261u;  // FNV-1a
+  for (char c : name) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+  return h;
 }
 
-constexpr auto kWordsByLength = [] {
-  auto words = kWords;
-  std::sort(words.begin(), words.end(), ShorterOrBefore);
-  return words;
+// Open addressing over a table a few times larger than the word list, so a
+// search ends after a slot or two. A slot holds a word's index plus one; 0
+// marks it free.
+constexpr std::size_t kSlots = 512;
+static_assert(kSlots >= 4 * kWords.size() && kWords.size() < 255);
+
+constexpr auto kWordSlots = [] {
+  std::array<std::uint8_t, kSlots> slots{};
+  for (std::size_t i = 0; i < kWords.size(); ++i) {
+    std::size_t at = WordHash(kWords[i].name) % kSlots;
+    while (slots[at] != 0) at = (at + 1) % kSlots;
+    slots[at] = std::uint8_t(i + 1);
+  }
+  return slots;
 }();
 
 const WordEntry& Lookup(std::string_view name) {
   static constexpr WordEntry kUnknown{"", Word::Unknown};
-  const WordEntry key{name, Word::Unknown};
-  auto it = std::lower_bound(kWordsByLength.begin(), kWordsByLength.end(), key, ShorterOrBefore);
-  return it != kWordsByLength.end() && it->name == name ? *it : kUnknown;
+  for (std::size_t at = WordHash(name) % kSlots; kWordSlots[at] != 0; at = (at + 1) % kSlots) {
+    const WordEntry& entry = kWords[kWordSlots[at] - 1];
+    if (entry.name == name) return entry;
+  }
+  return kUnknown;
 }
 
 // A byte that stands for itself in every destination: printable ASCII other
