@@ -1,31 +1,37 @@
 #include "app/common/exportformat.h"
 
 #include <cstdint>
+#include <string_view>
 
 namespace {
 
-std::string Joined(const std::vector<std::string>& parts, const std::string& glue) {
-  std::string out;
-  for (std::size_t i = 0; i < parts.size(); ++i) {
-    if (i) out += glue;
-    out += parts[i];
+// `text` with every `from` written as `to`, appended in one pass.
+void AppendReplaced(std::string& out, std::string_view text, char from, std::string_view to) {
+  std::size_t start = 0;
+  for (std::size_t at = text.find(from); at != std::string_view::npos; at = text.find(from, start)) {
+    out.append(text, start, at - start);
+    out += to;
+    start = at + 1;
   }
-  return out;
-}
-
-std::string Replaced(std::string text, char from, const std::string& to) {
-  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-    text.replace(at, 1, to);
-  return text;
+  out.append(text, start);
 }
 
 }  // namespace
 
+void AppendCsvRecord(std::string& out, const std::vector<std::string>& values) {
+  out += '"';
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (i) out += "\",\"";
+    AppendReplaced(out, values[i], '"', "\"\"");
+  }
+  out += '"';
+  out += kCrLf;
+}
+
 std::string CsvRecord(const std::vector<std::string>& values) {
-  std::vector<std::string> quoted;
-  quoted.reserve(values.size());
-  for (const std::string& v : values) quoted.push_back(Replaced(v, '"', "\"\""));
-  return "\"" + Joined(quoted, "\",\"") + "\"" + kCrLf;
+  std::string out;
+  AppendCsvRecord(out, values);
+  return out;
 }
 
 std::string HtmlColour(TColor colour) {
@@ -42,9 +48,17 @@ std::string HtmlColour(TColor colour) {
 
 std::string HtmlCellText(const std::string& text) {
   if (text.empty()) return "&nbsp;";
-  std::string out = Replaced(text, '&', "&amp;");
-  for (char& c : out)
-    if (c == '<' || c == '>') c = '_';
+  std::string out;
+  out.reserve(text.size());
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c != '&' && c != '<' && c != '>') continue;
+    out.append(text, start, i - start);
+    out += c == '&' ? "&amp;" : "_";
+    start = i + 1;
+  }
+  out.append(text, start);
   return out;
 }
 
@@ -71,11 +85,29 @@ std::string HtmlHead(const std::string& programName, const std::string& date,
   return out;
 }
 
+void AppendHtmlRow(std::string& out, const std::string& colour,
+                   const std::vector<std::string>& cells, bool wide) {
+  const char* open = wide ? "<TD COLSPAN=4>" : "<TD>";
+  out += "<TR BGCOLOR=\"";
+  out += colour;
+  out += "\">";
+  out += kCrLf;
+  out += open;
+  for (std::size_t i = 0; i < cells.size(); ++i) {
+    if (i) {
+      out += "</TD>";
+      out += kCrLf;
+      out += open;
+    }
+    out += cells[i];
+  }
+  for (const char* tail : {"</TD>", kCrLf, "</TR>", kCrLf, kCrLf}) out += tail;
+}
+
 std::string HtmlRow(const std::string& colour, const std::vector<std::string>& cells, bool wide) {
-  const std::string open = wide ? "<TD COLSPAN=4>" : "<TD>";
-  return "<TR BGCOLOR=\"" + colour + "\">" + kCrLf + open +
-         Joined(cells, std::string("</TD>") + kCrLf + open) + "</TD>" + kCrLf + "</TR>" + kCrLf +
-         kCrLf;
+  std::string out;
+  AppendHtmlRow(out, colour, cells, wide);
+  return out;
 }
 
 std::string HtmlSeparator() {

@@ -11,8 +11,9 @@
 inline constexpr const char* kCrLf = "\r\n";
 
 // One comma-separated record: each value quoted with its quotes doubled, CR LF
-// after; no values give "\"\"".
+// after; no values give "\"\"". The Append form writes it at the end of `out`.
 std::string CsvRecord(const std::vector<std::string>& values);
+void AppendCsvRecord(std::string& out, const std::vector<std::string>& values);
 
 // "#" and the colour's red, green and blue digits (system colours resolved).
 std::string HtmlColour(TColor colour);
@@ -26,8 +27,10 @@ std::string HtmlTitleText(const std::string& label);
 std::string HtmlHead(const std::string& programName, const std::string& date,
                      const std::string& kindCaption, const std::string& backColour);
 // One table row of ready cell texts, the blank line after it included; wide
-// rows span four columns per cell.
+// rows span four columns per cell. The Append form writes it at the end of `out`.
 std::string HtmlRow(const std::string& colour, const std::vector<std::string>& cells, bool wide);
+void AppendHtmlRow(std::string& out, const std::string& colour,
+                   const std::vector<std::string>& cells, bool wide);
 // The black line between entries.
 std::string HtmlSeparator();
 // The page end: on one line after one program, on three after all programs.

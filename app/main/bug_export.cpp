@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -34,13 +35,25 @@
 
 namespace {
 
-// The exported columns in file order; the long ones come last.
-constexpr const char* kColumns[] = {
-    "Program",     "ReportNumber", "Identifier",   "Status",         "Priority",   "Severity",
-    "Description", "Area",         "Version",      "ReportedBy",     "ReportedDate",
-    "Responsibility", "FixedBy",   "FixedDate",    "FixedInVersion", "VerifiedBy",
-    "VerifiedDate", "ReportType",  "Report",       "Resolution",     "Steps",      "Workaround",
-    "Attachment"};
+// How a column's stored text becomes its exported value.
+enum class TColumnKind { Text, Status, Priority, RichText };
+
+struct TExportColumn {
+  const char* name;
+  TColumnKind kind = TColumnKind::Text;
+};
+
+// The exported columns in file order; the long ones come last. The first is
+// the program table's, the others the entry table's.
+constexpr TExportColumn kColumns[] = {
+    {"Program"},        {"ReportNumber"},   {"Identifier"},
+    {"Status", TColumnKind::Status},        {"Priority", TColumnKind::Priority},
+    {"Severity"},       {"Description"},    {"Area"},           {"Version"},
+    {"ReportedBy"},     {"ReportedDate"},   {"Responsibility"}, {"FixedBy"},
+    {"FixedDate"},      {"FixedInVersion"}, {"VerifiedBy"},     {"VerifiedDate"},
+    {"ReportType"},     {"Report", TColumnKind::RichText},      {"Resolution", TColumnKind::RichText},
+    {"Steps", TColumnKind::RichText},       {"Workaround", TColumnKind::RichText},
+    {"Attachment"}};
 constexpr int kColumnCount = int(std::size(kColumns));
 constexpr int kFirstLong = 18;
 constexpr const char* kColumnSection = "Column Export";
@@ -49,11 +62,6 @@ constexpr const char* kColumnSection = "Column Export";
 constexpr std::uint64_t kProgressMs = 50;
 // Bytes gathered before each write to the file.
 constexpr std::size_t kWriteChunk = 1 << 16;
-
-bool IsRichText(const std::string& column) {
-  return column == "Report" || column == "Resolution" || column == "Steps" ||
-         column == "Workaround";
-}
 
 // The file being written: a temporary file beside the target.
 class TExportFile {
@@ -71,9 +79,14 @@ class TExportFile {
     if (file_) std::fclose(file_);
     if (!done_) DeleteFile(temp_);
   }
-  void Write(const std::string& text) {
-    buffer_ += text;
+  // Adds text through `append(buffer)`, straight into what is gathered.
+  template <class Append>
+  void WriteWith(Append&& append) {
+    append(buffer_);
     if (buffer_.size() >= kWriteChunk) Flush();
+  }
+  void Write(const std::string& text) {
+    WriteWith([&](std::string& buffer) { buffer += text; });
   }
   // Writes the rest and puts the file in the target's place.
   void Finish() {
@@ -102,36 +115,44 @@ class TExportFile {
 
 }  // namespace
 
-// What one export pass needs besides the window: the file, the format and
-// where the progress goes.
+// What one export pass needs besides the window: the file, the format, the
+// columns' fields and where the progress goes.
 struct TfrmBugExport {
   TfrmBug* form;
   TExportFile& file;
   bool html;
   std::uint64_t lastPaint = 0;
+  // Found once: the fields stay the same objects for the whole pass.
+  std::array<TField*, kColumnCount> fields{};
+  // The row being written, kept to reuse its room.
+  std::vector<std::string> cells;
+  std::vector<std::string> columnNames;
+
+  TfrmBugExport(TfrmBug* owner, TExportFile& out, bool asHtml)
+      : form(owner), file(out), html(asHtml) {
+    fields[0] = form->wwtblProgram->FieldByName(kColumns[0].name);
+    for (int c = 1; c < kColumnCount; ++c) fields[c] = form->dsetBug->FieldByName(kColumns[c].name);
+    for (const TExportColumn& column : kColumns) columnNames.emplace_back(column.name);
+  }
 
   std::string Value(int column) const {
-    const std::string name = kColumns[column];
-    if (name == "Program") return form->wwtblProgram->FieldByName("Program")->AsString();
-    const std::string text = form->dsetBug->FieldByName(name)->AsString();
-    if (name == "Status") return StatusExportText(text);
-    if (name == "Priority") return PriorityExportText(text);
-    // What the editor shows, read from the field itself.
-    if (IsRichText(name)) return RtfRead(text).PlainText("\r\n");
+    std::string text = fields[column]->AsString();
+    switch (kColumns[column].kind) {
+      case TColumnKind::Status: return StatusExportText(text);
+      case TColumnKind::Priority: return PriorityExportText(text);
+      // What the editor shows, read from the field itself.
+      case TColumnKind::RichText: return RtfPlainText(text, "\r\n");
+      case TColumnKind::Text: break;
+    }
     return text;
   }
 
-  std::string Label(int column) const {
-    const std::string name = kColumns[column];
-    TDataSet* owner = name == "Program" ? static_cast<TDataSet*>(form->wwtblProgram) : form->dsetBug;
-    return HtmlTitleText(owner->FieldByName(name)->DisplayLabel());
-  }
+  std::string Label(int column) const { return HtmlTitleText(fields[column]->DisplayLabel()); }
 
   // Cells of the columns from..to chosen by `chosen`.
-  template <class Cell>
-  std::vector<std::string> Cells(int from, int to, const std::function<bool(int)>& chosen,
-                                 Cell cell) const {
-    std::vector<std::string> cells;
+  template <class Chosen, class Cell>
+  const std::vector<std::string>& Cells(int from, int to, Chosen chosen, Cell cell) {
+    cells.clear();
     for (int c = from; c < to; ++c)
       if (chosen(c)) cells.push_back(cell(c));
     return cells;
@@ -151,17 +172,22 @@ struct TfrmBugExport {
     Progress(false);
     auto flag = [this](int c) { return bool(form->ExportFlags[c]); };
     if (!html) {
-      file.Write(CsvRecord(Cells(0, kColumnCount, flag, [this](int c) { return Value(c); })));
+      auto value = [this](int c) { return Value(c); };
+      file.WriteWith([&](std::string& out) { AppendCsvRecord(out, Cells(0, kColumnCount, flag, value)); });
       return;
     }
     // The title rows read the chosen columns as they are stored now.
-    auto stored = [this](int c) { return form->Reg->ReadBool(kColumnSection, kColumns[c], true); };
+    const std::vector<bool> choice = form->Reg->ReadBools(kColumnSection, columnNames, true);
+    auto stored = [&choice](int c) { return bool(choice[c]); };
     auto label = [this](int c) { return Label(c); };
     auto value = [this](int c) { return HtmlCellText(Value(c)); };
-    file.Write(HtmlRow(form->HtmlTitleColor, Cells(0, kFirstLong, stored, label), false));
-    file.Write(HtmlRow(form->HtmlDataColor, Cells(0, kFirstLong, flag, value), false));
-    file.Write(HtmlRow(form->HtmlTitleColor, Cells(kFirstLong, kColumnCount, stored, label), true));
-    file.Write(HtmlRow(form->HtmlDataColor, Cells(kFirstLong, kColumnCount, flag, value), true));
+    auto row = [&](const std::string& colour, const std::vector<std::string>& texts, bool wide) {
+      file.WriteWith([&](std::string& out) { AppendHtmlRow(out, colour, texts, wide); });
+    };
+    row(form->HtmlTitleColor, Cells(0, kFirstLong, stored, label), false);
+    row(form->HtmlDataColor, Cells(0, kFirstLong, flag, value), false);
+    row(form->HtmlTitleColor, Cells(kFirstLong, kColumnCount, stored, label), true);
+    row(form->HtmlDataColor, Cells(kFirstLong, kColumnCount, flag, value), true);
     file.Write(HtmlSeparator());
   }
 
@@ -184,16 +210,25 @@ namespace {
 
 enum class TExportScope { ThisRecord, CurrentProgram, AllPrograms };
 
-// Runs `pass` with the window locked, unlocking it however the pass ends.
+// Runs `pass` with the window locked and busy, so moving through the entries
+// does not load each one into the panes; gives both back however the pass
+// ends, and the panes then show the entry where the pass stopped.
 void Locked(TfrmBug* form, const std::function<void()>& pass) {
   form->LockForExport(true);
+  const bool busy = form->Busy;
+  form->Busy = true;
+  auto unlock = [form, busy] {
+    form->Busy = busy;
+    form->LockForExport(false);
+    form->dsetBugAfterScroll();
+  };
   try {
     pass();
   } catch (...) {
-    form->LockForExport(false);
+    unlock();
     throw;
   }
-  form->LockForExport(false);
+  unlock();
 }
 
 void RunExport(TfrmBug* form, TExportScope scope) {
@@ -210,7 +245,7 @@ void RunExport(TfrmBug* form, TExportScope scope) {
   form->Reg->WriteInteger("Settings", "Export Filter Index", filterIndex);
   form->ExportFlags.assign(kColumnCount, true);
   for (int c = 0; c < kColumnCount; ++c)
-    form->ExportFlags[c] = form->Reg->ReadBool(kColumnSection, kColumns[c], true);
+    form->ExportFlags[c] = form->Reg->ReadBool(kColumnSection, kColumns[c].name, true);
   // Nothing is written for a format this window does not know.
   if (filterIndex != 1 && filterIndex != 2) {
     ShowBeepMessage("Export Filter case error.", kMsgError);
@@ -228,7 +263,7 @@ void RunExport(TfrmBug* form, TExportScope scope) {
     form->dsetBug->DisableControls();
     try {
       TExportFile file(target);
-      TfrmBugExport pass{form, file, filterIndex == 2};
+      TfrmBugExport pass(form, file, filterIndex == 2);
       if (pass.html) file.Write(HtmlHead(program, today, form->KindCaption, form->HtmlBackColor));
       if (scope == TExportScope::ThisRecord) {
         pass.Entry();

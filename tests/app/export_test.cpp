@@ -113,7 +113,9 @@ struct ExportWindow : ::testing::Test {
     form->wwtblProgram->Refresh();
     form->dsetBug->Refresh();
   }
-  bool Unlocked() const { return form->pnlMain->Enabled() && form->mnuMain_File->Enabled(); }
+  bool Unlocked() const {
+    return form->pnlMain->Enabled() && form->mnuMain_File->Enabled() && !form->Busy;
+  }
 };
 
 TEST_F(ExportWindow, CsvOfTheProgramDoublesEveryQuote) {

@@ -335,20 +335,29 @@ std::string TRegIniFile::ReadString(const std::string& section, const std::strin
   return result;
 }
 
+namespace {
+
+// A value read as an ini file's integer: decimal (or hexadecimal) text or an
+// integer value; anything else leaves `result` as it is.
+void TakeInteger(const regstore::Value& value, int& result) {
+  if (value.Type == REG_SZ || value.Type == REG_EXPAND_SZ) {
+    int parsed;
+    if (TryStrToInt(value.Data, parsed)) result = parsed;
+  } else if (value.Type == REG_DWORD && value.Data.size() == 4) {
+    std::int32_t number;
+    std::memcpy(&number, value.Data.data(), 4);
+    result = number;
+  }
+}
+
+}  // namespace
+
 int TRegIniFile::ReadInteger(const std::string& section, const std::string& ident,
                              int defaultValue) {
   int result = defaultValue;
   InSection(section, [&] {
     regstore::Value value;
-    if (regstore::QueryValue(CurrentKey(), ident, value) != ERROR_SUCCESS) return;
-    if (value.Type == REG_SZ || value.Type == REG_EXPAND_SZ) {
-      int parsed;
-      if (TryStrToInt(value.Data, parsed)) result = parsed;
-    } else if (value.Type == REG_DWORD && value.Data.size() == 4) {
-      std::int32_t number;
-      std::memcpy(&number, value.Data.data(), 4);
-      result = number;
-    }
+    if (regstore::QueryValue(CurrentKey(), ident, value) == ERROR_SUCCESS) TakeInteger(value, result);
   });
   return result;
 }
@@ -356,6 +365,22 @@ int TRegIniFile::ReadInteger(const std::string& section, const std::string& iden
 bool TRegIniFile::ReadBool(const std::string& section, const std::string& ident,
                            bool defaultValue) {
   return ReadInteger(section, ident, defaultValue ? 1 : 0) != 0;
+}
+
+std::vector<bool> TRegIniFile::ReadBools(const std::string& section,
+                                         const std::vector<std::string>& idents,
+                                         bool defaultValue) {
+  std::vector<bool> result(idents.size(), defaultValue);
+  InSection(section, [&] {
+    std::vector<std::optional<regstore::Value>> values;
+    if (regstore::QueryValues(CurrentKey(), idents, values) != ERROR_SUCCESS) return;
+    for (std::size_t i = 0; i < idents.size(); ++i) {
+      int n = defaultValue ? 1 : 0;
+      if (values[i]) TakeInteger(*values[i], n);
+      result[i] = n != 0;
+    }
+  });
+  return result;
 }
 
 void TRegIniFile::WriteString(const std::string& section, const std::string& ident,

@@ -147,6 +147,10 @@ class TRegIniFile : public TRegistry {
   // Decimal text, or hexadecimal after "0x" or "$"; an integer value is taken as it is.
   int ReadInteger(const std::string& section, const std::string& ident, int defaultValue);
   bool ReadBool(const std::string& section, const std::string& ident, bool defaultValue);
+  // Several Booleans of one section, each as ReadBool gives it, in one reading
+  // of the store (for values read again and again in a loop).
+  std::vector<bool> ReadBools(const std::string& section, const std::vector<std::string>& idents,
+                              bool defaultValue);
   // Writing creates the section.
   void WriteString(const std::string& section, const std::string& ident,
                    const std::string& value);

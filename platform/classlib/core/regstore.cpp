@@ -796,6 +796,16 @@ LONG QueryValue(HKEY key, const std::string& name, Value& value) {
   });
 }
 
+LONG QueryValues(HKEY key, const std::vector<std::string>& names,
+                 std::vector<std::optional<Value>>& values) {
+  values.assign(names.size(), std::nullopt);
+  return ReadKey(key, KEY_QUERY_VALUE, [&](Key& k) -> LONG {
+    for (std::size_t i = 0; i < names.size(); ++i)
+      if (StoredValue* v = k.FindValue(names[i])) values[i] = v->value;
+    return ERROR_SUCCESS;
+  });
+}
+
 LONG SetValue(HKEY key, const std::string& name, DWORD type, std::string data) {
   if (HasLineBreak(name)) return ERROR_INVALID_PARAMETER;
   auto set = [name, type, data = std::move(data)](Key& k, bool& changed) -> LONG {

@@ -28,6 +28,7 @@
 // is never written over.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -112,6 +113,9 @@ struct KeyInfo {
 };
 
 LONG QueryValue(HKEY key, const std::string& name, Value& value);
+// Several values in one reading of the store: values[i] is empty when names[i] is missing.
+LONG QueryValues(HKEY key, const std::vector<std::string>& names,
+                 std::vector<std::optional<Value>>& values);
 LONG SetValue(HKEY key, const std::string& name, DWORD type, std::string data);
 // Sub-key names in alphabetical order (ignoring case), value names in the order made.
 LONG SubKeyNames(HKEY key, std::vector<std::string>& names);

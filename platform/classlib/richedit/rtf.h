@@ -78,6 +78,10 @@ bool IsRtfText(std::string_view text);
 // never throws and its work and memory grow linearly with the input.
 TRtfDocument RtfRead(std::string_view rtf);
 
+// The text alone, exactly as RtfRead(rtf).PlainText(separator) gives it, read
+// without building the document: formats are passed over, not kept.
+std::string RtfPlainText(std::string_view rtf, std::string_view separator = "\r\n");
+
 // Writes the document as RTF that RtfRead reads back equal.
 std::string RtfWrite(const TRtfDocument& document);
 

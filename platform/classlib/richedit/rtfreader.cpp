@@ -1,9 +1,17 @@
 // The RTF reader: one pass over the text with a stack of group states. Control
 // words outside the subset are ignored; destinations outside it are skipped
 // whole. Every limit below keeps damaged input from costing more than a pass.
+//
+// The one reader serves two outputs: the document (runs with their formats,
+// paragraphs with theirs) and the plain text alone, which skips every
+// formatting word and copies whole stretches of ordinary characters at once.
+// Both see the same groups, destinations and characters, so the text is the
+// document's text byte for byte.
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <climits>
+#include <cstdint>
 #include <map>
 
 #include "platform/classlib/core/strutils.h"
@@ -15,8 +23,8 @@ namespace {
 // the stack stays small whatever the input, and braces still pair up.
 constexpr int kMaxDepth = 256;
 // RTF control words are at most 32 letters and parameters at most 10 digits;
-// longer ones are read to their end but not kept.
-constexpr std::size_t kMaxWordLength = 32;
+// longer ones are read to their end but not kept (no word of the subset is
+// that long, so a longer one is simply unknown).
 constexpr int kMaxParamDigits = 10;
 // The range an editor can show: 1 to 1638 points.
 constexpr int kMinHalfPoints = 2, kMaxHalfPoints = 3276;
@@ -28,6 +36,163 @@ constexpr std::size_t kMaxTabStops = 64;
 constexpr int kMaxFallbackChars = 16;
 
 enum class Destination { Text, FontTable, ColorTable, Bullet, Skip };
+
+// The control words the reader knows.
+enum class Word {
+  Unknown,
+  // Destinations.
+  FontTable, ColorTable, Bullet, Skipped,
+  // Font and colour tables.
+  FontCharset, FontPitch, Red, Green, Blue,
+  // Characters.
+  BulletLevel, Plain, Bold, Italic, Strike, UnderlineNone, Underline, FontSize, Font, TextColor,
+  Highlight, Protect, DefaultFont, FallbackCount, Unicode,
+  // Paragraphs.
+  ParagraphDefault, AlignLeft, AlignRight, AlignCenter, AlignJustify, FirstIndent, LeftIndent,
+  RightIndent, TabStop, ListStyle, Paragraph,
+  // Words that stand for one character.
+  Special,
+};
+
+struct WordEntry {
+  std::string_view name;
+  Word word;
+  char32_t character = 0;  // of a Special word
+};
+
+// In name order for the reader of this table; Lookup finds them through a
+// hash table made from it when the program is built.
+constexpr auto kWords = std::to_array<WordEntry>({
+    {"b", Word::Bold},
+    {"bkmkend", Word::Skipped},
+    {"bkmkstart", Word::Skipped},
+    {"blue", Word::Blue},
+    {"bullet", Word::Special, 0x2022},
+    {"cb", Word::Highlight},
+    {"cf", Word::TextColor},
+    {"colorschememapping", Word::Skipped},
+    {"colortbl", Word::ColorTable},
+    {"datastore", Word::Skipped},
+    {"deff", Word::DefaultFont},
+    {"emdash", Word::Special, 0x2014},
+    {"emspace", Word::Special, 0x2003},
+    {"endash", Word::Special, 0x2013},
+    {"enspace", Word::Special, 0x2002},
+    {"f", Word::Font},
+    {"fcharset", Word::FontCharset},
+    {"fi", Word::FirstIndent},
+    {"filetbl", Word::Skipped},
+    {"fldinst", Word::Skipped},
+    {"fonttbl", Word::FontTable},
+    {"footer", Word::Skipped},
+    {"footerf", Word::Skipped},
+    {"footerl", Word::Skipped},
+    {"footerr", Word::Skipped},
+    {"fprq", Word::FontPitch},
+    {"fs", Word::FontSize},
+    {"generator", Word::Skipped},
+    {"green", Word::Green},
+    {"header", Word::Skipped},
+    {"headerf", Word::Skipped},
+    {"headerl", Word::Skipped},
+    {"headerr", Word::Skipped},
+    {"highlight", Word::Highlight},
+    {"i", Word::Italic},
+    {"info", Word::Skipped},
+    {"latentstyles", Word::Skipped},
+    {"ldblquote", Word::Special, 0x201C},
+    {"li", Word::LeftIndent},
+    {"line", Word::Special, 0x2028},
+    {"listoverridetable", Word::Skipped},
+    {"listtable", Word::Skipped},
+    {"listtext", Word::Skipped},
+    {"lquote", Word::Special, 0x2018},
+    {"ls", Word::ListStyle},
+    {"mmathPr", Word::Skipped},
+    {"nonshppict", Word::Skipped},
+    {"object", Word::Skipped},
+    {"par", Word::Paragraph},
+    {"pard", Word::ParagraphDefault},
+    {"pict", Word::Skipped},
+    {"plain", Word::Plain},
+    {"pn", Word::Bullet},
+    {"pnlvlblt", Word::BulletLevel},
+    {"pntext", Word::Skipped},
+    {"pntxta", Word::Skipped},
+    {"pntxtb", Word::Skipped},
+    {"protect", Word::Protect},
+    {"qc", Word::AlignCenter},
+    {"qj", Word::AlignJustify},
+    {"ql", Word::AlignLeft},
+    {"qmspace", Word::Special, 0x2005},
+    {"qr", Word::AlignRight},
+    {"rdblquote", Word::Special, 0x201D},
+    {"red", Word::Red},
+    {"revtbl", Word::Skipped},
+    {"ri", Word::RightIndent},
+    {"rquote", Word::Special, 0x2019},
+    {"rsidtbl", Word::Skipped},
+    {"strike", Word::Strike},
+    {"stylesheet", Word::Skipped},
+    {"tab", Word::Special, '\t'},
+    {"themedata", Word::Skipped},
+    {"tx", Word::TabStop},
+    {"u", Word::Unicode},
+    {"uc", Word::FallbackCount},
+    {"ul", Word::Underline},
+    {"uld", Word::Underline},
+    {"uldash", Word::Underline},
+    {"uldb", Word::Underline},
+    {"ulnone", Word::UnderlineNone},
+    {"ulth", Word::Underline},
+    {"ulw", Word::Underline},
+    {"xmlnstbl", Word::Skipped},
+});
+
+constexpr std::uint32_t WordHash(std::string_view name) {
+  std::uint32_t h = 2166136261u;  // FNV-1a
+  for (char c : name) h = (h ^ static_cast<unsigned char>(c)) * 16777619u;
+  return h;
+}
+
+// Open addressing over a table a few times larger than the word list, so a
+// search ends after a slot or two. A slot holds a word's index plus one; 0
+// marks it free.
+constexpr std::size_t kSlots = 512;
+static_assert(kSlots >= 4 * kWords.size() && kWords.size() < 255);
+
+constexpr auto kWordSlots = [] {
+  std::array<std::uint8_t, kSlots> slots{};
+  for (std::size_t i = 0; i < kWords.size(); ++i) {
+    std::size_t at = WordHash(kWords[i].name) % kSlots;
+    while (slots[at] != 0) at = (at + 1) % kSlots;
+    slots[at] = std::uint8_t(i + 1);
+  }
+  return slots;
+}();
+
+const WordEntry& Lookup(std::string_view name) {
+  static constexpr WordEntry kUnknown{"", Word::Unknown};
+  for (std::size_t at = WordHash(name) % kSlots; kWordSlots[at] != 0; at = (at + 1) % kSlots) {
+    const WordEntry& entry = kWords[kWordSlots[at] - 1];
+    if (entry.name == name) return entry;
+  }
+  return kUnknown;
+}
+
+// A byte that stands for itself in every destination: printable ASCII other
+// than the three the grammar reserves. Runs of them are taken whole.
+constexpr auto kPlainBytes = [] {
+  std::array<bool, 256> plain{};
+  for (int c = 0x20; c < 0x7F; ++c) plain[c] = c != '{' && c != '}' && c != '\\';
+  return plain;
+}();
+
+bool IsPlainByte(char c) { return kPlainBytes[static_cast<unsigned char>(c)]; }
+
+// Control words are ASCII letters and digits whatever the locale says.
+bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 struct GroupState {
   TRtfCharFormat chars;
@@ -42,33 +207,94 @@ struct FontEntry {
   TFontPitch pitch = fpDefault;
 };
 
-// Destinations whose content is never text of the document.
-bool IsSkippedDestination(std::string_view word) {
-  static constexpr std::string_view kSkipped[] = {
-      "stylesheet", "info",        "pict",       "object",     "header",   "headerl",
-      "headerr",    "headerf",     "footer",     "footerl",    "footerr",  "footerf",
-      "listtable",  "listoverridetable",        "rsidtbl",    "generator", "xmlnstbl",
-      "themedata",  "colorschememapping",       "latentstyles", "datastore", "mmathPr",
-      "fldinst",    "pntext",      "pntxta",     "pntxtb",     "listtext", "bkmkstart",
-      "bkmkend",    "filetbl",     "revtbl",     "nonshppict"};
-  return std::find(std::begin(kSkipped), std::end(kSkipped), word) != std::end(kSkipped);
-}
-
-class Reader {
+// The document: text in runs of equal format, paragraphs with their format.
+class DocumentOutput {
  public:
-  explicit Reader(std::string_view in) : in_(in) {}
+  static constexpr bool kFormats = true;
 
-  TRtfDocument Read() {
-    state_.chars = DefaultChars();
-    while (pos_ < in_.size()) Step();
-    FlushText();
-    if (!paragraph_.Runs.empty()) EndParagraph();
+  void Text(std::string_view utf8, const TRtfCharFormat& format) {
+    if (!pending_.empty() && !(pendingFormat_ == format)) Flush();
+    if (pending_.empty()) pendingFormat_ = format;
+    pending_ += utf8;
+  }
+  void Flush() {
+    if (pending_.empty()) return;
+    std::vector<TRtfRun>& runs = paragraph_.Runs;
+    if (!runs.empty() && runs.back().Format == pendingFormat_) runs.back().Text += pending_;
+    else runs.push_back({std::move(pending_), pendingFormat_});
+    pending_.clear();
+  }
+  void EndParagraph(const TRtfParaFormat& format) {
+    Flush();
+    paragraph_.Format = format;
+    document_.Paragraphs.push_back(std::move(paragraph_));
+    paragraph_ = TRtfParagraph{};
+  }
+  // A last paragraph without a paragraph mark counts when it has text.
+  TRtfDocument Finish(const TRtfParaFormat& format) {
+    Flush();
+    if (!paragraph_.Runs.empty()) EndParagraph(format);
     return std::move(document_);
   }
 
  private:
+  TRtfDocument document_;
+  TRtfParagraph paragraph_;
+  std::string pending_;
+  TRtfCharFormat pendingFormat_;
+};
+
+// The text alone: paragraphs joined by the separator, as the document's
+// PlainText gives them.
+class TextOutput {
+ public:
+  static constexpr bool kFormats = false;
+
+  TextOutput(std::string& out, std::string_view separator) : out_(out), separator_(separator) {}
+  void Text(std::string_view utf8, const TRtfCharFormat&) {
+    Open();
+    out_ += utf8;
+  }
+  void Flush() {}
+  void EndParagraph(const TRtfParaFormat&) {
+    Open();
+    ++paragraphs_;
+    open_ = false;
+  }
+  void Finish(const TRtfParaFormat&) {}
+
+ private:
+  // A paragraph's separator is owed once it is known to be one: at its first
+  // text or its mark (an empty last paragraph is no paragraph).
+  void Open() {
+    if (open_) return;
+    if (paragraphs_ > 0) out_ += separator_;
+    open_ = true;
+  }
+  std::string& out_;
+  std::string_view separator_;
+  std::size_t paragraphs_ = 0;
+  bool open_ = false;
+};
+
+template <class Output>
+class Reader {
+ public:
+  Reader(std::string_view in, Output& out) : in_(in), out_(out) {}
+
+  auto Read() {
+    state_.chars = DefaultChars();
+    while (pos_ < in_.size()) Step();
+    return out_.Finish(state_.para);
+  }
+
+ private:
+  static constexpr bool kFormats = Output::kFormats;
+
   void Step() {
-    const char c = in_[pos_++];
+    const char c = in_[pos_];
+    if (IsPlainByte(c) && skipFallback_ == 0 && PlainRun()) return;
+    ++pos_;
     switch (c) {
       case '{': OpenGroup(); return;
       case '}': CloseGroup(); return;
@@ -77,6 +303,20 @@ class Reader {
       case '\n': return;  // line ends in RTF text are formatting of the file only
       default: Character(Cp1252ToUnicode(static_cast<unsigned char>(c)));
     }
+  }
+
+  // Ordinary characters up to the next reserved or other byte, taken at once
+  // where they are text or skipped; false leaves them to Character one by one.
+  bool PlainRun() {
+    const Destination d = state_.destination;
+    if (d != Destination::Text && d != Destination::Skip && d != Destination::Bullet) return false;
+    const std::size_t start = pos_;
+    while (pos_ < in_.size() && IsPlainByte(in_[pos_])) ++pos_;
+    if (d == Destination::Text) {
+      highSurrogate_ = 0;
+      out_.Text(in_.substr(start, pos_ - start), state_.chars);
+    }
+    return true;
   }
 
   // ---- Groups ----------------------------------------------------------------
@@ -98,16 +338,18 @@ class Reader {
     if (stack_.empty()) return;  // an unmatched '}' closes nothing
     const Destination closing = state_.destination;
     if (closing == Destination::FontTable) CommitFont();
-    if (closing == Destination::Text || closing == Destination::Bullet) FlushText();
+    if (closing == Destination::Text || closing == Destination::Bullet) out_.Flush();
     state_ = stack_.back();
     stack_.pop_back();
-    // Text before any \f is in the default font, known once the table is read.
-    if (closing == Destination::FontTable && state_.destination != Destination::FontTable &&
-        state_.chars.FontName.empty())
-      state_.chars = WithDefaultFont(state_.chars);
-    // A bullet group sits inside the paragraph it marks.
-    if (closing == Destination::Bullet && bulletSeen_) state_.para.Bullets = true;
-    if (closing == Destination::Bullet) bulletSeen_ = false;
+    if constexpr (kFormats) {
+      // Text before any \f is in the default font, known once the table is read.
+      if (closing == Destination::FontTable && state_.destination != Destination::FontTable &&
+          state_.chars.FontName.empty())
+        state_.chars = WithDefaultFont(state_.chars);
+      // A bullet group sits inside the paragraph it marks.
+      if (closing == Destination::Bullet && bulletSeen_) state_.para.Bullets = true;
+      if (closing == Destination::Bullet) bulletSeen_ = false;
+    }
   }
 
   // ---- Control words and symbols ---------------------------------------------
@@ -115,7 +357,7 @@ class Reader {
   void ControlSequence() {
     if (pos_ >= in_.size()) return;
     const char c = in_[pos_];
-    if (std::isalpha(static_cast<unsigned char>(c))) return ControlWord();
+    if (IsLetter(c)) return ControlWord();
     ++pos_;
     switch (c) {
       case '\'': return HexCharacter();
@@ -132,11 +374,9 @@ class Reader {
   }
 
   void ControlWord() {
-    std::string word;
-    while (pos_ < in_.size() && std::isalpha(static_cast<unsigned char>(in_[pos_]))) {
-      if (word.size() < kMaxWordLength) word += in_[pos_];
-      ++pos_;
-    }
+    const std::size_t start = pos_;
+    while (pos_ < in_.size() && IsLetter(in_[pos_])) ++pos_;
+    const std::string_view name = in_.substr(start, pos_ - start);
     bool hasParam = false;
     long long param = 0;
     bool negative = false;
@@ -145,7 +385,7 @@ class Reader {
       ++pos_;
     }
     int digits = 0;
-    while (pos_ < in_.size() && std::isdigit(static_cast<unsigned char>(in_[pos_]))) {
+    while (pos_ < in_.size() && IsDigit(in_[pos_])) {
       if (digits++ < kMaxParamDigits) param = param * 10 + (in_[pos_] - '0');
       hasParam = true;
       ++pos_;
@@ -157,86 +397,85 @@ class Reader {
     if (in_[pos_] == ' ') ++pos_;  // the delimiting blank
     const bool ignorable = ignorableNext_;
     ignorableNext_ = false;
-    Apply(word, hasParam, int(param), ignorable);
+    Apply(Lookup(name), hasParam, int(param), ignorable);
   }
 
-  void Apply(const std::string& w, bool hasParam, int n, bool ignorable) {
+  void Apply(const WordEntry& w, bool hasParam, int n, bool ignorable) {
     if (state_.destination == Destination::Skip) return;
-    if (ApplyDestination(w, ignorable)) return;
-    if (state_.destination == Destination::FontTable) return ApplyFontTableWord(w, hasParam, n);
-    if (state_.destination == Destination::ColorTable) return ApplyColorTableWord(w, n);
-    if (w == "pnlvlblt") {
-      bulletSeen_ = true;
-      return;
+    if (ApplyDestination(w.word, ignorable)) return;
+    if (state_.destination == Destination::FontTable) return ApplyFontTableWord(w.word, hasParam, n);
+    if (state_.destination == Destination::ColorTable) return ApplyColorTableWord(w.word, n);
+    if (ApplyTextWord(w, n)) return;
+    if constexpr (kFormats) {
+      if (ApplyCharacterWord(w.word, hasParam, n)) return;
+      ApplyParagraphWord(w.word, n);
     }
-    if (ApplyCharacterWord(w, hasParam, n)) return;
-    if (ApplyParagraphWord(w, n)) return;
-    ApplySpecialCharacter(w, n);
   }
 
-  // Starts a destination; false when `w` is none.
-  bool ApplyDestination(const std::string& w, bool ignorable) {
+  // Starts a destination; false when `w` is none. An ignorable word the
+  // reader does not know starts one that is skipped.
+  bool ApplyDestination(Word w, bool ignorable) {
     Destination d;
-    if (w == "fonttbl") d = Destination::FontTable;
-    else if (w == "colortbl") d = Destination::ColorTable;
-    else if (w == "pn") d = Destination::Bullet;
-    else if (IsSkippedDestination(w) || (ignorable && !IsKnownWord(w))) d = Destination::Skip;
+    if (w == Word::FontTable) d = Destination::FontTable;
+    else if (w == Word::ColorTable) d = Destination::ColorTable;
+    else if (w == Word::Bullet) d = Destination::Bullet;
+    else if (w == Word::Skipped || ignorable) d = Destination::Skip;
     else return false;
-    if (state_.destination == Destination::Text) FlushText();
+    if (state_.destination == Destination::Text) out_.Flush();
     state_.destination = d;
     return true;
   }
 
-  static bool IsKnownWord(const std::string& w) {
-    return w == "pn" || w == "fonttbl" || w == "colortbl";
+  // The words that make or place text; both outputs need them.
+  bool ApplyTextWord(const WordEntry& w, int n) {
+    switch (w.word) {
+      case Word::FallbackCount: state_.fallbackChars = std::clamp(n, 0, kMaxFallbackChars); return true;
+      case Word::Unicode: UnicodeCharacter(n); return true;
+      case Word::Paragraph: Paragraph(); return true;
+      case Word::Special: Character(w.character); return true;
+      default: return false;
+    }
   }
 
-  bool ApplyCharacterWord(const std::string& w, bool hasParam, int n) {
+  bool ApplyCharacterWord(Word w, bool hasParam, int n) {
     TRtfCharFormat& f = state_.chars;
     const bool on = !hasParam || n != 0;
-    if (w == "plain") f = DefaultChars();
-    else if (w == "b") SetStyle(fsBold, on);
-    else if (w == "i") SetStyle(fsItalic, on);
-    else if (w == "strike") SetStyle(fsStrikeOut, on);
-    else if (w == "ulnone") SetStyle(fsUnderline, false);
-    else if (w == "ul" || w == "uld" || w == "uldb" || w == "ulw" || w == "ulth" || w == "uldash")
-      SetStyle(fsUnderline, on);
-    else if (w == "fs") f.HalfPoints = std::clamp(hasParam ? n : 24, kMinHalfPoints, kMaxHalfPoints);
-    else if (w == "f") SetFont(n);
-    else if (w == "cf") f.Color = ColorAt(n, clDefault);
-    else if (w == "highlight" || w == "cb") f.Highlight = ColorAt(n, clNone);
-    else if (w == "protect") f.Protected = on;
-    else if (w == "deff") defaultFont_ = n;
-    else if (w == "uc") state_.fallbackChars = std::clamp(n, 0, kMaxFallbackChars);
-    else if (w == "u") UnicodeCharacter(n);
-    else return false;
+    switch (w) {
+      case Word::BulletLevel: bulletSeen_ = true; break;
+      case Word::Plain: f = DefaultChars(); break;
+      case Word::Bold: SetStyle(fsBold, on); break;
+      case Word::Italic: SetStyle(fsItalic, on); break;
+      case Word::Strike: SetStyle(fsStrikeOut, on); break;
+      case Word::UnderlineNone: SetStyle(fsUnderline, false); break;
+      case Word::Underline: SetStyle(fsUnderline, on); break;
+      case Word::FontSize: f.HalfPoints = std::clamp(hasParam ? n : 24, kMinHalfPoints, kMaxHalfPoints); break;
+      case Word::Font: SetFont(n); break;
+      case Word::TextColor: f.Color = ColorAt(n, clDefault); break;
+      case Word::Highlight: f.Highlight = ColorAt(n, clNone); break;
+      case Word::Protect: f.Protected = on; break;
+      case Word::DefaultFont: defaultFont_ = n; break;
+      default: return false;
+    }
     return true;
   }
 
-  bool ApplyParagraphWord(const std::string& w, int n) {
+  void ApplyParagraphWord(Word w, int n) {
     TRtfParaFormat& p = state_.para;
-    if (w == "pard") p = TRtfParaFormat{};
-    else if (w == "ql") p.Alignment = TRtfAlignment::Left;
-    else if (w == "qr") p.Alignment = TRtfAlignment::Right;
-    else if (w == "qc") p.Alignment = TRtfAlignment::Center;
-    else if (w == "qj") p.Alignment = TRtfAlignment::Justify;
-    else if (w == "fi") p.FirstIndent = std::clamp(n, -kMaxIndent, kMaxIndent);
-    else if (w == "li") p.LeftIndent = std::clamp(n, -kMaxIndent, kMaxIndent);
-    else if (w == "ri") p.RightIndent = std::clamp(n, -kMaxIndent, kMaxIndent);
-    else if (w == "tx") {
-      if (p.TabStops.size() < kMaxTabStops) p.TabStops.push_back(std::clamp(n, 0, kMaxIndent));
-    } else if (w == "ls") p.Bullets = n > 0;
-    else if (w == "par") Paragraph();
-    else return false;
-    return true;
-  }
-
-  void ApplySpecialCharacter(const std::string& w, int) {
-    static const std::map<std::string, char32_t, std::less<>> kCharacters = {
-        {"line", 0x2028},   {"tab", '\t'},       {"emdash", 0x2014},    {"endash", 0x2013},
-        {"bullet", 0x2022}, {"lquote", 0x2018},  {"rquote", 0x2019},    {"ldblquote", 0x201C},
-        {"rdblquote", 0x201D}, {"emspace", 0x2003}, {"enspace", 0x2002}, {"qmspace", 0x2005}};
-    if (auto it = kCharacters.find(w); it != kCharacters.end()) Character(it->second);
+    switch (w) {
+      case Word::ParagraphDefault: p = TRtfParaFormat{}; break;
+      case Word::AlignLeft: p.Alignment = TRtfAlignment::Left; break;
+      case Word::AlignRight: p.Alignment = TRtfAlignment::Right; break;
+      case Word::AlignCenter: p.Alignment = TRtfAlignment::Center; break;
+      case Word::AlignJustify: p.Alignment = TRtfAlignment::Justify; break;
+      case Word::FirstIndent: p.FirstIndent = std::clamp(n, -kMaxIndent, kMaxIndent); break;
+      case Word::LeftIndent: p.LeftIndent = std::clamp(n, -kMaxIndent, kMaxIndent); break;
+      case Word::RightIndent: p.RightIndent = std::clamp(n, -kMaxIndent, kMaxIndent); break;
+      case Word::TabStop:
+        if (p.TabStops.size() < kMaxTabStops) p.TabStops.push_back(std::clamp(n, 0, kMaxIndent));
+        break;
+      case Word::ListStyle: p.Bullets = n > 0; break;
+      default: break;
+    }
   }
 
   void SetStyle(TFontStyle style, bool on) {
@@ -246,16 +485,18 @@ class Reader {
 
   // ---- Font and colour tables ------------------------------------------------
 
-  void ApplyFontTableWord(const std::string& w, bool hasParam, int n) {
-    if (w == "f" && hasParam) {
-      CommitFont();
-      fontNumber_ = n;
-      font_ = FontEntry{};
-      fontOpen_ = true;
-    } else if (w == "fcharset") {
-      font_.charset = TFontCharset(std::clamp(n, 0, 255));
-    } else if (w == "fprq") {
-      font_.pitch = n == 1 ? fpFixed : n == 2 ? fpVariable : fpDefault;
+  void ApplyFontTableWord(Word w, bool hasParam, int n) {
+    if constexpr (kFormats) {
+      if (w == Word::Font && hasParam) {
+        CommitFont();
+        fontNumber_ = n;
+        font_ = FontEntry{};
+        fontOpen_ = true;
+      } else if (w == Word::FontCharset) {
+        font_.charset = TFontCharset(std::clamp(n, 0, 255));
+      } else if (w == Word::FontPitch) {
+        font_.pitch = n == 1 ? fpFixed : n == 2 ? fpVariable : fpDefault;
+      }
     }
   }
 
@@ -266,11 +507,11 @@ class Reader {
     fonts_[fontNumber_] = font_;
   }
 
-  void ApplyColorTableWord(const std::string& w, int n) {
+  void ApplyColorTableWord(Word w, int n) {
     const int v = std::clamp(n, 0, 255);
-    if (w == "red") red_ = v;
-    else if (w == "green") green_ = v;
-    else if (w == "blue") blue_ = v;
+    if (w == Word::Red) red_ = v;
+    else if (w == Word::Green) green_ = v;
+    else if (w == Word::Blue) blue_ = v;
     else return;
     colorGiven_ = true;
   }
@@ -340,10 +581,14 @@ class Reader {
     switch (state_.destination) {
       case Destination::Text: return AppendText(c);
       case Destination::FontTable:
-        if (c == ';') CommitFont();
-        else if (fontOpen_) Utf8Append(font_.name, c);
+        if constexpr (kFormats) {
+          if (c == ';') CommitFont();
+          else if (fontOpen_) Utf8Append(font_.name, c);
+        }
         return;
-      case Destination::ColorTable: return ColorTableCharacter(c);
+      case Destination::ColorTable:
+        if constexpr (kFormats) ColorTableCharacter(c);
+        return;
       case Destination::Bullet:
       case Destination::Skip: return;
     }
@@ -353,34 +598,20 @@ class Reader {
     if (state_.destination != Destination::Text) return;
     highSurrogate_ = 0;
     if (c < 0x20 && c != '\t') return;  // control bytes are no text of a memo
-    if (!pending_.empty() && !(pendingFormat_ == state_.chars)) FlushText();
-    if (pending_.empty()) pendingFormat_ = state_.chars;
-    Utf8Append(pending_, c);
+    std::string utf8;  // at most four bytes: kept in the string itself
+    Utf8Append(utf8, c);
+    out_.Text(utf8, state_.chars);
   }
 
   // ---- Paragraphs ------------------------------------------------------------
 
-  void FlushText() {
-    if (pending_.empty()) return;
-    std::vector<TRtfRun>& runs = paragraph_.Runs;
-    if (!runs.empty() && runs.back().Format == pendingFormat_) runs.back().Text += pending_;
-    else runs.push_back({std::move(pending_), pendingFormat_});
-    pending_.clear();
-  }
-
   void Paragraph() {
     if (state_.destination != Destination::Text) return;
-    FlushText();
-    EndParagraph();
-  }
-
-  void EndParagraph() {
-    paragraph_.Format = state_.para;
-    document_.Paragraphs.push_back(std::move(paragraph_));
-    paragraph_ = TRtfParagraph{};
+    out_.EndParagraph(state_.para);
   }
 
   std::string_view in_;
+  Output& out_;
   std::size_t pos_ = 0;
   GroupState state_;
   std::vector<GroupState> stack_;
@@ -398,13 +629,19 @@ class Reader {
   std::vector<TColor> colors_;
   int red_ = 0, green_ = 0, blue_ = 0;
   bool colorGiven_ = false;
-
-  TRtfDocument document_;
-  TRtfParagraph paragraph_;
-  std::string pending_;
-  TRtfCharFormat pendingFormat_;
 };
 
 }  // namespace
 
-TRtfDocument RtfRead(std::string_view rtf) { return Reader(rtf).Read(); }
+TRtfDocument RtfRead(std::string_view rtf) {
+  DocumentOutput out;
+  return Reader<DocumentOutput>(rtf, out).Read();
+}
+
+std::string RtfPlainText(std::string_view rtf, std::string_view separator) {
+  std::string out;
+  out.reserve(rtf.size());  // the text is mostly shorter than its markup
+  TextOutput text(out, separator);
+  Reader<TextOutput>(rtf, text).Read();
+  return out;
+}

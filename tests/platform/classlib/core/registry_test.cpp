@@ -381,6 +381,17 @@ TEST_F(RegistryTest, IniFileSectionsOverSubKeys) {
 
   ini.WriteString("", "AtTop", "x");
   EXPECT_EQ(ini.ReadString("", "AtTop", ""), "x") << "an empty section is the key itself";
+
+  // Several Booleans at once read as one at a time would, whatever is stored.
+  const std::vector<std::string> idents = {"Hex", "Dollar", "Junk", "Dword", "Blob", "WindowTop", "nONE"};
+  ini.WriteString("Options", "Zero", "0");
+  for (const char* section : {"Options", "Missing"})
+    for (bool fallback : {false, true}) {
+      std::vector<bool> one;
+      for (const std::string& ident : idents) one.push_back(ini.ReadBool(section, ident, fallback));
+      EXPECT_EQ(ini.ReadBools(section, idents, fallback), one) << section << fallback;
+    }
+  EXPECT_EQ(ini.ReadBools("Options", {"Zero", "Junk"}, true), (std::vector<bool>{false, true}));
 }
 
 TEST_F(RegistryTest, DamagedStoreIsReportedWithLineAndLeftIntact) {

@@ -82,6 +82,7 @@ class RtfReadText : public testing::TestWithParam<ReadCase> {};
 
 TEST_P(RtfReadText, GivesTheDocumentsText) {
   EXPECT_EQ(GetParam().text, RtfRead(GetParam().rtf).PlainText("|"));
+  EXPECT_EQ(GetParam().text, RtfPlainText(GetParam().rtf, "|"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -101,7 +102,36 @@ INSTANTIATE_TEST_SUITE_P(
         ReadCase{"{\\rtf1 {\\*\\unknowndest hidden}{\\fldinst HYPERLINK}shown}", "shown"},
         ReadCase{"{\\rtf1 {\\pntext\\'B7\\tab}item}", "item"},
         ReadCase{"{\\rtf1 a\\unknownword12 b}", "ab"},
-        ReadCase{"{\\rtf1 line\r\nbreaks\rin\nfile}", "linebreaksinfile"}));
+        ReadCase{"{\\rtf1 line\r\nbreaks\rin\nfile}", "linebreaksinfile"},
+        // The fallback count belongs to the group; a cut-off surrogate pair shows nothing.
+        ReadCase{"{\\rtf1 {\\uc0\\u937 x}\\u937 yz\\u-10179 \\'41B}", "\xCE\xA9x\xCE\xA9zB"},
+        ReadCase{"{\\rtf1\\uc2 \\u8364\\{\\tab c\\par d}", "\xE2\x82\xAC" "c|d"},  // \{ and \tab: its fallback
+        ReadCase{"{\\rtf1 {\\*\\b hidden}{\\*\\pn\\pnlvlblt{\\pntxtb\\'B7}}{\\stylesheet{\\s1 x;}}a}", "a"},
+        ReadCase{"{\\rtf1 a\\\r\nb\\\nc}", "a|b|c"},  // an escaped line end is a paragraph
+        ReadCase{"{\\rtf1 {{{a}b\\par}c\\par}}", "ab|c"},
+        ReadCase{"{\\rtf1 \\'e9\\'8\\'zz\\'", "\xC3\xA9zz"},  // damaged escapes
+        ReadCase{"{\\rtf1 tab\tcontrol\x01\x7F\xE9 end}", "tab\tcontrol\x7F\xC3\xA9 end"},
+        ReadCase{"{\\rtf1 a\\par\\par\\par}", "a||"},
+        ReadCase{"{\\rtf1 cut\\par", "cut"},
+        ReadCase{"{\\rtf1 cut\\pa", "cut"},
+        ReadCase{"plain, not rtf", "plain, not rtf"}));
+
+// The text-only reading against the document's text over noise made of RTF's
+// own pieces: every choice the reader makes is met in some order.
+TEST(RtfPlainText, EqualsTheDocumentsTextOverRandomPieces) {
+  static const char* const kPieces[] = {
+      "{", "}", "\\par ", "\\line ", "\\tab ", "\\u937 ", "\\u-10179 ", "\\u-8704 ", "\\uc0 ",
+      "\\uc2 ", "\\'e9", "\\'4", "\\*", "\\fonttbl ", "\\colortbl ", "\\stylesheet ",
+      "\\pn ", "\\pntext ", "\\f0 ", "\\b ", "\\unknown5 ", "\\\\", "\\{", "\\}", "\\~",
+      "\r\n", "text ", "x", ";", "\\", "\xE9", "\x01", "\t"};
+  std::mt19937 random(11);
+  for (int round = 0; round < 3000; ++round) {
+    std::string rtf = round % 2 ? "{\\rtf1 " : "";
+    const int pieces = 1 + int(random() % 40);
+    for (int i = 0; i < pieces; ++i) rtf += kPieces[random() % std::size(kPieces)];
+    ASSERT_EQ(RtfRead(rtf).PlainText("\r\n"), RtfPlainText(rtf)) << rtf;
+  }
+}
 
 TEST(RtfRead, AttributesFollowGroupsPlainAndPard) {
   const TRtfDocument d = RtfRead(
