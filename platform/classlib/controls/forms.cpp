@@ -730,13 +730,18 @@ bool EndModalPass() {
 }
 
 // Runs `then` once no modal loop is left on the stack: each pass ends what
-// is open and comes back after the loops have had their turn.
+// is open and comes back after the loops have had their turn. A loop that is
+// no window's (a drag, say) ends by itself; the wait between passes keeps
+// the waiting from spinning meanwhile.
+constexpr int kModalPassWaitMs = 10;
+
 void EndModalWindowsThen(std::function<void()> then) {
   if (EndModalPass()) {
     then();
     return;
   }
-  QTimer::singleShot(0, [then = std::move(then)]() mutable { EndModalWindowsThen(std::move(then)); });
+  QTimer::singleShot(kModalPassWaitMs,
+                     [then = std::move(then)]() mutable { EndModalWindowsThen(std::move(then)); });
 }
 
 }  // namespace
