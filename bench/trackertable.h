@@ -170,8 +170,9 @@ inline double Median(std::vector<double> v) {
 // (which goes first alternates too), and reports the subject's time as the
 // iteration's, the raw median and the ratio of the two medians. Register with
 // UseManualTime().
-template <class Raw, class Subject>
-void Interleave(benchmark::State& state, Raw&& raw, Subject&& subject) {
+// `untimed` runs after each pair (e.g. to undo what the subject made).
+template <class Raw, class Subject, class Untimed>
+void Interleave(benchmark::State& state, Raw&& raw, Subject&& subject, Untimed&& untimed) {
   std::vector<double> rawTimes, subjectTimes;
   bool rawFirst = true;
   for (auto _ : state) {
@@ -187,11 +188,17 @@ void Interleave(benchmark::State& state, Raw&& raw, Subject&& subject) {
     rawTimes.push_back(r);
     subjectTimes.push_back(s);
     state.SetIterationTime(s);
+    untimed();
   }
   double rawMedian = Median(rawTimes);
   state.counters["raw_ms"] = rawMedian * 1e3;
   state.counters["median_ms"] = Median(subjectTimes) * 1e3;
   if (rawMedian > 0) state.counters["x_raw"] = Median(subjectTimes) / rawMedian;
+}
+
+template <class Raw, class Subject>
+void Interleave(benchmark::State& state, Raw&& raw, Subject&& subject) {
+  Interleave(state, raw, subject, [] {});
 }
 
 // The least binding of the table component to the Access engine.

@@ -472,6 +472,7 @@ Translation TranslateChange(const std::string& text, const std::vector<Token>& t
   CurrencyRewrite currency = TypeCurrency(t, start, end, tr.parameters, tables, SyntaxErrorOf(tr.kind));
   tr.sql = SqlWriter(text, t, tr.parameters, currency).Write(start, end, tr.kind);
   if (tr.kind == StatementKind::Select) tr.currencyColumns = std::move(currency.currencyColumns);
+  if (tr.kind == StatementKind::Select && !Grouped(t, start, end)) tr.fromTables = ownTables;
   if (tr.kind == StatementKind::Select && ownTables.size() == 1 && !Grouped(t, start, end)) {
     tr.updatableTable = ownTables[0].first;
     tr.sqlWithRowid = "SELECT " + QuoteIdentifier(ownTables[0].second) + ".rowid," + tr.sql.substr(6);

@@ -10,6 +10,7 @@
 #include <functional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/dao/catalogue.h"
@@ -32,6 +33,9 @@ struct Translation {
   // with the table's row number as the first column.
   std::string updatableTable;
   std::string sqlWithRowid;
+  // The tables of a plain SELECT's FROM list (name, alias as written), when
+  // its rows are not grouped: what a result row may be found again by.
+  std::vector<std::pair<std::string, std::string>> fromTables;
   TableDef table;                           // CREATE TABLE
   std::string tableName;                    // CREATE/DROP INDEX, DROP TABLE
   IndexDef index;                           // CREATE/DROP INDEX (name)

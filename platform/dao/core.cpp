@@ -596,7 +596,10 @@ class TResultStore {
 // =================================================================================
 // Dynaset-like recordset over a query: the result rows are read at open into
 // a result store; a query over one table keeps each row's number so that its
-// rows can be edited, deleted and added to.
+// rows can be edited, deleted and added to. A read-only join whose columns
+// all come from one of its tables keeps only that table's row numbers and
+// reads the row the cursor stands on: the join may repeat each row many
+// times, and copying its memos at open would read and store all of them.
 
 class TQueryCursor : public TRecordsetCore {
  public:
@@ -605,17 +608,21 @@ class TQueryCursor : public TRecordsetCore {
       : TRecordsetCore(db, name, false, readOnly) {
     bool keyed = !tr.sqlWithRowid.empty() && db.Conn().FindTable(tr.updatableTable) != nullptr;
     auto s = db.Conn().Prepare(keyed ? tr.sqlWithRowid : tr.sql);
-    for (size_t i = 0; i < tr.parameters.size(); ++i) {
-      if (i >= params.size() || !params[i].set) Fail(errTooFewParameters, std::to_string(tr.parameters.size()));
-      s->Bind(static_cast<int>(i + 1), params[i].value);
-    }
+    BindParameters(*s, tr, params);
     int first = keyed ? 1 : 0;
     int columns = s->ColumnCount();
-    rows_ = std::make_unique<TResultStore>(static_cast<size_t>(columns - first));
+    std::unique_ptr<Statement> locate = keyed ? nullptr : Locator(db, tr, *s);
+    if (locate) BindParameters(*locate, tr, params);
+    rows_ = std::make_unique<TResultStore>(locate ? 0 : static_cast<size_t>(columns - first));
     // The first value that is not Null gives an expression column its type.
     std::vector<Cell> samples(static_cast<size_t>(columns - first));
     rows_->BeginFill();
-    while (s->Step()) {
+    while (locate && locate->Step()) {
+      Row r;
+      r.rowid = locate->ColumnInteger(0);
+      rows_->Append(r);
+    }
+    while (!locate && s->Step()) {
       Row r;
       r.rowid = keyed ? s->ColumnInteger(0) : static_cast<std::int64_t>(rows_->Size() + 1);
       for (int i = first; i < columns; ++i) {
@@ -735,9 +742,66 @@ class TQueryCursor : public TRecordsetCore {
   void Go(size_t i) {
     pos_ = i;
     SetCurrent(rows_->At(i));
+    if (!located_.empty()) ReadLocatedRow();
+  }
+
+  static void BindParameters(Statement& s, const Translation& tr, const std::vector<QueryParameter>& params) {
+    for (size_t i = 0; i < tr.parameters.size(); ++i) {
+      if (i >= params.size() || !params[i].set) Fail(errTooFewParameters, std::to_string(tr.parameters.size()));
+      s.Bind(static_cast<int>(i + 1), params[i].value);
+    }
+  }
+
+  // The statement giving, in the query's order, the row number in the one
+  // table all of the query's columns come from; none (the rows are copied)
+  // when there is no such table, it appears more than once, or SQLite does
+  // not take the query as a subquery.
+  std::unique_ptr<Statement> Locator(TDatabaseCore& db, const Translation& tr, Statement& s) {
+    const int columns = s.ColumnCount();
+    const TableDef* table = columns > 0 ? db.Conn().FindTable(s.ColumnTable(0)) : nullptr;
+    if (table == nullptr) return nullptr;
+    std::string list;
+    for (int i = 0; i < columns; ++i) {
+      if (!AnsiSameText(s.ColumnTable(i), table->name) || table->FieldIndex(s.ColumnOrigin(i)) < 0) return nullptr;
+      list += (i > 0 ? ", " : "") + QuoteIdentifier(s.ColumnOrigin(i));
+    }
+    std::string alias;
+    for (const auto& [name, as] : tr.fromTables) {
+      if (!AnsiSameText(name, table->name)) continue;
+      if (!alias.empty()) return nullptr;
+      alias = as;
+    }
+    if (alias.empty()) return nullptr;
+    // The catalogue may be read again below: keep the table's name, not its entry.
+    const std::string name = table->name;
+    try {
+      // Only the row number is asked for, so SQLite reads no other column of
+      // the rows (the subquery is merged into the outer query).
+      auto locate = db.Conn().Prepare("SELECT vantrel_row FROM (SELECT " + QuoteIdentifier(alias) +
+                                      ".rowid AS vantrel_row," + tr.sql.substr(6) + ")");
+      located_ = name;
+      locatedColumns_ = list;
+      return locate;
+    } catch (const std::exception&) {
+      return nullptr;
+    }
+  }
+
+  // The current row's values as its table holds them now; a row deleted
+  // since the query ran shows Nulls.
+  void ReadLocatedRow() {
+    auto& s = db_->Conn().Cached("SELECT " + locatedColumns_ + " FROM " + QuoteIdentifier(located_) +
+                                 " WHERE rowid=?");
+    StatementUse use(s);
+    s.Bind(1, current_.rowid);
+    const bool found = s.Step();
+    current_.cells.clear();
+    for (size_t i = 0; i < fields_.size(); ++i) current_.cells.push_back(found ? s.Column(static_cast<int>(i)) : Cell());
   }
 
   std::unique_ptr<TResultStore> rows_;
+  std::string located_;         // the table whose row numbers the store holds, if any
+  std::string locatedColumns_;  // the query's columns as that table names them
   std::vector<bool> gone_;
   size_t goneCount_ = 0;
   size_t pos_ = 0;

@@ -494,6 +494,50 @@ TEST_F(CoreBookmarks, QueryRecordsetsEditOneTableAndReadOthers) {
   EXPECT_EQ(errReadOnly, ErrorOf([&] { join->Edit(); }));
 }
 
+// A read-only join whose columns all come from one of its tables keeps that
+// table's row numbers only: its rows come in the query's order, as many as
+// the join makes, each read as the table holds it when the cursor gets there.
+TEST_F(CoreBookmarks, JoinRowsOfOneTableAreReadWhereTheCursorStands) {
+  MakePeople();
+  db_->Execute("CREATE TABLE Programs (ProgramNumber LONG, Title TEXT(50))");
+  db_->Execute("INSERT INTO Programs VALUES (1, 'One')");
+  db_->Execute("INSERT INTO Programs VALUES (2, 'Two')");
+  for (const char* name : {"b", "a", "c", "old"}) {
+    AddPerson(name, name[1] ? 9 : 1);
+    db_->Execute(std::string("UPDATE People SET Notes = 'note of ") + name + "' WHERE Name = '" + name + "'");
+  }
+  struct Case {
+    const char* sql;
+    int nameField;
+    std::vector<std::string> names;
+  } cases[] = {
+      {"select People.* from People, Programs where People.Age = 1 order by People.Name DESC;", 1,
+       {"c", "c", "b", "b", "a", "a"}},
+      {"select P.Name, P.Notes from People AS P, Programs where P.Age = 1 and Programs.ProgramNumber = 2 "
+       "order by P.Name;", 0, {"a", "b", "c"}},
+      // Columns of both tables: the rows are copied.
+      {"select People.Name, Programs.Title from People, Programs where People.Age = 1 "
+       "order by People.Name, Programs.Title;", 0, {"a", "a", "b", "b", "c", "c"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.sql);
+    auto q = db_->OpenRecordset(c.sql, -1);
+    EXPECT_FALSE(q->Updatable());
+    EXPECT_EQ(static_cast<std::int64_t>(c.names.size()), q->RecordCount());
+    EXPECT_EQ(c.names, Names(*q, c.nameField));
+  }
+  auto q = db_->OpenRecordset(cases[0].sql, -1);
+  TDatabaseCore other(path_, false, false, "");
+  other.Execute("UPDATE People SET Notes = 'changed' WHERE Name = 'c'");
+  other.Execute("DELETE FROM People WHERE Name = 'b'");
+  q->MoveNext();
+  EXPECT_EQ("changed", q->Value(4).text);
+  q->MoveNext();
+  EXPECT_TRUE(q->Value(1).IsNull());
+  q->MoveLast();
+  EXPECT_EQ("note of a", q->Value(4).text);
+}
+
 using CoreDamage = daotest::DaoFixture;
 
 // A NUL character in a statement's text never ends the statement early: a
