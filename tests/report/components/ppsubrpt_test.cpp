@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
+#include "platform/classlib/core/filer.h"
+
 #include "report/components/ppregion.h"
 #include "report/model/reportrig.h"
 
@@ -237,6 +241,35 @@ TEST(SubReports, ARegionHoldsOnlyAFixedBoxAndASectionShiftsWithNothing) {
   s.sub->SetPrintBehavior(pbSection);
   EXPECT_EQ(s.sub->ShiftRelativeTo(), nullptr);
   EXPECT_NE(GetClass("TppSubReport"), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// The child layout is written inside its sub-report and read back into it.
+TEST(SubReports, TheChildLayoutStreamsInsideTheSubReport) {
+  SubRig r(1, 1);
+  r.sub->SetName("SubReport1");
+  r.sub->ChildReport()->SetName("Child1");
+  r.childDetail->SetName("ChildDetail1");
+  r.sub->SetPrintBehavior(pbSection);
+  r.sub->SetResetPageNo(false);
+  const std::string stored = WriteComponentToText(&r.form);
+  for (const char* key : {"object SubReport1: TppSubReport", "PrintBehavior = pbSection",
+                          "ResetPageNo = False", "object Child1: TppChildReport",
+                          "object ChildDetail1: TppDetailBand"})
+    EXPECT_NE(stored.find(key), std::string::npos) << key;
+  EXPECT_LT(stored.find("object SubReport1"), stored.find("object Child1"));
+
+  std::unique_ptr<TComponent> read(ReadComponentFromText(stored, nullptr));
+  auto* sub = dynamic_cast<TppSubReport*>(read->FindComponent("SubReport1"));
+  ASSERT_NE(sub, nullptr);
+  EXPECT_EQ(sub->ChildReport()->Name(), "Child1");
+  EXPECT_EQ(sub->ChildReport()->Parent(), sub);
+  ASSERT_EQ(sub->ChildReport()->BandCount(), 1);
+  EXPECT_EQ(sub->ChildReport()->Bands(0)->Name(), "ChildDetail1");
+  EXPECT_EQ(stored, WriteComponentToText(read.get()));
 }
 
 }  // namespace
