@@ -3,7 +3,8 @@
 // published from hand-made pages to the 600-dpi PDF printer and to the
 // text-file device, the whole run each time, in a scratch folder.
 //
-// Then the engine's two-pass listing (reportlisting.h): the first request of
+// Then the engine's two-pass listing (reportlisting.h): the whole run to the
+// same two devices, generated each time; the first request of
 // page 15 and its revisit, with CachePages set (the publisher serves it: no
 // request may reach the report) and off (one page made again from the state
 // cache); the pages the publisher keeps and the resident memory over a whole
@@ -18,6 +19,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -146,6 +148,43 @@ double Median(std::vector<double> values) {
   std::sort(values.begin(), values.end());
   return values.empty() ? 0 : values[values.size() / 2];
 }
+
+// The engine's whole two-pass run, the listing generated afresh each time.
+template <class Device>
+void EngineRun(benchmark::State& state, const char* name,
+               const std::function<void(Device&, const std::string&, TppReport*)>& setUp) {
+  const std::string file = ScratchFile(name).string();
+  bench_listing::Listing listing(psTwoPass);
+  listing.device.SetPublisher(nullptr);
+  for (auto _ : state) {
+    listing.report->Engine()->Reset();
+    listing.report->Publisher()->Reset();
+    Device device;
+    setUp(device, file, listing.report);
+    device.SetPublisher(listing.report->Publisher());
+    device.RequestPages();
+    device.SetPublisher(nullptr);
+  }
+  state.counters["pages"] = listing.report->Engine()->AbsolutePageCount();
+  state.counters["bytes"] = double(std::filesystem::file_size(file));
+}
+
+void BM_EngineListingToPdf(benchmark::State& state) {
+  EngineRun<TppPrinterDevice>(state, "engine.pdf",
+                              [](TppPrinterDevice& device, const std::string& file, TppReport* report) {
+                                report->PrinterSetup()->SetPrinterName("PDF");
+                                device.Printer()->SetPrinterSetup(*report->PrinterSetup());
+                                device.Printer()->FileName = file;
+                              });
+}
+BENCHMARK(BM_EngineListingToPdf)->Unit(benchmark::kMillisecond);
+
+void BM_EngineListingToTextFile(benchmark::State& state) {
+  EngineRun<TppTextFileDevice>(
+      state, "engine.txt",
+      [](TppTextFileDevice& device, const std::string& file, TppReport*) { device.SetFileName(file); });
+}
+BENCHMARK(BM_EngineListingToTextFile)->Unit(benchmark::kMillisecond);
 
 // Ratio targets of a revisit to the first request of its page.
 constexpr double kCachedRevisitShare = 0.1, kUncachedRevisitShare = 0.25;

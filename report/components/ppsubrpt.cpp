@@ -52,6 +52,30 @@ TppSubReport::~TppSubReport() {
 
 TppEngine* TppSubReport::ChildEngine() const { return childReport_->Engine(); }
 
+// ---- the child layout in streams ------------------------------------------------------------
+
+// Defined here so that only a sub-report can take a child report read inside it.
+void TppChildReport::SetParentComponent(TComponent* parent) {
+  if (auto* subReport = dynamic_cast<TppSubReport*>(parent)) subReport->AdoptChildReport(this);
+}
+
+void TppSubReport::AdoptChildReport(TppChildReport* report) {
+  if (!report || report == childReport_) return;
+  if (childCache_) childCache_->ClearCache();  // it holds the old child's objects
+  TppChildReport* old = childReport_;
+  old->SetParent(nullptr);
+  childReport_ = report;
+  if (report->Owner() != this) {
+    if (report->Owner()) report->Owner()->RemoveComponent(report);
+    InsertComponent(report);
+  }
+  report->SetParent(this);
+  report->SetDefaultBands(printBehavior_ == pbChild ? kRegionBands : kPageBands);
+  delete old;
+}
+
+void TppSubReport::GetChildren(const TGetChildProc& proc, TComponent*) { proc(childReport_); }
+
 // ---- properties ------------------------------------------------------------------------
 
 void TppSubReport::SetPrintBehavior(TppPrintBehaviorType value) {

@@ -32,6 +32,10 @@ class TppSubReport : public TppStretchable, public TppCacheOwner {
 
   // Published read-only as Report (the component's own Report() is the parent's).
   TppChildReport* ChildReport() const { return childReport_; }
+  // Takes over a child report read from a layout; the one it had goes.
+  void AdoptChildReport(TppChildReport* report);
+  // The child report streams inside the sub-report.
+  void GetChildren(const TGetChildProc& proc, TComponent* root) override;
 
   TppPrintBehaviorType PrintBehavior() const { return printBehavior_; }
   // Inside a region only pbFixed is taken.

@@ -752,6 +752,8 @@ IMPLEMENT_CLASS(TppChildReport, TppCustomReport)
 
 TppChildReport::TppChildReport(TComponent* owner) : TppCustomReport(owner) {}
 
+TComponent* TppChildReport::GetParentComponent() const { return parent_; }
+
 TppCustomReport* TppChildReport::ParentReport() const {
   return parent_ ? parent_->Report() : nullptr;
 }

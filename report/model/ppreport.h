@@ -322,6 +322,13 @@ class TppChildReport : public TppCustomReport {
   // chosen by how its sub-report prints it.
   uint16_t DefaultBands() const { return defaultBands_; }
   void SetDefaultBands(uint16_t bands) { defaultBands_ = bands; }
+  // Streaming: a sub-report's child is written inside it. While read, it
+  // may be inside one, which then takes it (ppsubrpt.cpp).
+  bool HasParent() const override {
+    return parent_ != nullptr || ComponentState().Contains(csReading);
+  }
+  TComponent* GetParentComponent() const override;
+  void SetParentComponent(TComponent* parent) override;
 
  private:
   TppCustomReport* ParentReport() const;

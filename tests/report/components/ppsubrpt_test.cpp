@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
+#include "platform/classlib/core/filer.h"
+
 #include "report/components/ppregion.h"
 #include "report/model/reportrig.h"
 
@@ -105,13 +109,23 @@ TEST(SubReports, AStretchingChildContinuesOverThreePages) {
   EXPECT_EQ(r.device.Pages[1]->DrawCommands(0)->Top, r.device.Pages[1]->PageDef().mmMarginTop());
 }
 
-// Masters below a child that overflows follow it on the page where it ends.
+// Masters below a child that overflows follow it on the page where it ends;
+// a child with no room for an item on a page starts on the next (25 items
+// leave 11.7 mm at the page's foot: the master's line fits, no item does).
 TEST(SubReports, ParentRecordsFollowAChildThatEndedOnALaterPage) {
-  SubRig r(3, 20);
-  r.detail->SetPrintHeight(phDynamic);
-  r.Print();
-  EXPECT_EQ(JoinPages(r.Texts()), AllItems(3, 20, true));
-  EXPECT_EQ(r.device.Pages.size(), 3u);  // 63 lines of 10 mm, 26 to a page
+  const struct {
+    int masters, items;
+    std::vector<std::string> pageStarts;
+  } cases[] = {{3, 20, {"1 1.1", "2.6 2.7", "3.12 3.13"}}, {2, 25, {"1 1.1", "2.1 2.2"}}};
+  for (const auto& c : cases) {
+    SubRig r(c.masters, c.items);
+    r.detail->SetPrintHeight(phDynamic);
+    r.Print();
+    EXPECT_EQ(JoinPages(r.Texts()), AllItems(c.masters, c.items, true)) << c.items;
+    ASSERT_EQ(r.device.Pages.size(), c.pageStarts.size()) << c.items;
+    for (size_t p = 0; p < c.pageStarts.size(); ++p)
+      EXPECT_EQ(r.Texts()[p].substr(0, c.pageStarts[p].size()), c.pageStarts[p]) << c.items;
+  }
 }
 
 // A revisited page (CachePages off) is made again from the state cached
@@ -237,6 +251,35 @@ TEST(SubReports, ARegionHoldsOnlyAFixedBoxAndASectionShiftsWithNothing) {
   s.sub->SetPrintBehavior(pbSection);
   EXPECT_EQ(s.sub->ShiftRelativeTo(), nullptr);
   EXPECT_NE(GetClass("TppSubReport"), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// The child layout is written inside its sub-report and read back into it.
+TEST(SubReports, TheChildLayoutStreamsInsideTheSubReport) {
+  SubRig r(1, 1);
+  r.sub->SetName("SubReport1");
+  r.sub->ChildReport()->SetName("Child1");
+  r.childDetail->SetName("ChildDetail1");
+  r.sub->SetPrintBehavior(pbSection);
+  r.sub->SetResetPageNo(false);
+  const std::string stored = WriteComponentToText(&r.form);
+  for (const char* key : {"object SubReport1: TppSubReport", "PrintBehavior = pbSection",
+                          "ResetPageNo = False", "object Child1: TppChildReport",
+                          "object ChildDetail1: TppDetailBand"})
+    EXPECT_NE(stored.find(key), std::string::npos) << key;
+  EXPECT_LT(stored.find("object SubReport1"), stored.find("object Child1"));
+
+  std::unique_ptr<TComponent> read(ReadComponentFromText(stored, nullptr));
+  auto* sub = dynamic_cast<TppSubReport*>(read->FindComponent("SubReport1"));
+  ASSERT_NE(sub, nullptr);
+  EXPECT_EQ(sub->ChildReport()->Name(), "Child1");
+  EXPECT_EQ(sub->ChildReport()->Parent(), sub);
+  ASSERT_EQ(sub->ChildReport()->BandCount(), 1);
+  EXPECT_EQ(sub->ChildReport()->Bands(0)->Name(), "ChildDetail1");
+  EXPECT_EQ(stored, WriteComponentToText(read.get()));
 }
 
 }  // namespace
