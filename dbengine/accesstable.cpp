@@ -869,6 +869,7 @@ void TAccessTable::SwitchToIndex(const char* indexName, const char* tagName, std
   }
   Recordset->SetIndex(name);
   DaoCheck(Recordset->Status);
+  indexApplied_ = true;
   ResetRange();
   TAccessIndexListTable list(DAODatabase, DAOTableName.c_str(), Recordset, this);
   TIndexDesc desc{};
@@ -1041,7 +1042,30 @@ void TAccessTable::SeekKey(std::uint16_t condition, bool keyItself, std::uint8_t
 void TAccessTable::FetchRecordByKey(bool directKey, std::uint16_t fieldCount, std::uint16_t keyLength,
                                     const std::uint8_t* key, std::uint8_t* buffer) {
   const auto seekFields = static_cast<std::uint16_t>(keyLength > 0 ? fieldCount + 1 : fieldCount);
-  SeekKey(0, directKey, buffer, key, keyLength, seekFields);
+  if (indexApplied_ || IsQueryCursor || currentIndex_.KeyFieldCount == 0) {
+    SeekKey(0, directKey, buffer, key, keyLength, seekFields);
+    return;
+  }
+  FetchThroughIndexedDuplicate(directKey, keyLength, key, buffer, seekFields);
+}
+
+// A cursor opened on no index counts the table's first index as its current
+// one (its key layout), but its recordset keeps the stored order and a
+// recordset seeks only on the index it is ordered by: the seek runs on a
+// duplicate switched to that index, and this cursor moves to the record found
+// there, keeping its order.
+void TAccessTable::FetchThroughIndexedDuplicate(bool directKey, std::uint16_t keyLength, const std::uint8_t* key,
+                                                std::uint8_t* buffer, std::uint16_t seekFields) {
+  TBaseTable* opened = nullptr;
+  OpenDuplicateCursor(true, false, opened);
+  const std::unique_ptr<TBaseTable> duplicate(opened);
+  duplicate->SwitchToIndex(currentIndex_.Name, nullptr, 0, false);
+  duplicate->SeekKey(0, directKey, buffer, key, keyLength, seekFields);
+  duplicate->CopyPositionTo(this);
+  if (buffer == nullptr) return;
+  // As a seek of its own: the found record is read into the caller's buffer.
+  SetRecordBuffer(buffer);
+  LoadRecordBuffer();
 }
 
 void TAccessTable::GetIndexDescriptor(std::uint16_t number, TIndexDesc& desc) {

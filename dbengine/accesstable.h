@@ -124,6 +124,11 @@ class TAccessTable : public TAccessBaseTable {
   TDAOFields* DAOFields = nullptr;
 
  private:
+  void FetchThroughIndexedDuplicate(bool directKey, std::uint16_t keyLength, const std::uint8_t* key,
+                                    std::uint8_t* buffer, std::uint16_t seekFields);
+  // The recordset is ordered by the current index (switched to it), not
+  // only described by it (the first index of a cursor opened on none).
+  bool indexApplied_ = false;
   // The key fields of the record last read, and the position they belong to.
   std::vector<std::uint8_t> keyCache_;
   std::int32_t keyCacheWord_ = 0;

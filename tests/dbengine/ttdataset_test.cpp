@@ -182,6 +182,20 @@ TEST_F(DatasetStates, LocateWithoutAnIndexComparesNumbersAsValues) {
   EXPECT_EQ(S("Bert"), t->Lookup("Pay", pay, "Name").AsString());
 }
 
+// A table opened on no index counts its first index as its own, though its
+// records stay in their stored order: a locate by that index's key finds the
+// record, and the order is kept.
+TEST_F(DatasetStates, LocateByTheFirstIndexOfATableOpenedWithoutAnIndex) {
+  t->SetIndexName("");
+  t->Open();
+  for (const int id : {2, 3, 1, 99}) {
+    EXPECT_EQ(id != 99, t->Locate("Id", Variant(id), {})) << id;
+    EXPECT_EQ(id == 99 ? 1 : id, t->FieldByName("Id")->AsInteger()) << id;
+  }
+  t->Next();
+  EXPECT_EQ("Bert", t->FieldByName("Name")->AsString());
+}
+
 TEST_F(DatasetStates, LookupAnswersCalculatedFieldsOfTheLocatedRecord) {
   // Persistent fields: two data fields and a calculated one.
   auto* name = AddField<TStringField>(*t, "Name", fkData, 20);
