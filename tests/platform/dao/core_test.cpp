@@ -1,6 +1,10 @@
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <set>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "daotest_util.h"
 
@@ -441,20 +445,24 @@ TEST_F(CoreBookmarks, QueryRowsShowTheirNewValuesAfterMovingAway) {
   EXPECT_EQ(599, q->RecordCount());
 }
 
+// Points TMPDIR at a folder of its own and puts it back whatever happens.
+struct ScratchTempFolder {
+  const char* saved = std::getenv("TMPDIR");
+  std::string before = saved ? saved : "";
+  explicit ScratchTempFolder(const std::string& folder) {
+    std::filesystem::create_directories(folder);
+    ::setenv("TMPDIR", folder.c_str(), 1);
+  }
+  ~ScratchTempFolder() { saved ? ::setenv("TMPDIR", before.c_str(), 1) : ::unsetenv("TMPDIR"); }
+};
+
 // A query's rows wait in a scratch file of its own, removed with the
 // recordset; without a usable scratch folder the query does not open.
 TEST_F(CoreBookmarks, QueryRowsLiveInAScratchFileRemovedWithTheRecordset) {
   MakePeople();
   AddPerson("a", 1);
   std::string scratch = dir_ + "/tmp";
-  std::filesystem::create_directories(scratch);
-  // Puts the scratch folder back whatever happens here.
-  struct TempFolder {
-    const char* saved = std::getenv("TMPDIR");
-    std::string before = saved ? saved : "";
-    ~TempFolder() { saved ? ::setenv("TMPDIR", before.c_str(), 1) : ::unsetenv("TMPDIR"); }
-  } restore;
-  ::setenv("TMPDIR", scratch.c_str(), 1);
+  ScratchTempFolder restore(scratch);
   auto entries = [&] {
     return std::distance(std::filesystem::directory_iterator(scratch), std::filesystem::directory_iterator());
   };
@@ -466,6 +474,28 @@ TEST_F(CoreBookmarks, QueryRowsLiveInAScratchFileRemovedWithTheRecordset) {
   EXPECT_EQ(0, entries());
   ::setenv("TMPDIR", (dir_ + "/missing").c_str(), 1);
   EXPECT_EQ(errInvalidPath, ErrorOf([&] { db_->OpenRecordset("SELECT Name FROM People", -1); }));
+}
+
+// A process that dies cannot remove its scratch folder; the next one to open
+// a query there removes it, and leaves those of living processes alone.
+TEST_F(CoreBookmarks, ScratchFoldersOfDeadProcessesAreRemoved) {
+  MakePeople();
+  AddPerson("a", 1);
+  const std::string scratch = dir_ + "/sweep";
+  ScratchTempFolder restore(scratch);
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ::waitpid(child, nullptr, 0);  // its pid is now free
+  const std::string dead = "vantrel-result-" + std::to_string(child) + "-a";
+  const std::string alive = "vantrel-result-" + std::to_string(::getpid()) + "-b";
+  for (const std::string& name : {dead, alive, std::string("vantrel-result-c"), std::string("other-1-d")}) {
+    std::filesystem::create_directories(scratch + "/" + name);
+    std::ofstream(scratch + "/" + name + "/result") << "rows";
+  }
+  auto q = db_->OpenRecordset("SELECT Name FROM People", -1);
+  EXPECT_FALSE(std::filesystem::exists(scratch + "/" + dead));
+  for (const char* kept : {"vantrel-result-c", "other-1-d"}) EXPECT_TRUE(std::filesystem::exists(scratch + "/" + kept)) << kept;
+  EXPECT_TRUE(std::filesystem::exists(scratch + "/" + alive));
 }
 
 TEST_F(CoreBookmarks, QueryRecordsetsEditOneTableAndReadOthers) {
