@@ -75,20 +75,24 @@ std::string JoinPages(const std::vector<std::string>& pages) {
   return out;
 }
 
+// A fixed box, and a child in a band of static height, print what fits their
+// own height and never overflow.
 TEST(SubReports, AFixedBoxPrintsWhatFitsAndNeverOverflows) {
-  SubRig r(2, 5);
-  r.detail->SetmmHeight(20 * kMM);
-  r.sub->SetPrintBehavior(pbFixed);
-  r.sub->SetmmHeight(12 * kMM);  // one item and a part of the next fit the box
-  r.Print();
-  ASSERT_EQ(r.device.Pages.size(), 1u);
-  EXPECT_EQ(r.Texts()[0], "1 1.1 2 2.1");
-  // Shifted into the box: the band's top plus the box's top, one item below the other.
-  const TppPage& page = *r.device.Pages[0];
-  const int32_t bandTop = page.DrawCommands(0)->Top;
-  EXPECT_EQ(page.DrawCommands(1)->Top, bandTop + 5 * kMM);
-  EXPECT_EQ(page.DrawCommands(2)->Top, bandTop + 20 * kMM);
-  EXPECT_FALSE(r.sub->Stretch());
+  for (TppPrintBehaviorType behavior : {pbFixed, pbChild}) {
+    SubRig r(2, 5);
+    r.detail->SetmmHeight(20 * kMM);
+    r.sub->SetPrintBehavior(behavior);
+    r.sub->SetmmHeight(12 * kMM);  // one item and a part of the next fit the box
+    r.Print();
+    ASSERT_EQ(r.device.Pages.size(), 1u) << behavior;
+    EXPECT_EQ(r.Texts()[0], "1 1.1 2 2.1") << behavior;
+    // Shifted into the box: the band's top plus the box's top; the next band 20 mm below.
+    const TppPage& page = *r.device.Pages[0];
+    const int32_t bandTop = page.DrawCommands(0)->Top;
+    EXPECT_EQ(page.DrawCommands(1)->Top, bandTop + 5 * kMM) << behavior;
+    EXPECT_EQ(page.DrawCommands(2)->Top, bandTop + 20 * kMM) << behavior;
+    EXPECT_EQ(r.sub->Stretch(), behavior == pbChild);
+  }
 }
 
 // The child needs three pages of its rectangle: it continues on three parent
