@@ -272,6 +272,25 @@ TEST(ModalTest, ShowModalReturnsTheModalResult) {
   dialog.Hide();
 }
 
+// Ending the modal windows from inside nested modal forms: both end as by
+// Close, and what follows runs once both loops have returned.
+TEST(ModalTest, EndingModalWindowsEndsNestedFormsAndThenRunsOutside) {
+  Application->Initialize();
+  TForm outer(nullptr), inner(nullptr);
+  std::vector<std::string> log;
+  outer.OnShow = [&](TObject*) {
+    QTimer::singleShot(10, [&] {
+      QTimer::singleShot(10, [&] { Application->EndModalWindows([&] { log.push_back("then"); }); });
+      log.push_back("inner " + std::to_string(inner.ShowModal()));
+    });
+  };
+  log.push_back("outer " + std::to_string(outer.ShowModal()));
+  QElapsedTimer waited;
+  waited.start();
+  while (log.size() < 3 && waited.elapsed() < 5000) Application->ProcessMessages();
+  EXPECT_EQ(log, (std::vector<std::string>{"inner 2", "outer 2", "then"}));
+}
+
 TEST(CancelModeTest, TheMouseHolderAndTheFocusLoserAreTold) {
   auto form = ShownForm();
   std::vector<std::string> log;
