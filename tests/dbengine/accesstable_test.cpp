@@ -15,6 +15,7 @@
 
 using accesstest::AccessFixture;
 using testing_engine::MakeField;
+using testing_engine::UntilTheEnd;
 
 namespace {
 enum : std::uint16_t { fId = 1, fName, fAge, fScore, fBorn, fNotes, fPhoto, fPay, fActive };
@@ -67,9 +68,7 @@ TEST_F(AccessCursorTest, WalksForwardAndBackwardAndReportsTheEnds) {
   TBaseTable* c = OpenTable(db_, "People");
   ASSERT_NE(c, nullptr);
   auto rec = Record(c);
-  std::vector<std::string> names;
-  while (Engine().GetNextRecord(c, 0, rec.data(), nullptr) == 0) names.push_back(GetText(c, rec.data(), fName));
-  EXPECT_EQ(names, (std::vector<std::string>{"Anna", "Bert", "Carl"}));
+  EXPECT_EQ(TextsOf(c, fName), (std::vector<std::string>{"Anna", "Bert", "Carl"}));
   EXPECT_EQ(dberr::Eof, Engine().GetNextRecord(c, 0, rec.data(), nullptr));
   ASSERT_EQ(0, Engine().GetPriorRecord(c, 0, rec.data(), nullptr));
   EXPECT_EQ("Carl", GetText(c, rec.data(), fName));
@@ -313,13 +312,10 @@ TEST_F(AccessCursorTest, TableListHidesSystemTablesByNameAnywhere) {
   static_cast<TAccessDatabase*>(db_)->OpenTableList(nullptr, 0, list);
   std::vector<std::uint8_t> row(kTableListRowSize);
   std::vector<std::string> names;
-  try {
-    for (;;) {
-      list->GetNextRecord(0, row.data(), nullptr);
-      names.push_back(reinterpret_cast<char*>(row.data()));
-    }
-  } catch (const EMorvaBoundryError&) {
-  }
+  UntilTheEnd([&] {
+    list->GetNextRecord(0, row.data(), nullptr);
+    names.push_back(reinterpret_cast<char*>(row.data()));
+  });
   EXPECT_NE(std::find(names.begin(), names.end(), "People"), names.end());
   EXPECT_EQ(std::find(names.begin(), names.end(), "MyMSysNotes"), names.end());
   // The store's own bookkeeping tables are no tables of the database.
@@ -332,13 +328,10 @@ TEST_F(AccessCursorTest, FieldRowsCarryOffsetsLengthsAndTypes) {
   static_cast<TAccessDatabase*>(db_)->OpenFieldList("People", nullptr, false, list);
   std::vector<TFieldDesc> rows;
   TFieldDesc d{};
-  try {
-    for (;;) {
-      list->GetNextRecord(0, reinterpret_cast<std::uint8_t*>(&d), nullptr);
-      rows.push_back(d);
-    }
-  } catch (const EMorvaBoundryError&) {
-  }
+  UntilTheEnd([&] {
+    list->GetNextRecord(0, reinterpret_cast<std::uint8_t*>(&d), nullptr);
+    rows.push_back(d);
+  });
   delete list;
   ASSERT_EQ(9u, rows.size());
   EXPECT_EQ(fldtype::Int32, rows[0].FieldType);

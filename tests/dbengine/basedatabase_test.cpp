@@ -70,13 +70,8 @@ TEST_F(DatabaseTest, OpenCursorsAreFoundByTableOrSourceName) {
   Open("Orders");
   db->CountOpenCursors("ORDERS", count);
   EXPECT_EQ(count, 2);
-  try {
-    db->CountOpenCursors("Customers", count);
-    FAIL();
-  } catch (const EMorvaEngineError& e) {
-    EXPECT_EQ(e.ErrorCode, dberr::NoSuchTable);
-    EXPECT_EQ(e.ErrorContext, "Customers");
-  }
+  EXPECT_EQ(EngineFailure([&] { db->CountOpenCursors("Customers", count); }),
+            (TEngineFailure{dberr::NoSuchTable, "Customers"}));
 }
 
 TEST_F(DatabaseTest, TableListsAndEmptying) {

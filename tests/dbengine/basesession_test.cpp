@@ -33,14 +33,11 @@ struct SessionTest : ::testing::Test {
     session->OpenAliasList(list);
     std::vector<std::string> names;
     TDatabaseDesc row{};
-    try {
-      for (;;) {
-        list->GetNextRecord(0, reinterpret_cast<std::uint8_t*>(&row), nullptr);
-        names.push_back(SlotText(row.Name));
-        if (paths) paths->push_back(SlotText(row.PhysicalPath));
-      }
-    } catch (const EMorvaBoundryError&) {
-    }
+    UntilTheEnd([&] {
+      list->GetNextRecord(0, reinterpret_cast<std::uint8_t*>(&row), nullptr);
+      names.push_back(SlotText(row.Name));
+      if (paths) paths->push_back(SlotText(row.PhysicalPath));
+    });
     session->FreeListCursor(list);
     EXPECT_EQ(list, nullptr);
     return names;
@@ -63,13 +60,8 @@ TEST_F(SessionTest, NamesWithAPathPartAreResolvedAsPaths) {
 
 TEST_F(SessionTest, UnknownAliasesFailWithTheirName) {
   TDatabaseDesc desc{};
-  try {
-    session->ResolveAlias("nosuch", desc, 0);
-    FAIL();
-  } catch (const EMorvaEngineError& e) {
-    EXPECT_EQ(e.ErrorCode, dberr::UnknownDb);
-    EXPECT_EQ(e.ErrorContext, "nosuch");
-  }
+  EXPECT_EQ(EngineFailure([&] { session->ResolveAlias("nosuch", desc, 0); }),
+            (TEngineFailure{dberr::UnknownDb, "nosuch"}));
   EXPECT_EQ(session->ListCollection()->Count(), 0);  // the list cursor is freed
 }
 
@@ -118,13 +110,8 @@ TEST_F(SessionTest, ConfigurationRecords) {
   session->UpdateConfigRecord("\\DATABASES\\C\\DB INFO", 1, &d, "/third");
   session->GetConfigRecord("\\DATABASES\\C\\DB INFO", count, descs, values);
   EXPECT_STREQ(reinterpret_cast<const char*>(values), "/third");
-  try {
-    session->UpdateConfigRecord("\\NONE", 1, &d, "/x");
-    FAIL();
-  } catch (const EMorvaEngineError& e) {
-    EXPECT_EQ(e.ErrorCode, dberr::RecNotFound);
-    EXPECT_EQ(e.ErrorContext, "\\NONE");
-  }
+  EXPECT_EQ(EngineFailure([&] { session->UpdateConfigRecord("\\NONE", 1, &d, "/x"); }),
+            (TEngineFailure{dberr::RecNotFound, "\\NONE"}));
   session->DeleteConfigRecord("\\DATABASES\\C\\DB INFO");
   EXPECT_EQ(session->ConfigRecords()->Count(), 0);
   EXPECT_EQ(EngineCode([&] { session->DeleteConfigRecord("\\DATABASES\\C\\DB INFO"); }), dberr::RecNotFound);

@@ -4,16 +4,11 @@
 
 #include <cstring>
 
+#include "testcursor.h"
+
 namespace {
 
-DBIResult CodeOf(void (*raise)()) {
-  try {
-    raise();
-  } catch (const EMorvaEngineError& e) {
-    return e.ErrorCode;
-  }
-  return 0;
-}
+using testing_engine::EngineCode;
 
 TEST(EngineErrorText, NamesPublishedCodesAndFallsBackToNumber) {
   EXPECT_EQ(EngineErrorText(0x2202), "DBIERR_EOF");
@@ -45,32 +40,20 @@ TEST(EngineErrors, BoundsErrorsCarryCodeOnly) {
     EXPECT_EQ(e.NativeError, 0);
     EXPECT_TRUE(e.InheritsFrom("EAbort"));
   }
-  EXPECT_EQ(CodeOf(RaiseBofError), dberr::Bof);
-  EXPECT_EQ(CodeOf(RaiseNotSupported), dberr::NotSupported);
+  EXPECT_EQ(EngineCode(RaiseBofError), dberr::Bof);
+  EXPECT_EQ(EngineCode(RaiseNotSupported), dberr::NotSupported);
 }
 
 TEST(EngineErrors, CheckRoutinesRaiseTheirCodes) {
   int x = 0;
   EXPECT_EQ(CheckParam(&x), &x);
   EXPECT_TRUE(CheckEngine(true, dberr::NA));
-  try {
-    CheckHandle(static_cast<int*>(nullptr));
-    FAIL();
-  } catch (const EMorvaEngineError& e) {
-    EXPECT_EQ(e.ErrorCode, dberr::InvalidHndl);
-  }
-  try {
-    CheckEngine(false, dberr::NA);
-    FAIL();
-  } catch (const EMorvaEngineError& e) {
-    EXPECT_EQ(e.ErrorCode, dberr::NA);
-  }
-  try {
-    RaiseEngineErrorText(dberr::NoSuchTable, std::string(300, 'x'));
-    FAIL();
-  } catch (const EMorvaEngineError& e) {
-    EXPECT_EQ(e.ErrorContext.size(), 255u);
-  }
+  EXPECT_EQ(EngineCode([] { CheckHandle(static_cast<int*>(nullptr)); }), dberr::InvalidHndl);
+  EXPECT_EQ(EngineCode([] { CheckEngine(false, dberr::NA); }), dberr::NA);
+  EXPECT_EQ(testing_engine::EngineFailure([] {
+              RaiseEngineErrorText(dberr::NoSuchTable, std::string(300, 'x'));
+            }),
+            (testing_engine::TEngineFailure{dberr::NoSuchTable, std::string(255, 'x')}));
 }
 
 TEST(EngineErrors, MapErrorCode) {

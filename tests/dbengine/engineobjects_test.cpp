@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+#include "testcursor.h"
+
 namespace {
 
 // Records the order in which items are freed.
@@ -118,12 +120,7 @@ TEST(MorvaCollection, RootHandleAnswersNoProperty) {
   TBapiListItem item(nullptr, nullptr);
   char buf[4];
   std::uint16_t len = 7;
-  try {
-    item.GetProperty(1, buf, 4, len);
-    FAIL();
-  } catch (const EMorvaEngineError& e) {
-    EXPECT_EQ(e.ErrorCode, dberr::NotSupported);
-  }
+  EXPECT_EQ(testing_engine::EngineCode([&] { item.GetProperty(1, buf, 4, len); }), dberr::NotSupported);
   EXPECT_EQ(len, 0);
   EXPECT_NO_THROW(item.CheckPropertyValue(1, 0));
 }

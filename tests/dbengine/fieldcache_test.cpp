@@ -139,13 +139,8 @@ TEST(FieldAccess, RecordLayoutAndDescriptorsByPosition) {
   EXPECT_EQ(d.FieldNumber, 2);
   cursor.GetFieldDescriptor(kScoreOffset + 1, 99, d);  // offset alone matches
   EXPECT_EQ(d.FieldNumber, 3);
-  try {
-    cursor.GetFieldDescriptor(3, 4, d);
-    FAIL();
-  } catch (const EMorvaEngineError& e) {
-    EXPECT_EQ(e.ErrorCode, dberr::InvalidRecStruct);
-    EXPECT_EQ(e.ErrorContext, "Table: Orders");
-  }
+  EXPECT_EQ(EngineFailure([&] { cursor.GetFieldDescriptor(3, 4, d); }),
+            (TEngineFailure{dberr::InvalidRecStruct, "Table: Orders"}));
   TFieldDesc all[3];
   cursor.GetFieldDescriptors(all);
   EXPECT_EQ(all[2].Offset, kScoreOffset);

@@ -165,21 +165,11 @@ TEST_F(MemTableTest, BookmarksStayUniqueAfterDeletes) {
 TEST(MemoryTables, DatabasesCreateThemFromADescription) {
   TBaseDatabase db(nullptr, nullptr, 0, nullptr, nullptr, "db", 0, 0, nullptr);
   TBaseTable* cursor = nullptr;
-  try {
-    db.CreateMemoryTable("list", 0, nullptr, cursor);
-    FAIL();
-  } catch (const EMorvaEngineError& e) {
-    EXPECT_EQ(e.ErrorCode, dberr::InvalidParam);
-    EXPECT_EQ(e.ErrorContext, "list");
-  }
+  EXPECT_EQ(EngineFailure([&] { db.CreateMemoryTable("list", 0, nullptr, cursor); }),
+            (TEngineFailure{dberr::InvalidParam, "list"}));
   TFieldDesc huge[2] = {MakeField(1, "A", fldtype::Bytes, 0, 60000), MakeField(2, "B", fldtype::Bytes, 0, 60000)};
-  try {
-    db.CreateMemoryTable("huge", 2, huge, cursor);
-    FAIL();
-  } catch (const EMorvaEngineError& e) {
-    EXPECT_EQ(e.ErrorCode, dberr::InvalidTableCreate);
-    EXPECT_EQ(e.ErrorContext, "huge");
-  }
+  EXPECT_EQ(EngineFailure([&] { db.CreateMemoryTable("huge", 2, huge, cursor); }),
+            (TEngineFailure{dberr::InvalidTableCreate, "huge"}));
   TFieldDesc one = MakeField(1, "A", fldtype::Int32, 0, 0);
   db.CreateMemoryTable("list", 1, &one, cursor);
   ASSERT_NE(cursor, nullptr);
@@ -218,15 +208,12 @@ struct CacheTest : ::testing::Test {
   std::vector<std::int32_t> Scores() {
     std::vector<std::int32_t> scores;
     handle->SetToStart();
-    try {
-      for (;;) {
-        handle->GetNextRecord(0, buffer, nullptr);
-        TTestRecord r;
-        std::memcpy(r.Bytes, buffer, kRecordSize);
-        scores.push_back(r.Score());
-      }
-    } catch (const EMorvaBoundryError&) {
-    }
+    UntilTheEnd([&] {
+      handle->GetNextRecord(0, buffer, nullptr);
+      TTestRecord r;
+      std::memcpy(r.Bytes, buffer, kRecordSize);
+      scores.push_back(r.Score());
+    });
     return scores;
   }
   TTestCursor* source = new TTestCursor();

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -273,15 +274,41 @@ class TTestCursor : public TBaseTable {
 template <class T>
 T Val(T value) { return value; }
 
-// Runs the statement and returns the engine code it raised (0 when none).
+// The code and context of the engine error a statement raised, compared whole
+// so one expectation names both.
+struct TEngineFailure {
+  DBIResult Code = 0;
+  std::string Context;
+  bool operator==(const TEngineFailure&) const = default;
+  friend std::ostream& operator<<(std::ostream& out, const TEngineFailure& f) {
+    return out << "code " << f.Code << ", context '" << f.Context << "'";
+  }
+};
+
+// Runs the statement; {0, ""} when it raised nothing.
 template <class F>
-DBIResult EngineCode(F&& f) {
+TEngineFailure EngineFailure(F&& f) {
   try {
     f();
   } catch (const EMorvaEngineError& e) {
-    return e.ErrorCode;
+    return {e.ErrorCode, e.ErrorContext};
   }
-  return 0;
+  return {};
+}
+
+// Runs the statement and returns the engine code it raised (0 when none).
+template <class F>
+DBIResult EngineCode(F&& f) {
+  return EngineFailure(f).Code;
+}
+
+// Repeats `step` (a read of the next row) until the cursor reports its end.
+template <class F>
+void UntilTheEnd(F&& step) {
+  try {
+    for (;;) step();
+  } catch (const EMorvaBoundryError&) {
+  }
 }
 
 // Reads every record forwards from the start; the IDs in order.
@@ -289,13 +316,10 @@ inline std::vector<std::int32_t> ReadAll(TBaseTable& cursor) {
   std::vector<std::int32_t> ids;
   std::vector<std::uint8_t> buffer(std::max<std::size_t>(cursor.GetRecordBufferSize(), kRecordSize), 0);
   cursor.SetToStart();
-  try {
-    for (;;) {
-      cursor.GetNextRecord(0, buffer.data(), nullptr);
-      ids.push_back(TTestRecord::IdOf(buffer.data()));
-    }
-  } catch (const EMorvaBoundryError&) {
-  }
+  UntilTheEnd([&] {
+    cursor.GetNextRecord(0, buffer.data(), nullptr);
+    ids.push_back(TTestRecord::IdOf(buffer.data()));
+  });
   return ids;
 }
 

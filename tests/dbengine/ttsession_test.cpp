@@ -391,9 +391,7 @@ class Login : public ComponentFixture {
     list_->EngineClass = [](TVirtEng* e, TMorvaCollection* s, const char* n, const char* d) -> TBaseSession* {
       return new TUserAliasSession(e, s, n, d);
     };
-  }
-  // An alias of the scratch file that asks for a user name.
-  void AddSecureAlias() {
+    // An alias of the scratch file that asks for a user name.
     Default()->SetActive(true);
     TStringList params;
     params.Add("PATH=" + path_);
@@ -402,7 +400,6 @@ class Login : public ComponentFixture {
 };
 
 TEST_F(Login, AliasParametersComeFromTheEngine) {
-  AddSecureAlias();
   TStringList params;
   Default()->GetAliasParams("Secure", &params);
   EXPECT_EQ(path_, params.Values("PATH"));
@@ -410,7 +407,6 @@ TEST_F(Login, AliasParametersComeFromTheEngine) {
 }
 
 TEST_F(Login, ParametersEqualToTheAliasAddNoTemporaryAlias) {
-  AddSecureAlias();
   TTestDatabase* db = MakeDatabase();
   db->SetDatabaseName("Secure");
   db->SetLoginPrompt(false);
@@ -422,7 +418,6 @@ TEST_F(Login, ParametersEqualToTheAliasAddNoTemporaryAlias) {
 }
 
 TEST_F(Login, TheLoginHandlerSuppliesTheUserName) {
-  AddSecureAlias();
   TTestDatabase* db = MakeDatabase();
   db->SetDatabaseName("SecureDb");
   db->SetAliasName("Secure");
@@ -443,7 +438,6 @@ TEST_F(Login, TheLoginHandlerSuppliesTheUserName) {
 }
 
 TEST_F(Login, ACancelledLoginLeavesTheDatabaseClosed) {
-  AddSecureAlias();
   TTestDatabase* db = MakeDatabase();
   db->SetDatabaseName("SecureDb");
   db->SetAliasName("Secure");
