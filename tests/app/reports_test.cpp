@@ -301,6 +301,24 @@ TEST_F(ReportsTest, PrintsToThePdfPrinterAndHidesEmptySectionsOnlyForAllPrograms
   EXPECT_TRUE(messages.empty()) << messages.front();
 }
 
+TEST_F(ReportsTest, AnEmptyResultPreviewsAndPrintsAnEmptyReport) {
+  ASSERT_TRUE(form->wwtblProgram->Locate("Program", Variant("Third"), {}));
+  std::vector<std::string> texts;
+  onPreview = [&](TppPrintPreview* p) {
+    texts = PageTexts(p);
+    p->Close();
+  };
+  form->PrintListingThisProgram(true, 0);
+  EXPECT_TRUE(Has(texts, "Third"));
+  EXPECT_TRUE(Has(texts, "Page 1 of 1")) << ::testing::PrintToString(texts);
+  pdf = scratch.Dir() + "/empty.pdf";
+  form->PrintListingThisProgram(false, 0);
+  const std::string text = PdfText();
+  EXPECT_NE(text.find("Third"), std::string::npos) << text;
+  EXPECT_NE(text.find("Page 1 of 1"), std::string::npos) << text;
+  EXPECT_TRUE(messages.empty());
+}
+
 TEST_F(ReportsTest, AllProgramsRunsReturnToTheProgramSelectedBefore) {
   ASSERT_TRUE(form->wwtblProgram->Locate("Program", Variant("Second"), {}));
   const std::function<void()> runs[] = {[this] { form->PrintListingAllPrograms(true, 0); },
