@@ -163,6 +163,8 @@ TfrmReports::TfrmReports(TComponent* owner, TfrmBug* main, TLayout layout, bool 
   if (allPrograms) plProgram = NewPipeline(this, "plProgram", main->wwdsProgram);
   ppReport1 = NewComponent<TppReport>(this, "ppReport1");
   ppReport1->SetDataPipeline(allPrograms ? plProgram : plBugs);
+  // An empty result still gives a page: the titles and "Page 1 of 1".
+  ppReport1->DataPipeline()->SetSkipWhenNoRecords(false);
   ppReport1->OnPreviewFormCreate = [this](TObject*) { PreviewFormCreate(); };
   ppReport1->OnPreviewFormClose = [this](TObject*) { PreviewFormClose(); };
   switch (layout) {

@@ -278,13 +278,17 @@ TEST_F(ReportsTest, PrintsToThePdfPrinterAndHidesEmptySectionsOnlyForAllPrograms
   ASSERT_TRUE(form->wwtblProgram->Locate("Program", Variant("Second"), {}));
   // All programs show a Workaround title for the one entry that has one;
   // this program shows all five sections of both entries.
-  const std::pair<void (TfrmBug::*)(bool, int), size_t> cases[] = {
-      {&TfrmBug::PrintComprehensiveAllPrograms, 1}, {&TfrmBug::PrintComprehensiveThisProgram, 2}};
-  for (auto [print, titles] : cases) {
+  struct Case {
+    std::function<void()> print;
+    size_t titles;
+  };
+  const Case cases[] = {{[this] { form->PrintComprehensiveAllPrograms(false, 0); }, 1},
+                        {[this] { form->PrintComprehensiveThisProgram(false, 0); }, 2}};
+  for (const Case& c : cases) {
     std::filesystem::remove(pdf);
-    (form->*print)(false, 0);
+    c.print();
     const std::string text = PdfText();
-    EXPECT_EQ(Occurrences(text, "Workaround"), titles) << text;
+    EXPECT_EQ(Occurrences(text, "Workaround"), c.titles) << text;
     EXPECT_EQ(Occurrences(text, "WA text"), 1u) << text;
     EXPECT_NE(text.find("Page 1 of "), std::string::npos);
   }
@@ -297,15 +301,35 @@ TEST_F(ReportsTest, PrintsToThePdfPrinterAndHidesEmptySectionsOnlyForAllPrograms
   EXPECT_TRUE(messages.empty()) << messages.front();
 }
 
+TEST_F(ReportsTest, AnEmptyResultPreviewsAndPrintsAnEmptyReport) {
+  ASSERT_TRUE(form->wwtblProgram->Locate("Program", Variant("Third"), {}));
+  std::vector<std::string> texts;
+  onPreview = [&](TppPrintPreview* p) {
+    texts = PageTexts(p);
+    p->Close();
+  };
+  form->PrintListingThisProgram(true, 0);
+  EXPECT_TRUE(Has(texts, "Third"));
+  EXPECT_TRUE(Has(texts, "Page 1 of 1")) << ::testing::PrintToString(texts);
+  pdf = scratch.Dir() + "/empty.pdf";
+  form->PrintListingThisProgram(false, 0);
+  const std::string text = PdfText();
+  EXPECT_NE(text.find("Third"), std::string::npos) << text;
+  EXPECT_NE(text.find("Page 1 of 1"), std::string::npos) << text;
+  EXPECT_TRUE(messages.empty());
+}
+
 TEST_F(ReportsTest, AllProgramsRunsReturnToTheProgramSelectedBefore) {
   ASSERT_TRUE(form->wwtblProgram->Locate("Program", Variant("Second"), {}));
-  for (auto print : {&TfrmBug::PrintListingAllPrograms, &TfrmBug::PrintComprehensiveAllPrograms}) {
+  const std::function<void()> runs[] = {[this] { form->PrintListingAllPrograms(true, 0); },
+                                        [this] { form->PrintComprehensiveAllPrograms(true, 0); }};
+  for (const auto& run : runs) {
     std::string shown;
     onPreview = [&](TppPrintPreview* p) {
       shown = form->wwtblProgram->FieldByName("Program")->AsString();
       p->Close();
     };
-    (form->*print)(true, 0);
+    run();
     EXPECT_NE(shown, "Second");  // the run itself walked from the first program
     EXPECT_EQ(form->wwtblProgram->FieldByName("Program")->AsString(), "Second");
     EXPECT_EQ(form->dsetBug->FieldByName("Description")->AsString(), "Other program");
