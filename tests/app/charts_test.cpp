@@ -22,12 +22,14 @@
 #include "datactrls/wwdbgrid.h"
 #include "datactrls/wwtable.h"
 #include "platform/chart/chart.h"
+#include "platform/classlib/controls/clipboard.h"
 #include "platform/classlib/controls/extctrls.h"
 #include "platform/classlib/controls/qtbackend.h"
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/dialogs/dialogs.h"
 #include "platform/classlib/menus/menus.h"
+#include "platform/classlib/printers/printers.h"
 #include "platform/classlib/stdctrls/statusbar.h"
 #include "platform/classlib/stdctrls/stdctrls.h"
 #include "platform/dao/core.h"
@@ -306,6 +308,27 @@ TEST_F(Charts, SavesABitmapOrAVectorPictureAndReportsAPathThatCannotBeWritten) {
   std::ifstream svg(scratch.Dir() + "/chart.svg");
   const std::string text((std::istreambuf_iterator<char>(svg)), {});
   EXPECT_NE(text.find("Bug Reports by Status"), std::string::npos);
+}
+
+TEST_F(Charts, TheToolbarCopiesSetsUpThePrinterAndPrints) {
+  Open({{"BugReport", "3"}, {"BugReport", "1"}});
+  TPrinter printer;
+  TPrinter* previous = SetPrinter(&printer);
+  printer.SetPrinterIndex(printer.Printers()->IndexOf("PDF"));
+  printer.SetFileName(scratch.Dir() + "/chart.pdf");
+  Clipboard()->Clear();
+  WithChart(ckFixed, [&](TfrmChart* chart) {
+    chart->tbCopyChartToClipboard->Click();
+    chart->tbPrintSetup->Click();
+    chart->tbPrint->Click();
+  });
+  SetPrinter(previous);
+  EXPECT_TRUE(Clipboard()->HasFormat(CF_BITMAP));
+  EXPECT_EQ(answers.Requests().back().Kind, TDialogKind::PrinterSetup);
+  std::ifstream pdf(scratch.Dir() + "/chart.pdf", std::ios::binary);
+  std::string start(4, '\0');
+  pdf.read(start.data(), 4);
+  EXPECT_EQ(start, "%PDF");
 }
 
 TEST_F(Charts, AFailingPassPutsBusyTheControlsAndTheCursorBack) {
