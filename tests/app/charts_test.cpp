@@ -123,6 +123,23 @@ class Charts : public apptest::MainWindowTest {
     };
   }
 
+  // The six counts and the program's name the properties window shows when
+  // the command opens it.
+  template <class Command>
+  std::vector<std::string> PropertiesShown(Command* command) {
+    std::vector<std::string> shown;
+    onForm = [&](TComponent* f) {
+      auto* p = static_cast<TfrmProperties*>(f);
+      for (TLabel* l : {p->lblReports_Out, p->lblFixed_Out, p->lblVerified_Out, p->lblFeatureRequests_Out,
+                        p->lblFixed_Out_Feature, p->lblVerified_Out_Feature, p->lblProgramName})
+        shown.push_back(l->Caption());
+      return mrOk;
+    };
+    command->Click();
+    onForm = nullptr;
+    return shown;
+  }
+
   std::function<TModalResult(TComponent*)> onForm;
   std::string saveAs;
   int saveFilter = 1;
@@ -357,16 +374,8 @@ TEST_F(Charts, PropertiesCountBothKindsAndGiveTheQuickFilterAndPositionBack) {
   form->dsetBug->Next();
   const std::string filter = form->dsetBug->Filter();
   const int entry = form->dsetBug->FieldByName("ReportNumber")->AsInteger();
-  std::vector<std::string> shown;
-  onForm = [&](TComponent* f) {
-    auto* p = static_cast<TfrmProperties*>(f);
-    for (TLabel* l : {p->lblReports_Out, p->lblFixed_Out, p->lblVerified_Out, p->lblFeatureRequests_Out,
-                      p->lblFixed_Out_Feature, p->lblVerified_Out_Feature})
-      shown.push_back(l->Caption());
-    return mrOk;
-  };
-  form->tbProgramProperties->Click();
-  EXPECT_EQ(shown, (std::vector<std::string>{"4", "2", "1", "3", "1", "1"}));
+  EXPECT_EQ(PropertiesShown(form->tbProgramProperties),
+            (std::vector<std::string>{"4", "2", "1", "3", "1", "1", "New Program"}));
   EXPECT_EQ(form->dsetBug->Filter(), filter);
   EXPECT_EQ(form->dsetBug->FieldByName("ReportNumber")->AsInteger(), entry);
   EXPECT_FALSE(form->Busy);
@@ -374,19 +383,9 @@ TEST_F(Charts, PropertiesCountBothKindsAndGiveTheQuickFilterAndPositionBack) {
 
 TEST_F(Charts, PropertiesOfAnEmptyProgramShowZerosAndThePaneWakesAfter) {
   Open({});
-  std::string name;
-  std::vector<std::string> shown;
-  onForm = [&](TComponent* f) {
-    auto* p = static_cast<TfrmProperties*>(f);
-    name = p->lblProgramName->Caption();
-    for (TLabel* l : {p->lblReports_Out, p->lblFixed_Out, p->lblVerified_Out, p->lblFeatureRequests_Out,
-                      p->lblFixed_Out_Feature, p->lblVerified_Out_Feature})
-      shown.push_back(l->Caption());
-    return mrOk;
-  };
-  form->popPrograms_Properties->Click();
-  EXPECT_EQ(name, form->wwtblProgram->FieldByName("Program")->AsString());
-  EXPECT_EQ(shown, std::vector<std::string>(6, "0"));
+  std::vector<std::string> zeros(6, "0");
+  zeros.push_back(form->wwtblProgram->FieldByName("Program")->AsString());
+  EXPECT_EQ(PropertiesShown(form->popPrograms_Properties), zeros);
   EXPECT_FALSE(form->tcRTFs->Enabled());
   apptest::AddEntry(form, "First entry");
   EXPECT_TRUE(form->tcRTFs->Enabled());
