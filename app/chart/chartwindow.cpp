@@ -10,13 +10,12 @@
 #include "datactrls/wwtable.h"
 #include "platform/chart/chart.h"
 #include "platform/classlib/controls/extctrls.h"
-#include "platform/classlib/stdctrls/comctrls.h"
 #include "platform/classlib/controls/messages.h"
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/core/format.h"
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/dialogs/dialogs.h"
-#include "platform/classlib/stdctrls/ranges.h"
+#include "platform/classlib/stdctrls/comctrls.h"
 #include "platform/classlib/stdctrls/statusbar.h"
 #include "winctrls/exttab.h"
 #include "winctrls/tb97.h"
@@ -27,6 +26,8 @@ IMPLEMENT_CLASS(TfrmChart, TForm)
 namespace {
 
 constexpr int kWidth = 640, kHeight = 460;
+// The toolbar's buttons show their captions alone: room for the longest.
+constexpr int kButtonWidth = 72;
 // Up to this many entries the pass is quick enough to need no progress window.
 constexpr int kQuietEntries = 25;
 constexpr TColor kReportedToFixedColor = 0x808000, kFixedToVerifiedColor = 0x808080;
@@ -77,6 +78,7 @@ TToolbarButton97* NewButton(TfrmChart* form, const char* name, const char* capti
   b->SetCaption(caption);
   b->SetHint(hint);
   b->SetShowHint(true);
+  b->SetWidth(kButtonWidth);
   return b;
 }
 
@@ -131,8 +133,10 @@ TfrmChart::TfrmChart(TComponent* AOwner) : TForm(AOwner) {
   tbarChart->SetDockedTo(dockChart);
   tbSaveChart = NewButton(this, "tbSaveChart", "Save", "Save Chart");
   tbCopyChartToClipboard = NewButton(this, "tbCopyChartToClipboard", "Copy", "Copy Chart To Clipboard");
-  tbPrintSetup = NewButton(this, "tbPrintSetup", "Setup", "Printer Setup");
+  tbPrintSetup = NewButton(this, "tbPrintSetup", "Print Setup", "Printer Setup");
   tbPrint = NewButton(this, "tbPrint", "Print", "Print Chart");
+  // The bar took its size from the buttons as they came, before their widths.
+  tbarChart->ArrangeControls();
   sbStatus = NewControl<TStatusBar>(this, this, "sbStatus", alBottom);
   sbStatus->SetSimplePanel(true);
   tcChart = NewControl<TExtTabControl>(this, this, "tcChart", alClient);

@@ -22,12 +22,14 @@
 #include "datactrls/wwdbgrid.h"
 #include "datactrls/wwtable.h"
 #include "platform/chart/chart.h"
+#include "platform/classlib/controls/clipboard.h"
 #include "platform/classlib/controls/extctrls.h"
 #include "platform/classlib/controls/qtbackend.h"
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/dialogs/dialogs.h"
 #include "platform/classlib/menus/menus.h"
+#include "platform/classlib/printers/printers.h"
 #include "platform/classlib/stdctrls/statusbar.h"
 #include "platform/classlib/stdctrls/stdctrls.h"
 #include "platform/dao/core.h"
@@ -119,6 +121,23 @@ class Charts : public apptest::MainWindowTest {
       if (own) own(d);
       during(++n);
     };
+  }
+
+  // The six counts and the program's name the properties window shows when
+  // the command opens it.
+  template <class Command>
+  std::vector<std::string> PropertiesShown(Command* command) {
+    std::vector<std::string> shown;
+    onForm = [&](TComponent* f) {
+      auto* p = static_cast<TfrmProperties*>(f);
+      for (TLabel* l : {p->lblReports_Out, p->lblFixed_Out, p->lblVerified_Out, p->lblFeatureRequests_Out,
+                        p->lblFixed_Out_Feature, p->lblVerified_Out_Feature, p->lblProgramName})
+        shown.push_back(l->Caption());
+      return mrOk;
+    };
+    command->Click();
+    onForm = nullptr;
+    return shown;
   }
 
   std::function<TModalResult(TComponent*)> onForm;
@@ -308,6 +327,27 @@ TEST_F(Charts, SavesABitmapOrAVectorPictureAndReportsAPathThatCannotBeWritten) {
   EXPECT_NE(text.find("Bug Reports by Status"), std::string::npos);
 }
 
+TEST_F(Charts, TheToolbarCopiesSetsUpThePrinterAndPrints) {
+  Open({{"BugReport", "3"}, {"BugReport", "1"}});
+  TPrinter printer;
+  TPrinter* previous = SetPrinter(&printer);
+  printer.SetPrinterIndex(printer.Printers()->IndexOf("PDF"));
+  printer.SetFileName(scratch.Dir() + "/chart.pdf");
+  Clipboard()->Clear();
+  WithChart(ckFixed, [&](TfrmChart* chart) {
+    chart->tbCopyChartToClipboard->Click();
+    chart->tbPrintSetup->Click();
+    chart->tbPrint->Click();
+  });
+  SetPrinter(previous);
+  EXPECT_TRUE(Clipboard()->HasFormat(CF_BITMAP));
+  EXPECT_EQ(answers.Requests().back().Kind, TDialogKind::PrinterSetup);
+  std::ifstream pdf(scratch.Dir() + "/chart.pdf", std::ios::binary);
+  std::string start(4, '\0');
+  pdf.read(start.data(), 4);
+  EXPECT_EQ(start, "%PDF");
+}
+
 TEST_F(Charts, AFailingPassPutsBusyTheControlsAndTheCursorBack) {
   Open(Repeated(30));
   OnEachMove([](int move) {
@@ -334,16 +374,8 @@ TEST_F(Charts, PropertiesCountBothKindsAndGiveTheQuickFilterAndPositionBack) {
   form->dsetBug->Next();
   const std::string filter = form->dsetBug->Filter();
   const int entry = form->dsetBug->FieldByName("ReportNumber")->AsInteger();
-  std::vector<std::string> shown;
-  onForm = [&](TComponent* f) {
-    auto* p = static_cast<TfrmProperties*>(f);
-    for (TLabel* l : {p->lblReports_Out, p->lblFixed_Out, p->lblVerified_Out, p->lblFeatureRequests_Out,
-                      p->lblFixed_Out_Feature, p->lblVerified_Out_Feature})
-      shown.push_back(l->Caption());
-    return mrOk;
-  };
-  form->tbProgramProperties->Click();
-  EXPECT_EQ(shown, (std::vector<std::string>{"4", "2", "1", "3", "1", "1"}));
+  EXPECT_EQ(PropertiesShown(form->tbProgramProperties),
+            (std::vector<std::string>{"4", "2", "1", "3", "1", "1", "New Program"}));
   EXPECT_EQ(form->dsetBug->Filter(), filter);
   EXPECT_EQ(form->dsetBug->FieldByName("ReportNumber")->AsInteger(), entry);
   EXPECT_FALSE(form->Busy);
@@ -351,19 +383,9 @@ TEST_F(Charts, PropertiesCountBothKindsAndGiveTheQuickFilterAndPositionBack) {
 
 TEST_F(Charts, PropertiesOfAnEmptyProgramShowZerosAndThePaneWakesAfter) {
   Open({});
-  std::string name;
-  std::vector<std::string> shown;
-  onForm = [&](TComponent* f) {
-    auto* p = static_cast<TfrmProperties*>(f);
-    name = p->lblProgramName->Caption();
-    for (TLabel* l : {p->lblReports_Out, p->lblFixed_Out, p->lblVerified_Out, p->lblFeatureRequests_Out,
-                      p->lblFixed_Out_Feature, p->lblVerified_Out_Feature})
-      shown.push_back(l->Caption());
-    return mrOk;
-  };
-  form->popPrograms_Properties->Click();
-  EXPECT_EQ(name, form->wwtblProgram->FieldByName("Program")->AsString());
-  EXPECT_EQ(shown, std::vector<std::string>(6, "0"));
+  std::vector<std::string> zeros(6, "0");
+  zeros.push_back(form->wwtblProgram->FieldByName("Program")->AsString());
+  EXPECT_EQ(PropertiesShown(form->popPrograms_Properties), zeros);
   EXPECT_FALSE(form->tcRTFs->Enabled());
   apptest::AddEntry(form, "First entry");
   EXPECT_TRUE(form->tcRTFs->Enabled());
