@@ -116,7 +116,7 @@ void TwwDBCustomLookupCombo::DragFromButton(UINT message, int x, int y) {
   }
   if (!dragInList_) return;
   if (message == WM_LBUTTONUP) dragInList_ = false;
-  grid_->Perform(message, message == WM_MOUSEMOVE ? MK_LBUTTON : 0, PointToLParam(at));
+  grid_->Perform(message, message == WM_MOUSEMOVE ? WPARAM(MK_LBUTTON) : WPARAM(0), PointToLParam(at));
 }
 
 void TwwDBCustomLookupCombo::SetLookupTable(TDataSet* value) {

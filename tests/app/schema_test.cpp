@@ -86,7 +86,7 @@ TEST_F(Schema, TablesFieldsAndIndexesAreAsTheApplicationReadsThem) {
       const TFieldDef* d = t->FieldDefs()[i];
       EXPECT_EQ(d->Name(), spec.fields[i].name);
       EXPECT_EQ(d->DataType(), spec.fields[i].type) << d->Name();
-      if (spec.fields[i].size) EXPECT_EQ(d->Size(), spec.fields[i].size) << d->Name();
+      if (spec.fields[i].size) { EXPECT_EQ(d->Size(), spec.fields[i].size) << d->Name(); }
     }
     t->RefreshIndexDefs();
     for (const auto& [name, fields] : spec.indexes)

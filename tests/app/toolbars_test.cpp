@@ -217,7 +217,7 @@ TEST_F(Toolbars, EveryButtonShowsItsPictureWithoutOverlappingItsNeighbours) {
       EXPECT_FALSE(b->Hint().empty());
       for (TToolbarButton97* other : list) {
         TRect overlap;
-        if (other != b) EXPECT_FALSE(IntersectRect(overlap, b->BoundsRect(), other->BoundsRect())) << other->Name();
+        if (other != b) { EXPECT_FALSE(IntersectRect(overlap, b->BoundsRect(), other->BoundsRect())) << other->Name(); }
       }
       // The drop-down arrow beside the picture has its room inside the button.
       EXPECT_GE(b->Width(), b->DropdownMenu() ? 32 : 23);

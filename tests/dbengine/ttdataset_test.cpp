@@ -173,7 +173,7 @@ TEST_F(DatasetStates, LocateWithoutAnIndexComparesNumbersAsValues) {
   for (const auto& c : cases) {
     t->First();
     EXPECT_EQ(c.found != nullptr, t->Locate(c.fields, c.values, {})) << c.fields;
-    if (c.found) EXPECT_EQ(c.found, t->FieldByName("Name")->AsString()) << c.fields;
+    if (c.found) { EXPECT_EQ(c.found, t->FieldByName("Name")->AsString()) << c.fields; }
   }
   // The value the dataset itself shows finds its record.
   t->Locate("Name", Variant(S("Bert")), {});

@@ -91,7 +91,7 @@ TEST_F(WindowTest, TheWindowAfterEachAction) {
     EXPECT_EQ(Current(), c.current) << c.action;
     EXPECT_EQ(link.ActiveRecord(), c.active) << c.action;
     EXPECT_EQ(Ids(), c.ids) << c.action;
-    if (c.calls) EXPECT_EQ(link.Joined(), c.calls) << c.action;
+    if (c.calls) { EXPECT_EQ(link.Joined(), c.calls) << c.action; }
   }
 }
 
