@@ -1,12 +1,10 @@
-// The published grid: check-box cells painted and toggled alike, and a record
-// edited through the grid with real keys over a real database file.
+// The published grid: check-box cells painted and toggled alike, memo cells,
+// fixed columns, title buttons and the column list.
 #include <gtest/gtest.h>
 
 #include <QApplication>
 
 #include "datactrls/wwdbgrid.h"
-#include "datactrls/wwtadatasets.h"
-#include "dbengine/accbinding_fixture.h"
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/dialogs/dialogs.h"
@@ -118,31 +116,6 @@ TEST(MemoCells, F2OpensTheDialogUnlessItIsDisabled) {
   EXPECT_EQ(closes, (std::vector<bool>{true}));
 }
 
-class GridOverEngineTable : public accesstest::BindingFixture {};
-
-TEST_F(GridOverEngineTable, ARecordEditedWithKeysReachesTheFile) {
-  auto form = ShownForm(500, 250);
-  auto table = Make<TwwtaTable>();
-  table->SetTableName("People");
-  table->Open();
-  TDataSource source;
-  source.SetDataSet(table.get());
-  TwwDBGrid* grid = PlaceFocusedGrid(form.get(), &source, {0, 0, 480, 230});
-  ASSERT_EQ(grid->GetField(1)->FieldName(), "Name");
-  Key(grid, Qt::Key_Down);
-  Key(grid, Qt::Key_Right);
-  Key(grid, Qt::Key_F2);
-  ASSERT_TRUE(grid->EditorMode());
-  QTest::keyClicks(QApplication::focusWidget(), "Bea");
-  Key(grid, Qt::Key_Down);  // leaving the record posts it
-  EXPECT_EQ(table->State(), dsBrowse);
-  Pump();
-  table->Close();
-  auto check = MakeTable();
-  check->Open();
-  EXPECT_EQ(accesstest::ColumnOf(check.get()), (std::vector<std::string>{"Anna", "Bea", "Carl"}));
-}
-
 class PublishedGrid : public testing::Test {
  protected:
   void SetUp() override {
@@ -211,9 +184,6 @@ TEST_F(PublishedGrid, TheColumnListSetsTheFieldsAndForeignDataSetsAreRefused) {
   EXPECT_EQ(data->FieldByName("Amount")->DisplayWidth(), 7);
   EXPECT_EQ(grid->GetFieldCount(), 2);
   EXPECT_EQ(grid->GetField(0)->FieldName(), "Amount");
-  int index = -1;
-  EXPECT_TRUE(wwFindSelectedEntry(&lines, "name", index));
-  EXPECT_EQ(index, 2);
   TStringList back;
   wwFieldsToSelected(data.get(), &back);
   EXPECT_EQ(back.Text(), "Amount\t7\tSum\r\nName\t12\tName\r\n");

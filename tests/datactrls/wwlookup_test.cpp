@@ -105,6 +105,7 @@ class LookupFields : public ::testing::Test {
       return new TLookupTestTable(owner);
     };
     wwLookupFailureHandler = [this](TDataSet*, const std::string& m) { failures.push_back(m); };
+    Build(ds);
   }
   void TearDown() override {
     wwLookupFailureHandler = nullptr;
@@ -130,11 +131,10 @@ class LookupFields : public ::testing::Test {
 
   int created = 0;
   std::vector<std::string> failures;
+  TLookupDataSet ds;
 };
 
 TEST_F(LookupFields, FillFromTheLookupTable) {
-  TLookupDataSet ds;
-  Build(ds);
   ds.Open();
   ds.AppendRecord({Variant(1), Variant(2), Variant(1)});
   ds.AppendRecord({Variant(2), Variant(7), Variant(2)});
@@ -159,8 +159,6 @@ TEST_F(LookupFields, FillFromTheLookupTable) {
 }
 
 TEST_F(LookupFields, TwoFieldsSharingATableSeekOncePerRecord) {
-  TLookupDataSet ds;
-  Build(ds);
   ds.LookupFields()->Delete(2);
   ds.LookupLinks()->Delete(2);
   ds.Open();
@@ -181,8 +179,6 @@ TEST_F(LookupFields, TwoFieldsSharingATableSeekOncePerRecord) {
 }
 
 TEST_F(LookupFields, ATableThatCannotBeSetUpIsFreedAndReportedOnce) {
-  TLookupDataSet ds;
-  Build(ds);
   ds.LookupFields()->SetStrings(0, "OwnerName;Bugs;Missing;Name;ByID");
   ds.Open();
   for (int i = 1; i <= 3; ++i) ds.AppendRecord({Variant(i), Variant(1), Variant(2)});
@@ -197,8 +193,6 @@ TEST_F(LookupFields, ATableThatCannotBeSetUpIsFreedAndReportedOnce) {
 }
 
 TEST_F(LookupFields, AMissingLinkFieldHidesTheFieldAndEndsThePass) {
-  TLookupDataSet ds;
-  Build(ds);
   ds.LookupLinks()->SetStrings(1, "Assignee;ID");
   ds.Open();
   ds.AppendRecord({Variant(1), Variant(1), Variant(2)});
@@ -209,8 +203,6 @@ TEST_F(LookupFields, AMissingLinkFieldHidesTheFieldAndEndsThePass) {
 }
 
 TEST_F(LookupFields, EntriesWithTheTrailingFlagUseTheIndexOfTheirFields) {
-  TLookupDataSet ds;
-  Build(ds);
   ds.LookupFields()->SetStrings(0, "OwnerName;Bugs;People.db;Name;-;ID;N");
   ds.Open();
   ds.AppendRecord({Variant(1), Variant(2), Variant(1)});
@@ -225,8 +217,6 @@ TEST_F(LookupFields, SeekingByLinks) {
   table.TableName = "People";
   table.IndexName = "ByID";
   table.Open();
-  TLookupDataSet ds;
-  Build(ds);
   ds.Open();
   ds.AppendRecord({Variant(1), Variant(2), Variant(1)});
   EXPECT_TRUE(wwSeekLookupTable(&table, &ds, {"Owner", "ID"}));
@@ -252,11 +242,9 @@ TEST_F(LookupFields, SeekingByLinks) {
 }
 
 TEST_F(LookupFields, ResultFieldsForFilterEvaluation) {
-  TLookupDataSet ds;
-  Build(ds);
   ds.Open();
   ds.AppendRecord({Variant(1), Variant(2), Variant(1)});
-  auto getValue = [&ds](const std::string& name) { return ds.FindField(name); };
+  auto getValue = [this](const std::string& name) { return ds.FindField(name); };
   TField* result = wwGetLookupResultField(&ds, ds.FieldByName("OwnerName"), getValue);
   ASSERT_NE(result, nullptr);
   EXPECT_EQ(result->FieldName(), "Name");
@@ -276,8 +264,6 @@ TEST_F(LookupFields, ResultFieldsForFilterEvaluation) {
 }
 
 TEST_F(LookupFields, PositioningForTheLookupList) {
-  TLookupDataSet ds;
-  Build(ds);
   ds.LookupFields()->SetStrings(2, "ReporterName;Bugs;People;Name;-;ID;N");
   ds.Open();
   ds.AppendRecord({Variant(1), Variant(2), Variant(1)});

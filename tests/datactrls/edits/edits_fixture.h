@@ -17,6 +17,10 @@
 namespace testing_support {
 
 inline QWidget* Native(TWinControl* c) { return ClientOf(c)->focusProxy() ? ClientOf(c)->focusProxy() : ClientOf(c); }
+inline void Type(TWinControl* c, const char* keys) { QTest::keyClicks(Native(c), keys); }
+inline void Key(TWinControl* c, Qt::Key key, Qt::KeyboardModifiers m = Qt::NoModifier) {
+  QTest::keyClick(Native(c), key, m);
+}
 
 // Counts beeps while alive.
 struct BeepCounter {
@@ -87,6 +91,12 @@ class EditsFixture : public ::testing::Test {
   void ClickButton(C* c) {
     TWinControl* box = c->ButtonContainer();
     Click(box, box->Width() / 2, box->Height() / 2);
+    Pump();
+  }
+
+  // Moves the focus away, which writes an edit's text back.
+  void Leave() {
+    other->SetFocus();
     Pump();
   }
 

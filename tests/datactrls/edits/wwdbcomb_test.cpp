@@ -69,28 +69,28 @@ TEST_F(ComboTest, MapListShowsWordsAndStoresNumbers) {
 TEST_F(ComboTest, ChoosingByKeysWritesTheStoredValue) {
   auto* c = StatusCombo(false);
   c->SetFocus();
-  QTest::keyClick(Native(c), Qt::Key_Down, Qt::AltModifier);
+  Key(c, Qt::Key_Down, Qt::AltModifier);
   ASSERT_TRUE(c->IsDroppedDown());
   EXPECT_EQ(c->PopupList()->ItemIndex(), 2);
-  for (int i = 0; i < 3; ++i) QTest::keyClick(Native(c), Qt::Key_Down);
+  for (int i = 0; i < 3; ++i) Key(c, Qt::Key_Down);
   EXPECT_EQ(c->EditText(), "Fixed/Implemented");  // the list moves, not the text
-  QTest::keyClick(Native(c), Qt::Key_Return);
+  Key(c, Qt::Key_Return);
   EXPECT_FALSE(c->IsDroppedDown());
   EXPECT_EQ(c->EditText(), "Deferred");
   ds->Post();
   EXPECT_EQ(ds->FieldByName("Status")->AsString(), "6");
   // Closed: Up and Down step through the items; a letter finds the next item.
-  QTest::keyClick(Native(c), Qt::Key_Up);
+  Key(c, Qt::Key_Up);
   EXPECT_EQ(c->EditText(), "Delegated");
-  QTest::keyClick(Native(c), Qt::Key_N);
+  Key(c, Qt::Key_N);
   EXPECT_EQ(c->EditText(), "No longer relevant");
   // Escape while down closes without taking; Escape then resets the edit.
-  QTest::keyClick(Native(c), Qt::Key_Down, Qt::AltModifier);
-  QTest::keyClick(Native(c), Qt::Key_Down);
-  QTest::keyClick(Native(c), Qt::Key_Escape);
+  Key(c, Qt::Key_Down, Qt::AltModifier);
+  Key(c, Qt::Key_Down);
+  Key(c, Qt::Key_Escape);
   EXPECT_FALSE(c->IsDroppedDown());
   EXPECT_EQ(c->EditText(), "No longer relevant");
-  QTest::keyClick(Native(c), Qt::Key_Escape);
+  Key(c, Qt::Key_Escape);
   EXPECT_EQ(c->EditText(), "Deferred");
 }
 
@@ -111,8 +111,7 @@ TEST_F(ComboTest, ChoosingByMouseLeavesTheFocusInTheCombo) {
   EXPECT_EQ(form->ActiveControl(), c);
   EXPECT_TRUE(c->Focused());
   // Leaving the combo writes the value back.
-  other->SetFocus();
-  Pump();
+  Leave();
   EXPECT_EQ(ds->FieldByName("Status")->AsString(), "4");
 }
 
@@ -123,12 +122,12 @@ TEST_F(ComboTest, MatchTextFindsFromTheCurrentItemOn) {
   struct Step { Qt::Key key; const char* text; int selStart; };
   const Step steps[] = {{Qt::Key_D, "Delegated", 1}, {Qt::Key_E, "Delegated", 2}, {Qt::Key_F, "Deferred", 3}};
   for (const Step& s : steps) {
-    QTest::keyClick(Native(c), s.key);
+    Key(c, s.key);
     EXPECT_EQ(c->EditText(), s.text);
     EXPECT_EQ(c->SelStart(), s.selStart);
   }
   EXPECT_EQ(c->SelLength(), int(std::string("Deferred").size()) - 3);
-  QTest::keyClick(Native(c), Qt::Key_Z);  // no match: dropped in a list style
+  Key(c, Qt::Key_Z);  // no match: dropped in a list style
   EXPECT_EQ(c->EditText(), "Deferred");
 }
 
@@ -189,7 +188,7 @@ TEST_F(ComboTest, ClearKeyEmptiesAndTypingDropsDownAndSearchesTheList) {
   auto* status = StatusCombo(false);
   status->SetAllowClearKey(true);
   status->SetFocus();
-  QTest::keyClick(Native(status), Qt::Key_Delete);
+  Key(status, Qt::Key_Delete);
   EXPECT_EQ(status->EditText(), "");
   EXPECT_EQ(status->ItemIndex(), -1);
   EXPECT_EQ(ds->State(), dsEdit);
@@ -200,15 +199,15 @@ TEST_F(ComboTest, ClearKeyEmptiesAndTypingDropsDownAndSearchesTheList) {
   for (const char* item : {"Apple", "Banana", "Cherry"}) fruit->Items()->Add(item);
   fruit->SetAutoDropDown(true);
   fruit->SetFocus();
-  QTest::keyClick(Native(fruit), Qt::Key_B);
+  Key(fruit, Qt::Key_B);
   ASSERT_TRUE(fruit->IsDroppedDown());
   EXPECT_EQ(fruit->EditText(), "b");
   EXPECT_EQ(fruit->PopupList()->ItemIndex(), 1);
-  QTest::keyClick(Native(fruit), Qt::Key_X);  // "bx": no entry, no selection
+  Key(fruit, Qt::Key_X);  // "bx": no entry, no selection
   EXPECT_EQ(fruit->PopupList()->ItemIndex(), -1);
-  QTest::keyClick(Native(fruit), Qt::Key_Backspace);
-  QTest::keyClick(Native(fruit), Qt::Key_Down);
-  QTest::keyClick(Native(fruit), Qt::Key_Return);
+  Key(fruit, Qt::Key_Backspace);
+  Key(fruit, Qt::Key_Down);
+  Key(fruit, Qt::Key_Return);
   EXPECT_FALSE(fruit->IsDroppedDown());
   EXPECT_EQ(fruit->EditText(), "Apple");
   EXPECT_TRUE(fruit->Focused());
@@ -228,7 +227,7 @@ TEST_F(ComboTest, OwnerDrawnStylesDrawTheFaceAndTheListThroughTheEvent) {
     canvas->FillRect(rect);
   };
   c->SelectItem(0);
-  QTest::keyClicks(Native(c), "g");  // not an edit style: no typing
+  Type(c, "g");  // not an edit style: no typing
   EXPECT_EQ(c->EditText(), "Red");
   auto face = Snapshot(c);
   EXPECT_EQ(face->Canvas()->Pixels(8, 8), clRed);

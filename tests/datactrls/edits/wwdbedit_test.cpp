@@ -57,12 +57,12 @@ TEST_F(DBEditTest, SpaceCompletesTheDateFromTheClock) {
   e->SetFocus();
   const char* expected[] = {"3/", "3/7/", "3/7/98"};
   for (const char* text : expected) {
-    QTest::keyClick(Native(e), Qt::Key_Space);
+    Key(e, Qt::Key_Space);
     EXPECT_EQ(e->EditText(), text);
   }
   // In the middle of the text the space is typed as it is.
   e->SetSelStart(2);
-  QTest::keyClick(Native(e), Qt::Key_Space);
+  Key(e, Qt::Key_Space);
   EXPECT_EQ(e->EditText(), "3/ 7/98");
 }
 
@@ -71,11 +71,11 @@ TEST_F(DBEditTest, PictureMaskFillsLiteralsAndRefusesWithABeep) {
   auto* e = PlaceEdit<TwwDBEdit>("Code");
   BeepCounter beeps;
   e->SetFocus();
-  QTest::keyClicks(Native(e), "1234");
+  Type(e, "1234");
   EXPECT_EQ(e->EditText(), "12-34");
   EXPECT_EQ(ds->State(), dsEdit);  // typing put the dataset into edit
   EXPECT_EQ(beeps.beeps, 0);
-  QTest::keyClick(Native(e), Qt::Key_A);
+  Key(e, Qt::Key_A);
   EXPECT_EQ(e->EditText(), "12-34");
   EXPECT_EQ(beeps.beeps, 1);
   ds->Post();  // post asks the edit for its text
@@ -92,9 +92,8 @@ TEST_F(DBEditTest, InvalidPictureTextKeepsTheFocusUnlessInvalidExitIsAllowed) {
     std::vector<bool> checks;
     e->OnCheckValue = [&](TObject*, bool passes) { checks.push_back(passes); };
     e->SetFocus();
-    QTest::keyClicks(Native(e), "12");
-    other->SetFocus();
-    Pump();
+    Type(e, "12");
+    Leave();
     EXPECT_TRUE(e->InvalidOnExit());
     EXPECT_EQ(form->ActiveControl(), e);
     EXPECT_GE(beeps.beeps, 1);
@@ -104,13 +103,12 @@ TEST_F(DBEditTest, InvalidPictureTextKeepsTheFocusUnlessInvalidExitIsAllowed) {
       EXPECT_FALSE(e->Picture()->AllowInvalidExit());  // cannot be set on a bound edit
       e->Picture()->SetAllowInvalidExit(true);
       EXPECT_FALSE(e->Picture()->AllowInvalidExit());
-      QTest::keyClick(Native(e), Qt::Key_End);
-      QTest::keyClick(Native(e), Qt::Key_3);
+      Key(e, Qt::Key_End);
+      Key(e, Qt::Key_3);
     } else {
       e->Picture()->SetAllowInvalidExit(true);
     }
-    other->SetFocus();
-    Pump();
+    Leave();
     EXPECT_EQ(form->ActiveControl(), other);
     if (bound) {
       EXPECT_EQ(ds->FieldByName("Code")->AsString(), "123");
@@ -131,9 +129,8 @@ TEST_F(DBEditTest, AValidatingDataSetRefusesInvalidTextOnExit) {
     const int before = boxes.Count();
     e->SetFocus();
     e->SelectAll();
-    QTest::keyClicks(Native(e), "12");
-    other->SetFocus();
-    Pump();
+    Type(e, "12");
+    Leave();
     EXPECT_EQ(form->ActiveControl(), e);  // the focus came back
     EXPECT_EQ(ds->FieldByName("Code")->AsString(), "11-22");
     EXPECT_EQ(calls, handled ? 1 : 0);
@@ -148,14 +145,13 @@ TEST_F(DBEditTest, AValidatingDataSetRefusesInvalidTextOnExit) {
 TEST_F(DBEditTest, EscapeResetsAndExitWritesBack) {
   auto* e = PlaceEdit<TwwDBEdit>("Name");
   e->SetFocus();
-  QTest::keyClicks(Native(e), "Zed");
+  Type(e, "Zed");
   EXPECT_EQ(ds->State(), dsEdit);
-  QTest::keyClick(Native(e), Qt::Key_Escape);
+  Key(e, Qt::Key_Escape);
   EXPECT_EQ(e->EditText(), "Ann");
   EXPECT_EQ(e->SelLength(), 3);
-  QTest::keyClicks(Native(e), "Bo");
-  other->SetFocus();
-  Pump();
+  Type(e, "Bo");
+  Leave();
   EXPECT_EQ(ds->FieldByName("Name")->AsString(), "Bo");
   ds->Post();
   ds->Next();
@@ -169,12 +165,12 @@ TEST_F(DBEditTest, AReadOnlySourceDropsKeysAndTheSpaceBeeps) {
   auto* born = PlaceEdit<TwwDBEdit>("Born", 30);
   BeepCounter beeps;
   name->SetFocus();
-  QTest::keyClicks(Native(name), "xy");
+  Type(name, "xy");
   EXPECT_EQ(name->EditText(), "Ann");
   EXPECT_EQ(ds->State(), dsBrowse);
   born->SetFocus();
   born->SelectAll();
-  QTest::keyClick(Native(born), Qt::Key_Space);
+  Key(born, Qt::Key_Space);
   EXPECT_EQ(beeps.beeps, 1);
   EXPECT_EQ(ds->State(), dsBrowse);
 }
@@ -184,7 +180,7 @@ TEST_F(DBEditTest, TheFieldRefusesCharactersItCannotHold) {
   BeepCounter beeps;
   e->SetFocus();
   e->SelectAll();
-  QTest::keyClicks(Native(e), "4x2");
+  Type(e, "4x2");
   EXPECT_EQ(e->EditText(), "42");
   EXPECT_EQ(beeps.beeps, 1);
 }
@@ -210,9 +206,8 @@ TEST_F(DBEditTest, AFailedUpdateKeepsTheTextModifiedAndTheFocus) {
   ds->FieldByName("Count")->OnValidate = [](TField*) { throw EDatabaseError("too big"); };
   e->SetFocus();
   e->SelectAll();
-  QTest::keyClicks(Native(e), "99");
-  other->SetFocus();
-  Pump();
+  Type(e, "99");
+  Leave();
   EXPECT_EQ(boxes.Texts().back(), "too big.");
   EXPECT_EQ(form->ActiveControl(), e);
   EXPECT_TRUE(e->Modified());

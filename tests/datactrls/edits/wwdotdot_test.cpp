@@ -21,7 +21,7 @@ TEST_F(ButtonEditTest, ButtonEditRunsItsDialogByButtonAndAltDown) {
   };
   other->SetFocus();
   ClickButton(c);
-  QTest::keyClick(Native(c), Qt::Key_Down, Qt::AltModifier);
+  Key(c, Qt::Key_Down, Qt::AltModifier);
   EXPECT_EQ(downDuring, (std::vector<bool>{true, true}));
   EXPECT_FALSE(c->IsDroppedDown());
   EXPECT_EQ(c->EditText(), "Ann");  // the key was used up
@@ -37,7 +37,7 @@ TEST_F(ButtonEditTest, DropDownListStyleRefusesTypingUntilOpen) {
   c->SetStyle(csDropDownList);
   c->SetFocus();
   c->SelectAll();
-  QTest::keyClicks(Native(c), "xy");
+  Type(c, "xy");
   EXPECT_EQ(c->EditText(), "Ann");
   EXPECT_EQ(ds->State(), dsBrowse);
 }
