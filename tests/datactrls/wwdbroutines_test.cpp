@@ -74,7 +74,7 @@ TEST_F(LibraryRoutines, AQuerysRowsGoIntoTheNamedTableOrAMessageSaysWhyNot) {
     TDialogResponderScope boxes([](TDialogRequest&) { return mrOk; });
     EXPECT_EQ(c.written, wwPrepareAnswerTable(q, q->StmtHandle(), c.name)) << c.name;
     ASSERT_EQ(c.message.empty() ? 0 : 1, boxes.Count()) << c.name;
-    if (!c.message.empty()) EXPECT_NE(std::string::npos, boxes.Texts()[0].find(c.message)) << boxes.Texts()[0];
+    if (!c.message.empty()) { EXPECT_NE(std::string::npos, boxes.Texts()[0].find(c.message)) << boxes.Texts()[0]; }
   }
   EXPECT_EQ((std::vector<std::string>{"Anna", "Carl"}), Names("Thirty"));
   EXPECT_EQ(3u, Names("People").size());
@@ -155,8 +155,9 @@ TEST_F(LibraryRoutines, IncrementalSearchWarnsOnAPlainTableOnly) {
     TDialogResponderScope boxes([](TDialogRequest&) { return mrOk; });
     EXPECT_FALSE(wwIncrementalSearch(d, "B", 0)) << d->ClassName();
     ASSERT_EQ(warned ? 1 : 0, boxes.Count()) << d->ClassName();
-    if (warned)
+    if (warned) {
       EXPECT_EQ("Incremental Search - TTable component not supported. Use TwwTable instead.", boxes.Texts()[0]);
+    }
   }
 }
 

@@ -198,8 +198,8 @@ TEST_F(LocateByKey, SeeksWhenTheIndexStartsWithTheField) {
     EXPECT_EQ(wwLocateValue(s.first, table, s.field, s.value, s.type, cs), s.found) << s.value;
     EXPECT_EQ(table->FieldByName("Name")->AsString(), s.at) << s.value;
     // A seek moves at most twice; a scan reads record by record.
-    if (s.seeks == 1) EXPECT_LE(scrolls, 2) << s.value;
-    if (s.seeks == 0) EXPECT_GT(scrolls, 2) << s.value;
+    if (s.seeks == 1) { EXPECT_LE(scrolls, 2) << s.value; }
+    if (s.seeks == 0) { EXPECT_GT(scrolls, 2) << s.value; }
   }
   // The other sensitivity to case is scanned.
   scrolls = 0;

@@ -397,7 +397,7 @@ TEST_F(LibraryFilterEscape, EscapeStopsFilteringAtTheNextHundredthRecordUnderThe
   int asked = 0, escapes = 0;
   orders->OnFilterEscape = [&](TObject*) { ++escapes; };
   orders->SetOnFilter([&](TDataSet*, bool& accept) {
-    if (asked == 1) EXPECT_EQ(crHourGlass, Screen->Cursor());
+    if (asked == 1) { EXPECT_EQ(crHourGlass, Screen->Cursor()); }
     if (++asked == 50) PostMessage(edit, CN_KEYDOWN, VK_ESCAPE, 0);
     accept = false;
   });
