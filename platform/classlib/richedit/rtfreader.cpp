@@ -194,6 +194,10 @@ bool IsPlainByte(char c) { return kPlainBytes[static_cast<unsigned char>(c)]; }
 bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// Control characters are no text of a memo nor of a font's name (the writer
+// has no way to write them); a tab is.
+bool IsShownCharacter(char32_t c) { return c >= 0x20 || c == '\t'; }
+
 struct GroupState {
   TRtfCharFormat chars;
   TRtfParaFormat para;
@@ -403,9 +407,11 @@ class Reader {
   void Apply(const WordEntry& w, bool hasParam, int n, bool ignorable) {
     if (state_.destination == Destination::Skip) return;
     if (ApplyDestination(w.word, ignorable)) return;
-    if (state_.destination == Destination::FontTable) return ApplyFontTableWord(w.word, hasParam, n);
     if (state_.destination == Destination::ColorTable) return ApplyColorTableWord(w.word, n);
+    // Before the font table's words: a font's name is text, and the writer
+    // writes what the code page lacks as \u and a tab as \tab there too.
     if (ApplyTextWord(w, n)) return;
+    if (state_.destination == Destination::FontTable) return ApplyFontTableWord(w.word, hasParam, n);
     if constexpr (kFormats) {
       if (ApplyCharacterWord(w.word, hasParam, n)) return;
       ApplyParagraphWord(w.word, n);
@@ -570,7 +576,7 @@ class Reader {
       unit = 0x10000 + ((highSurrogate_ - 0xD800) << 10) + (unit - 0xDC00);
     }
     highSurrogate_ = 0;
-    AppendText(unit);
+    Put(unit);
   }
 
   void Character(char32_t c) {
@@ -578,12 +584,19 @@ class Reader {
       --skipFallback_;
       return;
     }
+    Put(c);
+  }
+
+  // A character where the destination keeps it: a font's name takes \u
+  // characters as text does, since the writer writes names it cannot put in
+  // the code page that way.
+  void Put(char32_t c) {
     switch (state_.destination) {
       case Destination::Text: return AppendText(c);
       case Destination::FontTable:
         if constexpr (kFormats) {
           if (c == ';') CommitFont();
-          else if (fontOpen_) Utf8Append(font_.name, c);
+          else if (fontOpen_ && IsShownCharacter(c)) Utf8Append(font_.name, c);
         }
         return;
       case Destination::ColorTable:
@@ -597,7 +610,7 @@ class Reader {
   void AppendText(char32_t c) {
     if (state_.destination != Destination::Text) return;
     highSurrogate_ = 0;
-    if (c < 0x20 && c != '\t') return;  // control bytes are no text of a memo
+    if (!IsShownCharacter(c)) return;
     std::string utf8;  // at most four bytes: kept in the string itself
     Utf8Append(utf8, c);
     out_.Text(utf8, state_.chars);

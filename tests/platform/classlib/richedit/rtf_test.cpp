@@ -73,6 +73,13 @@ TEST(RtfRoundTrip, TextNeverGainsTheBlanksThatEndControlWords) {
   EXPECT_EQ(d, RtfRead(RtfWrite(d)));
 }
 
+TEST(RtfRoundTrip, FontNamesOutsideTheCodePageKeepEveryCharacter) {
+  TRtfDocument d;
+  d.Paragraphs.resize(1);
+  d.Paragraphs[0].Runs = {{"x", Chars("\xCE\xA9 Sans\tMono \xF0\x9F\x98\x80", 24)}};
+  EXPECT_EQ(d, RtfRead(RtfWrite(d))) << RtfWrite(d);
+}
+
 struct ReadCase {
   const char* rtf;
   const char* text;  // paragraphs joined by "|"
@@ -243,3 +250,29 @@ TEST(RtfCodePage, EveryAssignedByteMapsBothWays) {
 }
 
 }  // namespace
+
+// ---- Damaged input read, written and read again ------------------------------
+
+struct RoundTripCase {
+  const char* what;  // what once went wrong on the way back
+  std::string rtf;
+  friend void PrintTo(const RoundTripCase& c, std::ostream* os) { *os << c.what; }
+};
+
+class RtfRewrite : public testing::TestWithParam<RoundTripCase> {};
+
+TEST_P(RtfRewrite, ReadsBackEqual) {
+  const TRtfDocument d = RtfRead(GetParam().rtf);
+  const std::string written = RtfWrite(d);
+  EXPECT_EQ(d, RtfRead(written)) << GetParam().what << "\n" << written;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RtfRewrite,
+    testing::Values(
+        RoundTripCase{"a control byte in a font name was kept but not written",
+                      "{\\fonttbl\\f0 o\x01w}r"},
+        RoundTripCase{"a font name character outside the code page was written as \\u but not read",
+                      "{\\fonttbl\\f0\x90}i"},
+        RoundTripCase{"a tab byte inside a font name was written as \\tab but not read",
+                      "{\\fonttbl\\f0 a\tb}c"}));
