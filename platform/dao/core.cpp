@@ -465,8 +465,11 @@ class TTableCursor : public TRecordsetCore {
     return r;
   }
 
-  // Memo and binary values up to this size come with their row.
-  static constexpr std::int64_t kInlineBytes = 4096;
+  // Memo and binary values up to this size come with their row. A rich-text
+  // memo of a few thousand characters is stored with its markup on top, so a
+  // bound at exactly 4 KB sent the longest typical memos to a query each; the
+  // window of at most kMaxStep rows holds 2 MB per memo column at worst.
+  static constexpr std::int64_t kInlineBytes = 8192;
   static constexpr size_t kFirstStep = 8;
   static constexpr size_t kMaxStep = 256;
 
