@@ -159,10 +159,12 @@ std::int32_t TDAOField::Attributes() {
   return n;
 }
 
+// Read straight into the value handed back: every move reads every field,
+// and a kept copy would cost one more copy of each text.
 Variant TDAOField::Value() {
-  ResultVar = Variant();
-  Status = As<DAOField>()->get_Value(&ResultVar);
-  return ResultVar;
+  Variant value;
+  Status = As<DAOField>()->get_Value(&value);
+  return value;
 }
 
 double TDAOField::AsDouble() {

@@ -53,7 +53,6 @@ class TDAOUnknown : public TObject {
   HRESULT Status = 0;
   IUnknown* Intf = nullptr;
   Variant MissingArg;
-  Variant ResultVar;
 
  protected:
   template <class I>

@@ -16,6 +16,9 @@ std::string_view CutBytes(std::string_view text, std::size_t maxBytes) {
 }
 
 std::string CutChars(std::string_view text, std::size_t maxChars) {
+  // No more bytes than allowed characters: nothing to cut, and no need to walk
+  // the characters (every end of a blob read records its error text).
+  if (text.size() <= maxChars) return std::string(text);
   return Utf8Copy(text, 1, static_cast<long long>(maxChars));
 }
 

@@ -234,7 +234,7 @@ class TTableCursor : public TRecordsetCore {
     std::uint64_t stamp = db_->Conn().ChangeStamp();
     std::int64_t next = PositionKnown(stamp) ? position_ + 1 : -1;
     if (WindowValid(stamp) && wpos_ + 1 < window_.size()) {
-      SetCurrent(window_[++wpos_]);
+      Reach(wpos_ + 1);
     } else {
       Grow(true);
       std::vector<Row> rows = Fetch(true, KeyOf(current_), false, true, step_);
@@ -249,7 +249,7 @@ class TTableCursor : public TRecordsetCore {
     std::uint64_t stamp = db_->Conn().ChangeStamp();
     std::int64_t previous = PositionKnown(stamp) ? position_ - 1 : -1;
     if (WindowValid(stamp) && wpos_ > 0 && wpos_ < window_.size()) {
-      SetCurrent(window_[--wpos_]);
+      Reach(wpos_ - 1);
     } else {
       Grow(false);
       std::vector<Row> rows = Fetch(false, KeyOf(current_), false, true, step_);
@@ -420,7 +420,17 @@ class TTableCursor : public TRecordsetCore {
     wpos_ = forward ? 0 : window_.size() - 1;
     stamp_ = stamp;
     position_ = -1;
-    SetCurrent(window_[wpos_]);
+    SetCurrent(std::move(window_[wpos_]));
+  }
+
+  // The current row is kept in current_ alone, its place in the window left
+  // empty: a scan then moves each row (memos included) instead of copying
+  // it. The row left goes back to its place, with any memo read meanwhile,
+  // for the moves back within the window.
+  void Reach(size_t to) {
+    window_[wpos_] = std::move(current_);
+    wpos_ = to;
+    SetCurrent(std::move(window_[wpos_]));
   }
 
   // Moves that skip rows by a condition cannot count.
@@ -465,8 +475,11 @@ class TTableCursor : public TRecordsetCore {
     return r;
   }
 
-  // Memo and binary values up to this size come with their row.
-  static constexpr std::int64_t kInlineBytes = 4096;
+  // Memo and binary values up to this size come with their row. A rich-text
+  // memo of a few thousand characters is stored with its markup on top, so a
+  // bound at exactly 4 KB sent the longest typical memos to a query each; the
+  // window of at most kMaxStep rows holds 2 MB per memo column at worst.
+  static constexpr std::int64_t kInlineBytes = 8192;
   static constexpr size_t kFirstStep = 8;
   static constexpr size_t kMaxStep = 256;
 
@@ -877,6 +890,13 @@ int TRecordsetCore::FieldIndex(const std::string& name) const {
 
 void TRecordsetCore::SetCurrent(const Row& row) {
   current_ = row;
+  onRow_ = true;
+  deleted_ = false;
+  bof_ = eof_ = false;
+}
+
+void TRecordsetCore::SetCurrent(Row&& row) {
+  current_ = std::move(row);
   onRow_ = true;
   deleted_ = false;
   bof_ = eof_ = false;

@@ -157,6 +157,7 @@ class TRecordsetCore {
   virtual Cell LoadDeferred(std::int64_t rowid, int field);
 
   void SetCurrent(const Row& row);
+  void SetCurrent(Row&& row);  // a row nobody else keeps: moved, not copied
   void CheckOpen() const;
   void LeaveEdit();  // a move drops a pending change and its lock
   // Reads the target table's editable columns of a row; false when it is gone.

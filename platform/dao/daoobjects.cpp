@@ -7,6 +7,7 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <string_view>
 #include <vector>
 
 #include "platform/classlib/core/registry.h"
@@ -315,7 +316,9 @@ class TField : public TComObject<DAOField> {
         *out = Null;
         return;
       }
-      std::string part = static_cast<size_t>(offset) < c.text.size() ? c.text.substr(offset, bytes) : std::string();
+      // A view of the piece: it is copied once, into the answer.
+      std::string_view part = c.text;
+      part = static_cast<size_t>(offset) < part.size() ? part.substr(offset, bytes) : std::string_view();
       *out = info_.def.type == dbMemo ? Variant(part) : VarByteArrayOf(part.data(), part.size());
     });
   }

@@ -152,6 +152,35 @@ TEST_F(CoreCursor, WalksLargeTablesBothWaysAndAbsolutePositions) {
   EXPECT_EQ(699, rs->AbsolutePosition());
 }
 
+// Moves back and forth within the rows read ahead show each row whole, a
+// memo read on the way (small ones come with the row, large ones are read
+// when asked for) included.
+TEST_F(CoreCursor, MovesBackAndForthShowEachRowWhole) {
+  MakePeople();
+  db_->Conn().Begin();
+  for (int i = 0; i < 30; ++i)
+    db_->Execute("INSERT INTO People (Name, Age, Notes) VALUES ('n" + std::to_string(10 + i) + "', 1, '" +
+                 std::string(i % 3 == 0 ? 9000 : 100 + i, char('a' + i % 26)) + "')");
+  db_->Conn().Commit();
+  auto rs = db_->OpenRecordset("People", -1);
+  rs->SetIndex("ByName");
+  rs->MoveFirst();
+  int at = 0;
+  // Forward two, back one, over the whole table and past read-ahead windows.
+  for (int move = 0; !rs->Eof(); ++move) {
+    ASSERT_EQ("n" + std::to_string(10 + at), rs->Value(1).text) << move;
+    EXPECT_EQ(std::string(at % 3 == 0 ? 9000 : 100 + at, char('a' + at % 26)), rs->Value(4).text) << move;
+    if (move % 3 == 2) {
+      rs->MovePrevious();
+      --at;
+    } else {
+      rs->MoveNext();
+      ++at;
+    }
+  }
+  EXPECT_EQ(30, at);
+}
+
 // The position is kept up by the moves after it was counted, and counted
 // afresh once anyone changed the file.
 TEST_F(CoreCursor, AbsolutePositionFollowsMovesAndOtherWriters) {
