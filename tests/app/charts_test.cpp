@@ -319,7 +319,7 @@ TEST_F(Charts, SavesABitmapOrAVectorPictureAndReportsAPathThatCannotBeWritten) {
       // The dialog was the last word, or the error naming the file.
       const TDialogRequest& last = answers.Requests().back();
       EXPECT_EQ(last.Kind, c.start.empty() ? TDialogKind::MessageBox : TDialogKind::SaveFile);
-      if (c.start.empty()) EXPECT_NE(last.Text.find("Cannot create file \"" + saveAs), std::string::npos) << last.Text;
+      if (c.start.empty()) { EXPECT_NE(last.Text.find("Cannot create file \"" + saveAs), std::string::npos) << last.Text; }
     }
   });
   std::ifstream svg(scratch.Dir() + "/chart.svg");
