@@ -2,24 +2,12 @@
 
 #include <algorithm>
 #include <iterator>
+#include <vector>
 
 #include "platform/classlib/core/exceptions.h"
-#include "platform/classlib/graphics/graphics.h"
+#include "platform/classlib/graphics/pixelart.h"
 
 namespace {
-
-// One letter per colour; '.' lets the layers below (or the button) show.
-struct Ink {
-  char letter;
-  TColor color;
-};
-constexpr Ink kInks[] = {
-    {'k', clBlack}, {'g', clGray},   {'s', clSilver}, {'w', clWhite}, {'r', clRed},
-    {'m', clMaroon}, {'y', clYellow}, {'o', clOlive}, {'G', clLime},  {'e', clGreen},
-    {'b', clBlue},  {'n', clNavy},   {'c', clAqua},   {'t', clTeal},  {'p', clPurple},
-};
-// No drawing uses it, so it can stand for "nothing here".
-constexpr TColor kTransparent = clFuchsia;
 
 struct Drawing {
   const char* name;
@@ -281,27 +269,10 @@ const Drawing& FindDrawing(const std::string& name) {
   return *d;
 }
 
-TColor InkOf(char letter) {
-  for (const Ink& ink : kInks)
-    if (ink.letter == letter) return ink.color;
-  throw EInvalidOperation(std::string("No colour is written '") + letter + "'");
-}
-
-void DrawLayer(TCanvas* canvas, const Drawing& d) {
-  for (int y = 0; y < kToolGlyphSize; ++y)
-    for (int x = 0; x < kToolGlyphSize; ++x)
-      if (const char c = d.rows[y][x]; c != '.') canvas->SetPixels(x, y, InkOf(c));
-}
-
 }  // namespace
 
 std::unique_ptr<TBitmap> MakeToolGlyph(std::initializer_list<std::string> layers) {
-  auto glyph = std::make_unique<TBitmap>();
-  glyph->SetSize(kToolGlyphSize, kToolGlyphSize);
-  TCanvas* canvas = glyph->Canvas();
-  canvas->Brush()->SetColor(kTransparent);
-  canvas->FillRect(Rect(0, 0, kToolGlyphSize, kToolGlyphSize));
-  for (const std::string& name : layers) DrawLayer(canvas, FindDrawing(name));
-  glyph->SetTransparentColor(kTransparent);
-  return glyph;
+  std::vector<TPixelRows> rows;
+  for (const std::string& name : layers) rows.emplace_back(FindDrawing(name).rows);
+  return PaintPixelArt(kToolGlyphSize, kToolGlyphSize, rows);
 }

@@ -5,6 +5,7 @@
 #include "platform/classlib/core/format.h"
 #include "platform/classlib/core/strutils.h"
 #include "report/data/pputils.h"
+#include "report/output/ppglyphs.h"
 
 namespace {
 
@@ -42,21 +43,21 @@ TppPrintPreview::TppPrintPreview(TComponent* owner) : TppCustomPreviewer(owner) 
   pnlPreviewBar->SetParent(this);
   pnlPreviewBar->SetAlign(alTop);
   pnlPreviewBar->SetHeight(kBarHeight);
-  spbPreviewPrint = AddButton(4, [this](TObject*) { ppViewer1->Print(); });
-  spbPreviewWhole = AddButton(32, [this](TObject*) { Zoom(zsWholePage); });
-  spbPreviewWidth = AddButton(56, [this](TObject*) { Zoom(zsPageWidth); });
-  spbPreview100Percent = AddButton(80, [this](TObject*) { Zoom(zs100Percent); });
+  spbPreviewPrint = AddButton(4, ppgPrint, [this](TObject*) { ppViewer1->Print(); });
+  spbPreviewWhole = AddButton(32, ppgWholePage, [this](TObject*) { Zoom(zsWholePage); });
+  spbPreviewWidth = AddButton(56, ppgPageWidth, [this](TObject*) { Zoom(zsPageWidth); });
+  spbPreview100Percent = AddButton(80, ppg100Percent, [this](TObject*) { Zoom(zs100Percent); });
   for (TSpeedButton* b : {spbPreviewWhole, spbPreviewWidth, spbPreview100Percent}) {
     b->SetGroupIndex(1);
     b->SetAllowAllUp(true);
   }
   spbPreviewWhole->SetDown(true);
   mskPreviewPercentage = AddNumberBox(108, "999\\ %;0; ");
-  spbPreviewFirst = AddButton(160, [this](TObject*) { ppViewer1->FirstPage(); });
-  spbPreviewPrior = AddButton(184, [this](TObject*) { ppViewer1->PriorPage(); });
+  spbPreviewFirst = AddButton(160, ppgFirstPage, [this](TObject*) { ppViewer1->FirstPage(); });
+  spbPreviewPrior = AddButton(184, ppgPriorPage, [this](TObject*) { ppViewer1->PriorPage(); });
   mskPreviewPage = AddNumberBox(212, "99999;0; ");
-  spbPreviewNext = AddButton(264, [this](TObject*) { ppViewer1->NextPage(); });
-  spbPreviewLast = AddButton(288, [this](TObject*) { ppViewer1->LastPage(); });
+  spbPreviewNext = AddButton(264, ppgNextPage, [this](TObject*) { ppViewer1->NextPage(); });
+  spbPreviewLast = AddButton(288, ppgLastPage, [this](TObject*) { ppViewer1->LastPage(); });
   spbPreviewClose = AddButton(320, [this](TObject*) { CloseClick(); });
   mskPreviewPage->OnKeyDown = [this](TObject*, WORD& key, TShiftState) {
     if (key == VK_RETURN) PageEntered();
@@ -94,6 +95,12 @@ TSpeedButton* TppPrintPreview::AddButton(int left, TNotifyEvent onClick) {
   button->SetFlat(true);
   button->SetShowHint(true);
   button->OnClick = std::move(onClick);
+  return button;
+}
+
+TSpeedButton* TppPrintPreview::AddButton(int left, TppPreviewGlyph glyph, TNotifyEvent onClick) {
+  TSpeedButton* button = AddButton(left, std::move(onClick));
+  button->SetGlyph(ppPreviewGlyph(glyph).get());
   return button;
 }
 

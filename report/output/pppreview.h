@@ -7,6 +7,7 @@
 #include "platform/classlib/stdctrls/speedbutton.h"
 #include "platform/classlib/stdctrls/statusbar.h"
 #include "report/output/ppforms.h"
+#include "report/output/ppglyphs.h"
 #include "report/output/ppviewr.h"
 
 class TppPrintPreview : public TppCustomPreviewer {
@@ -34,6 +35,8 @@ class TppPrintPreview : public TppCustomPreviewer {
 
  private:
   TSpeedButton* AddButton(int left, TNotifyEvent onClick);
+  // A picture button; the picture alone says what it does, the hint names it.
+  TSpeedButton* AddButton(int left, TppPreviewGlyph glyph, TNotifyEvent onClick);
   TMaskEdit* AddNumberBox(int left, const char* mask);
   void Zoom(TppZoomSettingType setting);
   void ShowZoomButtons();
