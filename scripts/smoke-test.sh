@@ -14,6 +14,9 @@ trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/bin" "$work/registry"
 cp "$program" "$work/bin/vantrel"
 "$makedb" "$work/bin/DB/Vantrel.MDB" >/dev/null || { echo "database not made"; exit 1; }
+# An option is not a file name: usage, status 2, no file.
+(cd "$work" && "$makedb" --help >/dev/null 2>&1; [ $? -eq 2 ] && [ ! -e ./--help ]) ||
+  { echo "vantrel_makedb took --help for a database file"; exit 1; }
 settings="$work/registry/HKEY_CURRENT_USER.reg"
 
 # The program writes its own id first, so the signal reaches it and not xvfb-run.

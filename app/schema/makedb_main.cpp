@@ -9,7 +9,9 @@
 #include "platform/classlib/core/exceptions.h"
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
+  // A name starting with '-' is an option nobody offers (say --help), not a
+  // file to make; "./-name" still makes one.
+  if (argc != 2 || argv[1][0] == '-' || argv[1][0] == '\0') {
     std::fprintf(stderr, "usage: vantrel_makedb <database file>\n");
     return 2;
   }
