@@ -984,7 +984,7 @@ void TAccessTable::SeekKey(std::uint16_t condition, bool keyItself, std::uint8_t
   }
   if (counted == 0) RaiseEngineError(dberr::RecNotFound);
   // The wanted key, taken before the found record may overwrite the caller's buffer.
-  std::vector<std::uint8_t> wanted(std::max<std::size_t>(currentIndex_.KeyLength, kRangeKeyBytes) + 8, 0);
+  std::vector<std::uint8_t> wanted(KeyAreaBytes() + 8, 0);
   if (partial) {
     if (keyItself)
       std::memcpy(wanted.data(), key, std::min<std::size_t>(currentIndex_.KeyLength, wanted.size()));

@@ -306,7 +306,7 @@ int TBaseTable::CompareBookmarks(const std::uint8_t* a, const std::uint8_t* b) {
 void TBaseTable::MoveToRangeStart() {
   if (RangeStart.IsSet)
     SeekKey(GetSearchCondition(RangeStart.Inclusive, true), true, GetRecordBuffer(),
-            RangeStart.KeyData, RangeStart.KeyLength, RangeStart.FieldCount);
+            RangeStart.KeyData.data(), RangeStart.KeyLength, RangeStart.FieldCount);
   else
     MoveToFirst();
 }
@@ -314,7 +314,7 @@ void TBaseTable::MoveToRangeStart() {
 void TBaseTable::MoveToRangeEnd() {
   if (RangeEnd.IsSet)
     SeekKey(GetSearchCondition(RangeEnd.Inclusive, false), true, GetRecordBuffer(),
-            RangeEnd.KeyData, RangeEnd.KeyLength, RangeEnd.FieldCount);
+            RangeEnd.KeyData.data(), RangeEnd.KeyLength, RangeEnd.FieldCount);
   else
     MoveToLast();
 }
@@ -573,6 +573,12 @@ std::uint16_t TBaseTable::KeyFieldWidth(int i) {
   return item->Desc.KeyWidth != 0 ? item->Desc.KeyWidth : item->Desc.Length;
 }
 
+std::size_t TBaseTable::KeyAreaBytes() {
+  std::size_t total = 0;
+  for (int i = 0; i < std::min<int>(currentIndex_.KeyFieldCount, 16); ++i) total += KeyFieldWidth(i);
+  return std::max<std::size_t>(total, currentIndex_.KeyLength);
+}
+
 namespace {
 // The widest native form of a non-text value: a BCD number.
 constexpr std::size_t kWidestNativeValue = 34;
@@ -587,10 +593,9 @@ void TBaseTable::SetRangeBound(TRangeBound& bound, bool keyItself, std::uint16_t
   bound.KeyLength = length;
   bound.Inclusive = inclusive;
   if (key == nullptr) return;
+  bound.KeyData.assign(KeyAreaBytes(), 0);
   if (keyItself) {
-    // The key area holds kRangeKeyBytes; a longer key cannot be a range bound.
-    if (currentIndex_.KeyLength > kRangeKeyBytes) RaiseEngineError(dberr::InvalidKey);
-    std::memcpy(bound.KeyData, key, currentIndex_.KeyLength);
+    std::memcpy(bound.KeyData.data(), key, currentIndex_.KeyLength);
     return;
   }
   int count = fieldCount != 0 ? fieldCount : currentIndex_.KeyFieldCount;
@@ -598,7 +603,6 @@ void TBaseTable::SetRangeBound(TRangeBound& bound, bool keyItself, std::uint16_t
   std::size_t at = 0;
   for (int i = 0; i < count; ++i) {
     std::uint16_t width = KeyFieldWidth(i);
-    if (at + width > kRangeKeyBytes) RaiseEngineError(dberr::InvalidKey);
     TFieldCacheItem* item = FieldCache()->FieldByNumber(currentIndex_.KeyFields[i]);
     // The value is read in its native form, which can be wider than the
     // stored one (a single-precision number is read as a double).
@@ -606,7 +610,7 @@ void TBaseTable::SetRangeBound(TRangeBound& bound, bool keyItself, std::uint16_t
         std::max<std::size_t>({item->Desc.Length, item->Desc.KeyWidth, kWidestNativeValue}) + 1, 0);
     bool blank = false;
     ReadFieldValue(item, const_cast<std::uint8_t*>(key), blank, value.data());
-    std::memcpy(bound.KeyData + at, value.data(), std::min<std::size_t>(width, value.size()));
+    std::memcpy(bound.KeyData.data() + at, value.data(), std::min<std::size_t>(width, value.size()));
     at += width;
   }
 }
@@ -636,17 +640,17 @@ void TBaseTable::ResetRange() {
 
 void TBaseTable::CheckRecordInRange(std::uint8_t* buffer) {
   if (!RangeStart.IsSet && !RangeEnd.IsSet) return;
-  std::vector<std::uint8_t> key(std::max<std::size_t>(kRangeKeyBytes, currentIndex_.KeyLength), 0);
+  std::vector<std::uint8_t> key(KeyAreaBytes(), 0);
   int c = 0;
   if (RangeStart.IsSet) {
     ExtractKeyFields(buffer, key.data(), RangeStart.FieldCount, RangeStart.KeyLength);
-    CompareKeys(key.data(), RangeStart.KeyData, RangeStart.FieldCount, RangeStart.KeyLength, c);
+    CompareKeys(key.data(), RangeStart.KeyData.data(), RangeStart.FieldCount, RangeStart.KeyLength, c);
     if (c < 0 || (c == 0 && !RangeStart.Inclusive)) RaiseBofError();
   }
   if (RangeEnd.IsSet) {
     if (!RangeStart.IsSet || !SameRangeShape)
       ExtractKeyFields(buffer, key.data(), RangeEnd.FieldCount, RangeEnd.KeyLength);
-    CompareKeys(key.data(), RangeEnd.KeyData, RangeEnd.FieldCount, RangeEnd.KeyLength, c);
+    CompareKeys(key.data(), RangeEnd.KeyData.data(), RangeEnd.FieldCount, RangeEnd.KeyLength, c);
     if (c > 0 || (c == 0 && !RangeEnd.Inclusive)) RaiseEofError();
   }
 }
@@ -659,7 +663,7 @@ void TBaseTable::CompareKeys(const std::uint8_t* a, const std::uint8_t* b,
   // buffer holds its key fields at their field offsets, not in key order.
   std::vector<std::uint8_t> currentKey;
   if (b == nullptr) {
-    currentKey.assign(std::max<std::size_t>(kRangeKeyBytes, currentIndex_.KeyLength), 0);
+    currentKey.assign(KeyAreaBytes(), 0);
     ExtractKeyFields(CheckParam(GetRecordBuffer()), currentKey.data(), fieldCount, length);
     b = currentKey.data();
   }

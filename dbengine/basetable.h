@@ -34,9 +34,6 @@ constexpr std::uint16_t Less = 3;            // exclusive range end
 constexpr std::uint16_t LessOrEqual = 4;     // inclusive range end
 }  // namespace keysearch
 
-// The size of a range bound's key area.
-constexpr std::size_t kRangeKeyBytes = 256;
-
 // One end of a cursor's range.
 struct TRangeBound {
   bool KeyItself = false;   // the caller gave a key (not a record buffer)
@@ -44,7 +41,9 @@ struct TRangeBound {
   std::uint16_t FieldCount = 0;  // 0 = all key fields
   std::uint16_t KeyLength = 0;
   bool Inclusive = false;
-  std::uint8_t KeyData[kRangeKeyBytes] = {};
+  // Sized from the current index's key when the bound is set: a bound holds
+  // whatever that index's key holds, however wide its fields are.
+  std::vector<std::uint8_t> KeyData;
 };
 
 class TBaseTable : public TBapiListItem {
@@ -249,6 +248,8 @@ class TBaseTable : public TBapiListItem {
   std::uint8_t* WorkBuffer() { return workBuffer_.empty() ? nullptr : workBuffer_.data(); }
   // The key width of key field i (0-based) of the current index.
   std::uint16_t KeyFieldWidth(int i);
+  // The bytes one key of the current index takes (every key field at its key width).
+  std::size_t KeyAreaBytes();
 
   TIndexDesc currentIndex_{};  // the current index: key fields, key length, descending flags
   std::uint16_t dataSize_ = 0;

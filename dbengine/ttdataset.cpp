@@ -874,6 +874,14 @@ bool TttBDEDataset::SearchFilterMatch(bool restart, bool forward) {
   return found;
 }
 
+namespace {
+// With a partial key only the last field, and only a text one, is matched by
+// its beginning.
+bool MatchedByPrefix(const std::vector<TField*>& fields, std::size_t i, TLocateOptions options) {
+  return options.Contains(loPartialKey) && i + 1 == fields.size() && fields[i]->DataType() == ftString;
+}
+}  // namespace
+
 bool TttBDEDataset::LocateRecord(const std::string& keyFields, const Variant& keyValues,
                                  TLocateOptions options, bool sync) {
   CheckBrowseMode();
@@ -884,8 +892,12 @@ bool TttBDEDataset::LocateRecord(const std::string& keyFields, const Variant& ke
   TRecordBuffer buffer = TempBuffer();
   bool caseInsensitive = options.Contains(loCaseInsensitive);
   TBaseTable* lookup = nullptr;
-  if (!CachedUpdates())
-    lookup = MapsToIndex(fields, caseInsensitive) ? cursor_ : AcquireLookupCursor(keyFields, caseInsensitive);
+  if (!CachedUpdates()) {
+    if (MapsToIndex(fields, caseInsensitive))
+      lookup = cursor_;
+    else if (!HidesRecords())  // a second cursor would see what the filter or range hides
+      lookup = AcquireLookupCursor(keyFields, caseInsensitive);
+  }
   if (lookup) {
     TDataSetState saved = SetTempState(dsFilter);
     DBIResult code = 0;
@@ -910,7 +922,10 @@ bool TttBDEDataset::LocateRecord(const std::string& keyFields, const Variant& ke
     RestoreState(saved);
     if (code == 0 && lookup != cursor_ && !sync) code = Engine()->GetCurrentRecord(lookup, 0, reinterpret_cast<std::uint8_t*>(buffer), nullptr);
     else if (code == 0) code = Engine()->GetCurrentRecord(cursor_, 0, reinterpret_cast<std::uint8_t*>(buffer), nullptr);
-    return code == 0;
+    // A seek passes over the records the filter hides to the next one shown;
+    // that one is found only when it holds the values too (in index order the
+    // matches lie together, so no shown match comes after it).
+    return code == 0 && (!HidesRecords() || HoldsValues(buffer, fields, valueAt, options));
   }
   // No usable index: a temporary filter of equality comparisons, the values
   // compared as values (a number's text need not give it back).
@@ -918,7 +933,7 @@ bool TttBDEDataset::LocateRecord(const std::string& keyFields, const Variant& ke
   std::vector<Variant> values;
   for (std::size_t i = 0; i < fields.size(); ++i) {
     Variant value = valueAt(i);
-    bool partial = options.Contains(loPartialKey) && i + 1 == fields.size() && fields[i]->DataType() == ftString;
+    bool partial = MatchedByPrefix(fields, i, options);
     values.push_back(partial && !dbvar::IsNullish(value) ? Variant(dbvar::ToString(value) + "*") : value);
   }
   TFilterOptions filterOptions;
@@ -932,6 +947,26 @@ bool TttBDEDataset::LocateRecord(const std::string& keyFields, const Variant& ke
   if (code == 0) code = Engine()->GetNextRecord(cursor_, 0, reinterpret_cast<std::uint8_t*>(buffer), nullptr);
   Engine()->DropFilter(cursor_, filter);
   return code == 0;
+}
+
+bool TttBDEDataset::HidesRecords() {
+  bool filtering = Filtered() && (exprFilter_ != nullptr || funcFilter_ != nullptr);
+  bool ranged = !keyBuffers_[kiCurRangeStart].empty() &&
+                (KeyHeader(kiCurRangeStart)->Modified || KeyHeader(kiCurRangeEnd)->Modified);
+  return filtering || ranged;
+}
+
+bool TttBDEDataset::HoldsValues(TRecordBuffer record, const std::vector<TField*>& fields,
+                                const std::function<Variant(std::size_t)>& valueAt, TLocateOptions options) {
+  bool holds = true;
+  FilterRecordWith(reinterpret_cast<std::uint8_t*>(record), [&](bool& accept) {
+    for (std::size_t i = 0; i < fields.size() && accept; ++i) {
+      accept = dbvar::SameValue(fields[i]->AsVariant(), valueAt(i), options.Contains(loCaseInsensitive),
+                                MatchedByPrefix(fields, i, options));
+    }
+    holds = accept;
+  });
+  return holds;
 }
 
 bool TttBDEDataset::FindRecordByValues(const std::string& keyFields, const Variant& keyValues,

@@ -170,6 +170,11 @@ class TttBDEDataset : public TDataSet {
   bool ApplyKeyRange();
   bool ResetKeyRange();
   bool MapsToIndex(const std::vector<TField*>& fields, bool caseInsensitive);
+  // Whether a filter or range keeps some of the table's records from showing.
+  bool HidesRecords();
+  // Whether a record holds the values Locate looks for, compared as Locate compares.
+  bool HoldsValues(TRecordBuffer record, const std::vector<TField*>& fields,
+                   const std::function<Variant(std::size_t)>& valueAt, TLocateOptions options);
   std::uint8_t* GetKeyBuffer(TKeyIndex index) const;
   TKeyBufferHeader* KeyHeader(TKeyIndex index) const;
   void AllocKeyBuffers();
