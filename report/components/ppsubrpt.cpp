@@ -7,6 +7,7 @@
 #include "report/model/pprecord.h"
 #include "report/model/ppreport.h"
 #include "report/output/pppage.h"
+#include "report/output/ppprndev.h"
 #include "report/output/ppprintr.h"
 
 namespace {
@@ -45,6 +46,7 @@ TppSubReport::TppSubReport(TComponent* owner) : TppStretchable(owner) {
 
 TppSubReport::~TppSubReport() {
   freeing_ = true;
+  EndOwnJob(true);
   if (childCache_) childCache_->ClearCache();  // before the objects it holds go
   childReport_->SetParent(nullptr);  // its teardown need not reach the parent
   delete childReport_;
@@ -152,6 +154,7 @@ void TppSubReport::Init() {
   childPageNo_ = 1;
   runNo_ = cacheOffset_ = nextSlot_ = 0;
   loadedRun_ = -1;
+  EndOwnJob(true);  // one a former run left open
 }
 
 // The child engine's page numbers restart with each run; its cache slots
@@ -335,16 +338,69 @@ void TppSubReport::EndPage() {
   page->PageNo = resetPageNo_ ? childPage->PageNo : parent->GetPageNo();
   page->PageCount = resetPageNo_ ? childPage->PageCount : parent->GetPageCount();
   for (TppDrawCommand* c : page->CalculatedCommands()) c->Recalculate();
+  if (TppReport* main = OwnJobReport()) {
+    // Unset after the page; the request's end closes the job on every way out.
+    hookedReport_ = main;
+    main->OnDivertPage = [this, main](TppPage* p) { PrintOnOwnJob(main, p); };
+    main->OnRequestOver = [this](bool stopped) { EndOwnJob(stopped); };
+  }
 }
 
 void TppSubReport::AfterEndPage() {
   TppStretchable::AfterEndPage();
   if (!sectionActive_) return;
   sectionActive_ = false;
+  if (hookedReport_) hookedReport_->OnDivertPage = nullptr;
   if (childComplete_) ChangeSectionState(esChild256, 0);
   TppPage* page = Report()->Engine()->Page();
   if (outermost_ && !(*page->PrinterSetup() == *Report()->PrinterSetup()))
     page->SetPrinterSetup(Report()->PrinterSetup());
+}
+
+// ---- the section's own print job ------------------------------------------------------------
+
+TppReport* TppSubReport::OwnJobReport() const {
+  auto* main = dynamic_cast<TppReport*>(Report());
+  if (!newPrintJob_ || !main || main->Device() != dvPrinter) return nullptr;
+  for (TppDevice* device : main->Publisher()->Devices())
+    if (device->Busy() && dynamic_cast<TppPrinterDevice*>(device)) return main;
+  return nullptr;
+}
+
+void TppSubReport::PrintOnOwnJob(TppReport* main, TppPage* page) {
+  // Pages of a first pass are no output: the report's devices see them as ever.
+  if (!page->FinalPage || page->FirstPassPage) {
+    main->Publisher()->ReceivePage(page);
+    return;
+  }
+  if (!jobDevice_) {
+    jobDevice_ = std::make_unique<TppPrinterDevice>();
+    // The main job's document is still open on the shared printer.
+    jobDevice_->Printer()->UseOwnPrinter();
+    jobDevice_->Printer()->SetPrinterSetup(*childReport_->PrinterSetup());
+    jobDevice_->StartJob();
+  }
+  jobDevice_->ReceivePage(page);
+  // Ended with the section's last page out (not at AfterEndPage: a last page
+  // made once more passes there without being published).
+  if (childComplete_) EndOwnJob(false);
+}
+
+void TppSubReport::EndOwnJob(bool stopped) {
+  if (hookedReport_) {
+    hookedReport_->OnDivertPage = nullptr;
+    hookedReport_->OnRequestOver = nullptr;
+    hookedReport_ = nullptr;
+  }
+  if (!jobDevice_) return;
+  std::unique_ptr<TppPrinterDevice> device = std::move(jobDevice_);
+  if (stopped) {
+    device->CancelJob();
+    return;
+  }
+  // Its pages came straight from the engine: no further copy can be asked
+  // for, so each copy the device still waits for ends at once.
+  while (device->Busy()) device->EndJob();
 }
 
 // ---- page-state cache ----------------------------------------------------------------------

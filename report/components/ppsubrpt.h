@@ -16,6 +16,9 @@
 class TppCacheManager;
 class TppChildReport;
 class TppEngine;
+class TppPage;
+class TppPrinterDevice;
+class TppReport;
 
 DECLARE_ENUM(TppPrintBehaviorType, pbChild, pbSection, pbFixed)
 
@@ -70,6 +73,8 @@ class TppSubReport : public TppStretchable, public TppCacheOwner {
   bool SectionStarted() const { return sectionStarted_; }
   bool SectionActive() const { return sectionActive_; }
   int ChildPageNo() const { return childPageNo_; }
+  // The device of the section's own print job, while one is open.
+  TppPrinterDevice* JobDevice() const { return jobDevice_.get(); }
 
  protected:
   void WriteContentsState(uint8_t* record) const override;
@@ -94,6 +99,14 @@ class TppSubReport : public TppStretchable, public TppCacheOwner {
   // The child height used on its page (0 when it made none).
   int32_t ChildUsedHeight() const;
   void ApplyParentPrinterSetup();
+  // The main report whose job the section leaves for one of its own: a
+  // NewPrintJob section directly in it, printing to the printer (the screen
+  // and files keep the section inline).
+  TppReport* OwnJobReport() const;
+  // A final section page goes to the section's job, opened on first use.
+  void PrintOnOwnJob(TppReport* main, TppPage* page);
+  // Ends (or, when `stopped`, cancels) the section's job and frees its device.
+  void EndOwnJob(bool stopped);
 
   TppChildReport* childReport_ = nullptr;  // owned
   std::unique_ptr<TppCacheManager> childCache_;
@@ -114,4 +127,6 @@ class TppSubReport : public TppStretchable, public TppCacheOwner {
   int32_t nextSlot_ = 0;     // the first slot no run has used yet
   bool sectionActive_ = false;
   int32_t loadedRun_ = -1;   // the run the child engine's cache holds
+  std::unique_ptr<TppPrinterDevice> jobDevice_;
+  TppReport* hookedReport_ = nullptr;  // the report whose page hooks are ours
 };

@@ -612,7 +612,10 @@ TppReport::~TppReport() {
   FreeBandsAndGroups();
 }
 
-void TppReport::PublishPage() { publisher_->ReceivePage(engine_->Page()); }
+void TppReport::PublishPage() {
+  if (auto divert = OnDivertPage) divert(engine_->Page());  // a copy: it may unset itself
+  else publisher_->ReceivePage(engine_->Page());
+}
 
 void TppReport::Reset() {
   if (ReadingOrLoading() || freeing_) return;
@@ -658,11 +661,13 @@ void TppReport::PageRequest(TObject*, TppPageRequestType kind, TStrings* pageLis
     engine_->RequestPages(uint8_t(kind), pageNo, &pageList_);
   } catch (...) {
     generating_ = false;
+    if (auto over = OnRequestOver) over(true);  // a copy: the handler may unset it
     publisher_->CancelJob();
     engine_->Reset();
     throw;
   }
   generating_ = false;
+  if (auto over = OnRequestOver) over(engine_->Cancelled());
   if (engine_->Cancelled()) {
     publisher_->CancelJob();
     engine_->Reset();

@@ -234,6 +234,13 @@ class TppReport : public TppCustomReport, public TppCacheOwner {
 
   TppPublisher* Publisher() const { return publisher_.get(); }
   TppCacheManager* CacheManager() const { return cacheManager_.get(); }
+
+  // ---- a section printed as a job of its own (set by its sub-report) ----
+  // While set, the engine's pages go here instead of to the publisher.
+  std::function<void(TppPage* page)> OnDivertPage;
+  // Told when a page request is over (`stopped`: cancelled or failed), so
+  // that such a job still open is closed.
+  std::function<void(bool stopped)> OnRequestOver;
   bool AllowPrintToFile() const { return allowPrintToFile_; }
   void SetAllowPrintToFile(bool value) { allowPrintToFile_ = value; }
   bool CachePages() const { return cachePages_; }

@@ -563,8 +563,13 @@ void TppPrinter::SetupFromDevMode(const TppDevMode& dm) {
   if ((dm.dmFields & DM_DEFAULTSOURCE) && bin >= 0) s.SetBinName(caps.BinNames[bin]);
 }
 
+void TppPrinter::UseOwnPrinter() {
+  if (printing_) return;  // the open document stays where it is
+  own_ = std::make_unique<TPrinter>();
+}
+
 TPrinter* TppPrinter::Select() const {
-  TPrinter* printer = Printer();
+  TPrinter* printer = Target();
   const int index = printer->Printers()->IndexOf(PrinterName());
   if (index >= 0 && index != printer->PrinterIndex() && !printer->Printing())
     printer->SetPrinterIndex(index);

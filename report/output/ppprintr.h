@@ -267,6 +267,9 @@ class TppPrinter : public TObject {
   bool NeedsFileName() const;
   // Fired after the setup dialog changed the printer.
   TNotifyEvent OnSetupChanged;
+  // The class library's printer holds one document at a time: a job that runs
+  // beside another one prints through a printer object of its own.
+  void UseOwnPrinter();
 
  private:
   friend class TppPrinterSetupDialog;
@@ -278,6 +281,9 @@ class TppPrinter : public TObject {
   void BuildDevMode();
   // Selects this printer and its settings on the class library's printer.
   TPrinter* Select() const;
+  TPrinter* Target() const { return own_ ? own_.get() : Printer(); }
+
+  std::unique_ptr<TPrinter> own_;  // see UseOwnPrinter
 
   std::unique_ptr<TppPrinterSetup> setup_;
   TppDevMode devMode_;

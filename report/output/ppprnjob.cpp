@@ -76,7 +76,7 @@ void TppPrinter::EndDoc() {
   printing_ = false;
   if (!docOpen_) return;
   docOpen_ = false;
-  TPrinter* printer = Printer();
+  TPrinter* printer = Target();
   printer->SetFileName(previousFileName_);
   if (!aborted_) printer->EndDoc();
 }
@@ -84,7 +84,7 @@ void TppPrinter::EndDoc() {
 void TppPrinter::Abort() {
   if (!printing_) return;
   aborted_ = true;
-  if (docOpen_) Printer()->Abort();
+  if (docOpen_) Target()->Abort();
   EndDoc();
 }
 

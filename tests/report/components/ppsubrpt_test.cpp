@@ -7,9 +7,15 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
 #include <memory>
 
+#include "../command_output.h"
 #include "platform/classlib/core/filer.h"
+#include "platform/classlib/printers/printers.h"
+#include "report/output/ppprndev.h"
 
 #include "report/components/ppregion.h"
 #include "report/model/reportrig.h"
@@ -287,3 +293,81 @@ TEST(SubReports, TheChildLayoutStreamsInsideTheSubReport) {
 }
 
 }  // namespace
+
+// ---- a section printed as a job of its own ----
+
+namespace {
+
+// Both jobs print to the PDF printer, each to a file named by its title.
+std::filesystem::path& JobFolder() {
+  static std::filesystem::path folder;
+  return folder;
+}
+std::string JobFile(const std::string& title) { return (JobFolder() / (title + ".pdf")).string(); }
+
+// The summary's section (items 1.1 to 1.30 on two pages) after four pages of
+// masters, as a job of its own titled "Items" beside the main "Masters".
+struct OwnJobRig : SubRig {
+  OwnJobRig() : SubRig(100, 30, false) {
+    JobFolder() = std::filesystem::temp_directory_path() /
+                  ("vantrel-section-job-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(JobFolder());
+    previousAsk = AskPrintFileName;
+    AskPrintFileName = JobFile;
+    sub->SetBand(AddBand<TppSummaryBand>(20 * kMM));
+    sub->SetNewPrintJob(true);
+    sub->SetParentPrinterSetup(false);
+    sub->ChildReport()->PrinterSetup()->SetPrinterName("PDF");
+    sub->ChildReport()->PrinterSetup()->SetDocumentName("Items");
+    report->PrinterSetup()->SetPrinterName("PDF");
+    report->PrinterSetup()->SetDocumentName("Masters");
+    report->SetDevice(dvPrinter);
+    report->SetShowCancelDialog(false);
+    report->SetShowPrintDialog(false);
+  }
+  ~OwnJobRig() {
+    AskPrintFileName = previousAsk;
+    std::filesystem::remove_all(JobFolder());
+  }
+  static int PageCount(const std::string& title) {
+    const std::string info = CommandOutput("pdfinfo '" + JobFile(title) + "' 2>/dev/null");
+    const size_t at = info.find("Pages:");
+    return at == std::string::npos ? -1 : std::stoi(info.substr(at + 6));
+  }
+  std::string (*previousAsk)(const std::string&) = nullptr;
+};
+
+}  // namespace
+
+TEST(SubReportJobs, PrintedTheSectionIsADocumentOfItsOwnAndPreviewedItStaysInline) {
+  OwnJobRig r;
+  r.report->Print();
+  // The main job (and every device beside it) carries the parent's pages only.
+  ASSERT_EQ(r.Texts().size(), 4u);
+  EXPECT_EQ(JoinPages(r.Texts()).find('.'), std::string::npos);  // no item
+  EXPECT_EQ(r.PageCount("Masters"), 4);
+  EXPECT_EQ(r.PageCount("Items"), 2);
+  EXPECT_EQ(r.sub->JobDevice(), nullptr);
+  // Asked for as a screen asks, the section's pages stay in line.
+  std::filesystem::remove(JobFile("Items"));
+  r.device.Pages.clear();
+  r.Print();
+  ASSERT_EQ(r.Texts().size(), 6u);
+  EXPECT_EQ(JoinPages({r.Texts()[4], r.Texts()[5]}), AllItems(1, 30, false));
+  EXPECT_FALSE(std::filesystem::exists(JobFile("Items")));
+}
+
+TEST(SubReportJobs, ACancelledRunLeavesNoJobOpen) {
+  OwnJobRig r;
+  bool openWhenCancelled = false;
+  r.report->OnEndPage = [&](TObject*) {
+    if (r.report->Engine()->AbsolutePageNo() != 6) return;
+    openWhenCancelled = r.sub->JobDevice() && r.sub->JobDevice()->Busy();
+    r.report->CancelGeneration();
+  };
+  r.report->Print();
+  EXPECT_TRUE(openWhenCancelled);
+  EXPECT_EQ(r.sub->JobDevice(), nullptr);
+  EXPECT_FALSE(r.report->OnDivertPage || r.report->OnRequestOver);
+  EXPECT_FALSE(Printer()->Printing());
+}
