@@ -36,7 +36,7 @@ struct TReportRun {
 struct TMainState {
   TWindowState windowState;
   std::string indexName;
-  int programNumber;
+  long programNumber;
 };
 
 TMainState Remember(TfrmBug* form) {

@@ -71,7 +71,7 @@ TEST_F(TitleSort, EveryColumnSortsWithinTheProgramWithoutAMessage) {
     int rows = 0;
     for (entries->First(); !entries->Eof(); entries->Next(), ++rows) {
       const Variant value = entries->FieldByName(field)->AsVariant();
-      if (rows > 0) EXPECT_FALSE(After(entries->FieldByName(field), last, value)) << dbvar::ToString(value);
+      if (rows > 0) { EXPECT_FALSE(After(entries->FieldByName(field), last, value)) << dbvar::ToString(value); }
       last = value;
     }
     EXPECT_EQ(rows, 47);
