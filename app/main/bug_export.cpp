@@ -14,6 +14,7 @@
 
 #include "app/common/beepmessage.h"
 #include "app/common/components.h"
+#include "app/common/entrypass.h"
 #include "app/common/exportformat.h"
 #include "app/exportfields/exportfields.h"
 #include "app/main/bug.h"
@@ -119,6 +120,7 @@ class TExportFile {
 // columns' fields and where the progress goes.
 struct TfrmBugExport {
   TfrmBug* form;
+  TEntryPass& entries;
   TExportFile& file;
   bool html;
   std::uint64_t lastPaint = 0;
@@ -128,8 +130,8 @@ struct TfrmBugExport {
   std::vector<std::string> cells;
   std::vector<std::string> columnNames;
 
-  TfrmBugExport(TfrmBug* owner, TExportFile& out, bool asHtml)
-      : form(owner), file(out), html(asHtml) {
+  TfrmBugExport(TfrmBug* owner, TEntryPass& pass, TExportFile& out, bool asHtml)
+      : form(owner), entries(pass), file(out), html(asHtml) {
     fields[0] = form->wwtblProgram->FieldByName(kColumns[0].name);
     for (int c = 1; c < kColumnCount; ++c) fields[c] = form->dsetBug->FieldByName(kColumns[c].name);
     for (const TExportColumn& column : kColumns) columnNames.emplace_back(column.name);
@@ -191,18 +193,9 @@ struct TfrmBugExport {
     file.Write(HtmlSeparator());
   }
 
-  // Every entry the entry table's filter admits, first to last. With the
-  // filter on (or none at all) stepping visits the same entries without
-  // re-reading the window of buffered records at each one, as a find does.
+  // Every entry the entry table's filter admits, first to last.
   void AdmittedEntries() {
-    TDataSet* entries = form->dsetBug;
-    if (entries->Filtered() || (entries->Filter().empty() && !entries->OnFilterRecord())) {
-      for (entries->First(); !entries->Eof(); entries->Next()) Entry();
-      return;
-    }
-    if (!entries->FindFirst()) return;
-    do Entry();
-    while (entries->FindNext());
+    for (bool more = entries.First(); more; more = entries.Next()) Entry();
   }
 };
 
@@ -210,15 +203,11 @@ namespace {
 
 enum class TExportScope { ThisRecord, CurrentProgram, AllPrograms };
 
-// Runs `pass` with the window locked and busy, so moving through the entries
-// does not load each one into the panes; gives both back however the pass
-// ends, and the panes then show the entry where the pass stopped.
+// Runs `pass` with the window locked; gives it back however the pass ends,
+// and the panes then show the entry where the pass stopped.
 void Locked(TfrmBug* form, const std::function<void()>& pass) {
   form->LockForExport(true);
-  const bool busy = form->Busy;
-  form->Busy = true;
-  auto unlock = [form, busy] {
-    form->Busy = busy;
+  auto unlock = [form] {
     form->LockForExport(false);
     form->dsetBugAfterScroll();
   };
@@ -260,10 +249,12 @@ void RunExport(TfrmBug* form, TExportScope scope) {
     form->ExportTotal = std::to_string(form->dsetBug->RecordCount());
     const std::string program = form->wwtblProgram->FieldByName("Program")->AsString();
     const std::string today = DateToStr(Date());
-    form->dsetBug->DisableControls();
     try {
+      // Busy while it runs, so moving through the entries does not load each
+      // one into the panes; ends before any message is shown.
+      TEntryPass entries(form->dsetBug, form->Busy);
       TExportFile file(target);
-      TfrmBugExport pass(form, file, filterIndex == 2);
+      TfrmBugExport pass(form, entries, file, filterIndex == 2);
       if (pass.html) file.Write(HtmlHead(program, today, form->KindCaption, form->HtmlBackColor));
       if (scope == TExportScope::ThisRecord) {
         pass.Entry();
@@ -280,7 +271,6 @@ void RunExport(TfrmBug* form, TExportScope scope) {
     } catch (const Exception& e) {
       ShowBeepMessage("The export to " + target + " failed: " + e.Message(), kMsgError);
     }
-    form->dsetBug->EnableControls();
   });
   if (written) ShowBeepMessage("Data set export completed sucessfully.", kMsgInformation);
   form->sbMain->Panels()->Items(0)->SetText("");
