@@ -30,3 +30,16 @@ void RestoreStoredPosition(TForm& form, TRegIniFile& reg, const std::string& sec
 int ClampExtent(int value, int minimum, int limit) {
   return std::max(std::min(value, limit), std::min(minimum, limit));
 }
+
+bool RestoreStoredBounds(TForm& form, TRegIniFile& reg, const std::string& section,
+                         const TStoredBoundsNames& names, TPoint minimum) {
+  const std::optional<TPoint> position = StoredPosition(reg, section, names.top, names.left);
+  if (!position) return false;
+  const int width =
+      ClampExtent(reg.ReadInteger(section, names.width, 0), minimum.x, std::max(minimum.x, Screen->Width()));
+  const int height =
+      ClampExtent(reg.ReadInteger(section, names.height, 0), minimum.y, std::max(minimum.y, Screen->Height()));
+  form.SetPosition(poDesigned);
+  form.SetBounds(position->x, position->y, width, height);
+  return true;
+}

@@ -26,3 +26,14 @@ void RestoreStoredPosition(TForm& form, TRegIniFile& reg, const std::string& sec
 
 // A stored extent pulled into [minimum, limit] (limit wins when smaller).
 int ClampExtent(int value, int minimum, int limit);
+
+// The value names of a window's stored bounds.
+struct TStoredBoundsNames {
+  std::string top, left, width, height;
+};
+
+// Puts `form` at its stored position with its stored size, each extent pulled
+// into [minimum, the screen's]; false, leaving the form as it is, when the
+// bounds were never saved.
+bool RestoreStoredBounds(TForm& form, TRegIniFile& reg, const std::string& section,
+                         const TStoredBoundsNames& names, TPoint minimum);

@@ -51,13 +51,8 @@ void TfrmBug::LoadFonts() {
 }
 
 void TfrmBug::LoadWindowPlacement() {
-  if (auto position = StoredPosition(*Reg, kOptions, kTop, kLeft)) {
-    const int width = ClampExtent(Reg->ReadInteger(kOptions, "WindowWidth", 0), kMinWidth,
-                                  std::max(kMinWidth, Screen->Width()));
-    const int height = ClampExtent(Reg->ReadInteger(kOptions, "WindowHeight", 0), kMinHeight,
-                                   std::max(kMinHeight, Screen->Height()));
-    SetBounds(position->x, position->y, width, height);
-  }
+  RestoreStoredBounds(*this, *Reg, kOptions, {kTop, kLeft, "WindowWidth", "WindowHeight"},
+                      {kMinWidth, kMinHeight});
   SetWindowState(Reg->ReadBool(kOptions, "WindowMaximized", false) ? wsMaximized : wsNormal);
 }
 

@@ -274,14 +274,7 @@ void TfrmReports::HideEmptySections(TppBand* detail) {
 void TfrmReports::PreviewFormCreate() {
   TppCustomPreviewer* preview = ppReport1->PreviewForm();
   TRegIniFile& reg = *main_->Reg;
-  if (auto position = StoredPosition(reg, kOptions, kTop, kLeft)) {
-    preview->SetPosition(poDesigned);
-    const int width = ClampExtent(reg.ReadInteger(kOptions, kWidth, 0), kMinPreviewWidth,
-                                  std::max(kMinPreviewWidth, Screen->Width()));
-    const int height = ClampExtent(reg.ReadInteger(kOptions, kHeight, 0), kMinPreviewHeight,
-                                   std::max(kMinPreviewHeight, Screen->Height()));
-    preview->SetBounds(position->x, position->y, width, height);
-  }
+  RestoreStoredBounds(*preview, reg, kOptions, {kTop, kLeft, kWidth, kHeight}, {kMinPreviewWidth, kMinPreviewHeight});
   preview->SetWindowState(reg.ReadBool(kOptions, kMaximized, false) ? wsMaximized : wsNormal);
   TppViewer* viewer = preview->GetViewer();
   if (!viewer) return;
