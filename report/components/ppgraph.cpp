@@ -22,14 +22,6 @@ TShapeType PlainShape(TShapeType shape) {
     default: return shape;
   }
 }
-
-// The print rectangle's position and size onto a draw command.
-void PlaceCommand(TppDrawCommand* command, const TRect& r) {
-  command->Left = r.Left;
-  command->Top = r.Top;
-  command->Width = r.Right - r.Left;
-  command->Height = r.Bottom - r.Top;
-}
 }  // namespace
 
 TppShapeGeometry ppShapeGeometry(TShapeType shape, int penWidth, int width, int height) {
@@ -190,7 +182,7 @@ void TppLine::PropertiesToDrawCommand(TppDrawCommand* command) {
   if (!draw) return;
   draw->Style = style_;
   draw->Position = position_;
-  PlaceCommand(draw, printRect_);
+  draw->Place(printRect_);
   draw->Pen()->Assign(Pen());
 }
 
@@ -263,7 +255,7 @@ void TppCustomImage::PictureChanged() {
 void TppCustomImage::PropertiesToDrawCommand(TppDrawCommand* command) {
   auto* draw = dynamic_cast<TppDrawImage*>(command);
   if (!draw) return;
-  PlaceCommand(draw, printRect_);
+  draw->Place(printRect_);
   draw->Stretch = stretch_;
   draw->Center = center_;
   draw->MaintainAspectRatio = maintainAspectRatio_;

@@ -174,10 +174,7 @@ void TppCustomMemo::PropertiesToDrawCommand(TppDrawCommand* command) {
   if (!draw) return;
   draw->Alignment = Alignment();
   draw->Color = Color();
-  draw->Left = printRect_.Left;
-  draw->Top = printRect_.Top;
-  draw->Width = printRect_.Right - printRect_.Left;
-  draw->Height = printRect_.Bottom - printRect_.Top;
+  draw->Place(printRect_);
   draw->SetFont(Font());
   draw->IsMemo = true;
   draw->Leading = leading_;

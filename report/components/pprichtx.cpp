@@ -182,10 +182,7 @@ void TppCustomRichText::PropertiesToDrawCommand(TppDrawCommand* command) {
   auto* draw = dynamic_cast<TppDrawRichText*>(command);
   if (!draw) return;
   draw->Color = Color();
-  draw->Left = printRect_.Left;
-  draw->Top = printRect_.Top;
-  draw->Width = printRect_.Right - printRect_.Left;
-  draw->Height = printRect_.Bottom - printRect_.Top;
+  draw->Place(printRect_);
   draw->RichText = rtf_;
   draw->FirstCharacter = first_;
   draw->LastCharacter = last_;

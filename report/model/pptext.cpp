@@ -76,10 +76,7 @@ void TppCustomText::PropertiesToDrawCommand(TppDrawCommand* command) {
   draw->Alignment = Alignment();
   draw->AutoSize = AutoSize();
   draw->Color = Color();
-  draw->Left = printRect_.Left;
-  draw->Top = printRect_.Top;
-  draw->Width = printRect_.Right - printRect_.Left;
-  draw->Height = printRect_.Bottom - printRect_.Top;
+  draw->Place(printRect_);
   GetText(draw->Text);
   draw->Transparent = Transparent();
   draw->WordWrap = WordWrap();

@@ -43,6 +43,13 @@ class TppDrawCommand : public TPersistent {
   int32_t DrawLeft = 0, DrawRight = 0, DrawTop = 0, DrawBottom = 0;
   // Thousandths of a mm from the page's top-left corner.
   int32_t Left = 0, Height = 0, Top = 0, Width = 0;
+  // Takes a component's print rectangle as its position and size.
+  void Place(const TRect& r) {
+    Left = r.Left;
+    Top = r.Top;
+    Width = r.Right - r.Left;
+    Height = r.Bottom - r.Top;
+  }
 
  private:
   friend class TppPage;
