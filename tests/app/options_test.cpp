@@ -125,10 +125,12 @@ class Options : public apptest::MainWindowTest {
     act = std::move(body);
     form->mnuMain_View_Options->Click();
   }
-  std::vector<std::string> Messages() const {
+  // The message boxes shown, from the `from`th on.
+  std::vector<std::string> Messages(size_t from = 0) const {
     std::vector<std::string> texts;
     for (const TDialogRequest& r : answers.Requests())
       if (r.Kind == TDialogKind::MessageBox) texts.push_back(r.Text);
+    texts.erase(texts.begin(), texts.begin() + long(std::min(from, texts.size())));
     return texts;
   }
 };
@@ -219,8 +221,7 @@ TEST_F(Options, StoredPageOutOfRangeIsAnAssertAndTheFirstPageShows) {
     form->Reg->WriteInteger("Options", "Options Page", c.stored);
     const size_t before = Messages().size();
     Run([&](TfrmOptions* d) { EXPECT_EQ(d->pcOptions->ActivePageIndex(), c.shown); });
-    const auto all = Messages();
-    EXPECT_EQ(std::vector<std::string>(all.begin() + long(before), all.end()), c.messages);
+    EXPECT_EQ(Messages(before), c.messages);
     EXPECT_EQ(form->Reg->ReadInteger("Options", "Options Page", -5), c.shown);
   }
 }
@@ -450,8 +451,9 @@ TEST_F(Options, LookupEntriesAreAddedAndDeletedThroughTheDropDownsPage) {
     typed = "Bad";
     d->popDropDowns_Add->Click();
   });
-  ASSERT_EQ(Messages().size(), before + 1) << ::testing::PrintToString(Messages());
-  EXPECT_NE(Messages().back().find("3022"), std::string::npos) << Messages().back();
+  const auto raised = Messages(before);
+  ASSERT_EQ(raised.size(), 1u) << ::testing::PrintToString(raised);
+  EXPECT_NE(raised[0].find("3022"), std::string::npos) << raised[0];
   EXPECT_EQ(apptest::StoredValues(db, "Version", "Version"), std::vector<std::string>{"2.0"});
   EXPECT_EQ(form->wwtaVersion->State(), dsBrowse);
   // The entry grid's Fixed In Version list reads the same table: it offers the new version.
