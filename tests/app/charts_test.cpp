@@ -147,6 +147,14 @@ class Charts : public apptest::MainWindowTest {
 
 std::vector<Row> Repeated(int count, Row row = {}) { return std::vector<Row>(std::size_t(count), row); }
 
+// The first `n` bytes of a file (zeros where there are none): enough to tell its format.
+std::string FileStart(const std::string& path, std::size_t n) {
+  std::ifstream in(path, std::ios::binary);
+  std::string start(n, '\0');
+  in.read(start.data(), std::streamsize(n));
+  return start;
+}
+
 TEST_F(Charts, CountsByStatusAndPriorityIncludingEmptyAndUnknownCodes) {
   Open({{"BugReport", "1", "1"}, {"BugReport", "10", "5"}, {"BugReport", "3", "5"},
         {"BugReport", "3", nullptr}, {"BugReport", "9", ""}, {"BugReport", nullptr, "7"},
@@ -312,10 +320,7 @@ TEST_F(Charts, SavesABitmapOrAVectorPictureAndReportsAPathThatCannotBeWritten) {
       saveAs = scratch.Dir() + "/" + c.file;
       saveFilter = c.filter;
       chart->tbSaveChart->Click();
-      std::ifstream in(saveAs, std::ios::binary);
-      std::string start(c.start.size(), '\0');
-      in.read(start.data(), std::streamsize(start.size()));
-      EXPECT_EQ(start, c.start) << c.file;
+      EXPECT_EQ(FileStart(saveAs, c.start.size()), c.start) << c.file;
       // The dialog was the last word, or the error naming the file.
       const TDialogRequest& last = answers.Requests().back();
       EXPECT_EQ(last.Kind, c.start.empty() ? TDialogKind::MessageBox : TDialogKind::SaveFile);
@@ -342,28 +347,25 @@ TEST_F(Charts, TheToolbarCopiesSetsUpThePrinterAndPrints) {
   SetPrinter(previous);
   EXPECT_TRUE(Clipboard()->HasFormat(CF_BITMAP));
   EXPECT_EQ(answers.Requests().back().Kind, TDialogKind::PrinterSetup);
-  std::ifstream pdf(scratch.Dir() + "/chart.pdf", std::ios::binary);
-  std::string start(4, '\0');
-  pdf.read(start.data(), 4);
-  EXPECT_EQ(start, "%PDF");
+  EXPECT_EQ(FileStart(scratch.Dir() + "/chart.pdf", 4), "%PDF");
 }
 
 TEST_F(Charts, AFailingPassPutsBusyTheControlsAndTheCursorBack) {
   Open(Repeated(30));
-  OnEachMove([](int move) {
-    if (move == 3) throw EDatabaseError("The disk went away");
-  });
-  EXPECT_THROW(form->CalcStatistics(), EDatabaseError);
-  EXPECT_FALSE(form->Busy);
-  EXPECT_FALSE(form->dsetBug->ControlsDisabled());
-  EXPECT_EQ(Screen->Cursor(), crDefault);
-  OnEachMove([](int move) {
-    if (move == 3) throw EDatabaseError("The disk went away");
-  });
-  EXPECT_THROW(WithChart(ckStatus, [](TfrmChart*) {}), EDatabaseError);
-  EXPECT_EQ(frmGeneratingChart, nullptr);
-  EXPECT_FALSE(form->Busy);
-  EXPECT_FALSE(form->dsetBug->ControlsDisabled());
+  const std::pair<const char*, std::function<void()>> passes[] = {
+      {"statistics", [&] { form->CalcStatistics(); }},
+      {"chart", [&] { WithChart(ckStatus, [](TfrmChart*) {}); }}};
+  for (const auto& [name, pass] : passes) {
+    SCOPED_TRACE(name);
+    OnEachMove([](int move) {
+      if (move == 3) throw EDatabaseError("The disk went away");
+    });
+    EXPECT_THROW(pass(), EDatabaseError);
+    EXPECT_FALSE(form->Busy);
+    EXPECT_FALSE(form->dsetBug->ControlsDisabled());
+    EXPECT_EQ(Screen->Cursor(), crDefault);
+    EXPECT_EQ(frmGeneratingChart, nullptr);
+  }
 }
 
 TEST_F(Charts, PropertiesCountBothKindsAndGiveTheQuickFilterAndPositionBack) {
@@ -414,10 +416,7 @@ TEST_F(Charts, EndToEndAChartFromTheMenuSavedAndClosedWithEscape) {
   Application->ProcessMessages();
   ASSERT_TRUE(tab.has_value());
   EXPECT_EQ(*tab, ckPriority);
-  std::ifstream in(saveAs, std::ios::binary);
-  std::string start(2, '\0');
-  in.read(start.data(), 2);
-  EXPECT_EQ(start, "BM");
+  EXPECT_EQ(FileStart(saveAs, 2), "BM");
 }
 
 }  // namespace
