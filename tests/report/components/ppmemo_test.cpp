@@ -109,18 +109,16 @@ TEST(Memos, AMemoThatFitsNoPageEndsTheRunWithTheBandError) {
 }
 
 TEST(Memos, ADataMemoPrintsItsFieldOrWhatOnGetMemoGives) {
-  ReportRig rig(2);
+  StretchRig rig(10 * kMM, 2);
   auto* memo = new TppDBMemo(&rig.form);
-  memo->SetBand(rig.AddBand<TppDetailBand>(10 * kMM));
+  memo->SetBand(rig.detail);
   memo->SetmmBounds(0, 0, 100 * kMM, 10 * kMM);
   memo->SetDataPipeline(rig.pipeline);
   memo->SetDataField("Name");
   auto printed = [&] {
     std::vector<std::string> out;
-    rig.Print();
-    const TppPage& page = *rig.device.Pages.at(0);
-    for (int i = 0; i < page.DrawCommandCount(); ++i)
-      out.push_back(static_cast<TppDrawText*>(page.DrawCommands(i))->WrappedText.Text());
+    const auto pages = rig.Commands<TppDrawText>();
+    for (auto* t : pages.at(0)) out.push_back(t->WrappedText.Text());
     rig.report->Reset();
     return out;
   };
