@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/classlib/core/english_settings.h"
 #include "stretchrig.h"
 
 namespace {
@@ -104,46 +105,30 @@ TEST(Memos, APageWithoutRoomForALineLeavesTheTextForTheNext) {
 
 TEST(Memos, AMemoThatFitsNoPageEndsTheRunWithTheBandError) {
   MemoRig rig(3, 1500);
-  try {
-    rig.Print();
-    ADD_FAILURE() << "the run did not end";
-  } catch (const EPrintError& e) {
-    EXPECT_EQ(e.Message(), "Band height cannot exceed page height.");
-  }
+  EXPECT_EQ(MessageOf<EPrintError>([&] { rig.Print(); }), "Band height cannot exceed page height.");
 }
 
 TEST(Memos, ADataMemoPrintsItsFieldOrWhatOnGetMemoGives) {
-  ReportRig rig(2);
-  auto* detail = rig.AddBand<TppDetailBand>(10 * kMM);
+  StretchRig rig(10 * kMM, 2);
   auto* memo = new TppDBMemo(&rig.form);
-  memo->SetBand(detail);
+  memo->SetBand(rig.detail);
   memo->SetmmBounds(0, 0, 100 * kMM, 10 * kMM);
   memo->SetDataPipeline(rig.pipeline);
   memo->SetDataField("Name");
-  std::vector<std::string> printed;
-  auto collect = [&] {
-    printed.clear();
-    rig.Print();
-    for (int i = 0; i < rig.device.Pages[0]->DrawCommandCount(); ++i)
-      printed.push_back(
-          static_cast<TppDrawText*>(rig.device.Pages[0]->DrawCommands(i))->WrappedText.Text());
+  auto printed = [&] {
+    std::vector<std::string> out;
+    const auto pages = rig.Commands<TppDrawText>();
+    for (auto* t : pages.at(0)) out.push_back(t->WrappedText.Text());
+    rig.report->Reset();
+    return out;
   };
-  collect();
-  EXPECT_EQ(printed, (std::vector<std::string>{"N1\r\n", "N2\r\n"}));
+  EXPECT_EQ(printed(), (std::vector<std::string>{"N1\r\n", "N2\r\n"}));
   memo->OnGetMemo = [](TObject*, TStrings* lines) { lines->Add("from the handler"); };
-  rig.report->Reset();
-  collect();
-  EXPECT_EQ(printed, (std::vector<std::string>(2, "from the handler\r\n")));
+  EXPECT_EQ(printed(), (std::vector<std::string>(2, "from the handler\r\n")));
   memo->OnGetMemo = nullptr;
   memo->SetAutoDisplay(false);
-  rig.report->Reset();
-  collect();
-  EXPECT_EQ(printed, (std::vector<std::string>(2, "")));
+  EXPECT_EQ(printed(), (std::vector<std::string>(2, "")));
 }
-
-}  // namespace
-
-namespace {
 
 TEST(Memos, LinesLeadingAndTabStopsStreamAndOldLeadingIsRead) {
   MemoRig rig(2);

@@ -202,37 +202,26 @@ TEST(SubReports, EachMastersSectionHasPagesOfItsOwn) {
 TEST(SubReports, SettingsForceOneAnother) {
   struct Case {
     const char* name;
-    std::function<void(TppSubReport&)> act;
+    void (*act)(TppSubReport&);
     TppPrintBehaviorType behavior;
     bool newPrintJob, resetPageNo, parentWidth;
     uint16_t childBands;
   };
+  using Sub = TppSubReport&;
   const Case cases[] = {
-      {"NewPrintJob on a child makes a section", [](TppSubReport& s) { s.SetNewPrintJob(true); },
+      {"NewPrintJob on a child makes a section", [](Sub s) { s.SetNewPrintJob(true); },
        pbSection, true, true, true, TppSubReport::kPageBands},
       {"ResetPageNo on a fixed box does nothing",
-       [](TppSubReport& s) {
-         s.SetPrintBehavior(pbFixed);
-         s.SetResetPageNo(true);
-       },
+       [](Sub s) { s.SetPrintBehavior(pbFixed); s.SetResetPageNo(true); },
        pbFixed, false, false, true, TppSubReport::kPageBands},
       {"leaving section clears its settings",
-       [](TppSubReport& s) {
-         s.SetNewPrintJob(true);
-         s.SetPrintBehavior(pbChild);
-       },
+       [](Sub s) { s.SetNewPrintJob(true); s.SetPrintBehavior(pbChild); },
        pbChild, false, false, true, TppSubReport::kRegionBands},
       {"a section keeps its parent width",
-       [](TppSubReport& s) {
-         s.SetPrintBehavior(pbSection);
-         s.SetParentWidth(false);
-       },
+       [](Sub s) { s.SetPrintBehavior(pbSection); s.SetParentWidth(false); },
        pbSection, false, true, true, TppSubReport::kPageBands},
       {"a fixed box may leave its parent width",
-       [](TppSubReport& s) {
-         s.SetPrintBehavior(pbFixed);
-         s.SetParentWidth(false);
-       },
+       [](Sub s) { s.SetPrintBehavior(pbFixed); s.SetParentWidth(false); },
        pbFixed, false, false, false, TppSubReport::kPageBands},
   };
   for (const Case& c : cases) {
@@ -260,12 +249,7 @@ TEST(SubReports, ARegionHoldsOnlyAFixedBoxAndASectionShiftsWithNothing) {
   s.sub->SetShiftRelativeTo(master);
   s.sub->SetPrintBehavior(pbSection);
   EXPECT_EQ(s.sub->ShiftRelativeTo(), nullptr);
-  EXPECT_NE(GetClass("TppSubReport"), nullptr);
 }
-
-}  // namespace
-
-namespace {
 
 // The child layout is written inside its sub-report and read back into it.
 TEST(SubReports, TheChildLayoutStreamsInsideTheSubReport) {
