@@ -5,7 +5,6 @@
 // are not bare names are listed but never touched.
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 
 #include <QCoreApplication>
 #include <QTest>
@@ -65,6 +64,19 @@ struct AttachWindow : ::testing::Test {
     ::unsetenv("XDG_DATA_HOME");
   }
   void Put(const std::string& path) { std::ofstream(path) << "data"; }
+  // The window over entries with these memos, and these files in the attachments folder.
+  void Start(std::initializer_list<const char*> memos, std::initializer_list<const char*> files) {
+    Entries(memos);
+    Start();
+    for (const char* name : files) Put(folder + name);
+  }
+  // Each file still in the attachments folder when held, else in the trash only.
+  void ExpectTrashedUnlessHeld(std::initializer_list<const char*> names, bool held) {
+    for (const char* name : names) {
+      EXPECT_EQ(FileExists(folder + name), held) << name;
+      EXPECT_EQ(FileExists(trash + name), !held) << name;
+    }
+  }
   std::string Memo() const { return form->dsetBug->FieldByName("Attachment")->AsString(); }
   std::vector<std::string> Captions() const {
     std::vector<std::string> captions;
@@ -75,8 +87,7 @@ struct AttachWindow : ::testing::Test {
 };
 
 TEST_F(AttachWindow, AttachingCopiesUnderFreeNamesAndListsThem) {
-  Entries({""});
-  Start();
+  Start({""}, {});
   std::filesystem::remove_all(folder);  // made again when missing
   std::filesystem::create_directories(dir + "in");
   Put(dir + "in/notes.txt");
@@ -93,9 +104,7 @@ TEST_F(AttachWindow, AttachingCopiesUnderFreeNamesAndListsThem) {
 }
 
 TEST_F(AttachWindow, DeletingSelectedFilesToTheTrash) {
-  Entries({"a.txt\r\nb.txt\r\nc.txt\r\n"});
-  Start();
-  for (const char* f : {"a.txt", "b.txt", "c.txt"}) Put(folder + f);
+  Start({"a.txt\r\nb.txt\r\nc.txt\r\n"}, {"a.txt", "b.txt", "c.txt"});
   form->Reg->WriteBool("Options", "ConfirmDeletes", false);
   form->DeleteAttachments();  // nothing selected: nothing at all
   EXPECT_EQ(answers.Count(), 0);
@@ -115,10 +124,8 @@ TEST_F(AttachWindow, DeletingSelectedFilesToTheTrash) {
 }
 
 TEST_F(AttachWindow, AnEntryLosesItsFilesAfterItsRowAndHostileLinesAreNeverTouched) {
-  Entries({"../outside.txt\r\n/etc/hostname\r\nok.txt\r\n"});
-  Start();
+  Start({"../outside.txt\r\n/etc/hostname\r\nok.txt\r\n"}, {"ok.txt"});
   Put(dir + "outside.txt");
-  Put(folder + "ok.txt");
   EXPECT_EQ(Captions(), (std::vector<std::string>{"../outside.txt", "/etc/hostname", "ok.txt"}));
   form->lvAttachments->Items()->Item(0)->SetSelected(true);
   form->ExecuteAttachment();
@@ -149,20 +156,14 @@ std::unique_ptr<TwwtaTable> HoldLastEntry(const std::string& database) {
 }
 
 TEST_F(AttachWindow, TheEntryDeleteCommandTrashesTheFilesOnlyOnceTheRowIsGone) {
-  Entries({"a.txt\r\nb.txt\r\n"});
-  Start();
-  Put(folder + "a.txt");
-  Put(folder + "b.txt");
+  Start({"a.txt\r\nb.txt\r\n"}, {"a.txt", "b.txt"});
   for (bool held : {true, false}) {
     SCOPED_TRACE(held ? "held elsewhere" : "free");
     auto other = held ? HoldLastEntry(scratch.Database()) : nullptr;
     ClickButton(form->tbDelete);
     EXPECT_EQ(answers.Texts().size(), held ? 2u : 3u);  // confirmation (and the refusal)
     EXPECT_EQ(apptest::StoredEntries(scratch.Database()).size(), held ? 1u : 0u);
-    for (const char* name : {"a.txt", "b.txt"}) {
-      EXPECT_EQ(FileExists(folder + name), held) << name;
-      EXPECT_EQ(FileExists(trash + name), !held) << name;
-    }
+    ExpectTrashedUnlessHeld({"a.txt", "b.txt"}, held);
   }
   EXPECT_EQ(answers.Texts()[1].rfind("A delete error has occured.", 0), 0u) << answers.Texts()[1];
 }
@@ -177,8 +178,7 @@ TEST_F(AttachWindow, TheProgramDeleteCommandTrashesTheFilesOfEveryEntryAfterTheR
     db.Execute("INSERT INTO Reports (ProgramNumber, Status, ReportType, Attachment) "
                "VALUES (2, '1', 'FeatureRequest', 'feature.txt')");
   }
-  Start();
-  for (const char* name : {"kept.txt", "bug.txt", "feature.txt"}) Put(folder + name);
+  Start({}, {"kept.txt", "bug.txt", "feature.txt"});
   form->wwtblProgram->Last();
   ASSERT_EQ(form->wwtblProgram->FieldByName("Program")->AsString(), "Second");
   for (bool held : {true, false}) {
@@ -188,18 +188,13 @@ TEST_F(AttachWindow, TheProgramDeleteCommandTrashesTheFilesOfEveryEntryAfterTheR
     EXPECT_EQ(apptest::StoredEntries(scratch.Database()).size(), held ? 3u : 1u);
     EXPECT_EQ(apptest::StoredValues(scratch.Database(), "Programs", "Program").size(), held ? 2u : 1u);
     // The feature request is hidden by the bug-report tab's filter, yet its file goes too.
-    for (const char* name : {"bug.txt", "feature.txt"}) {
-      EXPECT_EQ(FileExists(folder + name), held) << name;
-      EXPECT_EQ(FileExists(trash + name), !held) << name;
-    }
+    ExpectTrashedUnlessHeld({"bug.txt", "feature.txt"}, held);
     EXPECT_TRUE(FileExists(folder + "kept.txt"));
   }
 }
 
 TEST_F(AttachWindow, OpeningStartsTheDesktopProgram) {
-  Entries({"a.txt\r\n"});
-  Start();
-  Put(folder + "a.txt");
+  Start({"a.txt\r\n"}, {"a.txt"});
   std::vector<std::string> argv;
   const TShellLauncher old = SetShellLauncher([&](const auto& a, const auto&) { argv = a; });
   form->lvAttachments->Items()->Item(0)->SetSelected(true);
@@ -209,8 +204,7 @@ TEST_F(AttachWindow, OpeningStartsTheDesktopProgram) {
 }
 
 TEST_F(AttachWindow, PropertiesShowTheFile) {
-  Entries({"big.dat\r\n"});
-  Start();
+  Start({"big.dat\r\n"}, {});
   std::filesystem::resize_file((std::ofstream(folder + "big.dat"), folder + "big.dat"), 12345678);
   std::vector<std::string> shown;
   TDialogResponderScope forms{[&](TDialogRequest& r) {
@@ -226,23 +220,8 @@ TEST_F(AttachWindow, PropertiesShowTheFile) {
                                              folder.substr(0, folder.size() - 1) + " ", "rw", "-"}));
 }
 
-// The stored memo read through a connection of its own.
-std::string StoredAttachment(const std::string& database) {
-  sqlite3* db = nullptr;
-  sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-  sqlite3_stmt* s = nullptr;
-  sqlite3_prepare_v2(db, "SELECT Attachment FROM Reports", -1, &s, nullptr);
-  std::string text = "<no row>";
-  if (sqlite3_step(s) == SQLITE_ROW)
-    text = sqlite3_column_text(s, 0) ? reinterpret_cast<const char*>(sqlite3_column_text(s, 0)) : "";
-  sqlite3_finalize(s);
-  sqlite3_close(db);
-  return text;
-}
-
 TEST_F(AttachWindow, DroppedFilesAreListedShownAndDeletedToTheTrash) {
-  Entries({""});
-  Start();
+  Start({""}, {});
   Put(dir + "plan.txt");
   Put(dir + "photo.jpg");
   QMimeData mime;
@@ -255,7 +234,8 @@ TEST_F(AttachWindow, DroppedFilesAreListedShownAndDeletedToTheTrash) {
   QCoreApplication::sendEvent(window, &drop);
   EXPECT_EQ(Captions(), (std::vector<std::string>{"plan.txt", "photo.jpg"}));
   for (int i = 0; i < 2; ++i) EXPECT_GE(form->lvAttachments->Items()->Item(i)->ImageIndex(), 0);
-  EXPECT_EQ(StoredAttachment(scratch.Database()), "plan.txt\r\nphoto.jpg\r\n");
+  EXPECT_EQ(apptest::StoredEntries(scratch.Database(), "Attachment"),
+            std::vector<std::string>{"plan.txt\r\nphoto.jpg\r\n"});
 
   std::string shownName;
   TDialogResponderScope forms{[&](TDialogRequest& r) {
@@ -270,7 +250,8 @@ TEST_F(AttachWindow, DroppedFilesAreListedShownAndDeletedToTheTrash) {
   EXPECT_EQ(Captions(), std::vector<std::string>{"plan.txt"});
   EXPECT_FALSE(FileExists(folder + "photo.jpg"));
   EXPECT_TRUE(FileExists(trash + "photo.jpg"));
-  EXPECT_EQ(StoredAttachment(scratch.Database()), "plan.txt\r\n");
+  EXPECT_EQ(apptest::StoredEntries(scratch.Database(), "Attachment"),
+            std::vector<std::string>{"plan.txt\r\n"});
 }
 
 }  // namespace

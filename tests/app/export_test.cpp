@@ -51,6 +51,13 @@ TEST(ExportTexts, RecordsCellsColoursAndCodes) {
   EXPECT_EQ(PriorityExportText("6"), "6");
 }
 
+// The fixture's two entries as comma-separated records.
+constexpr const char* kFirstRecord =
+    "\"Tools & \"\"Co\"\" <1>\",\"1\",\"New\",\"High\",\"Say \"\"hi\"\" <now> & go\","
+    "\"line one\r\nline two\",\"a.txt\"\r\n";
+constexpr const char* kSecondRecord = "\"Tools & \"\"Co\"\" <1>\",\"2\",\"x\"\"y\",\"\",\"\",\"\",\"\"\r\n";
+const std::vector<std::string> kCompleted{"Data set export completed sucessfully."};
+
 // A database with one program of awkward name and two entries, the window
 // started on it, and the save dialog and message boxes answered.
 struct ExportWindow : ::testing::Test {
@@ -80,7 +87,7 @@ struct ExportWindow : ::testing::Test {
       settings->WriteBool("Column Export", column, false);
     settings.reset();
     answers = std::make_unique<TDialogResponderScope>([this](TDialogRequest& r) {
-      if (r.Text == "Data set export completed sucessfully.")
+      if (r.Text == kCompleted.front())
         progress = form->sbMain->Panels()->Items(1)->Text();
       if (r.Kind != TDialogKind::SaveFile)  // the overwrite prompt is answered Yes
         return std::find(r.Buttons.begin(), r.Buttons.end(), mrYes) != r.Buttons.end() ? mrYes : mrOk;
@@ -120,11 +127,8 @@ struct ExportWindow : ::testing::Test {
 
 TEST_F(ExportWindow, CsvOfTheProgramDoublesEveryQuote) {
   form->mnuMain_File_Export_CurrentProgram_AllEntries->Click();
-  EXPECT_EQ(Written(),
-            "\"Tools & \"\"Co\"\" <1>\",\"1\",\"New\",\"High\",\"Say \"\"hi\"\" <now> & go\","
-            "\"line one\r\nline two\",\"a.txt\"\r\n"
-            "\"Tools & \"\"Co\"\" <1>\",\"2\",\"x\"\"y\",\"\",\"\",\"\",\"\"\r\n");
-  EXPECT_EQ(Messages(), std::vector<std::string>{"Data set export completed sucessfully."});
+  EXPECT_EQ(Written(), std::string(kFirstRecord) + kSecondRecord);
+  EXPECT_EQ(Messages(), kCompleted);
   EXPECT_TRUE(Unlocked());
   EXPECT_EQ(scratch.Settings()->ReadString("Settings", "Export Dir", ""), scratch.Dir() + "/");
 }
@@ -135,7 +139,7 @@ TEST_F(ExportWindow, OnlyTheEntriesTheFilterAdmitsWhetherOnOrOff) {
   for (bool on : {false, true}) {
     form->dsetBug->SetFiltered(on);
     form->mnuMain_File_Export_CurrentProgram_AllEntries->Click();
-    EXPECT_EQ(Written(), "\"Tools & \"\"Co\"\" <1>\",\"2\",\"x\"\"y\",\"\",\"\",\"\",\"\"\r\n") << on;
+    EXPECT_EQ(Written(), kSecondRecord) << on;
   }
 }
 
@@ -226,15 +230,12 @@ TEST_F(ExportWindow, AllProgramsWriteEveryProgramsEntriesCountedAgainstTheWholeT
          "INSERT INTO Reports (Status, Priority, ProgramNumber, ReportType, Description) "
          "VALUES ('4', '1', 2, 'FeatureRequest', 'f')"});
   form->mnuMain_File_Export_AllPrograms_AllEntries->Click();
-  EXPECT_EQ(Written(),
-            "\"Tools & \"\"Co\"\" <1>\",\"1\",\"New\",\"High\",\"Say \"\"hi\"\" <now> & go\","
-            "\"line one\r\nline two\",\"a.txt\"\r\n"
-            "\"Tools & \"\"Co\"\" <1>\",\"2\",\"x\"\"y\",\"\",\"\",\"\",\"\"\r\n"
+  EXPECT_EQ(Written(), std::string(kFirstRecord) + kSecondRecord +
             "\"Second\",\"3\",\"In Process\",\"Normal\",\"b\",\"\",\"\"\r\n"
             "\"Second\",\"4\",\"Verified\",\"Very High\",\"f\",\"\",\"\"\r\n");
   // The total is the entry table's count, taken at the start.
   EXPECT_EQ(progress, "4/4");
-  EXPECT_EQ(Messages(), std::vector<std::string>{"Data set export completed sucessfully."});
+  EXPECT_EQ(Messages(), kCompleted);
 }
 
 // The calling thread without the power to write where permissions forbid it,
