@@ -168,6 +168,38 @@ TEST_F(AttachWindow, TheEntryDeleteCommandTrashesTheFilesOnlyOnceTheRowIsGone) {
   EXPECT_EQ(answers.Texts()[1].rfind("A delete error has occured.", 0), 0u) << answers.Texts()[1];
 }
 
+// Keys only: a grid cell clicked, then Alt+E, D, B. The delete changes the
+// menus while the Delete menu is still handling B; the menus must survive it
+// and work again for the next entry.
+TEST_F(AttachWindow, TheEntryDeleteFromTheKeyboardMenuLeavesAWorkingMenu) {
+  Start({"a.txt\r\n", "b.txt\r\n"}, {"a.txt", "b.txt"});
+  // The box runs its own event loop while the user reads it.
+  TDialogResponderScope boxes{[](TDialogRequest&) {
+    Application->ProcessMessages();
+    return mrYes;
+  }};
+  QWidget* grid = vantrel::qt::ClientWidget(*form->dbgBug);
+  for (const char* file : {"a.txt", "b.txt"}) {
+    SCOPED_TRACE(file);
+    const TRect cell = form->dbgBug->CellRect(
+        form->GridColumnOf(apptest::GridDataColumn(form, "Description")), 1);
+    QTest::mouseClick(grid, Qt::LeftButton, {}, QPoint(cell.Left + 5, cell.Top + 3));
+    QTest::keyClick(grid, Qt::Key_E, Qt::AltModifier);
+    Application->ProcessMessages();
+    for (Qt::Key key : {Qt::Key_D, Qt::Key_B}) {
+      QWidget* menu = QApplication::activePopupWidget();
+      ASSERT_NE(menu, nullptr) << char(key);
+      QTest::keyClick(menu, key);
+      Application->ProcessMessages();
+    }
+    EXPECT_EQ(boxes.Texts().back(), "Delete Bug Report?");
+    ExpectTrashedUnlessHeld({file}, false);
+  }
+  EXPECT_EQ(boxes.Texts().size(), 2u);
+  EXPECT_TRUE(apptest::StoredEntries(scratch.Database()).empty());
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+}
+
 TEST_F(AttachWindow, TheProgramDeleteCommandTrashesTheFilesOfEveryEntryAfterTheRows) {
   Entries({"kept.txt\r\n"});
   {
