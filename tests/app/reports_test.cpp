@@ -301,6 +301,29 @@ TEST_F(ReportsTest, PrintsToThePdfPrinterAndHidesEmptySectionsOnlyForAllPrograms
   EXPECT_TRUE(messages.empty()) << messages.front();
 }
 
+// All programs, printed and read back: a program's heading stands above its
+// first entry (and again atop each further page it fills), never above a
+// second entry on the same page.
+TEST_F(ReportsTest, AllProgramsReportsHeadEachProgramOnceAboveItsFirstEntry) {
+  pdf = scratch.Dir() + "/programs.pdf";
+  const std::function<void()> runs[] = {[this] { form->PrintListingAllPrograms(false, 0); },
+                                        [this] { form->PrintComprehensiveAllPrograms(false, 0); }};
+  for (const auto& run : runs) {
+    std::filesystem::remove(pdf);
+    run();
+    const std::string text = PdfText();
+    const size_t first = text.find("Program:"), second = text.find("Second");
+    ASSERT_NE(second, std::string::npos) << text;
+    EXPECT_LT(first, text.find("Entry 1"));
+    EXPECT_EQ(text.rfind("Program:"), text.rfind("Program:", second)) << text;
+    const size_t other = text.find("Other program");
+    EXPECT_EQ(Occurrences(text.substr(other, text.find("With workaround") - other), "Program:"), 0u)
+        << text;
+    EXPECT_LT(second, other) << text;
+  }
+  EXPECT_TRUE(messages.empty());
+}
+
 TEST_F(ReportsTest, AnEmptyResultPreviewsAndPrintsAnEmptyReport) {
   ASSERT_TRUE(form->wwtblProgram->Locate("Program", Variant("Third"), {}));
   const auto texts = PreviewTexts([this] { form->PrintListingThisProgram(true, 0); });
