@@ -213,7 +213,9 @@ TCoolMenu::TCoolMenu(TComponent* AOwner)
       bar_(std::make_unique<TBitmap>()) {}
 
 TCoolMenu::~TCoolMenu() {
-  // Menus still alive lose their hooks, which point here.
+  // Menus and items still alive lose their hooks, which point here.
+  for (TCoolMenuItem* item : items_)
+    if (item->drawn_ && item->IsLinked()) DrawItem(item, false);
   for (TMenu* m : std::vector<TMenu*>(hooked_)) Unhook(m);
   for (TCoolMenuItem* item : std::vector<TCoolMenuItem*>(items_)) item->coolMenu_ = nullptr;
 }
@@ -259,20 +261,26 @@ void TCoolMenu::Hook(TMenu* menu) {
   if (std::find(hooked_.begin(), hooked_.end(), menu) != hooked_.end()) return;
   hooked_.push_back(menu);
   menu->FreeNotification(this);
-  // Items of the menu that have no description here keep their plain looks.
-  menu->SetOwnerDrawHooks(
-      [this](TMenuItem* mi, TCanvas* c, int& w, int& h) {
-        TCoolMenuItem* item = active_ ? ItemOf(mi) : nullptr;
-        if (item) Measure(item, c, w, h);
-        return item != nullptr;
-      },
-      [this](TMenuItem* mi, TCanvas* c, const TRect& r, TOwnerDrawState s) {
-        TCoolMenuItem* item = active_ ? ItemOf(mi) : nullptr;
-        if (item) Paint(item, c, r, s);
-        return item != nullptr;
-      });
   menu->SetPopupHooks([this](TMenuItem* parent) { PopupOpening(parent); },
                       [this](TMenuItem* mi) { ItemSelected(mi); });
+}
+
+// Only the described items are drawn here: the menu's other items keep
+// their plain looks (a sub-menu's arrow, a line).
+void TCoolMenu::DrawItem(TCoolMenuItem* item, bool drawn) {
+  item->drawn_ = drawn;
+  TMenuItem* mi = item->menuItem_;
+  if (!drawn) {
+    mi->OnMeasureItem = nullptr;
+    mi->OnAdvancedDrawItem = nullptr;
+    return;
+  }
+  mi->OnMeasureItem = [this, mi](TObject*, TCanvas* c, int& w, int& h) {
+    if (TCoolMenuItem* t = active_ ? ItemOf(mi) : nullptr) Measure(t, c, w, h);
+  };
+  mi->OnAdvancedDrawItem = [this, mi](TObject*, TCanvas* c, const TRect& r, TOwnerDrawState s) {
+    if (TCoolMenuItem* t = active_ ? ItemOf(mi) : nullptr) Paint(t, c, r, s);
+  };
 }
 
 void TCoolMenu::PopupOpening(TMenuItem* parent) {
@@ -304,7 +312,6 @@ void TCoolMenu::Unhook(TMenu* menu) {
   if (it == hooked_.end()) return;
   hooked_.erase(it);
   menu->RemoveFreeNotification(this);
-  menu->ClearOwnerDrawHooks();
   menu->SetPopupHooks(nullptr, nullptr);
 }
 
@@ -422,7 +429,7 @@ void TCoolMenu::RefreshItems(TCoolMenuItem* item, TRefreshAction action) {
     if (!t->IsLinked()) continue;
     TMenu* m = t->menu_;
     if (action == RA_RESTORE) {
-      t->drawn_ = false;
+      if (t->drawn_) DrawItem(t, false);
       // The menu stays hooked while another of its items is drawn here.
       if (std::none_of(items_.begin(), items_.end(),
                        [m](TCoolMenuItem* o) { return o->drawn_ && o->menu_ == m; }))
@@ -433,7 +440,7 @@ void TCoolMenu::RefreshItems(TCoolMenuItem* item, TRefreshAction action) {
       const TFont menuFont;
       t->font_->Assign(&menuFont);
     }
-    t->drawn_ = true;
+    DrawItem(t, true);
     Hook(m);
   }
 }
@@ -474,6 +481,10 @@ void TCoolMenu::MeasureOne(TCoolMenuItem* item, TCanvas* canvas, int& width, int
     maxShortcutWidth_ = std::max(maxShortcutWidth_, m.ShortcutWidth);
     width = maxItemWidth_ + maxShortcutWidth_ + hSpace_;
   }
+  // The widths above leave room for a check mark that the menus of the
+  // system added to every owner-drawn item of a popup; ours add nothing,
+  // and without it the shortcut would run into the widest caption.
+  if (!onBar) width += m.CheckWidth;
   m.ItemHeight = height;
 }
 

@@ -160,18 +160,6 @@ class TCoolMenuItem : public TComponent {
   TCoolMenuMetrics metrics_;
   bool drawn_ = false;  // owner-drawn (refreshed) rather than plain (restored)
   friend class TCoolMenu;
-
-// Values that TCoolMenu::ApplyItemProperties gives every item; the mask's
-// bits choose which (0: all of them, the options replaced).
-struct TGlobalParameters {
-  const TFont* Font = nullptr;
-  TColor NormColor = clMenu, SelColor = clHighlight, TrColor = clNone;
-  TSet<int> unused_;  // keeps the field order readable below
-  TAlign TextAlign = alRight;
-  int CustomImgSize = 16;
-  TBevelCut BevelInner = bvNone, BevelOuter = bvNone;
-  std::string SeparatorText;
-};
 };
 
 class TCoolMenu : public TComponent {
@@ -238,6 +226,7 @@ class TCoolMenu : public TComponent {
  private:
   TCoolMenuItem* ItemOf(const TMenuItem* menuItem) const;
   void Hook(TMenu* menu);
+  void DrawItem(TCoolMenuItem* item, bool drawn);
   void Unhook(TMenu* menu);
   void RenderBar(int totalHeight);
   void MeasureOne(TCoolMenuItem* item, TCanvas* canvas, int& width, int& height);

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QMenu>
+#include <QWidgetAction>
 
 using namespace testing_support;
 
@@ -64,12 +65,12 @@ TEST_F(CoolMenuTest, MeasuredByTheLayoutRules) {
   int w = 0, h = 0;
   ASSERT_TRUE(menu->MeasureItem(menu->Items()->Items(0), probe.Canvas(), w, h));
   EXPECT_EQ(h, 16 + 2 * 2);                 // image + 2 x VSpace
-  EXPECT_EQ(w, textWidth + 16 + 13);        // text + image + check width
+  EXPECT_EQ(w, textWidth + 16 + 13 + 13);   // text + image + check width, + the system's check mark
   EXPECT_EQ(item[0]->TrColor, ColorToRGB(clFuchsia));
   item[0]->SetTextAlign(alTop);             // stacked: two images and three gaps high
   menu->MeasureItem(menu->Items()->Items(0), probe.Canvas(), w, h);
   EXPECT_EQ(h, 2 * 16 + 3 * 2);
-  EXPECT_EQ(w, textWidth + 13);
+  EXPECT_EQ(w, textWidth + 13 + 13);
   menu->Items()->Items(2)->SetShortCut(ShortCut('P', TShiftState{ssCtrl}));
   menu->MeasureItem(menu->Items()->Items(2), probe.Canvas(), w, h);
   EXPECT_GT(w, item[2]->Metrics().TextWidth + 16 + 13);  // room for "Ctrl+P"
@@ -320,5 +321,100 @@ TEST_F(CoolMenuTest, PopupOpeningAndPointingAreTold) {
   cool->SetMenuRefresh(RA_RESTORE);
   menu->Popup(10, 10);
   menu->ClosePopup();
+  EXPECT_FALSE(menu->IsOwnerDrawn(menu->Items()->Items(0)));
+}
+
+namespace {
+
+// The popup menu shown now, painted.
+QMenu* OpenPopup(TPopupMenu* menu) {
+  menu->Popup(10, 10);
+  QApplication::processEvents();
+  return qobject_cast<QMenu*>(QApplication::activePopupWidget());
+}
+
+QImage Grab(QMenu* shown) {
+  QApplication::processEvents();
+  return shown->grab().toImage();
+}
+
+}  // namespace
+
+TEST_F(CoolMenuTest, EveryItemShowsItsOwnSliceOfTheSideBar) {
+  // Graded from black at the bottom to blue at the top, across the whole popup.
+  TCoolMenuBar bar;
+  bar.Caption = "Vantrel";
+  bar.IsGradient = true;
+  bar.IsSeparator = false;
+  cool->SetMenuBar(bar);
+  cool->SetShowBar(true);
+  for (auto* i : item) i->SetOptions(i->Options() + TMenuOptions{omDrawBarIfNeeded});
+  QMenu* shown = OpenPopup(menu);
+  ASSERT_TRUE(shown);
+  const QImage image = Grab(shown);
+  const QRect first = shown->actionGeometry(shown->actions().first());
+  const QRect last = shown->actionGeometry(shown->actions().last());
+  const int x = first.left();  // the bar's first column, left of its caption
+  const QColor top = image.pixelColor(x, first.top());
+  const QColor bottom = image.pixelColor(x, last.bottom());
+  EXPECT_GT(top.blue(), 200) << "the top of the bar";
+  EXPECT_LT(bottom.blue(), 40) << "the bottom of the bar, not its top again";
+  EXPECT_EQ(bottom.red() + bottom.green(), 0);
+  // Down the popup the blue only fades: no item starts the bar over.
+  int previous = 256;
+  for (int y = first.top(); y <= last.bottom(); ++y) {
+    const int blue = image.pixelColor(x, y).blue();
+    EXPECT_LE(blue, previous) << "row " << y;
+    previous = blue;
+  }
+  menu->ClosePopup();
+}
+
+TEST_F(CoolMenuTest, ShortcutTextKeepsClearOfTheWidestCaption) {
+  menu->Items()->Items(2)->SetCaption("Comprehensive");
+  menu->Items()->Items(2)->SetShortCut(ShortCut('P', TShiftState{ssCtrl}));
+  QMenu* shown = OpenPopup(menu);
+  ASSERT_TRUE(shown);
+  const QImage image = Grab(shown);
+  const QRect row = shown->actionGeometry(shown->actions().at(2));
+  const QColor back = image.pixelColor(row.right() - 1, row.top() + 1);
+  // Columns with ink, right of the picture.
+  const int textLeft = row.left() + item[2]->Metrics().TextLeft;
+  std::vector<bool> ink;
+  for (int x = textLeft; x <= row.right(); ++x) {
+    bool any = false;
+    for (int y = row.top(); y <= row.bottom() && !any; ++y) any = image.pixelColor(x, y) != back;
+    ink.push_back(any);
+  }
+  const auto firstInk = std::find(ink.begin(), ink.end(), true);
+  const auto lastInk = std::find(ink.rbegin(), ink.rend(), true).base();
+  ASSERT_TRUE(firstInk < lastInk);
+  // The widest blank run between the caption's first and the shortcut's last
+  // ink is the gap between the two.
+  int gap = 0, run = 0;
+  for (auto it = firstInk; it != lastInk; ++it) {
+    run = *it ? 0 : run + 1;
+    gap = std::max(gap, run);
+  }
+  EXPECT_GE(gap, 4);
+  menu->ClosePopup();
+}
+
+TEST_F(CoolMenuTest, ItemsNotDescribedKeepTheirPlainLooks) {
+  auto* plain = new TMenuItem(form.get());
+  plain->SetCaption("&Sub");
+  menu->Items()->Add(plain);
+  auto* inner = new TMenuItem(form.get());
+  inner->SetCaption("Inner");
+  plain->Add(inner);
+  EXPECT_TRUE(menu->IsOwnerDrawn(menu->Items()->Items(0)));
+  EXPECT_FALSE(menu->IsOwnerDrawn(plain));  // a sub-menu keeps its arrow
+  QMenu* shown = OpenPopup(menu);
+  ASSERT_TRUE(shown);
+  EXPECT_EQ(qobject_cast<QWidgetAction*>(shown->actions().last()), nullptr);
+  EXPECT_NE(qobject_cast<QWidgetAction*>(shown->actions().first()), nullptr);
+  menu->ClosePopup();
+  // An item released from its description is plain again.
+  item[0]->SetCoolMenu(nullptr);
   EXPECT_FALSE(menu->IsOwnerDrawn(menu->Items()->Items(0)));
 }

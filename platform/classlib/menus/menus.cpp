@@ -159,9 +159,13 @@ class OwnerDrawnItem : public QWidget {
     TMenuItem* item = impl_ ? impl_->ItemOf(action_) : nullptr;
     if (!item) return;
     QPainter painter(this);
+    // As the system gives it: the item's place among the menu's items, so
+    // a drawing that spans the menu (a side bar) shows each item its part.
+    const QPoint at = geometry().topLeft() - QPoint(x(), ItemsTop());
+    painter.translate(-at);
     TCanvas canvas;
     vantrel::qt::BindPainter(canvas, &painter);
-    const TRect r = Rect(0, 0, width(), height());
+    const TRect r = Bounds(at.x(), at.y(), width(), height());
     const TOwnerDrawState state = StateOf(*item);
     Guarded([&] {
       if (!impl_->menu.DrawItem(item, &canvas, r, state)) PlainDraw(canvas, *item, r, state);
@@ -170,6 +174,12 @@ class OwnerDrawnItem : public QWidget {
   }
 
  private:
+  // The top of the menu's first item.
+  int ItemsTop() const {
+    const QList<QAction*> actions = menu_->actions();
+    return actions.isEmpty() ? 0 : menu_->actionGeometry(actions.first()).top();
+  }
+
   TOwnerDrawState StateOf(const TMenuItem& item) const {
     TOwnerDrawState s;
     if (menu_->activeAction() == action_ && !item.IsLine())
@@ -188,13 +198,13 @@ class OwnerDrawnItem : public QWidget {
     canvas.FillRect(r);
     if (item.IsLine()) {
       canvas.Pen()->SetColor(clBtnShadow);
-      canvas.MoveTo(r.Left, r.Height() / 2);
-      canvas.LineTo(r.Right, r.Height() / 2);
+      canvas.MoveTo(r.Left, r.Top + r.Height() / 2);
+      canvas.LineTo(r.Right, r.Top + r.Height() / 2);
       return;
     }
     canvas.Brush()->SetStyle(bsClear);
     canvas.Font()->SetColor(!item.Enabled() ? clGrayText : selected ? clHighlightText : clMenuText);
-    canvas.TextOut(kOwnerDrawTextMargin, (r.Height() - canvas.TextHeight("Wg")) / 2,
+    canvas.TextOut(r.Left + kOwnerDrawTextMargin, r.Top + (r.Height() - canvas.TextHeight("Wg")) / 2,
                    StripHotkey(item.Caption()));
   }
 
