@@ -318,8 +318,10 @@ QAction* TMenu::Impl::MakeAction(QWidget* container, TMenuItem* item, bool isBar
     auto* widget = new OwnerDrawnItem(*this, static_cast<QMenu*>(container));
     widget->SetAction(widgetAction);
     widgetAction->setDefaultWidget(widget);
-    // Lines stay out of the keyboard's way as plain separators do.
+    // Lines stay out of the keyboard's way as plain separators do. The
+    // caption is not shown (the item is painted) but its "&" letter chooses it.
     widgetAction->setEnabled(item->Enabled() && !item->IsLine());
+    if (!item->IsLine()) widgetAction->setText(ToQString(item->Caption()));
     action = widgetAction;
   } else {
     action = new QAction(container);
