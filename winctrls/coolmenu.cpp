@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/classlib/controls/forms.h"
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/graphics/drawing.h"
 #include "winctrls/emboss.h"
@@ -213,6 +214,7 @@ TCoolMenu::TCoolMenu(TComponent* AOwner)
       bar_(std::make_unique<TBitmap>()) {}
 
 TCoolMenu::~TCoolMenu() {
+  PopupClosed();  // a cursor shown for an open menu goes
   // Menus and items still alive lose their hooks, which point here.
   for (TCoolMenuItem* item : items_)
     if (item->drawn_ && item->IsLinked()) DrawItem(item, false);
@@ -262,7 +264,8 @@ void TCoolMenu::Hook(TMenu* menu) {
   hooked_.push_back(menu);
   menu->FreeNotification(this);
   menu->SetPopupHooks([this](TMenuItem* parent) { PopupOpening(parent); },
-                      [this](TMenuItem* mi) { ItemSelected(mi); });
+                      [this](TMenuItem* mi) { ItemSelected(mi); },
+                      [this](TMenuItem* mi) { HelpRequested(mi); }, [this] { PopupClosed(); });
 }
 
 // Only the described items are drawn here: the menu's other items keep
@@ -286,6 +289,11 @@ void TCoolMenu::DrawItem(TCoolMenuItem* item, bool drawn) {
 void TCoolMenu::PopupOpening(TMenuItem* parent) {
   measured_ = false;
   if (!active_) return;
+  if (cursor_ != crDefault && cursor_ != crArrow && !cursorSet_ && Screen) {
+    savedCursor_ = Screen->Cursor();
+    Screen->SetCursor(cursor_);
+    cursorSet_ = true;
+  }
   // A popup menu opening starts a menu loop: its items are refreshed as asked.
   TMenu* owner = parent->GetParentMenu();
   if (parent == owner->Items() && dynamic_cast<TPopupMenu*>(owner) && menuRefresh_ != RA_NONE)
@@ -302,9 +310,32 @@ void TCoolMenu::PopupOpening(TMenuItem* parent) {
 void TCoolMenu::ItemSelected(TMenuItem* mi) {
   for (TCoolMenuItem* item : items_)
     if (item->IsLinked() && item->menuItem_ == mi) {
+      // The status line shows a popup menu item's hint as it stands.
+      if (dynamic_cast<TPopupMenu*>(item->menu_) && Application) Application->SetHint(mi->Hint());
       if (OnItemSelect) OnItemSelect(this, mi->Parent(), mi->Command());
       return;
     }
+}
+
+bool TCoolMenu::DescribesPopupMenu(const TMenu* menu) const {
+  return dynamic_cast<const TPopupMenu*>(menu) &&
+         std::any_of(items_.begin(), items_.end(),
+                     [menu](const TCoolMenuItem* i) { return i->IsLinked() && i->menu_ == menu; });
+}
+
+void TCoolMenu::HelpRequested(TMenuItem* mi) {
+  if (!DescribesPopupMenu(mi->GetParentMenu())) return;
+  // The item's help context, else the nearest one of the items it lies under.
+  int context = 0;
+  for (const TMenuItem* i = mi; i && !context; i = i->Parent()) context = i->HelpContext();
+  // Forms here have no help button: the topic is shown, not a pop-up of it.
+  if (Screen && Screen->ActiveForm() && Application) Application->HelpContext(context);
+}
+
+void TCoolMenu::PopupClosed() {
+  if (!cursorSet_) return;
+  cursorSet_ = false;
+  if (Screen) Screen->SetCursor(savedCursor_);
 }
 
 void TCoolMenu::Unhook(TMenu* menu) {
@@ -430,16 +461,18 @@ void TCoolMenu::RefreshItems(TCoolMenuItem* item, TRefreshAction action) {
     TMenu* m = t->menu_;
     if (action == RA_RESTORE) {
       if (t->drawn_) DrawItem(t, false);
+      t->menuItem_->SetRightJustify(false);
       // The menu stays hooked while another of its items is drawn here.
       if (std::none_of(items_.begin(), items_.end(),
                        [m](TCoolMenuItem* o) { return o->drawn_ && o->menu_ == m; }))
         Unhook(m);
       continue;
     }
-    if (t->options_.Contains(omAlwaysDefFont)) {
-      const TFont menuFont;
-      t->font_->Assign(&menuFont);
-    }
+    const TFont menuFont;  // the system's menu font
+    if (t->options_.Contains(omAlwaysDefFont)) t->font_->Assign(&menuFont);
+    if (t->options_.Contains(omAlwaysDefFontSize)) t->font_->SetHeight(menuFont.Height());
+    TMenuItem* mi = t->menuItem_;
+    if (mi->Parent() == m->Items()) mi->SetRightJustify(t->options_.Contains(omRightJustified));
     DrawItem(t, true);
     Hook(m);
   }
@@ -713,8 +746,19 @@ void TCoolMenu::Paint(TCoolMenuItem* item, TCanvas* c, const TRect& rc, TOwnerDr
       DrawShadowText(c, item->shadow_, caption, selected, textRect);
       if (!shortcut.empty()) DrawShadowText(c, item->shadow_, shortcut, selected, shortcutRect);
     } else {
-      DrawDisabledText(c, caption, textRect, 0);
-      if (!shortcut.empty()) DrawDisabledText(c, shortcut, shortcutRect, 0);
+      // Embossed, except on the selection bar (unless it is not shown for
+      // disabled items): there plain grey text.
+      const bool embossed = !selected || o.Contains(omNoHighlightDisabled);
+      auto draw = [&](const std::string& text, TRect r) {
+        if (embossed) {
+          DrawDisabledText(c, text, r, 0);
+          return;
+        }
+        c->Font()->SetColor(clGrayText);
+        DrawText(c, text, r, DT_NOCLIP);
+      };
+      draw(caption, textRect);
+      if (!shortcut.empty()) draw(shortcut, shortcutRect);
     }
   }
   c->Brush()->SetStyle(bsSolid);
@@ -767,6 +811,7 @@ PUBLISHED(TCoolMenu) {
   PROP_BOOL(ShowBar, ShowBar, SetShowBar, false);
   PROP_INT(HSpace, HSpace, SetHSpace, 5);
   PROP_INT(VSpace, VSpace, SetVSpace, 2);
+  PROP_INT(Cursor, Cursor, SetCursor, crDefault);
 }
 
 PUBLISHED(TCoolMenuItem) {

@@ -4,10 +4,12 @@
 
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/core/filer.h"
+#include "platform/classlib/menus/qtmenus.h"
 #include "winctrls/coolmenu.h"
 
 #include <QApplication>
 #include <QMenu>
+#include <QMenuBar>
 #include <QWidgetAction>
 
 using namespace testing_support;
@@ -417,4 +419,92 @@ TEST_F(CoolMenuTest, ItemsNotDescribedKeepTheirPlainLooks) {
   // An item released from its description is plain again.
   item[0]->SetCoolMenu(nullptr);
   EXPECT_FALSE(menu->IsOwnerDrawn(menu->Items()->Items(0)));
+}
+
+TEST_F(CoolMenuTest, DisabledCaptionsAreEmbossedExceptOnTheSelectionBar) {
+  menu->Items()->Items(2)->SetEnabled(false);
+  item[2]->SetPicture(nullptr);
+  auto highlights = [&](TOwnerDrawState state) {
+    auto b = Painted(2, state);
+    int n = 0;
+    const TCoolMenuMetrics& m = item[2]->Metrics();
+    for (int y = m.TextTop; y < m.TextTop + m.TextHeight + 1; ++y)
+      for (int x = m.TextLeft; x < m.TextLeft + m.TextWidth + 1; ++x)
+        n += b->Canvas()->Pixels(x, y) == ColorToRGB(clBtnHighlight);
+    return n;
+  };
+  EXPECT_GT(highlights({}), 5);                       // embossed
+  EXPECT_EQ(highlights(TOwnerDrawState{odSelected}), 0);  // plain grey on the bar
+  item[2]->SetOptions(item[2]->Options() + TMenuOptions{omNoHighlightDisabled});
+  EXPECT_GT(highlights(TOwnerDrawState{odSelected}), 5);  // no bar: embossed
+}
+
+TEST_F(CoolMenuTest, FontSizeFollowsTheSystemsWhenAsked) {
+  TFont big;
+  big.SetName("Courier New");
+  big.SetSize(20);
+  item[0]->SetFont(&big);
+  cool->RefreshItems(item[0], RA_REFRESH);
+  EXPECT_EQ(item[0]->Font()->Size(), 20);
+  item[0]->SetOptions(item[0]->Options() + TMenuOptions{omAlwaysDefFontSize});
+  cool->RefreshItems(item[0], RA_REFRESH);
+  EXPECT_EQ(item[0]->Font()->Height(), TFont().Height());
+  EXPECT_EQ(item[0]->Font()->Name(), "Courier New");  // only the size
+}
+
+TEST_F(CoolMenuTest, PointingHelpAndCursorWhileAMenuIsOpen) {
+  form->SetBounds(10, 10, 200, 100);
+  form->Show();
+  Pump();
+  menu->Items()->Items(0)->SetHint("Open|Opens a file");
+  menu->Items()->Items(2)->SetHelpContext(77);
+  std::vector<int> topics;
+  Application->OnHelp = [&](WORD, int data, bool& callHelp) {
+    topics.push_back(data);
+    callHelp = false;
+    return true;
+  };
+  cool->SetCursor(crHandPoint);
+  QMenu* shown = OpenPopup(menu);
+  ASSERT_TRUE(shown);
+  EXPECT_EQ(Screen->Cursor(), crHandPoint);
+  shown->setActiveAction(shown->actions().at(0));
+  EXPECT_EQ(Application->Hint(), "Open|Opens a file");  // the whole hint
+  QTest::keyClick(shown, Qt::Key_F1);
+  shown->setActiveAction(shown->actions().at(2));
+  QTest::keyClick(shown, Qt::Key_F1);
+  EXPECT_EQ(topics, (std::vector<int>{0, 77}));
+  menu->ClosePopup();
+  Pump();
+  EXPECT_EQ(Screen->Cursor(), crDefault);
+  Application->OnHelp = nullptr;
+}
+
+TEST(CoolMenuBarTest, ARightJustifiedItemSitsAtTheBarsEnd) {
+  auto form = ShownForm(400, 150);
+  auto* menu = new TMainMenu(form.get());
+  for (const char* caption : {"&File", "&Help"}) {
+    auto* mi = new TMenuItem(form.get());
+    mi->SetCaption(caption);
+    menu->Items()->Add(mi);
+    auto* sub = new TMenuItem(form.get());
+    sub->SetCaption("Item");
+    mi->Add(sub);
+  }
+  TMenuItem* help = menu->Items()->Items(1);
+  auto* cool = new TCoolMenu(form.get());
+  auto* described = new TCoolMenuItem(form.get());
+  described->SetCoolMenu(cool);
+  described->SetOptions(described->Options() + TMenuOptions{omRightJustified});
+  described->SetMenuItem(help);
+  Pump();
+  QMenuBar* bar = vantrel::menus::MenuBarWidget(*menu);
+  ASSERT_TRUE(bar);
+  auto helpRight = [&] { return bar->actionGeometry(vantrel::menus::ActionOf(*menu, help, bar)).right(); };
+  EXPECT_TRUE(help->RightJustify());
+  EXPECT_GE(helpRight(), bar->width() - 10);
+  cool->SetActive(false);  // restored: back beside File
+  Pump();
+  EXPECT_FALSE(help->RightJustify());
+  EXPECT_LT(helpRight(), bar->width() / 2);
 }
