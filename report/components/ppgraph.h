@@ -127,6 +127,10 @@ class TppImage : public TppCustomImage {
  public:
   explicit TppImage(TComponent* owner = nullptr) : TppCustomImage(owner) {}
   void SetAutoSize(bool value) override;
+
+ protected:
+  // Its control is not opaque: a transparent picture shows what lies below.
+  void SetupDesignControl(TppDesignControl* control) override;
 };
 
 using TppPictureEvent = std::function<void(TObject* sender, TPicture* picture)>;

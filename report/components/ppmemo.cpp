@@ -67,6 +67,7 @@ TStrings* TppCustomMemo::GetLines() {
 
 void TppCustomMemo::SetLines(const TStrings* value) {
   lines_.Assign(value);
+  NotifyDesigner();
   Changed();
 }
 

@@ -15,6 +15,7 @@
 #include "platform/classlib/printers/printers.h"
 #include "report/data/ppdb.h"
 #include "report/model/ppbands.h"
+#include "report/model/ppdesign.h"
 #include "report/model/ppengine.h"
 #include "report/model/ppgroup.h"
 #include "report/model/pprecord.h"
@@ -26,6 +27,8 @@
 namespace {
 // Layouts older than these versions need converting.
 constexpr int kVersionOrientation = 1270, kVersionColumns = 3000;
+// The designer's warnings before components beyond a new width are deleted.
+constexpr int kColumnWidthWarning = 292, kPageWidthWarning = 328;
 
 // The band classes a default band index creates.
 TClass DefaultBandClass(int index) {
@@ -125,9 +128,15 @@ TppCustomReport::TppCustomReport(TComponent* owner)
     PageLayoutChanged();
   };
   printerSetup_->OnChange = [this](TObject*) { PrinterSetupChanged(); };
+  printerSetup_->OnValidatePageDef = [this](TObject*, const TppPageDef& page, bool& accept) {
+    const int64_t width = page.mmPrintableWidth();
+    if (width != printerSetup_->PageDef().mmPrintableWidth())
+      accept = ConfirmDeleteBeyond(int32_t(width), int32_t(width), kPageWidthWarning);
+  };
 }
 
 TppCustomReport::~TppCustomReport() {
+  ppSendDesignerMessage(GetDesigner(), ppmsgReportFreed, this);
   if (engine_->Busy()) engine_->SetCancelled(true);
   FreeBandsAndGroups();
   if (dataPipeline_) dataPipeline_->RemoveLink(this);
@@ -173,6 +182,10 @@ void TppCustomReport::EndPage() {
 
 void TppCustomReport::PageLayoutChanged() {
   for (TppBand* band : bands_) band->LanguageChanged();
+  if (designWindow_) {
+    for (TppBand* band : bands_) band->UpdateDesignLayout();
+    ppPostDesignerMessage(designWindow_, ppmsgLayoutChanged, this);
+  }
   Reset();
 }
 
@@ -221,6 +234,7 @@ void TppCustomReport::ExcludePrintState(uint8_t flags) {
 void TppCustomReport::LanguageChanged() {
   for (TppBand* band : bands_) band->LanguageChanged();
   template_->SetLanguageIndex(GetLanguageIndex());
+  ppSendDesignerMessage(designWindow_, ppmsgLanguageChanged, this);
 }
 
 void TppCustomReport::PipelineNotify(TppDataPipeline* pipeline, int event) {
@@ -241,6 +255,7 @@ void TppCustomReport::AddBand(TppBand* band) {
   bands_.push_back(band);
   SortBands();
   if (band->Report() != this) band->SetReport(this);
+  ppPostDesignerMessage(designWindow_, ppmsgBandAdded, band);
   Reset();
 }
 
@@ -248,6 +263,7 @@ void TppCustomReport::RemoveBand(TppBand* band) {
   if (std::find(bands_.begin(), bands_.end(), band) == bands_.end()) return;
   std::erase(bands_, band);
   if (band->Report() == this) band->SetReport(nullptr);
+  ppSendDesignerMessage(designWindow_, ppmsgBandRemoved, band);
   Reset();
 }
 
@@ -312,11 +328,23 @@ void TppCustomReport::SetColumns(int value) {
   }
   value = std::max(value, 1);  // at least one column
   if (value == columns_) return;
+  const int oldColumns = columns_;
+  const int32_t oldWidth = mmColumnWidth_;
+  const auto refused = [&] {
+    columns_ = oldColumns;
+    mmColumnWidth_ = oldWidth;
+  };
+  const auto printable = int32_t(printerSetup_->PageDef().mmPrintableWidth());
   columns_ = value;
   if (columns_ >= 2) {
-    mmColumnWidth_ = int32_t(printerSetup_->PageDef().mmPrintableWidth() / columns_);
+    mmColumnWidth_ = printable / columns_;
+    if (!ConfirmDeleteBeyond(printable, mmColumnWidth_, kColumnWidthWarning)) return refused();
     defaultBands_ |= (1 << dbColumnHeader) | (1 << dbColumnFooter);
   } else {
+    if (designWindow_) {
+      mmColumnWidth_ = printable;
+      if (!ConfirmDeleteColumnBands()) return refused();
+    }
     defaultBands_ &= uint16_t(~((1 << dbColumnHeader) | (1 << dbColumnFooter)));
   }
   PageLayoutChanged();
@@ -330,8 +358,13 @@ int32_t TppCustomReport::WithinPrintableWidth(int32_t width) const {
 void TppCustomReport::SetmmColumnWidth(int32_t value) {
   const int64_t printable = printerSetup_->PageDef().mmPrintableWidth();
   value = WithinPrintableWidth(value);
+  const int32_t oldWidth = mmColumnWidth_;
   mmColumnWidth_ = value;
   if (ReadingOrLoading()) return;
+  if (columns_ > 1 && !ConfirmDeleteBeyond(int32_t(printable), value, kColumnWidthWarning)) {
+    mmColumnWidth_ = oldWidth;
+    return;
+  }
   if (value == 0 && columns_ >= 2) columns_ = 1;
   if (columns_ > 1 && value > 0 && int64_t{columns_} * value > printable)
     columns_ = std::max(1, int(printable / value));
@@ -434,6 +467,7 @@ void TppCustomReport::SetUnits(TppUnitType value) {
   printerSetup_->SetUnits(value);
   for (TppGroup* group : groups_) group->SetUnits(value);
   for (TppBand* band : bands_) band->SetUnits(value);
+  ppSendDesignerMessage(designWindow_, ppmsgUnitsChanged, this);
 }
 
 void TppCustomReport::AssignReport(TppCustomReport* source) {
@@ -480,6 +514,7 @@ void TppCustomReport::AssignReport(TppCustomReport* source) {
     moveBand(band);
     band->SetReport(this);
   }
+  ppHandDesignWindow(this);
   Reset();
 }
 
@@ -497,6 +532,7 @@ void TppCustomReport::SetName(const std::string& newName) {
     for (int i = 0; i < band->ComponentCount(); ++i) rename(band->Components(i));
   }
   if (printerSetup_->DocumentName() == oldName) printerSetup_->SetDocumentName(newName);
+  ppSendDesignerMessage(designWindow_, ppmsgNameChanged, this);
 }
 
 // ---- Streaming ----
@@ -645,8 +681,10 @@ void TppReport::StopGeneration() {
 }
 
 void TppReport::PrintPages() {
+  ppSendDesignerMessage(designWindow_, ppmsgPrinting, this, 1);
   if (!engine_->Prepared() && !engine_->Cancelled()) publisher_->Reset();
   publisher_->ProcessRequests();
+  ppSendDesignerMessage(designWindow_, ppmsgPrinting, this, 0);
 }
 
 void TppReport::PageRequest(TObject*, TppPageRequestType kind, TStrings* pageList, int pageNo) {
