@@ -13,6 +13,7 @@
 #include "platform/classlib/core/strutils.h"
 #include "platform/classlib/graphics/images.h"
 #include "platform/classlib/printers/printers.h"
+#include "report/components/ppsubrpt.h"
 #include "report/data/ppdb.h"
 #include "report/model/ppbands.h"
 #include "report/model/ppengine.h"
@@ -291,10 +292,12 @@ TppComponent* TppCustomReport::FindComponent(const std::string& name) const {
   return nullptr;
 }
 
-void TppCustomReport::CreateDefaultBands() {
+void TppCustomReport::CreateDefaultBands() { CreateBands(defaultBands_); }
+
+void TppCustomReport::CreateBands(uint16_t kinds) {
   TComponent* owner = Owner() ? Owner() : this;
   for (int index = dbHeader; index <= dbFooter; ++index) {
-    if (!(defaultBands_ & (1 << index))) continue;
+    if (!(kinds & (1 << index))) continue;
     TClass cls = DefaultBandClass(index);
     if (!cls || FindBand(index)) continue;
     auto* band = static_cast<TppBand*>(cls->Create(owner));
@@ -312,10 +315,14 @@ void TppCustomReport::SetColumns(int value) {
   }
   value = std::max(value, 1);  // at least one column
   if (value == columns_) return;
+  const int old = columns_;
   columns_ = value;
   if (columns_ >= 2) {
+    constexpr uint16_t kColumnBands = (1 << dbColumnHeader) | (1 << dbColumnFooter);
     mmColumnWidth_ = int32_t(printerSetup_->PageDef().mmPrintableWidth() / columns_);
-    defaultBands_ |= (1 << dbColumnHeader) | (1 << dbColumnFooter);
+    defaultBands_ |= kColumnBands;
+    // A layout turned columnar gets the bands that head and close each column.
+    if (old == 1) CreateBands(kColumnBands);
   } else {
     defaultBands_ &= uint16_t(~((1 << dbColumnHeader) | (1 << dbColumnFooter)));
   }
@@ -427,6 +434,15 @@ void TppCustomReport::SetPassSetting(TppPassSettingType value) {
 
 void TppCustomReport::SetPrinterSetup(const TppPrinterSetup* setup) {
   if (setup) printerSetup_->Assign(setup);
+}
+
+// Sub-reports that follow this report's setup take the new one.
+void TppCustomReport::PrinterSetupChanged() {
+  if (ReadingOrLoading()) return;
+  for (TppBand* band : bands_)
+    for (int i = 0; i < band->ComponentCount(); ++i)
+      if (auto* sub = dynamic_cast<TppSubReport*>(band->Components(i)))
+        sub->ApplyParentPrinterSetup();
 }
 
 void TppCustomReport::SetUnits(TppUnitType value) {
@@ -781,6 +797,17 @@ int TppChildReport::GetLanguageIndex() const {
 void TppChildReport::Reset() {
   inherited::Reset();
   if (TppCustomReport* main = GetMainReport()) main->Reset();
+}
+
+// A setup of its own (no longer the parent's) stops following the parent.
+void TppChildReport::PrinterSetupChanged() {
+  inherited::PrinterSetupChanged();
+  if (ReadingOrLoading() || !parent_) return;
+  auto* sub = dynamic_cast<TppSubReport*>(parent_);
+  TppCustomReport* parent = ParentReport();
+  if (sub && parent && sub->ParentPrinterSetup() &&
+      !(*PrinterSetup() == *parent->PrinterSetup()))
+    sub->SetParentPrinterSetup(false);
 }
 
 void TppChildReport::CancelGeneration() {
