@@ -13,6 +13,7 @@
 #include "platform/classlib/core/strutils.h"
 #include "platform/classlib/graphics/images.h"
 #include "platform/classlib/printers/printers.h"
+#include "report/components/ppsubrpt.h"
 #include "report/data/ppdb.h"
 #include "report/model/ppbands.h"
 #include "report/model/ppdesign.h"
@@ -181,11 +182,8 @@ void TppCustomReport::EndPage() {
 }
 
 void TppCustomReport::PageLayoutChanged() {
-  for (TppBand* band : bands_) band->LanguageChanged();
-  if (designWindow_) {
-    for (TppBand* band : bands_) band->UpdateDesignLayout();
-    ppPostDesignerMessage(designWindow_, ppmsgLayoutChanged, this);
-  }
+  for (TppBand* band : bands_) band->UpdateDesignLayout();
+  ppPostDesignerMessage(designWindow_, ppmsgLayoutChanged, this);
   Reset();
 }
 
@@ -307,10 +305,12 @@ TppComponent* TppCustomReport::FindComponent(const std::string& name) const {
   return nullptr;
 }
 
-void TppCustomReport::CreateDefaultBands() {
+void TppCustomReport::CreateDefaultBands() { CreateBands(defaultBands_); }
+
+void TppCustomReport::CreateBands(uint16_t kinds) {
   TComponent* owner = Owner() ? Owner() : this;
   for (int index = dbHeader; index <= dbFooter; ++index) {
-    if (!(defaultBands_ & (1 << index))) continue;
+    if (!(kinds & (1 << index))) continue;
     TClass cls = DefaultBandClass(index);
     if (!cls || FindBand(index)) continue;
     auto* band = static_cast<TppBand*>(cls->Create(owner));
@@ -337,9 +337,12 @@ void TppCustomReport::SetColumns(int value) {
   const auto printable = int32_t(printerSetup_->PageDef().mmPrintableWidth());
   columns_ = value;
   if (columns_ >= 2) {
+    constexpr uint16_t kColumnBands = (1 << dbColumnHeader) | (1 << dbColumnFooter);
     mmColumnWidth_ = printable / columns_;
     if (!ConfirmDeleteBeyond(printable, mmColumnWidth_, kColumnWidthWarning)) return refused();
-    defaultBands_ |= (1 << dbColumnHeader) | (1 << dbColumnFooter);
+    defaultBands_ |= kColumnBands;
+    // A layout turned columnar gets the bands that head and close each column.
+    if (oldColumns == 1) CreateBands(kColumnBands);
   } else {
     if (designWindow_) {
       mmColumnWidth_ = printable;
@@ -460,6 +463,15 @@ void TppCustomReport::SetPassSetting(TppPassSettingType value) {
 
 void TppCustomReport::SetPrinterSetup(const TppPrinterSetup* setup) {
   if (setup) printerSetup_->Assign(setup);
+}
+
+// Sub-reports that follow this report's setup take the new one.
+void TppCustomReport::PrinterSetupChanged() {
+  if (ReadingOrLoading()) return;
+  for (TppBand* band : bands_)
+    for (int i = 0; i < band->ComponentCount(); ++i)
+      if (auto* sub = dynamic_cast<TppSubReport*>(band->Components(i)))
+        sub->ApplyParentPrinterSetup();
 }
 
 void TppCustomReport::SetUnits(TppUnitType value) {
@@ -819,6 +831,17 @@ int TppChildReport::GetLanguageIndex() const {
 void TppChildReport::Reset() {
   inherited::Reset();
   if (TppCustomReport* main = GetMainReport()) main->Reset();
+}
+
+// A setup of its own (no longer the parent's) stops following the parent.
+void TppChildReport::PrinterSetupChanged() {
+  inherited::PrinterSetupChanged();
+  if (ReadingOrLoading() || !parent_) return;
+  auto* sub = dynamic_cast<TppSubReport*>(parent_);
+  TppCustomReport* parent = ParentReport();
+  if (sub && parent && sub->ParentPrinterSetup() &&
+      !(*PrinterSetup() == *parent->PrinterSetup()))
+    sub->SetParentPrinterSetup(false);
 }
 
 void TppChildReport::CancelGeneration() {

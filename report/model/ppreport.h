@@ -58,7 +58,7 @@ class TppCustomReport : public TppCommunicator, public TppPipelineListener {
   virtual void PageLayoutChanged();
   virtual void EndPage();
   virtual void PublishPage() {}
-  virtual void PrinterSetupChanged() {}
+  virtual void PrinterSetupChanged();
   virtual int GetLanguageIndex() const;
   virtual TppCustomReport* GetMainReport() { return nullptr; }
   virtual bool IsGenerating() const { return false; }
@@ -99,6 +99,8 @@ class TppCustomReport : public TppCommunicator, public TppPipelineListener {
   // order TppCacheOwner::CacheObjects gives.
   std::vector<TppCacheable*> PageStateObjects();
   void CreateDefaultBands();
+  // The bands of the kinds given (bits 1 << dbHeader ...) that are missing.
+  void CreateBands(uint16_t kinds);
 
   // ---- Properties ----
   int Columns() const { return columns_; }
@@ -338,6 +340,7 @@ class TppChildReport : public TppCustomReport {
   int GetLanguageIndex() const override;
   void Reset() override;
   void CancelGeneration() override;
+  void PrinterSetupChanged() override;
   // The sub-report that holds this report (a component of a parent band).
   TppComponent* Parent() const { return parent_; }
   void SetParent(TppComponent* parent) { parent_ = parent; }

@@ -42,6 +42,9 @@ constexpr int32_t kMM = 1000;
 // A listing of 30 records with one component of every class.
 struct DesignRig : Listing {
   DesignRig() : Listing(30) {
+    header->SetName("bndHeader");
+    detail->SetName("bndDetail");
+    footer->SetName("bndFooter");
     title = AddBand<TppTitleBand>(40 * kMM);
     title->SetName("bndTitle");
     summary = AddBand<TppSummaryBand>(40 * kMM);
@@ -511,6 +514,14 @@ TEST(DesignHost, EachActionSendsTheDesignerItsMessages) {
        [&] { rig.report->SetName("Listing"); },
        {"1124:Listing"}},
       {"units", [&] { rig.report->SetUnits(utMillimeters); }, {"1129:Listing"}},
+      // Every band re-lays out, the column bands come, the layout changed.
+      {"columns", [&] { rig.report->SetColumns(2); },
+       {"1140:bndTitle", "1140:bndHeader", "1140:ListingColumnHeaderBand1", "1140:bndDetail",
+        "1140:ListingColumnFooterBand1", "1140:bndFooter", "1140:bndSummary",
+        "1138:ListingColumnHeaderBand1", "1138:ListingColumnFooterBand1", "1127:Listing"}},
+      {"one column", [&] { rig.report->SetColumns(1); },
+       {"1139:ListingColumnHeaderBand1", "1139:ListingColumnFooterBand1", "1140:bndTitle",
+        "1140:bndHeader", "1140:bndDetail", "1140:bndFooter", "1140:bndSummary", "1127:Listing"}},
       // The child report tells the same window first.
       {"language", [&] { rig.report->SetLanguage(lgGerman); }, {"1134:Child", "1134:Listing"}},
       {"a switch", [&] { rig.shape->SetVisible(false); }, {"1131:shpFrame"}},
@@ -609,8 +620,11 @@ TEST(DesignHost, ColumnAndPageWidthChangesAskBeforeComponentsGo) {
       {false, true, "Controls within the column footer will be deleted."},
   };
   for (const Case& c : cases) {
-    auto* header = rig.AddBand<TppColumnHeaderBand>(5 * kMM);
-    auto* footer = rig.AddBand<TppColumnFooterBand>(5 * kMM);
+    // Turning columnar made the column bands.
+    TppBand* header = rig.report->FindBand(bkColumnHeader);
+    TppBand* footer = rig.report->FindBand(bkColumnFooter);
+    ASSERT_NE(header, nullptr);
+    ASSERT_NE(footer, nullptr);
     if (c.inHeader) rig.Add<TppLabel>(header, "", 0, 0);
     if (c.inFooter) rig.Add<TppLabel>(footer, "", 0, 0);
     asked.clear();
