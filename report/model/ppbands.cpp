@@ -82,6 +82,7 @@ void TppBand::SetReport(TppCustomReport* report) {
   report_ = report;
   if (!report) return;
   units_ = report->Units();
+  if (report->State() & ppstDesigning) IncludeState(ppstDesigning);
   report->AddBand(this);
   caption_ = GetDescription();
 }

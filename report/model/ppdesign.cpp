@@ -819,3 +819,9 @@ void TppStretchable::BoundsChanged() {
   inherited::BoundsChanged();
   if (AtDesignTime() && DesignControl() && Stretch()) Changed();
 }
+
+void TppCustomReport::TellDesignerFreed() {
+  if (freedTold_) return;
+  freedTold_ = true;
+  ppSendDesignerMessage(designWindow_, ppmsgReportFreed, this);
+}

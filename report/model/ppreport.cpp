@@ -137,7 +137,7 @@ TppCustomReport::TppCustomReport(TComponent* owner)
 }
 
 TppCustomReport::~TppCustomReport() {
-  ppSendDesignerMessage(GetDesigner(), ppmsgReportFreed, this);
+  TellDesignerFreed();
   if (engine_->Busy()) engine_->SetCancelled(true);
   FreeBandsAndGroups();
   if (dataPipeline_) dataPipeline_->RemoveLink(this);
@@ -655,6 +655,7 @@ TppReport::TppReport(TComponent* owner)
 
 // The cache forgets its objects before the bands and groups go.
 TppReport::~TppReport() {
+  TellDesignerFreed();
   delete previewForm_;  // its handlers reach the engine, which goes first
   cacheManager_->ClearCache();
   FreeBandsAndGroups();

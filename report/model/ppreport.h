@@ -203,6 +203,9 @@ class TppCustomReport : public TppCommunicator, public TppPipelineListener {
   std::optional<float> oldColumnWidth_;
   bool freeing_ = false;
   TWinControl* designWindow_ = nullptr;
+  // The designer hears of the freeing once, before anything goes.
+  void TellDesignerFreed();
+  bool freedTold_ = false;
   std::unique_ptr<TppReportTemplate> template_ = std::make_unique<TppReportTemplate>(this);
 };
 

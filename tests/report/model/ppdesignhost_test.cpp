@@ -721,4 +721,49 @@ TEST(DesignHost, ADetachedReportPrintsAsOneNeverAttached) {
   EXPECT_EQ(got.second, expected.second);
 }
 
+TEST(DesignHost, WhatOnlyADesignerChanges) {
+  DesignRig rig;
+  rig.host.Attach(rig.report);
+  // The report's pipeline goes to its data-aware components: each one says so.
+  size_t from = rig.Messages().size();
+  rig.NoteNames();
+  rig.report->SetDataPipeline(nullptr);
+  std::vector<std::string> got = rig.Since(from);
+  for (const char* name : {"dbtName", "dbcSum"})
+    EXPECT_NE(std::find(got.begin(), got.end(), std::string("1132:") + name), got.end()) << name;
+  rig.report->SetDataPipeline(rig.pipeline);
+
+  // A calculation dropped into a group's band resets with that group.
+  TppGroup* group = rig.AddGroup("Grp", 5 * kMM, 5 * kMM);
+  auto* total = rig.Add<TppDBCalc>(group->FooterBand(), "dbcGroup", 0, 0);
+  EXPECT_EQ(total->ResetGroup(), group);
+  total->SetBand(rig.summary);
+  EXPECT_EQ(total->ResetGroup(), nullptr);
+
+  // Printing from a designer always asks how, even when the report says not to.
+  rig.report->SetShowPrintDialog(false);
+  rig.report->SetShowCancelDialog(false);
+  rig.report->SetDevice(dvPrinter);
+  rig.report->PrinterSetup()->SetPrinterName("PDF");
+  std::vector<std::string> shown;
+  {
+    TDialogResponderScope forms([&](TDialogRequest& r) {
+      shown.push_back(r.Dialog ? r.Dialog->ClassName() : r.Text);
+      return mrCancel;
+    });
+    rig.report->Print();
+  }
+  EXPECT_EQ(shown, std::vector<std::string>{"TppPrintDialog"});
+
+  // Freeing the report is the designer's last word from it.
+  from = rig.Messages().size();
+  TppDesignWindow* window = rig.host.DesignWindow();
+  rig.host.Detach();
+  rig.report->SetDesignWindow(window);
+  delete rig.report;
+  rig.report = nullptr;
+  ASSERT_GT(window->Messages.size(), from);
+  EXPECT_EQ(window->Messages[from].Msg, ppmsgReportFreed);
+}
+
 }  // namespace
