@@ -48,16 +48,18 @@ class TDialogRows {
  public:
   explicit TDialogRows(TppForm* form) : form_(form) {}
 
-  void Edit(const std::string& caption, std::function<std::string()> get,
-            std::function<void(const std::string&)> set) {
+  TEdit* Edit(const std::string& caption, std::function<std::string()> get,
+              std::function<void(const std::string&)> set) {
     auto* edit = new TEdit(form_);
     Place(caption, edit, kFieldWidth, 21);
     rows_.push_back({[edit, get] { edit->SetText(get()); },
                      [edit, set] { set(edit->Text()); }});
+    return edit;
   }
-  void Number(const std::string& caption, float& value) {
-    Edit(caption, [&value] { return FloatToStrF(value, ffGeneral, 7, 0); },
-         [&value](const std::string& text) { value = float(StrToFloatDef(text, value)); });
+  // Seven significant digits: what a single-precision value holds.
+  TEdit* Number(const std::string& caption, float& value) {
+    return Edit(caption, [&value] { return FloatToStrF(value, ffGeneral, 7, 0); },
+                [&value](const std::string& text) { value = float(StrToFloatDef(text, value)); });
   }
   void Check(const std::string& caption, bool& value) {
     auto* box = new TCheckBox(form_);
@@ -125,7 +127,9 @@ class TDialogRows {
     button->SetParent(form_);
     button->SetCaption(caption);
     button->SetModalResult(result);
-    const int left = kMargin * 3 + kLabelWidth + kFieldWidth - (buttons_ + 1) * (kButtonWidth + kMargin);
+    // OK left of Cancel, both at the right edge.
+    const int slot = buttons_ == 0 ? 2 : 1;
+    const int left = kMargin * 3 + kLabelWidth + kFieldWidth - slot * (kButtonWidth + kMargin);
     button->SetBounds(left, top_, kButtonWidth, kButtonHeight);
     ++buttons_;
     return button;
@@ -164,9 +168,14 @@ class TppPositionDialog : public TRowsForm<TppCustomPositionDialog> {
     rows_.Number("Height", Height);
     rows_.Check(Text(371), ParentWidth);
     rows_.Check(Text(370), ParentHeight);
-    rows_.Number("BottomOffset", BottomOffset);
-    rows_.Number("OverFlowOffset", OverFlowOffset);
+    TEdit* bottom = rows_.Number("BottomOffset", BottomOffset);
+    TEdit* overflow = rows_.Number("OverFlowOffset", OverFlowOffset);
     rows_.Buttons();
+    // Only stretchables have the offsets.
+    rows_.BeforeLoad = [this, bottom, overflow] {
+      bottom->SetEnabled(HasOffsets);
+      overflow->SetEnabled(HasOffsets);
+    };
   }
 };
 
