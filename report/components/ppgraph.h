@@ -62,6 +62,7 @@ class TppShape : public TppCustomGraphic {
   // generating, the designed size otherwise.
   TppShapeGeometry Geometry() const;
   void PropertiesToDrawCommand(TppDrawCommand* command) override;
+  void PaintDesignControl(TCanvas* canvas) override;
 
  protected:
   // A clear brush makes the shape transparent.
@@ -82,6 +83,7 @@ class TppLine : public TppCustomGraphic {
   TppLineStyleType Style() const { return style_; }
   void SetStyle(TppLineStyleType value);
   void PropertiesToDrawCommand(TppDrawCommand* command) override;
+  void PaintDesignControl(TCanvas* canvas) override;
 
  private:
   TppLinePositionType position_ = lpTop;
@@ -98,6 +100,8 @@ class TppCustomImage : public TppCustomComponent {
   bool SupportsFont() const override { return false; }
   void GetCaption(std::string& text) override;
   void PropertiesToDrawCommand(TppDrawCommand* command) override;
+  // The picture in its box; an empty one shows the framed caption.
+  void PaintDesignControl(TCanvas* canvas) override;
 
   bool Center() const { return center_; }
   void SetCenter(bool value);

@@ -39,6 +39,7 @@ class TppCustomMemo : public TppStretchable {
 
   void GenerateContents() override;
   void PropertiesToDrawCommand(TppDrawCommand* command) override;
+  void PaintDesignControl(TCanvas* canvas) override;
   void Init() override;
   void FontChanged();
   void ConvertVersion(int versionNo) override;

@@ -35,6 +35,7 @@ class TppCustomRichText : public TppStretchable {
   bool SupportsFont() const override { return false; }
   void GenerateContents() override;
   void PropertiesToDrawCommand(TppDrawCommand* command) override;
+  void PaintDesignControl(TCanvas* canvas) override;
   void Init() override;
   // The range of this page: edit positions, -1 to -1 when nothing prints.
   int FirstCharacter() const { return first_; }

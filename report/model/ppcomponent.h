@@ -203,6 +203,8 @@ class TppPrintable : public TppCacheable, public TppPipelineListener {
   bool ReadingOrLoading() const;
   // Sets the design control's style flags after it was created.
   virtual void SetupDesignControl(TppDesignControl* control) { (void)control; }
+  // Fills the image unless Transparent, draws `text` and frames it.
+  void PaintDesignText(TCanvas* canvas, const std::string& text, bool wordBreak);
 
   // The draw command this component emits (none in the base).
   TClass drawCommandClass_ = nullptr;

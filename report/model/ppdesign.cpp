@@ -8,6 +8,7 @@
 #include "platform/classlib/graphics/drawing.h"
 #include "platform/classlib/graphics/images.h"
 #include "platform/classlib/menus/menus.h"
+#include "platform/classlib/richedit/richedit.h"
 #include "report/components/ppdbtext.h"
 #include "report/components/ppgraph.h"
 #include "report/components/ppmemo.h"
@@ -20,6 +21,7 @@
 #include "report/model/ppgroup.h"
 #include "report/model/ppreport.h"
 #include "report/model/pptext.h"
+#include "report/output/ppdrawcmd.h"
 
 namespace {
 
@@ -617,22 +619,26 @@ void TppPrintable::PaintDesign(TCanvas* canvas) {
 }
 
 void TppPrintable::PaintDesignControl(TCanvas* canvas) {
+  std::string caption;
+  GetCaption(caption);
+  PaintDesignText(canvas, caption, WordWrap());
+}
+
+void TppPrintable::PaintDesignText(TCanvas* canvas, const std::string& text, bool wordBreak) {
   const TRect r{0, 0, std::max(PixelWidth(), 1), std::max(PixelHeight(), 1)};
   if (!Transparent()) {
     canvas->Brush()->SetStyle(bsSolid);
     canvas->Brush()->SetColor(Color());
     canvas->FillRect(r);
   }
-  std::string caption;
-  GetCaption(caption);
   canvas->Font()->Assign(Font());
   canvas->Brush()->SetStyle(bsClear);
   TRect textRect = r;
   uint32_t flags = DT_EXPANDTABS | DT_NOPREFIX;
   if (Alignment() == taCenter) flags |= DT_CENTER;
   else if (Alignment() == taRightJustify) flags |= DT_RIGHT;
-  if (WordWrap()) flags |= DT_WORDBREAK;
-  DrawText(canvas, caption, textRect, flags);
+  if (wordBreak) flags |= DT_WORDBREAK;
+  DrawText(canvas, text, textRect, flags);
   canvas->Brush()->SetStyle(bsSolid);
   canvas->Brush()->SetColor(clBlack);
   canvas->FrameRect(r);
@@ -824,4 +830,67 @@ void TppCustomReport::TellDesignerFreed() {
   if (freedTold_) return;
   freedTold_ = true;
   ppSendDesignerMessage(designWindow_, ppmsgReportFreed, this);
+}
+
+// ---- Design images of the graphic components -------------------------------------------------
+
+namespace {
+
+// A component's draw command over its design image: the device rectangle
+// is `pixels`, in the image's screen pixels.
+template <class Command>
+std::unique_ptr<Command> DesignCommand(TppPrintable& c, const TRect& pixels) {
+  auto command = std::make_unique<Command>();
+  c.PropertiesToDrawCommand(command.get());
+  // Outside a generation there is no print rectangle: the designed size.
+  command->Place(TRect{0, 0, c.mmWidth(), c.mmHeight()});
+  command->DrawLeft = pixels.Left;
+  command->DrawTop = pixels.Top;
+  command->DrawRight = pixels.Right;
+  command->DrawBottom = pixels.Bottom;
+  return command;
+}
+
+TRect PixelBox(const TppPrintable& c) { return TRect{0, 0, c.PixelWidth(), c.PixelHeight()}; }
+
+}  // namespace
+
+void TppShape::PaintDesignControl(TCanvas* canvas) {
+  const TppShapeGeometry g = Geometry();
+  auto command = DesignCommand<TppDrawShape>(*this, TRect{g.X1, g.Y1, g.X2, g.Y2});
+  ppDrawShapeFigure(canvas, *command, Pen()->Width(), g.CornerWidth, g.CornerHeight);
+}
+
+void TppLine::PaintDesignControl(TCanvas* canvas) {
+  auto command = DesignCommand<TppDrawLine>(*this, PixelBox(*this));
+  // The far edges are outside the box: the strokes go just inside them.
+  if (Position() == lpRight) --command->DrawRight;
+  if (Position() == lpBottom) --command->DrawBottom;
+  canvas->Brush()->SetStyle(bsClear);
+  const int strokes = std::max(Pen()->Width(), 1);
+  ppDrawLineStrokes(canvas, *command, strokes, 2 * strokes);
+}
+
+void TppCustomImage::PaintDesignControl(TCanvas* canvas) {
+  TPicture* picture = GetPicture();
+  if (!picture || picture->Width() <= 0 || picture->Height() <= 0) {
+    TppPrintable::PaintDesignControl(canvas);
+    return;
+  }
+  auto command = DesignCommand<TppDrawImage>(*this, PixelBox(*this));
+  ppDrawPicture(canvas, *command, 1.0, 1.0, false);
+}
+
+// A memo shows its lines, wrapped; without lines its caption.
+void TppCustomMemo::PaintDesignControl(TCanvas* canvas) {
+  const std::string lines = Lines()->Text();
+  if (lines.empty()) inherited::PaintDesignControl(canvas);
+  else PaintDesignText(canvas, lines, true);
+}
+
+// Rich text shows its plain text, wrapped.
+void TppCustomRichText::PaintDesignControl(TCanvas* canvas) {
+  const std::string text = Editor()->Text();
+  if (text.empty()) inherited::PaintDesignControl(canvas);
+  else PaintDesignText(canvas, text, true);
 }

@@ -766,4 +766,58 @@ TEST(DesignHost, WhatOnlyADesignerChanges) {
   EXPECT_EQ(window->Messages[from].Msg, ppmsgReportFreed);
 }
 
+// The design image of a component, painted on white.
+std::unique_ptr<TBitmap> DesignImage(TppComponent* c) {
+  auto image = Surface(c->PixelWidth(), c->PixelHeight(), clWhite);
+  c->InvalidateDesign();
+  c->PaintDesign(image->Canvas());
+  return image;
+}
+
+TEST(DesignHost, GraphicDesignImagesShowTheirFigures) {
+  DesignRig rig;
+  rig.host.Attach(rig.report);
+  // A red ellipse inside a black outline; the corners stay white.
+  rig.shape->SetPixelBounds(0, 0, 60, 40);
+  rig.shape->Brush()->SetColor(clRed);
+  rig.shape->SetShape(stEllipse);
+  auto image = DesignImage(rig.shape);
+  EXPECT_EQ(image->Canvas()->Pixels(30, 20), clRed);
+  EXPECT_EQ(image->Canvas()->Pixels(1, 1), clWhite);
+  EXPECT_EQ(InkBox(*image, clBlack), (TRect{0, 0, 60, 40}));
+  // A line along the top; double, a second stroke two widths down.
+  rig.line->SetPixelBounds(0, 0, 50, 10);
+  image = DesignImage(rig.line);
+  EXPECT_EQ(InkBox(*image, clBlack), (TRect{0, 0, 50, 1}));
+  rig.line->SetStyle(lsDouble);
+  image = DesignImage(rig.line);
+  EXPECT_EQ(InkBox(*image, clBlack), (TRect{0, 0, 50, 3}));
+  EXPECT_EQ(image->Canvas()->Pixels(25, 1), clWhite);
+  rig.line->SetPosition(lpRight);
+  image = DesignImage(rig.line);
+  EXPECT_EQ(InkBox(*image, clBlack), (TRect{47, 0, 50, 10}));
+  // A picture fills its box when stretched; an empty one shows the frame.
+  rig.image->SetPixelBounds(0, 0, 20, 20);
+  image = DesignImage(rig.image);
+  EXPECT_EQ(image->Canvas()->Pixels(0, 0), clBlack);
+  EXPECT_EQ(image->Canvas()->Pixels(10, 15), clWhite);
+  TPicture blue;
+  blue.Bitmap()->SetSize(4, 4);
+  blue.Bitmap()->Canvas()->Brush()->SetColor(clBlue);
+  blue.Bitmap()->Canvas()->FillRect(TRect{0, 0, 4, 4});
+  rig.image->SetPicture(&blue);
+  rig.image->SetStretch(true);
+  image = DesignImage(rig.image);
+  EXPECT_EQ(InkBox(*image, clBlue), (TRect{0, 0, 20, 20}));
+  // A memo shows its lines rather than its name.
+  rig.memo->SetPixelBounds(0, 0, 120, 40);
+  rig.memo->Font()->SetColor(clGreen);
+  const TRect named = InkBox(*DesignImage(rig.memo), clGreen);
+  TStringList lines;
+  lines.SetText("W\nW\nW\n");
+  rig.memo->SetLines(&lines);
+  const TRect shown = InkBox(*DesignImage(rig.memo), clGreen);
+  EXPECT_GT(shown.Height(), named.Height() * 2);
+}
+
 }  // namespace
