@@ -83,6 +83,8 @@ class TppDBMemo : public TppCustomMemo {
   void LoadText() override;
   bool IsDataAware() const override { return true; }
   void SetDataField(const std::string& value) override;
+  // A designer's data display follows the pipeline's changes.
+  void PipelineNotify(TppDataPipeline* pipeline, int event) override;
 
   bool AutoDisplay() const { return autoDisplay_; }
   void SetAutoDisplay(bool value) { autoDisplay_ = value; }

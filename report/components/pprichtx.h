@@ -61,7 +61,7 @@ class TppRichText : public TppCustomRichText {
  public:
   explicit TppRichText(TComponent* owner = nullptr) : TppCustomRichText(owner) {}
   void GetRichTextStream() override { LoadRichText(); }
-  void LoadRichText() override {}
+  void LoadRichText() override { InvalidateDesign(); }
   const std::string& RichText() const { return rtf_; }
 };
 
@@ -73,6 +73,8 @@ class TppDBRichText : public TppCustomRichText {
   explicit TppDBRichText(TComponent* owner = nullptr) : TppCustomRichText(owner) {}
   void GetRichTextStream() override;
   void LoadRichText() override;
+  // A designer's data display follows the pipeline's changes.
+  void PipelineNotify(TppDataPipeline* pipeline, int event) override;
   bool IsDataAware() const override { return true; }
   bool AutoDisplay() const { return autoDisplay_; }
   void SetAutoDisplay(bool value);

@@ -820,4 +820,25 @@ TEST(DesignHost, GraphicDesignImagesShowTheirFigures) {
   EXPECT_GT(shown.Height(), named.Height() * 2);
 }
 
+TEST(DesignHost, DataMemosShowDataAtDesignTimeOnlyWhenAskedTo) {
+  DesignRig rig;
+  rig.host.Attach(rig.report);
+  rig.dbMemo->SetDataPipeline(rig.pipeline);
+  rig.dbMemo->SetDataField("Name");
+  rig.dbRich->SetDataPipeline(rig.pipeline);
+  rig.dbRich->SetDataField("Name");
+  EXPECT_EQ(rig.dbMemo->Lines()->Count(), 0);
+  EXPECT_EQ(rig.dbRich->GetRichText(), "");
+  // Shown data follows the pipeline from then on.
+  for (TppComponent* c : {static_cast<TppComponent*>(rig.dbMemo), static_cast<TppComponent*>(rig.dbRich)}) {
+    c->IncludeState(ppstDataAtDesign);
+    c->PipelineNotify(rig.pipeline, ppdeSettingsChanged);
+  }
+  EXPECT_EQ(rig.dbMemo->Lines()->CommaText(), "N1");
+  EXPECT_NE(rig.dbRich->GetRichText().find("N1"), std::string::npos);
+  rig.pipeline->Next();
+  rig.dbMemo->PipelineNotify(rig.pipeline, ppdeSettingsChanged);
+  EXPECT_EQ(rig.dbMemo->Lines()->CommaText(), "N2");
+}
+
 }  // namespace
