@@ -119,6 +119,8 @@ class TppPrintable : public TppCacheable, public TppPipelineListener {
   // Attached to a designer and not generating.
   bool AtDesignTime() const { return (State() & ppstDesigning) && !Printing(); }
   void SetName(const std::string& newName) override;
+  // Showing data at design time or not reloads a data-aware component.
+  void StateChanged(uint16_t states) override;
 
   // ---- Accessors ----
   TAlignment Alignment() const { return alignment_; }

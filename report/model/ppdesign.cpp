@@ -894,3 +894,8 @@ void TppCustomRichText::PaintDesignControl(TCanvas* canvas) {
   if (text.empty()) inherited::PaintDesignControl(canvas);
   else PaintDesignText(canvas, text, true);
 }
+
+void TppPrintable::StateChanged(uint16_t states) {
+  inherited::StateChanged(states);
+  if (IsDataAware() && (states & ppstDataAtDesign)) PipelineNotify(DataPipeline(), ppdeSettingsChanged);
+}

@@ -724,12 +724,31 @@ TEST(DesignHost, ADetachedReportPrintsAsOneNeverAttached) {
 TEST(DesignHost, WhatOnlyADesignerChanges) {
   DesignRig rig;
   rig.host.Attach(rig.report);
+  // A narrower column width asks first too; Cancel keeps the width.
+  {
+    TModalResult answer = mrCancel;
+    std::vector<std::string> asked;
+    TDialogResponderScope boxes([&](TDialogRequest& r) {
+      asked.push_back(r.Text);
+      return answer;
+    });
+    rig.report->SetColumns(2);
+    const int32_t width = rig.report->mmColumnWidth();
+    rig.report->SetmmColumnWidth(50 * kMM);  // the name text starts at 60 mm
+    EXPECT_EQ(rig.report->mmColumnWidth(), width);
+    answer = mrOk;
+    rig.report->SetmmColumnWidth(50 * kMM);
+    EXPECT_EQ(rig.report->mmColumnWidth(), 50 * kMM);
+    EXPECT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0], "Controls beyond the new column width will be deleted.");
+    rig.report->SetColumns(1);
+  }
   // The report's pipeline goes to its data-aware components: each one says so.
   size_t from = rig.Messages().size();
   rig.NoteNames();
   rig.report->SetDataPipeline(nullptr);
   std::vector<std::string> got = rig.Since(from);
-  for (const char* name : {"dbtName", "dbcSum"})
+  for (const char* name : {"txtID", "dbcSum"})
     EXPECT_NE(std::find(got.begin(), got.end(), std::string("1132:") + name), got.end()) << name;
   rig.report->SetDataPipeline(rig.pipeline);
 
@@ -754,6 +773,15 @@ TEST(DesignHost, WhatOnlyADesignerChanges) {
     rig.report->Print();
   }
   EXPECT_EQ(shown, std::vector<std::string>{"TppPrintDialog"});
+  // A layout taken over brings its sub-reports into this designer.
+  {
+    TppReport other(&rig.form);
+    auto* band = new TppDetailBand(&rig.form);
+    band->SetReport(&other);
+    auto* sub = rig.Add<TppSubReport>(band, "subOther", 0, 0);
+    rig.report->AssignReport(&other);
+    EXPECT_EQ(sub->ChildReport()->DesignWindow(), rig.host.DesignWindow());
+  }
 
   // Freeing the report is the designer's last word from it.
   from = rig.Messages().size();
@@ -829,11 +857,9 @@ TEST(DesignHost, DataMemosShowDataAtDesignTimeOnlyWhenAskedTo) {
   rig.dbRich->SetDataField("Name");
   EXPECT_EQ(rig.dbMemo->Lines()->Count(), 0);
   EXPECT_EQ(rig.dbRich->GetRichText(), "");
-  // Shown data follows the pipeline from then on.
-  for (TppComponent* c : {static_cast<TppComponent*>(rig.dbMemo), static_cast<TppComponent*>(rig.dbRich)}) {
-    c->IncludeState(ppstDataAtDesign);
-    c->PipelineNotify(rig.pipeline, ppdeSettingsChanged);
-  }
+  // Asked to show data, they load it, and follow the pipeline from then on.
+  rig.dbMemo->IncludeState(ppstDataAtDesign);
+  rig.dbRich->IncludeState(ppstDataAtDesign);
   EXPECT_EQ(rig.dbMemo->Lines()->CommaText(), "N1");
   EXPECT_NE(rig.dbRich->GetRichText().find("N1"), std::string::npos);
   rig.pipeline->Next();
