@@ -589,16 +589,23 @@ TEST(DesignHost, BandHeightsThatCannotHoldTheLayoutAreRefusedWithAWarning) {
   EXPECT_EQ(warnings.size(), 2u);
 }
 
+// Answers every message box with `answer` and keeps the texts asked.
+struct Boxes {
+  TModalResult answer = mrCancel;
+  std::vector<std::string> asked;
+  TDialogResponderScope scope{[this](TDialogRequest& r) {
+    asked.push_back(r.Text);
+    return answer;
+  }};
+};
+
 TEST(DesignHost, ColumnAndPageWidthChangesAskBeforeComponentsGo) {
   DesignRig rig;
   rig.host.Attach(rig.report);
   const int32_t printable = int32_t(rig.report->PrinterSetup()->PageDef().mmPrintableWidth());
-  TModalResult answer = mrCancel;
-  std::vector<std::string> asked;
-  TDialogResponderScope boxes([&](TDialogRequest& r) {
-    asked.push_back(r.Text);
-    return answer;
-  });
+  Boxes boxes;
+  TModalResult& answer = boxes.answer;
+  std::vector<std::string>& asked = boxes.asked;
   // The detail's name text starts at 60 mm: beyond a quarter of a letter page.
   rig.report->SetColumns(4);
   EXPECT_EQ(rig.report->Columns(), 1);
@@ -726,12 +733,9 @@ TEST(DesignHost, WhatOnlyADesignerChanges) {
   rig.host.Attach(rig.report);
   // A narrower column width asks first too; Cancel keeps the width.
   {
-    TModalResult answer = mrCancel;
-    std::vector<std::string> asked;
-    TDialogResponderScope boxes([&](TDialogRequest& r) {
-      asked.push_back(r.Text);
-      return answer;
-    });
+    Boxes boxes;
+    TModalResult& answer = boxes.answer;
+    const std::vector<std::string>& asked = boxes.asked;
     rig.report->SetColumns(2);
     const int32_t width = rig.report->mmColumnWidth();
     rig.report->SetmmColumnWidth(50 * kMM);  // the name text starts at 60 mm
