@@ -81,7 +81,7 @@ class TDialogRows {
   }
   void Text(TStrings& lines) {
     auto* memo = new TMemo(form_);
-    Place("", memo, kLabelWidth + kFieldWidth, kRowHeight * 6);
+    Place("", memo, kLabelWidth + kFieldWidth + kMargin, kRowHeight * 6);
     rows_.push_back({[memo, &lines] { memo->Lines()->Assign(&lines); },
                      [memo, &lines] { lines.Assign(memo->Lines()); }});
   }
@@ -117,9 +117,9 @@ class TDialogRows {
       label->SetBounds(kMargin, top_ + 3, kLabelWidth, 17);
     }
     control->SetParent(form_);
-    control->SetBounds(kMargin * 2 + (caption.empty() && width > kFieldWidth ? 0 : kLabelWidth) -
-                           (width > kFieldWidth ? kMargin : 0),
-                       top_, width, height);
+    // A field sits right of the labels; a wider one (a text) spans both.
+    const int left = width > kFieldWidth ? kMargin : kMargin * 2 + kLabelWidth;
+    control->SetBounds(left, top_, width, height);
     top_ += std::max(kRowHeight, height + kMargin);
   }
   TButton* AddButton(const std::string& caption, TModalResult result) {
