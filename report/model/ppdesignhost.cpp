@@ -27,6 +27,7 @@ void TppDesignWindow::WndProc(TMessage& message) {
   if (message.Msg == ppmsgCreateDesignControl)
     message.Result = LRESULT(static_cast<TObject*>(
         NewDesignControl(dynamic_cast<TppPrintable*>(reinterpret_cast<TObject*>(message.LParam)))));
+  if (OnDesignerMessage) OnDesignerMessage(Messages.back());
 }
 
 TppDesignControl* TppDesignWindow::NewDesignControl(TppPrintable* component) {
@@ -51,6 +52,13 @@ TppDesignerHost::TppDesignerHost(TComponent* owner)
   window_->SetPopupMenu(menu_);
   window_->SizingHandles()->SetControl(window_);
   menu_->OnPopup = [this](TObject*) { MenuPopup(); };
+  // A report freed while attached is gone: nothing of it is detached later.
+  window_->OnDesignerMessage = [this](const TppDesignerMessage& m) {
+    if (m.Msg == ppmsgReportFreed && m.Sender == report_) {
+      report_ = nullptr;
+      selected_ = nullptr;
+    }
+  };
 }
 
 TppDesignerHost::~TppDesignerHost() { Detach(); }

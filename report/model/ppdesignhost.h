@@ -4,6 +4,7 @@
 // request for a design control, the popup menu its components fill, and the
 // shared sizing handles. It edits no layout.
 
+#include <functional>
 #include <vector>
 
 #include "platform/classlib/controls/forms.h"
@@ -27,6 +28,8 @@ class TppDesignWindow : public TCustomControl {
   // Every designer message received, in order.
   std::vector<TppDesignerMessage> Messages;
   TppSizingHandles* SizingHandles() const { return sizingHandles_; }
+  // Told of each designer message after it was kept.
+  std::function<void(const TppDesignerMessage&)> OnDesignerMessage;
 
  protected:
   void WndProc(TMessage& message) override;

@@ -787,15 +787,20 @@ TEST(DesignHost, WhatOnlyADesignerChanges) {
     EXPECT_EQ(sub->ChildReport()->DesignWindow(), rig.host.DesignWindow());
   }
 
-  // Freeing the report is the designer's last word from it.
+  // Freeing the report is the designer's first word of it going, and the
+  // host lets go of it (its components' controls went with them).
+  rig.host.Select(rig.shape);
   from = rig.Messages().size();
-  TppDesignWindow* window = rig.host.DesignWindow();
-  rig.host.Detach();
-  rig.report->SetDesignWindow(window);
   delete rig.report;
   rig.report = nullptr;
-  ASSERT_GT(window->Messages.size(), from);
-  EXPECT_EQ(window->Messages[from].Msg, ppmsgReportFreed);
+  ASSERT_GT(rig.Messages().size(), from);
+  EXPECT_EQ(rig.Messages()[from].Msg, ppmsgReportFreed);
+  EXPECT_EQ(rig.host.Report(), nullptr);
+  EXPECT_EQ(rig.host.Selected(), nullptr);
+  size_t controls = 0;
+  for (int i = 0; i < rig.host.ComponentCount(); ++i)
+    controls += dynamic_cast<TppDesignControl*>(rig.host.Components(i)) != nullptr;
+  EXPECT_EQ(controls, 0u);
 }
 
 // The design image of a component, painted on white.
