@@ -194,6 +194,12 @@ TEST(DesignHost, EveryComponentGetsADesignControlAndASelection) {
   rig.shape->SetParentHeight(false);
   EXPECT_EQ(rig.shape->DesignControl()->SizingHandleMask(), ppmaskParentWidth);
 
+  // A sub-report placed while attached brings its report into the designer.
+  auto* lateSub = rig.Add<TppSubReport>(rig.summary, "subLate", 0, 30);
+  EXPECT_EQ(lateSub->ChildReport()->DesignWindow(), rig.host.DesignWindow());
+  EXPECT_TRUE(lateSub->ChildReport()->State() & ppstDesigning);
+  lateSub->SetBand(nullptr);
+  EXPECT_EQ(lateSub->ChildReport()->DesignWindow(), nullptr);
   // A component placed while attached gets its control at once; one taken
   // out of its band loses it.
   auto* late = rig.Add<TppLabel>(rig.header, "lblLate", 100, 0);
@@ -248,6 +254,13 @@ TEST(DesignHost, HandlesSitAroundTheSelectedControlInItsColours) {
       }
     EXPECT_FALSE(rig.label->SelectionObject()->BoundsRect()->Visible());
   }
+  // The bounds rectangle follows the control's place and the new size.
+  rig.label->SetmmWidth(rig.label->mmWidth() + 10 * kMM);
+  const TRect moved = rig.label->DesignControl()->BoundsRect();
+  EXPECT_EQ(rig.label->SelectionObject()->BoundsRect()->Rect,
+            (TRect{moved.Left, moved.Top, moved.Left + rig.label->PixelWidth(),
+                   moved.Top + rig.label->PixelHeight()}));
+  EXPECT_EQ(moved.Width(), rig.label->PixelWidth());
   TppSizingHandles* sizing = rig.label->SelectionObject()->SizingHandles();
   EXPECT_EQ(sizing->Handle(0)->Cursor(), crSizeNWSE);
   EXPECT_EQ(sizing->Handle(3)->Cursor(), crSizeWE);
