@@ -116,7 +116,8 @@ struct DesignRig : Listing {
     }
     for (TppComponent* c : Everything()) names[c] = c->Name();
   }
-  // The messages received since `from`, as "number:sender name".
+  // The messages received since `from`, as "number:sender name" ("number/
+  // parameter:sender name" when the parameter is not the usual one).
   std::vector<std::string> Since(size_t from) {
     Pump();  // posted messages arrive from the event loop
     NoteNames();
@@ -124,7 +125,8 @@ struct DesignRig : Listing {
     for (size_t i = from; i < Messages().size(); ++i) {
       const TppDesignerMessage& m = Messages()[i];
       auto it = names.find(m.Sender);
-      out.push_back(std::to_string(m.Msg) + ":" + (it == names.end() ? "?" : it->second));
+      const std::string param = m.Param == ppDesignerParam ? "" : "/" + std::to_string(m.Param);
+      out.push_back(std::to_string(m.Msg) + param + ":" + (it == names.end() ? "?" : it->second));
     }
     return out;
   }
@@ -548,7 +550,7 @@ TEST(DesignHost, EachActionSendsTheDesignerItsMessages) {
        {"1138:sumExtra"}},
       {"remove a band", [&] { extra->SetReport(nullptr); }, {"1139:sumExtra"}},
       {"add a group", [&] { group = rig.AddGroup("Grp", 5 * kMM, 5 * kMM); }, {"1138:", "1138:"}},
-      {"print", [&] { rig.Print(); }, {"1141:Listing", "1141:Listing"}},
+      {"print", [&] { rig.Print(); }, {"1141/1:Listing", "1141/0:Listing"}},
       {"free a component", [&] { delete rig.calc; rig.calc = nullptr; }, {"1128:calPage"}},
       // Any caption change, then the sub-report's own.
       {"sub-report caption", [&] { rig.sub->SetCaption("Items"); },
