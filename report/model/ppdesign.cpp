@@ -99,9 +99,10 @@ const std::map<std::string, Items>& Tables() {
                                            {"mniTransparent", kTransparent},
                                            {"mniVisible", kVisible}});
     t["TppStretchable"] = stretchable;
-    t["TppCustomMemo"] = With(stretchable, {{"mniMemoEdit", kLines}});
+    // Only texts of their own are edited; the data kinds show a field.
+    t["TppMemo"] = With(stretchable, {{"mniMemoEdit", kLines}});
     // Its caption is the editor's own "..." (no string-table entry).
-    t["TppCustomRichText"] = With(stretchable, {{"mniRichTextEdit", kRichTextEditCaption}});
+    t["TppRichText"] = With(stretchable, {{"mniRichTextEdit", kRichTextEditCaption}});
     // The print behaviour as three choices, then the job and page toggles.
     t["TppSubReport"] = With(front, {{"mniChild", kNamed}, {"mniSection", kNamed},
                                      {"mniFixed", kNamed}, kSeparator,

@@ -345,6 +345,10 @@ TEST(DesignHost, PopupMenusCheckFromThePropertiesAndToggleThem) {
   EXPECT_NE(memoMenu.find("mniMemoEdit=XLines...\n"), std::string::npos) << memoMenu;
   const std::string richMenu = Listed(rig.RightClick(rig.rich));
   EXPECT_NE(richMenu.find("mniRichTextEdit=...\n"), std::string::npos) << richMenu;
+  // The data kinds show a field: nothing of their own to edit.
+  EXPECT_EQ(ppFindPopupItem(rig.RightClick(rig.dbMemo), "mniMemoEdit"), nullptr);
+  EXPECT_EQ(ppFindPopupItem(rig.RightClick(rig.dbRich), "mniRichTextEdit"), nullptr);
+  EXPECT_NE(ppFindPopupItem(rig.RightClick(rig.dbRich), "mniStretch"), nullptr);
 
   // Every toggle of every class's menu shows its property and flips it.
   int toggles = 0;
