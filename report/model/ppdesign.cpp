@@ -414,7 +414,7 @@ std::string ToggledProperty(TObject* object, const std::string& itemName) {
   return "";
 }
 
-// Items that are not property toggles, by what they do.
+// What an item does: toggle its property, act, or open a dialog.
 enum class TItemAction { None, Toggle, Front, Back, Position, Format, Calc, Picture, Shift,
                          Lines, RichText, LineSingle, LineDouble, Behavior };
 
