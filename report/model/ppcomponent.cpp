@@ -164,6 +164,7 @@ void TppPrintable::SetDataPipeline(TppDataPipeline* pipeline) {
 
 void TppPrintable::SetFont(const TFont* font) {
   if (font) font_->Assign(font);
+  InvalidateDesign();  // the design image shows the font
   NotifyDesigner();
 }
 

@@ -308,6 +308,13 @@ TEST(DesignHost, TheDesignImageIsPaintedThroughItsBitmapUntilInvalid) {
   EXPECT_EQ(rig.label->DesignBitmap()->Canvas()->Pixels(40, 10), clRed);
   rig.label->SetColor(clLime);
   EXPECT_FALSE(rig.label->DesignBitmapValid());
+  Snapshot(rig.label->DesignControl());
+  EXPECT_TRUE(rig.label->DesignBitmapValid());
+  TFont bold;
+  bold.SetStyle(TFontStyles{fsBold});
+  rig.label->SetFont(&bold);  // a new font is a new image
+  EXPECT_FALSE(rig.label->DesignBitmapValid());
+  rig.label->SetPixelBounds(0, 0, 80, 20);  // the font fitted the empty caption's height
   shot = Snapshot(rig.label->DesignControl());
   EXPECT_EQ(shot->Canvas()->Pixels(40, 10), clLime);
   // Transparent: white of the bitmap keeps what was under it (SRCAND).
