@@ -153,7 +153,8 @@ class TRecordsetCore {
   virtual bool DoSetBookmark(std::int64_t bookmark) = 0;  // false: gone
   virtual void Changed() {}                                // data written by this recordset
   virtual void Appended(const Row&) {}
-  // Reads a value that the move left unread.
+  // Reads a value that the move left unread. A recordset that can tell the
+  // row changed since the move takes the whole row afresh (current_).
   virtual Cell LoadDeferred(std::int64_t rowid, int field);
 
   void SetCurrent(const Row& row);
