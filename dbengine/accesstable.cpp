@@ -414,6 +414,8 @@ bool TAccessTable::LoadRecordBuffer() {
       item->SetBlank(blank);
     }
   }
+  loadedBuffer_ = buffer;
+  loadedReads_ = Recordset != nullptr ? Recordset->RowReads() : -1;
   // The key of the record just read answers the bookmark of this position
   // without reading the record a second time.
   keyCacheValid_ = false;
@@ -448,6 +450,8 @@ bool SameFieldValue(TFieldCacheItem* item, const std::uint8_t* a, const std::uin
 void TAccessTable::KeepOneVersion(std::uint8_t* buffer) {
   // An edit's buffer was read under its lock and holds the user's changes.
   if (EditPending || buffer == nullptr || DAOFields == nullptr) return;
+  const std::int64_t reads = Recordset->RowReads();
+  if (buffer == loadedBuffer_ && reads == loadedReads_) return;
   std::vector<std::uint8_t> now(GetRecordBufferSize(), 0);
   std::uint8_t* held = GetRecordBuffer();
   SetRecordBuffer(now.data());
@@ -458,6 +462,7 @@ void TAccessTable::KeepOneVersion(std::uint8_t* buffer) {
     throw;
   }
   SetRecordBuffer(held);
+  loadedBuffer_ = buffer;  // it holds this read of the row now, as it is or below
   const std::int16_t count = DAOFields->Count();
   bool same = true;
   for (std::int16_t i = 0; i < count && same; ++i)

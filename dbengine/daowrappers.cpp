@@ -431,6 +431,12 @@ void TDAORecordset::SetRowCondition(const std::string& condition) {
   Status = As<DAORecordset>()->put_RowCondition(condition);
 }
 
+std::int64_t TDAORecordset::RowReads() {
+  std::int64_t n = 0;
+  Status = As<DAORecordset>()->get_RowReads(&n);
+  return n;
+}
+
 // ---- Query and table definitions
 
 std::string TDAOQuerydef::GetName() {

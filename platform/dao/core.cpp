@@ -287,7 +287,10 @@ class TTableCursor : public TRecordsetCore {
     if (!s.Step()) Fail(errRecordDeleted);
     Cell value = s.Column(selectColumns_);
     Row now = ReadRow(s);
-    if (!SameVersion(now, current_)) current_ = std::move(now);
+    if (!SameVersion(now, current_)) {
+      current_ = std::move(now);
+      ++rowReads_;
+    }
     return value;
   }
 
@@ -925,6 +928,7 @@ int TRecordsetCore::FieldIndex(const std::string& name) const {
 
 void TRecordsetCore::SetCurrent(const Row& row) {
   current_ = row;
+  ++rowReads_;
   onRow_ = true;
   deleted_ = false;
   bof_ = eof_ = false;
@@ -932,6 +936,7 @@ void TRecordsetCore::SetCurrent(const Row& row) {
 
 void TRecordsetCore::SetCurrent(Row&& row) {
   current_ = std::move(row);
+  ++rowReads_;
   onRow_ = true;
   deleted_ = false;
   bof_ = eof_ = false;
@@ -1099,6 +1104,7 @@ void TRecordsetCore::RefreshCurrent() {
   if (!ReadTargetRow(current_.rowid, values)) return;
   for (size_t i = 0; i < targetColumns_.size(); ++i)
     current_.cells[static_cast<size_t>(targetColumns_[i])] = values[i];
+  ++rowReads_;
 }
 
 void TRecordsetCore::Edit() {
@@ -1116,6 +1122,7 @@ void TRecordsetCore::Edit() {
   lockHeld_ = true;
   for (size_t i = 0; i < targetColumns_.size(); ++i)
     current_.cells[static_cast<size_t>(targetColumns_[i])] = fresh[i];
+  ++rowReads_;
   snapshot_ = fresh;
   buffer_ = current_;
   changed_.assign(fields_.size(), false);

@@ -99,6 +99,9 @@ class TRecordsetCore {
   int FieldIndex(const std::string& name) const;  // -1 when absent
   bool Updatable() const { return !target_.empty() && !readOnly_; }
 
+  // Changes with every fresh read of the current record (see DAORecordset).
+  std::uint64_t RowReads() const { return rowReads_; }
+
   bool Bof() const { return bof_; }
   bool Eof() const { return eof_; }
   bool NoMatch() const { return noMatch_; }
@@ -179,6 +182,7 @@ class TRecordsetCore {
   bool deleted_ = false;
   bool noMatch_ = false;
   Row current_;
+  std::uint64_t rowReads_ = 0;
 
   int mode_ = dbEditNone;
   Row buffer_;

@@ -70,6 +70,34 @@ TEST_F(ChangedRows, ABinaryValueReadLaterComesWithTheRestOfItsRow) {
   EXPECT_EQ("Zoe", t->FieldByName("Name")->AsString());
 }
 
+// A memo read for a record buffer the cursor filled before it moved on: the
+// cursor goes back to the record for it, and the buffer takes the record as
+// it is now, whatever the memo's size.
+TEST_F(ChangedRows, AMemoOfAnEarlierBufferComesWithTheRestOfItsRow) {
+  for (const std::string& theirs : {std::string("short"), std::string(20000, 'l')}) {
+    RewriteElsewhere(dao::Cell::MakeText("first"), "Anna");
+    TBaseTable* cursor = OpenTable(OpenDb(), "People");
+    ASSERT_NE(nullptr, cursor);
+    std::vector<std::uint8_t> first(cursor->GetRecordBufferSize()), second(first.size());
+    ASSERT_EQ(0, Engine().GetNextRecord(cursor, 0, first.data(), nullptr));
+    ASSERT_EQ(0, Engine().GetNextRecord(cursor, 0, second.data(), nullptr));
+    RewriteElsewhere(dao::Cell::MakeText(theirs), "Zoe");
+    const std::uint16_t notes = 6;
+    ASSERT_EQ(0, Engine().OpenBlob(cursor, first.data(), notes, 1));
+    std::uint32_t size = 0;
+    ASSERT_EQ(0, Engine().GetBlobSize(cursor, first.data(), notes, size));
+    std::string memo(size, '\0');
+    std::uint32_t read = 0;
+    Engine().ReadBlob(cursor, first.data(), notes, 0, size, memo.data(), read);
+    ASSERT_EQ(0, Engine().FreeBlob(cursor, first.data(), notes));
+    EXPECT_EQ(theirs.size(), read);
+    EXPECT_TRUE(memo == theirs) << theirs.size();
+    EXPECT_EQ("Zoe", GetText(cursor, first.data(), 2)) << theirs.size();
+    EXPECT_EQ("Bert", GetText(cursor, second.data(), 2));
+    Engine().CloseCursor(cursor);
+  }
+}
+
 // Editing after such a read posts the whole text the user saw, never one cut
 // to the size the record had before.
 TEST_F(ChangedRows, AnEditAfterTheReadPostsTheWholeText) {
