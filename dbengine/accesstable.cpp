@@ -452,6 +452,13 @@ void TAccessTable::KeepOneVersion(std::uint8_t* buffer) {
   if (EditPending || buffer == nullptr || DAOFields == nullptr) return;
   const std::int64_t reads = Recordset->RowReads();
   if (buffer == loadedBuffer_ && reads == loadedReads_) return;
+  const std::int16_t count = DAOFields->Count();
+  // Nor is a buffer that holds changes not posted yet (cached updates) replaced.
+  for (std::int16_t i = 0; i < count; ++i) {
+    TFieldCacheItem* item = FieldCache()->FieldByNumber(i + 1);
+    item->SetRecordBuffer(buffer);
+    if (item->IsChanged()) return;
+  }
   std::vector<std::uint8_t> now(GetRecordBufferSize(), 0);
   std::uint8_t* held = GetRecordBuffer();
   SetRecordBuffer(now.data());
@@ -463,7 +470,6 @@ void TAccessTable::KeepOneVersion(std::uint8_t* buffer) {
   }
   SetRecordBuffer(held);
   loadedBuffer_ = buffer;  // it holds this read of the row now, as it is or below
-  const std::int16_t count = DAOFields->Count();
   bool same = true;
   for (std::int16_t i = 0; i < count && same; ++i)
     same = SameFieldValue(FieldCache()->FieldByNumber(i + 1), buffer, now.data());

@@ -98,6 +98,28 @@ TEST_F(ChangedRows, AMemoOfAnEarlierBufferComesWithTheRestOfItsRow) {
   }
 }
 
+// A buffer holding a change not posted yet (as cached updates keep them)
+// keeps it: the memo read for it is whole, and the change stays.
+TEST_F(ChangedRows, ABufferWithChangesNotPostedKeepsThem) {
+  RewriteElsewhere(dao::Cell::MakeText(std::string(20000, 'o')), "Anna");
+  TBaseTable* cursor = OpenTable(OpenDb(), "People");
+  ASSERT_NE(nullptr, cursor);
+  std::vector<std::uint8_t> record(cursor->GetRecordBufferSize());
+  ASSERT_EQ(0, Engine().GetNextRecord(cursor, 0, record.data(), nullptr));
+  char mine[] = "Mine";
+  ASSERT_EQ(0, Engine().PutField(cursor, 2, record.data(), mine));
+  const std::string theirs(30000, 't');
+  RewriteElsewhere(dao::Cell::MakeText(theirs), "Zoe");
+  const std::uint16_t notes = 6;
+  ASSERT_EQ(0, Engine().OpenBlob(cursor, record.data(), notes, 1));
+  std::uint32_t size = 0;
+  ASSERT_EQ(0, Engine().GetBlobSize(cursor, record.data(), notes, size));
+  EXPECT_EQ(theirs.size(), size);
+  ASSERT_EQ(0, Engine().FreeBlob(cursor, record.data(), notes));
+  EXPECT_EQ("Mine", GetText(cursor, record.data(), 2));
+  Engine().CloseCursor(cursor);
+}
+
 // Editing after such a read posts the whole text the user saw, never one cut
 // to the size the record had before.
 TEST_F(ChangedRows, AnEditAfterTheReadPostsTheWholeText) {
