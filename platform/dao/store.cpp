@@ -601,6 +601,16 @@ std::uint64_t Connection::ChangeStamp() {
   return (lastDataVersion_ << 32) ^ localChanges_;
 }
 
+std::uint64_t Connection::OthersVersion() {
+  StatementUse s(Cached("PRAGMA data_version"));
+  if (!s->Step()) Fail(errInvalidOperation);
+  return static_cast<std::uint64_t>(s->ColumnInteger(0));
+}
+
+std::uint64_t Connection::LocalWrites() const {
+  return static_cast<std::uint64_t>(sqlite3_total_changes64(db_)) + localChanges_;
+}
+
 // Asking SQLite for its data version starts a read transaction, whose file
 // locks cost more than a whole cursor move. In write-ahead-log mode every
 // commit of every connection rewrites the header at the start of the log's

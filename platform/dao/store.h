@@ -167,6 +167,13 @@ class Connection {
   // last call (and after every change through this connection). Cheap enough
   // for every move of a cursor: see the write-ahead log's header below.
   std::uint64_t ChangeStamp();
+  // Exact where ChangeStamp is merely cheap: the first changes only when
+  // another connection committed, the second with every row this connection
+  // wrote (or rolled back), so that a holder of derived state can tell its
+  // own writes from everyone else's. Each call of the first is a read
+  // transaction: ask it only once ChangeStamp has moved.
+  std::uint64_t OthersVersion();
+  std::uint64_t LocalWrites() const;
 
   static void SetBusyTimeout(int milliseconds);  // for every later open
   static int BusyTimeout();
