@@ -532,9 +532,13 @@ class LibraryLookupCombo : public bdetest::LibraryFixture {
 TEST_F(LibraryLookupCombo, SearchesOnTheIndex) {
   auto* c = Place();
   c->SetFocus();
-  // Typing seeks on the index, which tells capitals from small letters.
+  // Typing seeks on the index, which ignores case as the engine's seek does;
+  // the completion shows the stored case after the typed part.
   Type(c, "ca");
-  EXPECT_EQ(c->EditText(), "ca");
+  EXPECT_EQ(c->EditText(), "Carl");
+  EXPECT_EQ(c->SelStart(), 2);
+  Retype(c, "cx");
+  EXPECT_EQ(c->EditText(), "Cx") << "the completed start keeps the stored case";
   Retype(c, "Ca");
   EXPECT_EQ(c->EditText(), "Carl");
   EXPECT_EQ(c->SelStart(), 2);
