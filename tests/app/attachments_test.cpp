@@ -63,7 +63,10 @@ struct AttachWindow : ::testing::Test {
     if (form) apptest::CloseMainWindow(form);
     ::unsetenv("XDG_DATA_HOME");
   }
-  void Put(const std::string& path) { std::ofstream(path) << "data"; }
+  void Put(const std::string& path) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream(path) << "data";
+  }
   // The window over entries with these memos, and these files in the attachments folder.
   void Start(std::initializer_list<const char*> memos, std::initializer_list<const char*> files) {
     Entries(memos);
@@ -205,7 +208,8 @@ TEST_F(AttachWindow, OpeningStartsTheDesktopProgram) {
 
 TEST_F(AttachWindow, PropertiesShowTheFile) {
   Start({"big.dat\r\n"}, {});
-  std::filesystem::resize_file((std::ofstream(folder + "big.dat"), folder + "big.dat"), 12345678);
+  Put(folder + "big.dat");
+  std::filesystem::resize_file(folder + "big.dat", 12345678);
   std::vector<std::string> shown;
   TDialogResponderScope forms{[&](TDialogRequest& r) {
     auto* w = dynamic_cast<TfrmFileProperties*>(r.Dialog);
