@@ -239,6 +239,11 @@ TEST_F(LookupCombo, TheButtonDropsDownAndClosesWithTheChoice) {
   TWinControl* box = c->ButtonContainer();
   EXPECT_EQ((std::vector<int>{box->Left(), box->Top(), box->Height()}),
             (std::vector<int>{c->Width() - 2 - box->Width(), 2, c->Height() - 4}));
+  // The drop-down button is a speed button of its own class, in the container.
+  EXPECT_EQ(c->Button()->ClassName(), "TwwComboButton");
+  EXPECT_TRUE(c->Button()->InheritsFrom("TSpeedButton"));
+  EXPECT_EQ(c->Button()->Parent(), box);
+  EXPECT_EQ(TwwDBComboDlg(nullptr).Button()->ClassName(), "TwwComboDlgButton");
   const auto clickButton = [&] {
     Click(box, box->Width() / 2, box->Height() / 2);
     Pump();
