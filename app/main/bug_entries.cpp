@@ -152,6 +152,8 @@ void TfrmBug::WireEntryFocus() {
   dbgBug->OnColEnter = [this](TObject*) {
     TField* field = dbgBug->GetSelectedField();
     mnuMain_Edit_Edit_Field->SetEnabled(field && IsZoomField(field->FieldName()));
+    // Cut, copy and paste depend on the column.
+    UpdateToolbarButtons();
   };
   dbgridPrograms->OnEnter = [this](TObject*) { FocusArea = 0; };
   pnlPrograms->OnResize = [this](TObject*) { FitProgramColumn(); };
