@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QImage>
 #include <QTest>
 
 #include "app/common/exportformat.h"
@@ -243,6 +244,51 @@ TEST(NewEntry, AnExportOfTypedEntriesWritesWhatThePanesShow) {
     for (const std::string& text : shown)
       EXPECT_NE(written.find("<TD COLSPAN=4>" + HtmlCellText(text) + "</TD>"), std::string::npos) << text;
   }
+}
+
+// The fourteen code buttons carry the pictures of the quick-filter buttons of
+// their codes, and the window shows fourteen different faces.
+TEST(NewEntry, CodeButtonsShowTheirQuickFilterPictures) {
+  Dialog d;
+  std::vector<std::pair<TSpeedButton*, TToolbarButton97*>> pairs;
+  std::vector<QImage> faces;
+  TDialogResponderScope answers([&](TDialogRequest& r) -> TModalResult {
+    if (r.Dialog != frmEnterNewRecord) return mrOk;
+    TfrmEnterNewRecord* f = frmEnterNewRecord;
+    TfrmBug* m = d.form;
+    pairs = {{f->sbtnVeryHigh, m->tbPriorityFilter_VeryHigh}, {f->sbtnHigh, m->tbPriorityFilter_High},
+             {f->sbtnNormal, m->tbPriorityFilter_Normal}, {f->sbtnLow, m->tbPriorityFilter_Low},
+             {f->sbtnVeryLow, m->tbPriorityFilter_VeryLow}, {f->sbtnNew, m->tbStatusFilter_NewReport},
+             {f->sbtnInProcess, m->tbStatusFilter_InProcess}, {f->sbtnFixed, m->tbStatusFilter_Fixed},
+             {f->sbtnCompleted, m->tbStatusFilter_Completed}, {f->sbtnDelegated, m->tbStatusFilter_Delegated},
+             {f->sbtnDeferred, m->tbStatusFilter_Deferred},
+             {f->sbtnNoLongerRelevant, m->tbStatusFilter_NoLongerRelevant},
+             {f->sbtnWillNotBeFixed, m->tbStatusFilter_WillNotBeFixed},
+             {f->sbtnCouldNotDuplicate, m->tbStatusFilter_CouldNotDuplicate}};
+    f->Show();
+    QApplication::processEvents();
+    const QImage shot = vantrel::qt::ClientWidget(*f)->grab().toImage();
+    const double scale = double(shot.width()) / f->ClientWidth();
+    for (auto [button, filter] : pairs) {
+      TBitmap* mine = button->Glyph();
+      TBitmap* theirs = filter->Glyph();
+      EXPECT_FALSE(mine->Empty()) << button->Name();
+      bool same = mine->Width() == theirs->Width() && mine->Height() == theirs->Height();
+      for (int y = 0; same && y < mine->Height(); ++y)
+        for (int x = 0; same && x < mine->Width(); ++x)
+          same = mine->Canvas()->Pixels(x, y) == theirs->Canvas()->Pixels(x, y);
+      EXPECT_TRUE(same) << button->Name();
+      faces.push_back(shot.copy(int(button->Left() * scale), int(button->Top() * scale),
+                                int(button->Width() * scale), int(button->Height() * scale)));
+    }
+    f->btnCancel->Click();
+    return mrCancel;
+  });
+  d.form->AddEntry();
+  ASSERT_EQ(faces.size(), 14u);
+  for (std::size_t i = 0; i < faces.size(); ++i)
+    for (std::size_t j = i + 1; j < faces.size(); ++j)
+      EXPECT_NE(faces[i], faces[j]) << pairs[i].first->Name() << " looks like " << pairs[j].first->Name();
 }
 
 TEST(NewEntry, TypedLookupValuesJoinTheirTablesAndAReporterStampsTheDateAndTime) {
