@@ -337,7 +337,15 @@ void TppSubReport::EndPage() {
     page->SetPrinterSetup(childPage->PrinterSetup());
   page->PageNo = resetPageNo_ ? childPage->PageNo : parent->GetPageNo();
   page->PageCount = resetPageNo_ ? childPage->PageCount : parent->GetPageCount();
-  for (TppDrawCommand* c : page->CalculatedCommands()) c->Recalculate();
+  for (TppDrawCommand* c : page->CalculatedCommands()) {
+    c->Recalculate();
+    // "Page n" was made with the child's own number: it follows the parent's too.
+    auto* calc = dynamic_cast<TppDrawCalc*>(c);
+    if (!resetPageNo_ && calc && (calc->CalcType == ctPageNo || calc->CalcType == ctPageNoDesc))
+      calc->Text = ppCalcText(calc->CalcType,
+                              {true, page->PageNo, page->PageCount, page->PrintDateTime},
+                              page->LanguageIndex);
+  }
   if (TppReport* main = OwnJobReport()) {
     // Unset after the page; the request's end closes the job on every way out.
     hookedReport_ = main;

@@ -17,6 +17,7 @@
 #include "platform/classlib/printers/printers.h"
 #include "report/output/ppprndev.h"
 
+#include "report/components/ppdbtext.h"
 #include "report/components/ppregion.h"
 #include "report/model/reportrig.h"
 
@@ -185,6 +186,39 @@ TEST(SubReports, ASectionsPagesAreWholePagesNumberedByResetPageNo) {
     EXPECT_EQ(r.device.Pages[5]->PageNo, reset ? 2 : 6);
     // The child's page is the job's page: its margins, not the box's.
     EXPECT_EQ(first.DrawCommands(0)->Top, first.PageDef().mmMarginTop());
+  }
+}
+
+// "Page n" in a section's own footer: without ResetPageNo it continues the
+// parent's numbers, with it it counts from the section's first page.
+TEST(SubReports, ASectionsPageCalcsFollowResetPageNo) {
+  for (bool reset : {true, false}) {
+    SubRig r(100, 30, false);
+    r.detail->SetmmHeight(10 * kMM);
+    r.sub->SetBand(r.AddBand<TppSummaryBand>(20 * kMM));
+    r.sub->SetPrintBehavior(pbSection);
+    r.sub->SetResetPageNo(reset);
+    auto* footer = new TppFooterBand(&r.form);
+    footer->SetmmHeight(10 * kMM);
+    footer->SetReport(r.sub->ChildReport());
+    for (TppCalcType type : {ctPageNoDesc, ctPageNo}) {
+      auto* calc = new TppCalc(&r.form);
+      calc->SetBand(footer);
+      calc->SetCalcType(type);
+      calc->SetmmBounds(type == ctPageNoDesc ? 0 : 60 * kMM, 0, 50 * kMM, 4 * kMM);
+    }
+    r.Print();
+    const size_t pages = r.device.Pages.size();
+    ASSERT_GT(pages, 5u);
+    for (size_t p = 4; p < pages; ++p) {
+      const TppPage& page = *r.device.Pages[p];
+      std::string calcs;
+      for (int i = 0; i < page.DrawCommandCount(); ++i)
+        if (auto* calc = dynamic_cast<TppDrawCalc*>(page.DrawCommands(i))) calcs += calc->Text + "|";
+      const int no = reset ? int(p) - 3 : int(p) + 1;
+      EXPECT_EQ(calcs, "Page " + std::to_string(no) + "|" + std::to_string(no) + "|")
+          << "reset " << reset << " page " << p + 1;
+    }
   }
 }
 
