@@ -60,6 +60,9 @@ class TppSubReport : public TppStretchable, public TppCacheOwner {
   bool SupportsFont() const override { return false; }
   void Changed() override;
   void LanguageChanged() override;
+  // The child report is designed in the parent's designer window.
+  void SetBand(TppBand* band) override;
+  void SetCaption(const std::string& value) override;
   void Init() override;
   void GenerateContents() override;
   void CreateDrawCommand(TppPage* page) override;
