@@ -389,6 +389,11 @@ void TppSubReport::PrintOnOwnJob(TppReport* main, TppPage* page) {
     jobDevice_->StartJob();
   }
   jobDevice_->ReceivePage(page);
+  const TppPrinterSetup& setup = *childReport_->PrinterSetup();
+  if (setup.Collation() && setup.Copies() > 1) {
+    jobPages_.push_back(std::make_unique<TppPage>());
+    jobPages_.back()->Assign(page);
+  }
   // Ended with the section's last page out (not at AfterEndPage: a last page
   // made once more passes there without being published).
   if (childComplete_) EndOwnJob(false);
@@ -402,13 +407,15 @@ void TppSubReport::EndOwnJob(bool stopped) {
   }
   if (!jobDevice_) return;
   std::unique_ptr<TppPrinterDevice> device = std::move(jobDevice_);
+  std::vector<std::unique_ptr<TppPage>> pages = std::move(jobPages_);
   if (stopped) {
     device->CancelJob();
     return;
   }
-  // Its pages came straight from the engine: no further copy can be asked
-  // for, so each copy the device still waits for ends at once.
-  while (device->Busy()) device->EndJob();
+  // Its pages came straight from the engine and cannot be asked for again:
+  // each collated copy the device still waits for gets the kept pages.
+  for (device->EndJob(); device->Busy(); device->EndJob())
+    for (const auto& page : pages) device->ReceivePage(page.get());
 }
 
 // ---- page-state cache ----------------------------------------------------------------------

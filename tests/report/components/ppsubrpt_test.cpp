@@ -398,6 +398,26 @@ TEST(SubReportJobs, PrintedTheSectionIsADocumentOfItsOwnAndPreviewedItStaysInlin
   EXPECT_FALSE(std::filesystem::exists(JobFile("Items")));
 }
 
+// Collated copies of the section's own job: the whole section again in the
+// same document for each copy; without collation the driver makes them.
+TEST(SubReportJobs, CollatedCopiesRepeatTheSectionInItsOwnDocument) {
+  for (bool collated : {true, false}) {
+    OwnJobRig r;
+    TppPrinterSetup* setup = r.sub->ChildReport()->PrinterSetup();
+    setup->SetCopies(3);
+    setup->SetCollation(collated);
+    r.report->Print();
+    EXPECT_EQ(r.PageCount("Masters"), 4) << collated;
+    EXPECT_EQ(r.PageCount("Items"), collated ? 6 : 2) << collated;
+    EXPECT_EQ(r.sub->JobDevice(), nullptr);
+    const std::string text = CommandOutput("pdftotext '" + JobFile("Items") + "' - 2>/dev/null");
+    size_t firsts = 0;
+    for (size_t at = text.find("1.1\n"); at != std::string::npos; at = text.find("1.1\n", at + 1))
+      ++firsts;
+    EXPECT_EQ(firsts, collated ? 3u : 1u) << text;
+  }
+}
+
 TEST(SubReportJobs, ACancelledRunLeavesNoJobOpen) {
   OwnJobRig r;
   bool openWhenCancelled = false;
