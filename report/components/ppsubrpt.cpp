@@ -358,7 +358,9 @@ void TppSubReport::AfterEndPage() {
   TppStretchable::AfterEndPage();
   if (!sectionActive_) return;
   sectionActive_ = false;
-  if (hookedReport_) hookedReport_->OnDivertPage = nullptr;
+  // A nested section's page reaches the main report later, with the page of
+  // the sections around it: it is let go once diverted (PrintOnOwnJob).
+  if (hookedReport_ == Report()) hookedReport_->OnDivertPage = nullptr;
   if (childComplete_) ChangeSectionState(esChild256, 0);
   TppPage* page = Report()->Engine()->Page();
   if (outermost_ && !(*page->PrinterSetup() == *Report()->PrinterSetup()))
@@ -368,7 +370,7 @@ void TppSubReport::AfterEndPage() {
 // ---- the section's own print job ------------------------------------------------------------
 
 TppReport* TppSubReport::OwnJobReport() const {
-  auto* main = dynamic_cast<TppReport*>(Report());
+  auto* main = dynamic_cast<TppReport*>(Report() ? Report()->GetMainReport() : nullptr);
   if (!newPrintJob_ || !main || main->Device() != dvPrinter) return nullptr;
   for (TppDevice* device : main->Publisher()->Devices())
     if (device->Busy() && dynamic_cast<TppPrinterDevice*>(device)) return main;
@@ -376,6 +378,7 @@ TppReport* TppSubReport::OwnJobReport() const {
 }
 
 void TppSubReport::PrintOnOwnJob(TppReport* main, TppPage* page) {
+  main->OnDivertPage = nullptr;  // one page each time the section ends one
   // Pages of a first pass are no output: the report's devices see them as ever.
   if (!page->FinalPage || page->FirstPassPage) {
     main->Publisher()->ReceivePage(page);

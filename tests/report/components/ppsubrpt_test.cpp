@@ -418,6 +418,36 @@ TEST(SubReportJobs, CollatedCopiesRepeatTheSectionInItsOwnDocument) {
   }
 }
 
+// A section with a job of its own inside another sub-report's section still
+// prints as its own document; the outer section stays in the report's job.
+TEST(SubReportJobs, ASectionInsideAnotherSubReportGetsItsOwnJobToo) {
+  OwnJobRig r;
+  auto* outer = new TppSubReport(&r.form);
+  outer->SetBand(r.sub->Band());
+  outer->SetmmBounds(0, 0, 100 * kMM, 5 * kMM);
+  outer->SetPrintBehavior(pbSection);
+  auto* title = new TppTitleBand(&r.form);
+  title->SetmmHeight(10 * kMM);
+  title->SetReport(outer->ChildReport());
+  r.AddText(title, "", 0, 4000, "Outer");
+  auto* summary = new TppSummaryBand(&r.form);
+  summary->SetmmHeight(20 * kMM);
+  summary->SetReport(outer->ChildReport());
+  r.sub->SetBand(summary);
+  r.sub->SetmmBounds(0, 0, 100 * kMM, 5 * kMM);
+  ASSERT_TRUE(r.sub->NewPrintJob());
+  r.report->Print();
+  const std::string masters = CommandOutput("pdftotext '" + JobFile("Masters") + "' - 2>/dev/null");
+  const std::string items = CommandOutput("pdftotext '" + JobFile("Items") + "' - 2>/dev/null");
+  EXPECT_NE(masters.find("Outer"), std::string::npos) << masters;
+  EXPECT_EQ(masters.find("1.1"), std::string::npos) << masters;
+  EXPECT_EQ(r.PageCount("Items"), 2) << items;
+  for (const char* item : {"1.1\n", "1.15\n", "1.30\n"})
+    EXPECT_NE(items.find(item), std::string::npos) << item << items;
+  EXPECT_EQ(r.sub->JobDevice(), nullptr);
+  EXPECT_FALSE(r.report->OnDivertPage || r.report->OnRequestOver);
+}
+
 TEST(SubReportJobs, ACancelledRunLeavesNoJobOpen) {
   OwnJobRig r;
   bool openWhenCancelled = false;
