@@ -82,7 +82,7 @@ void Run(TfrmBug* form, const TReportRun& run) {
   }
   Restore(form, state);
   // A print that was stopped is not mistaken for one that came out.
-  form->sbMain->Panels()->Items(0)->SetText(status);
+  form->sbMain->Panels()->Items(1)->SetText(status);  // the wide panel
   // Told once the window is back, so that the message is not left behind it.
   if (!failure.empty()) ShowBeepMessage(failure, kMsgError);
 }

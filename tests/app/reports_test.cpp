@@ -351,7 +351,7 @@ TEST_F(ReportsTest, AFailedPrintTellsTheEngineErrorOnceTheWindowIsBack) {
   EXPECT_EQ(stateAtMessage, state);
   EXPECT_EQ(filterAtMessage, filter);
   EXPECT_TRUE(std::filesystem::is_empty(pdf));
-  EXPECT_EQ(form->sbMain->Panels()->Items(0)->Text(), "Printing failed.");
+  EXPECT_EQ(form->sbMain->Panels()->Items(1)->Text(), "Printing failed.");
 }
 
 // A print the user stops leaves no file and says so on the status line; a
@@ -363,10 +363,10 @@ TEST_F(ReportsTest, AStoppedPrintSaysSoOnTheStatusLine) {
   cancelPrint = false;
   EXPECT_TRUE(messages.empty());
   EXPECT_FALSE(std::filesystem::exists(pdf));
-  EXPECT_EQ(form->sbMain->Panels()->Items(0)->Text(), "Printing cancelled.");
+  EXPECT_EQ(form->sbMain->Panels()->Items(1)->Text(), "Printing cancelled.");
   form->PrintListingThisProgram(false, 0);
   EXPECT_TRUE(std::filesystem::exists(pdf));
-  EXPECT_EQ(form->sbMain->Panels()->Items(0)->Text(), "");
+  EXPECT_EQ(form->sbMain->Panels()->Items(1)->Text(), "");
 }
 
 // End to end: the View menu opened with the keyboard, the listing previewed
