@@ -97,7 +97,9 @@ TEST_F(Locate, ARichTextMemoIsSearchedForItsTextNotItsMarkup) {
       {"caf\u00e9", true}, {"{x}", true}, {"bolder", true}, {"fonttbl", false}, {"rtf1", false}, {"\\b", false}};
   for (const auto& [value, found] : cases) {
     EXPECT_EQ(wwLocateValue(true, table.get(), "Notes", value, mtPartialMatchAny, false), found) << value;
-    if (found) EXPECT_EQ(Current(), "Rita") << value;
+    if (found) {
+      EXPECT_EQ(Current(), "Rita") << value;
+    }
   }
 }
 
