@@ -256,6 +256,9 @@ void TfrmBug::FormClose(TObject*, TCloseAction& Action) {
   if (!Terminating && wwtblProgram->Active() && !wwtblProgram->IsEmpty())
     Reg->WriteInteger("Settings", "LastOpenProgram",
                       wwtblProgram->FieldByName("ProgramNumber")->AsInteger());
+  // The grid forgets its columns once the tables close: their widths are
+  // taken while it still shows them.
+  if (!Terminating) SaveColumnWidths();
   try {
     CloseTables();
   } catch (const EAbort&) {

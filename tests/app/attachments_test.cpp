@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QPointer>
 #include <QTest>
 #include <QWidget>
 #include <QDropEvent>
@@ -166,6 +168,43 @@ TEST_F(AttachWindow, TheEntryDeleteCommandTrashesTheFilesOnlyOnceTheRowIsGone) {
     ExpectTrashedUnlessHeld({"a.txt", "b.txt"}, held);
   }
   EXPECT_EQ(answers.Texts()[1].rfind("A delete error has occured.", 0), 0u) << answers.Texts()[1];
+}
+
+// Keys only: a grid cell clicked, then Alt+E, D, B. The delete changes the
+// menus while the Delete menu is still handling B; the menus must survive it
+// and work again for the next entry.
+TEST_F(AttachWindow, TheEntryDeleteFromTheKeyboardMenuLeavesAWorkingMenu) {
+  Start({"a.txt\r\n", "b.txt\r\n"}, {"a.txt", "b.txt"});
+  // The box runs its own event loop while the user reads it; the menu that
+  // took B is still handling it.
+  QPointer<QWidget> chooser;
+  std::vector<bool> chooserKept;
+  TDialogResponderScope boxes{[&](TDialogRequest&) {
+    Application->ProcessMessages();
+    chooserKept.push_back(!chooser.isNull());
+    return mrYes;
+  }};
+  QWidget* grid = vantrel::qt::ClientWidget(*form->dbgBug);
+  const int column = form->GridColumnOf(apptest::GridDataColumn(form, "Description"));
+  form->dbgBug->SetLeftCol(column);  // scrolled into view
+  for (const char* file : {"a.txt", "b.txt"}) {
+    SCOPED_TRACE(file);
+    const TRect cell = form->dbgBug->CellRect(column, 1);
+    QTest::mouseClick(grid, Qt::LeftButton, {}, QPoint(cell.Left + 5, cell.Top + 3));
+    QTest::keyClick(grid, Qt::Key_E, Qt::AltModifier);
+    Application->ProcessMessages();
+    for (Qt::Key key : {Qt::Key_D, Qt::Key_B}) {
+      chooser = QApplication::activePopupWidget();
+      ASSERT_NE(chooser, nullptr) << char(key);
+      QTest::keyClick(chooser, key);
+      Application->ProcessMessages();
+    }
+    EXPECT_EQ(boxes.Texts().back(), "Delete Bug Report?");
+    ExpectTrashedUnlessHeld({file}, false);
+  }
+  EXPECT_EQ(chooserKept, (std::vector<bool>{true, true}));
+  EXPECT_TRUE(apptest::StoredEntries(scratch.Database()).empty());
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
 }
 
 TEST_F(AttachWindow, TheProgramDeleteCommandTrashesTheFilesOfEveryEntryAfterTheRows) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QTest>
 #include <set>
 
 #include "app/main/bug.h"
@@ -117,6 +118,27 @@ TEST_F(Columns, FixedItemsKeepTheirFieldOnTheFeatureTab) {
   EXPECT_EQ(Item("FixedDate")->Caption(), "FixedDate");
   Item("FixedBy")->Click();
   EXPECT_TRUE(form->dsetBug->FieldByName("FixedBy")->Visible());
+}
+
+// Description's right title line dragged 80 pixels with the mouse: the width
+// is stored when the program closes and comes back after a restart.
+TEST_F(Columns, AWidthDraggedWiderIsKeptAfterARestart) {
+  Grid()->SetLeftCol(ColumnOf("Description"));  // scrolled into view
+  Pump();
+  const int line = Grid()->CellRect(ColumnOf("Description"), 0).Right;
+  const int y = Grid()->CellRect(ColumnOf("Description"), 0).Top + 5;
+  QWidget* cells = testing_support::ClientOf(Grid());
+  QTest::mousePress(cells, Qt::LeftButton, Qt::NoModifier, QPoint(line, y));
+  QTest::mouseMove(cells, QPoint(line + 80, y));
+  QTest::mouseRelease(cells, Qt::LeftButton, Qt::NoModifier, QPoint(line + 80, y));
+  Pump();
+  const int dragged = WidthOf("Description");
+  ASSERT_GT(dragged, 200);
+  Stop();
+  EXPECT_EQ(scratch.Settings()->ReadInteger("Column Positions", "Description", 0), dragged);
+  Start();
+  EXPECT_EQ(WidthOf("Description"), dragged);
+  EXPECT_EQ(WidthOf("Status"), 106);
 }
 
 TEST_F(Columns, OrderRoundTripsAndBadPositionsLeaveAFullPermutation) {

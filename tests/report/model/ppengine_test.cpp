@@ -153,6 +153,9 @@ TEST(ReportEngine, CancelAtAPumpCallEndsTheRunAndResetsTheEngine) {
 TEST(ReportEngine, TwoColumnsShareTheColumnTopAndStartOneColumnWidthApart) {
   Listing r(60);
   r.report->SetColumns(2);
+  // The column bands the change created print nothing and take no room.
+  r.report->FindBand(dbColumnHeader)->SetmmHeight(0);
+  r.report->FindBand(dbColumnFooter)->SetmmHeight(0);
   const int32_t width = r.report->mmColumnWidth();
   EXPECT_EQ(width, int32_t(r.report->PrinterSetup()->PageDef().mmPrintableWidth() / 2));
   r.Print();
@@ -410,6 +413,40 @@ TEST(ReportEngine, ADetailPipelineRunsForEachMasterAndSkipsEmptyOnes) {
     texts += static_cast<TppDrawText*>(page.DrawCommands(i))->Text + " ";
   EXPECT_EQ(texts, "1 a 1 b 3 c 4 d 4 e ");
   EXPECT_EQ(r.report->Engine()->DetailPipeline(), itemPipeline);
+}
+
+// A group on the detail pipeline's master field: each master's header prints
+// once, above its first detail, however many details follow it.
+TEST(ReportGroups, AGroupOnTheDetailPipelineHeadsEachMasterOnce) {
+  ReportRig r(4);
+  TMemDataSet items;
+  items.FieldDefs().Add("MasterID", ftInteger);
+  items.FieldDefs().Add("Item", ftString, 10);
+  items.Open();
+  for (auto [master, item] : {std::pair{1, "a"}, {1, "b"}, {3, "c"}, {3, "d"}, {3, "e"}, {4, "f"}})
+    items.AppendRecord({Variant(master), Variant(item)});
+  items.SetMasterSource(&r.source);
+  items.SetMasterFields("ID");
+  items.SetDetailFields("MasterID");
+  TDataSource itemSource;
+  itemSource.SetDataSet(&items);
+  auto* itemPipeline = new TppBDEPipeline(&r.form);
+  itemPipeline->SetDataSource(&itemSource);
+  auto* detail = r.AddBand<TppDetailBand>(10 * kMM);
+  detail->SetDataPipeline(itemPipeline);
+  TppCustomText* item = r.AddText(detail, "", 0, 4000, "item");
+  item->SetDataPipeline(itemPipeline);
+  item->SetDataField("Item");
+  TppGroup* group = r.AddGroup("MasterID", 10 * kMM, 0);
+  group->SetDataPipeline(itemPipeline);
+  r.AddText(group->HeaderBand(), "ID", 0);
+  r.Print();
+  ASSERT_EQ(r.device.Pages.size(), 1u);
+  std::string texts;
+  const TppPage& page = *r.device.Pages[0];
+  for (int i = 0; i < page.DrawCommandCount(); ++i)
+    texts += static_cast<TppDrawText*>(page.DrawCommands(i))->Text + " ";
+  EXPECT_EQ(texts, "1 a b 3 c d e 4 f ");
 }
 
 }  // namespace
