@@ -85,7 +85,9 @@ void TfrmBug::InitMainForm() {
   };
   SetSplashStatus("-Initializing-");
   FileDrag->SetEnableDrop(true);
-  ForceDirectories(ExtractFilePath(DatabasePath) + "Attachments");
+  // The attachments folder is made by the first attachment: a read-only
+  // folder still opens, and a file not yet known to be a database gets
+  // nothing beside it.
   Application->SetTitle(kProductName);
   FocusArea = 0;
   SetSplashStatus("-Setting Controls-");

@@ -155,7 +155,7 @@ TppBDEPipeline* NewPipeline(TComponent* owner, const char* name, TDataSource* so
 }  // namespace
 
 bool HasVisibleText(const std::string& stored) {
-  const std::string text = stored.starts_with("{\\rtf") ? RtfRead(stored).PlainText("\n") : stored;
+  const std::string text = MemoPlainText(stored, "\n");
   return std::any_of(text.begin(), text.end(), [](unsigned char c) { return !std::isspace(c); });
 }
 

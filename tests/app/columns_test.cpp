@@ -12,7 +12,9 @@
 #include "apptest.h"
 #include "datactrls/wwdbgrid.h"
 #include "datactrls/wwtable.h"
+#include "entrytest.h"
 #include "entryrows.h"
+#include "platform/classlib/controls/clipboard.h"
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/dialogs/dialogs.h"
@@ -103,6 +105,38 @@ TEST_F(Columns, ThePopupFollowsTheEditButtonsAndTheColumnMode) {
   EXPECT_FALSE(Grid()->TitleButtons());
   form->popGrid_ColumnMode_Sort->Click();
   EXPECT_TRUE(Grid()->TitleButtons());
+}
+
+// Paste in the text columns is live exactly when the clipboard holds text,
+// whoever put it there; other columns never paste.
+TEST_F(Columns, PasteFollowsTheClipboardInTheTextColumns) {
+  Grid()->SetFocus();
+  const auto enter = [&](const std::string& field) {
+    Grid()->SelectDataColumn(apptest::GridDataColumn(form, field));
+    Pump();
+  };
+  const auto pasteState = [&] {
+    form->popGridPopup(form->popGrid);
+    return std::vector<bool>{form->tbPaste->Enabled(), form->mnuMain_Edit_Paste->Enabled(),
+                             form->popGrid_Paste->Enabled()};
+  };
+  const std::vector<bool> on{true, true, true}, off{false, false, false};
+  Clipboard()->SetAsText("copied elsewhere");
+  enter("Description");
+  EXPECT_EQ(pasteState(), on);
+  enter("Status");
+  EXPECT_EQ(pasteState(), off) << "a code column never pastes";
+  Clipboard()->Clear();
+  enter("Version");
+  EXPECT_EQ(pasteState(), off);
+  Clipboard()->SetAsText("again");
+  enter("Description");
+  EXPECT_EQ(pasteState(), on);
+  // Pasting puts the text into the field.
+  form->popGrid_Paste->Click();
+  Pump();
+  EXPECT_EQ(form->dsetBug->FieldByName("Description")->AsString(), "again");
+  form->dsetBug->Cancel();
 }
 
 TEST_F(Columns, FixedItemsKeepTheirFieldOnTheFeatureTab) {

@@ -63,6 +63,7 @@ void ClickButton(TControl* button) {
 struct ReportsTest : apptest::MainWindowTest {
   std::function<void(TppPrintPreview*)> onPreview = [](TppPrintPreview* p) { p->Close(); };
   std::string pdf;
+  bool cancelPrint = false;  // the print dialog is cancelled
   std::vector<std::string> messages;
   std::function<void()> onMessage = [] {};
 
@@ -87,6 +88,7 @@ struct ReportsTest : apptest::MainWindowTest {
       return mrNone;
     }
     if (auto* dialog = dynamic_cast<TppPrintDialog*>(r.Dialog)) {
+      if (cancelPrint) return mrCancel;
       TppPrinterSetup setup;  // the built-in PDF printer, whatever the machine has
       setup.Assign(dialog->Printer->PrinterSetup());
       setup.SetPrinterName("PDF");
@@ -433,6 +435,22 @@ TEST_F(ReportsTest, AFailedPrintTellsTheEngineErrorOnceTheWindowIsBack) {
   EXPECT_EQ(stateAtMessage, state);
   EXPECT_EQ(filterAtMessage, filter);
   EXPECT_TRUE(std::filesystem::is_empty(pdf));
+  EXPECT_EQ(form->sbMain->Panels()->Items(1)->Text(), "Printing failed.");
+}
+
+// A print the user stops leaves no file and says so on the status line; a
+// good print clears it again.
+TEST_F(ReportsTest, AStoppedPrintSaysSoOnTheStatusLine) {
+  pdf = scratch.Dir() + "/listing.pdf";
+  cancelPrint = true;
+  form->PrintListingThisProgram(false, 0);
+  cancelPrint = false;
+  EXPECT_TRUE(messages.empty());
+  EXPECT_FALSE(std::filesystem::exists(pdf));
+  EXPECT_EQ(form->sbMain->Panels()->Items(1)->Text(), "Printing cancelled.");
+  form->PrintListingThisProgram(false, 0);
+  EXPECT_TRUE(std::filesystem::exists(pdf));
+  EXPECT_EQ(form->sbMain->Panels()->Items(1)->Text(), "");
 }
 
 // End to end: the View menu opened with the keyboard, the listing previewed

@@ -150,6 +150,32 @@ TEST(ReportEngine, CancelAtAPumpCallEndsTheRunAndResetsTheEngine) {
   EXPECT_FALSE(r.report->IsGenerating());
 }
 
+// Without a detail band nothing walks the data: title, header, summary and
+// footer print once, and the run ends with or without records.
+TEST(ReportEngine, ALayoutWithoutADetailBandPrintsItsBandsOnceAndEnds) {
+  struct Case {
+    int rows;
+    bool summary;
+  };
+  for (const Case c : {Case{5, true}, Case{0, true}, Case{5, false}, Case{1, false}}) {
+    SCOPED_TRACE(std::to_string(c.rows) + (c.summary ? " with summary" : " without summary"));
+    ReportRig r(c.rows);
+    r.AddText(r.AddBand<TppTitleBand>(10 * kMM), "", 0, 4000, "Title");
+    r.AddText(r.AddBand<TppHeaderBand>(10 * kMM), "", 0, 4000, "Head");
+    if (c.summary) r.AddText(r.AddBand<TppSummaryBand>(10 * kMM), "", 0, 4000, "Sum");
+    r.AddText(r.AddBand<TppFooterBand>(10 * kMM), "", 0, 4000, "Foot");
+    PumpLimit limit(10000);
+    r.Print();
+    if (c.rows == 0) {  // a pipeline that skips when empty gives no page
+      EXPECT_TRUE(r.device.Pages.empty());
+      continue;
+    }
+    ASSERT_EQ(r.device.Pages.size(), 1u);
+    EXPECT_EQ(r.Texts()[0], c.summary ? "Title Head Sum Foot" : "Title Head Foot");
+    EXPECT_TRUE(r.device.Pages[0]->LastPage);
+  }
+}
+
 TEST(ReportEngine, TwoColumnsShareTheColumnTopAndStartOneColumnWidthApart) {
   Listing r(60);
   r.report->SetColumns(2);
