@@ -18,9 +18,13 @@ using daotest::ErrorOf;
 
 namespace {
 
+// More rows than a put near the start counts its way through, so that puts
+// in the middle and at the end go by the keys in order.
+constexpr int kRows = 1200;
+
 std::string NameAt(int i) {
-  // Names in an order unrelated to insertion order.
-  return "p" + std::to_string((i * 37) % 101 + 100);
+  // Distinct names of one length in an order unrelated to insertion order.
+  return "p" + std::to_string((i * 37) % 1201 + 1000);
 }
 
 // Adds a row through the cursor (an age of Null leaves Age empty).
@@ -37,7 +41,7 @@ class Positions : public DaoFixture {
     DaoFixture::SetUp();
     MakePeople();
     db_->Conn().Begin();
-    for (int i = 0; i < 60; ++i) AddPerson(NameAt(i), i % 7);
+    for (int i = 0; i < kRows; ++i) AddPerson(NameAt(i), i % 7);
     db_->Conn().Commit();
   }
 
@@ -83,7 +87,7 @@ class Positions : public DaoFixture {
   std::unique_ptr<TRecordsetCore> Placed(const std::string& index) {
     auto rs = db_->OpenRecordset("People", -1);
     if (!index.empty()) rs->SetIndex(index);
-    rs->SetAbsolutePosition(30);
+    rs->SetAbsolutePosition(kRows / 2);
     return rs;
   }
 
@@ -116,7 +120,7 @@ TEST_F(Positions, ThisCursorsOwnAdditionsEditsAndDeletions) {
        }},
       {"middle deleted",
        [](TRecordsetCore& rs) {
-         rs.SetAbsolutePosition(29);
+         rs.SetAbsolutePosition(kRows / 2 - 1);
          rs.Delete();
        }},
       {"last deleted, reached by moves",
@@ -175,7 +179,7 @@ TEST_F(Positions, ChangesByOthersOfThisProcess) {
        [this] {
          TDatabaseCore other(path_, false, false, "");
          const std::string last = Order("ByName").back();
-         other.Execute("DELETE FROM People WHERE Name IN ('" + NameAt(30) + "', '" + last + "')");
+         other.Execute("DELETE FROM People WHERE Name IN ('" + NameAt(kRows / 2) + "', '" + last + "')");
        }},
       {"another connection renames a row to the front",
        [this] {
@@ -216,7 +220,7 @@ TEST_F(Positions, RolledBackAdditionsAndDeletionsLeaveNoTrace) {
     auto rs = Placed(index);
     db_->Conn().Begin();
     Add(*rs, "a9", Cell::MakeInteger(90));
-    rs->SetAbsolutePosition(40);
+    rs->SetAbsolutePosition(kRows - 10);
     rs->Delete();
     ExpectPositions(*rs, index, std::string("inside the transaction, order '") + index + "'");
     db_->Conn().Rollback();
@@ -263,7 +267,7 @@ TEST_P(PositionsAcrossProcesses, AnotherProcessCommitsBetweenPuts) {
   Child child([&](Child&) {
     TDatabaseCore db(path_, false, false, "");
     db.Execute("INSERT INTO People (Name, Age) VALUES ('a0', 1)");
-    db.Execute("DELETE FROM People WHERE Name = '" + NameAt(30) + "'");
+    db.Execute("DELETE FROM People WHERE Name = '" + NameAt(kRows / 2) + "'");
     db.Execute("INSERT INTO People (Name, Age) VALUES ('zz', 1)");
     return 0;
   });
