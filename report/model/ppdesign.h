@@ -16,6 +16,7 @@
 
 class TPopupMenu;
 class TMenuItem;
+class TppCustomReport;
 class TppPrintable;
 
 struct TppMenuItemDef {
@@ -175,6 +176,28 @@ class TppDesignControl : public TCustomControl {
   int sizingHandleMask_ = 0;
   TppSizingHandles* sizingHandles_ = nullptr;
 };
+
+class TppBand;
+
+// A band's own control in the design window: a strip of the band's size
+// showing its caption, whose popup menu is the band's.
+class TppBandDesignControl : public TCustomControl {
+  DECLARE_CLASS(TppBandDesignControl, TCustomControl)
+ public:
+  explicit TppBandDesignControl(TComponent* owner);
+  TppBand* Band() const { return band_; }
+  void SetBand(TppBand* band) { band_ = band; }
+
+ protected:
+  void PaintContent() override;
+
+ private:
+  TppBand* band_ = nullptr;
+};
+
+// Stacks the band controls of a report's main report, then of its
+// sub-reports' reports, each as high as its band.
+void ppArrangeBandControls(TppCustomReport* report);
 
 // Masks of the handles a parent-sized component loses.
 constexpr int ppmaskParentWidth = 5, ppmaskParentHeight = 10;

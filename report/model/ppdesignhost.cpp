@@ -82,8 +82,13 @@ void TppDesignerHost::Select(TppPrintable* component) {
   if (component && component->SelectionObject()) component->SelectionObject()->Show();
 }
 
-// The menu opened over a design control is the component's own.
+// The menu opened over a design control is its component's or band's own.
 void TppDesignerHost::MenuPopup() {
+  if (auto* strip = dynamic_cast<TppBandDesignControl*>(menu_->PopupComponent());
+      strip && strip->Band()) {
+    PopupForBand(strip->Band());
+    return;
+  }
   auto* control = dynamic_cast<TppDesignControl*>(menu_->PopupComponent());
   if (!control || !control->Component()) {
     menu_->Items()->Clear();

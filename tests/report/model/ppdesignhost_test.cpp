@@ -132,8 +132,14 @@ struct DesignRig : Listing {
   }
   std::map<const TObject*, std::string> names;
   // Opens the design control's popup menu with a right click on it.
-  TPopupMenu* RightClick(TppComponent* c) {
-    Click(c->DesignControl(), 2, 2, Qt::RightButton);
+  TPopupMenu* RightClick(TppComponent* c) { return RightClickAt(c->DesignControl(), 2, 2); }
+  // Opens a band's popup menu with a right click on its control's corner.
+  TPopupMenu* RightClick(TppBand* band) {
+    TWinControl* strip = band->DesignControl();
+    return RightClickAt(strip, strip->Width() - 3, strip->Height() - 3);
+  }
+  TPopupMenu* RightClickAt(TWinControl* control, int x, int y) {
+    Click(control, x, y, Qt::RightButton);
     Pump();
     // Closed as a user does, so that activation returns to the designer.
     if (QMenu* popup = vantrel::menus::PopupWidget(*host.Menu()); popup && popup->isVisible())
@@ -905,3 +911,188 @@ TEST(DesignHost, DataMemosShowDataAtDesignTimeOnlyWhenAskedTo) {
 }
 
 }  // namespace
+
+// Every band of the report and its child report, in stacking order.
+std::vector<TppBand*> StackedBands(const DesignRig& rig) {
+  std::vector<TppBand*> out;
+  for (TppCustomReport* r : {static_cast<TppCustomReport*>(rig.report),
+                             static_cast<TppCustomReport*>(rig.sub->ChildReport())})
+    for (int b = 0; b < r->BandCount(); ++b) out.push_back(r->Bands(b));
+  return out;
+}
+
+int Pixels(int32_t mm) { return int(ppFromMMThousandths(mm, utScreenPixels)); }
+
+TEST(DesignHost, BandsHaveControlsOfTheirOwnWhileAttached) {
+  DesignRig rig;
+  const std::vector<TppBand*> bands = StackedBands(rig);
+  for (TppBand* band : bands) EXPECT_EQ(band->DesignControl(), nullptr) << band->Name();
+  TppDesignWindow* window = rig.host.DesignWindow();
+  const int controlsBefore = window->ControlCount();
+  rig.host.Attach(rig.report);
+  // Each band's strip follows the one above it, as high as the band.
+  int top = 0;
+  for (TppBand* band : bands) {
+    SCOPED_TRACE(band->Name());
+    TppBandDesignControl* strip = band->DesignControl();
+    ASSERT_NE(strip, nullptr);
+    EXPECT_EQ(strip->Band(), band);
+    EXPECT_EQ(strip->Parent(), window);
+    EXPECT_EQ(strip->PopupMenu(), rig.host.Menu());
+    EXPECT_EQ(strip->BoundsRect(),
+              (TRect{0, top, Pixels(band->PrintableWidth()), top + Pixels(band->mmHeight())}));
+    top = strip->BoundsRect().Bottom;
+  }
+  EXPECT_EQ(rig.childDetail->DesignControl()->Top(), rig.summary->DesignControl()->BoundsRect().Bottom);
+  // The band makes its own: the designer is asked for components' controls only.
+  for (const TppDesignerMessage& m : rig.Messages())
+    if (m.Msg == ppmsgCreateDesignControl) EXPECT_NE(dynamic_cast<TppComponent*>(m.Sender), nullptr);
+  // Below every component's control, so that those keep their clicks.
+  int lastStrip = -1, firstComponent = window->ControlCount();
+  for (int i = 0; i < window->ControlCount(); ++i) {
+    if (dynamic_cast<TppBandDesignControl*>(window->Controls(i))) lastStrip = i;
+    if (dynamic_cast<TppDesignControl*>(window->Controls(i)))
+      firstComponent = std::min(firstComponent, i);
+  }
+  EXPECT_LT(lastStrip, firstComponent);
+
+  // A taller band pushes the bands below it down.
+  const int headerTop = rig.header->DesignControl()->Top();
+  rig.title->SetmmHeight(rig.title->mmHeight() + 10 * kMM);
+  EXPECT_EQ(rig.title->DesignControl()->Height(), Pixels(rig.title->mmHeight()));
+  EXPECT_EQ(rig.header->DesignControl()->Top(), rig.title->DesignControl()->BoundsRect().Bottom);
+  EXPECT_GT(rig.header->DesignControl()->Top(), headerTop);
+
+  // A band joining while attached gets its strip; leaving or freed, it goes.
+  auto* columnHeader = new TppColumnHeaderBand(&rig.form);
+  columnHeader->SetReport(rig.report);
+  ASSERT_NE(columnHeader->DesignControl(), nullptr);
+  EXPECT_EQ(columnHeader->DesignControl()->Top(), rig.header->DesignControl()->BoundsRect().Bottom);
+  EXPECT_EQ(rig.detail->DesignControl()->Top(), columnHeader->DesignControl()->BoundsRect().Bottom);
+  columnHeader->SetReport(nullptr);
+  EXPECT_EQ(columnHeader->DesignControl(), nullptr);
+  EXPECT_EQ(rig.detail->DesignControl()->Top(), rig.header->DesignControl()->BoundsRect().Bottom);
+  columnHeader->SetReport(rig.report);
+  const int withColumnHeader = window->ControlCount();
+  delete columnHeader;
+  EXPECT_EQ(window->ControlCount(), withColumnHeader - 1);
+  EXPECT_EQ(rig.detail->DesignControl()->Top(), rig.header->DesignControl()->BoundsRect().Bottom);
+  // The designer may free a strip first: the band forgets it.
+  delete rig.footer->DesignControl();
+  EXPECT_EQ(rig.footer->DesignControl(), nullptr);
+  EXPECT_EQ(rig.summary->DesignControl()->Top(), rig.detail->DesignControl()->BoundsRect().Bottom);
+
+  rig.host.Detach();
+  for (TppBand* band : bands) EXPECT_EQ(band->DesignControl(), nullptr) << band->Name();
+  EXPECT_EQ(window->ControlCount(), controlsBefore);
+
+  // Freed while attached, a sub-report and then the report take their strips along.
+  const auto strips = [&] {
+    int n = 0;
+    for (int i = 0; i < window->ControlCount(); ++i)
+      n += dynamic_cast<TppBandDesignControl*>(window->Controls(i)) != nullptr;
+    return n;
+  };
+  rig.host.Attach(rig.report);
+  EXPECT_EQ(strips(), rig.report->BandCount() + 1);
+  delete rig.sub;
+  EXPECT_EQ(strips(), rig.report->BandCount());
+  delete rig.report;
+  rig.report = nullptr;
+  EXPECT_EQ(strips(), 0);
+}
+
+// A band's list of design controls, "name" per entry, "!" after a name
+// whose object is not that component's control.
+std::string ListedControls(TppBand* band) {
+  std::string out;
+  const TStringList& list = band->DesignControls();
+  for (int i = 0; i < list.Count(); ++i) {
+    TppComponent* c = band->FindComponentByName(list.Strings(i));
+    const bool matches = c && c->DesignControl() && list.Objects(i) == c->DesignControl();
+    out += list.Strings(i) + (matches ? "" : "!") + " ";
+  }
+  return out;
+}
+
+TEST(DesignHost, ABandListsItsComponentsControlsByName) {
+  DesignRig rig;
+  EXPECT_EQ(ListedControls(rig.summary), "");
+  rig.host.Attach(rig.report);
+  EXPECT_EQ(ListedControls(rig.summary), "dbcSum dbmNotes dbrNotes mmoNotes rtfNotes subItems ");
+  EXPECT_EQ(ListedControls(rig.title), "dbiPhoto imgLogo linTop rgnBox shpBox ");
+  EXPECT_EQ(ListedControls(rig.childDetail), "lblChild ");
+
+  struct Step {
+    std::string action;
+    std::function<void()> run;
+    std::string summary, detail;
+  };
+  TppLabel* late = nullptr;
+  const std::vector<Step> steps = {
+      {"joins", [&] { late = rig.Add<TppLabel>(rig.summary, "aaaLate", 0, 30); },
+       "aaaLate dbcSum dbmNotes dbrNotes mmoNotes rtfNotes subItems ", "dbtName txtID "},
+      {"renamed", [&] { late->SetName("zzzLate"); },
+       "dbcSum dbmNotes dbrNotes mmoNotes rtfNotes subItems zzzLate ", "dbtName txtID "},
+      {"moves band", [&] { late->SetBand(rig.detail); },
+       "dbcSum dbmNotes dbrNotes mmoNotes rtfNotes subItems ", "dbtName txtID zzzLate "},
+      {"leaves its band", [&] { late->SetBand(nullptr); },
+       "dbcSum dbmNotes dbrNotes mmoNotes rtfNotes subItems ", "dbtName txtID "},
+      {"comes back and is freed",
+       [&] {
+         late->SetBand(rig.detail);
+         delete late;
+       },
+       "dbcSum dbmNotes dbrNotes mmoNotes rtfNotes subItems ", "dbtName txtID "},
+      {"designer frees a control", [&] { delete rig.memo->DesignControl(); },
+       "dbcSum dbmNotes dbrNotes rtfNotes subItems ", "dbtName txtID "},
+      {"control freed by its component", [&] { rig.rich->FreeDesignControl(); },
+       "dbcSum dbmNotes dbrNotes subItems ", "dbtName txtID "},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.action);
+    step.run();
+    EXPECT_EQ(ListedControls(rig.summary), step.summary);
+    EXPECT_EQ(ListedControls(rig.detail), step.detail);
+  }
+  // A rename moves the entry to its new place.
+  rig.detail->Components(0)->SetName("aaID");
+  EXPECT_EQ(ListedControls(rig.detail), "aaID dbtName ");
+
+  rig.host.Detach();
+  for (TppBand* band : StackedBands(rig))
+    EXPECT_EQ(band->DesignControls().Count(), 0) << band->Name();
+}
+
+TEST(DesignHost, ARightClickOnABandOpensItsMenu) {
+  DesignRig rig;
+  rig.host.Attach(rig.report);
+  EXPECT_EQ(Listed(rig.RightClick(rig.footer)),
+            "mniDynamicHeight=DynamicHeight\nmniStaticHeight=StaticHeight\nmniLine1=-\n"
+            "mniPosition=Position...\nmniVisible=Visible\nmniLine2=-\n"
+            "mniPrintOnFirstPage=PrintOnFirstPage\nmniPrintOnLastPage=PrintOnLastPage\n");
+  EXPECT_EQ(rig.host.Menu()->PopupComponent(), rig.footer->DesignControl());
+  EXPECT_TRUE(ppFindPopupItem(rig.host.Menu(), "mniStaticHeight")->Checked());
+  EXPECT_FALSE(ppFindPopupItem(rig.host.Menu(), "mniDynamicHeight")->Checked());
+  EXPECT_TRUE(ppFindPopupItem(rig.host.Menu(), "mniVisible")->Checked());
+  size_t from = rig.Messages().size();
+  ppFindPopupItem(rig.host.Menu(), "mniVisible")->Click();
+  EXPECT_FALSE(rig.footer->Visible());
+  EXPECT_EQ(rig.Since(from), (std::vector<std::string>{"1131:bndFooter"}));
+  EXPECT_FALSE(ppFindPopupItem(rig.RightClick(rig.footer), "mniVisible")->Checked());
+
+  // Each kind its own items; the child report's band the base ones.
+  EXPECT_NE(ppFindPopupItem(rig.RightClick(rig.title), "mniNewPage"), nullptr);
+  ppFindPopupItem(rig.host.Menu(), "mniNewPage")->Click();
+  EXPECT_TRUE(rig.title->NewPage());
+  EXPECT_TRUE(ppFindPopupItem(rig.RightClick(rig.title), "mniNewPage")->Checked());
+  EXPECT_EQ(Listed(rig.RightClick(rig.childDetail)),
+            "mniDynamicHeight=DynamicHeight\nmniStaticHeight=StaticHeight\nmniLine1=-\n"
+            "mniPosition=Position...\nmniVisible=Visible\n");
+  from = rig.Messages().size();
+  ppFindPopupItem(rig.host.Menu(), "mniDynamicHeight")->Click();
+  EXPECT_EQ(rig.childDetail->PrintHeight(), phDynamic);
+  EXPECT_EQ(rig.Since(from), (std::vector<std::string>{"1131:" + rig.childDetail->Name()}));
+  // A component's control over the band still opens the component's menu.
+  EXPECT_NE(ppFindPopupItem(rig.RightClick(rig.shape), "mniShapeVisible"), nullptr);
+}
