@@ -301,6 +301,9 @@ class TppComponent : public TppPrintable {
   virtual TppContainerValues ChildContainerValues() const { return {}; }
   virtual void AddChild(TppComponent* child) { (void)child; }
   virtual void RemoveChild(TppComponent* child) { (void)child; }
+  // Takes the container's size on the sides that follow it (a container
+  // that was resized asks its children).
+  void SizeToParent();
 
   // Streaming: a component's parent is its region, else its band.
   bool HasParent() const override { return true; }
@@ -309,7 +312,6 @@ class TppComponent : public TppPrintable {
 
  protected:
   void DefineProperties(TFiler* filer) override;
-  void SizeToParent();
   void ParentSizeChanged(int mask, bool set);
 
  private:

@@ -14,6 +14,7 @@
 #include "report/components/ppdbtext.h"
 #include "report/components/ppgraph.h"
 #include "report/components/ppmemo.h"
+#include "report/components/ppregion.h"
 #include "report/components/pprichtx.h"
 #include "report/components/ppstrtch.h"
 #include "report/components/ppsubrpt.h"
@@ -942,6 +943,27 @@ void TppCustomReport::TellDesignerFreed() {
   if (freedTold_) return;
   freedTold_ = true;
   ppSendDesignerMessage(designWindow_, ppmsgReportFreed, this);
+}
+
+// ---- Regions at design time -------------------------------------------------------------
+
+void TppRegion::CreateDesignControl() {
+  inherited::CreateDesignControl();
+  // Offsets count from where the region stood when the designer came.
+  designBounds_ = TRect{mmLeft(), mmTop(), mmWidth(), mmHeight()};
+}
+
+void TppRegion::BoundsChanged() {
+  inherited::BoundsChanged();
+  const TRect old = designBounds_;
+  designBounds_ = TRect{mmLeft(), mmTop(), mmWidth(), mmHeight()};
+  if (!DesignControl() || !AtDesignTime() || ReadingOrLoading()) return;
+  const int32_t dx = designBounds_.Left - old.Left, dy = designBounds_.Top - old.Top;
+  const bool resized = designBounds_.Right != old.Right || designBounds_.Bottom != old.Bottom;
+  for (TppComponent* c : std::vector<TppComponent*>(children_)) {
+    if (dx || dy) c->SetmmBounds(c->mmLeft() + dx, c->mmTop() + dy, c->mmWidth(), c->mmHeight());
+    if (resized || dx || dy) c->SizeToParent();
+  }
 }
 
 // ---- Design images of the graphic components -------------------------------------------------

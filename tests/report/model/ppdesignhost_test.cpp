@@ -1096,3 +1096,64 @@ TEST(DesignHost, ARightClickOnABandOpensItsMenu) {
   // A component's control over the band still opens the component's menu.
   EXPECT_NE(ppFindPopupItem(rig.RightClick(rig.shape), "mniShapeVisible"), nullptr);
 }
+
+// Left, top, width and height in whole millimetres.
+std::string MMBounds(const TppComponent* c) {
+  return std::to_string(c->mmLeft() / kMM) + "," + std::to_string(c->mmTop() / kMM) + " " +
+         std::to_string(c->mmWidth() / kMM) + "x" + std::to_string(c->mmHeight() / kMM);
+}
+
+TEST(DesignHost, ARegionsChildrenFollowItAtDesignTime) {
+  DesignRig rig;
+  rig.region->SetParentWidth(false);
+  rig.region->SetmmBounds(20 * kMM, 10 * kMM, 60 * kMM, 20 * kMM);
+  auto* inside = rig.Add<TppLabel>(rig.title, "lblInside", 25, 12);
+  inside->SetRegion(rig.region);
+  auto* rule = rig.Add<TppLine>(rig.title, "linRule", 0, 14);
+  rule->SetRegion(rig.region);
+  rule->SetParentWidth(true);
+  ASSERT_EQ(MMBounds(rule), "20,14 60x5");
+  // Detached, the region moves alone.
+  rig.region->SetmmBounds(22 * kMM, 10 * kMM, 60 * kMM, 20 * kMM);
+  EXPECT_EQ(MMBounds(inside), "25,12 25x5");
+  rig.host.Attach(rig.report);
+  struct Step {
+    std::string action;
+    std::function<void()> run;
+    std::string region, inside, rule;
+  };
+  const std::vector<Step> steps = {
+      {"moved right and down", [&] { rig.region->SetmmBounds(30 * kMM, 15 * kMM, 60 * kMM, 20 * kMM); },
+       "30,15 60x20", "33,17 25x5", "30,19 60x5"},
+      {"left only", [&] { rig.region->SetmmLeft(10 * kMM); },
+       "10,15 60x20", "13,17 25x5", "10,19 60x5"},
+      {"top only", [&] { rig.region->SetmmTop(5 * kMM); },
+       "10,5 60x20", "13,7 25x5", "10,9 60x5"},
+      // A new size moves nothing; the parent-sized child takes the width.
+      {"resized", [&] { rig.region->SetmmWidth(40 * kMM); },
+       "10,5 40x20", "13,7 25x5", "10,9 40x5"},
+      {"moved and resized", [&] { rig.region->SetmmBounds(15 * kMM, 8 * kMM, 50 * kMM, 30 * kMM); },
+       "15,8 50x30", "18,10 25x5", "15,12 50x5"},
+      // A child that leaves the region stays put after.
+      {"child leaves, region moves",
+       [&] {
+         inside->SetRegion(nullptr);
+         rig.region->SetmmLeft(17 * kMM);
+       },
+       "17,8 50x30", "18,10 25x5", "17,12 50x5"},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.action);
+    step.run();
+    EXPECT_EQ(MMBounds(rig.region), step.region);
+    EXPECT_EQ(MMBounds(inside), step.inside);
+    EXPECT_EQ(MMBounds(rule), step.rule);
+    // The children's controls follow too.
+    EXPECT_EQ(rule->DesignControl()->BoundsRect().Left, rule->PixelLeft());
+    EXPECT_EQ(rule->DesignControl()->BoundsRect().Top, rule->PixelTop());
+  }
+  // Detached again, it moves alone.
+  rig.host.Detach();
+  rig.region->SetmmLeft(30 * kMM);
+  EXPECT_EQ(MMBounds(rule), "17,12 50x5");
+}
