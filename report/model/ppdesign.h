@@ -51,7 +51,8 @@ constexpr UINT ppmsgNameChanged = 1124, ppmsgReportFreed = 1126, ppmsgLayoutChan
                ppmsgFormatDialog = 1135, ppmsgCreateDesignControl = 1136,
                ppmsgBandCaptionChanged = 1137, ppmsgBandAdded = 1138, ppmsgBandRemoved = 1139,
                ppmsgBandLayoutChanged = 1140, ppmsgPrinting = 1141,
-               ppmsgParentSizeChanged = 1144, ppmsgSubReportCaption = 1145;
+               ppmsgParentSizeChanged = 1144, ppmsgSubReportCaption = 1145,
+               ppmsgLayoutReplacing = 1146, ppmsgLayoutReplaced = 1147;
 constexpr WPARAM ppDesignerParam = 5050;
 
 // Sends (or posts, delivered from the event loop) a message to a designer

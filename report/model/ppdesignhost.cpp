@@ -58,6 +58,10 @@ TppDesignerHost::TppDesignerHost(TComponent* owner)
       report_ = nullptr;
       selected_ = nullptr;
     }
+    // A replaced layout brings components and bands of its own: they are
+    // attached as the first ones were (those kept keep their controls).
+    if (m.Msg == ppmsgLayoutReplacing && m.Sender == report_) selected_ = nullptr;
+    if (m.Msg == ppmsgLayoutReplaced && m.Sender == report_) ppAttachDesigner(report_, window_);
   };
 }
 

@@ -1157,3 +1157,66 @@ TEST(DesignHost, ARegionsChildrenFollowItAtDesignTime) {
   rig.region->SetmmLeft(30 * kMM);
   EXPECT_EQ(MMBounds(rule), "17,12 50x5");
 }
+
+TEST(DesignHost, ALayoutReplacedFromATemplateIsToldAndAttached) {
+  DesignRig rig;
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("vantrel-design-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  TppReportTemplate* tmpl = rig.report->Template();
+  tmpl->SetFileName((dir / "layout.rtm").string());
+  tmpl->Save();
+  rig.host.Attach(rig.report);
+  const std::string name = rig.report->Name();
+  // Every band has its strip and every component its control and selection.
+  const auto attachedWhole = [&] {
+    for (int b = 0; b < rig.report->BandCount(); ++b) {
+      TppBand* band = rig.report->Bands(b);
+      SCOPED_TRACE(band->Name());
+      ASSERT_NE(band->DesignControl(), nullptr);
+      EXPECT_EQ(band->DesignControls().Count(), band->ComponentCount());
+      for (int i = 0; i < band->ComponentCount(); ++i) {
+        EXPECT_NE(band->Components(i)->DesignControl(), nullptr) << band->Components(i)->Name();
+        EXPECT_NE(band->Components(i)->SelectionObject(), nullptr);
+      }
+    }
+  };
+  struct Case {
+    std::string action;
+    std::function<void()> run;
+    int bands;
+  };
+  const std::vector<Case> cases = {
+      {"load", [&] { tmpl->Load(); }, 5},
+      {"failed load",
+       [&] { EXPECT_THROW(tmpl->LoadFromBytes("neither layout nor header"), Exception); }, 5},
+      {"new", [&] { tmpl->New(); }, 0},
+      {"load over new", [&] { tmpl->Load(); }, 5},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.action);
+    rig.host.Select(rig.report->BandCount() && rig.report->Bands(0)->ComponentCount()
+                        ? rig.report->Bands(0)->Components(0)
+                        : nullptr);
+    const size_t from = rig.Messages().size();
+    c.run();
+    // The layout the rig knew may be gone: only the report is named.
+    Pump();
+    std::vector<std::string> got;
+    for (size_t i = from; i < rig.Messages().size(); ++i)
+      got.push_back(std::to_string(rig.Messages()[i].Msg) + ":" +
+                    (rig.Messages()[i].Sender == rig.report ? name : "-"));
+    const auto at = [&](const std::string& m) { return std::find(got.begin(), got.end(), m) - got.begin(); };
+    const auto replacing = at("1146:" + name), replaced = at("1147:" + name);
+    EXPECT_EQ(std::count(got.begin(), got.end(), "1146:" + name), 1);
+    EXPECT_EQ(std::count(got.begin(), got.end(), "1147:" + name), 1);
+    EXPECT_LT(replacing, replaced);
+    // The new layout's components are asked for after it is in place.
+    for (size_t i = 0; i < got.size(); ++i)
+      if (got[i].rfind("1136:", 0) == 0) EXPECT_GT(std::ptrdiff_t(i), replaced) << got[i];
+    EXPECT_EQ(rig.report->BandCount(), c.bands);
+    EXPECT_EQ(rig.host.Selected(), nullptr);
+    attachedWhole();
+  }
+  std::filesystem::remove_all(dir);
+}
