@@ -945,8 +945,11 @@ TEST(DesignHost, BandsHaveControlsOfTheirOwnWhileAttached) {
   }
   EXPECT_EQ(rig.childDetail->DesignControl()->Top(), rig.summary->DesignControl()->BoundsRect().Bottom);
   // The band makes its own: the designer is asked for components' controls only.
-  for (const TppDesignerMessage& m : rig.Messages())
-    if (m.Msg == ppmsgCreateDesignControl) EXPECT_NE(dynamic_cast<TppComponent*>(m.Sender), nullptr);
+  for (const TppDesignerMessage& m : rig.Messages()) {
+    if (m.Msg == ppmsgCreateDesignControl) {
+      EXPECT_NE(dynamic_cast<TppComponent*>(m.Sender), nullptr);
+    }
+  }
   // Below every component's control, so that those keep their clicks.
   int lastStrip = -1, firstComponent = window->ControlCount();
   for (int i = 0; i < window->ControlCount(); ++i) {
@@ -1212,8 +1215,11 @@ TEST(DesignHost, ALayoutReplacedFromATemplateIsToldAndAttached) {
     EXPECT_EQ(std::count(got.begin(), got.end(), "1147:" + name), 1);
     EXPECT_LT(replacing, replaced);
     // The new layout's components are asked for after it is in place.
-    for (size_t i = 0; i < got.size(); ++i)
-      if (got[i].rfind("1136:", 0) == 0) EXPECT_GT(std::ptrdiff_t(i), replaced) << got[i];
+    for (size_t i = 0; i < got.size(); ++i) {
+      if (got[i].rfind("1136:", 0) == 0) {
+        EXPECT_GT(std::ptrdiff_t(i), replaced) << got[i];
+      }
+    }
     EXPECT_EQ(rig.report->BandCount(), c.bands);
     EXPECT_EQ(rig.host.Selected(), nullptr);
     attachedWhole();
