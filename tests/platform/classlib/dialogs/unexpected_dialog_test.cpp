@@ -2,47 +2,15 @@
 // the dialog's words, and back out of it: checked in a child run of this
 // program, where nothing answers for the test.
 
-#include <QCoreApplication>
-#include <QProcess>
-
 #include <gtest/gtest.h>
 #include <gtest/gtest-spi.h>
 
 #include "platform/classlib/dialogs/dialogs.h"
+#include "platform/classlib/graphics/child_run.h"
 
-namespace {
-
-// Long enough for a loaded machine to start the program; a box that waits
-// for an answer never finishes.
-constexpr int kChildLimitMs = 60'000;
-
-struct ChildRun {
-  bool finished = false;
-  int exitCode = -1;
-  std::string output;
-};
-
-ChildRun RunChild(const char* test) {
-  QProcess child;
-  child.setProcessChannelMode(QProcess::MergedChannels);
-  child.start(QCoreApplication::applicationFilePath(),
-              {QString("--gtest_filter=UnexpectedDialogChild.%1").arg(test),
-               "--gtest_also_run_disabled_tests"});
-  ChildRun run;
-  run.finished = child.waitForFinished(kChildLimitMs);
-  if (!run.finished) child.kill(), child.waitForFinished();
-  run.exitCode = child.exitCode();
-  run.output = child.readAll().toStdString();
-  return run;
-}
-
-int Occurrences(const std::string& text, const std::string& part) {
-  int n = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
-
-}  // namespace
+using testing_support::ChildRun;
+using testing_support::Occurrences;
+using testing_support::RunChildTest;
 
 // Run only as the child of the tests below: nothing answers these boxes.
 TEST(UnexpectedDialogChild, DISABLED_ConfirmBox) {
@@ -77,7 +45,7 @@ TEST(UnexpectedDialogTest, FailsTheTestAtOnceWithTheDialogsWordsAndBacksOut) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.test);
-    ChildRun run = RunChild(c.test);
+    ChildRun run = RunChildTest(std::string("UnexpectedDialogChild.") + c.test);
     ASSERT_TRUE(run.finished) << run.output;
     EXPECT_EQ(1, run.exitCode) << run.output;
     EXPECT_NE(std::string::npos, run.output.find(c.heading))
