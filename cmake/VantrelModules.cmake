@@ -88,6 +88,7 @@ function(vantrel_module name folder)
         # so the build never runs the program.
         gtest_discover_tests(${name}_tests TEST_PREFIX "${name}." EXTRA_ARGS --gtest_brief=1
                              WORKING_DIRECTORY ${CMAKE_BINARY_DIR} DISCOVERY_MODE PRE_TEST
+                             DISCOVERY_TIMEOUT 60  # a sanitizer build on a busy machine starts slowly
                              PROPERTIES TIMEOUT ${VANTREL_TEST_TIMEOUT} ENVIRONMENT "${environment}")
       else()
         add_test(NAME ${name} COMMAND ${name}_tests --gtest_brief=1
