@@ -14,6 +14,8 @@ namespace {
 // of the rows and buttons (room for the default font).
 constexpr int kMargin = 10, kGap = 8, kLabelWidth = 80, kEditWidth = 180;
 constexpr int kRowHeight = 22, kButtonWidth = 76, kButtonHeight = 26;
+// How far a label's text sits below the top of its row, to line up with an edit's text.
+constexpr int kLabelDrop = 3;
 // What the password edits show in place of each typed character.
 constexpr char32_t kPasswordChar = U'*';
 
@@ -33,7 +35,8 @@ class TLoginForm : public TForm {
     auto* value = new TLabel(this);
     value->SetParent(this);
     value->SetCaption(text);
-    value->SetBounds(kMargin + kLabelWidth, Row(), kEditWidth, RowHeight());
+    // On the caption's line: labels sit lower than edits to meet their text.
+    value->SetBounds(kMargin + kLabelWidth, Row() + kLabelDrop, kEditWidth, RowHeight());
     rows_.push_back(value);
   }
 
@@ -77,7 +80,7 @@ class TLoginForm : public TForm {
     label->SetParent(this);
     label->SetCaption(caption);
     if (focusTarget) label->SetFocusControl(focusTarget);
-    label->SetBounds(kMargin, Row() + 3, kLabelWidth - kGap, RowHeight());
+    label->SetBounds(kMargin, Row() + kLabelDrop, kLabelWidth - kGap, RowHeight());
   }
   TButton* AddButton(const std::string& caption, TModalResult result) {
     auto* button = new TButton(this);
