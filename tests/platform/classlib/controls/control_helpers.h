@@ -1,6 +1,7 @@
 #pragma once
 // Helpers for tests of window controls: forms shown offscreen, events, pixels.
 
+#include <QGuiApplication>
 #include <QTest>
 #include <QWidget>
 #include <QWindow>
@@ -64,6 +65,29 @@ class TStyledControl : public TCustomControl {
 inline void SystemClick(TWinControl* c, int x, int y) {
   QTest::mouseClick(vantrel::qt::WindowWidget(*c)->windowHandle(), Qt::LeftButton,
                     Qt::NoModifier, QPoint(x, y));
+  Pump();
+}
+
+// A click on a control of a window that is not the active one, in the order
+// the X window system gives it: the press reaches the clicked widget first,
+// then the window it was in becomes the active one. (x, y) is in the
+// control's client coordinates.
+inline bool ActivatingClick(TWinControl* c, int x, int y) {
+  QWidget* client = vantrel::qt::ClientWidget(*c);
+  QWidget* window = client->window();
+  QTest::mouseClick(window->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                    client->mapTo(window, QPoint(x, y)));
+  window->windowHandle()->requestActivate();
+  const bool active = QTest::qWaitFor([window] { return window->isActiveWindow(); }, 2000);
+  Pump();
+  return active;
+}
+
+// Keys typed through the window system: they go wherever the active window
+// keeps its keyboard focus.
+inline void SystemKeys(const char* text) {
+  QWindow* window = QGuiApplication::focusWindow();
+  for (const char* ch = text; window && *ch; ++ch) QTest::keyClick(window, *ch);
   Pump();
 }
 
