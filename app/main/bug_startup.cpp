@@ -3,10 +3,12 @@
 // global exception handler and the orderly close.
 
 #include "app/common/beepmessage.h"
+#include "app/common/sessionscreen.h"
 #include "app/locatedb/locatedb.h"
 #include "app/main/bug.h"
 #include "app/splash/splash.h"
 #include "datactrls/wwtable.h"
+#include "dbengine/accbinding.h"
 #include "dbengine/ttsession.h"
 #include "platform/classlib/controls/extctrls.h"
 #include "platform/classlib/core/fileutils.h"
@@ -80,6 +82,8 @@ void TfrmBug::InitMainForm() {
   DatabasePath = Reg->ReadString("Settings", "DatabaseLocation", DefaultDatabasePath());
   if (!CheckDatabaseFile() || Terminating) return;
   Reg->WriteString("Settings", "Program Location", Application->ExeName());
+  // Before the first table opens: the session's logins and wait cursor are the program's.
+  InstallSessionScreen(AccessDefaultSession());
   Application->OnException = [this](TObject* sender, const Exception& e) {
     GlobalExceptionHandler(sender, e);
   };

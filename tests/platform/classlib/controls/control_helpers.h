@@ -3,6 +3,7 @@
 
 #include <QGuiApplication>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 
@@ -18,6 +19,26 @@ namespace testing_support {
 // Lets queued events (paints, posted messages, activation) run.
 inline void Pump(int rounds = 3) {
   for (int i = 0; i < rounds; ++i) Application->ProcessMessages();
+}
+
+// Waiting without fixed sleeps: what should happen is awaited as a condition;
+// that something does NOT happen is shown by letting a timer of the interval
+// of the one under test fire a few rounds: the timer under test, had it still
+// run, would have fired in that time too, however slowly the machine runs.
+// How long an awaited event may take on a loaded machine:
+constexpr int kEventLimitMs = 5000;
+
+template <class Condition>
+bool WaitFor(Condition condition) {
+  return QTest::qWaitFor(condition, kEventLimitMs);
+}
+
+inline bool RunTimerRounds(int intervalMs, int rounds) {
+  int fired = 0;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] { ++fired; });
+  timer.start(intervalMs);
+  return QTest::qWaitFor([&] { return fired >= rounds; }, kEventLimitMs + intervalMs * rounds);
 }
 
 // A form of the given client size, shown.
