@@ -165,13 +165,12 @@ void TwwDBGrid::ColExit() {
   if (!embedded_ || ComponentState().Contains(csDesigning)) return;
   const TCustomForm* form = GetParentForm();
   const TWinControl* active = form ? form->ActiveControl() : nullptr;
-  if (active == this || active == embedded_) embedded_->Hide();
+  if (active == this || active == embedded_) HideCellWindow(embedded_);
 }
 
 void TwwDBGrid::HideControlEditor() {
   if (!embedded_ || !embedded_->Visible() || embedded_->Parent() != this) return;
-  if (embedded_->Focused() && CanFocus()) SetFocus();
-  embedded_->Hide();
+  HideCellWindow(embedded_);
 }
 
 void TwwDBGrid::UpdateRecordData() {
@@ -255,7 +254,7 @@ void TwwDBGrid::DropStaleControl() {
     int index = -1;
     column = wwFindSelectedEntry(Selected(), field, index);
   }
-  if (!column) embedded_->Hide();
+  if (!column) HideCellWindow(embedded_);
 }
 
 void TwwDBGrid::TopLeftChanged() {

@@ -56,12 +56,17 @@ void ChangeDescription(TfrmBug* form, const std::string& text) {
   form->dsetBug->FieldByName("Description")->SetAsString(text);
 }
 
-// E: edit the first entry and hold it; C: cancel; P: edit and post the first
-// entry; U: write it through a plain connection, which takes no record lock
+// E: edit the first entry and hold it; N: the same with the second entry;
+// C: cancel; P: edit and post the first entry; U: write it through a plain connection, which takes no record lock
 // (as another program on the file would).
 bool Obey(TfrmBug* form, const std::string& database, char command) {
   switch (command) {
     case 'E': ChangeDescription(form, kHeld); return form->dsetBug->State() == dsEdit;
+    case 'N':
+      form->dsetBug->First();
+      form->dsetBug->Next();
+      form->dsetBug->Edit();
+      return form->dsetBug->State() == dsEdit;
     case 'C': form->dsetBug->Cancel(); return true;
     case 'P': ChangeDescription(form, kPosted); form->dsetBug->Post(); return true;
     case 'U': {
@@ -217,6 +222,25 @@ TEST_F(SeveralUsers, AfterARefusedEditTheUserMovesRefreshesAndTriesAgain) {
   const std::vector<std::string> stored = Stored();
   ASSERT_EQ(stored.size(), 2u);
   EXPECT_EQ(stored[0].substr(0, 3), "1:n");
+}
+
+// Down after typing posts the entry and only moves to the next one: nothing
+// holds that entry, so the other user edits it at once.
+TEST_F(SeveralUsers, DownAfterTypingLeavesTheNextEntryFreeForTheOther) {
+  apptest::AddEntry(first.form, "second entry");
+  TypeDescription("m");
+  ASSERT_EQ(first.form->dsetBug->State(), dsEdit);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+  EXPECT_EQ(Shown(), "second entry");
+  EXPECT_EQ(first.form->dsetBug->State(), dsBrowse);
+  EXPECT_TRUE(first.form->dbgBug->Focused());
+  EXPECT_TRUE(second->Do('N')) << "the untouched entry is held";
+  ASSERT_TRUE(second->Do('C'));
+  EXPECT_EQ(answers.Count(), 0) << answers.Texts().back();
+  const std::vector<std::string> stored = Stored();
+  ASSERT_EQ(stored.size(), 2u);
+  EXPECT_EQ(stored[0], "1:m");
+  EXPECT_EQ(stored[1], "1:second entry");
 }
 
 TEST_F(SeveralUsers, TheOthersPostShowsAfterRefresh) {

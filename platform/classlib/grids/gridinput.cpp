@@ -427,11 +427,17 @@ void TCustomGrid::ShowEditor() {
 void TCustomGrid::HideEditor() {
   editorMode_ = false;
   if (!editor_ || !editor_->Visible()) return;
-  const bool hadFocus = editor_->Focused();
   editCell_ = {-1, -1};
-  editor_->Hide();
-  if (hadFocus && CanFocus()) SetFocus();
+  HideCellWindow(editor_);
   InvalidateCell(current_.X, current_.Y);  // the focus rectangle comes back
+}
+
+// A focused window that hides hands the focus on to the next control of the
+// form, whose entry may act on the current record (start editing it): the
+// focus stays with the grid instead.
+void TCustomGrid::HideCellWindow(TWinControl* window) {
+  if (window->Focused() && CanFocus()) SetFocus();
+  window->Hide();
 }
 
 void TCustomGrid::InvalidateEditor() {
@@ -447,14 +453,14 @@ void TCustomGrid::UpdateEdit() {
   if (!editorMode_ || !CanEditShow()) {
     if (editor_ && editor_->Visible()) {
       editCell_ = {-1, -1};
-      editor_->Hide();
+      HideCellWindow(editor_);
     }
     return;
   }
   const TRect r = CellRect(current_.X, current_.Y);
   if (IsRectEmpty(r)) {
     editCell_ = {-1, -1};
-    if (editor_) editor_->Hide();
+    if (editor_) HideCellWindow(editor_);
     return;
   }
   if (!editor_) {

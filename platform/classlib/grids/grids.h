@@ -232,6 +232,9 @@ class TCustomGrid : public TCustomControl {
   void UpdateEdit();
   // Writes the editor's text back through SetEditText.
   void UpdateText();
+  // Hides a window over the cells (the editor, an embedded control); one
+  // that has the focus gives it to the grid first.
+  void HideCellWindow(TWinControl* window);
   // TimedScroll every tick while a drag holds the mouse past an edge; a grid
   // that tracks its own drags (a data grid) starts and stops it.
   void StartScrollTimer(TGridScrollDirection direction);

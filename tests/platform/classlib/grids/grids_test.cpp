@@ -5,11 +5,13 @@
 
 #include <QApplication>
 
+#include <functional>
 #include <map>
 
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/core/filer.h"
 #include "platform/classlib/grids/grids.h"
+#include "platform/classlib/stdctrls/edits.h"
 #include "platform/classlib/stdctrls/place.h"
 
 using namespace testing_support;
@@ -299,6 +301,40 @@ TEST_F(GridTest, EditorShowsTypesIntoCellsAndEscapeCancels) {
   grid->ShowEditor();
   ASSERT_NE(grid->InplaceEditor(), nullptr);
   EXPECT_TRUE(grid->InplaceEditor()->Visible());
+}
+
+// However the editor goes, the focus stays with its grid: the form's next
+// control is never entered on the way (its entry may act on its own).
+TEST_F(GridTest, TheEditorHidesWithoutPassingTheFocusOn) {
+  auto* next = new TEdit(form.get());
+  next->SetBounds(0, 200, 100, 20);
+  next->SetParent(form.get());
+  int entered = 0;
+  next->OnEnter = [&](TObject*) { ++entered; };
+  grid->SetOptions(grid->Options() + TGridOptions{goEditing});
+  const struct {
+    const char* how;
+    std::function<void()> hide;
+  } cases[] = {
+      {"Down", [&] { Key(Qt::Key_Down); }},
+      {"Escape", [&] { Key(Qt::Key_Escape); }},
+      {"Enter", [&] { Key(Qt::Key_Return); }},
+      {"HideEditor", [&] { grid->HideEditor(); }},
+      {"editing turned off", [&] { grid->SetOptions(grid->Options() - TGridOptions{goEditing}); }},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.how);
+    grid->SetOptions(grid->Options() + TGridOptions{goEditing});
+    grid->SetFocus();
+    Type("x");
+    ASSERT_TRUE(grid->InplaceEditor()->Visible());
+    ASSERT_TRUE(grid->InplaceEditor()->Focused());
+    c.hide();
+    Pump();
+    EXPECT_FALSE(grid->InplaceEditor()->Visible());
+    EXPECT_TRUE(grid->Focused());
+    EXPECT_EQ(entered, 0);
+  }
 }
 
 TEST_F(GridTest, AlwaysShownEditorFollowsTheCurrentCell) {
