@@ -166,7 +166,12 @@ void TfrmBug::AttachFiles(const std::vector<std::string>& sources) {
       ShowBeepInfo("The file " + source + " is already attached.");
       continue;
     }
-    AttachFile(source);
+    try {
+      AttachFile(source);
+    } catch (const Exception& e) {
+      // Refused (no regular file, unreadable, disk full): said, and the others still attached.
+      ShowBeepMessage(e.Message(), kMsgError);
+    }
   }
   UpdateAttachmentButtons();
   tcRTFs->Repaint();
@@ -177,10 +182,15 @@ void TfrmBug::ExecuteAttachment() {
   TListItem* item = lvAttachments->Selected();
   if (!item) return;
   const std::string path = AttachmentsPath() + item->Caption();
-  if (IsBareFileName(item->Caption()) && FileExists(path))
-    ShellOpenFile(path, "", ExtractFilePath(ParamStr(0)) + "Attachments/");
-  else
+  if (!IsBareFileName(item->Caption()) || !FileExists(path)) {
     ShowBeepMessage("File '" + path + "' not found.", kMsgError);
+    return;
+  }
+  try {
+    ShellOpenFile(path, "", AttachmentsPath());  // where the attachment is
+  } catch (const EInOutError& e) {
+    ShowBeepMessage(e.Message(), kMsgError);
+  }
 }
 
 void TfrmBug::DeleteAttachments() {

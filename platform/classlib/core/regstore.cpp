@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -390,6 +391,33 @@ using Change = std::function<LONG(Key& root, bool& changed)>;
 // The batch that holds this thread's changes now (WriteBatch::Scope), if any.
 thread_local regstore::WriteBatch* currentBatch = nullptr;
 
+// Failures to save that nobody can be told of by an exception (a batch ending)
+// go to this handler, once until a save succeeds again: a full disk would
+// otherwise bring one message for every settings object that ends.
+std::mutex failureMutex;
+regstore::SaveFailureHandler failureHandler;
+bool failureReported = false;
+
+void SaveSucceeded() {
+  std::lock_guard lock(failureMutex);
+  failureReported = false;
+}
+
+void ReportSaveFailure(const std::string& why) {
+  regstore::SaveFailureHandler handler;
+  {
+    std::lock_guard lock(failureMutex);
+    if (failureReported) return;
+    failureReported = true;
+    handler = failureHandler;
+  }
+  const std::string text = "The settings could not be saved: " + why;
+  if (handler)
+    handler(text);
+  else
+    std::fprintf(stderr, "%s\n", text.c_str());
+}
+
 class StoreFile {
  public:
   StoreFile(std::string folder, int root)
@@ -446,6 +474,14 @@ class StoreFile {
       if (h.owner == owner) h.owner = nullptr;
   }
 
+  // Drops the held changes of a batch that could not be saved, so that no reader
+  // here sees a value that is not in the file; the tree is read again.
+  void Discard(const regstore::WriteBatch* owner) {
+    std::lock_guard lock(mutex_);
+    std::erase_if(pending_, [&](const Held& h) { return h.owner == owner; });
+    valid_ = false;
+  }
+
  private:
   struct Held {
     const regstore::WriteBatch* owner;
@@ -478,6 +514,7 @@ class StoreFile {
                                std::strerror(e.ErrorCode));
     }
     pending_.clear();
+    SaveSucceeded();
     struct stat st;
     if (::stat(path_.c_str(), &st) == 0) {
       identity_ = IdentityOf(st);
@@ -860,10 +897,20 @@ LONG QueryInfo(HKEY key, KeyInfo& info) {
 WriteBatch::~WriteBatch() {
   try {
     Flush();
-  } catch (const std::exception&) {
-    // Nothing to report to from a destructor; the changes stay held (see the header).
+  } catch (const ERegistryException& e) {
+    // Nothing may pretend to be saved: the changes are dropped, and the user told.
+    for (StoreFile* store : AllStores()) store->Discard(this);
+    ReportSaveFailure(e.Message());
   }
   for (StoreFile* store : AllStores()) store->Disown(this);
+}
+
+SaveFailureHandler SetSaveFailureHandler(SaveFailureHandler handler) {
+  std::lock_guard lock(failureMutex);
+  SaveFailureHandler old = std::move(failureHandler);
+  failureHandler = std::move(handler);
+  failureReported = false;  // a new handler has been told nothing yet
+  return old;
 }
 
 // Every store is tried, so that one file that cannot be saved keeps no other waiting.
