@@ -1179,7 +1179,13 @@ TDatabaseCore::TDatabaseCore(const std::string& path, bool exclusive, bool readO
     : path_(path), exclusive_(exclusive), readOnly_(readOnly) {
   conn_ = std::make_unique<Connection>(path, readOnly);
   readOnly_ = conn_->ReadOnly();
-  bool plainPassword = CheckPassword(*conn_, PasswordOf(connect));
+  bool plainPassword = false;
+  try {
+    plainPassword = CheckPassword(*conn_, PasswordOf(connect));
+  } catch (const TDaoFailure& e) {
+    if (e.Number() == errLocked) conn_->RefuseBusy();  // still opening: the file is busy
+    throw;
+  }
   locks_ = LockFile::For(path, !readOnly_);
   if (int error = locks_->OpenDatabase(exclusive, !readOnly_)) Fail(error, error == errFileInUse ? path : "Admin");
   opened_ = true;
