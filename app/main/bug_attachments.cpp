@@ -166,12 +166,7 @@ void TfrmBug::AttachFiles(const std::vector<std::string>& sources) {
       ShowBeepInfo("The file " + source + " is already attached.");
       continue;
     }
-    try {
-      AttachFile(source);
-    } catch (const Exception& e) {
-      // Refused (no regular file, unreadable, disk full): said, and the others still attached.
-      ShowBeepMessage(e.Message(), kMsgError);
-    }
+    AttachFile(source);
   }
   UpdateAttachmentButtons();
   tcRTFs->Repaint();
