@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/classlib/controls/forms.h"
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/graphics/drawing.h"
 #include "winctrls/emboss.h"
@@ -213,7 +214,10 @@ TCoolMenu::TCoolMenu(TComponent* AOwner)
       bar_(std::make_unique<TBitmap>()) {}
 
 TCoolMenu::~TCoolMenu() {
-  // Menus still alive lose their hooks, which point here.
+  PopupClosed();  // a cursor shown for an open menu goes
+  // Menus and items still alive lose their hooks, which point here.
+  for (TCoolMenuItem* item : items_)
+    if (item->drawn_ && item->IsLinked()) DrawItem(item, false);
   for (TMenu* m : std::vector<TMenu*>(hooked_)) Unhook(m);
   for (TCoolMenuItem* item : std::vector<TCoolMenuItem*>(items_)) item->coolMenu_ = nullptr;
 }
@@ -259,25 +263,37 @@ void TCoolMenu::Hook(TMenu* menu) {
   if (std::find(hooked_.begin(), hooked_.end(), menu) != hooked_.end()) return;
   hooked_.push_back(menu);
   menu->FreeNotification(this);
-  // Items of the menu that have no description here keep their plain looks.
-  menu->SetOwnerDrawHooks(
-      [this](TMenuItem* mi, TCanvas* c, int& w, int& h) {
-        TCoolMenuItem* item = active_ ? ItemOf(mi) : nullptr;
-        if (item) Measure(item, c, w, h);
-        return item != nullptr;
-      },
-      [this](TMenuItem* mi, TCanvas* c, const TRect& r, TOwnerDrawState s) {
-        TCoolMenuItem* item = active_ ? ItemOf(mi) : nullptr;
-        if (item) Paint(item, c, r, s);
-        return item != nullptr;
-      });
   menu->SetPopupHooks([this](TMenuItem* parent) { PopupOpening(parent); },
-                      [this](TMenuItem* mi) { ItemSelected(mi); });
+                      [this](TMenuItem* mi) { ItemSelected(mi); },
+                      [this](TMenuItem* mi) { HelpRequested(mi); }, [this] { PopupClosed(); });
+}
+
+// Only the described items are drawn here: the menu's other items keep
+// their plain looks (a sub-menu's arrow, a line).
+void TCoolMenu::DrawItem(TCoolMenuItem* item, bool drawn) {
+  item->drawn_ = drawn;
+  TMenuItem* mi = item->menuItem_;
+  if (!drawn) {
+    mi->OnMeasureItem = nullptr;
+    mi->OnAdvancedDrawItem = nullptr;
+    return;
+  }
+  mi->OnMeasureItem = [this, mi](TObject*, TCanvas* c, int& w, int& h) {
+    if (TCoolMenuItem* t = active_ ? ItemOf(mi) : nullptr) Measure(t, c, w, h);
+  };
+  mi->OnAdvancedDrawItem = [this, mi](TObject*, TCanvas* c, const TRect& r, TOwnerDrawState s) {
+    if (TCoolMenuItem* t = active_ ? ItemOf(mi) : nullptr) Paint(t, c, r, s);
+  };
 }
 
 void TCoolMenu::PopupOpening(TMenuItem* parent) {
   measured_ = false;
   if (!active_) return;
+  if (cursor_ != crDefault && cursor_ != crArrow && !cursorSet_ && Screen) {
+    savedCursor_ = Screen->Cursor();
+    Screen->SetCursor(cursor_);
+    cursorSet_ = true;
+  }
   // A popup menu opening starts a menu loop: its items are refreshed as asked.
   TMenu* owner = parent->GetParentMenu();
   if (parent == owner->Items() && dynamic_cast<TPopupMenu*>(owner) && menuRefresh_ != RA_NONE)
@@ -294,9 +310,32 @@ void TCoolMenu::PopupOpening(TMenuItem* parent) {
 void TCoolMenu::ItemSelected(TMenuItem* mi) {
   for (TCoolMenuItem* item : items_)
     if (item->IsLinked() && item->menuItem_ == mi) {
+      // The status line shows a popup menu item's hint as it stands.
+      if (dynamic_cast<TPopupMenu*>(item->menu_) && Application) Application->SetHint(mi->Hint());
       if (OnItemSelect) OnItemSelect(this, mi->Parent(), mi->Command());
       return;
     }
+}
+
+bool TCoolMenu::DescribesPopupMenu(const TMenu* menu) const {
+  return dynamic_cast<const TPopupMenu*>(menu) &&
+         std::any_of(items_.begin(), items_.end(),
+                     [menu](const TCoolMenuItem* i) { return i->IsLinked() && i->menu_ == menu; });
+}
+
+void TCoolMenu::HelpRequested(TMenuItem* mi) {
+  if (!DescribesPopupMenu(mi->GetParentMenu())) return;
+  // The item's help context, else the nearest one of the items it lies under.
+  int context = 0;
+  for (const TMenuItem* i = mi; i && !context; i = i->Parent()) context = i->HelpContext();
+  // Forms here have no help button: the topic is shown, not a pop-up of it.
+  if (Screen && Screen->ActiveForm() && Application) Application->HelpContext(context);
+}
+
+void TCoolMenu::PopupClosed() {
+  if (!cursorSet_) return;
+  cursorSet_ = false;
+  if (Screen) Screen->SetCursor(savedCursor_);
 }
 
 void TCoolMenu::Unhook(TMenu* menu) {
@@ -304,7 +343,6 @@ void TCoolMenu::Unhook(TMenu* menu) {
   if (it == hooked_.end()) return;
   hooked_.erase(it);
   menu->RemoveFreeNotification(this);
-  menu->ClearOwnerDrawHooks();
   menu->SetPopupHooks(nullptr, nullptr);
 }
 
@@ -422,18 +460,20 @@ void TCoolMenu::RefreshItems(TCoolMenuItem* item, TRefreshAction action) {
     if (!t->IsLinked()) continue;
     TMenu* m = t->menu_;
     if (action == RA_RESTORE) {
-      t->drawn_ = false;
+      if (t->drawn_) DrawItem(t, false);
+      t->menuItem_->SetRightJustify(false);
       // The menu stays hooked while another of its items is drawn here.
       if (std::none_of(items_.begin(), items_.end(),
                        [m](TCoolMenuItem* o) { return o->drawn_ && o->menu_ == m; }))
         Unhook(m);
       continue;
     }
-    if (t->options_.Contains(omAlwaysDefFont)) {
-      const TFont menuFont;
-      t->font_->Assign(&menuFont);
-    }
-    t->drawn_ = true;
+    const TFont menuFont;  // the system's menu font
+    if (t->options_.Contains(omAlwaysDefFont)) t->font_->Assign(&menuFont);
+    if (t->options_.Contains(omAlwaysDefFontSize)) t->font_->SetHeight(menuFont.Height());
+    TMenuItem* mi = t->menuItem_;
+    if (mi->Parent() == m->Items()) mi->SetRightJustify(t->options_.Contains(omRightJustified));
+    DrawItem(t, true);
     Hook(m);
   }
 }
@@ -474,6 +514,10 @@ void TCoolMenu::MeasureOne(TCoolMenuItem* item, TCanvas* canvas, int& width, int
     maxShortcutWidth_ = std::max(maxShortcutWidth_, m.ShortcutWidth);
     width = maxItemWidth_ + maxShortcutWidth_ + hSpace_;
   }
+  // The widths above leave room for a check mark that the menus of the
+  // system added to every owner-drawn item of a popup; ours add nothing,
+  // and without it the shortcut would run into the widest caption.
+  if (!onBar) width += m.CheckWidth;
   m.ItemHeight = height;
 }
 
@@ -702,8 +746,19 @@ void TCoolMenu::Paint(TCoolMenuItem* item, TCanvas* c, const TRect& rc, TOwnerDr
       DrawShadowText(c, item->shadow_, caption, selected, textRect);
       if (!shortcut.empty()) DrawShadowText(c, item->shadow_, shortcut, selected, shortcutRect);
     } else {
-      DrawDisabledText(c, caption, textRect, 0);
-      if (!shortcut.empty()) DrawDisabledText(c, shortcut, shortcutRect, 0);
+      // Embossed, except on the selection bar (unless it is not shown for
+      // disabled items): there plain grey text.
+      const bool embossed = !selected || o.Contains(omNoHighlightDisabled);
+      auto draw = [&](const std::string& text, TRect r) {
+        if (embossed) {
+          DrawDisabledText(c, text, r, 0);
+          return;
+        }
+        c->Font()->SetColor(clGrayText);
+        DrawText(c, text, r, DT_NOCLIP);
+      };
+      draw(caption, textRect);
+      if (!shortcut.empty()) draw(shortcut, shortcutRect);
     }
   }
   c->Brush()->SetStyle(bsSolid);
@@ -756,6 +811,7 @@ PUBLISHED(TCoolMenu) {
   PROP_BOOL(ShowBar, ShowBar, SetShowBar, false);
   PROP_INT(HSpace, HSpace, SetHSpace, 5);
   PROP_INT(VSpace, VSpace, SetVSpace, 2);
+  PROP_INT(Cursor, Cursor, SetCursor, crDefault);
 }
 
 PUBLISHED(TCoolMenuItem) {

@@ -160,18 +160,6 @@ class TCoolMenuItem : public TComponent {
   TCoolMenuMetrics metrics_;
   bool drawn_ = false;  // owner-drawn (refreshed) rather than plain (restored)
   friend class TCoolMenu;
-
-// Values that TCoolMenu::ApplyItemProperties gives every item; the mask's
-// bits choose which (0: all of them, the options replaced).
-struct TGlobalParameters {
-  const TFont* Font = nullptr;
-  TColor NormColor = clMenu, SelColor = clHighlight, TrColor = clNone;
-  TSet<int> unused_;  // keeps the field order readable below
-  TAlign TextAlign = alRight;
-  int CustomImgSize = 16;
-  TBevelCut BevelInner = bvNone, BevelOuter = bvNone;
-  std::string SeparatorText;
-};
 };
 
 class TCoolMenu : public TComponent {
@@ -225,6 +213,9 @@ class TCoolMenu : public TComponent {
   // (RA_NONE: nothing).
   TRefreshAction MenuRefresh() const { return menuRefresh_; }
   void SetMenuRefresh(TRefreshAction value) { menuRefresh_ = value; }
+  // The mouse cursor while a menu is open (crDefault, or crArrow: the menu's own).
+  TCursor Cursor() const { return cursor_; }
+  void SetCursor(TCursor value) { cursor_ = value; }
 
   // Told after the items of a popup were measured (once per opening), with
   // their total height; as a popup opens, with its index in its parent menu;
@@ -238,18 +229,25 @@ class TCoolMenu : public TComponent {
  private:
   TCoolMenuItem* ItemOf(const TMenuItem* menuItem) const;
   void Hook(TMenu* menu);
+  void DrawItem(TCoolMenuItem* item, bool drawn);
   void Unhook(TMenu* menu);
   void RenderBar(int totalHeight);
   void MeasureOne(TCoolMenuItem* item, TCanvas* canvas, int& width, int& height);
   static bool ShownIn(const TCoolMenuItem* item, const TMenuItem* popup);
   void PopupOpening(TMenuItem* parent);
   void ItemSelected(TMenuItem* mi);
+  void HelpRequested(TMenuItem* mi);
+  void PopupClosed();
+  bool DescribesPopupMenu(const TMenu* menu) const;
   static void GiveImage(TCoolMenuItem* item, int index, TCustomImageList* images,
                         TCustomImageList* disabled);
   void SwapList(TCustomImageList*& link, TCustomImageList* value, bool disabled);
 
   bool active_ = true, showBar_ = false;
   bool measured_ = false;  // the popup now open was measured
+  TCursor cursor_ = crDefault;
+  bool cursorSet_ = false;  // cursor_ shows while a menu is open; savedCursor_ comes back
+  TCursor savedCursor_ = crDefault;
   TRefreshAction menuRefresh_ = RA_REFRESH;
   int hSpace_ = 5, vSpace_ = 2;
   int maxItemWidth_ = 0, maxTextWidth_ = 0, maxShortcutWidth_ = 0;

@@ -8,12 +8,12 @@ IMPLEMENT_CLASS(TExtTabControl, TTabControl)
 // ---- TExtGlyphs -------------------------------------------------------------
 
 TExtGlyphs::TExtGlyphs(TExtTabControl* owner)
-    : owner_(owner), glyph_(std::make_unique<TBitmap>()), images_(std::make_unique<TImageList>(nullptr)) {}
-
-void TExtGlyphs::SetGlyph(const TBitmap* value) {
-  glyph_->Assign(value);
-  GlyphChanged();
+    : owner_(owner), glyph_(std::make_unique<TBitmap>()), images_(std::make_unique<TImageList>(nullptr)) {
+  // The strip edited in place (drawn on, resized) gives new glyphs too.
+  glyph_->OnChange = [this](TObject*) { GlyphChanged(); };
 }
+
+void TExtGlyphs::SetGlyph(const TBitmap* value) { glyph_->Assign(value); }
 
 void TExtGlyphs::SetNumGlyphs(int value) {
   if (value == numGlyphs_) return;
@@ -262,8 +262,26 @@ void TExtTabControl::PaintTabFace(int index, const TRect& rect, bool active) {
   TOwnerDrawState state;
   if (active) state.Include(odSelected);
   if (!TabEnabled(index)) state.Include(odDisabled);
-  if (OnDrawTab) OnDrawTab(this, index, active, rect, rect, state);
-  else DrawTab(index, rect, state);
+  const TRect fg = ForegroundRect(rect, active);
+  if (OnDrawTab) OnDrawTab(this, index, active, fg, rect, state);
+  else DrawTab(index, fg, state);
+}
+
+// Where a tab's face is drawn within its background: a default-style tab's
+// text sits off its edges (unselected ones lie lower on the strip, the
+// selected one reaches out of it); buttons take the whole rectangle.
+TRect TExtTabControl::ForegroundRect(const TRect& background, bool active) const {
+  TRect fg = background;
+  if (tabStyle_ == tabStButton) return fg;
+  if (!active) {
+    if (tabPosition_ == tabPosTop) OffsetRect(fg, 0, 1);
+    if (tabPosition_ == tabPosBottom) OffsetRect(fg, 0, -2);
+    return fg;
+  }
+  if (tabPosition_ == tabPosLeft) OffsetRect(fg, -2, 0);
+  if (tabPosition_ == tabPosRight) OffsetRect(fg, 2, 0);
+  if (tabPosition_ == tabPosTop) OffsetRect(fg, 0, -1);
+  return fg;
 }
 
 void TExtTabControl::DrawTab(int Index, const TRect& Rect, TOwnerDrawState State) {

@@ -127,6 +127,7 @@ class TExtTabControl : public TTabControl {
 
  private:
   TPoint DrawTabFace(TRect r, TPoint offset, bool disabled, bool centred, const std::string& caption);
+  TRect ForegroundRect(const TRect& background, bool active) const;
   void ApplySizes();
   void ShowTabHint(int tab);
 

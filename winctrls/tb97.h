@@ -178,6 +178,18 @@ class TToolWindow97 : public TCustomControl {
   void FinishMove(const Drag& d);
   void FinishSize(const Drag& d);
   void PaintNonClient(TCanvas* dc);
+  // Windowed controls on the bar are watched (tb97hosted.cpp): one that
+  // changes size lays the bar out again; on a floating bar a press gives an
+  // edit or a list the keyboard, and Escape, Enter or a closed list gives
+  // it back to the form's control that had it.
+  void WatchChild(TControl* child, bool inserting);
+  void UnwatchChildren();
+  void ChildMessage(TWinControl* child, TMessage& m, const TWndMethod& next);
+  void TakeKeyboard(TWinControl* child);
+  void GiveKeyboardBack();
+  bool HoldsKeyboard() const;
+  void ActivationTaken();
+  void SetKeyboardFrom(TWinControl* control);
 
   int dockRow_ = 0;
   int dockPos_ = -1;
@@ -198,6 +210,8 @@ class TToolWindow97 : public TCustomControl {
   bool parked_ = false;
   TWinControl* hookedForm_ = nullptr;
   int formHook_ = 0, appHook_ = 0;
+  std::vector<std::pair<TWinControl*, int>> childHooks_;
+  TWinControl* keyboardFrom_ = nullptr;  // the form's control before the bar's took the keys
 
   friend class TDock97;
 };

@@ -29,6 +29,9 @@ TToolWindow97::TToolWindow97(TComponent* AOwner) : TCustomControl(tb97::OwnerFor
   hookedForm_ = form;
   form->FreeNotification(this);
   formHook_ = form->AddWindowHook([form](TMessage& m, const TWndMethod& next) {
+    // Its floating bars taking activation leave the form active.
+    if (m.Msg == WM_ACTIVATE && m.WParam == WA_INACTIVE && tb97::FloatingBarOf(form, m.LParam))
+      return;
     next(m);
     if (m.Msg == CM_VISIBLECHANGED || m.Msg == WM_SIZE)
       ShowHideFloatingToolbars(form, Application->Active());
@@ -64,6 +67,7 @@ void TToolWindow97::Notification(TComponent* AComponent, TOperation Operation) {
   if (AComponent == defaultDock_) defaultDock_ = nullptr;
   if (AComponent == floatParent_) floatParent_ = nullptr;
   if (AComponent == hookedForm_) hookedForm_ = nullptr;
+  if (AComponent == keyboardFrom_) keyboardFrom_ = nullptr;
 }
 
 void TToolWindow97::SetDefaultDock(TDock97* value) {
@@ -160,10 +164,10 @@ void TToolWindow97::FillCreateParams(TCreateParams& params) {
   TCustomControl::FillCreateParams(params);
   if (Parent() && Parent() == floatParent_) {
     // A frameless tool window; the bar draws its own frame and caption. It
-    // never takes activation: the form's caption stays active while the
-    // user works with the bar.
+    // becomes active only while one of its controls has the keyboard (the
+    // form stays active meanwhile); clicks on its buttons leave it inactive.
     params.Style = WS_POPUP | (Visible() ? WS_VISIBLE : 0);
-    params.ExStyle = WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE;
+    params.ExStyle = WS_EX_TOOLWINDOW;
     params.WndParent = static_cast<TWinControl*>(static_cast<TForm*>(Owner()));
   }
 }

@@ -142,7 +142,26 @@ void TToolbarButton97::SetAllowAllUp(bool value) {
 
 void TToolbarButton97::SetDisplayMode(TButtonDisplayMode value) { displayMode_ = value; Invalidate(); }
 void TToolbarButton97::SetDropdownArrow(bool value) { dropdownArrow_ = value; Invalidate(); }
-void TToolbarButton97::SetFlat(bool value) { flat_ = value; Invalidate(); }
+void TToolbarButton97::SetFlat(bool value) {
+  flat_ = value;
+  UpdateOpaqueStyle();
+}
+
+void TToolbarButton97::SetOpaque(bool value) {
+  opaque_ = value;
+  UpdateOpaqueStyle();
+}
+
+// The opaque style tells the parent it need not paint behind the button.
+void TToolbarButton97::UpdateOpaqueStyle() {
+  TControlStyle style = ControlStyle();
+  if (Transparent()) style.Exclude(csOpaque);
+  else style.Include(csOpaque);
+  SetControlStyle(style);
+  Invalidate();
+}
+
+void TToolbarButton97::SetWordWrap(bool value) { wordWrap_ = value; Invalidate(); }
 void TToolbarButton97::SetLayout(TButtonLayout value) { layout_ = value; Invalidate(); }
 void TToolbarButton97::SetSpacing(int value) { spacing_ = value; Invalidate(); }
 
@@ -345,6 +364,11 @@ void TToolbarButton97::Dispatch(TMessage& m) {
     case CM_ENABLEDCHANGED:
       Invalidate();
       break;
+    case CM_SYSCOLORCHANGE:
+      // The generated images (the disabled one's emboss) use system colours.
+      DropImages();
+      Invalidate();
+      break;
     case CM_DIALOGCHAR:
       // Alt with the caption's mnemonic clicks the button.
       if (IsAccel(char32_t(m.WParam), Caption()) && Enabled() && Visible()) {
@@ -369,8 +393,10 @@ void TToolbarButton97::PaintContent() {
   } else if (state_ == bsDisabled97) {
     state_ = down_ && groupIndex_ ? bsExclusive97 : bsUp97;
   }
-  c->Brush()->SetColor(Color());
-  c->FillRect(ClientRect());
+  if (!Transparent()) {
+    c->Brush()->SetColor(Color());
+    c->FillRect(ClientRect());
+  }
   const bool pressed = state_ == bsDown97 || state_ == bsExclusive97;
   const bool mainPressed = pressed && !arrowPressed_;
   const bool border = !flat_ || pressed || (hot_ && Enabled());
@@ -416,8 +442,13 @@ void TToolbarButton97::PaintFace(TCanvas* c, TRect r, TPoint offset) {
   const bool horizontal = layout == blGlyphLeft || layout == blGlyphRight;
   const std::string caption = displayMode_ != dmGlyphOnly ? Caption() : std::string();
   c->Font()->Assign(Font());
-  TRect calc = Rect(0, 0, horizontal ? W - aw : W, 0);
-  if (!caption.empty()) DrawText(c, caption, calc, DT_CALCRECT | DT_SINGLELINE);
+  // A wrapped caption gets what the glyph, the spacing and the margins leave.
+  int room = horizontal ? W - aw : W;
+  if (wordWrap_ && horizontal)
+    room -= gw + (spacing_ == -1 ? 4 : spacing_) + (margin_ == -1 ? 4 : 2 * margin_);
+  const uint32_t lines = wordWrap_ ? DT_WORDBREAK : DT_SINGLELINE;
+  TRect calc = Rect(0, 0, room, 0);
+  if (!caption.empty()) DrawText(c, caption, calc, DT_CALCRECT | lines);
   const int tw = caption.empty() ? 0 : calc.Width(), th = caption.empty() ? 0 : calc.Height();
   TPoint g, t, a;
   if (horizontal) {
@@ -465,9 +496,9 @@ void TToolbarButton97::PaintFace(TCanvas* c, TRect r, TPoint offset) {
     TRect tr = Bounds(t.x + dx, t.y + dy, tw, th);
     c->Brush()->SetStyle(bsClear);
     if (Enabled()) {
-      DrawText(c, caption, tr, DT_CENTER | DT_SINGLELINE);
+      DrawText(c, caption, tr, DT_CENTER | lines);
     } else {
-      DrawDisabledText(c, caption, tr, DT_CENTER | DT_SINGLELINE);
+      DrawDisabledText(c, caption, tr, DT_CENTER | lines);
     }
   }
   if (arrow) DrawArrowInState(c, a.x + dx, a.y + dy, Enabled(), Font()->Color());
@@ -488,6 +519,8 @@ PUBLISHED(TToolbarButton97) {
   PROP_INT(Margin, Margin, SetMargin, -1);
   PROP_INT(Spacing, Spacing, SetSpacing, 4);
   PROP_BOOL(OldDisabledStyle, OldDisabledStyle, SetOldDisabledStyle, false);
+  PROP_BOOL(Opaque, Opaque, SetOpaque, true);
+  PROP_BOOL(WordWrap, WordWrap, SetWordWrap, false);
   PROP_EVENT(OnMouseEnter);
   PROP_EVENT(OnMouseExit);
 }

@@ -42,6 +42,12 @@ class TToolbarButton97 : public TGraphicControl {
   void SetDropdownMenu(TPopupMenu* value);
   bool Flat() const { return flat_; }
   void SetFlat(bool value);
+  // A flat button that is not opaque lets its parent show through.
+  bool Opaque() const { return opaque_; }
+  void SetOpaque(bool value);
+  // The caption breaks into lines within the button.
+  bool WordWrap() const { return wordWrap_; }
+  void SetWordWrap(bool value);
   TBitmap* Glyph() const { return glyph_.get(); }
   // A picture k times as wide as high (k <= 5) brings NumGlyphs k.
   void SetGlyph(const TBitmap* value);
@@ -86,6 +92,8 @@ class TToolbarButton97 : public TGraphicControl {
   bool InsideMain(int x, int y) const;
   void DropImages();
   void PaintFace(TCanvas* c, TRect r, TPoint offset);
+  void UpdateOpaqueStyle();
+  bool Transparent() const { return flat_ && !opaque_; }
 
   bool down_ = false;
   int groupIndex_ = 0;
@@ -95,6 +103,8 @@ class TToolbarButton97 : public TGraphicControl {
   bool dropdownCombo_ = false;
   TPopupMenu* dropdownMenu_ = nullptr;
   bool flat_ = true;
+  bool opaque_ = true;
+  bool wordWrap_ = false;
   std::unique_ptr<TBitmap> glyph_;
   int numGlyphs_ = 1;
   TButtonLayout layout_ = blGlyphLeft;

@@ -30,6 +30,9 @@ TRect ScreenClientRect(TDock97* d) {
 }  // namespace
 
 TToolWindow97::~TToolWindow97() {
+  // The controls on the bar may outlive it; freed with it, they must not call back.
+  UnwatchChildren();
+  SetKeyboardFrom(nullptr);
   Application->UnhookMainWindow(appHook_);
   if (hookedForm_) hookedForm_->RemoveWindowHook(formHook_);
   if (floatParent_ && !tb97::BeingDestroyed(floatParent_)) {
@@ -276,6 +279,7 @@ void TToolWindow97::Dispatch(TMessage& m) {
       auto* c = reinterpret_cast<TControl*>(m.WParam);
       order_.erase(std::remove(order_.begin(), order_.end(), c), order_.end());
       if (m.LParam) order_.push_back(c);
+      WatchChild(c, m.LParam != 0);
       break;
     }
     case CM_CONTROLCHANGE:
@@ -324,6 +328,10 @@ void TToolWindow97::Dispatch(TMessage& m) {
         StartClose();
       else
         TCustomControl::Dispatch(m);
+      return;
+    case WM_ACTIVATE:
+      TCustomControl::Dispatch(m);
+      if (m.WParam != WA_INACTIVE) ActivationTaken();
       return;
     case WM_GETMINMAXINFO: {
       auto* info = reinterpret_cast<TMinMaxInfo*>(m.LParam);

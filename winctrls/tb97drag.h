@@ -18,6 +18,10 @@ inline TForm* OwnerForm(TComponent* owner, const char* className) {
   return form;
 }
 
+// Whether `window` (a window handle as WM_ACTIVATE carries it) is one of
+// the form's floating toolbars.
+bool FloatingBarOf(const TCustomForm* form, LPARAM window);
+
 }  // namespace tb97
 
 // A line of one colour from (x1, y1) up to, not including, (x2, y2).

@@ -188,6 +188,37 @@ constexpr Drawing kDrawings[] = {
     "................", "................", ".kk..nnnnnnnnn..", ".kk.............",
     "................", "................", ".kk..nnnnnnnnn..", ".kk.............",
     "................", "................", "................", "................"}},
+  // ---- menu commands that have no toolbar button
+  {"export", {
+    ".kkkkkkkk.......", ".kwwwwwwkk......", ".kwnnnnwkwk.....", ".kwwwwwwkkkk....",
+    ".kwnnnnnnnwk....", ".kwwwwwwwwwke...", ".kwnnnnnnnwkee..", ".kwwwweeeeeeeee.",
+    ".kwnnneeeeeeeeee", ".kwwwweeeeeeeee.", ".kwnnnnnnnwkee..", ".kwwwwwwwwwke...",
+    ".kwnnnnnnnwk....", ".kwwwwwwwwwk....", ".kkkkkkkkkkk....", "................"}},
+  {"exit", {
+    "................", "......kkkkkkkk..", "......kmmmmmmk..", "......kmmmmmmk..",
+    "......kmmmmmmk..", "...e..kmmmmmmk..", "..ee..kmmmmmmk..", ".eeeeekmmmmymk..",
+    "eeeeeekmmmmymk..", ".eeeeekmmmmmmk..", "..ee..kmmmmmmk..", "...e..kmmmmmmk..",
+    "......kmmmmmmk..", "......kmmmmmmk..", "....kkkkkkkkkkkk", "................"}},
+  {"refresh", {
+    "................", ".....eeeeee.....", "...ee......ee.e.", "..e..........ee.",
+    ".e..........eee.", ".e.........eeee.", "e...............", "e...............",
+    "...............e", "...............e", ".eeee.........e.", ".eee..........e.",
+    ".ee..........e..", ".e.ee......ee...", ".....eeeeee.....", "................"}},
+  {"options", {
+    "................", "kkkkkkkkkkkkkkk.", "knnnnnnnnnnnnnk.", "kkkkkkkkkkkkkkk.",
+    "ksssssssssssssk.", "kskkkkssnnnnnsk.", "kskwekssssssssk.", "kskkkkssnnnnnsk.",
+    "ksssssssssssssk.", "kskkkkssnnnnnsk.", "kskwwkssssssssk.", "kskkkkssnnnnnsk.",
+    "ksssssssssssssk.", "kkkkkkkkkkkkkkk.", "................", "................"}},
+  {"contents", {
+    "................", "..kkkkkkkkkkk...", ".kbbbbbbbbbbbk..", ".kbbbbbbbbbbbk..",
+    ".kbbwwwwwwwbbk..", ".kbbbbbbbbbbbk..", ".kbbwwwwwbbbbk..", ".kbbbbbbbbbbbk..",
+    ".kbbbbbbbbbbbk..", ".kbbbbbbbbbbbk..", ".kbbbbbbbbbbbk..", ".kbbbbbbbbbbbk..",
+    ".kkkkkkkkkkkkkk.", ".kwwwwwwwwwwwwk.", "..kkkkkkkkkkkkk.", "................"}},
+  {"about", {
+    "................", ".....bbbbbb.....", "...bbbbbbbbbb...", "..bbbbbwwbbbbb..",
+    "..bbbbbwwbbbbb..", ".bbbbbbbbbbbbbb.", ".bbbbbwwwbbbbbb.", ".bbbbbbwwbbbbbb.",
+    ".bbbbbbwwbbbbbb.", ".bbbbbbwwbbbbbb.", ".bbbbbbwwbbbbbb.", "..bbbbbwwbbbbb..",
+    "..bbbbwwwwbbbb..", "...bbbbbbbbbb...", ".....bbbbbb.....", "................"}},
   // ---- entry states and priorities (quick filters)
   {"star", {
     "................", ".......kk.......", ".......kk.......", "......kyyk......",

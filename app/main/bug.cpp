@@ -48,6 +48,7 @@ TfrmBug::TfrmBug(TComponent* AOwner) : TForm(AOwner) {
   CreateToolbars();
   GiveToolbarGlyphs();
   CreateMenus();
+  GiveMenuPictures();
   FileDrag = NewComponent<TFileDrag>(this, "FileDrag");
   LocateDialog = NewComponent<TwwLocateDialog>(this, "LocateDialog");
   PrintDialog = NewComponent<TPrintDialog>(this, "PrintDialog");

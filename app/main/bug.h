@@ -16,6 +16,7 @@
 
 class Exception;
 class TComboBox;
+class TCoolMenu;
 class TBrush;
 class TDBMemo;
 class TFont;
@@ -210,6 +211,7 @@ class TfrmBug : public TForm {
 
   // ---- Menus ----
   TMainMenu* mnuMain;
+  TCoolMenu* CoolMenu;  // draws the main menu's items that have pictures
   TMenuItem* mnuMain_File;
   TMenuItem* mnuMain_File_Print;
   TMenuItem* mnuMain_File_Print_Single;
@@ -576,8 +578,9 @@ class TfrmBug : public TForm {
   void CreateMenus();
   void CreatePopupMenus();
 
-  // Toolbar pictures (bug_glyphs.cpp).
+  // Toolbar pictures, and the main menu's owner-drawn items showing them (bug_glyphs.cpp).
   void GiveToolbarGlyphs();
+  void GiveMenuPictures();
 };
 
 extern TfrmBug* frmBug;

@@ -2,8 +2,11 @@
 // wider than the button was squeezed over its neighbours. The caption stays
 // the button's text for the menus' sake; the hint says what it does.
 
+#include "app/common/components.h"
 #include "app/glyphs/toolglyphs.h"
 #include "app/main/bug.h"
+#include "platform/classlib/menus/menus.h"
+#include "winctrls/coolmenu.h"
 #include "winctrls/tb97.h"
 #include "winctrls/tb97button.h"
 
@@ -72,7 +75,64 @@ constexpr ButtonGlyph kButtonGlyphs[] = {
 // button's separate arrow part is added by the button itself.
 constexpr int kButtonWidth = 23, kButtonHeight = 22, kInlineArrowWidth = 9;
 
+// The main menu's items drawn with a picture (26 of them): a command that
+// has a toolbar button shows that button's picture, the others a picture of
+// their own or none.
+struct MenuPicture {
+  TMenuItem* TfrmBug::*item;
+  TToolbarButton97* TfrmBug::*button;  // nullptr: no button for the command
+  const char* symbol;                  // without a button; nullptr: no picture
+};
+constexpr MenuPicture kMenuPictures[] = {
+    {&TfrmBug::mnuMain_File_Print_Single, &TfrmBug::tbPrintReport, nullptr},
+    {&TfrmBug::mnuMain_File_Print_Listing, nullptr, nullptr},
+    {&TfrmBug::mnuMain_File_Print_Comprehensive, nullptr, nullptr},
+    {&TfrmBug::mnuMain_File_PrintSetup, nullptr, nullptr},
+    {&TfrmBug::mnuMain_File_Export_ThisRecord, nullptr, "export"},
+    {&TfrmBug::mnuMain_File_Exit, nullptr, "exit"},
+    {&TfrmBug::mnuMain_Edit_Undo, &TfrmBug::tbUndo, nullptr},
+    {&TfrmBug::mnuMain_Edit_Cut, &TfrmBug::tbCut, nullptr},
+    {&TfrmBug::mnuMain_Edit_Copy, &TfrmBug::tbCopy, nullptr},
+    {&TfrmBug::mnuMain_Edit_Paste, &TfrmBug::tbPaste, nullptr},
+    {&TfrmBug::mnuMain_Edit_Add_Report, &TfrmBug::tbAddBugReport, nullptr},
+    {&TfrmBug::mnuMain_Edit_Add_FeatureRequest, &TfrmBug::tbAddFeature, nullptr},
+    {&TfrmBug::mnuMain_Edit_Add_Program, &TfrmBug::tbAddProgram, nullptr},
+    {&TfrmBug::mnuMain_Edit_Edit_Field, nullptr, nullptr},
+    {&TfrmBug::mnuMain_Edit_Edit_Entry, nullptr, nullptr},
+    {&TfrmBug::mnuMain_Edit_Delete_Report, &TfrmBug::tbDelete, nullptr},
+    {&TfrmBug::mnuMain_Edit_Delete_Program, &TfrmBug::tbDeleteProgram, nullptr},
+    {&TfrmBug::mnuMain_Edit_Find, &TfrmBug::tbFind, nullptr},
+    {&TfrmBug::mnuMain_Edit_Refresh, nullptr, "refresh"},
+    {&TfrmBug::mnuMain_View_Graphs_Status, &TfrmBug::tbChart, nullptr},
+    {&TfrmBug::mnuMain_View_Preview_Single, &TfrmBug::tbPrintPreview, nullptr},
+    {&TfrmBug::mnuMain_View_Preview_Listing, nullptr, nullptr},
+    {&TfrmBug::mnuMain_View_Options, nullptr, "options"},
+    {&TfrmBug::mnuMain_Help_Contents, nullptr, "contents"},
+    {&TfrmBug::mnuMain_Help_TopicSearch, nullptr, nullptr},
+    {&TfrmBug::mnuMain_Help_About, nullptr, "about"},
+};
+
 }  // namespace
+
+void TfrmBug::GiveMenuPictures() {
+  CoolMenu = NewComponent<TCoolMenu>(this, "CoolMenu");
+  TCoolMenuBar bar = CoolMenu->MenuBar();
+  bar.Size = 12;
+  bar.IsSeparator = false;
+  CoolMenu->SetMenuBar(bar);
+  for (const MenuPicture& p : kMenuPictures) {
+    TMenuItem* item = this->*p.item;
+    auto* cool = NewComponent<TCoolMenuItem>(this, "Cool_" + item->Name());
+    cool->SetCoolMenu(CoolMenu);
+    if (p.button) {
+      cool->SetPicture((this->*p.button)->Glyph());
+    } else if (p.symbol) {
+      cool->SetPicture(MakeToolGlyph({p.symbol}).get());
+    }
+    cool->SetTrColor(clFuchsia);
+    cool->SetMenuItem(item);
+  }
+}
 
 void TfrmBug::GiveToolbarGlyphs() {
   for (const ButtonGlyph& g : kButtonGlyphs) {

@@ -46,6 +46,11 @@ void MoveCaretToEnd(TDBRichEdit* memo) {
   memo->SetSelLength(0);
 }
 
+// The texts of a disabled tab control: the inactive caption's colour, which
+// stands out on the tabs' button face (the inactive caption's text colour is
+// that face's own colour).
+constexpr TColor kDisabledTabText = clInactiveCaption;
+
 // A memo tab whose field holds text is drawn bold (when the option asks for
 // it); a disabled tab control greys its texts.
 void DrawMemoTab(TfrmBug* f, int index, const TRect& rect, TOwnerDrawState state) {
@@ -55,7 +60,7 @@ void DrawMemoTab(TfrmBug* f, int index, const TRect& rect, TOwnerDrawState state
     style.Include(fsBold);
     canvas->Font()->SetStyle(style);
   }
-  if (!f->tcRTFs->Enabled()) canvas->Font()->SetColor(clInactiveCaptionText);
+  if (!f->tcRTFs->Enabled()) canvas->Font()->SetColor(kDisabledTabText);
   f->tcRTFs->DrawTab(index, rect, state);
 }
 
@@ -264,7 +269,7 @@ void TfrmBug::WireMemoHandlers() {
                              TOwnerDrawState state) { DrawMemoTab(this, index, rect, state); };
   tcType->OnDrawTab = [this](TWinControl*, int index, bool, const TRect& rect, const TRect&,
                              TOwnerDrawState state) {
-    if (!tcType->Enabled()) tcType->Canvas()->Font()->SetColor(clInactiveCaptionText);
+    if (!tcType->Enabled()) tcType->Canvas()->Font()->SetColor(kDisabledTabText);
     tcType->DrawTab(index, rect, state);
   };
 }

@@ -122,11 +122,18 @@ void TppDBText::SetDisplayFormat(const std::string& value) {
 void TppDBText::SetReprintOnSubsequent(bool value) {
   reprintOnSubsequent_ = value;
   Changed();
+  NotifyDesigner();
 }
 
 void TppDBText::SetSuppressRepeatedValues(bool value) {
   suppressRepeatedValues_ = value;
   Changed();
+  NotifyDesigner();
+}
+
+void TppDBText::SetBlankWhenZero(bool value) {
+  blankWhenZero_ = value;
+  NotifyDesigner();
 }
 
 void TppDBText::Calculate() {
@@ -218,6 +225,10 @@ TppDBCalc::TppDBCalc(TComponent* owner) : TppDBText(owner) { SetRecordSize(kReco
 
 void TppDBCalc::SetDBCalcType(TppDBCalcType value) {
   dbCalcType_ = value;
+  if (AtDesignTime()) {
+    PipelineNotify(DataPipeline(), ppdeSettingsChanged);
+    NotifyDesigner();
+  }
   Changed();
 }
 
@@ -225,7 +236,15 @@ void TppDBCalc::SetResetGroup(TppGroup* group) {
   if (group == ResetGroup()) return;
   inherited::SetResetGroup(group);
   if (group) FreeNotification(group);
+  NotifyDesigner();
   Changed();
+}
+
+// Placed in a group's band by a designer, it resets with that group.
+void TppDBCalc::SetBand(TppBand* band) {
+  inherited::SetBand(band);
+  if (ReadingOrLoading() || !(State() & ppstDesigning)) return;
+  SetResetGroup(band ? band->Group() : nullptr);
 }
 
 void TppDBCalc::Notification(TComponent* component, TOperation operation) {
@@ -371,6 +390,12 @@ void TppCalc::DefineProperties(TFiler* filer) {
 void TppCalc::SetCalcType(TppCalcType value) {
   calcType_ = value;
   if (!ReadingOrLoading()) customType_ = ppCalcDataType(value);
+  if (AttachedToDesigner(*this) && !Printing()) {
+    std::string caption;
+    GetText(caption);
+    SetCaption(caption);
+    NotifyDesigner();
+  }
 }
 
 void TppCalc::SetCustomType(TppDataType value) {

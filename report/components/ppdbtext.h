@@ -35,7 +35,10 @@ class TppDBText : public TppCustomText {
   void RestoreFromCache(int pageNo) override;
 
   bool BlankWhenZero() const { return blankWhenZero_; }
-  void SetBlankWhenZero(bool value) { blankWhenZero_ = value; }
+  void SetBlankWhenZero(bool value);
+  // At design time a new field sizes the text to the field's display width.
+  void SetDataField(const std::string& value) override;
+  void PipelineNotify(TppDataPipeline* pipeline, int event) override;
   bool ReprintOnSubsequent() const { return reprintOnSubsequent_; }
   void SetReprintOnSubsequent(bool value);
   bool SuppressRepeatedValues() const { return suppressRepeatedValues_; }
@@ -78,6 +81,7 @@ class TppDBCalc : public TppDBText {
   void SaveToCache(int pageNo) override;
   void RestoreFromCache(int pageNo) override;
   void SetResetGroup(TppGroup* group) override;
+  void SetBand(TppBand* band) override;
 
   TppDBCalcType DBCalcType() const { return dbCalcType_; }
   void SetDBCalcType(TppDBCalcType value);

@@ -101,7 +101,10 @@ void TppCustomGraphic::SetPen(const TPen* pen) {
 }
 
 void TppCustomGraphic::GraphicChanged() {
-  if (!ReadingOrLoading()) Changed();
+  if (ReadingOrLoading()) return;
+  InvalidateDesign();
+  NotifyDesigner();
+  Changed();
 }
 
 // ---- TppShape ---------------------------------------------------------------------------
@@ -223,22 +226,26 @@ void TppCustomImage::SetCenter(bool value) {
   if (value == center_) return;
   center_ = value;
   PictureChanged();
+  NotifyDesigner();
 }
 
 void TppCustomImage::SetMaintainAspectRatio(bool value) {
   if (value == maintainAspectRatio_) return;
   maintainAspectRatio_ = value;
   PictureChanged();
+  NotifyDesigner();
 }
 
 void TppCustomImage::SetStretch(bool value) {
   stretch_ = value;
   PictureChanged();
+  NotifyDesigner();
 }
 
 void TppCustomImage::SetTransparentImage(bool value) {
   SetTransparent(value);
   PictureChanged();
+  NotifyDesigner();
 }
 
 void TppCustomImage::SetPicture(const TPicture* picture) {
@@ -250,6 +257,8 @@ void TppCustomImage::PictureChanged() {
   if (ReadingOrLoading()) return;
   if (AutoSize() && picture_->Width() > 0 && picture_->Height() > 0)
     SetPixelBounds(MMToPixels(mmLeft_), MMToPixels(mmTop_), picture_->Width(), picture_->Height());
+  InvalidateDesign();
+  NotifyDesigner();
 }
 
 void TppCustomImage::PropertiesToDrawCommand(TppDrawCommand* command) {

@@ -62,6 +62,7 @@ class TppShape : public TppCustomGraphic {
   // generating, the designed size otherwise.
   TppShapeGeometry Geometry() const;
   void PropertiesToDrawCommand(TppDrawCommand* command) override;
+  void PaintDesignControl(TCanvas* canvas) override;
 
  protected:
   // A clear brush makes the shape transparent.
@@ -82,6 +83,7 @@ class TppLine : public TppCustomGraphic {
   TppLineStyleType Style() const { return style_; }
   void SetStyle(TppLineStyleType value);
   void PropertiesToDrawCommand(TppDrawCommand* command) override;
+  void PaintDesignControl(TCanvas* canvas) override;
 
  private:
   TppLinePositionType position_ = lpTop;
@@ -98,6 +100,8 @@ class TppCustomImage : public TppCustomComponent {
   bool SupportsFont() const override { return false; }
   void GetCaption(std::string& text) override;
   void PropertiesToDrawCommand(TppDrawCommand* command) override;
+  // The picture in its box; an empty one shows the framed caption.
+  void PaintDesignControl(TCanvas* canvas) override;
 
   bool Center() const { return center_; }
   void SetCenter(bool value);
@@ -127,6 +131,10 @@ class TppImage : public TppCustomImage {
  public:
   explicit TppImage(TComponent* owner = nullptr) : TppCustomImage(owner) {}
   void SetAutoSize(bool value) override;
+
+ protected:
+  // Its control is not opaque: a transparent picture shows what lies below.
+  void SetupDesignControl(TppDesignControl* control) override;
 };
 
 using TppPictureEvent = std::function<void(TObject* sender, TPicture* picture)>;

@@ -67,6 +67,7 @@ TStrings* TppCustomMemo::GetLines() {
 
 void TppCustomMemo::SetLines(const TStrings* value) {
   lines_.Assign(value);
+  NotifyDesigner();
   Changed();
 }
 
@@ -195,7 +196,10 @@ void TppCustomMemo::ReadContentsState(const uint8_t* record) {
 
 // ---- TppMemo -------------------------------------------------------------------------------
 
-void TppMemo::LoadText() { text_ = lines_.Text(); }
+void TppMemo::LoadText() {
+  text_ = lines_.Text();
+  InvalidateDesign();
+}
 
 // ---- TppDBMemo -----------------------------------------------------------------------------
 
@@ -216,10 +220,18 @@ void TppDBMemo::LoadText() {
   lines_.Clear();
   if (!autoDisplay_) return;
   TppDataPipeline* pipeline = DataPipeline();
-  if (DataField().empty() || !pipeline || !pipeline->GetActive() || (PrintState() & pppsNoData))
-    return;
-  lines_.SetText(pipeline->GetFieldAsString(DataField()));
-  text_ = lines_.Text();
+  const bool designOnly = AtDesignTime() && !(State() & ppstDataAtDesign);
+  if (!designOnly && !DataField().empty() && pipeline && pipeline->GetActive() &&
+      !(PrintState() & pppsNoData)) {
+    lines_.SetText(pipeline->GetFieldAsString(DataField()));
+    text_ = lines_.Text();
+  }
+  InvalidateDesign();
+}
+
+void TppDBMemo::PipelineNotify(TppDataPipeline* pipeline, int event) {
+  inherited::PipelineNotify(pipeline, event);
+  if ((event == ppdeSettingsChanged || event == ppdePipelineFreed) && AtDesignTime()) LoadText();
 }
 
 void TppDBMemo::SetDataField(const std::string& value) {

@@ -39,6 +39,7 @@ class TppCustomMemo : public TppStretchable {
 
   void GenerateContents() override;
   void PropertiesToDrawCommand(TppDrawCommand* command) override;
+  void PaintDesignControl(TCanvas* canvas) override;
   void Init() override;
   void FontChanged();
   void ConvertVersion(int versionNo) override;
@@ -82,6 +83,8 @@ class TppDBMemo : public TppCustomMemo {
   void LoadText() override;
   bool IsDataAware() const override { return true; }
   void SetDataField(const std::string& value) override;
+  // A designer's data display follows the pipeline's changes.
+  void PipelineNotify(TppDataPipeline* pipeline, int event) override;
 
   bool AutoDisplay() const { return autoDisplay_; }
   void SetAutoDisplay(bool value) { autoDisplay_ = value; }

@@ -44,6 +44,9 @@ void TppComponent::SetRegion(TComponent* region) {
     if (auto* s = dynamic_cast<TppStretchable*>(this); s && !ReadingOrLoading())
       s->SetShiftRelativeTo(nullptr);
   }
+  UpdateDesignControl();
+  NotifyDesigner();
+  InvalidateDesign();
   Changed();
 }
 

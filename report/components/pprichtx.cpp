@@ -215,10 +215,18 @@ void TppDBRichText::GetRichTextStream() {
 void TppDBRichText::LoadRichText() {
   rtf_.clear();
   TppDataPipeline* pipeline = DataPipeline();
-  if (autoDisplay_ && !DataField().empty() && pipeline && pipeline->GetActive() &&
+  const bool designOnly = AtDesignTime() && !(State() & ppstDataAtDesign);
+  if (autoDisplay_ && !designOnly && !DataField().empty() && pipeline && pipeline->GetActive() &&
       !(PrintState() & pppsNoData))
     rtf_ = pipeline->GetFieldAsString(DataField());
   LoadInto(Editor(), rtf_);
+  InvalidateDesign();
+}
+
+void TppDBRichText::PipelineNotify(TppDataPipeline* pipeline, int event) {
+  inherited::PipelineNotify(pipeline, event);
+  if ((event == ppdeSettingsChanged || event == ppdePipelineFreed) && AtDesignTime())
+    LoadRichText();
 }
 
 void TppDBRichText::SetAutoDisplay(bool value) {

@@ -35,6 +35,7 @@ class TppCustomRichText : public TppStretchable {
   bool SupportsFont() const override { return false; }
   void GenerateContents() override;
   void PropertiesToDrawCommand(TppDrawCommand* command) override;
+  void PaintDesignControl(TCanvas* canvas) override;
   void Init() override;
   // The range of this page: edit positions, -1 to -1 when nothing prints.
   int FirstCharacter() const { return first_; }
@@ -60,7 +61,7 @@ class TppRichText : public TppCustomRichText {
  public:
   explicit TppRichText(TComponent* owner = nullptr) : TppCustomRichText(owner) {}
   void GetRichTextStream() override { LoadRichText(); }
-  void LoadRichText() override {}
+  void LoadRichText() override { InvalidateDesign(); }
   const std::string& RichText() const { return rtf_; }
 };
 
@@ -72,6 +73,8 @@ class TppDBRichText : public TppCustomRichText {
   explicit TppDBRichText(TComponent* owner = nullptr) : TppCustomRichText(owner) {}
   void GetRichTextStream() override;
   void LoadRichText() override;
+  // A designer's data display follows the pipeline's changes.
+  void PipelineNotify(TppDataPipeline* pipeline, int event) override;
   bool IsDataAware() const override { return true; }
   bool AutoDisplay() const { return autoDisplay_; }
   void SetAutoDisplay(bool value);

@@ -97,6 +97,7 @@ void TppStretchable::SetShiftRelativeTo(TppStretchable* target) {
     throw EInvalidPropertyError(ppLoadStr(GetLanguageIndex() + kCyclicShift));
   if (shiftRelativeTo_) shiftRelativeTo_->RemoveShiftDependent(this);
   shiftRelativeTo_ = target;
+  NotifyDesigner();
   Changed();
   if (target) target->AddShiftDependent(this);
   // A shifted component follows its master only.
@@ -113,6 +114,7 @@ void TppStretchable::SetStretch(bool value) {
     TppComponent::SetStretchWithParent(false);
   }
   Changed();
+  NotifyDesigner();
 }
 
 void TppStretchable::EndOwnPlacement(bool chosen) {
@@ -138,11 +140,13 @@ void TppStretchable::SetStretchWithParent(bool value) {
 
 void TppStretchable::SetmmBottomOffset(int32_t value) {
   mmBottomOffset_ = value;
+  NotifyDesigner();
   Changed();
 }
 
 void TppStretchable::SetmmOverFlowOffset(int32_t value) {
   mmOverFlowOffset_ = value;
+  NotifyDesigner();
   Changed();
 }
 

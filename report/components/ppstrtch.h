@@ -47,6 +47,8 @@ class TppStretchable : public TppComponent {
   void SaveToCache(int pageNo) override;
   void RestoreFromCache(int pageNo) override;
   void SetName(const std::string& newName) override;
+  // At design time a stretching component's new bounds change the layout.
+  void BoundsChanged() override;
 
   // A target no longer in this component's band is dropped (except while writing).
   TppStretchable* ShiftRelativeTo();

@@ -48,6 +48,8 @@ class TppSubReport : public TppStretchable, public TppCacheOwner {
   void SetNewPrintJob(bool value);
   bool ParentPrinterSetup() const { return parentPrinterSetup_; }
   void SetParentPrinterSetup(bool value);
+  // With ParentPrinterSetup, the child report takes the parent's setup.
+  void ApplyParentPrinterSetup();
   bool ResetPageNo() const { return resetPageNo_; }
   // Taken only while the sub-report is a section.
   void SetResetPageNo(bool value);
@@ -58,6 +60,9 @@ class TppSubReport : public TppStretchable, public TppCacheOwner {
   bool SupportsFont() const override { return false; }
   void Changed() override;
   void LanguageChanged() override;
+  // The child report is designed in the parent's designer window.
+  void SetBand(TppBand* band) override;
+  void SetCaption(const std::string& value) override;
   void Init() override;
   void GenerateContents() override;
   void CreateDrawCommand(TppPage* page) override;
@@ -98,7 +103,6 @@ class TppSubReport : public TppStretchable, public TppCacheOwner {
   void ChangeSectionState(uint16_t off, uint16_t on);
   // The child height used on its page (0 when it made none).
   int32_t ChildUsedHeight() const;
-  void ApplyParentPrinterSetup();
   // The main report whose job the section leaves for one of its own: a
   // NewPrintJob section directly in it, printing to the printer (the screen
   // and files keep the section inline).

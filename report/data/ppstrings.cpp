@@ -85,6 +85,7 @@ constexpr TText kEnglish[] = {
     {292, "Controls beyond the new column width will be deleted."},
     {293, "Controls within the column header and column footer will be deleted."},
     {294, "Controls within the column header will be deleted."},
+    {295, "Controls within the column footer will be deleted."},
     {296, "Invalid value: Zero height band cannot contain components."},
     {297, "Invalid value: Height of band cannot exceed height of page."},
     {300, "No CustomField assigned!"},

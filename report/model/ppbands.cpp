@@ -7,6 +7,7 @@
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/core/filer.h"
 #include "platform/classlib/core/messagepump.h"
+#include "report/model/ppdesign.h"
 #include "report/model/ppengine.h"
 #include "report/model/pprecord.h"
 #include "report/model/ppgroup.h"
@@ -67,6 +68,7 @@ bool TppBand::ReadingOrLoading() const { return ppReadingOrLoading(this); }
 
 void TppBand::ResetReport() {
   if (report_ && !ReadingOrLoading()) report_->Reset();
+  NotifyDesigner();
 }
 
 int TppBand::Dpi() const {
@@ -80,6 +82,7 @@ void TppBand::SetReport(TppCustomReport* report) {
   report_ = report;
   if (!report) return;
   units_ = report->Units();
+  if (report->State() & ppstDesigning) IncludeState(ppstDesigning);
   report->AddBand(this);
   caption_ = GetDescription();
 }
@@ -120,7 +123,9 @@ void TppBand::Init() {
 }
 
 void TppBand::LanguageChanged() {
+  const std::string old = caption_;
   caption_ = GetDescription();
+  if (caption_ != old) ppSendDesignerMessage(GetDesigner(), ppmsgBandCaptionChanged, this);
   for (TppComponent* c : components_) c->LanguageChanged();
 }
 
@@ -146,7 +151,9 @@ void TppBand::ConvertVersion(int versionNo) {
 
 void TppBand::SetmmHeight(int32_t value) {
   if (value == mmHeight_) return;
-  mmHeight_ = std::max(value, 0);
+  value = std::max(value, 0);
+  if (!AcceptDesignHeight(value)) return;
+  mmHeight_ = value;
   ResetReport();
 }
 

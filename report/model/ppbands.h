@@ -12,6 +12,8 @@
 #include "report/model/ppcache.h"
 #include "report/model/ppcomponent.h"
 
+class TControl;
+class TPopupMenu;
 class TppCustomReport;
 class TppDataPipeline;
 class TppEngine;
@@ -57,6 +59,14 @@ class TppBand : public TppCacheable, public TppPipelineListener {
   virtual void ConvertVersion(int versionNo);
   // The group of a group band; none for the others.
   virtual TppGroup* Group() const { return nullptr; }
+
+  // ---- Design time (ppdesignrpt.cpp) ----
+  virtual void BuildPopupMenu(TPopupMenu* menu);
+  virtual void UpdatePopupMenu(TPopupMenu* menu);
+  virtual void PopupItemClick(const std::string& itemName);
+  virtual void NotifyDesigner();
+  virtual void UpdateDesignLayout();
+  TControl* GetDesigner() const;
 
   TppCustomReport* Report() const { return report_; }
   TppEngine* Engine() const;
@@ -115,6 +125,10 @@ class TppBand : public TppCacheable, public TppPipelineListener {
   void Loaded() override;
   void UpdatePrintMode();
   void ResetReport();
+  // At design time: refuses (with the designer's warning) a height that
+  // cannot hold the components or exceeds the page, and moves components
+  // that would end below a valid new height up.
+  bool AcceptDesignHeight(int32_t value);
   bool ReadingOrLoading() const;
   int Dpi() const;
 

@@ -4,7 +4,9 @@
 #include <cmath>
 
 #include "platform/classlib/core/filer.h"
+#include "platform/classlib/graphics/images.h"
 #include "report/model/ppbands.h"
+#include "report/model/ppdesign.h"
 #include "report/model/ppengine.h"
 #include "report/model/pprecord.h"
 #include "report/model/ppreport.h"
@@ -34,6 +36,7 @@ TppPrintable::TppPrintable(TComponent* owner)
 }
 
 TppPrintable::~TppPrintable() {
+  FreeDesignControl();
   if (dataPipeline_) dataPipeline_->RemoveLink(this);
 }
 
@@ -50,6 +53,7 @@ void TppPrintable::CreateDrawCommand(TppPage* page) {
 }
 
 void TppPrintable::GetCaption(std::string& text) {
+  if (caption_.empty() && AtDesignTime()) GetText(caption_);
   if (caption_.empty() && IsDataAware() && !IsDataAvailable()) caption_ = dataField_;
   text = caption_;
 }
@@ -113,28 +117,39 @@ void TppPrintable::ConvertVersion(int versionNo) {
   }
 }
 
-void TppPrintable::SetAlignment(TAlignment value) { alignment_ = value; }
+void TppPrintable::SetAlignment(TAlignment value) {
+  alignment_ = value;
+  InvalidateDesign();
+  NotifyDesigner();
+}
 
 void TppPrintable::SetAutoSize(bool value) {
   if (value == autoSize_) return;
   autoSize_ = value;
   AdjustSize();
+  NotifyDesigner();
 }
 
 void TppPrintable::SetCaption(const std::string& value) {
   caption_ = value;
   text_ = value;
   if (autoSize_) AdjustSize();
+  InvalidateDesign();
+  if (!IsDataAware()) NotifyDesigner();
 }
 
 void TppPrintable::SetColor(TColor value) {
-  if (SupportsColor()) color_ = value;
+  if (!SupportsColor()) return;
+  color_ = value;
+  InvalidateDesign();
+  NotifyDesigner();
 }
 
 void TppPrintable::SetDataField(const std::string& value) {
   if (!IsDataAware() || value == dataField_) return;
   dataField_ = value;
   caption_ = value.empty() ? Name() : value;
+  NotifyDesigner();
   Changed();
 }
 
@@ -144,16 +159,20 @@ void TppPrintable::SetDataPipeline(TppDataPipeline* pipeline) {
   dataPipeline_ = pipeline;
   if (pipeline) pipeline->AddLink(this);
   PipelineNotify(pipeline, ppdeSettingsChanged);
+  if (!ReadingOrLoading()) ppSendDesignerMessage(GetDesigner(), ppmsgPipelineChanged, this);
 }
 
 void TppPrintable::SetFont(const TFont* font) {
   if (font) font_->Assign(font);
+  InvalidateDesign();  // the design image shows the font
+  NotifyDesigner();
 }
 
 void TppPrintable::SetText(const std::string& value) { text_ = value; }
 
 void TppPrintable::SetReprintOnOverFlow(bool value) {
   reprintOnOverFlow_ = value;
+  NotifyDesigner();
   Changed();
 }
 
@@ -161,19 +180,26 @@ void TppPrintable::SetReprintOnOverFlow(bool value) {
 void TppPrintable::SetShiftWithParent(bool value) {
   shiftWithParent_ = value;
   if (value) stretchWithParent_ = false;
+  NotifyDesigner();
   Changed();
 }
 
 void TppPrintable::SetStretchWithParent(bool value) {
   stretchWithParent_ = value;
   if (value) shiftWithParent_ = false;
+  NotifyDesigner();
   Changed();
 }
 
-void TppPrintable::SetTransparent(bool value) { transparent_ = value; }
+void TppPrintable::SetTransparent(bool value) {
+  transparent_ = value;
+  InvalidateDesign();
+  NotifyDesigner();
+}
 
 void TppPrintable::SetVisible(bool value) {
   visible_ = value;
+  NotifyDesigner();
   Changed();
 }
 
@@ -181,24 +207,29 @@ void TppPrintable::SetWordWrap(bool value) {
   if (value == wordWrap_) return;
   wordWrap_ = value;
   AdjustSize();
+  NotifyDesigner();
   Changed();
 }
 
 void TppPrintable::SetmmLeft(int32_t value) {
   mmLeft_ = value;
   Changed();
+  BoundsChanged();
 }
 void TppPrintable::SetmmTop(int32_t value) {
   mmTop_ = value;
   Changed();
+  BoundsChanged();
 }
 void TppPrintable::SetmmWidth(int32_t value) {
   mmWidth_ = value;
   Changed();
+  BoundsChanged();
 }
 void TppPrintable::SetmmHeight(int32_t value) {
   mmHeight_ = value;
   Changed();
+  BoundsChanged();
 }
 
 void TppPrintable::SetmmBounds(int32_t left, int32_t top, int32_t width, int32_t height) {
@@ -207,6 +238,7 @@ void TppPrintable::SetmmBounds(int32_t left, int32_t top, int32_t width, int32_t
   mmWidth_ = width;
   mmHeight_ = height;
   Changed();
+  BoundsChanged();
 }
 
 int TppPrintable::Dpi(TppPixelAxis axis) const {
@@ -282,6 +314,8 @@ IMPLEMENT_CLASS(TppComponent, TppPrintable)
 TppComponent::TppComponent(TComponent* owner) : TppPrintable(owner) {}
 
 TppComponent::~TppComponent() {
+  ppSendDesignerMessage(GetDesigner(), ppmsgComponentFreed, this);
+  FreeDesignControl();
   if (region_) region_->RemoveChild(this);
   if (band_) band_->RemoveComponent(this);
 }
@@ -293,9 +327,15 @@ void TppComponent::SetBand(TppBand* band) {
   if (band_) band_->RemoveComponent(this);
   band_ = band;
   if (!band) {
+    if (DesignControl()) {
+      FreeDesignControl();
+      NotifyDesigner();
+      InvalidateDesign();
+    }
     Changed();
     return;
   }
+  if (band->State() & ppstDesigning) CreateDesignControl();
   SetUnits(band->Units());
   band->AddComponent(this);
   if (!ReadingOrLoading()) SizeToParent();
@@ -304,6 +344,8 @@ void TppComponent::SetBand(TppBand* band) {
   bandType_ = band->KindCode();
   TppGroup* group = band->Group();
   groupNo_ = group ? dynamic_cast<TppGroupBand*>(band)->GroupIndex() : -1;
+  NotifyDesigner();
+  InvalidateDesign();
   Changed();
 }
 
@@ -322,11 +364,21 @@ void TppComponent::SetDataPipeline(TppDataPipeline* pipeline) {
 void TppComponent::SetParentHeight(bool value) {
   parentHeight_ = value;
   if (value && !ReadingOrLoading()) SizeToParent();
+  ParentSizeChanged(ppmaskParentHeight, value);
 }
 
 void TppComponent::SetParentWidth(bool value) {
   parentWidth_ = value;
   if (value && !ReadingOrLoading()) SizeToParent();
+  ParentSizeChanged(ppmaskParentWidth, value);
+}
+
+// The design control loses the handles a parent-sized side cannot use.
+void TppComponent::ParentSizeChanged(int mask, bool set) {
+  if (TppDesignControl* control = DesignControl())
+    control->SetSizingHandleMask(set ? control->SizingHandleMask() | mask
+                                     : control->SizingHandleMask() & ~mask);
+  ppSendDesignerMessage(GetDesigner(), ppmsgParentSizeChanged, this);
 }
 
 TRect TppComponent::GetContainerRect() const {
@@ -346,14 +398,17 @@ void TppComponent::SizeToParent() {
     mmHeight_ = r.Bottom - r.Top;
   }
   Changed();
+  BoundsChanged();
 }
 
 void TppComponent::BringToFront() {
   if (band_) band_->MoveComponent(this, band_->ComponentCount() - 1);
+  NotifyDesigner();
 }
 
 void TppComponent::SendToBack() {
   if (band_) band_->MoveComponent(this, 0);
+  NotifyDesigner();
 }
 
 int TppComponent::GetLanguageIndex() const {

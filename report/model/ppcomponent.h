@@ -16,8 +16,14 @@
 #include "report/data/ppdb.h"
 #include "report/model/ppcache.h"
 
+class TBitmap;
+class TCanvas;
+class TControl;
+class TPopupMenu;
 class TppBand;
 class TppCustomReport;
+class TppDesignControl;
+class TppSelectionObject;
 class TppDataPipeline;
 class TppDrawCommand;
 class TppGroup;
@@ -51,9 +57,10 @@ class TppPrintable : public TppCacheable, public TppPipelineListener {
 
   // ---- The virtual protocol the band and engine drive ----
   virtual void AfterEndPage() {}
-  virtual void AdjustSize() {}
+  virtual void AdjustSize() { InvalidateDesign(); }
   virtual void EndPage() {}
-  virtual void BoundsChanged() {}
+  // At design time: the design control and selection follow the bounds.
+  virtual void BoundsChanged();
   // Creates this component's draw command on the page (none without a class).
   virtual void CreateDrawCommand(TppPage* page);
   virtual void GetCaption(std::string& text);
@@ -86,6 +93,34 @@ class TppPrintable : public TppCacheable, public TppPipelineListener {
   virtual bool Stretches() const { return false; }
   // The component a stretchable is shifted against places it (no group).
   virtual bool HasShiftMaster() const { return false; }
+
+  // ---- Design time (ppdesign.cpp): only with a designer attached ----
+  virtual bool CanPaintViaBitmap() const { return true; }
+  // The design image: Color unless Transparent, the caption, a frame.
+  virtual void PaintDesignControl(TCanvas* canvas);
+  virtual void BuildPopupMenu(TPopupMenu* menu);
+  virtual void UpdatePopupMenu(TPopupMenu* menu);
+  // Runs an item of this component's popup menu: toggles its property or
+  // opens its dialog.
+  virtual void PopupItemClick(const std::string& itemName);
+  // The designer window of the report (nullptr without one).
+  virtual TControl* GetDesigner() const { return nullptr; }
+  virtual void CreateDesignControl();
+  void FreeDesignControl();
+  void InvalidateDesign();
+  void NotifyDesigner();
+  void UpdateDesignControl();
+  // The design control's paint routine: through the cached bitmap when it can.
+  void PaintDesign(TCanvas* canvas);
+  TppDesignControl* DesignControl() const { return designControl_; }
+  TppSelectionObject* SelectionObject() const { return selection_.get(); }
+  TBitmap* DesignBitmap() const { return designBitmap_.get(); }
+  bool DesignBitmapValid() const { return designBitmapValid_; }
+  // Attached to a designer and not generating.
+  bool AtDesignTime() const { return (State() & ppstDesigning) && !Printing(); }
+  void SetName(const std::string& newName) override;
+  // Showing data at design time or not reloads a data-aware component.
+  void StateChanged(uint16_t states) override;
 
   // ---- Accessors ----
   TAlignment Alignment() const { return alignment_; }
@@ -166,7 +201,12 @@ class TppPrintable : public TppCacheable, public TppPipelineListener {
  protected:
   void DefineProperties(TFiler* filer) override;
   void Loaded() override;
+  void Notification(TComponent* component, TOperation operation) override;
   bool ReadingOrLoading() const;
+  // Sets the design control's style flags after it was created.
+  virtual void SetupDesignControl(TppDesignControl* control) { (void)control; }
+  // Fills the image unless Transparent, draws `text` and frames it.
+  void PaintDesignText(TCanvas* canvas, const std::string& text, bool wordBreak);
 
   // The draw command this component emits (none in the base).
   TClass drawCommandClass_ = nullptr;
@@ -199,6 +239,12 @@ class TppPrintable : public TppCacheable, public TppPipelineListener {
   bool visible_ = true;
   bool wordWrap_ = false;
   int orderIndex_ = 0;
+  // Design time.
+  TppDesignControl* designControl_ = nullptr;  // owned by the designer; freed here
+  std::unique_ptr<TBitmap> designBitmap_;
+  bool designBitmapValid_ = false;
+  std::unique_ptr<TppSelectionObject> selection_;
+  int32_t lastDesignHeight_ = 0, lastDesignWidth_ = 0;
 };
 
 class TppComponent : public TppPrintable {
@@ -229,6 +275,11 @@ class TppComponent : public TppPrintable {
 
   int GetLanguageIndex() const override;
   TppPrinter* GetPrinter() const override;
+  TControl* GetDesigner() const override;
+  void CreateDesignControl() override;
+  void BuildPopupMenu(TPopupMenu* menu) override;
+  void UpdatePopupMenu(TPopupMenu* menu) override;
+  void PopupItemClick(const std::string& itemName) override;
   void SetDataPipeline(TppDataPipeline* pipeline) override;
   void SetmmLeft(int32_t value) override;
   void SetmmTop(int32_t value) override;
@@ -255,6 +306,7 @@ class TppComponent : public TppPrintable {
  protected:
   void DefineProperties(TFiler* filer) override;
   void SizeToParent();
+  void ParentSizeChanged(int mask, bool set);
 
  private:
   TppBand* band_ = nullptr;

@@ -126,8 +126,10 @@ void TppReport::PreviewInForm() {
 
 void TppReport::PrintToDevice() {
   if (cancelDialog_) return;  // a job of this report is running
+  // A designer always asks how to print.
+  const bool withDialog = showPrintDialog_ || designWindow_;
   // A text file named by the report needs no printer at all.
-  const bool fileWithoutDialog = device_ == dvFile && !showPrintDialog_;
+  const bool fileWithoutDialog = device_ == dvFile && !withDialog;
   if (!fileWithoutDialog && !ppPrinterAvailable()) {
     MessageDlg(LoadStr(kNoPrinters), mtWarning, {mbOK}, 0);
     return;
@@ -159,7 +161,7 @@ void TppReport::PrintToDevice() {
     printerDevice = std::make_unique<TppPrinterDevice>();
     printerDevice->Printer()->SetPrinterSetup(*printerSetup_);
   }
-  if (showPrintDialog_) {
+  if (withDialog) {
     std::unique_ptr<TppCustomPrintDialog> dialog(CreateRegisteredForm<TppCustomPrintDialog>(
         TppCustomPrintDialog::StaticClass(), nullptr, languageIndex_));
     dialog->AllowPrintToFile = allowPrintToFile_;

@@ -13,8 +13,10 @@
 #include "platform/classlib/core/strutils.h"
 #include "platform/classlib/graphics/images.h"
 #include "platform/classlib/printers/printers.h"
+#include "report/components/ppsubrpt.h"
 #include "report/data/ppdb.h"
 #include "report/model/ppbands.h"
+#include "report/model/ppdesign.h"
 #include "report/model/ppengine.h"
 #include "report/model/ppgroup.h"
 #include "report/model/pprecord.h"
@@ -26,6 +28,8 @@
 namespace {
 // Layouts older than these versions need converting.
 constexpr int kVersionOrientation = 1270, kVersionColumns = 3000;
+// The designer's warnings before components beyond a new width are deleted.
+constexpr int kColumnWidthWarning = 292, kPageWidthWarning = 328;
 
 // The band classes a default band index creates.
 TClass DefaultBandClass(int index) {
@@ -125,9 +129,15 @@ TppCustomReport::TppCustomReport(TComponent* owner)
     PageLayoutChanged();
   };
   printerSetup_->OnChange = [this](TObject*) { PrinterSetupChanged(); };
+  printerSetup_->OnValidatePageDef = [this](TObject*, const TppPageDef& page, bool& accept) {
+    const int64_t width = page.mmPrintableWidth();
+    if (width != printerSetup_->PageDef().mmPrintableWidth())
+      accept = ConfirmDeleteBeyond(int32_t(width), int32_t(width), kPageWidthWarning);
+  };
 }
 
 TppCustomReport::~TppCustomReport() {
+  TellDesignerFreed();
   if (engine_->Busy()) engine_->SetCancelled(true);
   FreeBandsAndGroups();
   if (dataPipeline_) dataPipeline_->RemoveLink(this);
@@ -172,7 +182,8 @@ void TppCustomReport::EndPage() {
 }
 
 void TppCustomReport::PageLayoutChanged() {
-  for (TppBand* band : bands_) band->LanguageChanged();
+  for (TppBand* band : bands_) band->UpdateDesignLayout();
+  ppPostDesignerMessage(designWindow_, ppmsgLayoutChanged, this);
   Reset();
 }
 
@@ -221,6 +232,7 @@ void TppCustomReport::ExcludePrintState(uint8_t flags) {
 void TppCustomReport::LanguageChanged() {
   for (TppBand* band : bands_) band->LanguageChanged();
   template_->SetLanguageIndex(GetLanguageIndex());
+  ppSendDesignerMessage(designWindow_, ppmsgLanguageChanged, this);
 }
 
 void TppCustomReport::PipelineNotify(TppDataPipeline* pipeline, int event) {
@@ -241,6 +253,7 @@ void TppCustomReport::AddBand(TppBand* band) {
   bands_.push_back(band);
   SortBands();
   if (band->Report() != this) band->SetReport(this);
+  ppPostDesignerMessage(designWindow_, ppmsgBandAdded, band);
   Reset();
 }
 
@@ -248,6 +261,7 @@ void TppCustomReport::RemoveBand(TppBand* band) {
   if (std::find(bands_.begin(), bands_.end(), band) == bands_.end()) return;
   std::erase(bands_, band);
   if (band->Report() == this) band->SetReport(nullptr);
+  ppSendDesignerMessage(designWindow_, ppmsgBandRemoved, band);
   Reset();
 }
 
@@ -291,10 +305,12 @@ TppComponent* TppCustomReport::FindComponent(const std::string& name) const {
   return nullptr;
 }
 
-void TppCustomReport::CreateDefaultBands() {
+void TppCustomReport::CreateDefaultBands() { CreateBands(defaultBands_); }
+
+void TppCustomReport::CreateBands(uint16_t kinds) {
   TComponent* owner = Owner() ? Owner() : this;
   for (int index = dbHeader; index <= dbFooter; ++index) {
-    if (!(defaultBands_ & (1 << index))) continue;
+    if (!(kinds & (1 << index))) continue;
     TClass cls = DefaultBandClass(index);
     if (!cls || FindBand(index)) continue;
     auto* band = static_cast<TppBand*>(cls->Create(owner));
@@ -312,11 +328,26 @@ void TppCustomReport::SetColumns(int value) {
   }
   value = std::max(value, 1);  // at least one column
   if (value == columns_) return;
+  const int oldColumns = columns_;
+  const int32_t oldWidth = mmColumnWidth_;
+  const auto refused = [&] {
+    columns_ = oldColumns;
+    mmColumnWidth_ = oldWidth;
+  };
+  const auto printable = int32_t(printerSetup_->PageDef().mmPrintableWidth());
   columns_ = value;
   if (columns_ >= 2) {
-    mmColumnWidth_ = int32_t(printerSetup_->PageDef().mmPrintableWidth() / columns_);
-    defaultBands_ |= (1 << dbColumnHeader) | (1 << dbColumnFooter);
+    constexpr uint16_t kColumnBands = (1 << dbColumnHeader) | (1 << dbColumnFooter);
+    mmColumnWidth_ = printable / columns_;
+    if (!ConfirmDeleteBeyond(printable, mmColumnWidth_, kColumnWidthWarning)) return refused();
+    defaultBands_ |= kColumnBands;
+    // A layout turned columnar gets the bands that head and close each column.
+    if (oldColumns == 1) CreateBands(kColumnBands);
   } else {
+    if (designWindow_) {
+      mmColumnWidth_ = printable;
+      if (!ConfirmDeleteColumnBands()) return refused();
+    }
     defaultBands_ &= uint16_t(~((1 << dbColumnHeader) | (1 << dbColumnFooter)));
   }
   PageLayoutChanged();
@@ -330,8 +361,13 @@ int32_t TppCustomReport::WithinPrintableWidth(int32_t width) const {
 void TppCustomReport::SetmmColumnWidth(int32_t value) {
   const int64_t printable = printerSetup_->PageDef().mmPrintableWidth();
   value = WithinPrintableWidth(value);
+  const int32_t oldWidth = mmColumnWidth_;
   mmColumnWidth_ = value;
   if (ReadingOrLoading()) return;
+  if (columns_ > 1 && !ConfirmDeleteBeyond(int32_t(printable), value, kColumnWidthWarning)) {
+    mmColumnWidth_ = oldWidth;
+    return;
+  }
   if (value == 0 && columns_ >= 2) columns_ = 1;
   if (columns_ > 1 && value > 0 && int64_t{columns_} * value > printable)
     columns_ = std::max(1, int(printable / value));
@@ -429,11 +465,21 @@ void TppCustomReport::SetPrinterSetup(const TppPrinterSetup* setup) {
   if (setup) printerSetup_->Assign(setup);
 }
 
+// Sub-reports that follow this report's setup take the new one.
+void TppCustomReport::PrinterSetupChanged() {
+  if (ReadingOrLoading()) return;
+  for (TppBand* band : bands_)
+    for (int i = 0; i < band->ComponentCount(); ++i)
+      if (auto* sub = dynamic_cast<TppSubReport*>(band->Components(i)))
+        sub->ApplyParentPrinterSetup();
+}
+
 void TppCustomReport::SetUnits(TppUnitType value) {
   units_ = value;
   printerSetup_->SetUnits(value);
   for (TppGroup* group : groups_) group->SetUnits(value);
   for (TppBand* band : bands_) band->SetUnits(value);
+  ppSendDesignerMessage(designWindow_, ppmsgUnitsChanged, this);
 }
 
 void TppCustomReport::AssignReport(TppCustomReport* source) {
@@ -480,6 +526,7 @@ void TppCustomReport::AssignReport(TppCustomReport* source) {
     moveBand(band);
     band->SetReport(this);
   }
+  ppHandDesignWindow(this);
   Reset();
 }
 
@@ -497,6 +544,7 @@ void TppCustomReport::SetName(const std::string& newName) {
     for (int i = 0; i < band->ComponentCount(); ++i) rename(band->Components(i));
   }
   if (printerSetup_->DocumentName() == oldName) printerSetup_->SetDocumentName(newName);
+  ppSendDesignerMessage(designWindow_, ppmsgNameChanged, this);
 }
 
 // ---- Streaming ----
@@ -607,6 +655,7 @@ TppReport::TppReport(TComponent* owner)
 
 // The cache forgets its objects before the bands and groups go.
 TppReport::~TppReport() {
+  TellDesignerFreed();
   delete previewForm_;  // its handlers reach the engine, which goes first
   cacheManager_->ClearCache();
   FreeBandsAndGroups();
@@ -645,8 +694,10 @@ void TppReport::StopGeneration() {
 }
 
 void TppReport::PrintPages() {
+  ppSendDesignerMessage(designWindow_, ppmsgPrinting, this, 1);
   if (!engine_->Prepared() && !engine_->Cancelled()) publisher_->Reset();
   publisher_->ProcessRequests();
+  ppSendDesignerMessage(designWindow_, ppmsgPrinting, this, 0);
 }
 
 void TppReport::PageRequest(TObject*, TppPageRequestType kind, TStrings* pageList, int pageNo) {
@@ -781,6 +832,17 @@ int TppChildReport::GetLanguageIndex() const {
 void TppChildReport::Reset() {
   inherited::Reset();
   if (TppCustomReport* main = GetMainReport()) main->Reset();
+}
+
+// A setup of its own (no longer the parent's) stops following the parent.
+void TppChildReport::PrinterSetupChanged() {
+  inherited::PrinterSetupChanged();
+  if (ReadingOrLoading() || !parent_) return;
+  auto* sub = dynamic_cast<TppSubReport*>(parent_);
+  TppCustomReport* parent = ParentReport();
+  if (sub && parent && sub->ParentPrinterSetup() &&
+      !(*PrinterSetup() == *parent->PrinterSetup()))
+    sub->SetParentPrinterSetup(false);
 }
 
 void TppChildReport::CancelGeneration() {

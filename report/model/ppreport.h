@@ -21,7 +21,9 @@
 #include "report/output/pppage.h"
 #include "report/output/pptxtdev.h"
 
+class TControl;
 class TIcon;
+class TWinControl;
 class TppBand;
 class TppComponent;
 class TppDataPipeline;
@@ -56,7 +58,7 @@ class TppCustomReport : public TppCommunicator, public TppPipelineListener {
   virtual void PageLayoutChanged();
   virtual void EndPage();
   virtual void PublishPage() {}
-  virtual void PrinterSetupChanged() {}
+  virtual void PrinterSetupChanged();
   virtual int GetLanguageIndex() const;
   virtual TppCustomReport* GetMainReport() { return nullptr; }
   virtual bool IsGenerating() const { return false; }
@@ -97,6 +99,8 @@ class TppCustomReport : public TppCommunicator, public TppPipelineListener {
   // order TppCacheOwner::CacheObjects gives.
   std::vector<TppCacheable*> PageStateObjects();
   void CreateDefaultBands();
+  // The bands of the kinds given (bits 1 << dbHeader ...) that are missing.
+  void CreateBands(uint16_t kinds);
 
   // ---- Properties ----
   int Columns() const { return columns_; }
@@ -148,6 +152,19 @@ class TppCustomReport : public TppCommunicator, public TppPipelineListener {
   void GetChildren(const TGetChildProc& proc, TComponent* root) override;
   void Loaded() override;
 
+  // ---- Design time (ppdesignrpt.cpp) ----
+  // The control that receives designer messages (none at run time).
+  TWinControl* DesignWindow() const { return designWindow_; }
+  void SetDesignWindow(TWinControl* window) { designWindow_ = window; }
+  TControl* GetDesigner() const;
+  // True when the components starting beyond `width` (thousandths; bands
+  // laid out per column use `columnWidth`) may be deleted, after the
+  // designer's warning of `messageOffset`; without a designer or such
+  // components nothing is asked. They are deleted when confirmed.
+  bool ConfirmDeleteBeyond(int32_t width, int32_t columnWidth, int messageOffset);
+  // Going back to one column: asks before the column bands' components go.
+  bool ConfirmDeleteColumnBands();
+
  protected:
   void DefineProperties(TFiler* filer) override;
   void Notification(TComponent* component, TOperation operation) override;
@@ -185,6 +202,10 @@ class TppCustomReport : public TppCommunicator, public TppPipelineListener {
   // ColumnWidth as an older layout stored it, in the layout's Units.
   std::optional<float> oldColumnWidth_;
   bool freeing_ = false;
+  TWinControl* designWindow_ = nullptr;
+  // The designer hears of the freeing once, before anything goes.
+  void TellDesignerFreed();
+  bool freedTold_ = false;
   std::unique_ptr<TppReportTemplate> template_ = std::make_unique<TppReportTemplate>(this);
 };
 
@@ -322,6 +343,7 @@ class TppChildReport : public TppCustomReport {
   int GetLanguageIndex() const override;
   void Reset() override;
   void CancelGeneration() override;
+  void PrinterSetupChanged() override;
   // The sub-report that holds this report (a component of a parent band).
   TppComponent* Parent() const { return parent_; }
   void SetParent(TppComponent* parent) { parent_ = parent; }

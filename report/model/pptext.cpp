@@ -37,7 +37,11 @@ void TppCustomText::GetFormattedText(std::string& text) { text = Text(); }
 
 void TppCustomText::GetDescription(std::string& text) { text = Name() + ": " + Caption(); }
 
-void TppCustomText::SetDisplayFormat(const std::string& value) { displayFormat_ = value; }
+void TppCustomText::SetDisplayFormat(const std::string& value) {
+  if (value == displayFormat_) return;
+  displayFormat_ = value;
+  NotifyDesigner();
+}
 
 void TppCustomText::SetFont(const TFont* font) {
   inherited::SetFont(font);
@@ -119,6 +123,7 @@ void TppCustomText::SetSave(bool value) {
   std::vector<TppCustomText*>& list = Band()->SaveList();
   std::erase(list, this);
   if (value) list.push_back(this);
+  if (State() & ppstDesigning) NotifyDesigner();
   Changed();
 }
 

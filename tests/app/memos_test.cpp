@@ -198,6 +198,28 @@ TEST_F(Memos, TabOfAMemoWithTextIsBold) {
   EXPECT_GT(plainWorkaround, 0);
 }
 
+// With no entry shown the memo tabs are disabled: the selected tab's caption
+// (" Report ") is still readable on the face; disabled type tabs likewise.
+TEST_F(Memos, DisabledTabsKeepTheirCaptionsReadable) {
+  form->SetHeight(900);
+  form->tcType->SetEnabled(false);
+  Application->ProcessMessages();
+  ASSERT_EQ(form->tcRTFs->Tabs()->Strings(form->tcRTFs->TabIndex()), " Report ");
+  for (TExtTabControl* tabs : {form->tcRTFs, form->tcType}) {
+    SCOPED_TRACE(tabs->Name());
+    ASSERT_FALSE(tabs->Enabled());
+    auto shot = testing_support::Snapshot(tabs);
+    TRect r = tabs->TabRect(tabs->TabIndex());
+    const TRect nc = tabs->NonClientMargins();
+    InflateRect(r, -4, -4);  // the text, not the tab's edges
+    int text = 0;
+    for (int y = r.Top; y < r.Bottom; ++y)
+      for (int x = r.Left; x < r.Right; ++x)
+        text += shot->Canvas()->Pixels(nc.Left + x, nc.Top + y) == ColorToRGB(clInactiveCaption);
+    EXPECT_GT(text, 10);
+  }
+}
+
 // A memo nobody changes keeps its stored bytes through a post and a reload.
 TEST_F(Memos, UnchangedRtfIsKeptByteForByte) {
   const std::string rtf =

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QImage>
+#include <QMenu>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -12,6 +14,7 @@
 #include "apptest.h"
 #include "platform/classlib/controls/control_helpers.h"
 #include "datactrls/wwlocate.h"
+#include "datactrls/wwdbgrid.h"
 #include "datactrls/wwtable.h"
 #include "platform/classlib/core/registry.h"
 #include "platform/classlib/db/fields.h"
@@ -21,6 +24,7 @@
 #include "platform/classlib/stdctrls/choices.h"
 #include "platform/classlib/stdctrls/comboboxes.h"
 #include "platform/classlib/stdctrls/edits.h"
+#include "winctrls/coolmenu.h"
 #include "winctrls/exttab.h"
 #include "winctrls/tb97.h"
 #include "winctrls/tb97button.h"
@@ -238,6 +242,82 @@ TEST_F(Toolbars, APictureIsDrawnOnItsBar) {
   ASSERT_TRUE(form->tbAddBugReport->Enabled());
   EXPECT_GT(reds(form->tbAddBugReport), 30);
   EXPECT_EQ(reds(form->tbSwitch), 0);
+}
+
+// The main menu's commands show the pictures of their toolbar buttons (the
+// same picture), and owner-drawn as they are, the menus open and choose with
+// the keys as before.
+TEST_F(Toolbars, MainMenuItemsShowThePicturesOfTheirToolbarButtons) {
+  TCoolMenu* cool = form->CoolMenu;
+  ASSERT_NE(cool, nullptr);
+  EXPECT_EQ(cool->MenuBar().Size, 12);
+  EXPECT_FALSE(cool->MenuBar().IsSeparator);
+  EXPECT_FALSE(cool->ShowBar());
+  ASSERT_EQ(cool->ItemCount(), 26);
+  int pictures = 0;
+  for (int i = 0; i < cool->ItemCount(); ++i) {
+    TCoolMenuItem* item = cool->Item(i);
+    SCOPED_TRACE(item->Name());
+    ASSERT_TRUE(item->IsLinked());
+    EXPECT_EQ(item->Menu(), form->mnuMain);
+    EXPECT_TRUE(form->mnuMain->IsOwnerDrawn(item->MenuItem()));
+    EXPECT_EQ(item->GetTrColor(), clFuchsia);
+    if (auto* b = dynamic_cast<TBitmap*>(item->Picture()->Graphic()); b && !b->Empty()) {
+      ++pictures;
+      EXPECT_EQ(b->Width(), 16);
+      EXPECT_EQ(b->Height(), 16);
+    }
+  }
+  EXPECT_GE(pictures, 14);  // most of them
+  // One picture per command: the menu item's is its button's.
+  for (auto [menuItem, button] : {std::pair{form->mnuMain_Edit_Cut, form->tbCut},
+                                  std::pair{form->mnuMain_Edit_Find, form->tbFind},
+                                  std::pair{form->mnuMain_View_Preview_Single, form->tbPrintPreview}}) {
+    TCoolMenuItem* item = nullptr;
+    for (int i = 0; i < cool->ItemCount(); ++i)
+      if (cool->Item(i)->MenuItem() == menuItem) item = cool->Item(i);
+    ASSERT_NE(item, nullptr) << menuItem->Name();
+    auto* picture = dynamic_cast<TBitmap*>(item->Picture()->Graphic());
+    ASSERT_NE(picture, nullptr);
+    for (int y = 0; y < 16; ++y)
+      for (int x = 0; x < 16; ++x)
+        ASSERT_EQ(picture->Canvas()->Pixels(x, y), button->Glyph()->Canvas()->Pixels(x, y))
+            << menuItem->Name() << " at " << x << "," << y;
+  }
+  // Alt+E opens the Edit menu: Find (enabled with an entry) shows its
+  // button's lens, Refresh its green arrows; the sub-menus (Add, Edit,
+  // Delete) stay plain items.
+  AddEntry("first");
+  auto grabMenu = [&](Qt::Key key) {
+    QTest::keyClick(vantrel::qt::ClientWidget(*form->dbgBug), key, Qt::AltModifier);
+    auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+    Application->ProcessMessages();
+    return std::pair{menu, menu ? menu->grab().toImage() : QImage()};
+  };
+  auto count = [](const QImage& image, QRgb colour) {
+    int n = 0;
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width(); ++x) n += image.pixel(x, y) == colour;
+    return n;
+  };
+  auto [edit, editImage] = grabMenu(Qt::Key_E);
+  ASSERT_NE(edit, nullptr);
+  EXPECT_GT(count(editImage, qRgb(0, 255, 255)), 5) << "the lens of Find";
+  EXPECT_GT(count(editImage, qRgb(0, 128, 0)), 20) << "the arrows of Refresh";
+  edit->close();
+  Application->ProcessMessages();
+  auto [help, helpImage] = grabMenu(Qt::Key_H);
+  ASSERT_NE(help, nullptr);
+  EXPECT_GT(count(helpImage, qRgb(0, 0, 255)), 100) << "the book and the sign of About";
+  // An owner-drawn item is chosen by its underlined letter: Alt+H, then A.
+  std::vector<std::string> shown;
+  onForm = [&](TDialogRequest& r) {
+    shown.push_back(r.Dialog->ClassName());
+    return mrOk;
+  };
+  QTest::keyClick(help, Qt::Key_A);
+  Application->ProcessMessages();
+  EXPECT_EQ(shown, std::vector<std::string>{"TfrmAbout"});
 }
 
 }  // namespace

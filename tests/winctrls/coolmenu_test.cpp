@@ -4,10 +4,13 @@
 
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/core/filer.h"
+#include "platform/classlib/menus/qtmenus.h"
 #include "winctrls/coolmenu.h"
 
 #include <QApplication>
 #include <QMenu>
+#include <QMenuBar>
+#include <QWidgetAction>
 
 using namespace testing_support;
 
@@ -64,12 +67,12 @@ TEST_F(CoolMenuTest, MeasuredByTheLayoutRules) {
   int w = 0, h = 0;
   ASSERT_TRUE(menu->MeasureItem(menu->Items()->Items(0), probe.Canvas(), w, h));
   EXPECT_EQ(h, 16 + 2 * 2);                 // image + 2 x VSpace
-  EXPECT_EQ(w, textWidth + 16 + 13);        // text + image + check width
+  EXPECT_EQ(w, textWidth + 16 + 13 + 13);   // text + image + check width, + the system's check mark
   EXPECT_EQ(item[0]->TrColor, ColorToRGB(clFuchsia));
   item[0]->SetTextAlign(alTop);             // stacked: two images and three gaps high
   menu->MeasureItem(menu->Items()->Items(0), probe.Canvas(), w, h);
   EXPECT_EQ(h, 2 * 16 + 3 * 2);
-  EXPECT_EQ(w, textWidth + 13);
+  EXPECT_EQ(w, textWidth + 13 + 13);
   menu->Items()->Items(2)->SetShortCut(ShortCut('P', TShiftState{ssCtrl}));
   menu->MeasureItem(menu->Items()->Items(2), probe.Canvas(), w, h);
   EXPECT_GT(w, item[2]->Metrics().TextWidth + 16 + 13);  // room for "Ctrl+P"
@@ -321,4 +324,187 @@ TEST_F(CoolMenuTest, PopupOpeningAndPointingAreTold) {
   menu->Popup(10, 10);
   menu->ClosePopup();
   EXPECT_FALSE(menu->IsOwnerDrawn(menu->Items()->Items(0)));
+}
+
+namespace {
+
+// The popup menu shown now, painted.
+QMenu* OpenPopup(TPopupMenu* menu) {
+  menu->Popup(10, 10);
+  QApplication::processEvents();
+  return qobject_cast<QMenu*>(QApplication::activePopupWidget());
+}
+
+QImage Grab(QMenu* shown) {
+  QApplication::processEvents();
+  return shown->grab().toImage();
+}
+
+}  // namespace
+
+TEST_F(CoolMenuTest, EveryItemShowsItsOwnSliceOfTheSideBar) {
+  // Graded from black at the bottom to blue at the top, across the whole popup.
+  TCoolMenuBar bar;
+  bar.Caption = "Vantrel";
+  bar.IsGradient = true;
+  bar.IsSeparator = false;
+  cool->SetMenuBar(bar);
+  cool->SetShowBar(true);
+  for (auto* i : item) i->SetOptions(i->Options() + TMenuOptions{omDrawBarIfNeeded});
+  QMenu* shown = OpenPopup(menu);
+  ASSERT_TRUE(shown);
+  const QImage image = Grab(shown);
+  const QRect first = shown->actionGeometry(shown->actions().first());
+  const QRect last = shown->actionGeometry(shown->actions().last());
+  const int x = first.left();  // the bar's first column, left of its caption
+  const QColor top = image.pixelColor(x, first.top());
+  const QColor bottom = image.pixelColor(x, last.bottom());
+  EXPECT_GT(top.blue(), 200) << "the top of the bar";
+  EXPECT_LT(bottom.blue(), 40) << "the bottom of the bar, not its top again";
+  EXPECT_EQ(bottom.red() + bottom.green(), 0);
+  // Down the popup the blue only fades: no item starts the bar over.
+  int previous = 256;
+  for (int y = first.top(); y <= last.bottom(); ++y) {
+    const int blue = image.pixelColor(x, y).blue();
+    EXPECT_LE(blue, previous) << "row " << y;
+    previous = blue;
+  }
+  menu->ClosePopup();
+}
+
+TEST_F(CoolMenuTest, ShortcutTextKeepsClearOfTheWidestCaption) {
+  menu->Items()->Items(2)->SetCaption("Comprehensive");
+  menu->Items()->Items(2)->SetShortCut(ShortCut('P', TShiftState{ssCtrl}));
+  QMenu* shown = OpenPopup(menu);
+  ASSERT_TRUE(shown);
+  const QImage image = Grab(shown);
+  const QRect row = shown->actionGeometry(shown->actions().at(2));
+  const QColor back = image.pixelColor(row.right() - 1, row.top() + 1);
+  // Columns with ink, right of the picture.
+  const int textLeft = row.left() + item[2]->Metrics().TextLeft;
+  std::vector<bool> ink;
+  for (int x = textLeft; x <= row.right(); ++x) {
+    bool any = false;
+    for (int y = row.top(); y <= row.bottom() && !any; ++y) any = image.pixelColor(x, y) != back;
+    ink.push_back(any);
+  }
+  const auto firstInk = std::find(ink.begin(), ink.end(), true);
+  const auto lastInk = std::find(ink.rbegin(), ink.rend(), true).base();
+  ASSERT_TRUE(firstInk < lastInk);
+  // The widest blank run between the caption's first and the shortcut's last
+  // ink is the gap between the two.
+  int gap = 0, run = 0;
+  for (auto it = firstInk; it != lastInk; ++it) {
+    run = *it ? 0 : run + 1;
+    gap = std::max(gap, run);
+  }
+  EXPECT_GE(gap, 4);
+  menu->ClosePopup();
+}
+
+TEST_F(CoolMenuTest, ItemsNotDescribedKeepTheirPlainLooks) {
+  auto* plain = new TMenuItem(form.get());
+  plain->SetCaption("&Sub");
+  menu->Items()->Add(plain);
+  auto* inner = new TMenuItem(form.get());
+  inner->SetCaption("Inner");
+  plain->Add(inner);
+  EXPECT_TRUE(menu->IsOwnerDrawn(menu->Items()->Items(0)));
+  EXPECT_FALSE(menu->IsOwnerDrawn(plain));  // a sub-menu keeps its arrow
+  QMenu* shown = OpenPopup(menu);
+  ASSERT_TRUE(shown);
+  EXPECT_EQ(qobject_cast<QWidgetAction*>(shown->actions().last()), nullptr);
+  EXPECT_NE(qobject_cast<QWidgetAction*>(shown->actions().first()), nullptr);
+  menu->ClosePopup();
+  // An item released from its description is plain again.
+  item[0]->SetCoolMenu(nullptr);
+  EXPECT_FALSE(menu->IsOwnerDrawn(menu->Items()->Items(0)));
+}
+
+TEST_F(CoolMenuTest, DisabledCaptionsAreEmbossedExceptOnTheSelectionBar) {
+  menu->Items()->Items(2)->SetEnabled(false);
+  item[2]->SetPicture(nullptr);
+  auto highlights = [&](TOwnerDrawState state) {
+    auto b = Painted(2, state);
+    int n = 0;
+    const TCoolMenuMetrics& m = item[2]->Metrics();
+    for (int y = m.TextTop; y < m.TextTop + m.TextHeight + 1; ++y)
+      for (int x = m.TextLeft; x < m.TextLeft + m.TextWidth + 1; ++x)
+        n += b->Canvas()->Pixels(x, y) == ColorToRGB(clBtnHighlight);
+    return n;
+  };
+  EXPECT_GT(highlights({}), 5);                       // embossed
+  EXPECT_EQ(highlights(TOwnerDrawState{odSelected}), 0);  // plain grey on the bar
+  item[2]->SetOptions(item[2]->Options() + TMenuOptions{omNoHighlightDisabled});
+  EXPECT_GT(highlights(TOwnerDrawState{odSelected}), 5);  // no bar: embossed
+}
+
+TEST_F(CoolMenuTest, FontSizeFollowsTheSystemsWhenAsked) {
+  TFont big;
+  big.SetName("Courier New");
+  big.SetSize(20);
+  item[0]->SetFont(&big);
+  cool->RefreshItems(item[0], RA_REFRESH);
+  EXPECT_EQ(item[0]->Font()->Size(), 20);
+  item[0]->SetOptions(item[0]->Options() + TMenuOptions{omAlwaysDefFontSize});
+  cool->RefreshItems(item[0], RA_REFRESH);
+  EXPECT_EQ(item[0]->Font()->Height(), TFont().Height());
+  EXPECT_EQ(item[0]->Font()->Name(), "Courier New");  // only the size
+}
+
+TEST_F(CoolMenuTest, PointingHelpAndCursorWhileAMenuIsOpen) {
+  form->SetBounds(10, 10, 200, 100);
+  form->Show();
+  Pump();
+  menu->Items()->Items(0)->SetHint("Open|Opens a file");
+  menu->Items()->Items(2)->SetHelpContext(77);
+  std::vector<int> topics;
+  Application->OnHelp = [&](WORD, int data, bool& callHelp) {
+    topics.push_back(data);
+    callHelp = false;
+    return true;
+  };
+  cool->SetCursor(crHandPoint);
+  QMenu* shown = OpenPopup(menu);
+  ASSERT_TRUE(shown);
+  EXPECT_EQ(Screen->Cursor(), crHandPoint);
+  shown->setActiveAction(shown->actions().at(0));
+  EXPECT_EQ(Application->Hint(), "Open|Opens a file");  // the whole hint
+  QTest::keyClick(shown, Qt::Key_F1);
+  shown->setActiveAction(shown->actions().at(2));
+  QTest::keyClick(shown, Qt::Key_F1);
+  EXPECT_EQ(topics, (std::vector<int>{0, 77}));
+  menu->ClosePopup();
+  Pump();
+  EXPECT_EQ(Screen->Cursor(), crDefault);
+  Application->OnHelp = nullptr;
+}
+
+TEST(CoolMenuBarTest, ARightJustifiedItemSitsAtTheBarsEnd) {
+  auto form = ShownForm(400, 150);
+  auto* menu = new TMainMenu(form.get());
+  for (const char* caption : {"&File", "&Help"}) {
+    auto* mi = new TMenuItem(form.get());
+    mi->SetCaption(caption);
+    menu->Items()->Add(mi);
+    auto* sub = new TMenuItem(form.get());
+    sub->SetCaption("Item");
+    mi->Add(sub);
+  }
+  TMenuItem* help = menu->Items()->Items(1);
+  auto* cool = new TCoolMenu(form.get());
+  auto* described = new TCoolMenuItem(form.get());
+  described->SetCoolMenu(cool);
+  described->SetOptions(described->Options() + TMenuOptions{omRightJustified});
+  described->SetMenuItem(help);
+  Pump();
+  QMenuBar* bar = vantrel::menus::MenuBarWidget(*menu);
+  ASSERT_TRUE(bar);
+  auto helpRight = [&] { return bar->actionGeometry(vantrel::menus::ActionOf(*menu, help, bar)).right(); };
+  EXPECT_TRUE(help->RightJustify());
+  EXPECT_GE(helpRight(), bar->width() - 10);
+  cool->SetActive(false);  // restored: back beside File
+  Pump();
+  EXPECT_FALSE(help->RightJustify());
+  EXPECT_LT(helpRight(), bar->width() / 2);
 }

@@ -6,6 +6,8 @@
 #include "platform/classlib/controls/control_helpers.h"
 #include "winctrls/exttab.h"
 
+#include <map>
+
 using namespace testing_support;
 
 namespace {
@@ -194,4 +196,48 @@ TEST_F(ExtTabTest, WiderTabFontSizesTheTabsAndHintsSitBelowTheirTab) {
   const TPoint want = tabs->ClientToScreen(TPoint{r.Left + 3, r.Bottom + 1});
   EXPECT_EQ((TPoint{hint->Left(), hint->Top()}), want);
   Application->CancelHint();
+}
+
+TEST_F(ExtTabTest, OwnerDrawingGetsTheFaceRectangleOffTheBackground) {
+  tabs->SetTabIndex(1);
+  std::map<int, std::pair<TRect, TRect>> rects;  // tab: foreground, background
+  tabs->OnDrawTab = [&](TWinControl*, int i, bool, const TRect& fg, const TRect& bg, TOwnerDrawState) {
+    rects[i] = {fg, bg};
+  };
+  struct Case { TExtTabPosition position; TExtTabStyle style; TPoint unselected, selected; };
+  const Case cases[] = {
+      {tabPosTop, tabStDefault, {0, 1}, {0, -1}},
+      {tabPosBottom, tabStDefault, {0, -2}, {0, 0}},
+      {tabPosLeft, tabStDefault, {0, 0}, {-2, 0}},
+      {tabPosRight, tabStDefault, {0, 0}, {2, 0}},
+      {tabPosTop, tabStButton, {0, 0}, {0, 0}},
+  };
+  for (const Case& c : cases) {
+    tabs->SetTabPosition(c.position);
+    tabs->SetTabStyle(c.style);
+    rects.clear();
+    Snapshot(tabs);
+    ASSERT_EQ(rects.size(), 3u) << int(c.position);
+    for (int i : {0, 1}) {
+      const auto& [fg, bg] = rects[i];
+      const TPoint want = i == 1 ? c.selected : c.unselected;
+      EXPECT_EQ(fg.Left - bg.Left, want.x) << int(c.position) << " tab " << i;
+      EXPECT_EQ(fg.Top - bg.Top, want.y) << int(c.position) << " tab " << i;
+      EXPECT_EQ(fg.Width(), bg.Width());
+      EXPECT_EQ(fg.Height(), bg.Height());
+    }
+  }
+}
+
+TEST_F(ExtTabTest, AGlyphStripEditedInPlaceGivesNewGlyphs) {
+  TExtGlyphs* glyphs = tabs->TabGlyphs();
+  glyphs->SetNumGlyphs(2);
+  EXPECT_EQ(glyphs->Images()->Count(), 0);  // nothing drawn yet
+  TBitmap* strip = glyphs->Glyph();
+  strip->SetSize(16, 8);
+  strip->Canvas()->Brush()->SetColor(clLime);
+  strip->Canvas()->FillRect(Rect(0, 0, 16, 8));
+  ASSERT_EQ(glyphs->Images()->Count(), 2);
+  EXPECT_EQ(glyphs->Images()->Width(), 8);
+  EXPECT_TRUE(TabHolds(*Snapshot(tabs), 1, clLime));
 }

@@ -8,8 +8,13 @@
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/core/filer.h"
 #include "platform/classlib/core/registry.h"
+#include "platform/classlib/stdctrls/comboboxes.h"
+#include "platform/classlib/stdctrls/edits.h"
+#include "winctrls/colcombo.h"
 #include "winctrls/tb97.h"
 #include "winctrls/tb97button.h"
+
+#include <QGuiApplication>
 
 using namespace testing_support;
 
@@ -230,6 +235,104 @@ TEST_F(Tb97Test, AFloatingBarNeverTakesActivationFromItsForm) {
   SystemClick(bar, 40, 25);     // nor does a click
   Pump(5);
   EXPECT_TRUE(form->Active());
+}
+
+// Keys as the window system delivers them: to the active window's focus.
+void Type(std::initializer_list<Qt::Key> keys) {
+  for (Qt::Key k : keys) {
+    ASSERT_NE(QGuiApplication::focusWindow(), nullptr);
+    QTest::keyClick(QGuiApplication::focusWindow(), k);
+    Pump();
+  }
+}
+
+TEST_F(Tb97Test, ControlsOnAFloatingBarTakeTheKeyboardAndGiveItBack) {
+  auto* memo = new TEdit(form.get());  // the form's own control, which has the keys
+  memo->SetParent(form.get());
+  memo->SetBounds(10, 200, 120, 24);
+  memo->SetAutoSelect(false);  // the keys coming back add to its text
+  auto* edit = new TEdit(form.get());
+  edit->SetParent(bar);
+  edit->SetWidth(80);
+  auto* fonts = new TComboBox(form.get());
+  fonts->SetParent(bar);
+  fonts->SetStyle(csDropDownList);
+  fonts->Items()->Add("Arial");
+  fonts->Items()->Add("Courier");
+  int deactivated = 0;
+  form->OnDeactivate = [&](TObject*) { ++deactivated; };
+  form->FocusControl(memo);
+  bar->SetDockedTo(nullptr);
+  bar->SetBounds(100, 100, bar->Width(), bar->Height());
+  Pump(5);
+  const TRect nc = bar->NonClientMargins();
+  auto clickOn = [&](TControl* c) { SystemClick(bar, nc.Left + c->Left() + 4, nc.Top + c->Top() + 4); };
+  auto formHasKeys = [&] {
+    return QGuiApplication::focusWindow() == vantrel::qt::WindowWidget(*form)->windowHandle() &&
+           form->ActiveControl() == memo;
+  };
+  // A button on the bar leaves the keys where they are.
+  clickOn(bar->Controls(0));
+  Type({Qt::Key_A});
+  EXPECT_EQ(memo->Text(), "a");
+  // The edit takes them until Escape; Enter also ends the visit.
+  clickOn(edit);
+  Type({Qt::Key_X, Qt::Key_Y});
+  EXPECT_EQ(edit->Text(), "xy");
+  EXPECT_EQ(memo->Text(), "a");
+  EXPECT_EQ(form->ActiveControl(), edit);
+  Type({Qt::Key_Escape, Qt::Key_B});
+  EXPECT_TRUE(formHasKeys());
+  EXPECT_EQ(memo->Text(), "ab");
+  clickOn(edit);
+  Type({Qt::Key_End, Qt::Key_Z, Qt::Key_Return, Qt::Key_C});
+  EXPECT_EQ(edit->Text(), "xyz");
+  EXPECT_EQ(memo->Text(), "abc");
+  // The font box: its list opens, a choice made with the keys closes it
+  // and the keys go back; given up with Escape likewise.
+  clickOn(fonts);
+  EXPECT_TRUE(fonts->DroppedDown());
+  EXPECT_EQ(form->ActiveControl(), fonts);
+  Type({Qt::Key_Down, Qt::Key_Down, Qt::Key_Return});
+  EXPECT_EQ(fonts->ItemIndex(), 1);
+  EXPECT_TRUE(formHasKeys());
+  clickOn(fonts);
+  Type({Qt::Key_Escape, Qt::Key_D});
+  EXPECT_FALSE(fonts->DroppedDown());
+  EXPECT_EQ(fonts->ItemIndex(), 1);
+  EXPECT_EQ(memo->Text(), "abcd");
+  // All along the form stayed the active one.
+  EXPECT_TRUE(form->Active());
+  EXPECT_EQ(deactivated, 0);
+  // The control the keys returned to may go meanwhile: the form alone takes them.
+  clickOn(edit);
+  delete memo;
+  Type({Qt::Key_Escape});
+  EXPECT_EQ(QGuiApplication::focusWindow(), vantrel::qt::WindowWidget(*form)->windowHandle());
+}
+
+TEST_F(Tb97Test, ADockedBarLaysOutAgainWhenAControlChangesSize) {
+  auto* other = NewBar("Other", top, 0);
+  auto* colors = new TColorComboBox(form.get());
+  colors->SetParent(other);
+  colors->SetWidth(145);
+  auto* knob = new TKnob(form.get());
+  knob->SetParent(other);
+  Pump();
+  EXPECT_EQ(knob->Left(), 11 + 145);
+  EXPECT_EQ(other->Width(), 11 + 145 + 23 + 2);
+  colors->SetWidth(110);
+  EXPECT_EQ(knob->Left(), 11 + 110);
+  EXPECT_EQ(other->Width(), 11 + 110 + 23 + 2);
+  // A control that leaves the bar is no longer watched; one that is freed neither.
+  colors->SetParent(form.get());
+  colors->SetWidth(200);
+  EXPECT_EQ(knob->Left(), 11);
+  auto* gone = new TEdit(form.get());
+  gone->SetParent(other);
+  delete gone;
+  delete other;  // its controls go with it, unwatched
+  EXPECT_EQ(colors->Width(), 200);
 }
 
 TEST_F(Tb97Test, FloatingBarResizedThroughItsWrapWidthsAndClosed) {

@@ -176,3 +176,59 @@ TEST_F(ButtonTest, GlyphsAndLooksByPixels) {
   EXPECT_EQ(px(shot.get(), 9, 8), ColorToRGB(clBlack));
   EXPECT_NE(px(shot.get(), 2, 2), px(shot.get(), 3, 2));  // the checker
 }
+
+TEST_F(ButtonTest, AFlatButtonThatIsNotOpaqueShowsItsParent) {
+  form->SetColor(clYellow);
+  b[0]->SetColor(clAqua);
+  const TRect nc = form->NonClientMargins();
+  auto face = [&] {
+    auto shot = Snapshot(form.get());
+    return shot->Canvas()->Pixels(nc.Left + b[0]->Left() + 2, nc.Top + b[0]->Top() + 2);
+  };
+  EXPECT_TRUE(b[0]->Opaque());
+  EXPECT_EQ(face(), ColorToRGB(clAqua));
+  b[0]->SetOpaque(false);
+  EXPECT_FALSE(b[0]->ControlStyle().Contains(csOpaque));
+  EXPECT_EQ(face(), ColorToRGB(clYellow));
+  b[0]->SetFlat(false);  // a raised button is always painted whole
+  EXPECT_TRUE(b[0]->ControlStyle().Contains(csOpaque));
+  EXPECT_EQ(face(), ColorToRGB(clBtnFace));  // its raised face
+}
+
+TEST_F(ButtonTest, AWrappedCaptionTakesSeveralLines) {
+  b[0]->SetBounds(10, 10, 70, 60);
+  b[0]->SetCaption("Alpha Beta Gamma");
+  b[0]->SetDisplayMode(dmTextOnly);
+  auto inkRows = [&] {
+    auto shot = Snapshot(form.get());
+    const TRect nc = form->NonClientMargins();
+    int rows = 0;
+    for (int y = 2; y < b[0]->Height() - 2; ++y) {
+      bool ink = false;
+      for (int x = 2; x < b[0]->Width() - 2 && !ink; ++x)
+        ink = shot->Canvas()->Pixels(nc.Left + b[0]->Left() + x, nc.Top + b[0]->Top() + y) ==
+              ColorToRGB(clBlack);
+      rows += ink;
+    }
+    return rows;
+  };
+  const int oneLine = inkRows();
+  b[0]->SetWordWrap(true);
+  EXPECT_GE(inkRows(), 2 * oneLine);
+}
+
+TEST_F(ButtonTest, GeneratedGlyphsFollowASystemColourChange) {
+  TBitmap pic;
+  pic.SetSize(16, 16);
+  pic.Canvas()->Brush()->SetColor(clOlive);
+  pic.Canvas()->FillRect(Rect(0, 0, 16, 16));
+  pic.Canvas()->Brush()->SetColor(clBlack);
+  pic.Canvas()->FillRect(Rect(4, 4, 12, 12));
+  b[0]->SetGlyph(&pic);
+  EXPECT_EQ(b[0]->GlyphImage(bsDisabled97)->Canvas()->Pixels(4, 4), RGB(128, 128, 128));
+  SetSysColor(COLOR_BTNSHADOW, RGB(10, 20, 30));
+  b[0]->Perform(CM_SYSCOLORCHANGE);
+  const TColor shadow = b[0]->GlyphImage(bsDisabled97)->Canvas()->Pixels(4, 4);
+  ResetSysColors();
+  EXPECT_EQ(shadow, RGB(10, 20, 30));
+}

@@ -215,8 +215,11 @@ bool VWindow::event(QEvent* e) {
     case QEvent::WindowDeactivate:
       if (control) {
         const bool active = e->type() == QEvent::WindowActivate;
+        // Losing activation, it is told which of our windows takes it over.
+        auto* next = active ? nullptr : dynamic_cast<VWindow*>(QApplication::activeWindow());
+        const LPARAM other = next && next != this ? LPARAM(next->control) : 0;
         Guarded([&] {
-          control->Perform(WM_ACTIVATE, active ? WA_ACTIVE : WA_INACTIVE);
+          control->Perform(WM_ACTIVATE, active ? WA_ACTIVE : WA_INACTIVE, other);
           if (ActivationObserver) ActivationObserver(control, active);
         });
       }

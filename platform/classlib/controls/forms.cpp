@@ -371,11 +371,14 @@ void TCustomForm::SetActiveControl(TWinControl* control) {
 }
 
 void TCustomForm::FocusControl(TWinControl* control) {
-  const bool wasActive = active_;
   SetActiveControl(control);
-  if (!wasActive && Showing()) {
-    if (QWidget* w = WindowWidget(*this)) w->activateWindow();
-  }
+  if (!Showing()) return;
+  // The window that holds the control becomes the active one: the form's,
+  // or a window of its own on the form (a floating tool window), as a
+  // focused window activates its top-level window.
+  QWidget* client = control ? ClientWidget(*control) : nullptr;
+  QWidget* w = client ? client->window() : WindowWidget(*this);
+  if (w && !w->isActiveWindow()) w->activateWindow();
 }
 
 void TCustomForm::SetFocusedControl(TWinControl* control) {

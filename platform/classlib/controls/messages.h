@@ -44,6 +44,8 @@ constexpr LPARAM PointToLParam(TPoint p) { return MakeLParam(p.x, p.y); }
 //  - Key messages (CN_KEYDOWN, WM_KEYDOWN, WM_CHAR ...): WParam the virtual key
 //    or the character (a code point), LParam the TShiftState bits.
 //  - WM_DROPFILES: WParam an HDROP (controls.h).
+//  - WM_ACTIVATE: WParam WA_ACTIVE or WA_INACTIVE; losing activation, LParam
+//    the window (TWinControl*) of ours that takes it over, else 0.
 enum : UINT {
   WM_NULL = 0x0000, WM_CREATE = 0x0001, WM_DESTROY = 0x0002, WM_MOVE = 0x0003,
   WM_SIZE = 0x0005, WM_ACTIVATE = 0x0006, WM_SETFOCUS = 0x0007, WM_KILLFOCUS = 0x0008,

@@ -202,6 +202,12 @@ void TMenuItem::SetBreak(TMenuBreak value) {
   Changed();
 }
 
+void TMenuItem::SetRightJustify(bool value) {
+  if (value == rightJustify_) return;
+  rightJustify_ = value;
+  Changed();
+}
+
 TBitmap* TMenuItem::Bitmap() {
   if (!bitmap_) bitmap_ = std::make_unique<TBitmap>();
   return bitmap_.get();

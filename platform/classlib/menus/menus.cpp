@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
@@ -97,9 +98,17 @@ struct TMenu::Impl {
     Clear(container);
     std::map<int, QActionGroup*> groups;
     const bool isBar = qobject_cast<QMenuBar*>(container) != nullptr;
+    bool justified = false;
     for (int i = 0; i < parent->Count(); ++i) {
       TMenuItem* item = parent->Items(i);
       if (!item->Visible()) continue;
+      if (isBar && item->RightJustify() && !justified) {
+        // The bar's style puts the items after a separator at its right end.
+        justified = true;
+        auto* gap = new QAction(container);
+        gap->setSeparator(true);
+        container->addAction(gap);
+      }
       QAction* action = MakeAction(container, item, isBar);
       if (item->RadioItem()) {
         QActionGroup*& group = groups[item->GroupIndex()];
@@ -159,9 +168,13 @@ class OwnerDrawnItem : public QWidget {
     TMenuItem* item = impl_ ? impl_->ItemOf(action_) : nullptr;
     if (!item) return;
     QPainter painter(this);
+    // As the system gives it: the item's place among the menu's items, so
+    // a drawing that spans the menu (a side bar) shows each item its part.
+    const QPoint at = geometry().topLeft() - QPoint(x(), ItemsTop());
+    painter.translate(-at);
     TCanvas canvas;
     vantrel::qt::BindPainter(canvas, &painter);
-    const TRect r = Rect(0, 0, width(), height());
+    const TRect r = Bounds(at.x(), at.y(), width(), height());
     const TOwnerDrawState state = StateOf(*item);
     Guarded([&] {
       if (!impl_->menu.DrawItem(item, &canvas, r, state)) PlainDraw(canvas, *item, r, state);
@@ -170,6 +183,12 @@ class OwnerDrawnItem : public QWidget {
   }
 
  private:
+  // The top of the menu's first item.
+  int ItemsTop() const {
+    const QList<QAction*> actions = menu_->actions();
+    return actions.isEmpty() ? 0 : menu_->actionGeometry(actions.first()).top();
+  }
+
   TOwnerDrawState StateOf(const TMenuItem& item) const {
     TOwnerDrawState s;
     if (menu_->activeAction() == action_ && !item.IsLine())
@@ -188,13 +207,13 @@ class OwnerDrawnItem : public QWidget {
     canvas.FillRect(r);
     if (item.IsLine()) {
       canvas.Pen()->SetColor(clBtnShadow);
-      canvas.MoveTo(r.Left, r.Height() / 2);
-      canvas.LineTo(r.Right, r.Height() / 2);
+      canvas.MoveTo(r.Left, r.Top + r.Height() / 2);
+      canvas.LineTo(r.Right, r.Top + r.Height() / 2);
       return;
     }
     canvas.Brush()->SetStyle(bsClear);
     canvas.Font()->SetColor(!item.Enabled() ? clGrayText : selected ? clHighlightText : clMenuText);
-    canvas.TextOut(kOwnerDrawTextMargin, (r.Height() - canvas.TextHeight("Wg")) / 2,
+    canvas.TextOut(r.Left + kOwnerDrawTextMargin, r.Top + (r.Height() - canvas.TextHeight("Wg")) / 2,
                    StripHotkey(item.Caption()));
   }
 
@@ -226,6 +245,12 @@ class OwnerDrawnBarStyle : public QProxyStyle {
     return {std::max(0, width), std::max(0, height)};
   }
 
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* data) const override {
+    if (hint == SH_DrawMenuBarSeparator) return 1;  // right-justified items follow one
+    return QProxyStyle::styleHint(hint, option, widget, data);
+  }
+
   void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
                    const QWidget* widget) const override {
     TMenuItem* item = element == CE_MenuBarItem ? impl_.BarItemOf(option) : nullptr;
@@ -246,6 +271,25 @@ class OwnerDrawnBarStyle : public QProxyStyle {
 
  private:
   TMenu::Impl& impl_;
+};
+
+}  // namespace
+
+namespace {
+
+// F1 on a popup asks for help on the item pointed at.
+class HelpKeyFilter : public QObject {
+ public:
+  HelpKeyFilter(TMenu::Impl& impl, QMenu* menu) : QObject(menu), impl_(impl), menu_(menu) {}
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() != QEvent::KeyPress || static_cast<QKeyEvent*>(e)->key() != Qt::Key_F1) return false;
+    if (TMenuItem* item = impl_.ItemOf(menu_->activeAction())) impl_.menu.HelpRequested(item);
+    return true;
+  }
+
+ private:
+  TMenu::Impl& impl_;
+  QMenu* menu_;
 };
 
 }  // namespace
@@ -308,8 +352,10 @@ QAction* TMenu::Impl::MakeAction(QWidget* container, TMenuItem* item, bool isBar
     auto* widget = new OwnerDrawnItem(*this, static_cast<QMenu*>(container));
     widget->SetAction(widgetAction);
     widgetAction->setDefaultWidget(widget);
-    // Lines stay out of the keyboard's way as plain separators do.
+    // Lines stay out of the keyboard's way as plain separators do. The
+    // caption is not shown (the item is painted) but its "&" letter chooses it.
     widgetAction->setEnabled(item->Enabled() && !item->IsLine());
+    if (!item->IsLine()) widgetAction->setText(ToQString(item->Caption()));
     action = widgetAction;
   } else {
     action = new QAction(container);
@@ -331,6 +377,7 @@ QAction* TMenu::Impl::MakeAction(QWidget* container, TMenuItem* item, bool isBar
 
 QMenu* TMenu::Impl::NewMenu(QWidget* parent, bool topLevel) {
   auto* sub = new QMenu(parent);
+  sub->installEventFilter(new HelpKeyFilter(*this, sub));
   QObject::connect(sub, &QMenu::hovered, sub, [this](QAction* action) {
     if (TMenuItem* item = ItemOf(action)) menu.ItemSelected(item);
   });
@@ -353,6 +400,7 @@ void TMenu::Impl::Opening(QMenu* sub, QAction* action) {
 
 void TMenu::Impl::Closed() {
   SetApplicationHint("");
+  menu.PopupClosed();
   if (!dirty || !bar) return;
   // Later: a menu closes before the chosen action's signal runs, and that
   // action must still find its item.
@@ -411,9 +459,20 @@ void TMenu::SetOwnerDrawHooks(TMeasureHook measure, TDrawHook draw) {
   MenuChanged();
 }
 
-void TMenu::SetPopupHooks(TPopupHook opening, TSelectHook selected) {
+void TMenu::SetPopupHooks(TPopupHook opening, TSelectHook selected, TSelectHook help,
+                          std::function<void()> closed) {
   popupHook_ = std::move(opening);
   selectHook_ = std::move(selected);
+  helpHook_ = std::move(help);
+  closedHook_ = std::move(closed);
+}
+
+void TMenu::HelpRequested(TMenuItem* item) const {
+  if (TSelectHook hook = helpHook_) Guarded([&] { hook(item); });
+}
+
+void TMenu::PopupClosed() const {
+  if (std::function<void()> hook = closedHook_) Guarded([&] { hook(); });
 }
 
 void TMenu::PopupOpening(TMenuItem* parent) const {

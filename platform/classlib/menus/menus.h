@@ -81,6 +81,10 @@ class TMenuItem : public TComponent {
   // Starts a new column of the menu (mbBarBreak with a line before it).
   TMenuBreak Break() const { return break_; }
   void SetBreak(TMenuBreak value);
+  // A top-level item of a menu bar that sits at the bar's right end, with
+  // the items after it.
+  bool RightJustify() const { return rightJustify_; }
+  void SetRightJustify(bool value);
   TBitmap* Bitmap();
   int ImageIndex() const { return imageIndex_; }
   void SetImageIndex(int value);
@@ -138,6 +142,7 @@ class TMenuItem : public TComponent {
   bool enabled_ = true;
   bool visible_ = true;
   TMenuBreak break_ = mbNone;
+  bool rightJustify_ = false;
   std::unique_ptr<TBitmap> bitmap_;
   int imageIndex_ = -1;
   std::string hint_;
@@ -183,13 +188,17 @@ class TMenu : public TComponent {
   void ClearOwnerDrawHooks() { SetOwnerDrawHooks(nullptr, nullptr); }
   // For a component that follows the menus it draws: told as one of the
   // menu's popups opens, before its items are built (parent: the item whose
-  // sub-items it shows, Items() for a popup menu's own), and as an item is
-  // pointed at.
+  // sub-items it shows, Items() for a popup menu's own), as an item is
+  // pointed at, as help (F1) is asked for on the item pointed at, and as
+  // the menu closes.
   using TPopupHook = std::function<void(TMenuItem* parent)>;
   using TSelectHook = std::function<void(TMenuItem* item)>;
-  void SetPopupHooks(TPopupHook opening, TSelectHook selected);
+  void SetPopupHooks(TPopupHook opening, TSelectHook selected, TSelectHook help = nullptr,
+                     std::function<void()> closed = nullptr);
   void PopupOpening(TMenuItem* parent) const;
   void ItemSelected(TMenuItem* item) const;
+  void HelpRequested(TMenuItem* item) const;
+  void PopupClosed() const;
   // Whether an item is drawn by the program rather than by the plain menu.
   bool IsOwnerDrawn(const TMenuItem* item) const;
   bool MeasureItem(TMenuItem* item, TCanvas* canvas, int& width, int& height) const;
@@ -212,7 +221,8 @@ class TMenu : public TComponent {
   TMeasureHook measureHook_;
   TDrawHook drawHook_;
   TPopupHook popupHook_;
-  TSelectHook selectHook_;
+  TSelectHook selectHook_, helpHook_;
+  std::function<void()> closedHook_;
   std::unique_ptr<Impl> impl_;
   friend class TMenuItem;
 };

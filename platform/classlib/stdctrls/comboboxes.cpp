@@ -279,7 +279,8 @@ void TCustomComboBox::CloseList(bool accept) {
   list_->Hide();
   Invalidate();
   const auto alive = Lifetime();
-  CloseUp();
+  // Told as a notification, so those who watch the box's messages see it.
+  Perform(CN_COMMAND, WPARAM(CBN_CLOSEUP) << 16, 0);
   if (!alive.expired() && accept) SelectByUser(chosen);
 }
 
@@ -462,6 +463,9 @@ void TCustomComboBox::PaintSimpleList(TCanvas* dc) {
 void TCustomComboBox::Dispatch(TMessage& m) {
   if (NonClientMessage(m)) return;
   switch (m.Msg) {
+    case CN_COMMAND:
+      if (HiWord(m.WParam) == CBN_CLOSEUP) CloseUp();
+      return;
     case CM_FONTCHANGED:
       if (edit_->line) edit_->line->setFont(vantrel::qt::ToQFont(*Font()));
       TCustomControl::Dispatch(m);

@@ -14,6 +14,9 @@ DECLARE_ENUM(TComboBoxStyle, csDropDown, csSimple, csDropDownList, csOwnerDrawFi
 
 class TComboPopupList;
 
+// The notification (in CN_COMMAND's high word) that the list has closed.
+constexpr WORD CBN_CLOSEUP = 8;
+
 class TCustomComboBox : public TCustomControl {
   DECLARE_CLASS(TCustomComboBox, TCustomControl)
  public:

@@ -278,6 +278,29 @@ TEST(SubReports, TheChildLayoutStreamsInsideTheSubReport) {
 
 }  // namespace
 
+// A change of the parent's setup reaches a sub-report that follows it; a
+// setup of the child's own stops the following, and survives a run.
+TEST(SubReport, APrinterSetupChangeReachesFollowersAndAnOwnSetupStaysOwn) {
+  SubRig r(3, 2);
+  TppChildReport* child = r.sub->ChildReport();
+  ASSERT_TRUE(r.sub->ParentPrinterSetup());
+  r.report->PrinterSetup()->SetOrientation(poLandscape);
+  EXPECT_EQ(child->PrinterSetup()->Orientation(), poLandscape);
+  r.report->PrinterSetup()->SetCopies(2);
+  EXPECT_EQ(child->PrinterSetup()->Copies(), 2);
+  EXPECT_TRUE(r.sub->ParentPrinterSetup());
+  // The child's own paper: no longer the parent's.
+  child->PrinterSetup()->SetOrientation(poPortrait);
+  EXPECT_FALSE(r.sub->ParentPrinterSetup());
+  r.report->PrinterSetup()->SetCopies(3);
+  EXPECT_EQ(child->PrinterSetup()->Copies(), 2);
+  r.Print();
+  EXPECT_EQ(child->PrinterSetup()->Orientation(), poPortrait);
+  // Following again takes the parent's setup at once.
+  r.sub->SetParentPrinterSetup(true);
+  EXPECT_TRUE(*child->PrinterSetup() == *r.report->PrinterSetup());
+}
+
 // ---- a section printed as a job of its own ----
 
 namespace {

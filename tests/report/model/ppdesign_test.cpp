@@ -16,7 +16,7 @@ std::string Menu(const std::string& className) {
 
 TEST(ReportDesign, PopupItemsCarryTheirCaptionsInMenuOrder) {
   EXPECT_EQ(Menu("TppLabel"),
-            "mniBringToFront=Bring to Front;mniSendToBack=Send to Back;=;"
+            "mniBringToFront=Bring to Front;mniSendToBack=Send to Back;=-;"
             "mniLabelAutoSize=AutoSize;mniPosition=Position...;"
             "mniLabelReprintOnOverFlow=ReprintOnOverFlow;mniLabelShiftWithParent=ShiftWithParent;"
             "mniLabelTransparent=Transparent;mniLabelVisible=Visible;mniLabelWordWrap=WordWrap;");

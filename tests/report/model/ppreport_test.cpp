@@ -178,6 +178,30 @@ TEST(ReportModel, SettersClampAndFreezeWhileGenerating) {
   EXPECT_EQ(r.report->TextFileName(), "");
 }
 
+// Turning a one-column layout into columns adds a column header and footer
+// once; more columns later or fewer keep the bands that exist.
+TEST(ReportModel, GoingFromOneColumnToMoreCreatesTheColumnBands) {
+  Layout r;
+  auto kinds = [&] {
+    std::string out;
+    for (int i = 0; i < r.report->BandCount(); ++i)
+      out += r.report->Bands(i)->ClassName() + " ";
+    return out;
+  };
+  const std::string before = kinds();
+  EXPECT_EQ(r.report->FindBand(dbColumnHeader), nullptr);
+  r.report->SetColumns(2);
+  ASSERT_NE(r.report->FindBand(dbColumnHeader), nullptr) << kinds();
+  ASSERT_NE(r.report->FindBand(dbColumnFooter), nullptr) << kinds();
+  EXPECT_EQ(r.report->BandCount(), 6) << kinds();
+  EXPECT_EQ(r.report->FindBand(dbColumnHeader)->Name(), "Report1ColumnHeaderBand1");
+  r.report->SetColumns(3);
+  EXPECT_EQ(r.report->BandCount(), 6) << kinds();
+  r.report->SetColumns(1);
+  EXPECT_EQ(r.report->BandCount(), 6) << kinds();
+  EXPECT_NE(kinds(), before);
+}
+
 TEST(ReportModel, RenamingTheReportRenamesWhatStartsWithItsName) {
   Layout r;
   r.report->PrinterSetup()->SetDocumentName("Report1");

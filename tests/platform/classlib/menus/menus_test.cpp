@@ -387,6 +387,23 @@ TEST(OwnerDrawTest, MeasuredSizesAndPaintedPixelsWithState) {
   menu.ClosePopup();
 }
 
+TEST(OwnerDrawTest, AnOwnerDrawnItemIsChosenByItsLetter) {
+  Application->Initialize();
+  TPopupMenu menu(nullptr);
+  int clicks = 0;
+  TMenuItem* go = NewItem(menu.Items(), "&Go");
+  go->OnMeasureItem = [](TObject*, TCanvas*, int& w, int& h) { w = 80, h = 20; };
+  go->OnAdvancedDrawItem = [](TObject*, TCanvas* c, const TRect& r, TOwnerDrawState) { c->FillRect(r); };
+  go->OnClick = [&](TObject*) { ++clicks; };
+  NewItem(menu.Items(), "&Stay");
+  menu.Popup(100, 100);
+  Pump();
+  QTest::keyClick(PopupWidget(menu), Qt::Key_G);
+  Pump();
+  EXPECT_EQ(clicks, 1);
+  EXPECT_FALSE(PopupWidget(menu)->isVisible());
+}
+
 TEST(OwnerDrawTest, MenuBarItemsAreMeasuredAndPaintedToo) {
   auto form = ShownForm(300, 150);
   TMainMenu menu(form.get());
