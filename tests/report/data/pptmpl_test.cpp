@@ -210,8 +210,8 @@ TEST_F(ReportTemplate, SavingKeepsTheOldFileWhenItCannotBeWritten) {
 TEST_F(ReportTemplate, EveryStepOfASaveMayFail) {
   tmpl.Save();
   const std::string before = Stored();
+  ChangeLayout();  // each save below writes this layout over the one before
   for (TFileCall call : {TFileCall::Open, TFileCall::Write, TFileCall::Sync, TFileCall::Rename}) {
-    ChangeLayout();
     bool raised = false;
     const int runs = FailEachCall(
         dir, call,
