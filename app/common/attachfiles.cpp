@@ -152,16 +152,18 @@ struct TStartFailure {
 // the folder cannot be entered or the program cannot be started: the process
 // reports that through a pipe which a successful start closes unwritten.
 void SpawnDetached(const std::vector<std::string>& argv, const std::string& folder) {
+  // Made before forking: a child of a program with threads must not allocate.
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
   int report[2];
   if (::pipe2(report, O_CLOEXEC) != 0) RaiseStartFailure(argv, folder, {false, errno});
   const pid_t child = ::fork();
   const int forkError = errno;
   if (child == 0) {
     // The grandchild runs the program, so nothing waits for it to end.
-    if (::fork() == 0) {
-      std::vector<char*> args;
-      for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-      args.push_back(nullptr);
+    const pid_t grandchild = ::fork();
+    if (grandchild == 0) {
       TStartFailure failure{true, 0};
       if (!folder.empty() && ::chdir(folder.c_str()) != 0) {
         failure.error = errno;
@@ -171,6 +173,10 @@ void SpawnDetached(const std::vector<std::string>& argv, const std::string& fold
       }
       [[maybe_unused]] const ssize_t n = ::write(report[1], &failure, sizeof failure);
       ::_exit(127);
+    }
+    if (grandchild < 0) {
+      const TStartFailure failure{false, errno};
+      [[maybe_unused]] const ssize_t n = ::write(report[1], &failure, sizeof failure);
     }
     ::_exit(0);
   }

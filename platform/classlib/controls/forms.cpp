@@ -641,7 +641,10 @@ TApplication::TApplication(TComponent* AOwner)
   };
   // Settings that could not be saved when no caller could be told: the user is.
   regstore::SetSaveFailureHandler([](const std::string& message) {
-    if (Application) Application->ShowException(Exception(message));
+    if (Application)
+      Application->ShowException(Exception(message));
+    else
+      std::fprintf(stderr, "%s\n", message.c_str());
   });
 }
 
