@@ -535,4 +535,22 @@ TEST_F(Options, AColourPickOnAFullDiskKeepsTheOldCustomColours) {
   }
 }
 
+// The program's own application object tells the user, once, when a settings
+// object cannot save its changes as it ends (here on a full disk).
+TEST(SettingsOnAFullDisk, TheUserIsToldOnce) {
+  std::vector<std::string> shown;
+  TDialogResponderScope boxes([&](TDialogRequest& r) {
+    shown.push_back(r.Text);
+    return mrOk;
+  });
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    TFailingFiles full(regstore::StoreFolder(), TFileCall::Write, 1, ENOSPC);
+    TRegIniFile("Software\\Vantrel Tests\\Full").WriteString("Settings", "Value", "lost");
+  }
+  ASSERT_EQ(shown.size(), 1u) << ::testing::PrintToString(shown);
+  EXPECT_TRUE(shown[0].starts_with("The settings could not be saved: ")) << shown[0];
+  EXPECT_NE(shown[0].find("No space left on device"), std::string::npos) << shown[0];
+  EXPECT_EQ(TRegIniFile("Software\\Vantrel Tests\\Full").ReadString("Settings", "Value", "none"), "none");
+}
+
 }  // namespace

@@ -392,24 +392,33 @@ using Change = std::function<LONG(Key& root, bool& changed)>;
 thread_local regstore::WriteBatch* currentBatch = nullptr;
 
 // Failures to save that nobody can be told of by an exception (a batch ending)
-// go to this handler, once until a save succeeds again: a full disk would
-// otherwise bring one message for every settings object that ends.
-std::mutex failureMutex;
-regstore::SaveFailureHandler failureHandler;
-bool failureReported = false;
+// go to the handler, once until a save succeeds again: a full disk would
+// otherwise bring one message for every settings object that ends. Made on
+// first use: the application object that installs the handler may be a global
+// made before this file's globals.
+struct SaveFailures {
+  std::mutex mutex;
+  regstore::SaveFailureHandler handler;
+  bool reported = false;
+};
+
+SaveFailures& Failures() {
+  static SaveFailures failures;
+  return failures;
+}
 
 void SaveSucceeded() {
-  std::lock_guard lock(failureMutex);
-  failureReported = false;
+  std::lock_guard lock(Failures().mutex);
+  Failures().reported = false;
 }
 
 void ReportSaveFailure(const std::string& why) {
   regstore::SaveFailureHandler handler;
   {
-    std::lock_guard lock(failureMutex);
-    if (failureReported) return;
-    failureReported = true;
-    handler = failureHandler;
+    std::lock_guard lock(Failures().mutex);
+    if (Failures().reported) return;
+    Failures().reported = true;
+    handler = Failures().handler;
   }
   const std::string text = "The settings could not be saved: " + why;
   if (handler)
@@ -906,10 +915,10 @@ WriteBatch::~WriteBatch() {
 }
 
 SaveFailureHandler SetSaveFailureHandler(SaveFailureHandler handler) {
-  std::lock_guard lock(failureMutex);
-  SaveFailureHandler old = std::move(failureHandler);
-  failureHandler = std::move(handler);
-  failureReported = false;  // a new handler has been told nothing yet
+  std::lock_guard lock(Failures().mutex);
+  SaveFailureHandler old = std::move(Failures().handler);
+  Failures().handler = std::move(handler);
+  Failures().reported = false;  // a new handler has been told nothing yet
   return old;
 }
 
