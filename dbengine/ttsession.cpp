@@ -22,11 +22,6 @@ PUBLISHED(TttSession) { PublishSessionProperties(P); }
 
 PUBLISHED(TttDatabase) { PublishDatabaseProperties(P); }
 
-TLoginDialog LoginDialogHook;
-std::function<void(int)> ScreenCursorHook;
-TWaitCursorHooks WaitCursorHooks;
-std::function<bool(TttSession*)> PasswordDialogHook;
-
 namespace {
 
 constexpr DBIResult kMultipleInit = 0x2A07;
@@ -44,14 +39,17 @@ constexpr int kDefaultCursor = 0;
 constexpr unsigned kWaitWindowMs = 1000;    // the wait cursor's timer
 constexpr std::uint32_t kWaitDelayMs = 500;  // calls before this show nothing
 
-// The process's one wait cursor: its timer (0: none) and when it started.
+// The process's one wait cursor (there is one screen): the session whose
+// hooks show it (nil: none), its timer (0: none) and when it started.
 struct TWaitCursorState {
+  TttSession* owner = nullptr;
   std::uintptr_t timer = 0;
   std::uint32_t startTick = 0;
 } waitCursor;
 
-std::uint32_t WaitTickCount() {
-  return WaitCursorHooks.TickCount ? WaitCursorHooks.TickCount() : GetTickCount();
+std::uint32_t WaitTickCount(const TttSession* session) {
+  const auto& clock = session->WaitCursorHooks.TickCount;
+  return clock ? clock() : GetTickCount();
 }
 
 std::string Cut(const std::string& text, std::size_t chars) {
@@ -91,22 +89,35 @@ class TSectionGuard {
 void StopWaitCursor() {
   // The wait cursor, its timer and the screen belong to the main thread: an
   // engine error raised on another thread leaves them alone.
-  if (!IsMainThread()) return;
-  if (waitCursor.timer != 0 && WaitCursorHooks.KillTimer) WaitCursorHooks.KillTimer(waitCursor.timer);
+  if (!IsMainThread() || !waitCursor.owner) return;
+  TttSession* owner = waitCursor.owner;
+  if (waitCursor.timer != 0 && owner->WaitCursorHooks.KillTimer) owner->WaitCursorHooks.KillTimer(waitCursor.timer);
   waitCursor = {};
-  if (ScreenCursorHook) ScreenCursorHook(kDefaultCursor);
+  if (owner->ScreenCursor) owner->ScreenCursor(kDefaultCursor);
 }
 
 int TttSession::WaitCursorRoutine() {
   if (!IsMainThread() || WaitCursorGate != 1) return 0;
+  // Another session's wait cursor ends before this one's starts.
+  if (waitCursor.owner != this) StopWaitCursor();
   if (waitCursor.timer == 0) {
     // The first call of a long operation only starts the timer.
+    waitCursor.owner = this;
     if (WaitCursorHooks.StartTimer) waitCursor.timer = WaitCursorHooks.StartTimer(kWaitWindowMs, StopWaitCursor);
-    waitCursor.startTick = WaitTickCount();
+    waitCursor.startTick = WaitTickCount(this);
     return 0;
   }
-  if (WaitTickCount() - waitCursor.startTick > kWaitDelayMs && ScreenCursorHook) ScreenCursorHook(kSqlWaitCursor);
+  if (WaitTickCount(this) - waitCursor.startTick > kWaitDelayMs && ScreenCursor) ScreenCursor(kSqlWaitCursor);
   return 0;
+}
+
+void TttSession::RunWaitCursor() {
+  if (!IsMainThread()) return;
+  for (const auto& record : callbacks_)
+    if (record->CallbackType() == kWaitCursorCallback) {
+      WaitCursorGate = 1;
+      record->Invoke();
+    }
 }
 
 // ============================================================================
@@ -237,6 +248,8 @@ TttSession::TttSession(TComponent* owner) : TComponent(owner) {
 
 TttSession::~TttSession() {
   Destroying();
+  // Its timer would otherwise call back into a freed session's hooks.
+  if (waitCursor.owner == this) StopWaitCursor();
   try {
     SetActive(false);
   } catch (const Exception&) {
@@ -282,14 +295,15 @@ void TttSession::SetActive(bool value) {
 void TttSession::InitEngine() {
   // The hourglass shows while the engine starts (on the main thread only).
   struct THourglass {
-    bool shown = IsMainThread() && ScreenCursorHook;
-    THourglass() {
-      if (shown) ScreenCursorHook(-11);
+    explicit THourglass(const TScreenCursor& cursor) : screen(cursor) {
+      if (shown) screen(-11);
     }
     ~THourglass() {
-      if (shown) ScreenCursorHook(0);
+      if (shown) screen(0);
     }
-  } hourglass;
+    const TScreenCursor& screen;
+    bool shown = IsMainThread() && bool(screen);
+  } hourglass(ScreenCursor);
   std::uint8_t environment[588] = {};
   std::memcpy(environment, "0009", 4);  // the language text
   DBIResult code = 0;
@@ -399,11 +413,14 @@ void TttSession::LockSession() {
     UnlockSession();
     throw;
   }
+  RunWaitCursor();
 }
 
 void TttSession::UnlockSession() {
   if (lockCount_ == 0) return;
-  if (--lockCount_ == 0) CriticalSectionEnd();
+  if (--lockCount_ > 0) return;
+  WaitCursorGate = 0;
+  CriticalSectionEnd();
 }
 
 TBaseSession* TttSession::GetHandle() {
@@ -428,8 +445,8 @@ bool TttSession::DoPassword() {
   bool continueOn = false;
   if (OnPassword)
     OnPassword(this, continueOn);
-  else if (PasswordDialogHook)
-    continueOn = PasswordDialogHook(this);
+  else if (PasswordDialog)
+    continueOn = PasswordDialog(this);
   return continueOn;
 }
 
@@ -519,17 +536,13 @@ TttDatabase* TttSession::OpenDatabase(const std::string& name, TComponent* owner
   TSessionLock lock(this);
   TttDatabase* db = FindDatabaseForOwner(name, owner);
   if (!db) {
-    db = GetDatabaseClass(nullptr);
-    try {
-      db->SetTemporary(true);
-      db->SetDatabaseName(name);
-      db->SetSessionName(sessionName_);
-      db->SetKeepConnection(keepConnections_);
-      db->Open();
-    } catch (...) {
-      delete db;
-      throw;
-    }
+    std::unique_ptr<TttDatabase> made(GetDatabaseClass(nullptr));
+    made->SetTemporary(true);
+    made->SetDatabaseName(name);
+    made->SetSessionName(sessionName_);
+    made->SetKeepConnection(keepConnections_);
+    made->Open();
+    db = made.release();
   } else {
     db->Open();
   }
@@ -918,7 +931,8 @@ void TttDatabase::Login(TStrings* loginParams) {
   }
   std::string user = loginParams->Values("USER NAME");
   std::string password;
-  if (!LoginDialogHook || !LoginDialogHook(databaseName_, user, password))
+  const TLoginDialog* dialog = session_ ? &session_->LoginDialog : nullptr;
+  if (!dialog || !*dialog || !(*dialog)(databaseName_, user, password))
     DatabaseErrorFmt(sessiontext::LoginFailed, {databaseName_});
   loginParams->SetValues("USER NAME", user);
   loginParams->SetValues("PASSWORD", password);

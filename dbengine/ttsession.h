@@ -168,6 +168,24 @@ class TttSessionlist : public TObject {
 
 using TPasswordEvent = std::function<void(TObject* sender, bool& continueOn)>;
 using TDatabaseNotifyRoutine = std::function<void(int event, void* info)>;
+// The login dialog: fills the user name and password; false when cancelled.
+using TLoginDialog = std::function<bool(const std::string& databaseName, std::string& userName,
+                                        std::string& password)>;
+// The password dialog: true when a password was given and the open may be tried again.
+using TPasswordDialog = std::function<bool(TttSession* session)>;
+// Sets the screen cursor (-11 the hourglass, -17 the SQL wait cursor, 0 the default).
+using TScreenCursor = std::function<void(int cursor)>;
+
+// The timer and clock of the wait cursor. Without a timer none is made and
+// the wait cursor never shows.
+struct TWaitCursorHooks {
+  // Starts a timer that runs `expired` after `milliseconds`; answers its id
+  // (0: no timer was made).
+  std::function<std::uintptr_t(unsigned milliseconds, std::function<void()> expired)> StartTimer;
+  std::function<void(std::uintptr_t timer)> KillTimer;
+  // Milliseconds of a monotonic clock; GetTickCount when not set.
+  std::function<std::uint32_t()> TickCount;
+};
 
 class TttSession : public TComponent {
   DECLARE_CLASS(TttSession, TComponent)
@@ -209,6 +227,14 @@ class TttSession : public TComponent {
   TPasswordEvent OnPassword;
   TNotifyEvent OnStartup;
 
+  // ---- the program's screen and dialogs, set when it starts its session.
+  // Unset, a session shows nothing: no dialog (a login is refused, a
+  // password not retried) and no cursor.
+  TLoginDialog LoginDialog;         // for databases without OnLogin
+  TPasswordDialog PasswordDialog;   // when OnPassword is not set
+  TScreenCursor ScreenCursor;       // the hourglass and the wait cursor
+  TWaitCursorHooks WaitCursorHooks;
+
   TBaseSession* Handle() const { return handle_; }
   bool IsDefault() const { return default_; }
   TttSessionlist* SessionList() const { return list_; }
@@ -217,7 +243,8 @@ class TttSession : public TComponent {
   int CallbackCount() const { return int(callbacks_.size()); }
   const TttBDECallback* Callbacks(int index) const { return callbacks_.at(std::size_t(index)).get(); }
   // The routine of the wait-cursor callback record (callback type 21); it
-  // acts only while WaitCursorGate is 1, which nothing here sets.
+  // acts only while WaitCursorGate is 1: from the start to the end of each
+  // engine call the session makes under its lock (LockSession).
   int WaitCursorRoutine();
   std::uint32_t WaitCursorGate = 0;
   // The word written to SQL-based databases; nothing here sets it.
@@ -264,6 +291,9 @@ class TttSession : public TComponent {
   void InitEngine();
   void MakeCurrent();
   void SetCallbacks(bool on);
+  // Runs the wait-cursor record, when there is one, for an engine call
+  // starting under the session lock.
+  void RunWaitCursor();
   void GetConfigParams(const std::string& pathPattern, const std::string& name, TStrings* list);
   void UpdateAutoSessionName();
   void PointOwnerAt(const std::string& name);
@@ -309,31 +339,9 @@ std::string OwnerAutoSessionName(const TComponent* owner);
 // ---- Database ------------------------------------------------------------------
 
 using TTLoginEvent = std::function<void(TttDatabase* database, TStrings* loginParams)>;
-// The login dialog: fills the user name and password; false when cancelled.
-using TLoginDialog = std::function<bool(const std::string& databaseName, std::string& userName,
-                                        std::string& password)>;
-// The dialog used when no OnLogin handler is set (cancels when not set).
-extern TLoginDialog LoginDialogHook;
-// The password dialog a session uses when OnPassword is not set (false: give up).
-extern std::function<bool(TttSession* session)> PasswordDialogHook;
-// Sets the screen cursor (-11 the hourglass, -17 the SQL wait cursor, 0 the
-// default); the program points it at its screen, nothing is shown without it.
-extern std::function<void(int cursor)> ScreenCursorHook;
-
-// The timer and clock of the wait cursor. The program points the timer at its
-// window timers; without one no timer exists and the wait cursor never shows.
-struct TWaitCursorHooks {
-  // Starts a timer that runs `expired` after `milliseconds`; answers its id
-  // (0: no timer was made).
-  std::function<std::uintptr_t(unsigned milliseconds, std::function<void()> expired)> StartTimer;
-  std::function<void(std::uintptr_t timer)> KillTimer;
-  // Milliseconds of a monotonic clock; GetTickCount when not set.
-  std::function<std::uint32_t()> TickCount;
-};
-extern TWaitCursorHooks WaitCursorHooks;
-
-// Ends the wait cursor: kills its timer, forgets when it started and restores
-// the default screen cursor. Engine errors and failed cursor opens call it.
+// Ends the wait cursor of the session showing it: kills its timer, forgets
+// when it started and restores the default screen cursor. Engine errors and
+// failed cursor opens call it.
 void StopWaitCursor();
 
 class TttDatabase : public TComponent {

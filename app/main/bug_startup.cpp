@@ -3,10 +3,12 @@
 // global exception handler and the orderly close.
 
 #include "app/common/beepmessage.h"
+#include "app/common/sessionscreen.h"
 #include "app/locatedb/locatedb.h"
 #include "app/main/bug.h"
 #include "app/splash/splash.h"
 #include "datactrls/wwtable.h"
+#include "dbengine/accbinding.h"
 #include "dbengine/ttsession.h"
 #include "platform/classlib/controls/extctrls.h"
 #include "platform/classlib/core/fileutils.h"
@@ -80,12 +82,16 @@ void TfrmBug::InitMainForm() {
   DatabasePath = Reg->ReadString("Settings", "DatabaseLocation", DefaultDatabasePath());
   if (!CheckDatabaseFile() || Terminating) return;
   Reg->WriteString("Settings", "Program Location", Application->ExeName());
+  // Before the first table opens: the session's logins and wait cursor are the program's.
+  InstallSessionScreen(AccessDefaultSession());
   Application->OnException = [this](TObject* sender, const Exception& e) {
     GlobalExceptionHandler(sender, e);
   };
   SetSplashStatus("-Initializing-");
   FileDrag->SetEnableDrop(true);
-  ForceDirectories(ExtractFilePath(DatabasePath) + "Attachments");
+  // The attachments folder is made by the first attachment: a read-only
+  // folder still opens, and a file not yet known to be a database gets
+  // nothing beside it.
   Application->SetTitle(kProductName);
   FocusArea = 0;
   SetSplashStatus("-Setting Controls-");
@@ -256,6 +262,9 @@ void TfrmBug::FormClose(TObject*, TCloseAction& Action) {
   if (!Terminating && wwtblProgram->Active() && !wwtblProgram->IsEmpty())
     Reg->WriteInteger("Settings", "LastOpenProgram",
                       wwtblProgram->FieldByName("ProgramNumber")->AsInteger());
+  // The grid forgets its columns once the tables close: their widths are
+  // taken while it still shows them.
+  if (!Terminating) SaveColumnWidths();
   try {
     CloseTables();
   } catch (const EAbort&) {

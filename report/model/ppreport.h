@@ -156,6 +156,8 @@ class TppCustomReport : public TppCommunicator, public TppPipelineListener {
   // The control that receives designer messages (none at run time).
   TWinControl* DesignWindow() const { return designWindow_; }
   void SetDesignWindow(TWinControl* window) { designWindow_ = window; }
+  // While it frees its bands (nothing of it need be laid out again).
+  bool FreeingBands() const { return freeing_; }
   TControl* GetDesigner() const;
   // True when the components starting beyond `width` (thousandths; bands
   // laid out per column use `columnWidth`) may be deleted, after the
@@ -229,6 +231,10 @@ class TppReportFormLink : public TppReportLink {
 bool ppPrinterAvailable();
 void ppSetPdfPrinterWithheld(bool withheld);
 
+// How the last job to a printer or a file ended: a cancelled or failed one
+// left nothing behind (no file, or the old one untouched).
+enum class TppJobOutcome { None, Printed, Cancelled, Failed };
+
 class TppReport : public TppCustomReport, public TppCacheOwner {
   DECLARE_CLASS(TppReport, TppCustomReport)
  public:
@@ -300,6 +306,7 @@ class TppReport : public TppCustomReport, public TppCacheOwner {
   TppCustomPreviewer* PreviewForm() const { return previewForm_; }
   TppCustomCancelDialog* CancelDialog() const { return cancelDialog_; }
   TppReportLink* FormLink() { return &formLink_; }
+  TppJobOutcome LastJobOutcome() const { return jobOutcome_; }
 
  protected:
   void DefineProperties(TFiler* filer) override;
@@ -330,7 +337,9 @@ class TppReport : public TppCustomReport, public TppCacheOwner {
   TppCustomPreviewer* previewForm_ = nullptr;    // owned by the report while shown
   TppCustomCancelDialog* cancelDialog_ = nullptr;  // only during PrintToDevice
   int previewPageNo_ = 0;  // the page shown when the preview asked to print
-  void RunJob(TppDevice* device, bool toFile);
+  TppJobOutcome jobOutcome_ = TppJobOutcome::None;
+  void RunJob(TppDevice* device);
+  void TellMissingPages(const TStrings& asked);
   friend class TppReportFormLink;
 };
 

@@ -27,9 +27,6 @@ class BindingFixture : public AccessFixture {
     StartAccessBinding();
   }
   void TearDown() override {
-    ScreenCursorHook = nullptr;
-    LoginDialogHook = nullptr;
-    PasswordDialogHook = nullptr;
     StopAccessBinding();
     AccessFixture::TearDown();
   }

@@ -70,11 +70,13 @@ class ComponentFixture : public accesstest::AccessFixture {
     list_ = std::make_unique<TTestSessionlist>();
   }
   void TearDown() override {
-    ScreenCursorHook = nullptr;
-    WaitCursorHooks = {};
-    StopWaitCursor();  // the wait cursor is the process's: no test leaves it running
-    LoginDialogHook = nullptr;
-    PasswordDialogHook = nullptr;
+    // The wait cursor is the process's: no test leaves it running, and its
+    // end must not reach hooks that captured a finished test's locals.
+    for (int i = 0; i < list_->Count(); ++i) {
+      list_->Sessions(i)->ScreenCursor = nullptr;
+      list_->Sessions(i)->WaitCursorHooks = {};
+    }
+    StopWaitCursor();
     owned_.clear();
     list_.reset();
     AccessFixture::TearDown();

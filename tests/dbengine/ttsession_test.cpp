@@ -49,9 +49,44 @@ TEST_F(SessionLifecycle, TheCallLayerOutlivesTheDefaultSessionWhileOthersWork) {
 
 TEST_F(SessionLifecycle, TheHourglassShowsWhileTheEngineStarts) {
   std::vector<int> cursors;
-  ScreenCursorHook = [&](int cursor) { cursors.push_back(cursor); };
+  Default()->ScreenCursor = [&](int cursor) { cursors.push_back(cursor); };
   Default()->SetActive(true);
   EXPECT_EQ((std::vector<int>{-11, 0}), cursors);
+}
+
+// The session's engine calls drive its wait cursor: a burst of calls longer
+// than half a second shows it, a failing call restores the screen, and a
+// session without SQLHourGlass never touches the cursor.
+TEST_F(SessionLifecycle, EngineCallsShowTheWaitCursorWhenTheSessionAsksForIt) {
+  for (bool hourGlass : {true, false}) {
+    SCOPED_TRACE(hourGlass);
+    std::vector<int> cursors;
+    std::uint32_t now = 1000;
+    int timers = 0;
+    Default()->SetSQLHourGlass(hourGlass);
+    Default()->SetActive(true);
+    StopWaitCursor();  // activation's own calls
+    Default()->ScreenCursor = [&](int cursor) { cursors.push_back(cursor); };
+    Default()->WaitCursorHooks.TickCount = [&] { return now; };
+    Default()->WaitCursorHooks.StartTimer = [&](unsigned, std::function<void()>) {
+      return std::uintptr_t(++timers);
+    };
+    Default()->GetConfigMode();  // starts the timer only
+    EXPECT_TRUE(cursors.empty());
+    EXPECT_EQ(0u, Default()->WaitCursorGate) << "the gate is open only during a call";
+    now += 600;  // the operation goes on: its next call shows the wait cursor
+    Default()->SetConfigMode(7);
+    EXPECT_EQ((hourGlass ? std::vector<int>{-17} : std::vector<int>{}), cursors);
+    cursors.clear();
+    auto params = std::make_unique<TStringList>();
+    EXPECT_THROW(Default()->GetAliasParams("NoSuchAlias", params.get()), ETDBEngineError);
+    EXPECT_EQ((hourGlass ? std::vector<int>{-17, 0} : std::vector<int>{}), cursors)
+        << "a failure ends the wait cursor";
+    EXPECT_EQ(hourGlass ? 1 : 0, timers);
+    Default()->ScreenCursor = nullptr;
+    Default()->WaitCursorHooks = {};
+    Default()->SetActive(false);
+  }
 }
 
 TEST_F(SessionLifecycle, SessionNamesAreChecked) {
@@ -252,15 +287,15 @@ TEST_F(SessionLifecycle, TheWaitCursorShowsAfterHalfASecondUntilItsTimerOrAnErro
   std::function<void()> expiry;
   int started = 0;
   int killed = 0;
-  ScreenCursorHook = [&](int cursor) { cursors.push_back(cursor); };
-  WaitCursorHooks.TickCount = [&] { return now; };
-  WaitCursorHooks.StartTimer = [&](unsigned milliseconds, std::function<void()> expired) {
+  Default()->ScreenCursor = [&](int cursor) { cursors.push_back(cursor); };
+  Default()->WaitCursorHooks.TickCount = [&] { return now; };
+  Default()->WaitCursorHooks.StartTimer = [&](unsigned milliseconds, std::function<void()> expired) {
     EXPECT_EQ(1000u, milliseconds);
     ++started;
     expiry = std::move(expired);
     return std::uintptr_t(7);
   };
-  WaitCursorHooks.KillTimer = [&](std::uintptr_t timer) {
+  Default()->WaitCursorHooks.KillTimer = [&](std::uintptr_t timer) {
     EXPECT_EQ(7u, timer);
     ++killed;
   };
@@ -271,6 +306,9 @@ TEST_F(SessionLifecycle, TheWaitCursorShowsAfterHalfASecondUntilItsTimerOrAnErro
   EXPECT_EQ(4, wait->BufferLength());
   EXPECT_EQ(28, Default()->Callbacks(1)->CallbackType());
   EXPECT_EQ(80, Default()->Callbacks(1)->BufferLength());
+  // Activation's own engine calls ran the wait cursor: start over.
+  StopWaitCursor();
+  started = killed = 0;
   cursors.clear();
   // Until the session's gate reads 1 the routine does nothing.
   wait->Invoke();
@@ -441,7 +479,7 @@ TEST_F(Login, ACancelledLoginLeavesTheDatabaseClosed) {
   TTestDatabase* db = MakeDatabase();
   db->SetDatabaseName("SecureDb");
   db->SetAliasName("Secure");
-  LoginDialogHook = [](const std::string&, std::string&, std::string&) { return false; };
+  Default()->LoginDialog = [](const std::string&, std::string&, std::string&) { return false; };
   EXPECT_EQ("Cannot connect to database 'SecureDb'", MessageOf<EDatabaseError>([&] { db->Open(); }));
   EXPECT_FALSE(db->Connected());
   EXPECT_FALSE(db->TemporaryAlias());
