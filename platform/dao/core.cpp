@@ -12,6 +12,7 @@
 #include <set>
 #include <string_view>
 
+#include "platform/classlib/core/fileutils.h"
 #include "platform/classlib/core/strutils.h"
 #include "platform/dao/daoerrors.h"
 #include "platform/dao/password.h"
@@ -689,31 +690,6 @@ namespace {
 // the folders of one that died (killed, or crashed) from those in use.
 constexpr std::string_view kResultPrefix = "vantrel-result-";
 
-// Removes the scratch folders whose process no longer runs: a process that
-// dies cannot remove its own, and each may hold hundreds of megabytes.
-void RemoveAbandonedResults(const std::filesystem::path& folder) {
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-    const std::string name = entry.path().filename().string();
-    if (name.rfind(kResultPrefix, 0) != 0) continue;
-    char* end = nullptr;
-    const long pid = std::strtol(name.c_str() + kResultPrefix.size(), &end, 10);
-    if (pid <= 0 || *end != '-') continue;  // not one of ours, or from before pids were named
-    if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;  // alive, or not ours to judge
-    std::error_code ignored;
-    std::filesystem::remove_all(entry.path(), ignored);
-  }
-}
-
-// Each scratch folder is swept once per process: once is enough to free what
-// died before, and a query's open stays cheap.
-void RemoveAbandonedResultsOnce(const std::filesystem::path& folder) {
-  static std::mutex guard;
-  static std::set<std::string> swept;
-  std::lock_guard<std::mutex> lock(guard);
-  if (swept.insert(folder.string()).second) RemoveAbandonedResults(folder);
-}
-
 }  // namespace
 
 class TResultStore {
@@ -722,8 +698,9 @@ class TResultStore {
     std::error_code error;
     std::filesystem::path folder = std::filesystem::temp_directory_path(error);
     if (error) Fail(errInvalidPath, ::getenv("TMPDIR") != nullptr ? ::getenv("TMPDIR") : "");
-    RemoveAbandonedResultsOnce(folder);
-    std::string pattern = (folder / (std::string(kResultPrefix) + std::to_string(::getpid()) + "-XXXXXX")).string();
+    // A process that dies cannot remove its own, and each may hold hundreds of megabytes.
+    RemoveAbandonedOnce(folder.string(), std::string(kResultPrefix));
+    std::string pattern = (folder / (OwnedName(std::string(kResultPrefix)) + "XXXXXX")).string();
     if (::mkdtemp(pattern.data()) == nullptr) Fail(errInvalidPath, pattern);
     dir_ = pattern;
     try {
@@ -1387,7 +1364,13 @@ TDatabaseCore::TDatabaseCore(const std::string& path, bool exclusive, bool readO
     : path_(path), exclusive_(exclusive), readOnly_(readOnly) {
   conn_ = std::make_unique<Connection>(path, readOnly);
   readOnly_ = conn_->ReadOnly();
-  bool plainPassword = CheckPassword(*conn_, PasswordOf(connect));
+  bool plainPassword = false;
+  try {
+    plainPassword = CheckPassword(*conn_, PasswordOf(connect));
+  } catch (const TDaoFailure& e) {
+    if (e.Number() == errLocked) conn_->RefuseBusy();  // still opening: the file is busy
+    throw;
+  }
   locks_ = LockFile::For(path, !readOnly_);
   if (int error = locks_->OpenDatabase(exclusive, !readOnly_)) Fail(error, error == errFileInUse ? path : "Admin");
   opened_ = true;

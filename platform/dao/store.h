@@ -16,6 +16,7 @@
 //     index name), MSysQueries (stored queries in their Access text) and,
 //     for a file with a password, MSysPassword.
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -177,6 +178,9 @@ class Connection {
 
   static void SetBusyTimeout(int milliseconds);  // for every later open
   static int BusyTimeout();
+  // Refuses an open that found the file busy past the busy timeout: other
+  // users are writing it (errFileInUse, saying so).
+  [[noreturn]] void RefuseBusy();
 
  private:
   int OpenAndRecognise(const std::string& name, int flags, bool holdLog);
@@ -191,8 +195,12 @@ class Connection {
   bool LogHeaderChanged();
   TableDef DescribeFromSqlite(const std::string& name);
 
+  static int WaitWhileBusy(void* connection, int count);
+
   std::string path_;
   bool readOnly_;
+  int busyTimeout_ = 0;                 // ms; taken at the open
+  std::chrono::steady_clock::time_point busySince_;
   bool network_ = false;                // shared in network mode (sharing.h)
   std::shared_ptr<LockFile> sharing_;   // marks this connection's sharing mode
   sqlite3* db_ = nullptr;
