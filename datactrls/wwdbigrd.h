@@ -287,6 +287,8 @@ class TwwCustomDBGrid : public TCustomGrid {
   void SetEditText(int ACol, int ARow, const std::string& Value) override;
   bool CanEditModify() override;
   bool CanEditShow() override;
+  // The record refused to be edited: the cell shows the stored text again.
+  void DropRefusedEdit();
 
   // Rows: Down past the end may append; Up on an untouched new record drops it.
   void NextRow();

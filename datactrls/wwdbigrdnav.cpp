@@ -169,9 +169,26 @@ bool TwwCustomDBGrid::CanEditModify() {
   // Calculated and lookup values may be typed over only when the owner asks for it.
   const bool derived = field->Calculated() || field->Lookup();
   const bool modifiable = editCalculated_ && derived ? !field->ReadOnly() : field->CanModify();
-  if (!modifiable || !dataLink_->Edit()) return false;
+  if (!modifiable) return false;
+  bool editing = false;
+  try {
+    editing = dataLink_->Edit();
+  } catch (...) {
+    // Refused (another user holds the record): the cell goes back to the
+    // stored text, so nothing typed waits to be written into a record that
+    // is not being edited.
+    DropRefusedEdit();
+    throw;
+  }
+  if (!editing) return false;
   dataLink_->SetModified();
   return true;
+}
+
+void TwwCustomDBGrid::DropRefusedEdit() {
+  if (!InplaceEditor()) return;
+  InvalidateEditor();
+  InplaceEditor()->UpdateContents();
 }
 
 // Blob cells open their own editors; they never show the in-place one.

@@ -43,6 +43,17 @@ bool IsNameStart(char32_t c) {
 bool IsNameChar(char32_t c) { return IsNameStart(c) || c == U' ' || (c >= U'0' && c <= U'9'); }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// Words are held in buffers of this many characters: a longer name, number
+// or unquoted text stands in the expression for its first 64 characters. The
+// whole word is read past, so that its rest never ends the expression as a
+// stray word; a quoted text stays whole, as cut it would lose its closing
+// quote and stand for another text.
+constexpr long long kWordChars = 64;
+std::string WordText(const std::string& token) {
+  if (!token.empty() && token[0] == '"') return token;
+  return Utf8Copy(token, 1, kWordChars);
+}
+
 class FilterParser {
  public:
   FilterParser(const std::string& expression, const TwwFilterFieldLookup& lookup,
@@ -194,7 +205,7 @@ class FilterParser {
   bool MakeNode(NodeKind kind, const std::string& token) {
     auto node = std::make_unique<TNode>();
     node->Kind = kind;
-    node->Text = token;
+    node->Text = WordText(token);
     if (kind != nkOperand) {
       if (nodes_.Count() < 2) return false;
       node->Right.reset(static_cast<TNode*>(nodes_.Pop()));

@@ -9,6 +9,7 @@
 #include "platform/classlib/core/datetime.h"
 #include "platform/classlib/core/format.h"
 #include "platform/classlib/core/strutils.h"
+#include "platform/classlib/core/typinfo.h"
 #include "platform/classlib/db/dataset.h"
 #include "platform/classlib/db/fields.h"
 
@@ -106,13 +107,16 @@ std::string LikePattern(const std::string& piece, TwwFilterMatchType matchType) 
 }
 
 // The literal of one value of a column of type t; false when it is no value
-// of the type.
-bool SqlValue(TFieldType t, const std::string& text, std::string& sql) {
+// of the type. `scanned`: the query reads ":name" in its text as a parameter,
+// and takes "::" for a colon.
+bool SqlValue(TFieldType t, const std::string& text, bool scanned, std::string& sql) {
   if (IsNumberType(t)) return SqlNumber(t, text, sql);
   if (!IsDateType(t)) return sql = Quote(text), true;
   std::string literal;
   if (!wwSqlDateLiteral(t, text, literal)) return false;
-  sql = "'" + literal + "'";
+  // In hashes the engine reads a date; in quotes it would compare the column
+  // with a text, and '1/5/2020' sorts after '12/31/2019'.
+  sql = "#" + (scanned ? wwReplaceCharWithString(literal, ':', "::") : literal) + "#";
   return true;
 }
 
@@ -121,6 +125,7 @@ bool SqlValue(TFieldType t, const std::string& text, std::string& sql) {
 struct TConditionWriter {
   const TwwFieldOperators& ops;
   std::string& problem;
+  bool scanned;
 
   bool Refuse(const std::string& value, const std::string& field) {
     problem = Format(kwwFilterBadSqlValue, {value, field});
@@ -143,7 +148,7 @@ struct TConditionWriter {
       if (!c.CaseSensitive) piece = AnsiUpperCase(piece);
       std::string value;
       if (plain) {
-        if (!SqlValue(f.DataType, piece, value)) return Refuse(piece, c.FieldName);
+        if (!SqlValue(f.DataType, piece, scanned, value)) return Refuse(piece, c.FieldName);
         line += (f.DataType == ftTime || f.DataType == ftDateTime ? "   " : "") + ref + "=" + value;
         continue;
       }
@@ -167,7 +172,7 @@ struct TConditionWriter {
     std::string min, max;
     const auto bound = [&](std::string text, std::string& sql) {
       if (foldCase) text = AnsiUpperCase(text);
-      return text.empty() || SqlValue(f.DataType, text, sql) || Refuse(text, c.FieldName);
+      return text.empty() || SqlValue(f.DataType, text, scanned, sql) || Refuse(text, c.FieldName);
     };
     if (!bound(c.MinValue, min) || !bound(c.MaxValue, max)) return false;
     if (!min.empty()) out.push_back("   " + ref + " >= " + min);
@@ -234,9 +239,9 @@ bool wwSqlDateLiteral(TFieldType dataType, const std::string& text, std::string&
 
 bool wwBuildConditionSql(const TwwFieldInfoList& conditions, const TwwDBFieldInfoList& fields,
                          TStrings* selectedFields, const TwwFieldOperators& ops,
-                         std::vector<std::string>& lines, std::string& problem) {
+                         std::vector<std::string>& lines, std::string& problem, bool scansParams) {
   lines.clear();
-  TConditionWriter writer{ops, problem};
+  TConditionWriter writer{ops, problem, scansParams};
   for (const auto& c : conditions) {
     std::string name = c->FieldName.empty() ? SelectedFieldName(selectedFields, c->DisplayLabel) : c->FieldName;
     const TwwDBFieldInfo* f = FindField(fields, name);
@@ -337,7 +342,8 @@ void TwwFilterDialog::BuildSqlWhere() {
     sql->Assign(originalSql_.get());
   std::vector<std::string> lines;
   std::string problem;
-  if (!wwBuildConditionSql(conditions_, fields_, selectedFields_.get(), *operators_, lines, problem)) {
+  const bool scansParams = IsPublishedProp(query, "ParamCheck") && GetOrdProp(query, "ParamCheck") != 0;
+  if (!wwBuildConditionSql(conditions_, fields_, selectedFields_.get(), *operators_, lines, problem, scansParams)) {
     // The query comes back as it was, so the program keeps its records.
     wwShowFilterWarning(problem);
     query->Open();

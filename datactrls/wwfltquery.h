@@ -22,9 +22,11 @@ std::vector<TwwQueryTable> wwQueryTables(TStrings* sql);
 // The condition lines of the conditions over the field list, in list order.
 // False when a condition cannot be written: Problem then holds the message
 // (a field the tables lack, a value that is no value of its column's type).
+// Dates are written as #date# literals; `scansParams` doubles their colons for
+// a query that reads ":name" in its text as a parameter.
 bool wwBuildConditionSql(const TwwFieldInfoList& conditions, const TwwDBFieldInfoList& fields,
                          TStrings* selectedFields, const TwwFieldOperators& ops,
-                         std::vector<std::string>& lines, std::string& problem);
+                         std::vector<std::string>& lines, std::string& problem, bool scansParams = false);
 
 // Puts condition lines into the WHERE clause of the text: a new "Where"
 // before the first clause keyword (or at the end), or "And" and the lines

@@ -11,6 +11,7 @@
 #include "platform/classlib/db/dataset.h"
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/dialogs/dialogs.h"
+#include "platform/classlib/richedit/rtf.h"
 #include "platform/classlib/stdctrls/choices.h"
 #include "platform/classlib/stdctrls/comboboxes.h"
 #include "platform/classlib/stdctrls/edits.h"
@@ -58,11 +59,12 @@ namespace {
 bool IsMemo(TField* field) { return field->DataType() == ftMemo || field->DataType() == ftFmtMemo; }
 
 // The record's match test. Memo texts are read whole (AsString grows with the
-// text), so no part of a long memo is cut from the comparison.
+// text), so no part of a long memo is cut from the comparison, and a rich-text
+// memo is searched for the text a reader sees, not its markup.
 bool RecordMatches(TField* field, const std::string& value, bool haveNumber, double number,
                    TwwLocateMatchType matchType, bool caseSensitive) {
   if (haveNumber) return !field->IsNull() && field->AsFloat() == number;
-  const std::string text = IsMemo(field) ? field->AsString() : field->Text();
+  const std::string text = IsMemo(field) ? MemoPlainText(field->AsString()) : field->Text();
   return wwMatchText(text, value, matchType, caseSensitive);
 }
 

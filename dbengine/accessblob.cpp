@@ -99,6 +99,11 @@ void TAccessBaseBlob::MarkWritten(bool empty) {
   Item->SetChanged(true);
 }
 
+void TAccessBaseBlob::KeepOneVersion() {
+  // The other record's own recordset is not the cursor's: its buffer stays.
+  if (OwnRecordset == nullptr) Cursor->KeepOneVersion(RecordBuffer);
+}
+
 std::uint32_t TAccessBaseBlob::GetBlobSize() {
   if (IsBlank() || Field == nullptr) return 0;
   return static_cast<std::uint32_t>(std::max(Field->DataSize(), 0));
@@ -111,10 +116,12 @@ void TAccessBaseBlob::SetBlank() {
 
 // ---- Memo
 
+// The size of the text as read: one the record buffer gave before may be
+// another version's.
 std::uint32_t TAccessMemoBlob::GetBlobSize() {
   if (IsBlank()) return 0;
-  if (IsChanged()) return static_cast<std::uint32_t>(Text.size());
-  return TAccessBaseBlob::GetBlobSize();
+  LoadStoredText();
+  return IsBlank() ? 0 : static_cast<std::uint32_t>(Text.size());
 }
 
 void TAccessMemoBlob::SetBlank() {
@@ -129,6 +136,7 @@ void TAccessMemoBlob::LoadStoredText() {
     text = Field->MemoText();
     // Unreadable (the record deleted meanwhile) is no empty text to build on.
     DaoCheck(Field->Status);
+    KeepOneVersion();
   }
   Text = std::move(text);
   storedLoaded_ = true;
@@ -171,7 +179,17 @@ TAccessLongBinaryBlob::~TAccessLongBinaryBlob() { delete Pending; }
 std::uint32_t TAccessLongBinaryBlob::GetBlobSize() {
   if (IsBlank()) return 0;
   if (IsChanged()) return static_cast<std::uint32_t>(Pending->Size());
+  Settle();
   return TAccessBaseBlob::GetBlobSize();
+}
+
+void TAccessLongBinaryBlob::Settle() {
+  if (settled_ || Field == nullptr) return;
+  // A piece of nothing reads the value, and with it the row it belongs to.
+  Field->GetChunk(0, 0, nullptr);
+  DaoCheck(Field->Status);
+  settled_ = true;
+  KeepOneVersion();
 }
 
 void TAccessLongBinaryBlob::SetBlank() {
@@ -202,6 +220,7 @@ bool TAccessLongBinaryBlob::ReadBytes(std::uint32_t offset, std::uint32_t length
 
 void TAccessLongBinaryBlob::WriteBytes(std::uint32_t offset, std::uint32_t length, const void* buffer) {
   CheckWritable();
+  if (!IsChanged() && !IsBlank() && Field != nullptr) Settle();
   if (!IsChanged() && !IsBlank() && Field != nullptr) {
     // Start from the stored bytes, so that writes at an offset continue them.
     std::int32_t size = Field->DataSize();

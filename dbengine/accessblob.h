@@ -58,6 +58,9 @@ class TAccessBaseBlob : public TObject {
   bool IsChanged();
   void CheckWritable();
   void MarkWritten(bool empty);
+  // Once the stored value has been read: the record buffer is made to hold
+  // the version of the row the value came from (TAccessTable::KeepOneVersion).
+  void KeepOneVersion();
 };
 
 class TAccessMemoBlob : public TAccessBaseBlob {
@@ -90,4 +93,10 @@ class TAccessLongBinaryBlob : public TAccessBaseBlob {
   void WriteBytes(std::uint32_t offset, std::uint32_t length, const void* buffer) override;
 
   TMemoryStream* Pending;
+
+ private:
+  // Reads the stored value before its size or bytes are first used, so that
+  // both come from the version of the row the record buffer holds.
+  void Settle();
+  bool settled_ = false;
 };

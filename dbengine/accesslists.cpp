@@ -216,6 +216,10 @@ bool TAccessIndexListTable::FillRow(std::int16_t position, std::uint8_t* row) {
   d.Primary = index->Primary() ? -1 : 0;
   d.Unique = index->Unique() ? -1 : 0;
   d.Maintained = -1;
+  // The store keeps every text column in case-blind order, so every index
+  // seeks and orders its texts ignoring case; saying otherwise sends callers
+  // that want case-blind searches past the index.
+  d.CaseInsensitive = -1;
   d.BlockSize = 2048;
   std::unique_ptr<TDAOIndexfields> fields(index->Fields());
   DaoCheck(fields->Status);

@@ -414,6 +414,8 @@ bool TAccessTable::LoadRecordBuffer() {
       item->SetBlank(blank);
     }
   }
+  loadedBuffer_ = buffer;
+  loadedReads_ = Recordset != nullptr ? Recordset->RowReads() : -1;
   // The key of the record just read answers the bookmark of this position
   // without reading the record a second time.
   keyCacheValid_ = false;
@@ -424,6 +426,62 @@ bool TAccessTable::LoadRecordBuffer() {
     keyCacheValid_ = true;
   }
   return true;
+}
+
+namespace {
+// Whether a field reads the same in two record buffers; an open blob is
+// the buffer's own, not the record's.
+bool SameFieldValue(TFieldCacheItem* item, const std::uint8_t* a, const std::uint8_t* b) {
+  item->SetRecordBuffer(const_cast<std::uint8_t*>(a));
+  const bool blank = item->IsBlank();
+  item->SetRecordBuffer(const_cast<std::uint8_t*>(b));
+  if (blank != item->IsBlank()) return false;
+  const TFieldDesc& d = item->Desc;
+  if (IsBlobType(static_cast<std::int16_t>(d.DriverType))) {
+    auto x = Load<TAccessBlobSlot>(a + d.Offset);
+    auto y = Load<TAccessBlobSlot>(b + d.Offset);
+    return x.FieldSize == y.FieldSize && x.BookmarkWord == y.BookmarkWord;
+  }
+  // A blank value's bytes may be left from another record.
+  return blank || std::memcmp(a + d.Offset, b + d.Offset, d.Length) == 0;
+}
+}  // namespace
+
+void TAccessTable::KeepOneVersion(std::uint8_t* buffer) {
+  // An edit's buffer was read under its lock and holds the user's changes.
+  if (EditPending || buffer == nullptr || DAOFields == nullptr) return;
+  const std::int64_t reads = Recordset->RowReads();
+  if (buffer == loadedBuffer_ && reads == loadedReads_) return;
+  const std::int16_t count = DAOFields->Count();
+  // Nor is a buffer that holds changes not posted yet (cached updates) replaced.
+  for (std::int16_t i = 0; i < count; ++i) {
+    TFieldCacheItem* item = FieldCache()->FieldByNumber(i + 1);
+    item->SetRecordBuffer(buffer);
+    if (item->IsChanged()) return;
+  }
+  std::vector<std::uint8_t> now(GetRecordBufferSize(), 0);
+  std::uint8_t* held = GetRecordBuffer();
+  SetRecordBuffer(now.data());
+  try {
+    LoadRecordBuffer();
+  } catch (...) {
+    SetRecordBuffer(held);
+    throw;
+  }
+  SetRecordBuffer(held);
+  loadedBuffer_ = buffer;  // it holds this read of the row now, as it is or below
+  bool same = true;
+  for (std::int16_t i = 0; i < count && same; ++i)
+    same = SameFieldValue(FieldCache()->FieldByNumber(i + 1), buffer, now.data());
+  if (same) return;
+  for (std::int16_t i = 0; i < count; ++i) {
+    const TFieldDesc& d = FieldCache()->FieldByNumber(i + 1)->Desc;
+    if (!IsBlobType(static_cast<std::int16_t>(d.DriverType))) continue;
+    auto slot = Load<TAccessBlobSlot>(now.data() + d.Offset);
+    slot.Blob = Load<TAccessBlobSlot>(buffer + d.Offset).Blob;
+    Store(now.data() + d.Offset, slot);
+  }
+  std::memcpy(buffer, now.data(), now.size());
 }
 
 void TAccessTable::StoreBlobField(TFieldCacheItem* item, std::uint16_t fieldNumber,

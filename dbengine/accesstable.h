@@ -139,6 +139,16 @@ class TAccessTable : public TAccessBaseTable {
 
   void LoadFields();  // fills the field cache from a field list over the recordset
   bool LoadRecordBuffer();
+  // Called by a blob once it has read its stored value: when the record the
+  // recordset stands on no longer holds what `buffer` holds (another user
+  // changed it since the buffer was filled), the buffer takes the record as
+  // it stands now, so that every field comes from one version of the row.
+  // The blobs open on the buffer stay open.
+  void KeepOneVersion(std::uint8_t* buffer);
+  // The buffer the last record was read into, and the recordset's read it
+  // holds: a blob on that buffer with no fresh read since needs no check.
+  std::uint8_t* loadedBuffer_ = nullptr;
+  std::int64_t loadedReads_ = -1;
   bool StoreRecordBuffer();
   void StoreBlobField(TFieldCacheItem* item, std::uint16_t fieldNumber, std::int16_t daoType,
                       TDAOField* field);

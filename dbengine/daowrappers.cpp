@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "platform/classlib/core/messagepump.h"
 
@@ -227,10 +228,10 @@ std::int32_t TDAOField::DataSize() {
 }
 
 std::string TDAOField::MemoText() {
-  std::int32_t size = FieldSize();
-  if (size <= 0) return {};
+  // All of it, in one call: a size asked for before may be another
+  // version's (the row changed meanwhile), and must not cut this one.
   Variant chunk;
-  Status = As<DAOField>()->GetChunk(0, size, &chunk);
+  Status = As<DAOField>()->GetChunk(0, std::numeric_limits<std::int32_t>::max(), &chunk);
   if (chunk.IsArray()) {
     std::vector<std::uint8_t> bytes = VarArrayToBytes(chunk);
     return std::string(bytes.begin(), bytes.end());
@@ -428,6 +429,12 @@ void TDAORecordset::Seek(const std::string& comparison, const Variant (&k)[13]) 
 
 void TDAORecordset::SetRowCondition(const std::string& condition) {
   Status = As<DAORecordset>()->put_RowCondition(condition);
+}
+
+std::int64_t TDAORecordset::RowReads() {
+  std::int64_t n = 0;
+  Status = As<DAORecordset>()->get_RowReads(&n);
+  return n;
 }
 
 // ---- Query and table definitions

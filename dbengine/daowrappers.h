@@ -216,6 +216,7 @@ class TDAORecordset : public TDAOBase {
   void MovePrevious();
   void Seek(const std::string& comparison, const Variant (&keys)[13]);
   void SetRowCondition(const std::string& condition);
+  std::int64_t RowReads();  // see DAORecordset::get_RowReads
 };
 
 class TDAOQuerydef : public TDAOBase {

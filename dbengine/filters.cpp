@@ -241,6 +241,10 @@ bool TFilterListItem::EvalField(std::uint16_t node, TFilterValue& cell) {
       std::vector<std::uint8_t> value(width + 1, 0);
       bool blank = false;
       owner_->ReadFieldValue(item, record_, blank, value.data());
+      // A memo or binary value is not copied out, only known to be there:
+      // its place in the record, which holds its size, tells it from a blank.
+      if (!blank && item->Desc.FieldType == fldtype::Blob)
+        std::memcpy(value.data(), item->Value(), std::min<std::size_t>(width, item->Desc.Length));
       std::size_t kept = std::min<std::size_t>(width, sizeof cell.Data - 1);
       std::memcpy(cell.Data, value.data(), kept);
       cell.Length = static_cast<std::uint16_t>(kept);

@@ -149,11 +149,37 @@ class Translator {
     TFilterColumn column;
     if (!n || !FieldColumn(n->Operand, column)) return std::nullopt;
     std::string name = QuoteName(column.name);
+    // A Null is blank whatever the kind, so every value that is not blank has one.
     if (op == filterop::NotBlank) return name + " IS NOT NULL";
-    // An empty text is blank to the engine too.
-    if (column.fieldType == fldtype::ZString) return "(" + name + " IS NULL OR " + name + " = '')";
-    return name + " IS NULL";
+    return BlankSql(column, name);
   }
+
+  // "Is blank" as the engine reads each kind of column: no value, or one
+  // whose bytes in the record are all zero (an empty text, a 0, a false
+  // Boolean, the date 0). Nothing for a kind where SQL cannot tell exactly.
+  static std::optional<std::string> BlankSql(const TFilterColumn& column, const std::string& name) {
+    switch (column.daoType) {
+      case daotype::Text: return "(" + name + " IS NULL OR " + name + " = '')";
+      case daotype::Memo:
+      case daotype::LongBinary: return "(" + name + " IS NULL OR length(" + name + ") = 0)";
+      case daotype::Boolean:
+      case daotype::Byte:
+      case daotype::Integer:
+      case daotype::Long:
+      case daotype::Currency:
+      case daotype::Double: return "(" + name + " IS NULL OR " + name + " = 0)";
+      case daotype::Date:
+        // A date no calendar day stands for reads as blank too: only a date
+        // well inside the calendar (years 1 to 9999) is surely not.
+        return "(" + name + " IS NULL OR NOT (typeof(" + name + ") IN ('integer', 'real') AND " + name +
+               " <> 0 AND " + name + " BETWEEN " + std::to_string(kFirstSureDay) + " AND " +
+               std::to_string(kLastSureDay) + "))";
+      default: return std::nullopt;  // a Single may turn 0 only as it is read
+    }
+  }
+  // Date numbers of 2 January of year 1 and 31 December 9999.
+  static constexpr int kFirstSureDay = -693592;
+  static constexpr int kLastSureDay = 2958465;
 
   std::optional<std::string> Comparison(std::uint32_t op, std::uint16_t left, std::uint16_t right,
                                         std::uint16_t partialLength) {

@@ -21,6 +21,9 @@ class TfrmLocateDB : public TForm {
   TButton* btnCancel;
   TOpenDialog* OpenDialog;
 
+  // Places the controls for the caption and font in use.
+  void LayOut();
+
  private:
   void txtFileChange(TObject* Sender);
   void btnBrowseClick(TObject* Sender);

@@ -144,6 +144,8 @@ void TfrmBug::RefreshAttachmentList() {
     // Keeps both lists' indexes equal.
     silAttachment_Small->IconIndexOfExtension(ext);
   }
+  // A new list has nothing selected: the buttons must not act on the old one.
+  UpdateAttachmentButtons();
 }
 
 std::string TfrmBug::UniqueAttachmentName(const std::string& name) const {

@@ -44,10 +44,13 @@ bool IsCode(const std::string& value, char last) {
   return value.size() == 1 && value[0] >= '1' && value[0] <= last;
 }
 
+// A refused edit drops what the user just typed or set: the message says so.
+const std::string kChangeNotSaved = "\r\rYour change has not been saved.";
+
 // The dataset error handlers: tell the user, then abort without a second box.
-TDataSetErrorEvent Reporting(const std::string& text) {
-  return [text](TDataSet*, EDatabaseError& error, TDataAction& action) {
-    ShowBeepMessage(text + error.Message(), kMsgError);
+TDataSetErrorEvent Reporting(const std::string& text, const std::string& after = "") {
+  return [text, after](TDataSet*, EDatabaseError& error, TDataAction& action) {
+    ShowBeepMessage(text + error.Message() + after, kMsgError);
     action = daAbort;
   };
 }
@@ -72,7 +75,7 @@ void TfrmBug::WireEntryHandlers() {
   };
   dsetBug->BeforeEdit = [this](TDataSet*) { SaveColumnWidths(); };
   dsetBug->OnDeleteError = Reporting(kDeleteErrorText);
-  dsetBug->OnEditError = Reporting(kEditErrorText);
+  dsetBug->OnEditError = Reporting(kEditErrorText, kChangeNotSaved);
   dsetBug->OnPostError = Reporting(kPostErrorText);
   // The action stays as the dataset set it: the user may have more to say.
   dsetBug->SetOnUpdateError([](TDataSet*, EDatabaseError& error, TUpdateKind, TUpdateAction&) {
@@ -149,6 +152,8 @@ void TfrmBug::WireEntryFocus() {
   dbgBug->OnColEnter = [this](TObject*) {
     TField* field = dbgBug->GetSelectedField();
     mnuMain_Edit_Edit_Field->SetEnabled(field && IsZoomField(field->FieldName()));
+    // Cut, copy and paste depend on the column.
+    UpdateToolbarButtons();
   };
   dbgridPrograms->OnEnter = [this](TObject*) { FocusArea = 0; };
   pnlPrograms->OnResize = [this](TObject*) { FitProgramColumn(); };

@@ -5,6 +5,7 @@
 #include "app/newentry/enternewrecord.h"
 #include "datactrls/wwdbgrid.h"
 #include "datactrls/wwtable.h"
+#include "platform/classlib/controls/clipboard.h"
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/dbctrls/dbctrls.h"
 #include "platform/classlib/graphics/colors.h"
@@ -124,7 +125,8 @@ void TfrmBug::UpdateToolbarButtons() {
     tbUndo->SetEnabled(false);
     PasteEnabled = false;
   }
-  const bool paste = clip && PasteEnabled;
+  // Paste follows the clipboard: text copied in another program counts too.
+  const bool paste = clip && Clipboard()->HasFormat(CF_TEXT);
   for (TMenuItem* item : {mnuMain_Edit_Paste, popGrid_Paste}) item->SetEnabled(paste);
   tbPaste->SetEnabled(paste);
 }

@@ -143,7 +143,7 @@ struct TfrmBugExport {
       case TColumnKind::Status: return StatusExportText(text);
       case TColumnKind::Priority: return PriorityExportText(text);
       // What the editor shows, read from the field itself.
-      case TColumnKind::RichText: return RtfPlainText(text, "\r\n");
+      case TColumnKind::RichText: return MemoPlainText(text, "\r\n");
       case TColumnKind::Text: break;
     }
     return text;

@@ -391,6 +391,7 @@ void TfrmBug::tcRTFsChange(TObject*) {
                               tbAttachmentProperties, tbAttachmentExecute})
     b->SetEnabled(attachments);
   if (attachments) {
+    UpdateAttachmentButtons();  // those acting on a selection follow it
     HideMemoToolbars();
     tbarAttachment->SetVisible(Reg->ReadBool("Toolbar Visibility", "Attachments", true));
     if (lvAttachments->CanFocus()) lvAttachments->SetFocus();

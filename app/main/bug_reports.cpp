@@ -12,6 +12,7 @@
 #include "datactrls/wwtable.h"
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/menus/menus.h"
+#include "platform/classlib/stdctrls/statusbar.h"
 #include "report/model/ppreport.h"
 #include "winctrls/exttab.h"
 
@@ -22,6 +23,7 @@ using TKindFilter = void (TfrmBug::*)(TDataSet*);
 constexpr TKindFilter kKindFilters[] = {&TfrmBug::FilterAllKinds, &TfrmBug::FilterBugReportsOnly,
                                         &TfrmBug::FilterFeatureRequestsOnly};
 constexpr int kKinds = 3;
+constexpr const char* kPrintCancelled = "Printing cancelled.";
 
 // One run of a report window.
 struct TReportRun {
@@ -57,7 +59,7 @@ void Restore(TfrmBug* form, const TMainState& s) {
 void Run(TfrmBug* form, const TReportRun& run) {
   const TMainState state = Remember(form);
   form->SetWindowState(wsMinimized);
-  std::string failure;
+  std::string failure, status;
   try {
     form->dsetBug->SetIndexName("ProgramNumber");
     run.filter();
@@ -67,15 +69,20 @@ void Run(TfrmBug* form, const TReportRun& run) {
     window->SetProgram(form->wwtblProgram->FieldByName("Program")->AsString());
     window->ppReport1->SetDevice(run.preview ? dvScreen : dvPrinter);
     window->ppReport1->Print();
+    if (window->ppReport1->LastJobOutcome() == TppJobOutcome::Cancelled) status = kPrintCancelled;
   } catch (const EAbort&) {
-    // The user stopped the run: nothing to tell.
+    // The user stopped the run: the status line says so, no message.
+    status = kPrintCancelled;
   } catch (const Exception& e) {
     failure = e.Message();
+    status = "Printing failed.";
   } catch (...) {
     Restore(form, state);
     throw;
   }
   Restore(form, state);
+  // A print that was stopped is not mistaken for one that came out.
+  form->sbMain->Panels()->Items(1)->SetText(status);  // the wide panel
   // Told once the window is back, so that the message is not left behind it.
   if (!failure.empty()) ShowBeepMessage(failure, kMsgError);
 }

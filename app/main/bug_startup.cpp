@@ -85,7 +85,9 @@ void TfrmBug::InitMainForm() {
   };
   SetSplashStatus("-Initializing-");
   FileDrag->SetEnableDrop(true);
-  ForceDirectories(ExtractFilePath(DatabasePath) + "Attachments");
+  // The attachments folder is made by the first attachment: a read-only
+  // folder still opens, and a file not yet known to be a database gets
+  // nothing beside it.
   Application->SetTitle(kProductName);
   FocusArea = 0;
   SetSplashStatus("-Setting Controls-");
@@ -256,6 +258,9 @@ void TfrmBug::FormClose(TObject*, TCloseAction& Action) {
   if (!Terminating && wwtblProgram->Active() && !wwtblProgram->IsEmpty())
     Reg->WriteInteger("Settings", "LastOpenProgram",
                       wwtblProgram->FieldByName("ProgramNumber")->AsInteger());
+  // The grid forgets its columns once the tables close: their widths are
+  // taken while it still shows them.
+  if (!Terminating) SaveColumnWidths();
   try {
     CloseTables();
   } catch (const EAbort&) {

@@ -102,14 +102,14 @@ void TfrmBug::CreateToolbars() {
   btnAdvancedFilter->SetDropdownMenu(popFilters);
 
   tbarAttachment = NewBar(this, "tbarAttachment", "Attachments", Dock_Attachments, popToolbars);
-  tbLargeIcons = NewButton(this, tbarAttachment, "tbLargeIcons", "Large", "Large Icons");
-  tbSmallIcons = NewButton(this, tbarAttachment, "tbSmallIcons", "Small", "Small Icons");
-  tbList = NewButton(this, tbarAttachment, "tbList", "List", "List");
+  tbLargeIcons = NewButton(this, tbarAttachment, "tbLargeIcons", "Large", "Large Icons View");
+  tbSmallIcons = NewButton(this, tbarAttachment, "tbSmallIcons", "Small", "Small Icons View");
+  tbList = NewButton(this, tbarAttachment, "tbList", "List", "List View");
   tbAttach = NewButton(this, tbarAttachment, "tbAttach", "Attach", "Attach File");
   tbDeleteAttachment = NewButton(this, tbarAttachment, "tbDeleteAttachment", "Delete", "Delete Attachment");
   tbAttachmentProperties = NewButton(this, tbarAttachment, "tbAttachmentProperties", "Properties",
                                      "Attachment Properties");
-  tbAttachmentExecute = NewButton(this, tbarAttachment, "tbAttachmentExecute", "Open", "Open Attachment");
+  tbAttachmentExecute = NewButton(this, tbarAttachment, "tbAttachmentExecute", "Open", "Execute Attachment");
   for (auto* b : {tbLargeIcons, tbSmallIcons, tbList}) b->SetGroupIndex(1);
 
   tbarRTF_1 = NewBar(this, "tbarRTF_1", "Memo Operations", Dock_RTF, popToolbars);

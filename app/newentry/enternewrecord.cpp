@@ -272,6 +272,15 @@ TToolbarButton97* StatusFilter(int index) {
 
 using Row = std::span<TSpeedButton* const>;
 
+// Each code button shows the picture of the quick-filter button of its code,
+// so the two rows read as the filter bar does.
+void ShowFilterPictures(TfrmEnterNewRecord* f) {
+  const auto status = StatusRow(f);
+  for (int i = 0; i < kStatusCount; ++i) status[i]->SetGlyph(StatusFilter(i)->Glyph());
+  const auto priority = PriorityRow(f);
+  for (int i = 0; i < kPriorityCount; ++i) priority[i]->SetGlyph(PriorityFilter(i)->Glyph());
+}
+
 // Presses the button of `code` in a row (none for another value).
 void PressCode(Row row, const std::string& code) {
   for (TSpeedButton* b : row) b->SetDown(false);
@@ -294,6 +303,7 @@ void WriteCode(TDataSet* d, const char* field, int index) {
 }  // namespace
 
 void TfrmEnterNewRecord::FormShow(TObject*) {
+  ShowFilterPictures(this);
   TDataSet* d = Entries();
   if (d->State() == dsEdit) d->Post();
   PressCode(StatusRow(this), d->FieldByName("Status")->AsString());

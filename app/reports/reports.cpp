@@ -91,24 +91,28 @@ struct TListColumn {
 };
 
 // One line per entry: 266 mm, inside the 266.7 mm of a landscape letter page.
+// At 7 points each column holds its longest fixed text on one line (the
+// longest status, "FeatureRequest", a date with two-digit day and month, its
+// bold title) with a millimetre to spare.
 constexpr TListColumn kListColumns[] = {
     {"ReportNumber", kEntry, "lblColNumber", "Number", 12},
-    {"StatusDescription", kStatus, "lblColStatus", "Status", 22},
-    {"PriorityDescription", kPriority, "lblColPriority", "Priority", 16},
-    {"Severity", kEntry, "lblColSeverity", "Severity", 14},
-    {"Description", kEntry, "lblColDescription", "Description", 34},
-    {"Area", kEntry, "lblColArea", "Area", 14},
+    {"StatusDescription", kStatus, "lblColStatus", "Status", 36},
+    {"PriorityDescription", kPriority, "lblColPriority", "Priority", 15},
+    {"Severity", kEntry, "lblColSeverity", "Severity", 13},
+    {"Description", kEntry, "lblColDescription", "Description", 28},
+    {"Area", kEntry, "lblColArea", "Area", 12},
     {"Version", kEntry, "lblColVersion", "Version", 12},
     {"Responsibility", kEntry, "lblColResponsibility", "Responsibility", 18},
-    {"ReportedBy", kEntry, "pplblReported", "Reported", 16},
+    {"ReportedBy", kEntry, "pplblReported", "Reported", 15},
     {"ReportedDate", kEntry, nullptr, nullptr, 14},
-    {"FixedBy", kEntry, "pplblFixed", "Fixed", 16},
+    {"FixedBy", kEntry, "pplblFixed", "Fixed", 15},
     {"FixedDate", kEntry, nullptr, nullptr, 14},
-    {"VerifiedBy", kEntry, "lblColVerified", "Verified", 16},
+    {"VerifiedBy", kEntry, "lblColVerified", "Verified", 15},
     {"VerifiedDate", kEntry, nullptr, nullptr, 14},
-    {"ReportType", kEntry, "lblColType", "Type", 20},
+    {"ReportType", kEntry, "lblColType", "Type", 19},
     {"Identifier", kEntry, "lblColIdentifier", "Identifier", 14},
 };
+constexpr int kListPoints = 7;
 
 // One field of the single and comprehensive reports: caption, then value.
 struct TEntryField {
@@ -151,7 +155,7 @@ TppBDEPipeline* NewPipeline(TComponent* owner, const char* name, TDataSource* so
 }  // namespace
 
 bool HasVisibleText(const std::string& stored) {
-  const std::string text = stored.starts_with("{\\rtf") ? RtfRead(stored).PlainText("\n") : stored;
+  const std::string text = MemoPlainText(stored, "\n");
   return std::any_of(text.begin(), text.end(), [](unsigned char c) { return !std::isspace(c); });
 }
 
@@ -220,10 +224,10 @@ void TfrmReports::BuildListing() {
       int32_t span = c.width;
       for (size_t j = i + 1; j < std::size(kListColumns) && !kListColumns[j].caption; ++j)
         span += kListColumns[j].width;
-      b.AddLabel(header, c.label, c.caption, {left, 18 * kMM, span * kMM - kMM}, 8, true);
+      b.AddLabel(header, c.label, c.caption, {left, 18 * kMM, span * kMM - kMM}, kListPoints, true);
     }
     b.AddText(detail, std::string("dbt") + c.field, pipelines[c.source], c.field,
-              {left, 0, c.width * kMM - kMM});
+              {left, 0, c.width * kMM - kMM}, kListPoints);
     left += c.width * kMM;
   }
   b.AddFooter();

@@ -57,12 +57,16 @@ TfrmZoom::TfrmZoom(TComponent* AOwner) : TForm(AOwner) {
   rtfText->SetPopupMenu(popZoom);
 
   OnShow = [this](TObject*) { FocusControl(rtfText); };
-  pnlButtons->OnResize = [this](TObject*) {
-    const int top = (pnlButtons->ClientHeight() - kButtonHeight) / 2;
-    btnCancel->SetBounds(pnlButtons->ClientWidth() - kGap - kButtonWidth, top, kButtonWidth, kButtonHeight);
-    btnOk->SetBounds(btnCancel->Left() - kGap - kButtonWidth, top, kButtonWidth, kButtonHeight);
-  };
+  // The panel has its size already: placed now, and again on every resize.
+  pnlButtons->OnResize = [this](TObject*) { PlaceButtons(); };
+  PlaceButtons();
   rtfText->OnKeyDown = [this](TObject*, WORD& key, TShiftState) {
     if (key == VK_ESCAPE) btnCancel->Click();
   };
+}
+
+void TfrmZoom::PlaceButtons() {
+  const int top = (pnlButtons->ClientHeight() - kButtonHeight) / 2;
+  btnCancel->SetBounds(pnlButtons->ClientWidth() - kGap - kButtonWidth, top, kButtonWidth, kButtonHeight);
+  btnOk->SetBounds(btnCancel->Left() - kGap - kButtonWidth, top, kButtonWidth, kButtonHeight);
 }

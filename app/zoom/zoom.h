@@ -19,6 +19,10 @@ class TfrmZoom : public TForm {
   TButton* btnOk;
   TButton* btnCancel;
   TPopupMenu* popZoom;
+
+ private:
+  // Cancel at the button panel's right edge, OK beside it.
+  void PlaceButtons();
 };
 
 extern TfrmZoom* frmZoom;

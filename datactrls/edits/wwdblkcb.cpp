@@ -21,6 +21,7 @@
 #include "platform/classlib/dialogs/dialogs.h"
 #include "platform/win32/msgbox.h"
 
+IMPLEMENT_CLASS(TwwComboButton, TwwComboDlgButton)
 IMPLEMENT_CLASS(TwwDBCustomLookupCombo, TwwDBCustomCombo)
 IMPLEMENT_CLASS(TwwDBLookupCombo, TwwDBCustomLookupCombo)
 
@@ -72,7 +73,10 @@ TRect wwLookupDropDownBounds(const TRect& control, int width, int height, const 
 
 // ---- Creation and properties -------------------------------------------------------
 
-TwwDBCustomLookupCombo::TwwDBCustomLookupCombo(TComponent* owner) : TwwDBCustomCombo(owner) {
+TwwDBCustomLookupCombo::TwwDBCustomLookupCombo(TComponent* owner)
+    : TwwDBCustomCombo(owner, [](TwwDBCustomCombo* combo) -> TwwComboDlgButton* {
+        return new TwwComboButton(combo, combo);
+      }) {
   SetButtonStyle(cbsDownArrow);
   SetHeight(kInitialHeight);
   grid_ = new TwwPopupGrid(this);

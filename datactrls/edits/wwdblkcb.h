@@ -37,6 +37,13 @@ inline constexpr const char* kwwLookupTableNotActive = "Lookup table is not acti
 TRect wwLookupDropDownBounds(const TRect& control, int width, int height, const TRect& screen,
                              bool alignRight, int scrollBarHeight);
 
+// The lookup combo's drop-down button: the combo's button under its own name.
+class TwwComboButton : public TwwComboDlgButton {
+  DECLARE_CLASS(TwwComboButton, TwwComboDlgButton)
+ public:
+  using TwwComboDlgButton::TwwComboDlgButton;
+};
+
 class TwwDBCustomLookupCombo : public TwwDBCustomCombo {
   DECLARE_CLASS(TwwDBCustomLookupCombo, TwwDBCustomCombo)
  public:

@@ -33,13 +33,17 @@ void TwwComboDlgButton::PaintFace(TCanvas* canvas, const TRect& r, TButtonState 
   if (defaultDraw) TSpeedButton::PaintFace(canvas, r, state);
 }
 
-TwwDBCustomCombo::TwwDBCustomCombo(TComponent* owner) : TwwDBCustomEdit(owner) {
+TwwDBCustomCombo::TwwDBCustomCombo(TComponent* owner)
+    : TwwDBCustomCombo(owner, [](TwwDBCustomCombo* combo) { return new TwwComboDlgButton(combo, combo); }) {}
+
+TwwDBCustomCombo::TwwDBCustomCombo(TComponent* owner, TwwComboDlgButton* (*makeButton)(TwwDBCustomCombo*))
+    : TwwDBCustomEdit(owner) {
   container_ = new TCustomControl(this);
   container_->SetBounds(0, 0, std::max(GetSystemMetrics(SM_CXVSCROLL) + 4, kMinContainerWidth),
                         kContainerHeight);
   container_->SetTabStop(false);
   container_->SetParent(this);
-  button_ = new TwwComboDlgButton(this, this);
+  button_ = makeButton(this);
   button_->SetBounds(0, 0, std::max(GetSystemMetrics(SM_CXVSCROLL), kMinButtonWidth), kContainerHeight);
   if (TBitmap* glyph = GetButtonGlyph()) button_->SetGlyph(glyph);
   button_->OnClick = [this](TObject*) { ButtonClick(); };

@@ -32,6 +32,8 @@ class TwwDBCustomCombo : public TwwDBCustomEdit {
   DECLARE_CLASS(TwwDBCustomCombo, TwwDBCustomEdit)
  public:
   explicit TwwDBCustomCombo(TComponent* owner);
+  // With a button of a kind of the descendant's own (made once, owned).
+  TwwDBCustomCombo(TComponent* owner, TwwComboDlgButton* (*makeButton)(TwwDBCustomCombo* combo));
 
   bool ShowButton() const { return GetShowButton(); }
   void SetShowButton(bool value) override;

@@ -108,6 +108,7 @@ class TTableCursor : public TRecordsetCore {
           if (AnsiSameText(c.name, f.def.name)) large = false;
       deferred_.push_back(large);
       std::string column = QuoteIdentifier(f.def.name);
+      selectColumns_ += large ? 2 : 1;
       if (large) {
         // Its size, and the value itself when it is small enough to come
         // with the row: a typical memo then needs no query of its own.
@@ -273,6 +274,26 @@ class TTableCursor : public TRecordsetCore {
     return true;
   }
 
+  // The value comes with its row, read again in the same statement. When
+  // another user changed the row since the move, the row is taken whole as
+  // it stands now: no field of it may come from another version, nor be
+  // measured by another version's size.
+  Cell LoadDeferred(std::int64_t rowid, int field) override {
+    auto& s = db_->Conn().Cached("SELECT rowid" + selectList_ + ", " +
+                                 QuoteIdentifier(fields_[static_cast<size_t>(field)].def.name) + from_ +
+                                 " WHERE rowid=?");
+    StatementUse use(s);
+    s.Bind(1, rowid);
+    if (!s.Step()) Fail(errRecordDeleted);
+    Cell value = s.Column(selectColumns_);
+    Row now = ReadRow(s);
+    if (!SameVersion(now, current_)) {
+      current_ = std::move(now);
+      ++rowReads_;
+    }
+    return value;
+  }
+
   // The rows read ahead are stale now. Writes often come between moves
   // (edit, update, next): the next move reads just the row it needs, and the
   // read-ahead grows again only while no write intervenes.
@@ -409,7 +430,8 @@ class TTableCursor : public TRecordsetCore {
     if (rows.empty()) return false;
     if (!forward) std::reverse(rows.begin(), rows.end());
     Take(std::move(rows), forward, stamp);
-    if (forward) Placed(0, stamp);
+    // The first row meeting a condition is first of the table only by chance.
+    if (forward && condition_.empty()) Placed(0, stamp);
     return true;
   }
 
@@ -459,6 +481,21 @@ class TTableCursor : public TRecordsetCore {
 
   bool WindowValid(std::uint64_t stamp) const { return !window_.empty() && stamp_ == stamp; }
 
+  // Whether two reads of a row show the same values; a value left unread is
+  // known by its size alone.
+  bool SameVersion(const Row& a, const Row& b) const {
+    for (size_t i = 0; i < fields_.size(); ++i) {
+      const Cell& x = a.cells[i];
+      const Cell& y = b.cells[i];
+      if (x.deferred || y.deferred ? StoredSize(x) != StoredSize(y) : !(x == y)) return false;
+    }
+    return true;
+  }
+  static std::int64_t StoredSize(const Cell& c) {
+    if (c.deferred) return c.integer;
+    return c.IsNull() ? -1 : static_cast<std::int64_t>(c.text.size());
+  }
+
   Row ReadRow(Statement& s) const {
     Row r;
     r.rowid = s.ColumnInteger(0);
@@ -488,6 +525,7 @@ class TTableCursor : public TRecordsetCore {
   std::vector<OrderColumn> order_;
   std::vector<bool> deferred_;  // per field: read on demand
   std::string selectList_;
+  int selectColumns_ = 1;  // of "rowid" + selectList_
   std::string from_;
   std::vector<Row> window_;
   size_t wpos_ = 0;
@@ -890,6 +928,7 @@ int TRecordsetCore::FieldIndex(const std::string& name) const {
 
 void TRecordsetCore::SetCurrent(const Row& row) {
   current_ = row;
+  ++rowReads_;
   onRow_ = true;
   deleted_ = false;
   bof_ = eof_ = false;
@@ -897,6 +936,7 @@ void TRecordsetCore::SetCurrent(const Row& row) {
 
 void TRecordsetCore::SetCurrent(Row&& row) {
   current_ = std::move(row);
+  ++rowReads_;
   onRow_ = true;
   deleted_ = false;
   bof_ = eof_ = false;
@@ -982,9 +1022,12 @@ const Cell& TRecordsetCore::Value(int field) {
   if (mode_ != dbEditNone) return buffer_.cells[static_cast<size_t>(field)];
   if (!onRow_) Fail(errNoCurrentRecord);
   if (deleted_) Fail(errRecordDeleted);
-  Cell& c = current_.cells[static_cast<size_t>(field)];
-  if (c.deferred) c = LoadDeferred(current_.rowid, field);
-  return c;
+  // Loading may take the whole row afresh: the cell is found after it.
+  if (current_.cells[static_cast<size_t>(field)].deferred) {
+    Cell loaded = LoadDeferred(current_.rowid, field);
+    current_.cells[static_cast<size_t>(field)] = std::move(loaded);
+  }
+  return current_.cells[static_cast<size_t>(field)];
 }
 
 std::int64_t TRecordsetCore::ValueSize(int field) {
@@ -1061,6 +1104,7 @@ void TRecordsetCore::RefreshCurrent() {
   if (!ReadTargetRow(current_.rowid, values)) return;
   for (size_t i = 0; i < targetColumns_.size(); ++i)
     current_.cells[static_cast<size_t>(targetColumns_[i])] = values[i];
+  ++rowReads_;
 }
 
 void TRecordsetCore::Edit() {
@@ -1078,6 +1122,7 @@ void TRecordsetCore::Edit() {
   lockHeld_ = true;
   for (size_t i = 0; i < targetColumns_.size(); ++i)
     current_.cells[static_cast<size_t>(targetColumns_[i])] = fresh[i];
+  ++rowReads_;
   snapshot_ = fresh;
   buffer_ = current_;
   changed_.assign(fields_.size(), false);

@@ -99,6 +99,9 @@ class TRecordsetCore {
   int FieldIndex(const std::string& name) const;  // -1 when absent
   bool Updatable() const { return !target_.empty() && !readOnly_; }
 
+  // Changes with every fresh read of the current record (see DAORecordset).
+  std::uint64_t RowReads() const { return rowReads_; }
+
   bool Bof() const { return bof_; }
   bool Eof() const { return eof_; }
   bool NoMatch() const { return noMatch_; }
@@ -153,7 +156,8 @@ class TRecordsetCore {
   virtual bool DoSetBookmark(std::int64_t bookmark) = 0;  // false: gone
   virtual void Changed() {}                                // data written by this recordset
   virtual void Appended(const Row&) {}
-  // Reads a value that the move left unread.
+  // Reads a value that the move left unread. A recordset that can tell the
+  // row changed since the move takes the whole row afresh (current_).
   virtual Cell LoadDeferred(std::int64_t rowid, int field);
 
   void SetCurrent(const Row& row);
@@ -178,6 +182,7 @@ class TRecordsetCore {
   bool deleted_ = false;
   bool noMatch_ = false;
   Row current_;
+  std::uint64_t rowReads_ = 0;
 
   int mode_ = dbEditNone;
   Row buffer_;

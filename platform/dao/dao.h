@@ -199,6 +199,11 @@ class DAORecordset : public IUnknown {
   // condition that does not suit the table is 3001 and leaves none; other
   // recordsets ignore it.
   virtual HRESULT put_RowCondition(const std::string& condition) = 0;
+  // Not DAO's own: a count that changes whenever the recordset reads its
+  // current record afresh (a move, or a large value read later that finds
+  // the row changed meanwhile). The engine compares it with the count of the
+  // read its record buffer holds, to know whether the two are one version.
+  virtual HRESULT get_RowReads(std::int64_t* reads) = 0;
 };
 
 class DAOFields : public IUnknown {

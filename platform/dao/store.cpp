@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -279,11 +280,15 @@ struct FileAccess {
   bool folder = false;  // may create files beside it, as SQLite's log needs
 };
 
+// Asked with the ids and powers the writes themselves will use (the effective
+// ones), not the real ones a plain access() check takes.
+bool MayWrite(const std::string& path) { return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0; }
+
 FileAccess AccessOf(const std::string& path) {
   FileAccess a;
   struct stat st {};
-  a.file = ::access(path.c_str(), W_OK) == 0 && ::stat(path.c_str(), &st) == 0 && (st.st_mode & 0222) != 0;
-  a.folder = ::access(FolderOf(path).c_str(), W_OK) == 0;
+  a.file = MayWrite(path) && ::stat(path.c_str(), &st) == 0 && (st.st_mode & 0222) != 0;
+  a.folder = MayWrite(FolderOf(path));
   return a;
 }
 

@@ -337,7 +337,15 @@ void TppSubReport::EndPage() {
     page->SetPrinterSetup(childPage->PrinterSetup());
   page->PageNo = resetPageNo_ ? childPage->PageNo : parent->GetPageNo();
   page->PageCount = resetPageNo_ ? childPage->PageCount : parent->GetPageCount();
-  for (TppDrawCommand* c : page->CalculatedCommands()) c->Recalculate();
+  for (TppDrawCommand* c : page->CalculatedCommands()) {
+    c->Recalculate();
+    // "Page n" was made with the child's own number: it follows the parent's too.
+    auto* calc = dynamic_cast<TppDrawCalc*>(c);
+    if (!resetPageNo_ && calc && (calc->CalcType == ctPageNo || calc->CalcType == ctPageNoDesc))
+      calc->Text = ppCalcText(calc->CalcType,
+                              {true, page->PageNo, page->PageCount, page->PrintDateTime},
+                              page->LanguageIndex);
+  }
   if (TppReport* main = OwnJobReport()) {
     // Unset after the page; the request's end closes the job on every way out.
     hookedReport_ = main;
@@ -350,7 +358,9 @@ void TppSubReport::AfterEndPage() {
   TppStretchable::AfterEndPage();
   if (!sectionActive_) return;
   sectionActive_ = false;
-  if (hookedReport_) hookedReport_->OnDivertPage = nullptr;
+  // A nested section's page reaches the main report later, with the page of
+  // the sections around it: it is let go once diverted (PrintOnOwnJob).
+  if (hookedReport_ == Report()) hookedReport_->OnDivertPage = nullptr;
   if (childComplete_) ChangeSectionState(esChild256, 0);
   TppPage* page = Report()->Engine()->Page();
   if (outermost_ && !(*page->PrinterSetup() == *Report()->PrinterSetup()))
@@ -360,7 +370,7 @@ void TppSubReport::AfterEndPage() {
 // ---- the section's own print job ------------------------------------------------------------
 
 TppReport* TppSubReport::OwnJobReport() const {
-  auto* main = dynamic_cast<TppReport*>(Report());
+  auto* main = dynamic_cast<TppReport*>(Report() ? Report()->GetMainReport() : nullptr);
   if (!newPrintJob_ || !main || main->Device() != dvPrinter) return nullptr;
   for (TppDevice* device : main->Publisher()->Devices())
     if (device->Busy() && dynamic_cast<TppPrinterDevice*>(device)) return main;
@@ -368,6 +378,7 @@ TppReport* TppSubReport::OwnJobReport() const {
 }
 
 void TppSubReport::PrintOnOwnJob(TppReport* main, TppPage* page) {
+  main->OnDivertPage = nullptr;  // one page each time the section ends one
   // Pages of a first pass are no output: the report's devices see them as ever.
   if (!page->FinalPage || page->FirstPassPage) {
     main->Publisher()->ReceivePage(page);
@@ -381,6 +392,11 @@ void TppSubReport::PrintOnOwnJob(TppReport* main, TppPage* page) {
     jobDevice_->StartJob();
   }
   jobDevice_->ReceivePage(page);
+  const TppPrinterSetup& setup = *childReport_->PrinterSetup();
+  if (setup.Collation() && setup.Copies() > 1) {
+    jobPages_.push_back(std::make_unique<TppPage>());
+    jobPages_.back()->Assign(page);
+  }
   // Ended with the section's last page out (not at AfterEndPage: a last page
   // made once more passes there without being published).
   if (childComplete_) EndOwnJob(false);
@@ -394,13 +410,15 @@ void TppSubReport::EndOwnJob(bool stopped) {
   }
   if (!jobDevice_) return;
   std::unique_ptr<TppPrinterDevice> device = std::move(jobDevice_);
+  std::vector<std::unique_ptr<TppPage>> pages = std::move(jobPages_);
   if (stopped) {
     device->CancelJob();
     return;
   }
-  // Its pages came straight from the engine: no further copy can be asked
-  // for, so each copy the device still waits for ends at once.
-  while (device->Busy()) device->EndJob();
+  // Its pages came straight from the engine and cannot be asked for again:
+  // each collated copy the device still waits for gets the kept pages.
+  for (device->EndJob(); device->Busy(); device->EndJob())
+    for (const auto& page : pages) device->ReceivePage(page.get());
 }
 
 // ---- page-state cache ----------------------------------------------------------------------

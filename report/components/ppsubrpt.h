@@ -9,9 +9,11 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "report/components/ppstrtch.h"
 #include "report/model/ppcache.h"
+#include "report/output/pppage.h"
 
 class TppCacheManager;
 class TppChildReport;
@@ -132,5 +134,7 @@ class TppSubReport : public TppStretchable, public TppCacheOwner {
   bool sectionActive_ = false;
   int32_t loadedRun_ = -1;   // the run the child engine's cache holds
   std::unique_ptr<TppPrinterDevice> jobDevice_;
+  // The own job's pages, kept for the collated copies after the first.
+  std::vector<std::unique_ptr<TppPage>> jobPages_;
   TppReport* hookedReport_ = nullptr;  // the report whose page hooks are ours
 };

@@ -290,6 +290,8 @@ void TppTemplate::LoadFromBytes(const std::string& stored) {
     std::string bytes = stored;
     if (OnLoadStream) OnLoadStream(this, bytes);
     ReadLayout(bytes);
+    // A signature alone, or a layout of bands without their report, is no template.
+    if (!LayoutRead()) throw EInvalidTemplateError(Text(kInvalidFormat));
     success = true;
   } catch (...) {
     EndLoad(false);

@@ -130,6 +130,8 @@ class TppTemplate : public TppCustomTemplate {
   virtual bool BeginLoad() { return true; }
   virtual void ComponentRead(TComponent* component) { (void)component; }
   virtual void EndLoad(bool success) { (void)success; }
+  // Whether the stream held what the owner loads (a report for a report).
+  virtual bool LayoutRead() const { return true; }
   virtual bool BeginSave() { return true; }
   virtual void EndSave(bool success) { (void)success; }
   // The component written as the layout.
@@ -167,6 +169,7 @@ class TppReportTemplate : public TppTemplate {
   bool BeginLoad() override;
   void ComponentRead(TComponent* component) override;
   void EndLoad(bool success) override;
+  bool LayoutRead() const override { return readReport_ != nullptr; }
   bool BeginSave() override;
   void EndSave(bool success) override;
   TComponent* LayoutComponent() const override;

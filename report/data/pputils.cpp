@@ -210,8 +210,10 @@ struct TPageInterval {
   int64_t First, Last;
 };
 
-// Reads the numbers and ranges of the text; false when a number is too long.
-bool ReadIntervals(const std::string& text, std::vector<TPageInterval>& out) {
+// Reads the numbers and ranges of the text; false when a number is too long,
+// unless `saturate` reads every such number as the last page a list holds.
+bool ReadIntervals(const std::string& text, std::vector<TPageInterval>& out,
+                   bool saturate = false) {
   int64_t pending = -1;   // the last lone number, which a "-" may extend
   int64_t rangeStart = -1;
   int64_t number = 0;
@@ -235,7 +237,11 @@ bool ReadIntervals(const std::string& text, std::vector<TPageInterval>& out) {
   };
   for (char c : text) {
     if (c >= '0' && c <= '9') {
-      if (++digits > ppMaxPageDigits) return false;
+      if (++digits > ppMaxPageDigits) {
+        if (!saturate) return false;
+        number = ppMaxListedPages;
+        continue;
+      }
       number = number * 10 + (c - '0');
       continue;
     }
@@ -246,11 +252,8 @@ bool ReadIntervals(const std::string& text, std::vector<TPageInterval>& out) {
   return true;
 }
 
-}  // namespace
-
-std::vector<int> ppParsePageRange(const std::string& text) {
-  std::vector<TPageInterval> intervals;
-  if (!ReadIntervals(text, intervals)) return {};
+// The sorted, distinct pages of the intervals; none when they name too many.
+std::vector<int> ExpandIntervals(std::vector<TPageInterval> intervals) {
   std::sort(intervals.begin(), intervals.end(),
             [](const TPageInterval& a, const TPageInterval& b) { return a.First < b.First; });
   // Merge before expanding, so repeated or huge ranges cost no memory.
@@ -274,9 +277,26 @@ std::vector<int> ppParsePageRange(const std::string& text) {
   return pages;
 }
 
+}  // namespace
+
+std::vector<int> ppParsePageRange(const std::string& text) {
+  std::vector<TPageInterval> intervals;
+  if (!ReadIntervals(text, intervals)) return {};
+  return ExpandIntervals(intervals);
+}
+
+std::vector<int> ppParsePageRangeClipped(const std::string& text) {
+  std::vector<TPageInterval> intervals, within;
+  ReadIntervals(text, intervals, true);
+  for (TPageInterval r : intervals)
+    if (r.First <= ppMaxListedPages)
+      within.push_back({r.First, std::min<int64_t>(r.Last, ppMaxListedPages)});
+  return ExpandIntervals(within);
+}
+
 void ppTextToPageList(const std::string& text, TStrings* list) {
   list->Clear();
-  for (int page : ppParsePageRange(text)) list->Add(IntToStr(page));
+  for (int page : ppParsePageRangeClipped(text)) list->Add(IntToStr(page));
 }
 
 // ---- Calculated texts ----------------------------------------------------------

@@ -119,7 +119,11 @@ constexpr int ppMaxListedPages = 99999;
 
 // The sorted, distinct page numbers a text such as "1,3,5-12" names.
 std::vector<int> ppParsePageRange(const std::string& text);
-// The same as decimal strings into `list` (cleared first).
+// The same, except that pages beyond the longest list are cut to it (so
+// "1-2000000000" names pages 1 to 99999): the print job then tells which
+// pages the report has.
+std::vector<int> ppParsePageRangeClipped(const std::string& text);
+// The clipped pages as decimal strings into `list` (cleared first).
 void ppTextToPageList(const std::string& text, TStrings* list);
 
 // ---- Calculated texts -----------------------------------------------------

@@ -382,6 +382,9 @@ void TppComponent::ParentSizeChanged(int mask, bool set) {
 }
 
 TRect TppComponent::GetContainerRect() const {
+  if (region_)
+    return {region_->mmLeft(), region_->mmTop(), region_->mmLeft() + region_->mmWidth(),
+            region_->mmTop() + region_->mmHeight()};
   if (band_) return {0, 0, band_->PrintableWidth(), band_->mmHeight()};
   return {mmLeft_, mmTop_, mmLeft_ + mmWidth_, mmTop_ + mmHeight_};
 }

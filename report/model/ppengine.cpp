@@ -603,6 +603,13 @@ void TppEngine::ComputeOutputFlag() {
 void TppEngine::FillBands(int list, int index) {
   currentList_ = list;
   currentIndex_ = index;
+  // Only detail and group bands walk the data: without them the report's
+  // bands print once, as if the data had ended.
+  if (!dataEnded_ && bandLists_[blDetail].empty() && bandLists_[blGroupHeader].empty() &&
+      bandLists_[blGroupFooter].empty()) {
+    dataEnded_ = true;
+    pendingBands_ |= btSummary;
+  }
   while (currentList_ <= blGroupFooter && !pageEnded_ && !cancelled_) {
     if (columnar_ && (columnEnded_ || columnNo_ == 0)) {
       columnEnded_ = false;
@@ -627,6 +634,8 @@ void TppEngine::FillBands(int list, int index) {
   if (!pageEnded_ && !cancelled_ && dataEnded_ && currentList_ > blGroupFooter) {
     currentList_ = blSummary;
     GenerateBandList(blSummary, currentIndex_, true);
+    // No band closes the report: it is complete once its data has ended.
+    if (!finalBand_ && !pageEnded_) reportCompleted_ = true;
   }
   if (!pageEnded_ && !cancelled_) {
     if (columnar_) EndColumn();

@@ -101,6 +101,13 @@ void TppGroup::Break() {
   for (TppPrintable* component : resetComponents_) component->SetResetPending(true);
 }
 
+// A break noticed at the end of a detail run leaves the last record's value;
+// taken from the run's first record now, so its second record breaks no more.
+void TppGroup::ClearBreakOccurred() {
+  breakOccurred_ = false;
+  GetBreakValue(currentValue_);
+}
+
 void TppGroup::Init() {
   breakNo_ = 0;
   firstPage_ = lastPage_ = headerColumn_ = 1;

@@ -98,7 +98,8 @@ class TppGroup : public TppCacheable, public TppPipelineListener {
   int LastPage() const { return lastPage_; }
   int HeaderColumn() const { return headerColumn_; }
   void SetHeaderColumn(int column) { headerColumn_ = column; }
-  void ClearBreakOccurred() { breakOccurred_ = false; }
+  // The header has printed: the run starts on the record under it.
+  void ClearBreakOccurred();
   int GroupIndex() const;
 
   TNotifyEvent AfterGroupBreak, BeforeGroupBreak;

@@ -6,6 +6,7 @@
 #include <exception>
 #include <memory>
 
+#include "platform/classlib/core/format.h"
 #include "platform/classlib/dialogs/dialogs.h"
 #include "report/model/ppengine.h"
 #include "report/model/ppreport.h"
@@ -126,6 +127,7 @@ void TppReport::PreviewInForm() {
 
 void TppReport::PrintToDevice() {
   if (cancelDialog_) return;  // a job of this report is running
+  jobOutcome_ = TppJobOutcome::None;
   // A designer always asks how to print.
   const bool withDialog = showPrintDialog_ || designWindow_;
   // A text file named by the report needs no printer at all.
@@ -169,7 +171,10 @@ void TppReport::PrintToDevice() {
     dialog->TextFileName = textFileName_;
     dialog->PrintToFile = toFile;
     dialog->PageNo = pageNo;
-    if (dialog->ShowModal() != mrOk) return;
+    if (dialog->ShowModal() != mrOk) {
+      jobOutcome_ = TppJobOutcome::Cancelled;
+      return;
+    }
     toFile = dialog->PrintToFile;
     fileName = dialog->TextFileName;
     kind = TppPageRequestType(dialog->PageRequest);
@@ -193,17 +198,50 @@ void TppReport::PrintToDevice() {
   device->SetPublisher(publisher_.get());
   restore.devices[0] = device;
   if (!toFile) SetPrinterSetup(printerDevice->Printer()->PrinterSetup());
-  RunJob(device, toFile);
+  bool cancelled = false;
+  device->OnCancelJob = [&cancelled](TObject*) { cancelled = true; };
+  try {
+    RunJob(device);
+  } catch (const EAbort&) {
+    jobOutcome_ = TppJobOutcome::Cancelled;  // the user stopped it (no file name given)
+    throw;
+  } catch (...) {
+    jobOutcome_ = TppJobOutcome::Failed;
+    throw;
+  }
+  jobOutcome_ = cancelled ? TppJobOutcome::Cancelled : TppJobOutcome::Printed;
+  if (!cancelled && kind == prPageList) TellMissingPages(pages);
 }
 
-void TppReport::RunJob(TppDevice* device, bool toFile) {
+// A page list that reaches beyond the report's end names the pages there are.
+void TppReport::TellMissingPages(const TStrings& asked) {
+  if (!engine_->Completed() || asked.Count() == 0) return;
+  const int count = engine_->AbsolutePageCount();
+  const int first = std::stoi(asked[0]), last = std::stoi(asked[asked.Count() - 1]);
+  if (last <= count) return;
+  const std::string exist =
+      count == 1 ? "The report has only page 1." : Format("The report has pages 1 to %d.", {count});
+  const std::string text = first > count ? "Nothing was printed: the pages asked for do not exist. "
+                                         : Format("Pages after %d were not printed. ", {count});
+  MessageDlg(text + exist, mtInformation, {mbOK}, 0);
+}
+
+void TppReport::RunJob(TppDevice* device) {
   if (showCancelDialog_) {
     cancelDialog_ = CreateRegisteredForm<TppCustomCancelDialog>(
         TppCustomCancelDialog::StaticClass(), nullptr, languageIndex_);
     cancelDialog_->AllowCancel = true;
     cancelDialog_->OnCancel = [this](TObject*) { CancelGeneration(); };
-    if (toFile) static_cast<TppTextFileDevice*>(device)->CancelDialog = cancelDialog_;
-    else static_cast<TppPrinterDevice*>(device)->CancelDialog = cancelDialog_;
+    auto* printerDevice = dynamic_cast<TppPrinterDevice*>(device);
+    auto* fileDevice = dynamic_cast<TppTextFileDevice*>(device);
+    if (fileDevice) fileDevice->CancelDialog = cancelDialog_;
+    if (printerDevice) printerDevice->CancelDialog = cancelDialog_;
+    // Cancel closes and frees the dialog: nothing may point at it after.
+    cancelDialog_->OnDestroyed = [this, printerDevice, fileDevice](TObject*) {
+      cancelDialog_ = nullptr;
+      if (fileDevice) fileDevice->CancelDialog = nullptr;
+      if (printerDevice) printerDevice->CancelDialog = nullptr;
+    };
   }
   if (!cancelDialog_) {
     PrintPages();

@@ -12,6 +12,7 @@
 #include "report/model/ppreport.h"
 #include "report/model/pptext.h"
 #include "report/output/ppprintr.h"
+#include "report/output/pptxtdev.h"
 
 void ppRegisterReportClasses() {
   static const bool registered = [] {
@@ -35,6 +36,11 @@ void ppRegisterReportClasses() {
              TppSubReport::StaticClass(),
          })
       RegisterClass(cls);
+    // The text-file device reaches the texts' OnSave through this hook, the
+    // output side knowing nothing of components.
+    ppSaveTextHandler = [](TObject* component, TppTextFileDevice* device, std::string& text) {
+      if (auto* saved = dynamic_cast<TppCustomText*>(component)) saved->FireSave(device, text);
+    };
     return true;
   }();
   (void)registered;

@@ -587,9 +587,10 @@ void TppCustomReport::Loaded() {
   inherited::Loaded();
   printerSetup_->Loaded();
   for (TppBand* band : bands_) band->SetUnits(units_);
-  if (bands_.empty()) CreateDefaultBands();
   if (FormatSettings.DecimalSeparator != '.') UseDecimalSeparator(columnPositions_);
   if (versionNo_ < ppVersionNo) ConvertLayout();
+  // After the conversion: new bands are made in today's units, not an old layout's.
+  if (bands_.empty()) CreateDefaultBands();
   oldColumnWidth_.reset();
   // A report kept as a template takes its layout from there, unless the
   // template itself is what is loading it.

@@ -229,6 +229,10 @@ class TppReportFormLink : public TppReportLink {
 bool ppPrinterAvailable();
 void ppSetPdfPrinterWithheld(bool withheld);
 
+// How the last job to a printer or a file ended: a cancelled or failed one
+// left nothing behind (no file, or the old one untouched).
+enum class TppJobOutcome { None, Printed, Cancelled, Failed };
+
 class TppReport : public TppCustomReport, public TppCacheOwner {
   DECLARE_CLASS(TppReport, TppCustomReport)
  public:
@@ -300,6 +304,7 @@ class TppReport : public TppCustomReport, public TppCacheOwner {
   TppCustomPreviewer* PreviewForm() const { return previewForm_; }
   TppCustomCancelDialog* CancelDialog() const { return cancelDialog_; }
   TppReportLink* FormLink() { return &formLink_; }
+  TppJobOutcome LastJobOutcome() const { return jobOutcome_; }
 
  protected:
   void DefineProperties(TFiler* filer) override;
@@ -330,7 +335,9 @@ class TppReport : public TppCustomReport, public TppCacheOwner {
   TppCustomPreviewer* previewForm_ = nullptr;    // owned by the report while shown
   TppCustomCancelDialog* cancelDialog_ = nullptr;  // only during PrintToDevice
   int previewPageNo_ = 0;  // the page shown when the preview asked to print
-  void RunJob(TppDevice* device, bool toFile);
+  TppJobOutcome jobOutcome_ = TppJobOutcome::None;
+  void RunJob(TppDevice* device);
+  void TellMissingPages(const TStrings& asked);
   friend class TppReportFormLink;
 };
 

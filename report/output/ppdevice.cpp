@@ -247,7 +247,10 @@ bool TppPublisher::ServeFromCache() {
       std::vector<int> pages;  // the list shrinks as pages are met
       for (int i = 0; i < requestList_.Count(); ++i)
         pages.push_back(StrToIntDef(Trim(requestList_[i]), 0));
-      for (int p : pages) served = Replay(p) || served;
+      for (int p : pages) Replay(p);
+      // Met only when every listed page came from the cache; the rest are
+      // generated (the list holds just those now).
+      served = requestList_.Count() == 0;
       break;
     }
     case prOnePage: served = Replay(requestPageNo_); break;

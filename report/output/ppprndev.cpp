@@ -28,9 +28,11 @@ void TppPrinterDevice::EndJob() {
   TppRasterDevice::EndJob();
 }
 
+// A stopped job is thrown away: a printer drops it, a file is never made
+// (or an older one stays as it was).
 void TppPrinterDevice::CancelJob() {
   requestSaved_ = false;
-  printer_->EndDoc();
+  printer_->Abort();
   TppRasterDevice::CancelJob();
 }
 

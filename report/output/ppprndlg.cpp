@@ -49,15 +49,17 @@ TppPrintDialog::TppPrintDialog(TComponent* owner) : TppCustomPrintDialog(owner) 
   bvlPageRange->SetParent(this);
   bvlPageRange->SetBounds(8, 62, 264, 100);
   lblPageRange = AddLabel(this, 16, 56);
-  const auto addRadio = [this](int top) {
+  const auto addRadio = [this](int top, int width) {
     auto* radio = new TRadioButton(this);
     radio->SetParent(this);
-    radio->SetBounds(16, top, 72, 17);
+    radio->SetBounds(16, top, width, 17);
     return radio;
   };
-  rdbAll = addRadio(72);
-  rdbCurrentPage = addRadio(90);
-  rdbPages = addRadio(108);
+  // Nothing stands right of the first two: they reach the frame's inner edge,
+  // so their captions show whole. Pages stops short of its edit box.
+  rdbAll = addRadio(72, 248);
+  rdbCurrentPage = addRadio(90, 248);
+  rdbPages = addRadio(108, 72);
   rdbAll->SetChecked(true);
   rdbAll->OnClick = rdbCurrentPage->OnClick = [this](TObject*) { edtPages->SetText(""); };
   edtPages = new TEdit(this);

@@ -1,8 +1,12 @@
 #include "report/output/pptxtdev.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <vector>
 
+#include "platform/classlib/core/fileutils.h"
 #include "platform/classlib/core/format.h"
 #include "platform/classlib/core/strutils.h"
 #include "platform/classlib/printers/printers.h"
@@ -14,7 +18,7 @@ std::function<void(TObject*, TppTextFileDevice*, std::string&)> ppSaveTextHandle
 
 IMPLEMENT_CLASS(TppFileDevice, TppDevice)
 
-TppFileDevice::~TppFileDevice() = default;
+TppFileDevice::~TppFileDevice() { DiscardFile(); }
 
 void TppFileDevice::SetFileName(const std::string& name) {
   if (!Busy()) fileName_ = name;
@@ -22,10 +26,16 @@ void TppFileDevice::SetFileName(const std::string& name) {
 
 void TppFileDevice::FileError() { throw EPrintError("File Error: " + fileName_); }
 
+// The job writes beside the target under a name of its own and renames at
+// the end, so a cancelled or failed job leaves no half file and an older
+// file stays as it was until the new one is complete.
 void TppFileDevice::CreateFile() {
+  partName_ = ExtractFilePath(fileName_) + "." + ExtractFileName(fileName_) + "." +
+              std::to_string(::getpid()) + ".part";
   try {
-    stream_ = std::make_unique<TFileStream>(fileName_, fmCreate);
+    stream_ = std::make_unique<TFileStream>(partName_, fmCreate);
   } catch (const Exception&) {
+    partName_.clear();
     FileError();
   }
 }
@@ -35,6 +45,22 @@ void TppFileDevice::WriteBytes(const std::string& bytes) {
   if (stream_->Write(bytes.data(), int64_t(bytes.size())) == int64_t(bytes.size())) return;
   CancelJob();
   FileError();
+}
+
+void TppFileDevice::CommitFile() {
+  if (!stream_) return;
+  stream_.reset();
+  const bool moved = std::rename(partName_.c_str(), fileName_.c_str()) == 0;
+  if (!moved) std::remove(partName_.c_str());
+  partName_.clear();
+  if (!moved) FileError();
+}
+
+void TppFileDevice::DiscardFile() {
+  if (!stream_) return;
+  stream_.reset();
+  std::remove(partName_.c_str());
+  partName_.clear();
 }
 
 // ---- The text-file device ---------------------------------------------------------------
@@ -62,18 +88,18 @@ void TppTextFileDevice::StartJob() {
 void TppTextFileDevice::EndJob() {
   ClearState();
   TppFileDevice::EndJob();
-  CloseFile();
+  CommitFile();
 }
 
 void TppTextFileDevice::CancelJob() {
   ClearState();
   TppFileDevice::CancelJob();
-  CloseFile();
+  DiscardFile();
 }
 
 void TppTextFileDevice::ReceivePage(TppPage* page) {
   TppFileDevice::ReceivePage(page);
-  if (!PageRequested) return;
+  if (!PageRequested || !Busy()) return;
   ShowProgress(page);
   if (!SkipPage) WritePage(page);
 }

@@ -26,17 +26,22 @@ class TppFileDevice : public TppDevice {
   void SetFileName(const std::string& name);
 
  protected:
-  // Creates (or empties) the file; EPrintError "File Error: <name>" when it cannot.
+  // Creates the job's file beside the target; EPrintError "File Error:
+  // <name>" when it cannot.
   void CreateFile();
   // Writes all bytes; a short write closes the file, cancels the job and
   // raises EPrintError "File Error: <name>", so a full disk never passes as done.
   void WriteBytes(const std::string& bytes);
-  void CloseFile() { stream_.reset(); }
+  // A finished job's file takes the target's place (EPrintError when it
+  // cannot); a stopped one is thrown away.
+  void CommitFile();
+  void DiscardFile();
   bool FileOpen() const { return stream_ != nullptr; }
 
  private:
   [[noreturn]] void FileError();
   std::string fileName_;
+  std::string partName_;  // where the job writes until it is complete
   std::unique_ptr<TFileStream> stream_;
 };
 

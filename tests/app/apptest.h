@@ -2,6 +2,10 @@
 // What the application's tests share: a scratch folder with a fresh database
 // and settings store, and the main window started as the program starts it.
 
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <memory>
 #include <string>
 
@@ -37,6 +41,23 @@ void CloseMainWindow(TfrmBug* form);
 // Stores a bug report of the current program (memo Report as stored, when given)
 // and refreshes the window's entry table.
 void AddEntry(TfrmBug* form, const std::string& description, const std::string& report = "");
+
+// The calling thread without the power to write where permissions forbid it,
+// so a folder without write permission refuses even the superuser.
+class TWithoutPermissionOverride {
+ public:
+  TWithoutPermissionOverride() {
+    ::syscall(SYS_capget, &header_, saved_);
+    __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
+    reduced[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
+    ::syscall(SYS_capset, &header_, reduced);
+  }
+  ~TWithoutPermissionOverride() { ::syscall(SYS_capset, &header_, saved_); }
+
+ private:
+  __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct saved_[2] = {};
+};
 
 // A test on the started main window over a fresh scratch folder. Prepare runs
 // before the window starts (rows, settings); every dialog goes to Answer,

@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCoreApplication>
+#include <QPointer>
 #include <QTest>
 #include <QWidget>
 #include <QDropEvent>
@@ -63,7 +65,10 @@ struct AttachWindow : ::testing::Test {
     if (form) apptest::CloseMainWindow(form);
     ::unsetenv("XDG_DATA_HOME");
   }
-  void Put(const std::string& path) { std::ofstream(path) << "data"; }
+  void Put(const std::string& path) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream(path) << "data";
+  }
   // The window over entries with these memos, and these files in the attachments folder.
   void Start(std::initializer_list<const char*> memos, std::initializer_list<const char*> files) {
     Entries(memos);
@@ -101,6 +106,44 @@ TEST_F(AttachWindow, AttachingCopiesUnderFreeNamesAndListsThem) {
   Put(dir + "b.txt");
   EXPECT_THROW(form->AttachFiles({dir + "b.txt", dir + "gone.txt"}), EFOpenError);
   EXPECT_EQ(Memo(), "notes.txt\r\nnotes(2).txt\r\nb.txt\r\n");
+}
+
+// The toolbar's hints, and buttons that act on a selection enabled only with
+// one: clicks on the list with the mouse choose, another entry's list starts
+// with none.
+TEST_F(AttachWindow, ToolbarHintsAndButtonsFollowTheSelection) {
+  Start({"a.txt\r\nb.txt\r\n", "c.txt\r\n"}, {"a.txt", "b.txt", "c.txt"});
+  EXPECT_EQ(form->tbList->Hint(), "List View");
+  EXPECT_EQ(form->tbSmallIcons->Hint(), "Small Icons View");
+  EXPECT_EQ(form->tbLargeIcons->Hint(), "Large Icons View");
+  EXPECT_EQ(form->tbAttach->Hint(), "Attach File");
+  EXPECT_EQ(form->tbAttachmentProperties->Hint(), "Attachment Properties");
+  EXPECT_EQ(form->tbAttachmentExecute->Hint(), "Execute Attachment");
+  form->dsetBug->First();
+  form->tcRTFs->SetTabIndex(4);
+  form->tcRTFs->OnChange(form->tcRTFs);
+  QCoreApplication::processEvents();
+  const auto enabled = [&] {
+    return std::vector<bool>{form->tbDeleteAttachment->Enabled(), form->tbAttachmentProperties->Enabled(),
+                             form->tbAttachmentExecute->Enabled(), form->tbAttach->Enabled()};
+  };
+  EXPECT_EQ(enabled(), (std::vector<bool>{false, false, false, true}));
+  QWidget* list = vantrel::qt::ClientWidget(*form->lvAttachments);
+  const auto click = [&](int index, Qt::KeyboardModifiers keys) {
+    const TRect r = form->lvAttachments->ItemRect(form->lvAttachments->Items()->Item(index));
+    QTest::mouseClick(list, Qt::LeftButton, keys, QPoint((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2));
+    QCoreApplication::processEvents();
+  };
+  click(0, Qt::NoModifier);
+  EXPECT_EQ(enabled(), (std::vector<bool>{true, true, true, true}));
+  click(1, Qt::ControlModifier);
+  EXPECT_EQ(enabled(), (std::vector<bool>{true, false, false, true}));
+  EXPECT_EQ(form->tbDeleteAttachment->Hint(), "Delete Attachments");
+  form->dsetBug->Next();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(Captions(), std::vector<std::string>{"c.txt"});
+  EXPECT_EQ(form->lvAttachments->SelCount(), 0);
+  EXPECT_EQ(enabled(), (std::vector<bool>{false, false, false, true}));
 }
 
 TEST_F(AttachWindow, DeletingSelectedFilesToTheTrash) {
@@ -168,6 +211,43 @@ TEST_F(AttachWindow, TheEntryDeleteCommandTrashesTheFilesOnlyOnceTheRowIsGone) {
   EXPECT_EQ(answers.Texts()[1].rfind("A delete error has occured.", 0), 0u) << answers.Texts()[1];
 }
 
+// Keys only: a grid cell clicked, then Alt+E, D, B. The delete changes the
+// menus while the Delete menu is still handling B; the menus must survive it
+// and work again for the next entry.
+TEST_F(AttachWindow, TheEntryDeleteFromTheKeyboardMenuLeavesAWorkingMenu) {
+  Start({"a.txt\r\n", "b.txt\r\n"}, {"a.txt", "b.txt"});
+  // The box runs its own event loop while the user reads it; the menu that
+  // took B is still handling it.
+  QPointer<QWidget> chooser;
+  std::vector<bool> chooserKept;
+  TDialogResponderScope boxes{[&](TDialogRequest&) {
+    Application->ProcessMessages();
+    chooserKept.push_back(!chooser.isNull());
+    return mrYes;
+  }};
+  QWidget* grid = vantrel::qt::ClientWidget(*form->dbgBug);
+  const int column = form->GridColumnOf(apptest::GridDataColumn(form, "Description"));
+  form->dbgBug->SetLeftCol(column);  // scrolled into view
+  for (const char* file : {"a.txt", "b.txt"}) {
+    SCOPED_TRACE(file);
+    const TRect cell = form->dbgBug->CellRect(column, 1);
+    QTest::mouseClick(grid, Qt::LeftButton, {}, QPoint(cell.Left + 5, cell.Top + 3));
+    QTest::keyClick(grid, Qt::Key_E, Qt::AltModifier);
+    Application->ProcessMessages();
+    for (Qt::Key key : {Qt::Key_D, Qt::Key_B}) {
+      chooser = QApplication::activePopupWidget();
+      ASSERT_NE(chooser, nullptr) << char(key);
+      QTest::keyClick(chooser, key);
+      Application->ProcessMessages();
+    }
+    EXPECT_EQ(boxes.Texts().back(), "Delete Bug Report?");
+    ExpectTrashedUnlessHeld({file}, false);
+  }
+  EXPECT_EQ(chooserKept, (std::vector<bool>{true, true}));
+  EXPECT_TRUE(apptest::StoredEntries(scratch.Database()).empty());
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+}
+
 TEST_F(AttachWindow, TheProgramDeleteCommandTrashesTheFilesOfEveryEntryAfterTheRows) {
   Entries({"kept.txt\r\n"});
   {
@@ -205,7 +285,8 @@ TEST_F(AttachWindow, OpeningStartsTheDesktopProgram) {
 
 TEST_F(AttachWindow, PropertiesShowTheFile) {
   Start({"big.dat\r\n"}, {});
-  std::filesystem::resize_file((std::ofstream(folder + "big.dat"), folder + "big.dat"), 12345678);
+  Put(folder + "big.dat");
+  std::filesystem::resize_file(folder + "big.dat", 12345678);
   std::vector<std::string> shown;
   TDialogResponderScope forms{[&](TDialogRequest& r) {
     auto* w = dynamic_cast<TfrmFileProperties*>(r.Dialog);

@@ -5,13 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QTest>
 #include <set>
 
 #include "app/main/bug.h"
 #include "apptest.h"
 #include "datactrls/wwdbgrid.h"
 #include "datactrls/wwtable.h"
+#include "entrytest.h"
 #include "entryrows.h"
+#include "platform/classlib/controls/clipboard.h"
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/dialogs/dialogs.h"
@@ -104,6 +107,38 @@ TEST_F(Columns, ThePopupFollowsTheEditButtonsAndTheColumnMode) {
   EXPECT_TRUE(Grid()->TitleButtons());
 }
 
+// Paste in the text columns is live exactly when the clipboard holds text,
+// whoever put it there; other columns never paste.
+TEST_F(Columns, PasteFollowsTheClipboardInTheTextColumns) {
+  Grid()->SetFocus();
+  const auto enter = [&](const std::string& field) {
+    Grid()->SelectDataColumn(apptest::GridDataColumn(form, field));
+    Pump();
+  };
+  const auto pasteState = [&] {
+    form->popGridPopup(form->popGrid);
+    return std::vector<bool>{form->tbPaste->Enabled(), form->mnuMain_Edit_Paste->Enabled(),
+                             form->popGrid_Paste->Enabled()};
+  };
+  const std::vector<bool> on{true, true, true}, off{false, false, false};
+  Clipboard()->SetAsText("copied elsewhere");
+  enter("Description");
+  EXPECT_EQ(pasteState(), on);
+  enter("Status");
+  EXPECT_EQ(pasteState(), off) << "a code column never pastes";
+  Clipboard()->Clear();
+  enter("Version");
+  EXPECT_EQ(pasteState(), off);
+  Clipboard()->SetAsText("again");
+  enter("Description");
+  EXPECT_EQ(pasteState(), on);
+  // Pasting puts the text into the field.
+  form->popGrid_Paste->Click();
+  Pump();
+  EXPECT_EQ(form->dsetBug->FieldByName("Description")->AsString(), "again");
+  form->dsetBug->Cancel();
+}
+
 TEST_F(Columns, FixedItemsKeepTheirFieldOnTheFeatureTab) {
   form->ReportType = "FeatureRequest";
   form->popGridPopup(form->popGrid);
@@ -117,6 +152,27 @@ TEST_F(Columns, FixedItemsKeepTheirFieldOnTheFeatureTab) {
   EXPECT_EQ(Item("FixedDate")->Caption(), "FixedDate");
   Item("FixedBy")->Click();
   EXPECT_TRUE(form->dsetBug->FieldByName("FixedBy")->Visible());
+}
+
+// Description's right title line dragged 80 pixels with the mouse: the width
+// is stored when the program closes and comes back after a restart.
+TEST_F(Columns, AWidthDraggedWiderIsKeptAfterARestart) {
+  Grid()->SetLeftCol(ColumnOf("Description"));  // scrolled into view
+  Pump();
+  const int line = Grid()->CellRect(ColumnOf("Description"), 0).Right;
+  const int y = Grid()->CellRect(ColumnOf("Description"), 0).Top + 5;
+  QWidget* cells = testing_support::ClientOf(Grid());
+  QTest::mousePress(cells, Qt::LeftButton, Qt::NoModifier, QPoint(line, y));
+  QTest::mouseMove(cells, QPoint(line + 80, y));
+  QTest::mouseRelease(cells, Qt::LeftButton, Qt::NoModifier, QPoint(line + 80, y));
+  Pump();
+  const int dragged = WidthOf("Description");
+  ASSERT_GT(dragged, 200);
+  Stop();
+  EXPECT_EQ(scratch.Settings()->ReadInteger("Column Positions", "Description", 0), dragged);
+  Start();
+  EXPECT_EQ(WidthOf("Description"), dragged);
+  EXPECT_EQ(WidthOf("Status"), 106);
 }
 
 TEST_F(Columns, OrderRoundTripsAndBadPositionsLeaveAFullPermutation) {

@@ -28,6 +28,8 @@
 #include "platform/classlib/dbctrls/dbctrls.h"
 #include "platform/classlib/dialogs/dialogs.h"
 #include "platform/classlib/menus/menus.h"
+#include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/stdctrls/stdctrls.h"
 #include "winctrls/exttab.h"
 #include "winctrls/tb97button.h"
 
@@ -265,6 +267,43 @@ TEST(Entries, OnlyTheFiveTextColumnsOpenInTheZoomWindow) {
   }
   EXPECT_EQ(frmZoom->Caption(), "Description");
   EXPECT_EQ(w.Field("Description"), "zoomed");
+}
+
+// Shift+F2 on a clicked Description cell: both buttons stand at the panel's
+// right edge from the start, and a click where OK stands keeps what was typed.
+TEST(Entries, TheZoomWindowOpensWithOkAndCancelAtTheRightEdge) {
+  Window w;
+  std::unique_ptr<TfrmZoom> zoom(frmZoom = new TfrmZoom(Application));
+  struct Forget { ~Forget() { frmZoom = nullptr; } } forget;
+  w.AddPosted(0, "short");
+  TDialogResponderScope answers([&](TDialogRequest&) {
+    Application->ProcessMessages();
+    TButton* ok = frmZoom->btnOk;
+    TButton* cancel = frmZoom->btnCancel;
+    const int right = frmZoom->pnlButtons->ClientWidth() - 5;
+    EXPECT_EQ(cancel->Left() + cancel->Width(), right);
+    EXPECT_EQ(ok->Left() + ok->Width(), cancel->Left() - 5);
+    QWidget* text = vantrel::qt::ClientWidget(*frmZoom->rtfText);
+    QTest::keyClick(text->focusProxy() ? text->focusProxy() : text, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(text->focusProxy() ? text->focusProxy() : text, " typed");
+    // Through the window system, which only reaches what the window shows.
+    const TPoint at = frmZoom->pnlButtons->ClientToScreen(
+        {right - cancel->Width() - 5 - ok->Width() / 2, frmZoom->pnlButtons->ClientHeight() / 2});
+    const QPoint inWindow = vantrel::qt::WindowWidget(*frmZoom)->mapFromGlobal(QPoint(at.x, at.y));
+    testing_support::SystemClick(frmZoom, inWindow.x(), inWindow.y());
+    return frmZoom->ModalResult() == mrNone ? mrCancel : mrNone;
+  });
+  TwwDBGrid* grid = w.form->dbgBug;
+  const int column = w.form->GridColumnOf(apptest::GridDataColumn(w.form, "Description"));
+  grid->SetLeftCol(column);  // scrolled into view
+  const TRect cell = grid->CellRect(column, 1);
+  QWidget* cells = vantrel::qt::ClientWidget(*grid);
+  QTest::mouseClick(cells, Qt::LeftButton, {}, QPoint(cell.Left + 5, (cell.Top + cell.Bottom) / 2));
+  ASSERT_EQ(grid->GetSelectedField()->FieldName(), "Description");
+  QTest::keyClick(cells, Qt::Key_F2, Qt::ShiftModifier);
+  EXPECT_EQ(answers.Count(), 1);
+  EXPECT_EQ(frmZoom->ModalResult(), mrOk);
+  EXPECT_EQ(w.Field("Description"), "short typed");
 }
 
 }  // namespace

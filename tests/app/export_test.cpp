@@ -4,9 +4,7 @@
 // failing midway) that must leave the target untouched and the window usable.
 
 #include <gtest/gtest.h>
-#include <linux/capability.h>
 #include <sys/resource.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -238,23 +236,6 @@ TEST_F(ExportWindow, AllProgramsWriteEveryProgramsEntriesCountedAgainstTheWholeT
   EXPECT_EQ(Messages(), kCompleted);
 }
 
-// The calling thread without the power to write where permissions forbid it,
-// so a folder without write permission refuses even the superuser.
-class TWithoutPermissionOverride {
- public:
-  TWithoutPermissionOverride() {
-    ::syscall(SYS_capget, &header_, saved_);
-    __user_cap_data_struct reduced[2] = {saved_[0], saved_[1]};
-    reduced[0].effective &= ~(1u << CAP_DAC_OVERRIDE);
-    ::syscall(SYS_capset, &header_, reduced);
-  }
-  ~TWithoutPermissionOverride() { ::syscall(SYS_capset, &header_, saved_); }
-
- private:
-  __user_cap_header_struct header_{_LINUX_CAPABILITY_VERSION_3, 0};
-  __user_cap_data_struct saved_[2] = {};
-};
-
 TEST_F(ExportWindow, AReadOnlyFolderGivesTheErrorAndChangesNothing) {
   const std::string folder = scratch.Dir() + "/readonly";
   std::filesystem::create_directory(folder);
@@ -262,7 +243,7 @@ TEST_F(ExportWindow, AReadOnlyFolderGivesTheErrorAndChangesNothing) {
   std::ofstream(target) << "old";
   std::filesystem::permissions(folder, std::filesystem::perms(0555));
   {
-    TWithoutPermissionOverride limited;
+    apptest::TWithoutPermissionOverride limited;
     form->mnuMain_File_Export_CurrentProgram_AllEntries->Click();
   }
   std::filesystem::permissions(folder, std::filesystem::perms(0755));

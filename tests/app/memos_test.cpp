@@ -3,6 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+
+#include <QApplication>
+#include <QTest>
+
 #include "app/main/bug.h"
 #include "apptest.h"
 #include "datactrls/wwdbgrid.h"
@@ -14,6 +19,7 @@
 #include "platform/classlib/dbctrls/dbctrls.h"
 #include "platform/classlib/dialogs/dialogs.h"
 #include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/controls/qtbackend.h"
 #include "platform/classlib/controls/extctrls.h"
 #include "platform/classlib/graphics/graphics.h"
 #include "winctrls/exttab.h"
@@ -31,6 +37,19 @@ class Memos : public apptest::MainWindowTest {
     apptest::AddEntry(form, description, report);
   }
   std::string Stored(const char* field) { return form->dsetBug->FieldByName(field)->AsString(); }
+  // The newest entry's Report as the file holds it, read past the engine.
+  std::string RawReport() {
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(scratch.Database().c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, "SELECT Report FROM Reports ORDER BY ReportNumber DESC LIMIT 1", -1, &st, nullptr);
+    std::string text;
+    if (sqlite3_step(st) == SQLITE_ROW && sqlite3_column_type(st, 0) != SQLITE_NULL)
+      text.assign(static_cast<const char*>(sqlite3_column_blob(st, 0)), sqlite3_column_bytes(st, 0));
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return text;
+  }
   // Makes memo `activeMemo` the active one with the caret at `caret`.
   TDBRichEdit* Activate(int activeMemo, int caret) {
     form->ActiveMemo = activeMemo;
@@ -196,6 +215,38 @@ TEST_F(Memos, TabOfAMemoWithTextIsBold) {
   const int normalSteps = inkOfTab(1);
   EXPECT_GT(boldSteps, normalSteps + normalSteps / 10);
   EXPECT_GT(plainWorkaround, 0);
+}
+
+// A plain-text memo nobody changes keeps its bytes too: control characters and
+// a leading byte-order mark are text the editor cannot show, not noise to drop.
+TEST_F(Memos, UnchangedPlainTextIsKeptByteForByte) {
+  const std::string memos[] = {"a\x01" "b", "\xEF\xBB\xBF" "marked", "\xEF\xBB\xBF\xEF\xBB\xBF" "twice",
+                               "tab\tand\x1F" "unit\r\nline", "\x7F" "del"};
+  AddEntry("other", "");
+  for (bool plain : {false, true})
+  for (const std::string& memo : memos) {
+    SCOPED_TRACE(memo + (plain ? " plain" : " rich"));
+    if (plain) form->SetPlainTextOn();
+    AddEntry("entry", memo);
+    for (int save = 0; save < 2; ++save) {
+      // The user clicks into the memo, reads, and goes to another entry.
+      form->dsetBug->Last();
+      QWidget* pane = vantrel::qt::ClientWidget(*form->rtfReport);
+      QTest::mouseClick(pane, Qt::LeftButton, Qt::NoModifier, QPoint(20, 10));
+      QApplication::processEvents();
+      QTest::keyClick(pane, Qt::Key_End);
+      form->dsetBug->Edit();
+      form->dsetBug->FieldByName("Description")->SetAsString("saved " + std::to_string(save));
+      form->dsetBug->First();
+      form->dsetBug->Last();
+      EXPECT_EQ(Stored("Report"), memo);
+      EXPECT_EQ(RawReport(), memo);
+    }
+    form->dsetBug->Close();
+    form->dsetBug->Open();
+    form->dsetBug->Last();
+    EXPECT_EQ(Stored("Report"), memo);
+  }
 }
 
 // With no entry shown the memo tabs are disabled: the selected tab's caption

@@ -5,15 +5,19 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QImage>
 #include <QTest>
 
+#include "app/common/exportformat.h"
 #include "app/message/message.h"
 #include "app/newentry/enternewrecord.h"
 #include "entrytest.h"
 #include "datactrls/edits/wwdbedit.h"
 #include "datactrls/edits/wwdblkcb.h"
 #include "platform/classlib/core/clock.h"
+#include "platform/classlib/core/fileutils.h"
 #include "platform/classlib/db/fields.h"
+#include "platform/classlib/dbctrls/dbctrls.h"
 #include "platform/classlib/controls/extctrls.h"
 #include "platform/classlib/controls/qtbackend.h"
 #include "platform/classlib/dialogs/dialogs.h"
@@ -178,6 +182,113 @@ TEST(NewEntry, EndToEndAProgramAndAnEntryTypedWithRealKeys) {
   EXPECT_EQ(StoredEntries(d.scratch.Database()), std::vector<std::string>{"2:Typed entry"});
   EXPECT_EQ(StoredEntries(d.scratch.Database(), "Report"), std::vector<std::string>{"Typed entry"});
   EXPECT_TRUE(d.form->tbDelete->Enabled());
+}
+
+// Entries typed into the new-entry window keep their description as plain
+// text in Report; an export must write the text the Report pane shows, not
+// read it as RTF (backslashes and braces are text there, and so is UTF-8).
+TEST(NewEntry, AnExportOfTypedEntriesWritesWhatThePanesShow) {
+  const char* const typed[] = {"Path C:\\temp\\new {x} caf\u00e9", "say \"hi\" \u00bd \u2014 na\u00efve \\par"};
+  Dialog d([](TRegIniFile& reg) {
+    for (const char* column : {"Program", "ReportNumber", "Identifier", "Status", "Priority", "Severity",
+                               "Area", "Version", "ReportedBy", "ReportedDate", "Responsibility",
+                               "FixedBy", "FixedDate", "FixedInVersion", "VerifiedBy", "VerifiedDate",
+                               "ReportType", "Resolution", "Steps", "Workaround", "Attachment"})
+      reg.WriteBool("Column Export", column, false);
+  });
+  std::string target, current;
+  int filterIndex = 1;
+  TDialogResponderScope answers([&](TDialogRequest& r) -> TModalResult {
+    if (r.Kind == TDialogKind::SaveFile) {
+      auto* save = static_cast<TSaveDialog*>(r.Dialog);
+      save->SetFileName(target);
+      save->SetFilterIndex(filterIndex);
+      return mrOk;
+    }
+    if (r.Dialog != frmEnterNewRecord) return mrOk;
+    frmEnterNewRecord->dbeDescription->SetFocus();
+    QApplication::processEvents();
+    QWidget* description = QApplication::focusWidget();
+    // Characters beyond ASCII have no key of their own: they come as key
+    // events carrying the text, as an input method gives them.
+    for (QChar ch : QString::fromUtf8(current.c_str())) {
+      if (ch.unicode() < 0x80) QTest::keyClick(description, ch.toLatin1());
+      else QTest::sendKeyEvent(QTest::Click, description, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+    }
+    QTest::keyClick(description, Qt::Key_Return);
+    return mrNone;
+  });
+  for (const char* text : typed) {
+    current = text;
+    d.form->tbAddBugReport->Click();
+  }
+  ASSERT_EQ(StoredEntries(d.scratch.Database(), "Report"), std::vector<std::string>(std::begin(typed), std::end(typed)));
+  // What the panes show, entry by entry in the grid's order.
+  std::string csv;
+  std::vector<std::string> shown;
+  for (d.form->dsetBug->First(); !d.form->dsetBug->Eof(); d.form->dsetBug->Next()) {
+    shown.push_back(d.form->rtfReport->Text());
+    csv += CsvRecord({d.Field("Description"), shown.back()});
+  }
+  EXPECT_EQ(shown, std::vector<std::string>(std::begin(typed), std::end(typed)));
+  for (int format : {1, 2}) {
+    filterIndex = format;
+    target = d.scratch.Dir() + (format == 1 ? "/typed.csv" : "/typed.htm");
+    d.form->mnuMain_File_Export_CurrentProgram_AllEntries->Click();
+    std::string written;
+    ASSERT_TRUE(ReadWholeFile(target, written));
+    if (format == 1) {
+      EXPECT_EQ(written, csv);
+      continue;
+    }
+    for (const std::string& text : shown)
+      EXPECT_NE(written.find("<TD COLSPAN=4>" + HtmlCellText(text) + "</TD>"), std::string::npos) << text;
+  }
+}
+
+// The fourteen code buttons carry the pictures of the quick-filter buttons of
+// their codes, and the window shows fourteen different faces.
+TEST(NewEntry, CodeButtonsShowTheirQuickFilterPictures) {
+  Dialog d;
+  std::vector<std::pair<TSpeedButton*, TToolbarButton97*>> pairs;
+  std::vector<QImage> faces;
+  TDialogResponderScope answers([&](TDialogRequest& r) -> TModalResult {
+    if (r.Dialog != frmEnterNewRecord) return mrOk;
+    TfrmEnterNewRecord* f = frmEnterNewRecord;
+    TfrmBug* m = d.form;
+    pairs = {{f->sbtnVeryHigh, m->tbPriorityFilter_VeryHigh}, {f->sbtnHigh, m->tbPriorityFilter_High},
+             {f->sbtnNormal, m->tbPriorityFilter_Normal}, {f->sbtnLow, m->tbPriorityFilter_Low},
+             {f->sbtnVeryLow, m->tbPriorityFilter_VeryLow}, {f->sbtnNew, m->tbStatusFilter_NewReport},
+             {f->sbtnInProcess, m->tbStatusFilter_InProcess}, {f->sbtnFixed, m->tbStatusFilter_Fixed},
+             {f->sbtnCompleted, m->tbStatusFilter_Completed}, {f->sbtnDelegated, m->tbStatusFilter_Delegated},
+             {f->sbtnDeferred, m->tbStatusFilter_Deferred},
+             {f->sbtnNoLongerRelevant, m->tbStatusFilter_NoLongerRelevant},
+             {f->sbtnWillNotBeFixed, m->tbStatusFilter_WillNotBeFixed},
+             {f->sbtnCouldNotDuplicate, m->tbStatusFilter_CouldNotDuplicate}};
+    f->Show();
+    QApplication::processEvents();
+    const QImage shot = vantrel::qt::ClientWidget(*f)->grab().toImage();
+    const double scale = double(shot.width()) / f->ClientWidth();
+    for (auto [button, filter] : pairs) {
+      TBitmap* mine = button->Glyph();
+      TBitmap* theirs = filter->Glyph();
+      EXPECT_FALSE(mine->Empty()) << button->Name();
+      bool same = mine->Width() == theirs->Width() && mine->Height() == theirs->Height();
+      for (int y = 0; same && y < mine->Height(); ++y)
+        for (int x = 0; same && x < mine->Width(); ++x)
+          same = mine->Canvas()->Pixels(x, y) == theirs->Canvas()->Pixels(x, y);
+      EXPECT_TRUE(same) << button->Name();
+      faces.push_back(shot.copy(int(button->Left() * scale), int(button->Top() * scale),
+                                int(button->Width() * scale), int(button->Height() * scale)));
+    }
+    f->btnCancel->Click();
+    return mrCancel;
+  });
+  d.form->AddEntry();
+  ASSERT_EQ(faces.size(), 14u);
+  for (std::size_t i = 0; i < faces.size(); ++i)
+    for (std::size_t j = i + 1; j < faces.size(); ++j)
+      EXPECT_NE(faces[i], faces[j]) << pairs[i].first->Name() << " looks like " << pairs[j].first->Name();
 }
 
 TEST(NewEntry, TypedLookupValuesJoinTheirTablesAndAReporterStampsTheDateAndTime) {

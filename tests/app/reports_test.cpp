@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <regex>
 
 #include "../report/command_output.h"
 #include "app/main/bug.h"
@@ -62,6 +63,7 @@ void ClickButton(TControl* button) {
 struct ReportsTest : apptest::MainWindowTest {
   std::function<void(TppPrintPreview*)> onPreview = [](TppPrintPreview* p) { p->Close(); };
   std::string pdf;
+  bool cancelPrint = false;  // the print dialog is cancelled
   std::vector<std::string> messages;
   std::function<void()> onMessage = [] {};
 
@@ -86,6 +88,7 @@ struct ReportsTest : apptest::MainWindowTest {
       return mrNone;
     }
     if (auto* dialog = dynamic_cast<TppPrintDialog*>(r.Dialog)) {
+      if (cancelPrint) return mrCancel;
       TppPrinterSetup setup;  // the built-in PDF printer, whatever the machine has
       setup.Assign(dialog->Printer->PrinterSetup());
       setup.SetPrinterName("PDF");
@@ -301,6 +304,89 @@ TEST_F(ReportsTest, PrintsToThePdfPrinterAndHidesEmptySectionsOnlyForAllPrograms
   EXPECT_TRUE(messages.empty()) << messages.front();
 }
 
+// All programs, printed and read back: a program's heading stands above its
+// first entry (and again atop each further page it fills), never above a
+// second entry on the same page.
+TEST_F(ReportsTest, AllProgramsReportsHeadEachProgramOnceAboveItsFirstEntry) {
+  pdf = scratch.Dir() + "/programs.pdf";
+  const std::function<void()> runs[] = {[this] { form->PrintListingAllPrograms(false, 0); },
+                                        [this] { form->PrintComprehensiveAllPrograms(false, 0); }};
+  for (const auto& run : runs) {
+    std::filesystem::remove(pdf);
+    run();
+    const std::string text = PdfText();
+    const size_t first = text.find("Program:"), second = text.find("Second");
+    ASSERT_NE(second, std::string::npos) << text;
+    EXPECT_LT(first, text.find("Entry 1"));
+    EXPECT_EQ(text.rfind("Program:"), text.rfind("Program:", second)) << text;
+    const size_t other = text.find("Other program");
+    EXPECT_EQ(Occurrences(text.substr(other, text.find("With workaround") - other), "Program:"), 0u)
+        << text;
+    EXPECT_LT(second, other) << text;
+  }
+  EXPECT_TRUE(messages.empty());
+}
+
+// A word of a PDF page and its box, in points from the page's top left.
+struct PdfWord {
+  std::string text;
+  double left, top, right;
+};
+
+std::vector<PdfWord> PdfWords(const std::string& pdf) {
+  const std::string html = CommandOutput("pdftotext -bbox '" + pdf + "' - 2>&1");
+  static const std::regex word(
+      R"re(<word xMin="([\d.]+)" yMin="([\d.]+)" xMax="([\d.]+)" yMax="[\d.]+">([^<]*)</word>)re");
+  std::vector<PdfWord> words;
+  for (auto it = std::sregex_iterator(html.begin(), html.end(), word); it != std::sregex_iterator(); ++it)
+    words.push_back({(*it)[4], std::stod((*it)[1]), std::stod((*it)[2]), std::stod((*it)[3])});
+  return words;
+}
+
+// The listing printed and read back word by word: between the column titles
+// and the footer every word ends before the next column's title starts, so
+// no text runs into its neighbour; the longest statuses stay on one line.
+TEST_F(ReportsTest, ListingTextsStayInsideTheirColumns) {
+  {
+    dao::TDatabaseCore db(scratch.Database(), false, false, "");
+    for (const char* status : {"7", "8", "9"})
+      db.Execute(std::string("INSERT INTO Reports (Description, Status, Priority, ProgramNumber, "
+                             "ReportType) VALUES ('Long status', '") + status + "', '1', 1, 'FeatureRequest')");
+  }
+  form->dsetBug->Refresh();
+  pdf = scratch.Dir() + "/listing.pdf";
+  form->PrintListingThisProgram(false, 0);
+  const std::string text = PdfText();
+  for (const char* status : {"No Longer Relevant", "Will Not Be Fixed/Implemented", "Could Not Duplicate"})
+    EXPECT_NE(text.find(status), std::string::npos) << status << text;
+  const std::vector<PdfWord> words = PdfWords(pdf);
+  const auto number = std::find_if(words.begin(), words.end(), [](const PdfWord& w) { return w.text == "Number"; });
+  const auto page = std::find_if(words.begin(), words.end(), [](const PdfWord& w) { return w.text == "Page"; });
+  ASSERT_TRUE(number != words.end() && page != words.end()) << text;
+  std::vector<PdfWord> titles;
+  for (const char* title : {"Number", "Status", "Priority", "Severity", "Description", "Area", "Version",
+                            "Responsibility", "Reported/Requested", "Fixed/Implemented", "Verified",
+                            "Type", "Identifier"}) {
+    const auto it = std::find_if(words.begin(), words.end(), [&](const PdfWord& w) {
+      return w.text == title && std::abs(w.top - number->top) < 1;
+    });
+    ASSERT_NE(it, words.end()) << title << " is a word of its own";
+    titles.push_back(*it);
+  }
+  for (size_t i = 0; i + 1 < titles.size(); ++i)
+    EXPECT_LE(titles[i].right, titles[i + 1].left) << titles[i].text;
+  int checked = 0;
+  for (const PdfWord& w : words) {
+    if (w.top < number->top + 1 || w.top > page->top - 1) continue;
+    size_t column = 0;
+    while (column + 1 < titles.size() && titles[column + 1].left <= w.left + 0.5) ++column;
+    if (column + 1 == titles.size()) continue;  // the last column ends at the page's edge
+    EXPECT_LE(w.right, titles[column + 1].left) << w.text << " in " << titles[column].text;
+    ++checked;
+  }
+  EXPECT_GT(checked, 45 * 4);
+}
+
 TEST_F(ReportsTest, AnEmptyResultPreviewsAndPrintsAnEmptyReport) {
   ASSERT_TRUE(form->wwtblProgram->Locate("Program", Variant("Third"), {}));
   const auto texts = PreviewTexts([this] { form->PrintListingThisProgram(true, 0); });
@@ -349,6 +435,22 @@ TEST_F(ReportsTest, AFailedPrintTellsTheEngineErrorOnceTheWindowIsBack) {
   EXPECT_EQ(stateAtMessage, state);
   EXPECT_EQ(filterAtMessage, filter);
   EXPECT_TRUE(std::filesystem::is_empty(pdf));
+  EXPECT_EQ(form->sbMain->Panels()->Items(1)->Text(), "Printing failed.");
+}
+
+// A print the user stops leaves no file and says so on the status line; a
+// good print clears it again.
+TEST_F(ReportsTest, AStoppedPrintSaysSoOnTheStatusLine) {
+  pdf = scratch.Dir() + "/listing.pdf";
+  cancelPrint = true;
+  form->PrintListingThisProgram(false, 0);
+  cancelPrint = false;
+  EXPECT_TRUE(messages.empty());
+  EXPECT_FALSE(std::filesystem::exists(pdf));
+  EXPECT_EQ(form->sbMain->Panels()->Items(1)->Text(), "Printing cancelled.");
+  form->PrintListingThisProgram(false, 0);
+  EXPECT_TRUE(std::filesystem::exists(pdf));
+  EXPECT_EQ(form->sbMain->Panels()->Items(1)->Text(), "");
 }
 
 // End to end: the View menu opened with the keyboard, the listing previewed

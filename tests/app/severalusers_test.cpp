@@ -177,13 +177,46 @@ TEST_F(SeveralUsers, AnEntryTheOtherHoldsRefusesTheEditWithTheEnginesLockMessage
   ASSERT_TRUE(second->Do('E'));
   TypeDescription("m");
   EXPECT_EQ(first.form->dsetBug->State(), dsBrowse);
-  ASSERT_EQ(answers.Count(), 1);
+  ASSERT_EQ(answers.Count(), 1) << answers.Texts().back();
   const std::string text = answers.Texts()[0];
   EXPECT_EQ(text.rfind("An edit error has occured.\n", 0), 0u) << text;
   EXPECT_NE(text.find("Could not update; currently locked by user 'Admin'."), std::string::npos) << text;
   ASSERT_TRUE(second->Do('C'));
   EXPECT_EQ(Shown(), "as stored");
   EXPECT_EQ(Stored(), std::vector<std::string>{"1:as stored"});
+}
+
+// After the refusal the cell shows the stored text again and the entry is
+// browsed: the user moves, refreshes and, once the other lets go, edits.
+TEST_F(SeveralUsers, AfterARefusedEditTheUserMovesRefreshesAndTriesAgain) {
+  apptest::AddEntry(first.form, "second entry");
+  TwwDBGrid* grid = first.form->dbgBug;
+  QWidget* cells = vantrel::qt::ClientWidget(*grid);
+  ASSERT_TRUE(second->Do('E'));
+  TypeDescription("m");
+  ASSERT_EQ(answers.Count(), 1);
+  EXPECT_NE(answers.Texts()[0].find("\n\nYour change has not been saved."), std::string::npos)
+      << answers.Texts()[0];
+  EXPECT_EQ(first.form->dsetBug->State(), dsBrowse);
+  EXPECT_TRUE(!grid->EditorMode() || grid->InplaceEditor()->Text() == "as stored")
+      << grid->InplaceEditor()->Text();
+  EXPECT_EQ(Shown(), "as stored");
+  // Another row, a refresh and back: no further message.
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+  EXPECT_EQ(Shown(), "second entry");
+  QTest::keyClick(cells, Qt::Key_F5);
+  QTest::keyClick(cells, Qt::Key_Up);
+  EXPECT_EQ(Shown(), "as stored");
+  EXPECT_EQ(answers.Count(), 1) << answers.Texts().back();
+  // The other lets go: typing now edits, and moving away posts it.
+  ASSERT_TRUE(second->Do('C'));
+  TypeDescription("n");
+  EXPECT_EQ(first.form->dsetBug->State(), dsEdit);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+  EXPECT_EQ(answers.Count(), 1) << answers.Texts().back();
+  const std::vector<std::string> stored = Stored();
+  ASSERT_EQ(stored.size(), 2u);
+  EXPECT_EQ(stored[0].substr(0, 3), "1:n");
 }
 
 TEST_F(SeveralUsers, TheOthersPostShowsAfterRefresh) {

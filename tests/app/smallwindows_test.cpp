@@ -3,10 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <QTest>
+#include <QWidget>
 
 #include "app/about/about.h"
 #include "app/choosedate/choosedate.h"
+#include "app/locatedb/locatedb.h"
 #include "app/common/beepmessage.h"
 #include "app/splash/splash.h"
 #include "app/zoom/zoom.h"
@@ -14,6 +17,8 @@
 #include "platform/classlib/controls/qtbackend.h"
 #include "platform/classlib/controls/timer.h"
 #include "platform/classlib/dialogs/dialogs.h"
+#include "platform/classlib/graphics/drawing.h"
+#include "platform/classlib/stdctrls/edits.h"
 #include "platform/classlib/stdctrls/comctrls.h"
 #include "platform/classlib/stdctrls/speedbutton.h"
 #include "platform/classlib/stdctrls/stdctrls.h"
@@ -89,6 +94,49 @@ TEST(About, MemoryAndSystemTexts) {
   EXPECT_EQ(about.Caption(), "About Vantrel Pro 2.0");
   EXPECT_NE(about.lblMemory->Caption().find(" KB"), std::string::npos);
   EXPECT_NE(about.lblWindowsVersion->Caption().find(" ver "), std::string::npos);
+}
+
+// The message reads whole across the window at the default font and at one
+// half larger: nothing lies over it and every line of it is drawn.
+TEST(LocateDB, TheMessageReadsWholeAtTheDefaultFontAndLarger) {
+  for (double scale : {1.0, 1.5}) {
+    SCOPED_TRACE(scale);
+    TfrmLocateDB locate(Application);
+    locate.Font()->SetSize(int(locate.Font()->Size() * scale + 0.5));
+    locate.Show();
+    Application->ProcessMessages();
+    const TLabel* label = locate.lblMain;
+    EXPECT_EQ(label->Left(), 8);
+    EXPECT_EQ(label->Width(), locate.ClientWidth() - 16) << "the message takes the window's width";
+    // Its lines, wrapped at that width, fit its height; the path row lies below.
+    TCanvas* canvas = locate.lblMain->Canvas();
+    canvas->SetFont(label->Font());
+    TRect needed{0, 0, label->Width(), 0};
+    DrawText(canvas, kLocateDBText, needed, DT_WORDBREAK | DT_CALCRECT);
+    const int lines = needed.Bottom / canvas->TextHeight("Wg");
+    EXPECT_LE(lines, 3);
+    EXPECT_GE(label->Height(), needed.Bottom);
+    EXPECT_LE(label->Top() + label->Height(), locate.txtFile->Top());
+    EXPECT_LE(label->Top() + label->Height(), locate.btnBrowse->Top());
+    EXPECT_LE(locate.txtFile->Left() + locate.txtFile->Width(), locate.btnBrowse->Left());
+    for (TControl* c : std::initializer_list<TControl*>{locate.btnOk, locate.btnCancel, locate.btnBrowse}) {
+      EXPECT_LE(c->Left() + c->Width(), locate.ClientWidth());
+      EXPECT_LE(c->Top() + c->Height(), locate.ClientHeight());
+      EXPECT_GE(c->Top(), locate.txtFile->Top());
+    }
+    EXPECT_GE(locate.txtFile->Height(), canvas->TextHeight("Wg") + 4);
+    // Every line of the message has ink on the window.
+    const QImage shot = vantrel::qt::ClientWidget(locate)->grab().toImage();
+    const int lineHeight = std::max(1, label->Height() / std::max(1, lines));
+    for (int l = 0; l < lines; ++l) {
+      int ink = 0;
+      for (int y = label->Top() + l * lineHeight; y < label->Top() + (l + 1) * lineHeight; ++y)
+        for (int x = label->Left(); x < label->Left() + label->Width(); ++x)
+          ink += qGray(shot.pixel(x * shot.width() / locate.ClientWidth(), y * shot.height() / locate.ClientHeight())) < 96;
+      EXPECT_GT(ink, 20) << "line " << l;
+    }
+    locate.Hide();
+  }
 }
 
 TEST(Zoom, TheButtonsKeepTheirGapsToTheRightEdge) {

@@ -4,6 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QTest>
+#include <QWidget>
+
+#include <filesystem>
 #include <fstream>
 
 #include "app/locatedb/locatedb.h"
@@ -20,6 +25,7 @@
 #include "winctrls/exttab.h"
 #include "winctrls/tb97button.h"
 #include "platform/classlib/controls/extctrls.h"
+#include "platform/classlib/controls/qtbackend.h"
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/dialogs/dialogs.h"
 #include "platform/classlib/stdctrls/edits.h"
@@ -141,6 +147,84 @@ TEST(Startup, ABadFileGivesTheBringUpMessageAndNothingIsWritten) {
       EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "not a database");
     }
   }
+}
+
+// A file that is not a database, chosen in "Select Database" with real keys
+// and mouse: the program refuses it, and nothing was made beside it.
+TEST(Startup, AFileChosenInSelectDatabaseGetsNothingBesideItUntilItIsADatabase) {
+  Scratch scratch(false);
+  const std::string folder = scratch.Dir() + "/chosen";
+  std::filesystem::create_directory(folder);
+  const std::string junk = folder + "/Notes.MDB";
+  std::ofstream(junk) << "not a database";
+  scratch.Settings()->WriteString("Settings", "DatabaseLocation", scratch.Dir() + "/missing.MDB");
+  Answers answers;
+  int asked = 0;
+  answers.atForm = [&](TComponent* dialog) {
+    auto* locate = static_cast<TfrmLocateDB*>(dialog);
+    // Asked again only when the typing was lost: cancel rather than loop.
+    if (++asked > 1) {
+      answers.form = mrCancel;
+      return;
+    }
+    locate->Show();
+    QApplication::processEvents();
+    QWidget* edit = vantrel::qt::ClientWidget(*locate->txtFile);
+    if (edit->focusProxy()) edit = edit->focusProxy();
+    QTest::mouseClick(edit, Qt::LeftButton);
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QTest::keyClicks(edit, QString::fromStdString(junk));
+    EXPECT_TRUE(locate->btnOk->Enabled());
+    QTest::mouseClick(vantrel::qt::ClientWidget(*locate->btnOk), Qt::LeftButton);
+  };
+  TfrmBug* form = apptest::StartMainWindow();
+  EXPECT_TRUE(form->Terminating);
+  EXPECT_EQ(asked, 1);
+  ASSERT_EQ(answers.Texts().size(), 1u);
+  EXPECT_EQ(answers.Texts()[0].rfind("An error occured while bringing up the database.", 0), 0u);
+  apptest::CloseMainWindow(form);
+  std::vector<std::string> beside;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    beside.push_back(entry.path().filename().string());
+  EXPECT_EQ(beside, std::vector<std::string>{"Notes.MDB"});
+}
+
+// A database whose folder the user may only read: the window opens on it
+// read-only, without a word and without making the attachments folder, which
+// the first attachment makes where the folder is writable.
+TEST(Startup, AReadOnlyFolderGivesAReadOnlySessionAndTheFirstAttachmentMakesItsFolder) {
+  {
+    Scratch scratch;
+    Execute(scratch, "INSERT INTO Programs ([Program]) VALUES ('Tools')");
+    Execute(scratch, "INSERT INTO Reports (ProgramNumber, Status, ReportType, Description) "
+                     "VALUES (1, '1', 'BugReport', 'stored')");
+    std::filesystem::permissions(scratch.Dir(), std::filesystem::perms(0555));
+    {
+      apptest::TWithoutPermissionOverride limited;
+      Answers answers;
+      TfrmBug* form = apptest::StartMainWindow();
+      EXPECT_FALSE(form->Terminating);
+      EXPECT_EQ(answers.Texts(), std::vector<std::string>{});
+      EXPECT_TRUE(form->dsetBug->Active());
+      EXPECT_EQ(form->dsetBug->FieldByName("Description")->AsString(), "stored");
+      apptest::CloseMainWindow(form);
+    }
+    std::filesystem::permissions(scratch.Dir(), std::filesystem::perms(0755));
+    EXPECT_FALSE(std::filesystem::exists(scratch.Dir() + "/Attachments"));
+  }
+  // Where the folder is writable, the first attachment makes the folder.
+  Scratch scratch;
+  const std::string attachments = scratch.Dir() + "/Attachments";
+  Answers answers;
+  TfrmBug* form = apptest::StartMainWindow();
+  ASSERT_FALSE(form->Terminating);
+  EXPECT_FALSE(std::filesystem::exists(attachments)) << "made only for an attachment";
+  std::ofstream(scratch.Dir() + "/note.txt") << "data";
+  form->AttachFiles({scratch.Dir() + "/note.txt"});
+  EXPECT_TRUE(std::filesystem::exists(attachments + "/note.txt"));
+  EXPECT_EQ(answers.Texts(), std::vector<std::string>{});
+  apptest::CloseMainWindow(form);
 }
 
 TEST(Startup, AnEmptyProgramListGetsAProgramEvenWhenTheNameIsCancelled) {

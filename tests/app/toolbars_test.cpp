@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QMenu>
+#include <QTest>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -150,6 +151,65 @@ TEST_F(Toolbars, HelpDocumentOffersContentsContextOneSearchAndErrors) {
   text << in.rdbuf();
   for (const char* part : {"id=\"contents\"", "id=\"context-1\"", "id=\"search\"", "Reporting errors"})
     EXPECT_NE(text.str().find(part), std::string::npos) << part;
+}
+
+// Ctrl+F from the grid, then the find window by keys alone: every caption as
+// the window gives it, and every Alt key reaching its control.
+TEST_F(Toolbars, TheFindWindowsAcceleratorsReachTheirControls) {
+  AddEntry("alpha");
+  AddEntry("crash on save");
+  form->dsetBug->First();
+  std::vector<std::string> captions, reached;
+  onForm = [&](TDialogRequest& r) {
+    auto* d = static_cast<TwwLocateDlg*>(r.Dialog);
+    Application->ProcessMessages();
+    if (!captions.empty()) {  // found: the window opens again for the next search
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+      return d->ModalResult() == mrNone ? mrAbort : mrNone;
+    }
+    for (TControl* c : std::initializer_list<TControl*>{
+             d->SearchTypeGroup, d->CaseSensitiveCheckBox, d->ExactMatchBtn, d->PartialMatchStartBtn,
+             d->PartialMatchAnyBtn, d->FieldsGroup, d->FieldValueGroup, d->FirstButton,
+             d->NextButton, d->CancelButton})
+      captions.push_back(c->Caption());
+    const auto alt = [&](Qt::Key key) {
+      QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier);
+      Application->ProcessMessages();
+    };
+    const auto focused = [&]() -> std::string {
+      const TWinControl* c = d->ActiveControl();
+      return c == d->FieldNameComboBox ? "list" : c == d->CaseSensitiveCheckBox ? "case"
+             : c == d->SearchValue     ? "value" : "other";
+    };
+    alt(Qt::Key_A);
+    reached.push_back("any:" + std::to_string(d->PartialMatchAnyBtn->Checked()));
+    alt(Qt::Key_E);
+    reached.push_back("exact:" + std::to_string(d->ExactMatchBtn->Checked()));
+    alt(Qt::Key_C);
+    reached.push_back("case:" + std::to_string(d->CaseSensitiveCheckBox->Checked()));
+    alt(Qt::Key_C);
+    alt(Qt::Key_P);
+    reached.push_back("start:" + std::to_string(d->PartialMatchStartBtn->Checked()));
+    alt(Qt::Key_F);
+    reached.push_back("fields:" + focused());
+    alt(Qt::Key_S);
+    reached.push_back("type:" + focused());
+    alt(Qt::Key_V);
+    reached.push_back("value:" + focused());
+    QTest::keyClicks(QApplication::focusWidget(), "CRASH");
+    alt(Qt::Key_R);  // First: found, the window closes
+    return d->ModalResult() == mrNone ? mrCancel : mrNone;
+  };
+  QTest::keyClick(testing_support::ClientOf(form->dbgBug), Qt::Key_F, Qt::ControlModifier);
+  Application->ProcessMessages();
+  EXPECT_EQ(captions, (std::vector<std::string>{"&Search Type", "&Case-sensitive", "&Exact Match",
+                                                "&Partial Match at Beginning",
+                                                "Partial Match &Anywhere", "&Fields", "Field &Value",
+                                                "Fi&rst", "&Next", "Cancel"}));
+  EXPECT_EQ(reached, (std::vector<std::string>{"any:1", "exact:1", "case:1", "start:1",
+                                               "fields:list", "type:case", "value:value"}));
+  EXPECT_EQ(form->dsetBug->FieldByName("Description")->AsString(), "crash on save");
+  EXPECT_EQ(form->Reg->ReadString("Options", "FindValue", ""), "CRASH");
 }
 
 // The first find opens with the dialog's defaults; the next restores field,

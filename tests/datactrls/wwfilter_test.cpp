@@ -10,6 +10,7 @@
 #include "platform/classlib/core/datetime.h"
 #include "platform/classlib/core/english_settings.h"
 #include "platform/classlib/core/exceptions.h"
+#include "platform/classlib/core/strutils.h"
 
 namespace {
 
@@ -173,6 +174,40 @@ TEST_F(FilterCompiler, TextOperands) {
   for (int i = 0; i < 300; ++i) tooLong += "\u00e9";
   Blob cut = Compile("Name = \"" + tooLong + "\"");
   EXPECT_EQ(cut.Constant(cut.Binary(0).Right).Size, 255 * 2 + 1);
+}
+
+// Names, numbers and unquoted texts stand for their first 64 characters
+// (not bytes); the rest of such a word is read past, not taken as more text.
+TEST_F(FilterCompiler, LongWordsAreCutTo64Characters) {
+  const std::string name64 = "N" + std::string(63, 'X');
+  fields_[name64] = {fckInteger, 0};
+  std::string accented;
+  for (int i = 0; i < 70; ++i) accented += "\u00e9";
+  const struct {
+    std::string expression;
+    std::string field;     // the left side as written into the blob
+    std::string constant;  // the right side as a text constant ("" for a number)
+  } cases[] = {
+      {name64 + " = 1", name64, ""},
+      {name64 + "YYYYYY = 1", name64, ""},
+      {"Name = " + std::string(70, 'a') + " AND B = 1", "NAME", std::string(64, 'a')},
+      {"Name = " + accented, "NAME", Utf8Copy(accented, 1, 64)},
+      {"Name = " + std::string(64, 'b'), "NAME", std::string(64, 'b')},
+  };
+  for (const auto& c : cases) {
+    Blob b = Compile(c.expression);
+    ASSERT_FALSE(b.Empty()) << c.expression;
+    ASSERT_EQ(3, b.Header().NodeCount) << c.expression;
+    EXPECT_TRUE(AnsiSameText(c.field, b.FieldName(b.Binary(0).Left))) << b.FieldName(b.Binary(0).Left);
+    if (!c.constant.empty()) {
+      EXPECT_EQ(c.constant, b.Literal(b.Constant(b.Binary(0).Right).ValueOffset)) << c.expression;
+    }
+  }
+  // A longer name that is no field is warned of by its first 64 characters.
+  warnings_.clear();
+  EXPECT_TRUE(Compile(std::string(70, 'Q') + " = 1").Empty());
+  ASSERT_EQ(1u, warnings_.size());
+  EXPECT_EQ(std::string(kFilterFieldNotFound) + "\r" + std::string(64, 'Q'), warnings_[0]);
 }
 
 TEST_F(FilterCompiler, RightSideTakesTheLeftFieldsType) {

@@ -211,11 +211,11 @@ TEST_F(LibraryTableFilter, AnIndexRangeNarrowsTheRecordsOffered) {
   const TCase cases[] = {
       {fdUseAllIndexes, {"Name", fdMatchStart, "Lo", "", "", true}, "ByName", {3}, {3}},
       {fdUseAllIndexes, {"Name", fdMatchExact, "Low prio", "", "", true}, "ByName", {3}, {3}},
-      // The name index tells case apart: a case-blind condition cannot range on it.
-      {fdUseAllIndexes, {"Name", fdMatchStart, "lo"}, "PrimaryKey", {1, 2, 3, 4, 5}, {3}},
+      // The name index ignores case: a case-blind condition ranges on it too.
+      {fdUseAllIndexes, {"Name", fdMatchStart, "lo"}, "ByName", {3}, {3}},
       {fdUseAllIndexes, {"Id", fdMatchRange, "", "2", "3"}, "PrimaryKey", {2, 3}, {2, 3}},
       {fdUseAllIndexes, {"Id", fdMatchRange, "", "4"}, "PrimaryKey", {4, 5}, {4, 5}},
-      {fdUseAllIndexes, {"Name", fdMatchStart, "lo or new"}, "PrimaryKey", {1, 2, 3, 4, 5}, {1, 3}},
+      {fdUseAllIndexes, {"Name", fdMatchStart, "lo or new"}, "ByName", {1, 2, 3, 4, 5}, {1, 3}},
       {fdUseAllIndexes, {"Name", fdMatchStart, "lo", "", "", false, true}, "PrimaryKey", {1, 2, 3, 4, 5}, {1, 2, 4, 5}},
       {fdUseActiveIndex, {"Name", fdMatchStart, "f"}, "PrimaryKey", {1, 2, 3, 4, 5}, {2}},  // Id is the active key
       {fdNone, {"Id", fdMatchRange, "", "2", "3"}, "PrimaryKey", {1, 2, 3, 4, 5}, {2, 3}},

@@ -79,13 +79,30 @@ TEST_F(QueryRewriteText, ConditionLines) {
       {{"Id", fdMatchRange, "", "", "9 or 1=1"}, {"! '9 or 1=1' is not a valid value for field 'Id'."}},
       {{"Status", fdMatchRange, "", "a'b"}, {"   Upper(ITEMS.Status) >= 'A''B'"}},
       {{"Status", fdMatchRange, "", "", "Zed", true}, {"   ITEMS.Status <= 'Zed'"}},
-      {{"FixedDate", fdMatchRange, "", day.c_str()}, {"   ITEMS.FixedDate >= '1/5/2020'"}},
+      {{"FixedDate", fdMatchRange, "", day.c_str()}, {"   ITEMS.FixedDate >= #1/5/2020#"}},
+      {{"FixedDate", fdMatchExact, day.c_str()}, {"(ITEMS.FixedDate=#1/5/2020#)"}},
       {{"Nope", fdMatchExact, "x"}, {"! Field Name not found in referenced tables. \rNope"}},
       {{"Status", fdMatchEnd, "x"}, {}},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(std::string(c.cond.label) + " " + c.cond.value + c.cond.min + c.cond.max);
     EXPECT_EQ(Sql({c.cond}), c.sql);
+  }
+  // For a query that reads ":name" as a parameter, "::" keeps a colon.
+  TwwFieldInfoList stamp;
+  stamp.push_back(std::make_unique<TwwFieldInfo>());
+  stamp.back()->FieldName = "Stamp";
+  stamp.back()->MatchType = fdMatchExact;
+  stamp.back()->FilterValue = DateTimeToStr(EncodeDate(2020, 1, 5) + EncodeTime(9, 5, 0, 0));
+  fields.push_back(std::make_unique<TwwDBFieldInfo>());
+  fields.back()->FieldName = fields.back()->SqlFieldName = "Stamp";
+  fields.back()->TableName = "ITEMS";
+  fields.back()->DataType = ftDateTime;
+  for (bool scanned : {false, true}) {
+    Lines lines;
+    std::string problem;
+    ASSERT_TRUE(wwBuildConditionSql(stamp, fields, nullptr, ops, lines, problem, scanned));
+    EXPECT_EQ(lines, Lines{scanned ? "(   ITEMS.Stamp=#1/5/2020 9::5::0#)" : "(   ITEMS.Stamp=#1/5/2020 9:5:0#)"});
   }
   // Conditions that write nothing take no joining line.
   EXPECT_EQ(Sql({{"Status", fdMatchEnd, "x"}, {"Id", fdMatchExact, "1"}, {"Status", fdMatchExact, "y", "", "", false, true}}),
@@ -161,6 +178,36 @@ TEST_F(QueryRewrite, TheQueryIsRewrittenFromItsOriginalTextEachTime) {
   EXPECT_EQ(query->SQL()->Count(), 8);
   dialog.ClearFilter();
   EXPECT_EQ(LinesOf(query->SQL()), (Lines{"select * from People", "order by Id"}));
+}
+
+// Dates are compared as dates by the engine, not as texts: a text compare
+// would put 1/5/2020 after 12/31/2019 and before 7/4/2019.
+TEST_F(QueryRewrite, DateConditionsSelectTheRowsOfThoseDates) {
+  TDialogResponderScope boxes([](TDialogRequest&) { return mrOk; });
+  struct TCase {
+    TCond cond;
+    Ids rows;
+  };
+  const std::string from = Day(2020, 1, 1), until = Day(2019, 12, 31), born = Day(2020, 1, 5),
+                    later = Day(2021, 3, 1);
+  // A time of day needs colons, which the query must not take for parameters.
+  const std::string noon = DateTimeToStr(EncodeDate(2020, 1, 4) + EncodeTime(12, 30, 15, 0));
+  const TCase cases[] = {
+      {{"Born", fdMatchRange, "", noon.c_str()}, {1, 2}},
+      {{"Born", fdMatchRange, "", "", noon.c_str()}, {5}},
+      {{"Born", fdMatchRange, "", from.c_str()}, {1, 2}},
+      {{"Born", fdMatchRange, "", "", until.c_str()}, {5}},
+      {{"Born", fdMatchRange, "", until.c_str(), later.c_str()}, {1, 2}},
+      {{"Born", fdMatchExact, born.c_str()}, {1}},
+      {{"Born", fdMatchExact, "null"}, {3, 4, 6}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(std::string(c.cond.value) + " " + c.cond.min + ".." + c.cond.max);
+    Set({c.cond});
+    dialog.ApplyFilter();
+    EXPECT_EQ(Shown(query.get()), c.rows);
+  }
+  EXPECT_EQ(boxes.Texts(), Lines{});
 }
 
 TEST_F(QueryRewrite, AFieldOrValueThatCannotBeWrittenReopensTheOriginal) {

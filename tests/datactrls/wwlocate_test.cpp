@@ -86,6 +86,23 @@ TEST_F(Locate, ScansTheEngineTableAndRestoresThePositionWhenNothingMatches) {
   }
 }
 
+// A memo holding RTF is searched for the words a reader sees: its markup
+// matches nothing, a word split by escapes or formatting is found whole.
+TEST_F(Locate, ARichTextMemoIsSearchedForItsTextNotItsMarkup) {
+  table->Append();
+  table->FieldByName("Name")->SetAsString("Rita");
+  table->FieldByName("Notes")->SetAsString("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 Path \\{x\\} caf\\'e9 \\b bold\\b0 er\\par}");
+  table->Post();
+  const std::pair<const char*, bool> cases[] = {
+      {"caf\u00e9", true}, {"{x}", true}, {"bolder", true}, {"fonttbl", false}, {"rtf1", false}, {"\\b", false}};
+  for (const auto& [value, found] : cases) {
+    EXPECT_EQ(wwLocateValue(true, table.get(), "Notes", value, mtPartialMatchAny, false), found) << value;
+    if (found) {
+      EXPECT_EQ(Current(), "Rita") << value;
+    }
+  }
+}
+
 TEST_F(Locate, AMissingFieldOrAnUnconvertibleValueFindsNothing) {
   TDialogResponderScope boxes([](TDialogRequest&) { return mrOk; });
   table->Last();

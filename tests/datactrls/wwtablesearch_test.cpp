@@ -90,8 +90,9 @@ TEST_F(LibraryTableSearch, IncrementalSearchFollowsTheTablesSettings) {
     int visible;
   };
   const TCase cases[] = {
-      {"ByName", smLocate, "Ca", 0, true, "Carl", 4},  // the index is case-sensitive
-      {"ByName", smLocate, "ca", 0, false, "Anna", 4},  // no such key: nothing moves
+      {"ByName", smLocate, "Ca", 0, true, "Carl", 4},
+      {"ByName", smLocate, "ca", 0, true, "Carl", 4},  // the index ignores case
+      {"ByName", smLocate, "cx", 0, false, "Anna", 4},  // no such key: nothing moves
       {"ByName", smNearest, "c", 0, true, "Carl", 4},
       {"ByName", smLocate, "", 0, true, "Anna", 4},  // empty: the first record
       {"PrimaryKey", smLocate, "3", 0, true, "Carl", 4},
@@ -175,7 +176,8 @@ TEST_F(LibraryTableSearch, LocateIfDifferentStaysOnARecordThatHoldsTheValue) {
   const TCase cases[] = {
       {"anna", mtExactMatch, false, true, false, "Anna"},
       {"anna", mtExactMatch, true, false, true, "Anna"},  // scanned, none found, back on Anna
-      {"Ca", mtPartialMatchStart, false, true, true, "Carl"},
+      {"Ca", mtPartialMatchStart, false, true, false, "Carl"},  // the case-blind index seeks it
+      {"Ca", mtPartialMatchStart, true, true, true, "Carl"},  // a case-sensitive search scans
       {"or", mtPartialMatchAny, true, true, true, "Dora"},
   };
   for (const TCase& c : cases) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -160,6 +161,25 @@ TEST_F(AccessCursorTest, SeeksOnTheActiveIndex) {
   ASSERT_EQ(0, Engine().InitRecord(c, rec.data()));
   ASSERT_EQ(0, Engine().PutField(c, fAge, rec.data(), &age));
   EXPECT_EQ(dberr::RecNotFound, Engine().FetchRecordByKey(c, false, 1, 0, rec.data(), rec.data()));
+}
+
+// What the index list says of case is what its seeks do: a key typed in
+// other case finds the stored one.
+TEST_F(AccessCursorTest, TheIndexListSaysItsSeeksIgnoreCase) {
+  auto* c = static_cast<TAccessTable*>(OpenTable(db_, "People", "ByName"));
+  ASSERT_NE(c, nullptr);
+  TIndexDesc listed{};
+  ASSERT_EQ(0, Engine().GetIndexDescriptor(c, 0, listed));
+  EXPECT_NE(0, testing_engine::Val(listed.CaseInsensitive));
+  auto rec = Record(c);
+  for (const char* typed : {"carl", "CARL", "cArL"}) {
+    char key[8];
+    std::snprintf(key, sizeof key, "%s", typed);
+    ASSERT_EQ(0, Engine().InitRecord(c, rec.data()));
+    ASSERT_EQ(0, Engine().PutField(c, fName, rec.data(), key));
+    ASSERT_EQ(0, Engine().FetchRecordByKey(c, false, 1, 0, rec.data(), rec.data())) << typed;
+    EXPECT_EQ("Carl", GetText(c, rec.data(), fName)) << typed;
+  }
 }
 
 TEST_F(AccessCursorTest, LessOrEqualSeekStandsBeforeTheGreaterKey) {

@@ -20,6 +20,9 @@ bool Column(const std::string& name, TFilterColumn& column) {
       {"Score", fldtype::Float, daotype::Double, 8},
       {"Pay", fldtype::Float, daotype::Currency, 8},
       {"Born", fldtype::TimeStamp, daotype::Date, 8},
+      {"Notes", fldtype::Blob, daotype::Memo, 16},
+      {"Ratio", fldtype::Float, daotype::Single, 8},
+      {"Done", fldtype::Bool, daotype::Boolean, 1},
   };
   for (const auto& c : kColumns)
     if (c.name == name) {
@@ -46,6 +49,17 @@ TEST(FilterPrefilter, RestrictsOnlyWhatSqlDecidesAsTheEngineDoes) {
       {"Age = 1.5", ""},  // mixed types compare as text
       {"Name is null", R"(("Name" IS NULL OR "Name" = ''))"},
       {"Age is not null", R"("Age" IS NOT NULL)"},
+      // Blank is Null or all zero, as the engine reads each kind.
+      {"Age is null", R"(("Age" IS NULL OR "Age" = 0))"},
+      {"Score is null", R"(("Score" IS NULL OR "Score" = 0))"},
+      {"Pay is null", R"(("Pay" IS NULL OR "Pay" = 0))"},
+      {"Done is null", R"(("Done" IS NULL OR "Done" = 0))"},
+      {"Notes is null", R"(("Notes" IS NULL OR length("Notes") = 0))"},
+      {"Born is null",
+       R"(("Born" IS NULL OR NOT (typeof("Born") IN ('integer', 'real') AND "Born" <> 0 AND "Born" BETWEEN -693592 AND 2958465)))"},
+      {"Ratio is null", ""},  // a Single turns 0 only as it is read
+      {"Ratio is null and Age is null", R"(("Age" IS NULL OR "Age" = 0))"},
+      {"Age is null or Nobody = 3", ""},
       {"Name = 'A' and Age = 3", R"(("Name" = 'A' AND ("Age" = 3 OR ("Age" IS NULL AND 0 = 3))))"},
       {"Name = 'A' and Nobody = 3", R"("Name" = 'A')"},
       {"Name = 'A' or Nobody = 3", ""},

@@ -63,7 +63,10 @@ struct TMenu::Impl {
   QPointer<QMenuBar> bar;
   std::unique_ptr<QStyle> barStyle;  // outlives the bar that uses it
   int opening = 0;     // inside a menu's opening (its item's OnClick)
-  bool dirty = false;  // the tree changed while a menu opened
+  int choosing = 0;    // inside a chosen item's OnClick
+  bool dirty = false;  // the tree changed while a menu opened or chose
+  // Gone with this object: an OnClick may free its own menu.
+  std::shared_ptr<bool> alive = std::make_shared<bool>(true);
   TBitmap measureSurface;
 
   TMenuItem* ItemOf(const QAction* action) const {
@@ -124,7 +127,9 @@ struct TMenu::Impl {
   QIcon IconOf(TMenuItem* item);
   QMenu* NewMenu(QWidget* parent, bool topLevel);
   void Opening(QMenu* sub, QAction* action);
+  void Choose(QAction* action);
   void Closed();
+  void RebuildLater();
   void Refresh();
   QAction* ActionOf(const TMenuItem* item, QWidget* container) const {
     for (QAction* a : container->actions())
@@ -368,10 +373,7 @@ QAction* TMenu::Impl::MakeAction(QWidget* container, TMenuItem* item, bool isBar
     action->setMenu(sub);
     QObject::connect(sub, &QMenu::aboutToShow, sub, [this, sub, action] { Opening(sub, action); });
   }
-  QObject::connect(action, &QAction::triggered, action, [this, action] {
-    TMenuItem* chosen = ItemOf(action);
-    if (chosen && chosen->Count() == 0) Guarded([&] { chosen->Click(); });
-  });
+  QObject::connect(action, &QAction::triggered, action, [this, action] { Choose(action); });
   return action;
 }
 
@@ -398,16 +400,34 @@ void TMenu::Impl::Opening(QMenu* sub, QAction* action) {
   if (ItemOf(action) == item) Fill(sub, item);
 }
 
+// The menu that chose the item goes on using its actions and menus once the
+// OnClick is over, until the key or click is handled: changes the OnClick
+// makes to the menus (even through a message box's event loop) wait until then.
+void TMenu::Impl::Choose(QAction* action) {
+  TMenuItem* chosen = ItemOf(action);
+  if (!chosen || chosen->Count() > 0) return;
+  const std::weak_ptr<bool> living = alive;
+  ++choosing;
+  Guarded([&] { chosen->Click(); });
+  if (living.expired()) return;
+  --choosing;
+  RebuildLater();
+}
+
 void TMenu::Impl::Closed() {
   SetApplicationHint("");
   menu.PopupClosed();
-  if (!dirty || !bar) return;
   // Later: a menu closes before the chosen action's signal runs, and that
   // action must still find its item.
+  RebuildLater();
+}
+
+void TMenu::Impl::RebuildLater() {
+  if (!dirty || !bar) return;
   QMetaObject::invokeMethod(
       bar,
-      [this] {
-        if (!dirty || opening) return;
+      [this, living = std::weak_ptr<bool>(alive)] {
+        if (living.expired() || !dirty || opening || choosing) return;
         dirty = false;
         Fill(bar, menu.Items());
       },
@@ -415,7 +435,7 @@ void TMenu::Impl::Closed() {
 }
 
 void TMenu::Impl::Refresh() {
-  if (opening) {
+  if (opening || choosing) {
     dirty = true;
     return;
   }

@@ -12,7 +12,11 @@
 #include <QPrinterInfo>
 #include <QSaveFile>
 
+#include <QPrintEngine>
+
 #include <cmath>
+#include <cstdio>
+#include <optional>
 
 #include "platform/classlib/core/format.h"
 #include "platform/classlib/graphics/qtbridge.h"
@@ -132,9 +136,16 @@ class PdfPrinter : public TPrinterDevice {
 
 // ---- System printers -------------------------------------------------------------
 
+// The print engine's property that carries options for the print service
+// (name, value, name, value ...) with the job.
+const auto kServiceOptions = QPrintEngine::PrintEnginePropertyKey(0xfe00);
+
 class SystemPrinter : public TPrinterDevice {
  public:
   explicit SystemPrinter(const QPrinterInfo& info) : info_(info) {}
+  ~SystemPrinter() override {
+    if (description_ && !description_->empty()) std::remove(description_->c_str());
+  }
 
   std::string Name() const override { return FromQString(info_.printerName()); }
   std::string DriverName() const override { return FromQString(info_.makeAndModel()); }
@@ -156,8 +167,9 @@ class SystemPrinter : public TPrinterDevice {
     return papers;
   }
 
-  // Qt offers no paper sources here, so system printers list no bins and
-  // take the printer's own choice (bin 0).
+  // The paper sources the print service describes; none when it offers none
+  // (the printer then takes its own choice, bin 0).
+  std::vector<TBinInfo> Bins() const override { return DescribedBins(Description()); }
 
   bool CustomSizes() const override { return info_.supportsCustomPageSizes(); }
 
@@ -180,6 +192,10 @@ class SystemPrinter : public TPrinterDevice {
     printer_->setCopyCount(settings.Copies);
     printer_->setCollateCopies(settings.Collate);
     if (!fileName.empty()) printer_->setOutputFileName(ToQString(fileName));
+    QStringList options;
+    for (const auto& [name, value] : BinJobOptions(Description(), settings.DefaultSource))
+      options << ToQString(name) << ToQString(value);
+    if (!options.isEmpty()) printer_->printEngine()->setProperty(kServiceOptions, options);
     try {
       BeginPainting(canvas, printer_.get(), Name());
     } catch (...) {
@@ -215,8 +231,15 @@ class SystemPrinter : public TPrinterDevice {
                                                               : QPrinter::DuplexNone);
   }
 
+  // Fetched once: the service copies it into a temporary file each time.
+  const std::string& Description() const {
+    if (!description_) description_ = PrinterDescriptionFile(Name());
+    return *description_;
+  }
+
   QPrinterInfo info_;
   std::unique_ptr<QPrinter> printer_;
+  mutable std::optional<std::string> description_;
 };
 
 }  // namespace

@@ -30,7 +30,8 @@ constexpr int DMDUP_SIMPLEX = 1, DMDUP_VERTICAL = 2, DMDUP_HORIZONTAL = 3;
 constexpr int DMBIN_ONLYONE = 1, DMBIN_LOWER = 2, DMBIN_MIDDLE = 3, DMBIN_MANUAL = 4,
               DMBIN_ENVELOPE = 5, DMBIN_ENVMANUAL = 6, DMBIN_AUTO = 7, DMBIN_TRACTOR = 8,
               DMBIN_SMALLFMT = 9, DMBIN_LARGEFMT = 10, DMBIN_LARGECAPACITY = 11,
-              DMBIN_CASSETTE = 14, DMBIN_FORMSOURCE = 15;
+              DMBIN_CASSETTE = 14, DMBIN_FORMSOURCE = 15,
+              DMBIN_USER = 256;  // the first of a printer's own bins
 
 // The standard size of a classic paper number in tenths of a millimetre
 // (portrait); {0, 0} for 0, 48, 49, numbers above 68 and custom papers.

@@ -16,7 +16,7 @@ namespace vantrel::qt {
 
 namespace {
 
-static_assert(kCharsetProperty == QTextFormat::UserProperty);
+static_assert(int(kCharsetProperty) == int(QTextFormat::UserProperty));
 constexpr int kCharset = kCharsetProperty, kPitch = kPitchProperty, kProtected = kProtectedProperty,
               kTabTwips = kTabTwipsProperty;
 

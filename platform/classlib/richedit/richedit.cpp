@@ -4,6 +4,8 @@
 // the window exists.
 #include "platform/classlib/richedit/richedit.h"
 
+#include <optional>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QMimeData>
@@ -67,6 +69,8 @@ struct TCustomRichEdit::Impl {
   std::unique_ptr<TRichTextLayout> layout;
   // Set while a change asked for by the edit has been allowed by OnProtectChange.
   bool protectAllowed = false;
+  // The bytes last loaded, while the content is still what they gave.
+  std::optional<std::string> loaded;
 };
 
 // ---- The content -------------------------------------------------------------------
@@ -126,7 +130,9 @@ void TCustomRichEdit::CreateWnd() {
 
 void TCustomRichEdit::Change() {
   impl_->layout.reset();
-  if (!impl_->loading) TCustomMemo::Change();
+  if (impl_->loading) return;
+  impl_->loaded.reset();
+  TCustomMemo::Change();
 }
 
 void TCustomRichEdit::FormatChanged() {
@@ -144,6 +150,7 @@ TRtfDocument TCustomRichEdit::Document() const {
 }
 
 void TCustomRichEdit::SetDocument(const TRtfDocument& document) {
+  impl_->loaded.reset();
   impl_->loading = true;
   vantrel::qt::FillTextDocument(
       impl_->document,
@@ -162,10 +169,12 @@ void TCustomRichEdit::SetDocument(const TRtfDocument& document) {
 
 void TCustomRichEdit::LoadContent(const std::string& bytes) {
   if (IsRtfText(bytes)) SetDocument(RtfRead(bytes));
-  else SetDocument(PlainTextDocument(bytes, FontFormat(*Font())));
+  else SetDocument(PlainTextDocument(MemoTextBody(bytes), FontFormat(*Font())));
+  impl_->loaded = bytes;
 }
 
 std::string TCustomRichEdit::SaveContent() const {
+  if (impl_->loaded && !Modified()) return *impl_->loaded;
   if (plainText_) return Text();
   return RtfWrite(Document());
 }
@@ -173,10 +182,13 @@ std::string TCustomRichEdit::SaveContent() const {
 void TCustomRichEdit::SetPlainText(bool value) {
   if (plainText_ == value) return;
   plainText_ = value;
-  // The text stays; going plain drops its formatting from the view.
+  // The text stays; going plain drops its formatting from the view, not
+  // from what an untouched text saves.
   if (value) {
     const bool modified = Modified();
+    std::optional<std::string> loaded = impl_->loaded;
     SetDocument(Document());
+    impl_->loaded = std::move(loaded);
     SetModified(modified);
   }
 }
@@ -420,7 +432,6 @@ void TRichEditStrings::LoadFromStream(TStream* stream) {
   const int64_t size = std::max<int64_t>(0, stream->Size() - stream->Position());
   std::string bytes(static_cast<size_t>(size), '\0');
   stream->ReadBuffer(bytes.data(), size);
-  if (!IsRtfText(bytes) && bytes.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
   editor_->LoadContent(bytes);
 }
 

@@ -182,7 +182,9 @@ class TCustomRichEdit : public TCustomMemo {
   void KeyPress(char32_t& Key) override;
   void KeyDown(WORD& Key, TShiftState Shift) override;
   // Puts text or RTF bytes in as loading does ("{\rtf" reads as RTF), and
-  // the content as saving writes it.
+  // the content as saving writes it: until the content changes, exactly the
+  // bytes loaded, so what the editor cannot show (control characters, a
+  // byte-order mark, markup it skips) survives a save of an untouched text.
   void LoadContent(const std::string& bytes);
   std::string SaveContent() const;
 

@@ -6,10 +6,13 @@
 #include <QPainter>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTextCursor>
 #include <QTextLayout>
+#include <QTextList>
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include "platform/classlib/graphics/qtbridge.h"
 #include "platform/classlib/richedit/richdocument.h"
@@ -36,6 +39,36 @@ struct TRichTextLayout::Impl {
       document.setTextWidth(textWidth);
       width = textWidth;
     }
+  }
+
+  // A copy of the text from `start` (a line's start) to `end`. Lines break
+  // from a paragraph's start onwards, so they break in the copy as here; a
+  // paragraph that began on an earlier page continues without its first-line
+  // indent, space above or bullet.
+  std::unique_ptr<QTextDocument> Part(int start, int end) const {
+    std::unique_ptr<QTextDocument> part(document.clone());
+    QTextCursor cut(part.get());
+    cut.setPosition(std::min(end, part->characterCount() - 1));
+    cut.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+    cut.removeSelectedText();
+    const bool continues = document.findBlock(start).position() != start;
+    cut.setPosition(0);
+    cut.setPosition(start, QTextCursor::KeepAnchor);
+    cut.removeSelectedText();
+    if (continues) {
+      cut.setPosition(0);
+      int listIndent = 0;  // a bullet's item keeps its text where the bullet put it
+      if (QTextList* list = cut.block().textList()) {
+        listIndent = list->format().indent();
+        list->remove(cut.block());
+      }
+      QTextBlockFormat format = cut.blockFormat();
+      format.setTextIndent(0);
+      format.setTopMargin(0);
+      format.setIndent(format.indent() + listIndent);
+      cut.setBlockFormat(format);
+    }
+    return part;
   }
 };
 
@@ -105,12 +138,15 @@ int TRichTextLayout::FormatRange(TCanvas* canvas, const TRect& rect, int first, 
   const int height = int(std::ceil(bottom - top));
   if (usedHeight) *usedHeight = height;
   if (render && next > first) {
+    // Only the lines that fit, and nothing else: text drawn and clipped away
+    // would still be text of a PDF, found twice by search and copy.
+    std::unique_ptr<QTextDocument> part = impl_->Part(lines.front().start, next);
+    part->documentLayout()->setPaintDevice(painter.device());
+    part->setDocumentMargin(0);
+    part->setTextWidth(rect.Width());
     painter.save();
-    painter.translate(rect.Left, rect.Top - top);
-    // Only the lines that fit: a line cut by the page's foot goes on the next page.
-    const QRectF shown(0, top, rect.Width(), bottom - top);
-    painter.setClipRect(shown, Qt::IntersectClip);
-    impl_->document.drawContents(&painter, shown);
+    painter.translate(rect.Left, rect.Top);
+    part->drawContents(&painter, QRectF(0, 0, rect.Width(), bottom - top));
     painter.restore();
   }
   return next;

@@ -21,6 +21,17 @@ std::string TRtfDocument::PlainText(std::string_view separator) const {
 
 bool IsRtfText(std::string_view text) { return text.starts_with("{\\rtf"); }
 
+std::string_view MemoTextBody(std::string_view stored) {
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (stored.starts_with(kByteOrderMark)) stored.remove_prefix(kByteOrderMark.size());
+  return stored;
+}
+
+std::string MemoPlainText(std::string_view stored, std::string_view separator) {
+  if (IsRtfText(stored)) return RtfPlainText(stored, separator);
+  return PlainTextDocument(MemoTextBody(stored)).PlainText(separator);
+}
+
 TRtfDocument PlainTextDocument(std::string_view text, const TRtfCharFormat& format) {
   TRtfDocument document;
   std::size_t start = 0;

@@ -73,6 +73,16 @@ struct TRtfDocument {
 // plain text.
 bool IsRtfText(std::string_view text);
 
+// A stored plain text without its leading byte-order mark, which marks the
+// encoding and is no character of the text.
+std::string_view MemoTextBody(std::string_view stored);
+
+// The text a memo field holds as its editor shows it, lines separated by
+// `separator`: RTF is read for its text, anything else is its own text. Every
+// reader of memo fields (exports, reports, find) goes through here, so none
+// reads plain text as RTF.
+std::string MemoPlainText(std::string_view stored, std::string_view separator = "\r\n");
+
 // Reads RTF. Damaged input (unbalanced groups, huge numbers, deep nesting,
 // truncated escapes, random bytes) loads as far as it is readable; the reader
 // never throws and its work and memory grow linearly with the input.

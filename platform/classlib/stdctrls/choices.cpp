@@ -267,12 +267,11 @@ void TCustomGroupBox::PaintContent() {
 }
 
 void TCustomGroupBox::Dispatch(TMessage& m) {
-  if (m.Msg == CM_DIALOGCHAR) {
-    // The mnemonic leads to the first control inside.
-    if (IsAccel(char32_t(m.WParam), Caption()) && CanFocus()) {
-      SelectNext(nullptr, true, true);
-      m.Result = 1;
-    }
+  // The mnemonic leads to the first control inside; any other goes on to the
+  // controls inside, which have mnemonics of their own.
+  if (m.Msg == CM_DIALOGCHAR && IsAccel(char32_t(m.WParam), Caption()) && CanFocus()) {
+    SelectNext(nullptr, true, true);
+    m.Result = 1;
     return;
   }
   if (m.Msg == CM_FONTCHANGED || m.Msg == CM_TEXTCHANGED) Realign();

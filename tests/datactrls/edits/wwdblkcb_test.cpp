@@ -239,6 +239,11 @@ TEST_F(LookupCombo, TheButtonDropsDownAndClosesWithTheChoice) {
   TWinControl* box = c->ButtonContainer();
   EXPECT_EQ((std::vector<int>{box->Left(), box->Top(), box->Height()}),
             (std::vector<int>{c->Width() - 2 - box->Width(), 2, c->Height() - 4}));
+  // The drop-down button is a speed button of its own class, in the container.
+  EXPECT_EQ(c->Button()->ClassName(), "TwwComboButton");
+  EXPECT_TRUE(c->Button()->InheritsFrom("TSpeedButton"));
+  EXPECT_EQ(c->Button()->Parent(), box);
+  EXPECT_EQ(TwwDBComboDlg(nullptr).Button()->ClassName(), "TwwComboDlgButton");
   const auto clickButton = [&] {
     Click(box, box->Width() / 2, box->Height() / 2);
     Pump();
@@ -532,9 +537,13 @@ class LibraryLookupCombo : public bdetest::LibraryFixture {
 TEST_F(LibraryLookupCombo, SearchesOnTheIndex) {
   auto* c = Place();
   c->SetFocus();
-  // Typing seeks on the index, which tells capitals from small letters.
+  // Typing seeks on the index, which ignores case as the engine's seek does;
+  // the completion shows the stored case after the typed part.
   Type(c, "ca");
-  EXPECT_EQ(c->EditText(), "ca");
+  EXPECT_EQ(c->EditText(), "Carl");
+  EXPECT_EQ(c->SelStart(), 2);
+  Retype(c, "cx");
+  EXPECT_EQ(c->EditText(), "Cx") << "the completed start keeps the stored case";
   Retype(c, "Ca");
   EXPECT_EQ(c->EditText(), "Carl");
   EXPECT_EQ(c->SelStart(), 2);

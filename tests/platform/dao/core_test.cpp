@@ -725,4 +725,71 @@ TEST_F(CoreLargeValues, MemosAreReadWhenAskedForAndSizedWithoutReading) {
   EXPECT_EQ(std::string(1000, 'x') + "é", rs->Value(4).text);
 }
 
+// Another connection rewrites a row whose memo the cursor has not read yet:
+// the memo comes with the row it belongs to, never measured by the old size.
+TEST_F(CoreLargeValues, AMemoReadLaterComesWithTheRowAsItIsThen) {
+  MakePeople();
+  const std::string before(20000, 'o');
+  const struct {
+    const char* what;
+    Cell memo;  // written by the other connection
+    const char* name;
+  } cases[] = {
+      {"grown, renamed", Cell::MakeText(std::string(30000, 'n')), "zed"},
+      {"shrunk, renamed", Cell::MakeText(std::string(9000, 's')), "zed"},
+      {"shrunk to a small one", Cell::MakeText("tiny"), "zed"},
+      {"emptied", Cell(), "zed"},
+      {"same size, same name", Cell::MakeText(std::string(20000, 'q')), "p"},
+      {"untouched", Cell::MakeText(before), "p"},
+  };
+  for (const auto& c : cases) {
+    db_->Execute("DELETE FROM People");
+    auto rs = db_->OpenRecordset("People", -1);
+    rs->AddNew();
+    rs->SetValue(1, Cell::MakeText("p"));
+    rs->SetValue(4, Cell::MakeText(before));
+    rs->Update();
+    rs->MoveFirst();
+    ASSERT_EQ(20000, rs->ValueSize(4)) << c.what;
+    {
+      TDatabaseCore other(path_, false, false, "");
+      auto theirs = other.OpenRecordset("People", -1);
+      theirs->Edit();
+      theirs->SetValue(1, Cell::MakeText(c.name));
+      theirs->SetValue(4, c.memo);
+      theirs->Update();
+    }
+    const Cell& memo = rs->Value(4);
+    EXPECT_TRUE(c.memo == memo) << c.what << ": " << memo.text.size() << " bytes";
+    EXPECT_EQ(c.name, rs->Value(1).text) << c.what;
+    EXPECT_EQ(c.memo.IsNull() ? -1 : static_cast<std::int64_t>(c.memo.text.size()), rs->ValueSize(4)) << c.what;
+  }
+}
+
+// The first row meeting a condition has its own place among all rows, and
+// keeps it when the condition goes.
+TEST_F(CoreCursor, PositionsUnderARowConditionCountEveryRow) {
+  MakePeople();
+  db_->Conn().Begin();
+  for (int i = 0; i < 20; ++i) AddPerson("n" + std::to_string(100 + i), i);
+  db_->Conn().Commit();
+  auto rs = db_->OpenRecordset("People", -1);
+  rs->SetRowCondition("\"Age\" = 13");
+  rs->MoveFirst();
+  EXPECT_EQ("n113", rs->Value(1).text);
+  rs->SetRowCondition("");
+  EXPECT_EQ(13, rs->AbsolutePosition());
+  rs->MoveNext();
+  EXPECT_EQ("n114", rs->Value(1).text);
+  EXPECT_EQ(14, rs->AbsolutePosition());
+  rs->MoveFirst();
+  EXPECT_EQ(0, rs->AbsolutePosition());
+  // Asked while the condition holds.
+  rs->SetRowCondition("\"Age\" >= 17");
+  rs->MoveFirst();
+  EXPECT_EQ(17, rs->AbsolutePosition());
+  rs->MoveNext();
+  EXPECT_EQ(18, rs->AbsolutePosition());
+}
+
 }  // namespace

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "report/components/ppmemo.h"
+#include "report/model/pptext.h"
 #include "stretchrig.h"
 
 namespace {
@@ -130,6 +131,34 @@ TEST(Regions, ChildrenGoWithTheirRegionAndOnlyARegionTakesThem) {
   delete region;
   EXPECT_EQ(rig.form.ComponentCount(), before - 2);
   EXPECT_EQ(rig.detail->ComponentCount(), 0);
+}
+
+// A child sized to its parent takes the region's box, not the band's.
+TEST(Regions, ParentWidthAndHeightInsideARegionTakeTheRegionsBox) {
+  RegionRig rig;
+  auto* region = new TppRegion(&rig.form);
+  region->SetBand(rig.detail);
+  region->SetmmBounds(20 * kMM, 2 * kMM, 50 * kMM, 6 * kMM);
+  struct Case {
+    bool width, height;
+    TRect expected;  // left, top, right, bottom in thousandths
+  };
+  const Case cases[] = {{true, false, {20 * kMM, 3 * kMM, 70 * kMM, 4 * kMM}},
+                        {false, true, {1 * kMM, 2 * kMM, 11 * kMM, 8 * kMM}},
+                        {true, true, {20 * kMM, 2 * kMM, 70 * kMM, 8 * kMM}}};
+  for (const Case& c : cases) {
+    auto* label = new TppLabel(&rig.form);
+    label->SetAutoSize(false);
+    label->SetRegion(region);
+    label->SetmmBounds(1 * kMM, 3 * kMM, 10 * kMM, 1 * kMM);
+    label->SetParentWidth(c.width);
+    label->SetParentHeight(c.height);
+    EXPECT_EQ(label->mmLeft(), c.expected.Left) << c.width << c.height;
+    EXPECT_EQ(label->mmTop(), c.expected.Top) << c.width << c.height;
+    EXPECT_EQ(label->mmLeft() + label->mmWidth(), c.expected.Right) << c.width << c.height;
+    EXPECT_EQ(label->mmTop() + label->mmHeight(), c.expected.Bottom) << c.width << c.height;
+    delete label;
+  }
 }
 
 TEST(Regions, ChildrenStreamInsideTheirRegion) {

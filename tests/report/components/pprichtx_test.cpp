@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <map>
+#include <sstream>
 
 #include "../command_output.h"
 #include "platform/classlib/core/english_settings.h"
@@ -190,10 +192,8 @@ TEST(RichText, TheDataKindPrintsItsFieldTheHandlersTextOrWithoutAutoDisplayNothi
   EXPECT_TRUE(texts().empty());
 }
 
-// Printed to the PDF printer: the range's text stands in the file, in order.
-TEST(RichText, ThePrinterDeviceRendersTheRange) {
-  const std::string pdf = testing::TempDir() + "richtext.pdf";
-  RichRig rig(Paragraphs(3, 24), 10 * kMM);
+// The rig's report printed to a PDF file by the printer device.
+void PrintToPdf(RichRig& rig, const std::string& pdf) {
   rig.report->PrinterSetup()->SetPrinterName("PDF");
   rig.device.SetPublisher(nullptr);
   TppPrinterDevice device;
@@ -202,6 +202,39 @@ TEST(RichText, ThePrinterDeviceRendersTheRange) {
   device.SetPublisher(rig.report->Publisher());
   rig.report->PrintPages();
   device.SetPublisher(nullptr);
+}
+
+// Over several pages each word is in the PDF's text once: the lines beside
+// a page break, of paragraphs that run over it too, are left out, not drawn
+// and clipped away.
+TEST(RichText, EachWordIsInAPdfsTextOnce) {
+  const std::string pdf = testing::TempDir() + "richpages.pdf";
+  constexpr int kParagraphs = 40, kWords = 30;
+  std::string rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs24 ";
+  for (int p = 1; p <= kParagraphs; ++p) {
+    for (int w = 1; w <= kWords; ++w) rtf += "w" + std::to_string(p) + "x" + std::to_string(w) + " ";
+    rtf += "\\par ";
+  }
+  RichRig rig(rtf + "}", 10 * kMM);
+  PrintToPdf(rig, pdf);
+  const std::string info = CommandOutput("pdfinfo '" + pdf + "' 2>/dev/null");
+  EXPECT_EQ(info.find("Pages:          1\n"), std::string::npos) << "one page only";
+  std::map<std::string, int> seen;
+  std::istringstream words(CommandOutput("pdftotext '" + pdf + "' - 2>/dev/null"));
+  for (std::string word; words >> word;) ++seen[word];
+  for (int p = 1; p <= kParagraphs; ++p)
+    for (int w = 1; w <= kWords; ++w) {
+      const std::string word = "w" + std::to_string(p) + "x" + std::to_string(w);
+      EXPECT_EQ(seen[word], 1) << word;
+    }
+  std::remove(pdf.c_str());
+}
+
+// Printed to the PDF printer: the range's text stands in the file, in order.
+TEST(RichText, ThePrinterDeviceRendersTheRange) {
+  const std::string pdf = testing::TempDir() + "richtext.pdf";
+  RichRig rig(Paragraphs(3, 24), 10 * kMM);
+  PrintToPdf(rig, pdf);
   const std::string text = PdfText(pdf);
   const size_t one = text.find("Paragraph 1"), three = text.find("Paragraph 3");
   EXPECT_NE(one, std::string::npos) << text;

@@ -17,6 +17,7 @@
 #include "platform/classlib/printers/printers.h"
 #include "report/output/ppprndev.h"
 
+#include "report/components/ppdbtext.h"
 #include "report/components/ppregion.h"
 #include "report/model/reportrig.h"
 
@@ -185,6 +186,39 @@ TEST(SubReports, ASectionsPagesAreWholePagesNumberedByResetPageNo) {
     EXPECT_EQ(r.device.Pages[5]->PageNo, reset ? 2 : 6);
     // The child's page is the job's page: its margins, not the box's.
     EXPECT_EQ(first.DrawCommands(0)->Top, first.PageDef().mmMarginTop());
+  }
+}
+
+// "Page n" in a section's own footer: without ResetPageNo it continues the
+// parent's numbers, with it it counts from the section's first page.
+TEST(SubReports, ASectionsPageCalcsFollowResetPageNo) {
+  for (bool reset : {true, false}) {
+    SubRig r(100, 30, false);
+    r.detail->SetmmHeight(10 * kMM);
+    r.sub->SetBand(r.AddBand<TppSummaryBand>(20 * kMM));
+    r.sub->SetPrintBehavior(pbSection);
+    r.sub->SetResetPageNo(reset);
+    auto* footer = new TppFooterBand(&r.form);
+    footer->SetmmHeight(10 * kMM);
+    footer->SetReport(r.sub->ChildReport());
+    for (TppCalcType type : {ctPageNoDesc, ctPageNo}) {
+      auto* calc = new TppCalc(&r.form);
+      calc->SetBand(footer);
+      calc->SetCalcType(type);
+      calc->SetmmBounds(type == ctPageNoDesc ? 0 : 60 * kMM, 0, 50 * kMM, 4 * kMM);
+    }
+    r.Print();
+    const size_t pages = r.device.Pages.size();
+    ASSERT_GT(pages, 5u);
+    for (size_t p = 4; p < pages; ++p) {
+      const TppPage& page = *r.device.Pages[p];
+      std::string calcs;
+      for (int i = 0; i < page.DrawCommandCount(); ++i)
+        if (auto* calc = dynamic_cast<TppDrawCalc*>(page.DrawCommands(i))) calcs += calc->Text + "|";
+      const int no = reset ? int(p) - 3 : int(p) + 1;
+      EXPECT_EQ(calcs, "Page " + std::to_string(no) + "|" + std::to_string(no) + "|")
+          << "reset " << reset << " page " << p + 1;
+    }
   }
 }
 
@@ -362,6 +396,56 @@ TEST(SubReportJobs, PrintedTheSectionIsADocumentOfItsOwnAndPreviewedItStaysInlin
   ASSERT_EQ(r.Texts().size(), 6u);
   EXPECT_EQ(JoinPages({r.Texts()[4], r.Texts()[5]}), AllItems(1, 30, false));
   EXPECT_FALSE(std::filesystem::exists(JobFile("Items")));
+}
+
+// Collated copies of the section's own job: the whole section again in the
+// same document for each copy; without collation the driver makes them.
+TEST(SubReportJobs, CollatedCopiesRepeatTheSectionInItsOwnDocument) {
+  for (bool collated : {true, false}) {
+    OwnJobRig r;
+    TppPrinterSetup* setup = r.sub->ChildReport()->PrinterSetup();
+    setup->SetCopies(3);
+    setup->SetCollation(collated);
+    r.report->Print();
+    EXPECT_EQ(r.PageCount("Masters"), 4) << collated;
+    EXPECT_EQ(r.PageCount("Items"), collated ? 6 : 2) << collated;
+    EXPECT_EQ(r.sub->JobDevice(), nullptr);
+    const std::string text = CommandOutput("pdftotext '" + JobFile("Items") + "' - 2>/dev/null");
+    size_t firsts = 0;
+    for (size_t at = text.find("1.1\n"); at != std::string::npos; at = text.find("1.1\n", at + 1))
+      ++firsts;
+    EXPECT_EQ(firsts, collated ? 3u : 1u) << text;
+  }
+}
+
+// A section with a job of its own inside another sub-report's section still
+// prints as its own document; the outer section stays in the report's job.
+TEST(SubReportJobs, ASectionInsideAnotherSubReportGetsItsOwnJobToo) {
+  OwnJobRig r;
+  auto* outer = new TppSubReport(&r.form);
+  outer->SetBand(r.sub->Band());
+  outer->SetmmBounds(0, 0, 100 * kMM, 5 * kMM);
+  outer->SetPrintBehavior(pbSection);
+  auto* title = new TppTitleBand(&r.form);
+  title->SetmmHeight(10 * kMM);
+  title->SetReport(outer->ChildReport());
+  r.AddText(title, "", 0, 4000, "Outer");
+  auto* summary = new TppSummaryBand(&r.form);
+  summary->SetmmHeight(20 * kMM);
+  summary->SetReport(outer->ChildReport());
+  r.sub->SetBand(summary);
+  r.sub->SetmmBounds(0, 0, 100 * kMM, 5 * kMM);
+  ASSERT_TRUE(r.sub->NewPrintJob());
+  r.report->Print();
+  const std::string masters = CommandOutput("pdftotext '" + JobFile("Masters") + "' - 2>/dev/null");
+  const std::string items = CommandOutput("pdftotext '" + JobFile("Items") + "' - 2>/dev/null");
+  EXPECT_NE(masters.find("Outer"), std::string::npos) << masters;
+  EXPECT_EQ(masters.find("1.1"), std::string::npos) << masters;
+  EXPECT_EQ(r.PageCount("Items"), 2) << items;
+  for (const char* item : {"1.1\n", "1.15\n", "1.30\n"})
+    EXPECT_NE(items.find(item), std::string::npos) << item << items;
+  EXPECT_EQ(r.sub->JobDevice(), nullptr);
+  EXPECT_FALSE(r.report->OnDivertPage || r.report->OnRequestOver);
 }
 
 TEST(SubReportJobs, ACancelledRunLeavesNoJobOpen) {

@@ -11,7 +11,9 @@
 
 #include "../model/reportrig.h"
 #include "platform/classlib/core/english_settings.h"
+#include "platform/classlib/core/filer.h"
 #include "platform/classlib/core/fileutils.h"
+#include "platform/classlib/core/streams.h"
 #include "platform/classlib/dialogs/dialogs.h"
 #include "report/output/pptmplerr.h"
 
@@ -235,6 +237,24 @@ TEST_F(ReportTemplate, MissingFilesGarbageAndReaderErrorsKeepThePreviousLayout) 
     EXPECT_TRUE(shown[0].ends_with("\rIgnore the error and continue?")) << shown[0];
   }
   EXPECT_NE(Shape(report()), saved);  // the All load replaced the layout (default bands)
+}
+
+// A layout that holds no report is refused with the template error, in both
+// forms, and the report keeps the layout it had.
+TEST_F(ReportTemplate, ALayoutWithoutAReportIsRefusedAndTheOldOneKept) {
+  const std::string bandOnly =
+      "object Form1: TComponent\n  object Band9: TppDetailBand\n    mmHeight = 5000\n  end\nend\n";
+  TStringStream text(bandOnly), binary;
+  ObjectTextToBinary(&text, &binary);
+  const std::string cases[] = {"TPF0", bandOnly, binary.DataString()};
+  for (const std::string& bytes : cases) {
+    EXPECT_EQ(MessageOf<EInvalidTemplateError>([&] { tmpl.LoadFromBytes(bytes); }),
+              "Invalid Template Format")
+        << bytes.size();
+    EXPECT_EQ(Shape(report()), saved) << bytes.size();
+    EXPECT_EQ(listing.form.FindComponent("Band9"), nullptr);
+    tmpl.SetOffset(0);
+  }
 }
 
 // Every cut and many flipped bytes of both forms fail cleanly or load, and a

@@ -101,6 +101,13 @@ TEST_F(ReportUtils, PageRanges) {
   for (int i = 0; i < 20000; ++i) many += "1-99999,";
   EXPECT_EQ(ppParsePageRange(many).size(), 99999u);
 
+  // A print dialog's list keeps what it can and cuts the rest at the longest list.
+  const std::pair<const char*, std::vector<int>> clipped[] = {
+      {"1-3", {1, 2, 3}}, {"2000000000", {99999}}, {"99998-2000000000", {99998, 99999}},
+      {"x", {}}};
+  for (const auto& [text, pages] : clipped) EXPECT_EQ(ppParsePageRangeClipped(text), pages) << text;
+  EXPECT_EQ(ppParsePageRangeClipped("1-2000000000").size(), 99999u);
+
   TStringList list;
   list.Add("stale");
   ppTextToPageList("10,9", &list);

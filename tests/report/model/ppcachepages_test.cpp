@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <unistd.h>
 
 #include <filesystem>
@@ -54,6 +56,30 @@ TEST(PageCache, ARevisitReachesTheReportOnlyWithoutCachePages) {
         EXPECT_EQ(r.report->Publisher()->CachedPageCount(), copies);
       }
     }
+}
+
+// A page list of which only some pages are cached: those come from the
+// cache, the others are generated, none is lost.
+TEST(PageCache, APageListPartlyCachedDeliversEveryPage) {
+  Listing r(100);  // five pages
+  r.report->SetCachePages(true);
+  r.Print(prOnePage, 3);
+  ASSERT_EQ(r.Pages().size(), 1u);
+  const std::string third = r.Pages()[0];
+  struct Case {
+    std::vector<int> pages;
+    std::vector<int> delivered;
+  };
+  const Case cases[] = {{{3, 1}, {1, 3}}, {{1, 3, 5}, {1, 3, 5}}, {{4, 2}, {2, 4}}};
+  for (const Case& c : cases) {
+    r.Print(prPageList, 1, c.pages);
+    std::vector<int> delivered;
+    for (const auto& page : r.device.Pages) delivered.push_back(page->AbsolutePageNo);
+    std::sort(delivered.begin(), delivered.end());  // cached pages come first
+    EXPECT_EQ(delivered, c.delivered) << ::testing::PrintToString(c.pages);
+  }
+  r.Print(prPageList, 1, {3});
+  EXPECT_EQ(r.Pages(), std::vector<std::string>{third});
 }
 
 std::string FileBytes(const std::filesystem::path& file) {

@@ -376,7 +376,9 @@ TEST(DesignHost, PopupMenusCheckFromThePropertiesAndToggleThem) {
       menu->Items()->Items(i)->Click();
       // Some switches exclude others, and a section always spans its band.
       const bool after = GetOrdProp(c, prop) != 0;
-      if (!(c == rig.sub && prop == "ParentWidth")) EXPECT_NE(after, before);
+      if (!(c == rig.sub && prop == "ParentWidth")) {
+        EXPECT_NE(after, before);
+      }
       menu = rig.RightClick(c);
       EXPECT_EQ(ppFindPopupItem(menu, name)->Checked(), after);
       ++toggles;

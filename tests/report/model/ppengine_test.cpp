@@ -150,6 +150,32 @@ TEST(ReportEngine, CancelAtAPumpCallEndsTheRunAndResetsTheEngine) {
   EXPECT_FALSE(r.report->IsGenerating());
 }
 
+// Without a detail band nothing walks the data: title, header, summary and
+// footer print once, and the run ends with or without records.
+TEST(ReportEngine, ALayoutWithoutADetailBandPrintsItsBandsOnceAndEnds) {
+  struct Case {
+    int rows;
+    bool summary;
+  };
+  for (const Case c : {Case{5, true}, Case{0, true}, Case{5, false}, Case{1, false}}) {
+    SCOPED_TRACE(std::to_string(c.rows) + (c.summary ? " with summary" : " without summary"));
+    ReportRig r(c.rows);
+    r.AddText(r.AddBand<TppTitleBand>(10 * kMM), "", 0, 4000, "Title");
+    r.AddText(r.AddBand<TppHeaderBand>(10 * kMM), "", 0, 4000, "Head");
+    if (c.summary) r.AddText(r.AddBand<TppSummaryBand>(10 * kMM), "", 0, 4000, "Sum");
+    r.AddText(r.AddBand<TppFooterBand>(10 * kMM), "", 0, 4000, "Foot");
+    PumpLimit limit(10000);
+    r.Print();
+    if (c.rows == 0) {  // a pipeline that skips when empty gives no page
+      EXPECT_TRUE(r.device.Pages.empty());
+      continue;
+    }
+    ASSERT_EQ(r.device.Pages.size(), 1u);
+    EXPECT_EQ(r.Texts()[0], c.summary ? "Title Head Sum Foot" : "Title Head Foot");
+    EXPECT_TRUE(r.device.Pages[0]->LastPage);
+  }
+}
+
 TEST(ReportEngine, TwoColumnsShareTheColumnTopAndStartOneColumnWidthApart) {
   Listing r(60);
   r.report->SetColumns(2);
@@ -413,6 +439,40 @@ TEST(ReportEngine, ADetailPipelineRunsForEachMasterAndSkipsEmptyOnes) {
     texts += static_cast<TppDrawText*>(page.DrawCommands(i))->Text + " ";
   EXPECT_EQ(texts, "1 a 1 b 3 c 4 d 4 e ");
   EXPECT_EQ(r.report->Engine()->DetailPipeline(), itemPipeline);
+}
+
+// A group on the detail pipeline's master field: each master's header prints
+// once, above its first detail, however many details follow it.
+TEST(ReportGroups, AGroupOnTheDetailPipelineHeadsEachMasterOnce) {
+  ReportRig r(4);
+  TMemDataSet items;
+  items.FieldDefs().Add("MasterID", ftInteger);
+  items.FieldDefs().Add("Item", ftString, 10);
+  items.Open();
+  for (auto [master, item] : {std::pair{1, "a"}, {1, "b"}, {3, "c"}, {3, "d"}, {3, "e"}, {4, "f"}})
+    items.AppendRecord({Variant(master), Variant(item)});
+  items.SetMasterSource(&r.source);
+  items.SetMasterFields("ID");
+  items.SetDetailFields("MasterID");
+  TDataSource itemSource;
+  itemSource.SetDataSet(&items);
+  auto* itemPipeline = new TppBDEPipeline(&r.form);
+  itemPipeline->SetDataSource(&itemSource);
+  auto* detail = r.AddBand<TppDetailBand>(10 * kMM);
+  detail->SetDataPipeline(itemPipeline);
+  TppCustomText* item = r.AddText(detail, "", 0, 4000, "item");
+  item->SetDataPipeline(itemPipeline);
+  item->SetDataField("Item");
+  TppGroup* group = r.AddGroup("MasterID", 10 * kMM, 0);
+  group->SetDataPipeline(itemPipeline);
+  r.AddText(group->HeaderBand(), "ID", 0);
+  r.Print();
+  ASSERT_EQ(r.device.Pages.size(), 1u);
+  std::string texts;
+  const TppPage& page = *r.device.Pages[0];
+  for (int i = 0; i < page.DrawCommandCount(); ++i)
+    texts += static_cast<TppDrawText*>(page.DrawCommands(i))->Text + " ";
+  EXPECT_EQ(texts, "1 a b 3 c d e 4 f ");
 }
 
 }  // namespace

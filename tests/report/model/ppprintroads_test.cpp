@@ -9,6 +9,8 @@
 #include <fstream>
 #include <sstream>
 
+#include <algorithm>
+
 #include "../output/virtual_printers.h"
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/dialogs/dialogs.h"
@@ -164,6 +166,149 @@ TEST_F(PrintRoads, AModelessPreviewStaysUntilClosedAndThenLetsTheReportGo) {
   form->Close();
   Pump();
   EXPECT_EQ(report()->PreviewForm(), nullptr);
+}
+
+// The folder holds just the named files: no part-written file left beside.
+std::vector<std::string> Listed(const std::filesystem::path& dir) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// A job stopped after its first page, or failing before any, throws its output
+// away: a PDF or text file is not made and an older one stays; a printer job
+// is aborted; the report says how the job ended.
+TEST_F(PrintRoads, AStoppedJobLeavesNoFileAndTheReportSaysWhy) {
+  std::filesystem::path pdf = dir / "ids.pdf";
+  auto* previous = AskPrintFileName;
+  AskPrintFileName = [](const std::string&) { return std::string(); };
+  struct Case {
+    const char* what;
+    TppDeviceType device;
+    const char* printer;
+    bool fails;  // else cancelled after page 1
+    bool oldFile;
+  };
+  const Case cases[] = {{"pdf cancelled", dvPrinter, "PDF", false, false},
+                        {"pdf cancelled over an old file", dvPrinter, "PDF", false, true},
+                        {"pdf failing", dvPrinter, "PDF", true, true},
+                        {"text cancelled over an old file", dvFile, "PDF", false, true},
+                        {"text failing", dvFile, "PDF", true, false},
+                        {"printer cancelled", dvPrinter, "Virtual 600", false, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir);
+    const std::string target = c.device == dvFile ? (dir / "ids.txt").string() : pdf.string();
+    if (c.oldFile) std::ofstream(target) << "old";
+    report()->PrinterSetup()->SetPrinterName(c.printer);
+    ppPrinter()->FileName.clear();
+    report()->SetDevice(c.device);
+    report()->SetTextFileName(target);
+    report()->OnEndPage = [&](TObject*) { if (!c.fails) report()->CancelGeneration(); };
+    listing.detail->SetmmHeight(c.fails ? 400000 : 10000);  // taller than the page
+    // The PDF printer asks for its file at the first page.
+    static std::string asked;
+    asked = pdf.string();
+    AskPrintFileName = [](const std::string&) { return asked; };
+    if (c.fails) EXPECT_THROW(report()->Print(), EPrintError);
+    else EXPECT_NO_THROW(report()->Print());
+    EXPECT_EQ(report()->LastJobOutcome(),
+              c.fails ? TppJobOutcome::Failed : TppJobOutcome::Cancelled);
+    if (c.oldFile) {
+      EXPECT_EQ(Read(std::filesystem::path(target).filename().string()), "old");
+      EXPECT_EQ(Listed(dir), std::vector<std::string>{std::filesystem::path(target).filename()});
+    } else {
+      EXPECT_TRUE(Listed(dir).empty());
+    }
+    if (std::string(c.printer) == "Virtual 600") {
+      EXPECT_TRUE(printer().Pages().empty());
+      EXPECT_FALSE(printer().JobEnded());
+    }
+  }
+  // A job that runs to its end says so.
+  report()->OnEndPage = nullptr;
+  listing.detail->SetmmHeight(10000);
+  report()->Print();
+  EXPECT_EQ(report()->LastJobOutcome(), TppJobOutcome::Printed);
+  EXPECT_EQ(printer().Pages().size(), 3u);
+  AskPrintFileName = previous;
+}
+
+// The text file asks each saved text's OnSave, with the device as sender.
+TEST_F(PrintRoads, ATextFileCallsTheTextsOnSave) {
+  auto* id = static_cast<TppCustomText*>(listing.detail->Components(0));
+  std::vector<std::string> senders;
+  id->OnSave = [&](TObject* sender, std::string& text) {
+    senders.push_back(sender ? sender->ClassName() : "none");
+    text = "#" + text;
+  };
+  report()->SetDevice(dvFile);
+  report()->SetTextFileType(ftCustom);
+  report()->SetTextFileName((dir / "ids.txt").string());
+  report()->Print();
+  EXPECT_EQ(Read("ids.txt").substr(0, 8), "#1#2#3#4");
+  ASSERT_EQ(senders.size(), 60u);
+  EXPECT_EQ(senders.front(), "TppTextFileDevice");
+}
+
+// Cancel in a modeless cancel dialog frees the dialog; the job ends cleanly
+// and the report lets go of it.
+TEST_F(PrintRoads, CancelInAModelessCancelDialogEndsTheJobOnce) {
+  report()->SetDevice(dvPrinter);
+  report()->SetShowCancelDialog(true);
+  report()->SetModalCancelDialog(false);
+  report()->OnEndPage = [&](TObject*) {
+    auto* dialog = dynamic_cast<TppCancelDialog*>(report()->CancelDialog());
+    ASSERT_NE(dialog, nullptr);
+    dialog->btnCancel->Click();
+    Pump();  // the dialog frees itself
+  };
+  report()->Print();
+  EXPECT_EQ(report()->CancelDialog(), nullptr);
+  EXPECT_EQ(report()->LastJobOutcome(), TppJobOutcome::Cancelled);
+  EXPECT_TRUE(printer().Pages().empty());
+  report()->OnEndPage = nullptr;
+  report()->Print();  // a next job runs as usual
+  EXPECT_EQ(printer().Pages().size(), 3u);
+}
+
+// A page list that reaches beyond the report names the pages there are.
+TEST_F(PrintRoads, APageListBeyondTheEndTellsWhichPagesExist) {
+  report()->SetDevice(dvPrinter);
+  report()->SetShowPrintDialog(true);
+  std::string pages;
+  std::vector<std::string> told;
+  TDialogResponderScope forms([&](TDialogRequest& r) {
+    if (auto* dialog = dynamic_cast<TppPrintDialog*>(r.Dialog)) {
+      dialog->rdbPages->SetChecked(true);
+      dialog->edtPages->SetText(pages);
+      dialog->btnOK->Click();
+      return dialog->ModalResult();
+    }
+    told.push_back(r.Text);
+    return r.Buttons.empty() ? mrOk : r.Buttons.front();
+  });
+  struct Case {
+    const char* pages;
+    size_t printed;
+    const char* told;  // empty: nothing to tell
+  };
+  const Case cases[] = {
+      {"5-9", 0, "Nothing was printed: the pages asked for do not exist. The report has pages 1 to 3."},
+      {"2-5", 2, "Pages after 3 were not printed. The report has pages 1 to 3."},
+      {"1-2000000000", 3, "Pages after 3 were not printed. The report has pages 1 to 3."},
+      {"1-3", 3, ""}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.pages);
+    pages = c.pages;
+    told.clear();
+    report()->Print();
+    EXPECT_EQ(printer().Pages().size(), c.printed);
+    EXPECT_EQ(told, *c.told ? std::vector<std::string>{c.told} : std::vector<std::string>{});
+  }
 }
 
 class PrintRoadsNoRecords : public PrintRoads {

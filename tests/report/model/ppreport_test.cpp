@@ -123,6 +123,27 @@ TEST(ReportModel, AReportLoadedWithoutBandsGetsHeaderDetailAndFooter) {
   EXPECT_EQ(report->Bands(0)->Name(), "Report1HeaderBand1");
 }
 
+// A layout without a Version line (an old one) and without bands gets the
+// default bands at their usual height, and prints.
+TEST(ReportModel, AnOldLayoutWithoutBandsGetsDefaultBandsThatPrint) {
+  for (const char* version : {"", "    Version = '1.0'\n", "    Version = '3.01'\n"}) {
+    SCOPED_TRACE(version);
+    std::unique_ptr<TComponent> form(ReadComponentFromText(
+        std::string("object Form1: TComponent\n  object Report1: TppReport\n") + version +
+            "  end\nend\n",
+        nullptr));
+    TppReport* report = FindReport(form.get());
+    ASSERT_NE(report, nullptr);
+    ASSERT_EQ(report->BandCount(), 3);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(report->Bands(i)->mmHeight(), 13229);
+    EXPECT_EQ(report->Version(), "3.01");
+    TCaptureDevice device;
+    device.SetPublisher(report->Publisher());
+    EXPECT_NO_THROW(report->PrintPages());
+    EXPECT_EQ(device.Pages.size(), 1u);
+  }
+}
+
 // Version 1.0 stored screen pixels: 50 pixels become 13229 thousandths.
 TEST(ReportModel, AVersionOneLayoutIsConvertedToTheCurrentVersion) {
   std::unique_ptr<TComponent> form(ReadComponentFromText(

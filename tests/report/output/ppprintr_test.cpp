@@ -2,10 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
 #include "platform/classlib/core/component.h"
 #include "platform/classlib/core/filer.h"
 #include "platform/classlib/core/formatsettings.h"
 #include "platform/classlib/core/streams.h"
+#include "platform/classlib/printers/printdevices.h"
 #include "report/output/virtual_printers.h"
 
 namespace {
@@ -80,6 +86,43 @@ TEST_F(ReportPrinter, DefaultPaperFollowsTheDecimalSeparator) {
     EXPECT_FLOAT_EQ(setup.MarginLeft(), 0.25f);  // inches until the report sets Units
   }
   FormatSettings.DecimalSeparator = saved;
+}
+
+// A printer whose description file lists input slots: they are its bins,
+// and the one chosen in the setup goes with the job as the service's option.
+TEST_F(ReportPrinter, TheInputSlotsOfADescriptionFileAreBinsAndGoWithTheJob) {
+  const std::filesystem::path ppd =
+      std::filesystem::temp_directory_path() / ("vantrel-slots-" + std::to_string(getpid()) + ".ppd");
+  std::ofstream(ppd)
+      << "*PPD-Adobe: \"4.3\"\n*FormatVersion: \"4.3\"\n*LanguageVersion: English\n"
+         "*ModelName: \"Slots\"\n*NickName: \"Slots\"\n"
+         "*OpenUI *InputSlot/Media Source: PickOne\n*DefaultInputSlot: Upper\n"
+         "*InputSlot Upper/Upper Tray: \"\"\n*InputSlot Lower/Lower Tray: \"\"\n"
+         "*CloseUI: *InputSlot\n";
+  auto device = std::make_unique<TRecordingPrinter>("Slots 300", 300);
+  device->SetPapers({{DMPAPER_A4, "A4", {2100, 2970}}});
+  device->SetBins(vantrel::printers::DescribedBins(ppd.string()));
+  TPrinterDevice* raw = device.get();
+  Printer()->AddPrinter(std::move(device));
+  ppPrinters()->Refresh();
+  const TppPrinterCapabilities& caps = ppPrinters()->Find("Slots 300")->Capabilities();
+  EXPECT_EQ(List(caps.BinNames), (Strings{"Default", "Upper Tray", "Lower Tray"}));
+  EXPECT_EQ(List(caps.BinNumbers), (Strings{"7", "256", "257"}));
+  TppPrinter printer;
+  printer.PrinterSetup()->SetPrinterName("Slots 300");
+  using TOptions = std::vector<std::pair<std::string, std::string>>;
+  const std::pair<std::string, TOptions> cases[] = {{"Lower Tray", {{"InputSlot", "Lower"}}},
+                                                   {"Upper Tray", {{"InputSlot", "Upper"}}},
+                                                   {"Default", {}}};
+  for (const auto& [bin, options] : cases) {
+    printer.PrinterSetup()->SetBinName(bin);
+    EXPECT_EQ(vantrel::printers::BinJobOptions(ppd.string(), printer.DevMode().dmDefaultSource),
+              options)
+        << bin;
+  }
+  Printer()->RemovePrinter(raw);
+  ppPrinters()->Refresh();
+  std::filesystem::remove(ppd);
 }
 
 TEST_F(ReportPrinter, SetupChangesBecomeTheDeviceMode) {

@@ -54,6 +54,7 @@ class ReportTextFile : public ::testing::Test {
           text->SetPage(&page);
         }
         publisher.ReceivePage(&page);
+        if (int(p) + 1 == cancelAfter) return publisher.CancelJob();
       }
     };
     device.SetPublisher(&publisher);
@@ -74,6 +75,7 @@ class ReportTextFile : public ::testing::Test {
   TppTextFileDevice device;
   std::vector<std::vector<Saved>> pages;
   bool draftPages = false;
+  int cancelAfter = 0;  // the page after which the job is cancelled (0: none)
 };
 
 TEST_F(ReportTextFile, FileTypesByteForByte) {
@@ -106,6 +108,7 @@ TEST_F(ReportTextFile, FixedLengthsCountCharacters) {
 TEST_F(ReportTextFile, OnSaveSeesThePositionAndMayChangeTheText) {
   pages = {{{1, 1, "a"}, {1, 2, "b"}}, {{2, 1, "c"}}};
   std::vector<std::string> seen;
+  const auto components = ppSaveTextHandler;
   ppSaveTextHandler = [&](TObject*, TppTextFileDevice* d, std::string& text) {
     seen.push_back(text + ":" + std::to_string(d->FieldNo()) + std::to_string(d->LineNo()) +
                    (d->EndOfLine() ? "E" : "") + (d->FirstLineOfReport() ? "F" : "") +
@@ -113,7 +116,7 @@ TEST_F(ReportTextFile, OnSaveSeesThePositionAndMayChangeTheText) {
     text = "<" + text + ">";
   };
   EXPECT_EQ(Run(ftComma), "<a>,<b>\r\n<c>");
-  ppSaveTextHandler = nullptr;
+  ppSaveTextHandler = components;
   EXPECT_EQ(seen, (std::vector<std::string>{"a:00F", "b:10EF", "c:01EL"}));
 }
 
@@ -131,6 +134,37 @@ TEST_F(ReportTextFile, WithheldPagesShowProgressAndWriteNothing) {
   EXPECT_EQ(Run(ftComma), "a\r\n");
   EXPECT_EQ(dialog.StatusText(),
             "Printing page 1 for report Defects on the " + device.FileName());
+}
+
+// The job writes beside the target: until it ends well, an older file stays
+// as it was and no half-written file is seen; a good end replaces it.
+TEST_F(ReportTextFile, OnlyAFinishedJobReplacesTheFile) {
+  pages = {{{1, 1, "a"}}, {{2, 1, "b"}}, {{3, 1, "c"}}};
+  auto listed = [&] {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+      names.push_back(e.path().filename().string());
+    return names;
+  };
+  std::ofstream(device.FileName()) << "old";
+  bool sawPart = false;
+  device.OnPageReceive = [&](TObject*, TppPage*) {
+    sawPart = sawPart || listed().size() == 2;  // the target and the job's file
+  };
+  cancelAfter = 2;
+  EXPECT_EQ(Run(ftComma), "old");
+  EXPECT_TRUE(sawPart);
+  EXPECT_FALSE(device.Busy());
+  EXPECT_EQ(listed(), std::vector<std::string>{"out.txt"});
+  cancelAfter = 0;
+  EXPECT_EQ(Run(ftComma), "a\r\nb\r\nc");
+  EXPECT_EQ(listed(), std::vector<std::string>{"out.txt"});
+  // A job cancelled before its file had any page makes no file at all.
+  std::filesystem::remove(device.FileName());
+  cancelAfter = 1;
+  pages[0].clear();
+  Run(ftComma);
+  EXPECT_TRUE(listed().empty());
 }
 
 // A full disk, as a file-size limit: writes past it fail with EFBIG.
@@ -177,6 +211,7 @@ TEST_F(ReportTextFile, FileErrorsEndTheJobAndNeverPassAsDone) {
       EXPECT_EQ(e.Message(), "File Error: " + c.fileName);
     }
     EXPECT_FALSE(failing.Busy());
+    EXPECT_FALSE(std::filesystem::exists(c.fileName));  // nothing half-written is left
     EXPECT_EQ(starts, c.started ? 1 : 0);
     EXPECT_EQ(cancels, c.started ? 1 : 0);
     failing.SetPublisher(nullptr);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
@@ -262,6 +263,49 @@ TEST(MainMenuTest, BarTakesTheTopOfTheFormAndMnemonicsOpenMenus) {
   delete menu;
   Pump();
   EXPECT_EQ(form->ClientHeight(), clientBefore);
+}
+
+// An item chosen by key whose OnClick changes the menus and runs an event
+// loop (a message box): the menu handling the key still has its actions when
+// the OnClick returns, and the bar shows the change afterwards.
+TEST(MainMenuTest, ChangesFromAChosenItemWaitUntilItsKeyIsHandled) {
+  auto form = ShownForm(200, 150);
+  auto* field = new KeyField(form.get());
+  TMainMenu menu(form.get());
+  TMenuItem* edit = NewItem(menu.Items(), "&Edit");
+  TMenuItem* remove = NewItem(edit, "&Delete");
+  TMenuItem* entry = NewItem(remove, "&Bug Report");
+  entry->SetEnabled(false);
+  edit->OnClick = [&](TObject*) { entry->SetEnabled(true); };  // changed as it opens
+  Pump();
+  QPointer<QMenu> chooser;
+  QPointer<QAction> chosenAction;
+  std::vector<bool> aliveAfterLoops;
+  entry->OnClick = [&](TObject*) {
+    for (int round = 0; round < 2; ++round) {
+      Application->ProcessMessages();
+      aliveAfterLoops.push_back(chooser && chosenAction);
+      entry->SetCaption("&Feature Request");
+    }
+  };
+  QTest::keyClick(ClientOf(field), Qt::Key_E, Qt::AltModifier);
+  Pump();
+  QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_D);
+  Pump();
+  chooser = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  ASSERT_NE(chooser, nullptr);
+  chosenAction = ActionOf(menu, entry, chooser);
+  QTest::keyClick(chooser, Qt::Key_B);
+  EXPECT_EQ(aliveAfterLoops, (std::vector<bool>{true, true}));
+  Pump();
+  QTest::keyClick(ClientOf(field), Qt::Key_E, Qt::AltModifier);
+  Pump();
+  QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_D);
+  Pump();
+  auto* reopened = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  ASSERT_NE(reopened, nullptr);
+  EXPECT_EQ(ActionOf(menu, entry, reopened)->text(), "&Feature Request");
+  for (int level = 0; level < 2; ++level) QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
 }
 
 TEST(MainMenuTest, MouseOpensAMenuOfTheBarAndChoosesAnItem) {

@@ -217,6 +217,39 @@ TEST_F(RichEditTest, PlainTextAndPlainMode) {
   EXPECT_EQ(e->SelAttributes()->Style(), TFontStyles{fsBold});  // one look for all
 }
 
+// What is loaded and not touched saves as it was, whatever the editor could
+// not show; a change of text or format saves the content as it now stands.
+TEST_F(RichEditTest, AnUntouchedTextSavesTheBytesItWasLoadedFrom) {
+  const std::string texts[] = {"a\x01" "b", "\xEF\xBB\xBF" "marked", "\xEF\xBB\xBF\xEF\xBB\xBF" "twice",
+                               "\x7F" "del\x1F", "{\\rtf1\\ansi\\unknownword odd  \\par}\r\n"};
+  for (bool plain : {false, true}) {
+    e->SetPlainText(plain);
+    for (const std::string& text : texts) {
+      SCOPED_TRACE(text + (plain ? " plain" : " rich"));
+      Load(e, text);
+      for (int save = 0; save < 3; ++save) Load(e, Save(e));
+      EXPECT_EQ(Save(e), text);
+    }
+  }
+  e->SetPlainText(false);
+  // A change of format is a change: the content is written as it stands.
+  Load(e, "a\x01" "b");
+  e->SelectAll();
+  e->SelAttributes()->SetStyle({fsBold});
+  EXPECT_TRUE(IsRtfText(Save(e)));
+  // So is typed text.
+  Load(e, "\xEF\xBB\xBF" "marked");
+  e->SetFocus();
+  e->SetSelStart(0);
+  QTest::keyClicks(Native(e), "un");
+  EXPECT_EQ(RtfRead(Save(e)).PlainText(), "unmarked");
+  // Going plain keeps an untouched text's bytes too.
+  Load(e, "a\x01" "b");
+  e->SetPlainText(true);
+  EXPECT_EQ(Save(e), "a\x01" "b");
+  e->SetPlainText(false);
+}
+
 TEST_F(RichEditTest, FindText) {
   Load(e, "Find the word, words and WORD.\r\nword");
   struct Case {

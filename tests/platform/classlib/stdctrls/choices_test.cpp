@@ -144,6 +144,14 @@ TEST(GroupBoxTest, TheFrameRunsThroughTheCaptionAndTheMnemonicEntersIt) {
   outside->SetFocus();
   Press(outside, Qt::Key_F, Qt::AltModifier);
   EXPECT_TRUE(inside->Focused());
+  // A mnemonic of a control inside the box reaches that control.
+  auto* exact = Place<TRadioButton>(box, 10, 40, 100, 17);
+  exact->SetCaption("&Exact");
+  Pump();
+  outside->SetFocus();
+  Press(outside, Qt::Key_E, Qt::AltModifier);
+  EXPECT_TRUE(exact->Checked());
+  EXPECT_TRUE(exact->Focused());
 }
 
 namespace {
