@@ -218,18 +218,14 @@ TAccessTable* TAccessDatabase::OpenAccessCursor(const char* source, std::int32_t
                                                 std::int32_t shareMode, bool queryCursor,
                                                 TDAOQuerydef* queryDef) {
   IdleDAOEngine(engine_.get());
-  auto* cursor = new TAccessTable(this, OpenCursors(), source, "ACCESS", openMode, shareMode, DAODatabase);
+  auto cursor = std::make_unique<TAccessTable>(this, OpenCursors(), source, "ACCESS", openMode,
+                                               shareMode, DAODatabase);
   cursor->IsQueryCursor = queryCursor;
   cursor->SetQueryDef(queryDef);
-  try {
-    cursor->OpenCursor();
-    TCursorProps props;
-    cursor->GetCursorProperties(props);
-  } catch (...) {
-    delete cursor;
-    throw;
-  }
-  return cursor;
+  cursor->OpenCursor();
+  TCursorProps props;
+  cursor->GetCursorProperties(props);
+  return cursor.release();
 }
 
 namespace {
@@ -253,16 +249,9 @@ void TAccessDatabase::OpenTable(const char* tableName, const char* driverType, c
   CheckParam(tableName);
   CheckDriverType(driverType);
   OpenConnection();
-  TAccessTable* table = OpenAccessCursor(tableName, openMode, shareMode, false, nullptr);
-  if (indexName != nullptr && *indexName != '\0') {
-    try {
-      table->SwitchToIndex(indexName, indexTag, 0, false);
-    } catch (...) {
-      delete table;
-      throw;
-    }
-  }
-  cursor = table;
+  std::unique_ptr<TAccessTable> table(OpenAccessCursor(tableName, openMode, shareMode, false, nullptr));
+  if (indexName != nullptr && *indexName != '\0') table->SwitchToIndex(indexName, indexTag, 0, false);
+  cursor = table.release();
 }
 
 void TAccessDatabase::OpenTableList(const char* pattern, std::uint32_t flags, TBaseTable*& cursor) {

@@ -98,14 +98,10 @@ TAccessTblListTable::TAccessTblListTable(TDAODatabase* database, bool extended, 
       tableDefs_(database->TableDefs()),
       system_(system),
       pattern_(pattern != nullptr ? pattern : "") {
-  HRESULT status = tableDefs_->Status;
-  if ((status & 0xFFFF) != 0) {
-    delete tableDefs_;
-    DaoCheck(status);
-  }
+  DaoCheck(tableDefs_->Status);
 }
 
-TAccessTblListTable::~TAccessTblListTable() { delete tableDefs_; }
+TAccessTblListTable::~TAccessTblListTable() = default;
 
 std::int16_t TAccessTblListTable::ItemCount() { return tableDefs_->Count(); }
 
@@ -123,15 +119,11 @@ bool TAccessTblListTable::FillRow(std::int16_t position, std::uint8_t* row) {
 
 namespace {
 TDAORecordset* OpenOwnRecordset(TDAODatabase* database, const char* tableName) {
-  TDAORecordset* rs = database->OpenRecordset(tableName != nullptr ? tableName : "",
-                                              AccessRecordsetOptions(0, 0));
-  HRESULT status = rs->Status;
-  if ((status & 0xFFFF) != 0 || rs->Intf == nullptr) {
-    delete rs;
-    DaoCheck(status);
-    RaiseEngineError(dberr::InvalidHndl);
-  }
-  return rs;
+  std::unique_ptr<TDAORecordset> rs(database->OpenRecordset(tableName != nullptr ? tableName : "",
+                                                            AccessRecordsetOptions(0, 0)));
+  DaoCheck(rs->Status);
+  if (rs->Intf == nullptr) RaiseEngineError(dberr::InvalidHndl);
+  return rs.release();
 }
 }  // namespace
 
@@ -248,14 +240,10 @@ bool TAccessIndexListTable::FillRow(std::int16_t position, std::uint8_t* row) {
 
 TAccessStoredProcTable::TAccessStoredProcTable(TDAODatabase* database)
     : TAccessListTable(nullptr, nullptr, kStoredProcRowSize), queryDefs_(database->QueryDefs()) {
-  HRESULT status = queryDefs_->Status;
-  if ((status & 0xFFFF) != 0) {
-    delete queryDefs_;
-    DaoCheck(status);
-  }
+  DaoCheck(queryDefs_->Status);
 }
 
-TAccessStoredProcTable::~TAccessStoredProcTable() { delete queryDefs_; }
+TAccessStoredProcTable::~TAccessStoredProcTable() = default;
 
 std::int16_t TAccessStoredProcTable::ItemCount() { return queryDefs_->Count(); }
 
@@ -268,14 +256,10 @@ bool TAccessStoredProcTable::FillRow(std::int16_t position, std::uint8_t* row) {
 
 TAccessStoredParamsTable::TAccessStoredParamsTable(TDAOQuerydef* queryDef)
     : TAccessListTable(nullptr, nullptr, kStoredParamRowSize), parameters_(queryDef->Parameters()) {
-  HRESULT status = parameters_->Status;
-  if ((status & 0xFFFF) != 0) {
-    delete parameters_;
-    DaoCheck(status);
-  }
+  DaoCheck(parameters_->Status);
 }
 
-TAccessStoredParamsTable::~TAccessStoredParamsTable() { delete parameters_; }
+TAccessStoredParamsTable::~TAccessStoredParamsTable() = default;
 
 std::int16_t TAccessStoredParamsTable::ItemCount() { return parameters_->Count(); }
 

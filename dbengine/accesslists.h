@@ -57,7 +57,7 @@ class TAccessTblListTable : public TAccessListTable {
   std::int16_t ItemCount() override;
 
  private:
-  TDAOTabledefs* tableDefs_;
+  std::unique_ptr<TDAOTabledefs> tableDefs_;
   bool system_;
   std::string pattern_;  // kept, not applied
 };
@@ -114,7 +114,7 @@ class TAccessStoredProcTable : public TAccessListTable {
   std::int16_t ItemCount() override;
 
  private:
-  TDAOQuerydefs* queryDefs_;
+  std::unique_ptr<TDAOQuerydefs> queryDefs_;
 };
 
 class TAccessStoredParamsTable : public TAccessListTable {
@@ -128,5 +128,5 @@ class TAccessStoredParamsTable : public TAccessListTable {
   std::int16_t ItemCount() override;
 
  private:
-  TDAOParameters* parameters_;
+  std::unique_ptr<TDAOParameters> parameters_;
 };

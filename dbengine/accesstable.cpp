@@ -137,17 +137,14 @@ std::uint16_t TAccessTable::GetDataSize() {
 void TAccessTable::OpenCursor() {
   keyCacheValid_ = false;
   std::int32_t options = AccessRecordsetOptions(OpenMode, ShareMode);
-  TDAORecordset* rs = queryDef_ != nullptr ? queryDef_->OpenRecordset(options)
-                                           : CheckHandle(DAODatabase)->OpenRecordset(DAOTableName, options);
+  std::unique_ptr<TDAORecordset> rs(queryDef_ != nullptr
+                                        ? queryDef_->OpenRecordset(options)
+                                        : CheckHandle(DAODatabase)->OpenRecordset(DAOTableName, options));
   if (rs == nullptr) RaiseEngineError(dberr::InvalidHndl);
-  if ((rs->Status & 0xFFFF) != 0 || rs->Intf == nullptr) {
-    HRESULT status = rs->Status;
-    delete rs;
-    DaoCheck(status);
-    RaiseEngineError(dberr::InvalidHndl);
-  }
+  DaoCheck(rs->Status);
+  if (rs->Intf == nullptr) RaiseEngineError(dberr::InvalidHndl);
   delete Recordset;
-  Recordset = rs;
+  Recordset = rs.release();
   fieldObjects_.clear();
   delete DAOFields;
   DAOFields = Recordset->GetFields();

@@ -1,6 +1,7 @@
 #include "dbengine/basedatabase.h"
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "dbengine/enginetext.h"
@@ -136,28 +137,20 @@ void TBaseDatabase::Op19(const char* tableName, TBaseTable*& cursor) {
   cursor = nullptr;
   CheckParam(tableName);
   TBaseTable* table = nullptr;
-  bool openedHere = false;
+  std::unique_ptr<TBaseTable> openedHere;  // only to read its indexes
   try {
     FindOpenCursorByPlainName(tableName, table);
   } catch (const EMorvaEngineError& e) {
     if (e.ErrorCode != dberr::NoSuchTable) throw;
     OpenTable(tableName, nullptr, nullptr, nullptr, 0, 0, 0, 0, false, nullptr, table);
-    openedHere = true;
+    openedHere.reset(table);
   }
-  try {
-    TCursorProps props{};
-    table->GetCursorProperties(props);
-    std::vector<TIndexDesc> descs(props.IndexCount);
-    if (!descs.empty()) table->GetIndexDescriptors(descs.data());
-    cursor = new TIndexListTable(this, openCursors_.get(), descs.data(), props.IndexCount);
-  } catch (...) {
-    if (openedHere) delete table;
-    throw;
-  }
-  if (openedHere) {
-    table->CloseCursor();
-    delete table;
-  }
+  TCursorProps props{};
+  table->GetCursorProperties(props);
+  std::vector<TIndexDesc> descs(props.IndexCount);
+  if (!descs.empty()) table->GetIndexDescriptors(descs.data());
+  cursor = new TIndexListTable(this, openCursors_.get(), descs.data(), props.IndexCount);
+  if (openedHere) openedHere->CloseCursor();
 }
 
 void TBaseDatabase::Op20() { RaiseNotSupported(); }
@@ -187,8 +180,9 @@ void TBaseDatabase::Op28() { RaiseNotSupported(); }
 void TBaseDatabase::TableExists(const char* name, bool& found) {
   found = false;
   CheckParam(name);
-  TBaseTable* list = nullptr;
-  OpenTableListDefault(list);
+  TBaseTable* opened = nullptr;
+  OpenTableListDefault(opened);
+  std::unique_ptr<TBaseTable> list(opened);
   try {
     std::vector<std::uint8_t> row(std::max<std::size_t>(list->GetRecordBufferSize(), 261) + 1, 0);
     for (;;) {
@@ -199,11 +193,8 @@ void TBaseDatabase::TableExists(const char* name, bool& found) {
       }
     }
   } catch (const EMorvaBoundryError&) {
-  } catch (...) {
-    delete list;
-    throw;
+    // the end of the list: not there
   }
-  delete list;
 }
 
 void TBaseDatabase::CountOpenCursors(const char* tableName, std::uint16_t& count) {
@@ -234,13 +225,8 @@ void WithTableCursor(TBaseDatabase* db, TBaseTable* cursor, const char* tableNam
   }
   TBaseTable* opened = nullptr;
   db->OpenTable(tableName, nullptr, nullptr, nullptr, 0, 0, 0, 0, false, nullptr, opened);
-  try {
-    step(CheckHandle(opened));
-  } catch (...) {
-    delete opened;
-    throw;
-  }
-  delete opened;
+  std::unique_ptr<TBaseTable> owned(opened);
+  step(CheckHandle(opened));
 }
 }  // namespace
 
@@ -301,16 +287,11 @@ void TBaseDatabase::Op51() { RaiseNotSupported(); }
 
 void TBaseDatabase::ExecuteSql(std::uint16_t statementKind, const char* sql, TBaseTable*& cursor) {
   cursor = nullptr;
-  TSqlStmt* statement = nullptr;
-  AllocateStatement(statementKind, statement);
-  try {
-    PrepareStatement(CheckHandle(statement), sql);
-    statement->ExecuteStatement(&cursor);
-  } catch (...) {
-    delete statement;
-    throw;
-  }
-  delete statement;
+  TSqlStmt* allocated = nullptr;
+  AllocateStatement(statementKind, allocated);
+  std::unique_ptr<TSqlStmt> statement(allocated);
+  PrepareStatement(CheckHandle(allocated), sql);
+  statement->ExecuteStatement(&cursor);
 }
 
 void TBaseDatabase::AllocateStatement(std::uint16_t, TSqlStmt*& statement) {

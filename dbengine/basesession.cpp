@@ -1,6 +1,7 @@
 #include "dbengine/basesession.h"
 
 #include <cstring>
+#include <memory>
 
 #include "dbengine/enginetext.h"
 #include "dbengine/memtable.h"
@@ -199,14 +200,10 @@ void TBaseSession::Op21(std::uint8_t (&record)[156]) { std::memset(record, 0, si
 void TBaseSession::OpenAliasList(TBaseTable*& cursor) {
   cursor = nullptr;
   std::string driver = GetDriverName();
-  auto* list = new TRegDBListTable(this, lists_.get(), configRecords_.get(), driver.c_str(), &registry_);
-  try {
-    list->OpenCursor();
-  } catch (...) {
-    delete list;
-    throw;
-  }
-  cursor = list;
+  auto list = std::make_unique<TRegDBListTable>(this, lists_.get(), configRecords_.get(), driver.c_str(),
+                                                &registry_);
+  list->OpenCursor();
+  cursor = list.release();
 }
 
 void TBaseSession::FreeListCursor(TBaseTable*& cursor) { FreeAndNil(cursor); }
@@ -463,12 +460,7 @@ void TBaseSession::OpenConfigNodeList(void*, std::int32_t, std::int32_t, const c
     descs[i].FieldType = kFields[i].Type;
     descs[i].Units1 = kFields[i].Units;
   }
-  auto* list = CheckHandle(new TMemTable(this, lists_.get(), path, 5, descs, 0, nullptr));
-  try {
-    ListAliasNodes(list);
-  } catch (...) {
-    delete list;
-    throw;
-  }
-  cursor = list;
+  auto list = std::make_unique<TMemTable>(this, lists_.get(), path, 5, descs, 0, nullptr);
+  ListAliasNodes(list.get());
+  cursor = list.release();
 }

@@ -1,3 +1,39 @@
+// From a failed SQLite call to the message the user reads
+// ========================================================
+//
+// A failure crosses five layers, each turning it into its own kind once:
+//
+// 1. SQLite -> DAO error (platform/dao/store.cpp, Connection::Raise): the
+//    result code picks the DAO number (busy/locked -> 3218, read-only -> 3027,
+//    not a database -> 3049, a broken constraint -> 3022 or 3314 ...);
+//    SQLite's own message is kept only where no number says it (3000,
+//    "reserved error").
+//    Refusals of the sharing and lock protocol (locks.cpp) are DAO numbers
+//    from the start. Thrown as TDaoFailure(number, description).
+// 2. DAO error -> COM status (platform/dao/daoobjects.cpp, Guard): every
+//    interface member catches it and returns a failing HRESULT; the number and
+//    text go into the DAO engine's Errors collection.
+// 3. COM status -> engine error (dbengine/accesserrors.cpp): the status check
+//    of the engine's DAO wrappers raises EAccessEngineError, whose code is the
+//    engine code the DAO number maps to and whose context is the Errors
+//    collection's texts. Engine code of its own raises EMorvaEngineError
+//    (here) with a code and a context.
+// 4. engine error -> result code (dbengine/virteng.cpp, TVirtEng::Trap):
+//    every call into the engine catches EMorvaEngineError, pushes it on the
+//    engine's error stack (TErrorStack below: code, context, native number)
+//    and returns the code; nothing escapes the call layer as an exception.
+// 5. result code -> exception -> message box (dbengine/ttsession.cpp,
+//    EngineCheck): the data-access components raise ETDBEngineError, one entry
+//    per stack level, whose message joins the entries' distinct texts (the
+//    code's name from the generated table, errorcodetable.cpp, when a level
+//    has no text). It unwinds to the event handler that started the action;
+//    TApplication::HandleException shows it through the dialogs library's
+//    error box (the responder hook in tests). EAbort is the silent exception:
+//    it ends an action without a box.
+//
+// So a test of a refusal checks the DAO number at layer 1 or 2, the engine
+// code at layer 4, and the text of the box at layer 5.
+
 #include "dbengine/engineerrors.h"
 
 #include <algorithm>

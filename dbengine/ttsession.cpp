@@ -519,17 +519,13 @@ TttDatabase* TttSession::OpenDatabase(const std::string& name, TComponent* owner
   TSessionLock lock(this);
   TttDatabase* db = FindDatabaseForOwner(name, owner);
   if (!db) {
-    db = GetDatabaseClass(nullptr);
-    try {
-      db->SetTemporary(true);
-      db->SetDatabaseName(name);
-      db->SetSessionName(sessionName_);
-      db->SetKeepConnection(keepConnections_);
-      db->Open();
-    } catch (...) {
-      delete db;
-      throw;
-    }
+    std::unique_ptr<TttDatabase> made(GetDatabaseClass(nullptr));
+    made->SetTemporary(true);
+    made->SetDatabaseName(name);
+    made->SetSessionName(sessionName_);
+    made->SetKeepConnection(keepConnections_);
+    made->Open();
+    db = made.release();
   } else {
     db->Open();
   }

@@ -46,23 +46,18 @@ TTimeFormatRecord MakeTimeFormatRecord(char separator, const std::string& shortT
 TVirtEng::TVirtEng(TSessionClass sessionClass, TBapiListItem* owner, TMorvaCollection* ownerList,
                    std::uint16_t, const void*)
     : TBapiListItem(owner, ownerList), sessionClass_(std::move(sessionClass)) {
-  handles_ = new TMorvaCollection();
-  errorStack_ = new TErrorStack(kErrorStackCapacity);
-  try {
-    LoadFormats();
-    TBaseSession* session = nullptr;
-    startResult_ = StartSession("", session, nullptr);
-    session_ = session;
-  } catch (...) {
-    delete handles_;
-    delete errorStack_;
-    throw;
-  }
+  handles_ = std::make_unique<TMorvaCollection>();
+  errorStack_ = std::make_unique<TErrorStack>(kErrorStackCapacity);
+  LoadFormats();
+  TBaseSession* session = nullptr;
+  startResult_ = StartSession("", session, nullptr);
+  session_ = session;
 }
 
+// The sessions go first, while every other member is still there for them.
 TVirtEng::~TVirtEng() {
-  delete handles_;
-  delete errorStack_;
+  handles_.reset();
+  errorStack_.reset();
 }
 
 void TVirtEng::LoadFormats() {
@@ -117,7 +112,7 @@ DBIResult TVirtEng::StartSession(const char* name, TBaseSession*& session,
   session = nullptr;
   return Trap([&] {
     if (!sessionClass_) RaiseEngineError(dberr::InvalidParam);
-    TBaseSession* created = sessionClass_(this, handles_, name, netDirectory);
+    TBaseSession* created = sessionClass_(this, handles_.get(), name, netDirectory);
     session_ = CheckHandle(created);
     session = created;
   });

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "dbengine/basesession.h"
@@ -204,8 +205,8 @@ class TVirtEng : public TBapiListItem {
   TBaseTable* GetCurrentCursor() const { return cursor_; }
   TSqlStmt* GetCurrentStatement() const { return statement_; }
   DBIResult StartResult() const { return startResult_; }
-  TErrorStack* ErrorStack() const { return errorStack_; }
-  TMorvaCollection* HandleList() const { return handles_; }
+  TErrorStack* ErrorStack() const { return errorStack_.get(); }
+  TMorvaCollection* HandleList() const { return handles_.get(); }
   const TDateFormatRecord& DateFormat() const { return dateFormat_; }
   const TTimeFormatRecord& TimeFormat() const { return timeFormat_; }
   void SetDateFormat(const TDateFormatRecord& format) { dateFormat_ = format; }
@@ -231,8 +232,8 @@ class TVirtEng : public TBapiListItem {
   TBaseSession* CurrentSession();
 
   TSessionClass sessionClass_;
-  TErrorStack* errorStack_;
-  TMorvaCollection* handles_;
+  std::unique_ptr<TErrorStack> errorStack_;
+  std::unique_ptr<TMorvaCollection> handles_;
   TDateFormatRecord dateFormat_{};
   TTimeFormatRecord timeFormat_{};
   TBaseSession* session_ = nullptr;

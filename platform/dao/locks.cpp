@@ -1,3 +1,55 @@
+// How users of one database file share it
+// =========================================
+//
+// Two layers of locks guard a file: SQLite's own, which keep each write
+// whole, and ours, on the companion file "<database>-lock" (locks.h), which
+// say who has the file, a table or a record open. Ours are POSIX byte-range
+// locks, so the system drops them when a process ends however it ends, and a
+// network file system's lock manager carries them between machines. Within
+// one process a table of counts (held_) answers first: POSIX locks never
+// conflict with their own process's.
+//
+// Sharing mode (byte 2^30 local, 2^30 + 1 network; sharing.h, store.cpp)
+//   A connection joins the mode of the file's folder: local disk -> write-ahead
+//   log (readers never wait for writers; the log's shared index is memory
+//   every process maps), network file system -> rollback journal and these
+//   locks only (machines share no memory).
+//   joining: read-lock my mode's byte, THEN look for the other mode's byte
+//   (here or in another process). Marking before looking means that of two
+//   users joining in different modes at once at least one sees the other.
+//   switch-over: the first user in network mode folds a log left by local
+//   users into the file (SQLite does that only for a file's one user); the
+//   first local writer turns the log on. Held until the connection closes.
+//   refusals: the other mode's byte held -> 3045 "Couldn't use '<file>';
+//   another user has it open in <mode> mode ..." (retry when it is closed);
+//   a read-only user finding a local log -> 3045 (open it once for writing);
+//   no lock could be taken at all -> 3050 (nothing could be shared safely).
+//
+// Open database (byte 0; TDatabaseCore)
+//   shared open: read lock; exclusive open: write lock. Held until the
+//   database object goes.
+//   refusals: exclusive open while anyone has it -> 3045 "file in use";
+//   shared open while someone has it exclusively -> 3356; an open for writing
+//   without a writable companion file, or a file system without locks -> 3050.
+//
+// Tables (bytes 1 .. 2^20, one per table name's hash; recordsets)
+//   every table recordset read-locks its table's byte; one that denies others
+//   (dbDenyRead/dbDenyWrite) write-locks it. Held while the recordset is open.
+//   refusals: a denying open while others use the table -> 3262 "table
+//   locked"; any open while someone denies -> 3008 "table in use".
+//
+// Records (from 2^40: table hash * 2^32 + row number)
+//   write-locked by one recordset (the owner) from Edit until its Update,
+//   Cancel or close; a Delete tries the lock and drops it at once. The same
+//   owner may take it again.
+//   refusal: held by another owner, here or elsewhere -> 3260 "currently
+//   locked by user 'Admin'": the user waits and tries again.
+//
+// Who frees what: a LockFile is shared by every connection of the process to
+// the file and closes its descriptors when the last goes; descriptors are
+// never closed earlier, since closing any descriptor of a file drops all of
+// the process's POSIX locks on it. A forked child starts with an empty table.
+
 #include "platform/dao/locks.h"
 
 #include <fcntl.h>

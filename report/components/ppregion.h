@@ -38,6 +38,10 @@ class TppRegion : public TppStretchable {
   void PropertiesToDrawCommand(TppDrawCommand* command) override;
   void DrawToPage(TppPage* page) override;
   TppContainerValues ChildContainerValues() const override;
+  // At design time the children follow a moved region by the same offset,
+  // and those sized to it follow a new size.
+  void BoundsChanged() override;
+  void CreateDesignControl() override;
   void GetChildren(const TGetChildProc& proc, TComponent* root) override;
 
  protected:
@@ -61,6 +65,7 @@ class TppRegion : public TppStretchable {
   bool incompleteNoted_ = false, incompleteStretches_ = false;
   int32_t continuationHeight_ = 0;
   int32_t designHeight_ = 0;
+  TRect designBounds_{0, 0, 0, 0};  // left, top, width, height when last laid out
   bool continuing_ = false;   // this pass continues the region's previous page
   bool freeing_ = false;
 };

@@ -11,6 +11,7 @@
 #include "platform/classlib/dialogs/dialogs.h"
 #include "report/data/ppdb.h"
 #include "report/model/ppbands.h"
+#include "report/model/ppdesign.h"
 #include "report/model/ppgroup.h"
 #include "report/model/ppengine.h"
 #include "report/model/ppreport.h"
@@ -443,6 +444,7 @@ bool TppReportTemplate::BeginLoad() {
     for (int i = 0; i < ownerForm_->ComponentCount(); ++i) formBefore_.insert(ownerForm_->Components(i));
   report_->IncludeState(ppstTemplateLoading);
   readReport_ = nullptr;
+  ppSendDesignerMessage(report_->GetDesigner(), ppmsgLayoutReplacing, report_);
   return true;
 }
 
@@ -479,6 +481,7 @@ void TppReportTemplate::EndLoad(bool success) {
   keptCopy_.reset();  // with the layout it still holds
   report_->Reset();
   report_->ExcludeState(ppstTemplateLoading);
+  ppSendDesignerMessage(report_->GetDesigner(), ppmsgLayoutReplaced, report_);
 }
 
 void TppReportTemplate::Adopt(TppCustomReport* report, TComponent* owner) {
@@ -524,8 +527,10 @@ void TppReportTemplate::EndSave(bool success) {
 
 void TppReportTemplate::New() {
   if (!report_ || report_->IsGenerating()) return;
+  ppSendDesignerMessage(report_->GetDesigner(), ppmsgLayoutReplacing, report_);
   std::unique_ptr<TppCustomReport> empty = CopyOf(nullptr);
   report_->FreeBandsAndGroups();
   report_->AssignReport(empty.get());
   if (OnNew) OnNew(report_);
+  ppSendDesignerMessage(report_->GetDesigner(), ppmsgLayoutReplaced, report_);
 }

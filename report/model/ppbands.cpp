@@ -51,11 +51,16 @@ PUBLISHED(TppBand) {
   PROP_ENUM(PrintHeight, PrintHeight, SetPrintHeight, phStatic);
 }
 
-TppBand::TppBand(TComponent* owner) : TppCacheable(owner) { SetRecordSize(kBandRecordSize); }
+TppBand::TppBand(TComponent* owner) : TppCacheable(owner) {
+  SetRecordSize(kBandRecordSize);
+  designControls_.SetSorted(true);
+  designControls_.SetDuplicates(dupAccept);  // unnamed components share ""
+}
 
 // A band frees its components; no virtual call runs from here.
 TppBand::~TppBand() {
   while (!components_.empty()) delete components_.back();
+  FreeDesignControl();
   if (TppCustomReport* report = report_) {
     report_ = nullptr;
     report->RemoveBand(this);
@@ -78,6 +83,7 @@ int TppBand::Dpi() const {
 
 void TppBand::SetReport(TppCustomReport* report) {
   if (report == report_) return;
+  FreeDesignControl();
   if (report_) report_->RemoveBand(this);
   report_ = report;
   if (!report) return;
@@ -85,6 +91,7 @@ void TppBand::SetReport(TppCustomReport* report) {
   if (report->State() & ppstDesigning) IncludeState(ppstDesigning);
   report->AddBand(this);
   caption_ = GetDescription();
+  if (report->State() & ppstDesigning) CreateDesignControl();
 }
 
 void TppBand::AfterEndPage() {
@@ -126,6 +133,7 @@ void TppBand::LanguageChanged() {
   const std::string old = caption_;
   caption_ = GetDescription();
   if (caption_ != old) ppSendDesignerMessage(GetDesigner(), ppmsgBandCaptionChanged, this);
+  UpdateDesignControl();
   for (TppComponent* c : components_) c->LanguageChanged();
 }
 
@@ -154,6 +162,7 @@ void TppBand::SetmmHeight(int32_t value) {
   value = std::max(value, 0);
   if (!AcceptDesignHeight(value)) return;
   mmHeight_ = value;
+  UpdateDesignControl();
   ResetReport();
 }
 
@@ -213,6 +222,7 @@ void TppBand::SetUnits(TppUnitType units) {
 void TppBand::AddComponent(TppComponent* component) {
   if (std::find(components_.begin(), components_.end(), component) != components_.end()) return;
   components_.push_back(component);
+  ListDesignControl(component, false);
   if (auto* text = dynamic_cast<TppCustomText*>(component); text && text->Save())
     saveList_.push_back(text);
   if (component->Band() != this) component->SetBand(this);
@@ -220,6 +230,7 @@ void TppBand::AddComponent(TppComponent* component) {
 
 void TppBand::RemoveComponent(TppComponent* component) {
   if (std::find(components_.begin(), components_.end(), component) == components_.end()) return;
+  ListDesignControl(component, true);
   std::erase(components_, component);
   std::erase(saveList_, static_cast<TppCustomText*>(dynamic_cast<TppCustomText*>(component)));
   if (component->Band() == this) component->SetBand(nullptr);
@@ -766,7 +777,10 @@ void TppGroupBand::SetGroup(TppGroup* group) {
   UpdateCaption();
 }
 
-void TppGroupBand::UpdateCaption() { caption_ = GetDescription(); }
+void TppGroupBand::UpdateCaption() {
+  caption_ = GetDescription();
+  UpdateDesignControl();
+}
 
 std::string TppGroupBand::GetDescription() const {
   if (!group_) return inherited::GetDescription();

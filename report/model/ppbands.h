@@ -8,12 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/classlib/core/strings.h"
 #include "report/data/ppdb.h"
 #include "report/model/ppcache.h"
 #include "report/model/ppcomponent.h"
 
 class TControl;
 class TPopupMenu;
+class TppBandDesignControl;
 class TppCustomReport;
 class TppDataPipeline;
 class TppEngine;
@@ -67,6 +69,15 @@ class TppBand : public TppCacheable, public TppPipelineListener {
   virtual void NotifyDesigner();
   virtual void UpdateDesignLayout();
   TControl* GetDesigner() const;
+  // The band's own control in its report's design window while attached
+  // (a strip of the band's size that opens the band's popup menu).
+  void CreateDesignControl();
+  void FreeDesignControl();
+  TppBandDesignControl* DesignControl() const { return designControl_; }
+  // Its components' design controls, sorted by component name.
+  const TStringList& DesignControls() const { return designControls_; }
+  // Lists (or, when `going`, drops) a component's design control.
+  void ListDesignControl(TppComponent* component, bool going);
 
   TppCustomReport* Report() const { return report_; }
   TppEngine* Engine() const;
@@ -129,11 +140,16 @@ class TppBand : public TppCacheable, public TppPipelineListener {
   // cannot hold the components or exceeds the page, and moves components
   // that would end below a valid new height up.
   bool AcceptDesignHeight(int32_t value);
+  // The band controls of the report follow a changed size.
+  void UpdateDesignControl();
+  void Notification(TComponent* component, TOperation operation) override;
   bool ReadingOrLoading() const;
   int Dpi() const;
 
   int32_t mmBottomOffset_ = 0;
   std::string caption_;
+  TStringList designControls_;
+  TppBandDesignControl* designControl_ = nullptr;  // owned
   bool drawingEnabled_ = true;
   int32_t mmHeight_ = 13229;  // 50 screen pixels at 96 dpi
   std::vector<TppComponent*> components_;

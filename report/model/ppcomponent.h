@@ -205,6 +205,9 @@ class TppPrintable : public TppCacheable, public TppPipelineListener {
   bool ReadingOrLoading() const;
   // Sets the design control's style flags after it was created.
   virtual void SetupDesignControl(TppDesignControl* control) { (void)control; }
+  // The container's list of design controls keeps up with this component's
+  // control and name; the control is about to go when `going`.
+  virtual void ListDesignControl(bool going) { (void)going; }
   // Fills the image unless Transparent, draws `text` and frames it.
   void PaintDesignText(TCanvas* canvas, const std::string& text, bool wordBreak);
 
@@ -277,6 +280,7 @@ class TppComponent : public TppPrintable {
   TppPrinter* GetPrinter() const override;
   TControl* GetDesigner() const override;
   void CreateDesignControl() override;
+  void ListDesignControl(bool going) override;
   void BuildPopupMenu(TPopupMenu* menu) override;
   void UpdatePopupMenu(TPopupMenu* menu) override;
   void PopupItemClick(const std::string& itemName) override;
@@ -297,6 +301,9 @@ class TppComponent : public TppPrintable {
   virtual TppContainerValues ChildContainerValues() const { return {}; }
   virtual void AddChild(TppComponent* child) { (void)child; }
   virtual void RemoveChild(TppComponent* child) { (void)child; }
+  // Takes the container's size on the sides that follow it (a container
+  // that was resized asks its children).
+  void SizeToParent();
 
   // Streaming: a component's parent is its region, else its band.
   bool HasParent() const override { return true; }
@@ -305,7 +312,6 @@ class TppComponent : public TppPrintable {
 
  protected:
   void DefineProperties(TFiler* filer) override;
-  void SizeToParent();
   void ParentSizeChanged(int mask, bool set);
 
  private:

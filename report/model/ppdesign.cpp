@@ -1,7 +1,9 @@
 #include "report/model/ppdesign.h"
 
+#include <algorithm>
 #include <cstring>
 #include <map>
+#include <utility>
 
 #include "platform/classlib/core/typinfo.h"
 #include "platform/classlib/dialogs/dialogs.h"
@@ -12,6 +14,7 @@
 #include "report/components/ppdbtext.h"
 #include "report/components/ppgraph.h"
 #include "report/components/ppmemo.h"
+#include "report/components/ppregion.h"
 #include "report/components/pprichtx.h"
 #include "report/components/ppstrtch.h"
 #include "report/components/ppsubrpt.h"
@@ -363,6 +366,29 @@ void TppDesignControl::PaintContent() {
   if (component_) component_->PaintDesign(Canvas());
 }
 
+IMPLEMENT_CLASS(TppBandDesignControl, TCustomControl)
+
+TppBandDesignControl::TppBandDesignControl(TComponent* owner) : TCustomControl(owner) {
+  SetControlStyle(ControlStyle() + TControlStyle{csOpaque});
+  SetColor(clWhite);
+}
+
+// White with the band's caption at its foot, above a dividing line.
+void TppBandDesignControl::PaintContent() {
+  TCanvas* canvas = Canvas();
+  const TRect r = ClientRect();
+  canvas->Brush()->SetStyle(bsSolid);
+  canvas->Brush()->SetColor(clWhite);
+  canvas->FillRect(r);
+  if (!band_) return;
+  canvas->Font()->SetColor(clGray);
+  canvas->Brush()->SetStyle(bsClear);
+  canvas->TextOut(2, r.Bottom - canvas->TextHeight(band_->Caption()) - 1, band_->Caption());
+  canvas->Pen()->SetColor(clGray);
+  canvas->MoveTo(0, r.Bottom - 1);
+  canvas->LineTo(r.Right, r.Bottom - 1);
+}
+
 // ---- Popup menus --------------------------------------------------------------------------
 
 void ppBuildPopupItems(TPopupMenu* menu, const std::vector<TppMenuItemDef>& items,
@@ -535,9 +561,15 @@ void TppComponent::CreateDesignControl() {
   control->SetSizingHandleMask((ParentWidth() ? ppmaskParentWidth : 0) |
                                (ParentHeight() ? ppmaskParentHeight : 0));
   if (TControl* designer = GetDesigner()) control->SetPopupMenu(designer->PopupMenu());
+  ListDesignControl(false);
+}
+
+void TppComponent::ListDesignControl(bool going) {
+  if (band_) band_->ListDesignControl(this, going);
 }
 
 void TppPrintable::FreeDesignControl() {
+  if (designControl_) ListDesignControl(true);
   selection_.reset();
   designBitmap_.reset();
   designBitmapValid_ = false;
@@ -555,6 +587,7 @@ void TppPrintable::Notification(TComponent* component, TOperation operation) {
   inherited::Notification(component, operation);
   if (operation != opRemove || component != designControl_) return;
   // The designer freed the control: its selection goes with it.
+  ListDesignControl(true);
   designControl_ = nullptr;
   selection_.reset();
 }
@@ -591,6 +624,7 @@ void TppPrintable::SetName(const std::string& newName) {
   const bool changed = newName != Name();
   inherited::SetName(newName);
   if (!changed) return;
+  if (designControl_) ListDesignControl(false);
   InvalidateDesign();
   if (!ReadingOrLoading()) ppSendDesignerMessage(GetDesigner(), ppmsgNameChanged, this);
 }
@@ -683,6 +717,82 @@ void TppBand::PopupItemClick(const std::string& name) {
   else Toggle(this, name);
 }
 
+void TppBand::CreateDesignControl() {
+  TWinControl* window = report_ ? report_->DesignWindow() : nullptr;
+  if (!window || designControl_) return;
+  // The band owns it; it learns when the window frees it first.
+  auto* control = new TppBandDesignControl(nullptr);
+  control->SetBand(this);
+  control->FreeNotification(this);
+  control->SetParent(window);
+  control->SetPopupMenu(window->PopupMenu());
+  control->SendToBack();  // the components' controls stay above it
+  designControl_ = control;
+  UpdateDesignControl();
+}
+
+void TppBand::FreeDesignControl() {
+  TppBandDesignControl* control = std::exchange(designControl_, nullptr);
+  if (!control) return;
+  control->RemoveFreeNotification(this);
+  delete control;
+  if (report_ && !report_->FreeingBands()) ppArrangeBandControls(report_);  // the bands below move up
+}
+
+void TppBand::UpdateDesignControl() {
+  if (!designControl_ || !report_ || report_->FreeingBands()) return;
+  ppArrangeBandControls(report_);
+  designControl_->Invalidate();
+}
+
+void TppBand::ListDesignControl(TppComponent* component, bool going) {
+  TObject* control = component->DesignControl();
+  if (!control) return;
+  if (int i = designControls_.IndexOfObject(control); i >= 0) designControls_.Delete(i);
+  if (!going && IndexOfComponent(component) >= 0)
+    designControls_.AddObject(component->Name(), control);
+}
+
+void TppBand::Notification(TComponent* component, TOperation operation) {
+  inherited::Notification(component, operation);
+  if (operation != opRemove || component != designControl_) return;
+  designControl_ = nullptr;
+  // The bands below close up, unless the whole window is going.
+  TWinControl* window = report_ ? report_->DesignWindow() : nullptr;
+  if (window && !window->ComponentState().Contains(csDestroying) && !report_->FreeingBands())
+    ppArrangeBandControls(report_);
+}
+
+namespace {
+
+int ScreenPixels(int64_t mm) {
+  return int(ppFromMMThousandths(int32_t(std::clamp<int64_t>(mm, 0, INT32_MAX)), utScreenPixels));
+}
+
+// Places the report's band controls from `top` down; returns the bottom.
+int ArrangeBands(TppCustomReport* report, int top) {
+  for (int b = 0; b < report->BandCount(); ++b) {
+    TppBand* band = report->Bands(b);
+    if (!band->DesignControl()) continue;
+    const int height = ScreenPixels(band->mmHeight());
+    band->DesignControl()->SetBounds(0, top, ScreenPixels(band->PrintableWidth()), height);
+    top += height;
+  }
+  for (int b = 0; b < report->BandCount(); ++b)
+    for (int i = 0; i < report->Bands(b)->ComponentCount(); ++i)
+      if (auto* sub = dynamic_cast<TppSubReport*>(report->Bands(b)->Components(i));
+          sub && sub->ChildReport())
+        top = ArrangeBands(sub->ChildReport(), top);
+  return top;
+}
+
+}  // namespace
+
+void ppArrangeBandControls(TppCustomReport* report) {
+  TppCustomReport* main = report->GetMainReport();
+  ArrangeBands(main ? main : report, 0);
+}
+
 // ---- Reports at design time ---------------------------------------------------------------
 
 TControl* TppCustomReport::GetDesigner() const { return designWindow_; }
@@ -702,6 +812,7 @@ void ForEachComponent(TppCustomReport* report, F f) {
 void ppAttachDesigner(TppCustomReport* report, TWinControl* window) {
   report->SetDesignWindow(window);
   report->IncludeState(ppstDesigning);
+  for (int b = 0; b < report->BandCount(); ++b) report->Bands(b)->CreateDesignControl();
   ForEachComponent(report, [window](TppComponent* c) {
     c->CreateDesignControl();
     if (auto* sub = dynamic_cast<TppSubReport*>(c); sub && sub->ChildReport())
@@ -715,6 +826,7 @@ void ppDetachDesigner(TppCustomReport* report) {
     if (auto* sub = dynamic_cast<TppSubReport*>(c); sub && sub->ChildReport())
       ppDetachDesigner(sub->ChildReport());
   });
+  for (int b = 0; b < report->BandCount(); ++b) report->Bands(b)->FreeDesignControl();
   report->ExcludeState(ppstDesigning);
   report->SetDesignWindow(nullptr);
 }
@@ -831,6 +943,27 @@ void TppCustomReport::TellDesignerFreed() {
   if (freedTold_) return;
   freedTold_ = true;
   ppSendDesignerMessage(designWindow_, ppmsgReportFreed, this);
+}
+
+// ---- Regions at design time -------------------------------------------------------------
+
+void TppRegion::CreateDesignControl() {
+  inherited::CreateDesignControl();
+  // Offsets count from where the region stood when the designer came.
+  designBounds_ = TRect{mmLeft(), mmTop(), mmWidth(), mmHeight()};
+}
+
+void TppRegion::BoundsChanged() {
+  inherited::BoundsChanged();
+  const TRect old = designBounds_;
+  designBounds_ = TRect{mmLeft(), mmTop(), mmWidth(), mmHeight()};
+  if (!DesignControl() || !AtDesignTime() || ReadingOrLoading()) return;
+  const int32_t dx = designBounds_.Left - old.Left, dy = designBounds_.Top - old.Top;
+  const bool resized = designBounds_.Right != old.Right || designBounds_.Bottom != old.Bottom;
+  for (TppComponent* c : std::vector<TppComponent*>(children_)) {
+    if (dx || dy) c->SetmmBounds(c->mmLeft() + dx, c->mmTop() + dy, c->mmWidth(), c->mmHeight());
+    if (resized || dx || dy) c->SizeToParent();
+  }
 }
 
 // ---- Design images of the graphic components -------------------------------------------------

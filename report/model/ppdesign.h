@@ -16,6 +16,7 @@
 
 class TPopupMenu;
 class TMenuItem;
+class TppCustomReport;
 class TppPrintable;
 
 struct TppMenuItemDef {
@@ -50,7 +51,8 @@ constexpr UINT ppmsgNameChanged = 1124, ppmsgReportFreed = 1126, ppmsgLayoutChan
                ppmsgFormatDialog = 1135, ppmsgCreateDesignControl = 1136,
                ppmsgBandCaptionChanged = 1137, ppmsgBandAdded = 1138, ppmsgBandRemoved = 1139,
                ppmsgBandLayoutChanged = 1140, ppmsgPrinting = 1141,
-               ppmsgParentSizeChanged = 1144, ppmsgSubReportCaption = 1145;
+               ppmsgParentSizeChanged = 1144, ppmsgSubReportCaption = 1145,
+               ppmsgLayoutReplacing = 1146, ppmsgLayoutReplaced = 1147;
 constexpr WPARAM ppDesignerParam = 5050;
 
 // Sends (or posts, delivered from the event loop) a message to a designer
@@ -175,6 +177,28 @@ class TppDesignControl : public TCustomControl {
   int sizingHandleMask_ = 0;
   TppSizingHandles* sizingHandles_ = nullptr;
 };
+
+class TppBand;
+
+// A band's own control in the design window: a strip of the band's size
+// showing its caption, whose popup menu is the band's.
+class TppBandDesignControl : public TCustomControl {
+  DECLARE_CLASS(TppBandDesignControl, TCustomControl)
+ public:
+  explicit TppBandDesignControl(TComponent* owner);
+  TppBand* Band() const { return band_; }
+  void SetBand(TppBand* band) { band_ = band; }
+
+ protected:
+  void PaintContent() override;
+
+ private:
+  TppBand* band_ = nullptr;
+};
+
+// Stacks the band controls of a report's main report, then of its
+// sub-reports' reports, each as high as its band.
+void ppArrangeBandControls(TppCustomReport* report);
 
 // Masks of the handles a parent-sized component loses.
 constexpr int ppmaskParentWidth = 5, ppmaskParentHeight = 10;

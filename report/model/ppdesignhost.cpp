@@ -58,6 +58,10 @@ TppDesignerHost::TppDesignerHost(TComponent* owner)
       report_ = nullptr;
       selected_ = nullptr;
     }
+    // A replaced layout brings components and bands of its own: they are
+    // attached as the first ones were (those kept keep their controls).
+    if (m.Msg == ppmsgLayoutReplacing && m.Sender == report_) selected_ = nullptr;
+    if (m.Msg == ppmsgLayoutReplaced && m.Sender == report_) ppAttachDesigner(report_, window_);
   };
 }
 
@@ -82,8 +86,13 @@ void TppDesignerHost::Select(TppPrintable* component) {
   if (component && component->SelectionObject()) component->SelectionObject()->Show();
 }
 
-// The menu opened over a design control is the component's own.
+// The menu opened over a design control is its component's or band's own.
 void TppDesignerHost::MenuPopup() {
+  if (auto* strip = dynamic_cast<TppBandDesignControl*>(menu_->PopupComponent());
+      strip && strip->Band()) {
+    PopupForBand(strip->Band());
+    return;
+  }
   auto* control = dynamic_cast<TppDesignControl*>(menu_->PopupComponent());
   if (!control || !control->Component()) {
     menu_->Items()->Clear();

@@ -156,6 +156,8 @@ class TppCustomReport : public TppCommunicator, public TppPipelineListener {
   // The control that receives designer messages (none at run time).
   TWinControl* DesignWindow() const { return designWindow_; }
   void SetDesignWindow(TWinControl* window) { designWindow_ = window; }
+  // While it frees its bands (nothing of it need be laid out again).
+  bool FreeingBands() const { return freeing_; }
   TControl* GetDesigner() const;
   // True when the components starting beyond `width` (thousandths; bands
   // laid out per column use `columnWidth`) may be deleted, after the

@@ -47,5 +47,6 @@ void ppDrawLineStrokes(TCanvas* canvas, const TppDrawLine& command, int strokes,
 bool ppDrawPicture(TCanvas* canvas, const TppDrawImage& command, double scaleX, double scaleY,
                    bool deviceResolution);
 
-// Pascal's Round: halves go to the even neighbour.
+// Rounds to the nearest whole number, halves to the even neighbour
+// (2.5 -> 2, 3.5 -> 4, -2.5 -> -2).
 int ppRound(double value);

@@ -304,22 +304,21 @@ TEST_F(GridScrolling, DraggingPastTheBottomScrollsOnATimerUntilReleased) {
   QTest::mousePress(client, Qt::LeftButton, Qt::NoModifier, QPoint(cell.Left + 5, cell.Top + 5));
   EXPECT_EQ(data->FieldByName("ID")->AsInteger(), 2);
   QTest::mouseMove(client, QPoint(cell.Left + 5, grid->ClientHeight() + 10));
-  QTest::qWait(400);
+  ASSERT_TRUE(WaitFor([&] { return data->FieldByName("ID")->AsInteger() > grid->VisibleDataRows(); }));
   const int dragged = data->FieldByName("ID")->AsInteger();
   // Each tick brings in the record after the window.
   EXPECT_GT(dragged, grid->VisibleDataRows());
   EXPECT_EQ(grid->DataLink()->ActiveRecord(), grid->VisibleDataRows() - 1);
   QTest::mouseRelease(client, Qt::LeftButton, Qt::NoModifier,
                       QPoint(cell.Left + 5, grid->ClientHeight() + 10));
-  QTest::qWait(200);
+  ASSERT_TRUE(RunTimerRounds(60, 3));  // the grid's scroll timer interval
   EXPECT_EQ(data->FieldByName("ID")->AsInteger(), dragged);
   // Upwards the record before the window comes in.
   QTest::mousePress(client, Qt::LeftButton, Qt::NoModifier, QPoint(cell.Left + 5, cell.Top + 5));
   const int top = data->FieldByName("ID")->AsInteger() - grid->DataLink()->ActiveRecord();
   QTest::mouseMove(client, QPoint(cell.Left + 5, -10));
-  QTest::qWait(150);
+  EXPECT_TRUE(WaitFor([&] { return data->FieldByName("ID")->AsInteger() < top; }));
   QTest::mouseRelease(client, Qt::LeftButton, Qt::NoModifier, QPoint(cell.Left + 5, -10));
-  EXPECT_LT(data->FieldByName("ID")->AsInteger(), top);
   EXPECT_EQ(grid->DataLink()->ActiveRecord(), 0);
 }
 

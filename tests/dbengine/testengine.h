@@ -8,32 +8,12 @@
 
 #include "dbengine/basesession.h"
 #include "dbengine/virteng.h"
+#include "platform/classlib/core/settings_folder.h"
 #include "testcursor.h"
 
 namespace testing_engine {
 
-// Points the registry store at a fresh folder for the lifetime of the object.
-class TScratchRegistry {
- public:
-  TScratchRegistry() {
-    if (const char* old = std::getenv("VANTREL_REGISTRY_DIR")) old_ = old, hadOld_ = true;
-    char pattern[] = "/tmp/dbengine-registry-XXXXXX";
-    dir_ = mkdtemp(pattern);
-    setenv("VANTREL_REGISTRY_DIR", dir_.c_str(), 1);
-  }
-  ~TScratchRegistry() {
-    if (hadOld_)
-      setenv("VANTREL_REGISTRY_DIR", old_.c_str(), 1);
-    else
-      unsetenv("VANTREL_REGISTRY_DIR");
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-  }
-
- private:
-  std::string dir_, old_;
-  bool hadOld_ = false;
-};
+using testing_support::TScratchRegistry;
 
 class TTestStatement : public TSqlStmt {
  public:

@@ -1,2 +1,3 @@
 // The report tests measure text on bitmaps and printers: one application object.
-#include "platform/classlib/graphics/qt_test_environment.h"
+// A dialog no test answers fails that test at once.
+#include "platform/classlib/dialogs/dialog_test_environment.h"

@@ -1,7 +1,9 @@
 #pragma once
 // Internal to the window controls' .cpp files: the Qt widgets under a window
 // control, the state the input paths share, and ControlAccess, the backend's
-// way into the control classes.
+// way into the control classes. It is the one header of ours that includes
+// Qt's own (the widgets are subclassed here); nothing outside the controls
+// library may include it.
 
 #include <QDragEnterEvent>
 #include <QImage>

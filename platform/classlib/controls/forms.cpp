@@ -225,6 +225,14 @@ void TCustomForm::FocusFirst() {
   if (target) SetActiveControl(target);
 }
 
+TWinControl* TCustomForm::ToolkitFocusedControl() const {
+  QWidget* window = WindowWidget(*this);
+  TWinControl* control = window ? ControlOfWidget(window->focusWidget()) : nullptr;
+  if (!control || control == this || ::GetParentForm(control) != this || !control->CanFocus())
+    return nullptr;
+  return control;
+}
+
 TModalResult TCustomForm::ShowModal() {
   if (Visible() || !Enabled() || Modal())
     throw EInvalidOperation("Cannot make a visible window modal");
@@ -435,6 +443,9 @@ void TCustomForm::Dispatch(TMessage& m) {
       if (active) {
         Screen->SetActiveForm(this);
         Activate();
+        // A click that activates the window has already focused the clicked
+        // control there: it keeps the keys rather than the one focused before.
+        if (TWinControl* clicked = ToolkitFocusedControl()) activeControl_ = clicked;
         FocusFirst();
       } else {
         Deactivate();

@@ -117,6 +117,8 @@ class TCustomForm : public TWinControl {
   // Drops the focus records of a control that leaves the form.
   void ForgetControl(TControl* control);
   void FocusFirst();
+  // The control of this form that the toolkit last focused in its window.
+  TWinControl* ToolkitFocusedControl() const;
 
   TFormBorderStyle borderStyle_ = bsSizeable;
   TPosition position_ = poDesigned;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <unordered_set>
 
 #include "platform/classlib/core/collection.h"
@@ -582,8 +583,9 @@ TComponent* TReader::ReadComponent(TComponent* component) {
   bool session = fixups_ == nullptr;
   if (session) BeginLoading();
   TComponent* result = nullptr;
-  bool created = false;
   try {
+    // A component made here is freed before loading ends, should reading fail.
+    std::unique_ptr<TComponent> created;
     DepthGuard guard(depth_);
     TFilerFlags flags;
     int childPos = 0;
@@ -593,10 +595,7 @@ TComponent* TReader::ReadComponent(TComponent* component) {
     result = component;
     // An inherited component already exists in its owner: fill it.
     if (!result && flags.Contains(ffInherited) && owner_) result = owner_->FindComponent(name);
-    if (!result) {
-      result = CreateComponent(className);
-      created = true;
-    }
+    if (!result) created.reset(result = CreateComponent(className));
     result->IncludeState(csLoading);
     result->IncludeState(csReading);
     loaded_->Add(result);
@@ -607,8 +606,8 @@ TComponent* TReader::ReadComponent(TComponent* component) {
     if (flags.Contains(ffChildPos) && parent_) parent_->SetChildOrder(result, childPos);
     result->ReadState(this);
     result->ExcludeState(csReading);
+    created.release();  // read whole: its owner has it
   } catch (...) {
-    if (created) delete result;
     if (session) FinishLoading(false);
     throw;
   }
@@ -639,7 +638,8 @@ void TReader::ReadData(TComponent* instance) {
 TComponent* TReader::ReadRootComponent(TComponent* root) {
   ReadSignature();
   BeginLoading();
-  bool created = false;
+  // A root made here is freed after loading ends, should reading fail.
+  std::unique_ptr<TComponent> created;
   try {
     TFilerFlags flags;
     int childPos = 0;
@@ -648,8 +648,7 @@ TComponent* TReader::ReadRootComponent(TComponent* root) {
     std::string name = ReadStr();
     if (!root) {
       owner_ = nullptr;
-      root = CreateComponent(className);
-      created = true;
+      created.reset(root = CreateComponent(className));
       if (OnSetName) OnSetName(this, root, name);
       root->SetName(name);
     } else if (!name.empty() && CompareText(root->Name(), name) != 0) {
@@ -671,10 +670,10 @@ TComponent* TReader::ReadRootComponent(TComponent* root) {
     root->ExcludeState(csReading);
   } catch (...) {
     FinishLoading(false);
-    if (created) delete root;
     root_ = lookupRoot_ = owner_ = nullptr;
     throw;
   }
+  created.release();  // read whole: the caller has it
   FinishLoading(true);
   return root;
 }

@@ -1,5 +1,7 @@
 #include "platform/classlib/db/fielddefs.h"
 
+#include <memory>
+
 #include "platform/classlib/core/strutils.h"
 #include "platform/classlib/db/dataset.h"
 #include "platform/classlib/db/fields.h"
@@ -26,20 +28,15 @@ int TFieldDef::Index() const {
 TClass TFieldDef::FieldClass() const { return DefaultFieldClass(dataType_); }
 
 TField* TFieldDef::CreateField(TComponent* owner) const {
-  TField* field = CreateFieldOfType(dataType_, owner);
+  std::unique_ptr<TField> field(CreateFieldOfType(dataType_, owner));
   if (!field) return nullptr;
-  try {
-    field->SetFieldName(name_);
-    if (size_ != 0 || IsBlobType(dataType_)) field->SetSize(size_);
-    field->SetRequired(required_);
-    if (auto* f = As<TFloatField>(field); f && precision_ > 0) f->SetPrecision(precision_);
-    if (internalCalc_) field->SetFieldKind(fkInternalCalc);
-    if (owner_ && owner_->DataSet()) field->SetDataSet(owner_->DataSet());
-  } catch (...) {
-    delete field;
-    throw;
-  }
-  return field;
+  field->SetFieldName(name_);
+  if (size_ != 0 || IsBlobType(dataType_)) field->SetSize(size_);
+  field->SetRequired(required_);
+  if (auto* f = As<TFloatField>(field.get()); f && precision_ > 0) f->SetPrecision(precision_);
+  if (internalCalc_) field->SetFieldKind(fkInternalCalc);
+  if (owner_ && owner_->DataSet()) field->SetDataSet(owner_->DataSet());
+  return field.release();
 }
 
 void TFieldDef::Assign(const TPersistent* source) {

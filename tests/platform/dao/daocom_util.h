@@ -7,9 +7,12 @@
 #include <string>
 
 #include "daotest_util.h"
+#include "platform/classlib/core/settings_folder.h"
 #include "platform/dao/dao.h"
 
 namespace daotest {
+
+using testing_support::TScratchRegistry;
 
 // Holds one reference and releases it.
 template <class T>
@@ -39,10 +42,9 @@ inline Variant Missing() { return Variant::FromError(DISP_E_PARAMNOTFOUND); }
 
 inline int DaoNumber(HRESULT hr) { return hr & 0xFFFF; }
 
+// Registering writes class keys: the caller holds a TScratchRegistry so that
+// they stay out of the user's own settings and go with the test.
 inline void NewEngine(Ptr<DAODBEngine>& engine) {
-  // Registering writes class keys: keep them out of the user's own settings.
-  static const std::string registryDir = ScratchDir();
-  ::setenv("VANTREL_REGISTRY_DIR", registryDir.c_str(), 0);
   CoInitialize(nullptr);
   DaoRegisterServer();
   CLSID clsid;
@@ -100,6 +102,7 @@ class DaoComFixture : public ::testing::Test {
     return hr != S_OK ? hr : f->put_Value(value);
   }
 
+  TScratchRegistry registry_;  // outlives the engine: made first, gone last
   std::string dir_;
   std::string path_;
   Ptr<DAODBEngine> engine_;

@@ -21,6 +21,7 @@ HRESULT SeekKeys(DAORecordset* rs, const char* op, const Variant& k1, const Vari
 // ---- creation through the COM layer -------------------------------------------------
 
 TEST(DaoServer, CreationFailsUntilRegistered) {
+  TScratchRegistry scratch;
   Ptr<DAODBEngine> first;
   NewEngine(first);
   DaoUnregisterServer();

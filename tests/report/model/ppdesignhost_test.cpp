@@ -132,8 +132,14 @@ struct DesignRig : Listing {
   }
   std::map<const TObject*, std::string> names;
   // Opens the design control's popup menu with a right click on it.
-  TPopupMenu* RightClick(TppComponent* c) {
-    Click(c->DesignControl(), 2, 2, Qt::RightButton);
+  TPopupMenu* RightClick(TppComponent* c) { return RightClickAt(c->DesignControl(), 2, 2); }
+  // Opens a band's popup menu with a right click on its control's corner.
+  TPopupMenu* RightClick(TppBand* band) {
+    TWinControl* strip = band->DesignControl();
+    return RightClickAt(strip, strip->Width() - 3, strip->Height() - 3);
+  }
+  TPopupMenu* RightClickAt(TWinControl* control, int x, int y) {
+    Click(control, x, y, Qt::RightButton);
     Pump();
     // Closed as a user does, so that activation returns to the designer.
     if (QMenu* popup = vantrel::menus::PopupWidget(*host.Menu()); popup && popup->isVisible())
@@ -905,3 +911,318 @@ TEST(DesignHost, DataMemosShowDataAtDesignTimeOnlyWhenAskedTo) {
 }
 
 }  // namespace
+
+// Every band of the report and its child report, in stacking order.
+std::vector<TppBand*> StackedBands(const DesignRig& rig) {
+  std::vector<TppBand*> out;
+  for (TppCustomReport* r : {static_cast<TppCustomReport*>(rig.report),
+                             static_cast<TppCustomReport*>(rig.sub->ChildReport())})
+    for (int b = 0; b < r->BandCount(); ++b) out.push_back(r->Bands(b));
+  return out;
+}
+
+int Pixels(int32_t mm) { return int(ppFromMMThousandths(mm, utScreenPixels)); }
+
+TEST(DesignHost, BandsHaveControlsOfTheirOwnWhileAttached) {
+  DesignRig rig;
+  const std::vector<TppBand*> bands = StackedBands(rig);
+  for (TppBand* band : bands) EXPECT_EQ(band->DesignControl(), nullptr) << band->Name();
+  TppDesignWindow* window = rig.host.DesignWindow();
+  const int controlsBefore = window->ControlCount();
+  rig.host.Attach(rig.report);
+  // Each band's strip follows the one above it, as high as the band.
+  int top = 0;
+  for (TppBand* band : bands) {
+    SCOPED_TRACE(band->Name());
+    TppBandDesignControl* strip = band->DesignControl();
+    ASSERT_NE(strip, nullptr);
+    EXPECT_EQ(strip->Band(), band);
+    EXPECT_EQ(strip->Parent(), window);
+    EXPECT_EQ(strip->PopupMenu(), rig.host.Menu());
+    EXPECT_EQ(strip->BoundsRect(),
+              (TRect{0, top, Pixels(band->PrintableWidth()), top + Pixels(band->mmHeight())}));
+    top = strip->BoundsRect().Bottom;
+  }
+  EXPECT_EQ(rig.childDetail->DesignControl()->Top(), rig.summary->DesignControl()->BoundsRect().Bottom);
+  // The band makes its own: the designer is asked for components' controls only.
+  for (const TppDesignerMessage& m : rig.Messages()) {
+    if (m.Msg == ppmsgCreateDesignControl) {
+      EXPECT_NE(dynamic_cast<TppComponent*>(m.Sender), nullptr);
+    }
+  }
+  // Below every component's control, so that those keep their clicks.
+  int lastStrip = -1, firstComponent = window->ControlCount();
+  for (int i = 0; i < window->ControlCount(); ++i) {
+    if (dynamic_cast<TppBandDesignControl*>(window->Controls(i))) lastStrip = i;
+    if (dynamic_cast<TppDesignControl*>(window->Controls(i)))
+      firstComponent = std::min(firstComponent, i);
+  }
+  EXPECT_LT(lastStrip, firstComponent);
+
+  // A taller band pushes the bands below it down.
+  const int headerTop = rig.header->DesignControl()->Top();
+  rig.title->SetmmHeight(rig.title->mmHeight() + 10 * kMM);
+  EXPECT_EQ(rig.title->DesignControl()->Height(), Pixels(rig.title->mmHeight()));
+  EXPECT_EQ(rig.header->DesignControl()->Top(), rig.title->DesignControl()->BoundsRect().Bottom);
+  EXPECT_GT(rig.header->DesignControl()->Top(), headerTop);
+
+  // A band joining while attached gets its strip; leaving or freed, it goes.
+  auto* columnHeader = new TppColumnHeaderBand(&rig.form);
+  columnHeader->SetReport(rig.report);
+  ASSERT_NE(columnHeader->DesignControl(), nullptr);
+  EXPECT_EQ(columnHeader->DesignControl()->Top(), rig.header->DesignControl()->BoundsRect().Bottom);
+  EXPECT_EQ(rig.detail->DesignControl()->Top(), columnHeader->DesignControl()->BoundsRect().Bottom);
+  columnHeader->SetReport(nullptr);
+  EXPECT_EQ(columnHeader->DesignControl(), nullptr);
+  EXPECT_EQ(rig.detail->DesignControl()->Top(), rig.header->DesignControl()->BoundsRect().Bottom);
+  columnHeader->SetReport(rig.report);
+  const int withColumnHeader = window->ControlCount();
+  delete columnHeader;
+  EXPECT_EQ(window->ControlCount(), withColumnHeader - 1);
+  EXPECT_EQ(rig.detail->DesignControl()->Top(), rig.header->DesignControl()->BoundsRect().Bottom);
+  // The designer may free a strip first: the band forgets it.
+  delete rig.footer->DesignControl();
+  EXPECT_EQ(rig.footer->DesignControl(), nullptr);
+  EXPECT_EQ(rig.summary->DesignControl()->Top(), rig.detail->DesignControl()->BoundsRect().Bottom);
+
+  rig.host.Detach();
+  for (TppBand* band : bands) EXPECT_EQ(band->DesignControl(), nullptr) << band->Name();
+  EXPECT_EQ(window->ControlCount(), controlsBefore);
+
+  // Freed while attached, a sub-report and then the report take their strips along.
+  const auto strips = [&] {
+    int n = 0;
+    for (int i = 0; i < window->ControlCount(); ++i)
+      n += dynamic_cast<TppBandDesignControl*>(window->Controls(i)) != nullptr;
+    return n;
+  };
+  rig.host.Attach(rig.report);
+  EXPECT_EQ(strips(), rig.report->BandCount() + 1);
+  delete rig.sub;
+  EXPECT_EQ(strips(), rig.report->BandCount());
+  delete rig.report;
+  rig.report = nullptr;
+  EXPECT_EQ(strips(), 0);
+}
+
+// A band's list of design controls, "name" per entry, "!" after a name
+// whose object is not that component's control.
+std::string ListedControls(TppBand* band) {
+  std::string out;
+  const TStringList& list = band->DesignControls();
+  for (int i = 0; i < list.Count(); ++i) {
+    TppComponent* c = band->FindComponentByName(list.Strings(i));
+    const bool matches = c && c->DesignControl() && list.Objects(i) == c->DesignControl();
+    out += list.Strings(i) + (matches ? "" : "!") + " ";
+  }
+  return out;
+}
+
+TEST(DesignHost, ABandListsItsComponentsControlsByName) {
+  DesignRig rig;
+  EXPECT_EQ(ListedControls(rig.summary), "");
+  rig.host.Attach(rig.report);
+  EXPECT_EQ(ListedControls(rig.summary), "dbcSum dbmNotes dbrNotes mmoNotes rtfNotes subItems ");
+  EXPECT_EQ(ListedControls(rig.title), "dbiPhoto imgLogo linTop rgnBox shpBox ");
+  EXPECT_EQ(ListedControls(rig.childDetail), "lblChild ");
+
+  struct Step {
+    std::string action;
+    std::function<void()> run;
+    std::string summary, detail;
+  };
+  TppLabel* late = nullptr;
+  const std::vector<Step> steps = {
+      {"joins", [&] { late = rig.Add<TppLabel>(rig.summary, "aaaLate", 0, 30); },
+       "aaaLate dbcSum dbmNotes dbrNotes mmoNotes rtfNotes subItems ", "dbtName txtID "},
+      {"renamed", [&] { late->SetName("zzzLate"); },
+       "dbcSum dbmNotes dbrNotes mmoNotes rtfNotes subItems zzzLate ", "dbtName txtID "},
+      {"moves band", [&] { late->SetBand(rig.detail); },
+       "dbcSum dbmNotes dbrNotes mmoNotes rtfNotes subItems ", "dbtName txtID zzzLate "},
+      {"leaves its band", [&] { late->SetBand(nullptr); },
+       "dbcSum dbmNotes dbrNotes mmoNotes rtfNotes subItems ", "dbtName txtID "},
+      {"comes back and is freed",
+       [&] {
+         late->SetBand(rig.detail);
+         delete late;
+       },
+       "dbcSum dbmNotes dbrNotes mmoNotes rtfNotes subItems ", "dbtName txtID "},
+      {"designer frees a control", [&] { delete rig.memo->DesignControl(); },
+       "dbcSum dbmNotes dbrNotes rtfNotes subItems ", "dbtName txtID "},
+      {"control freed by its component", [&] { rig.rich->FreeDesignControl(); },
+       "dbcSum dbmNotes dbrNotes subItems ", "dbtName txtID "},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.action);
+    step.run();
+    EXPECT_EQ(ListedControls(rig.summary), step.summary);
+    EXPECT_EQ(ListedControls(rig.detail), step.detail);
+  }
+  // A rename moves the entry to its new place.
+  rig.detail->Components(0)->SetName("aaID");
+  EXPECT_EQ(ListedControls(rig.detail), "aaID dbtName ");
+
+  rig.host.Detach();
+  for (TppBand* band : StackedBands(rig))
+    EXPECT_EQ(band->DesignControls().Count(), 0) << band->Name();
+}
+
+TEST(DesignHost, ARightClickOnABandOpensItsMenu) {
+  DesignRig rig;
+  rig.host.Attach(rig.report);
+  EXPECT_EQ(Listed(rig.RightClick(rig.footer)),
+            "mniDynamicHeight=DynamicHeight\nmniStaticHeight=StaticHeight\nmniLine1=-\n"
+            "mniPosition=Position...\nmniVisible=Visible\nmniLine2=-\n"
+            "mniPrintOnFirstPage=PrintOnFirstPage\nmniPrintOnLastPage=PrintOnLastPage\n");
+  EXPECT_EQ(rig.host.Menu()->PopupComponent(), rig.footer->DesignControl());
+  EXPECT_TRUE(ppFindPopupItem(rig.host.Menu(), "mniStaticHeight")->Checked());
+  EXPECT_FALSE(ppFindPopupItem(rig.host.Menu(), "mniDynamicHeight")->Checked());
+  EXPECT_TRUE(ppFindPopupItem(rig.host.Menu(), "mniVisible")->Checked());
+  size_t from = rig.Messages().size();
+  ppFindPopupItem(rig.host.Menu(), "mniVisible")->Click();
+  EXPECT_FALSE(rig.footer->Visible());
+  EXPECT_EQ(rig.Since(from), (std::vector<std::string>{"1131:bndFooter"}));
+  EXPECT_FALSE(ppFindPopupItem(rig.RightClick(rig.footer), "mniVisible")->Checked());
+
+  // Each kind its own items; the child report's band the base ones.
+  EXPECT_NE(ppFindPopupItem(rig.RightClick(rig.title), "mniNewPage"), nullptr);
+  ppFindPopupItem(rig.host.Menu(), "mniNewPage")->Click();
+  EXPECT_TRUE(rig.title->NewPage());
+  EXPECT_TRUE(ppFindPopupItem(rig.RightClick(rig.title), "mniNewPage")->Checked());
+  EXPECT_EQ(Listed(rig.RightClick(rig.childDetail)),
+            "mniDynamicHeight=DynamicHeight\nmniStaticHeight=StaticHeight\nmniLine1=-\n"
+            "mniPosition=Position...\nmniVisible=Visible\n");
+  from = rig.Messages().size();
+  ppFindPopupItem(rig.host.Menu(), "mniDynamicHeight")->Click();
+  EXPECT_EQ(rig.childDetail->PrintHeight(), phDynamic);
+  EXPECT_EQ(rig.Since(from), (std::vector<std::string>{"1131:" + rig.childDetail->Name()}));
+  // A component's control over the band still opens the component's menu.
+  EXPECT_NE(ppFindPopupItem(rig.RightClick(rig.shape), "mniShapeVisible"), nullptr);
+}
+
+// Left, top, width and height in whole millimetres.
+std::string MMBounds(const TppComponent* c) {
+  return std::to_string(c->mmLeft() / kMM) + "," + std::to_string(c->mmTop() / kMM) + " " +
+         std::to_string(c->mmWidth() / kMM) + "x" + std::to_string(c->mmHeight() / kMM);
+}
+
+TEST(DesignHost, ARegionsChildrenFollowItAtDesignTime) {
+  DesignRig rig;
+  rig.region->SetParentWidth(false);
+  rig.region->SetmmBounds(20 * kMM, 10 * kMM, 60 * kMM, 20 * kMM);
+  auto* inside = rig.Add<TppLabel>(rig.title, "lblInside", 25, 12);
+  inside->SetRegion(rig.region);
+  auto* rule = rig.Add<TppLine>(rig.title, "linRule", 0, 14);
+  rule->SetRegion(rig.region);
+  rule->SetParentWidth(true);
+  ASSERT_EQ(MMBounds(rule), "20,14 60x5");
+  // Detached, the region moves alone.
+  rig.region->SetmmBounds(22 * kMM, 10 * kMM, 60 * kMM, 20 * kMM);
+  EXPECT_EQ(MMBounds(inside), "25,12 25x5");
+  rig.host.Attach(rig.report);
+  struct Step {
+    std::string action;
+    std::function<void()> run;
+    std::string region, inside, rule;
+  };
+  const std::vector<Step> steps = {
+      {"moved right and down", [&] { rig.region->SetmmBounds(30 * kMM, 15 * kMM, 60 * kMM, 20 * kMM); },
+       "30,15 60x20", "33,17 25x5", "30,19 60x5"},
+      {"left only", [&] { rig.region->SetmmLeft(10 * kMM); },
+       "10,15 60x20", "13,17 25x5", "10,19 60x5"},
+      {"top only", [&] { rig.region->SetmmTop(5 * kMM); },
+       "10,5 60x20", "13,7 25x5", "10,9 60x5"},
+      // A new size moves nothing; the parent-sized child takes the width.
+      {"resized", [&] { rig.region->SetmmWidth(40 * kMM); },
+       "10,5 40x20", "13,7 25x5", "10,9 40x5"},
+      {"moved and resized", [&] { rig.region->SetmmBounds(15 * kMM, 8 * kMM, 50 * kMM, 30 * kMM); },
+       "15,8 50x30", "18,10 25x5", "15,12 50x5"},
+      // A child that leaves the region stays put after.
+      {"child leaves, region moves",
+       [&] {
+         inside->SetRegion(nullptr);
+         rig.region->SetmmLeft(17 * kMM);
+       },
+       "17,8 50x30", "18,10 25x5", "17,12 50x5"},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.action);
+    step.run();
+    EXPECT_EQ(MMBounds(rig.region), step.region);
+    EXPECT_EQ(MMBounds(inside), step.inside);
+    EXPECT_EQ(MMBounds(rule), step.rule);
+    // The children's controls follow too.
+    EXPECT_EQ(rule->DesignControl()->BoundsRect().Left, rule->PixelLeft());
+    EXPECT_EQ(rule->DesignControl()->BoundsRect().Top, rule->PixelTop());
+  }
+  // Detached again, it moves alone.
+  rig.host.Detach();
+  rig.region->SetmmLeft(30 * kMM);
+  EXPECT_EQ(MMBounds(rule), "17,12 50x5");
+}
+
+TEST(DesignHost, ALayoutReplacedFromATemplateIsToldAndAttached) {
+  DesignRig rig;
+  const std::filesystem::path dir =
+      std::filesystem::temp_directory_path() / ("vantrel-design-" + std::to_string(getpid()));
+  std::filesystem::create_directories(dir);
+  TppReportTemplate* tmpl = rig.report->Template();
+  tmpl->SetFileName((dir / "layout.rtm").string());
+  tmpl->Save();
+  rig.host.Attach(rig.report);
+  const std::string name = rig.report->Name();
+  // Every band has its strip and every component its control and selection.
+  const auto attachedWhole = [&] {
+    for (int b = 0; b < rig.report->BandCount(); ++b) {
+      TppBand* band = rig.report->Bands(b);
+      SCOPED_TRACE(band->Name());
+      ASSERT_NE(band->DesignControl(), nullptr);
+      EXPECT_EQ(band->DesignControls().Count(), band->ComponentCount());
+      for (int i = 0; i < band->ComponentCount(); ++i) {
+        EXPECT_NE(band->Components(i)->DesignControl(), nullptr) << band->Components(i)->Name();
+        EXPECT_NE(band->Components(i)->SelectionObject(), nullptr);
+      }
+    }
+  };
+  struct Case {
+    std::string action;
+    std::function<void()> run;
+    int bands;
+  };
+  const std::vector<Case> cases = {
+      {"load", [&] { tmpl->Load(); }, 5},
+      {"failed load",
+       [&] { EXPECT_THROW(tmpl->LoadFromBytes("neither layout nor header"), Exception); }, 5},
+      {"new", [&] { tmpl->New(); }, 0},
+      {"load over new", [&] { tmpl->Load(); }, 5},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.action);
+    rig.host.Select(rig.report->BandCount() && rig.report->Bands(0)->ComponentCount()
+                        ? rig.report->Bands(0)->Components(0)
+                        : nullptr);
+    const size_t from = rig.Messages().size();
+    c.run();
+    // The layout the rig knew may be gone: only the report is named.
+    Pump();
+    std::vector<std::string> got;
+    for (size_t i = from; i < rig.Messages().size(); ++i)
+      got.push_back(std::to_string(rig.Messages()[i].Msg) + ":" +
+                    (rig.Messages()[i].Sender == rig.report ? name : "-"));
+    const auto at = [&](const std::string& m) { return std::find(got.begin(), got.end(), m) - got.begin(); };
+    const auto replacing = at("1146:" + name), replaced = at("1147:" + name);
+    EXPECT_EQ(std::count(got.begin(), got.end(), "1146:" + name), 1);
+    EXPECT_EQ(std::count(got.begin(), got.end(), "1147:" + name), 1);
+    EXPECT_LT(replacing, replaced);
+    // The new layout's components are asked for after it is in place.
+    for (size_t i = 0; i < got.size(); ++i) {
+      if (got[i].rfind("1136:", 0) == 0) {
+        EXPECT_GT(std::ptrdiff_t(i), replaced) << got[i];
+      }
+    }
+    EXPECT_EQ(rig.report->BandCount(), c.bands);
+    EXPECT_EQ(rig.host.Selected(), nullptr);
+    attachedWhole();
+  }
+  std::filesystem::remove_all(dir);
+}

@@ -1,7 +1,9 @@
 #pragma once
 // Helpers for tests of window controls: forms shown offscreen, events, pixels.
 
+#include <QGuiApplication>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 
@@ -17,6 +19,26 @@ namespace testing_support {
 // Lets queued events (paints, posted messages, activation) run.
 inline void Pump(int rounds = 3) {
   for (int i = 0; i < rounds; ++i) Application->ProcessMessages();
+}
+
+// Waiting without fixed sleeps: what should happen is awaited as a condition;
+// that something does NOT happen is shown by letting a timer of the interval
+// of the one under test fire a few rounds: the timer under test, had it still
+// run, would have fired in that time too, however slowly the machine runs.
+// How long an awaited event may take on a loaded machine:
+constexpr int kEventLimitMs = 5000;
+
+template <class Condition>
+bool WaitFor(Condition condition) {
+  return QTest::qWaitFor(condition, kEventLimitMs);
+}
+
+inline bool RunTimerRounds(int intervalMs, int rounds) {
+  int fired = 0;
+  QTimer timer;
+  QObject::connect(&timer, &QTimer::timeout, [&] { ++fired; });
+  timer.start(intervalMs);
+  return QTest::qWaitFor([&] { return fired >= rounds; }, kEventLimitMs + intervalMs * rounds);
 }
 
 // A form of the given client size, shown.
@@ -64,6 +86,29 @@ class TStyledControl : public TCustomControl {
 inline void SystemClick(TWinControl* c, int x, int y) {
   QTest::mouseClick(vantrel::qt::WindowWidget(*c)->windowHandle(), Qt::LeftButton,
                     Qt::NoModifier, QPoint(x, y));
+  Pump();
+}
+
+// A click on a control of a window that is not the active one, in the order
+// the X window system gives it: the press reaches the clicked widget first,
+// then the window it was in becomes the active one. (x, y) is in the
+// control's client coordinates.
+inline bool ActivatingClick(TWinControl* c, int x, int y) {
+  QWidget* client = vantrel::qt::ClientWidget(*c);
+  QWidget* window = client->window();
+  QTest::mouseClick(window->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                    client->mapTo(window, QPoint(x, y)));
+  window->windowHandle()->requestActivate();
+  const bool active = QTest::qWaitFor([window] { return window->isActiveWindow(); }, 2000);
+  Pump();
+  return active;
+}
+
+// Keys typed through the window system: they go wherever the active window
+// keeps its keyboard focus.
+inline void SystemKeys(const char* text) {
+  QWindow* window = QGuiApplication::focusWindow();
+  for (const char* ch = text; window && *ch; ++ch) QTest::keyClick(window, *ch);
   Pump();
 }
 

@@ -32,16 +32,22 @@ class TLineEdit : public TWinControl {
   }
 };
 
+// Two edits on `form`, one above the other; the first has the focus.
+std::pair<TLineEdit*, TLineEdit*> TwoEdits(TCustomForm* form) {
+  auto* name = new TLineEdit(form);
+  name->SetParent(form);
+  auto* other = new TLineEdit(form);
+  other->SetTop(40);
+  other->SetParent(form);
+  name->SetFocus();
+  return {name, other};
+}
+
 }  // namespace
 
 TEST(NativeWidgetTest, KeysPassTheControlsEventsBeforeTheWidget) {
   auto form = ShownForm(200, 100);
-  auto* name = new TLineEdit(form.get());
-  name->SetParent(form.get());
-  auto* other = new TLineEdit(form.get());
-  other->SetTop(40);
-  other->SetParent(form.get());
-  name->SetFocus();
+  auto [name, other] = TwoEdits(form.get());
   ASSERT_NE(name->edit, nullptr);
   EXPECT_EQ(form->ActiveControl(), name);
   name->OnKeyPress = [](TObject*, char32_t& ch) {
@@ -155,4 +161,32 @@ TEST(NativeWidgetTest, TheMouseGoesToTheCaptureOverAHostedWidget) {
   QTest::mouseClick(name->edit, Qt::LeftButton, Qt::NoModifier, QPoint(30, 5));
   EXPECT_EQ(log, (std::vector<std::string>{"edit 30," + std::to_string(y)}));
   EXPECT_EQ(form->ActiveControl(), name);
+}
+
+// A window made active again gives the keys back to the edit that had them,
+// unless the click that activated it landed on another edit: that one takes
+// them (the click reaches the widget before the window becomes active).
+TEST(NativeWidgetTest, AClickThatActivatesTheWindowGivesTheClickedEditTheKeys) {
+  struct Case {
+    const char* what;
+    bool clickOther;
+  } cases[] = {{"activated by a click on the other edit", true},
+               {"activated without a click", false}};
+  for (const Case& c : cases) {
+    auto form = ShownForm(200, 100);
+    auto [name, other] = TwoEdits(form.get());
+    auto elsewhere = ShownForm(100, 60);
+    ASSERT_FALSE(form->Active()) << c.what;
+    if (c.clickOther) {
+      ASSERT_TRUE(ActivatingClick(other, 10, 10)) << c.what;
+    } else {
+      vantrel::qt::WindowWidget(*form)->activateWindow();
+      ASSERT_TRUE(QTest::qWaitFor([&] { return form->Active(); }, 2000)) << c.what;
+    }
+    TLineEdit* expected = c.clickOther ? other : name;
+    EXPECT_EQ(form->ActiveControl(), expected) << c.what;
+    SystemKeys("abc");
+    EXPECT_EQ(expected->edit->text().toStdString(), "abc") << c.what;
+    EXPECT_EQ((c.clickOther ? name : other)->edit->text().toStdString(), "") << c.what;
+  }
 }

@@ -239,6 +239,16 @@ PUBLISHED(TBoxForm) {
 }
 IMPLEMENT_CLASS(TNotAComponent, TPersistent)
 
+// Counts its live objects, to show what a failed read leaves behind.
+class TCountedBox : public TBox {
+  DECLARE_CLASS(TCountedBox, TBox)
+ public:
+  explicit TCountedBox(TComponent* owner) : TBox(owner) { ++Live; }
+  ~TCountedBox() override { --Live; }
+  static inline int Live = 0;
+};
+IMPLEMENT_CLASS(TCountedBox, TBox)
+
 namespace {
 
 std::string Bytes(TMemoryStream& s) {
@@ -969,6 +979,38 @@ TEST(FilerTest, IntegersWithNamesStreamAsIdentifiers) {
   EXPECT_EQ(odd->FColor, 0xFFFFFF);
   EXPECT_THROW(ReadComponentFromText("object f: TBoxForm\n object b: TBox\n Color = clMauve\n end\nend\n", nullptr),
                EReadError);
+}
+
+TEST(FilerTest, AFailedReadFreesTheComponentsItMadeAndKeepsTheOnesGiven) {
+  const struct {
+    const char* what;
+    const char* text;
+  } made[] = {
+      {"the root fails", "object f: TCountedBox\n Color = clMauve\nend\n"},
+      {"a child fails", "object f: TCountedBox\n object a: TCountedBox\n end\n object b: TCountedBox\n"
+                        " Color = clMauve\n end\nend\n"},
+  };
+  for (const auto& c : made) {
+    SCOPED_TRACE(c.what);
+    EXPECT_THROW(ReadComponentFromText(c.text, nullptr), EReadError);
+    EXPECT_EQ(TCountedBox::Live, 0);
+  }
+  {
+    // Read into a given root: it stays with the children read whole; the
+    // child that failed half-way is gone.
+    TBoxForm given(nullptr);
+    EXPECT_THROW(ReadComponentFromText("object f: TBoxForm\n object a: TCountedBox\n end\n"
+                                       " object b: TCountedBox\n Color = clMauve\n end\nend\n",
+                                       &given),
+                 EReadError);
+    EXPECT_NE(given.FindComponent("a"), nullptr);
+    EXPECT_EQ(given.FindComponent("b"), nullptr);
+    EXPECT_EQ(TCountedBox::Live, 1);
+  }
+  EXPECT_EQ(TCountedBox::Live, 0);
+  std::unique_ptr<TComponent> read(
+      ReadComponentFromText("object f: TCountedBox\n object b: TCountedBox\n end\nend\n", nullptr));
+  EXPECT_EQ(TCountedBox::Live, 2);
 }
 
 TEST(FilerTest, VariantsDatesAndCurrencyKeepTheirTypes) {

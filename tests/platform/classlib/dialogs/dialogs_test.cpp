@@ -321,6 +321,7 @@ QAbstractButton* ButtonNamed(QMessageBox* box, const QString& text) {
 
 TEST(RealDialogTest, MessageBoxHelpKeepsTheBoxAndTheChosenButtonAnswers) {
   Application->Initialize();
+  TDialogResponderScope realDialogs{nullptr};
   ASSERT_FALSE(DialogResponderInstalled());
   int helped = 0;
   Application->OnHelp = [&](WORD, int data, bool& callHelp) {
@@ -340,6 +341,7 @@ TEST(RealDialogTest, MessageBoxHelpKeepsTheBoxAndTheChosenButtonAnswers) {
 }
 
 TEST(RealDialogTest, FileDialogTakesTheChosenFileAndFilter) {
+  TDialogResponderScope realDialogs{nullptr};
   TempDir dir;
   std::ofstream(dir / "data.log") << "x";
   TOpenDialog dialog(nullptr);

@@ -1,2 +1,3 @@
 // The dialog tests run real widgets: one application object for the program.
-#include "platform/classlib/graphics/qt_test_environment.h"
+// A dialog no test answers fails that test at once.
+#include "platform/classlib/dialogs/dialog_test_environment.h"

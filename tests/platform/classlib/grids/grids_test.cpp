@@ -147,13 +147,12 @@ TEST_F(GridTest, DragPastTheBottomScrollsOnATimerUntilReleased) {
   QWidget* w = ClientOf(grid);
   QTest::mousePress(w, Qt::LeftButton, Qt::NoModifier, Center(2, 2));
   QTest::mouseMove(w, QPoint(Center(2, 2).x(), grid->ClientHeight() + 10));
-  QTest::qWait(250);
-  EXPECT_GT(grid->TopRow(), 1);
+  ASSERT_TRUE(WaitFor([&] { return grid->TopRow() > 1; }));
   EXPECT_EQ(grid->Row(), grid->TopRow() + grid->VisibleRowCount() - 1);
   EXPECT_EQ(grid->Selection().Top, 2);  // the range grows from the press
   QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, QPoint(Center(2, 2).x(), 200));
   const int top = grid->TopRow();
-  QTest::qWait(150);
+  ASSERT_TRUE(RunTimerRounds(60, 3));  // the scroll timer's interval
   EXPECT_EQ(grid->TopRow(), top);
 }
 

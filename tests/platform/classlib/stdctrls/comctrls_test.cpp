@@ -60,20 +60,19 @@ TEST(AnimateTest, AnActiveAnimationTurnsItsFramesAndStopsAfterItsRounds) {
   auto still = Snapshot(a);
   a->SetActive(true);
   EXPECT_EQ(starts, 1);
-  QTest::qWait(350);
-  EXPECT_GT(a->CurrentFrame(), 0);
+  // A few frames on (of 16, 100 ms each), well before the sheet comes round.
+  ASSERT_TRUE(WaitFor([&] { return a->CurrentFrame() >= 3; }));
   auto moved = Snapshot(a);
   // The flying sheet has moved: the pictures differ.
   EXPECT_LT(InkBox(*still, clWhite).Left, InkBox(*moved, clWhite).Left);
   a->Stop();
   const int at = a->CurrentFrame();
-  QTest::qWait(250);
+  ASSERT_TRUE(RunTimerRounds(100, 3));
   EXPECT_EQ(a->CurrentFrame(), at);
   EXPECT_EQ(stops, 1);
   // One round of the last three frames ends by itself on the last one.
   a->Play(a->FrameCount() - 3, a->FrameCount() - 1, 1);
-  QTest::qWait(600);
-  EXPECT_FALSE(a->Active());
+  EXPECT_TRUE(WaitFor([&] { return !a->Active(); }));
   EXPECT_EQ(a->CurrentFrame(), a->FrameCount() - 1);
   EXPECT_EQ(stops, 2);
 }
