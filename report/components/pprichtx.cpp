@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <string_view>
 
 #include "platform/classlib/graphics/images.h"
 #include "platform/classlib/richedit/richedit.h"
@@ -28,6 +30,9 @@ constexpr int kSurfaceSize = 16;
 // lines that then run a little taller (1/8 of its height).
 constexpr int64_t kScreenPixelBudget = int64_t(8) << 20;
 constexpr int kSlackDivisor = 8;
+// Texts and measurements remembered per component: more than a page holds
+// and enough for a program's entries in both passes, yet a few megabytes at most.
+constexpr size_t kRememberedTexts = 16384;
 
 int Twips(int pixels, int dpi) { return int(int64_t{pixels} * kTwipsPerInch / std::max(dpi, 1)); }
 
@@ -42,7 +47,7 @@ TRect TwipsRect(const TRect& pixels, int dpiX, int dpiY) {
 // `render`. The control's layout is dropped before and after, so a change of
 // text or device is never measured with an old one.
 int FormatRange(TRichEdit* editor, TCanvas* canvas, const TRect& twips, int first, int last,
-                bool render, int* usedTwips = nullptr) {
+                bool render) {
   TFormatRange range;
   range.Canvas = canvas;
   range.Rc = range.RcPage = twips;
@@ -50,13 +55,27 @@ int FormatRange(TRichEdit* editor, TCanvas* canvas, const TRect& twips, int firs
   editor->Perform(EM_FORMATRANGE, 0, 0);
   const int next = editor->FormatRange(range, render);
   editor->Perform(EM_FORMATRANGE, 0, 0);
-  if (usedTwips) *usedTwips = range.UsedHeight;
   return next;
 }
 
 void LoadInto(TRichEdit* editor, const std::string& bytes) {
   TStringStream stream(bytes);
   editor->Lines()->LoadFromStream(&stream);
+}
+
+uint64_t Mix(uint64_t seed, uint64_t value) {
+  return seed ^ (value + 0x9E3779B97F4A7C15ULL + (seed << 6) + (seed >> 2));
+}
+
+// A text's key: its bytes' hash with their count, never 0 (0 is "not taken").
+uint64_t TextKey(const std::string& bytes) {
+  return Mix(std::hash<std::string_view>{}(bytes), bytes.size()) | 1;
+}
+
+template <class Map>
+void Remember(Map& map, uint64_t key, const typename Map::mapped_type& value) {
+  if (map.size() >= kRememberedTexts) map.clear();
+  map.emplace(key, value);
 }
 
 }  // namespace
@@ -96,19 +115,41 @@ TppCustomRichText::~TppCustomRichText() = default;
 
 TRichEdit* TppCustomRichText::Editor() {
   if (!editor_) editor_ = std::make_unique<TRichEdit>(nullptr);
+  if (!editorLoaded_ || loaded_ != rtf_) {
+    LoadInto(editor_.get(), rtf_);
+    loaded_ = rtf_;
+    editorLoaded_ = true;
+  }
   return editor_.get();
 }
 
 void TppCustomRichText::SetRichText(const std::string& text) {
-  rtf_ = text;
-  LoadInto(Editor(), rtf_);
+  TakeRichText(text);
   Changed();
+}
+
+void TppCustomRichText::TakeRichText(std::string bytes) {
+  rtf_ = std::move(bytes);
+  factsKey_ = 0;
+}
+
+const TppCustomRichText::TTextFacts& TppCustomRichText::Facts() {
+  static const TTextFacts kEmpty;
+  if (rtf_.empty()) return kEmpty;  // nothing to parse
+  if (!factsKey_) factsKey_ = TextKey(rtf_);
+  if (auto it = facts_.find(factsKey_); it != facts_.end()) return it->second;
+  TRichEdit* editor = Editor();
+  const std::string text = editor->Text();
+  TTextFacts facts{editor->GetTextLen(),
+                   text.size() >= 2 && text.compare(text.size() - 2, 2, kParagraphEnd) == 0};
+  Remember(facts_, factsKey_, facts);
+  return facts_.at(factsKey_);
 }
 
 std::string TppCustomRichText::GetRichText() {
   GetRichTextStream();
   // Empty is what an empty editor saves: no character, only the final paragraph end.
-  return Editor()->GetTextLen() > 0 ? rtf_ : std::string();
+  return Facts().length > 0 ? rtf_ : std::string();
 }
 
 void TppCustomRichText::Init() {
@@ -120,10 +161,9 @@ void TppCustomRichText::Init() {
 }
 
 void TppCustomRichText::GenerateContents() {
-  const bool empty = GetRichText().empty();
-  TRichEdit* editor = Editor();
-  const std::string text = editor->Text();
-  const int length = empty ? 0 : editor->GetTextLen();
+  GetRichTextStream();
+  const TTextFacts facts = Facts();
+  const int length = facts.length;
   if (!StretchingMode()) {
     first_ = 0;
     last_ = length;
@@ -144,15 +184,36 @@ void TppCustomRichText::GenerateContents() {
   const int dpiY = printer ? printer->PixelsPerInch(TppPixelAxis::Vertical) : 0;
   const TRect pixels{ppMMToPixels(printRect_.Left, dpiX), ppMMToPixels(printRect_.Top, dpiY),
                      ppMMToPixels(printRect_.Right, dpiX), ppMMToPixels(printRect_.Bottom, dpiY)};
-  // Laid out as the printer of that resolution lays it out.
-  TBitmap surface;
-  surface.SetPixelsPerInch(dpiY);
-  surface.SetSize(kSurfaceSize, kSurfaceSize);
-  int used = 0;
-  const int brk = FormatRange(editor, surface.Canvas(), TwipsRect(pixels, dpiX, dpiY), start, -1,
-                              false, &used);
-  const bool onlyFinalEnd = brk == length - 2 && text.size() >= 2 &&
-                            text.compare(text.size() - 2, 2, kParagraphEnd) == 0;
+  PlaceRange(start, length, Measure(start, TwipsRect(pixels, dpiX, dpiY), dpiY));
+}
+
+TppCustomRichText::TMeasure TppCustomRichText::Measure(int start, const TRect& twips, int dpi) {
+  uint64_t key = Mix(factsKey_, uint64_t(start));
+  for (int side : {twips.Left, twips.Top, twips.Right, twips.Bottom, dpi})
+    key = Mix(key, uint32_t(side));
+  if (auto it = measures_.find(key); it != measures_.end()) return it->second;
+  // Laid out as the printer of that resolution lays it out, on one surface
+  // kept for every record: the layout stays while the text and device do.
+  if (!surface_ || surfaceDpi_ != dpi) {
+    surface_ = std::make_unique<TBitmap>();
+    surfaceDpi_ = dpi;
+    surface_->SetPixelsPerInch(dpi);
+    surface_->SetSize(kSurfaceSize, kSurfaceSize);
+  }
+  TFormatRange range;
+  range.Canvas = surface_->Canvas();
+  range.Rc = range.RcPage = twips;
+  range.Chrg = {start, -1};
+  TMeasure measure;
+  measure.next = Editor()->FormatRange(range, false);
+  measure.used = range.UsedHeight;
+  Remember(measures_, key, measure);
+  return measure;
+}
+
+void TppCustomRichText::PlaceRange(int start, int length, const TMeasure& measure) {
+  const int brk = measure.next, used = measure.used;
+  const bool onlyFinalEnd = brk == length - 2 && Facts().endsWithParagraph;
   if (brk >= length || onlyFinalEnd) {
     first_ = start;
     last_ = length;
@@ -213,13 +274,12 @@ void TppDBRichText::GetRichTextStream() {
 }
 
 void TppDBRichText::LoadRichText() {
-  rtf_.clear();
   TppDataPipeline* pipeline = DataPipeline();
   const bool designOnly = AtDesignTime() && !(State() & ppstDataAtDesign);
-  if (autoDisplay_ && !designOnly && !DataField().empty() && pipeline && pipeline->GetActive() &&
-      !(PrintState() & pppsNoData))
-    rtf_ = pipeline->GetFieldAsString(DataField());
-  LoadInto(Editor(), rtf_);
+  const bool shown = autoDisplay_ && !designOnly && !DataField().empty() && pipeline &&
+                     pipeline->GetActive() && !(PrintState() & pppsNoData);
+  // The editor takes the text when it is measured or shown, not here.
+  TakeRichText(shown ? pipeline->GetFieldAsString(DataField()) : std::string());
   InvalidateDesign();
 }
 

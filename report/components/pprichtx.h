@@ -11,10 +11,12 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 
 #include "report/components/ppstrtch.h"
 #include "report/output/pppage.h"
 
+class TBitmap;
 class TRichEdit;
 class TppDevice;
 
@@ -44,7 +46,11 @@ class TppCustomRichText : public TppStretchable {
  protected:
   void WriteContentsState(uint8_t* record) const override;
   void ReadContentsState(const uint8_t* record) override;
+  // The measuring control, holding the text of rtf_ (loaded on first use
+  // after a change, so a stream only checked for emptiness is never parsed).
   TRichEdit* Editor();
+  // Puts new bytes in rtf_ (what is known of the old ones no longer holds).
+  void TakeRichText(std::string bytes);
 
   std::string rtf_;
   int first_ = 0, last_ = -1;
@@ -53,7 +59,33 @@ class TppCustomRichText : public TppStretchable {
   bool overflowed_ = false;
 
  private:
-  std::unique_ptr<TRichEdit> editor_;  // the measuring control
+  // What measuring a text needs to know of it: its length in edit
+  // positions and whether it ends with a paragraph end.
+  struct TTextFacts {
+    int length = 0;
+    bool endsWithParagraph = false;
+  };
+  // One measurement: the first character that did not fit and the twips used.
+  struct TMeasure {
+    int next = 0, used = 0;
+  };
+  const TTextFacts& Facts();
+  // The measurement of rtf_ from `start` in `twips` on a surface of `dpi`,
+  // taken from what this text measured before when it can be.
+  TMeasure Measure(int start, const TRect& twips, int dpi);
+  void PlaceRange(int start, int length, const TMeasure& measure);
+
+  std::unique_ptr<TRichEdit> editor_;
+  std::string loaded_;  // what the editor holds
+  bool editorLoaded_ = false;
+  std::unique_ptr<TBitmap> surface_;  // the measuring surface, kept between records
+  int surfaceDpi_ = 0;
+  // Facts and measurements by the text's bytes (a hash with the length), so
+  // that the second pass and a record measured again in the same room parse
+  // nothing. Bounded: cleared when full.
+  std::unordered_map<uint64_t, TTextFacts> facts_;
+  std::unordered_map<uint64_t, TMeasure> measures_;
+  uint64_t factsKey_ = 0;  // of rtf_ (0: not yet taken)
 };
 
 class TppRichText : public TppCustomRichText {

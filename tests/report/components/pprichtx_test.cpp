@@ -123,13 +123,58 @@ TEST(RichText, EmptyTextPrintsNothingAndPlainTextPrintsAsText) {
   }
 }
 
-TEST(RichText, TheDataKindPrintsItsFieldTheHandlersTextOrWithoutAutoDisplayNothing) {
-  StretchRig rig(10 * kMM, 2);
+// A stretching data rich text over the rig's pipeline, 100 by 10 mm.
+TppDBRichText* DataRichText(StretchRig& rig) {
   auto* rich = new TppDBRichText(&rig.form);
   rich->SetBand(rig.detail);
   rich->SetmmBounds(0, 0, 100 * kMM, 10 * kMM);
   rich->SetStretch(true);
   rich->SetDataPipeline(rig.pipeline);
+  return rich;
+}
+
+// What a text prints when it is the only one its component ever measured.
+std::vector<std::string> RangesAlone(const std::string& text) { return RichRig(text).Ranges(); }
+
+TEST(RichText, ATextMeasuredBeforePrintsAsWhenFreshAndAChangedTextAsItsOwn) {
+  // Long, short, empty, long again (met before), then bigger letters.
+  RichRig rig(Paragraphs(90));
+  rig.Ranges();
+  for (const std::string& text : {Paragraphs(3), std::string(), Paragraphs(90), Paragraphs(90, 40),
+                                  Paragraphs(3)}) {
+    SCOPED_TRACE(text.size());
+    rig.rich->SetRichText(text);
+    rig.report->Reset();
+    const auto ranges = rig.Ranges();
+    EXPECT_EQ(ranges, RangesAlone(text));
+    ExpectContiguous(ranges);
+  }
+}
+
+TEST(RichText, RecordsOfOneFieldEachPrintTheirOwnTextWhenTextsRepeat) {
+  StretchRig rig(10 * kMM, 4);
+  TppDBRichText* rich = DataRichText(rig);
+  // Records 1 and 3 hold the same text, 2 a longer one, 4 none.
+  const std::string texts[] = {"{\\rtf1 same}", "{\\rtf1 a longer text}", "{\\rtf1 same}", ""};
+  rich->OnGetRichText = [&](TObject*, std::string& text) {
+    const std::string name = rig.pipeline->GetFieldAsString("Name");  // "N1" to "N4"
+    text = name.size() == 2 ? texts[size_t(name[1] - '1') % 4] : std::string();
+  };
+  std::vector<std::string> printed, alone;
+  const auto pages = rig.Commands<TppDrawRichText>();
+  for (auto* c : pages.at(0))
+    printed.push_back(c->RichText + " " + std::to_string(c->FirstCharacter) + "-" +
+                      std::to_string(c->LastCharacter));
+  for (const std::string& text : texts)
+    for (const std::string& range : RangesAlone(text))
+      if (!range.empty()) alone.push_back(text + " " + range);
+  EXPECT_EQ(printed, alone);
+  EXPECT_EQ(printed.size(), 3u);  // the empty record prints nothing
+}
+
+TEST(RichText, TheDataKindPrintsItsFieldTheHandlersTextOrWithoutAutoDisplayNothing) {
+  StretchRig rig(10 * kMM, 2);
+  TppDBRichText* rich = DataRichText(rig);
   rich->SetDataField("Name");
   auto texts = [&] {
     std::vector<std::string> out;
