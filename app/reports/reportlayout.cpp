@@ -38,10 +38,10 @@ void Bounds(TppComponent* c, TppBand* band, const TReportBox& box) {
 
 }  // namespace
 
-TReportBuilder::TReportBuilder(TComponent* owner, TppReport* report)
+TReportFormLayout::TReportFormLayout(TComponent* owner, TppReport* report)
     : owner_(owner), report_(report) {}
 
-void TReportBuilder::SetupPage(TPrinterOrientation orientation) {
+void TReportFormLayout::SetupPage(TPrinterOrientation orientation) {
   report_->SetUnits(utMMThousandths);
   report_->SetPassSetting(psTwoPass);
   TppPrinterSetup* setup = report_->PrinterSetup();
@@ -57,16 +57,16 @@ void TReportBuilder::SetupPage(TPrinterOrientation orientation) {
   setup->SetMarginRight(kMargin);
 }
 
-int32_t TReportBuilder::PrintableWidth() const {
+int32_t TReportFormLayout::PrintableWidth() const {
   return report_->PrinterSetup()->PageDef().mmPrintableWidth();
 }
 
-void TReportBuilder::Place(TppBand* band, int32_t height) {
+void TReportFormLayout::Place(TppBand* band, int32_t height) {
   band->SetReport(report_);
   band->SetmmHeight(height);
 }
 
-TppBand* TReportBuilder::AddDetail(int32_t height, TppDataPipeline* pipeline) {
+TppBand* TReportFormLayout::AddDetail(int32_t height, TppDataPipeline* pipeline) {
   auto* detail = AddBand<TppDetailBand>("ppDetailBand1", height);
   if (pipeline) detail->SetDataPipeline(pipeline);
   // The long texts stretch the band entry by entry.
@@ -74,7 +74,7 @@ TppBand* TReportBuilder::AddDetail(int32_t height, TppDataPipeline* pipeline) {
   return detail;
 }
 
-TppGroup* TReportBuilder::AddProgramGroup(TppDataPipeline* entries, TppDataPipeline* programs) {
+TppGroup* TReportFormLayout::AddProgramGroup(TppDataPipeline* entries, TppDataPipeline* programs) {
   auto* group = new TppGroup(owner_);
   group->SetName("ppGroup1");
   group->SetReport(report_);
@@ -93,7 +93,7 @@ TppGroup* TReportBuilder::AddProgramGroup(TppDataPipeline* entries, TppDataPipel
   return group;
 }
 
-void TReportBuilder::AddFooter() {
+void TReportFormLayout::AddFooter() {
   auto* footer = AddBand<TppFooterBand>("ppFooterBand1", 8 * kMM);
   const int32_t width = PrintableWidth();
   NewText<TppCalc>(footer, "ppCalcPrintDate", {0, 2 * kMM, 60 * kMM}, 8, false)
@@ -104,7 +104,7 @@ void TReportBuilder::AddFooter() {
 }
 
 template <class Text>
-Text* TReportBuilder::NewText(TppBand* band, const std::string& name, const TReportBox& box,
+Text* TReportFormLayout::NewText(TppBand* band, const std::string& name, const TReportBox& box,
                               int points, bool bold) {
   auto* text = new Text(owner_);
   text->SetName(name);
@@ -115,7 +115,7 @@ Text* TReportBuilder::NewText(TppBand* band, const std::string& name, const TRep
   return text;
 }
 
-TppLabel* TReportBuilder::AddLabel(TppBand* band, const std::string& name,
+TppLabel* TReportFormLayout::AddLabel(TppBand* band, const std::string& name,
                                    const std::string& caption, const TReportBox& box, int points,
                                    bool bold) {
   auto* label = NewText<TppLabel>(band, name, box, points, bold);
@@ -123,7 +123,7 @@ TppLabel* TReportBuilder::AddLabel(TppBand* band, const std::string& name,
   return label;
 }
 
-TppDBText* TReportBuilder::AddText(TppBand* band, const std::string& name,
+TppDBText* TReportFormLayout::AddText(TppBand* band, const std::string& name,
                                    TppDataPipeline* pipeline, const std::string& field,
                                    const TReportBox& box, int points, bool bold) {
   auto* text = NewText<TppDBText>(band, name, box, points, bold);
@@ -132,7 +132,7 @@ TppDBText* TReportBuilder::AddText(TppBand* band, const std::string& name,
   return text;
 }
 
-std::vector<TReportSection> TReportBuilder::AddSections(TppBand* band, TppDataPipeline* pipeline,
+std::vector<TReportSection> TReportFormLayout::AddSections(TppBand* band, TppDataPipeline* pipeline,
                                                         int32_t top) {
   std::vector<TReportSection> sections;
   const int32_t width = PrintableWidth();

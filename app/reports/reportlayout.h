@@ -1,6 +1,6 @@
 #pragma once
-// The one builder of the report windows' layouts. Each window says what it
-// holds (bands, captions, data fields, the long texts); the builder places it
+// Lays out the report windows' forms in code. Each window says what it
+// holds (bands, captions, data fields, the long texts); the layout places it
 // on the report with the shared page setup, fonts and footer, so the five
 // layouts differ only in what they show.
 
@@ -39,9 +39,9 @@ struct TReportSection {
   TppDBRichText* text;
 };
 
-class TReportBuilder {
+class TReportFormLayout {
  public:
-  TReportBuilder(TComponent* owner, TppReport* report);
+  TReportFormLayout(TComponent* owner, TppReport* report);
 
   // Letter paper in the given orientation, 6350 margins, the document name
   // "Vantrel" and two passes (the footer counts the pages).

@@ -192,30 +192,31 @@ void TfrmReports::SetProgram(const std::string& name) {
 }
 
 void TfrmReports::BuildPageHeader(int32_t height) {
-  TReportBuilder b(this, ppReport1);
-  TppBand* header = b.AddBand<TppHeaderBand>("ppHeaderBand1", height);
-  pplblTitle = b.AddLabel(header, "pplblTitle", "", {0, 0, 150 * kMM, 8 * kMM}, 14, true);
+  TReportFormLayout form(this, ppReport1);
+  TppBand* header = form.AddBand<TppHeaderBand>("ppHeaderBand1", height);
+  pplblTitle = form.AddLabel(header, "pplblTitle", "", {0, 0, 150 * kMM, 8 * kMM}, 14, true);
   if (allPrograms_) return;  // the group header names each program
-  b.AddLabel(header, "lblProgramCaption", "Program:", {0, 9 * kMM, 22 * kMM, 6 * kMM}, 11, true);
-  lblProgram = b.AddLabel(header, "lblProgram", "", {24 * kMM, 9 * kMM, 150 * kMM, 6 * kMM}, 11, true);
+  form.AddLabel(header, "lblProgramCaption", "Program:", {0, 9 * kMM, 22 * kMM, 6 * kMM}, 11, true);
+  lblProgram = form.AddLabel(header, "lblProgram", "",
+                             {24 * kMM, 9 * kMM, 150 * kMM, 6 * kMM}, 11, true);
 }
 
 void TfrmReports::BuildSingle() {
-  TReportBuilder b(this, ppReport1);
-  b.SetupPage(poPortrait);
+  TReportFormLayout form(this, ppReport1);
+  form.SetupPage(poPortrait);
   BuildPageHeader(17 * kMM);
-  TppBand* detail = b.AddDetail(kLine, nullptr);
-  b.AddSections(detail, plBugs, BuildEntryFields(detail, false));
-  b.AddFooter();
+  TppBand* detail = form.AddDetail(kLine, nullptr);
+  form.AddSections(detail, plBugs, BuildEntryFields(detail, false));
+  form.AddFooter();
 }
 
 void TfrmReports::BuildListing() {
-  TReportBuilder b(this, ppReport1);
-  b.SetupPage(poLandscape);
+  TReportFormLayout form(this, ppReport1);
+  form.SetupPage(poLandscape);
   BuildPageHeader(24 * kMM);
   TppBand* header = ppReport1->FindBand(bkHeader);
-  TppBand* detail = b.AddDetail(kLine, allPrograms_ ? plBugs : nullptr);
-  if (allPrograms_) b.AddProgramGroup(plBugs, plProgram);
+  TppBand* detail = form.AddDetail(kLine, allPrograms_ ? plBugs : nullptr);
+  if (allPrograms_) form.AddProgramGroup(plBugs, plProgram);
   TppDataPipeline* pipelines[] = {plBugs, plStatus, plPriority};
   int32_t left = 0;
   for (size_t i = 0; i < std::size(kListColumns); ++i) {
@@ -224,40 +225,41 @@ void TfrmReports::BuildListing() {
       int32_t span = c.width;
       for (size_t j = i + 1; j < std::size(kListColumns) && !kListColumns[j].caption; ++j)
         span += kListColumns[j].width;
-      b.AddLabel(header, c.label, c.caption, {left, 18 * kMM, span * kMM - kMM}, kListPoints, true);
+      form.AddLabel(header, c.label, c.caption, {left, 18 * kMM, span * kMM - kMM},
+                    kListPoints, true);
     }
-    b.AddText(detail, std::string("dbt") + c.field, pipelines[c.source], c.field,
-              {left, 0, c.width * kMM - kMM}, kListPoints);
+    form.AddText(detail, std::string("dbt") + c.field, pipelines[c.source], c.field,
+                 {left, 0, c.width * kMM - kMM}, kListPoints);
     left += c.width * kMM;
   }
-  b.AddFooter();
+  form.AddFooter();
 }
 
 void TfrmReports::BuildComprehensive() {
-  TReportBuilder b(this, ppReport1);
-  b.SetupPage(poPortrait);
+  TReportFormLayout form(this, ppReport1);
+  form.SetupPage(poPortrait);
   BuildPageHeader(allPrograms_ ? 10 * kMM : 17 * kMM);
-  TppBand* detail = b.AddDetail(kLine, allPrograms_ ? plBugs : nullptr);
-  if (allPrograms_) b.AddProgramGroup(plBugs, plProgram);
-  b.AddSections(detail, plBugs, BuildEntryFields(detail, true));
-  b.AddFooter();
+  TppBand* detail = form.AddDetail(kLine, allPrograms_ ? plBugs : nullptr);
+  if (allPrograms_) form.AddProgramGroup(plBugs, plProgram);
+  form.AddSections(detail, plBugs, BuildEntryFields(detail, true));
+  form.AddFooter();
   if (allPrograms_) HideEmptySections(detail);
 }
 
 int32_t TfrmReports::BuildEntryFields(TppBand* band, bool all) {
-  TReportBuilder b(this, ppReport1);
+  TReportFormLayout form(this, ppReport1);
   TppDataPipeline* pipelines[] = {plBugs, plStatus, plPriority};
   // The description across the page, then the rest in two columns.
-  b.AddLabel(band, "lblDescription", "Description", {0, 2 * kMM, kCaptionWidth}, 8, true);
-  b.AddText(band, "dbtDescription", plBugs, "Description",
-            {kCaptionWidth, 2 * kMM, b.PrintableWidth() - kCaptionWidth});
+  form.AddLabel(band, "lblDescription", "Description", {0, 2 * kMM, kCaptionWidth}, 8, true);
+  form.AddText(band, "dbtDescription", plBugs, "Description",
+               {kCaptionWidth, 2 * kMM, form.PrintableWidth() - kCaptionWidth});
   int shown = 0;
   for (const TEntryField& f : kEntryFields) {
     if (!all && !f.single) continue;
     const int32_t left = (shown % 2) * kHalfWidth, top = 2 * kMM + (1 + shown / 2) * kLine;
-    b.AddLabel(band, f.label, f.caption, {left, top, kCaptionWidth - kMM}, 8, true);
-    b.AddText(band, std::string("dbt") + f.field, pipelines[f.source], f.field,
-              {left + kCaptionWidth, top, kHalfWidth - kCaptionWidth - kMM});
+    form.AddLabel(band, f.label, f.caption, {left, top, kCaptionWidth - kMM}, 8, true);
+    form.AddText(band, std::string("dbt") + f.field, pipelines[f.source], f.field,
+                 {left + kCaptionWidth, top, kHalfWidth - kCaptionWidth - kMM});
     ++shown;
   }
   return 2 * kMM + (2 + (shown + 1) / 2) * kLine;
