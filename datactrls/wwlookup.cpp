@@ -22,7 +22,7 @@ namespace {
 std::string TextBeforeDot(const std::string& s) { return s.substr(0, s.find('.')); }
 
 // One LookupFields entry, read.
-struct LookupSpec {
+struct LookupDefinition {
   std::vector<std::string> pieces;
   bool Valid() const { return pieces.size() >= 5; }
   const std::string& FieldName() const { return pieces[0]; }
@@ -52,9 +52,9 @@ void SetStrPropOf(TObject* object, std::string_view name, const std::string& val
   if (prop && prop->SetStr) SetStrProp(object, prop, value);
 }
 
-bool TableMatches(TDataSet* table, const LookupSpec& spec) {
-  return wwGetDatabaseName(table) == spec.DatabaseName() &&
-         StrPropOf(table, "TableName") == spec.TableName();
+bool TableMatches(TDataSet* table, const LookupDefinition& definition) {
+  return wwGetDatabaseName(table) == definition.DatabaseName() &&
+         StrPropOf(table, "TableName") == definition.TableName();
 }
 
 IwwLookupTable* AsLookupTable(TDataSet* table) { return dynamic_cast<IwwLookupTable*>(table); }
@@ -76,18 +76,20 @@ void ReportFailure(TDataSet* dataSet, const std::string& key, const std::string&
 
 // A new lookup table for the entry, open and read-only; nullptr when it cannot be
 // set up (then it is freed and the failure reported).
-TDataSet* CreateLookupTable(TDataSet* dataSet, const LookupSpec& spec, const std::string& key) {
+TDataSet* CreateLookupTable(TDataSet* dataSet, const LookupDefinition& definition,
+                            const std::string& key) {
   TDataSet* table = nullptr;
   try {
     table = wwLookupTableFactory ? wwLookupTableFactory(dataSet) : nullptr;
     if (!table) throw Exception("No lookup table can be created");
-    SetStrPropOf(table, "DatabaseName", spec.DatabaseName());
-    SetStrPropOf(table, "TableName", spec.TableName());
-    if (spec.ByIndexFields()) {
+    SetStrPropOf(table, "DatabaseName", definition.DatabaseName());
+    SetStrPropOf(table, "TableName", definition.TableName());
+    if (definition.ByIndexFields()) {
       IwwLookupTable* lookup = AsLookupTable(table);
-      if (lookup) SetStrPropOf(table, "IndexName", lookup->IndexNameForFields(spec.IndexFields()));
+      if (lookup)
+        SetStrPropOf(table, "IndexName", lookup->IndexNameForFields(definition.IndexFields()));
     } else {
-      SetStrPropOf(table, "IndexName", spec.pieces[4]);
+      SetStrPropOf(table, "IndexName", definition.pieces[4]);
     }
     if (const TPropInfo* readOnly = GetPropInfo(table, "ReadOnly"); readOnly && readOnly->SetOrd)
       SetOrdProp(table, readOnly, 1);
@@ -96,7 +98,7 @@ TDataSet* CreateLookupTable(TDataSet* dataSet, const LookupSpec& spec, const std
   } catch (const Exception& e) {
     delete table;
     ReportFailure(dataSet, key,
-                  "Lookup table " + spec.TableName() + " for " + spec.FieldName() +
+                  "Lookup table " + definition.TableName() + " for " + definition.FieldName() +
                       " cannot be opened: " + e.Message());
     return nullptr;
   }
@@ -175,26 +177,29 @@ void wwCalcLookupFields(TDataSet* dataSet, TStrings* lookupFields, TStrings* loo
       lookup->LookupPositioned = false;
 
   for (int i = 0; i < lookupFields->Count(); ++i) {
-    LookupSpec spec{wwSplitPieces(lookupFields->Strings(i), ";")};
-    if (!spec.Valid()) continue;
+    LookupDefinition definition{wwSplitPieces(lookupFields->Strings(i), ";")};
+    if (!definition.Valid()) continue;
     const std::string linkText = i < lookupLinks->Count() ? lookupLinks->Strings(i) : "";
-    const std::string key = spec.DatabaseName() + ";" + spec.TableName() + ";" + linkText;
+    const std::string key =
+        definition.DatabaseName() + ";" + definition.TableName() + ";" + linkText;
 
     TDataSet* table = nullptr;
     for (int t = 0; t < lookupTables->Count() && !table; ++t) {
       TDataSet* candidate = TableAt(lookupTables, t);
       IwwLookupTable* lookup = AsLookupTable(candidate);
-      if (lookup && TableMatches(candidate, spec) && AnsiSameText(lookup->LookupLinkKey, linkText))
+      if (lookup && TableMatches(candidate, definition) &&
+          AnsiSameText(lookup->LookupLinkKey, linkText))
         table = candidate;
     }
     if (!table) {
       if (FailedBefore(dataSet, key)) continue;
-      table = CreateLookupTable(dataSet, spec, key);
+      table = CreateLookupTable(dataSet, definition, key);
       if (!table) continue;
       IwwLookupTable* lookup = AsLookupTable(table);
       if (!lookup) {
         delete table;
-        ReportFailure(dataSet, key, "Lookup table " + spec.TableName() + " cannot be positioned");
+        ReportFailure(dataSet, key,
+                      "Lookup table " + definition.TableName() + " cannot be positioned");
         continue;
       }
       lookup->LookupPositioned = false;
@@ -204,8 +209,9 @@ void wwCalcLookupFields(TDataSet* dataSet, TStrings* lookupFields, TStrings* loo
       try {
         table->Open();
       } catch (const Exception& e) {
-        ReportFailure(dataSet, key, "Lookup table " + spec.TableName() + " cannot be opened: " +
-                                        e.Message());
+        ReportFailure(
+            dataSet, key,
+            "Lookup table " + definition.TableName() + " cannot be opened: " + e.Message());
         continue;
       }
     }
@@ -213,16 +219,16 @@ void wwCalcLookupFields(TDataSet* dataSet, TStrings* lookupFields, TStrings* loo
 
     const std::vector<std::string> links = wwSplitPieces(linkText, ";");
     if (!HasLocalFields(dataSet, links)) {
-      HideField(dataSet, spec.FieldName());
+      HideField(dataSet, definition.FieldName());
       return;  // later entries are not computed in this pass
     }
     if (!lookup->LookupPositioned) {
       SeekingScope seeking(lookup);
       lookup->LookupFound = wwSeekLookupTable(table, dataSet, links);
     }
-    TField* target = dataSet->FindField(spec.FieldName());
+    TField* target = dataSet->FindField(definition.FieldName());
     if (target) {
-      TField* source = table->FindField(spec.ResultField());
+      TField* source = table->FindField(definition.ResultField());
       if (lookup->LookupFound && source)
         target->SetText(source->IsBlob() ? source->AsString() : source->Text());
       else
@@ -282,13 +288,14 @@ TField* wwGetLookupResultField(TDataSet* dataSet, TField* field,
   TList* tables = wwGetLookupTableList(dataSet);
   if (!lookupFields || !lookupLinks || !tables) return nullptr;
   for (int i = 0; i < lookupFields->Count(); ++i) {
-    LookupSpec spec{wwSplitPieces(lookupFields->Strings(i), ";")};
-    if (!spec.Valid() || !AnsiSameText(spec.FieldName(), field->FieldName())) continue;
+    LookupDefinition definition{wwSplitPieces(lookupFields->Strings(i), ";")};
+    if (!definition.Valid() || !AnsiSameText(definition.FieldName(), field->FieldName())) continue;
     const std::string linkText = i < lookupLinks->Count() ? lookupLinks->Strings(i) : "";
     for (int t = 0; t < tables->Count(); ++t) {
       TDataSet* table = TableAt(tables, t);
       IwwLookupTable* lookup = AsLookupTable(table);
-      if (!lookup || !TableMatches(table, spec) || !AnsiSameText(lookup->LookupLinkKey, linkText))
+      if (!lookup || !TableMatches(table, definition) ||
+          !AnsiSameText(lookup->LookupLinkKey, linkText))
         continue;
       lookupResultSeeking = true;
       bool found;
@@ -299,7 +306,7 @@ TField* wwGetLookupResultField(TDataSet* dataSet, TField* field,
         throw;
       }
       lookupResultSeeking = false;
-      return found ? table->FindField(spec.ResultField()) : nullptr;
+      return found ? table->FindField(definition.ResultField()) : nullptr;
     }
     return nullptr;
   }
@@ -316,19 +323,19 @@ bool wwPositionLookupTable(TDataSet* dataSet, TDataSet* lookupTable, const std::
   wwRemoveStaleFieldSettings(dataSet, lookupFields, lookupLinks, wwGetControlTypeList(dataSet));
   if (!lookupFields) return false;
   for (int i = 0; i < lookupFields->Count(); ++i) {
-    LookupSpec spec{wwSplitPieces(lookupFields->Strings(i), ";")};
-    if (!spec.Valid() || !AnsiSameText(spec.FieldName(), fieldName)) continue;
+    LookupDefinition definition{wwSplitPieces(lookupFields->Strings(i), ";")};
+    if (!definition.Valid() || !AnsiSameText(definition.FieldName(), fieldName)) continue;
     if (AnsiUpperCase(TextBeforeDot(StrPropOf(lookupTable, "TableName"))) ==
-        AnsiUpperCase(TextBeforeDot(spec.pieces[2]))) {
-      if (spec.ByIndexFields())
-        lookup->SetIndexFieldsForLookup(spec.IndexFields());
-      else if (StrPropOf(lookupTable, "IndexName") != spec.pieces[4])
-        SetStrPropOf(lookupTable, "IndexName", spec.pieces[4]);
+        AnsiUpperCase(TextBeforeDot(definition.pieces[2]))) {
+      if (definition.ByIndexFields())
+        lookup->SetIndexFieldsForLookup(definition.IndexFields());
+      else if (StrPropOf(lookupTable, "IndexName") != definition.pieces[4])
+        SetStrPropOf(lookupTable, "IndexName", definition.pieces[4]);
     }
     const std::vector<std::string> links =
         wwSplitPieces(lookupLinks && i < lookupLinks->Count() ? lookupLinks->Strings(i) : "", ";");
     if (!HasLocalFields(dataSet, links)) {
-      HideField(dataSet, spec.FieldName());
+      HideField(dataSet, definition.FieldName());
       return false;
     }
     firstLinkField = links[0];

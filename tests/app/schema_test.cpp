@@ -20,15 +20,15 @@ namespace {
 // The engine presents a counter as a long integer that the database fills.
 constexpr TFieldType ftCounter = ftInteger;
 
-struct FieldSpec {
+struct FieldDefinition {
   const char* name;
   TFieldType type;
   int size;
 };
 
-struct TableSpec {
+struct TableDefinition {
   const char* table;
-  std::vector<FieldSpec> fields;
+  std::vector<FieldDefinition> fields;
   // Index name and its fields ("a;b").
   std::vector<std::pair<std::string, std::string>> indexes;
 };
@@ -42,8 +42,8 @@ std::vector<std::pair<std::string, std::string>> ReportIndexes() {
   return list;
 }
 
-const std::vector<TableSpec>& Tables() {
-  static const std::vector<TableSpec> tables{
+const std::vector<TableDefinition>& Tables() {
+  static const std::vector<TableDefinition> tables{
       {"Reports",
        {{"ReportNumber", ftCounter, 0},   {"Identifier", ftString, 50},  {"Status", ftString, 50},
         {"Priority", ftString, 50},       {"Severity", ftString, 50},    {"Description", ftString, 200},
@@ -81,18 +81,18 @@ class Schema : public testing::Test {
 };
 
 TEST_F(Schema, TablesFieldsAndIndexesAreAsTheApplicationReadsThem) {
-  for (const TableSpec& spec : Tables()) {
-    SCOPED_TRACE(spec.table);
-    auto t = Open(spec.table);
-    ASSERT_EQ(t->FieldDefs().Count(), int(spec.fields.size()));
+  for (const TableDefinition& expected : Tables()) {
+    SCOPED_TRACE(expected.table);
+    auto t = Open(expected.table);
+    ASSERT_EQ(t->FieldDefs().Count(), int(expected.fields.size()));
     for (int i = 0; i < t->FieldDefs().Count(); ++i) {
       const TFieldDef* d = t->FieldDefs()[i];
-      EXPECT_EQ(d->Name(), spec.fields[i].name);
-      EXPECT_EQ(d->DataType(), spec.fields[i].type) << d->Name();
-      if (spec.fields[i].size) { EXPECT_EQ(d->Size(), spec.fields[i].size) << d->Name(); }
+      EXPECT_EQ(d->Name(), expected.fields[i].name);
+      EXPECT_EQ(d->DataType(), expected.fields[i].type) << d->Name();
+      if (expected.fields[i].size) { EXPECT_EQ(d->Size(), expected.fields[i].size) << d->Name(); }
     }
     t->RefreshIndexDefs();
-    for (const auto& [name, fields] : spec.indexes)
+    for (const auto& [name, fields] : expected.indexes)
       EXPECT_EQ(t->IndexDefs().Find(name)->Fields(), fields) << name;
   }
 }

@@ -117,7 +117,7 @@ std::string WithoutMnemonic(const char* caption) {
 }
 
 // Everything a message box shows; MessageDlg and MessageBox both fill one.
-struct MessageBoxSpec {
+struct MessageBoxContent {
   std::string Caption;
   std::string Text;
   TMsgDlgType Type = mtCustom;
@@ -128,37 +128,39 @@ struct MessageBoxSpec {
   std::optional<TPoint> Position;
 };
 
-bool Offers(const MessageBoxSpec& spec, TModalResult result) {
-  for (TMsgDlgBtn b : spec.Buttons)
+bool Offers(const MessageBoxContent& content, TModalResult result) {
+  for (TMsgDlgBtn b : content.Buttons)
     if (kButtons[b].Result == result && b != mbHelp) return true;
   return false;
 }
 
 // The answer of closing the box without a button (Escape or the window's
 // Close button); nullopt when the box cannot be closed that way.
-std::optional<TModalResult> CloseAnswer(const MessageBoxSpec& spec) { return spec.EscapeButton; }
+std::optional<TModalResult> CloseAnswer(const MessageBoxContent& content) {
+  return content.EscapeButton;
+}
 
-TModalResult AskResponderMessage(const MessageBoxSpec& spec) {
+TModalResult AskResponderMessage(const MessageBoxContent& content) {
   TDialogRequest request;
   request.Kind = TDialogKind::MessageBox;
-  request.Caption = spec.Caption;
-  request.Text = spec.Text;
-  request.Type = spec.Type;
-  request.DefaultButton = spec.DefaultButton;
-  for (TMsgDlgBtn b : spec.Buttons) {
+  request.Caption = content.Caption;
+  request.Text = content.Text;
+  request.Type = content.Type;
+  request.DefaultButton = content.DefaultButton;
+  for (TMsgDlgBtn b : content.Buttons) {
     if (b == mbHelp) continue;
     request.Buttons.push_back(kButtons[b].Result);
     request.ButtonCaptions.push_back(WithoutMnemonic(kButtons[b].Caption));
   }
   TModalResult answer = Ask(request);
   if (answer == mrNone) {
-    if (auto closed = CloseAnswer(spec)) return *closed;
-  } else if (Offers(spec, answer)) {
+    if (auto closed = CloseAnswer(content)) return *closed;
+  } else if (Offers(content, answer)) {
     return answer;
   }
   throw EInvalidOperation(Format("The dialog responder answered %d, which the box \"%s\" does "
                                  "not offer",
-                                 {answer, spec.Text}));
+                                 {answer, content.Text}));
 }
 
 QMessageBox::Icon IconOf(TMsgDlgType type) {
@@ -171,20 +173,20 @@ QMessageBox::Icon IconOf(TMsgDlgType type) {
   }
 }
 
-TModalResult ShowQtMessage(const MessageBoxSpec& spec) {
-  QMessageBox box(IconOf(spec.Type), ToQString(spec.Caption), ToQString(spec.Text));
+TModalResult ShowQtMessage(const MessageBoxContent& content) {
+  QMessageBox box(IconOf(content.Type), ToQString(content.Caption), ToQString(content.Text));
   std::vector<std::pair<QAbstractButton*, TMsgDlgBtn>> buttons;
-  for (TMsgDlgBtn b : spec.Buttons) {
+  for (TMsgDlgBtn b : content.Buttons) {
     auto role = b == mbHelp ? QMessageBox::HelpRole : QMessageBox::AcceptRole;
     QPushButton* button = box.addButton(ToQString(kButtons[b].Caption), role);
     buttons.emplace_back(button, b);
-    if (kButtons[b].Result == spec.DefaultButton && b != mbHelp) box.setDefaultButton(button);
-    if (auto closed = CloseAnswer(spec); closed && *closed == kButtons[b].Result)
+    if (kButtons[b].Result == content.DefaultButton && b != mbHelp) box.setDefaultButton(button);
+    if (auto closed = CloseAnswer(content); closed && *closed == kButtons[b].Result)
       box.setEscapeButton(button);
   }
-  if (spec.Position) {
+  if (content.Position) {
     box.adjustSize();
-    box.move(spec.Position->x, spec.Position->y);
+    box.move(content.Position->x, content.Position->y);
   }
   for (;;) {
     box.exec();
@@ -192,21 +194,21 @@ TModalResult ShowQtMessage(const MessageBoxSpec& spec) {
     bool found = false;
     for (auto& [button, b] : buttons)
       if (button == box.clickedButton()) chosen = b, found = true;
-    if (!found) return CloseAnswer(spec).value_or(mrCancel);
+    if (!found) return CloseAnswer(content).value_or(mrCancel);
     // Help keeps the box: the user reads the topic and then answers.
     if (chosen != mbHelp) return kButtons[chosen].Result;
-    if (Application) Application->HelpContext(spec.HelpCtx);
+    if (Application) Application->HelpContext(content.HelpCtx);
   }
 }
 
-TModalResult RunMessageBox(const MessageBoxSpec& spec) {
-  if (DialogResponderInstalled()) return AskResponderMessage(spec);
+TModalResult RunMessageBox(const MessageBoxContent& content) {
+  if (DialogResponderInstalled()) return AskResponderMessage(content);
   if (!QApplication::instance()) {
     // Headless programs (the report engine in a batch) still say what happened.
-    std::fprintf(stderr, "%s: %s\n", spec.Caption.c_str(), spec.Text.c_str());
-    return spec.DefaultButton;
+    std::fprintf(stderr, "%s: %s\n", content.Caption.c_str(), content.Text.c_str());
+    return content.DefaultButton;
   }
-  return ShowQtMessage(spec);
+  return ShowQtMessage(content);
 }
 
 // Every kind of line break of a message is a line break on screen.
@@ -233,44 +235,45 @@ const char* CaptionOf(TMsgDlgType type) {
   }
 }
 
-MessageBoxSpec DialogSpec(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons,
-                          int helpCtx) {
-  MessageBoxSpec spec;
+MessageBoxContent MessageDlgContent(const std::string& msg, TMsgDlgType type,
+                                    TMsgDlgButtons buttons, int helpCtx) {
+  MessageBoxContent content;
   const char* caption = CaptionOf(type);
-  spec.Caption = caption ? caption : ApplicationCaption();
-  spec.Text = NormalizeLineBreaks(msg);
-  spec.Type = type;
-  spec.HelpCtx = helpCtx;
+  content.Caption = caption ? caption : ApplicationCaption();
+  content.Text = NormalizeLineBreaks(msg);
+  content.Type = type;
+  content.HelpCtx = helpCtx;
   for (int b = mbYes; b <= mbHelp; ++b)
-    if (buttons.Contains(TMsgDlgBtn(b))) spec.Buttons.push_back(TMsgDlgBtn(b));
+    if (buttons.Contains(TMsgDlgBtn(b))) content.Buttons.push_back(TMsgDlgBtn(b));
   // OK or Yes has the focus, else the first button; Escape answers Cancel,
   // else No, else OK.
-  if (buttons.Contains(mbOK)) spec.DefaultButton = mrOk;
-  else if (buttons.Contains(mbYes)) spec.DefaultButton = mrYes;
-  else if (!spec.Buttons.empty()) spec.DefaultButton = kButtons[spec.Buttons.front()].Result;
-  if (buttons.Contains(mbCancel)) spec.EscapeButton = mrCancel;
-  else if (buttons.Contains(mbNo)) spec.EscapeButton = mrNo;
-  else if (buttons.Contains(mbOK)) spec.EscapeButton = mrOk;
-  return spec;
+  if (buttons.Contains(mbOK)) content.DefaultButton = mrOk;
+  else if (buttons.Contains(mbYes)) content.DefaultButton = mrYes;
+  else if (!content.Buttons.empty())
+    content.DefaultButton = kButtons[content.Buttons.front()].Result;
+  if (buttons.Contains(mbCancel)) content.EscapeButton = mrCancel;
+  else if (buttons.Contains(mbNo)) content.EscapeButton = mrNo;
+  else if (buttons.Contains(mbOK)) content.EscapeButton = mrOk;
+  return content;
 }
 
 }  // namespace
 
 TModalResult MessageDlg(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons,
                         int helpCtx) {
-  return RunMessageBox(DialogSpec(msg, type, buttons, helpCtx));
+  return RunMessageBox(MessageDlgContent(msg, type, buttons, helpCtx));
 }
 
 TModalResult MessageDlgPos(const std::string& msg, TMsgDlgType type, TMsgDlgButtons buttons,
                            int helpCtx, int x, int y) {
-  MessageBoxSpec spec = DialogSpec(msg, type, buttons, helpCtx);
-  if (x >= 0 || y >= 0) spec.Position = TPoint{x, y};
-  return RunMessageBox(spec);
+  MessageBoxContent content = MessageDlgContent(msg, type, buttons, helpCtx);
+  if (x >= 0 || y >= 0) content.Position = TPoint{x, y};
+  return RunMessageBox(content);
 }
 
 void ShowMessage(const std::string& msg) {
-  MessageBoxSpec spec = DialogSpec(msg, mtCustom, {mbOK}, 0);
-  RunMessageBox(spec);
+  MessageBoxContent content = MessageDlgContent(msg, mtCustom, {mbOK}, 0);
+  RunMessageBox(content);
 }
 
 namespace {
@@ -295,18 +298,18 @@ int ShowMessageBox(const std::string& text, const std::string& caption, UINT fla
   UINT kind = flags & MB_TYPEMASK;
   if (kind >= std::size(kMessageBoxButtons))
     throw EInvalidOperation(Format("Unknown message box buttons %d", {int(kind)}));
-  MessageBoxSpec spec;
-  spec.Caption = caption.empty() ? std::string("Error") : caption;
-  spec.Text = NormalizeLineBreaks(text);
-  spec.Type = TypeOfIcon(flags);
-  spec.Buttons = kMessageBoxButtons[kind];
+  MessageBoxContent content;
+  content.Caption = caption.empty() ? std::string("Error") : caption;
+  content.Text = NormalizeLineBreaks(text);
+  content.Type = TypeOfIcon(flags);
+  content.Buttons = kMessageBoxButtons[kind];
   size_t def = (flags & MB_DEFMASK) >> 8;
-  spec.DefaultButton = kButtons[spec.Buttons[def < spec.Buttons.size() ? def : 0]].Result;
+  content.DefaultButton = kButtons[content.Buttons[def < content.Buttons.size() ? def : 0]].Result;
   // Only boxes with Cancel, or with OK alone, can be closed without a button.
-  if (kind == MB_OK) spec.EscapeButton = mrOk;
-  else if (std::count(spec.Buttons.begin(), spec.Buttons.end(), mbCancel))
-    spec.EscapeButton = mrCancel;
-  return RunMessageBox(spec);
+  if (kind == MB_OK) content.EscapeButton = mrOk;
+  else if (std::count(content.Buttons.begin(), content.Buttons.end(), mbCancel))
+    content.EscapeButton = mrCancel;
+  return RunMessageBox(content);
 }
 
 // The desktop's beep while there is a window system, else the one before.
