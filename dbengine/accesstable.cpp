@@ -821,7 +821,7 @@ void TAccessTable::LockCurrentRecord() {
 
 // A change replayed from a cache is written like an edit: the record is
 // locked for it first.
-void TAccessTable::Op108(int value) {
+void TAccessTable::PrepareReplayedChange(int value) {
   if (value == 1) LockCurrentRecord();
 }
 

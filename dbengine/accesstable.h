@@ -75,7 +75,7 @@ class TAccessTable : public TAccessBaseTable {
   void FetchRecordByKey(bool directKey, std::uint16_t fieldCount, std::uint16_t keyLength,
                         const std::uint8_t* key, std::uint8_t* buffer) override;
   void CancelRecordChange(void* reserved) override;
-  void Op63(std::int32_t& value) override { value = EditPending ? -1 : 0; }
+  void GetEditPending(std::int32_t& value) override { value = EditPending ? -1 : 0; }
   void Op64(std::uint16_t& value) override { value = 0; }
   void Op65(std::int32_t& value) override { value = -1; }
   void InsertRecord(int lock, std::uint8_t* buffer) override;
@@ -96,7 +96,7 @@ class TAccessTable : public TAccessBaseTable {
   void GetIndexDescriptor(std::uint16_t number, TIndexDesc& desc) override;
   void GetIndexDescriptors(TIndexDesc* descs) override;
   void LockCurrentRecord() override;
-  void Op108(int value) override;
+  void PrepareReplayedChange(int value) override;
   void OpenBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, int openMode) override;
   void GetBlobSize(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t& size) override;
   void ReadBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t offset,

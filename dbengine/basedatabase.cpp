@@ -133,7 +133,7 @@ void TBaseDatabase::OpenTableListDefault(TBaseTable*& cursor) { OpenTableList(nu
 
 void TBaseDatabase::Op18() { RaiseNotSupported(); }
 
-void TBaseDatabase::Op19(const char* tableName, TBaseTable*& cursor) {
+void TBaseDatabase::OpenIndexList(const char* tableName, TBaseTable*& cursor) {
   cursor = nullptr;
   CheckParam(tableName);
   TBaseTable* table = nullptr;
@@ -273,7 +273,7 @@ void TBaseDatabase::BeginTransaction(std::int32_t, void*& transaction) {
 
 void TBaseDatabase::EndTransaction(void*, std::int32_t) { RaiseNotSupported(); }
 
-void TBaseDatabase::Op46(std::uint8_t (&record)[10]) {
+void TBaseDatabase::GetOpenModes(std::uint8_t (&record)[10]) {
   std::memset(record, 0, sizeof record);
   std::memcpy(record, &openMode_, 4);
   std::memcpy(record + 4, &shareMode_, 4);
@@ -299,8 +299,10 @@ void TBaseDatabase::AllocateStatement(std::uint16_t, TSqlStmt*& statement) {
   RaiseNotSupported();
 }
 
-void TBaseDatabase::PrepareStatement(TSqlStmt* statement, const char* sql) { Op55(statement, sql); }
-void TBaseDatabase::Op55(TSqlStmt*, const char*) { RaiseNotSupported(); }
+void TBaseDatabase::PrepareStatement(TSqlStmt* statement, const char* sql) {
+  PrepareDriverStatement(statement, sql);
+}
+void TBaseDatabase::PrepareDriverStatement(TSqlStmt*, const char*) { RaiseNotSupported(); }
 void TBaseDatabase::Op56() { RaiseNotSupported(); }
 
 void TBaseDatabase::OpenStoredProcStatement(const char*, std::uint16_t, const TFieldDesc*,

@@ -63,8 +63,8 @@ class TBaseDatabase : public TBapiListItem {
                              TBaseTable*& cursor);
   virtual void OpenTableListDefault(TBaseTable*& cursor);
   virtual void Op18();
-  // The list of a table's indexes.
-  virtual void Op19(const char* tableName, TBaseTable*& cursor);
+  // Slot 19: the list of a table's indexes.
+  virtual void OpenIndexList(const char* tableName, TBaseTable*& cursor);
   virtual void Op20();
   virtual void OpenFieldCheckList(const char* tableName, const char* driverType, TBaseTable*& cursor);
   virtual void Op22();
@@ -92,7 +92,8 @@ class TBaseDatabase : public TBapiListItem {
   virtual void Op43(TBaseTable* cursor, const char* tableName);
   virtual void BeginTransaction(std::int32_t isolation, void*& transaction);
   virtual void EndTransaction(void* transaction, std::int32_t endMode);
-  virtual void Op46(std::uint8_t (&record)[10]);
+  // Slot 46: the open mode and the share mode, the first eight bytes of ten.
+  virtual void GetOpenModes(std::uint8_t (&record)[10]);
   virtual void Op47();
   virtual void OpenConnection();
   virtual void CloseConnection();
@@ -101,7 +102,8 @@ class TBaseDatabase : public TBapiListItem {
   virtual void ExecuteSql(std::uint16_t statementKind, const char* sql, TBaseTable*& cursor);
   virtual void AllocateStatement(std::uint16_t queryLanguage, TSqlStmt*& statement);
   virtual void PrepareStatement(TSqlStmt* statement, const char* sql);
-  virtual void Op55(TSqlStmt* statement, const char* sql);
+  // Slot 55: the driver's part of PrepareStatement.
+  virtual void PrepareDriverStatement(TSqlStmt* statement, const char* sql);
   virtual void Op56();
   // A statement over a stored query, its parameters bound from the values.
   virtual void OpenStoredProcStatement(const char* procName, std::uint16_t paramCount,

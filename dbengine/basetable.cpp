@@ -470,7 +470,7 @@ void TBaseTable::Op59() { RaiseNotSupported(); }
 void TBaseTable::Op60() { RaiseNotSupported(); }
 void TBaseTable::Op61() {}  // releases a record lock; the base holds none
 void TBaseTable::CancelRecordChange(void*) { Op61(); }
-void TBaseTable::Op63(std::int32_t&) { RaiseNotSupported(); }
+void TBaseTable::GetEditPending(std::int32_t&) { RaiseNotSupported(); }
 void TBaseTable::Op64(std::uint16_t& value) { value = 0; }
 void TBaseTable::Op65(std::int32_t& value) { value = -1; }
 
@@ -481,7 +481,7 @@ void TBaseTable::InsertRecord(int, std::uint8_t*) {}
 void TBaseTable::AppendRecord(std::uint8_t* buffer) { InsertRecord(0, buffer); }
 void TBaseTable::ModifyRecord(std::uint8_t*, int) {}
 void TBaseTable::DeleteRecord(std::uint8_t*) {}
-void TBaseTable::Op71() { RaiseNotSupported(); }
+void TBaseTable::ClearDeleteFlag() { RaiseNotSupported(); }
 
 void TBaseTable::ReadRecordBlock(std::uint32_t& count, std::uint8_t* buffers) {
   CheckParam(buffers);
@@ -846,8 +846,8 @@ void TBaseTable::EndCachedUpdates(TBaseTable*&) { RaiseNotSupported(); }
 void TBaseTable::ProcessCachedUpdates(int) { RaiseNotSupported(); }
 void TBaseTable::GetCacheTable(TMemTable*&) { RaiseNotSupported(); }
 void TBaseTable::LockCurrentRecord() {}  // the base holds no locks
-void TBaseTable::Op108(int) {}  // prepares a replayed change; the base needs nothing
-void TBaseTable::Op109(void*& address) { address = &CursorState; }
+void TBaseTable::PrepareReplayedChange(int) {}  // the base needs nothing
+void TBaseTable::GetCursorStateAddress(void*& address) { address = &CursorState; }
 
 // ---- Blobs
 

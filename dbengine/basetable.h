@@ -127,8 +127,8 @@ class TBaseTable : public TBapiListItem {
   virtual void Op60();
   virtual void Op61();
   virtual void CancelRecordChange(void* reserved);
-  // -1 while the current record is locked for an edit, else 0.
-  virtual void Op63(std::int32_t& value);
+  // Slot 63: -1 while the current record is locked for an edit, else 0.
+  virtual void GetEditPending(std::int32_t& value);
   virtual void Op64(std::uint16_t& value);
   virtual void Op65(std::int32_t& value);
   virtual void InitRecord(std::uint8_t* buffer);
@@ -136,7 +136,8 @@ class TBaseTable : public TBapiListItem {
   virtual void AppendRecord(std::uint8_t* buffer);
   virtual void ModifyRecord(std::uint8_t* buffer, int freeLock);
   virtual void DeleteRecord(std::uint8_t* buffer);
-  virtual void Op71();
+  // Slot 71: takes the delete mark off the current record.
+  virtual void ClearDeleteFlag();
   virtual void ReadRecordBlock(std::uint32_t& count, std::uint8_t* buffers);
   virtual void WriteRecordBlock(std::uint32_t& count, std::uint8_t* buffers);
   virtual void GetAbsolutePosition(std::uint32_t& position);
@@ -182,8 +183,11 @@ class TBaseTable : public TBapiListItem {
   virtual void ProcessCachedUpdates(int subCommand);
   virtual void GetCacheTable(TMemTable*& table);
   virtual void LockCurrentRecord();
-  virtual void Op108(int value);
-  virtual void Op109(void*& address);
+  // Slot 108: readies the current record for a change replayed from a cache
+  // (1: a modification, which the record's lock must cover).
+  virtual void PrepareReplayedChange(int value);
+  // Slot 109: where the cursor keeps its state.
+  virtual void GetCursorStateAddress(void*& address);
   virtual void OpenBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, int openMode);
   virtual void GetBlobSize(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t& size);
   virtual void ReadBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t offset,

@@ -258,7 +258,7 @@ void TMemTable::DeleteRecord(std::uint8_t*) {
   CursorState = curstate::BetweenRecords;
 }
 
-void TMemTable::Op71() {
+void TMemTable::ClearDeleteFlag() {
   TMemTableRecord* row = CurrentRow();
   if (row == nullptr) RaiseEngineError(dberr::NoCurrRec);
   row->Props.DeleteFlag = 0;
@@ -338,7 +338,7 @@ void TMemTable::ApplyRowsTo() {
       switch (row->Props.Status) {
         case recstatus::Modified:
           source->SetToBookmark(row->Bookmark.data());
-          source->Op108(1);
+          source->PrepareReplayedChange(1);
           source->ModifyRecord(row->Record.data(), -1);
           break;
         case recstatus::Inserted:
@@ -608,11 +608,11 @@ void TBaseCacheTable::Op59() { wrapped_->Op59(); }
 void TBaseCacheTable::Op60() { wrapped_->Op60(); }
 void TBaseCacheTable::Op61() { wrapped_->Op61(); }
 void TBaseCacheTable::CancelRecordChange(void* r) { wrapped_->CancelRecordChange(r); }
-void TBaseCacheTable::Op63(std::int32_t& v) { wrapped_->Op63(v); }
+void TBaseCacheTable::GetEditPending(std::int32_t& v) { wrapped_->GetEditPending(v); }
 void TBaseCacheTable::Op64(std::uint16_t& v) { wrapped_->Op64(v); }
 void TBaseCacheTable::Op65(std::int32_t& v) { wrapped_->Op65(v); }
 void TBaseCacheTable::InitRecord(std::uint8_t* b) { wrapped_->InitRecord(b); }
-void TBaseCacheTable::Op71() { wrapped_->Op71(); }
+void TBaseCacheTable::ClearDeleteFlag() { wrapped_->ClearDeleteFlag(); }
 void TBaseCacheTable::ReadRecordBlock(std::uint32_t& c, std::uint8_t* b) { wrapped_->ReadRecordBlock(c, b); }
 void TBaseCacheTable::WriteRecordBlock(std::uint32_t& c, std::uint8_t* b) { wrapped_->WriteRecordBlock(c, b); }
 void TBaseCacheTable::GetAbsolutePosition(std::uint32_t& p) { wrapped_->GetAbsolutePosition(p); }
@@ -651,8 +651,8 @@ void TBaseCacheTable::EmptyTable() { wrapped_->EmptyTable(); }
 void TBaseCacheTable::Op101() { wrapped_->Op101(); }
 void TBaseCacheTable::Op102() { wrapped_->Op102(); }
 void TBaseCacheTable::LockCurrentRecord() { wrapped_->LockCurrentRecord(); }
-void TBaseCacheTable::Op108(int v) { wrapped_->Op108(v); }
-void TBaseCacheTable::Op109(void*& a) { wrapped_->Op109(a); }
+void TBaseCacheTable::PrepareReplayedChange(int v) { wrapped_->PrepareReplayedChange(v); }
+void TBaseCacheTable::GetCursorStateAddress(void*& a) { wrapped_->GetCursorStateAddress(a); }
 void TBaseCacheTable::OpenBlob(std::uint8_t* b, std::uint16_t f, int m) { wrapped_->OpenBlob(b, f, m); }
 void TBaseCacheTable::GetBlobSize(std::uint8_t* b, std::uint16_t f, std::uint32_t& s) { wrapped_->GetBlobSize(b, f, s); }
 void TBaseCacheTable::ReadBlob(std::uint8_t* b, std::uint16_t f, std::uint32_t o, std::uint32_t l,

@@ -79,7 +79,7 @@ class TMemTable : public TBaseTable {
   void AppendRecord(std::uint8_t* buffer) override;
   void ModifyRecord(std::uint8_t* buffer, int freeLock) override;
   void DeleteRecord(std::uint8_t* buffer) override;
-  void Op71() override;
+  void ClearDeleteFlag() override;
   void EmptyTable() override;
   void CopyFieldOut(std::uint16_t driverType, std::uint16_t keyWidth, std::int16_t units2,
                     std::uint16_t length, const std::uint8_t* value, void* dest,
@@ -223,11 +223,11 @@ class TBaseCacheTable : public TBaseTable {
   void Op60() override;
   void Op61() override;
   void CancelRecordChange(void* reserved) override;
-  void Op63(std::int32_t& value) override;
+  void GetEditPending(std::int32_t& value) override;
   void Op64(std::uint16_t& value) override;
   void Op65(std::int32_t& value) override;
   void InitRecord(std::uint8_t* buffer) override;
-  void Op71() override;
+  void ClearDeleteFlag() override;
   void ReadRecordBlock(std::uint32_t& count, std::uint8_t* buffers) override;
   void WriteRecordBlock(std::uint32_t& count, std::uint8_t* buffers) override;
   void GetAbsolutePosition(std::uint32_t& position) override;
@@ -266,8 +266,8 @@ class TBaseCacheTable : public TBaseTable {
   void Op101() override;
   void Op102() override;
   void LockCurrentRecord() override;
-  void Op108(int value) override;
-  void Op109(void*& address) override;
+  void PrepareReplayedChange(int value) override;
+  void GetCursorStateAddress(void*& address) override;
   void OpenBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, int openMode) override;
   void GetBlobSize(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t& size) override;
   void ReadBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t offset,

@@ -807,7 +807,7 @@ TEST_F(AccessCursorTest, PendingEditIsReportedUntilTheEditEnds) {
   auto rec = Record(c);
   std::int32_t pending = 1;
   auto pendingNow = [&] {
-    c->Op63(pending);
+    c->GetEditPending(pending);
     return pending;
   };
   ASSERT_EQ(0, Engine().GetNextRecord(c, 0, rec.data(), nullptr));

@@ -50,7 +50,7 @@ TEST_F(DatabaseTest, ConnectParametersDirectoryAndModes) {
   EXPECT_EQ(d.ShareMode(), 4);
   EXPECT_FALSE(d.Connected);
   std::uint8_t record[10];
-  d.Op46(record);
+  d.GetOpenModes(record);
   std::int32_t open;
   std::memcpy(&open, record, 4);
   EXPECT_EQ(open, 3);
@@ -95,7 +95,7 @@ TEST_F(DatabaseTest, TableListsAndEmptying) {
 
 TEST_F(DatabaseTest, IndexListsFromAnOpenOrATemporaryCursor) {
   TBaseTable* list = nullptr;
-  db->Op19("Orders", list);
+  db->OpenIndexList("Orders", list);
   EXPECT_EQ(db->TablesOpened, 1);
   EXPECT_EQ(db->OpenCursors()->Count(), 1);  // only the list is left open
   TIndexDesc row{};
@@ -105,7 +105,7 @@ TEST_F(DatabaseTest, IndexListsFromAnOpenOrATemporaryCursor) {
   EXPECT_EQ(EngineCode([&] { list->GetNextRecord(0, reinterpret_cast<std::uint8_t*>(&row), nullptr); }),
             dberr::Eof);
   Open("Customers");
-  db->Op19("Customers;x", list);
+  db->OpenIndexList("Customers;x", list);
   EXPECT_EQ(db->TablesOpened, 2);  // the open cursor served
 }
 

@@ -155,11 +155,11 @@ TEST_F(MemTableTest, BookmarksStayUniqueAfterDeletes) {
   table->SetAbsolutePosition(4);
   table->GetBookmark(fourth);
   EXPECT_NE(std::memcmp(third, fourth, 4), 0);
-  table->Op71();
+  table->ClearDeleteFlag();
   table->EmptyTable();
   EXPECT_EQ(table->RowCount(), 0);
   EXPECT_EQ(table->CursorState, curstate::JustOpened);
-  EXPECT_EQ(EngineCode([&] { table->Op71(); }), dberr::NoCurrRec);
+  EXPECT_EQ(EngineCode([&] { table->ClearDeleteFlag(); }), dberr::NoCurrRec);
 }
 
 TEST(MemoryTables, DatabasesCreateThemFromADescription) {

@@ -54,7 +54,9 @@ class TTestDatabase : public TBaseDatabase {
   void AllocateStatement(std::uint16_t, TSqlStmt*& statement) override {
     statement = new TTestStatement(this, nullptr);
   }
-  void Op55(TSqlStmt* statement, const char* sql) override { statement->SetStatementText(sql); }
+  void PrepareDriverStatement(TSqlStmt* statement, const char* sql) override {
+    statement->SetStatementText(sql);
+  }
 };
 
 class TTestSession : public TBaseSession {
