@@ -3,9 +3,9 @@
 #include <cctype>
 #include <memory>
 
+#include "bde/dbtables.h"
 #include "datactrls/wwstr.h"
 #include "datactrls/wwtable.h"
-#include "platform/bde/dbtables.h"
 #include "platform/classlib/core/datetime.h"
 #include "platform/classlib/core/format.h"
 #include "platform/classlib/core/strutils.h"

@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "bde/dbtables.h"
 #include "datactrls/wwfieldsettings.h"
 #include "datactrls/wwfilterinstall.h"
 #include "datactrls/wwlookup.h"
 #include "datactrls/wwtadatasets.h"
 #include "datactrls/wwwindow.h"
-#include "platform/bde/dbtables.h"
 #include "platform/classlib/controls/forms.h"
 #include "platform/classlib/core/sets.h"
 #include "platform/classlib/core/typinfo.h"

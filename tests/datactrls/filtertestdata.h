@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "bde/dbtables.h"
 #include "datactrls/wwfltdlg.h"
 #include "datactrls/wwtadatasets.h"
 #include "dbengine/accbinding_fixture.h"
-#include "platform/bde/dbtables.h"
 #include "platform/classlib/core/datetime.h"
 
 namespace filtertest {

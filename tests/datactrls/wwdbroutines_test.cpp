@@ -5,11 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include "bde/dbtables.h"
 #include "datactrls/wwdbroutines.h"
 #include "datactrls/wwfilterinstall.h"
 #include "dbengine/accbinding_fixture.h"
 #include "dbengine/qbesql.h"
-#include "platform/bde/dbtables.h"
 #include "platform/classlib/core/strings.h"
 #include "platform/classlib/db/fielddefs.h"
 #include "platform/classlib/dialogs/dialogs.h"

@@ -6,10 +6,10 @@
 
 #include <string>
 
+#include "bde/library_fixture.h"
 #include "datactrls/wwlocate.h"
 #include "datactrls/wwtadatasets.h"
 #include "dbengine/accbinding_fixture.h"
-#include "platform/bde/library_fixture.h"
 #include "platform/classlib/controls/forms.h"
 #include "platform/classlib/dialogs/dialogs.h"
 #include "platform/classlib/stdctrls/comboboxes.h"

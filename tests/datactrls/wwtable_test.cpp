@@ -7,14 +7,14 @@
 
 #include <algorithm>
 
+#include "bde/library_fixture.h"
 #include "datactrls/wwqbe.h"
 #include "datactrls/wwtable.h"
-#include "platform/bde/library_fixture.h"
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/controls/winapi.h"
-#include "platform/classlib/stdctrls/edits.h"
 #include "platform/classlib/db/dbtestutil.h"
 #include "platform/classlib/dialogs/dialogs.h"
+#include "platform/classlib/stdctrls/edits.h"
 
 namespace {
 

@@ -6,12 +6,12 @@
 
 #include <cstring>
 
+#include "bde/library_fixture.h"
 #include "datactrls/wwdbroutines.h"
 #include "datactrls/wwintl.h"
 #include "datactrls/wwtable.h"
 #include "dbengine/basedatabase.h"
 #include "dbengine/testcursor.h"
-#include "platform/bde/library_fixture.h"
 #include "platform/classlib/dialogs/dialogs.h"
 
 namespace {

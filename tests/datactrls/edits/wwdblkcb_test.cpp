@@ -8,19 +8,19 @@
 #include <QImage>
 #include <QMouseEvent>
 
+#include "bde/library_fixture.h"
 #include "datactrls/edits/wwdblkcb.h"
 #include "datactrls/wwdbgrid.h"
 #include "datactrls/wwtable.h"
 #include "datactrls/wwtadatasets.h"
 #include "dbengine/accbinding_fixture.h"
-#include "platform/bde/library_fixture.h"
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/controls/timer.h"
 #include "platform/classlib/db/dbtestutil.h"
 #include "platform/classlib/db/fields.h"
+#include "platform/classlib/db/memdataset.h"
 #include "platform/classlib/dialogs/dialogs.h"
 #include "platform/classlib/stdctrls/edits.h"
-#include "platform/classlib/db/memdataset.h"
 
 using namespace testing_support;
 

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/bde/library_fixture.h"
+#include "bde/library_fixture.h"
 #include "platform/classlib/db/dbtestutil.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/bde/dbtables.h"
+#include "bde/dbtables.h"
 
 #include <algorithm>
 #include <utility>

@@ -6,8 +6,8 @@
 #include <memory>
 #include <vector>
 
+#include "bde/dbtables.h"
 #include "dbengine/access_testutil.h"
-#include "platform/bde/dbtables.h"
 
 namespace bdetest {
 

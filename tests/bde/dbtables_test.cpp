@@ -11,9 +11,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "bde/dbtables.h"
+#include "bde/library_fixture.h"
 #include "dbengine/accbinding.h"
-#include "platform/bde/dbtables.h"
-#include "platform/bde/library_fixture.h"
 #include "platform/classlib/core/typinfo.h"
 #include "platform/classlib/db/datasource.h"
 #include "platform/classlib/dialogs/dialogs.h"
