@@ -158,12 +158,16 @@ void TwwFilterDlg::BuildControls() {
     edit->OnChange = [this](TObject*) { UpdateButtons(); };
   const std::pair<TBitBtn*, TEdit*> clears[] = {
       {FilterValueClearButton, FilterValueEdit}, {MinValueClearButton, MinValueEdit}, {MaxValueClearButton, MaxValueEdit}};
-  for (auto [button, edit] : clears)
+  for (const auto& clear : clears) {
+    // Plain names: clang 14 cannot capture a structured binding in a lambda.
+    TBitBtn* button = clear.first;
+    TEdit* edit = clear.second;
     button->OnClick = [this, button, edit](TObject*) {
       edit->SetText("");
       button->SetEnabled(false);
       if (edit->CanFocus()) edit->SetFocus();
     };
+  }
   OnKeyDown = [this](TObject*, WORD& key, TShiftState) { FormKeyDown(key); };
   OnCloseQuery = [this](TObject*, bool& canClose) {
     if (ModalResult() == mrOk) canClose = LeaveField();

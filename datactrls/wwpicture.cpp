@@ -1,6 +1,7 @@
 #include "datactrls/wwpicture.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "platform/classlib/core/strutils.h"
 
@@ -401,12 +402,17 @@ bool TwwPictureValidator::ValidateValue(const std::string& text) {
   return r == pmComplete || r == pmEmpty;
 }
 
-TwwPicResult TwwPictureValidator::MatchPicture(std::string& text, bool autoFill) {
-  if (!MaskOk(Mask)) return pmSyntax;
-  if (text.empty()) return pmEmpty;
-  const std::u32string mask = ToCodePoints(Mask);
-  const std::u32string typed = ToCodePoints(text);
+namespace {
 
+struct TMatched {
+  TwwPicResult result;
+  std::u32string chars;
+  bool operator==(const TMatched&) const = default;
+};
+
+// Matches typed with the help given from tries[first] on (see MatchPicture).
+TMatched MatchWithHelp(const std::u32string& mask, const std::u32string& typed, bool autoFill,
+                       std::size_t first) {
   // A blank taken for a literal or literals filled in can lead the greedy
   // matcher down a path the result does not match again ("*~V": the filled "V"
   // is then taken as a letter). Such help is withdrawn, the boldest first.
@@ -419,13 +425,44 @@ TwwPicResult TwwPictureValidator::MatchPicture(std::string& text, bool autoFill)
   std::u32string chars = typed;
   TwwPicResult r = MatchOnce(mask, chars, false, false);
   if (r != pmComplete) {
-    for (const Help& h : tries) {
+    for (std::size_t i = first; i < std::size(tries); ++i) {
+      const Help& h = tries[i];
       chars = typed;
       r = MatchOnce(mask, chars, h.blankForLiteral, h.fill);
       if (r == pmError || r == pmSyntax || Settled(mask, chars, r, h.blankForLiteral, h.fill))
         break;
     }
   }
-  text = FromCodePoints(chars);
-  return r;
+  return {r, chars};
+}
+
+// Rounds of matching a result again before one is taken as it is: each round
+// only withdraws help, so a mask settles in a few.
+constexpr int kMaxSettleRounds = 8;
+
+}  // namespace
+
+TwwPicResult TwwPictureValidator::MatchPicture(std::string& text, bool autoFill) {
+  if (!MaskOk(Mask)) return pmSyntax;
+  if (text.empty()) return pmEmpty;
+  const std::u32string mask = ToCodePoints(Mask);
+  const std::u32string typed = ToCodePoints(text);
+  // A result must come back unchanged when the whole match runs on it again:
+  // the help one try gave may read the result otherwise ("! " from "!" with a
+  // literal blank filled in, then taken as a blank typed for a literal). Then
+  // less help is given, and at last the result itself is matched until it stays.
+  TMatched m{};
+  bool settled = false;
+  for (std::size_t first = 0; first < 3 && !settled; ++first) {
+    m = MatchWithHelp(mask, typed, autoFill, first);
+    settled = m.result == pmError || m.result == pmSyntax || MatchWithHelp(mask, m.chars, autoFill, 0) == m;
+  }
+  for (int round = 0; round < kMaxSettleRounds && !settled; ++round) {
+    const TMatched again = MatchWithHelp(mask, m.chars, autoFill, 0);
+    if (again.result == pmError || again.result == pmSyntax) break;  // keeps what was typed acceptable
+    settled = again == m;
+    m = again;
+  }
+  text = FromCodePoints(m.chars);
+  return m.result;
 }

@@ -87,7 +87,29 @@ std::unique_ptr<TStringList> LoadLines(const std::string& path) {
   return lines;
 }
 
-void WriteLines(const std::string& path, TStrings* lines) { WriteFileAtomically(path, lines->Text()); }
+// Runs change on the file's latest lines under the file's lock and, when it
+// changed them, replaces the file at once: programs saving together each keep
+// their change, and a reader sees the old file or the new one. A missing file
+// reads as empty.
+template <class Change>
+bool ChangeLocked(const std::string& path, Change&& change) {
+  TFileLockScope lock(path + ".lock");
+  auto lines = std::make_unique<TStringList>();
+  if (FileExists(path)) lines->LoadFromFile(path);
+  if (!change(*lines)) return false;
+  WriteFileAtomically(path, lines->Text());
+  return true;
+}
+
+// Removes the set of that name; false when there is none.
+bool RemoveSet(TStrings& lines, const std::string& delimiter, const std::string& name) {
+  const auto sets = wwReadSavedFilterSets(&lines, delimiter);
+  const TwwSavedFilterSet* set = FindSet(sets, name);
+  if (!set) return false;
+  const int last = set->Closed ? set->EndLine : set->EndLine - 1;
+  for (int i = last; i >= set->NameLine; --i) lines.Delete(i);
+  return true;
+}
 
 }  // namespace
 
@@ -139,14 +161,8 @@ bool TwwSaveFilter::FilterExists(const std::string& name) {
 }
 
 bool TwwSaveFilter::DeleteFilter(const std::string& name) {
-  auto lines = LoadLines(FilePath);
-  const auto sets = wwReadSavedFilterSets(lines.get(), Delimiter);
-  const TwwSavedFilterSet* set = FindSet(sets, name);
-  if (!set) return false;
-  const int last = set->Closed ? set->EndLine : set->EndLine - 1;
-  for (int i = last; i >= set->NameLine; --i) lines->Delete(i);
-  WriteLines(FilePath, lines.get());
-  return true;
+  if (!FileExists(FilePath)) LoadLines(FilePath);  // raises the file-open error, as before
+  return ChangeLocked(FilePath, [&](TStrings& lines) { return RemoveSet(lines, Delimiter, name); });
 }
 
 bool TwwSaveFilter::SaveFilter(const std::string& name) {
@@ -161,22 +177,24 @@ bool TwwSaveFilter::SaveFilter(const std::string& name) {
     MessageDlg(Format(kwwSavedFilterBadText, {what, info->DisplayLabel}), mtError, {mbOK}, 0);
     return false;
   }
-  if (!FileExists(FilePath)) WriteFileAtomically(FilePath, "");
-  if (FilterExists(name)) {
-    if (OverwriteMessage && MessageDlg(Format(kwwSavedFilterExists, {name}), mtWarning, {mbYes, mbNo}, 0) != mrYes)
-      return false;
-    DeleteFilter(name);
-  }
-  auto lines = LoadLines(FilePath);
-  // A last set that lacks its delimiter is closed first, or it would swallow
-  // the new one.
-  const auto sets = wwReadSavedFilterSets(lines.get(), Delimiter);
-  if (!sets.empty() && !sets.back().Closed) lines->Add(Delimiter);
-  lines->Add(name);
-  for (const auto& info : dialog_->FieldInfo()) lines->Add(ConditionLine(*info));
-  lines->Add(Delimiter);
-  WriteLines(FilePath, lines.get());
-  return true;
+  // Asked before the file is locked: a question left open must not hold up
+  // other programs' saves.
+  if (OverwriteMessage && FileExists(FilePath) && FilterExists(name) &&
+      MessageDlg(Format(kwwSavedFilterExists, {name}), mtWarning, {mbYes, mbNo}, 0) != mrYes)
+    return false;
+  std::vector<std::string> conditions;
+  for (const auto& info : dialog_->FieldInfo()) conditions.push_back(ConditionLine(*info));
+  return ChangeLocked(FilePath, [&](TStrings& lines) {
+    RemoveSet(lines, Delimiter, name);  // a set saved meanwhile under the name is replaced too
+    // A last set that lacks its delimiter is closed first, or it would swallow
+    // the new one.
+    const auto sets = wwReadSavedFilterSets(&lines, Delimiter);
+    if (!sets.empty() && !sets.back().Closed) lines.Add(Delimiter);
+    lines.Add(name);
+    for (const std::string& line : conditions) lines.Add(line);
+    lines.Add(Delimiter);
+    return true;
+  });
 }
 
 bool TwwSaveFilter::LoadFilter(const std::string& name) {

@@ -5,6 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   g++ cmake ninja-build ccache pkg-config
+  clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev libgl-dev
   libsqlite3-dev sqlite3 libsodium-dev libcups2-dev

@@ -20,6 +20,9 @@ namespace {
 constexpr std::size_t kCopyBlock = 8192;
 // Enough numbered names for any folder; past it something is wrong.
 constexpr int kMaxCopyNumber = 100000;
+// Copies under way in the attachments folder: hidden, and named after their
+// process, so that the next copy removes those a killed program left.
+constexpr const char* kCopyPrefix = ".vantrel-copy-";
 
 // Closes a descriptor when it goes, whatever path leaves the copy.
 struct Fd {
@@ -30,14 +33,16 @@ struct Fd {
 };
 
 int OpenSource(const std::string& source) {
-  int fd = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-  struct stat st {};
-  // A folder opens for reading too, but is nothing to copy.
-  if (fd >= 0 && (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))) {
-    ::close(fd);
-    fd = -1;
-  }
+  // Without O_NONBLOCK a named pipe would wait for a writer, forever; only a
+  // regular file is checked and read.
+  const int fd = ::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) throw EFOpenError("Cannot open file " + source);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    throw EFOpenError("Cannot open file " + source + ": it is not a regular file");
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   return fd;
 }
 
@@ -52,25 +57,28 @@ bool WriteAll(int fd, const char* data, std::size_t count) {
   return true;
 }
 
-// Copies the open source into dest (created with `flags`); false only when
-// exclusive creation found dest taken.
-bool CopyOpen(int in, const std::string& dest, int flags) {
+// Copies the open source into dest (created with `flags`) and onto the disk;
+// false only when exclusive creation found dest taken. Errors name `shown`
+// (dest when empty).
+bool CopyOpen(int in, const std::string& dest, int flags, const std::string& shown = "") {
   const std::string target = ExpandFileName(dest);
+  const std::string named = shown.empty() ? target : ExpandFileName(shown);
   Fd out{::open(target.c_str(), flags | O_WRONLY | O_CREAT | O_CLOEXEC, 0644)};
   if (out.fd < 0 && errno == EEXIST && (flags & O_EXCL)) return false;
-  if (out.fd < 0) throw EFCreateError("Cannot create file " + target);
+  if (out.fd < 0) throw EFCreateError("Cannot create file " + named);
+  auto fail = [&](int error) {
+    ::unlink(target.c_str());  // no partial copy stays behind
+    throw EInOutError("Cannot write file " + named + ": " + std::strerror(error), error);
+  };
   char buffer[kCopyBlock];
   for (;;) {
     const ssize_t got = ::read(in, buffer, sizeof buffer);
     if (got < 0 && errno == EINTR) continue;
-    const int error = errno;
-    if (got < 0 || !WriteAll(out.fd, buffer, std::size_t(got))) {
-      const std::string reason = std::strerror(got < 0 ? error : errno);
-      ::unlink(target.c_str());  // no partial copy stays behind
-      throw EInOutError("Cannot write file " + target + ": " + reason, error);
-    }
+    if (got < 0) fail(errno);
+    if (!WriteAll(out.fd, buffer, std::size_t(got))) fail(errno);
     if (got < ssize_t(sizeof buffer)) break;
   }
+  if (::fsync(out.fd) != 0) fail(errno);
   return true;
 }
 
@@ -126,21 +134,61 @@ std::string ReserveTrashName(const std::string& trash, const std::string& name,
   return "";
 }
 
+// What the program's process reports when it cannot start the program.
+struct TStartFailure {
+  bool inFolder;  // entering the folder failed, else starting the program
+  int error;
+};
+
+[[noreturn]] void RaiseStartFailure(const std::vector<std::string>& argv, const std::string& folder,
+                                    const TStartFailure& failure) {
+  const std::string reason = std::strerror(failure.error);
+  if (failure.inFolder)
+    throw EInOutError("Cannot run " + argv[0] + " in the folder " + folder + ": " + reason, failure.error);
+  throw EInOutError("Cannot run " + argv[0] + ": " + reason, failure.error);
+}
+
+// Runs argv in folder without waiting for it to end. Raises EInOutError when
+// the folder cannot be entered or the program cannot be started: the process
+// reports that through a pipe which a successful start closes unwritten.
 void SpawnDetached(const std::vector<std::string>& argv, const std::string& folder) {
+  // Made before forking: a child of a program with threads must not allocate.
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  int report[2];
+  if (::pipe2(report, O_CLOEXEC) != 0) RaiseStartFailure(argv, folder, {false, errno});
   const pid_t child = ::fork();
+  const int forkError = errno;
   if (child == 0) {
     // The grandchild runs the program, so nothing waits for it to end.
-    if (::fork() == 0) {
-      std::vector<char*> args;
-      for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-      args.push_back(nullptr);
-      if (!folder.empty() && ::chdir(folder.c_str()) != 0) ::_exit(127);
-      ::execvp(args[0], args.data());
+    const pid_t grandchild = ::fork();
+    if (grandchild == 0) {
+      TStartFailure failure{true, 0};
+      if (!folder.empty() && ::chdir(folder.c_str()) != 0) {
+        failure.error = errno;
+      } else {
+        ::execvp(args[0], args.data());
+        failure = {false, errno};
+      }
+      [[maybe_unused]] const ssize_t n = ::write(report[1], &failure, sizeof failure);
       ::_exit(127);
+    }
+    if (grandchild < 0) {
+      const TStartFailure failure{false, errno};
+      [[maybe_unused]] const ssize_t n = ::write(report[1], &failure, sizeof failure);
     }
     ::_exit(0);
   }
+  ::close(report[1]);
   if (child > 0) ::waitpid(child, nullptr, 0);
+  TStartFailure failure{};
+  ssize_t got;
+  while ((got = ::read(report[0], &failure, sizeof failure)) < 0 && errno == EINTR) {
+  }
+  ::close(report[0]);
+  if (child < 0) RaiseStartFailure(argv, folder, {false, forkError});
+  if (got == ssize_t(sizeof failure)) RaiseStartFailure(argv, folder, failure);
 }
 
 TShellLauncher& Launcher() {
@@ -259,12 +307,26 @@ std::string CopyInAttachment(const std::string& folder, const std::string& sourc
   const std::string name = ExtractFileName(source);
   if (!IsBareFileName(name))
     throw EInOutError("The file name '" + name + "' cannot be used for an attachment.", EINVAL);
+  Fd in{OpenSource(source)};
   if (!DirectoryExists(folder)) ForceDirectories(folder);
-  // Another user may take the free name between the look and the copy: the
-  // exclusive creation notices, and the next look finds the next number.
-  for (int tries = 0; tries < kMaxCopyNumber; ++tries) {
-    const std::string candidate = UniqueAttachmentName(folder, name);
-    if (CopyFileToNew(source, folder + candidate)) return candidate;
+  // Copied whole under a temporary name first: a copy cut short (a kill, a
+  // full disk) never stands under an attachment's name.
+  const std::string temp = CreateOwnedTempFile(folder, kCopyPrefix);
+  try {
+    CopyOpen(in.fd, temp, O_TRUNC, folder + name);
+    // Another user may take the free name between the look and the rename:
+    // the rename never replaces, and the next look finds the next number.
+    for (int tries = 0; tries < kMaxCopyNumber; ++tries) {
+      const std::string candidate = UniqueAttachmentName(folder, name);
+      if (RenameFile(temp, folder + candidate)) return candidate;
+      if (errno != EEXIST)
+        throw EInOutError("Cannot write file " + ExpandFileName(folder + candidate) + ": " + std::strerror(errno),
+                          errno);
+    }
+  } catch (...) {
+    ::unlink(temp.c_str());
+    throw;
   }
+  ::unlink(temp.c_str());
   throw EInOutError("No free name for " + name + " in " + folder, EEXIST);
 }

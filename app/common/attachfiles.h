@@ -11,10 +11,10 @@
 #include <vector>
 
 // Copies source to dest block by block, replacing dest. Raises EFOpenError
-// "Cannot open file <source>" for a source that cannot be read (or is no
-// file), EFCreateError "Cannot create file <expanded dest>" and
-// EInOutError "Cannot write file <expanded dest>: <reason>"; a copy that
-// fails half-way is removed.
+// "Cannot open file <source>" for a source that cannot be read (with ": it is
+// not a regular file" for a folder, a named pipe or a device), EFCreateError
+// "Cannot create file <expanded dest>" and EInOutError "Cannot write file
+// <expanded dest>: <reason>"; a copy that fails half-way is removed.
 void CopyFileTo(const std::string& source, const std::string& dest);
 // As CopyFileTo, but dest is created exclusively: false (nothing touched) when
 // a file of that name exists already.
@@ -31,8 +31,9 @@ bool FileHasAttributes(const std::string& path, int attributes);
 // (1234567 -> "1234,567"), then " bytes".
 std::string FormatByteCount(std::int64_t size);
 
-// Starts the desktop's program for the file in `folder`; the result is not
-// examined. The launcher runs `argv` in `folder`; tests replace it.
+// Starts the desktop's program for the file in `folder`, without waiting for
+// it. The launcher runs `argv` in `folder` and raises EInOutError when the
+// folder cannot be entered or the program not started; tests replace it.
 using TShellLauncher = std::function<void(const std::vector<std::string>& argv,
                                           const std::string& folder)>;
 void ShellOpenFile(const std::string& file, const std::string& parameters,
@@ -55,5 +56,9 @@ bool IsBareFileName(const std::string& name);
 std::string UniqueAttachmentName(const std::string& folder, const std::string& name);
 // Copies source into the folder (made again when missing) under a free name
 // and returns that name. A source whose name is not bare is refused with
-// EInOutError; a name taken by another user meanwhile moves on to the next.
+// EInOutError, one that is no regular file (a folder, a named pipe) with
+// EFOpenError, without waiting on it; a name taken by another user meanwhile
+// moves on to the next. The copy is made whole under a temporary name and then
+// renamed, so no attachment name ever holds part of a file; temporary copies
+// left by killed programs are removed by the next copy into the folder.
 std::string CopyInAttachment(const std::string& folder, const std::string& source);

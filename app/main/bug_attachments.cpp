@@ -179,10 +179,15 @@ void TfrmBug::ExecuteAttachment() {
   TListItem* item = lvAttachments->Selected();
   if (!item) return;
   const std::string path = AttachmentsPath() + item->Caption();
-  if (IsBareFileName(item->Caption()) && FileExists(path))
-    ShellOpenFile(path, "", ExtractFilePath(ParamStr(0)) + "Attachments/");
-  else
+  if (!IsBareFileName(item->Caption()) || !FileExists(path)) {
     ShowBeepMessage("File '" + path + "' not found.", kMsgError);
+    return;
+  }
+  try {
+    ShellOpenFile(path, "", AttachmentsPath());  // where the attachment is
+  } catch (const EInOutError& e) {
+    ShowBeepMessage(e.Message(), kMsgError);
+  }
 }
 
 void TfrmBug::DeleteAttachments() {

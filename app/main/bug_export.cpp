@@ -64,11 +64,12 @@ constexpr std::uint64_t kProgressMs = 50;
 // Bytes gathered before each write to the file.
 constexpr std::size_t kWriteChunk = 1 << 16;
 
-// The file being written: a temporary file beside the target.
+// The file being written: a temporary file beside the target, named after this
+// process, so that the next export removes those of an export that was killed.
 class TExportFile {
  public:
   explicit TExportFile(const std::string& target)
-      : target_(target), temp_(GetTempFileName(ExtractFilePath(target), "vex")) {
+      : target_(target), temp_(CreateOwnedTempFile(ExtractFilePath(target), "vex")) {
     file_ = std::fopen(temp_.c_str(), "wb");
     if (!file_) {
       const int error = errno;

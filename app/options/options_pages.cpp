@@ -216,7 +216,8 @@ void TfrmOptions::PickColor(TPanel* panel) {
   dlgColor->SetColor(panel->Color());
   if (!dlgColor->Execute()) return;
   try {
-    dlgColor->CustomColors()->SaveToFile(path);
+    // Written beside and renamed: a full disk keeps the old file whole.
+    WriteFileAtomically(path, dlgColor->CustomColors()->Text());
   } catch (const Exception& e) {
     // The colour is still taken; only the custom colours are not kept.
     ShowBeepMessage(e.Message(), kMsgError);

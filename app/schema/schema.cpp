@@ -83,9 +83,10 @@ void CreateVantrelDatabase(const std::string& path) {
   try {
     MakeTables(path);
   } catch (...) {
-    // A failure leaves no half-made database behind.
+    // A failure leaves no half-made database behind, nor its side files: a
+    // log left over would be replayed into the next database made here.
     std::error_code ignored;
-    fs::remove(path, ignored);
+    for (const char* side : {"", "-wal", "-shm", "-journal", "-lock"}) fs::remove(path + side, ignored);
     throw;
   }
 }

@@ -12,6 +12,7 @@
 #include <set>
 #include <string_view>
 
+#include "platform/classlib/core/fileutils.h"
 #include "platform/classlib/core/strutils.h"
 #include "platform/dao/daoerrors.h"
 #include "platform/dao/password.h"
@@ -138,10 +139,15 @@ class TTableCursor : public TRecordsetCore {
   }
 
   // Counted once per state of the file; the moves after it keep it up to
-  // date while nobody changes the file.
+  // date while nobody changes the file. With the keys in order at hand the
+  // row is found among them instead of counting the rows before it.
   std::int32_t AbsolutePosition() override {
     if (!onRow_ || deleted_) return -1;
     std::uint64_t stamp = db_->Conn().ChangeStamp();
+    if (!PositionKnown(stamp) && KeysCurrent(stamp)) {
+      Placed(static_cast<std::int64_t>(PlaceOf(current_)), stamp);
+      return static_cast<std::int32_t>(position_);
+    }
     if (!PositionKnown(stamp)) {
       std::int64_t before = 0;
       for (const auto& q : Regions(false, KeyOf(current_), false, true)) {
@@ -156,15 +162,38 @@ class TTableCursor : public TRecordsetCore {
     return static_cast<std::int32_t>(position_);
   }
 
+  // The row's key is read from the keys in order, built when the file
+  // changed since they were read (unless only this cursor changed it).
+  // Near the start, counting the rows before is cheaper than reading them all.
   void SetAbsolutePosition(std::int32_t position) override {
     LeaveEdit();
     if (position < 0) Fail(errInvalidArgument);
     std::uint64_t stamp = db_->Conn().ChangeStamp();
-    auto s = db_->Conn().Prepare("SELECT rowid" + selectList_ + from_ + " ORDER BY " + OrderBy(true) +
+    if (!KeysCurrent(stamp)) {
+      if (position < kCountedPositions) {
+        OffsetPosition(position, stamp);
+        return;
+      }
+      BuildKeys(stamp);
+    }
+    if (static_cast<size_t>(position) >= keys_.size()) Fail(errInvalidArgument);
+    if (!TakeRow(keys_[static_cast<size_t>(position)], stamp)) {
+      // Current keys name rows that exist; should one not, the slow count
+      // still gives the right row.
+      DropKeys();
+      OffsetPosition(position, stamp);
+      return;
+    }
+    Placed(position, stamp);
+  }
+
+  void OffsetPosition(std::int32_t position, std::uint64_t stamp) {
+    auto& s = db_->Conn().Cached("SELECT rowid" + selectList_ + from_ + " ORDER BY " + OrderBy(true) +
                                  " LIMIT 1 OFFSET ?");
-    s->Bind(1, static_cast<std::int64_t>(position));
-    if (!s->Step()) Fail(errInvalidArgument);
-    Take({ReadRow(*s)}, true, stamp);
+    StatementUse use(s);
+    s.Bind(1, static_cast<std::int64_t>(position));
+    if (!s.Step()) Fail(errInvalidArgument);
+    Take({ReadRow(s)}, true, stamp);
     Placed(position, stamp);
   }
 
@@ -194,6 +223,7 @@ class TTableCursor : public TRecordsetCore {
     LeaveEdit();
     SetOrder(index);
     window_.clear();
+    DropKeys();
     if (!DoMoveFirst()) {
       bof_ = eof_ = true;
       onRow_ = false;
@@ -264,15 +294,7 @@ class TTableCursor : public TRecordsetCore {
   std::int64_t BookmarkOf(const Row& row) const override { return row.rowid; }
   std::int64_t AppendedBookmark(const Row& row) const override { return row.rowid; }
 
-  bool DoSetBookmark(std::int64_t bookmark) override {
-    std::uint64_t stamp = db_->Conn().ChangeStamp();
-    auto& s = db_->Conn().Cached("SELECT rowid" + selectList_ + from_ + " WHERE rowid=?");
-    StatementUse use(s);
-    s.Bind(1, bookmark);
-    if (!s.Step()) return false;
-    Take({ReadRow(s)}, true, stamp);
-    return true;
-  }
+  bool DoSetBookmark(std::int64_t bookmark) override { return TakeRow(bookmark, db_->Conn().ChangeStamp()); }
 
   // The value comes with its row, read again in the same statement. When
   // another user changed the row since the move, the row is taken whole as
@@ -300,7 +322,27 @@ class TTableCursor : public TRecordsetCore {
   void Changed() override {
     window_.clear();
     afterWrite_ = true;
+    if (!keysKept_) return;  // an addition was carried already, or the keys drop
+    if (deleted_) {
+      KeepKeys([&] { ForgetKey(current_.rowid); });
+    } else if (KeyOf(current_) != KeyOf(Row{current_.rowid, snapshot_})) {
+      KeepKeys([&] {
+        ForgetKey(current_.rowid);
+        keys_.insert(keys_.begin() + static_cast<std::ptrdiff_t>(PlaceOf(current_)), current_.rowid);
+      });
+    } else {
+      KeepKeys([] {});
+    }
   }
+
+  void Appended(const Row& row) override {
+    KeepKeys([&] { keys_.insert(keys_.begin() + static_cast<std::ptrdiff_t>(PlaceOf(row)), row.rowid); });
+  }
+
+  // The keys hold through this cursor's own writes, each carried into them;
+  // anyone else's write drops them.
+  void Writing() override { keysKept_ = KeysCurrent(db_->Conn().ChangeStamp()); }
+  void RowNumbered() override { KeepKeys([] {}); }
 
  private:
   struct OrderColumn {
@@ -481,6 +523,92 @@ class TTableCursor : public TRecordsetCore {
 
   bool WindowValid(std::uint64_t stamp) const { return !window_.empty() && stamp_ == stamp; }
 
+  bool TakeRow(std::int64_t rowid, std::uint64_t stamp) {
+    auto& s = db_->Conn().Cached("SELECT rowid" + selectList_ + from_ + " WHERE rowid=?");
+    StatementUse use(s);
+    s.Bind(1, rowid);
+    if (!s.Step()) return false;
+    Take({ReadRow(s)}, true, stamp);
+    return true;
+  }
+
+  // ---- The row numbers of every row in the order of the moves (the row
+  // condition aside: positions count every row), so that a position is one
+  // look-up wherever it lies. They hold while the file is as they saw it
+  // apart from this cursor's own writes, which are carried into them: the
+  // cheap stamp says when nothing changed at all; when it moved, the
+  // connection tells this connection's writes from other users' exactly.
+
+  bool KeysCurrent(std::uint64_t stamp) {
+    if (!keysBuilt_) return false;
+    Connection& c = db_->Conn();
+    if (c.LocalWrites() != keysWrites_ || (stamp != keysStamp_ && c.OthersVersion() != keysVersion_)) {
+      DropKeys();
+      return false;
+    }
+    keysStamp_ = stamp;
+    return true;
+  }
+
+  // Both marks are taken before the rows are read: a commit in between
+  // shows in them later and only costs a rebuild.
+  void BuildKeys(std::uint64_t stamp) {
+    Connection& c = db_->Conn();
+    keysVersion_ = c.OthersVersion();
+    keysWrites_ = c.LocalWrites();
+    keysStamp_ = stamp;
+    keys_.clear();
+    auto& s = c.Cached("SELECT rowid" + from_ + " ORDER BY " + OrderBy(true));
+    StatementUse use(s);
+    while (s.Step()) keys_.push_back(s.ColumnInteger(0));
+    keysBuilt_ = true;
+  }
+
+  void DropKeys() {
+    std::vector<std::int64_t>().swap(keys_);
+    keysBuilt_ = false;
+    keysKept_ = false;
+  }
+
+  // Carries this cursor's write into the keys when they held just before
+  // it; otherwise the write shows in LocalWrites and drops them.
+  template <class Change>
+  void KeepKeys(Change&& change) {
+    if (!keysKept_) return;
+    keysKept_ = false;
+    change();
+    keysWrites_ = db_->Conn().LocalWrites();
+  }
+
+  void ForgetKey(std::int64_t rowid) {
+    auto at = position_ >= 0 && static_cast<size_t>(position_) < keys_.size() &&
+                      keys_[static_cast<size_t>(position_)] == rowid
+                  ? keys_.begin() + position_
+                  : std::find(keys_.begin(), keys_.end(), rowid);
+    if (at != keys_.end()) keys_.erase(at);
+  }
+
+  // How many of the keys come before the row, by a binary search in which
+  // SQLite compares (its collations and Null order are the order's own).
+  size_t PlaceOf(const Row& row) {
+    if (order_.size() == 1) return static_cast<size_t>(std::lower_bound(keys_.begin(), keys_.end(), row.rowid) - keys_.begin());
+    std::string where;
+    std::vector<Cell> binds;
+    for (const auto& region : Regions(false, KeyOf(row), false, true)) {
+      where += (where.empty() ? "(" : " OR (") + region.where + ")";
+      binds.insert(binds.end(), region.binds.begin(), region.binds.end());
+    }
+    if (where.empty()) return 0;  // nothing can come before it
+    auto& s = db_->Conn().Cached("SELECT 1" + from_ + " WHERE rowid=? AND (" + where + ")");
+    auto before = [&](std::int64_t rowid) {
+      StatementUse use(s);
+      s.Bind(1, rowid);
+      for (size_t i = 0; i < binds.size(); ++i) s.Bind(static_cast<int>(i + 2), binds[i]);
+      return s.Step();
+    };
+    return static_cast<size_t>(std::partition_point(keys_.begin(), keys_.end(), before) - keys_.begin());
+  }
+
   // Whether two reads of a row show the same values; a value left unread is
   // known by its size alone.
   bool SameVersion(const Row& a, const Row& b) const {
@@ -519,6 +647,9 @@ class TTableCursor : public TRecordsetCore {
   static constexpr std::int64_t kInlineBytes = 8192;
   static constexpr size_t kFirstStep = 8;
   static constexpr size_t kMaxStep = 256;
+  // Counting this many rows to a position costs about as much as a look-up
+  // by key (some tens of microseconds): below it, no keys are read for a put.
+  static constexpr std::int32_t kCountedPositions = 512;
 
   TableDef table_;
   const IndexDef* index_ = nullptr;
@@ -538,6 +669,12 @@ class TTableCursor : public TRecordsetCore {
   std::string condition_;  // rows the moves skip do not meet it (SetRowCondition)
   std::int64_t count_ = -1;
   std::uint64_t countStamp_ = 0;
+  std::vector<std::int64_t> keys_;  // row numbers in order; 8 bytes a row
+  bool keysBuilt_ = false;
+  bool keysKept_ = false;         // they held when this cursor began its write
+  std::uint64_t keysStamp_ = 0;    // ChangeStamp last found them current at
+  std::uint64_t keysVersion_ = 0;  // other users' commits they include
+  std::uint64_t keysWrites_ = 0;   // this connection's writes they include
 };
 
 // =================================================================================
@@ -553,31 +690,6 @@ namespace {
 // the folders of one that died (killed, or crashed) from those in use.
 constexpr std::string_view kResultPrefix = "vantrel-result-";
 
-// Removes the scratch folders whose process no longer runs: a process that
-// dies cannot remove its own, and each may hold hundreds of megabytes.
-void RemoveAbandonedResults(const std::filesystem::path& folder) {
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-    const std::string name = entry.path().filename().string();
-    if (name.rfind(kResultPrefix, 0) != 0) continue;
-    char* end = nullptr;
-    const long pid = std::strtol(name.c_str() + kResultPrefix.size(), &end, 10);
-    if (pid <= 0 || *end != '-') continue;  // not one of ours, or from before pids were named
-    if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;  // alive, or not ours to judge
-    std::error_code ignored;
-    std::filesystem::remove_all(entry.path(), ignored);
-  }
-}
-
-// Each scratch folder is swept once per process: once is enough to free what
-// died before, and a query's open stays cheap.
-void RemoveAbandonedResultsOnce(const std::filesystem::path& folder) {
-  static std::mutex guard;
-  static std::set<std::string> swept;
-  std::lock_guard<std::mutex> lock(guard);
-  if (swept.insert(folder.string()).second) RemoveAbandonedResults(folder);
-}
-
 }  // namespace
 
 class TResultStore {
@@ -586,8 +698,9 @@ class TResultStore {
     std::error_code error;
     std::filesystem::path folder = std::filesystem::temp_directory_path(error);
     if (error) Fail(errInvalidPath, ::getenv("TMPDIR") != nullptr ? ::getenv("TMPDIR") : "");
-    RemoveAbandonedResultsOnce(folder);
-    std::string pattern = (folder / (std::string(kResultPrefix) + std::to_string(::getpid()) + "-XXXXXX")).string();
+    // A process that dies cannot remove its own, and each may hold hundreds of megabytes.
+    RemoveAbandonedOnce(folder.string(), std::string(kResultPrefix));
+    std::string pattern = (folder / (OwnedName(std::string(kResultPrefix)) + "XXXXXX")).string();
     if (::mkdtemp(pattern.data()) == nullptr) Fail(errInvalidPath, pattern);
     dir_ = pattern;
     try {
@@ -1135,9 +1248,11 @@ void TRecordsetCore::AddNew() {
   if (!Updatable()) Fail(errReadOnly);
   LeaveEdit();
   const TableDef& table = db_->Conn().Table(target_);
+  Writing();
   Connection::WriteScope scope(db_->Conn());
   std::int64_t rowid = db_->Conn().NextRowId(table);
   scope.Commit();
+  RowNumbered();
   buffer_.rowid = rowid;
   buffer_.cells.assign(fields_.size(), Cell());
   for (size_t i = 0; i < fields_.size(); ++i) {
@@ -1161,6 +1276,7 @@ void TRecordsetCore::Update() {
       Fail(errRequiredIsNull, target_ + "." + info.sourceField);
   }
   Connection& conn = db_->Conn();
+  Writing();
   Connection::WriteScope scope(conn);
   if (mode_ == dbEditInProgress) {
     std::vector<Cell> now;
@@ -1226,6 +1342,7 @@ void TRecordsetCore::Delete() {
   if (deleted_) Fail(errRecordDeleted);
   LeaveEdit();
   if (db_->Locks().RecordLockedByOther(target_, current_.rowid, this)) Fail(errLockedByUser, "Admin");
+  Writing();
   Connection::WriteScope scope(db_->Conn());
   auto& s = db_->Conn().Cached("DELETE FROM " + QuoteIdentifier(target_) + " WHERE rowid=?");
   {
@@ -1247,7 +1364,13 @@ TDatabaseCore::TDatabaseCore(const std::string& path, bool exclusive, bool readO
     : path_(path), exclusive_(exclusive), readOnly_(readOnly) {
   conn_ = std::make_unique<Connection>(path, readOnly);
   readOnly_ = conn_->ReadOnly();
-  bool plainPassword = CheckPassword(*conn_, PasswordOf(connect));
+  bool plainPassword = false;
+  try {
+    plainPassword = CheckPassword(*conn_, PasswordOf(connect));
+  } catch (const TDaoFailure& e) {
+    if (e.Number() == errLocked) conn_->RefuseBusy();  // still opening: the file is busy
+    throw;
+  }
   locks_ = LockFile::For(path, !readOnly_);
   if (int error = locks_->OpenDatabase(exclusive, !readOnly_)) Fail(error, error == errFileInUse ? path : "Admin");
   opened_ = true;

@@ -154,6 +154,8 @@ class TRecordsetCore {
   virtual std::int64_t BookmarkOf(const Row& row) const = 0;
   virtual std::int64_t AppendedBookmark(const Row& row) const = 0;
   virtual bool DoSetBookmark(std::int64_t bookmark) = 0;  // false: gone
+  virtual void Writing() {}                                // this recordset is about to write
+  virtual void RowNumbered() {}                            // AddNew handed out a row number
   virtual void Changed() {}                                // data written by this recordset
   virtual void Appended(const Row&) {}
   // Reads a value that the move left unread. A recordset that can tell the

@@ -5,9 +5,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "platform/classlib/core/strutils.h"
 #include "platform/dao/daoerrors.h"
@@ -341,6 +343,10 @@ Connection::Connection(const std::string& path, bool readOnly) : path_(path), re
   }
   if (rc != SQLITE_OK) {
     int primary = rc & 0xFF;
+    if (primary == SQLITE_BUSY) {
+      CloseUnrecognised();
+      RefuseBusy();
+    }
     if (db_ != nullptr && primary != SQLITE_NOTADB && primary != SQLITE_CORRUPT && primary != SQLITE_CANTOPEN) {
       try {
         Raise(rc);
@@ -403,6 +409,24 @@ std::string Connection::QueryText(const char* sql) {
   return answer;
 }
 
+void Connection::RefuseBusy() {
+  throw TDaoFailure(errFileInUse, "Couldn't use '" + path_ +
+                                      "'; the file is busy: other users are writing it.  Try again in a moment.");
+}
+
+// SQLite's own wait backs off to steps of 100 ms. With a rollback journal a
+// reader that sleeps that long keeps missing the short gaps between other
+// users' commits, and is refused while they write; steps of a millisecond
+// catch those gaps. The wait stays bounded by the busy timeout.
+int Connection::WaitWhileBusy(void* connection, int count) {
+  auto* c = static_cast<Connection*>(connection);
+  const auto now = std::chrono::steady_clock::now();
+  if (count == 0) c->busySince_ = now;
+  if (now - c->busySince_ >= std::chrono::milliseconds(c->busyTimeout_)) return 0;
+  std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  return 1;
+}
+
 void Connection::RefuseOpen(const std::string& why) {
   CloseUnrecognised();
   if (sharing_) sharing_->LeaveMode(network_);
@@ -422,7 +446,8 @@ int Connection::OpenAndRecognise(const std::string& name, int flags, bool holdLo
   // "Text" in double quotes is a name, never a string that SQLite guesses at.
   sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
   sqlite3_db_config(db_, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
-  sqlite3_busy_timeout(db_, busyTimeoutMs);
+  busyTimeout_ = busyTimeoutMs;
+  sqlite3_busy_handler(db_, &Connection::WaitWhileBusy, this);
   sqlite3_create_collation(db_, "NOCASE", SQLITE_UTF8, nullptr, CompareNoCase);
   sqlite3_create_function(db_, "like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                           LikeFunction, nullptr, nullptr);
@@ -604,6 +629,16 @@ std::uint64_t Connection::ChangeStamp() {
     }
   }
   return (lastDataVersion_ << 32) ^ localChanges_;
+}
+
+std::uint64_t Connection::OthersVersion() {
+  StatementUse s(Cached("PRAGMA data_version"));
+  if (!s->Step()) Fail(errInvalidOperation);
+  return static_cast<std::uint64_t>(s->ColumnInteger(0));
+}
+
+std::uint64_t Connection::LocalWrites() const {
+  return static_cast<std::uint64_t>(sqlite3_total_changes64(db_)) + localChanges_;
 }
 
 // Asking SQLite for its data version starts a read transaction, whose file

@@ -16,6 +16,7 @@
 //     index name), MSysQueries (stored queries in their Access text) and,
 //     for a file with a password, MSysPassword.
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -167,9 +168,19 @@ class Connection {
   // last call (and after every change through this connection). Cheap enough
   // for every move of a cursor: see the write-ahead log's header below.
   std::uint64_t ChangeStamp();
+  // Exact where ChangeStamp is merely cheap: the first changes only when
+  // another connection committed, the second with every row this connection
+  // wrote (or rolled back), so that a holder of derived state can tell its
+  // own writes from everyone else's. Each call of the first is a read
+  // transaction: ask it only once ChangeStamp has moved.
+  std::uint64_t OthersVersion();
+  std::uint64_t LocalWrites() const;
 
   static void SetBusyTimeout(int milliseconds);  // for every later open
   static int BusyTimeout();
+  // Refuses an open that found the file busy past the busy timeout: other
+  // users are writing it (errFileInUse, saying so).
+  [[noreturn]] void RefuseBusy();
 
  private:
   int OpenAndRecognise(const std::string& name, int flags, bool holdLog);
@@ -184,8 +195,12 @@ class Connection {
   bool LogHeaderChanged();
   TableDef DescribeFromSqlite(const std::string& name);
 
+  static int WaitWhileBusy(void* connection, int count);
+
   std::string path_;
   bool readOnly_;
+  int busyTimeout_ = 0;                 // ms; taken at the open
+  std::chrono::steady_clock::time_point busySince_;
   bool network_ = false;                // shared in network mode (sharing.h)
   std::shared_ptr<LockFile> sharing_;   // marks this connection's sharing mode
   sqlite3* db_ = nullptr;

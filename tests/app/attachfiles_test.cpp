@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +16,7 @@
 #include "app/common/attachfiles.h"
 #include "apptest.h"
 #include "platform/classlib/core/exceptions.h"
+#include "platform/classlib/core/failingfiles.h"
 #include "platform/classlib/core/fileutils.h"
 
 namespace {
@@ -68,7 +70,7 @@ TEST_F(AttachFiles, CopyErrorsNameTheFile) {
   EXPECT_EQ(Raised<EFOpenError>([&] { CopyFileTo(dir + "missing", dir + "d"); }),
             "Cannot open file " + dir + "missing");
   EXPECT_EQ(Raised<EFOpenError>([&] { CopyFileTo(scratch.Dir(), dir + "d"); }),
-            "Cannot open file " + scratch.Dir());
+            "Cannot open file " + scratch.Dir() + ": it is not a regular file");
   EXPECT_EQ(Raised<EFCreateError>([&] { CopyFileTo(dir + "src", dir + "no/d"); }),
             "Cannot create file " + dir + "no/d");
   EXPECT_FALSE(fs::exists(dir + "d"));
@@ -198,6 +200,111 @@ TEST_F(AttachFiles, AttributesDatesAndOpening) {
   SetShellLauncher(old);
   EXPECT_EQ(argv, (std::vector<std::string>{"xdg-open", dir + "f.txt"}));
   EXPECT_EQ(where, folder);
+}
+
+// Anything but a regular file is refused at once, with the reason: a named pipe
+// with no writer would otherwise keep the copy waiting for ever.
+TEST_F(AttachFiles, OnlyRegularFilesAreCopiedAndNothingWaits) {
+  ASSERT_EQ(::mkfifo((dir + "pipe").c_str(), 0600), 0);
+  fs::create_directories(dir + "sub");
+  const auto start = std::chrono::steady_clock::now();
+  for (const std::string& source : {dir + "pipe", dir + "sub", std::string("/dev/null")}) {
+    EXPECT_EQ(Raised<EFOpenError>([&] { CopyInAttachment(folder, source); }),
+              "Cannot open file " + source + ": it is not a regular file");
+    EXPECT_EQ(Raised<EFOpenError>([&] { CopyFileTo(source, dir + "copy"); }),
+              "Cannot open file " + source + ": it is not a regular file");
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_FALSE(fs::exists(dir + "copy"));
+  EXPECT_TRUE(!fs::exists(folder) || fs::is_empty(folder));
+}
+
+// A copy killed midway never stands under an attachment's name, and the next
+// copy into the folder removes what the killed one left.
+TEST_F(AttachFiles, AKilledCopyLeavesNoPartialAttachment) {
+  constexpr int kKills = 10;
+  const std::string big = Bytes(8 << 20);
+  Put(dir + "big.bin", big);
+  fs::create_directories(folder);
+  int partial = 0;
+  for (int kill = 0; kill < kKills; ++kill) {
+    const pid_t copier = ::fork();
+    if (copier == 0) {
+      for (;;) CopyInAttachment(folder, dir + "big.bin");
+    }
+    // Killed while some file in the folder is part-way written.
+    auto copying = [&] {
+      for (const auto& e : fs::directory_iterator(folder)) {
+        const auto size = fs::file_size(e.path());
+        if (size > 0 && size < big.size()) return true;
+      }
+      return false;
+    };
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!copying() && std::chrono::steady_clock::now() < limit) ::usleep(100);
+    ::kill(copier, SIGKILL);
+    ::waitpid(copier, nullptr, 0);
+    for (const auto& e : fs::directory_iterator(folder)) {
+      const std::string name = e.path().filename().string();
+      if (!name.starts_with(".") && fs::file_size(e.path()) != big.size()) ++partial;
+    }
+  }
+  EXPECT_EQ(partial, 0) << "partial files under attachment names after " << kKills << " kills";
+  // This process has not copied into the folder yet: its first copy sweeps it.
+  for (const auto& e : fs::directory_iterator(folder))
+    if (!e.path().filename().string().starts_with(".")) fs::remove(e.path());
+  EXPECT_EQ(CopyInAttachment(folder, dir + "big.bin"), "big.bin");
+  std::vector<std::string> names;
+  for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+  EXPECT_EQ(names, std::vector<std::string>{"big.bin"});
+  EXPECT_EQ(Get(folder + "big.bin"), big);
+}
+
+// Each open, write, flush and rename of an attachment copy may fail: the
+// caller is told, and neither the attachment's name nor a temporary copy is left.
+TEST_F(AttachFiles, EveryStepOfACopyMayFail) {
+  Put(dir + "notes.txt", Bytes(40000));
+  fs::create_directories(folder);
+  for (TFileCall call : {TFileCall::Open, TFileCall::Write, TFileCall::Sync, TFileCall::Rename}) {
+    std::string error;
+    const int runs = FailEachCall(
+        folder, call,
+        [&] {
+          error = Raised<Exception>([&] { CopyInAttachment(folder, dir + "notes.txt"); });
+        },
+        [&](int n) {
+          EXPECT_NE(error, "<nothing>") << int(call) << " #" << n;
+          EXPECT_TRUE(fs::is_empty(folder)) << int(call) << " #" << n;
+        });
+    EXPECT_GE(runs, 1) << int(call);
+    EXPECT_EQ(Get(folder + "notes.txt"), Bytes(40000));
+    fs::remove(folder + "notes.txt");
+  }
+}
+
+// The real launcher, with a stand-in for the desktop's opener on PATH: it runs
+// in the folder it is given, and a folder it cannot enter or a missing opener
+// is reported instead of passing in silence.
+TEST_F(AttachFiles, TheRealLauncherRunsInTheAttachmentsFolderAndReportsFailures) {
+  fs::create_directories(dir + "bin");
+  fs::create_directories(folder);
+  Put(folder + "f.txt", "abc");
+  Put(dir + "bin/xdg-open", "#!/bin/sh\npwd > \"" + dir + "opened.tmp\"\necho \"$1\" >> \"" + dir +
+                                "opened.tmp\"\nmv \"" + dir + "opened.tmp\" \"" + dir + "opened\"\n");
+  ::chmod((dir + "bin/xdg-open").c_str(), 0755);
+  const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+  ::setenv("PATH", (dir + "bin:" + oldPath).c_str(), 1);
+  ShellOpenFile(folder + "f.txt", "", folder);
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!fs::exists(dir + "opened") && std::chrono::steady_clock::now() < limit) ::usleep(1000);
+  EXPECT_EQ(Get(dir + "opened"), fs::canonical(folder).string() + "\n" + folder + "f.txt\n");
+
+  EXPECT_EQ(Raised<EInOutError>([&] { ShellOpenFile(folder + "f.txt", "", dir + "gone/"); }),
+            "Cannot run xdg-open in the folder " + dir + "gone/: No such file or directory");
+  ::setenv("PATH", (dir + "nothing").c_str(), 1);
+  EXPECT_EQ(Raised<EInOutError>([&] { ShellOpenFile(folder + "f.txt", "", folder); }),
+            "Cannot run xdg-open: No such file or directory");
+  ::setenv("PATH", oldPath.c_str(), 1);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 // are not bare names are listed but never touched.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -333,6 +334,27 @@ TEST_F(AttachWindow, DroppedFilesAreListedShownAndDeletedToTheTrash) {
   EXPECT_TRUE(FileExists(trash + "photo.jpg"));
   EXPECT_EQ(apptest::StoredEntries(scratch.Database(), "Attachment"),
             std::vector<std::string>{"plan.txt\r\n"});
+}
+
+// The opener runs in the folder where the attachment is, and one that cannot
+// start is reported; a named pipe dropped or picked is refused at once.
+TEST_F(AttachWindow, OpeningRunsWhereTheFileIsAndPipesAreRefused) {
+  Start({"a.txt\r\n"}, {"a.txt"});
+  std::string where;
+  const TShellLauncher old = SetShellLauncher([&](const auto&, const auto& f) { where = f; });
+  form->lvAttachments->Items()->Item(0)->SetSelected(true);
+  form->ExecuteAttachment();
+  EXPECT_EQ(where, folder);
+  SetShellLauncher([](const auto&, const auto&) {
+    throw EInOutError("Cannot run xdg-open: No such file or directory", ENOENT);
+  });
+  form->ExecuteAttachment();
+  SetShellLauncher(old);
+  EXPECT_EQ(answers.Texts().back(), "Cannot run xdg-open: No such file or directory");
+
+  ASSERT_EQ(::mkfifo((dir + "pipe").c_str(), 0600), 0);
+  EXPECT_THROW(form->AttachFiles({dir + "pipe"}), EFOpenError);
+  EXPECT_FALSE(FileExists(folder + "pipe"));
 }
 
 }  // namespace

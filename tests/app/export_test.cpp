@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -20,6 +21,7 @@
 #include "datactrls/wwtable.h"
 #include "platform/classlib/controls/extctrls.h"
 #include "platform/classlib/core/clock.h"
+#include "platform/classlib/core/failingfiles.h"
 #include "platform/classlib/core/fileutils.h"
 #include "platform/classlib/dialogs/dialogs.h"
 #include "platform/classlib/menus/menus.h"
@@ -276,6 +278,73 @@ TEST_F(ExportWindow, TheFieldsWindowShowsAndStoresTheChoice) {
     EXPECT_FALSE(shown[13]);  // Identifier, as the fixture stored it
     EXPECT_EQ(form->Reg->ReadBool("Column Export", "Status", true), !ok);
     EXPECT_EQ(form->Reg->ReadBool("Column Export", "Identifier", true), ok);
+  }
+}
+
+// Run as a program of its own by the test below, never by itself: an export
+// into the folder that VANTREL_TEST_EXPORT_INTO names, killed midway by the
+// signal of the file size limit.
+TEST_F(ExportWindow, KilledMidwayInAProgramOfItsOwn) {
+  const char* into = std::getenv("VANTREL_TEST_EXPORT_INTO");
+  if (into == nullptr) GTEST_SKIP() << "started by KilledAndFailingExportsLeaveTheTargetAndNoTemporaryFile";
+  target = std::string(into) + "/old.csv";
+  std::signal(SIGXFSZ, SIG_DFL);
+  rlimit small{100, 100};
+  ::setrlimit(RLIMIT_FSIZE, &small);
+  form->mnuMain_File_Export_CurrentProgram_AllEntries->Click();
+}
+
+// An export killed midway leaves its temporary file beside the target; the
+// next export removes it. Every open, write and rename of an export may fail:
+// the old target stays and no temporary file is left.
+TEST_F(ExportWindow, KilledAndFailingExportsLeaveTheTargetAndNoTemporaryFile) {
+  const std::string folder = scratch.Dir() + "/out";
+  std::filesystem::create_directory(folder);
+  target = folder + "/old.csv";
+  std::ofstream(target) << "old";
+  auto temporaries = [&] {
+    int n = 0;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+      n += e.path().filename().string().starts_with("vex");
+    return n;
+  };
+  // A program of its own: a fork of this one could not run its windows.
+  std::vector<std::string> environment;
+  for (char** e = environ; *e != nullptr; ++e) environment.push_back(*e);
+  environment.push_back("VANTREL_TEST_EXPORT_INTO=" + folder);
+  std::vector<char*> envp;
+  for (std::string& e : environment) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  std::string filter = "--gtest_filter=ExportWindow.KilledMidwayInAProgramOfItsOwn";
+  std::string self = "/proc/self/exe";
+  char* argv[] = {self.data(), filter.data(), nullptr};
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::execve(argv[0], argv, envp.data());
+    ::_exit(127);
+  }
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+  EXPECT_EQ(Written(), "old");
+  EXPECT_EQ(temporaries(), 1) << "the killed export's";
+  form->mnuMain_File_Export_CurrentProgram_AllEntries->Click();
+  EXPECT_EQ(Written(), std::string(kFirstRecord) + kSecondRecord);
+  EXPECT_EQ(temporaries(), 0) << "removed by the next export";
+
+  std::ofstream(target) << "old";
+  for (TFileCall call : {TFileCall::Open, TFileCall::Write, TFileCall::Rename}) {
+    const int runs = FailEachCall(
+        folder, call, [&] { form->mnuMain_File_Export_CurrentProgram_AllEntries->Click(); },
+        [&](int n) {
+          EXPECT_EQ(Written(), "old") << int(call) << " #" << n;
+          EXPECT_EQ(temporaries(), 0) << int(call) << " #" << n;
+          EXPECT_TRUE(Unlocked());
+          EXPECT_NE(Messages().back().find("No space left on device"), std::string::npos) << Messages().back();
+        });
+    EXPECT_GE(runs, 1) << int(call);
+    EXPECT_EQ(Written(), std::string(kFirstRecord) + kSecondRecord);
+    std::ofstream(target) << "old";
   }
 }
 

@@ -6,6 +6,7 @@
 
 #include <QApplication>
 
+#include <filesystem>
 #include <fstream>
 
 #include "app/main/bug.h"
@@ -14,6 +15,7 @@
 #include "datactrls/wwdbgrid.h"
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/controls/extctrls.h"
+#include "platform/classlib/core/failingfiles.h"
 #include "platform/classlib/core/fileutils.h"
 #include "platform/classlib/core/regstore.h"
 #include "platform/classlib/dbctrls/dbctrls.h"
@@ -495,6 +497,60 @@ TEST_F(Options, ColourPicksKeepTheCustomColoursAndIgnoreADamagedFile) {
     EXPECT_EQ(line.substr(0, line.find('\r')), "ColorA=0000FF");
   }
   EXPECT_TRUE(Messages().empty());
+}
+
+// The custom colours file is replaced whole or not at all: on a full disk the
+// old file stays as it was, the user is told, and the colour is still taken.
+TEST_F(Options, AColourPickOnAFullDiskKeepsTheOldCustomColours) {
+  const std::string file = IncludeTrailingPathDelimiter(regstore::StoreFolder()) + "CColor.vn";
+  std::string old;
+  for (char slot = 'A'; slot <= 'P'; ++slot) old += std::string("Color") + slot + "=00FF00\r\n";
+  old += std::string(5000, ' ') + "\r\n";  // longer than one block
+  other = [&](TDialogRequest& r) {
+    if (r.Kind != TDialogKind::Color) return r.Buttons.empty() ? mrOk : r.Buttons.front();
+    auto* dialog = static_cast<TColorDialog*>(r.Dialog);
+    dialog->SetColor(clRed);
+    dialog->SetCustomColor(0, clBlue);
+    return mrOk;
+  };
+  for (TFileCall call : {TFileCall::Write, TFileCall::Sync, TFileCall::Rename}) {
+    SCOPED_TRACE(int(call));
+    std::ofstream(file, std::ios::binary) << old;
+    const size_t before = Messages().size();
+    Run([&](TfrmOptions* d) {
+      d->pcOptions->SetActivePageIndex(6);
+      TFailingFiles full(regstore::StoreFolder(), call, 1, ENOSPC);
+      ClickOn(static_cast<TControl*>(d->FindComponent("pnlData")));
+      EXPECT_TRUE(full.Failed());
+      EXPECT_EQ(Shown(d, "pnlData"), std::to_string(int(clRed)));
+    });
+    std::string now;
+    ReadWholeFile(file, now);
+    EXPECT_EQ(now, old);
+    ASSERT_EQ(Messages(before).size(), 1u) << ::testing::PrintToString(Messages());
+    EXPECT_NE(Messages(before)[0].find("CColor.vn"), std::string::npos) << Messages(before)[0];
+    EXPECT_NE(Messages(before)[0].find("No space left on device"), std::string::npos) << Messages(before)[0];
+    for (const auto& entry : std::filesystem::directory_iterator(regstore::StoreFolder()))
+      EXPECT_FALSE(entry.path().filename().string().starts_with(".CColor")) << entry.path();
+  }
+}
+
+// The program's own application object tells the user, once, when a settings
+// object cannot save its changes as it ends (here on a full disk).
+TEST(SettingsOnAFullDisk, TheUserIsToldOnce) {
+  std::vector<std::string> shown;
+  TDialogResponderScope boxes([&](TDialogRequest& r) {
+    shown.push_back(r.Text);
+    return mrOk;
+  });
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    TFailingFiles full(regstore::StoreFolder(), TFileCall::Write, 1, ENOSPC);
+    TRegIniFile("Software\\Vantrel Tests\\Full").WriteString("Settings", "Value", "lost");
+  }
+  ASSERT_EQ(shown.size(), 1u) << ::testing::PrintToString(shown);
+  EXPECT_TRUE(shown[0].starts_with("The settings could not be saved: ")) << shown[0];
+  EXPECT_NE(shown[0].find("No space left on device"), std::string::npos) << shown[0];
+  EXPECT_EQ(TRegIniFile("Software\\Vantrel Tests\\Full").ReadString("Settings", "Value", "none"), "none");
 }
 
 }  // namespace

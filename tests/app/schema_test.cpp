@@ -3,14 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/schema/schema.h"
 #include "apptest.h"
+#include "platform/classlib/core/failingfiles.h"
 #include "dbengine/accbinding.h"
 #include "platform/classlib/db/fielddefs.h"
 #include "platform/classlib/db/fields.h"
+#include "platform/dao/core.h"
 
 namespace {
 
@@ -116,6 +119,53 @@ TEST_F(Schema, AnExistingFileIsNeverReplaced) {
   EXPECT_FALSE(CreateVantrelDatabaseIfMissing(scratch_.Database()));
   EXPECT_THROW(CreateVantrelDatabase(scratch_.Database()), Exception);
   EXPECT_EQ(Open("Programs")->RecordCount(), 1);
+}
+
+// Each open, write and flush of a new database may fail: the caller is told,
+// and no half-made database nor a side file of one (a log would be replayed
+// into the next database made there) is left behind. A failure the database
+// library may pass over (a flush at its close) leaves a whole database.
+TEST_F(Schema, AFailureAtAnyStepLeavesNoHalfMadeDatabase) {
+  const std::string folder = scratch_.Dir() + "/new";
+  std::filesystem::create_directory(folder);
+  const std::string path = folder + "/Vantrel.MDB";
+  auto left = [&] {
+    std::string names;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) names += e.path().filename().string() + " ";
+    return names;
+  };
+  auto programs = [&] {
+    dao::TDatabaseCore db(path, false, true, "");
+    return db.OpenRecordset("Programs", -1)->RecordCount();
+  };
+  for (TFileCall call : {TFileCall::Open, TFileCall::Write, TFileCall::Sync}) {
+    bool raised = false;
+    int whole = 0;
+    const int runs = FailEachCall(
+        folder, call,
+        [&] {
+          raised = false;
+          try {
+            CreateVantrelDatabase(path);
+          } catch (const std::exception&) {
+            raised = true;
+          }
+        },
+        [&](int n) {
+          if (raised) {
+            EXPECT_EQ(left(), "") << int(call) << " #" << n;
+            return;
+          }
+          ++whole;
+          EXPECT_EQ(programs(), 1) << int(call) << " #" << n;
+          std::filesystem::remove_all(folder);
+          std::filesystem::create_directory(folder);
+        });
+    EXPECT_GT(runs, whole) << int(call);
+    EXPECT_EQ(programs(), 1) << "the run past the last failure makes it";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directory(folder);
+  }
 }
 
 }  // namespace

@@ -158,3 +158,27 @@ TEST(PictureValidator, DamagedMasksGiveConsistentAnswers) {
 }
 
 }  // namespace
+
+namespace {
+
+// Inputs the fuzzer found whose matched text changed when matched again: a
+// matched text matches again unchanged, with the same result.
+TEST(PictureValidator, AMatchedTextMatchesAgainUnchanged) {
+  const std::pair<std::string, std::string> found[] = {
+      {"*{*{!G\x01}*!} ", "!"},
+  };
+  for (const auto& input : found) {
+    for (bool fill : {false, true}) {
+      SCOPED_TRACE(input.first + " / " + input.second + (fill ? " / fill" : ""));
+      TwwPictureValidator v(input.first, true);
+      std::string text = input.second;
+      const TwwPicResult r = v.MatchPicture(text, fill);
+      if (r == pmError || r == pmSyntax || r == pmEmpty) continue;
+      std::string again = text;
+      EXPECT_EQ(v.MatchPicture(again, fill), r);
+      EXPECT_EQ(again, text);
+    }
+  }
+}
+
+}  // namespace

@@ -4,13 +4,18 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "datactrls/wwsavedfilters.h"
 #include "filtertestdata.h"
 #include "platform/classlib/controls/messages.h"
+#include "platform/classlib/core/child_writers.h"
 #include "platform/classlib/core/exceptions.h"
+#include "platform/classlib/core/failingfiles.h"
 #include "platform/classlib/core/fileutils.h"
 #include "platform/classlib/core/strings.h"
 #include "platform/classlib/dialogs/dialogs.h"
@@ -186,3 +191,78 @@ TEST_F(SavedFilters, TheSelectionWindowDropsNamesFromItsListOnly) {
 }
 
 }  // namespace
+
+// Programs saving and deleting at once: each save and delete holds, and a name
+// saved by all keeps exactly one whole set, the last one written.
+TEST_F(SavedFilters, ProgramsSavingAtOnceLoseNothing) {
+  constexpr int kPrograms = 4;
+  constexpr int kSaves = 30;
+  store.OverwriteMessage = false;
+  Set({{"Name", fdMatchStart, "low"}});
+  for (int i = 0; i < kSaves; ++i) ASSERT_TRUE(store.SaveFilter("old " + std::to_string(i)));
+  const std::vector<int> codes = RunChildWriters(kPrograms, [&](int program) {
+    bool all = true;
+    for (int i = 0; i < kSaves; ++i) {
+      dialog.FieldInfo()[0]->FilterValue = "program " + std::to_string(program);
+      all = store.SaveFilter("p" + std::to_string(program) + " " + std::to_string(i)) && all;
+      all = store.SaveFilter("Shared") && all;
+      // Each program deletes its share of the old sets.
+      if (i % kPrograms == program) all = store.DeleteFilter("old " + std::to_string(i)) && all;
+    }
+    return all;
+  });
+  EXPECT_EQ(codes, std::vector<int>(kPrograms, 0));
+  const std::vector<std::string> names = Names();
+  int lost = 0;
+  for (int program = 0; program < kPrograms; ++program)
+    for (int i = 0; i < kSaves; ++i)
+      lost += std::count(names.begin(), names.end(), "p" + std::to_string(program) + " " + std::to_string(i)) != 1;
+  EXPECT_EQ(lost, 0) << "sets lost of " << kPrograms * kSaves;
+  EXPECT_EQ(std::count(names.begin(), names.end(), "Shared"), 1);
+  EXPECT_EQ(std::count_if(names.begin(), names.end(), [](const std::string& n) { return n.starts_with("old "); }), 0);
+  EXPECT_EQ(names.size(), std::size_t(kPrograms * kSaves + 1));
+  TStringList lines;
+  lines.LoadFromFile(store.FilePath);
+  for (const TwwSavedFilterSet& set : wwReadSavedFilterSets(&lines, store.Delimiter))
+    EXPECT_TRUE(set.Damage.empty() && set.EndLine == set.NameLine + 2) << set.Name << ": " << set.Damage;
+}
+
+// Each open, write, flush and rename of a save or a delete may fail: the caller
+// is told, the file stays as it was, and no temporary file is left beside it.
+TEST_F(SavedFilters, EveryStepOfASaveOrDeleteMayFail) {
+  store.OverwriteMessage = false;
+  Set({{"Name", fdMatchStart, "low"}});
+  auto leftovers = [&] {
+    int n = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir_))
+      n += e.path().filename().string().starts_with(".SavedFilters.txt.");
+    return n;
+  };
+  const std::pair<const char*, std::function<void()>> actions[] = {
+      {"save", [&] { store.SaveFilter("New"); }}, {"delete", [&] { store.DeleteFilter("Mine"); }}};
+  for (const auto& entry : actions) {
+    const char* what = entry.first;
+    const std::function<void()>& action = entry.second;
+    for (TFileCall call : {TFileCall::Open, TFileCall::Write, TFileCall::Sync, TFileCall::Rename}) {
+      Write(kTwoSets);
+      bool raised = false;
+      const int runs = FailEachCall(
+          dir_, call,
+          [&] {
+            raised = false;
+            try {
+              action();
+            } catch (const Exception&) {
+              raised = true;
+            }
+          },
+          [&](int n) {
+            EXPECT_TRUE(raised) << what << " " << int(call) << " #" << n;
+            EXPECT_EQ(File(), kTwoSets) << what << " " << int(call) << " #" << n;
+            EXPECT_EQ(leftovers(), 0) << what << " " << int(call) << " #" << n;
+          });
+      EXPECT_GE(runs, 1) << what << " " << int(call);
+      EXPECT_NE(File(), kTwoSets) << what << ": the run past the last failure changes the file";
+    }
+  }
+}

@@ -124,7 +124,9 @@ TEST_F(QbeOverAccess, UntranslatableTextsAreRefusedByName) {
       {"SORT: People->Name", "SORT"},
       {"", "without a table"},
   };
-  for (const auto& [text, construct] : cases) {
+  for (const auto& c : cases) {
+    const std::string& text = c.first;
+    const std::string& construct = c.second;
     const auto failure = testing_engine::EngineFailure([&] { TranslateQbeToSql(text); });
     EXPECT_EQ(kQbeNotTranslated, failure.Code) << "translated: " << text;
     EXPECT_NE(std::string::npos, failure.Context.find(construct)) << failure.Context;

@@ -194,7 +194,7 @@ TEST_F(ExtTabTest, WiderTabFontSizesTheTabsAndHintsSitBelowTheirTab) {
   THintWindow* hint = Application->HintWindow();
   ASSERT_NE(hint, nullptr);
   const TPoint want = tabs->ClientToScreen(TPoint{r.Left + 3, r.Bottom + 1});
-  EXPECT_EQ(TPoint(hint->Left(), hint->Top()), want);
+  EXPECT_EQ((TPoint{hint->Left(), hint->Top()}), want);
   Application->CancelHint();
 }
 

@@ -503,7 +503,7 @@ TEST(Tb97FormDefinitionTest, AFloatingBarIsPlacedFromItsPlaceOnTheForm) {
     EXPECT_TRUE(bar->Floating());
     const TRect r = bar->BoundsRect();  // screen coordinates now
     if (c.onScreen) {
-      EXPECT_EQ(TPoint(r.Left, r.Top), form.ClientToScreen(TPoint{c.left, c.top}));
+      EXPECT_EQ((TPoint{r.Left, r.Top}), form.ClientToScreen(TPoint{c.left, c.top}));
     } else {
       const TRect work = Screen->WorkAreaRect();
       EXPECT_GE(r.Left, work.Left);

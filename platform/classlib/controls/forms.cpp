@@ -17,6 +17,7 @@
 
 #include "platform/classlib/controls/qtbackend.h"
 #include "platform/classlib/core/messagepump.h"
+#include "platform/classlib/core/regstore.h"
 #include "platform/classlib/graphics/drawing.h"
 #include "platform/classlib/graphics/qtbridge.h"
 
@@ -649,6 +650,13 @@ TApplication::TApplication(TComponent* AOwner)
     if (QGuiApplication::instance() && !icon_->Empty())
       QGuiApplication::setWindowIcon(QIcon(QPixmap::fromImage(IconImage(*icon_))));
   };
+  // Settings that could not be saved when no caller could be told: the user is.
+  regstore::SetSaveFailureHandler([](const std::string& message) {
+    if (Application)
+      Application->ShowException(Exception(message));
+    else
+      std::fprintf(stderr, "%s\n", message.c_str());
+  });
 }
 
 TApplication::~TApplication() {

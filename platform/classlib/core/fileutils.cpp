@@ -7,13 +7,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <signal.h>
+
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <random>
+#include <set>
 #include <vector>
 
 #include "platform/classlib/core/wintypes.h"
@@ -465,6 +471,40 @@ TFileLockScope::TFileLockScope(const std::string& lockFileName) {
 
 TFileLockScope::~TFileLockScope() { ::close(fd_); }  // closing releases the lock
 
+namespace {
+
+// Creates stem + four hex digits + ".tmp" exclusively and opens it for
+// writing: the descriptor, with the name in `name`; -1 with errno set when no
+// such file can be made.
+int OpenUniqueTempFile(const std::string& stem, std::string& name) {
+  thread_local std::mt19937 random{std::random_device{}()};
+  static const char* kHex = "0123456789ABCDEF";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    unsigned unique = random() & 0xFFFF;
+    name = stem;
+    for (int shift = 12; shift >= 0; shift -= 4) name += kHex[(unique >> shift) & 0xF];
+    name += ".tmp";
+    int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;  // errno is EEXIST
+}
+
+// OpenUniqueTempFile, closed again; raises naming directory when it fails.
+std::string CreateUniqueTempFile(const std::string& stem, const std::string& directory) {
+  std::string name;
+  const int fd = OpenUniqueTempFile(stem, name);
+  if (fd < 0) {
+    const int error = errno;
+    throw EInOutError("Cannot create a temporary file in '" + directory + "': " + std::strerror(error),
+                      error);
+  }
+  ::close(fd);
+  return name;
+}
+
+}  // namespace
+
 void WriteFileAtomically(const std::string& fileName, const std::string& contents) {
   std::string target = fileName;
   struct stat st;
@@ -482,8 +522,11 @@ void WriteFileAtomically(const std::string& fileName, const std::string& content
     throw EInOutError("Cannot write the file '" + fileName + "': " + std::strerror(error), error);
   };
 
-  std::string temp = ExtractFilePath(target) + "." + ExtractFileName(target) + ".XXXXXX";
-  int fd = ::mkstemp(temp.data());
+  const std::string folder = ExtractFilePath(target);
+  const std::string owned = OwnedNamePrefix("." + ExtractFileName(target) + ".");
+  RemoveAbandonedOnce(folder, owned);
+  std::string temp;
+  int fd = OpenUniqueTempFile(folder + OwnedName(owned), temp);
   if (fd < 0) fail(errno, {});
   mode_t mode;
   if (exists) {
@@ -511,6 +554,52 @@ void WriteFileAtomically(const std::string& fileName, const std::string& content
   if (::rename(temp.c_str(), target.c_str()) != 0) fail(errno, temp);
 }
 
+// --- Files a process owns while it runs ------------------------------------------------
+
+std::string OwnedNamePrefix(const std::string& prefix) {
+  // Host names hold letters, digits, '-' and '.', so '@' cannot be mistaken
+  // for a part of one.
+  char host[256] = {};
+  if (::gethostname(host, sizeof host - 1) != 0) host[0] = '\0';
+  std::string name = host;
+  std::replace(name.begin(), name.end(), '/', '_');
+  return prefix + name + "@";
+}
+
+std::string OwnedName(const std::string& prefix) {
+  return prefix + std::to_string(::getpid()) + "-";
+}
+
+void RemoveAbandoned(const std::string& folder, const std::string& prefix) {
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder.empty() ? "." : folder, error)) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind(prefix, 0) != 0 || !std::isdigit(static_cast<unsigned char>(name[prefix.size()])))
+      continue;
+    char* end = nullptr;
+    const long pid = std::strtol(name.c_str() + prefix.size(), &end, 10);
+    if (pid <= 0 || *end != '-') continue;  // not one of ours
+    if (::kill(static_cast<pid_t>(pid), 0) == 0 || errno != ESRCH) continue;  // alive, or not ours to judge
+    std::error_code ignored;
+    std::filesystem::remove_all(entry.path(), ignored);
+  }
+}
+
+void RemoveAbandonedOnce(const std::string& folder, const std::string& prefix) {
+  static std::mutex guard;
+  static std::set<std::pair<std::string, std::string>> swept;
+  std::lock_guard<std::mutex> lock(guard);
+  if (swept.insert({ExpandFileName(folder.empty() ? "." : folder), prefix}).second)
+    RemoveAbandoned(folder, prefix);
+}
+
+std::string CreateOwnedTempFile(const std::string& folder, const std::string& prefix) {
+  const std::string owned = OwnedNamePrefix(prefix);
+  const std::string dir = IncludeTrailingPathDelimiter(folder.empty() ? "." : folder);
+  RemoveAbandonedOnce(dir, owned);
+  return CreateUniqueTempFile(dir + OwnedName(owned), folder);
+}
+
 // --- Current folder, temporary files, the program ------------------------------------
 
 std::string GetCurrentDir() {
@@ -533,27 +622,8 @@ std::string GetTempPath() {
 }
 
 std::string GetTempFileName(const std::string& directory, const std::string& prefix) {
-  thread_local std::mt19937 random{std::random_device{}()};
-  static const char* kHex = "0123456789ABCDEF";
   std::string folder = IncludeTrailingPathDelimiter(directory.empty() ? "." : directory);
-  std::string stem = folder + prefix.substr(0, 3);
-  int lastError = 0;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    unsigned unique = random() & 0xFFFF;
-    std::string name = stem;
-    for (int shift = 12; shift >= 0; shift -= 4) name += kHex[(unique >> shift) & 0xF];
-    name += ".tmp";
-    int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd >= 0) {
-      ::close(fd);
-      return name;
-    }
-    lastError = errno;
-    if (lastError != EEXIST) break;
-  }
-  throw EInOutError("Cannot create a temporary file in '" + directory + "': " +
-                        std::strerror(lastError),
-                    lastError);
+  return CreateUniqueTempFile(folder + prefix.substr(0, 3), directory);
 }
 
 std::string ParamStr(int index) {

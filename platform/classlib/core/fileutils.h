@@ -106,7 +106,9 @@ void FindClose(TSearchRec& f);
 // Reads the whole file; false when it cannot be read (errno tells why).
 bool ReadWholeFile(const std::string& fileName, std::string& contents);
 // Replaces the file's contents all at once: a reader sees the old file or the new
-// one, never a mix, and a failure leaves the old file as it was. A new file gets the
+// one, never a mix, and a failure leaves the old file as it was. The new contents are
+// written beside it first, under a name owned by this process (see above); those left
+// by dead processes are removed on the way. A new file gets the
 // permissions of a newly created one, an existing file keeps its own; a link is
 // followed. Raises EInOutError naming the file when it cannot be written.
 void WriteFileAtomically(const std::string& fileName, const std::string& contents);
@@ -124,6 +126,28 @@ class TFileLockScope {
  private:
   int fd_;
 };
+
+// --- Files a process owns while it runs ------------------------------------------------
+
+// Temporary files and folders that a killed process would leave behind carry their
+// process in their names: prefix, the process number, '-', then anything. A prefix
+// for a folder that several machines may share holds the machine's name (see
+// OwnedNamePrefix), so that only this machine's processes are judged.
+// prefix + this machine's name + '-': the start of such names in a shared folder.
+std::string OwnedNamePrefix(const std::string& prefix);
+// prefix + this process's number + '-'.
+std::string OwnedName(const std::string& prefix);
+// Removes the files and folders of folder named prefix, a process number and '-'
+// whose process no longer runs here. Names of running processes, of other forms
+// and entries that cannot be removed are left alone.
+void RemoveAbandoned(const std::string& folder, const std::string& prefix);
+// RemoveAbandoned, the first time for each folder and prefix in this process only:
+// once is enough to free what died before, and later calls stay cheap.
+void RemoveAbandonedOnce(const std::string& folder, const std::string& prefix);
+// Creates a new empty file in folder named OwnedName(OwnedNamePrefix(prefix)), a
+// unique part and ".tmp", after removing such files of dead processes there; returns
+// its full name. Raises EInOutError when no file can be created there.
+std::string CreateOwnedTempFile(const std::string& folder, const std::string& prefix);
 
 // --- Current folder, temporary files, the program ------------------------------------
 

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
@@ -390,6 +391,42 @@ using Change = std::function<LONG(Key& root, bool& changed)>;
 // The batch that holds this thread's changes now (WriteBatch::Scope), if any.
 thread_local regstore::WriteBatch* currentBatch = nullptr;
 
+// Failures to save that nobody can be told of by an exception (a batch ending)
+// go to the handler, once until a save succeeds again: a full disk would
+// otherwise bring one message for every settings object that ends. Made on
+// first use: the application object that installs the handler may be a global
+// made before this file's globals.
+struct SaveFailures {
+  std::mutex mutex;
+  regstore::SaveFailureHandler handler;
+  bool reported = false;
+};
+
+SaveFailures& Failures() {
+  static SaveFailures failures;
+  return failures;
+}
+
+void SaveSucceeded() {
+  std::lock_guard lock(Failures().mutex);
+  Failures().reported = false;
+}
+
+void ReportSaveFailure(const std::string& why) {
+  regstore::SaveFailureHandler handler;
+  {
+    std::lock_guard lock(Failures().mutex);
+    if (Failures().reported) return;
+    Failures().reported = true;
+    handler = Failures().handler;
+  }
+  const std::string text = "The settings could not be saved: " + why;
+  if (handler)
+    handler(text);
+  else
+    std::fprintf(stderr, "%s\n", text.c_str());
+}
+
 class StoreFile {
  public:
   StoreFile(std::string folder, int root)
@@ -446,6 +483,14 @@ class StoreFile {
       if (h.owner == owner) h.owner = nullptr;
   }
 
+  // Drops the held changes of a batch that could not be saved, so that no reader
+  // here sees a value that is not in the file; the tree is read again.
+  void Discard(const regstore::WriteBatch* owner) {
+    std::lock_guard lock(mutex_);
+    std::erase_if(pending_, [&](const Held& h) { return h.owner == owner; });
+    valid_ = false;
+  }
+
  private:
   struct Held {
     const regstore::WriteBatch* owner;
@@ -478,6 +523,7 @@ class StoreFile {
                                std::strerror(e.ErrorCode));
     }
     pending_.clear();
+    SaveSucceeded();
     struct stat st;
     if (::stat(path_.c_str(), &st) == 0) {
       identity_ = IdentityOf(st);
@@ -860,10 +906,20 @@ LONG QueryInfo(HKEY key, KeyInfo& info) {
 WriteBatch::~WriteBatch() {
   try {
     Flush();
-  } catch (const std::exception&) {
-    // Nothing to report to from a destructor; the changes stay held (see the header).
+  } catch (const ERegistryException& e) {
+    // Nothing may pretend to be saved: the changes are dropped, and the user told.
+    for (StoreFile* store : AllStores()) store->Discard(this);
+    ReportSaveFailure(e.Message());
   }
   for (StoreFile* store : AllStores()) store->Disown(this);
+}
+
+SaveFailureHandler SetSaveFailureHandler(SaveFailureHandler handler) {
+  std::lock_guard lock(Failures().mutex);
+  SaveFailureHandler old = std::move(Failures().handler);
+  Failures().handler = std::move(handler);
+  Failures().reported = false;  // a new handler has been told nothing yet
+  return old;
 }
 
 // Every store is tried, so that one file that cannot be saved keeps no other waiting.

@@ -28,6 +28,7 @@
 // is never written over.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -124,6 +125,12 @@ LONG QueryInfo(HKEY key, KeyInfo& info);
 // The folder that holds the store files now (see above).
 std::string StoreFolder();
 
+// Told, with a message for the user, when changes could not be saved and no caller
+// can be: a write batch that ends. Told once until a save succeeds again; without a
+// handler the message goes to the standard error. Returns the old handler.
+using SaveFailureHandler = std::function<void(const std::string& message)>;
+SaveFailureHandler SetSaveFailureHandler(SaveFailureHandler handler);
+
 // Holds the changes made on this thread while one of its Scopes lives, instead of
 // saving each at once. Held changes are replayed onto the file's latest contents when
 // they are saved, so another process's changes to other values are kept.
@@ -132,8 +139,9 @@ class WriteBatch {
   WriteBatch() = default;
   WriteBatch(const WriteBatch&) = delete;
   WriteBatch& operator=(const WriteBatch&) = delete;
-  // Saves what is still held. A store that cannot be saved keeps the changes pending
-  // (still seen by readers here), to be saved with its next change or flush.
+  // Saves what is still held. When a store cannot be saved, the batch's changes are
+  // dropped (readers here see the file again) and the failure goes to the save
+  // failure handler (see SetSaveFailureHandler).
   ~WriteBatch();
 
   // Saves the held changes now, one locked read-merge-write per store file; raises

@@ -11,6 +11,7 @@
 
 #include "../model/reportrig.h"
 #include "platform/classlib/core/english_settings.h"
+#include "platform/classlib/core/failingfiles.h"
 #include "platform/classlib/core/filer.h"
 #include "platform/classlib/core/fileutils.h"
 #include "platform/classlib/core/streams.h"
@@ -204,6 +205,35 @@ TEST_F(ReportTemplate, SavingKeepsTheOldFileWhenItCannotBeWritten) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);  // no temporary left
   tmpl.Save();
   EXPECT_NE(Stored(), before);
+}
+
+// Each open, write, flush and rename of a template save may fail: the save
+// raises, the old template stays whole and no temporary file is left.
+TEST_F(ReportTemplate, EveryStepOfASaveMayFail) {
+  tmpl.Save();
+  const std::string before = Stored();
+  ChangeLayout();  // each save below writes this layout over the one before
+  for (TFileCall call : {TFileCall::Open, TFileCall::Write, TFileCall::Sync, TFileCall::Rename}) {
+    bool raised = false;
+    const int runs = FailEachCall(
+        dir, call,
+        [&] {
+          raised = false;
+          try {
+            tmpl.Save();
+          } catch (const ETemplateSaveError&) {
+            raised = true;
+          }
+        },
+        [&](int n) {
+          EXPECT_TRUE(raised) << int(call) << " #" << n;
+          EXPECT_EQ(Stored(), before) << int(call) << " #" << n;
+          EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1) << int(call) << " #" << n;
+        });
+    EXPECT_GE(runs, 1) << int(call);
+    EXPECT_NE(Stored(), before);
+    WriteFileAtomically(tmpl.FileName(), before);
+  }
 }
 
 TEST_F(ReportTemplate, MissingFilesGarbageAndReaderErrorsKeepThePreviousLayout) {

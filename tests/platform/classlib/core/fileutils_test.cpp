@@ -1,13 +1,17 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <vector>
 
+#include "platform/classlib/core/failingfiles.h"
 #include "platform/classlib/core/fileutils.h"
 #include "platform/classlib/core/english_settings.h"
 #include "platform/classlib/core/temp_dir.h"
@@ -296,4 +300,107 @@ TEST(FileTest, PackedDatesConvertToAndFromDateTime) {
   ASSERT_TRUE(FileAge(tmp / "f", when));
   EXPECT_NEAR(when, expected, 1e-9);
   EXPECT_FALSE(FileAge(tmp / "missing", when));
+}
+
+namespace {
+
+std::set<std::string> NamesIn(const std::string& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.insert(entry.path().filename().string());
+  return names;
+}
+
+// A process number that runs no process: a child that has ended and been reaped.
+pid_t DeadProcess() {
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ::waitpid(child, nullptr, 0);
+  return child;
+}
+
+}  // namespace
+
+// Every open, write, flush and rename of a replacement can fail: the old file
+// stays whole, the caller is told, and nothing else stays behind.
+TEST(WriteAtomicallyTest, AFailureAtEveryStepKeepsTheOldFileWhole) {
+  TempDir dir;
+  const std::string file = dir / "settings.txt";
+  const std::string old = "the old contents\n";
+  const std::string fresh(3 << 20, 'n');  // several writes' worth
+  for (TFileCall call : {TFileCall::Open, TFileCall::Write, TFileCall::Sync, TFileCall::Rename}) {
+    WriteText(file, old);
+    bool raised = false;
+    const int runs = FailEachCall(
+        dir.Path(), call,
+        [&] {
+          raised = false;
+          try {
+            WriteFileAtomically(file, fresh);
+          } catch (const EInOutError& e) {
+            raised = std::string(e.Message()).find("No space left on device") != std::string::npos;
+          }
+        },
+        [&](int n) {
+          EXPECT_TRUE(raised) << int(call) << " #" << n;
+          EXPECT_TRUE(ReadText(file) == old) << int(call) << " #" << n;
+          EXPECT_EQ(NamesIn(dir.Path()), std::set<std::string>{"settings.txt"}) << int(call) << " #" << n;
+        });
+    EXPECT_GE(runs, 1) << int(call);
+    EXPECT_TRUE(ReadText(file) == fresh) << "the run past the last failure writes it";
+  }
+}
+
+TEST(OwnedNamesTest, OnlyDeadProcessesOfThisFormAreRemoved) {
+  TempDir dir;
+  const std::string prefix = OwnedNamePrefix(".x.");
+  const std::string dead = prefix + std::to_string(DeadProcess()) + "-a";
+  const std::string alive = OwnedName(prefix) + "b";
+  const std::string deadFolder = prefix + std::to_string(DeadProcess()) + "-folder";
+  const std::vector<std::string> kept = {alive, prefix + "c", prefix + "+1-d", prefix + "12",
+                                         ".x.otherhost@" + std::to_string(DeadProcess()) + "-e", "plain"};
+  for (const std::string& name : kept) WriteText(dir / name, "");
+  WriteText(dir / dead, "");
+  std::filesystem::create_directories(dir / (deadFolder + "/inner"));
+  RemoveAbandoned(dir.Path(), prefix);
+  EXPECT_EQ(NamesIn(dir.Path()), std::set<std::string>(kept.begin(), kept.end()));
+
+  // A temporary file of this process's own form, removed only once it is dead.
+  const std::string temp = CreateOwnedTempFile(dir.Path(), "vex");
+  EXPECT_TRUE(ExtractFileName(temp).starts_with(OwnedName(OwnedNamePrefix("vex")))) << temp;
+  EXPECT_TRUE(temp.ends_with(".tmp")) << temp;
+  RemoveAbandoned(dir.Path(), OwnedNamePrefix("vex"));
+  EXPECT_TRUE(FileExists(temp));
+}
+
+// A program killed while it replaces a file leaves its temporary file; the next
+// program's replacement removes it.
+TEST(WriteAtomicallyTest, TheLeftoversOfAKilledWriterGoWithTheNextWrite) {
+  TempDir dir;
+  const std::string file = dir / "HKEY_CURRENT_USER.reg";
+  WriteText(file, "old");
+  constexpr int kKills = 5;
+  constexpr std::size_t kBig = 16 << 20;
+  for (int kill = 0; kill < kKills; ++kill) {
+    const std::set<std::string> before = NamesIn(dir.Path());
+    const pid_t writer = ::fork();
+    if (writer == 0) {
+      const std::string big(kBig, 'b');
+      for (;;) WriteFileAtomically(file, big);
+    }
+    // Killed once a temporary file of its own has started to fill.
+    auto writing = [&] {
+      for (const std::string& name : NamesIn(dir.Path()))
+        if (!before.count(name) && FileSizeByName(dir / name) > 0) return true;
+      return false;
+    };
+    while (!writing()) ::usleep(100);
+    ::kill(writer, SIGKILL);
+    ::waitpid(writer, nullptr, 0);
+    const std::string contents = ReadText(file);
+    EXPECT_TRUE(contents == "old" || contents.size() == kBig) << "never a part";
+  }
+  // This process has not written into the folder yet: its first write sweeps it.
+  WriteFileAtomically(file, "new");
+  EXPECT_EQ(NamesIn(dir.Path()), std::set<std::string>{"HKEY_CURRENT_USER.reg"});
+  EXPECT_EQ(ReadText(file), "new");
 }

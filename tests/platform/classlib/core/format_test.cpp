@@ -96,9 +96,9 @@ TEST_F(FormatTest, BadFormatsAndArgumentsRaise) {
   const std::pair<const char*, std::vector<TVarRec>> invalid[] = {
       {"%d", {"text"}}, {"%d", {1.5}}, {"%f", {3}},  {"%s", {true}},       {"%q", {1}},
       {"50%", {}},      {"%5.", {1}},  {"%*d", {"x", 1}}, {"%99999999999d", {1}}};
-  for (const auto& [format, args] : invalid)
-    EXPECT_EQ(ConvertErrorOf([&] { Format(format, args); }),
-              std::string("Format '") + format + "' invalid or incompatible with argument");
+  for (const auto& bad : invalid)
+    EXPECT_EQ(ConvertErrorOf([&] { Format(bad.first, bad.second); }),
+              std::string("Format '") + bad.first + "' invalid or incompatible with argument");
   EXPECT_EQ(ConvertErrorOf([] { Format("%d %d", {1}); }), "No argument for format '%d %d'");
   EXPECT_EQ(ConvertErrorOf([] { Format("%3:d", {1}); }), "No argument for format '%3:d'");
   EXPECT_THROW(Format("%*d", {2000000000, 1}), EConvertError);

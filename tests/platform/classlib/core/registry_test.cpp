@@ -4,14 +4,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <cstring>
 #include <fstream>
 #include <limits>
 
 #include "platform/classlib/core/english_settings.h"
+#include "platform/classlib/core/failingfiles.h"
 #include "platform/classlib/core/fileutils.h"
 #include "platform/classlib/core/registry.h"
+#include "platform/classlib/core/regstore.h"
 #include "platform/classlib/core/strings.h"
 #include "platform/classlib/core/temp_dir.h"
 #include "platform/classlib/core/child_writers.h"
@@ -516,23 +520,101 @@ TEST_F(RegistryTest, AnObjectsChangesAreSavedTogether) {
 }
 
 // A held change meets a file damaged meanwhile: the save is refused and leaves the file
-// as it is, and the change stays held until the file is mended.
-TEST_F(RegistryTest, HeldChangesWaitForADamagedFileToBeMended) {
+// as it is. The object that ends unsaved tells the user, once, and its change is
+// dropped: nothing here pretends that it was saved.
+TEST_F(RegistryTest, AHeldChangeThatCannotBeSavedIsToldAndDropped) {
+  std::vector<std::string> told;
+  const regstore::SaveFailureHandler old =
+      regstore::SetSaveFailureHandler([&](const std::string& message) { told.push_back(message); });
   auto ini = std::make_unique<TRegIniFile>("Software\\Held");
   ini->WriteString("S", "kept", "yes");
   const std::string damaged = "garbage\r\n";
   WriteStore(damaged);
   std::string message = MessageOf<ERegistryException>([&] { RegFlushKey(ini->CurrentKey()); });
   EXPECT_NE(message.find("line 1"), std::string::npos) << message;
-  ini.reset();  // its save fails quietly; the change stays held in this process
+  ini.reset();
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_TRUE(told[0].starts_with("The settings could not be saved: ")) << told[0];
+  EXPECT_NE(told[0].find("line 1"), std::string::npos) << told[0];
   std::string text;
   ReadWholeFile(StoreFile(), text);
   EXPECT_EQ(text, damaged);
   WriteStore("Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Other]\r\n");
+  TRegIniFile after("Software\\Held");
+  EXPECT_EQ(after.ReadString("S", "kept", "dropped"), "dropped");
   text = FileText();
   EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Other]"), std::string::npos);
-  EXPECT_NE(text.find("[HKEY_CURRENT_USER\\Software\\Held\\S]\r\n\"kept\"=\"yes\""),
-            std::string::npos);
+  EXPECT_EQ(text.find("kept"), std::string::npos);
+  regstore::SetSaveFailureHandler(old);
+}
+
+// Settings saved on a full disk: the user is told once, however many objects fail
+// to save, and again only after a save has succeeded; nothing unsaved is seen as
+// saved, and no temporary file stays behind.
+TEST_F(RegistryTest, ASaveOnAFullDiskIsToldOnceAndNothingPretends) {
+  std::vector<std::string> told;
+  const regstore::SaveFailureHandler old =
+      regstore::SetSaveFailureHandler([&](const std::string& message) { told.push_back(message); });
+  { TRegIniFile("Software\\Full").WriteString("S", "v", "old"); }
+  auto saveOnFullDisk = [&](const std::string& value) {
+    TFailingFiles full(tmp_.Path(), TFileCall::Write, 1, ENOSPC);
+    TRegIniFile ini("Software\\Full");
+    ini.WriteString("S", "v", value);
+    ini.WriteString("S", "w", value);
+  };
+  saveOnFullDisk("new");
+  saveOnFullDisk("newer");
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_TRUE(told[0].starts_with("The settings could not be saved: ")) << told[0];
+  EXPECT_NE(told[0].find("No space left on device"), std::string::npos) << told[0];
+  TRegIniFile reader("Software\\Full");
+  EXPECT_EQ(reader.ReadString("S", "v", ""), "old");
+  EXPECT_EQ(reader.ReadString("S", "w", "none"), "none");
+  EXPECT_EQ(FileText().find("new"), std::string::npos);
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(tmp_.Path()))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"HKEY_CURRENT_USER.reg", "HKEY_CURRENT_USER.reg.lock"}));
+
+  { TRegIniFile("Software\\Full").WriteString("S", "v", "saved"); }
+  saveOnFullDisk("lost");
+  EXPECT_EQ(told.size(), 2u) << "a new failure after a save is told again";
+  EXPECT_EQ(TRegIniFile("Software\\Full").ReadString("S", "v", ""), "saved");
+  regstore::SetSaveFailureHandler(old);
+}
+
+// Each step of a settings save failing leaves the file as it was.
+TEST_F(RegistryTest, EveryStepOfASaveMayFail) {
+  { TRegIniFile("Software\\Steps").WriteString("S", "v", "old"); }
+  const std::string before = FileText();
+  for (TFileCall call : {TFileCall::Open, TFileCall::Write, TFileCall::Sync, TFileCall::Rename}) {
+    bool raised = false;
+    std::string left;  // the file just after the failure
+    const int runs = FailEachCall(
+        tmp_.Path(), call,
+        [&] {
+          raised = false;
+          TRegistry reg;
+          reg.SetLazyWrite(false);
+          try {
+            if (reg.OpenKey("Software\\Steps\\S", false)) reg.WriteString("v", "new");
+            reg.CloseKey();
+          } catch (const ERegistryException&) {
+            raised = true;
+            ReadWholeFile(StoreFile(), left);
+          }
+        },
+        [&](int n) {
+          EXPECT_TRUE(raised) << int(call) << " #" << n;
+          EXPECT_EQ(left, before) << int(call) << " #" << n;
+        });
+    EXPECT_GE(runs, 1) << int(call);
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey("Software\\Steps\\S", false));
+    EXPECT_EQ(reg.ReadString("v"), "new") << "the run past the last failure saves";
+    reg.WriteString("v", "old");
+  }
 }
 
 // Three ways of writing race: each value saved at once through a key handle, an object

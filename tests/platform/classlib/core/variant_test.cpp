@@ -36,7 +36,7 @@ TEST_F(VariantTest, ConstructionFollowsTheCppType) {
       {Variant(std::size_t(1)), varInt64}, {Variant(Currency(1)), varCurrency},
       {Variant(EncodeDate(2024, 1, 1)), varDate}, {Variant('c'), varOleStr}};
   for (const auto& [v, type] : types) EXPECT_EQ(VarType(v), type) << VarTypeAsText(type);
-  EXPECT_THROW(Variant(std::numeric_limits<std::uint64_t>::max()), EVariantOverflowError);
+  EXPECT_THROW(Variant{std::numeric_limits<std::uint64_t>::max()}, EVariantOverflowError);
   char buffer[] = "mutable";
   EXPECT_EQ(Variant(buffer).AsString(), "mutable");
   EXPECT_TRUE(VarIsNull(Null));
