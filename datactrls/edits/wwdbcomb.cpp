@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "datactrls/wwdbgrid.h"
 #include "datactrls/wwstr.h"
 #include "platform/classlib/controls/forms.h"
 #include "platform/classlib/core/clock.h"
@@ -339,6 +340,12 @@ void TwwDBComboBox::KeyDown(WORD& key, TShiftState shift) {
     typingDropDown_ = false;
   }
   if (key == VK_TAB && listDown_) CloseUp(true);
+  // In a grid cell Tab and the row keys move in the grid, as from a plain cell.
+  if (TwwDBGrid* grid = GridTakingKey(key, shift, false)) {
+    PassToGrid(grid, key, shift);
+    key = 0;
+    return;
+  }
   if (!listDown_ && !alt && (key == VK_DOWN || key == VK_UP)) {
     SelectItem(key == VK_DOWN ? itemIndex_ + 1 : itemIndex_ - 1);
     key = 0;

@@ -675,20 +675,13 @@ bool TwwDBCustomLookupCombo::ClearKey() {
   return true;
 }
 
-// Inside a grid cell with the list closed the grid keeps moving: keys that
-// go to another row, and Tab (Enter where the grid turns it into Tab), go to
-// the grid, which takes the focus (and so the value is written first).
-// Escape goes there too, to cancel the record's edit as in any cell; the
-// typed text is undone first, so that leaving writes nothing.
+// Escape goes to the host grid too, to cancel the record's edit as in any
+// cell; the typed text is undone first, so that leaving writes nothing.
 bool TwwDBCustomLookupCombo::HandToHostGrid(WORD key, TShiftState shift) {
-  auto* grid = dynamic_cast<TwwDBGrid*>(Parent());
-  if (!grid || listDown_ || shift.Contains(ssAlt)) return false;
-  const bool rowKey = key == VK_UP || key == VK_DOWN || key == VK_PRIOR || key == VK_NEXT;
-  const bool tab = key == VK_TAB || (key == VK_RETURN && grid->KeyOptions().Contains(dgEnterToTab));
-  if (!rowKey && !tab && key != VK_ESCAPE) return false;
+  TwwDBGrid* grid = GridTakingKey(key, shift, true);
+  if (!grid) return false;
   if (key == VK_ESCAPE) RestoreSaved();
-  if (grid->CanFocus()) grid->SetFocus();
-  grid->Perform(CN_KEYDOWN, key, LPARAM(shift.Bits()));
+  PassToGrid(grid, key, shift);
   return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "datactrls/wwdbgrid.h"
 #include "datactrls/wwwindow.h"
 #include "platform/classlib/controls/winapi.h"
 #include "platform/classlib/core/typinfo.h"
@@ -147,6 +148,23 @@ void TwwDBCustomCombo::KeyDown(WORD& key, TShiftState shift) {
     return;
   }
   TwwDBCustomEdit::KeyDown(key, shift);
+}
+
+// Inside a grid cell with the list closed the grid keeps moving: keys that
+// go to another row, and Tab (Enter where the grid turns it into Tab), go to
+// the grid; Escape only where the caller lets it. Nil when the key stays here.
+TwwDBGrid* TwwDBCustomCombo::GridTakingKey(WORD key, TShiftState shift, bool escape) const {
+  auto* grid = dynamic_cast<TwwDBGrid*>(Parent());
+  if (!grid || IsDroppedDown() || shift.Contains(ssAlt)) return nullptr;
+  const bool rowKey = key == VK_UP || key == VK_DOWN || key == VK_PRIOR || key == VK_NEXT;
+  const bool tab = key == VK_TAB || (key == VK_RETURN && grid->KeyOptions().Contains(dgEnterToTab));
+  return rowKey || tab || (escape && key == VK_ESCAPE) ? grid : nullptr;
+}
+
+// The grid takes the focus first, so the cell's value is written before it moves.
+void TwwDBCustomCombo::PassToGrid(TwwDBGrid* grid, WORD key, TShiftState shift) {
+  if (grid->CanFocus()) grid->SetFocus();
+  grid->Perform(CN_KEYDOWN, key, LPARAM(shift.Bits()));
 }
 
 void TwwDBCustomCombo::KeyPress(char32_t& key) {

@@ -9,6 +9,7 @@
 
 class TBitmap;
 class TwwDBCustomCombo;
+class TwwDBGrid;
 
 // csDropDown and csDropDownList: the combo box's own names, so the map-list
 // combo's wider style (TComboBoxStyle) holds the same values.
@@ -69,6 +70,8 @@ class TwwDBCustomCombo : public TwwDBCustomEdit {
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   void DblClick() override;
   void ButtonClick();
+  TwwDBGrid* GridTakingKey(WORD key, TShiftState shift, bool escape) const;
+  static void PassToGrid(TwwDBGrid* grid, WORD key, TShiftState shift);
   bool droppedDown_ = false;
 
  private:

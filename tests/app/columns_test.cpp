@@ -9,6 +9,7 @@
 #include <set>
 
 #include "app/main/bug.h"
+#include "datactrls/edits/wwdbcomb.h"
 #include "apptest.h"
 #include "datactrls/wwdbgrid.h"
 #include "datactrls/wwtable.h"
@@ -285,3 +286,60 @@ TEST_F(SortColour, ATitleClickSortsWithinTheProgramAndColoursItsTitle) {
 }
 
 }  // namespace
+
+namespace {
+
+// Keys as the user types them, to the widget that has the keyboard.
+void KeyTo(TWinControl* c, Qt::Key key, Qt::KeyboardModifiers m = Qt::NoModifier) {
+  QWidget* w = testing_support::ClientOf(c);
+  QTest::keyClick(w->focusProxy() ? w->focusProxy() : w, key, m);
+  Pump();
+}
+
+}  // namespace
+
+TEST_F(Columns, TheStatusComboMovesInTheGridLikeAPlainCell) {
+  const int status = ColumnOf("Status");
+  ASSERT_GE(status, 0);
+  TDataSet* bugs = form->dsetBug;
+  auto report = [&] { return bugs->FieldByName("ReportNumber")->AsString(); };
+  bugs->First();
+  const std::string first = report();
+  bugs->Next();
+  const std::string second = report();
+  ASSERT_NE(first, second);
+  // On the first row's Status cell, typing a letter into its combo.
+  auto typeInStatus = [&](Qt::Key letter) {
+    bugs->First();
+    Grid()->SetCol(status);
+    Grid()->SetFocus();
+    Pump();
+    KeyTo(Grid(), Qt::Key_F2);
+    ASSERT_TRUE(form->cmbStatus->Focused());
+    KeyTo(form->cmbStatus, letter);
+  };
+  // Where the grid's own Tab goes from the Status cell.
+  bugs->First();
+  Grid()->SetCol(status);
+  Grid()->SetFocus();
+  Pump();
+  KeyTo(Grid(), Qt::Key_Tab);
+  const int next = Grid()->Col();
+  ASSERT_NE(next, status);
+  // Tab: the grid's next column, not the next control of the window.
+  typeInStatus(Qt::Key_V);
+  ASSERT_EQ(form->cmbStatus->EditText(), "Verified");
+  KeyTo(form->cmbStatus, Qt::Key_Tab);
+  EXPECT_TRUE(Grid()->Focused());
+  EXPECT_EQ(Grid()->Col(), next);
+  EXPECT_EQ(report(), first);
+  EXPECT_EQ(bugs->FieldByName("Status")->AsInteger(), 4);
+  // Down with the list closed: the next row, the typed value kept on the first.
+  typeInStatus(Qt::Key_N);
+  ASSERT_EQ(form->cmbStatus->EditText(), "No longer relevant");
+  KeyTo(form->cmbStatus, Qt::Key_Down);
+  EXPECT_TRUE(Grid()->Focused());
+  EXPECT_EQ(report(), second);
+  bugs->First();
+  EXPECT_EQ(bugs->FieldByName("Status")->AsInteger(), 7);
+}

@@ -6,6 +6,7 @@
 
 #include "datactrls/edits/edits_fixture.h"
 #include "datactrls/edits/wwdbcomb.h"
+#include "datactrls/wwdbgrid.h"
 #include "platform/classlib/core/filer.h"
 
 using namespace testing_support;
@@ -239,4 +240,92 @@ TEST_F(ComboTest, OwnerDrawnStylesDrawTheFaceAndTheListThroughTheEvent) {
   EXPECT_EQ(list->Canvas()->Pixels(second.Left + 4, second.Top + 4), clLime);
   EXPECT_EQ(drawnOn.back(), c->PopupList());
   c->CloseUp(false);
+}
+
+// ---- In a grid cell ---------------------------------------------------------------
+
+namespace {
+
+// The status combo edits the Status column of a grid over the people; the
+// edit below the grid is the next control in the tab order.
+class GridStatusCombo : public ComboTest {
+ protected:
+  TwwDBComboBox* PlaceInGrid() {
+    auto* c = StatusCombo();
+    c->SetName("StatusCombo");
+    grid = new TwwDBGrid(form.get());
+    grid->SetBounds(0, 40, 290, 100);
+    grid->SetParent(form.get());
+    grid->SetDataSource(source.get());
+    grid->SetControlType("Status", 3, "StatusCombo");
+    grid->SetKeyOptions({dgEnterToTab});
+    return c;
+  }
+  // Puts the current cell on Status of the given record and types a letter.
+  void TypeInStatus(TwwDBComboBox* c, int recNo, Qt::Key letter) {
+    ds->SetRecNo(recNo);
+    grid->SelectDataColumn(4);
+    grid->SetFocus();
+    Pump();
+    ASSERT_TRUE(c->Visible());
+    Key(grid, letter);  // the grid hands the character to the combo
+    Pump();
+    ASSERT_TRUE(c->Focused());
+  }
+  std::string Column() const { return grid->GetSelectedField()->FieldName(); }
+  TwwDBGrid* grid = nullptr;
+};
+
+}  // namespace
+
+TEST_F(GridStatusCombo, TabAndEnterMoveToTheNextCellAsFromAPlainCell) {
+  auto* c = PlaceInGrid();
+  // Where the grid's own Tab goes from the Status cell.
+  ds->First();
+  grid->SelectDataColumn(4);
+  grid->SetFocus();
+  Pump();
+  Key(grid, Qt::Key_Tab);
+  const std::string plainColumn = Column();
+  const int plainRecord = ds->RecNo();
+  ASSERT_NE(plainColumn, "Status");
+  for (const Qt::Key key : {Qt::Key_Tab, Qt::Key_Return}) {
+    SCOPED_TRACE(key == Qt::Key_Tab ? "Tab" : "Enter");
+    TypeInStatus(c, 1, Qt::Key_D);
+    EXPECT_EQ(c->EditText(), "Delegated");
+    Key(c, key);
+    Pump();
+    EXPECT_TRUE(grid->Focused());
+    EXPECT_FALSE(other->Focused());
+    EXPECT_EQ(Column(), plainColumn);
+    EXPECT_EQ(ds->RecNo(), plainRecord);
+    ds->SetRecNo(1);
+    EXPECT_EQ(ds->FieldByName("Status")->AsString(), "5");  // written on the way out
+  }
+}
+
+TEST_F(GridStatusCombo, UpAndDownWithTheListClosedMoveTheRow) {
+  auto* c = PlaceInGrid();
+  TypeInStatus(c, 1, Qt::Key_D);
+  Key(c, Qt::Key_Down);
+  Pump();
+  EXPECT_TRUE(grid->Focused());
+  EXPECT_EQ(ds->RecNo(), 2);
+  EXPECT_EQ(Column(), "Status");
+  TypeInStatus(c, 2, Qt::Key_N);
+  Key(c, Qt::Key_Up);
+  Pump();
+  EXPECT_EQ(ds->RecNo(), 1);
+  EXPECT_EQ(ds->FieldByName("Status")->AsString(), "5");
+  ds->SetRecNo(2);
+  EXPECT_EQ(ds->FieldByName("Status")->AsString(), "1");
+  // Open, the list takes Down and the row stays; Alt+Down still drops it.
+  TypeInStatus(c, 1, Qt::Key_D);
+  Key(c, Qt::Key_Down, Qt::AltModifier);
+  ASSERT_TRUE(c->IsDroppedDown());
+  Key(c, Qt::Key_Down);
+  Key(c, Qt::Key_Return);
+  EXPECT_EQ(c->EditText(), "Deferred");
+  EXPECT_EQ(ds->RecNo(), 1);
+  EXPECT_TRUE(c->Focused());
 }
