@@ -19,8 +19,6 @@ DBIResult EngineResult(F&& call) {
     return e.ErrorCode;
   }
 }
-
-std::vector<std::uint8_t> lastBlock;
 }  // namespace
 
 DBIResult TwwCursorFilterEngine::AddFilter(std::intptr_t clientData, std::uint16_t priority,
@@ -70,15 +68,14 @@ TwwFilterFieldLookup wwDataSetFieldLookup(TDataSet* dataSet) {
 }
 
 TwwFilterWarning wwFilterWarningHandler;
-TDataSet* wwFilterDataSet = nullptr;
 
-const void* wwBuildFilterBlock(const std::string& expression) {
-  lastBlock = wwCompileFilterExpression(expression, wwDataSetFieldLookup(wwFilterDataSet),
-                                        wwFilterWarningHandler);
-  return lastBlock.empty() ? nullptr : lastBlock.data();
+const void* TwwFilterBlockBuilder::wwBuildFilterBlock(const std::string& expression) {
+  block_ = wwCompileFilterExpression(expression, wwDataSetFieldLookup(wwFilterDataSet),
+                                     wwFilterWarningHandler);
+  return block_.empty() ? nullptr : block_.data();
 }
 
-void wwFreeFilterBlock() { std::vector<std::uint8_t>().swap(lastBlock); }
+void TwwFilterBlockBuilder::wwFreeFilterBlock() { std::vector<std::uint8_t>().swap(block_); }
 
 void wwRemoveFilter(IwwFilterEngine& engine, TwwFilterHandle& handle) {
   if (!handle) return;
@@ -99,15 +96,15 @@ bool wwApplyFilterExpression(const std::string& expression, TDataSet* table,
     if (table->Active()) table->First();
     return true;
   }
-  wwFilterDataSet = table;
-  const void* block = wwBuildFilterBlock(expression);
+  TwwFilterBlockBuilder builder(table);
+  const void* block = builder.wwBuildFilterBlock(expression);
   // A text that does not compile leaves the filter in force, and its handle known.
   if (!block) return false;
 
   wwRemoveFilter(engine, handle);
   TwwFilterHandle added = nullptr;
   DBIResult result = engine.AddFilter(0, 1, false, block, nullptr, added);
-  wwFreeFilterBlock();  // the engine keeps its own copy
+  builder.wwFreeFilterBlock();  // the engine keeps its own copy
   if (result != dberr::None || !added) {
     handle = nullptr;
     return false;

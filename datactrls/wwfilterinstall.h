@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "datactrls/wwfilter.h"
 #include "dbengine/engineerrors.h"
@@ -57,12 +58,22 @@ TwwFilterFieldLookup wwDataSetFieldLookup(TDataSet* dataSet);
 // sets it to its message box. Unset, warnings are not shown.
 extern TwwFilterWarning wwFilterWarningHandler;
 
-// Compilation over the dataset named here (one compilation at a time).
-extern TDataSet* wwFilterDataSet;
-// A new blob for the expression over wwFilterDataSet's fields, or nullptr when it
-// does not parse; it stays valid until wwFreeFilterBlock or the next build.
-const void* wwBuildFilterBlock(const std::string& expression);
-void wwFreeFilterBlock();
+// Compiles expressions over one dataset's fields and keeps the last block
+// built, so each installer compiles with its own table.
+class TwwFilterBlockBuilder {
+ public:
+  explicit TwwFilterBlockBuilder(TDataSet* dataSet) : wwFilterDataSet(dataSet) {}
+
+  // A new blob for the expression over wwFilterDataSet's fields, or nullptr when
+  // it does not parse; it stays valid until wwFreeFilterBlock or the next build.
+  const void* wwBuildFilterBlock(const std::string& expression);
+  void wwFreeFilterBlock();
+
+  TDataSet* wwFilterDataSet;
+
+ private:
+  std::vector<std::uint8_t> block_;
+};
 
 // Installs the expression as the table's filter (an empty one removes it). A
 // closed table without force only clears the handle (the filter is installed

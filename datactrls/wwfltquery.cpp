@@ -208,14 +208,14 @@ std::vector<TwwQueryTable> wwQueryTables(TStrings* sql) {
   std::size_t i = 0;
   while (i < tokens.size() && tokens[i].Text != "FROM") ++i;
   const auto usable = [&](std::size_t k) { return k < tokens.size() && tokens[k].Text != "," && !IsClauseKeyword(tokens[k].Text); };
-  for (++i; usable(i); ++i) {
+  for (++i; usable(i); i += 2) {  // past the name (and alias), then past the comma
     TwwQueryTable table;
     table.Name = tokens[i].Text;
     if (IsQuoted(table.Name)) table.Name = table.Name.substr(1, table.Name.size() - 2);
-    table.Alias = usable(i + 1) ? tokens[++i].Text : table.Name;
+    if (usable(i + 1)) table.Alias = tokens[++i].Text;
+    else table.Alias = table.Name;
     tables.push_back(table);
     if (i + 1 >= tokens.size() || tokens[i + 1].Text != ",") break;
-    ++i;  // the comma
   }
   return tables;
 }

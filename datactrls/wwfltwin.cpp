@@ -162,7 +162,7 @@ void TwwFilterDlg::BuildControls() {
     // Plain names: clang 14 cannot capture a structured binding in a lambda.
     TBitBtn* button = clear.first;
     TEdit* edit = clear.second;
-    button->OnClick = [this, button, edit](TObject*) {
+    button->OnClick = [button, edit](TObject*) {
       edit->SetText("");
       button->SetEnabled(false);
       if (edit->CanFocus()) edit->SetFocus();

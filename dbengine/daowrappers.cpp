@@ -28,29 +28,27 @@ IMPLEMENT_CLASS(TDAOTabledefs, TDAODynaCollection)
 IMPLEMENT_CLASS(TDAODatabase, TDAOBase)
 IMPLEMENT_CLASS(TDAOEngine, TDAOBase)
 
-bool UseDAO35 = true;
-bool UseWideInterfaces = true;
-
 namespace {
 // Interface identifiers by [DAO 3.5][wide].
-const char* Pick(const char* w35, const char* a35, const char* w30, const char* a30) {
-  if (UseDAO35) return UseWideInterfaces ? w35 : a35;
-  return UseWideInterfaces ? w30 : a30;
+const char* Pick(const TDAOInterfaceSet& set, const char* w35, const char* a35, const char* w30,
+                 const char* a30) {
+  if (set.UseDAO35) return set.UseWideInterfaces ? w35 : a35;
+  return set.UseWideInterfaces ? w30 : a30;
 }
-IID DBEngineIID() {
+IID DBEngineIID(const TDAOInterfaceSet& set) {
   IID iid;
-  CLSIDFromString(Pick(kIIDDBEngine35W, kIIDDBEngine35A, kIIDDBEngine30W, kIIDDBEngine30A), &iid);
+  CLSIDFromString(Pick(set, kIIDDBEngine35W, kIIDDBEngine35A, kIIDDBEngine30W, kIIDDBEngine30A), &iid);
   return iid;
 }
-IID IndexFieldsIID() {
+IID IndexFieldsIID(const TDAOInterfaceSet& set) {
   IID iid;
-  CLSIDFromString(Pick(kIIDIndexFields35W, kIIDIndexFields35A, kIIDIndexFields30W, kIIDIndexFields30A),
-                  &iid);
+  CLSIDFromString(
+      Pick(set, kIIDIndexFields35W, kIIDIndexFields35A, kIIDIndexFields30W, kIIDIndexFields30A), &iid);
   return iid;
 }
-IID FieldIID() {
+IID FieldIID(const TDAOInterfaceSet& set) {
   IID iid;
-  CLSIDFromString(Pick(kIIDField35W, kIIDField35A, kIIDField30W, kIIDField30A), &iid);
+  CLSIDFromString(Pick(set, kIIDField35W, kIIDField35A, kIIDField30W, kIIDField30A), &iid);
   return iid;
 }
 Variant Index(std::int16_t i) { return Variant(static_cast<short>(i)); }
@@ -291,7 +289,7 @@ TDAOIndexField* TDAOIndexfields::Item(std::int16_t index) {
   HRESULT hr = As<DAOIndexFields>()->get_Item(Index(index), &item);
   void* field = nullptr;
   if (SUCCEEDED(hr) && item != nullptr) {
-    hr = item->QueryInterface(FieldIID(), &field);
+    hr = item->QueryInterface(FieldIID(Interfaces), &field);
     item->Release();
   }
   return Wrap<TDAOIndexField>(hr, static_cast<IUnknown*>(static_cast<DAOField*>(field)));
@@ -322,7 +320,7 @@ TDAOIndexfields* TDAOIndex::Fields() {
   HRESULT hr = As<DAOIndex>()->get_Fields(&fields);
   void* wanted = nullptr;
   if (SUCCEEDED(hr) && fields != nullptr) {
-    hr = fields->QueryInterface(IndexFieldsIID(), &wanted);
+    hr = fields->QueryInterface(IndexFieldsIID(Interfaces), &wanted);
     fields->Release();
   }
   return Wrap<TDAOIndexfields>(hr, static_cast<IUnknown*>(static_cast<DAOIndexFields*>(wanted)));
@@ -537,8 +535,7 @@ void TDAODatabase::Close() { Status = As<DAODatabase>()->Close(); }
 // ---- Engine
 
 TDAOEngine::TDAOEngine(bool useDAO35, bool useWide) {
-  UseDAO35 = useDAO35;
-  UseWideInterfaces = useWide;
+  Interfaces = TDAOInterfaceSet{useDAO35, useWide};
   if (IsMainThread()) {
     Status = CoInitialize(nullptr);
     if (SUCCEEDED(Status)) ComInitialized = -1;
@@ -555,7 +552,7 @@ TDAOEngine::TDAOEngine(bool useDAO35, bool useWide) {
   }
   IID iid;
   Status = CLSIDFromString(
-      Pick(kIIDDBEngine35W, kIIDDBEngine35A, kIIDDBEngine30W, kIIDDBEngine30A), &iid);
+      Pick(Interfaces, kIIDDBEngine35W, kIIDDBEngine35A, kIIDDBEngine30W, kIIDDBEngine30A), &iid);
   if (FAILED(Status)) {
     ErrorText = "DBDAO IID CLSIDFromString Error";
     return;
@@ -568,7 +565,7 @@ TDAOEngine::TDAOEngine(bool useDAO35, bool useWide) {
   }
   void* engine = nullptr;
   auto* outer = static_cast<IUnknown*>(unknown);
-  Status = outer->QueryInterface(DBEngineIID(), &engine);
+  Status = outer->QueryInterface(DBEngineIID(Interfaces), &engine);
   outer->Release();
   if (FAILED(Status) || engine == nullptr) {
     ErrorText = "CoQueryInterface error";
@@ -590,7 +587,7 @@ void TDAOEngine::BeginTrans() { Status = As<DAODBEngine>()->BeginTrans(); }
 
 void TDAOEngine::CommitTrans() {
   // The newer server takes an options argument; the older one none.
-  Status = UseDAO35 ? As<DAODBEngine>()->CommitTrans(0) : As<DAODBEngine>()->CommitTrans();
+  Status = Interfaces.UseDAO35 ? As<DAODBEngine>()->CommitTrans(0) : As<DAODBEngine>()->CommitTrans();
 }
 
 void TDAOEngine::Rollback() { Status = As<DAODBEngine>()->Rollback(); }

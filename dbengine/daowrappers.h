@@ -32,9 +32,13 @@ constexpr std::int32_t kDaoAutoIncrField = 0x10;
 constexpr std::int32_t kDaoUpdatableField = 0x20;
 constexpr std::int32_t kDaoDescending = 0x1;
 
-// Written once, when the engine wrapper is created.
-extern bool UseDAO35;
-extern bool UseWideInterfaces;
+// Which interface set the server was opened with: the engine chooses it once
+// and every wrapper it hands out inherits it, so queries for sub-interfaces ask
+// for the same set.
+struct TDAOInterfaceSet {
+  bool UseDAO35 = true;           // false: the older server
+  bool UseWideInterfaces = true;  // false: the ANSI interfaces
+};
 
 // A varError variant marking an optional argument that is left out.
 Variant DaoMissingArg();
@@ -53,6 +57,7 @@ class TDAOUnknown : public TObject {
   HRESULT Status = 0;
   IUnknown* Intf = nullptr;
   Variant MissingArg;
+  TDAOInterfaceSet Interfaces;
 
  protected:
   template <class I>
@@ -64,6 +69,7 @@ class TDAOUnknown : public TObject {
     auto* w = new W();
     w->SetInterface(out);
     w->Status = status;
+    w->Interfaces = Interfaces;
     return w;
   }
 };

@@ -103,7 +103,8 @@ class TExtTabControl : public TTabControl {
   void SetTabEnabled(int index, bool value);
 
   // The control's own drawing of a tab; OnDrawTab handlers call it after
-  // changing the font.
+  // changing the font. The base class's drawing stays callable beside it.
+  using TTabControl::DrawTab;
   void DrawTab(int Index, const TRect& Rect, TOwnerDrawState State);
 
   // Nothing is painted between these; the last EndTabUpdate repaints.

@@ -24,7 +24,7 @@ namespace {
 constexpr const char* kOptions = "Options";
 // The memo tabs' order differs from the ActiveMemo numbering (the field order).
 constexpr int kTabMemo[] = {0, 2, 3, 1, 4};
-constexpr int kAttachmentTab = 4, kAttachmentMemo = 4;
+constexpr int kAttachmentTab = 4;
 // The font-name list keeps the first characters of a face name only, as the
 // font enumeration's face buffer does.
 constexpr std::size_t kFaceNameLength = 32;

@@ -124,16 +124,30 @@ TEST_F(FilterInstall, CallbackFilters) {
 }
 
 TEST_F(FilterInstall, BlocksOverTheNamedDataSet) {
-  wwFilterDataSet = &fields;
-  const void* block = wwBuildFilterBlock("Name = Anna");
+  TwwFilterBlockBuilder builder(&fields);
+  const void* block = builder.wwBuildFilterBlock("Name = Anna");
   ASSERT_NE(block, nullptr);
   TFilterBlobHeader header;
   std::memcpy(&header, block, sizeof header);
   EXPECT_EQ(header.NodeCount, 3);
   EXPECT_EQ(header.TotalSize, 10 + 3 * 14 + 5 + 5);
-  wwFreeFilterBlock();
-  EXPECT_EQ(wwBuildFilterBlock("Missing = 1"), nullptr);
-  wwFilterDataSet = nullptr;
+  builder.wwFreeFilterBlock();
+  EXPECT_EQ(builder.wwBuildFilterBlock("Missing = 1"), nullptr);
+}
+
+TEST_F(FilterInstall, EachBuilderKeepsItsOwnDataSetAndBlock) {
+  TwwFilterBlockBuilder named(&fields);
+  TwwFilterBlockBuilder unnamed(nullptr);
+  const void* block = named.wwBuildFilterBlock("Score > 7");
+  ASSERT_NE(block, nullptr);
+  TFilterBlobHeader before;
+  std::memcpy(&before, block, sizeof before);
+  // Without a dataset no field is known, and the other builder's block stays.
+  EXPECT_EQ(unnamed.wwBuildFilterBlock("Score > 7"), nullptr);
+  TFilterBlobHeader after;
+  std::memcpy(&after, block, sizeof after);
+  EXPECT_EQ(after.NodeCount, before.NodeCount);
+  EXPECT_EQ(after.TotalSize, before.TotalSize);
 }
 
 TEST(FilterConstKinds, FromFieldTypes) {

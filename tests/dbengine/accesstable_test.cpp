@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "access_testutil.h"
@@ -381,6 +382,23 @@ TEST_F(AccessFixture, EngineCreationFailureIsReportedNotRaised) {
   EXPECT_TRUE(good.ErrorText.empty());
 }
 
+TEST_F(AccessFixture, WrappersCarryTheInterfaceSetOfTheirEngine) {
+  TDAOEngine older(false, false);
+  TDAOEngine newer(true, true);
+  ASSERT_EQ(-1, older.Ready) << older.ErrorText;
+  ASSERT_EQ(-1, newer.Ready) << newer.ErrorText;
+  // Two engines side by side: neither one's choice leaks into the other's wrappers.
+  std::unique_ptr<TDAOErrors> olderErrors(older.Errors());
+  std::unique_ptr<TDAOErrors> newerErrors(newer.Errors());
+  EXPECT_FALSE(olderErrors->Interfaces.UseDAO35);
+  EXPECT_FALSE(olderErrors->Interfaces.UseWideInterfaces);
+  EXPECT_TRUE(newerErrors->Interfaces.UseDAO35);
+  EXPECT_TRUE(newerErrors->Interfaces.UseWideInterfaces);
+  older.BeginTrans();
+  older.CommitTrans();  // the older server's form of the call
+  EXPECT_EQ(0, older.Status);
+}
+
 TEST_F(AccessFixture, PreferenceForAMissingVersionLeavesTheEngineUninitialised) {
   accesstest::SetClassKey("\\DAO.DBEngine.35", false);
   {
@@ -406,7 +424,8 @@ TEST_F(AccessFixture, FailedEngineCreationCanBeRetried) {
 TEST_F(AccessFixture, WithoutPreferenceTheOlderServerServesWhenAlone) {
   accesstest::SetClassKey("\\DAO.DBEngine.35", false);
   TAccessSession session(nullptr, nullptr, "A", nullptr);
-  EXPECT_FALSE(UseDAO35);
+  ASSERT_NE(nullptr, SharedDAOEngine());
+  EXPECT_FALSE(SharedDAOEngine()->Interfaces.UseDAO35);
   EXPECT_EQ(-1, SharedDAOEngine()->Ready);
 }
 
