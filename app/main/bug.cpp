@@ -170,6 +170,10 @@ void TfrmBug::CreateGridEditors() {
     combo->SetDataField(field);
     combo->SetStyle(csDropDownList);
     combo->SetMapList(true);
+    // Typing on the cell picks the item whose words begin with what was typed;
+    // the clear key stays off, as for every code list of this window.
+    combo->SetShowMatchText(true);
+    combo->SetAllowClearKey(false);
     combo->SetDropDownCount(dropDownCount);
     for (const char* item : items) combo->Items()->Add(item);
     combo->SetVisible(false);

@@ -526,8 +526,9 @@ void TwwDBCustomEdit::Dispatch(TMessage& m) {
 
 void TwwDBCustomEdit::DoEnter() {
   focused_ = true;
-  if (AutoSelect()) SelectAll();
   if (Field() && !Modified()) DataChange();  // the edit text instead of the display text
+  // After the text is reshown, which drops any selection.
+  if (AutoSelect()) SelectAll();
   if (!Bound()) SetModified(false);
   TwwCustomMaskEdit::DoEnter();
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QImage>
 #include <QTest>
 #include <set>
@@ -342,4 +343,66 @@ TEST_F(Columns, TheStatusComboMovesInTheGridLikeAPlainCell) {
   EXPECT_EQ(report(), second);
   bugs->First();
   EXPECT_EQ(bugs->FieldByName("Status")->AsInteger(), 7);
+}
+
+namespace {
+
+// Each character as a key to whichever widget has the keyboard at that moment.
+void TypeToFocus(const std::string& text) {
+  for (char c : text) {
+    QTest::keyClick(QApplication::focusWidget(), c);
+    Pump();
+  }
+}
+
+// One field of one entry as another connection reads it.
+std::string StoredOf(const std::string& database, const std::string& report, const char* field) {
+  const auto reports = apptest::StoredEntries(database, "ReportNumber");
+  const auto values = apptest::StoredEntries(database, field);
+  for (size_t i = 0; i < reports.size(); ++i)
+    if (reports[i] == report) return values[i];
+  return "<no entry " + report + ">";
+}
+
+}  // namespace
+
+// Typing on a code cell picks the item whose words begin with what was typed,
+// without F2 first; the search starts at the current item, so on a Low entry
+// "v" is "Very low". Letters that no item begins with change nothing.
+TEST_F(Columns, TypingOnACodeCellPicksTheMatchingItemAndMovingStoresIt) {
+  struct Case {
+    const char* field;
+    TwwDBComboBox* combo;
+    const char* typed;        // typed with the grid on the cell
+    const char* shown;        // the combo's text then
+    const char* more;         // typed on into the combo
+    const char* finalText;
+    const char* stored;       // the code written when the grid moves on
+  };
+  const Case cases[] = {
+      {"Status", form->cmbStatus, "d", "Delegated", "efx", "Deferred", "6"},
+      {"Status", form->cmbStatus, "c", "Could not duplicate", "q", "Could not duplicate", "9"},
+      {"Priority", form->cmbPriority, "l", "Low", "z", "Low", "4"},
+      {"Priority", form->cmbPriority, "v", "Very low", "ery h", "Very high", "1"},
+  };
+  TDataSet* bugs = form->dsetBug;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.field) + " " + c.typed + c.more);
+    bugs->First();
+    const std::string report = bugs->FieldByName("ReportNumber")->AsString();
+    Grid()->SetCol(ColumnOf(c.field));
+    Grid()->SetFocus();
+    Pump();
+    ASSERT_TRUE(Grid()->Focused());
+    TypeToFocus(c.typed);
+    EXPECT_TRUE(c.combo->Focused());
+    EXPECT_EQ(c.combo->EditText(), c.shown);
+    TypeToFocus(c.more);
+    EXPECT_EQ(c.combo->EditText(), c.finalText);
+    // Down hands the row move to the grid, which posts the entry first.
+    KeyTo(c.combo, Qt::Key_Down);
+    EXPECT_TRUE(Grid()->Focused());
+    EXPECT_NE(bugs->FieldByName("ReportNumber")->AsString(), report);
+    EXPECT_EQ(StoredOf(scratch.Database(), report, c.field), c.stored);
+  }
 }

@@ -215,3 +215,22 @@ TEST_F(DBEditTest, AFailedUpdateKeepsTheTextModifiedAndTheFocus) {
   EXPECT_TRUE(e->Modified());
   EXPECT_EQ(e->SelLength(), 2);
 }
+
+// Entering shows the field's edit text in place of its display text; the whole
+// of what is then shown is selected, so the first key typed replaces it.
+TEST_F(DBEditTest, EnteringSelectsTheEditTextShownOnEntry) {
+  auto* e = PlaceEdit<TwwDBEdit>("Count");
+  PlaceEdit<TwwDBEdit>("Name", 30)->SetFocus();
+  ds->Edit();
+  ds->FieldByName("Count")->SetAsInteger(1234);
+  ds->Post();
+  ds->FieldByName("Count")->SetDisplayFormat("#,##0 pcs");
+  ds->FieldByName("Count")->SetEditFormat("0");
+  ASSERT_EQ(e->EditText(), "1,234 pcs");
+  e->SetFocus();
+  EXPECT_EQ(e->EditText(), "1234");
+  EXPECT_EQ(e->SelStart(), 0);
+  EXPECT_EQ(e->SelLength(), 4);
+  Type(e, "7");
+  EXPECT_EQ(e->EditText(), "7");
+}
