@@ -1,6 +1,6 @@
 #include "report/output/pptxtdev.h"
 
-#include <unistd.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -16,6 +16,11 @@ std::function<void(TObject*, TppTextFileDevice*, std::string&)> ppSaveTextHandle
 
 // ---- The file device -----------------------------------------------------------------
 
+namespace {
+// Jobs under way beside their target: hidden, and named after their process.
+constexpr const char* kPartPrefix = ".vantrel-text-";
+}  // namespace
+
 IMPLEMENT_CLASS(TppFileDevice, TppDevice)
 
 TppFileDevice::~TppFileDevice() { DiscardFile(); }
@@ -28,13 +33,15 @@ void TppFileDevice::FileError() { throw EPrintError("File Error: " + fileName_);
 
 // The job writes beside the target under a name of its own and renames at
 // the end, so a cancelled or failed job leaves no half file and an older
-// file stays as it was until the new one is complete.
+// file stays as it was until the new one is complete. The name is unique and
+// owned by this process, so two jobs never share it and the next job removes
+// what a killed program left.
 void TppFileDevice::CreateFile() {
-  partName_ = ExtractFilePath(fileName_) + "." + ExtractFileName(fileName_) + "." +
-              std::to_string(::getpid()) + ".part";
   try {
+    partName_ = CreateOwnedTempFile(ExtractFilePath(fileName_), kPartPrefix);
     stream_ = std::make_unique<TFileStream>(partName_, fmCreate);
   } catch (const Exception&) {
+    if (!partName_.empty()) std::remove(partName_.c_str());
     partName_.clear();
     FileError();
   }
@@ -50,6 +57,8 @@ void TppFileDevice::WriteBytes(const std::string& bytes) {
 void TppFileDevice::CommitFile() {
   if (!stream_) return;
   stream_.reset();
+  // A temporary file is private; the finished one is read like any export.
+  ::chmod(partName_.c_str(), 0644);
   const bool moved = std::rename(partName_.c_str(), fileName_.c_str()) == 0;
   if (!moved) std::remove(partName_.c_str());
   partName_.clear();

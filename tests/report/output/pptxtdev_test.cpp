@@ -167,6 +167,18 @@ TEST_F(ReportTextFile, OnlyAFinishedJobReplacesTheFile) {
   EXPECT_TRUE(listed().empty());
 }
 
+// The job's own file is private while it is written; the finished file is
+// readable by others like any export, and only it is left in the folder.
+TEST_F(ReportTextFile, AFinishedFileIsReadableByOthers) {
+  pages = {{{1, 1, "a"}}};
+  EXPECT_EQ(Run(ftComma), "a");
+  const auto perms = std::filesystem::status(device.FileName()).permissions();
+  using P = std::filesystem::perms;
+  EXPECT_EQ(perms & (P::owner_read | P::group_read | P::others_read),
+            P::owner_read | P::group_read | P::others_read);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
+}
+
 // A full disk, as a file-size limit: writes past it fail with EFBIG.
 class TFileSizeLimit {
  public:
