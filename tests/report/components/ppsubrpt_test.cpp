@@ -165,15 +165,21 @@ TEST(SubReports, ARevisitedPageIsTheSameAsInTheWholeRun) {
   }
 }
 
+// The summary holds a section of the child's own pages after four pages of
+// masters, numbered from 1 or not.
+void MakeSummarySection(SubRig& r, bool resetPageNo) {
+  r.detail->SetmmHeight(10 * kMM);
+  r.sub->SetBand(r.AddBand<TppSummaryBand>(20 * kMM));
+  r.sub->SetPrintBehavior(pbSection);
+  r.sub->SetResetPageNo(resetPageNo);
+}
+
 // Sections: the summary starts a section of the child's own pages after four
 // pages of masters; with ResetPageNo its pages count from 1.
 TEST(SubReports, ASectionsPagesAreWholePagesNumberedByResetPageNo) {
   for (bool reset : {true, false}) {
     SubRig r(100, 30, false);
-    r.detail->SetmmHeight(10 * kMM);
-    r.sub->SetBand(r.AddBand<TppSummaryBand>(20 * kMM));
-    r.sub->SetPrintBehavior(pbSection);
-    r.sub->SetResetPageNo(reset);
+    MakeSummarySection(r, reset);
     r.Print();
     const auto texts = r.Texts();
     ASSERT_EQ(texts.size(), 6u) << reset;  // 4 pages of masters, 2 of the section
@@ -194,10 +200,7 @@ TEST(SubReports, ASectionsPagesAreWholePagesNumberedByResetPageNo) {
 TEST(SubReports, ASectionsPageCalcsFollowResetPageNo) {
   for (bool reset : {true, false}) {
     SubRig r(100, 30, false);
-    r.detail->SetmmHeight(10 * kMM);
-    r.sub->SetBand(r.AddBand<TppSummaryBand>(20 * kMM));
-    r.sub->SetPrintBehavior(pbSection);
-    r.sub->SetResetPageNo(reset);
+    MakeSummarySection(r, reset);
     auto* footer = new TppFooterBand(&r.form);
     footer->SetmmHeight(10 * kMM);
     footer->SetReport(r.sub->ChildReport());

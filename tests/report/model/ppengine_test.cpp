@@ -408,71 +408,68 @@ TEST(ReportEngine, AThousandRecordListingRunsHeadlessOnTheVirtualPrinter) {
 
 namespace {
 
-// The detail band walks its own pipeline for each master record; a master
-// without details is passed over (SkipWhenNoRecords).
-TEST(ReportEngine, ADetailPipelineRunsForEachMasterAndSkipsEmptyOnes) {
-  ReportRig r(4);
+// Items of the rig's masters (MasterID, Item) on a pipeline of their own,
+// linked to the masters.
+struct MasterItems {
+  MasterItems(ReportRig& r, std::initializer_list<std::pair<int, const char*>> rows) {
+    items.FieldDefs().Add("MasterID", ftInteger);
+    items.FieldDefs().Add("Item", ftString, 10);
+    items.Open();
+    for (auto [master, item] : rows) items.AppendRecord({Variant(master), Variant(item)});
+    items.SetMasterSource(&r.source);
+    items.SetMasterFields("ID");
+    items.SetDetailFields("MasterID");
+    source.SetDataSet(&items);
+    pipeline = new TppBDEPipeline(&r.form);
+    pipeline->SetDataSource(&source);
+  }
   TMemDataSet items;
-  items.FieldDefs().Add("MasterID", ftInteger);
-  items.FieldDefs().Add("Item", ftString, 10);
-  items.Open();
-  for (auto [master, item] : {std::pair{1, "a"}, {1, "b"}, {3, "c"}, {4, "d"}, {4, "e"}})
-    items.AppendRecord({Variant(master), Variant(item)});
-  items.SetMasterSource(&r.source);
-  items.SetMasterFields("ID");
-  items.SetDetailFields("MasterID");
-  TDataSource itemSource;
-  itemSource.SetDataSet(&items);
-  auto* itemPipeline = new TppBDEPipeline(&r.form);
-  itemPipeline->SetDataSource(&itemSource);
-  auto* detail = r.AddBand<TppDetailBand>(10 * kMM);
-  detail->SetDataPipeline(itemPipeline);
-  r.AddText(detail, "ID", 0);
-  TppCustomText* item = r.AddText(detail, "", 0, 4000, "item");
-  item->SetDataPipeline(itemPipeline);
-  item->SetDataField("Item");
-  r.Print();
-  ASSERT_EQ(r.device.Pages.size(), 1u);
+  TDataSource source;
+  TppBDEPipeline* pipeline = nullptr;
+};
+
+// The rig's only page as its texts in drawing order.
+std::string OnlyPageTexts(ReportRig& r) {
+  EXPECT_EQ(r.device.Pages.size(), 1u);
+  if (r.device.Pages.empty()) return {};
   std::string texts;
   const TppPage& page = *r.device.Pages[0];
   for (int i = 0; i < page.DrawCommandCount(); ++i)
     texts += static_cast<TppDrawText*>(page.DrawCommands(i))->Text + " ";
-  EXPECT_EQ(texts, "1 a 1 b 3 c 4 d 4 e ");
-  EXPECT_EQ(r.report->Engine()->DetailPipeline(), itemPipeline);
+  return texts;
+}
+
+// The detail band walks its own pipeline for each master record; a master
+// without details is passed over (SkipWhenNoRecords).
+TEST(ReportEngine, ADetailPipelineRunsForEachMasterAndSkipsEmptyOnes) {
+  ReportRig r(4);
+  MasterItems items(r, {{1, "a"}, {1, "b"}, {3, "c"}, {4, "d"}, {4, "e"}});
+  auto* detail = r.AddBand<TppDetailBand>(10 * kMM);
+  detail->SetDataPipeline(items.pipeline);
+  r.AddText(detail, "ID", 0);
+  TppCustomText* item = r.AddText(detail, "", 0, 4000, "item");
+  item->SetDataPipeline(items.pipeline);
+  item->SetDataField("Item");
+  r.Print();
+  EXPECT_EQ(OnlyPageTexts(r), "1 a 1 b 3 c 4 d 4 e ");
+  EXPECT_EQ(r.report->Engine()->DetailPipeline(), items.pipeline);
 }
 
 // A group on the detail pipeline's master field: each master's header prints
 // once, above its first detail, however many details follow it.
 TEST(ReportGroups, AGroupOnTheDetailPipelineHeadsEachMasterOnce) {
   ReportRig r(4);
-  TMemDataSet items;
-  items.FieldDefs().Add("MasterID", ftInteger);
-  items.FieldDefs().Add("Item", ftString, 10);
-  items.Open();
-  for (auto [master, item] : {std::pair{1, "a"}, {1, "b"}, {3, "c"}, {3, "d"}, {3, "e"}, {4, "f"}})
-    items.AppendRecord({Variant(master), Variant(item)});
-  items.SetMasterSource(&r.source);
-  items.SetMasterFields("ID");
-  items.SetDetailFields("MasterID");
-  TDataSource itemSource;
-  itemSource.SetDataSet(&items);
-  auto* itemPipeline = new TppBDEPipeline(&r.form);
-  itemPipeline->SetDataSource(&itemSource);
+  MasterItems items(r, {{1, "a"}, {1, "b"}, {3, "c"}, {3, "d"}, {3, "e"}, {4, "f"}});
   auto* detail = r.AddBand<TppDetailBand>(10 * kMM);
-  detail->SetDataPipeline(itemPipeline);
+  detail->SetDataPipeline(items.pipeline);
   TppCustomText* item = r.AddText(detail, "", 0, 4000, "item");
-  item->SetDataPipeline(itemPipeline);
+  item->SetDataPipeline(items.pipeline);
   item->SetDataField("Item");
   TppGroup* group = r.AddGroup("MasterID", 10 * kMM, 0);
-  group->SetDataPipeline(itemPipeline);
+  group->SetDataPipeline(items.pipeline);
   r.AddText(group->HeaderBand(), "ID", 0);
   r.Print();
-  ASSERT_EQ(r.device.Pages.size(), 1u);
-  std::string texts;
-  const TppPage& page = *r.device.Pages[0];
-  for (int i = 0; i < page.DrawCommandCount(); ++i)
-    texts += static_cast<TppDrawText*>(page.DrawCommands(i))->Text + " ";
-  EXPECT_EQ(texts, "1 a b 3 c d e 4 f ");
+  EXPECT_EQ(OnlyPageTexts(r), "1 a b 3 c d e 4 f ");
 }
 
 }  // namespace
