@@ -1,15 +1,10 @@
 #include "platform/dao/core.h"
 
-#include <signal.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <filesystem>
-#include <mutex>
-#include <set>
 #include <string_view>
 
 #include "platform/classlib/core/fileutils.h"

@@ -133,7 +133,7 @@ class TFileLockScope {
 // process in their names: prefix, the process number, '-', then anything. A prefix
 // for a folder that several machines may share holds the machine's name (see
 // OwnedNamePrefix), so that only this machine's processes are judged.
-// prefix + this machine's name + '-': the start of such names in a shared folder.
+// prefix + this machine's name + '@': the start of such names in a shared folder.
 std::string OwnedNamePrefix(const std::string& prefix);
 // prefix + this process's number + '-'.
 std::string OwnedName(const std::string& prefix);

@@ -36,7 +36,7 @@ class TLoginForm : public TForm {
     value->SetParent(this);
     value->SetCaption(text);
     // On the caption's line: labels sit lower than edits to meet their text.
-    value->SetBounds(kMargin + kLabelWidth, Row() + kLabelDrop, kEditWidth, RowHeight());
+    value->SetBounds(kMargin + kLabelWidth, Row() + kLabelDrop, kEditWidth, kRowHeight);
     rows_.push_back(value);
   }
 
@@ -47,7 +47,7 @@ class TLoginForm : public TForm {
     edit->SetText(text);
     if (secret) edit->SetPasswordChar(kPasswordChar);
     AddCaption(caption, edit);
-    edit->SetBounds(kMargin + kLabelWidth, Row(), kEditWidth, RowHeight());
+    edit->SetBounds(kMargin + kLabelWidth, Row(), kEditWidth, kRowHeight);
     rows_.push_back(edit);
     return edit;
   }
@@ -69,7 +69,6 @@ class TLoginForm : public TForm {
   }
 
  private:
-  static int RowHeight() { return kRowHeight; }
   // The top of the next row.
   int Row() const {
     if (rows_.empty()) return kMargin;
@@ -80,7 +79,7 @@ class TLoginForm : public TForm {
     label->SetParent(this);
     label->SetCaption(caption);
     if (focusTarget) label->SetFocusControl(focusTarget);
-    label->SetBounds(kMargin, Row() + kLabelDrop, kLabelWidth - kGap, RowHeight());
+    label->SetBounds(kMargin, Row() + kLabelDrop, kLabelWidth - kGap, kRowHeight);
   }
   TButton* AddButton(const std::string& caption, TModalResult result) {
     auto* button = new TButton(this);
