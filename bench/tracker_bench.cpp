@@ -65,19 +65,20 @@ BENCHMARK(DAO_Scan)->Apply(ScanSizes)->UseManualTime()->Unit(benchmark::kMillise
 // ---- First/Next through the table component
 
 void Table_Scan(benchmark::State& state) {
-  const std::string& path = bench::TrackerFile(kRows);
+  int rows = static_cast<int>(state.range(0));
+  const std::string& path = bench::TrackerFile(rows);
   sqlite3* raw = bench::OpenRaw(path);
   bench::TableComponents components;
   auto table = components.Open(path, "Entries", true);
   Interleave(
-      state, [&] { RawScan(raw, kRows, state); },
+      state, [&] { RawScan(raw, rows, state); },
       [&] {
-        if (bench::WalkTable(*table) != kRows) state.SkipWithError("table: wrong row count");
+        if (bench::WalkTable(*table) != rows) state.SkipWithError("table: wrong row count");
       });
   table->Close();
   sqlite3_close(raw);
 }
-BENCHMARK(Table_Scan)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(Table_Scan)->Apply(ScanSizes)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
 // ---- Read every field and change one, 2,000 rows in one transaction
 
