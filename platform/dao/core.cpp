@@ -97,23 +97,15 @@ class TTableCursor : public TRecordsetCore {
       f.updatable = !f.def.IsCounter();
       fields_.push_back(f);
       targetColumns_.push_back(static_cast<int>(i));
-      // Memo and binary values are read when asked for; a move reads their size.
+      // Memo and binary values longer than kInlineBytes are read when asked
+      // for; a move keeps only their size. A typical memo comes with its row.
       bool large = f.def.type == dbMemo || f.def.type == dbLongBinary;
       for (const auto& index : table.indexes)
         for (const auto& c : index.columns)
           if (AnsiSameText(c.name, f.def.name)) large = false;
       deferred_.push_back(large);
-      std::string column = QuoteIdentifier(f.def.name);
-      selectColumns_ += large ? 2 : 1;
-      if (large) {
-        // Its size, and the value itself when it is small enough to come
-        // with the row: a typical memo then needs no query of its own.
-        std::string size = "length(CAST(" + column + " AS BLOB))";
-        selectList_ += ", " + size + ", CASE WHEN " + size + " <= " + std::to_string(kInlineBytes) + " THEN " +
-                       column + " END";
-      } else {
-        selectList_ += ", " + column;
-      }
+      selectList_ += ", " + QuoteIdentifier(f.def.name);
+      ++selectColumns_;
     }
     from_ = " FROM " + QuoteIdentifier(table.name);
     SetOrder(nullptr);
@@ -437,7 +429,8 @@ class TTableCursor : public TRecordsetCore {
 
   std::vector<Row> Fetch(bool forward, const std::vector<Cell>& key, bool includeEqual, bool includeBeyond,
                          size_t limit) {
-    std::vector<Row> rows;
+    std::vector<Row> rows = Spare();
+    size_t read = 0;
     std::string order = " ORDER BY " + OrderBy(forward) + " LIMIT ?";
     for (const auto& region : Regions(forward, key, includeEqual, includeBeyond)) {
       auto& s = db_->Conn().Cached("SELECT rowid" + selectList_ + from_ + " WHERE " + region.where +
@@ -445,12 +438,31 @@ class TTableCursor : public TRecordsetCore {
       StatementUse use(s);
       int n = 1;
       for (const auto& b : region.binds) s.Bind(n++, b);
-      s.Bind(n, static_cast<std::int64_t>(limit - rows.size()));
-      while (s.Step()) rows.push_back(ReadRow(s));
-      if (rows.size() >= limit) break;
+      s.Bind(n, static_cast<std::int64_t>(limit - read));
+      read = ReadRows(s, rows, read);
+      if (read >= limit) break;
     }
+    rows.resize(read);
     if (!forward) std::reverse(rows.begin(), rows.end());
     return rows;
+  }
+
+  // The rows of the window, for the next read to reuse their storage: a scan
+  // then allocates next to nothing per row. The window is left empty.
+  std::vector<Row> Spare() {
+    std::vector<Row> rows = std::move(window_);
+    window_.clear();
+    return rows;
+  }
+
+  // Reads the statement's rows into `rows` after the first `read` of them,
+  // overwriting the rows there before appending; answers the new count.
+  size_t ReadRows(Statement& s, std::vector<Row>& rows, size_t read) const {
+    while (s.Step()) {
+      if (read == rows.size()) rows.emplace_back();
+      ReadRowInto(s, rows[read++]);
+    }
+    return read;
   }
 
   bool Start(bool forward) {
@@ -462,8 +474,8 @@ class TTableCursor : public TRecordsetCore {
                                  OrderBy(forward) + " LIMIT ?");
     StatementUse use(s);
     s.Bind(1, static_cast<std::int64_t>(step_));
-    std::vector<Row> rows;
-    while (s.Step()) rows.push_back(ReadRow(s));
+    std::vector<Row> rows = Spare();
+    rows.resize(ReadRows(s, rows, 0));
     if (rows.empty()) return false;
     if (!forward) std::reverse(rows.begin(), rows.end());
     Take(std::move(rows), forward, stamp);
@@ -621,18 +633,15 @@ class TTableCursor : public TRecordsetCore {
 
   Row ReadRow(Statement& s) const {
     Row r;
-    r.rowid = s.ColumnInteger(0);
-    r.cells.reserve(fields_.size());
-    int column = 1;
-    for (size_t i = 0; i < fields_.size(); ++i) {
-      Cell c = s.Column(column++);
-      if (deferred_[i]) {
-        Cell value = s.Column(column++);
-        if (!c.IsNull()) c = value.IsNull() ? Cell::MakeDeferred(c.integer) : std::move(value);
-      }
-      r.cells.push_back(std::move(c));
-    }
+    ReadRowInto(s, r);
     return r;
+  }
+
+  void ReadRowInto(Statement& s, Row& r) const {
+    r.rowid = s.ColumnInteger(0);
+    r.cells.resize(fields_.size());
+    for (size_t i = 0; i < fields_.size(); ++i)
+      s.ReadColumn(static_cast<int>(i + 1), r.cells[i], deferred_[i] ? kInlineBytes : INT64_MAX);
   }
 
   // Memo and binary values up to this size come with their row. A rich-text

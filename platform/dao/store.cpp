@@ -241,18 +241,48 @@ void Statement::Reset() {
 int Statement::ColumnCount() const { return sqlite3_column_count(stmt_); }
 
 Cell Statement::Column(int i) const {
-  switch (sqlite3_column_type(stmt_, i)) {
-    case SQLITE_INTEGER: return Cell::MakeInteger(sqlite3_column_int64(stmt_, i));
-    case SQLITE_FLOAT: return Cell::MakeReal(sqlite3_column_double(stmt_, i));
-    case SQLITE_TEXT: {
-      const char* t = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, i));
-      return Cell::MakeText(std::string(t, static_cast<size_t>(sqlite3_column_bytes(stmt_, i))));
+  Cell c;
+  ReadColumn(i, c);
+  return c;
+}
+
+void Statement::ReadColumn(int i, Cell& c, std::int64_t inlineBytes) const {
+  c.deferred = false;
+  c.integer = 0;
+  c.real = 0;
+  // The column's value once, then its parts: each column call would look the
+  // column up again. The connection is used by one thread only (it has no
+  // mutex), which is what reading an unprotected value asks.
+  sqlite3_value* v = sqlite3_column_value(stmt_, i);
+  const int type = sqlite3_value_type(v);
+  if (type == SQLITE_TEXT || type == SQLITE_BLOB) {
+    // The file's texts are UTF-8: measuring converts nothing, so the text
+    // read next is the one measured.
+    if (const std::int64_t size = sqlite3_value_bytes(v); size > inlineBytes) {
+      c.kind = Cell::Blob;
+      c.deferred = true;
+      c.integer = size;
+      c.text.clear();
+      return;
     }
-    case SQLITE_BLOB: {
-      const char* b = static_cast<const char*>(sqlite3_column_blob(stmt_, i));
-      return Cell::MakeBlob(std::string(b ? b : "", static_cast<size_t>(sqlite3_column_bytes(stmt_, i))));
-    }
-    default: return {};
+    // Text first: asking for the bytes after the text gives the text's length.
+    const char* p = type == SQLITE_TEXT ? reinterpret_cast<const char*>(sqlite3_value_text(v))
+                                        : static_cast<const char*>(sqlite3_value_blob(v));
+    c.kind = type == SQLITE_TEXT ? Cell::Text : Cell::Blob;
+    c.text.assign(p ? p : "", static_cast<size_t>(sqlite3_value_bytes(v)));
+    return;
+  }
+  c.text.clear();
+  switch (type) {
+    case SQLITE_INTEGER:
+      c.kind = Cell::Integer;
+      c.integer = sqlite3_value_int64(v);
+      break;
+    case SQLITE_FLOAT:
+      c.kind = Cell::Real;
+      c.real = sqlite3_value_double(v);
+      break;
+    default: c.kind = Cell::Null; break;
   }
 }
 
@@ -672,8 +702,13 @@ void Connection::WatchLogHeader() {
 }
 
 bool Connection::LogHeaderChanged() {
-  unsigned char now[kLogHeaderBytes];
-  for (std::size_t i = 0; i < kLogHeaderBytes; ++i) now[i] = logHeader_[i];
+  // Read in words (the mapping is page-aligned), each once: every move asks,
+  // and a read torn by a writer only shows as a change.
+  static_assert(kLogHeaderBytes % sizeof(std::uint64_t) == 0);
+  constexpr std::size_t kWords = kLogHeaderBytes / sizeof(std::uint64_t);
+  const auto* header = reinterpret_cast<const volatile std::uint64_t*>(logHeader_);
+  std::uint64_t now[kWords];
+  for (std::size_t i = 0; i < kWords; ++i) now[i] = header[i];
   if (std::memcmp(now, seenLogHeader_, kLogHeaderBytes) == 0) return false;
   std::memcpy(seenLogHeader_, now, kLogHeaderBytes);
   return true;

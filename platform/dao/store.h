@@ -69,6 +69,11 @@ class Statement {
   void Reset();
   int ColumnCount() const;
   Cell Column(int index) const;  // 0-based
+  // The same into a cell read before: its text's storage is reused, so a
+  // scan that recycles its rows allocates nothing for values that fit. A
+  // text or binary value longer than `inlineBytes` is left unread: the cell
+  // is deferred, with its size.
+  void ReadColumn(int index, Cell& cell, std::int64_t inlineBytes = INT64_MAX) const;
   std::int64_t ColumnInteger(int index) const;
   std::string ColumnText(int index) const;
   std::string ColumnName(int index) const;
