@@ -143,6 +143,8 @@ void TAccessTable::OpenCursor() {
   if (rs == nullptr) RaiseEngineError(dberr::InvalidHndl);
   DaoCheck(rs->Status);
   if (rs->Intf == nullptr) RaiseEngineError(dberr::InvalidHndl);
+  // Open blobs read through the field objects of the recordset replaced.
+  FreeAllBlobs();
   delete Recordset;
   Recordset = rs.release();
   fieldObjects_.clear();
@@ -650,9 +652,9 @@ void TAccessTable::MoveToRangeEnd() {
 // ---- Bookmarks
 
 std::int32_t TAccessTable::CurrentBookmarkWord() {
-  Variant bm = Recordset->Bookmark();
+  std::int32_t word = Recordset->BookmarkWord();
   DaoCheck(Recordset->Status);
-  return WordOf(bm);
+  return word;
 }
 
 void TAccessTable::GetBookmark(std::uint8_t* bookmark) {

@@ -569,6 +569,9 @@ class TRecordset : public TComObject<DAORecordset> {
   HRESULT put_RowCondition(const std::string& condition) override {
     return Run([&](auto& r) { r.SetRowCondition(condition); });
   }
+  HRESULT get_BookmarkWord(std::int32_t* out) override {
+    return Run([&](auto& r) { Require(out), *out = ReadBookmark(r.Bookmark()); });
+  }
   HRESULT get_RowReads(std::int64_t* out) override {
     return Run([&](auto& r) { Require(out), *out = static_cast<std::int64_t>(r.RowReads()); });
   }

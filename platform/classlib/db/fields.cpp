@@ -410,9 +410,13 @@ namespace {
 // Reads a zero-terminated text of at most `size` bytes; a text the cursor left
 // unterminated ends at the buffer's end.
 bool ReadText(const TField* field, int size, std::string& out) {
-  std::string buf(std::size_t(size) + 1, '\0');
-  if (!field->GetData(buf.data())) return false;
-  out.assign(buf.c_str(), strnlen(buf.c_str(), std::size_t(size)));
+  // Read in place and cut at the end of the text: no second buffer.
+  out.assign(std::size_t(size) + 1, '\0');
+  if (!field->GetData(out.data())) {
+    out.clear();
+    return false;
+  }
+  out.resize(strnlen(out.c_str(), std::size_t(size)));
   return true;
 }
 }  // namespace
@@ -439,7 +443,7 @@ void TStringField::SetAsStringValue(const std::string& v) {
 Variant TStringField::GetAsVariant() const {
   std::string text;
   if (!ReadText(this, DataSize(), text)) return Null;
-  return Variant(text);
+  return Variant(std::move(text));
 }
 
 void TStringField::SetVariantValue(const Variant& v) { SetAsStringValue(dbvar::ToString(v)); }
