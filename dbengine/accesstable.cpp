@@ -703,8 +703,8 @@ TAccessTable::TBookmarkKeyShape TAccessTable::BookmarkKeyShape() {
 
 void TAccessTable::ExtractBookmarkKey(const std::uint8_t* record, std::uint8_t* area) {
   TBookmarkKeyShape shape = BookmarkKeyShape();
-  std::vector<std::uint8_t> key(std::max(shape.FullWidth, kBookmarkKeyBytes), 0);
-  ExtractKeyFields(record, key.data(), 0, 0);
+  TFieldScratch key(std::max(shape.FullWidth, kBookmarkKeyBytes));
+  ExtractKeyFields(record, key.Data(), 0, 0);
   // Keep the fields that fit; a text that does not is cut on a character.
   std::size_t kept = 0;
   for (int i = 0; i < shape.Fields; ++i) {
@@ -713,13 +713,13 @@ void TAccessTable::ExtractBookmarkKey(const std::uint8_t* record, std::uint8_t* 
       kept += width;
       continue;
     }
-    const char* text = reinterpret_cast<const char*>(key.data() + kept);
+    const char* text = reinterpret_cast<const char*>(key.Data() + kept);
     std::string_view cut = dbengine_detail::CutBytes(std::string_view(text, strnlen(text, width)),
                                                      kBookmarkKeyBytes - kept - 1);
     kept += cut.size();
   }
   std::memset(area, 0, kBookmarkKeyBytes);
-  std::memcpy(area, key.data(), kept);
+  std::memcpy(area, key.Data(), kept);
 }
 
 bool TAccessTable::PositionAt(std::int32_t word) {
@@ -955,13 +955,13 @@ void TAccessTable::ExtractKeyFields(const std::uint8_t* record, std::uint8_t* ke
   for (int i = 0; i < count; ++i) {
     TFieldCacheItem* item = FieldCache()->FieldByNumber(currentIndex_.KeyFields[i]);
     std::uint16_t width = KeyFieldWidth(i);
-    std::vector<std::uint8_t> value(std::max<std::size_t>(width, item->Desc.Length) + 8, 0);
+    TFieldScratch value(std::max<std::size_t>(width, item->Desc.Length) + 8);
     bool blank = false;
-    ReadFieldValue(item, const_cast<std::uint8_t*>(record), blank, value.data());
+    ReadFieldValue(item, const_cast<std::uint8_t*>(record), blank, value.Data());
     if (blank)
       std::memset(at, 0, width);
     else
-      std::memcpy(at, value.data(), width);
+      std::memcpy(at, value.Data(), width);
     at += width;
   }
 }

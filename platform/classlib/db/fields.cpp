@@ -826,24 +826,35 @@ TDateTimeField::TDateTimeField(TComponent* owner, TFieldType type) : TField(owne
   SetDataType(type);
 }
 
-TDateTime TDateTimeField::GetAsDateTime() const {
-  switch (DataType()) {
+namespace {
+// The field's value in its native form, read once; false when it is Null.
+bool ReadDateTime(const TField* field, TDateTime& value) {
+  switch (field->DataType()) {
     case ftDate: {
       std::int32_t days = 0;
-      if (!GetData(&days)) return 0;
-      return TimeStampToDateTime(TTimeStamp{0, days});
+      if (!field->GetData(&days)) return false;
+      value = TimeStampToDateTime(TTimeStamp{0, days});
+      return true;
     }
     case ftTime: {
       std::int32_t ms = 0;
-      if (!GetData(&ms)) return 0;
-      return ms / 86400000.0;
+      if (!field->GetData(&ms)) return false;
+      value = ms / 86400000.0;
+      return true;
     }
     default: {
       double ms = 0;
-      if (!GetData(&ms)) return 0;
-      return TimeStampToDateTime(MSecsToTimeStamp(ms));
+      if (!field->GetData(&ms)) return false;
+      value = TimeStampToDateTime(MSecsToTimeStamp(ms));
+      return true;
     }
   }
+}
+}  // namespace
+
+TDateTime TDateTimeField::GetAsDateTime() const {
+  TDateTime value = 0;
+  return ReadDateTime(this, value) ? value : TDateTime(0);
 }
 
 void TDateTimeField::SetAsDateTimeValue(TDateTime v) {
@@ -890,8 +901,8 @@ bool TDateTimeField::ParseText(const std::string& text, TDateTime& value) const 
 std::string TDateTimeField::DefaultText(TDateTime v) const { return DateTimeToStr(v); }
 
 Variant TDateTimeField::GetAsVariant() const {
-  if (IsNull()) return Null;
-  return Variant(GetAsDateTime());
+  TDateTime value = 0;
+  return ReadDateTime(this, value) ? Variant(value) : Null;
 }
 
 void TDateTimeField::SetVariantValue(const Variant& v) { SetAsDateTimeValue(dbvar::ToDateTime(v)); }
