@@ -285,6 +285,19 @@ TEST_F(AccessCursorTest, MemoWrittenInPiecesIsStoredWhole) {
   EXPECT_EQ(dberr::EndOfBlob, Engine().ReadBlob(c, rec.data(), fNotes, 6, 8, piece, read));
   EXPECT_EQ(std::string("world"), std::string(piece, read));
   EXPECT_EQ(dberr::InvalidBlobOffset, Engine().ReadBlob(c, rec.data(), fNotes, 12, 8, piece, read));
+  // Read by parts, the end is told apart and leaves the error stack alone;
+  // a failure still goes there.
+  Engine().ErrorStack()->Clear();
+  bool end = true;
+  EXPECT_EQ(0, Engine().ReadBlobPart(c, rec.data(), fNotes, 0, 6, piece, read, end));
+  EXPECT_FALSE(end);
+  EXPECT_EQ(std::string("Hello "), std::string(piece, read));
+  EXPECT_EQ(0, Engine().ReadBlobPart(c, rec.data(), fNotes, 6, 8, piece, read, end));
+  EXPECT_TRUE(end);
+  EXPECT_EQ(std::string("world"), std::string(piece, read));
+  EXPECT_EQ(0, Engine().ErrorStack()->Count());
+  EXPECT_EQ(dberr::InvalidBlobOffset, Engine().ReadBlobPart(c, rec.data(), fNotes, 12, 8, piece, read, end));
+  EXPECT_EQ(1, Engine().ErrorStack()->Count());
   EXPECT_EQ(dberr::ReadOnlyFld, Engine().WriteBlob(c, rec.data(), fNotes, 0, 1, "x"));
   Engine().FreeBlob(c, rec.data(), fNotes);
 }
