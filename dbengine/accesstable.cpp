@@ -703,6 +703,12 @@ TAccessTable::TBookmarkKeyShape TAccessTable::BookmarkKeyShape() {
 
 void TAccessTable::ExtractBookmarkKey(const std::uint8_t* record, std::uint8_t* area) {
   TBookmarkKeyShape shape = BookmarkKeyShape();
+  if (shape.FullWidth <= kBookmarkKeyBytes) {
+    // The whole key fits (the usual case): straight into the area.
+    std::memset(area, 0, kBookmarkKeyBytes);
+    ExtractKeyFields(record, area, 0, 0);
+    return;
+  }
   TFieldScratch key(std::max(shape.FullWidth, kBookmarkKeyBytes));
   ExtractKeyFields(record, key.Data(), 0, 0);
   // Keep the fields that fit; a text that does not is cut on a character.
