@@ -1033,9 +1033,7 @@ void TRecordsetCore::Close() {
   closed_ = true;
 }
 
-void TRecordsetCore::CheckOpen() const {
-  if (closed_) Fail(errObjectInvalid);
-}
+void TRecordsetCore::Closed() { Fail(errObjectInvalid); }
 
 int TRecordsetCore::FieldIndex(const std::string& name) const {
   for (size_t i = 0; i < fields_.size(); ++i)

@@ -164,7 +164,10 @@ class TRecordsetCore {
 
   void SetCurrent(const Row& row);
   void SetCurrent(Row&& row);  // a row nobody else keeps: moved, not copied
-  void CheckOpen() const;
+  void CheckOpen() const {
+    if (closed_) Closed();
+  }
+  [[noreturn]] static void Closed();
   void LeaveEdit();  // a move drops a pending change and its lock
   // Reads the target table's editable columns of a row; false when it is gone.
   bool ReadTargetRow(std::int64_t rowid, std::vector<Cell>& values);

@@ -256,20 +256,20 @@ void Statement::ReadColumn(int i, Cell& c, std::int64_t inlineBytes) const {
   sqlite3_value* v = sqlite3_column_value(stmt_, i);
   const int type = sqlite3_value_type(v);
   if (type == SQLITE_TEXT || type == SQLITE_BLOB) {
-    // The file's texts are UTF-8: measuring converts nothing, so the text
-    // read next is the one measured.
-    if (const std::int64_t size = sqlite3_value_bytes(v); size > inlineBytes) {
+    // Measured first, once: a text is measured in UTF-8, the form it is
+    // then read in, so the size holds for what is read.
+    const std::int64_t size = sqlite3_value_bytes(v);
+    if (size > inlineBytes) {
       c.kind = Cell::Blob;
       c.deferred = true;
       c.integer = size;
       c.text.clear();
       return;
     }
-    // Text first: asking for the bytes after the text gives the text's length.
     const char* p = type == SQLITE_TEXT ? reinterpret_cast<const char*>(sqlite3_value_text(v))
                                         : static_cast<const char*>(sqlite3_value_blob(v));
     c.kind = type == SQLITE_TEXT ? Cell::Text : Cell::Blob;
-    c.text.assign(p ? p : "", static_cast<size_t>(sqlite3_value_bytes(v)));
+    c.text.assign(p ? p : "", p ? static_cast<size_t>(size) : 0);
     return;
   }
   c.text.clear();
