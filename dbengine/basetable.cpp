@@ -249,11 +249,14 @@ void TBaseTable::GetField(std::uint16_t fieldNumber, std::uint8_t* buffer, void*
   CheckParam(buffer);
   TFieldCacheItem* item = FieldCache()->FieldByNumber(fieldNumber);
   item->SetRecordBuffer(buffer);
-  // Only asked whether it is blank: the value is read all the same (a text
-  // of zeros is blank).
-  TFieldScratch scratch(dest == nullptr ? std::max<std::size_t>(256, std::size_t{item->Desc.Length} + 1) : 0);
-  if (dest == nullptr) dest = scratch.Data();
-  ReadFieldValue(item, buffer, blank, dest);
+  if (dest != nullptr) {
+    ReadFieldValue(item, buffer, blank, dest);
+  } else {
+    // Only asked whether it is blank: the value is read all the same (a text
+    // of zeros is blank).
+    TFieldScratch scratch(std::max<std::size_t>(256, std::size_t{item->Desc.Length} + 1));
+    ReadFieldValue(item, buffer, blank, scratch.Data());
+  }
   item->SetBlank(blank);
 }
 

@@ -13,8 +13,7 @@ TFieldCacheItem* TMorvaFieldCache::AddField(const TFieldDesc& desc) {
   return item;
 }
 
-TFieldCacheItem* TMorvaFieldCache::FieldByNumber(int n) {
-  if (n >= 1 && n <= Count()) return static_cast<TFieldCacheItem*>(Items(n - 1));
+TFieldCacheItem* TMorvaFieldCache::LoadFieldNumber(int n) {
   if (n <= 0 || owner_ == nullptr) RaiseEngineError(dberr::InvalidRecStruct);
   // Load every missing field up to n in order: adding only field n would give
   // it the position of the next free item and so the wrong number.

@@ -60,12 +60,15 @@ class TMorvaFieldCache : public TCollection {
   // Field n (from 1). A number past the count is loaded from the owner cursor
   // (its LoadFieldList), one field after the other, so that item n is always
   // field n; 0, or a field the cursor cannot describe, is INVALIDRECSTRUCT.
-  TFieldCacheItem* FieldByNumber(int n);
+  TFieldCacheItem* FieldByNumber(int n) {
+    return n >= 1 && n <= Count() ? static_cast<TFieldCacheItem*>(Items(n - 1)) : LoadFieldNumber(n);
+  }
   // The number of the first field of that name (ignoring case), 0 when none.
   int NumberOfName(std::string_view name) const;
   // Every field of the buffer becomes blank and unchanged.
   void ResetStatus(std::uint8_t* buffer);
 
  private:
+  TFieldCacheItem* LoadFieldNumber(int n);  // FieldByNumber past the count
   TBaseTable* owner_;
 };
