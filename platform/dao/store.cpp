@@ -708,10 +708,13 @@ bool Connection::LogHeaderChanged() {
   constexpr std::size_t kWords = kLogHeaderBytes / sizeof(std::uint64_t);
   const auto* header = reinterpret_cast<const volatile std::uint64_t*>(logHeader_);
   std::uint64_t now[kWords];
-  for (std::size_t i = 0; i < kWords; ++i) now[i] = header[i];
-  if (std::memcmp(now, seenLogHeader_, kLogHeaderBytes) == 0) return false;
-  std::memcpy(seenLogHeader_, now, kLogHeaderBytes);
-  return true;
+  bool changed = false;
+  for (std::size_t i = 0; i < kWords; ++i) {
+    now[i] = header[i];
+    changed |= now[i] != seenLogHeader_[i];
+  }
+  if (changed) std::memcpy(seenLogHeader_, now, sizeof now);
+  return changed;
 }
 
 // ---- catalogue ------------------------------------------------------------------

@@ -219,7 +219,7 @@ class Connection {
   // changes seen in it.
   static constexpr std::size_t kLogHeaderBytes = 96;
   const volatile unsigned char* logHeader_ = nullptr;
-  unsigned char seenLogHeader_[kLogHeaderBytes] = {};
+  std::uint64_t seenLogHeader_[kLogHeaderBytes / sizeof(std::uint64_t)] = {};
   bool logHeaderTried_ = false;
   std::map<std::string, TableDef> tables_;  // by upper-case name
   bool catalogueLoaded_ = false;
