@@ -1131,7 +1131,7 @@ const std::vector<IndexDef>& TRecordsetCore::Indexes() const {
 void TRecordsetCore::SetIndex(const std::string&) { Fail(errNotSupported); }
 void TRecordsetCore::Seek(const std::string&, const std::vector<Cell>&) { Fail(errNotSupported); }
 
-const Cell& TRecordsetCore::Value(int field) {
+const Cell& TRecordsetCore::ValueOrFailure(int field) {
   CheckOpen();
   if (field < 0 || static_cast<size_t>(field) >= fields_.size()) Fail(errItemNotFound);
   if (mode_ != dbEditNone) return buffer_.cells[static_cast<size_t>(field)];

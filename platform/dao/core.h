@@ -135,8 +135,15 @@ class TRecordsetCore {
   void Delete();
   void Close();
 
-  // The field's value on the current record (or in the edit buffer).
-  const Cell& Value(int field);
+  // The field's value on the current record (or in the edit buffer). A scan
+  // asks it of every field of every row: a value at hand is answered inline.
+  const Cell& Value(int field) {
+    const auto i = static_cast<size_t>(field);
+    if (!closed_ && mode_ == dbEditNone && onRow_ && !deleted_ && field >= 0 && i < fields_.size() &&
+        !current_.cells[i].deferred)
+      return current_.cells[i];
+    return ValueOrFailure(field);
+  }
   // Its size in bytes (text and binary values) without reading it; -1 for Null.
   std::int64_t ValueSize(int field);
   void SetValue(int field, Cell value);
@@ -162,6 +169,8 @@ class TRecordsetCore {
   // row changed since the move takes the whole row afresh (current_).
   virtual Cell LoadDeferred(std::int64_t rowid, int field);
 
+  // Value's every case: the edit buffer, a value read on demand, failures.
+  const Cell& ValueOrFailure(int field);
   void SetCurrent(const Row& row);
   void SetCurrent(Row&& row);  // a row nobody else keeps: moved, not copied
   void CheckOpen() const {
