@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "datactrls/edits/edits_fixture.h"
 #include "datactrls/edits/wwdbcomb.h"
 #include "datactrls/wwdbgrid.h"
@@ -328,4 +330,84 @@ TEST_F(GridStatusCombo, UpAndDownWithTheListClosedMoveTheRow) {
   EXPECT_EQ(c->EditText(), "Deferred");
   EXPECT_EQ(ds->RecNo(), 1);
   EXPECT_TRUE(c->Focused());
+}
+
+// A list style holds an item or nothing: the clear keys never cut its text
+// short, whether the list is open or closed and wherever the caret stands.
+TEST_F(ComboTest, ClearKeysLeaveAListStyleItemWithoutTheClearKey) {
+  auto* c = StatusCombo();
+  c->SetFocus();
+  struct Case { Qt::Key key; bool open; int caret; };
+  const Case cases[] = {{Qt::Key_Delete, true, 4},    {Qt::Key_Backspace, true, 4},
+                        {Qt::Key_Delete, false, 0},   {Qt::Key_Backspace, false, 17},
+                        {Qt::Key_Backspace, true, 17}, {Qt::Key_Delete, true, 0}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(std::to_string(int(k.key)) + (k.open ? " open " : " closed ") + std::to_string(k.caret));
+    if (k.open) Key(c, Qt::Key_Down, Qt::AltModifier);
+    ASSERT_EQ(c->IsDroppedDown(), k.open);
+    c->SetSelStart(k.caret);
+    c->SetSelLength(0);
+    Key(c, k.key);
+    EXPECT_EQ(c->EditText(), "Fixed/Implemented");
+    EXPECT_EQ(c->ItemIndex(), 2);
+    if (k.open) Key(c, Qt::Key_Return);
+    EXPECT_FALSE(c->IsDroppedDown());
+  }
+  Leave();
+  EXPECT_EQ(ds->FieldByName("Status")->AsString(), "3");
+  // With the clear key the value goes as a whole, open or closed.
+  c->SetAllowClearKey(true);
+  for (const bool open : {false, true}) {
+    ds->Cancel();
+    c->SetFocus();
+    if (open) Key(c, Qt::Key_Down, Qt::AltModifier);
+    c->SetSelStart(4);
+    c->SetSelLength(0);
+    Key(c, Qt::Key_Backspace);
+    EXPECT_EQ(c->EditText(), "");
+    EXPECT_EQ(c->ItemIndex(), -1);
+    if (open) EXPECT_EQ(c->PopupList()->ItemIndex(), -1);
+    Leave();
+    EXPECT_EQ(ds->FieldByName("Status")->AsString(), "") << open;
+  }
+}
+
+// Text that is no item's, however it got there, never empties the field: the
+// field keeps its value and the combo shows it again.
+TEST_F(ComboTest, TextThatIsNoItemKeepsTheStoredValue) {
+  auto* c = StatusCombo();
+  c->SetFocus();
+  // Written while still in the combo, then by leaving it.
+  const std::function<void()> writes[] = {[&] { ds->Post(); }, [&] { Leave(); }};
+  for (const auto& write : writes) {
+    c->SetFocus();
+    ds->Edit();  // going into edit reshows the text, which drops a selection
+    c->SetSelStart(4);
+    c->SetSelLength(13);
+    Key(c, Qt::Key_X, Qt::ControlModifier);  // cut: "Fixe" is left
+    ASSERT_EQ(c->EditText(), "Fixe");
+    ASSERT_TRUE(c->Modified());
+    write();
+    EXPECT_EQ(ds->FieldByName("Status")->AsString(), "3");
+  }
+  EXPECT_EQ(c->EditText(), "Fixed/Implemented");
+  // An edit style with a map: free text is no value either.
+  c->SetStyle(csDropDown);
+  c->SetFocus();
+  c->SelectAll();
+  Type(c, "Later");
+  ASSERT_EQ(c->EditText(), "Later");
+  Leave();
+  EXPECT_EQ(ds->FieldByName("Status")->AsString(), "3");
+  EXPECT_EQ(c->EditText(), "Fixed/Implemented");
+  // A stored value without an item stays as it is when another field changes.
+  c->SetStyle(csDropDownList);
+  ds->Next();
+  c->SetFocus();
+  Key(c, Qt::Key_Delete);
+  EXPECT_EQ(ds->State(), dsBrowse);
+  ds->Edit();
+  ds->FieldByName("Count")->SetAsInteger(5);
+  ds->Post();
+  EXPECT_EQ(ds->FieldByName("Status")->AsString(), "42");
 }
