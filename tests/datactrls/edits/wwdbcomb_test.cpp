@@ -411,3 +411,61 @@ TEST_F(ComboTest, TextThatIsNoItemKeepsTheStoredValue) {
   ds->Post();
   EXPECT_EQ(ds->FieldByName("Status")->AsString(), "42");
 }
+
+namespace {
+
+// The first and last rows, relative to the rectangle's top, holding a dark
+// pixel; {-1, -1} without one.
+std::pair<int, int> DarkRows(const QImage& image, const TRect& r) {
+  std::pair<int, int> rows{-1, -1};
+  for (int y = r.Top; y < r.Bottom; ++y)
+    for (int x = r.Left; x < r.Right; ++x)
+      if (qGray(image.pixel(x, y)) < 128) {
+        if (rows.first < 0) rows.first = y - r.Top;
+        rows.second = y - r.Top;
+        break;
+      }
+  return rows;
+}
+
+}  // namespace
+
+// Open in its cell, the combo shows its text on the rows where the grid draws
+// it, inside the cell: not lower, not cut off at the cell's bottom, not
+// scrolled away when the caret moves.
+TEST_F(GridStatusCombo, TheOpenComboShowsItsTextWhereTheCellDoes) {
+  auto* c = PlaceInGrid();
+  grid->SetDefaultRowHeight(15);  // as tight as the main window's rows
+  ds->First();
+  grid->SelectDataColumn(4);
+  const int status = grid->Col();
+  // Every column and the whole text in view, so nothing scrolls.
+  form->SetWidth(900);
+  grid->SetWidth(880);
+  grid->SetColWidths(status, 150);
+  grid->SelectDataColumn(1);  // the grid draws the Status cell itself
+  grid->SetFocus();
+  auto grab = [&] {
+    Pump();
+    return ClientOf(grid)->grab().toImage();
+  };
+  // The first letter's columns only: the caret stands after the text.
+  const TRect cell = grid->CellRect(status, grid->Row());
+  const TRect firstLetter{cell.Left, cell.Top, cell.Left + 8, cell.Bottom - 1};
+  const auto plain = DarkRows(grab(), firstLetter);
+  ASSERT_GE(plain.first, 0);
+  grid->SelectDataColumn(4);
+  Pump();
+  ASSERT_TRUE(c->Visible());
+  c->SetFocus();
+  Key(c, Qt::Key_Down, Qt::AltModifier);
+  ASSERT_TRUE(c->IsDroppedDown());
+  // The caret at the end of a line the cell cannot show whole.
+  Key(c, Qt::Key_End);
+  // No selection: dark text on the cell's colour.
+  c->SetSelStart(17);
+  c->SetSelLength(0);
+  EXPECT_EQ(c->EditText(), "Fixed/Implemented");
+  EXPECT_EQ(DarkRows(grab(), firstLetter), plain);
+  Key(c, Qt::Key_Escape);
+}
