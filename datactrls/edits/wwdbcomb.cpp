@@ -169,7 +169,7 @@ std::string TwwDBComboBox::DisplayToStored(const std::string& display) const {
 }
 
 bool TwwDBComboBox::IsStorableText(const std::string& text) const {
-  return text.empty() || (Style() == csDropDown && !mapList_) || IndexOfDisplay(text) >= 0;
+  return text.empty() || (IsEditStyle() && !mapList_) || IndexOfDisplay(text) >= 0;
 }
 
 std::string TwwDBComboBox::GetStoredText() {

@@ -9,6 +9,7 @@
 #include "datactrls/edits/edits_fixture.h"
 #include "datactrls/edits/wwdbcomb.h"
 #include "datactrls/wwdbgrid.h"
+#include "platform/classlib/controls/clipboard.h"
 #include "platform/classlib/core/filer.h"
 
 using namespace testing_support;
@@ -242,6 +243,31 @@ TEST_F(ComboTest, OwnerDrawnStylesDrawTheFaceAndTheListThroughTheEvent) {
   EXPECT_EQ(list->Canvas()->Pixels(second.Left + 4, second.Top + 4), clLime);
   EXPECT_EQ(drawnOn.back(), c->PopupList());
   c->CloseUp(false);
+}
+
+// Without a map, the edit styles store free text as typed; a list style stores
+// only an item's text, and a pasted one that is none leaves the field as it was.
+TEST_F(ComboTest, FreeTextIsStoredOnlyByEditStylesWithoutAMap) {
+  struct Case { TComboBoxStyle style; const char* stored; };
+  const Case cases[] = {{csDropDown, "Zed"}, {csSimple, "Zed"}, {csDropDownList, "Ann"}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(int(k.style));
+    ds->First();
+    auto* c = PlaceEdit<TwwDBComboBox>("Name", 30);
+    for (const char* item : {"Ann", "Bo"}) c->Items()->Add(item);
+    c->SetStyle(k.style);
+    c->SetShowMatchText(true);
+    c->SetFocus();
+    ds->Edit();  // going into edit reshows the text, which drops a selection
+    c->SelectAll();
+    Clipboard()->SetAsText("Zed");
+    Key(c, Qt::Key_V, Qt::ControlModifier);
+    ASSERT_EQ(c->EditText(), "Zed");
+    Leave();
+    EXPECT_EQ(ds->FieldByName("Name")->AsString(), k.stored);
+    ds->Cancel();
+    delete c;
+  }
 }
 
 // ---- In a grid cell ---------------------------------------------------------------
