@@ -23,6 +23,9 @@
 namespace bench {
 
 inline constexpr int kScalePrograms = 20;
+// Part of the cached files' names: raise it when the entries written change,
+// so no run takes a file of the old shape from the cache.
+inline constexpr int kScaleShape = 1;
 // The sizes a scale benchmark runs at.
 inline std::vector<std::int64_t> ScaleSizes() {
   std::vector<std::int64_t> sizes{10000, 100000};
@@ -138,7 +141,7 @@ inline const std::string& ScaleDatabaseFile(int entries) {
   const std::string& scratch = ScratchFolder();
   const char* cache = ::getenv("VANTREL_BENCH_CACHE");
   const std::string folder = cache && *cache ? std::string(cache) : scratch;
-  const std::string path = folder + "/VantrelScale" + std::to_string(entries) + ".MDB";
+  const std::string path = folder + "/VantrelScale" + std::to_string(kScaleShape) + "-" + std::to_string(entries) + ".MDB";
   if (!std::filesystem::exists(path)) {
     // Written under another name first, so a run stopped halfway leaves no
     // file that a later run would take for whole.
