@@ -175,9 +175,9 @@ int TBaseTable::CompareFieldValues(std::uint16_t fieldType, std::uint16_t, std::
   }
 }
 
-TFieldScratch::TFieldScratch(std::size_t size) {
+TFieldScratch::TFieldScratch(std::size_t size, bool zeroed) {
   if (size <= sizeof stack_) {
-    std::memset(stack_, 0, size);
+    if (zeroed) std::memset(stack_, 0, size);
     data_ = stack_;
   } else {
     heap_.assign(size, 0);
@@ -253,8 +253,8 @@ void TBaseTable::GetField(std::uint16_t fieldNumber, std::uint8_t* buffer, void*
     ReadFieldValue(item, buffer, blank, dest);
   } else {
     // Only asked whether it is blank: the value is read all the same (a text
-    // of zeros is blank).
-    TFieldScratch scratch(std::max<std::size_t>(256, std::size_t{item->Desc.Length} + 1));
+    // of zeros is blank), and thrown away.
+    TFieldScratch scratch(std::max<std::size_t>(256, std::size_t{item->Desc.Length} + 1), false);
     ReadFieldValue(item, buffer, blank, scratch.Data());
   }
   item->SetBlank(blank);

@@ -46,11 +46,12 @@ struct TRangeBound {
   std::vector<std::uint8_t> KeyData;
 };
 
-// Zeroed scratch bytes for one field value or key, on the stack when they fit
-// (as those of most fields do): the cursors need some with every record read.
+// Scratch bytes for one field value or key, on the stack when they fit (as
+// those of most fields do): the cursors need some with every record read.
+// Zeroed unless the caller throws what is written there away.
 class TFieldScratch {
  public:
-  explicit TFieldScratch(std::size_t size);
+  explicit TFieldScratch(std::size_t size, bool zeroed = true);
   TFieldScratch(const TFieldScratch&) = delete;
   TFieldScratch& operator=(const TFieldScratch&) = delete;
   std::uint8_t* Data() { return data_; }
