@@ -3,9 +3,10 @@
 // the candidate records instead of the engine reading every one. The result is
 // a prefilter: every record the filter accepts satisfies it, and the engine
 // still tests each record it is given, so the records, their order and the
-// case rules stay the engine's own. What SQL cannot decide exactly as the
-// engine does (partial and ordered text comparisons, dates, currency, NOT,
-// computed operands) simply restricts nothing.
+// case rules stay the engine's own. What SQL cannot decide as the engine does
+// (texts compared in any case in order, currency, NOT, computed operands)
+// simply restricts nothing; dates before 1900 and numbers outside the calendar
+// always pass it.
 
 #include <cstddef>
 #include <cstdint>
