@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "dbengine/daowrappers.h"
 #include "dbengine/filtersql.h"
@@ -249,6 +250,53 @@ TEST_F(FilterReference, BlankIsNullOrZeroEitherWay) {
   for (const auto& c : cases) {
     EXPECT_EQ(c.ids, Filtered(reference.get(), c.filter, {})) << c.filter;
     EXPECT_EQ(c.ids, Filtered(t.get(), c.filter, {})) << c.filter;
+  }
+}
+
+// Find first/next/last/prior with the filter set but not switched on, and
+// Locate inside a filter that is: the same records either way.
+TEST_F(FilterReference, FindAndLocateOnAFilteredTableKeepTheEnginesAnswers) {
+  const std::string noon = DateTimeToStr(EncodeDate(1990, 5, 1) + 0.5);
+  const struct {
+    std::string filter;
+    TFilterOptions options;
+  } filters[] = {
+      {"Name = 'an*'", {foCaseInsensitive}},
+      {"Name = 'a?c'", {foCaseInsensitive, foNoPartialCompare}},
+      {"Born < '" + noon + "'", {}},
+      {"Age <> 30 and Name > 'B'", {foNoPartialCompare}},
+      {"Age = NULL or Born >= '" + noon + "'", {}},
+  };
+  // The Ids a find walk reaches, forward from the first, then back from the last.
+  auto finds = [](TDataSet* d, const std::string& filter, TFilterOptions options) {
+    d->SetFiltered(false);
+    d->SetFilter(filter);
+    d->SetFilterOptions(options);
+    std::vector<int> ids;
+    for (bool found = d->FindFirst(); found; found = d->FindNext()) ids.push_back(d->FieldByName("Id")->AsInteger());
+    ids.push_back(-1);
+    for (bool found = d->FindLast(); found; found = d->FindPrior()) ids.push_back(d->FieldByName("Id")->AsInteger());
+    return ids;
+  };
+  // Where Locate lands inside the switched-on filter, -1 when nowhere.
+  auto located = [](TDataSet* d, const char* field, const Variant& value, TLocateOptions options) {
+    d->SetFiltered(true);
+    int id = d->Locate(field, value, options) ? d->FieldByName("Id")->AsInteger() : -1;
+    d->SetFiltered(false);
+    return id;
+  };
+  auto t = MakeTable();
+  t->Open();
+  auto reference = Reference("Id");
+  for (const auto& f : filters) {
+    const std::vector<int> expected = finds(reference.get(), f.filter, f.options);
+    EXPECT_GE(expected.size(), 3u) << f.filter;  // each filter lets a record through
+    EXPECT_EQ(expected, finds(t.get(), f.filter, f.options)) << f.filter;
+    for (const auto& [field, value, options] : {std::tuple{"Age", Variant(9), TLocateOptions{}},
+                                                std::tuple{"Name", Variant(std::string("A")), TLocateOptions{loPartialKey}},
+                                                std::tuple{"Score", Variant(Null), TLocateOptions{}}})
+      EXPECT_EQ(located(reference.get(), field, value, options), located(t.get(), field, value, options))
+          << f.filter << " locating " << field;
   }
 }
 
