@@ -8,6 +8,7 @@
 
 #include "dbengine/daowrappers.h"
 #include "platform/classlib/core/datetime.h"
+#include "platform/classlib/core/strutils.h"
 #include "platform/classlib/db/filterblob.h"
 
 namespace {
@@ -277,6 +278,8 @@ class Translator {
     bool prefix = partialLength != 0 && partialLength <= text.size();
     if (prefix) text.resize(partialLength);
     if (anyCase && !FoldsAsciiOnly()) return std::nullopt;
+    // A pattern matches characters: a constant cut inside one is left to the engine.
+    if ((prefix || anyCase) && !IsValidUtf8(text)) return std::nullopt;
     const bool nullHolds = Holds(op, text.empty() ? 0 : -1);
     if (op == filterop::Equal || op == filterop::NotEqual) {
       if (text.empty()) return op == filterop::Equal ? "(" + ref + " IS NULL OR " + ref + " = '')"

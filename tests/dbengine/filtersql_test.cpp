@@ -96,6 +96,17 @@ TEST(FilterPrefilter, RestrictsOnlyWhatSqlDecidesAsTheEngineDoes) {
     std::vector<std::uint8_t> blob = BuildFilterBlob(c.filter, nullptr, c.options);
     EXPECT_EQ(c.sql, FilterPrefilterSql(blob.data(), blob.size(), Column)) << c.filter;
   }
+  // A start cut inside a character cannot be a pattern: the engine decides.
+  {
+    using namespace testing_engine;
+    TNode cut = Compare(filterop::Equal, FieldNode("Name"), TextConst("été"));
+    cut.Partial = 4;
+    std::vector<std::uint8_t> blob = BlobOf(cut);
+    EXPECT_EQ("", FilterPrefilterSql(blob.data(), blob.size(), Column));
+    cut.Partial = 3;
+    blob = BlobOf(cut);
+    EXPECT_EQ(R"(+"Name" GLOB 'ét*')", FilterPrefilterSql(blob.data(), blob.size(), Column));
+  }
   // A blob cut short restricts nothing rather than reading past its end.
   std::vector<std::uint8_t> blob = BuildFilterBlob("Name = 'Anna'", nullptr, {});
   EXPECT_EQ("", FilterPrefilterSql(blob.data(), 12, Column));
