@@ -319,7 +319,8 @@ BENCHMARK(Table_LocateNonIndexed)->UseManualTime()->Unit(benchmark::kMillisecond
 
 // The conditions users set on the entries, each with the WHERE raw SQLite runs
 // for it: a text equal and a start of a text (case as typed, and any case), a
-// number, a date range, a blank test, and two joined by and / or.
+// number, a date range, a blank test, two joined by and / or, and one entry by
+// its number (as the single entry's report sets it).
 struct FilterCase {
   const char* label;
   std::string filter;
@@ -327,7 +328,7 @@ struct FilterCase {
   std::string where;
 };
 
-constexpr std::size_t kFilterCases = 8;  // the cases below, registered before they are made
+constexpr std::size_t kFilterCases = 9;  // the cases below, registered before they are made
 
 // Made on first use, after the settings store is in place (dates are written
 // in its short date format).
@@ -343,6 +344,7 @@ const std::vector<FilterCase>& FilterCases() {
       {"blank", "Notes = NULL", {}, "Notes IS NULL"},
       {"and", "Severity = 'S3' and ProgramNo = 3", {foNoPartialCompare}, "Severity = 'S3' AND ProgramNo = 3"},
       {"or", "Kind = 'BG' or Status = 'OP'", {foNoPartialCompare}, "Kind = 'BG' OR Status = 'OP'"},
+      {"by_number", "Id = 5000", {}, "Id = 5000"},
   };
   return cases;
 }

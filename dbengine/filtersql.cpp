@@ -56,16 +56,18 @@ class BlobReader {
   TFilterBlobHeader header_{};
 };
 
+std::string QuotedName(const std::string& name) {
+  std::string out = "\"";
+  for (char c : name) out += c == '"' ? std::string("\"\"") : std::string(1, c);
+  return out + "\"";
+}
+
 // A column the condition reads. The unary plus keeps SQLite from answering the
 // condition through an index: the cursor reads its rows in its own order a
 // window at a time, and an index chosen for the condition would have SQLite
 // gather and sort every remaining matching row for each window, which grows
 // with the square of the rows.
-std::string ColumnRef(const std::string& name) {
-  std::string out = "+\"";
-  for (char c : name) out += c == '"' ? std::string("\"\"") : std::string(1, c);
-  return out + "\"";
-}
+std::string ColumnRef(const std::string& name) { return "+" + QuotedName(name); }
 
 std::string QuoteText(const std::string& text) {
   std::string out = "'";
@@ -262,6 +264,9 @@ class Translator {
       return DateComparison(op, ref, *bytes);
     std::optional<NumberLiteral> literal = Literal(column, constant->FieldType, *bytes);
     if (!literal) return std::nullopt;
+    // One row at most, found by its number: the one index worth using here.
+    if (column.counter && op == filterop::Equal && !Holds(op, literal->zeroSign))
+      return QuotedName(column.name) + " = " + literal->text;
     return WithNulls(ref, ref + " " + SqlOperator(op) + " " + literal->text, Holds(op, literal->zeroSign));
   }
 

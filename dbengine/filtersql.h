@@ -19,6 +19,7 @@ struct TFilterColumn {
   std::uint16_t fieldType = 0; // the field's logical type in the record (fldtype)
   std::int16_t daoType = 0;    // the column's DAO type (daotype)
   std::uint16_t length = 0;    // of the field's value in the record, in bytes
+  bool counter = false;        // the table's counter, which the database keeps as the row number
 };
 
 // Answers the column of a field named in the filter, or false when the name

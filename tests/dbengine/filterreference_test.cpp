@@ -96,7 +96,7 @@ class FilterReference : public ComponentFixture {
 // The People columns as the Access cursor describes them to the prefilter.
 bool PeopleColumn(const std::string& name, TFilterColumn& column) {
   static const TFilterColumn kColumns[] = {
-      {"Id", fldtype::Int32, daotype::Long, 4},          {"Name", fldtype::ZString, daotype::Text, 81},
+      {"Id", fldtype::Int32, daotype::Long, 4, true},    {"Name", fldtype::ZString, daotype::Text, 81},
       {"Age", fldtype::Int16, daotype::Integer, 2},      {"Score", fldtype::Float, daotype::Double, 8},
       {"Born", fldtype::TimeStamp, daotype::Date, 8},    {"Notes", fldtype::Blob, daotype::Memo, 16},
       {"Pay", fldtype::Float, daotype::Currency, 8},     {"Active", fldtype::Bool, daotype::Boolean, 1},
@@ -141,6 +141,8 @@ TEST_F(FilterReference, HandedOverConditionsKeepTheEnginesAnswers) {
       {"Score = 0", exact, true},
       {"Score <= 2.25", exact, true},
       {"Id > 10", exact, true},
+      {"Id = 10", exact, true},
+      {"Id = 0", exact, true},
       // Blank: Null or all zero.
       {"Age = NULL", exact, true},
       {"Age <> NULL", exact, true},

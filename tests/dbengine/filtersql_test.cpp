@@ -25,6 +25,7 @@ bool Column(const std::string& name, TFilterColumn& column) {
       {"Pay", fldtype::Float, daotype::Currency, 8},
       {"Born", fldtype::TimeStamp, daotype::Date, 8},
       {"Notes", fldtype::Blob, daotype::Memo, 16},
+      {"Id", fldtype::Int32, daotype::Long, 4, true},
       {"Ratio", fldtype::Float, daotype::Single, 8},
       {"Done", fldtype::Bool, daotype::Boolean, 1},
   };
@@ -70,6 +71,10 @@ TEST(FilterPrefilter, RestrictsOnlyWhatSqlDecidesAsTheEngineDoes) {
       {"Age <> 0", whole, R"(+"Age" <> 0)"},
       {"Age = 0", whole, R"((+"Age" IS NULL OR +"Age" = 0))"},
       {"Score = 1.5", whole, R"(+"Score" = 1.5)"},
+      // The counter is the row number: an equal finds its row directly.
+      {"Id = 7", whole, R"("Id" = 7)"},
+      {"Id = 0", whole, R"((+"Id" IS NULL OR +"Id" = 0))"},
+      {"Id > 7", whole, R"(+"Id" > 7)"},
       {"Score < -1.5", whole, R"(+"Score" < -1.5)"},
       {"Pay = 1.5", whole, ""},
       {"Age = 1.5", whole, ""},  // mixed types compare as text
