@@ -392,7 +392,9 @@ TEST_F(ComboTest, ClearKeysLeaveAListStyleItemWithoutTheClearKey) {
     Key(c, Qt::Key_Backspace);
     EXPECT_EQ(c->EditText(), "");
     EXPECT_EQ(c->ItemIndex(), -1);
-    if (open) EXPECT_EQ(c->PopupList()->ItemIndex(), -1);
+    if (open) {
+      EXPECT_EQ(c->PopupList()->ItemIndex(), -1);
+    }
     Leave();
     EXPECT_EQ(ds->FieldByName("Status")->AsString(), "") << open;
   }
