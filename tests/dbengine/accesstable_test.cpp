@@ -302,6 +302,26 @@ TEST_F(AccessCursorTest, MemoWrittenInPiecesIsStoredWhole) {
   Engine().FreeBlob(c, rec.data(), fNotes);
 }
 
+// Reopening a cursor closes the blobs open on it: they read through the
+// recordset it replaces. The record read again opens its blob anew.
+TEST_F(AccessCursorTest, ReopeningACursorClosesItsOpenBlobs) {
+  TBaseTable* c = OpenTable(db_, "People");
+  auto rec = Record(c);
+  ASSERT_EQ(0, Engine().GetNextRecord(c, 0, rec.data(), nullptr));
+  ASSERT_EQ(0, Engine().OpenBlob(c, rec.data(), fNotes, kBlobReadOnly));
+  c->OpenCursor();
+  char piece[8] = {};
+  std::uint32_t read = 0;
+  const DBIResult notOpened = 0x2A03;
+  EXPECT_EQ(notOpened, Engine().ReadBlob(c, rec.data(), fNotes, 0, sizeof piece, piece, read));
+  ASSERT_EQ(0, Engine().GetNextRecord(c, 0, rec.data(), nullptr));
+  ASSERT_EQ(0, Engine().OpenBlob(c, rec.data(), fNotes, kBlobReadOnly));
+  std::uint32_t size = 1;
+  EXPECT_EQ(0, Engine().GetBlobSize(c, rec.data(), fNotes, size));
+  EXPECT_EQ(0u, size);
+  EXPECT_EQ(0, Engine().FreeBlob(c, rec.data(), fNotes));
+}
+
 TEST_F(AccessCursorTest, LongBinaryEmptyWriteIsBlankAndBlocksAreKept) {
   TBaseTable* c = OpenTable(db_, "People");
   auto rec = Record(c);
