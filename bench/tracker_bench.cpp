@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include "bench/trackertable.h"
@@ -87,14 +88,15 @@ std::string RevisedTitle(int round, int i) {
   return t;
 }
 
-// SELECT the next row, UPDATE it by key.
-void RawEdit(sqlite3* raw, int round, benchmark::State& state) {
+// SELECT the next row, UPDATE it by key; `rows` rows in one transaction, or
+// each UPDATE committing on its own.
+void RawEdit(sqlite3* raw, int round, benchmark::State& state, int rows = kEdited, bool oneTransaction = true) {
   sqlite3_stmt* next =
       bench::PrepareRaw(raw, std::string("SELECT ") + bench::kTrackerColumns + " FROM Entries WHERE Id > ? ORDER BY Id LIMIT 1");
   sqlite3_stmt* update = bench::PrepareRaw(raw, "UPDATE Entries SET Title = ? WHERE Id = ?");
-  sqlite3_exec(raw, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+  if (oneTransaction) sqlite3_exec(raw, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
   std::int64_t id = 0;
-  for (int i = 0; i < kEdited; ++i) {
+  for (int i = 0; i < rows; ++i) {
     sqlite3_bind_int64(next, 1, id);
     if (sqlite3_step(next) != SQLITE_ROW) state.SkipWithError("raw: row missing");
     bench::ReadRawRow(next);
@@ -106,7 +108,7 @@ void RawEdit(sqlite3* raw, int round, benchmark::State& state) {
     if (sqlite3_step(update) != SQLITE_DONE) state.SkipWithError("raw: update failed");
     sqlite3_reset(update);
   }
-  sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr);
+  if (oneTransaction) sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr);
   sqlite3_finalize(next);
   sqlite3_finalize(update);
 }
@@ -140,6 +142,18 @@ void DAO_EditUpdate(benchmark::State& state) {
 }
 BENCHMARK(DAO_EditUpdate)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(7);
 
+// From the first row on, every field read, the title changed and posted.
+void EditPostRows(TttTable& table, TField* title, int rows, int round) {
+  table.First();
+  for (int i = 0; i < rows; ++i) {
+    for (TField* field : table.Fields()) benchmark::DoNotOptimize(field->AsVariant());
+    table.Edit();
+    title->SetAsString(RevisedTitle(round, i));
+    table.Post();
+    table.Next();
+  }
+}
+
 void Table_EditPost(benchmark::State& state) {
   const std::string& path = bench::TrackerFile(kRows);
   sqlite3* raw = bench::OpenRaw(path);
@@ -153,14 +167,7 @@ void Table_EditPost(benchmark::State& state) {
       [&] {
         void* transaction = nullptr;
         db->BeginTransaction(0, transaction);
-        table->First();
-        for (int i = 0; i < kEdited; ++i) {
-          for (TField* field : table->Fields()) benchmark::DoNotOptimize(field->AsVariant());
-          table->Edit();
-          title->SetAsString(RevisedTitle(round + 2000, i));
-          table->Post();
-          table->Next();
-        }
+        EditPostRows(*table, title, kEdited, round + 2000);
         db->EndTransaction(transaction, 0);
         ++round;
       });
@@ -168,6 +175,60 @@ void Table_EditPost(benchmark::State& state) {
   sqlite3_close(raw);
 }
 BENCHMARK(Table_EditPost)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(7);
+
+// ---- The same dataset loop without a transaction: each Post commits, as
+// each UPDATE of the raw loop does. Both sides write the file the product's
+// way for its sharing mode, durability included: local mode (arg 0) is the
+// write-ahead log with synchronous=NORMAL, network mode (arg 1, the rollback
+// journal that a file in a network folder gets) synchronous=FULL, so every
+// commit of either side syncs the journal and the file. Network mode runs
+// fewer rows: each commit waits for the disk there.
+
+constexpr int kCommittedLocal = 2000;
+constexpr int kCommittedNetwork = 100;
+
+// A copy of the tracker file for one mode's runs, so the other cases keep
+// their file in the mode they expect.
+std::string ModeCopy(bool network) {
+  std::string path = bench::ScratchFolder() + (network ? "/TrackerNetwork.MDB" : "/TrackerLocal.MDB");
+  std::filesystem::remove(path);
+  std::filesystem::copy_file(bench::TrackerFile(kRows), path);
+  return path;
+}
+
+void Table_EditPostEachCommits(benchmark::State& state) {
+  const bool network = state.range(0) != 0;
+  const int rows = network ? kCommittedNetwork : kCommittedLocal;
+  const std::string path = ModeCopy(network);
+  if (network) ::setenv("VANTREL_NETWORK_MODE", "1", 1);
+  {
+    // The product opens first: in network mode it takes the file out of the
+    // log's mode, and the raw connection then finds the rollback journal.
+    bench::TableComponents components;
+    auto table = components.Open(path, "Entries", false);
+    sqlite3* raw = bench::OpenRaw(path);
+    const char* journal = network ? "delete" : "wal";
+    sqlite3_stmt* mode = bench::PrepareRaw(raw, "PRAGMA journal_mode");
+    if (sqlite3_step(mode) != SQLITE_ROW ||
+        std::string(reinterpret_cast<const char*>(sqlite3_column_text(mode, 0))) != journal)
+      state.SkipWithError("the file is not in the expected journal mode");
+    sqlite3_finalize(mode);
+    sqlite3_exec(raw, network ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+    TField* title = table->FieldByName("Title");
+    int round = 0;
+    Interleave(
+        state, [&] { RawEdit(raw, round, state, rows, false); },
+        [&] {
+          EditPostRows(*table, title, rows, round + 3000);
+          ++round;
+        });
+    table->Close();
+    sqlite3_close(raw);
+  }
+  if (network) ::unsetenv("VANTREL_NETWORK_MODE");
+  std::filesystem::remove(path);
+}
+BENCHMARK(Table_EditPostEachCommits)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(7);
 
 // ---- Resident memory of a query recordset over the whole table
 

@@ -175,6 +175,16 @@ class Connection {
   // transaction: ask it only once ChangeStamp has moved.
   std::uint64_t OthersVersion();
   std::uint64_t LocalWrites() const;
+  // What anyone committed to the file and this connection wrote, looked at
+  // now, inside a transaction too (where ChangeStamp trusts the lock and does
+  // not look). Two equal marks: nothing was written in between by anyone.
+  // Cheap in write-ahead-log mode (the log's header); one statement otherwise.
+  struct WriteMark {
+    std::uint64_t committed = 0;
+    std::uint64_t local = 0;
+    bool operator==(const WriteMark&) const = default;
+  };
+  WriteMark Mark();
 
   static void SetBusyTimeout(int milliseconds);  // for every later open
   static int BusyTimeout();
@@ -191,6 +201,8 @@ class Connection {
   [[noreturn]] void RefuseOpen(const std::string& why);
   void LoadCatalogue();
   void CheckWritable();
+  void LookForCommits();
+  void RunCached(const std::string& sql);
   void WatchLogHeader();
   bool LogHeaderChanged();
   TableDef DescribeFromSqlite(const std::string& name);
