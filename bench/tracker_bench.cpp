@@ -228,7 +228,10 @@ void Table_EditPostEachCommits(benchmark::State& state) {
   if (network) ::unsetenv("VANTREL_NETWORK_MODE");
   std::filesystem::remove(path);
 }
-BENCHMARK(Table_EditPostEachCommits)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(7);
+BENCHMARK(Table_EditPostEachCommits)->Arg(0)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(7);
+// Each commit there waits for the disk, whose delays other work on the
+// machine makes uneven: more rounds settle the medians.
+BENCHMARK(Table_EditPostEachCommits)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(15);
 
 // ---- Resident memory of a query recordset over the whole table
 

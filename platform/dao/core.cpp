@@ -340,10 +340,11 @@ class TTableCursor : public TRecordsetCore {
   }
 
   // The row a move read is the row as it stands while nobody has written
-  // since: not other users (the stamp), nor this connection (its writes).
+  // since: not other users (the stamp of the look just taken), nor this
+  // connection (its writes).
   bool CurrentIsLatest() override {
     Connection& c = db_->Conn();
-    if (!WindowValid(c.ChangeStamp()) || takenWrites_ != c.LocalWrites()) return false;
+    if (!WindowValid(c.SeenStamp()) || takenWrites_ != c.LocalWrites()) return false;
     return std::none_of(current_.cells.begin(), current_.cells.end(), [](const Cell& v) { return v.deferred; });
   }
 

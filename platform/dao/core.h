@@ -170,7 +170,8 @@ class TRecordsetCore {
   bool ReadTargetRow(std::int64_t rowid, std::vector<Cell>& values);
   Statement& ReadTargetStatement();
   // Whether current_ holds the row as it stands now (nothing unread in it,
-  // nothing written since it was read), so that Edit need not read it again.
+  // nothing written since it was read), so that Edit need not read it again;
+  // asked right after a look at the file (Connection::Mark).
   virtual bool CurrentIsLatest() { return false; }
   std::vector<Cell> WriteEdit(Connection& conn);
   Statement& UpdateStatement(const std::vector<size_t>& columns);

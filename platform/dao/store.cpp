@@ -626,7 +626,7 @@ void Connection::CheckWritable() {
 std::uint64_t Connection::ChangeStamp() {
   // Inside a transaction nobody else can have written.
   if (sqlite3_get_autocommit(db_)) LookForCommits();
-  return (lastDataVersion_ << 32) ^ localChanges_;
+  return SeenStamp();
 }
 
 // The log's shared header tells whether anyone committed, or SQLite itself

@@ -168,6 +168,8 @@ class Connection {
   // last call (and after every change through this connection). Cheap enough
   // for every move of a cursor: see the write-ahead log's header below.
   std::uint64_t ChangeStamp();
+  // The stamp as of the last look (ChangeStamp, Mark), without looking again.
+  std::uint64_t SeenStamp() const { return (lastDataVersion_ << 32) ^ localChanges_; }
   // Exact where ChangeStamp is merely cheap: the first changes only when
   // another connection committed, the second with every row this connection
   // wrote (or rolled back), so that a holder of derived state can tell its
