@@ -851,8 +851,22 @@ void TAccessTable::InsertRecord(int, std::uint8_t* buffer) {
   EditPending = false;
 }
 
+// Whether the buffer's changes touch a field of the current index's key.
+bool TAccessTable::ChangesKey(std::uint8_t* buffer) {
+  const int count = std::min<int>(currentIndex_.KeyFieldCount, 16);
+  for (int i = 0; i < count; ++i) {
+    TFieldCacheItem* item = FieldCache()->FieldByNumber(currentIndex_.KeyFields[i]);
+    item->SetRecordBuffer(buffer);
+    if (item->IsChanged()) return true;
+  }
+  return false;
+}
+
 void TAccessTable::ModifyRecord(std::uint8_t* buffer, int freeLock) {
-  keyCacheValid_ = false;
+  // The key kept from the edit's read still names the record when the change
+  // leaves the key alone (another user's change to it fails the update):
+  // re-reading the whole record after the post only for its key is spared.
+  if (ChangesKey(buffer)) keyCacheValid_ = false;
   CheckExactPosition();
   SetRecordBuffer(buffer);
   StoreRecordBuffer();

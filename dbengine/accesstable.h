@@ -162,6 +162,7 @@ class TAccessTable : public TAccessBaseTable {
     std::size_t FullWidth = 0;  // of the whole key
   };
   TBookmarkKeyShape BookmarkKeyShape();
+  bool ChangesKey(std::uint8_t* buffer);
   void ExtractBookmarkKey(const std::uint8_t* record, std::uint8_t* area);
   bool PositionAt(std::int32_t word);  // false when the record is gone
   void CheckExactPosition();
