@@ -782,6 +782,7 @@ void TAccessTable::GetRecordAtBookmark(const std::uint8_t* bookmark, std::uint8_
 // lock and never posts values another user has replaced meanwhile.
 void TAccessTable::LoadLockedRecord() {
   LockCurrentRecord();
+  if (HoldsLockedRead()) return;
   EditPending = false;  // a fresh read: the fields' statuses come from the row
   try {
     LoadRecordBuffer();
@@ -790,6 +791,17 @@ void TAccessTable::LoadLockedRecord() {
     throw;
   }
   EditPending = true;
+}
+
+// Whether the buffer holds the row as the lock found it already: the last
+// read went into it, the recordset read nothing afresh since (its edit found
+// the row unchanged), and no blob is open on it that a fresh read would
+// close. Browsing writes nothing into a buffer, and every edit ends with a
+// fresh read, so such a buffer still holds what that read gave.
+bool TAccessTable::HoldsLockedRead() {
+  std::uint8_t* buffer = GetRecordBuffer();
+  return buffer == loadedBuffer_ && Recordset->RowReads() == loadedReads_ &&
+         std::none_of(blobs_.begin(), blobs_.end(), [&](TAccessBaseBlob* b) { return b->RecordBuffer == buffer; });
 }
 
 int TAccessTable::CompareBookmarks(const std::uint8_t* a, const std::uint8_t* b) {

@@ -163,6 +163,7 @@ class TAccessTable : public TAccessBaseTable {
   };
   TBookmarkKeyShape BookmarkKeyShape();
   bool ChangesKey(std::uint8_t* buffer);
+  bool HoldsLockedRead();
   void ExtractBookmarkKey(const std::uint8_t* record, std::uint8_t* area);
   bool PositionAt(std::int32_t word);  // false when the record is gone
   void CheckExactPosition();

@@ -323,6 +323,21 @@ TEST_F(AccessCursorTest, MemoWrittenInPiecesIsStoredWhole) {
   Engine().FreeBlob(c, rec.data(), fNotes);
 }
 
+// A memo read while browsing leaves its blob open on the record buffer; the
+// edit that starts on that buffer closes it, so the memo opens for writing.
+TEST_F(AccessCursorTest, ABlobLeftOpenWhileBrowsingGivesWayToTheEdit) {
+  TBaseTable* c = OpenTable(db_, "People");
+  auto rec = Record(c);
+  ASSERT_EQ(0, Engine().GetNextRecord(c, 0, rec.data(), nullptr));
+  ASSERT_EQ(0, Engine().OpenBlob(c, rec.data(), fNotes, kBlobReadOnly));
+  ASSERT_EQ(0, Engine().GetCurrentRecord(c, 1, rec.data(), nullptr));
+  ASSERT_EQ(0, Engine().OpenBlob(c, rec.data(), fNotes, kBlobReadWrite));
+  ASSERT_EQ(0, Engine().WriteBlob(c, rec.data(), fNotes, 0, 7, "written"));
+  ASSERT_EQ(0, Engine().ModifyRecord(c, rec.data(), 1));
+  Engine().FreeBlob(c, rec.data(), fNotes);
+  EXPECT_EQ("written", Stored("SELECT Notes FROM People WHERE Name = 'Anna'").text);
+}
+
 TEST_F(AccessCursorTest, LongBinaryEmptyWriteIsBlankAndBlocksAreKept) {
   TBaseTable* c = OpenTable(db_, "People");
   auto rec = Record(c);
