@@ -348,12 +348,22 @@ class TTableCursor : public TRecordsetCore {
     return std::none_of(current_.cells.begin(), current_.cells.end(), [](const Cell& v) { return v.deferred; });
   }
 
-  // The rows read ahead are stale now. Writes often come between moves
-  // (edit, update, next): the next move reads just the row it needs, and the
+  // The rows read ahead are stale now, unless nobody but this cursor can have
+  // written since they were read (its transaction holds the file) and its
+  // write changed its own row alone, keeping the row's place: then they hold
+  // as they are. Otherwise, as writes often come between moves (edit,
+  // update, next), the next move reads just the row it needs, and the
   // read-ahead grows again only while no write intervenes.
   void Changed() override {
-    window_.clear();
-    afterWrite_ = true;
+    Connection& c = db_->Conn();
+    if (windowHeld_ && editedAlone_ && !deleted_ && c.TransactionDepth() > 0 &&
+        KeyOf(current_) == KeyOf(Row{current_.rowid, snapshot_})) {
+      stamp_ = c.ChangeStamp();
+      takenWrites_ = c.LocalWrites();
+    } else {
+      window_.clear();
+      afterWrite_ = true;
+    }
     if (!keysKept_) return;  // an addition was carried already, or the keys drop
     if (deleted_) {
       KeepKeys([&] { ForgetKey(current_.rowid); });
@@ -373,7 +383,12 @@ class TTableCursor : public TRecordsetCore {
 
   // The keys hold through this cursor's own writes, each carried into them;
   // anyone else's write drops them.
-  void Writing() override { keysKept_ = KeysCurrent(db_->Conn().ChangeStamp()); }
+  void Writing() override {
+    Connection& c = db_->Conn();
+    const std::uint64_t stamp = c.ChangeStamp();
+    windowHeld_ = WindowValid(stamp) && takenWrites_ == c.LocalWrites();
+    keysKept_ = KeysCurrent(stamp);
+  }
   void RowNumbered() override { KeepKeys([] {}); }
 
  private:
@@ -695,6 +710,7 @@ class TTableCursor : public TRecordsetCore {
   size_t wpos_ = 0;
   std::uint64_t stamp_ = 0;
   std::uint64_t takenWrites_ = 0;  // this connection's writes when the window was read
+  bool windowHeld_ = false;        // the window was current when this cursor began its write
   size_t step_ = kFirstStep;
   bool lastForward_ = true;
   bool afterWrite_ = false;  // written since the last read-ahead
@@ -1300,6 +1316,7 @@ std::vector<Cell> TRecordsetCore::WriteEdit(Connection& conn) {
   std::vector<size_t> written;  // places in targetColumns_
   for (size_t i = 0; i < targetColumns_.size(); ++i)
     if (changed_[static_cast<size_t>(targetColumns_[i])]) written.push_back(i);
+  editedAlone_ = true;
   if (written.empty()) return row;
   Statement& s = UpdateStatement(written);
   const std::uint64_t writesBefore = conn.LocalWrites();
@@ -1320,6 +1337,7 @@ std::vector<Cell> TRecordsetCore::WriteEdit(Connection& conn) {
   // Triggers of the table may have changed the row further: only they count
   // among the writes beyond the statement's own row.
   bool triggered = conn.LocalWrites() - writesBefore != 1;
+  editedAlone_ = !triggered;
   if ((!asGiven || triggered) && !ReadTargetRow(buffer_.rowid, row)) Fail(errRecordDeleted);
   return row;
 }
@@ -1374,6 +1392,7 @@ void TRecordsetCore::Update() {
   }
   Connection& conn = db_->Conn();
   Writing();
+  editedAlone_ = false;
   Connection::WriteScope scope(conn);
   std::vector<Cell> stored;  // an edit's target columns as written
   if (mode_ == dbEditInProgress) {

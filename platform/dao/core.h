@@ -200,6 +200,7 @@ class TRecordsetCore {
   Statement* update_ = nullptr;
   std::vector<size_t> updateColumns_;  // what update_ writes
   std::vector<char> affinity_;  // SQLite's, per target column
+  bool editedAlone_ = false;    // the last Update changed its own row and no other
   std::vector<bool> changed_;
   std::vector<bool> chunked_;
   bool lockHeld_ = false;

@@ -166,6 +166,84 @@ TEST_P(EditWrites, EditsGoOnAfterAnotherUserChangesTheSchema) {
   EXPECT_EQ("theirs", Stored("one", kNotes).text);
 }
 
+// Inside a transaction an edit keeps the rows its cursor read ahead only
+// while they are as they were: writes to other rows (a trigger's, the same
+// connection's), a changed place in the order, and other users' commits
+// after the transaction all show at the next moves.
+TEST_P(EditWrites, RowsReadAheadShowEveryWriteAfterAnEditInATransaction) {
+  for (const char* name : {"three", "four", "five"}) AddPerson(name, 3);
+  TDatabaseCore other(path_, false, false, "");
+  auto editNotes = [&](TRecordsetCore& rs, const char* text) {
+    rs.Edit();
+    rs.SetValue(kNotes, Cell::MakeText(text));
+    rs.Update();
+  };
+  {
+    SCOPED_TRACE("a trigger changes the next row");
+    db_->Conn().Exec(
+        "CREATE TRIGGER Bump AFTER UPDATE OF Notes ON People BEGIN "
+        "UPDATE People SET Age = Age + 100 WHERE Name = 'two'; END");
+    auto rs = db_->OpenRecordset("People", -1);  // row order: one, two, three...
+    db_->Conn().Begin();
+    rs->MoveFirst();  // rows read ahead in the transaction
+    editNotes(*rs, "a");
+    rs->MoveNext();
+    EXPECT_EQ(102, rs->Value(kAge).integer);
+    db_->Conn().Commit();
+    db_->Conn().Exec("DROP TRIGGER Bump");
+  }
+  {
+    SCOPED_TRACE("the edit moves its row in the order");
+    auto rs = db_->OpenRecordset("People", -1);
+    rs->SetIndex("ByName");  // five, four, one, three, two
+    db_->Conn().Begin();
+    rs->MoveFirst();
+    rs->MoveNext();
+    rs->MoveNext();
+    ASSERT_EQ("one", rs->Value(1).text);
+    rs->Edit();
+    rs->SetValue(1, Cell::MakeText("zed"));
+    rs->Update();
+    rs->MoveNext();
+    EXPECT_TRUE(rs->Eof()) << "zed comes last";
+    db_->Conn().Commit();
+  }
+  {
+    SCOPED_TRACE("the same connection writes the next rows, then another user after the commit");
+    auto rs = db_->OpenRecordset("People", -1);
+    db_->Conn().Begin();
+    rs->MoveFirst();
+    db_->Execute("UPDATE People SET Age = 50 WHERE Name = 'two'");  // before the edit
+    editNotes(*rs, "b");
+    rs->MoveNext();
+    EXPECT_EQ(50, rs->Value(kAge).integer);
+    editNotes(*rs, "c");
+    db_->Execute("UPDATE People SET Age = 55 WHERE Name = 'three'");  // after it
+    rs->MoveNext();
+    EXPECT_EQ(55, rs->Value(kAge).integer);
+    editNotes(*rs, "d");
+    db_->Conn().Commit();
+    other.Execute("UPDATE People SET Age = 60 WHERE Name = 'four'");
+    rs->MoveNext();
+    EXPECT_EQ(60, rs->Value(kAge).integer);
+  }
+  {
+    SCOPED_TRACE("edits alone keep every row as written");
+    auto rs = db_->OpenRecordset("People", -1);
+    db_->Conn().Begin();
+    rs->MoveFirst();
+    std::vector<std::string> seen;
+    for (; !rs->Eof(); rs->MoveNext()) {
+      editNotes(*rs, ("n" + std::to_string(seen.size())).c_str());
+      seen.push_back(rs->Value(kNotes).text + "/" + std::to_string(rs->Value(kAge).integer));
+    }
+    db_->Conn().Commit();
+    EXPECT_EQ((std::vector<std::string>{"n0/1", "n1/50", "n2/55", "n3/60", "n4/3"}), seen);
+    rs->MoveFirst();
+    EXPECT_EQ("n0", rs->Value(kNotes).text);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(BothModes, EditWrites, ::testing::Bool(), daotest::ModeName);
 
 // With a rollback journal a reader keeps a writer from committing: the
