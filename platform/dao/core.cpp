@@ -356,8 +356,7 @@ class TTableCursor : public TRecordsetCore {
   // read-ahead grows again only while no write intervenes.
   void Changed() override {
     Connection& c = db_->Conn();
-    if (windowHeld_ && editedAlone_ && !deleted_ && c.TransactionDepth() > 0 &&
-        KeyOf(current_) == KeyOf(Row{current_.rowid, snapshot_})) {
+    if (windowHeld_ && editedAlone_ && !deleted_ && c.TransactionDepth() > 0 && KeptPlace()) {
       stamp_ = c.ChangeStamp();
       takenWrites_ = c.LocalWrites();
     } else {
@@ -367,7 +366,7 @@ class TTableCursor : public TRecordsetCore {
     if (!keysKept_) return;  // an addition was carried already, or the keys drop
     if (deleted_) {
       KeepKeys([&] { ForgetKey(current_.rowid); });
-    } else if (KeyOf(current_) != KeyOf(Row{current_.rowid, snapshot_})) {
+    } else if (!KeptPlace()) {
       KeepKeys([&] {
         ForgetKey(current_.rowid);
         keys_.insert(keys_.begin() + static_cast<std::ptrdiff_t>(PlaceOf(current_)), current_.rowid);
@@ -427,6 +426,14 @@ class TTableCursor : public TRecordsetCore {
     for (const auto& c : order_)
       key.push_back(c.expr == "rowid" ? Cell::MakeInteger(row.rowid) : row.cells[static_cast<size_t>(c.field)]);
     return key;
+  }
+
+  // Whether the edit just written left the row's order columns as they were.
+  bool KeptPlace() const {
+    for (const auto& c : order_)
+      if (c.field >= 0 && !(current_.cells[static_cast<size_t>(c.field)] == snapshot_[static_cast<size_t>(c.field)]))
+        return false;
+    return true;
   }
 
   std::string OrderBy(bool forward) const {
