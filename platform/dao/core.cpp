@@ -1308,45 +1308,45 @@ void TRecordsetCore::Edit() {
 
 // Writes the edit's changed values over its row, which must still be as the
 // edit found it: read and compared again only when anything was written
-// since the edit's mark, by anyone. Answers the target columns as the row
-// holds them now: the values as SQLite stored them ("7" written to a number
-// column reads 7), read back unless they are stored as they were given.
-std::vector<Cell> TRecordsetCore::WriteEdit(Connection& conn) {
-  std::vector<Cell> row;
-  if (conn.Mark() == editMark_) {
-    row = snapshot_;
-  } else {
-    if (!ReadTargetRow(buffer_.rowid, row)) Fail(errRecordDeleted);
-    for (size_t i = 0; i < row.size(); ++i)
-      if (!SameCell(row[i], snapshot_[i])) Fail(errDataChanged);
+// since the edit's mark, by anyone. The edit's buffer then holds the row as
+// it stands: the values as SQLite stored them ("7" written to a number column
+// reads 7), read back unless they are stored as they were given.
+void TRecordsetCore::WriteEdit(Connection& conn) {
+  std::vector<Cell> now;  // the row as read here, if it was
+  if (conn.Mark() != editMark_) {
+    if (!ReadTargetRow(buffer_.rowid, now)) Fail(errRecordDeleted);
+    for (size_t i = 0; i < now.size(); ++i)
+      if (!SameCell(now[i], snapshot_[i])) Fail(errDataChanged);
   }
   std::vector<size_t> written;  // places in targetColumns_
   for (size_t i = 0; i < targetColumns_.size(); ++i)
     if (changed_[static_cast<size_t>(targetColumns_[i])]) written.push_back(i);
   editedAlone_ = true;
-  if (written.empty()) return row;
-  Statement& s = UpdateStatement(written);
-  const std::uint64_t writesBefore = conn.LocalWrites();
   bool asGiven = true;
-  {
-    StatementUse use(s);
-    int n = 1;
-    for (size_t i : written) {
-      const Cell& value = buffer_.cells[static_cast<size_t>(targetColumns_[i])];
-      s.Bind(n++, value);
-      asGiven = asGiven && StoredAsGiven(value, affinity_[i]);
-      row[i] = value;
+  if (!written.empty()) {
+    Statement& s = UpdateStatement(written);
+    const std::uint64_t writesBefore = conn.LocalWrites();
+    {
+      StatementUse use(s);
+      int n = 1;
+      for (size_t i : written) {
+        const Cell& value = buffer_.cells[static_cast<size_t>(targetColumns_[i])];
+        s.Bind(n++, value);
+        asGiven = asGiven && StoredAsGiven(value, affinity_[i]);
+      }
+      s.Bind(n, buffer_.rowid);
+      s.Step();
     }
-    s.Bind(n, buffer_.rowid);
-    s.Step();
+    if (conn.Changes() != 1) Fail(errRecordDeleted);
+    // Triggers of the table may have changed the row further: only they
+    // count among the writes beyond the statement's own row.
+    editedAlone_ = conn.LocalWrites() - writesBefore == 1;
   }
-  if (conn.Changes() != 1) Fail(errRecordDeleted);
-  // Triggers of the table may have changed the row further: only they count
-  // among the writes beyond the statement's own row.
-  bool triggered = conn.LocalWrites() - writesBefore != 1;
-  editedAlone_ = !triggered;
-  if ((!asGiven || triggered) && !ReadTargetRow(buffer_.rowid, row)) Fail(errRecordDeleted);
-  return row;
+  bool readBack = !asGiven || !editedAlone_;
+  if (readBack && !ReadTargetRow(buffer_.rowid, now)) Fail(errRecordDeleted);
+  for (size_t i = 0; i < now.size(); ++i)
+    if (readBack || !changed_[static_cast<size_t>(targetColumns_[i])])
+      buffer_.cells[static_cast<size_t>(targetColumns_[i])] = std::move(now[i]);
 }
 
 // The UPDATE of the given target columns, prepared once per set of columns:
@@ -1401,9 +1401,8 @@ void TRecordsetCore::Update() {
   Writing();
   editedAlone_ = false;
   Connection::WriteScope scope(conn);
-  std::vector<Cell> stored;  // an edit's target columns as written
   if (mode_ == dbEditInProgress) {
-    stored = WriteEdit(conn);
+    WriteEdit(conn);
   } else {
     std::string columns = "rowid", marks = "?";
     std::vector<Cell> binds{Cell::MakeInteger(buffer_.rowid)};
@@ -1428,8 +1427,6 @@ void TRecordsetCore::Update() {
     lastModified_ = AppendedBookmark(written);
   } else {
     current_ = std::move(written);
-    for (size_t i = 0; i < targetColumns_.size(); ++i)
-      current_.cells[static_cast<size_t>(targetColumns_[i])] = std::move(stored[i]);
     ++rowReads_;
     lastModified_ = BookmarkOf(current_);
   }

@@ -173,7 +173,7 @@ class TRecordsetCore {
   // nothing written since it was read), so that Edit need not read it again;
   // asked right after a look at the file (Connection::Mark).
   virtual bool CurrentIsLatest() { return false; }
-  std::vector<Cell> WriteEdit(Connection& conn);
+  void WriteEdit(Connection& conn);
   Statement& UpdateStatement(const std::vector<size_t>& columns);
 
   TDatabaseCore* db_;
