@@ -1373,11 +1373,14 @@ Statement& TRecordsetCore::UpdateStatement(const std::vector<size_t>& columns) {
   if (update_ != nullptr && columns == updateColumns_) return *update_;
   if (affinity_.empty()) {
     Statement& read = ReadTargetStatement();
-    for (size_t i = 0; i < targetColumns_.size(); ++i) affinity_.push_back(AffinityOf(read.ColumnDeclType(static_cast<int>(i))));
+    for (size_t i = 0; i < targetColumns_.size(); ++i)
+      affinity_.push_back(AffinityOf(read.ColumnDeclType(static_cast<int>(i))));
   }
   std::string sets;
-  for (size_t i : columns)
-    sets += (sets.empty() ? "" : ", ") + QuoteIdentifier(fields_[static_cast<size_t>(targetColumns_[i])].sourceField) + "=?";
+  for (size_t i : columns) {
+    const std::string& column = fields_[static_cast<size_t>(targetColumns_[i])].sourceField;
+    sets += (sets.empty() ? "" : ", ") + QuoteIdentifier(column) + "=?";
+  }
   update_ = &db_->Conn().Cached("UPDATE " + QuoteIdentifier(target_) + " SET " + sets + " WHERE rowid=?");
   updateColumns_ = columns;
   return *update_;

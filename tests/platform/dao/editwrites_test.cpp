@@ -74,7 +74,8 @@ TEST_P(EditWrites, WritesBetweenTheMoveTheEditAndTheUpdateAreSeen) {
 // After an update the recordset shows what the file holds, not what was
 // given: SQLite converts by the column's type, and triggers write too.
 TEST_P(EditWrites, TheUpdatedRowShowsTheValuesAsStored) {
-  db_->Execute("CREATE TABLE V (Id COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, N LONG, R DOUBLE, T TEXT(20), B LONGBINARY)");
+  db_->Execute(
+      "CREATE TABLE V (Id COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, N LONG, R DOUBLE, T TEXT(20), B LONGBINARY)");
   db_->Conn().Exec("CREATE TABLE W (Id INTEGER PRIMARY KEY, X NUMERIC, Y TEXT)");
   db_->Execute("INSERT INTO V (N) VALUES (0)");
   db_->Conn().Exec("INSERT INTO W (X) VALUES (0)");
@@ -110,7 +111,8 @@ TEST_P(EditWrites, TheUpdatedRowShowsTheValuesAsStored) {
   }
   // A trigger that changes the row after the update, and one that writes
   // elsewhere only.
-  db_->Conn().Exec("CREATE TRIGGER Stamp AFTER UPDATE OF X ON W BEGIN UPDATE W SET Y = 'by trigger' WHERE Id = NEW.Id; END");
+  db_->Conn().Exec(
+      "CREATE TRIGGER Stamp AFTER UPDATE OF X ON W BEGIN UPDATE W SET Y = 'by trigger' WHERE Id = NEW.Id; END");
   db_->Conn().Exec("CREATE TABLE Log (Entry TEXT)");
   db_->Conn().Exec("CREATE TRIGGER Note AFTER UPDATE OF N ON V BEGIN INSERT INTO Log VALUES ('n'); END");
   auto w = db_->OpenRecordset("W", -1);
