@@ -791,6 +791,7 @@ void TAccessTable::GetRecordAtBookmark(const std::uint8_t* bookmark, std::uint8_
 // lock and never posts values another user has replaced meanwhile.
 void TAccessTable::LoadLockedRecord() {
   LockCurrentRecord();
+  if (HoldsLockedRead()) return;
   EditPending = false;  // a fresh read: the fields' statuses come from the row
   try {
     LoadRecordBuffer();
@@ -799,6 +800,17 @@ void TAccessTable::LoadLockedRecord() {
     throw;
   }
   EditPending = true;
+}
+
+// Whether the buffer holds the row as the lock found it already: the last
+// read went into it, the recordset read nothing afresh since (its edit found
+// the row unchanged), and no blob is open on it that a fresh read would
+// close. Browsing writes nothing into a buffer, and every edit ends with a
+// fresh read, so such a buffer still holds what that read gave.
+bool TAccessTable::HoldsLockedRead() {
+  std::uint8_t* buffer = GetRecordBuffer();
+  return buffer == loadedBuffer_ && Recordset->RowReads() == loadedReads_ &&
+         std::none_of(blobs_.begin(), blobs_.end(), [&](TAccessBaseBlob* b) { return b->RecordBuffer == buffer; });
 }
 
 int TAccessTable::CompareBookmarks(const std::uint8_t* a, const std::uint8_t* b) {
@@ -860,8 +872,22 @@ void TAccessTable::InsertRecord(int, std::uint8_t* buffer) {
   EditPending = false;
 }
 
+// Whether the buffer's changes touch a field of the current index's key.
+bool TAccessTable::ChangesKey(std::uint8_t* buffer) {
+  const int count = std::min<int>(currentIndex_.KeyFieldCount, 16);
+  for (int i = 0; i < count; ++i) {
+    TFieldCacheItem* item = FieldCache()->FieldByNumber(currentIndex_.KeyFields[i]);
+    item->SetRecordBuffer(buffer);
+    if (item->IsChanged()) return true;
+  }
+  return false;
+}
+
 void TAccessTable::ModifyRecord(std::uint8_t* buffer, int freeLock) {
-  keyCacheValid_ = false;
+  // The key kept from the edit's read still names the record when the change
+  // leaves the key alone (another user's change to it fails the update):
+  // re-reading the whole record after the post only for its key is spared.
+  if (ChangesKey(buffer)) keyCacheValid_ = false;
   CheckExactPosition();
   SetRecordBuffer(buffer);
   StoreRecordBuffer();

@@ -180,7 +180,13 @@ class TRecordsetCore {
   void LeaveEdit();  // a move drops a pending change and its lock
   // Reads the target table's editable columns of a row; false when it is gone.
   bool ReadTargetRow(std::int64_t rowid, std::vector<Cell>& values);
-  void RefreshCurrent();
+  Statement& ReadTargetStatement();
+  // Whether current_ holds the row as it stands now (nothing unread in it,
+  // nothing written since it was read), so that Edit need not read it again;
+  // asked right after a look at the file (Connection::Mark).
+  virtual bool CurrentIsLatest() { return false; }
+  void WriteEdit(Connection& conn);
+  Statement& UpdateStatement(const std::vector<size_t>& columns);
 
   TDatabaseCore* db_;
   std::string name_;
@@ -201,6 +207,12 @@ class TRecordsetCore {
   int mode_ = dbEditNone;
   Row buffer_;
   std::vector<Cell> snapshot_;
+  Connection::WriteMark editMark_;  // the file's state the snapshot was taken in
+  Statement* readTarget_ = nullptr;  // cached by the connection: built once
+  Statement* update_ = nullptr;
+  std::vector<size_t> updateColumns_;  // what update_ writes
+  std::vector<char> affinity_;  // SQLite's, per target column
+  bool editedAlone_ = false;    // the last Update changed its own row and no other
   std::vector<bool> changed_;
   std::vector<bool> chunked_;
   bool lockHeld_ = false;

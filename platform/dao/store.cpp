@@ -624,14 +624,21 @@ void Connection::Rollback() {
   catalogueLoaded_ = false;
 }
 
+// A statement without parameters or rows, prepared once: every write runs
+// two of them around its own, which parsed afresh cost as much as the write.
+void Connection::RunCached(const std::string& sql) {
+  StatementUse s(Cached(sql));
+  s->Step();
+}
+
 Connection::WriteScope::WriteScope(Connection& c) : c_(c) {
   c_.CheckWritable();
   own_ = sqlite3_get_autocommit(c_.db_) != 0;
-  c_.Exec(own_ ? "BEGIN IMMEDIATE" : "SAVEPOINT ws");
+  c_.RunCached(own_ ? "BEGIN IMMEDIATE" : "SAVEPOINT ws");
 }
 
 void Connection::WriteScope::Commit() {
-  c_.Exec(own_ ? "COMMIT" : "RELEASE ws");
+  c_.RunCached(own_ ? "COMMIT" : "RELEASE ws");
   done_ = true;
   c_.NoteChange();
 }
@@ -647,18 +654,29 @@ void Connection::CheckWritable() {
 }
 
 std::uint64_t Connection::ChangeStamp() {
-  // Inside a transaction nobody else can have written; outside, the log's
-  // shared header tells, or SQLite itself where the header cannot be watched.
-  if (sqlite3_get_autocommit(db_)) {
-    if (!logHeaderTried_) WatchLogHeader();
-    if (logHeader_ != nullptr) {
-      if (LogHeaderChanged()) ++lastDataVersion_;
-    } else {
-      StatementUse s(Cached("PRAGMA data_version"));
-      if (s->Step()) lastDataVersion_ = static_cast<std::uint64_t>(s->ColumnInteger(0));
-    }
+  // Inside a transaction nobody else can have written.
+  if (sqlite3_get_autocommit(db_)) LookForCommits();
+  return SeenStamp();
+}
+
+// The log's shared header tells whether anyone committed, or SQLite itself
+// where the header cannot be watched.
+void Connection::LookForCommits() {
+  if (!logHeaderTried_) WatchLogHeader();
+  if (logHeader_ != nullptr) {
+    if (LogHeaderChanged()) ++lastDataVersion_;
+  } else {
+    StatementUse s(Cached("PRAGMA data_version"));
+    if (s->Step()) lastDataVersion_ = static_cast<std::uint64_t>(s->ColumnInteger(0));
   }
-  return (lastDataVersion_ << 32) ^ localChanges_;
+}
+
+// Taken right after a write transaction began, the look is exact: SQLite
+// has just brought its view up to the last commit, and nobody else can
+// commit until this transaction ends.
+Connection::WriteMark Connection::Mark() {
+  LookForCommits();
+  return {lastDataVersion_, LocalWrites()};
 }
 
 std::uint64_t Connection::OthersVersion() {

@@ -142,6 +142,40 @@ TEST_F(AccessCursorTest, InsertsModifiesAndDeletesWithTypedValues) {
   EXPECT_EQ(3u, count);
 }
 
+// After a post the record's bookmark carries its key as stored: kept from
+// the edit while the key fields stay as they were, taken afresh once they
+// change, so that the fall-back after the record vanishes starts from it.
+TEST_F(AccessCursorTest, ABookmarkAfterAPostCarriesTheKeyAsPosted) {
+  TBaseTable* c = OpenTable(db_, "People", "ByName");
+  auto rec = Record(c);
+  ASSERT_EQ(0, Engine().GetNextRecord(c, 0, rec.data(), nullptr));
+  ASSERT_EQ(0, Engine().GetNextRecord(c, 0, rec.data(), nullptr));  // Bert
+  auto postBert = [&](std::uint16_t field, const void* value) {
+    ASSERT_EQ(0, Engine().GetCurrentRecord(c, 1, rec.data(), nullptr));
+    ASSERT_EQ(0, Engine().PutField(c, field, rec.data(), value));
+    ASSERT_EQ(0, Engine().ModifyRecord(c, rec.data(), 1));
+  };
+  auto bookmarkNow = [&] {
+    std::vector<std::uint8_t> b(kAccessBookmarkSize, 0);
+    EXPECT_EQ(0, Engine().GetBookmark(c, b.data()));
+    return b;
+  };
+  std::int16_t age = 41;
+  postBert(fAge, &age);
+  auto kept = bookmarkNow();
+  ASSERT_EQ(0, Engine().SetToBookmark(c, kept.data()));
+  EXPECT_EQ(kept, bookmarkNow()) << "read afresh, the key is the same";
+  char renamed[] = "Abe";
+  postBert(fName, renamed);
+  auto afterRename = bookmarkNow();
+  ASSERT_EQ(0, Engine().SetToBookmark(c, afterRename.data()));
+  EXPECT_EQ(afterRename, bookmarkNow());
+  ExecuteElsewhere("DELETE FROM People WHERE Name = 'Abe'");
+  ASSERT_EQ(0, Engine().SetToBookmark(c, afterRename.data()));
+  ASSERT_EQ(0, Engine().GetCurrentRecord(c, 0, rec.data(), nullptr));
+  EXPECT_EQ("Anna", GetText(c, rec.data(), fName)) << "the record after Abe, not after Bert";
+}
+
 TEST_F(AccessCursorTest, SeeksOnTheActiveIndex) {
   auto* c = static_cast<TAccessTable*>(OpenTable(db_, "People", "ByAgeName"));
   ASSERT_NE(c, nullptr);
@@ -320,6 +354,21 @@ TEST_F(AccessCursorTest, ReopeningACursorClosesItsOpenBlobs) {
   EXPECT_EQ(0, Engine().GetBlobSize(c, rec.data(), fNotes, size));
   EXPECT_EQ(0u, size);
   EXPECT_EQ(0, Engine().FreeBlob(c, rec.data(), fNotes));
+}
+
+// A memo read while browsing leaves its blob open on the record buffer; the
+// edit that starts on that buffer closes it, so the memo opens for writing.
+TEST_F(AccessCursorTest, ABlobLeftOpenWhileBrowsingGivesWayToTheEdit) {
+  TBaseTable* c = OpenTable(db_, "People");
+  auto rec = Record(c);
+  ASSERT_EQ(0, Engine().GetNextRecord(c, 0, rec.data(), nullptr));
+  ASSERT_EQ(0, Engine().OpenBlob(c, rec.data(), fNotes, kBlobReadOnly));
+  ASSERT_EQ(0, Engine().GetCurrentRecord(c, 1, rec.data(), nullptr));
+  ASSERT_EQ(0, Engine().OpenBlob(c, rec.data(), fNotes, kBlobReadWrite));
+  ASSERT_EQ(0, Engine().WriteBlob(c, rec.data(), fNotes, 0, 7, "written"));
+  ASSERT_EQ(0, Engine().ModifyRecord(c, rec.data(), 1));
+  Engine().FreeBlob(c, rec.data(), fNotes);
+  EXPECT_EQ("written", Stored("SELECT Notes FROM People WHERE Name = 'Anna'").text);
 }
 
 TEST_F(AccessCursorTest, LongBinaryEmptyWriteIsBlankAndBlocksAreKept) {
