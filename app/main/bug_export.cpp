@@ -238,7 +238,7 @@ namespace {
 enum class TExportScope { ThisRecord, CurrentProgram, AllPrograms };
 
 // Runs `pass` with the window locked; gives it back however the pass ends,
-// and the panes then show the entry where the pass stopped.
+// and the panes then show the current entry.
 void Locked(TfrmBug* form, const std::function<void()>& pass) {
   form->LockForExport(true);
   auto unlock = [form] {
@@ -311,17 +311,54 @@ void RunExport(TfrmBug* form, TExportScope scope) {
   form->sbMain->Panels()->Items(1)->SetText("");
 }
 
+// The program and entry the window shows, taken before a list export moves
+// the tables (its filter, its pass) and gone back to after it, so that the
+// window shows what it showed. One deleted or filtered out meanwhile is not
+// gone back to: the window stays where the export left it.
+class TKeptPosition {
+ public:
+  explicit TKeptPosition(TfrmBug* form)
+      : form_(form), program_(form->wwtblProgram->GetBookmark()), entry_(form->dsetBug->GetBookmark()) {}
+  ~TKeptPosition() {
+    TDataSet::FreeBookmark(program_);
+    TDataSet::FreeBookmark(entry_);
+  }
+  TKeptPosition(const TKeptPosition&) = delete;
+  TKeptPosition& operator=(const TKeptPosition&) = delete;
+
+  void Restore() {
+    GoBack(form_->wwtblProgram, program_);
+    GoBack(form_->dsetBug, entry_);
+  }
+
+ private:
+  // Moves only a table that moved, so the entries of a program that stayed
+  // are not read again.
+  static void GoBack(TDataSet* table, TBookmark bookmark) {
+    if (!bookmark) return;
+    TBookmark now = table->GetBookmark();
+    const bool moved = table->CompareBookmarks(now, bookmark) != 0;
+    TDataSet::FreeBookmark(now);
+    if (moved && table->CheckBookmark(bookmark)) table->GotoBookmark(bookmark);
+  }
+
+  TfrmBug* form_;
+  TBookmark program_, entry_;
+};
+
 // The list exports run with their own entry filter and labels, and give the
-// tab's own back after.
+// tab's own back after, and the window its position.
 void ExportList(TfrmBug* form, TExportScope scope, const std::string& kind,
                 void (TfrmBug::*filter)(TDataSet*), void (TfrmBug::*labels)()) {
+  TKeptPosition position(form);
   form->KindCaption = kind;
   (form->*filter)(form->dsetBug);
   (form->*labels)();
-  auto restore = [form] {
+  auto restore = [form, &position] {
     form->ApplyFilter();
     if (form->tcType->TabIndex() == 0) form->SetBugReportCaptions();
     else form->SetFeatureRequestCaptions();
+    position.Restore();
   };
   try {
     RunExport(form, scope);
