@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
 
 #include "platform/classlib/core/format.h"
 #include "platform/classlib/core/streams.h"
@@ -410,13 +411,14 @@ namespace {
 // Reads a zero-terminated text of at most `size` bytes; a text the cursor left
 // unterminated ends at the buffer's end.
 bool ReadText(const TField* field, int size, std::string& out) {
-  // Read in place and cut at the end of the text: no second buffer.
-  out.assign(std::size_t(size) + 1, '\0');
-  if (!field->GetData(out.data())) {
-    out.clear();
-    return false;
-  }
-  out.resize(strnlen(out.c_str(), std::size_t(size)));
+  // Most fields fit the stack: reading a text then allocates only its result.
+  constexpr std::size_t kOnStack = 1024;
+  char local[kOnStack];
+  std::unique_ptr<char[]> large;
+  char* buf = std::size_t(size) < kOnStack ? local : (large = std::make_unique<char[]>(std::size_t(size) + 1)).get();
+  std::memset(buf, 0, std::size_t(size) + 1);
+  if (!field->GetData(buf)) return false;
+  out.assign(buf, strnlen(buf, std::size_t(size)));
   return true;
 }
 }  // namespace
@@ -827,8 +829,10 @@ TDateTimeField::TDateTimeField(TComponent* owner, TFieldType type) : TField(owne
 }
 
 namespace {
-// The field's value in its native form, read once; false when it is Null.
-bool ReadDateTime(const TField* field, TDateTime& value) {
+// The field's value in `value`, or false (and 0) when it is Null: one read of
+// the record serves both answers.
+bool ReadDateTime(const TDateTimeField* field, TDateTime& value) {
+  value = 0;
   switch (field->DataType()) {
     case ftDate: {
       std::int32_t days = 0;
@@ -853,8 +857,9 @@ bool ReadDateTime(const TField* field, TDateTime& value) {
 }  // namespace
 
 TDateTime TDateTimeField::GetAsDateTime() const {
-  TDateTime value = 0;
-  return ReadDateTime(this, value) ? value : TDateTime(0);
+  TDateTime value;
+  ReadDateTime(this, value);
+  return value;
 }
 
 void TDateTimeField::SetAsDateTimeValue(TDateTime v) {
@@ -908,11 +913,11 @@ Variant TDateTimeField::GetAsVariant() const {
 void TDateTimeField::SetVariantValue(const Variant& v) { SetAsDateTimeValue(dbvar::ToDateTime(v)); }
 
 void TDateTimeField::GetText(std::string& text, bool displayText) const {
-  if (IsNull()) {
+  TDateTime v;
+  if (!ReadDateTime(this, v)) {
     text.clear();
     return;
   }
-  TDateTime v = GetAsDateTime();
   if (displayText && !DisplayFormat().empty())
     text = FormatDateTime(DisplayFormat(), v);
   else
