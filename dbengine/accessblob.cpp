@@ -108,6 +108,13 @@ std::uint32_t TAccessBaseBlob::GetBlobSize() {
   return static_cast<std::uint32_t>(std::max(Field->DataSize(), 0));
 }
 
+void TAccessBaseBlob::TakeAll(std::string& out) {
+  std::uint32_t count = 0;
+  out.resize(GetBlobSize());
+  if (!out.empty()) ReadBytes(0, std::uint32_t(out.size()), out.data(), count);
+  out.resize(count);
+}
+
 void TAccessBaseBlob::SetBlank() {
   Item->SetRecordBuffer(RecordBuffer);
   Item->SetBlank(true);
@@ -150,6 +157,15 @@ bool TAccessMemoBlob::ReadBytes(std::uint32_t offset, std::uint32_t length, void
   count = std::min(length, size - offset);
   if (buffer != nullptr && count > 0) std::memcpy(buffer, Text.data() + offset, count);
   return offset + count == size;
+}
+
+// The text as read, moved out rather than copied: the blob is freed next.
+void TAccessMemoBlob::TakeAll(std::string& out) {
+  out.clear();
+  if (IsBlank()) return;
+  LoadStoredText();
+  if (!IsBlank()) out = std::move(Text);
+  Text.clear();
 }
 
 void TAccessMemoBlob::WriteBytes(std::uint32_t offset, std::uint32_t length, const void* buffer) {

@@ -39,6 +39,8 @@ class TAccessBaseBlob : public TObject {
   // Writes at offset (a write past the end pads with zeros); a zero-length
   // write cuts the content at offset. The field becomes changed.
   virtual void WriteBytes(std::uint32_t offset, std::uint32_t length, const void* buffer) = 0;
+  // The whole content, for a blob freed right after: it may give up what it holds.
+  virtual void TakeAll(std::string& out);
 
   TAccessTable* Cursor;
   TFieldCacheItem* Item;
@@ -72,6 +74,7 @@ class TAccessMemoBlob : public TAccessBaseBlob {
   void SetBlank() override;
   bool ReadBytes(std::uint32_t offset, std::uint32_t length, void* buffer, std::uint32_t& count) override;
   void WriteBytes(std::uint32_t offset, std::uint32_t length, const void* buffer) override;
+  void TakeAll(std::string& out) override;
 
   std::string Text;
 

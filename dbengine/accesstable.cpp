@@ -1265,6 +1265,17 @@ void TAccessTable::FreeBlob(std::uint8_t* buffer, std::uint16_t fieldNumber) {
   ReleaseBlob(FindBlob(buffer, fieldNumber, false));
 }
 
+void TAccessTable::ReadWholeBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, std::string& out) {
+  TAccessBaseBlob* blob = FindBlob(buffer, fieldNumber, true);
+  try {
+    blob->TakeAll(out);
+  } catch (...) {
+    ReleaseBlob(blob);
+    throw;
+  }
+  ReleaseBlob(blob);
+}
+
 void TAccessTable::FreeAllBlobs() {
   while (!blobs_.empty()) {
     TAccessBaseBlob* blob = blobs_.back();

@@ -106,6 +106,7 @@ class TAccessTable : public TAccessBaseTable {
   void WriteBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t offset,
                  std::uint32_t length, const void* source) override;
   void FreeBlob(std::uint8_t* buffer, std::uint16_t fieldNumber) override;
+  void ReadWholeBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, std::string& out) override;
 
   // The open blob of a blob field in the buffer; with create a new one (a
   // second open raises BLOBOPENED). Without create and none open: BLOBNOTOPENED.

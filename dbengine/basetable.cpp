@@ -881,6 +881,21 @@ void TBaseTable::TruncateBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, s
   WriteBlob(buffer, fieldNumber, length, 0, nullptr);
 }
 void TBaseTable::FreeBlob(std::uint8_t*, std::uint16_t) {}  // the base opens no blobs
+void TBaseTable::ReadWholeBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, std::string& out) {
+  constexpr int kReadOnly = 1;  // the engine's open mode for reading
+  OpenBlob(buffer, fieldNumber, kReadOnly);
+  try {
+    std::uint32_t size = 0, read = 0;
+    GetBlobSize(buffer, fieldNumber, size);
+    out.resize(size);
+    if (size > 0) ReadBlobPiece(buffer, fieldNumber, 0, size, out.data(), read);
+    out.resize(read);
+  } catch (...) {
+    FreeBlob(buffer, fieldNumber);
+    throw;
+  }
+  FreeBlob(buffer, fieldNumber);
+}
 void TBaseTable::Op116() { RaiseNotSupported(); }
 void TBaseTable::Op117() { RaiseNotSupported(); }
 

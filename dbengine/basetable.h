@@ -217,6 +217,10 @@ class TBaseTable : public TBapiListItem {
                          std::uint32_t length, const void* source);
   virtual void TruncateBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t length);
   virtual void FreeBlob(std::uint8_t* buffer, std::uint16_t fieldNumber);
+  // The whole content of a blob not open on `buffer`, as an open for reading,
+  // a read of all of it and a free would give: a reader that wants all of it
+  // (a record's memo text) makes one call and no copy through its own buffer.
+  virtual void ReadWholeBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, std::string& out);
   virtual void Op116();
   virtual void Op117();
   virtual void GetField(std::uint16_t fieldNumber, std::uint8_t* buffer, void* dest, bool& blank);

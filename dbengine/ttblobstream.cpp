@@ -10,6 +10,8 @@ IMPLEMENT_CLASS(TttBlobStream, TStream)
 namespace {
 constexpr int kBlobReadWrite = 0;  // engine open modes
 constexpr int kBlobReadOnly = 1;
+
+bool IsMemo(TFieldType type) { return type == ftMemo || type == ftFmtMemo; }
 }  // namespace
 
 TttBlobStream::TttBlobStream(TBlobField* field, TBlobStreamMode mode)
@@ -28,10 +30,14 @@ TttBlobStream::TttBlobStream(TBlobField* field, TBlobStreamMode mode)
     } else {
       cacheable_ = dataSet_->CacheBlobs() && buffer_ == dataSet_->ActiveRecordBuffer() && cache;
       cached_ = cacheable_ && (!dataSet_->ReadFieldData(field_, nullptr) || !cache->empty());
+      // A memo is read whole (its size alone needs all of it): at the first
+      // size or read the cache takes it in one engine call, and the stream
+      // reads from there.
+      wholePending_ = cacheable_ && !cached_ && IsMemo(field_->DataType());
     }
   }
   // A modified field's blob stays open in the engine, holding what was typed.
-  if (!cached_ && !field_->Modified())
+  if (!cached_ && !wholePending_ && !field_->Modified())
     EngineCheck(Engine(), Engine()->OpenBlob(Cursor(), Record(), fieldNo_,
                                              mode_ == bmRead ? kBlobReadOnly : kBlobReadWrite));
   opened_ = true;
@@ -42,7 +48,7 @@ TttBlobStream::~TttBlobStream() {
   if (!opened_ || !dataSet_) return;
   if (modified_) {
     field_->SetModified(true);
-  } else if (!cached_ && !field_->Modified() && dataSet_->Handle()) {
+  } else if (!cached_ && !wholePending_ && !field_->Modified() && dataSet_->Handle()) {
     Engine()->FreeBlob(Cursor(), Record(), fieldNo_);
   }
   if (modified_) {
@@ -62,8 +68,17 @@ void TttBlobStream::ClearCache() {
   cached_ = false;
 }
 
+void TttBlobStream::ReadWhole() const {
+  if (!wholePending_) return;
+  wholePending_ = false;
+  EngineCheck(Engine(), Engine()->ReadWholeBlob(Cursor(), Record(), fieldNo_,
+                                                *dataSet_->BlobCache(buffer_, field_->Offset())));
+  cached_ = true;
+}
+
 int64_t TttBlobStream::Read(void* buffer, int64_t count) {
   if (!opened_ || count <= 0) return 0;
+  ReadWhole();
   if (cached_) {
     const std::string* cache = dataSet_->BlobCache(buffer_, field_->Offset());
     if (!cache || position_ >= std::int64_t(cache->size())) return 0;
@@ -116,6 +131,7 @@ int64_t TttBlobStream::Seek(int64_t offset, int origin) {
 
 int64_t TttBlobStream::Size() const {
   if (!opened_) return 0;
+  ReadWhole();
   if (cached_) {
     const std::string* cache = dataSet_->BlobCache(buffer_, field_->Offset());
     return cache ? std::int64_t(cache->size()) : 0;

@@ -37,6 +37,8 @@ class TttBlobStream : public TStream {
   std::uint8_t* Record() const { return reinterpret_cast<std::uint8_t*>(buffer_); }
   TBaseTable* Cursor() const;
   void ClearCache();
+  // Fills the cache with the whole memo when that read is still to come.
+  void ReadWhole() const;
 
   TBlobField* field_;
   TttBDEDataset* dataSet_;
@@ -45,8 +47,10 @@ class TttBlobStream : public TStream {
   std::uint16_t fieldNo_ = 0;
   bool opened_ = false;
   bool modified_ = false;
-  bool cached_ = false;
+  mutable bool cached_ = false;
   bool cacheable_ = false;
+  // A memo to be read whole at the first size or read; no engine blob is open.
+  mutable bool wholePending_ = false;
   std::int64_t position_ = 0;
   std::string gathered_;
 };

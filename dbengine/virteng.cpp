@@ -555,6 +555,11 @@ DBIResult TVirtEng::FreeBlob(TBaseTable* cursor, std::uint8_t* buffer, std::uint
   return Trap([&] { CheckHandle(cursor)->FreeBlob(buffer, fieldNumber); });
 }
 
+DBIResult TVirtEng::ReadWholeBlob(TBaseTable* cursor, std::uint8_t* buffer, std::uint16_t fieldNumber,
+                                  std::string& out) {
+  return Trap([&] { CheckHandle(cursor)->ReadWholeBlob(buffer, fieldNumber, out); });
+}
+
 DBIResult TVirtEng::AddFilter(TBaseTable* cursor, std::intptr_t clientData, std::uint16_t priority,
                               bool canAbort, const void* expression, TFilterCallback callback,
                               TFilterListItem*& filter) {

@@ -168,6 +168,9 @@ class TVirtEng : public TBapiListItem {
   DBIResult TruncateBlob(TBaseTable* cursor, std::uint8_t* buffer, std::uint16_t fieldNumber,
                          std::uint32_t length);
   DBIResult FreeBlob(TBaseTable* cursor, std::uint8_t* buffer, std::uint16_t fieldNumber);
+  // Open, read whole and free in one call (the blob must not be open on `buffer`).
+  DBIResult ReadWholeBlob(TBaseTable* cursor, std::uint8_t* buffer, std::uint16_t fieldNumber,
+                          std::string& out);
   DBIResult AddFilter(TBaseTable* cursor, std::intptr_t clientData, std::uint16_t priority,
                       bool canAbort, const void* expression, TFilterCallback callback,
                       TFilterListItem*& filter);

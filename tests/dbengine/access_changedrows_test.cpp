@@ -98,6 +98,40 @@ TEST_F(ChangedRows, AMemoOfAnEarlierBufferComesWithTheRestOfItsRow) {
   }
 }
 
+// The dataset reads a memo whole once per record and keeps it with the record:
+// a second read of the same record, after another user changed it, gives the
+// same version of memo and row alike; the next move shows theirs. A stream
+// opened before their change and read after it reads the memo with the row
+// as it is at the read, never the old size with the new text.
+TEST_F(ChangedRows, AMemoReadTwiceStaysWithItsRowUntilTheNextMove) {
+  const std::string before(20000, 'o'), theirs(30000, 't');
+  RewriteElsewhere(dao::Cell::MakeText(before), "Anna");
+  auto t = MakeTable();
+  t->SetIndexName("ByName");
+  t->Open();
+  TField* notes = t->FieldByName("Notes");
+  EXPECT_TRUE(notes->AsString() == before);
+  // Names that keep the record first in the index order.
+  RewriteElsewhere(dao::Cell::MakeText(theirs), "Aaron");
+  EXPECT_TRUE(notes->AsString() == before) << "the second read of the record";
+  EXPECT_EQ("Anna", t->FieldByName("Name")->AsString());
+  t->Next();
+  t->Prior();
+  EXPECT_EQ("Aaron", t->FieldByName("Name")->AsString());
+  EXPECT_TRUE(notes->AsString() == theirs) << "after the move";
+
+  const std::string third(9000, 'h');
+  t->Next();
+  t->Prior();
+  std::unique_ptr<TStream> stream(t->CreateBlobStream(notes, bmRead));
+  RewriteElsewhere(dao::Cell::MakeText(third), "Abe");
+  EXPECT_EQ(std::int64_t(third.size()), stream->Size());
+  std::string read(third.size(), '\0');
+  EXPECT_EQ(std::int64_t(third.size()), stream->Read(read.data(), std::int64_t(read.size())));
+  EXPECT_TRUE(read == third);
+  EXPECT_EQ("Abe", t->FieldByName("Name")->AsString());
+}
+
 // A buffer holding a change not posted yet (as cached updates keep them)
 // keeps it: the memo read for it is whole, and the change stays.
 TEST_F(ChangedRows, ABufferWithChangesNotPostedKeepsThem) {

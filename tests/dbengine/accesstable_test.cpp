@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -1001,4 +1002,127 @@ TEST_F(AccessCursorTest, StoredQueriesBindTheirParameters) {
   Engine().FreeStatement(rename);
   TBaseTable* c = OpenTable(db_, "People", "ByName");
   EXPECT_EQ((std::vector<std::string>{"Anna", "Bertha", "Carl"}), TextsOf(c, fName));
+}
+
+namespace {
+
+// What a reader gets of a memo, and whether the blob is left open after it.
+struct TMemoRead {
+  DBIResult code = 0;
+  std::string text;
+};
+
+}  // namespace
+
+// The memo read whole in one call answers what opening, sizing, reading and
+// freeing answer, in every state of the record buffer: the cursor's record,
+// one it filled before moving on that another user changed since (the text and
+// the buffer come from one version), a buffer with a change not posted, a
+// record read while another is being edited, a blank memo, and a field that
+// is no blob. Neither leaves the blob open.
+TEST_F(AccessCursorTest, AMemoReadWholeInOneCallAnswersAsAReadInPieces) {
+  using Read = std::function<TMemoRead(TBaseTable*, std::uint8_t*, std::uint16_t)>;
+  // Open, size, read whole and free: the road the one-call whole read replaces.
+  const Read inPieces = [&](TBaseTable* c, std::uint8_t* rec, std::uint16_t field) {
+    TMemoRead r;
+    if ((r.code = Engine().OpenBlob(c, rec, field, kBlobReadOnly)) != 0) return r;
+    std::uint32_t size = 0, read = 0;
+    r.code = Engine().GetBlobSize(c, rec, field, size);
+    r.text.resize(size);
+    bool end = false;
+    if (r.code == 0 && size > 0) r.code = Engine().ReadBlobPart(c, rec, field, 0, size, r.text.data(), read, end);
+    r.text.resize(read);
+    Engine().FreeBlob(c, rec, field);
+    return r;
+  };
+  const Read whole = [&](TBaseTable* c, std::uint8_t* rec, std::uint16_t field) {
+    TMemoRead r;
+    r.code = Engine().ReadWholeBlob(c, rec, field, r.text);
+    return r;
+  };
+  // Large enough to be read on demand rather than with the row.
+  const std::string before(20000, 'o'), theirs(20000, 't');
+  using Buffers = std::vector<std::vector<std::uint8_t>>;
+  const auto nothing = [](TBaseTable*, Buffers&) { return std::string(); };
+  const struct {
+    const char* what;
+    int records;  // read into buffers of their own, in order
+    std::function<std::string(TBaseTable*, Buffers&)> before, after;
+    int target;        // the buffer whose memo is read
+    std::string text;  // the memo as read
+    std::string then;  // the buffer's name afterwards, and what `after` saw
+  } cases[] = {
+      {"the cursor's record", 1, nothing, nothing, 0, before, "Anna"},
+      {"an earlier record changed by another user", 2,
+       [&](TBaseTable*, Buffers&) {
+         ExecuteElsewhere("UPDATE People SET Name = 'Zoe', Notes = '" + theirs + "' WHERE Name = 'Anna'");
+         return std::string();
+       },
+       [&](TBaseTable* c, Buffers&) {
+         // The cursor stands where it stood: its next record follows Bert.
+         auto next = Record(c);
+         Engine().GetNextRecord(c, 0, next.data(), nullptr);
+         return "|" + GetText(c, next.data(), fName);
+       },
+       0, theirs, "Zoe|Carl"},
+      {"a buffer with a change not posted", 1,
+       [&](TBaseTable* c, Buffers& recs) {
+         char mine[] = "Mine";
+         Engine().PutField(c, fName, recs[0].data(), mine);
+         ExecuteElsewhere("UPDATE People SET Notes = '" + theirs + "' WHERE Name = 'Anna'");
+         return std::string();
+       },
+       nothing, 0, theirs, "Mine"},
+      {"another record while one is being edited", 2,
+       [&](TBaseTable* c, Buffers& recs) {
+         Engine().GetCurrentRecord(c, 1, recs[1].data(), nullptr);  // edits Bert
+         std::int16_t age = 77;
+         Engine().PutField(c, fAge, recs[1].data(), &age);
+         return std::string();
+       },
+       [&](TBaseTable* c, Buffers& recs) {
+         // The edit is still Bert's and still posts.
+         const std::string lost = Engine().ModifyRecord(c, recs[1].data(), 1) != 0 ? "|edit lost" : "";
+         return lost + "|" + std::to_string(Stored("SELECT Age FROM People WHERE Name = 'Bert'").integer);
+       },
+       0, before, "Anna|77"},
+      {"a blank memo", 2, nothing, nothing, 1, "", "Bert"},
+  };
+  for (const auto& k : cases) {
+    for (const auto& [road, read] : {std::pair{"in pieces", inPieces}, std::pair{"whole", whole}}) {
+      ExecuteElsewhere("UPDATE People SET Name = 'Anna', Notes = '" + before + "' WHERE Id = 1");
+      ExecuteElsewhere("UPDATE People SET Age = 25, Notes = NULL WHERE Name = 'Bert'");
+      TBaseTable* c = OpenTable(db_, "People");
+      Buffers recs(std::size_t(k.records), Record(c));
+      for (auto& rec : recs) ASSERT_EQ(0, Engine().GetNextRecord(c, 0, rec.data(), nullptr));
+      k.before(c, recs);
+      TMemoRead r = read(c, recs[std::size_t(k.target)].data(), fNotes);
+      r.text += "|" + GetText(c, recs[std::size_t(k.target)].data(), fName) + k.after(c, recs);
+      Engine().CloseCursor(c);
+      EXPECT_EQ(0, r.code) << k.what << ", " << road;
+      EXPECT_TRUE(r.text == k.text + "|" + k.then) << k.what << ", " << road << ": " << r.text.substr(0, 80);
+    }
+  }
+}
+
+// The whole read takes a blob that is not open yet, as opening does, refuses
+// a field that is no blob, and leaves no blob open behind it.
+TEST_F(AccessCursorTest, AMemoReadWholeOpensAndFreesItsBlob) {
+  ExecuteElsewhere("UPDATE People SET Notes = 'about Anna' WHERE Name = 'Anna'");
+  TBaseTable* c = OpenTable(db_, "People");
+  auto rec = Record(c);
+  ASSERT_EQ(0, Engine().GetNextRecord(c, 0, rec.data(), nullptr));
+  std::string text;
+  ASSERT_EQ(0, Engine().OpenBlob(c, rec.data(), fNotes, kBlobReadOnly));
+  EXPECT_EQ(dberr::BlobOpened, Engine().ReadWholeBlob(c, rec.data(), fNotes, text)) << "already open";
+  ASSERT_EQ(0, Engine().FreeBlob(c, rec.data(), fNotes));
+  EXPECT_EQ(dberr::NotABlob, Engine().ReadWholeBlob(c, rec.data(), fName, text));
+  ASSERT_EQ(0, Engine().ReadWholeBlob(c, rec.data(), fNotes, text));
+  EXPECT_EQ("about Anna", text);
+  const DBIResult notOpened = 0x2A03;
+  std::uint32_t size = 0;
+  EXPECT_EQ(notOpened, Engine().GetBlobSize(c, rec.data(), fNotes, size)) << "freed after the read";
+  EXPECT_EQ(0, Engine().OpenBlob(c, rec.data(), fNotes, kBlobReadOnly)) << "free to open again";
+  Engine().FreeBlob(c, rec.data(), fNotes);
+  Engine().CloseCursor(c);
 }
