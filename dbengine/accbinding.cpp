@@ -142,10 +142,10 @@ TVirtEng* TtaBlobStream::Engine() const { return AccessEngine(); }
 // ============================================================================
 
 namespace {
-TStream* NewBlobStream(TField* field, TBlobStreamMode mode) {
+TStream* NewBlobStream(TttBDEDataset* dataSet, TField* field, TBlobStreamMode mode) {
   auto* blob = As<TBlobField>(field);
   if (!blob) throw EInvalidCast("Invalid class typecast");
-  return new TtaBlobStream(blob, mode);
+  return new TtaBlobStream(dataSet, blob, mode);
 }
 }  // namespace
 
@@ -162,7 +162,7 @@ void TtaTable::SetSessionList() { SetListOf(AccessSessionList()); }
 TttSession* TtaTable::DefaultSession() const { return CurrentDefaultSession(); }
 TttBatchMove* TtaTable::GetBatchMoveClass(TComponent* owner) { return new TtaBatchMove(owner); }
 TStream* TtaTable::CreateBlobStream(TField* field, TBlobStreamMode mode) {
-  return NewBlobStream(field, mode);
+  return NewBlobStream(this, field, mode);
 }
 
 IMPLEMENT_CLASS(TtaQuery, TttQuery)
@@ -176,5 +176,5 @@ TVirtEng* TtaQuery::Engine() const { return AccessEngine(); }
 void TtaQuery::SetSessionList() { SetListOf(AccessSessionList()); }
 TttSession* TtaQuery::DefaultSession() const { return CurrentDefaultSession(); }
 TStream* TtaQuery::CreateBlobStream(TField* field, TBlobStreamMode mode) {
-  return NewBlobStream(field, mode);
+  return NewBlobStream(this, field, mode);
 }

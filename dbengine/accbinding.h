@@ -65,6 +65,8 @@ class TtaBlobStream : public TttBlobStream {
   DECLARE_CLASS(TtaBlobStream, TttBlobStream)
  public:
   TtaBlobStream(TBlobField* field, TBlobStreamMode mode) : TttBlobStream(field, mode) {}
+  TtaBlobStream(TttBDEDataset* dataSet, TBlobField* field, TBlobStreamMode mode)
+      : TttBlobStream(dataSet, field, mode) {}
   TVirtEng* Engine() const override;
 };
 

@@ -15,7 +15,16 @@ bool IsMemo(TFieldType type) { return type == ftMemo || type == ftFmtMemo; }
 }  // namespace
 
 TttBlobStream::TttBlobStream(TBlobField* field, TBlobStreamMode mode)
-    : field_(field), dataSet_(field ? As<TttBDEDataset>(field->DataSet()) : nullptr), mode_(mode) {
+    : TttBlobStream(nullptr, field, mode) {}
+
+// The stream is on the field's dataset whichever dataset made it; the type
+// check is left out only when that is the one making it.
+TttBlobStream::TttBlobStream(TttBDEDataset* dataSet, TBlobField* field, TBlobStreamMode mode)
+    : field_(field),
+      dataSet_(!field                                     ? nullptr
+               : dataSet && field->DataSet() == dataSet ? dataSet
+                                                          : As<TttBDEDataset>(field->DataSet())),
+      mode_(mode) {
   if (!field_ || !dataSet_) return;
   fieldNo_ = std::uint16_t(field_->FieldNo());
   if (dataSet_->State() == dsFilter) DatabaseErrorFmt(dbtext::FieldInFilter, {field_->DisplayName()});

@@ -17,6 +17,8 @@ class TttBlobStream : public TStream {
   DECLARE_CLASS(TttBlobStream, TStream)
  public:
   TttBlobStream(TBlobField* field, TBlobStreamMode mode);
+  // For the field's own dataset, which knows itself without a type check.
+  TttBlobStream(TttBDEDataset* dataSet, TBlobField* field, TBlobStreamMode mode);
   ~TttBlobStream() override;
 
   // The call layer (the binding may answer another).
