@@ -1,6 +1,7 @@
 #include "platform/classlib/core/datetime.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 #include "platform/classlib/core/clock.h"
@@ -71,10 +72,14 @@ bool StartsWithNoCase(std::string_view text, std::size_t at, std::string_view wo
   return true;
 }
 
-std::string Padded(int value, int width) {
-  std::string digits = std::to_string(value);
-  if (int(digits.size()) < width) digits.insert(0, std::size_t(width) - digits.size(), '0');
-  return digits;
+// Appends `value` in decimal with zeros before it up to `width` characters,
+// straight into `out`: every date shown or exported goes through here.
+void AppendPadded(std::string& out, int value, int width) {
+  char digits[16];
+  const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  const int length = int(end - digits);
+  if (length < width) out.append(std::size_t(width - length), '0');
+  out.append(digits, std::size_t(length));
 }
 
 class DateTimeFormatter {
@@ -132,11 +137,14 @@ class DateTimeFormatter {
       switch (token) {
         case 'Y':
           takeRun();
-          out_ += count <= 2 ? Padded(year_ % 100, 2) : Padded(year_, 4);
+          if (count <= 2)
+            AppendPadded(out_, year_ % 100, 2);
+          else
+            AppendPadded(out_, year_, 4);
           break;
         case 'E':
           takeRun();
-          out_ += Padded(year_, count >= 2 ? 2 : 1);
+          AppendPadded(out_, year_, count >= 2 ? 2 : 1);
           break;
         case 'G':
           takeRun();
@@ -145,14 +153,14 @@ class DateTimeFormatter {
         case 'M':
           takeRun();
           if (count <= 2)
-            out_ += Padded(month_, int(count));
+            AppendPadded(out_, month_, int(count));
           else if (month_ >= 1)  // 0 for a value outside years 1..9999
             out_ += count == 3 ? fs_.ShortMonthNames[month_ - 1] : fs_.LongMonthNames[month_ - 1];
           break;
         case 'D':
           takeRun();
           if (count <= 2)
-            out_ += Padded(day_, int(count));
+            AppendPadded(out_, day_, int(count));
           else if (count == 3)
             out_ += fs_.ShortDayNames[dayOfWeek_ - 1];
           else if (count == 4)
@@ -167,20 +175,20 @@ class DateTimeFormatter {
             hour %= 12;
             if (hour == 0) hour = 12;
           }
-          out_ += Padded(hour, count >= 2 ? 2 : 1);
+          AppendPadded(out_, hour, count >= 2 ? 2 : 1);
           break;
         }
         case 'N':
           takeRun();
-          out_ += Padded(minute_, count >= 2 ? 2 : 1);
+          AppendPadded(out_, minute_, count >= 2 ? 2 : 1);
           break;
         case 'S':
           takeRun();
-          out_ += Padded(second_, count >= 2 ? 2 : 1);
+          AppendPadded(out_, second_, count >= 2 ? 2 : 1);
           break;
         case 'Z':
           takeRun();
-          out_ += Padded(msec_, count >= 3 ? 3 : 1);
+          AppendPadded(out_, msec_, count >= 3 ? 3 : 1);
           break;
         case 'T':
           takeRun();
