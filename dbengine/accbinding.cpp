@@ -143,7 +143,7 @@ TVirtEng* TtaBlobStream::Engine() const { return AccessEngine(); }
 
 namespace {
 TStream* NewBlobStream(TttBDEDataset* dataSet, TField* field, TBlobStreamMode mode) {
-  auto* blob = As<TBlobField>(field);
+  TBlobField* blob = BlobFieldOf(field);
   if (!blob) throw EInvalidCast("Invalid class typecast");
   return new TtaBlobStream(dataSet, blob, mode);
 }

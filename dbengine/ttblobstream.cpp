@@ -14,6 +14,10 @@ constexpr int kBlobReadOnly = 1;
 bool IsMemo(TFieldType type) { return type == ftMemo || type == ftFmtMemo; }
 }  // namespace
 
+TBlobField* BlobFieldOf(TField* field) {
+  return field && field->InheritsFrom(TBlobField::StaticClass()) ? static_cast<TBlobField*>(field) : nullptr;
+}
+
 TttBlobStream::TttBlobStream(TBlobField* field, TBlobStreamMode mode)
     : TttBlobStream(nullptr, field, mode) {}
 

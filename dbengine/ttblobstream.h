@@ -13,6 +13,10 @@ class TttBDEDataset;
 class TVirtEng;
 class TBaseTable;
 
+// The field as a blob field, or nullptr: found by walking its class chain
+// rather than by a dynamic cast, as every memo read asks it.
+TBlobField* BlobFieldOf(TField* field);
+
 class TttBlobStream : public TStream {
   DECLARE_CLASS(TttBlobStream, TStream)
  public:

@@ -395,7 +395,7 @@ void TttBDEDataset::WriteFieldValueInState(TDataSetState state, TField* field, c
 }
 
 TStream* TttBDEDataset::CreateBlobStream(TField* field, TBlobStreamMode mode) {
-  return new TttBlobStream(this, As<TBlobField>(field), mode);
+  return new TttBlobStream(this, BlobFieldOf(field), mode);
 }
 
 void TttBDEDataset::ReleaseFieldBlob(TField* field) {
