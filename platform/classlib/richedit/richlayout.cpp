@@ -25,17 +25,21 @@ struct TRichTextLayout::Impl {
   double width = -1;
 
   // Lays the text out for `device` and `width` unless it already is.
+  // Each change of device, margin or width lays the whole text out again, so
+  // the text is emptied first and filled in once all three are set.
   void LayOut(QPaintDevice* target, double textWidth) {
     const int ppi = target->logicalDpiY();
     if (target != device || ppi != pixelsPerInch) {
       device = target;
       pixelsPerInch = ppi;
+      document.clear();
       document.documentLayout()->setPaintDevice(target);
+      document.setDocumentMargin(0);
+      document.setTextWidth(textWidth);
+      width = textWidth;
       vantrel::qt::FillTextDocument(document, text, ppi);
-      width = -1;
     }
     if (textWidth != width) {
-      document.setDocumentMargin(0);
       document.setTextWidth(textWidth);
       width = textWidth;
     }
