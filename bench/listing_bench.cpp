@@ -115,7 +115,13 @@ void Sizes(benchmark::internal::Benchmark* b) {
   b->Arg(10000)->Arg(100000);
   if (WithMillion()) b->Arg(1000000);
 }
-BENCHMARK(BM_ListingPreviewFirstPage)->Apply(Sizes)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ListingPrintToPdf)->Apply(Sizes)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+// Three interleaved pairs; VANTREL_BENCH_ITERATIONS=n makes it n (one pair of
+// the largest sizes takes minutes: the plain memos are the slow side).
+int Iterations() {
+  const char* v = std::getenv("VANTREL_BENCH_ITERATIONS");
+  return v != nullptr && std::atoi(v) > 0 ? std::atoi(v) : 3;
+}
+BENCHMARK(BM_ListingPreviewFirstPage)->Apply(Sizes)->UseManualTime()->Iterations(Iterations())->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ListingPrintToPdf)->Apply(Sizes)->UseManualTime()->Iterations(Iterations())->Unit(benchmark::kMillisecond);
 
 }  // namespace
