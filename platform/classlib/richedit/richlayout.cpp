@@ -155,12 +155,14 @@ int TRichTextLayout::FormatRange(TCanvas* canvas, const TRect& rect, int first, 
   if (usedHeight) *usedHeight = height;
   if (render && next > first) {
     // Only the lines that fit, and nothing else: text drawn and clipped away
-    // would still be text of a PDF, found twice by search and copy.
-    std::unique_ptr<QTextDocument> part =
-        impl_->Part(lines.front().start, next, painter.device(), rect.Width());
+    // would still be text of a PDF, found twice by search and copy. A text
+    // that fits whole is drawn as laid out, without a copy to lay out again.
+    std::unique_ptr<QTextDocument> part;
+    if (lines.front().start != 0 || next != length)
+      part = impl_->Part(lines.front().start, next, painter.device(), rect.Width());
     painter.save();
     painter.translate(rect.Left, rect.Top);
-    part->drawContents(&painter, QRectF(0, 0, rect.Width(), bottom - top));
+    (part ? *part : impl_->document).drawContents(&painter, QRectF(0, 0, rect.Width(), bottom - top));
     painter.restore();
   }
   return next;
