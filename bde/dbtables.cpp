@@ -6,7 +6,7 @@
 #include "dbengine/accbinding.h"
 #include "platform/classlib/core/strutils.h"
 #include "platform/classlib/core/typinfo.h"
-#include "platform/classlib/dialogs/dialogs.h"
+#include "platform/classlib/dialogs/logindialogs.h"
 
 // Each class names the class library's ancestor as its parent, so that the
 // name chain is the class library's while the code is the engine's.
@@ -110,8 +110,7 @@ void TSession::RemovePassword(const std::string& password) {
 
 bool TSession::GetPassword() {
   std::string password;
-  if (!InputQuery("Enter password", "Password:", password) || password.empty())
-    return false;
+  if (!::PasswordDialog(password) || password.empty()) return false;
   AddPassword(password);
   return true;
 }

@@ -56,8 +56,8 @@ class TSession : public TttSession {
   void RemovePassword(const std::string& password);
   void RemoveAllPasswords() { passwords_.clear(); }
   const std::vector<std::string>& Passwords() const { return passwords_; }
-  // Asks for a password through the password box; an accepted, non-empty
-  // one is added. True when one was given.
+  // Asks for a password through the class library's password box; an
+  // accepted, non-empty one is added. True when one was given.
   bool GetPassword();
   // OnPassword when set, else the password box.
   bool DoPassword() override;

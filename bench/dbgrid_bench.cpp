@@ -1,4 +1,5 @@
-// The data grid over the tracker's entries table of 100,000 rows, all 12
+// The data grid over the tracker's entries table of 10,000, 100,000 and
+// (VANTREL_BENCH_MILLION=1) 1,000,000 rows (the argument), all 12
 // fields as columns: opening the table with the grid bound and painting the
 // first screen, one page down and one row down past the bottom (the rows'
 // pixels move and the window paints what came in, as the user sees it), and
@@ -14,11 +15,10 @@
 #include "datactrls/wwdbigrd.h"
 #include "platform/classlib/controls/forms.h"
 #include "platform/classlib/graphics/images.h"
-#include "trackertable.h"
+#include "scaledb.h"
 
 namespace {
 
-constexpr int kEntries = 100000;
 constexpr int kWidth = 1600, kHeight = 800;
 
 // A form with the grid bound to a data source, and a bitmap to paint on.
@@ -35,8 +35,8 @@ struct GridSide {
     surface.SetSize(kWidth, kHeight);
   }
   // Binds the grid to the entries table, opened read-only.
-  std::unique_ptr<TttTable> Bind(bench::TableComponents& components) {
-    auto table = components.Open(bench::TrackerFile(kEntries), "Entries", true);
+  std::unique_ptr<TttTable> Bind(bench::TableComponents& components, int entries) {
+    auto table = components.Open(bench::TrackerFile(entries), "Entries", true);
     source.SetDataSet(table.get());
     grid->SetDataSource(&source);
     Paint();
@@ -54,7 +54,7 @@ struct GridSide {
 struct RawSide {
   sqlite3* db;
   sqlite3_stmt* stmt;
-  explicit RawSide(const std::string& sql) : db(bench::OpenRaw(bench::TrackerFile(kEntries))) {
+  RawSide(int entries, const std::string& sql) : db(bench::OpenRaw(bench::TrackerFile(entries))) {
     stmt = bench::PrepareRaw(db, sql);
   }
   ~RawSide() {
@@ -71,10 +71,10 @@ std::string Screenful(const char* order, int offset, int rows) {
 
 void BM_DbGridOpenFirstScreen(benchmark::State& state) {
   Application->Initialize();
-  const std::string& path = bench::TrackerFile(kEntries);
+  const std::string& path = bench::TrackerFile(int(state.range(0)));
   bench::TableComponents components;
   GridSide side;
-  RawSide raw(Screenful("ASC", 0, 40));
+  RawSide raw(int(state.range(0)), Screenful("ASC", 0, 40));
   std::unique_ptr<TttTable> table;
   bench::Interleave(
       state, [&] { raw.Read(); },
@@ -88,17 +88,17 @@ void BM_DbGridOpenFirstScreen(benchmark::State& state) {
   state.counters["buffers"] = side.grid->DataLink()->BufferCount();
   side.source.SetDataSet(nullptr);
 }
-BENCHMARK(BM_DbGridOpenFirstScreen)->UseManualTime()->Iterations(21)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DbGridOpenFirstScreen)->Apply(bench::AtScaleSizes)->UseManualTime()->Iterations(21)->Unit(benchmark::kMillisecond);
 
 // Pages down from the first record, one page per iteration.
 void BM_DbGridPageDown(benchmark::State& state) {
   Application->Initialize();
   bench::TableComponents components;
   GridSide side;
-  auto table = side.Bind(components);
+  auto table = side.Bind(components, int(state.range(0)));
   const int page = side.grid->VisibleDataRows();
   int offset = 0;
-  RawSide raw(Screenful("ASC", 0, page));
+  RawSide raw(int(state.range(0)), Screenful("ASC", 0, page));
   bench::Interleave(
       state,
       [&] {
@@ -114,7 +114,7 @@ void BM_DbGridPageDown(benchmark::State& state) {
   state.counters["buffers"] = side.grid->DataLink()->BufferCount();
   side.source.SetDataSet(nullptr);
 }
-BENCHMARK(BM_DbGridPageDown)->UseManualTime()->Iterations(101)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DbGridPageDown)->Apply(bench::AtScaleSizes)->UseManualTime()->Iterations(101)->Unit(benchmark::kMillisecond);
 
 // One row down from the last row of the window: the rows move up by one and
 // only the row that came in (and the two current-record rows) are painted.
@@ -122,12 +122,12 @@ void BM_DbGridLineDown(benchmark::State& state) {
   Application->Initialize();
   bench::TableComponents components;
   GridSide side;
-  auto table = side.Bind(components);
+  auto table = side.Bind(components, int(state.range(0)));
   const int page = side.grid->VisibleDataRows();
   table->MoveBy(page - 1);
   side.Flush();
   int offset = page - 1;
-  RawSide raw(Screenful("ASC", offset, 1));
+  RawSide raw(int(state.range(0)), Screenful("ASC", offset, 1));
   bench::Interleave(
       state,
       [&] {
@@ -142,27 +142,27 @@ void BM_DbGridLineDown(benchmark::State& state) {
       });
   side.source.SetDataSet(nullptr);
 }
-BENCHMARK(BM_DbGridLineDown)->UseManualTime()->Iterations(201)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DbGridLineDown)->Apply(bench::AtScaleSizes)->UseManualTime()->Iterations(201)->Unit(benchmark::kMillisecond);
 
 // Repainting the same screen: the painting's share of a page down.
 void BM_DbGridRepaint(benchmark::State& state) {
   Application->Initialize();
   bench::TableComponents components;
   GridSide side;
-  auto table = side.Bind(components);
-  RawSide raw(Screenful("ASC", 0, side.grid->VisibleDataRows()));
+  auto table = side.Bind(components, int(state.range(0)));
+  RawSide raw(int(state.range(0)), Screenful("ASC", 0, side.grid->VisibleDataRows()));
   bench::Interleave(state, [&] { raw.Read(); }, [&] { side.Paint(); });
   side.source.SetDataSet(nullptr);
 }
-BENCHMARK(BM_DbGridRepaint)->UseManualTime()->Iterations(51)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DbGridRepaint)->Apply(bench::AtScaleSizes)->UseManualTime()->Iterations(51)->Unit(benchmark::kMillisecond);
 
 // End from the first record: the last screenful read and painted.
 void BM_DbGridEnd(benchmark::State& state) {
   Application->Initialize();
   bench::TableComponents components;
   GridSide side;
-  auto table = side.Bind(components);
-  RawSide raw(Screenful("DESC", 0, side.grid->VisibleDataRows()));
+  auto table = side.Bind(components, int(state.range(0)));
+  RawSide raw(int(state.range(0)), Screenful("DESC", 0, side.grid->VisibleDataRows()));
   bench::Interleave(
       state, [&] { raw.Read(); },
       [&] {
@@ -174,6 +174,6 @@ void BM_DbGridEnd(benchmark::State& state) {
   state.counters["buffers"] = side.grid->DataLink()->BufferCount();
   side.source.SetDataSet(nullptr);
 }
-BENCHMARK(BM_DbGridEnd)->UseManualTime()->Iterations(21)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DbGridEnd)->Apply(bench::AtScaleSizes)->UseManualTime()->Iterations(21)->Unit(benchmark::kMillisecond);
 
 }  // namespace

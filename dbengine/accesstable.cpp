@@ -295,7 +295,8 @@ void TAccessTable::FiltersChanged() {
     } catch (const Exception&) {
       return false;  // a field the recordset does not give is no filter column
     }
-    column = {field->GetName(), d.FieldType, static_cast<std::int16_t>(d.DriverType), d.Length};
+    column = {field->GetName(), d.FieldType, static_cast<std::int16_t>(d.DriverType), d.Length,
+              field->IsAutoIncrement()};
     return true;
   };
   std::string condition;

@@ -130,8 +130,8 @@ bool TFilterListItem::Accepts(std::uint8_t* record) {
   return accept;
 }
 
+// The cell was cleared by Evaluate and nothing else written to it.
 bool TFilterListItem::SetTruth(TFilterValue& cell, bool truth) {
-  std::memset(&cell, 0, sizeof cell);
   cell.NodeClass = filternode::Continue;
   cell.Operator = filterop::TruthResult;
   std::uint16_t word = truth ? 1 : 0;
@@ -139,9 +139,23 @@ bool TFilterListItem::SetTruth(TFilterValue& cell, bool truth) {
   return truth;
 }
 
+void TFilterListItem::Clear(TFilterValue& cell) {
+  cell.NodeClass = cell.Operator = 0;
+  cell.FieldType = cell.Length = 0;
+  std::memset(cell.Data, 0, kAlwaysClean);
+  cell.Clean = kAlwaysClean;
+}
+
+void TFilterListItem::ZeroUpTo(TFilterValue& cell, std::size_t bytes) {
+  bytes = std::min(bytes, sizeof cell.Data);
+  if (cell.Clean >= bytes) return;
+  std::memset(cell.Data + cell.Clean, 0, bytes - cell.Clean);
+  cell.Clean = static_cast<std::uint16_t>(bytes);
+}
+
 bool TFilterListItem::Evaluate(std::uint16_t node, TFilterValue& cell, int depth) {
   if (depth > kMaxFilterDepth) RaiseBadFilter();
-  std::memset(&cell, 0, sizeof cell);
+  Clear(cell);
   auto header = ReadNode<TFilterNodeHeader>(node);
   switch (header.NodeClass) {
     case filternode::Unary:
@@ -227,10 +241,20 @@ bool TFilterListItem::CompareOperands(std::uint32_t op, std::uint16_t left, std:
   }
 }
 
+int TFilterListItem::FieldNumberOf(std::uint16_t node, std::string& name) {
+  for (const auto& [at, number] : fieldNumbers_)
+    if (at == node) return number;
+  name = ReadLiteralText(ReadNode<TFilterFieldNode>(node).NameOffset);
+  int number = name.empty() ? 0 : owner_->FieldCache()->NumberOfName(name);
+  // A cursor's fields stay as they are while it is open, and its filters go
+  // with it: a field found once is found for every record after.
+  if (number > 0) fieldNumbers_.emplace_back(node, number);
+  return number;
+}
+
 bool TFilterListItem::EvalField(std::uint16_t node, TFilterValue& cell) {
-  std::string name = ReadLiteralText(ReadNode<TFilterFieldNode>(node).NameOffset);
-  if (name.empty()) return false;
-  int number = owner_->FieldCache()->NumberOfName(name);
+  std::string name;
+  int number = FieldNumberOf(node, name);
   if (number > 0) {
     try {
       TFieldCacheItem* item = owner_->FieldCache()->FieldByNumber(number);
@@ -238,23 +262,32 @@ bool TFilterListItem::EvalField(std::uint16_t node, TFilterValue& cell) {
       // The cursor writes the value in its native width, which the stored
       // length can understate; the cell keeps what it holds of it.
       std::size_t width = NativeValueWidth(item->Desc);
-      std::vector<std::uint8_t> value(width + 1, 0);
+      std::size_t kept = std::min<std::size_t>(width, sizeof cell.Data - 1);
       bool blank = false;
-      owner_->ReadFieldValue(item, record_, blank, value.data());
+      ZeroUpTo(cell, width + 1);
+      if (width < sizeof cell.Data) {
+        // The cell holds the value with its end: it is read in place.
+        owner_->ReadFieldValue(item, record_, blank, cell.Data);
+        cell.Data[width] = 0;
+      } else {
+        std::vector<std::uint8_t> value(width + 1, 0);
+        owner_->ReadFieldValue(item, record_, blank, value.data());
+        std::memcpy(cell.Data, value.data(), kept);
+      }
       // A memo or binary value is not copied out, only known to be there:
       // its place in the record, which holds its size, tells it from a blank.
       if (!blank && item->Desc.FieldType == fldtype::Blob)
-        std::memcpy(value.data(), item->Value(), std::min<std::size_t>(width, item->Desc.Length));
-      std::size_t kept = std::min<std::size_t>(width, sizeof cell.Data - 1);
-      std::memcpy(cell.Data, value.data(), kept);
+        std::memcpy(cell.Data, item->Value(), std::min<std::size_t>(kept, item->Desc.Length));
       cell.Length = static_cast<std::uint16_t>(kept);
     } catch (const EMorvaEngineError&) {
       return false;
     }
     return true;
   }
+  if (name.empty()) return false;
   // Not a field of the cursor: the name itself is the value.
   std::string text(dbengine_detail::CutBytes(RemoveChar(name, '"'), 255));
+  ZeroUpTo(cell, text.size() + 1);
   cell.FieldType = fldtype::VarBytes;
   cell.Data[0] = static_cast<std::uint8_t>(text.size());
   std::memcpy(cell.Data + 1, text.data(), text.size());
@@ -266,17 +299,24 @@ bool TFilterListItem::EvalConstant(std::uint16_t node, TFilterValue& cell) {
   auto n = ReadNode<TFilterConstantNode>(node);
   cell.FieldType = n.FieldType;
   cell.Length = n.Size;
+  ZeroUpTo(cell, std::size_t{n.Size} + 1);
   std::memcpy(cell.Data, LiteralBytes(n.ValueOffset, n.Size),
               std::min<std::size_t>(n.Size, sizeof cell.Data - 1));
   return true;
 }
 
-int TFilterListItem::CompareValues(const TFilterValue& a, const TFilterValue& b,
-                                   std::uint16_t partialLength, bool caseInsensitive) {
+int TFilterListItem::CompareValues(TFilterValue& a, TFilterValue& b, std::uint16_t partialLength,
+                                   bool caseInsensitive) {
   std::uint16_t length = partialLength != 0 ? partialLength : a.Length;
   length = std::min<std::uint16_t>(length, sizeof a.Data - 1);
-  if (a.FieldType == b.FieldType)
+  if (a.FieldType == b.FieldType) {
+    ZeroUpTo(a, length + 1u);
+    ZeroUpTo(b, length + 1u);
     return owner_->CompareFieldValues(a.FieldType, 0, length, caseInsensitive, a.Data, b.Data);
+  }
+  // Read as text, a value may run to the end of its cell.
+  ZeroUpTo(a, sizeof a.Data);
+  ZeroUpTo(b, sizeof b.Data);
   int c = ValueToText(a).compare(ValueToText(b));
   return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }

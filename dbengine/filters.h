@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dbengine/enginetypes.h"
@@ -42,14 +43,21 @@ class TFilterListItem : public TObject {
 
  private:
   // The evaluator's value cell: a value read from a field or a constant, or a
-  // truth result (operator TruthResult, data word 0 or 1).
+  // truth result (operator TruthResult, data word 0 or 1). Every byte of Data
+  // read holds the value or zero; only the first Clean bytes are known to,
+  // so that a record's test does not clear kilobytes it never reads.
   struct TFilterValue {
     std::uint32_t NodeClass;
     std::uint32_t Operator;
     std::uint8_t Data[1024];  // room for a full-length UTF-8 text field
     std::uint16_t FieldType;
     std::uint16_t Length;
+    std::uint16_t Clean;
   };
+  // Bytes a cleared cell holds zero: a truth word, the widest number.
+  static constexpr std::size_t kAlwaysClean = 8;
+  static void Clear(TFilterValue& cell);
+  static void ZeroUpTo(TFilterValue& cell, std::size_t bytes);
 
   bool Evaluate(std::uint16_t node, TFilterValue& cell, int depth);
   bool EvalUnary(std::uint16_t node, TFilterValue& cell, int depth);
@@ -57,12 +65,15 @@ class TFilterListItem : public TObject {
   bool EvalBinary(std::uint16_t node, std::uint32_t op, TFilterValue& cell, int depth);
   bool EvalCompare(std::uint16_t node, std::uint32_t op, TFilterValue& cell, int depth);
   bool EvalField(std::uint16_t node, TFilterValue& cell);
+  // The cursor's number of the field a field node names, or 0 (with the
+  // name) when it names none.
+  int FieldNumberOf(std::uint16_t node, std::string& name);
   bool EvalConstant(std::uint16_t node, TFilterValue& cell);
   bool CompareOperands(std::uint32_t op, std::uint16_t left, std::uint16_t right,
                        std::uint16_t partialLength, bool caseInsensitive, TFilterValue& cell,
                        int depth);
-  int CompareValues(const TFilterValue& a, const TFilterValue& b, std::uint16_t partialLength,
-                    bool caseInsensitive);
+  // Zeroes what each cell may be read past its value first.
+  int CompareValues(TFilterValue& a, TFilterValue& b, std::uint16_t partialLength, bool caseInsensitive);
   static std::string ValueToText(const TFilterValue& v);
   static bool SetTruth(TFilterValue& cell, bool truth);
 
@@ -87,4 +98,5 @@ class TFilterListItem : public TObject {
   TFilterCallback callback_;
   std::int32_t active_ = 0;
   std::uint8_t* record_ = nullptr;  // the record under test
+  std::vector<std::pair<std::uint16_t, int>> fieldNumbers_;  // field node, its number
 };

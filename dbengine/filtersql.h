@@ -3,9 +3,10 @@
 // the candidate records instead of the engine reading every one. The result is
 // a prefilter: every record the filter accepts satisfies it, and the engine
 // still tests each record it is given, so the records, their order and the
-// case rules stay the engine's own. What SQL cannot decide exactly as the
-// engine does (partial and ordered text comparisons, dates, currency, NOT,
-// computed operands) simply restricts nothing.
+// case rules stay the engine's own. What SQL cannot decide as the engine does
+// (texts compared in any case in order, currency, NOT, computed operands)
+// simply restricts nothing; dates before 1900 and numbers outside the calendar
+// always pass it.
 
 #include <cstddef>
 #include <cstdint>
@@ -18,6 +19,7 @@ struct TFilterColumn {
   std::uint16_t fieldType = 0; // the field's logical type in the record (fldtype)
   std::int16_t daoType = 0;    // the column's DAO type (daotype)
   std::uint16_t length = 0;    // of the field's value in the record, in bytes
+  bool counter = false;        // the table's counter, which the database keeps as the row number
 };
 
 // Answers the column of a field named in the filter, or false when the name

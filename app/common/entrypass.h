@@ -9,6 +9,20 @@
 
 class TDataSet;
 
+// The main window's Busy flag set for a scope (the detail pane and toolbar
+// keep still), and what it was before put back after, so scopes nest.
+class TBusyScope {
+ public:
+  explicit TBusyScope(bool& busy) : busy_(busy), was_(busy) { busy_ = true; }
+  ~TBusyScope() { busy_ = was_; }
+  TBusyScope(const TBusyScope&) = delete;
+  TBusyScope& operator=(const TBusyScope&) = delete;
+
+ private:
+  bool& busy_;
+  bool was_;
+};
+
 class TEntryPass {
  public:
   TEntryPass(TDataSet* entries, bool& busy);

@@ -5,6 +5,7 @@
 
 #include "app/about/about.h"
 #include "app/common/beepmessage.h"
+#include "app/common/entrypass.h"
 #include "datactrls/wwlocate.h"
 #include "datactrls/wwtable.h"
 #include "platform/classlib/core/registry.h"
@@ -147,7 +148,16 @@ void TfrmBug::mnuMain_ViewClick(TObject*) {
 }
 
 void TfrmBug::tbFindClick(TObject*) {
-  while (LocateDialog->Execute()) {
+  // A search passes every entry before the one it finds, each a move of the
+  // entry table; the detail pane and toolbar follow only the entry found,
+  // once the table's controls show it (while the search runs they show the
+  // entry it started from).
+  for (bool found = true; found;) {
+    {
+      TBusyScope busy(Busy);
+      found = LocateDialog->Execute();
+    }
+    if (found) dsetBugAfterScroll();
   }
   Reg->WriteInteger(kOptions, "WindowTop_Find", FindTop);
   Reg->WriteInteger(kOptions, "WindowLeft_Find", FindLeft);

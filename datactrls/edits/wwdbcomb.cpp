@@ -156,15 +156,27 @@ std::string TwwDBComboBox::StoredToDisplay(const std::string& stored) const {
   return {};
 }
 
+int TwwDBComboBox::IndexOfDisplay(const std::string& display) const {
+  for (int i = 0; i < items_->Count(); ++i)
+    if (DisplayPart(i) == display) return i;
+  return -1;
+}
+
 std::string TwwDBComboBox::DisplayToStored(const std::string& display) const {
   if (!mapList_) return display;
-  for (int i = 0; i < items_->Count(); ++i)
-    if (DisplayPart(i) == display) return StoredPart(i);
-  return {};
+  const int index = IndexOfDisplay(display);
+  return index >= 0 ? StoredPart(index) : std::string();
+}
+
+bool TwwDBComboBox::IsStorableText(const std::string& text) const {
+  return text.empty() || (IsEditStyle() && !mapList_) || IndexOfDisplay(text) >= 0;
 }
 
 std::string TwwDBComboBox::GetStoredText() {
   const std::string text = EditText();
+  // A text that is no item's would map to nothing: the field keeps its value
+  // rather than losing it to an empty one.
+  if (!IsStorableText(text)) return Field() ? Field()->Text() : std::string();
   if (text.empty() && Style() == csDropDown) return text;
   return DisplayToStored(text);
 }
@@ -287,6 +299,8 @@ void TwwDBComboBox::CloseUp(bool accept) {
 
 void TwwDBComboBox::DoExit() {
   CloseUp(true);
+  // What was typed or pasted is no item: the field's value shows again.
+  if (Modified() && !IsStorableText(EditText())) ResetToField();
   TwwDBCustomCombo::DoExit();
 }
 
@@ -319,7 +333,23 @@ bool TwwDBComboBox::MatchTyped(char32_t key) {
   return true;
 }
 
+// A list style holds an item or nothing, so the clear keys never cut its text
+// short: with AllowClearKey they empty it, otherwise they do nothing.
+void TwwDBComboBox::ClearKey() {
+  if (!allowClearKey_ || (Bound() && !EditCanModify())) return;
+  if (listDown_) list_->SetItemIndex(-1);
+  if (EditText().empty() && itemIndex_ < 0) return;
+  SetEditText("");
+  itemIndex_ = -1;
+  MarkModified();
+}
+
 void TwwDBComboBox::KeyPress(char32_t& key) {
+  // Backspace's character: the key itself was handled as a clear key.
+  if (key == 8 && !IsEditStyle()) {
+    key = 0;
+    return;
+  }
   const bool wasAutoFill = AutoFillDate();
   if (mapList_) SetAutoFillDate(false);
   if (key == U'\r' && mapList_) key = 0;
@@ -358,18 +388,13 @@ void TwwDBComboBox::KeyDown(WORD& key, TShiftState shift) {
     key = 0;
     return;
   }
-  if (allowClearKey_ && (key == VK_DELETE || key == VK_BACK)) {
-    if (!listDown_ && plainList) {
-      if (!Bound() || EditCanModify()) {
-        SetEditText("");
-        itemIndex_ = -1;
-        MarkModified();
-      }
-      key = 0;
-      return;
-    }
-    if (listDown_ && EditText().empty()) list_->SetItemIndex(-1);
+  if ((key == VK_DELETE || key == VK_BACK) && !IsEditStyle()) {
+    ClearKey();
+    key = 0;
+    return;
   }
+  if (allowClearKey_ && (key == VK_DELETE || key == VK_BACK) && listDown_ && EditText().empty())
+    list_->SetItemIndex(-1);
   TwwDBCustomCombo::KeyDown(key, shift);
   // While the list is down it takes the keys the edit does not keep.
   const bool editKeeps = key == VK_END || key == VK_HOME || key == VK_LEFT || key == VK_RIGHT;

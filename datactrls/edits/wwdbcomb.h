@@ -102,8 +102,13 @@ class TwwDBComboBox : public TwwDBCustomCombo {
   friend class TwwPopupListbox;
   std::string DisplayPart(int index) const;
   std::string StoredPart(int index) const;
+  // The first item whose display part is `display`; -1 when none.
+  int IndexOfDisplay(const std::string& display) const;
   bool OwnerDrawn() const;
   bool MatchTyped(char32_t key);
+  // Empty, an item's display text, or free text where the style allows it.
+  bool IsStorableText(const std::string& text) const;
+  void ClearKey();
   // The first item from `from` on (wrapping once) whose display part starts
   // with `prefix`, upper-cased; -1 when none.
   int FindPrefix(const std::string& prefix, int from) const;

@@ -677,7 +677,9 @@ class TTableCursor : public TRecordsetCore {
 // scratch database file, not in memory: a recordset over a million rows holds
 // one window of them (memos included), whatever its size. The file is the
 // recordset's alone, outside every transaction of the database it came from,
-// and removed with it.
+// and removed with it. A result of row numbers alone (no columns) is kept in
+// memory instead, 8 bytes a row: writing a million numbers to the file cost
+// half a second, reading them back from memory costs nothing.
 
 namespace {
 
@@ -690,6 +692,7 @@ constexpr std::string_view kResultPrefix = "vantrel-result-";
 class TResultStore {
  public:
   explicit TResultStore(size_t columns) : columns_(columns) {
+    if (columns_ == 0) return;
     std::error_code error;
     std::filesystem::path folder = std::filesystem::temp_directory_path(error);
     if (error) Fail(errInvalidPath, ::getenv("TMPDIR") != nullptr ? ::getenv("TMPDIR") : "");
@@ -729,21 +732,34 @@ class TResultStore {
   size_t Size() const { return size_; }
 
   // Appends run inside one transaction while the result is being read.
-  void BeginFill() { conn_->Begin(); }
-  void EndFill() { conn_->Commit(); }
+  void BeginFill() {
+    if (conn_) conn_->Begin();
+  }
+  void EndFill() {
+    if (conn_) conn_->Commit();
+  }
 
   void Append(const Row& row) {
-    Write(insert_, static_cast<std::int64_t>(size_), row, true);
+    if (!conn_) numbers_.push_back(row.rowid);
+    else Write(insert_, static_cast<std::int64_t>(size_), row, true);
     ++size_;
   }
 
   void Replace(size_t i, const Row& row) {
+    if (!conn_) {
+      numbers_.at(i) = row.rowid;
+      return;
+    }
     Write(update_, static_cast<std::int64_t>(i), row, false);
     if (i >= windowStart_ && i - windowStart_ < window_.size()) window_[i - windowStart_] = row;
   }
 
   // Reads a window of rows around i, ahead in the direction of travel.
   const Row& At(size_t i) {
+    if (!conn_) {
+      numbered_.rowid = numbers_.at(i);
+      return numbered_;
+    }
     if (i >= windowStart_ && i - windowStart_ < window_.size()) return window_[i - windowStart_];
     size_t first = i < windowStart_ && i + 1 >= kWindow ? i + 1 - kWindow : (i < windowStart_ ? 0 : i);
     window_.clear();
@@ -790,6 +806,8 @@ class TResultStore {
   size_t size_ = 0;
   std::vector<Row> window_;
   size_t windowStart_ = 0;
+  std::vector<std::int64_t> numbers_;  // the rows of a store without columns
+  Row numbered_;                        // the one At answers from them
 };
 
 // =================================================================================

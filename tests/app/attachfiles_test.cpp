@@ -12,16 +12,20 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <vector>
 
 #include "app/common/attachfiles.h"
 #include "apptest.h"
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/core/failingfiles.h"
 #include "platform/classlib/core/fileutils.h"
+#include "platform/dao/childprocess.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using daotest::Child;
 
 std::string Bytes(std::size_t n) {
   std::string s(n, '\0');
@@ -139,20 +143,14 @@ TEST_F(AttachFiles, TwoProcessesAttachingOneNameKeepEveryCopy) {
   constexpr int kEach = 25;
   Put(dir + "same.txt", "same");
   fs::create_directories(folder);
-  pid_t children[2];
-  for (pid_t& child : children) {
-    child = ::fork();
-    if (child == 0) {
+  std::vector<std::unique_ptr<Child>> children;
+  for (int p = 0; p < 2; ++p)
+    children.push_back(std::make_unique<Child>([&](Child&) {
       int ok = 0;
       for (int i = 0; i < kEach; ++i) ok += CopyInAttachment(folder, dir + "same.txt").empty() ? 0 : 1;
-      ::_exit(ok == kEach ? 0 : 1);
-    }
-  }
-  for (pid_t child : children) {
-    int status = -1;
-    ::waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  }
+      return ok == kEach ? 0 : 1;
+    }));
+  for (auto& child : children) EXPECT_EQ(child->Wait(), 0);
   EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2 * kEach);
   for (const auto& e : fs::directory_iterator(folder)) EXPECT_EQ(Get(e.path().string()), "same");
 }
@@ -228,22 +226,26 @@ TEST_F(AttachFiles, AKilledCopyLeavesNoPartialAttachment) {
   fs::create_directories(folder);
   int partial = 0;
   for (int kill = 0; kill < kKills; ++kill) {
-    const pid_t copier = ::fork();
-    if (copier == 0) {
+    // Whatever happens in it, the copier ends as a process of its own: it
+    // never returns into the test, and it is killed if the test ends first.
+    Child copier([&](Child&) {
       for (;;) CopyInAttachment(folder, dir + "big.bin");
-    }
-    // Killed while some file in the folder is part-way written.
+      return 0;
+    });
+    // Killed while some file in the folder is part-way written. A listed file
+    // may be gone by the time it is measured: renamed into place by the
+    // copier, or swept as a killed copier's leftover.
     auto copying = [&] {
       for (const auto& e : fs::directory_iterator(folder)) {
-        const auto size = fs::file_size(e.path());
-        if (size > 0 && size < big.size()) return true;
+        std::error_code gone;
+        const auto size = fs::file_size(e.path(), gone);
+        if (!gone && size > 0 && size < big.size()) return true;
       }
       return false;
     };
     const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (!copying() && std::chrono::steady_clock::now() < limit) ::usleep(100);
-    ::kill(copier, SIGKILL);
-    ::waitpid(copier, nullptr, 0);
+    copier.Kill();
     for (const auto& e : fs::directory_iterator(folder)) {
       const std::string name = e.path().filename().string();
       if (!name.starts_with(".") && fs::file_size(e.path()) != big.size()) ++partial;

@@ -406,3 +406,54 @@ TEST_F(Columns, TypingOnACodeCellPicksTheMatchingItemAndMovingStoresIt) {
     EXPECT_EQ(StoredOf(scratch.Database(), report, c.field), c.stored);
   }
 }
+
+// The code combos hold an item or nothing: Delete and Backspace, with the list
+// open or closed, and a cut that leaves words of no item never change the
+// stored code, in the grid as in the database.
+TEST_F(Columns, EditingKeysOnACodeCellNeverLoseTheStoredCode) {
+  struct Case {
+    const char* field;
+    TwwDBComboBox* combo;
+    bool open;
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+  };
+  const Case cases[] = {
+      {"Status", form->cmbStatus, true, Qt::Key_Delete, Qt::NoModifier},
+      {"Status", form->cmbStatus, true, Qt::Key_Backspace, Qt::NoModifier},
+      {"Status", form->cmbStatus, false, Qt::Key_Backspace, Qt::NoModifier},
+      {"Status", form->cmbStatus, false, Qt::Key_X, Qt::ControlModifier},
+      {"Priority", form->cmbPriority, true, Qt::Key_Delete, Qt::NoModifier},
+      {"Priority", form->cmbPriority, false, Qt::Key_X, Qt::ControlModifier},
+  };
+  TDataSet* bugs = form->dsetBug;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.field) + (c.open ? " open " : " closed ") + std::to_string(c.key));
+    bugs->First();
+    const std::string report = bugs->FieldByName("ReportNumber")->AsString();
+    const std::string stored = StoredOf(scratch.Database(), report, c.field);
+    ASSERT_FALSE(stored.empty());
+    Grid()->SetCol(ColumnOf(c.field));
+    Grid()->SetFocus();
+    Pump();
+    KeyTo(Grid(), Qt::Key_F2);
+    ASSERT_TRUE(c.combo->Focused());
+    const std::string shown = c.combo->EditText();
+    ASSERT_FALSE(shown.empty());
+    if (c.open) KeyTo(c.combo, Qt::Key_Down, Qt::AltModifier);
+    ASSERT_EQ(c.combo->IsDroppedDown(), c.open);
+    bugs->Edit();  // going into edit reshows the text, which drops a selection
+    c.combo->SetSelStart(2);
+    c.combo->SetSelLength(c.open ? 0 : 1);
+    KeyTo(c.combo, c.key, c.modifiers);
+    if (c.open) {
+      EXPECT_EQ(c.combo->EditText(), shown);
+      KeyTo(c.combo, Qt::Key_Return);
+    }
+    KeyTo(c.combo, Qt::Key_Down);  // the grid posts the entry and moves on
+    EXPECT_TRUE(Grid()->Focused());
+    EXPECT_EQ(StoredOf(scratch.Database(), report, c.field), stored);
+    bugs->First();
+    EXPECT_EQ(bugs->FieldByName(c.field)->AsString(), stored);
+  }
+}

@@ -19,6 +19,7 @@
 #include "datactrls/wwtable.h"
 #include "platform/classlib/core/registry.h"
 #include "platform/classlib/db/fields.h"
+#include "platform/classlib/dbctrls/dbctrls.h"
 #include "platform/classlib/dialogs/dialogs.h"
 #include "platform/classlib/dialogs/help.h"
 #include "platform/classlib/menus/menus.h"
@@ -210,6 +211,35 @@ TEST_F(Toolbars, TheFindWindowsAcceleratorsReachTheirControls) {
                                                "fields:list", "type:case", "value:value"}));
   EXPECT_EQ(form->dsetBug->FieldByName("Description")->AsString(), "crash on save");
   EXPECT_EQ(form->Reg->ReadString("Options", "FindValue", ""), "CRASH");
+}
+
+// The detail pane follows the entry a find stops at, not the ones it passes
+// nor the one it started from: an empty report found takes the document font,
+// as it does when the user moves there.
+TEST_F(Toolbars, FindLeavesTheDetailPaneOnTheEntryFound) {
+  AddEntry("alpha");
+  apptest::AddEntry(form, "beta", "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 a report\\par}");
+  AddEntry("crash on save");
+  form->Reg->WriteString("Options", "FontName_Document", "DejaVu Sans");
+  form->dsetBug->First();
+  form->dsetBug->Next();
+  Application->ProcessMessages();
+  ASSERT_GT(form->rtfReport->GetTextLen(), 0);
+  form->rtfReport->DefAttributes()->SetName("Liberation Serif");
+  int shown = 0;
+  onForm = [&](TDialogRequest& r) {
+    auto* d = static_cast<TwwLocateDlg*>(r.Dialog);
+    if (shown++ > 0) return mrCancel;  // opened again after the find
+    d->SearchValue->SetText("crash");
+    d->SetMatchType(mtPartialMatchAny);
+    d->NextButton->Click();
+    return d->ModalResult() == mrOk ? mrOk : mrCancel;
+  };
+  form->tbFind->Click();
+  EXPECT_EQ(shown, 2);
+  EXPECT_EQ(form->dsetBug->FieldByName("Description")->AsString(), "crash on save");
+  EXPECT_EQ(form->rtfReport->GetTextLen(), 0);
+  EXPECT_EQ(form->rtfReport->DefAttributes()->Name(), "DejaVu Sans");
 }
 
 // The first find opens with the dialog's defaults; the next restores field,

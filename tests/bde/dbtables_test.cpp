@@ -17,8 +17,16 @@
 #include "platform/classlib/core/typinfo.h"
 #include "platform/classlib/db/datasource.h"
 #include "platform/classlib/dialogs/dialogs.h"
+#include "platform/classlib/stdctrls/edits.h"
 
 namespace {
+
+std::vector<TEdit*> EditsOf(TComponent* form) {
+  std::vector<TEdit*> edits;
+  for (int i = 0; i < form->ComponentCount(); ++i)
+    if (auto* edit = dynamic_cast<TEdit*>(form->Components(i))) edits.push_back(edit);
+  return edits;
+}
 
 std::vector<std::string> Column(TDataSet* t, const std::string& field = "Name") {
   std::vector<std::string> values;
@@ -274,11 +282,15 @@ TEST_F(LibraryDataSets, ARefusedPasswordAsksThePasswordBoxAgain) {
     Session()->RemoveAllPasswords();
     Session()->AddPassword("stale");
     std::size_t asked = 0;
+    // The class library's password box: its one edit takes the answer.
     TDialogResponderScope scope([&](TDialogRequest& r) {
-      EXPECT_EQ(TDialogKind::InputQuery, r.Kind);
-      EXPECT_EQ("Password:", r.Text);
-      if (asked >= c.typed.size() || c.typed[asked].empty()) return ++asked, mrCancel;
-      *r.Value = c.typed[asked++];
+      EXPECT_EQ(TDialogKind::Form, r.Kind);
+      EXPECT_EQ("Enter password", r.Caption);
+      const std::vector<TEdit*> edits = EditsOf(r.Dialog);
+      EXPECT_EQ(1u, edits.size());
+      if (edits.empty() || asked >= c.typed.size() || c.typed[asked].empty()) return ++asked, mrCancel;
+      EXPECT_NE(0u, edits[0]->PasswordChar()) << "what is typed stays hidden";
+      edits[0]->SetText(c.typed[asked++]);
       return mrOk;
     });
     TTable* t = Table("T");

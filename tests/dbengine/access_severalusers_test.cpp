@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <vector>
 
@@ -85,20 +86,26 @@ TEST_P(SeveralUsers, ConcurrentIncrementsLoseNothing) {
   const int kIncrements = GetParam() ? 100 : 500;
   MakeCounters(kCounters);
   std::vector<std::unique_ptr<Child>> children;
+  // Other processes hold the file or a record only for a moment, however long
+  // the moment is on a loaded machine; one that is still refused after this
+  // long is refused for good. A count of tries would run out in an instant
+  // while the holder waits for a processor.
+  auto giveUpAt = [] { return std::chrono::steady_clock::now() + std::chrono::milliseconds(Child::kListenMs); };
+  auto past = [](auto limit) { return std::chrono::steady_clock::now() > limit; };
   for (int p = 0; p < kProcesses; ++p)
     children.push_back(std::make_unique<Child>([&](Child&) {
       std::unique_ptr<TtaTable> t;
-      for (int attempt = 0; !t; ++attempt) {
+      for (const auto limit = giveUpAt(); !t;) {
         try {
           t = OpenOn("Counters", "PrimaryKey");
         } catch (const EDatabaseError&) {
-          if (attempt == 100) return 4;  // a busy file: another try
+          if (past(limit)) return 4;  // a busy file: another try
         }
       }
       for (int i = 0; i < kIncrements; ++i) {
         std::string name = "c" + std::to_string((i + p) % kCounters);
-        for (int attempt = 0;; ++attempt) {
-          if (attempt == 10000) return 3;
+        for (const auto limit = giveUpAt();;) {
+          if (past(limit)) return 3;
           bool posting = false;
           try {
             if (!t->FindKey({Variant(name)})) return 2;

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <tuple>
+
 #include "dbengine/daowrappers.h"
 #include "dbengine/filtersql.h"
 #include "platform/classlib/core/datetime.h"
@@ -41,6 +44,31 @@ class FilterReference : public ComponentFixture {
     for (const char* row : rows)
       db.Execute("INSERT INTO People (Name, Age, Score, Born, Notes, Pay, Active) VALUES (" + std::string(row) +
                  ")");
+    // Pattern characters in texts, and dates before 1900 with a time of day
+    // (stored below 0, their fraction counting forward), on day 0 and 1.
+    const char* edges[] = {
+        "'a*b', 2, 0.5, #1899-12-29 06:00:00#", "'aXb', 3, 0.5, #1899-12-30 06:00:00#",
+        "'A?c', 4, 0.5, #1990-05-01 00:00:01#", "'Abc', 5, 0.5, #1990-04-30 23:59:59#",
+        "'[z]', 6, 0.5, #1899-12-31#",          "'z', 7, 0.5, #1899-12-29#",
+    };
+    for (const char* row : edges)
+      db.Execute("INSERT INTO People (Name, Age, Score, Born, Notes) VALUES (" + std::string(row) + ", 'e')");
+    // Date numbers a hair either side of the half millisecond before noon of
+    // 1 May 1990 (the engine rounds to whole milliseconds), a text and a
+    // number no calendar day stands for.
+    const double half = 32994.5 - 0.5 / 86400000.0;
+    const dao::Cell born[] = {
+        dao::Cell::MakeReal(std::nextafter(half, 0.0)), dao::Cell::MakeReal(half),
+        dao::Cell::MakeReal(std::nextafter(half, 1e9)), dao::Cell::MakeReal(32994.5),
+        dao::Cell::MakeReal(std::nextafter(32994.5, 0.0)), dao::Cell::MakeText("soon"),
+        dao::Cell::MakeReal(3.0e6 + 5),
+    };
+    auto insert = db.Conn().Prepare("INSERT INTO People (Name, Age, Born, Notes) VALUES ('Edge', 9, ?, 'e')");
+    for (const dao::Cell& value : born) {
+      insert->Bind(1, value);
+      insert->Step();
+      insert->Reset();
+    }
   }
 
   // The Ids of the records a dataset shows with the filter, in its order.
@@ -68,7 +96,7 @@ class FilterReference : public ComponentFixture {
 // The People columns as the Access cursor describes them to the prefilter.
 bool PeopleColumn(const std::string& name, TFilterColumn& column) {
   static const TFilterColumn kColumns[] = {
-      {"Id", fldtype::Int32, daotype::Long, 4},          {"Name", fldtype::ZString, daotype::Text, 81},
+      {"Id", fldtype::Int32, daotype::Long, 4, true},    {"Name", fldtype::ZString, daotype::Text, 81},
       {"Age", fldtype::Int16, daotype::Integer, 2},      {"Score", fldtype::Float, daotype::Double, 8},
       {"Born", fldtype::TimeStamp, daotype::Date, 8},    {"Notes", fldtype::Blob, daotype::Memo, 16},
       {"Pay", fldtype::Float, daotype::Currency, 8},     {"Active", fldtype::Bool, daotype::Boolean, 1},
@@ -83,9 +111,12 @@ bool PeopleColumn(const std::string& name, TFilterColumn& column) {
 
 TEST_F(FilterReference, HandedOverConditionsKeepTheEnginesAnswers) {
   const std::string may1 = DateToStr(EncodeDate(1990, 5, 1));
+  const std::string noon = DateTimeToStr(EncodeDate(1990, 5, 1) + 0.5);
+  const std::string y1900 = DateToStr(EncodeDate(1900, 1, 1)), dec29 = DateToStr(EncodeDate(1899, 12, 29));
   const TFilterOptions exact{foNoPartialCompare};
   const TFilterOptions anyCase{foCaseInsensitive, foNoPartialCompare};
   const TFilterOptions partial{};
+  const TFilterOptions partialAnyCase{foCaseInsensitive};
   const struct {
     std::string filter;
     TFilterOptions options;
@@ -94,18 +125,24 @@ TEST_F(FilterReference, HandedOverConditionsKeepTheEnginesAnswers) {
       // Numbers, Null reading as 0.
       {"Age = 30", exact, true},
       {"Age <> 30", exact, true},
+      {"Age <> 0", exact, true},
       {"Age > 0", exact, true},
       {"Age >= 0", exact, true},
       {"Age < 0", exact, true},
+      {"Age < 1", exact, true},
       {"Age <= 12", exact, true},
       {"Age = 0", exact, true},
       {"Age = -32768", exact, true},
       {"Score = 1.5", exact, true},
+      {"Score <> 1.5", exact, true},
       {"Score > 0", exact, true},
+      {"Score >= 0", exact, true},
       {"Score < 0", exact, true},
       {"Score = 0", exact, true},
       {"Score <= 2.25", exact, true},
       {"Id > 10", exact, true},
+      {"Id = 10", exact, true},
+      {"Id = 0", exact, true},
       // Blank: Null or all zero.
       {"Age = NULL", exact, true},
       {"Age <> NULL", exact, true},
@@ -122,34 +159,65 @@ TEST_F(FilterReference, HandedOverConditionsKeepTheEnginesAnswers) {
       {"Notes = NULL", exact, true},
       {"Notes <> NULL", exact, true},
       {"Id = NULL", exact, true},
-      // Currency and dates: the engine's own comparison.
+      // Currency: the engine's own comparison.
       {"Pay = 12.5", exact, false},
       {"Pay > 0", exact, false},
       {"Pay < 0", exact, false},
-      {"Born = '" + may1 + "'", exact, false},
-      {"Born > '" + may1 + "'", exact, false},
       {"Active = 'True'", exact, false},
+      // Dates to the millisecond, a time of day, before 1900, on day 0
+      // (blank), a text and a number outside the calendar.
+      {"Born = '" + may1 + "'", exact, true},
+      {"Born > '" + may1 + "'", exact, true},
+      {"Born >= '" + noon + "'", exact, true},
+      {"Born > '" + noon + "'", exact, true},
+      {"Born <= '" + noon + "'", exact, true},
+      {"Born < '" + noon + "'", exact, true},
+      {"Born = '" + noon + "'", exact, true},
+      {"Born <> '" + noon + "'", exact, true},
+      {"Born < '" + y1900 + "'", exact, true},
+      {"Born >= '" + dec29 + "'", exact, true},
+      {"Born > '" + dec29 + "' and Born < '" + y1900 + "'", exact, true},
+      {"Born <> NULL and Born < '" + may1 + "'", exact, true},
       // Texts, case and partial keys.
       {"Name = 'Anna'", exact, true},
       {"Name = 'anna'", anyCase, true},
       {"Name = 'émile'", anyCase, true},
       {"Name = 'émile'", exact, true},
       {"Name = ''", exact, true},
+      {"Name = ''", anyCase, true},
+      {"Name <> ''", exact, true},
       {"Name = 'O''Brien'", exact, true},
-      {"Name <> 'Anna'", exact, false},
-      {"Name > 'B'", exact, false},
+      {"Name <> 'Anna'", exact, true},
+      {"Name <> 'anna'", anyCase, true},
+      {"Name > 'B'", exact, true},
+      {"Name >= 'anna'", exact, true},
+      {"Name <= ''", exact, true},
       {"Name < 'b'", anyCase, false},
-      {"Name = 'An*'", partial, false},
-      {"Name = 'an*'", TFilterOptions{foCaseInsensitive}, false},
+      {"Name = 'An*'", partial, true},
+      {"Name = 'an*'", partialAnyCase, true},
+      {"Name <> 'An*'", partial, true},
+      {"Name = 'É*'", partial, true},
+      {"Name = 'é*'", partialAnyCase, true},
+      {"Name = '" + std::string(90, 'x') + "'", exact, false},  // more than the field holds
+      // Pattern characters are plain characters to the engine.
+      {"Name = 'a*b'", anyCase, true},
+      {"Name = 'a?c'", anyCase, true},
+      {"Name = '[z]'", exact, true},
+      {"Name = '[Z]'", anyCase, true},
+      {"Name = 'a*b*'", partial, true},
+      {"Name = 'A?*'", partialAnyCase, true},
       // And/or mixes.
       {"Age = NULL and Score = 0", exact, true},
       {"Score = NULL and Active = NULL", exact, true},
       {"Age = 0 and Name = 'émile'", anyCase, true},
-      {"Age = NULL or Name > 'B'", exact, false},
+      {"Age = NULL or Name > 'B'", exact, true},
+      {"Age = NULL or Name < 'b'", anyCase, false},
       {"Score = NULL or Age = 30", exact, true},
       {"(Age = 30 or Age = 25) and Name <> 'Carl'", exact, true},
       {"Age = 30 and (Name = 'anna' or Pay = 12.5)", anyCase, true},
       {"Pay = NULL or (Born = NULL and Age = NULL)", exact, true},
+      {"Born >= '" + may1 + "' or Name = 'z'", exact, true},
+      {"Age > 5 and Born <= '" + noon + "'", exact, true},
       {"not (Age = 30)", exact, false},
       {"not (Score = NULL) and Age >= 0", exact, true},
   };
@@ -176,7 +244,7 @@ TEST_F(FilterReference, BlankIsNullOrZeroEitherWay) {
       {"Age = NULL", {4, 5, 7, 10}},
       {"Age = NULL and Score = 0", {7, 10}},
       {"Notes = NULL", {2, 3, 4, 6, 7, 9, 10, 12, 14}},
-      {"Notes <> NULL", {1, 5, 8, 11, 13}},
+      {"Notes <> NULL", {1, 5, 8, 11, 13, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27}},
   };
   auto t = MakeTable();
   t->Open();
@@ -184,6 +252,53 @@ TEST_F(FilterReference, BlankIsNullOrZeroEitherWay) {
   for (const auto& c : cases) {
     EXPECT_EQ(c.ids, Filtered(reference.get(), c.filter, {})) << c.filter;
     EXPECT_EQ(c.ids, Filtered(t.get(), c.filter, {})) << c.filter;
+  }
+}
+
+// Find first/next/last/prior with the filter set but not switched on, and
+// Locate inside a filter that is: the same records either way.
+TEST_F(FilterReference, FindAndLocateOnAFilteredTableKeepTheEnginesAnswers) {
+  const std::string noon = DateTimeToStr(EncodeDate(1990, 5, 1) + 0.5);
+  const struct {
+    std::string filter;
+    TFilterOptions options;
+  } filters[] = {
+      {"Name = 'an*'", {foCaseInsensitive}},
+      {"Name = 'a?c'", {foCaseInsensitive, foNoPartialCompare}},
+      {"Born < '" + noon + "'", {}},
+      {"Age <> 30 and Name > 'B'", {foNoPartialCompare}},
+      {"Age = NULL or Born >= '" + noon + "'", {}},
+  };
+  // The Ids a find walk reaches, forward from the first, then back from the last.
+  auto finds = [](TDataSet* d, const std::string& filter, TFilterOptions options) {
+    d->SetFiltered(false);
+    d->SetFilter(filter);
+    d->SetFilterOptions(options);
+    std::vector<int> ids;
+    for (bool found = d->FindFirst(); found; found = d->FindNext()) ids.push_back(d->FieldByName("Id")->AsInteger());
+    ids.push_back(-1);
+    for (bool found = d->FindLast(); found; found = d->FindPrior()) ids.push_back(d->FieldByName("Id")->AsInteger());
+    return ids;
+  };
+  // Where Locate lands inside the switched-on filter, -1 when nowhere.
+  auto located = [](TDataSet* d, const char* field, const Variant& value, TLocateOptions options) {
+    d->SetFiltered(true);
+    int id = d->Locate(field, value, options) ? d->FieldByName("Id")->AsInteger() : -1;
+    d->SetFiltered(false);
+    return id;
+  };
+  auto t = MakeTable();
+  t->Open();
+  auto reference = Reference("Id");
+  for (const auto& f : filters) {
+    const std::vector<int> expected = finds(reference.get(), f.filter, f.options);
+    EXPECT_GE(expected.size(), 3u) << f.filter;  // each filter lets a record through
+    EXPECT_EQ(expected, finds(t.get(), f.filter, f.options)) << f.filter;
+    for (const auto& [field, value, options] : {std::tuple{"Age", Variant(9), TLocateOptions{}},
+                                                std::tuple{"Name", Variant(std::string("A")), TLocateOptions{loPartialKey}},
+                                                std::tuple{"Score", Variant(Null), TLocateOptions{}}})
+      EXPECT_EQ(located(reference.get(), field, value, options), located(t.get(), field, value, options))
+          << f.filter << " locating " << field;
   }
 }
 

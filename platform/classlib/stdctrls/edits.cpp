@@ -43,6 +43,10 @@ struct EditAccess {
 
 namespace {
 
+// The plain text editor's own margin around the text, kept while no
+// formatting rectangle is set.
+constexpr qreal kPlainMargin = 4;
+
 // The password character and the caret's width come from the style.
 class EditStyle : public QProxyStyle {
  public:
@@ -118,6 +122,16 @@ class VRichEdit : public QTextEdit {
   TCustomEdit* owner = nullptr;
   void SetMargins(int l, int t, int r, int b) { setViewportMargins(l, t, r, b); }
 };
+
+// Without automatic vertical scrolling the text stays where it starts: a
+// line taller than the window is cut at its bottom, never scrolled away when
+// the caret moves (the editor would scroll a line it cannot show whole).
+void KeepFirstLineInView(QPlainTextEdit* editor) {
+  QScrollBar* bar = editor->verticalScrollBar();
+  QObject::connect(bar, &QScrollBar::rangeChanged, bar, [bar](int, int max) {
+    if (max > 0) bar->setRange(0, 0);
+  });
+}
 
 // The ends of a line editor's selection (both the cursor without one).
 std::pair<int, int> LineSelection(const QLineEdit* line) {
@@ -290,6 +304,7 @@ void TCustomEdit::CreateWnd() {
       if (borderStyle_ == bsNone) e->setFrameShape(QFrame::NoFrame);
       e->setPlainText(ToNativeText(Text(), true));
     });
+    if (n.plain && !(params.Style & (ES_AUTOVSCROLL | WS_VSCROLL))) KeepFirstLineInView(n.plain);
   } else {
     n.line = new VLineEdit;
     n.line->owner = this;
@@ -770,6 +785,9 @@ bool TCustomEdit::HandleEditMessage(TMessage& m) {
       const int rt = std::max(0, c.Right - r.Right), b = std::max(0, c.Bottom - r.Bottom);
       if (native_->line) native_->line->setTextMargins(l, t, rt, b);
       else native_->multi([&](auto* e) { e->SetMargins(l, t, rt, b); });
+      // A set rectangle is where the text begins; the editor's own margin
+      // inside it would push the text down and out of a cell-high edit.
+      if (native_->plain) native_->plain->document()->setDocumentMargin(formatRectSet_ ? 0 : kPlainMargin);
       return true;
     }
     case EM_GETMODIFY: m.Result = modified_; return true;

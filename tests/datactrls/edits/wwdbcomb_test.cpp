@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "datactrls/edits/edits_fixture.h"
 #include "datactrls/edits/wwdbcomb.h"
 #include "datactrls/wwdbgrid.h"
+#include "platform/classlib/controls/clipboard.h"
 #include "platform/classlib/core/filer.h"
 
 using namespace testing_support;
@@ -242,6 +245,31 @@ TEST_F(ComboTest, OwnerDrawnStylesDrawTheFaceAndTheListThroughTheEvent) {
   c->CloseUp(false);
 }
 
+// Without a map, the edit styles store free text as typed; a list style stores
+// only an item's text, and a pasted one that is none leaves the field as it was.
+TEST_F(ComboTest, FreeTextIsStoredOnlyByEditStylesWithoutAMap) {
+  struct Case { TComboBoxStyle style; const char* stored; };
+  const Case cases[] = {{csDropDown, "Zed"}, {csSimple, "Zed"}, {csDropDownList, "Ann"}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(int(k.style));
+    ds->First();
+    auto* c = PlaceEdit<TwwDBComboBox>("Name", 30);
+    for (const char* item : {"Ann", "Bo"}) c->Items()->Add(item);
+    c->SetStyle(k.style);
+    c->SetShowMatchText(true);
+    c->SetFocus();
+    ds->Edit();  // going into edit reshows the text, which drops a selection
+    c->SelectAll();
+    Clipboard()->SetAsText("Zed");
+    Key(c, Qt::Key_V, Qt::ControlModifier);
+    ASSERT_EQ(c->EditText(), "Zed");
+    Leave();
+    EXPECT_EQ(ds->FieldByName("Name")->AsString(), k.stored);
+    ds->Cancel();
+    delete c;
+  }
+}
+
 // ---- In a grid cell ---------------------------------------------------------------
 
 namespace {
@@ -328,4 +356,144 @@ TEST_F(GridStatusCombo, UpAndDownWithTheListClosedMoveTheRow) {
   EXPECT_EQ(c->EditText(), "Deferred");
   EXPECT_EQ(ds->RecNo(), 1);
   EXPECT_TRUE(c->Focused());
+}
+
+// A list style holds an item or nothing: the clear keys never cut its text
+// short, whether the list is open or closed and wherever the caret stands.
+TEST_F(ComboTest, ClearKeysLeaveAListStyleItemWithoutTheClearKey) {
+  auto* c = StatusCombo();
+  c->SetFocus();
+  struct Case { Qt::Key key; bool open; int caret; };
+  const Case cases[] = {{Qt::Key_Delete, true, 4},    {Qt::Key_Backspace, true, 4},
+                        {Qt::Key_Delete, false, 0},   {Qt::Key_Backspace, false, 17},
+                        {Qt::Key_Backspace, true, 17}, {Qt::Key_Delete, true, 0}};
+  for (const Case& k : cases) {
+    SCOPED_TRACE(std::to_string(int(k.key)) + (k.open ? " open " : " closed ") + std::to_string(k.caret));
+    if (k.open) Key(c, Qt::Key_Down, Qt::AltModifier);
+    ASSERT_EQ(c->IsDroppedDown(), k.open);
+    c->SetSelStart(k.caret);
+    c->SetSelLength(0);
+    Key(c, k.key);
+    EXPECT_EQ(c->EditText(), "Fixed/Implemented");
+    EXPECT_EQ(c->ItemIndex(), 2);
+    if (k.open) Key(c, Qt::Key_Return);
+    EXPECT_FALSE(c->IsDroppedDown());
+  }
+  Leave();
+  EXPECT_EQ(ds->FieldByName("Status")->AsString(), "3");
+  // With the clear key the value goes as a whole, open or closed.
+  c->SetAllowClearKey(true);
+  for (const bool open : {false, true}) {
+    ds->Cancel();
+    c->SetFocus();
+    if (open) Key(c, Qt::Key_Down, Qt::AltModifier);
+    c->SetSelStart(4);
+    c->SetSelLength(0);
+    Key(c, Qt::Key_Backspace);
+    EXPECT_EQ(c->EditText(), "");
+    EXPECT_EQ(c->ItemIndex(), -1);
+    if (open) {
+      EXPECT_EQ(c->PopupList()->ItemIndex(), -1);
+    }
+    Leave();
+    EXPECT_EQ(ds->FieldByName("Status")->AsString(), "") << open;
+  }
+}
+
+// Text that is no item's, however it got there, never empties the field: the
+// field keeps its value and the combo shows it again.
+TEST_F(ComboTest, TextThatIsNoItemKeepsTheStoredValue) {
+  auto* c = StatusCombo();
+  c->SetFocus();
+  // Written while still in the combo, then by leaving it.
+  const std::function<void()> writes[] = {[&] { ds->Post(); }, [&] { Leave(); }};
+  for (const auto& write : writes) {
+    c->SetFocus();
+    ds->Edit();  // going into edit reshows the text, which drops a selection
+    c->SetSelStart(4);
+    c->SetSelLength(13);
+    Key(c, Qt::Key_X, Qt::ControlModifier);  // cut: "Fixe" is left
+    ASSERT_EQ(c->EditText(), "Fixe");
+    ASSERT_TRUE(c->Modified());
+    write();
+    EXPECT_EQ(ds->FieldByName("Status")->AsString(), "3");
+  }
+  EXPECT_EQ(c->EditText(), "Fixed/Implemented");
+  // An edit style with a map: free text is no value either.
+  c->SetStyle(csDropDown);
+  c->SetFocus();
+  c->SelectAll();
+  Type(c, "Later");
+  ASSERT_EQ(c->EditText(), "Later");
+  Leave();
+  EXPECT_EQ(ds->FieldByName("Status")->AsString(), "3");
+  EXPECT_EQ(c->EditText(), "Fixed/Implemented");
+  // A stored value without an item stays as it is when another field changes.
+  c->SetStyle(csDropDownList);
+  ds->Next();
+  c->SetFocus();
+  Key(c, Qt::Key_Delete);
+  EXPECT_EQ(ds->State(), dsBrowse);
+  ds->Edit();
+  ds->FieldByName("Count")->SetAsInteger(5);
+  ds->Post();
+  EXPECT_EQ(ds->FieldByName("Status")->AsString(), "42");
+}
+
+namespace {
+
+// The first and last rows, relative to the rectangle's top, holding a dark
+// pixel; {-1, -1} without one.
+std::pair<int, int> DarkRows(const QImage& image, const TRect& r) {
+  std::pair<int, int> rows{-1, -1};
+  for (int y = r.Top; y < r.Bottom; ++y)
+    for (int x = r.Left; x < r.Right; ++x)
+      if (qGray(image.pixel(x, y)) < 128) {
+        if (rows.first < 0) rows.first = y - r.Top;
+        rows.second = y - r.Top;
+        break;
+      }
+  return rows;
+}
+
+}  // namespace
+
+// Open in its cell, the combo shows its text on the rows where the grid draws
+// it, inside the cell: not lower, not cut off at the cell's bottom, not
+// scrolled away when the caret moves.
+TEST_F(GridStatusCombo, TheOpenComboShowsItsTextWhereTheCellDoes) {
+  auto* c = PlaceInGrid();
+  grid->SetDefaultRowHeight(15);  // as tight as the main window's rows
+  ds->First();
+  grid->SelectDataColumn(4);
+  const int status = grid->Col();
+  // Every column and the whole text in view, so nothing scrolls.
+  form->SetWidth(900);
+  grid->SetWidth(880);
+  grid->SetColWidths(status, 150);
+  grid->SelectDataColumn(1);  // the grid draws the Status cell itself
+  grid->SetFocus();
+  auto grab = [&] {
+    Pump();
+    return ClientOf(grid)->grab().toImage();
+  };
+  // The first letter's columns only: the caret stands after the text.
+  const TRect cell = grid->CellRect(status, grid->Row());
+  const TRect firstLetter{cell.Left, cell.Top, cell.Left + 8, cell.Bottom - 1};
+  const auto plain = DarkRows(grab(), firstLetter);
+  ASSERT_GE(plain.first, 0);
+  grid->SelectDataColumn(4);
+  Pump();
+  ASSERT_TRUE(c->Visible());
+  c->SetFocus();
+  Key(c, Qt::Key_Down, Qt::AltModifier);
+  ASSERT_TRUE(c->IsDroppedDown());
+  // The caret at the end of a line the cell cannot show whole.
+  Key(c, Qt::Key_End);
+  // No selection: dark text on the cell's colour.
+  c->SetSelStart(17);
+  c->SetSelLength(0);
+  EXPECT_EQ(c->EditText(), "Fixed/Implemented");
+  EXPECT_EQ(DarkRows(grab(), firstLetter), plain);
+  Key(c, Qt::Key_Escape);
 }

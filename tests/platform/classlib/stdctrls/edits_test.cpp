@@ -4,9 +4,11 @@
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 
 #include "platform/classlib/controls/clipboard.h"
 #include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/graphics/images.h"
 #include "platform/classlib/stdctrls/edits.h"
 
 using namespace testing_support;
@@ -348,4 +350,84 @@ TEST(EditTest, FormattingRectangleCaretAndSelfPaintedFace) {
   self->SetText("paint");
   Pump();
   EXPECT_EQ(CountPixels(*Snapshot(self), clRed), self->Width() * self->Height());
+}
+
+namespace {
+
+// The first row of an image holding a dark pixel, or -1.
+int FirstDarkRow(const QImage& image) {
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if (qGray(image.pixel(x, y)) < 128) return y;
+  return -1;
+}
+
+}  // namespace
+
+// A set formatting rectangle is where a multi-line edit's first line begins,
+// as text drawn at its top; without one the editor keeps its own margin.
+TEST(EditTest, AMultiLineFormattingRectangleIsWhereTheTextBegins) {
+  auto form = ShownForm();
+  TMemo* m = Place<TMemo>(form.get());
+  m->SetBorderStyle(bsNone);
+  m->SetBounds(0, 0, 120, 40);
+  m->SetText("Hg");
+  TBitmap drawn;
+  drawn.SetSize(40, 40);
+  drawn.Canvas()->Font()->Assign(m->Font());
+  drawn.Canvas()->Brush()->SetColor(clWhite);
+  drawn.Canvas()->FillRect(TRect{0, 0, 40, 40});
+  drawn.Canvas()->TextOut(0, 0, "Hg");
+  int inkTop = -1;
+  for (int y = 0; y < 40 && inkTop < 0; ++y)
+    for (int x = 0; x < 40 && inkTop < 0; ++x)
+      if (drawn.Canvas()->Pixels(x, y) != clWhite) inkTop = y;
+  ASSERT_GE(inkTop, 0);
+  auto firstRow = [&] {
+    Pump();
+    return FirstDarkRow(ClientOf(m)->grab().toImage());
+  };
+  for (const int top : {0, 2, 5}) {
+    TRect r = Rect(2, top, m->ClientWidth() - 2, m->ClientHeight());
+    m->Perform(EM_SETRECTNP, 0, LPARAM(&r));
+    EXPECT_EQ(firstRow(), top + inkTop) << top;
+  }
+  m->Perform(EM_SETRECT, 0, 0);
+  EXPECT_GT(firstRow(), inkTop);
+}
+
+namespace {
+
+// A cell-like editor: several lines, no automatic vertical scrolling.
+class TNoScrollMemo : public TMemo {
+ public:
+  using TMemo::TMemo;
+
+ protected:
+  void FillCreateParams(TCreateParams& params) override {
+    TMemo::FillCreateParams(params);
+    params.Style &= ~ES_AUTOVSCROLL;
+  }
+};
+
+}  // namespace
+
+// Without automatic vertical scrolling the first line stays in view wherever
+// the caret goes, even in a window lower than a line; with it, the editor
+// follows the caret.
+TEST(EditTest, WithoutAutoVerticalScrollTheTextNeverScrollsAway) {
+  auto form = ShownForm();
+  struct Case { TMemo* memo; bool follows; };
+  const Case cases[] = {{Place<TNoScrollMemo>(form.get()), false}, {Place<TMemo>(form.get(), 60), true}};
+  for (const Case& c : cases) {
+    c.memo->SetBorderStyle(bsNone);
+    c.memo->SetBounds(0, c.memo->Top(), 120, 10);
+    c.memo->SetText("first\r\nsecond\r\nthird");
+    c.memo->SetFocus();
+    Pump();
+    for (const Qt::Key key : {Qt::Key_End, Qt::Key_Down, Qt::Key_Down}) Key(c.memo, key);
+    Pump();
+    const int scrolled = static_cast<QPlainTextEdit*>(Native(c.memo))->verticalScrollBar()->value();
+    EXPECT_EQ(scrolled > 0, c.follows) << (c.follows ? "auto-scrolling" : "fixed");
+  }
 }
