@@ -15,14 +15,14 @@
 #include <memory>
 #include <string>
 
+#include "app/main/reportrun.h"
 #include "app/reports/reportlayout.h"
 #include "app/reports/reports.h"
-#include "app/main/reportrun.h"
 #include "appwindow.h"
-#include "platform/classlib/stdctrls/statusbar.h"
 #include "datactrls/wwtable.h"
 #include "platform/classlib/dialogs/dialogs.h"
 #include "platform/classlib/richedit/rtf.h"
+#include "platform/classlib/stdctrls/statusbar.h"
 #include "report/components/ppmemo.h"
 #include "report/components/pprichtx.h"
 #include "report/data/ppdbbde.h"
