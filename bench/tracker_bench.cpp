@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include "bench/trackertable.h"
@@ -66,70 +67,88 @@ BENCHMARK(DAO_Scan)->Apply(ScanSizes)->UseManualTime()->Unit(benchmark::kMillise
 // ---- First/Next through the table component
 
 void Table_Scan(benchmark::State& state) {
-  const std::string& path = bench::TrackerFile(kRows);
+  int rows = static_cast<int>(state.range(0));
+  const std::string& path = bench::TrackerFile(rows);
   sqlite3* raw = bench::OpenRaw(path);
   bench::TableComponents components;
   auto table = components.Open(path, "Entries", true);
   Interleave(
-      state, [&] { RawScan(raw, kRows, state); },
+      state, [&] { RawScan(raw, rows, state); },
       [&] {
-        if (bench::WalkTable(*table) != kRows) state.SkipWithError("table: wrong row count");
+        if (bench::WalkTable(*table) != rows) state.SkipWithError("table: wrong row count");
       });
   table->Close();
   sqlite3_close(raw);
 }
-BENCHMARK(Table_Scan)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(Table_Scan)->Apply(ScanSizes)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
 // ---- Read every field and change one, 2,000 rows in one transaction
 
-std::string RevisedTitle(int round, int i) {
-  std::string t = "Revised " + std::to_string(round) + "/" + std::to_string(i);
+// A title that no run before wrote: SQLite leaves a row whose new value is
+// its old one unwritten, so a side that wrote the same values again would
+// skip the work it is measured for. Each side names itself and counts its runs.
+std::string RevisedTitle(const char* by, int round, int i) {
+  std::string t = std::string("Revised by ") + by + " " + std::to_string(round) + "/" + std::to_string(i);
   t.resize(60, '-');
   return t;
 }
 
-// SELECT the next row, UPDATE it by key.
-void RawEdit(sqlite3* raw, int round, benchmark::State& state) {
+// The raw side commits as durably as the product does in the file's sharing
+// mode: local mode is the write-ahead log with synchronous=NORMAL (a commit
+// survives a crash of the program, the log is synced at checkpoints), network
+// mode the rollback journal with synchronous=FULL (every commit synced).
+// SQLite's own default (FULL) would sync the raw side's log at every commit
+// and make it slower than the same work done the product's way.
+void CommitLikeTheProduct(sqlite3* raw, bool network) {
+  sqlite3_exec(raw, network ? "PRAGMA synchronous=FULL" : "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+}
+
+// SELECT the next row, UPDATE it by key; `rows` rows in one transaction, or
+// each UPDATE committing on its own.
+void RawEdit(sqlite3* raw, benchmark::State& state, int rows = kEdited, bool oneTransaction = true) {
+  static int round = 0;
   sqlite3_stmt* next =
       bench::PrepareRaw(raw, std::string("SELECT ") + bench::kTrackerColumns + " FROM Entries WHERE Id > ? ORDER BY Id LIMIT 1");
   sqlite3_stmt* update = bench::PrepareRaw(raw, "UPDATE Entries SET Title = ? WHERE Id = ?");
-  sqlite3_exec(raw, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
+  if (oneTransaction) sqlite3_exec(raw, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
   std::int64_t id = 0;
-  for (int i = 0; i < kEdited; ++i) {
+  for (int i = 0; i < rows; ++i) {
     sqlite3_bind_int64(next, 1, id);
     if (sqlite3_step(next) != SQLITE_ROW) state.SkipWithError("raw: row missing");
     bench::ReadRawRow(next);
     id = sqlite3_column_int64(next, 0);
     sqlite3_reset(next);
-    std::string title = RevisedTitle(round, i);
+    std::string title = RevisedTitle("raw", round, i);
     sqlite3_bind_text(update, 1, title.c_str(), -1, SQLITE_TRANSIENT);
     sqlite3_bind_int64(update, 2, id);
     if (sqlite3_step(update) != SQLITE_DONE) state.SkipWithError("raw: update failed");
     sqlite3_reset(update);
   }
-  sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr);
+  if (oneTransaction) sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr);
   sqlite3_finalize(next);
   sqlite3_finalize(update);
+  ++round;
 }
 
 void DAO_EditUpdate(benchmark::State& state) {
   const std::string& path = bench::TrackerFile(kRows);
   bench::DaoSide dao(path);
   sqlite3* raw = bench::OpenRaw(path);
+  CommitLikeTheProduct(raw, false);
   DAORecordset* rs = nullptr;
   dao.db->OpenRecordset("Entries", M, M, &rs);
   bench::DaoFields fields(rs);
   DAOField* title = fields.items[3];
   int round = 0;
   Interleave(
-      state, [&] { RawEdit(raw, round, state); },
+      state, [&] { RawEdit(raw, state); },
       [&] {
         dao.engine->BeginTrans();
         rs->MoveFirst();
         for (int i = 0; i < kEdited; ++i) {
           fields.ReadAll();
           rs->Edit();
-          title->put_Value(Variant(RevisedTitle(round + 1000, i)));
+          title->put_Value(Variant(RevisedTitle("DAO", round, i)));
           if (rs->Update() != S_OK) state.SkipWithError("DAO: update failed");
           rs->MoveNext();
         }
@@ -141,34 +160,100 @@ void DAO_EditUpdate(benchmark::State& state) {
 }
 BENCHMARK(DAO_EditUpdate)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(7);
 
+// From the first row on, every field read, the title changed and posted.
+void EditPostRows(TttTable& table, TField* title, int rows) {
+  static int round = 0;
+  table.First();
+  for (int i = 0; i < rows; ++i) {
+    for (TField* field : table.Fields()) benchmark::DoNotOptimize(field->AsVariant());
+    table.Edit();
+    title->SetAsString(RevisedTitle("table", round, i));
+    table.Post();
+    table.Next();
+  }
+  ++round;
+}
+
 void Table_EditPost(benchmark::State& state) {
   const std::string& path = bench::TrackerFile(kRows);
   sqlite3* raw = bench::OpenRaw(path);
+  CommitLikeTheProduct(raw, false);
   bench::TableComponents components;
   auto table = components.Open(path, "Entries", false);
   TField* title = table->FieldByName("Title");
   TBaseDatabase* db = table->DBHandle();
-  int round = 0;
   Interleave(
-      state, [&] { RawEdit(raw, round, state); },
+      state, [&] { RawEdit(raw, state); },
       [&] {
         void* transaction = nullptr;
         db->BeginTransaction(0, transaction);
-        table->First();
-        for (int i = 0; i < kEdited; ++i) {
-          for (TField* field : table->Fields()) benchmark::DoNotOptimize(field->AsVariant());
-          table->Edit();
-          title->SetAsString(RevisedTitle(round + 2000, i));
-          table->Post();
-          table->Next();
-        }
+        EditPostRows(*table, title, kEdited);
         db->EndTransaction(transaction, 0);
-        ++round;
       });
   table->Close();
   sqlite3_close(raw);
 }
 BENCHMARK(Table_EditPost)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(7);
+
+// ---- The same dataset loop without a transaction: each Post commits, as
+// each UPDATE of the raw loop does, in local mode (arg 0) and in network
+// mode (arg 1, the rollback journal that a file in a network folder gets),
+// each side as durably as the product commits there. Network mode runs fewer
+// rows: each commit waits for the disk there.
+
+constexpr int kCommittedLocal = 2000;
+constexpr int kCommittedNetwork = 100;
+
+// A copy of the tracker file for one mode's runs, so the other cases keep
+// their file in the mode they expect.
+std::string ModeCopy(bool network) {
+  std::string path = bench::ScratchFolder() + (network ? "/TrackerNetwork.MDB" : "/TrackerLocal.MDB");
+  std::filesystem::remove(path);
+  std::filesystem::copy_file(bench::TrackerFile(kRows), path);
+  return path;
+}
+
+void Table_EditPostEachCommits(benchmark::State& state) {
+  const bool network = state.range(0) != 0;
+  const int rows = network ? kCommittedNetwork : kCommittedLocal;
+  const std::string path = ModeCopy(network);
+  if (network) ::setenv("VANTREL_NETWORK_MODE", "1", 1);
+  {
+    // The product opens first: in network mode it takes the file out of the
+    // log's mode, and the raw connection then finds the rollback journal.
+    bench::TableComponents components;
+    auto table = components.Open(path, "Entries", false);
+    sqlite3* raw = bench::OpenRaw(path);
+    const char* journal = network ? "delete" : "wal";
+    sqlite3_stmt* mode = bench::PrepareRaw(raw, "PRAGMA journal_mode");
+    if (sqlite3_step(mode) != SQLITE_ROW ||
+        std::string(reinterpret_cast<const char*>(sqlite3_column_text(mode, 0))) != journal)
+      state.SkipWithError("the file is not in the expected journal mode");
+    sqlite3_finalize(mode);
+    CommitLikeTheProduct(raw, network);
+    TField* title = table->FieldByName("Title");
+    // The raw side's commits are counted: one per row, as claimed.
+    int commits = 0;
+    sqlite3_commit_hook(
+        raw, [](void* n) { return ++*static_cast<int*>(n), 0; }, &commits);
+    Interleave(
+        state,
+        [&] {
+          commits = 0;
+          RawEdit(raw, state, rows, false);
+          if (commits != rows) state.SkipWithError("raw: not one commit per row");
+        },
+        [&] { EditPostRows(*table, title, rows); });
+    table->Close();
+    sqlite3_close(raw);
+  }
+  if (network) ::unsetenv("VANTREL_NETWORK_MODE");
+  std::filesystem::remove(path);
+}
+BENCHMARK(Table_EditPostEachCommits)->Arg(0)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(7);
+// Each commit there waits for the disk, whose delays other work on the
+// machine makes uneven: more rounds settle the medians.
+BENCHMARK(Table_EditPostEachCommits)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(15);
 
 // ---- Resident memory of a query recordset over the whole table
 

@@ -28,13 +28,7 @@ TAccessBaseBlob::TAccessBaseBlob(TAccessTable* cursor, TFieldCacheItem* item,
     // Reading ahead leaves the recordset past its end (or before its start)
     // while the buffer holds a record: that record is elsewhere too.
     const int end = rs->EOF_() ? 1 : rs->BOF() ? -1 : 0;
-    Variant current;
-    std::int32_t currentWord = 0;
-    if (end == 0) {
-      current = rs->Bookmark();
-      std::vector<std::uint8_t> bytes = VarArrayToBytes(current);
-      std::memcpy(&currentWord, bytes.data(), std::min<std::size_t>(bytes.size(), 4));
-    }
+    const std::int32_t currentWord = end == 0 ? rs->BookmarkWord() : 0;
     // A record image that has not been stored yet carries no bookmark.
     const bool elsewhere = word != 0 && (end != 0 || word != currentWord);
     if (elsewhere && cursor->EditPending) {
@@ -51,20 +45,25 @@ TAccessBaseBlob::TAccessBaseBlob(TAccessTable* cursor, TFieldCacheItem* item,
       DaoCheck(OwnFields->Status);
       fields = OwnFields.get();
     } else if (elsewhere) {
-      SavedBookmark = current;
+      SavedBookmark = BookmarkOfWord(currentWord);
       SavedEnd = end;
       rs->SetBookmark(BookmarkOfWord(word));
       DaoCheck(rs->Status);
     }
   }
-  if (fields != nullptr) {
-    Field = fields->Item(static_cast<std::int16_t>(fieldNumber - 1));
-    DaoCheck(Field->Status);
+  // The cursor keeps a field object for every field: a blob of its own
+  // record takes that one rather than making another for each opening.
+  const auto index = static_cast<std::int16_t>(fieldNumber - 1);
+  if (fields != nullptr && fields == cursor->DAOFields) {
+    Field = cursor->DAOField(index);
+  } else if (fields != nullptr) {
+    OwnField.reset(fields->Item(index));
+    DaoCheck(OwnField->Status);
+    Field = OwnField.get();
   }
 }
 
 TAccessBaseBlob::~TAccessBaseBlob() {
-  delete Field;
   TDAORecordset* rs = Cursor->Recordset;
   if (rs == nullptr) return;
   if (!SavedBookmark.IsEmpty()) rs->SetBookmark(SavedBookmark);

@@ -43,7 +43,7 @@ class TAccessBaseBlob : public TObject {
   TAccessTable* Cursor;
   TFieldCacheItem* Item;
   std::uint16_t FieldNumber;
-  TDAOField* Field = nullptr;  // owned
+  TDAOField* Field = nullptr;  // the cursor's, or OwnField
   int Mode;
   std::uint8_t* RecordBuffer;
   Variant SavedBookmark;  // empty when the recordset was not moved
@@ -52,6 +52,7 @@ class TAccessBaseBlob : public TObject {
   // The other record's own recordset, when the cursor's could not move.
   std::unique_ptr<TDAORecordset> OwnRecordset;
   std::unique_ptr<TDAOFields> OwnFields;
+  std::unique_ptr<TDAOField> OwnField;  // a field of OwnFields
 
  protected:
   bool IsBlank();

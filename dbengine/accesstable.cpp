@@ -143,6 +143,8 @@ void TAccessTable::OpenCursor() {
   if (rs == nullptr) RaiseEngineError(dberr::InvalidHndl);
   DaoCheck(rs->Status);
   if (rs->Intf == nullptr) RaiseEngineError(dberr::InvalidHndl);
+  // Open blobs read through the field objects of the recordset replaced.
+  FreeAllBlobs();
   delete Recordset;
   Recordset = rs.release();
   fieldObjects_.clear();
@@ -651,9 +653,9 @@ void TAccessTable::MoveToRangeEnd() {
 // ---- Bookmarks
 
 std::int32_t TAccessTable::CurrentBookmarkWord() {
-  Variant bm = Recordset->Bookmark();
+  std::int32_t word = Recordset->BookmarkWord();
   DaoCheck(Recordset->Status);
-  return WordOf(bm);
+  return word;
 }
 
 void TAccessTable::GetBookmark(std::uint8_t* bookmark) {
@@ -702,8 +704,14 @@ TAccessTable::TBookmarkKeyShape TAccessTable::BookmarkKeyShape() {
 
 void TAccessTable::ExtractBookmarkKey(const std::uint8_t* record, std::uint8_t* area) {
   TBookmarkKeyShape shape = BookmarkKeyShape();
-  std::vector<std::uint8_t> key(std::max(shape.FullWidth, kBookmarkKeyBytes), 0);
-  ExtractKeyFields(record, key.data(), 0, 0);
+  if (shape.FullWidth <= kBookmarkKeyBytes) {
+    // The whole key fits (the usual case): straight into the area.
+    std::memset(area, 0, kBookmarkKeyBytes);
+    ExtractKeyFields(record, area, 0, 0);
+    return;
+  }
+  TFieldScratch key(std::max(shape.FullWidth, kBookmarkKeyBytes));
+  ExtractKeyFields(record, key.Data(), 0, 0);
   // Keep the fields that fit; a text that does not is cut on a character.
   std::size_t kept = 0;
   for (int i = 0; i < shape.Fields; ++i) {
@@ -712,13 +720,13 @@ void TAccessTable::ExtractBookmarkKey(const std::uint8_t* record, std::uint8_t* 
       kept += width;
       continue;
     }
-    const char* text = reinterpret_cast<const char*>(key.data() + kept);
+    const char* text = reinterpret_cast<const char*>(key.Data() + kept);
     std::string_view cut = dbengine_detail::CutBytes(std::string_view(text, strnlen(text, width)),
                                                      kBookmarkKeyBytes - kept - 1);
     kept += cut.size();
   }
   std::memset(area, 0, kBookmarkKeyBytes);
-  std::memcpy(area, key.data(), kept);
+  std::memcpy(area, key.Data(), kept);
 }
 
 bool TAccessTable::PositionAt(std::int32_t word) {
@@ -783,6 +791,7 @@ void TAccessTable::GetRecordAtBookmark(const std::uint8_t* bookmark, std::uint8_
 // lock and never posts values another user has replaced meanwhile.
 void TAccessTable::LoadLockedRecord() {
   LockCurrentRecord();
+  if (HoldsLockedRead()) return;
   EditPending = false;  // a fresh read: the fields' statuses come from the row
   try {
     LoadRecordBuffer();
@@ -791,6 +800,17 @@ void TAccessTable::LoadLockedRecord() {
     throw;
   }
   EditPending = true;
+}
+
+// Whether the buffer holds the row as the lock found it already: the last
+// read went into it, the recordset read nothing afresh since (its edit found
+// the row unchanged), and no blob is open on it that a fresh read would
+// close. Browsing writes nothing into a buffer, and every edit ends with a
+// fresh read, so such a buffer still holds what that read gave.
+bool TAccessTable::HoldsLockedRead() {
+  std::uint8_t* buffer = GetRecordBuffer();
+  return buffer == loadedBuffer_ && Recordset->RowReads() == loadedReads_ &&
+         std::none_of(blobs_.begin(), blobs_.end(), [&](TAccessBaseBlob* b) { return b->RecordBuffer == buffer; });
 }
 
 int TAccessTable::CompareBookmarks(const std::uint8_t* a, const std::uint8_t* b) {
@@ -852,8 +872,22 @@ void TAccessTable::InsertRecord(int, std::uint8_t* buffer) {
   EditPending = false;
 }
 
+// Whether the buffer's changes touch a field of the current index's key.
+bool TAccessTable::ChangesKey(std::uint8_t* buffer) {
+  const int count = std::min<int>(currentIndex_.KeyFieldCount, 16);
+  for (int i = 0; i < count; ++i) {
+    TFieldCacheItem* item = FieldCache()->FieldByNumber(currentIndex_.KeyFields[i]);
+    item->SetRecordBuffer(buffer);
+    if (item->IsChanged()) return true;
+  }
+  return false;
+}
+
 void TAccessTable::ModifyRecord(std::uint8_t* buffer, int freeLock) {
-  keyCacheValid_ = false;
+  // The key kept from the edit's read still names the record when the change
+  // leaves the key alone (another user's change to it fails the update):
+  // re-reading the whole record after the post only for its key is spared.
+  if (ChangesKey(buffer)) keyCacheValid_ = false;
   CheckExactPosition();
   SetRecordBuffer(buffer);
   StoreRecordBuffer();
@@ -954,13 +988,13 @@ void TAccessTable::ExtractKeyFields(const std::uint8_t* record, std::uint8_t* ke
   for (int i = 0; i < count; ++i) {
     TFieldCacheItem* item = FieldCache()->FieldByNumber(currentIndex_.KeyFields[i]);
     std::uint16_t width = KeyFieldWidth(i);
-    std::vector<std::uint8_t> value(std::max<std::size_t>(width, item->Desc.Length) + 8, 0);
+    TFieldScratch value(std::max<std::size_t>(width, item->Desc.Length) + 8);
     bool blank = false;
-    ReadFieldValue(item, const_cast<std::uint8_t*>(record), blank, value.data());
+    ReadFieldValue(item, const_cast<std::uint8_t*>(record), blank, value.Data());
     if (blank)
       std::memset(at, 0, width);
     else
-      std::memcpy(at, value.data(), width);
+      std::memcpy(at, value.Data(), width);
     at += width;
   }
 }

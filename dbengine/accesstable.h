@@ -162,6 +162,8 @@ class TAccessTable : public TAccessBaseTable {
     std::size_t FullWidth = 0;  // of the whole key
   };
   TBookmarkKeyShape BookmarkKeyShape();
+  bool ChangesKey(std::uint8_t* buffer);
+  bool HoldsLockedRead();
   void ExtractBookmarkKey(const std::uint8_t* record, std::uint8_t* area);
   bool PositionAt(std::int32_t word);  // false when the record is gone
   void CheckExactPosition();

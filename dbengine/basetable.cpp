@@ -175,6 +175,16 @@ int TBaseTable::CompareFieldValues(std::uint16_t fieldType, std::uint16_t, std::
   }
 }
 
+TFieldScratch::TFieldScratch(std::size_t size, bool zeroed) {
+  if (size <= sizeof stack_) {
+    if (zeroed) std::memset(stack_, 0, size);
+    data_ = stack_;
+  } else {
+    heap_.assign(size, 0);
+    data_ = heap_.data();
+  }
+}
+
 void TBaseTable::ReadFieldValue(TFieldCacheItem* item, std::uint8_t* buffer, bool& blank,
                                 void* dest) {
   CheckParam(buffer);
@@ -239,12 +249,14 @@ void TBaseTable::GetField(std::uint16_t fieldNumber, std::uint8_t* buffer, void*
   CheckParam(buffer);
   TFieldCacheItem* item = FieldCache()->FieldByNumber(fieldNumber);
   item->SetRecordBuffer(buffer);
-  std::vector<std::uint8_t> scratch;
-  if (dest == nullptr) {
-    scratch.assign(std::max<std::size_t>(256, std::size_t{item->Desc.Length} + 1), 0);
-    dest = scratch.data();
+  if (dest != nullptr) {
+    ReadFieldValue(item, buffer, blank, dest);
+  } else {
+    // Only asked whether it is blank: the value is read all the same (a text
+    // of zeros is blank), and thrown away.
+    TFieldScratch scratch(std::max<std::size_t>(256, std::size_t{item->Desc.Length} + 1), false);
+    ReadFieldValue(item, buffer, blank, scratch.Data());
   }
-  ReadFieldValue(item, buffer, blank, dest);
   item->SetBlank(blank);
 }
 

@@ -46,6 +46,22 @@ struct TRangeBound {
   std::vector<std::uint8_t> KeyData;
 };
 
+// Scratch bytes for one field value or key, on the stack when they fit (as
+// those of most fields do): the cursors need some with every record read.
+// Zeroed unless the caller throws what is written there away.
+class TFieldScratch {
+ public:
+  explicit TFieldScratch(std::size_t size, bool zeroed = true);
+  TFieldScratch(const TFieldScratch&) = delete;
+  TFieldScratch& operator=(const TFieldScratch&) = delete;
+  std::uint8_t* Data() { return data_; }
+
+ private:
+  std::uint8_t stack_[512];
+  std::vector<std::uint8_t> heap_;
+  std::uint8_t* data_;
+};
+
 class TBaseTable : public TBapiListItem {
   DECLARE_CLASS(TBaseTable, TBapiListItem)
  public:

@@ -388,6 +388,12 @@ Variant TDAORecordset::Bookmark() {
   return v;
 }
 
+std::int32_t TDAORecordset::BookmarkWord() {
+  std::int32_t word = 0;
+  Status = As<DAORecordset>()->get_BookmarkWord(&word);
+  return word;
+}
+
 void TDAORecordset::SetBookmark(const Variant& bookmark) {
   Status = As<DAORecordset>()->put_Bookmark(bookmark);
 }

@@ -205,6 +205,7 @@ class TDAORecordset : public TDAOBase {
   bool NoMatch();
   std::int32_t RecordCount();
   Variant Bookmark();
+  std::int32_t BookmarkWord();  // see DAORecordset::get_BookmarkWord
   void SetBookmark(const Variant& bookmark);
   Variant LastModified();
   std::int32_t AbsolutePosition();

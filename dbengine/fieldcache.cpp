@@ -6,29 +6,6 @@
 IMPLEMENT_CLASS(TFieldCacheItem, TCollectionItem)
 IMPLEMENT_CLASS(TMorvaFieldCache, TCollection)
 
-namespace {
-constexpr std::uint16_t kBlank = 0xFFFF;
-}
-
-void TFieldCacheItem::SetRecordBuffer(std::uint8_t* buffer) {
-  buffer_ = buffer;
-  value_ = buffer != nullptr ? buffer + Desc.Offset : nullptr;
-  status_ = buffer != nullptr && Desc.StatusOffset != 0
-                ? reinterpret_cast<TFieldStatus*>(buffer + Desc.StatusOffset)
-                : nullptr;
-}
-
-bool TFieldCacheItem::IsBlank() const { return status_ != nullptr && status_->Blank == kBlank; }
-
-void TFieldCacheItem::SetBlank(bool blank) {
-  if (status_ != nullptr) status_->Blank = blank ? kBlank : 0;
-}
-
-bool TFieldCacheItem::IsChanged() const { return status_ == nullptr || status_->Changed != 0; }
-
-void TFieldCacheItem::SetChanged(bool changed) {
-  if (status_ != nullptr) status_->Changed = changed ? -1 : 0;
-}
 
 TFieldCacheItem* TMorvaFieldCache::AddField(const TFieldDesc& desc) {
   auto* item = static_cast<TFieldCacheItem*>(Add());
@@ -36,8 +13,7 @@ TFieldCacheItem* TMorvaFieldCache::AddField(const TFieldDesc& desc) {
   return item;
 }
 
-TFieldCacheItem* TMorvaFieldCache::FieldByNumber(int n) {
-  if (n >= 1 && n <= Count()) return static_cast<TFieldCacheItem*>(Items(n - 1));
+TFieldCacheItem* TMorvaFieldCache::LoadFieldNumber(int n) {
   if (n <= 0 || owner_ == nullptr) RaiseEngineError(dberr::InvalidRecStruct);
   // Load every missing field up to n in order: adding only field n would give
   // it the position of the next free item and so the wrong number.

@@ -73,8 +73,9 @@ int64_t TttBlobStream::Read(void* buffer, int64_t count) {
     return n;
   }
   std::uint32_t read = 0;
-  DBIResult code = Engine()->ReadBlob(Cursor(), Record(), fieldNo_, std::uint32_t(position_),
-                                      std::uint32_t(count), buffer, read);
+  bool end = false;
+  DBIResult code = Engine()->ReadBlobPart(Cursor(), Record(), fieldNo_, std::uint32_t(position_),
+                                          std::uint32_t(count), buffer, read, end);
   if (code == dberr::InvalidBlobOffset) return 0;
   if (code != 0 && code != dberr::EndOfBlob) EngineCheck(Engine(), code);
   // A read of the whole content in order fills the record's blob cache.

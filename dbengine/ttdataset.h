@@ -224,7 +224,10 @@ class TttBDEDataset : public TDataSet {
   void Notification(TComponent* component, TOperation operation) override;
 
   // Checks a call-layer result (raising).
-  void Check(DBIResult code) const { EngineCheck(Engine(), code); }
+  // The engine is looked up only for a failure: every field read checks.
+  void Check(DBIResult code) const {
+    if (code != 0) EngineCheck(Engine(), code);
+  }
   TRecInfo* RecInfo(TRecordBuffer buffer) const {
     return reinterpret_cast<TRecInfo*>(buffer + recordInfoOffset_);
   }

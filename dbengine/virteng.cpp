@@ -529,9 +529,16 @@ DBIResult TVirtEng::ReadBlob(TBaseTable* cursor, std::uint8_t* buffer, std::uint
                              std::uint32_t offset, std::uint32_t length, void* dest,
                              std::uint32_t& read) {
   bool end = false;
-  DBIResult code = Trap([&] { end = CheckHandle(cursor)->ReadBlobPiece(buffer, fieldNumber, offset, length, dest, read); });
+  DBIResult code = ReadBlobPart(cursor, buffer, fieldNumber, offset, length, dest, read, end);
   // The end is answered as if raised, without the cost of raising it.
   return code == 0 && end ? MapException(EMorvaEngineError(dberr::EndOfBlob)) : code;
+}
+
+DBIResult TVirtEng::ReadBlobPart(TBaseTable* cursor, std::uint8_t* buffer, std::uint16_t fieldNumber,
+                                 std::uint32_t offset, std::uint32_t length, void* dest, std::uint32_t& read,
+                                 bool& end) {
+  end = false;
+  return Trap([&] { end = CheckHandle(cursor)->ReadBlobPiece(buffer, fieldNumber, offset, length, dest, read); });
 }
 
 DBIResult TVirtEng::WriteBlob(TBaseTable* cursor, std::uint8_t* buffer, std::uint16_t fieldNumber,

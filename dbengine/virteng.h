@@ -157,6 +157,12 @@ class TVirtEng : public TBapiListItem {
                         std::uint32_t& size);
   DBIResult ReadBlob(TBaseTable* cursor, std::uint8_t* buffer, std::uint16_t fieldNumber,
                      std::uint32_t offset, std::uint32_t length, void* dest, std::uint32_t& read);
+  // As ReadBlob, but a read that reaches the end sets `end` and answers 0:
+  // for a reader that expects the end, nothing goes to the error stack (a
+  // memo read whole in one piece reaches its end every time).
+  DBIResult ReadBlobPart(TBaseTable* cursor, std::uint8_t* buffer, std::uint16_t fieldNumber,
+                         std::uint32_t offset, std::uint32_t length, void* dest, std::uint32_t& read,
+                         bool& end);
   DBIResult WriteBlob(TBaseTable* cursor, std::uint8_t* buffer, std::uint16_t fieldNumber,
                       std::uint32_t offset, std::uint32_t length, const void* source);
   DBIResult TruncateBlob(TBaseTable* cursor, std::uint8_t* buffer, std::uint16_t fieldNumber,

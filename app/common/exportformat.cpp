@@ -1,5 +1,6 @@
 #include "app/common/exportformat.h"
 
+#include <array>
 #include <cstdint>
 #include <string_view>
 
@@ -16,16 +17,19 @@ void AppendReplaced(std::string& out, std::string_view text, char from, std::str
   out.append(text, start);
 }
 
+// The bytes a cell's text cannot keep as they are.
+constexpr auto kHtmlSpecial = [] {
+  std::array<bool, 256> special{};
+  for (unsigned char c : {'&', '<', '>'}) special[c] = true;
+  return special;
+}();
+
 }  // namespace
 
+void AppendCsvValue(std::string& out, std::string_view value) { AppendReplaced(out, value, '"', "\"\""); }
+
 void AppendCsvRecord(std::string& out, const std::vector<std::string>& values) {
-  out += '"';
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    if (i) out += "\",\"";
-    AppendReplaced(out, values[i], '"', "\"\"");
-  }
-  out += '"';
-  out += kCrLf;
+  AppendCsvRecordWith(out, values.size(), [&values](std::size_t i) -> const std::string& { return values[i]; });
 }
 
 std::string CsvRecord(const std::vector<std::string>& values) {
@@ -47,19 +51,26 @@ std::string HtmlColour(TColor colour) {
 }
 
 std::string HtmlCellText(const std::string& text) {
-  if (text.empty()) return "&nbsp;";
   std::string out;
   out.reserve(text.size());
+  AppendHtmlCellText(out, text);
+  return out;
+}
+
+void AppendHtmlCellText(std::string& out, std::string_view text) {
+  if (text.empty()) {
+    out += "&nbsp;";
+    return;
+  }
   std::size_t start = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c != '&' && c != '<' && c != '>') continue;
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (!kHtmlSpecial[c]) continue;
     out.append(text, start, i - start);
     out += c == '&' ? "&amp;" : "_";
     start = i + 1;
   }
   out.append(text, start);
-  return out;
 }
 
 std::string HtmlTitleText(const std::string& label) {
@@ -87,21 +98,8 @@ std::string HtmlHead(const std::string& programName, const std::string& date,
 
 void AppendHtmlRow(std::string& out, const std::string& colour,
                    const std::vector<std::string>& cells, bool wide) {
-  const char* open = wide ? "<TD COLSPAN=4>" : "<TD>";
-  out += "<TR BGCOLOR=\"";
-  out += colour;
-  out += "\">";
-  out += kCrLf;
-  out += open;
-  for (std::size_t i = 0; i < cells.size(); ++i) {
-    if (i) {
-      out += "</TD>";
-      out += kCrLf;
-      out += open;
-    }
-    out += cells[i];
-  }
-  for (const char* tail : {"</TD>", kCrLf, "</TR>", kCrLf, kCrLf}) out += tail;
+  AppendHtmlRowWith(out, colour, cells.size(), wide,
+                    [&cells](std::string& row, std::size_t i) { row += cells[i]; });
 }
 
 std::string HtmlRow(const std::string& colour, const std::vector<std::string>& cells, bool wide) {

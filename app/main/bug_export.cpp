@@ -118,7 +118,9 @@ class TExportFile {
 }  // namespace
 
 // What one export pass needs besides the window: the file, the format, the
-// columns' fields and where the progress goes.
+// columns' fields and where the progress goes. Rows are written straight into
+// the file's buffer as their values are read; what is the same for every
+// entry (fields, labels, the chosen columns) is found once.
 struct TfrmBugExport {
   TfrmBug* form;
   TEntryPass& entries;
@@ -127,38 +129,43 @@ struct TfrmBugExport {
   std::uint64_t lastPaint = 0;
   // Found once: the fields stay the same objects for the whole pass.
   std::array<TField*, kColumnCount> fields{};
-  // The row being written, kept to reuse its room.
-  std::vector<std::string> cells;
+  // The columns the data rows write (the export's flags), in file order, and
+  // how many of them are short.
+  std::vector<int> written;
+  std::size_t shortWritten = 0;
+  // Title cells: the window is locked, so no label changes during the pass.
+  std::vector<std::string> labels;
   std::vector<std::string> columnNames;
+  // The title rows' column choice as last read, and its two rows.
+  std::vector<bool> titleChoice;
+  std::uint64_t choiceRead = 0;
+  std::string shortTitles, longTitles;
+  // The value being written, its room reused from entry to entry.
+  std::string value;
 
   TfrmBugExport(TfrmBug* owner, TEntryPass& pass, TExportFile& out, bool asHtml)
       : form(owner), entries(pass), file(out), html(asHtml) {
     fields[0] = form->wwtblProgram->FieldByName(kColumns[0].name);
     for (int c = 1; c < kColumnCount; ++c) fields[c] = form->dsetBug->FieldByName(kColumns[c].name);
-    for (const TExportColumn& column : kColumns) columnNames.emplace_back(column.name);
+    for (int c = 0; c < kColumnCount; ++c) {
+      columnNames.emplace_back(kColumns[c].name);
+      labels.push_back(HtmlTitleText(fields[c]->DisplayLabel()));
+      if (!form->ExportFlags[c]) continue;
+      written.push_back(c);
+      if (c < kFirstLong) ++shortWritten;
+    }
   }
 
-  std::string Value(int column) const {
-    std::string text = fields[column]->AsString();
+  const std::string& Value(int column) {
+    value = fields[column]->AsString();
     switch (kColumns[column].kind) {
-      case TColumnKind::Status: return StatusExportText(text);
-      case TColumnKind::Priority: return PriorityExportText(text);
+      case TColumnKind::Status: value = StatusExportText(value); break;
+      case TColumnKind::Priority: value = PriorityExportText(value); break;
       // What the editor shows, read from the field itself.
-      case TColumnKind::RichText: return MemoPlainText(text, "\r\n");
+      case TColumnKind::RichText: value = MemoPlainText(value, "\r\n"); break;
       case TColumnKind::Text: break;
     }
-    return text;
-  }
-
-  std::string Label(int column) const { return HtmlTitleText(fields[column]->DisplayLabel()); }
-
-  // Cells of the columns from..to chosen by `chosen`.
-  template <class Chosen, class Cell>
-  const std::vector<std::string>& Cells(int from, int to, Chosen chosen, Cell cell) {
-    cells.clear();
-    for (int c = from; c < to; ++c)
-      if (chosen(c)) cells.push_back(cell(c));
-    return cells;
+    return value;
   }
 
   void Progress(bool final) {
@@ -170,28 +177,54 @@ struct TfrmBugExport {
     form->sbMain->Repaint();
   }
 
+  // The title rows follow the stored column choice while the export runs. It
+  // is read again as often as the progress is painted: a change made meanwhile
+  // shows from the next entry written after that, as if made a moment later,
+  // and the settings store is not read for every entry.
+  void ReadTitleChoice() {
+    const std::uint64_t now = ClockTicks();
+    if (!titleChoice.empty() && now - choiceRead < kProgressMs) return;
+    choiceRead = now;
+    std::vector<bool> choice = form->Reg->ReadBools(kColumnSection, columnNames, true);
+    if (choice == titleChoice) return;
+    titleChoice = std::move(choice);
+    shortTitles = TitleRow(0, kFirstLong, false);
+    longTitles = TitleRow(kFirstLong, kColumnCount, true);
+  }
+
+  std::string TitleRow(int from, int to, bool wide) const {
+    std::vector<std::string> cells;
+    for (int c = from; c < to; ++c)
+      if (titleChoice[c]) cells.push_back(labels[c]);
+    return HtmlRow(form->HtmlTitleColor, cells, wide);
+  }
+
+  // The data row of written columns from..to.
+  void DataRow(std::string& out, std::size_t from, std::size_t to, bool wide) {
+    AppendHtmlRowWith(out, form->HtmlDataColor, to - from, wide, [&](std::string& row, std::size_t i) {
+      AppendHtmlCellText(row, Value(written[from + i]));
+    });
+  }
+
   void Entry() {
     ++form->ExportCount;
     Progress(false);
-    auto flag = [this](int c) { return bool(form->ExportFlags[c]); };
     if (!html) {
-      auto value = [this](int c) { return Value(c); };
-      file.WriteWith([&](std::string& out) { AppendCsvRecord(out, Cells(0, kColumnCount, flag, value)); });
+      file.WriteWith([this](std::string& out) {
+        AppendCsvRecordWith(out, written.size(),
+                            [this](std::size_t i) -> const std::string& { return Value(written[i]); });
+      });
       return;
     }
-    // The title rows read the chosen columns as they are stored now.
-    const std::vector<bool> choice = form->Reg->ReadBools(kColumnSection, columnNames, true);
-    auto stored = [&choice](int c) { return bool(choice[c]); };
-    auto label = [this](int c) { return Label(c); };
-    auto value = [this](int c) { return HtmlCellText(Value(c)); };
-    auto row = [&](const std::string& colour, const std::vector<std::string>& texts, bool wide) {
-      file.WriteWith([&](std::string& out) { AppendHtmlRow(out, colour, texts, wide); });
-    };
-    row(form->HtmlTitleColor, Cells(0, kFirstLong, stored, label), false);
-    row(form->HtmlDataColor, Cells(0, kFirstLong, flag, value), false);
-    row(form->HtmlTitleColor, Cells(kFirstLong, kColumnCount, stored, label), true);
-    row(form->HtmlDataColor, Cells(kFirstLong, kColumnCount, flag, value), true);
-    file.Write(HtmlSeparator());
+    static const std::string separator = HtmlSeparator();
+    ReadTitleChoice();
+    file.WriteWith([this](std::string& out) {
+      out += shortTitles;
+      DataRow(out, 0, shortWritten, false);
+      out += longTitles;
+      DataRow(out, shortWritten, written.size(), true);
+      out += separator;
+    });
   }
 
   // Every entry the entry table's filter admits, first to last.
@@ -205,7 +238,7 @@ namespace {
 enum class TExportScope { ThisRecord, CurrentProgram, AllPrograms };
 
 // Runs `pass` with the window locked; gives it back however the pass ends,
-// and the panes then show the entry where the pass stopped.
+// and the panes then show the current entry.
 void Locked(TfrmBug* form, const std::function<void()>& pass) {
   form->LockForExport(true);
   auto unlock = [form] {
@@ -278,17 +311,54 @@ void RunExport(TfrmBug* form, TExportScope scope) {
   form->sbMain->Panels()->Items(1)->SetText("");
 }
 
+// The program and entry the window shows, taken before a list export moves
+// the tables (its filter, its pass) and gone back to after it, so that the
+// window shows what it showed. One deleted or filtered out meanwhile is not
+// gone back to: the window stays where the export left it.
+class TKeptPosition {
+ public:
+  explicit TKeptPosition(TfrmBug* form)
+      : form_(form), program_(form->wwtblProgram->GetBookmark()), entry_(form->dsetBug->GetBookmark()) {}
+  ~TKeptPosition() {
+    TDataSet::FreeBookmark(program_);
+    TDataSet::FreeBookmark(entry_);
+  }
+  TKeptPosition(const TKeptPosition&) = delete;
+  TKeptPosition& operator=(const TKeptPosition&) = delete;
+
+  void Restore() {
+    GoBack(form_->wwtblProgram, program_);
+    GoBack(form_->dsetBug, entry_);
+  }
+
+ private:
+  // Moves only a table that moved, so the entries of a program that stayed
+  // are not read again.
+  static void GoBack(TDataSet* table, TBookmark bookmark) {
+    if (!bookmark) return;
+    TBookmark now = table->GetBookmark();
+    const bool moved = table->CompareBookmarks(now, bookmark) != 0;
+    TDataSet::FreeBookmark(now);
+    if (moved && table->CheckBookmark(bookmark)) table->GotoBookmark(bookmark);
+  }
+
+  TfrmBug* form_;
+  TBookmark program_, entry_;
+};
+
 // The list exports run with their own entry filter and labels, and give the
-// tab's own back after.
+// tab's own back after, and the window its position.
 void ExportList(TfrmBug* form, TExportScope scope, const std::string& kind,
                 void (TfrmBug::*filter)(TDataSet*), void (TfrmBug::*labels)()) {
+  TKeptPosition position(form);
   form->KindCaption = kind;
   (form->*filter)(form->dsetBug);
   (form->*labels)();
-  auto restore = [form] {
+  auto restore = [form, &position] {
     form->ApplyFilter();
     if (form->tcType->TabIndex() == 0) form->SetBugReportCaptions();
     else form->SetFeatureRequestCaptions();
+    position.Restore();
   };
   try {
     RunExport(form, scope);

@@ -56,6 +56,34 @@ int FieldTypeOfValue(const Cell& c) {
   }
 }
 
+// SQLite's type affinity of a column by its declared type, by SQLite's rules
+// in their order: 'I'nteger, 'T'ext, 'B'lob (none), 'R'eal, 'N'umeric.
+char AffinityOf(const std::string& declared) {
+  std::string d = UpperCase(declared);
+  auto has = [&](const char* part) { return d.find(part) != std::string::npos; };
+  if (has("INT")) return 'I';
+  if (has("CHAR") || has("CLOB") || has("TEXT")) return 'T';
+  if (has("BLOB") || d.empty()) return 'B';
+  if (has("REAL") || has("FLOA") || has("DOUB")) return 'R';
+  return 'N';
+}
+
+// Whether a column of that affinity keeps a value exactly as it was bound;
+// when unsure, no (the value is then read back). SQLite turns a text of
+// digits into a number in a number column, a whole real into an integer in
+// an integer or numeric one, a number into text in a text column, and NaN
+// into Null anywhere.
+bool StoredAsGiven(const Cell& v, char affinity) {
+  switch (v.kind) {
+    case Cell::Null:
+    case Cell::Blob: return !v.deferred;
+    case Cell::Text: return affinity == 'T' || affinity == 'B';
+    case Cell::Integer: return affinity == 'I' || affinity == 'N' || affinity == 'B';
+    case Cell::Real: return (affinity == 'R' || affinity == 'B') && !std::isnan(v.real);
+  }
+  return false;
+}
+
 bool SameCell(const Cell& a, const Cell& b) {
   if (a.kind == Cell::Integer && b.kind == Cell::Real) return static_cast<double>(a.integer) == b.real;
   if (a.kind == Cell::Real && b.kind == Cell::Integer) return a.real == static_cast<double>(b.integer);
@@ -97,23 +125,15 @@ class TTableCursor : public TRecordsetCore {
       f.updatable = !f.def.IsCounter();
       fields_.push_back(f);
       targetColumns_.push_back(static_cast<int>(i));
-      // Memo and binary values are read when asked for; a move reads their size.
+      // Memo and binary values longer than kInlineBytes are read when asked
+      // for; a move keeps only their size. A typical memo comes with its row.
       bool large = f.def.type == dbMemo || f.def.type == dbLongBinary;
       for (const auto& index : table.indexes)
         for (const auto& c : index.columns)
           if (AnsiSameText(c.name, f.def.name)) large = false;
       deferred_.push_back(large);
-      std::string column = QuoteIdentifier(f.def.name);
-      selectColumns_ += large ? 2 : 1;
-      if (large) {
-        // Its size, and the value itself when it is small enough to come
-        // with the row: a typical memo then needs no query of its own.
-        std::string size = "length(CAST(" + column + " AS BLOB))";
-        selectList_ += ", " + size + ", CASE WHEN " + size + " <= " + std::to_string(kInlineBytes) + " THEN " +
-                       column + " END";
-      } else {
-        selectList_ += ", " + column;
-      }
+      selectList_ += ", " + QuoteIdentifier(f.def.name);
+      ++selectColumns_;
     }
     from_ = " FROM " + QuoteIdentifier(table.name);
     SetOrder(nullptr);
@@ -311,16 +331,34 @@ class TTableCursor : public TRecordsetCore {
     return value;
   }
 
-  // The rows read ahead are stale now. Writes often come between moves
-  // (edit, update, next): the next move reads just the row it needs, and the
+  // The row a move read is the row as it stands while nobody has written
+  // since: not other users (the stamp of the look just taken), nor this
+  // connection (its writes).
+  bool CurrentIsLatest() override {
+    Connection& c = db_->Conn();
+    if (!WindowValid(c.SeenStamp()) || takenWrites_ != c.LocalWrites()) return false;
+    return std::none_of(current_.cells.begin(), current_.cells.end(), [](const Cell& v) { return v.deferred; });
+  }
+
+  // The rows read ahead are stale now, unless nobody but this cursor can have
+  // written since they were read (its transaction holds the file) and its
+  // write changed its own row alone, keeping the row's place: then they hold
+  // as they are. Otherwise, as writes often come between moves (edit,
+  // update, next), the next move reads just the row it needs, and the
   // read-ahead grows again only while no write intervenes.
   void Changed() override {
-    window_.clear();
-    afterWrite_ = true;
+    Connection& c = db_->Conn();
+    if (windowHeld_ && editedAlone_ && !deleted_ && c.TransactionDepth() > 0 && KeptPlace()) {
+      stamp_ = c.ChangeStamp();
+      takenWrites_ = c.LocalWrites();
+    } else {
+      window_.clear();
+      afterWrite_ = true;
+    }
     if (!keysKept_) return;  // an addition was carried already, or the keys drop
     if (deleted_) {
       KeepKeys([&] { ForgetKey(current_.rowid); });
-    } else if (KeyOf(current_) != KeyOf(Row{current_.rowid, snapshot_})) {
+    } else if (!KeptPlace()) {
       KeepKeys([&] {
         ForgetKey(current_.rowid);
         keys_.insert(keys_.begin() + static_cast<std::ptrdiff_t>(PlaceOf(current_)), current_.rowid);
@@ -336,7 +374,12 @@ class TTableCursor : public TRecordsetCore {
 
   // The keys hold through this cursor's own writes, each carried into them;
   // anyone else's write drops them.
-  void Writing() override { keysKept_ = KeysCurrent(db_->Conn().ChangeStamp()); }
+  void Writing() override {
+    Connection& c = db_->Conn();
+    const std::uint64_t stamp = c.ChangeStamp();
+    windowHeld_ = WindowValid(stamp) && takenWrites_ == c.LocalWrites();
+    keysKept_ = KeysCurrent(stamp);
+  }
   void RowNumbered() override { KeepKeys([] {}); }
 
  private:
@@ -375,6 +418,14 @@ class TTableCursor : public TRecordsetCore {
     for (const auto& c : order_)
       key.push_back(c.expr == "rowid" ? Cell::MakeInteger(row.rowid) : row.cells[static_cast<size_t>(c.field)]);
     return key;
+  }
+
+  // Whether the edit just written left the row's order columns as they were.
+  bool KeptPlace() const {
+    for (const auto& c : order_)
+      if (c.field >= 0 && !(current_.cells[static_cast<size_t>(c.field)] == snapshot_[static_cast<size_t>(c.field)]))
+        return false;
+    return true;
   }
 
   std::string OrderBy(bool forward) const {
@@ -437,7 +488,8 @@ class TTableCursor : public TRecordsetCore {
 
   std::vector<Row> Fetch(bool forward, const std::vector<Cell>& key, bool includeEqual, bool includeBeyond,
                          size_t limit) {
-    std::vector<Row> rows;
+    std::vector<Row> rows = Spare();
+    size_t read = 0;
     std::string order = " ORDER BY " + OrderBy(forward) + " LIMIT ?";
     for (const auto& region : Regions(forward, key, includeEqual, includeBeyond)) {
       auto& s = db_->Conn().Cached("SELECT rowid" + selectList_ + from_ + " WHERE " + region.where +
@@ -445,12 +497,31 @@ class TTableCursor : public TRecordsetCore {
       StatementUse use(s);
       int n = 1;
       for (const auto& b : region.binds) s.Bind(n++, b);
-      s.Bind(n, static_cast<std::int64_t>(limit - rows.size()));
-      while (s.Step()) rows.push_back(ReadRow(s));
-      if (rows.size() >= limit) break;
+      s.Bind(n, static_cast<std::int64_t>(limit - read));
+      read = ReadRows(s, rows, read);
+      if (read >= limit) break;
     }
+    rows.resize(read);
     if (!forward) std::reverse(rows.begin(), rows.end());
     return rows;
+  }
+
+  // The rows of the window, for the next read to reuse their storage: a scan
+  // then allocates next to nothing per row. The window is left empty.
+  std::vector<Row> Spare() {
+    std::vector<Row> rows = std::move(window_);
+    window_.clear();
+    return rows;
+  }
+
+  // Reads the statement's rows into `rows` after the first `read` of them,
+  // overwriting the rows there before appending; answers the new count.
+  size_t ReadRows(Statement& s, std::vector<Row>& rows, size_t read) const {
+    while (s.Step()) {
+      if (read == rows.size()) rows.emplace_back();
+      ReadRowInto(s, rows[read++]);
+    }
+    return read;
   }
 
   bool Start(bool forward) {
@@ -462,8 +533,8 @@ class TTableCursor : public TRecordsetCore {
                                  OrderBy(forward) + " LIMIT ?");
     StatementUse use(s);
     s.Bind(1, static_cast<std::int64_t>(step_));
-    std::vector<Row> rows;
-    while (s.Step()) rows.push_back(ReadRow(s));
+    std::vector<Row> rows = Spare();
+    rows.resize(ReadRows(s, rows, 0));
     if (rows.empty()) return false;
     if (!forward) std::reverse(rows.begin(), rows.end());
     Take(std::move(rows), forward, stamp);
@@ -478,6 +549,7 @@ class TTableCursor : public TRecordsetCore {
     window_ = std::move(rows);
     wpos_ = forward ? 0 : window_.size() - 1;
     stamp_ = stamp;
+    takenWrites_ = db_->Conn().LocalWrites();
     position_ = -1;
     SetCurrent(std::move(window_[wpos_]));
   }
@@ -621,18 +693,15 @@ class TTableCursor : public TRecordsetCore {
 
   Row ReadRow(Statement& s) const {
     Row r;
-    r.rowid = s.ColumnInteger(0);
-    r.cells.reserve(fields_.size());
-    int column = 1;
-    for (size_t i = 0; i < fields_.size(); ++i) {
-      Cell c = s.Column(column++);
-      if (deferred_[i]) {
-        Cell value = s.Column(column++);
-        if (!c.IsNull()) c = value.IsNull() ? Cell::MakeDeferred(c.integer) : std::move(value);
-      }
-      r.cells.push_back(std::move(c));
-    }
+    ReadRowInto(s, r);
     return r;
+  }
+
+  void ReadRowInto(Statement& s, Row& r) const {
+    r.rowid = s.ColumnInteger(0);
+    r.cells.resize(fields_.size());
+    for (size_t i = 0; i < fields_.size(); ++i)
+      s.ReadColumn(static_cast<int>(i + 1), r.cells[i], deferred_[i] ? kInlineBytes : INT64_MAX);
   }
 
   // Memo and binary values up to this size come with their row. A rich-text
@@ -656,6 +725,8 @@ class TTableCursor : public TRecordsetCore {
   std::vector<Row> window_;
   size_t wpos_ = 0;
   std::uint64_t stamp_ = 0;
+  std::uint64_t takenWrites_ = 0;  // this connection's writes when the window was read
+  bool windowHeld_ = false;        // the window was current when this cursor began its write
   size_t step_ = kFirstStep;
   bool lastForward_ = true;
   bool afterWrite_ = false;  // written since the last read-ahead
@@ -1042,9 +1113,7 @@ void TRecordsetCore::Close() {
   closed_ = true;
 }
 
-void TRecordsetCore::CheckOpen() const {
-  if (closed_) Fail(errObjectInvalid);
-}
+void TRecordsetCore::Closed() { Fail(errObjectInvalid); }
 
 int TRecordsetCore::FieldIndex(const std::string& name) const {
   for (size_t i = 0; i < fields_.size(); ++i)
@@ -1142,7 +1211,7 @@ const std::vector<IndexDef>& TRecordsetCore::Indexes() const {
 void TRecordsetCore::SetIndex(const std::string&) { Fail(errNotSupported); }
 void TRecordsetCore::Seek(const std::string&, const std::vector<Cell>&) { Fail(errNotSupported); }
 
-const Cell& TRecordsetCore::Value(int field) {
+const Cell& TRecordsetCore::ValueOrFailure(int field) {
   CheckOpen();
   if (field < 0 || static_cast<size_t>(field) >= fields_.size()) Fail(errItemNotFound);
   if (mode_ != dbEditNone) return buffer_.cells[static_cast<size_t>(field)];
@@ -1209,28 +1278,26 @@ void TRecordsetCore::AppendChunk(int field, const std::string& bytes) {
   SetValue(field, f.def.type == dbMemo ? Cell::MakeText(data) : Cell::MakeBlob(data));
 }
 
-bool TRecordsetCore::ReadTargetRow(std::int64_t rowid, std::vector<Cell>& values) {
+Statement& TRecordsetCore::ReadTargetStatement() {
+  if (readTarget_ != nullptr) return *readTarget_;
   std::string sql = "SELECT ";
   for (size_t i = 0; i < targetColumns_.size(); ++i) {
     if (i > 0) sql += ", ";
     sql += QuoteIdentifier(fields_[static_cast<size_t>(targetColumns_[i])].sourceField);
   }
   if (targetColumns_.empty()) sql += "1";
-  auto& s = db_->Conn().Cached(sql + " FROM " + QuoteIdentifier(target_) + " WHERE rowid=?");
+  readTarget_ = &db_->Conn().Cached(sql + " FROM " + QuoteIdentifier(target_) + " WHERE rowid=?");
+  return *readTarget_;
+}
+
+bool TRecordsetCore::ReadTargetRow(std::int64_t rowid, std::vector<Cell>& values) {
+  Statement& s = ReadTargetStatement();
   StatementUse use(s);
   s.Bind(1, rowid);
   if (!s.Step()) return false;
   values.clear();
   for (size_t i = 0; i < targetColumns_.size(); ++i) values.push_back(s.Column(static_cast<int>(i)));
   return true;
-}
-
-void TRecordsetCore::RefreshCurrent() {
-  std::vector<Cell> values;
-  if (!ReadTargetRow(current_.rowid, values)) return;
-  for (size_t i = 0; i < targetColumns_.size(); ++i)
-    current_.cells[static_cast<size_t>(targetColumns_[i])] = values[i];
-  ++rowReads_;
 }
 
 void TRecordsetCore::Edit() {
@@ -1240,20 +1307,90 @@ void TRecordsetCore::Edit() {
   if (deleted_) Fail(errRecordDeleted);
   LeaveEdit();
   if (!db_->Locks().LockRecord(target_, current_.rowid, this)) Fail(errLockedByUser, "Admin");
+  // Marked under the lock and before the row is read (or found current): a
+  // write after it, by anyone, makes Update compare the row again.
+  const Connection::WriteMark mark = db_->Conn().Mark();
   std::vector<Cell> fresh;
-  if (!ReadTargetRow(current_.rowid, fresh)) {
-    db_->Locks().UnlockRecord(target_, current_.rowid, this);
-    Fail(errRecordDeleted);
+  if (CurrentIsLatest()) {
+    for (int f : targetColumns_) fresh.push_back(current_.cells[static_cast<size_t>(f)]);
+  } else {
+    if (!ReadTargetRow(current_.rowid, fresh)) {
+      db_->Locks().UnlockRecord(target_, current_.rowid, this);
+      Fail(errRecordDeleted);
+    }
+    for (size_t i = 0; i < targetColumns_.size(); ++i)
+      current_.cells[static_cast<size_t>(targetColumns_[i])] = fresh[i];
+    ++rowReads_;
   }
   lockHeld_ = true;
-  for (size_t i = 0; i < targetColumns_.size(); ++i)
-    current_.cells[static_cast<size_t>(targetColumns_[i])] = fresh[i];
-  ++rowReads_;
-  snapshot_ = fresh;
+  editMark_ = mark;
+  snapshot_ = std::move(fresh);
   buffer_ = current_;
   changed_.assign(fields_.size(), false);
   chunked_.assign(fields_.size(), false);
   mode_ = dbEditInProgress;
+}
+
+// Writes the edit's changed values over its row, which must still be as the
+// edit found it: read and compared again only when anything was written
+// since the edit's mark, by anyone. The edit's buffer then holds the row as
+// it stands: the values as SQLite stored them ("7" written to a number column
+// reads 7), read back unless they are stored as they were given.
+void TRecordsetCore::WriteEdit(Connection& conn) {
+  std::vector<Cell> now;  // the row as read here, if it was
+  if (conn.Mark() != editMark_) {
+    if (!ReadTargetRow(buffer_.rowid, now)) Fail(errRecordDeleted);
+    for (size_t i = 0; i < now.size(); ++i)
+      if (!SameCell(now[i], snapshot_[i])) Fail(errDataChanged);
+  }
+  std::vector<size_t> written;  // places in targetColumns_
+  for (size_t i = 0; i < targetColumns_.size(); ++i)
+    if (changed_[static_cast<size_t>(targetColumns_[i])]) written.push_back(i);
+  editedAlone_ = true;
+  bool asGiven = true;
+  if (!written.empty()) {
+    Statement& s = UpdateStatement(written);
+    const std::uint64_t writesBefore = conn.LocalWrites();
+    {
+      StatementUse use(s);
+      int n = 1;
+      for (size_t i : written) {
+        const Cell& value = buffer_.cells[static_cast<size_t>(targetColumns_[i])];
+        s.Bind(n++, value);
+        asGiven = asGiven && StoredAsGiven(value, affinity_[i]);
+      }
+      s.Bind(n, buffer_.rowid);
+      s.Step();
+    }
+    if (conn.Changes() != 1) Fail(errRecordDeleted);
+    // Triggers of the table may have changed the row further: only they
+    // count among the writes beyond the statement's own row.
+    editedAlone_ = conn.LocalWrites() - writesBefore == 1;
+  }
+  bool readBack = !asGiven || !editedAlone_;
+  if (readBack && !ReadTargetRow(buffer_.rowid, now)) Fail(errRecordDeleted);
+  for (size_t i = 0; i < now.size(); ++i)
+    if (readBack || !changed_[static_cast<size_t>(targetColumns_[i])])
+      buffer_.cells[static_cast<size_t>(targetColumns_[i])] = std::move(now[i]);
+}
+
+// The UPDATE of the given target columns, prepared once per set of columns:
+// a loop that changes the same fields of each row reuses it.
+Statement& TRecordsetCore::UpdateStatement(const std::vector<size_t>& columns) {
+  if (update_ != nullptr && columns == updateColumns_) return *update_;
+  if (affinity_.empty()) {
+    Statement& read = ReadTargetStatement();
+    for (size_t i = 0; i < targetColumns_.size(); ++i)
+      affinity_.push_back(AffinityOf(read.ColumnDeclType(static_cast<int>(i))));
+  }
+  std::string sets;
+  for (size_t i : columns) {
+    const std::string& column = fields_[static_cast<size_t>(targetColumns_[i])].sourceField;
+    sets += (sets.empty() ? "" : ", ") + QuoteIdentifier(column) + "=?";
+  }
+  update_ = &db_->Conn().Cached("UPDATE " + QuoteIdentifier(target_) + " SET " + sets + " WHERE rowid=?");
+  updateColumns_ = columns;
+  return *update_;
 }
 
 void TRecordsetCore::AddNew() {
@@ -1290,28 +1427,10 @@ void TRecordsetCore::Update() {
   }
   Connection& conn = db_->Conn();
   Writing();
+  editedAlone_ = false;
   Connection::WriteScope scope(conn);
   if (mode_ == dbEditInProgress) {
-    std::vector<Cell> now;
-    if (!ReadTargetRow(buffer_.rowid, now)) Fail(errRecordDeleted);
-    for (size_t i = 0; i < now.size(); ++i)
-      if (!SameCell(now[i], snapshot_[i])) Fail(errDataChanged);
-    std::string sets;
-    std::vector<Cell> binds;
-    for (int f : targetColumns_)
-      if (changed_[static_cast<size_t>(f)]) {
-        if (!sets.empty()) sets += ", ";
-        sets += QuoteIdentifier(fields_[static_cast<size_t>(f)].sourceField) + "=?";
-        binds.push_back(buffer_.cells[static_cast<size_t>(f)]);
-      }
-    if (!sets.empty()) {
-      auto& s = conn.Cached("UPDATE " + QuoteIdentifier(target_) + " SET " + sets + " WHERE rowid=?");
-      StatementUse use(s);
-      int n = 1;
-      for (const auto& b : binds) s.Bind(n++, b);
-      s.Bind(n, buffer_.rowid);
-      s.Step();
-    }
+    WriteEdit(conn);
   } else {
     std::string columns = "rowid", marks = "?";
     std::vector<Cell> binds{Cell::MakeInteger(buffer_.rowid)};
@@ -1329,14 +1448,14 @@ void TRecordsetCore::Update() {
   }
   scope.Commit();
   bool added = mode_ == dbEditAdd;
-  Row written = buffer_;
   LeaveEdit();
+  Row written = std::move(buffer_);
   if (added) {
     Appended(written);
     lastModified_ = AppendedBookmark(written);
   } else {
-    current_ = written;
-    RefreshCurrent();
+    current_ = std::move(written);
+    ++rowReads_;
     lastModified_ = BookmarkOf(current_);
   }
   Changed();

@@ -135,8 +135,15 @@ class TRecordsetCore {
   void Delete();
   void Close();
 
-  // The field's value on the current record (or in the edit buffer).
-  const Cell& Value(int field);
+  // The field's value on the current record (or in the edit buffer). A scan
+  // asks it of every field of every row: a value at hand is answered inline.
+  const Cell& Value(int field) {
+    const auto i = static_cast<size_t>(field);
+    if (!closed_ && mode_ == dbEditNone && onRow_ && !deleted_ && field >= 0 && i < fields_.size() &&
+        !current_.cells[i].deferred)
+      return current_.cells[i];
+    return ValueOrFailure(field);
+  }
   // Its size in bytes (text and binary values) without reading it; -1 for Null.
   std::int64_t ValueSize(int field);
   void SetValue(int field, Cell value);
@@ -162,13 +169,24 @@ class TRecordsetCore {
   // row changed since the move takes the whole row afresh (current_).
   virtual Cell LoadDeferred(std::int64_t rowid, int field);
 
+  // Value's every case: the edit buffer, a value read on demand, failures.
+  const Cell& ValueOrFailure(int field);
   void SetCurrent(const Row& row);
   void SetCurrent(Row&& row);  // a row nobody else keeps: moved, not copied
-  void CheckOpen() const;
+  void CheckOpen() const {
+    if (closed_) Closed();
+  }
+  [[noreturn]] static void Closed();
   void LeaveEdit();  // a move drops a pending change and its lock
   // Reads the target table's editable columns of a row; false when it is gone.
   bool ReadTargetRow(std::int64_t rowid, std::vector<Cell>& values);
-  void RefreshCurrent();
+  Statement& ReadTargetStatement();
+  // Whether current_ holds the row as it stands now (nothing unread in it,
+  // nothing written since it was read), so that Edit need not read it again;
+  // asked right after a look at the file (Connection::Mark).
+  virtual bool CurrentIsLatest() { return false; }
+  void WriteEdit(Connection& conn);
+  Statement& UpdateStatement(const std::vector<size_t>& columns);
 
   TDatabaseCore* db_;
   std::string name_;
@@ -189,6 +207,12 @@ class TRecordsetCore {
   int mode_ = dbEditNone;
   Row buffer_;
   std::vector<Cell> snapshot_;
+  Connection::WriteMark editMark_;  // the file's state the snapshot was taken in
+  Statement* readTarget_ = nullptr;  // cached by the connection: built once
+  Statement* update_ = nullptr;
+  std::vector<size_t> updateColumns_;  // what update_ writes
+  std::vector<char> affinity_;  // SQLite's, per target column
+  bool editedAlone_ = false;    // the last Update changed its own row and no other
   std::vector<bool> changed_;
   std::vector<bool> chunked_;
   bool lockHeld_ = false;

@@ -204,6 +204,10 @@ class DAORecordset : public IUnknown {
   // the row changed meanwhile). The engine compares it with the count of the
   // read its record buffer holds, to know whether the two are one version.
   virtual HRESULT get_RowReads(std::int64_t* reads) = 0;
+  // Not DAO's own: the current record's bookmark as the number its four bytes
+  // hold (little-endian), without building the byte array. The engine asks
+  // for it with every record it reads.
+  virtual HRESULT get_BookmarkWord(std::int32_t* word) = 0;
 };
 
 class DAOFields : public IUnknown {

@@ -155,7 +155,7 @@ Variant ToVariant(const Cell& c, int type) {
     default:
       if (c.kind == Cell::Integer) return Variant(std::to_string(c.integer));
       if (c.kind == Cell::Real) return Variant(c.AsReal());
-      return Variant(c.text);
+      return Variant(std::string_view(c.text));  // copied once, into the answer
   }
 }
 
@@ -568,6 +568,9 @@ class TRecordset : public TComObject<DAORecordset> {
   }
   HRESULT put_RowCondition(const std::string& condition) override {
     return Run([&](auto& r) { r.SetRowCondition(condition); });
+  }
+  HRESULT get_BookmarkWord(std::int32_t* out) override {
+    return Run([&](auto& r) { Require(out), *out = ReadBookmark(r.Bookmark()); });
   }
   HRESULT get_RowReads(std::int64_t* out) override {
     return Run([&](auto& r) { Require(out), *out = static_cast<std::int64_t>(r.RowReads()); });

@@ -241,18 +241,48 @@ void Statement::Reset() {
 int Statement::ColumnCount() const { return sqlite3_column_count(stmt_); }
 
 Cell Statement::Column(int i) const {
-  switch (sqlite3_column_type(stmt_, i)) {
-    case SQLITE_INTEGER: return Cell::MakeInteger(sqlite3_column_int64(stmt_, i));
-    case SQLITE_FLOAT: return Cell::MakeReal(sqlite3_column_double(stmt_, i));
-    case SQLITE_TEXT: {
-      const char* t = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, i));
-      return Cell::MakeText(std::string(t, static_cast<size_t>(sqlite3_column_bytes(stmt_, i))));
+  Cell c;
+  ReadColumn(i, c);
+  return c;
+}
+
+void Statement::ReadColumn(int i, Cell& c, std::int64_t inlineBytes) const {
+  c.deferred = false;
+  c.integer = 0;
+  c.real = 0;
+  // The column's value once, then its parts: each column call would look the
+  // column up again. The connection is used by one thread only (it has no
+  // mutex), which is what reading an unprotected value asks.
+  sqlite3_value* v = sqlite3_column_value(stmt_, i);
+  const int type = sqlite3_value_type(v);
+  if (type == SQLITE_TEXT || type == SQLITE_BLOB) {
+    // Measured first, once: a text is measured in UTF-8, the form it is
+    // then read in, so the size holds for what is read.
+    const std::int64_t size = sqlite3_value_bytes(v);
+    if (size > inlineBytes) {
+      c.kind = Cell::Blob;
+      c.deferred = true;
+      c.integer = size;
+      c.text.clear();
+      return;
     }
-    case SQLITE_BLOB: {
-      const char* b = static_cast<const char*>(sqlite3_column_blob(stmt_, i));
-      return Cell::MakeBlob(std::string(b ? b : "", static_cast<size_t>(sqlite3_column_bytes(stmt_, i))));
-    }
-    default: return {};
+    const char* p = type == SQLITE_TEXT ? reinterpret_cast<const char*>(sqlite3_value_text(v))
+                                        : static_cast<const char*>(sqlite3_value_blob(v));
+    c.kind = type == SQLITE_TEXT ? Cell::Text : Cell::Blob;
+    c.text.assign(p ? p : "", p ? static_cast<size_t>(size) : 0);
+    return;
+  }
+  c.text.clear();
+  switch (type) {
+    case SQLITE_INTEGER:
+      c.kind = Cell::Integer;
+      c.integer = sqlite3_value_int64(v);
+      break;
+    case SQLITE_FLOAT:
+      c.kind = Cell::Real;
+      c.real = sqlite3_value_double(v);
+      break;
+    default: c.kind = Cell::Null; break;
   }
 }
 
@@ -594,14 +624,21 @@ void Connection::Rollback() {
   catalogueLoaded_ = false;
 }
 
+// A statement without parameters or rows, prepared once: every write runs
+// two of them around its own, which parsed afresh cost as much as the write.
+void Connection::RunCached(const std::string& sql) {
+  StatementUse s(Cached(sql));
+  s->Step();
+}
+
 Connection::WriteScope::WriteScope(Connection& c) : c_(c) {
   c_.CheckWritable();
   own_ = sqlite3_get_autocommit(c_.db_) != 0;
-  c_.Exec(own_ ? "BEGIN IMMEDIATE" : "SAVEPOINT ws");
+  c_.RunCached(own_ ? "BEGIN IMMEDIATE" : "SAVEPOINT ws");
 }
 
 void Connection::WriteScope::Commit() {
-  c_.Exec(own_ ? "COMMIT" : "RELEASE ws");
+  c_.RunCached(own_ ? "COMMIT" : "RELEASE ws");
   done_ = true;
   c_.NoteChange();
 }
@@ -617,18 +654,29 @@ void Connection::CheckWritable() {
 }
 
 std::uint64_t Connection::ChangeStamp() {
-  // Inside a transaction nobody else can have written; outside, the log's
-  // shared header tells, or SQLite itself where the header cannot be watched.
-  if (sqlite3_get_autocommit(db_)) {
-    if (!logHeaderTried_) WatchLogHeader();
-    if (logHeader_ != nullptr) {
-      if (LogHeaderChanged()) ++lastDataVersion_;
-    } else {
-      StatementUse s(Cached("PRAGMA data_version"));
-      if (s->Step()) lastDataVersion_ = static_cast<std::uint64_t>(s->ColumnInteger(0));
-    }
+  // Inside a transaction nobody else can have written.
+  if (sqlite3_get_autocommit(db_)) LookForCommits();
+  return SeenStamp();
+}
+
+// The log's shared header tells whether anyone committed, or SQLite itself
+// where the header cannot be watched.
+void Connection::LookForCommits() {
+  if (!logHeaderTried_) WatchLogHeader();
+  if (logHeader_ != nullptr) {
+    if (LogHeaderChanged()) ++lastDataVersion_;
+  } else {
+    StatementUse s(Cached("PRAGMA data_version"));
+    if (s->Step()) lastDataVersion_ = static_cast<std::uint64_t>(s->ColumnInteger(0));
   }
-  return (lastDataVersion_ << 32) ^ localChanges_;
+}
+
+// Taken right after a write transaction began, the look is exact: SQLite
+// has just brought its view up to the last commit, and nobody else can
+// commit until this transaction ends.
+Connection::WriteMark Connection::Mark() {
+  LookForCommits();
+  return {lastDataVersion_, LocalWrites()};
 }
 
 std::uint64_t Connection::OthersVersion() {
@@ -672,11 +720,19 @@ void Connection::WatchLogHeader() {
 }
 
 bool Connection::LogHeaderChanged() {
-  unsigned char now[kLogHeaderBytes];
-  for (std::size_t i = 0; i < kLogHeaderBytes; ++i) now[i] = logHeader_[i];
-  if (std::memcmp(now, seenLogHeader_, kLogHeaderBytes) == 0) return false;
-  std::memcpy(seenLogHeader_, now, kLogHeaderBytes);
-  return true;
+  // Read in words (the mapping is page-aligned), each once: every move asks,
+  // and a read torn by a writer only shows as a change.
+  static_assert(kLogHeaderBytes % sizeof(std::uint64_t) == 0);
+  constexpr std::size_t kWords = kLogHeaderBytes / sizeof(std::uint64_t);
+  const auto* header = reinterpret_cast<const volatile std::uint64_t*>(logHeader_);
+  std::uint64_t now[kWords];
+  bool changed = false;
+  for (std::size_t i = 0; i < kWords; ++i) {
+    now[i] = header[i];
+    changed |= now[i] != seenLogHeader_[i];
+  }
+  if (changed) std::memcpy(seenLogHeader_, now, sizeof now);
+  return changed;
 }
 
 // ---- catalogue ------------------------------------------------------------------

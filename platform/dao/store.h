@@ -69,6 +69,11 @@ class Statement {
   void Reset();
   int ColumnCount() const;
   Cell Column(int index) const;  // 0-based
+  // The same into a cell read before: its text's storage is reused, so a
+  // scan that recycles its rows allocates nothing for values that fit. A
+  // text or binary value longer than `inlineBytes` is left unread: the cell
+  // is deferred, with its size.
+  void ReadColumn(int index, Cell& cell, std::int64_t inlineBytes = INT64_MAX) const;
   std::int64_t ColumnInteger(int index) const;
   std::string ColumnText(int index) const;
   std::string ColumnName(int index) const;
@@ -168,6 +173,8 @@ class Connection {
   // last call (and after every change through this connection). Cheap enough
   // for every move of a cursor: see the write-ahead log's header below.
   std::uint64_t ChangeStamp();
+  // The stamp as of the last look (ChangeStamp, Mark), without looking again.
+  std::uint64_t SeenStamp() const { return (lastDataVersion_ << 32) ^ localChanges_; }
   // Exact where ChangeStamp is merely cheap: the first changes only when
   // another connection committed, the second with every row this connection
   // wrote (or rolled back), so that a holder of derived state can tell its
@@ -175,6 +182,16 @@ class Connection {
   // transaction: ask it only once ChangeStamp has moved.
   std::uint64_t OthersVersion();
   std::uint64_t LocalWrites() const;
+  // What anyone committed to the file and this connection wrote, looked at
+  // now, inside a transaction too (where ChangeStamp trusts the lock and does
+  // not look). Two equal marks: nothing was written in between by anyone.
+  // Cheap in write-ahead-log mode (the log's header); one statement otherwise.
+  struct WriteMark {
+    std::uint64_t committed = 0;
+    std::uint64_t local = 0;
+    bool operator==(const WriteMark&) const = default;
+  };
+  WriteMark Mark();
 
   static void SetBusyTimeout(int milliseconds);  // for every later open
   static int BusyTimeout();
@@ -191,6 +208,8 @@ class Connection {
   [[noreturn]] void RefuseOpen(const std::string& why);
   void LoadCatalogue();
   void CheckWritable();
+  void LookForCommits();
+  void RunCached(const std::string& sql);
   void WatchLogHeader();
   bool LogHeaderChanged();
   TableDef DescribeFromSqlite(const std::string& name);
@@ -214,7 +233,7 @@ class Connection {
   // changes seen in it.
   static constexpr std::size_t kLogHeaderBytes = 96;
   const volatile unsigned char* logHeader_ = nullptr;
-  unsigned char seenLogHeader_[kLogHeaderBytes] = {};
+  std::uint64_t seenLogHeader_[kLogHeaderBytes / sizeof(std::uint64_t)] = {};
   bool logHeaderTried_ = false;
   std::map<std::string, TableDef> tables_;  // by upper-case name
   bool catalogueLoaded_ = false;

@@ -23,6 +23,7 @@
 #include "platform/classlib/core/clock.h"
 #include "platform/classlib/core/failingfiles.h"
 #include "platform/classlib/core/fileutils.h"
+#include "platform/classlib/dbctrls/dbctrls.h"
 #include "platform/classlib/dialogs/dialogs.h"
 #include "platform/classlib/menus/menus.h"
 #include "platform/classlib/stdctrls/choices.h"
@@ -236,6 +237,72 @@ TEST_F(ExportWindow, AllProgramsWriteEveryProgramsEntriesCountedAgainstTheWholeT
   // The total is the entry table's count, taken at the start.
   EXPECT_EQ(progress, "4/4");
   EXPECT_EQ(Messages(), kCompleted);
+}
+
+// Every character the formats treat apart, in plain text and in RTF memos
+// (escapes, code-page and Unicode characters, skipped groups, tabs, line and
+// paragraph marks), plain memos with every kind of line end, and Nulls in
+// every written column, exported to both formats.
+TEST_F(ExportWindow, EverySpecialCharacterAndNullIsWrittenAsItsFormatWantsIt) {
+  Store({"INSERT INTO Reports (Status, Priority, Description, ProgramNumber, ReportType, Report, Attachment) "
+         "VALUES ('7', '4', 'tab\there \"q\" <a&b> caf\xC3\xA9 &amp;', 1, 'BugReport', "
+         "'{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}{\\*\\unknown gone}\\f0 caf\\''e9 \\u8364? \\{x\\} "
+         "a\\\\b\\tab t\\line l\\par <p>&\"q\"\\par}', 'x\"y<z>&')",
+         "INSERT INTO Reports (ProgramNumber, ReportType, Report) "
+         "VALUES (1, 'BugReport', '\xEF\xBB\xBFone\rtwo\nthree\r\n\r\nfive\r\n')",
+         "INSERT INTO Reports (ProgramNumber, ReportType) VALUES (1, 'BugReport')"});
+  form->mnuMain_File_Export_CurrentProgram_AllEntries->Click();
+  const std::string program = "\"Tools & \"\"Co\"\" <1>\"";
+  EXPECT_EQ(Written(), std::string(kFirstRecord) + kSecondRecord + program +
+            ",\"3\",\"No Longer Relevant\",\"Low\",\"tab\there \"\"q\"\" <a&b> caf\xC3\xA9 &amp;\","
+            "\"caf\xC3\xA9 \xE2\x82\xAC {x} a\\b\tt\xE2\x80\xA8l\r\n<p>&\"\"q\"\"\",\"x\"\"y<z>&\"\r\n" +
+            program + ",\"4\",\"\",\"\",\"\",\"one\r\ntwo\r\nthree\r\n\r\nfive\",\"\"\r\n" +
+            program + ",\"5\",\"\",\"\",\"\",\"\",\"\"\r\n");
+
+  target = scratch.Dir() + "/out.htm";
+  filterIndex = 2;
+  form->mnuMain_File_Export_CurrentProgram_AllEntries->Click();
+  const std::string page = Written();
+  auto dataRows = [](const std::string& shortCells, const std::string& longCells) {
+    return "<TR BGCOLOR=\"#FFE1C4\">\r\n" + shortCells + "</TR>\r\n\r\n"
+           "<TR BGCOLOR=\"#BCBC78\">\r\n<TD COLSPAN=4>Report/Request</TD>\r\n<TD COLSPAN=4>Attachment</TD>\r\n"
+           "</TR>\r\n\r\n<TR BGCOLOR=\"#FFE1C4\">\r\n" + longCells + "</TR>\r\n\r\n"
+           "<TR BGCOLOR=\"#000000\">\r\n<TD ColSpan=20>_</TD>\r\n</TR>\r\n";
+  };
+  const std::string programCell = "<TD>Tools &amp; \"Co\" _1_</TD>\r\n";
+  const std::string expected[] = {
+      dataRows(programCell + "<TD>3</TD>\r\n<TD>No Longer Relevant</TD>\r\n<TD>Low</TD>\r\n"
+                         "<TD>tab\there \"q\" _a&amp;b_ caf\xC3\xA9 &amp;amp;</TD>\r\n",
+               "<TD COLSPAN=4>caf\xC3\xA9 \xE2\x82\xAC {x} a\\b\tt\xE2\x80\xA8l\r\n_p_&amp;\"q\"</TD>\r\n"
+               "<TD COLSPAN=4>x\"y_z_&amp;</TD>\r\n"),
+      dataRows(programCell + "<TD>4</TD>\r\n<TD>&nbsp;</TD>\r\n<TD>&nbsp;</TD>\r\n<TD>&nbsp;</TD>\r\n",
+               "<TD COLSPAN=4>one\r\ntwo\r\nthree\r\n\r\nfive</TD>\r\n<TD COLSPAN=4>&nbsp;</TD>\r\n"),
+      dataRows(programCell + "<TD>5</TD>\r\n<TD>&nbsp;</TD>\r\n<TD>&nbsp;</TD>\r\n<TD>&nbsp;</TD>\r\n",
+               "<TD COLSPAN=4>&nbsp;</TD>\r\n<TD COLSPAN=4>&nbsp;</TD>\r\n")};
+  for (const std::string& rows : expected) EXPECT_NE(page.find(rows), std::string::npos) << rows;
+  EXPECT_TRUE(page.ends_with(expected[2] + "</TABLE></BODY></HTML>\r\n")) << page;
+}
+
+// An export moves through the tables; afterwards the window shows the program
+// and entry it showed before, in every scope, and the panes show that entry.
+TEST_F(ExportWindow, TheWindowShowsTheProgramAndEntryItShowedBefore) {
+  Store({"INSERT INTO Programs ([Program]) VALUES ('Second')",
+         "INSERT INTO Reports (Status, ProgramNumber, ReportType, Description) VALUES ('1', 2, 'BugReport', 'b')",
+         "INSERT INTO Reports (Status, ProgramNumber, ReportType, Description) VALUES ('1', 1, 'BugReport', 'c')"});
+  TMenuItem* const commands[] = {form->mnuMain_File_Export_CurrentProgram_AllEntries,
+                                 form->mnuMain_File_Export_CurrentProgram_OnlyBugReports,
+                                 form->mnuMain_File_Export_AllPrograms_AllEntries,
+                                 form->mnuMain_File_Export_ThisRecord};
+  for (TMenuItem* command : commands) {
+    form->dsetBug->First();
+    ASSERT_EQ(form->dsetBug->FieldByName("ReportNumber")->AsInteger(), 1);
+    command->Click();
+    EXPECT_EQ(Messages().back(), kCompleted.front()) << command->Caption();
+    EXPECT_EQ(form->wwtblProgram->FieldByName("ProgramNumber")->AsInteger(), 1) << command->Caption();
+    EXPECT_EQ(form->dsetBug->FieldByName("ReportNumber")->AsInteger(), 1) << command->Caption();
+    EXPECT_EQ(form->rtfReport->Text(), "line one\r\nline two") << command->Caption();
+    EXPECT_TRUE(Unlocked());
+  }
 }
 
 TEST_F(ExportWindow, AReadOnlyFolderGivesTheErrorAndChangesNothing) {

@@ -142,6 +142,40 @@ TEST_F(AccessCursorTest, InsertsModifiesAndDeletesWithTypedValues) {
   EXPECT_EQ(3u, count);
 }
 
+// After a post the record's bookmark carries its key as stored: kept from
+// the edit while the key fields stay as they were, taken afresh once they
+// change, so that the fall-back after the record vanishes starts from it.
+TEST_F(AccessCursorTest, ABookmarkAfterAPostCarriesTheKeyAsPosted) {
+  TBaseTable* c = OpenTable(db_, "People", "ByName");
+  auto rec = Record(c);
+  ASSERT_EQ(0, Engine().GetNextRecord(c, 0, rec.data(), nullptr));
+  ASSERT_EQ(0, Engine().GetNextRecord(c, 0, rec.data(), nullptr));  // Bert
+  auto postBert = [&](std::uint16_t field, const void* value) {
+    ASSERT_EQ(0, Engine().GetCurrentRecord(c, 1, rec.data(), nullptr));
+    ASSERT_EQ(0, Engine().PutField(c, field, rec.data(), value));
+    ASSERT_EQ(0, Engine().ModifyRecord(c, rec.data(), 1));
+  };
+  auto bookmarkNow = [&] {
+    std::vector<std::uint8_t> b(kAccessBookmarkSize, 0);
+    EXPECT_EQ(0, Engine().GetBookmark(c, b.data()));
+    return b;
+  };
+  std::int16_t age = 41;
+  postBert(fAge, &age);
+  auto kept = bookmarkNow();
+  ASSERT_EQ(0, Engine().SetToBookmark(c, kept.data()));
+  EXPECT_EQ(kept, bookmarkNow()) << "read afresh, the key is the same";
+  char renamed[] = "Abe";
+  postBert(fName, renamed);
+  auto afterRename = bookmarkNow();
+  ASSERT_EQ(0, Engine().SetToBookmark(c, afterRename.data()));
+  EXPECT_EQ(afterRename, bookmarkNow());
+  ExecuteElsewhere("DELETE FROM People WHERE Name = 'Abe'");
+  ASSERT_EQ(0, Engine().SetToBookmark(c, afterRename.data()));
+  ASSERT_EQ(0, Engine().GetCurrentRecord(c, 0, rec.data(), nullptr));
+  EXPECT_EQ("Anna", GetText(c, rec.data(), fName)) << "the record after Abe, not after Bert";
+}
+
 TEST_F(AccessCursorTest, SeeksOnTheActiveIndex) {
   auto* c = static_cast<TAccessTable*>(OpenTable(db_, "People", "ByAgeName"));
   ASSERT_NE(c, nullptr);
@@ -285,8 +319,56 @@ TEST_F(AccessCursorTest, MemoWrittenInPiecesIsStoredWhole) {
   EXPECT_EQ(dberr::EndOfBlob, Engine().ReadBlob(c, rec.data(), fNotes, 6, 8, piece, read));
   EXPECT_EQ(std::string("world"), std::string(piece, read));
   EXPECT_EQ(dberr::InvalidBlobOffset, Engine().ReadBlob(c, rec.data(), fNotes, 12, 8, piece, read));
+  // Read by parts, the end is told apart and leaves the error stack alone;
+  // a failure still goes there.
+  Engine().ErrorStack()->Clear();
+  bool end = true;
+  EXPECT_EQ(0, Engine().ReadBlobPart(c, rec.data(), fNotes, 0, 6, piece, read, end));
+  EXPECT_FALSE(end);
+  EXPECT_EQ(std::string("Hello "), std::string(piece, read));
+  EXPECT_EQ(0, Engine().ReadBlobPart(c, rec.data(), fNotes, 6, 8, piece, read, end));
+  EXPECT_TRUE(end);
+  EXPECT_EQ(std::string("world"), std::string(piece, read));
+  EXPECT_EQ(0, Engine().ErrorStack()->Count());
+  EXPECT_EQ(dberr::InvalidBlobOffset, Engine().ReadBlobPart(c, rec.data(), fNotes, 12, 8, piece, read, end));
+  EXPECT_EQ(1, Engine().ErrorStack()->Count());
   EXPECT_EQ(dberr::ReadOnlyFld, Engine().WriteBlob(c, rec.data(), fNotes, 0, 1, "x"));
   Engine().FreeBlob(c, rec.data(), fNotes);
+}
+
+// Reopening a cursor closes the blobs open on it: they read through the
+// recordset it replaces. The record read again opens its blob anew.
+TEST_F(AccessCursorTest, ReopeningACursorClosesItsOpenBlobs) {
+  TBaseTable* c = OpenTable(db_, "People");
+  auto rec = Record(c);
+  ASSERT_EQ(0, Engine().GetNextRecord(c, 0, rec.data(), nullptr));
+  ASSERT_EQ(0, Engine().OpenBlob(c, rec.data(), fNotes, kBlobReadOnly));
+  c->OpenCursor();
+  char piece[8] = {};
+  std::uint32_t read = 0;
+  const DBIResult notOpened = 0x2A03;
+  EXPECT_EQ(notOpened, Engine().ReadBlob(c, rec.data(), fNotes, 0, sizeof piece, piece, read));
+  ASSERT_EQ(0, Engine().GetNextRecord(c, 0, rec.data(), nullptr));
+  ASSERT_EQ(0, Engine().OpenBlob(c, rec.data(), fNotes, kBlobReadOnly));
+  std::uint32_t size = 1;
+  EXPECT_EQ(0, Engine().GetBlobSize(c, rec.data(), fNotes, size));
+  EXPECT_EQ(0u, size);
+  EXPECT_EQ(0, Engine().FreeBlob(c, rec.data(), fNotes));
+}
+
+// A memo read while browsing leaves its blob open on the record buffer; the
+// edit that starts on that buffer closes it, so the memo opens for writing.
+TEST_F(AccessCursorTest, ABlobLeftOpenWhileBrowsingGivesWayToTheEdit) {
+  TBaseTable* c = OpenTable(db_, "People");
+  auto rec = Record(c);
+  ASSERT_EQ(0, Engine().GetNextRecord(c, 0, rec.data(), nullptr));
+  ASSERT_EQ(0, Engine().OpenBlob(c, rec.data(), fNotes, kBlobReadOnly));
+  ASSERT_EQ(0, Engine().GetCurrentRecord(c, 1, rec.data(), nullptr));
+  ASSERT_EQ(0, Engine().OpenBlob(c, rec.data(), fNotes, kBlobReadWrite));
+  ASSERT_EQ(0, Engine().WriteBlob(c, rec.data(), fNotes, 0, 7, "written"));
+  ASSERT_EQ(0, Engine().ModifyRecord(c, rec.data(), 1));
+  Engine().FreeBlob(c, rec.data(), fNotes);
+  EXPECT_EQ("written", Stored("SELECT Notes FROM People WHERE Name = 'Anna'").text);
 }
 
 TEST_F(AccessCursorTest, LongBinaryEmptyWriteIsBlankAndBlocksAreKept) {

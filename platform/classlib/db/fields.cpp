@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <memory>
 
 #include "platform/classlib/core/format.h"
 #include "platform/classlib/core/streams.h"
@@ -410,9 +411,14 @@ namespace {
 // Reads a zero-terminated text of at most `size` bytes; a text the cursor left
 // unterminated ends at the buffer's end.
 bool ReadText(const TField* field, int size, std::string& out) {
-  std::string buf(std::size_t(size) + 1, '\0');
-  if (!field->GetData(buf.data())) return false;
-  out.assign(buf.c_str(), strnlen(buf.c_str(), std::size_t(size)));
+  // Most fields fit the stack: reading a text then allocates only its result.
+  constexpr std::size_t kOnStack = 1024;
+  char local[kOnStack];
+  std::unique_ptr<char[]> large;
+  char* buf = std::size_t(size) < kOnStack ? local : (large = std::make_unique<char[]>(std::size_t(size) + 1)).get();
+  std::memset(buf, 0, std::size_t(size) + 1);
+  if (!field->GetData(buf)) return false;
+  out.assign(buf, strnlen(buf, std::size_t(size)));
   return true;
 }
 }  // namespace
@@ -439,7 +445,7 @@ void TStringField::SetAsStringValue(const std::string& v) {
 Variant TStringField::GetAsVariant() const {
   std::string text;
   if (!ReadText(this, DataSize(), text)) return Null;
-  return Variant(text);
+  return Variant(std::move(text));
 }
 
 void TStringField::SetVariantValue(const Variant& v) { SetAsStringValue(dbvar::ToString(v)); }
@@ -822,24 +828,38 @@ TDateTimeField::TDateTimeField(TComponent* owner, TFieldType type) : TField(owne
   SetDataType(type);
 }
 
-TDateTime TDateTimeField::GetAsDateTime() const {
-  switch (DataType()) {
+namespace {
+// The field's value in `value`, or false (and 0) when it is Null: one read of
+// the record serves both answers.
+bool ReadDateTime(const TDateTimeField* field, TDateTime& value) {
+  value = 0;
+  switch (field->DataType()) {
     case ftDate: {
       std::int32_t days = 0;
-      if (!GetData(&days)) return 0;
-      return TimeStampToDateTime(TTimeStamp{0, days});
+      if (!field->GetData(&days)) return false;
+      value = TimeStampToDateTime(TTimeStamp{0, days});
+      return true;
     }
     case ftTime: {
       std::int32_t ms = 0;
-      if (!GetData(&ms)) return 0;
-      return ms / 86400000.0;
+      if (!field->GetData(&ms)) return false;
+      value = ms / 86400000.0;
+      return true;
     }
     default: {
       double ms = 0;
-      if (!GetData(&ms)) return 0;
-      return TimeStampToDateTime(MSecsToTimeStamp(ms));
+      if (!field->GetData(&ms)) return false;
+      value = TimeStampToDateTime(MSecsToTimeStamp(ms));
+      return true;
     }
   }
+}
+}  // namespace
+
+TDateTime TDateTimeField::GetAsDateTime() const {
+  TDateTime value;
+  ReadDateTime(this, value);
+  return value;
 }
 
 void TDateTimeField::SetAsDateTimeValue(TDateTime v) {
@@ -886,18 +906,18 @@ bool TDateTimeField::ParseText(const std::string& text, TDateTime& value) const 
 std::string TDateTimeField::DefaultText(TDateTime v) const { return DateTimeToStr(v); }
 
 Variant TDateTimeField::GetAsVariant() const {
-  if (IsNull()) return Null;
-  return Variant(GetAsDateTime());
+  TDateTime value = 0;
+  return ReadDateTime(this, value) ? Variant(value) : Null;
 }
 
 void TDateTimeField::SetVariantValue(const Variant& v) { SetAsDateTimeValue(dbvar::ToDateTime(v)); }
 
 void TDateTimeField::GetText(std::string& text, bool displayText) const {
-  if (IsNull()) {
+  TDateTime v;
+  if (!ReadDateTime(this, v)) {
     text.clear();
     return;
   }
-  TDateTime v = GetAsDateTime();
   if (displayText && !DisplayFormat().empty())
     text = FormatDateTime(DisplayFormat(), v);
   else

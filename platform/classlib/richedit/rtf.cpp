@@ -27,9 +27,32 @@ std::string_view MemoTextBody(std::string_view stored) {
   return stored;
 }
 
+namespace {
+
+// The text of a plain memo as PlainTextDocument(text).PlainText(separator)
+// gives it, without building the document: every line break ("\r\n", "\n"
+// or "\r") becomes the separator, except one at the very end, which ends the
+// last line and starts none.
+void AppendPlainLines(std::string& out, std::string_view text, std::string_view separator) {
+  std::size_t start = 0;
+  for (std::size_t at = 0; at < text.size(); ++at) {
+    if (text[at] != '\r' && text[at] != '\n') continue;
+    out.append(text, start, at - start);
+    if (text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n') ++at;
+    start = at + 1;
+    if (start < text.size()) out += separator;
+  }
+  out.append(text, start);
+}
+
+}  // namespace
+
 std::string MemoPlainText(std::string_view stored, std::string_view separator) {
   if (IsRtfText(stored)) return RtfPlainText(stored, separator);
-  return PlainTextDocument(MemoTextBody(stored)).PlainText(separator);
+  std::string text;
+  text.reserve(stored.size());
+  AppendPlainLines(text, MemoTextBody(stored), separator);
+  return text;
 }
 
 TRtfDocument PlainTextDocument(std::string_view text, const TRtfCharFormat& format) {

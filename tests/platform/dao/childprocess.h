@@ -16,6 +16,8 @@
 #include <string>
 #include <thread>
 
+#include "daotest_util.h"
+
 namespace daotest {
 
 class Child {
@@ -113,5 +115,28 @@ inline void UseNetworkMode(bool network) {
 inline std::string ModeName(const ::testing::TestParamInfo<bool>& info) {
   return info.param ? "Network" : "Local";
 }
+
+// People "one" and "two" in a file shared in the mode of the test's
+// parameter (true: network mode).
+class PeopleInBothModes : public DaoFixture, public ::testing::WithParamInterface<bool> {
+ protected:
+  void SetUp() override {
+    UseNetworkMode(GetParam());
+    DaoFixture::SetUp();
+    MakeOneAndTwo();
+  }
+  void TearDown() override {
+    DaoFixture::TearDown();
+    UseNetworkMode(false);
+  }
+  // A recordset standing on the person's row.
+  static std::unique_ptr<dao::TRecordsetCore> OnPerson(dao::TDatabaseCore& db, const std::string& name) {
+    auto rs = db.OpenRecordset("People", -1);
+    rs->SetIndex("ByName");
+    rs->Seek("=", {dao::Cell::MakeText(name)});
+    EXPECT_FALSE(rs->NoMatch());
+    return rs;
+  }
+};
 
 }  // namespace daotest

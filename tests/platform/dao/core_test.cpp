@@ -769,6 +769,58 @@ TEST_F(CoreLargeValues, MemosAreReadWhenAskedForAndSizedWithoutReading) {
   EXPECT_EQ(std::string(1000, 'x') + "é", rs->Value(4).text);
 }
 
+// A scan reads each window of rows over the storage of the one before: no
+// value of an earlier row may show through in a later one, whatever kind
+// each value is (Null, number, short or long text, a memo on either side of
+// the bound of those read with their row, binary), forward or back.
+TEST_F(CoreLargeValues, RowsReadOverEarlierOnesShowOnlyTheirOwnValues) {
+  MakePeople();
+  const int rows = 700;  // several read-ahead windows
+  auto expected = [](int i) {
+    std::vector<Cell> v(6);
+    v[0] = Cell::MakeInteger(i + 1);
+    if (i % 3 == 1) v[1] = Cell::MakeText("n" + std::to_string(i));
+    if (i % 3 == 2) v[1] = Cell::MakeText(std::string(18, char('a' + i % 26)));
+    if (i % 2 == 0) v[2] = Cell::MakeInteger(i % 100);
+    if (i % 2 == 1) v[3] = Cell::MakeReal(40000.5 + i);
+    const std::size_t memo[] = {0, 7, 8192, 8193, 30000};
+    if (i % 5 != 0) v[4] = Cell::MakeText(std::string(memo[i % 5] - 1, char('A' + i % 26)) + "z");
+    if (i % 4 == 0) v[5] = Cell::MakeBlob(std::string("\0", 1) + std::to_string(i));
+    return v;
+  };
+  db_->Conn().Begin();
+  auto insert = db_->Conn().Prepare("INSERT INTO People (Name, Age, Born, Notes, Photo) VALUES (?, ?, ?, ?, ?)");
+  for (int i = 0; i < rows; ++i) {
+    std::vector<Cell> v = expected(i);
+    for (int c = 1; c <= 5; ++c) insert->Bind(c, v[static_cast<size_t>(c)]);
+    insert->Step();
+    insert->Reset();
+  }
+  db_->Conn().Commit();
+  auto rs = db_->OpenRecordset("People", -1);
+  // The memo and the binary value of every other row are only measured:
+  // a value left unread stays so in the row read over next.
+  auto check = [&](int i) {
+    std::vector<Cell> v = expected(i);
+    for (int c = 0; c <= 5; ++c) {
+      const Cell& want = v[static_cast<size_t>(c)];
+      const std::int64_t size = want.IsNull() ? -1 : static_cast<std::int64_t>(want.text.size());
+      if (c >= 4) {
+        EXPECT_EQ(size, rs->ValueSize(c)) << "row " << i << ", field " << c;
+      }
+      if (c < 4 || i % 2 == 0) {
+        EXPECT_TRUE(want == rs->Value(c)) << "row " << i << ", field " << c;
+      }
+    }
+  };
+  rs->MoveFirst();
+  for (int i = 0; i < rows; ++i, rs->MoveNext()) check(i);
+  EXPECT_TRUE(rs->Eof());
+  rs->MoveLast();
+  for (int i = rows - 1; i >= 0; --i, rs->MovePrevious()) check(i);
+  EXPECT_TRUE(rs->Bof());
+}
+
 // Another connection rewrites a row whose memo the cursor has not read yet:
 // the memo comes with the row it belongs to, never measured by the old size.
 TEST_F(CoreLargeValues, AMemoReadLaterComesWithTheRowAsItIsThen) {

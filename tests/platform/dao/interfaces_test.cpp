@@ -313,6 +313,12 @@ TEST_F(DaoRecordsets, MovesSeekBookmarksAndIndexes) {
   ASSERT_EQ(S_OK, rs->get_Bookmark(&mark));
   EXPECT_EQ(varArray | varByte, mark.VType());
   EXPECT_GE(VarArrayToBytes(mark).size(), 4u);
+  // The word is the bookmark's first four bytes, little-endian.
+  std::int32_t word = 0;
+  ASSERT_EQ(S_OK, rs->get_BookmarkWord(&word));
+  std::vector<std::uint8_t> bytes = VarArrayToBytes(mark);
+  EXPECT_EQ(bytes[0] | bytes[1] << 8 | bytes[2] << 16 | bytes[3] << 24, word);
+  EXPECT_EQ(3001, DaoNumber(rs->get_BookmarkWord(nullptr)));
   ASSERT_EQ(S_OK, rs->MoveFirst());
   ASSERT_EQ(S_OK, rs->put_Bookmark(mark));
   EXPECT_EQ("Alpha", Value(rs.get(), "Title").AsString());

@@ -14,25 +14,7 @@ using daotest::ErrorOf;
 
 namespace {
 
-class Processes : public DaoFixture, public ::testing::WithParamInterface<bool> {
- protected:
-  void SetUp() override {
-    daotest::UseNetworkMode(GetParam());
-    DaoFixture::SetUp();
-    MakeOneAndTwo();
-  }
-  void TearDown() override {
-    DaoFixture::TearDown();
-    daotest::UseNetworkMode(false);
-  }
-  std::unique_ptr<TRecordsetCore> OnPerson(TDatabaseCore& db, const std::string& name) {
-    auto rs = db.OpenRecordset("People", -1);
-    rs->SetIndex("ByName");
-    rs->Seek("=", {Cell::MakeText(name)});
-    EXPECT_FALSE(rs->NoMatch());
-    return rs;
-  }
-};
+using Processes = daotest::PeopleInBothModes;
 
 TEST_P(Processes, EditLocksTheRecordAgainstOtherProcesses) {
   auto rs = OnPerson(*db_, "one");

@@ -236,6 +236,23 @@ TEST(RtfPlainText, LinesBecomeParagraphsAndReadBackAsText) {
   EXPECT_EQ(1u, PlainTextDocument("").Paragraphs.size());
 }
 
+// A plain memo's text is read without building its document: against the
+// document's text over every mix of line ends, a byte-order mark and text.
+TEST(RtfPlainText, PlainMemosGiveTheDocumentsText) {
+  static const char* const kPieces[] = {"\r", "\n", "\r\n", "\n\r", "line", " ", "\xEF\xBB\xBF", "{\\rtf"};
+  std::mt19937 random(5);
+  for (int round = 0; round < 3000; ++round) {
+    std::string stored = round % 3 == 0 ? "\xEF\xBB\xBF" : "";
+    const int pieces = int(random() % 12);
+    for (int i = 0; i < pieces; ++i) stored += kPieces[random() % std::size(kPieces)];
+    if (IsRtfText(stored)) continue;
+    for (std::string_view separator : {"\r\n", "|", ""})
+      ASSERT_EQ(PlainTextDocument(MemoTextBody(stored)).PlainText(separator), MemoPlainText(stored, separator))
+          << stored;
+  }
+  EXPECT_EQ(MemoPlainText("one\r\ntwo\n\nthree\r\n", "|"), "one|two||three");
+}
+
 TEST(RtfCodePage, EveryAssignedByteMapsBothWays) {
   int assigned = 0;
   for (int b = 0; b < 256; ++b) {
