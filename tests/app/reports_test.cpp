@@ -146,7 +146,9 @@ struct ReportsTest : apptest::MainWindowTest {
   // row it stands on and the entry on the grid's top row, the record pane's
   // status, and the code tables' rows for the entry.
   struct Shown {
-    int entry, row, top;
+    std::int64_t entry;
+    int row;
+    std::int64_t top;
     std::string paneStatus, status, priority;
     bool operator==(const Shown&) const = default;
   };
