@@ -8,7 +8,9 @@
 #include "app/common/beepmessage.h"
 #include "app/common/components.h"
 #include "app/main/bug.h"
+#include "app/main/reportrun.h"
 #include "app/reports/reports.h"
+#include "datactrls/wwdbgrid.h"
 #include "datactrls/wwtable.h"
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/menus/menus.h"
@@ -25,40 +27,83 @@ constexpr TKindFilter kKindFilters[] = {&TfrmBug::FilterAllKinds, &TfrmBug::Filt
 constexpr int kKinds = 3;
 constexpr const char* kPrintCancelled = "Printing cancelled.";
 
-// One run of a report window.
-struct TReportRun {
-  bool preview;
-  bool allPrograms;
-  int kind;  // the labels' kind (the single entry: the type tab)
-  std::function<void()> filter;
-  std::function<TfrmReports*()> create;
-};
-
-// What a run changes of the main window, to be given back.
+// What a run changes of the main window, to be given back: besides the
+// window, index, filter and program, the entry that was current and the grid
+// row it stood on (the report walks the entry table).
 struct TMainState {
   TWindowState windowState;
   std::string indexName;
   long programNumber;
+  bool hasEntry;
+  Variant entry;  // its ReportNumber
+  int gridRow;
+  bool busy;
 };
 
 TMainState Remember(TfrmBug* form) {
-  return {form->WindowState(), form->dsetBug->IndexName(),
-          form->wwtblProgram->FieldByName("ProgramNumber")->AsInteger()};
+  TwwtaTable* entries = form->dsetBug;
+  const bool hasEntry = !entries->IsEmpty();
+  return {form->WindowState(), entries->IndexName(),
+          form->wwtblProgram->FieldByName("ProgramNumber")->AsInteger(), hasEntry,
+          hasEntry ? entries->FieldByName("ReportNumber")->AsVariant() : Variant(),
+          form->dbgBug->DataLink()->ActiveRecord(), form->Busy};
 }
 
-// The index, the quick filter, the program that was current and the window's state.
+// Scrolls the grid until the current entry stands on `row` again, as far as
+// the entries around it allow: moving past an edge of the rows shown scrolls
+// them, moving back inside does not.
+void ShowOnRow(TwwDBGrid* grid, TDataSet* entries, int row) {
+  TDataLink* link = grid->DataLink();
+  const int shown = link->ActiveRecord();
+  if (shown == row || entries->IsEmpty()) return;
+  const int past = shown > row ? link->BufferCount() - 1 - row : -row;
+  entries->MoveBy(-entries->MoveBy(past));
+}
+
+// While a report runs, the entry table's controls (grid, record pane, lookup
+// combos) stay still and the Busy flag keeps the panes and memo tabs from
+// following each entry, so nothing of the main window changes or repaints per
+// entry; the status and priority tables still follow each entry the report
+// reads. The window catches up once, when the run is over.
+void Freeze(TfrmBug* form) {
+  form->Busy = true;
+  form->dsetBug->DisableControlsKeepingDetails();
+  form->SetWindowState(wsMinimized);
+}
+
+void Thaw(TfrmBug* form, const TMainState& s) {
+  form->dsetBug->EnableControlsKeepingDetails();
+  form->Busy = s.busy;
+  form->dsetBugAfterScroll();
+}
+
+// The index, the quick filter, the program and the entry that were current,
+// the grid's row and the window's state.
 void Restore(TfrmBug* form, const TMainState& s) {
-  form->dsetBug->SetIndexName(s.indexName);
-  form->ApplyFilter();
-  // The all-programs reports walk the program table; the user's program comes back.
-  if (form->wwtblProgram->FieldByName("ProgramNumber")->AsInteger() != s.programNumber)
-    form->wwtblProgram->Locate("ProgramNumber", Variant(s.programNumber), {});
+  TwwtaTable* entries = form->dsetBug;
+  try {
+    entries->SetIndexName(s.indexName);
+    form->ApplyFilter();
+    // The all-programs reports walk the program table; the user's program comes back.
+    if (form->wwtblProgram->FieldByName("ProgramNumber")->AsInteger() != s.programNumber)
+      form->wwtblProgram->Locate("ProgramNumber", Variant(s.programNumber), {});
+    // Gone meanwhile (another user deleted it): the table stays where the filter put it.
+    if (s.hasEntry) entries->Locate("ReportNumber", s.entry, {});
+  } catch (...) {
+    Thaw(form, s);
+    form->SetWindowState(s.windowState);
+    throw;
+  }
+  Thaw(form, s);
+  ShowOnRow(form->dbgBug, entries, s.gridRow);
   form->SetWindowState(s.windowState);
 }
 
-void Run(TfrmBug* form, const TReportRun& run) {
+}  // namespace
+
+void RunReport(TfrmBug* form, const TReportRun& run) {
   const TMainState state = Remember(form);
-  form->SetWindowState(wsMinimized);
+  Freeze(form);
   std::string failure, status;
   try {
     form->dsetBug->SetIndexName("ProgramNumber");
@@ -87,6 +132,8 @@ void Run(TfrmBug* form, const TReportRun& run) {
   if (!failure.empty()) ShowBeepMessage(failure, kMsgError);
 }
 
+namespace {
+
 template <class Window>
 std::function<TfrmReports*()> Creator(TfrmBug* form) {
   return [form] { return new Window(Application, form); };
@@ -97,7 +144,7 @@ template <class Window>
 void RunList(TfrmBug* form, bool preview, int kind, bool allPrograms) {
   if (kind < 0 || kind >= kKinds) return;  // no such kind: nothing to print
   TKindFilter filter = kKindFilters[kind];
-  Run(form, {preview, allPrograms, kind, [form, filter] { (form->*filter)(form->dsetBug); },
+  RunReport(form, {preview, allPrograms, kind, [form, filter] { (form->*filter)(form->dsetBug); },
              Creator<Window>(form)});
 }
 
@@ -174,7 +221,7 @@ void TfrmBug::SetReportItemCaptions() {
 void TfrmBug::PrintSingleEntry(bool preview) {
   const std::string number =
       dsetBug->IsEmpty() ? std::string() : dsetBug->FieldByName("ReportNumber")->AsString();
-  Run(this, {preview, false, tcType->TabIndex(),
+  RunReport(this, {preview, false, tcType->TabIndex(),
              [this, number] {
                dsetBug->SetFilterText("ReportNumber = '" + number + "'");
                dsetBug->SetFiltered(true);

@@ -365,8 +365,22 @@ void TppBDEPipeline::RestoreFromCache(int pageNo) {
     First();
   else if (r.AtEnd)
     Last();
-  else if (r.HasBookmark && DataSet())
+  else if (r.HasBookmark && DataSet() && !StandsOn(int32_t(r.Bookmark)))
     GotoBookmark(int32_t(r.Bookmark));
+}
+
+// True when the dataset browses the bookmarked record, neither end flag set:
+// the page before ended there, and going there again would only re-read the
+// rows around it (the next move still reads afresh).
+bool TppBDEPipeline::StandsOn(int32_t bookmark) {
+  TDataSet* ds = DataSet();
+  const auto it = bookmarks_.find(bookmark);
+  if (!ds || it == bookmarks_.end() || it->second.DataSet != ds) return false;
+  if (ds->State() != dsBrowse || ds->Bof() || ds->Eof()) return false;
+  char* current = ds->GetBookmark();
+  const bool same = current && ds->CompareBookmarks(current, it->second.Bookmark) == 0;
+  TDataSet::FreeBookmark(current);
+  return same;
 }
 
 void TppBDEPipeline::CacheNotify(int operation, int pageNo) {

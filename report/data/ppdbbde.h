@@ -108,6 +108,7 @@ class TppBDEPipeline : public TppDataPipeline {
   void FreeCacheBookmarks();
   // Frees every bookmark made on a dataset that is going away.
   void ForgetDataSet(TComponent* dataSet);
+  bool StandsOn(int32_t bookmark);
   int32_t NewHandle();
 
   std::unique_ptr<TppBDEDataLink> dataLink_;

@@ -393,7 +393,11 @@ void TppViewer::PaintPage() {
 void TppViewer::CopyToScreen(const TRect& rect) {
   directDrawing_ = true;
   paintBox_->Canvas()->CopyRect(rect, device_->PageBitmap()->Canvas(), rect);
-  paintBox_->Invalidate();
+  // Only what was drawn: a counting pass redraws the shown page's page count
+  // with every page it counts.
+  TRect shown = rect;
+  OffsetRect(shown, paintBox_->Left(), paintBox_->Top());
+  scrollBox_->InvalidateRect(shown);
   directDrawing_ = false;
 }
 

@@ -8,15 +8,20 @@
 #include <QApplication>
 #include <QMenu>
 #include <QTest>
+#include <QTimer>
 
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <optional>
 #include <regex>
 
 #include "../report/command_output.h"
 #include "app/main/bug.h"
+#include "app/reports/reports.h"
 #include "apptest.h"
+#include "datactrls/edits/wwdbcomb.h"
 #include "datactrls/wwdbgrid.h"
 #include "datactrls/wwtable.h"
 #include "platform/classlib/controls/qtbackend.h"
@@ -25,6 +30,8 @@
 #include "platform/classlib/menus/menus.h"
 #include "platform/classlib/stdctrls/stdctrls.h"
 #include "platform/dao/core.h"
+#include "platform/classlib/db/datasource.h"
+#include "report/model/ppreport.h"
 #include "report/output/pppage.h"
 #include "report/output/pppreview.h"
 #include "report/output/ppprintr.h"
@@ -47,6 +54,17 @@ bool Has(const std::vector<std::string>& texts, const std::string& text) {
   return std::find(texts.begin(), texts.end(), text) != texts.end();
 }
 
+// Counts the events of one kind a widget receives while it lives.
+struct TEventCounter : QObject {
+  TEventCounter(QWidget* widget, QEvent::Type type) : type(type) { widget->installEventFilter(this); }
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == type) ++count;
+    return false;
+  }
+  QEvent::Type type;
+  int count = 0;
+};
+
 // A real click in the middle of a button (a windowless one through its parent).
 void ClickButton(TControl* button) {
   if (auto* window = dynamic_cast<TWinControl*>(button))
@@ -62,6 +80,8 @@ void ClickButton(TControl* button) {
 // without a Workaround, then one with; program 3 ("Third") has none.
 struct ReportsTest : apptest::MainWindowTest {
   std::function<void(TppPrintPreview*)> onPreview = [](TppPrintPreview* p) { p->Close(); };
+  // Called as the preview opens, before its first page is made.
+  std::function<void(TppPrintPreview*)> answerPreviewFirst = [](TppPrintPreview*) {};
   std::string pdf;
   bool cancelPrint = false;  // the print dialog is cancelled
   std::vector<std::string> messages;
@@ -83,6 +103,7 @@ struct ReportsTest : apptest::MainWindowTest {
   }
   TModalResult Answer(TDialogRequest& r) override {
     if (auto* preview = dynamic_cast<TppPrintPreview*>(r.Dialog)) {
+      answerPreviewFirst(preview);
       Application->ProcessMessages();
       onPreview(preview);
       return mrNone;
@@ -121,6 +142,39 @@ struct ReportsTest : apptest::MainWindowTest {
       if (form->dsetBug->FieldByName("ReportNumber")->AsInteger() == number) return;
   }
   std::string PdfText() { return CommandOutput("pdftotext -layout '" + pdf + "' - 2>&1"); }
+  // What the main window shows of its entries: the current entry, the grid
+  // row it stands on and the entry on the grid's top row, the record pane's
+  // status, and the code tables' rows for the entry.
+  struct Shown {
+    std::int64_t entry;
+    int row;
+    std::int64_t top;
+    std::string paneStatus, status, priority;
+    bool operator==(const Shown&) const = default;
+  };
+  Shown WhatTheWindowShows() {
+    TDataLink* link = form->dbgBug->DataLink();
+    const int row = link->ActiveRecord();
+    link->SetActiveRecord(0);
+    const int top = form->dsetBug->FieldByName("ReportNumber")->AsInteger();
+    link->SetActiveRecord(row);
+    return {form->dsetBug->FieldByName("ReportNumber")->AsInteger(), row, top,
+            form->cmbStatus->Text(), form->wwtaStatus->FieldByName("Status")->AsString(),
+            form->wwtaPriority->FieldByName("Priority")->AsString()};
+  }
+  // The report of the report window the main window is running.
+  static TppReport* RunningReport() {
+    for (int i = 0; i < Application->ComponentCount(); ++i)
+      if (auto* window = dynamic_cast<TfrmReports*>(Application->Components(i))) return window->ppReport1;
+    return nullptr;
+  }
+  // The grid scrolled down, its current entry two rows above the bottom row.
+  void ScrollDown() {
+    form->dsetBug->First();
+    form->dsetBug->MoveBy(20);
+    form->dsetBug->MoveBy(-2);
+    Application->ProcessMessages();
+  }
   // The texts on the opening page of the preview the run shows (its status bar in shownStatus).
   std::string shownStatus;
   std::vector<std::string> PreviewTexts(const std::function<void()>& run) {
@@ -451,6 +505,111 @@ TEST_F(ReportsTest, AStoppedPrintSaysSoOnTheStatusLine) {
   form->PrintListingThisProgram(false, 0);
   EXPECT_TRUE(std::filesystem::exists(pdf));
   EXPECT_EQ(form->sbMain->Panels()->Items(1)->Text(), "");
+}
+
+// A run leaves the main window as it was: the same entry current, on the same
+// grid row below the same top entry, the record pane and the code tables on
+// it. While the report walks the entries, the grid and the panes stay where
+// they were.
+TEST_F(ReportsTest, ARunGivesTheEntryBackOnItsRowAndTheWindowStaysStillMeanwhile) {
+  pdf = scratch.Dir() + "/still.pdf";
+  const std::pair<const char*, std::function<void()>> runs[] = {
+      {"listing preview", [this] { form->PrintListingThisProgram(true, 0); }},
+      {"comprehensive preview", [this] { form->PrintComprehensiveThisProgram(true, 1); }},
+      {"listing printed", [this] { form->PrintListingThisProgram(false, 2); }},
+      {"all programs", [this] { form->PrintListingAllPrograms(true, 0); }},
+  };
+  for (const auto& [name, run] : runs) {
+    ScrollDown();
+    const Shown before = WhatTheWindowShows();
+    ASSERT_NE(before.top, 1) << "the grid is scrolled";
+    ASSERT_EQ(before.status, form->dsetBug->FieldByName("Status")->AsString());
+    std::optional<Shown> during;
+    TEventCounter gridPaints(vantrel::qt::ClientWidget(*form->dbgBug), QEvent::Paint);
+    onPreview = [&](TppPrintPreview* p) {
+      during = WhatTheWindowShows();
+      p->Close();
+    };
+    run();
+    if (during) {
+      EXPECT_EQ(during->paneStatus, before.paneStatus) << name;
+      EXPECT_NE(during->entry, before.entry) << name << ": the report walked the entries";
+    }
+    // Going down and coming back, never per entry (it was one per page or more).
+    EXPECT_LE(gridPaints.count, 2) << name;
+    EXPECT_EQ(WhatTheWindowShows(), before) << name;
+    EXPECT_FALSE(form->dsetBug->ControlsDisabled()) << name;
+    EXPECT_FALSE(form->Busy) << name;
+    EXPECT_EQ(form->WindowState(), wsNormal) << name;
+    // The next entry brings its own status into the code table.
+    form->dsetBug->Next();
+    EXPECT_EQ(form->wwtaStatus->FieldByName("Status")->AsString(),
+              form->dsetBug->FieldByName("Status")->AsString()) << name;
+    EXPECT_NE(form->wwtaStatus->FieldByName("Status")->AsString(), before.status) << name;
+  }
+  EXPECT_TRUE(messages.empty());
+}
+
+// The listing reads each entry's status and priority from the code tables,
+// which follow the entry the report stands on while the grid stays still.
+TEST_F(ReportsTest, EachListingRowShowsItsEntrysOwnStatusAndPriority) {
+  std::map<std::string, std::string> statuses, priorities;
+  {
+    dao::TDatabaseCore db(scratch.Database(), false, false, "");
+    for (int n = 4; n <= 45; n += 4)
+      db.Execute("UPDATE Reports SET Priority = '1' WHERE ReportNumber = " + std::to_string(n));
+    const std::pair<const char*, std::map<std::string, std::string>*> tables[] = {
+        {"SELECT Status, StatusDescription FROM Status", &statuses},
+        {"SELECT Priority, PriorityDescription FROM Priority", &priorities}};
+    for (const auto& [sql, descriptions] : tables)
+      for (auto rows = db.Conn().Prepare(sql); rows->Step();)
+        (*descriptions)[rows->ColumnText(0)] = rows->ColumnText(1);
+  }
+  form->dsetBug->Refresh();
+  ScrollDown();
+  const auto texts = PreviewTexts([this] { form->PrintListingThisProgram(true, 0); });
+  int rows = 0;
+  for (size_t i = 3; i < texts.size(); ++i) {
+    if (texts[i].rfind("Entry ", 0) != 0) continue;
+    const int n = std::stoi(texts[i].substr(6));
+    EXPECT_EQ(texts[i - 3], statuses[n % 2 ? "3" : "2"]) << texts[i];
+    EXPECT_EQ(texts[i - 2], priorities[n % 4 == 0 ? "1" : "3"]) << texts[i];
+    ++rows;
+  }
+  EXPECT_GT(rows, 20);
+  EXPECT_NE(statuses["2"], statuses["3"]);
+}
+
+// Cancel pressed while the pages are being made stops the run; the preview
+// stays until closed and the main window comes back on its entry. Meanwhile
+// the window handles events: a timer set at the first page fires before the
+// run ends.
+TEST_F(ReportsTest, CancelWhileThePagesAreMadeStopsAndTheWindowComesBackRight) {
+  ScrollDown();
+  const Shown before = WhatTheWindowShows();
+  std::string caption;
+  bool timerFired = false, firedBeforeCancel = false;
+  int pages = 0;
+  answerPreviewFirst = [&](TppPrintPreview* p) {
+    TppReport* report = RunningReport();
+    ASSERT_NE(report, nullptr);
+    report->OnStartPage = [&, p](TObject*) {
+      if (++pages == 1) QTimer::singleShot(0, [&] { timerFired = true; });
+      if (pages != 3) return;
+      firedBeforeCancel = timerFired;
+      caption = p->spbPreviewClose->Caption();
+      ClickButton(p->spbPreviewClose);
+    };
+  };
+  onPreview = [](TppPrintPreview* p) { p->Close(); };
+  form->PrintComprehensiveThisProgram(true, 0);
+  EXPECT_EQ(caption, "Cancel");
+  EXPECT_TRUE(firedBeforeCancel);
+  EXPECT_EQ(pages, 3) << "no page after the Cancel";
+  EXPECT_EQ(WhatTheWindowShows(), before);
+  EXPECT_FALSE(form->dsetBug->ControlsDisabled());
+  EXPECT_EQ(form->WindowState(), wsNormal);
+  EXPECT_TRUE(messages.empty());
 }
 
 // End to end: the View menu opened with the keyboard, the listing previewed

@@ -202,8 +202,14 @@ void TDataSet::BroadcastDataEvent(TDataEvent event, std::intptr_t info) {
   if (disableCount_ == 0) {
     auto sources = dataSources_;
     for (TDataSource* source : sources) source->DataEvent(event, info);
-  } else if ((event == deUpdateState && state_ == dsInactive) || event == deLayoutChange) {
+    return;
+  }
+  if ((event == deUpdateState && state_ == dsInactive) || event == deLayoutChange)
     enableEvent_ = deLayoutChange;
+  // A state change reaches everything at EnableControls, as with any disable.
+  if (keepingDetails_ == disableCount_ && event != deUpdateState) {
+    auto sources = dataSources_;
+    for (TDataSource* source : sources) source->NotifyDetailLinks(event, info);
   }
 }
 
@@ -220,6 +226,17 @@ void TDataSet::EnableControls() {
   if (--disableCount_ != 0) return;
   if (disableState_ != state_) BroadcastDataEvent(deUpdateState, 0);
   if (disableState_ != dsInactive && state_ != dsInactive) BroadcastDataEvent(enableEvent_, 0);
+}
+
+void TDataSet::DisableControlsKeepingDetails() {
+  DisableControls();
+  ++keepingDetails_;
+}
+
+void TDataSet::EnableControlsKeepingDetails() {
+  if (keepingDetails_ == 0) return;
+  --keepingDetails_;
+  EnableControls();
 }
 
 void TDataSet::SetFieldListChanged() {

@@ -128,6 +128,12 @@ class TDataSet : public TComponent {
   void DisableControls();
   void EnableControls();
   bool ControlsDisabled() const { return disableCount_ != 0; }
+  // As DisableControls/EnableControls, but the datasets that follow this one
+  // as their master keep following its record: for a long pass that reads each
+  // record's details (a report) while the controls stay still. Inside a plain
+  // DisableControls the details stop as well.
+  void DisableControlsKeepingDetails();
+  void EnableControlsKeepingDetails();
 
   // ---- fields ----------------------------------------------------------------
   TFields& Fields() { return *fields_; }
@@ -397,6 +403,7 @@ class TDataSet : public TComponent {
   bool autoCalcFields_ = true;
   bool cachedUpdates_ = false;
   int disableCount_ = 0;
+  int keepingDetails_ = 0;  // of disableCount_, the disables that let details follow
   TDataSetState disableState_ = dsInactive;
   TDataEvent enableEvent_ = deDataSetChange;
   std::string filterText_;

@@ -89,6 +89,14 @@ void TDataSource::NotifyDataLinks(TDataEvent event, std::intptr_t info) {
     }
 }
 
+void TDataSource::NotifyDetailLinks(TDataEvent event, std::intptr_t info) {
+  if (state_ == dsInactive) return;
+  auto links = links_;
+  for (TDataLink* link : links)
+    if (std::find(links_.begin(), links_.end(), link) != links_.end() && dynamic_cast<TMasterDataLink*>(link))
+      link->DataEvent(event, info);
+}
+
 void TDataSource::DataEvent(TDataEvent event, std::intptr_t info) {
   if (event == deUpdateState) {
     UpdateState();

@@ -48,6 +48,8 @@ class TDataSource : public TComponent {
   void RemoveDataLink(TDataLink* link);
   void DataEvent(TDataEvent event, std::intptr_t info);
   void NotifyDataLinks(TDataEvent event, std::intptr_t info);
+  // Only the links of detail datasets (their controls are still).
+  void NotifyDetailLinks(TDataEvent event, std::intptr_t info);
   void UpdateState();
 
   TDataSet* dataSet_ = nullptr;

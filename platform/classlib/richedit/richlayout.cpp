@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTextDocumentFragment>
 #include <QTextCursor>
 #include <QTextLayout>
 #include <QTextList>
@@ -25,29 +26,43 @@ struct TRichTextLayout::Impl {
   double width = -1;
 
   // Lays the text out for `device` and `width` unless it already is.
+  // Each change of device, margin or width lays the whole text out again, so
+  // the text is emptied first and filled in once all three are set.
   void LayOut(QPaintDevice* target, double textWidth) {
     const int ppi = target->logicalDpiY();
     if (target != device || ppi != pixelsPerInch) {
       device = target;
       pixelsPerInch = ppi;
+      document.clear();
       document.documentLayout()->setPaintDevice(target);
+      document.setDocumentMargin(0);
+      document.setTextWidth(textWidth);
+      width = textWidth;
       vantrel::qt::FillTextDocument(document, text, ppi);
-      width = -1;
     }
     if (textWidth != width) {
-      document.setDocumentMargin(0);
       document.setTextWidth(textWidth);
       width = textWidth;
     }
   }
 
-  // A copy of the text from `start` (a line's start) to `end`. Lines break
-  // from a paragraph's start onwards, so they break in the copy as here; a
-  // paragraph that began on an earlier page continues without its first-line
-  // indent, space above or bullet.
-  std::unique_ptr<QTextDocument> Part(int start, int end) const {
-    std::unique_ptr<QTextDocument> part(document.clone());
+  // A copy of the text from `start` (a line's start) to `end`, laid out for
+  // `target` at `textWidth`. Lines break from a paragraph's start onwards, so
+  // they break in the copy as here; a paragraph that began on an earlier page
+  // continues without its first-line indent, space above or bullet.
+  std::unique_ptr<QTextDocument> Part(int start, int end, QPaintDevice* target,
+                                      double textWidth) const {
+    auto part = std::make_unique<QTextDocument>();
+    part->setDefaultFont(document.defaultFont());
+    part->setDefaultTextOption(document.defaultTextOption());
+    part->setIndentWidth(document.indentWidth());
+    // Set while the copy is empty: on a filled copy each would lay it all out again.
+    part->documentLayout()->setPaintDevice(target);
+    part->setDocumentMargin(0);
+    part->setTextWidth(textWidth);
     QTextCursor cut(part.get());
+    cut.beginEditBlock();  // laid out once, when it is cut to size
+    cut.insertFragment(QTextDocumentFragment(&document));
     cut.setPosition(std::min(end, part->characterCount() - 1));
     cut.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
     cut.removeSelectedText();
@@ -68,6 +83,7 @@ struct TRichTextLayout::Impl {
       format.setIndent(format.indent() + listIndent);
       cut.setBlockFormat(format);
     }
+    cut.endEditBlock();
     return part;
   }
 };
@@ -139,14 +155,14 @@ int TRichTextLayout::FormatRange(TCanvas* canvas, const TRect& rect, int first, 
   if (usedHeight) *usedHeight = height;
   if (render && next > first) {
     // Only the lines that fit, and nothing else: text drawn and clipped away
-    // would still be text of a PDF, found twice by search and copy.
-    std::unique_ptr<QTextDocument> part = impl_->Part(lines.front().start, next);
-    part->documentLayout()->setPaintDevice(painter.device());
-    part->setDocumentMargin(0);
-    part->setTextWidth(rect.Width());
+    // would still be text of a PDF, found twice by search and copy. A text
+    // that fits whole is drawn as laid out, without a copy to lay out again.
+    std::unique_ptr<QTextDocument> part;
+    if (lines.front().start != 0 || next != length)
+      part = impl_->Part(lines.front().start, next, painter.device(), rect.Width());
     painter.save();
     painter.translate(rect.Left, rect.Top);
-    part->drawContents(&painter, QRectF(0, 0, rect.Width(), bottom - top));
+    (part ? *part : impl_->document).drawContents(&painter, QRectF(0, 0, rect.Width(), bottom - top));
     painter.restore();
   }
   return next;

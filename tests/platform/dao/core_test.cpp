@@ -805,8 +805,12 @@ TEST_F(CoreLargeValues, RowsReadOverEarlierOnesShowOnlyTheirOwnValues) {
     for (int c = 0; c <= 5; ++c) {
       const Cell& want = v[static_cast<size_t>(c)];
       const std::int64_t size = want.IsNull() ? -1 : static_cast<std::int64_t>(want.text.size());
-      if (c >= 4) EXPECT_EQ(size, rs->ValueSize(c)) << "row " << i << ", field " << c;
-      if (c < 4 || i % 2 == 0) EXPECT_TRUE(want == rs->Value(c)) << "row " << i << ", field " << c;
+      if (c >= 4) {
+        EXPECT_EQ(size, rs->ValueSize(c)) << "row " << i << ", field " << c;
+      }
+      if (c < 4 || i % 2 == 0) {
+        EXPECT_TRUE(want == rs->Value(c)) << "row " << i << ", field " << c;
+      }
     }
   };
   rs->MoveFirst();

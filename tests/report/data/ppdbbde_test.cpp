@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "bde/library_fixture.h"
 #include "platform/classlib/db/dbtestutil.h"
 
@@ -88,6 +90,39 @@ TEST_F(TablePipeline, APageRegeneratedFromTheCacheStartsOnItsRecord) {
   pipe.Next();
   EXPECT_EQ("Carl", pipe.GetFieldAsString("Name"));
   EXPECT_EQ(2, pipe.RecordNo());
+}
+
+// The page after a page starts where that page ended: standing there
+// already, the table is not moved (nor its rows re-read); elsewhere it goes
+// back to the page's record.
+TEST_F(TablePipeline, RestoringThePageTheTableStandsOnLeavesTheTableStill) {
+  TTable* table = People();
+  TOneObject owner(&pipe);
+  TppCacheManager cache(&owner);
+  cache.BuildCache();
+  int scrolls = 0;
+  table->BeforeScroll = [&](TDataSet*) { ++scrolls; };
+  pipe.Open();
+  pipe.First();
+  pipe.Next();
+  cache.SavePageState(1);  // on Bert
+  struct Case {
+    const char* name;
+    std::function<void()> before;
+    int scrolls;
+  };
+  const Case cases[] = {{"standing on it", [] {}, 0},
+                        {"moved on", [&] { table->Next(); }, 1},
+                        {"past the end", [&] { table->Last(); table->Next(); }, 1}};
+  for (const Case& c : cases) {
+    c.before();
+    scrolls = 0;
+    cache.RestorePageState(1);
+    EXPECT_EQ(scrolls, c.scrolls) << c.name;
+    EXPECT_EQ("Bert", pipe.GetFieldAsString("Name")) << c.name;
+    EXPECT_FALSE(pipe.Eof()) << c.name;
+  }
+  table->BeforeScroll = nullptr;
 }
 
 TEST(PipelineFieldClasses, DescendantsTakeTheirAncestorsType) {

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QPaintEvent>
+#include <QWidget>
+
 #include <memory>
 
 #include "fake_report.h"
+#include "platform/classlib/controls/qtbackend.h"
 #include "report/data/pputils.h"
 #include "report/output/ppdrawcmd.h"
 
@@ -105,6 +109,43 @@ TEST_F(ReportViewer, StatusTextsAndLatePageCounts) {
                           "Calculating page 3 for report Defects"}));
   TppPage* shown = viewer->ScreenDevice()->CurrentPage();
   EXPECT_EQ(shown->AbsolutePageCount, 3);
+  EXPECT_EQ(static_cast<TppDrawCalc*>(shown->DrawCommands(0))->Text, "Page 1 of 3");
+}
+
+// A counting pass redraws the shown page's count as it grows: only that
+// text's place is painted again, never the whole page for every page counted.
+TEST_F(ReportViewer, ALatePageCountRepaintsOnlyItsText) {
+  struct TPaints : QObject {
+    std::vector<QRect> rects;
+    bool eventFilter(QObject*, QEvent* event) override {
+      if (event->type() == QEvent::Paint) rects.push_back(static_cast<QPaintEvent*>(event)->rect());
+      return false;
+    }
+  } paints;
+  TFakeReport report(3);
+  report.TwoPass = true;
+  TppViewer* viewer = MakeViewer(600, 400);
+  form->Show();
+  Application->ProcessMessages();
+  vantrel::qt::ClientWidget(*viewer->ScrollBox())->installEventFilter(&paints);
+  // From the first page counted on, the shown page only takes new counts.
+  viewer->OnStatusChange = [&](TObject*) {
+    if (viewer->Status().rfind("Calculating page 2", 0) == 0) paints.rects.clear();
+  };
+  viewer->SetReport(&report);
+  viewer->ScreenDevice()->RequestPages();
+  Application->ProcessMessages();
+  TppPage* shown = viewer->ScreenDevice()->CurrentPage();
+  TRect count = ppDrawRect(*shown->DrawCommands(0));
+  OffsetRect(count, viewer->PaintBox()->Left(), viewer->PaintBox()->Top());
+  const QRect text(count.Left, count.Top, count.Width(), count.Height());
+  ASSERT_FALSE(paints.rects.empty());
+  QRect all;
+  for (const QRect& r : paints.rects) {
+    EXPECT_LE(r.width() * r.height(), 4 * text.width() * text.height());
+    all |= r;
+  }
+  EXPECT_TRUE(all.contains(text));
   EXPECT_EQ(static_cast<TppDrawCalc*>(shown->DrawCommands(0))->Text, "Page 1 of 3");
 }
 

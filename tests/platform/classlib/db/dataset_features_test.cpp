@@ -282,6 +282,62 @@ TEST(MasterDetailTest, ChangingTheMasterKeyRefollows) {
   EXPECT_EQ(m.entries.FieldByName("Entry")->AsInteger(), 1);
 }
 
+// A long pass over the master with its controls still: the details follow
+// only while every disable in force keeps them following; the controls hear
+// one change at the end either way.
+TEST(MasterDetailTest, DisablingControlsKeepingDetailsStillMovesTheDetail) {
+  struct Case {
+    const char* name;
+    std::function<void(TDataSet&)> disable, enable;
+    int firstEntry;  // of the detail after the master moved to program 2
+  };
+  const Case cases[] = {
+      {"keeping details", [](TDataSet& d) { d.DisableControlsKeepingDetails(); },
+       [](TDataSet& d) { d.EnableControlsKeepingDetails(); }, 2},
+      {"plain", [](TDataSet& d) { d.DisableControls(); }, [](TDataSet& d) { d.EnableControls(); }, 1},
+      {"keeping inside plain",
+       [](TDataSet& d) {
+         d.DisableControls();
+         d.DisableControlsKeepingDetails();
+       },
+       [](TDataSet& d) {
+         d.EnableControlsKeepingDetails();
+         d.EnableControls();
+       },
+       1},
+  };
+  for (const Case& c : cases) {
+    MasterDetail m;
+    TRecordingLink control;
+    control.SetDataSource(&m.programSource);
+    control.Clear();
+    c.disable(m.programs);
+    m.programs.Next();
+    EXPECT_EQ(m.entries.FieldByName("Entry")->AsInteger(), c.firstEntry) << c.name;
+    EXPECT_EQ(control.Joined(), "") << c.name;
+    c.enable(m.programs);
+    EXPECT_FALSE(m.programs.ControlsDisabled()) << c.name;
+    EXPECT_EQ(control.Joined(), "changed") << c.name;
+    EXPECT_EQ(m.entries.FieldByName("Entry")->AsInteger(), 2) << c.name << ": caught up at the end";
+  }
+}
+
+TEST(MasterDetailTest, APlainDisableInsideAKeepingOneStopsTheDetailUntilReleased) {
+  MasterDetail m;
+  m.programs.DisableControlsKeepingDetails();
+  m.programs.DisableControls();
+  m.programs.Next();
+  EXPECT_EQ(m.entries.FieldByName("Entry")->AsInteger(), 1);
+  m.programs.EnableControls();
+  EXPECT_TRUE(m.programs.ControlsDisabled());
+  m.programs.Prior();
+  m.programs.Next();
+  EXPECT_EQ(m.entries.FieldByName("Entry")->AsInteger(), 2) << "following again";
+  m.programs.EnableControlsKeepingDetails();
+  m.programs.EnableControlsKeepingDetails();  // one too many: nothing to release
+  EXPECT_FALSE(m.programs.ControlsDisabled());
+}
+
 TEST(MasterDetailTest, ClosingTheMasterShowsAllDetails) {
   MasterDetail m;
   m.programs.Close();

@@ -125,6 +125,43 @@ TEST(RichTextLayout, NothingFitsInARectangleLowerThanALine) {
   EXPECT_EQ(0, layout.FormatRange(page->Canvas(), TRect{0, 0, 0, 100}, 0, -1, true));
 }
 
+// A page that starts with a paragraph draws as the same text would that
+// began there: alignment, indents, bullets and character formats all come
+// along into the part drawn.
+TEST(RichTextLayout, APartDrawsAsTheTextStartingThereWould) {
+  TRtfCharFormat plain;
+  plain.FontName = "Arial";
+  plain.HalfPoints = 20;
+  TRtfCharFormat rich = plain;
+  rich.HalfPoints = 28;
+  rich.Style = {fsBold, fsUnderline};
+  rich.Color = RGB(200, 10, 20);
+  TRtfParaFormat centred, indented, bullet;
+  centred.Alignment = TRtfAlignment::Center;
+  indented.LeftIndent = 725;
+  indented.FirstIndent = 300;
+  bullet.Bullets = true;
+  const std::vector<TRtfParagraph> paragraphs = {
+      {TRtfParaFormat{}, {{"The opening paragraph, left as it is.", plain}}},
+      {centred, {{"centred ", plain}, {"and rich", rich}}},
+      {indented, {{"An indented paragraph long enough to wrap onto a second line of the page.", plain}}},
+      {bullet, {{"one", plain}}},
+      {bullet, {{"two", rich}}}};
+  TRtfDocument whole, rest;
+  whole.Paragraphs = paragraphs;
+  rest.Paragraphs.assign(paragraphs.begin() + 1, paragraphs.end());
+  TRichTextLayout all(whole), tail(rest);
+  auto fromSecond = Page(96, 4, 3), alone = Page(96, 4, 3);
+  const TRect r{10, 10, 370, 280};
+  const int start = int(paragraphs[0].Runs[0].Text.size()) + 1;  // past the first paragraph's end
+  EXPECT_EQ(all.FormatRange(fromSecond->Canvas(), r, start, -1, true) - start,
+            tail.FormatRange(alone->Canvas(), r, 0, -1, true));
+  const QImage& a = vantrel::qt::BitmapImage(*fromSecond);
+  const QImage& b = vantrel::qt::BitmapImage(*alone);
+  EXPECT_NE(InkBox(*alone, clBlack).Right, -1);
+  EXPECT_TRUE(a == b) << "the part draws as the text alone";
+}
+
 TEST(RichTextDocument, EveryAttributeSurvivesTheEditorsDocument) {
   TRtfCharFormat plain;
   plain.FontName = "Arial";
