@@ -355,38 +355,40 @@ bool TAccessTable::LoadRecordBuffer() {
       Store(at, TAccessBlobSlot{nullptr, size, bookmarkWord});
       blank = size == 0;
     } else {
-      Variant v = field->Value();
+      // Read as stored: a variant per field per record costs more than the copy.
+      DAOCellValue v = field->CellValue();
       DaoCheck(field->Status);
-      TVarType vt = VarType(v);
+      const bool number = v.kind == DAOCellValue::Integer;
+      const bool real = v.kind == DAOCellValue::Real;
       switch (type) {
         case daotype::Boolean:
-          at[0] = vt == varBoolean && v.AsBoolean() ? 1 : 0;
+          at[0] = number && v.integer != 0 ? 1 : 0;
           break;
         case daotype::Byte:
-          at[0] = vt == varByte ? static_cast<std::uint8_t>(v.AsInteger()) : 0;
+          at[0] = number ? static_cast<std::uint8_t>(v.integer) : 0;
           break;
         case daotype::Integer:
-          Store<std::int16_t>(at, vt == varSmallint ? static_cast<std::int16_t>(v.AsInteger()) : 0);
-          blank = vt == varNull;
+          Store<std::int16_t>(at, number ? static_cast<std::int16_t>(v.integer) : 0);
+          blank = v.kind == DAOCellValue::Null;
           break;
         case daotype::Long:
-          Store<std::int32_t>(at, vt == varInteger ? v.AsInteger() : 0);
-          blank = vt == varNull;
+          Store<std::int32_t>(at, number ? static_cast<std::int32_t>(v.integer) : 0);
+          blank = v.kind == DAOCellValue::Null;
           break;
         case daotype::Currency:
-          Store<std::int64_t>(at, vt == varCurrency ? v.AsCurrency().Raw() : 0);
-          blank = vt == varNull;
+          Store<std::int64_t>(at, number ? v.integer : 0);
+          blank = v.kind == DAOCellValue::Null;
           break;
         case daotype::Single:
-          Store<float>(at, vt == varSingle ? static_cast<float>(v.AsDouble()) : 0.0f);
-          blank = vt == varNull;
+          Store<float>(at, real ? static_cast<float>(v.real) : 0.0f);
+          blank = v.kind == DAOCellValue::Null;
           break;
         case daotype::Double:
-          Store<double>(at, vt == varDouble ? v.AsDouble() : 0.0);
-          blank = vt == varNull;
+          Store<double>(at, real ? v.real : 0.0);
+          blank = v.kind == DAOCellValue::Null;
           break;
         case daotype::Date: {
-          double dt = vt == varDate ? v.AsDouble() : 0.0;
+          double dt = real ? v.real : 0.0;
           blank = dt == 0.0;
           if (!blank) {
             // A date number no calendar date stands for (a damaged file) reads
@@ -400,7 +402,12 @@ bool TAccessTable::LoadRecordBuffer() {
           break;
         }
         case daotype::Text:
-          CopyText(at, d.Length, vt == varOleStr ? v.AsString() : std::string());
+          // A number stored in a text column reads as the variant gave it:
+          // an integer as its digits, a real number as nothing.
+          if (number)
+            CopyText(at, d.Length, std::to_string(v.integer));
+          else
+            CopyText(at, d.Length, v.kind == DAOCellValue::Text ? v.text : std::string_view());
           break;
         default:
           known = false;

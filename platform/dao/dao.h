@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/classlib/core/variant.h"
 #include "platform/win32/com.h"
@@ -216,6 +217,21 @@ class DAOFields : public IUnknown {
   virtual HRESULT get_Item(const Variant& index, DAOField** item) = 0;
 };
 
+// Not DAO's own: a field's current value as stored, for readers that copy
+// every field of every record and would otherwise build a variant for each.
+// Numbers come converted by the field's type as get_Value converts them:
+// Integer for Boolean, Byte, Integer, Long and Currency (its raw amount), Real
+// for Single, Double and Date. Other types give what the row holds: Text (its
+// bytes) or, where a number was stored, Integer or Real. The text is the
+// recordset's own: it stays valid until the recordset moves or changes.
+struct DAOCellValue {
+  enum Kind : std::uint8_t { Null, Integer, Real, Text };
+  Kind kind = Null;
+  std::int64_t integer = 0;
+  double real = 0;
+  std::string_view text;
+};
+
 class DAOField : public IUnknown {
  public:
   virtual HRESULT get_Name(std::string* name) = 0;
@@ -232,6 +248,8 @@ class DAOField : public IUnknown {
   virtual HRESULT put_Value(const Variant& value) = 0;
   virtual HRESULT GetChunk(std::int32_t offset, std::int32_t bytes, Variant* chunk) = 0;
   virtual HRESULT AppendChunk(const Variant& chunk) = 0;
+  // Not DAO's own: the current value without a variant (see DAOCellValue).
+  virtual HRESULT get_CellValue(DAOCellValue* value) = 0;
 };
 
 class DAOIndexes : public IUnknown {

@@ -159,6 +159,43 @@ Variant ToVariant(const Cell& c, int type) {
   }
 }
 
+DAOCellValue IntegerCell(std::int64_t v) {
+  DAOCellValue out;
+  out.kind = DAOCellValue::Integer;
+  out.integer = v;
+  return out;
+}
+
+DAOCellValue RealCell(double v) {
+  DAOCellValue out;
+  out.kind = DAOCellValue::Real;
+  out.real = v;
+  return out;
+}
+
+// The cell as ToVariant answers it, less the variant: numbers converted by the
+// field's type, other values as stored.
+DAOCellValue ToCellValue(const Cell& c, int type) {
+  if (c.IsNull()) return {};
+  switch (type) {
+    case dbBoolean:
+    case dbByte:
+    case dbInteger:
+    case dbLong:
+    case dbCurrency: return IntegerCell(c.AsInteger());
+    case dbSingle:
+    case dbDouble:
+    case dbDate: return RealCell(c.AsReal());
+    default: break;
+  }
+  if (c.kind == Cell::Integer) return IntegerCell(c.integer);
+  if (c.kind == Cell::Real) return RealCell(c.AsReal());
+  DAOCellValue out;
+  out.kind = DAOCellValue::Text;
+  out.text = c.text;
+  return out;
+}
+
 std::string BytesOf(const Variant& v) {
   if (v.IsArray()) {
     auto bytes = VarArrayToBytes(v);
@@ -305,6 +342,9 @@ class TField : public TComObject<DAOField> {
   }
   HRESULT put_Value(const Variant& value) override {
     return Guard(*engine_, [&] { Recordset().SetValue(index_, FromVariant(value, info_.def.type)); });
+  }
+  HRESULT get_CellValue(DAOCellValue* out) override {
+    return Guard(*engine_, [&] { Require(out), *out = ToCellValue(Current(), info_.def.type); });
   }
   HRESULT GetChunk(std::int32_t offset, std::int32_t bytes, Variant* out) override {
     return Guard(*engine_, [&] {

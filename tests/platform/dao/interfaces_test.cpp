@@ -265,6 +265,72 @@ TEST_F(DaoValues, ChunksOfMemoAndLongBinary) {
   EXPECT_EQ("new", Value(rs.get(), "Body").AsString());
 }
 
+// The value without a variant answers what the variant holds, field by field,
+// on a filled record and on a blank one; it fails where get_Value fails.
+TEST_F(DaoValues, CellValueAgreesWithTheVariant) {
+  Exec("CREATE TABLE AllTypes (Id COUNTER, B YESNO, Y BYTE, I SHORT, L LONG, C CURRENCY, "
+       "S SINGLE, D DOUBLE, T DATETIME, X TEXT(40), M MEMO)");
+  Ptr<DAORecordset> rs;
+  ASSERT_EQ(S_OK, Open("AllTypes", rs));
+  ASSERT_EQ(S_OK, rs->AddNew());
+  const std::pair<const char*, Variant> values[] = {
+      {"B", Variant(true)},         {"Y", Variant(200)},
+      {"I", Variant(-1234)},        {"L", Variant(-123456789)},
+      {"C", Variant(Currency::FromRaw(-123456))}, {"S", Variant(1.25f)},
+      {"D", Variant(-2.5e300)},     {"T", Variant(TDateTime(36526.75))},
+      {"X", Variant("Grüße")},      {"M", Variant(std::string(5000, 'm'))},
+  };
+  for (const auto& [name, value] : values) EXPECT_EQ(S_OK, SetValue(rs.get(), name, value)) << name;
+  ASSERT_EQ(S_OK, rs->Update());
+  ASSERT_EQ(S_OK, rs->AddNew());
+  ASSERT_EQ(S_OK, rs->Update());
+
+  Ptr<DAOFields> fields;
+  ASSERT_EQ(S_OK, rs->get_Fields(&fields));
+  auto compareRecord = [&](const char* record) {
+    for (int i = 1; i < 11; ++i) {
+      Ptr<DAOField> f;
+      ASSERT_EQ(S_OK, fields->get_Item(Variant(i), &f));
+      Variant v;
+      DAOCellValue cell;
+      cell.kind = DAOCellValue::Text;  // overwritten by every answer
+      ASSERT_EQ(S_OK, f->get_Value(&v));
+      ASSERT_EQ(S_OK, f->get_CellValue(&cell));
+      SCOPED_TRACE(std::string(record) + " field " + std::to_string(i));
+      if (v.IsNull()) {
+        EXPECT_EQ(DAOCellValue::Null, cell.kind);
+      } else if (VarIsStr(v)) {
+        ASSERT_EQ(DAOCellValue::Text, cell.kind);
+        EXPECT_EQ(v.AsString(), cell.text);
+      } else if (v.VType() == varCurrency) {
+        ASSERT_EQ(DAOCellValue::Integer, cell.kind);
+        EXPECT_EQ(v.AsCurrency().Raw(), cell.integer);
+      } else if (v.VType() == varSingle || v.VType() == varDouble || v.VType() == varDate) {
+        ASSERT_EQ(DAOCellValue::Real, cell.kind);
+        EXPECT_EQ(v.AsDouble(), cell.real);
+      } else {
+        ASSERT_EQ(DAOCellValue::Integer, cell.kind);
+        EXPECT_EQ(v.AsInt64(), cell.integer);
+      }
+    }
+  };
+  ASSERT_EQ(S_OK, rs->MoveFirst());
+  compareRecord("filled");
+  ASSERT_EQ(S_OK, rs->MoveLast());
+  compareRecord("blank");
+
+  Ptr<DAOField> title;
+  ASSERT_EQ(S_OK, fields->get_Item(Variant("X"), &title));
+  EXPECT_NE(S_OK, title->get_CellValue(nullptr));
+  // Past the last record there is no value to read, with either call.
+  ASSERT_EQ(S_OK, rs->MoveNext());
+  Variant none;
+  DAOCellValue noCell;
+  HRESULT byVariant = title->get_Value(&none);
+  EXPECT_NE(S_OK, byVariant);
+  EXPECT_EQ(byVariant, title->get_CellValue(&noCell));
+}
+
 // ---- recordsets -------------------------------------------------------------------
 
 using DaoRecordsets = DaoComFixture;
