@@ -331,7 +331,11 @@ bool TAccessTable::LoadRecordBuffer() {
   std::uint8_t* buffer = GetRecordBuffer();
   if (buffer == nullptr || DAOFields == nullptr) return false;
   std::int16_t count = DAOFields->Count();
-  if (count <= 0) return false;
+  if (count <= 0 || Recordset == nullptr) return false;
+  // One call for the whole record: a call per field cost more than the copy.
+  cells_.resize(std::size_t(count));
+  Recordset->CellValues(cells_.data(), count);
+  DaoCheck(Recordset->Status);
   std::int32_t bookmarkWord = 0;
   bool haveBookmark = false;
   for (std::int16_t i = 0; i < count; ++i) {
@@ -339,12 +343,14 @@ bool TAccessTable::LoadRecordBuffer() {
     item->SetRecordBuffer(buffer);
     std::uint8_t* at = item->Value();
     const TFieldDesc& d = item->Desc;
-    TDAOField* field = DAOField(i);
+    const DAOCellValue& v = cells_[std::size_t(i)];
     std::int16_t type = static_cast<std::int16_t>(d.DriverType);
     bool blank = false;
     bool known = true;
     if (IsBlobType(type)) {
-      std::int32_t size = field->FieldSize();
+      // Its value stays unread: the cell holds its size.
+      std::int32_t size =
+          v.kind == DAOCellValue::Unread ? static_cast<std::int32_t>(v.integer) : DAOField(i)->FieldSize();
       if (!haveBookmark) {
         bookmarkWord = CurrentBookmarkWord();
         haveBookmark = true;
@@ -356,8 +362,6 @@ bool TAccessTable::LoadRecordBuffer() {
       blank = size == 0;
     } else {
       // Read as stored: a variant per field per record costs more than the copy.
-      DAOCellValue v = field->CellValue();
-      DaoCheck(field->Status);
       const bool number = v.kind == DAOCellValue::Integer;
       const bool real = v.kind == DAOCellValue::Real;
       switch (type) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "dbengine/basetable.h"
+#include "platform/dao/dao.h"
 
 class TDAODatabase;
 class TDAORecordset;
@@ -135,6 +136,8 @@ class TAccessTable : public TAccessBaseTable {
   std::int32_t keyCacheWord_ = 0;
   bool keyCacheValid_ = false;
   std::vector<std::unique_ptr<TDAOField>> fieldObjects_;
+  // The record's values as one call reads them; kept to reuse its storage.
+  std::vector<DAOCellValue> cells_;
   TDAOField* DAOField(std::int16_t index);
   void LoadLockedRecord();
 

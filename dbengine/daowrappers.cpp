@@ -447,6 +447,10 @@ std::int64_t TDAORecordset::RowReads() {
   return n;
 }
 
+void TDAORecordset::CellValues(DAOCellValue* values, std::int32_t count) {
+  Status = As<DAORecordset>()->GetCellValues(values, count);
+}
+
 // ---- Query and table definitions
 
 std::string TDAOQuerydef::GetName() {

@@ -227,6 +227,7 @@ class TDAORecordset : public TDAOBase {
   void Seek(const std::string& comparison, const Variant (&keys)[13]);
   void SetRowCondition(const std::string& condition);
   std::int64_t RowReads();  // see DAORecordset::get_RowReads
+  void CellValues(DAOCellValue* values, std::int32_t count);  // see DAORecordset::GetCellValues
 };
 
 class TDAOQuerydef : public TDAOBase {

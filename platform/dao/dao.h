@@ -37,6 +37,7 @@ class DAOField;
 class DAOIndexes;
 class DAOIndex;
 class DAOIndexFields;
+struct DAOCellValue;
 
 // Program identifiers of the two server versions (both served alike).
 inline constexpr const char* kDaoProgId35 = "DAO.DBEngine.35";
@@ -209,6 +210,12 @@ class DAORecordset : public IUnknown {
   // hold (little-endian), without building the byte array. The engine asks
   // for it with every record it reads.
   virtual HRESULT get_BookmarkWord(std::int32_t* word) = 0;
+  // Not DAO's own: the current values of the first `count` fields, in field
+  // order, as each field's get_CellValue gives it, in one call: a reader that
+  // copies every field of every record pays the call once per record, not per
+  // field. A memo or binary value is left unread (it is read on demand): it
+  // comes as Unread with its size as get_FieldSize answers it.
+  virtual HRESULT GetCellValues(DAOCellValue* values, std::int32_t count) = 0;
 };
 
 class DAOFields : public IUnknown {
@@ -223,9 +230,10 @@ class DAOFields : public IUnknown {
 // Integer for Boolean, Byte, Integer, Long and Currency (its raw amount), Real
 // for Single, Double and Date. Other types give what the row holds: Text (its
 // bytes) or, where a number was stored, Integer or Real. The text is the
-// recordset's own: it stays valid until the recordset moves or changes.
+// recordset's own: it stays valid until the recordset moves or changes. An
+// Unread value (see DAORecordset::GetCellValues) holds its size in `integer`.
 struct DAOCellValue {
-  enum Kind : std::uint8_t { Null, Integer, Real, Text };
+  enum Kind : std::uint8_t { Null, Integer, Real, Text, Unread };
   Kind kind = Null;
   std::int64_t integer = 0;
   double real = 0;

@@ -196,6 +196,19 @@ DAOCellValue ToCellValue(const Cell& c, int type) {
   return out;
 }
 
+// A large value's size as get_FieldSize answers it: a blank one has none.
+std::int64_t StoredSize(TRecordsetCore& r, int field) { return std::max<std::int64_t>(r.ValueSize(field), 0); }
+
+// A field's value for GetCellValues: a memo or binary value by its size only,
+// so that a large one stays unread until asked for.
+DAOCellValue CellOrSize(TRecordsetCore& r, int field, int type) {
+  if (type != dbMemo && type != dbLongBinary) return ToCellValue(r.Value(field), type);
+  DAOCellValue out;
+  out.kind = DAOCellValue::Unread;
+  out.integer = StoredSize(r, field);
+  return out;
+}
+
 std::string BytesOf(const Variant& v) {
   if (v.IsArray()) {
     auto bytes = VarArrayToBytes(v);
@@ -318,8 +331,7 @@ class TField : public TComObject<DAOField> {
   HRESULT get_FieldSize(std::int32_t* out) override {
     return Guard(*engine_, [&] {
       Require(out);
-      std::int64_t size = Recordset().ValueSize(index_);
-      *out = size < 0 ? 0 : static_cast<std::int32_t>(size);
+      *out = static_cast<std::int32_t>(StoredSize(Recordset(), index_));
     });
   }
   HRESULT get_Attributes(std::int32_t* out) override {
@@ -614,6 +626,14 @@ class TRecordset : public TComObject<DAORecordset> {
   }
   HRESULT get_RowReads(std::int64_t* out) override {
     return Run([&](auto& r) { Require(out), *out = static_cast<std::int64_t>(r.RowReads()); });
+  }
+  HRESULT GetCellValues(DAOCellValue* out, std::int32_t count) override {
+    return Run([&](auto& r) {
+      Require(out);
+      const auto& fields = r.Fields();
+      if (count < 0 || static_cast<size_t>(count) > fields.size()) Fail(errInvalidArgument);
+      for (int i = 0; i < count; ++i) out[i] = CellOrSize(r, i, fields[static_cast<size_t>(i)].def.type);
+    });
   }
 
  protected:

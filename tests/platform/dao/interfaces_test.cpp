@@ -331,6 +331,53 @@ TEST_F(DaoValues, CellValueAgreesWithTheVariant) {
   EXPECT_EQ(byVariant, title->get_CellValue(&noCell));
 }
 
+TEST_F(DaoValues, CellValuesOfARecordAgreeWithEachField) {
+  Exec("CREATE TABLE Notes (Id COUNTER, N LONG, X TEXT(40), M MEMO, P LONGBINARY)");
+  Exec("INSERT INTO Notes (N, X, M, P) VALUES (7, 'seven', 'a note of some length', NULL)");
+  Exec("INSERT INTO Notes (N, X, M, P) VALUES (NULL, NULL, NULL, NULL)");
+  Ptr<DAORecordset> rs;
+  ASSERT_EQ(S_OK, Open("Notes", rs));
+  Ptr<DAOFields> fields;
+  ASSERT_EQ(S_OK, rs->get_Fields(&fields));
+  constexpr int kCount = 5;
+  for (int record = 0; record < 2; ++record) {
+    SCOPED_TRACE("record " + std::to_string(record));
+    DAOCellValue cells[kCount];
+    ASSERT_EQ(S_OK, rs->GetCellValues(cells, kCount));
+    for (int i = 0; i < kCount; ++i) {
+      Ptr<DAOField> f;
+      ASSERT_EQ(S_OK, fields->get_Item(Variant(i), &f));
+      std::int16_t type = 0;
+      ASSERT_EQ(S_OK, f->get_Type(&type));
+      if (type == dbMemo || type == dbLongBinary) {
+        // A large value is given by its size, as the field answers it.
+        std::int32_t size = -1;
+        ASSERT_EQ(S_OK, f->get_FieldSize(&size));
+        EXPECT_EQ(DAOCellValue::Unread, cells[i].kind) << i;
+        EXPECT_EQ(size, cells[i].integer) << i;
+        continue;
+      }
+      DAOCellValue one;
+      ASSERT_EQ(S_OK, f->get_CellValue(&one));
+      EXPECT_EQ(one.kind, cells[i].kind) << i;
+      EXPECT_EQ(one.integer, cells[i].integer) << i;
+      EXPECT_EQ(one.text, cells[i].text) << i;
+    }
+    EXPECT_EQ(record == 0 ? 21 : 0, cells[3].integer);
+    ASSERT_EQ(S_OK, rs->MoveNext());
+  }
+  // Misuse is refused: no array, a count past the fields, and no record.
+  DAOCellValue cells[kCount + 1];
+  EXPECT_NE(S_OK, rs->GetCellValues(nullptr, kCount));
+  ASSERT_EQ(S_OK, rs->MoveFirst());
+  EXPECT_NE(S_OK, rs->GetCellValues(cells, kCount + 1));
+  EXPECT_NE(S_OK, rs->GetCellValues(cells, -1));
+  EXPECT_EQ(S_OK, rs->GetCellValues(cells, 0));
+  ASSERT_EQ(S_OK, rs->MoveLast());
+  ASSERT_EQ(S_OK, rs->MoveNext());
+  EXPECT_NE(S_OK, rs->GetCellValues(cells, kCount));
+}
+
 // ---- recordsets -------------------------------------------------------------------
 
 using DaoRecordsets = DaoComFixture;
