@@ -166,12 +166,6 @@ Variant TDAOField::Value() {
   return value;
 }
 
-DAOCellValue TDAOField::CellValue() {
-  DAOCellValue value;
-  Status = As<DAOField>()->get_CellValue(&value);
-  return value;
-}
-
 double TDAOField::AsDouble() {
   Variant v = Value();
   return VarType(v) == varDouble ? v.AsDouble() : 0.0;

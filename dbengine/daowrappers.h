@@ -133,9 +133,6 @@ class TDAOField : public TDAOBase {
 
   // Typed reads: the value when the variant has exactly that type, else 0/"".
   Variant Value();
-  // The value as stored, for reading every field of every record; its text
-  // lasts until the recordset moves or changes.
-  DAOCellValue CellValue();
   double AsDouble();
   std::uint8_t AsByte();
   std::int16_t AsSmallint();
