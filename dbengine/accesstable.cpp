@@ -52,7 +52,8 @@ std::int32_t WordOf(const Variant& bookmark) {
 void CopyText(std::uint8_t* dest, std::uint16_t length, std::string_view text) {
   std::string_view cut = dbengine_detail::CutBytes(text, length > 0 ? length - 1u : 0u);
   std::memset(dest, 0, length);
-  std::memcpy(dest, cut.data(), cut.size());
+  // An empty view may carry no address at all, which memcpy must not get.
+  if (!cut.empty()) std::memcpy(dest, cut.data(), cut.size());
 }
 
 // A currency amount in ten-thousandths in 64 bits. The largest currency is no
