@@ -211,7 +211,7 @@ class DAORecordset : public IUnknown {
   // for it with every record it reads.
   virtual HRESULT get_BookmarkWord(std::int32_t* word) = 0;
   // Not DAO's own: the current values of the first `count` fields, in field
-  // order, as each field's get_CellValue gives it, in one call: a reader that
+  // order, without a variant each (see DAOCellValue), in one call: a reader that
   // copies every field of every record pays the call once per record, not per
   // field. A memo or binary value is left unread (it is read on demand): it
   // comes as Unread with its size as get_FieldSize answers it.
@@ -225,7 +225,8 @@ class DAOFields : public IUnknown {
 };
 
 // Not DAO's own: a field's current value as stored, for readers that copy
-// every field of every record and would otherwise build a variant for each.
+// every field of every record (DAORecordset::GetCellValues) and would
+// otherwise build a variant for each.
 // Numbers come converted by the field's type as get_Value converts them:
 // Integer for Boolean, Byte, Integer, Long and Currency (its raw amount), Real
 // for Single, Double and Date. Other types give what the row holds: Text (its
@@ -256,8 +257,6 @@ class DAOField : public IUnknown {
   virtual HRESULT put_Value(const Variant& value) = 0;
   virtual HRESULT GetChunk(std::int32_t offset, std::int32_t bytes, Variant* chunk) = 0;
   virtual HRESULT AppendChunk(const Variant& chunk) = 0;
-  // Not DAO's own: the current value without a variant (see DAOCellValue).
-  virtual HRESULT get_CellValue(DAOCellValue* value) = 0;
 };
 
 class DAOIndexes : public IUnknown {

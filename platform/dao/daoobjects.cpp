@@ -355,9 +355,6 @@ class TField : public TComObject<DAOField> {
   HRESULT put_Value(const Variant& value) override {
     return Guard(*engine_, [&] { Recordset().SetValue(index_, FromVariant(value, info_.def.type)); });
   }
-  HRESULT get_CellValue(DAOCellValue* out) override {
-    return Guard(*engine_, [&] { Require(out), *out = ToCellValue(Current(), info_.def.type); });
-  }
   HRESULT GetChunk(std::int32_t offset, std::int32_t bytes, Variant* out) override {
     return Guard(*engine_, [&] {
       Require(out);
