@@ -18,6 +18,18 @@ TBlobField* BlobFieldOf(TField* field) {
   return field && field->InheritsFrom(TBlobField::StaticClass()) ? static_cast<TBlobField*>(field) : nullptr;
 }
 
+TBlobCacheRead PlanBlobCacheRead(TttBDEDataset* dataSet, TBlobField* field, char* buffer) {
+  TBlobCacheRead plan;
+  plan.cache = dataSet->BlobCache(buffer, field->Offset());
+  plan.cacheable = dataSet->CacheBlobs() && buffer == dataSet->ActiveRecordBuffer() && plan.cache;
+  plan.cached = plan.cacheable && (!dataSet->ReadFieldData(field, nullptr) || !plan.cache->empty());
+  // A memo is read whole (its size alone needs all of it): at the first size
+  // or read the cache takes it in one engine call, and the read is served
+  // from there.
+  plan.wholePending = plan.cacheable && !plan.cached && IsMemo(field->DataType());
+  return plan;
+}
+
 TttBlobStream::TttBlobStream(TBlobField* field, TBlobStreamMode mode)
     : TttBlobStream(nullptr, field, mode) {}
 
@@ -34,19 +46,16 @@ TttBlobStream::TttBlobStream(TttBDEDataset* dataSet, TBlobField* field, TBlobStr
   if (dataSet_->State() == dsFilter) DatabaseErrorFmt(dbtext::FieldInFilter, {field_->DisplayName()});
   buffer_ = dataSet_->StateBuffer();
   if (!buffer_) return;
-  std::string* cache = dataSet_->BlobCache(buffer_, field_->Offset());
   if (!field_->Modified()) {
     if (mode_ != bmRead) {
       if (field_->ReadOnly()) DatabaseErrorFmt(dbtext::FieldReadOnly, {field_->DisplayName()});
       if (!IsEditState(dataSet_->State())) DatabaseError(dbtext::NotEditing, dataSet_);
-      if (cache) cache->clear();
+      if (std::string* cache = dataSet_->BlobCache(buffer_, field_->Offset())) cache->clear();
     } else {
-      cacheable_ = dataSet_->CacheBlobs() && buffer_ == dataSet_->ActiveRecordBuffer() && cache;
-      cached_ = cacheable_ && (!dataSet_->ReadFieldData(field_, nullptr) || !cache->empty());
-      // A memo is read whole (its size alone needs all of it): at the first
-      // size or read the cache takes it in one engine call, and the stream
-      // reads from there.
-      wholePending_ = cacheable_ && !cached_ && IsMemo(field_->DataType());
+      const TBlobCacheRead plan = PlanBlobCacheRead(dataSet_, field_, buffer_);
+      cacheable_ = plan.cacheable;
+      cached_ = plan.cached;
+      wholePending_ = plan.wholePending;
     }
   }
   // A modified field's blob stays open in the engine, holding what was typed.

@@ -17,6 +17,18 @@ class TBaseTable;
 // rather than by a dynamic cast, as every memo read asks it.
 TBlobField* BlobFieldOf(TField* field);
 
+// How a read of a blob field in a record buffer is served while the field
+// holds no unposted change: from the record's blob cache (`cached`), by
+// reading a memo whole into that cache first (`wholePending`), or else
+// through the engine's blob.
+struct TBlobCacheRead {
+  std::string* cache = nullptr;
+  bool cacheable = false;
+  bool cached = false;
+  bool wholePending = false;
+};
+TBlobCacheRead PlanBlobCacheRead(TttBDEDataset* dataSet, TBlobField* field, char* buffer);
+
 class TttBlobStream : public TStream {
   DECLARE_CLASS(TttBlobStream, TStream)
  public:

@@ -342,7 +342,8 @@ bool TttBDEDataset::ReadFieldData(TField* field, void* dest) {
     if (notNull && dest) std::memcpy(dest, area + 1, std::size_t(field->DataSize()));
     return notNull;
   }
-  TRecordBuffer buffer = StateBuffer();
+  // Browsing is the state nearly every read is made in: it needs no call.
+  TRecordBuffer buffer = state == dsBrowse ? (IsEmpty() ? nullptr : ActiveBuffer()) : StateBuffer();
   if (!buffer) return false;
   bool blank = false;
   auto* record = reinterpret_cast<std::uint8_t*>(buffer);
@@ -396,6 +397,23 @@ void TttBDEDataset::WriteFieldValueInState(TDataSetState state, TField* field, c
 
 TStream* TttBDEDataset::CreateBlobStream(TField* field, TBlobStreamMode mode) {
   return new TttBlobStream(this, BlobFieldOf(field), mode);
+}
+
+bool TttBDEDataset::ReadBlobContent(TField* field, std::string& out) {
+  // Other states read other buffers (or raise), as the stream decides.
+  const TDataSetState state = State();
+  if (!cursor_ || (state != dsBrowse && !IsEditState(state))) return false;
+  TBlobField* blob = BlobFieldOf(field);
+  TRecordBuffer buffer = StateBuffer();
+  // An unposted change is held by the engine's open blob.
+  if (!blob || blob->Modified() || !buffer) return false;
+  const TBlobCacheRead plan = PlanBlobCacheRead(this, blob, buffer);
+  if (!plan.cached && !plan.wholePending) return false;
+  if (plan.wholePending)
+    Check(Engine()->ReadWholeBlob(cursor_, reinterpret_cast<std::uint8_t*>(buffer),
+                                  std::uint16_t(blob->FieldNo()), *plan.cache));
+  out = *plan.cache;
+  return true;
 }
 
 void TttBDEDataset::ReleaseFieldBlob(TField* field) {

@@ -156,6 +156,10 @@ class TttBDEDataset : public TDataSet {
   bool ReadFieldData(TField* field, void* dest) override;
   void WriteFieldData(TField* field, const void* source) override;
   TStream* CreateBlobStream(TField* field, TBlobStreamMode mode) override;
+  // A memo of the active record from the record's blob cache, filled in one
+  // engine call when still empty: a scan reading every memo then creates no
+  // stream per read.
+  bool ReadBlobContent(TField* field, std::string& out) override;
 
   // ---- services of the table and the query
   void GetIndexInfo();

@@ -431,4 +431,97 @@ TEST_F(BlobStreams, BinaryBlobsRoundTripAndWritesNeedEditMode) {
   EXPECT_EQ(bytes, back);
 }
 
+// A memo read as a value answers what a blob stream over it reads, whichever
+// road the read takes.
+class MemoReads : public DatasetStates {
+ protected:
+  // Writes the memo of the current record and posts it.
+  void PostMemo(const std::string& text) {
+    t->Edit();
+    t->FieldByName("Notes")->SetAsString(text);
+    t->Post();
+  }
+  std::unique_ptr<TttBlobStream> ReadStream() {
+    return std::unique_ptr<TttBlobStream>(
+        static_cast<TttBlobStream*>(t->CreateBlobStream(t->FieldByName("Notes"), bmRead)));
+  }
+  std::string ThroughStream() {
+    auto s = ReadStream();
+    std::string text(std::size_t(s->Size()), '\0');
+    if (!text.empty()) s->ReadBuffer(text.data(), std::int64_t(text.size()));
+    return text;
+  }
+};
+
+TEST_F(MemoReads, ValuesAnswerAsTheStreamAndFillTheRecordsCache) {
+  t->Open();
+  const struct {
+    const char* name;
+    std::string memo;
+  } cases[] = {
+      {"Anna", "line one\r\nline two"},
+      {"Bert", std::string(70000, 'm') + "end"},  // more than one engine piece
+      {"Carl", "  blanks kept  "},
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(t->Locate("Name", Variant(S(c.name)), {}));
+    PostMemo(c.memo);
+    t->Refresh();
+    ASSERT_TRUE(t->Locate("Name", Variant(S(c.name)), {}));
+    EXPECT_FALSE(ReadStream()->Cached()) << c.name << ": nothing read yet";
+    EXPECT_TRUE(t->FieldByName("Notes")->AsString() == c.memo) << c.name;
+    EXPECT_TRUE(ReadStream()->Cached()) << c.name << ": the value read filled the record's cache";
+    const Variant v = t->FieldByName("Notes")->AsVariant();
+    EXPECT_EQ(VarType(v), varOleStr) << c.name;
+    EXPECT_TRUE(v.AsString() == c.memo) << c.name;
+    EXPECT_TRUE(ThroughStream() == c.memo) << c.name;
+  }
+}
+
+TEST_F(MemoReads, ABlankMemoIsNullAndAnEmptyText) {
+  t->Open();
+  ASSERT_TRUE(t->FieldByName("Notes")->IsNull());
+  EXPECT_TRUE(VarIsNull(t->FieldByName("Notes")->AsVariant()));
+  EXPECT_EQ("", t->FieldByName("Notes")->AsString());
+  EXPECT_EQ("", ThroughStream());
+}
+
+TEST_F(MemoReads, AnUnpostedChangeReadsAsTypedUntilCancelled) {
+  t->Open();
+  PostMemo("stored");
+  EXPECT_EQ("stored", t->FieldByName("Notes")->AsString());
+  t->Edit();
+  EXPECT_EQ("stored", t->FieldByName("Notes")->AsString()) << "editing alone changes nothing";
+  t->FieldByName("Notes")->SetAsString("typed");
+  EXPECT_EQ("typed", t->FieldByName("Notes")->AsString());
+  EXPECT_EQ(S("typed"), t->FieldByName("Notes")->AsVariant().AsString());
+  t->FieldByName("Notes")->Clear();
+  EXPECT_EQ("", t->FieldByName("Notes")->AsString()) << "cleared, not the stored text";
+  t->Cancel();
+  EXPECT_EQ("stored", t->FieldByName("Notes")->AsString());
+}
+
+TEST_F(MemoReads, OtherStatesReadTheirOwnBuffers) {
+  auto* name = AddField<TStringField>(*t, "Name", fkData, 20);
+  auto* notes = AddField<TMemoField>(*t, "Notes");
+  auto* label = AddField<TStringField>(*t, "Label", fkCalculated, 60);
+  t->OnCalcFields = [&](TDataSet*) { label->SetAsString(name->AsString() + ": " + notes->AsString()); };
+  t->Open();
+  PostMemo("first note");
+  EXPECT_EQ("Anna: first note", label->AsString()) << "calculated from the record's memo";
+  // A filter handler sees a record buffer of the engine's: no memo there.
+  t->SetOnFilterRecord([&](TDataSet*, bool& accept) { accept = notes->AsString().empty(); });
+  EXPECT_EQ("Cannot access field 'Notes' in a filter",
+            MessageOf<EDatabaseError>([&] { t->SetFiltered(true); }));
+}
+
+TEST_F(MemoReads, WithoutTheCacheEveryReadGoesToTheEngine) {
+  t->SetCacheBlobs(false);
+  t->Open();
+  PostMemo("uncached");
+  EXPECT_EQ("uncached", t->FieldByName("Notes")->AsString());
+  EXPECT_EQ(S("uncached"), t->FieldByName("Notes")->AsVariant().AsString());
+  EXPECT_FALSE(ReadStream()->Cached());
+}
+
 }  // namespace

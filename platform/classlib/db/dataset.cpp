@@ -248,10 +248,6 @@ void TDataSet::SetFieldListChanged() {
 // The record window
 // ============================================================================
 
-TRecordBuffer TDataSet::ActiveBuffer() const {
-  return buffers_.empty() ? nullptr : buffers_[std::size_t(activeRecord_)];
-}
-
 TRecordBuffer TDataSet::TempBuffer() const {
   return buffers_.empty() ? nullptr : buffers_[std::size_t(recordCount_)];
 }
@@ -1071,6 +1067,7 @@ Variant TDataSet::FetchValuesByKey(const std::string&, const Variant&, const std
 }
 void TDataSet::ReportException(const Exception&) {}
 TStream* TDataSet::CreateBlobStream(TField*, TBlobStreamMode) { return nullptr; }
+bool TDataSet::ReadBlobContent(TField*, std::string&) { return false; }
 
 void TDataSet::ApplyUpdates() {
   if (!cachedUpdates_) DatabaseError(dbtext::NotInCachedUpdates, this);

@@ -229,6 +229,10 @@ class TDataSet : public TComponent {
   virtual void PrepareFieldDefs();
   // A stream over a blob field of the current record (caller frees it).
   virtual TStream* CreateBlobStream(TField* field, TBlobStreamMode mode);
+  // The whole content of a blob field of the current record, read as its blob
+  // stream would read it but without one; false (and `out` untouched) when
+  // the read needs the stream.
+  virtual bool ReadBlobContent(TField* field, std::string& out);
   // Reads or writes a field's native data in the buffer the state selects.
   // A null value reads as false; dest may be nullptr to test for null.
   virtual bool ReadFieldData(TField* field, void* dest) = 0;
@@ -318,7 +322,10 @@ class TDataSet : public TComponent {
   virtual int FillWindowBackward();
 
   // ---- services for descendants ----------------------------------------------------
-  TRecordBuffer ActiveBuffer() const;
+  // Inline: every field read asks for it.
+  TRecordBuffer ActiveBuffer() const {
+    return buffers_.empty() ? nullptr : buffers_[std::size_t(activeRecord_)];
+  }
   TRecordBuffer CalcBuffer() const { return calcBuffer_; }
   // The spare buffer beyond the window, free for temporary reads.
   TRecordBuffer TempBuffer() const;

@@ -103,6 +103,10 @@ namespace {
 const char* kInvalidInteger = "'%s' is not a valid integer value for field '%s'";
 const char* kInvalidFloat = "'%s' is not a valid floating point value for field '%s'";
 
+// A Null answer built in place: copying the shared Null costs a call per
+// blank value, and scans read many.
+Variant NullValue() { return Variant(Variant::NullTag{}); }
+
 // The longest start of a text within `bytes` bytes that splits no UTF-8 sequence.
 std::string CutToBytes(const std::string& text, std::size_t bytes) {
   if (text.size() <= bytes) return text;
@@ -408,25 +412,35 @@ void TStringField::CheckSize(int size) const {
 }
 
 namespace {
-// Reads a zero-terminated text of at most `size` bytes; a text the cursor left
-// unterminated ends at the buffer's end.
-bool ReadText(const TField* field, int size, std::string& out) {
+// A text field's value read once: a zero-terminated text of at most `size`
+// bytes, seen where it was read, so that a string or a variant is built from
+// it with a single copy. A text the cursor left unterminated ends at the
+// buffer's end.
+class TTextRead {
+ public:
+  // False when the field is Null.
+  bool Read(const TField* field, int size) {
+    const std::size_t bytes = std::size_t(size);
+    char* buf = bytes < sizeof local_ ? local_ : (large_ = std::make_unique<char[]>(bytes + 1)).get();
+    // A cursor may fill fewer bytes than asked for: the rest must read as the end.
+    std::memset(buf, 0, bytes + 1);
+    if (!field->GetData(buf)) return false;
+    text_ = std::string_view(buf, strnlen(buf, bytes));
+    return true;
+  }
+  std::string_view Text() const { return text_; }
+
+ private:
   // Most fields fit the stack: reading a text then allocates only its result.
-  constexpr std::size_t kOnStack = 1024;
-  char local[kOnStack];
-  std::unique_ptr<char[]> large;
-  char* buf = std::size_t(size) < kOnStack ? local : (large = std::make_unique<char[]>(std::size_t(size) + 1)).get();
-  std::memset(buf, 0, std::size_t(size) + 1);
-  if (!field->GetData(buf)) return false;
-  out.assign(buf, strnlen(buf, std::size_t(size)));
-  return true;
-}
+  char local_[1024];
+  std::unique_ptr<char[]> large_;
+  std::string_view text_;
+};
 }  // namespace
 
 std::string TStringField::GetAsString() const {
-  std::string text;
-  ReadText(this, DataSize(), text);
-  return text;
+  TTextRead read;
+  return read.Read(this, DataSize()) ? std::string(read.Text()) : std::string();
 }
 
 void TStringField::SetAsStringValue(const std::string& v) {
@@ -443,9 +457,9 @@ void TStringField::SetAsStringValue(const std::string& v) {
 }
 
 Variant TStringField::GetAsVariant() const {
-  std::string text;
-  if (!ReadText(this, DataSize(), text)) return Null;
-  return Variant(std::move(text));
+  TTextRead read;
+  if (!read.Read(this, DataSize())) return NullValue();
+  return Variant(read.Text());
 }
 
 void TStringField::SetVariantValue(const Variant& v) { SetAsStringValue(dbvar::ToString(v)); }
@@ -554,7 +568,7 @@ void TIntegerField::SetAsFloatValue(double v) {
 
 Variant TIntegerField::GetAsVariant() const {
   long v;
-  return ReadInt(v) ? Variant(int(v)) : Null;
+  return ReadInt(v) ? Variant(int(v)) : NullValue();
 }
 
 void TIntegerField::SetVariantValue(const Variant& v) { SetAsFloatValue(dbvar::ToFloat(v)); }
@@ -649,7 +663,7 @@ void TFloatField::SetAsStringValue(const std::string& v) {
 
 Variant TFloatField::GetAsVariant() const {
   double v;
-  if (!GetData(&v)) return Null;
+  if (!GetData(&v)) return NullValue();
   return currency_ ? Variant(::Currency(v)) : Variant(v);
 }
 
@@ -732,7 +746,7 @@ double TBCDField::GetAsFloat() const { return GetAsCurrency().ToDouble(); }
 
 Variant TBCDField::GetAsVariant() const {
   ::Currency c;
-  return ReadCurrency(c) ? Variant(c) : Null;
+  return ReadCurrency(c) ? Variant(c) : NullValue();
 }
 
 void TBCDField::GetText(std::string& text, bool displayText) const {
@@ -812,7 +826,7 @@ void TBooleanField::SetAsStringValue(const std::string& v) {
 
 Variant TBooleanField::GetAsVariant() const {
   std::int16_t v = 0;
-  if (!GetData(&v)) return Null;
+  if (!GetData(&v)) return NullValue();
   return Variant(v != 0);
 }
 
@@ -907,7 +921,7 @@ std::string TDateTimeField::DefaultText(TDateTime v) const { return DateTimeToSt
 
 Variant TDateTimeField::GetAsVariant() const {
   TDateTime value = 0;
-  return ReadDateTime(this, value) ? Variant(value) : Null;
+  return ReadDateTime(this, value) ? Variant(value) : NullValue();
 }
 
 void TDateTimeField::SetVariantValue(const Variant& v) { SetAsDateTimeValue(dbvar::ToDateTime(v)); }
@@ -1006,6 +1020,9 @@ int TBlobField::BlobSize() const {
 }
 
 std::string TBlobField::GetAsString() const {
+  std::string content;
+  if (TDataSet* ds = DataSet(); ds && ds->ReadBlobContent(const_cast<TBlobField*>(this), content))
+    return content;
   auto stream = OpenBlob(this, bmRead);
   std::string out(std::size_t(stream->Size()), '\0');
   if (!out.empty()) out.resize(std::size_t(stream->Read(out.data(), std::int64_t(out.size()))));
@@ -1041,7 +1058,7 @@ void TBlobField::SaveToFile(const std::string& fileName) const {
 }
 
 Variant TBlobField::GetAsVariant() const {
-  if (IsNull()) return Null;
+  if (IsNull()) return NullValue();
   return Variant(GetAsString());
 }
 

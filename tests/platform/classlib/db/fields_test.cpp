@@ -99,6 +99,58 @@ TEST_F(FieldKinds, StringSizeCountsCharactersOfUtf8Text) {
   EXPECT_EQ(s->DisplayWidth(), 5);
 }
 
+TEST_F(FieldKinds, TextsReadUpToTheirFirstZeroInEveryForm) {
+  TField* s = F("Str");
+  const struct {
+    std::string stored, read;
+  } cases[] = {
+      {"", ""},
+      {"a", "a"},
+      {"ab\0cd", "ab"},  // a zero ends the text, as the engine stores it
+      {" x  ", " x  "},   // trailing blanks are the text's own
+      {"\xF0\x9F\x98\x80\xF0\x9F\x98\x80\xF0\x9F\x98\x80\xF0\x9F\x98\x80\xF0\x9F\x98\x80",
+       "\xF0\x9F\x98\x80\xF0\x9F\x98\x80\xF0\x9F\x98\x80\xF0\x9F\x98\x80\xF0\x9F\x98\x80"},
+  };
+  for (const auto& c : cases) {
+    s->SetAsString(c.stored);
+    EXPECT_EQ(s->AsString(), c.read) << c.read;
+    const Variant v = s->AsVariant();
+    EXPECT_EQ(VarType(v), varOleStr) << c.read;
+    EXPECT_EQ(v.AsString(), c.read);
+  }
+  s->Clear();
+  EXPECT_TRUE(VarIsNull(s->AsVariant())) << "blank is Null, not an empty text";
+  EXPECT_EQ(s->AsString(), "");
+}
+
+// A cursor that fills only the bytes of the text it holds, without a
+// terminating zero, as a driver may.
+class TShortFill : public TMemDataSet {
+ public:
+  bool ReadFieldData(TField* field, void* dest) override {
+    if (field->DataType() != ftString) return TMemDataSet::ReadFieldData(field, dest);
+    if (dest) std::memcpy(dest, "abc", 3);
+    return true;
+  }
+};
+
+// Leaves the stack below the caller full of non-zero bytes.
+[[gnu::noinline]] void DirtyStack() {
+  volatile char junk[4096];
+  for (std::size_t i = 0; i < sizeof junk; ++i) junk[i] = 'x';
+}
+
+TEST(FieldTexts, ATextTheCursorLeavesUnterminatedEndsWhereItsBytesEnd) {
+  TShortFill ds;
+  ds.FieldDefs().Add("Str", ftString, 200);
+  ds.Open();
+  ds.Append();
+  DirtyStack();
+  EXPECT_EQ(ds.FieldByName("Str")->AsString(), "abc");
+  DirtyStack();
+  EXPECT_EQ(ds.FieldByName("Str")->AsVariant().AsString(), "abc");
+}
+
 TEST_F(FieldKinds, IntegerKindsKeepTheirRanges) {
   F("Small")->SetAsInteger(-32768);
   EXPECT_EQ(F("Small")->AsInteger(), -32768);
