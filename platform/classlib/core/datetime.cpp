@@ -530,11 +530,18 @@ void ValidateTimeStamp(const TTimeStamp& stamp) {
 }
 }  // namespace
 
-TDateTime TimeStampToDateTime(const TTimeStamp& stamp) {
-  ValidateTimeStamp(stamp);
+namespace {
+// The date-time of a valid stamp; days before 30 December 1899 count backwards.
+TDateTime StampDateTime(const TTimeStamp& stamp) {
   const double day = double(stamp.Date - DateDelta);
   const double fraction = double(stamp.Time) / MSecsPerDay;
   return day < 0 ? day - fraction : day + fraction;
+}
+}  // namespace
+
+TDateTime TimeStampToDateTime(const TTimeStamp& stamp) {
+  ValidateTimeStamp(stamp);
+  return StampDateTime(stamp);
 }
 
 double TimeStampToMSecs(const TTimeStamp& stamp) {
@@ -545,12 +552,18 @@ double TimeStampToMSecs(const TTimeStamp& stamp) {
 TTimeStamp MSecsToTimeStamp(double msecs) {
   if (!std::isfinite(msecs) || msecs < MSecsPerDay || msecs >= double(kLastDay + 1) * MSecsPerDay)
     throw EConvertError("'" + std::to_string(msecs) + "' is not a valid timestamp");
-  const long long total = std::llround(msecs);
+  // Within that range msecs + 0.5 is exact (it stays below 2^51), so the
+  // truncation rounds half away from zero as llround does, without its call:
+  // every date read from a record passes here.
+  const long long total = static_cast<long long>(msecs + 0.5);
   TTimeStamp stamp;
   stamp.Date = std::int32_t(total / MSecsPerDay);
   stamp.Time = std::int32_t(total % MSecsPerDay);
   return stamp;
 }
+
+// A stamp made from a number of milliseconds in range is valid by its making.
+TDateTime MSecsToDateTime(double msecs) { return StampDateTime(MSecsToTimeStamp(msecs)); }
 
 // ---- text ------------------------------------------------------------------------
 

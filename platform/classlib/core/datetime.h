@@ -86,6 +86,8 @@ TTimeStamp DateTimeToTimeStamp(TDateTime dateTime);
 TDateTime TimeStampToDateTime(const TTimeStamp& stamp);
 double TimeStampToMSecs(const TTimeStamp& stamp);
 TTimeStamp MSecsToTimeStamp(double msecs);
+// TimeStampToDateTime(MSecsToTimeStamp(msecs)) in one step (EConvertError out of range).
+TDateTime MSecsToDateTime(double msecs);
 
 // ---- text ------------------------------------------------------------------------
 

@@ -863,7 +863,7 @@ bool ReadDateTime(const TDateTimeField* field, TDateTime& value) {
     default: {
       double ms = 0;
       if (!field->GetData(&ms)) return false;
-      value = TimeStampToDateTime(MSecsToTimeStamp(ms));
+      value = MSecsToDateTime(ms);
       return true;
     }
   }

@@ -152,7 +152,7 @@ void TParam::SetData(const void* buffer, int size) {
     case ftDate: Set(dataType_, Variant(TimeStampToDateTime(TTimeStamp{0, Take<std::int32_t>(buffer)}))); break;
     case ftTime: Set(dataType_, Variant(TDateTime(Take<std::int32_t>(buffer) / double(MSecsPerDay)))); break;
     case ftDateTime:
-      Set(dataType_, Variant(TimeStampToDateTime(MSecsToTimeStamp(Take<double>(buffer)))));
+      Set(dataType_, Variant(MSecsToDateTime(Take<double>(buffer))));
       break;
     case ftFloat: Set(dataType_, Variant(Take<double>(buffer))); break;
     case ftCurrency: Set(dataType_, Variant(::Currency(Take<double>(buffer)))); break;

@@ -151,6 +151,31 @@ TEST_F(DateTimeTest, TimeStamps) {
   EXPECT_THROW(MSecsToTimeStamp(std::nan("")), EConvertError);
 }
 
+TEST_F(DateTimeTest, MillisecondsRoundHalfAwayAndConvertInOneStep) {
+  const double firstDay = MSecsPerDay;  // 1 January 0001
+  const double y1900 = double(DateDelta + 2) * MSecsPerDay;
+  const double lastDay = 3652059.0 * MSecsPerDay;  // 31 December 9999
+  const double values[] = {
+      firstDay, firstDay + 0.5, firstDay + 0.49999999, firstDay + 1.5, firstDay + 2.5,
+      y1900 - 0.5, y1900 - 1.5, y1900 + MSecsPerDay - 0.5,  // the last half of a day rounds into the next
+      y1900 - 12 * 3600000.0 + 0.25,  // before 1900: days count backwards
+      lastDay, lastDay + MSecsPerDay - 1, lastDay + MSecsPerDay - 0.75,
+      std::nextafter(y1900 + 0.5, 0.0), std::nextafter(y1900 + 0.5, 1e300),
+  };
+  for (double ms : values) {
+    const long long expected = std::llround(ms);
+    const TTimeStamp stamp = MSecsToTimeStamp(ms);
+    EXPECT_EQ(stamp.Date, expected / MSecsPerDay) << std::to_string(ms);
+    EXPECT_EQ(stamp.Time, expected % MSecsPerDay) << std::to_string(ms);
+    EXPECT_EQ(MSecsToDateTime(ms).Value, TimeStampToDateTime(stamp).Value) << std::to_string(ms);
+  }
+  EXPECT_EQ(MSecsToDateTime(double(DateDelta) * MSecsPerDay - 12 * 3600000.0).Value, -1.5)
+      << "noon of 29 December 1899";
+  EXPECT_EQ(MSecsToDateTime(y1900 + 1.5).Value, 2.0 + 2.0 / MSecsPerDay);
+  for (double bad : {0.0, firstDay - 1, lastDay + MSecsPerDay, std::nan(""), 1.0 / 0.0})
+    EXPECT_THROW(MSecsToDateTime(bad), EConvertError) << std::to_string(bad);
+}
+
 TEST_F(DateTimeTest, NowDateAndTimeAgree) {
   const TDateTime now = Now();
   const TDateTime today = Date();
