@@ -22,7 +22,7 @@ TBlobCacheRead PlanBlobCacheRead(TttBDEDataset* dataSet, TBlobField* field, char
   TBlobCacheRead plan;
   plan.cache = dataSet->BlobCache(buffer, field->Offset());
   plan.cacheable = dataSet->CacheBlobs() && buffer == dataSet->ActiveRecordBuffer() && plan.cache;
-  plan.cached = plan.cacheable && (!dataSet->ReadFieldData(field, nullptr) || !plan.cache->empty());
+  plan.cached = plan.cacheable && (!plan.cache->empty() || !dataSet->ReadFieldData(field, nullptr));
   // A memo is read whole (its size alone needs all of it): at the first size
   // or read the cache takes it in one engine call, and the read is served
   // from there.
