@@ -272,8 +272,6 @@ Variant& Variant::operator=(Variant&& other) & noexcept {
   return *this;
 }
 
-Variant::~Variant() = default;
-
 Variant::Variant(unsigned long v) : type_(varInt64), int_(std::int64_t(v)) {
   if (v > (unsigned long)std::numeric_limits<std::int64_t>::max()) RaiseOverflow();
 }

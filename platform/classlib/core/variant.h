@@ -65,7 +65,9 @@ class Variant {
   // Only to variables: v[i] = x would change a copy (use PutElement).
   Variant& operator=(const Variant& other) &;
   Variant& operator=(Variant&& other) & noexcept;
-  ~Variant();
+  // Inline: a record scan makes and drops a variant per field; the array is
+  // freed out of line by its deleter.
+  ~Variant() = default;
 
   Variant(int v) : type_(varInteger), int_(v) {}
   Variant(short v) : type_(varSmallint), int_(v) {}
