@@ -262,13 +262,11 @@ struct TListExport {
   void (TfrmBug::*labels)();
 };
 
-// Runs `pass` over the list's own filter and labels (over the tab's as they
-// stand without a list), then gives the tab its own back and the window its
-// place, however the pass ends. The entry table's controls and panes stay
-// still throughout and follow once, at the end: moving back is not shown
-// (nor read into the panes) step by step.
-void OverList(TfrmBug* form, const TListExport* list, const std::function<void()>& pass) {
-  if (!list) return pass();
+// Runs `pass` over the list's own filter and labels, then gives the tab its
+// own back and the window its place, however the pass ends. The entry
+// table's controls and panes stay still throughout and follow once, at the
+// end: moving back is not shown (nor read into the panes) step by step.
+void StillOverList(TfrmBug* form, const TListExport& list, const std::function<void()>& pass) {
   TMainPlace place(form);
   TEntryPass still(form->dsetBug, form->Busy);
   auto giveBack = [form, &place] {
@@ -278,15 +276,29 @@ void OverList(TfrmBug* form, const TListExport* list, const std::function<void()
     place.GoBack();
   };
   try {
-    form->KindCaption = list->kind;
-    (form->*list->filter)(form->dsetBug);
-    (form->*list->labels)();
+    form->KindCaption = list.kind;
+    (form->*list.filter)(form->dsetBug);
+    (form->*list.labels)();
     pass();
   } catch (...) {
     giveBack();
     throw;
   }
   giveBack();
+}
+
+// A list export's pass (see StillOverList); without a list, the pass alone.
+// The labels changed while the grid did not follow: it lays its columns out
+// afresh once it follows again, so their widths are put back after that.
+void OverList(TfrmBug* form, const TListExport* list, const std::function<void()>& pass) {
+  if (!list) return pass();
+  try {
+    StillOverList(form, *list, pass);
+  } catch (...) {
+    form->LoadColumnWidths();
+    throw;
+  }
+  form->LoadColumnWidths();
 }
 
 void RunExport(TfrmBug* form, TExportScope scope, const TListExport* list = nullptr) {

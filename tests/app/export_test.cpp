@@ -376,6 +376,23 @@ TEST_F(ExportWindow, TheWindowComesBackToItsPlaceHoweverAnExportEnds) {
   std::filesystem::permissions(folder, std::filesystem::perms(0755));
 }
 
+// The export's labels and filter come and go without the grid noticing: its
+// columns keep their widths and the window its look.
+TEST_F(ExportWindow, TheGridsColumnsKeepTheirWidthsThroughAnExport) {
+  OnAScrolledEntryOfASecondProgram();
+  auto widths = [this] {
+    std::vector<int> w;
+    for (int c = 0; c < form->dbgBug->ColCount(); ++c) w.push_back(form->dbgBug->GetColWidth(c));
+    return w;
+  };
+  const std::vector<int> before = widths();
+  for (TMenuItem* command : ListCommands()) {
+    command->Click();
+    Application->ProcessMessages();
+    EXPECT_EQ(widths(), before) << command->Name();
+  }
+}
+
 // Another user deletes the user's entry, or makes it one the tab does not
 // show, while the file is chosen: the window is not taken to it afterwards,
 // but stays on its program, on an entry the tab shows, the panes on that.
