@@ -302,7 +302,7 @@ class Translator {
   // Boolean, the date 0). Nothing for a kind where SQL cannot tell exactly.
   static std::optional<std::string> BlankSql(const TFilterColumn& column, const std::string& ref) {
     switch (column.daoType) {
-      case daotype::Text: return TextOrder(filterop::Equal, ref, "", true);
+      case daotype::Text: return TextOrder(filterop::Equal, ref, "", "\x01", true);
       case daotype::Memo:
       case daotype::LongBinary:
         // No bytes: an empty text or blob, or a number, which has no size as
@@ -375,6 +375,14 @@ class Translator {
     // A pattern matches characters: a constant cut inside one is left to the engine.
     if ((prefix || anyCase) && !IsValidUtf8(text)) return std::nullopt;
     const bool nullHolds = Holds(op, text.empty() ? 0 : -1);
+    // The texts that start with `text` sort from it up to it with its last
+    // byte one higher, kept to ASCII so that the bound stays a character.
+    if (prefix && !anyCase && static_cast<unsigned char>(text.back()) < 0x7F &&
+        (op == filterop::Equal || op == filterop::NotEqual)) {
+      std::string past = text;
+      ++past.back();
+      return TextOrder(op, ref, text, past, nullHolds);
+    }
     if ((prefix || anyCase) && !text.empty()) {
       // The engine's folded order is not SQLite's, nor the order of a start.
       if (op != filterop::Equal && op != filterop::NotEqual) return std::nullopt;
@@ -386,17 +394,20 @@ class Translator {
       if (op == filterop::Equal) return "(" + match + " OR " + ref + " >= X'')";
       return WithNulls(ref, "NOT (" + match + ")", nullHolds);
     }
-    return TextOrder(op, ref, text, nullHolds);
+    return TextOrder(op, ref, text, text + '\x01', nullHolds);
   }
 
   // The engine reads a text up to its first NUL and compares its bytes, and
   // a Null as the empty text. In SQLite's binary order the texts that read as
-  // `text` sort from `text` up to, not including, `text` and byte 1: `text`
-  // itself and `text`, NUL, anything. A blob, which the engine reads as its
-  // bytes, sorts after every text: it is let through wherever it might hold.
-  static std::string TextOrder(std::uint32_t op, const std::string& ref, const std::string& text, bool nullHolds) {
+  // `text` sort from `text` up to, not including, `past`: `text` and byte 1
+  // for the whole text (`text` itself and `text`, NUL, anything), or the
+  // first text after every one that starts with `text`. A blob, which the
+  // engine reads as its bytes, sorts after every text: it is let through
+  // wherever it might hold.
+  static std::string TextOrder(std::uint32_t op, const std::string& ref, const std::string& text,
+                               const std::string& pastText, bool nullHolds) {
     const std::string from = QuoteText(text) + " COLLATE BINARY";
-    const std::string past = QuoteText(text + '\x01') + " COLLATE BINARY";
+    const std::string past = QuoteText(pastText) + " COLLATE BINARY";
     const std::string blob = ref + " >= X''";
     std::vector<std::string> terms;
     switch (op) {

@@ -269,6 +269,11 @@ TEST_F(FilterReference, HandedOverConditionsKeepTheEnginesAnswers) {
       {"Name = '[Z]'", anyCase, true},
       {"Name = 'a*b*'", partial, true},
       {"Name = 'A?*'", partialAnyCase, true},
+      {"Name = 'Ann*'", partial, true},
+      {"Name = 'B*'", partial, true},
+      {"Name <> 'B*'", partial, true},
+      {"Name = 'b*'", partialAnyCase, true},
+      {"Name <> 'ann*'", partialAnyCase, true},
       // And/or mixes.
       {"Age = NULL and Score = 0", exact, true},
       {"Score = NULL and Active = NULL", exact, true},

@@ -74,10 +74,13 @@ TEST(FilterPrefilter, RestrictsOnlyWhatSqlDecidesAsTheEngineDoes) {
       {"Name = ''", anyCase,
        "((+\"Name\" >= '' COLLATE BINARY AND (+\"Name\" < '\x01' COLLATE BINARY OR +\"Name\" >= X'')) OR +\"Name\" IS NULL)"},
       {"Name > 'a'", anyCase, ""},  // the engine's folded order
-      // Partial keys: a start of the text.
-      {"Name = 'An*'", partial, R"((+"Name" GLOB 'An*' OR +"Name" >= X''))"},
+      // Partial keys: a start of the text, in binary order up to the first
+      // text past every start, or a pattern for a start that ends outside ASCII.
+      {"Name = 'An*'", partial, R"((+"Name" >= 'An' COLLATE BINARY AND (+"Name" < 'Ao' COLLATE BINARY OR +"Name" >= X'')))"},
+      {"Name = 'aé*'", partial, R"((+"Name" GLOB 'aé*' OR +"Name" >= X''))"},
       {"Name = 'o''b[*'", partialAnyCase, R"((+"Name" GLOB '[Oo]''[Bb][[]*' OR +"Name" >= X''))"},
-      {"Name <> 'An*'", partial, R"((+"Name" IS NULL OR NOT (+"Name" GLOB 'An*')))"},
+      {"Name <> 'An*'", partial, R"((+"Name" < 'An' COLLATE BINARY OR +"Name" >= 'Ao' COLLATE BINARY OR +"Name" IS NULL))"},
+      {"Name <> 'aé*'", partial, R"((+"Name" IS NULL OR NOT (+"Name" GLOB 'aé*')))"},
       {"Name > 'An*'", partial, ""},
       // Numbers; a Null reads as 0.
       {"Age >= 30", whole, R"(+"Age" >= 30)"},
@@ -125,7 +128,8 @@ TEST(FilterPrefilter, RestrictsOnlyWhatSqlDecidesAsTheEngineDoes) {
     EXPECT_EQ("", FilterPrefilterSql(blob.data(), blob.size(), Column));
     cut.Partial = 3;
     blob = BlobOf(cut);
-    EXPECT_EQ(R"((+"Name" GLOB 'ét*' OR +"Name" >= X''))", FilterPrefilterSql(blob.data(), blob.size(), Column));
+    EXPECT_EQ(R"((+"Name" >= 'ét' COLLATE BINARY AND (+"Name" < 'éu' COLLATE BINARY OR +"Name" >= X'')))",
+              FilterPrefilterSql(blob.data(), blob.size(), Column));
   }
   // A blob cut short restricts nothing rather than reading past its end.
   std::vector<std::uint8_t> blob = BuildFilterBlob("Name = 'Anna'", nullptr, {});
