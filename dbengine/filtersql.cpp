@@ -107,9 +107,10 @@ template <class T>
 int Sign(T a, T b) { return a < b ? -1 : (a > b ? 1 : 0); }
 
 // `condition`, widened by the rows whose column is Null when the engine, which
-// reads a Null as `nullHolds` tells, accepts those.
+// reads a Null as `nullHolds` tells, accepts those. The Null test comes last:
+// a row the condition lets through needs no more.
 std::string WithNulls(const std::string& column, const std::string& condition, bool nullHolds) {
-  return nullHolds ? "(" + column + " IS NULL OR " + condition + ")" : condition;
+  return nullHolds ? "(" + condition + " OR " + column + " IS NULL)" : condition;
 }
 
 // The engine folds case a byte at a time through the C library; answers
@@ -315,7 +316,7 @@ class Translator {
       case daotype::Integer:
       case daotype::Long:
       case daotype::Currency:
-      case daotype::Double: return "(" + ref + " IS NULL OR " + ref + " = 0)";
+      case daotype::Double: return WithNulls(ref, ref + " = 0", true);
       case daotype::Date:
         // A date no calendar day stands for reads as blank too: only a date
         // well inside the calendar (years 1 to 9999) is surely not. A text

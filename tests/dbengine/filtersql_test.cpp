@@ -69,7 +69,7 @@ TEST(FilterPrefilter, RestrictsOnlyWhatSqlDecidesAsTheEngineDoes) {
       // Any case: ASCII letters both ways, pattern characters taken
       // literally; a pattern matches no blob.
       {"Name = 'a*b'", anyCase, R"((+"Name" GLOB '[Aa][*][Bb]' OR +"Name" >= X''))"},
-      {"Name <> 'x?'", anyCase, R"((+"Name" IS NULL OR NOT (+"Name" GLOB '[Xx][?]')))"},
+      {"Name <> 'x?'", anyCase, R"((NOT (+"Name" GLOB '[Xx][?]') OR +"Name" IS NULL))"},
       {"Name = 'é1'", anyCase, R"((+"Name" GLOB 'é1' OR +"Name" >= X''))"},
       {"Name = ''", anyCase,
        "((+\"Name\" >= '' COLLATE BINARY AND (+\"Name\" < '\x01' COLLATE BINARY OR +\"Name\" >= X'')) OR +\"Name\" IS NULL)"},
@@ -80,17 +80,17 @@ TEST(FilterPrefilter, RestrictsOnlyWhatSqlDecidesAsTheEngineDoes) {
       {"Name = 'aé*'", partial, R"((+"Name" GLOB 'aé*' OR +"Name" >= X''))"},
       {"Name = 'o''b[*'", partialAnyCase, R"((+"Name" GLOB '[Oo]''[Bb][[]*' OR +"Name" >= X''))"},
       {"Name <> 'An*'", partial, R"((+"Name" < 'An' COLLATE BINARY OR +"Name" >= 'Ao' COLLATE BINARY OR +"Name" IS NULL))"},
-      {"Name <> 'aé*'", partial, R"((+"Name" IS NULL OR NOT (+"Name" GLOB 'aé*')))"},
+      {"Name <> 'aé*'", partial, R"((NOT (+"Name" GLOB 'aé*') OR +"Name" IS NULL))"},
       {"Name > 'An*'", partial, ""},
       // Numbers; a Null reads as 0.
       {"Age >= 30", whole, R"(+"Age" >= 30)"},
-      {"Age <= 30", whole, R"((+"Age" IS NULL OR +"Age" <= 30))"},
+      {"Age <= 30", whole, R"((+"Age" <= 30 OR +"Age" IS NULL))"},
       {"Age <> 0", whole, R"(+"Age" <> 0)"},
-      {"Age = 0", whole, R"((+"Age" IS NULL OR +"Age" = 0))"},
+      {"Age = 0", whole, R"((+"Age" = 0 OR +"Age" IS NULL))"},
       {"Score = 1.5", whole, R"(+"Score" = 1.5)"},
       // The counter is the row number: an equal finds its row directly.
       {"Id = 7", whole, R"("Id" = 7)"},
-      {"Id = 0", whole, R"((+"Id" IS NULL OR +"Id" = 0))"},
+      {"Id = 0", whole, R"((+"Id" = 0 OR +"Id" IS NULL))"},
       {"Id > 7", whole, R"(+"Id" > 7)"},
       {"Score < -1.5", whole, R"(+"Score" < -1.5)"},
       {"Pay = 1.5", whole, ""},
@@ -99,15 +99,15 @@ TEST(FilterPrefilter, RestrictsOnlyWhatSqlDecidesAsTheEngineDoes) {
        "((+\"Name\" >= '' COLLATE BINARY AND (+\"Name\" < '\x01' COLLATE BINARY OR +\"Name\" >= X'')) OR +\"Name\" IS NULL)"},
       {"Age is not null", whole, R"(+"Age" IS NOT NULL)"},
       // Blank is Null or all zero, as the engine reads each kind.
-      {"Age is null", whole, R"((+"Age" IS NULL OR +"Age" = 0))"},
-      {"Score is null", whole, R"((+"Score" IS NULL OR +"Score" = 0))"},
-      {"Pay is null", whole, R"((+"Pay" IS NULL OR +"Pay" = 0))"},
-      {"Done is null", whole, R"((+"Done" IS NULL OR +"Done" = 0))"},
+      {"Age is null", whole, R"((+"Age" = 0 OR +"Age" IS NULL))"},
+      {"Score is null", whole, R"((+"Score" = 0 OR +"Score" IS NULL))"},
+      {"Pay is null", whole, R"((+"Pay" = 0 OR +"Pay" IS NULL))"},
+      {"Done is null", whole, R"((+"Done" = 0 OR +"Done" IS NULL))"},
       {"Notes is null", whole, R"((+"Notes" IS NULL OR +"Notes" <= '' COLLATE BINARY OR +"Notes" = X''))"},
       // A date outside the calendar, a text or a blob (after every number).
       {"Born is null", whole, R"((+"Born" < -693592 OR +"Born" = 0 OR +"Born" > 2958465 OR +"Born" IS NULL))"},
       {"Ratio is null", whole, ""},  // a Single turns 0 only as it is read
-      {"Ratio is null and Age is null", whole, R"((+"Age" IS NULL OR +"Age" = 0))"},
+      {"Ratio is null and Age is null", whole, R"((+"Age" = 0 OR +"Age" IS NULL))"},
       {"Age is null or Nobody = 3", whole, ""},
       {"Name > 'A' and Age = 3", whole, "(+\"Name\" >= 'A\x01' COLLATE BINARY AND +\"Age\" = 3)"},
       {"Name > 'A' and Nobody = 3", whole, "+\"Name\" >= 'A\x01' COLLATE BINARY"},
