@@ -149,6 +149,7 @@ void TAccessTable::OpenCursor() {
   delete Recordset;
   Recordset = rs.release();
   fieldObjects_.clear();
+  loadedFields_.clear();
   delete DAOFields;
   DAOFields = Recordset->GetFields();
   DaoCheck(DAOFields->Status);
@@ -163,6 +164,7 @@ void TAccessTable::CloseCursor() {
   if (CursorState == curstate::Closed) return;
   FreeAllBlobs();
   fieldObjects_.clear();
+  loadedFields_.clear();
   delete DAOFields;
   DAOFields = nullptr;
   if (Recordset != nullptr) Recordset->Close();
@@ -328,19 +330,38 @@ TDAOField* TAccessTable::DAOField(std::int16_t index) {
   return field.get();
 }
 
+const std::vector<TFieldCacheItem*>& TAccessTable::LoadedFields() {
+  if (loadedFields_.empty() && DAOFields != nullptr) {
+    const std::int16_t count = DAOFields->Count();
+    DaoCheck(DAOFields->Status);
+    // Kept only whole: a field the cache cannot describe fails every load
+    // alike, never the first alone.
+    std::vector<TFieldCacheItem*> found;
+    for (std::int16_t i = 0; i < count; ++i) found.push_back(FieldCache()->FieldByNumber(i + 1));
+    loadedFields_ = std::move(found);
+  }
+  return loadedFields_;
+}
+
 bool TAccessTable::LoadRecordBuffer() {
   std::uint8_t* buffer = GetRecordBuffer();
   if (buffer == nullptr || DAOFields == nullptr) return false;
-  std::int16_t count = DAOFields->Count();
+  const std::vector<TFieldCacheItem*>& fields = LoadedFields();
+  const auto count = static_cast<std::int16_t>(fields.size());
   if (count <= 0 || Recordset == nullptr) return false;
-  // One call for the whole record: a call per field cost more than the copy.
+  // One call for the whole record and its marks: a call per field cost more
+  // than the copy.
   cells_.resize(std::size_t(count));
-  Recordset->CellValues(cells_.data(), count);
+  DAORecordMarks marks;
+  Recordset->RecordValues(cells_.data(), count, marks);
   DaoCheck(Recordset->Status);
+  // The marks hold for the record read until a blob released below puts the
+  // recordset back where that blob found it: then they are asked again.
+  bool marksHold = true;
   std::int32_t bookmarkWord = 0;
   bool haveBookmark = false;
   for (std::int16_t i = 0; i < count; ++i) {
-    TFieldCacheItem* item = FieldCache()->FieldByNumber(i + 1);
+    TFieldCacheItem* item = fields[std::size_t(i)];
     item->SetRecordBuffer(buffer);
     std::uint8_t* at = item->Value();
     const TFieldDesc& d = item->Desc;
@@ -353,12 +374,15 @@ bool TAccessTable::LoadRecordBuffer() {
       std::int32_t size =
           v.kind == DAOCellValue::Unread ? static_cast<std::int32_t>(v.integer) : DAOField(i)->FieldSize();
       if (!haveBookmark) {
-        bookmarkWord = CurrentBookmarkWord();
+        bookmarkWord = marksHold && marks.hasBookmark ? marks.bookmarkWord : CurrentBookmarkWord();
         haveBookmark = true;
       }
       auto slot = Load<TAccessBlobSlot>(at);
       // A blob left open on this buffer belonged to the record it held before.
-      if (std::find(blobs_.begin(), blobs_.end(), slot.Blob) != blobs_.end()) ReleaseBlob(slot.Blob);
+      if (std::find(blobs_.begin(), blobs_.end(), slot.Blob) != blobs_.end()) {
+        ReleaseBlob(slot.Blob);
+        marksHold = false;
+      }
       Store(at, TAccessBlobSlot{nullptr, size, bookmarkWord});
       blank = size == 0;
     } else {
@@ -427,13 +451,15 @@ bool TAccessTable::LoadRecordBuffer() {
     }
   }
   loadedBuffer_ = buffer;
-  loadedReads_ = Recordset != nullptr ? Recordset->RowReads() : -1;
+  loadedReads_ = marksHold ? marks.rowReads : Recordset->RowReads();
   // The key of the record just read answers the bookmark of this position
   // without reading the record a second time.
   keyCacheValid_ = false;
   if (!IsQueryCursor && !EditPending && currentIndex_.KeyFieldCount != 0) {
-    keyCacheWord_ = haveBookmark ? bookmarkWord : CurrentBookmarkWord();
-    keyCache_.assign(kBookmarkKeyBytes, 0);
+    keyCacheWord_ = haveBookmark                      ? bookmarkWord
+                    : marksHold && marks.hasBookmark ? marks.bookmarkWord
+                                                     : CurrentBookmarkWord();
+    keyCache_.resize(kBookmarkKeyBytes);  // every byte written below
     ExtractBookmarkKey(buffer, keyCache_.data());
     keyCacheValid_ = true;
   }

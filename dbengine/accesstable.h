@@ -143,6 +143,10 @@ class TAccessTable : public TAccessBaseTable {
 
   void LoadFields();  // fills the field cache from a field list over the recordset
   bool LoadRecordBuffer();
+  // The cache items of the recordset's fields in its order, found once per
+  // recordset opened: its fields stay as they were when it opened.
+  const std::vector<TFieldCacheItem*>& LoadedFields();
+  std::vector<TFieldCacheItem*> loadedFields_;
   // Called by a blob once it has read its stored value: when the record the
   // recordset stands on no longer holds what `buffer` holds (another user
   // changed it since the buffer was filled), the buffer takes the record as

@@ -441,8 +441,8 @@ std::int64_t TDAORecordset::RowReads() {
   return n;
 }
 
-void TDAORecordset::CellValues(DAOCellValue* values, std::int32_t count) {
-  Status = As<DAORecordset>()->GetCellValues(values, count);
+void TDAORecordset::RecordValues(DAOCellValue* values, std::int32_t count, DAORecordMarks& marks) {
+  Status = As<DAORecordset>()->GetRecordValues(values, count, &marks);
 }
 
 // ---- Query and table definitions

@@ -1186,8 +1186,15 @@ void TRecordsetCore::MovePrevious() {
 
 std::string TRecordsetCore::Bookmark() const {
   CheckOpen();
-  if (!onRow_ || mode_ == dbEditAdd) Fail(errNoCurrentRecord);
+  if (!HasBookmark()) Fail(errNoCurrentRecord);
   return WriteBookmark(BookmarkOf(current_));
+}
+
+// The low four bytes, as WriteBookmark keeps them and ReadBookmark reads them.
+std::int32_t TRecordsetCore::BookmarkWord() const {
+  CheckOpen();
+  if (!HasBookmark()) Fail(errNoCurrentRecord);
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(BookmarkOf(current_)));
 }
 
 void TRecordsetCore::SetBookmark(const std::string& bookmark) {

@@ -38,6 +38,7 @@ class DAOIndexes;
 class DAOIndex;
 class DAOIndexFields;
 struct DAOCellValue;
+struct DAORecordMarks;
 
 // Program identifiers of the two server versions (both served alike).
 inline constexpr const char* kDaoProgId35 = "DAO.DBEngine.35";
@@ -216,6 +217,9 @@ class DAORecordset : public IUnknown {
   // field. A memo or binary value is left unread (it is read on demand): it
   // comes as Unread with its size as get_FieldSize answers it.
   virtual HRESULT GetCellValues(DAOCellValue* values, std::int32_t count) = 0;
+  // Not DAO's own: GetCellValues, and with the values what a reader of every
+  // record asks next (see DAORecordMarks), in the same call.
+  virtual HRESULT GetRecordValues(DAOCellValue* values, std::int32_t count, DAORecordMarks* marks) = 0;
 };
 
 class DAOFields : public IUnknown {
@@ -239,6 +243,16 @@ struct DAOCellValue {
   std::int64_t integer = 0;
   double real = 0;
   std::string_view text;
+};
+
+// Not DAO's own: what the engine asks with every record it reads, answered
+// with its values (DAORecordset::GetRecordValues) rather than by a call each.
+struct DAORecordMarks {
+  std::int64_t rowReads = 0;  // as get_RowReads answers it after the values
+  // As get_BookmarkWord answers it; where that fails (no current record, an
+  // addition under way) hasBookmark is false and the word 0.
+  bool hasBookmark = false;
+  std::int32_t bookmarkWord = 0;
 };
 
 class DAOField : public IUnknown {

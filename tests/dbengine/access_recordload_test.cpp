@@ -1,0 +1,101 @@
+// Loading records into the Access cursor's buffer: what is resolved once per
+// opened recordset (its fields, the marks read with each record) must follow
+// every record read and every reopening.
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "access_testutil.h"
+#include "testcursor.h"
+#include "dbengine/accesstable.h"
+
+using accesstest::AccessFixture;
+
+namespace {
+enum : std::uint16_t { fId = 1, fName, fAge };
+
+class AccessRecordLoad : public AccessFixture {
+ protected:
+  void SetUp() override {
+    AccessFixture::SetUp();
+    db_ = OpenDb();
+    ASSERT_NE(db_, nullptr);
+  }
+  std::vector<std::uint8_t> Record(TBaseTable* c) { return std::vector<std::uint8_t>(c->GetRecordBufferSize(), 0); }
+  std::vector<std::uint8_t> BookmarkNow(TBaseTable* c) {
+    std::vector<std::uint8_t> b(kAccessBookmarkSize, 0);
+    EXPECT_EQ(0, Engine().GetBookmark(c, b.data()));
+    return b;
+  }
+  // Another user replaces the People table by one of these columns.
+  void ReplacePeopleElsewhere(const std::string& columns, const std::string& rows) {
+    dao::TDatabaseCore other(path_, false, false, "");
+    other.Execute("DROP TABLE People");
+    other.Execute("CREATE TABLE People (" + columns + ")");
+    other.Execute(rows);
+  }
+  TBaseDatabase* db_ = nullptr;
+};
+}  // namespace
+
+// The bookmark of each record read during a walk is that record's: taken with
+// its values, never the one read before it, on either index.
+TEST_F(AccessRecordLoad, EachRecordReadCarriesItsOwnBookmark) {
+  for (const char* index : {"ByName", "PrimaryKey"}) {
+    SCOPED_TRACE(index);
+    TBaseTable* c = OpenTable(db_, "People", index);
+    ASSERT_NE(c, nullptr);
+    auto rec = Record(c);
+    std::vector<std::pair<std::string, std::vector<std::uint8_t>>> seen;
+    while (Engine().GetNextRecord(c, 0, rec.data(), nullptr) == 0) seen.push_back({GetText(c, rec.data(), fName), BookmarkNow(c)});
+    ASSERT_EQ(3u, seen.size());
+    for (auto it = seen.rbegin(); it != seen.rend(); ++it) {
+      ASSERT_EQ(0, Engine().SetToBookmark(c, it->second.data()));
+      ASSERT_EQ(0, Engine().GetCurrentRecord(c, 0, rec.data(), nullptr));
+      EXPECT_EQ(it->first, GetText(c, rec.data(), fName));
+      EXPECT_EQ(it->second, BookmarkNow(c)) << it->first;
+    }
+    Engine().CloseCursor(c);
+  }
+}
+
+// A cursor reopened after another user replaced its table by one of fewer
+// fields reads the new table's records: the fields found for the recordset it
+// had are not those of the recordset it has.
+TEST_F(AccessRecordLoad, AReopenedCursorReadsTheFieldsOfItsNewRecordset) {
+  auto* c = static_cast<TAccessTable*>(OpenTable(db_, "People"));
+  ASSERT_NE(c, nullptr);
+  auto rec = Record(c);
+  ASSERT_EQ(0, Engine().GetNextRecord(c, 0, rec.data(), nullptr));
+  EXPECT_EQ("Anna", GetText(c, rec.data(), fName));
+  ReplacePeopleElsewhere("Id COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Name TEXT(20), Age SHORT",
+                         "INSERT INTO People (Name, Age) VALUES ('Dora', 41)");
+  c->OpenCursor();
+  std::vector<std::string> names;
+  DBIResult code = 0;
+  while ((code = Engine().GetNextRecord(c, 0, rec.data(), nullptr)) == 0) {
+    names.push_back(GetText(c, rec.data(), fName));
+    EXPECT_EQ(41, Get<std::int16_t>(c, rec.data(), fAge));
+  }
+  EXPECT_EQ(dberr::Eof, code);
+  EXPECT_EQ(std::vector<std::string>{"Dora"}, names);
+}
+
+// A reopened recordset of more fields than the cursor can describe fails
+// every read alike: the second read does not go on with the fields the first
+// one found before it failed.
+TEST_F(AccessRecordLoad, FieldsTheCursorCannotDescribeFailEveryRead) {
+  auto* c = static_cast<TAccessTable*>(OpenTable(db_, "People"));
+  ASSERT_NE(c, nullptr);
+  auto rec = Record(c);
+  ASSERT_EQ(0, Engine().GetNextRecord(c, 0, rec.data(), nullptr));
+  std::string columns = "Id COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Name TEXT(20), Age SHORT";
+  for (int i = 0; i < 10; ++i) columns += ", Extra" + std::to_string(i) + " TEXT(5)";
+  ReplacePeopleElsewhere(columns, "INSERT INTO People (Name, Age) VALUES ('Dora', 41)");
+  c->OpenCursor();
+  const DBIResult first = Engine().GetNextRecord(c, 0, rec.data(), nullptr);
+  EXPECT_EQ(dberr::InvalidRecStruct, first);
+  ASSERT_EQ(0, Engine().SetToStart(c));
+  EXPECT_EQ(first, Engine().GetNextRecord(c, 0, rec.data(), nullptr));
+}
