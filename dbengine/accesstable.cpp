@@ -650,13 +650,23 @@ void TAccessTable::MoveToLast() {
 }
 
 void TAccessTable::MoveToNext() {
+  if (!StepToNext()) RaiseEofError();
+}
+
+bool TAccessTable::StepToNext() {
   AfterMove();
-  if (Recordset->EOF_()) RaiseEofError();
+  if (Recordset->EOF_()) return false;
   Recordset->MoveNext();
   HRESULT status = Recordset->Status;
-  if (Recordset->EOF_()) RaiseEofError();
+  if (Recordset->EOF_()) return false;
   DaoCheck(status);
   LoadRecordBuffer();
+  return true;
+}
+
+// The base's fetch, which tells its end without raising it.
+bool TAccessTable::FetchNextRecord(int lock, std::uint8_t* buffer, TRecordProps* props) {
+  return NextInOrder(lock, buffer, props);
 }
 
 void TAccessTable::MoveToPrior() {

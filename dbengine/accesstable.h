@@ -57,6 +57,7 @@ class TAccessTable : public TAccessBaseTable {
   void MoveToFirst() override;
   void MoveToLast() override;
   void MoveToNext() override;
+  bool FetchNextRecord(int lock, std::uint8_t* buffer, TRecordProps* props) override;
   void MoveToPrior() override;
   void CopyFieldOut(std::uint16_t driverType, std::uint16_t keyWidth, std::int16_t units2,
                     std::uint16_t length, const std::uint8_t* value, void* dest, bool& blank) override;
@@ -141,6 +142,7 @@ class TAccessTable : public TAccessBaseTable {
   TDAOField* DAOField(std::int16_t index);
   void LoadLockedRecord();
 
+  bool StepToNext() override;
   void LoadFields();  // fills the field cache from a field list over the recordset
   bool LoadRecordBuffer();
   // The cache items of the recordset's fields in its order, found once per

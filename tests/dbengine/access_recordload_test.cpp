@@ -9,6 +9,7 @@
 #include "access_testutil.h"
 #include "testcursor.h"
 #include "dbengine/accesstable.h"
+#include "dbengine/filters.h"
 
 using accesstest::AccessFixture;
 
@@ -36,6 +37,13 @@ class AccessRecordLoad : public AccessFixture {
     other.Execute(rows);
   }
   TBaseDatabase* db_ = nullptr;
+
+ public:
+  // The name in a record of the cursor under test, read as a filter reads it.
+  std::string NameOf(std::uint8_t* record) { return GetText(current_, record, fName); }
+
+ protected:
+  TBaseTable* current_ = nullptr;
 };
 }  // namespace
 
@@ -98,4 +106,46 @@ TEST_F(AccessRecordLoad, FieldsTheCursorCannotDescribeFailEveryRead) {
   EXPECT_EQ(dberr::InvalidRecStruct, first);
   ASSERT_EQ(0, Engine().SetToStart(c));
   EXPECT_EQ(first, Engine().GetNextRecord(c, 0, rec.data(), nullptr));
+}
+
+namespace {
+// Accepts every record but the one named Carl (the last by name), which no
+// condition of the database can tell: the cursor's own test skips it.
+std::uint16_t AllButCarl(std::intptr_t self, std::uint8_t* record, std::int32_t) {
+  auto* fixture = reinterpret_cast<AccessRecordLoad*>(self);
+  return fixture->NameOf(record) == "Carl" ? 0 : 1;
+}
+}  // namespace
+
+// The end of a walk answers as a raised end did: EOF with its one entry on
+// the error stack, the cursor past its last record (the move back finds it),
+// whether the end follows the last record or the records a filter skips.
+TEST_F(AccessRecordLoad, TheEndOfAWalkIsEofWithItsErrorEntry) {
+  for (bool filtered : {false, true}) {
+    SCOPED_TRACE(filtered ? "filtered" : "plain");
+    TBaseTable* c = OpenTable(db_, "People", "ByName");
+    ASSERT_NE(c, nullptr);
+    current_ = c;
+    TFilterListItem* filter = nullptr;
+    if (filtered) {
+      ASSERT_EQ(0, Engine().AddFilter(c, reinterpret_cast<std::intptr_t>(this), 1, false, nullptr, AllButCarl, filter));
+      ASSERT_EQ(0, Engine().ActivateFilter(c, filter));
+    }
+    auto rec = Record(c);
+    std::vector<std::string> names;
+    while (Engine().GetNextRecord(c, 0, rec.data(), nullptr) == 0) names.push_back(GetText(c, rec.data(), fName));
+    const std::vector<std::string> expected =
+        filtered ? std::vector<std::string>{"Anna", "Bert"} : std::vector<std::string>{"Anna", "Bert", "Carl"};
+    EXPECT_EQ(expected, names);
+    ASSERT_EQ(1, Engine().ErrorStack()->Count());
+    std::int32_t native = 7;
+    std::string text;
+    EXPECT_EQ(dberr::Eof, Engine().GetErrorText(1, native, text));
+    EXPECT_EQ("DBI Error Code = DBIERR_EOF", text);
+    EXPECT_EQ(0, native);
+    EXPECT_EQ(dberr::Eof, Engine().GetNextRecord(c, 0, rec.data(), nullptr)) << "and stays there";
+    ASSERT_EQ(0, Engine().GetPriorRecord(c, 0, rec.data(), nullptr));
+    EXPECT_EQ(names.back(), GetText(c, rec.data(), fName));
+    Engine().CloseCursor(c);
+  }
 }
