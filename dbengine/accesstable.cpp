@@ -69,6 +69,13 @@ std::int64_t CurrencyRaw(double amount) {
 
 bool IsBlobType(std::int16_t t) { return t == daotype::Memo || t == daotype::LongBinary; }
 
+// Types that CopyFieldOut copies as stored (a text of zeros, copied, is the
+// zeros its blank reads as): their key bytes are their record bytes.
+bool StoredBytesAreKey(std::int16_t t) {
+  return t == daotype::Integer || t == daotype::Long || t == daotype::Double || t == daotype::Date ||
+         t == daotype::Text;
+}
+
 // DAO's lock errors: could not update, currently locked (by a user); table
 // in use by another user.
 bool IsLockError(HRESULT status) {
@@ -708,13 +715,15 @@ std::int32_t TAccessTable::CurrentBookmarkWord() {
 
 void TAccessTable::GetBookmark(std::uint8_t* bookmark) {
   CheckParam(bookmark);
-  std::memset(bookmark, 0, kAccessBookmarkSize);
   // Every move drops the kept key, so a kept key is the current record's.
+  // Word and key area fill the bookmark whole.
+  static_assert(4 + kBookmarkKeyBytes == kAccessBookmarkSize);
   if (keyCacheValid_) {
     std::memcpy(bookmark, &keyCacheWord_, 4);
-    std::memcpy(bookmark + 4, keyCache_.data(), keyCache_.size());
+    std::memcpy(bookmark + 4, keyCache_.data(), kBookmarkKeyBytes);
     return;
   }
+  std::memset(bookmark, 0, kAccessBookmarkSize);
   std::int32_t word = CurrentBookmarkWord();
   std::memcpy(bookmark, &word, 4);
   if (IsQueryCursor || currentIndex_.KeyFieldCount == 0) return;
@@ -1036,6 +1045,16 @@ void TAccessTable::ExtractKeyFields(const std::uint8_t* record, std::uint8_t* ke
   for (int i = 0; i < count; ++i) {
     TFieldCacheItem* item = FieldCache()->FieldByNumber(currentIndex_.KeyFields[i]);
     std::uint16_t width = KeyFieldWidth(i);
+    if (StoredBytesAreKey(static_cast<std::int16_t>(item->Desc.DriverType))) {
+      // What the read below gives for these, without its scratch copy: the
+      // stored bytes up to the key width, zeros after them or when blank.
+      item->SetRecordBuffer(const_cast<std::uint8_t*>(record));
+      const std::size_t n = item->IsBlank() ? 0 : std::min<std::size_t>(width, item->Desc.Length);
+      if (n != 0) std::memcpy(at, item->Value(), n);
+      std::memset(at + n, 0, width - n);
+      at += width;
+      continue;
+    }
     TFieldScratch value(std::max<std::size_t>(width, item->Desc.Length) + 8);
     bool blank = false;
     ReadFieldValue(item, const_cast<std::uint8_t*>(record), blank, value.Data());

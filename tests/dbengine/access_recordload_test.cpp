@@ -2,6 +2,7 @@
 // opened recordset (its fields, the marks read with each record) must follow
 // every record read and every reopening.
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -146,6 +147,52 @@ TEST_F(AccessRecordLoad, TheEndOfAWalkIsEofWithItsErrorEntry) {
     EXPECT_EQ(dberr::Eof, Engine().GetNextRecord(c, 0, rec.data(), nullptr)) << "and stays there";
     ASSERT_EQ(0, Engine().GetPriorRecord(c, 0, rec.data(), nullptr));
     EXPECT_EQ(names.back(), GetText(c, rec.data(), fName));
+    Engine().CloseCursor(c);
+  }
+}
+
+namespace {
+// A record's key as the field reads give it: each key field read as the
+// engine reads it (blank: zeros) and cut or padded with zeros to its key width.
+std::vector<std::uint8_t> KeyByFieldReads(TBaseTable* c, std::uint8_t* record) {
+  std::vector<std::uint8_t> key;
+  const TIndexDesc& index = c->CurrentIndex();
+  for (int i = 0; i < index.KeyFieldCount; ++i) {
+    TFieldCacheItem* item = c->FieldCache()->FieldByNumber(index.KeyFields[i]);
+    const std::size_t width = item->Desc.KeyWidth != 0 ? item->Desc.KeyWidth : item->Desc.Length;
+    std::vector<std::uint8_t> value(std::max<std::size_t>(width, item->Desc.Length) + 8, 0);
+    bool blank = false;
+    c->ReadFieldValue(item, record, blank, value.data());
+    if (blank) std::fill(value.begin(), value.end(), 0);
+    key.insert(key.end(), value.begin(), value.begin() + static_cast<std::ptrdiff_t>(width));
+  }
+  return key;
+}
+}  // namespace
+
+// The key taken from a record is its key fields as they read, on indexes of
+// every kind of key field, with blank values among them.
+TEST_F(AccessRecordLoad, KeysAreTheKeyFieldsAsTheyRead) {
+  ExecuteElsewhere("CREATE INDEX ByScoreBorn ON People (Score, Born)");
+  ExecuteElsewhere("CREATE INDEX ByPayActive ON People (Pay, Active)");
+  ExecuteElsewhere("UPDATE People SET Pay = 12.5, Active = true WHERE Name = 'Anna'");
+  // On ByScoreBorn a blank date follows this one: its buffer's bytes are left from it.
+  ExecuteElsewhere("UPDATE People SET Born = 36526.75 WHERE Name = 'Bert'");
+  ExecuteElsewhere("UPDATE People SET Name = NULL WHERE Name = 'Carl'");
+  for (const char* index : {"PrimaryKey", "ByName", "ByAgeName", "ByScoreBorn", "ByPayActive"}) {
+    SCOPED_TRACE(index);
+    TBaseTable* c = OpenTable(db_, "People", index);
+    ASSERT_NE(c, nullptr);
+    auto rec = Record(c);
+    int records = 0;
+    while (Engine().GetNextRecord(c, 0, rec.data(), nullptr) == 0) {
+      const std::vector<std::uint8_t> expected = KeyByFieldReads(c, rec.data());
+      std::vector<std::uint8_t> key(expected.size() + 16, 0xEE);
+      ASSERT_EQ(0, Engine().ExtractKey(c, rec.data(), key.data()));
+      EXPECT_TRUE(std::equal(expected.begin(), expected.end(), key.begin())) << "record " << records;
+      ++records;
+    }
+    EXPECT_EQ(3, records);
     Engine().CloseCursor(c);
   }
 }
