@@ -271,6 +271,11 @@ class DAOField : public IUnknown {
   virtual HRESULT put_Value(const Variant& value) = 0;
   virtual HRESULT GetChunk(std::int32_t offset, std::int32_t bytes, Variant* chunk) = 0;
   virtual HRESULT AppendChunk(const Variant& chunk) = 0;
+  // Not DAO's own: a memo or binary value whole, as its bytes (a Null one
+  // as none), copied once into `bytes` rather than into a variant first:
+  // the engine reads a record's memo this way on every record it shows.
+  // Fails as GetChunk fails.
+  virtual HRESULT GetWholeValue(std::string* bytes) = 0;
 };
 
 class DAOIndexes : public IUnknown {

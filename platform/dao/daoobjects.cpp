@@ -352,10 +352,17 @@ class TField : public TComObject<DAOField> {
   HRESULT put_Value(const Variant& value) override {
     return Guard(*engine_, [&] { Recordset().SetValue(index_, FromVariant(value, info_.def.type)); });
   }
+  HRESULT GetWholeValue(std::string* out) override {
+    return Guard(*engine_, [&] {
+      Require(out);
+      RequireLarge();
+      *out = Current().text;  // a Null one holds none
+    });
+  }
   HRESULT GetChunk(std::int32_t offset, std::int32_t bytes, Variant* out) override {
     return Guard(*engine_, [&] {
       Require(out);
-      if (info_.def.type != dbMemo && info_.def.type != dbLongBinary) Fail(errTypeMismatch);
+      RequireLarge();
       if (offset < 0 || bytes < 0) Fail(errInvalidArgument);
       const Cell& c = Current();
       if (c.IsNull()) {
@@ -385,6 +392,10 @@ class TField : public TComObject<DAOField> {
     return rs_->Core();
   }
   const Cell& Current() { return Recordset().Value(index_); }
+  // Only a memo or binary value is read in pieces or whole as its bytes.
+  void RequireLarge() const {
+    if (info_.def.type != dbMemo && info_.def.type != dbLongBinary) Fail(errTypeMismatch);
+  }
 
   std::shared_ptr<EngineState> engine_;
   FieldInfo info_;
