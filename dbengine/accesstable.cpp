@@ -23,6 +23,9 @@ namespace {
 constexpr DBIResult kRecDeleted = 0x2204;
 constexpr DBIResult kBlobNotOpened = 0x2A03;
 constexpr std::uint32_t kBlobBlock = 4096;
+// The blob subtypes of memo and binary fields in the field list.
+constexpr std::uint16_t kMemoSubType = 22;
+constexpr std::uint16_t kBinarySubType = 23;
 constexpr std::size_t kBookmarkKeyBytes = kAccessBookmarkSize - 4;  // after the word
 // The last code point there is (U+10FFFF): text followed by it sorts after
 // every text that begins with that text.
@@ -1275,9 +1278,9 @@ TAccessBaseBlob* TAccessTable::FindBlob(std::uint8_t* buffer, std::uint16_t fiel
   }
   if (!create) RaiseEngineError(kBlobNotOpened);
   TAccessBaseBlob* blob;
-  if (item->Desc.SubType == 22)
+  if (item->Desc.SubType == kMemoSubType)
     blob = new TAccessMemoBlob(this, item, fieldNumber, DAOFields, kBlobReadOnly, buffer);
-  else if (item->Desc.SubType == 23)
+  else if (item->Desc.SubType == kBinarySubType)
     blob = new TAccessLongBinaryBlob(this, item, fieldNumber, DAOFields, kBlobReadOnly, buffer);
   else
     RaiseEngineError(dberr::InvalidHndl);
@@ -1333,6 +1336,7 @@ void TAccessTable::FreeBlob(std::uint8_t* buffer, std::uint16_t fieldNumber) {
 }
 
 void TAccessTable::ReadWholeBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, std::string& out) {
+  if (ReadMemoInPlace(buffer, fieldNumber, out)) return;
   TAccessBaseBlob* blob = FindBlob(buffer, fieldNumber, true);
   try {
     blob->TakeAll(out);
@@ -1341,6 +1345,36 @@ void TAccessTable::ReadWholeBlob(std::uint8_t* buffer, std::uint16_t fieldNumber
     throw;
   }
   ReleaseBlob(blob);
+}
+
+// The memo of the record just read into `buffer`, as a blob opened, read
+// whole and freed gives it, without the blob: while the recordset still
+// stands on that read of the record, no blob is open on the field and no
+// change of it is pending, the blob would only read the field and check the
+// record's version. Answers false, having done nothing, in every other case.
+bool TAccessTable::ReadMemoInPlace(std::uint8_t* buffer, std::uint16_t fieldNumber, std::string& out) {
+  if (buffer == nullptr || buffer != loadedBuffer_ || EditPending || Recordset == nullptr) return false;
+  TFieldCacheItem* item = FieldCache()->FieldByNumber(fieldNumber);
+  if (item->Desc.FieldType != fldtype::Blob || item->Desc.SubType != kMemoSubType) return false;
+  std::uint8_t* at = buffer + item->Desc.Offset;
+  auto slot = Load<TAccessBlobSlot>(at);
+  if (slot.Blob != nullptr && std::find(blobs_.begin(), blobs_.end(), slot.Blob) != blobs_.end()) return false;
+  item->SetRecordBuffer(buffer);
+  if (item->IsChanged()) return false;
+  if (Recordset->RowReads() != loadedReads_ || Recordset->EOF_() || Recordset->BOF()) return false;
+  // What freeing a blob leaves in the slot.
+  slot.Blob = nullptr;
+  Store(at, slot);
+  out.clear();
+  if (item->IsBlank()) return true;
+  TDAOField* field = DAOField(static_cast<std::int16_t>(fieldNumber - 1));
+  std::string text = field->MemoText();
+  DaoCheck(field->Status);
+  KeepOneVersion(buffer);
+  // The record read afresh may have lost its memo.
+  item->SetRecordBuffer(buffer);
+  if (!item->IsBlank()) out = std::move(text);
+  return true;
 }
 
 void TAccessTable::FreeAllBlobs() {

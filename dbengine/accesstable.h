@@ -181,6 +181,8 @@ class TAccessTable : public TAccessBaseTable {
   void FiltersChanged() override;
   void FreeAllBlobs();
   void ReleaseBlob(TAccessBaseBlob* blob);
+  // ReadWholeBlob's memo of the record just read, without a blob; false: not that case.
+  bool ReadMemoInPlace(std::uint8_t* buffer, std::uint16_t fieldNumber, std::string& out);
 
   TDAOQuerydef* queryDef_ = nullptr;
   std::vector<TAccessBaseBlob*> blobs_;  // every blob this cursor has open
