@@ -462,6 +462,7 @@ bool TAccessTable::LoadRecordBuffer() {
   }
   loadedBuffer_ = buffer;
   loadedReads_ = marksHold ? marks.rowReads : Recordset->RowReads();
+  loadedWord_ = haveBookmark ? bookmarkWord : 0;
   // The key of the record just read answers the bookmark of this position
   // without reading the record a second time.
   keyCacheValid_ = false;
@@ -1359,6 +1360,8 @@ bool TAccessTable::ReadMemoInPlace(std::uint8_t* buffer, std::uint16_t fieldNumb
   std::uint8_t* at = buffer + item->Desc.Offset;
   auto slot = Load<TAccessBlobSlot>(at);
   if (slot.Blob != nullptr && std::find(blobs_.begin(), blobs_.end(), slot.Blob) != blobs_.end()) return false;
+  // The buffer may hold a copy of another record's image: its slot says whose.
+  if (slot.BookmarkWord == 0 || slot.BookmarkWord != loadedWord_) return false;
   item->SetRecordBuffer(buffer);
   if (item->IsChanged()) return false;
   if (Recordset->RowReads() != loadedReads_ || Recordset->EOF_() || Recordset->BOF()) return false;

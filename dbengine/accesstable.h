@@ -159,6 +159,7 @@ class TAccessTable : public TAccessBaseTable {
   // holds: a blob on that buffer with no fresh read since needs no check.
   std::uint8_t* loadedBuffer_ = nullptr;
   std::int64_t loadedReads_ = -1;
+  std::int32_t loadedWord_ = 0;  // the bookmark word that read put in its blob slots
   bool StoreRecordBuffer();
   void StoreBlobField(TFieldCacheItem* item, std::uint16_t fieldNumber, std::int16_t daoType,
                       TDAOField* field);

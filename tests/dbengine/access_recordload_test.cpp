@@ -196,3 +196,28 @@ TEST_F(AccessRecordLoad, KeysAreTheKeyFieldsAsTheyRead) {
     Engine().CloseCursor(c);
   }
 }
+
+// A buffer that holds a copy of another record's image (as a dataset copies
+// its record buffers about) reads that record's memo, not the memo of the
+// record the cursor last read into the same buffer.
+TEST_F(AccessRecordLoad, AMemoReadWholeIsTheMemoOfTheRecordTheBufferHolds) {
+  enum : std::uint16_t { fNotes = 6 };
+  ExecuteElsewhere("UPDATE People SET Notes = 'about Anna' WHERE Name = 'Anna'");
+  ExecuteElsewhere("UPDATE People SET Notes = 'about Bert' WHERE Name = 'Bert'");
+  TBaseTable* c = OpenTable(db_, "People");
+  ASSERT_NE(c, nullptr);
+  auto anna = Record(c), rec = Record(c);
+  ASSERT_EQ(0, Engine().GetNextRecord(c, 0, anna.data(), nullptr));
+  ASSERT_EQ(0, Engine().GetNextRecord(c, 0, rec.data(), nullptr));
+  std::string text;
+  ASSERT_EQ(0, Engine().ReadWholeBlob(c, rec.data(), fNotes, text));
+  EXPECT_EQ("about Bert", text);
+  rec = anna;  // the buffer now holds Anna's image; the cursor stands on Bert
+  ASSERT_EQ(0, Engine().ReadWholeBlob(c, rec.data(), fNotes, text));
+  EXPECT_EQ("about Anna", text);
+  EXPECT_EQ("Anna", GetText(c, rec.data(), fName));
+  // The cursor goes on from where it stood.
+  ASSERT_EQ(0, Engine().GetNextRecord(c, 0, rec.data(), nullptr));
+  EXPECT_EQ("Carl", GetText(c, rec.data(), fName));
+  Engine().CloseCursor(c);
+}
