@@ -1,10 +1,13 @@
 #include "dbengine/filtersql.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <optional>
+#include <vector>
 
 #include "dbengine/daowrappers.h"
 #include "platform/classlib/core/datetime.h"
@@ -104,9 +107,10 @@ template <class T>
 int Sign(T a, T b) { return a < b ? -1 : (a > b ? 1 : 0); }
 
 // `condition`, widened by the rows whose column is Null when the engine, which
-// reads a Null as `nullHolds` tells, accepts those.
+// reads a Null as `nullHolds` tells, accepts those. The Null test comes last:
+// a row the condition lets through needs no more.
 std::string WithNulls(const std::string& column, const std::string& condition, bool nullHolds) {
-  return nullHolds ? "(" + column + " IS NULL OR " + condition + ")" : condition;
+  return nullHolds ? "(" + condition + " OR " + column + " IS NULL)" : condition;
 }
 
 // The engine folds case a byte at a time through the C library; answers
@@ -134,6 +138,13 @@ std::string GlobPattern(const std::string& text, bool anyCase, bool prefix) {
   return QuoteText(prefix ? out + "*" : out);
 }
 
+// A finite double as an SQL literal that reads back as the same double.
+std::string RealText(double v) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%.17g", v);
+  return text;
+}
+
 // A number constant as an SQL literal, and how a Null (which the engine reads
 // as 0) compares with it.
 struct NumberLiteral {
@@ -159,11 +170,80 @@ std::optional<NumberLiteral> Literal(const TFilterColumn& column, std::uint16_t 
     double v;
     std::memcpy(&v, bytes.data(), sizeof v);
     if (!std::isfinite(v)) return std::nullopt;
-    char text[40];
-    std::snprintf(text, sizeof text, "%.17g", v);  // reads back as the same double
-    return NumberLiteral{text, Sign(0.0, v)};
+    return NumberLiteral{RealText(v), Sign(0.0, v)};
   }
   return std::nullopt;
+}
+
+// Any of the conditions; none holds for no row.
+std::string AnyOf(const std::vector<std::string>& terms) {
+  if (terms.empty()) return "0";
+  if (terms.size() == 1) return terms[0];
+  std::string out = "(" + terms[0];
+  for (std::size_t i = 1; i < terms.size(); ++i) out += " OR " + terms[i];
+  return out + ")";
+}
+
+// A place in SQLite's order of a column's values without affinity: every
+// number, then every text, then every blob. A cut before v has v on its
+// upper side, a cut after v on its lower side.
+struct Cut {
+  double value;
+  bool after;
+  bool operator<(const Cut& o) const { return value < o.value || (value == o.value && !after && o.after); }
+  bool operator<=(const Cut& o) const { return !(o < *this); }
+};
+
+// The values from one cut up to another. Without `from` it starts below
+// every number; without `to` it runs on through every text and blob.
+struct Stretch {
+  std::optional<Cut> from, to;
+};
+
+bool Empty(const Stretch& s) { return s.from && s.to && *s.to <= *s.from; }
+
+// `ref` lies in the stretch, as plain comparisons: a type test or a function
+// call would cost SQLite more for each row than the comparisons.
+std::string InStretch(const std::string& ref, const Stretch& s) {
+  if (s.from && s.to && !s.from->after && s.to->after && s.from->value == s.to->value)
+    return ref + " = " + RealText(s.from->value);
+  std::string low = s.from ? ref + (s.from->after ? " > " : " >= ") + RealText(s.from->value) : "";
+  std::string high = s.to ? ref + (s.to->after ? " <= " : " < ") + RealText(s.to->value) : "";
+  if (low.empty() || high.empty()) return low + high;
+  return "(" + low + " AND " + high + ")";
+}
+
+// Whether the stretch holds some value of `usual` (both non-empty).
+bool Meets(const Stretch& s, const Stretch& usual) {
+  return (!s.from || !usual.to || *s.from < *usual.to) && (!usual.from || !s.to || *usual.from < *s.to);
+}
+
+// A condition holding for a value in one of the stretches, and for a Null
+// when `nullHolds`; nullopt when that is every row. The stretches that meet
+// `usual` come first, so that the common rows are decided by one or two
+// comparisons.
+std::optional<std::string> StretchesSql(const std::string& ref, std::vector<Stretch> stretches, bool nullHolds,
+                                        const Stretch& usual) {
+  std::erase_if(stretches, Empty);
+  std::sort(stretches.begin(), stretches.end(), [](const Stretch& a, const Stretch& b) {
+    return b.from && (!a.from || *a.from < *b.from);
+  });
+  std::vector<Stretch> merged;
+  for (const Stretch& s : stretches) {
+    if (!merged.empty() && (!merged.back().to || (s.from && *s.from <= *merged.back().to))) {
+      Stretch& last = merged.back();
+      if (last.to && (!s.to || *last.to < *s.to)) last.to = s.to;
+    } else {
+      merged.push_back(s);
+    }
+  }
+  if (merged.size() == 1 && !merged[0].from && !merged[0].to)
+    return nullHolds ? std::nullopt : std::optional<std::string>(ref + " IS NOT NULL");
+  std::stable_partition(merged.begin(), merged.end(), [&](const Stretch& s) { return Meets(s, usual); });
+  std::vector<std::string> terms;
+  for (const Stretch& s : merged) terms.push_back(InStretch(ref, s));
+  if (nullHolds) terms.push_back(ref + " IS NULL");
+  return AnyOf(terms);
 }
 
 class Translator {
@@ -223,27 +303,37 @@ class Translator {
   // Boolean, the date 0). Nothing for a kind where SQL cannot tell exactly.
   static std::optional<std::string> BlankSql(const TFilterColumn& column, const std::string& ref) {
     switch (column.daoType) {
-      case daotype::Text: return "(" + ref + " IS NULL OR " + ref + " = '')";
+      case daotype::Text: return TextOrder(filterop::Equal, ref, "", "\x01", true);
       case daotype::Memo:
-      case daotype::LongBinary: return "(" + ref + " IS NULL OR length(" + ref + ") = 0)";
+      case daotype::LongBinary:
+        // No bytes: an empty text or blob, or a number, which has no size as
+        // a large value. Numbers sort before every text and the empty text
+        // first among texts; a comparison looks at the first byte where
+        // length() of a text counts them all.
+        return "(" + ref + " IS NULL OR " + ref + " <= '' COLLATE BINARY OR " + ref + " = X'')";
       case daotype::Boolean:
       case daotype::Byte:
       case daotype::Integer:
       case daotype::Long:
       case daotype::Currency:
-      case daotype::Double: return "(" + ref + " IS NULL OR " + ref + " = 0)";
+      case daotype::Double: return WithNulls(ref, ref + " = 0", true);
       case daotype::Date:
         // A date no calendar day stands for reads as blank too: only a date
-        // well inside the calendar (years 1 to 9999) is surely not.
-        return "(" + ref + " IS NULL OR NOT (typeof(" + ref + ") IN ('integer', 'real') AND " + ref +
-               " <> 0 AND " + ref + " BETWEEN " + std::to_string(kFirstSureDay) + " AND " +
-               std::to_string(kLastSureDay) + "))";
+        // well inside the calendar (years 1 to 9999) is surely not. A text
+        // or a blob sorts after every number.
+        return StretchesSql(ref,
+                            {{std::nullopt, Cut{kFirstSureDay, false}}, {Cut{0, false}, Cut{0, true}},
+                             {Cut{kLastSureDay, true}, std::nullopt}},
+                            true, kSureDates);
       default: return std::nullopt;  // a Single may turn 0 only as it is read
     }
   }
   // Date numbers of 2 January of year 1 and 31 December 9999.
   static constexpr int kFirstSureDay = -693592;
   static constexpr int kLastSureDay = 2958465;
+  // The date numbers a date comparison decides in SQL: past day 0 up to the
+  // last day of the calendar.
+  static constexpr Stretch kSureDates{Cut{0, true}, Cut{kLastSureDay, true}};
 
   std::optional<std::string> Comparison(std::uint32_t op, std::uint16_t left, std::uint16_t right,
                                         std::uint16_t partialLength, bool anyCase) {
@@ -286,24 +376,63 @@ class Translator {
     // A pattern matches characters: a constant cut inside one is left to the engine.
     if ((prefix || anyCase) && !IsValidUtf8(text)) return std::nullopt;
     const bool nullHolds = Holds(op, text.empty() ? 0 : -1);
-    if (op == filterop::Equal || op == filterop::NotEqual) {
-      if (text.empty()) return op == filterop::Equal ? "(" + ref + " IS NULL OR " + ref + " = '')"
-                                                     : "(" + ref + " IS NOT NULL AND " + ref + " <> '')";
-      std::string match = prefix || anyCase ? ref + " GLOB " + GlobPattern(text, anyCase, prefix)
-                                            : ref + " = " + QuoteText(text) + " COLLATE BINARY";
-      if (op == filterop::Equal) return match;
+    // The texts that start with `text` sort from it up to it with its last
+    // byte one higher, kept to ASCII so that the bound stays a character.
+    if (prefix && !anyCase && static_cast<unsigned char>(text.back()) < 0x7F &&
+        (op == filterop::Equal || op == filterop::NotEqual)) {
+      std::string past = text;
+      ++past.back();
+      return TextOrder(op, ref, text, past, nullHolds);
+    }
+    if ((prefix || anyCase) && !text.empty()) {
+      // The engine's folded order is not SQLite's, nor the order of a start.
+      if (op != filterop::Equal && op != filterop::NotEqual) return std::nullopt;
+      // A pattern reads a text up to its first NUL, as the engine does, and
+      // matches no blob, which the engine reads as its bytes: an equal lets
+      // every blob through. (The database's NOCASE folds more than the
+      // ASCII letters, the engine's case rule.)
+      const std::string match = ref + " GLOB " + GlobPattern(text, anyCase, prefix);
+      if (op == filterop::Equal) return "(" + match + " OR " + ref + " >= X'')";
       return WithNulls(ref, "NOT (" + match + ")", nullHolds);
     }
-    // Ordered: SQLite's binary order is the order of the bytes, as the engine's.
-    if (prefix || anyCase) return std::nullopt;
-    return WithNulls(ref, ref + " " + SqlOperator(op) + " " + QuoteText(text) + " COLLATE BINARY", nullHolds);
+    return TextOrder(op, ref, text, text + '\x01', nullHolds);
+  }
+
+  // The engine reads a text up to its first NUL and compares its bytes, and
+  // a Null as the empty text. In SQLite's binary order the texts that read as
+  // `text` sort from `text` up to, not including, `past`: `text` and byte 1
+  // for the whole text (`text` itself and `text`, NUL, anything), or the
+  // first text after every one that starts with `text`. A blob, which the
+  // engine reads as its bytes, sorts after every text: it is let through
+  // wherever it might hold.
+  static std::string TextOrder(std::uint32_t op, const std::string& ref, const std::string& text,
+                               const std::string& pastText, bool nullHolds) {
+    const std::string from = QuoteText(text) + " COLLATE BINARY";
+    const std::string past = QuoteText(pastText) + " COLLATE BINARY";
+    const std::string blob = ref + " >= X''";
+    std::vector<std::string> terms;
+    switch (op) {
+      case filterop::Equal:
+        terms = {"(" + ref + " >= " + from + " AND (" + ref + " < " + past + " OR " + blob + "))"};
+        break;
+      case filterop::NotEqual: terms = {ref + " < " + from, ref + " >= " + past}; break;
+      case filterop::Less: terms = {ref + " < " + from, blob}; break;
+      case filterop::LessOrEqual: terms = {ref + " < " + past, blob}; break;
+      case filterop::Greater: terms = {ref + " >= " + past}; break;
+      default: terms = {ref + " >= " + from}; break;
+    }
+    if (nullHolds) terms.push_back(ref + " IS NULL");
+    return AnyOf(terms);
   }
 
   // The record holds a date as milliseconds from the start of year 1, a
   // stored date number D > 0 read as kDateBase + llround(D * 86400000), and
   // a Null, a 0 or a number no calendar day stands for as 0. With x = D *
-  // 86400000 (the same double multiplication in SQLite), llround(x) >= n is
-  // x >= n - 0.5; doubled, 2x >= 2n - 1 is exact in doubles and integers.
+  // 86400000 (a double multiplication), llround(x) >= n is x >= n - 0.5;
+  // doubled, 2x >= 2n - 1 is exact in doubles and integers. That rises with
+  // D, so it holds from one date number on, which SQL then compares D with
+  // directly; dates before 1900 and numbers outside the calendar are left to
+  // the engine.
   static std::optional<std::string> DateComparison(std::uint32_t op, const std::string& ref, const std::string& bytes) {
     double constant;
     if (bytes.size() != sizeof constant) return std::nullopt;
@@ -311,27 +440,46 @@ class Translator {
     if (!std::isfinite(constant) || std::trunc(constant) != constant || std::fabs(constant) > 1e15)
       return std::nullopt;
     const std::int64_t n = static_cast<std::int64_t>(constant) - kDateBase;
-    const std::string x2 = ref + " * " + std::to_string(2 * kMSecsPerDay) + ".0";
-    const std::string below = std::to_string(2 * n - 1), above = std::to_string(2 * n + 1);
-    std::string sure;
+    // The first date numbers at or past n - 0.5 and n + 0.5 milliseconds.
+    const Cut below = FirstReaching(2 * n - 1), above = FirstReaching(2 * n + 1);
+    const Cut first = kSureDates.from.value(), last = kSureDates.to.value();
+    std::vector<Stretch> accepted;
     switch (op) {
-      case filterop::Equal: sure = x2 + " >= " + below + " AND " + x2 + " < " + above; break;
-      case filterop::NotEqual: sure = "NOT (" + x2 + " >= " + below + " AND " + x2 + " < " + above + ")"; break;
-      case filterop::GreaterOrEqual: sure = x2 + " >= " + below; break;
-      case filterop::Greater: sure = x2 + " >= " + above; break;
-      case filterop::LessOrEqual: sure = x2 + " < " + above; break;
-      case filterop::Less: sure = x2 + " < " + below; break;
+      case filterop::Equal: accepted = {{below, above}}; break;
+      case filterop::NotEqual: accepted = {{first, below}, {above, last}}; break;
+      case filterop::GreaterOrEqual: accepted = {{below, last}}; break;
+      case filterop::Greater: accepted = {{above, last}}; break;
+      case filterop::LessOrEqual: accepted = {{first, above}}; break;
+      case filterop::Less: accepted = {{first, below}}; break;
       default: return std::nullopt;
     }
+    // Negative numbers, past the calendar, texts and blobs: the engine decides.
+    accepted.push_back({std::nullopt, Cut{0, false}});
+    accepted.push_back({last, std::nullopt});
     // The engine compares the values' bytes as 64-bit integers: for the 0 of
     // a blank date, the constant's sign bit decides.
     std::int64_t constantBits;
     std::memcpy(&constantBits, &constant, sizeof constantBits);
     const bool blankHolds = Holds(op, Sign<std::int64_t>(0, constantBits));
-    // Dates before 1900 and numbers outside the calendar are left to the engine.
-    return "(CASE WHEN typeof(" + ref + ") IN ('integer', 'real') AND " + ref + " > 0 AND " + ref +
-           " <= " + std::to_string(kLastSureDay) + " THEN " + sure + " WHEN " + ref + " IS NULL OR " + ref +
-           " = 0 THEN " + (blankHolds ? "1" : "0") + " ELSE 1 END)";
+    if (blankHolds) accepted.push_back({Cut{0, false}, Cut{0, true}});
+    return StretchesSql(ref, std::move(accepted), blankHolds, kSureDates);
+  }
+
+  // The cut before the first date number D in the calendar past day 0 whose
+  // doubled milliseconds D * 172800000.0, multiplied as SQLite does, reach
+  // `twiceMsecs`: after the last day when none does, after day 0 when all
+  // do. Multiplying by a positive constant never lowers a double, so the
+  // quotient is at most a step or two from that number.
+  static Cut FirstReaching(std::int64_t twiceMsecs) {
+    const double target = static_cast<double>(twiceMsecs);  // exact: well under 2^53
+    auto reaches = [&](double days) { return days * (2.0 * kMSecsPerDay) >= target; };
+    const double tiniest = std::numeric_limits<double>::denorm_min(), last = kLastSureDay;
+    if (!reaches(last)) return Cut{last, true};
+    if (reaches(tiniest)) return Cut{0, true};
+    double days = std::clamp(target / (2.0 * kMSecsPerDay), tiniest, last);
+    while (!reaches(days)) days = std::nextafter(days, HUGE_VAL);
+    while (reaches(std::nextafter(days, 0.0))) days = std::nextafter(days, 0.0);
+    return Cut{days, false};
   }
   // Milliseconds of 30 December 1899, day 0 of the stored date numbers.
   static constexpr std::int64_t kMSecsPerDay = MSecsPerDay;

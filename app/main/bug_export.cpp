@@ -18,6 +18,7 @@
 #include "app/common/exportformat.h"
 #include "app/exportfields/exportfields.h"
 #include "app/main/bug.h"
+#include "app/main/mainplace.h"
 #include "app/schema/schema.h"
 #include "datactrls/wwdbgrid.h"
 #include "datactrls/wwtable.h"
@@ -254,7 +255,53 @@ void Locked(TfrmBug* form, const std::function<void()>& pass) {
   unlock();
 }
 
-void RunExport(TfrmBug* form, TExportScope scope) {
+// A list export's own entry filter and field labels, which its pass runs over.
+struct TListExport {
+  const char* kind;
+  void (TfrmBug::*filter)(TDataSet*);
+  void (TfrmBug::*labels)();
+};
+
+// Runs `pass` over the list's own filter and labels, then gives the tab its
+// own back and the window its place, however the pass ends. The entry
+// table's controls and panes stay still throughout and follow once, at the
+// end: moving back is not shown (nor read into the panes) step by step.
+void StillOverList(TfrmBug* form, const TListExport& list, const std::function<void()>& pass) {
+  TMainPlace place(form);
+  TEntryPass still(form->dsetBug, form->Busy);
+  auto giveBack = [form, &place] {
+    form->ApplyFilter();
+    if (form->tcType->TabIndex() == 0) form->SetBugReportCaptions();
+    else form->SetFeatureRequestCaptions();
+    place.GoBack();
+  };
+  try {
+    form->KindCaption = list.kind;
+    (form->*list.filter)(form->dsetBug);
+    (form->*list.labels)();
+    pass();
+  } catch (...) {
+    giveBack();
+    throw;
+  }
+  giveBack();
+}
+
+// A list export's pass (see StillOverList); without a list, the pass alone.
+// The labels changed while the grid did not follow: it lays its columns out
+// afresh once it follows again, so their widths are put back after that.
+void OverList(TfrmBug* form, const TListExport* list, const std::function<void()>& pass) {
+  if (!list) return pass();
+  try {
+    StillOverList(form, *list, pass);
+  } catch (...) {
+    form->LoadColumnWidths();
+    throw;
+  }
+  form->LoadColumnWidths();
+}
+
+void RunExport(TfrmBug* form, TExportScope scope, const TListExport* list = nullptr) {
   form->HtmlTitleColor = HtmlColour(form->Reg->ReadInteger("Settings", "HTML Export Color Title", 0x78BCBC));
   form->HtmlDataColor = HtmlColour(form->Reg->ReadInteger("Settings", "HTML Export Color Data", 0xC4E1FF));
   form->HtmlBackColor = HtmlColour(form->Reg->ReadInteger("Settings", "HTML Export Color Background", 0xFFFFFF));
@@ -275,98 +322,46 @@ void RunExport(TfrmBug* form, TExportScope scope) {
     return;
   }
   bool written = false;
+  std::string failure;
   Locked(form, [&] {
     form->sbMain->Panels()->Items(0)->SetText(scope == TExportScope::AllPrograms
                                                   ? "Exporting All Programs Data"
                                                   : "Exporting Current Data Set");
-    form->ExportCount = 0;
-    form->ExportTotal = std::to_string(form->dsetBug->RecordCount());
-    const std::string program = form->wwtblProgram->FieldByName("Program")->AsString();
-    const std::string today = DateToStr(Date());
-    try {
-      // Busy while it runs, so moving through the entries does not load each
-      // one into the panes; ends before any message is shown.
-      TEntryPass entries(form->dsetBug, form->Busy);
-      TExportFile file(target);
-      TfrmBugExport pass(form, entries, file, filterIndex == 2);
-      if (pass.html) file.Write(HtmlHead(program, today, form->KindCaption, form->HtmlBackColor));
-      if (scope == TExportScope::ThisRecord) {
-        pass.Entry();
-      } else if (scope == TExportScope::CurrentProgram) {
-        pass.AdmittedEntries();
-      } else {
-        for (form->wwtblProgram->First(); !form->wwtblProgram->Eof(); form->wwtblProgram->Next())
+    OverList(form, list, [&] {
+      form->ExportCount = 0;
+      form->ExportTotal = std::to_string(form->dsetBug->RecordCount());
+      const std::string program = form->wwtblProgram->FieldByName("Program")->AsString();
+      const std::string today = DateToStr(Date());
+      try {
+        // Busy while it runs, so moving through the entries does not load each
+        // one into the panes.
+        TEntryPass entries(form->dsetBug, form->Busy);
+        TExportFile file(target);
+        TfrmBugExport pass(form, entries, file, filterIndex == 2);
+        if (pass.html) file.Write(HtmlHead(program, today, form->KindCaption, form->HtmlBackColor));
+        if (scope == TExportScope::ThisRecord) {
+          pass.Entry();
+        } else if (scope == TExportScope::CurrentProgram) {
           pass.AdmittedEntries();
+        } else {
+          for (form->wwtblProgram->First(); !form->wwtblProgram->Eof(); form->wwtblProgram->Next())
+            pass.AdmittedEntries();
+        }
+        pass.Progress(true);
+        if (pass.html) file.Write(HtmlEnd(scope == TExportScope::AllPrograms));
+        file.Finish();
+        written = true;
+      } catch (const Exception& e) {
+        failure = "The export to " + target + " failed: " + e.Message();
       }
-      pass.Progress(true);
-      if (pass.html) file.Write(HtmlEnd(scope == TExportScope::AllPrograms));
-      file.Finish();
-      written = true;
-    } catch (const Exception& e) {
-      ShowBeepMessage("The export to " + target + " failed: " + e.Message(), kMsgError);
-    }
+    });
   });
+  // Told once the window is back as it was, so that the message is not left
+  // behind a window still on the last entry exported.
+  if (!failure.empty()) ShowBeepMessage(failure, kMsgError);
   if (written) ShowBeepMessage("Data set export completed sucessfully.", kMsgInformation);
   form->sbMain->Panels()->Items(0)->SetText("");
   form->sbMain->Panels()->Items(1)->SetText("");
-}
-
-// The program and entry the window shows, taken before a list export moves
-// the tables (its filter, its pass) and gone back to after it, so that the
-// window shows what it showed. One deleted or filtered out meanwhile is not
-// gone back to: the window stays where the export left it.
-class TKeptPosition {
- public:
-  explicit TKeptPosition(TfrmBug* form)
-      : form_(form), program_(form->wwtblProgram->GetBookmark()), entry_(form->dsetBug->GetBookmark()) {}
-  ~TKeptPosition() {
-    TDataSet::FreeBookmark(program_);
-    TDataSet::FreeBookmark(entry_);
-  }
-  TKeptPosition(const TKeptPosition&) = delete;
-  TKeptPosition& operator=(const TKeptPosition&) = delete;
-
-  void Restore() {
-    GoBack(form_->wwtblProgram, program_);
-    GoBack(form_->dsetBug, entry_);
-  }
-
- private:
-  // Moves only a table that moved, so the entries of a program that stayed
-  // are not read again.
-  static void GoBack(TDataSet* table, TBookmark bookmark) {
-    if (!bookmark) return;
-    TBookmark now = table->GetBookmark();
-    const bool moved = table->CompareBookmarks(now, bookmark) != 0;
-    TDataSet::FreeBookmark(now);
-    if (moved && table->CheckBookmark(bookmark)) table->GotoBookmark(bookmark);
-  }
-
-  TfrmBug* form_;
-  TBookmark program_, entry_;
-};
-
-// The list exports run with their own entry filter and labels, and give the
-// tab's own back after, and the window its position.
-void ExportList(TfrmBug* form, TExportScope scope, const std::string& kind,
-                void (TfrmBug::*filter)(TDataSet*), void (TfrmBug::*labels)()) {
-  TKeptPosition position(form);
-  form->KindCaption = kind;
-  (form->*filter)(form->dsetBug);
-  (form->*labels)();
-  auto restore = [form, &position] {
-    form->ApplyFilter();
-    if (form->tcType->TabIndex() == 0) form->SetBugReportCaptions();
-    else form->SetFeatureRequestCaptions();
-    position.Restore();
-  };
-  try {
-    RunExport(form, scope);
-  } catch (...) {
-    restore();
-    throw;
-  }
-  restore();
 }
 
 }  // namespace
@@ -384,26 +379,24 @@ void TfrmBug::WireExportHandlers() {
   struct ListCommand {
     TMenuItem* item;
     TExportScope scope;
-    const char* kind;
-    void (TfrmBug::*filter)(TDataSet*);
-    void (TfrmBug::*labels)();
+    TListExport list;
   };
   const ListCommand commands[] = {
-      {mnuMain_File_Export_CurrentProgram_AllEntries, TExportScope::CurrentProgram, "All Entries",
-       &TfrmBug::FilterAllKinds, &TfrmBug::SetCombinedLabels},
+      {mnuMain_File_Export_CurrentProgram_AllEntries, TExportScope::CurrentProgram,
+       {"All Entries", &TfrmBug::FilterAllKinds, &TfrmBug::SetCombinedLabels}},
       {mnuMain_File_Export_CurrentProgram_OnlyBugReports, TExportScope::CurrentProgram,
-       "Bug Reports", &TfrmBug::FilterBugReportsOnly, &TfrmBug::SetBugReportCaptions},
+       {"Bug Reports", &TfrmBug::FilterBugReportsOnly, &TfrmBug::SetBugReportCaptions}},
       {mnuMain_File_Export_CurrentProgram_OnlyFeatureRequests, TExportScope::CurrentProgram,
-       "Feature Requests", &TfrmBug::FilterFeatureRequestsOnly, &TfrmBug::SetFeatureRequestCaptions},
-      {mnuMain_File_Export_AllPrograms_AllEntries, TExportScope::AllPrograms, "All Entries",
-       &TfrmBug::FilterAllKinds, &TfrmBug::SetCombinedLabels},
-      {mnuMain_File_Export_AllPrograms_OnlyBugReports, TExportScope::AllPrograms, "Bug Reports",
-       &TfrmBug::FilterBugReportsOnly, &TfrmBug::SetBugReportCaptions},
+       {"Feature Requests", &TfrmBug::FilterFeatureRequestsOnly, &TfrmBug::SetFeatureRequestCaptions}},
+      {mnuMain_File_Export_AllPrograms_AllEntries, TExportScope::AllPrograms,
+       {"All Entries", &TfrmBug::FilterAllKinds, &TfrmBug::SetCombinedLabels}},
+      {mnuMain_File_Export_AllPrograms_OnlyBugReports, TExportScope::AllPrograms,
+       {"Bug Reports", &TfrmBug::FilterBugReportsOnly, &TfrmBug::SetBugReportCaptions}},
       {mnuMain_File_Export_AllPrograms_OnlyFeatureRequests, TExportScope::AllPrograms,
-       "Feature Requests", &TfrmBug::FilterFeatureRequestsOnly, &TfrmBug::SetFeatureRequestCaptions},
+       {"Feature Requests", &TfrmBug::FilterFeatureRequestsOnly, &TfrmBug::SetFeatureRequestCaptions}},
   };
   for (const ListCommand& c : commands)
-    c.item->OnClick = [this, c](TObject*) { ExportList(this, c.scope, c.kind, c.filter, c.labels); };
+    c.item->OnClick = [this, c](TObject*) { RunExport(this, c.scope, &c.list); };
   mnuMain_File_Export_ThisRecord->OnClick = [this](TObject*) { ExportThisRecord(); };
   mnuMain_File_Export_SetExportFields->OnClick = [this](TObject*) { ShowExportFields(); };
 }

@@ -8,6 +8,7 @@
 #include "app/common/beepmessage.h"
 #include "app/common/components.h"
 #include "app/main/bug.h"
+#include "app/main/mainplace.h"
 #include "app/main/reportrun.h"
 #include "app/reports/reports.h"
 #include "datactrls/wwdbgrid.h"
@@ -28,36 +29,17 @@ constexpr int kKinds = 3;
 constexpr const char* kPrintCancelled = "Printing cancelled.";
 
 // What a run changes of the main window, to be given back: besides the
-// window, index, filter and program, the entry that was current and the grid
-// row it stood on (the report walks the entry table).
+// window, index and filter, the place the window shows (the report walks the
+// program and entry tables).
 struct TMainState {
   TWindowState windowState;
   std::string indexName;
-  long programNumber;
-  bool hasEntry;
-  Variant entry;  // its ReportNumber
-  int gridRow;
+  TMainPlace place;
   bool busy;
 };
 
 TMainState Remember(TfrmBug* form) {
-  TwwtaTable* entries = form->dsetBug;
-  const bool hasEntry = !entries->IsEmpty();
-  return {form->WindowState(), entries->IndexName(),
-          form->wwtblProgram->FieldByName("ProgramNumber")->AsInteger(), hasEntry,
-          hasEntry ? entries->FieldByName("ReportNumber")->AsVariant() : Variant(),
-          form->dbgBug->DataLink()->ActiveRecord(), form->Busy};
-}
-
-// Scrolls the grid until the current entry stands on `row` again, as far as
-// the entries around it allow: moving past an edge of the rows shown scrolls
-// them, moving back inside does not.
-void ShowOnRow(TwwDBGrid* grid, TDataSet* entries, int row) {
-  TDataLink* link = grid->DataLink();
-  const int shown = link->ActiveRecord();
-  if (shown == row || entries->IsEmpty()) return;
-  const int past = shown > row ? link->BufferCount() - 1 - row : -row;
-  entries->MoveBy(-entries->MoveBy(past));
+  return {form->WindowState(), form->dsetBug->IndexName(), TMainPlace(form), form->Busy};
 }
 
 // While a report runs, the entry table's controls (grid, record pane, lookup
@@ -77,32 +59,26 @@ void Thaw(TfrmBug* form, const TMainState& s) {
   form->dsetBugAfterScroll();
 }
 
-// The index, the quick filter, the program and the entry that were current,
-// the grid's row and the window's state.
-void Restore(TfrmBug* form, const TMainState& s) {
-  TwwtaTable* entries = form->dsetBug;
+// The index, the quick filter and the place, while the window is still
+// frozen (it catches up once), then the window's state.
+void Restore(TfrmBug* form, TMainState& s) {
   try {
-    entries->SetIndexName(s.indexName);
+    form->dsetBug->SetIndexName(s.indexName);
     form->ApplyFilter();
-    // The all-programs reports walk the program table; the user's program comes back.
-    if (form->wwtblProgram->FieldByName("ProgramNumber")->AsInteger() != s.programNumber)
-      form->wwtblProgram->Locate("ProgramNumber", Variant(s.programNumber), {});
-    // Gone meanwhile (another user deleted it): the table stays where the filter put it.
-    if (s.hasEntry) entries->Locate("ReportNumber", s.entry, {});
+    s.place.GoBack();
   } catch (...) {
     Thaw(form, s);
     form->SetWindowState(s.windowState);
     throw;
   }
   Thaw(form, s);
-  ShowOnRow(form->dbgBug, entries, s.gridRow);
   form->SetWindowState(s.windowState);
 }
 
 }  // namespace
 
 void RunReport(TfrmBug* form, const TReportRun& run) {
-  const TMainState state = Remember(form);
+  TMainState state = Remember(form);
   Freeze(form);
   std::string failure, status;
   try {

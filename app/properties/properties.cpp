@@ -3,6 +3,7 @@
 #include "app/common/components.h"
 #include "app/common/entrypass.h"
 #include "app/main/bug.h"
+#include "app/main/mainplace.h"
 #include "datactrls/wwtable.h"
 #include "platform/classlib/controls/extctrls.h"
 #include "platform/classlib/core/exceptions.h"
@@ -70,23 +71,15 @@ TfrmProperties::TfrmProperties(TComponent* AOwner) : TForm(AOwner) {
 }
 
 void TfrmProperties::FormShow(TObject*) {
-  TDataSet* entries = frmBug->dsetBug;
   // The counting moves the table: the user's entry is found again after.
-  TBookmark position = entries->GetBookmark();
+  TMainPlace place(frmBug);
   lblProgramName->SetCaption(frmBug->wwtblProgram->FieldByName("Program")->AsString());
   SetActiveControl(btnOK);
-  {
-    TEntryPass pass(entries, frmBug->Busy);
-    CountKind("BugReport", lblReports_Out, lblFixed_Out, lblVerified_Out);
-    CountKind("FeatureRequest", lblFeatureRequests_Out, lblFixed_Out_Feature, lblVerified_Out_Feature);
-    frmBug->ApplyFilter();
-    try {
-      if (position && entries->CheckBookmark(position)) entries->GotoBookmark(position);
-    } catch (const Exception&) {
-      // The entry went meanwhile: the table stays where the filter left it.
-    }
-  }
-  TDataSet::FreeBookmark(position);
+  TEntryPass pass(frmBug->dsetBug, frmBug->Busy);
+  CountKind("BugReport", lblReports_Out, lblFixed_Out, lblVerified_Out);
+  CountKind("FeatureRequest", lblFeatureRequests_Out, lblFixed_Out_Feature, lblVerified_Out_Feature);
+  frmBug->ApplyFilter();
+  place.GoBack();
 }
 
 void TfrmProperties::CountKind(const char* reportType, TLabel* entries, TLabel* fixed,

@@ -201,6 +201,7 @@ void TwwDBComboBox::PaintText(TCanvas* canvas, TRect rect, int x, const std::str
 }
 
 void TwwDBComboBox::DataChange() {
+  // With a map the text shown is the words (MapToDisplayText), as in the grid's cell.
   TwwDBCustomCombo::DataChange();
   TField* field = Field();
   if (!field) return;
@@ -212,7 +213,6 @@ void TwwDBComboBox::DataChange() {
         itemIndex_ = i;
         break;
       }
-    ShowText(itemIndex_ >= 0 ? DisplayPart(itemIndex_) : "");
   } else if (Style() != csDropDown) {
     itemIndex_ = items_->IndexOf(value);
     ShowText(itemIndex_ >= 0 ? value : "");

@@ -308,7 +308,16 @@ void TwwDBCustomEdit::DataChange() {
   if (!ComponentState().Contains(csDesigning) && field->DataType() == ftString && MaxLength() == 0)
     SetMaxLength(field->Size());
   if (field->DataType() == ftFmtMemo) ShowText(field->AsString());
-  else ShowText(focused_ ? field->Text() : field->DisplayText());
+  else ShowText(FieldText(field));
+}
+
+// A mapped value goes into the editor as the words it stands for and never
+// as the stored code: whatever the window system paints while the text is
+// set, and whoever is told of the change, sees only the words.
+std::string TwwDBCustomEdit::FieldText(TField* field) {
+  std::string mapped;
+  if (MapToDisplayText(field->Text(), mapped)) return mapped;
+  return focused_ ? field->Text() : field->DisplayText();
 }
 
 void TwwDBCustomEdit::EditingChange() {

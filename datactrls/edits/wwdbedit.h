@@ -155,6 +155,8 @@ class TwwDBCustomEdit : public TwwCustomMaskEdit {
 
  private:
   void EditingChange();
+  // The field's text as the edit shows it (see DataChange).
+  std::string FieldText(TField* field);
   void UpdateData();
   TFieldType CompletionType() const;
   void PictureTyped(char32_t key);

@@ -503,7 +503,12 @@ void TppCalc::SaveToCache(int pageNo) {
   ppPutInt32(record + 12, CustomInteger);
   PutDouble(record + 16, CustomReal);
   WriteCacheRecord(pageNo, record);
-  pageStrings_[pageNo] = customString_;
+  // Only texts are kept: the cache saves every page, and most calculations
+  // never set one.
+  if (customString_.empty())
+    pageStrings_.erase(pageNo);
+  else
+    pageStrings_[pageNo] = customString_;
 }
 
 void TppCalc::RestoreFromCache(int pageNo) {

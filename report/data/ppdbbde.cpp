@@ -1,5 +1,6 @@
 #include "report/data/ppdbbde.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "dbengine/tttable.h"
@@ -89,7 +90,6 @@ TppBDEPipeline::~TppBDEPipeline() {
   dataLink_->OnActiveChanged = nullptr;
   dataLink_->OnBrowseCheckChanged = nullptr;
   dataLink_.reset();
-  for (auto& [handle, entry] : bookmarks_) TDataSet::FreeBookmark(entry.Bookmark);
   bookmarks_.clear();
 }
 
@@ -187,8 +187,12 @@ int32_t TppBDEPipeline::GetBookmark() {
   if (!ds) return 0;
   char* bookmark = ds->GetBookmark();
   if (!bookmark) return 0;
+  std::size_t length = std::size_t(ds->BookmarkSize());
+  while (length > 0 && bookmark[length - 1] == 0) --length;
+  std::string bytes(bookmark, length);
+  TDataSet::FreeBookmark(bookmark);
   const int32_t handle = NewHandle();
-  bookmarks_[handle] = {bookmark, ds, false};
+  bookmarks_[handle] = {std::move(bytes), ds, false};
   FreeNotification(ds);  // its bookmarks go with it
   return handle;
 }
@@ -196,7 +200,6 @@ int32_t TppBDEPipeline::GetBookmark() {
 void TppBDEPipeline::FreeBookmark(int32_t bookmark) {
   const auto it = bookmarks_.find(bookmark);
   if (it == bookmarks_.end()) return;
-  TDataSet::FreeBookmark(it->second.Bookmark);
   bookmarks_.erase(it);
 }
 
@@ -208,23 +211,24 @@ void TppBDEPipeline::GotoBookmark(int32_t bookmark) {
   // A freed handle, or one of another dataset, names no record of this one.
   if (!ds || it == bookmarks_.end() || it->second.DataSet != ds) return;
   ds->EnsureOpen();
-  ds->GotoBookmark(it->second.Bookmark);
+  std::string full = Bookmark(it->second);
+  if (!full.empty()) ds->GotoBookmark(full.data());
+}
+
+std::string TppBDEPipeline::Bookmark(const TBookmarkEntry& entry) {
+  const std::size_t size = std::size_t(std::max(0, entry.DataSet->BookmarkSize()));
+  if (entry.Bytes.size() > size) return {};
+  std::string full = entry.Bytes;
+  full.resize(size, '\0');
+  return full;
 }
 
 void TppBDEPipeline::ForgetDataSet(TComponent* dataSet) {
-  std::erase_if(bookmarks_, [dataSet](const auto& item) {
-    if (item.second.DataSet != dataSet) return false;
-    TDataSet::FreeBookmark(item.second.Bookmark);
-    return true;
-  });
+  std::erase_if(bookmarks_, [dataSet](const auto& item) { return item.second.DataSet == dataSet; });
 }
 
 void TppBDEPipeline::FreeCacheBookmarks() {
-  std::erase_if(bookmarks_, [](const auto& item) {
-    if (!item.second.Cached) return false;
-    TDataSet::FreeBookmark(item.second.Bookmark);
-    return true;
-  });
+  std::erase_if(bookmarks_, [](const auto& item) { return item.second.Cached; });
   cacheBookmarksSaved_ = false;
   highestBookmarkPage_ = -1;
 }
@@ -377,8 +381,10 @@ bool TppBDEPipeline::StandsOn(int32_t bookmark) {
   const auto it = bookmarks_.find(bookmark);
   if (!ds || it == bookmarks_.end() || it->second.DataSet != ds) return false;
   if (ds->State() != dsBrowse || ds->Bof() || ds->Eof()) return false;
+  std::string kept = Bookmark(it->second);
+  if (kept.empty()) return false;
   char* current = ds->GetBookmark();
-  const bool same = current && ds->CompareBookmarks(current, it->second.Bookmark) == 0;
+  const bool same = current && ds->CompareBookmarks(current, kept.data()) == 0;
   TDataSet::FreeBookmark(current);
   return same;
 }

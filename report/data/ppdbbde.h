@@ -120,12 +120,18 @@ class TppBDEPipeline : public TppDataPipeline {
   bool closeDataSource_ = false;
 
   // The handle table: each entry is a dataset bookmark and the dataset it
-  // belongs to; entries the cache holds are flagged and freed with it.
+  // belongs to; entries the cache holds are flagged and freed with it. The
+  // cache keeps one per page, so a long report holds hundreds of thousands:
+  // each is kept without its trailing zero bytes (most of a bookmark), which
+  // Bookmark() puts back.
   struct TBookmarkEntry {
-    char* Bookmark;
+    std::string Bytes;
     TDataSet* DataSet;
     bool Cached;
   };
+  // The entry's bookmark at the dataset's full size; empty when the dataset's
+  // bookmarks are now shorter than the one kept (it was opened again).
+  static std::string Bookmark(const TBookmarkEntry& entry);
   std::map<int32_t, TBookmarkEntry> bookmarks_;
   int32_t lastHandle_ = 0;
 };

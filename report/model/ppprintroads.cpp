@@ -232,15 +232,11 @@ void TppReport::RunJob(TppDevice* device) {
         TppCustomCancelDialog::StaticClass(), nullptr, languageIndex_);
     cancelDialog_->AllowCancel = true;
     cancelDialog_->OnCancel = [this](TObject*) { CancelGeneration(); };
-    auto* printerDevice = dynamic_cast<TppPrinterDevice*>(device);
-    auto* fileDevice = dynamic_cast<TppTextFileDevice*>(device);
-    if (fileDevice) fileDevice->CancelDialog = cancelDialog_;
-    if (printerDevice) printerDevice->CancelDialog = cancelDialog_;
+    device->CancelDialog = cancelDialog_;
     // Cancel closes and frees the dialog: nothing may point at it after.
-    cancelDialog_->OnDestroyed = [this, printerDevice, fileDevice](TObject*) {
+    cancelDialog_->OnDestroyed = [this, device](TObject*) {
       cancelDialog_ = nullptr;
-      if (fileDevice) fileDevice->CancelDialog = nullptr;
-      if (printerDevice) printerDevice->CancelDialog = nullptr;
+      device->CancelDialog = nullptr;
     };
   }
   if (!cancelDialog_) {

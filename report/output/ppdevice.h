@@ -16,6 +16,7 @@
 // What a device asks for.
 enum TppPageRequestType { prAll = 0, prPageList = 1, prOnePage = 2, prFirstPage = 3, prLastPage = 4 };
 
+class TppCustomCancelDialog;
 class TppPublisher;
 
 class TppDevice : public TppCommunicator {
@@ -56,6 +57,9 @@ class TppDevice : public TppCommunicator {
   int PageNo = 1;
   TppPageRequestType PageRequest = prAll;
   bool WantsPages = true;
+  // The status window of the job (set by the report); the devices that
+  // print or write pages show their progress there.
+  TppCustomCancelDialog* CancelDialog = nullptr;
 
   TNotifyEvent OnCancelJob, OnPageRequest, OnStartJob, OnEndJob;
   std::function<void(TObject* sender, TppPage* page)> OnPageReceive;

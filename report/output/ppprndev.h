@@ -8,8 +8,6 @@
 #include "report/output/ppdevice.h"
 #include "report/output/ppprintr.h"
 
-class TppCustomCancelDialog;
-
 class TppPrinterDevice : public TppRasterDevice {
   DECLARE_CLASS(TppPrinterDevice, TppRasterDevice)
  public:
@@ -22,7 +20,6 @@ class TppPrinterDevice : public TppRasterDevice {
   void ReceivePage(TppPage* page) override;
   void StartJob() override;
 
-  TppCustomCancelDialog* CancelDialog = nullptr;
   // The canvas of the page being printed (null outside a page).
   TppPrinterCanvas* Canvas() const { return printer_->JobCanvas(); }
   TppPrinter* Printer() const { return printer_.get(); }

@@ -11,8 +11,6 @@
 #include "platform/classlib/core/streams.h"
 #include "report/output/ppdevice.h"
 
-class TppCustomCancelDialog;
-
 DECLARE_ENUM(TppFileType, ftComma, ftTab, ftFixedLength, ftCustom)
 
 // A device that writes a file; the name cannot change while a job runs.
@@ -57,9 +55,6 @@ class TppTextFileDevice : public TppFileDevice {
 
   TppFileType FileType() const { return fileType_; }
   void SetFileType(TppFileType type);
-
-  // The status window of the job (set by the report); it shows the progress.
-  TppCustomCancelDialog* CancelDialog = nullptr;
 
   // What a page being written offers OnSave handlers.
   bool EndOfLine() const { return endOfLine_; }

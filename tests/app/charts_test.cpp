@@ -19,6 +19,7 @@
 #include "app/main/bug.h"
 #include "app/properties/properties.h"
 #include "apptest.h"
+#include "shownplace.h"
 #include "datactrls/wwdbgrid.h"
 #include "datactrls/wwtable.h"
 #include "platform/chart/chart.h"
@@ -375,11 +376,12 @@ TEST_F(Charts, PropertiesCountBothKindsAndGiveTheQuickFilterAndPositionBack) {
   form->tbStatusFilter_NewReportClick(form->tbStatusFilter_NewReport);
   form->dsetBug->Next();
   const std::string filter = form->dsetBug->Filter();
-  const int entry = form->dsetBug->FieldByName("ReportNumber")->AsInteger();
+  const apptest::TShownPlace place = apptest::ShownPlace(form);
+  ASSERT_EQ(place.row, 1);
   EXPECT_EQ(PropertiesShown(form->tbProgramProperties),
             (std::vector<std::string>{"4", "2", "1", "3", "1", "1", "New Program"}));
   EXPECT_EQ(form->dsetBug->Filter(), filter);
-  EXPECT_EQ(form->dsetBug->FieldByName("ReportNumber")->AsInteger(), entry);
+  EXPECT_EQ(apptest::ShownPlace(form), place);
   EXPECT_FALSE(form->Busy);
 }
 

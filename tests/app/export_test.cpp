@@ -11,6 +11,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 #include "app/common/exportformat.h"
 #include "app/exportfields/exportfields.h"
@@ -18,6 +19,7 @@
 #include "winctrls/tb97button.h"
 #include "app/schema/schema.h"
 #include "apptest.h"
+#include "shownplace.h"
 #include "datactrls/wwtable.h"
 #include "platform/classlib/controls/extctrls.h"
 #include "platform/classlib/core/clock.h"
@@ -69,6 +71,8 @@ struct ExportWindow : ::testing::Test {
   std::string progress;  // the status bar's count when the export completed
   std::unique_ptr<TDialogResponderScope> answers;
   TfrmBug* form = nullptr;
+  std::function<void()> whileChoosing = [] {};  // another user at work while the file is chosen
+  std::function<void()> onMessage = [] {};
 
   void SetUp() override {
     {
@@ -90,9 +94,11 @@ struct ExportWindow : ::testing::Test {
     answers = std::make_unique<TDialogResponderScope>([this](TDialogRequest& r) {
       if (r.Text == kCompleted.front())
         progress = form->sbMain->Panels()->Items(1)->Text();
+      if (r.Kind == TDialogKind::MessageBox) onMessage();
       if (r.Kind != TDialogKind::SaveFile)  // the overwrite prompt is answered Yes
         return std::find(r.Buttons.begin(), r.Buttons.end(), mrYes) != r.Buttons.end() ? mrYes : mrOk;
       auto* dialog = static_cast<TSaveDialog*>(r.Dialog);
+      whileChoosing();
       dialog->SetFileName(target);
       dialog->SetFilterIndex(filterIndex);
       return mrOk;
@@ -123,6 +129,38 @@ struct ExportWindow : ::testing::Test {
   }
   bool Unlocked() const {
     return form->pnlMain->Enabled() && form->mnuMain_File->Enabled() && !form->Busy;
+  }
+  // Programs "Second" (45 bug reports 3..47, each with its number in its
+  // report memo) and "Third" (none); the user on an entry of Second a few
+  // rows into the grid, which is scrolled.
+  void OnAScrolledEntryOfASecondProgram() {
+    {
+      dao::TDatabaseCore db(scratch.Database(), false, false, "");
+      db.Execute("INSERT INTO Programs ([Program]) VALUES ('Second')");
+      db.Execute("INSERT INTO Programs ([Program]) VALUES ('Third')");
+      for (int n = 3; n <= 47; ++n)
+        db.Execute("INSERT INTO Reports (Status, ProgramNumber, ReportType, Description, Report) "
+                   "VALUES ('1', 2, 'BugReport', 'e', '{\\rtf1 report " + std::to_string(n) + "}')");
+    }
+    Store({});
+    ASSERT_TRUE(form->wwtblProgram->Locate("Program", Variant("Second"), {}));
+    form->dsetBug->MoveBy(20);
+    form->dsetBug->MoveBy(-2);
+    Application->ProcessMessages();
+    const apptest::TShownPlace place = apptest::ShownPlace(form);
+    ASSERT_GT(place.row, 0);
+    ASSERT_GT(place.top, 3) << "the grid is scrolled";
+  }
+  // The report pane shows the current entry's memo.
+  bool PaneShowsTheEntry() const {
+    return form->rtfReport->Text() == "report " + form->dsetBug->FieldByName("ReportNumber")->AsString();
+  }
+  // The list exports, of the program and of all programs.
+  std::vector<TMenuItem*> ListCommands() const {
+    return {form->mnuMain_File_Export_CurrentProgram_AllEntries,
+            form->mnuMain_File_Export_CurrentProgram_OnlyBugReports,
+            form->mnuMain_File_Export_AllPrograms_AllEntries,
+            form->mnuMain_File_Export_AllPrograms_OnlyFeatureRequests};
   }
 };
 
@@ -302,6 +340,100 @@ TEST_F(ExportWindow, TheWindowShowsTheProgramAndEntryItShowedBefore) {
     EXPECT_EQ(form->dsetBug->FieldByName("ReportNumber")->AsInteger(), 1) << command->Caption();
     EXPECT_EQ(form->rtfReport->Text(), "line one\r\nline two") << command->Caption();
     EXPECT_TRUE(Unlocked());
+  }
+}
+
+// However a list export ends (written, or failing as the folder cannot
+// take the file), the window comes back to its program and its entry, on the
+// same grid row below the same top entry, with the panes on it; the outcome
+// is told once it is back.
+TEST_F(ExportWindow, TheWindowComesBackToItsPlaceHoweverAnExportEnds) {
+  OnAScrolledEntryOfASecondProgram();
+  const apptest::TShownPlace before = apptest::ShownPlace(form);
+  ASSERT_TRUE(PaneShowsTheEntry());
+  const std::string folder = scratch.Dir() + "/readonly";
+  std::filesystem::create_directory(folder);
+  std::filesystem::permissions(folder, std::filesystem::perms(0555));
+  for (bool writable : {true, false}) {
+    for (TMenuItem* command : ListCommands()) {
+      const std::string name = command->Name() + (writable ? " written" : " failed");
+      target = (writable ? scratch.Dir() : folder) + "/out.csv";
+      std::optional<apptest::TShownPlace> told;
+      onMessage = [&] { told = apptest::ShownPlace(form); };
+      {
+        apptest::TWithoutPermissionOverride limited;
+        command->Click();
+      }
+      EXPECT_EQ(apptest::ShownPlace(form), before) << name;
+      ASSERT_TRUE(told.has_value()) << name;
+      EXPECT_EQ(*told, before) << name;
+      if (writable) EXPECT_EQ(Messages().back(), kCompleted.front()) << name;
+      else EXPECT_TRUE(Messages().back().starts_with("The export to " + target + " failed")) << name;
+      EXPECT_TRUE(PaneShowsTheEntry()) << name;
+      EXPECT_TRUE(Unlocked()) << name;
+    }
+  }
+  std::filesystem::permissions(folder, std::filesystem::perms(0755));
+}
+
+// The export's labels and filter come and go without the grid noticing: its
+// columns keep their widths and the window its look.
+TEST_F(ExportWindow, TheGridsColumnsKeepTheirWidthsThroughAnExport) {
+  OnAScrolledEntryOfASecondProgram();
+  auto widths = [this] {
+    std::vector<int> w;
+    for (int c = 0; c < form->dbgBug->ColCount(); ++c) w.push_back(form->dbgBug->GetColWidth(c));
+    return w;
+  };
+  const std::vector<int> before = widths();
+  for (TMenuItem* command : ListCommands()) {
+    command->Click();
+    Application->ProcessMessages();
+    EXPECT_EQ(widths(), before) << command->Name();
+  }
+}
+
+// Another user deletes the user's entry, or makes it one the tab does not
+// show, while the file is chosen: the window is not taken to it afterwards,
+// but stays on its program, on an entry the tab shows, the panes on that.
+TEST_F(ExportWindow, AnEntryGoneOrHiddenMeanwhileLeavesTheWindowOnItsProgram) {
+  OnAScrolledEntryOfASecondProgram();
+  const std::string changes[] = {"DELETE FROM Reports WHERE ReportNumber = ",
+                                 "UPDATE Reports SET ReportType = 'FeatureRequest' WHERE ReportNumber = "};
+  for (const std::string& change : changes) {
+    for (TMenuItem* command : {form->mnuMain_File_Export_CurrentProgram_AllEntries,
+                               form->mnuMain_File_Export_AllPrograms_AllEntries}) {
+      const std::string entry = form->dsetBug->FieldByName("ReportNumber")->AsString();
+      whileChoosing = [&] {
+        dao::TDatabaseCore db(scratch.Database(), false, false, "");
+        db.Execute(change + entry);
+      };
+      command->Click();
+      whileChoosing = [] {};
+      const std::string name = change + entry + " " + command->Name();
+      EXPECT_EQ(Messages().back(), kCompleted.front()) << name;
+      EXPECT_EQ(form->wwtblProgram->FieldByName("Program")->AsString(), "Second") << name;
+      EXPECT_NE(form->dsetBug->FieldByName("ReportNumber")->AsString(), entry) << name;
+      EXPECT_EQ(form->dsetBug->FieldByName("ReportType")->AsString(), "BugReport") << name;
+      EXPECT_TRUE(PaneShowsTheEntry()) << name;
+      EXPECT_TRUE(Unlocked()) << name;
+    }
+  }
+}
+
+// Going back is not read step by step: after an export the window's entry
+// controls show one record (the entry gone back to), however much the
+// export moved, and a program table the export did not move is not moved.
+TEST_F(ExportWindow, AfterAnExportTheWindowReadsItsEntryOnceAndAProgramThatStayedNotAtAll) {
+  OnAScrolledEntryOfASecondProgram();
+  for (TMenuItem* command : ListCommands()) {
+    apptest::TFollower entries(form->dsetBug), programs(form->wwtblProgram);
+    command->Click();
+    EXPECT_EQ(Messages().back(), kCompleted.front()) << command->Name();
+    EXPECT_EQ(entries.shown, 1) << command->Name();
+    if (command->Parent() == form->mnuMain_File_Export_CurrentProgram) {
+      EXPECT_EQ(programs.shown, 0) << command->Name();
+    }
   }
 }
 

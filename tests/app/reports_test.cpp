@@ -21,6 +21,7 @@
 #include "app/main/bug.h"
 #include "app/reports/reports.h"
 #include "apptest.h"
+#include "shownplace.h"
 #include "datactrls/edits/wwdbcomb.h"
 #include "datactrls/wwdbgrid.h"
 #include "datactrls/wwtable.h"
@@ -146,20 +147,13 @@ struct ReportsTest : apptest::MainWindowTest {
   // row it stands on and the entry on the grid's top row, the record pane's
   // status, and the code tables' rows for the entry.
   struct Shown {
-    std::int64_t entry;
-    int row;
-    std::int64_t top;
+    apptest::TShownPlace place;
     std::string paneStatus, status, priority;
     bool operator==(const Shown&) const = default;
   };
   Shown WhatTheWindowShows() {
-    TDataLink* link = form->dbgBug->DataLink();
-    const int row = link->ActiveRecord();
-    link->SetActiveRecord(0);
-    const int top = form->dsetBug->FieldByName("ReportNumber")->AsInteger();
-    link->SetActiveRecord(row);
-    return {form->dsetBug->FieldByName("ReportNumber")->AsInteger(), row, top,
-            form->cmbStatus->Text(), form->wwtaStatus->FieldByName("Status")->AsString(),
+    return {apptest::ShownPlace(form), form->cmbStatus->Text(),
+            form->wwtaStatus->FieldByName("Status")->AsString(),
             form->wwtaPriority->FieldByName("Priority")->AsString()};
   }
   // The report of the report window the main window is running.
@@ -522,10 +516,11 @@ TEST_F(ReportsTest, ARunGivesTheEntryBackOnItsRowAndTheWindowStaysStillMeanwhile
   for (const auto& [name, run] : runs) {
     ScrollDown();
     const Shown before = WhatTheWindowShows();
-    ASSERT_NE(before.top, 1) << "the grid is scrolled";
+    ASSERT_NE(before.place.top, 1) << "the grid is scrolled";
     ASSERT_EQ(before.status, form->dsetBug->FieldByName("Status")->AsString());
     std::optional<Shown> during;
     TEventCounter gridPaints(vantrel::qt::ClientWidget(*form->dbgBug), QEvent::Paint);
+    apptest::TFollower pane(form->dsetBug);
     onPreview = [&](TppPrintPreview* p) {
       during = WhatTheWindowShows();
       p->Close();
@@ -533,10 +528,12 @@ TEST_F(ReportsTest, ARunGivesTheEntryBackOnItsRowAndTheWindowStaysStillMeanwhile
     run();
     if (during) {
       EXPECT_EQ(during->paneStatus, before.paneStatus) << name;
-      EXPECT_NE(during->entry, before.entry) << name << ": the report walked the entries";
+      EXPECT_NE(during->place.entry, before.place.entry) << name << ": the report walked the entries";
     }
     // Going down and coming back, never per entry (it was one per page or more).
     EXPECT_LE(gridPaints.count, 2) << name;
+    // The window's entry controls show the entry once, not at every move back.
+    EXPECT_EQ(pane.shown, 1) << name;
     EXPECT_EQ(WhatTheWindowShows(), before) << name;
     EXPECT_FALSE(form->dsetBug->ControlsDisabled()) << name;
     EXPECT_FALSE(form->Busy) << name;
@@ -548,6 +545,47 @@ TEST_F(ReportsTest, ARunGivesTheEntryBackOnItsRowAndTheWindowStaysStillMeanwhile
     EXPECT_NE(form->wwtaStatus->FieldByName("Status")->AsString(), before.status) << name;
   }
   EXPECT_TRUE(messages.empty());
+}
+
+// Another user deletes the entry the window stood on while the report runs:
+// the window comes back to its program (the user's, after a run over all
+// programs) on an entry still there, still and whole, without a message.
+TEST_F(ReportsTest, AnEntryDeletedDuringTheRunLeavesTheWindowOnItsProgram) {
+  const std::function<void()> scrolledInTheFirst = [this] {
+    form->wwtblProgram->First();
+    ScrollDown();
+  };
+  const std::function<void()> onSecond = [this] {
+    ASSERT_TRUE(form->wwtblProgram->Locate("Program", Variant("Second"), {}));
+  };
+  const std::tuple<const char*, std::function<void()>, std::function<void()>> runs[] = {
+      {"this program", scrolledInTheFirst, [this] { form->PrintListingThisProgram(true, 0); }},
+      {"all programs", scrolledInTheFirst, [this] { form->PrintComprehensiveAllPrograms(true, 0); }},
+      {"all programs from the second", onSecond, [this] { form->PrintListingAllPrograms(true, 0); }},
+  };
+  for (const auto& [name, goTo, run] : runs) {
+    goTo();
+    const std::int64_t program = form->wwtblProgram->FieldByName("ProgramNumber")->AsInteger();
+    const std::string entry = form->dsetBug->FieldByName("ReportNumber")->AsString();
+    onPreview = [&](TppPrintPreview* p) {
+      dao::TDatabaseCore db(scratch.Database(), false, false, "");
+      db.Execute("DELETE FROM Reports WHERE ReportNumber = " + entry);
+      p->Close();
+    };
+    run();
+    const std::string where = std::string(name) + ", entry " + entry;
+    EXPECT_EQ(form->wwtblProgram->FieldByName("ProgramNumber")->AsInteger(), program) << where;
+    ASSERT_FALSE(form->dsetBug->IsEmpty()) << where;
+    EXPECT_NE(form->dsetBug->FieldByName("ReportNumber")->AsString(), entry) << where;
+    EXPECT_EQ(form->wwtaStatus->FieldByName("Status")->AsString(),
+              form->dsetBug->FieldByName("Status")->AsString()) << where;
+    EXPECT_FALSE(form->dsetBug->ControlsDisabled()) << where;
+    EXPECT_FALSE(form->Busy) << where;
+    EXPECT_EQ(form->WindowState(), wsNormal) << where;
+    const std::vector<int> rows = GridRows();
+    EXPECT_EQ(std::find(rows.begin(), rows.end(), std::stoi(entry)), rows.end()) << where;
+  }
+  EXPECT_TRUE(messages.empty()) << ::testing::PrintToString(messages);
 }
 
 // The listing reads each entry's status and priority from the code tables,

@@ -69,6 +69,46 @@ class FilterReference : public ComponentFixture {
       insert->Step();
       insert->Reset();
     }
+    InsertOddValues(db);
+  }
+
+  // Values only another program or a hand-written statement leaves: texts
+  // with a NUL inside (the engine reads up to it), a blob in a text column
+  // (read as its bytes), bytes no character stands for; date numbers at and
+  // one step either side of the half milliseconds around 1 May 1990, before
+  // year 1, on the last day and past it, a blob and an empty text in the date
+  // column; an empty blob in a memo, numbers and empty blobs in a long binary
+  // (blank: they have no size).
+  static void InsertOddValues(dao::TDatabaseCore& db) {
+    using dao::Cell;
+    const double early = 32994 - 0.5 / 86400000.0, late = 32994 + 0.5 / 86400000.0;
+    const struct {
+      Cell name, born, notes, photo;
+    } rows[] = {
+        {Cell::MakeText(std::string("Anna\0x", 6)), Cell::MakeReal(std::nextafter(early, 0.0)), Cell::MakeBlob(""),
+         Cell::MakeInteger(5)},
+        {Cell::MakeBlob("anna"), Cell::MakeReal(early), Cell::MakeText("m"), Cell::MakeBlob("")},
+        {Cell::MakeText("ANNA\xE9"), Cell::MakeReal(std::nextafter(early, 1e9)), Cell::MakeText(std::string("\0b", 2)),
+         Cell::MakeReal(2.5)},
+        {Cell::MakeText(std::string("\0z", 2)), Cell::MakeReal(-700000), Cell::MakeText("m"), Cell::MakeBlob(std::string(1, '\0'))},
+        {Cell::MakeBlob(""), Cell::MakeReal(-0.5), Cell(), Cell::MakeText("abc")},
+        {Cell::MakeText(std::string("\xC3\x89mile\0", 7)), Cell::MakeReal(2958465), Cell::MakeText(""), Cell()},
+        {Cell::MakeBlob("B"), Cell::MakeReal(std::nextafter(2958465.0, 3e6)), Cell::MakeText("m"), Cell::MakeInteger(0)},
+        {Cell::MakeText(std::string("B\0", 2)), Cell::MakeBlob("\x01"), Cell::MakeText("m"), Cell()},
+        {Cell::MakeText("Anna"), Cell::MakeText(""), Cell::MakeText("m"), Cell()},
+        {Cell::MakeText("anna"), Cell::MakeReal(std::nextafter(late, 0.0)), Cell::MakeText("m"), Cell()},
+        {Cell::MakeText("A"), Cell::MakeReal(late), Cell::MakeText("m"), Cell()},
+        {Cell::MakeText("a"), Cell::MakeInteger(32994), Cell::MakeText("m"), Cell()},
+    };
+    auto insert = db.Conn().Prepare("INSERT INTO People (Name, Born, Notes, Photo) VALUES (?, ?, ?, ?)");
+    for (const auto& row : rows) {
+      insert->Bind(1, row.name);
+      insert->Bind(2, row.born);
+      insert->Bind(3, row.notes);
+      insert->Bind(4, row.photo);
+      insert->Step();
+      insert->Reset();
+    }
   }
 
   // The Ids of the records a dataset shows with the filter, in its order.
@@ -99,6 +139,7 @@ bool PeopleColumn(const std::string& name, TFilterColumn& column) {
       {"Id", fldtype::Int32, daotype::Long, 4, true},    {"Name", fldtype::ZString, daotype::Text, 81},
       {"Age", fldtype::Int16, daotype::Integer, 2},      {"Score", fldtype::Float, daotype::Double, 8},
       {"Born", fldtype::TimeStamp, daotype::Date, 8},    {"Notes", fldtype::Blob, daotype::Memo, 16},
+      {"Photo", fldtype::Blob, daotype::LongBinary, 16},
       {"Pay", fldtype::Float, daotype::Currency, 8},     {"Active", fldtype::Bool, daotype::Boolean, 1},
   };
   for (const auto& c : kColumns)
@@ -113,6 +154,7 @@ TEST_F(FilterReference, HandedOverConditionsKeepTheEnginesAnswers) {
   const std::string may1 = DateToStr(EncodeDate(1990, 5, 1));
   const std::string noon = DateTimeToStr(EncodeDate(1990, 5, 1) + 0.5);
   const std::string y1900 = DateToStr(EncodeDate(1900, 1, 1)), dec29 = DateToStr(EncodeDate(1899, 12, 29));
+  const std::string last = DateToStr(EncodeDate(9999, 12, 31));
   const TFilterOptions exact{foNoPartialCompare};
   const TFilterOptions anyCase{foCaseInsensitive, foNoPartialCompare};
   const TFilterOptions partial{};
@@ -158,6 +200,8 @@ TEST_F(FilterReference, HandedOverConditionsKeepTheEnginesAnswers) {
       {"Name <> NULL", exact, true},
       {"Notes = NULL", exact, true},
       {"Notes <> NULL", exact, true},
+      {"Photo = NULL", exact, true},
+      {"Photo <> NULL", exact, true},
       {"Id = NULL", exact, true},
       // Currency: the engine's own comparison.
       {"Pay = 12.5", exact, false},
@@ -177,6 +221,12 @@ TEST_F(FilterReference, HandedOverConditionsKeepTheEnginesAnswers) {
       {"Born < '" + y1900 + "'", exact, true},
       {"Born >= '" + dec29 + "'", exact, true},
       {"Born > '" + dec29 + "' and Born < '" + y1900 + "'", exact, true},
+      {"Born >= '" + may1 + "'", exact, true},
+      {"Born < '" + may1 + "'", exact, true},
+      {"Born <= '" + may1 + "'", exact, true},
+      {"Born <> '" + may1 + "'", exact, true},
+      {"Born >= '" + last + "'", exact, true},
+      {"Born < '" + last + "'", exact, true},
       {"Born <> NULL and Born < '" + may1 + "'", exact, true},
       // Texts, case and partial keys.
       {"Name = 'Anna'", exact, true},
@@ -192,6 +242,19 @@ TEST_F(FilterReference, HandedOverConditionsKeepTheEnginesAnswers) {
       {"Name > 'B'", exact, true},
       {"Name >= 'anna'", exact, true},
       {"Name <= ''", exact, true},
+      {"Name < ''", exact, true},
+      {"Name > ''", exact, true},
+      {"Name <= 'Anna'", exact, true},
+      {"Name < 'Anna'", exact, true},
+      {"Name > 'Anna'", exact, true},
+      {"Name >= 'Anna'", exact, true},
+      {"Name <= 'B'", exact, true},
+      {"Name = 'B'", exact, true},
+      {"Name = 'ANNA'", anyCase, true},
+      {"Name <> 'ANNA'", anyCase, true},
+      {"Name = 'b'", anyCase, true},
+      {"Name <> 'émile'", anyCase, true},
+      {"Name = 'ÉMILE'", anyCase, true},
       {"Name < 'b'", anyCase, false},
       {"Name = 'An*'", partial, true},
       {"Name = 'an*'", partialAnyCase, true},
@@ -206,6 +269,11 @@ TEST_F(FilterReference, HandedOverConditionsKeepTheEnginesAnswers) {
       {"Name = '[Z]'", anyCase, true},
       {"Name = 'a*b*'", partial, true},
       {"Name = 'A?*'", partialAnyCase, true},
+      {"Name = 'Ann*'", partial, true},
+      {"Name = 'B*'", partial, true},
+      {"Name <> 'B*'", partial, true},
+      {"Name = 'b*'", partialAnyCase, true},
+      {"Name <> 'ann*'", partialAnyCase, true},
       // And/or mixes.
       {"Age = NULL and Score = 0", exact, true},
       {"Score = NULL and Active = NULL", exact, true},
@@ -235,16 +303,21 @@ TEST_F(FilterReference, HandedOverConditionsKeepTheEnginesAnswers) {
   }
 }
 
-// Both ways read blank as Null or all zero: a 0, an empty text or memo.
+// Both ways read blank as Null or all zero: a 0, an empty text or memo, a
+// large value without bytes.
 TEST_F(FilterReference, BlankIsNullOrZeroEitherWay) {
   const struct {
     const char* filter;
     std::vector<int> ids;
   } cases[] = {
-      {"Age = NULL", {4, 5, 7, 10}},
-      {"Age = NULL and Score = 0", {7, 10}},
-      {"Notes = NULL", {2, 3, 4, 6, 7, 9, 10, 12, 14}},
-      {"Notes <> NULL", {1, 5, 8, 11, 13, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27}},
+      {"Age = NULL", {4, 5, 7, 10, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39}},
+      {"Age = NULL and Score = 0", {7, 10, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39}},
+      // An empty blob and an empty text are blank, a text holding a NUL is not.
+      {"Notes = NULL", {2, 3, 4, 6, 7, 9, 10, 12, 14, 28, 32, 33}},
+      {"Notes <> NULL", {1,  5,  8,  11, 13, 15, 16, 17, 18, 19, 20, 21, 22, 23,
+                         24, 25, 26, 27, 29, 30, 31, 34, 35, 36, 37, 38, 39}},
+      // A number in a long binary has no size: blank, as an empty blob is.
+      {"Photo <> NULL", {31, 32}},
   };
   auto t = MakeTable();
   t->Open();

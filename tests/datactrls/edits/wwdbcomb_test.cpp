@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QPlainTextEdit>
+
 #include <functional>
 
 #include "datactrls/edits/edits_fixture.h"
@@ -496,4 +498,74 @@ TEST_F(GridStatusCombo, TheOpenComboShowsItsTextWhereTheCellDoes) {
   EXPECT_EQ(c->EditText(), "Fixed/Implemented");
   EXPECT_EQ(DarkRows(grab(), firstLetter), plain);
   Key(c, Qt::Key_Escape);
+}
+
+namespace {
+
+// What a control's editor shows at each of its paints. Every text the
+// editor is given is painted at once, as a window system may do whenever it
+// likes: a text held only for a moment is seen too.
+struct TPaintedTexts : QObject {
+  explicit TPaintedTexts(TCustomEdit* control) {
+    QWidget* client = ClientOf(control);
+    editors = client->findChildren<QPlainTextEdit*>();
+    for (QWidget* w : client->findChildren<QWidget*>()) w->installEventFilter(this);
+    for (QPlainTextEdit* e : editors)
+      connect(e, &QPlainTextEdit::textChanged, this, [e] { e->viewport()->repaint(); });
+  }
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    for (QPlainTextEdit* e : editors)
+      if (event->type() == QEvent::Paint && watched == e->viewport())
+        texts.push_back(e->toPlainText().toStdString());
+    return false;
+  }
+  QList<QPlainTextEdit*> editors;
+  std::vector<std::string> texts;
+};
+
+}  // namespace
+
+// However the cell comes into edit (a click on it, a second click into the
+// combo, Alt+Down, a typed letter, F2, the row moved under it), the combo
+// shows the words of the stored code from its first paint on (none for a
+// code it does not list): never the code itself.
+TEST_F(GridStatusCombo, TheCellShowsTheWordsFromTheFirstPaintOfItsEdit) {
+  auto* c = PlaceInGrid();
+  form->SetWidth(900);
+  grid->SetWidth(880);
+  std::vector<std::string> words{""};
+  for (const char* item : kStatus) words.push_back(std::string(item).substr(0, std::string(item).find('\t')));
+  const std::pair<const char*, std::function<void()>> ways[] = {
+      {"click", [&] {}},
+      {"second click", [&] { Click(c, 5, 5); }},
+      {"Alt+Down", [&] { Key(grid, Qt::Key_Down, Qt::AltModifier); }},
+      {"letter", [&] { Key(grid, Qt::Key_F); }},
+      {"F2", [&] { Key(grid, Qt::Key_F2); }},
+      {"next row", [&] { Key(grid, Qt::Key_Down); }},
+      {"next row in edit", [&] {
+         Key(grid, Qt::Key_F2);
+         Key(c, Qt::Key_Down);
+       }},
+  };
+  for (const auto& [name, enter] : ways) {
+    SCOPED_TRACE(name);
+    ds->First();
+    grid->SelectDataColumn(1);
+    grid->SetFocus();
+    Pump();
+    TPaintedTexts painted(c);
+    const int status = grid->Col() + 3;
+    const TRect cell = grid->CellRect(status, grid->Row());
+    Click(grid, cell.Left + 4, cell.Top + 4);
+    Pump();
+    ASSERT_TRUE(c->Visible());
+    enter();
+    Pump();
+    ASSERT_FALSE(painted.texts.empty());
+    for (const std::string& text : painted.texts)
+      EXPECT_NE(std::find(words.begin(), words.end(), text), words.end()) << "painted: " << text;
+    if (c->IsDroppedDown()) Key(c, Qt::Key_Escape);
+    Key(c, Qt::Key_Escape);
+    Pump();
+  }
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/classlib/core/filer.h"
+#include "report/model/ppcache.h"
 #include "report/model/reportrig.h"
 
 namespace {
@@ -150,6 +151,34 @@ TEST(DataCalc, APageRegeneratedAlonePrintsItsFirstValues) {
     r.Print(prOnePage, page);
     ASSERT_EQ(1u, r.device.Pages.size()) << page;
     EXPECT_EQ(first[size_t(page - 1)], r.Pages()[0]) << page;
+  }
+}
+
+// A custom text is kept per saved page; a page saved again without one
+// (regenerated after the data changed) restores no text, not its old one.
+TEST(DataCalc, EachSavedPageRestoresItsOwnCustomText) {
+  struct TCalcOwner : TppCacheOwner {
+    TppCacheable* calc = nullptr;
+    std::vector<TppCacheable*> CacheObjects() override { return {calc}; }
+  } owner;
+  TppCalc calc;
+  calc.SetCalcType(ctCustom);
+  owner.calc = &calc;
+  TppCacheManager cache(&owner);
+  cache.BuildCache();
+  const struct {
+    int page;
+    const char* text;
+  } saves[] = {{1, "first"}, {2, ""}, {3, "third"}, {4, "fourth"}, {4, ""}};
+  for (const auto& s : saves) {
+    calc.SetText(s.text);
+    cache.SavePageState(s.page);
+  }
+  const std::pair<int, const char*> expected[] = {{3, "third"}, {2, ""}, {1, "first"}, {4, ""}};
+  for (const auto& [page, text] : expected) {
+    calc.SetText("stale");
+    cache.RestorePageState(page);
+    EXPECT_EQ(text, calc.CustomString()) << page;
   }
 }
 

@@ -276,4 +276,30 @@ TEST_F(Pipelines, PageRecordsRestoreThePositionAndFreeTheirBookmarks) {
   EXPECT_FALSE(pipe.CacheBookmarksSaved());
 }
 
+// The cache keeps a page's bookmark without its trailing zero bytes; the
+// record it names comes back whole, whatever zero bytes its bookmark holds
+// (these bookmarks are record numbers: 256 is 00 01 00 00).
+TEST(PipelineBookmarks, KeptBookmarksNameTheirRecordsWhateverZeroBytesTheyHold) {
+  auto data = MakeNumbered(600);
+  TDataSource source;
+  source.SetDataSet(data.get());
+  TppBDEPipeline pipe;
+  pipe.SetDataSource(&source);
+  TPipelineOwner owner;
+  owner.pipeline = &pipe;
+  TppCacheManager cache(&owner);
+  cache.BuildCache();
+  pipe.Open();
+  const int ids[] = {2, 256, 257, 512, 513};
+  int page = 0;
+  for (pipe.First(); !pipe.Eof() && page < 5; pipe.Next())
+    if (data->FieldByName("ID")->AsInteger() == ids[page]) cache.SavePageState(++page);
+  ASSERT_EQ(5, page);
+  for (int page : {3, 1, 5, 2, 4}) {
+    data->Last();
+    cache.RestorePageState(page);
+    EXPECT_EQ(ids[page - 1], data->FieldByName("ID")->AsInteger()) << page;
+  }
+}
+
 }  // namespace

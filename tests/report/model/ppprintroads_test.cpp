@@ -275,6 +275,43 @@ TEST_F(PrintRoads, CancelInAModelessCancelDialogEndsTheJobOnce) {
   EXPECT_EQ(printer().Pages().size(), 3u);
 }
 
+// Both devices that print or write pages tell the job's cancel dialog how far
+// they are (the printer by its name, the text file by its path); Cancel frees
+// the dialog, the device no longer reaches it, and the next job gets its own.
+TEST_F(PrintRoads, EachDeviceShowsItsProgressInTheCancelDialogUntilCancelled) {
+  const std::string file = (dir / "ids.txt").string();
+  const std::pair<TppDeviceType, std::string> devices[] = {{dvPrinter, "Virtual 600"}, {dvFile, file}};
+  for (const auto& [device, where] : devices) {
+    SCOPED_TRACE(where);
+    report()->SetDevice(device);
+    report()->SetTextFileName(file);
+    report()->SetShowCancelDialog(true);
+    report()->SetModalCancelDialog(false);
+    for (int cancelAt : {2, 0}) {
+      std::vector<std::string> statuses;
+      report()->OnEndPage = [&](TObject*) {
+        auto* dialog = dynamic_cast<TppCancelDialog*>(report()->CancelDialog());
+        ASSERT_NE(dialog, nullptr);
+        statuses.push_back(dialog->StatusText());
+        if (int(statuses.size()) != cancelAt) return;
+        dialog->btnCancel->Click();
+        Pump();  // the dialog frees itself
+      };
+      report()->Print();
+      EXPECT_EQ(report()->CancelDialog(), nullptr);
+      EXPECT_EQ(report()->LastJobOutcome(), cancelAt ? TppJobOutcome::Cancelled : TppJobOutcome::Printed);
+      if (cancelAt) {
+        EXPECT_EQ(statuses.size(), 2u) << "no page after the Cancel";
+      }
+      ASSERT_GE(statuses.size(), 2u);
+      // Page 1 is out by the end of page 2, and the dialog says where it went.
+      EXPECT_NE(statuses[1].find('1'), std::string::npos) << statuses[1];
+      EXPECT_NE(statuses[1].find(where), std::string::npos) << statuses[1];
+    }
+  }
+  report()->OnEndPage = nullptr;
+}
+
 // A page list that reaches beyond the report names the pages there are.
 TEST_F(PrintRoads, APageListBeyondTheEndTellsWhichPagesExist) {
   report()->SetDevice(dvPrinter);
