@@ -41,8 +41,12 @@ TEST_F(DaoWholeValue, EveryKindOfLargeValueReadsAsItsChunks) {
   for (int i = 0; i < 4; ++i) {
     ASSERT_EQ(S_OK, rs->AddNew());
     ASSERT_EQ(S_OK, SetValue(rs.get(), "Title", Variant("t" + std::to_string(i))));
-    if (!bodies[i].empty()) ASSERT_EQ(S_OK, SetValue(rs.get(), "Body", Variant(bodies[i])));
-    if (!blobs[i].empty()) ASSERT_EQ(S_OK, SetValue(rs.get(), "Blob", VarByteArrayOf(blobs[i].data(), blobs[i].size())));
+    if (!bodies[i].empty()) {
+      ASSERT_EQ(S_OK, SetValue(rs.get(), "Body", Variant(bodies[i])));
+    }
+    if (!blobs[i].empty()) {
+      ASSERT_EQ(S_OK, SetValue(rs.get(), "Blob", VarByteArrayOf(blobs[i].data(), blobs[i].size())));
+    }
     ASSERT_EQ(S_OK, rs->Update());
   }
   ASSERT_EQ(S_OK, rs->MoveFirst());
