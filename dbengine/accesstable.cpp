@@ -23,6 +23,9 @@ namespace {
 constexpr DBIResult kRecDeleted = 0x2204;
 constexpr DBIResult kBlobNotOpened = 0x2A03;
 constexpr std::uint32_t kBlobBlock = 4096;
+// The blob subtypes of memo and binary fields in the field list.
+constexpr std::uint16_t kMemoSubType = 22;
+constexpr std::uint16_t kBinarySubType = 23;
 constexpr std::size_t kBookmarkKeyBytes = kAccessBookmarkSize - 4;  // after the word
 // The last code point there is (U+10FFFF): text followed by it sorts after
 // every text that begins with that text.
@@ -68,6 +71,13 @@ std::int64_t CurrencyRaw(double amount) {
 }
 
 bool IsBlobType(std::int16_t t) { return t == daotype::Memo || t == daotype::LongBinary; }
+
+// Types that CopyFieldOut copies as stored (a text of zeros, copied, is the
+// zeros its blank reads as): their key bytes are their record bytes.
+bool StoredBytesAreKey(std::int16_t t) {
+  return t == daotype::Integer || t == daotype::Long || t == daotype::Double || t == daotype::Date ||
+         t == daotype::Text;
+}
 
 // DAO's lock errors: could not update, currently locked (by a user); table
 // in use by another user.
@@ -149,6 +159,7 @@ void TAccessTable::OpenCursor() {
   delete Recordset;
   Recordset = rs.release();
   fieldObjects_.clear();
+  loadedFields_.clear();
   delete DAOFields;
   DAOFields = Recordset->GetFields();
   DaoCheck(DAOFields->Status);
@@ -163,6 +174,7 @@ void TAccessTable::CloseCursor() {
   if (CursorState == curstate::Closed) return;
   FreeAllBlobs();
   fieldObjects_.clear();
+  loadedFields_.clear();
   delete DAOFields;
   DAOFields = nullptr;
   if (Recordset != nullptr) Recordset->Close();
@@ -328,19 +340,38 @@ TDAOField* TAccessTable::DAOField(std::int16_t index) {
   return field.get();
 }
 
+const std::vector<TFieldCacheItem*>& TAccessTable::LoadedFields() {
+  if (loadedFields_.empty() && DAOFields != nullptr) {
+    const std::int16_t count = DAOFields->Count();
+    DaoCheck(DAOFields->Status);
+    // Kept only whole: a field the cache cannot describe fails every load
+    // alike, never the first alone.
+    std::vector<TFieldCacheItem*> found;
+    for (std::int16_t i = 0; i < count; ++i) found.push_back(FieldCache()->FieldByNumber(i + 1));
+    loadedFields_ = std::move(found);
+  }
+  return loadedFields_;
+}
+
 bool TAccessTable::LoadRecordBuffer() {
   std::uint8_t* buffer = GetRecordBuffer();
   if (buffer == nullptr || DAOFields == nullptr) return false;
-  std::int16_t count = DAOFields->Count();
+  const std::vector<TFieldCacheItem*>& fields = LoadedFields();
+  const auto count = static_cast<std::int16_t>(fields.size());
   if (count <= 0 || Recordset == nullptr) return false;
-  // One call for the whole record: a call per field cost more than the copy.
+  // One call for the whole record and its marks: a call per field cost more
+  // than the copy.
   cells_.resize(std::size_t(count));
-  Recordset->CellValues(cells_.data(), count);
+  DAORecordMarks marks;
+  Recordset->RecordValues(cells_.data(), count, marks);
   DaoCheck(Recordset->Status);
+  // The marks hold for the record read until a blob released below puts the
+  // recordset back where that blob found it: then they are asked again.
+  bool marksHold = true;
   std::int32_t bookmarkWord = 0;
   bool haveBookmark = false;
   for (std::int16_t i = 0; i < count; ++i) {
-    TFieldCacheItem* item = FieldCache()->FieldByNumber(i + 1);
+    TFieldCacheItem* item = fields[std::size_t(i)];
     item->SetRecordBuffer(buffer);
     std::uint8_t* at = item->Value();
     const TFieldDesc& d = item->Desc;
@@ -353,12 +384,15 @@ bool TAccessTable::LoadRecordBuffer() {
       std::int32_t size =
           v.kind == DAOCellValue::Unread ? static_cast<std::int32_t>(v.integer) : DAOField(i)->FieldSize();
       if (!haveBookmark) {
-        bookmarkWord = CurrentBookmarkWord();
+        bookmarkWord = marksHold && marks.hasBookmark ? marks.bookmarkWord : CurrentBookmarkWord();
         haveBookmark = true;
       }
       auto slot = Load<TAccessBlobSlot>(at);
       // A blob left open on this buffer belonged to the record it held before.
-      if (std::find(blobs_.begin(), blobs_.end(), slot.Blob) != blobs_.end()) ReleaseBlob(slot.Blob);
+      if (std::find(blobs_.begin(), blobs_.end(), slot.Blob) != blobs_.end()) {
+        ReleaseBlob(slot.Blob);
+        marksHold = false;
+      }
       Store(at, TAccessBlobSlot{nullptr, size, bookmarkWord});
       blank = size == 0;
     } else {
@@ -427,13 +461,16 @@ bool TAccessTable::LoadRecordBuffer() {
     }
   }
   loadedBuffer_ = buffer;
-  loadedReads_ = Recordset != nullptr ? Recordset->RowReads() : -1;
+  loadedReads_ = marksHold ? marks.rowReads : Recordset->RowReads();
+  loadedWord_ = haveBookmark ? bookmarkWord : 0;
   // The key of the record just read answers the bookmark of this position
   // without reading the record a second time.
   keyCacheValid_ = false;
   if (!IsQueryCursor && !EditPending && currentIndex_.KeyFieldCount != 0) {
-    keyCacheWord_ = haveBookmark ? bookmarkWord : CurrentBookmarkWord();
-    keyCache_.assign(kBookmarkKeyBytes, 0);
+    keyCacheWord_ = haveBookmark                      ? bookmarkWord
+                    : marksHold && marks.hasBookmark ? marks.bookmarkWord
+                                                     : CurrentBookmarkWord();
+    keyCache_.resize(kBookmarkKeyBytes);  // every byte written below
     ExtractBookmarkKey(buffer, keyCache_.data());
     keyCacheValid_ = true;
   }
@@ -624,13 +661,23 @@ void TAccessTable::MoveToLast() {
 }
 
 void TAccessTable::MoveToNext() {
+  if (!StepToNext()) RaiseEofError();
+}
+
+bool TAccessTable::StepToNext() {
   AfterMove();
-  if (Recordset->EOF_()) RaiseEofError();
+  if (Recordset->EOF_()) return false;
   Recordset->MoveNext();
   HRESULT status = Recordset->Status;
-  if (Recordset->EOF_()) RaiseEofError();
+  if (Recordset->EOF_()) return false;
   DaoCheck(status);
   LoadRecordBuffer();
+  return true;
+}
+
+// The base's fetch, which tells its end without raising it.
+bool TAccessTable::FetchNextRecord(int lock, std::uint8_t* buffer, TRecordProps* props) {
+  return NextInOrder(lock, buffer, props);
 }
 
 void TAccessTable::MoveToPrior() {
@@ -672,13 +719,15 @@ std::int32_t TAccessTable::CurrentBookmarkWord() {
 
 void TAccessTable::GetBookmark(std::uint8_t* bookmark) {
   CheckParam(bookmark);
-  std::memset(bookmark, 0, kAccessBookmarkSize);
   // Every move drops the kept key, so a kept key is the current record's.
+  // Word and key area fill the bookmark whole.
+  static_assert(4 + kBookmarkKeyBytes == kAccessBookmarkSize);
   if (keyCacheValid_) {
     std::memcpy(bookmark, &keyCacheWord_, 4);
-    std::memcpy(bookmark + 4, keyCache_.data(), keyCache_.size());
+    std::memcpy(bookmark + 4, keyCache_.data(), kBookmarkKeyBytes);
     return;
   }
+  std::memset(bookmark, 0, kAccessBookmarkSize);
   std::int32_t word = CurrentBookmarkWord();
   std::memcpy(bookmark, &word, 4);
   if (IsQueryCursor || currentIndex_.KeyFieldCount == 0) return;
@@ -1000,6 +1049,16 @@ void TAccessTable::ExtractKeyFields(const std::uint8_t* record, std::uint8_t* ke
   for (int i = 0; i < count; ++i) {
     TFieldCacheItem* item = FieldCache()->FieldByNumber(currentIndex_.KeyFields[i]);
     std::uint16_t width = KeyFieldWidth(i);
+    if (StoredBytesAreKey(static_cast<std::int16_t>(item->Desc.DriverType))) {
+      // What the read below gives for these, without its scratch copy: the
+      // stored bytes up to the key width, zeros after them or when blank.
+      item->SetRecordBuffer(const_cast<std::uint8_t*>(record));
+      const std::size_t n = item->IsBlank() ? 0 : std::min<std::size_t>(width, item->Desc.Length);
+      if (n != 0) std::memcpy(at, item->Value(), n);
+      std::memset(at + n, 0, width - n);
+      at += width;
+      continue;
+    }
     TFieldScratch value(std::max<std::size_t>(width, item->Desc.Length) + 8);
     bool blank = false;
     ReadFieldValue(item, const_cast<std::uint8_t*>(record), blank, value.Data());
@@ -1220,9 +1279,9 @@ TAccessBaseBlob* TAccessTable::FindBlob(std::uint8_t* buffer, std::uint16_t fiel
   }
   if (!create) RaiseEngineError(kBlobNotOpened);
   TAccessBaseBlob* blob;
-  if (item->Desc.SubType == 22)
+  if (item->Desc.SubType == kMemoSubType)
     blob = new TAccessMemoBlob(this, item, fieldNumber, DAOFields, kBlobReadOnly, buffer);
-  else if (item->Desc.SubType == 23)
+  else if (item->Desc.SubType == kBinarySubType)
     blob = new TAccessLongBinaryBlob(this, item, fieldNumber, DAOFields, kBlobReadOnly, buffer);
   else
     RaiseEngineError(dberr::InvalidHndl);
@@ -1278,6 +1337,7 @@ void TAccessTable::FreeBlob(std::uint8_t* buffer, std::uint16_t fieldNumber) {
 }
 
 void TAccessTable::ReadWholeBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, std::string& out) {
+  if (ReadMemoInPlace(buffer, fieldNumber, out)) return;
   TAccessBaseBlob* blob = FindBlob(buffer, fieldNumber, true);
   try {
     blob->TakeAll(out);
@@ -1286,6 +1346,38 @@ void TAccessTable::ReadWholeBlob(std::uint8_t* buffer, std::uint16_t fieldNumber
     throw;
   }
   ReleaseBlob(blob);
+}
+
+// The memo of the record just read into `buffer`, as a blob opened, read
+// whole and freed gives it, without the blob: while the recordset still
+// stands on that read of the record, no blob is open on the field and no
+// change of it is pending, the blob would only read the field and check the
+// record's version. Answers false, having done nothing, in every other case.
+bool TAccessTable::ReadMemoInPlace(std::uint8_t* buffer, std::uint16_t fieldNumber, std::string& out) {
+  if (buffer == nullptr || buffer != loadedBuffer_ || EditPending || Recordset == nullptr) return false;
+  TFieldCacheItem* item = FieldCache()->FieldByNumber(fieldNumber);
+  if (item->Desc.FieldType != fldtype::Blob || item->Desc.SubType != kMemoSubType) return false;
+  std::uint8_t* at = buffer + item->Desc.Offset;
+  auto slot = Load<TAccessBlobSlot>(at);
+  if (slot.Blob != nullptr && std::find(blobs_.begin(), blobs_.end(), slot.Blob) != blobs_.end()) return false;
+  // The buffer may hold a copy of another record's image: its slot says whose.
+  if (slot.BookmarkWord == 0 || slot.BookmarkWord != loadedWord_) return false;
+  item->SetRecordBuffer(buffer);
+  if (item->IsChanged()) return false;
+  if (Recordset->RowReads() != loadedReads_ || Recordset->EOF_() || Recordset->BOF()) return false;
+  // What freeing a blob leaves in the slot.
+  slot.Blob = nullptr;
+  Store(at, slot);
+  out.clear();
+  if (item->IsBlank()) return true;
+  TDAOField* field = DAOField(static_cast<std::int16_t>(fieldNumber - 1));
+  std::string text = field->MemoText();
+  DaoCheck(field->Status);
+  KeepOneVersion(buffer);
+  // The record read afresh may have lost its memo.
+  item->SetRecordBuffer(buffer);
+  if (!item->IsBlank()) out = std::move(text);
+  return true;
 }
 
 void TAccessTable::FreeAllBlobs() {

@@ -57,6 +57,7 @@ class TAccessTable : public TAccessBaseTable {
   void MoveToFirst() override;
   void MoveToLast() override;
   void MoveToNext() override;
+  bool FetchNextRecord(int lock, std::uint8_t* buffer, TRecordProps* props) override;
   void MoveToPrior() override;
   void CopyFieldOut(std::uint16_t driverType, std::uint16_t keyWidth, std::int16_t units2,
                     std::uint16_t length, const std::uint8_t* value, void* dest, bool& blank) override;
@@ -141,8 +142,13 @@ class TAccessTable : public TAccessBaseTable {
   TDAOField* DAOField(std::int16_t index);
   void LoadLockedRecord();
 
+  bool StepToNext() override;
   void LoadFields();  // fills the field cache from a field list over the recordset
   bool LoadRecordBuffer();
+  // The cache items of the recordset's fields in its order, found once per
+  // recordset opened: its fields stay as they were when it opened.
+  const std::vector<TFieldCacheItem*>& LoadedFields();
+  std::vector<TFieldCacheItem*> loadedFields_;
   // Called by a blob once it has read its stored value: when the record the
   // recordset stands on no longer holds what `buffer` holds (another user
   // changed it since the buffer was filled), the buffer takes the record as
@@ -153,6 +159,7 @@ class TAccessTable : public TAccessBaseTable {
   // holds: a blob on that buffer with no fresh read since needs no check.
   std::uint8_t* loadedBuffer_ = nullptr;
   std::int64_t loadedReads_ = -1;
+  std::int32_t loadedWord_ = 0;  // the bookmark word that read put in its blob slots
   bool StoreRecordBuffer();
   void StoreBlobField(TFieldCacheItem* item, std::uint16_t fieldNumber, std::int16_t daoType,
                       TDAOField* field);
@@ -175,6 +182,8 @@ class TAccessTable : public TAccessBaseTable {
   void FiltersChanged() override;
   void FreeAllBlobs();
   void ReleaseBlob(TAccessBaseBlob* blob);
+  // ReadWholeBlob's memo of the record just read, without a blob; false: not that case.
+  bool ReadMemoInPlace(std::uint8_t* buffer, std::uint16_t fieldNumber, std::string& out);
 
   TDAOQuerydef* queryDef_ = nullptr;
   std::vector<TAccessBaseBlob*> blobs_;  // every blob this cursor has open

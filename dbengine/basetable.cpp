@@ -345,20 +345,34 @@ bool TBaseTable::FilterAccepts(std::uint8_t* buffer) {
 }
 
 void TBaseTable::RecordPassesRangeAndFilters(std::uint8_t* buffer) {
-  if (buffer == nullptr) return;
+  if (!PassRangeAndFilters(buffer)) RaiseEofError();
+}
+
+bool TBaseTable::PassRangeAndFilters(std::uint8_t* buffer) {
+  if (buffer == nullptr) return true;
   CheckRecordInRange(buffer);
   while (FiltersActive && !FilterAccepts(buffer)) {
     SetRecordBuffer(buffer);
     if (FetchDirection == 2)
       MoveToPrior();
-    else
-      MoveToNext();
+    else if (!StepToNext())
+      return false;
     CheckRecordInRange(buffer);
   }
+  return true;
+}
+
+bool TBaseTable::StepToNext() {
+  MoveToNext();
+  return true;
 }
 
 void TBaseTable::FinishFetch(int lock, std::uint8_t* buffer, TRecordProps* props) {
   RecordPassesRangeAndFilters(buffer);
+  CompleteFetch(lock, buffer, props);
+}
+
+void TBaseTable::CompleteFetch(int lock, std::uint8_t* buffer, TRecordProps* props) {
   if (lock != 0) {
     // The locking read is a read of the record just reached.
     std::uint8_t before = CursorState;
@@ -376,6 +390,15 @@ void TBaseTable::FinishFetch(int lock, std::uint8_t* buffer, TRecordProps* props
 }
 
 void TBaseTable::GetNextRecord(int lock, std::uint8_t* buffer, TRecordProps* props) {
+  if (!NextInOrder(lock, buffer, props)) RaiseEofError();
+}
+
+bool TBaseTable::FetchNextRecord(int lock, std::uint8_t* buffer, TRecordProps* props) {
+  GetNextRecord(lock, buffer, props);
+  return true;
+}
+
+bool TBaseTable::NextInOrder(int lock, std::uint8_t* buffer, TRecordProps* props) {
   FetchDirection = 1;
   SetRecordBuffer(buffer);
   switch (CursorState) {
@@ -385,12 +408,14 @@ void TBaseTable::GetNextRecord(int lock, std::uint8_t* buffer, TRecordProps* pro
       break;
     case curstate::OnRecord:
     case curstate::BetweenRecords:
-      MoveToNext();
+      if (!StepToNext()) return false;
       break;
     default:
       RaiseEofError();
   }
-  FinishFetch(lock, buffer, props);
+  if (!PassRangeAndFilters(buffer)) return false;
+  CompleteFetch(lock, buffer, props);
+  return true;
 }
 
 void TBaseTable::GetPriorRecord(int lock, std::uint8_t* buffer, TRecordProps* props) {

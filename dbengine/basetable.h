@@ -132,6 +132,10 @@ class TBaseTable : public TBapiListItem {
   virtual void MoveToRangeEnd();
   virtual void FillRecordProperties(TRecordProps* props);
   virtual void GetNextRecord(int lock, std::uint8_t* buffer, TRecordProps* props);
+  // GetNextRecord answering false past the last record instead of raising
+  // EOF: every walk ends there, and raising it cost more than the rest of a
+  // walk over one record. Through GetNextRecord unless a cursor says otherwise.
+  virtual bool FetchNextRecord(int lock, std::uint8_t* buffer, TRecordProps* props);
   virtual void GetPriorRecord(int lock, std::uint8_t* buffer, TRecordProps* props);
   virtual void GetCurrentRecord(int lock, std::uint8_t* buffer, TRecordProps* props);
   virtual void SkipRecords(std::int32_t n, int lock, std::uint8_t* buffer, TRecordProps* props);
@@ -263,9 +267,17 @@ class TBaseTable : public TBapiListItem {
   virtual void FiltersChanged() {}
   // Records pass the range and every active filter, or the fetch moves on.
   void RecordPassesRangeAndFilters(std::uint8_t* buffer);
+  // The same, answering false where a move forward passes the last record.
+  bool PassRangeAndFilters(std::uint8_t* buffer);
+  // MoveToNext answering false at the end instead of raising EOF; a cursor
+  // that can tell its end without raising says so here.
+  virtual bool StepToNext();
+  // The fetch state machine's next record; false past the last one.
+  bool NextInOrder(int lock, std::uint8_t* buffer, TRecordProps* props);
   bool FilterAccepts(std::uint8_t* buffer);
   // The common end of a next or prior fetch: range, filters, lock, state.
   void FinishFetch(int lock, std::uint8_t* buffer, TRecordProps* props);
+  void CompleteFetch(int lock, std::uint8_t* buffer, TRecordProps* props);  // lock and state
   void SetRangeBound(TRangeBound& bound, bool keyItself, std::uint16_t fieldCount,
                      std::uint16_t length, const std::uint8_t* key, bool inclusive);
   void AllocateWorkBuffer();

@@ -228,13 +228,9 @@ std::int32_t TDAOField::DataSize() {
 std::string TDAOField::MemoText() {
   // All of it, in one call: a size asked for before may be another
   // version's (the row changed meanwhile), and must not cut this one.
-  Variant chunk;
-  Status = As<DAOField>()->GetChunk(0, std::numeric_limits<std::int32_t>::max(), &chunk);
-  if (chunk.IsArray()) {
-    std::vector<std::uint8_t> bytes = VarArrayToBytes(chunk);
-    return std::string(bytes.begin(), bytes.end());
-  }
-  return VarIsStr(chunk) ? chunk.AsString() : std::string();
+  std::string text;
+  Status = As<DAOField>()->GetWholeValue(&text);
+  return text;
 }
 
 std::int32_t TDAOField::GetChunk(std::int32_t offset, std::int32_t bytes, void* buffer) {
@@ -441,8 +437,8 @@ std::int64_t TDAORecordset::RowReads() {
   return n;
 }
 
-void TDAORecordset::CellValues(DAOCellValue* values, std::int32_t count) {
-  Status = As<DAORecordset>()->GetCellValues(values, count);
+void TDAORecordset::RecordValues(DAOCellValue* values, std::int32_t count, DAORecordMarks& marks) {
+  Status = As<DAORecordset>()->GetRecordValues(values, count, &marks);
 }
 
 // ---- Query and table definitions

@@ -224,7 +224,8 @@ class TDAORecordset : public TDAOBase {
   void Seek(const std::string& comparison, const Variant (&keys)[13]);
   void SetRowCondition(const std::string& condition);
   std::int64_t RowReads();  // see DAORecordset::get_RowReads
-  void CellValues(DAOCellValue* values, std::int32_t count);  // see DAORecordset::GetCellValues
+  // See DAORecordset::GetRecordValues.
+  void RecordValues(DAOCellValue* values, std::int32_t count, DAORecordMarks& marks);
 };
 
 class TDAOQuerydef : public TDAOBase {

@@ -391,7 +391,11 @@ DBIResult TVirtEng::CompareBookmarks(TBaseTable* cursor, const std::uint8_t* a,
 
 DBIResult TVirtEng::GetNextRecord(TBaseTable* cursor, int lock, std::uint8_t* buffer,
                                   TRecordProps* props) {
-  return Trap([&] { CheckHandle(cursor)->GetNextRecord(lock, buffer, props); });
+  bool found = true;
+  const DBIResult code = Trap([&] { found = CheckHandle(cursor)->FetchNextRecord(lock, buffer, props); });
+  // Past the last record: answered as the end raised would be, its entry on
+  // the error stack included.
+  return code == 0 && !found ? MapException(EMorvaBoundryError::CreateEof()) : code;
 }
 
 DBIResult TVirtEng::GetPriorRecord(TBaseTable* cursor, int lock, std::uint8_t* buffer,

@@ -283,9 +283,13 @@ class TTableCursor : public TRecordsetCore {
       Reach(wpos_ + 1);
     } else {
       Grow(true);
+      // Read to the end while nobody has written since: no row comes after.
+      if (WindowValid(stamp) && noneAfter_) return false;
       std::vector<Row> rows = Fetch(true, KeyOf(current_), false, true, step_);
       if (rows.empty()) return false;
+      const bool last = rows.size() < step_;
       Take(std::move(rows), true, stamp);
+      noneAfter_ = last;
     }
     Placed(next, stamp);
     return true;
@@ -298,9 +302,12 @@ class TTableCursor : public TRecordsetCore {
       Reach(wpos_ - 1);
     } else {
       Grow(false);
+      if (WindowValid(stamp) && noneBefore_) return false;
       std::vector<Row> rows = Fetch(false, KeyOf(current_), false, true, step_);
       if (rows.empty()) return false;
+      const bool first = rows.size() < step_;
       Take(std::move(rows), false, stamp);
+      noneBefore_ = first;
     }
     Placed(previous, stamp);
     return true;
@@ -537,7 +544,9 @@ class TTableCursor : public TRecordsetCore {
     rows.resize(ReadRows(s, rows, 0));
     if (rows.empty()) return false;
     if (!forward) std::reverse(rows.begin(), rows.end());
+    const bool whole = rows.size() < step_;
     Take(std::move(rows), forward, stamp);
+    (forward ? noneAfter_ : noneBefore_) = whole;
     // The first row meeting a condition is first of the table only by chance.
     if (forward && condition_.empty()) Placed(0, stamp);
     return true;
@@ -547,6 +556,7 @@ class TTableCursor : public TRecordsetCore {
   // committed meanwhile shows in the next stamp and drops them.
   void Take(std::vector<Row> rows, bool forward, std::uint64_t stamp) {
     window_ = std::move(rows);
+    noneAfter_ = noneBefore_ = false;
     wpos_ = forward ? 0 : window_.size() - 1;
     stamp_ = stamp;
     takenWrites_ = db_->Conn().LocalWrites();
@@ -724,6 +734,10 @@ class TTableCursor : public TRecordsetCore {
   std::string from_;
   std::vector<Row> window_;
   size_t wpos_ = 0;
+  // The window's read came short of its limit: as of its stamp no row meets
+  // the condition after its last row (noneAfter_) or before its first.
+  bool noneAfter_ = false;
+  bool noneBefore_ = false;
   std::uint64_t stamp_ = 0;
   std::uint64_t takenWrites_ = 0;  // this connection's writes when the window was read
   bool windowHeld_ = false;        // the window was current when this cursor began its write
@@ -1186,8 +1200,15 @@ void TRecordsetCore::MovePrevious() {
 
 std::string TRecordsetCore::Bookmark() const {
   CheckOpen();
-  if (!onRow_ || mode_ == dbEditAdd) Fail(errNoCurrentRecord);
+  if (!HasBookmark()) Fail(errNoCurrentRecord);
   return WriteBookmark(BookmarkOf(current_));
+}
+
+// The low four bytes, as WriteBookmark keeps them and ReadBookmark reads them.
+std::int32_t TRecordsetCore::BookmarkWord() const {
+  CheckOpen();
+  if (!HasBookmark()) Fail(errNoCurrentRecord);
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(BookmarkOf(current_)));
 }
 
 void TRecordsetCore::SetBookmark(const std::string& bookmark) {

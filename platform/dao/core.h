@@ -116,6 +116,10 @@ class TRecordsetCore {
   virtual void SetAbsolutePosition(std::int32_t position) = 0;
 
   std::string Bookmark() const;  // four bytes
+  // The number Bookmark's four bytes hold (little-endian), without building
+  // them; it fails where Bookmark fails, which HasBookmark tells beforehand.
+  std::int32_t BookmarkWord() const;
+  bool HasBookmark() const { return !closed_ && onRow_ && mode_ != dbEditAdd; }
   void SetBookmark(const std::string& bookmark);
   std::string LastModified() const;
 

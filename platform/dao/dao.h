@@ -38,6 +38,7 @@ class DAOIndexes;
 class DAOIndex;
 class DAOIndexFields;
 struct DAOCellValue;
+struct DAORecordMarks;
 
 // Program identifiers of the two server versions (both served alike).
 inline constexpr const char* kDaoProgId35 = "DAO.DBEngine.35";
@@ -216,6 +217,9 @@ class DAORecordset : public IUnknown {
   // field. A memo or binary value is left unread (it is read on demand): it
   // comes as Unread with its size as get_FieldSize answers it.
   virtual HRESULT GetCellValues(DAOCellValue* values, std::int32_t count) = 0;
+  // Not DAO's own: GetCellValues, and with the values what a reader of every
+  // record asks next (see DAORecordMarks), in the same call.
+  virtual HRESULT GetRecordValues(DAOCellValue* values, std::int32_t count, DAORecordMarks* marks) = 0;
 };
 
 class DAOFields : public IUnknown {
@@ -241,6 +245,16 @@ struct DAOCellValue {
   std::string_view text;
 };
 
+// Not DAO's own: what the engine asks with every record it reads, answered
+// with its values (DAORecordset::GetRecordValues) rather than by a call each.
+struct DAORecordMarks {
+  std::int64_t rowReads = 0;  // as get_RowReads answers it after the values
+  // As get_BookmarkWord answers it; where that fails (no current record, an
+  // addition under way) hasBookmark is false and the word 0.
+  bool hasBookmark = false;
+  std::int32_t bookmarkWord = 0;
+};
+
 class DAOField : public IUnknown {
  public:
   virtual HRESULT get_Name(std::string* name) = 0;
@@ -257,6 +271,11 @@ class DAOField : public IUnknown {
   virtual HRESULT put_Value(const Variant& value) = 0;
   virtual HRESULT GetChunk(std::int32_t offset, std::int32_t bytes, Variant* chunk) = 0;
   virtual HRESULT AppendChunk(const Variant& chunk) = 0;
+  // Not DAO's own: a memo or binary value whole, as its bytes (a Null one
+  // as none), copied once into `bytes` rather than into a variant first:
+  // the engine reads a record's memo this way on every record it shows.
+  // Fails as GetChunk fails.
+  virtual HRESULT GetWholeValue(std::string* bytes) = 0;
 };
 
 class DAOIndexes : public IUnknown {

@@ -159,41 +159,39 @@ Variant ToVariant(const Cell& c, int type) {
   }
 }
 
-DAOCellValue IntegerCell(std::int64_t v) {
-  DAOCellValue out;
-  out.kind = DAOCellValue::Integer;
-  out.integer = v;
-  return out;
-}
-
-DAOCellValue RealCell(double v) {
-  DAOCellValue out;
-  out.kind = DAOCellValue::Real;
-  out.real = v;
-  return out;
-}
-
 // The cell as ToVariant answers it, less the variant: numbers converted by the
-// field's type, other values as stored.
-DAOCellValue ToCellValue(const Cell& c, int type) {
-  if (c.IsNull()) return {};
+// field's type, other values as stored. Written in place, every part of it:
+// a scan fills a record's worth of these for every row.
+void PutCellValue(const Cell& c, int type, DAOCellValue& out) {
+  out = DAOCellValue{};
+  if (c.IsNull()) return;
   switch (type) {
     case dbBoolean:
     case dbByte:
     case dbInteger:
     case dbLong:
-    case dbCurrency: return IntegerCell(c.AsInteger());
+    case dbCurrency:
+      out.kind = DAOCellValue::Integer;
+      out.integer = c.kind == Cell::Integer ? c.integer : c.AsInteger();
+      return;
     case dbSingle:
     case dbDouble:
-    case dbDate: return RealCell(c.AsReal());
+    case dbDate:
+      out.kind = DAOCellValue::Real;
+      out.real = c.kind == Cell::Real ? c.real : c.AsReal();
+      return;
     default: break;
   }
-  if (c.kind == Cell::Integer) return IntegerCell(c.integer);
-  if (c.kind == Cell::Real) return RealCell(c.AsReal());
-  DAOCellValue out;
-  out.kind = DAOCellValue::Text;
-  out.text = c.text;
-  return out;
+  if (c.kind == Cell::Integer) {
+    out.kind = DAOCellValue::Integer;
+    out.integer = c.integer;
+  } else if (c.kind == Cell::Real) {
+    out.kind = DAOCellValue::Real;
+    out.real = c.real;
+  } else {
+    out.kind = DAOCellValue::Text;
+    out.text = c.text;
+  }
 }
 
 // A large value's size as get_FieldSize answers it: a blank one has none.
@@ -201,12 +199,11 @@ std::int64_t StoredSize(TRecordsetCore& r, int field) { return std::max<std::int
 
 // A field's value for GetCellValues: a memo or binary value by its size only,
 // so that a large one stays unread until asked for.
-DAOCellValue CellOrSize(TRecordsetCore& r, int field, int type) {
-  if (type != dbMemo && type != dbLongBinary) return ToCellValue(r.Value(field), type);
-  DAOCellValue out;
+void PutCellOrSize(TRecordsetCore& r, int field, int type, DAOCellValue& out) {
+  if (type != dbMemo && type != dbLongBinary) return PutCellValue(r.Value(field), type, out);
+  out = DAOCellValue{};
   out.kind = DAOCellValue::Unread;
   out.integer = StoredSize(r, field);
-  return out;
 }
 
 std::string BytesOf(const Variant& v) {
@@ -355,10 +352,17 @@ class TField : public TComObject<DAOField> {
   HRESULT put_Value(const Variant& value) override {
     return Guard(*engine_, [&] { Recordset().SetValue(index_, FromVariant(value, info_.def.type)); });
   }
+  HRESULT GetWholeValue(std::string* out) override {
+    return Guard(*engine_, [&] {
+      Require(out);
+      RequireLarge();
+      *out = Current().text;  // a Null one holds none
+    });
+  }
   HRESULT GetChunk(std::int32_t offset, std::int32_t bytes, Variant* out) override {
     return Guard(*engine_, [&] {
       Require(out);
-      if (info_.def.type != dbMemo && info_.def.type != dbLongBinary) Fail(errTypeMismatch);
+      RequireLarge();
       if (offset < 0 || bytes < 0) Fail(errInvalidArgument);
       const Cell& c = Current();
       if (c.IsNull()) {
@@ -388,6 +392,10 @@ class TField : public TComObject<DAOField> {
     return rs_->Core();
   }
   const Cell& Current() { return Recordset().Value(index_); }
+  // Only a memo or binary value is read in pieces or whole as its bytes.
+  void RequireLarge() const {
+    if (info_.def.type != dbMemo && info_.def.type != dbLongBinary) Fail(errTypeMismatch);
+  }
 
   std::shared_ptr<EngineState> engine_;
   FieldInfo info_;
@@ -619,17 +627,23 @@ class TRecordset : public TComObject<DAORecordset> {
     return Run([&](auto& r) { r.SetRowCondition(condition); });
   }
   HRESULT get_BookmarkWord(std::int32_t* out) override {
-    return Run([&](auto& r) { Require(out), *out = ReadBookmark(r.Bookmark()); });
+    return Run([&](auto& r) { Require(out), *out = r.BookmarkWord(); });
   }
   HRESULT get_RowReads(std::int64_t* out) override {
     return Run([&](auto& r) { Require(out), *out = static_cast<std::int64_t>(r.RowReads()); });
   }
-  HRESULT GetCellValues(DAOCellValue* out, std::int32_t count) override {
+  HRESULT GetCellValues(DAOCellValue* out, std::int32_t count) override { return GetRecordValues(out, count, nullptr); }
+  HRESULT GetRecordValues(DAOCellValue* out, std::int32_t count, DAORecordMarks* marks) override {
     return Run([&](auto& r) {
       Require(out);
       const auto& fields = r.Fields();
       if (count < 0 || static_cast<size_t>(count) > fields.size()) Fail(errInvalidArgument);
-      for (int i = 0; i < count; ++i) out[i] = CellOrSize(r, i, fields[static_cast<size_t>(i)].def.type);
+      for (int i = 0; i < count; ++i) PutCellOrSize(r, i, fields[static_cast<size_t>(i)].def.type, out[i]);
+      // After the values: reading one may have taken the row afresh.
+      if (marks == nullptr) return;
+      marks->rowReads = static_cast<std::int64_t>(r.RowReads());
+      marks->hasBookmark = r.HasBookmark();
+      marks->bookmarkWord = marks->hasBookmark ? r.BookmarkWord() : 0;
     });
   }
 

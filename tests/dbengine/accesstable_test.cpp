@@ -1015,8 +1015,8 @@ struct TMemoRead {
 }  // namespace
 
 // The memo read whole in one call answers what opening, sizing, reading and
-// freeing answer, in every state of the record buffer: the cursor's record,
-// one it filled before moving on that another user changed since (the text and
+// freeing answer, in every state of the record buffer: the cursor's record
+// (as read, and changed or blanked by another user since), one it filled before moving on that another user changed since (the text and
 // the buffer come from one version), a buffer with a change not posted, a
 // record read while another is being edited, a blank memo, and a field that
 // is no blob. Neither leaves the blob open.
@@ -1053,6 +1053,18 @@ TEST_F(AccessCursorTest, AMemoReadWholeInOneCallAnswersAsAReadInPieces) {
     std::string then;  // the buffer's name afterwards, and what `after` saw
   } cases[] = {
       {"the cursor's record", 1, nothing, nothing, 0, before, "Anna"},
+      {"the cursor's record changed by another user", 1,
+       [&](TBaseTable*, Buffers&) {
+         ExecuteElsewhere("UPDATE People SET Name = 'Zoe', Notes = '" + theirs + "' WHERE Name = 'Anna'");
+         return std::string();
+       },
+       nothing, 0, theirs, "Zoe"},
+      {"the cursor's record whose memo another user removed", 1,
+       [&](TBaseTable*, Buffers&) {
+         ExecuteElsewhere("UPDATE People SET Name = 'Zoe', Notes = NULL WHERE Name = 'Anna'");
+         return std::string();
+       },
+       nothing, 0, "", "Zoe"},
       {"an earlier record changed by another user", 2,
        [&](TBaseTable*, Buffers&) {
          ExecuteElsewhere("UPDATE People SET Name = 'Zoe', Notes = '" + theirs + "' WHERE Name = 'Anna'");
