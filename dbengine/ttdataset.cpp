@@ -405,8 +405,9 @@ bool TttBDEDataset::ReadBlobContent(TField* field, std::string& out) {
   if (!cursor_ || (state != dsBrowse && !IsEditState(state))) return false;
   TBlobField* blob = BlobFieldOf(field);
   TRecordBuffer buffer = StateBuffer();
-  // An unposted change is held by the engine's open blob.
-  if (!blob || blob->Modified() || !buffer) return false;
+  // An unposted change is held by the engine's open blob; a calculated blob
+  // has no cache slot of its own.
+  if (!blob || blob->FieldNo() < 1 || blob->Modified() || !buffer) return false;
   const TBlobCacheRead plan = PlanBlobCacheRead(this, blob, buffer);
   if (!plan.cached && !plan.wholePending) return false;
   if (plan.wholePending)
