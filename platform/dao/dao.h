@@ -215,10 +215,8 @@ class DAORecordset : public IUnknown {
   // order, without a variant each (see DAOCellValue), in one call: a reader that
   // copies every field of every record pays the call once per record, not per
   // field. A memo or binary value is left unread (it is read on demand): it
-  // comes as Unread with its size as get_FieldSize answers it.
-  virtual HRESULT GetCellValues(DAOCellValue* values, std::int32_t count) = 0;
-  // Not DAO's own: GetCellValues, and with the values what a reader of every
-  // record asks next (see DAORecordMarks), in the same call.
+  // comes as Unread with its size as get_FieldSize answers it. With `marks`,
+  // what such a reader asks next (see DAORecordMarks) comes in the same call.
   virtual HRESULT GetRecordValues(DAOCellValue* values, std::int32_t count, DAORecordMarks* marks) = 0;
 };
 
@@ -229,14 +227,14 @@ class DAOFields : public IUnknown {
 };
 
 // Not DAO's own: a field's current value as stored, for readers that copy
-// every field of every record (DAORecordset::GetCellValues) and would
+// every field of every record (DAORecordset::GetRecordValues) and would
 // otherwise build a variant for each.
 // Numbers come converted by the field's type as get_Value converts them:
 // Integer for Boolean, Byte, Integer, Long and Currency (its raw amount), Real
 // for Single, Double and Date. Other types give what the row holds: Text (its
 // bytes) or, where a number was stored, Integer or Real. The text is the
 // recordset's own: it stays valid until the recordset moves or changes. An
-// Unread value (see DAORecordset::GetCellValues) holds its size in `integer`.
+// Unread value (see DAORecordset::GetRecordValues) holds its size in `integer`.
 struct DAOCellValue {
   enum Kind : std::uint8_t { Null, Integer, Real, Text, Unread };
   Kind kind = Null;

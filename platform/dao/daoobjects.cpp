@@ -197,7 +197,7 @@ void PutCellValue(const Cell& c, int type, DAOCellValue& out) {
 // A large value's size as get_FieldSize answers it: a blank one has none.
 std::int64_t StoredSize(TRecordsetCore& r, int field) { return std::max<std::int64_t>(r.ValueSize(field), 0); }
 
-// A field's value for GetCellValues: a memo or binary value by its size only,
+// A field's value for GetRecordValues: a memo or binary value by its size only,
 // so that a large one stays unread until asked for.
 void PutCellOrSize(TRecordsetCore& r, int field, int type, DAOCellValue& out) {
   if (type != dbMemo && type != dbLongBinary) return PutCellValue(r.Value(field), type, out);
@@ -632,7 +632,6 @@ class TRecordset : public TComObject<DAORecordset> {
   HRESULT get_RowReads(std::int64_t* out) override {
     return Run([&](auto& r) { Require(out), *out = static_cast<std::int64_t>(r.RowReads()); });
   }
-  HRESULT GetCellValues(DAOCellValue* out, std::int32_t count) override { return GetRecordValues(out, count, nullptr); }
   HRESULT GetRecordValues(DAOCellValue* out, std::int32_t count, DAORecordMarks* marks) override {
     return Run([&](auto& r) {
       Require(out);

@@ -293,7 +293,7 @@ TEST_F(DaoValues, CellValuesOfARecordAgreeWithTheVariants) {
   auto compareRecord = [&](const char* record, std::int64_t memoSize) {
     DAOCellValue cells[kCount];
     for (auto& cell : cells) cell.kind = DAOCellValue::Text;  // overwritten by every answer
-    ASSERT_EQ(S_OK, rs->GetCellValues(cells, kCount));
+    ASSERT_EQ(S_OK, rs->GetRecordValues(cells, kCount, nullptr));
     for (int i = 1; i < kCount; ++i) {
       Ptr<DAOField> f;
       ASSERT_EQ(S_OK, fields->get_Item(Variant(i), &f));
@@ -337,17 +337,17 @@ TEST_F(DaoValues, CellValuesOfARecordAgreeWithTheVariants) {
   // Misuse is refused: no array, a count past the fields; and past the last
   // record there is no value to read, with either call.
   DAOCellValue cells[kCount + 1];
-  EXPECT_NE(S_OK, rs->GetCellValues(nullptr, kCount));
-  EXPECT_NE(S_OK, rs->GetCellValues(cells, kCount + 1));
-  EXPECT_NE(S_OK, rs->GetCellValues(cells, -1));
-  EXPECT_EQ(S_OK, rs->GetCellValues(cells, 0));
+  EXPECT_NE(S_OK, rs->GetRecordValues(nullptr, kCount, nullptr));
+  EXPECT_NE(S_OK, rs->GetRecordValues(cells, kCount + 1, nullptr));
+  EXPECT_NE(S_OK, rs->GetRecordValues(cells, -1, nullptr));
+  EXPECT_EQ(S_OK, rs->GetRecordValues(cells, 0, nullptr));
   ASSERT_EQ(S_OK, rs->MoveNext());
   Ptr<DAOField> title;
   ASSERT_EQ(S_OK, fields->get_Item(Variant("X"), &title));
   Variant none;
   const HRESULT byVariant = title->get_Value(&none);
   EXPECT_NE(S_OK, byVariant);
-  EXPECT_EQ(byVariant, rs->GetCellValues(cells, kCount));
+  EXPECT_EQ(byVariant, rs->GetRecordValues(cells, kCount, nullptr));
 }
 
 // ---- recordsets -------------------------------------------------------------------
