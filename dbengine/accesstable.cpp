@@ -261,6 +261,7 @@ void TAccessTable::CopyFieldOut(std::uint16_t driverType, std::uint16_t, std::in
 
 void TAccessTable::CopyFieldIn(std::uint16_t driverType, std::uint16_t, std::int16_t,
                                std::uint16_t length, std::uint8_t* value, const void* source) {
+  loadedDecided_ = false;  // the record is no longer as its row was chosen
   if (source == nullptr) {
     std::memset(value, 0, length);
     return;
@@ -315,16 +316,28 @@ void TAccessTable::FiltersChanged() {
     return true;
   };
   std::string condition;
+  bool decides = true;
   for (int i = 0; FiltersActive && i < FilterList()->Count(); ++i) {
     auto* filter = static_cast<TFilterListItem*>(FilterList()->At(i));
     if (!filter->Active()) continue;
     // A callback filter accepts only what its expression accepts too.
-    std::string part = FilterPrefilterSql(filter->Expression(), filter->ExpressionSize(), lookup);
+    bool partDecides = false;
+    std::string part = FilterPrefilterSql(filter->Expression(), filter->ExpressionSize(), lookup, &partDecides);
     if (!part.empty()) condition += (condition.empty() ? "" : " AND ") + part;
+    decides = decides && partDecides && !filter->HasCallback();
   }
   // Refused (the condition does not suit the table): the engine's own test
   // of every record still holds, only slower.
+  conditionDecides_ = false;
+  loadedDecided_ = false;
   Recordset->SetRowCondition(condition);
+  conditionDecides_ = decides && !condition.empty() && Recordset->Status == S_OK;
+}
+
+bool TAccessTable::FiltersDecided(const std::uint8_t* buffer) {
+  const bool decided = loadedDecided_ && buffer == loadedBuffer_ && !EditPending;
+  loadedDecided_ = false;
+  return decided;
 }
 
 TDAOField* TAccessTable::DAOField(std::int16_t index) {
@@ -462,6 +475,7 @@ bool TAccessTable::LoadRecordBuffer() {
   }
   loadedBuffer_ = buffer;
   loadedReads_ = marksHold ? marks.rowReads : Recordset->RowReads();
+  loadedDecided_ = conditionDecides_ && marksHold && marks.meetsRowCondition && !EditPending;
   loadedWord_ = haveBookmark ? bookmarkWord : 0;
   // The key of the record just read answers the bookmark of this position
   // without reading the record a second time.
@@ -632,6 +646,7 @@ bool TAccessTable::StoreRecordBuffer() {
 
 void TAccessTable::AfterMove() {
   keyCacheValid_ = false;
+  loadedDecided_ = false;
   EditPending = false;
   inexactPosition_ = false;
 }

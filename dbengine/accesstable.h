@@ -180,6 +180,12 @@ class TAccessTable : public TAccessBaseTable {
   void CheckExactPosition();
   // Hands the recordset the SQL part of the active filters (see filtersql.h).
   void FiltersChanged() override;
+  bool FiltersDecided(const std::uint8_t* buffer) override;
+  // The recordset's row condition decides as the active filters do...
+  bool conditionDecides_ = false;
+  // ...and the last record read into loadedBuffer_ was chosen by it; cleared
+  // by the first question, by a move and by anything written to a record.
+  bool loadedDecided_ = false;
   void FreeAllBlobs();
   void ReleaseBlob(TAccessBaseBlob* blob);
   // ReadWholeBlob's memo of the record just read, without a blob; false: not that case.

@@ -351,7 +351,7 @@ void TBaseTable::RecordPassesRangeAndFilters(std::uint8_t* buffer) {
 bool TBaseTable::PassRangeAndFilters(std::uint8_t* buffer) {
   if (buffer == nullptr) return true;
   CheckRecordInRange(buffer);
-  while (FiltersActive && !FilterAccepts(buffer)) {
+  while (FiltersActive && !FiltersDecided(buffer) && !FilterAccepts(buffer)) {
     SetRecordBuffer(buffer);
     if (FetchDirection == 2)
       MoveToPrior();

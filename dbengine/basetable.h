@@ -275,6 +275,10 @@ class TBaseTable : public TBapiListItem {
   // The fetch state machine's next record; false past the last one.
   bool NextInOrder(int lock, std::uint8_t* buffer, TRecordProps* props);
   bool FilterAccepts(std::uint8_t* buffer);
+  // The record just read into `buffer` is one every active filter accepts,
+  // known without testing it (the driver's database chose it by a condition
+  // that decides as the filters do). Asked once per record read.
+  virtual bool FiltersDecided(const std::uint8_t*) { return false; }
   // The common end of a next or prior fetch: range, filters, lock, state.
   void FinishFetch(int lock, std::uint8_t* buffer, TRecordProps* props);
   void CompleteFetch(int lock, std::uint8_t* buffer, TRecordProps* props);  // lock and state

@@ -35,6 +35,7 @@ class TFilterListItem : public TObject {
   void SetActive(bool active) { active_ = active ? -1 : 0; }
   const std::uint8_t* Expression() const { return blob_.empty() ? nullptr : blob_.data(); }
   std::uint16_t ExpressionSize() const { return static_cast<std::uint16_t>(blob_.size()); }
+  bool HasCallback() const { return callback_ != nullptr; }
 
   // The callback first, then the expression; an expression that cannot be
   // evaluated refuses the record, a callback's exception passes on.

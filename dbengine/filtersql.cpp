@@ -246,12 +246,20 @@ std::optional<std::string> StretchesSql(const std::string& ref, std::vector<Stre
   return AnyOf(terms);
 }
 
+// A condition in SQL, and whether every row meeting it is one the engine
+// accepts too (it decides, not only pre-selects).
+struct Sql {
+  std::string text;
+  bool decides = false;
+  Sql(std::string condition, bool decided = false) : text(std::move(condition)), decides(decided) {}
+};
+
 class Translator {
  public:
   Translator(const BlobReader& blob, const TFilterColumnLookup& lookup) : blob_(blob), lookup_(lookup) {}
 
   // A condition every accepted record meets; nullopt restricts nothing.
-  std::optional<std::string> Node(std::uint16_t offset, int depth) {
+  std::optional<Sql> Node(std::uint16_t offset, int depth) {
     if (depth > kMaxDepth) return std::nullopt;
     auto header = blob_.Node<TFilterNodeHeader>(offset);
     if (!header) return std::nullopt;
@@ -276,18 +284,21 @@ class Translator {
  private:
   static constexpr int kMaxDepth = 64;
 
-  std::optional<std::string> Logical(std::uint32_t op, std::uint16_t left, std::uint16_t right, int depth) {
-    std::optional<std::string> a = Node(left, depth + 1);
-    std::optional<std::string> b = Node(right, depth + 1);
-    if (op == filterop::And) {
-      if (a && b) return "(" + *a + " AND " + *b + ")";
-      return a ? a : b;  // one side alone still holds for every accepted record
+  std::optional<Sql> Logical(std::uint32_t op, std::uint16_t left, std::uint16_t right, int depth) {
+    std::optional<Sql> a = Node(left, depth + 1);
+    std::optional<Sql> b = Node(right, depth + 1);
+    if (!a || !b) {
+      if (op == filterop::Or) return std::nullopt;  // an accepted record may meet only the side SQL cannot see
+      // One side alone still holds for every accepted record, but decides nothing.
+      std::optional<Sql> one = a ? a : b;
+      if (one) one->decides = false;
+      return one;
     }
-    if (a && b) return "(" + *a + " OR " + *b + ")";
-    return std::nullopt;  // an accepted record may meet only the side SQL cannot see
+    const char* joiner = op == filterop::And ? " AND " : " OR ";
+    return Sql("(" + a->text + joiner + b->text + ")", a->decides && b->decides);
   }
 
-  std::optional<std::string> Unary(std::uint16_t offset, std::uint32_t op) {
+  std::optional<Sql> Unary(std::uint16_t offset, std::uint32_t op) {
     if (op != filterop::IsBlank && op != filterop::NotBlank) return std::nullopt;
     auto n = blob_.Node<TFilterUnaryNode>(offset);
     TFilterColumn column;
@@ -301,16 +312,18 @@ class Translator {
   // "Is blank" as the engine reads each kind of column: no value, or one
   // whose bytes in the record are all zero (an empty text, a 0, a false
   // Boolean, the date 0). Nothing for a kind where SQL cannot tell exactly.
-  static std::optional<std::string> BlankSql(const TFilterColumn& column, const std::string& ref) {
+  static std::optional<Sql> BlankSql(const TFilterColumn& column, const std::string& ref) {
     switch (column.daoType) {
+      // A text read up to a NUL byte may be empty and still not blank, when
+      // bytes follow the NUL: SQL only pre-selects.
       case daotype::Text: return TextOrder(filterop::Equal, ref, "", "\x01", true);
       case daotype::Memo:
       case daotype::LongBinary:
         // No bytes: an empty text or blob, or a number, which has no size as
         // a large value. Numbers sort before every text and the empty text
         // first among texts; a comparison looks at the first byte where
-        // length() of a text counts them all.
-        return "(" + ref + " IS NULL OR " + ref + " <= '' COLLATE BINARY OR " + ref + " = X'')";
+        // length() of a text counts them all. Exactly the blank values.
+        return Sql("(" + ref + " IS NULL OR " + ref + " <= '' COLLATE BINARY OR " + ref + " = X'')", true);
       case daotype::Boolean:
       case daotype::Byte:
       case daotype::Integer:
@@ -335,8 +348,8 @@ class Translator {
   // last day of the calendar.
   static constexpr Stretch kSureDates{Cut{0, true}, Cut{kLastSureDay, true}};
 
-  std::optional<std::string> Comparison(std::uint32_t op, std::uint16_t left, std::uint16_t right,
-                                        std::uint16_t partialLength, bool anyCase) {
+  std::optional<Sql> Comparison(std::uint32_t op, std::uint16_t left, std::uint16_t right,
+                                std::uint16_t partialLength, bool anyCase) {
     TFilterColumn column;
     auto constant = blob_.Node<TFilterConstantNode>(right);
     if (SqlOperator(op) == nullptr || !FieldColumn(left, column) || !constant ||
@@ -364,18 +377,35 @@ class Translator {
   // terminator) a byte at a time, ASCII letters folded when `anyCase`, over
   // the first `partialLength` bytes when that is set; a Null reads as the
   // empty text.
-  static std::optional<std::string> TextComparison(std::uint32_t op, const std::string& ref,
-                                                   const TFilterColumn& column, std::string text,
-                                                   std::uint16_t partialLength, bool anyCase) {
+  static std::optional<Sql> TextComparison(std::uint32_t op, const std::string& ref,
+                                           const TFilterColumn& column, std::string text,
+                                           std::uint16_t partialLength, bool anyCase) {
     // Longer than the field holds: the engine compares only what fits.
     if (text.size() + 1 >= column.length) return std::nullopt;
     // A partial length past the constant's end compares through its terminator: the whole text.
     bool prefix = partialLength != 0 && partialLength <= text.size();
     if (prefix) text.resize(partialLength);
     if (anyCase && !FoldsAsciiOnly()) return std::nullopt;
+    const bool nullHolds = Holds(op, text.empty() ? 0 : -1);
+    // A whole text equal or not: one comparison in the engine's own order
+    // of texts (up to the first NUL, ASCII letters folded when `anyCase`),
+    // which the connection provides.
+    if (!prefix && (op == filterop::Equal || op == filterop::NotEqual)) {
+      const std::string constant = QuoteText(text) + (anyCase ? " COLLATE ZSTRING_ANYCASE" : " COLLATE ZSTRING");
+      // A blob is never equal to a text in SQL, and the engine reads one
+      // as its bytes: a blob that differs is let through.
+      if (op == filterop::NotEqual) return WithNulls(ref, ref + " <> " + constant, nullHolds);
+      // A blob sorts after every text and is compared as the text of its
+      // bytes. A row equal here is equal to the engine: what it reads fits
+      // the field (the constant does), so no cut changes it. That decides.
+      return Sql(WithNulls(ref,
+                           "(" + ref + " = " + constant + " OR (" + ref + " >= X'' AND CAST(" + ref +
+                               " AS TEXT) = " + constant + "))",
+                           nullHolds),
+                 true);
+    }
     // A pattern matches characters: a constant cut inside one is left to the engine.
     if ((prefix || anyCase) && !IsValidUtf8(text)) return std::nullopt;
-    const bool nullHolds = Holds(op, text.empty() ? 0 : -1);
     // The texts that start with `text` sort from it up to it with its last
     // byte one higher, kept to ASCII so that the bound stays a character.
     if (prefix && !anyCase && static_cast<unsigned char>(text.back()) < 0x7F &&
@@ -387,10 +417,11 @@ class Translator {
     if ((prefix || anyCase) && !text.empty()) {
       // The engine's folded order is not SQLite's, nor the order of a start.
       if (op != filterop::Equal && op != filterop::NotEqual) return std::nullopt;
-      // A pattern reads a text up to its first NUL, as the engine does, and
-      // matches no blob, which the engine reads as its bytes: an equal lets
-      // every blob through. (The database's NOCASE folds more than the
-      // ASCII letters, the engine's case rule.)
+      // A start of text in any case, or one ending past ASCII: a pattern
+      // reads a text up to its first NUL, as the engine does, and matches no
+      // blob, which the engine reads as its bytes: an equal lets every blob
+      // through. (The database's NOCASE folds more than the ASCII letters,
+      // the engine's case rule.)
       const std::string match = ref + " GLOB " + GlobPattern(text, anyCase, prefix);
       if (op == filterop::Equal) return "(" + match + " OR " + ref + " >= X'')";
       return WithNulls(ref, "NOT (" + match + ")", nullHolds);
@@ -498,8 +529,12 @@ class Translator {
 
 }  // namespace
 
-std::string FilterPrefilterSql(const std::uint8_t* blob, std::size_t size, const TFilterColumnLookup& lookup) {
+std::string FilterPrefilterSql(const std::uint8_t* blob, std::size_t size, const TFilterColumnLookup& lookup,
+                               bool* decides) {
+  if (decides != nullptr) *decides = false;
   BlobReader reader(blob, size);
   if (!reader.Ok()) return {};
-  return Translator(reader, lookup).Node(0, 0).value_or(std::string());
+  std::optional<Sql> sql = Translator(reader, lookup).Node(0, 0);
+  if (decides != nullptr) *decides = sql && sql->decides;
+  return sql ? sql->text : std::string();
 }

@@ -220,6 +220,7 @@ class TTableCursor : public TRecordsetCore {
     if (condition == condition_) return;
     window_.clear();
     condition_.clear();
+    ++conditionSerial_;  // rows read under the one before no longer tell
     // Tried once here, so that no move fails on it later.
     if (!condition.empty()) {
       try {
@@ -229,6 +230,11 @@ class TTableCursor : public TRecordsetCore {
       }
     }
     condition_ = condition;
+  }
+
+  bool CurrentMeetsRowCondition() const override {
+    return !condition_.empty() && current_.chosenBy == conditionSerial_ && onRow_ && !deleted_ &&
+           mode_ == dbEditNone;
   }
 
   void SetIndex(const std::string& name) override {
@@ -523,10 +529,13 @@ class TTableCursor : public TRecordsetCore {
 
   // Reads the statement's rows into `rows` after the first `read` of them,
   // overwriting the rows there before appending; answers the new count.
+  // Every statement reading them applies the row condition (Restriction).
   size_t ReadRows(Statement& s, std::vector<Row>& rows, size_t read) const {
     while (s.Step()) {
       if (read == rows.size()) rows.emplace_back();
-      ReadRowInto(s, rows[read++]);
+      Row& row = rows[read++];
+      ReadRowInto(s, row);
+      row.chosenBy = condition_.empty() ? 0 : conditionSerial_;
     }
     return read;
   }
@@ -747,6 +756,7 @@ class TTableCursor : public TRecordsetCore {
   std::int64_t position_ = -1;  // of the current row; -1 unknown
   std::uint64_t positionStamp_ = 0;  // the file's state it holds for
   std::string condition_;  // rows the moves skip do not meet it (SetRowCondition)
+  std::uint64_t conditionSerial_ = 1;  // numbers each condition set, for Row::chosenBy
   std::int64_t count_ = -1;
   std::uint64_t countStamp_ = 0;
   std::vector<std::int64_t> keys_;  // row numbers in order; 8 bytes a row
@@ -1341,6 +1351,7 @@ void TRecordsetCore::Edit() {
     }
     for (size_t i = 0; i < targetColumns_.size(); ++i)
       current_.cells[static_cast<size_t>(targetColumns_[i])] = fresh[i];
+    current_.chosenBy = 0;  // read afresh, under no condition
     ++rowReads_;
   }
   lockHeld_ = true;
@@ -1471,6 +1482,7 @@ void TRecordsetCore::Update() {
   bool added = mode_ == dbEditAdd;
   LeaveEdit();
   Row written = std::move(buffer_);
+  written.chosenBy = 0;  // its values are this cursor's, met no condition
   if (added) {
     Appended(written);
     lastModified_ = AppendedBookmark(written);

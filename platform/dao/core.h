@@ -83,6 +83,9 @@ class TDatabaseCore {
 struct Row {
   std::int64_t rowid = 0;
   std::vector<Cell> cells;
+  // The row condition these values were read under (a cursor's own number
+  // for it), 0 when none was applied or the values changed since.
+  std::uint64_t chosenBy = 0;
 };
 
 class TRecordsetCore {
@@ -131,6 +134,9 @@ class TRecordsetCore {
   // (empty: none); 3001 when it does not suit the table. Only a table-type
   // recordset has one; the others ignore it.
   virtual void SetRowCondition(const std::string&) {}
+  // The current row was read under the row condition in force now, as it
+  // still is, and no edit is under way (see DAORecordMarks).
+  virtual bool CurrentMeetsRowCondition() const { return false; }
 
   void AddNew();
   void Edit();

@@ -251,6 +251,10 @@ struct DAORecordMarks {
   // addition under way) hasBookmark is false and the word 0.
   bool hasBookmark = false;
   std::int32_t bookmarkWord = 0;
+  // The record was read by a move that applied the recordset's row condition
+  // (put_RowCondition), which is still its condition, and nobody has read it
+  // afresh or written it since: it meets that condition as read.
+  bool meetsRowCondition = false;
 };
 
 class DAOField : public IUnknown {

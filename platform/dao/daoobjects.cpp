@@ -643,6 +643,7 @@ class TRecordset : public TComObject<DAORecordset> {
       marks->rowReads = static_cast<std::int64_t>(r.RowReads());
       marks->hasBookmark = r.HasBookmark();
       marks->bookmarkWord = marks->hasBookmark ? r.BookmarkWord() : 0;
+      marks->meetsRowCondition = r.CurrentMeetsRowCondition();
     });
   }
 

@@ -73,8 +73,8 @@ class FilterReference : public ComponentFixture {
   }
 
   // Values only another program or a hand-written statement leaves: texts
-  // with a NUL inside (the engine reads up to it), a blob in a text column
-  // (read as its bytes), bytes no character stands for; date numbers at and
+  // with a NUL inside (the engine reads up to it), blobs in a text column
+  // (read as their bytes, up to a NUL), bytes no character stands for; date numbers at and
   // one step either side of the half milliseconds around 1 May 1990, before
   // year 1, on the last day and past it, a blob and an empty text in the date
   // column; an empty blob in a memo, numbers and empty blobs in a long binary
@@ -99,6 +99,8 @@ class FilterReference : public ComponentFixture {
         {Cell::MakeText("anna"), Cell::MakeReal(std::nextafter(late, 0.0)), Cell::MakeText("m"), Cell()},
         {Cell::MakeText("A"), Cell::MakeReal(late), Cell::MakeText("m"), Cell()},
         {Cell::MakeText("a"), Cell::MakeInteger(32994), Cell::MakeText("m"), Cell()},
+        {Cell::MakeBlob(std::string("B\0q", 3)), Cell::MakeReal(32994), Cell::MakeText("m"), Cell()},
+        {Cell::MakeBlob("ANNA"), Cell::MakeReal(32994), Cell::MakeText("m"), Cell()},
     };
     auto insert = db.Conn().Prepare("INSERT INTO People (Name, Born, Notes, Photo) VALUES (?, ?, ?, ?)");
     for (const auto& row : rows) {
@@ -254,6 +256,11 @@ TEST_F(FilterReference, HandedOverConditionsKeepTheEnginesAnswers) {
       {"Name <> 'ANNA'", anyCase, true},
       {"Name = 'b'", anyCase, true},
       {"Name <> 'émile'", anyCase, true},
+      {"Name <> 'B'", exact, true},
+      {"Name = 'a'", anyCase, true},
+      {"Name <> 'a'", anyCase, true},
+      {"Name <> ''", anyCase, true},
+      {"Name = 'annaé'", anyCase, true},
       {"Name = 'ÉMILE'", anyCase, true},
       {"Name < 'b'", anyCase, false},
       {"Name = 'An*'", partial, true},
@@ -310,12 +317,12 @@ TEST_F(FilterReference, BlankIsNullOrZeroEitherWay) {
     const char* filter;
     std::vector<int> ids;
   } cases[] = {
-      {"Age = NULL", {4, 5, 7, 10, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39}},
-      {"Age = NULL and Score = 0", {7, 10, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39}},
+      {"Age = NULL", {4, 5, 7, 10, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41}},
+      {"Age = NULL and Score = 0", {7, 10, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 41}},
       // An empty blob and an empty text are blank, a text holding a NUL is not.
       {"Notes = NULL", {2, 3, 4, 6, 7, 9, 10, 12, 14, 28, 32, 33}},
       {"Notes <> NULL", {1,  5,  8,  11, 13, 15, 16, 17, 18, 19, 20, 21, 22, 23,
-                         24, 25, 26, 27, 29, 30, 31, 34, 35, 36, 37, 38, 39}},
+                         24, 25, 26, 27, 29, 30, 31, 34, 35, 36, 37, 38, 39, 40, 41}},
       // A number in a long binary has no size: blank, as an empty blob is.
       {"Photo <> NULL", {31, 32}},
   };

@@ -49,33 +49,37 @@ TEST(FilterPrefilter, RestrictsOnlyWhatSqlDecidesAsTheEngineDoes) {
     TFilterOptions options;
     const char* sql;  // empty: nothing restricted
   } cases[] = {
-      // Texts: bytes compared as the engine compares them, up to a NUL (the
-      // stretch up to the text and byte 1), blobs let through where they
-      // might hold, each column read past any index (a unary plus).
+      // Texts: equal or not in the engine's order of texts (bytes up to a
+      // NUL), a blob compared as the text of its bytes where that decides;
+      // in order up to a NUL (the stretch up to the text and byte 1), blobs
+      // let through where they might hold; each column read past any index
+      // (a unary plus).
       {"Name = 'Anna'", whole,
-       "(+\"Name\" >= 'Anna' COLLATE BINARY AND (+\"Name\" < 'Anna\x01' COLLATE BINARY OR +\"Name\" >= X''))"},
+       R"((+"Name" = 'Anna' COLLATE ZSTRING OR (+"Name" >= X'' AND CAST(+"Name" AS TEXT) = 'Anna' COLLATE ZSTRING)))"},
       {"Name = 'O''Brien'", whole,
-       "(+\"Name\" >= 'O''Brien' COLLATE BINARY AND (+\"Name\" < 'O''Brien\x01' COLLATE BINARY OR +\"Name\" >= X''))"},
+       R"((+"Name" = 'O''Brien' COLLATE ZSTRING OR (+"Name" >= X'' AND CAST(+"Name" AS TEXT) = 'O''Brien' COLLATE ZSTRING)))"},
       {"Name = ''", whole,
-       "((+\"Name\" >= '' COLLATE BINARY AND (+\"Name\" < '\x01' COLLATE BINARY OR +\"Name\" >= X'')) OR +\"Name\" IS NULL)"},
-      {"Name <> ''", whole, "(+\"Name\" < '' COLLATE BINARY OR +\"Name\" >= '\x01' COLLATE BINARY)"},
-      {"Name <> 'A'", whole,
-       "(+\"Name\" < 'A' COLLATE BINARY OR +\"Name\" >= 'A\x01' COLLATE BINARY OR +\"Name\" IS NULL)"},
+       R"(((+"Name" = '' COLLATE ZSTRING OR (+"Name" >= X'' AND CAST(+"Name" AS TEXT) = '' COLLATE ZSTRING)) OR +"Name" IS NULL))"},
+      {"Name <> ''", whole, R"(+"Name" <> '' COLLATE ZSTRING)"},
+      {"Name <> 'A'", whole, R"((+"Name" <> 'A' COLLATE ZSTRING OR +"Name" IS NULL))"},
       {"Name > 'A'", whole, "+\"Name\" >= 'A\x01' COLLATE BINARY"},
       {"Name >= 'A'", whole, "+\"Name\" >= 'A' COLLATE BINARY"},
       {"Name < 'A'", whole, "(+\"Name\" < 'A' COLLATE BINARY OR +\"Name\" >= X'' OR +\"Name\" IS NULL)"},
       {"Name <= 'A'", whole, "(+\"Name\" < 'A\x01' COLLATE BINARY OR +\"Name\" >= X'' OR +\"Name\" IS NULL)"},
       {"Name = '" "12345678901234567890123456789012345678901234567890123456789012345678901234567890" "'", whole, ""},
-      // Any case: ASCII letters both ways, pattern characters taken
-      // literally; a pattern matches no blob.
-      {"Name = 'a*b'", anyCase, R"((+"Name" GLOB '[Aa][*][Bb]' OR +"Name" >= X''))"},
-      {"Name <> 'x?'", anyCase, R"((NOT (+"Name" GLOB '[Xx][?]') OR +"Name" IS NULL))"},
-      {"Name = 'é1'", anyCase, R"((+"Name" GLOB 'é1' OR +"Name" >= X''))"},
+      // Any case: the ASCII letters folded, as the engine folds them.
+      {"Name = 'a*b'", anyCase,
+       R"((+"Name" = 'a*b' COLLATE ZSTRING_ANYCASE OR (+"Name" >= X'' AND CAST(+"Name" AS TEXT) = 'a*b' COLLATE ZSTRING_ANYCASE)))"},
+      {"Name <> 'x?'", anyCase, R"((+"Name" <> 'x?' COLLATE ZSTRING_ANYCASE OR +"Name" IS NULL))"},
+      {"Name = 'é1'", anyCase,
+       R"((+"Name" = 'é1' COLLATE ZSTRING_ANYCASE OR (+"Name" >= X'' AND CAST(+"Name" AS TEXT) = 'é1' COLLATE ZSTRING_ANYCASE)))"},
       {"Name = ''", anyCase,
-       "((+\"Name\" >= '' COLLATE BINARY AND (+\"Name\" < '\x01' COLLATE BINARY OR +\"Name\" >= X'')) OR +\"Name\" IS NULL)"},
+       R"(((+"Name" = '' COLLATE ZSTRING_ANYCASE OR (+"Name" >= X'' AND CAST(+"Name" AS TEXT) = '' COLLATE ZSTRING_ANYCASE)) OR +"Name" IS NULL))"},
       {"Name > 'a'", anyCase, ""},  // the engine's folded order
       // Partial keys: a start of the text, in binary order up to the first
-      // text past every start, or a pattern for a start that ends outside ASCII.
+      // text past every start, or a pattern (ASCII letters both ways,
+      // pattern characters taken literally) for a start in any case or one
+      // that ends outside ASCII.
       {"Name = 'An*'", partial, R"((+"Name" >= 'An' COLLATE BINARY AND (+"Name" < 'Ao' COLLATE BINARY OR +"Name" >= X'')))"},
       {"Name = 'aé*'", partial, R"((+"Name" GLOB 'aé*' OR +"Name" >= X''))"},
       {"Name = 'o''b[*'", partialAnyCase, R"((+"Name" GLOB '[Oo]''[Bb][[]*' OR +"Name" >= X''))"},
@@ -142,6 +146,52 @@ TEST(FilterPrefilter, RestrictsOnlyWhatSqlDecidesAsTheEngineDoes) {
 // llround(D * 86400000) milliseconds. 1 May 1990 is day 32994 of the column:
 // 2,850,681,600,000 ms, doubled 5,701,363,200,000. SQL compares D with the
 // first date number at or past each half millisecond.
+// A condition decides, so that the engine need not test the rows it chose,
+// only where every row meeting it is one the filter accepts: a whole text
+// equal to a constant, and ands and ors of such. A side SQL cannot state, an
+// order, a start of text, a number (the engine reads a stored real as 0 in
+// an integer column) or a blank test only pre-selects.
+TEST(FilterPrefilter, DecidesOnlyWhereEveryRowItLetsThroughIsAccepted) {
+  const TFilterOptions whole{foNoPartialCompare}, anyCase{foCaseInsensitive, foNoPartialCompare};
+  const TFilterOptions partial{};
+  const struct {
+    const char* filter;
+    TFilterOptions options;
+    bool decides;
+  } cases[] = {
+      {"Name = 'Anna'", whole, true},
+      {"Name = 'anna'", anyCase, true},
+      {"Name = ''", whole, true},
+      {"Name = 'Anna' or Name = 'Bert'", whole, true},
+      {"Name = 'Anna' and Name = 'anna'", anyCase, true},
+      {"(Name = 'A' or Name = 'B') and Name = 'C'", whole, true},
+      {"Name <> 'Anna'", whole, false},  // the engine may cut a long text to the constant
+      {"Name > 'A'", whole, false},
+      {"Name = 'An*'", partial, false},
+      {"Name = NULL", whole, false},  // a text of a NUL and more is not blank, yet empty to SQL
+      {"Notes = NULL", whole, true},
+      {"Notes <> NULL", whole, false},
+      {"Age = NULL", whole, false},
+      {"Age = 30", whole, false},
+      {"Name = 'Anna' and Age = 30", whole, false},
+      {"Name = 'Anna' or Age = 30", whole, false},
+      {"Name = 'Anna' and Nobody = 3", whole, false},
+      {"Name = 'Anna' and not (Age = 3)", whole, false},
+      {"not (Name = 'A')", whole, false},
+      {"Name = '" "12345678901234567890123456789012345678901234567890123456789012345678901234567890" "'", whole, false},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::uint8_t> blob = BuildFilterBlob(c.filter, nullptr, c.options);
+    bool decides = !c.decides;
+    const std::string sql = FilterPrefilterSql(blob.data(), blob.size(), Column, &decides);
+    EXPECT_EQ(c.decides, decides) << c.filter;
+    if (decides) EXPECT_NE("", sql) << c.filter;
+  }
+  bool decides = true;
+  EXPECT_EQ("", FilterPrefilterSql(nullptr, 0, Column, &decides));
+  EXPECT_FALSE(decides);
+}
+
 TEST(FilterPrefilter, DatesCompareAtTheEnginesMillisecond) {
   using namespace testing_engine;
   const double may1 = (693594.0 + 32994.0) * 86400000.0;

@@ -232,6 +232,40 @@ TEST_F(CoreCursor, SeesRowsOthersAddAndRemove) {
   EXPECT_EQ(2, rs->RecordCount());
 }
 
+// Texts as zero-terminated strings read them: up to the first NUL byte, in
+// byte order, and in any case with the 26 ASCII letters folded, no others.
+TEST_F(CoreDatabase, ZeroTerminatedTextOrders) {
+  const struct {
+    std::string a, b;
+    int bytes, anyCase;  // the sign of a against b
+  } cases[] = {
+      {"Anna", "Anna", 0, 0},
+      {std::string("Anna\0x", 6), "Anna", 0, 0},
+      {std::string("\0z", 2), "", 0, 0},
+      {std::string("\0z", 2), std::string("\0a", 2), 0, 0},
+      {"Anna", "anna", -1, 0},
+      {"ANNA", "annb", -1, -1},
+      {"Z", "[", -1, 1},  // 'Z' before '[' as bytes, 'z' after it folded
+      {"\xC3\x89", "\xC3\xA9", -1, -1},  // capital and small e acute stay apart
+      {"An", "Anna", -1, -1},
+      {"b", std::string("a\0c", 3), 1, 1},
+      {std::string("ab\0", 3), "AB", 1, 0},
+  };
+  auto s = db_->Conn().Prepare(
+      "SELECT (?1 > ?2 COLLATE ZSTRING) - (?1 < ?2 COLLATE ZSTRING),"
+      " (?1 > ?2 COLLATE ZSTRING_ANYCASE) - (?1 < ?2 COLLATE ZSTRING_ANYCASE),"
+      " (?2 > ?1 COLLATE ZSTRING_ANYCASE) - (?2 < ?1 COLLATE ZSTRING_ANYCASE)");
+  for (const auto& c : cases) {
+    s->Bind(1, Cell::MakeText(c.a));
+    s->Bind(2, Cell::MakeText(c.b));
+    ASSERT_TRUE(s->Step());
+    EXPECT_EQ(c.bytes, s->Column(0).integer) << c.a << " / " << c.b;
+    EXPECT_EQ(c.anyCase, s->Column(1).integer) << c.a << " / " << c.b;
+    EXPECT_EQ(-c.anyCase, s->Column(2).integer) << c.b << " / " << c.a;
+    s->Reset();
+  }
+}
+
 TEST_F(CoreDatabase, TheChangeStampMovesWithEveryCommitAndOnlyThen) {
   MakePeople();
   Connection& conn = db_->Conn();

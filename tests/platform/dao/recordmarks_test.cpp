@@ -106,3 +106,67 @@ TEST_F(DaoRecordMarks, AnAdditionHasValuesButNoBookmark) {
   EXPECT_EQ(S_OK, rs->GetRecordValues(cells, kFields, nullptr));
   EXPECT_EQ("one", cells[1].text);
 }
+
+// A record meets the row condition as read only when a move read it under
+// the condition in force now and nothing changed it since: not a record
+// found by its bookmark, one being edited, one this cursor wrote (even where
+// its transaction keeps the rows read ahead), one read before the condition
+// changed, nor any record of a recordset without a condition.
+TEST_F(DaoRecordMarks, ARecordMeetsTheRowConditionOnlyAsAMoveReadItUnderIt) {
+  Exec("CREATE TABLE Items (Id COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Title TEXT(20), Body MEMO)");
+  for (const char* title : {"a", "b", "a", "c", "a"})
+    Exec(std::string("INSERT INTO Items (Title) VALUES ('") + title + "')");
+  Ptr<DAORecordset> rs;
+  ASSERT_EQ(S_OK, Open("Items", rs));
+  auto meets = [&] {
+    Read r = ReadRecord(rs.get());
+    EXPECT_EQ(S_OK, r.status);
+    return r.marks.meetsRowCondition;
+  };
+  ASSERT_EQ(S_OK, rs->MoveFirst());
+  EXPECT_FALSE(meets()) << "no condition";
+
+  ASSERT_EQ(S_OK, rs->put_RowCondition("Title = 'a'"));
+  ASSERT_EQ(S_OK, rs->MoveFirst());
+  EXPECT_TRUE(meets());
+  Variant first;
+  ASSERT_EQ(S_OK, rs->get_Bookmark(&first));
+  ASSERT_EQ(S_OK, rs->MoveNext());
+  EXPECT_TRUE(meets());
+  ASSERT_EQ(S_OK, rs->put_Bookmark(first));
+  EXPECT_FALSE(meets()) << "found by its bookmark, past the condition";
+
+  ASSERT_EQ(S_OK, engine_->BeginTrans());
+  ASSERT_EQ(S_OK, rs->MoveFirst());
+  ASSERT_EQ(S_OK, rs->MoveNext());
+  ASSERT_EQ(S_OK, rs->Edit());
+  EXPECT_FALSE(meets()) << "under edit";
+  ASSERT_EQ(S_OK, SetValue(rs.get(), "Title", Variant("z")));
+  ASSERT_EQ(S_OK, rs->Update());
+  EXPECT_FALSE(meets()) << "written by this cursor";
+  ASSERT_EQ(S_OK, rs->MoveNext());
+  EXPECT_TRUE(meets());
+  ASSERT_EQ(S_OK, rs->MovePrevious());
+  DAOCellValue cells[kFields];
+  ASSERT_EQ(S_OK, rs->GetRecordValues(cells, kFields, nullptr));
+  ASSERT_EQ("z", cells[1].text) << "back on the written row";
+  EXPECT_FALSE(meets()) << "the written row, back from the rows read ahead";
+  ASSERT_EQ(S_OK, engine_->CommitTrans());
+
+  ASSERT_EQ(S_OK, rs->MoveFirst());
+  EXPECT_TRUE(meets());
+  ASSERT_EQ(S_OK, rs->put_RowCondition("Title <> 'b'"));
+  EXPECT_FALSE(meets()) << "read under the condition before";
+  ASSERT_EQ(S_OK, rs->MoveNext());
+  EXPECT_TRUE(meets());
+  ASSERT_EQ(S_OK, rs->put_RowCondition(""));
+  ASSERT_EQ(S_OK, rs->MoveFirst());
+  EXPECT_FALSE(meets());
+
+  Ptr<DAORecordset> query;
+  ASSERT_EQ(S_OK, Open("SELECT * FROM Items WHERE Title = 'a'", query));
+  ASSERT_EQ(S_OK, query->MoveFirst());
+  Read r = ReadRecord(query.get());
+  ASSERT_EQ(S_OK, r.status);
+  EXPECT_FALSE(r.marks.meetsRowCondition) << "a query has no row condition";
+}
