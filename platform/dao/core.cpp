@@ -117,6 +117,7 @@ class TTableCursor : public TRecordsetCore {
   TTableCursor(TDatabaseCore& db, const TableDef& table, bool readOnly)
       : TRecordsetCore(db, table.name, true, readOnly), table_(table) {
     target_ = table.name;
+    const int rowNumberField = table.CounterField();
     for (size_t i = 0; i < table.fields.size(); ++i) {
       FieldInfo f;
       f.def = table.fields[i];
@@ -132,8 +133,14 @@ class TTableCursor : public TRecordsetCore {
         for (const auto& c : index.columns)
           if (AnsiSameText(c.name, f.def.name)) large = false;
       deferred_.push_back(large);
+      // The counter is the row number (the table's INTEGER PRIMARY KEY): it
+      // is read once, as rowid, not a second time under its own name.
+      if (static_cast<int>(i) == rowNumberField) {
+        columnOf_.push_back(0);
+        continue;
+      }
+      columnOf_.push_back(selectColumns_++);
       selectList_ += ", " + QuoteIdentifier(f.def.name);
-      ++selectColumns_;
     }
     from_ = " FROM " + QuoteIdentifier(table.name);
     SetOrder(nullptr);
@@ -514,17 +521,29 @@ class TTableCursor : public TRecordsetCore {
       read = ReadRows(s, rows, read);
       if (read >= limit) break;
     }
-    rows.resize(read);
+    KeepSurplus(rows, read);
     if (!forward) std::reverse(rows.begin(), rows.end());
     return rows;
   }
 
-  // The rows of the window, for the next read to reuse their storage: a scan
-  // then allocates next to nothing per row. The window is left empty.
+  // The rows of the window and those kept spare, for the next read to reuse
+  // their storage: a scan then allocates next to nothing per row. The window
+  // is left empty.
   std::vector<Row> Spare() {
     std::vector<Row> rows = std::move(window_);
     window_.clear();
+    for (Row& row : spare_) rows.push_back(std::move(row));
+    spare_.clear();
     return rows;
+  }
+
+  // Cuts `rows` to the first `count`, keeping the others' storage for the
+  // next read instead of freeing it: a read shorter than the last (the first
+  // of a scan starts small again) would otherwise free a whole window of
+  // rows, memos included, and the reads after it allocate them anew.
+  void KeepSurplus(std::vector<Row>& rows, size_t count) {
+    for (size_t i = count; i < rows.size(); ++i) spare_.push_back(std::move(rows[i]));
+    rows.resize(count);
   }
 
   // Reads the statement's rows into `rows` after the first `read` of them,
@@ -550,7 +569,7 @@ class TTableCursor : public TRecordsetCore {
     StatementUse use(s);
     s.Bind(1, static_cast<std::int64_t>(step_));
     std::vector<Row> rows = Spare();
-    rows.resize(ReadRows(s, rows, 0));
+    KeepSurplus(rows, ReadRows(s, rows, 0));
     if (rows.empty()) return false;
     if (!forward) std::reverse(rows.begin(), rows.end());
     const bool whole = rows.size() < step_;
@@ -720,7 +739,7 @@ class TTableCursor : public TRecordsetCore {
     r.rowid = s.ColumnInteger(0);
     r.cells.resize(fields_.size());
     for (size_t i = 0; i < fields_.size(); ++i)
-      s.ReadColumn(static_cast<int>(i + 1), r.cells[i], deferred_[i] ? kInlineBytes : INT64_MAX);
+      s.ReadColumn(columnOf_[i], r.cells[i], deferred_[i] ? kInlineBytes : INT64_MAX);
   }
 
   // Memo and binary values up to this size come with their row. A rich-text
@@ -738,10 +757,12 @@ class TTableCursor : public TRecordsetCore {
   const IndexDef* index_ = nullptr;
   std::vector<OrderColumn> order_;
   std::vector<bool> deferred_;  // per field: read on demand
+  std::vector<int> columnOf_;   // per field: its column of "rowid" + selectList_
   std::string selectList_;
   int selectColumns_ = 1;  // of "rowid" + selectList_
   std::string from_;
   std::vector<Row> window_;
+  std::vector<Row> spare_;  // storage of rows read before, for the next read (Spare)
   size_t wpos_ = 0;
   // The window's read came short of its limit: as of its stamp no row meets
   // the condition after its last row (noneAfter_) or before its first.

@@ -37,35 +37,28 @@ int CompareNoCase(void*, int n1, const void* p1, int n2, const void* p2) {
                          std::string_view(static_cast<const char*>(p2), n2));
 }
 
-// A text as a zero-terminated string reads it: up to its first NUL byte.
-std::string_view UpToNul(const void* p, int n) {
-  const char* s = static_cast<const char*>(p);
-  const void* nul = std::memchr(s, 0, static_cast<size_t>(n));
-  return std::string_view(s, nul ? static_cast<size_t>(static_cast<const char*>(nul) - s) : static_cast<size_t>(n));
-}
-
 // Byte order of texts read as zero-terminated strings (ZSTRING), and the same
 // with the 26 ASCII letters folded (ZSTRING_ANYCASE): how a record's text
 // field compares once copied out. A condition handed to SQL compares with
 // these, so that a text holding a NUL byte needs no comparison of its own;
 // neither is declared by any column, so the file needs nothing of them.
+// One pass over the bytes: the first NUL ends a text, and being the lowest
+// byte it sorts the text that ends there first.
+template <bool kAnyCase>
 int CompareZString(void*, int n1, const void* p1, int n2, const void* p2) {
-  const int c = UpToNul(p1, n1).compare(UpToNul(p2, n2));
-  return c < 0 ? -1 : (c > 0 ? 1 : 0);
-}
-
-int CompareZStringAnyCase(void*, int n1, const void* p1, int n2, const void* p2) {
-  const std::string_view a = UpToNul(p1, n1), b = UpToNul(p2, n2);
-  auto lower = [](char c) {
-    const auto u = static_cast<unsigned char>(c);
-    return u >= 'A' && u <= 'Z' ? u + ('a' - 'A') : u;
-  };
-  const size_t common = std::min(a.size(), b.size());
-  for (size_t i = 0; i < common; ++i) {
-    const unsigned x = lower(a[i]), y = lower(b[i]);
+  const auto* a = static_cast<const unsigned char*>(p1);
+  const auto* b = static_cast<const unsigned char*>(p2);
+  auto fold = [](unsigned c) { return kAnyCase && c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
+  const int common = std::min(n1, n2);
+  for (int i = 0; i < common; ++i) {
+    const unsigned x = fold(a[i]), y = fold(b[i]);
     if (x != y) return x < y ? -1 : 1;
+    if (x == 0) return 0;
   }
-  return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+  // One text ran out: the other is equal when it ends here too.
+  if (n1 == n2) return 0;
+  if (n1 > n2) return a[common] == 0 ? 0 : 1;
+  return b[common] == 0 ? 0 : -1;
 }
 
 char32_t Fold(char32_t c) { return UnicodeLower(UnicodeUpper(c)); }
@@ -518,8 +511,8 @@ int Connection::OpenAndRecognise(const std::string& name, int flags, bool holdLo
   busyTimeout_ = busyTimeoutMs;
   sqlite3_busy_handler(db_, &Connection::WaitWhileBusy, this);
   sqlite3_create_collation(db_, "NOCASE", SQLITE_UTF8, nullptr, CompareNoCase);
-  sqlite3_create_collation(db_, "ZSTRING", SQLITE_UTF8, nullptr, CompareZString);
-  sqlite3_create_collation(db_, "ZSTRING_ANYCASE", SQLITE_UTF8, nullptr, CompareZStringAnyCase);
+  sqlite3_create_collation(db_, "ZSTRING", SQLITE_UTF8, nullptr, CompareZString<false>);
+  sqlite3_create_collation(db_, "ZSTRING_ANYCASE", SQLITE_UTF8, nullptr, CompareZString<true>);
   sqlite3_create_function(db_, "like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                           LikeFunction, nullptr, nullptr);
   sqlite3_create_function(db_, "like", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
