@@ -10,7 +10,9 @@
 #include <iomanip>
 #include <random>
 
+#include "dbengine/basetable.h"
 #include "dbengine/daowrappers.h"
+#include "dbengine/filters.h"
 #include "dbengine/filtersql.h"
 #include "filterblob.h"
 #include "platform/classlib/db/filterexpr.h"
@@ -369,6 +371,49 @@ TEST_F(FilteredResults, StayTheEnginesOwn) {
   t->SetFiltered(false);
   EXPECT_TRUE(t->Locate("Score", Variant(0), {}));
   EXPECT_EQ("Bert", t->FieldByName("Name")->AsString());
+}
+
+// The database chooses the records of a filter its condition decides, and
+// the engine takes them untested: a record the cursor wrote since is tested
+// again, also where its transaction keeps the rows it read ahead.
+class DecidedFilter : public ComponentFixture {
+ protected:
+  void Populate(dao::TDatabaseCore& db) override {
+    for (const char* name : {"a", "b", "a", "c", "a"})
+      db.Execute(std::string("INSERT INTO People (Name) VALUES ('") + name + "')");
+  }
+};
+
+TEST_F(DecidedFilter, ARecordWrittenOutOfTheFilterLeavesIt) {
+  std::vector<std::uint8_t> blob = BuildFilterBlob("Name = 'a'", nullptr, {foNoPartialCompare});
+  bool decides = false;
+  ASSERT_NE("", FilterPrefilterSql(blob.data(), blob.size(), Column, &decides));
+  ASSERT_TRUE(decides);
+  TBaseDatabase* db = OpenDb();
+  TBaseTable* cursor = OpenTable(db, "People");
+  ASSERT_NE(nullptr, cursor);
+  std::vector<std::uint8_t> record(cursor->GetRecordBufferSize());
+  TFilterListItem* filter = nullptr;
+  ASSERT_EQ(0, Engine().AddFilter(cursor, 0, 2, false, blob.data(), nullptr, filter));
+  ASSERT_EQ(0, Engine().ActivateFilter(cursor, filter));
+  auto id = [&] { return Get<std::int32_t>(cursor, record.data(), 1); };
+  void* transaction = nullptr;
+  ASSERT_EQ(0, Engine().BeginTransaction(db, 0, transaction));
+  ASSERT_EQ(0, Engine().SetToStart(cursor));
+  ASSERT_EQ(0, Engine().GetNextRecord(cursor, 0, record.data(), nullptr));
+  ASSERT_EQ(0, Engine().GetNextRecord(cursor, 0, record.data(), nullptr));
+  ASSERT_EQ(3, id());
+  ASSERT_EQ(0, Engine().GetCurrentRecord(cursor, 1, record.data(), nullptr));
+  char other[] = "z";
+  ASSERT_EQ(0, Engine().PutField(cursor, 2, record.data(), other));
+  ASSERT_EQ(0, Engine().ModifyRecord(cursor, record.data(), 1));
+  ASSERT_EQ(0, Engine().GetNextRecord(cursor, 0, record.data(), nullptr));
+  EXPECT_EQ(5, id());
+  ASSERT_EQ(0, Engine().GetPriorRecord(cursor, 0, record.data(), nullptr));
+  EXPECT_EQ(1, id()) << "the record written out of the filter is passed over";
+  EXPECT_EQ("a", GetText(cursor, record.data(), 2));
+  ASSERT_EQ(0, Engine().EndTransaction(db, transaction, 0));
+  Engine().CloseCursor(cursor);
 }
 
 }  // namespace
