@@ -1,10 +1,10 @@
 #pragma once
 // The part of a record filter that SQL can decide, so that the database finds
 // the candidate records instead of the engine reading every one. The result is
-// a prefilter: every record the filter accepts satisfies it, and the engine
-// still tests each record it is given, unless the condition decides as the
-// filter does, so the records, their order and the case rules stay the
-// engine's own. What SQL cannot decide as the engine does
+// a prefilter: every record the filter accepts satisfies it. The engine still
+// tests each record it is given, unless the condition decides as the filter
+// does (see `decides` below), so the records, their order and the case rules
+// stay the engine's own. What SQL cannot decide as the engine does
 // (texts compared in any case in order, currency, NOT, computed operands)
 // simply restricts nothing; dates before 1900 and numbers outside the calendar
 // always pass it.
@@ -30,7 +30,8 @@ using TFilterColumnLookup = std::function<bool(const std::string& fieldName, TFi
 // An SQL condition over the table's columns, or empty when the filter
 // restricts nothing that SQL can see. The blob is one the engine has checked.
 // `decides`, when given, tells whether the filter accepts every record that
-// meets the condition as well (texts equal to a constant, and their ands and
-// ors): the engine's test of such a record can be left out.
+// meets the condition as well (texts equal to a constant, a blank memo or
+// long binary, and their ands and ors): the engine's test of such a record
+// can be left out.
 std::string FilterPrefilterSql(const std::uint8_t* blob, std::size_t size, const TFilterColumnLookup& lookup,
                                bool* decides = nullptr);
