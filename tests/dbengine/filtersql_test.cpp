@@ -187,7 +187,9 @@ TEST(FilterPrefilter, DecidesOnlyWhereEveryRowItLetsThroughIsAccepted) {
     bool decides = !c.decides;
     const std::string sql = FilterPrefilterSql(blob.data(), blob.size(), Column, &decides);
     EXPECT_EQ(c.decides, decides) << c.filter;
-    if (decides) EXPECT_NE("", sql) << c.filter;
+    if (decides) {
+      EXPECT_NE("", sql) << c.filter;
+    }
   }
   bool decides = true;
   EXPECT_EQ("", FilterPrefilterSql(nullptr, 0, Column, &decides));
