@@ -381,8 +381,16 @@ bool TAccessTable::LoadRecordBuffer() {
   // The marks hold for the record read until a blob released below puts the
   // recordset back where that blob found it: then they are asked again.
   bool marksHold = true;
+  // The record's bookmark word, asked once, the first time it is needed.
   std::int32_t bookmarkWord = 0;
   bool haveBookmark = false;
+  auto recordWord = [&] {
+    if (!haveBookmark) {
+      bookmarkWord = marksHold && marks.hasBookmark ? marks.bookmarkWord : CurrentBookmarkWord();
+      haveBookmark = true;
+    }
+    return bookmarkWord;
+  };
   for (std::int16_t i = 0; i < count; ++i) {
     TFieldCacheItem* item = fields[std::size_t(i)];
     item->SetRecordBuffer(buffer);
@@ -396,17 +404,14 @@ bool TAccessTable::LoadRecordBuffer() {
       // Its value stays unread: the cell holds its size.
       std::int32_t size =
           v.kind == DAOCellValue::Unread ? static_cast<std::int32_t>(v.integer) : DAOField(i)->FieldSize();
-      if (!haveBookmark) {
-        bookmarkWord = marksHold && marks.hasBookmark ? marks.bookmarkWord : CurrentBookmarkWord();
-        haveBookmark = true;
-      }
+      const std::int32_t word = recordWord();
       auto slot = Load<TAccessBlobSlot>(at);
       // A blob left open on this buffer belonged to the record it held before.
       if (std::find(blobs_.begin(), blobs_.end(), slot.Blob) != blobs_.end()) {
         ReleaseBlob(slot.Blob);
         marksHold = false;
       }
-      Store(at, TAccessBlobSlot{nullptr, size, bookmarkWord});
+      Store(at, TAccessBlobSlot{nullptr, size, word});
       blank = size == 0;
     } else {
       // Read as stored: a variant per field per record costs more than the copy.
@@ -481,9 +486,7 @@ bool TAccessTable::LoadRecordBuffer() {
   // without reading the record a second time.
   keyCacheValid_ = false;
   if (!IsQueryCursor && !EditPending && currentIndex_.KeyFieldCount != 0) {
-    keyCacheWord_ = haveBookmark                      ? bookmarkWord
-                    : marksHold && marks.hasBookmark ? marks.bookmarkWord
-                                                     : CurrentBookmarkWord();
+    keyCacheWord_ = recordWord();
     keyCache_.resize(kBookmarkKeyBytes);  // every byte written below
     ExtractBookmarkKey(buffer, keyCache_.data());
     keyCacheValid_ = true;

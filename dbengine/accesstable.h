@@ -160,6 +160,10 @@ class TAccessTable : public TAccessBaseTable {
   std::uint8_t* loadedBuffer_ = nullptr;
   std::int64_t loadedReads_ = -1;
   std::int32_t loadedWord_ = 0;  // the bookmark word that read put in its blob slots
+  // That read's record was chosen by a deciding row condition (see
+  // FiltersDecided); cleared by the first question, by a move and by
+  // anything written to a record.
+  bool loadedDecided_ = false;
   bool StoreRecordBuffer();
   void StoreBlobField(TFieldCacheItem* item, std::uint16_t fieldNumber, std::int16_t daoType,
                       TDAOField* field);
@@ -181,11 +185,7 @@ class TAccessTable : public TAccessBaseTable {
   // Hands the recordset the SQL part of the active filters (see filtersql.h).
   void FiltersChanged() override;
   bool FiltersDecided(const std::uint8_t* buffer) override;
-  // The recordset's row condition decides as the active filters do...
-  bool conditionDecides_ = false;
-  // ...and the last record read into loadedBuffer_ was chosen by it; cleared
-  // by the first question, by a move and by anything written to a record.
-  bool loadedDecided_ = false;
+  bool conditionDecides_ = false;  // the recordset's row condition decides as the active filters do
   void FreeAllBlobs();
   void ReleaseBlob(TAccessBaseBlob* blob);
   // ReadWholeBlob's memo of the record just read, without a blob; false: not that case.

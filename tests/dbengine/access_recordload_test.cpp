@@ -12,24 +12,13 @@
 #include "dbengine/accesstable.h"
 #include "dbengine/filters.h"
 
-using accesstest::AccessFixture;
+using accesstest::AccessDbFixture;
 
 namespace {
 enum : std::uint16_t { fId = 1, fName, fAge };
 
-class AccessRecordLoad : public AccessFixture {
+class AccessRecordLoad : public AccessDbFixture {
  protected:
-  void SetUp() override {
-    AccessFixture::SetUp();
-    db_ = OpenDb();
-    ASSERT_NE(db_, nullptr);
-  }
-  std::vector<std::uint8_t> Record(TBaseTable* c) { return std::vector<std::uint8_t>(c->GetRecordBufferSize(), 0); }
-  std::vector<std::uint8_t> BookmarkNow(TBaseTable* c) {
-    std::vector<std::uint8_t> b(kAccessBookmarkSize, 0);
-    EXPECT_EQ(0, Engine().GetBookmark(c, b.data()));
-    return b;
-  }
   // Another user replaces the People table by one of these columns.
   void ReplacePeopleElsewhere(const std::string& columns, const std::string& rows) {
     dao::TDatabaseCore other(path_, false, false, "");
@@ -37,7 +26,6 @@ class AccessRecordLoad : public AccessFixture {
     other.Execute("CREATE TABLE People (" + columns + ")");
     other.Execute(rows);
   }
-  TBaseDatabase* db_ = nullptr;
 
  public:
   // The name in a record of the cursor under test, read as a filter reads it.

@@ -10,8 +10,10 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "dbengine/accessdb.h"
+#include "dbengine/accesstable.h"
 #include "dbengine/virteng.h"
 #include "platform/classlib/core/registry.h"
 #include "platform/dao/core.h"
@@ -116,6 +118,26 @@ class AccessFixture : public ::testing::Test {
   std::string dir_;
   std::string path_;
   std::unique_ptr<TVirtEng> engine_;
+};
+
+// The same with the database opened through the call layer, and the buffers
+// and bookmarks a cursor's tests read into.
+class AccessDbFixture : public AccessFixture {
+ protected:
+  void SetUp() override {
+    AccessFixture::SetUp();
+    db_ = OpenDb();
+    ASSERT_NE(db_, nullptr);
+  }
+  std::vector<std::uint8_t> Record(TBaseTable* c) { return std::vector<std::uint8_t>(c->GetRecordBufferSize(), 0); }
+  // The bookmark of the record the cursor stands on.
+  std::vector<std::uint8_t> BookmarkNow(TBaseTable* c) {
+    std::vector<std::uint8_t> b(kAccessBookmarkSize, 0);
+    EXPECT_EQ(0, Engine().GetBookmark(c, b.data()));
+    return b;
+  }
+
+  TBaseDatabase* db_ = nullptr;
 };
 
 }  // namespace accesstest

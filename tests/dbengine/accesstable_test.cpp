@@ -16,6 +16,7 @@
 #include "dbengine/accesslists.h"
 #include "dbengine/daowrappers.h"
 
+using accesstest::AccessDbFixture;
 using accesstest::AccessFixture;
 using testing_engine::MakeField;
 using testing_engine::UntilTheEnd;
@@ -23,14 +24,8 @@ using testing_engine::UntilTheEnd;
 namespace {
 enum : std::uint16_t { fId = 1, fName, fAge, fScore, fBorn, fNotes, fPhoto, fPay, fActive };
 
-class AccessCursorTest : public AccessFixture {
+class AccessCursorTest : public AccessDbFixture {
  protected:
-  void SetUp() override {
-    AccessFixture::SetUp();
-    db_ = OpenDb();
-    ASSERT_NE(db_, nullptr);
-  }
-  std::vector<std::uint8_t> Record(TBaseTable* c) { return std::vector<std::uint8_t>(c->GetRecordBufferSize(), 0); }
   // The first value of the first row a query gives, read past the engine.
   dao::Cell Stored(const std::string& sql) {
     dao::TDatabaseCore check(path_, false, true, "");
@@ -58,7 +53,6 @@ class AccessCursorTest : public AccessFixture {
     Engine().PutField(c, fAge, end.data(), &age);
     return Engine().SetRange(c, false, 1, 0, start.data(), true, 1, 0, end.data(), true);
   }
-  TBaseDatabase* db_ = nullptr;
 };
 
 class EmptyTableTest : public AccessCursorTest {
@@ -156,21 +150,16 @@ TEST_F(AccessCursorTest, ABookmarkAfterAPostCarriesTheKeyAsPosted) {
     ASSERT_EQ(0, Engine().PutField(c, field, rec.data(), value));
     ASSERT_EQ(0, Engine().ModifyRecord(c, rec.data(), 1));
   };
-  auto bookmarkNow = [&] {
-    std::vector<std::uint8_t> b(kAccessBookmarkSize, 0);
-    EXPECT_EQ(0, Engine().GetBookmark(c, b.data()));
-    return b;
-  };
   std::int16_t age = 41;
   postBert(fAge, &age);
-  auto kept = bookmarkNow();
+  auto kept = BookmarkNow(c);
   ASSERT_EQ(0, Engine().SetToBookmark(c, kept.data()));
-  EXPECT_EQ(kept, bookmarkNow()) << "read afresh, the key is the same";
+  EXPECT_EQ(kept, BookmarkNow(c)) << "read afresh, the key is the same";
   char renamed[] = "Abe";
   postBert(fName, renamed);
-  auto afterRename = bookmarkNow();
+  auto afterRename = BookmarkNow(c);
   ASSERT_EQ(0, Engine().SetToBookmark(c, afterRename.data()));
-  EXPECT_EQ(afterRename, bookmarkNow());
+  EXPECT_EQ(afterRename, BookmarkNow(c));
   ExecuteElsewhere("DELETE FROM People WHERE Name = 'Abe'");
   ASSERT_EQ(0, Engine().SetToBookmark(c, afterRename.data()));
   ASSERT_EQ(0, Engine().GetCurrentRecord(c, 0, rec.data(), nullptr));
