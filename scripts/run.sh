@@ -9,6 +9,8 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLAT
   exit 1
 fi
 bash scripts/install-deps.sh
+# Every core by default; VANTREL_JOBS=n builds and tests with n jobs.
+jobs="${VANTREL_JOBS:-$(nproc)}"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build --parallel "$(nproc)" --target vantrel vantrel_database
+cmake --build build --parallel "$jobs" --target vantrel vantrel_database
 exec build/bin/vantrel "$@"

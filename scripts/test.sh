@@ -3,7 +3,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
+# Every core by default; VANTREL_JOBS=n builds and tests with n jobs.
+jobs="${VANTREL_JOBS:-$(nproc)}"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
-cmake --build build --parallel "$(nproc)"
+cmake --build build --parallel "$jobs"
 cd build
-ctest --output-on-failure --parallel "$(nproc)"
+ctest --output-on-failure --parallel "$jobs"
