@@ -37,6 +37,7 @@ PUBLISHED(TwwFilterDialog) {
   PROP_OBJ(SelectedFields, SelectedFields, SetSelectedFields);
   PROP_ENUM(FilterOptimization, FilterOptimization, FilterOptimization, fdNone);
   PROP_EVENT(OnInitDialog);
+  PROP_EVENT(OnExecuteSQL);
 }
 
 void TwwFieldInfo::CopyFrom(const TwwFieldInfo& other) {

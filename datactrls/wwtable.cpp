@@ -24,6 +24,7 @@ PUBLISHED(TwwTable) {
   PROP_OBJ(Query, Query, SetQuery);
   PROP_BOOL(SyncSQLByRange, SyncSQLByRange, SyncSQLByRange, false);
   PROP_BOOL(NarrowSearch, NarrowSearch, NarrowSearch, false);
+  PROP_INT(NarrowSearchUpperChar, NarrowSearchUpperChar, NarrowSearchUpperChar, 255);
 }
 PUBLISHED(TwwQuery) {
   PublishBDEDatasetProperties(P);

@@ -229,6 +229,9 @@ void PublishLibrarySettings(classlib_detail::TPublisher<C>& P) {
   PROP_OBJ(LookupFields, LookupFields, SetLookupFields);
   PROP_OBJ(LookupLinks, LookupLinks, SetLookupLinks);
   PROP_EVENT(OnInvalidValue);
+  // Through the setter, which installs the record callback on an open dataset.
+  P.Event("OnFilter", &Class::OnFilter, &Class::SetOnFilter);
+  PROP_EVENT(OnFilterEscape);
   PROP_SET(OnFilterOptions, OnFilterOptions, SetOnFilterOptions, (TwwOnFilterOptions{ofoEnabled, ofoShowHourGlass}));
 }
 

@@ -8,6 +8,19 @@
 
 namespace {
 
+// The field a bound edit writes, null when unbound.
+TField* BoundField(TwwDBCustomCombo* edit) {
+  TDataSource* source = edit->DataSource();
+  if (!source || !source->DataSet() || edit->DataField().empty()) return nullptr;
+  return source->DataSet()->FieldByName(edit->DataField());
+}
+
+// The field's dataset goes into edit unless it is editing already.
+void BeginEdit(TField* field) {
+  TDataSet* data = field->DataSet();
+  if (data->State() != dsEdit && data->State() != dsInsert) data->Edit();
+}
+
 // Below the edit, one pixel in; kept inside the screen: pulled left from the
 // right edge, and above the edit when the bottom would be cut.
 void PlaceBelow(TForm* chooser, TControl* edit) {
@@ -30,13 +43,26 @@ bool ChooseDateFor(TwwDBCustomCombo* edit) {
   PlaceBelow(frmChooseDate, edit);
   if (frmChooseDate->ShowModal() != mrOk) return false;
   const std::string text = DateToStr(frmChooseDate->ChosenDate);
-  TDataSource* source = edit->DataSource();
-  if (source && source->DataSet() && !edit->DataField().empty()) {
-    TDataSet* data = source->DataSet();
-    if (data->State() != dsEdit && data->State() != dsInsert) data->Edit();
-    data->FieldByName(edit->DataField())->SetAsString(text);
+  if (TField* field = BoundField(edit)) {
+    BeginEdit(field);
+    field->SetAsString(text);
   } else {
     edit->SetText(text);
   }
   return true;
+}
+
+void TodayOnSpace(TwwDBCustomCombo* edit) {
+  edit->OnKeyPress = [edit](TObject*, char32_t& key) {
+    if (key != U' ' || !edit->Text().empty()) return;
+    key = 0;
+    if (TField* field = BoundField(edit)) {
+      // A field that cannot change keeps its empty date, as it keeps any key.
+      if (!field->CanModify()) return;
+      BeginEdit(field);
+      field->SetAsDateTime(Date());
+    } else {
+      edit->SetText(DateToStr(Date()));
+    }
+  };
 }

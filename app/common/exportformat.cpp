@@ -80,20 +80,46 @@ std::string HtmlTitleText(const std::string& label) {
   return out;
 }
 
-std::string HtmlHead(const std::string& programName, const std::string& date,
-                     const std::string& kindCaption, const std::string& backColour) {
-  const std::string program = HtmlCellText(programName);
-  const std::string lines[] = {
+namespace {
+
+// The head with `scope` in the title ("Program <name>") and, when given, a
+// `heading` line of its own under the kind.
+std::string HtmlHeadOf(const std::string& scope, const std::string& heading, const std::string& date,
+                       const std::string& kindCaption, const std::string& backColour) {
+  std::vector<std::string> lines = {
       "<HTML>", "<HEAD>",
       // Without it browsers read the page in a legacy character set.
       "<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=utf-8\">",
-      "<TITLE>Vantrel - Program " + program + " - " + date + " - " + kindCaption + "</TITLE>",
+      "<TITLE>Vantrel - " + scope + " - " + date + " - " + kindCaption + "</TITLE>",
       "</HEAD>", "", "<BODY BGCOLOR=\"" + backColour + "\">", "",
-      "<H1>Vantrel " + kindCaption + "</H1>", "", "<H2>Program: " + program + "</H2>", "",
-      "<H2>Date: " + date + "</H2>", "", "<TABLE BORDER=1 ALIGN=\"left\">", ""};
+      "<H1>Vantrel " + kindCaption + "</H1>", ""};
+  if (!heading.empty()) lines.insert(lines.end(), {heading, ""});
+  lines.insert(lines.end(), {"<H2>Date: " + date + "</H2>", "", "<TABLE BORDER=1 ALIGN=\"left\">", ""});
   std::string out;
   for (const std::string& line : lines) out += line + kCrLf;
   return out;
+}
+
+std::string ProgramHeading(const std::string& programName) {
+  return "<H2>Program: " + HtmlCellText(programName) + "</H2>";
+}
+
+}  // namespace
+
+std::string HtmlHead(const std::string& programName, const std::string& date,
+                     const std::string& kindCaption, const std::string& backColour) {
+  return HtmlHeadOf("Program " + HtmlCellText(programName), ProgramHeading(programName), date,
+                    kindCaption, backColour);
+}
+
+std::string HtmlAllProgramsHead(const std::string& date, const std::string& kindCaption,
+                                const std::string& backColour) {
+  return HtmlHeadOf("All Programs", "", date, kindCaption, backColour);
+}
+
+std::string HtmlProgramSection(const std::string& programName) {
+  return std::string("<TR>") + kCrLf + "<TD ColSpan=20>" + ProgramHeading(programName) + "</TD>" +
+         kCrLf + "</TR>" + kCrLf + kCrLf;
 }
 
 void AppendHtmlRow(std::string& out, const std::string& colour,

@@ -42,6 +42,12 @@ std::string HtmlTitleText(const std::string& label);
 // The page head up to the table's opening line; programName is raw text.
 std::string HtmlHead(const std::string& programName, const std::string& date,
                      const std::string& kindCaption, const std::string& backColour);
+// The head of a page of every program: it names none (its sections do).
+std::string HtmlAllProgramsHead(const std::string& date, const std::string& kindCaption,
+                                const std::string& backColour);
+// The row that opens one program's entries in a page of every program;
+// programName is raw text.
+std::string HtmlProgramSection(const std::string& programName);
 // One table row of ready cell texts, the blank line after it included; wide
 // rows span four columns per cell. The Append form writes it at the end of `out`.
 std::string HtmlRow(const std::string& colour, const std::vector<std::string>& cells, bool wide);

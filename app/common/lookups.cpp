@@ -11,6 +11,9 @@ namespace {
 
 bool Editing(TDataSet* d) { return d->State() == dsEdit || d->State() == dsInsert; }
 
+// Some keyboards send the Delete key as this character as well; it erases.
+constexpr char32_t kDeleteChar = 0x7F;
+
 }  // namespace
 
 bool StoreRowText(TDataSet* table, const std::string& field, const std::string& value,
@@ -61,6 +64,12 @@ void StampDateOnChoice(TwwDBLookupCombo* combo, TDataSet* entries, const char* d
     if (!Editing(entries)) entries->Edit();
     entries->FieldByName(dateField)->SetAsDateTime(stamp());
   };
-  combo->OnCloseUp = [fill](TObject*, TDataSet*, TDataSet*, bool) { fill(); };
-  combo->OnKeyDown = [fill](TObject*, WORD&, TShiftState) { fill(); };
+  combo->OnCloseUp = [fill](TObject*, TDataSet*, TDataSet*, bool modified) {
+    if (modified) fill();
+  };
+  // Characters only: control characters (Tab, Enter, Escape, Backspace,
+  // Ctrl+letter) type nothing, and keys without a character never get here.
+  combo->OnKeyPress = [fill](TObject*, char32_t& key) {
+    if (key >= U' ' && key != kDeleteChar) fill();
+  };
 }

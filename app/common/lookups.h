@@ -1,6 +1,6 @@
 #pragma once
 // What the main window and the new-entry dialog share about their lookup
-// combos: a typed value the list lacks joins the lookup table, choosing a
+// combos: a typed value the list lacks joins the lookup table, giving a
 // person stamps the matching date, and the lists are kept wide enough.
 
 #include <algorithm>
@@ -29,8 +29,11 @@ TwwDBLookupCombo* NewLookupCombo(TComponent* owner, TWinControl* parent, const c
                                  TDataSource* source, const char* field, TDataSet* table,
                                  const char* lookupField);
 
-// Closing the list of, or pressing a key in, `combo` puts the entries into
-// edit and sets `dateField` to `stamp()` when that date is still empty.
+// When `combo` gets a value, a choice from its list or a character typed
+// into it, the entries go into edit and `dateField` becomes `stamp()` if that
+// date is still empty. Keys that only move or cancel (Tab, arrows, Escape,
+// Enter on an empty box, function keys) never stamp it: an entry passed
+// through on the way to another box was not fixed or verified then.
 void StampDateOnChoice(TwwDBLookupCombo* combo, TDataSet* entries, const char* dateField,
                        TDateTime (*stamp)());
 

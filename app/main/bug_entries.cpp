@@ -122,8 +122,10 @@ void TfrmBug::WireEntryCommands() {
     dsetBug->Refresh();
   };
   mnuMain_File_Exit->OnClick = [this](TObject*) { Close(); };
-  for (TwwDBComboDlg* date : {dbcdReportedDate, dbcdFixedDate, dbcdVerifiedDate})
+  for (TwwDBComboDlg* date : {dbcdReportedDate, dbcdFixedDate, dbcdVerifiedDate}) {
     date->OnCustomDlg = [date](TObject*) { ChooseDateFor(date); };
+    TodayOnSpace(date);
+  }
   WireEntryFocus();
 }
 

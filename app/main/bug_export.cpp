@@ -143,6 +143,9 @@ struct TfrmBugExport {
   std::string shortTitles, longTitles;
   // The value being written, its room reused from entry to entry.
   std::string value;
+  // A program's section row, written before its first entry (a program
+  // without entries gets none).
+  std::string section;
 
   TfrmBugExport(TfrmBug* owner, TEntryPass& pass, TExportFile& out, bool asHtml)
       : form(owner), entries(pass), file(out), html(asHtml) {
@@ -220,6 +223,8 @@ struct TfrmBugExport {
     static const std::string separator = HtmlSeparator();
     ReadTitleChoice();
     file.WriteWith([this](std::string& out) {
+      out += section;
+      section.clear();
       out += shortTitles;
       DataRow(out, 0, shortWritten, false);
       out += longTitles;
@@ -338,17 +343,24 @@ void RunExport(TfrmBug* form, TExportScope scope, const TListExport* list = null
         TEntryPass entries(form->dsetBug, form->Busy);
         TExportFile file(target);
         TfrmBugExport pass(form, entries, file, filterIndex == 2);
-        if (pass.html) file.Write(HtmlHead(program, today, form->KindCaption, form->HtmlBackColor));
+        const bool all = scope == TExportScope::AllPrograms;
+        // A page of every program is titled with none; each section names its own.
+        if (pass.html)
+          file.Write(all ? HtmlAllProgramsHead(today, form->KindCaption, form->HtmlBackColor)
+                         : HtmlHead(program, today, form->KindCaption, form->HtmlBackColor));
         if (scope == TExportScope::ThisRecord) {
           pass.Entry();
         } else if (scope == TExportScope::CurrentProgram) {
           pass.AdmittedEntries();
         } else {
-          for (form->wwtblProgram->First(); !form->wwtblProgram->Eof(); form->wwtblProgram->Next())
+          for (form->wwtblProgram->First(); !form->wwtblProgram->Eof(); form->wwtblProgram->Next()) {
+            if (pass.html)
+              pass.section = HtmlProgramSection(form->wwtblProgram->FieldByName("Program")->AsString());
             pass.AdmittedEntries();
+          }
         }
         pass.Progress(true);
-        if (pass.html) file.Write(HtmlEnd(scope == TExportScope::AllPrograms));
+        if (pass.html) file.Write(HtmlEnd(all));
         file.Finish();
         written = true;
       } catch (const Exception& e) {

@@ -1,6 +1,6 @@
 // The lookup combos of the entry grid: each shows and stores the text of its
-// lookup table's field; a typed value the table lacks joins it, and choosing
-// a person stamps the matching date with today.
+// lookup table's field; a typed value the table lacks joins it, and giving a
+// person, by the list or by typing, stamps the matching date with today.
 
 #include "app/main/bug.h"
 

@@ -137,6 +137,7 @@ void TfrmEnterNewRecord::CreateEdits() {
     e->SetDataSource(source);
     e->SetDataField(field);
     e->OnCustomDlg = [this](TObject* sender) { ShowDateDialog(sender); };
+    TodayOnSpace(e);
     *label = place(e, labelName, caption);
     return e;
   };
@@ -177,7 +178,8 @@ void TfrmEnterNewRecord::CreateEdits() {
 void TfrmEnterNewRecord::WireLookups() {
   // A new reporter is the entry's reporter at once, whatever the combo does next.
   AppendWhenNotInList(dblcReportedBy, Entries());
-  // Choosing a person stamps the matching date (and time) when it is still empty.
+  // Giving a person, by the list or by typing, stamps the matching date (and
+  // time) when it is still empty.
   StampDateOnChoice(dblcReportedBy, Entries(), "ReportedDate", Now);
   StampDateOnChoice(dblcFixedBy, Entries(), "FixedDate", Now);
   StampDateOnChoice(dblcVerifiedBy, Entries(), "VerifiedDate", Now);

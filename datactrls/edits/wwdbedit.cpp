@@ -452,7 +452,11 @@ bool TwwDBCustomEdit::CompleteDateTime() {
   return true;
 }
 
+// The owner's OnKeyPress has the key before the edit acts on it, as with
+// every edit: a handler may take the space before the date completion does.
 void TwwDBCustomEdit::KeyPress(char32_t& key) {
+  TWinControl::KeyPress(key);
+  if (key == 0) return;
   if (key == U' ' && autoFillDate_ && !HasAutoFillMask() && CompleteDateTime()) {
     key = 0;
     return;
@@ -487,7 +491,7 @@ void TwwDBCustomEdit::KeyPress(char32_t& key) {
     key = 0;
     return;
   }
-  TwwCustomMaskEdit::KeyPress(key);
+  TwwCustomMaskEdit::TypeKey(key);
   if (key != 0) MarkModified();
   if (key == 8 && HasPictureMask()) RecheckPicture();
 }

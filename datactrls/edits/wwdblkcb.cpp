@@ -29,11 +29,14 @@ PUBLISHED(TwwDBLookupCombo) {
   PROP_OBJ(LookupTable, LookupTable, SetLookupTable);
   PROP_STR(LookupField, LookupField, SetLookupField, "");
   PROP_OBJ(Selected, Selected, SetSelected);
+  PROP_SET(Options, Options, SetOptions, TwwDBLookupListOptions{});
   PROP_ENUM(Style, Style, SetStyle, csDropDown);
+  PROP_ENUM(DropDownAlignment, DropDownAlignment, SetDropDownAlignment, taLeftJustify);
   PROP_INT(DropDownCount, DropDownCount, SetDropDownCount, 8);
   PROP_INT(DropDownWidth, DropDownWidth, SetDropDownWidth, 0);
   PROP_BOOL(AutoDropDown, AutoDropDown, SetAutoDropDown, false);
   PROP_BOOL(ShowButton, ShowButton, SetShowButton, true);
+  PROP_SET(SeqSearchOptions, SeqSearchOptions, SetSeqSearchOptions, TwwSeqSearchOptions{ssoEnabled});
   PROP_BOOL(OrderByDisplay, OrderByDisplay, SetOrderByDisplay, true);
   PROP_BOOL(UseTFields, UseTFields, SetUseTFields, true);
   PROP_BOOL(AllowClearKey, AllowClearKey, SetAllowClearKey, false);

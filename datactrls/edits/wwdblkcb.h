@@ -15,7 +15,7 @@
 
 class TTimer;
 
-enum TwwSeqSearchOption { ssoEnabled, ssoCaseSensitive };
+DECLARE_ENUM(TwwSeqSearchOption, ssoEnabled, ssoCaseSensitive)
 using TwwSeqSearchOptions = TSet<TwwSeqSearchOption>;
 // Which edge of the combo the drop-down aligns to: taLeftJustify or taRightJustify.
 using TLeftRight = TAlignment;

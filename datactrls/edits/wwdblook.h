@@ -9,11 +9,12 @@
 
 #include "datactrls/wwdbigrd.h"
 #include "platform/classlib/core/sets.h"
+#include "platform/classlib/core/typinfo.h"
 
 class TTimer;
 class TwwDBCustomLookupCombo;
 
-enum TwwDBLookupListOption { loColLines, loRowLines, loTitles };
+DECLARE_ENUM(TwwDBLookupListOption, loColLines, loRowLines, loTitles)
 using TwwDBLookupListOptions = TSet<TwwDBLookupListOption>;
 
 // Texts the list and the combo report with.

@@ -1,6 +1,7 @@
 // Entries and programs over a real database file: defaults of a new entry,
 // the dialog-off insert, deleting and renaming programs, the switch, the
-// per-kind labels, the enabling of the toolbar and the lookup combos.
+// per-kind labels, the enabling of the toolbar, the lookup combos and the
+// dates that giving a person or typing a space fills.
 
 #include <gtest/gtest.h>
 
@@ -16,6 +17,7 @@
 #include "datactrls/wwdbgrid.h"
 #include "platform/classlib/richedit/richedit.h"
 #include "datactrls/edits/wwdbcomb.h"
+#include "datactrls/edits/wwdbedit.h"
 #include "datactrls/edits/wwdblkcb.h"
 #include "datactrls/edits/wwdotdot.h"
 #include "entrytest.h"
@@ -409,6 +411,111 @@ TEST(Entries, LookupListsDropAtLeastTheirWidth) {
     if (codes) codes->SetDropDownWidth(c.listWidth), codes->OnDropDown(codes);
     EXPECT_EQ(lookup ? lookup->DropDownWidth() : codes->DropDownWidth(), c.want) << c.combo->Name();
   }
+}
+
+}  // namespace
+
+namespace {
+
+using testing_support::Pump;
+
+// The grid on `field` of the first entry, with the keyboard; the cell's
+// editor is shown once the grid has painted the cell.
+void OnFirstCell(TfrmBug* form, const char* field) {
+  TwwDBGrid* grid = form->dbgBug;
+  form->dsetBug->First();
+  // Focused first: the grid then scrolls the cell into view, as it does for the user.
+  grid->SetFocus();
+  grid->SetCol(form->GridColumnOf(apptest::GridDataColumn(form, field)));
+  ASSERT_TRUE(testing_support::WaitFor([grid] {
+    const TCustomEdit* editor = grid->CellControl(grid->Col(), grid->Row());
+    return editor && editor->Visible();
+  }));
+}
+
+// A key as the user presses it, to the widget that has the keyboard.
+void PressToFocus(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+  QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+  Pump();
+}
+
+bool NoDate(TfrmBug* form, const char* field) { return form->dsetBug->FieldByName(field)->IsNull(); }
+
+// The Fixed By cell's editor in the grid: keys that move, cancel or only
+// press a modifier leave the fixed date empty; a name typed stamps it.
+TEST(Entries, OnlyANameGivenToAFixedByCellStampsTheFixedDate) {
+  Window w([](TRegIniFile& reg) { reg.WriteBool("Options", "EnterDate", false); });
+  w.AddPosted(0, "first");
+  w.AddPosted(0, "second");
+  TTestClock clock(EncodeDate(2026, 7, 8) + 0.5);
+  struct Case {
+    const char* name;
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+  } cases[] = {
+      {"Left", Qt::Key_Left, Qt::NoModifier},        {"Right", Qt::Key_Right, Qt::NoModifier},
+      {"Home", Qt::Key_Home, Qt::NoModifier},        {"End", Qt::Key_End, Qt::NoModifier},
+      {"F12", Qt::Key_F12, Qt::NoModifier},          {"Shift", Qt::Key_Shift, Qt::ShiftModifier},
+      {"Ctrl", Qt::Key_Control, Qt::ControlModifier}, {"Insert", Qt::Key_Insert, Qt::NoModifier},
+      {"Backspace", Qt::Key_Backspace, Qt::NoModifier}, {"Delete", Qt::Key_Delete, Qt::NoModifier},
+      {"Return", Qt::Key_Return, Qt::NoModifier},    {"Escape", Qt::Key_Escape, Qt::NoModifier},
+      {"Tab", Qt::Key_Tab, Qt::NoModifier},          {"Shift+Tab", Qt::Key_Tab, Qt::ShiftModifier},
+      {"Down", Qt::Key_Down, Qt::NoModifier},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    OnFirstCell(w.form, "FixedBy");
+    PressToFocus(Qt::Key_F2);
+    ASSERT_TRUE(w.form->dblcFixedBy->Focused());
+    PressToFocus(c.key, c.modifiers);
+    EXPECT_TRUE(NoDate(w.form, "FixedDate"));
+    if (w.form->dsetBug->State() != dsBrowse) w.form->dsetBug->Cancel();
+  }
+  EXPECT_EQ(StoredEntries(w.scratch.Database(), "FixedDate"), (std::vector<std::string>{"", ""}));
+  OnFirstCell(w.form, "FixedBy");
+  // The grid hands the first key to the cell's editor, which has the next.
+  for (char c : std::string("Bo")) {
+    QTest::keyClick(QApplication::focusWidget(), c);
+    Pump();
+  }
+  EXPECT_FALSE(NoDate(w.form, "FixedDate"));
+  PressToFocus(Qt::Key_Down);  // the grid posts the entry
+  EXPECT_EQ(StoredEntries(w.scratch.Database(), "FixedBy"), (std::vector<std::string>{"Bo", ""}));
+  EXPECT_EQ(StoredEntries(w.scratch.Database(), "FixedDate"),
+            (std::vector<std::string>{DateToStr(EncodeDate(2026, 7, 8)), ""}));
+}
+
+// A space on an empty date cell is today, typed to the grid on the cell or
+// to the cell's editor; the entry is being edited and stores it. On a date
+// begun, the space goes on completing it part by part.
+TEST(Entries, ASpaceOnAnEmptyDateCellIsToday) {
+  Window w([](TRegIniFile& reg) { reg.WriteBool("Options", "EnterDate", false); });
+  w.AddPosted(0, "first");
+  const TDateTime today = EncodeDate(2026, 7, 8);
+  TTestClock clock(today + 0.5);
+  OnFirstCell(w.form, "FixedDate");
+  PressToFocus(Qt::Key_Space);
+  EXPECT_EQ(w.form->dsetBug->State(), dsEdit);
+  EXPECT_EQ(w.form->dsetBug->FieldByName("FixedDate")->AsDateTime(), today);
+  OnFirstCell(w.form, "VerifiedDate");
+  PressToFocus(Qt::Key_F2);
+  ASSERT_TRUE(w.form->dbcdVerifiedDate->Focused());
+  PressToFocus(Qt::Key_Space);
+  EXPECT_EQ(w.form->dsetBug->FieldByName("VerifiedDate")->AsDateTime(), today);
+  EXPECT_EQ(w.form->dbcdVerifiedDate->Text(), w.form->dsetBug->FieldByName("VerifiedDate")->Text());
+  OnFirstCell(w.form, "ReportedDate");
+  PressToFocus(Qt::Key_F2);
+  QTest::keyClicks(QApplication::focusWidget(), "7 ");
+  Pump();
+  EXPECT_EQ(w.form->dbcdReportedDate->Text(), wwCompleteDateTimeText("7", ftDateTime, today + 0.5));
+  EXPECT_TRUE(NoDate(w.form, "ReportedDate"));
+  // The begun date is erased again, so that the entry posts.
+  w.form->dbcdReportedDate->SelectAll();
+  PressToFocus(Qt::Key_Delete);
+  w.form->dsetBug->Post();
+  EXPECT_EQ(StoredEntries(w.scratch.Database(), "FixedDate"), std::vector<std::string>{DateToStr(today)});
+  EXPECT_EQ(StoredEntries(w.scratch.Database(), "VerifiedDate"), std::vector<std::string>{DateToStr(today)});
+  EXPECT_EQ(StoredEntries(w.scratch.Database(), "ReportedDate"), std::vector<std::string>{""});
 }
 
 }  // namespace

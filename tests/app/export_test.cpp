@@ -13,6 +13,9 @@
 #include <fstream>
 #include <optional>
 
+#include <QTextBlock>
+#include <QTextDocument>
+
 #include "app/common/exportformat.h"
 #include "app/exportfields/exportfields.h"
 #include "app/main/bug.h"
@@ -319,6 +322,55 @@ TEST_F(ExportWindow, EverySpecialCharacterAndNullIsWrittenAsItsFormatWantsIt) {
                "<TD COLSPAN=4>&nbsp;</TD>\r\n<TD COLSPAN=4>&nbsp;</TD>\r\n")};
   for (const std::string& rows : expected) EXPECT_NE(page.find(rows), std::string::npos) << rows;
   EXPECT_TRUE(page.ends_with(expected[2] + "</TABLE></BODY></HTML>\r\n")) << page;
+}
+
+// A page of every program, read as a browser reads it: its title and head
+// name no program, and each program's entries follow a heading of their own
+// program; a program without entries of the kind exported has no heading.
+TEST_F(ExportWindow, AnHtmlPageOfEveryProgramNamesEachProgramOverItsOwnEntries) {
+  Store({"INSERT INTO Programs ([Program]) VALUES ('Beta Server')",
+         "INSERT INTO Programs ([Program]) VALUES ('Gamma')",
+         "INSERT INTO Reports (Status, ProgramNumber, ReportType, Description) VALUES ('1', 2, 'BugReport', 'beta one')",
+         "INSERT INTO Reports (Status, ProgramNumber, ReportType, Description) VALUES ('1', 2, 'BugReport', 'beta two')",
+         "INSERT INTO Reports (Status, ProgramNumber, ReportType, Description) VALUES ('1', 3, 'FeatureRequest', 'gamma wish')"});
+  // The user works on Beta Server when exporting.
+  ASSERT_TRUE(form->wwtblProgram->Locate("Program", Variant("Beta Server"), {}));
+  target = scratch.Dir() + "/all.htm";
+  filterIndex = 2;
+  const std::string tools = "Tools & \"Co\" _1_";
+  struct Case {
+    TMenuItem* command;
+    std::vector<std::string> sections;  // headings ("P:") and descriptions ("E:") in page order
+  } cases[] = {
+      {form->mnuMain_File_Export_AllPrograms_AllEntries,
+       {"P:" + tools, "E:Say \"hi\" _now_ & go", "P:Beta Server", "E:beta one", "E:beta two", "P:Gamma",
+        "E:gamma wish"}},
+      {form->mnuMain_File_Export_AllPrograms_OnlyBugReports,
+       {"P:" + tools, "E:Say \"hi\" _now_ & go", "P:Beta Server", "E:beta one", "E:beta two"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command->Caption());
+    c.command->Click();
+    QTextDocument page;
+    page.setHtml(QString::fromStdString(Written()));
+    const std::string title = page.metaInformation(QTextDocument::DocumentTitle).toStdString();
+    EXPECT_TRUE(title.starts_with("Vantrel - All Programs - " + DateToStr(Date()))) << title;
+    std::vector<std::string> sections;
+    for (QTextBlock block = page.begin(); block.isValid(); block = block.next()) {
+      const std::string text = block.text().toStdString();
+      if (block.blockFormat().headingLevel() == 2 && text.starts_with("Program: "))
+        sections.push_back("P:" + text.substr(9));
+      else if (text.starts_with("Say") || text.starts_with("beta") || text.starts_with("gamma"))
+        sections.push_back("E:" + text);
+    }
+    EXPECT_EQ(sections, c.sections);
+  }
+  // One program's page keeps its name in the title and the head.
+  target = scratch.Dir() + "/one.htm";
+  form->mnuMain_File_Export_CurrentProgram_AllEntries->Click();
+  const std::string one = Written();
+  EXPECT_NE(one.find("<TITLE>Vantrel - Program Beta Server - "), std::string::npos);
+  EXPECT_NE(one.find("<H2>Program: Beta Server</H2>\r\n\r\n<H2>Date: "), std::string::npos);
 }
 
 // An export moves through the tables; afterwards the window shows the program

@@ -1,12 +1,16 @@
 // The new-entry dialog over a real database file: its warnings and their
-// "don't show again", copying the description, a refused post, Cancel by the
-// title bar, OK on an edit; and one entry added with real keys end to end.
+// "don't show again" (and the notice's picture), copying the description, a
+// refused post, Cancel by the title bar, OK on an edit; one entry added with
+// real keys end to end; and the dates that giving a person or a space fills.
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QImage>
+#include <QMessageBox>
+#include <QPainter>
 #include <QTest>
+#include <set>
 
 #include "app/common/exportformat.h"
 #include "app/message/message.h"
@@ -14,6 +18,7 @@
 #include "entrytest.h"
 #include "datactrls/edits/wwdbedit.h"
 #include "datactrls/edits/wwdblkcb.h"
+#include "datactrls/edits/wwdotdot.h"
 #include "platform/classlib/core/clock.h"
 #include "platform/classlib/core/fileutils.h"
 #include "platform/classlib/db/fields.h"
@@ -339,6 +344,243 @@ TEST(NewEntry, PlacementIsRestoredWithinTheScreenAndSavedAtTheEnd) {
     EXPECT_EQ(d.form->Reg->ReadInteger("Options", "NewReportWindowTop", 0), 9);
     EXPECT_EQ(d.form->Reg->ReadInteger("Options", "NewReportWindowLeft", 0), 7);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A key as the user presses it, to the widget that has the keyboard.
+void Press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+  QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+  QApplication::processEvents();
+}
+
+void FocusOn(TWinControl* control) {
+  control->SetFocus();
+  QApplication::processEvents();
+}
+
+bool HasDate(const char* field) { return !frmBug->dsetBug->FieldByName(field)->IsNull(); }
+
+// People the lookup combos list.
+void AddEmployees(TfrmBug* form, std::initializer_list<const char*> names) {
+  for (const char* name : names) {
+    form->wwtaFixedBy->Append();
+    form->wwtaFixedBy->FieldByName("Employee")->SetAsString(name);
+    form->wwtaFixedBy->Post();
+  }
+  form->wwtaVerifiedBy->Refresh();
+}
+
+// The stored dates of the one entry, through another connection.
+std::vector<std::string> StoredDates(const std::string& database) {
+  std::vector<std::string> dates;
+  for (const char* field : {"ReportedDate", "FixedDate", "VerifiedDate"}) {
+    const auto values = StoredEntries(database, field);
+    dates.push_back(values.size() == 1 ? values[0] : "<" + std::to_string(values.size()) + " entries>");
+  }
+  return dates;
+}
+
+// Tab through the whole window, forwards and back, then OK: the entry was
+// neither fixed nor verified, so it is stored without those dates (nor a
+// reported date, which the options here do not fill).
+TEST(NewEntry, TabbingThroughTheWindowStoresNoDates) {
+  Dialog d([](TRegIniFile& reg) { reg.WriteBool("Options", "EnterDate", false); });
+  AddEmployees(d.form, {"Ann"});
+  std::set<TWinControl*> visited;
+  TDialogResponderScope answers(Answer([&](TfrmEnterNewRecord* f) {
+    FocusOn(f->dbeDescription);
+    QTest::keyClicks(QApplication::focusWidget(), "Tabbed");
+    for (Qt::KeyboardModifiers direction : {Qt::NoModifier, Qt::ShiftModifier})
+      for (int i = 0; i < 40; ++i) {
+        Press(Qt::Key_Tab, direction);
+        visited.insert(f->ActiveControl());
+      }
+    EXPECT_FALSE(HasDate("FixedDate"));
+    f->btnOk->Click();
+  }));
+  d.form->AddEntry();
+  for (TWinControl* combo : std::initializer_list<TWinControl*>{
+           frmEnterNewRecord->dblcReportedBy, frmEnterNewRecord->dblcFixedBy,
+           frmEnterNewRecord->dblcVerifiedBy, frmEnterNewRecord->dbcdFixedDate})
+    EXPECT_TRUE(visited.count(combo)) << combo->Name() << " was never reached";
+  EXPECT_EQ(StoredEntries(d.scratch.Database()), std::vector<std::string>{"1:Tabbed"});
+  EXPECT_EQ(StoredDates(d.scratch.Database()), (std::vector<std::string>{"", "", ""}));
+}
+
+// In an empty Fixed By box, no key that only moves or cancels gives the
+// entry a fixed date, nor does Enter, which closes the window with OK.
+TEST(NewEntry, KeysThatOnlyMoveOrCancelStampNoDate) {
+  struct Case {
+    const char* name;
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    bool listOpen;  // pressed with the box's list dropped down (Alt+Down)
+  } cases[] = {
+      {"Tab", Qt::Key_Tab, Qt::NoModifier, false},
+      {"Shift+Tab", Qt::Key_Tab, Qt::ShiftModifier, false},
+      {"Left", Qt::Key_Left, Qt::NoModifier, false},
+      {"Right", Qt::Key_Right, Qt::NoModifier, false},
+      {"Up", Qt::Key_Up, Qt::NoModifier, false},
+      {"Down", Qt::Key_Down, Qt::NoModifier, false},
+      {"Home", Qt::Key_Home, Qt::NoModifier, false},
+      {"End", Qt::Key_End, Qt::NoModifier, false},
+      {"Page Up", Qt::Key_PageUp, Qt::NoModifier, false},
+      {"Page Down", Qt::Key_PageDown, Qt::NoModifier, false},
+      {"F2", Qt::Key_F2, Qt::NoModifier, false},
+      {"F12", Qt::Key_F12, Qt::NoModifier, false},
+      {"Shift", Qt::Key_Shift, Qt::ShiftModifier, false},
+      {"Ctrl", Qt::Key_Control, Qt::ControlModifier, false},
+      {"Alt", Qt::Key_Alt, Qt::AltModifier, false},
+      {"Insert", Qt::Key_Insert, Qt::NoModifier, false},
+      {"Delete", Qt::Key_Delete, Qt::NoModifier, false},
+      {"Backspace", Qt::Key_Backspace, Qt::NoModifier, false},
+      {"Escape in the list", Qt::Key_Escape, Qt::NoModifier, true},
+      {"Enter in the list", Qt::Key_Return, Qt::NoModifier, true},
+      {"Alt+Up in the list", Qt::Key_Up, Qt::AltModifier, true},
+  };
+  Dialog d([](TRegIniFile& reg) { reg.WriteBool("Options", "EnterDate", false); });
+  AddEmployees(d.form, {"Ann", "Bo"});
+  TDialogResponderScope answers(Answer([&](TfrmEnterNewRecord* f) {
+    FocusOn(f->dbeDescription);
+    QTest::keyClicks(QApplication::focusWidget(), "Keys");
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.name);
+      FocusOn(f->dblcFixedBy);
+      if (c.listOpen) Press(Qt::Key_Down, Qt::AltModifier);
+      ASSERT_EQ(f->dblcFixedBy->IsDroppedDown(), c.listOpen);
+      Press(c.key, c.modifiers);
+      EXPECT_FALSE(f->dblcFixedBy->IsDroppedDown());
+      EXPECT_EQ(frmBug->dsetBug->State(), dsInsert);
+      EXPECT_FALSE(HasDate("FixedDate"));
+      frmBug->dsetBug->FieldByName("FixedDate")->Clear();  // each key on its own
+    }
+    // Enter on the empty box is the window's OK.
+    FocusOn(f->dblcFixedBy);
+    Press(Qt::Key_Return);
+  }));
+  d.form->AddEntry();
+  EXPECT_EQ(StoredEntries(d.scratch.Database()), std::vector<std::string>{"1:Keys"});
+  EXPECT_EQ(StoredDates(d.scratch.Database()), (std::vector<std::string>{"", "", ""}));
+}
+
+// A letter typed into Fixed By and a name chosen from the Verified By list
+// give the entry those dates (with the time); the reported date stays empty.
+TEST(NewEntry, TypingOrChoosingAPersonStampsTheDate) {
+  Dialog d([](TRegIniFile& reg) { reg.WriteBool("Options", "EnterDate", false); });
+  AddEmployees(d.form, {"Ann", "Bo"});
+  const TDateTime now = EncodeDate(2026, 7, 8) + EncodeTime(9, 30, 0, 0);
+  TTestClock clock(now);
+  TDialogResponderScope answers(Answer([&](TfrmEnterNewRecord* f) {
+    FocusOn(f->dbeDescription);
+    QTest::keyClicks(QApplication::focusWidget(), "Fixed");
+    FocusOn(f->dblcFixedBy);
+    Press(Qt::Key_B);
+    EXPECT_TRUE(HasDate("FixedDate"));
+    EXPECT_FALSE(HasDate("VerifiedDate"));
+    // The list by its button, the second name by the mouse.
+    TWinControl* button = f->dblcVerifiedBy->ButtonContainer();
+    QTest::mouseClick(vantrel::qt::ClientWidget(*button), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(button->Width() / 2, button->Height() / 2));
+    QApplication::processEvents();
+    TwwPopupGrid* list = f->dblcVerifiedBy->Grid();
+    ASSERT_TRUE(f->dblcVerifiedBy->IsDroppedDown());
+    const int row = list->RowHeights(0);
+    QTest::mouseClick(vantrel::qt::ClientWidget(*list), Qt::LeftButton, Qt::NoModifier,
+                      QPoint(5, row + row / 2));
+    QApplication::processEvents();
+    EXPECT_FALSE(f->dblcVerifiedBy->IsDroppedDown());
+    EXPECT_EQ(f->dblcVerifiedBy->EditText(), "Bo");
+    EXPECT_TRUE(HasDate("VerifiedDate"));
+    f->btnOk->Click();
+  }));
+  d.form->AddEntry();
+  const std::string stamped = DateTimeToStr(now);
+  EXPECT_EQ(StoredEntries(d.scratch.Database(), "VerifiedBy"), std::vector<std::string>{"Bo"});
+  EXPECT_EQ(StoredDates(d.scratch.Database()), (std::vector<std::string>{"", stamped, stamped}));
+}
+
+}  // namespace
+
+namespace {
+
+// The notice that a new entry is hidden shows the information boxes' picture
+// left of its text, drawn over the window's face.
+TEST(NewEntry, TheNotVisibleNoticeShowsTheInformationPicture) {
+  Dialog d;
+  d.form->tbPriorityFilter_Normal->SetDown(false);
+  QImage shot;
+  TRect place;
+  TDialogResponderScope answers([&](TDialogRequest& r) -> TModalResult {
+    if (r.Kind != TDialogKind::Form) return mrOk;
+    auto* notice = dynamic_cast<TfrmMessage*>(r.Dialog);
+    if (!notice) {
+      ClickOk(static_cast<TfrmEnterNewRecord*>(r.Dialog));
+      return mrNone;
+    }
+    QApplication::processEvents();
+    shot = vantrel::qt::ClientWidget(*notice)->grab().toImage().convertToFormat(QImage::Format_ARGB32);
+    place = notice->imgIcon->BoundsRect();
+    return mrOk;
+  });
+  d.form->AddEntry();
+  ASSERT_FALSE(shot.isNull());
+  // What the place must show: the boxes' picture over the face colour at its corner.
+  QMessageBox box;
+  box.setIcon(QMessageBox::Information);
+  const QPixmap picture = box.iconPixmap();
+  const int w = picture.width(), h = picture.height();
+  ASSERT_EQ(place.Right - place.Left, w);
+  ASSERT_EQ(place.Bottom - place.Top, h);
+  QImage want(w, h, QImage::Format_ARGB32);
+  want.fill(shot.pixel(place.Left - 2, place.Top - 2));
+  {
+    QPainter painter(&want);
+    painter.drawPixmap(0, 0, picture);
+  }
+  int differing = 0, drawn = 0;
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      const QRgb got = shot.pixel(place.Left + x, place.Top + y), expected = want.pixel(x, y);
+      if (std::abs(qRed(got) - qRed(expected)) > 2 || std::abs(qGreen(got) - qGreen(expected)) > 2 ||
+          std::abs(qBlue(got) - qBlue(expected)) > 2)
+        ++differing;
+      if (expected != want.pixel(0, 0)) ++drawn;
+    }
+  EXPECT_GT(drawn, w * h / 5) << "the picture covers much of its place";
+  EXPECT_EQ(differing, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// A space typed into an empty date box of the window is today; into a date
+// begun it completes the date part by part, as in any date edit.
+TEST(NewEntry, ASpaceInAnEmptyDateBoxIsToday) {
+  Dialog d([](TRegIniFile& reg) { reg.WriteBool("Options", "EnterDate", false); });
+  const TDateTime today = EncodeDate(2026, 7, 8);
+  TTestClock clock(today + EncodeTime(9, 30, 0, 0));
+  TDialogResponderScope answers(Answer([&](TfrmEnterNewRecord* f) {
+    FocusOn(f->dbeDescription);
+    QTest::keyClicks(QApplication::focusWidget(), "Dated");
+    for (TwwDBComboDlg* date : {f->dbcdReportedDate, f->dbcdFixedDate}) {
+      FocusOn(date);
+      Press(Qt::Key_Space);
+      EXPECT_EQ(date->Text(), DateToStr(today)) << date->Name();
+    }
+    FocusOn(f->dbcdVerifiedDate);
+    QTest::keyClicks(QApplication::focusWidget(), "7 ");
+    EXPECT_EQ(f->dbcdVerifiedDate->Text(), wwCompleteDateTimeText("7", ftDateTime, Now()));
+    EXPECT_FALSE(HasDate("VerifiedDate"));
+    f->dbcdVerifiedDate->SelectAll();
+    Press(Qt::Key_Delete);
+    f->btnOk->Click();
+  }));
+  d.form->AddEntry();
+  EXPECT_EQ(StoredDates(d.scratch.Database()), (std::vector<std::string>{DateToStr(today), DateToStr(today), ""}));
 }
 
 }  // namespace

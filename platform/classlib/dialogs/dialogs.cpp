@@ -276,6 +276,25 @@ void ShowMessage(const std::string& msg) {
   RunMessageBox(content);
 }
 
+std::unique_ptr<TIcon> MessageDlgIcon(TMsgDlgType type) {
+  const QMessageBox::Icon kind = IconOf(type);
+  // The style draws the pictures: a program without windows has none.
+  if (kind == QMessageBox::NoIcon || !qobject_cast<QApplication*>(QCoreApplication::instance()))
+    return std::make_unique<TIcon>();
+  // A box of the kind, never shown, sizes the picture as the boxes do (the
+  // size follows the screen's resolution).
+  QMessageBox box;
+  box.setIcon(kind);
+  QImage image = box.iconPixmap().toImage();
+  // Pictures of the class library count the pixels windows lay out.
+  if (image.devicePixelRatio() != 1.0) {
+    image = image.scaled(image.deviceIndependentSize().toSize(), Qt::KeepAspectRatio,
+                         Qt::SmoothTransformation);
+    image.setDevicePixelRatio(1.0);
+  }
+  return vantrel::qt::IconOfImage(image);
+}
+
 namespace {
 
 // MB_ button sets, indexed by the low four bits of the flags.

@@ -41,6 +41,10 @@ TModalResult MessageDlgPos(const std::string& msg, TMsgDlgType type, TMsgDlgButt
                            int helpCtx, int x, int y);
 // An information box with an OK button and the application's title.
 void ShowMessage(const std::string& msg);
+// The picture the message boxes of that type show (the information mark,
+// the warning sign ...) at their size, for windows that tell the same kind
+// of thing; an empty icon for mtCustom or without a window system.
+std::unique_ptr<TIcon> MessageDlgIcon(TMsgDlgType type);
 
 // Asks for one line of text. True (and value changed) when OK was chosen.
 bool InputQuery(const std::string& caption, const std::string& prompt, std::string& value);

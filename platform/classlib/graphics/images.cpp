@@ -377,6 +377,11 @@ struct TIcon::Impl {
 
 namespace vantrel::qt {
 QImage IconImage(const TIcon& icon) { return icon.impl().image; }
+std::unique_ptr<TIcon> IconOfImage(const QImage& image) {
+  auto icon = std::make_unique<TIcon>();
+  icon->impl().image = image.convertToFormat(QImage::Format_ARGB32);
+  return icon;
+}
 }  // namespace vantrel::qt
 
 TIcon::TIcon() : impl_(std::make_unique<Impl>()) {}

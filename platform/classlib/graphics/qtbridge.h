@@ -3,6 +3,7 @@
 // reach the Qt objects under them. Only forward declarations of Qt classes
 // here; the system's own code never includes this header.
 
+#include <memory>
 #include <string>
 
 #include "platform/classlib/graphics/graphics.h"
@@ -48,8 +49,9 @@ QImage& BitmapImage(TBitmap& bitmap);
 // The bitmap with its transparency applied (transparent pixels have alpha 0).
 QImage MaskedImage(TBitmap& bitmap);
 
-// The pixels of an icon (with alpha).
+// The pixels of an icon (with alpha), and a new icon of such pixels.
 QImage IconImage(const TIcon& icon);
+std::unique_ptr<TIcon> IconOfImage(const QImage& image);
 
 // Font substitutes for the classic face names, installed once.
 void InstallFontSubstitutes();

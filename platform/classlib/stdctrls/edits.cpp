@@ -645,7 +645,10 @@ TRect TCustomEdit::EditRect() const {
 
 void TCustomEdit::KeyPress(char32_t& key) {
   TWinControl::KeyPress(key);
-  if (key == 0) return;
+  if (key != 0) TypeKey(key);
+}
+
+void TCustomEdit::TypeKey(char32_t& key) {
   const bool multiLine = IsMultiLine();
   const DWORD style = native_ ? native_->createdStyle : 0;
   if (multiLine && key == U'\r' && !(style & ES_WANTRETURN)) key = 0;

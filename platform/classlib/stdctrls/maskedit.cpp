@@ -249,12 +249,15 @@ bool TCustomMaskEdit::TypeChar(char32_t c) {
 }
 
 void TCustomMaskEdit::KeyPress(char32_t& key) {
+  TWinControl::KeyPress(key);
+  if (key != 0) TypeKey(key);
+}
+
+void TCustomMaskEdit::TypeKey(char32_t& key) {
   if (!IsMasked()) {
-    TCustomEdit::KeyPress(key);
+    TCustomEdit::TypeKey(key);
     return;
   }
-  TWinControl::KeyPress(key);
-  if (key == 0) return;
   if (key == 27) {
     Reset();
     key = 0;

@@ -84,6 +84,8 @@ class TCustomMaskEdit : public TCustomEdit {
  protected:
   void KeyDown(WORD& Key, TShiftState Shift) override;
   void KeyPress(char32_t& Key) override;
+  // The masked edit's TypeKey: the character goes to its input position.
+  void TypeKey(char32_t& Key);
   void DoEnter() override;
 
  private:

@@ -66,6 +66,50 @@ TEST_F(DBEditTest, SpaceCompletesTheDateFromTheClock) {
   EXPECT_EQ(e->EditText(), "3/ 7/98");
 }
 
+// The owner's OnKeyPress has every key once, before the edit acts on it: it
+// may swallow the space the date completion would take, change a character
+// before the picture or the field sees it, or take Escape before the reset.
+TEST_F(DBEditTest, OnKeyPressHasEachKeyOnceBeforeTheEditActs) {
+  TTestClock clock(EncodeDate(1998, 3, 7));
+  ScopedDateFormat format("M/d/yy");
+  struct Case {
+    const char* field;
+    Qt::Key key;
+    char32_t swallow, from, to;  // the handler swallows `swallow`, turns `from` into `to`
+    const char* before;          // the edit's text before the key
+    const char* after;
+    int seen;                    // keys the handler had
+  } cases[] = {
+      {"Born", Qt::Key_Space, U' ', 0, 0, "", "", 1},        // no completion
+      {"Born", Qt::Key_Space, 0, 0, 0, "", "3/", 1},         // let through: completed
+      {"Code", Qt::Key_A, 0, U'a', U'7', "", "7", 1},        // changed before the field refuses "a"
+      {"Count", Qt::Key_X, 0, U'x', U'5', "", "5", 1},
+      {"Name", Qt::Key_Escape, 27, 0, 0, "Zed", "Zed", 1},   // the typed text stays
+      {"Name", Qt::Key_Escape, 0, 0, 0, "Zed", "Ann", 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.field) + " " + std::to_string(c.key) + " " + c.after);
+    ds->First();
+    auto* e = PlaceEdit<TwwDBEdit>(c.field);
+    int seen = 0;
+    e->OnKeyPress = [&](TObject*, char32_t& key) {
+      ++seen;
+      if (key == c.swallow) key = 0;
+      if (key == c.from) key = c.to;
+    };
+    e->SetFocus();
+    e->SelectAll();
+    if (*c.before) Type(e, c.before);
+    else Key(e, Qt::Key_Delete);
+    seen = 0;
+    Key(e, c.key);
+    EXPECT_EQ(e->EditText(), c.after);
+    EXPECT_EQ(seen, c.seen);
+    if (ds->State() != dsBrowse) ds->Cancel();
+    delete e;
+  }
+}
+
 TEST_F(DBEditTest, PictureMaskFillsLiteralsAndRefusesWithABeep) {
   ds->PictureMasks()->Add("Code\t##-##\tT\tT");
   auto* e = PlaceEdit<TwwDBEdit>("Code");

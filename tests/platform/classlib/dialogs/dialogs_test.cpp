@@ -15,6 +15,7 @@
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/core/temp_dir.h"
 #include "platform/classlib/dialogs/dialogs.h"
+#include "platform/classlib/graphics/qtbridge.h"
 #include "platform/classlib/printers/printers.h"
 #include "platform/win32/msgbox.h"
 
@@ -338,6 +339,29 @@ TEST(RealDialogTest, MessageBoxHelpKeepsTheBoxAndTheChosenButtonAnswers) {
   EXPECT_EQ(MessageDlg("Keep\r\nit?", mtConfirmation, {mbYes, mbNo, mbHelp}, 42), mrNo);
   EXPECT_EQ(helped, 42);
   Application->OnHelp = nullptr;
+}
+
+// The picture of each kind of message, for windows of their own that tell
+// the same kind of thing, is the one its box shows; a custom box has none.
+TEST(RealDialogTest, MessageIconsAreThePicturesTheBoxesShow) {
+  Application->Initialize();
+  TDialogResponderScope realDialogs{nullptr};
+  std::vector<QImage> pictures;
+  for (TMsgDlgType type : {mtWarning, mtError, mtInformation, mtConfirmation}) {
+    SCOPED_TRACE(type);
+    QImage shown;
+    WhenShown<QMessageBox>([&](QMessageBox* box) {
+      shown = box->iconPixmap().toImage().convertToFormat(QImage::Format_ARGB32);
+      ButtonNamed(box, "OK")->click();
+    });
+    MessageDlg("Look", type, {mbOK}, 0);
+    ASSERT_FALSE(shown.isNull());
+    const std::unique_ptr<TIcon> icon = MessageDlgIcon(type);
+    EXPECT_EQ(vantrel::qt::IconImage(*icon), shown);
+    for (const QImage& other : pictures) EXPECT_NE(other, shown);
+    pictures.push_back(shown);
+  }
+  EXPECT_TRUE(MessageDlgIcon(mtCustom)->Empty());
 }
 
 TEST(RealDialogTest, FileDialogTakesTheChosenFileAndFilter) {
