@@ -121,14 +121,11 @@ void TAtomicFileWriter::OpenBeside(const std::string& folder, const std::string&
   // A new file is made as any new file is (the umask applies); one that
   // replaces another is private until it has taken the other's bits.
   fd_ = OpenOwnedTempFile(folder, prefix, replaced ? 0600 : 0666, temp_);
-  if (fd_ < 0) {
-    temp_.clear();
-    Fail(errno);
-  }
   if (!replaced) return;
   // Root may give the file back to its owner; others keep at least the group
   // when they belong to it.
-  if (::fchown(fd_, replaced->st_uid, replaced->st_gid) != 0) (void)!::fchown(fd_, uid_t(-1), replaced->st_gid);
+  if (::fchown(fd_, replaced->st_uid, replaced->st_gid) != 0)
+    (void)!::fchown(fd_, uid_t(-1), replaced->st_gid);
   if (::fchmod(fd_, replaced->st_mode & 0777) != 0) Fail(errno);
 }
 

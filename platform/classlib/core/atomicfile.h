@@ -19,7 +19,9 @@
 //   waiting for one would hang the program;
 // - anything else (a folder, a block device, a socket): refused.
 // Every failure raises EInOutError "Cannot write file <name>: <reason>", with
-// the name as the caller gave it; nothing is reported written that is not.
+// the name as the caller gave it, or, when no temporary file can be made
+// beside the target, "Cannot create a temporary file in '<folder>': <reason>";
+// nothing is reported written that is not.
 
 #include <cstddef>
 #include <string>
@@ -47,23 +49,20 @@ class TAtomicFileWriter {
   // Writes every byte or raises; after a failure the writer is closed.
   void Write(const void* data, std::size_t count);
   void Write(const std::string& bytes) { Write(bytes.data(), bytes.size()); }
-  // The open descriptor, for writers that stream through one of their own;
-  // it stays the writer's to close.
-  int Handle() const { return fd_; }
-  // True while writing straight into a device or a pipe.
-  bool InPlace() const { return temp_.empty(); }
+  // Lets whoever may read `other` read the new file too (call it before
+  // committing): its read permissions are added, and its group is taken where
+  // this process may take it. Does nothing when other cannot be found.
+  void ShareReadingWith(const std::string& other);
 
   // Ends the file: on disk and in the target's place (or, in place, closed).
   void Commit();
   // Ends a NewFile writer's file under fileName, which it never replaces:
-  // false when that name is taken (the writer stays open for another).
+  // false when that name is taken (the file waits for another name).
   bool CommitNew(const std::string& fileName);
-  // Lets whoever may read `other` read the new file too: its read permissions
-  // are added, and its group is taken where this process may take it. Does
-  // nothing when other cannot be found.
-  void ShareReadingWith(const std::string& other);
 
  private:
+  // Writing straight into a device or a pipe (or closed after a failure).
+  bool InPlace() const { return temp_.empty(); }
   void OpenInPlace();
   // The temporary file in folder; `replaced` is the file it will replace.
   void OpenBeside(const std::string& folder, const std::string& tempPrefix, const struct stat* replaced);

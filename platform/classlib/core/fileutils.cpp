@@ -557,16 +557,11 @@ int OpenOwnedTempFile(const std::string& folder, const std::string& prefix, unsi
   const std::string owned = OwnedNamePrefix(prefix);
   const std::string dir = IncludeTrailingPathDelimiter(folder.empty() ? "." : folder);
   RemoveAbandonedOnce(dir, owned);
-  return OpenUniqueTempFile(dir + OwnedName(owned), name, mode_t(mode));
+  const int fd = OpenUniqueTempFile(dir + OwnedName(owned), name, mode_t(mode));
+  if (fd < 0) RaiseNoTempFile(folder, errno);
+  return fd;
 }
 
-std::string CreateOwnedTempFile(const std::string& folder, const std::string& prefix) {
-  std::string name;
-  const int fd = OpenOwnedTempFile(folder, prefix, 0600, name);
-  if (fd < 0) RaiseNoTempFile(folder, errno);
-  ::close(fd);
-  return name;
-}
 
 // --- Current folder, temporary files, the program ------------------------------------
 

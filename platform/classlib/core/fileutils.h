@@ -144,13 +144,10 @@ void RemoveAbandoned(const std::string& folder, const std::string& prefix);
 // RemoveAbandoned, the first time for each folder and prefix in this process only:
 // once is enough to free what died before, and later calls stay cheap.
 void RemoveAbandonedOnce(const std::string& folder, const std::string& prefix);
-// Creates a new empty file in folder named OwnedName(OwnedNamePrefix(prefix)), a
-// unique part and ".tmp", after removing such files of dead processes there; returns
-// its full name. Raises EInOutError when no file can be created there.
-std::string CreateOwnedTempFile(const std::string& folder, const std::string& prefix);
-// The same file made with `mode` (less the umask) and left open for writing:
-// returns its descriptor and puts its full name in `name`; -1 with errno set
-// when no file can be created there.
+// Creates a new file in folder named OwnedName(OwnedNamePrefix(prefix)), a unique
+// part and ".tmp", after removing such files of dead processes there, with `mode`
+// (less the umask), and opens it for writing: returns its descriptor and puts its
+// full name in `name`. Raises EInOutError when no file can be created there.
 int OpenOwnedTempFile(const std::string& folder, const std::string& prefix, unsigned mode,
                       std::string& name);
 

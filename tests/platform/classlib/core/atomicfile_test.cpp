@@ -57,19 +57,22 @@ TEST(AtomicFileWriterTest, RefusalsSayWhy) {
   std::filesystem::create_symlink("loop-b", dir / "loop-a");
   std::filesystem::create_symlink("loop-a", dir / "loop-b");
   BoundSocket socket(dir / "socket");
+  auto refused = [&](const std::string& name, const std::string& why) {
+    return "Cannot write file " + (dir / name) + ": " + why;
+  };
   const struct {
     std::string name;
-    std::string why;
+    std::string message;
   } cases[] = {
-      {"folder", "Is a directory"},
-      {"unread", "no program reads from this pipe"},
-      {"loop-a", "Too many levels of symbolic links"},
-      {"missing/file.txt", "No such file or directory"},
-      {"socket", "only a file, a character device or a pipe can be written"},
+      {"folder", refused("folder", "Is a directory")},
+      {"unread", refused("unread", "no program reads from this pipe")},
+      {"loop-a", refused("loop-a", "Too many levels of symbolic links")},
+      {"socket", refused("socket", "only a file, a character device or a pipe can be written")},
+      {"missing/file.txt",
+       "Cannot create a temporary file in '" + (dir / "missing/") + "': No such file or directory"},
   };
   const std::set<std::string> before = NamesIn(dir.Path());
-  for (const auto& c : cases)
-    EXPECT_EQ(WriteOnce(dir / c.name), "Cannot write file " + (dir / c.name) + ": " + c.why);
+  for (const auto& c : cases) EXPECT_EQ(WriteOnce(dir / c.name), c.message);
   EXPECT_EQ(NamesIn(dir.Path()), before);
 }
 
@@ -83,7 +86,8 @@ TEST(AtomicFileWriterTest, APipeWhoseReaderLeavesIsAnErrorNotTheEnd) {
   ASSERT_GE(reader, 0);
   TAtomicFileWriter file(fifo);
   ::close(reader);
-  EXPECT_EQ(MessageOf<EInOutError>([&] { file.Write("lost"); }), "Cannot write file " + fifo + ": Broken pipe");
+  EXPECT_EQ(MessageOf<EInOutError>([&] { file.Write("lost"); }),
+            "Cannot write file " + fifo + ": Broken pipe");
   sigset_t pending;
   sigpending(&pending);
   EXPECT_EQ(sigismember(&pending, SIGPIPE), 0);

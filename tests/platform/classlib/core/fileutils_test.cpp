@@ -369,7 +369,8 @@ TEST(OwnedNamesTest, OnlyDeadProcessesOfThisFormAreRemoved) {
   EXPECT_EQ(NamesIn(dir.Path()), std::set<std::string>(kept.begin(), kept.end()));
 
   // A temporary file of this process's own form, removed only once it is dead.
-  const std::string temp = CreateOwnedTempFile(dir.Path(), "vex");
+  std::string temp;
+  ::close(OpenOwnedTempFile(dir.Path(), "vex", 0600, temp));
   EXPECT_TRUE(ExtractFileName(temp).starts_with(OwnedName(OwnedNamePrefix("vex")))) << temp;
   EXPECT_TRUE(temp.ends_with(".tmp")) << temp;
   RemoveAbandoned(dir.Path(), OwnedNamePrefix("vex"));
@@ -416,14 +417,8 @@ TEST(WriteAtomicallyTest, TheLeftoversOfAKilledWriterGoWithTheNextWrite) {
 TEST(WriteAtomicallyTest, WhatStandsAtTheTargetIsWrittenSoundly) {
   const std::string contents = "the new contents\n";
   write_targets::ExpectSoundTargets(
-      [&](const std::string& path) {
-        try {
-          WriteFileAtomically(path, contents);
-          return true;
-        } catch (const EInOutError&) {
-          return false;
-        }
-      },
+      write_targets::FailsByRaising<EInOutError>(
+          [&](const std::string& path) { WriteFileAtomically(path, contents); }),
       [&](const std::string& bytes) { return bytes == contents; });
 }
 

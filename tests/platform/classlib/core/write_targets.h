@@ -87,9 +87,10 @@ class TPipeReader {
  private:
   static constexpr int kDeadlineMs = 10000;
   void Read() {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kDeadlineMs);
+    using std::chrono::milliseconds, std::chrono::steady_clock;
+    const auto end = steady_clock::now() + milliseconds(kDeadlineMs);
     while (fd_ >= 0) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+      const auto left = std::chrono::duration_cast<milliseconds>(end - steady_clock::now());
       if (left.count() <= 0) return;
       // The pipe reports no hang-up before a writer has come.
       pollfd p{fd_, POLLIN, 0};
@@ -108,6 +109,19 @@ class TPipeReader {
   bool finished_ = false;
   std::thread thread_;
 };
+
+// A write for ExpectSoundTargets from an action that raises E when it fails.
+template <class E>
+std::function<bool(const std::string&)> FailsByRaising(std::function<void(const std::string&)> action) {
+  return [action](const std::string& path) {
+    try {
+      action(path);
+      return true;
+    } catch (const E&) {
+      return false;
+    }
+  };
+}
 
 // write(path) runs the writer on path and answers whether it reported success;
 // isOutput(bytes) tells its output from anything else. `extension` ends every
