@@ -168,8 +168,8 @@ TEST_F(ReportTextFile, OnlyAFinishedJobReplacesTheFile) {
   EXPECT_TRUE(listed().empty());
 }
 
-// The job's own file is private while it is written; the finished file is
-// readable by others like any export, and only it is left in the folder.
+// The finished file has a new file's mode, readable by others under the
+// usual umask like any export, and only it is left in the folder.
 TEST_F(ReportTextFile, AFinishedFileIsReadableByOthers) {
   pages = {{{1, 1, "a"}}};
   EXPECT_EQ(Run(ftComma), "a");
