@@ -57,13 +57,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   fuzz::Require(Bytes() == input, "reading never rewrites the file");
 
-  // A damaged set leaves the conditions as they were.
+  // A damaged set leaves the conditions as they were. A damaged set whose
+  // name an earlier good set holds loads that one, so what "as they were"
+  // means is taken afresh before each load.
   TStringList lines;
   lines.SetText(input);
-  const std::size_t before = dialog.FieldInfo().size();
-  for (const TwwSavedFilterSet& set : wwReadSavedFilterSets(&lines, store.Delimiter))
-    if (!set.Damage.empty() && store.FilterExists(set.Name) && !store.LoadFilter(set.Name))
+  for (const TwwSavedFilterSet& set : wwReadSavedFilterSets(&lines, store.Delimiter)) {
+    if (set.Damage.empty() || !store.FilterExists(set.Name)) continue;
+    const std::size_t before = dialog.FieldInfo().size();
+    if (!store.LoadFilter(set.Name))
       fuzz::Require(dialog.FieldInfo().size() == before, "a failed load changes nothing");
+  }
 
   if (names.empty()) return 0;
   const bool saved = store.SaveFilter(names.front() + " again");

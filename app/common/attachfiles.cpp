@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/classlib/core/atomicfile.h"
 #include "platform/classlib/core/clock.h"
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/core/fileutils.h"
@@ -57,28 +58,39 @@ bool WriteAll(int fd, const char* data, std::size_t count) {
   return true;
 }
 
-// Copies the open source into dest (created with `flags`) and onto the disk;
-// false only when exclusive creation found dest taken. Errors name `shown`
-// (dest when empty).
-bool CopyOpen(int in, const std::string& dest, int flags, const std::string& shown = "") {
-  const std::string target = ExpandFileName(dest);
-  const std::string named = shown.empty() ? target : ExpandFileName(shown);
-  Fd out{::open(target.c_str(), flags | O_WRONLY | O_CREAT | O_CLOEXEC, 0644)};
-  if (out.fd < 0 && errno == EEXIST && (flags & O_EXCL)) return false;
-  if (out.fd < 0) throw EFCreateError("Cannot create file " + named);
-  auto fail = [&](int error) {
-    ::unlink(target.c_str());  // no partial copy stays behind
-    throw EInOutError("Cannot write file " + named + ": " + std::strerror(error), error);
-  };
+// Reads the open source to its end block by block, handing each block to
+// `write`; false with errno set when a read fails.
+template <class Write>
+bool ReadBlocks(int in, Write&& write) {
   char buffer[kCopyBlock];
   for (;;) {
     const ssize_t got = ::read(in, buffer, sizeof buffer);
     if (got < 0 && errno == EINTR) continue;
-    if (got < 0) fail(errno);
-    if (!WriteAll(out.fd, buffer, std::size_t(got))) fail(errno);
-    if (got < ssize_t(sizeof buffer)) break;
+    if (got < 0) return false;
+    write(buffer, std::size_t(got));
+    if (got < ssize_t(sizeof buffer)) return true;
   }
-  if (::fsync(out.fd) != 0) fail(errno);
+}
+
+[[noreturn]] void RaiseWriteError(const std::string& named, int error) {
+  throw EInOutError("Cannot write file " + named + ": " + std::strerror(error), error);
+}
+
+// Copies the open source into dest (created with `flags`) and onto the disk;
+// false only when exclusive creation found dest taken.
+bool CopyOpen(int in, const std::string& dest, int flags) {
+  const std::string target = ExpandFileName(dest);
+  Fd out{::open(target.c_str(), flags | O_WRONLY | O_CREAT | O_CLOEXEC, 0644)};
+  if (out.fd < 0 && errno == EEXIST && (flags & O_EXCL)) return false;
+  if (out.fd < 0) throw EFCreateError("Cannot create file " + target);
+  auto fail = [&](int error) {
+    ::unlink(target.c_str());  // no partial copy stays behind
+    RaiseWriteError(target, error);
+  };
+  const bool read = ReadBlocks(in, [&](const char* block, std::size_t size) {
+    if (!WriteAll(out.fd, block, size)) fail(errno);
+  });
+  if (!read || ::fsync(out.fd) != 0) fail(errno);
   return true;
 }
 
@@ -303,7 +315,8 @@ std::string UniqueAttachmentName(const std::string& folder, const std::string& n
   throw EInOutError("No free name for " + name + " in " + folder, EEXIST);
 }
 
-std::string CopyInAttachment(const std::string& folder, const std::string& source) {
+std::string CopyInAttachment(const std::string& folder, const std::string& source,
+                             const std::string& readableLike) {
   const std::string name = ExtractFileName(source);
   if (!IsBareFileName(name))
     throw EInOutError("The file name '" + name + "' cannot be used for an attachment.", EINVAL);
@@ -311,22 +324,16 @@ std::string CopyInAttachment(const std::string& folder, const std::string& sourc
   if (!DirectoryExists(folder)) ForceDirectories(folder);
   // Copied whole under a temporary name first: a copy cut short (a kill, a
   // full disk) never stands under an attachment's name.
-  const std::string temp = CreateOwnedTempFile(folder, kCopyPrefix);
-  try {
-    CopyOpen(in.fd, temp, O_TRUNC, folder + name);
-    // Another user may take the free name between the look and the rename:
-    // the rename never replaces, and the next look finds the next number.
-    for (int tries = 0; tries < kMaxCopyNumber; ++tries) {
-      const std::string candidate = UniqueAttachmentName(folder, name);
-      if (RenameFile(temp, folder + candidate)) return candidate;
-      if (errno != EEXIST)
-        throw EInOutError("Cannot write file " + ExpandFileName(folder + candidate) + ": " + std::strerror(errno),
-                          errno);
-    }
-  } catch (...) {
-    ::unlink(temp.c_str());
-    throw;
+  const std::string shown = ExpandFileName(folder + name);
+  TAtomicFileWriter copy(TAtomicFileWriter::NewFile, folder, kCopyPrefix, shown);
+  if (!ReadBlocks(in.fd, [&](const char* block, std::size_t size) { copy.Write(block, size); }))
+    RaiseWriteError(shown, errno);
+  if (!readableLike.empty()) copy.ShareReadingWith(readableLike);
+  // Another user may take the free name between the look and the rename:
+  // the copy never replaces, and the next look finds the next number.
+  for (int tries = 0; tries < kMaxCopyNumber; ++tries) {
+    const std::string candidate = UniqueAttachmentName(folder, name);
+    if (copy.CommitNew(ExpandFileName(folder + candidate))) return candidate;
   }
-  ::unlink(temp.c_str());
   throw EInOutError("No free name for " + name + " in " + folder, EEXIST);
 }

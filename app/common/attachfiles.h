@@ -60,5 +60,8 @@ std::string UniqueAttachmentName(const std::string& folder, const std::string& n
 // EFOpenError, without waiting on it; a name taken by another user meanwhile
 // moves on to the next. The copy is made whole under a temporary name and then
 // renamed, so no attachment name ever holds part of a file; temporary copies
-// left by killed programs are removed by the next copy into the folder.
-std::string CopyInAttachment(const std::string& folder, const std::string& source);
+// left by killed programs are removed by the next copy into the folder. The
+// copy's mode is that of a new file (the umask's), and whoever may read
+// `readableLike` (the database, when given) may read the copy too.
+std::string CopyInAttachment(const std::string& folder, const std::string& source,
+                             const std::string& readableLike = "");

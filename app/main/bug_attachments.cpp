@@ -153,7 +153,8 @@ std::string TfrmBug::UniqueAttachmentName(const std::string& name) const {
 }
 
 void TfrmBug::AttachFile(const std::string& source) {
-  const std::string name = CopyInAttachment(AttachmentsPath(), source);
+  // Other users of a shared database open the copies too.
+  const std::string name = CopyInAttachment(AttachmentsPath(), source, DatabasePath);
   TField* field = dsetBug->FieldByName("Attachment");
   field->SetAsString(field->AsString() + name + "\r\n");
   tcRTFs->Repaint();

@@ -1,15 +1,10 @@
 // Export to comma-separated and HTML files: the File menu's Export commands,
 // the frame around every export (save dialog, lock, progress, messages) and
-// the writers. A file is written under a temporary name in the chosen folder
-// and renamed over the target only when complete, so a failure leaves the
-// target as it was.
-
-#include <sys/stat.h>
+// the writers. A file is written under a temporary name beside its target
+// and takes the target's place only when complete, so a failure leaves the
+// target as it was; a device or a pipe named as the target takes it in place.
 
 #include <array>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <functional>
 
 #include "app/common/beepmessage.h"
@@ -23,6 +18,7 @@
 #include "datactrls/wwdbgrid.h"
 #include "datactrls/wwtable.h"
 #include "platform/classlib/controls/extctrls.h"
+#include "platform/classlib/core/atomicfile.h"
 #include "platform/classlib/core/clock.h"
 #include "platform/classlib/core/fileutils.h"
 #include "platform/classlib/core/registry.h"
@@ -65,23 +61,12 @@ constexpr std::uint64_t kProgressMs = 50;
 // Bytes gathered before each write to the file.
 constexpr std::size_t kWriteChunk = 1 << 16;
 
-// The file being written: a temporary file beside the target, named after this
-// process, so that the next export removes those of an export that was killed.
+// The file being written, through an atomic file writer whose temporary file
+// beside the target is named after this process ("vex"), so that the next
+// export removes those of an export that was killed.
 class TExportFile {
  public:
-  explicit TExportFile(const std::string& target)
-      : target_(target), temp_(CreateOwnedTempFile(ExtractFilePath(target), "vex")) {
-    file_ = std::fopen(temp_.c_str(), "wb");
-    if (!file_) {
-      const int error = errno;
-      DeleteFile(temp_);
-      Fail(error);
-    }
-  }
-  ~TExportFile() {
-    if (file_) std::fclose(file_);
-    if (!done_) DeleteFile(temp_);
-  }
+  explicit TExportFile(const std::string& target) : file_(target, "vex") {}
   // Adds text through `append(buffer)`, straight into what is gathered.
   template <class Append>
   void WriteWith(Append&& append) {
@@ -94,26 +79,16 @@ class TExportFile {
   // Writes the rest and puts the file in the target's place.
   void Finish() {
     Flush();
-    FILE* f = file_;
-    file_ = nullptr;
-    if (std::fclose(f) != 0) Fail(errno);
-    ::chmod(temp_.c_str(), 0644);
-    if (std::rename(temp_.c_str(), target_.c_str()) != 0) Fail(errno);
-    done_ = true;
+    file_.Commit();
   }
 
  private:
   void Flush() {
-    if (!buffer_.empty() && std::fwrite(buffer_.data(), 1, buffer_.size(), file_) != buffer_.size())
-      Fail(errno);
+    file_.Write(buffer_);
     buffer_.clear();
   }
-  [[noreturn]] void Fail(int error) {
-    throw EInOutError("Cannot write file " + target_ + ": " + std::strerror(error), error);
-  }
-  std::string target_, temp_, buffer_;
-  FILE* file_ = nullptr;
-  bool done_ = false;
+  TAtomicFileWriter file_;
+  std::string buffer_;
 };
 
 }  // namespace

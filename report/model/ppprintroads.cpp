@@ -115,14 +115,9 @@ void TppReport::PreviewInForm() {
     PrintPages();
     return;
   }
-  TppCustomPreviewer* form = previewForm_;
-  try {
-    RunWhileModal(form, [this] { PrintPages(); }, [] {});
-  } catch (...) {
-    delete previewForm_;
-    throw;
-  }
-  delete previewForm_;  // a modal preview lives for one showing
+  // A modal preview lives for one showing, however the showing ends.
+  const std::unique_ptr<TppCustomPreviewer> showing(previewForm_);
+  RunWhileModal(showing.get(), [this] { PrintPages(); }, [] {});
 }
 
 void TppReport::PrintToDevice() {

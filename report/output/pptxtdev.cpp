@@ -1,12 +1,8 @@
 #include "report/output/pptxtdev.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cstdio>
 #include <vector>
 
-#include "platform/classlib/core/fileutils.h"
 #include "platform/classlib/core/format.h"
 #include "platform/classlib/core/strutils.h"
 #include "platform/classlib/printers/printers.h"
@@ -31,46 +27,41 @@ void TppFileDevice::SetFileName(const std::string& name) {
 
 void TppFileDevice::FileError() { throw EPrintError("File Error: " + fileName_); }
 
-// The job writes beside the target under a name of its own and renames at
-// the end, so a cancelled or failed job leaves no half file and an older
-// file stays as it was until the new one is complete. The name is unique and
-// owned by this process, so two jobs never share it and the next job removes
-// what a killed program left.
+// The job writes through an atomic file writer: into a file of its own beside
+// the target that takes the target's place only at the end, so a cancelled or
+// failed job leaves no half file and an older file stays as it was until the
+// new one is complete (a device or a pipe at the target is written in place).
+// The name is unique and owned by this process, so two jobs never share it
+// and the next job removes what a killed program left.
 void TppFileDevice::CreateFile() {
   try {
-    partName_ = CreateOwnedTempFile(ExtractFilePath(fileName_), kPartPrefix);
-    stream_ = std::make_unique<TFileStream>(partName_, fmCreate);
+    file_ = std::make_unique<TAtomicFileWriter>(fileName_, kPartPrefix);
   } catch (const Exception&) {
-    if (!partName_.empty()) std::remove(partName_.c_str());
-    partName_.clear();
     FileError();
   }
 }
 
 void TppFileDevice::WriteBytes(const std::string& bytes) {
-  if (!stream_) FileError();
-  if (stream_->Write(bytes.data(), int64_t(bytes.size())) == int64_t(bytes.size())) return;
-  CancelJob();
-  FileError();
+  if (!file_) FileError();
+  try {
+    file_->Write(bytes);
+  } catch (const Exception&) {
+    CancelJob();
+    FileError();
+  }
 }
 
 void TppFileDevice::CommitFile() {
-  if (!stream_) return;
-  stream_.reset();
-  // A temporary file is private; the finished one is read like any export.
-  ::chmod(partName_.c_str(), 0644);
-  const bool moved = std::rename(partName_.c_str(), fileName_.c_str()) == 0;
-  if (!moved) std::remove(partName_.c_str());
-  partName_.clear();
-  if (!moved) FileError();
+  if (!file_) return;
+  const std::unique_ptr<TAtomicFileWriter> file = std::move(file_);
+  try {
+    file->Commit();
+  } catch (const Exception&) {
+    FileError();
+  }
 }
 
-void TppFileDevice::DiscardFile() {
-  if (!stream_) return;
-  stream_.reset();
-  std::remove(partName_.c_str());
-  partName_.clear();
-}
+void TppFileDevice::DiscardFile() { file_.reset(); }
 
 // ---- The text-file device ---------------------------------------------------------------
 

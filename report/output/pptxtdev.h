@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/classlib/core/streams.h"
+#include "platform/classlib/core/atomicfile.h"
 #include "report/output/ppdevice.h"
 
 DECLARE_ENUM(TppFileType, ftComma, ftTab, ftFixedLength, ftCustom)
@@ -24,8 +24,7 @@ class TppFileDevice : public TppDevice {
   void SetFileName(const std::string& name);
 
  protected:
-  // Creates the job's file beside the target; EPrintError "File Error:
-  // <name>" when it cannot.
+  // Opens the job's file; EPrintError "File Error: <name>" when it cannot.
   void CreateFile();
   // Writes all bytes; a short write closes the file, cancels the job and
   // raises EPrintError "File Error: <name>", so a full disk never passes as done.
@@ -34,13 +33,12 @@ class TppFileDevice : public TppDevice {
   // cannot); a stopped one is thrown away.
   void CommitFile();
   void DiscardFile();
-  bool FileOpen() const { return stream_ != nullptr; }
+  bool FileOpen() const { return file_ != nullptr; }
 
  private:
   [[noreturn]] void FileError();
   std::string fileName_;
-  std::string partName_;  // where the job writes until it is complete
-  std::unique_ptr<TFileStream> stream_;
+  std::unique_ptr<TAtomicFileWriter> file_;
 };
 
 class TppTextFileDevice : public TppFileDevice {

@@ -19,6 +19,7 @@
 #include "apptest.h"
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/core/failingfiles.h"
+#include "platform/classlib/core/write_targets.h"
 #include "platform/classlib/core/fileutils.h"
 #include "platform/dao/childprocess.h"
 
@@ -137,6 +138,36 @@ TEST_F(AttachFiles, CopyInRefusesHostileNamesAndRemakesTheFolder) {
   EXPECT_EQ(Raised<EFOpenError>([&] { CopyInAttachment(folder, dir + "gone.txt"); }),
             "Cannot open file " + dir + "gone.txt");
   EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2);
+}
+
+// A copy gets the mode of any new file, and whoever may read the file it is
+// made readable like (the database) may read it too, whatever the umask of
+// the user who copied it in.
+TEST_F(AttachFiles, ACopysModeIsTheUmasksAndReadableLikeTheDatabase) {
+  Put(dir + "notes.txt", "hello");
+  const std::string database = dir + "Vantrel.MDB";
+  Put(database, "db");
+  const struct {
+    mode_t umask, database;
+    bool shared;
+    mode_t copy;
+  } cases[] = {
+      {027, 0600, false, 0640},  // the umask's
+      {077, 0644, true, 0644},   // everyone may read the database
+      {077, 0640, true, 0640},   // its group may
+      {022, 0600, true, 0644},   // sharing only adds
+  };
+  for (const auto& c : cases) {
+    ::chmod(database.c_str(), c.database);
+    std::string name;
+    {
+      write_targets::TUmaskScope mask(c.umask);
+      name = CopyInAttachment(folder, dir + "notes.txt", c.shared ? database : "");
+    }
+    EXPECT_EQ(write_targets::ModeOf(folder + name) & 07777, c.copy)
+        << std::oct << "umask " << c.umask << ", database " << c.database;
+    EXPECT_EQ(Get(folder + name), "hello");
+  }
 }
 
 TEST_F(AttachFiles, TwoProcessesAttachingOneNameKeepEveryCopy) {

@@ -26,6 +26,7 @@
 #include "entrytest.h"
 #include "datactrls/wwtable.h"
 #include "platform/classlib/core/fileutils.h"
+#include "platform/classlib/core/write_targets.h"
 #include "platform/classlib/core/registry.h"
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/dialogs/dialogs.h"
@@ -107,6 +108,21 @@ TEST_F(AttachWindow, AttachingCopiesUnderFreeNamesAndListsThem) {
   Put(dir + "b.txt");
   EXPECT_THROW(form->AttachFiles({dir + "b.txt", dir + "gone.txt"}), EFOpenError);
   EXPECT_EQ(Memo(), "notes.txt\r\nnotes(2).txt\r\nb.txt\r\n");
+}
+
+// The window copies files in readable by whoever may read its database, so
+// other users of a shared database can open them, whatever the umask of the
+// user who attached them.
+TEST_F(AttachWindow, ACopyIsReadableByWhoeverMayReadTheDatabase) {
+  Start({""}, {});
+  ::chmod(scratch.Database().c_str(), 0644);
+  Put(dir + "notes.txt");
+  {
+    write_targets::TUmaskScope mask(077);
+    form->AttachFiles({dir + "notes.txt"});
+  }
+  EXPECT_EQ(Memo(), "notes.txt\r\n");
+  EXPECT_EQ(write_targets::ModeOf(folder + "notes.txt") & 07777, 0644u);
 }
 
 // The toolbar's hints, and buttons that act on a selection enabled only with

@@ -28,6 +28,7 @@
 #include "platform/classlib/core/clock.h"
 #include "platform/classlib/core/failingfiles.h"
 #include "platform/classlib/core/fileutils.h"
+#include "platform/classlib/core/write_targets.h"
 #include "platform/classlib/dbctrls/dbctrls.h"
 #include "platform/classlib/dialogs/dialogs.h"
 #include "platform/classlib/menus/menus.h"
@@ -208,6 +209,25 @@ TEST_F(ExportWindow, HtmlOfTheEntryEscapesEntryAndProgramText) {
             "<TD COLSPAN=4>a.txt</TD>\r\n</TR>\r\n\r\n"
             "<TR BGCOLOR=\"#000000\">\r\n<TD ColSpan=20>_</TD>\r\n</TR>\r\n"
             "</TABLE></BODY></HTML>\r\n");
+}
+
+// Whatever stands at the chosen name: a device or a pipe takes the export in
+// place, a link is followed, an older file keeps its permission bits, a new
+// one gets the umask's, and a device that cannot take it is reported.
+TEST_F(ExportWindow, TheTargetIsWrittenAsWhatItIs) {
+  write_targets::ExpectSoundTargets(
+      [&](const std::string& path) {
+        target = path;
+        const std::size_t before = Messages().size();
+        form->mnuMain_File_Export_ThisRecord->Click();
+        const std::vector<std::string> messages = Messages();
+        EXPECT_TRUE(Unlocked());
+        if (messages.size() != before + 1) return false;
+        EXPECT_EQ(messages.back() == kCompleted.front(), messages.back().find(path) == std::string::npos)
+            << messages.back();
+        return messages.back() == kCompleted.front();
+      },
+      [](const std::string& bytes) { return bytes == kFirstRecord; }, ".csv");
 }
 
 TEST_F(ExportWindow, FailuresShowTheErrorLeaveTheTargetAndUnlock) {

@@ -1,6 +1,9 @@
 #pragma once
-// Internal to the controls library's .cpp files: how window controls reach
-// the Qt widgets under them. Only forward declarations of Qt classes here.
+// Internal to the class library's window libraries: how window controls reach
+// the Qt widgets under them. The controls library implements it; the menus
+// and standard-controls libraries built on it use it in their .cpp files, as
+// do tests that drive real widgets. The system's own code never includes it.
+// Only forward declarations of Qt classes here.
 
 #include <exception>
 #include <functional>

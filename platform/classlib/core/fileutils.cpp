@@ -22,6 +22,7 @@
 #include <set>
 #include <vector>
 
+#include "platform/classlib/core/atomicfile.h"
 #include "platform/classlib/core/wintypes.h"
 
 namespace classlib_detail {
@@ -473,10 +474,10 @@ TFileLockScope::~TFileLockScope() { ::close(fd_); }  // closing releases the loc
 
 namespace {
 
-// Creates stem + four hex digits + ".tmp" exclusively and opens it for
-// writing: the descriptor, with the name in `name`; -1 with errno set when no
-// such file can be made.
-int OpenUniqueTempFile(const std::string& stem, std::string& name) {
+// Creates stem + four hex digits + ".tmp" exclusively with `mode` (less the
+// umask) and opens it for writing: the descriptor, with the name in `name`;
+// -1 with errno set when no such file can be made.
+int OpenUniqueTempFile(const std::string& stem, std::string& name, mode_t mode = 0600) {
   thread_local std::mt19937 random{std::random_device{}()};
   static const char* kHex = "0123456789ABCDEF";
   for (int attempt = 0; attempt < 100; ++attempt) {
@@ -484,21 +485,22 @@ int OpenUniqueTempFile(const std::string& stem, std::string& name) {
     name = stem;
     for (int shift = 12; shift >= 0; shift -= 4) name += kHex[(unique >> shift) & 0xF];
     name += ".tmp";
-    int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   return -1;  // errno is EEXIST
+}
+
+[[noreturn]] void RaiseNoTempFile(const std::string& directory, int error) {
+  throw EInOutError("Cannot create a temporary file in '" + directory + "': " + std::strerror(error),
+                    error);
 }
 
 // OpenUniqueTempFile, closed again; raises naming directory when it fails.
 std::string CreateUniqueTempFile(const std::string& stem, const std::string& directory) {
   std::string name;
   const int fd = OpenUniqueTempFile(stem, name);
-  if (fd < 0) {
-    const int error = errno;
-    throw EInOutError("Cannot create a temporary file in '" + directory + "': " + std::strerror(error),
-                      error);
-  }
+  if (fd < 0) RaiseNoTempFile(directory, errno);
   ::close(fd);
   return name;
 }
@@ -506,52 +508,9 @@ std::string CreateUniqueTempFile(const std::string& stem, const std::string& dir
 }  // namespace
 
 void WriteFileAtomically(const std::string& fileName, const std::string& contents) {
-  std::string target = fileName;
-  struct stat st;
-  bool exists = ::lstat(target.c_str(), &st) == 0;
-  if (exists && S_ISLNK(st.st_mode)) {
-    // Replace the file the link points to, not the link itself.
-    if (char* real = ::realpath(fileName.c_str(), nullptr)) {
-      target = real;
-      std::free(real);
-    }
-    exists = ::stat(target.c_str(), &st) == 0;
-  }
-  auto fail = [&](int error, const std::string& temp) {
-    if (!temp.empty()) ::unlink(temp.c_str());
-    throw EInOutError("Cannot write the file '" + fileName + "': " + std::strerror(error), error);
-  };
-
-  const std::string folder = ExtractFilePath(target);
-  const std::string owned = OwnedNamePrefix("." + ExtractFileName(target) + ".");
-  RemoveAbandonedOnce(folder, owned);
-  std::string temp;
-  int fd = OpenUniqueTempFile(folder + OwnedName(owned), temp);
-  if (fd < 0) fail(errno, {});
-  mode_t mode;
-  if (exists) {
-    mode = st.st_mode & 07777;
-  } else {
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
-  }
-  ::fchmod(fd, mode);
-  for (std::size_t done = 0; done < contents.size();) {
-    ssize_t n = ::write(fd, contents.data() + done, contents.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      int error = n < 0 ? errno : EIO;
-      ::close(fd);
-      fail(error, temp);
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  // On disk before it replaces the old file, so a crash leaves one or the other whole.
-  int synced = ::fsync(fd) == 0 ? 0 : errno;
-  int closed = ::close(fd) == 0 ? 0 : errno;
-  if (synced != 0 || closed != 0) fail(synced != 0 ? synced : closed, temp);
-  if (::rename(temp.c_str(), target.c_str()) != 0) fail(errno, temp);
+  TAtomicFileWriter file(fileName);
+  file.Write(contents);
+  file.Commit();
 }
 
 // --- Files a process owns while it runs ------------------------------------------------
@@ -593,12 +552,16 @@ void RemoveAbandonedOnce(const std::string& folder, const std::string& prefix) {
     RemoveAbandoned(folder, prefix);
 }
 
-std::string CreateOwnedTempFile(const std::string& folder, const std::string& prefix) {
+int OpenOwnedTempFile(const std::string& folder, const std::string& prefix, unsigned mode,
+                      std::string& name) {
   const std::string owned = OwnedNamePrefix(prefix);
   const std::string dir = IncludeTrailingPathDelimiter(folder.empty() ? "." : folder);
   RemoveAbandonedOnce(dir, owned);
-  return CreateUniqueTempFile(dir + OwnedName(owned), folder);
+  const int fd = OpenUniqueTempFile(dir + OwnedName(owned), name, mode_t(mode));
+  if (fd < 0) RaiseNoTempFile(folder, errno);
+  return fd;
 }
+
 
 // --- Current folder, temporary files, the program ------------------------------------
 

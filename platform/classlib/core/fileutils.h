@@ -105,12 +105,12 @@ void FindClose(TSearchRec& f);
 
 // Reads the whole file; false when it cannot be read (errno tells why).
 bool ReadWholeFile(const std::string& fileName, std::string& contents);
-// Replaces the file's contents all at once: a reader sees the old file or the new
-// one, never a mix, and a failure leaves the old file as it was. The new contents are
-// written beside it first, under a name owned by this process (see above); those left
-// by dead processes are removed on the way. A new file gets the
-// permissions of a newly created one, an existing file keeps its own; a link is
-// followed. Raises EInOutError naming the file when it cannot be written.
+// Replaces the file's contents all at once through TAtomicFileWriter
+// (atomicfile.h): a reader sees the old file or the new one, never a mix, and a
+// failure leaves the old file as it was. A new file gets the permissions of a
+// newly created one, an existing file keeps its own, a link is followed and a
+// device or pipe is written in place. Raises EInOutError naming the file when
+// it cannot be written.
 void WriteFileAtomically(const std::string& fileName, const std::string& contents);
 
 // Holds an exclusive lock on a lock file (made when missing) while it lives, so a
@@ -144,10 +144,12 @@ void RemoveAbandoned(const std::string& folder, const std::string& prefix);
 // RemoveAbandoned, the first time for each folder and prefix in this process only:
 // once is enough to free what died before, and later calls stay cheap.
 void RemoveAbandonedOnce(const std::string& folder, const std::string& prefix);
-// Creates a new empty file in folder named OwnedName(OwnedNamePrefix(prefix)), a
-// unique part and ".tmp", after removing such files of dead processes there; returns
-// its full name. Raises EInOutError when no file can be created there.
-std::string CreateOwnedTempFile(const std::string& folder, const std::string& prefix);
+// Creates a new file in folder named OwnedName(OwnedNamePrefix(prefix)), a unique
+// part and ".tmp", after removing such files of dead processes there, with `mode`
+// (less the umask), and opens it for writing: returns its descriptor and puts its
+// full name in `name`. Raises EInOutError when no file can be created there.
+int OpenOwnedTempFile(const std::string& folder, const std::string& prefix, unsigned mode,
+                      std::string& name);
 
 // --- Current folder, temporary files, the program ------------------------------------
 

@@ -3,6 +3,7 @@
 #include "platform/classlib/printers/printdevices.h"
 
 #include <QGuiApplication>
+#include <QIODevice>
 #include <QLocale>
 #include <QPageLayout>
 #include <QPageSize>
@@ -10,7 +11,6 @@
 #include <QPdfWriter>
 #include <QPrinter>
 #include <QPrinterInfo>
-#include <QSaveFile>
 
 #include <QPrintEngine>
 
@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "platform/classlib/core/atomicfile.h"
 #include "platform/classlib/core/format.h"
 #include "platform/classlib/graphics/qtbridge.h"
 
@@ -61,6 +62,44 @@ void BeginPainting(TCanvas& canvas, QPaintDevice* device, const std::string& pri
 
 // ---- PDF -------------------------------------------------------------------------
 
+// Qt's PDF writer writes in small pieces: they are gathered here and handed to
+// the file's writer in large ones. The first failure is kept; it fails every
+// later write and the end of the job.
+class TWriterDevice : public QIODevice {
+ public:
+  explicit TWriterDevice(TAtomicFileWriter& file) : file_(file) { open(QIODevice::WriteOnly); }
+  bool isSequential() const override { return true; }
+  // Writes what is gathered; raises EPrintError with the first failure.
+  void Finish() {
+    Flush();
+    if (!failure_.empty()) throw EPrintError(failure_);
+  }
+
+ protected:
+  qint64 readData(char*, qint64) override { return -1; }
+  qint64 writeData(const char* data, qint64 size) override {
+    if (failure_.empty()) buffer_.append(data, std::size_t(size));
+    if (buffer_.size() >= kChunk) Flush();
+    return failure_.empty() ? size : -1;
+  }
+
+ private:
+  static constexpr std::size_t kChunk = 1 << 16;
+  void Flush() {
+    if (failure_.empty() && !buffer_.empty()) {
+      try {
+        file_.Write(buffer_);
+      } catch (const Exception& e) {
+        failure_ = e.Message();
+      }
+    }
+    buffer_.clear();
+  }
+  TAtomicFileWriter& file_;
+  std::string buffer_;
+  std::string failure_;
+};
+
 // Every paper of the classic table, and custom sizes.
 class PdfPrinter : public TPrinterDevice {
  public:
@@ -80,15 +119,15 @@ class PdfPrinter : public TPrinterDevice {
 
   void StartJob(const TPrinterSettings& settings, const std::string& title,
                 const std::string& fileName, TCanvas& canvas) override {
-    // Written next to the target and renamed at the end: an aborted or failed
-    // job leaves neither a partial file nor a damaged older one.
-    file_ = std::make_unique<QSaveFile>(ToQString(fileName));
-    if (!file_->open(QIODevice::WriteOnly)) {
-      std::string why = FromQString(file_->errorString());
-      file_.reset();
-      throw EPrintError(Format("Cannot write \"%s\": %s", {fileName, why}));
+    // Written through an atomic file writer: an aborted or failed job leaves
+    // neither a partial file nor a damaged older one, and a device or a pipe
+    // named as the file takes the document in place.
+    try {
+      target_ = std::make_unique<TAtomicFileWriter>(fileName);
+    } catch (const Exception& e) {
+      throw EPrintError(e.Message());
     }
-    fileName_ = fileName;
+    file_ = std::make_unique<TWriterDevice>(*target_);
     writer_ = std::make_unique<QPdfWriter>(file_.get());
     writer_->setResolution(Resolution().x);
     writer_->setTitle(ToQString(title));
@@ -111,10 +150,17 @@ class PdfPrinter : public TPrinterDevice {
   void EndJob(TCanvas& canvas) override {
     vantrel::qt::Unbind(canvas);  // ends the painter, which writes the document
     writer_.reset();
-    bool written = file_->commit();
-    std::string why = FromQString(file_->errorString());
-    file_.reset();
-    if (!written) throw EPrintError(Format("Cannot write \"%s\": %s", {fileName_, why}));
+    try {
+      file_->Finish();
+      target_->Commit();
+    } catch (const EInOutError& e) {
+      Discard();
+      throw EPrintError(e.Message());
+    } catch (...) {
+      Discard();
+      throw;
+    }
+    Discard();
   }
 
   void AbortJob(TCanvas& canvas) override {
@@ -123,15 +169,16 @@ class PdfPrinter : public TPrinterDevice {
   }
 
  private:
+  // Removes what an unfinished job wrote.
   void Discard() {
     writer_.reset();
-    if (file_) file_->cancelWriting();
     file_.reset();
+    target_.reset();
   }
 
-  std::unique_ptr<QSaveFile> file_;
+  std::unique_ptr<TAtomicFileWriter> target_;
+  std::unique_ptr<TWriterDevice> file_;
   std::unique_ptr<QPdfWriter> writer_;
-  std::string fileName_;
 };
 
 // ---- System printers -------------------------------------------------------------

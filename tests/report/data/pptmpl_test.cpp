@@ -15,6 +15,7 @@
 #include "platform/classlib/core/filer.h"
 #include "platform/classlib/core/fileutils.h"
 #include "platform/classlib/core/streams.h"
+#include "platform/classlib/core/write_targets.h"
 #include "platform/classlib/dialogs/dialogs.h"
 #include "report/output/pptmplerr.h"
 
@@ -205,6 +206,18 @@ TEST_F(ReportTemplate, SavingKeepsTheOldFileWhenItCannotBeWritten) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);  // no temporary left
   tmpl.Save();
   EXPECT_NE(Stored(), before);
+}
+
+// Whatever stands at the template's name: a device or a pipe takes the layout
+// in place, a link is followed, an older file keeps its permission bits, a
+// new one gets the umask's, and a device that cannot take it fails the save.
+TEST_F(ReportTemplate, TheTargetIsWrittenAsWhatItIs) {
+  write_targets::ExpectSoundTargets(
+      write_targets::FailsByRaising<ETemplateSaveError>([&](const std::string& path) {
+        tmpl.SetFileName(path);
+        tmpl.Save();
+      }),
+      [](const std::string& bytes) { return bytes.starts_with("TPF0") && bytes.size() > 100; }, ".rtm");
 }
 
 // Each open, write, flush and rename of a template save may fail: the save

@@ -154,6 +154,18 @@ TEST_F(PrintRoads, TheModalPreviewShowsPagesAndLeavesWithItsForm) {
   EXPECT_EQ(report()->PreviewForm(), nullptr);
 }
 
+// A modal preview whose report cannot be laid out raises the error once its
+// form is gone: the form never outlives its showing.
+TEST_F(PrintRoads, AModalPreviewThatFailsLeavesWithItsForm) {
+  listing.detail->SetmmHeight(400000);  // taller than the page
+  TDialogResponderScope forms([](TDialogRequest& r) {
+    return dynamic_cast<TppPrintPreview*>(r.Dialog) ? mrNone : mrCancel;
+  });
+  EXPECT_THROW(report()->Print(), EPrintError);
+  EXPECT_EQ(forms.Count(), 1);
+  EXPECT_EQ(report()->PreviewForm(), nullptr);
+}
+
 TEST_F(PrintRoads, AModelessPreviewStaysUntilClosedAndThenLetsTheReportGo) {
   report()->SetModalPreview(false);
   report()->Print();

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/classlib/core/write_targets.h"
 #include "platform/classlib/printers/printers.h"
 #include "report/output/ppforms.h"
 
@@ -167,8 +168,8 @@ TEST_F(ReportTextFile, OnlyAFinishedJobReplacesTheFile) {
   EXPECT_TRUE(listed().empty());
 }
 
-// The job's own file is private while it is written; the finished file is
-// readable by others like any export, and only it is left in the folder.
+// The finished file has a new file's mode, readable by others under the
+// usual umask like any export, and only it is left in the folder.
 TEST_F(ReportTextFile, AFinishedFileIsReadableByOthers) {
   pages = {{{1, 1, "a"}}};
   EXPECT_EQ(Run(ftComma), "a");
@@ -177,6 +178,20 @@ TEST_F(ReportTextFile, AFinishedFileIsReadableByOthers) {
   EXPECT_EQ(perms & (P::owner_read | P::group_read | P::others_read),
             P::owner_read | P::group_read | P::others_read);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
+}
+
+// Whatever stands at the file name: a device or a pipe takes the text in place,
+// a link is followed, an older file keeps its permission bits, a new one gets
+// the umask's, and a device that cannot take it fails the job.
+TEST_F(ReportTextFile, TheTargetIsWrittenAsWhatItIs) {
+  pages = {{{1, 1, "a"}}, {{2, 1, "b"}}};
+  device.SetFileType(ftComma);
+  write_targets::ExpectSoundTargets(
+      write_targets::FailsByRaising<EPrintError>([&](const std::string& path) {
+        device.SetFileName(path);
+        device.RequestPages();
+      }),
+      [](const std::string& bytes) { return bytes == "a\r\nb"; }, ".txt");
 }
 
 // A full disk, as a file-size limit: writes past it fail with EFBIG.

@@ -2,18 +2,24 @@
 // Runs writers in child processes at the same time, for the tests that several programs
 // sharing one file lose nothing.
 
+#include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <functional>
 #include <vector>
 
+#include "platform/classlib/core/deadline.h"
+
 // Forks one child per writer; child w runs write(w) and exits 0 when it returns true,
 // 1 when it returns false, 2 when it raises. While any child runs, the parent calls
 // meanwhile (when given) again and again. Returns each child's exit code, -1 for a
-// child that could not start or did not exit normally.
+// child that could not start or did not exit normally. Children still running after
+// timeoutMs fail the test, saying so, and are killed.
 inline std::vector<int> RunChildWriters(int writers, const std::function<bool(int)>& write,
-                                        const std::function<void()>& meanwhile = {}) {
+                                        const std::function<void()>& meanwhile = {},
+                                        int timeoutMs = kWaitLimitMs) {
   std::vector<pid_t> children;
   for (int w = 0; w < writers; ++w) {
     pid_t pid = ::fork();
@@ -37,8 +43,11 @@ inline std::vector<int> RunChildWriters(int writers, const std::function<bool(in
     }
     return false;
   };
-  if (meanwhile)
-    while (anyRunning()) meanwhile();
+  if (!WaitUntil([&] { return !anyRunning(); }, timeoutMs, meanwhile)) {
+    ADD_FAILURE() << "writer processes still running after " << timeoutMs << " ms";
+    for (pid_t pid : children)
+      if (pid > 0) ::kill(pid, SIGKILL);
+  }
   std::vector<int> codes;
   for (pid_t pid : children) {
     int status = 0;

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <gtest/gtest-spi.h>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -11,10 +12,13 @@
 #include <set>
 #include <vector>
 
+#include "platform/classlib/core/child_writers.h"
+#include "platform/classlib/core/deadline.h"
 #include "platform/classlib/core/failingfiles.h"
 #include "platform/classlib/core/fileutils.h"
 #include "platform/classlib/core/english_settings.h"
 #include "platform/classlib/core/temp_dir.h"
+#include "platform/classlib/core/write_targets.h"
 
 namespace {
 
@@ -365,7 +369,8 @@ TEST(OwnedNamesTest, OnlyDeadProcessesOfThisFormAreRemoved) {
   EXPECT_EQ(NamesIn(dir.Path()), std::set<std::string>(kept.begin(), kept.end()));
 
   // A temporary file of this process's own form, removed only once it is dead.
-  const std::string temp = CreateOwnedTempFile(dir.Path(), "vex");
+  std::string temp;
+  ::close(OpenOwnedTempFile(dir.Path(), "vex", 0600, temp));
   EXPECT_TRUE(ExtractFileName(temp).starts_with(OwnedName(OwnedNamePrefix("vex")))) << temp;
   EXPECT_TRUE(temp.ends_with(".tmp")) << temp;
   RemoveAbandoned(dir.Path(), OwnedNamePrefix("vex"));
@@ -393,7 +398,8 @@ TEST(WriteAtomicallyTest, TheLeftoversOfAKilledWriterGoWithTheNextWrite) {
         if (!before.count(name) && FileSizeByName(dir / name) > 0) return true;
       return false;
     };
-    while (!writing()) ::usleep(100);
+    EXPECT_TRUE(WaitUntil(writing)) << "the writer's temporary file did not start to fill within "
+                                    << kWaitLimitMs << " ms";
     ::kill(writer, SIGKILL);
     ::waitpid(writer, nullptr, 0);
     const std::string contents = ReadText(file);
@@ -403,4 +409,24 @@ TEST(WriteAtomicallyTest, TheLeftoversOfAKilledWriterGoWithTheNextWrite) {
   WriteFileAtomically(file, "new");
   EXPECT_EQ(NamesIn(dir.Path()), std::set<std::string>{"HKEY_CURRENT_USER.reg"});
   EXPECT_EQ(ReadText(file), "new");
+}
+
+// A device or a pipe at the target is written in place, a link is followed, a
+// replaced file keeps its bits and a new one gets the umask's; a write that
+// fails says so.
+TEST(WriteAtomicallyTest, WhatStandsAtTheTargetIsWrittenSoundly) {
+  const std::string contents = "the new contents\n";
+  write_targets::ExpectSoundTargets(
+      write_targets::FailsByRaising<EInOutError>(
+          [&](const std::string& path) { WriteFileAtomically(path, contents); }),
+      [&](const std::string& bytes) { return bytes == contents; });
+}
+
+// The wait for child writers has a limit: one that hangs fails the test with
+// what was waited for, and is killed, instead of holding up the whole suite.
+TEST(ChildWritersTest, AWriterThatHangsFailsTheTestInsteadOfHangingIt) {
+  std::vector<int> codes;
+  EXPECT_NONFATAL_FAILURE(codes = RunChildWriters(2, [](int w) { return w == 0 || ::pause() == 0; }, {}, 300),
+                          "writer processes still running after 300 ms");
+  EXPECT_EQ(codes, (std::vector<int>{0, -1}));
 }

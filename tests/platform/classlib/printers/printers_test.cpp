@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "platform/classlib/core/temp_dir.h"
+#include "platform/classlib/core/write_targets.h"
 #include "platform/classlib/graphics/qtbridge.h"
 #include "platform/classlib/printers/printers.h"
 
@@ -202,6 +203,30 @@ TEST(PdfPrinterTest, TwoPagesReadBackAsText) {
   ASSERT_NE(second, std::string::npos) << text;
   EXPECT_LT(first, feed);
   EXPECT_LT(feed, second);
+}
+
+// Whatever stands at the file name: a device or a pipe takes the document in
+// place, a link is followed, an older file keeps its permission bits, a new
+// one gets the umask's, and a device that cannot take it fails the job.
+TEST(PdfPrinterTest, TheTargetIsWrittenAsWhatItIs) {
+  TPrinter printer;
+  printer.SetPrinterIndex(printer.Printers()->IndexOf("PDF"));
+  write_targets::ExpectSoundTargets(
+      [&](const std::string& path) {
+        printer.SetFileName(path);
+        try {
+          printer.BeginDoc();
+          printer.Canvas()->TextOut(300, 300, "Written in its place");
+          printer.EndDoc();
+          return true;
+        } catch (const EPrintError& e) {
+          EXPECT_NE(e.Message().find(path), std::string::npos) << e.Message();
+          EXPECT_FALSE(printer.Printing());
+          return false;
+        }
+      },
+      [](const std::string& bytes) { return bytes.starts_with("%PDF-") && bytes.ends_with("%%EOF\n"); },
+      ".pdf");
 }
 
 TEST(PdfPrinterTest, AbortAndUnwritablePathsLeaveNoFile) {

@@ -1,0 +1,191 @@
+#include "platform/classlib/core/atomicfile.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <optional>
+
+#include "platform/classlib/core/exceptions.h"
+#include "platform/classlib/core/fileutils.h"
+
+namespace {
+
+// As many links as the system itself follows in one name.
+constexpr int kMaxLinks = 40;
+
+// The name a write lands on: every link followed, a relative one from its own
+// folder, so a link to a missing file names the file to make. False with
+// errno set when a link cannot be read or they go round in a loop.
+bool FollowLinks(std::string& path) {
+  for (int hops = 0; hops <= kMaxLinks; ++hops) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
+    char link[PATH_MAX];
+    const ssize_t n = ::readlink(path.c_str(), link, sizeof link);
+    if (n < 0) return false;
+    if (n == ssize_t(sizeof link)) {
+      errno = ENAMETOOLONG;
+      return false;
+    }
+    const std::string to(link, std::size_t(n));
+    path = to.starts_with('/') ? to : ExtractFilePath(path) + to;
+  }
+  errno = ELOOP;
+  return false;
+}
+
+// A pipe whose reader went away answers a write with EPIPE and SIGPIPE, and
+// that signal would end the program: it is held back while the writer writes,
+// and one that this write raised is taken before it is let through again.
+class TPipeSignalHeld {
+ public:
+  TPipeSignalHeld() {
+    sigemptyset(&pipe_);
+    sigaddset(&pipe_, SIGPIPE);
+    sigset_t pending;
+    sigpending(&pending);
+    pendingBefore_ = sigismember(&pending, SIGPIPE) == 1;
+    pthread_sigmask(SIG_BLOCK, &pipe_, &old_);
+  }
+  ~TPipeSignalHeld() {
+    sigset_t pending;
+    sigpending(&pending);
+    if (!pendingBefore_ && sigismember(&pending, SIGPIPE) == 1) {
+      const timespec now{0, 0};
+      while (sigtimedwait(&pipe_, nullptr, &now) < 0 && errno == EINTR) {
+      }
+    }
+    pthread_sigmask(SIG_SETMASK, &old_, nullptr);
+  }
+  TPipeSignalHeld(const TPipeSignalHeld&) = delete;
+  TPipeSignalHeld& operator=(const TPipeSignalHeld&) = delete;
+
+ private:
+  sigset_t pipe_{}, old_{};
+  bool pendingBefore_ = false;
+};
+
+}  // namespace
+
+TAtomicFileWriter::TAtomicFileWriter(const std::string& fileName, const std::string& tempPrefix)
+    : shownName_(fileName), target_(fileName) {
+  if (fileName.empty()) Fail(ENOENT);
+  if (!FollowLinks(target_)) Fail(errno);
+  struct stat st {};
+  if (::lstat(target_.c_str(), &st) != 0) {
+    if (errno != ENOENT) Fail(errno);
+    OpenBeside(ExtractFilePath(target_), tempPrefix, nullptr);
+  } else if (S_ISREG(st.st_mode)) {
+    OpenBeside(ExtractFilePath(target_), tempPrefix, &st);
+  } else if (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode)) {
+    OpenInPlace();
+  } else if (S_ISDIR(st.st_mode)) {
+    Fail(EISDIR);
+  } else {
+    Fail(EINVAL, "only a file, a character device or a pipe can be written");
+  }
+}
+
+TAtomicFileWriter::TAtomicFileWriter(TNewFile, const std::string& folder, const std::string& tempPrefix,
+                                     const std::string& shownName)
+    : shownName_(shownName) {
+  OpenBeside(folder, tempPrefix, nullptr);
+}
+
+TAtomicFileWriter::~TAtomicFileWriter() {
+  if (fd_ >= 0) ::close(fd_);
+  if (!temp_.empty()) ::unlink(temp_.c_str());
+}
+
+void TAtomicFileWriter::OpenInPlace() {
+  // Not waiting for a reader: a pipe nobody reads would hang the program.
+  fd_ = ::open(target_.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd_ < 0 && errno == ENXIO) Fail(ENXIO, "no program reads from this pipe");
+  if (fd_ < 0) Fail(errno);
+  // Something swapped in since the look would be written over in place.
+  struct stat st {};
+  if (::fstat(fd_, &st) != 0 || !(S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode)))
+    Fail(EAGAIN, "it was replaced while being opened");
+  ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+}
+
+void TAtomicFileWriter::OpenBeside(const std::string& folder, const std::string& tempPrefix,
+                                   const struct stat* replaced) {
+  const std::string prefix =
+      tempPrefix.empty() ? "." + ExtractFileName(target_.empty() ? shownName_ : target_) + "." : tempPrefix;
+  // A new file is made as any new file is (the umask applies); one that
+  // replaces another is private until it has taken the other's bits.
+  fd_ = OpenOwnedTempFile(folder, prefix, replaced ? 0600 : 0666, temp_);
+  if (!replaced) return;
+  // Root may give the file back to its owner; others keep at least the group
+  // when they belong to it.
+  if (::fchown(fd_, replaced->st_uid, replaced->st_gid) != 0)
+    (void)!::fchown(fd_, uid_t(-1), replaced->st_gid);
+  if (::fchmod(fd_, replaced->st_mode & 0777) != 0) Fail(errno);
+}
+
+void TAtomicFileWriter::Write(const void* data, std::size_t count) {
+  if (fd_ < 0) Fail(EBADF);
+  std::optional<TPipeSignalHeld> held;
+  if (InPlace()) held.emplace();
+  const char* p = static_cast<const char*>(data);
+  while (count > 0) {
+    const ssize_t n = ::write(fd_, p, count);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) Fail(n < 0 ? errno : EIO);
+    p += n;
+    count -= std::size_t(n);
+  }
+}
+
+void TAtomicFileWriter::Commit() {
+  if (fd_ < 0) Fail(EBADF);
+  const bool inPlace = InPlace();
+  Finish();
+  if (inPlace) return;
+  if (::rename(temp_.c_str(), target_.c_str()) != 0) Fail(errno);
+  temp_.clear();
+}
+
+bool TAtomicFileWriter::CommitNew(const std::string& fileName) {
+  if (temp_.empty()) Fail(EBADF);
+  Finish();
+  shownName_ = fileName;
+  if (RenameFile(temp_, fileName)) {
+    temp_.clear();
+    return true;
+  }
+  if (errno == EEXIST) return false;
+  Fail(errno);
+}
+
+void TAtomicFileWriter::ShareReadingWith(const std::string& other) {
+  struct stat theirs {}, own {};
+  if (fd_ < 0 || InPlace() || ::stat(other.c_str(), &theirs) != 0 || ::fstat(fd_, &own) != 0) return;
+  if (own.st_gid != theirs.st_gid) (void)!::fchown(fd_, uid_t(-1), theirs.st_gid);
+  if (::fchmod(fd_, (own.st_mode & 0777) | (theirs.st_mode & 0444)) != 0) Fail(errno);
+}
+
+// On disk before it takes the target's place, so a crash leaves one file or
+// the other whole; a device or a pipe has nothing to put on disk.
+void TAtomicFileWriter::Finish() {
+  if (fd_ < 0) return;
+  const int synced = InPlace() || ::fsync(fd_) == 0 ? 0 : errno;
+  const int closed = ::close(fd_) == 0 ? 0 : errno;
+  fd_ = -1;
+  if (synced != 0 || closed != 0) Fail(synced != 0 ? synced : closed);
+}
+
+void TAtomicFileWriter::Fail(int error, const char* reason) {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  if (!temp_.empty()) ::unlink(temp_.c_str());
+  temp_.clear();
+  throw EInOutError("Cannot write file " + shownName_ + ": " + (reason ? reason : std::strerror(error)),
+                    error);
+}

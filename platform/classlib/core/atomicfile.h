@@ -1,0 +1,78 @@
+#pragma once
+// Writing a file whole or not at all: the one road of every file the program
+// writes over a target (settings, saved filters, templates, exports, report
+// text files, PDF files, attachment copies).
+//
+// The bytes go into a temporary file beside the target, under a name owned by
+// this process (OwnedName in fileutils.h), and only once they are all on disk
+// does that file take the target's place: a reader sees the old file or the
+// new one, and a failure or a kill leaves the old one whole. What stands at
+// the target decides the rest:
+// - nothing: the new file gets the mode of any newly created file (0666 less
+//   the umask);
+// - a regular file: the new one keeps its permission bits, and its owner and
+//   group where this process may set them;
+// - a symbolic link: followed, so the file it names is the one replaced (made
+//   when missing) and the link stays;
+// - a character device or a named pipe: written in place, as someone who sends
+//   output there expects; a pipe that no program reads is refused, since
+//   waiting for one would hang the program;
+// - anything else (a folder, a block device, a socket): refused.
+// Every failure raises EInOutError "Cannot write file <name>: <reason>", with
+// the name as the caller gave it, or, when no temporary file can be made
+// beside the target, "Cannot create a temporary file in '<folder>': <reason>";
+// nothing is reported written that is not.
+
+#include <cstddef>
+#include <string>
+
+struct stat;
+
+class TAtomicFileWriter {
+ public:
+  // Opens the writer on fileName. The temporary file's name starts with
+  // tempPrefix (by default "." + the target's name + "."); those of dead
+  // processes with that prefix are removed on the way.
+  explicit TAtomicFileWriter(const std::string& fileName, const std::string& tempPrefix = {});
+  // A writer of a new file in folder, named only when complete (CommitNew):
+  // for copies that must never replace anything. shownName names the file in
+  // messages until then.
+  struct TNewFile {};
+  static constexpr TNewFile NewFile{};
+  TAtomicFileWriter(TNewFile, const std::string& folder, const std::string& tempPrefix,
+                    const std::string& shownName);
+  // An unfinished temporary file goes with the writer.
+  ~TAtomicFileWriter();
+  TAtomicFileWriter(const TAtomicFileWriter&) = delete;
+  TAtomicFileWriter& operator=(const TAtomicFileWriter&) = delete;
+
+  // Writes every byte or raises; after a failure the writer is closed.
+  void Write(const void* data, std::size_t count);
+  void Write(const std::string& bytes) { Write(bytes.data(), bytes.size()); }
+  // Lets whoever may read `other` read the new file too (call it before
+  // committing): its read permissions are added, and its group is taken where
+  // this process may take it. Does nothing when other cannot be found.
+  void ShareReadingWith(const std::string& other);
+
+  // Ends the file: on disk and in the target's place (or, in place, closed).
+  void Commit();
+  // Ends a NewFile writer's file under fileName, which it never replaces:
+  // false when that name is taken (the file waits for another name).
+  bool CommitNew(const std::string& fileName);
+
+ private:
+  // Writing straight into a device or a pipe (or closed after a failure).
+  bool InPlace() const { return temp_.empty(); }
+  void OpenInPlace();
+  // The temporary file in folder; `replaced` is the file it will replace.
+  void OpenBeside(const std::string& folder, const std::string& tempPrefix, const struct stat* replaced);
+  void Finish();
+  // Closes, removes the temporary file and raises; reason replaces the
+  // system's text for the error.
+  [[noreturn]] void Fail(int error, const char* reason = nullptr);
+
+  std::string shownName_;  // as the caller gave it
+  std::string target_;     // links followed
+  std::string temp_;       // where the bytes go until complete; empty in place
+  int fd_ = -1;
+};

@@ -1,0 +1,143 @@
+#include "platform/classlib/core/atomicfile.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "platform/classlib/core/english_settings.h"
+#include "platform/classlib/core/exceptions.h"
+#include "platform/classlib/core/temp_dir.h"
+#include "platform/classlib/core/write_targets.h"
+
+using write_targets::ModeOf;
+using write_targets::NamesIn;
+using write_targets::ReadBytes;
+using write_targets::TUmaskScope;
+
+namespace {
+
+std::string WriteOnce(const std::string& target) {
+  return MessageOf<EInOutError>([&] {
+    TAtomicFileWriter file(target);
+    file.Write("x");
+    file.Commit();
+  });
+}
+
+// A socket bound to a name in the folder.
+struct BoundSocket {
+  explicit BoundSocket(const std::string& name) : fd(::socket(AF_UNIX, SOCK_STREAM, 0)) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, name.c_str(), sizeof address.sun_path - 1);
+    EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0) << name;
+  }
+  ~BoundSocket() { ::close(fd); }
+  int fd;
+};
+
+}  // namespace
+
+// What cannot be written is refused with the name as given and why, and
+// nothing stays behind.
+TEST(AtomicFileWriterTest, RefusalsSayWhy) {
+  TempDir dir;
+  std::filesystem::create_directory(dir / "folder");
+  ASSERT_EQ(::mkfifo((dir / "unread").c_str(), 0600), 0);
+  std::filesystem::create_symlink("loop-b", dir / "loop-a");
+  std::filesystem::create_symlink("loop-a", dir / "loop-b");
+  BoundSocket socket(dir / "socket");
+  auto refused = [&](const std::string& name, const std::string& why) {
+    return "Cannot write file " + (dir / name) + ": " + why;
+  };
+  const struct {
+    std::string name;
+    std::string message;
+  } cases[] = {
+      {"folder", refused("folder", "Is a directory")},
+      {"unread", refused("unread", "no program reads from this pipe")},
+      {"loop-a", refused("loop-a", "Too many levels of symbolic links")},
+      {"socket", refused("socket", "only a file, a character device or a pipe can be written")},
+      {"missing/file.txt",
+       "Cannot create a temporary file in '" + (dir / "missing/") + "': No such file or directory"},
+  };
+  const std::set<std::string> before = NamesIn(dir.Path());
+  for (const auto& c : cases) EXPECT_EQ(WriteOnce(dir / c.name), c.message);
+  EXPECT_EQ(NamesIn(dir.Path()), before);
+}
+
+// A reader that goes away in the middle is a write error like any other: the
+// signal the pipe raises does not end the program, and is not left pending.
+TEST(AtomicFileWriterTest, APipeWhoseReaderLeavesIsAnErrorNotTheEnd) {
+  TempDir dir;
+  const std::string fifo = dir / "pipe";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  TAtomicFileWriter file(fifo);
+  ::close(reader);
+  EXPECT_EQ(MessageOf<EInOutError>([&] { file.Write("lost"); }),
+            "Cannot write file " + fifo + ": Broken pipe");
+  sigset_t pending;
+  sigpending(&pending);
+  EXPECT_EQ(sigismember(&pending, SIGPIPE), 0);
+  sigset_t blocked;
+  pthread_sigmask(SIG_SETMASK, nullptr, &blocked);
+  EXPECT_EQ(sigismember(&blocked, SIGPIPE), 0);
+}
+
+// A writer let go before it is committed leaves the old file and nothing else.
+TEST(AtomicFileWriterTest, AnUncommittedWriterLeavesTheOldFile) {
+  TempDir dir;
+  const std::string file = dir / "kept.txt";
+  std::ofstream(file) << "old";
+  {
+    TAtomicFileWriter writer(file);
+    writer.Write("new, never finished");
+    EXPECT_EQ(NamesIn(dir.Path()).size(), 2u);
+  }
+  EXPECT_EQ(ReadBytes(file), "old");
+  EXPECT_EQ(NamesIn(dir.Path()), std::set<std::string>{"kept.txt"});
+}
+
+// A copy never replaces a file, and whoever may read the file it is shared
+// with may read it, whatever the umask of the one who made it.
+TEST(AtomicFileWriterTest, ANewFileTakesAFreeNameAndIsReadLikeTheFileItIsSharedWith) {
+  TempDir dir;
+  const std::string database = dir / "Vantrel.MDB";
+  std::ofstream(database) << "db";
+  ::chmod(database.c_str(), 0640);
+  const bool root = ::geteuid() == 0;
+  const gid_t group = 4242;
+  if (root) {
+    ASSERT_EQ(::chown(database.c_str(), 0, group), 0);
+  }
+  std::ofstream(dir / "taken.txt") << "someone else's";
+  {
+    TUmaskScope mask(077);
+    TAtomicFileWriter copy(TAtomicFileWriter::NewFile, dir.Path(), ".vantrel-copy-", dir / "notes.txt");
+    copy.Write("copied");
+    copy.ShareReadingWith(database);
+    EXPECT_FALSE(copy.CommitNew(dir / "taken.txt"));
+    EXPECT_TRUE(copy.CommitNew(dir / "notes.txt"));
+  }
+  EXPECT_EQ(ReadBytes(dir / "taken.txt"), "someone else's");
+  EXPECT_EQ(ReadBytes(dir / "notes.txt"), "copied");
+  EXPECT_EQ(ModeOf(dir / "notes.txt") & 07777, 0640u);
+  struct stat st {};
+  ASSERT_EQ(::stat((dir / "notes.txt").c_str(), &st), 0);
+  if (root) {
+    EXPECT_EQ(st.st_gid, group);
+  }
+  EXPECT_EQ(NamesIn(dir.Path()), (std::set<std::string>{"Vantrel.MDB", "notes.txt", "taken.txt"}));
+}
