@@ -174,6 +174,8 @@ void TToolbarButton97::SetMargin(int value) {
 void TToolbarButton97::SetDropdownCombo(bool value) {
   if (value == dropdownCombo_) return;
   dropdownCombo_ = value;
+  // Read from a definition, the width read with it already holds the arrow part.
+  if (ComponentState().Contains(csLoading)) return;
   const int w = value ? Width() + kComboArrowWidth : std::max(1, Width() - kComboArrowWidth);
   SetBounds(Left(), Top(), w, Height());
   if (auto* bar = dynamic_cast<TToolWindow97*>(Parent())) bar->ArrangeControls();
@@ -512,6 +514,7 @@ PUBLISHED(TToolbarButton97) {
   PROP_ENUM(DisplayMode, DisplayMode, SetDisplayMode, dmBoth);
   PROP_BOOL(DropdownArrow, DropdownArrow, SetDropdownArrow, true);
   PROP_BOOL(DropdownCombo, DropdownCombo, SetDropdownCombo, false);
+  PROP_OBJ(DropdownMenu, DropdownMenu, SetDropdownMenu);
   PROP_BOOL(Flat, Flat, SetFlat, true);
   PROP_OBJ(Glyph, Glyph, SetGlyph);
   PROP_INT(NumGlyphs, NumGlyphs, SetNumGlyphs, 1);
