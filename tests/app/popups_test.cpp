@@ -59,6 +59,9 @@ TEST_F(Popups, TheGridsViewColumnsStandInTwoColumns) {
   EXPECT_EQ(reportedDate.left(), reportedBy.left());
   EXPECT_EQ(verifiedDate.left(), reportedBy.left());
   EXPECT_EQ(view->height(), version.bottom() + 1 + first.top()) << "the longer column's height";
+  const QRect viewItem = grid->actionGeometry(vantrel::menus::ActionOf(*form->popGrid, form->popGrid_ViewColumns, grid));
+  EXPECT_EQ(view->mapToGlobal(first.topLeft()).y(), grid->mapToGlobal(viewItem.topLeft()).y())
+      << "level with the View item";
   const QImage image = view->grab().toImage();
   const auto colour = [&](int x, int y) { return vantrel::qt::FromQColor(image.pixelColor(x, y)); };
   int ink = 0;  // the caption, in the item at the column's top

@@ -437,6 +437,12 @@ class MenuPopup : public QMenu {
     return size;
   }
 
+  // Shows the popup with its top-left at `at` (the menu's own popup).
+  void PopupAt(QPoint at) {
+    wantedTop_ = at.y();
+    popup(at);
+  }
+
  protected:
   void actionEvent(QActionEvent* e) override {
     if (!layingOut_) columnsDirty_ = true;
@@ -447,6 +453,13 @@ class MenuPopup : public QMenu {
     // No hint stays over the menu (the hint of the button that opened it).
     if (Application) Application->CancelHint();
     QMenu::showEvent(e);
+    // The menu's own placement puts a popup of several columns at the top of
+    // the screen (its own columns come only with a popup of screen height):
+    // ours goes where a popup of one column would, as far as the screen allows.
+    if (HasColumns() && screen()) {
+      const QRect area = screen()->availableGeometry();
+      move(x(), std::clamp(WantedTop(), area.top(), std::max(area.top(), area.bottom() + 1 - height())));
+    }
   }
 
   void resizeEvent(QResizeEvent* e) override {
@@ -472,6 +485,23 @@ class MenuPopup : public QMenu {
   }
 
  private:
+  bool HasColumns() const {
+    const QList<QAction*> list = actions();
+    return std::any_of(list.begin(), list.end(),
+                       [](const QAction* a) { return FillerOf(a) && FillerOf(a)->Height() > 0; });
+  }
+
+  // Where the popup's top goes: its first item level with the item that
+  // opened it, below the menu bar's item, or as asked.
+  int WantedTop() const {
+    const QRect first = FirstShown(actions(), 0, 1);
+    if (auto* menu = qobject_cast<QMenu*>(parentWidget()); menu && parentAction_)
+      return menu->mapToGlobal(menu->actionGeometry(parentAction_).topLeft()).y() - first.top();
+    if (auto* bar = qobject_cast<QMenuBar*>(parentWidget()); bar && parentAction_)
+      return bar->mapToGlobal(QPoint(0, bar->actionGeometry(parentAction_).bottom() + 1)).y();
+    return wantedTop_;
+  }
+
   static bool Selectable(const QAction* a) {
     return a->isVisible() && a->isEnabled() && !a->isSeparator() && !FillerOf(a);
   }
@@ -618,6 +648,7 @@ class MenuPopup : public QMenu {
   bool columnsDirty_ = false;
   bool layingOut_ = false;
   std::vector<std::unique_ptr<ColumnRule>> rules_;  // children, freed before the popup
+  int wantedTop_ = 0;
 };
 
 }  // namespace
@@ -1029,7 +1060,7 @@ void TPopupMenu::Popup(int x, int y) {
   int left = x;
   if (alignment_ == paRight) left = x - width;
   else if (alignment_ == paCenter) left = x - width / 2;
-  impl.popup->popup(QPoint(left, y));
+  static_cast<MenuPopup*>(impl.popup.data())->PopupAt(QPoint(left, y));
 }
 
 void TPopupMenu::ClosePopup() {

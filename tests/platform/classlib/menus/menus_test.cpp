@@ -536,39 +536,54 @@ QRect Geometry(TMenu& menu, QMenu* shown, const TMenuItem* item) {
 }  // namespace
 
 // An item with a break starts a new column at the popup's top, in a popup
-// menu and in a menu bar's drop-down, for plain and owner-drawn items; the
-// popup is as tall as its longest column. A bar break rules a line between
-// the columns (over owner-drawn items too), a plain break does not.
+// menu, a sub-menu and a menu bar's drop-down, for plain and owner-drawn
+// items; the popup is as tall as its longest column and stands where a
+// popup of one column would. A bar break rules a line between the columns
+// (over owner-drawn items too), a plain break does not.
 TEST(MenuColumnsTest, ABreakStartsAColumnAtTheTop) {
   auto form = ShownForm(300, 150);
+  enum Where { inPopup, inSubMenu, onBar };
   struct Case {
-    bool onBar, ownerDrawn;
+    Where where;
+    bool ownerDrawn;
     TMenuBreak kind;
   } cases[] = {
-      {false, false, mbBarBreak}, {false, false, mbBreak}, {false, true, mbBarBreak},
-      {true, false, mbBarBreak},  {true, true, mbBreak},
+      {inPopup, false, mbBarBreak}, {inPopup, false, mbBreak},   {inPopup, true, mbBarBreak},
+      {onBar, false, mbBarBreak},   {onBar, true, mbBreak},      {inSubMenu, false, mbBarBreak},
   };
   for (const Case& c : cases) {
-    const std::string what = std::string(c.onBar ? "bar" : "popup") +
+    const std::string what = std::string(c.where == onBar ? "bar" : c.where == inPopup ? "popup" : "sub-menu") +
                              (c.ownerDrawn ? " owner-drawn" : " plain") +
                              (c.kind == mbBarBreak ? " bar break" : " break");
     TPopupMenu popup(nullptr);
     TMainMenu bar(form.get());
     TMenuItem* file = NewItem(bar.Items(), "&File");
-    TMenu& menu = c.onBar ? static_cast<TMenu&>(bar) : popup;
-    const auto items = NewItems(c.onBar ? file : popup.Items(),
-                                {"&One", "&Two", "T&hree", "&Four", "Fi&ve"}, c.ownerDrawn);
+    TMenuItem* sub = c.where == inSubMenu ? NewItem(popup.Items(), "&Sub") : nullptr;
+    TMenu& menu = c.where == onBar ? static_cast<TMenu&>(bar) : popup;
+    TMenuItem* parent = c.where == onBar ? file : c.where == inSubMenu ? sub : popup.Items();
+    const auto items = NewItems(parent, {"&One", "&Two", "T&hree", "&Four", "Fi&ve"}, c.ownerDrawn);
     items[2]->SetBreak(c.kind);
     Pump();
     QMenu* shown = nullptr;
-    if (c.onBar) {
+    int top = 0;  // where the popup's first item belongs, on the screen
+    if (c.where == onBar) {
       QTest::keyClick(ClientOf(form.get()), Qt::Key_F, Qt::AltModifier);
       Pump();
-      shown = ActionOf(bar, file, MenuBarWidget(bar))->menu();
+      QMenuBar* widget = MenuBarWidget(bar);
+      shown = ActionOf(bar, file, widget)->menu();
+      top = widget->mapToGlobal(QPoint(0, widget->actionGeometry(ActionOf(bar, file, widget)).bottom() + 1)).y();
     } else {
       popup.Popup(40, 40);
       Pump();
       shown = PopupWidget(popup);
+      top = 40;
+      if (c.where == inSubMenu) {
+        QMenu* outer = shown;
+        QTest::keyClick(outer, Qt::Key_S);
+        Pump();
+        shown = ActionOf(popup, sub, outer)->menu();
+        top = outer->mapToGlobal(outer->actionGeometry(ActionOf(popup, sub, outer)).topLeft()).y();
+      }
     }
     ASSERT_TRUE(shown && shown->isVisible()) << what;
     const QRect one = Geometry(menu, shown, items[0]), two = Geometry(menu, shown, items[1]),
@@ -581,13 +596,15 @@ TEST(MenuColumnsTest, ABreakStartsAColumnAtTheTop) {
     EXPECT_EQ(four.top(), three.bottom() + 1) << what;
     EXPECT_EQ(five.top(), four.bottom() + 1) << what;
     EXPECT_EQ(shown->height(), five.bottom() + 1 + one.top()) << what << ": the longest column";
+    EXPECT_EQ(shown->mapToGlobal(QPoint(0, c.where == inSubMenu ? one.top() : 0)).y(), top) << what;
     // Between Two and Four, where the columns meet.
     const QImage image = shown->grab().toImage();
     const auto at = [&](int x) { return vantrel::qt::FromQColor(image.pixelColor(x, four.center().y())); };
     const bool ruled = at(three.left() - 1) == ColorToRGB(clBtnShadow) &&
                        at(three.left()) == ColorToRGB(clBtnHighlight);
     EXPECT_EQ(ruled, c.kind == mbBarBreak) << what;
-    shown->close();
+    if (c.where == onBar) shown->close();
+    popup.ClosePopup();
     Pump();
   }
 }
