@@ -4,11 +4,14 @@
 
 #include "platform/classlib/controls/forms.h"
 #include "platform/classlib/core/exceptions.h"
+#include "platform/classlib/core/strutils.h"
 #include "platform/classlib/graphics/drawing.h"
 #include "winctrls/emboss.h"
 
 IMPLEMENT_CLASS(TCoolMenuItem, TComponent)
 IMPLEMENT_CLASS(TCoolMenu, TComponent)
+IMPLEMENT_CLASS(TCoolMenuBar, TPersistent)
+IMPLEMENT_CLASS(TShadowText, TPersistent)
 
 namespace {
 
@@ -107,6 +110,36 @@ uint32_t EdgeOf(TBevelCut inner, TBevelCut outer) {
 
 }  // namespace
 
+// ---- Side bar and shadow ----------------------------------------------------
+
+void TCoolMenuBar::Assign(const TPersistent* source) {
+  const auto* bar = As<TCoolMenuBar>(source);
+  if (!bar) return TPersistent::Assign(source);
+  Caption = bar->Caption;
+  Size = bar->Size;
+  Space = bar->Space;
+  BackFrom = bar->BackFrom;
+  BackTo = bar->BackTo;
+  Fore = bar->Fore;
+  IsSerif = bar->IsSerif;
+  IsGradient = bar->IsGradient;
+  IsSeparator = bar->IsSeparator;
+  CaptionAlign = bar->CaptionAlign;
+}
+
+void TShadowText::Assign(const TPersistent* source) {
+  const auto* shadow = As<TShadowText>(source);
+  if (!shadow) return TPersistent::Assign(source);
+  Active = shadow->Active;
+  ShadowColor = shadow->ShadowColor;
+  SelShadowColor = shadow->SelShadowColor;
+  ShadowSize = shadow->ShadowSize;
+  SelShadowSize = shadow->SelShadowSize;
+  ShadowPos = shadow->ShadowPos;
+  SelShadowPos = shadow->SelShadowPos;
+  Options = shadow->Options;
+}
+
 // ---- TCoolMenuItem ----------------------------------------------------------
 
 TCoolMenuItem::TCoolMenuItem(TComponent* AOwner)
@@ -147,6 +180,14 @@ void TCoolMenuItem::SetMenuItem(TMenuItem* value) {
     menu_ = m;
     m->FreeNotification(this);
   }
+  if (coolMenu_ && coolMenu_->Active()) coolMenu_->RefreshItems(this, RA_REFRESH);
+}
+
+void TCoolMenuItem::SetMenu(TMenu* value) {
+  if (value == menu_) return;
+  if (menu_ && menuItem_ && coolMenu_) coolMenu_->RefreshItems(this, RA_RESTORE);
+  menu_ = value;
+  if (value) value->FreeNotification(this);
   if (coolMenu_ && coolMenu_->Active()) coolMenu_->RefreshItems(this, RA_REFRESH);
 }
 
@@ -209,6 +250,7 @@ void TCoolMenu::GetChildren(const TGetChildProc& proc, TComponent*) {
 
 TCoolMenu::TCoolMenu(TComponent* AOwner)
     : TComponent(AOwner),
+      menuBar_(std::make_unique<TCoolMenuBar>()),
       wallpaper_(std::make_unique<TBitmap>()),
       selWallpaper_(std::make_unique<TBitmap>()),
       bar_(std::make_unique<TBitmap>()) {}
@@ -248,7 +290,7 @@ void TCoolMenu::SetHSpace(int value) { hSpace_ = std::clamp(value, 0, 5); }
 void TCoolMenu::SetVSpace(int value) { vSpace_ = std::clamp(value, 0, 5); }
 
 void TCoolMenu::SetMenuBar(const TCoolMenuBar& value) {
-  menuBar_ = value;
+  menuBar_->Assign(&value);
   bar_->SetSize(0, 0);  // rendered again at the next measure
   if (active_) RefreshItems(nullptr, RA_REFRESH);
 }
@@ -266,6 +308,22 @@ void TCoolMenu::Hook(TMenu* menu) {
   menu->SetPopupHooks([this](TMenuItem* parent) { PopupOpening(parent); },
                       [this](TMenuItem* mi) { ItemSelected(mi); },
                       [this](TMenuItem* mi) { HelpRequested(mi); }, [this] { PopupClosed(); });
+  menu->SetMenuCharHook([this](TMenuItem* parent, char32_t ch) { return MenuChar(parent, ch); });
+}
+
+// The first item of the popup whose caption's letter after its "&" (its
+// first letter when it has none) is the one typed, whatever the case.
+TMenuItem* TCoolMenu::MenuChar(TMenuItem* parent, char32_t ch) const {
+  if (!active_) return nullptr;
+  for (const TCoolMenuItem* item : items_) {
+    if (!item->drawn_ || !item->IsLinked() || item->menuItem_->Parent() != parent) continue;
+    const std::string& caption = item->menuItem_->Caption();
+    const size_t amp = caption.find('&');
+    size_t at = amp == std::string::npos || amp + 1 == caption.size() ? 0 : amp + 1;
+    if (at >= caption.size()) continue;  // an empty caption never answers
+    if (UnicodeUpper(Utf8Decode(caption, at)) == UnicodeUpper(ch)) return item->menuItem_;
+  }
+  return nullptr;
 }
 
 // Only the described items are drawn here: the menu's other items keep
@@ -344,6 +402,7 @@ void TCoolMenu::Unhook(TMenu* menu) {
   hooked_.erase(it);
   menu->RemoveFreeNotification(this);
   menu->SetPopupHooks(nullptr, nullptr);
+  menu->SetMenuCharHook(nullptr);
 }
 
 void TCoolMenu::Notification(TComponent* AComponent, TOperation Operation) {
@@ -550,17 +609,17 @@ void TCoolMenu::Measure(TCoolMenuItem* item, TCanvas* canvas, int& width, int& h
 void TCoolMenu::RenderBar(int totalHeight) {
   TBitmap measure;
   TCanvas* mc = measure.Canvas();
-  mc->Font()->SetName(menuBar_.IsSerif ? "Times New Roman" : "Arial");
-  mc->Font()->SetSize(menuBar_.Size);
+  mc->Font()->SetName(menuBar_->IsSerif ? "Times New Roman" : "Arial");
+  mc->Font()->SetSize(menuBar_->Size);
   mc->Font()->SetStyle(TFontStyles{fsBold});
-  const TSize text = mc->TextExtent(menuBar_.Caption);
+  const TSize text = mc->TextExtent(menuBar_->Caption);
   const int h = std::max(text.cx + 8, totalHeight), w = text.cy + 4;
   bar_->SetSize(w, h);
   TCanvas* c = bar_->Canvas();
-  if (menuBar_.IsGradient) {
+  if (menuBar_->IsGradient) {
     // 32 bands from BackFrom at the bottom to BackTo at the top.
     constexpr int kSteps = 32;
-    const TColor from = ColorToRGB(menuBar_.BackFrom), to = ColorToRGB(menuBar_.BackTo);
+    const TColor from = ColorToRGB(menuBar_->BackFrom), to = ColorToRGB(menuBar_->BackTo);
     for (int i = kSteps, k = 0; i >= 0; --i, ++k) {
       auto mix = [&](int a, int b) { return a + (b - a) * k / kSteps; };
       c->Brush()->SetColor(RGB(mix(GetRValue(from), GetRValue(to)),
@@ -569,25 +628,25 @@ void TCoolMenu::RenderBar(int totalHeight) {
       c->FillRect(Rect(0, (i - 1) * h / kSteps, w, i * h / kSteps));
     }
   } else {
-    c->Brush()->SetColor(menuBar_.BackFrom);
+    c->Brush()->SetColor(menuBar_->BackFrom);
     c->FillRect(Rect(0, 0, w, h));
   }
-  int offset = 0, margin = menuBar_.Space;
-  if (menuBar_.CaptionAlign == alUp) {
+  int offset = 0, margin = menuBar_->Space;
+  if (menuBar_->CaptionAlign == alUp) {
     offset = h - text.cx - 8;
-    margin = -menuBar_.Space;
-  } else if (menuBar_.CaptionAlign == alCenter) {
+    margin = -menuBar_->Space;
+  } else if (menuBar_->CaptionAlign == alCenter) {
     offset = (h - text.cx - 8) / 2;
   }
   c->Font()->Assign(mc->Font());
   c->Font()->SetOrientation(900);
-  c->Font()->SetColor(menuBar_.Fore);
+  c->Font()->SetColor(menuBar_->Fore);
   c->Brush()->SetStyle(bsClear);
   // Running upwards from its start point, the text cell lies to the right of
   // it: two pixels in, as a baseline at three quarters of the width puts it.
-  c->TextOut(2, h - margin - offset - 4, menuBar_.Caption);
+  c->TextOut(2, h - margin - offset - 4, menuBar_->Caption);
   c->Brush()->SetStyle(bsSolid);
-  if (menuBar_.IsSeparator) {
+  if (menuBar_->IsSeparator) {
     bar_->SetSize(w + 6, h);
     c->Brush()->SetColor(clMenu);
     c->FillRect(Rect(w, 0, w + 6, h));
@@ -800,7 +859,35 @@ void TCoolMenu::Paint(TCoolMenuItem* item, TCanvas* c, const TRect& rc, TOwnerDr
   c->StretchDraw(Bounds(m.ImageLeft, m.ImageTop, I, I), graphic);
 }
 
+PUBLISHED(TCoolMenuBar) {
+  PROP_STR(Caption, Caption, Caption, "");
+  PROP_INT(Size, Size, Size, 11);
+  PROP_INT(Space, Space, Space, 0);
+  PROP_INT(BackFrom, BackFrom, BackFrom, clBlack);
+  PROP_INT(BackTo, BackTo, BackTo, clBlue);
+  PROP_INT(Fore, Fore, Fore, clWhite);
+  PROP_BOOL(IsSerif, IsSerif, IsSerif, true);
+  PROP_BOOL(IsGradient, IsGradient, IsGradient, false);
+  PROP_BOOL(IsSeparator, IsSeparator, IsSeparator, true);
+  PROP_ENUM(CaptionAlign, CaptionAlign, CaptionAlign, alDown);
+}
+
+PUBLISHED(TShadowText) {
+  PROP_BOOL(Active, Active, Active, false);
+  PROP_INT(ShadowColor, ShadowColor, ShadowColor, clBtnHighlight);
+  PROP_INT(SelShadowColor, SelShadowColor, SelShadowColor, clBtnHighlight);
+  PROP_INT(ShadowSize, ShadowSize, ShadowSize, 1);
+  PROP_INT(SelShadowSize, SelShadowSize, SelShadowSize, 1);
+  PROP_ENUM(ShadowPos, ShadowPos, ShadowPos, spLeftTop);
+  PROP_ENUM(SelShadowPos, SelShadowPos, SelShadowPos, spLeftTop);
+  PROP_SET(Options, Options, Options, TShadowOptions{soNoShadowIfSel});
+}
+
 PUBLISHED(TCoolMenu) {
+  P.Obj("MenuBar", [](TCoolMenu& m) { return m.menuBar_.get(); },
+        [](TCoolMenu& m, TCoolMenuBar* v) { if (v) m.SetMenuBar(*v); });
+  PROP_OBJ(Wallpaper, Wallpaper, SetWallpaper);
+  PROP_OBJ(SelWallpaper, SelWallpaper, SetSelWallpaper);
   PROP_OBJ(Images, Images, SetImages);
   PROP_OBJ(DisabledImages, DisabledImages, SetDisabledImages);
   PROP_EVENT(OnMeasure);
@@ -824,4 +911,15 @@ PUBLISHED(TCoolMenuItem) {
   PROP_STR(SeparatorText, SepText, SetSepText, "");
   PROP_INT(ImageIndex, ImageIndex, SetImageIndex, 0).NoDefault();
   PROP_OBJ(Font, Font, SetFont);
+  PROP_OBJ(Menu, Menu, SetMenu);
+  PROP_INT(SelColor, SelColor, SelColor, clHighlight);
+  PROP_INT(SelTextColor, SelTextColor, SelTextColor, clHighlightText);
+  PROP_INT(NormColor, NormColor, NormColor, clMenu);
+  PROP_SET(Options, Options, SetOptions, Class::kDefaultOptions);
+  PROP_ENUM(BevelInner, BevelInner, BevelInner, bvNone);
+  PROP_ENUM(BevelOuter, BevelOuter, BevelOuter, bvNone);
+  PROP_ENUM(BevelStyle, BevelStyle, BevelStyle, bsBevelBoth);
+  PROP_ENUM(BevelType, BevelType, BevelType, btRectangle);
+  P.Obj("Shadow", [](TCoolMenuItem& i) { return &i.Shadow(); },
+        [](TCoolMenuItem& i, TShadowText* v) { if (v) i.Shadow().Assign(v); });
 }

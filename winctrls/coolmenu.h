@@ -15,26 +15,28 @@
 #include "platform/classlib/menus/menus.h"
 
 DECLARE_ENUM(TRefreshAction, RA_NONE, RA_REFRESH, RA_REFRESHWITHBAR, RA_RESTORE)
-enum TMenuOption {
-  omAlwaysDefFont, omAlwaysDefFontColor, omAlwaysDefFontSize, omFixedImgSize, omDrawBarIfNeeded,
-  omPaintWallpaper, omPaintSelWallpaper, omTileWallpaper, omTileSelWallpaper, omBevelOnlyIfSel,
-  omNoHighlightImage, omNoHighlightDisabled, omNoHighlightEnabled, omNoHighlightEnabledButDoText,
-  omNoHighlightEnabledButDoRoundRect, omRightJustified, omNoImageAttached
-};
+DECLARE_ENUM(TMenuOption, omAlwaysDefFont, omAlwaysDefFontColor, omAlwaysDefFontSize,
+             omFixedImgSize, omDrawBarIfNeeded, omPaintWallpaper, omPaintSelWallpaper,
+             omTileWallpaper, omTileSelWallpaper, omBevelOnlyIfSel, omNoHighlightImage,
+             omNoHighlightDisabled, omNoHighlightEnabled, omNoHighlightEnabledButDoText,
+             omNoHighlightEnabledButDoRoundRect, omRightJustified, omNoImageAttached)
 using TMenuOptions = TSet<TMenuOption>;
 DECLARE_ENUM(TCaptionAlign, alUp, alDown, alCenter)
 DECLARE_ENUM(TMenuBevelStyle, bsBevelBoth, bsBevelOnlyImage, bsBevelOnlyText)
 DECLARE_ENUM(TBevelType, btRectangle, btRoundedRect)
-enum TShadowOption { soNoShadowIfNormal, soNoShadowIfSel };
+DECLARE_ENUM(TShadowOption, soNoShadowIfNormal, soNoShadowIfSel)
 using TShadowOptions = TSet<TShadowOption>;
 DECLARE_ENUM(TShadowPosition, spLeftTop, spLeftBottom, spRightBottom, spRightTop)
 
 class TCoolMenu;
 
-
 // The side bar of a popup: a caption running bottom to top on a plain or
-// graded background. Every change is told through OnChanged.
-struct TCoolMenuBar {
+// graded background. Its fields are its published properties.
+class TCoolMenuBar : public TPersistent {
+  DECLARE_CLASS(TCoolMenuBar, TPersistent)
+ public:
+  void Assign(const TPersistent* source) override;
+
   std::string Caption;
   int Size = 11;  // points
   int Space = 0;  // margin at the caption's end
@@ -43,7 +45,12 @@ struct TCoolMenuBar {
   TCaptionAlign CaptionAlign = alDown;
 };
 
-struct TShadowText {
+// The shadow under an item's caption; its fields are its published properties.
+class TShadowText : public TPersistent {
+  DECLARE_CLASS(TShadowText, TPersistent)
+ public:
+  void Assign(const TPersistent* source) override;
+
   bool Active = false;
   TColor ShadowColor = clBtnHighlight, SelShadowColor = clBtnHighlight;
   int ShadowSize = 1, SelShadowSize = 1;
@@ -90,6 +97,8 @@ struct TCoolMenuMetrics {
 class TCoolMenuItem : public TComponent {
   DECLARE_CLASS(TCoolMenuItem, TComponent)
  public:
+  static constexpr TMenuOptions kDefaultOptions{omFixedImgSize, omTileWallpaper, omTileSelWallpaper};
+
   explicit TCoolMenuItem(TComponent* AOwner);
   ~TCoolMenuItem() override;
 
@@ -99,6 +108,8 @@ class TCoolMenuItem : public TComponent {
   // Also finds the menu that holds the item.
   void SetMenuItem(TMenuItem* value);
   TMenu* Menu() const { return menu_; }
+  // Form definitions name the menu too (the item's own is found anyway).
+  void SetMenu(TMenu* value);
   bool IsLinked() const { return menu_ && menuItem_; }
 
   TFont* Font() const { return font_.get(); }
@@ -153,7 +164,7 @@ class TCoolMenuItem : public TComponent {
   TMenuItem* menuItem_ = nullptr;
   std::unique_ptr<TFont> font_;
   std::unique_ptr<TPicture> picture_, disabledPicture_;
-  TMenuOptions options_{omFixedImgSize, omTileWallpaper, omTileSelWallpaper};
+  TMenuOptions options_ = kDefaultOptions;
   TAlign textAlign_ = alRight;
   TShadowText shadow_;
   int imageIndex_ = 0;
@@ -176,10 +187,12 @@ class TCoolMenu : public TComponent {
   void SetHSpace(int value);
   int VSpace() const { return vSpace_; }
   void SetVSpace(int value);
-  const TCoolMenuBar& MenuBar() const { return menuBar_; }
+  const TCoolMenuBar& MenuBar() const { return *menuBar_; }
   void SetMenuBar(const TCoolMenuBar& value);
   TBitmap* Wallpaper() const { return wallpaper_.get(); }
+  void SetWallpaper(const TBitmap* value) { wallpaper_->Assign(value); }
   TBitmap* SelWallpaper() const { return selWallpaper_.get(); }
+  void SetSelWallpaper(const TBitmap* value) { selWallpaper_->Assign(value); }
   // The rendered side bar (empty when there is none).
   TBitmap* BarBitmap() const { return bar_.get(); }
 
@@ -238,6 +251,7 @@ class TCoolMenu : public TComponent {
   void ItemSelected(TMenuItem* mi);
   void HelpRequested(TMenuItem* mi);
   void PopupClosed();
+  TMenuItem* MenuChar(TMenuItem* parent, char32_t ch) const;
   bool DescribesPopupMenu(const TMenu* menu) const;
   static void GiveImage(TCoolMenuItem* item, int index, TCustomImageList* images,
                         TCustomImageList* disabled);
@@ -251,7 +265,7 @@ class TCoolMenu : public TComponent {
   TRefreshAction menuRefresh_ = RA_REFRESH;
   int hSpace_ = 5, vSpace_ = 2;
   int maxItemWidth_ = 0, maxTextWidth_ = 0, maxShortcutWidth_ = 0;
-  TCoolMenuBar menuBar_;
+  std::unique_ptr<TCoolMenuBar> menuBar_;
   std::unique_ptr<TBitmap> wallpaper_, selWallpaper_, bar_;
   std::vector<TCoolMenuItem*> items_;
   std::vector<TMenu*> hooked_;

@@ -4,6 +4,8 @@
 #include "platform/classlib/graphics/drawing.h"
 
 IMPLEMENT_CLASS(TExtTabControl, TTabControl)
+IMPLEMENT_CLASS(TExtGlyphs, TPersistent)
+IMPLEMENT_CLASS(TExtHottrack, TPersistent)
 
 // ---- TExtGlyphs -------------------------------------------------------------
 
@@ -332,10 +334,37 @@ TPoint TExtTabControl::DrawTabFace(TRect r, TPoint offset, bool disabled, bool c
   return {text.Left - offset.x, text.Top - offset.y};
 }
 
+PUBLISHED(TExtGlyphs) {
+  PROP_OBJ(Glyph, Glyph, SetGlyph);
+  PROP_INT(NumGlyphs, NumGlyphs, SetNumGlyphs, 0);
+  PROP_ENUM(Position, Position, SetPosition, glPosLeft);
+  PROP_INT(Spacing, Spacing, SetSpacing, 5);
+  PROP_INT(TransparentColor, TransparentColor, SetTransparentColor, clFuchsia);
+}
+
+PUBLISHED(TExtHottrack) {
+  PROP_BOOL(Enabled, Enabled, SetEnabled, false);
+  PROP_INT(TabActiveColor, TabActiveColor, SetTabActiveColor, clHighlight);
+  PROP_INT(TabInactiveColor, TabInactiveColor, SetTabInactiveColor, clHighlight);
+}
+
+// The owned hot tracking and glyphs are edited through their own properties.
+// The tab sizes are the control's own (across and along the strip, whatever
+// side it is on), written always, as the strips of the program set them.
 PUBLISHED(TExtTabControl) {
+  P.Obj("Hottrack", &Class::Hottrack, nullptr);
   PROP_INT(TabActiveColor, TabActiveColor, SetTabActiveColor, clBtnFace);
+  PROP_OBJ(TabActiveFont, TabActiveFont, SetTabActiveFont);
+  P.Obj("TabGlyphs", &Class::TabGlyphs, nullptr);
+  PROP_INT(TabHeight, TabHeight, SetTabHeight, 0).NoDefault();
+  PROP_OBJ(TabHints, TabHints, SetTabHints);
   PROP_INT(TabInactiveColor, TabInactiveColor, SetTabInactiveColor, RGB(160, 160, 164));
+  PROP_OBJ(TabInactiveFont, TabInactiveFont, SetTabInactiveFont);
   PROP_ENUM(TabPosition, TabPosition, SetTabPosition, tabPosTop);
   PROP_ENUM(TabStyle, TabStyle, SetTabStyle, tabStDefault);
+  PROP_INT(TabWidth, TabWidth, SetTabWidth, 0).NoDefault();
   PROP_BOOL(TabWordWrap, TabWordWrap, SetTabWordWrap, false);
+  PROP_EVENT(OnDrawBkgndInside);
+  PROP_EVENT(OnDrawBkgndOutside);
+  PROP_EVENT(OnDrawTab);
 }

@@ -26,7 +26,8 @@ using TExtNbDrawTabEvent =
                        const TRect& RectBg, TOwnerDrawState State)>;
 
 // The tabs' glyphs: one strip bitmap of NumGlyphs cells, glyph i on tab i.
-class TExtGlyphs {
+class TExtGlyphs : public TPersistent {
+  DECLARE_CLASS(TExtGlyphs, TPersistent)
  public:
   explicit TExtGlyphs(TExtTabControl* owner);
   TBitmap* Glyph() const { return glyph_.get(); }
@@ -54,7 +55,8 @@ class TExtGlyphs {
 };
 
 // Font colours of the tab under the mouse (clNone leaves the font alone).
-class TExtHottrack {
+class TExtHottrack : public TPersistent {
+  DECLARE_CLASS(TExtHottrack, TPersistent)
  public:
   explicit TExtHottrack(TExtTabControl* owner) : owner_(owner) {}
   bool Enabled() const { return enabled_; }
@@ -83,8 +85,12 @@ class TExtTabControl : public TTabControl {
   TColor TabInactiveColor() const { return tabInactiveColor_; }
   void SetTabInactiveColor(TColor value);
   TFont* TabActiveFont() const { return tabActiveFont_.get(); }
+  void SetTabActiveFont(const TFont* value) { tabActiveFont_->Assign(value); }
   TFont* TabInactiveFont() const { return tabInactiveFont_.get(); }
+  void SetTabInactiveFont(const TFont* value) { tabInactiveFont_->Assign(value); }
+  // Tab i's hint is line i; tabs past the list have none.
   TStrings* TabHints() const { return tabHints_.get(); }
+  void SetTabHints(const TStrings* value) { tabHints_->Assign(value); }
   TExtHottrack* Hottrack() const { return hottrack_.get(); }
   TExtGlyphs* TabGlyphs() const { return glyphs_.get(); }
   TExtTabPosition TabPosition() const { return tabPosition_; }

@@ -173,6 +173,15 @@ void TToolWindow97::FillCreateParams(TCreateParams& params) {
 }
 
 void TToolWindow97::Loaded() {
+  // The controls stand in the order of their places as loaded (top to
+  // bottom on a bar docked left or right), not in the order they were read;
+  // sorted before anything lays them out.
+  if (!ComponentState().Contains(csDesigning)) {
+    const bool vertical = CurrentDockType() == dtLeftRight;
+    std::stable_sort(order_.begin(), order_.end(), [vertical](TControl* a, TControl* b) {
+      return vertical ? a->Top() < b->Top() : a->Left() < b->Left();
+    });
+  }
   TCustomControl::Loaded();
   // A bar placed on the form itself in a definition floats: its place was
   // stored in the form's client coordinates and becomes a place on screen.
@@ -344,6 +353,7 @@ void TToolbarSep97::MouseDown(TMouseButton Button, TShiftState Shift, int X, int
 
 PUBLISHED(TToolWindow97) {
   PROP_BOOL(CanDockLeftRight, CanDockLeftRight, SetCanDockLeftRight, true);
+  PROP_OBJ(DefaultDock, DefaultDock, SetDefaultDock);
   PROP_BOOL(CloseButton, CloseButton, SetCloseButton, true);
   PROP_INT(DockRow, DockRow, SetDockRow, 0);
   PROP_INT(DockPos, DockPos, SetDockPos, -1);

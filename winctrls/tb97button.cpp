@@ -174,6 +174,8 @@ void TToolbarButton97::SetMargin(int value) {
 void TToolbarButton97::SetDropdownCombo(bool value) {
   if (value == dropdownCombo_) return;
   dropdownCombo_ = value;
+  // Read from a definition, the width read with it already holds the arrow part.
+  if (ComponentState().Contains(csLoading)) return;
   const int w = value ? Width() + kComboArrowWidth : std::max(1, Width() - kComboArrowWidth);
   SetBounds(Left(), Top(), w, Height());
   if (auto* bar = dynamic_cast<TToolWindow97*>(Parent())) bar->ArrangeControls();
@@ -450,46 +452,9 @@ void TToolbarButton97::PaintFace(TCanvas* c, TRect r, TPoint offset) {
   TRect calc = Rect(0, 0, room, 0);
   if (!caption.empty()) DrawText(c, caption, calc, DT_CALCRECT | lines);
   const int tw = caption.empty() ? 0 : calc.Width(), th = caption.empty() ? 0 : calc.Height();
-  TPoint g, t, a;
-  if (horizontal) {
-    g.y = (H - gh + 1) / 2;
-    t.y = (H - th + 1) / 2;
-  } else {
-    g.x = (W - gw - aw + 1) / 2;
-    t.x = (W - tw + 1) / 2;
-  }
-  int margin = margin_, spacing = (gw == 0 || tw == 0) ? 0 : spacing_;
-  const int length = horizontal ? W : H;
-  const int used = horizontal ? gw + tw + aw : gh + th;
-  if (margin == -1 && spacing != -1) {
-    margin = (length - (used + spacing) + 1) / 2;
-  } else if (margin == -1) {
-    margin = spacing = (length - used) / 3;
-  } else if (spacing == -1) {
-    spacing = (length - (margin + used)) / 2;
-  }
-  switch (layout) {
-    case blGlyphLeft:
-      g.x = margin;
-      t.x = g.x + gw + spacing;
-      a.x = t.x + tw;
-      break;
-    case blGlyphRight:
-      a.x = W - margin - aw;
-      g.x = a.x - gw;
-      t.x = g.x - spacing - tw;
-      break;
-    case blGlyphTop:
-      g.y = margin;
-      t.y = g.y + gh + spacing;
-      break;
-    case blGlyphBottom:
-      g.y = H - margin - gh;
-      t.y = g.y - spacing - th;
-      break;
-  }
-  if (!horizontal) a.x = g.x + gw;  // the arrow follows the glyph
-  a.y = image ? g.y + (gh - kArrowHeight) / 2 : t.y + (th - kArrowHeight) / 2;
+  const TButtonFacePlaces at = PlaceButtonFace({W, H}, {gw, gh}, {tw, th},
+                                               {aw, arrow ? kArrowHeight : 0}, layout, margin_, spacing_);
+  const TPoint g = at.glyph, t = at.caption, a = at.arrow;
   const int dx = r.Left + offset.x, dy = r.Top + offset.y;
   if (image) c->Draw(g.x + dx, g.y + dy, image);
   if (!caption.empty()) {
@@ -512,6 +477,7 @@ PUBLISHED(TToolbarButton97) {
   PROP_ENUM(DisplayMode, DisplayMode, SetDisplayMode, dmBoth);
   PROP_BOOL(DropdownArrow, DropdownArrow, SetDropdownArrow, true);
   PROP_BOOL(DropdownCombo, DropdownCombo, SetDropdownCombo, false);
+  PROP_OBJ(DropdownMenu, DropdownMenu, SetDropdownMenu);
   PROP_BOOL(Flat, Flat, SetFlat, true);
   PROP_OBJ(Glyph, Glyph, SetGlyph);
   PROP_INT(NumGlyphs, NumGlyphs, SetNumGlyphs, 1);

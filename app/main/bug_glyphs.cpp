@@ -116,7 +116,8 @@ constexpr MenuPicture kMenuPictures[] = {
 
 void TfrmBug::GiveMenuPictures() {
   CoolMenu = NewComponent<TCoolMenu>(this, "CoolMenu");
-  TCoolMenuBar bar = CoolMenu->MenuBar();
+  TCoolMenuBar bar;
+  bar.Assign(&CoolMenu->MenuBar());
   bar.Size = 12;
   bar.IsSeparator = false;
   CoolMenu->SetMenuBar(bar);

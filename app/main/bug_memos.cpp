@@ -2,6 +2,8 @@
 
 #include "app/main/bug.h"
 
+#include <cstdlib>
+
 #include "app/common/components.h"
 #include "datactrls/wwdbgrid.h"
 #include "datactrls/wwtable.h"
@@ -46,21 +48,35 @@ void MoveCaretToEnd(TDBRichEdit* memo) {
   memo->SetSelLength(0);
 }
 
-// The texts of a disabled tab control: the inactive caption's colour, which
-// stands out on the tabs' button face (the inactive caption's text colour is
-// that face's own colour).
-constexpr TColor kDisabledTabText = clInactiveCaption;
+// Brightness of a colour as the eye weighs red, green and blue (0 to 255000).
+int Brightness(TColor color) {
+  const TColor rgb = ColorToRGB(color);
+  return 299 * GetRValue(rgb) + 587 * GetGValue(rgb) + 114 * GetBValue(rgb);
+}
+
+// A disabled tab strip greys its captions, yet each must read on its own
+// tab's face: the inactive caption's grey on a light face (the selected tab's
+// button face), white on a dark one (the other tabs may have the button
+// shadow's grey, or a grey between).
+void GreyCaptionWhenDisabled(TExtTabControl* tabs, bool active) {
+  if (tabs->Enabled()) return;
+  const int face = Brightness(active ? tabs->TabActiveColor() : tabs->TabInactiveColor());
+  const auto contrast = [face](TColor c) { return std::abs(Brightness(c) - face); };
+  tabs->Canvas()->Font()->SetColor(contrast(clInactiveCaption) >= contrast(clBtnHighlight)
+                                       ? clInactiveCaption
+                                       : clBtnHighlight);
+}
 
 // A memo tab whose field holds text is drawn bold (when the option asks for
 // it); a disabled tab control greys its texts.
-void DrawMemoTab(TfrmBug* f, int index, const TRect& rect, TOwnerDrawState state) {
+void DrawMemoTab(TfrmBug* f, int index, bool active, const TRect& rect, TOwnerDrawState state) {
   TCanvas* canvas = f->tcRTFs->Canvas();
   if (f->Reg && f->Reg->ReadBool(kOptions, "ShowMemoFieldStatus", true) && f->TabHasContent(index)) {
     TFontStyles style = canvas->Font()->Style();
     style.Include(fsBold);
     canvas->Font()->SetStyle(style);
   }
-  if (!f->tcRTFs->Enabled()) canvas->Font()->SetColor(kDisabledTabText);
+  GreyCaptionWhenDisabled(f->tcRTFs, active);
   f->tcRTFs->DrawTab(index, rect, state);
 }
 
@@ -265,11 +281,11 @@ void TfrmBug::WireMemoHandlers() {
   };
 
   tcRTFs->OnChange = [this](TObject* sender) { tcRTFsChange(sender); };
-  tcRTFs->OnDrawTab = [this](TWinControl*, int index, bool, const TRect& rect, const TRect&,
-                             TOwnerDrawState state) { DrawMemoTab(this, index, rect, state); };
-  tcType->OnDrawTab = [this](TWinControl*, int index, bool, const TRect& rect, const TRect&,
+  tcRTFs->OnDrawTab = [this](TWinControl*, int index, bool active, const TRect& rect, const TRect&,
+                             TOwnerDrawState state) { DrawMemoTab(this, index, active, rect, state); };
+  tcType->OnDrawTab = [this](TWinControl*, int index, bool active, const TRect& rect, const TRect&,
                              TOwnerDrawState state) {
-    if (!tcType->Enabled()) tcType->Canvas()->Font()->SetColor(kDisabledTabText);
+    GreyCaptionWhenDisabled(tcType, active);
     tcType->DrawTab(index, rect, state);
   };
 }

@@ -271,6 +271,37 @@ TEST_F(Memos, DisabledTabsKeepTheirCaptionsReadable) {
   }
 }
 
+// On an empty database every tab of the disabled strips, selected or not,
+// shows its caption in a colour that stands out from its own face, whichever
+// colour the options give the other tabs.
+TEST_F(Memos, EveryDisabledTabsCaptionStandsOutFromItsFace) {
+  form->SetHeight(900);
+  form->tcType->SetEnabled(false);
+  const auto brightness = [](TColor c) {
+    c = ColorToRGB(c);
+    return (299 * GetRValue(c) + 587 * GetGValue(c) + 114 * GetBValue(c)) / 1000;
+  };
+  for (TColor inactive : {clBtnShadow, clBtnFace, TColor(0xA0A0A0)}) {
+    for (TExtTabControl* tabs : {form->tcRTFs, form->tcType}) {
+      tabs->SetTabInactiveColor(inactive);
+      Application->ProcessMessages();
+      ASSERT_FALSE(tabs->Enabled()) << tabs->Name();
+      auto shot = testing_support::Snapshot(tabs);
+      const TRect nc = tabs->NonClientMargins();
+      for (int i = 0; i < tabs->Tabs()->Count(); ++i) {
+        const int face = brightness(i == tabs->TabIndex() ? tabs->TabActiveColor() : inactive);
+        TRect r = tabs->TabRect(i);
+        InflateRect(r, -4, -4);  // the text, not the tab's edges
+        int ink = 0;
+        for (int y = r.Top; y < r.Bottom; ++y)
+          for (int x = r.Left; x < r.Right; ++x)
+            ink += std::abs(brightness(shot->Canvas()->Pixels(nc.Left + x, nc.Top + y)) - face) >= 60;
+        EXPECT_GT(ink, 10) << tabs->Name() << " tab " << i << " on " << std::hex << inactive;
+      }
+    }
+  }
+}
+
 // A memo nobody changes keeps its stored bytes through a post and a reload.
 TEST_F(Memos, UnchangedRtfIsKeptByteForByte) {
   const std::string rtf =

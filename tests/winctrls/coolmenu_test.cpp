@@ -4,7 +4,9 @@
 
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/core/filer.h"
+#include "platform/classlib/graphics/qtbridge.h"
 #include "platform/classlib/menus/qtmenus.h"
+#include "published_values.h"
 #include "winctrls/coolmenu.h"
 
 #include <QApplication>
@@ -507,4 +509,202 @@ TEST(CoolMenuBarTest, ARightJustifiedItemSitsAtTheBarsEnd) {
   Pump();
   EXPECT_FALSE(help->RightJustify());
   EXPECT_LT(helpRight(), bar->width() / 2);
+}
+
+// A form with the handlers a form definition names.
+class TCoolTestForm : public TForm {
+  DECLARE_CLASS(TCoolTestForm, TForm)
+ public:
+  explicit TCoolTestForm(TComponent* owner = nullptr) : TForm(owner) {}
+  void CoolPopup(TObject*, TMenuItem*, int) {}
+  void CoolMeasure(TObject*, TMenuItem*, int) {}
+  void CoolSelect(TObject*, TMenuItem*, int) {}
+};
+IMPLEMENT_CLASS(TCoolTestForm, TForm)
+PUBLISHED(TCoolTestForm) {
+  PUBLISHED_METHOD(CoolPopup);
+  PUBLISHED_METHOD(CoolMeasure);
+  PUBLISHED_METHOD(CoolSelect);
+}
+
+// Every published property of the component and of its items, each away
+// from its default, comes back from the form's definition in text and in
+// binary form.
+TEST(CoolMenuStreamingTest, EveryPublishedPropertyRoundTrips) {
+  using namespace winctrls_test;
+  Application->Initialize();
+  TCoolTestForm form;
+  form.SetName("CoolForm");
+  auto* popup = new TPopupMenu(&form);
+  popup->SetName("Popup");
+  auto* images = new TImageList(&form);
+  images->SetName("Images");
+  images->Add(Surface(16, 16, clGreen).get(), nullptr);
+  auto* grey = new TImageList(&form);
+  grey->SetName("Grey");
+  grey->Add(Surface(16, 16, clGray).get(), nullptr);
+  auto* cool = new TCoolMenu(&form);
+  cool->SetName("Cool");
+  std::vector<TCoolMenuItem*> items;
+  for (const char* caption : {"&Open", "-", "Print"}) {
+    auto* mi = new TMenuItem(&form);
+    mi->SetName(std::string("Menu") + (caption[0] == '-' ? "Line" : caption + (caption[0] == '&')));
+    mi->SetCaption(caption);
+    popup->Items()->Add(mi);
+    auto* item = new TCoolMenuItem(&form);
+    item->SetName("Cool" + mi->Name());
+    item->SetCoolMenu(cool);
+    item->SetMenuItem(mi);
+    items.push_back(item);
+  }
+  SetObjectProp(cool, "Images", images);
+  SetObjectProp(cool, "DisabledImages", grey);
+  TCoolMenuItem* print = items[2];
+  print->SetPicture(Surface(16, 16, clBlue).get());
+  print->DisabledPicture()->SetGraphic(Surface(16, 16, clSilver).get());
+  print->Font()->SetName("Arial");
+  print->Font()->SetSize(12);
+  cool->Wallpaper()->Assign(Surface(8, 8, clTeal).get());
+  cool->SelWallpaper()->Assign(Surface(4, 6, clMaroon).get());
+  for (const auto& [event, handler] : {std::pair{"OnPopup", "CoolPopup"}, std::pair{"OnMeasure", "CoolMeasure"},
+                                       std::pair{"OnItemSelect", "CoolSelect"}})
+    SetMethodProp(cool, event, MethodAddress(&form, handler));
+  struct Setting {
+    TObject* object;
+    const char* path;
+    TPropValue value;
+  };
+  const Setting settings[] = {
+      {cool, "ShowBar", true},
+      {cool, "HSpace", int64_t(3)},
+      {cool, "VSpace", int64_t(4)},
+      {cool, "MenuRefresh", std::string("RA_REFRESHWITHBAR")},
+      {cool, "Cursor", int64_t(crHandPoint)},
+      {cool, "MenuBar.Caption", std::string("Vantrel")},
+      {cool, "MenuBar.Size", int64_t(14)},
+      {cool, "MenuBar.Space", int64_t(2)},
+      {cool, "MenuBar.BackFrom", int64_t(clRed)},
+      {cool, "MenuBar.BackTo", int64_t(clYellow)},
+      {cool, "MenuBar.Fore", int64_t(clNavy)},
+      {cool, "MenuBar.IsSerif", false},
+      {cool, "MenuBar.IsGradient", true},
+      {cool, "MenuBar.IsSeparator", false},
+      {cool, "MenuBar.CaptionAlign", std::string("alCenter")},
+      {print, "TrColor", int64_t(clLime)},
+      {print, "SelColor", int64_t(clRed)},
+      {print, "SelTextColor", int64_t(clYellow)},
+      {print, "NormColor", int64_t(clWhite)},
+      {print, "TextAlign", std::string("alLeft")},
+      {print, "Options", std::string("omBevelOnlyIfSel,omTileWallpaper,omNoHighlightDisabled")},
+      {print, "CustomImgSize", int64_t(20)},
+      {print, "BevelInner", std::string("bvRaised")},
+      {print, "BevelOuter", std::string("bvLowered")},
+      {print, "BevelStyle", std::string("bsBevelOnlyText")},
+      {print, "BevelType", std::string("btRoundedRect")},
+      {print, "Shadow.Active", true},
+      {print, "Shadow.ShadowColor", int64_t(clRed)},
+      {print, "Shadow.SelShadowColor", int64_t(clGreen)},
+      {print, "Shadow.ShadowSize", int64_t(2)},
+      {print, "Shadow.SelShadowSize", int64_t(3)},
+      {print, "Shadow.ShadowPos", std::string("spRightBottom")},
+      {print, "Shadow.SelShadowPos", std::string("spLeftBottom")},
+      {print, "Shadow.Options", std::string("soNoShadowIfNormal")},
+      {items[1], "SeparatorText", std::string("Files")},
+      {cool, "Active", false},  // last: the items go back to plain
+  };
+  for (const Setting& s : settings) SetPublished(s.object, s.path, s.value);
+  for (const Setting& s : settings) EXPECT_TRUE(DiffersFromDefault(s.object, s.path)) << s.path;
+  EXPECT_EQ(PublishedValue(print, "Menu"), "Popup");
+  EXPECT_NE(PublishedValue(cool, "Wallpaper"), "empty");
+  EXPECT_NE(PublishedValue(cool, "SelWallpaper"), "empty");
+
+  for (const auto& [how, copy] : ReadBack(form, [] { return std::make_unique<TCoolTestForm>(); })) {
+    for (TComponent* original : std::initializer_list<TComponent*>{cool, items[0], items[1], print}) {
+      TComponent* loaded = copy->FindComponent(original->Name());
+      ASSERT_NE(loaded, nullptr) << how << " " << original->Name();
+      const auto after = PublishedValues(loaded);
+      for (const auto& [path, value] : PublishedValues(original))
+        EXPECT_EQ(after.count(path) ? after.at(path) : "(missing)", value)
+            << how << " " << original->Name() << "." << path;
+    }
+  }
+}
+
+// A described item whose caption has no "&" is chosen by its first letter,
+// in either case; one with an "&" only by the letter after it (the menu's
+// own), an undescribed one never by its first letter.
+TEST_F(CoolMenuTest, AnItemWithoutAnAmpersandAnswersToItsFirstLetter) {
+  auto* exit = new TMenuItem(form.get());
+  exit->SetCaption("E&xit");
+  menu->Items()->Add(exit);
+  auto* stay = new TMenuItem(form.get());
+  stay->SetCaption("Stay");
+  menu->Items()->Add(stay);
+  auto* described = new TCoolMenuItem(form.get());
+  described->SetCoolMenu(cool);
+  described->SetMenuItem(exit);
+  std::vector<std::string> chosen;
+  for (int i = 0; i < menu->Items()->Count(); ++i) {
+    TMenuItem* mi = menu->Items()->Items(i);
+    mi->OnClick = [&chosen, mi](TObject*) { chosen.push_back(StripHotkey(mi->Caption())); };
+  }
+  struct Case {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    std::vector<std::string> chosen;
+  } cases[] = {
+      {Qt::Key_P, Qt::NoModifier, {"Print"}},    {Qt::Key_P, Qt::ShiftModifier, {"Print"}},
+      {Qt::Key_O, Qt::NoModifier, {"Open"}},     {Qt::Key_X, Qt::NoModifier, {"Exit"}},
+      {Qt::Key_E, Qt::NoModifier, {}},           {Qt::Key_S, Qt::NoModifier, {}},
+  };
+  for (const Case& c : cases) {
+    chosen.clear();
+    QMenu* shown = OpenPopup(menu);
+    ASSERT_TRUE(shown);
+    QTest::keyClick(shown, c.key, c.modifiers);
+    Pump();
+    EXPECT_EQ(chosen, c.chosen) << c.key;
+    menu->ClosePopup();
+    Pump();
+  }
+}
+
+// Owner-drawn and plain items of one popup share its ground, its selection
+// colour and its font size.
+TEST_F(CoolMenuTest, DescribedAndPlainItemsLookAlike) {
+  menu->Items()->Items(2)->SetCaption("Hexagon");
+  item[2]->SetPicture(nullptr);
+  auto* plain = new TMenuItem(form.get());
+  plain->SetCaption("Hexagon");
+  menu->Items()->Add(plain);
+  QMenu* shown = OpenPopup(menu);
+  ASSERT_TRUE(shown);
+  const QRect drawnRow = shown->actionGeometry(vantrel::menus::ActionOf(*menu, menu->Items()->Items(2), shown));
+  const QRect plainRow = shown->actionGeometry(vantrel::menus::ActionOf(*menu, plain, shown));
+  ASSERT_FALSE(drawnRow.isEmpty() || plainRow.isEmpty());
+  const auto colourAt = [](const QImage& image, const QRect& row) {
+    return vantrel::qt::FromQColor(image.pixelColor(row.right() - 3, row.top() + 2));
+  };
+  // The caption's ink: rows holding text-coloured pixels.
+  const auto inkHeight = [](const QImage& image, const QRect& row) {
+    int top = -1, bottom = -1;
+    for (int y = row.top(); y <= row.bottom(); ++y)
+      for (int x = row.left(); x <= row.right(); ++x)
+        if (qGray(image.pixel(x, y)) < 60) {
+          if (top < 0) top = y;
+          bottom = y;
+          break;
+        }
+    return top < 0 ? 0 : bottom - top + 1;
+  };
+  const QImage idle = Grab(shown);
+  EXPECT_EQ(colourAt(idle, drawnRow), ColorToRGB(clMenu));
+  EXPECT_EQ(colourAt(idle, plainRow), ColorToRGB(clMenu));
+  EXPECT_GT(inkHeight(idle, plainRow), 0);
+  EXPECT_EQ(inkHeight(idle, plainRow), inkHeight(idle, drawnRow)) << "one font size";
+  for (const QRect& row : {drawnRow, plainRow}) {
+    shown->setActiveAction(shown->actionAt(row.center()));
+    EXPECT_EQ(colourAt(Grab(shown), row), ColorToRGB(clHighlight)) << row.top();
+  }
+  menu->ClosePopup();
 }

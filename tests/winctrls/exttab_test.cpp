@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/classlib/controls/control_helpers.h"
+#include "published_values.h"
 #include "winctrls/exttab.h"
 
 #include <map>
@@ -240,4 +241,83 @@ TEST_F(ExtTabTest, AGlyphStripEditedInPlaceGivesNewGlyphs) {
   ASSERT_EQ(glyphs->Images()->Count(), 2);
   EXPECT_EQ(glyphs->Images()->Width(), 8);
   EXPECT_TRUE(TabHolds(*Snapshot(tabs), 1, clLime));
+}
+
+// A form with the drawing handlers a form definition names.
+class TTabTestForm : public TForm {
+  DECLARE_CLASS(TTabTestForm, TForm)
+ public:
+  explicit TTabTestForm(TComponent* owner = nullptr) : TForm(owner) {}
+  void StripDrawTab(TWinControl*, int, bool, const TRect&, const TRect&, TOwnerDrawState) {}
+  void StripInside(TObject*, TCanvas*, int, const TRect&) {}
+  void StripOutside(TObject*, TCanvas*, int, const TRect&) {}
+};
+IMPLEMENT_CLASS(TTabTestForm, TForm)
+PUBLISHED(TTabTestForm) {
+  PUBLISHED_METHOD(StripDrawTab);
+  PUBLISHED_METHOD(StripInside);
+  PUBLISHED_METHOD(StripOutside);
+}
+
+// Hints, fonts, hot tracking, glyphs, drawing events and the tab sizes, each
+// away from its default, come back from the form's definition in text and
+// in binary form; the height reads back as the strip's own.
+TEST(ExtTabStreamingTest, EveryPublishedPropertyRoundTrips) {
+  using namespace winctrls_test;
+  Application->Initialize();
+  TTabTestForm form;
+  form.SetName("TabForm");
+  auto* tabs = new TExtTabControl(&form);
+  tabs->SetName("Strip");
+  tabs->SetParent(&form);
+  for (const char* t : {"Report", "Resolution", "Steps"}) tabs->Tabs()->Add(t);
+  tabs->TabHints()->Add("The report");
+  tabs->TabHints()->Add("How it was resolved");
+  tabs->TabActiveFont()->SetName("Arial");
+  tabs->TabActiveFont()->SetStyle(TFontStyles{fsBold});
+  tabs->TabInactiveFont()->SetSize(10);
+  tabs->TabInactiveFont()->SetColor(clNavy);
+  auto strip = Surface(32, 16, clFuchsia);
+  strip->Canvas()->Brush()->SetColor(clGreen);
+  strip->Canvas()->FillRect(Rect(2, 2, 14, 14));
+  tabs->TabGlyphs()->SetGlyph(strip.get());
+  for (const auto& [event, handler] : {std::pair{"OnDrawTab", "StripDrawTab"},
+                                       std::pair{"OnDrawBkgndInside", "StripInside"},
+                                       std::pair{"OnDrawBkgndOutside", "StripOutside"}})
+    SetMethodProp(tabs, event, MethodAddress(&form, handler));
+  struct Setting {
+    const char* path;
+    TPropValue value;
+  };
+  const Setting settings[] = {
+      {"TabHeight", int64_t(21)},
+      {"TabWidth", int64_t(64)},
+      {"TabActiveColor", int64_t(clWhite)},
+      {"TabInactiveColor", int64_t(clBtnShadow)},
+      {"TabWordWrap", true},
+      {"TabStyle", std::string("tabStButton")},
+      {"Hottrack.Enabled", true},
+      {"Hottrack.TabActiveColor", int64_t(clRed)},
+      {"Hottrack.TabInactiveColor", int64_t(clNone)},
+      {"TabGlyphs.NumGlyphs", int64_t(2)},
+      {"TabGlyphs.Position", std::string("glPosTop")},
+      {"TabGlyphs.Spacing", int64_t(3)},
+      {"TabGlyphs.TransparentColor", int64_t(clLime)},
+  };
+  for (const Setting& s : settings) SetPublished(tabs, s.path, s.value);
+  for (const Setting& s : settings) EXPECT_TRUE(DiffersFromDefault(tabs, s.path)) << s.path;
+  for (const char* path : {"TabHints", "TabGlyphs.Glyph", "OnDrawTab", "OnDrawBkgndInside",
+                           "OnDrawBkgndOutside", "TabActiveFont.Name", "TabInactiveFont.Color"})
+    EXPECT_NE(PublishedValue(tabs, path), "(not published)") << path;
+  const auto before = PublishedValues(tabs);
+  for (const auto& [how, copy] : ReadBack(form, [] { return std::make_unique<TTabTestForm>(); })) {
+    auto* loaded = dynamic_cast<TExtTabControl*>(copy->FindComponent("Strip"));
+    ASSERT_NE(loaded, nullptr) << how;
+    const auto after = PublishedValues(loaded);
+    for (const auto& [path, value] : before)
+      EXPECT_EQ(after.count(path) ? after.at(path) : "(missing)", value) << how << " " << path;
+    EXPECT_EQ(loaded->TabHeight(), 21) << how;
+    EXPECT_EQ(loaded->TabWidth(), 64) << how;
+    EXPECT_EQ(loaded->TabGlyphs()->Images()->Count(), 2) << how;
+  }
 }

@@ -10,6 +10,7 @@
 #include "platform/classlib/core/registry.h"
 #include "platform/classlib/stdctrls/comboboxes.h"
 #include "platform/classlib/stdctrls/edits.h"
+#include "published_values.h"
 #include "winctrls/colcombo.h"
 #include "winctrls/tb97.h"
 #include "winctrls/tb97button.h"
@@ -509,5 +510,76 @@ TEST(Tb97FormDefinitionTest, AFloatingBarIsPlacedFromItsPlaceOnTheForm) {
       EXPECT_GE(r.Left, work.Left);
       EXPECT_LE(r.Bottom, work.Bottom);
     }
+  }
+}
+
+// A bar's default dock and a button's drop-down menu come back from the
+// form's definition in text and in binary form, with the rest of both.
+TEST(Tb97Streaming, DefaultDockAndDropdownMenuRoundTrip) {
+  using namespace winctrls_test;
+  Application->Initialize();
+  TForm form(nullptr);
+  form.SetName("BarForm");
+  auto* top = new TDock97(&form);
+  top->SetName("TopDock");
+  top->SetParent(&form);
+  auto* bottom = new TDock97(&form);
+  bottom->SetName("BottomDock");
+  bottom->SetPosition(dpBottom);
+  bottom->SetParent(&form);
+  auto* menu = new TPopupMenu(&form);
+  menu->SetName("FilterMenu");
+  auto* bar = new TToolWindow97(&form);
+  bar->SetName("FilterBar");
+  bar->SetDockedTo(top);
+  auto* button = new TToolbarButton97(&form);
+  button->SetName("FilterButton");
+  button->SetParent(bar);
+  SetObjectProp(bar, "DefaultDock", bottom);
+  SetObjectProp(button, "DropdownMenu", menu);
+  SetPublished(button, "DropdownCombo", true);
+  EXPECT_EQ(PublishedValue(bar, "DefaultDock"), "BottomDock");
+  EXPECT_EQ(PublishedValue(button, "DropdownMenu"), "FilterMenu");
+  const auto barBefore = PublishedValues(bar), buttonBefore = PublishedValues(button);
+  for (const auto& [how, copy] : ReadBack(form, [] { return std::make_unique<TForm>(nullptr); })) {
+    TComponent* bar2 = copy->FindComponent("FilterBar");
+    TComponent* button2 = copy->FindComponent("FilterButton");
+    ASSERT_TRUE(bar2 && button2) << how;
+    for (const auto& [original, loaded] : {std::pair{&barBefore, PublishedValues(bar2)},
+                                           std::pair{&buttonBefore, PublishedValues(button2)}})
+      for (const auto& [path, value] : *original)
+        EXPECT_EQ(loaded.count(path) ? loaded.at(path) : "(missing)", value) << how << " " << path;
+    EXPECT_EQ(static_cast<TToolWindow97*>(bar2)->DefaultDock(), copy->FindComponent("BottomDock")) << how;
+  }
+}
+
+// A bar read from a definition orders its controls by their places as
+// written, whatever order the definition lists them in: left to right, or
+// top to bottom on a bar docked left or right.
+TEST(Tb97FormDefinitionTest, ControlsAreOrderedByTheirPlaces) {
+  Application->Initialize();
+  struct Case {
+    const char* dock;
+    const char* coordinate;
+  } cases[] = {{"dpTop", "Left"}, {"dpLeft", "Top"}};
+  for (const Case& c : cases) {
+    auto button = [&](const char* name, int at) {
+      return std::string("      object ") + name + ": TToolbarButton97\n        " + c.coordinate +
+             " = " + std::to_string(at) + "\n        Width = 23\n        Height = 22\n      end\n";
+    };
+    const std::string text = std::string("object BarForm: TForm\n  Width = 400\n  Height = 300\n") +
+                             "  object Dock: TDock97\n    Position = " + c.dock + "\n" +
+                             "    object Bar: TToolWindow97\n" + button("Third", 80) +
+                             button("First", 11) + button("Second", 40) + "    end\n  end\nend\n";
+    TForm form(nullptr);
+    ReadComponentFromText(text, &form);
+    std::vector<int> places;
+    for (const char* name : {"First", "Second", "Third"}) {
+      auto* b = static_cast<TControl*>(form.FindComponent(name));
+      ASSERT_NE(b, nullptr) << name;
+      places.push_back(std::string(c.coordinate) == "Left" ? b->Left() : b->Top());
+    }
+    EXPECT_LT(places[0], places[1]) << c.dock;
+    EXPECT_LT(places[1], places[2]) << c.dock;
   }
 }

@@ -928,6 +928,8 @@ void TApplication::ActivateHint(TPoint cursorPos) {
 }
 
 void TApplication::ShowHintFor(TControl* control, TPoint clientPos) {
+  // Not over an open menu or list: it would cover their first items.
+  if (QApplication::activePopupWidget()) return;
   THintInfo info;
   info.HintControl = control;
   info.CursorPos = clientPos;

@@ -13,6 +13,8 @@
 #include <QPainter>
 #include <QPointer>
 #include <QProxyStyle>
+#include <QScopedValueRollback>
+#include <QScreen>
 #include <QStyleOptionMenuItem>
 #include <QWidgetAction>
 
@@ -26,6 +28,7 @@
 #include "platform/classlib/menus/qtmenus.h"
 
 using vantrel::qt::Guarded;
+using vantrel::qt::ToQColor;
 using vantrel::qt::ToQString;
 
 IMPLEMENT_CLASS(TMenu, TComponent)
@@ -101,10 +104,12 @@ struct TMenu::Impl {
     Clear(container);
     std::map<int, QActionGroup*> groups;
     const bool isBar = qobject_cast<QMenuBar*>(container) != nullptr;
-    bool justified = false;
+    bool justified = false, first = true;
     for (int i = 0; i < parent->Count(); ++i) {
       TMenuItem* item = parent->Items(i);
       if (!item->Visible()) continue;
+      if (!isBar && !first && item->Break() != mbNone) AddColumnBreak(container, item->Break());
+      first = false;
       if (isBar && item->RightJustify() && !justified) {
         // The bar's style puts the items after a separator at its right end.
         justified = true;
@@ -122,10 +127,12 @@ struct TMenu::Impl {
     }
   }
 
+  static void AddColumnBreak(QWidget* popup, TMenuBreak kind);
   QAction* MakeAction(QWidget* container, TMenuItem* item, bool isBar);
   void SetUpAction(QAction* action, TMenuItem* item);
   QIcon IconOf(TMenuItem* item);
-  QMenu* NewMenu(QWidget* parent, bool topLevel);
+  // A popup: the menu's own (parentAction nullptr) or the sub-menu of an item.
+  QMenu* NewMenu(QWidget* parent, bool topLevel, QAction* parentAction);
   void Opening(QMenu* sub, QAction* action);
   void Choose(QAction* action);
   void Closed();
@@ -282,19 +289,366 @@ class OwnerDrawnBarStyle : public QProxyStyle {
 
 namespace {
 
-// F1 on a popup asks for help on the item pointed at.
-class HelpKeyFilter : public QObject {
+// The frame round a popup: a raised edge and a pixel of ground.
+constexpr int kPopupFrame = 3;
+
+// The look of every popup, plain and owner-drawn items alike: the system's
+// menu colours (the ground is the one owner-drawn items paint) and lines,
+// in a raised frame.
+class MenuStyle : public QProxyStyle {
  public:
-  HelpKeyFilter(TMenu::Impl& impl, QMenu* menu) : QObject(menu), impl_(impl), menu_(menu) {}
-  bool eventFilter(QObject*, QEvent* e) override {
-    if (e->type() != QEvent::KeyPress || static_cast<QKeyEvent*>(e)->key() != Qt::Key_F1) return false;
-    if (TMenuItem* item = impl_.ItemOf(menu_->activeAction())) impl_.menu.HelpRequested(item);
-    return true;
+  int pixelMetric(PixelMetric metric, const QStyleOption* option,
+                  const QWidget* widget) const override {
+    if (metric == PM_MenuPanelWidth) return kPopupFrame;
+    return QProxyStyle::pixelMetric(metric, option, widget);
+  }
+
+  void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+    if (element == PE_PanelMenu) {
+      painter->fillRect(option->rect, ToQColor(clMenu));
+    } else if (element == PE_FrameMenu) {
+      TCanvas canvas;
+      vantrel::qt::BindPainter(canvas, painter);
+      TRect r = vantrel::qt::FromQRect(option->rect);
+      DrawEdge(&canvas, r, EDGE_RAISED, BF_RECT);
+      vantrel::qt::Unbind(canvas);
+    } else {
+      QProxyStyle::drawPrimitive(element, option, painter, widget);
+    }
+  }
+
+  void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                   const QWidget* widget) const override {
+    auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+    if (element != CE_MenuItem || !item || item->menuItemType != QStyleOptionMenuItem::Separator)
+      return QProxyStyle::drawControl(element, option, painter, widget);
+    // An etched line across the item, as owner-drawn separators have it.
+    const QRect& r = option->rect;
+    const int y = r.top() + r.height() / 2 - 1;
+    painter->save();
+    painter->setPen(ToQColor(clBtnShadow));
+    painter->drawLine(r.left(), y, r.right(), y);
+    painter->setPen(ToQColor(clBtnHighlight));
+    painter->drawLine(r.left(), y + 1, r.right(), y + 1);
+    painter->restore();
+  }
+};
+
+// One for all popups (a style must outlive the widgets that use it): it
+// goes with the application object.
+QStyle* PopupStyle() {
+  static QPointer<QStyle> style;
+  if (!style) {
+    style = new MenuStyle;
+    style->setParent(QApplication::instance());
+  }
+  return style;
+}
+
+QPalette PopupPalette() {
+  QPalette p = QApplication::palette();
+  const auto set = [&p](QPalette::ColorRole role, TColor color) {
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+      p.setColor(group, role, ToQColor(color));
+  };
+  for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button}) set(role, clMenu);
+  for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) set(role, clMenuText);
+  set(QPalette::Highlight, clHighlight);
+  set(QPalette::HighlightedText, clHighlightText);
+  set(QPalette::Light, clBtnHighlight);
+  set(QPalette::Dark, clBtnShadow);
+  for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+    p.setColor(QPalette::Disabled, role, ToQColor(clGrayText));
+  return p;
+}
+
+// Stands before an item that starts a column of a popup and reaches down to
+// where the popup's own layout ends a column (near the foot of the screen),
+// so that the item goes to the top of the next column. Never seen: the
+// popup ends with its longest column of items.
+class ColumnFiller : public QWidget {
+ public:
+  explicit ColumnFiller(bool ruled) : ruled_(ruled) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+  }
+  bool Ruled() const { return ruled_; }
+  int Height() const { return height_; }
+  void SetHeight(int value) { height_ = value; }
+  // A pixel wide at least: the layout leaves empty items out.
+  QSize sizeHint() const override { return {1, height_}; }
+
+ private:
+  bool ruled_;
+  int height_ = 0;
+};
+
+ColumnFiller* FillerOf(const QAction* action) {
+  auto* widgetAction = qobject_cast<const QWidgetAction*>(action);
+  return widgetAction ? dynamic_cast<ColumnFiller*>(widgetAction->defaultWidget()) : nullptr;
+}
+
+// The line between two columns of a bar break, over the items' edges.
+class ColumnRule : public QWidget {
+ public:
+  ColumnRule(QWidget* popup, QAction* first) : QWidget(popup), first_(first) {
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+  }
+  QAction* First() const { return first_; }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter p(this);
+    p.setPen(ToQColor(clBtnShadow));
+    p.drawLine(0, 0, 0, height() - 1);
+    p.setPen(ToQColor(clBtnHighlight));
+    p.drawLine(1, 0, 1, height() - 1);
   }
 
  private:
+  QPointer<QAction> first_;  // the column's first item
+};
+
+// A popup of a menu: the menu's own or an item's sub-menu. On top of the
+// plain menu: the look above, columns where items start them with the
+// arrow keys across them, an owner-drawn item's first letter, and help (F1).
+class MenuPopup : public QMenu {
+ public:
+  MenuPopup(TMenu::Impl& impl, QWidget* parent, QAction* parentAction)
+      : QMenu(parent), impl_(impl), parentAction_(parentAction) {
+    setStyle(PopupStyle());
+    setPalette(PopupPalette());
+    // The system's menu font, the one owner-drawn items start with.
+    setFont(vantrel::qt::ToQFont(TFont()));
+  }
+
+  QSize sizeHint() const override {
+    const_cast<MenuPopup*>(this)->LayOutColumns();
+    QSize size = QMenu::sizeHint();
+    // The fillers reach past the items: the popup ends with its longest column.
+    int all = 0, items = 0;
+    for (QAction* a : actions()) {
+      const QRect r = actionGeometry(a);
+      if (r.isEmpty()) continue;
+      all = std::max(all, r.bottom());
+      if (!FillerOf(a)) items = std::max(items, r.bottom());
+    }
+    size.rheight() -= all - items;
+    return size;
+  }
+
+  // Shows the popup with its top-left at `at` (the menu's own popup).
+  void PopupAt(QPoint at) {
+    wantedTop_ = at.y();
+    popup(at);
+  }
+
+ protected:
+  void actionEvent(QActionEvent* e) override {
+    if (!layingOut_) columnsDirty_ = true;
+    QMenu::actionEvent(e);
+  }
+
+  void showEvent(QShowEvent* e) override {
+    // No hint stays over the menu (the hint of the button that opened it).
+    if (Application) Application->CancelHint();
+    QMenu::showEvent(e);
+    // The menu's own placement puts a popup of several columns at the top of
+    // the screen (its own columns come only with a popup of screen height):
+    // ours goes where a popup of one column would, as far as the screen allows.
+    if (HasColumns() && screen()) {
+      const QRect area = screen()->availableGeometry();
+      move(x(), std::clamp(WantedTop(), area.top(), std::max(area.top(), area.bottom() + 1 - height())));
+    }
+  }
+
+  void resizeEvent(QResizeEvent* e) override {
+    QMenu::resizeEvent(e);
+    PlaceRules();
+  }
+
+  void keyPressEvent(QKeyEvent* e) override {
+    if (e->key() == Qt::Key_F1) {
+      if (TMenuItem* item = impl_.ItemOf(activeAction())) impl_.menu.HelpRequested(item);
+      return;
+    }
+    const bool plain = (e->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    QAction* current = activeAction();
+    if (plain && (e->key() == Qt::Key_Left || e->key() == Qt::Key_Right)) {
+      // Right opens a current item's sub-menu, as in any menu.
+      const bool opens = e->key() == Qt::Key_Right && current && current->menu() &&
+                         current->isEnabled();
+      if (!opens && MoveAcross(e->key() == Qt::Key_Right ? 1 : -1)) return;
+    }
+    if (ChooseByFirstLetter(*e)) return;
+    QMenu::keyPressEvent(e);
+  }
+
+ private:
+  bool HasColumns() const {
+    const QList<QAction*> list = actions();
+    return std::any_of(list.begin(), list.end(),
+                       [](const QAction* a) { return FillerOf(a) && FillerOf(a)->Height() > 0; });
+  }
+
+  // Where the popup's top goes: its first item level with the item that
+  // opened it, below the menu bar's item, or as asked.
+  int WantedTop() const {
+    const QRect first = FirstShown(actions(), 0, 1);
+    if (auto* menu = qobject_cast<QMenu*>(parentWidget()); menu && parentAction_)
+      return menu->mapToGlobal(menu->actionGeometry(parentAction_).topLeft()).y() - first.top();
+    if (auto* bar = qobject_cast<QMenuBar*>(parentWidget()); bar && parentAction_)
+      return bar->mapToGlobal(QPoint(0, bar->actionGeometry(parentAction_).bottom() + 1)).y();
+    return wantedTop_;
+  }
+
+  static bool Selectable(const QAction* a) {
+    return a->isVisible() && a->isEnabled() && !a->isSeparator() && !FillerOf(a);
+  }
+
+  static void SetFillerHeight(QAction* filler, int height) {
+    FillerOf(filler)->SetHeight(height);
+    filler->setData(height);  // the popup lays its items out again
+  }
+
+  // The first column-starting position: the top of the first item shown.
+  QRect FirstShown(const QList<QAction*>& list, qsizetype from, int step) const {
+    for (qsizetype i = from; i >= 0 && i < list.size(); i += step) {
+      const QRect r = actionGeometry(list[i]);
+      if (!FillerOf(list[i]) && !r.isEmpty()) return r;
+    }
+    return {};
+  }
+
+  // Where the popup's layout ends a column, as the style's margins and the
+  // screen give it; searched for when a layout puts it elsewhere.
+  int ColumnFoot() const {
+    QStyleOption option;
+    option.initFrom(this);
+    const auto metric = [&](QStyle::PixelMetric m) { return style()->pixelMetric(m, &option, this); };
+    const QScreen* shown = screen();
+    const int height = shown ? shown->availableGeometry().height() : 0;
+    return height - 2 * metric(QStyle::PM_MenuDesktopFrameWidth) -
+           (metric(QStyle::PM_MenuVMargin) + contentsMargins().bottom() +
+            metric(QStyle::PM_MenuPanelWidth));
+  }
+
+  void LayOutColumns() {
+    if (!columnsDirty_ || layingOut_) return;
+    const QScopedValueRollback<bool> guard(layingOut_, true);
+    columnsDirty_ = false;
+    const QList<QAction*> list = actions();
+    for (QAction* a : list)
+      if (FillerOf(a) && FillerOf(a)->Height() != 0) SetFillerHeight(a, 0);
+    for (qsizetype i = 0; i < list.size(); ++i)
+      if (FillerOf(list[i])) FillColumn(list, i);
+    MakeRules(list);
+  }
+
+  // The filler at `at` takes the rest of its column: as tall as it can be
+  // without going to the next column itself, so the item after it does.
+  void FillColumn(const QList<QAction*>& list, qsizetype at) {
+    QAction* filler = list[at];
+    const QRect before = FirstShown(list, at - 1, -1), after = FirstShown(list, at + 1, 1);
+    if (before.isEmpty() || after.isEmpty()) return;
+    const int top = FirstShown(list, 0, 1).top();
+    const auto fits = [&](int height) {
+      SetFillerHeight(filler, height);
+      const QRect r = actionGeometry(filler);
+      return height > 0 && r.left() == before.left() && r.top() == before.bottom() + 1;
+    };
+    const auto nextStartsColumn = [&] {
+      const QRect r = FirstShown(list, at + 1, 1);
+      return r.left() > before.left() && r.top() == top;
+    };
+    // Half an item short of the foot: the item after it does not fit below.
+    if (fits(ColumnFoot() - before.bottom() - 1 - (after.height() - 1) / 2) && nextStartsColumn())
+      return;
+    int low = 0, high = screen() ? screen()->geometry().height() : 0;
+    while (low < high) {
+      const int middle = (low + high + 1) / 2;
+      if (fits(middle)) low = middle;
+      else high = middle - 1;
+    }
+    SetFillerHeight(filler, low);
+  }
+
+  void MakeRules(const QList<QAction*>& list) {
+    rules_.clear();
+    for (qsizetype i = 0; i < list.size(); ++i)
+      if (FillerOf(list[i]) && FillerOf(list[i])->Ruled())
+        for (qsizetype j = i + 1; j < list.size(); ++j)
+          if (!FillerOf(list[j]) && !actionGeometry(list[j]).isEmpty()) {
+            rules_.push_back(std::make_unique<ColumnRule>(this, list[j]));
+            break;
+          }
+    PlaceRules();
+  }
+
+  // Each rule runs down the popup just left of its column.
+  void PlaceRules() {
+    if (rules_.empty()) return;
+    const QRect first = FirstShown(actions(), 0, 1);
+    for (const auto& rule : rules_) {
+      const QRect column = rule->First() ? actionGeometry(rule->First()) : QRect();
+      rule->setVisible(!column.isEmpty() && column.left() > first.left());
+      rule->setGeometry(column.left() - 1, first.top(), 2, height() - 2 * first.top());
+      rule->raise();
+    }
+  }
+
+  // To the item of the next column that way nearest the current one's row.
+  bool MoveAcross(int direction) {
+    QAction* current = activeAction();
+    if (!current) return false;
+    const QRect from = actionGeometry(current);
+    QAction* best = nullptr;
+    std::pair<int, int> bestDistance;
+    for (QAction* a : actions()) {
+      const QRect r = actionGeometry(a);
+      if (!Selectable(a) || r.isEmpty() || (r.left() - from.left()) * direction <= 0) continue;
+      const std::pair<int, int> distance{std::abs(r.left() - from.left()),
+                                         std::abs(r.center().y() - from.center().y())};
+      if (!best || distance < bestDistance) {
+        best = a;
+        bestDistance = distance;
+      }
+    }
+    if (!best) return false;
+    setActiveAction(best);
+    return true;
+  }
+
+  // A typed character that no "&" letter takes goes to the menu, which may
+  // name an item (an owner-drawn one by its first letter); that item is
+  // chosen as Enter chooses it.
+  bool ChooseByFirstLetter(const QKeyEvent& e) {
+    const QString text = e.text();
+    if ((e.modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier)) != Qt::NoModifier ||
+        text.size() != 1 || !text[0].isPrint() || text[0].isSpace())
+      return false;
+    const char32_t ch = text[0].unicode();
+    TMenuItem* parent = parentAction_ ? impl_.ItemOf(parentAction_) : impl_.menu.Items();
+    if (!parent) return false;
+    for (int i = 0; i < parent->Count(); ++i)
+      if (parent->Items(i)->Visible() && parent->Items(i)->Enabled() &&
+          IsAccel(ch, parent->Items(i)->Caption()))
+        return false;
+    TMenuItem* chosen = impl_.menu.MenuChar(parent, ch);
+    QAction* action = chosen ? impl_.ActionOf(chosen, this) : nullptr;
+    if (!action || !action->isEnabled()) return false;
+    setActiveAction(action);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QMenu::keyPressEvent(&enter);
+    return true;
+  }
+
   TMenu::Impl& impl_;
-  QMenu* menu_;
+  QPointer<QAction> parentAction_;
+  bool columnsDirty_ = false;
+  bool layingOut_ = false;
+  std::vector<std::unique_ptr<ColumnRule>> rules_;  // children, freed before the popup
+  int wantedTop_ = 0;
 };
 
 }  // namespace
@@ -369,7 +723,7 @@ QAction* TMenu::Impl::MakeAction(QWidget* container, TMenuItem* item, bool isBar
   }
   items[action] = item;
   if (item->Count() > 0 && !item->IsLine()) {
-    QMenu* sub = NewMenu(container, isBar);
+    QMenu* sub = NewMenu(container, isBar, action);
     action->setMenu(sub);
     QObject::connect(sub, &QMenu::aboutToShow, sub, [this, sub, action] { Opening(sub, action); });
   }
@@ -377,9 +731,15 @@ QAction* TMenu::Impl::MakeAction(QWidget* container, TMenuItem* item, bool isBar
   return action;
 }
 
-QMenu* TMenu::Impl::NewMenu(QWidget* parent, bool topLevel) {
-  auto* sub = new QMenu(parent);
-  sub->installEventFilter(new HelpKeyFilter(*this, sub));
+void TMenu::Impl::AddColumnBreak(QWidget* popup, TMenuBreak kind) {
+  auto* filler = new QWidgetAction(popup);
+  filler->setDefaultWidget(new ColumnFiller(kind == mbBarBreak));
+  filler->setEnabled(false);
+  popup->addAction(filler);
+}
+
+QMenu* TMenu::Impl::NewMenu(QWidget* parent, bool topLevel, QAction* parentAction) {
+  auto* sub = new MenuPopup(*this, parent, parentAction);
   QObject::connect(sub, &QMenu::hovered, sub, [this](QAction* action) {
     if (TMenuItem* item = ItemOf(action)) menu.ItemSelected(item);
   });
@@ -503,6 +863,12 @@ void TMenu::PopupOpening(TMenuItem* parent) const {
 void TMenu::ItemSelected(TMenuItem* item) const {
   SetApplicationHint(item->Hint());
   if (TSelectHook hook = selectHook_) Guarded([&] { hook(item); });
+}
+
+TMenuItem* TMenu::MenuChar(TMenuItem* parent, char32_t ch) const {
+  TMenuItem* chosen = nullptr;
+  if (TMenuCharHook hook = menuCharHook_) Guarded([&] { chosen = hook(parent, ch); });
+  return chosen;
 }
 
 bool TMenu::IsOwnerDrawn(const TMenuItem* item) const {
@@ -687,14 +1053,14 @@ void TPopupMenu::Popup(int x, int y) {
     throw EInvalidOperation("A menu cannot be shown: there is no window system");
   if (OnPopup) OnPopup(this);
   Impl& impl = this->impl();
-  if (!impl.popup) impl.popup = impl.NewMenu(nullptr, true);
+  if (!impl.popup) impl.popup = impl.NewMenu(nullptr, true, nullptr);
   PopupOpening(Items());
   impl.Fill(impl.popup, Items());
   const int width = impl.popup->sizeHint().width();
   int left = x;
   if (alignment_ == paRight) left = x - width;
   else if (alignment_ == paCenter) left = x - width / 2;
-  impl.popup->popup(QPoint(left, y));
+  static_cast<MenuPopup*>(impl.popup.data())->PopupAt(QPoint(left, y));
 }
 
 void TPopupMenu::ClosePopup() {

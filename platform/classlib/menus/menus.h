@@ -78,7 +78,8 @@ class TMenuItem : public TComponent {
   void SetEnabled(bool value);
   bool Visible() const { return visible_; }
   void SetVisible(bool value);
-  // Starts a new column of the menu (mbBarBreak with a line before it).
+  // Starts a new column of a popup, at its top (mbBarBreak rules a line
+  // between the columns). Items of a menu bar ignore it.
   TMenuBreak Break() const { return break_; }
   void SetBreak(TMenuBreak value);
   // A top-level item of a menu bar that sits at the bar's right end, with
@@ -199,6 +200,12 @@ class TMenu : public TComponent {
   void ItemSelected(TMenuItem* item) const;
   void HelpRequested(TMenuItem* item) const;
   void PopupClosed() const;
+  // Asked for a character typed in one of the menu's popups (parent as
+  // above) that no item takes as its "&" letter: the item it chooses, or
+  // nullptr. Owner-drawn items that show no "&" answer this way.
+  using TMenuCharHook = std::function<TMenuItem*(TMenuItem* parent, char32_t ch)>;
+  void SetMenuCharHook(TMenuCharHook hook) { menuCharHook_ = std::move(hook); }
+  TMenuItem* MenuChar(TMenuItem* parent, char32_t ch) const;
   // Whether an item is drawn by the program rather than by the plain menu.
   bool IsOwnerDrawn(const TMenuItem* item) const;
   bool MeasureItem(TMenuItem* item, TCanvas* canvas, int& width, int& height) const;
@@ -223,6 +230,7 @@ class TMenu : public TComponent {
   TPopupHook popupHook_;
   TSelectHook selectHook_, helpHook_;
   std::function<void()> closedHook_;
+  TMenuCharHook menuCharHook_;
   std::unique_ptr<Impl> impl_;
   friend class TMenuItem;
 };

@@ -201,24 +201,53 @@ void TBitBtn::Click() {
     if (TCustomForm* form = GetParentForm()) form->Close();
 }
 
-namespace {
-
-// Where the picture and the caption go on a face of `extent` along the
-// layout's direction: the margin before the picture and the space after it.
-void PlaceAlong(int extent, int glyphSize, int textSize, int& margin, int& spacing) {
-  if (margin == -1) {
-    if (spacing == -1) {
-      margin = (extent - glyphSize - textSize) / 3;
-      spacing = margin;
-    } else {
-      margin = (extent - glyphSize - spacing - textSize + 1) / 2;
-    }
-  } else if (spacing == -1) {
-    spacing = (extent - margin - glyphSize - textSize) / 2;
+TButtonFacePlaces PlaceButtonFace(TSize face, TSize glyph, TSize caption, TSize arrow,
+                                  TButtonLayout layout, int margin, int spacing) {
+  const int gw = glyph.cx, gh = glyph.cy, tw = caption.cx, th = caption.cy, aw = arrow.cx;
+  const bool across = layout == blGlyphLeft || layout == blGlyphRight;
+  if (gw == 0 || tw == 0) spacing = 0;
+  TButtonFacePlaces at;
+  if (across) {
+    at.glyph.y = (face.cy - gh + 1) / 2;
+    at.caption.y = (face.cy - th + 1) / 2;
+  } else {
+    at.glyph.x = (face.cx - gw - aw + 1) / 2;
+    at.caption.x = (face.cx - tw + 1) / 2;
   }
+  // Automatic values centre the group, or share out the room left.
+  const int length = across ? face.cx : face.cy;
+  const int used = across ? gw + tw + aw : gh + th;
+  if (margin == -1 && spacing != -1) {
+    margin = (length - used - spacing + 1) / 2;
+  } else if (margin == -1) {
+    margin = spacing = (length - used) / 3;
+  } else if (spacing == -1) {
+    spacing = (length - margin - used) / 2;
+  }
+  switch (layout) {
+    case blGlyphLeft:
+      at.glyph.x = margin;
+      at.caption.x = margin + gw + spacing;
+      at.arrow.x = at.caption.x + tw;
+      break;
+    case blGlyphRight:
+      at.arrow.x = face.cx - margin - aw;
+      at.glyph.x = at.arrow.x - gw;
+      at.caption.x = at.glyph.x - spacing - tw;
+      break;
+    case blGlyphTop:
+      at.glyph.y = margin;
+      at.caption.y = margin + gh + spacing;
+      break;
+    case blGlyphBottom:
+      at.glyph.y = face.cy - margin - gh;
+      at.caption.y = at.glyph.y - spacing - th;
+      break;
+  }
+  if (!across) at.arrow.x = at.glyph.x + gw;
+  at.arrow.y = gh > 0 ? at.glyph.y + (gh - arrow.cy) / 2 : at.caption.y + (th - arrow.cy) / 2;
+  return at;
 }
-
-}  // namespace
 
 void DrawButtonGlyph(TCanvas* canvas, const TRect& r, const TGlyphFace& face,
                      TButtonState state) {
@@ -231,38 +260,8 @@ void DrawButtonGlyph(TCanvas* canvas, const TRect& r, const TGlyphFace& face,
   if (!face.caption.empty()) DrawText(canvas, face.caption, calc, flags | DT_CALCRECT);
   const int tw = face.caption.empty() ? 0 : calc.Width();
   const int th = face.caption.empty() ? 0 : calc.Height();
-
-  int margin = face.margin;
-  int spacing = (tw == 0 || gw == 0) ? 0 : face.spacing;
-  const bool across = face.layout == blGlyphLeft || face.layout == blGlyphRight;
-  TPoint glyphAt, textAt;
-  if (across) {
-    glyphAt.y = (r.Height() - gh + 1) / 2;
-    textAt.y = (r.Height() - th + 1) / 2;
-    PlaceAlong(r.Width(), gw, tw, margin, spacing);
-  } else {
-    glyphAt.x = (r.Width() - gw + 1) / 2;
-    textAt.x = (r.Width() - tw + 1) / 2;
-    PlaceAlong(r.Height(), gh, th, margin, spacing);
-  }
-  switch (face.layout) {
-    case blGlyphLeft:
-      glyphAt.x = margin;
-      textAt.x = margin + gw + spacing;
-      break;
-    case blGlyphRight:
-      glyphAt.x = r.Width() - margin - gw;
-      textAt.x = glyphAt.x - spacing - tw;
-      break;
-    case blGlyphTop:
-      glyphAt.y = margin;
-      textAt.y = margin + gh + spacing;
-      break;
-    case blGlyphBottom:
-      glyphAt.y = r.Height() - margin - gh;
-      textAt.y = glyphAt.y - spacing - th;
-      break;
-  }
+  const TButtonFacePlaces at = PlaceButtonFace({r.Width(), r.Height()}, {gw, gh}, {tw, th}, {0, 0},
+                                               face.layout, face.margin, face.spacing);
 
   if (hasGlyph) {
     // Up, disabled, down, exclusive: a state without its own image shows the first.
@@ -271,11 +270,11 @@ void DrawButtonGlyph(TCanvas* canvas, const TRect& r, const TGlyphFace& face,
     const TColor transparent = face.glyph->Canvas()->Pixels(0, gh - 1);
     canvas->Brush()->SetStyle(bsSolid);
     canvas->Brush()->SetColor(clBtnFace);
-    canvas->BrushCopy(Bounds(r.Left + glyphAt.x, r.Top + glyphAt.y, gw, gh), face.glyph,
+    canvas->BrushCopy(Bounds(r.Left + at.glyph.x, r.Top + at.glyph.y, gw, gh), face.glyph,
                       Bounds(index * gw, 0, gw, gh), transparent);
   }
   if (tw > 0) {
-    const TRect text = Bounds(r.Left + textAt.x, r.Top + textAt.y, tw, th);
+    const TRect text = Bounds(r.Left + at.caption.x, r.Top + at.caption.y, tw, th);
     canvas->Brush()->SetStyle(bsClear);
     if (state == bsDisabled) {
       DrawDisabledText(canvas, face.caption, text, flags);

@@ -75,6 +75,19 @@ struct TGlyphFace {
 };
 // Draws picture and caption on a face `r` in the given state.
 void DrawButtonGlyph(TCanvas* canvas, const TRect& r, const TGlyphFace& face, TButtonState state);
+
+// Where a button's picture, caption and drop-down arrow stand on a face of
+// the given size, from its top-left. Across the layout's direction each is
+// centred; along it the margin leads to the picture and the spacing parts
+// picture and caption (-1: automatic, as TBitBtn's Margin and Spacing say;
+// no spacing without a picture or a caption). The arrow follows the caption
+// (the picture, when that stands above or below), level with the middle of
+// the picture (of the caption without one). Sizes of what is not shown are 0.
+struct TButtonFacePlaces {
+  TPoint glyph, caption, arrow;
+};
+TButtonFacePlaces PlaceButtonFace(TSize face, TSize glyph, TSize caption, TSize arrow,
+                                  TButtonLayout layout, int margin, int spacing);
 // How many square images a picture holds side by side: its width over its
 // height when that divides evenly, else 0 (the picture says nothing).
 int GlyphStripCount(const TBitmap& glyph);

@@ -506,3 +506,151 @@ TEST(MenuStreamingTest, ItemTreeRoundTripsThroughTheFormsTextDefinition) {
   EXPECT_FALSE(menu2->Items()->Items(1)->Visible());
   EXPECT_EQ(file2->GetParentComponent(), menu2);
 }
+
+namespace {
+
+// Items captioned in order; an owner-drawn one is measured 90 x 20 and
+// painted blue (red while selected).
+std::vector<TMenuItem*> NewItems(TMenuItem* parent, std::initializer_list<const char*> captions,
+                                 bool ownerDrawn = false) {
+  std::vector<TMenuItem*> items;
+  for (const char* caption : captions) {
+    TMenuItem* item = NewItem(parent, caption);
+    if (ownerDrawn) {
+      item->OnMeasureItem = [](TObject*, TCanvas*, int& w, int& h) { w = 90, h = 20; };
+      item->OnAdvancedDrawItem = [](TObject*, TCanvas* c, const TRect& r, TOwnerDrawState s) {
+        c->Brush()->SetColor(s.Contains(odSelected) ? clRed : clBlue);
+        c->FillRect(r);
+      };
+    }
+    items.push_back(item);
+  }
+  return items;
+}
+
+QRect Geometry(TMenu& menu, QMenu* shown, const TMenuItem* item) {
+  QAction* action = ActionOf(menu, item, shown);
+  return action ? shown->actionGeometry(action) : QRect();
+}
+
+}  // namespace
+
+// An item with a break starts a new column at the popup's top, in a popup
+// menu, a sub-menu and a menu bar's drop-down, for plain and owner-drawn
+// items; the popup is as tall as its longest column and stands where a
+// popup of one column would. A bar break rules a line between the columns
+// (over owner-drawn items too), a plain break does not.
+TEST(MenuColumnsTest, ABreakStartsAColumnAtTheTop) {
+  auto form = ShownForm(300, 150);
+  enum Where { inPopup, inSubMenu, onBar };
+  struct Case {
+    Where where;
+    bool ownerDrawn;
+    TMenuBreak kind;
+  } cases[] = {
+      {inPopup, false, mbBarBreak}, {inPopup, false, mbBreak},   {inPopup, true, mbBarBreak},
+      {onBar, false, mbBarBreak},   {onBar, true, mbBreak},      {inSubMenu, false, mbBarBreak},
+  };
+  for (const Case& c : cases) {
+    const std::string what = std::string(c.where == onBar ? "bar" : c.where == inPopup ? "popup" : "sub-menu") +
+                             (c.ownerDrawn ? " owner-drawn" : " plain") +
+                             (c.kind == mbBarBreak ? " bar break" : " break");
+    TPopupMenu popup(nullptr);
+    TMainMenu bar(form.get());
+    TMenuItem* file = NewItem(bar.Items(), "&File");
+    TMenuItem* sub = c.where == inSubMenu ? NewItem(popup.Items(), "&Sub") : nullptr;
+    TMenu& menu = c.where == onBar ? static_cast<TMenu&>(bar) : popup;
+    TMenuItem* parent = c.where == onBar ? file : c.where == inSubMenu ? sub : popup.Items();
+    const auto items = NewItems(parent, {"&One", "&Two", "T&hree", "&Four", "Fi&ve"}, c.ownerDrawn);
+    items[2]->SetBreak(c.kind);
+    Pump();
+    QMenu* shown = nullptr;
+    int top = 0;  // where the popup's first item belongs, on the screen
+    if (c.where == onBar) {
+      QTest::keyClick(ClientOf(form.get()), Qt::Key_F, Qt::AltModifier);
+      Pump();
+      QMenuBar* widget = MenuBarWidget(bar);
+      shown = ActionOf(bar, file, widget)->menu();
+      top = widget->mapToGlobal(QPoint(0, widget->actionGeometry(ActionOf(bar, file, widget)).bottom() + 1)).y();
+    } else {
+      popup.Popup(40, 40);
+      Pump();
+      shown = PopupWidget(popup);
+      top = 40;
+      if (c.where == inSubMenu) {
+        QMenu* outer = shown;
+        QTest::keyClick(outer, Qt::Key_S);
+        Pump();
+        shown = ActionOf(popup, sub, outer)->menu();
+        top = outer->mapToGlobal(outer->actionGeometry(ActionOf(popup, sub, outer)).topLeft()).y();
+      }
+    }
+    ASSERT_TRUE(shown && shown->isVisible()) << what;
+    const QRect one = Geometry(menu, shown, items[0]), two = Geometry(menu, shown, items[1]),
+                three = Geometry(menu, shown, items[2]), four = Geometry(menu, shown, items[3]),
+                five = Geometry(menu, shown, items[4]);
+    EXPECT_EQ(two.left(), one.left()) << what;
+    EXPECT_EQ(three.top(), one.top()) << what;
+    EXPECT_GT(three.left(), two.right()) << what;
+    EXPECT_EQ(four.left(), three.left()) << what;
+    EXPECT_EQ(four.top(), three.bottom() + 1) << what;
+    EXPECT_EQ(five.top(), four.bottom() + 1) << what;
+    EXPECT_EQ(shown->height(), five.bottom() + 1 + one.top()) << what << ": the longest column";
+    EXPECT_EQ(shown->mapToGlobal(QPoint(0, c.where == inSubMenu ? one.top() : 0)).y(), top) << what;
+    // Between Two and Four, where the columns meet.
+    const QImage image = shown->grab().toImage();
+    const auto at = [&](int x) { return vantrel::qt::FromQColor(image.pixelColor(x, four.center().y())); };
+    const bool ruled = at(three.left() - 1) == ColorToRGB(clBtnShadow) &&
+                       at(three.left()) == ColorToRGB(clBtnHighlight);
+    EXPECT_EQ(ruled, c.kind == mbBarBreak) << what;
+    if (c.where == onBar) shown->close();
+    popup.ClosePopup();
+    Pump();
+  }
+}
+
+// Up and Down move through the items in order, from a column's foot to the
+// next one's top and round from the last item to the first; Left and Right
+// go to the nearest row of the next column that way (Right on an item with
+// a sub-menu opens it instead).
+TEST(MenuColumnsTest, ArrowKeysMoveWithinAndAcrossColumns) {
+  Application->Initialize();
+  TPopupMenu menu(nullptr);
+  const auto items = NewItems(menu.Items(), {"A1", "A2", "A3", "B1", "B2", "C1"});
+  items[3]->SetBreak(mbBarBreak);
+  items[5]->SetBreak(mbBreak);
+  NewItem(items[5], "Inside");
+  menu.Popup(40, 40);
+  Pump();
+  QMenu* shown = PopupWidget(menu);
+  ASSERT_TRUE(shown && shown->isVisible());
+  const auto name = [&](QAction* a) {
+    TMenuItem* item = nullptr;
+    for (TMenuItem* i : items)
+      if (ActionOf(menu, i, shown) == a) item = i;
+    return item ? item->Caption() : std::string("none");
+  };
+  struct Case {
+    int from;
+    Qt::Key key;
+    const char* to;
+  } cases[] = {
+      {0, Qt::Key_Down, "A2"},  {2, Qt::Key_Down, "B1"},  {3, Qt::Key_Up, "A3"},
+      {5, Qt::Key_Down, "A1"},  {0, Qt::Key_Up, "C1"},    {1, Qt::Key_Right, "B2"},
+      {2, Qt::Key_Right, "B2"}, {4, Qt::Key_Right, "C1"}, {3, Qt::Key_Left, "A1"},
+      {5, Qt::Key_Left, "B1"},  {4, Qt::Key_Left, "A2"},  {0, Qt::Key_Left, "A1"},
+  };
+  for (const Case& c : cases) {
+    shown->setActiveAction(ActionOf(menu, items[size_t(c.from)], shown));
+    QTest::keyClick(shown, c.key);
+    EXPECT_EQ(name(shown->activeAction()), c.to) << items[size_t(c.from)]->Caption() << " " << c.key;
+  }
+  shown->setActiveAction(ActionOf(menu, items[5], shown));
+  QTest::keyClick(shown, Qt::Key_Right);
+  Pump();
+  auto* sub = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  ASSERT_NE(sub, nullptr);
+  EXPECT_NE(sub, shown) << "Right opened C1's sub-menu";
+  EXPECT_EQ(name(shown->activeAction()), "C1");
+  menu.ClosePopup();
+}

@@ -196,3 +196,38 @@ TEST(ButtonLifetimeTest, ButtonsFreedByTheirOwnClick) {
   EXPECT_EQ(form->ControlCount(), 0);
   EXPECT_TRUE(form->Visible());  // the freed Close button closed nothing
 }
+
+// Picture, caption and arrow on a face: centred across the layout, margin
+// and spacing along it (automatic when -1), the arrow after the caption (the
+// picture, stacked) and level with the picture's middle (the caption's
+// without one). Face 60 x 24, picture 16 x 16, caption 20 x 13, arrow 9 x 3.
+TEST(ButtonFaceTest, PictureCaptionAndArrowStandByTheLayout) {
+  const TSize face{60, 24}, glyph{16, 16}, caption{20, 13}, arrow{9, 3}, none{};
+  struct Case {
+    const char* what;
+    TSize glyph, arrow;
+    TButtonLayout layout;
+    int margin, spacing;
+    TPoint glyphAt, captionAt, arrowAt;
+  } cases[] = {
+      // Centred: (60 - 16 - 4 - 20 + 1) / 2 = 10 before the picture.
+      {"left, centred", glyph, none, blGlyphLeft, -1, 4, {10, 4}, {30, 6}, {50, 12}},
+      // Thirds: (60 - 16 - 20 - 9) / 3 = 5 before the picture and after it.
+      {"left, thirds, arrow", glyph, arrow, blGlyphLeft, -1, -1, {5, 4}, {26, 6}, {46, 10}},
+      // From the right edge: the arrow last, the picture before it.
+      {"right, margin 2", glyph, arrow, blGlyphRight, 2, 4, {33, 4}, {9, 6}, {49, 10}},
+      // The spacing takes half of what the margin and the three leave.
+      {"left, margin 3, spacing shared", glyph, none, blGlyphLeft, 3, -1, {3, 4}, {29, 6}, {49, 12}},
+      // Stacked: (24 - 16 - 13 - 2 + 1) / 2 = -3, the picture over the caption.
+      {"top, centred", glyph, arrow, blGlyphTop, -1, 2, {18, -3}, {20, 15}, {34, 3}},
+      {"bottom, margin 1", glyph, none, blGlyphBottom, 1, 2, {22, 7}, {20, -8}, {38, 15}},
+      // No picture: no spacing, and the arrow sits level with the caption.
+      {"no picture", none, arrow, blGlyphLeft, -1, 4, {16, 12}, {16, 6}, {36, 11}},
+  };
+  for (const Case& c : cases) {
+    const TButtonFacePlaces at = PlaceButtonFace(face, c.glyph, caption, c.arrow, c.layout, c.margin, c.spacing);
+    EXPECT_EQ(at.glyph, c.glyphAt) << c.what;
+    EXPECT_EQ(at.caption, c.captionAt) << c.what;
+    EXPECT_EQ(at.arrow, c.arrowAt) << c.what;
+  }
+}

@@ -1,0 +1,173 @@
+// The main window's popups as a user meets them: the grid's View columns in
+// two columns, one look for owner-drawn and plain items, and no hint over a
+// drop-down menu.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QMenu>
+#include <QTest>
+
+#include "app/main/bug.h"
+#include "apptest.h"
+#include "datactrls/wwdbgrid.h"
+#include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/graphics/qtbridge.h"
+#include "platform/classlib/menus/qtmenus.h"
+#include "winctrls/tb97.h"
+#include "winctrls/tb97button.h"
+
+using namespace testing_support;
+
+namespace {
+
+class Popups : public apptest::MainWindowTest {
+ protected:
+  QMenu* ShownPopup() { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); }
+  TMenuItem* Item(const std::string& name) {
+    return static_cast<TMenuItem*>(form->FindComponent(name));
+  }
+  // Where an item stands in a shown popup of a menu.
+  QRect Place(TMenu& menu, QMenu* shown, const std::string& name) {
+    QAction* action = vantrel::menus::ActionOf(menu, Item(name), shown);
+    return action ? shown->actionGeometry(action) : QRect();
+  }
+};
+
+// A right click on the grid, then View: "Reported By" heads a second column,
+// ruled off from the first; Down, Right and Left move through and across.
+TEST_F(Popups, TheGridsViewColumnsStandInTwoColumns) {
+  apptest::AddEntry(form, "first");  // the grid of an empty program is disabled
+  Click(form->dbgBug, 60, 60, Qt::RightButton);
+  Application->ProcessMessages();
+  QMenu* grid = ShownPopup();
+  ASSERT_NE(grid, nullptr);
+  QTest::keyClick(grid, Qt::Key_V);
+  Application->ProcessMessages();
+  QMenu* view = ShownPopup();
+  ASSERT_TRUE(view && view != grid);
+  const std::string prefix = "popGrid_ViewColumns_";
+  const QRect first = Place(*form->popGrid, view, prefix + "RowIndicator");
+  const QRect version = Place(*form->popGrid, view, prefix + "Version");
+  const QRect reportedBy = Place(*form->popGrid, view, prefix + "ReportedBy");
+  const QRect reportedDate = Place(*form->popGrid, view, prefix + "ReportedDate");
+  const QRect verifiedDate = Place(*form->popGrid, view, prefix + "VerifiedDate");
+  EXPECT_EQ(version.left(), first.left());
+  EXPECT_EQ(reportedBy.top(), first.top()) << "at the top";
+  EXPECT_GT(reportedBy.left(), version.right()) << "of a second column";
+  EXPECT_EQ(reportedDate.left(), reportedBy.left());
+  EXPECT_EQ(verifiedDate.left(), reportedBy.left());
+  EXPECT_EQ(view->height(), version.bottom() + 1 + first.top()) << "the longer column's height";
+  const QRect viewItem = grid->actionGeometry(vantrel::menus::ActionOf(*form->popGrid, form->popGrid_ViewColumns, grid));
+  EXPECT_EQ(view->mapToGlobal(first.topLeft()).y(), grid->mapToGlobal(viewItem.topLeft()).y())
+      << "level with the View item";
+  const QImage image = view->grab().toImage();
+  const auto colour = [&](int x, int y) { return vantrel::qt::FromQColor(image.pixelColor(x, y)); };
+  int ink = 0;  // the caption, in the item at the column's top
+  for (int y = reportedBy.top(); y <= reportedBy.bottom(); ++y)
+    for (int x = reportedBy.left(); x <= reportedBy.right(); ++x) ink += qGray(image.pixel(x, y)) < 60;
+  EXPECT_GT(ink, 20);
+  EXPECT_EQ(colour(reportedBy.left() - 1, reportedDate.center().y()), ColorToRGB(clBtnShadow)) << "the rule";
+
+  const auto current = [&] {
+    for (int i = 0; i < form->popGrid_ViewColumns->Count(); ++i) {
+      TMenuItem* item = form->popGrid_ViewColumns->Items(i);
+      if (vantrel::menus::ActionOf(*form->popGrid, item, view) == view->activeAction())
+        return item->Name().substr(prefix.size());
+    }
+    return std::string("none");
+  };
+  struct Case {
+    const char* from;
+    Qt::Key key;
+    const char* to;
+  } cases[] = {
+      {"RowIndicator", Qt::Key_Down, "ReportNumber"}, {"Version", Qt::Key_Down, "ReportedBy"},
+      {"ReportedBy", Qt::Key_Up, "Version"},           {"Identifier", Qt::Key_Right, "Responsibility"},
+      {"FixedBy", Qt::Key_Left, "Status"},             {"Version", Qt::Key_Right, "VerifiedDate"},
+      {"RowIndicator", Qt::Key_Right, "ReportedBy"},
+  };
+  for (const Case& c : cases) {
+    view->setActiveAction(vantrel::menus::ActionOf(*form->popGrid, Item(prefix + c.from), view));
+    QTest::keyClick(view, c.key);
+    EXPECT_EQ(current(), c.to) << c.from << " " << c.key;
+  }
+  form->popGrid->ClosePopup();
+  view->close();
+  Application->ProcessMessages();
+}
+
+// The File menu mixes items drawn with a picture (Exit) and plain ones
+// (Print): one ground, one selection colour, one font size.
+TEST_F(Popups, OwnerDrawnAndPlainItemsOfAMenuLookAlike) {
+  QTest::keyClick(ClientOf(form->dbgBug), Qt::Key_F, Qt::AltModifier);
+  Application->ProcessMessages();
+  QMenu* file = ShownPopup();
+  ASSERT_NE(file, nullptr);
+  const QRect print = Place(*form->mnuMain, file, "mnuMain_File_Print");
+  const QRect exit = Place(*form->mnuMain, file, "mnuMain_File_Exit");
+  ASSERT_FALSE(print.isEmpty() || exit.isEmpty());
+  ASSERT_TRUE(form->mnuMain->IsOwnerDrawn(Item("mnuMain_File_Exit")));
+  ASSERT_FALSE(form->mnuMain->IsOwnerDrawn(Item("mnuMain_File_Print")));
+  const auto colourAt = [](const QImage& image, const QRect& row) {
+    return vantrel::qt::FromQColor(image.pixelColor(row.right() - 30, row.top() + 2));
+  };
+  // The caption's height in ink, right of where pictures and marks stand.
+  const auto inkHeight = [](const QImage& image, const QRect& row) {
+    int top = -1, bottom = -1;
+    for (int y = row.top(); y <= row.bottom(); ++y)
+      for (int x = row.left() + 24; x < row.center().x(); ++x)
+        if (qGray(image.pixel(x, y)) < 60) {
+          if (top < 0) top = y;
+          bottom = y;
+          break;
+        }
+    return top < 0 ? 0 : bottom - top + 1;
+  };
+  Application->ProcessMessages();
+  const QImage idle = file->grab().toImage();
+  EXPECT_EQ(colourAt(idle, print), ColorToRGB(clMenu));
+  EXPECT_EQ(colourAt(idle, exit), ColorToRGB(clMenu));
+  EXPECT_GT(inkHeight(idle, print), 5);
+  EXPECT_EQ(inkHeight(idle, print), inkHeight(idle, exit)) << "one font size";
+  for (const QRect& row : {print, exit}) {
+    file->setActiveAction(file->actionAt(row.center()));
+    Application->ProcessMessages();
+    EXPECT_EQ(colourAt(file->grab().toImage(), row), ColorToRGB(clHighlight)) << row.top();
+  }
+  file->close();
+  Application->ProcessMessages();
+}
+
+// The advanced filter's hint goes when its drop-down menu opens, and none
+// comes up over the open menu, shown first or still pending.
+TEST_F(Popups, NoHintStaysOverTheAdvancedFiltersMenu) {
+  TToolbarButton97* button = form->btnAdvancedFilter;
+  auto* bar = static_cast<TWinControl*>(button->Parent());
+  ASSERT_TRUE(button->DropdownCombo() && button->DropdownMenu());
+  const int pause = Application->HintPause();
+  Application->SetHintPause(40);
+  const QPoint over(button->Left() + 6, button->Top() + button->Height() / 2);
+  const QPoint arrow(button->Left() + button->Width() - 5, button->Top() + button->Height() / 2);
+  for (bool hintFirst : {true, false}) {
+    SCOPED_TRACE(hintFirst ? "hint shown first" : "hint pending");
+    QTest::mouseMove(ClientOf(form), QPoint(5, 5));  // from elsewhere
+    QTest::mouseMove(ClientOf(bar), over);
+    if (hintFirst) {
+      ASSERT_TRUE(WaitFor([] { return Application->HintWindow() != nullptr; }));
+    }
+    QTest::mousePress(ClientOf(bar), Qt::LeftButton, Qt::NoModifier, arrow);
+    Application->ProcessMessages();
+    ASSERT_NE(ShownPopup(), nullptr);
+    EXPECT_EQ(Application->HintWindow(), nullptr);
+    RunTimerRounds(40, 4);
+    EXPECT_EQ(Application->HintWindow(), nullptr) << "after the hint's pause";
+    ASSERT_NE(ShownPopup(), nullptr);
+    button->DropdownMenu()->ClosePopup();
+    Application->ProcessMessages();
+  }
+  Application->SetHintPause(pause);
+}
+
+}  // namespace
