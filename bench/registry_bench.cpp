@@ -5,12 +5,16 @@
 // read-merge-write each, the way every value was saved before) and against one plain
 // synced write of a file of the same size. The three run in turn in every iteration;
 // the counters give the median of each and the ratios of the medians.
+//
+// Reading: a value continued over many lines against the same value on one line
+// (BM_ReadContinuedValue below).
 
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -101,5 +105,65 @@ void BM_Write200Values(benchmark::State& state) {
   state.counters["batched/plain_write"] = Median(batched) / Median(plain);
 }
 BENCHMARK(BM_Write200Values)->UseManualTime()->Iterations(9)->Unit(benchmark::kMillisecond);
+
+// Reading a settings file whose one long binary value continues over many
+// lines, as exported registry files write long values (25 bytes a line),
+// against the same value on one line: both read the same bytes, so their ratio
+// is what the continuation lines cost, and it stays flat as the value grows
+// when reading is linear. A plain read of the file is the floor. Each
+// reading finds a new file, so the store reads it afresh.
+std::string LongValueStore(int lines, bool continued) {
+  std::string text = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Long]\r\n\"Value\"=hex:";
+  for (int line = 0; line < lines; ++line) {
+    for (int i = 0; i < 25; ++i) text += line == lines - 1 && i == 24 ? "7f" : "7f,";
+    if (continued && line < lines - 1) text += "\\\r\n  ";
+  }
+  return text + "\r\n";
+}
+
+double ReadLongValue(const std::string& folder, const std::string& text, std::size_t bytes) {
+  WriteFileAtomically(folder + "/HKEY_CURRENT_USER.reg", text);
+  return Seconds([&] {
+    HKEY key = nullptr;
+    regstore::Value value;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Long", 0, KEY_READ, &key) != 0 ||
+        regstore::QueryValue(key, "Value", value) != 0 || value.Data.size() != bytes)
+      std::abort();
+    RegCloseKey(key);
+  });
+}
+
+void BM_ReadContinuedValue(benchmark::State& state) {
+  std::string pattern = (std::filesystem::temp_directory_path() / "vantrel-bench-XXXXXX").string();
+  const std::string folder = ::mkdtemp(pattern.data());
+  ::setenv("VANTREL_REGISTRY_DIR", folder.c_str(), 1);
+  const int lines = static_cast<int>(state.range(0));
+  const std::size_t bytes = std::size_t(lines) * 25;
+  const std::string continued = LongValueStore(lines, true);
+  const std::string oneLine = LongValueStore(lines, false);
+  std::vector<double> continuedTimes, oneLineTimes, plainTimes;
+  for (auto _ : state) {
+    continuedTimes.push_back(ReadLongValue(folder, continued, bytes));
+    oneLineTimes.push_back(ReadLongValue(folder, oneLine, bytes));
+    plainTimes.push_back(Seconds([&] {
+      std::string read;
+      ReadWholeFile(folder + "/HKEY_CURRENT_USER.reg", read);
+      benchmark::DoNotOptimize(read);
+    }));
+    state.SetIterationTime(continuedTimes.back());
+  }
+  std::filesystem::remove_all(folder);
+  state.counters["continued_ms"] = Median(continuedTimes) * 1e3;
+  state.counters["one_line_ms"] = Median(oneLineTimes) * 1e3;
+  state.counters["plain_read_ms"] = Median(plainTimes) * 1e3;
+  state.counters["continued/one_line"] = Median(continuedTimes) / Median(oneLineTimes);
+}
+BENCHMARK(BM_ReadContinuedValue)
+    ->Arg(12500)
+    ->Arg(50000)
+    ->Arg(100000)
+    ->UseManualTime()
+    ->Iterations(3)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

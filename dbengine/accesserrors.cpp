@@ -15,6 +15,8 @@ DBIResult MapDaoErrorNumber(std::uint16_t number) {
       return dberr::InvalidPassword;
     case 3078:
       return dberr::NoSuchTable;
+    case 3026:  // not enough space on disk
+      return dberr::NoDiskSpace;
     default:
       return number;
   }

@@ -26,7 +26,8 @@ class EAccessEngineError : public EMorvaEngineError {
 };
 
 // The engine code of a DAO error number: 3021 no current record, 3031
-// invalid password, 3078 no such table, any other the number itself.
+// invalid password, 3078 no such table, 3026 no disk space, any other the
+// number itself.
 DBIResult MapDaoErrorNumber(std::uint16_t number);
 
 // Raises EAccessEngineError when the low 16 bits of the status are non-zero.

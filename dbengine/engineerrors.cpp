@@ -5,18 +5,21 @@
 //
 // 1. SQLite -> DAO error (platform/dao/store.cpp, Connection::Raise): the
 //    result code picks the DAO number (busy/locked -> 3218, read-only -> 3027,
-//    not a database -> 3049, a broken constraint -> 3022 or 3314 ...);
-//    SQLite's own message is kept only where no number says it (3000,
-//    "reserved error").
+//    not a database -> 3049, a full disk -> 3026, a broken constraint -> 3022
+//    or 3314 ...); SQLite's own message is kept only where no number says it
+//    (3000, "reserved error").
 //    Refusals of the sharing and lock protocol (locks.cpp) are DAO numbers
-//    from the start. Thrown as TDaoFailure(number, description).
+//    from the start, and so is a file moved, removed or replaced under an
+//    open connection (3043, looked for before every write transaction).
+//    Thrown as TDaoFailure(number, description).
 // 2. DAO error -> COM status (platform/dao/daoobjects.cpp, Guard): every
 //    interface member catches it and returns a failing HRESULT; the number and
 //    text go into the DAO engine's Errors collection.
 // 3. COM status -> engine error (dbengine/accesserrors.cpp): the status check
 //    of the engine's DAO wrappers raises EAccessEngineError, whose code is the
-//    engine code the DAO number maps to and whose context is the Errors
-//    collection's texts. Engine code of its own raises EMorvaEngineError
+//    engine code the DAO number maps to (MapDaoErrorNumber: 3026, a full
+//    disk, becomes the engine's own NODISKSPACE) and whose context is the
+//    Errors collection's texts. Engine code of its own raises EMorvaEngineError
 //    (here) with a code and a context.
 // 4. engine error -> result code (dbengine/virteng.cpp, TVirtEng::Trap):
 //    every call into the engine catches EMorvaEngineError, pushes it on the

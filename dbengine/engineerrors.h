@@ -20,6 +20,7 @@ constexpr DBIResult Eof = 0x2202;
 constexpr DBIResult NoCurrRec = 0x2205;
 constexpr DBIResult RecNotFound = 0x2206;
 constexpr DBIResult EndOfBlob = 0x2207;
+constexpr DBIResult NoDiskSpace = 0x2503;
 constexpr DBIResult DriverLimit = 0x2513;
 constexpr DBIResult InvalidParam = 0x2702;
 constexpr DBIResult InvalidHndl = 0x2706;

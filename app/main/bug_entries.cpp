@@ -44,7 +44,9 @@ bool IsCode(const std::string& value, char last) {
   return value.size() == 1 && value[0] >= '1' && value[0] <= last;
 }
 
-// A refused edit drops what the user just typed or set: the message says so.
+// A refused edit or post saved nothing, whatever the cause (a lock, a full
+// disk, a database file gone): the message says so in plain words. An edit
+// drops what was typed; a post keeps it, to be posted again or cancelled.
 const std::string kChangeNotSaved = "\r\rYour change has not been saved.";
 
 // The dataset error handlers: tell the user, then abort without a second box.
@@ -76,7 +78,7 @@ void TfrmBug::WireEntryHandlers() {
   dsetBug->BeforeEdit = [this](TDataSet*) { SaveColumnWidths(); };
   dsetBug->OnDeleteError = Reporting(kDeleteErrorText);
   dsetBug->OnEditError = Reporting(kEditErrorText, kChangeNotSaved);
-  dsetBug->OnPostError = Reporting(kPostErrorText);
+  dsetBug->OnPostError = Reporting(kPostErrorText, kChangeNotSaved);
   // The action stays as the dataset set it: the user may have more to say.
   dsetBug->SetOnUpdateError([](TDataSet*, EDatabaseError& error, TUpdateKind, TUpdateAction&) {
     ShowBeepMessage(kUpdateErrorText + error.Message(), kMsgError);

@@ -1357,6 +1357,9 @@ void TRecordsetCore::Edit() {
   if (!Updatable()) Fail(errReadOnly);
   if (!onRow_) Fail(errNoCurrentRecord);
   if (deleted_) Fail(errRecordDeleted);
+  // Told when the change begins, not after it was typed, that it could not
+  // be saved (within a transaction, its commit looks).
+  if (db_->Conn().TransactionDepth() == 0) db_->Conn().CheckFileInPlace();
   LeaveEdit();
   if (!db_->Locks().LockRecord(target_, current_.rowid, this)) Fail(errLockedByUser, "Admin");
   // Marked under the lock and before the row is read (or found current): a
@@ -1626,6 +1629,7 @@ void TDatabaseCore::Execute(const std::string& sql, const std::vector<QueryParam
 }
 
 std::unique_ptr<TRecordsetCore> TDatabaseCore::OpenRecordset(const std::string& source, int options) {
+  conn_->CheckFileInPlace();  // what it would show is no longer the file at the path
   bool readOnly = (options > 0 && (options & dbReadOnly)) || readOnly_;
   if (const TableDef* table = conn_->FindTable(source)) {
     bool deny = options > 0 && (options & (dbDenyRead | dbDenyWrite));
@@ -1649,6 +1653,7 @@ std::unique_ptr<TRecordsetCore> TDatabaseCore::OpenRecordset(const std::string& 
 
 std::unique_ptr<TRecordsetCore> TDatabaseCore::OpenQuery(const std::string& name, const std::string& sql,
                                                          const std::vector<QueryParameter>& params, int options) {
+  conn_->CheckFileInPlace();
   Translation tr = Translate(sql);
   if (!tr.IsQuery()) Fail(errInvalidOperation);
   bool readOnly = (options > 0 && (options & dbReadOnly)) || readOnly_;

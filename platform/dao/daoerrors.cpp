@@ -29,9 +29,11 @@ const std::map<int, const char*>& texts() {
        "field or fields that contain duplicate data, remove the index, or redefine the index to "
        "permit duplicate entries and try again."},
       {3024, "Couldn't find file '%s'."},
+      {3026, "Not enough space on disk."},
       {3027, "Can't update.  Database or object is read-only."},
       {3031, "Not a valid password."},
       {3034, "You tried to commit or rollback a transaction without first beginning a transaction."},
+      {3043, "Disk or network error."},
       {3044,
        "'%s' isn't a valid path.  Make sure that the path name is spelled correctly and that you are "
        "connected to the server on which the file resides."},
@@ -41,8 +43,8 @@ const std::map<int, const char*>& texts() {
        "or the file may be corrupt."},
       {3050, "Couldn't lock file."},
       {3051,
-       "Couldn't open '%s' read-only: its folder can't be written, and its log holds changes not "
-       "yet in the file.  Open it once where it can be written."},
+       "Couldn't open '%s' read-only: its log holds changes not yet in the file, which only a user "
+       "who may write the file and its folder can bring in.  Open it once for writing."},
       {3061, "Too few parameters. Expected %s."},
       {3065, "Cannot execute a select query."},
       {3075, "Syntax error (missing operator) in query expression '%s'."},

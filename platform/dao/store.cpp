@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string_view>
 #include <thread>
@@ -23,6 +24,9 @@ namespace dao {
 namespace {
 
 int busyTimeoutMs = 5000;
+
+const char* const kLeftInLocalMode =
+    "it was left in local mode, which a read-only user cannot end here.  Open it once for writing.";
 
 // Text order and equality for every text column: letters compare without
 // regard to case across all of Unicode. Text columns are declared with the
@@ -361,10 +365,10 @@ bool HasContent(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0 && st.st_size > 0;
 }
 
-// The file as an SQLite URI that reads it as it stands, without the shared
-// index of its log (which a read-only folder cannot hold).
-std::string ImmutableUri(const std::string& path) {
-  std::string uri = "file:";
+// The file as an SQLite URI with the given parameters. An absolute path gets
+// an empty authority, so that one starting with "//" names no host.
+std::string FileUri(const std::string& path, const char* parameters) {
+  std::string uri = !path.empty() && path[0] == '/' ? "file://" : "file:";
   for (char c : path) {
     if (c == '%' || c == '?' || c == '#') {
       char hex[4];
@@ -374,7 +378,42 @@ std::string ImmutableUri(const std::string& path) {
       uri += c;
     }
   }
-  return uri + "?immutable=1";
+  return uri + "?" + parameters;
+}
+
+// Read as it stands, without the shared index of its log.
+std::string ImmutableUri(const std::string& path) { return FileUri(path, "immutable=1"); }
+
+// A reader uses the log's shared index only where a writer made it: SQLite
+// opens it read-only and never creates it.
+std::string ReaderUri(const std::string& path) { return FileUri(path, "readonly_shm=1"); }
+
+// The files SQLite makes beside a database take the database file's
+// permission bits, and its owner only when their maker is the superuser. A
+// reader of another account who made them would own them, and nobody who
+// may write the database could write through them. So readers open files
+// through this variant of the default file system, which opens the log and
+// the journal only where they exist: a reader creates neither.
+sqlite3_vfs* DefaultVfs() {
+  static sqlite3_vfs* base = sqlite3_vfs_find(nullptr);
+  return base;
+}
+
+int OpenWithoutCreatingLogs(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags, int* outFlags) {
+  if ((flags & (SQLITE_OPEN_WAL | SQLITE_OPEN_MAIN_JOURNAL)) != 0) flags &= ~SQLITE_OPEN_CREATE;
+  return DefaultVfs()->xOpen(DefaultVfs(), name, file, flags, outFlags);
+}
+
+const char* ReaderVfs() {
+  static const char* const name = [] {
+    static sqlite3_vfs reader = *DefaultVfs();
+    reader.zName = "vantrel-reader";
+    reader.pNext = nullptr;
+    reader.xOpen = OpenWithoutCreatingLogs;
+    sqlite3_vfs_register(&reader, 0);
+    return reader.zName;
+  }();
+  return name;
 }
 
 // Failures of a read-only connection that come from the log's shared index
@@ -390,16 +429,27 @@ Connection::Connection(const std::string& path, bool readOnly) : path_(path), re
   if (path.empty() || ::access(path.c_str(), F_OK) != 0) Fail(errFileNotFound, path);
   FileAccess access = AccessOf(path);
   readOnly_ = readOnly || !access.file || !access.folder;
+  network_ = InNetworkMode(path);
   // Closing a connection folds its log into the file. An empty log adds
   // nothing (and SQLite then removes the log files it made); one with content
   // is folded only once the file is known to be ours.
   bool holdLog = HasContent(path + "-wal");
   bool immutable = false;
-  int rc = OpenAndRecognise(path, readOnly_ ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, holdLog);
-  if (rc != SQLITE_OK && readOnly_ && !access.folder && IsSideFileFailure(rc)) {
-    // Nobody can write the file through a log here unless the log's files
-    // exist already; a log with content holds commits the file lacks.
-    if (HasContent(path + "-wal")) Fail(errFolderReadOnly, path);
+  int rc = readOnly_ ? OpenAndRecognise(ReaderUri(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, holdLog, ReaderVfs())
+                     : OpenAndRecognise(path, SQLITE_OPEN_READWRITE, holdLog);
+  // A reader finds no log's files it may use: none exist (nobody writes the
+  // file now), or, in a folder it may not write, none could be made.
+  bool noLogFiles = (rc & 0xFF) == SQLITE_CANTOPEN || (!access.folder && IsSideFileFailure(rc));
+  if (rc != SQLITE_OK && readOnly_ && noLogFiles) {
+    // A log with content holds commits the file lacks, which only its index
+    // (or a writer rebuilding it) can bring in.
+    if (HasContent(path + "-wal")) {
+      CloseUnrecognised();
+      Fail(errFolderReadOnly, path);
+    }
+    // In network mode only a file left in local mode makes a reader look for
+    // a log: as below, a writer has to end that mode first.
+    if (network_ && access.folder) RefuseOpen(kLeftInLocalMode);
     rc = OpenAndRecognise(ImmutableUri(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, holdLog);
     immutable = true;
   }
@@ -421,14 +471,65 @@ Connection::Connection(const std::string& path, bool readOnly) : path_(path), re
     Fail(errCannotOpen, path);
   }
   sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 0, nullptr);
+  TakeFileIdentity();
   JoinSharingMode(immutable);
+}
+
+// The file's identity as the path names it now, which must be the file
+// SQLite opened (it tells from the inode it holds).
+void Connection::TakeFileIdentity() {
+  if (path_[0] != '/') {
+    // A later change of the working folder must not change what is looked at.
+    if (char* cwd = ::getcwd(nullptr, 0)) {
+      statPath_ = std::string(cwd) + "/" + path_;
+      std::free(cwd);
+    }
+  }
+  struct stat st {};
+  int moved = 0;
+  if (::stat(StatPath(), &st) != 0 ||
+      (sqlite3_file_control(db_, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && moved != 0)) {
+    CloseUnrecognised();
+    RefuseMoved();
+  }
+  fileDevice_ = static_cast<std::uint64_t>(st.st_dev);
+  fileInode_ = static_cast<std::uint64_t>(st.st_ino);
+}
+
+bool Connection::FileInPlace() const {
+  struct stat st {};
+  return ::stat(StatPath(), &st) == 0 && static_cast<std::uint64_t>(st.st_dev) == fileDevice_ &&
+         static_cast<std::uint64_t>(st.st_ino) == fileInode_;
+}
+
+void Connection::CheckFileInPlace() {
+  if (!FileInPlace()) RefuseMoved();
+}
+
+// SQLite leaves the log of a file that is no longer at its path as it is,
+// even when closing: the file held would lack the commits it holds, and a
+// file put at the path would take them for its own. So they go into the file
+// held, and the log is emptied; without waiting for readers (closing tries
+// again). Only outside a transaction, which would keep the log as it is.
+void Connection::FoldLogIntoFileHeld() {
+  if (db_ == nullptr || readOnly_ || network_ || !sqlite3_get_autocommit(db_)) return;
+  const int patience = busyTimeout_;
+  busyTimeout_ = 0;
+  sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+  busyTimeout_ = patience;
+}
+
+void Connection::RefuseMoved() {
+  FoldLogIntoFileHeld();
+  throw TDaoFailure(errDiskOrNetwork, "The database file '" + path_ +
+                                          "' was moved, removed or replaced while it was open, so nothing more "
+                                          "can be saved in it.  Open the database again.");
 }
 
 // A file runs in one sharing mode at a time (see sharing.h): a connection
 // joins the mode of its folder, switching the file's journal when nobody
 // else has it open, and is refused while users of the other mode have it.
 void Connection::JoinSharingMode(bool immutable) {
-  network_ = InNetworkMode(path_);
   auto sharing = LockFile::For(path_, !readOnly_);
   if (int error = sharing->JoinMode(network_)) {
     if (error != errCantLockFile) RefuseOpen(OtherModeInUse());
@@ -442,7 +543,7 @@ void Connection::JoinSharingMode(bool immutable) {
     // A log left by local users: folded into the file and removed, which
     // SQLite does only for the file's one and only user.
     if (journal == "wal") {
-      if (readOnly_) RefuseOpen("it was left in local mode, which a read-only user cannot end here.  Open it once for writing.");
+      if (readOnly_) RefuseOpen(kLeftInLocalMode);
       if (QueryText("PRAGMA journal_mode=DELETE") != "delete") RefuseOpen(OtherModeInUse());
     }
     if (!readOnly_) sqlite3_exec(db_, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
@@ -499,9 +600,9 @@ void Connection::RefuseOpen(const std::string& why) {
 // Opens `name` and reads its schema, writing nothing: SQLITE_OK when it holds
 // our catalogue, SQLITE_NOTADB when it is some other SQLite file, else the
 // failure.
-int Connection::OpenAndRecognise(const std::string& name, int flags, bool holdLog) {
+int Connection::OpenAndRecognise(const std::string& name, int flags, bool holdLog, const char* vfs) {
   CloseUnrecognised();
-  int rc = sqlite3_open_v2(name.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+  int rc = sqlite3_open_v2(name.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, vfs);
   if (rc != SQLITE_OK) return rc;
   sqlite3_extended_result_codes(db_, 1);
   sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, holdLog ? 1 : 0, nullptr);
@@ -538,6 +639,7 @@ Connection::~Connection() {
   cache_.clear();
   if (db_ != nullptr) {
     if (depth_ > 0) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (!FileInPlace()) FoldLogIntoFileHeld();
     sqlite3_close_v2(db_);
   }
   if (sharing_) sharing_->LeaveMode(network_);
@@ -610,6 +712,7 @@ void Connection::Raise(int rc, const std::string& context) {
     case SQLITE_NOTADB:
     case SQLITE_CORRUPT: Fail(errCannotOpen, path_);
     case SQLITE_CANTOPEN: Fail(errFileNotFound, path_);
+    case SQLITE_FULL: Fail(errDiskFull);  // a write found the disk full
     case SQLITE_CONSTRAINT:
       if (rc == SQLITE_CONSTRAINT_NOTNULL) Fail(errRequiredIsNull, after("failed: "));
       if (rc == SQLITE_CONSTRAINT_CHECK) Fail(errFieldTooSmall);
@@ -629,19 +732,28 @@ void Connection::Raise(int rc, const std::string& context) {
 
 void Connection::Begin() {
   ++localChanges_;  // others may have written since the last look
-  if (depth_ == 0)
+  if (depth_ == 0) {
+    CheckFileInPlace();
     Exec(readOnly_ ? "BEGIN" : "BEGIN IMMEDIATE");
-  else
+  } else {
     Exec("SAVEPOINT vt" + std::to_string(depth_));
+  }
   ++depth_;
 }
 
 void Connection::Commit() {
   if (depth_ == 0) Fail(errNoTransaction);
-  if (depth_ == 1)
+  if (depth_ == 1) {
+    // A transaction may last as long as its user takes: the file is looked
+    // at again before anything is committed to it.
+    if (!FileInPlace()) {
+      Rollback();
+      RefuseMoved();
+    }
     Exec("COMMIT");
-  else
+  } else {
     Exec("RELEASE vt" + std::to_string(depth_ - 1));
+  }
   --depth_;
 }
 
@@ -668,6 +780,7 @@ void Connection::RunCached(const std::string& sql) {
 Connection::WriteScope::WriteScope(Connection& c) : c_(c) {
   c_.CheckWritable();
   own_ = sqlite3_get_autocommit(c_.db_) != 0;
+  if (own_) c_.CheckFileInPlace();  // within a transaction its begin looked
   c_.RunCached(own_ ? "BEGIN IMMEDIATE" : "SAVEPOINT ws");
 }
 

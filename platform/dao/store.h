@@ -104,8 +104,12 @@ class Connection {
   // Opens an existing file (3024 when missing, 3049 when not one of our
   // databases). Nothing is written to a file before it is recognised, nor
   // ever by a read-only open. A file or folder this process may not write
-  // opens read-only; in a read-only folder the file is read as it stands
-  // (3051 when its log holds changes it lacks).
+  // opens read-only. A read-only connection never creates the log's files
+  // beside the file: made by a user who may not write the file, they would
+  // be that user's, and nobody else could write through them. It reads
+  // through them while a writer keeps them, and otherwise reads the file as
+  // it stands (3051 when a log holds changes the file lacks and its index is
+  // gone; 3045 in network mode when the file was left in local mode).
   Connection(const std::string& path, bool readOnly);
   ~Connection();
   Connection(const Connection&) = delete;
@@ -193,6 +197,13 @@ class Connection {
   };
   WriteMark Mark();
 
+  // Refuses (3043, saying so) once the path no longer names the file this
+  // connection opened: it was removed, moved away, or another file was put
+  // in its place. What is written would go to a file nobody finds again.
+  // One stat: asked before every write transaction, edit and cursor, never
+  // per row.
+  void CheckFileInPlace();
+
   static void SetBusyTimeout(int milliseconds);  // for every later open
   static int BusyTimeout();
   // Refuses an open that found the file busy past the busy timeout: other
@@ -200,7 +211,11 @@ class Connection {
   [[noreturn]] void RefuseBusy();
 
  private:
-  int OpenAndRecognise(const std::string& name, int flags, bool holdLog);
+  int OpenAndRecognise(const std::string& name, int flags, bool holdLog, const char* vfs = nullptr);
+  void TakeFileIdentity();
+  bool FileInPlace() const;
+  void FoldLogIntoFileHeld();
+  [[noreturn]] void RefuseMoved();
   void CloseUnrecognised();
   void JoinSharingMode(bool immutable);
   std::string OtherModeInUse() const;
@@ -221,6 +236,12 @@ class Connection {
   int busyTimeout_ = 0;                 // ms; taken at the open
   std::chrono::steady_clock::time_point busySince_;
   bool network_ = false;                // shared in network mode (sharing.h)
+  // The file opened, as stat names it (device and inode), and the path to
+  // look at when path_ is relative (empty: path_).
+  std::uint64_t fileDevice_ = 0;
+  std::uint64_t fileInode_ = 0;
+  std::string statPath_;
+  const char* StatPath() const { return (statPath_.empty() ? path_ : statPath_).c_str(); }
   std::shared_ptr<LockFile> sharing_;   // marks this connection's sharing mode
   sqlite3* db_ = nullptr;
   std::map<std::string, std::unique_ptr<Statement>> cache_;

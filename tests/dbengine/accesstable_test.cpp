@@ -393,6 +393,8 @@ TEST(AccessErrors, DaoNumbersMapToEngineCodes) {
   EXPECT_EQ(dberr::NoCurrRec, MapDaoErrorNumber(3021));
   EXPECT_EQ(dberr::InvalidPassword, MapDaoErrorNumber(3031));
   EXPECT_EQ(dberr::NoSuchTable, MapDaoErrorNumber(3078));
+  EXPECT_EQ(dberr::NoDiskSpace, MapDaoErrorNumber(3026));  // the engine's own full disk
+  EXPECT_EQ("DBIERR_NODISKSPACE", EngineErrorText(dberr::NoDiskSpace, 255));
   EXPECT_EQ(3022, MapDaoErrorNumber(3022));
   EXPECT_NO_THROW(DaoCheck(static_cast<HRESULT>(0x800A0000)));  // low word zero: success
 }

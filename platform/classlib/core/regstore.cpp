@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +17,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string_view>
 #include <unordered_set>
 
 #include "platform/classlib/core/fileutils.h"
@@ -278,29 +281,32 @@ class Parser {
     Fail("a quoted text is not closed");
   }
 
-  std::string ParseHexBytes(std::string list) {
-    // Long lists continue on the next lines after a trailing backslash.
-    // Trim first: a list continued over a line of blanks is all blanks.
-    for (std::string t = Trim(list); !t.empty() && t.back() == '\\'; t = Trim(list)) {
-      list = TrimRight(list);
-      list.pop_back();
-      std::string next;
-      if (!NextLine(next)) Fail("a continued hex list ends with the file");
-      list += Trim(next);
+  // Long lists continue on the next lines after a trailing backslash; a
+  // continued line of blanks ends the list. Each line is taken once, as it
+  // is read, so a list costs its length however many lines it spans.
+  std::string ParseHexBytes(std::string line) {
+    std::string list;  // the items of every line, blanks left out
+    for (;;) {
+      std::string piece = Trim(line);
+      const bool continued = !piece.empty() && piece.back() == '\\';
+      if (continued) piece.pop_back();
+      for (char c : piece)
+        if (c != ' ' && c != '\t') list += c;
+      if (!continued) break;
+      if (!NextLine(line)) Fail("a continued hex list ends with the file");
     }
     std::string bytes;
-    std::size_t i = 0;
-    std::string cleaned;
-    for (char c : list)
-      if (c != ' ' && c != '\t') cleaned += c;
-    while (i < cleaned.size()) {
-      auto comma = cleaned.find(',', i);
-      if (comma == std::string::npos) comma = cleaned.size();
-      std::string item = cleaned.substr(i, comma - i);
+    bytes.reserve(list.size() / 3 + 1);
+    for (std::size_t i = 0; i < list.size();) {
+      std::size_t comma = list.find(',', i);
+      if (comma == std::string::npos) comma = list.size();
+      const std::string_view item(list.data() + i, comma - i);
+      unsigned byte = 0;
       if (item.size() != 2 || !std::isxdigit(static_cast<unsigned char>(item[0])) ||
           !std::isxdigit(static_cast<unsigned char>(item[1])))
-        Fail("'" + item + "' is no hex byte");
-      bytes += static_cast<char>(std::stoi(item, nullptr, 16));
+        Fail("'" + std::string(item) + "' is no hex byte");
+      std::from_chars(item.data(), item.data() + 2, byte, 16);
+      bytes += static_cast<char>(byte);
       i = comma + 1;
     }
     return bytes;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <cstring>
 #include <fstream>
@@ -458,6 +459,37 @@ TEST_F(RegistryTest, ReadsHandWrittenFiles) {
   EXPECT_EQ(text.find(';'), std::string::npos);
   EXPECT_NE(text.find("\"Path\"=hex(2):25,00,41,00,25,00,e9,00,00,00"), std::string::npos);
   EXPECT_NE(text.find("\"Small\"=dword:00000002"), std::string::npos);
+}
+
+// A long binary value as exported files write it, continued over 100,000
+// lines: read whole, and the line after it as a value of its own. (Reading is
+// linear in the file's length: bench/registry_bench.cpp measures it.)
+TEST_F(RegistryTest, AValueContinuedOverManyLinesIsReadWhole) {
+  constexpr int kLines = 100000, kPerLine = 8;
+  std::string file =
+      "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Long]\r\n\"Value\"=hex:";
+  std::string expected;
+  for (int line = 0; line < kLines; ++line) {
+    for (int i = 0; i < kPerLine; ++i) {
+      const unsigned byte = unsigned(line * kPerLine + i) * 7 % 251;
+      expected += static_cast<char>(byte);
+      char hex[4];
+      std::snprintf(hex, sizeof hex, "%02x", byte);
+      file += hex;
+      if (line < kLines - 1 || i < kPerLine - 1) file += ',';
+    }
+    if (line < kLines - 1) file += "\\\r\n  ";
+  }
+  file += "\r\n\"After\"=dword:00000007\r\n";
+  WriteStore(file);
+  TRegistry reg;
+  ASSERT_TRUE(reg.OpenKey("Software\\Long", false));
+  std::string read(expected.size() + 1, '\0');
+  ASSERT_EQ(reg.ReadBinaryData("Value", read.data(), static_cast<int>(read.size())), int(expected.size()));
+  read.resize(expected.size());
+  EXPECT_TRUE(read == expected) << "the bytes differ from byte "
+                                << std::mismatch(read.begin(), read.end(), expected.begin()).first - read.begin();
+  EXPECT_EQ(reg.ReadInteger("After"), 7);
 }
 
 TEST_F(RegistryTest, SeesChangesMadeByOthers) {

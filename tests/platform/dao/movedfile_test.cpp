@@ -1,0 +1,143 @@
+// The database file removed, renamed away or replaced by another program
+// while a connection has it open: every write, edit and new cursor is refused
+// with an error that says so, and nothing is written where nobody would find
+// it. The same file put back at its path takes writes again.
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "childprocess.h"
+#include "daotest_util.h"
+
+using namespace dao;
+using daotest::Child;
+using daotest::ErrorOf;
+namespace fs = std::filesystem;
+
+namespace {
+
+// The description a statement fails with (empty when it succeeds).
+template <class F>
+std::string DescriptionOf(F&& f) {
+  try {
+    f();
+  } catch (const TDaoFailure& e) {
+    return e.Description();
+  }
+  return {};
+}
+
+class MovedFile : public daotest::PeopleInBothModes {
+ protected:
+  void SetUp() override {
+    PeopleInBothModes::SetUp();
+    other_ = dir_ + "/Other.MDB";
+    moved_ = dir_ + "/Moved.MDB";
+  }
+  // Another database with an empty People table, closed.
+  void MakeOther() {
+    TDatabaseCore::Create(other_, "");
+    TDatabaseCore db(other_, false, false, "");
+    db.Execute("CREATE TABLE People (Id COUNTER, Name TEXT(20), Age SHORT)");
+  }
+  // Another program does it while this one keeps the file open.
+  static void ByAnotherProgram(const std::function<int()>& act) {
+    Child child([&](Child&) { return act(); });
+    ASSERT_EQ(0, child.Wait());
+  }
+  // People's names and ages in a file, read by a connection of its own.
+  static std::vector<std::string> People(const std::string& path) {
+    TDatabaseCore db(path, false, true, "");
+    auto rs = db.OpenRecordset("SELECT Name, Age FROM People ORDER BY Name", -1);
+    std::vector<std::string> out;
+    for (; !rs->Eof(); rs->MoveNext())  // an open recordset stands on its first row
+      out.push_back(rs->Value(0).text + ":" + std::to_string(rs->Value(1).AsInteger()));
+    return out;
+  }
+  std::string other_, moved_;
+};
+
+TEST_P(MovedFile, EveryWriteIsRefusedOnceThePathNamesAnotherFileOrNone) {
+  struct Case {
+    const char* name;
+    std::function<int()> act;
+    bool otherAtPath;  // else nothing is there
+  };
+  const Case cases[] = {
+      {"removed", [this] { return ::unlink(path_.c_str()); }, false},
+      {"renamed away", [this] { return ::rename(path_.c_str(), moved_.c_str()); }, false},
+      {"another renamed over it", [this] { return ::rename(other_.c_str(), path_.c_str()); }, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    db_.reset();
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    TDatabaseCore::Create(path_, "");
+    db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
+    MakeOneAndTwo();
+    MakeOther();
+    auto editing = OnPerson(*db_, "one");
+    editing->Edit();
+    editing->SetValue(2, Cell::MakeInteger(10));
+    auto browsing = OnPerson(*db_, "two");
+    db_->Conn().Begin();
+    db_->Execute("UPDATE People SET Age = 20 WHERE Name = 'two'");
+
+    ByAnotherProgram(c.act);
+
+    // The open transaction is not committed, and rolled back.
+    EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { db_->Conn().Commit(); }));
+    EXPECT_EQ(0, db_->Conn().TransactionDepth());
+    // The edit under way, a new edit, an addition, a deletion, a statement,
+    // a transaction and a new cursor.
+    const std::string said = DescriptionOf([&] { editing->Update(); });
+    EXPECT_NE(said.find("'" + path_ + "' was moved, removed or replaced while it was open"), std::string::npos)
+        << said;
+    EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { browsing->Edit(); }));
+    EXPECT_EQ(dbEditNone, browsing->EditMode());
+    EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { browsing->AddNew(); }));
+    EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { browsing->Delete(); }));
+    EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { db_->Execute("DELETE FROM People"); }));
+    EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { db_->Conn().Begin(); }));
+    EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { db_->OpenRecordset("People", -1); }));
+    EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { db_->OpenRecordset("SELECT * FROM People", -1); }));
+    // Reading on with a cursor already open goes on (the rows it had).
+    EXPECT_EQ("two", browsing->Value(1).text);
+    editing.reset();
+    browsing.reset();
+    db_.reset();
+
+    // Nothing of it went anywhere.
+    const std::vector<std::string> original = {"one:1", "two:2"};
+    if (c.otherAtPath) {
+      EXPECT_EQ(People(path_), std::vector<std::string>{});
+    } else {
+      EXPECT_FALSE(fs::exists(path_));
+    }
+    if (fs::exists(moved_)) {
+      EXPECT_EQ(People(moved_), original) << "the moved file has every commit made before the move";
+    }
+  }
+}
+
+// The same file back at its path (renamed away and back) is the file held:
+// writes go on, to it.
+TEST_P(MovedFile, TheSameFileBackInPlaceTakesWritesAgain) {
+  auto rs = OnPerson(*db_, "one");
+  ByAnotherProgram([&] { return ::rename(path_.c_str(), moved_.c_str()); });
+  EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { rs->Edit(); }));
+  ByAnotherProgram([&] { return ::rename(moved_.c_str(), path_.c_str()); });
+  rs->Edit();
+  rs->SetValue(2, Cell::MakeInteger(10));
+  rs->Update();
+  rs.reset();
+  db_.reset();
+  EXPECT_EQ(People(path_), (std::vector<std::string>{"one:10", "two:2"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(BothModes, MovedFile, ::testing::Bool(), daotest::ModeName);
+
+}  // namespace
