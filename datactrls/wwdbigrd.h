@@ -335,6 +335,9 @@ class TwwCustomDBGrid : public TCustomGrid {
   void ReportPaintError(const TRect& r);
   void DrawIndicator(const TRect& cell);
   void ThumbTo(int pos);
+  // A press on the cells or a scroll-bar request takes the focus, so the
+  // current row it moves shows as current.
+  void TakeFocus();
   // The rows' area right of the indicator, down to the last data row.
   TRect DataRowsRect() const;
   // The whole width of grid row `row`; empty when it is not shown.

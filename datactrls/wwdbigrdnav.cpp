@@ -283,8 +283,12 @@ void TwwCustomDBGrid::KeyPress(char32_t& Key) {
 
 // ---- Mouse and focus ---------------------------------------------------------------
 
-void TwwCustomDBGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+void TwwCustomDBGrid::TakeFocus() {
   if (!Focused() && CanFocus()) SetFocus();
+}
+
+void TwwCustomDBGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+  TakeFocus();
   const TGridCoord cell = MouseCoord(X, Y);
   const bool dataCell = dataLink_->Active() && cell.Y >= titleOffset_ && cell.X >= indicatorOffset_;
   if (!dataCell || Button != mbLeft || Shift.Contains(ssDouble)) {
@@ -391,6 +395,9 @@ void TwwCustomDBGrid::ModifyScrollBar(int ScrollBar, int ScrollCode, int Pos) {
     if (ScrollBar != SB_VERT) TCustomGrid::ModifyScrollBar(ScrollBar, ScrollCode, Pos);
     return;
   }
+  // The arrows move the current row, not the view: unfocused, the row would
+  // move unseen and the view stand still until it passed an edge.
+  TakeFocus();
   const int page = VisibleDataRows();
   switch (ScrollCode) {
     case SB_LINEUP: PriorRow(); break;

@@ -23,11 +23,14 @@ TEntryPass::TEntryPass(TDataSet* entries, bool& busy)
 }
 
 // What was there before goes back, so a pass inside another (the properties
-// window counting twice) leaves the outer one's state alone.
+// window counting twice) leaves the outer one's state alone. A pass of its
+// own ends on the default cursor, not on the one it found: a wait cursor
+// showing when it began (the engine's, whose timer may have gone by now)
+// would stay on screen.
 TEntryPass::~TEntryPass() {
   busy_ = wasBusy_;
   entries_->EnableControls();
-  Screen->SetCursor(cursor_);
+  Screen->SetCursor(wasBusy_ ? cursor_ : crDefault);
 }
 
 bool TEntryPass::First() {

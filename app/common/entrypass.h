@@ -3,7 +3,8 @@
 // chart's scan, the program properties): while it runs the main window's Busy
 // flag keeps the detail pane and toolbar still, the table's controls are
 // suspended and the cursor is the hourglass. All three go back however the
-// pass ends, an exception included.
+// pass ends, an exception included: the cursor to the default one, or inside
+// other busy work (a pass within a pass) to the one that work showed.
 
 #include "platform/classlib/controls/controls.h"
 
@@ -39,7 +40,7 @@ class TEntryPass {
   TDataSet* entries_;
   bool& busy_;
   bool wasBusy_;
-  TCursor cursor_;
+  TCursor cursor_;  // what the busy work around the pass shows
   // Stepping visits what a find visits when the filter is on (or none is set).
   bool steps_;
 };

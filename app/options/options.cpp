@@ -426,4 +426,5 @@ void TfrmOptions::FormShow(TObject*) {
   LocationChanged = false;
   dlgBrowse->SetInitialDir(ExtractFilePath(frmBug->DatabasePath));
   btnApply->SetEnabled(false);
+  ShowLookupListsFromTheTop();
 }

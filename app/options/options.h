@@ -153,6 +153,7 @@ class TfrmOptions : public TForm {
   void WireFontControls();
   void WireApplyEnabling();
   void FitLookupColumns();
+  void ShowLookupListsFromTheTop();
   // The table of the grid entered last; nullptr for agNone.
   TwwtaTable* LastGridTable() const;
   void PickColor(TPanel* panel);

@@ -151,6 +151,17 @@ void TfrmOptions::FitLookupColumns() {
   }
 }
 
+// A grid shows the rows around its table's current record, and the main
+// window's lookup combos leave each table on the value chosen last: the
+// lists would open scrolled to it, their first rows out of sight. A table
+// being edited keeps its record.
+void TfrmOptions::ShowLookupListsFromTheTop() {
+  for (const LookupGridInfo& g : LookupGrids()) {
+    TwwtaTable* table = frmBug->*g.Table;
+    if (table->Active() && table->State() == dsBrowse) table->First();
+  }
+}
+
 TwwtaTable* TfrmOptions::LastGridTable() const {
   const LookupGridInfo* g = LookupGridOf(LastGrid);
   return g ? frmBug->*g->Table : nullptr;

@@ -19,6 +19,8 @@
 #include "app/main/bug.h"
 #include "app/properties/properties.h"
 #include "apptest.h"
+#include "dbengine/accbinding.h"
+#include "dbengine/ttsession.h"
 #include "shownplace.h"
 #include "datactrls/wwdbgrid.h"
 #include "datactrls/wwtable.h"
@@ -147,6 +149,24 @@ class Charts : public apptest::MainWindowTest {
 };
 
 std::vector<Row> Repeated(int count, Row row = {}) { return std::vector<Row>(std::size_t(count), row); }
+
+// The engine shows a wait cursor of its own by elapsed time (an engine call
+// more than half a second into a burst, as a loaded machine makes bursts)
+// until a timer ends it. Detached from the screen while this lives, the
+// cursor is what the passes make it, however slowly the test runs.
+class TEngineCursorDetached {
+ public:
+  TEngineCursorDetached() : session_(AccessDefaultSession()), screen_(session_->ScreenCursor) {
+    session_->ScreenCursor = nullptr;
+  }
+  ~TEngineCursorDetached() { session_->ScreenCursor = screen_; }
+  TEngineCursorDetached(const TEngineCursorDetached&) = delete;
+  TEngineCursorDetached& operator=(const TEngineCursorDetached&) = delete;
+
+ private:
+  TttSession* session_;
+  TScreenCursor screen_;
+};
 
 // The first `n` bytes of a file (zeros where there are none): enough to tell its format.
 std::string FileStart(const std::string& path, std::size_t n) {
@@ -353,6 +373,7 @@ TEST_F(Charts, TheToolbarCopiesSetsUpThePrinterAndPrints) {
 
 TEST_F(Charts, AFailingPassPutsBusyTheControlsAndTheCursorBack) {
   Open(Repeated(30));
+  TEngineCursorDetached onlyThePasses;
   const std::pair<const char*, std::function<void()>> passes[] = {
       {"statistics", [&] { form->CalcStatistics(); }},
       {"chart", [&] { WithChart(ckStatus, [](TfrmChart*) {}); }}};
@@ -361,11 +382,37 @@ TEST_F(Charts, AFailingPassPutsBusyTheControlsAndTheCursorBack) {
     OnEachMove([](int move) {
       if (move == 3) throw EDatabaseError("The disk went away");
     });
+    // A wait cursor showing when the pass starts does not come back after it.
+    Screen->SetCursor(crSQLWait);
     EXPECT_THROW(pass(), EDatabaseError);
     EXPECT_FALSE(form->Busy);
     EXPECT_FALSE(form->dsetBug->ControlsDisabled());
     EXPECT_EQ(Screen->Cursor(), crDefault);
     EXPECT_EQ(frmGeneratingChart, nullptr);
+  }
+}
+
+// Every pass shows the hourglass while it moves through the entries (the
+// properties window's two counts, and what it does between and after them,
+// included) and ends on the default cursor, whatever showed when it began.
+TEST_F(Charts, PassesShowTheHourglassThroughoutAndEndOnTheDefaultCursor) {
+  Open({{"BugReport", "3"}, {"BugReport", "1"}, {"FeatureRequest", "4"}, {"FeatureRequest", "2"}});
+  TEngineCursorDetached onlyThePasses;
+  const std::pair<const char*, std::function<void()>> passes[] = {
+      {"statistics", [&] { form->CalcStatistics(); }},
+      {"chart", [&] { WithChart(ckTime, [](TfrmChart*) {}); }},
+      {"properties", [&] { PropertiesShown(form->tbProgramProperties); }}};
+  const auto own = form->dsetBug->AfterScroll;
+  for (const auto& [name, pass] : passes) {
+    SCOPED_TRACE(name);
+    std::vector<TCursor> seen;
+    OnEachMove([&](int) { seen.push_back(Screen->Cursor()); });
+    Screen->SetCursor(crSQLWait);
+    pass();
+    form->dsetBug->AfterScroll = own;
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen, std::vector<TCursor>(seen.size(), crHourGlass));
+    EXPECT_EQ(Screen->Cursor(), crDefault);
   }
 }
 

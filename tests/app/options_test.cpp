@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QImage>
 
 #include <filesystem>
 #include <fstream>
@@ -32,6 +33,7 @@
 namespace {
 
 using testing_support::Click;
+using testing_support::ClickScrollArrow;
 using testing_support::ClientOf;
 using testing_support::Pump;
 
@@ -459,6 +461,75 @@ TEST_F(Options, LookupEntriesAreAddedAndDeletedThroughTheDropDownsPage) {
   // The entry grid's Fixed In Version list reads the same table: it offers the new version.
   form->wwtaFixedInVersion->First();
   EXPECT_EQ(form->wwtaFixedInVersion->FieldByName("Version")->AsString(), "2.0");
+}
+
+// The text the grid's first data row shows: the first record of its window.
+std::string TopRowText(TwwDBGrid* grid, const char* field) {
+  TDataLink* link = grid->DataLink();
+  const int was = link->ActiveRecord();
+  link->SetActiveRecord(0);
+  std::string text = link->DataSet()->FieldByName(field)->AsString();
+  link->SetActiveRecord(was);
+  return text;
+}
+
+// The data row painted as the current one (-1 none).
+int HighlightedRow(TwwDBGrid* grid) {
+  Pump();
+  const QImage image = ClientOf(grid)->grab().toImage();
+  const TColor h = ColorToRGB(clHighlight);
+  for (int row = 1; row < grid->RowCount(); ++row) {
+    const TRect cell = grid->CellRect(grid->Col(), row);
+    if (image.pixel(cell.Right - 2, cell.Bottom - 2) == qRgb(GetRValue(h), GetGValue(h), GetBValue(h)))
+      return row;
+  }
+  return -1;
+}
+
+// The lookup lists open at their first rows wherever the main window's
+// lookup combos left their tables; scrolled down, the bar's up arrow moves
+// the current row up in sight and brings the first rows back.
+TEST_F(Options, LookupListsOpenAtTheirFirstRowsAndTheUpArrowBringsThemBack) {
+  struct Lookup {
+    TwwtaTable* table;
+    const char* field;
+    const char* grid;
+  } lookups[] = {{form->wwtaVersion, "Version", "dbgVersion"},
+                 {form->wwtaReportedBy, "User", "dbgReportedBy"},
+                 {form->wwtaFixedBy, "Employee", "dbgFixed_Verified"},
+                 {form->wwtaArea, "Area", "dbgArea"},
+                 {form->wwtaSeverity, "Severity", "dbgSeverity"}};
+  constexpr int kRows = 12;  // more than a list shows
+  for (const Lookup& l : lookups) {
+    for (int i = 1; i <= kRows; ++i) {
+      l.table->Append();
+      l.table->FieldByName(l.field)->SetAsString((i < 10 ? "Row 0" : "Row ") + std::to_string(i));
+      l.table->Post();
+    }
+    l.table->Last();  // as a choice of the last value leaves it
+  }
+  Run([&](TfrmOptions* d) {
+    d->pcOptions->SetActivePageIndex(4);
+    Pump();
+    for (const Lookup& l : lookups) {
+      SCOPED_TRACE(l.grid);
+      auto* grid = static_cast<TwwDBGrid*>(d->FindComponent(l.grid));
+      ASSERT_LT(grid->VisibleDataRows(), kRows);
+      EXPECT_EQ(TopRowText(grid, l.field), "Row 01");
+    }
+    TwwDBGrid* grid = d->dbgVersion;
+    const int page = grid->VisibleDataRows();
+    for (int i = 0; i <= page; ++i) ASSERT_TRUE(ClickScrollArrow(grid, SB_VERT, false));
+    ASSERT_EQ(TopRowText(grid, "Version"), "Row 03");
+    // Each click moves the current row up, in sight; past the top the view follows.
+    for (int i = 1; i <= page + 1; ++i) {
+      SCOPED_TRACE(i);
+      ASSERT_TRUE(ClickScrollArrow(grid, SB_VERT, true));
+      EXPECT_EQ(HighlightedRow(grid), std::max(1, page - i));
+    }
+    EXPECT_EQ(TopRowText(grid, "Version"), "Row 01");
+    EXPECT_EQ(d->LastGrid, TfrmOptions::agVersion);
+  });
 }
 
 TEST_F(Options, ColourPicksKeepTheCustomColoursAndIgnoreADamagedFile) {

@@ -319,6 +319,42 @@ TEST_F(Toolbars, EveryButtonShowsItsPictureWithoutOverlappingItsNeighbours) {
   EXPECT_EQ(buttons, 49);
 }
 
+// Every button keeps its text label: the bar shows the picture, the label is
+// the button's name in words.
+TEST_F(Toolbars, EveryButtonKeepsItsTextLabel) {
+  const std::pair<const char*, const char*> kLabels[] = {
+      {"tbPrintPreview", "Preview"}, {"tbChart", "Chart"}, {"tbPrintReport", "Print"},
+      {"tbCut", "Cut"}, {"tbCopy", "Copy"}, {"tbPaste", "Paste"}, {"tbUndo", "Undo"},
+      {"tbAddProgram", "Add"}, {"tbDeleteProgram", "Delete"},
+      {"tbProgramProperties", "Properties"}, {"tbAddBugReport", "Bug"},
+      {"tbAddFeature", "Feature"}, {"tbDelete", "Delete"}, {"tbSwitch", "Switch"},
+      {"tbFind", "Find"}, {"tbStatusFilter_NewReport", "N"}, {"tbStatusFilter_InProcess", "IP"},
+      {"tbStatusFilter_Fixed", "F"}, {"tbStatusFilter_Completed", "V"},
+      {"tbStatusFilter_Delegated", "De"}, {"tbStatusFilter_Deferred", "Df"},
+      {"tbStatusFilter_NoLongerRelevant", "NR"}, {"tbStatusFilter_WillNotBeFixed", "WN"},
+      {"tbStatusFilter_CouldNotDuplicate", "CD"}, {"tbPriorityFilter_VeryHigh", "1"},
+      {"tbPriorityFilter_High", "2"}, {"tbPriorityFilter_Normal", "3"},
+      {"tbPriorityFilter_Low", "4"}, {"tbPriorityFilter_VeryLow", "5"},
+      {"btnAdvancedFilter", "Filter"}, {"tbLargeIcons", "Large"}, {"tbSmallIcons", "Small"},
+      {"tbList", "List"}, {"tbAttach", "Attach"}, {"tbDeleteAttachment", "Delete"},
+      {"tbAttachmentProperties", "Properties"}, {"tbAttachmentExecute", "Open"},
+      {"btnRTFPrint", "Print"}, {"tbReportLine", "Line"}, {"btnInsertAddendum", "Addendum"},
+      {"btnRTF_LeftAlign", "L"}, {"btnRTF_CenterAlign", "C"}, {"btnRTF_RightAlign", "R"},
+      {"tbDecreaseFontSize", "A-"}, {"tbIncreaseFontSize", "A+"}, {"btnRTF_Bold", "B"},
+      {"btnRTF_Italic", "I"}, {"btnRTF_Underline", "U"}, {"btnRTF_Bullets", "*"},
+  };
+  int buttons = 0;
+  for (int i = 0; i < form->ComponentCount(); ++i)
+    if (auto* b = dynamic_cast<TToolbarButton97*>(form->Components(i)); b && b->Parent()->InheritsFrom("TToolWindow97"))
+      ++buttons;
+  EXPECT_EQ(buttons, int(std::size(kLabels)));
+  for (const auto& [name, label] : kLabels) {
+    auto* button = dynamic_cast<TToolbarButton97*>(form->FindComponent(name));
+    ASSERT_NE(button, nullptr) << name;
+    EXPECT_EQ(button->Caption(), label) << name;
+  }
+}
+
 // The picture is drawn: the add button's red insect shows on the bar.
 TEST_F(Toolbars, APictureIsDrawnOnItsBar) {
   testing_support::Pump();

@@ -4,12 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QImage>
 
 #include "datactrls/wwdbigrd.h"
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/db/dbtestutil.h"
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/dialogs/dialogs.h"
+#include "gridtestdata.h"
 
 using namespace testing_support;
 
@@ -163,6 +165,53 @@ TEST_F(GridNav, ClickingARowMovesTheDataset) {
   Pump(1);
   EXPECT_EQ(Id(), 4);
   EXPECT_EQ(grid->DataColumn(grid->Col()), 1);
+}
+
+// The arrows of the scroll bar move the current row (not the view), so they
+// take the focus as a press on the cells does: the row they move shows as
+// current, and the rows past the top come back once it reaches them.
+TEST_F(GridNav, TheScrollArrowsFocusTheGridAndMoveTheCurrentRowInSight) {
+  other->SetFocus();
+  data->Last();
+  Pump();
+  ASSERT_FALSE(grid->Focused());
+  const int page = grid->VisibleDataRows();
+  ASSERT_EQ(grid->Row(), page);  // the last record on the bottom row
+  const auto topId = [&] {
+    TDataLink* link = grid->DataLink();
+    const int was = link->ActiveRecord();
+    link->SetActiveRecord(0);
+    const int id = Id();
+    link->SetActiveRecord(was);
+    return id;
+  };
+  const auto highlightedRow = [&] {
+    Pump();
+    const QImage image = ClientOf(grid)->grab().toImage();
+    for (int row = 1; row <= page; ++row) {
+      const TRect cell = grid->CellRect(grid->Col(), row);
+      if (PixelColor(image, cell.Right - 2, cell.Bottom - 2) == ColorToRGB(clHighlight)) return row;
+    }
+    return -1;
+  };
+  struct Case {
+    bool up;
+    int clicks, wantId, wantRow, wantTopId;
+  } cases[] = {
+      {true, 1, 39, page - 1, 41 - page},
+      {true, page - 2, 41 - page, 1, 41 - page},
+      {true, 2, 39 - page, 1, 39 - page},  // past the top: the view follows
+      {false, 1, 40 - page, 2, 39 - page},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << (c.up ? "up " : "down ") << c.clicks);
+    for (int i = 0; i < c.clicks; ++i) ASSERT_TRUE(ClickScrollArrow(grid, SB_VERT, c.up));
+    EXPECT_TRUE(grid->Focused());
+    EXPECT_EQ(Id(), c.wantId);
+    EXPECT_EQ(grid->Row(), c.wantRow);
+    EXPECT_EQ(highlightedRow(), c.wantRow);
+    EXPECT_EQ(topId(), c.wantTopId);
+  }
 }
 
 TEST_F(GridNav, TheScrollThumbTellsWhereTheRecordStands) {

@@ -185,4 +185,56 @@ TEST_F(FilterWindow, OptionsShapeTheWindowAndArrowKeysMoveThroughFields) {
   }));
 }
 
+// The field the user selected last stays selected in the list whatever
+// reorders, refills or moves it: the field order, the All and Searched tabs,
+// New Search, and the keys that move the selection, which stop at the last
+// and the first field.
+TEST_F(FilterWindow, TheFieldSelectedLastStaysSelectedInItsList) {
+  EXPECT_FALSE(Run([](TwwFilterDlg* w) {
+    TStrings* items = w->FieldsListBox->Items();
+    const auto selected = [&] {
+      const int at = w->FieldsListBox->ItemIndex();
+      return at < 0 ? std::string("(none)") : items->Strings(at);
+    };
+    // Keys typed in the box of the page shown (a value or a starting range)
+    // move the list's selection.
+    const auto key = [w](Qt::Key k) {
+      TEdit* box = w->SelectNotebook->PageIndex() == 1 ? w->MinValueEdit : w->FilterValueEdit;
+      box->SetFocus();
+      QTest::keyClick(Native(box), k);
+    };
+    const auto last = [&] { return items->Strings(items->Count() - 1); };
+    const auto first = [&] { return items->Strings(0); };
+    EXPECT_EQ(first(), "Id");  // the fields' own order
+    struct Step {
+      const char* what;
+      std::function<void()> act;
+      std::function<std::string()> wantSelected;
+      const char* wantFirstItem;
+    } steps[] = {
+        {"click Score", [&] { ClickItem(w->FieldsListBox, "Score"); }, [] { return "Score"; }, "Id"},
+        {"alphabetic order", [&] { Click(w->FieldOrder->Buttons(0), 5, 5); }, [] { return "Score"; }, "Active"},
+        {"logical order", [&] { Click(w->FieldOrder->Buttons(1), 5, 5); }, [] { return "Score"; }, "Id"},
+        {"a value for Name", [&] { ClickItem(w->FieldsListBox, "Name"); Type(w->FilterValueEdit, "new"); },
+         [] { return "Name"; }, "Id"},
+        {"Searched tab", [&] { ClickTab(w->FieldTabSet, 1); }, [] { return "Name"; }, "Name"},
+        {"All tab", [&] { ClickTab(w->FieldTabSet, 0); }, [] { return "Name"; }, "Id"},
+        {"New Search", [&] { Click(w->ClearSearchButton, 5, 5); }, [] { return "Name"; }, "Id"},
+        {"down at the last field", [&] { ClickItem(w->FieldsListBox, last()); key(Qt::Key_Down); }, last, "Id"},
+        {"page down at the last field", [&] { key(Qt::Key_PageDown); }, last, "Id"},
+        {"page up to the first field", [&] { key(Qt::Key_PageUp); }, first, "Id"},
+        {"up at the first field", [&] { key(Qt::Key_Up); }, first, "Id"},
+    };
+    for (const Step& step : steps) {
+      SCOPED_TRACE(step.what);
+      step.act();
+      EXPECT_EQ(selected(), step.wantSelected());
+      EXPECT_EQ(w->ShownLabel(), step.wantSelected());
+      EXPECT_EQ(first(), step.wantFirstItem);
+    }
+    return mrCancel;
+  }));
+  EXPECT_EQ(boxes, std::vector<std::string>{});  // no error on the way
+}
+
 }  // namespace

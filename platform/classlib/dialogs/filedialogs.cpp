@@ -2,7 +2,10 @@
 // chooses names; one routine completes and checks them either way.
 
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QScreen>
 #include <QStringList>
+#include <QTreeView>
 
 #include <filesystem>
 
@@ -44,6 +47,28 @@ QString QtNameFilter(const TOpenDialog::FilterEntry& entry) {
   if (description.endsWith(')') && description.contains('('))
     description = description.left(description.lastIndexOf('(')).trimmed();
   return description + " (" + patterns.join(' ') + ")";
+}
+
+// Qt's own file dialog opens at its size hint, where the size, type and date
+// columns beside the names are cut. Those three take the width of what they
+// show and the names the rest, in a dialog wide enough for them beside a name
+// of about forty characters and the places list, but no larger than the
+// screen.
+void FitColumns(QFileDialog& dialog) {
+  constexpr int kWidthInChars = 130, kHeightInLines = 34;
+  const QFontMetrics metrics = dialog.fontMetrics();
+  QSize size = QSize(kWidthInChars * metrics.averageCharWidth(), kHeightInLines * metrics.lineSpacing())
+                   .expandedTo(dialog.sizeHint());
+  if (const QScreen* screen = dialog.screen()) size = size.boundedTo(screen->availableGeometry().size());
+  dialog.resize(size);
+  // The detail view is the dialog's only tree view (the places list is a list).
+  auto* details = dialog.findChild<QTreeView*>();
+  if (!details) return;
+  QHeaderView* header = details->header();
+  header->setStretchLastSection(false);
+  header->setSectionResizeMode(0, QHeaderView::Stretch);
+  for (int column = 1; column < header->count(); ++column)
+    header->setSectionResizeMode(column, QHeaderView::ResizeToContents);
 }
 
 bool Confirm(const std::string& text) {
@@ -103,6 +128,7 @@ bool TOpenDialog::RunQtDialog() {
       dialog.selectNameFilter(filters[filterIndex_ - 1]);
   }
   if (!fileName_.empty()) dialog.selectFile(ToQString(fileName_));
+  FitColumns(dialog);
   if (OnShow) OnShow(this);
   bool accepted = dialog.exec() == QDialog::Accepted;
   if (OnClose) OnClose(this);

@@ -2,6 +2,9 @@
 // Helpers for tests of window controls: forms shown offscreen, events, pixels.
 
 #include <QGuiApplication>
+#include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
@@ -62,6 +65,31 @@ inline QWidget* ClientOf(TWinControl* c) { return vantrel::qt::ClientWidget(*c);
 
 inline void Click(TWinControl* c, int x, int y, Qt::MouseButton b = Qt::LeftButton) {
   QTest::mouseClick(ClientOf(c), b, Qt::NoModifier, QPoint(x, y));
+}
+
+// Clicks an arrow of the control's scroll bar (SB_VERT or SB_HORZ) with the
+// mouse: `back` the up or left one, else the down or right one. False when
+// the control shows no such bar.
+inline bool ClickScrollArrow(TWinControl* c, int which, bool back) {
+  const Qt::Orientation orientation = which == SB_VERT ? Qt::Vertical : Qt::Horizontal;
+  for (QScrollBar* bar : vantrel::qt::WindowWidget(*c)->findChildren<QScrollBar*>()) {
+    if (bar->orientation() != orientation || !bar->isVisible()) continue;
+    // Where the style puts the arrow, as the bar lays itself out.
+    QStyleOptionSlider option;
+    option.initFrom(bar);
+    option.orientation = orientation;
+    option.minimum = bar->minimum();
+    option.maximum = bar->maximum();
+    option.sliderPosition = option.sliderValue = bar->value();
+    option.singleStep = bar->singleStep();
+    option.pageStep = bar->pageStep();
+    option.subControls = QStyle::SC_All;
+    const QRect arrow = bar->style()->subControlRect(
+        QStyle::CC_ScrollBar, &option, back ? QStyle::SC_ScrollBarSubLine : QStyle::SC_ScrollBarAddLine, bar);
+    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, arrow.center());
+    return true;
+  }
+  return false;
 }
 
 // A custom control whose creation parameters a test adjusts (style bits, owner).

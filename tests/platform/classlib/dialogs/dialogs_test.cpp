@@ -6,8 +6,10 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
+#include <QHeaderView>
 #include <QMessageBox>
 #include <QTimer>
+#include <QTreeView>
 
 #include <filesystem>
 #include <fstream>
@@ -381,4 +383,41 @@ TEST(RealDialogTest, FileDialogTakesTheChosenFileAndFilter) {
   ASSERT_TRUE(dialog.Execute());
   EXPECT_EQ(dialog.FileName(), dir / "data.log");
   EXPECT_EQ(dialog.FilterIndex(), 2);
+}
+
+// The open and save dialogs (export, print to file, attachments) show the
+// size, type and date of each file whole beside its name: no column is cut
+// or pushed out of sight.
+TEST(RealDialogTest, FileDialogsShowEveryColumnWhole) {
+  TDialogResponderScope realDialogs{nullptr};
+  TempDir dir;
+  std::ofstream(dir / "defect report.csv") << std::string(123456, 'x');
+  std::ofstream(dir / "notes.txt") << "x";
+  for (bool saving : {false, true}) {
+    SCOPED_TRACE(saving ? "save" : "open");
+    std::unique_ptr<TOpenDialog> dialog =
+        saving ? std::make_unique<TSaveDialog>(nullptr) : std::make_unique<TOpenDialog>(nullptr);
+    dialog->SetInitialDir(dir.Path());
+    dialog->SetFilter("All Files (*.*)|*.*");
+    WhenShown<QFileDialog>([&](QFileDialog* d) {
+      d->setViewMode(QFileDialog::Detail);
+      auto* details = d->findChild<QTreeView*>();
+      ASSERT_NE(details, nullptr);
+      // The folder is read in the background: its two files, then their columns laid out.
+      EXPECT_TRUE(QTest::qWaitFor([&] { return details->model()->rowCount(details->rootIndex()) == 2; }));
+      QTest::qWait(0);
+      const QHeaderView* header = details->header();
+      const QAbstractItemView* view = details;  // where the width a column's texts need is public
+      ASSERT_EQ(header->count(), 4);  // name, size, type, date
+      for (int column = 0; column < header->count(); ++column) {
+        SCOPED_TRACE(column);
+        const int needed = std::max(view->sizeHintForColumn(column), header->sectionSizeHint(column));
+        EXPECT_GE(header->sectionSize(column), needed);
+        EXPECT_LE(header->sectionViewportPosition(column) + header->sectionSize(column),
+                  details->viewport()->width());
+      }
+      d->reject();
+    });
+    EXPECT_FALSE(dialog->Execute());
+  }
 }
