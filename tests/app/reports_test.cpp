@@ -32,11 +32,13 @@
 #include "platform/classlib/stdctrls/stdctrls.h"
 #include "platform/dao/core.h"
 #include "platform/classlib/db/datasource.h"
+#include "report/components/pprichtx.h"
 #include "report/model/ppreport.h"
 #include "report/output/pppage.h"
 #include "report/output/pppreview.h"
 #include "report/output/ppprintr.h"
 #include "report/output/ppprndlg.h"
+#include "report/output/ppviewr.h"
 #include "winctrls/exttab.h"
 #include "winctrls/tb97button.h"
 
@@ -681,4 +683,70 @@ TEST_F(ReportsTest, ListingPreviewFromTheMenuPagesThrough) {
   EXPECT_NE(scratch.Settings()->ReadInteger("Options", "PreviewForm_WindowTop", -100), -100);
 }
 
+// The comprehensive report of all programs, printed and previewed, prints
+// every entry's Report memo as its own wherever the entry meets the end of a
+// page: entries with memos in rich text, in plain text and in plain text that
+// looks like markup take turns with rich ones of growing length, so that
+// they fall at many heights, some with less room left than a line.
+struct MemoEntries : ReportsTest {
+  static constexpr int kRuns = 5;
+  void Prepare() override {
+    ReportsTest::Prepare();
+    dao::TDatabaseCore db(scratch.Database(), false, false, "");
+    db.Execute("DELETE FROM Reports");
+    auto add = [&](const std::string& memo) {
+      db.Execute("INSERT INTO Reports (Description, ProgramNumber, ReportType, Report) "
+                 "VALUES ('Memo', 1, 'BugReport', '" + memo + "')");
+    };
+    for (int run = 1; run <= kRuns; ++run) {
+      std::string rich = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 ";
+      for (int line = 1; line <= 5 * run; ++line) rich += "R" + std::to_string(run) + " \\b rich\\b0  line\\par ";
+      add(rich + "}");
+      add(Plain(run));
+      add(Markup(run));
+    }
+  }
+  static std::string Plain(int run) { return "P" + std::to_string(run) + " plain memo"; }
+  static std::string Markup(int run) {
+    return "A" + std::to_string(run) + " Printing <b>bold</b> & ampersand";
+  }
+};
+
+TEST_F(MemoEntries, EachPlainMemoPrintsAsItsOwnInPdfAndPreview) {
+  pdf = scratch.Dir() + "/memos.pdf";
+  form->PrintComprehensiveAllPrograms(false, 0);
+  const std::string text = PdfText();
+  for (int run = 1; run <= kRuns; ++run)
+    for (const std::string& memo : {Plain(run), Markup(run)})
+      EXPECT_EQ(Occurrences(text, memo), 1u) << memo;
+  // Previewed, each page shows its plain memos on the page, inked.
+  std::map<std::string, int> shown;
+  onPreview = [&](TppPrintPreview* p) {
+    TppScreenDevice* screen = p->ppViewer1->ScreenDevice();
+    for (;;) {
+      TppPage* page = screen->CurrentPage();
+      TCanvas* pixels = screen->PageBitmap()->Canvas();
+      for (int i = 0; i < page->DrawCommandCount(); ++i) {
+        auto* memo = dynamic_cast<TppDrawRichText*>(page->DrawCommands(i));
+        if (!memo || memo->RichText().rfind("{\\rtf", 0) == 0 || memo->FirstCharacter < 0) continue;
+        EXPECT_GE(memo->Top, 0) << memo->RichText();
+        EXPECT_LE(memo->Top + memo->Height, page->PageDef().mmHeight()) << memo->RichText();
+        bool inked = false;
+        for (int y = memo->DrawTop; y < memo->DrawBottom && !inked; ++y)
+          for (int x = memo->DrawLeft; x < memo->DrawRight && !inked; ++x)
+            inked = (uint32_t(pixels->Pixels(x, y)) & 0xFFFFFF) != 0xFFFFFF;
+        if (inked) ++shown[memo->RichText()];
+      }
+      if (page->LastPage) break;
+      ClickButton(p->spbPreviewNext);
+    }
+    p->Close();
+  };
+  form->PrintComprehensiveAllPrograms(true, 0);
+  for (int run = 1; run <= kRuns; ++run)
+    for (const std::string& memo : {Plain(run), Markup(run)}) EXPECT_EQ(shown[memo], 1) << memo;
+  EXPECT_TRUE(messages.empty());
+}
+
 }  // namespace
+
