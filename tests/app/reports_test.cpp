@@ -16,6 +16,7 @@
 #include <map>
 #include <optional>
 #include <regex>
+#include <set>
 
 #include "../report/command_output.h"
 #include "app/main/bug.h"
@@ -26,6 +27,7 @@
 #include "datactrls/wwdbgrid.h"
 #include "datactrls/wwtable.h"
 #include "platform/classlib/controls/qtbackend.h"
+#include "platform/classlib/core/datetime.h"
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/dialogs/dialogs.h"
 #include "platform/classlib/menus/menus.h"
@@ -435,6 +437,66 @@ TEST_F(ReportsTest, ListingTextsStayInsideTheirColumns) {
     ++checked;
   }
   EXPECT_GT(checked, 45 * 4);
+}
+
+// A listing prints each date whole, as the main window shows it: the date
+// alone (the options' default) or, with Options ▸ DateTimeFormat 1, with its
+// time on the line below, in the row made taller for it; never cut inside.
+TEST_F(ReportsTest, ListingDatesPrintWholeAsTheWindowShowsThem) {
+  {
+    dao::TDatabaseCore db(scratch.Database(), false, false, "");
+    auto stamp = db.Conn().Prepare(
+        "UPDATE Reports SET ReportedDate = ?, FixedDate = ?, VerifiedDate = ? WHERE ReportNumber <= 3");
+    const double when = EncodeDate(2026, 12, 28).Value + EncodeTime(22, 58, 58, 0).Value;
+    for (int i = 1; i <= 3; ++i) stamp->Bind(i, dao::Cell::MakeReal(when));
+    stamp->Step();
+  }
+  form->dsetBug->Refresh();
+  pdf = scratch.Dir() + "/dates.pdf";
+  const std::string date = "12/28/2026", time = "10:58:58";
+  for (int format : {0, 1}) {
+    SCOPED_TRACE(format);
+    form->Reg->WriteInteger("Options", "DateTimeFormat", format);
+    form->ApplyRowHeightAndDates();
+    std::filesystem::remove(pdf);
+    form->PrintListingThisProgram(false, 0);
+    const std::vector<PdfWord> words = PdfWords(pdf);
+    auto first = [&](const std::string& text) {
+      return *std::find_if(words.begin(), words.end(), [&](const PdfWord& w) { return w.text == text; });
+    };
+    // The date columns lie between the Reported/Requested title and the Type
+    // one; each ends where the next title starts.
+    const double from = first("Reported/Requested").left - 0.5, to = first("Type").left - 0.5;
+    const double ends[] = {first("Fixed/Implemented").left, first("Verified").left, to + 0.5};
+    std::vector<double> rows;  // the tops of the rows of entries 1 to 4
+    for (size_t i = 0; i + 1 < words.size() && rows.size() < 4; ++i)
+      if (words[i].text == "Entry" && words[i + 1].text == std::to_string(rows.size() + 1))
+        rows.push_back(words[i].top);
+    ASSERT_EQ(rows.size(), 4u);
+    for (size_t row = 0; row < 3; ++row) {
+      std::vector<PdfWord> dates;
+      for (const PdfWord& w : words)
+        if (w.left >= from && w.left < to && w.top >= rows[row] - 0.5 && w.top < rows[row + 1] - 0.5) {
+          dates.push_back(w);
+          EXPECT_LE(w.right, *std::find_if(std::begin(ends), std::end(ends), [&](double end) { return w.left < end; }))
+              << w.text;
+        }
+      std::multiset<std::string> shown;
+      for (const PdfWord& w : dates) shown.insert(w.text);
+      const std::multiset<std::string> whole =
+          format == 0 ? std::multiset<std::string>{date, date, date}
+                      : std::multiset<std::string>{date, date, date, time, time, time, "PM", "PM", "PM"};
+      EXPECT_EQ(shown, whole) << "entry " << row + 1;
+      // A time stands below its date, at the column's left.
+      for (const PdfWord& t : dates) {
+        if (t.text != time) continue;
+        EXPECT_TRUE(std::any_of(dates.begin(), dates.end(), [&](const PdfWord& d) {
+          return d.text == date && std::abs(d.left - t.left) < 1 && d.top < t.top;
+        })) << "entry " << row + 1;
+      }
+    }
+  }
+  EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(ReportsTest, AnEmptyResultPreviewsAndPrintsAnEmptyReport) {
