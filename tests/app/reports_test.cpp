@@ -31,6 +31,7 @@
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/dialogs/dialogs.h"
 #include "platform/classlib/menus/menus.h"
+#include "platform/classlib/richedit/rtf.h"
 #include "platform/classlib/stdctrls/stdctrls.h"
 #include "platform/dao/core.h"
 #include "platform/classlib/db/datasource.h"
@@ -790,7 +791,7 @@ TEST_F(MemoEntries, EachPlainMemoPrintsAsItsOwnInPdfAndPreview) {
       TCanvas* pixels = screen->PageBitmap()->Canvas();
       for (int i = 0; i < page->DrawCommandCount(); ++i) {
         auto* memo = dynamic_cast<TppDrawRichText*>(page->DrawCommands(i));
-        if (!memo || memo->RichText().rfind("{\\rtf", 0) == 0 || memo->FirstCharacter < 0) continue;
+        if (!memo || IsRtfText(memo->RichText()) || memo->FirstCharacter < 0) continue;
         EXPECT_GE(memo->Top, 0) << memo->RichText();
         EXPECT_LE(memo->Top + memo->Height, page->PageDef().mmHeight()) << memo->RichText();
         bool inked = false;

@@ -80,7 +80,8 @@ struct TRichTextLayout::Impl {
   };
 
   TRtfDocument text;
-  // The paragraphs and their positions, laid out nowhere.
+  // The paragraphs and their positions, laid out nowhere (filled at the
+  // screen's resolution: positions do not depend on it).
   QTextDocument structure;
   std::vector<int> editStarts;  // the edit position where each paragraph starts
   std::vector<bool> alike;      // paragraphs whose positions count alike (CountsAlike)
@@ -97,7 +98,7 @@ struct TRichTextLayout::Impl {
     }
   }
 
-  // The text laid out at a resolution and width, once for each pair: what
+  // The text laid out at a resolution and width, once for each: what
   // measures a text and what draws it may differ in width by a rounded
   // pixel, and taking turns they must not lay the text out at every turn.
   Laid& LayOut(int dpiX, int dpiY, double width) {
