@@ -32,19 +32,19 @@ constexpr int32_t kPageBand = 10000;
 // the whole state a page needs (4 bytes of the pipeline's 12-byte record).
 class TArrayPipeline : public TppDataPipeline {
  public:
-  TArrayPipeline() { SetRecordSize(12); }
+  explicit TArrayPipeline(int records = kRecords) : records_(records) { SetRecordSize(12); }
   // A dataset's flags: set by moving past either end, the record stays.
   bool IsDataBof() override { return bof_; }
   bool IsDataEof() override { return eof_; }
   void CloseData() override {}
   bool GetActive() override { return true; }
   void GotoFirstRecord() override { Goto(0, true, false); }
-  void GotoLastRecord() override { Goto(kRecords - 1, false, true); }
+  void GotoLastRecord() override { Goto(records_ - 1, false, true); }
   void OpenData() override { GotoFirstRecord(); }
   using TppDataPipeline::MoveBy;
   void MoveBy(int distance) override {
     const int target = pos_ + distance;
-    Goto(std::clamp(target, 0, kRecords - 1), target < 0, target >= kRecords);
+    Goto(std::clamp(target, 0, records_ - 1), target < 0, target >= records_);
   }
   void FreeBookmark(int32_t) override {}
   int32_t GetBookmark() override { return pos_ + 1; }
@@ -89,6 +89,7 @@ class TArrayPipeline : public TppDataPipeline {
     bof_ = bof;
     eof_ = eof;
   }
+  int records_;
   int pos_ = 0;
   bool bof_ = true, eof_ = false;
 };

@@ -19,33 +19,12 @@
 #include "platform/classlib/graphics/qtbridge.h"
 #include "platform/classlib/richedit/richlayout.h"
 #include "platform/classlib/richedit/rtf.h"
+#include "richmemo.h"
 
 namespace {
 
-// A memo as users write them: paragraphs of words, some bold or coloured, a
-// few non-ASCII characters, `bytes` of RTF or more.
-TRtfDocument Memo(std::size_t bytes) {
-  TRtfDocument d;
-  TRtfCharFormat plain;
-  plain.FontName = "Arial";
-  plain.HalfPoints = 20;
-  TRtfCharFormat marked = plain;
-  marked.Style = {fsBold};
-  marked.Color = RGB(128, 0, 0);
-  for (int i = 0; RtfWrite(d).size() < bytes; ++i) {
-    TRtfParagraph p;
-    for (int r = 0; r < 20; ++r) {
-      std::string text = "Step " + std::to_string(i) + "." + std::to_string(r) +
-                         " the grid shows the wrong caf\xC3\xA9 entry after sorting; ";
-      p.Runs.push_back({text, r % 3 == 0 ? marked : plain});
-    }
-    d.Paragraphs.push_back(std::move(p));
-  }
-  return d;
-}
-
 const TRtfDocument& HundredKilobytes() {
-  static const TRtfDocument d = Memo(100 * 1024);
+  static const TRtfDocument d = bench::Memo(100 * 1024);
   return d;
 }
 
@@ -81,7 +60,7 @@ BENCHMARK(BM_PlainText100KB)->Unit(benchmark::kMillisecond);
 void FormatTenPages(benchmark::State& state, bool render) {
   Application->Initialize();
   constexpr int kPpi = 600;
-  const TRtfDocument memo = Memo(60 * 1024);  // about ten pages of 10-point text
+  const TRtfDocument memo = bench::Memo(60 * 1024);  // about ten pages of 10-point text
   TBitmap image;
   image.SetSize(16, 16);
   QImage& pixels = vantrel::qt::BitmapImage(image);

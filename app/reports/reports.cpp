@@ -8,14 +8,18 @@
 #include "app/main/bug.h"
 #include "app/reports/reportlayout.h"
 #include "datactrls/wwtable.h"
+#include "platform/classlib/core/datetime.h"
 #include "platform/classlib/core/registry.h"
+#include "platform/classlib/db/fields.h"
 #include "platform/classlib/richedit/rtf.h"
 #include "report/components/ppdbtext.h"
 #include "report/components/ppregion.h"
 #include "report/components/pprichtx.h"
 #include "report/data/ppdbbde.h"
+#include "report/data/pputils.h"
 #include "report/model/ppreport.h"
 #include "report/model/pptext.h"
+#include "report/output/ppprintr.h"
 #include "report/output/ppviewr.h"
 
 IMPLEMENT_CLASS(TfrmReports, TForm)
@@ -88,31 +92,36 @@ struct TListColumn {
   const char* label;
   const char* caption;
   int width;  // millimetres
+  bool date = false;
 };
 
 // One line per entry: 266 mm, inside the 266.7 mm of a landscape letter page.
 // At 7 points each column holds its longest fixed text on one line (the
-// longest status, "FeatureRequest", a date with two-digit day and month, its
-// bold title) with a millimetre to spare.
+// longest status, "FeatureRequest", its bold title) with a millimetre to
+// spare; a date column holds a date with two-digit day and month, or its
+// time below it ("10:58:58 PM"). A long description ends at its column's edge.
 constexpr TListColumn kListColumns[] = {
     {"ReportNumber", kEntry, "lblColNumber", "Number", 12},
     {"StatusDescription", kStatus, "lblColStatus", "Status", 36},
     {"PriorityDescription", kPriority, "lblColPriority", "Priority", 15},
     {"Severity", kEntry, "lblColSeverity", "Severity", 13},
-    {"Description", kEntry, "lblColDescription", "Description", 28},
+    {"Description", kEntry, "lblColDescription", "Description", 25},
     {"Area", kEntry, "lblColArea", "Area", 12},
     {"Version", kEntry, "lblColVersion", "Version", 12},
     {"Responsibility", kEntry, "lblColResponsibility", "Responsibility", 18},
     {"ReportedBy", kEntry, "pplblReported", "Reported", 15},
-    {"ReportedDate", kEntry, nullptr, nullptr, 14},
+    {"ReportedDate", kEntry, nullptr, nullptr, 15, true},
     {"FixedBy", kEntry, "pplblFixed", "Fixed", 15},
-    {"FixedDate", kEntry, nullptr, nullptr, 14},
+    {"FixedDate", kEntry, nullptr, nullptr, 15, true},
     {"VerifiedBy", kEntry, "lblColVerified", "Verified", 15},
-    {"VerifiedDate", kEntry, nullptr, nullptr, 14},
+    {"VerifiedDate", kEntry, nullptr, nullptr, 15, true},
     {"ReportType", kEntry, "lblColType", "Type", 19},
     {"Identifier", kEntry, "lblColIdentifier", "Identifier", 14},
 };
 constexpr int kListPoints = 7;
+// The date whose text is the widest a date format gives: two-digit day,
+// month and hour.
+const TDateTime kWidestDate{EncodeDate(2026, 12, 28).Value + EncodeTime(22, 58, 58, 0).Value};
 
 // One field of the single and comprehensive reports: caption, then value.
 struct TEntryField {
@@ -228,11 +237,33 @@ void TfrmReports::BuildListing() {
       form.AddLabel(header, c.label, c.caption, {left, 18 * kMM, span * kMM - kMM},
                     kListPoints, true);
     }
-    form.AddText(detail, std::string("dbt") + c.field, pipelines[c.source], c.field,
-                 {left, 0, c.width * kMM - kMM}, kListPoints);
+    TppDBText* text = form.AddText(detail, std::string("dbt") + c.field, pipelines[c.source],
+                                   c.field, {left, 0, c.width * kMM - kMM}, kListPoints);
+    if (const TField* field = c.date ? main_->dsetBug->FindField(c.field) : nullptr)
+      detail->SetmmHeight(std::max(detail->mmHeight(), ShowDatesAsTheWindowDoes(text, *field)));
     left += c.width * kMM;
   }
   form.AddFooter();
+}
+
+// A date prints as the main window shows it (the format the options give the
+// field: the date alone, or with its time), never cut: its column takes as
+// many lines as the format's widest date needs at its width.
+int32_t TfrmReports::ShowDatesAsTheWindowDoes(TppDBText* text, const TField& field) {
+  text->SetDisplayFormat(field.DisplayFormat());
+  TppPrinter* printer = ppReport1->GetPrinter();
+  if (!printer || !printer->Canvas()) return kLine;
+  TppWrapRequest widest;
+  widest.Text = ppFormat(field.DisplayFormat(), dtDateTime, Variant(kWidestDate));
+  widest.Rect = {0, 0, text->mmWidth(), kLine};
+  widest.Canvas = printer->Canvas();
+  widest.Dpi = printer->PixelsPerInch(TppPixelAxis::Vertical);
+  widest.Font = text->Font();
+  const int lines = std::max<int>(1, int(ppWordWrap(widest).Lines.size()));
+  if (lines == 1) return kLine;
+  text->SetWordWrap(true);
+  text->SetmmBounds(text->mmLeft(), text->mmTop(), text->mmWidth(), lines * kLine);
+  return lines * kLine;
 }
 
 void TfrmReports::BuildComprehensive() {

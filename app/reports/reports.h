@@ -10,8 +10,10 @@
 
 #include "platform/classlib/controls/forms.h"
 
+class TField;
 class TfrmBug;
 class TppBDEPipeline;
+class TppDBText;
 class TppLabel;
 class TppReport;
 class TRegIniFile;
@@ -50,6 +52,7 @@ class TfrmReports : public TForm {
   // height they take.
   int32_t BuildEntryFields(class TppBand* band, bool all);
   void HideEmptySections(class TppBand* detail);
+  int32_t ShowDatesAsTheWindowDoes(TppDBText* text, const TField& field);
   void PreviewFormCreate();
   void PreviewFormClose();
 

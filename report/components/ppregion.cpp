@@ -152,7 +152,7 @@ bool TppRegion::GenerateGroup(int group, int from) {
         resumeGroup_ = group;
         resumeIndex_ = int(i);
       }
-      continuationHeight_ = std::min(continuationHeight_, c->mmTop() - mmTop_);
+      foundContinuation_ = std::min(foundContinuation_, c->mmTop() - mmTop_);
       if (c->Overflow()) return false;  // the page is full: the rest waits
     }
     ProcessMessages();
@@ -166,7 +166,7 @@ void TppRegion::GenerateContents() {
   lowest_ = printRect_.Top;
   incompleteNoted_ = incompleteStretches_ = false;
   const int startGroup = resumeGroup_, startIndex = resumeIndex_;
-  continuationHeight_ = INT32_MAX;
+  foundContinuation_ = INT32_MAX;
   // The plain children print again above a stretching child that goes on.
   bool room = true;
   if (continuing_ && startGroup > kPlain) room = GenerateGroup(kPlain, 0);
@@ -178,7 +178,7 @@ void TppRegion::GenerateContents() {
   }
   if (StretchingMode() && lowest_ > printRect_.Top) SetSpaceUsed(lowest_ - printRect_.Top);
   if (incompleteNoted_) {
-    if (placed_.empty()) continuationHeight_ = 0;
+    continuationHeight_ = placed_.empty() ? 0 : foundContinuation_;
     continuing_ = true;
     SetContinued(true);
   } else {

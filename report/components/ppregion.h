@@ -63,7 +63,10 @@ class TppRegion : public TppStretchable {
   int32_t lowest_ = 0;        // lowest child bottom on this pass
   int resumeGroup_ = 1, resumeIndex_ = 0;
   bool incompleteNoted_ = false, incompleteStretches_ = false;
-  int32_t continuationHeight_ = 0;
+  // The offset the children of a continuing region go on from (found on the
+  // page before), and the one this pass finds for the next page: kept apart,
+  // since the children of this pass still place themselves by the first.
+  int32_t continuationHeight_ = 0, foundContinuation_ = 0;
   int32_t designHeight_ = 0;
   TRect designBounds_{0, 0, 0, 0};  // left, top, width, height when last laid out
   bool continuing_ = false;   // this pass continues the region's previous page

@@ -1,12 +1,14 @@
 #include "report/components/pprichtx.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <functional>
 #include <string_view>
 
 #include "platform/classlib/graphics/images.h"
 #include "platform/classlib/richedit/richedit.h"
+#include "platform/classlib/richedit/richlayout.h"
 #include "report/data/ppdb.h"
 #include "report/model/ppcache.h"
 #include "report/model/pprecord.h"
@@ -43,21 +45,6 @@ TRect TwipsRect(const TRect& pixels, int dpiX, int dpiY) {
           Twips(pixels.Bottom, dpiY)};
 }
 
-// Lays the range out on the canvas in the rectangle (twips); draws it when
-// `render`. The control's layout is dropped before and after, so a change of
-// text or device is never measured with an old one.
-int FormatRange(TRichEdit* editor, TCanvas* canvas, const TRect& twips, int first, int last,
-                bool render) {
-  TFormatRange range;
-  range.Canvas = canvas;
-  range.Rc = range.RcPage = twips;
-  range.Chrg = {first, last};
-  editor->Perform(EM_FORMATRANGE, 0, 0);
-  const int next = editor->FormatRange(range, render);
-  editor->Perform(EM_FORMATRANGE, 0, 0);
-  return next;
-}
-
 void LoadInto(TRichEdit* editor, const std::string& bytes) {
   TStringStream stream(bytes);
   editor->Lines()->LoadFromStream(&stream);
@@ -65,6 +52,16 @@ void LoadInto(TRichEdit* editor, const std::string& bytes) {
 
 uint64_t Mix(uint64_t seed, uint64_t value) {
   return seed ^ (value + 0x9E3779B97F4A7C15ULL + (seed << 6) + (seed >> 2));
+}
+
+// A range of a page was measured to fit its rectangle; drawn, it may take
+// all the room it needs below the rectangle's top, so that rounding the
+// rectangle to a device's pixels never costs the range its last line.
+TRect Unbounded(const TRect& rect) { return {rect.Left, rect.Top, rect.Right, rect.Top + (INT32_MAX >> 2)}; }
+
+const std::shared_ptr<const std::string>& NoText() {
+  static const auto empty = std::make_shared<const std::string>();
+  return empty;
 }
 
 // A text's key: its bytes' hash with their count, never 0 (0 is "not taken").
@@ -106,7 +103,7 @@ PUBLISHED(TppDBRichText) {
 
 // ---- TppCustomRichText ---------------------------------------------------------------------
 
-TppCustomRichText::TppCustomRichText(TComponent* owner) : TppStretchable(owner) {
+TppCustomRichText::TppCustomRichText(TComponent* owner) : TppStretchable(owner), rtf_(NoText()) {
   drawCommandClass_ = TppDrawRichText::StaticClass();
   SetRecordSize(kRichTextRecordSize);
 }
@@ -115,10 +112,9 @@ TppCustomRichText::~TppCustomRichText() = default;
 
 TRichEdit* TppCustomRichText::Editor() {
   if (!editor_) editor_ = std::make_unique<TRichEdit>(nullptr);
-  if (!editorLoaded_ || loaded_ != rtf_) {
-    LoadInto(editor_.get(), rtf_);
+  if (loaded_ != rtf_) {
+    LoadInto(editor_.get(), *rtf_);
     loaded_ = rtf_;
-    editorLoaded_ = true;
   }
   return editor_.get();
 }
@@ -129,14 +125,15 @@ void TppCustomRichText::SetRichText(const std::string& text) {
 }
 
 void TppCustomRichText::TakeRichText(std::string bytes) {
-  rtf_ = std::move(bytes);
+  if (bytes == *rtf_) return;
+  rtf_ = bytes.empty() ? NoText() : std::make_shared<const std::string>(std::move(bytes));
   factsKey_ = 0;
 }
 
 const TppCustomRichText::TTextFacts& TppCustomRichText::Facts() {
   static const TTextFacts kEmpty;
-  if (rtf_.empty()) return kEmpty;  // nothing to parse
-  if (!factsKey_) factsKey_ = TextKey(rtf_);
+  if (rtf_->empty()) return kEmpty;  // nothing to parse
+  if (!factsKey_) factsKey_ = TextKey(*rtf_);
   if (auto it = facts_.find(factsKey_); it != facts_.end()) return it->second;
   TRichEdit* editor = Editor();
   const std::string text = editor->Text();
@@ -149,7 +146,7 @@ const TppCustomRichText::TTextFacts& TppCustomRichText::Facts() {
 std::string TppCustomRichText::GetRichText() {
   GetRichTextStream();
   // Empty is what an empty editor saves: no character, only the final paragraph end.
-  return Facts().length > 0 ? rtf_ : std::string();
+  return Facts().length > 0 ? *rtf_ : std::string();
 }
 
 void TppCustomRichText::Init() {
@@ -244,7 +241,8 @@ void TppCustomRichText::PropertiesToDrawCommand(TppDrawCommand* command) {
   if (!draw) return;
   draw->Color = Color();
   draw->Place(printRect_);
-  draw->RichText = rtf_;
+  // Nothing to draw needs no layout.
+  draw->SetRichText(rtf_, first_ < 0 ? nullptr : Editor()->RangeLayout());
   draw->FirstCharacter = first_;
   draw->LastCharacter = last_;
   draw->Transparent = Transparent();
@@ -303,8 +301,36 @@ void TppDrawRichText::Assign(const TPersistent* source) {
   Color = s->Color;
   FirstCharacter = s->FirstCharacter;
   LastCharacter = s->LastCharacter;
-  RichText = s->RichText;
+  text_ = s->text_;
+  layout_ = s->layout_;
   Transparent = s->Transparent;
+}
+
+const std::string& TppDrawRichText::RichText() const { return text_ ? *text_ : *NoText(); }
+
+void TppDrawRichText::SetRichText(std::string text) {
+  SetRichText(std::make_shared<const std::string>(std::move(text)), nullptr);
+}
+
+void TppDrawRichText::SetRichText(std::shared_ptr<const std::string> text,
+                                  std::shared_ptr<TRichTextLayout> layout) {
+  text_ = std::move(text);
+  layout_ = std::move(layout);
+}
+
+TRichTextLayout& TppDrawRichText::Layout() {
+  if (!layout_) {
+    TRichEdit editor(nullptr);
+    LoadInto(&editor, RichText());
+    layout_ = editor.RangeLayout();
+  }
+  return *layout_;
+}
+
+void TppDrawRichText::Render(TCanvas* canvas, const TRect& rect) {
+  TRichTextLayout& layout = Layout();
+  layout.FormatRange(canvas, Unbounded(rect), layout.LayoutPosition(FirstCharacter),
+                     layout.LayoutPosition(LastCharacter + 1), true);
 }
 
 bool TppDrawRichText::Draw(TppDevice* device) {
@@ -313,21 +339,16 @@ bool TppDrawRichText::Draw(TppDevice* device) {
   if (!printer && !screen) return false;  // a text file has no place for it
   device->DrawCommand(this);  // only places the command: the device draws no rich text
   if (FirstCharacter < 0) return true;
-  TRichEdit editor(nullptr);
-  LoadInto(&editor, RichText);
   const TRect dest{DrawLeft, DrawTop, DrawRight, DrawBottom};
   if (printer) {
-    // Measured at this printer's resolution: the range fills the rectangle.
+    // Laid out at this printer's resolution: the range fills the rectangle.
     if (!printer->Canvas()) return false;
     TCanvas* canvas = printer->Canvas()->Canvas();
     if (!Transparent) {
       canvas->Brush()->SetColor(Color);
       canvas->FillRect(dest);
     }
-    const int dpiX = printer->Printer()->PixelsPerInch(TppPixelAxis::Horizontal);
-    const int dpiY = printer->Printer()->PixelsPerInch(TppPixelAxis::Vertical);
-    FormatRange(&editor, canvas, TwipsRect(dest, dpiX, dpiY), FirstCharacter, LastCharacter + 1,
-                true);
+    Render(canvas, dest);
     return true;
   }
   // On screen the range is laid out as on paper, on a bitmap at the report
@@ -343,10 +364,12 @@ bool TppDrawRichText::Draw(TppDevice* device) {
   }
   TBitmap paper;
   paper.SetPixelsPerInch(dpi);
-  paper.SetSize(std::max(ppMMToPixels(Width, dpi), 1), std::max(ppMMToPixels(height, dpi), 1));
+  // As wide as the rectangle measured on paper, pixel for pixel: the lines
+  // break as they did there.
+  paper.SetSize(std::max(ppMMToPixels(Left + Width, dpi) - ppMMToPixels(Left, dpi), 1),
+                std::max(ppMMToPixels(height, dpi), 1));
   const TRect whole = Rect(0, 0, paper.Width(), paper.Height());
-  FormatRange(&editor, paper.Canvas(), TwipsRect(whole, dpi, dpi), FirstCharacter,
-              LastCharacter + 1, true);
+  Render(paper.Canvas(), whole);
   TCanvas* page = screen->PageBitmap()->Canvas();
   if (!Transparent) {
     page->Brush()->SetColor(Color);

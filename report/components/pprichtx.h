@@ -18,6 +18,7 @@
 
 class TBitmap;
 class TRichEdit;
+class TRichTextLayout;
 class TppDevice;
 
 class TppCustomRichText : public TppStretchable {
@@ -32,7 +33,7 @@ class TppCustomRichText : public TppStretchable {
   virtual void LoadRichText() = 0;
   // Stored bytes: "{\rtf" reads as RTF, anything else as plain text.
   void SetRichText(const std::string& text);
-  const std::string& RichTextStream() const { return rtf_; }
+  const std::string& RichTextStream() const { return *rtf_; }
 
   bool SupportsFont() const override { return false; }
   void GenerateContents() override;
@@ -49,10 +50,13 @@ class TppCustomRichText : public TppStretchable {
   // The measuring control, holding the text of rtf_ (loaded on first use
   // after a change, so a stream only checked for emptiness is never parsed).
   TRichEdit* Editor();
-  // Puts new bytes in rtf_ (what is known of the old ones no longer holds).
+  // Puts new bytes in rtf_ (what is known of the old ones no longer holds);
+  // the same bytes again, as each page of a long text brings them, keep
+  // what was known of them.
   void TakeRichText(std::string bytes);
 
-  std::string rtf_;
+  // The bytes, shared with the draw commands of the pages that show them.
+  std::shared_ptr<const std::string> rtf_;
   int first_ = 0, last_ = -1;
   // Where the next page goes on (kept when a page took nothing).
   int next_ = 0;
@@ -76,8 +80,7 @@ class TppCustomRichText : public TppStretchable {
   void PlaceRange(int start, int length, const TMeasure& measure);
 
   std::unique_ptr<TRichEdit> editor_;
-  std::string loaded_;  // what the editor holds
-  bool editorLoaded_ = false;
+  std::shared_ptr<const std::string> loaded_;  // what the editor holds
   std::unique_ptr<TBitmap> surface_;  // the measuring surface, kept between records
   int surfaceDpi_ = 0;
   // Facts and measurements by the text's bytes (a hash with the length), so
@@ -94,7 +97,7 @@ class TppRichText : public TppCustomRichText {
   explicit TppRichText(TComponent* owner = nullptr) : TppCustomRichText(owner) {}
   void GetRichTextStream() override { LoadRichText(); }
   void LoadRichText() override { InvalidateDesign(); }
-  const std::string& RichText() const { return rtf_; }
+  const std::string& RichText() const { return *rtf_; }
 };
 
 using TppGetRichTextEvent = std::function<void(TObject* sender, std::string& text)>;
@@ -124,8 +127,23 @@ class TppDrawRichText : public TppDrawCommand {
   // Renders itself on the printer and screen devices; false elsewhere.
   bool Draw(TppDevice* device) override;
 
+  const std::string& RichText() const;
+  void SetRichText(std::string text);
+  // The text as its component measured it, with the layout that measured
+  // it: the pages of one text share both, so no page copies the text or lays
+  // it out again.
+  void SetRichText(std::shared_ptr<const std::string> text, std::shared_ptr<TRichTextLayout> layout);
+
   TColor Color = TColor(0xFFFFFF);
   int FirstCharacter = -1, LastCharacter = -1;
-  std::string RichText;
   bool Transparent = false;
+
+ private:
+  // The shared layout, or one made from the text at the first draw.
+  TRichTextLayout& Layout();
+  // Draws the range from the top of `rect` on `canvas`.
+  void Render(TCanvas* canvas, const TRect& rect);
+
+  std::shared_ptr<const std::string> text_;
+  std::shared_ptr<TRichTextLayout> layout_;
 };

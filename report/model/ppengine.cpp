@@ -516,6 +516,15 @@ void TppEngine::FillPage() {
 }
 
 void TppEngine::ReprintAfterFooterBreak() {
+  ReprintHeadersAboveFooters();
+  if (!pageEnded_) GenerateBandList(blGroupFooter, currentIndex_, false);
+  for (int i = 0; i < report_->GroupCount(); ++i) report_->Groups(i)->RecomputeValue();
+}
+
+// The headers of the runs whose footers go on at the top of a page or a
+// column. The breaks they wait for stay pending: printing them here would
+// take them from the headers of the runs that follow the footers.
+void TppEngine::ReprintHeadersAboveFooters() {
   std::vector<bool> saved;
   for (TppBand* band : bandLists_[blGroupHeader]) {
     auto* header = static_cast<TppGroupBand*>(band);
@@ -525,8 +534,6 @@ void TppEngine::ReprintAfterFooterBreak() {
   GenerateBandList(blGroupHeader, 0, false);
   for (size_t i = 0; i < saved.size(); ++i)
     static_cast<TppGroupBand*>(bandLists_[blGroupHeader][i])->SetBreakPending(saved[i]);
-  if (!pageEnded_) GenerateBandList(blGroupFooter, currentIndex_, false);
-  for (int i = 0; i < report_->GroupCount(); ++i) report_->Groups(i)->RecomputeValue();
 }
 
 void TppEngine::PrintPageHeaders() {
@@ -617,7 +624,9 @@ void TppEngine::FillBands(int list, int index) {
       StartColumn();
       currentList_ = keepList;
       currentIndex_ = keepIndex;
-      if (currentList_ == blDetail || currentList_ == blGroupFooter) {
+      if (currentList_ == blGroupFooter) {
+        ReprintHeadersAboveFooters();
+      } else if (currentList_ == blDetail) {
         GenerateBandList(blGroupHeader, 0, false);
       } else if (currentList_ == blGroupHeader) {
         GenerateBandList(blGroupHeader, 0, false);

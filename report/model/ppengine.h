@@ -198,6 +198,7 @@ class TppEngine : public TppCustomEngine, public TppPipelineListener {
   void EndPassEvents();
   void FillPage();
   void ReprintAfterFooterBreak();
+  void ReprintHeadersAboveFooters();
   void PrintPageHeaders();
   void StartPage();
   void UpdateControlGroupPages();

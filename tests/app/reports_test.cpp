@@ -16,6 +16,7 @@
 #include <map>
 #include <optional>
 #include <regex>
+#include <set>
 
 #include "../report/command_output.h"
 #include "app/main/bug.h"
@@ -26,17 +27,21 @@
 #include "datactrls/wwdbgrid.h"
 #include "datactrls/wwtable.h"
 #include "platform/classlib/controls/qtbackend.h"
+#include "platform/classlib/core/datetime.h"
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/dialogs/dialogs.h"
 #include "platform/classlib/menus/menus.h"
+#include "platform/classlib/richedit/rtf.h"
 #include "platform/classlib/stdctrls/stdctrls.h"
 #include "platform/dao/core.h"
 #include "platform/classlib/db/datasource.h"
+#include "report/components/pprichtx.h"
 #include "report/model/ppreport.h"
 #include "report/output/pppage.h"
 #include "report/output/pppreview.h"
 #include "report/output/ppprintr.h"
 #include "report/output/ppprndlg.h"
+#include "report/output/ppviewr.h"
 #include "winctrls/exttab.h"
 #include "winctrls/tb97button.h"
 
@@ -435,6 +440,66 @@ TEST_F(ReportsTest, ListingTextsStayInsideTheirColumns) {
   EXPECT_GT(checked, 45 * 4);
 }
 
+// A listing prints each date whole, as the main window shows it: the date
+// alone (the options' default) or, with Options ▸ DateTimeFormat 1, with its
+// time on the line below, in the row made taller for it; never cut inside.
+TEST_F(ReportsTest, ListingDatesPrintWholeAsTheWindowShowsThem) {
+  {
+    dao::TDatabaseCore db(scratch.Database(), false, false, "");
+    auto stamp = db.Conn().Prepare(
+        "UPDATE Reports SET ReportedDate = ?, FixedDate = ?, VerifiedDate = ? WHERE ReportNumber <= 3");
+    const double when = EncodeDate(2026, 12, 28).Value + EncodeTime(22, 58, 58, 0).Value;
+    for (int i = 1; i <= 3; ++i) stamp->Bind(i, dao::Cell::MakeReal(when));
+    stamp->Step();
+  }
+  form->dsetBug->Refresh();
+  pdf = scratch.Dir() + "/dates.pdf";
+  const std::string date = "12/28/2026", time = "10:58:58";
+  for (int format : {0, 1}) {
+    SCOPED_TRACE(format);
+    form->Reg->WriteInteger("Options", "DateTimeFormat", format);
+    form->ApplyRowHeightAndDates();
+    std::filesystem::remove(pdf);
+    form->PrintListingThisProgram(false, 0);
+    const std::vector<PdfWord> words = PdfWords(pdf);
+    auto first = [&](const std::string& text) {
+      return *std::find_if(words.begin(), words.end(), [&](const PdfWord& w) { return w.text == text; });
+    };
+    // The date columns lie between the Reported/Requested title and the Type
+    // one; each ends where the next title starts.
+    const double from = first("Reported/Requested").left - 0.5, to = first("Type").left - 0.5;
+    const double ends[] = {first("Fixed/Implemented").left, first("Verified").left, to + 0.5};
+    std::vector<double> rows;  // the tops of the rows of entries 1 to 4
+    for (size_t i = 0; i + 1 < words.size() && rows.size() < 4; ++i)
+      if (words[i].text == "Entry" && words[i + 1].text == std::to_string(rows.size() + 1))
+        rows.push_back(words[i].top);
+    ASSERT_EQ(rows.size(), 4u);
+    for (size_t row = 0; row < 3; ++row) {
+      std::vector<PdfWord> dates;
+      for (const PdfWord& w : words)
+        if (w.left >= from && w.left < to && w.top >= rows[row] - 0.5 && w.top < rows[row + 1] - 0.5) {
+          dates.push_back(w);
+          EXPECT_LE(w.right, *std::find_if(std::begin(ends), std::end(ends), [&](double end) { return w.left < end; }))
+              << w.text;
+        }
+      std::multiset<std::string> shown;
+      for (const PdfWord& w : dates) shown.insert(w.text);
+      const std::multiset<std::string> whole =
+          format == 0 ? std::multiset<std::string>{date, date, date}
+                      : std::multiset<std::string>{date, date, date, time, time, time, "PM", "PM", "PM"};
+      EXPECT_EQ(shown, whole) << "entry " << row + 1;
+      // A time stands below its date, at the column's left.
+      for (const PdfWord& t : dates) {
+        if (t.text != time) continue;
+        EXPECT_TRUE(std::any_of(dates.begin(), dates.end(), [&](const PdfWord& d) {
+          return d.text == date && std::abs(d.left - t.left) < 1 && d.top < t.top;
+        })) << "entry " << row + 1;
+      }
+    }
+  }
+  EXPECT_TRUE(messages.empty());
+}
+
 TEST_F(ReportsTest, AnEmptyResultPreviewsAndPrintsAnEmptyReport) {
   ASSERT_TRUE(form->wwtblProgram->Locate("Program", Variant("Third"), {}));
   const auto texts = PreviewTexts([this] { form->PrintListingThisProgram(true, 0); });
@@ -681,4 +746,70 @@ TEST_F(ReportsTest, ListingPreviewFromTheMenuPagesThrough) {
   EXPECT_NE(scratch.Settings()->ReadInteger("Options", "PreviewForm_WindowTop", -100), -100);
 }
 
+// The comprehensive report of all programs, printed and previewed, prints
+// every entry's Report memo as its own wherever the entry meets the end of a
+// page: entries with memos in rich text, in plain text and in plain text that
+// looks like markup take turns with rich ones of growing length, so that
+// they fall at many heights, some with less room left than a line.
+struct MemoEntries : ReportsTest {
+  static constexpr int kRuns = 5;
+  void Prepare() override {
+    ReportsTest::Prepare();
+    dao::TDatabaseCore db(scratch.Database(), false, false, "");
+    db.Execute("DELETE FROM Reports");
+    auto add = [&](const std::string& memo) {
+      db.Execute("INSERT INTO Reports (Description, ProgramNumber, ReportType, Report) "
+                 "VALUES ('Memo', 1, 'BugReport', '" + memo + "')");
+    };
+    for (int run = 1; run <= kRuns; ++run) {
+      std::string rich = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 ";
+      for (int line = 1; line <= 5 * run; ++line) rich += "R" + std::to_string(run) + " \\b rich\\b0  line\\par ";
+      add(rich + "}");
+      add(Plain(run));
+      add(Markup(run));
+    }
+  }
+  static std::string Plain(int run) { return "P" + std::to_string(run) + " plain memo"; }
+  static std::string Markup(int run) {
+    return "A" + std::to_string(run) + " Printing <b>bold</b> & ampersand";
+  }
+};
+
+TEST_F(MemoEntries, EachPlainMemoPrintsAsItsOwnInPdfAndPreview) {
+  pdf = scratch.Dir() + "/memos.pdf";
+  form->PrintComprehensiveAllPrograms(false, 0);
+  const std::string text = PdfText();
+  for (int run = 1; run <= kRuns; ++run)
+    for (const std::string& memo : {Plain(run), Markup(run)})
+      EXPECT_EQ(Occurrences(text, memo), 1u) << memo;
+  // Previewed, each page shows its plain memos on the page, inked.
+  std::map<std::string, int> shown;
+  onPreview = [&](TppPrintPreview* p) {
+    TppScreenDevice* screen = p->ppViewer1->ScreenDevice();
+    for (;;) {
+      TppPage* page = screen->CurrentPage();
+      TCanvas* pixels = screen->PageBitmap()->Canvas();
+      for (int i = 0; i < page->DrawCommandCount(); ++i) {
+        auto* memo = dynamic_cast<TppDrawRichText*>(page->DrawCommands(i));
+        if (!memo || IsRtfText(memo->RichText()) || memo->FirstCharacter < 0) continue;
+        EXPECT_GE(memo->Top, 0) << memo->RichText();
+        EXPECT_LE(memo->Top + memo->Height, page->PageDef().mmHeight()) << memo->RichText();
+        bool inked = false;
+        for (int y = memo->DrawTop; y < memo->DrawBottom && !inked; ++y)
+          for (int x = memo->DrawLeft; x < memo->DrawRight && !inked; ++x)
+            inked = (uint32_t(pixels->Pixels(x, y)) & 0xFFFFFF) != 0xFFFFFF;
+        if (inked) ++shown[memo->RichText()];
+      }
+      if (page->LastPage) break;
+      ClickButton(p->spbPreviewNext);
+    }
+    p->Close();
+  };
+  form->PrintComprehensiveAllPrograms(true, 0);
+  for (int run = 1; run <= kRuns; ++run)
+    for (const std::string& memo : {Plain(run), Markup(run)}) EXPECT_EQ(shown[memo], 1) << memo;
+  EXPECT_TRUE(messages.empty());
+}
+
 }  // namespace
+

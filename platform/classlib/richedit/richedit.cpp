@@ -66,7 +66,7 @@ struct TCustomRichEdit::Impl {
   // Set while the edit itself replaces the content: no OnChange, no Modified.
   bool loading = false;
   // The content laid out for range formatting, made on first use after a change.
-  std::unique_ptr<TRichTextLayout> layout;
+  std::shared_ptr<TRichTextLayout> layout;
   // Set while a change asked for by the edit has been allowed by OnProtectChange.
   bool protectAllowed = false;
   // The bytes last loaded, while the content is still what they gave.
@@ -352,54 +352,28 @@ int TCustomRichEdit::GetTextLen() const { return int(Utf8Length(Text())); }
 
 namespace {
 
-// The layout counts a paragraph break as one character; the edit as two.
-int LayoutFromOurs(const std::string& text, int ours) {
-  int layout = 0, at = 0;
-  for (std::size_t i = 0; i < text.size() && at < ours;) {
-    if (text.compare(i, 2, "\r\n") == 0) {
-      at += 2;
-      i += 2;
-    } else {
-      Utf8Decode(text, i);
-      ++at;
-    }
-    ++layout;
-  }
-  return layout;
-}
-
-int OursFromLayout(const std::string& text, int layout) {
-  int ours = 0;
-  for (std::size_t i = 0; i < text.size() && layout > 0; --layout) {
-    if (text.compare(i, 2, "\r\n") == 0) {
-      ours += 2;
-      i += 2;
-    } else {
-      Utf8Decode(text, i);
-      ++ours;
-    }
-  }
-  return ours;
-}
-
 int TwipsToPixels(int twips, int ppi) { return int(std::lround(twips * ppi / kTwipsPerInch)); }
 
 }  // namespace
 
+std::shared_ptr<TRichTextLayout> TCustomRichEdit::RangeLayout() {
+  if (!impl_->layout) impl_->layout = std::make_shared<TRichTextLayout>(Document());
+  return impl_->layout;
+}
+
 int TCustomRichEdit::FormatRange(TFormatRange& range, bool render) {
   if (!range.Canvas) throw EInvalidOperation("Range formatting needs a canvas");
-  if (!impl_->layout) impl_->layout = std::make_unique<TRichTextLayout>(Document());
+  TRichTextLayout& layout = *RangeLayout();
   const QPaintDevice* device = vantrel::qt::ActivePainter(*range.Canvas).device();
   const int ppiX = device->logicalDpiX(), ppiY = device->logicalDpiY();
   const TRect r{TwipsToPixels(range.Rc.Left, ppiX), TwipsToPixels(range.Rc.Top, ppiY),
                 TwipsToPixels(range.Rc.Right, ppiX), TwipsToPixels(range.Rc.Bottom, ppiY)};
-  const std::string text = Text();
-  const int first = LayoutFromOurs(text, std::max(0, range.Chrg.CpMin));
-  const int last = range.Chrg.CpMax < 0 ? -1 : LayoutFromOurs(text, range.Chrg.CpMax);
+  const int first = layout.LayoutPosition(std::max(0, range.Chrg.CpMin));
+  const int last = range.Chrg.CpMax < 0 ? -1 : layout.LayoutPosition(range.Chrg.CpMax);
   int used = 0;
-  const int next = impl_->layout->FormatRange(range.Canvas, r, first, last, render, &used);
+  const int next = layout.FormatRange(range.Canvas, r, first, last, render, &used);
   range.UsedHeight = int(std::lround(used * kTwipsPerInch / ppiY));
-  return OursFromLayout(text, next);
+  return layout.EditPosition(next);
 }
 
 void TCustomRichEdit::Print(const std::string& caption) {

@@ -13,6 +13,7 @@
 #include "platform/classlib/stdctrls/edits.h"
 
 class TCustomRichEdit;
+class TRichTextLayout;
 
 DECLARE_ENUM(TAttributeType, atSelected, atDefaultText)
 DECLARE_ENUM(TConsistentAttribute, caBold, caColor, caFace, caItalic, caSize, caStrikeOut,
@@ -166,6 +167,10 @@ class TCustomRichEdit : public TCustomMemo {
   // Lays out the range on the device in the rectangle (twips) and returns
   // the first character that did not fit; draws it when `render`.
   int FormatRange(TFormatRange& range, bool render);
+  // The content as range formatting lays it out (made on first use after a
+  // change). Shared, so that what measured ranges of this content can draw
+  // them later from the same layout, after the edit has moved on to another.
+  std::shared_ptr<TRichTextLayout> RangeLayout();
 
   TNotifyEvent OnSelectionChange;
   TRichEditProtectChange OnProtectChange;

@@ -15,7 +15,7 @@ namespace {
 constexpr int32_t kMM = StretchRig::kMM;
 
 struct RegionRig : StretchRig {
-  RegionRig() : StretchRig(10 * kMM) {}
+  explicit RegionRig(int32_t headerHeight = 10 * kMM) : StretchRig(headerHeight) {}
   // A region at `top`, 10 mm high, holding a stretching memo of `lines` lines.
   TppRegion* Add(int32_t top, int lines, bool stretch = true) {
     auto* region = new TppRegion(&form);
@@ -112,6 +112,34 @@ TEST(Regions, ARegionContinuesItsMemoOnTheNextPage) {
   for (const auto& page : boxes) EXPECT_FALSE(page.empty());
   // On the next page region and memo start at the band's top.
   EXPECT_EQ(memoTop, std::stoi(boxes[1]));
+}
+
+// Below a header that leaves less room than the region's title needs, the
+// region places nothing on page 1; on page 2 its title and its memo start at
+// the band's top as designed, with every line.
+TEST(Regions, ARegionWithNoRoomForItsTitleStartsWholeOnTheNextPage) {
+  const int32_t printable = RegionRig().report->PrinterSetup()->PageDef().mmPrintableHeight();
+  const int32_t top = RegionRig().report->PrinterSetup()->PageDef().mmMarginTop();
+  for (int32_t room : {int32_t{0}, 2 * kMM, 4 * kMM}) {
+    SCOPED_TRACE(room);
+    RegionRig rig(printable - room);
+    rig.headerOn = [](int page) { return page == 1; };
+    TppRegion* region = rig.Add(0, 3);
+    auto* title = new TppLabel(&rig.form);
+    title->SetAutoSize(false);
+    title->SetRegion(region);
+    title->SetmmBounds(0, 0, 20 * kMM, 5 * kMM);
+    title->SetCaption("Title");
+    const auto texts = rig.Commands<TppDrawText>();
+    ASSERT_EQ(texts.size(), 2u);
+    EXPECT_TRUE(texts[0].empty());
+    std::vector<std::string> placed;
+    for (const TppDrawText* t : texts[1])
+      placed.push_back((t->Text.empty() ? t->WrappedText[0] + "+" + std::to_string(t->WrappedText.Count())
+                                        : t->Text) + "@" + std::to_string(t->Top - top));
+    std::sort(placed.begin(), placed.end());
+    EXPECT_EQ(placed, (std::vector<std::string>{"R1 line 1+3@0", "Title@0"}));
+  }
 }
 
 TEST(Regions, ChildrenGoWithTheirRegionAndOnlyARegionTakesThem) {

@@ -12,6 +12,7 @@
 
 #include "../command_output.h"
 #include "platform/classlib/core/english_settings.h"
+#include "platform/classlib/richedit/richedit.h"
 #include "report/output/ppprintr.h"
 #include "report/output/ppprndev.h"
 #include "stretchrig.h"
@@ -163,7 +164,7 @@ TEST(RichText, RecordsOfOneFieldEachPrintTheirOwnTextWhenTextsRepeat) {
   std::vector<std::string> printed, alone;
   const auto pages = rig.Commands<TppDrawRichText>();
   for (auto* c : pages.at(0))
-    printed.push_back(c->RichText + " " + std::to_string(c->FirstCharacter) + "-" +
+    printed.push_back(c->RichText() + " " + std::to_string(c->FirstCharacter) + "-" +
                       std::to_string(c->LastCharacter));
   for (const std::string& text : texts)
     for (const std::string& range : RangesAlone(text))
@@ -179,7 +180,7 @@ TEST(RichText, TheDataKindPrintsItsFieldTheHandlersTextOrWithoutAutoDisplayNothi
   auto texts = [&] {
     std::vector<std::string> out;
     const auto pages = rig.Commands<TppDrawRichText>();
-    for (auto* c : pages.at(0)) out.push_back(c->RichText);
+    for (auto* c : pages.at(0)) out.push_back(c->RichText());
     return out;
   };
   EXPECT_EQ(texts(), (std::vector<std::string>{"N1", "N2"}));
@@ -204,6 +205,18 @@ void PrintToPdf(RichRig& rig, const std::string& pdf) {
   device.SetPublisher(nullptr);
 }
 
+// The words "w<paragraph>x<word>" of a PDF's text, each once.
+void ExpectEachWordOnce(const std::string& pdf, int paragraphs, int words) {
+  std::map<std::string, int> seen;
+  std::istringstream text(CommandOutput("pdftotext '" + pdf + "' - 2>/dev/null"));
+  for (std::string word; text >> word;) ++seen[word];
+  for (int p = 1; p <= paragraphs; ++p)
+    for (int w = 1; w <= words; ++w) {
+      const std::string word = "w" + std::to_string(p) + "x" + std::to_string(w);
+      EXPECT_EQ(seen[word], 1) << word;
+    }
+}
+
 // Over several pages each word is in the PDF's text once: the lines beside
 // a page break, of paragraphs that run over it too, are left out, not drawn
 // and clipped away.
@@ -219,14 +232,47 @@ TEST(RichText, EachWordIsInAPdfsTextOnce) {
   PrintToPdf(rig, pdf);
   const std::string info = CommandOutput("pdfinfo '" + pdf + "' 2>/dev/null");
   EXPECT_EQ(info.find("Pages:          1\n"), std::string::npos) << "one page only";
-  std::map<std::string, int> seen;
-  std::istringstream words(CommandOutput("pdftotext '" + pdf + "' - 2>/dev/null"));
-  for (std::string word; words >> word;) ++seen[word];
-  for (int p = 1; p <= kParagraphs; ++p)
+  ExpectEachWordOnce(pdf, kParagraphs, kWords);
+  std::remove(pdf.c_str());
+}
+
+// A memo over many pages as the memo panes write them: bullets, indented
+// paragraphs, line breaks inside paragraphs, a character beyond the BMP and
+// long paragraphs that run over the page breaks. Each page goes on where the
+// one before stopped, and each word is in the PDF's text once.
+TEST(RichText, ALongFormattedMemoPrintsEachWordOnceOverItsPages) {
+  constexpr int kParagraphs = 60, kWords = 40;
+  TRtfCharFormat plain;
+  plain.FontName = "Arial";
+  plain.HalfPoints = 22;
+  TRtfCharFormat bold = plain;
+  bold.Style = {fsBold};
+  TRtfDocument memo;
+  for (int p = 1; p <= kParagraphs; ++p) {
+    TRtfParagraph paragraph;
+    paragraph.Format.Bullets = p % 5 == 0;
+    if (p % 7 == 0) paragraph.Format.LeftIndent = paragraph.Format.FirstIndent = 360;
     for (int w = 1; w <= kWords; ++w) {
-      const std::string word = "w" + std::to_string(p) + "x" + std::to_string(w);
-      EXPECT_EQ(seen[word], 1) << word;
+      std::string word = "w" + std::to_string(p) + "x" + std::to_string(w);
+      if (w % 13 == 0) word += "\xE2\x80\xA8";  // a line break after it
+      else if (w % 17 == 0) word += " \xF0\x9F\x98\x80 ";  // and a character of two UTF-16 units
+      else word += " ";
+      paragraph.Runs.push_back({word, w % 3 ? plain : bold});
     }
+    memo.Paragraphs.push_back(std::move(paragraph));
+  }
+  const std::string rtf = RtfWrite(memo);
+  RichRig rig(rtf, 10 * kMM);
+  const auto ranges = rig.Ranges();
+  ASSERT_GE(ranges.size(), 4u);
+  ExpectContiguous(ranges);
+  TRichEdit edit(nullptr);
+  TStringStream stream(rtf);
+  edit.Lines()->LoadFromStream(&stream);
+  EXPECT_EQ(ranges.back().substr(ranges.back().find('-') + 1), std::to_string(edit.GetTextLen()));
+  const std::string pdf = testing::TempDir() + "longmemo.pdf";
+  PrintToPdf(rig, pdf);
+  ExpectEachWordOnce(pdf, kParagraphs, kWords);
   std::remove(pdf.c_str());
 }
 

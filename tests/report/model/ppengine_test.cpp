@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/core/messagepump.h"
 #include "platform/classlib/dialogs/dialogs.h"
@@ -319,6 +321,88 @@ TEST(ReportGroups, AnyPageRegeneratedAloneEqualsThatPageOfTheFirstRun) {
       EXPECT_EQ(Describe(*r.device.Pages[0]), first[size_t(p - 1)]) << "page " << p;
       EXPECT_EQ(r.report->Engine()->PagesGenerated(), 1) << "page " << p;
     }
+  }
+}
+
+// The texts of a page's columns, left to right, without the page's header and footer.
+std::vector<std::vector<std::string>> Columns(const TppPage& page) {
+  std::map<int32_t, std::vector<std::string>> byLeft;
+  for (int i = 0; i < page.DrawCommandCount(); ++i)
+    if (auto* text = dynamic_cast<TppDrawText*>(page.DrawCommands(i));
+        text && text->Text != "Head" && text->Text != "Foot")
+      byLeft[text->Left].push_back(text->Text);
+  std::vector<std::vector<std::string>> columns;
+  for (auto& [left, texts] : byLeft) columns.push_back(texts);
+  return columns;
+}
+
+// The records `from` to `to` as texts, after `before` and followed by `after`.
+std::vector<std::string> Records(std::vector<std::string> before, int from, int to,
+                             const std::vector<std::string>& after = {}) {
+  for (int id = from; id <= to; ++id) before.push_back(std::to_string(id));
+  before.insert(before.end(), after.begin(), after.end());
+  return before;
+}
+
+std::vector<std::string> operator+(std::vector<std::string> a, const std::vector<std::string>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// Two columns over the two groups: wherever a column ends (within a run's
+// records, before the outer footer, before a new run's headers or between
+// them, and so at the end of a page), the next goes on under the run's headers
+// printed again, every record once and in order, each footer once where its
+// run ends; footers that go on keep the next run's break for its headers.
+TEST(ReportGroups, ColumnsGoOnUnderTheRunsHeadersWhereverAColumnEnds) {
+  using Texts = std::vector<std::string>;
+  const Texts g1 = {"G1", "G1"}, g2 = {"G2", "G2"}, ends = {"inner", "outer"};
+  struct Case {
+    const char* where;
+    int rows, runs;
+    std::vector<std::vector<Texts>> pages;  // columns of each page
+  };
+  const Case cases[] = {
+      {"within the records", 30, 15,
+       {{Records(g1, 1, 15, ends + g2) + Records({}, 16, 19), Records(g2, 20, 30, ends)}}},
+      {"before the outer footer", 30, 22,
+       {{Records(g1, 1, 22, {"inner"}), Texts{"G1", "G1", "outer"} + Records(g2, 23, 30, ends)}}},
+      {"before the new run's headers", 30, 21,
+       {{Records(g1, 1, 21, ends), Records(g2, 22, 30, ends)}}},
+      {"between the new run's headers", 30, 20,
+       {{Records(g1, 1, 20, ends + Texts{"G2"}), Records(g2, 21, 30, ends)}}},
+      {"before the outer footer, at a page's end", 60, 44,
+       {{Records(g1, 1, 22), Records(g1, 23, 44, {"inner"})},
+        {Texts{"G1", "G1", "outer"} + Records(g2, 45, 60, ends)}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.where);
+    Grouped r(c.rows, c.runs);
+    r.report->SetColumns(2);
+    r.report->FindBand(dbColumnHeader)->SetmmHeight(0);
+    r.report->FindBand(dbColumnFooter)->SetmmHeight(0);
+    r.Print();
+    std::vector<std::vector<Texts>> pages;
+    for (const auto& page : r.device.Pages) pages.push_back(Columns(*page));
+    EXPECT_EQ(pages, c.pages);
+  }
+}
+
+// Pages of earlier runs made again after the last page, first to last: each
+// starts from its own run's value, not from the one the last page left, so it
+// breaks where its run ends and nowhere else (also without a header at the
+// top of each page, which would read the value again).
+TEST(ReportGroups, AnEarlierRunsPageMadeAgainAfterTheLastBreaksOnlyWhereItsRunEnds) {
+  Grouped r(100, 17);
+  for (TppGroup* group : r.groups) group->SetReprintOnSubsequentPage(false);
+  r.Print();
+  const std::vector<std::string> whole = r.Pages();
+  ASSERT_GT(whole.size(), 3u);
+  for (int p = 1; p <= int(whole.size()); ++p) {
+    r.Print(prOnePage, int(whole.size()));  // the last run's value is the group's
+    r.Print(prOnePage, p);
+    ASSERT_EQ(r.device.Pages.size(), 1u) << p;
+    EXPECT_EQ(Describe(*r.device.Pages[0]), whole[size_t(p - 1)]) << "page " << p;
   }
 }
 

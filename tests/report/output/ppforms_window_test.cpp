@@ -5,6 +5,12 @@
 
 #include <QImage>
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
 #include "fake_report.h"
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/controls/qtbackend.h"
@@ -114,6 +120,63 @@ TEST_F(ReportPrintDialog, PagesMustNameAPageBeforeOKCloses) {
   ClickOn(dialog->btnOK);
   EXPECT_EQ(dialog->PageRequest, 2);
   EXPECT_EQ(printer.PrinterSetup()->Copies(), 3);
+}
+
+// With the PDF printer, OK asks for the file while the print dialog is still
+// open: a name typed without an extension gets ".pdf", one with an extension
+// keeps it, the last name is offered again. Cancelling the file, not
+// replacing a file that is there or naming a folder that is not keeps the
+// print dialog open with the name it had (the file dialog asks again after
+// such an answer; it is cancelled then).
+TEST_F(ReportPrintDialog, ThePdfPrinterAsksForItsFileBeforeOKCloses) {
+  printer.PrinterSetup()->SetPrinterName("PDF");
+  const std::string dir = testing::TempDir() + "pdfname-" + std::to_string(::getpid()) + "/";
+  std::filesystem::create_directories(dir);
+  std::ofstream(dir + "existing.pdf") << "kept";
+  struct Case {
+    std::string typed;  // empty: the file dialog is cancelled
+    std::string offered, fileName;
+    TModalResult closes;
+    std::string asked;  // the question on the way, answered No
+  };
+  const Case cases[] = {
+      {"defects", "", dir + "defects.pdf", mrOk, ""},
+      {"", dir + "defects.pdf", dir + "defects.pdf", mrNone, ""},
+      {"listing.PDF", dir + "defects.pdf", dir + "listing.PDF", mrOk, ""},
+      {"notes.txt", dir + "listing.PDF", dir + "notes.txt", mrOk, ""},
+      {"existing", dir + "notes.txt", dir + "notes.txt", mrNone,
+       dir + "existing.pdf already exists.\nDo you want to replace it?"},
+      {"no folder/defects", dir + "notes.txt", dir + "notes.txt", mrNone,
+       dir + "no folder/defects.pdf\nPath does not exist.\nPlease verify the correct path was given."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed);
+    dialog->SetModalResult(mrNone);
+    int asked = 0;
+    bool whileOpen = false;
+    std::string offered, question;
+    TDialogResponderScope files([&](TDialogRequest& r) {
+      if (r.Kind != TDialogKind::SaveFile) {
+        question = r.Text;
+        return std::find(r.Buttons.begin(), r.Buttons.end(), mrNo) != r.Buttons.end() ? mrNo : mrOk;
+      }
+      if (++asked > 1) return mrCancel;
+      whileOpen = dialog->Visible() && dialog->ModalResult() == mrNone;
+      auto* save = static_cast<TSaveDialog*>(r.Dialog);
+      offered = save->FileName();
+      if (c.typed.empty()) return mrCancel;
+      save->SetFileName(dir + c.typed);
+      return mrOk;
+    });
+    ClickOn(dialog->btnOK);
+    EXPECT_EQ(asked, c.asked.empty() ? 1 : 2);
+    EXPECT_TRUE(whileOpen);
+    EXPECT_EQ(offered, c.offered);
+    EXPECT_EQ(question, c.asked);
+    EXPECT_EQ(printer.FileName, c.fileName);
+    EXPECT_EQ(dialog->ModalResult(), c.closes);
+  }
+  std::filesystem::remove_all(dir);
 }
 
 // The rightmost column of dark caption pixels in a control's image.

@@ -8,6 +8,9 @@
 #include <filesystem>
 #include <functional>
 
+#include "platform/classlib/graphics/images.h"
+#include "platform/classlib/richedit/richlayout.h"
+#include "report/components/pprichtx.h"
 #include "report/output/ppforms.h"
 #include "report/output/virtual_printers.h"
 
@@ -275,6 +278,15 @@ std::string Output(const std::string& command) {
   return out;
 }
 
+// The publisher's pages printed by the PDF printer into `file`.
+void PrintPdf(const TppPrinterSetup& setup, TppPublisher& publisher, const std::filesystem::path& file) {
+  TppPrinterDevice device;
+  device.Printer()->SetPrinterSetup(setup);
+  device.Printer()->FileName = file.string();
+  device.SetPublisher(&publisher);
+  device.RequestPages();
+}
+
 // The built-in PDF printer needs no installed printer: a file name given by
 // the caller is enough.
 TEST(ReportPdfPrinting, PagesGoToAPdfFileInOrder) {
@@ -306,11 +318,7 @@ TEST(ReportPdfPrinting, PagesGoToAPdfFileInOrder) {
       publisher.ReceivePage(&page);
     }
   };
-  TppPrinterDevice device;
-  device.Printer()->SetPrinterSetup(setup);
-  device.Printer()->FileName = file.string();
-  device.SetPublisher(&publisher);
-  device.RequestPages();
+  PrintPdf(setup, publisher, file);
   ppSetScreenPixelsPerInch(0);
   ASSERT_TRUE(std::filesystem::exists(file));
   const std::string info = Output("pdfinfo '" + file.string() + "'");
@@ -318,6 +326,44 @@ TEST(ReportPdfPrinting, PagesGoToAPdfFileInOrder) {
   EXPECT_NE(info.find("612 x 792 pts"), std::string::npos) << info;
   const std::string text = Output("pdftotext '" + file.string() + "' -");
   EXPECT_EQ(text, "Defect 1\n\n\fDefect 2\n\n\fDefect 3\n\n\f");
+  std::filesystem::remove(file);
+}
+
+// A rich text's range prints whole: the report measured it to fit, so a box
+// that rounds on the printer to a pixel less than its lines takes nothing
+// from it.
+TEST(ReportPdfPrinting, ARichTextRangePrintsWholeInABoxAPixelShortOfItsLines) {
+  constexpr int kDpi = 600;  // the PDF printer's
+  const std::string rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs24 Word\\par}";
+  TRichTextLayout layout(RtfRead(rtf));
+  TBitmap surface;
+  surface.SetPixelsPerInch(kDpi);
+  surface.SetSize(16, 16);
+  int line = 0;
+  layout.FormatRange(surface.Canvas(), {0, 0, 2 * kDpi, 10 * kDpi}, 0, -1, false, &line);
+  ASSERT_GT(line, 10);
+  const std::filesystem::path file = std::filesystem::temp_directory_path() /
+                                     ("vantrel-rich-" + std::to_string(::getpid()) + ".pdf");
+  TppPrinterSetup setup;
+  setup.SetPrinterName("PDF");
+  TppPublisher publisher;
+  publisher.OnPageRequest = [&](TObject*, TppPageRequestType, TStrings*, int) {
+    TppPage page;
+    page.SetPrinterSetup(&setup);
+    page.AbsolutePageNo = page.PageNo = 1;
+    page.FirstPage = page.LastPage = page.FinalPage = true;
+    auto* text = new TppDrawRichText;
+    text->SetRichText(rtf);
+    text->FirstCharacter = 0;
+    text->LastCharacter = 4;
+    text->Left = text->Top = kInch;
+    text->Width = 2 * kInch;
+    text->Height = (line - 1) * kInch / kDpi;
+    text->SetPage(&page);
+    publisher.ReceivePage(&page);
+  };
+  PrintPdf(setup, publisher, file);
+  EXPECT_EQ(Output("pdftotext '" + file.string() + "' -"), "Word\n\n\f") << "a line " << line << " pixels high";
   std::filesystem::remove(file);
 }
 

@@ -7,6 +7,7 @@
 
 #include <cmath>
 
+#include "platform/classlib/core/strutils.h"
 #include "platform/classlib/graphics/images.h"
 #include "platform/classlib/graphics/qtbridge.h"
 #include "platform/classlib/graphics/surface.h"
@@ -160,6 +161,52 @@ TEST(RichTextLayout, APartDrawsAsTheTextStartingThereWould) {
   const QImage& b = vantrel::qt::BitmapImage(*alone);
   EXPECT_NE(InkBox(*alone, clBlack).Right, -1);
   EXPECT_TRUE(a == b) << "the part draws as the text alone";
+}
+
+// Edit positions count code points, each paragraph end and each line break
+// inside a paragraph as two ("\r\n"); the layout counts UTF-16 units, each
+// break as one. Every position maps across and back; one inside a "\r\n"
+// stands before it, one beyond the text at its end.
+TEST(RichTextLayout, EditAndLayoutPositionsMapBothWays) {
+  const std::string face = "\xF0\x9F\x98\x80", lineBreak = "\xE2\x80\xA8";
+  const std::vector<std::vector<std::string>> cases = {
+      {"plain words"},
+      {"one", "two", ""},
+      {"", ""},
+      {"a" + face + "b", "c"},
+      {"line" + lineBreak + "break", "x" + face},
+      {face + lineBreak + face, "", "caf\xC3\xA9 end"},
+  };
+  for (const auto& paragraphs : cases) {
+    TRtfDocument d;
+    for (const std::string& text : paragraphs) d.Paragraphs.push_back({TRtfParaFormat{}, {{text, {}}}});
+    const TRichTextLayout layout(d);
+    SCOPED_TRACE(d.PlainText("|"));
+    // The positions between characters, in both counts.
+    std::vector<std::pair<int, int>> stops{{0, 0}};
+    auto step = [&](int layoutUnits, int editUnits) {
+      stops.push_back({stops.back().first + layoutUnits, stops.back().second + editUnits});
+    };
+    for (size_t p = 0; p < paragraphs.size(); ++p) {
+      for (size_t at = 0; at < paragraphs[p].size();) {
+        const char32_t c = Utf8Decode(paragraphs[p], at);
+        if (c == 0x2028) step(1, 2);
+        else step(c > 0xFFFF ? 2 : 1, 1);
+      }
+      if (p + 1 < paragraphs.size()) step(1, 2);
+    }
+    EXPECT_EQ(layout.TextLength(), stops.back().first);
+    for (size_t i = 0; i < stops.size(); ++i) {
+      const auto [position, edit] = stops[i];
+      EXPECT_EQ(layout.EditPosition(position), edit) << position;
+      EXPECT_EQ(layout.LayoutPosition(edit), position) << edit;
+      if (i + 1 < stops.size() && stops[i + 1].second == edit + 2) {
+        EXPECT_EQ(layout.LayoutPosition(edit + 1), position) << "inside the break after " << edit;
+      }
+    }
+    EXPECT_EQ(layout.LayoutPosition(stops.back().second + 5), stops.back().first);
+    EXPECT_EQ(layout.EditPosition(stops.back().first + 5), stops.back().second);
+  }
 }
 
 TEST(RichTextDocument, EveryAttributeSurvivesTheEditorsDocument) {
