@@ -16,6 +16,7 @@
 #include "report/output/ppprintr.h"
 #include "report/output/ppprndev.h"
 #include "stretchrig.h"
+#include "platform/classlib/core/temp_dir.h"
 
 namespace {
 
@@ -221,7 +222,8 @@ void ExpectEachWordOnce(const std::string& pdf, int paragraphs, int words) {
 // a page break, of paragraphs that run over it too, are left out, not drawn
 // and clipped away.
 TEST(RichText, EachWordIsInAPdfsTextOnce) {
-  const std::string pdf = testing::TempDir() + "richpages.pdf";
+  const TempDir scratch;
+  const std::string pdf = scratch / "richpages.pdf";
   constexpr int kParagraphs = 40, kWords = 30;
   std::string rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs24 ";
   for (int p = 1; p <= kParagraphs; ++p) {
@@ -233,7 +235,6 @@ TEST(RichText, EachWordIsInAPdfsTextOnce) {
   const std::string info = CommandOutput("pdfinfo '" + pdf + "' 2>/dev/null");
   EXPECT_EQ(info.find("Pages:          1\n"), std::string::npos) << "one page only";
   ExpectEachWordOnce(pdf, kParagraphs, kWords);
-  std::remove(pdf.c_str());
 }
 
 // A memo over many pages as the memo panes write them: bullets, indented
@@ -270,15 +271,16 @@ TEST(RichText, ALongFormattedMemoPrintsEachWordOnceOverItsPages) {
   TStringStream stream(rtf);
   edit.Lines()->LoadFromStream(&stream);
   EXPECT_EQ(ranges.back().substr(ranges.back().find('-') + 1), std::to_string(edit.GetTextLen()));
-  const std::string pdf = testing::TempDir() + "longmemo.pdf";
+  const TempDir scratch;
+  const std::string pdf = scratch / "longmemo.pdf";
   PrintToPdf(rig, pdf);
   ExpectEachWordOnce(pdf, kParagraphs, kWords);
-  std::remove(pdf.c_str());
 }
 
 // Printed to the PDF printer: the range's text stands in the file, in order.
 TEST(RichText, ThePrinterDeviceRendersTheRange) {
-  const std::string pdf = testing::TempDir() + "richtext.pdf";
+  const TempDir scratch;
+  const std::string pdf = scratch / "richtext.pdf";
   RichRig rig(Paragraphs(3, 24), 10 * kMM);
   PrintToPdf(rig, pdf);
   const std::string text = PdfText(pdf);
@@ -286,7 +288,6 @@ TEST(RichText, ThePrinterDeviceRendersTheRange) {
   EXPECT_NE(one, std::string::npos) << text;
   EXPECT_NE(three, std::string::npos) << text;
   EXPECT_LT(one, three);
-  std::remove(pdf.c_str());
 }
 
 }  // namespace

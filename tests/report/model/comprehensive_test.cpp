@@ -23,6 +23,7 @@
 #include "report/model/ppengine.h"
 #include "report/model/ppreport.h"
 #include "report/output/pppreview.h"
+#include "platform/classlib/core/temp_dir.h"
 
 using testing_support::Pump;
 
@@ -170,8 +171,8 @@ TEST(ComprehensiveReport, PreviewsWithThePageCountOfTheCountingPass) {
 
 TEST(ComprehensiveReport, PrintsToAPdfFileWithoutAPrinter) {
   Application->Initialize();
-  const std::string pdf = testing::TempDir() + "comprehensive.pdf";
-  std::filesystem::remove(pdf);
+  const TempDir scratch;
+  const std::string pdf = scratch / "comprehensive.pdf";
   Comprehensive app;
   app.report->SetDevice(dvPrinter);
   app.report->PrinterSetup()->SetPrinterName("PDF");
@@ -202,7 +203,6 @@ TEST(ComprehensiveReport, PrintsToAPdfFileWithoutAPrinter) {
   EXPECT_NE(first.find("Report 1\n"), std::string::npos);
   EXPECT_EQ(first.find("Report 80"), std::string::npos);
   EXPECT_NE(second.find("Report 80"), std::string::npos) << second;
-  std::filesystem::remove(pdf);
 }
 
 }  // namespace

@@ -32,6 +32,7 @@
 #include "report/model/ppdesignhost.h"
 #include "report/output/ppprintr.h"
 #include "reportrig.h"
+#include "platform/classlib/core/temp_dir.h"
 
 using namespace testing_support;
 
@@ -721,8 +722,8 @@ TEST(DesignHost, ADataTextTakesItsFieldsDisplayWidthAtDesignTime) {
 
 // Prints the report to a PDF file and a text file; the PDF's creation time aside.
 std::pair<std::string, std::string> PrintBoth(TppReport* report, const std::string& stem) {
-  const std::string pdf = testing::TempDir() + stem + ".pdf", txt = testing::TempDir() + stem + ".txt";
-  std::filesystem::remove(pdf);
+  const TempDir scratch;
+  const std::string pdf = scratch / (stem + ".pdf"), txt = scratch / (stem + ".txt");
   report->SetShowPrintDialog(false);
   report->SetShowCancelDialog(false);
   report->PrinterSetup()->SetPrinterName("PDF");

@@ -21,6 +21,7 @@
 #include "report/output/pppreview.h"
 #include "report/output/ppprndlg.h"
 #include "virtual_printers.h"
+#include "platform/classlib/core/temp_dir.h"
 
 using namespace testing_support;
 
@@ -130,8 +131,8 @@ TEST_F(ReportPrintDialog, PagesMustNameAPageBeforeOKCloses) {
 // such an answer; it is cancelled then).
 TEST_F(ReportPrintDialog, ThePdfPrinterAsksForItsFileBeforeOKCloses) {
   printer.PrinterSetup()->SetPrinterName("PDF");
-  const std::string dir = testing::TempDir() + "pdfname-" + std::to_string(::getpid()) + "/";
-  std::filesystem::create_directories(dir);
+  const TempDir scratch;
+  const std::string dir = scratch.Path() + "/";
   std::ofstream(dir + "existing.pdf") << "kept";
   struct Case {
     std::string typed;  // empty: the file dialog is cancelled
@@ -176,7 +177,6 @@ TEST_F(ReportPrintDialog, ThePdfPrinterAsksForItsFileBeforeOKCloses) {
     EXPECT_EQ(printer.FileName, c.fileName);
     EXPECT_EQ(dialog->ModalResult(), c.closes);
   }
-  std::filesystem::remove_all(dir);
 }
 
 // The rightmost column of dark caption pixels in a control's image.
