@@ -548,11 +548,14 @@ class Translator {
       // bytes. A row equal here is equal to the engine: what it reads fits
       // the field (the constant does), so no cut changes it. That decides.
       // A text cut to the constant starts with it, in some case: it sorts
-      // at or after the constant in capitals.
-      const std::string lowest = TextLiteral(anyCase ? UpperCase(text) : text) + " COLLATE BINARY";
+      // from the constant in capitals up to past it in small letters. Only
+      // such a text, or a blob, has its length measured.
+      std::string starts = ref + " >= " + TextLiteral(anyCase ? UpperCase(text) : text) + " COLLATE BINARY";
+      if (std::optional<std::string> past = PastEveryStart(anyCase ? LowerCase(text) : text))
+        starts += " AND " + ref + " < " + TextLiteral(*past) + " COLLATE BINARY";
       return Sql(WithNulls(ref,
-                           "(" + ref + " = " + constant + " OR (" + ref + " >= X'' AND CAST(" + ref +
-                               " AS TEXT) = " + constant + ") OR (" + ref + " >= " + lowest + " AND " + cut +
+                           "(" + ref + " = " + constant + " OR (" + ref + " >= X'' AND (CAST(" + ref +
+                               " AS TEXT) = " + constant + " OR " + cut + ")) OR (" + starts + " AND " + cut +
                                "))",
                            nullHolds),
                  true);
