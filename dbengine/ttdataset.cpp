@@ -761,7 +761,7 @@ bool TttBDEDataset::FilterRecordWith(std::uint8_t* record, const std::function<v
 void TttBDEDataset::ReplaceFilter(TFilterListItem*& handle, TFilterListItem* replacement) {
   if (Filtered()) {
     CursorPosChanged();
-      Engine()->SetToStart(cursor_);
+    Engine()->SetToStart(cursor_);
   }
   if (handle) Engine()->DropFilter(cursor_, handle);
   handle = replacement;
@@ -836,7 +836,7 @@ void TttBDEDataset::SetFiltered(bool value) {
   if (Active()) {
     CheckBrowseMode();
     if (value != Filtered()) {
-          CursorPosChanged();
+      CursorPosChanged();
       Engine()->SetToStart(cursor_);
       ActivateFilters(value);
       TDataSet::SetFiltered(value);
