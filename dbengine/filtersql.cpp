@@ -548,15 +548,14 @@ class Translator {
       // bytes. A row equal here is equal to the engine: what it reads fits
       // the field (the constant does), so no cut changes it. That decides.
       // A text cut to the constant starts with it, in some case: it sorts
-      // from the constant in capitals up to past it in small letters. Only
-      // such a text, or a blob, has its length measured.
-      std::string starts = ref + " >= " + TextLiteral(anyCase ? UpperCase(text) : text) + " COLLATE BINARY";
-      if (std::optional<std::string> past = PastEveryStart(anyCase ? LowerCase(text) : text))
-        starts += " AND " + ref + " < " + TextLiteral(*past) + " COLLATE BINARY";
-      return Sql(WithNulls(ref,
-                           "(" + ref + " = " + constant + " OR (" + ref + " >= X'' AND (CAST(" + ref +
-                               " AS TEXT) = " + constant + " OR " + cut + ")) OR (" + starts + " AND " + cut +
-                               "))",
+      // from the constant in capitals up to past it in small letters. Every
+      // other row is refused by one or three comparisons; only such a text,
+      // or a blob, has its length measured.
+      const std::string lowest = ref + " >= " + TextLiteral(anyCase ? UpperCase(text) : text) + " COLLATE BINARY";
+      const std::optional<std::string> past = PastEveryStart(anyCase ? LowerCase(text) : text);
+      const std::string startCut = past ? "(" + ref + " < " + TextLiteral(*past) + " COLLATE BINARY AND " + cut + ")" : cut;
+      const std::string blob = "(" + ref + " >= X'' AND (CAST(" + ref + " AS TEXT) = " + constant + " OR " + cut + "))";
+      return Sql(WithNulls(ref, "(" + ref + " = " + constant + " OR (" + lowest + " AND (" + startCut + " OR " + blob + ")))",
                            nullHolds),
                  true);
     }

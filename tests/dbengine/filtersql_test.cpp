@@ -57,17 +57,17 @@ TEST(FilterPrefilter, RestrictsOnlyWhatSqlDecidesAsTheEngineDoes) {
       // let through where they might hold; each column read past any index
       // (a unary plus).
       {"Name = 'Anna'", whole,
-       R"((+"Name" = 'Anna' COLLATE ZSTRING OR (+"Name" >= X'' AND (CAST(+"Name" AS TEXT) = 'Anna' COLLATE ZSTRING)"
-       R"( OR length(CAST(+"Name" AS BLOB)) >= 81)) OR (+"Name" >= 'Anna' COLLATE BINARY AND +"Name" < 'Annb' )"
-       R"(COLLATE BINARY AND length(CAST(+"Name" AS BLOB)) >= 81)))"},
+       R"((+"Name" = 'Anna' COLLATE ZSTRING OR (+"Name" >= 'Anna' COLLATE BINARY AND ((+"Name" < 'Annb' COLLATE )"
+       R"(BINARY AND length(CAST(+"Name" AS BLOB)) >= 81) OR (+"Name" >= X'' AND (CAST(+"Name" AS TEXT) = 'Anna' )"
+       R"(COLLATE ZSTRING OR length(CAST(+"Name" AS BLOB)) >= 81))))))"},
       {"Name = 'O''Brien'", whole,
-       R"((+"Name" = 'O''Brien' COLLATE ZSTRING OR (+"Name" >= X'' AND (CAST(+"Name" AS TEXT) = 'O''Brien' COLLATE )"
-       R"(ZSTRING OR length(CAST(+"Name" AS BLOB)) >= 81)) OR (+"Name" >= 'O''Brien' COLLATE BINARY AND +"Name" < )"
-       R"('O''Brieo' COLLATE BINARY AND length(CAST(+"Name" AS BLOB)) >= 81)))"},
+       R"((+"Name" = 'O''Brien' COLLATE ZSTRING OR (+"Name" >= 'O''Brien' COLLATE BINARY AND ((+"Name" < )"
+       R"('O''Brieo' COLLATE BINARY AND length(CAST(+"Name" AS BLOB)) >= 81) OR (+"Name" >= X'' AND (CAST(+"Name" )"
+       R"(AS TEXT) = 'O''Brien' COLLATE ZSTRING OR length(CAST(+"Name" AS BLOB)) >= 81))))))"},
       {"Name = ''", whole,
-       R"(((+"Name" = '' COLLATE ZSTRING OR (+"Name" >= X'' AND (CAST(+"Name" AS TEXT) = '' COLLATE ZSTRING OR )"
-       R"(length(CAST(+"Name" AS BLOB)) >= 81)) OR (+"Name" >= '' COLLATE BINARY AND length(CAST(+"Name" AS BLOB)) )"
-       R"(>= 81)) OR +"Name" IS NULL))"},
+       R"(((+"Name" = '' COLLATE ZSTRING OR (+"Name" >= '' COLLATE BINARY AND (length(CAST(+"Name" AS BLOB)) >= 81 )"
+       R"(OR (+"Name" >= X'' AND (CAST(+"Name" AS TEXT) = '' COLLATE ZSTRING OR length(CAST(+"Name" AS BLOB)) >= )"
+       R"(81))))) OR +"Name" IS NULL))"},
       {"Name <> ''", whole, R"(+"Name" <> '' COLLATE ZSTRING)"},
       {"Name <> 'A'", whole, R"((+"Name" <> 'A' COLLATE ZSTRING OR +"Name" IS NULL))"},
       {"Name > 'A'", whole, "+\"Name\" >= 'A\x01' COLLATE BINARY"},
@@ -82,14 +82,14 @@ TEST(FilterPrefilter, RestrictsOnlyWhatSqlDecidesAsTheEngineDoes) {
       // Any case, ASCII: the letters folded, as the engine folds them; no
       // other character folds to ASCII.
       {"Name = 'a*b'", anyCase,
-       R"((+"Name" = 'a*b' COLLATE ZSTRING_ANYCASE OR (+"Name" >= X'' AND (CAST(+"Name" AS TEXT) = 'a*b' COLLATE )"
-       R"(ZSTRING_ANYCASE OR length(CAST(+"Name" AS BLOB)) >= 81)) OR (+"Name" >= 'A*B' COLLATE BINARY AND +"Name" < )"
-       R"('a*c' COLLATE BINARY AND length(CAST(+"Name" AS BLOB)) >= 81)))"},
+       R"((+"Name" = 'a*b' COLLATE ZSTRING_ANYCASE OR (+"Name" >= 'A*B' COLLATE BINARY AND ((+"Name" < 'a*c' )"
+       R"(COLLATE BINARY AND length(CAST(+"Name" AS BLOB)) >= 81) OR (+"Name" >= X'' AND (CAST(+"Name" AS TEXT) = )"
+       R"('a*b' COLLATE ZSTRING_ANYCASE OR length(CAST(+"Name" AS BLOB)) >= 81))))))"},
       {"Name <> 'x?'", anyCase, R"((+"Name" <> 'x?' COLLATE ZSTRING_ANYCASE OR +"Name" IS NULL))"},
       {"Name = ''", anyCase,
-       R"(((+"Name" = '' COLLATE ZSTRING_ANYCASE OR (+"Name" >= X'' AND (CAST(+"Name" AS TEXT) = '' COLLATE )"
-       R"(ZSTRING_ANYCASE OR length(CAST(+"Name" AS BLOB)) >= 81)) OR (+"Name" >= '' COLLATE BINARY AND )"
-       R"(length(CAST(+"Name" AS BLOB)) >= 81)) OR +"Name" IS NULL))"},
+       R"(((+"Name" = '' COLLATE ZSTRING_ANYCASE OR (+"Name" >= '' COLLATE BINARY AND (length(CAST(+"Name" AS BLOB)) )"
+       R"(>= 81 OR (+"Name" >= X'' AND (CAST(+"Name" AS TEXT) = '' COLLATE ZSTRING_ANYCASE OR length(CAST(+"Name" )"
+       R"(AS BLOB)) >= 81))))) OR +"Name" IS NULL))"},
       // Any case, other letters: a pattern of their case variants (it reads
       // characters where the engine reads bytes, so it only pre-selects), a
       // start's last character left to the engine; the database's own
