@@ -7,6 +7,7 @@
 #include "datactrls/wwdbroutines.h"
 #include "datactrls/wwfieldcheck.h"
 #include "datactrls/wwintl.h"
+#include "datactrls/wwstr.h"
 #include "datactrls/wwtable.h"
 #include "platform/classlib/core/format.h"
 #include "platform/classlib/core/strutils.h"
@@ -66,12 +67,9 @@ bool NamedIndexHas(TwwTable* table, TIndexOption option) {
   return index != nullptr && index->Options().Contains(option);
 }
 
-// Keys that begin with the text: up to the text followed by the range-end
-// character, once for every character of the first index field.
+// Keys that begin with the text.
 void NarrowToTextKeys(TwwTable* table, const std::string& text) {
-  std::string upper = text;
-  const std::string endChar = Utf8Encode(char32_t(table->NarrowSearchUpperChar));
-  for (int i = 0; i < table->IndexFields(0)->Size(); ++i) upper += endChar;
+  const std::string upper = wwRangeEndOfStart(text, table->NarrowSearchUpperChar);
   if (NamedIndexHas(table, ixDescending))
     table->SetRange({Variant(upper)}, {Variant(text)});
   else

@@ -43,10 +43,7 @@ bool SetConditionRange(TwwTable* table, const TwwFieldInfo& c, const TwwFieldOpe
     return true;
   }
   if (table->GetIndexField(0)->DataType() != ftString) return false;
-  // Every text that starts with the value sorts before the value followed by
-  // the range-end character.
-  const std::string end = value + std::string(1, static_cast<char>(table->NarrowSearchUpperChar & 0xFF));
-  table->SetRange({text(value)}, {text(end)});
+  table->SetRange({text(value)}, {text(wwRangeEndOfStart(value, table->NarrowSearchUpperChar))});
   return true;
 }
 

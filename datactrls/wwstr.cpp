@@ -199,3 +199,7 @@ void wwScanWord(std::string_view s, int& position, unsigned options, std::string
   }
   position = Utf8Length(word) < 2 ? end + 1 : end;
 }
+
+std::string wwRangeEndOfStart(std::string_view text, std::uint16_t upperChar) {
+  return std::string(text) + static_cast<char>(upperChar & 0xFF);
+}

@@ -5,6 +5,7 @@
 // the callers pass them; the delimiters they search for are ASCII.
 
 #include <bitset>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -77,6 +78,12 @@ int wwCountChar(std::string_view s, char ch);
 int wwMaxInt(int a, int b);
 // The text after the first ch; empty when there is none.
 std::string wwTextAfterChar(std::string_view s, char ch);
+
+// The end of a key range over the texts that start with `text`: the text
+// followed by a table's range-end character (NarrowSearchUpperChar) taken
+// as a byte. Its default, 255, is above every byte of UTF-8, so every text
+// that starts with `text` sorts below the end, whatever its next character.
+std::string wwRangeEndOfStart(std::string_view text, std::uint16_t upperChar);
 
 // Options of wwScanWord.
 enum : unsigned {

@@ -312,7 +312,7 @@ void TAccessTable::FiltersChanged() {
       return false;  // a field the recordset does not give is no filter column
     }
     column = {field->GetName(), d.FieldType, static_cast<std::int16_t>(d.DriverType), d.Length,
-              field->IsAutoIncrement()};
+              field->IsAutoIncrement(), DAOTableName};
     return true;
   };
   std::string condition;
@@ -381,6 +381,9 @@ bool TAccessTable::LoadRecordBuffer() {
   // The marks hold for the record read until a blob released below puts the
   // recordset back where that blob found it: then they are asked again.
   bool marksHold = true;
+  // A text longer than its field's room reads cut: the row condition
+  // decides nothing about such a record (FilterPrefilterSql).
+  bool cutText = false;
   // The record's bookmark word, asked once, the first time it is needed.
   std::int32_t bookmarkWord = 0;
   bool haveBookmark = false;
@@ -461,10 +464,13 @@ bool TAccessTable::LoadRecordBuffer() {
         case daotype::Text:
           // A number stored in a text column reads as the variant gave it:
           // an integer as its digits, a real number as nothing.
-          if (number)
+          if (number) {
             CopyText(at, d.Length, std::to_string(v.integer));
-          else
-            CopyText(at, d.Length, v.kind == DAOCellValue::Text ? v.text : std::string_view());
+          } else {
+            const std::string_view text = v.kind == DAOCellValue::Text ? v.text : std::string_view();
+            cutText = cutText || text.size() >= d.Length;
+            CopyText(at, d.Length, text);
+          }
           break;
         default:
           known = false;
@@ -480,7 +486,7 @@ bool TAccessTable::LoadRecordBuffer() {
   }
   loadedBuffer_ = buffer;
   loadedReads_ = marksHold ? marks.rowReads : Recordset->RowReads();
-  loadedDecided_ = conditionDecides_ && marksHold && marks.meetsRowCondition && !EditPending;
+  loadedDecided_ = conditionDecides_ && marksHold && marks.meetsRowCondition && !EditPending && !cutText;
   loadedWord_ = haveBookmark ? bookmarkWord : 0;
   // The key of the record just read answers the bookmark of this position
   // without reading the record a second time.

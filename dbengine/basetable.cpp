@@ -1,7 +1,6 @@
 #include "dbengine/basetable.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 #include <exception>
 
@@ -9,6 +8,7 @@
 #include "dbengine/enginetext.h"
 #include "dbengine/memtable.h"
 #include "platform/classlib/core/messagepump.h"
+#include "platform/classlib/core/strutils.h"
 
 using dbengine_detail::CutChars;
 using dbengine_detail::SameName;
@@ -26,13 +26,26 @@ T Load(const void* p) {
   return value;
 }
 
+// Texts read up to their first NUL, over at most `length` bytes, compared a
+// byte at a time; without regard to case, each character is folded as the
+// database's text order and the library's *Text routines fold it (letters of
+// every script they know, not ASCII alone), so a case-blind filter, range or
+// key finds what a case-blind index finds.
 int CompareTexts(const char* a, const char* b, std::size_t length, bool caseInsensitive) {
   for (std::size_t i = 0; i < length; ++i) {
     unsigned char x = static_cast<unsigned char>(a[i]);
     unsigned char y = static_cast<unsigned char>(b[i]);
+    if (caseInsensitive && (x >= 0x80 || y >= 0x80)) {
+      // Both stand at the start of a character (all before was ASCII): the
+      // rest of each is folded, keeping its byte length.
+      const std::string restA = AnsiFoldCase(std::string_view(a + i, strnlen(a + i, length - i)));
+      const std::string restB = AnsiFoldCase(std::string_view(b + i, strnlen(b + i, length - i)));
+      const int c = restA.compare(restB);
+      return c < 0 ? -1 : (c > 0 ? 1 : 0);
+    }
     if (caseInsensitive) {
-      x = static_cast<unsigned char>(std::tolower(x));
-      y = static_cast<unsigned char>(std::tolower(y));
+      if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + ('a' - 'A'));
+      if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + ('a' - 'A'));
     }
     if (x != y) return x < y ? -1 : 1;
     if (x == 0) return 0;

@@ -1,11 +1,11 @@
 #include "dbengine/filtersql.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -113,27 +113,45 @@ std::string WithNulls(const std::string& column, const std::string& condition, b
   return nullHolds ? "(" + condition + " OR " + column + " IS NULL)" : condition;
 }
 
-// The engine folds case a byte at a time through the C library; answers
-// whether that folds the 26 ASCII letters alone, which a pattern can spell.
-bool FoldsAsciiOnly() {
-  for (int c = 0; c < 256; ++c) {
-    int expected = c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c;
-    if (std::tolower(c) != expected) return false;
+// The characters that fold as `c` does (AnsiFoldCase), `c` among them, in
+// code point order. Letters outside ASCII are looked up among all the
+// characters of the basic plane, once.
+std::u32string CaseVariants(char32_t c) {
+  auto fold = [](char32_t x) {
+    const std::string folded = AnsiFoldCase(Utf8Encode(x));
+    std::size_t at = 0;
+    return Utf8Decode(folded, at);
+  };
+  static const std::map<char32_t, std::u32string> kByFold = [&] {
+    std::map<char32_t, std::u32string> groups;
+    for (char32_t x = 0x80; x < 0x10000; ++x)
+      if (x < 0xD800 || x > 0xDFFF) groups[fold(x)] += x;
+    return groups;
+  }();
+  if (c < 0x80) {
+    if (c >= 'A' && c <= 'Z') return {c, char32_t(c + 32)};
+    if (c >= 'a' && c <= 'z') return {char32_t(c - 32), c};
+    return {c};
   }
-  return true;
+  auto group = kByFold.find(fold(c));
+  return group != kByFold.end() && group->second.find(c) != std::u32string::npos ? group->second : std::u32string{c};
 }
 
-// A GLOB pattern matching `text` byte for byte, each ASCII letter in either
-// case when `anyCase`; `prefix` lets anything follow.
+// A GLOB pattern matching the well-formed `text` character for character,
+// in any case when `anyCase`; `prefix` lets anything follow. A pattern reads
+// a text as characters up to its first NUL, as the engine reads up to it.
 std::string GlobPattern(const std::string& text, bool anyCase, bool prefix) {
   std::string out;
-  for (char c : text) {
-    if (anyCase && ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')))
-      out += std::string("[") + static_cast<char>(c & ~0x20) + static_cast<char>(c | 0x20) + "]";
-    else if (c == '*' || c == '?' || c == '[')
-      out += std::string("[") + c + "]";
-    else
-      out += c;
+  for (std::size_t at = 0; at < text.size();) {
+    const char32_t c = Utf8Decode(text, at);
+    const std::u32string variants = anyCase ? CaseVariants(c) : std::u32string{c};
+    if (variants.size() > 1 || c == '*' || c == '?' || c == '[') {
+      out += '[';
+      for (char32_t v : variants) Utf8Append(out, v);
+      out += ']';
+    } else {
+      Utf8Append(out, c);
+    }
   }
   return QuoteText(prefix ? out + "*" : out);
 }
@@ -145,32 +163,24 @@ std::string RealText(double v) {
   return text;
 }
 
-// A number constant as an SQL literal, and how a Null (which the engine reads
-// as 0) compares with it.
-struct NumberLiteral {
-  std::string text;
-  int zeroSign;  // of 0 against the constant
-};
-
-// The constant as an SQL literal of the column's kind, when SQL compares it
-// exactly as the engine compares the record's value.
-std::optional<NumberLiteral> Literal(const TFilterColumn& column, std::uint16_t type, const std::string& bytes) {
-  if (type != column.fieldType) return std::nullopt;  // the engine compares mixed types as text
+// A number constant the engine compares with the record's value as numbers
+// (a constant of another type is compared as text).
+std::optional<double> NumberConstant(const TFilterColumn& column, std::uint16_t type, const std::string& bytes) {
+  if (type != column.fieldType) return std::nullopt;
   if (type == fldtype::Int16 && column.daoType == daotype::Integer && bytes.size() == 2) {
     std::int16_t v;
     std::memcpy(&v, bytes.data(), sizeof v);
-    return NumberLiteral{std::to_string(v), Sign<int>(0, v)};
+    return v;
   }
   if (type == fldtype::Int32 && column.daoType == daotype::Long && bytes.size() == 4) {
     std::int32_t v;
     std::memcpy(&v, bytes.data(), sizeof v);
-    return NumberLiteral{std::to_string(v), Sign<std::int32_t>(0, v)};
+    return v;
   }
   if (type == fldtype::Float && column.daoType == daotype::Double && bytes.size() == 8) {
     double v;
     std::memcpy(&v, bytes.data(), sizeof v);
-    if (!std::isfinite(v)) return std::nullopt;
-    return NumberLiteral{RealText(v), Sign(0.0, v)};
+    if (std::isfinite(v)) return v;
   }
   return std::nullopt;
 }
@@ -230,7 +240,7 @@ std::optional<std::string> StretchesSql(const std::string& ref, std::vector<Stre
   });
   std::vector<Stretch> merged;
   for (const Stretch& s : stretches) {
-    if (!merged.empty() && (!merged.back().to || (s.from && *s.from <= *merged.back().to))) {
+    if (!merged.empty() && (!merged.back().to || !s.from || *s.from <= *merged.back().to)) {
       Stretch& last = merged.back();
       if (last.to && (!s.to || *last.to < *s.to)) last.to = s.to;
     } else {
@@ -244,6 +254,96 @@ std::optional<std::string> StretchesSql(const std::string& ref, std::vector<Stre
   for (const Stretch& s : merged) terms.push_back(InStretch(ref, s));
   if (nullHolds) terms.push_back(ref + " IS NULL");
   return AnyOf(terms);
+}
+
+// How the engine reads a number column: a stored number inside `exact` as
+// itself (rounded to a whole number when `whole`); a number outside it (past
+// the field's width, which wraps it), a text or a blob (read as the number it
+// begins with, or 0) as a number SQL cannot foresee; a Null as 0.
+struct NumberReading {
+  Stretch exact;
+  bool whole;
+};
+
+std::optional<NumberReading> ReadingOf(std::int16_t daoType) {
+  // Every whole number up to 2^53 is a double; past 2^62 a rounding to 64
+  // bits is out of reach.
+  constexpr double kWholeDoubles = 9007199254740992.0, kWide = 4611686018427387904.0;
+  switch (daoType) {
+    case daotype::Byte: return NumberReading{{Cut{-0.5, true}, Cut{255.5, false}}, true};
+    case daotype::Integer: return NumberReading{{Cut{-32768.5, true}, Cut{32767.5, false}}, true};
+    case daotype::Long: return NumberReading{{Cut{-2147483648.5, true}, Cut{2147483647.5, false}}, true};
+    case daotype::Boolean:
+    case daotype::Currency: return NumberReading{{Cut{-kWide, true}, Cut{kWide, false}}, true};
+    case daotype::Double: return NumberReading{{Cut{-kWholeDoubles, false}, Cut{kWholeDoubles, true}}, false};
+    default: return std::nullopt;
+  }
+}
+
+// The stored numbers read as a value `value op c` holds for: a whole-number
+// reading rounds half away from zero, so a number within half of c may read
+// as c (the stretches take both ends, a superset).
+std::vector<Stretch> Answering(std::uint32_t op, double c, bool whole) {
+  const double slack = whole ? 0.5 : 0.0;
+  const Stretch less{std::nullopt, Cut{c - slack, whole}}, greater{Cut{c + slack, !whole}, std::nullopt};
+  switch (op) {
+    case filterop::Equal: return {{Cut{c - slack, false}, Cut{c + slack, true}}};
+    case filterop::NotEqual: return {less, greater};
+    case filterop::Less: return {less};
+    case filterop::LessOrEqual: return {{std::nullopt, Cut{c + slack, true}}};
+    case filterop::Greater: return {greater};
+    default: return {{Cut{c - slack, false}, std::nullopt}};
+  }
+}
+
+// A condition for the stored values read as one the stretches answer, and
+// every value read otherwise: the engine decides those.
+std::optional<std::string> NumberSql(const std::string& ref, const NumberReading& reading,
+                                     std::vector<Stretch> answering, bool nullHolds) {
+  answering.push_back({std::nullopt, reading.exact.from});
+  answering.push_back({reading.exact.to, std::nullopt});
+  return StretchesSql(ref, std::move(answering), nullHolds, reading.exact);
+}
+
+// Whether a text is ASCII alone, and its start up to its first other byte.
+bool IsAscii(const std::string& text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+std::string AsciiStart(const std::string& text) {
+  return text.substr(0, std::find_if(text.begin(), text.end(), [](char c) {
+                          return static_cast<unsigned char>(c) >= 0x80;
+                        }) - text.begin());
+}
+
+// The bytes as an SQL text: a literal when they are well-formed UTF-8, else
+// the bytes themselves taken as a text.
+std::string TextLiteral(const std::string& bytes) {
+  if (IsValidUtf8(bytes)) return QuoteText(bytes);
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string out = "CAST(X'";
+  for (char c : bytes) {
+    const auto b = static_cast<unsigned char>(c);
+    out += kHex[b >> 4];
+    out += kHex[b & 15];
+  }
+  return out + "' AS TEXT)";
+}
+
+// The first byte string after every one that starts with `text`: its last
+// byte that can grow one higher, the bytes after it dropped. None for bytes
+// that are all 0xFF.
+std::optional<std::string> PastEveryStart(std::string text) {
+  while (!text.empty() && static_cast<unsigned char>(text.back()) == 0xFF) text.pop_back();
+  if (text.empty()) return std::nullopt;
+  text.back() = static_cast<char>(static_cast<unsigned char>(text.back()) + 1);
+  return text;
+}
+
+// A stored text or blob too long for the field's room (bytes with its
+// terminator): the engine cuts it, on a character's start, to a start of
+// itself, which may hold or fail where the whole text would not.
+std::string OverRoom(const std::string& ref, std::uint16_t room) {
+  return "length(CAST(" + ref + " AS BLOB)) >= " + std::to_string(room);
 }
 
 // A condition in SQL, and whether every row meeting it is one the engine
@@ -315,8 +415,9 @@ class Translator {
   static std::optional<Sql> BlankSql(const TFilterColumn& column, const std::string& ref) {
     switch (column.daoType) {
       // A text read up to a NUL byte may be empty and still not blank, when
-      // bytes follow the NUL: SQL only pre-selects.
-      case daotype::Text: return TextOrder(filterop::Equal, ref, "", "\x01", true);
+      // bytes follow the NUL: SQL only pre-selects. A text cut to the room
+      // may come out empty.
+      case daotype::Text: return TextOrder(filterop::Equal, ref, "", "\x01", true, OverRoom(ref, column.length));
       case daotype::Memo:
       case daotype::LongBinary:
         // No bytes: an empty text or blob, or a number, which has no size as
@@ -329,7 +430,10 @@ class Translator {
       case daotype::Integer:
       case daotype::Long:
       case daotype::Currency:
-      case daotype::Double: return WithNulls(ref, ref + " = 0", true);
+      case daotype::Double: {
+        const NumberReading reading = ReadingOf(column.daoType).value();
+        return NumberSql(ref, reading, Answering(filterop::Equal, 0, reading.whole), true);
+      }
       case daotype::Date:
         // A date no calendar day stands for reads as blank too: only a date
         // well inside the calendar (years 1 to 9999) is surely not. A text
@@ -365,68 +469,117 @@ class Translator {
     if (constant->FieldType == fldtype::TimeStamp && column.fieldType == fldtype::TimeStamp &&
         column.daoType == daotype::Date)
       return DateComparison(op, ref, *bytes);
-    std::optional<NumberLiteral> literal = Literal(column, constant->FieldType, *bytes);
-    if (!literal) return std::nullopt;
-    // One row at most, found by its number: the one index worth using here.
-    if (column.counter && op == filterop::Equal && !Holds(op, literal->zeroSign))
-      return QuotedName(column.name) + " = " + literal->text;
-    return WithNulls(ref, ref + " " + SqlOperator(op) + " " + literal->text, Holds(op, literal->zeroSign));
+    const std::optional<double> number = NumberConstant(column, constant->FieldType, *bytes);
+    if (!number) return std::nullopt;
+    const NumberReading reading = ReadingOf(column.daoType).value();
+    const bool nullHolds = Holds(op, Sign(0.0, *number));
+    if (column.counter && op == filterop::Equal && !nullHolds && !column.table.empty())
+      return CounterEqual(column, *number, reading);
+    std::optional<std::string> sql = NumberSql(ref, reading, Answering(op, *number, reading.whole), nullHolds);
+    if (!sql) return std::nullopt;
+    return Sql(*sql);
+  }
+
+  // One row by its number, the one index worth using here: the number
+  // itself, and the row numbers past the field's width, few if any, which
+  // it reads wrapped (each found through the row numbers too). Kept as one
+  // list, the database looks each up rather than walking the rows in order.
+  static Sql CounterEqual(const TFilterColumn& column, double number, const NumberReading& reading) {
+    const std::string name = QuotedName(column.name), from = " FROM " + QuotedName(column.table) + " WHERE " + name;
+    return Sql(name + " IN (SELECT " + RealText(number) + " UNION ALL SELECT " + name + from + " > " +
+               RealText(reading.exact.to->value) + " UNION ALL SELECT " + name + from + " < " +
+               RealText(reading.exact.from->value) + ")");
   }
 
   // The engine compares the record's text with the constant (up to its
-  // terminator) a byte at a time, ASCII letters folded when `anyCase`, over
-  // the first `partialLength` bytes when that is set; a Null reads as the
-  // empty text.
+  // terminator) a byte at a time, its characters folded when `anyCase`, over
+  // the first `partialLength` bytes when that is set. It reads a Null as the
+  // empty text, a stored text up to its first NUL, and one longer than the
+  // field's room cut to fit it (OverRoom): that may read as any start of it,
+  // so such texts pass wherever a start could hold and the whole would not;
+  // their records are tested by the engine even where the condition decides.
   static std::optional<Sql> TextComparison(std::uint32_t op, const std::string& ref,
                                            const TFilterColumn& column, std::string text,
                                            std::uint16_t partialLength, bool anyCase) {
     // Longer than the field holds: the engine compares only what fits.
     if (text.size() + 1 >= column.length) return std::nullopt;
     // A partial length past the constant's end compares through its terminator: the whole text.
-    bool prefix = partialLength != 0 && partialLength <= text.size();
+    const bool prefix = partialLength != 0 && partialLength <= text.size();
     if (prefix) text.resize(partialLength);
-    if (anyCase && !FoldsAsciiOnly()) return std::nullopt;
     const bool nullHolds = Holds(op, text.empty() ? 0 : -1);
-    // A whole text equal or not: one comparison in the engine's own order
-    // of texts (up to the first NUL, ASCII letters folded when `anyCase`),
-    // which the connection provides.
+    const std::string cut = OverRoom(ref, column.length);
+    if (anyCase && !IsAscii(text)) {
+      // The case variants of a letter of another script lie apart in any
+      // byte order: a pattern of them, which reads characters. It pre-selects
+      // only: a stored sequence no character stands for may read as one of
+      // them there (a longer form of it), never as another character. A
+      // pattern needs a well-formed constant; otherwise only ASCII, which
+      // nothing else folds to, narrows by the constant's ASCII start.
+      // A pattern reads stray continuation bytes as part of the character
+      // before them, where the engine's start of text ends at that
+      // character's last byte: a start's last character, when not ASCII,
+      // stays out of its pattern.
+      const bool wellFormed = IsValidUtf8(text);
+      // The database's own case-blind order (NOCASE) folds as the engine
+      // does; it compares whole texts, through a NUL and past the room, where
+      // it only lets more through, and reads a malformed byte as U+FFFD,
+      // which the constant then must not hold.
+      if (op == filterop::NotEqual && !prefix && wellFormed && text.find("\xEF\xBF\xBD") == std::string::npos)
+        return WithNulls(ref, ref + " <> " + TextLiteral(text) + " COLLATE NOCASE", nullHolds);
+      if (op != filterop::Equal) return std::nullopt;
+      std::string start = wellFormed ? text : AsciiStart(text);
+      if (prefix && wellFormed && static_cast<unsigned char>(start.back()) >= 0x80)
+        start.resize(Utf8ByteOffset(start, Utf8Length(start) - 1));
+      if (start.empty()) return std::nullopt;
+      std::string match = ref + " GLOB " + GlobPattern(start, true, prefix || !wellFormed);
+      if (!prefix && wellFormed) match += " OR " + cut;
+      return WithNulls(ref, "(" + match + " OR " + ref + " >= X'')", nullHolds);
+    }
+    // A whole text equal or not: one comparison in the engine's own order of
+    // texts (up to the first NUL, ASCII letters folded when `anyCase`), which
+    // the connection provides.
     if (!prefix && (op == filterop::Equal || op == filterop::NotEqual)) {
-      const std::string constant = QuoteText(text) + (anyCase ? " COLLATE ZSTRING_ANYCASE" : " COLLATE ZSTRING");
+      const std::string constant = TextLiteral(text) + (anyCase ? " COLLATE ZSTRING_ANYCASE" : " COLLATE ZSTRING");
       // A blob is never equal to a text in SQL, and the engine reads one
-      // as its bytes: a blob that differs is let through.
+      // as its bytes: a blob that differs is let through. A longer text cut
+      // to the room never becomes another text.
       if (op == filterop::NotEqual) return WithNulls(ref, ref + " <> " + constant, nullHolds);
       // A blob sorts after every text and is compared as the text of its
       // bytes. A row equal here is equal to the engine: what it reads fits
       // the field (the constant does), so no cut changes it. That decides.
-      return Sql(WithNulls(ref,
-                           "(" + ref + " = " + constant + " OR (" + ref + " >= X'' AND CAST(" + ref +
-                               " AS TEXT) = " + constant + "))",
+      // A text cut to the constant starts with it, in some case: it sorts
+      // from the constant in capitals up to past it in small letters. Every
+      // other row is refused by one or three comparisons; only such a text,
+      // or a blob, has its length measured.
+      const std::string lowest = ref + " >= " + TextLiteral(anyCase ? UpperCase(text) : text) + " COLLATE BINARY";
+      const std::optional<std::string> past = PastEveryStart(anyCase ? LowerCase(text) : text);
+      const std::string startCut = past ? "(" + ref + " < " + TextLiteral(*past) + " COLLATE BINARY AND " + cut + ")" : cut;
+      const std::string blob = "(" + ref + " >= X'' AND (CAST(" + ref + " AS TEXT) = " + constant + " OR " + cut + "))";
+      return Sql(WithNulls(ref, "(" + ref + " = " + constant + " OR (" + lowest + " AND (" + startCut + " OR " + blob + ")))",
                            nullHolds),
                  true);
     }
-    // A pattern matches characters: a constant cut inside one is left to the engine.
-    if ((prefix || anyCase) && !IsValidUtf8(text)) return std::nullopt;
-    // The texts that start with `text` sort from it up to it with its last
-    // byte one higher, kept to ASCII so that the bound stays a character.
-    if (prefix && !anyCase && static_cast<unsigned char>(text.back()) < 0x7F &&
-        (op == filterop::Equal || op == filterop::NotEqual)) {
-      std::string past = text;
-      ++past.back();
-      return TextOrder(op, ref, text, past, nullHolds);
-    }
-    if ((prefix || anyCase) && !text.empty()) {
-      // The engine's folded order is not SQLite's, nor the order of a start.
+    if (prefix && anyCase) {
       if (op != filterop::Equal && op != filterop::NotEqual) return std::nullopt;
-      // A start of text in any case, or one ending past ASCII: a pattern
-      // reads a text up to its first NUL, as the engine does, and matches no
-      // blob, which the engine reads as its bytes: an equal lets every blob
-      // through. (The database's NOCASE folds more than the ASCII letters,
-      // the engine's case rule.)
-      const std::string match = ref + " GLOB " + GlobPattern(text, anyCase, prefix);
+      // A pattern reads a text up to its first NUL, as the engine does, and
+      // matches no blob, which the engine reads as its bytes: an equal lets
+      // every blob through.
+      const std::string match = ref + " GLOB " + GlobPattern(text, true, true);
       if (op == filterop::Equal) return "(" + match + " OR " + ref + " >= X'')";
-      return WithNulls(ref, "NOT (" + match + ")", nullHolds);
+      return WithNulls(ref, "(NOT (" + match + ") OR " + cut + ")", nullHolds);
     }
-    return TextOrder(op, ref, text, text + '\x01', nullHolds);
+    if (prefix) {
+      // The texts that start with `text` sort from it up to the first byte
+      // string past every such start.
+      if (op != filterop::Equal && op != filterop::NotEqual) return std::nullopt;
+      std::optional<std::string> past = PastEveryStart(text);
+      if (!past) return std::nullopt;
+      return TextOrder(op, ref, text, *past, nullHolds, op == filterop::NotEqual ? cut : "");
+    }
+    if (anyCase) return std::nullopt;  // the engine's folded order is not SQLite's
+    // A cut text is a start of the stored one: it can only come out lower.
+    const bool cutHolds = op == filterop::Less || op == filterop::LessOrEqual;
+    return TextOrder(op, ref, text, text + '\x01', nullHolds, cutHolds ? cut : "");
   }
 
   // The engine reads a text up to its first NUL and compares its bytes, and
@@ -435,11 +588,12 @@ class Translator {
   // for the whole text (`text` itself and `text`, NUL, anything), or the
   // first text after every one that starts with `text`. A blob, which the
   // engine reads as its bytes, sorts after every text: it is let through
-  // wherever it might hold.
+  // wherever it might hold. `also`, when given, is one more condition a row
+  // may meet instead.
   static std::string TextOrder(std::uint32_t op, const std::string& ref, const std::string& text,
-                               const std::string& pastText, bool nullHolds) {
-    const std::string from = QuoteText(text) + " COLLATE BINARY";
-    const std::string past = QuoteText(pastText) + " COLLATE BINARY";
+                               const std::string& pastText, bool nullHolds, const std::string& also) {
+    const std::string from = TextLiteral(text) + " COLLATE BINARY";
+    const std::string past = TextLiteral(pastText) + " COLLATE BINARY";
     const std::string blob = ref + " >= X''";
     std::vector<std::string> terms;
     switch (op) {
@@ -452,6 +606,7 @@ class Translator {
       case filterop::Greater: terms = {ref + " >= " + past}; break;
       default: terms = {ref + " >= " + from}; break;
     }
+    if (!also.empty()) terms.push_back(also);
     if (nullHolds) terms.push_back(ref + " IS NULL");
     return AnyOf(terms);
   }

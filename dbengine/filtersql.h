@@ -6,8 +6,11 @@
 // does (see `decides` below), so the records, their order and the case rules
 // stay the engine's own. What SQL cannot decide as the engine does
 // (texts compared in any case in order, currency, NOT, computed operands)
-// simply restricts nothing; dates before 1900 and numbers outside the calendar
-// always pass it.
+// simply restricts nothing. A value the engine reads otherwise than SQL sees
+// it always passes: dates before 1900 and numbers outside the calendar, a
+// number past its field's width or a text in a number field, a text longer
+// than its field's room (which the engine cuts, and then tests the record
+// even where the condition decides).
 
 #include <cstddef>
 #include <cstdint>
@@ -21,6 +24,7 @@ struct TFilterColumn {
   std::int16_t daoType = 0;    // the column's DAO type (daotype)
   std::uint16_t length = 0;    // of the field's value in the record, in bytes
   bool counter = false;        // the table's counter, which the database keeps as the row number
+  std::string table{};         // the table, for a counter's condition to look up its rows by
 };
 
 // Answers the column of a field named in the filter, or false when the name

@@ -122,8 +122,6 @@ void TttBDEDataset::CloseCursorHandle() {
   Engine()->CloseCursor(cursor_);
 }
 
-TBaseTable* TttBDEDataset::AcquireLookupCursor(const std::string&, bool) { return nullptr; }
-
 void TttBDEDataset::ComputeLayout() {
   TCursorProps props{};
   Check(Engine()->GetCursorProperties(cursor_, props));
@@ -722,7 +720,6 @@ bool TttBDEDataset::ApplyKeyRange() {
                            end->Exclusive == 0));
   keyBuffers_[kiCurRangeStart] = keyBuffers_[kiRangeStart];
   keyBuffers_[kiCurRangeEnd] = keyBuffers_[kiRangeEnd];
-  DropLookupCursor();
   return true;
 }
 
@@ -732,15 +729,6 @@ bool TttBDEDataset::ResetKeyRange() {
   Check(Engine()->ResetRange(cursor_));
   InitKeyBuffer(GetKeyBuffer(kiCurRangeStart));
   InitKeyBuffer(GetKeyBuffer(kiCurRangeEnd));
-  DropLookupCursor();
-  return true;
-}
-
-bool TttBDEDataset::MapsToIndex(const std::vector<TField*>& fields, bool caseInsensitive) {
-  if (caseInsensitive && !caseInsensitiveIndex_) return false;
-  if (int(fields.size()) > indexFieldCount_) return false;
-  for (std::size_t i = 0; i < fields.size(); ++i)
-    if (fields[i]->FieldNo() != indexFieldMap_[i]) return false;
   return true;
 }
 
@@ -773,7 +761,6 @@ bool TttBDEDataset::FilterRecordWith(std::uint8_t* record, const std::function<v
 void TttBDEDataset::ReplaceFilter(TFilterListItem*& handle, TFilterListItem* replacement) {
   if (Filtered()) {
     CursorPosChanged();
-    DropLookupCursor();
     Engine()->SetToStart(cursor_);
   }
   if (handle) Engine()->DropFilter(cursor_, handle);
@@ -849,7 +836,6 @@ void TttBDEDataset::SetFiltered(bool value) {
   if (Active()) {
     CheckBrowseMode();
     if (value != Filtered()) {
-      DropLookupCursor();
       CursorPosChanged();
       Engine()->SetToStart(cursor_);
       ActivateFilters(value);
@@ -901,91 +887,40 @@ bool MatchedByPrefix(const std::vector<TField*>& fields, std::size_t i, TLocateO
 }
 }  // namespace
 
+// The first record of the dataset's order that the engine's test of the
+// values accepts: a filter of equality comparisons on the dataset's own
+// cursor, which sees only what the dataset shows (its filters and range).
+// No index seek decides: an index compares the stored values as the
+// database keeps them (a case-blind text, a date's fraction of a
+// millisecond, no key for a blank), the engine as the record reads. The
+// database still narrows the records read, through the part of the filter it
+// can state (FilterPrefilterSql), and compares no differently.
+// With or without synchronisation the record is found on that cursor.
 bool TttBDEDataset::LocateRecord(const std::string& keyFields, const Variant& keyValues,
-                                 TLocateOptions options, bool sync) {
+                                 TLocateOptions options, bool) {
   CheckBrowseMode();
   CursorPosChanged();
   std::vector<TField*> fields;
   GetFieldList(fields, keyFields);
-  auto valueAt = [&](std::size_t i) { return fields.size() == 1 ? keyValues : dbvar::Item(keyValues, int(i)); };
-  TRecordBuffer buffer = TempBuffer();
-  bool caseInsensitive = options.Contains(loCaseInsensitive);
-  TBaseTable* lookup = nullptr;
-  if (!CachedUpdates()) {
-    if (MapsToIndex(fields, caseInsensitive))
-      lookup = cursor_;
-    else if (!HidesRecords())  // a second cursor would see what the filter or range hides
-      lookup = AcquireLookupCursor(keyFields, caseInsensitive);
-  }
-  if (lookup) {
-    TDataSetState saved = SetTempState(dsFilter);
-    DBIResult code = 0;
-    try {
-      filterBuffer_ = buffer;
-      Engine()->InitRecord(lookup, reinterpret_cast<std::uint8_t*>(buffer));
-      for (std::size_t i = 0; i < fields.size(); ++i) fields[i]->SetAsVariant(valueAt(i));
-      std::uint16_t wholeFields = std::uint16_t(fields.size());
-      std::uint16_t partialLength = 0;
-      if (options.Contains(loPartialKey) && fields.back()->DataType() == ftString) {
-        --wholeFields;
-        partialLength = std::uint16_t(fields.back()->AsString().size());
-      }
-      code = Engine()->FetchRecordByKey(lookup, false, wholeFields, partialLength,
-                                        reinterpret_cast<std::uint8_t*>(buffer),
-                                        reinterpret_cast<std::uint8_t*>(buffer));
-      if (code == 0 && sync && lookup != cursor_) code = Engine()->CopyCursorPosition(cursor_, lookup);
-    } catch (...) {
-      RestoreState(saved);
-      throw;
-    }
-    RestoreState(saved);
-    if (code == 0 && lookup != cursor_ && !sync) code = Engine()->GetCurrentRecord(lookup, 0, reinterpret_cast<std::uint8_t*>(buffer), nullptr);
-    else if (code == 0) code = Engine()->GetCurrentRecord(cursor_, 0, reinterpret_cast<std::uint8_t*>(buffer), nullptr);
-    // A seek passes over the records the filter hides to the next one shown;
-    // that one is found only when it holds the values too (in index order the
-    // matches lie together, so no shown match comes after it).
-    return code == 0 && (!HidesRecords() || HoldsValues(buffer, fields, valueAt, options));
-  }
-  // No usable index: a temporary filter of equality comparisons, the values
-  // compared as values (a number's text need not give it back).
   std::vector<const TField*> compared(fields.begin(), fields.end());
   std::vector<Variant> values;
   for (std::size_t i = 0; i < fields.size(); ++i) {
-    Variant value = valueAt(i);
+    // Values compared as values (a number's text need not give it back).
+    Variant value = fields.size() == 1 ? keyValues : dbvar::Item(keyValues, int(i));
     bool partial = MatchedByPrefix(fields, i, options);
     values.push_back(partial && !dbvar::IsNullish(value) ? Variant(dbvar::ToString(value) + "*") : value);
   }
   TFilterOptions filterOptions;
-  if (caseInsensitive) filterOptions.Include(foCaseInsensitive);
+  if (options.Contains(loCaseInsensitive)) filterOptions.Include(foCaseInsensitive);
   if (!options.Contains(loPartialKey)) filterOptions.Include(foNoPartialCompare);
   std::vector<std::uint8_t> blob = BuildEqualityFilterBlob(compared, values, filterOptions);
   Check(Engine()->SetToStart(cursor_));
   TFilterListItem* filter = nullptr;
   Check(Engine()->AddFilter(cursor_, 0, 2, false, blob.data(), nullptr, filter));
   DBIResult code = Engine()->ActivateFilter(cursor_, filter);
-  if (code == 0) code = Engine()->GetNextRecord(cursor_, 0, reinterpret_cast<std::uint8_t*>(buffer), nullptr);
+  if (code == 0) code = Engine()->GetNextRecord(cursor_, 0, reinterpret_cast<std::uint8_t*>(TempBuffer()), nullptr);
   Engine()->DropFilter(cursor_, filter);
   return code == 0;
-}
-
-bool TttBDEDataset::HidesRecords() {
-  bool filtering = Filtered() && (exprFilter_ != nullptr || funcFilter_ != nullptr);
-  bool ranged = !keyBuffers_[kiCurRangeStart].empty() &&
-                (KeyHeader(kiCurRangeStart)->Modified || KeyHeader(kiCurRangeEnd)->Modified);
-  return filtering || ranged;
-}
-
-bool TttBDEDataset::HoldsValues(TRecordBuffer record, const std::vector<TField*>& fields,
-                                const std::function<Variant(std::size_t)>& valueAt, TLocateOptions options) {
-  bool holds = true;
-  FilterRecordWith(reinterpret_cast<std::uint8_t*>(record), [&](bool& accept) {
-    for (std::size_t i = 0; i < fields.size() && accept; ++i) {
-      accept = dbvar::SameValue(fields[i]->AsVariant(), valueAt(i), options.Contains(loCaseInsensitive),
-                                MatchedByPrefix(fields, i, options));
-    }
-    holds = accept;
-  });
-  return holds;
 }
 
 bool TttBDEDataset::FindRecordByValues(const std::string& keyFields, const Variant& keyValues,

@@ -97,8 +97,6 @@ class TttBDEDataset : public TDataSet {
   virtual TttSession* DefaultSession() const { return nullptr; }
   virtual TBaseTable* OpenCursorHandle() { return nullptr; }
   virtual void CloseCursorHandle();
-  virtual void DropLookupCursor() {}
-  virtual TBaseTable* AcquireLookupCursor(const std::string& keyFields, bool caseInsensitive);
   virtual void PrepareOpenedCursor() {}
 
   // ---- properties
@@ -173,12 +171,6 @@ class TttBDEDataset : public TDataSet {
   void SetLinkRanges(const std::vector<TField*>& masterFields);
   bool ApplyKeyRange();
   bool ResetKeyRange();
-  bool MapsToIndex(const std::vector<TField*>& fields, bool caseInsensitive);
-  // Whether a filter or range keeps some of the table's records from showing.
-  bool HidesRecords();
-  // Whether a record holds the values Locate looks for, compared as Locate compares.
-  bool HoldsValues(TRecordBuffer record, const std::vector<TField*>& fields,
-                   const std::function<Variant(std::size_t)>& valueAt, TLocateOptions options);
   std::uint8_t* GetKeyBuffer(TKeyIndex index) const;
   TKeyBufferHeader* KeyHeader(TKeyIndex index) const;
   void AllocKeyBuffers();

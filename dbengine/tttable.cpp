@@ -216,11 +216,6 @@ const char* TttTable::TableDriver() const { return Database()->IsSQLBased() ? nu
 
 void TttTable::PrepareOpenedCursor() { ApplyMasterRange(); }
 
-void TttTable::CloseCursorHandle() {
-  DropLookupCursor();
-  TttDBDataset::CloseCursorHandle();
-}
-
 void TttTable::PrepareFieldDefs() {
   if (HasOpenCursor()) {
     TttDBDataset::PrepareFieldDefs();  // the open cursor describes itself
@@ -431,38 +426,6 @@ void TttTable::FireOnNewRecord() {
       GetIndexField(int(i))->SetAsVariant(masters[i]->AsVariant());
   }
   TttDBDataset::FireOnNewRecord();
-}
-
-TBaseTable* TttTable::AcquireLookupCursor(const std::string& keyFields, bool caseInsensitive) {
-  if (lookupCursor_ && keyFields == lookupFields_ && caseInsensitive == lookupCaseInsensitive_)
-    return lookupCursor_;
-  DropLookupCursor();
-  std::string indexName;
-  if (!Database()->IsSQLBased()) {
-    RefreshIndexDefs();
-    if (TIndexDef* def = indexDefs_->GetIndexForFields(keyFields, caseInsensitive)) indexName = def->Name();
-  } else if (!caseInsensitive) {
-    RefreshIndexDefs();
-    if (TIndexDef* def = indexDefs_->GetIndexForFields(keyFields, false)) indexName = def->Name();
-  }
-  if (indexName.empty()) return nullptr;
-  TBaseTable* duplicate = nullptr;
-  Check(Engine()->OpenDuplicateCursor(cursor_, true, false, duplicate));
-  DBIResult code = Engine()->SwitchToIndex(duplicate, indexName.c_str(), nullptr, 0, false);
-  if (code != 0) {
-    Engine()->CloseCursor(duplicate);
-    Check(code);
-  }
-  lookupCursor_ = duplicate;
-  lookupFields_ = keyFields;
-  lookupCaseInsensitive_ = caseInsensitive;
-  return lookupCursor_;
-}
-
-void TttTable::DropLookupCursor() {
-  if (lookupCursor_ && Engine()) Engine()->CloseCursor(lookupCursor_);
-  lookupCursor_ = nullptr;
-  lookupFields_.clear();
 }
 
 // ============================================================================

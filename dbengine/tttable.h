@@ -127,9 +127,6 @@ class TttTable : public TttDBDataset {
   // the database is SQL-based.
   virtual const char* TableDriver() const;
   void PrepareOpenedCursor() override;
-  void CloseCursorHandle() override;
-  void DropLookupCursor() override;
-  TBaseTable* AcquireLookupCursor(const std::string& keyFields, bool caseInsensitive) override;
   void FireOnNewRecord() override;
 
  private:
@@ -157,9 +154,6 @@ class TttTable : public TttDBDataset {
   bool fieldsIndex_ = false;
   bool exclusive_ = false;
   bool readOnly_ = false;
-  TBaseTable* lookupCursor_ = nullptr;
-  std::string lookupFields_;
-  bool lookupCaseInsensitive_ = false;
 };
 
 // The published properties of tables (the engine's and the class library's).

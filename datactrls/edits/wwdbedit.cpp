@@ -404,16 +404,21 @@ void TwwDBCustomEdit::PictureTyped(char32_t key) {
   std::string matched = candidate;
   TwwPictureValidator validator(Picture()->PictureMask(), Picture()->AutoFill());
   const TwwPicResult r = validator.MatchPicture(matched, Picture()->AutoFill());
-  if (r == pmComplete || r == pmIncomplete) {
+  // The mask never lets the text grow past the edit's length, the field's.
+  if ((r == pmComplete || r == pmIncomplete) && !PastMaxLength(matched)) {
     // The caret goes behind the character and the literals filled in after it.
     const int filled = int(Utf8Length(matched)) - int(Utf8Length(candidate));
     SetEditText(matched);
     const int caret = std::min(int(Utf8Length(matched)), start + 1 + std::max(filled, 0));
     SetSelection(caret, caret);
     MarkModified();
-  } else if (end >= int(Utf8Length(EditText()))) {
+  } else if (end >= int(Utf8Length(EditText())) || PastMaxLength(matched)) {
     MessageBeep(0);
   }
+}
+
+bool TwwDBCustomEdit::PastMaxLength(const std::string& text) const {
+  return MaxLength() > 0 && Utf8Length(text) > std::size_t(MaxLength());
 }
 
 void TwwDBCustomEdit::RecheckPicture() {
@@ -525,6 +530,7 @@ void TwwDBCustomEdit::Dispatch(TMessage& m) {
     std::string text = EditText();
     TwwPictureValidator validator(Picture()->PictureMask(), Picture()->AutoFill());
     validator.MatchPicture(text, true);
+    if (PastMaxLength(text)) text = Utf8Copy(text, 1, MaxLength());
     SetEditText(text);
     const int caret = std::max(0, int(Utf8Length(text)) - fromEnd);
     SetSelection(caret, caret);

@@ -160,6 +160,8 @@ class TwwDBCustomEdit : public TwwCustomMaskEdit {
   void UpdateData();
   TFieldType CompletionType() const;
   void PictureTyped(char32_t key);
+  // Whether the text has more characters than the edit's length allows.
+  bool PastMaxLength(const std::string& text) const;
   void RecheckPicture();
   void ExitCheck();
 

@@ -191,6 +191,50 @@ TEST_F(LibraryTableSearch, LocateIfDifferentStaysOnARecordThatHoldsTheValue) {
   }
 }
 
+// Names that go on, or begin, with letters outside ASCII.
+class LibraryTableLetters : public LibraryTableSearch {
+ protected:
+  void Populate(dao::TDatabaseCore& db) override {
+    LibraryTableSearch::Populate(db);
+    for (const char* name : {"Bœuf", "B中", "Émile", "Özlem"})
+      db.Execute(std::string("INSERT INTO People (Name, Age) VALUES ('") + name + "', 50)");
+  }
+  static std::vector<std::string> Names(TDataSet* d) {
+    std::vector<std::string> names;
+    for (d->First(); !d->Eof(); d->Next()) names.push_back(Name(d));
+    return names;
+  }
+};
+
+// Narrowed to a text, the table shows every name that starts with it, in
+// any case where the index ignores case, whatever letter follows; the
+// search that locates goes to the first of them.
+TEST_F(LibraryTableLetters, IncrementalSearchFindsEveryNameThatStartsWithTheTextInAnyCase) {
+  const struct {
+    const char* text;
+    const char* reached;
+    std::vector<std::string> narrowed;
+  } cases[] = {
+      {"B", "Bert", {"Bert", "Bœuf", "B中"}},
+      {"bœ", "Bœuf", {"Bœuf"}},
+      {"é", "Émile", {"Émile"}},
+      {"öz", "Özlem", {"Özlem"}},
+      {"ÖZL", "Özlem", {"Özlem"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    for (bool narrow : {false, true}) {
+      TwwTable* t = Table("ByName");
+      t->NarrowSearch = narrow;
+      EXPECT_TRUE(wwIncrementalSearch(t, c.text, 0));
+      EXPECT_EQ(c.reached, Name(t));
+      if (narrow) {
+        EXPECT_EQ(c.narrowed, Names(t));
+      }
+    }
+  }
+}
+
 TEST_F(LibraryTableSearch, DataSetTestsAskForALibraryTableWithIndexOrQueryText) {
   TwwTable* indexed = Table("ByName");
   auto* queried = Make<TwwTable>();

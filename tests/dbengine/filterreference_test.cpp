@@ -13,7 +13,7 @@
 #include "platform/classlib/core/datetime.h"
 #include "platform/classlib/core/strutils.h"
 #include "platform/classlib/db/filterexpr.h"
-#include "ttbinding.h"
+#include "roads.h"
 
 using namespace tttest;
 
@@ -113,26 +113,12 @@ class FilterReference : public ComponentFixture {
     }
   }
 
-  // The Ids of the records a dataset shows with the filter, in its order.
   static std::vector<int> Filtered(TDataSet* d, const std::string& filter, TFilterOptions options) {
-    d->SetFiltered(false);
-    d->SetFilter(filter);
-    d->SetFilterOptions(options);
-    d->SetFiltered(true);
-    std::vector<int> ids;
-    for (d->First(); !d->Eof(); d->Next()) ids.push_back(d->FieldByName("Id")->AsInteger());
-    d->SetFiltered(false);
-    return ids;
+    return FilteredIds(d, filter, options);
   }
 
   // The same data with no SQL restriction: a query's rows, every one tested.
-  std::unique_ptr<TTestQuery> Reference(const std::string& order) {
-    auto q = std::make_unique<TTestQuery>();
-    q->SetDatabaseName(path_);
-    q->SQL()->Add("SELECT * FROM People ORDER BY " + order);
-    q->Open();
-    return q;
-  }
+  std::unique_ptr<TTestQuery> Reference(const std::string& order) { return RecordTestRoad(path_, "People", order); }
 };
 
 // The People columns as the Access cursor describes them to the prefilter.
@@ -267,7 +253,9 @@ TEST_F(FilterReference, HandedOverConditionsKeepTheEnginesAnswers) {
       {"Name = 'an*'", partialAnyCase, true},
       {"Name <> 'An*'", partial, true},
       {"Name = 'É*'", partial, true},
-      {"Name = 'é*'", partialAnyCase, true},
+      // A start's last character outside ASCII is left to the engine: a
+      // pattern would read stray bytes after it as part of it.
+      {"Name = 'é*'", partialAnyCase, false},
       {"Name = '" + std::string(90, 'x') + "'", exact, false},  // more than the field holds
       // Pattern characters are plain characters to the engine.
       {"Name = 'a*b'", anyCase, true},

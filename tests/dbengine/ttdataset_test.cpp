@@ -285,6 +285,19 @@ TEST_F(CachedUpdates, OldValuesAreTheStoredOnes) {
   EXPECT_EQ(44, t->FieldByName("Age")->AsInteger()) << "the old-value read leaves current reads alone";
 }
 
+// An old value is read with the cursor switched to the stored values for
+// that one read: the records read after it show the posted ones again.
+TEST_F(CachedUpdates, ReadsAfterAnOldValueShowThePostedValuesAsCurrent) {
+  CacheAgeChange();
+  ASSERT_EQ(30, t->FieldByName("Age")->OldValue().AsInteger());
+  t->Refresh();
+  EXPECT_EQ(44, t->FieldByName("Age")->AsInteger());
+  t->Last();
+  t->First();
+  EXPECT_EQ(44, t->FieldByName("Age")->AsInteger());
+  EXPECT_EQ(30, t->FieldByName("Age")->OldValue().AsInteger());
+}
+
 TEST_F(CachedUpdates, AFailedOldValueReadRestoresTheCursorProperty) {
   CacheAgeChange();
   t->PutCursorAtEnd();  // no current record: the old-value read fails

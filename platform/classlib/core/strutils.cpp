@@ -226,6 +226,7 @@ std::string LowerCase(std::string_view s) {
 
 std::string AnsiUpperCase(std::string_view s) { return MapText(s, UnicodeUpper); }
 std::string AnsiLowerCase(std::string_view s) { return MapText(s, UnicodeLower); }
+std::string AnsiFoldCase(std::string_view s) { return FoldText(s); }
 
 char32_t UnicodeUpper(char32_t cp) { return MapUpper(cp); }
 char32_t UnicodeLower(char32_t cp) { return MapLower(cp); }

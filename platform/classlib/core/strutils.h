@@ -28,6 +28,10 @@ std::string UpperCase(std::string_view s);  // ASCII letters only
 std::string LowerCase(std::string_view s);  // ASCII letters only
 std::string AnsiUpperCase(std::string_view s);
 std::string AnsiLowerCase(std::string_view s);
+// The case folding of the Ansi*Text comparisons: each well-formed character
+// folded, malformed bytes kept; no character changes its byte length, so
+// well-formed texts fold to the same bytes exactly when AnsiSameText holds.
+std::string AnsiFoldCase(std::string_view s);
 
 // ---- comparison (result < 0, 0 or > 0) ----------------------------------------
 int CompareStr(std::string_view a, std::string_view b);   // byte-wise, case-sensitive

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include "datactrls/edits/wwdbedit.h"
+#include "platform/classlib/controls/clipboard.h"
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/core/clock.h"
+#include "platform/classlib/core/strutils.h"
 #include "platform/win32/msgbox.h"
 #include "datactrls/edits/edits_fixture.h"
 
@@ -124,6 +126,38 @@ TEST_F(DBEditTest, PictureMaskFillsLiteralsAndRefusesWithABeep) {
   EXPECT_EQ(beeps.beeps, 1);
   ds->Post();  // post asks the edit for its text
   EXPECT_EQ(ds->FieldByName("Code")->AsString(), "12-34");
+}
+
+// A mask that takes any number of characters still stops at the field's
+// size, typed or pasted, as the edit without a mask does.
+TEST_F(DBEditTest, APictureMaskNeverTakesMoreCharactersThanTheFieldHolds) {
+  const std::string letters = "abcdefghijklmnopqrstuvwxyz";
+  // "*&": any number of letters, in capitals.
+  for (const bool masked : {true, false}) {
+    SCOPED_TRACE(masked);
+    ds->PictureMasks()->Clear();
+    if (masked) ds->PictureMasks()->Add("Name\t*&\tT\tT");
+    const auto shown = [&](const std::string& text) { return Utf8Copy(masked ? AnsiUpperCase(text) : text, 1, 20); };
+    auto* e = PlaceEdit<TwwDBEdit>("Name");
+    BeepCounter beeps;
+    e->SetFocus();
+    e->SelectAll();
+    Type(e, letters.c_str());
+    EXPECT_EQ(e->EditText(), shown(letters));
+    if (masked) {
+      EXPECT_EQ(beeps.beeps, 6) << "each letter past the size";
+    }
+    ds->Post();
+    EXPECT_EQ(ds->FieldByName("Name")->AsString(), shown(letters));
+    // A paste that would run past the size is cut there too.
+    ds->Edit();
+    e->SelectAll();
+    Clipboard()->SetAsText("émile" + letters);
+    Key(e, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(e->EditText(), shown("émile" + letters));
+    ds->Cancel();
+    delete e;
+  }
 }
 
 TEST_F(DBEditTest, InvalidPictureTextKeepsTheFocusUnlessInvalidExitIsAllowed) {

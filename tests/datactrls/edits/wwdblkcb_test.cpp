@@ -28,7 +28,14 @@ namespace {
 
 // The widget that takes a control's keys.
 QWidget* Native(TWinControl* c) { return ClientOf(c)->focusProxy() ? ClientOf(c)->focusProxy() : ClientOf(c); }
-void Type(TWinControl* c, const char* keys) { QTest::keyClicks(Native(c), keys); }
+// Characters beyond ASCII have no key of their own: they come as key events
+// carrying the text, as an input method gives them.
+void Type(TWinControl* c, const char* keys) {
+  for (QChar ch : QString::fromUtf8(keys)) {
+    if (ch.unicode() < 0x80) QTest::keyClick(Native(c), ch.toLatin1());
+    else QTest::sendKeyEvent(QTest::Click, Native(c), Qt::Key_unknown, QString(ch), Qt::NoModifier);
+  }
+}
 void Key(TWinControl* c, Qt::Key key, Qt::KeyboardModifiers m = Qt::NoModifier) { QTest::keyClick(Native(c), key, m); }
 // Types over the whole text, as a user replacing the value does.
 void Retype(TwwDBLookupCombo* c, const char* keys) {
@@ -148,6 +155,35 @@ TEST_F(LookupCombo, ShowsTheFieldAndCompletesTypedTextInTheStoredCase) {
   EXPECT_EQ(c->EditText(), "Cax");  // no match: the text stays as typed
   Leave();
   EXPECT_EQ(Stored(), "Cax");  // the lookup field is the shown field: any text is kept
+}
+
+// Letters outside ASCII complete in any case as ASCII ones do, searched
+// record by record (no index) or through the case-blind index.
+class LetterNames : public LookupCombo {
+ protected:
+  void Populate(dao::TDatabaseCore& db) override {
+    LookupCombo::Populate(db);
+    for (const char* name : {"Émile", "Özlem"})
+      db.Execute(std::string("INSERT INTO People (Name, Age) VALUES ('") + name + "', 50)");
+  }
+};
+
+TEST_F(LetterNames, TypedLettersCompleteInAnyCase) {
+  for (const char* index : {"", "ByName"}) {
+    SCOPED_TRACE(index);
+    people->SetIndexName(index);
+    auto* c = Place();
+    const struct {
+      const char* typed;
+      const char* completed;
+    } cases[] = {{"ém", "Émile"}, {"öz", "Özlem"}, {"ÉM", "Émile"}, {"ca", "Carl"}};
+    for (const auto& t : cases) {
+      FocusAndRetype(c, t.typed);
+      EXPECT_EQ(c->EditText(), t.completed) << t.typed;
+      EXPECT_EQ(c->SelStart(), 2) << t.typed;
+    }
+    delete c;
+  }
 }
 
 TEST_F(LookupCombo, DropDownByKeysChoosesAndWritesBack) {
