@@ -30,6 +30,12 @@ WPARAM KeysOf(Qt::KeyboardModifiers mods, Qt::MouseButtons buttons) {
   return ShiftStateToKeys(ShiftOf(mods, buttons));
 }
 
+// Whether the key types a printable character.
+static bool TypesCharacter(const QKeyEvent* e) {
+  const QString text = e->text();
+  return !text.isEmpty() && text.at(0) >= QChar(0x20) && text.at(0) != QChar(0x7F);
+}
+
 WORD VirtualKeyOf(const QKeyEvent* e) {
   const int k = e->key();
   if (k >= Qt::Key_A && k <= Qt::Key_Z) return WORD('A' + (k - Qt::Key_A));
@@ -66,7 +72,12 @@ WORD VirtualKeyOf(const QKeyEvent* e) {
     case Qt::Key_Plus: return VK_ADD;
     case Qt::Key_Minus: return VK_SUBTRACT;
     case Qt::Key_Slash: return VK_DIVIDE;
-    default: return 0;
+    // A key that types a character but has no code above (a letter beyond
+    // ASCII, most punctuation) still goes down and up like any other, under
+    // the code the window system gives a character without a key of its
+    // own: what starts on a key's press or release (a lookup combo's
+    // search) starts for it too. The character follows as usual.
+    default: return TypesCharacter(e) ? VK_PACKET : 0;
   }
 }
 

@@ -186,6 +186,31 @@ TEST_F(LetterNames, TypedLettersCompleteInAnyCase) {
   }
 }
 
+// A letter beyond ASCII typed first, as its key brings it, starts the search
+// as any other letter does: the text completes at once, and leaving stores it.
+TEST_F(LetterNames, ALoneLetterBeyondAsciiCompletesAtOnce) {
+  auto* c = Place();
+  const struct {
+    Qt::Key key;
+    const char* text;
+    const char* completed;
+  } cases[] = {
+      {Qt::Key_Eacute, "\xC3\xA9", "\xC3\x89mile"},
+      {Qt::Key_Odiaeresis, "\xC3\x96", "\xC3\x96zlem"},
+      {Qt::Key_Eacute, "\xC3\x89", "\xC3\x89mile"},
+  };
+  for (const auto& t : cases) {
+    c->SetFocus();
+    c->SelectAll();
+    QTest::sendKeyEvent(QTest::Click, Native(c), t.key, QString::fromUtf8(t.text), Qt::NoModifier);
+    EXPECT_EQ(c->EditText(), t.completed) << t.text;
+    EXPECT_EQ(c->SelStart(), 1) << t.text;
+    EXPECT_EQ(c->SelLength(), 4) << t.text;
+  }
+  Leave();
+  EXPECT_EQ(Stored(), "\xC3\x89mile");
+}
+
 TEST_F(LookupCombo, DropDownByKeysChoosesAndWritesBack) {
   auto* c = Place("Name;Age;Score");
   std::vector<bool> closed;  // the modified flag of each close-up

@@ -78,6 +78,38 @@ TEST(NativeWidgetTest, KeysPassTheControlsEventsBeforeTheWidget) {
   EXPECT_EQ(form->ActiveControl(), name);  // the widget took the focus: the form knows
 }
 
+// Every key that types a character goes down and up, one without a code of
+// its own too (under VK_PACKET); a key that types nothing of itself (a dead
+// key waiting for its letter) does not.
+TEST(NativeWidgetTest, KeysTypingACharacterWithoutACodeGoDownAndUp) {
+  auto form = ShownForm(200, 100);
+  TLineEdit* name = TwoEdits(form.get()).first;
+  std::vector<WORD> downs, ups;
+  name->OnKeyDown = [&](TObject*, WORD& key, TShiftState) { downs.push_back(key); };
+  name->OnKeyUp = [&](TObject*, WORD& key, TShiftState) { ups.push_back(key); };
+  const struct {
+    const char* what;
+    Qt::Key key;
+    const char* text;
+    std::vector<WORD> codes;
+  } cases[] = {
+      {"a letter beyond ASCII", Qt::Key_Eacute, "\xC3\xA9", {VK_PACKET}},
+      {"a letter from an input method", Qt::Key_unknown, "\xC3\xB6", {VK_PACKET}},
+      {"punctuation", Qt::Key_Comma, ",", {VK_PACKET}},
+      {"an ASCII letter", Qt::Key_A, "a", {'A'}},
+      {"a dead key", Qt::Key_Dead_Acute, "", {}},
+  };
+  for (const auto& c : cases) {
+    downs.clear();
+    ups.clear();
+    name->edit->clear();
+    QTest::sendKeyEvent(QTest::Click, name->edit, c.key, QString::fromUtf8(c.text), Qt::NoModifier);
+    EXPECT_EQ(downs, c.codes) << c.what;
+    EXPECT_EQ(ups, c.codes) << c.what;
+    EXPECT_EQ(name->edit->text().toStdString(), c.text) << c.what;
+  }
+}
+
 TEST(NativeWidgetTest, AToolbarMovesBetweenDocksAndFloatsKeepingItsEdit) {
   auto form = ShownForm(300, 200);
   auto dock = [&](int top) {
