@@ -375,6 +375,30 @@ TEST_F(LookupCombo, NotInListHandlerDecides) {
   EXPECT_TRUE(bugs->FieldByName("AssignedTo")->IsNull());
 }
 
+// A completion's rest erased leaves a text that only begins a listed value:
+// leaving looks for the whole text, so it is a new value for the handler,
+// not the listed one completed again.
+TEST_F(LookupCombo, ErasingACompletionLeavesTheTypedStartAsANewValue) {
+  auto* c = Place();
+  std::vector<std::string> asked;
+  c->OnNotInList = [&](TObject*, TDataSet*, const std::string& text, bool& accept) {
+    asked.push_back(text);
+    accept = true;
+  };
+  for (Qt::Key erase : {Qt::Key_Delete, Qt::Key_Backspace}) {
+    SCOPED_TRACE(erase == Qt::Key_Delete ? "Delete" : "Backspace");
+    asked.clear();
+    FocusAndRetype(c, "ca");
+    ASSERT_EQ(c->EditText(), "Carl");
+    Key(c, erase);
+    ASSERT_EQ(c->EditText(), "Ca");
+    Leave();
+    EXPECT_EQ(asked, std::vector<std::string>{"Ca"});
+    EXPECT_EQ(c->EditText(), "Ca");
+    EXPECT_EQ(Stored(), "Ca");
+  }
+}
+
 TEST_F(LookupCombo, TheTextsAndSizesThatStopADropDown) {
   auto* c = Place("Name", 20);
   c->SetFocus();
