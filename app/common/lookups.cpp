@@ -53,6 +53,10 @@ TwwDBLookupCombo* NewLookupCombo(TComponent* owner, TWinControl* parent, const c
   combo->SetDataField(field);
   combo->SetLookupTable(table);
   combo->SetLookupField(lookupField);
+  // Typing completes the text with the first matching value, the rest
+  // selected, so that a name is given by its first letters; the list stays
+  // closed until asked for.
+  combo->SetShowMatchText(true);
   AppendWhenNotInList(combo);
   return combo;
 }

@@ -24,7 +24,8 @@ bool StoreRowText(TDataSet* table, const std::string& field, const std::string& 
 void AppendWhenNotInList(TwwDBLookupCombo* combo, TDataSet* entries = nullptr);
 
 // A lookup combo of `owner` on `parent` editing `field` of `source` through
-// `lookupField` of `table`, adding typed values its list lacks.
+// `lookupField` of `table`, completing typed text with the matching value
+// and adding typed values its list lacks.
 TwwDBLookupCombo* NewLookupCombo(TComponent* owner, TWinControl* parent, const char* name,
                                  TDataSource* source, const char* field, TDataSet* table,
                                  const char* lookupField);

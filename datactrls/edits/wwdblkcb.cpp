@@ -472,7 +472,9 @@ void TwwDBCustomLookupCombo::Complete() {
 bool TwwDBCustomLookupCombo::CheckNotInList() {
   if (!OnNotInList || inNotInList_) return true;
   const std::string text = EditText();
-  if (text != lastSearched_) SearchNow();
+  // The whole text is looked for: a typed name that only begins a listed
+  // one (the rest erased after a completion) is a new name, not the other.
+  if (text != lastSearched_) PerformSearch();
   if (searchFound_ || text.empty()) return true;
   bool accept = true;
   inNotInList_ = true;

@@ -512,13 +512,12 @@ class TTableCursor : public TRecordsetCore {
     size_t read = 0;
     std::string order = " ORDER BY " + OrderBy(forward) + " LIMIT ?";
     for (const auto& region : Regions(forward, key, includeEqual, includeBeyond)) {
-      auto& s = db_->Conn().Cached("SELECT rowid" + selectList_ + from_ + " WHERE " + region.where +
-                                   Restriction(" AND ") + order);
-      StatementUse use(s);
+      StatementUse s = Select("SELECT rowid" + selectList_ + from_ + " WHERE " + region.where +
+                              Restriction(" AND ") + order);
       int n = 1;
-      for (const auto& b : region.binds) s.Bind(n++, b);
-      s.Bind(n, static_cast<std::int64_t>(limit - read));
-      read = ReadRows(s, rows, read);
+      for (const auto& b : region.binds) s->Bind(n++, b);
+      s->Bind(n, static_cast<std::int64_t>(limit - read));
+      read = ReadRows(*s, rows, read);
       if (read >= limit) break;
     }
     KeepSurplus(rows, read);
@@ -564,12 +563,11 @@ class TTableCursor : public TRecordsetCore {
     afterWrite_ = false;
     lastForward_ = forward;
     std::uint64_t stamp = db_->Conn().ChangeStamp();
-    auto& s = db_->Conn().Cached("SELECT rowid" + selectList_ + from_ + Restriction(" WHERE ") + " ORDER BY " +
-                                 OrderBy(forward) + " LIMIT ?");
-    StatementUse use(s);
-    s.Bind(1, static_cast<std::int64_t>(step_));
+    StatementUse s = Select("SELECT rowid" + selectList_ + from_ + Restriction(" WHERE ") + " ORDER BY " +
+                            OrderBy(forward) + " LIMIT ?");
+    s->Bind(1, static_cast<std::int64_t>(step_));
     std::vector<Row> rows = Spare();
-    KeepSurplus(rows, ReadRows(s, rows, 0));
+    KeepSurplus(rows, ReadRows(*s, rows, 0));
     if (rows.empty()) return false;
     if (!forward) std::reverse(rows.begin(), rows.end());
     const bool whole = rows.size() < step_;
@@ -608,6 +606,13 @@ class TTableCursor : public TRecordsetCore {
   }
   std::string Restriction(const char* joiner) const {
     return condition_.empty() ? std::string() : joiner + ("(" + condition_ + ")");
+  }
+  // A statement reading rows. The condition's text carries its values (each
+  // filter and Locate brings its own): one with it is among the
+  // connection's few recent statements, not kept for good.
+  StatementUse Select(const std::string& sql) {
+    if (condition_.empty()) return StatementUse(db_->Conn().Cached(sql));
+    return db_->Conn().CachedRecent(sql);
   }
   void Placed(std::int64_t position, std::uint64_t stamp) {
     position_ = position;

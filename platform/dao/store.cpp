@@ -637,6 +637,7 @@ void Connection::CloseUnrecognised() {
 
 Connection::~Connection() {
   cache_.clear();
+  recent_.clear();
   if (db_ != nullptr) {
     if (depth_ > 0) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     if (!FileInPlace()) FoldLogIntoFileHeld();
@@ -669,6 +670,31 @@ Statement& Connection::Cached(const std::string& sql) {
   auto& slot = cache_[sql];
   slot = std::move(stmt);
   return *slot;
+}
+
+StatementUse Connection::CachedRecent(const std::string& sql) {
+  auto it = recent_.find(sql);
+  if (it == recent_.end()) {
+    auto stmt = Prepare(sql);  // a text that fails drops nothing
+    MakeRoomForRecent();
+    it = recent_.emplace(sql, RecentStatement{std::move(stmt)}).first;
+  }
+  it->second.lastUse = ++recentUses_;
+  return StatementUse(*it->second.statement);
+}
+
+// Drops the least recently used statements that nobody holds until one more
+// fits. Held ones stay even beyond the limit (only a caller reading several
+// at once holds more than one); the next new one drops them once released.
+void Connection::MakeRoomForRecent() {
+  while (recent_.size() >= kRecentStatements) {
+    auto oldest = recent_.end();
+    for (auto it = recent_.begin(); it != recent_.end(); ++it)
+      if (!it->second.statement->InUse() && (oldest == recent_.end() || it->second.lastUse < oldest->second.lastUse))
+        oldest = it;
+    if (oldest == recent_.end()) return;
+    recent_.erase(oldest);
+  }
 }
 
 std::unique_ptr<Statement> Connection::Prepare(const std::string& sql) {

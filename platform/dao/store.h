@@ -81,17 +81,28 @@ class Statement {
   std::string ColumnOrigin(int index) const;  // origin column, empty for expressions
   std::string ColumnDeclType(int index) const;
   sqlite3_stmt* Handle() const { return stmt_; }
+  // Held by a StatementUse: the connection never drops it then.
+  bool InUse() const { return uses_ > 0; }
 
  private:
+  friend class StatementUse;
   Connection& owner_;
   sqlite3_stmt* stmt_;
+  int uses_ = 0;
 };
 
-// Keeps a cached statement reset when the caller is done with it.
+// Holds a cached statement while the caller uses it, so that the connection
+// keeps it, and resets it when the caller is done with it. Neither copied nor
+// moved: a second holder would reset it under the first.
 class StatementUse {
  public:
-  explicit StatementUse(Statement& s) : s_(s) {}
-  ~StatementUse() { s_.Reset(); }
+  explicit StatementUse(Statement& s) : s_(s) { ++s_.uses_; }
+  ~StatementUse() {
+    --s_.uses_;
+    s_.Reset();
+  }
+  StatementUse(const StatementUse&) = delete;
+  StatementUse& operator=(const StatementUse&) = delete;
   Statement* operator->() { return &s_; }
   Statement& operator*() { return s_; }
 
@@ -123,8 +134,22 @@ class Connection {
   bool NetworkMode() const { return network_; }
   sqlite3* Handle() const { return db_; }
 
-  // A prepared statement, kept for reuse; the caller resets it (StatementUse).
+  // A prepared statement whose text the file's shape fixes (its tables,
+  // columns and indexes), kept for the connection's life: callers may keep
+  // it as long. The caller resets it (StatementUse).
   Statement& Cached(const std::string& sql);
+  // The same for a statement whose text carries values (a filter's
+  // condition): every distinct value would add one for good, so only the
+  // kRecentStatements used last are kept. Making room drops the least
+  // recently used one that no StatementUse holds; the one answered is held
+  // from the start, so no later call drops it while the caller reads it.
+  StatementUse CachedRecent(const std::string& sql);
+  // Enough for several filtered tables read side by side, each through a
+  // handful of statements (both directions, the ranges of a multi-column
+  // order), without preparing them again on every move.
+  static constexpr std::size_t kRecentStatements = 32;
+  // Prepared statements kept, of both kinds.
+  std::size_t CachedStatementCount() const { return cache_.size() + recent_.size(); }
   // A statement for one use.
   std::unique_ptr<Statement> Prepare(const std::string& sql);
   void Exec(const std::string& sql);
@@ -245,6 +270,13 @@ class Connection {
   std::shared_ptr<LockFile> sharing_;   // marks this connection's sharing mode
   sqlite3* db_ = nullptr;
   std::map<std::string, std::unique_ptr<Statement>> cache_;
+  struct RecentStatement {
+    std::unique_ptr<Statement> statement;
+    std::uint64_t lastUse = 0;  // of recentUses_
+  };
+  std::map<std::string, RecentStatement> recent_;
+  std::uint64_t recentUses_ = 0;
+  void MakeRoomForRecent();
   int depth_ = 0;
   std::uint64_t localChanges_ = 0;
   std::uint64_t lastDataVersion_ = 0;

@@ -485,6 +485,30 @@ TEST(Entries, OnlyANameGivenToAFixedByCellStampsTheFixedDate) {
             (std::vector<std::string>{DateToStr(EncodeDate(2026, 7, 8)), ""}));
 }
 
+// Typed on a Verified By cell, "bo" completes to the first name that begins
+// so, "Bo" as typed and " Chen" selected; the entry stores it with the date.
+TEST(Entries, NamesTypedOnALookupCellComplete) {
+  Window w([](TRegIniFile& reg) { reg.WriteBool("Options", "EnterDate", false); });
+  w.AddPosted(0, "first");
+  apptest::AddEmployees(w.form, {"Ann", "Bo Chen", "Cy"});
+  TTestClock clock(EncodeDate(2026, 7, 8) + 0.5);
+  OnFirstCell(w.form, "VerifiedBy");
+  // The grid hands the first key to the cell's editor, which has the next.
+  for (char c : std::string("bo")) {
+    QTest::keyClick(QApplication::focusWidget(), c);
+    Pump();
+  }
+  TwwDBLookupCombo* combo = w.form->dblcVerifiedBy;
+  ASSERT_TRUE(combo->Focused());
+  EXPECT_EQ(combo->EditText(), "Bo Chen");
+  EXPECT_EQ(combo->SelStart(), 2);
+  EXPECT_EQ(combo->SelText(), " Chen");
+  PressToFocus(Qt::Key_Down);  // the grid posts the entry
+  EXPECT_EQ(StoredEntries(w.scratch.Database(), "VerifiedBy"), std::vector<std::string>{"Bo Chen"});
+  EXPECT_EQ(StoredEntries(w.scratch.Database(), "VerifiedDate"),
+            std::vector<std::string>{DateToStr(EncodeDate(2026, 7, 8))});
+}
+
 // A space on an empty date cell is today, typed to the grid on the cell or
 // to the cell's editor; the entry is being edited and stores it. On a date
 // begun, the space goes on completing it part by part.

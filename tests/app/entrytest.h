@@ -65,6 +65,16 @@ inline int GridDataColumn(TfrmBug* form, const std::string& field) {
   return -1;
 }
 
+// People the lookup combos of employees list.
+inline void AddEmployees(TfrmBug* form, std::initializer_list<const char*> names) {
+  for (const char* name : names) {
+    form->wwtaFixedBy->Append();
+    form->wwtaFixedBy->FieldByName("Employee")->SetAsString(name);
+    form->wwtaFixedBy->Post();
+  }
+  form->wwtaVerifiedBy->Refresh();
+}
+
 // The Reports rows through another connection: "<ProgramNumber>:<Description>",
 // or the named field when one is given.
 inline std::vector<std::string> StoredEntries(const std::string& database,

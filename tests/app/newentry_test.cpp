@@ -33,6 +33,7 @@
 
 namespace {
 
+using apptest::AddEmployees;
 using apptest::StoredEntries;
 using apptest::Window;
 
@@ -361,17 +362,13 @@ void FocusOn(TWinControl* control) {
   QApplication::processEvents();
 }
 
-bool HasDate(const char* field) { return !frmBug->dsetBug->FieldByName(field)->IsNull(); }
-
-// People the lookup combos list.
-void AddEmployees(TfrmBug* form, std::initializer_list<const char*> names) {
-  for (const char* name : names) {
-    form->wwtaFixedBy->Append();
-    form->wwtaFixedBy->FieldByName("Employee")->SetAsString(name);
-    form->wwtaFixedBy->Post();
-  }
-  form->wwtaVerifiedBy->Refresh();
+// Types `text` with real keys into `control`.
+void TypeInto(TWinControl* control, const char* text) {
+  FocusOn(control);
+  QTest::keyClicks(QApplication::focusWidget(), text);
 }
+
+bool HasDate(const char* field) { return !frmBug->dsetBug->FieldByName(field)->IsNull(); }
 
 // The stored dates of the one entry, through another connection.
 std::vector<std::string> StoredDates(const std::string& database) {
@@ -391,8 +388,7 @@ TEST(NewEntry, TabbingThroughTheWindowStoresNoDates) {
   AddEmployees(d.form, {"Ann"});
   std::set<TWinControl*> visited;
   TDialogResponderScope answers(Answer([&](TfrmEnterNewRecord* f) {
-    FocusOn(f->dbeDescription);
-    QTest::keyClicks(QApplication::focusWidget(), "Tabbed");
+    TypeInto(f->dbeDescription, "Tabbed");
     for (Qt::KeyboardModifiers direction : {Qt::NoModifier, Qt::ShiftModifier})
       for (int i = 0; i < 40; ++i) {
         Press(Qt::Key_Tab, direction);
@@ -444,8 +440,7 @@ TEST(NewEntry, KeysThatOnlyMoveOrCancelStampNoDate) {
   Dialog d([](TRegIniFile& reg) { reg.WriteBool("Options", "EnterDate", false); });
   AddEmployees(d.form, {"Ann", "Bo"});
   TDialogResponderScope answers(Answer([&](TfrmEnterNewRecord* f) {
-    FocusOn(f->dbeDescription);
-    QTest::keyClicks(QApplication::focusWidget(), "Keys");
+    TypeInto(f->dbeDescription, "Keys");
     for (const Case& c : cases) {
       SCOPED_TRACE(c.name);
       FocusOn(f->dblcFixedBy);
@@ -474,8 +469,7 @@ TEST(NewEntry, TypingOrChoosingAPersonStampsTheDate) {
   const TDateTime now = EncodeDate(2026, 7, 8) + EncodeTime(9, 30, 0, 0);
   TTestClock clock(now);
   TDialogResponderScope answers(Answer([&](TfrmEnterNewRecord* f) {
-    FocusOn(f->dbeDescription);
-    QTest::keyClicks(QApplication::focusWidget(), "Fixed");
+    TypeInto(f->dbeDescription, "Fixed");
     FocusOn(f->dblcFixedBy);
     Press(Qt::Key_B);
     EXPECT_TRUE(HasDate("FixedDate"));
@@ -500,6 +494,62 @@ TEST(NewEntry, TypingOrChoosingAPersonStampsTheDate) {
   const std::string stamped = DateTimeToStr(now);
   EXPECT_EQ(StoredEntries(d.scratch.Database(), "VerifiedBy"), std::vector<std::string>{"Bo"});
   EXPECT_EQ(StoredDates(d.scratch.Database()), (std::vector<std::string>{"", stamped, stamped}));
+}
+
+// Each window holds eight lookup combos, all completing typed text and none
+// dropping its list down by typing.
+TEST(NewEntry, BothWindowsLookupCombosCompleteTypedText) {
+  Dialog d;
+  for (TComponent* window : std::initializer_list<TComponent*>{d.form, frmEnterNewRecord}) {
+    int combos = 0;
+    for (int i = 0; i < window->ComponentCount(); ++i) {
+      auto* combo = dynamic_cast<TwwDBLookupCombo*>(window->Components(i));
+      if (!combo) continue;
+      ++combos;
+      EXPECT_TRUE(combo->ShowMatchText()) << combo->Name();
+      EXPECT_FALSE(combo->AutoDropDown()) << combo->Name();
+    }
+    EXPECT_EQ(combos, 8) << window->Name();
+  }
+}
+
+// Typed text completes with the first name that begins so: "bo" in Verified
+// By shows "Bo Chen", "Bo" as typed and " Chen" selected, and leaving keeps
+// it; the first letter stamps the verified date, the next one not again. A
+// name the list lacks stays as typed and joins the list.
+TEST(NewEntry, TypedNamesCompleteAndANewNameJoinsTheList) {
+  Dialog d([](TRegIniFile& reg) { reg.WriteBool("Options", "EnterDate", false); });
+  AddEmployees(d.form, {"Ann", "Bo Chen", "Cy"});
+  const TDateTime now = EncodeDate(2026, 7, 8) + EncodeTime(9, 30, 0, 0);
+  TTestClock clock(now);
+  TDialogResponderScope answers(Answer([&](TfrmEnterNewRecord* f) {
+    TypeInto(f->dbeDescription, "Completed");
+    FocusOn(f->dblcVerifiedBy);
+    Press(Qt::Key_B);
+    clock.Advance(60 * 1000);
+    Press(Qt::Key_O);
+    EXPECT_EQ(f->dblcVerifiedBy->EditText(), "Bo Chen");
+    EXPECT_EQ(f->dblcVerifiedBy->SelStart(), 2);
+    EXPECT_EQ(f->dblcVerifiedBy->SelText(), " Chen");
+    TypeInto(f->dblcFixedBy, "Dee");
+    EXPECT_EQ(f->dblcFixedBy->EditText(), "Dee");
+    Press(Qt::Key_Tab);
+    TypeInto(f->dblcResponsibility, "an");
+    EXPECT_EQ(f->dblcResponsibility->EditText(), "Ann");
+    Press(Qt::Key_Delete);
+    EXPECT_EQ(f->dblcResponsibility->EditText(), "An");
+    Press(Qt::Key_Tab);
+    EXPECT_EQ(f->dblcResponsibility->EditText(), "An");
+    f->btnOk->Click();
+  }));
+  d.form->AddEntry();
+  const std::string database = d.scratch.Database();
+  EXPECT_EQ(StoredEntries(database, "VerifiedBy"), std::vector<std::string>{"Bo Chen"});
+  EXPECT_EQ(StoredEntries(database, "FixedBy"), std::vector<std::string>{"Dee"});
+  EXPECT_EQ(StoredEntries(database, "Responsibility"), std::vector<std::string>{"An"});
+  EXPECT_EQ(StoredEntries(database, "VerifiedDate"), std::vector<std::string>{DateTimeToStr(now)});
+  EXPECT_EQ(apptest::StoredValues(database, "Employee", "Employee"),
+            (std::vector<std::string>{"Ann", "Bo Chen", "Cy", "Dee", "An"}));
 }
 
 }  // namespace
@@ -564,15 +614,13 @@ TEST(NewEntry, ASpaceInAnEmptyDateBoxIsToday) {
   const TDateTime today = EncodeDate(2026, 7, 8);
   TTestClock clock(today + EncodeTime(9, 30, 0, 0));
   TDialogResponderScope answers(Answer([&](TfrmEnterNewRecord* f) {
-    FocusOn(f->dbeDescription);
-    QTest::keyClicks(QApplication::focusWidget(), "Dated");
+    TypeInto(f->dbeDescription, "Dated");
     for (TwwDBComboDlg* date : {f->dbcdReportedDate, f->dbcdFixedDate}) {
       FocusOn(date);
       Press(Qt::Key_Space);
       EXPECT_EQ(date->Text(), DateToStr(today)) << date->Name();
     }
-    FocusOn(f->dbcdVerifiedDate);
-    QTest::keyClicks(QApplication::focusWidget(), "7 ");
+    TypeInto(f->dbcdVerifiedDate, "7 ");
     EXPECT_EQ(f->dbcdVerifiedDate->Text(), wwCompleteDateTimeText("7", ftDateTime, Now()));
     EXPECT_FALSE(HasDate("VerifiedDate"));
     f->dbcdVerifiedDate->SelectAll();

@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QSet>
 #include <QUrl>
 
 using namespace vantrel::qt;
@@ -28,6 +29,30 @@ TShiftState ShiftOf(Qt::KeyboardModifiers mods, Qt::MouseButtons buttons) {
 
 WPARAM KeysOf(Qt::KeyboardModifiers mods, Qt::MouseButtons buttons) {
   return ShiftStateToKeys(ShiftOf(mods, buttons));
+}
+
+// Whether the key types a printable character.
+static bool TypesCharacter(const QKeyEvent* e) {
+  const QString text = e->text();
+  return !text.isEmpty() && text.at(0) >= QChar(0x20) && text.at(0) != QChar(0x7F);
+}
+
+// A key that types a character but has no code of its own goes down and up
+// under the code the window system gives such a character. Its release may
+// come without the character (a key mapped to it only while pressed, as a
+// tool typing text does on X11): it goes up under the code it went down
+// with, known by its scan code (0, unknown, pairs nothing). Keys are few, so
+// the scan codes last pressed so are all kept.
+static WORD PacketKeyOf(const QKeyEvent* e) {
+  static QSet<quint32> pressedAsPacket;
+  const bool packet = TypesCharacter(e);
+  const quint32 scan = e->nativeScanCode();
+  if (e->type() == QEvent::KeyPress) {
+    if (packet && scan != 0) pressedAsPacket.insert(scan);
+    else pressedAsPacket.remove(scan);
+    return packet ? VK_PACKET : 0;
+  }
+  return packet || pressedAsPacket.contains(scan) ? VK_PACKET : 0;
 }
 
 WORD VirtualKeyOf(const QKeyEvent* e) {
@@ -66,7 +91,11 @@ WORD VirtualKeyOf(const QKeyEvent* e) {
     case Qt::Key_Plus: return VK_ADD;
     case Qt::Key_Minus: return VK_SUBTRACT;
     case Qt::Key_Slash: return VK_DIVIDE;
-    default: return 0;
+    // A key that types a character but has no code above (a letter beyond
+    // ASCII, most punctuation) still goes down and up like any other, so
+    // that what starts on a key's press or release (a lookup combo's
+    // search) starts for it too. The character follows as usual.
+    default: return PacketKeyOf(e);
   }
 }
 

@@ -131,7 +131,9 @@ enum : WORD {
   VK_RWIN = 0x5C, VK_APPS = 0x5D, VK_NUMPAD0 = 0x60, VK_MULTIPLY = 0x6A, VK_ADD = 0x6B,
   VK_SEPARATOR = 0x6C, VK_SUBTRACT = 0x6D, VK_DECIMAL = 0x6E, VK_DIVIDE = 0x6F, VK_F1 = 0x70,
   VK_F2, VK_F3, VK_F4, VK_F5, VK_F6, VK_F7, VK_F8, VK_F9, VK_F10, VK_F11, VK_F12,
-  VK_NUMLOCK = 0x90, VK_SCROLL = 0x91
+  VK_NUMLOCK = 0x90, VK_SCROLL = 0x91,
+  // A character that comes without a key of its own (see VirtualKeyOf).
+  VK_PACKET = 0xE7
 };
 
 // WM_SIZE kinds; SetWindowPos flags.

@@ -1,6 +1,6 @@
 #include "platform/classlib/stdctrls/edits.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QEvent>
 #include <QFontMetrics>
 #include <QLineEdit>
@@ -32,6 +32,7 @@ IMPLEMENT_CLASS(TMemo, TCustomMemo)
 // Reaches the edit's protected hooks from the native widgets.
 struct EditAccess {
   static void TextFromNative(TCustomEdit* e) { e->TextFromNative(); }
+  static void FocusChanged(TCustomEdit* e, bool focused) { e->ShowFocus(focused); }
   static bool PaintSelf(TCustomEdit* e, QPainter& painter) {
     TCanvas canvas;
     vantrel::qt::BindPainter(canvas, &painter);
@@ -52,6 +53,9 @@ class EditStyle : public QProxyStyle {
  public:
   char32_t passwordChar = U'*';
   bool caretHidden = false;
+  // The line editor lacks the focus: a selection kept past the focus's
+  // leaving would bring back its caret, which only a focused edit shows.
+  bool unfocused = false;
   int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
                 QStyleHintReturn* ret) const override {
     if (hint == SH_LineEdit_PasswordCharacter) return int(passwordChar);
@@ -60,7 +64,7 @@ class EditStyle : public QProxyStyle {
   }
   int pixelMetric(PixelMetric metric, const QStyleOption* option,
                   const QWidget* widget) const override {
-    if (metric == PM_TextCursorWidth && caretHidden) return 0;
+    if (metric == PM_TextCursorWidth && (caretHidden || unfocused)) return 0;
     return QProxyStyle::pixelMetric(metric, option, widget);
   }
 };
@@ -83,10 +87,15 @@ class VLineEdit : public QLineEdit {
     }
     QLineEdit::paintEvent(e);
   }
+  void focusInEvent(QFocusEvent* e) override {
+    QLineEdit::focusInEvent(e);
+    if (owner) EditAccess::FocusChanged(owner, true);
+  }
   void focusOutEvent(QFocusEvent* e) override {
     const int start = selectionStart(), length = selectedText().size();
     const int cursor = cursorPosition();
     QLineEdit::focusOutEvent(e);
+    if (owner) EditAccess::FocusChanged(owner, false);
     if (start < 0) return;
     // The cursor goes back to the end it stood at.
     if (cursor == start) {
@@ -538,15 +547,29 @@ void TCustomEdit::SetPasswordChar(char32_t value) {
 
 void TCustomEdit::SetHideSelection(bool value) {
   hideSelection_ = value;
-  if (!native_) return;
+  if (native_) ShowFocus(native_->widget()->hasFocus());
+}
+
+// Without the focus, a hidden selection looks like plain text; a kept one
+// looks as it does with the focus. A text editor of several lines draws it
+// in its inactive colours whenever it lacks the focus; a line editor only
+// while its window is inactive, so its active colours follow its focus too
+// (another control of the same window may have it), as does its caret.
+void TCustomEdit::ShowFocus(bool focused) {
+  native_->style->unfocused = !focused;
   QWidget* w = native_->widget();
   QPalette p = w->palette();
-  // Without the focus, a hidden selection looks like plain text; a kept one
-  // looks as it does with the focus.
-  p.setColor(QPalette::Inactive, QPalette::Highlight,
-             p.color(QPalette::Active, value ? QPalette::Base : QPalette::Highlight));
+  const QPalette standard = QApplication::palette(w);
+  const auto colour = [&](bool away, QPalette::ColorRole plain, QPalette::ColorRole selected) {
+    return away && hideSelection_ ? p.color(QPalette::Active, plain) : standard.color(QPalette::Active, selected);
+  };
+  const bool lineAway = native_->line && !focused;
+  p.setColor(QPalette::Inactive, QPalette::Highlight, colour(true, QPalette::Base, QPalette::Highlight));
   p.setColor(QPalette::Inactive, QPalette::HighlightedText,
-             p.color(QPalette::Active, value ? QPalette::Text : QPalette::HighlightedText));
+             colour(true, QPalette::Text, QPalette::HighlightedText));
+  p.setColor(QPalette::Active, QPalette::Highlight, colour(lineAway, QPalette::Base, QPalette::Highlight));
+  p.setColor(QPalette::Active, QPalette::HighlightedText,
+             colour(lineAway, QPalette::Text, QPalette::HighlightedText));
   w->setPalette(p);
 }
 
@@ -885,6 +908,7 @@ void TCustomEdit::Dispatch(TMessage& m) {
         p.setColor(QPalette::Base, vantrel::qt::ToQColor(Color()));
         p.setColor(QPalette::Text, vantrel::qt::ToQColor(Font()->Color()));
         w->setPalette(p);
+        ShowFocus(w->hasFocus());  // a hidden selection takes the new colours
       }
       TWinControl::Dispatch(m);
       return;

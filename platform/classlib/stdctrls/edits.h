@@ -159,6 +159,7 @@ class TCustomEdit : public TWinControl {
   void SetPasswordCharByte(char value) { SetPasswordChar(char32_t(static_cast<unsigned char>(value))); }
   void TextFromNative();
   void PushTextToNative();
+  void ShowFocus(bool focused);
   void HandleClipboard(TMessage& m);
   bool HandleEditMessage(TMessage& m);
   bool HandleClipboardKey(WORD key, TShiftState shift);

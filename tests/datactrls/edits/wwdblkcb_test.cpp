@@ -186,6 +186,31 @@ TEST_F(LetterNames, TypedLettersCompleteInAnyCase) {
   }
 }
 
+// A letter beyond ASCII typed first, as its key brings it, starts the search
+// as any other letter does: the text completes at once, and leaving stores it.
+TEST_F(LetterNames, ALoneLetterBeyondAsciiCompletesAtOnce) {
+  auto* c = Place();
+  const struct {
+    Qt::Key key;
+    const char* text;
+    const char* completed;
+  } cases[] = {
+      {Qt::Key_Eacute, "\xC3\xA9", "\xC3\x89mile"},
+      {Qt::Key_Odiaeresis, "\xC3\x96", "\xC3\x96zlem"},
+      {Qt::Key_Eacute, "\xC3\x89", "\xC3\x89mile"},
+  };
+  for (const auto& t : cases) {
+    c->SetFocus();
+    c->SelectAll();
+    QTest::sendKeyEvent(QTest::Click, Native(c), t.key, QString::fromUtf8(t.text), Qt::NoModifier);
+    EXPECT_EQ(c->EditText(), t.completed) << t.text;
+    EXPECT_EQ(c->SelStart(), 1) << t.text;
+    EXPECT_EQ(c->SelLength(), 4) << t.text;
+  }
+  Leave();
+  EXPECT_EQ(Stored(), "\xC3\x89mile");
+}
+
 TEST_F(LookupCombo, DropDownByKeysChoosesAndWritesBack) {
   auto* c = Place("Name;Age;Score");
   std::vector<bool> closed;  // the modified flag of each close-up
@@ -348,6 +373,30 @@ TEST_F(LookupCombo, NotInListHandlerDecides) {
   Leave();
   EXPECT_EQ(asked, (std::vector<std::string>{"Zed", "Zoe"}));
   EXPECT_TRUE(bugs->FieldByName("AssignedTo")->IsNull());
+}
+
+// A completion's rest erased leaves a text that only begins a listed value:
+// leaving looks for the whole text, so it is a new value for the handler,
+// not the listed one completed again.
+TEST_F(LookupCombo, ErasingACompletionLeavesTheTypedStartAsANewValue) {
+  auto* c = Place();
+  std::vector<std::string> asked;
+  c->OnNotInList = [&](TObject*, TDataSet*, const std::string& text, bool& accept) {
+    asked.push_back(text);
+    accept = true;
+  };
+  for (Qt::Key erase : {Qt::Key_Delete, Qt::Key_Backspace}) {
+    SCOPED_TRACE(erase == Qt::Key_Delete ? "Delete" : "Backspace");
+    asked.clear();
+    FocusAndRetype(c, "ca");
+    ASSERT_EQ(c->EditText(), "Carl");
+    Key(c, erase);
+    ASSERT_EQ(c->EditText(), "Ca");
+    Leave();
+    EXPECT_EQ(asked, std::vector<std::string>{"Ca"});
+    EXPECT_EQ(c->EditText(), "Ca");
+    EXPECT_EQ(Stored(), "Ca");
+  }
 }
 
 TEST_F(LookupCombo, TheTextsAndSizesThatStopADropDown) {

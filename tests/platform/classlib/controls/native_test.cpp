@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QKeyEvent>
 #include <QLineEdit>
 
 #include "platform/classlib/controls/control_helpers.h"
@@ -76,6 +77,49 @@ TEST(NativeWidgetTest, KeysPassTheControlsEventsBeforeTheWidget) {
   QTest::mouseClick(name->edit, Qt::LeftButton, Qt::NoModifier, QPoint(30, 5));
   EXPECT_EQ(downs, 1);
   EXPECT_EQ(form->ActiveControl(), name);  // the widget took the focus: the form knows
+}
+
+// Every key that types a character goes down and up, one without a code of
+// its own too (under VK_PACKET), also when its release comes without the
+// character (a key mapped to it only while pressed); a key that types
+// nothing of itself (a dead key waiting for its letter) does not.
+TEST(NativeWidgetTest, KeysTypingACharacterWithoutACodeGoDownAndUp) {
+  auto form = ShownForm(200, 100);
+  TLineEdit* name = TwoEdits(form.get()).first;
+  std::vector<WORD> downs, ups;
+  name->OnKeyDown = [&](TObject*, WORD& key, TShiftState) { downs.push_back(key); };
+  name->OnKeyUp = [&](TObject*, WORD& key, TShiftState) { ups.push_back(key); };
+  const struct {
+    const char* what;
+    Qt::Key key;
+    const char* text;
+    quint32 scanCode;  // 0: unknown
+    bool releaseBare;  // the release comes as no key, without the character
+    std::vector<WORD> down, up;
+  } cases[] = {
+      {"a letter beyond ASCII", Qt::Key_Eacute, "\xC3\xA9", 0, false, {VK_PACKET}, {VK_PACKET}},
+      {"a letter from an input method", Qt::Key_unknown, "\xC3\xB6", 0, false, {VK_PACKET}, {VK_PACKET}},
+      {"punctuation", Qt::Key_Comma, ",", 59, false, {VK_PACKET}, {VK_PACKET}},
+      {"an ASCII letter", Qt::Key_A, "a", 38, false, {'A'}, {'A'}},
+      {"a letter mapped while pressed", Qt::Key_Eacute, "\xC3\xA9", 8, true, {VK_PACKET}, {VK_PACKET}},
+      {"a dead key on that scan code", Qt::Key_Dead_Acute, "", 8, true, {}, {}},
+      // Without a scan code the release cannot be told from any other.
+      {"a bare release of an unknown key", Qt::Key_Eacute, "\xC3\xA9", 0, true, {VK_PACKET}, {}},
+  };
+  for (const auto& c : cases) {
+    downs.clear();
+    ups.clear();
+    name->edit->clear();
+    const QString text = QString::fromUtf8(c.text);
+    QKeyEvent press(QEvent::KeyPress, c.key, Qt::NoModifier, c.scanCode, 0, 0, text);
+    QKeyEvent release(QEvent::KeyRelease, c.releaseBare ? 0 : c.key, Qt::NoModifier, c.scanCode, 0, 0,
+                      c.releaseBare ? QString() : text);
+    QCoreApplication::sendEvent(name->edit, &press);
+    QCoreApplication::sendEvent(name->edit, &release);
+    EXPECT_EQ(downs, c.down) << c.what;
+    EXPECT_EQ(ups, c.up) << c.what;
+    EXPECT_EQ(name->edit->text().toStdString(), c.text) << c.what;
+  }
 }
 
 TEST(NativeWidgetTest, AToolbarMovesBetweenDocksAndFloatsKeepingItsEdit) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScrollBar>
@@ -31,6 +32,47 @@ void Key(TWinControl* c, Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifie
 }
 
 }  // namespace
+
+// A selection left behind shows only while the edit has the focus (another
+// control of the same window may take it), unless it is kept shown; it
+// stays selected all the same. Without the focus, an edit whose selection is
+// hidden looks just like one never selected in: no highlight, no caret.
+TEST(EditTest, ASelectionShowsOnlyWithTheFocusUnlessKeptShown) {
+  const QColor highlight = QApplication::palette().color(QPalette::Active, QPalette::Highlight);
+  auto highlighted = [&](const QImage& shot) {
+    int count = 0;
+    for (int y = 0; y < shot.height(); ++y)
+      for (int x = 0; x < shot.width(); ++x) count += shot.pixelColor(x, y) == highlight;
+    return count;
+  };
+  auto shot = [](TWinControl* c) { return ClientOf(c)->grab().toImage(); };
+  for (bool memo : {false, true})
+    for (bool hide : {true, false}) {
+      SCOPED_TRACE(std::string(memo ? "memo" : "edit") + (hide ? ", hidden" : ", kept shown"));
+      auto form = ShownForm(200, 200);
+      auto place = [&](int top) {
+        return memo ? static_cast<TCustomEdit*>(Place<TMemo>(form.get(), top)) : Place(form.get(), top);
+      };
+      TCustomEdit* e = place(0);
+      TCustomEdit* untouched = place(100);
+      for (TCustomEdit* each : {e, untouched}) {
+        each->SetHideSelection(hide);
+        each->SetText("Selected");
+      }
+      e->SetFocus();
+      e->SelectAll();
+      Pump();
+      EXPECT_GT(highlighted(shot(e)), 20);
+      Place(form.get(), 60)->SetFocus();
+      Pump();
+      EXPECT_EQ(e->SelLength(), 8);
+      EXPECT_EQ(highlighted(shot(e)) > 20, !hide);
+      EXPECT_EQ(shot(e) == shot(untouched), hide);
+      e->SetFocus();
+      Pump();
+      EXPECT_GT(highlighted(shot(e)), 20);
+    }
+}
 
 TEST(EditTest, TypingSelectionAndModifiedFlag) {
   auto form = ShownForm();
