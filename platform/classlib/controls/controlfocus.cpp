@@ -67,6 +67,17 @@ QString TypedText(const QKeyEvent* e) {
   return e->text();
 }
 
+// A character typed with Alt goes to the form, which offers it to the
+// controls' mnemonics; true when it is no text for the control that has the
+// focus. With Alt alone it never is (a letter no mnemonic takes is dropped,
+// not typed); with Ctrl and Alt (AltGr) it is text unless a mnemonic takes it.
+bool TakenWithAlt(TWinControl* w, char32_t ch, TShiftState shift) {
+  if (!shift.Contains(ssAlt)) return false;
+  TCustomForm* form = ::GetParentForm(w);
+  const bool taken = form && form->Perform(CM_DIALOGCHAR, ch, LPARAM(shift.Bits())) != 0;
+  return taken || !shift.Contains(ssCtrl);
+}
+
 }  // namespace
 
 namespace {
@@ -127,10 +138,7 @@ void ControlAccess::KeyInput(TWinControl* w, QKeyEvent* e) {
   }
   for (char32_t ch : TypedText(e).toUcs4()) {
     if (alive.expired()) return;
-    if (shift.Contains(ssAlt)) {
-      if (TCustomForm* form = ::GetParentForm(w))
-        if (form->Perform(CM_DIALOGCHAR, ch, data) != 0) continue;
-    }
+    if (TakenWithAlt(w, ch, shift)) continue;
     w->Perform(CN_CHAR, ch, data);
   }
 }
@@ -144,9 +152,7 @@ bool ControlAccess::NativeKey(TWinControl* w, QWidget* native, QKeyEvent* e) {
   if (text.isEmpty()) return false;
   QString typed;
   for (char32_t ch : text.toUcs4()) {
-    if (shift.Contains(ssAlt))
-      if (TCustomForm* form = ::GetParentForm(w))
-        if (form->Perform(CM_DIALOGCHAR, ch, data) != 0) continue;
+    if (TakenWithAlt(w, ch, shift)) continue;
     char32_t c = ch;
     if (DoKeyPress(w, c)) continue;  // swallowed by OnKeyPress
     typed += QString::fromUcs4(&c, 1);

@@ -74,6 +74,20 @@ TEST(EditTest, ASelectionShowsOnlyWithTheFocusUnlessKeptShown) {
     }
 }
 
+// Alt with a letter is a command, never text: with no mnemonic to take it the
+// edit stays as it was; AltGr (Ctrl+Alt) types its character.
+TEST(EditTest, AltWithALetterTypesNothing) {
+  auto form = ShownForm();
+  TEdit* e = Place(form.get());
+  e->SetFocus();
+  Key(e, Qt::Key_Q, Qt::AltModifier);
+  EXPECT_EQ(e->Text(), "");
+  EXPECT_FALSE(e->Modified());
+  Key(e, Qt::Key_W, Qt::AltModifier | Qt::ControlModifier);
+  Type(e, "e");
+  EXPECT_EQ(e->Text(), "we");
+}
+
 TEST(EditTest, TypingSelectionAndModifiedFlag) {
   auto form = ShownForm();
   TEdit* e = Place(form.get());

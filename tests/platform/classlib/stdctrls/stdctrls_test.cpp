@@ -147,6 +147,21 @@ TEST(ButtonKeyTest, AltWithTheMnemonicClicksTheButton) {
   EXPECT_EQ(save, 1);
 }
 
+// Alt with a letter is a command: one that no mnemonic takes types nothing;
+// AltGr (Ctrl+Alt) still types.
+TEST(ButtonKeyTest, AltWithALetterNoMnemonicTakesTypesNothing) {
+  auto form = ShownForm(300, 150);
+  auto* field = NewField(form.get());
+  std::u32string pressed;
+  field->OnKeyPress = [&](TObject*, char32_t& key) { pressed += key; };
+  field->SetFocus();
+  Pump();
+  Key(field, Qt::Key_Q, Qt::AltModifier);
+  Key(field, Qt::Key_W, Qt::AltModifier | Qt::ControlModifier);
+  Key(field, Qt::Key_E);
+  EXPECT_EQ(pressed, U"we");
+}
+
 TEST(ButtonInputTest, SpaceClicksWhenReleasedAndAMouseReleaseOutsideIsNoClick) {
   auto form = ShownForm();
   int clicks = 0;
