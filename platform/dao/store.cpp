@@ -65,6 +65,21 @@ int CompareZString(void*, int n1, const void* p1, int n2, const void* p2) {
   return b[common] == 0 ? 0 : -1;
 }
 
+// upper() and lower() for every letter, as the class library's case routines
+// map them: the built-in ones change ASCII letters only, so a condition that
+// the library upper-cased ("ÉMILE") would never meet Upper(Name) of "Émile".
+// Other values are changed as text, as the built-in ones change them.
+template <std::string (*kMap)(std::string_view)>
+void CaseFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+  if (text == nullptr) {  // Null, or no memory for its text
+    if (sqlite3_value_type(argv[0]) != SQLITE_NULL) sqlite3_result_error_nomem(ctx);
+    return;
+  }
+  const std::string mapped = kMap(std::string_view(text, std::size_t(sqlite3_value_bytes(argv[0]))));
+  sqlite3_result_text64(ctx, mapped.data(), mapped.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+}
+
 char32_t Fold(char32_t c) { return UnicodeLower(UnicodeUpper(c)); }
 
 std::u32string FoldedCodePoints(std::string_view s) {
@@ -618,6 +633,10 @@ int Connection::OpenAndRecognise(const std::string& name, int flags, bool holdLo
                           LikeFunction, nullptr, nullptr);
   sqlite3_create_function(db_, "like", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                           LikeFunction, nullptr, nullptr);
+  sqlite3_create_function(db_, "upper", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                          CaseFunction<AnsiUpperCase>, nullptr, nullptr);
+  sqlite3_create_function(db_, "lower", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
+                          CaseFunction<AnsiLowerCase>, nullptr, nullptr);
   sqlite3_stmt* probe = nullptr;
   rc = sqlite3_prepare_v2(db_, "SELECT 1 FROM sqlite_master WHERE type='table' AND name='MSysColumns'", -1,
                           &probe, nullptr);

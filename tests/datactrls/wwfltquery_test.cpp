@@ -180,6 +180,21 @@ TEST_F(QueryRewrite, TheQueryIsRewrittenFromItsOriginalTextEachTime) {
   EXPECT_EQ(LinesOf(query->SQL()), (Lines{"select * from People", "order by Id"}));
 }
 
+// Conditions that ignore case match every letter so: the rewritten query's
+// Upper() changes a stored "émile" as the dialog changed the typed "Émile".
+TEST_F(QueryRewrite, AnyCaseConditionsMatchLettersBeyondAscii) {
+  table->Append();
+  table->FieldByName("Name")->SetAsString("\xC3\xA9mile");
+  table->Post();
+  const int emile = int(table->FieldByName("Id")->AsInteger());
+  for (TwwFilterMatchType match : {fdMatchStart, fdMatchAny, fdMatchExact}) {
+    SCOPED_TRACE(int(match));
+    Set({{"Name", match, match == fdMatchExact ? "\xC3\x89mile" : "\xC3\x89mi"}});
+    dialog.ApplyFilter();
+    EXPECT_EQ(Shown(query.get()), (Ids{emile})) << query->SQL()->Text();
+  }
+}
+
 // Dates are compared as dates by the engine, not as texts: a text compare
 // would put 1/5/2020 after 12/31/2019 and before 7/4/2019.
 TEST_F(QueryRewrite, DateConditionsSelectTheRowsOfThoseDates) {

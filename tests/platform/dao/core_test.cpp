@@ -266,6 +266,33 @@ TEST_F(CoreDatabase, ZeroTerminatedTextOrders) {
   }
 }
 
+// upper() and lower() change every letter, as the library's case routines
+// do, so a condition it upper-cased meets Upper(column); other values change
+// as text, and Null stays Null.
+TEST_F(CoreDatabase, UpperAndLowerChangeEveryLetter) {
+  const struct {
+    const char* sql;
+    const char* text;  // nullptr: Null
+  } cases[] = {
+      {"upper('\xC3\xA9mile \xC3\xB6z')", "\xC3\x89MILE \xC3\x96Z"},
+      {"lower('\xC3\x89MILE \xCE\xA3')", "\xC3\xA9mile \xCF\x83"},
+      {"upper('abc') = 'ABC'", "1"},
+      {"upper(12.5)", "12.5"},
+      {"upper(NULL)", nullptr},
+      {"upper(X'C3')", "\xC3"},  // a stray byte is kept as it is
+  };
+  for (const auto& c : cases) {
+    auto s = db_->Conn().Prepare(std::string("SELECT ") + c.sql);
+    ASSERT_TRUE(s->Step());
+    const Cell value = s->Column(0);
+    if (c.text == nullptr) {
+      EXPECT_TRUE(value.IsNull()) << c.sql;
+    } else {
+      EXPECT_EQ(c.text, value.kind == Cell::Integer ? std::to_string(value.integer) : value.text) << c.sql;
+    }
+  }
+}
+
 TEST_F(CoreDatabase, TheChangeStampMovesWithEveryCommitAndOnlyThen) {
   MakePeople();
   Connection& conn = db_->Conn();
