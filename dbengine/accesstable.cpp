@@ -852,6 +852,12 @@ void TAccessTable::CheckExactPosition() {
   if (inexactPosition_) RaiseEngineError(kRecDeleted);
 }
 
+void TAccessTable::SetRereadFlag() {
+  TAccessBaseTable::SetRereadFlag();
+  Recordset->Requery();
+  DaoCheck(Recordset->Status);
+}
+
 void TAccessTable::GetRecordAtBookmark(const std::uint8_t* bookmark, std::uint8_t* buffer, int lock) {
   CheckParam(bookmark);
   SetRecordBuffer(buffer);

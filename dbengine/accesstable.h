@@ -70,6 +70,9 @@ class TAccessTable : public TAccessBaseTable {
   void GetBookmark(std::uint8_t* bookmark) override;
   void SetToBookmark(const std::uint8_t* bookmark) override;
   void GetRecordAtBookmark(const std::uint8_t* bookmark, std::uint8_t* buffer, int lock) override;
+  // A refresh: the recordset is brought up to the file, which refuses when
+  // the database file is no longer at its path.
+  void SetRereadFlag() override;
   const std::uint8_t* GetBookmarkKey(const std::uint8_t* bookmark) override { return bookmark + 4; }
   int CompareBookmarks(const std::uint8_t* a, const std::uint8_t* b) override;
   void MoveToRangeStart() override;

@@ -415,6 +415,7 @@ void TDAORecordset::AddNew() { Status = As<DAORecordset>()->AddNew(); }
 void TDAORecordset::Edit() { Status = As<DAORecordset>()->Edit(); }
 void TDAORecordset::Update() { Status = As<DAORecordset>()->Update(); }
 void TDAORecordset::CancelUpdate() { Status = As<DAORecordset>()->CancelUpdate(); }
+void TDAORecordset::Requery() { Status = As<DAORecordset>()->Requery(); }
 void TDAORecordset::Delete() { Status = As<DAORecordset>()->Delete(); }
 void TDAORecordset::Close() { Status = As<DAORecordset>()->Close(); }
 void TDAORecordset::MoveFirst() { Status = As<DAORecordset>()->MoveFirst(); }

@@ -221,6 +221,7 @@ class TDAORecordset : public TDAOBase {
   void MoveLast();
   void MoveNext();
   void MovePrevious();
+  void Requery();
   void Seek(const std::string& comparison, const Variant (&keys)[13]);
   void SetRowCondition(const std::string& condition);
   std::int64_t RowReads();  // see DAORecordset::get_RowReads

@@ -1194,6 +1194,11 @@ void TRecordsetCore::LeaveEdit() {
   mode_ = dbEditNone;
 }
 
+void TRecordsetCore::Requery() {
+  CheckOpen();
+  db_->Conn().CheckFileInPlace();
+}
+
 void TRecordsetCore::MoveFirst() {
   LeaveEdit();
   noMatch_ = false;

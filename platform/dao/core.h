@@ -142,6 +142,8 @@ class TRecordsetCore {
   void Edit();
   void Update();
   void CancelUpdate();
+  // What a refresh asks: the file at the path must still be the one read.
+  void Requery();
   void Delete();
   void Close();
 

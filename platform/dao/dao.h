@@ -191,6 +191,10 @@ class DAORecordset : public IUnknown {
   virtual HRESULT MoveLast() = 0;
   virtual HRESULT MoveNext() = 0;
   virtual HRESULT MovePrevious() = 0;
+  // Brings the recordset up to the database as it stands: every move reads
+  // others' changes already (see get_RowReads), so what is left is to refuse
+  // (3043) when the path no longer names the file the connection holds.
+  virtual HRESULT Requery() = 0;
   // Keys left out are omitted arguments; at most thirteen.
   virtual HRESULT Seek(const std::string& comparison, const Variant& key1, const Variant& key2,
                        const Variant& key3, const Variant& key4, const Variant& key5, const Variant& key6,

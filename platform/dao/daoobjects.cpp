@@ -604,6 +604,7 @@ class TRecordset : public TComObject<DAORecordset> {
   HRESULT MoveLast() override { return Run([&](auto& r) { r.MoveLast(); }); }
   HRESULT MoveNext() override { return Run([&](auto& r) { r.MoveNext(); }); }
   HRESULT MovePrevious() override { return Run([&](auto& r) { r.MovePrevious(); }); }
+  HRESULT Requery() override { return Run([&](auto& r) { r.Requery(); }); }
   HRESULT Seek(const std::string& comparison, const Variant& k1, const Variant& k2, const Variant& k3,
                const Variant& k4, const Variant& k5, const Variant& k6, const Variant& k7, const Variant& k8,
                const Variant& k9, const Variant& k10, const Variant& k11, const Variant& k12,

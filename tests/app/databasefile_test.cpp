@@ -136,6 +136,26 @@ TEST(DatabaseFile, MovedOrReplacedUnderTheWindowRefusesPostsEditsAndNewEntries) 
   }
 }
 
+// A refresh (F5) asks for the database as it stands: once another file stands
+// at its path, the window says so instead of showing the file it held.
+TEST(DatabaseFile, ARefreshAfterTheFileWasReplacedSaysSo) {
+  apptest::Window w;
+  const std::string database = w.scratch.Database();
+  const std::string elsewhere = w.scratch.Dir() + "/Elsewhere.MDB";
+  CreateVantrelDatabase(elsewhere);
+  apptest::AddEntry(w.form, "as stored");
+  Boxes boxes;
+  w.form->dbgBug->SetFocus();
+  QApplication::processEvents();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5);
+  EXPECT_TRUE(boxes.texts.empty()) << boxes.texts.front();
+
+  ByAnotherProgram([&] { return ::rename(elsewhere.c_str(), database.c_str()); });
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5);
+  ASSERT_EQ(boxes.texts.size(), 1u);
+  EXPECT_NE(boxes.texts[0].find(kMoved), std::string::npos) << boxes.texts[0];
+}
+
 // A disk that fills up while an entry is typed: the post says so in plain
 // words, with the engine's own error for it, and once there is room the same
 // post stores what was typed.

@@ -104,8 +104,10 @@ TEST_P(MovedFile, EveryWriteIsRefusedOnceThePathNamesAnotherFileOrNone) {
     EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { db_->Conn().Begin(); }));
     EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { db_->OpenRecordset("People", -1); }));
     EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { db_->OpenRecordset("SELECT * FROM People", -1); }));
-    // Reading on with a cursor already open goes on (the rows it had).
+    // Reading on with a cursor already open goes on (the rows it had); a
+    // refresh, which asks for the file as it stands, is refused.
     EXPECT_EQ("two", browsing->Value(1).text);
+    EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { browsing->Requery(); }));
     editing.reset();
     browsing.reset();
     db_.reset();
@@ -130,6 +132,7 @@ TEST_P(MovedFile, TheSameFileBackInPlaceTakesWritesAgain) {
   ByAnotherProgram([&] { return ::rename(path_.c_str(), moved_.c_str()); });
   EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { rs->Edit(); }));
   ByAnotherProgram([&] { return ::rename(moved_.c_str(), path_.c_str()); });
+  rs->Requery();
   rs->Edit();
   rs->SetValue(2, Cell::MakeInteger(10));
   rs->Update();
