@@ -846,7 +846,8 @@ void TwwDBCustomLookupCombo::TypeIntoLookupField(char32_t& key) {
     key = 0;
     return;
   }
-  TwwCustomMaskEdit::KeyPress(key);
+  TWinControl::KeyPress(key);
+  if (key != 0) TwwCustomMaskEdit::TypeKey(key);
   if (key != 0) MarkModified();
 }
 
