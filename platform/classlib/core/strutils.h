@@ -115,3 +115,8 @@ void Utf8Insert(std::string_view source, std::string& s, long long index);
 // Case mapping of single code points (Latin, Greek, Cyrillic; others unchanged).
 char32_t UnicodeUpper(char32_t cp);
 char32_t UnicodeLower(char32_t cp);
+// One character as the Ansi*Text comparisons and AnsiFoldCase fold it (the
+// small letter of its capital, so that a final sigma or the micro sign folds
+// with the letter it is a form of): the fold to compare or group characters
+// by, without a round trip through text. Its UTF-8 length is the character's.
+char32_t UnicodeFold(char32_t cp);
