@@ -314,10 +314,7 @@ std::optional<std::string> NumberSql(const std::string& ref, const NumberReading
   return StretchesSql(ref, std::move(answering), nullHolds, reading.exact);
 }
 
-// Whether a text is ASCII alone, and its start up to its first other byte.
-bool IsAscii(const std::string& text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
+// A text's start up to its first byte beyond ASCII.
 std::string AsciiStart(const std::string& text) {
   return text.substr(0, std::find_if(text.begin(), text.end(), [](char c) {
                           return static_cast<unsigned char>(c) >= 0x80;

@@ -436,6 +436,10 @@ bool IsValidUtf8(std::string_view s) {
   return true;
 }
 
+bool IsAscii(std::string_view s) {
+  return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 std::size_t Utf8Length(std::string_view s) {
   std::size_t count = 0;
   for (std::size_t pos = 0; pos < s.size(); ++count) Utf8Decode(s, pos);

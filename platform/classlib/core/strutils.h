@@ -102,6 +102,8 @@ char32_t Utf8Decode(std::string_view s, std::size_t& pos);
 std::string Utf8Encode(char32_t cp);
 void Utf8Append(std::string& out, char32_t cp);
 bool IsValidUtf8(std::string_view s);
+// Every byte below 0x80: the text is ASCII alone, one byte a character.
+bool IsAscii(std::string_view s);
 // Number of code points (each malformed byte counts as one).
 std::size_t Utf8Length(std::string_view s);
 // Byte offset of code point `index` (0-based); s.size() when index is past the end.

@@ -199,6 +199,14 @@ TEST(StrUtilsTest, Utf8DecodeAndEncode) {
   EXPECT_TRUE(IsValidUtf8(""));
 }
 
+TEST(StrUtilsTest, AsciiIsEveryByteBelow0x80) {
+  const std::pair<std::string, bool> cases[] = {
+      {"", true},         {"plain text", true}, {std::string("a\0b", 3), true}, {"\x7F", true},
+      {"a\x80", false},   {"\xC3\xA9", false},   {"abc\xFF", false},
+  };
+  for (const auto& [text, ascii] : cases) EXPECT_EQ(IsAscii(text), ascii) << text;
+}
+
 TEST(StrUtilsTest, Utf8CountsAndPositions) {
   const std::string s = "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80z";  // a é € 😀 z
   EXPECT_EQ(Utf8Length(s), 5u);
