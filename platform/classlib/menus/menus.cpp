@@ -511,7 +511,9 @@ class MenuPopup : public QMenu {
     filler->setData(height);  // the popup lays its items out again
   }
 
-  // The first column-starting position: the top of the first item shown.
+  // The rectangle of the first item shown (laid out, and no filler) at or
+  // after `from` in the direction of `step` (1 forwards, -1 backwards);
+  // empty when there is none.
   QRect FirstShown(const QList<QAction*>& list, qsizetype from, int step) const {
     for (qsizetype i = from; i >= 0 && i < list.size(); i += step) {
       const QRect r = actionGeometry(list[i]);
