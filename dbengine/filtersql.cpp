@@ -1,6 +1,7 @@
 #include "dbengine/filtersql.h"
 
 #include <algorithm>
+#include <bitset>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -114,18 +115,26 @@ std::string WithNulls(const std::string& column, const std::string& condition, b
 }
 
 // The characters that fold as `c` does (AnsiFoldCase), `c` among them, in
-// code point order. Letters outside ASCII are looked up among all the
-// characters of the basic plane, once.
+// code point order. Letters outside ASCII are looked up among the characters
+// of the basic plane grouped by their fold, once. Only groups of more than one
+// character are made (a few hundred): a character goes into one when it
+// folds to another or another folds to it; the rest have no other case.
 std::u32string CaseVariants(char32_t c) {
-  auto fold = [](char32_t x) {
-    const std::string folded = AnsiFoldCase(Utf8Encode(x));
-    std::size_t at = 0;
-    return Utf8Decode(folded, at);
-  };
-  static const std::map<char32_t, std::u32string> kByFold = [&] {
+  static const std::map<char32_t, std::u32string> kByFold = [] {
+    const auto eachOfThePlane = [](auto&& take) {
+      for (char32_t x = 0x80; x < 0x10000; ++x)
+        if (x < 0xD800 || x > 0xDFFF) take(x, UnicodeFold(x));
+    };
+    std::bitset<0x10000> foldedTo;
+    eachOfThePlane([&](char32_t x, char32_t folded) {
+      if (folded != x && folded < foldedTo.size()) foldedTo.set(folded);
+    });
     std::map<char32_t, std::u32string> groups;
-    for (char32_t x = 0x80; x < 0x10000; ++x)
-      if (x < 0xD800 || x > 0xDFFF) groups[fold(x)] += x;
+    eachOfThePlane([&](char32_t x, char32_t folded) {
+      if (folded != x || foldedTo[x]) groups[folded] += x;
+    });
+    // A character may fold to one that folds on to a third.
+    std::erase_if(groups, [](const auto& group) { return group.second.size() == 1; });
     return groups;
   }();
   if (c < 0x80) {
@@ -133,7 +142,7 @@ std::u32string CaseVariants(char32_t c) {
     if (c >= 'a' && c <= 'z') return {char32_t(c - 32), c};
     return {c};
   }
-  auto group = kByFold.find(fold(c));
+  auto group = kByFold.find(UnicodeFold(c));
   return group != kByFold.end() && group->second.find(c) != std::u32string::npos ? group->second : std::u32string{c};
 }
 
@@ -305,10 +314,7 @@ std::optional<std::string> NumberSql(const std::string& ref, const NumberReading
   return StretchesSql(ref, std::move(answering), nullHolds, reading.exact);
 }
 
-// Whether a text is ASCII alone, and its start up to its first other byte.
-bool IsAscii(const std::string& text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
+// A text's start up to its first byte beyond ASCII.
 std::string AsciiStart(const std::string& text) {
   return text.substr(0, std::find_if(text.begin(), text.end(), [](char c) {
                           return static_cast<unsigned char>(c) >= 0x80;

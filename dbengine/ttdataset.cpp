@@ -177,7 +177,6 @@ void TttBDEDataset::CloseEngineCursor() {
   indexFieldCount_ = 0;
   keySize_ = 0;
   expressionIndex_ = false;
-  caseInsensitiveIndex_ = false;
   canModify_ = false;
 }
 
@@ -561,7 +560,6 @@ void TttBDEDataset::GetIndexInfo() {
   TIndexDesc desc{};
   if (Engine()->GetIndexDescriptor(cursor_, 0, desc) != 0) return;
   expressionIndex_ = desc.ExpressionIndex != 0;
-  caseInsensitiveIndex_ = desc.CaseInsensitive != 0;
   if (!expressionIndex_) {
     indexFieldCount_ = std::min<int>(desc.KeyFieldCount, 16);
     // Copied as bytes: the packed descriptor's array may sit unaligned.
@@ -584,7 +582,6 @@ void TttBDEDataset::SwitchToIndex(const std::string& indexName, const std::strin
   indexFieldCount_ = 0;
   keySize_ = 0;
   expressionIndex_ = false;
-  caseInsensitiveIndex_ = false;
   RebuildBuffers();
   GetIndexInfo();
 }
@@ -895,9 +892,8 @@ bool MatchedByPrefix(const std::vector<TField*>& fields, std::size_t i, TLocateO
 // millisecond, no key for a blank), the engine as the record reads. The
 // database still narrows the records read, through the part of the filter it
 // can state (FilterPrefilterSql), and compares no differently.
-// With or without synchronisation the record is found on that cursor.
 bool TttBDEDataset::LocateRecord(const std::string& keyFields, const Variant& keyValues,
-                                 TLocateOptions options, bool) {
+                                 TLocateOptions options) {
   CheckBrowseMode();
   CursorPosChanged();
   std::vector<TField*> fields;
@@ -926,7 +922,7 @@ bool TttBDEDataset::LocateRecord(const std::string& keyFields, const Variant& ke
 bool TttBDEDataset::FindRecordByValues(const std::string& keyFields, const Variant& keyValues,
                                        TLocateOptions options) {
   FireBeforeScroll();
-  bool found = LocateRecord(keyFields, keyValues, options, true);
+  bool found = LocateRecord(keyFields, keyValues, options);
   if (found) {
     RefreshWindow({rmExact, rmCenter});
     FireAfterScroll();
@@ -938,7 +934,7 @@ bool TttBDEDataset::FindRecordByValues(const std::string& keyFields, const Varia
 Variant TttBDEDataset::FetchValuesByKey(const std::string& keyFields, const Variant& keyValues,
                                         const std::string& resultFields) {
   Variant result = Null;
-  if (!LocateRecord(keyFields, keyValues, {}, false)) return result;
+  if (!LocateRecord(keyFields, keyValues, {})) return result;
   // The located record waits in the spare buffer: it becomes the calculation
   // buffer, its calculated and lookup fields are computed, and the values are
   // read from it, calculated ones included.

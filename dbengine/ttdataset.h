@@ -237,7 +237,7 @@ class TttBDEDataset : public TDataSet {
 
  private:
   bool LocateRecord(const std::string& keyFields, const Variant& keyValues,
-                    TLocateOptions options, bool sync);
+                    TLocateOptions options);
   void ClearBlobCache(TRecordBuffer buffer);
   void CreateExprFilter();
   void CreateFuncFilter();
@@ -266,7 +266,6 @@ class TttBDEDataset : public TDataSet {
   std::array<std::uint16_t, 16> indexFieldMap_{};
   std::uint16_t keySize_ = 0;
   bool expressionIndex_ = false;
-  bool caseInsensitiveIndex_ = false;
   std::array<std::vector<std::uint8_t>, 6> keyBuffers_;
   TKeyIndex currentKey_ = kiLookup;
   TFilterListItem* exprFilter_ = nullptr;

@@ -311,18 +311,20 @@ void TCoolMenu::Hook(TMenu* menu) {
   menu->SetMenuCharHook([this](TMenuItem* parent, char32_t ch) { return MenuChar(parent, ch); });
 }
 
-// The first item of the popup whose caption's letter after its "&" (its
-// first letter when it has none) is the one typed, whatever the case.
+// The first item of the popup whose caption's mnemonic (its first letter
+// when it has none; "&&" is a plain "&") is the one typed, whatever the case.
 TMenuItem* TCoolMenu::MenuChar(TMenuItem* parent, char32_t ch) const {
   if (!active_) return nullptr;
-  for (const TCoolMenuItem* item : items_) {
-    if (!item->drawn_ || !item->IsLinked() || item->menuItem_->Parent() != parent) continue;
-    const std::string& caption = item->menuItem_->Caption();
-    const size_t amp = caption.find('&');
-    size_t at = amp == std::string::npos || amp + 1 == caption.size() ? 0 : amp + 1;
-    if (at >= caption.size()) continue;  // an empty caption never answers
-    if (UnicodeUpper(Utf8Decode(caption, at)) == UnicodeUpper(ch)) return item->menuItem_;
-  }
+  const auto answers = [ch](const std::string& caption) {
+    if (GetMnemonic(caption) != 0) return IsAccel(ch, caption);
+    const std::string shown = StripHotkey(caption);
+    std::size_t at = 0;  // an empty caption never answers
+    return !shown.empty() && UnicodeUpper(Utf8Decode(shown, at)) == UnicodeUpper(ch);
+  };
+  for (const TCoolMenuItem* item : items_)
+    if (item->drawn_ && item->IsLinked() && item->menuItem_->Parent() == parent &&
+        answers(item->menuItem_->Caption()))
+      return item->menuItem_;
   return nullptr;
 }
 

@@ -15,12 +15,6 @@ TField* BoundField(TwwDBCustomCombo* edit) {
   return source->DataSet()->FieldByName(edit->DataField());
 }
 
-// The field's dataset goes into edit unless it is editing already.
-void BeginEdit(TField* field) {
-  TDataSet* data = field->DataSet();
-  if (data->State() != dsEdit && data->State() != dsInsert) data->Edit();
-}
-
 // Below the edit, one pixel in; kept inside the screen: pulled left from the
 // right edge, and above the edit when the bottom would be cut.
 void PlaceBelow(TForm* chooser, TControl* edit) {
@@ -44,7 +38,7 @@ bool ChooseDateFor(TwwDBCustomCombo* edit) {
   if (frmChooseDate->ShowModal() != mrOk) return false;
   const std::string text = DateToStr(frmChooseDate->ChosenDate);
   if (TField* field = BoundField(edit)) {
-    BeginEdit(field);
+    field->DataSet()->Edit();  // an edit or insert under way goes on
     field->SetAsString(text);
   } else {
     edit->SetText(text);
@@ -59,7 +53,7 @@ void TodayOnSpace(TwwDBCustomCombo* edit) {
     if (TField* field = BoundField(edit)) {
       // A field that cannot change keeps its empty date, as it keeps any key.
       if (!field->CanModify()) return;
-      BeginEdit(field);
+      field->DataSet()->Edit();
       field->SetAsDateTime(Date());
     } else {
       edit->SetText(DateToStr(Date()));

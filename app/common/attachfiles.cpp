@@ -76,12 +76,12 @@ bool ReadBlocks(int in, Write&& write) {
   throw EInOutError("Cannot write file " + named + ": " + std::strerror(error), error);
 }
 
-// Copies the open source into dest (created with `flags`) and onto the disk;
-// false only when exclusive creation found dest taken.
-bool CopyOpen(int in, const std::string& dest, int flags) {
+// Copies the open source into the new file dest and onto the disk; false
+// when dest is taken.
+bool CopyOpen(int in, const std::string& dest) {
   const std::string target = ExpandFileName(dest);
-  Fd out{::open(target.c_str(), flags | O_WRONLY | O_CREAT | O_CLOEXEC, 0644)};
-  if (out.fd < 0 && errno == EEXIST && (flags & O_EXCL)) return false;
+  Fd out{::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644)};
+  if (out.fd < 0 && errno == EEXIST) return false;
   if (out.fd < 0) throw EFCreateError("Cannot create file " + target);
   auto fail = [&](int error) {
     ::unlink(target.c_str());  // no partial copy stays behind
@@ -210,14 +210,9 @@ TShellLauncher& Launcher() {
 
 }  // namespace
 
-void CopyFileTo(const std::string& source, const std::string& dest) {
-  Fd in{OpenSource(source)};
-  CopyOpen(in.fd, dest, O_TRUNC);
-}
-
 bool CopyFileToNew(const std::string& source, const std::string& dest) {
   Fd in{OpenSource(source)};
-  return CopyOpen(in.fd, dest, O_EXCL);
+  return CopyOpen(in.fd, dest);
 }
 
 std::int64_t GetFileSizeBytes(const std::string& path) { return FileSizeByName(path); }

@@ -10,14 +10,13 @@
 #include <string>
 #include <vector>
 
-// Copies source to dest block by block, replacing dest. Raises EFOpenError
-// "Cannot open file <source>" for a source that cannot be read (with ": it is
-// not a regular file" for a folder, a named pipe or a device), EFCreateError
-// "Cannot create file <expanded dest>" and EInOutError "Cannot write file
-// <expanded dest>: <reason>"; a copy that fails half-way is removed.
-void CopyFileTo(const std::string& source, const std::string& dest);
-// As CopyFileTo, but dest is created exclusively: false (nothing touched) when
-// a file of that name exists already.
+// Copies source to a new file dest block by block; dest is created
+// exclusively: false (nothing touched) when a file of that name exists
+// already. Raises EFOpenError "Cannot open file <source>" for a source that
+// cannot be read (with ": it is not a regular file" for a folder, a named pipe
+// or a device), EFCreateError "Cannot create file <expanded dest>" and
+// EInOutError "Cannot write file <expanded dest>: <reason>"; a copy that fails
+// half-way is removed.
 bool CopyFileToNew(const std::string& source, const std::string& dest);
 
 // The file's size; -1 when there is no such file.

@@ -344,7 +344,7 @@ void TwwDBComboBox::ClearKey() {
   MarkModified();
 }
 
-void TwwDBComboBox::KeyPress(char32_t& key) {
+void TwwDBComboBox::TypeKey(char32_t& key) {
   // Backspace's character: the key itself was handled as a clear key.
   if (key == 8 && !IsEditStyle()) {
     key = 0;
@@ -355,7 +355,7 @@ void TwwDBComboBox::KeyPress(char32_t& key) {
   if (key == U'\r' && mapList_) key = 0;
   if (key >= 32 && showMatchText_ && MatchTyped(key)) key = 0;
   if (key != 0 && listDown_ && key >= 32) list_->SearchKey(key);
-  if (key != 0) TwwDBCustomCombo::KeyPress(key);
+  if (key != 0) TwwDBCustomCombo::TypeKey(key);
   SetAutoFillDate(wasAutoFill);
 }
 

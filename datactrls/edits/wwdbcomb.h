@@ -95,7 +95,7 @@ class TwwDBComboBox : public TwwDBCustomCombo {
   void PaintText(TCanvas* canvas, TRect rect, int x, const std::string& text) override;
   void DataChange() override;
   void KeyDown(WORD& Key, TShiftState Shift) override;
-  void KeyPress(char32_t& Key) override;
+  void TypeKey(char32_t& Key) override;
   void DoExit() override;
 
  private:

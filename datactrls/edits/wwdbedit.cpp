@@ -457,11 +457,9 @@ bool TwwDBCustomEdit::CompleteDateTime() {
   return true;
 }
 
-// The owner's OnKeyPress has the key before the edit acts on it, as with
-// every edit: a handler may take the space before the date completion does.
-void TwwDBCustomEdit::KeyPress(char32_t& key) {
-  TWinControl::KeyPress(key);
-  if (key == 0) return;
+// The owner's OnKeyPress had the key before this step, as with every edit: a
+// handler may take the space before the date completion does.
+void TwwDBCustomEdit::TypeKey(char32_t& key) {
   if (key == U' ' && autoFillDate_ && !HasAutoFillMask() && CompleteDateTime()) {
     key = 0;
     return;

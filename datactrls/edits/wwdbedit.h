@@ -127,7 +127,7 @@ class TwwDBCustomEdit : public TwwCustomMaskEdit {
   }
 
   void KeyDown(WORD& Key, TShiftState Shift) override;
-  void KeyPress(char32_t& Key) override;
+  void TypeKey(char32_t& Key) override;
   void DoEnter() override;
   void DoExit() override;
   void Change() override;

@@ -795,7 +795,7 @@ void TwwDBCustomLookupCombo::TypeHandedChar(TMessage& message) {
   AfterEditKey(ch == 8);
 }
 
-void TwwDBCustomLookupCombo::KeyPress(char32_t& key) {
+void TwwDBCustomLookupCombo::TypeKey(char32_t& key) {
   if (key == U'\r' || key == U'\t') {
     key = 0;
     return;
@@ -817,7 +817,7 @@ void TwwDBCustomLookupCombo::KeyPress(char32_t& key) {
     key = 0;
     return;
   }
-  TwwDBCustomCombo::KeyPress(key);
+  TwwDBCustomCombo::TypeKey(key);
 }
 
 // The text is typed into while the field link edits, and for a lookup field
@@ -846,7 +846,7 @@ void TwwDBCustomLookupCombo::TypeIntoLookupField(char32_t& key) {
     key = 0;
     return;
   }
-  TwwCustomMaskEdit::KeyPress(key);
+  TwwCustomMaskEdit::TypeKey(key);
   if (key != 0) MarkModified();
 }
 

@@ -116,7 +116,7 @@ class TwwDBCustomLookupCombo : public TwwDBCustomCombo {
   void DataChange() override;
   void KeyDown(WORD& Key, TShiftState Shift) override;
   void KeyUp(WORD& Key, TShiftState Shift) override;
-  void KeyPress(char32_t& Key) override;
+  void TypeKey(char32_t& Key) override;
   void DoEnter() override;
   void DoExit() override;
   void Notification(TComponent* AComponent, TOperation Operation) override;

@@ -167,7 +167,7 @@ void TwwDBCustomCombo::PassToGrid(TwwDBGrid* grid, WORD key, TShiftState shift) 
   grid->Perform(CN_KEYDOWN, key, LPARAM(shift.Bits()));
 }
 
-void TwwDBCustomCombo::KeyPress(char32_t& key) {
+void TwwDBCustomCombo::TypeKey(char32_t& key) {
   if ((key >= 32 || key == 8) && !CanEditText()) {
     key = 0;
     return;
@@ -176,7 +176,7 @@ void TwwDBCustomCombo::KeyPress(char32_t& key) {
     key = 0;
     return;
   }
-  TwwDBCustomEdit::KeyPress(key);
+  TwwDBCustomEdit::TypeKey(key);
 }
 
 void TwwDBCustomCombo::ToggleFromMouse() {

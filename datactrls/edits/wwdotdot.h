@@ -66,7 +66,7 @@ class TwwDBCustomCombo : public TwwDBCustomEdit {
   void Resize() override;
   void Loaded() override;
   void KeyDown(WORD& Key, TShiftState Shift) override;
-  void KeyPress(char32_t& Key) override;
+  void TypeKey(char32_t& Key) override;
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   void DblClick() override;
   void ButtonClick();

@@ -80,12 +80,10 @@ void CaseFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_text64(ctx, mapped.data(), mapped.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
 }
 
-char32_t Fold(char32_t c) { return UnicodeLower(UnicodeUpper(c)); }
-
 std::u32string FoldedCodePoints(std::string_view s) {
   std::u32string out;
   size_t pos = 0;
-  while (pos < s.size()) out += Fold(Utf8Decode(s, pos));
+  while (pos < s.size()) out += UnicodeFold(Utf8Decode(s, pos));
   return out;
 }
 

@@ -63,20 +63,20 @@ struct AttachFiles : ::testing::Test {
 TEST_F(AttachFiles, CopiesEveryByteAtTheBlockEdges) {
   for (std::size_t n : {0u, 8191u, 8192u, 8193u, 3u * 8192u + 5u}) {
     Put(dir + "src", Bytes(n));
-    Put(dir + "dst", "old contents that are longer than some copies");
-    CopyFileTo(dir + "src", dir + "dst");
-    EXPECT_EQ(Get(dir + "dst"), Bytes(n)) << n;
-    EXPECT_EQ(GetFileSizeBytes(dir + "dst"), std::int64_t(n));
+    const std::string dest = dir + "dst" + std::to_string(n);
+    EXPECT_TRUE(CopyFileToNew(dir + "src", dest));
+    EXPECT_EQ(Get(dest), Bytes(n)) << n;
+    EXPECT_EQ(GetFileSizeBytes(dest), std::int64_t(n));
   }
 }
 
 TEST_F(AttachFiles, CopyErrorsNameTheFile) {
   Put(dir + "src", "x");
-  EXPECT_EQ(Raised<EFOpenError>([&] { CopyFileTo(dir + "missing", dir + "d"); }),
+  EXPECT_EQ(Raised<EFOpenError>([&] { CopyFileToNew(dir + "missing", dir + "d"); }),
             "Cannot open file " + dir + "missing");
-  EXPECT_EQ(Raised<EFOpenError>([&] { CopyFileTo(scratch.Dir(), dir + "d"); }),
+  EXPECT_EQ(Raised<EFOpenError>([&] { CopyFileToNew(scratch.Dir(), dir + "d"); }),
             "Cannot open file " + scratch.Dir() + ": it is not a regular file");
-  EXPECT_EQ(Raised<EFCreateError>([&] { CopyFileTo(dir + "src", dir + "no/d"); }),
+  EXPECT_EQ(Raised<EFCreateError>([&] { CopyFileToNew(dir + "src", dir + "no/d"); }),
             "Cannot create file " + dir + "no/d");
   EXPECT_FALSE(fs::exists(dir + "d"));
   // Exclusive creation leaves an existing file alone.
@@ -94,7 +94,7 @@ TEST_F(AttachFiles, AFailedWriteLeavesNoPartialCopy) {
   small.rlim_cur = 10000;  // the second block's write fails
   ::setrlimit(RLIMIT_FSIZE, &small);
   const std::string error =
-      Raised<EInOutError>([&] { CopyFileTo(dir + "src", dir + "dst"); });
+      Raised<EInOutError>([&] { CopyFileToNew(dir + "src", dir + "dst"); });
   ::setrlimit(RLIMIT_FSIZE, &old);
   std::signal(SIGXFSZ, previous);
   EXPECT_TRUE(error.starts_with("Cannot write file " + dir + "dst: ")) << error;
@@ -240,7 +240,7 @@ TEST_F(AttachFiles, OnlyRegularFilesAreCopiedAndNothingWaits) {
   for (const std::string& source : {dir + "pipe", dir + "sub", std::string("/dev/null")}) {
     EXPECT_EQ(Raised<EFOpenError>([&] { CopyInAttachment(folder, source); }),
               "Cannot open file " + source + ": it is not a regular file");
-    EXPECT_EQ(Raised<EFOpenError>([&] { CopyFileTo(source, dir + "copy"); }),
+    EXPECT_EQ(Raised<EFOpenError>([&] { CopyFileToNew(source, dir + "copy"); }),
               "Cannot open file " + source + ": it is not a regular file");
   }
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));

@@ -97,6 +97,7 @@ TEST(FilterPrefilter, RestrictsOnlyWhatSqlDecidesAsTheEngineDoes) {
       {"Name = 'é1'", anyCase, R"((+"Name" GLOB '[Éé]1' OR length(CAST(+"Name" AS BLOB)) >= 81 OR +"Name" >= X''))"},
       {"Name = 'ÿ'", anyCase, R"((+"Name" GLOB '[ÿŸ]' OR length(CAST(+"Name" AS BLOB)) >= 81 OR +"Name" >= X''))"},
       {"Name = 'σ'", anyCase, R"((+"Name" GLOB '[Σςσ]' OR length(CAST(+"Name" AS BLOB)) >= 81 OR +"Name" >= X''))"},
+      {"Name = 'µ'", anyCase, R"((+"Name" GLOB '[µΜμ]' OR length(CAST(+"Name" AS BLOB)) >= 81 OR +"Name" >= X''))"},
       {"Name = 'Öz*'", partialAnyCase, R"((+"Name" GLOB '[Öö][Zz]*' OR +"Name" >= X''))"},
       {"Name = 'aé*'", partialAnyCase, R"((+"Name" GLOB '[Aa]*' OR +"Name" >= X''))"},
       {"Name = 'é*'", partialAnyCase, ""},

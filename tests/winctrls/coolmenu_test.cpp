@@ -632,7 +632,8 @@ TEST(CoolMenuStreamingTest, EveryPublishedPropertyRoundTrips) {
 
 // A described item whose caption has no "&" is chosen by its first letter,
 // in either case; one with an "&" only by the letter after it (the menu's
-// own), an undescribed one never by its first letter.
+// own), an undescribed one never by its first letter. "&&" is a plain "&",
+// which marks nothing.
 TEST_F(CoolMenuTest, AnItemWithoutAnAmpersandAnswersToItsFirstLetter) {
   auto* exit = new TMenuItem(form.get());
   exit->SetCaption("E&xit");
@@ -640,9 +641,14 @@ TEST_F(CoolMenuTest, AnItemWithoutAnAmpersandAnswersToItsFirstLetter) {
   auto* stay = new TMenuItem(form.get());
   stay->SetCaption("Stay");
   menu->Items()->Add(stay);
-  auto* described = new TCoolMenuItem(form.get());
-  described->SetCoolMenu(cool);
-  described->SetMenuItem(exit);
+  auto* pair = new TMenuItem(form.get());
+  pair->SetCaption("Tom && Jerry");
+  menu->Items()->Add(pair);
+  for (TMenuItem* mi : {exit, pair}) {
+    auto* described = new TCoolMenuItem(form.get());
+    described->SetCoolMenu(cool);
+    described->SetMenuItem(mi);
+  }
   std::vector<std::string> chosen;
   for (int i = 0; i < menu->Items()->Count(); ++i) {
     TMenuItem* mi = menu->Items()->Items(i);
@@ -656,6 +662,7 @@ TEST_F(CoolMenuTest, AnItemWithoutAnAmpersandAnswersToItsFirstLetter) {
       {Qt::Key_P, Qt::NoModifier, {"Print"}},    {Qt::Key_P, Qt::ShiftModifier, {"Print"}},
       {Qt::Key_O, Qt::NoModifier, {"Open"}},     {Qt::Key_X, Qt::NoModifier, {"Exit"}},
       {Qt::Key_E, Qt::NoModifier, {}},           {Qt::Key_S, Qt::NoModifier, {}},
+      {Qt::Key_T, Qt::NoModifier, {"Tom & Jerry"}}, {Qt::Key_Ampersand, Qt::ShiftModifier, {}},
   };
   for (const Case& c : cases) {
     chosen.clear();

@@ -119,7 +119,8 @@ void TAtomicFileWriter::OpenBeside(const std::string& folder, const std::string&
   const std::string prefix =
       tempPrefix.empty() ? "." + ExtractFileName(target_.empty() ? shownName_ : target_) + "." : tempPrefix;
   // A new file is made as any new file is (the umask applies); one that
-  // replaces another is private until it has taken the other's bits.
+  // replaces another is private until it has taken the other's read, write
+  // and execute bits (setuid, setgid and sticky stay behind, see the header).
   fd_ = OpenOwnedTempFile(folder, prefix, replaced ? 0600 : 0666, temp_);
   if (!replaced) return;
   // Root may give the file back to its owner; others keep at least the group

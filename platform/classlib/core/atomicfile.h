@@ -10,8 +10,10 @@
 // the target decides the rest:
 // - nothing: the new file gets the mode of any newly created file (0666 less
 //   the umask);
-// - a regular file: the new one keeps its permission bits, and its owner and
-//   group where this process may set them;
+// - a regular file: the new one takes its read, write and execute bits
+//   (0777) and no others, since setuid, setgid and sticky do not belong on a
+//   file now owned by whoever wrote it; and its owner and group where this
+//   process may set them;
 // - a symbolic link: followed, so the file it names is the one replaced (made
 //   when missing) and the link stays;
 // - a character device or a named pipe: written in place, as someone who sends

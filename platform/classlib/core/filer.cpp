@@ -80,11 +80,6 @@ double ExtendedToDouble(const uint8_t in[10]) {
   return negative ? -value : value;
 }
 
-bool IsAscii(const std::string& s) {
-  return std::all_of(s.begin(), s.end(),
-                     [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
 std::string Utf16ToUtf8(const std::vector<uint16_t>& units) {
   std::string out;
   for (size_t i = 0; i < units.size(); ++i) {

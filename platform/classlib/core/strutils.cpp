@@ -152,9 +152,7 @@ std::string MapText(std::string_view s, Map map) {
   return out;
 }
 
-char32_t Fold(char32_t c) { return UnicodeLower(UnicodeUpper(c)); }
-
-std::string FoldText(std::string_view s) { return MapText(s, Fold); }
+std::string FoldText(std::string_view s) { return MapText(s, UnicodeFold); }
 
 int Sign(long long v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
 
@@ -176,7 +174,7 @@ int CompareCodePoints(std::string_view a, std::string_view b, bool ignoreCase) {
     }
     const char32_t ca = Utf8Decode(a, i);
     const char32_t cb = Utf8Decode(b, j);
-    const char32_t fa = Fold(ca), fb = Fold(cb);
+    const char32_t fa = UnicodeFold(ca), fb = UnicodeFold(cb);
     if (fa != fb) return fa < fb ? -1 : 1;
     if (!ignoreCase && caseOrder == 0 && ca != cb)
       caseOrder = (UnicodeUpper(ca) != ca) ? -1 : 1;  // the small letter first
@@ -230,6 +228,7 @@ std::string AnsiFoldCase(std::string_view s) { return FoldText(s); }
 
 char32_t UnicodeUpper(char32_t cp) { return MapUpper(cp); }
 char32_t UnicodeLower(char32_t cp) { return MapLower(cp); }
+char32_t UnicodeFold(char32_t cp) { return MapLower(MapUpper(cp)); }
 
 // ---- comparison --------------------------------------------------------------
 
@@ -435,6 +434,10 @@ bool IsValidUtf8(std::string_view s) {
     pos += len;
   }
   return true;
+}
+
+bool IsAscii(std::string_view s) {
+  return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 std::size_t Utf8Length(std::string_view s) {

@@ -102,6 +102,8 @@ char32_t Utf8Decode(std::string_view s, std::size_t& pos);
 std::string Utf8Encode(char32_t cp);
 void Utf8Append(std::string& out, char32_t cp);
 bool IsValidUtf8(std::string_view s);
+// Every byte below 0x80: the text is ASCII alone, one byte a character.
+bool IsAscii(std::string_view s);
 // Number of code points (each malformed byte counts as one).
 std::size_t Utf8Length(std::string_view s);
 // Byte offset of code point `index` (0-based); s.size() when index is past the end.
@@ -115,3 +117,8 @@ void Utf8Insert(std::string_view source, std::string& s, long long index);
 // Case mapping of single code points (Latin, Greek, Cyrillic; others unchanged).
 char32_t UnicodeUpper(char32_t cp);
 char32_t UnicodeLower(char32_t cp);
+// One character as the Ansi*Text comparisons and AnsiFoldCase fold it (the
+// small letter of its capital, so that a final sigma or the micro sign folds
+// with the letter it is a form of): the fold to compare or group characters
+// by, without a round trip through text. Its UTF-8 length is the character's.
+char32_t UnicodeFold(char32_t cp);

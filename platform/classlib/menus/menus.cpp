@@ -292,6 +292,16 @@ namespace {
 // The frame round a popup: a raised edge and a pixel of ground.
 constexpr int kPopupFrame = 3;
 
+// Draws one of the library's edges with a painter that Qt runs, so that
+// popups get the edges every other control has.
+void DrawEdgeWith(QPainter* painter, const TRect& r, uint32_t edge, uint32_t flags) {
+  TCanvas canvas;
+  vantrel::qt::BindPainter(canvas, painter);
+  TRect drawn = r;
+  DrawEdge(&canvas, drawn, edge, flags);
+  vantrel::qt::Unbind(canvas);
+}
+
 // The look of every popup, plain and owner-drawn items alike: the system's
 // menu colours (the ground is the one owner-drawn items paint) and lines,
 // in a raised frame.
@@ -308,11 +318,7 @@ class MenuStyle : public QProxyStyle {
     if (element == PE_PanelMenu) {
       painter->fillRect(option->rect, ToQColor(clMenu));
     } else if (element == PE_FrameMenu) {
-      TCanvas canvas;
-      vantrel::qt::BindPainter(canvas, painter);
-      TRect r = vantrel::qt::FromQRect(option->rect);
-      DrawEdge(&canvas, r, EDGE_RAISED, BF_RECT);
-      vantrel::qt::Unbind(canvas);
+      DrawEdgeWith(painter, vantrel::qt::FromQRect(option->rect), EDGE_RAISED, BF_RECT);
     } else {
       QProxyStyle::drawPrimitive(element, option, painter, widget);
     }
@@ -324,14 +330,9 @@ class MenuStyle : public QProxyStyle {
     if (element != CE_MenuItem || !item || item->menuItemType != QStyleOptionMenuItem::Separator)
       return QProxyStyle::drawControl(element, option, painter, widget);
     // An etched line across the item, as owner-drawn separators have it.
-    const QRect& r = option->rect;
-    const int y = r.top() + r.height() / 2 - 1;
-    painter->save();
-    painter->setPen(ToQColor(clBtnShadow));
-    painter->drawLine(r.left(), y, r.right(), y);
-    painter->setPen(ToQColor(clBtnHighlight));
-    painter->drawLine(r.left(), y + 1, r.right(), y + 1);
-    painter->restore();
+    const TRect r = vantrel::qt::FromQRect(option->rect);
+    const int y = r.Top + r.Height() / 2 - 1;
+    DrawEdgeWith(painter, Rect(r.Left, y, r.Right, y + 2), EDGE_ETCHED, BF_TOP);
   }
 };
 
@@ -399,10 +400,7 @@ class ColumnRule : public QWidget {
  protected:
   void paintEvent(QPaintEvent*) override {
     QPainter p(this);
-    p.setPen(ToQColor(clBtnShadow));
-    p.drawLine(0, 0, 0, height() - 1);
-    p.setPen(ToQColor(clBtnHighlight));
-    p.drawLine(1, 0, 1, height() - 1);
+    DrawEdgeWith(&p, Rect(0, 0, width(), height()), EDGE_ETCHED, BF_LEFT);
   }
 
  private:
@@ -511,7 +509,9 @@ class MenuPopup : public QMenu {
     filler->setData(height);  // the popup lays its items out again
   }
 
-  // The first column-starting position: the top of the first item shown.
+  // The rectangle of the first item shown (laid out, and no filler) at or
+  // after `from` in the direction of `step` (1 forwards, -1 backwards);
+  // empty when there is none.
   QRect FirstShown(const QList<QAction*>& list, qsizetype from, int step) const {
     for (qsizetype i = from; i >= 0 && i < list.size(); i += step) {
       const QRect r = actionGeometry(list[i]);

@@ -107,12 +107,13 @@ class TCustomEdit : public TWinControl {
   void DestroyWnd() override;
   // Runs OnChange; called after every change of the text, typed or set.
   virtual void Change();
-  // OnKeyPress first, then TypeKey.
+  // OnKeyPress has the key first, once; what it lets through goes to TypeKey.
   void KeyPress(char32_t& Key) override;
   // What the edit makes of a character that OnKeyPress let through (the
-  // length limit, the case). A descendant that acts on a key between the
-  // two offers it to OnKeyPress itself and then calls this.
-  void TypeKey(char32_t& Key);
+  // length limit, the case); 0 in Key drops it. A descendant that acts on
+  // keys overrides this rather than KeyPress, so that OnKeyPress still has
+  // every key before any of its steps, and passes on what it leaves.
+  virtual void TypeKey(char32_t& Key);
   // A descendant that draws the face itself (a right-aligned field shown
   // while unfocused) paints on `canvas` (the client area) and returns true;
   // false lets the native editor paint.

@@ -248,11 +248,6 @@ bool TCustomMaskEdit::TypeChar(char32_t c) {
   return true;
 }
 
-void TCustomMaskEdit::KeyPress(char32_t& key) {
-  TWinControl::KeyPress(key);
-  if (key != 0) TypeKey(key);
-}
-
 void TCustomMaskEdit::TypeKey(char32_t& key) {
   if (!IsMasked()) {
     TCustomEdit::TypeKey(key);

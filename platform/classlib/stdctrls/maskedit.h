@@ -83,9 +83,9 @@ class TCustomMaskEdit : public TCustomEdit {
 
  protected:
   void KeyDown(WORD& Key, TShiftState Shift) override;
-  void KeyPress(char32_t& Key) override;
-  // The masked edit's TypeKey: the character goes to its input position.
-  void TypeKey(char32_t& Key);
+  // With a mask the character goes to its input position and Escape
+  // restores the text the edit was entered with.
+  void TypeKey(char32_t& Key) override;
   void DoEnter() override;
 
  private:

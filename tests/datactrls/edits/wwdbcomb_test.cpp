@@ -137,6 +137,39 @@ TEST_F(ComboTest, MatchTextFindsFromTheCurrentItemOn) {
   EXPECT_EQ(c->EditText(), "Deferred");
 }
 
+// The owner's OnKeyPress has every key once, before the combo acts on it:
+// before a typed letter finds its item, and before a map list drops Enter. A
+// key it swallows finds nothing; one it changes is the one matched.
+TEST_F(ComboTest, OnKeyPressHasEachKeyOnceBeforeTheComboActs) {
+  const struct {
+    Qt::Key key;
+    char32_t swallow, from, to;  // the handler swallows `swallow`, turns `from` into `to`
+    const char* after;
+  } cases[] = {
+      {Qt::Key_D, 0, 0, 0, "Delegated"},
+      {Qt::Key_D, U'd', 0, 0, "Fixed/Implemented"},
+      {Qt::Key_X, 0, U'x', U'd', "Delegated"},
+      {Qt::Key_Return, 0, 0, 0, "Fixed/Implemented"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.key) + " " + c.after);
+    auto* combo = StatusCombo();
+    combo->SetFocus();
+    combo->SelectAll();
+    std::vector<std::string> seen;  // the text when the handler had the key
+    combo->OnKeyPress = [&](TObject*, char32_t& key) {
+      seen.push_back(combo->EditText());
+      if (key == c.swallow) key = 0;
+      if (key == c.from) key = c.to;
+    };
+    Key(combo, c.key);
+    EXPECT_EQ(seen, std::vector<std::string>{"Fixed/Implemented"});
+    EXPECT_EQ(combo->EditText(), c.after);
+    if (ds->State() != dsBrowse) ds->Cancel();
+    delete combo;
+  }
+}
+
 TEST_F(ComboTest, ListHeightFollowsDropDownCount) {
   auto* c = PlaceUnbound<TwwDBComboBox>();
   for (int i = 0; i < 12; ++i) c->Items()->Add("Item " + std::to_string(i));

@@ -102,6 +102,28 @@ class LookupCombo : public accesstest::BindingFixture {
     Pump();
     return c;
   }
+  // A combo on the bug's lookup field PersonName (the person's name by
+  // PersonId, made with the first such combo), listing the people by name.
+  TwwDBLookupCombo* PlaceOnLookupField() {
+    if (!bugs->FindField("PersonName")) {
+      bugs->Close();
+      bugs->FieldDefs().Update();
+      for (int i = 0; i < bugs->FieldDefs().Count(); ++i) bugs->FieldDefs()[i]->CreateField(bugs.get());
+      auto* name = new TStringField(bugs.get());
+      name->SetFieldName("PersonName");
+      name->SetFieldKind(fkLookup);
+      name->SetLookupDataSet(people.get());
+      name->SetKeyFields("PersonId");
+      name->SetLookupKeyFields("Id");
+      name->SetLookupResultField("Name");
+      name->SetDataSet(bugs.get());
+      bugs->Open();
+    }
+    auto* c = Place("");
+    ShowNames(c);
+    c->SetDataField("PersonName");
+    return c;
+  }
   // Moves the focus away, which writes the combo's text back.
   void Leave() {
     other->SetFocus();
@@ -530,21 +552,7 @@ TEST_F(LookupList, MovingInTheListChangesTheValue) {
 }
 
 TEST_F(LookupCombo, ALookupFieldShowsTheResultAndWritesItsKey) {
-  bugs->Close();
-  bugs->FieldDefs().Update();
-  for (int i = 0; i < bugs->FieldDefs().Count(); ++i) bugs->FieldDefs()[i]->CreateField(bugs.get());
-  auto* name = new TStringField(bugs.get());
-  name->SetFieldName("PersonName");
-  name->SetFieldKind(fkLookup);
-  name->SetLookupDataSet(people.get());
-  name->SetKeyFields("PersonId");
-  name->SetLookupKeyFields("Id");
-  name->SetLookupResultField("Name");
-  name->SetDataSet(bugs.get());
-  bugs->Open();
-  auto* c = Place("");
-  ShowNames(c);
-  c->SetDataField("PersonName");
+  auto* c = PlaceOnLookupField();
   EXPECT_EQ(c->LookupField(), "Id");  // the lookup field's own key
   EXPECT_EQ(c->EditText(), "Bert");
   DropDownAndMoveOn(c);
@@ -558,6 +566,49 @@ TEST_F(LookupCombo, ALookupFieldShowsTheResultAndWritesItsKey) {
   EXPECT_EQ(c->EditText(), "Anna");
   Leave();
   EXPECT_EQ(Stored("PersonId"), "1");
+}
+
+// The owner's OnKeyPress has every key once, before the combo acts on it:
+// before Escape brings the browsed text back, before Enter is dropped, and
+// before a letter typed into a lookup field puts the bug into edit. A key it
+// swallows changes nothing, the dataset's state included.
+TEST_F(LookupCombo, OnKeyPressHasEachKeyOnceBeforeTheComboActs) {
+  const struct {
+    bool lookupField;  // on PersonName, else on the text field AssignedTo
+    const char* typedFirst;
+    Qt::Key key;
+    bool swallow;
+    const char* seen;  // the text and the bug's state when the handler had the key
+    const char* after;
+  } cases[] = {
+      {false, "ca", Qt::Key_Escape, false, "Carl editing", "Bert"},
+      {false, "ca", Qt::Key_Escape, true, "Carl editing", "Carl"},
+      {false, "ca", Qt::Key_Return, false, "Carl editing", "Carl"},
+      {false, "", Qt::Key_C, false, "Bert browsing", "Carl"},
+      {false, "", Qt::Key_C, true, "Bert browsing", "Bert"},
+      {true, "", Qt::Key_C, false, "Bert browsing", "Carl"},
+      {true, "", Qt::Key_C, true, "Bert browsing", "Bert"},
+  };
+  const auto state = [this] { return bugs->State() == dsBrowse ? " browsing" : " editing"; };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.lookupField ? "lookup field " : "") + c.typedFirst + " " +
+                 std::to_string(c.key) + (c.swallow ? " swallowed" : ""));
+    auto* combo = c.lookupField ? PlaceOnLookupField() : Place();
+    FocusAndRetype(combo, c.typedFirst);
+    std::vector<std::string> seen;
+    combo->OnKeyPress = [&](TObject*, char32_t& key) {
+      seen.push_back(combo->EditText() + state());
+      if (c.swallow) key = 0;
+    };
+    Key(combo, c.key);
+    EXPECT_EQ(seen, std::vector<std::string>{c.seen});
+    EXPECT_EQ(combo->EditText(), c.after);
+    if (c.swallow) {
+      EXPECT_EQ(combo->EditText() + state(), c.seen);
+    }
+    delete combo;
+    if (bugs->State() != dsBrowse) bugs->Cancel();
+  }
 }
 
 TEST_F(LookupCombo, ALookupTableThatClosesUnderTheComboIsNoLongerSearched) {

@@ -41,3 +41,39 @@ TEST_F(ButtonEditTest, DropDownListStyleRefusesTypingUntilOpen) {
   EXPECT_EQ(c->EditText(), "Ann");
   EXPECT_EQ(ds->State(), dsBrowse);
 }
+
+// The owner's OnKeyPress has every key once, before the combo acts on it,
+// also one the combo then refuses (a closed list style takes no text); a key
+// it swallows changes nothing.
+TEST_F(ButtonEditTest, OnKeyPressHasEachKeyOnceBeforeTheComboActs) {
+  const struct {
+    TwwDBLookupComboStyle style;
+    bool swallow;
+    const char* after;
+    TDataSetState state;
+  } cases[] = {
+      {csDropDown, false, "x", dsEdit},
+      {csDropDown, true, "Ann", dsBrowse},
+      {csDropDownList, false, "Ann", dsBrowse},  // refused after the handler had it
+      {csDropDownList, true, "Ann", dsBrowse},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(int(c.style)) + (c.swallow ? " swallowed" : ""));
+    ds->First();
+    auto* e = PlaceEdit<TwwDBComboDlg>("Name");
+    e->SetStyle(c.style);
+    e->SetFocus();
+    e->SelectAll();
+    std::vector<std::string> seen;  // the text when the handler had the key
+    e->OnKeyPress = [&](TObject*, char32_t& key) {
+      seen.push_back(e->EditText() + (ds->State() == dsBrowse ? " browsing" : " editing"));
+      if (c.swallow) key = 0;
+    };
+    Key(e, Qt::Key_X);
+    EXPECT_EQ(seen, std::vector<std::string>{"Ann browsing"});
+    EXPECT_EQ(e->EditText(), c.after);
+    EXPECT_EQ(ds->State(), c.state);
+    if (ds->State() != dsBrowse) ds->Cancel();
+    delete e;
+  }
+}

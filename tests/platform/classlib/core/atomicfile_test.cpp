@@ -141,3 +141,23 @@ TEST(AtomicFileWriterTest, ANewFileTakesAFreeNameAndIsReadLikeTheFileItIsSharedW
   }
   EXPECT_EQ(NamesIn(dir.Path()), (std::set<std::string>{"Vantrel.MDB", "notes.txt", "taken.txt"}));
 }
+
+// A replaced file's read, write and execute bits go onto the new one, and no
+// others: setuid, setgid and sticky would otherwise come to rest on a file
+// owned by whoever wrote it.
+TEST(AtomicFileWriterTest, AReplacedFileKeepsOnlyItsReadWriteAndExecuteBits) {
+  TempDir dir;
+  const std::string file = dir / "tool";
+  const std::pair<mode_t, mode_t> modes[] = {
+      {0640, 0640}, {0755, 0755}, {04755, 0755}, {02750, 0750}, {01644, 0644}, {07777, 0777},
+  };
+  for (auto [before, after] : modes) {
+    std::ofstream(file) << "old";
+    ASSERT_EQ(::chmod(file.c_str(), before), 0);
+    ASSERT_EQ(ModeOf(file) & 07777, before) << std::oct << before << ": the system refused the bits";
+    EXPECT_EQ(WriteOnce(file), "(no error)");
+    EXPECT_EQ(ReadBytes(file), "x");
+    EXPECT_EQ(ModeOf(file) & 07777, after) << std::oct << before;
+    std::filesystem::remove(file);
+  }
+}

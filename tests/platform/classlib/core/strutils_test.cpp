@@ -41,6 +41,22 @@ TEST(StrUtilsTest, CaseMappingKeepsByteLength) {
   }
 }
 
+// A character folds to the small letter of its capital, as the texts fold:
+// forms of one letter (a final sigma, the micro sign) fold with it.
+TEST(StrUtilsTest, OneCharacterFoldsAsTheTextsFold) {
+  const std::pair<char32_t, char32_t> folds[] = {
+      {U'A', U'a'},       {U'a', U'a'},       {U'1', U'1'},       {0xC9, 0xE9},      // É é
+      {0xDF, 0xDF},       {0xFF, 0xFF},       {0x178, 0xFF},      {0x3A3, 0x3C3},    // ß ÿ Ÿ Σ
+      {0x3C2, 0x3C3},     {0xB5, 0x3BC},      {0x401, 0x451},     {0xFF21, 0xFF41},  // ς µ Ё Ａ
+      {0xD7, 0xD7},       {0x10400, 0x10400},                                        // ×, beyond the table
+  };
+  for (auto [c, folded] : folds) EXPECT_EQ(unsigned(UnicodeFold(c)), unsigned(folded)) << unsigned(c);
+  for (char32_t cp = 1; cp < 0x10000; ++cp) {
+    if (cp >= 0xD800 && cp <= 0xDFFF) continue;
+    ASSERT_EQ(Utf8Encode(UnicodeFold(cp)), AnsiFoldCase(Utf8Encode(cp))) << unsigned(cp);
+  }
+}
+
 TEST(StrUtilsTest, CompareStrAndCompareText) {
   EXPECT_LT(CompareStr("ABC", "abc"), 0);
   EXPECT_EQ(CompareStr("abc", "abc"), 0);
@@ -181,6 +197,14 @@ TEST(StrUtilsTest, Utf8DecodeAndEncode) {
   }
   EXPECT_TRUE(IsValidUtf8("plain \xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"));
   EXPECT_TRUE(IsValidUtf8(""));
+}
+
+TEST(StrUtilsTest, AsciiIsEveryByteBelow0x80) {
+  const std::pair<std::string, bool> cases[] = {
+      {"", true},         {"plain text", true}, {std::string("a\0b", 3), true}, {"\x7F", true},
+      {"a\x80", false},   {"\xC3\xA9", false},   {"abc\xFF", false},
+  };
+  for (const auto& [text, ascii] : cases) EXPECT_EQ(IsAscii(text), ascii) << text;
 }
 
 TEST(StrUtilsTest, Utf8CountsAndPositions) {

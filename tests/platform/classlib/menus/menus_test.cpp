@@ -365,6 +365,29 @@ TEST(PopupMenuTest, RightClickOpensAtTheMouseWithAlignment) {
   EXPECT_EQ(popups, 2);
 }
 
+// A plain popup's line is an etched line across its item, a dark row over a
+// light one in the middle, on the menu's ground.
+TEST(PopupLookTest, APlainLineIsEtchedAcrossItsItem) {
+  Application->Initialize();
+  TPopupMenu menu(nullptr);
+  NewItem(menu.Items(), "One");
+  TMenuItem* line = NewItem(menu.Items(), "-");
+  NewItem(menu.Items(), "Two");
+  menu.Popup(100, 100);
+  Pump();
+  QMenu* popup = PopupWidget(menu);
+  const QRect r = popup->actionGeometry(ActionOf(menu, line, popup));
+  ASSERT_GE(r.height(), 2);
+  const QImage image = popup->grab().toImage();
+  const int middle = r.top() + r.height() / 2 - 1;
+  const std::pair<int, TColor> rows[] = {
+      {middle - 1, clMenu}, {middle, clBtnShadow}, {middle + 1, clBtnHighlight}, {middle + 2, clMenu}};
+  for (auto [y, colour] : rows)
+    for (int x = r.left(); x <= r.right(); ++x)
+      ASSERT_EQ(vantrel::qt::FromQColor(image.pixelColor(x, y)), ColorToRGB(colour)) << x << "," << y;
+  menu.ClosePopup();
+}
+
 TEST(OwnerDrawTest, MeasuredSizesAndPaintedPixelsWithState) {
   Application->Initialize();
   TPopupMenu menu(nullptr);
