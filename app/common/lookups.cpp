@@ -9,8 +9,6 @@
 
 namespace {
 
-bool Editing(TDataSet* d) { return d->State() == dsEdit || d->State() == dsInsert; }
-
 // Some keyboards send the Delete key as this character as well; it erases.
 constexpr char32_t kDeleteChar = 0x7F;
 
@@ -40,7 +38,7 @@ void AppendWhenNotInList(TwwDBLookupCombo* combo, TDataSet* entries) {
                                         bool& accept) {
     accept = table && StoreRowText(table, combo->LookupField(), value, true);
     if (!accept || !entries) return;
-    if (!Editing(entries)) entries->Edit();
+    entries->Edit();
     entries->FieldByName(combo->DataField())->SetAsString(value);
   };
 }
@@ -65,7 +63,7 @@ void StampDateOnChoice(TwwDBLookupCombo* combo, TDataSet* entries, const char* d
                        TDateTime (*stamp)()) {
   auto fill = [entries, dateField, stamp] {
     if (!entries || !entries->Active() || !entries->FieldByName(dateField)->IsNull()) return;
-    if (!Editing(entries)) entries->Edit();
+    entries->Edit();
     entries->FieldByName(dateField)->SetAsDateTime(stamp());
   };
   combo->OnCloseUp = [fill](TObject*, TDataSet*, TDataSet*, bool modified) {

@@ -161,7 +161,7 @@ void TfrmBug::AttachFile(const std::string& source) {
 }
 
 void TfrmBug::AttachFiles(const std::vector<std::string>& sources) {
-  if (dsetBug->State() != dsEdit && dsetBug->State() != dsInsert) dsetBug->Edit();
+  dsetBug->Edit();
   const std::vector<std::string> attached = Lines(dsetBug->FieldByName("Attachment")->AsString());
   for (const std::string& source : sources) {
     // Lines hold bare names, so this never fires; it stays as the command had it.
@@ -201,7 +201,7 @@ void TfrmBug::DeleteAttachments() {
                      mtConfirmation, {mbYes, mbNo}, 0) == mrYes;
   }
   if (yes) {
-    if (dsetBug->State() != dsEdit && dsetBug->State() != dsInsert) dsetBug->Edit();
+    dsetBug->Edit();
     AttachmentsDeleting = true;
     TField* field = dsetBug->FieldByName("Attachment");
     std::vector<std::string> lines = Lines(field->AsString());

@@ -295,7 +295,7 @@ void TfrmBug::SwitchEntry() {
         kMsgError);
     return;
   }
-  if (dsetBug->State() != dsEdit && dsetBug->State() != dsInsert) dsetBug->Edit();
+  dsetBug->Edit();
   TField* type = dsetBug->FieldByName("ReportType");
   if (type->AsString() == "BugReport") type->SetAsString("FeatureRequest");
   else if (type->AsString() == "FeatureRequest") type->SetAsString("BugReport");
@@ -316,7 +316,7 @@ void TfrmBug::EditFieldInZoom() {
   frmZoom->SetCaption(field->DisplayName());
   frmZoom->rtfText->SetText(field->AsString());
   if (frmZoom->ShowModal() != mrOk) return;
-  if (dsetBug->State() != dsEdit && dsetBug->State() != dsInsert) dsetBug->Edit();
+  dsetBug->Edit();
   field->SetAsString(frmZoom->rtfText->Text());
 }
 

@@ -76,8 +76,6 @@ TDataSet* Entries() { return frmBug ? frmBug->dsetBug : nullptr; }
 // A lookup table of the main window, none without it.
 TDataSet* Table(TwwtaTable* TfrmBug::*table) { return frmBug ? frmBug->*table : nullptr; }
 
-bool Editing(TDataSet* d) { return d->State() == dsEdit || d->State() == dsInsert; }
-
 }  // namespace
 
 void ShowNotVisibleMessage(const std::string& text) {
@@ -323,7 +321,7 @@ void TfrmEnterNewRecord::FormShow(TObject*) {
 
 void TfrmEnterNewRecord::btnOkClick(TObject*) {
   TDataSet* d = Entries();
-  if (!Editing(d)) d->Edit();
+  d->Edit();
   // The edit holding the focus gives its text to the record first, so the
   // description copied below is the one typed.
   d->UpdateRecord();

@@ -296,7 +296,7 @@ void TwwDBCustomLookupCombo::WriteLookupKeys(TField* field) {
   }
   // The lookup field itself is never edited: its dataset goes into edit for the keys.
   if (same || ReadOnly() || !data->CanModify()) return;
-  if (data->State() != dsEdit && data->State() != dsInsert) data->Edit();
+  data->Edit();
   for (std::size_t i = 0; i < locals.size(); ++i) locals[i]->SetAsString(texts[i]);
 }
 
@@ -836,7 +836,7 @@ void TwwDBCustomLookupCombo::RefreshReadOnly() {
 bool TwwDBCustomLookupCombo::BeginLookupFieldTyping() {
   if (!TypingAllowed()) return false;
   TDataSet* data = Field()->DataSet();
-  if (data->State() != dsEdit && data->State() != dsInsert) data->Edit();
+  data->Edit();
   RefreshReadOnly();
   return true;
 }
