@@ -326,12 +326,66 @@ void TAccessTable::FiltersChanged() {
     if (!part.empty()) condition += (condition.empty() ? "" : " AND ") + part;
     decides = decides && partDecides && !filter->HasCallback();
   }
+  // Inside a range, the record the walk ends on must reach the engine, which
+  // ends the walk there, whatever the filters say of it: the records that
+  // are not surely inside the range pass the condition too.
+  if (!condition.empty() && (RangeStart.IsSet || RangeEnd.IsSet)) {
+    const std::string inside = SurelyInRangeSql();
+    condition = inside.empty() ? std::string() : "(" + condition + " OR NOT ifnull(" + inside + ", 0))";
+    decides = false;
+  }
   // Refused (the condition does not suit the table): the engine's own test
   // of every record still holds, only slower.
   conditionDecides_ = false;
   loadedDecided_ = false;
   Recordset->SetRowCondition(condition);
   conditionDecides_ = decides && !condition.empty() && Recordset->Status == S_OK;
+}
+
+// The records the engine surely reads inside the range, as SQL: for a range
+// of one key (both bounds alike, each field a whole number, as a detail
+// table's link to its master sets it), those storing exactly that key.
+// Empty for every other range: its walk then reads every record it holds.
+std::string TAccessTable::SurelyInRangeSql() {
+  if (!RangeStart.IsSet || !RangeEnd.IsSet || RangeStart.FieldCount != RangeEnd.FieldCount ||
+      RangeStart.KeyLength != 0 || RangeEnd.KeyLength != 0 || RangeStart.KeyData != RangeEnd.KeyData ||
+      !RangeStart.Inclusive || !RangeEnd.Inclusive)
+    return {};
+  const int count = std::min<int>(RangeStart.FieldCount != 0 ? RangeStart.FieldCount : currentIndex_.KeyFieldCount,
+                                  std::min<int>(currentIndex_.KeyFieldCount, 16));
+  std::string sql;
+  std::size_t at = 0;
+  for (int i = 0; i < count; ++i) {
+    TFieldCacheItem* item = FieldCache()->FieldByNumber(currentIndex_.KeyFields[i]);
+    const auto type = static_cast<std::int16_t>(item->Desc.DriverType);
+    const std::uint8_t* value = RangeStart.KeyData.data() + at;
+    std::int64_t number = 0;
+    if (type == daotype::Integer)
+      number = Load<std::int16_t>(value);
+    else if (type == daotype::Long)
+      number = Load<std::int32_t>(value);
+    else
+      return {};
+    at += KeyFieldWidth(i);
+    const std::string column = FilterColumnRef(DAOField(static_cast<std::int16_t>(item->Desc.FieldNumber - 1))->GetName());
+    sql += std::string(sql.empty() ? "" : " AND ") + "typeof(" + column + ") = 'integer' AND " + column + " = " +
+           std::to_string(number);
+  }
+  return sql.empty() ? sql : "(" + sql + ")";
+}
+
+void TAccessTable::SetRange(bool keyItself, std::uint16_t startFieldCount, std::uint16_t startLength,
+                            const std::uint8_t* startKey, bool startInclusive, std::uint16_t endFieldCount,
+                            std::uint16_t endLength, const std::uint8_t* endKey, bool endInclusive) {
+  TAccessBaseTable::SetRange(keyItself, startFieldCount, startLength, startKey, startInclusive, endFieldCount,
+                             endLength, endKey, endInclusive);
+  if (FiltersActive) FiltersChanged();
+}
+
+void TAccessTable::ResetRange() {
+  const bool ranged = RangeStart.IsSet || RangeEnd.IsSet;
+  TAccessBaseTable::ResetRange();
+  if (ranged && FiltersActive) FiltersChanged();
 }
 
 bool TAccessTable::FiltersDecided(const std::uint8_t* buffer) {

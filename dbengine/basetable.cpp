@@ -426,7 +426,14 @@ bool TBaseTable::NextInOrder(int lock, std::uint8_t* buffer, TRecordProps* props
     default:
       RaiseEofError();
   }
-  if (!PassRangeAndFilters(buffer)) return false;
+  try {
+    if (!PassRangeAndFilters(buffer)) return false;
+  } catch (const EMorvaBoundryError& e) {
+    // Past the range's end, the walk is over: a further move forward must
+    // not go on to a record beyond it that reads as inside again.
+    if (e.ErrorCode == dberr::Eof) CursorState = curstate::AfterLast;
+    throw;
+  }
   CompleteFetch(lock, buffer, props);
   return true;
 }
@@ -450,7 +457,12 @@ void TBaseTable::GetPriorRecord(int lock, std::uint8_t* buffer, TRecordProps* pr
   } catch (const EMorvaBoundryError&) {
     RaiseBofError();  // any end reached while moving backwards is the start
   }
-  FinishFetch(lock, buffer, props);
+  try {
+    FinishFetch(lock, buffer, props);
+  } catch (const EMorvaBoundryError& e) {
+    if (e.ErrorCode == dberr::Bof) CursorState = curstate::BeforeFirst;  // before the range's start
+    throw;
+  }
 }
 
 void TBaseTable::GetCurrentRecord(int lock, std::uint8_t* buffer, TRecordProps* props) {

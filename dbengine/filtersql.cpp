@@ -71,7 +71,7 @@ std::string QuotedName(const std::string& name) {
 // window at a time, and an index chosen for the condition would have SQLite
 // gather and sort every remaining matching row for each window, which grows
 // with the square of the rows.
-std::string ColumnRef(const std::string& name) { return "+" + QuotedName(name); }
+std::string ColumnRef(const std::string& name) { return FilterColumnRef(name); }
 
 std::string QuoteText(const std::string& text) {
   std::string out = "'";
@@ -699,3 +699,5 @@ std::string FilterPrefilterSql(const std::uint8_t* blob, std::size_t size, const
   if (decides != nullptr) *decides = sql && sql->decides;
   return sql ? sql->text : std::string();
 }
+
+std::string FilterColumnRef(const std::string& name) { return "+" + QuotedName(name); }

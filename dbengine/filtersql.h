@@ -39,3 +39,7 @@ using TFilterColumnLookup = std::function<bool(const std::string& fieldName, TFi
 // can be left out.
 std::string FilterPrefilterSql(const std::uint8_t* blob, std::size_t size, const TFilterColumnLookup& lookup,
                                bool* decides = nullptr);
+
+// A column as the pre-selection reads it: by its value, never through an
+// index of it (see filtersql.cpp).
+std::string FilterColumnRef(const std::string& name);

@@ -1,0 +1,130 @@
+// Locate finds the first record the dataset shows whose values the record
+// test accepts: every character of a value is its own, only the last field's
+// comparison is a start of text, a blank number holds no number, changes held
+// in cached updates count, and a range's end stays where the walk ends it.
+
+#include <gtest/gtest.h>
+
+#include "roads.h"
+
+using namespace tttest;
+
+namespace {
+
+using dao::Cell;
+
+class LocateTest : public ComponentFixture {
+ protected:
+  void Populate(dao::TDatabaseCore& db) override {
+    db.Execute("CREATE TABLE T (Id COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Name TEXT(10), Code TEXT(10), "
+               "Age SHORT, Score DOUBLE)");
+    db.Execute("CREATE INDEX ByNameCode ON T (Name, Code)");
+  }
+  // Rows written straight into the file: Name, Code, Age, Score.
+  void Rows(const std::vector<std::vector<Cell>>& rows) {
+    dao::TDatabaseCore db(path_, false, false, "");
+    auto insert = db.Conn().Prepare("INSERT INTO T (Name, Code, Age, Score) VALUES (?, ?, ?, ?)");
+    for (const auto& row : rows) {
+      for (int i = 0; i < 4; ++i) insert->Bind(i + 1, i < int(row.size()) ? row[std::size_t(i)] : Cell());
+      insert->Step();
+      insert->Reset();
+    }
+  }
+  std::unique_ptr<TTestTable> Open(const std::string& index) {
+    auto t = MakeTable("T");
+    t->SetIndexName(index);
+    t->Open();
+    return t;
+  }
+  // The Id Locate lands on, -1 for none.
+  static int Located(TDataSet* d, const std::string& fields, const Variant& values, TLocateOptions options) {
+    d->First();
+    return d->Locate(fields, values, options) ? d->FieldByName("Id")->AsInteger() : -1;
+  }
+  static Cell Text(const char* s) { return Cell::MakeText(s); }
+  static Variant V(const char* s) { return Variant(std::string(s)); }
+};
+
+// Only the last comparison of several is a start of text, and a value's
+// characters are literal: a star is no pattern, in any field.
+TEST_F(LocateTest, OnlyTheLastFieldOfAPartialKeyIsAStartAndStarsAreCharacters) {
+  Rows({{Text("abc"), Text("x")}, {Text("a*"), Text("x")}, {Text(""), Text("x")}, {Text("ω"), Text("x")},
+        {Text("ωz"), Text("ωyy")}});
+  struct Case {
+    const char* fields;
+    Variant values;
+    TLocateOptions options;
+    int id;
+  } cases[] = {
+      {"Name;Code", VarArrayOf({V("a*"), V("x")}), {loPartialKey}, 2},
+      {"Name;Code", VarArrayOf({V("a"), V("x")}), {loPartialKey}, -1},
+      {"Name;Code", VarArrayOf({V("*"), V("x")}), {loPartialKey}, -1},
+      {"Name;Code", VarArrayOf({V("ω*"), V("x")}), {loPartialKey, loCaseInsensitive}, -1},
+      {"Name;Code", VarArrayOf({V("ωz"), V("ωy")}), {loPartialKey}, 5},
+      {"Name;Code", VarArrayOf({V("Ωz"), V("ΩY")}), {loPartialKey, loCaseInsensitive}, 5},
+      {"Name", V("*"), {}, -1},
+      {"Name", V("a*"), {}, 2},
+      {"Name", V("a*"), {loPartialKey}, 2},
+      {"Name", V("ω*"), {loPartialKey}, -1},
+      {"Name", V("ω"), {loPartialKey}, 4},
+  };
+  auto table = Open("ByNameCode");
+  auto query = RecordTestRoad(path_, "T", "Name, Code, Id");
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.id, Located(table.get(), c.fields, c.values, c.options)) << c.fields << " " << VarToStr(c.values);
+    EXPECT_EQ(c.id, Located(query.get(), c.fields, c.values, c.options)) << c.fields << " " << VarToStr(c.values);
+  }
+}
+
+// A blank number reads as 0 to the comparison, but holds no number: Locate
+// and the search for 0 find the 0.
+TEST_F(LocateTest, ANumberKeyOfZeroPassesOverABlankField) {
+  Rows({{Text("none"), Text("a"), Cell()}, {Text("zero"), Text("a"), Cell::MakeInteger(0)}});
+  auto table = Open("PrimaryKey");
+  auto query = RecordTestRoad(path_, "T", "Id");
+  for (TDataSet* d : {static_cast<TDataSet*>(table.get()), static_cast<TDataSet*>(query.get())}) {
+    EXPECT_EQ(2, Located(d, "Age", Variant(0), {}));
+    EXPECT_EQ(2, Located(d, "Code;Age", VarArrayOf({V("a"), Variant(0)}), {}));
+    EXPECT_EQ(1, Located(d, "Age", Variant(Null), {})) << "a Null key still finds the blank";
+  }
+}
+
+// Locate finds what the dataset shows: a change held in cached updates.
+TEST_F(LocateTest, ChangesHeldInCachedUpdatesAreFound) {
+  Rows({{Text("Anna")}, {Text("Bert")}});
+  auto table = Open("ByNameCode");
+  table->SetCachedUpdates(true);
+  ASSERT_TRUE(table->Locate("Name", V("Bert"), {}));
+  table->Edit();
+  table->FieldByName("Name")->SetAsString("Carl");
+  table->Post();
+  EXPECT_EQ(2, Located(table.get(), "Name", V("Carl"), {}));
+  EXPECT_EQ(-1, Located(table.get(), "Name", V("Bert"), {}));
+  table->SetFilter("Name = 'Carl'");
+  table->SetFiltered(true);
+  EXPECT_EQ(2, table->FieldByName("Id")->AsInteger()) << "a filter sees the change too";
+  EXPECT_EQ(1, table->RecordCount());
+  table->SetFiltered(false);
+  table->CancelUpdates();
+}
+
+// A value only another program writes (a blob in a text column) sorts after
+// every text, where the walk of a range never reaches it: Locate inside the
+// range does not find it either.
+TEST_F(LocateTest, TheRangesWalkEndsWhereTheRecordsReadPastItsEnd) {
+  Rows({{Cell::MakeBlob("C"), Text("x"), Cell(), Cell::MakeReal(5)},
+        {Text("B"), Text("x"), Cell(), Cell::MakeReal(1)},
+        {Text("F"), Text("x"), Cell(), Cell::MakeReal(1)}});
+  auto table = Open("ByNameCode");
+  table->SetRange({V("AB")}, {V("E")});
+  std::vector<int> shown;
+  for (table->First(); !table->Eof(); table->Next()) shown.push_back(table->FieldByName("Id")->AsInteger());
+  EXPECT_EQ(std::vector<int>{2}, shown);
+  EXPECT_EQ(-1, Located(table.get(), "Score", Variant(5.0), {}));
+  EXPECT_EQ(2, Located(table.get(), "Score", Variant(1.0), {}));
+  table->SetFilter("Score = 5");
+  table->SetFiltered(true);
+  EXPECT_TRUE(table->Eof()) << "nor does a filter inside the range";
+}
+
+}  // namespace
