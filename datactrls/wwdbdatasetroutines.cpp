@@ -69,11 +69,11 @@ bool NamedIndexHas(TwwTable* table, TIndexOption option) {
 
 // Keys that begin with the text.
 void NarrowToTextKeys(TwwTable* table, const std::string& text) {
-  const std::string upper = wwRangeEndOfStart(text, table->NarrowSearchUpperChar);
+  const int length = table->IndexFields(0)->Size();
   if (NamedIndexHas(table, ixDescending))
-    table->SetRange({Variant(upper)}, {Variant(text)});
+    table->SetRange({Variant(wwRangeEndOfStart(text, table->NarrowSearchUpperChar, length, true))}, {Variant(text)});
   else
-    table->SetRange({Variant(text)}, {Variant(upper)});
+    table->SetRange({Variant(text)}, {Variant(wwRangeEndOfStart(text, table->NarrowSearchUpperChar, length, false))});
 }
 
 void NarrowSearch(TwwTable* table, TField* key, const std::string& text) {
