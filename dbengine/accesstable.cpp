@@ -315,7 +315,16 @@ void TAccessTable::FiltersChanged() {
               field->IsAutoIncrement(), DAOTableName};
     return true;
   };
+  const bool ranged = RangeStart.IsSet || RangeEnd.IsSet;
+  // The index the recordset is ordered by narrows where the records lie;
+  // inside a range the walk's own seek does (and its end must be read).
+  std::vector<TIndexKey> keys;
+  for (int i = 0; indexApplied_ && !ranged && i < std::min<int>(currentIndex_.KeyFieldCount, 16); ++i) {
+    const auto number = static_cast<std::int16_t>(currentIndex_.KeyFields[i] - 1);
+    keys.push_back({DAOField(number)->GetName(), currentIndex_.DescendingFields[i] != 0});
+  }
   std::string condition;
+  std::vector<std::string> bands;
   bool decides = true;
   for (int i = 0; FiltersActive && i < FilterList()->Count(); ++i) {
     auto* filter = static_cast<TFilterListItem*>(FilterList()->At(i));
@@ -325,11 +334,13 @@ void TAccessTable::FiltersChanged() {
     std::string part = FilterPrefilterSql(filter->Expression(), filter->ExpressionSize(), lookup, &partDecides);
     if (!part.empty()) condition += (condition.empty() ? "" : " AND ") + part;
     decides = decides && partDecides && !filter->HasCallback();
+    // Every filter holds for each record shown: one's bands serve them all.
+    if (bands.empty()) bands = FilterIndexBands(filter->Expression(), filter->ExpressionSize(), lookup, keys);
   }
   // Inside a range, the record the walk ends on must reach the engine, which
   // ends the walk there, whatever the filters say of it: the records that
   // are not surely inside the range pass the condition too.
-  if (!condition.empty() && (RangeStart.IsSet || RangeEnd.IsSet)) {
+  if (!condition.empty() && ranged) {
     const std::string inside = SurelyInRangeSql();
     condition = inside.empty() ? std::string() : "(" + condition + " OR NOT ifnull(" + inside + ", 0))";
     decides = false;
@@ -338,7 +349,7 @@ void TAccessTable::FiltersChanged() {
   // of every record still holds, only slower.
   conditionDecides_ = false;
   loadedDecided_ = false;
-  Recordset->SetRowCondition(condition);
+  Recordset->SetRowCondition(condition, bands);
   conditionDecides_ = decides && !condition.empty() && Recordset->Status == S_OK;
 }
 

@@ -241,8 +241,8 @@ bool Meets(const Stretch& s, const Stretch& usual) {
 // when `nullHolds`; nullopt when that is every row. The stretches that meet
 // `usual` come first, so that the common rows are decided by one or two
 // comparisons.
-std::optional<std::string> StretchesSql(const std::string& ref, std::vector<Stretch> stretches, bool nullHolds,
-                                        const Stretch& usual) {
+// The stretches sorted by where they start, those that meet or overlap joined.
+std::vector<Stretch> Merged(std::vector<Stretch> stretches) {
   std::erase_if(stretches, Empty);
   std::sort(stretches.begin(), stretches.end(), [](const Stretch& a, const Stretch& b) {
     return b.from && (!a.from || *a.from < *b.from);
@@ -256,6 +256,12 @@ std::optional<std::string> StretchesSql(const std::string& ref, std::vector<Stre
       merged.push_back(s);
     }
   }
+  return merged;
+}
+
+std::optional<std::string> StretchesSql(const std::string& ref, std::vector<Stretch> stretches, bool nullHolds,
+                                        const Stretch& usual) {
+  std::vector<Stretch> merged = Merged(std::move(stretches));
   if (merged.size() == 1 && !merged[0].from && !merged[0].to)
     return nullHolds ? std::nullopt : std::optional<std::string>(ref + " IS NOT NULL");
   std::stable_partition(merged.begin(), merged.end(), [&](const Stretch& s) { return Meets(s, usual); });
@@ -688,6 +694,178 @@ class Translator {
   const TFilterColumnLookup& lookup_;
 };
 
+// ---- Bands of an index
+
+// One stretch of an index column's values, as a condition on the column
+// SQLite answers from the index; a point holds one value (in the column's
+// order), before which and after which the next column's own stretches lie.
+struct Piece {
+  std::string sql;
+  bool point = false;
+};
+
+// The first text after every text that starts with `text` in the database's
+// case-blind order (folded characters, compared as code points): the text
+// with its last character raised to one whose fold is above that
+// character's fold; none when every character is the greatest there is.
+std::optional<std::string> PastEveryFoldedStart(const std::string& text) {
+  std::vector<std::size_t> starts;
+  for (std::size_t at = 0; at < text.size(); Utf8Decode(text, at)) starts.push_back(at);
+  while (!starts.empty()) {
+    std::size_t at = starts.back();
+    const char32_t last = UnicodeFold(Utf8Decode(text, at));
+    for (char32_t c = last + 1; c <= 0x10FFFF; ++c) {
+      if (c >= 0xD800 && c <= 0xDFFF) continue;
+      if (UnicodeFold(c) <= last) continue;
+      std::string past = text.substr(0, starts.back());
+      Utf8Append(past, c);
+      return past;
+    }
+    starts.pop_back();
+  }
+  return std::nullopt;
+}
+
+// Where the texts lie that the engine may read as `text` (or as a start of
+// it with a partial length), in the column's ascending order: a number,
+// read as its digits, before every text; the texts whose folded characters
+// start with the text's (a text read up to a NUL, cut to the field, or with
+// a stray byte after it, is one of them); a blob, read as its bytes, after
+// every text. For a whole text the texts equal to it in any case come
+// first, one value of the index. Nothing for a text SQL cannot place so
+// (empty, malformed, or longer than the field holds).
+std::vector<Piece> TextPieces(const std::string& ref, const TFilterColumn& column, std::string text,
+                              std::uint16_t partialLength) {
+  const bool prefix = partialLength != 0 && partialLength <= text.size();
+  if (prefix) text.resize(partialLength);
+  if (text.empty() || !IsValidUtf8(text) || text.size() + 1 >= column.length) return {};
+  std::vector<Piece> pieces;
+  if (text[0] == '-' || (text[0] >= '0' && text[0] <= '9')) pieces.push_back({ref + " < ''"});
+  const std::string literal = QuoteText(text);
+  if (!prefix) pieces.push_back({ref + " = " + literal, true});
+  const std::string from = ref + (prefix ? " >= " : " > ") + literal;
+  const std::optional<std::string> past = PastEveryFoldedStart(text);
+  if (!past) {
+    pieces.push_back({from});  // on through every blob
+    return pieces;
+  }
+  pieces.push_back({"(" + from + " AND " + ref + " < " + QuoteText(*past) + ")"});
+  pieces.push_back({ref + " >= X''"});
+  return pieces;
+}
+
+// Where the values lie that the engine may read as the number `c`: its own
+// stretch (half a unit each side, rounded, for a whole-number column, its
+// whole value alone one point), the numbers past the field's width and the
+// texts and blobs, which it reads otherwise, and a Null when c is 0.
+std::vector<Piece> NumberPieces(const std::string& ref, const NumberReading& reading, double c) {
+  std::vector<Stretch> stretches = Answering(filterop::Equal, c, reading.whole);
+  stretches.push_back({std::nullopt, reading.exact.from});
+  stretches.push_back({reading.exact.to, std::nullopt});
+  std::vector<Piece> pieces;
+  if (c == 0) pieces.push_back({ref + " IS NULL"});
+  for (const Stretch& s : Merged(std::move(stretches))) {
+    const bool own = s.from && s.to && s.from->value <= c && c <= s.to->value && s.to->value - s.from->value <= 1;
+    if (!own) {
+      pieces.push_back({InStretch(ref, s)});
+      continue;
+    }
+    const Stretch below{s.from, Cut{c, false}}, above{Cut{c, true}, s.to};
+    if (!Empty(below)) pieces.push_back({InStretch(ref, below)});
+    pieces.push_back({ref + " = " + RealText(c), true});
+    if (!Empty(above)) pieces.push_back({InStretch(ref, above)});
+  }
+  return pieces;
+}
+
+class BandFinder {
+ public:
+  BandFinder(const BlobReader& blob, const TFilterColumnLookup& lookup, const std::vector<TIndexKey>& keys)
+      : blob_(blob), lookup_(lookup), keys_(keys), pieces_(keys.size()) {}
+
+  // The bands of the index's leading columns the filter gives values of.
+  std::vector<std::string> Bands() {
+    Collect(0, 0);
+    std::vector<std::string> bands;
+    Expand(0, "", bands);
+    return bands.size() > kMaxBands ? std::vector<std::string>() : bands;
+  }
+
+ private:
+  static constexpr int kMaxDepth = 64;
+  // Bands are read one statement each: a few dozen at most, or the order
+  // alone serves.
+  static constexpr std::size_t kMaxBands = 64;
+
+  // An equality of a key column with a constant, in the ands of the root.
+  void Collect(std::uint16_t offset, int depth) {
+    auto header = blob_.Node<TFilterNodeHeader>(offset);
+    if (!header || depth > kMaxDepth) return;
+    if (header->NodeClass == filternode::Binary && header->Operator == filterop::And) {
+      auto n = blob_.Node<TFilterBinaryNode>(offset);
+      if (!n) return;
+      Collect(n->Left, depth + 1);
+      Collect(n->Right, depth + 1);
+      return;
+    }
+    if (header->Operator != filterop::Equal) return;
+    std::uint16_t left = 0, right = 0, partial = 0;
+    if (header->NodeClass == filternode::Compare) {
+      auto n = blob_.Node<TFilterCompareNode>(offset);
+      if (!n) return;
+      left = n->Left, right = n->Right, partial = n->PartialLength;
+    } else if (header->NodeClass == filternode::Binary) {
+      auto n = blob_.Node<TFilterBinaryNode>(offset);
+      if (!n) return;
+      left = n->Left, right = n->Right;
+    } else {
+      return;
+    }
+    auto field = blob_.Node<TFilterFieldNode>(left);
+    auto constant = blob_.Node<TFilterConstantNode>(right);
+    if (!field || field->Header.NodeClass != filternode::Field || !constant ||
+        constant->Header.NodeClass != filternode::Constant)
+      return;
+    auto name = blob_.LiteralText(field->NameOffset);
+    auto bytes = blob_.LiteralBytes(constant->ValueOffset, constant->Size);
+    TFilterColumn column;
+    if (!name || !bytes || !lookup_(*name, column)) return;
+    for (std::size_t k = 0; k < keys_.size(); ++k) {
+      if (!pieces_[k].empty() || !SameText(keys_[k].column, column.name)) continue;
+      pieces_[k] = PiecesOf(column, constant->FieldType, *bytes, partial);
+      if (keys_[k].descending) std::reverse(pieces_[k].begin(), pieces_[k].end());
+    }
+  }
+
+  static std::vector<Piece> PiecesOf(const TFilterColumn& column, std::uint16_t type, const std::string& bytes,
+                                     std::uint16_t partial) {
+    const std::string ref = QuotedName(column.name);
+    if (type == fldtype::ZString && column.fieldType == fldtype::ZString && column.daoType == daotype::Text)
+      return TextPieces(ref, column, std::string(bytes.c_str()), partial);
+    const std::optional<double> number = partial == 0 ? NumberConstant(column, type, bytes) : std::nullopt;
+    if (!number) return {};
+    return NumberPieces(ref, ReadingOf(column.daoType).value(), *number);
+  }
+
+  // Each piece of key column k after `prefix`; a point goes on into the next
+  // column's pieces, when there are any.
+  void Expand(std::size_t k, const std::string& prefix, std::vector<std::string>& bands) {
+    for (const Piece& piece : pieces_[k]) {
+      if (bands.size() > kMaxBands) return;
+      const std::string band = prefix.empty() ? piece.sql : prefix + " AND " + piece.sql;
+      if (piece.point && k + 1 < keys_.size() && !pieces_[k + 1].empty())
+        Expand(k + 1, band, bands);
+      else
+        bands.push_back(band);
+    }
+  }
+
+  const BlobReader& blob_;
+  const TFilterColumnLookup& lookup_;
+  const std::vector<TIndexKey>& keys_;
+  std::vector<std::vector<Piece>> pieces_;
+};
+
 }  // namespace
 
 std::string FilterPrefilterSql(const std::uint8_t* blob, std::size_t size, const TFilterColumnLookup& lookup,
@@ -701,3 +879,10 @@ std::string FilterPrefilterSql(const std::uint8_t* blob, std::size_t size, const
 }
 
 std::string FilterColumnRef(const std::string& name) { return "+" + QuotedName(name); }
+
+std::vector<std::string> FilterIndexBands(const std::uint8_t* blob, std::size_t size, const TFilterColumnLookup& lookup,
+                                          const std::vector<TIndexKey>& keys) {
+  BlobReader reader(blob, size);
+  if (!reader.Ok() || keys.empty()) return {};
+  return BandFinder(reader, lookup, keys).Bands();
+}

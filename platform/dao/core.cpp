@@ -222,21 +222,22 @@ class TTableCursor : public TRecordsetCore {
   const std::vector<IndexDef>& Indexes() const override { return table_.indexes; }
   std::string Index() const override { return index_ ? index_->name : std::string(); }
 
-  void SetRowCondition(const std::string& condition) override {
+  void SetRowCondition(const std::string& condition, const std::vector<std::string>& bands) override {
     CheckOpen();
-    if (condition == condition_) return;
+    if (condition == condition_ && bands == bands_) return;
     window_.clear();
     condition_.clear();
+    bands_.clear();
     ++conditionSerial_;  // rows read under the one before no longer tell
     // Tried once here, so that no move fails on it later.
-    if (!condition.empty()) {
-      try {
-        db_->Conn().Prepare("SELECT 1" + from_ + " WHERE (" + condition + ") LIMIT 0");
-      } catch (const TDaoFailure&) {
-        Fail(errInvalidArgument, condition);
-      }
+    try {
+      if (!condition.empty()) db_->Conn().Prepare("SELECT 1" + from_ + " WHERE (" + condition + ") LIMIT 0");
+      for (const std::string& band : bands) db_->Conn().Prepare("SELECT 1" + from_ + " WHERE (" + band + ") LIMIT 0");
+    } catch (const TDaoFailure&) {
+      Fail(errInvalidArgument, condition);
     }
     condition_ = condition;
+    bands_ = bands;
   }
 
   bool CurrentMeetsRowCondition() const override {
@@ -512,12 +513,15 @@ class TTableCursor : public TRecordsetCore {
     size_t read = 0;
     std::string order = " ORDER BY " + OrderBy(forward) + " LIMIT ?";
     for (const auto& region : Regions(forward, key, includeEqual, includeBeyond)) {
-      StatementUse s = Select("SELECT rowid" + selectList_ + from_ + " WHERE " + region.where +
-                              Restriction(" AND ") + order);
-      int n = 1;
-      for (const auto& b : region.binds) s->Bind(n++, b);
-      s->Bind(n, static_cast<std::int64_t>(limit - read));
-      read = ReadRows(*s, rows, read);
+      for (const std::string& band : Bands(forward)) {
+        StatementUse s = Select("SELECT rowid" + selectList_ + from_ + " WHERE " + region.where + band +
+                                Restriction(" AND ") + order);
+        int n = 1;
+        for (const auto& b : region.binds) s->Bind(n++, b);
+        s->Bind(n, static_cast<std::int64_t>(limit - read));
+        read = ReadRows(*s, rows, read);
+        if (read >= limit) break;
+      }
       if (read >= limit) break;
     }
     KeepSurplus(rows, read);
@@ -563,18 +567,23 @@ class TTableCursor : public TRecordsetCore {
     afterWrite_ = false;
     lastForward_ = forward;
     std::uint64_t stamp = db_->Conn().ChangeStamp();
-    StatementUse s = Select("SELECT rowid" + selectList_ + from_ + Restriction(" WHERE ") + " ORDER BY " +
-                            OrderBy(forward) + " LIMIT ?");
-    s->Bind(1, static_cast<std::int64_t>(step_));
     std::vector<Row> rows = Spare();
-    KeepSurplus(rows, ReadRows(*s, rows, 0));
+    size_t read = 0;
+    for (const std::string& band : Bands(forward)) {
+      StatementUse s = Select("SELECT rowid" + selectList_ + from_ + " WHERE 1" + band + Restriction(" AND ") +
+                              " ORDER BY " + OrderBy(forward) + " LIMIT ?");
+      s->Bind(1, static_cast<std::int64_t>(step_ - read));
+      read = ReadRows(*s, rows, read);
+      if (read >= step_) break;
+    }
+    KeepSurplus(rows, read);
     if (rows.empty()) return false;
     if (!forward) std::reverse(rows.begin(), rows.end());
     const bool whole = rows.size() < step_;
     Take(std::move(rows), forward, stamp);
     (forward ? noneAfter_ : noneBefore_) = whole;
     // The first row meeting a condition is first of the table only by chance.
-    if (forward && condition_.empty()) Placed(0, stamp);
+    if (forward && condition_.empty() && bands_.empty()) Placed(0, stamp);
     return true;
   }
 
@@ -602,16 +611,25 @@ class TTableCursor : public TRecordsetCore {
 
   // Moves that skip rows by a condition cannot count.
   bool PositionKnown(std::uint64_t stamp) const {
-    return condition_.empty() && position_ >= 0 && positionStamp_ == stamp;
+    return condition_.empty() && bands_.empty() && position_ >= 0 && positionStamp_ == stamp;
   }
   std::string Restriction(const char* joiner) const {
     return condition_.empty() ? std::string() : joiner + ("(" + condition_ + ")");
+  }
+  // The bands, each as a term to join to a statement's condition, in the
+  // order a read in that direction takes them; one empty term without bands.
+  std::vector<std::string> Bands(bool forward) const {
+    if (bands_.empty()) return {std::string()};
+    std::vector<std::string> terms;
+    for (const std::string& band : bands_) terms.push_back(" AND (" + band + ")");
+    if (!forward) std::reverse(terms.begin(), terms.end());
+    return terms;
   }
   // A statement reading rows. The condition's text carries its values (each
   // filter and Locate brings its own): one with it is among the
   // connection's few recent statements, not kept for good.
   StatementUse Select(const std::string& sql) {
-    if (condition_.empty()) return StatementUse(db_->Conn().Cached(sql));
+    if (condition_.empty() && bands_.empty()) return StatementUse(db_->Conn().Cached(sql));
     return db_->Conn().CachedRecent(sql);
   }
   void Placed(std::int64_t position, std::uint64_t stamp) {
@@ -782,6 +800,7 @@ class TTableCursor : public TRecordsetCore {
   std::int64_t position_ = -1;  // of the current row; -1 unknown
   std::uint64_t positionStamp_ = 0;  // the file's state it holds for
   std::string condition_;  // rows the moves skip do not meet it (SetRowCondition)
+  std::vector<std::string> bands_;  // where the rows meeting it lie, in forward order
   std::uint64_t conditionSerial_ = 1;  // numbers each condition set, for Row::chosenBy
   std::int64_t count_ = -1;
   std::uint64_t countStamp_ = 0;
