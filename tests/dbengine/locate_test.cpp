@@ -127,4 +127,18 @@ TEST_F(LocateTest, TheRangesWalkEndsWhereTheRecordsReadPastItsEnd) {
   EXPECT_TRUE(table->Eof()) << "nor does a filter inside the range";
 }
 
+// A blank key reads as the empty text, which a Null text reads as too: the
+// key search and a range find those records, as Locate and the filters do.
+TEST_F(LocateTest, ABlankKeyFindsTheEmptyAndTheNullTexts) {
+  Rows({{Text("x")}, {Text("")}, {Cell()}});
+  auto table = Open("ByNameCode");
+  ASSERT_TRUE(table->FindKey({V("")}));
+  EXPECT_EQ(3, table->FieldByName("Id")->AsInteger());
+  EXPECT_EQ(3, Located(table.get(), "Name", V(""), {}));
+  table->SetRange({V("")}, {V("b")});
+  std::vector<int> shown;
+  for (table->First(); !table->Eof(); table->Next()) shown.push_back(table->FieldByName("Id")->AsInteger());
+  EXPECT_EQ((std::vector<int>{3, 2}), shown);
+}
+
 }  // namespace
