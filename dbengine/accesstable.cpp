@@ -329,13 +329,17 @@ void TAccessTable::FiltersChanged() {
   for (int i = 0; FiltersActive && i < FilterList()->Count(); ++i) {
     auto* filter = static_cast<TFilterListItem*>(FilterList()->At(i));
     if (!filter->Active()) continue;
+    // Every filter holds for each record shown: one's bands serve them all.
+    // A filter the bands narrow by whole (a Locate on the index's fields)
+    // needs no condition beside them; the engine tests what they hold.
+    bool banded = false;
+    if (bands.empty()) bands = FilterIndexBands(filter->Expression(), filter->ExpressionSize(), lookup, keys, &banded);
     // A callback filter accepts only what its expression accepts too.
     bool partDecides = false;
-    std::string part = FilterPrefilterSql(filter->Expression(), filter->ExpressionSize(), lookup, &partDecides);
+    const std::string part =
+        banded ? std::string() : FilterPrefilterSql(filter->Expression(), filter->ExpressionSize(), lookup, &partDecides);
     if (!part.empty()) condition += (condition.empty() ? "" : " AND ") + part;
     decides = decides && partDecides && !filter->HasCallback();
-    // Every filter holds for each record shown: one's bands serve them all.
-    if (bands.empty()) bands = FilterIndexBands(filter->Expression(), filter->ExpressionSize(), lookup, keys);
   }
   // Inside a range, the record the walk ends on must reach the engine, which
   // ends the walk there, whatever the filters say of it: the records that

@@ -54,8 +54,11 @@ struct TIndexKey {
 // filter's top-level ands with the first key columns, and take in every
 // value the engine reads otherwise than SQL sees it. Empty: the filter names
 // no value of the first key column, or one SQL cannot place.
+// `narrowsAll`, when given, tells whether the filter is nothing but such
+// equalities, each narrowing the bands: the pre-selection's condition would
+// narrow them no further.
 std::vector<std::string> FilterIndexBands(const std::uint8_t* blob, std::size_t size, const TFilterColumnLookup& lookup,
-                                          const std::vector<TIndexKey>& keys);
+                                          const std::vector<TIndexKey>& keys, bool* narrowsAll = nullptr);
 
 // A column as the pre-selection reads it: by its value, never through an
 // index of it (see filtersql.cpp).

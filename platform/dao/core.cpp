@@ -6,9 +6,12 @@
 #include <cmath>
 #include <filesystem>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "platform/classlib/core/fileutils.h"
 #include "platform/classlib/core/strutils.h"
+#include "platform/dao/conditionshape.h"
 #include "platform/dao/daoerrors.h"
 #include "platform/dao/password.h"
 
@@ -228,16 +231,25 @@ class TTableCursor : public TRecordsetCore {
     window_.clear();
     condition_.clear();
     bands_.clear();
+    conditionShape_ = {};
+    bandShapes_.clear();
+    bandKeys_.clear();
     ++conditionSerial_;  // rows read under the one before no longer tell
-    // Tried once here, so that no move fails on it later.
+    ConditionShape shape = ShapeOf(condition);
+    std::vector<ConditionShape> bandShapes;
+    for (const std::string& band : bands) bandShapes.push_back(ShapeOf(band));
     try {
-      if (!condition.empty()) db_->Conn().Prepare("SELECT 1" + from_ + " WHERE (" + condition + ") LIMIT 0");
-      for (const std::string& band : bands) db_->Conn().Prepare("SELECT 1" + from_ + " WHERE (" + band + ") LIMIT 0");
+      if (!condition.empty()) TryShape(shape);
+      for (const ConditionShape& band : bandShapes) TryShape(band);
     } catch (const TDaoFailure&) {
       Fail(errInvalidArgument, condition);
     }
     condition_ = condition;
     bands_ = bands;
+    conditionShape_ = std::move(shape);
+    bandShapes_ = std::move(bandShapes);
+    bandKeys_.clear();
+    for (const std::string& band : bands) bandKeys_.push_back(condition + '\x1F' + band);
   }
 
   bool CurrentMeetsRowCondition() const override {
@@ -299,9 +311,9 @@ class TTableCursor : public TRecordsetCore {
       Grow(true);
       // Read to the end while nobody has written since: no row comes after.
       if (WindowValid(stamp) && noneAfter_) return false;
-      std::vector<Row> rows = Fetch(true, KeyOf(current_), false, true, step_);
+      bool last = false;
+      std::vector<Row> rows = Fetch(true, KeyOf(current_), false, true, step_, &last);
       if (rows.empty()) return false;
-      const bool last = rows.size() < step_;
       Take(std::move(rows), true, stamp);
       noneAfter_ = last;
     }
@@ -317,9 +329,9 @@ class TTableCursor : public TRecordsetCore {
     } else {
       Grow(false);
       if (WindowValid(stamp) && noneBefore_) return false;
-      std::vector<Row> rows = Fetch(false, KeyOf(current_), false, true, step_);
+      bool first = false;
+      std::vector<Row> rows = Fetch(false, KeyOf(current_), false, true, step_, &first);
       if (rows.empty()) return false;
-      const bool first = rows.size() < step_;
       Take(std::move(rows), false, stamp);
       noneBefore_ = first;
     }
@@ -507,26 +519,63 @@ class TTableCursor : public TRecordsetCore {
     return out;
   }
 
+  // The rows after (or before) `key`, at most `limit` of them, in the order
+  // of the moves. `whole` tells whether every such row was read: a read that
+  // found rows in one band ends there, short of the limit, to spare the
+  // statements of the bands after it (a Locate needs its first row alone).
   std::vector<Row> Fetch(bool forward, const std::vector<Cell>& key, bool includeEqual, bool includeBeyond,
-                         size_t limit) {
+                         size_t limit, bool* whole = nullptr) {
     std::vector<Row> rows = Spare();
     size_t read = 0;
+    bool cut = false;
     std::string order = " ORDER BY " + OrderBy(forward) + " LIMIT ?";
     for (const auto& region : Regions(forward, key, includeEqual, includeBeyond)) {
-      for (const std::string& band : Bands(forward)) {
-        StatementUse s = Select("SELECT rowid" + selectList_ + from_ + " WHERE " + region.where + band +
+      cut = ReadBands(forward, [&](const ConditionShape* band) {
+        StatementUse s = Select("SELECT rowid" + selectList_ + from_ + " WHERE " + region.where + BandTerm(band) +
                                 Restriction(" AND ") + order);
         int n = 1;
         for (const auto& b : region.binds) s->Bind(n++, b);
+        n = BindConditions(*s, n, band);
         s->Bind(n, static_cast<std::int64_t>(limit - read));
-        read = ReadRows(*s, rows, read);
-        if (read >= limit) break;
-      }
-      if (read >= limit) break;
+        return read = ReadRows(*s, rows, read);
+      }, read, limit, false);
+      if (read >= limit || cut) break;
     }
     KeepSurplus(rows, read);
     if (!forward) std::reverse(rows.begin(), rows.end());
+    if (whole != nullptr) *whole = read < limit && !cut;
     return rows;
+  }
+
+  // Runs `read` for each band in the order of a read in that direction (once,
+  // with none, without bands), each answering the rows read so far, until
+  // `limit` are; answers whether it stopped at a band that found rows while
+  // bands remained after it. A band found empty in the file's present state
+  // is passed over: a Locate's bands about its point (the values read
+  // otherwise, past the field's width) mostly hold nothing, and each would
+  // cost a statement of its own. `whole`: each read takes the band whole
+  // (not only what lies after a row), so that an empty one is known empty.
+  template <class Read>
+  bool ReadBands(bool forward, Read&& read, size_t had, size_t limit, bool whole) {
+    if (bandShapes_.empty()) {
+      read(nullptr);
+      return false;
+    }
+    const std::uint64_t stamp = db_->Conn().ChangeStamp();
+    const size_t count = bandShapes_.size();
+    for (size_t k = 0; k < count; ++k) {
+      const size_t i = forward ? k : count - 1 - k;
+      auto known = emptyBands_.find(bandKeys_[i]);
+      if (known != emptyBands_.end() && known->second == stamp) continue;
+      const size_t now = read(&bandShapes_[i]);
+      if (whole && now == had) {
+        if (emptyBands_.size() >= kEmptyBands) emptyBands_.clear();
+        emptyBands_[bandKeys_[i]] = stamp;
+      }
+      if (now >= limit) return false;
+      if (now > had) return k + 1 < count;
+    }
+    return false;
   }
 
   // The rows of the window and those kept spare, for the next read to reuse
@@ -569,17 +618,17 @@ class TTableCursor : public TRecordsetCore {
     std::uint64_t stamp = db_->Conn().ChangeStamp();
     std::vector<Row> rows = Spare();
     size_t read = 0;
-    for (const std::string& band : Bands(forward)) {
-      StatementUse s = Select("SELECT rowid" + selectList_ + from_ + " WHERE 1" + band + Restriction(" AND ") +
-                              " ORDER BY " + OrderBy(forward) + " LIMIT ?");
-      s->Bind(1, static_cast<std::int64_t>(step_ - read));
-      read = ReadRows(*s, rows, read);
-      if (read >= step_) break;
-    }
+    const bool cut = ReadBands(forward, [&](const ConditionShape* band) {
+      StatementUse s = Select("SELECT rowid" + selectList_ + from_ + " WHERE 1" + BandTerm(band) +
+                              Restriction(" AND ") + " ORDER BY " + OrderBy(forward) + " LIMIT ?");
+      const int n = BindConditions(*s, 1, band);
+      s->Bind(n, static_cast<std::int64_t>(step_ - read));
+      return read = ReadRows(*s, rows, read);
+    }, read, step_, true);
     KeepSurplus(rows, read);
     if (rows.empty()) return false;
     if (!forward) std::reverse(rows.begin(), rows.end());
-    const bool whole = rows.size() < step_;
+    const bool whole = rows.size() < step_ && !cut;
     Take(std::move(rows), forward, stamp);
     (forward ? noneAfter_ : noneBefore_) = whole;
     // The first row meeting a condition is first of the table only by chance.
@@ -614,20 +663,32 @@ class TTableCursor : public TRecordsetCore {
     return condition_.empty() && bands_.empty() && position_ >= 0 && positionStamp_ == stamp;
   }
   std::string Restriction(const char* joiner) const {
-    return condition_.empty() ? std::string() : joiner + ("(" + condition_ + ")");
+    return condition_.empty() ? std::string() : joiner + ("(" + conditionShape_.text + ")");
   }
-  // The bands, each as a term to join to a statement's condition, in the
-  // order a read in that direction takes them; one empty term without bands.
-  std::vector<std::string> Bands(bool forward) const {
-    if (bands_.empty()) return {std::string()};
-    std::vector<std::string> terms;
-    for (const std::string& band : bands_) terms.push_back(" AND (" + band + ")");
-    if (!forward) std::reverse(terms.begin(), terms.end());
-    return terms;
+  // A band as a term to join to a statement's condition; none for no band.
+  static std::string BandTerm(const ConditionShape* band) {
+    return band == nullptr ? std::string() : " AND (" + band->text + ")";
   }
-  // A statement reading rows. The condition's text carries its values (each
-  // filter and Locate brings its own): one with it is among the
-  // connection's few recent statements, not kept for good.
+  // Binds the values of the band's term and of the restriction, which follow
+  // each other in a statement from parameter `n` on; answers the next one.
+  int BindConditions(Statement& s, int n, const ConditionShape* band) const {
+    if (band != nullptr)
+      for (const Cell& v : band->values) s.Bind(n++, v);
+    if (!condition_.empty())
+      for (const Cell& v : conditionShape_.values) s.Bind(n++, v);
+    return n;
+  }
+  // A condition's shape is prepared once to find whether it suits the
+  // table, so that no move fails on it later.
+  void TryShape(const ConditionShape& shape) {
+    if (triedShapes_.count(shape.text) != 0) return;
+    db_->Conn().Prepare("SELECT 1" + from_ + " WHERE (" + shape.text + ") LIMIT 0");
+    if (triedShapes_.size() >= kTriedShapes) triedShapes_.clear();
+    triedShapes_.insert(shape.text);
+  }
+  // A statement reading rows. One under a condition is among the
+  // connection's few recent statements, not kept for good: each filter
+  // brings a shape of its own.
   StatementUse Select(const std::string& sql) {
     if (condition_.empty() && bands_.empty()) return StatementUse(db_->Conn().Cached(sql));
     return db_->Conn().CachedRecent(sql);
@@ -801,6 +862,15 @@ class TTableCursor : public TRecordsetCore {
   std::uint64_t positionStamp_ = 0;  // the file's state it holds for
   std::string condition_;  // rows the moves skip do not meet it (SetRowCondition)
   std::vector<std::string> bands_;  // where the rows meeting it lie, in forward order
+  ConditionShape conditionShape_;   // condition_, as the statements bind it
+  std::vector<ConditionShape> bandShapes_;
+  std::unordered_set<std::string> triedShapes_;  // shapes found to suit the table
+  static constexpr size_t kTriedShapes = 256;
+  // A band under the condition, as one key, and the file's state it was last
+  // read whole and found empty in (see ReadBands).
+  std::vector<std::string> bandKeys_;
+  std::unordered_map<std::string, std::uint64_t> emptyBands_;
+  static constexpr size_t kEmptyBands = 256;
   std::uint64_t conditionSerial_ = 1;  // numbers each condition set, for Row::chosenBy
   std::int64_t count_ = -1;
   std::uint64_t countStamp_ = 0;

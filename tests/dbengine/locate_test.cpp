@@ -141,4 +141,23 @@ TEST_F(LocateTest, ABlankKeyFindsTheEmptyAndTheNullTexts) {
   EXPECT_EQ((std::vector<int>{3, 2}), shown);
 }
 
+// Locate on the index's fields reads the index's bands about the values;
+// one found empty is read again once anyone has written since: a value
+// another program writes (a blob) or the user's own new record is found.
+TEST_F(LocateTest, ABandFoundEmptyIsReadAgainAfterAWrite) {
+  Rows({{Text("a"), Text("x")}, {Text("c"), Text("x")}});
+  auto table = Open("ByNameCode");
+  const Variant key = VarArrayOf({V("b"), V("x")});
+  EXPECT_EQ(-1, Located(table.get(), "Name;Code", key, {}));
+  Rows({{Cell::MakeBlob("b"), Text("x")}});
+  EXPECT_EQ(3, Located(table.get(), "Name;Code", key, {})) << "another program's blob";
+  EXPECT_EQ(-1, Located(table.get(), "Name;Code", VarArrayOf({V("B"), V("y")}), {loCaseInsensitive}));
+  table->Append();
+  table->FieldByName("Name")->SetAsString("b");
+  table->FieldByName("Code")->SetAsString("y");
+  table->Post();
+  EXPECT_EQ(4, Located(table.get(), "Name;Code", VarArrayOf({V("B"), V("y")}), {loCaseInsensitive}))
+      << "the user's own record";
+}
+
 }  // namespace
