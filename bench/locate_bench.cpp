@@ -5,6 +5,10 @@
 // trackertable.h); x_raw is the ratio of the two medians. Every field of the
 // row found is read on both sides.
 //
+// Beside them, the roads a range of the index takes: a range over names
+// starting with a text under a filter on another field, and a lookup combo
+// whose table narrows to the typed start (NarrowSearch).
+//
 // Set VANTREL_BENCH_MILLION=1 to add the 1,000,000-row case.
 
 #include <stdlib.h>
@@ -13,6 +17,7 @@
 
 #include "bench/trackertable.h"
 #include "datactrls/edits/wwdblkcb.h"
+#include "datactrls/wwtable.h"
 #include "platform/classlib/controls/forms.h"
 
 namespace {
@@ -77,12 +82,13 @@ const std::string& NamesFile() {
     std::string p = bench::ScratchFolder() + "/Names.MDB";
     dao::TDatabaseCore::Create(p, "");
     dao::TDatabaseCore db(p, false, false, "");
-    db.Execute("CREATE TABLE Names (Id COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Name TEXT(40))");
+    db.Execute("CREATE TABLE Names (Id COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Name TEXT(40), Team LONG)");
     db.Execute("CREATE INDEX ByName ON Names (Name)");
     db.Conn().Begin();
-    auto insert = db.Conn().Prepare("INSERT INTO Names (Name) VALUES (?)");
+    auto insert = db.Conn().Prepare("INSERT INTO Names (Name, Team) VALUES (?, ?)");
     for (int i = 0; i < kNames; ++i) {
       insert->Bind(1, PersonName(i));
+      insert->Bind(2, std::int64_t{i % 97});
       insert->Step();
       insert->Reset();
     }
@@ -144,5 +150,104 @@ void LookupCombo_TypingOverIndexedNames(benchmark::State& state) {
   table->Close();
 }
 BENCHMARK(LookupCombo_TypingOverIndexedNames)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(300);
+
+// ---- A range over the names that start with a text, under a filter
+
+// The names starting "Person <d>" (one in nine or so) for d = 1..9 in turn,
+// the table ranged to them by their index and filtered by another field, every
+// record of the range read; raw SQLite reads the same rows in the same order.
+void Table_TextRangeUnderAFilter(benchmark::State& state) {
+  bench::TableComponents components;
+  auto table = components.Open(NamesFile(), "Names", true);
+  table->SetIndexName("ByName");
+  table->SetFilter("Team = 50");
+  table->SetFiltered(true);
+  sqlite3* raw = bench::OpenRaw(NamesFile());
+  sqlite3_stmt* read = bench::PrepareRaw(raw, "SELECT Id, Name, Team FROM Names WHERE Name >= ?1 AND Name < ?2 AND "
+                                              "Team = 50 ORDER BY Name, Id");
+  int digit = 0, rawDigit = 0, rows = 0, rawRows = 0;
+  Interleave(
+      state,
+      [&] {
+        rawDigit = rawDigit % 9 + 1;
+        // Past every name starting "Person <d>": the character after the digit.
+        const std::string from = "Person " + std::to_string(rawDigit), to = "Person " + std::string(1, char('0' + rawDigit + 1));
+        sqlite3_bind_text(read, 1, from.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(read, 2, to.c_str(), -1, SQLITE_TRANSIENT);
+        rawRows = bench::RawReadAll(read);
+
+      },
+      [&] {
+        digit = digit % 9 + 1;
+        const std::string from = "Person " + std::to_string(digit);
+        table->SetRange({Variant(from)}, {Variant(from + "\xFF")});
+        rows = 0;
+        for (table->First(); !table->Eof(); table->Next()) {
+          for (TField* field : table->Fields()) benchmark::DoNotOptimize(field->AsVariant());
+          ++rows;
+        }
+      },
+      [&] {
+        if (rows != rawRows) state.SkipWithError("the range shows other rows than raw SQLite reads");
+      });
+  state.counters["rows"] = rows;
+  sqlite3_finalize(read);
+  table->Close();
+  sqlite3_close(raw);
+}
+BENCHMARK(Table_TextRangeUnderAFilter)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(45);
+
+// ---- Typing into a lookup combo whose table narrows to the typed start
+
+void LookupCombo_NarrowSearchOverIndexedNames(benchmark::State& state) {
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  Application->Initialize();
+  bench::ScratchFolder();
+  TwwTable table(nullptr);
+  table.SetDatabaseName(NamesFile());
+  table.SetTableName("Names");
+  table.SetIndexName("ByName");
+  table.NarrowSearch = true;
+  table.Open();
+  TForm form{nullptr};
+  auto* combo = new TwwDBLookupCombo(&form);
+  form.SetBounds(0, 0, 400, 300);
+  combo->SetBounds(10, 10, 300, 21);
+  combo->SetParent(&form);
+  combo->SetLookupTable(&table);
+  combo->SetLookupField("Name");
+  combo->SetShowMatchText(true);
+  form.Show();
+  combo->SetFocus();
+  combo->DropDown();
+  sqlite3* raw = bench::OpenRaw(NamesFile());
+  sqlite3_stmt* find = bench::PrepareRaw(raw, "SELECT Id, Name FROM Names WHERE Name >= ?1 AND Name < ?1 || 'z' "
+                                              "ORDER BY Name, Id LIMIT 1");
+  int i = 0, rawI = 0;
+  bool completed = true;
+  Interleave(
+      state,
+      [&] {
+        rawI = (rawI + kStride) % kNames;
+        const std::string typed = Typed(rawI);
+        sqlite3_bind_text(find, 1, typed.c_str(), -1, SQLITE_TRANSIENT);
+        benchmark::DoNotOptimize(bench::RawReadAll(find));
+      },
+      [&] {
+        i = (i + kStride) % kNames;
+        const std::string typed = Typed(i);
+        combo->SetEditText(typed);
+        combo->SetSelStart(int(typed.size()));
+        combo->PerformSearch();
+        completed = completed && combo->EditText().size() > typed.size();
+      });
+  if (!completed) state.SkipWithError("a search did not complete the name");
+  sqlite3_finalize(find);
+  sqlite3_close(raw);
+  combo->CloseUp(false);
+  table.Close();
+}
+BENCHMARK(LookupCombo_NarrowSearchOverIndexedNames)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(300);
+
 
 }  // namespace
