@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -14,6 +15,7 @@
 #include "platform/dao/conditionshape.h"
 #include "platform/dao/daoerrors.h"
 #include "platform/dao/password.h"
+#include "platform/dao/readorder.h"
 
 namespace dao {
 
@@ -168,6 +170,10 @@ class TTableCursor : public TRecordsetCore {
   // row is found among them instead of counting the rows before it.
   std::int32_t AbsolutePosition() override {
     if (!onRow_ || deleted_) return -1;
+    if (InReadOrder()) {
+      auto here = readOrder_->at.find(current_.rowid);
+      return here == readOrder_->at.end() ? -1 : static_cast<std::int32_t>(here->second);
+    }
     std::uint64_t stamp = db_->Conn().ChangeStamp();
     if (!PositionKnown(stamp) && KeysCurrent(stamp)) {
       Placed(static_cast<std::int64_t>(PlaceOf(current_)), stamp);
@@ -193,6 +199,11 @@ class TTableCursor : public TRecordsetCore {
   void SetAbsolutePosition(std::int32_t position) override {
     LeaveEdit();
     if (position < 0) Fail(errInvalidArgument);
+    if (InReadOrder()) {
+      if (static_cast<size_t>(position) >= readOrder_->rowids.size()) Fail(errInvalidArgument);
+      MoveInReadOrder(static_cast<size_t>(position));
+      return;
+    }
     std::uint64_t stamp = db_->Conn().ChangeStamp();
     if (!KeysCurrent(stamp)) {
       if (position < kCountedPositions) {
@@ -277,32 +288,50 @@ class TTableCursor : public TRecordsetCore {
     if (keys.empty() || keys.size() > index_->columns.size()) Fail(errInvalidArgument);
     std::string op = Trim(comparison);
     LeaveEdit();
+    if (InReadOrder()) {
+      SeekInReadOrder(op, keys);
+      return;
+    }
     std::uint64_t stamp = db_->Conn().ChangeStamp();
     std::vector<Row> rows;
-    if (op == "=")
-      rows = Fetch(true, keys, true, false, 1);
-    else if (op == ">=")
+    // A text holding a NUL reads as its start, where a text field ends: it
+    // sorts after the key it reads as, first among the texts that go on
+    // from it. The key's equals are the rows whose values read as it.
+    if (op == "=" || op == ">=") {
       rows = Fetch(true, keys, true, true, 1);
-    else if (op == ">")
+      if (op == "=" && !rows.empty() && !ReadsAs(rows[0], keys)) rows.clear();
+    } else if (op == ">" || op == "<=") {
+      std::optional<Row> last;  // the last row past the key that reads as it
       rows = Fetch(true, keys, false, true, 1);
-    else if (op == "<=")
-      rows = Fetch(false, keys, true, true, 1);
-    else if (op == "<")
+      while (!rows.empty() && ReadsAs(rows[0], keys)) {
+        last = std::move(rows[0]);
+        rows = Fetch(true, KeyOf(*last), false, true, 1);
+      }
+      if (op == "<=") rows = last ? std::vector<Row>{std::move(*last)} : Fetch(false, keys, true, true, 1);
+    } else if (op == "<") {
       rows = Fetch(false, keys, false, true, 1);
-    else
+    } else {
       Fail(errInvalidArgument);
+    }
     noMatch_ = rows.empty();
     if (noMatch_) return;
     Take(std::move(rows), true, stamp);
   }
 
  protected:
-  bool DoMoveFirst() override { return Start(true); }
-  bool DoMoveLast() override { return Start(false); }
+  bool DoMoveFirst() override {
+    if (InReadOrder()) return !readOrder_->rowids.empty() && MoveInReadOrder(0);
+    return Start(true);
+  }
+  bool DoMoveLast() override {
+    if (InReadOrder()) return !readOrder_->rowids.empty() && MoveInReadOrder(readOrder_->rowids.size() - 1);
+    return Start(false);
+  }
 
   // Each move asks once whether anyone changed the file: a window read
   // before any change is never used after it.
   bool DoMoveNext() override {
+    if (InReadOrder()) return StepInReadOrder(true);
     std::uint64_t stamp = db_->Conn().ChangeStamp();
     std::int64_t next = PositionKnown(stamp) ? position_ + 1 : -1;
     if (WindowValid(stamp) && wpos_ + 1 < window_.size()) {
@@ -322,6 +351,7 @@ class TTableCursor : public TRecordsetCore {
   }
 
   bool DoMovePrevious() override {
+    if (InReadOrder()) return StepInReadOrder(false);
     std::uint64_t stamp = db_->Conn().ChangeStamp();
     std::int64_t previous = PositionKnown(stamp) ? position_ - 1 : -1;
     if (WindowValid(stamp) && wpos_ > 0 && wpos_ < window_.size()) {
@@ -721,6 +751,184 @@ class TTableCursor : public TRecordsetCore {
     return true;
   }
 
+  // ---- The order of the values as the fields read them (readorder.h). A
+  // text column of the index holding a number or a blob (only another
+  // program writes one) has its rows walked in that order, by their row
+  // numbers read and sorted in memory, a row at a time: the filters' SQL
+  // then narrows nothing, the engine tests each record. Whether any is held
+  // is looked at again when another user has written (this program writes
+  // texts alone); the order is read again after every write.
+
+  struct ReadOrder {
+    std::vector<std::int64_t> rowids;          // in the order of the values as read
+    std::vector<std::vector<Cell>> keys;       // each row's order columns, rowid aside
+    std::unordered_map<std::int64_t, size_t> at;  // a row's place in it
+    size_t place = 0;                          // of the current row, or where it was
+  };
+
+  bool InReadOrder() {
+    const std::uint64_t stamp = db_->Conn().ChangeStamp();
+    if (readOrderIndex_ == index_ && readOrderStamp_ == stamp) return readOrder_.has_value();
+    if (!OrdersText()) {
+      readOrder_.reset();
+    } else {
+      const std::uint64_t others = db_->Conn().OthersVersion();
+      if (readOrderIndex_ != index_ || straysOthers_ != others) {
+        strays_ = HoldsStrays();
+        straysOthers_ = others;
+      }
+      if (strays_)
+        BuildReadOrder();
+      else
+        readOrder_.reset();
+    }
+    readOrderIndex_ = index_;
+    readOrderStamp_ = stamp;
+    return readOrder_.has_value();
+  }
+
+  bool OrdersText() const {
+    return std::any_of(order_.begin(), order_.end(), [&](const OrderColumn& c) { return IsTextColumn(c); });
+  }
+  bool IsTextColumn(const OrderColumn& c) const {
+    return c.field >= 0 && c.expr != "rowid" && fields_[static_cast<size_t>(c.field)].def.type == dbText;
+  }
+
+  // Whether a text column of the order holds a value that is no text. The
+  // index finds those of its first column (numbers sort before every text,
+  // blobs after); those of the second column within each value of the first,
+  // while the first holds a few dozen values; others by a look at every row.
+  bool HoldsStrays() {
+    for (size_t j = 0; j < order_.size(); ++j) {
+      const OrderColumn& c = order_[j];
+      if (!IsTextColumn(c)) continue;
+      const std::string strays = "(" + c.expr + " < '' OR " + c.expr + " >= X'')";
+      if (j == 0 ? Any(strays, {}) : j == 1 ? StraysWithin(order_[0], strays) : AnyStoredOtherThanText(c)) return true;
+    }
+    return false;
+  }
+  bool Any(const std::string& where, const std::vector<Cell>& binds) {
+    StatementUse s(db_->Conn().Cached("SELECT 1" + from_ + " WHERE " + where + " LIMIT 1"));
+    for (size_t i = 0; i < binds.size(); ++i) s->Bind(static_cast<int>(i + 1), binds[i]);
+    return s->Step();
+  }
+  bool AnyStoredOtherThanText(const OrderColumn& c) {
+    return Any("typeof(" + c.expr + ") IN ('integer', 'real', 'blob')", {});
+  }
+  bool StraysWithin(const OrderColumn& lead, const std::string& strays) {
+    if (Any(lead.expr + " IS NULL AND " + strays, {})) return true;
+    StatementUse first(db_->Conn().Cached("SELECT " + lead.expr + from_ + " WHERE " + lead.expr + " IS NOT NULL ORDER BY " +
+                                          lead.expr + " LIMIT 1"));
+    if (!first->Step()) return false;
+    Cell value = first->Column(0);
+    auto& next = db_->Conn().Cached("SELECT " + lead.expr + from_ + " WHERE " + lead.expr + " > ? ORDER BY " + lead.expr +
+                                    " LIMIT 1");
+    for (int groups = 0; groups < kStrayGroups; ++groups) {
+      if (Any(lead.expr + " = ? AND " + strays, {value})) return true;
+      StatementUse use(next);
+      next.Bind(1, value);
+      if (!next.Step()) return false;
+      value = next.Column(0);
+    }
+    return AnyStoredOtherThanText(order_[1]);
+  }
+  static constexpr int kStrayGroups = 64;
+
+  // The row's values of the order's columns that ReadOrderColumns describes.
+  std::vector<Cell> ReadKeyOf(const Row& row) const {
+    std::vector<Cell> key;
+    for (const OrderColumn& c : order_)
+      if (c.field >= 0 || c.expr != "rowid")
+        key.push_back(c.expr == "rowid" ? Cell::MakeInteger(row.rowid) : row.cells[static_cast<size_t>(c.field)]);
+    return key;
+  }
+  bool ReadsAs(const Row& row, const std::vector<Cell>& key) const {
+    return CompareAsRead(ReadKeyOf(row), key, ReadOrderColumns(), key.size()) == 0;
+  }
+
+  std::vector<ReadOrderColumn> ReadOrderColumns() const {
+    std::vector<ReadOrderColumn> columns;
+    for (const OrderColumn& c : order_)
+      if (c.field >= 0 || c.expr != "rowid")
+        columns.push_back({IsTextColumn(c), c.descending,
+                           c.field >= 0 ? TextRoom(static_cast<size_t>(fields_[static_cast<size_t>(c.field)].def.size)) : 0});
+    return columns;
+  }
+
+  // Every row's order columns in SQLite's order, sorted stably by the
+  // values as read: rows whose values read alike keep SQLite's order.
+  void BuildReadOrder() {
+    std::string columns;
+    size_t count = 0;
+    for (const OrderColumn& c : order_)
+      if (c.field >= 0 || c.expr != "rowid") columns += ", " + c.expr, ++count;
+    ReadOrder order;
+    std::vector<std::pair<std::int64_t, std::vector<Cell>>> rows;
+    StatementUse s(db_->Conn().Cached("SELECT rowid" + columns + from_ + " ORDER BY " + OrderBy(true)));
+    while (s->Step()) {
+      std::vector<Cell> key(count);
+      for (size_t i = 0; i < count; ++i) key[i] = s->Column(static_cast<int>(i + 1));
+      rows.emplace_back(s->ColumnInteger(0), std::move(key));
+    }
+    const std::vector<ReadOrderColumn> kinds = ReadOrderColumns();
+    std::stable_sort(rows.begin(), rows.end(), [&](const auto& a, const auto& b) {
+      return CompareAsRead(a.second, b.second, kinds, kinds.size()) < 0;
+    });
+    for (auto& [rowid, key] : rows) {
+      order.at[rowid] = order.rowids.size();
+      order.rowids.push_back(rowid);
+      order.keys.push_back(std::move(key));
+    }
+    // The current row's place, or where it was when it is gone.
+    if (readOrder_) {
+      auto here = order.at.find(current_.rowid);
+      order.place = here != order.at.end() ? here->second : readOrder_->place;
+    }
+    readOrder_ = std::move(order);
+    window_.clear();
+  }
+
+  bool MoveInReadOrder(size_t place) {
+    if (place >= readOrder_->rowids.size() || !TakeRow(readOrder_->rowids[place], readOrderStamp_)) return false;
+    readOrder_->place = place;
+    return true;
+  }
+
+  bool StepInReadOrder(bool forward) {
+    auto here = readOrder_->at.find(current_.rowid);
+    // Where the current row is gone, the row after it has taken its place.
+    const size_t place = here != readOrder_->at.end() ? here->second : readOrder_->place;
+    if (forward) return MoveInReadOrder(here != readOrder_->at.end() ? place + 1 : place);
+    return place > 0 && MoveInReadOrder(place - 1);
+  }
+
+  void SeekInReadOrder(const std::string& op, const std::vector<Cell>& keys) {
+    const std::vector<ReadOrderColumn> kinds = ReadOrderColumns();
+    const std::vector<std::vector<Cell>>& rows = readOrder_->keys;
+    auto below = [&](const std::vector<Cell>& row, const std::vector<Cell>& k) {
+      return CompareAsRead(row, k, kinds, k.size()) < 0;
+    };
+    auto above = [&](const std::vector<Cell>& k, const std::vector<Cell>& row) {
+      return CompareAsRead(k, row, kinds, k.size()) < 0;
+    };
+    const size_t first = static_cast<size_t>(std::lower_bound(rows.begin(), rows.end(), keys, below) - rows.begin());
+    const size_t past = static_cast<size_t>(std::upper_bound(rows.begin(), rows.end(), keys, above) - rows.begin());
+    size_t place = rows.size();
+    if (op == "=")
+      place = first < past ? first : rows.size();
+    else if (op == ">=")
+      place = first;
+    else if (op == ">")
+      place = past;
+    else if (op == "<=")
+      place = past > 0 ? past - 1 : rows.size();
+    else if (op == "<")
+      place = first > 0 ? first - 1 : rows.size();
+    else
+      Fail(errInvalidArgument);
+    noMatch_ = !MoveInReadOrder(place);
+  }
+
   // ---- The row numbers of every row in the order of the moves (the row
   // condition aside: positions count every row), so that a position is one
   // look-up wherever it lies. They hold while the file is as they saw it
@@ -874,6 +1082,11 @@ class TTableCursor : public TRecordsetCore {
   std::uint64_t conditionSerial_ = 1;  // numbers each condition set, for Row::chosenBy
   std::int64_t count_ = -1;
   std::uint64_t countStamp_ = 0;
+  std::optional<ReadOrder> readOrder_;  // none: SQLite's order is the order
+  const IndexDef* readOrderIndex_ = nullptr;  // the index and file state InReadOrder decided for
+  std::uint64_t readOrderStamp_ = 0;
+  bool strays_ = false;               // a text column of the order holds a number or a blob
+  std::uint64_t straysOthers_ = ~std::uint64_t{0};  // other users' commits when that was looked at
   std::vector<std::int64_t> keys_;  // row numbers in order; 8 bytes a row
   bool keysBuilt_ = false;
   bool keysKept_ = false;         // they held when this cursor began its write

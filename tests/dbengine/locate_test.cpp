@@ -108,9 +108,10 @@ TEST_F(LocateTest, ChangesHeldInCachedUpdatesAreFound) {
   table->CancelUpdates();
 }
 
-// A value only another program writes (a blob in a text column) sorts after
-// every text, where the walk of a range never reaches it: Locate inside the
-// range does not find it either.
+// A value only another program writes (a blob in a text column) reads as its
+// bytes and sorts among the texts by them: the range holds it, Locate inside
+// the range finds it, and the range's walk still ends at the first record
+// past its end.
 TEST_F(LocateTest, TheRangesWalkEndsWhereTheRecordsReadPastItsEnd) {
   Rows({{Cell::MakeBlob("C"), Text("x"), Cell(), Cell::MakeReal(5)},
         {Text("B"), Text("x"), Cell(), Cell::MakeReal(1)},
@@ -119,12 +120,64 @@ TEST_F(LocateTest, TheRangesWalkEndsWhereTheRecordsReadPastItsEnd) {
   table->SetRange({V("AB")}, {V("E")});
   std::vector<int> shown;
   for (table->First(); !table->Eof(); table->Next()) shown.push_back(table->FieldByName("Id")->AsInteger());
-  EXPECT_EQ(std::vector<int>{2}, shown);
-  EXPECT_EQ(-1, Located(table.get(), "Score", Variant(5.0), {}));
+  EXPECT_EQ((std::vector<int>{2, 1}), shown);
+  EXPECT_EQ(1, Located(table.get(), "Score", Variant(5.0), {}));
   EXPECT_EQ(2, Located(table.get(), "Score", Variant(1.0), {}));
-  table->SetFilter("Score = 5");
+  table->SetFilter("Score = 1");
   table->SetFiltered(true);
-  EXPECT_TRUE(table->Eof()) << "nor does a filter inside the range";
+  std::vector<int> filtered;
+  for (table->First(); !table->Eof(); table->Next()) filtered.push_back(table->FieldByName("Id")->AsInteger());
+  EXPECT_EQ(std::vector<int>{2}, filtered) << "nor does a filter inside the range go past its end";
+}
+
+// A text column's values as the record test reads them decide its index's
+// order on every road: a blob (which only another program stores) reads as
+// its bytes, and a byte no character stands for sorts by its value, as the
+// case-blind comparison reads it. Sorted as SQL sees them, the blob came
+// last and the stray bytes together after every letter.
+TEST_F(LocateTest, EveryRoadOrdersATextIndexByItsValuesAsRead) {
+  Rows({{Cell::MakeBlob("C"), Text("x"), Cell(), Cell::MakeReal(5)},  // 1
+        {Text("B"), Text("x")},                                          // 2
+        {Text("F"), Text("x")},                                          // 3
+        {Text("7"), Text("x")},                                          // 4
+        {Text("\xC3\xA9"), Text("x")},                                    // 5: é
+        {Text("\x80"), Text("x")},                                        // 6
+        {Text(""), Text("x")},                                           // 7
+        {Text("\xFF"), Text("x")}});                                      // 8
+  auto table = Open("ByNameCode");
+  const auto id = [&] { return table->Eof() ? -1 : table->FieldByName("Id")->AsInteger(); };
+  std::vector<int> walk;
+  for (table->First(); !table->Eof(); table->Next()) walk.push_back(id());
+  EXPECT_EQ((std::vector<int>{7, 4, 2, 1, 3, 6, 5, 8}), walk) << "the sort";
+  std::vector<int> back;
+  for (table->Last(); !table->Bof(); table->Prior()) back.push_back(table->FieldByName("Id")->AsInteger());
+  EXPECT_EQ((std::vector<int>{8, 5, 6, 3, 1, 2, 4, 7}), back) << "the sort, backwards";
+  const struct {
+    const char* key;
+    int found;    // FindKey
+    int nearest;  // FindNearest
+  } keys[] = {{"c", 1, 1}, {"7", 4, 4}, {"BB", -1, 1}, {"8", -1, 2}, {"\x80", 6, 6},
+              {"\xC3\xA9", 5, 5}, {"\xC3\xAA", -1, 8}, {"", 7, 7}};
+  for (const auto& k : keys) {
+    EXPECT_EQ(k.found, table->FindKey({V(k.key)}) ? id() : -1) << "FindKey " << k.key;
+    table->FindNearest({V(k.key)});
+    EXPECT_EQ(k.nearest, id()) << "FindNearest " << k.key;
+  }
+  table->SetRange({V("AB")}, {V("E")});
+  std::vector<int> shown;
+  for (table->First(); !table->Eof(); table->Next()) shown.push_back(id());
+  EXPECT_EQ((std::vector<int>{2, 1}), shown) << "the range";
+  EXPECT_EQ(1, Located(table.get(), "Score", Variant(5.0), {})) << "Locate inside the range";
+  table->CancelRange();
+  // Without the blob the database's own order walks the table: the stray
+  // bytes in the same order.
+  dao::TDatabaseCore(path_, false, false, "").Conn().Prepare("DELETE FROM T WHERE Id = 1")->Step();
+  walk.clear();
+  for (table->First(); !table->Eof(); table->Next()) walk.push_back(id());
+  EXPECT_EQ((std::vector<int>{7, 4, 2, 3, 6, 5, 8}), walk) << "the database's sort";
+  EXPECT_EQ(6, table->FindKey({V("\x80")}) ? id() : -1);
+  table->FindNearest({V("\xC3\xAA")});
+  EXPECT_EQ(8, id());
 }
 
 // A blank key reads as the empty text, which a Null text reads as too: the
