@@ -802,10 +802,14 @@ class TTableCursor : public TRecordsetCore {
     for (size_t j = 0; j < order_.size(); ++j) {
       const OrderColumn& c = order_[j];
       if (!IsTextColumn(c)) continue;
-      const std::string strays = "(" + c.expr + " < '' OR " + c.expr + " >= X'')";
-      if (j == 0 ? Any(strays, {}) : j == 1 ? StraysWithin(order_[0], strays) : AnyStoredOtherThanText(c)) return true;
+      if (j == 0 ? StraysIn("", {}, c) : j == 1 ? StraysWithin(order_[0], c) : AnyStoredOtherThanText(c)) return true;
     }
     return false;
+  }
+  // Below every text or past it, after `prefix` (with its values): two
+  // ranges of the index, each found in a step.
+  bool StraysIn(const std::string& prefix, const std::vector<Cell>& binds, const OrderColumn& c) {
+    return Any(prefix + c.expr + " < ''", binds) || Any(prefix + c.expr + " >= X''", binds);
   }
   bool Any(const std::string& where, const std::vector<Cell>& binds) {
     StatementUse s(db_->Conn().Cached("SELECT 1" + from_ + " WHERE " + where + " LIMIT 1"));
@@ -815,8 +819,8 @@ class TTableCursor : public TRecordsetCore {
   bool AnyStoredOtherThanText(const OrderColumn& c) {
     return Any("typeof(" + c.expr + ") IN ('integer', 'real', 'blob')", {});
   }
-  bool StraysWithin(const OrderColumn& lead, const std::string& strays) {
-    if (Any(lead.expr + " IS NULL AND " + strays, {})) return true;
+  bool StraysWithin(const OrderColumn& lead, const OrderColumn& c) {
+    if (StraysIn(lead.expr + " IS NULL AND ", {}, c)) return true;
     StatementUse first(db_->Conn().Cached("SELECT " + lead.expr + from_ + " WHERE " + lead.expr + " IS NOT NULL ORDER BY " +
                                           lead.expr + " LIMIT 1"));
     if (!first->Step()) return false;
@@ -824,7 +828,7 @@ class TTableCursor : public TRecordsetCore {
     auto& next = db_->Conn().Cached("SELECT " + lead.expr + from_ + " WHERE " + lead.expr + " > ? ORDER BY " + lead.expr +
                                     " LIMIT 1");
     for (int groups = 0; groups < kStrayGroups; ++groups) {
-      if (Any(lead.expr + " = ? AND " + strays, {value})) return true;
+      if (StraysIn(lead.expr + " = ? AND ", {value}, c)) return true;
       StatementUse use(next);
       next.Bind(1, value);
       if (!next.Step()) return false;
