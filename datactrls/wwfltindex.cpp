@@ -44,7 +44,7 @@ bool SetConditionRange(TwwTable* table, const TwwFieldInfo& c, const TwwFieldOpe
   }
   if (table->GetIndexField(0)->DataType() != ftString) return false;
   table->SetRange({text(value)},
-                  {text(wwRangeEndOfStart(value, table->NarrowSearchUpperChar, table->GetIndexField(0)->Size(), false))});
+                  {text(wwRangeEndOfStart(value, table->NarrowSearchUpperChar, table->GetIndexField(0)->Size()))});
   return true;
 }
 

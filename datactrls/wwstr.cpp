@@ -202,14 +202,13 @@ void wwScanWord(std::string_view s, int& position, unsigned options, std::string
   position = Utf8Length(word) < 2 ? end + 1 : end;
 }
 
-std::string wwRangeEndOfStart(std::string_view text, std::uint16_t upperChar, int length, bool sought) {
+std::string wwRangeEndOfStart(std::string_view text, std::uint16_t upperChar, int length) {
   constexpr std::uint16_t kAboveEverything = 255;
-  constexpr char32_t kGreatestCharacter = 0x10FFFF;
   std::string upper;
-  if (upperChar == kAboveEverything && !sought)
+  if (upperChar == kAboveEverything)
     upper = "\xFF";
   else
-    Utf8Append(upper, upperChar == kAboveEverything ? kGreatestCharacter : char32_t(upperChar));
+    Utf8Append(upper, char32_t(upperChar));
   std::string end(text);
   for (int i = int(Utf8Length(text)); i < length; ++i) end += upper;
   return end;

@@ -544,11 +544,10 @@ class Translator {
       // character's last byte: a start's last character, when not ASCII,
       // stays out of its pattern.
       const bool wellFormed = IsValidUtf8(text);
-      // The database's own case-blind order (NOCASE) folds as the engine
-      // does; it compares whole texts, through a NUL and past the room, where
-      // it only lets more through, and reads a malformed byte as U+FFFD,
-      // which the constant then must not hold.
-      if (op == filterop::NotEqual && !prefix && wellFormed && text.find("\xEF\xBF\xBD") == std::string::npos)
+      // The database's own case-blind order (NOCASE) compares as the engine
+      // does (CompareFoldedText), only over whole texts, through a NUL and
+      // past the room, where it lets more through.
+      if (op == filterop::NotEqual && !prefix && wellFormed)
         return WithNulls(ref, ref + " <> " + TextLiteral(text) + " COLLATE NOCASE", nullHolds);
       if (op != filterop::Equal) return std::nullopt;
       std::string start = wellFormed ? text : AsciiStart(text);

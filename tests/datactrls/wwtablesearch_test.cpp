@@ -243,15 +243,20 @@ class LibraryTableRangeEnds : public LibraryTableLetters {
                             "INSERT INTO People (Name, Age) VALUES ('B\xF0\x9F\x98\x80', 50)",
                             "CREATE INDEX ByNameDown ON People (Name DESC)"})
       db.Execute(sql);
+    // A byte no character stands for, as another program may leave it.
+    auto insert = db.Conn().Prepare("INSERT INTO People (Name, Age) VALUES (?, 50)");
+    insert->Bind(1, std::string("B\xFF"));
+    insert->Step();
   }
 };
 
 // The narrowed range ends past every name that starts with the text and
 // goes on with the range-end character, repeated for the field's length; by
-// default past every character, also on a descending index, whose range
-// starts there and where a name going on above U+FFFD starts the walk.
+// default past every character and byte, also on a descending index, whose
+// range starts there and where a name going on above U+FFFD, or with a byte
+// no character stands for, starts the walk.
 TEST_F(LibraryTableRangeEnds, ANarrowedSearchKeepsTheNamesUpToTheRangeEndCharacter) {
-  const std::vector<std::string> all = {"Bert", "Bzz", "Bœuf", "B中", "B\xF0\x9F\x98\x80"};
+  const std::vector<std::string> all = {"Bert", "Bzz", "Bœuf", "B中", "B\xF0\x9F\x98\x80", "B\xFF"};
   const struct {
     const char* index;
     std::uint16_t upper;
