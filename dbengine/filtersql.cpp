@@ -235,13 +235,26 @@ bool Empty(const Stretch& s) { return s.from && s.to && *s.to <= *s.from; }
 
 // `ref` lies in the stretch, as plain comparisons: a type test or a function
 // call would cost SQLite more for each row than the comparisons.
+// Written into one string: a Locate writes a dozen.
 std::string InStretch(const std::string& ref, const Stretch& s) {
-  if (s.from && s.to && !s.from->after && s.to->after && s.from->value == s.to->value)
-    return ref + " = " + RealText(s.from->value);
-  std::string low = s.from ? ref + (s.from->after ? " > " : " >= ") + RealText(s.from->value) : "";
-  std::string high = s.to ? ref + (s.to->after ? " <= " : " < ") + RealText(s.to->value) : "";
-  if (low.empty() || high.empty()) return low + high;
-  return "(" + low + " AND " + high + ")";
+  std::string out;
+  out.reserve(2 * ref.size() + 64);
+  const auto bound = [&](const char* op, double value) {
+    out += ref;
+    out += op;
+    out += RealText(value);
+  };
+  if (s.from && s.to && !s.from->after && s.to->after && s.from->value == s.to->value) {
+    bound(" = ", s.from->value);
+    return out;
+  }
+  const bool both = s.from && s.to;
+  if (both) out += '(';
+  if (s.from) bound(s.from->after ? " > " : " >= ", s.from->value);
+  if (both) out += " AND ";
+  if (s.to) bound(s.to->after ? " <= " : " < ", s.to->value);
+  if (both) out += ')';
+  return out;
 }
 
 // Whether the stretch holds some value of `usual` (both non-empty).
