@@ -463,7 +463,12 @@ void TBaseTable::GetCurrentRecord(int lock, std::uint8_t* buffer, TRecordProps* 
         std::vector<std::uint8_t> bookmark(GetBookmarkSize(), 0);
         GetBookmark(bookmark.data());
         GetRecordAtBookmark(bookmark.data(), buffer, lock);
-        RecordPassesRangeAndFilters(buffer);
+        // A locking read starts an edit of the record the caller stands on:
+        // it stays there even when another user's change has taken the record
+        // out of the range or the filters since, so that what the user types
+        // goes to that record (and no other); the view leaves it after the
+        // post, as after a change of the user's own.
+        if (lock != 1) RecordPassesRangeAndFilters(buffer);
       } catch (const EMorvaEngineError&) {
         if (reread) {
           CursorState = curstate::JustOpened;
