@@ -246,6 +246,7 @@ class Connection {
   std::string OtherModeInUse() const;
   std::string QueryText(const char* sql);
   [[noreturn]] void RefuseOpen(const std::string& why);
+  [[noreturn]] void RefuseLeftInLocalMode();
   void LoadCatalogue();
   void CheckWritable();
   void LookForCommits();
