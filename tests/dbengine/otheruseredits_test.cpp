@@ -81,6 +81,7 @@ TEST_F(OtherUserEdits, AnEditStaysOnTheRecordAnotherUserMovedOutOfTheFilter) {
       {true, 3, kPost, "1:1: 2:5: 3:7:typed 4:2: ", "1 4 "},
       {true, 3, kLocate, "1:1: 2:5: 3:7:typed 4:2: ", "1 4 "},
       {true, 4, kPost, "1:1: 2:5: 3:1: 4:7:typed ", "1 3 "},
+      {true, 4, kCancel, "1:1: 2:5: 3:1: 4:7: ", "1 3 "},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.query ? "query" : "table") + ", Id " + std::to_string(c.id) + ", end " +
