@@ -112,4 +112,23 @@ TEST_F(OtherUserEdits, AnEditStaysOnTheRecordAnotherUserMovedOutOfTheFilter) {
   }
 }
 
+// The same with a range for the filter: another user's change takes the
+// record out of the key range (in the tracker: an entry moved to another
+// program while its program's entries are shown).
+TEST_F(OtherUserEdits, AnEditStaysOnTheRecordAnotherUserMovedOutOfTheRange) {
+  auto t = MakeTable();
+  t->SetIndexName("ByAgeName");
+  t->Open();
+  t->SetRange({Variant(1)}, {Variant(2)});
+  ASSERT_EQ("1 3 4 ", Shown(t.get()));
+  ASSERT_TRUE(t->Locate("Id", Variant(3), {}));
+  OtherSetsAge(3, 7);
+  t->Edit();
+  EXPECT_EQ(3, t->FieldByName("Id")->AsInteger());
+  t->FieldByName("Notes")->SetAsString("typed");
+  t->Post();
+  EXPECT_EQ("1:1: 2:5: 3:7:typed 4:2: ", Stored());
+  EXPECT_EQ("1 4 ", Shown(t.get()));
+}
+
 }  // namespace
