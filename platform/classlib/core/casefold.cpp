@@ -97,34 +97,49 @@ constexpr char32_t Fold(char32_t cp) {
                                kDifferences[kNumbers.number[cp / kBlockSize]][cp % kBlockSize]);
 }
 
-// Every character that shares its fold with another, ordered by its fold and
-// then by itself, so that a fold's characters stand together: the characters
-// that fold (each pair's first) and those they fold to (which fold to
-// themselves, so none is among the first).
-consteval std::size_t CountFoldTargets() {
-  std::array<char32_t, kFoldCount> targets{};
-  for (std::size_t i = 0; i < kFoldCount; ++i) targets[i] = kFolds[i].to;
-  std::sort(targets.begin(), targets.end());
+// The characters folded to, in code point order: each fold a group of
+// characters shares.
+consteval std::array<char32_t, kFoldCount> SortedTargets() {
+  std::array<char32_t, kFoldCount> out{};
+  for (std::size_t i = 0; i < kFoldCount; ++i) out[i] = kFolds[i].to;
+  std::sort(out.begin(), out.end());
+  return out;
+}
+constexpr auto kSortedTargets = SortedTargets();
+consteval std::size_t CountGroups() {
+  auto targets = kSortedTargets;
   return static_cast<std::size_t>(std::unique(targets.begin(), targets.end()) - targets.begin());
 }
-constexpr std::size_t kCaseMemberCount = kFoldCount + CountFoldTargets();
-
-constexpr bool ByFold(char32_t a, char32_t b) {
-  const char32_t fa = Fold(a), fb = Fold(b);
-  return fa != fb ? fa < fb : a < b;
+constexpr std::size_t kGroupCount = CountGroups();
+consteval std::array<char32_t, kGroupCount> Groups() {
+  std::array<char32_t, kGroupCount> out{};
+  std::unique_copy(kSortedTargets.begin(), kSortedTargets.end(), out.begin());
+  return out;
 }
+constexpr auto kGroups = Groups();
 
+// Every character that shares its fold with another, ordered by its fold and
+// then by itself, so that a fold's characters stand together: each group's
+// fold (which folds to itself) and the characters folding to it. Counted
+// into place rather than sorted, which would take the compiler long.
+constexpr std::size_t kCaseMemberCount = kFoldCount + kGroupCount;
 consteval std::array<char32_t, kCaseMemberCount> CaseMembers() {
+  const auto groupOf = [](char32_t fold) {
+    return static_cast<std::size_t>(std::lower_bound(kGroups.begin(), kGroups.end(), fold) - kGroups.begin());
+  };
+  std::array<std::size_t, kGroupCount + 1> start{};
+  for (std::size_t g = 0; g < kGroupCount; ++g) start[g + 1] = 1;  // the fold itself
+  for (const TFoldPair& p : kFolds) ++start[groupOf(p.to) + 1];
+  for (std::size_t g = 0; g < kGroupCount; ++g) start[g + 1] += start[g];
   std::array<char32_t, kCaseMemberCount> out{};
-  std::array<char32_t, kFoldCount> targets{};
-  for (std::size_t i = 0; i < kFoldCount; ++i) {
-    out[i] = kFolds[i].from;
-    targets[i] = kFolds[i].to;
+  std::array<std::size_t, kGroupCount> next{};
+  std::copy_n(start.begin(), kGroupCount, next.begin());
+  for (const TFoldPair& p : kFolds) out[next[groupOf(p.to)]++] = p.from;  // in code point order
+  for (std::size_t g = 0; g < kGroupCount; ++g) {  // the fold among them, in its place
+    std::size_t at = next[g];
+    out[at] = kGroups[g];
+    for (; at > start[g] && out[at - 1] > out[at]; --at) std::swap(out[at - 1], out[at]);
   }
-  std::sort(targets.begin(), targets.end());
-  std::unique(targets.begin(), targets.end());
-  std::copy_n(targets.begin(), kCaseMemberCount - kFoldCount, out.begin() + kFoldCount);
-  std::sort(out.begin(), out.end(), ByFold);
   return out;
 }
 constexpr auto kCaseMembers = CaseMembers();
