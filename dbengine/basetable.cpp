@@ -28,16 +28,17 @@ T Load(const void* p) {
 
 // Texts read up to their first NUL, over at most `length` bytes, compared a
 // byte at a time; without regard to case, each character is folded as the
-// database's text order and the library's *Text routines fold it (letters of
-// every script they know, not ASCII alone), so a case-blind filter, range or
-// key finds what a case-blind index finds.
+// database's text order and the library's *Text routines fold it (every case
+// pair of Unicode's simple folding), so a case-blind filter, range or key
+// finds what a case-blind index finds.
 int CompareTexts(const char* a, const char* b, std::size_t length, bool caseInsensitive) {
   for (std::size_t i = 0; i < length; ++i) {
     unsigned char x = static_cast<unsigned char>(a[i]);
     unsigned char y = static_cast<unsigned char>(b[i]);
     if (caseInsensitive && (x >= 0x80 || y >= 0x80)) {
       // Both stand at the start of a character (all before was ASCII): the
-      // rest of each is folded, keeping its byte length.
+      // rest of each is folded (a fold may change a character's length) and
+      // the folded texts compare in the fold's order.
       const std::string restA = AnsiFoldCase(std::string_view(a + i, strnlen(a + i, length - i)));
       const std::string restB = AnsiFoldCase(std::string_view(b + i, strnlen(b + i, length - i)));
       const int c = restA.compare(restB);
@@ -463,7 +464,12 @@ void TBaseTable::GetCurrentRecord(int lock, std::uint8_t* buffer, TRecordProps* 
         std::vector<std::uint8_t> bookmark(GetBookmarkSize(), 0);
         GetBookmark(bookmark.data());
         GetRecordAtBookmark(bookmark.data(), buffer, lock);
-        RecordPassesRangeAndFilters(buffer);
+        // A locking read starts an edit of the record the caller stands on:
+        // it stays there even when another user's change has taken the record
+        // out of the range or the filters since, so that what the user types
+        // goes to that record (and no other); the view leaves it after the
+        // post, as after a change of the user's own.
+        if (lock != 1) RecordPassesRangeAndFilters(buffer);
       } catch (const EMorvaEngineError&) {
         if (reread) {
           CursorState = curstate::JustOpened;

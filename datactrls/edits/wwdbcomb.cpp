@@ -308,10 +308,9 @@ void TwwDBComboBox::DoExit() {
 
 int TwwDBComboBox::FindPrefix(const std::string& prefix, int from) const {
   const int count = items_->Count();
-  const std::string wanted = AnsiUpperCase(prefix);
   for (int step = 0; step < count; ++step) {
     const int i = (from + step) % count;
-    if (AnsiUpperCase(DisplayPart(i)).rfind(wanted, 0) == 0) return i;
+    if (AnsiStartsText(prefix, DisplayPart(i))) return i;
   }
   return -1;
 }

@@ -332,6 +332,7 @@ void TRecordsetCore::Edit() {
       current_.cells[static_cast<size_t>(targetColumns_[i])] = fresh[i];
     current_.chosenBy = 0;  // read afresh, under no condition
     ++rowReads_;
+    ReadAfresh();
   }
   lockHeld_ = true;
   editMark_ = mark;

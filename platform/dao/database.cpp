@@ -38,6 +38,7 @@ TDatabaseCore::TDatabaseCore(const std::string& path, bool exclusive, bool readO
   if (int error = locks_->OpenDatabase(exclusive, !readOnly_)) Fail(error, error == errFileInUse ? path : "Admin");
   opened_ = true;
   if (plainPassword && !readOnly_) StorePassword(*conn_, PasswordOf(connect));
+  conn_->BringCaseBlindIndexesInOrder();
 }
 
 TDatabaseCore::~TDatabaseCore() {

@@ -148,6 +148,13 @@ class TQueryCursor : public TRecordsetCore {
     }
   }
 
+  // The stored row takes what an edit read under its lock too: the user has
+  // seen it, and moving away and back (after a cancel) must not bring back
+  // the values the query copied before another user changed them.
+  void ReadAfresh() override {
+    if (onRow_ && pos_ < rows_->Size()) rows_->Replace(pos_, current_);
+  }
+
   void Appended(const Row& row) override { rows_->Append(row); }
 
  private:

@@ -74,7 +74,8 @@ void Connection::CreateFile(const std::string& path) {
   int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   if (rc == SQLITE_OK) {
     std::string journal = InNetworkMode(path) ? "DELETE" : "WAL";
-    std::string sql = "PRAGMA journal_mode=" + journal + "; BEGIN;" + kCatalogue + "COMMIT;";
+    std::string sql = "PRAGMA journal_mode=" + journal + "; BEGIN;" + kCatalogue +
+                      "PRAGMA user_version=" + std::to_string(kCaseBlindOrder) + "; COMMIT;";
     rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
   }
   sqlite3_close(db);

@@ -129,6 +129,18 @@ class Connection {
   // Makes a new empty database with its catalogue (3204 when the file exists).
   static void CreateFile(const std::string& path);
 
+  // The case-blind order (NOCASE) of text columns is the class library's
+  // case fold. A file records in its header's user version the fold its
+  // case-blind indexes were built with; this fold's number:
+  static constexpr int kCaseBlindOrder = 1;
+  // Rebuilds the case-blind indexes of a file made before, once, when this
+  // connection may write. Otherwise (a reader, or the rebuild refused) their
+  // order is stale for this connection's life: CaseBlindIndexesStale.
+  void BringCaseBlindIndexesInOrder();
+  // Whether reads must not go through the case-blind indexes: their stored
+  // order is another fold's, in which a search by this one misses rows.
+  bool CaseBlindIndexesStale() const { return caseBlindStale_; }
+
   const std::string& Path() const { return path_; }
   bool ReadOnly() const { return readOnly_; }
   bool NetworkMode() const { return network_; }
@@ -262,6 +274,7 @@ class Connection {
   int busyTimeout_ = 0;                 // ms; taken at the open
   std::chrono::steady_clock::time_point busySince_;
   bool network_ = false;                // shared in network mode (sharing.h)
+  bool caseBlindStale_ = false;         // see CaseBlindIndexesStale
   // The file opened, as stat names it (device and inode), and the path to
   // look at when path_ is relative (empty: path_).
   std::uint64_t fileDevice_ = 0;

@@ -329,7 +329,11 @@ class TTableCursor : public TRecordsetCore {
           order_.push_back({"rowid", f, false, true});
           continue;
         }
-        order_.push_back({QuoteIdentifier(def.name), f, c.descending, def.required || def.IsCounter()});
+        // A case-blind index in another fold's order must not be searched:
+        // the unary plus keeps SQLite off it (the column keeps its collation).
+        const bool offIndex = (def.type == dbText || def.type == dbMemo) && db_->Conn().CaseBlindIndexesStale();
+        order_.push_back({(offIndex ? "+" : "") + QuoteIdentifier(def.name), f, c.descending,
+                          def.required || def.IsCounter()});
       }
     bool rowidLast = !order_.empty() && order_.back().expr == "rowid";
     if (!rowidLast) order_.push_back({"rowid", -1, false, true});
