@@ -573,6 +573,12 @@ void TInplaceEdit::DblClick() {
 }
 
 void TInplaceEdit::Dispatch(TMessage& m) {
+  // Enter ends the cell's edit, as on the grid itself: on a dialog it is not
+  // the default button's, which would close the dialog over the typed text.
+  if (m.Msg == CM_WANTSPECIALKEY && grid_ && WORD(m.WParam) == VK_RETURN) {
+    m.Result = 1;
+    return;
+  }
   if (m.Msg == WM_GETDLGCODE && grid_) {
     m.Result = DLGC_WANTARROWS | DLGC_WANTCHARS;
     if (grid_->options_.Contains(goTabs)) m.Result |= DLGC_WANTTAB;
