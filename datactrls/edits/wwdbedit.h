@@ -141,6 +141,9 @@ class TwwDBCustomEdit : public TwwCustomMaskEdit {
   // Puts the bound dataset into edit when the field can be modified; true
   // when the text may change (unbound edits always may).
   bool EditCanModify();
+  // Runs `startEdit`, which puts the dataset into edit, keeping the caret
+  // and selection where they were while the text stays the same; its result.
+  bool KeepingSelection(const std::function<bool()>& startEdit);
   // Marks the text modified for the data link (typing, pasting, a choice).
   void MarkModified();
   // Shows the field's value again (or the stored unbound text).

@@ -836,7 +836,10 @@ void TwwDBCustomLookupCombo::RefreshReadOnly() {
 bool TwwDBCustomLookupCombo::BeginLookupFieldTyping() {
   if (!TypingAllowed()) return false;
   TDataSet* data = Field()->DataSet();
-  data->Edit();
+  KeepingSelection([data] {
+    data->Edit();
+    return true;
+  });
   RefreshReadOnly();
   return true;
 }

@@ -509,6 +509,59 @@ TEST(Entries, NamesTypedOnALookupCellComplete) {
             std::vector<std::string>{DateToStr(EncodeDate(2026, 7, 8))});
 }
 
+// Keys at the caret of a name in a Fixed By cell (F2 opens it) edit the name
+// there, also the first key, which puts the entry into edit: "Bo" with End
+// and "x" is "Box", stored as typed and joining the list as typed.
+TEST(Entries, KeysAtTheCaretOfALookupCellEditTheNameThere) {
+  Window w([](TRegIniFile& reg) { reg.WriteBool("Options", "EnterDate", false); });
+  struct Case {
+    const char *name, *keys, *want;
+    Qt::Key move;
+  } cases[] = {
+      {"Bo", "x", "Box", Qt::Key_End},
+      {"Émile", "s", "Émiles", Qt::Key_End},
+      {"Cy", "Mc", "McCy", Qt::Key_Home},
+      {"Dee", "\b", "De", Qt::Key_End},
+  };
+  for (const Case& c : cases) w.AddPosted(0, c.name);
+  for (const Case& c : cases) {
+    w.form->dsetBug->Locate("Description", c.name, {});
+    w.form->dsetBug->Edit();
+    w.form->dsetBug->FieldByName("FixedBy")->SetAsString(c.name);
+    w.form->dsetBug->FieldByName("FixedDate")->SetAsDateTime(EncodeDate(2026, 7, 1));
+    w.form->dsetBug->Post();
+  }
+  apptest::AddEmployees(w.form, {"Bo", "Émile", "Cy", "Dee"});
+  TwwDBGrid* grid = w.form->dbgBug;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(w.form->dsetBug->Locate("Description", c.name, {}));
+    grid->SetFocus();
+    grid->SetCol(w.form->GridColumnOf(apptest::GridDataColumn(w.form, "FixedBy")));
+    ASSERT_TRUE(testing_support::WaitFor([grid] {
+      const TCustomEdit* editor = grid->CellControl(grid->Col(), grid->Row());
+      return editor && editor->Visible();
+    }));
+    PressToFocus(Qt::Key_F2);
+    ASSERT_TRUE(w.form->dblcFixedBy->Focused());
+    ASSERT_EQ(w.form->dsetBug->State(), dsBrowse);
+    PressToFocus(c.move);
+    for (const char* k = c.keys; *k; ++k) {
+      if (*k == '\b') PressToFocus(Qt::Key_Backspace);
+      else QTest::keyClick(QApplication::focusWidget(), *k), Pump();
+    }
+    EXPECT_EQ(w.form->dblcFixedBy->EditText(), c.want);
+    PressToFocus(Qt::Key_Tab);
+    w.form->dsetBug->CheckBrowseMode();
+  }
+  std::vector<std::string> want;
+  for (const Case& c : cases) want.push_back(c.want);
+  EXPECT_EQ(StoredEntries(w.scratch.Database(), "FixedBy"), want);
+  const auto people = apptest::StoredValues(w.scratch.Database(), "Employee", "Employee");
+  for (const Case& c : cases) EXPECT_EQ(std::count(people.begin(), people.end(), c.want), 1) << c.want;
+  EXPECT_EQ(people.size(), 2 * std::size(cases));
+}
+
 // A space on an empty date cell is today, typed to the grid on the cell or
 // to the cell's editor; the entry is being edited and stores it. On a date
 // begun, the space goes on completing it part by part.
