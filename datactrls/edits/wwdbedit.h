@@ -107,6 +107,9 @@ class TwwDBCustomEdit : public TwwCustomMaskEdit {
   bool IsValidPictureText(const std::string& text);
   // The invalid-on-exit flag of the last exit.
   bool InvalidOnExit() const { return invalidOnExit_; }
+  // True while the edit shows the field's value (or its own stored text)
+  // again: a change of the text then is none of the user's.
+  bool ShowingField() const { return showing_; }
   // Form definitions keep the picture of unbound edits that have a mask.
   bool IsPictureStored() const { return !Bound() && !Picture()->PictureMask().empty(); }
 
