@@ -562,6 +562,67 @@ TEST(Entries, KeysAtTheCaretOfALookupCellEditTheNameThere) {
   EXPECT_EQ(people.size(), 2 * std::size(cases));
 }
 
+// Counts the grid's paints that moved or showed a cell's control: a window
+// moved so is not painted where it went, and its cell shows empty on a real
+// display (the offscreen one paints it all the same).
+struct MovedByPaints : QObject {
+  MovedByPaints(QWidget* grid, QWidget* control) : control_(control) { grid->installEventFilter(this); }
+  bool eventFilter(QObject* grid, QEvent* e) override {
+    if (e->type() != QEvent::Paint || inPaint_) return false;
+    const QRect before = control_->geometry();
+    const bool shown = control_->isVisible();
+    inPaint_ = true;
+    grid->event(e);  // the paint itself, seen from both sides
+    inPaint_ = false;
+    if (control_->geometry() != before || control_->isVisible() != shown) ++count;
+    return true;
+  }
+  QWidget* control_;
+  bool inPaint_ = false;
+  int count = 0;
+};
+
+// The date cells move rows as every cell does: Up and Down on the grid, and
+// in the date box F2 opened, go to the row above or below, and the cell's
+// date box comes along with that row's date, never moved by a paint.
+TEST(Entries, DateCellsFollowTheRowsAndMoveThemAsEveryCell) {
+  Window w([](TRegIniFile& reg) { reg.WriteBool("Options", "EnterDate", false); });
+  for (int day = 1; day <= 4; ++day) {
+    w.AddPosted(0, "entry " + std::to_string(day));
+    w.form->dsetBug->Edit();
+    w.form->dsetBug->FieldByName("FixedDate")->SetAsDateTime(EncodeDate(2026, 7, day));
+    w.form->dsetBug->Post();
+  }
+  TwwDBGrid* grid = w.form->dbgBug;
+  TwwDBComboDlg* box = w.form->dbcdFixedDate;
+  OnFirstCell(w.form, "FixedDate");
+  const TRect last = grid->CellRect(grid->Col(), 4);
+  testing_support::Click(grid, last.Left + 4, last.Top + 4);
+  Pump();
+  MovedByPaints moves(testing_support::ClientOf(grid), vantrel::qt::WindowWidget(*box));
+  struct Step {
+    bool f2;  // in the date box F2 opened
+    Qt::Key key;
+    const char* entry;
+  } steps[] = {{false, Qt::Key_Up, "entry 3"}, {false, Qt::Key_Up, "entry 2"},
+               {false, Qt::Key_Down, "entry 3"}, {true, Qt::Key_Up, "entry 2"},
+               {true, Qt::Key_Up, "entry 1"}, {true, Qt::Key_Down, "entry 2"}};
+  for (const Step& s : steps) {
+    SCOPED_TRACE(std::string(s.f2 ? "F2, " : "") + s.entry);
+    if (s.f2) {
+      PressToFocus(Qt::Key_F2);
+      ASSERT_TRUE(box->Focused());
+    }
+    PressToFocus(s.key);
+    EXPECT_EQ(w.Field("Description"), s.entry);
+    ASSERT_TRUE(testing_support::WaitFor([&] {
+      return box->Visible() && box->BoundsRect() == grid->CellRect(grid->Col(), grid->Row());
+    }));
+    EXPECT_EQ(box->Text(), w.form->dsetBug->FieldByName("FixedDate")->DisplayText());
+  }
+  EXPECT_EQ(moves.count, 0);
+}
+
 // A space on an empty date cell is today, typed to the grid on the cell or
 // to the cell's editor; the entry is being edited and stores it. On a date
 // begun, the space goes on completing it part by part.
