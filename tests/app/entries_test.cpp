@@ -623,6 +623,31 @@ TEST(Entries, DateCellsFollowTheRowsAndMoveThemAsEveryCell) {
   EXPECT_EQ(moves.count, 0);
 }
 
+// The grid's OnKeyPress sees every character typed in a cell, in its editor
+// too, and what it makes of a key is what the cell gets.
+TEST(Entries, TheGridsKeyPressSeesWhatIsTypedInItsCells) {
+  Window w;
+  w.AddPosted(0, "first");
+  std::u32string seen;
+  w.form->dbgBug->OnKeyPress = [&](TObject*, char32_t& key) {
+    seen += key;
+    if (key == U'#') key = 0;
+    else if (key >= U'a' && key <= U'z') key = key - U'a' + U'A';
+  };
+  TwwDBGrid* grid = w.form->dbgBug;
+  grid->SetFocus();
+  grid->SelectDataColumn(apptest::GridDataColumn(w.form, "Description"));
+  Pump();
+  // Each key to where the user's goes: the first opens the cell's editor.
+  for (char c : std::string("ab#c")) {
+    QTest::keyClick(QApplication::focusWidget(), c);
+    Pump();
+  }
+  PressToFocus(Qt::Key_Down);  // the grid posts the entry
+  EXPECT_EQ(seen, U"ab#c");
+  EXPECT_EQ(StoredEntries(w.scratch.Database(), "Description"), std::vector<std::string>{"ABC"});
+}
+
 // A space on an empty date cell is today, typed to the grid on the cell or
 // to the cell's editor; the entry is being edited and stores it. On a date
 // begun, the space goes on completing it part by part.
