@@ -570,6 +570,7 @@ class TfrmBug : public TForm {
   // The component builders, in the order the constructor runs them.
   void CreateDatasets();
   void CreateFields();
+  void ShareLookupRows();
   void CreatePanes();
   void CreateRecordPane();
   void CreateGridEditors();

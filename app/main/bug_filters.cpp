@@ -85,6 +85,7 @@ void SetFilter(TDataSet* dataSet, const std::string& text) {
 void TfrmBug::WireFilterHandlers() {
   wwFilterDialog1 = NewComponent<TwwFilterDialog>(this, "wwFilterDialog1");
   wwFilterDialog1->SetDataSource(dsBug);
+  wwFilterDialog1->Caption = "Filter";
   ForEachQuickFilter(this, [this](TToolbarButton97* b, const QuickFilter&) {
     b->OnClick = [this](TObject* sender) { tbStatusFilter_NewReportClick(sender); };
   });

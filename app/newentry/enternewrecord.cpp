@@ -320,6 +320,9 @@ void TfrmEnterNewRecord::FormShow(TObject*) {
 }
 
 void TfrmEnterNewRecord::btnOkClick(TObject*) {
+  // The box being typed in is left first, as a click on OK leaves it: Enter
+  // and Alt+O too write its text and add a new name to its list.
+  if (btnOk->CanFocus()) btnOk->SetFocus();
   TDataSet* d = Entries();
   d->Edit();
   // The edit holding the focus gives its text to the record first, so the

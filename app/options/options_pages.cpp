@@ -162,6 +162,43 @@ void TfrmOptions::ShowLookupListsFromTheTop() {
   }
 }
 
+// A value typed into a lookup list is the user's while its row is still
+// being edited, as much as once the row is left: leaving the list, OK and
+// Apply store it (an untouched new row goes). A refusal keeps the row as
+// typed and says why.
+bool TfrmOptions::PostLookupEdit(const LookupGridInfo& g) {
+  TwwtaTable* table = frmBug->*g.Table;
+  if (!table->Active()) return true;
+  try {
+    table->CheckBrowseMode();
+    return true;
+  } catch (const EAbort&) {
+    throw;
+  } catch (const Exception& e) {
+    ShowBeepMessage(e.Message(), kMsgError);
+    return false;
+  }
+}
+
+bool TfrmOptions::PostLookupEdits() {
+  for (const LookupGridInfo& g : LookupGrids()) {
+    if (PostLookupEdit(g)) continue;
+    TwwDBGrid* grid = this->*g.Grid;
+    if (grid->CanFocus()) grid->SetFocus();
+    return false;
+  }
+  return true;
+}
+
+// Closed without OK: a row still being edited is given up, so that the main
+// window's lists never stay in an edit this dialog began.
+void TfrmOptions::CancelLookupEdits() {
+  for (const LookupGridInfo& g : LookupGrids()) {
+    TwwtaTable* table = frmBug->*g.Table;
+    if (table->State() == dsEdit || table->State() == dsInsert) table->Cancel();
+  }
+}
+
 TwwtaTable* TfrmOptions::LastGridTable() const {
   const LookupGridInfo* g = LookupGridOf(LastGrid);
   return g ? frmBug->*g->Table : nullptr;

@@ -370,8 +370,7 @@ void TwwDBComboBox::KeyDown(WORD& key, TShiftState shift) {
   }
   if (key == VK_TAB && listDown_) CloseUp(true);
   // In a grid cell Tab and the row keys move in the grid, as from a plain cell.
-  if (TwwDBGrid* grid = GridTakingKey(key, shift, false)) {
-    PassToGrid(grid, key, shift);
+  if (HandToGrid(key, shift, false)) {
     key = 0;
     return;
   }

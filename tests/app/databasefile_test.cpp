@@ -18,6 +18,7 @@
 
 #include "app/schema/schema.h"
 #include "entrytest.h"
+#include "platform/classlib/controls/control_helpers.h"
 #include "platform/dao/childprocess.h"
 #include "platform/dao/smalldisk.h"
 
@@ -187,6 +188,45 @@ TEST(DatabaseFile, AFullDiskRefusesThePostInPlainWordsAndKeepsWhatWasTyped) {
   PostEntry(w.form);
   EXPECT_EQ(boxes.texts.size(), 1u) << boxes.texts.back();
   EXPECT_EQ(Descriptions(database), std::vector<std::string>{"typed"});
+}
+
+// A post the full disk refuses leaves the entry as typed, its empty dates
+// empty: the window, repainted under the error box as on a real display,
+// shows no second box for a date of nothing, and the post made once there
+// is room stores the dates empty.
+TEST(DatabaseFile, AFullDiskKeepsTheEmptyDatesOfTheRefusedEntryEmpty) {
+  daotest::TSmallDisk disk(2048);
+  if (!disk.Mounted()) GTEST_SKIP() << "a small disk of its own needs the power to mount";
+  const std::string database = disk.Path() + "/Vantrel.MDB";
+  CreateVantrelDatabase(database);
+  apptest::Window w([&](TRegIniFile& reg) {
+    reg.WriteString("Settings", "DatabaseLocation", database);
+    reg.WriteBool("Options", "EnterDate", false);
+  });
+  apptest::AddEntry(w.form, "as stored");
+  TwwDBGrid* grid = w.form->dbgBug;
+  std::vector<std::string> texts;
+  TDialogResponderScope boxes([&](TDialogRequest& r) {
+    texts.push_back(r.Text);
+    if (texts.size() == 1) testing_support::ClientOf(grid)->grab();
+    return r.Buttons.empty() ? mrCancel : r.Buttons.front();
+  });
+  TypeDescription(w.form, "typed");
+  grid->SelectDataColumn(apptest::GridDataColumn(w.form, "FixedDate"));
+  QApplication::processEvents();
+  ASSERT_TRUE(disk.Fill());
+  PostEntry(w.form);
+  testing_support::Pump();  // an error of the paint is told from the queue
+  ASSERT_EQ(texts.size(), 1u) << texts.back();
+  EXPECT_EQ(texts[0].rfind(kPostError, 0), 0u) << texts[0];
+  for (const char* date : {"ReportedDate", "FixedDate", "VerifiedDate"})
+    EXPECT_TRUE(w.form->dsetBug->FieldByName(date)->IsNull()) << date;
+
+  disk.Free();
+  PostEntry(w.form);
+  EXPECT_EQ(texts.size(), 1u) << texts.back();
+  EXPECT_EQ(Descriptions(database), std::vector<std::string>{"typed"});
+  EXPECT_EQ(apptest::StoredEntries(database, "FixedDate"), std::vector<std::string>{""});
 }
 
 }  // namespace

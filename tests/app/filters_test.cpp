@@ -205,6 +205,19 @@ TEST_F(Filters, TheAdvancedFilterNarrowsWhatTheQuickFilterLeaves) {
   EXPECT_FALSE(form->popFilters_Clear->Enabled());
 }
 
+// The filter window, opened by the menu or the button, says what it is.
+TEST_F(Filters, TheFilterWindowIsTitledFilter) {
+  std::vector<std::string> titles;
+  respond = [&](TDialogRequest& r) {
+    if (auto* window = dynamic_cast<TForm*>(r.Dialog)) titles.push_back(window->Caption());
+    return mrCancel;
+  };
+  form->popFilters_Specify->Click();
+  form->btnAdvancedFilter->SetDown(true);
+  form->btnAdvancedFilter->Click();
+  EXPECT_EQ(titles, (std::vector<std::string>{"Filter", "Filter"}));
+}
+
 // Records the names the window passes to the store.
 class RecordingStore : public TwwSaveFilter {
  public:

@@ -532,6 +532,99 @@ TEST_F(Options, LookupListsOpenAtTheirFirstRowsAndTheUpArrowBringsThemBack) {
   });
 }
 
+// A name typed into any of the five lists is stored by every road that
+// confirms it: Enter (which ends the cell's edit and leaves the dialog
+// open), OK, moving to another row or list; on the first, the last or a new
+// row. Only Escape, which cancels the dialog from the cell, drops the row
+// still being edited. Clicking a row raises nothing, and a name with
+// a blank in it is stored whole.
+TEST_F(Options, NamesTypedIntoTheDropDownListsAreStoredByEveryConfirmingRoad) {
+  struct List {
+    const char* grid;
+    TwwtaTable* TfrmBug::*table;
+    const char *tableName, *field;
+  } lists[] = {{"dbgVersion", &TfrmBug::wwtaVersion, "Version", "Version"},
+               {"dbgReportedBy", &TfrmBug::wwtaReportedBy, "User", "User"},
+               {"dbgFixed_Verified", &TfrmBug::wwtaFixedBy, "Employee", "Employee"},
+               {"dbgArea", &TfrmBug::wwtaArea, "Area", "Area"},
+               {"dbgSeverity", &TfrmBug::wwtaSeverity, "Severity", "Severity"}};
+  for (const List& l : lists)
+    for (const char* name : {"Old 1", "Old 2"}) {
+      (form->*l.table)->Append();
+      (form->*l.table)->FieldByName(l.field)->SetAsString(name);
+      (form->*l.table)->Post();
+    }
+  auto press = [](Qt::Key key) {
+    QTest::keyClick(QApplication::focusWidget(), key);
+    Pump();
+  };
+  enum Where { First, Last, New };
+  struct Road {
+    const char* name;
+    Where where;
+    std::function<void(TfrmOptions*)> confirm;
+    bool stored;
+  } roads[] = {
+      {"Enter, then OK", First, [&](TfrmOptions* d) {
+         press(Qt::Key_Return);
+         EXPECT_EQ(d->ModalResult(), mrNone) << "Enter closed the dialog";
+         ClickOn(d->btnOK);
+       }, true},
+      {"OK on the last row", Last, [](TfrmOptions* d) { ClickOn(d->btnOK); }, true},
+      {"Up, then OK on a new row", New, [&](TfrmOptions* d) {
+         press(Qt::Key_Up);
+         ClickOn(d->btnOK);
+       }, true},
+      {"Down, then Cancel", First, [&](TfrmOptions* d) {
+         press(Qt::Key_Down);
+         ClickOn(d->btnCancel);
+       }, true},
+      {"Enter, then OK on a new row", New, [&](TfrmOptions* d) {
+         press(Qt::Key_Return);
+         ClickOn(d->btnOK);
+       }, true},
+      {"Cancel by the mouse, which leaves the list first", New,
+       [](TfrmOptions* d) { ClickOn(d->btnCancel); }, true},
+      {"Escape, which cancels the dialog", New, [&](TfrmOptions*) { press(Qt::Key_Escape); }, false},
+  };
+  int number = 0;
+  for (const Road& road : roads) {
+    SCOPED_TRACE(road.name);
+    const std::string typed = "Ann Baker " + std::to_string(++number);
+    std::vector<size_t> before;
+    for (const List& l : lists) before.push_back(apptest::StoredValues(form->DatabasePath, l.tableName, l.field).size());
+    Run([&](TfrmOptions* d) {
+      d->pcOptions->SetActivePageIndex(4);
+      Pump();
+      for (const List& l : lists) {
+        auto* grid = static_cast<TwwDBGrid*>(d->FindComponent(l.grid));
+        const int rows = std::min((form->*l.table)->RecordCount(), grid->VisibleDataRows());
+        const TRect cell = grid->CellRect(0, road.where == First ? 1 : rows);
+        Click(grid, cell.Left + 4, cell.Top + 4);
+        Pump();
+        if (road.where == New) press(Qt::Key_Down);
+        // Each key to where the user's goes: the first opens the cell's editor.
+        for (char c : typed) {
+          QTest::keyClicks(QApplication::focusWidget(), QString(QChar(c)));
+          Pump();
+        }
+      }
+      road.confirm(d);
+    });
+    EXPECT_EQ(Messages(), std::vector<std::string>{});
+    for (size_t i = 0; i < std::size(lists); ++i) {
+      const List& l = lists[i];
+      SCOPED_TRACE(l.grid);
+      const auto rows = apptest::StoredValues(form->DatabasePath, l.tableName, l.field);
+      // Left for the next list, each list but the last has its row stored.
+      const bool stored = road.stored || i + 1 < std::size(lists);
+      EXPECT_EQ(std::count(rows.begin(), rows.end(), typed), stored ? 1 : 0);
+      EXPECT_EQ(rows.size(), before[i] + (stored && road.where == New ? 1 : 0));
+      EXPECT_EQ((form->*l.table)->State(), dsBrowse);
+    }
+  }
+}
+
 TEST_F(Options, ColourPicksKeepTheCustomColoursAndIgnoreADamagedFile) {
   const std::string file = IncludeTrailingPathDelimiter(regstore::StoreFolder()) + "CColor.vn";
   std::vector<TColor> offered;

@@ -82,6 +82,7 @@ class TInplaceEdit : public TCustomEdit {
   std::string editMask_;
   std::string shownText_;  // what Escape goes back to
   bool loading_ = false;   // the text is being set, not typed
+  bool handedByGrid_ = false;  // the key typed comes from the grid, which had it first
 };
 
 class TCustomGrid : public TCustomControl {

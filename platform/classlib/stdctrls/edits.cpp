@@ -235,6 +235,18 @@ struct TCustomEdit::Native {
     return line ? line->text() : multi([](auto* e) { return e->toPlainText(); });
   }
   bool multiLine() const { return line == nullptr; }
+  // Read-only refuses typing only: as in the system's edits, the keys still
+  // move the caret and select (a read-only text editor of Qt ignores them).
+  void setReadOnly(bool value) const {
+    if (line) {
+      line->setReadOnly(value);
+      return;
+    }
+    multi([value](auto* e) {
+      e->setReadOnly(value);
+      if (value) e->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    });
+  }
   void setOwner(TCustomEdit* owner) {
     if (line) line->owner = owner;
     else multi([owner](auto* e) { e->owner = owner; });
@@ -330,8 +342,7 @@ void TCustomEdit::CreateWnd() {
   w->setAcceptDrops(false);
   w->setAttribute(Qt::WA_InputMethodEnabled, inputMethods_);
   w->setFont(vantrel::qt::ToQFont(*Font()));
-  if (n.line) n.line->setReadOnly(readOnly_);
-  else n.multi([&](auto* e) { e->setReadOnly(readOnly_); });
+  n.setReadOnly(readOnly_);
   SetPasswordChar(passwordChar_);
   SetHideSelection(hideSelection_);
   Perform(CM_COLORCHANGED);
@@ -522,8 +533,7 @@ void TCustomEdit::SetMaxLength(int value) { maxLength_ = std::max(0, value); }
 void TCustomEdit::SetReadOnly(bool value) {
   readOnly_ = value;
   if (!native_) return;
-  if (native_->line) native_->line->setReadOnly(value);
-  else native_->multi([&](auto* e) { e->setReadOnly(value); });
+  native_->setReadOnly(value);
 }
 
 void TCustomEdit::SetCharCase(TEditCharCase value) {
