@@ -8,13 +8,19 @@
 #include <QImage>
 #include <QMenu>
 #include <QTest>
+#include <QWindow>
+
+#include <functional>
 
 #include "app/main/bug.h"
 #include "apptest.h"
 #include "datactrls/wwdbgrid.h"
+#include "datactrls/wwfltdlg.h"
+#include "datactrls/wwtadatasets.h"
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/graphics/qtbridge.h"
 #include "platform/classlib/menus/qtmenus.h"
+#include "platform/classlib/stdctrls/statusbar.h"
 #include "winctrls/tb97.h"
 #include "winctrls/tb97button.h"
 
@@ -168,6 +174,55 @@ TEST_F(Popups, NoHintStaysOverTheAdvancedFiltersMenu) {
     Application->ProcessMessages();
   }
   Application->SetHintPause(pause);
+}
+
+// However a toolbar's drop-down menu closes (Escape, a click elsewhere, an
+// item such as Clear Filter), the next click on the grid chooses the row
+// under the pointer and opens no menu.
+TEST_F(Popups, AClickAfterAToolbarDropDownClosedReachesTheGrid) {
+  for (const char* description : {"first", "second", "third"}) apptest::AddEntry(form, description);
+  QWidget* window = vantrel::qt::WindowWidget(*form);
+  const auto clickAt = [&](TControl* control, TPoint p) {
+    const TPoint at = control->ClientToScreen(p);
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, Qt::NoModifier,
+                      window->mapFromGlobal(QPoint(at.x, at.y)));
+    Application->ProcessMessages();
+  };
+  const auto arrowOf = [](TToolbarButton97* b) { return TPoint{b->Width() - 4, b->Height() / 2}; };
+  struct Case {
+    TToolbarButton97* button;
+    const char* road;
+    std::function<void()> close;
+  } cases[] = {
+      {form->tbPrintPreview, "Escape", [&] { QTest::keyClick(ShownPopup(), Qt::Key_Escape); }},
+      {form->tbChart, "Escape", [&] { QTest::keyClick(ShownPopup(), Qt::Key_Escape); }},
+      {form->tbPrintReport, "a click elsewhere", [&] { clickAt(form->sbMain, {5, 5}); }},
+      {form->btnAdvancedFilter, "a click elsewhere", [&] { clickAt(form->sbMain, {5, 5}); }},
+      {form->btnAdvancedFilter, "Clear Filter", [&] {
+         QMenu* menu = ShownPopup();
+         ASSERT_TRUE(form->popFilters_Clear->Enabled());
+         menu->setActiveAction(vantrel::menus::ActionOf(*form->popFilters, form->popFilters_Clear, menu));
+         QTest::keyClick(menu, Qt::Key_Return);
+       }},
+  };
+  const std::vector<std::string> descriptions{"first", "second", "third"};
+  // A condition not yet applied: Clear Filter is offered.
+  auto condition = std::make_unique<TwwFieldInfo>();
+  condition->FieldName = condition->DisplayLabel = "Description";
+  form->wwFilterDialog1->FieldInfo().push_back(std::move(condition));
+  int row = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.button->Name() + " closed by " + c.road);
+    clickAt(c.button, arrowOf(c.button));
+    ASSERT_NE(ShownPopup(), nullptr);
+    c.close();
+    ASSERT_EQ(ShownPopup(), nullptr);
+    row = (row + 1) % 3;
+    const TRect cell = form->dbgBug->CellRect(3, form->dbgBug->TitleOffset() + row);
+    clickAt(form->dbgBug, {cell.Left + 4, cell.Top + 4});
+    EXPECT_EQ(ShownPopup(), nullptr) << "no menu opens again";
+    EXPECT_EQ(form->dsetBug->FieldByName("Description")->AsString(), descriptions[size_t(row)]);
+  }
 }
 
 }  // namespace
