@@ -41,8 +41,7 @@ void TControl::HandleMouseMessage(TMessage& m) {
     }
     if (!controlStyle_.Contains(csNoStdEvents)) MouseUp(b, shift, p.x, p.y);
     if (alive.expired()) return;
-    if (b == mbRight && popupMenu_ && PopupMenuHandler)
-      PopupMenuHandler(popupMenu_, this, ClientToScreen(p));
+    if (b == mbRight) Perform(WM_CONTEXTMENU, WPARAM(this), PointToLParam(ClientToScreen(p)));
   };
   switch (m.Msg) {
     case WM_MOUSEMOVE:
@@ -59,6 +58,20 @@ void TControl::HandleMouseMessage(TMessage& m) {
     case WM_MBUTTONUP: up(mbMiddle); break;
     default: break;
   }
+}
+
+void TControl::ContextMenu(TMessage& m) {
+  if (m.Result != 0) return;
+  const bool fromKeyboard = m.LParam == kContextMenuFromKeyboard;
+  if (popupMenu_ && PopupMenuHandler) {
+    const TPoint at = fromKeyboard ? ClientToScreen(KeyboardPopupPoint()) : SmallPointToPoint(m.LParam);
+    if (PopupMenuHandler(popupMenu_, this, at)) {
+      m.Result = 1;
+      return;
+    }
+  }
+  // As the window system does: a control without a menu hands the request on.
+  if (parent_) m.Result = parent_->Perform(WM_CONTEXTMENU, m.WParam, m.LParam);
 }
 
 void TControl::Click() {

@@ -22,7 +22,7 @@ IMPLEMENT_CLASS(TControlCanvas, TCanvas)
 IMPLEMENT_CLASS(TCustomControl, TWinControl)
 IMPLEMENT_CLASS(TGraphicControl, TControl)
 
-std::function<void(TPopupMenu*, TControl*, TPoint)> PopupMenuHandler;
+std::function<bool(TPopupMenu*, TControl*, TPoint)> PopupMenuHandler;
 
 namespace vantrel::qt {
 void (*MouseMoveObserver)(TControl*, TPoint) = nullptr;

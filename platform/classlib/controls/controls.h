@@ -226,6 +226,10 @@ class TControl : public TComponent {
   virtual void DoStartDrag();
   // Called after the bounds changed (windows also get WM_MOVE / WM_SIZE).
   virtual void BoundsChanged(bool moved, bool resized);
+  // Where the popup menu asked for from the keyboard opens (client
+  // coordinates): the client area's top-left; a control with a caret, a
+  // current cell or a selected item answers the place of that.
+  virtual TPoint KeyboardPopupPoint() const { return {0, 0}; }
   // Asks the parent to realign when this control is aligned.
   void RequestAlign();
   // Keeps the min/max constraints.
@@ -245,6 +249,8 @@ class TControl : public TComponent {
 
  private:
   void HandleMouseMessage(TMessage& m);
+  // WM_CONTEXTMENU: the control's popup menu, else its parent's.
+  void ContextMenu(TMessage& m);
   void FontChanged();
 
   TAlign align_ = alNone;
@@ -552,6 +558,7 @@ std::string DragQueryFile(HDROP drop, int index);
 TPoint DragQueryPoint(HDROP drop);
 void DragFinish(HDROP drop);
 
-// Hook the menus library installs to show a control's popup menu at a screen point.
-extern std::function<void(TPopupMenu* menu, TControl* control, TPoint screenPos)>
+// Hook the menus library installs to show a control's popup menu at a screen
+// point; false when the menu does not open by itself (not AutoPopup).
+extern std::function<bool(TPopupMenu* menu, TControl* control, TPoint screenPos)>
     PopupMenuHandler;

@@ -538,11 +538,12 @@ PUBLISHED(TPopupMenu) {
 // ---- Popup menu ----------------------------------------------------------------------
 
 TPopupMenu::TPopupMenu(TComponent* AOwner) : TMenu(AOwner) {
-  // Right clicks on a control with this menu open it.
+  // Right clicks and the context-menu keys on a control with this menu open it.
   PopupMenuHandler = [](TPopupMenu* menu, TControl* control, TPoint screenPos) {
-    if (!menu->AutoPopup()) return;
+    if (!menu->AutoPopup()) return false;
     menu->SetPopupComponent(control);
     menu->Popup(screenPos.x, screenPos.y);
+    return true;
   };
   // A popup menu's shortcuts work while the focused control, or one of its
   // parents, has the menu: Delete on an edit stays the edit's.

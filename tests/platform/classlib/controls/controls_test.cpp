@@ -727,6 +727,7 @@ TEST_F(SpotTest, DoubleClickGivesOneClickThenDblClickWithTheDoubleFlag) {
     EXPECT_EQ(c, spot);
     ++popups;
     where = p;
+    return true;
   };
   int fakeMenu = 0;
   spot->SetPopupMenu(reinterpret_cast<TPopupMenu*>(&fakeMenu), nullptr);  // not a component
