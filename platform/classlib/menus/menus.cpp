@@ -363,35 +363,56 @@ void TMenu::SetOwnerDrawHooks(TMeasureHook measure, TDrawHook draw) {
   MenuChanged();
 }
 
-void TMenu::SetPopupHooks(TPopupHook opening, TSelectHook selected, TSelectHook help,
-                          std::function<void()> closed) {
-  popupHook_ = std::move(opening);
-  selectHook_ = std::move(selected);
-  helpHook_ = std::move(help);
-  closedHook_ = std::move(closed);
+int TMenu::AddMenuHooks(TMenuHooks hooks) { return menuHooks_.Add(std::move(hooks)); }
+
+void TMenu::RemoveMenuHooks(int id) { menuHooks_.Remove(id); }
+
+namespace {
+
+// Runs `ask` on the hooks newest first until it answers true. A hook may take
+// itself or another off meanwhile: one taken off is not asked any more.
+template <class Ask>
+void NewestFirst(const THookList<TMenu::TMenuHooks>& hooks, Ask ask) {
+  const auto snapshot = hooks.Take();
+  for (auto it = snapshot.rbegin(); it != snapshot.rend(); ++it) {
+    if (!(*it)->alive) continue;
+    bool answered = false;
+    Guarded([&] { answered = ask((*it)->proc); });
+    if (answered) return;
+  }
 }
 
+}  // namespace
+
 void TMenu::HelpRequested(TMenuItem* item) const {
-  if (TSelectHook hook = helpHook_) Guarded([&] { hook(item); });
+  NewestFirst(menuHooks_, [item](const TMenuHooks& h) { return h.Help && h.Help(item); });
 }
 
 void TMenu::PopupClosed() const {
-  if (std::function<void()> hook = closedHook_) Guarded([&] { hook(); });
+  NewestFirst(menuHooks_, [](const TMenuHooks& h) {
+    if (h.Closed) h.Closed();
+    return false;
+  });
 }
 
 void TMenu::PopupOpening(TMenuItem* parent) const {
-  // A copy runs: the hook may take itself off.
-  if (TPopupHook hook = popupHook_) Guarded([&] { hook(parent); });
+  NewestFirst(menuHooks_, [parent](const TMenuHooks& h) {
+    if (h.Opening) h.Opening(parent);
+    return false;
+  });
 }
 
 void TMenu::ItemSelected(TMenuItem* item) const {
   SetApplicationHint(item->Hint());
-  if (TSelectHook hook = selectHook_) Guarded([&] { hook(item); });
+  NewestFirst(menuHooks_, [item](const TMenuHooks& h) { return h.Selected && h.Selected(item); });
 }
 
 TMenuItem* TMenu::MenuChar(TMenuItem* parent, char32_t ch) const {
   TMenuItem* chosen = nullptr;
-  if (TMenuCharHook hook = menuCharHook_) Guarded([&] { chosen = hook(parent, ch); });
+  NewestFirst(menuHooks_, [&](const TMenuHooks& h) {
+    if (h.MenuChar) chosen = h.MenuChar(parent, ch);
+    return chosen != nullptr;
+  });
   return chosen;
 }
 
