@@ -877,9 +877,9 @@ PUBLISHED(TCoolMenuBar) {
   PROP_STR(Caption, Caption, Caption, "");
   PROP_INT(Size, Size, Size, 11);
   PROP_INT(Space, Space, Space, 0);
-  PROP_INT(BackFrom, BackFrom, BackFrom, clBlack);
-  PROP_INT(BackTo, BackTo, BackTo, clBlue);
-  PROP_INT(Fore, Fore, Fore, clWhite);
+  PROP_COLOR(BackFrom, BackFrom, BackFrom, clBlack);
+  PROP_COLOR(BackTo, BackTo, BackTo, clBlue);
+  PROP_COLOR(Fore, Fore, Fore, clWhite);
   PROP_BOOL(IsSerif, IsSerif, IsSerif, true);
   PROP_BOOL(IsGradient, IsGradient, IsGradient, false);
   PROP_BOOL(IsSeparator, IsSeparator, IsSeparator, true);
@@ -888,8 +888,8 @@ PUBLISHED(TCoolMenuBar) {
 
 PUBLISHED(TShadowText) {
   PROP_BOOL(Active, Active, Active, false);
-  PROP_INT(ShadowColor, ShadowColor, ShadowColor, clBtnHighlight);
-  PROP_INT(SelShadowColor, SelShadowColor, SelShadowColor, clBtnHighlight);
+  PROP_COLOR(ShadowColor, ShadowColor, ShadowColor, clBtnHighlight);
+  PROP_COLOR(SelShadowColor, SelShadowColor, SelShadowColor, clBtnHighlight);
   PROP_INT(ShadowSize, ShadowSize, ShadowSize, 1);
   PROP_INT(SelShadowSize, SelShadowSize, SelShadowSize, 1);
   PROP_ENUM(ShadowPos, ShadowPos, ShadowPos, spLeftTop);
@@ -919,16 +919,16 @@ PUBLISHED(TCoolMenuItem) {
   PROP_OBJ(MenuItem, MenuItem, SetMenuItem);
   PROP_OBJ(Picture, Picture, AssignPicture);
   PROP_OBJ(DisabledPicture, DisabledPicture, AssignDisabledPicture);
-  PROP_INT(TrColor, GetTrColor, SetTrColor, clNone);
+  PROP_COLOR(TrColor, GetTrColor, SetTrColor, clNone);
   PROP_ENUM(TextAlign, TextAlign, SetTextAlign, alRight);
   PROP_INT(CustomImgSize, ImgSize, SetImgSize, 16);
   PROP_STR(SeparatorText, SepText, SetSepText, "");
   PROP_INT(ImageIndex, ImageIndex, SetImageIndex, 0).NoDefault();
   PROP_OBJ(Font, Font, SetFont);
   PROP_OBJ(Menu, Menu, SetMenu);
-  PROP_INT(SelColor, SelColor, SelColor, clHighlight);
-  PROP_INT(SelTextColor, SelTextColor, SelTextColor, clHighlightText);
-  PROP_INT(NormColor, NormColor, NormColor, clMenu);
+  PROP_COLOR(SelColor, SelColor, SelColor, clHighlight);
+  PROP_COLOR(SelTextColor, SelTextColor, SelTextColor, clHighlightText);
+  PROP_COLOR(NormColor, NormColor, NormColor, clMenu);
   PROP_SET(Options, Options, SetOptions, Class::kDefaultOptions);
   PROP_ENUM(BevelInner, BevelInner, BevelInner, bvNone);
   PROP_ENUM(BevelOuter, BevelOuter, BevelOuter, bvNone);

@@ -7,6 +7,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
+#include <optional>
+
 #include "platform/classlib/controls/forms.h"
 
 using namespace vantrel::qt;
@@ -98,6 +100,21 @@ void TControl::SetMouseCapture(bool value) {
 
 // Dragging: the control follows the mouse while it is captured; targets are
 // asked with DragOver and receive DragDrop.
+namespace {
+std::optional<TCursor> g_cursorBeforeDrag;  // set while a drag shows its cursors
+}  // namespace
+
+void vantrel::controlsimpl::ShowDragCursor(const TControl* source, bool accepted) {
+  if (!Screen) return;
+  if (!g_cursorBeforeDrag) g_cursorBeforeDrag = Screen->Cursor();
+  Screen->SetCursor(accepted ? source->DragCursor() : crNoDrop);
+}
+
+void vantrel::controlsimpl::EndDragCursor() {
+  if (g_cursorBeforeDrag && Screen) Screen->SetCursor(*g_cursorBeforeDrag);
+  g_cursorBeforeDrag.reset();
+}
+
 void TControl::BeginDrag(bool) {
   if (g_dragControl) return;
   g_dragControl = this;
@@ -111,6 +128,7 @@ void TControl::EndDrag(bool drop) {
   TControl* target = drop ? g_dragTarget : nullptr;
   g_dragControl = nullptr;
   g_dragTarget = nullptr;
+  EndDragCursor();
   SetMouseCapture(false);
   DoEndDrag(target, 0, 0);
 }
@@ -210,6 +228,7 @@ void ControlAccess::MouseInput(TWinControl* w, TMessage& m) {
       DragOverTo(target, source, target->ScreenToClient(screen),
                  target != g_dragTarget ? dsDragEnter : dsDragMove, accept);
     g_dragTarget = accept && !targetAlive.expired() ? target : nullptr;
+    if (g_dragControl == source) ShowDragCursor(source, g_dragTarget != nullptr);
     if (m.Msg == WM_LBUTTONUP && g_dragControl == source) {
       TControl* dropTarget = g_dragTarget;
       if (dropTarget) DragDropTo(dropTarget, source, dropTarget->ScreenToClient(screen));

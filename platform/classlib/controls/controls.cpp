@@ -58,7 +58,10 @@ TControl::~TControl() {
   Destroying();
   if (g_capture == this) g_capture = nullptr;
   if (g_mouseControl == this) g_mouseControl = nullptr;
-  if (g_dragControl == this) g_dragControl = nullptr;
+  if (g_dragControl == this) {
+    g_dragControl = nullptr;
+    EndDragCursor();
+  }
   if (g_dragTarget == this) g_dragTarget = nullptr;
   if (parent_) parent_->RemoveControl(this);
 }
@@ -458,7 +461,7 @@ PUBLISHED(TControl) {
   PROP_INT(Height, Height, SetHeight, 0);
   PROP_ENUM(Align, Align, SetAlign, alNone);
   PROP_STR(Caption, Caption, SetCaption, "");
-  PROP_INT(Color, Color, SetColor, clWindow)
+  PROP_COLOR(Color, Color, SetColor, clWindow)
       .Stored(std::function<bool(TObject*)>(
           [](TObject* o) { return !static_cast<TControl*>(o)->ParentColor(); }));
   PROP_BOOL(Enabled, Enabled, SetEnabled, true);

@@ -161,6 +161,9 @@ class TControl : public TComponent {
   void SetPopupMenu(TPopupMenu* menu, TComponent* asComponent);
   TDragMode DragMode() const { return dragMode_; }
   void SetDragMode(TDragMode mode) { dragMode_ = mode; }
+  // The cursor a drag of this control shows over a target that takes it.
+  TCursor DragCursor() const { return dragCursor_; }
+  void SetDragCursor(TCursor value) { dragCursor_ = value; }
 
   // ---- Painting and z-order ----
   virtual void Invalidate();
@@ -268,6 +271,7 @@ class TControl : public TComponent {
   TPopupMenu* popupMenu_ = nullptr;
   TComponent* popupMenuComponent_ = nullptr;
   TDragMode dragMode_ = dmManual;
+  TCursor dragCursor_ = crDrag;
   TControlStyle controlStyle_{csCaptureMouse, csClickEvents, csSetCaption, csDoubleClicks};
   TControlState controlState_;
   TSizeConstraints constraints_;

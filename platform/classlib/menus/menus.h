@@ -263,6 +263,11 @@ class TMainMenu : public TMenu {
 
 DECLARE_ENUM(TPopupAlignment, paLeft, paRight, paCenter)
 
+// Publishes a control's PopupMenu, in the PUBLISHED block of a control class
+// above the menus (the controls library does not know the menu's class).
+#define PROP_POPUP_MENU() \
+  P.Obj("PopupMenu", &Class::PopupMenu, [](Class& c, TPopupMenu* menu) { c.SetPopupMenu(menu); })
+
 // Its shortcuts are dispatched by its owner form while the focused control
 // or one of its parents has it as PopupMenu.
 class TPopupMenu : public TMenu {

@@ -551,13 +551,18 @@ TEST(DragTest, DraggingAskedTargetsAndDropsOnTheAcceptingOne) {
   };
   TObject* endTarget = reinterpret_cast<TObject*>(1);
   source->OnEndDrag = [&](TObject*, TObject* t, int, int) { endTarget = t; };
+  source->SetDragCursor(crHandPoint);
   QWidget* w = ClientOf(form.get());
   QTest::mousePress(w, Qt::LeftButton, Qt::NoModifier, QPoint(15, 15));
   EXPECT_TRUE(source->Dragging());
+  QTest::mouseMove(w, QPoint(60, 20));  // over no target
+  EXPECT_EQ(Screen->Cursor(), crNoDrop);
   QTest::mouseMove(w, QPoint(110, 20));
+  EXPECT_EQ(Screen->Cursor(), crHandPoint) << "the source's drag cursor over a taker";
   QTest::mouseMove(w, QPoint(112, 22));
   QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, QPoint(112, 22));
   EXPECT_FALSE(source->Dragging());
+  EXPECT_EQ(Screen->Cursor(), crDefault);
   ASSERT_GE(states.size(), 2u);
   EXPECT_EQ(states[0], dsDragEnter);
   EXPECT_EQ(states[1], dsDragMove);
