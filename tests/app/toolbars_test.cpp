@@ -483,3 +483,19 @@ TEST_F(Toolbars, TabStripsHighlightTheTabUnderThePointer) {
 }
 
 }  // namespace
+
+namespace {
+
+// A bar docked at the window's left stands at its edge, left of the program
+// list and its splitter, as the window's controls were made.
+TEST_F(Toolbars, TheLeftDockStandsAtTheWindowsEdge) {
+  form->tbarProgram->SetDockedTo(form->Dock_Left);
+  Application->ProcessMessages();
+  ASSERT_GT(form->Dock_Left->Width(), 0);
+  EXPECT_EQ(form->Dock_Left->Left(), 0);
+  EXPECT_EQ(form->pnlPrograms->Left(), form->Dock_Left->Width());
+  EXPECT_EQ(form->splPrograms->Left(), form->pnlPrograms->Left() + form->pnlPrograms->Width());
+  EXPECT_EQ(form->pnlMain->Left(), form->splPrograms->Left() + form->splPrograms->Width());
+}
+
+}  // namespace

@@ -673,8 +673,9 @@ TEST(Tb97Streaming, PublishedMembersAndColourIdentifiersRoundTrip) {
       TComponent* loaded = name == form.Name() ? copy.get() : copy->FindComponent(name);
       ASSERT_TRUE(loaded) << how << " " << name;
       const auto after = PublishedValues(loaded);
-      for (const auto& [path, value] : values)
-        if (path != "Left" && path != "Top")  // a form's place is the window system's
-          EXPECT_EQ(after.count(path) ? after.at(path) : "(missing)", value) << how << " " << name << "." << path;
+      for (const auto& [path, value] : values) {
+        if (path == "Left" || path == "Top") continue;  // a form's place is the window system's
+        EXPECT_EQ(after.count(path) ? after.at(path) : "(missing)", value) << how << " " << name << "." << path;
+      }
     }
 }

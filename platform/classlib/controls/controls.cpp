@@ -50,6 +50,8 @@ uint64_t g_nextSerial = 1;
 // ---- TControl --------------------------------------------------------------
 
 TControl::TControl(TComponent* AOwner) : TComponent(AOwner), font_(std::make_unique<TFont>()) {
+  static uint64_t made = 0;
+  creationOrder_ = ++made;
   WindowProc = [this](TMessage& m) { WndProc(m); };
   font_->OnChange = [this](TObject*) { FontChanged(); };
 }

@@ -277,6 +277,7 @@ class TControl : public TComponent {
   TSizeConstraints constraints_;
   bool updatingFont_ = false;
   std::shared_ptr<int> lifetime_ = std::make_shared<int>(0);
+  uint64_t creationOrder_;  // controls aligned side by side stand in this order
 
   friend class TWinControl;
   friend struct ControlAccess;
