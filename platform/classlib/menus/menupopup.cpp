@@ -48,10 +48,17 @@ class MenuStyle : public QProxyStyle {
 
   void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
                      const QWidget* widget) const override {
+    const bool arrow = element == PE_IndicatorArrowRight || element == PE_IndicatorArrowLeft;
     if (element == PE_PanelMenu) {
       painter->fillRect(option->rect, ToQColor(clMenu));
     } else if (element == PE_FrameMenu) {
       DrawEdgeWith(painter, vantrel::qt::FromQRect(option->rect), EDGE_RAISED, BF_RECT);
+    } else if (arrow && qobject_cast<const QMenu*>(widget)) {
+      // The menu's style makes the arrow a faint shade of the text: it is
+      // drawn solid, in the item's text colour (the highlight's on the bar).
+      const QColor color = option->state & State_Enabled ? option->palette.color(QPalette::WindowText)
+                                                         : ToQColor(clGrayText);
+      vantrel::menus::DrawSubMenuArrow(painter, option->rect, color, element == PE_IndicatorArrowLeft);
     } else {
       QProxyStyle::drawPrimitive(element, option, painter, widget);
     }
@@ -80,22 +87,6 @@ QStyle* PopupStyle() {
   return style;
 }
 
-QPalette PopupPalette() {
-  QPalette p = QApplication::palette();
-  const auto set = [&p](QPalette::ColorRole role, TColor color) {
-    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
-      p.setColor(group, role, ToQColor(color));
-  };
-  for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button}) set(role, clMenu);
-  for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) set(role, clMenuText);
-  set(QPalette::Highlight, clHighlight);
-  set(QPalette::HighlightedText, clHighlightText);
-  set(QPalette::Light, clBtnHighlight);
-  set(QPalette::Dark, clBtnShadow);
-  for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-    p.setColor(QPalette::Disabled, role, ToQColor(clGrayText));
-  return p;
-}
 
 // Stands before an item that starts a column of a popup and reaches down to
 // where the popup's own layout ends a column (near the foot of the screen),
@@ -148,7 +139,7 @@ class MenuPopup : public QMenu {
   MenuPopup(TMenu::Impl& impl, QWidget* parent, QAction* parentAction)
       : QMenu(parent), impl_(impl), parentAction_(parentAction) {
     setStyle(PopupStyle());
-    setPalette(PopupPalette());
+    setPalette(vantrel::menus::MenuPalette());
     // The system's menu font, the one owner-drawn items start with.
     setFont(vantrel::qt::ToQFont(TFont()));
   }
@@ -400,5 +391,33 @@ QMenu* NewPopup(TMenu::Impl& impl, QWidget* parent, QAction* parentAction) {
 }
 
 void ShowPopupAt(QMenu* popup, QPoint at) { static_cast<MenuPopup*>(popup)->PopupAt(at); }
+
+QPalette MenuPalette() {
+  QPalette p = QApplication::palette();
+  const auto set = [&p](QPalette::ColorRole role, TColor color) {
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+      p.setColor(group, role, ToQColor(color));
+  };
+  for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button}) set(role, clMenu);
+  for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) set(role, clMenuText);
+  set(QPalette::Highlight, clHighlight);
+  set(QPalette::HighlightedText, clHighlightText);
+  set(QPalette::Light, clBtnHighlight);
+  set(QPalette::Dark, clBtnShadow);
+  for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+    p.setColor(QPalette::Disabled, role, ToQColor(clGrayText));
+  return p;
+}
+
+void DrawSubMenuArrow(QPainter* painter, const QRect& area, const QColor& color, bool leftwards) {
+  // Four columns of 7, 5, 3 and 1 pixels.
+  constexpr int kWidth = 4, kHeight = 7;
+  const int left = area.left() + (area.width() - kWidth) / 2;
+  const int top = area.top() + (area.height() - kHeight) / 2;
+  for (int i = 0; i < kWidth; ++i) {
+    const int x = leftwards ? left + kWidth - 1 - i : left + i;
+    painter->fillRect(x, top + i, 1, kHeight - 2 * i, color);
+  }
+}
 
 }  // namespace vantrel::menus

@@ -20,6 +20,7 @@
 #include "platform/classlib/menus/qtmenus.h"
 
 using vantrel::qt::Guarded;
+using vantrel::qt::ToQColor;
 using vantrel::qt::ToQString;
 
 IMPLEMENT_CLASS(TMenu, TComponent)
@@ -87,6 +88,16 @@ class OwnerDrawnItem : public QWidget {
       if (!impl_->menu.DrawItem(item, &canvas, r, state)) PlainDraw(canvas, *item, r, state);
     });
     vantrel::qt::Unbind(canvas);
+    if (item->Count() > 0 && !item->IsLine()) {
+      // As the system adds it to an owner-drawn item: the sub-menu's arrow.
+      painter.resetTransform();
+      const TColor text = !item->Enabled()                  ? clGrayText
+                          : state.Contains(odSelected) ? clHighlightText
+                                                       : clMenuText;
+      vantrel::menus::DrawSubMenuArrow(&painter, QRect(width() - kOwnerDrawTextMargin, 0,
+                                                       kOwnerDrawTextMargin, height()),
+                                       vantrel::qt::ToQColor(text));
+    }
   }
 
  private:
@@ -133,8 +144,10 @@ class OwnerDrawnItem : public QWidget {
 
 namespace {
 
-// Owner-drawn items of a menu bar: the bar asks its style for the size and
-// the look of every item, so the style hands those to the menu's hooks.
+// The look of a menu bar: its drop-downs' (the system's menu colours, an
+// item pointed at or open in the highlight). Owner-drawn items: the bar asks
+// its style for the size and the look of every item, so the style hands
+// those to the menu's hooks.
 class OwnerDrawnBarStyle : public QProxyStyle {
  public:
   explicit OwnerDrawnBarStyle(TMenu::Impl& impl) : impl_(impl) {}
@@ -173,10 +186,35 @@ class OwnerDrawnBarStyle : public QProxyStyle {
       });
       vantrel::qt::Unbind(canvas);
     }
-    if (!drawn) QProxyStyle::drawControl(element, option, painter, widget);
+    if (drawn) return;
+    if (element == CE_MenuBarEmptyArea) {
+      painter->fillRect(option->rect, ToQColor(clMenu));
+    } else if (auto* o = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+               o && element == CE_MenuBarItem) {
+      DrawPlainItem(*o, painter, widget);
+    } else {
+      QProxyStyle::drawControl(element, option, painter, widget);
+    }
+  }
+
+  void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+    if (element == PE_PanelMenuBar) painter->fillRect(option->rect, ToQColor(clMenu));
+    else QProxyStyle::drawPrimitive(element, option, painter, widget);
   }
 
  private:
+  void DrawPlainItem(const QStyleOptionMenuItem& o, QPainter* painter, const QWidget* widget) const {
+    const bool enabled = o.state & State_Enabled, selected = o.state & State_Selected;
+    painter->fillRect(o.rect, ToQColor(selected ? clHighlight : clMenu));
+    painter->save();
+    painter->setPen(ToQColor(!enabled ? clGrayText : selected ? clHighlightText : clMenuText));
+    int flags = Qt::AlignCenter | Qt::TextShowMnemonic | Qt::TextSingleLine;
+    if (!styleHint(SH_UnderlineShortcut, &o, widget, nullptr)) flags |= Qt::TextHideMnemonic;
+    painter->drawText(o.rect, flags, o.text);
+    painter->restore();
+  }
+
   TMenu::Impl& impl_;
 };
 
@@ -516,6 +554,9 @@ void PlaceMenuBar(TMainMenu& menu, const TRect& bounds) {
     delete impl.bar.data();
     impl.bar = new QMenuBar(window);
     impl.bar->setNativeMenuBar(false);
+    // The system's menu font and colours, as its drop-downs have them.
+    impl.bar->setFont(vantrel::qt::ToQFont(TFont()));
+    impl.bar->setPalette(vantrel::menus::MenuPalette());
     if (!impl.barStyle) impl.barStyle = std::make_unique<OwnerDrawnBarStyle>(impl);
     impl.bar->setStyle(impl.barStyle.get());
     QObject::connect(impl.bar, &QMenuBar::hovered, impl.bar, [&impl](QAction* action) {
