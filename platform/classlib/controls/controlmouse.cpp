@@ -98,8 +98,6 @@ void TControl::SetMouseCapture(bool value) {
   else if (g_capture == this) SetCaptureControl(nullptr);
 }
 
-// Dragging: the control follows the mouse while it is captured; targets are
-// asked with DragOver and receive DragDrop.
 namespace {
 std::optional<TCursor> g_cursorBeforeDrag;  // set while a drag shows its cursors
 }  // namespace
@@ -115,6 +113,8 @@ void vantrel::controlsimpl::EndDragCursor() {
   g_cursorBeforeDrag.reset();
 }
 
+// Dragging: the control follows the mouse while it is captured; targets are
+// asked with DragOver and receive DragDrop.
 void TControl::BeginDrag(bool) {
   if (g_dragControl) return;
   g_dragControl = this;

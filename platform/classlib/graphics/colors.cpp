@@ -1,13 +1,12 @@
 #include "platform/classlib/graphics/colors.h"
 
-#include "platform/classlib/graphics/graphics.h"
-
 #include <array>
 #include <cstdio>
 
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/core/format.h"
 #include "platform/classlib/core/strutils.h"
+#include "platform/classlib/graphics/graphics.h"
 
 namespace {
 

@@ -354,9 +354,10 @@ TPoint TCustomEdit::KeyboardPopupPoint() const {
   // The caret's rectangle may reach either side of it (the line editor's does).
   const auto below = [](const QRect& caret) { return QPoint(caret.center().x(), caret.bottom() + 1); };
   QWidget* client = vantrel::qt::ClientWidget(*this);
-  const QPoint at = native_->line
-                        ? native_->line->mapTo(client, below(native_->line->CaretRect()))
-                        : native_->multi([&](auto* e) { return e->viewport()->mapTo(client, below(e->cursorRect())); });
+  const QPoint at = native_->line ? native_->line->mapTo(client, below(native_->line->CaretRect()))
+                                  : native_->multi([&](auto* e) {
+                                      return e->viewport()->mapTo(client, below(e->cursorRect()));
+                                    });
   return {at.x(), at.y()};
 }
 
