@@ -230,7 +230,6 @@ class TfrmBug : public TForm {
   TMenuItem* mnuMain_File_Export_SetExportFields;
   TMenuItem* mnuMain_File_Import;
   TMenuItem* mnuMain_File_PackProject;
-  TMenuItem* mnuMain_File_PrintSetup;
   TMenuItem* mnuMain_File_Exit;
   TMenuItem* mnuMain_Edit;
   TMenuItem* mnuMain_Edit_Undo;

@@ -753,3 +753,31 @@ TEST(NewEntry, ASpaceInAnEmptyDateBoxIsToday) {
 }
 
 }  // namespace
+
+namespace {
+
+// Alt with the underlined letter of a field's caption focuses that field.
+TEST(NewEntry, AltAndALabelsLetterFocusItsField) {
+  Dialog d;
+  std::vector<std::string> missed;
+  TDialogResponderScope answers(Answer([&](TfrmEnterNewRecord* f) {
+    const std::pair<Qt::Key, TWinControl*> cases[] = {
+        {Qt::Key_D, f->dbeDescription},   {Qt::Key_V, f->dblcVersion},
+        {Qt::Key_A, f->dblcArea},         {Qt::Key_S, f->wwDBLookupCombo1},
+        {Qt::Key_R, f->dblcReportedBy},   {Qt::Key_O, f->dbcdReportedDate},
+        {Qt::Key_P, f->dblcResponsibility}, {Qt::Key_F, f->dblcFixedBy},
+        {Qt::Key_X, f->dbcdFixedDate},    {Qt::Key_I, f->dblcFixedInVersion},
+        {Qt::Key_E, f->dblcVerifiedBy},   {Qt::Key_T, f->dbcdVerifiedDate},
+    };
+    for (const auto& [key, field] : cases) {
+      QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier);
+      Application->ProcessMessages();
+      if (f->ActiveControl() != field) missed.push_back(field->Name());
+    }
+    f->btnCancel->Click();
+  }));
+  d.form->AddEntry();
+  EXPECT_EQ(missed, std::vector<std::string>{});
+}
+
+}  // namespace

@@ -184,6 +184,11 @@ void TCustomGrid::CalcSizingState(int X, int Y, TGridState& State, int& Index, i
     State = gsRowSizing;
 }
 
+TPoint TCustomGrid::KeyboardPopupPoint() const {
+  const TRect cell = CellRect(Col(), Row());
+  return IsRectEmpty(cell) ? TCustomControl::KeyboardPopupPoint() : TPoint{cell.Left, cell.Bottom};
+}
+
 void TCustomGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
   const auto alive = Lifetime();
   if (!Focused() && CanFocus() && !(editor_ && editor_->Focused())) SetFocus();

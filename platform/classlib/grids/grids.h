@@ -219,6 +219,8 @@ class TCustomGrid : public TCustomControl {
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   void MouseMove(TShiftState Shift, int X, int Y) override;
   void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  // Below the current cell.
+  TPoint KeyboardPopupPoint() const override;
   void DblClick() override;
   void DoEnter() override;
   void DoExit() override;

@@ -74,6 +74,7 @@ class EditStyle : public QProxyStyle {
 class VLineEdit : public QLineEdit {
  public:
   TCustomEdit* owner = nullptr;
+  QRect CaretRect() const { return cursorRect(); }
 
  protected:
   void paintEvent(QPaintEvent* e) override {
@@ -357,6 +358,18 @@ void TCustomEdit::CreateWnd() {
   n.textChanged = n.line    ? QObject::connect(n.line, &QLineEdit::textChanged, n.line, typed)
                   : n.plain ? QObject::connect(n.plain, &QPlainTextEdit::textChanged, n.plain, typed)
                             : QObject::connect(n.rich, &QTextEdit::textChanged, n.rich, typed);
+}
+
+TPoint TCustomEdit::KeyboardPopupPoint() const {
+  if (!native_) return TWinControl::KeyboardPopupPoint();
+  // The caret's rectangle may reach either side of it (the line editor's does).
+  const auto below = [](const QRect& caret) { return QPoint(caret.center().x(), caret.bottom() + 1); };
+  QWidget* client = vantrel::qt::ClientWidget(*this);
+  const QPoint at = native_->line ? native_->line->mapTo(client, below(native_->line->CaretRect()))
+                                  : native_->multi([&](auto* e) {
+                                      return e->viewport()->mapTo(client, below(e->cursorRect()));
+                                    });
+  return {at.x(), at.y()};
 }
 
 void TCustomEdit::DestroyWnd() {

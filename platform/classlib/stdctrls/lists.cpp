@@ -345,6 +345,12 @@ void TCustomListBox::SelectByUser(int index, TShiftState shift, bool toggle) {
   SelectionChangedByUser();
 }
 
+TPoint TCustomListBox::KeyboardPopupPoint() const {
+  if (ItemIndex() < 0) return TCustomControl::KeyboardPopupPoint();
+  const TRect item = ItemRect(ItemIndex());
+  return {item.Left, item.Bottom};
+}
+
 void TCustomListBox::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
   if (Button == mbLeft) {
     if (CanFocus() && !Focused()) SetFocus();

@@ -486,6 +486,13 @@ void TListView::ChooseByUser(int index, TShiftState shift) {
   item->MakeVisible(false);
 }
 
+TPoint TListView::KeyboardPopupPoint() const {
+  const TListItem* item = ItemFocused() ? ItemFocused() : Selected();
+  if (!item) return TCustomControl::KeyboardPopupPoint();
+  const TRect r = ItemRect(item);
+  return {r.Left, r.Bottom};
+}
+
 void TListView::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
   if (CanFocus() && !Focused()) SetFocus();
   TListItem* item = GetItemAt(X, Y);
