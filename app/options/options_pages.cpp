@@ -174,7 +174,8 @@ bool TfrmOptions::PostLookupEdit(const LookupGridInfo& g) {
     table->CheckBrowseMode();
     return true;
   } catch (const EAbort&) {
-    throw;
+    // The table's post-error handler has told the user.
+    return false;
   } catch (const Exception& e) {
     ShowBeepMessage(e.Message(), kMsgError);
     return false;
@@ -213,8 +214,8 @@ void TfrmOptions::AddEntryClick() {
   }
   std::string entry = "New Entry";
   if (!InputQuery("Add Entry", "Entry", entry)) return;
-  // A refusal shows the database's message and leaves the table as it was.
-  StoreRowText(frmBug->*g->Table, g->Field, entry, true);
+  // A refusal is told and the new row goes; a row being typed in the list stays.
+  AppendRowText(frmBug->*g->Table, g->Field, entry);
 }
 
 void TfrmOptions::DeleteEntryClick() {
