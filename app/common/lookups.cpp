@@ -24,20 +24,25 @@ void StampWhenEmpty(TDataSet* entries, const char* dateField, TDateTime (*stamp)
 
 }  // namespace
 
-bool StoreRowText(TDataSet* table, const std::string& field, const std::string& value,
-                  bool append) {
+bool AppendRowText(TDataSet* table, const std::string& field, const std::string& value) {
+  // Nothing half stored: the row appended here goes. A row the user was
+  // typing before (whose post the append asked for) is the user's and stays.
+  bool appended = false;
+  const auto dropAppended = [&] {
+    if (appended && table->State() == dsInsert) table->Cancel();
+  };
   try {
-    if (append) table->Append();
-    else table->Edit();
+    table->Append();
+    appended = true;
     table->FieldByName(field)->SetAsString(value);
     table->Post();
     return true;
   } catch (const EAbort&) {
-    if (table->State() != dsBrowse) table->Cancel();
-    throw;
+    // Whoever aborted (the table's post-error handler) has told the user.
+    dropAppended();
+    return false;
   } catch (const Exception& e) {
-    // Nothing half stored: the appended row goes and the user learns why.
-    if (table->State() != dsBrowse) table->Cancel();
+    dropAppended();
     ShowBeepMessage(e.Message(), kMsgError);
     return false;
   }
@@ -48,7 +53,7 @@ void AppendWhenNotInList(TwwDBLookupCombo* combo, TDataSet* entries) {
                                         bool& accept) {
     // Blanks are no name: no list takes them, and the entry's field clears them.
     if (IsBlankName(value)) return;
-    accept = table && StoreRowText(table, combo->LookupField(), value, true);
+    accept = table && AppendRowText(table, combo->LookupField(), value);
     if (!accept || !entries) return;
     entries->Edit();
     entries->FieldByName(combo->DataField())->SetAsString(value);

@@ -12,11 +12,11 @@
 class TDataSet;
 class TDataSource;
 
-// Stores `value` in `field` of a new row of `table` (`append`) or of its
-// current row. A refusal is shown with the database's message and the table
-// is left as it was; the result says whether the value was stored.
-bool StoreRowText(TDataSet* table, const std::string& field, const std::string& value,
-                  bool append);
+// Appends a row of `table` holding `value` in `field`. A refusal is told
+// (by the table's error handler, else with the database's message) and the
+// row goes; a row the user was typing before stays. The result says whether
+// the value was stored.
+bool AppendRowText(TDataSet* table, const std::string& field, const std::string& value);
 
 // Makes `combo` add a typed value its list lacks to its lookup table (in its
 // lookup field); a refused append keeps the combo's old value. With

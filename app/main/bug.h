@@ -382,6 +382,7 @@ class TfrmBug : public TForm {
 
   // ---- Quick filters and saved filters (bug_filters.cpp) ----
   void WireFilterHandlers();
+  void CreateFilterDialog();
   void CreateSaveFilter();
   void ApplyFilter();
   std::string PriorityFilterClause();

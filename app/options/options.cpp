@@ -304,7 +304,6 @@ void TfrmOptions::CreateDropDownsPage() {
     grid->SetPopupMenu(popDropDowns);
     const LookupGrid number = g.Number;
     grid->OnEnter = [this, number](TObject*) { LastGrid = number; };
-    grid->OnExit = [this, info = &g](TObject*) { PostLookupEdit(*info); };
     this->*g.Grid = grid;
     ++i;
   }

@@ -162,10 +162,11 @@ void TfrmOptions::ShowLookupListsFromTheTop() {
   }
 }
 
-// A value typed into a lookup list is the user's while its row is still
-// being edited, as much as once the row is left: leaving the list, OK and
-// Apply store it (an untouched new row goes). A refusal keeps the row as
-// typed and says why.
+// A row still being edited in a lookup list is stored by OK and Apply (an
+// untouched new row goes) and given up by Cancel, by the mouse or by Escape
+// alike; leaving the list for another keeps it being edited, so that Cancel
+// writes nothing. Moving to another row stores it, as in any grid. A refusal
+// keeps the row as typed and says why.
 bool TfrmOptions::PostLookupEdit(const LookupGridInfo& g) {
   TwwtaTable* table = frmBug->*g.Table;
   if (!table->Active()) return true;
@@ -173,7 +174,8 @@ bool TfrmOptions::PostLookupEdit(const LookupGridInfo& g) {
     table->CheckBrowseMode();
     return true;
   } catch (const EAbort&) {
-    throw;
+    // The table's post-error handler has told the user.
+    return false;
   } catch (const Exception& e) {
     ShowBeepMessage(e.Message(), kMsgError);
     return false;
@@ -212,8 +214,8 @@ void TfrmOptions::AddEntryClick() {
   }
   std::string entry = "New Entry";
   if (!InputQuery("Add Entry", "Entry", entry)) return;
-  // A refusal shows the database's message and leaves the table as it was.
-  StoreRowText(frmBug->*g->Table, g->Field, entry, true);
+  // A refusal is told and the new row goes; a row being typed in the list stays.
+  AppendRowText(frmBug->*g->Table, g->Field, entry);
 }
 
 void TfrmOptions::DeleteEntryClick() {

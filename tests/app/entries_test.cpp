@@ -127,21 +127,33 @@ TEST(Entries, TheLastProgramDeletedIsReplacedEvenWhenTheNameIsCancelled) {
   EXPECT_EQ(w.form->wwtblProgram->RecordCount(), 1);
 }
 
-TEST(Entries, ARefusedRenameShowsTheEngineMessageAndKeepsTheName) {
+// A name the database refuses, given by Rename or Add Program, is told in the
+// post-error words with the engine's own message and stays in the program
+// list as typed, as a refused entry does, until Escape gives it up.
+TEST(Entries, ARefusedRenameOrNewProgramIsToldAndStaysAsTypedUntilEscape) {
   Window w;
   apptest::RefuseValue(w.scratch.Database(), "Programs", "Program", "Refused");
   TDialogResponderScope answers([](TDialogRequest& r) {
     if (r.Kind == TDialogKind::InputQuery) *r.Value = "Refused";
-    return mrOk;
+    return r.Buttons.empty() ? mrOk : r.Buttons.front();
   });
-  w.form->RenameProgram();
-  w.form->AddProgram();
-  ASSERT_EQ(answers.Count(), 4);
-  // The engine's own message, for the append as for the rename.
-  for (int i : {1, 3}) EXPECT_EQ(answers.Texts()[i].rfind("Access Status 3022", 0), 0u);
-  EXPECT_EQ(w.form->wwtblProgram->State(), dsBrowse);
-  EXPECT_EQ(w.form->wwtblProgram->RecordCount(), 1);
-  EXPECT_EQ(w.form->wwtblProgram->FieldByName("Program")->AsString(), "New Program");
+  TwwtaTable* programs = w.form->wwtblProgram;
+  for (auto [command, state] : {std::pair{&TfrmBug::RenameProgram, dsEdit}, std::pair{&TfrmBug::AddProgram, dsInsert}}) {
+    const int before = answers.Count();
+    (w.form->*command)();
+    ASSERT_EQ(answers.Count(), before + 2);
+    EXPECT_EQ(answers.Texts().back().rfind("An error has occured while posting a record.\n\nAccess Status 3022", 0), 0u)
+        << answers.Texts().back();
+    EXPECT_EQ(programs->State(), state);
+    EXPECT_EQ(programs->FieldByName("Program")->AsString(), "Refused");
+    w.form->dbgridPrograms->SetFocus();
+    QApplication::processEvents();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_EQ(answers.Texts().back(), "Discard changes to this record?");
+    EXPECT_EQ(programs->State(), dsBrowse);
+    EXPECT_EQ(programs->FieldByName("Program")->AsString(), "New Program");
+  }
+  EXPECT_EQ(apptest::StoredValues(w.scratch.Database(), "Programs", "Program"), std::vector<std::string>{"New Program"});
 }
 
 TEST(Entries, SwitchMovesOnlyTheTwoKindsAndRefusesAnEmptyTable) {

@@ -532,13 +532,13 @@ TEST_F(Options, LookupListsOpenAtTheirFirstRowsAndTheUpArrowBringsThemBack) {
   });
 }
 
-// A name typed into any of the five lists is stored by every road that
-// confirms it: Enter (which ends the cell's edit and leaves the dialog
-// open), OK, moving to another row or list; on the first, the last or a new
-// row. Only Escape, which cancels the dialog from the cell, drops the row
-// still being edited. Clicking a row raises nothing, and a name with
-// a blank in it is stored whole.
-TEST_F(Options, NamesTypedIntoTheDropDownListsAreStoredByEveryConfirmingRoad) {
+// A name typed into any of the five lists, on the first, the last or a new
+// row, is stored by OK and Apply, and by moving to another row of its list;
+// Enter ends the cell's edit and leaves the dialog open. Cancel, by the mouse
+// (which moves the focus out of the list first) or by Escape, gives up every
+// row still being edited, in the lists left for others too. Clicking a row
+// raises nothing, and a name with a blank in it is stored whole.
+TEST_F(Options, NamesTypedIntoTheDropDownListsAreStoredByOKApplyOrAMoveAndGivenUpByCancel) {
   struct List {
     const char* grid;
     TwwtaTable* TfrmBug::*table;
@@ -558,34 +558,29 @@ TEST_F(Options, NamesTypedIntoTheDropDownListsAreStoredByEveryConfirmingRoad) {
     QTest::keyClick(QApplication::focusWidget(), key);
     Pump();
   };
+  auto ok = [](TfrmOptions* d) { ClickOn(d->btnOK); };
+  auto cancel = [](TfrmOptions* d) { ClickOn(d->btnCancel); };
   enum Where { First, Last, New };
   struct Road {
     const char* name;
     Where where;
-    std::function<void(TfrmOptions*)> confirm;
+    Qt::Key inEachList;  // pressed after typing in each list (0: none)
+    std::function<void(TfrmOptions*)> close;
     bool stored;
   } roads[] = {
-      {"Enter, then OK", First, [&](TfrmOptions* d) {
-         press(Qt::Key_Return);
-         EXPECT_EQ(d->ModalResult(), mrNone) << "Enter closed the dialog";
-         ClickOn(d->btnOK);
+      {"Enter, then OK", First, Qt::Key_Return, ok, true},
+      {"OK on the last row", Last, Qt::Key(0), ok, true},
+      {"Up, then OK on a new row", New, Qt::Key_Up, ok, true},
+      {"Enter, then OK on a new row", New, Qt::Key_Return, ok, true},
+      {"Down, then Cancel", First, Qt::Key_Down, cancel, true},
+      {"Apply, then Cancel", New, Qt::Key(0), [&](TfrmOptions* d) {
+         d->chkConfirmDeletes->SetChecked(false);  // a change of a setting enables Apply
+         ClickOn(d->btnApply);
+         cancel(d);
        }, true},
-      {"OK on the last row", Last, [](TfrmOptions* d) { ClickOn(d->btnOK); }, true},
-      {"Up, then OK on a new row", New, [&](TfrmOptions* d) {
-         press(Qt::Key_Up);
-         ClickOn(d->btnOK);
-       }, true},
-      {"Down, then Cancel", First, [&](TfrmOptions* d) {
-         press(Qt::Key_Down);
-         ClickOn(d->btnCancel);
-       }, true},
-      {"Enter, then OK on a new row", New, [&](TfrmOptions* d) {
-         press(Qt::Key_Return);
-         ClickOn(d->btnOK);
-       }, true},
-      {"Cancel by the mouse, which leaves the list first", New,
-       [](TfrmOptions* d) { ClickOn(d->btnCancel); }, true},
-      {"Escape, which cancels the dialog", New, [&](TfrmOptions*) { press(Qt::Key_Escape); }, false},
+      {"Enter, then Cancel", First, Qt::Key_Return, cancel, false},
+      {"Cancel by the mouse, which leaves the list first", New, Qt::Key(0), cancel, false},
+      {"Escape, which cancels the dialog", Last, Qt::Key(0), [&](TfrmOptions*) { press(Qt::Key_Escape); }, false},
   };
   int number = 0;
   for (const Road& road : roads) {
@@ -608,18 +603,18 @@ TEST_F(Options, NamesTypedIntoTheDropDownListsAreStoredByEveryConfirmingRoad) {
           QTest::keyClicks(QApplication::focusWidget(), QString(QChar(c)));
           Pump();
         }
+        if (road.inEachList) press(road.inEachList);
+        EXPECT_EQ(d->ModalResult(), mrNone) << "closed in " << l.grid;
       }
-      road.confirm(d);
+      road.close(d);
     });
     EXPECT_EQ(Messages(), std::vector<std::string>{});
     for (size_t i = 0; i < std::size(lists); ++i) {
       const List& l = lists[i];
       SCOPED_TRACE(l.grid);
       const auto rows = apptest::StoredValues(form->DatabasePath, l.tableName, l.field);
-      // Left for the next list, each list but the last has its row stored.
-      const bool stored = road.stored || i + 1 < std::size(lists);
-      EXPECT_EQ(std::count(rows.begin(), rows.end(), typed), stored ? 1 : 0);
-      EXPECT_EQ(rows.size(), before[i] + (stored && road.where == New ? 1 : 0));
+      EXPECT_EQ(std::count(rows.begin(), rows.end(), typed), road.stored ? 1 : 0);
+      EXPECT_EQ(rows.size(), before[i] + (road.stored && road.where == New ? 1 : 0));
       EXPECT_EQ((form->*l.table)->State(), dsBrowse);
     }
   }
