@@ -190,3 +190,9 @@ void TAtomicFileWriter::Fail(int error, const char* reason) {
   throw EInOutError("Cannot write file " + shownName_ + ": " + (reason ? reason : std::strerror(error)),
                     error);
 }
+
+void WriteFileAtomically(const std::string& fileName, const std::string& contents) {
+  TAtomicFileWriter file(fileName);
+  file.Write(contents);
+  file.Commit();
+}

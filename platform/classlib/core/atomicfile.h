@@ -78,3 +78,9 @@ class TAtomicFileWriter {
   std::string temp_;       // where the bytes go until complete; empty in place
   int fd_ = -1;
 };
+
+// Replaces the file's contents all at once through a TAtomicFileWriter: a
+// reader sees the old file or the new one, never a mix, and a failure leaves
+// the old file as it was. Raises EInOutError naming the file when it cannot be
+// written.
+void WriteFileAtomically(const std::string& fileName, const std::string& contents);
