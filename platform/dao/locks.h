@@ -8,7 +8,8 @@
 // Byte 0 marks the open database (shared: read lock, exclusive: write lock);
 // bytes 1 .. 2^20 one per table (recordsets denying others); from 2^40 on one
 // byte per record (table number * 2^32 + row number) held from Edit to Update;
-// bytes 2^30 and 2^30 + 1 mark users of the local and the network sharing mode.
+// bytes 2^30 and 2^30 + 1 mark users of the local and the network sharing mode;
+// from 2^56 on one byte per file held (its inode number), see HoldFile.
 //
 // The companion file takes the database file's owner and permission bits, so
 // whoever may write the database may lock in it. Only an open for writing
@@ -46,6 +47,18 @@ class LockFile {
   int JoinMode(bool network);
   void LeaveMode(bool network);
 
+  // Marks the file a connection opened (its inode number) for as long as the
+  // connection uses the log files beside it: they are named after the path,
+  // not the file, so while anyone still holds a file that no longer stands
+  // at the path, a connection to the file that does would share its log.
+  // 0, or 3045 while a connection (here or in another process) holds another
+  // file opened at this path; nothing is held then.
+  int HoldFile(std::uint64_t inode);
+  void ReleaseFile(std::uint64_t inode);
+  // True while any connection, of this process or another, uses the file at
+  // this path in any way (holds any lock).
+  bool InUse();
+
   // Table use by a recordset: shared, or exclusive for "deny read and write".
   bool LockTable(const std::string& table, bool exclusive);
   void UnlockTable(const std::string& table, bool exclusive);
@@ -69,7 +82,8 @@ class LockFile {
   Outcome Acquire(std::int64_t offset, bool exclusive);
   void Release(std::int64_t offset, bool exclusive);
   Outcome SystemLock(std::int64_t offset, short type);
-  bool HeldElsewhere(std::int64_t offset);
+  bool HeldElsewhere(std::int64_t offset, std::int64_t length = 1);
+  static std::int64_t FileOffset(std::uint64_t inode);
   static std::int64_t TableOffset(const std::string& table);
   static std::int64_t RecordOffset(const std::string& table, std::int64_t row);
 

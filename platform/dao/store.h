@@ -126,8 +126,13 @@ class Connection {
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
 
-  // Makes a new empty database with its catalogue (3204 when the file exists).
+  // Makes a new empty database with its catalogue (3204 when the file exists;
+  // 3045 while a connection still holds a file that stood at the path).
   static void CreateFile(const std::string& path);
+  // Removes a database file and the files beside it (log, index, journal,
+  // lock file) unless any connection, here or in another process, uses it:
+  // false then, and nothing is removed.
+  static bool RemoveUnusedFile(const std::string& path);
 
   const std::string& Path() const { return path_; }
   bool ReadOnly() const { return readOnly_; }
@@ -236,7 +241,11 @@ class Connection {
   [[noreturn]] void RefuseBusy();
 
  private:
+  void Open(bool folderWritable);
   int OpenAndRecognise(const std::string& name, int flags, bool holdLog, const char* vfs = nullptr);
+  void HoldFileAtPath();
+  [[noreturn]] static void RefuseEarlierFileHeld(const std::string& path);
+  void ReleaseLocks();
   void TakeFileIdentity();
   bool FileInPlace() const;
   void FoldLogIntoFileHeld();
@@ -268,7 +277,9 @@ class Connection {
   std::uint64_t fileInode_ = 0;
   std::string statPath_;
   const char* StatPath() const { return (statPath_.empty() ? path_ : statPath_).c_str(); }
-  std::shared_ptr<LockFile> sharing_;   // marks this connection's sharing mode
+  std::shared_ptr<LockFile> sharing_;   // marks this connection's sharing mode and file
+  bool inMode_ = false;                 // the sharing mode is joined
+  std::uint64_t heldInode_ = 0;         // the file marked held (LockFile::HoldFile); 0: none
   sqlite3* db_ = nullptr;
   std::map<std::string, std::unique_ptr<Statement>> cache_;
   struct RecentStatement {

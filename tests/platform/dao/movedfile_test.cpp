@@ -141,6 +141,89 @@ TEST_P(MovedFile, TheSameFileBackInPlaceTakesWritesAgain) {
   EXPECT_EQ(People(path_), (std::vector<std::string>{"one:10", "two:2"}));
 }
 
+// Two programs have the file open when another file is renamed over it.
+// Each save reported done must be in the file it was made in: the log files
+// beside the path are the old file's until every program holding it has let
+// it go, so the new file opens only then (3045 before), and the program
+// that still holds the old file is told what happened when it saves (3043).
+TEST_P(MovedFile, SavesStayInTheirOwnFileWhileAnotherProgramHoldsTheReplacedOne) {
+  MakeOther();
+  const std::string kept = dir_ + "/Kept.MDB";  // the replaced file, found again
+  ASSERT_EQ(0, ::link(path_.c_str(), kept.c_str()));
+  AddPerson("a1", 1);
+  Child second([&](Child& c) {
+    TDatabaseCore db(path_, false, false, "");
+    db.Execute("INSERT INTO People (Name, Age) VALUES ('b1', 1)");
+    c.Tell('1');
+    c.Hear();
+    const int refused = ErrorOf([&] { db.Execute("INSERT INTO People (Name, Age) VALUES ('b3', 3)"); });
+    return refused == errDiskOrNetwork ? 0 : 10 + refused % 100;
+  });
+  ASSERT_EQ('1', second.Listen());
+  ASSERT_EQ(0, ::rename(other_.c_str(), path_.c_str()));
+
+  EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { AddPerson("a2", 2); }));
+  db_.reset();
+  // The first program opens again and saves while the second still holds the old file.
+  const int reopened = ErrorOf([&] {
+    TDatabaseCore db(path_, false, false, "");
+    db.Execute("INSERT INTO People (Name, Age) VALUES ('a3', 3)");
+  });
+  EXPECT_EQ(errFileInUse, reopened);
+  second.Say('3');
+  EXPECT_EQ(0, second.Wait());
+  {
+    TDatabaseCore db(path_, false, false, "");
+    db.Execute("INSERT INTO People (Name, Age) VALUES ('a4', 4)");
+  }
+  EXPECT_EQ(People(kept), (std::vector<std::string>{"a1:1", "b1:1", "one:1", "two:2"}));
+  EXPECT_EQ(People(path_), reopened == 0 ? (std::vector<std::string>{"a3:3", "a4:4"})
+                                         : (std::vector<std::string>{"a4:4"}));
+  for (const std::string& file : {kept, path_}) {
+    TDatabaseCore db(file, false, true, "");
+    auto check = db.Conn().Prepare("PRAGMA integrity_check");
+    ASSERT_TRUE(check->Step());
+    EXPECT_EQ("ok", check->ColumnText(0)) << file;
+  }
+}
+
+// A file replaced in the middle of a transaction: whatever step notices it
+// says what happened (3043), never "read-only" (3027) or "disk I/O error".
+TEST_P(MovedFile, AReplacementInsideATransactionIsToldAsOne) {
+  MakeOther();
+  db_->Conn().Begin();
+  ByAnotherProgram([this] { return ::rename(other_.c_str(), path_.c_str()); });
+  const int written = ErrorOf([&] { AddPerson("three", 3); });
+  EXPECT_TRUE(written == 0 || written == errDiskOrNetwork) << written;
+  if (written == 0) {
+    EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { db_->Conn().Commit(); }));
+  }
+  if (db_->Conn().TransactionDepth() > 0) db_->Conn().Rollback();
+}
+
+// The database maker never makes a file at a path whose earlier file a
+// program still holds, nor removes the log files that file's saves are in.
+TEST_P(MovedFile, TheMakerLeavesAHeldFilesLogAlone) {
+  const std::string kept = dir_ + "/Kept.MDB";
+  ASSERT_EQ(0, ::link(path_.c_str(), kept.c_str()));
+  AddPerson("three", 3);  // in the log until the file is let go (local mode)
+  ASSERT_EQ(0, ::unlink(path_.c_str()));
+  const auto sideFiles = [&] {
+    int n = 0;
+    for (const char* side : {"-wal", "-shm", "-journal", "-lock"}) n += fs::exists(path_ + side);
+    return n;
+  };
+  const int before = sideFiles();
+  ByAnotherProgram([&] {
+    const int error = ErrorOf([&] { TDatabaseCore::Create(path_, ""); });
+    return error == errFileInUse ? 0 : 10 + error % 100;
+  });
+  EXPECT_FALSE(fs::exists(path_));
+  EXPECT_EQ(before, sideFiles());
+  db_.reset();
+  EXPECT_EQ(People(kept), (std::vector<std::string>{"one:1", "three:3", "two:2"}));
+}
+
 INSTANTIATE_TEST_SUITE_P(BothModes, MovedFile, ::testing::Bool(), daotest::ModeName);
 
 }  // namespace
