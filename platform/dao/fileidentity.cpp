@@ -14,6 +14,15 @@
 
 namespace dao {
 
+// A reader that read the file as it stood, without its log (see readervfs),
+// cannot follow a change: it says so rather than mix two states.
+void Connection::RefuseChangedUnderReader() {
+  throw TDaoFailure(errDiskOrNetwork, "The database file '" + path_ +
+                                          "' was changed by another user since it was opened read-only, and it "
+                                          "can be read here only as it stood then.  Open the database again to "
+                                          "read it as it is now.");
+}
+
 // Marks the file at the path as held by this connection (LockFile::HoldFile),
 // refusing while anyone still holds a file that stood here before: the log
 // files beside it are that file's until it is closed.

@@ -279,7 +279,7 @@ void Connection::Open(bool folderWritable) {
     // In network mode only a file left in local mode makes a reader look for
     // a log: as below, a writer has to end that mode first.
     if (network_ && folderWritable) RefuseLeftInLocalMode();
-    rc = OpenAndRecognise(ImmutableUri(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, holdLog);
+    rc = OpenAndRecognise(ImmutableUri(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, holdLog, ReaderVfs());
     immutable = true;
   }
   if (rc != SQLITE_OK) {
@@ -399,6 +399,7 @@ void Connection::Raise(int rc, const std::string& context) {
   // removed under it (SQLite says "read-only" or "disk I/O error") says so.
   const int primary = rc & 0xFF;
   if (fileInode_ != 0 && (primary == SQLITE_READONLY || primary == SQLITE_IOERR) && !FileInPlace()) RefuseMoved();
+  if (rc == SQLITE_IOERR_VNODE) RefuseChangedUnderReader();
   auto after = [&](const char* prefix) {
     auto p = message.find(prefix);
     return p == std::string::npos ? std::string() : message.substr(p + std::strlen(prefix));

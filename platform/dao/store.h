@@ -250,6 +250,7 @@ class Connection {
   bool FileInPlace() const;
   void FoldLogIntoFileHeld();
   [[noreturn]] void RefuseMoved();
+  [[noreturn]] void RefuseChangedUnderReader();
   void CloseUnrecognised();
   void JoinSharingMode(bool immutable);
   std::string OtherModeInUse() const;
