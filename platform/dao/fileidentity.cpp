@@ -89,6 +89,7 @@ bool Connection::FileInPlace() const {
 
 void Connection::CheckFileInPlace() {
   if (!FileInPlace()) RefuseMoved();
+  if (ContentsWrittenOver()) RefuseWrittenOver();
 }
 
 // SQLite leaves the log of a file that is no longer at its path as it is,
@@ -102,6 +103,7 @@ void Connection::FoldLogIntoFileHeld() {
   busyTimeout_ = 0;
   sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
   busyTimeout_ = patience;
+  if (watchContent_) ForgetFileState(true);
 }
 
 void Connection::RefuseMoved() {

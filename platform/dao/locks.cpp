@@ -38,6 +38,12 @@
 //   user still has open the file that was here" (retry when it is closed);
 //   the database maker makes no file while any byte is held.
 //
+// File state (byte 2^30 + 2, and the companion file's first 48 bytes)
+//   local mode: a writer write-locks the byte while it changes the database
+//   file (folding the log in) and then keeps the file's new size and change
+//   time; a connection read-locks it to compare (contentwatch.cpp). Neither
+//   waits: a busy byte means a writer is at it, and that writer compares.
+//
 // Open database (byte 0; TDatabaseCore)
 //   shared open: read lock; exclusive open: write lock. Held until the
 //   database object goes.
@@ -288,6 +294,44 @@ int LockFile::HoldFile(std::uint64_t inode) {
 }
 
 void LockFile::ReleaseFile(std::uint64_t inode) { Release(FileOffset(inode), false); }
+
+bool LockFile::OthersHoldFile(std::uint64_t inode) {
+  const std::int64_t offset = FileOffset(inode);
+  auto it = held_.find(offset);
+  return (it != held_.end() && it->second.readers > 1) || HeldElsewhere(offset);
+}
+
+namespace {
+constexpr std::int64_t kStateOffset = kModeOffset + 2;
+// The kept state: five numbers and a check of them, so that a state half
+// written (a writer killed meanwhile) or bytes of another kind are never taken.
+constexpr std::size_t kStateWords = 6;
+
+std::uint64_t StateCheck(const std::uint64_t* words) {
+  std::uint64_t h = 1469598103934665603ull;
+  for (std::size_t i = 0; i + 1 < kStateWords; ++i) h = (h ^ words[i]) * 1099511628211ull;
+  return h;
+}
+}  // namespace
+
+bool LockFile::ReadState(FileState& state) {
+  std::uint64_t words[kStateWords] = {};
+  if (fd_ < 0 || ::pread(fd_, words, sizeof words, 0) != ssize_t(sizeof words) ||
+      words[kStateWords - 1] != StateCheck(words))
+    return false;
+  state = {words[0], std::int64_t(words[1]), std::int64_t(words[2]), std::int64_t(words[3]), words[4]};
+  return true;
+}
+
+void LockFile::WriteState(const FileState& state) {
+  std::uint64_t words[kStateWords] = {state.inode, std::uint64_t(state.size), std::uint64_t(state.changedSeconds),
+                                      std::uint64_t(state.changedNanoseconds), state.writer, 0};
+  words[kStateWords - 1] = StateCheck(words);
+  if (writable_) (void)!::pwrite(fd_, words, sizeof words, 0);
+}
+
+bool LockFile::LockState(bool exclusive) { return Acquire(kStateOffset, exclusive) == Outcome::Taken; }
+void LockFile::UnlockState(bool exclusive) { Release(kStateOffset, exclusive); }
 
 bool LockFile::InUse() { return !held_.empty() || HeldElsewhere(0, INT64_MAX); }
 

@@ -17,16 +17,11 @@ namespace {
 // may write the database could write through them. So readers open files
 // through this variant of the default file system, which opens the log and
 // the journal only where they exist: a reader creates neither.
-sqlite3_vfs* DefaultVfs() {
-  static sqlite3_vfs* base = sqlite3_vfs_find(nullptr);
-  return base;
-}
-
 // A reader that found no log files reads the file as it stands, without
 // locks ("immutable"), and keeps what it read. Its owner may still change the
 // file under it (a checkpoint folds the owner's log in), and a page read
 // after that would mix two states, or tear. So every read of such a file
-// first looks at the file's size and change time: once they differ from
+// first looks at the file's size and modification time: once they differ from
 // what they were at the open, nothing more is read (SQLITE_IOERR_VNODE) and
 // the reader is told to open the file again; what it had read still stands.
 struct WatchedFile {
@@ -36,12 +31,12 @@ struct WatchedFile {
   sqlite3_file* real() { return reinterpret_cast<sqlite3_file*>(this + 1); }
 };
 
-// The file's state as a change leaves it: its size and change time (set by
-// every write, and never by hand). Looked up by its name, so that another
-// file put at the path counts as a change too.
+// The file's state as a change of its contents leaves it: its size and
+// modification time (a link or new permissions leave both). Looked up by its
+// name, so that another file put at the path counts as a change too.
 bool SameState(const struct ::stat& a, const struct ::stat& b) {
-  return a.st_ino == b.st_ino && a.st_size == b.st_size && a.st_ctim.tv_sec == b.st_ctim.tv_sec &&
-         a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+  return a.st_ino == b.st_ino && a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
+         a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
 }
 
 bool StillAsOpened(WatchedFile* f) {
@@ -85,14 +80,14 @@ const sqlite3_io_methods* WatchedMethods(const sqlite3_io_methods* real) {
 #undef FORWARD
 
 // The state taken at the open must be older than the clock's last tick: a
-// change within the same tick could leave the change time as it was.
+// change within the same tick could leave the modification time as it was.
 struct ::stat SettledState(const char* path) {
   struct ::stat st {};
   for (int tries = 0; tries < 20 && ::stat(path, &st) == 0; ++tries) {
     timespec now {};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    const auto age = std::chrono::seconds(now.tv_sec - st.st_ctim.tv_sec) +
-                     std::chrono::nanoseconds(now.tv_nsec - st.st_ctim.tv_nsec);
+    const auto age = std::chrono::seconds(now.tv_sec - st.st_mtim.tv_sec) +
+                     std::chrono::nanoseconds(now.tv_nsec - st.st_mtim.tv_nsec);
     if (age > std::chrono::milliseconds(20)) break;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
@@ -115,16 +110,24 @@ int OpenForReading(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int 
 
 }  // namespace
 
+sqlite3_vfs* DefaultVfs() {
+  static sqlite3_vfs* base = sqlite3_vfs_find(nullptr);
+  return base;
+}
+
+const char* RegisterVfsVariant(const char* name, int extraBytes, VfsOpen open) {
+  auto* variant = new sqlite3_vfs(*DefaultVfs());  // registered for the process's life
+  variant->zName = name;
+  variant->pNext = nullptr;
+  variant->szOsFile = extraBytes + DefaultVfs()->szOsFile;
+  variant->xOpen = open;
+  sqlite3_vfs_register(variant, 0);
+  return variant->zName;
+}
+
 const char* ReaderVfs() {
-  static const char* const name = [] {
-    static sqlite3_vfs reader = *DefaultVfs();
-    reader.zName = "vantrel-reader";
-    reader.pNext = nullptr;
-    reader.szOsFile = static_cast<int>(sizeof(WatchedFile)) + DefaultVfs()->szOsFile;
-    reader.xOpen = OpenForReading;
-    sqlite3_vfs_register(&reader, 0);
-    return reader.zName;
-  }();
+  static const char* const name =
+      RegisterVfsVariant("vantrel-reader", static_cast<int>(sizeof(WatchedFile)), OpenForReading);
   return name;
 }
 

@@ -39,10 +39,15 @@ void Connection::JoinSharingMode(bool immutable) {
       if (QueryText("PRAGMA journal_mode=DELETE") != "delete") RefuseOpen(OtherModeInUse());
     }
     if (!readOnly_) sqlite3_exec(db_, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+    ForgetFileState();
   } else if (!readOnly_) {
     // Readers never block writers; a killed process leaves the log to be replayed.
-    if (journal != "wal") QueryText("PRAGMA journal_mode=WAL");
+    const bool switched = journal != "wal";
+    if (switched) QueryText("PRAGMA journal_mode=WAL");
     sqlite3_exec(db_, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+    WatchFileContents(switched);  // the switch rewrote the file's header
+  } else {
+    WatchFileContents(false);
   }
 }
 

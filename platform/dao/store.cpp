@@ -259,13 +259,14 @@ void Connection::Open(bool folderWritable) {
   // Held before SQLite reads anything: the log files beside the file are
   // then this file's (see HoldFileAtPath).
   HoldFileAtPath();
+  DropLogOfOverwrittenContents();
   // Closing a connection folds its log into the file. An empty log adds
   // nothing (and SQLite then removes the log files it made); one with content
   // is folded only once the file is known to be ours.
   bool holdLog = HasContent(path + "-wal");
   bool immutable = false;
   int rc = readOnly_ ? OpenAndRecognise(ReaderUri(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, holdLog, ReaderVfs())
-                     : OpenAndRecognise(path, SQLITE_OPEN_READWRITE, holdLog);
+                     : OpenAndRecognise(path, SQLITE_OPEN_READWRITE, holdLog, WriterVfs());
   // A reader finds no log's files it may use: none exist (nobody writes the
   // file now), or, in a folder it may not write, none could be made.
   bool noLogFiles = (rc & 0xFF) == SQLITE_CANTOPEN || (!folderWritable && IsSideFileFailure(rc));
@@ -350,6 +351,10 @@ int Connection::OpenAndRecognise(const std::string& name, int flags, bool holdLo
 
 void Connection::CloseUnrecognised() {
   if (db_ == nullptr) return;
+  // An open given up folds nothing into the file (as the last user SQLite
+  // would): the log may hold pages of contents written over meanwhile. An
+  // empty one SQLite removes with the files it made.
+  if (HasContent(path_ + "-wal")) sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
   sqlite3_close_v2(db_);
   db_ = nullptr;
 }
@@ -360,7 +365,7 @@ Connection::~Connection() {
   if (db_ != nullptr) {
     if (depth_ > 0) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     if (!FileInPlace()) FoldLogIntoFileHeld();
-    sqlite3_close_v2(db_);
+    CloseKeepingState();
   }
   ReleaseLocks();
 }

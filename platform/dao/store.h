@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "platform/dao/catalogue.h"
+#include "platform/dao/locks.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -234,6 +235,10 @@ class Connection {
   // per row.
   void CheckFileInPlace();
 
+  // For a private scratch file that nobody else opens: no log, no syncing, a
+  // small page cache, and no watch of its contents.
+  void UseAsScratch();
+
   static void SetBusyTimeout(int milliseconds);  // for every later open
   static int BusyTimeout();
   // Refuses an open that found the file busy past the busy timeout: other
@@ -251,6 +256,18 @@ class Connection {
   void FoldLogIntoFileHeld();
   [[noreturn]] void RefuseMoved();
   [[noreturn]] void RefuseChangedUnderReader();
+  // The file written over in place (contentwatch.cpp).
+  LockFile::FileState StateOfFile() const;
+  void DropLogOfOverwrittenContents();
+  void WatchFileContents(bool restate);
+  void ForgetFileState(bool onlyOfHeldFile = false);
+  bool ContentsWrittenOver();
+  [[noreturn]] void RefuseWrittenOver();
+  bool FoldKeepingState(int mode);
+  static int AfterCommit(void* connection, sqlite3* db, const char* name, int pages);
+  void CloseKeepingState();
+  static const char* WriterVfs();
+  void KeepFoldedState(const LockFile::FileState& before, const LockFile::FileState& folded);
   void CloseUnrecognised();
   void JoinSharingMode(bool immutable);
   std::string OtherModeInUse() const;
@@ -281,6 +298,8 @@ class Connection {
   std::shared_ptr<LockFile> sharing_;   // marks this connection's sharing mode and file
   bool inMode_ = false;                 // the sharing mode is joined
   std::uint64_t heldInode_ = 0;         // the file marked held (LockFile::HoldFile); 0: none
+  bool watchContent_ = false;           // local mode: the file's state is kept and compared
+  bool overwritten_ = false;            // found written over by another program
   sqlite3* db_ = nullptr;
   std::map<std::string, std::unique_ptr<Statement>> cache_;
   struct RecentStatement {
