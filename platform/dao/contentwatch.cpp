@@ -131,9 +131,10 @@ GuardedFile* GuardedFileOf(sqlite3* db) {
 
 // Guards the folds of the connection's file from now until Unguard (or the
 // file's close), setting `spoiled` when the file changes under one and
-// keeping in `expected` the file as the last write left it.
-void Guard(sqlite3* db, const char* path, bool& spoiled, LockFile::FileState& expected) {
-  expected = StateAt(path);
+// keeping in `expected` the file as the last write left it: at first, the
+// state it was found in against the kept one.
+void Guard(sqlite3* db, const LockFile::FileState& found, bool& spoiled, LockFile::FileState& expected) {
+  expected = found;
   if (GuardedFile* file = GuardedFileOf(db)) {
     file->expected = &expected;
     file->spoiled = &spoiled;
@@ -233,7 +234,7 @@ bool Connection::FoldKeepingState(int mode) {
     now.writer = static_cast<std::uint64_t>(::getpid());
     sharing_->WriteState(now);
     LockFile::FileState folded;
-    Guard(db_, StatPath(), overwritten_, folded);
+    Guard(db_, before, overwritten_, folded);
     sqlite3_wal_checkpoint_v2(db_, "main", mode, nullptr, nullptr);
     Unguard(db_);
     KeepFoldedState(before, folded);
@@ -286,7 +287,7 @@ void Connection::CloseKeepingState() {
   if (fold) {
     now.writer = static_cast<std::uint64_t>(::getpid());
     sharing_->WriteState(now);
-    Guard(db_, StatPath(), overwritten_, folded);  // goes with the file at the close
+    Guard(db_, before, overwritten_, folded);  // goes with the file at the close
   } else {
     sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
   }
