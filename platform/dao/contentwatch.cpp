@@ -155,13 +155,23 @@ const char* Connection::WriterVfs() {
 
 LockFile::FileState Connection::StateOfFile() const { return StateAt(StatPath()); }
 
+namespace {
+
+// The kept state is of this file, no writer was at it when it was kept (or
+// one that died is not taken for the file's own), and the file is otherwise.
+bool WrittenOverSince(const LockFile::FileState& kept, const LockFile::FileState& now) {
+  return kept.inode == now.inode && kept.writer == 0 && !kept.SameFile(now);
+}
+
+}  // namespace
+
 // Before SQLite reads anything: a log left beside contents that were written
 // over since (by nobody who holds the file now) is emptied.
 void Connection::DropLogOfOverwrittenContents() {
   if (network_ || !sharing_->LockState(true)) return;
   LockFile::FileState kept;
   const LockFile::FileState now = StateOfFile();
-  if (sharing_->ReadState(kept) && kept.inode == now.inode && kept.writer == 0 && !kept.SameFile(now)) {
+  if (sharing_->ReadState(kept) && WrittenOverSince(kept, now)) {
     if (readOnly_ || sharing_->OthersHoldFile(now.inode)) {
       sharing_->UnlockState(true);
       throw TDaoFailure(errFileInUse, "Couldn't use '" + path_ +
@@ -183,7 +193,8 @@ void Connection::WatchFileContents(bool restate) {
   if (!sharing_->LockState(true)) return;
   LockFile::FileState kept;
   const LockFile::FileState now = StateOfFile();
-  if (restate || !sharing_->ReadState(kept) || kept.inode != now.inode) sharing_->WriteState(now);
+  // Kept anew also when a writer died changing it: nobody else is at it now.
+  if (restate || !sharing_->ReadState(kept) || kept.inode != now.inode || kept.writer != 0) sharing_->WriteState(now);
   sharing_->UnlockState(true);
 }
 
@@ -208,8 +219,7 @@ bool Connection::ContentsWrittenOver() {
   if (!watchContent_ || overwritten_) return overwritten_;
   if (!sharing_->LockState(false)) return false;  // a writer is at it, and looks itself
   LockFile::FileState kept;
-  overwritten_ = sharing_->ReadState(kept) && kept.inode == fileInode_ && kept.writer == 0 &&
-                 !kept.SameFile(StateOfFile());
+  overwritten_ = sharing_->ReadState(kept) && kept.inode == fileInode_ && WrittenOverSince(kept, StateOfFile());
   sharing_->UnlockState(false);
   return overwritten_;
 }
@@ -221,13 +231,12 @@ void Connection::RefuseWrittenOver() {
 }
 
 // Folds the log into the file, keeping the file's state; never into contents
-// written over meanwhile. False when another writer is at it (it folds).
-bool Connection::FoldKeepingState(int mode) {
-  if (!watchContent_) return sqlite3_wal_checkpoint_v2(db_, "main", mode, nullptr, nullptr) == SQLITE_OK;
-  if (overwritten_ || !sharing_->LockState(true)) return false;
+// written over meanwhile. Not while another writer is at it (it folds).
+void Connection::FoldKeepingState(int mode) {
+  if (overwritten_ || !sharing_->LockState(true)) return;
   LockFile::FileState kept;
   LockFile::FileState now = StateOfFile();
-  if (sharing_->ReadState(kept) && kept.inode == now.inode && kept.writer == 0 && !kept.SameFile(now)) {
+  if (sharing_->ReadState(kept) && WrittenOverSince(kept, now)) {
     overwritten_ = true;
   } else {
     const LockFile::FileState before = now;
@@ -240,7 +249,6 @@ bool Connection::FoldKeepingState(int mode) {
     KeepFoldedState(before, folded);
   }
   sharing_->UnlockState(true);
-  return !overwritten_;
 }
 
 // After a fold: the file as its last write left it is the state kept, unless
@@ -279,8 +287,7 @@ void Connection::CloseKeepingState() {
   }
   LockFile::FileState kept;
   LockFile::FileState now = StateOfFile();
-  if (locked && sharing_->ReadState(kept) && kept.inode == now.inode && kept.writer == 0 && !kept.SameFile(now))
-    overwritten_ = true;
+  if (locked && sharing_->ReadState(kept) && WrittenOverSince(kept, now)) overwritten_ = true;
   const bool fold = locked && !overwritten_;
   const LockFile::FileState before = now;
   LockFile::FileState folded;

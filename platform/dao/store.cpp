@@ -404,6 +404,9 @@ void Connection::Raise(int rc, const std::string& context) {
   // removed under it (SQLite says "read-only" or "disk I/O error") says so.
   const int primary = rc & 0xFF;
   if (fileInode_ != 0 && (primary == SQLITE_READONLY || primary == SQLITE_IOERR) && !FileInPlace()) RefuseMoved();
+  // Pages that make no sense, read from contents written over: said as such.
+  if ((primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB || primary == SQLITE_IOERR) && ContentsWrittenOver())
+    RefuseWrittenOver();
   if (rc == SQLITE_IOERR_VNODE) RefuseChangedUnderReader();
   auto after = [&](const char* prefix) {
     auto p = message.find(prefix);

@@ -263,7 +263,7 @@ class Connection {
   void ForgetFileState(bool onlyOfHeldFile = false);
   bool ContentsWrittenOver();
   [[noreturn]] void RefuseWrittenOver();
-  bool FoldKeepingState(int mode);
+  void FoldKeepingState(int mode);
   static int AfterCommit(void* connection, sqlite3* db, const char* name, int pages);
   void CloseKeepingState();
   static const char* WriterVfs();
