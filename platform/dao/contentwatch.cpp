@@ -44,6 +44,8 @@ struct GuardedFile {
   const char* path;         // SQLite keeps the name until the file is closed
   bool* spoiled = nullptr;  // while folding: set when the file changed under the fold
   LockFile::FileState* expected = nullptr;  // the file as the fold's last write left it
+  // The start of the log's shared index while SQLite has it mapped.
+  const volatile unsigned char* index = nullptr;
   sqlite3_file* real() { return reinterpret_cast<sqlite3_file*>(this + 1); }
 };
 
@@ -97,11 +99,18 @@ const sqlite3_io_methods* GuardedMethods(const sqlite3_io_methods* real) {
     m.xFileControl = FORWARD(xFileControl, (sqlite3_file * file, int op, void* arg), (REAL, op, arg));
     m.xSectorSize = FORWARD(xSectorSize, (sqlite3_file * file), (REAL));
     m.xDeviceCharacteristics = FORWARD(xDeviceCharacteristics, (sqlite3_file * file), (REAL));
-    m.xShmMap = FORWARD(xShmMap, (sqlite3_file * file, int region, int size, int extend, void volatile** out),
-                        (REAL, region, size, extend, out));
+    m.xShmMap = [](sqlite3_file* file, int region, int size, int extend, void volatile** out) {
+      const int rc = REAL->pMethods->xShmMap(REAL, region, size, extend, out);
+      if (rc == SQLITE_OK && region == 0 && *out != nullptr)
+        reinterpret_cast<GuardedFile*>(file)->index = static_cast<const volatile unsigned char*>(*out);
+      return rc;
+    };
     m.xShmLock = FORWARD(xShmLock, (sqlite3_file * file, int offset, int n, int flags), (REAL, offset, n, flags));
     m.xShmBarrier = [](sqlite3_file* file) { REAL->pMethods->xShmBarrier(REAL); };
-    m.xShmUnmap = FORWARD(xShmUnmap, (sqlite3_file * file, int deleteFlag), (REAL, deleteFlag));
+    m.xShmUnmap = [](sqlite3_file* file, int deleteFlag) {
+      reinterpret_cast<GuardedFile*>(file)->index = nullptr;
+      return REAL->pMethods->xShmUnmap(REAL, deleteFlag);
+    };
     m.xFetch = FORWARD(xFetch, (sqlite3_file * file, sqlite3_int64 o, int n, void** p), (REAL, o, n, p));
     m.xUnfetch = FORWARD(xUnfetch, (sqlite3_file * file, sqlite3_int64 o, void* p), (REAL, o, p));
 #undef REAL
@@ -153,14 +162,33 @@ const char* Connection::WriterVfs() {
   return name;
 }
 
-LockFile::FileState Connection::StateOfFile() const { return StateAt(StatPath()); }
+// The file, and the log's generation and folded part from its shared index
+// (the salt of the index's header, and the count of frames folded in).
+LockFile::FileState Connection::StateOfFile() const {
+  LockFile::FileState state = StateAt(StatPath());
+  const GuardedFile* file = db_ != nullptr ? GuardedFileOf(db_) : nullptr;
+  if (file != nullptr && file->index != nullptr) {
+    state.logSalt = *reinterpret_cast<const volatile std::uint64_t*>(file->index + 32);
+    state.folded = *reinterpret_cast<const volatile std::uint32_t*>(file->index + 96);
+  }
+  return state;
+}
 
 namespace {
 
+// Another program that uses SQLite folded the log into the file since the
+// state was kept: more of this generation of the log was folded in, or a
+// later generation has been folded into at all. A copy moves neither.
+bool FoldedSince(const LockFile::FileState& kept, const LockFile::FileState& now) {
+  if (now.logSalt == 0) return false;  // the index is not watched
+  return now.logSalt == kept.logSalt ? now.folded > kept.folded : now.folded > 0;
+}
+
 // The kept state is of this file, no writer was at it when it was kept (or
-// one that died is not taken for the file's own), and the file is otherwise.
+// one that died is not taken for the file's own), and the file is otherwise,
+// though nobody folded the log into it.
 bool WrittenOverSince(const LockFile::FileState& kept, const LockFile::FileState& now) {
-  return kept.inode == now.inode && kept.writer == 0 && !kept.SameFile(now);
+  return kept.inode == now.inode && kept.writer == 0 && !kept.SameFile(now) && !FoldedSince(kept, now);
 }
 
 }  // namespace
@@ -219,8 +247,17 @@ bool Connection::ContentsWrittenOver() {
   if (!watchContent_ || overwritten_) return overwritten_;
   if (!sharing_->LockState(false)) return false;  // a writer is at it, and looks itself
   LockFile::FileState kept;
-  overwritten_ = sharing_->ReadState(kept) && kept.inode == fileInode_ && WrittenOverSince(kept, StateOfFile());
+  const LockFile::FileState now = StateOfFile();
+  const bool haveKept = sharing_->ReadState(kept) && kept.inode == fileInode_;
+  overwritten_ = haveKept && WrittenOverSince(kept, now);
   sharing_->UnlockState(false);
+  // Folded in by another program: kept anew, so that a copy made later is
+  // told from it again.
+  if (haveKept && !overwritten_ && FoldedSince(kept, now) && !kept.SameFile(now) && !readOnly_ &&
+      sharing_->LockState(true)) {
+    sharing_->WriteState(StateOfFile());
+    sharing_->UnlockState(true);
+  }
   return overwritten_;
 }
 
@@ -256,8 +293,15 @@ void Connection::FoldKeepingState(int mode) {
 // put on disk). Then the state as before the fold, which the file no longer
 // matches, tells every user so.
 void Connection::KeepFoldedState(const LockFile::FileState& before, const LockFile::FileState& folded) {
-  if (!StateOfFile().SameFile(folded)) overwritten_ = true;
-  sharing_->WriteState(overwritten_ ? before : folded);
+  LockFile::FileState now = StateOfFile();
+  if (!now.SameFile(folded)) overwritten_ = true;
+  if (overwritten_) {
+    // Marked as folded to the end, so that what this fold moved in the log's
+    // index is not taken for a fold of another program.
+    now = before;
+    now.folded = UINT64_MAX;
+  }
+  sharing_->WriteState(now);
 }
 
 // Replaces SQLite's own fold after a commit, which would change the file

@@ -303,9 +303,9 @@ bool LockFile::OthersHoldFile(std::uint64_t inode) {
 
 namespace {
 constexpr std::int64_t kStateOffset = kModeOffset + 2;
-// The kept state: five numbers and a check of them, so that a state half
+// The kept state: seven numbers and a check of them, so that a state half
 // written (a writer killed meanwhile) or bytes of another kind are never taken.
-constexpr std::size_t kStateWords = 6;
+constexpr std::size_t kStateWords = 8;
 
 std::uint64_t StateCheck(const std::uint64_t* words) {
   std::uint64_t h = 1469598103934665603ull;
@@ -319,13 +319,14 @@ bool LockFile::ReadState(FileState& state) {
   if (fd_ < 0 || ::pread(fd_, words, sizeof words, 0) != ssize_t(sizeof words) ||
       words[kStateWords - 1] != StateCheck(words))
     return false;
-  state = {words[0], std::int64_t(words[1]), std::int64_t(words[2]), std::int64_t(words[3]), words[4]};
+  state = {words[0], std::int64_t(words[1]), std::int64_t(words[2]), std::int64_t(words[3]), words[4], words[5], words[6]};
   return true;
 }
 
 void LockFile::WriteState(const FileState& state) {
-  std::uint64_t words[kStateWords] = {state.inode, std::uint64_t(state.size), std::uint64_t(state.changedSeconds),
-                                      std::uint64_t(state.changedNanoseconds), state.writer, 0};
+  std::uint64_t words[kStateWords] = {state.inode,  std::uint64_t(state.size), std::uint64_t(state.changedSeconds),
+                                      std::uint64_t(state.changedNanoseconds), state.writer, state.logSalt,
+                                      state.folded, 0};
   words[kStateWords - 1] = StateCheck(words);
   if (writable_) (void)!::pwrite(fd_, words, sizeof words, 0);
 }

@@ -70,6 +70,10 @@ class LockFile {
     std::int64_t changedSeconds = 0;
     std::int64_t changedNanoseconds = 0;
     std::uint64_t writer = 0;
+    // The log's generation and how much of it was folded in, as its shared
+    // index tells them: a fold by another program moves them, a copy does not.
+    std::uint64_t logSalt = 0;
+    std::uint64_t folded = 0;
     bool SameFile(const FileState& o) const {
       return inode == o.inode && size == o.size && changedSeconds == o.changedSeconds &&
              changedNanoseconds == o.changedNanoseconds;

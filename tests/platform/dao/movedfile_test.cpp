@@ -3,6 +3,7 @@
 // with an error that says so, and nothing is written where nobody would find
 // it. The same file put back at its path takes writes again.
 
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -298,6 +299,35 @@ TEST_P(MovedFile, AFileCopiedOverInPlaceIsRefusedAndLeftAsCopied) {
   AddPerson("three", 3);
   db_.reset();
   EXPECT_EQ(People(path_), (std::vector<std::string>{"one:1", "three:3", "two:2"}));
+}
+
+// Another program that uses SQLite may write the file and fold its log into
+// it meanwhile: that is no copy written over it. A copy after it still is.
+TEST_P(MovedFile, AnotherSqliteProgramsFoldIsNoCopy) {
+  if (GetParam()) GTEST_SKIP() << "in network mode every commit rewrites the file; the log is local";
+  sqlite3* other = nullptr;
+  ASSERT_EQ(SQLITE_OK, sqlite3_open_v2(path_.c_str(), &other, SQLITE_OPEN_READWRITE, nullptr));
+  sqlite3_busy_timeout(other, 5000);
+  EXPECT_EQ(SQLITE_OK, sqlite3_exec(other,
+                                    "INSERT INTO People (Name, Age) VALUES ('three', 3);"
+                                    "PRAGMA wal_checkpoint(PASSIVE);",
+                                    nullptr, nullptr, nullptr));
+  sqlite3_close(other);
+  EXPECT_EQ(0, ErrorOf([&] { AddPerson("four", 4); }));
+  db_.reset();
+  const std::string backup = dir_ + "/Backup.MDB";
+  fs::copy_file(path_, backup);
+  db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
+  AddPerson("five", 5);
+  ByAnotherProgram([&] {
+    fs::copy_file(backup, path_, fs::copy_options::overwrite_existing);
+    return 0;
+  });
+  EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { AddPerson("six", 6); }));
+  db_.reset();
+  db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");  // takes the file as copied
+  db_.reset();
+  EXPECT_EQ(People(path_), (std::vector<std::string>{"four:4", "one:1", "three:3", "two:2"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(BothModes, MovedFile, ::testing::Bool(), daotest::ModeName);
