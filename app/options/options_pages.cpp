@@ -11,6 +11,7 @@
 #include "datactrls/wwdbgrid.h"
 #include "datactrls/wwtable.h"
 #include "platform/classlib/controls/extctrls.h"
+#include "platform/classlib/core/atomicfile.h"
 #include "platform/classlib/core/fileutils.h"
 #include "platform/classlib/core/format.h"
 #include "platform/classlib/core/registry.h"

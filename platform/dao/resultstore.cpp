@@ -33,7 +33,7 @@ TResultStore::TResultStore(size_t columns) : columns_(columns) {
     conn_ = std::make_unique<Connection>(dir_ + "/result", false);
     // Nothing here needs to survive a crash: no journal, no syncing, and a
     // small page cache keeps the process's memory small.
-    conn_->Exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA cache_size=-2048");
+    conn_->UseAsScratch();
     std::string columns = "n INTEGER PRIMARY KEY, k";
     std::string marks = "?, ?";
     std::string sets = "k=?";

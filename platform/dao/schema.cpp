@@ -4,12 +4,14 @@
 #include "platform/dao/store.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 
 #include "platform/classlib/core/strutils.h"
 #include "platform/dao/daoerrors.h"
+#include "platform/dao/locks.h"
 #include "platform/dao/sharing.h"
 
 namespace dao {
@@ -72,15 +74,27 @@ void Connection::CreateFile(const std::string& path) {
   if (::access(path.c_str(), F_OK) == 0) Fail(errDatabaseExists);
   sqlite3* db = nullptr;
   int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-  if (rc == SQLITE_OK) {
+  // The new file is held before SQLite looks at log files beside it: while a
+  // connection still holds a file that stood at the path, they are that
+  // file's, and the new one would take its commits.
+  std::shared_ptr<LockFile> locks;
+  struct stat st {};
+  int held = errInvalidPath;
+  if (rc == SQLITE_OK && ::stat(path.c_str(), &st) == 0) {
+    locks = LockFile::For(path, true);
+    held = locks->HoldFile(static_cast<std::uint64_t>(st.st_ino));
+  }
+  if (rc == SQLITE_OK && held == 0) {
     std::string journal = InNetworkMode(path) ? "DELETE" : "WAL";
     std::string sql = "PRAGMA journal_mode=" + journal + "; BEGIN;" + kCatalogue +
                       "PRAGMA user_version=" + std::to_string(kCaseBlindOrder) + "; COMMIT;";
     rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
   }
   sqlite3_close(db);
-  if (rc != SQLITE_OK) {
-    ::unlink(path.c_str());
+  if (held == 0) locks->ReleaseFile(static_cast<std::uint64_t>(st.st_ino));
+  if (rc != SQLITE_OK || held != 0) {
+    ::unlink(path.c_str());  // the file made here, empty; the log files are not ours
+    if (held == errFileInUse) RefuseEarlierFileHeld(path);
     Fail(errInvalidPath, path);
   }
 }

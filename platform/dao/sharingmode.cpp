@@ -22,13 +22,13 @@ const char* const kLeftInLocalMode =
 // joins the mode of its folder, switching the file's journal when nobody
 // else has it open, and is refused while users of the other mode have it.
 void Connection::JoinSharingMode(bool immutable) {
-  auto sharing = LockFile::For(path_, !readOnly_);
-  if (int error = sharing->JoinMode(network_)) {
+  if (!readOnly_) sharing_ = LockFile::For(path_, true);  // the companion file made, if missing
+  if (int error = sharing_->JoinMode(network_)) {
     if (error != errCantLockFile) RefuseOpen(OtherModeInUse());
     CloseUnrecognised();  // no locks on this file system: nothing could be shared safely
     Fail(errCantLockFile);
   }
-  sharing_ = sharing;
+  inMode_ = true;
   if (immutable) return;  // read as it stands: nobody writes it
   std::string journal = QueryText("PRAGMA journal_mode");
   if (network_) {
@@ -39,10 +39,15 @@ void Connection::JoinSharingMode(bool immutable) {
       if (QueryText("PRAGMA journal_mode=DELETE") != "delete") RefuseOpen(OtherModeInUse());
     }
     if (!readOnly_) sqlite3_exec(db_, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
+    ForgetFileState();
   } else if (!readOnly_) {
     // Readers never block writers; a killed process leaves the log to be replayed.
-    if (journal != "wal") QueryText("PRAGMA journal_mode=WAL");
+    const bool switched = journal != "wal";
+    if (switched) QueryText("PRAGMA journal_mode=WAL");
     sqlite3_exec(db_, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+    WatchFileContents(switched);  // the switch rewrote the file's header
+  } else {
+    WatchFileContents(false);
   }
 }
 
@@ -66,8 +71,7 @@ std::string Connection::QueryText(const char* sql) {
 
 void Connection::RefuseOpen(const std::string& why) {
   CloseUnrecognised();
-  if (sharing_) sharing_->LeaveMode(network_);
-  sharing_.reset();
+  ReleaseLocks();
   throw TDaoFailure(errFileInUse, "Couldn't use '" + path_ + "'; " + why);
 }
 

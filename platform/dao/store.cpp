@@ -243,16 +243,33 @@ Connection::Connection(const std::string& path, bool readOnly) : path_(path), re
   FileAccess access = AccessOf(path);
   readOnly_ = readOnly || !access.file || !access.folder;
   network_ = InNetworkMode(path);
+  // Made for writing only once the file is known to be ours (JoinSharingMode).
+  sharing_ = LockFile::For(path, false);
+  try {
+    Open(access.folder);
+  } catch (...) {
+    CloseUnrecognised();
+    ReleaseLocks();
+    throw;
+  }
+}
+
+void Connection::Open(bool folderWritable) {
+  const std::string& path = path_;
+  // Held before SQLite reads anything: the log files beside the file are
+  // then this file's (see HoldFileAtPath).
+  HoldFileAtPath();
+  DropLogOfOverwrittenContents();
   // Closing a connection folds its log into the file. An empty log adds
   // nothing (and SQLite then removes the log files it made); one with content
   // is folded only once the file is known to be ours.
   bool holdLog = HasContent(path + "-wal");
   bool immutable = false;
   int rc = readOnly_ ? OpenAndRecognise(ReaderUri(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, holdLog, ReaderVfs())
-                     : OpenAndRecognise(path, SQLITE_OPEN_READWRITE, holdLog);
+                     : OpenAndRecognise(path, SQLITE_OPEN_READWRITE, holdLog, WriterVfs());
   // A reader finds no log's files it may use: none exist (nobody writes the
   // file now), or, in a folder it may not write, none could be made.
-  bool noLogFiles = (rc & 0xFF) == SQLITE_CANTOPEN || (!access.folder && IsSideFileFailure(rc));
+  bool noLogFiles = (rc & 0xFF) == SQLITE_CANTOPEN || (!folderWritable && IsSideFileFailure(rc));
   if (rc != SQLITE_OK && readOnly_ && noLogFiles) {
     // A log with content holds commits the file lacks, which only its index
     // (or a writer rebuilding it) can bring in.
@@ -262,8 +279,8 @@ Connection::Connection(const std::string& path, bool readOnly) : path_(path), re
     }
     // In network mode only a file left in local mode makes a reader look for
     // a log: as below, a writer has to end that mode first.
-    if (network_ && access.folder) RefuseLeftInLocalMode();
-    rc = OpenAndRecognise(ImmutableUri(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, holdLog);
+    if (network_ && folderWritable) RefuseLeftInLocalMode();
+    rc = OpenAndRecognise(ImmutableUri(path), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, holdLog, ReaderVfs());
     immutable = true;
   }
   if (rc != SQLITE_OK) {
@@ -334,6 +351,10 @@ int Connection::OpenAndRecognise(const std::string& name, int flags, bool holdLo
 
 void Connection::CloseUnrecognised() {
   if (db_ == nullptr) return;
+  // An open given up folds nothing into the file (as the last user SQLite
+  // would): the log may hold pages of contents written over meanwhile. An
+  // empty one SQLite removes with the files it made.
+  if (HasContent(path_ + "-wal")) sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
   sqlite3_close_v2(db_);
   db_ = nullptr;
 }
@@ -344,9 +365,9 @@ Connection::~Connection() {
   if (db_ != nullptr) {
     if (depth_ > 0) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     if (!FileInPlace()) FoldLogIntoFileHeld();
-    sqlite3_close_v2(db_);
+    CloseKeepingState();
   }
-  if (sharing_) sharing_->LeaveMode(network_);
+  ReleaseLocks();
 }
 
 std::unique_ptr<Statement> Connection::Prepare(const std::string& sql) {
@@ -379,6 +400,14 @@ void Connection::Exec(const std::string& sql) {
 
 void Connection::Raise(int rc, const std::string& context) {
   std::string message = OrEmpty(sqlite3_errmsg(db_));
+  // A write or read that failed because the file was replaced, moved or
+  // removed under it (SQLite says "read-only" or "disk I/O error") says so.
+  const int primary = rc & 0xFF;
+  if (fileInode_ != 0 && (primary == SQLITE_READONLY || primary == SQLITE_IOERR) && !FileInPlace()) RefuseMoved();
+  // Pages that make no sense, read from contents written over: said as such.
+  if ((primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB || primary == SQLITE_IOERR) && ContentsWrittenOver())
+    RefuseWrittenOver();
+  if (rc == SQLITE_IOERR_VNODE) RefuseChangedUnderReader();
   auto after = [&](const char* prefix) {
     auto p = message.find(prefix);
     return p == std::string::npos ? std::string() : message.substr(p + std::strlen(prefix));

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "platform/dao/catalogue.h"
+#include "platform/dao/locks.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -126,8 +127,13 @@ class Connection {
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
 
-  // Makes a new empty database with its catalogue (3204 when the file exists).
+  // Makes a new empty database with its catalogue (3204 when the file exists;
+  // 3045 while a connection still holds a file that stood at the path).
   static void CreateFile(const std::string& path);
+  // Removes a database file and the files beside it (log, index, journal,
+  // lock file) unless any connection, here or in another process, uses it:
+  // false then, and nothing is removed.
+  static bool RemoveUnusedFile(const std::string& path);
 
   // The case-blind order (NOCASE) of text columns is the class library's
   // case fold. A file records in its header's user version the fold its
@@ -241,6 +247,10 @@ class Connection {
   // per row.
   void CheckFileInPlace();
 
+  // For a private scratch file that nobody else opens: no log, no syncing, a
+  // small page cache, and no watch of its contents.
+  void UseAsScratch();
+
   static void SetBusyTimeout(int milliseconds);  // for every later open
   static int BusyTimeout();
   // Refuses an open that found the file busy past the busy timeout: other
@@ -248,11 +258,28 @@ class Connection {
   [[noreturn]] void RefuseBusy();
 
  private:
+  void Open(bool folderWritable);
   int OpenAndRecognise(const std::string& name, int flags, bool holdLog, const char* vfs = nullptr);
+  void HoldFileAtPath();
+  [[noreturn]] static void RefuseEarlierFileHeld(const std::string& path);
+  void ReleaseLocks();
   void TakeFileIdentity();
   bool FileInPlace() const;
   void FoldLogIntoFileHeld();
   [[noreturn]] void RefuseMoved();
+  [[noreturn]] void RefuseChangedUnderReader();
+  // The file written over in place (contentwatch.cpp).
+  LockFile::FileState StateOfFile() const;
+  void DropLogOfOverwrittenContents();
+  void WatchFileContents(bool restate);
+  void ForgetFileState(bool onlyOfHeldFile = false);
+  bool ContentsWrittenOver();
+  [[noreturn]] void RefuseWrittenOver();
+  void FoldKeepingState(int mode);
+  static int AfterCommit(void* connection, sqlite3* db, const char* name, int pages);
+  void CloseKeepingState();
+  static const char* WriterVfs();
+  void KeepFoldedState(const LockFile::FileState& before, const LockFile::FileState& folded);
   void CloseUnrecognised();
   void JoinSharingMode(bool immutable);
   std::string OtherModeInUse() const;
@@ -281,7 +308,11 @@ class Connection {
   std::uint64_t fileInode_ = 0;
   std::string statPath_;
   const char* StatPath() const { return (statPath_.empty() ? path_ : statPath_).c_str(); }
-  std::shared_ptr<LockFile> sharing_;   // marks this connection's sharing mode
+  std::shared_ptr<LockFile> sharing_;   // marks this connection's sharing mode and file
+  bool inMode_ = false;                 // the sharing mode is joined
+  std::uint64_t heldInode_ = 0;         // the file marked held (LockFile::HoldFile); 0: none
+  bool watchContent_ = false;           // local mode: the file's state is kept and compared
+  bool overwritten_ = false;            // found written over by another program
   sqlite3* db_ = nullptr;
   std::map<std::string, std::unique_ptr<Statement>> cache_;
   struct RecentStatement {

@@ -29,6 +29,10 @@ void Connection::Commit() {
       Rollback();
       RefuseMoved();
     }
+    if (ContentsWrittenOver()) {
+      Rollback();
+      RefuseWrittenOver();
+    }
     Exec("COMMIT");
   } else {
     Exec("RELEASE vt" + std::to_string(depth_ - 1));
@@ -64,6 +68,7 @@ Connection::WriteScope::WriteScope(Connection& c) : c_(c) {
 }
 
 void Connection::WriteScope::Commit() {
+  if (own_ && c_.ContentsWrittenOver()) c_.RefuseWrittenOver();  // rolled back on the way out
   c_.RunCached(own_ ? "COMMIT" : "RELEASE ws");
   done_ = true;
   c_.NoteChange();

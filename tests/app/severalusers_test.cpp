@@ -33,7 +33,7 @@ constexpr const char* kSecondUserVariable = "VANTREL_SECOND_USER";
 // Where the second user finds its ends of the pipes after exec.
 constexpr int kHearFd = 100, kTellFd = 101;
 // The second user's start-up may be slow on a loaded machine.
-constexpr int kStartMs = 60000;
+constexpr int kStartMs = daotest::Child::kWaitMs;
 
 const std::string kHeld = "held by the second user";
 const std::string kPosted = "posted by the second user";
