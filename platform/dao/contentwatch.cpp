@@ -15,6 +15,7 @@
 // holds it, empties the log and keeps the file as it found it.
 
 #include <sqlite3.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -191,26 +192,61 @@ bool WrittenOverSince(const LockFile::FileState& kept, const LockFile::FileState
   return kept.inode == now.inode && kept.writer == 0 && !kept.SameFile(now) && !FoldedSince(kept, now);
 }
 
+
+// Whether the log beside the file holds pages that nobody uses: it has
+// content, and no program that uses SQLite has its shared index open. Each
+// such program holds a read lock on the index's byte 128 (the "dead man
+// switch" of the log's file format) while it has the log open; a log in use
+// there is that program's own, written for the file as it stands now.
+bool LogLeftUnused(const std::string& path) {
+  if (!HasContent(path + "-wal")) return false;
+  const int fd = ::open((path + "-shm").c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return true;
+  struct flock probe {};
+  probe.l_type = F_WRLCK;
+  probe.l_whence = SEEK_SET;
+  probe.l_start = 128;
+  probe.l_len = 1;
+  const bool inUse = ::fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
+  ::close(fd);
+  return !inUse;
+}
+
 }  // namespace
 
 // Before SQLite reads anything: a log left beside contents that were written
-// over since (by nobody who holds the file now) is emptied.
+// over since (by nobody who holds the file now) is emptied. Without such a log
+// nothing of the contents before is left: the file as it is now is the one
+// watched (another program that uses SQLite may have changed it while nobody
+// held it).
 void Connection::DropLogOfOverwrittenContents() {
-  if (network_ || !sharing_->LockState(true)) return;
+  // A reader only compares: it may lack the right to write the lock file.
+  const bool exclusive = !readOnly_;
+  if (network_ || !sharing_->LockState(exclusive)) return;
   LockFile::FileState kept;
   const LockFile::FileState now = StateOfFile();
   if (sharing_->ReadState(kept) && WrittenOverSince(kept, now)) {
-    if (readOnly_ || sharing_->OthersHoldFile(now.inode)) {
-      sharing_->UnlockState(true);
+    const bool heldByOthers = sharing_->OthersHoldFile(now.inode);
+    if (!heldByOthers && !LogLeftUnused(path_)) {
+      if (readOnly_) {
+        keptOutdated_ = true;
+        outdatedKept_ = kept;
+        foundState_ = now;
+      } else {
+        sharing_->WriteState(now);
+      }
+    } else if (readOnly_ || heldByOthers) {
+      sharing_->UnlockState(exclusive);
       throw TDaoFailure(errFileInUse, "Couldn't use '" + path_ +
                                           "'; it was written over by another program while it was open, and the "
                                           "log beside it holds what was there before.  Try again when every user "
                                           "has closed it, or open it once for writing.");
+    } else {
+      (void)!::truncate((path_ + "-wal").c_str(), 0);
+      sharing_->WriteState(now);
     }
-    (void)!::truncate((path_ + "-wal").c_str(), 0);
-    sharing_->WriteState(now);
   }
-  sharing_->UnlockState(true);
+  sharing_->UnlockState(exclusive);
 }
 
 // After joining local mode: the file as it is now is the one watched.
@@ -248,7 +284,12 @@ bool Connection::ContentsWrittenOver() {
   if (!sharing_->LockState(false)) return false;  // a writer is at it, and looks itself
   LockFile::FileState kept;
   const LockFile::FileState now = StateOfFile();
-  const bool haveKept = sharing_->ReadState(kept) && kept.inode == fileInode_;
+  bool haveKept = sharing_->ReadState(kept) && kept.inode == fileInode_;
+  if (keptOutdated_) {
+    // Until a writer keeps a state anew, the file as this reader found it.
+    keptOutdated_ = haveKept && kept.SameFile(outdatedKept_) && kept.writer == outdatedKept_.writer;
+    if (keptOutdated_) kept = foundState_;
+  }
   overwritten_ = haveKept && WrittenOverSince(kept, now);
   sharing_->UnlockState(false);
   // Folded in by another program: kept anew, so that a copy made later is

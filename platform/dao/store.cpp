@@ -70,6 +70,11 @@ std::string QuoteIdentifier(const std::string& name) {
 
 std::string UpperKey(const std::string& name) { return AnsiUpperCase(name); }
 
+bool HasContent(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && st.st_size > 0;
+}
+
 // ---- Statement ------------------------------------------------------------------
 
 Statement::~Statement() { sqlite3_finalize(stmt_); }
@@ -199,11 +204,6 @@ FileAccess AccessOf(const std::string& path) {
   a.file = MayWrite(path) && ::stat(path.c_str(), &st) == 0 && (st.st_mode & 0222) != 0;
   a.folder = MayWrite(FolderOf(path));
   return a;
-}
-
-bool HasContent(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 && st.st_size > 0;
 }
 
 // The file as an SQLite URI with the given parameters. An absolute path gets

@@ -313,6 +313,12 @@ class Connection {
   std::uint64_t heldInode_ = 0;         // the file marked held (LockFile::HoldFile); 0: none
   bool watchContent_ = false;           // local mode: the file's state is kept and compared
   bool overwritten_ = false;            // found written over by another program
+  // A reader that found the kept state out of date with no log to answer for
+  // it (another program changed the file while nobody held it) compares with
+  // the file as it found it instead, until a writer keeps a state anew.
+  bool keptOutdated_ = false;
+  LockFile::FileState outdatedKept_;  // the kept state found out of date
+  LockFile::FileState foundState_;    // the file as this reader found it
   sqlite3* db_ = nullptr;
   std::map<std::string, std::unique_ptr<Statement>> cache_;
   struct RecentStatement {
@@ -340,5 +346,6 @@ class Connection {
 
 std::string QuoteIdentifier(const std::string& name);  // "name" with inner quotes doubled
 std::string UpperKey(const std::string& name);          // key for case-blind name lookups
+bool HasContent(const std::string& path);               // a file that exists and is not empty
 
 }  // namespace dao

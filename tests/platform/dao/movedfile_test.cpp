@@ -330,6 +330,45 @@ TEST_P(MovedFile, AnotherSqliteProgramsFoldIsNoCopy) {
   EXPECT_EQ(People(path_), (std::vector<std::string>{"four:4", "one:1", "three:3", "two:2"}));
 }
 
+// Another program that uses SQLite may change the file while none of ours
+// holds it. Without a log left that nobody uses, that is no copy: readers and
+// writers open it and keep working; a log that program still has open is its
+// own, and a writer arriving meanwhile keeps what it holds.
+TEST_P(MovedFile, AnotherSqliteProgramMayChangeTheFileWhileNobodyHoldsIt) {
+  if (GetParam()) GTEST_SKIP() << "in network mode every commit rewrites the file; the log is local";
+  db_.reset();
+  const auto other = [this](const char* sql) {
+    sqlite3* db = nullptr;
+    EXPECT_EQ(SQLITE_OK, sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr));
+    EXPECT_EQ(SQLITE_OK, sqlite3_exec(db, sql, nullptr, nullptr, nullptr));
+    return db;
+  };
+  sqlite3_close(other("INSERT INTO People (Name, Age) VALUES ('three', 3)"));  // folded and closed
+  {
+    TDatabaseCore reader(path_, false, true, "");
+    EXPECT_EQ(3, reader.OpenRecordset("People", -1)->RecordCount());
+    EXPECT_EQ(3, reader.OpenRecordset("People", -1)->RecordCount()) << "a second look was refused";
+  }
+  // Still open in a process of its own, its last change only in its log,
+  // after a fold of the one before.
+  Child holder([&](Child& c) {
+    sqlite3* held = other(
+        "INSERT INTO People (Name, Age) VALUES ('four', 4); PRAGMA wal_checkpoint(PASSIVE);"
+        "INSERT INTO People (Name, Age) VALUES ('five', 5)");
+    c.Tell('h');
+    c.Hear();
+    sqlite3_close(held);
+    return 0;
+  });
+  ASSERT_EQ('h', holder.Listen());
+  db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
+  EXPECT_EQ(0, ErrorOf([&] { AddPerson("six", 6); }));
+  db_.reset();
+  holder.Say('c');
+  ASSERT_EQ(0, holder.Wait());
+  EXPECT_EQ(People(path_), (std::vector<std::string>{"five:5", "four:4", "one:1", "six:6", "three:3", "two:2"}));
+}
+
 INSTANTIATE_TEST_SUITE_P(BothModes, MovedFile, ::testing::Bool(), daotest::ModeName);
 
 }  // namespace
