@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/classlib/core/atomicfile.h"
 #include "platform/classlib/core/fileutils.h"
 #include "platform/classlib/core/registry.h"
 

@@ -112,7 +112,7 @@ bool KeyHoldsText(TField* key, const std::string& text) {
   }
   if (wwIsNumericType(type)) return key->Text() == text;
   const std::string held = key->Text();
-  return held.size() >= text.size() && AnsiSameText(std::string_view(held).substr(0, text.size()), text);
+  return AnsiStartsText(text, held);
 }
 
 bool SearchTable(TwwTable* table, const std::string& text, int keyIndex) {

@@ -126,9 +126,10 @@ class TwwDBGrid : public TwwCustomDBGrid {
   void KeyPress(char32_t& Key) override;
   void Notification(TComponent* AComponent, TOperation Operation) override;
   std::string CellText(TField* field) override;
-  // Places the control over the current cell; true when the grid is to paint
-  // nothing there.
+  // Whether the current cell's control covers the cell (the grid is to paint
+  // nothing there); a control not yet there is placed soon after.
   bool PaintControlCell(int ACol, int ARow, const TRect& r, TGridDrawState state);
+  void Dispatch(TMessage& message) override;
   // Keys the placed control or a rich edit takes; true when consumed.
   bool ControlKeyDown(WORD& Key, TShiftState Shift, bool afterGrid);
   // Hides the control when its field is no longer a column.
@@ -178,6 +179,9 @@ class TwwDBGrid : public TwwCustomDBGrid {
   void HandCharTo(TCustomEdit* control, char32_t ch);
   TCustomEdit* embedded_ = nullptr;  // not owned: its form owns it
   bool paintingControl_ = false;     // a cell's control is being placed
+  bool placePosted_ = false;         // a placement waits in the queue
+  void PlaceControlSoon();
+  void PlaceControl();
   bool editControlsPrepared_ = false;
   TCustomEdit* richReader_ = nullptr;  // hidden, owned by the grid: reads rich text as plain text
   bool painting_ = false;              // a paint pass runs: mapLists_ holds

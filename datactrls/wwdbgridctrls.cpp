@@ -194,6 +194,12 @@ void TwwDBGrid::Notification(TComponent* AComponent, TOperation Operation) {
 
 // ---- Placing the control --------------------------------------------------------------
 
+namespace {
+// Posted by a paint that found the current cell's control away from the cell
+// (clear of the base grid's own message).
+constexpr UINT kPlaceControl = WM_USER + 0x1F2;
+}  // namespace
+
 bool TwwDBGrid::PaintControlCell(int ACol, int ARow, const TRect& r, TGridDrawState state) {
   if (paintingControl_) return true;
   if (!IsEditable() || ACol != Col() || ARow != Row() || !DataLink()->Active()) return false;
@@ -205,41 +211,74 @@ bool TwwDBGrid::PaintControlCell(int ACol, int ARow, const TRect& r, TGridDrawSt
   }
   embedded_ = control;
   if (!state.Contains(gdSelected)) return false;
-  const bool was = paintingControl_;
+  // A window moved or shown while its parent paints is not painted where it
+  // went (the cell stayed blank): the control is placed from the queue, and
+  // until then the grid paints the cell itself.
+  const bool inPlace = control->Parent() == this && control->Visible() && control->BoundsRect() == r;
+  const TCustomForm* form = GetParentForm();
+  const TWinControl* active = form ? form->ActiveControl() : nullptr;
+  if (control->Parent() == this && active == control) {
+    // The user is typing in it: it only follows the cell.
+    if (!inPlace) PlaceControlSoon();
+    return true;
+  }
+  if (IsCellHighlighted(DataColumn(ACol), DataRow(ARow), state) && active == this) {
+    if (inPlace && control->Text() == CellText(GetField(DataColumn(ACol)))) return true;
+    PlaceControlSoon();
+    return false;
+  }
+  return inPlace;
+}
+
+void TwwDBGrid::PlaceControlSoon() {
+  if (placePosted_) return;
+  placePosted_ = true;
+  PostMessage(this, kPlaceControl);
+}
+
+void TwwDBGrid::Dispatch(TMessage& message) {
+  if (message.Msg != kPlaceControl) {
+    TwwCustomDBGrid::Dispatch(message);
+    return;
+  }
+  placePosted_ = false;
+  PlaceControl();
+}
+
+// What a paint asked for, if the cell is still the current one with that control.
+void TwwDBGrid::PlaceControl() {
+  if (!embedded_ || !IsEditable() || !DataLink()->Active() || embedded_ != CellControl(Col(), Row()))
+    return;
+  const TRect r = CellRect(Col(), Row());
+  if (IsRectEmpty(r)) return;
+  TCustomEdit* control = embedded_;
+  const TCustomForm* form = GetParentForm();
+  const TWinControl* active = form ? form->ActiveControl() : nullptr;
+  const bool wasPainting = paintingControl_;
   paintingControl_ = true;
   struct Restore {
     bool& flag;
     bool value;
     ~Restore() { flag = value; }
-  } restore{paintingControl_, was};
-  const TCustomForm* form = GetParentForm();
-  const TWinControl* active = form ? form->ActiveControl() : nullptr;
+  } restore{paintingControl_, wasPainting};
   if (control->Parent() == this && active == control) {
-    // The user is typing in it: it only follows the cell.
     if (control->BoundsRect() != r) control->SetBoundsRect(r);
-    return true;
+    return;
   }
-  if (IsCellHighlighted(DataColumn(ACol), DataRow(ARow), state) && active == this) {
-    const std::string text = CellText(GetField(DataColumn(ACol)));
-    if (control->Text() != text) {
-      control->SetText(text);
-      control->SetModified(false);
-    }
-    if (control->BoundsRect() != r) control->SetBoundsRect(r);
-    control->SetParent(this);
-    if (control->Visible()) control->BringToFront();
-    else control->Show();
-    if (Options().Contains(dgAlwaysShowEditor)) {
-      control->SetFocus();
-      control->SelectAll();
-    }
-    return true;
+  if (active != this) return;
+  const std::string text = CellText(GetField(DataColumn(Col())));
+  if (control->Text() != text) {
+    control->SetText(text);
+    control->SetModified(false);
   }
-  if (control->Visible() && control->BoundsRect() == r) {
-    control->BringToFront();
-    return true;
+  if (control->BoundsRect() != r) control->SetBoundsRect(r);
+  control->SetParent(this);
+  if (control->Visible()) control->BringToFront();
+  else control->Show();
+  if (Options().Contains(dgAlwaysShowEditor)) {
+    control->SetFocus();
+    control->SelectAll();
   }
-  return false;
 }
 
 void TwwDBGrid::DropStaleControl() {

@@ -25,7 +25,7 @@ PUBLISHED(TwwDBGrid) {
   PROP_BOOL(Ctl3D, Ctl3D, SetCtl3D, true);
   PROP_OBJ(Selected, Selected, SetSelected);
   PROP_SET(MemoAttributes, MemoAttributes, SetMemoAttributes, (TwwMemoAttributes{mSizeable, mWordWrap}));
-  PROP_INT(TitleColor, TitleColor, SetTitleColor, clBtnFace);
+  PROP_COLOR(TitleColor, TitleColor, SetTitleColor, clBtnFace);
   PROP_INT(FixedCols, FixedCols, SetFixedCols, 0);
   PROP_BOOL(ShowHorzScrollBar, ShowHorzScrollBar, SetShowHorzScrollBar, true);
   PROP_BOOL(ShowVertScrollBar, ShowVertScrollBar, SetShowVertScrollBar, true);

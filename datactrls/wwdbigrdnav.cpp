@@ -290,7 +290,8 @@ void TwwCustomDBGrid::TakeFocus() {
 void TwwCustomDBGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
   TakeFocus();
   const TGridCoord cell = MouseCoord(X, Y);
-  const bool dataCell = dataLink_->Active() && cell.Y >= titleOffset_ && cell.X >= indicatorOffset_;
+  // A record's indicator cell chooses the record too (the column stays).
+  const bool dataCell = dataLink_->Active() && cell.Y >= titleOffset_ && cell.X >= 0;
   if (!dataCell || Button != mbLeft || Shift.Contains(ssDouble)) {
     TCustomGrid::MouseDown(Button, Shift, X, Y);
     return;

@@ -20,16 +20,8 @@ std::string DateText(TField* field) {
   }
 }
 
-// Upper case for comparing without regard to case. Runs for every record:
-// plain ASCII text, the usual case, takes the short road.
 std::string CaseFolded(const std::string& text, bool caseSensitive) {
-  if (caseSensitive) return text;
-  for (char c : text)
-    if (static_cast<unsigned char>(c) >= 0x80) return AnsiUpperCase(text);
-  std::string folded = text;
-  for (char& c : folded)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return folded;
+  return caseSensitive ? text : wwUpperCaseFolded(text);
 }
 
 bool StartsWith(const std::string& text, const std::string& piece) { return text.compare(0, piece.size(), piece) == 0; }

@@ -7,6 +7,7 @@
 #include "datactrls/wwstr.h"
 #include "datactrls/wwtable.h"
 #include "platform/classlib/controls/messages.h"
+#include "platform/classlib/core/atomicfile.h"
 #include "platform/classlib/core/fileutils.h"
 #include "platform/classlib/core/format.h"
 #include "platform/classlib/core/strings.h"

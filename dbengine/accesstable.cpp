@@ -1006,23 +1006,29 @@ void TAccessTable::PrepareReplayedChange(int value) {
   if (value == 1) LockCurrentRecord();
 }
 
-void TAccessTable::InsertRecord(int, std::uint8_t* buffer) {
-  keyCacheValid_ = false;
-  Recordset->AddNew();
-  DaoCheck(Recordset->Status);
+// Storing clears the fields' blank and changed flags. A refused addition or
+// change gives the buffer back as it came (an addition is also cancelled
+// whole): the record still reads as typed, an empty date empty rather than a
+// date of nothing, and the corrected post writes every value.
+void TAccessTable::StoreAndUpdate(std::uint8_t* buffer, bool adding) {
   SetRecordBuffer(buffer);
-  // Storing clears the fields' changed flags; a refused addition is cancelled
-  // whole, so the flags come back for the corrected post to write every value.
-  std::vector<std::uint8_t> before(buffer, buffer + GetRecordBufferSize());
+  const std::vector<std::uint8_t> before(buffer, buffer + GetRecordBufferSize());
   try {
     StoreRecordBuffer();
     Recordset->Update();
     DaoCheck(Recordset->Status);
   } catch (...) {
-    Recordset->CancelUpdate();
+    if (adding) Recordset->CancelUpdate();
     std::memcpy(buffer, before.data(), before.size());
     throw;
   }
+}
+
+void TAccessTable::InsertRecord(int, std::uint8_t* buffer) {
+  keyCacheValid_ = false;
+  Recordset->AddNew();
+  DaoCheck(Recordset->Status);
+  StoreAndUpdate(buffer, true);
   std::uint8_t bookmark[kAccessBookmarkSize] = {};
   Variant last = Recordset->LastModified();
   DaoCheck(Recordset->Status);
@@ -1049,10 +1055,7 @@ void TAccessTable::ModifyRecord(std::uint8_t* buffer, int freeLock) {
   // re-reading the whole record after the post only for its key is spared.
   if (ChangesKey(buffer)) keyCacheValid_ = false;
   CheckExactPosition();
-  SetRecordBuffer(buffer);
-  StoreRecordBuffer();
-  Recordset->Update();
-  DaoCheck(Recordset->Status);
+  StoreAndUpdate(buffer, false);
   EditPending = false;
   if (freeLock == 0) LockCurrentRecord();
 }

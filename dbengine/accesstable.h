@@ -173,6 +173,9 @@ class TAccessTable : public TAccessBaseTable {
   // anything written to a record.
   bool loadedDecided_ = false;
   bool StoreRecordBuffer();
+  // StoreRecordBuffer and the recordset's Update; a failure leaves the buffer
+  // as it was (and cancels an addition).
+  void StoreAndUpdate(std::uint8_t* buffer, bool adding);
   void StoreBlobField(TFieldCacheItem* item, std::uint16_t fieldNumber, std::int16_t daoType,
                       TDAOField* field);
   void AfterMove();

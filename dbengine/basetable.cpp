@@ -29,8 +29,9 @@ T Load(const void* p) {
 
 // Texts read up to their first NUL, over at most `length` bytes, compared a
 // byte at a time; without regard to case in the database's own case-blind
-// order (CompareFoldedText), so that a case-blind filter, range or key
-// finds what a case-blind index finds, and where it finds it.
+// order (CompareFoldedText: every case pair of Unicode's simple folding), so
+// that a case-blind filter, range or key finds what a case-blind index finds,
+// and where it finds it.
 int CompareTexts(const char* a, const char* b, std::size_t length, bool caseInsensitive) {
   const std::string_view x(a, strnlen(a, length)), y(b, strnlen(b, length));
   if (caseInsensitive) return CompareFoldedText(x, y);
@@ -460,7 +461,12 @@ void TBaseTable::GetCurrentRecord(int lock, std::uint8_t* buffer, TRecordProps* 
         std::vector<std::uint8_t> bookmark(GetBookmarkSize(), 0);
         GetBookmark(bookmark.data());
         GetRecordAtBookmark(bookmark.data(), buffer, lock);
-        RecordPassesRangeAndFilters(buffer);
+        // A locking read starts an edit of the record the caller stands on:
+        // it stays there even when another user's change has taken the record
+        // out of the range or the filters since, so that what the user types
+        // goes to that record (and no other); the view leaves it after the
+        // post, as after a change of the user's own.
+        if (lock != 1) RecordPassesRangeAndFilters(buffer);
       } catch (const EMorvaEngineError&) {
         if (reread) {
           CursorState = curstate::JustOpened;

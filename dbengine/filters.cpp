@@ -7,6 +7,7 @@
 #include "dbengine/basetable.h"
 #include "dbengine/enginetext.h"
 #include "dbengine/filtertext.h"
+#include "platform/classlib/core/strutils.h"
 
 IMPLEMENT_CLASS(TFilterListItem, TObject)
 
@@ -309,6 +310,20 @@ int TFilterListItem::CompareValues(TFilterValue& a, TFilterValue& b, std::uint16
                                    bool caseInsensitive) {
   std::uint16_t length = partialLength != 0 ? partialLength : a.Length;
   length = std::min<std::uint16_t>(length, sizeof a.Data - 1);
+  if (partialLength != 0 && caseInsensitive && a.FieldType == fldtype::ZString && b.FieldType == fldtype::ZString) {
+    // The start of the record's text against the constant's first bytes,
+    // both folded: a fold may change a character's length (the Kelvin sign
+    // folds to "k"), so the start that answers is as long as the constant's
+    // part once folded, not as many bytes of the record's text.
+    const std::size_t whole = std::max<std::size_t>(a.Length, length);
+    ZeroUpTo(a, whole + 1);
+    ZeroUpTo(b, length + 1u);
+    const auto text = [](const TFilterValue& v, std::size_t bytes) {
+      const char* data = reinterpret_cast<const char*>(v.Data);
+      return std::string_view(data, strnlen(data, std::min(bytes, sizeof v.Data - 1)));
+    };
+    return AnsiCompareTextStart(text(a, whole), text(b, length));
+  }
   if (a.FieldType == b.FieldType) {
     ZeroUpTo(a, length + 1u);
     ZeroUpTo(b, length + 1u);

@@ -1,13 +1,11 @@
 #include "dbengine/filtersql.h"
 
 #include <algorithm>
-#include <bitset>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <limits>
-#include <map>
 #include <optional>
 #include <vector>
 
@@ -115,38 +113,6 @@ std::string WithNulls(const std::string& column, const std::string& condition, b
   return nullHolds ? "(" + condition + " OR " + column + " IS NULL)" : condition;
 }
 
-// The characters that fold as `c` does (AnsiFoldCase), `c` among them, in
-// code point order. Letters outside ASCII are looked up among the characters
-// of the basic plane grouped by their fold, once. Only groups of more than one
-// character are made (a few hundred): a character goes into one when it
-// folds to another or another folds to it; the rest have no other case.
-std::u32string CaseVariants(char32_t c) {
-  static const std::map<char32_t, std::u32string> kByFold = [] {
-    const auto eachOfThePlane = [](auto&& take) {
-      for (char32_t x = 0x80; x < 0x10000; ++x)
-        if (x < 0xD800 || x > 0xDFFF) take(x, UnicodeFold(x));
-    };
-    std::bitset<0x10000> foldedTo;
-    eachOfThePlane([&](char32_t x, char32_t folded) {
-      if (folded != x && folded < foldedTo.size()) foldedTo.set(folded);
-    });
-    std::map<char32_t, std::u32string> groups;
-    eachOfThePlane([&](char32_t x, char32_t folded) {
-      if (folded != x || foldedTo[x]) groups[folded] += x;
-    });
-    // A character may fold to one that folds on to a third.
-    std::erase_if(groups, [](const auto& group) { return group.second.size() == 1; });
-    return groups;
-  }();
-  if (c < 0x80) {
-    if (c >= 'A' && c <= 'Z') return {c, char32_t(c + 32)};
-    if (c >= 'a' && c <= 'z') return {char32_t(c - 32), c};
-    return {c};
-  }
-  auto group = kByFold.find(UnicodeFold(c));
-  return group != kByFold.end() && group->second.find(c) != std::u32string::npos ? group->second : std::u32string{c};
-}
-
 // A GLOB pattern matching the well-formed `text` character for character,
 // in any case when `anyCase`; `prefix` lets anything follow. A pattern reads
 // a text as characters up to its first NUL, as the engine reads up to it.
@@ -154,7 +120,7 @@ std::string GlobPattern(const std::string& text, bool anyCase, bool prefix) {
   std::string out;
   for (std::size_t at = 0; at < text.size();) {
     const char32_t c = Utf8Decode(text, at);
-    const std::u32string variants = anyCase ? CaseVariants(c) : std::u32string{c};
+    const std::u32string variants = anyCase ? UnicodeCaseVariants(c) : std::u32string{c};
     if (variants.size() > 1 || c == '*' || c == '?' || c == '[') {
       out += '[';
       for (char32_t v : variants) Utf8Append(out, v);
@@ -343,6 +309,15 @@ std::optional<std::string> NumberSql(const std::string& ref, const NumberReading
   answering.push_back({std::nullopt, reading.exact.from});
   answering.push_back({reading.exact.to, std::nullopt});
   return StretchesSql(ref, std::move(answering), nullHolds, reading.exact);
+}
+
+// Whether the text is ASCII and no character beyond ASCII folds as one of
+// its letters does (as the Kelvin sign folds to "k" and the long s to "s").
+bool FoldsWithinAscii(const std::string& text) {
+  return std::all_of(text.begin(), text.end(), [](char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return b < 0x80 && UnicodeCaseVariants(b).back() < 0x80;
+  });
 }
 
 // A text's start up to its first byte beyond ASCII.
@@ -545,13 +520,14 @@ class Translator {
     if (prefix) text.resize(partialLength);
     const bool nullHolds = Holds(op, text.empty() ? 0 : -1);
     const std::string cut = OverRoom(ref, column.length);
-    if (anyCase && !IsAscii(text)) {
-      // The case variants of a letter of another script lie apart in any
-      // byte order: a pattern of them, which reads characters. It pre-selects
-      // only: a stored sequence no character stands for may read as one of
-      // them there (a longer form of it), never as another character. A
-      // pattern needs a well-formed constant; otherwise only ASCII, which
-      // nothing else folds to, narrows by the constant's ASCII start.
+    if (anyCase && !FoldsWithinAscii(text)) {
+      // The case variants of a letter of another script (or of "k" and "s",
+      // which letters beyond ASCII fold to) lie apart in any byte order: a
+      // pattern of them, which reads characters. It pre-selects only: a
+      // stored sequence no character stands for may read as one of them
+      // there (a longer form of it), never as another character. A pattern
+      // needs a well-formed constant; otherwise the constant's ASCII start
+      // narrows.
       // A pattern reads stray continuation bytes as part of the character
       // before them, where the engine's start of text ends at that
       // character's last byte: a start's last character, when not ASCII,
@@ -572,8 +548,8 @@ class Translator {
       return WithNulls(ref, "(" + match + " OR " + ref + " >= X'')", nullHolds);
     }
     // A whole text equal or not: one comparison in the engine's own order of
-    // texts (up to the first NUL, ASCII letters folded when `anyCase`), which
-    // the connection provides.
+    // texts (up to the first NUL, ASCII letters folded when `anyCase`: no
+    // other letter folds as the constant's do), which the connection provides.
     if (!prefix && (op == filterop::Equal || op == filterop::NotEqual)) {
       const std::string constant = TextLiteral(text) + (anyCase ? " COLLATE ZSTRING_ANYCASE" : " COLLATE ZSTRING");
       // A blob is never equal to a text in SQL, and the engine reads one

@@ -10,6 +10,7 @@
 #include "datactrls/wwfltdlg.h"
 #include "datactrls/wwsavedfilters.h"
 #include "fuzz/fuzz_input.h"
+#include "platform/classlib/core/atomicfile.h"
 #include "platform/classlib/core/fileutils.h"
 #include "platform/classlib/core/strings.h"
 #include "platform/classlib/dialogs/dialogs.h"

@@ -1,5 +1,7 @@
 #include "winctrls/colcombo.h"
 
+#include "platform/classlib/menus/menus.h"
+
 IMPLEMENT_CLASS(TCustomColorComboBox, TCustomComboBox)
 IMPLEMENT_CLASS(TColorComboBox, TCustomColorComboBox)
 
@@ -84,7 +86,35 @@ void TCustomColorComboBox::SetPictureWidth(int value) {
 
 void TCustomColorComboBox::Loaded() {
   TCustomComboBox::Loaded();
+  if (parentCtl3D_) SetParentCtl3D(true);
   if (!ComponentState().Contains(csDesigning)) BuildColorList();
+}
+
+// ---- The frame -----------------------------------------------------------------
+
+void TCustomColorComboBox::FillCreateParams(TCreateParams& params) {
+  TCustomComboBox::FillCreateParams(params);
+  if (ctl3D_) return;
+  params.ExStyle &= ~WS_EX_CLIENTEDGE;
+  params.Style |= WS_BORDER;
+}
+
+void TCustomColorComboBox::Ctl3DChanged(bool value) {
+  if (value == ctl3D_) return;
+  ctl3D_ = value;
+  if (HandleAllocated()) RecreateWnd();
+}
+
+void TCustomColorComboBox::SetCtl3D(bool value) {
+  parentCtl3D_ = false;
+  Ctl3DChanged(value);
+}
+
+void TCustomColorComboBox::SetParentCtl3D(bool value) {
+  parentCtl3D_ = value;
+  // Only some parents (a grid) have a Ctl3D of their own to give.
+  if (value && Parent() && IsPublishedProp(Parent(), "Ctl3D"))
+    Ctl3DChanged(GetOrdProp(Parent(), "Ctl3D") != 0);
 }
 
 void TCustomColorComboBox::Change() {
@@ -119,6 +149,19 @@ void TCustomColorComboBox::DrawItem(int Index, const TRect& Rect, TOwnerDrawStat
 }
 
 PUBLISHED(TCustomColorComboBox) {
-  PROP_INT(SelectedColor, SelectedColor, SetSelectedColor, clBlack);
+  PROP_COLOR(SelectedColor, SelectedColor, SetSelectedColor, clBlack);
   PROP_INT(PictureWidth, PictureWidth, SetPictureWidth, 32);
+  PROP_EVENT(OnGetColorNum);
+  PROP_EVENT(OnGetColor);
+  // The frame: stored only where it is not the parent's.
+  PROP_BOOL(Ctl3D, Ctl3D, SetCtl3D, true)
+      .Stored(std::function<bool(TObject*)>(
+          [](TObject* o) { return !static_cast<TCustomColorComboBox*>(o)->ParentCtl3D(); }));
+  PROP_BOOL(ParentCtl3D, ParentCtl3D, SetParentCtl3D, true);
+  PROP_ENUM(DragMode, DragMode, SetDragMode, dmManual);
+  PROP_INT(DragCursor, DragCursor, SetDragCursor, crDrag);
+  PROP_POPUP_MENU();
+  PROP_EVENT(OnDragDrop);
+  PROP_EVENT(OnDragOver);
+  PROP_EVENT(OnEndDrag);
 }

@@ -25,6 +25,13 @@ class TCustomColorComboBox : public TCustomComboBox {
   int PictureWidth() const { return pictureWidth_ < 0 ? 32 : pictureWidth_; }
   void SetPictureWidth(int value);
 
+  // Without Ctl3D the box has a flat frame; with ParentCtl3D it takes its
+  // parent's Ctl3D, where the parent has one. Setting Ctl3D ends ParentCtl3D.
+  bool Ctl3D() const { return ctl3D_; }
+  void SetCtl3D(bool value);
+  bool ParentCtl3D() const { return parentCtl3D_; }
+  void SetParentCtl3D(bool value);
+
   virtual int GetColorCount();
   // Entries past the basic table start black with no name, for OnGetColor to fill.
   virtual void GetColorInfo(int Index, TColor& Color, std::string& Name);
@@ -35,14 +42,19 @@ class TCustomColorComboBox : public TCustomComboBox {
 
  protected:
   void Loaded() override;
+  void FillCreateParams(TCreateParams& params) override;
   void DrawItem(int Index, const TRect& Rect, TOwnerDrawState State) override;
   void Change() override;
 
  private:
   int FindColor(TColor value);
 
+  void Ctl3DChanged(bool value);
+
   int pictureWidth_ = 32;
   TColor selectedColor_ = clBlack;
+  bool ctl3D_ = true;
+  bool parentCtl3D_ = true;
 };
 
 class TColorComboBox : public TCustomColorComboBox {

@@ -260,7 +260,7 @@ TCoolMenu::~TCoolMenu() {
   // Menus and items still alive lose their hooks, which point here.
   for (TCoolMenuItem* item : items_)
     if (item->drawn_ && item->IsLinked()) DrawItem(item, false);
-  for (TMenu* m : std::vector<TMenu*>(hooked_)) Unhook(m);
+  for (const auto& [m, id] : std::vector(hooked_)) Unhook(m);
   for (TCoolMenuItem* item : std::vector<TCoolMenuItem*>(items_)) item->coolMenu_ = nullptr;
 }
 
@@ -301,14 +301,20 @@ TCoolMenuItem* TCoolMenu::ItemOf(const TMenuItem* menuItem) const {
   return nullptr;
 }
 
+// Another component may hook the same menu: each takes its turn in the
+// menu's chain of hooks and hands on what it does not answer.
 void TCoolMenu::Hook(TMenu* menu) {
-  if (std::find(hooked_.begin(), hooked_.end(), menu) != hooked_.end()) return;
-  hooked_.push_back(menu);
+  if (std::any_of(hooked_.begin(), hooked_.end(), [menu](const auto& h) { return h.first == menu; }))
+    return;
   menu->FreeNotification(this);
-  menu->SetPopupHooks([this](TMenuItem* parent) { PopupOpening(parent); },
-                      [this](TMenuItem* mi) { ItemSelected(mi); },
-                      [this](TMenuItem* mi) { HelpRequested(mi); }, [this] { PopupClosed(); });
-  menu->SetMenuCharHook([this](TMenuItem* parent, char32_t ch) { return MenuChar(parent, ch); });
+  const int id = menu->AddMenuHooks({
+      [this](TMenuItem* parent) { PopupOpening(parent); },
+      [this](TMenuItem* mi) { return ItemSelected(mi); },
+      [this](TMenuItem* mi) { return HelpRequested(mi); },
+      [this] { PopupClosed(); },
+      [this](TMenuItem* parent, char32_t ch) { return MenuChar(parent, ch); },
+  });
+  hooked_.emplace_back(menu, id);
 }
 
 // The first item of the popup whose caption's mnemonic (its first letter
@@ -367,14 +373,15 @@ void TCoolMenu::PopupOpening(TMenuItem* parent) {
   if (OnPopup) OnPopup(this, parent, parent->Parent() ? parent->MenuIndex() : 0);
 }
 
-void TCoolMenu::ItemSelected(TMenuItem* mi) {
+bool TCoolMenu::ItemSelected(TMenuItem* mi) {
   for (TCoolMenuItem* item : items_)
     if (item->IsLinked() && item->menuItem_ == mi) {
       // The status line shows a popup menu item's hint as it stands.
       if (dynamic_cast<TPopupMenu*>(item->menu_) && Application) Application->SetHint(mi->Hint());
       if (OnItemSelect) OnItemSelect(this, mi->Parent(), mi->Command());
-      return;
+      return true;
     }
+  return false;
 }
 
 bool TCoolMenu::DescribesPopupMenu(const TMenu* menu) const {
@@ -383,13 +390,14 @@ bool TCoolMenu::DescribesPopupMenu(const TMenu* menu) const {
                      [menu](const TCoolMenuItem* i) { return i->IsLinked() && i->menu_ == menu; });
 }
 
-void TCoolMenu::HelpRequested(TMenuItem* mi) {
-  if (!DescribesPopupMenu(mi->GetParentMenu())) return;
+bool TCoolMenu::HelpRequested(TMenuItem* mi) {
+  if (!DescribesPopupMenu(mi->GetParentMenu())) return false;
   // The item's help context, else the nearest one of the items it lies under.
   int context = 0;
   for (const TMenuItem* i = mi; i && !context; i = i->Parent()) context = i->HelpContext();
   // Forms here have no help button: the topic is shown, not a pop-up of it.
   if (Screen && Screen->ActiveForm() && Application) Application->HelpContext(context);
+  return true;
 }
 
 void TCoolMenu::PopupClosed() {
@@ -399,18 +407,22 @@ void TCoolMenu::PopupClosed() {
 }
 
 void TCoolMenu::Unhook(TMenu* menu) {
-  const auto it = std::find(hooked_.begin(), hooked_.end(), menu);
+  const auto it =
+      std::find_if(hooked_.begin(), hooked_.end(), [menu](const auto& h) { return h.first == menu; });
   if (it == hooked_.end()) return;
+  const int id = it->second;
   hooked_.erase(it);
   menu->RemoveFreeNotification(this);
-  menu->SetPopupHooks(nullptr, nullptr);
-  menu->SetMenuCharHook(nullptr);
+  menu->RemoveMenuHooks(id);
 }
 
 void TCoolMenu::Notification(TComponent* AComponent, TOperation Operation) {
   TComponent::Notification(AComponent, Operation);
   if (Operation != opRemove) return;
-  hooked_.erase(std::remove(hooked_.begin(), hooked_.end(), AComponent), hooked_.end());
+  // A menu being freed takes its hooks with it.
+  hooked_.erase(std::remove_if(hooked_.begin(), hooked_.end(),
+                               [AComponent](const auto& h) { return h.first == AComponent; }),
+                hooked_.end());
   // The pictures already handed out stay; only the link goes.
   if (AComponent == images_) images_ = nullptr;
   if (AComponent == disabledImages_) disabledImages_ = nullptr;
@@ -865,9 +877,9 @@ PUBLISHED(TCoolMenuBar) {
   PROP_STR(Caption, Caption, Caption, "");
   PROP_INT(Size, Size, Size, 11);
   PROP_INT(Space, Space, Space, 0);
-  PROP_INT(BackFrom, BackFrom, BackFrom, clBlack);
-  PROP_INT(BackTo, BackTo, BackTo, clBlue);
-  PROP_INT(Fore, Fore, Fore, clWhite);
+  PROP_COLOR(BackFrom, BackFrom, BackFrom, clBlack);
+  PROP_COLOR(BackTo, BackTo, BackTo, clBlue);
+  PROP_COLOR(Fore, Fore, Fore, clWhite);
   PROP_BOOL(IsSerif, IsSerif, IsSerif, true);
   PROP_BOOL(IsGradient, IsGradient, IsGradient, false);
   PROP_BOOL(IsSeparator, IsSeparator, IsSeparator, true);
@@ -876,8 +888,8 @@ PUBLISHED(TCoolMenuBar) {
 
 PUBLISHED(TShadowText) {
   PROP_BOOL(Active, Active, Active, false);
-  PROP_INT(ShadowColor, ShadowColor, ShadowColor, clBtnHighlight);
-  PROP_INT(SelShadowColor, SelShadowColor, SelShadowColor, clBtnHighlight);
+  PROP_COLOR(ShadowColor, ShadowColor, ShadowColor, clBtnHighlight);
+  PROP_COLOR(SelShadowColor, SelShadowColor, SelShadowColor, clBtnHighlight);
   PROP_INT(ShadowSize, ShadowSize, ShadowSize, 1);
   PROP_INT(SelShadowSize, SelShadowSize, SelShadowSize, 1);
   PROP_ENUM(ShadowPos, ShadowPos, ShadowPos, spLeftTop);
@@ -907,16 +919,16 @@ PUBLISHED(TCoolMenuItem) {
   PROP_OBJ(MenuItem, MenuItem, SetMenuItem);
   PROP_OBJ(Picture, Picture, AssignPicture);
   PROP_OBJ(DisabledPicture, DisabledPicture, AssignDisabledPicture);
-  PROP_INT(TrColor, GetTrColor, SetTrColor, clNone);
+  PROP_COLOR(TrColor, GetTrColor, SetTrColor, clNone);
   PROP_ENUM(TextAlign, TextAlign, SetTextAlign, alRight);
   PROP_INT(CustomImgSize, ImgSize, SetImgSize, 16);
   PROP_STR(SeparatorText, SepText, SetSepText, "");
   PROP_INT(ImageIndex, ImageIndex, SetImageIndex, 0).NoDefault();
   PROP_OBJ(Font, Font, SetFont);
   PROP_OBJ(Menu, Menu, SetMenu);
-  PROP_INT(SelColor, SelColor, SelColor, clHighlight);
-  PROP_INT(SelTextColor, SelTextColor, SelTextColor, clHighlightText);
-  PROP_INT(NormColor, NormColor, NormColor, clMenu);
+  PROP_COLOR(SelColor, SelColor, SelColor, clHighlight);
+  PROP_COLOR(SelTextColor, SelTextColor, SelTextColor, clHighlightText);
+  PROP_COLOR(NormColor, NormColor, NormColor, clMenu);
   PROP_SET(Options, Options, SetOptions, Class::kDefaultOptions);
   PROP_ENUM(BevelInner, BevelInner, BevelInner, bvNone);
   PROP_ENUM(BevelOuter, BevelOuter, BevelOuter, bvNone);

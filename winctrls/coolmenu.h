@@ -248,8 +248,11 @@ class TCoolMenu : public TComponent {
   void MeasureOne(TCoolMenuItem* item, TCanvas* canvas, int& width, int& height);
   static bool ShownIn(const TCoolMenuItem* item, const TMenuItem* popup);
   void PopupOpening(TMenuItem* parent);
-  void ItemSelected(TMenuItem* mi);
-  void HelpRequested(TMenuItem* mi);
+  // True when the item is one of those described here (the ones before in
+  // the menu's chain of hooks are then not asked).
+  bool ItemSelected(TMenuItem* mi);
+  // True when the item's menu is a popup menu with items described here.
+  bool HelpRequested(TMenuItem* mi);
   void PopupClosed();
   TMenuItem* MenuChar(TMenuItem* parent, char32_t ch) const;
   bool DescribesPopupMenu(const TMenu* menu) const;
@@ -268,7 +271,8 @@ class TCoolMenu : public TComponent {
   std::unique_ptr<TCoolMenuBar> menuBar_;
   std::unique_ptr<TBitmap> wallpaper_, selWallpaper_, bar_;
   std::vector<TCoolMenuItem*> items_;
-  std::vector<TMenu*> hooked_;
+  // The menus hooked, with the id of their hooks.
+  std::vector<std::pair<TMenu*, int>> hooked_;
   TCustomImageList* images_ = nullptr;
   TCustomImageList* disabledImages_ = nullptr;
   friend class TCoolMenuItem;

@@ -339,13 +339,13 @@ PUBLISHED(TExtGlyphs) {
   PROP_INT(NumGlyphs, NumGlyphs, SetNumGlyphs, 0);
   PROP_ENUM(Position, Position, SetPosition, glPosLeft);
   PROP_INT(Spacing, Spacing, SetSpacing, 5);
-  PROP_INT(TransparentColor, TransparentColor, SetTransparentColor, clFuchsia);
+  PROP_COLOR(TransparentColor, TransparentColor, SetTransparentColor, clFuchsia);
 }
 
 PUBLISHED(TExtHottrack) {
   PROP_BOOL(Enabled, Enabled, SetEnabled, false);
-  PROP_INT(TabActiveColor, TabActiveColor, SetTabActiveColor, clHighlight);
-  PROP_INT(TabInactiveColor, TabInactiveColor, SetTabInactiveColor, clHighlight);
+  PROP_COLOR(TabActiveColor, TabActiveColor, SetTabActiveColor, clHighlight);
+  PROP_COLOR(TabInactiveColor, TabInactiveColor, SetTabInactiveColor, clHighlight);
 }
 
 // The owned hot tracking and glyphs are edited through their own properties.
@@ -353,12 +353,12 @@ PUBLISHED(TExtHottrack) {
 // side it is on), written always, as the strips of the program set them.
 PUBLISHED(TExtTabControl) {
   P.Obj("Hottrack", &Class::Hottrack, nullptr);
-  PROP_INT(TabActiveColor, TabActiveColor, SetTabActiveColor, clBtnFace);
+  PROP_COLOR(TabActiveColor, TabActiveColor, SetTabActiveColor, clBtnFace);
   PROP_OBJ(TabActiveFont, TabActiveFont, SetTabActiveFont);
   P.Obj("TabGlyphs", &Class::TabGlyphs, nullptr);
   PROP_INT(TabHeight, TabHeight, SetTabHeight, 0).NoDefault();
   PROP_OBJ(TabHints, TabHints, SetTabHints);
-  PROP_INT(TabInactiveColor, TabInactiveColor, SetTabInactiveColor, RGB(160, 160, 164));
+  PROP_COLOR(TabInactiveColor, TabInactiveColor, SetTabInactiveColor, RGB(160, 160, 164));
   PROP_OBJ(TabInactiveFont, TabInactiveFont, SetTabInactiveFont);
   PROP_ENUM(TabPosition, TabPosition, SetTabPosition, tabPosTop);
   PROP_ENUM(TabStyle, TabStyle, SetTabStyle, tabStDefault);

@@ -4,6 +4,7 @@
 
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/graphics/drawing.h"
+#include "platform/classlib/menus/menus.h"
 
 IMPLEMENT_CLASS(TDock97, TCustomControl)
 IMPLEMENT_CLASS(TFloatParent, TWinControl)
@@ -273,5 +274,6 @@ PUBLISHED(TDock97) {
   PROP_OBJ(Background, Background, SetBackground);
   PROP_BOOL(BackgroundTransparent, BackgroundTransparent, SetBackgroundTransparent, false);
   PROP_DEFAULT(Color, clBtnFace);
+  PROP_POPUP_MENU();
   PROP_EVENT(OnInsertRemoveBar);
 }

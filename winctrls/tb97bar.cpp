@@ -6,6 +6,7 @@
 
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/graphics/drawing.h"
+#include "platform/classlib/menus/menus.h"
 #include "winctrls/tb97drag.h"
 
 using namespace tb97;
@@ -354,10 +355,12 @@ void TToolbarSep97::MouseDown(TMouseButton Button, TShiftState Shift, int X, int
 PUBLISHED(TToolWindow97) {
   PROP_BOOL(CanDockLeftRight, CanDockLeftRight, SetCanDockLeftRight, true);
   PROP_OBJ(DefaultDock, DefaultDock, SetDefaultDock);
+  PROP_OBJ(DockedTo, DockedTo, SetDockedTo);
   PROP_BOOL(CloseButton, CloseButton, SetCloseButton, true);
   PROP_INT(DockRow, DockRow, SetDockRow, 0);
   PROP_INT(DockPos, DockPos, SetDockPos, -1);
   PROP_DEFAULT(Color, clBtnFace);
+  PROP_POPUP_MENU();
   PROP_EVENT(OnClose);
   PROP_EVENT(OnDockChanging);
   PROP_EVENT(OnDockChanged);

@@ -330,6 +330,9 @@ void TToolbarButton97::Click() {
         at = d->Position() == dpLeft ? TPoint{Width(), 0} : TPoint{0, 0};
         if (d->Position() == dpRight) align = paRight;
       }
+    // The menu takes the mouse; the release of this press never comes here,
+    // so the button would keep the capture and every later click.
+    ReleaseCapture();
     const TPopupAlignment old = dropdownMenu_->Alignment();
     dropdownMenu_->SetAlignment(align);
     dropdownMenu_->SetPopupComponent(this);

@@ -141,6 +141,7 @@ TfrmChart::TfrmChart(TComponent* AOwner) : TForm(AOwner) {
   sbStatus->SetSimplePanel(true);
   tcChart = NewControl<TExtTabControl>(this, this, "tcChart", alClient);
   for (const char* tab : {"Status", "Priority", "Fixed", "Verified", "Time"}) tcChart->Tabs()->Add(tab);
+  tcChart->Hottrack()->SetEnabled(true);
   Chart = NewControl<TChart>(this, tcChart, "Chart", alClient);
   Chart->SetBackColor(clWhite);
   Chart->BottomAxis()->Title()->Text()->SetText("Report Number");

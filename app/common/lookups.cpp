@@ -4,30 +4,45 @@
 #include "app/common/components.h"
 #include "platform/classlib/core/datetime.h"
 #include "platform/classlib/core/exceptions.h"
+#include "platform/classlib/core/strutils.h"
 #include "platform/classlib/db/dataset.h"
 #include "platform/classlib/db/fields.h"
 
+bool IsBlankName(const std::string& text) { return Trim(text).empty(); }
+
 namespace {
 
-// Some keyboards send the Delete key as this character as well; it erases.
-constexpr char32_t kDeleteChar = 0x7F;
+// The entry's date goes to `stamp()` for a name given while it is empty.
+void StampWhenEmpty(TDataSet* entries, const char* dateField, TDateTime (*stamp)(),
+                    const std::string& name) {
+  if (IsBlankName(name) || !entries || !entries->Active()) return;
+  TField* date = entries->FieldByName(dateField);
+  if (!date->IsNull()) return;
+  entries->Edit();
+  date->SetAsDateTime(stamp());
+}
 
 }  // namespace
 
-bool StoreRowText(TDataSet* table, const std::string& field, const std::string& value,
-                  bool append) {
+bool AppendRowText(TDataSet* table, const std::string& field, const std::string& value) {
+  // Nothing half stored: the row appended here goes. A row the user was
+  // typing before (whose post the append asked for) is the user's and stays.
+  bool appended = false;
+  const auto dropAppended = [&] {
+    if (appended && table->State() == dsInsert) table->Cancel();
+  };
   try {
-    if (append) table->Append();
-    else table->Edit();
+    table->Append();
+    appended = true;
     table->FieldByName(field)->SetAsString(value);
     table->Post();
     return true;
   } catch (const EAbort&) {
-    if (table->State() != dsBrowse) table->Cancel();
-    throw;
+    // Whoever aborted (the table's post-error handler) has told the user.
+    dropAppended();
+    return false;
   } catch (const Exception& e) {
-    // Nothing half stored: the appended row goes and the user learns why.
-    if (table->State() != dsBrowse) table->Cancel();
+    dropAppended();
     ShowBeepMessage(e.Message(), kMsgError);
     return false;
   }
@@ -36,7 +51,9 @@ bool StoreRowText(TDataSet* table, const std::string& field, const std::string& 
 void AppendWhenNotInList(TwwDBLookupCombo* combo, TDataSet* entries) {
   combo->OnNotInList = [combo, entries](TObject*, TDataSet* table, const std::string& value,
                                         bool& accept) {
-    accept = table && StoreRowText(table, combo->LookupField(), value, true);
+    // Blanks are no name: no list takes them, and the entry's field clears them.
+    if (IsBlankName(value)) return;
+    accept = table && AppendRowText(table, combo->LookupField(), value);
     if (!accept || !entries) return;
     entries->Edit();
     entries->FieldByName(combo->DataField())->SetAsString(value);
@@ -61,17 +78,26 @@ TwwDBLookupCombo* NewLookupCombo(TComponent* owner, TWinControl* parent, const c
 
 void StampDateOnChoice(TwwDBLookupCombo* combo, TDataSet* entries, const char* dateField,
                        TDateTime (*stamp)()) {
-  auto fill = [entries, dateField, stamp] {
-    if (!entries || !entries->Active() || !entries->FieldByName(dateField)->IsNull()) return;
-    entries->Edit();
-    entries->FieldByName(dateField)->SetAsDateTime(stamp());
+  // A record taken from the list, also the one the box already showed.
+  combo->OnCloseUp = [=](TObject*, TDataSet*, TDataSet*, bool) {
+    if (combo->CloseUpTookRecord()) StampWhenEmpty(entries, dateField, stamp, combo->EditText());
   };
-  combo->OnCloseUp = [fill](TObject*, TDataSet*, TDataSet*, bool modified) {
-    if (modified) fill();
+  // The text the user gives the box: typed, pasted, completed or chosen. The
+  // field's value shown again (moving, cancelling) is no change of the user's.
+  combo->OnChange = [=](TObject*) {
+    if (combo->Focused() && !combo->ShowingField())
+      StampWhenEmpty(entries, dateField, stamp, combo->EditText());
   };
-  // Characters only: control characters (Tab, Enter, Escape, Backspace,
-  // Ctrl+letter) type nothing, and keys without a character never get here.
-  combo->OnKeyPress = [fill](TObject*, char32_t& key) {
-    if (key >= U' ' && key != kDeleteChar) fill();
+}
+
+void KeepPersonField(TDataSet* entries, const char* personField, const char* dateField,
+                     TDateTime (*stamp)()) {
+  entries->FieldByName(personField)->OnChange = [=](TField* person) {
+    const std::string name = person->AsString();
+    if (!IsBlankName(name)) {
+      if (dateField) StampWhenEmpty(entries, dateField, stamp, name);
+    } else if (!person->IsNull()) {
+      person->Clear();
+    }
   };
 }

@@ -12,11 +12,11 @@
 class TDataSet;
 class TDataSource;
 
-// Stores `value` in `field` of a new row of `table` (`append`) or of its
-// current row. A refusal is shown with the database's message and the table
-// is left as it was; the result says whether the value was stored.
-bool StoreRowText(TDataSet* table, const std::string& field, const std::string& value,
-                  bool append);
+// Appends a row of `table` holding `value` in `field`. A refusal is told
+// (by the table's error handler, else with the database's message) and the
+// row goes; a row the user was typing before stays. The result says whether
+// the value was stored.
+bool AppendRowText(TDataSet* table, const std::string& field, const std::string& value);
 
 // Makes `combo` add a typed value its list lacks to its lookup table (in its
 // lookup field); a refused append keeps the combo's old value. With
@@ -30,13 +30,22 @@ TwwDBLookupCombo* NewLookupCombo(TComponent* owner, TWinControl* parent, const c
                                  TDataSource* source, const char* field, TDataSet* table,
                                  const char* lookupField);
 
-// When `combo` gets a value, a choice from its list or a character typed
-// into it, the entries go into edit and `dateField` becomes `stamp()` if that
-// date is still empty. Keys that only move or cancel (Tab, arrows, Escape,
-// Enter on an empty box, function keys) never stamp it: an entry passed
-// through on the way to another box was not fixed or verified then.
+// A name of nothing but blanks is no name.
+bool IsBlankName(const std::string& text);
+
+// When the user gives `combo` a name (typed, pasted, completed, or a record
+// taken from its list, also the one it showed), the entries go into edit and
+// `dateField` becomes `stamp()` if that date is still empty. Keys that only
+// move or cancel, and blanks, never stamp it: an entry passed through on the
+// way to another box was not fixed or verified then.
 void StampDateOnChoice(TwwDBLookupCombo* combo, TDataSet* entries, const char* dateField,
                        TDateTime (*stamp)());
+
+// `personField` of `entries` never keeps a name of only blanks: it is
+// cleared. A name it is given by a road that is no combo's (a paste into the
+// grid, the zoom window) stamps `dateField` (when given) as StampDateOnChoice does.
+void KeepPersonField(TDataSet* entries, const char* personField, const char* dateField,
+                     TDateTime (*stamp)());
 
 // The list never drops narrower than `minimum` pixels; with `matchCombo` it
 // is as wide as the combo itself when that is wider.

@@ -108,6 +108,7 @@ void TfrmBug::CreatePanes() {
   tcType->SetHeight(kTypeTabsHeight);
   tcType->Tabs()->Add("Bug Reports");
   tcType->Tabs()->Add("Feature Requests");
+  tcType->Hottrack()->SetEnabled(true);
   dbgBug = NewControl<TwwDBGrid>(this, pnlGrid, "dbgBug", alClient);
   dbgBug->SetDataSource(dsBug);
   dbgBug->SetTitleLines(2);
@@ -134,6 +135,7 @@ void TfrmBug::CreateRecordPane() {
   for (const char* caption : {" Report ", "   Steps To Recreate   ", "  Workaround  ",
                               "  Resolution  ", "  Attachments  "})
     tcRTFs->Tabs()->Add(caption);
+  tcRTFs->Hottrack()->SetEnabled(true);
   auto memo = [this](const char* name, const char* field) {
     auto* rtf = NewControl<TDBRichEdit>(this, tcRTFs, name, alClient);
     rtf->SetDataSource(dsBug);

@@ -230,7 +230,6 @@ class TfrmBug : public TForm {
   TMenuItem* mnuMain_File_Export_SetExportFields;
   TMenuItem* mnuMain_File_Import;
   TMenuItem* mnuMain_File_PackProject;
-  TMenuItem* mnuMain_File_PrintSetup;
   TMenuItem* mnuMain_File_Exit;
   TMenuItem* mnuMain_Edit;
   TMenuItem* mnuMain_Edit_Undo;
@@ -383,6 +382,7 @@ class TfrmBug : public TForm {
 
   // ---- Quick filters and saved filters (bug_filters.cpp) ----
   void WireFilterHandlers();
+  void CreateFilterDialog();
   void CreateSaveFilter();
   void ApplyFilter();
   std::string PriorityFilterClause();
@@ -570,6 +570,7 @@ class TfrmBug : public TForm {
   // The component builders, in the order the constructor runs them.
   void CreateDatasets();
   void CreateFields();
+  void ShareLookupRows();
   void CreatePanes();
   void CreateRecordPane();
   void CreateGridEditors();

@@ -1,9 +1,12 @@
 // The main window's datasets, data sources, master-detail links and the entry
 // table's persistent fields.
 
+#include <vector>
+
 #include "app/common/components.h"
 #include "app/main/bug.h"
 #include "datactrls/wwtable.h"
+#include "platform/classlib/core/strutils.h"
 #include "platform/classlib/db/fields.h"
 
 namespace {
@@ -112,6 +115,8 @@ void TfrmBug::CreateDatasets() {
   wwtaSeverity = NewTable(this, "wwtaSeverity", "Severity");
   wwdsSeverity = NewSource(this, "wwdsSeverity", wwtaSeverity);
 
+  ShareLookupRows();
+
   // The code tables follow the current entry: their row is the entry's code.
   wwtaStatus = NewTable(this, "wwtaStatus", "Status");
   wwtaStatus->SetIndexName("PrimaryKey");
@@ -132,4 +137,23 @@ void TfrmBug::CreateFields() {
   }
   AddField(this, wwtblProgram, "wwtblProgram", {"Program", ftString, 50, "", 20, true});
   AddField(this, wwtblProgram, "wwtblProgram", {"ProgramNumber", ftAutoInc, 0, "P#", 7, false});
+}
+
+// Tables on one lookup table of the file each have a cursor of their own: a
+// row that one of them stores or deletes (a name typed into Verified By, a
+// version added in the options) is in the others' lists at once.
+void TfrmBug::ShareLookupRows() {
+  const std::vector<TwwtaTable*> tables = {wwtaArea,           wwtaVersion,    wwtaFixedInVersion,
+                                           wwtaReportedBy,     wwtaFixedBy,    wwtaVerifiedBy,
+                                           wwtaResponsibility, wwtaSeverity};
+  for (TwwtaTable* changed : tables) {
+    auto refreshOthers = [changed, tables](TDataSet*) {
+      for (TwwtaTable* other : tables)
+        if (other != changed && AnsiSameText(other->TableName(), changed->TableName()) &&
+            other->Active() && other->State() == dsBrowse)
+          other->Refresh();
+    };
+    changed->AfterPost = refreshOthers;
+    changed->AfterDelete = refreshOthers;
+  }
 }

@@ -83,6 +83,13 @@ void TfrmBug::WireEntryHandlers() {
   dsetBug->SetOnUpdateError([](TDataSet*, EDatabaseError& error, TUpdateKind, TUpdateAction&) {
     ShowBeepMessage(kUpdateErrorText + error.Message(), kMsgError);
   });
+  // The program list and the lookup lists are typed into as the entries are:
+  // a change the database refuses is told in the same words and stays as typed.
+  for (TwwtaTable* table : {wwtblProgram, wwtaArea, wwtaVersion, wwtaFixedInVersion, wwtaReportedBy, wwtaFixedBy,
+                            wwtaVerifiedBy, wwtaResponsibility, wwtaSeverity}) {
+    table->OnEditError = Reporting(kEditErrorText, kChangeNotSaved);
+    table->OnPostError = Reporting(kPostErrorText, kChangeNotSaved);
+  }
   wwtblProgram->AfterScroll = [this](TDataSet*) { UpdateToolbarButtons(); };
   wwtblProgram->AfterDelete = [this](TDataSet*) { EnsureProgramExists(); };
   tcType->OnChange = [this](TObject* sender) { tcTypeChange(sender); };
@@ -246,10 +253,18 @@ void TfrmBug::RenameProgram() {
   if (name != current) StoreProgramName(name, false);
 }
 
-// A refused append or rename leaves the list as it was: the engine's message
-// is shown and the change is dropped.
+// A name the database refuses stays in the list as typed, as an entry's
+// change does: the post-error handler has told the user, and moving off the
+// row (or closing the window) stores it once the database takes it.
 void TfrmBug::StoreProgramName(const std::string& name, bool append) {
-  StoreRowText(wwtblProgram, "Program", name, append);
+  try {
+    if (append) wwtblProgram->Append();
+    else wwtblProgram->Edit();
+    wwtblProgram->FieldByName("Program")->SetAsString(name);
+    wwtblProgram->Post();
+  } catch (const EAbort&) {
+    // Told by the table's error handler.
+  }
 }
 
 void TfrmBug::DeleteProgram() {

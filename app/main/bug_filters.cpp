@@ -59,6 +59,13 @@ constexpr const char* kClearAdvancedHint = "Clear Advanced Filter";
 constexpr const char* kSavedFiltersFile = "SavedFilters.txt";
 constexpr const char* kSavedFiltersDelimiter = "///";
 
+// The fields the filter window offers. Status and priority are the quick
+// filter's; the long texts are read in the record pane.
+constexpr const char* kFilterFields[] = {
+    "Area", "Description", "FixedBy", "FixedDate", "FixedInVersion",
+    "Identifier", "ReportedBy", "ReportedDate", "ReportNumber", "ReportType",
+    "Responsibility", "Severity", "VerifiedBy", "VerifiedDate", "Version"};
+
 // Calls f(button, filter) for each of the fourteen buttons.
 template <typename F>
 void ForEachQuickFilter(TfrmBug* form, F f) {
@@ -83,8 +90,7 @@ void SetFilter(TDataSet* dataSet, const std::string& text) {
 }  // namespace
 
 void TfrmBug::WireFilterHandlers() {
-  wwFilterDialog1 = NewComponent<TwwFilterDialog>(this, "wwFilterDialog1");
-  wwFilterDialog1->SetDataSource(dsBug);
+  CreateFilterDialog();
   ForEachQuickFilter(this, [this](TToolbarButton97* b, const QuickFilter&) {
     b->OnClick = [this](TObject* sender) { tbStatusFilter_NewReportClick(sender); };
   });
@@ -114,6 +120,29 @@ void TfrmBug::WireFilterHandlers() {
   popFilters_Load->OnClick = [this](TObject*) {
     if (LoadFilterDialog()) btnAdvancedFilter->SetDown(true);
   };
+}
+
+// The filter window searches the entry table record by record: it lists the
+// fields worth searching by name, opens on the description, matches the start
+// of a value by default and offers non-matching records; the field order is
+// fixed, so no choice of it is shown.
+void TfrmBug::CreateFilterDialog() {
+  wwFilterDialog1 = NewComponent<TwwFilterDialog>(this, "wwFilterDialog1");
+  wwFilterDialog1->SetDataSource(dsBug);
+  wwFilterDialog1->SetFilterMethod(fdByFilter);
+  wwFilterDialog1->Options = {fdShowCaseSensitive, fdShowOKCancel, fdShowViewSummary, fdShowValueRangeTab,
+                              fdShowNonMatching};
+  wwFilterDialog1->SortBy = fdSortByFieldName;
+  wwFilterDialog1->Caption = "Filter";
+  wwFilterDialog1->DefaultMatchType = fdMatchStart;
+  wwFilterDialog1->DefaultFilterBy = fdSmartFilter;
+  wwFilterDialog1->DefaultField = "Description";
+  TwwFieldOperators* words = wwFilterDialog1->FieldOperators();
+  words->SetOrChar("or");
+  words->SetAndChar("and");
+  words->SetNullChar("null");
+  for (const char* field : kFilterFields) wwFilterDialog1->SelectedFields()->Add(field);
+  wwFilterDialog1->FilterOptimization = fdNone;
 }
 
 void TfrmBug::CreateSaveFilter() {

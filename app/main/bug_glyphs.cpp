@@ -75,7 +75,7 @@ constexpr ButtonGlyph kButtonGlyphs[] = {
 // button's separate arrow part is added by the button itself.
 constexpr int kButtonWidth = 23, kButtonHeight = 22, kInlineArrowWidth = 9;
 
-// The main menu's items drawn with a picture (26 of them): a command that
+// The main menu's items drawn with a picture (25 of them): a command that
 // has a toolbar button shows that button's picture, the others a picture of
 // their own or none.
 struct MenuPicture {
@@ -87,7 +87,6 @@ constexpr MenuPicture kMenuPictures[] = {
     {&TfrmBug::mnuMain_File_Print_Single, &TfrmBug::tbPrintReport, nullptr},
     {&TfrmBug::mnuMain_File_Print_Listing, nullptr, nullptr},
     {&TfrmBug::mnuMain_File_Print_Comprehensive, nullptr, nullptr},
-    {&TfrmBug::mnuMain_File_PrintSetup, nullptr, nullptr},
     {&TfrmBug::mnuMain_File_Export_ThisRecord, nullptr, "export"},
     {&TfrmBug::mnuMain_File_Exit, nullptr, "exit"},
     {&TfrmBug::mnuMain_Edit_Undo, &TfrmBug::tbUndo, nullptr},

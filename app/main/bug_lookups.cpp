@@ -42,6 +42,10 @@ void TfrmBug::CreateLookupCombos() {
   StampDateOnChoice(dblcReportedBy, dsetBug, "ReportedDate", Date);
   StampDateOnChoice(dblcFixedBy, dsetBug, "FixedDate", Date);
   StampDateOnChoice(dblcVerifiedBy, dsetBug, "VerifiedDate", Date);
+  KeepPersonField(dsetBug, "ReportedBy", "ReportedDate", Date);
+  KeepPersonField(dsetBug, "FixedBy", "FixedDate", Date);
+  KeepPersonField(dsetBug, "VerifiedBy", "VerifiedDate", Date);
+  KeepPersonField(dsetBug, "Responsibility", nullptr, Date);
   KeepDropDownWide(cmbStatus, kCodeListWidth, false);
   KeepDropDownWide(cmbPriority, kCodeListWidth, false);
 }

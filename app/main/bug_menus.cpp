@@ -69,7 +69,6 @@ void TfrmBug::CreateMenus() {
   mnuMain_File_Print_Listing = Item(this, mnuMain_File_Print, "mnuMain_File_Print_Listing", "&Listing");
   mnuMain_File_Print_Comprehensive =
       Item(this, mnuMain_File_Print, "mnuMain_File_Print_Comprehensive", "&Comprehensive...");
-  mnuMain_File_PrintSetup = Item(this, mnuMain_File, "mnuMain_File_PrintSetup", "P&rint Setup...");
   Separator(this, mnuMain_File);
   mnuMain_File_Export = Item(this, mnuMain_File, "mnuMain_File_Export", "&Export");
   mnuMain_File_Export_ThisRecord =

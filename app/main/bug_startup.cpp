@@ -183,6 +183,9 @@ void TfrmBug::PostPendingEntry() {
 
 void TfrmBug::CloseTables() {
   PostPendingEntry();
+  // A program name still being typed (or refused until now) is stored too;
+  // a refusal keeps the window open with it.
+  if (wwtblProgram->Active()) wwtblProgram->CheckBrowseMode();
   for (TwwtaTable* t : {wwtaSeverity, wwtaStatus, wwtaPriority, wwtaArea, wwtaVersion,
                         wwtaReportedBy, wwtaFixedBy, wwtaFixedInVersion, wwtaResponsibility,
                         wwtaVerifiedBy, dsetBug, wwtblProgram})

@@ -113,9 +113,10 @@ TfrmEnterNewRecord::~TfrmEnterNewRecord() {
 void TfrmEnterNewRecord::CreateEdits() {
   TDataSource* source = frmBug ? frmBug->dsBug : nullptr;
   int row = 0;
-  auto place = [&](TControl* c, const char* labelName, const char* caption) {
+  auto place = [&](TWinControl* c, const char* labelName, const char* caption) {
     auto* label = NewControl<TLabel>(this, this, labelName);
     label->SetCaption(caption);
+    label->SetFocusControl(c);  // Alt and the caption's letter focus the field
     label->SetBounds(kLabelLeft, 8 + row * kRowHeight, kEditLeft - kLabelLeft, kRowHeight - 4);
     c->SetBounds(kEditLeft, 8 + row * kRowHeight, kEditWidth, kRowHeight - 4);
     ++row;
@@ -320,6 +321,9 @@ void TfrmEnterNewRecord::FormShow(TObject*) {
 }
 
 void TfrmEnterNewRecord::btnOkClick(TObject*) {
+  // The box being typed in is left first, as a click on OK leaves it: Enter
+  // and Alt+O too write its text and add a new name to its list.
+  if (btnOk->CanFocus()) btnOk->SetFocus();
   TDataSet* d = Entries();
   d->Edit();
   // The edit holding the focus gives its text to the record first, so the

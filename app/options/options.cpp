@@ -4,6 +4,7 @@
 
 #include "app/options/options.h"
 
+#include <algorithm>
 #include <span>
 
 #include "app/common/components.h"
@@ -150,7 +151,10 @@ TfrmOptions::TfrmOptions(TComponent* AOwner) : TForm(AOwner) {
   WireApplyEnabling();
   OnShow = [this](TObject* sender) { FormShow(sender); };
   OnActivate = [this](TObject*) { FitLookupColumns(); };
-  OnClose = [](TObject*, TCloseAction&) { Application->SetHintHidePause(kNormalHintPause); };
+  OnClose = [this](TObject*, TCloseAction&) {
+    if (ModalResult() != mrOk) CancelLookupEdits();
+    Application->SetHintHidePause(kNormalHintPause);
+  };
   RestoreWindowPosition();
 }
 
@@ -304,7 +308,7 @@ void TfrmOptions::CreateDropDownsPage() {
     ++i;
   }
   dbgReportedBy->OnMouseUp = [this](TObject*, TMouseButton, TShiftState, int, int) {
-    dbgReportedBy->SetColWidths(1, dbgReportedBy->ClientWidth() - dbgReportedBy->ColWidths(0) - 2);
+    dbgReportedBy->SetColWidths(1, std::max(0, dbgReportedBy->ClientWidth() - dbgReportedBy->ColWidths(0) - 2));
   };
 }
 
@@ -384,6 +388,7 @@ void TfrmOptions::CreateButtons() {
   btnOK = button("btnOK", "OK", 0);
   btnOK->SetDefault(true);
   btnOK->OnClick = [this](TObject*) {
+    if (!PostLookupEdits()) return;
     ApplySettings();
     SetModalResult(mrOk);
   };
@@ -392,6 +397,7 @@ void TfrmOptions::CreateButtons() {
   btnCancel->SetModalResult(mrCancel);
   btnApply = button("btnApply", "&Apply", 2);
   btnApply->OnClick = [this](TObject*) {
+    PostLookupEdits();
     ApplySettings();
     btnApply->SetEnabled(false);
   };

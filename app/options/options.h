@@ -31,6 +31,7 @@ class TTrackBar;
 class TUpDown;
 class TwwDBGrid;
 class TwwtaTable;
+struct LookupGridInfo;
 
 class TfrmOptions : public TForm {
   DECLARE_CLASS(TfrmOptions, TForm)
@@ -154,6 +155,11 @@ class TfrmOptions : public TForm {
   void WireApplyEnabling();
   void FitLookupColumns();
   void ShowLookupListsFromTheTop();
+  // Stores what the lookup lists' rows being edited hold; false when the
+  // database refused (the user was told).
+  bool PostLookupEdit(const LookupGridInfo& g);
+  bool PostLookupEdits();
+  void CancelLookupEdits();
   // The table of the grid entered last; nullptr for agNone.
   TwwtaTable* LastGridTable() const;
   void PickColor(TPanel* panel);

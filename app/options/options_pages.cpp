@@ -11,6 +11,7 @@
 #include "datactrls/wwdbgrid.h"
 #include "datactrls/wwtable.h"
 #include "platform/classlib/controls/extctrls.h"
+#include "platform/classlib/core/atomicfile.h"
 #include "platform/classlib/core/fileutils.h"
 #include "platform/classlib/core/format.h"
 #include "platform/classlib/core/registry.h"
@@ -162,6 +163,45 @@ void TfrmOptions::ShowLookupListsFromTheTop() {
   }
 }
 
+// A row still being edited in a lookup list is stored by OK and Apply (an
+// untouched new row goes) and given up by Cancel, by the mouse or by Escape
+// alike; leaving the list for another keeps it being edited, so that Cancel
+// writes nothing. Moving to another row stores it, as in any grid. A refusal
+// keeps the row as typed and says why.
+bool TfrmOptions::PostLookupEdit(const LookupGridInfo& g) {
+  TwwtaTable* table = frmBug->*g.Table;
+  if (!table->Active()) return true;
+  try {
+    table->CheckBrowseMode();
+    return true;
+  } catch (const EAbort&) {
+    // The table's post-error handler has told the user.
+    return false;
+  } catch (const Exception& e) {
+    ShowBeepMessage(e.Message(), kMsgError);
+    return false;
+  }
+}
+
+bool TfrmOptions::PostLookupEdits() {
+  for (const LookupGridInfo& g : LookupGrids()) {
+    if (PostLookupEdit(g)) continue;
+    TwwDBGrid* grid = this->*g.Grid;
+    if (grid->CanFocus()) grid->SetFocus();
+    return false;
+  }
+  return true;
+}
+
+// Closed without OK: a row still being edited is given up, so that the main
+// window's lists never stay in an edit this dialog began.
+void TfrmOptions::CancelLookupEdits() {
+  for (const LookupGridInfo& g : LookupGrids()) {
+    TwwtaTable* table = frmBug->*g.Table;
+    if (table->State() == dsEdit || table->State() == dsInsert) table->Cancel();
+  }
+}
+
 TwwtaTable* TfrmOptions::LastGridTable() const {
   const LookupGridInfo* g = LookupGridOf(LastGrid);
   return g ? frmBug->*g->Table : nullptr;
@@ -175,8 +215,8 @@ void TfrmOptions::AddEntryClick() {
   }
   std::string entry = "New Entry";
   if (!InputQuery("Add Entry", "Entry", entry)) return;
-  // A refusal shows the database's message and leaves the table as it was.
-  StoreRowText(frmBug->*g->Table, g->Field, entry, true);
+  // A refusal is told and the new row goes; a row being typed in the list stays.
+  AppendRowText(frmBug->*g->Table, g->Field, entry);
 }
 
 void TfrmOptions::DeleteEntryClick() {

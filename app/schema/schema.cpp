@@ -84,9 +84,9 @@ void CreateVantrelDatabase(const std::string& path) {
     MakeTables(path);
   } catch (...) {
     // A failure leaves no half-made database behind, nor its side files: a
-    // log left over would be replayed into the next database made here.
-    std::error_code ignored;
-    for (const char* side : {"", "-wal", "-shm", "-journal", "-lock"}) fs::remove(path + side, ignored);
+    // log left over would be replayed into the next database made here. Files
+    // another program holds (a file that stood here, still open) stay.
+    dao::Connection::RemoveUnusedFile(path);
     throw;
   }
 }

@@ -308,10 +308,9 @@ void TwwDBComboBox::DoExit() {
 
 int TwwDBComboBox::FindPrefix(const std::string& prefix, int from) const {
   const int count = items_->Count();
-  const std::string wanted = AnsiUpperCase(prefix);
   for (int step = 0; step < count; ++step) {
     const int i = (from + step) % count;
-    if (AnsiUpperCase(DisplayPart(i)).rfind(wanted, 0) == 0) return i;
+    if (AnsiStartsText(prefix, DisplayPart(i))) return i;
   }
   return -1;
 }
@@ -371,8 +370,7 @@ void TwwDBComboBox::KeyDown(WORD& key, TShiftState shift) {
   }
   if (key == VK_TAB && listDown_) CloseUp(true);
   // In a grid cell Tab and the row keys move in the grid, as from a plain cell.
-  if (TwwDBGrid* grid = GridTakingKey(key, shift, false)) {
-    PassToGrid(grid, key, shift);
+  if (HandToGrid(key, shift, false)) {
     key = 0;
     return;
   }

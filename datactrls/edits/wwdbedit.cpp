@@ -358,7 +358,20 @@ bool TwwDBCustomEdit::EditCanModify() {
   if (!Bound()) return !readOnly_;
   TField* field = Field();
   if (!field || field->ReadOnly() || !field->DataSet() || !field->DataSet()->CanModify()) return false;
-  return link_->Edit();
+  return KeepingSelection([this] { return link_->Edit(); });
+}
+
+// The data change that going into edit brings shows the field afresh, and a
+// descendant may select it whole there; the key that asked for the edit
+// still acts at the caret. A text another user changed meanwhile is shown as
+// the data change left it.
+bool TwwDBCustomEdit::KeepingSelection(const std::function<bool()>& startEdit) {
+  const std::string text = EditText();
+  int start, end;
+  SelStartEnd(start, end);
+  const bool editing = startEdit();
+  if (EditText() == text) SetSelection(start, end);
+  return editing;
 }
 
 void TwwDBCustomEdit::MarkModified() {

@@ -107,6 +107,9 @@ class TwwDBCustomEdit : public TwwCustomMaskEdit {
   bool IsValidPictureText(const std::string& text);
   // The invalid-on-exit flag of the last exit.
   bool InvalidOnExit() const { return invalidOnExit_; }
+  // True while the edit shows the field's value (or its own stored text)
+  // again: a change of the text then is none of the user's.
+  bool ShowingField() const { return showing_; }
   // Form definitions keep the picture of unbound edits that have a mask.
   bool IsPictureStored() const { return !Bound() && !Picture()->PictureMask().empty(); }
 
@@ -141,6 +144,9 @@ class TwwDBCustomEdit : public TwwCustomMaskEdit {
   // Puts the bound dataset into edit when the field can be modified; true
   // when the text may change (unbound edits always may).
   bool EditCanModify();
+  // Runs `startEdit`, which puts the dataset into edit, keeping the caret
+  // and selection where they were while the text stays the same; its result.
+  bool KeepingSelection(const std::function<bool()>& startEdit);
   // Marks the text modified for the data link (typing, pasting, a choice).
   void MarkModified();
   // Shows the field's value again (or the stored unbound text).

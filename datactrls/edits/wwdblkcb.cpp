@@ -486,7 +486,12 @@ bool TwwDBCustomLookupCombo::CheckNotInList() {
   }
   inNotInList_ = false;
   wwReleaseMouse();
-  if (accept) return true;
+  if (accept) {
+    // The handler may have added the text to the list: leaving again looks
+    // for it anew instead of offering it as new a second time.
+    lastSearched_.clear();
+    return true;
+  }
   RestoreSaved();
   return false;
 }
@@ -590,7 +595,8 @@ void TwwDBCustomLookupCombo::CloseUp(bool accept) {
     listDown_ = false;
     droppedDown_ = false;
     const std::string before = Field() ? DataValue() : std::string();
-    if (accept && searchFound_) ListChose();
+    closeUpTookRecord_ = accept && searchFound_;
+    if (closeUpTookRecord_) ListChose();
     if (accept && (searchFound_ || CheckNotInList()) && Field() && Modified()) DataLink()->UpdateRecord();
     const bool changed = Field() && DataValue() != before;
     UpdateCaret();
@@ -836,7 +842,10 @@ void TwwDBCustomLookupCombo::RefreshReadOnly() {
 bool TwwDBCustomLookupCombo::BeginLookupFieldTyping() {
   if (!TypingAllowed()) return false;
   TDataSet* data = Field()->DataSet();
-  data->Edit();
+  KeepingSelection([data] {
+    data->Edit();
+    return true;
+  });
   RefreshReadOnly();
   return true;
 }

@@ -107,6 +107,9 @@ class TwwDBCustomLookupCombo : public TwwDBCustomCombo {
   bool BeginListChange();
   // The list may change the value: the combo edits a lookup field whose dataset can change.
   bool CanChangeLookupValue();
+  // While OnCloseUp runs: whether the list closed on one of its records (a
+  // choice, also of the one already shown), not cancelled nor on a text it lacks.
+  bool CloseUpTookRecord() const { return closeUpTookRecord_; }
   // A text that matches no record is written all the same.
   virtual bool AcceptsNoMatch() const { return false; }
 
@@ -182,6 +185,7 @@ class TwwDBCustomLookupCombo : public TwwDBCustomCombo {
   bool dropDownPending_ = false;
   bool inNotInList_ = false;
   bool closing_ = false;
+  bool closeUpTookRecord_ = false;
   bool dragInList_ = false;  // a press on the button handed to the list
 };
 

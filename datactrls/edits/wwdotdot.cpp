@@ -147,6 +147,11 @@ void TwwDBCustomCombo::KeyDown(WORD& key, TShiftState shift) {
     key = 0;
     return;
   }
+  // A date box in a grid cell moves rows as every other cell does.
+  if (HandToGrid(key, shift, false)) {
+    key = 0;
+    return;
+  }
   TwwDBCustomEdit::KeyDown(key, shift);
 }
 
@@ -165,6 +170,12 @@ TwwDBGrid* TwwDBCustomCombo::GridTakingKey(WORD key, TShiftState shift, bool esc
 void TwwDBCustomCombo::PassToGrid(TwwDBGrid* grid, WORD key, TShiftState shift) {
   if (grid->CanFocus()) grid->SetFocus();
   grid->Perform(CN_KEYDOWN, key, LPARAM(shift.Bits()));
+}
+
+bool TwwDBCustomCombo::HandToGrid(WORD key, TShiftState shift, bool escape) {
+  TwwDBGrid* grid = GridTakingKey(key, shift, escape);
+  if (grid) PassToGrid(grid, key, shift);
+  return grid != nullptr;
 }
 
 void TwwDBCustomCombo::TypeKey(char32_t& key) {

@@ -72,6 +72,8 @@ class TwwDBCustomCombo : public TwwDBCustomEdit {
   void ButtonClick();
   TwwDBGrid* GridTakingKey(WORD key, TShiftState shift, bool escape) const;
   static void PassToGrid(TwwDBGrid* grid, WORD key, TShiftState shift);
+  // GridTakingKey and PassToGrid in one: true when the grid took the key.
+  bool HandToGrid(WORD key, TShiftState shift, bool escape);
   bool droppedDown_ = false;
 
  private:

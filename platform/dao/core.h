@@ -177,6 +177,7 @@ class TRecordsetCore {
   virtual void Writing() {}                                // this recordset is about to write
   virtual void RowNumbered() {}                            // AddNew handed out a row number
   virtual void Changed() {}                                // data written by this recordset
+  virtual void ReadAfresh() {}                             // Edit read the current row from the file
   virtual void Appended(const Row&) {}
   // Reads a value that the move left unread. A recordset that can tell the
   // row changed since the move takes the whole row afresh (current_).

@@ -25,6 +25,25 @@
 //   a read-only user finding a local log -> 3045 (open it once for writing);
 //   no lock could be taken at all -> 3050 (nothing could be shared safely).
 //
+// Files held (from 2^56: one byte per inode number; store.cpp)
+//   every connection read-locks the byte of the file it opened, from before
+//   its first read until after it closed, and only then looks for the bytes
+//   of other files. The log files beside a database are named after its
+//   path, so a connection still holding a file that was replaced at the path
+//   would share them with users of the new one: its commits would go into the
+//   new file, theirs into the old one. Marking before looking means that of
+//   two connections opening different files at once at least one sees the
+//   other.
+//   refusal: another file's byte held, here or elsewhere -> 3045 "another
+//   user still has open the file that was here" (retry when it is closed);
+//   the database maker makes no file while any byte is held.
+//
+// File state (byte 2^30 + 2, and the companion file's first 48 bytes)
+//   local mode: a writer write-locks the byte while it changes the database
+//   file (folding the log in) and then keeps the file's new size and change
+//   time; a connection read-locks it to compare (contentwatch.cpp). Neither
+//   waits: a busy byte means a writer is at it, and that writer compares.
+//
 // Open database (byte 0; TDatabaseCore)
 //   shared open: read lock; exclusive open: write lock. Held until the
 //   database object goes.
@@ -63,6 +82,7 @@
 
 #include "platform/classlib/core/strutils.h"
 #include "platform/dao/daoerrors.h"
+#include "platform/dao/sharing.h"
 
 namespace dao {
 
@@ -87,12 +107,24 @@ std::uint32_t NameHash(const std::string& name) {
   return h;
 }
 
+// The path every connection of this process to the file names it by: links
+// resolved, and for a file not there (removed, or about to be made) its
+// folder's, so that a connection still holding a removed file and the maker
+// of a new one share one object (a second descriptor of the lock file, once
+// closed, would drop every lock the process holds in it).
+std::string ResolvedPath(const std::string& path) {
+  char resolved[PATH_MAX];
+  if (::realpath(path.c_str(), resolved) != nullptr) return resolved;
+  if (::realpath(FolderOf(path).c_str(), resolved) == nullptr) return path;
+  const std::string folder = resolved;
+  return (folder == "/" ? "" : folder) + "/" + path.substr(path.rfind('/') + 1);
+}
+
 }  // namespace
 
 std::shared_ptr<LockFile> LockFile::For(const std::string& databasePath, bool writing) {
   (void)atForkInstalled;
-  char resolved[PATH_MAX];
-  std::string key = ::realpath(databasePath.c_str(), resolved) ? resolved : databasePath;
+  std::string key = ResolvedPath(databasePath);
   std::lock_guard lock(registryMutex);
   auto& slot = Registry()[key];
   std::shared_ptr<LockFile> file = slot.lock();
@@ -139,6 +171,7 @@ int OpenForWriting(const std::string& lockPath, const std::string& databasePath)
 
 void LockFile::Attach(bool writing) {
   if (writable_ || (!writing && fd_ >= 0)) return;
+  const bool hadFile = fd_ >= 0;
   int fd = writing ? OpenForWriting(lockPath_, databasePath_) : ::open(lockPath_.c_str(), O_RDWR | O_CLOEXEC);
   if (fd >= 0) {
     if (fd_ >= 0) retired_.push_back(fd_);
@@ -147,6 +180,10 @@ void LockFile::Attach(bool writing) {
   } else if (fd_ < 0) {
     fd_ = ::open(lockPath_.c_str(), O_RDONLY | O_CLOEXEC);
   }
+  // Marks taken without a companion file held within this process only: now
+  // others see them too.
+  if (!hadFile && fd_ >= 0)
+    for (const auto& [offset, range] : held_) SystemLock(offset, range.writers > 0 ? F_WRLCK : F_RDLCK);
 }
 
 LockFile::Outcome LockFile::SystemLock(std::int64_t offset, short type) {
@@ -205,14 +242,14 @@ namespace {
 constexpr std::int64_t kModeOffset = std::int64_t{1} << 30;  // + 0 local, + 1 network
 }
 
-// True when another process holds any lock on the byte.
-bool LockFile::HeldElsewhere(std::int64_t offset) {
-  if (fd_ < 0) return false;
+// True when another process holds any lock on the bytes.
+bool LockFile::HeldElsewhere(std::int64_t offset, std::int64_t length) {
+  if (fd_ < 0 || length <= 0) return false;
   struct flock fl {};
   fl.l_type = F_WRLCK;
   fl.l_whence = SEEK_SET;
   fl.l_start = static_cast<off_t>(offset);
-  fl.l_len = 1;
+  fl.l_len = static_cast<off_t>(length);
   return ::fcntl(fd_, F_GETLK, &fl) == 0 && fl.l_type != F_UNLCK;
 }
 
@@ -230,6 +267,74 @@ int LockFile::JoinMode(bool network) {
 }
 
 void LockFile::LeaveMode(bool network) { Release(kModeOffset + (network ? 1 : 0), false); }
+
+namespace {
+// 2^40 inode numbers: two files of one folder never share a byte.
+constexpr std::int64_t kFileOffset = std::int64_t{1} << 56;
+constexpr std::int64_t kFileBytes = std::int64_t{1} << 40;
+}  // namespace
+
+std::int64_t LockFile::FileOffset(std::uint64_t inode) {
+  return kFileOffset + static_cast<std::int64_t>(inode & static_cast<std::uint64_t>(kFileBytes - 1));
+}
+
+int LockFile::HoldFile(std::uint64_t inode) {
+  const std::int64_t mine = FileOffset(inode);
+  if (Acquire(mine, false) != Outcome::Taken) return errCantLockFile;
+  // Marked first, looked second (see JoinMode): here, then elsewhere.
+  bool other = false;
+  for (auto it = held_.lower_bound(kFileOffset); it != held_.end() && it->first < kFileOffset + kFileBytes; ++it)
+    other |= it->first != mine;
+  if (other || HeldElsewhere(kFileOffset, mine - kFileOffset) ||
+      HeldElsewhere(mine + 1, kFileOffset + kFileBytes - mine - 1)) {
+    Release(mine, false);
+    return errFileInUse;
+  }
+  return 0;
+}
+
+void LockFile::ReleaseFile(std::uint64_t inode) { Release(FileOffset(inode), false); }
+
+bool LockFile::OthersHoldFile(std::uint64_t inode) {
+  const std::int64_t offset = FileOffset(inode);
+  auto it = held_.find(offset);
+  return (it != held_.end() && it->second.readers > 1) || HeldElsewhere(offset);
+}
+
+namespace {
+constexpr std::int64_t kStateOffset = kModeOffset + 2;
+// The kept state: seven numbers and a check of them, so that a state half
+// written (a writer killed meanwhile) or bytes of another kind are never taken.
+constexpr std::size_t kStateWords = 8;
+
+std::uint64_t StateCheck(const std::uint64_t* words) {
+  std::uint64_t h = 1469598103934665603ull;
+  for (std::size_t i = 0; i + 1 < kStateWords; ++i) h = (h ^ words[i]) * 1099511628211ull;
+  return h;
+}
+}  // namespace
+
+bool LockFile::ReadState(FileState& state) {
+  std::uint64_t words[kStateWords] = {};
+  if (fd_ < 0 || ::pread(fd_, words, sizeof words, 0) != ssize_t(sizeof words) ||
+      words[kStateWords - 1] != StateCheck(words))
+    return false;
+  state = {words[0], std::int64_t(words[1]), std::int64_t(words[2]), std::int64_t(words[3]), words[4], words[5], words[6]};
+  return true;
+}
+
+void LockFile::WriteState(const FileState& state) {
+  std::uint64_t words[kStateWords] = {state.inode,  std::uint64_t(state.size), std::uint64_t(state.changedSeconds),
+                                      std::uint64_t(state.changedNanoseconds), state.writer, state.logSalt,
+                                      state.folded, 0};
+  words[kStateWords - 1] = StateCheck(words);
+  if (writable_) (void)!::pwrite(fd_, words, sizeof words, 0);
+}
+
+bool LockFile::LockState(bool exclusive) { return Acquire(kStateOffset, exclusive) == Outcome::Taken; }
+void LockFile::UnlockState(bool exclusive) { Release(kStateOffset, exclusive); }
+
+bool LockFile::InUse() { return !held_.empty() || HeldElsewhere(0, INT64_MAX); }
 
 std::int64_t LockFile::TableOffset(const std::string& table) { return 1 + (NameHash(table) & 0xFFFFF); }
 

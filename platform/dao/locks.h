@@ -8,7 +8,9 @@
 // Byte 0 marks the open database (shared: read lock, exclusive: write lock);
 // bytes 1 .. 2^20 one per table (recordsets denying others); from 2^40 on one
 // byte per record (table number * 2^32 + row number) held from Edit to Update;
-// bytes 2^30 and 2^30 + 1 mark users of the local and the network sharing mode.
+// bytes 2^30 and 2^30 + 1 mark users of the local and the network sharing mode,
+// byte 2^30 + 2 guards the file's kept state (FileState); from 2^56 on one
+// byte per file held (its inode number), see HoldFile.
 //
 // The companion file takes the database file's owner and permission bits, so
 // whoever may write the database may lock in it. Only an open for writing
@@ -46,6 +48,47 @@ class LockFile {
   int JoinMode(bool network);
   void LeaveMode(bool network);
 
+  // Marks the file a connection opened (its inode number) for as long as the
+  // connection uses the log files beside it: they are named after the path,
+  // not the file, so while anyone still holds a file that no longer stands
+  // at the path, a connection to the file that does would share its log.
+  // 0, or 3045 while a connection (here or in another process) holds another
+  // file opened at this path; nothing is held then.
+  int HoldFile(std::uint64_t inode);
+  void ReleaseFile(std::uint64_t inode);
+  // True while any connection, of this process or another, uses the file at
+  // this path in any way (holds any lock).
+  bool InUse();
+
+  // The database file as its last writer in local mode left it (its inode,
+  // size and modification time), kept at the start of the companion file: a file
+  // found otherwise was written over by another program (see
+  // contentwatch.cpp). `writer` is the process changing the file meanwhile.
+  struct FileState {
+    std::uint64_t inode = 0;
+    std::int64_t size = 0;
+    std::int64_t changedSeconds = 0;
+    std::int64_t changedNanoseconds = 0;
+    std::uint64_t writer = 0;
+    // The log's generation and how much of it was folded in, as its shared
+    // index tells them: a fold by another program moves them, a copy does not.
+    std::uint64_t logSalt = 0;
+    std::uint64_t folded = 0;
+    bool SameFile(const FileState& o) const {
+      return inode == o.inode && size == o.size && changedSeconds == o.changedSeconds &&
+             changedNanoseconds == o.changedNanoseconds;
+    }
+  };
+  bool ReadState(FileState& state);  // false when none is kept
+  void WriteState(const FileState& state);
+  // Guards the state (without waiting): exclusive while a writer changes the
+  // file, shared while a connection compares.
+  bool LockState(bool exclusive);
+  void UnlockState(bool exclusive);
+  // True while a connection of another process (or another one here) holds
+  // the file, besides the caller.
+  bool OthersHoldFile(std::uint64_t inode);
+
   // Table use by a recordset: shared, or exclusive for "deny read and write".
   bool LockTable(const std::string& table, bool exclusive);
   void UnlockTable(const std::string& table, bool exclusive);
@@ -69,7 +112,8 @@ class LockFile {
   Outcome Acquire(std::int64_t offset, bool exclusive);
   void Release(std::int64_t offset, bool exclusive);
   Outcome SystemLock(std::int64_t offset, short type);
-  bool HeldElsewhere(std::int64_t offset);
+  bool HeldElsewhere(std::int64_t offset, std::int64_t length = 1);
+  static std::int64_t FileOffset(std::uint64_t inode);
   static std::int64_t TableOffset(const std::string& table);
   static std::int64_t RecordOffset(const std::string& table, std::int64_t row);
 

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "platform/dao/catalogue.h"
+#include "platform/dao/locks.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -126,8 +127,27 @@ class Connection {
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
 
-  // Makes a new empty database with its catalogue (3204 when the file exists).
+  // Makes a new empty database with its catalogue (3204 when the file exists;
+  // 3045 while a connection still holds a file that stood at the path).
   static void CreateFile(const std::string& path);
+  // Removes a database file and the files beside it (log, index, journal,
+  // lock file) unless any connection, here or in another process, uses it:
+  // false then, and nothing is removed.
+  static bool RemoveUnusedFile(const std::string& path);
+
+  // The case-blind order (NOCASE) of text columns is the engine's order of
+  // folded texts (CompareFoldedText). A file records in its header's user
+  // version the order its case-blind indexes were built in; this order's
+  // number (0: an older fold; 1: every case pair folded, but a byte no
+  // character stands for read as U+FFFD):
+  static constexpr int kCaseBlindOrder = 2;
+  // Rebuilds the case-blind indexes of a file made before, once, when this
+  // connection may write. Otherwise (a reader, or the rebuild refused) their
+  // order is stale for this connection's life: CaseBlindIndexesStale.
+  void BringCaseBlindIndexesInOrder();
+  // Whether reads must not go through the case-blind indexes: their stored
+  // order is another fold's, in which a search by this one misses rows.
+  bool CaseBlindIndexesStale() const { return caseBlindStale_; }
 
   const std::string& Path() const { return path_; }
   bool ReadOnly() const { return readOnly_; }
@@ -229,6 +249,10 @@ class Connection {
   // per row.
   void CheckFileInPlace();
 
+  // For a private scratch file that nobody else opens: no log, no syncing, a
+  // small page cache, and no watch of its contents.
+  void UseAsScratch();
+
   static void SetBusyTimeout(int milliseconds);  // for every later open
   static int BusyTimeout();
   // Refuses an open that found the file busy past the busy timeout: other
@@ -236,16 +260,34 @@ class Connection {
   [[noreturn]] void RefuseBusy();
 
  private:
+  void Open(bool folderWritable);
   int OpenAndRecognise(const std::string& name, int flags, bool holdLog, const char* vfs = nullptr);
+  void HoldFileAtPath();
+  [[noreturn]] static void RefuseEarlierFileHeld(const std::string& path);
+  void ReleaseLocks();
   void TakeFileIdentity();
   bool FileInPlace() const;
   void FoldLogIntoFileHeld();
   [[noreturn]] void RefuseMoved();
+  [[noreturn]] void RefuseChangedUnderReader();
+  // The file written over in place (contentwatch.cpp).
+  LockFile::FileState StateOfFile() const;
+  void DropLogOfOverwrittenContents();
+  void WatchFileContents(bool restate);
+  void ForgetFileState(bool onlyOfHeldFile = false);
+  bool ContentsWrittenOver();
+  [[noreturn]] void RefuseWrittenOver();
+  void FoldKeepingState(int mode);
+  static int AfterCommit(void* connection, sqlite3* db, const char* name, int pages);
+  void CloseKeepingState();
+  static const char* WriterVfs();
+  void KeepFoldedState(const LockFile::FileState& before, const LockFile::FileState& folded);
   void CloseUnrecognised();
   void JoinSharingMode(bool immutable);
   std::string OtherModeInUse() const;
   std::string QueryText(const char* sql);
   [[noreturn]] void RefuseOpen(const std::string& why);
+  [[noreturn]] void RefuseLeftInLocalMode();
   void LoadCatalogue();
   void CheckWritable();
   void LookForCommits();
@@ -261,13 +303,24 @@ class Connection {
   int busyTimeout_ = 0;                 // ms; taken at the open
   std::chrono::steady_clock::time_point busySince_;
   bool network_ = false;                // shared in network mode (sharing.h)
+  bool caseBlindStale_ = false;         // see CaseBlindIndexesStale
   // The file opened, as stat names it (device and inode), and the path to
   // look at when path_ is relative (empty: path_).
   std::uint64_t fileDevice_ = 0;
   std::uint64_t fileInode_ = 0;
   std::string statPath_;
   const char* StatPath() const { return (statPath_.empty() ? path_ : statPath_).c_str(); }
-  std::shared_ptr<LockFile> sharing_;   // marks this connection's sharing mode
+  std::shared_ptr<LockFile> sharing_;   // marks this connection's sharing mode and file
+  bool inMode_ = false;                 // the sharing mode is joined
+  std::uint64_t heldInode_ = 0;         // the file marked held (LockFile::HoldFile); 0: none
+  bool watchContent_ = false;           // local mode: the file's state is kept and compared
+  bool overwritten_ = false;            // found written over by another program
+  // A reader that found the kept state out of date with no log to answer for
+  // it (another program changed the file while nobody held it) compares with
+  // the file as it found it instead, until a writer keeps a state anew.
+  bool keptOutdated_ = false;
+  LockFile::FileState outdatedKept_;  // the kept state found out of date
+  LockFile::FileState foundState_;    // the file as this reader found it
   sqlite3* db_ = nullptr;
   std::map<std::string, std::unique_ptr<Statement>> cache_;
   struct RecentStatement {
@@ -295,5 +348,6 @@ class Connection {
 
 std::string QuoteIdentifier(const std::string& name);  // "name" with inner quotes doubled
 std::string UpperKey(const std::string& name);          // key for case-blind name lookups
+bool HasContent(const std::string& path);               // a file that exists and is not empty
 
 }  // namespace dao

@@ -71,7 +71,7 @@ PUBLISHED(TppDBText) {
   PROP_INT(SaveLength, SaveLength, SetSaveLength, 0);
   PROP_ENUM(Alignment, Alignment, SetAlignment, taLeftJustify);
   PROP_BOOL(AutoSize, AutoSize, SetAutoSize, false);
-  PROP_INT(Color, Color, SetColor, 0xFFFFFF);
+  PROP_COLOR(Color, Color, SetColor, 0xFFFFFF);
   PROP_STR(DataField, DataField, SetDataField, "");
   PROP_OBJ(DataPipeline, DataPipeline, SetDataPipeline);
   PROP_STR(DisplayFormat, DisplayFormat, SetDisplayFormat, "");
@@ -335,7 +335,7 @@ PUBLISHED(TppCalc) {
   PROP_ENUM(Alignment, Alignment, SetAlignment, taLeftJustify);
   PROP_BOOL(AutoSize, AutoSize, SetAutoSize, true);
   PROP_ENUM(CalcType, CalcType, SetCalcType, ctDate);
-  PROP_INT(Color, Color, SetColor, 0xFFFFFF);
+  PROP_COLOR(Color, Color, SetColor, 0xFFFFFF);
   PROP_ENUM(CustomType, CustomType, SetCustomType, dtDateTime).AlwaysStored();
   PROP_STR(DisplayFormat, DisplayFormat, SetDisplayFormat, "");
   PROP_OBJ(Font, Font, SetFont);

@@ -29,7 +29,7 @@ IMPLEMENT_CLASS(TppDBMemo, TppCustomMemo)
 // What both kinds publish; each adds its source of text.
 PUBLISHED(TppCustomMemo) {
   PROP_ENUM(Alignment, Alignment, SetAlignment, taLeftJustify);
-  PROP_INT(Color, Color, SetColor, 0xFFFFFF);
+  PROP_COLOR(Color, Color, SetColor, 0xFFFFFF);
   PROP_OBJ(Font, Font, SetFont);
   PROP_FLOAT(Leading, Leading, SetLeading, 0).Stored(false);
   PROP_BOOL(ReprintOnOverFlow, ReprintOnOverFlow, SetReprintOnOverFlow, false);

@@ -83,7 +83,7 @@ IMPLEMENT_CLASS(TppDBRichText, TppCustomRichText)
 IMPLEMENT_CLASS(TppDrawRichText, TppDrawCommand)
 
 PUBLISHED(TppCustomRichText) {
-  PROP_INT(Color, Color, SetColor, 0xFFFFFF);
+  PROP_COLOR(Color, Color, SetColor, 0xFFFFFF);
   PROP_BOOL(ReprintOnOverFlow, ReprintOnOverFlow, SetReprintOnOverFlow, false);
   PROP_BOOL(ShiftWithParent, ShiftWithParent, SetShiftWithParent, false);
 }

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "platform/classlib/core/filer.h"
+#include "platform/classlib/core/atomicfile.h"
 #include "platform/classlib/core/fileutils.h"
 #include "platform/classlib/core/formatsettings.h"
 #include "platform/classlib/dialogs/dialogs.h"

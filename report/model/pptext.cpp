@@ -176,7 +176,7 @@ PUBLISHED(TppLabel) {
   PROP_ENUM(Alignment, Alignment, SetAlignment, taLeftJustify);
   PROP_BOOL(AutoSize, AutoSize, SetAutoSize, true);
   PROP_STR(Caption, Caption, SetCaption, "").AlwaysStored();
-  PROP_INT(Color, Color, SetColor, 0xFFFFFF);
+  PROP_COLOR(Color, Color, SetColor, 0xFFFFFF);
   PROP_OBJ(Font, Font, SetFont);
   PROP_BOOL(Transparent, Transparent, SetTransparent, false);
   PROP_BOOL(Visible, Visible, SetVisible, true);

@@ -11,6 +11,7 @@
 #include "datactrls/wwtable.h"
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/controls/forms.h"
+#include "platform/classlib/core/deadline.h"
 
 namespace apptest {
 
@@ -42,7 +43,7 @@ TfrmBug* StartMainWindow() {
   if (form->Terminating) return form;
   form->Show();
   // The first activation runs from the event loop; a loaded machine may take a while.
-  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitLimitMs);
   while ((form->FirstActivation || !form->Visible()) && !form->Terminating &&
          std::chrono::steady_clock::now() < limit)
     Application->ProcessMessages();

@@ -274,7 +274,7 @@ TEST_F(AttachFiles, AKilledCopyLeavesNoPartialAttachment) {
       }
       return false;
     };
-    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitLimitMs);
     while (!copying() && std::chrono::steady_clock::now() < limit) ::usleep(100);
     copier.Kill();
     for (const auto& e : fs::directory_iterator(folder)) {

@@ -127,21 +127,33 @@ TEST(Entries, TheLastProgramDeletedIsReplacedEvenWhenTheNameIsCancelled) {
   EXPECT_EQ(w.form->wwtblProgram->RecordCount(), 1);
 }
 
-TEST(Entries, ARefusedRenameShowsTheEngineMessageAndKeepsTheName) {
+// A name the database refuses, given by Rename or Add Program, is told in the
+// post-error words with the engine's own message and stays in the program
+// list as typed, as a refused entry does, until Escape gives it up.
+TEST(Entries, ARefusedRenameOrNewProgramIsToldAndStaysAsTypedUntilEscape) {
   Window w;
   apptest::RefuseValue(w.scratch.Database(), "Programs", "Program", "Refused");
   TDialogResponderScope answers([](TDialogRequest& r) {
     if (r.Kind == TDialogKind::InputQuery) *r.Value = "Refused";
-    return mrOk;
+    return r.Buttons.empty() ? mrOk : r.Buttons.front();
   });
-  w.form->RenameProgram();
-  w.form->AddProgram();
-  ASSERT_EQ(answers.Count(), 4);
-  // The engine's own message, for the append as for the rename.
-  for (int i : {1, 3}) EXPECT_EQ(answers.Texts()[i].rfind("Access Status 3022", 0), 0u);
-  EXPECT_EQ(w.form->wwtblProgram->State(), dsBrowse);
-  EXPECT_EQ(w.form->wwtblProgram->RecordCount(), 1);
-  EXPECT_EQ(w.form->wwtblProgram->FieldByName("Program")->AsString(), "New Program");
+  TwwtaTable* programs = w.form->wwtblProgram;
+  for (auto [command, state] : {std::pair{&TfrmBug::RenameProgram, dsEdit}, std::pair{&TfrmBug::AddProgram, dsInsert}}) {
+    const int before = answers.Count();
+    (w.form->*command)();
+    ASSERT_EQ(answers.Count(), before + 2);
+    EXPECT_EQ(answers.Texts().back().rfind("An error has occured while posting a record.\n\nAccess Status 3022", 0), 0u)
+        << answers.Texts().back();
+    EXPECT_EQ(programs->State(), state);
+    EXPECT_EQ(programs->FieldByName("Program")->AsString(), "Refused");
+    w.form->dbgridPrograms->SetFocus();
+    QApplication::processEvents();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_EQ(answers.Texts().back(), "Discard changes to this record?");
+    EXPECT_EQ(programs->State(), dsBrowse);
+    EXPECT_EQ(programs->FieldByName("Program")->AsString(), "New Program");
+  }
+  EXPECT_EQ(apptest::StoredValues(w.scratch.Database(), "Programs", "Program"), std::vector<std::string>{"New Program"});
 }
 
 TEST(Entries, SwitchMovesOnlyTheTwoKindsAndRefusesAnEmptyTable) {
@@ -507,6 +519,145 @@ TEST(Entries, NamesTypedOnALookupCellComplete) {
   EXPECT_EQ(StoredEntries(w.scratch.Database(), "VerifiedBy"), std::vector<std::string>{"Bo Chen"});
   EXPECT_EQ(StoredEntries(w.scratch.Database(), "VerifiedDate"),
             std::vector<std::string>{DateToStr(EncodeDate(2026, 7, 8))});
+}
+
+// Keys at the caret of a name in a Fixed By cell (F2 opens it) edit the name
+// there, also the first key, which puts the entry into edit: "Bo" with End
+// and "x" is "Box", stored as typed and joining the list as typed.
+TEST(Entries, KeysAtTheCaretOfALookupCellEditTheNameThere) {
+  Window w([](TRegIniFile& reg) { reg.WriteBool("Options", "EnterDate", false); });
+  struct Case {
+    const char *name, *keys, *want;
+    Qt::Key move;
+  } cases[] = {
+      {"Bo", "x", "Box", Qt::Key_End},
+      {"Émile", "s", "Émiles", Qt::Key_End},
+      {"Cy", "Mc", "McCy", Qt::Key_Home},
+      {"Dee", "\b", "De", Qt::Key_End},
+  };
+  for (const Case& c : cases) w.AddPosted(0, c.name);
+  for (const Case& c : cases) {
+    w.form->dsetBug->Locate("Description", c.name, {});
+    w.form->dsetBug->Edit();
+    w.form->dsetBug->FieldByName("FixedBy")->SetAsString(c.name);
+    w.form->dsetBug->FieldByName("FixedDate")->SetAsDateTime(EncodeDate(2026, 7, 1));
+    w.form->dsetBug->Post();
+  }
+  apptest::AddEmployees(w.form, {"Bo", "Émile", "Cy", "Dee"});
+  TwwDBGrid* grid = w.form->dbgBug;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(w.form->dsetBug->Locate("Description", c.name, {}));
+    grid->SetFocus();
+    grid->SetCol(w.form->GridColumnOf(apptest::GridDataColumn(w.form, "FixedBy")));
+    ASSERT_TRUE(testing_support::WaitFor([grid] {
+      const TCustomEdit* editor = grid->CellControl(grid->Col(), grid->Row());
+      return editor && editor->Visible();
+    }));
+    PressToFocus(Qt::Key_F2);
+    ASSERT_TRUE(w.form->dblcFixedBy->Focused());
+    ASSERT_EQ(w.form->dsetBug->State(), dsBrowse);
+    PressToFocus(c.move);
+    for (const char* k = c.keys; *k; ++k) {
+      if (*k == '\b') PressToFocus(Qt::Key_Backspace);
+      else QTest::keyClick(QApplication::focusWidget(), *k), Pump();
+    }
+    EXPECT_EQ(w.form->dblcFixedBy->EditText(), c.want);
+    PressToFocus(Qt::Key_Tab);
+    w.form->dsetBug->CheckBrowseMode();
+  }
+  std::vector<std::string> want;
+  for (const Case& c : cases) want.push_back(c.want);
+  EXPECT_EQ(StoredEntries(w.scratch.Database(), "FixedBy"), want);
+  const auto people = apptest::StoredValues(w.scratch.Database(), "Employee", "Employee");
+  for (const Case& c : cases) EXPECT_EQ(std::count(people.begin(), people.end(), c.want), 1) << c.want;
+  EXPECT_EQ(people.size(), 2 * std::size(cases));
+}
+
+// Counts the grid's paints that moved or showed a cell's control: a window
+// moved so is not painted where it went, and its cell shows empty on a real
+// display (the offscreen one paints it all the same).
+struct MovedByPaints : QObject {
+  MovedByPaints(QWidget* grid, QWidget* control) : control_(control) { grid->installEventFilter(this); }
+  bool eventFilter(QObject* grid, QEvent* e) override {
+    if (e->type() != QEvent::Paint || inPaint_) return false;
+    const QRect before = control_->geometry();
+    const bool shown = control_->isVisible();
+    inPaint_ = true;
+    grid->event(e);  // the paint itself, seen from both sides
+    inPaint_ = false;
+    if (control_->geometry() != before || control_->isVisible() != shown) ++count;
+    return true;
+  }
+  QWidget* control_;
+  bool inPaint_ = false;
+  int count = 0;
+};
+
+// The date cells move rows as every cell does: Up and Down on the grid, and
+// in the date box F2 opened, go to the row above or below, and the cell's
+// date box comes along with that row's date, never moved by a paint.
+TEST(Entries, DateCellsFollowTheRowsAndMoveThemAsEveryCell) {
+  Window w([](TRegIniFile& reg) { reg.WriteBool("Options", "EnterDate", false); });
+  for (int day = 1; day <= 4; ++day) {
+    w.AddPosted(0, "entry " + std::to_string(day));
+    w.form->dsetBug->Edit();
+    w.form->dsetBug->FieldByName("FixedDate")->SetAsDateTime(EncodeDate(2026, 7, day));
+    w.form->dsetBug->Post();
+  }
+  TwwDBGrid* grid = w.form->dbgBug;
+  TwwDBComboDlg* box = w.form->dbcdFixedDate;
+  OnFirstCell(w.form, "FixedDate");
+  const TRect last = grid->CellRect(grid->Col(), 4);
+  testing_support::Click(grid, last.Left + 4, last.Top + 4);
+  Pump();
+  MovedByPaints moves(testing_support::ClientOf(grid), vantrel::qt::WindowWidget(*box));
+  struct Step {
+    bool f2;  // in the date box F2 opened
+    Qt::Key key;
+    const char* entry;
+  } steps[] = {{false, Qt::Key_Up, "entry 3"}, {false, Qt::Key_Up, "entry 2"},
+               {false, Qt::Key_Down, "entry 3"}, {true, Qt::Key_Up, "entry 2"},
+               {true, Qt::Key_Up, "entry 1"}, {true, Qt::Key_Down, "entry 2"}};
+  for (const Step& s : steps) {
+    SCOPED_TRACE(std::string(s.f2 ? "F2, " : "") + s.entry);
+    if (s.f2) {
+      PressToFocus(Qt::Key_F2);
+      ASSERT_TRUE(box->Focused());
+    }
+    PressToFocus(s.key);
+    EXPECT_EQ(w.Field("Description"), s.entry);
+    ASSERT_TRUE(testing_support::WaitFor([&] {
+      return box->Visible() && box->BoundsRect() == grid->CellRect(grid->Col(), grid->Row());
+    }));
+    EXPECT_EQ(box->Text(), w.form->dsetBug->FieldByName("FixedDate")->DisplayText());
+  }
+  EXPECT_EQ(moves.count, 0);
+}
+
+// The grid's OnKeyPress sees every character typed in a cell, in its editor
+// too, and what it makes of a key is what the cell gets.
+TEST(Entries, TheGridsKeyPressSeesWhatIsTypedInItsCells) {
+  Window w;
+  w.AddPosted(0, "first");
+  std::u32string seen;
+  w.form->dbgBug->OnKeyPress = [&](TObject*, char32_t& key) {
+    seen += key;
+    if (key == U'#') key = 0;
+    else if (key >= U'a' && key <= U'z') key = key - U'a' + U'A';
+  };
+  TwwDBGrid* grid = w.form->dbgBug;
+  grid->SetFocus();
+  grid->SelectDataColumn(apptest::GridDataColumn(w.form, "Description"));
+  Pump();
+  // Each key to where the user's goes: the first opens the cell's editor.
+  for (char c : std::string("ab#c")) {
+    QTest::keyClick(QApplication::focusWidget(), c);
+    Pump();
+  }
+  PressToFocus(Qt::Key_Down);  // the grid posts the entry
+  EXPECT_EQ(seen, U"ab#c");
+  EXPECT_EQ(StoredEntries(w.scratch.Database(), "Description"), std::vector<std::string>{"ABC"});
 }
 
 // A space on an empty date cell is today, typed to the grid on the cell or

@@ -65,14 +65,14 @@ inline int GridDataColumn(TfrmBug* form, const std::string& field) {
   return -1;
 }
 
-// People the lookup combos of employees list.
+// People the lookup combos of employees list, stored through one of them:
+// the window itself makes the others list them.
 inline void AddEmployees(TfrmBug* form, std::initializer_list<const char*> names) {
   for (const char* name : names) {
     form->wwtaFixedBy->Append();
     form->wwtaFixedBy->FieldByName("Employee")->SetAsString(name);
     form->wwtaFixedBy->Post();
   }
-  form->wwtaVerifiedBy->Refresh();
 }
 
 // The Reports rows through another connection: "<ProgramNumber>:<Description>",

@@ -521,9 +521,8 @@ TEST_F(ExportWindow, AReadOnlyFolderGivesTheErrorAndChangesNothing) {
   }
   std::filesystem::permissions(folder, std::filesystem::perms(0755));
   ASSERT_EQ(Messages().size(), 1u);
-  EXPECT_EQ(Messages()[0], "The export to " + target +
-                               " failed: Cannot create a temporary file in '" + folder +
-                               "/': Permission denied");
+  EXPECT_EQ(Messages()[0], "The export to " + target + " failed: Cannot write file " + target +
+                               ": cannot create a temporary file in '" + folder + "/': Permission denied");
   EXPECT_EQ(Written(), "old");
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
   EXPECT_TRUE(Unlocked());

@@ -10,19 +10,29 @@
 #include "app/main/bug.h"
 #include "apptest.h"
 #include "datactrls/wwfltdlg.h"
+#include "datactrls/wwfltwin.h"
 #include "datactrls/wwsavedfilters.h"
 #include "datactrls/wwtable.h"
 #include "entryrows.h"
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/dialogs/dialogs.h"
 #include "platform/classlib/menus/menus.h"
+#include "platform/classlib/stdctrls/choices.h"
+#include "platform/classlib/stdctrls/edits.h"
 #include "platform/classlib/stdctrls/lists.h"
+#include "platform/classlib/stdctrls/stdctrls.h"
+#include "platform/classlib/stdctrls/tabs.h"
 #include "winctrls/tb97.h"
 #include "winctrls/tb97button.h"
 
 namespace {
 
 using apptest::Scratch;
+
+void ClickItem(TListBox* list, const std::string& text) {
+  const TRect r = list->ItemRect(list->Items()->IndexOf(text));
+  testing_support::Click(list, r.Left + 3, (r.Top + r.Bottom) / 2);
+}
 
 const char* const kStatusButtons[] = {
     "tbStatusFilter_NewReport",         "tbStatusFilter_InProcess", "tbStatusFilter_Fixed",
@@ -203,6 +213,60 @@ TEST_F(Filters, TheAdvancedFilterNarrowsWhatTheQuickFilterLeaves) {
   form->popFiltersPopup(form->popFilters);
   EXPECT_FALSE(form->popFilters_Save->Enabled());
   EXPECT_FALSE(form->popFilters_Clear->Enabled());
+}
+
+// The filter window, opened by the menu or the button, says what it is.
+TEST_F(Filters, TheFilterWindowIsTitledFilter) {
+  std::vector<std::string> titles;
+  respond = [&](TDialogRequest& r) {
+    if (auto* window = dynamic_cast<TForm*>(r.Dialog)) titles.push_back(window->Caption());
+    return mrCancel;
+  };
+  form->popFilters_Specify->Click();
+  form->btnAdvancedFilter->SetDown(true);
+  form->btnAdvancedFilter->Click();
+  EXPECT_EQ(titles, (std::vector<std::string>{"Filter", "Filter"}));
+}
+
+// What the filter window shows of the application's settings: only the
+// fields worth searching, by label in alphabetic order, no choice of field
+// order; the description first, matched at its start; the non-matching box
+// beside the case box; a counter field offered by range. Confirmed, the
+// value's "or" joins two starts, and the records are filtered one by one
+// under the entry table's own index.
+TEST_F(Filters, TheFilterWindowShowsTheApplicationsSettings) {
+  const std::string index = form->dsetBug->IndexName();
+  int shown = 0;
+  respond = [&](TDialogRequest& r) {
+    auto* w = dynamic_cast<TwwFilterDlg*>(r.Dialog);
+    if (!w) return mrCancel;
+    ++shown;
+    TStrings* items = w->FieldsListBox->Items();
+    std::vector<std::string> fields;
+    for (int i = 0; i < items->Count(); ++i) fields.push_back(items->Strings(i));
+    EXPECT_EQ(fields, (std::vector<std::string>{"Area", "Description", "Fixed By", "Fixed Date", "Fixed in Version",
+                                                "Identifier", "Report Number", "Reported By", "Reported Date",
+                                                "ReportType", "Responsibility", "Severity", "Verified By",
+                                                "Verified Date", "Version"}));
+    EXPECT_EQ(w->FieldCriteria->Caption(), "Description");
+    EXPECT_EQ(w->MatchTypeGroup->ItemIndex(), 1) << "Partial Match at Beginning";
+    EXPECT_EQ(w->SelectNotebook->PageIndex(), 0) << "by value";
+    EXPECT_FALSE(w->FieldOrder->Visible());
+    for (TControl* c : std::initializer_list<TControl*>{w->CaseSensitive, w->Nonmatching, w->ViewButton,
+                                                        w->ValueRangeTabSet})
+      EXPECT_TRUE(c->Visible()) << c->Name();
+    EXPECT_LT(w->OKButton->Top(), w->ClientHeight());
+    ClickItem(w->FieldsListBox, "Report Number");
+    EXPECT_EQ(w->SelectNotebook->PageIndex(), 1) << "a counter by range";
+    ClickItem(w->FieldsListBox, "Description");
+    w->FilterValueEdit->SetText("bugreport 3 or BugReport 4");
+    return mrOk;
+  };
+  form->popFilters_Specify->Click();
+  EXPECT_EQ(shown, 1);
+  EXPECT_TRUE(form->btnAdvancedFilter->Down());
+  EXPECT_EQ(Rows(form->dsetBug), 10);  // statuses 3 and 4, every priority
+  EXPECT_EQ(form->dsetBug->IndexName(), index);
 }
 
 // Records the names the window passes to the store.

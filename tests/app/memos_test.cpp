@@ -7,6 +7,10 @@
 
 #include <QApplication>
 #include <QTest>
+#include <QTextEdit>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
 
 #include "app/main/bug.h"
 #include "apptest.h"
@@ -337,6 +341,59 @@ TEST_F(Memos, UnchangedRtfIsKeptByteForByte) {
   form->dsetBug->FieldByName("Description")->SetAsString("touched");
   form->dsetBug->Post();
   EXPECT_TRUE(form->dsetBug->FieldByName("Report")->IsNull());
+}
+
+}  // namespace
+
+namespace {
+
+using testing_support::Pump;
+
+// The height of the last line of the focused memo as laid out on screen.
+double LastLineHeight() {
+  auto* editor = qobject_cast<QTextEdit*>(QApplication::focusWidget());
+  if (!editor) return -1;
+  const QTextBlock last = editor->document()->lastBlock();
+  return last.layout() && last.layout()->lineCount() > 0 ? last.layout()->lineAt(0).height() : -1;
+}
+
+// Text typed after a bullet list is ended, by Enter on its empty item or by
+// the Bullets button, is stored in the size it shows in while typed: read
+// back, its line is as high as it was.
+TEST_F(Memos, TextTypedAfterAListIsStoredInTheSizeItShows) {
+  struct Case {
+    const char* name;
+    std::function<void(TfrmBug*)> endList;
+  } cases[] = {
+      {"Enter on the empty item",
+       [](TfrmBug*) { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); }},
+      {"the Bullets button",
+       [](TfrmBug* f) {
+         f->btnRTF_Bullets->SetDown(false);
+         f->btnRTF_Bullets->OnClick(f->btnRTF_Bullets);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    AddEntry(c.name, "");
+    form->rtfReport->SetFocus();
+    Pump();
+    QTest::keyClicks(QApplication::focusWidget(), "one");
+    form->btnRTF_Bullets->SetDown(true);
+    form->btnRTF_Bullets->OnClick(form->btnRTF_Bullets);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    c.endList(form);
+    QTest::keyClicks(QApplication::focusWidget(), "after");
+    Pump();
+    const double typed = LastLineHeight();
+    ASSERT_GT(typed, 0);
+    form->dsetBug->Post();
+    form->dsetBug->Refresh();
+    form->rtfReport->SetFocus();
+    Pump();
+    ASSERT_EQ(form->rtfReport->Lines()->Strings(form->rtfReport->Lines()->Count() - 1), "after");
+    EXPECT_EQ(LastLineHeight(), typed) << RawReport();
+  }
 }
 
 }  // namespace

@@ -23,6 +23,7 @@
 #include "platform/classlib/core/fileutils.h"
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/dbctrls/dbctrls.h"
+#include "platform/classlib/controls/clipboard.h"
 #include "platform/classlib/controls/extctrls.h"
 #include "platform/classlib/controls/qtbackend.h"
 #include "platform/classlib/dialogs/dialogs.h"
@@ -496,6 +497,126 @@ TEST(NewEntry, TypingOrChoosingAPersonStampsTheDate) {
   EXPECT_EQ(StoredDates(d.scratch.Database()), (std::vector<std::string>{"", stamped, stamped}));
 }
 
+// A person is given to the dialog's Fixed By by any road, and the fixed
+// date stamped with it: chosen (the list of a new database showing at once
+// a name Verified By added), typed, pasted, or the person already shown
+// taken from the list; in the grid, pasted by the Edit menu. Blanks typed or pasted are
+// no name: nothing stored, no date, no row of blanks in the list;
+// cancelling the list stamps nothing either.
+TEST(NewEntry, AGivenNameStampsTheDateByAnyRoadAndBlanksAreNoName) {
+  Dialog d([](TRegIniFile& reg) { reg.WriteBool("Options", "EnterDate", false); });
+  const TDateTime now = EncodeDate(2026, 7, 8) + EncodeTime(9, 30, 0, 0);
+  TTestClock clock(now);
+  auto paste = [](TfrmEnterNewRecord* f, const char* text) {
+    Clipboard()->SetAsText(text);
+    FocusOn(f->dblcFixedBy);
+    Press(Qt::Key_V, Qt::ControlModifier);
+  };
+  struct Case {
+    const char* name;
+    const char* shown;  // the person the box holds when the window opens
+    std::function<void(TfrmEnterNewRecord*)> act;
+    const char* stored;
+    bool dated;
+  } cases[] = {
+      {"chosen from the list, where Verified By just added it", "",
+       [](TfrmEnterNewRecord* f) {
+         TypeInto(f->dblcVerifiedBy, "Zed Ames");
+         Press(Qt::Key_Tab);
+         FocusOn(f->dblcFixedBy);
+         Press(Qt::Key_Down, Qt::AltModifier);
+         TwwPopupGrid* list = f->dblcFixedBy->Grid();
+         ASSERT_TRUE(f->dblcFixedBy->IsDroppedDown());
+         const int row = list->RowHeights(0);
+         QTest::mouseClick(vantrel::qt::ClientWidget(*list), Qt::LeftButton, Qt::NoModifier,
+                           QPoint(5, row / 2));
+         QApplication::processEvents();
+         EXPECT_EQ(f->dblcFixedBy->EditText(), "Zed Ames");
+       },
+       "Zed Ames", true},
+      {"typed, completed", "",
+       [](TfrmEnterNewRecord* f) {
+         TypeInto(f->dblcFixedBy, "z");
+         EXPECT_EQ(f->dblcFixedBy->EditText(), "Zed Ames");
+       },
+       "Zed Ames", true},
+      {"a blank, then Tab", "",
+       [](TfrmEnterNewRecord* f) {
+         TypeInto(f->dblcFixedBy, " ");
+         EXPECT_FALSE(HasDate("FixedDate"));
+         Press(Qt::Key_Tab);
+       },
+       "", false},
+      {"blanks, then Enter", "",
+       [](TfrmEnterNewRecord* f) {
+         TypeInto(f->dblcFixedBy, "  ");
+         Press(Qt::Key_Return);
+       },
+       "", false},
+      {"Ctrl+V of a name, then Enter", "",
+       [&](TfrmEnterNewRecord* f) {
+         paste(f, "Ann");
+         EXPECT_TRUE(HasDate("FixedDate"));
+         Press(Qt::Key_Return);
+         // The new name joined the list as the window closed.
+         EXPECT_EQ(apptest::StoredValues(frmBug->DatabasePath, "Employee", "Employee").back(), "Ann");
+       },
+       "Ann", true},
+      {"Ctrl+V of blanks", "", [&](TfrmEnterNewRecord* f) { paste(f, "   "); }, "", false},
+      {"the person shown, taken from the list", "Ann",
+       [](TfrmEnterNewRecord* f) {
+         FocusOn(f->dblcFixedBy);
+         Press(Qt::Key_Down, Qt::AltModifier);
+         ASSERT_TRUE(f->dblcFixedBy->IsDroppedDown());
+         Press(Qt::Key_Return);
+       },
+       "Ann", true},
+      {"the person shown, the list cancelled", "Ann",
+       [](TfrmEnterNewRecord* f) {
+         FocusOn(f->dblcFixedBy);
+         Press(Qt::Key_Down, Qt::AltModifier);
+         Press(Qt::Key_Escape);
+       },
+       "Ann", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TDialogResponderScope answers(Answer([&](TfrmEnterNewRecord* f) {
+      TypeInto(f->dbeDescription, c.name);
+      if (*c.shown) {
+        // A person without a date, as an entry that came in so holds one.
+        frmBug->dsetBug->FieldByName("FixedBy")->SetAsString(c.shown);
+        frmBug->dsetBug->FieldByName("FixedDate")->Clear();
+      }
+      c.act(f);
+      if (f->ModalResult() == mrNone) f->btnOk->Click();
+    }));
+    d.form->AddEntry();
+    EXPECT_EQ(StoredEntries(d.scratch.Database(), "FixedBy").back(), c.stored);
+    EXPECT_EQ(StoredEntries(d.scratch.Database(), "FixedDate").back(), c.dated ? DateTimeToStr(now) : "");
+  }
+  // In the grid, a name pasted by the Edit menu stamps the date (the day), and
+  // pasted blanks leave both empty.
+  struct Pasted {
+    size_t entry;
+    const char *text, *stored, *date;
+  } pasted[] = {{2, "Bo", "Bo", "7/8/2026"}, {3, "   ", "", ""}};
+  for (const Pasted& p : pasted) {
+    SCOPED_TRACE(p.text);
+    ASSERT_TRUE(d.form->dsetBug->Locate("Description", cases[p.entry].name, {}));
+    d.form->dbgBug->SetFocus();
+    QApplication::processEvents();
+    d.form->dbgBug->SelectDataColumn(apptest::GridDataColumn(d.form, "FixedBy"));
+    Clipboard()->SetAsText(p.text);
+    d.form->PasteCommand();
+    d.form->dsetBug->Post();
+    EXPECT_EQ(StoredEntries(d.scratch.Database(), "FixedBy")[p.entry], p.stored);
+    EXPECT_EQ(StoredEntries(d.scratch.Database(), "FixedDate")[p.entry], p.date);
+  }
+  EXPECT_EQ(apptest::StoredValues(d.scratch.Database(), "Employee", "Employee"),
+            (std::vector<std::string>{"Zed Ames", "Ann"}));
+}
+
 // Each window holds eight lookup combos, all completing typed text and none
 // dropping its list down by typing.
 TEST(NewEntry, BothWindowsLookupCombosCompleteTypedText) {
@@ -629,6 +750,34 @@ TEST(NewEntry, ASpaceInAnEmptyDateBoxIsToday) {
   }));
   d.form->AddEntry();
   EXPECT_EQ(StoredDates(d.scratch.Database()), (std::vector<std::string>{DateToStr(today), DateToStr(today), ""}));
+}
+
+}  // namespace
+
+namespace {
+
+// Alt with the underlined letter of a field's caption focuses that field.
+TEST(NewEntry, AltAndALabelsLetterFocusItsField) {
+  Dialog d;
+  std::vector<std::string> missed;
+  TDialogResponderScope answers(Answer([&](TfrmEnterNewRecord* f) {
+    const std::pair<Qt::Key, TWinControl*> cases[] = {
+        {Qt::Key_D, f->dbeDescription},   {Qt::Key_V, f->dblcVersion},
+        {Qt::Key_A, f->dblcArea},         {Qt::Key_S, f->wwDBLookupCombo1},
+        {Qt::Key_R, f->dblcReportedBy},   {Qt::Key_O, f->dbcdReportedDate},
+        {Qt::Key_P, f->dblcResponsibility}, {Qt::Key_F, f->dblcFixedBy},
+        {Qt::Key_X, f->dbcdFixedDate},    {Qt::Key_I, f->dblcFixedInVersion},
+        {Qt::Key_E, f->dblcVerifiedBy},   {Qt::Key_T, f->dbcdVerifiedDate},
+    };
+    for (const auto& [key, field] : cases) {
+      QTest::keyClick(QApplication::focusWidget(), key, Qt::AltModifier);
+      Application->ProcessMessages();
+      if (f->ActiveControl() != field) missed.push_back(field->Name());
+    }
+    f->btnCancel->Click();
+  }));
+  d.form->AddEntry();
+  EXPECT_EQ(missed, std::vector<std::string>{});
 }
 
 }  // namespace

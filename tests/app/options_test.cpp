@@ -532,6 +532,94 @@ TEST_F(Options, LookupListsOpenAtTheirFirstRowsAndTheUpArrowBringsThemBack) {
   });
 }
 
+// A name typed into any of the five lists, on the first, the last or a new
+// row, is stored by OK and Apply, and by moving to another row of its list;
+// Enter ends the cell's edit and leaves the dialog open. Cancel, by the mouse
+// (which moves the focus out of the list first) or by Escape, gives up every
+// row still being edited, in the lists left for others too. Clicking a row
+// raises nothing, and a name with a blank in it is stored whole.
+TEST_F(Options, NamesTypedIntoTheDropDownListsAreStoredByOKApplyOrAMoveAndGivenUpByCancel) {
+  struct List {
+    const char* grid;
+    TwwtaTable* TfrmBug::*table;
+    const char *tableName, *field;
+  } lists[] = {{"dbgVersion", &TfrmBug::wwtaVersion, "Version", "Version"},
+               {"dbgReportedBy", &TfrmBug::wwtaReportedBy, "User", "User"},
+               {"dbgFixed_Verified", &TfrmBug::wwtaFixedBy, "Employee", "Employee"},
+               {"dbgArea", &TfrmBug::wwtaArea, "Area", "Area"},
+               {"dbgSeverity", &TfrmBug::wwtaSeverity, "Severity", "Severity"}};
+  for (const List& l : lists)
+    for (const char* name : {"Old 1", "Old 2"}) {
+      (form->*l.table)->Append();
+      (form->*l.table)->FieldByName(l.field)->SetAsString(name);
+      (form->*l.table)->Post();
+    }
+  auto press = [](Qt::Key key) {
+    QTest::keyClick(QApplication::focusWidget(), key);
+    Pump();
+  };
+  auto ok = [](TfrmOptions* d) { ClickOn(d->btnOK); };
+  auto cancel = [](TfrmOptions* d) { ClickOn(d->btnCancel); };
+  enum Where { First, Last, New };
+  struct Road {
+    const char* name;
+    Where where;
+    Qt::Key inEachList;  // pressed after typing in each list (0: none)
+    std::function<void(TfrmOptions*)> close;
+    bool stored;
+  } roads[] = {
+      {"Enter, then OK", First, Qt::Key_Return, ok, true},
+      {"OK on the last row", Last, Qt::Key(0), ok, true},
+      {"Up, then OK on a new row", New, Qt::Key_Up, ok, true},
+      {"Enter, then OK on a new row", New, Qt::Key_Return, ok, true},
+      {"Down, then Cancel", First, Qt::Key_Down, cancel, true},
+      {"Apply, then Cancel", New, Qt::Key(0), [&](TfrmOptions* d) {
+         d->chkConfirmDeletes->SetChecked(false);  // a change of a setting enables Apply
+         ClickOn(d->btnApply);
+         cancel(d);
+       }, true},
+      {"Enter, then Cancel", First, Qt::Key_Return, cancel, false},
+      {"Cancel by the mouse, which leaves the list first", New, Qt::Key(0), cancel, false},
+      {"Escape, which cancels the dialog", Last, Qt::Key(0), [&](TfrmOptions*) { press(Qt::Key_Escape); }, false},
+  };
+  int number = 0;
+  for (const Road& road : roads) {
+    SCOPED_TRACE(road.name);
+    const std::string typed = "Ann Baker " + std::to_string(++number);
+    std::vector<size_t> before;
+    for (const List& l : lists) before.push_back(apptest::StoredValues(form->DatabasePath, l.tableName, l.field).size());
+    Run([&](TfrmOptions* d) {
+      d->pcOptions->SetActivePageIndex(4);
+      Pump();
+      for (const List& l : lists) {
+        auto* grid = static_cast<TwwDBGrid*>(d->FindComponent(l.grid));
+        const int rows = std::min((form->*l.table)->RecordCount(), grid->VisibleDataRows());
+        const TRect cell = grid->CellRect(0, road.where == First ? 1 : rows);
+        Click(grid, cell.Left + 4, cell.Top + 4);
+        Pump();
+        if (road.where == New) press(Qt::Key_Down);
+        // Each key to where the user's goes: the first opens the cell's editor.
+        for (char c : typed) {
+          QTest::keyClicks(QApplication::focusWidget(), QString(QChar(c)));
+          Pump();
+        }
+        if (road.inEachList) press(road.inEachList);
+        EXPECT_EQ(d->ModalResult(), mrNone) << "closed in " << l.grid;
+      }
+      road.close(d);
+    });
+    EXPECT_EQ(Messages(), std::vector<std::string>{});
+    for (size_t i = 0; i < std::size(lists); ++i) {
+      const List& l = lists[i];
+      SCOPED_TRACE(l.grid);
+      const auto rows = apptest::StoredValues(form->DatabasePath, l.tableName, l.field);
+      EXPECT_EQ(std::count(rows.begin(), rows.end(), typed), road.stored ? 1 : 0);
+      EXPECT_EQ(rows.size(), before[i] + (road.stored && road.where == New ? 1 : 0));
+      EXPECT_EQ((form->*l.table)->State(), dsBrowse);
+    }
+  }
+}
+
 TEST_F(Options, ColourPicksKeepTheCustomColoursAndIgnoreADamagedFile) {
   const std::string file = IncludeTrailingPathDelimiter(regstore::StoreFolder()) + "CColor.vn";
   std::vector<TColor> offered;

@@ -8,13 +8,20 @@
 #include <QImage>
 #include <QMenu>
 #include <QTest>
+#include <QWindow>
+
+#include <functional>
 
 #include "app/main/bug.h"
 #include "apptest.h"
 #include "datactrls/wwdbgrid.h"
+#include "datactrls/wwfltdlg.h"
+#include "datactrls/wwtadatasets.h"
 #include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/dbctrls/dbctrls.h"
 #include "platform/classlib/graphics/qtbridge.h"
 #include "platform/classlib/menus/qtmenus.h"
+#include "platform/classlib/stdctrls/statusbar.h"
 #include "winctrls/tb97.h"
 #include "winctrls/tb97button.h"
 
@@ -27,6 +34,14 @@ class Popups : public apptest::MainWindowTest {
   QMenu* ShownPopup() { return qobject_cast<QMenu*>(QApplication::activePopupWidget()); }
   TMenuItem* Item(const std::string& name) {
     return static_cast<TMenuItem*>(form->FindComponent(name));
+  }
+  // A click through the window system at a client point of a control.
+  void ClickAt(TControl* control, TPoint p, Qt::MouseButton button = Qt::LeftButton) {
+    QWidget* window = vantrel::qt::WindowWidget(*form);
+    const TPoint at = control->ClientToScreen(p);
+    QTest::mouseClick(window->windowHandle(), button, Qt::NoModifier,
+                      window->mapFromGlobal(QPoint(at.x, at.y)));
+    Application->ProcessMessages();
   }
   // Where an item stands in a shown popup of a menu.
   QRect Place(TMenu& menu, QMenu* shown, const std::string& name) {
@@ -168,6 +183,87 @@ TEST_F(Popups, NoHintStaysOverTheAdvancedFiltersMenu) {
     Application->ProcessMessages();
   }
   Application->SetHintPause(pause);
+}
+
+// However a toolbar's drop-down menu closes (Escape, a click elsewhere, an
+// item such as Clear Filter), the next click on the grid chooses the row
+// under the pointer and opens no menu.
+TEST_F(Popups, AClickAfterAToolbarDropDownClosedReachesTheGrid) {
+  for (const char* description : {"first", "second", "third"}) apptest::AddEntry(form, description);
+  const auto arrowOf = [](TToolbarButton97* b) { return TPoint{b->Width() - 4, b->Height() / 2}; };
+  struct Case {
+    TToolbarButton97* button;
+    const char* road;
+    std::function<void()> close;
+  } cases[] = {
+      {form->tbPrintPreview, "Escape", [&] { QTest::keyClick(ShownPopup(), Qt::Key_Escape); }},
+      {form->tbChart, "Escape", [&] { QTest::keyClick(ShownPopup(), Qt::Key_Escape); }},
+      {form->tbPrintReport, "a click elsewhere", [&] { ClickAt(form->sbMain, {5, 5}); }},
+      {form->btnAdvancedFilter, "a click elsewhere", [&] { ClickAt(form->sbMain, {5, 5}); }},
+      {form->btnAdvancedFilter, "Clear Filter", [&] {
+         QMenu* menu = ShownPopup();
+         ASSERT_TRUE(form->popFilters_Clear->Enabled());
+         menu->setActiveAction(vantrel::menus::ActionOf(*form->popFilters, form->popFilters_Clear, menu));
+         QTest::keyClick(menu, Qt::Key_Return);
+       }},
+  };
+  const std::vector<std::string> descriptions{"first", "second", "third"};
+  // A condition not yet applied: Clear Filter is offered.
+  auto condition = std::make_unique<TwwFieldInfo>();
+  condition->FieldName = condition->DisplayLabel = "Description";
+  form->wwFilterDialog1->FieldInfo().push_back(std::move(condition));
+  int row = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.button->Name() + " closed by " + c.road);
+    ClickAt(c.button, arrowOf(c.button));
+    ASSERT_NE(ShownPopup(), nullptr);
+    c.close();
+    ASSERT_EQ(ShownPopup(), nullptr);
+    row = (row + 1) % 3;
+    const TRect cell = form->dbgBug->CellRect(3, form->dbgBug->TitleOffset() + row);
+    ClickAt(form->dbgBug, {cell.Left + 4, cell.Top + 4});
+    EXPECT_EQ(ShownPopup(), nullptr) << "no menu opens again";
+    EXPECT_EQ(form->dsetBug->FieldByName("Description")->AsString(), descriptions[size_t(row)]);
+  }
+}
+
+// A right click, Shift+F10 and the Menu key open the window's own popups: the
+// memo's with its Insert Line and Insert Addendum (never the toolkit's text
+// menu), the grid's below its current cell, the program list's.
+TEST_F(Popups, MemosAndGridsOpenTheirOwnPopupsByMouseAndKeys) {
+  apptest::AddEntry(form, "first", "The report");
+  const auto key = [](Qt::Key k, Qt::KeyboardModifiers mods) {
+    QTest::keyClick(QApplication::focusWidget(), k, mods);
+    Application->ProcessMessages();
+  };
+  const auto close = [&] {
+    while (QMenu* menu = ShownPopup()) menu->close();
+    Application->ProcessMessages();
+  };
+  const auto shows = [&](TPopupMenu* menu, TMenuItem* item) {
+    QMenu* shown = ShownPopup();
+    return shown && shown == vantrel::menus::PopupWidget(*menu) &&
+           vantrel::menus::ActionOf(*menu, item, shown) != nullptr;
+  };
+  ClickAt(form->rtfReport, {40, 20}, Qt::RightButton);
+  EXPECT_TRUE(shows(form->popRTF, form->popRTF_InsertAddendum)) << "right click";
+  close();
+  form->rtfReport->SetFocus();
+  key(Qt::Key_F10, Qt::ShiftModifier);
+  EXPECT_TRUE(shows(form->popRTF, form->popRTF_InsertLine)) << "Shift+F10";
+  close();
+
+  form->dbgBug->SetFocus();
+  key(Qt::Key_Menu, Qt::NoModifier);
+  ASSERT_TRUE(shows(form->popGrid, form->popGrid_ViewColumns)) << "the Menu key";
+  const TRect cell = form->dbgBug->CellRect(form->dbgBug->Col(), form->dbgBug->Row());
+  const TPoint below = form->dbgBug->ClientToScreen({cell.Left, cell.Bottom});
+  EXPECT_EQ(ShownPopup()->pos(), QPoint(below.x, below.y)) << "below the current cell";
+  close();
+  form->dbgridPrograms->SetFocus();
+  key(Qt::Key_F10, Qt::ShiftModifier);
+  EXPECT_EQ(ShownPopup(), vantrel::menus::PopupWidget(*form->popPrograms));
+  close();
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include "entrytest.h"
 #include "platform/classlib/controls/qtbackend.h"
 #include "platform/dao/childprocess.h"
+#include "winctrls/tb97button.h"
 
 extern char** environ;
 
@@ -32,7 +33,7 @@ constexpr const char* kSecondUserVariable = "VANTREL_SECOND_USER";
 // Where the second user finds its ends of the pipes after exec.
 constexpr int kHearFd = 100, kTellFd = 101;
 // The second user's start-up may be slow on a loaded machine.
-constexpr int kStartMs = 60000;
+constexpr int kStartMs = daotest::Child::kWaitMs;
 
 const std::string kHeld = "held by the second user";
 const std::string kPosted = "posted by the second user";
@@ -57,7 +58,8 @@ void ChangeDescription(TfrmBug* form, const std::string& text) {
 }
 
 // E: edit the first entry and hold it; N: the same with the second entry;
-// C: cancel; P: edit and post the first entry; U: write it through a plain connection, which takes no record lock
+// C: cancel; P: edit and post the first entry; F: mark the first entry fixed;
+// U: write it through a plain connection, which takes no record lock
 // (as another program on the file would).
 bool Obey(TfrmBug* form, const std::string& database, char command) {
   switch (command) {
@@ -69,6 +71,12 @@ bool Obey(TfrmBug* form, const std::string& database, char command) {
       return form->dsetBug->State() == dsEdit;
     case 'C': form->dsetBug->Cancel(); return true;
     case 'P': ChangeDescription(form, kPosted); form->dsetBug->Post(); return true;
+    case 'F':
+      form->dsetBug->First();
+      form->dsetBug->Edit();
+      form->dsetBug->FieldByName("Status")->SetAsString("3");
+      form->dsetBug->Post();
+      return true;
     case 'U': {
       sqlite3* db = nullptr;
       sqlite3_open(database.c_str(), &db);
@@ -249,6 +257,27 @@ TEST_F(SeveralUsers, TheOthersPostShowsAfterRefresh) {
   QTest::keyClick(vantrel::qt::ClientWidget(*first.form->dbgBug), Qt::Key_F5);
   EXPECT_EQ(Shown(), kPosted);
   EXPECT_EQ(answers.Count(), 0);
+}
+
+// The first user shows open entries only; the other marks the entry fixed.
+// Typing into it then edits that entry as it now stands: what was typed is
+// saved with the other's change, and the entry leaves the view after the post.
+TEST_F(SeveralUsers, TypingIntoAnEntryTheOtherClosedSavesItThereAndTheEntryLeavesTheView) {
+  apptest::AddEntry(first.form, "second entry");
+  first.form->tbStatusFilter_Fixed->SetDown(false);
+  first.form->ApplyFilter();
+  ASSERT_EQ(Shown(), "as stored");
+  ASSERT_TRUE(second->Do('F'));
+  TypeDescription("typed");
+  ASSERT_EQ(first.form->dsetBug->State(), dsEdit);
+  EXPECT_EQ(first.form->dsetBug->FieldByName("Status")->AsString(), "3") << "the entry as it now stands";
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+  EXPECT_EQ(first.form->dsetBug->State(), dsBrowse);
+  EXPECT_EQ(answers.Count(), 0) << answers.Texts().back();
+  EXPECT_EQ(Stored(), (std::vector<std::string>{"1:typed", "1:second entry"}));
+  EXPECT_EQ(apptest::StoredEntries(first.scratch.Database(), "Status"), (std::vector<std::string>{"3", ""}));
+  EXPECT_EQ(Shown(), "second entry") << "the fixed entry left the view";
+  EXPECT_FALSE(first.form->dsetBug->Locate("Description", Variant(std::string("typed")), {}));
 }
 
 TEST_F(SeveralUsers, APostOverTheOthersChangeGetsTheEnginesMessageAndKeepsWhatWasTyped) {

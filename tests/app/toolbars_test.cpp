@@ -22,6 +22,7 @@
 #include "platform/classlib/dbctrls/dbctrls.h"
 #include "platform/classlib/dialogs/dialogs.h"
 #include "platform/classlib/dialogs/help.h"
+#include "platform/classlib/graphics/qtbridge.h"
 #include "platform/classlib/menus/menus.h"
 #include "platform/classlib/stdctrls/choices.h"
 #include "platform/classlib/stdctrls/comboboxes.h"
@@ -379,7 +380,9 @@ TEST_F(Toolbars, MainMenuItemsShowThePicturesOfTheirToolbarButtons) {
   EXPECT_EQ(cool->MenuBar().Size, 12);
   EXPECT_FALSE(cool->MenuBar().IsSeparator);
   EXPECT_FALSE(cool->ShowBar());
-  ASSERT_EQ(cool->ItemCount(), 26);
+  ASSERT_EQ(cool->ItemCount(), 25);
+  // File holds no printer setup: no command of the window asks for one.
+  EXPECT_EQ(form->mnuMain_File->Find("Print Setup..."), nullptr);
   int pictures = 0;
   for (int i = 0; i < cool->ItemCount(); ++i) {
     TCoolMenuItem* item = cool->Item(i);
@@ -444,6 +447,55 @@ TEST_F(Toolbars, MainMenuItemsShowThePicturesOfTheirToolbarButtons) {
   QTest::keyClick(help, Qt::Key_A);
   Application->ProcessMessages();
   EXPECT_EQ(shown, std::vector<std::string>{"TfrmAbout"});
+}
+
+}  // namespace
+
+namespace {
+
+using testing_support::ClientOf;
+
+// The window's tab strips light the caption of the tab under the pointer
+// (the hot tracking colour) and put it back once the pointer leaves.
+TEST_F(Toolbars, TabStripsHighlightTheTabUnderThePointer) {
+  AddEntry("first");  // the memo tabs are enabled with an entry
+  for (TExtTabControl* strip : {form->tcType, form->tcRTFs}) {
+    SCOPED_TRACE(strip->Name());
+    const int tab = strip->TabIndex() == 1 ? 0 : 1;  // one not selected
+    const TRect r = strip->TabRect(tab);
+    const auto hotInk = [&] {
+      Application->ProcessMessages();
+      const QImage shot = ClientOf(strip)->grab().toImage();
+      const TColor hot = ColorToRGB(strip->Hottrack()->TabInactiveColor());
+      int count = 0;
+      for (int y = r.Top; y < r.Bottom; ++y)
+        for (int x = r.Left; x < r.Right; ++x)
+          count += vantrel::qt::FromQColor(shot.pixelColor(x, y)) == hot;
+      return count;
+    };
+    QTest::mouseMove(ClientOf(form), QPoint(2, 2));
+    EXPECT_EQ(hotInk(), 0);
+    QTest::mouseMove(ClientOf(strip), QPoint((r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2));
+    EXPECT_GT(hotInk(), 10) << "the caption in the hot colour";
+    QTest::mouseMove(ClientOf(form), QPoint(2, 2));
+    EXPECT_EQ(hotInk(), 0);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A bar docked at the window's left stands at its edge, left of the program
+// list and its splitter, as the window's controls were made.
+TEST_F(Toolbars, TheLeftDockStandsAtTheWindowsEdge) {
+  form->tbarProgram->SetDockedTo(form->Dock_Left);
+  Application->ProcessMessages();
+  ASSERT_GT(form->Dock_Left->Width(), 0);
+  EXPECT_EQ(form->Dock_Left->Left(), 0);
+  EXPECT_EQ(form->pnlPrograms->Left(), form->Dock_Left->Width());
+  EXPECT_EQ(form->splPrograms->Left(), form->pnlPrograms->Left() + form->pnlPrograms->Width());
+  EXPECT_EQ(form->pnlMain->Left(), form->splPrograms->Left() + form->splPrograms->Width());
 }
 
 }  // namespace

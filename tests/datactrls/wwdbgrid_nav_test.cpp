@@ -165,6 +165,15 @@ TEST_F(GridNav, ClickingARowMovesTheDataset) {
   Pump(1);
   EXPECT_EQ(Id(), 4);
   EXPECT_EQ(grid->DataColumn(grid->Col()), 1);
+  // A row's indicator cell chooses that row and leaves the column as it was.
+  for (int row : {7, 2}) {
+    const TRect indicator = grid->CellRect(0, row);
+    QTest::mouseClick(ClientOf(grid), Qt::LeftButton, Qt::NoModifier,
+                      QPoint((indicator.Left + indicator.Right) / 2, (indicator.Top + indicator.Bottom) / 2));
+    Pump(1);
+    EXPECT_EQ(Id(), row);
+    EXPECT_EQ(grid->DataColumn(grid->Col()), 1);
+  }
 }
 
 // The arrows of the scroll bar move the current row (not the view), so they

@@ -8,6 +8,7 @@
 
 #include "bde/library_fixture.h"
 #include "datactrls/wwlocate.h"
+#include "datactrls/wwstr.h"
 #include "datactrls/wwtadatasets.h"
 #include "dbengine/accbinding_fixture.h"
 #include "platform/classlib/controls/forms.h"
@@ -61,6 +62,21 @@ TEST(wwMatchText, KindsOfMatch) {
   };
   for (const Case& c : cases)
     EXPECT_EQ(wwMatchText(c.text, c.value, c.type, c.cs), c.expected) << c.text << "/" << c.value;
+}
+
+// The caller upper-cases the value as the match upper-cases the field's text,
+// both folded first: every case pair matches.
+TEST(wwMatchText, EveryCasePairMatchesIgnoringCase) {
+  struct Case { const char* text; const char* value; TwwLocateMatchType type; bool cs; bool expected; };
+  const Case cases[] = {
+      {"\u212Aelvin", "kelvin", mtExactMatch, false, true},  {"\u212Aelvin", "kelvin", mtExactMatch, true, false},
+      {"STRAẞE", "straße", mtExactMatch, false, true},         {"ǅemal", "ǆE", mtPartialMatchStart, false, true},
+      {"Thành Ơn", "ơn", mtPartialMatchAny, false, true},      {"Ⴀა", "ⴀᲐ", mtExactMatch, false, true},
+      {"Ꭰꭰ", "ꭰᎠ", mtExactMatch, false, true},                {"ſun", "S", mtPartialMatchStart, false, true},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(wwMatchText(c.text, c.cs ? c.value : wwUpperCaseFolded(c.value), c.type, c.cs), c.expected)
+        << c.text << "/" << c.value;
 }
 
 TEST_F(Locate, ScansTheEngineTableAndRestoresThePositionWhenNothingMatches) {

@@ -16,6 +16,7 @@
 #include "platform/classlib/core/child_writers.h"
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/core/failingfiles.h"
+#include "platform/classlib/core/atomicfile.h"
 #include "platform/classlib/core/fileutils.h"
 #include "platform/classlib/core/strings.h"
 #include "platform/classlib/dialogs/dialogs.h"

@@ -132,6 +132,31 @@ TEST_F(LibraryTableSearch, IncrementalSearchFollowsTheTablesSettings) {
   wwGlobalIntl()->UseLocateMethodForSearch = true;
 }
 
+// Typing a start of a name finds it in any case of every pair, also where a
+// fold changes a character's length, by each way the search may take.
+TEST_F(LibraryTableSearch, IncrementalSearchFindsEveryCasePair) {
+  ExecuteElsewhere("INSERT INTO People (Name, Age) VALUES ('\u212Aelvin', 50)");
+  ExecuteElsewhere("INSERT INTO People (Name, Age) VALUES ('Ơn', 50)");
+  ExecuteElsewhere("INSERT INTO People (Name, Age) VALUES ('ẞach', 50)");
+  const char* const kTyped[][2] = {{"kel", "\u212Aelvin"}, {"ơN", "Ơn"}, {"ßA", "ẞach"}};
+  for (bool narrow : {false, true})
+    for (bool locate : {false, true}) {
+      if (narrow && !locate) continue;
+      TwwTable* t = Table("ByName");
+      t->NarrowSearch = narrow;
+      wwGlobalIntl()->UseLocateMethodForSearch = locate;
+      for (const auto& typed : kTyped) {
+        SCOPED_TRACE(std::string(typed[0]) + (narrow ? " narrowed" : locate ? " located" : " nearest"));
+        EXPECT_TRUE(wwIncrementalSearch(t, typed[0], 0));
+        EXPECT_EQ(typed[1], Name(t));
+        if (narrow) {
+          EXPECT_EQ(1, Count(t));
+        }
+      }
+    }
+  wwGlobalIntl()->UseLocateMethodForSearch = true;
+}
+
 // The database file is SQL-based; the library's table reopens on the new
 // index only when it keeps its SQL range in step. Either way the record stays.
 TEST_F(LibraryTableSearch, AnIndexChangeReopensTheLibraryTableOnlyWhenItSyncsItsRange) {

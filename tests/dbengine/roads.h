@@ -55,11 +55,13 @@ inline bool TextsRise(TDataSet* d, const std::string& field) {
   return rise;
 }
 
-// A query over every row of the table, in the given order.
+// A query over every row of the table, in the given order; `live` lets its
+// records be edited.
 inline std::unique_ptr<TTestQuery> RecordTestRoad(const std::string& path, const std::string& table,
-                                                  const std::string& order) {
+                                                  const std::string& order, bool live = false) {
   auto q = std::make_unique<TTestQuery>();
   q->SetDatabaseName(path);
+  q->SetRequestLive(live);
   q->SQL()->Add("SELECT * FROM " + table + " ORDER BY " + order);
   q->Open();
   return q;

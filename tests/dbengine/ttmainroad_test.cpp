@@ -138,8 +138,8 @@ TEST_F(MainRoad, DetailFollowsItsMaster) {
 }
 
 // A post the database refuses keeps every value typed into the record, new
-// or edited: the corrected post writes them all, not only the field changed
-// afterwards.
+// or edited, and every field left empty empty: the corrected post writes
+// them all, not only the field changed afterwards.
 TEST_F(MainRoad, RefusedPostKeepsEveryTypedValueForTheNextPost) {
   ExecuteElsewhere("CREATE UNIQUE INDEX UniqueName ON People (Name)");
   auto t = MakeTable();
@@ -158,6 +158,9 @@ TEST_F(MainRoad, RefusedPostKeepsEveryTypedValueForTheNextPost) {
     t->FieldByName("Notes")->SetAsString("kept " + name);
     EXPECT_THROW(t->Post(), EDatabaseError);
     EXPECT_EQ(insert ? dsInsert : dsEdit, t->State());
+    // What was left empty reads empty still: no date of nothing, no zero.
+    EXPECT_TRUE(t->FieldByName("Born")->IsNull()) << name;
+    EXPECT_TRUE(t->FieldByName("Score")->IsNull()) << name;
     t->FieldByName("Name")->SetAsString(name);
     t->Post();
     t->Close();
@@ -165,6 +168,7 @@ TEST_F(MainRoad, RefusedPostKeepsEveryTypedValueForTheNextPost) {
     ASSERT_TRUE(t->FindKey({Variant(name)}));
     EXPECT_EQ(44, t->FieldByName("Age")->AsInteger()) << name;
     EXPECT_EQ("kept " + name, t->FieldByName("Notes")->AsString());
+    EXPECT_TRUE(t->FieldByName("Born")->IsNull()) << name;
   }
   EXPECT_EQ(4, t->RecordCount());
 }

@@ -715,3 +715,75 @@ TEST_F(CoolMenuTest, DescribedAndPlainItemsLookAlike) {
   }
   menu->ClosePopup();
 }
+
+// Two components describing items of one menu both hook it: each answers
+// for its own items (their first letters, their pointing) and is told of
+// every opening, and either may go first, leaving the other working.
+TEST_F(CoolMenuTest, TwoComponentsOnOneMenuChainAndOutliveEachOther) {
+  auto* help = new TMenuItem(form.get());
+  help->SetCaption("Help");
+  menu->Items()->Add(help);
+  std::vector<std::string> chosen;
+  for (int i = 0; i < menu->Items()->Count(); ++i) {
+    TMenuItem* mi = menu->Items()->Items(i);
+    mi->OnClick = [&chosen, mi](TObject*) { chosen.push_back(StripHotkey(mi->Caption())); };
+  }
+  // The fixture's component describes Open and Print; a second one Help.
+  for (bool secondGoesFirst : {true, false}) {
+    SCOPED_TRACE(secondGoesFirst ? "the later component freed first" : "the earlier one freed first");
+    TCoolMenu* first = secondGoesFirst ? cool : new TCoolMenu(form.get());
+    if (!secondGoesFirst)  // the fixture's was freed by the last round: a new first one
+      for (int i : {0, 2}) {
+        auto* described = new TCoolMenuItem(form.get());
+        described->SetCoolMenu(first);
+        described->SetMenuItem(menu->Items()->Items(i));
+      }
+    auto* second = new TCoolMenu(form.get());
+    auto* described = new TCoolMenuItem(form.get());
+    described->SetCoolMenu(second);
+    described->SetMenuItem(help);
+    std::vector<std::string> told, pointed;
+    first->OnPopup = [&told](TObject*, TMenuItem*, int) { told.push_back("first"); };
+    second->OnPopup = [&told](TObject*, TMenuItem*, int) { told.push_back("second"); };
+    first->OnItemSelect = [&pointed](TObject*, TMenuItem*, int) { pointed.push_back("first"); };
+    second->OnItemSelect = [&pointed](TObject*, TMenuItem*, int) { pointed.push_back("second"); };
+    // Keys: Print is only the first's letter (no "&"), Help only the second's.
+    const auto choose = [&](Qt::Key key) {
+      chosen.clear();
+      QMenu* shown = OpenPopup(menu);
+      if (!shown) return std::vector<std::string>{"no popup"};
+      QTest::keyClick(shown, key);
+      Pump();
+      menu->ClosePopup();
+      Pump();
+      return chosen;
+    };
+    EXPECT_EQ(choose(Qt::Key_P), std::vector<std::string>{"Print"});
+    EXPECT_EQ(choose(Qt::Key_H), std::vector<std::string>{"Help"});
+    EXPECT_EQ(told, (std::vector<std::string>{"second", "first", "second", "first"}));
+    EXPECT_EQ(pointed, (std::vector<std::string>{"first", "second"}));
+    // Pointing: each is told of its own items only.
+    pointed.clear();
+    QMenu* shown = OpenPopup(menu);
+    ASSERT_TRUE(shown);
+    shown->setActiveAction(vantrel::menus::ActionOf(*menu, help, shown));
+    shown->setActiveAction(vantrel::menus::ActionOf(*menu, menu->Items()->Items(2), shown));
+    menu->ClosePopup();
+    EXPECT_EQ(pointed, (std::vector<std::string>{"second", "first"}));
+    // One goes; the other still draws, answers and is told.
+    TCoolMenu* stays = secondGoesFirst ? first : second;
+    const char* staying = secondGoesFirst ? "first" : "second";
+    delete (secondGoesFirst ? second : first);
+    EXPECT_TRUE(menu->IsOwnerDrawn(secondGoesFirst ? menu->Items()->Items(2) : help));
+    EXPECT_FALSE(menu->IsOwnerDrawn(secondGoesFirst ? help : menu->Items()->Items(2)));
+    told.clear();
+    pointed.clear();
+    EXPECT_EQ(choose(secondGoesFirst ? Qt::Key_P : Qt::Key_H),
+              std::vector<std::string>{secondGoesFirst ? "Print" : "Help"});
+    EXPECT_EQ(choose(secondGoesFirst ? Qt::Key_H : Qt::Key_P), std::vector<std::string>{})
+        << "the freed one's item is plain again";
+    EXPECT_EQ(told, (std::vector<std::string>{staying, staying}));
+    EXPECT_EQ(pointed, std::vector<std::string>{staying});
+    delete stays;
+  }
+}

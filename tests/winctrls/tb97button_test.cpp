@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/controls/extctrls.h"
 #include "winctrls/tb97button.h"
 
 #include <QApplication>
 #include <QCursor>
+
+#include <functional>
 
 using namespace testing_support;
 
@@ -99,6 +102,58 @@ TEST_F(ButtonTest, ClickingAgainWhileItsMenuIsOpenClosesIt) {
   SystemClick(form.get(), x, y);  // a later click opens it again
   EXPECT_EQ(popups, 2);
   menu.ClosePopup();
+}
+
+// However the drop-down menu closes, the button lets the mouse go: the next
+// click reaches the control under the pointer, a window or a windowless one.
+TEST_F(ButtonTest, TheNextClickAfterItsMenuClosedReachesTheControlUnderIt) {
+  TPopupMenu menu(form.get());
+  auto* item = new TMenuItem(form.get());
+  item->SetCaption("Clear");
+  menu.Items()->Add(item);
+  int popups = 0, chosen = 0, windowClicks = 0;
+  menu.OnPopup = [&](TObject*) { ++popups; };
+  item->OnClick = [&](TObject*) { ++chosen; };
+  auto* window = new TPanel(form.get());
+  window->SetParent(form.get());
+  window->SetBounds(150, 50, 100, 40);
+  window->OnMouseDown = [&](TObject*, TMouseButton, TShiftState, int, int) { ++windowClicks; };
+  b[0]->SetDropdownMenu(&menu);
+  b[0]->SetDropdownCombo(true);  // the arrow part opens it
+  b[1]->SetDropdownMenu(&menu);  // the whole button opens it
+  Pump();
+  const auto popup = [] { return QApplication::activePopupWidget(); };
+  struct Road {
+    const char* name;
+    std::function<void()> close;
+  } roads[] = {
+      {"Escape", [&] { QTest::keyClick(popup(), Qt::Key_Escape); }},
+      {"an item chosen", [&] {
+         QTest::keyClick(popup(), Qt::Key_Down);
+         QTest::keyClick(popup(), Qt::Key_Return);
+       }},
+      {"a click elsewhere", [&] { SystemClick(form.get(), 280, 90); }},
+      {"closed by the program", [&] { menu.ClosePopup(); }},
+  };
+  for (int opener : {0, 1})
+    for (const Road& road : roads) {
+      SCOPED_TRACE(std::string(road.name) + (opener ? ", inline arrow" : ", arrow part"));
+      SystemClick(form.get(), b[opener]->Left() + b[opener]->Width() - 4, b[opener]->Top() + 5);
+      ASSERT_NE(popup(), nullptr);
+      road.close();
+      Pump();
+      ASSERT_EQ(popup(), nullptr);
+      EXPECT_EQ(GetCaptureControl(), nullptr);
+      const int opened = popups, clicked = windowClicks;
+      clicks.clear();
+      SystemClick(form.get(), 160, 60);  // a window
+      SystemClick(form.get(), b[2]->Left() + 5, b[2]->Top() + 5);  // a windowless button
+      EXPECT_EQ(popup(), nullptr);
+      EXPECT_EQ(popups, opened);
+      EXPECT_EQ(windowClicks, clicked + 1);
+      EXPECT_EQ(clicks, std::vector<int>{2});
+    }
+  EXPECT_EQ(chosen, 2);
 }
 
 TEST_F(ButtonTest, HotTrackingEndsWithoutALeaveMessage) {

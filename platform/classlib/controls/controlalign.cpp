@@ -51,28 +51,32 @@ void TWinControl::AlignControl(TControl* AControl) {
   EnableAlign();
 }
 
-void TWinControl::ArrangeChildren(TControl* AControl, TRect& rect) {
+void TWinControl::ArrangeChildren(TControl*, TRect& rect) {
+  // Nearer the edge first: by their places, and controls side by side in the
+  // order they were made, as a form read from its definition has them (a
+  // control made later at the same place comes after, whichever was aligned
+  // last: an empty dock made first keeps the window's edge).
   auto before = [](TControl* c1, TControl* c2, TAlign a) {
-    switch (a) {
-      case alTop: return c1->Top() < c2->Top();
-      case alBottom: return c1->Top() + c1->Height() > c2->Top() + c2->Height();
-      case alLeft: return c1->Left() < c2->Left();
-      case alRight: return c1->Left() + c1->Width() > c2->Left() + c2->Width();
-      default: return false;
-    }
+    const auto edge = [a](const TControl* c) {
+      switch (a) {
+        case alTop: return c->Top();
+        case alBottom: return -(c->Top() + c->Height());
+        case alLeft: return c->Left();
+        case alRight: return -(c->Left() + c->Width());
+        default: return 0;
+      }
+    };
+    if (edge(c1) != edge(c2)) return edge(c1) < edge(c2);
+    return c1->creationOrder_ < c2->creationOrder_;
   };
   const bool designing = ComponentState().Contains(csDesigning);
   for (TAlign a : {alTop, alBottom, alLeft, alRight, alClient}) {
     std::vector<TControl*> list;
     auto takes = [&](TControl* c) { return c->Align() == a && (c->Visible() || designing); };
-    if (AControl && AControl->parent_ == this && takes(AControl)) list.push_back(AControl);
-    for (int i = 0; i < ControlCount(); ++i) {
-      TControl* c = Controls(i);
-      if (c == AControl || !takes(c)) continue;
-      size_t j = 0;
-      while (j < list.size() && !before(c, list[j], a)) ++j;
-      list.insert(list.begin() + long(j), c);
-    }
+    for (int i = 0; i < ControlCount(); ++i)
+      if (takes(Controls(i))) list.push_back(Controls(i));
+    std::stable_sort(list.begin(), list.end(),
+                     [&](TControl* c1, TControl* c2) { return before(c1, c2, a); });
     for (TControl* c : list) {
       // A resize handler run by an earlier SetBounds may have freed or moved it.
       if (!HasChild(c)) continue;

@@ -111,6 +111,13 @@ void ControlAccess::KeyDownMessage(TWinControl* w, TMessage& m) {
         return;
       }
   w->Perform(WM_KEYDOWN, key, m.LParam);
+  // Shift+F10 and the Menu key ask for the focused control's popup menu;
+  // the control itself (a text editor) never sees them.
+  if ((key == VK_F10 && shift == TShiftState{ssShift}) || (key == VK_APPS && shift.Empty())) {
+    w->Perform(WM_CONTEXTMENU, WPARAM(w), kContextMenuFromKeyboard);
+    m.Result = 1;
+    return;
+  }
   m.Result = 0;
 }
 

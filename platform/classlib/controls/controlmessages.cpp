@@ -38,6 +38,9 @@ void TControl::Dispatch(TMessage& m) {
     case CM_HITTEST:
       m.Result = HTCLIENT;
       return;
+    case WM_CONTEXTMENU:
+      ContextMenu(m);
+      return;
     case WM_CANCELMODE:
       // The mouse is taken away: a drag ends without a drop, a held button
       // is released outside (so it makes no click).

@@ -7,6 +7,8 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
+#include <optional>
+
 #include "platform/classlib/controls/forms.h"
 
 using namespace vantrel::qt;
@@ -41,8 +43,7 @@ void TControl::HandleMouseMessage(TMessage& m) {
     }
     if (!controlStyle_.Contains(csNoStdEvents)) MouseUp(b, shift, p.x, p.y);
     if (alive.expired()) return;
-    if (b == mbRight && popupMenu_ && PopupMenuHandler)
-      PopupMenuHandler(popupMenu_, this, ClientToScreen(p));
+    if (b == mbRight) Perform(WM_CONTEXTMENU, WPARAM(this), PointToLParam(ClientToScreen(p)));
   };
   switch (m.Msg) {
     case WM_MOUSEMOVE:
@@ -59,6 +60,20 @@ void TControl::HandleMouseMessage(TMessage& m) {
     case WM_MBUTTONUP: up(mbMiddle); break;
     default: break;
   }
+}
+
+void TControl::ContextMenu(TMessage& m) {
+  if (m.Result != 0) return;
+  const bool fromKeyboard = m.LParam == kContextMenuFromKeyboard;
+  if (popupMenu_ && PopupMenuHandler) {
+    const TPoint at = fromKeyboard ? ClientToScreen(KeyboardPopupPoint()) : SmallPointToPoint(m.LParam);
+    if (PopupMenuHandler(popupMenu_, this, at)) {
+      m.Result = 1;
+      return;
+    }
+  }
+  // As the window system does: a control without a menu hands the request on.
+  if (parent_) m.Result = parent_->Perform(WM_CONTEXTMENU, m.WParam, m.LParam);
 }
 
 void TControl::Click() {
@@ -83,6 +98,21 @@ void TControl::SetMouseCapture(bool value) {
   else if (g_capture == this) SetCaptureControl(nullptr);
 }
 
+namespace {
+std::optional<TCursor> g_cursorBeforeDrag;  // set while a drag shows its cursors
+}  // namespace
+
+void vantrel::controlsimpl::ShowDragCursor(const TControl* source, bool accepted) {
+  if (!Screen) return;
+  if (!g_cursorBeforeDrag) g_cursorBeforeDrag = Screen->Cursor();
+  Screen->SetCursor(accepted ? source->DragCursor() : crNoDrop);
+}
+
+void vantrel::controlsimpl::EndDragCursor() {
+  if (g_cursorBeforeDrag && Screen) Screen->SetCursor(*g_cursorBeforeDrag);
+  g_cursorBeforeDrag.reset();
+}
+
 // Dragging: the control follows the mouse while it is captured; targets are
 // asked with DragOver and receive DragDrop.
 void TControl::BeginDrag(bool) {
@@ -98,6 +128,7 @@ void TControl::EndDrag(bool drop) {
   TControl* target = drop ? g_dragTarget : nullptr;
   g_dragControl = nullptr;
   g_dragTarget = nullptr;
+  EndDragCursor();
   SetMouseCapture(false);
   DoEndDrag(target, 0, 0);
 }
@@ -197,6 +228,7 @@ void ControlAccess::MouseInput(TWinControl* w, TMessage& m) {
       DragOverTo(target, source, target->ScreenToClient(screen),
                  target != g_dragTarget ? dsDragEnter : dsDragMove, accept);
     g_dragTarget = accept && !targetAlive.expired() ? target : nullptr;
+    if (g_dragControl == source) ShowDragCursor(source, g_dragTarget != nullptr);
     if (m.Msg == WM_LBUTTONUP && g_dragControl == source) {
       TControl* dropTarget = g_dragTarget;
       if (dropTarget) DragDropTo(dropTarget, source, dropTarget->ScreenToClient(screen));

@@ -22,7 +22,7 @@ IMPLEMENT_CLASS(TControlCanvas, TCanvas)
 IMPLEMENT_CLASS(TCustomControl, TWinControl)
 IMPLEMENT_CLASS(TGraphicControl, TControl)
 
-std::function<void(TPopupMenu*, TControl*, TPoint)> PopupMenuHandler;
+std::function<bool(TPopupMenu*, TControl*, TPoint)> PopupMenuHandler;
 
 namespace vantrel::qt {
 void (*MouseMoveObserver)(TControl*, TPoint) = nullptr;
@@ -50,6 +50,8 @@ uint64_t g_nextSerial = 1;
 // ---- TControl --------------------------------------------------------------
 
 TControl::TControl(TComponent* AOwner) : TComponent(AOwner), font_(std::make_unique<TFont>()) {
+  static uint64_t made = 0;
+  creationOrder_ = ++made;
   WindowProc = [this](TMessage& m) { WndProc(m); };
   font_->OnChange = [this](TObject*) { FontChanged(); };
 }
@@ -58,7 +60,10 @@ TControl::~TControl() {
   Destroying();
   if (g_capture == this) g_capture = nullptr;
   if (g_mouseControl == this) g_mouseControl = nullptr;
-  if (g_dragControl == this) g_dragControl = nullptr;
+  if (g_dragControl == this) {
+    g_dragControl = nullptr;
+    EndDragCursor();
+  }
   if (g_dragTarget == this) g_dragTarget = nullptr;
   if (parent_) parent_->RemoveControl(this);
 }
@@ -458,7 +463,7 @@ PUBLISHED(TControl) {
   PROP_INT(Height, Height, SetHeight, 0);
   PROP_ENUM(Align, Align, SetAlign, alNone);
   PROP_STR(Caption, Caption, SetCaption, "");
-  PROP_INT(Color, Color, SetColor, clWindow)
+  PROP_COLOR(Color, Color, SetColor, clWindow)
       .Stored(std::function<bool(TObject*)>(
           [](TObject* o) { return !static_cast<TControl*>(o)->ParentColor(); }));
   PROP_BOOL(Enabled, Enabled, SetEnabled, true);

@@ -161,6 +161,9 @@ class TControl : public TComponent {
   void SetPopupMenu(TPopupMenu* menu, TComponent* asComponent);
   TDragMode DragMode() const { return dragMode_; }
   void SetDragMode(TDragMode mode) { dragMode_ = mode; }
+  // The cursor a drag of this control shows over a target that takes it.
+  TCursor DragCursor() const { return dragCursor_; }
+  void SetDragCursor(TCursor value) { dragCursor_ = value; }
 
   // ---- Painting and z-order ----
   virtual void Invalidate();
@@ -226,6 +229,10 @@ class TControl : public TComponent {
   virtual void DoStartDrag();
   // Called after the bounds changed (windows also get WM_MOVE / WM_SIZE).
   virtual void BoundsChanged(bool moved, bool resized);
+  // Where the popup menu asked for from the keyboard opens (client
+  // coordinates): the client area's top-left; a control with a caret, a
+  // current cell or a selected item answers the place of that.
+  virtual TPoint KeyboardPopupPoint() const { return {0, 0}; }
   // Asks the parent to realign when this control is aligned.
   void RequestAlign();
   // Keeps the min/max constraints.
@@ -245,6 +252,8 @@ class TControl : public TComponent {
 
  private:
   void HandleMouseMessage(TMessage& m);
+  // WM_CONTEXTMENU: the control's popup menu, else its parent's.
+  void ContextMenu(TMessage& m);
   void FontChanged();
 
   TAlign align_ = alNone;
@@ -262,11 +271,13 @@ class TControl : public TComponent {
   TPopupMenu* popupMenu_ = nullptr;
   TComponent* popupMenuComponent_ = nullptr;
   TDragMode dragMode_ = dmManual;
+  TCursor dragCursor_ = crDrag;
   TControlStyle controlStyle_{csCaptureMouse, csClickEvents, csSetCaption, csDoubleClicks};
   TControlState controlState_;
   TSizeConstraints constraints_;
   bool updatingFont_ = false;
   std::shared_ptr<int> lifetime_ = std::make_shared<int>(0);
+  uint64_t creationOrder_;  // controls aligned side by side stand in this order
 
   friend class TWinControl;
   friend struct ControlAccess;
@@ -552,6 +563,7 @@ std::string DragQueryFile(HDROP drop, int index);
 TPoint DragQueryPoint(HDROP drop);
 void DragFinish(HDROP drop);
 
-// Hook the menus library installs to show a control's popup menu at a screen point.
-extern std::function<void(TPopupMenu* menu, TControl* control, TPoint screenPos)>
+// Hook the menus library installs to show a control's popup menu at a screen
+// point; false when the menu does not open by itself (not AutoPopup).
+extern std::function<bool(TPopupMenu* menu, TControl* control, TPoint screenPos)>
     PopupMenuHandler;

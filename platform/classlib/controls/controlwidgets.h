@@ -35,6 +35,12 @@ extern TControl* g_dragControl;   // control being dragged
 extern TControl* g_dragTarget;
 extern QPointer<QWidget> g_cursorWidget;  // the window WM_SETCURSOR is asking about
 
+// While a control is dragged the screen shows its DragCursor over a target
+// that takes it, crNoDrop elsewhere; the cursor before the drag comes back
+// when it ends (the source freed included).
+void ShowDragCursor(const TControl* source, bool accepted);
+void EndDragCursor();
+
 // Live windows with a serial number, so that a posted message never reaches
 // a window that was freed (or a new one at the same address).
 std::unordered_map<const TWinControl*, uint64_t>& LiveWindows();

@@ -2,6 +2,7 @@
 
 #include "platform/classlib/controls/controlwidgets.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -256,6 +257,7 @@ QScrollBar* ControlAccess::CreateScrollBar(TWinControl* control, int which) {
   auto* w = new QScrollBar(which == SB_VERT ? Qt::Vertical : Qt::Horizontal,
                            control->backend_->window);
   w->setFocusPolicy(Qt::NoFocus);
+  w->setContextMenuPolicy(Qt::NoContextMenu);  // the toolkit's own scroll menu
   const QWidget* window = control->backend_->window;
   const UINT msg = which == SB_VERT ? WM_VSCROLL : WM_HSCROLL;
   auto send = [control, window, which, msg](int code, int pos) {
@@ -452,13 +454,20 @@ bool ShowScrollBar(HWND wnd, int which, bool show) {
 
 namespace {
 
-// Routes a hosted widget's input through the control's messages first.
+// Routes a hosted widget's input through the control's messages first. A
+// text editor takes the mouse on its viewport: that is watched too, and the
+// editor's own mouse events (only those its viewport passed up) are not
+// told twice.
 class NativeFilter : public QObject {
  public:
-  NativeFilter(TWinControl* control, QWidget* native)
-      : QObject(native), control_(control), window_(WindowWidget(*control)), native_(native) {}
+  NativeFilter(TWinControl* control, QWidget* native, QWidget* viewport)
+      : QObject(native),
+        control_(control),
+        window_(WindowWidget(*control)),
+        native_(native),
+        mouseWidget_(viewport ? viewport : native) {}
 
-  bool eventFilter(QObject*, QEvent* e) override {
+  bool eventFilter(QObject* watched, QEvent* e) override {
     TWinControl* c = LiveControl(control_, window_);
     if (!c || resending_) return false;
     bool swallow = false;
@@ -486,7 +495,8 @@ class NativeFilter : public QObject {
           // control holds the mouse, the widget sees none of it.
           auto* me = static_cast<QMouseEvent*>(e);
           swallow = GetCaptureControl() && GetCaptureControl() != c;
-          TMessage m = MouseMessage(me, native_->mapTo(ClientWidget(*c), me->position().toPoint()));
+          if (watched != mouseWidget_) break;
+          TMessage m = MouseMessage(me, mouseWidget_->mapTo(ClientWidget(*c), me->position().toPoint()));
           ControlAccess::MouseInput(c, m);
           break;
         }
@@ -508,7 +518,7 @@ class NativeFilter : public QObject {
           break;
         case QEvent::FocusOut: c->Perform(WM_KILLFOCUS); break;
         case QEvent::Leave:
-          if (MouseControl() == c) ControlAccess::SetMouseControl(nullptr);
+          if (watched == mouseWidget_ && MouseControl() == c) ControlAccess::SetMouseControl(nullptr);
           break;
         default: break;
       }
@@ -520,6 +530,7 @@ class NativeFilter : public QObject {
   TWinControl* control_;
   const QWidget* window_;
   QWidget* native_;
+  QWidget* mouseWidget_;  // the widget the mouse events are told from
   bool resending_ = false;
 };
 
@@ -534,7 +545,14 @@ void EmbedNativeWidget(TWinControl& control, QWidget* widget) {
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(widget);
   client->setFocusProxy(widget);
-  widget->installEventFilter(new NativeFilter(&control, widget));
+  // The control's popup menu stands in for the toolkit's own menus (a text
+  // editor's, a scroll bar's): a right click and the keys ask the control.
+  widget->setContextMenuPolicy(Qt::NoContextMenu);
+  for (QWidget* part : widget->findChildren<QWidget*>()) part->setContextMenuPolicy(Qt::NoContextMenu);
+  auto* area = qobject_cast<QAbstractScrollArea*>(widget);
+  auto* filter = new NativeFilter(&control, widget, area ? area->viewport() : nullptr);
+  widget->installEventFilter(filter);
+  if (area) area->viewport()->installEventFilter(filter);
   ControlAccess::RestoreHostedEdit(&control, widget);
 }
 }  // namespace vantrel::qt

@@ -31,6 +31,9 @@ constexpr TPoint SmallPointToPoint(LPARAM v) {
   return {int(std::int16_t(LoWord(std::uintptr_t(v)))), int(std::int16_t(HiWord(std::uintptr_t(v))))};
 }
 constexpr LPARAM PointToLParam(TPoint p) { return MakeLParam(p.x, p.y); }
+// The point of a WM_CONTEXTMENU that the keyboard asked for (Shift+F10, the
+// Menu key): the control chooses where its menu opens.
+constexpr LPARAM kContextMenuFromKeyboard = MakeLParam(-1, -1);
 
 // Window messages. What the words carry here, where the window system would
 // pass handles:
@@ -46,6 +49,8 @@ constexpr LPARAM PointToLParam(TPoint p) { return MakeLParam(p.x, p.y); }
 //  - WM_DROPFILES: WParam an HDROP (controls.h).
 //  - WM_ACTIVATE: WParam WA_ACTIVE or WA_INACTIVE; losing activation, LParam
 //    the window (TWinControl*) of ours that takes it over, else 0.
+//  - WM_CONTEXTMENU: WParam the control (TControl*) asked for its popup menu,
+//    LParam the screen point of the mouse, or kContextMenuFromKeyboard.
 enum : UINT {
   WM_NULL = 0x0000, WM_CREATE = 0x0001, WM_DESTROY = 0x0002, WM_MOVE = 0x0003,
   WM_SIZE = 0x0005, WM_ACTIVATE = 0x0006, WM_SETFOCUS = 0x0007, WM_KILLFOCUS = 0x0008,

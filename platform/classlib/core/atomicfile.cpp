@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <optional>
@@ -70,6 +71,20 @@ class TPipeSignalHeld {
   bool pendingBefore_ = false;
 };
 
+// "." + name + ".", cut where the temporary name would outgrow what the file
+// system takes in one name: the temporary name fits wherever the name does.
+// The cut falls between characters, and the same name is always cut alike,
+// so that what a dead process left is found again.
+std::string TempPrefixFor(const std::string& name) {
+  // The rest: "<machine>@<process>-", four hex digits and ".tmp", a process
+  // number of up to ten digits.
+  const std::size_t rest = OwnedNamePrefix("").size() + 10 + 1 + 4 + 4;
+  const std::size_t room = NAME_MAX > rest + 2 ? NAME_MAX - rest - 2 : 0;
+  std::size_t cut = std::min(name.size(), room);
+  while (cut > 0 && cut < name.size() && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+  return "." + name.substr(0, cut) + ".";
+}
+
 }  // namespace
 
 TAtomicFileWriter::TAtomicFileWriter(const std::string& fileName, const std::string& tempPrefix)
@@ -81,6 +96,11 @@ TAtomicFileWriter::TAtomicFileWriter(const std::string& fileName, const std::str
     if (errno != ENOENT) Fail(errno);
     OpenBeside(ExtractFilePath(target_), tempPrefix, nullptr);
   } else if (S_ISREG(st.st_mode)) {
+    // Replacing takes only the right to change the folder: a file this user
+    // may not write (another user's, or one without write bits, which even
+    // the superuser leaves alone) is refused as the desktop's dialogs refuse it.
+    if ((st.st_mode & 0222) == 0) Fail(EACCES, "the file is read-only");
+    if (::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0) Fail(errno);
     OpenBeside(ExtractFilePath(target_), tempPrefix, &st);
   } else if (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode)) {
     OpenInPlace();
@@ -117,11 +137,17 @@ void TAtomicFileWriter::OpenInPlace() {
 void TAtomicFileWriter::OpenBeside(const std::string& folder, const std::string& tempPrefix,
                                    const struct stat* replaced) {
   const std::string prefix =
-      tempPrefix.empty() ? "." + ExtractFileName(target_.empty() ? shownName_ : target_) + "." : tempPrefix;
+      tempPrefix.empty() ? TempPrefixFor(ExtractFileName(target_.empty() ? shownName_ : target_)) : tempPrefix;
   // A new file is made as any new file is (the umask applies); one that
   // replaces another is private until it has taken the other's read, write
   // and execute bits (setuid, setgid and sticky stay behind, see the header).
-  fd_ = OpenOwnedTempFile(folder, prefix, replaced ? 0600 : 0666, temp_);
+  try {
+    fd_ = OpenOwnedTempFile(folder, prefix, replaced ? 0600 : 0666, temp_);
+  } catch (const EInOutError& e) {
+    const std::string why = "cannot create a temporary file in '" + (folder.empty() ? std::string(".") : folder) +
+                            "': " + std::strerror(e.ErrorCode);
+    Fail(e.ErrorCode, why.c_str());
+  }
   if (!replaced) return;
   // Root may give the file back to its owner; others keep at least the group
   // when they belong to it.
@@ -189,4 +215,10 @@ void TAtomicFileWriter::Fail(int error, const char* reason) {
   temp_.clear();
   throw EInOutError("Cannot write file " + shownName_ + ": " + (reason ? reason : std::strerror(error)),
                     error);
+}
+
+void WriteFileAtomically(const std::string& fileName, const std::string& contents) {
+  TAtomicFileWriter file(fileName);
+  file.Write(contents);
+  file.Commit();
 }

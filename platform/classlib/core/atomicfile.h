@@ -20,10 +20,16 @@
 //   output there expects; a pipe that no program reads is refused, since
 //   waiting for one would hang the program;
 // - anything else (a folder, a block device, a socket): refused.
+// A file the user may not write (another user's, or one without write bits,
+// even for the superuser) is refused though the folder would let a new file
+// take its place: replacing it must not let anyone change more than writing
+// it would. The temporary name is "." + the target's name + "." + the owner
+// part, the target's name cut so that the whole fits in a name wherever the
+// target's name fits.
 // Every failure raises EInOutError "Cannot write file <name>: <reason>", with
-// the name as the caller gave it, or, when no temporary file can be made
-// beside the target, "Cannot create a temporary file in '<folder>': <reason>";
-// nothing is reported written that is not.
+// the name as the caller gave it (the reason "cannot create a temporary file
+// in '<folder>': ..." when none can be made beside it); nothing is reported
+// written that is not.
 
 #include <cstddef>
 #include <string>
@@ -78,3 +84,9 @@ class TAtomicFileWriter {
   std::string temp_;       // where the bytes go until complete; empty in place
   int fd_ = -1;
 };
+
+// Replaces the file's contents all at once through a TAtomicFileWriter: a
+// reader sees the old file or the new one, never a mix, and a failure leaves
+// the old file as it was. Raises EInOutError naming the file when it cannot be
+// written.
+void WriteFileAtomically(const std::string& fileName, const std::string& contents);

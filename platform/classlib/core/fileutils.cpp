@@ -22,7 +22,6 @@
 #include <set>
 #include <vector>
 
-#include "platform/classlib/core/atomicfile.h"
 #include "platform/classlib/core/wintypes.h"
 
 namespace classlib_detail {
@@ -506,12 +505,6 @@ std::string CreateUniqueTempFile(const std::string& stem, const std::string& dir
 }
 
 }  // namespace
-
-void WriteFileAtomically(const std::string& fileName, const std::string& contents) {
-  TAtomicFileWriter file(fileName);
-  file.Write(contents);
-  file.Commit();
-}
 
 // --- Files a process owns while it runs ------------------------------------------------
 

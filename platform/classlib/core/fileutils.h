@@ -105,14 +105,6 @@ void FindClose(TSearchRec& f);
 
 // Reads the whole file; false when it cannot be read (errno tells why).
 bool ReadWholeFile(const std::string& fileName, std::string& contents);
-// Replaces the file's contents all at once through TAtomicFileWriter
-// (atomicfile.h): a reader sees the old file or the new one, never a mix, and a
-// failure leaves the old file as it was. A new file gets the permissions of a
-// newly created one, an existing file keeps its own, a link is followed and a
-// device or pipe is written in place. Raises EInOutError naming the file when
-// it cannot be written.
-void WriteFileAtomically(const std::string& fileName, const std::string& contents);
-
 // Holds an exclusive lock on a lock file (made when missing) while it lives, so a
 // read-change-write of a shared file by several programs cannot lose one program's
 // change. Raises EInOutError naming the lock file when it cannot be opened.

@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/classlib/core/atomicfile.h"
 #include "platform/classlib/core/fileutils.h"
 #include "platform/classlib/core/format.h"
 #include "platform/classlib/core/strings.h"

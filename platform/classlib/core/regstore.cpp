@@ -20,6 +20,7 @@
 #include <string_view>
 #include <unordered_set>
 
+#include "platform/classlib/core/atomicfile.h"
 #include "platform/classlib/core/fileutils.h"
 #include "platform/classlib/core/strutils.h"
 

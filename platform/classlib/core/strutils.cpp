@@ -152,9 +152,34 @@ std::string MapText(std::string_view s, Map map) {
   return out;
 }
 
-std::string FoldText(std::string_view s) { return MapText(s, UnicodeFold); }
+// Every well-formed character folded, malformed bytes kept. A fold may change
+// a character's byte length (the Kelvin sign folds to "k").
+std::string FoldText(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  std::size_t pos = 0;
+  while (pos < s.size()) {
+    char32_t cp;
+    std::size_t len;
+    if (DecodeAt(s, pos, cp, len))
+      Utf8Append(out, UnicodeFold(cp));
+    else
+      out += s[pos];
+    pos += len;
+  }
+  return out;
+}
 
 int Sign(long long v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
+
+// Of two characters that fold alike, the one that is the fold (mostly the
+// small letter) comes first; others, such as "K" and the Kelvin sign, by
+// their code points.
+int CaseOrder(char32_t a, char32_t fold, char32_t b) {
+  if (a == fold) return -1;
+  if (b == fold) return 1;
+  return a < b ? -1 : 1;
+}
 
 // Compares code points, folded when `ignoreCase`. Without it, texts that differ
 // only in case still sort next to each other, small letters first.
@@ -176,8 +201,7 @@ int CompareCodePoints(std::string_view a, std::string_view b, bool ignoreCase) {
     const char32_t cb = Utf8Decode(b, j);
     const char32_t fa = UnicodeFold(ca), fb = UnicodeFold(cb);
     if (fa != fb) return fa < fb ? -1 : 1;
-    if (!ignoreCase && caseOrder == 0 && ca != cb)
-      caseOrder = (UnicodeUpper(ca) != ca) ? -1 : 1;  // the small letter first
+    if (!ignoreCase && caseOrder == 0 && ca != cb) caseOrder = CaseOrder(ca, fa, cb);
   }
   if (i < a.size()) return 1;
   if (j < b.size()) return -1;
@@ -228,7 +252,6 @@ std::string AnsiFoldCase(std::string_view s) { return FoldText(s); }
 
 char32_t UnicodeUpper(char32_t cp) { return MapUpper(cp); }
 char32_t UnicodeLower(char32_t cp) { return MapLower(cp); }
-char32_t UnicodeFold(char32_t cp) { return MapLower(MapUpper(cp)); }
 
 // ---- comparison --------------------------------------------------------------
 
@@ -254,6 +277,36 @@ int AnsiCompareStr(std::string_view a, std::string_view b) {
 int AnsiCompareText(std::string_view a, std::string_view b) {
   return CompareCodePoints(a, b, true);
 }
+int AnsiCompareTextStart(std::string_view text, std::string_view start) {
+  std::size_t i = 0;
+  for (; i < start.size(); ++i) {  // plain ASCII: no decoding or folding needed
+    if (i >= text.size()) return -1;
+    int x = static_cast<unsigned char>(text[i]), y = static_cast<unsigned char>(start[i]);
+    if (x >= 0x80 || y >= 0x80) break;  // both stand at a character's start
+    if (x >= 'A' && x <= 'Z') x += 32;
+    if (y >= 'A' && y <= 'Z') y += 32;
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (i == start.size()) return 0;
+  const std::string wanted = FoldText(start.substr(i));
+  // The text folded a character at a time, as far as the start reaches.
+  std::string head;
+  for (std::size_t pos = i; pos < text.size() && head.size() < wanted.size();) {
+    char32_t cp;
+    std::size_t len;
+    if (DecodeAt(text, pos, cp, len))
+      Utf8Append(head, UnicodeFold(cp));
+    else
+      head += text[pos];
+    pos += len;
+  }
+  return Sign(head.compare(0, wanted.size(), wanted));
+}
+
+bool AnsiStartsText(std::string_view subText, std::string_view text) {
+  return AnsiCompareTextStart(text, subText) == 0;
+}
+
 bool AnsiSameStr(std::string_view a, std::string_view b) { return a == b; }
 bool AnsiSameText(std::string_view a, std::string_view b) { return AnsiCompareText(a, b) == 0; }
 bool SameText(std::string_view a, std::string_view b) { return AnsiSameText(a, b); }
@@ -331,26 +384,56 @@ std::string AnsiDequotedStr(std::string_view s, char quote) {
 
 // ---- replacing and building ---------------------------------------------------
 
+namespace {
+
+// The byte length of the text at `at` that `pattern` matches character for
+// character, folded; 0 when it does not match there. Malformed bytes match
+// only themselves.
+std::size_t FoldedMatchAt(std::string_view s, std::size_t at, std::string_view pattern) {
+  std::size_t i = at, j = 0;
+  while (j < pattern.size()) {
+    if (i >= s.size()) return 0;
+    char32_t a, b;
+    std::size_t la, lb;
+    const bool wellA = DecodeAt(s, i, a, la), wellB = DecodeAt(pattern, j, b, lb);
+    if (wellA != wellB) return 0;
+    if (wellA ? UnicodeFold(a) != UnicodeFold(b) : s[i] != pattern[j]) return 0;
+    i += la;
+    j += lb;
+  }
+  return i - at;
+}
+
+}  // namespace
+
 std::string StringReplace(std::string_view s, std::string_view oldPattern,
                           std::string_view newPattern, TReplaceFlags flags) {
   if (oldPattern.empty()) return std::string(s);
   const bool ignoreCase = (flags & rfIgnoreCase) != 0;
-  const std::string foldedText = ignoreCase ? FoldText(s) : std::string();
-  const std::string foldedPattern = ignoreCase ? FoldText(oldPattern) : std::string();
-  const std::string_view haystack = ignoreCase ? std::string_view(foldedText) : s;
-  const std::string_view needle = ignoreCase ? std::string_view(foldedPattern) : oldPattern;
-
   std::string out;
   std::size_t from = 0;
-  while (from <= s.size()) {
-    const std::size_t found = haystack.find(needle, from);
-    if (found == std::string_view::npos) break;
-    out.append(s.substr(from, found - from));
+  // Ignoring case, a match is tried at each character in turn: a fold may
+  // change a character's length, so positions in a folded copy are not the
+  // text's.
+  for (std::size_t at = 0; at < s.size();) {
+    std::size_t matched = 0;
+    if (!ignoreCase) {
+      at = s.find(oldPattern, at);
+      if (at == std::string_view::npos) break;
+      matched = oldPattern.size();
+    } else if ((matched = FoldedMatchAt(s, at, oldPattern)) == 0) {
+      char32_t skipped;
+      std::size_t length;
+      DecodeAt(s, at, skipped, length);
+      at += length;
+      continue;
+    }
+    out.append(s.substr(from, at - from));
     out.append(newPattern);
-    from = found + needle.size();
+    at = from = at + matched;
     if (!(flags & rfReplaceAll)) break;
   }
-  out.append(s.substr(std::min(from, s.size())));
+  out.append(s.substr(from));
   return out;
 }
 

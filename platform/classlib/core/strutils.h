@@ -9,9 +9,10 @@
 //    them wherever the system counts characters (masks, field sizes, edit positions).
 //
 // Case: UpperCase/LowerCase/CompareText touch ASCII letters only; the Ansi* forms
-// also map the letters of Latin, Greek and Cyrillic scripts. Case mapping never
-// changes the byte length of a text, so positions found in a folded copy hold in
-// the original.
+// also map the letters of Latin, Greek and Cyrillic scripts. Upper- and
+// lower-casing never change the byte length of a text, so positions found in a
+// changed copy hold in the original. Case-blind comparisons fold every pair of
+// Unicode's simple case folding, which may change a character's length.
 
 #include <cstddef>
 #include <string>
@@ -29,8 +30,9 @@ std::string LowerCase(std::string_view s);  // ASCII letters only
 std::string AnsiUpperCase(std::string_view s);
 std::string AnsiLowerCase(std::string_view s);
 // The case folding of the Ansi*Text comparisons: each well-formed character
-// folded, malformed bytes kept; no character changes its byte length, so
-// well-formed texts fold to the same bytes exactly when AnsiSameText holds.
+// folded (UnicodeFold), malformed bytes kept, so well-formed texts fold to the
+// same bytes exactly when AnsiSameText holds, and folded texts compare bytewise
+// in the order AnsiCompareText gives. A folded text may be shorter or longer.
 std::string AnsiFoldCase(std::string_view s);
 
 // ---- comparison (result < 0, 0 or > 0) ----------------------------------------
@@ -43,6 +45,11 @@ int AnsiCompareStr(std::string_view a, std::string_view b);
 int AnsiCompareText(std::string_view a, std::string_view b);
 bool AnsiSameStr(std::string_view a, std::string_view b);
 bool AnsiSameText(std::string_view a, std::string_view b);
+// Ignoring case: the start of `text` as long as `start` is once folded (a fold
+// may change a character's length) compared with `start`; 0 when the text
+// starts with it.
+int AnsiCompareTextStart(std::string_view text, std::string_view start);
+bool AnsiStartsText(std::string_view subText, std::string_view text);
 bool SameText(std::string_view a, std::string_view b);  // case-insensitive, Unicode-aware
 
 // ---- 1-based byte positions ---------------------------------------------------
@@ -117,8 +124,12 @@ void Utf8Insert(std::string_view source, std::string& s, long long index);
 // Case mapping of single code points (Latin, Greek, Cyrillic; others unchanged).
 char32_t UnicodeUpper(char32_t cp);
 char32_t UnicodeLower(char32_t cp);
-// One character as the Ansi*Text comparisons and AnsiFoldCase fold it (the
-// small letter of its capital, so that a final sigma or the micro sign folds
-// with the letter it is a form of): the fold to compare or group characters
-// by, without a round trip through text. Its UTF-8 length is the character's.
+// One character as the Ansi*Text comparisons and AnsiFoldCase fold it:
+// Unicode's simple case folding (every pair it joins: a final sigma, the micro
+// sign, the Kelvin sign and "k", "ẞ" and "ß", Georgian, Cherokee ...), the fold
+// to compare or group characters by. Its UTF-8 length may differ from the
+// character's.
 char32_t UnicodeFold(char32_t cp);
+// The characters that fold as `cp` does, `cp` among them, in code point order
+// ({cp} alone for a character no other folds with).
+std::u32string UnicodeCaseVariants(char32_t cp);

@@ -105,6 +105,7 @@ struct TIdentMapEntry {
 class TIdentMap {
  public:
   TIdentMap(std::initializer_list<TIdentMapEntry> entries) : entries_(entries) {}
+  explicit TIdentMap(std::vector<TIdentMapEntry> entries) : entries_(std::move(entries)) {}
   // False when the value has no name / the name is unknown (case-insensitive).
   bool IntToIdent(int64_t value, std::string& ident) const;
   bool IdentToInt(std::string_view ident, int64_t& value) const;

@@ -28,11 +28,8 @@ TDateTime ToDateTime(const Variant& v) { return VarToDateTime(v); }
 bool SameValue(const Variant& a, const Variant& b, bool caseInsensitive, bool partial) {
   if (IsNullish(a) || IsNullish(b)) return IsNullish(a) && IsNullish(b);
   if (VarIsStr(a) || VarIsStr(b)) {
-    std::string x = VarToStr(a), y = VarToStr(b);
-    if (caseInsensitive) {
-      x = AnsiUpperCase(x);
-      y = AnsiUpperCase(y);
-    }
+    const std::string x = VarToStr(a), y = VarToStr(b);
+    if (caseInsensitive) return partial ? AnsiStartsText(y, x) : AnsiSameText(x, y);
     return partial ? x.compare(0, y.size(), y) == 0 : x == y;
   }
   return a.AsDouble() == b.AsDouble();

@@ -6,6 +6,7 @@
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/core/format.h"
 #include "platform/classlib/core/strutils.h"
+#include "platform/classlib/graphics/graphics.h"
 
 namespace {
 
@@ -93,6 +94,15 @@ void ResetSysColors() { Scheme() = kClassicScheme; }
 TColor ColorToRGB(TColor color) {
   if (color < 0) return GetSysColor(color & 0xFF);
   return color;
+}
+
+const TIdentMap& ColorIdents() {
+  static const TIdentMap idents = [] {
+    std::vector<TIdentMapEntry> entries;
+    for (const ColorName& n : kColorNames) entries.push_back({n.color, n.name});
+    return TIdentMap(std::move(entries));
+  }();
+  return idents;
 }
 
 bool ColorToIdent(TColor color, std::string& ident) {

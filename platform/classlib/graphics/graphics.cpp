@@ -22,7 +22,7 @@ IMPLEMENT_CLASS(TGraphicsObject, TPersistent)
 IMPLEMENT_CLASS(TFont, TGraphicsObject)
 PUBLISHED(TFont) {
   PROP_INT(Charset, Charset, SetCharset, DEFAULT_CHARSET);
-  PROP_INT(Color, Color, SetColor, clWindowText);
+  PROP_COLOR(Color, Color, SetColor, clWindowText);
   PROP_INT(Height, Height, SetHeight, -11);
   PROP_STR(Name, Name, SetName, "MS Sans Serif");
   PROP_ENUM(Pitch, Pitch, SetPitch, fpDefault);
@@ -31,14 +31,14 @@ PUBLISHED(TFont) {
 }
 IMPLEMENT_CLASS(TPen, TGraphicsObject)
 PUBLISHED(TPen) {
-  PROP_INT(Color, Color, SetColor, clBlack);
+  PROP_COLOR(Color, Color, SetColor, clBlack);
   PROP_ENUM(Mode, Mode, SetMode, pmCopy);
   PROP_ENUM(Style, Style, SetStyle, psSolid);
   PROP_INT(Width, Width, SetWidth, 1);
 }
 IMPLEMENT_CLASS(TBrush, TGraphicsObject)
 PUBLISHED(TBrush) {
-  PROP_INT(Color, Color, SetColor, clWhite);
+  PROP_COLOR(Color, Color, SetColor, clWhite);
   PROP_ENUM(Style, Style, SetStyle, bsSolid);
 }
 IMPLEMENT_CLASS(TCanvas, TPersistent)

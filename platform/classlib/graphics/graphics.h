@@ -22,6 +22,11 @@ class TCanvas;
 class TGraphic;
 class TBitmap;
 
+// The colour identifiers ("clRed", "clBtnFace") of a published colour
+// property: form definitions write them and read them as the numbers they name.
+const TIdentMap& ColorIdents();
+#define PROP_COLOR(Name, Getter, Setter, Def) PROP_INT(Name, Getter, Setter, Def).Idents(ColorIdents())
+
 // Common base of TFont, TPen and TBrush: tells its owner (usually a canvas or
 // a control) of every change.
 class TGraphicsObject : public TPersistent {

@@ -13,8 +13,8 @@ using namespace vantrel::qt;
 IMPLEMENT_CLASS(TCustomImageList, TComponent)
 PUBLISHED(TCustomImageList) {
   PROP_INT(AllocBy, AllocBy, SetAllocBy, 4);
-  PROP_INT(BkColor, BkColor, SetBkColor, clNone);
-  PROP_INT(BlendColor, BlendColor, SetBlendColor, clNone);
+  PROP_COLOR(BkColor, BkColor, SetBkColor, clNone);
+  PROP_COLOR(BlendColor, BlendColor, SetBlendColor, clNone);
   PROP_ENUM(DrawingStyle, DrawingStyle, SetDrawingStyle, dsNormal);
   PROP_INT(Height, Height, SetHeight, 16);
   PROP_ENUM(ImageType, ImageType, SetImageType, itImage);

@@ -139,9 +139,17 @@ void TCustomGrid::KeyPress(char32_t& Key) {
 void TCustomGrid::ShowEditorChar(char32_t ch) {
   ShowEditor();
   if (!editor_ || !editor_->Visible()) return;
-  // The key reaches the editor as typing: its own checks come first.
+  // The key reaches the editor as typing: its own checks come first (the
+  // grid's OnKeyPress had it already).
   char32_t key = ch;
-  editor_->KeyPress(key);
+  editor_->handedByGrid_ = true;
+  try {
+    editor_->KeyPress(key);
+  } catch (...) {
+    editor_->handedByGrid_ = false;
+    throw;
+  }
+  editor_->handedByGrid_ = false;
   if (key == 0) return;
   editor_->SelectAll();
   if (key == 8) editor_->ClearSelection();
@@ -174,6 +182,11 @@ void TCustomGrid::CalcSizingState(int X, int Y, TGridState& State, int& Index, i
     State = gsColSizing;
   else if (options_.Contains(goRowSizing) && X < cols.FixedBoundary() && lineNear(rows, Y))
     State = gsRowSizing;
+}
+
+TPoint TCustomGrid::KeyboardPopupPoint() const {
+  const TRect cell = CellRect(Col(), Row());
+  return IsRectEmpty(cell) ? TCustomControl::KeyboardPopupPoint() : TPoint{cell.Left, cell.Bottom};
 }
 
 void TCustomGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
@@ -548,6 +561,11 @@ void TInplaceEdit::KeyDown(WORD& Key, TShiftState Shift) {
 
 void TInplaceEdit::KeyPress(char32_t& Key) {
   if (grid_) {
+    // The grid's OnKeyPress sees what is typed in its editor as what is typed
+    // on the grid itself, and may change or take the key; Enter goes to the
+    // grid's own key handling below, which runs it there.
+    if (Key != U'\r' && !handedByGrid_ && grid_->OnKeyPress) grid_->OnKeyPress(grid_, Key);
+    if (Key == 0) return;
     if (Key == U'\r' || Key == U'\t') {
       // Enter ends editing as it does in the grid; Tab moved already.
       if (Key == U'\r') grid_->KeyPress(Key);
@@ -573,6 +591,12 @@ void TInplaceEdit::DblClick() {
 }
 
 void TInplaceEdit::Dispatch(TMessage& m) {
+  // Enter ends the cell's edit, as on the grid itself: on a dialog it is not
+  // the default button's, which would close the dialog over the typed text.
+  if (m.Msg == CM_WANTSPECIALKEY && grid_ && WORD(m.WParam) == VK_RETURN) {
+    m.Result = 1;
+    return;
+  }
   if (m.Msg == WM_GETDLGCODE && grid_) {
     m.Result = DLGC_WANTARROWS | DLGC_WANTCHARS;
     if (grid_->options_.Contains(goTabs)) m.Result |= DLGC_WANTTAB;

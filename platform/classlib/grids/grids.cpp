@@ -25,7 +25,7 @@ PUBLISHED(TCustomGrid) {
   PROP_INT(DefaultRowHeight, DefaultRowHeight, SetDefaultRowHeight, 24);
   PROP_BOOL(DefaultDrawing, DefaultDrawing, SetDefaultDrawing, true);
   PROP_INT(GridLineWidth, GridLineWidth, SetGridLineWidth, 1);
-  PROP_INT(FixedColor, FixedColor, SetFixedColor, clBtnFace);
+  PROP_COLOR(FixedColor, FixedColor, SetFixedColor, clBtnFace);
   PROP_SET(Options, Options, SetOptions,
            (TGridOptions{goFixedVertLine, goFixedHorzLine, goVertLine, goHorzLine, goRangeSelect}));
   PROP_ENUM(ScrollBars, ScrollBars, SetScrollBars, ssBoth);

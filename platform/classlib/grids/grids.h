@@ -82,6 +82,7 @@ class TInplaceEdit : public TCustomEdit {
   std::string editMask_;
   std::string shownText_;  // what Escape goes back to
   bool loading_ = false;   // the text is being set, not typed
+  bool handedByGrid_ = false;  // the key typed comes from the grid, which had it first
 };
 
 class TCustomGrid : public TCustomControl {
@@ -218,6 +219,8 @@ class TCustomGrid : public TCustomControl {
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   void MouseMove(TShiftState Shift, int X, int Y) override;
   void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  // Below the current cell.
+  TPoint KeyboardPopupPoint() const override;
   void DblClick() override;
   void DoEnter() override;
   void DoExit() override;

@@ -15,6 +15,7 @@
 
 #include "platform/classlib/controls/controls.h"
 #include "platform/classlib/controls/forms.h"
+#include "platform/classlib/controls/hooklist.h"
 #include "platform/classlib/core/component.h"
 #include "platform/classlib/graphics/drawing.h"
 #include "platform/classlib/graphics/imagelist.h"
@@ -187,24 +188,30 @@ class TMenu : public TComponent {
   void SetOwnerDrawHooks(TMeasureHook measure, TDrawHook draw);
   // Back to plain drawing (item events still apply).
   void ClearOwnerDrawHooks() { SetOwnerDrawHooks(nullptr, nullptr); }
-  // For a component that follows the menus it draws: told as one of the
-  // menu's popups opens, before its items are built (parent: the item whose
-  // sub-items it shows, Items() for a popup menu's own), as an item is
-  // pointed at, as help (F1) is asked for on the item pointed at, and as
-  // the menu closes.
-  using TPopupHook = std::function<void(TMenuItem* parent)>;
-  using TSelectHook = std::function<void(TMenuItem* item)>;
-  void SetPopupHooks(TPopupHook opening, TSelectHook selected, TSelectHook help = nullptr,
-                     std::function<void()> closed = nullptr);
+  // For components that follow the menus they draw; several may follow one
+  // menu. Told as one of the menu's popups opens, before its items are built
+  // (parent: the item whose sub-items it shows, Items() for a popup menu's
+  // own), as an item is pointed at, as help (F1) is asked for on the item
+  // pointed at, and as the menu closes; asked for a character typed in one
+  // of the menu's popups (parent as above) that no item takes as its "&"
+  // letter, for the item it chooses (owner-drawn items that show no "&"
+  // answer this way). Any member may be empty.
+  struct TMenuHooks {
+    std::function<void(TMenuItem* parent)> Opening;
+    std::function<bool(TMenuItem* item)> Selected;  // true: answered
+    std::function<bool(TMenuItem* item)> Help;      // true: answered
+    std::function<void()> Closed;
+    std::function<TMenuItem*(TMenuItem* parent, char32_t ch)> MenuChar;  // nullptr: none
+  };
+  // The newest hooks run first and hand on to the ones before them: each is
+  // told of an opening and a closing; pointing, help and characters go on
+  // until one answers. Hooks come off in any order; the id is RemoveMenuHooks'.
+  int AddMenuHooks(TMenuHooks hooks);
+  void RemoveMenuHooks(int id);
   void PopupOpening(TMenuItem* parent) const;
   void ItemSelected(TMenuItem* item) const;
   void HelpRequested(TMenuItem* item) const;
   void PopupClosed() const;
-  // Asked for a character typed in one of the menu's popups (parent as
-  // above) that no item takes as its "&" letter: the item it chooses, or
-  // nullptr. Owner-drawn items that show no "&" answer this way.
-  using TMenuCharHook = std::function<TMenuItem*(TMenuItem* parent, char32_t ch)>;
-  void SetMenuCharHook(TMenuCharHook hook) { menuCharHook_ = std::move(hook); }
   TMenuItem* MenuChar(TMenuItem* parent, char32_t ch) const;
   // Whether an item is drawn by the program rather than by the plain menu.
   bool IsOwnerDrawn(const TMenuItem* item) const;
@@ -227,10 +234,7 @@ class TMenu : public TComponent {
   TCustomImageList* images_ = nullptr;
   TMeasureHook measureHook_;
   TDrawHook drawHook_;
-  TPopupHook popupHook_;
-  TSelectHook selectHook_, helpHook_;
-  std::function<void()> closedHook_;
-  TMenuCharHook menuCharHook_;
+  THookList<TMenuHooks> menuHooks_;
   std::unique_ptr<Impl> impl_;
   friend class TMenuItem;
 };
@@ -258,6 +262,11 @@ class TMainMenu : public TMenu {
 };
 
 DECLARE_ENUM(TPopupAlignment, paLeft, paRight, paCenter)
+
+// Publishes a control's PopupMenu, in the PUBLISHED block of a control class
+// above the menus (the controls library does not know the menu's class).
+#define PROP_POPUP_MENU() \
+  P.Obj("PopupMenu", &Class::PopupMenu, [](Class& c, TPopupMenu* menu) { c.SetPopupMenu(menu); })
 
 // Its shortcuts are dispatched by its owner form while the focused control
 // or one of its parents has it as PopupMenu.

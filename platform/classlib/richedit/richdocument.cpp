@@ -60,6 +60,16 @@ TRtfCharFormat FromCharFormat(const QTextCharFormat& q) {
   return f;
 }
 
+TRtfCharFormat ShownCharFormat(const QTextCharFormat& q, const QTextDocument& document) {
+  TRtfCharFormat f = FromCharFormat(q);
+  // Text Qt left without a size of its own (a paragraph taken out of a list)
+  // shows in the document's default font: that size is the one kept, not
+  // the size RTF assumes where none is written.
+  const double shown = document.defaultFont().pointSizeF();
+  if (!q.hasProperty(QTextFormat::FontPointSize) && shown > 0) f.HalfPoints = int(std::lround(shown * 2));
+  return f;
+}
+
 QTextBlockFormat BlockFormat(const TRtfParaFormat& p, int ppi) {
   static constexpr Qt::Alignment kAlignment[] = {Qt::AlignLeft, Qt::AlignRight, Qt::AlignHCenter,
                                                   Qt::AlignJustify};
@@ -133,7 +143,7 @@ TRtfDocument ReadTextDocument(const QTextDocument& source, int pixelsPerInch) {
     for (auto it = block.begin(); !it.atEnd(); ++it) {
       const QTextFragment fragment = it.fragment();
       if (!fragment.isValid() || fragment.length() == 0) continue;
-      TRtfRun run{FromQString(fragment.text()), FromCharFormat(fragment.charFormat())};
+      TRtfRun run{FromQString(fragment.text()), ShownCharFormat(fragment.charFormat(), source)};
       if (!p.Runs.empty() && p.Runs.back().Format == run.Format) p.Runs.back().Text += run.Text;
       else p.Runs.push_back(std::move(run));
     }

@@ -33,6 +33,9 @@ enum RichTextProperty : int {
 // editors that change the attributes of a selection.
 QTextCharFormat CharFormat(const TRtfCharFormat& format);
 TRtfCharFormat FromCharFormat(const QTextCharFormat& format);
+// FromCharFormat as `document` shows the run: without a size of its own, in
+// the size of the document's default font.
+TRtfCharFormat ShownCharFormat(const QTextCharFormat& format, const QTextDocument& document);
 QTextBlockFormat BlockFormat(const TRtfParaFormat& format, int pixelsPerInch);
 TRtfParaFormat FromBlock(const QTextBlock& block, int pixelsPerInch);
 

@@ -455,8 +455,8 @@ void ClearProperty(const QTextCursor& selection, int property) {
 TRtfCharFormat TTextAttributes::Get() const {
   QTextCursor c = AttributeCursor(*editor_, editor_->impl_->document, type_);
   if (QTextEdit* e = vantrel::qt::RichEditorOf(*editor_); e && type_ == atSelected && !c.hasSelection())
-    return vantrel::qt::FromCharFormat(e->currentCharFormat());
-  return vantrel::qt::FromCharFormat(FirstFormat(c));
+    return vantrel::qt::ShownCharFormat(e->currentCharFormat(), *c.document());
+  return vantrel::qt::ShownCharFormat(FirstFormat(c), *c.document());
 }
 
 void TTextAttributes::Change(const std::function<void(TRtfCharFormat&)>& edit,

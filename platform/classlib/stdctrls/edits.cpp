@@ -74,6 +74,7 @@ class EditStyle : public QProxyStyle {
 class VLineEdit : public QLineEdit {
  public:
   TCustomEdit* owner = nullptr;
+  QRect CaretRect() const { return cursorRect(); }
 
  protected:
   void paintEvent(QPaintEvent* e) override {
@@ -235,6 +236,18 @@ struct TCustomEdit::Native {
     return line ? line->text() : multi([](auto* e) { return e->toPlainText(); });
   }
   bool multiLine() const { return line == nullptr; }
+  // Read-only refuses typing only: as in the system's edits, the keys still
+  // move the caret and select (a read-only text editor of Qt ignores them).
+  void setReadOnly(bool value) const {
+    if (line) {
+      line->setReadOnly(value);
+      return;
+    }
+    multi([value](auto* e) {
+      e->setReadOnly(value);
+      if (value) e->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    });
+  }
   void setOwner(TCustomEdit* owner) {
     if (line) line->owner = owner;
     else multi([owner](auto* e) { e->owner = owner; });
@@ -330,8 +343,7 @@ void TCustomEdit::CreateWnd() {
   w->setAcceptDrops(false);
   w->setAttribute(Qt::WA_InputMethodEnabled, inputMethods_);
   w->setFont(vantrel::qt::ToQFont(*Font()));
-  if (n.line) n.line->setReadOnly(readOnly_);
-  else n.multi([&](auto* e) { e->setReadOnly(readOnly_); });
+  n.setReadOnly(readOnly_);
   SetPasswordChar(passwordChar_);
   SetHideSelection(hideSelection_);
   Perform(CM_COLORCHANGED);
@@ -346,6 +358,18 @@ void TCustomEdit::CreateWnd() {
   n.textChanged = n.line    ? QObject::connect(n.line, &QLineEdit::textChanged, n.line, typed)
                   : n.plain ? QObject::connect(n.plain, &QPlainTextEdit::textChanged, n.plain, typed)
                             : QObject::connect(n.rich, &QTextEdit::textChanged, n.rich, typed);
+}
+
+TPoint TCustomEdit::KeyboardPopupPoint() const {
+  if (!native_) return TWinControl::KeyboardPopupPoint();
+  // The caret's rectangle may reach either side of it (the line editor's does).
+  const auto below = [](const QRect& caret) { return QPoint(caret.center().x(), caret.bottom() + 1); };
+  QWidget* client = vantrel::qt::ClientWidget(*this);
+  const QPoint at = native_->line ? native_->line->mapTo(client, below(native_->line->CaretRect()))
+                                  : native_->multi([&](auto* e) {
+                                      return e->viewport()->mapTo(client, below(e->cursorRect()));
+                                    });
+  return {at.x(), at.y()};
 }
 
 void TCustomEdit::DestroyWnd() {
@@ -522,8 +546,7 @@ void TCustomEdit::SetMaxLength(int value) { maxLength_ = std::max(0, value); }
 void TCustomEdit::SetReadOnly(bool value) {
   readOnly_ = value;
   if (!native_) return;
-  if (native_->line) native_->line->setReadOnly(value);
-  else native_->multi([&](auto* e) { e->setReadOnly(value); });
+  native_->setReadOnly(value);
 }
 
 void TCustomEdit::SetCharCase(TEditCharCase value) {

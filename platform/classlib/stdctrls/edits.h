@@ -105,6 +105,8 @@ class TCustomEdit : public TWinControl {
   void Loaded() override;
   void CreateWnd() override;
   void DestroyWnd() override;
+  // Below the caret.
+  TPoint KeyboardPopupPoint() const override;
   // Runs OnChange; called after every change of the text, typed or set.
   virtual void Change();
   // OnKeyPress has the key first, once; what it lets through goes to TypeKey.

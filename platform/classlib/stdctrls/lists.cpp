@@ -88,11 +88,10 @@ int TListBoxStrings::Find(int startAfter, const std::string& prefix, bool exact)
   const int n = int(items_.size());
   if (n == 0) return -1;
   const int start = startAfter < 0 || startAfter >= n ? 0 : startAfter + 1;
-  const std::string want = AnsiUpperCase(prefix);
   for (int k = 0; k < n; ++k) {
     const int i = (start + k) % n;
-    const std::string text = AnsiUpperCase(items_[i].text);
-    if (exact ? text == want : text.compare(0, want.size(), want) == 0) return i;
+    const std::string& text = items_[i].text;
+    if (exact ? AnsiSameText(text, prefix) : AnsiStartsText(prefix, text)) return i;
   }
   return -1;
 }
@@ -344,6 +343,12 @@ void TCustomListBox::SelectByUser(int index, TShiftState shift, bool toggle) {
   MakeVisible(index);
   Invalidate();
   SelectionChangedByUser();
+}
+
+TPoint TCustomListBox::KeyboardPopupPoint() const {
+  if (ItemIndex() < 0) return TCustomControl::KeyboardPopupPoint();
+  const TRect item = ItemRect(ItemIndex());
+  return {item.Left, item.Bottom};
 }
 
 void TCustomListBox::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {

@@ -138,6 +138,8 @@ class TCustomListBox : public TCustomControl {
   virtual void MeasureItem(int Index, int& Height);
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   void MouseMove(TShiftState Shift, int X, int Y) override;
+  // Below the selected item.
+  TPoint KeyboardPopupPoint() const override;
   void KeyDown(WORD& Key, TShiftState Shift) override;
   void KeyPress(char32_t& Key) override;
   void DoEnter() override;

@@ -486,6 +486,13 @@ void TListView::ChooseByUser(int index, TShiftState shift) {
   item->MakeVisible(false);
 }
 
+TPoint TListView::KeyboardPopupPoint() const {
+  const TListItem* item = ItemFocused() ? ItemFocused() : Selected();
+  if (!item) return TCustomControl::KeyboardPopupPoint();
+  const TRect r = ItemRect(item);
+  return {r.Left, r.Bottom};
+}
+
 void TListView::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
   if (CanFocus() && !Focused()) SetFocus();
   TListItem* item = GetItemAt(X, Y);
@@ -592,14 +599,13 @@ void TListView::SortNow() {
 TListItem* TListView::FindCaption(int StartIndex, const std::string& Value, bool Partial,
                                   bool Inclusive, bool Wrap) const {
   const int n = items_->Count();
-  const std::string want = AnsiUpperCase(Value);
   const int first = std::max(0, Inclusive ? StartIndex : StartIndex + 1);
   for (int k = 0; k < n; ++k) {
     const int i = first + k;
     if (i >= n && !Wrap) break;
     TListItem* item = items_->Item(i % n);
-    const std::string text = AnsiUpperCase(item->Caption());
-    if (Partial ? text.compare(0, want.size(), want) == 0 : text == want) return item;
+    const std::string text = item->Caption();
+    if (Partial ? AnsiStartsText(Value, text) : AnsiSameText(text, Value)) return item;
   }
   return nullptr;
 }

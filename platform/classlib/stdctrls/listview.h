@@ -192,6 +192,8 @@ class TListView : public TCustomControl {
   void PaintContent() override;
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
   void MouseMove(TShiftState Shift, int X, int Y) override;
+  // Below the focused item.
+  TPoint KeyboardPopupPoint() const override;
   void KeyDown(WORD& Key, TShiftState Shift) override;
   void DoEnter() override;
   void DoExit() override;

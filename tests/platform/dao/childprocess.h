@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "daotest_util.h"
+#include "platform/classlib/core/deadline.h"
 
 namespace daotest {
 
@@ -24,7 +25,7 @@ class Child {
  public:
   // Long enough for a loaded machine, short enough that a hang fails soon.
   static constexpr int kListenMs = 10000;
-  static constexpr int kWaitMs = 60000;
+  static constexpr int kWaitMs = kWaitLimitMs;
 
   explicit Child(std::function<int(Child&)> body) {
     if (::pipe(toChild_) != 0 || ::pipe(toParent_) != 0) ADD_FAILURE() << "pipe";

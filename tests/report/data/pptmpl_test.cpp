@@ -13,6 +13,7 @@
 #include "platform/classlib/core/english_settings.h"
 #include "platform/classlib/core/failingfiles.h"
 #include "platform/classlib/core/filer.h"
+#include "platform/classlib/core/atomicfile.h"
 #include "platform/classlib/core/fileutils.h"
 #include "platform/classlib/core/streams.h"
 #include "platform/classlib/core/write_targets.h"

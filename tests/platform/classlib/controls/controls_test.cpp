@@ -176,6 +176,51 @@ TEST(AlignTest, NestedAlignedControlsFollowTheClassLibraryOrder) {
   EXPECT_EQ(top2->Top(), 0);
 }
 
+// Controls aligned to one side at one place stand in the order they were made,
+// whichever was aligned or resized last: an empty (0 wide) strip made first
+// keeps the edge when it grows, and a windowless splitter made last follows
+// the panel it was made after.
+TEST(AlignTest, SideBySideControlsStandInTheOrderTheyWereMade) {
+  TForm form(nullptr);
+  form.SetBounds(0, 0, 300, 200);
+  auto aligned = [&](TControl* c, TAlign a, int size) {
+    if (a == alTop || a == alBottom) c->SetHeight(size);
+    else c->SetWidth(size);
+    c->SetParent(&form);
+    c->SetAlign(a);
+    return c;
+  };
+  struct Side {
+    TAlign align;
+    int TRect::*near;  // the edge nearer the form's side
+    int sign;
+  } sides[] = {{alLeft, &TRect::Left, 1}, {alTop, &TRect::Top, 1},
+               {alRight, &TRect::Right, -1}, {alBottom, &TRect::Bottom, -1}};
+  for (const Side& side : sides) {
+    SCOPED_TRACE(GetEnumName(EnumInfo(TAlign{}), side.align));
+    TControl* strip = aligned(new TProbe(&form), side.align, 0);
+    TControl* panel = aligned(new TProbe(&form), side.align, 100);
+    TControl* splitter = aligned(new TSpot(&form), side.align, 3);
+    const int edge = side.sign > 0 ? 0 : (side.align == alRight ? 300 : 200);
+    const auto at = [&](TControl* c) { return c->BoundsRect().*side.near; };
+    const std::pair<const char*, std::function<void()>> changes[] = {
+        {"as made", [] {}},
+        {"the strip grows", [&] { side.align == alLeft || side.align == alRight ? strip->SetWidth(30) : strip->SetHeight(30); }},
+        {"the panel is resized", [&] { side.align == alLeft || side.align == alRight ? panel->SetWidth(80) : panel->SetHeight(80); }},
+    };
+    for (const auto& [what, change] : changes) {
+      change();
+      const int stripSize = at(panel) - at(strip);
+      EXPECT_EQ(at(strip), edge) << what;
+      EXPECT_EQ(at(panel), edge + side.sign * std::abs(stripSize)) << what;
+      EXPECT_EQ(std::abs(at(splitter) - at(panel)),
+                side.align == alLeft || side.align == alRight ? panel->Width() : panel->Height())
+          << what;
+    }
+    for (TControl* c : {splitter, panel, strip}) delete c;
+  }
+}
+
 TEST(AlignTest, AnUnparentedControlTakesAndDropsAnAlignment) {
   // Nothing to realign without a parent: the bounds stay as they were.
   TSpot graphic(nullptr);
@@ -551,13 +596,18 @@ TEST(DragTest, DraggingAskedTargetsAndDropsOnTheAcceptingOne) {
   };
   TObject* endTarget = reinterpret_cast<TObject*>(1);
   source->OnEndDrag = [&](TObject*, TObject* t, int, int) { endTarget = t; };
+  source->SetDragCursor(crHandPoint);
   QWidget* w = ClientOf(form.get());
   QTest::mousePress(w, Qt::LeftButton, Qt::NoModifier, QPoint(15, 15));
   EXPECT_TRUE(source->Dragging());
+  QTest::mouseMove(w, QPoint(60, 20));  // over no target
+  EXPECT_EQ(Screen->Cursor(), crNoDrop);
   QTest::mouseMove(w, QPoint(110, 20));
+  EXPECT_EQ(Screen->Cursor(), crHandPoint) << "the source's drag cursor over a taker";
   QTest::mouseMove(w, QPoint(112, 22));
   QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, QPoint(112, 22));
   EXPECT_FALSE(source->Dragging());
+  EXPECT_EQ(Screen->Cursor(), crDefault);
   ASSERT_GE(states.size(), 2u);
   EXPECT_EQ(states[0], dsDragEnter);
   EXPECT_EQ(states[1], dsDragMove);
@@ -727,6 +777,7 @@ TEST_F(SpotTest, DoubleClickGivesOneClickThenDblClickWithTheDoubleFlag) {
     EXPECT_EQ(c, spot);
     ++popups;
     where = p;
+    return true;
   };
   int fakeMenu = 0;
   spot->SetPopupMenu(reinterpret_cast<TPopupMenu*>(&fakeMenu), nullptr);  // not a component

@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <grp.h>
+#include <limits.h>
+#include <pwd.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -13,7 +16,9 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 
+#include "platform/classlib/core/child_writers.h"
 #include "platform/classlib/core/english_settings.h"
 #include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/core/temp_dir.h"
@@ -69,7 +74,8 @@ TEST(AtomicFileWriterTest, RefusalsSayWhy) {
       {"loop-a", refused("loop-a", "Too many levels of symbolic links")},
       {"socket", refused("socket", "only a file, a character device or a pipe can be written")},
       {"missing/file.txt",
-       "Cannot create a temporary file in '" + (dir / "missing/") + "': No such file or directory"},
+       refused("missing/file.txt",
+               "cannot create a temporary file in '" + (dir / "missing/") + "': No such file or directory")},
   };
   const std::set<std::string> before = NamesIn(dir.Path());
   for (const auto& c : cases) EXPECT_EQ(WriteOnce(dir / c.name), c.message);
@@ -160,4 +166,86 @@ TEST(AtomicFileWriterTest, AReplacedFileKeepsOnlyItsReadWriteAndExecuteBits) {
     EXPECT_EQ(ModeOf(file) & 07777, after) << std::oct << before;
     std::filesystem::remove(file);
   }
+}
+
+// A file the writer may not write is refused, named, and left as it was,
+// though the folder would let the writer put another file in its place:
+// another account's file in a folder open to all, and a file without write
+// bits, which even the superuser's writes leave alone. The writer is a real
+// process of the account "nobody"; the other account is "daemon".
+TEST(AtomicFileWriterTest, AFileTheWriterMayNotWriteIsRefusedNotReplaced) {
+  if (::geteuid() != 0) GTEST_SKIP() << "writing as other accounts needs root";
+  struct Account {
+    uid_t pw_uid;
+    gid_t pw_gid;
+  };
+  auto account = [](const char* name) {
+    const passwd* p = ::getpwnam(name);  // its answer lasts until the next call
+    return p == nullptr ? std::optional<Account>() : Account{p->pw_uid, p->pw_gid};
+  };
+  const auto writerAccount = account("nobody");
+  const auto otherAccount = account("daemon");
+  if (!writerAccount || !otherAccount) GTEST_SKIP() << "no accounts 'nobody' and 'daemon' here";
+  const Account* writer = &*writerAccount;
+  const Account* other = &*otherAccount;
+  TempDir dir;
+  ASSERT_EQ(::chmod(dir.Path().c_str(), 0777), 0);
+  const struct {
+    const char* name;
+    const Account* owner;
+    mode_t mode;
+    bool asRoot;
+    const char* said;  // empty: written
+  } cases[] = {
+      {"others.txt", other, 0644, false, "Permission denied"},
+      {"own-read-only.txt", writer, 0444, false, "the file is read-only"},
+      {"read-only.txt", other, 0444, true, "the file is read-only"},
+      {"shared.txt", other, 0666, false, ""},
+      {"own.txt", writer, 0644, false, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string file = dir / c.name;
+    std::ofstream(file) << "old";
+    ASSERT_EQ(::chown(file.c_str(), c.owner->pw_uid, c.owner->pw_gid), 0);
+    ASSERT_EQ(::chmod(file.c_str(), c.mode), 0);
+    const std::string expected = *c.said ? "Cannot write file " + file + ": " + c.said : "(no error)";
+    if (c.asRoot) {
+      EXPECT_EQ(WriteOnce(file), expected);
+    } else {
+      const uid_t uid = writer->pw_uid;
+      const gid_t gid = writer->pw_gid;
+      const auto codes = RunChildWriters(1, [&](int) {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0) return false;
+        return WriteOnce(file) == expected;
+      });
+      EXPECT_EQ(codes, std::vector<int>{0});
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    if (*c.said) {
+      EXPECT_EQ(ReadBytes(file), "old");
+      EXPECT_EQ(st.st_uid, c.owner->pw_uid);
+      EXPECT_EQ(st.st_mode & 07777, c.mode);
+    } else {
+      EXPECT_EQ(ReadBytes(file), "x");
+    }
+  }
+}
+
+// A temporary name fits wherever the target's name fits: up to the longest
+// name the file system takes, cut between characters.
+TEST(AtomicFileWriterTest, TheLongestNamesCanBeWritten) {
+  TempDir dir;
+  const std::string twoBytes = "\xC3\xA9";  // "é"
+  std::string odd;  // 255 bytes whose cut could fall inside a character
+  while (odd.size() + 2 <= 254) odd += twoBytes;
+  odd += "x";
+  for (const std::string& name : {std::string(NAME_MAX, 'a'), odd, std::string(200, 'b')}) {
+    ASSERT_LE(name.size(), std::size_t(NAME_MAX));
+    EXPECT_EQ(WriteOnce(dir / name), "(no error)") << name.size();
+    EXPECT_EQ(ReadBytes(dir / name), "x") << name.size();
+    EXPECT_EQ(WriteOnce(dir / name), "(no error)") << "replacing, " << name.size();
+  }
+  EXPECT_EQ(NamesIn(dir.Path()).size(), 3u);  // no temporary file left
 }

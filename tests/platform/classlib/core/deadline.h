@@ -7,8 +7,14 @@
 #include <functional>
 #include <thread>
 
-// Long enough for a loaded machine, short enough that a hang fails soon.
-inline constexpr int kWaitLimitMs = 60000;
+// Long enough for a loaded machine, short enough that a hang fails soon: well
+// within the time limit of the test's ctest entry (set with it, see
+// cmake/VantrelModules.cmake), so that this failure, naming what was awaited,
+// is the one reported.
+#ifndef VANTREL_WAIT_LIMIT_MS
+#error "test programs are built with VANTREL_WAIT_LIMIT_MS (cmake/VantrelModules.cmake)"
+#endif
+inline constexpr int kWaitLimitMs = VANTREL_WAIT_LIMIT_MS;
 
 // Runs meanwhile (or pauses a moment) until done() holds; false when it still
 // did not after timeoutMs.

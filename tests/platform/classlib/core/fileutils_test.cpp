@@ -15,6 +15,7 @@
 #include "platform/classlib/core/child_writers.h"
 #include "platform/classlib/core/deadline.h"
 #include "platform/classlib/core/failingfiles.h"
+#include "platform/classlib/core/atomicfile.h"
 #include "platform/classlib/core/fileutils.h"
 #include "platform/classlib/core/english_settings.h"
 #include "platform/classlib/core/temp_dir.h"

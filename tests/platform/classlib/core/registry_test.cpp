@@ -14,6 +14,7 @@
 
 #include "platform/classlib/core/english_settings.h"
 #include "platform/classlib/core/failingfiles.h"
+#include "platform/classlib/core/atomicfile.h"
 #include "platform/classlib/core/fileutils.h"
 #include "platform/classlib/core/registry.h"
 #include "platform/classlib/core/regstore.h"

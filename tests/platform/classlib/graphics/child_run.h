@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/classlib/core/deadline.h"
+
 namespace testing_support {
 
 struct ChildRun {
@@ -24,7 +26,7 @@ inline ChildRun RunChildTest(const std::string& test,
                              const std::vector<std::pair<QString, QString>>& environment = {}) {
   // Long enough for a loaded machine to start the program; a window that
   // waits for an answer never finishes.
-  constexpr int kChildLimitMs = 60'000;
+  constexpr int kChildLimitMs = kWaitLimitMs;
   QProcess child;
   child.setProcessChannelMode(QProcess::MergedChannels);
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

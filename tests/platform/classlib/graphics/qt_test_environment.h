@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/classlib/core/deadline.h"
+
 namespace testing_support {
 
 class QtEnvironment : public testing::Environment {
@@ -40,8 +42,8 @@ class QtEnvironment : public testing::Environment {
 
  private:
   // A test drives its modal windows within a second or two, even on a
-  // loaded machine or under the sanitizers; the suite's limit is 60 s.
-  static constexpr int kDefaultModalLimitMs = 30'000;
+  // loaded machine or under the sanitizers; well within the test's own limit.
+  static constexpr int kDefaultModalLimitMs = kWaitLimitMs;
   static constexpr int kWatchMs = 100;
 
   void WatchModal() {

@@ -388,6 +388,57 @@ TEST(PopupLookTest, APlainLineIsEtchedAcrossItsItem) {
   menu.ClosePopup();
 }
 
+// The bar has its drop-downs' look: the menu's ground, an open item in the
+// highlight. An item that opens a sub-menu shows a solid arrow in its text
+// colour, a plain item and an owner-drawn one alike.
+TEST(PopupLookTest, TheBarLooksLikeItsMenusAndSubMenuItemsShowAnArrow) {
+  auto form = ShownForm(300, 200);
+  auto* field = new KeyField(form.get());
+  auto* menu = new TMainMenu(form.get());
+  TMenuItem* file = NewItem(menu->Items(), "&File");
+  NewItem(menu->Items(), "&Help");
+  TMenuItem* plain = NewItem(file, "&Plain");
+  NewItem(plain, "Inner");
+  TMenuItem* drawn = NewItem(file, "&Drawn");
+  NewItem(drawn, "Inner");
+  drawn->OnMeasureItem = [](TObject*, TCanvas*, int& w, int& h) { w = 120, h = 20; };
+  drawn->OnAdvancedDrawItem = [](TObject*, TCanvas* c, const TRect& r, TOwnerDrawState s) {
+    c->Brush()->SetColor(s.Contains(odSelected) ? clHighlight : clMenu);
+    c->FillRect(r);
+  };
+  Pump();
+  QMenuBar* bar = MenuBarWidget(*menu);
+  const QRect fileAt = bar->actionGeometry(ActionOf(*menu, file, bar));
+  const auto barPixel = [&](QPoint p) { return PixelAt(bar, p); };
+  EXPECT_EQ(barPixel({bar->width() - 3, bar->height() / 2}), ColorToRGB(clMenu)) << "the bar's ground";
+  EXPECT_EQ(barPixel(fileAt.topLeft() + QPoint(1, 1)), ColorToRGB(clMenu));
+  QTest::keyClick(ClientOf(field), Qt::Key_F, Qt::AltModifier);
+  Pump();
+  EXPECT_EQ(barPixel(fileAt.topLeft() + QPoint(1, 1)), ColorToRGB(clHighlight)) << "the open item";
+  auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  ASSERT_NE(popup, nullptr);
+  // Pixels of one colour at the right end of an item, where its arrow stands.
+  const auto arrowInk = [&](TMenuItem* item, TColor colour) {
+    const QRect r = popup->actionGeometry(ActionOf(*menu, item, popup));
+    const QImage image = popup->grab().toImage();
+    int count = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+      for (int x = r.right() - 20; x <= r.right(); ++x)
+        count += vantrel::qt::FromQColor(image.pixelColor(x, y)) == ColorToRGB(colour);
+    return count;
+  };
+  for (TMenuItem* item : {plain, drawn}) {
+    SCOPED_TRACE(item->Caption());
+    EXPECT_GE(arrowInk(item, clMenuText), 16) << "a solid arrow, 4 by 7";
+    popup->setActiveAction(ActionOf(*menu, item, popup));
+    Pump();
+    EXPECT_GE(arrowInk(item, clHighlightText), 16) << "on the highlight";
+    popup->setActiveAction(nullptr);
+  }
+  popup->close();
+  Pump();
+}
+
 TEST(OwnerDrawTest, MeasuredSizesAndPaintedPixelsWithState) {
   Application->Initialize();
   TPopupMenu menu(nullptr);

@@ -70,6 +70,17 @@ TEST(ListBoxTest, FindStringMatchesPrefixesIgnoringCaseAndWraps) {
   }
 }
 
+// Every case pair of Unicode's simple folding, also where folding changes a
+// character's length (the Kelvin sign folds to "k").
+TEST(ListBoxTest, FindStringMatchesEveryCasePair) {
+  auto form = ShownForm();
+  TListBox* l = NewList(form.get(), "\u212Aelvin,STRAẞE,Ơn,ǅemal");
+  const std::pair<const char*, int> prefixes[] = {{"kel", 0}, {"KELVIN", 0}, {"straß", 1}, {"ơ", 2}, {"ǆE", 3}};
+  for (auto [text, want] : prefixes) EXPECT_EQ(l->FindString(-1, text), want) << text;
+  EXPECT_EQ(l->FindStringExact(-1, "straße"), 1);
+  EXPECT_EQ(l->FindStringExact(-1, "kelvi"), -1);
+}
+
 TEST(ListBoxTest, MouseAndKeysMoveASingleSelectionAndReportItAsAClick) {
   auto form = ShownForm();
   TListBox* l = NewList(form.get(), "one,two,three,four,five,six,seven,eight,nine,ten");
