@@ -71,6 +71,19 @@ class TPipeSignalHeld {
   bool pendingBefore_ = false;
 };
 
+// Writes every byte; 0 or the error that stopped it.
+int WriteAll(int fd, const void* data, std::size_t count) {
+  const char* p = static_cast<const char*>(data);
+  while (count > 0) {
+    const ssize_t n = ::write(fd, p, count);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return n < 0 ? errno : EIO;
+    p += n;
+    count -= std::size_t(n);
+  }
+  return 0;
+}
+
 // "." + name + ".", cut where the temporary name would outgrow what the file
 // system takes in one name: the temporary name fits wherever the name does.
 // The cut falls between characters, and the same name is always cut alike,
@@ -103,7 +116,7 @@ TAtomicFileWriter::TAtomicFileWriter(const std::string& fileName, const std::str
     if (::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0) Fail(errno);
     OpenBeside(ExtractFilePath(target_), tempPrefix, &st);
   } else if (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode)) {
-    OpenInPlace();
+    fd_ = OpenInPlace(st);
   } else if (S_ISDIR(st.st_mode)) {
     Fail(EISDIR);
   } else {
@@ -119,19 +132,23 @@ TAtomicFileWriter::TAtomicFileWriter(TNewFile, const std::string& folder, const 
 
 TAtomicFileWriter::~TAtomicFileWriter() {
   if (fd_ >= 0) ::close(fd_);
+  if (copyOver_ >= 0) ::close(copyOver_);
   if (!temp_.empty()) ::unlink(temp_.c_str());
 }
 
-void TAtomicFileWriter::OpenInPlace() {
+int TAtomicFileWriter::OpenInPlace(const struct stat& seen) {
   // Not waiting for a reader: a pipe nobody reads would hang the program.
-  fd_ = ::open(target_.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd_ < 0 && errno == ENXIO) Fail(ENXIO, "no program reads from this pipe");
-  if (fd_ < 0) Fail(errno);
+  const int fd = ::open(target_.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0 && errno == ENXIO) Fail(ENXIO, "no program reads from this pipe");
+  if (fd < 0) Fail(errno);
   // Something swapped in since the look would be written over in place.
   struct stat st {};
-  if (::fstat(fd_, &st) != 0 || !(S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode)))
+  if (::fstat(fd, &st) != 0 || st.st_dev != seen.st_dev || st.st_ino != seen.st_ino) {
+    ::close(fd);
     Fail(EAGAIN, "it was replaced while being opened");
-  ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
 }
 
 void TAtomicFileWriter::OpenBeside(const std::string& folder, const std::string& tempPrefix,
@@ -149,10 +166,16 @@ void TAtomicFileWriter::OpenBeside(const std::string& folder, const std::string&
     Fail(e.ErrorCode, why.c_str());
   }
   if (!replaced) return;
-  // Root may give the file back to its owner; others keep at least the group
-  // when they belong to it.
-  if (::fchown(fd_, replaced->st_uid, replaced->st_gid) != 0)
-    (void)!::fchown(fd_, uid_t(-1), replaced->st_gid);
+  // A replacement this process cannot give the target's owner and group
+  // (another user's file, or one of a group this user is not in, unless the
+  // superuser writes it) would become this user's, free to have its
+  // permissions changed or to be removed from a folder that lets only owners
+  // remove: writing may not widen what the user may change, so that file is
+  // written in place, from this temporary file once it is complete.
+  if (::fchown(fd_, replaced->st_uid, replaced->st_gid) != 0) {
+    copyOver_ = OpenInPlace(*replaced);
+    return;
+  }
   if (::fchmod(fd_, replaced->st_mode & 0777) != 0) Fail(errno);
 }
 
@@ -160,18 +183,12 @@ void TAtomicFileWriter::Write(const void* data, std::size_t count) {
   if (fd_ < 0) Fail(EBADF);
   std::optional<TPipeSignalHeld> held;
   if (InPlace()) held.emplace();
-  const char* p = static_cast<const char*>(data);
-  while (count > 0) {
-    const ssize_t n = ::write(fd_, p, count);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) Fail(n < 0 ? errno : EIO);
-    p += n;
-    count -= std::size_t(n);
-  }
+  if (const int error = WriteAll(fd_, data, count)) Fail(error);
 }
 
 void TAtomicFileWriter::Commit() {
   if (fd_ < 0) Fail(EBADF);
+  if (copyOver_ >= 0) return CopyOver();
   const bool inPlace = InPlace();
   Finish();
   if (inPlace) return;
@@ -208,9 +225,42 @@ void TAtomicFileWriter::Finish() {
   if (synced != 0 || closed != 0) Fail(synced != 0 ? synced : closed);
 }
 
+// What the temporary file holds, over the target. It is complete and on disk
+// before the target's first byte changes, so a failure until then (a disk too
+// full for the new contents among them) leaves the target whole; room for
+// them is then set aside in the target, where the file system can do that,
+// so that a target that grows does not run out of space halfway. What is not
+// guaranteed: a kill, a crash or a disk error during the copy itself (or a
+// full disk there, on a file system that cannot set room aside) leaves the
+// target part new and part old, and a reader at that moment, or a second
+// writer copying at the same time, may see or make such a mix.
+void TAtomicFileWriter::CopyOver() {
+  struct stat st {};
+  if (::fsync(fd_) != 0 || ::fstat(fd_, &st) != 0 || ::lseek(fd_, 0, SEEK_SET) != 0) Fail(errno);
+  if (st.st_size > 0 && ::fallocate(copyOver_, FALLOC_FL_KEEP_SIZE, 0, st.st_size) != 0 && errno != EOPNOTSUPP)
+    Fail(errno);
+  char buffer[64 * 1024];
+  for (ssize_t n; (n = ::read(fd_, buffer, sizeof buffer)) != 0;) {
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) Fail(errno);
+    if (const int error = WriteAll(copyOver_, buffer, std::size_t(n))) Fail(error);
+  }
+  // A shorter file ends where the new contents end.
+  if (::ftruncate(copyOver_, st.st_size) != 0 || ::fsync(copyOver_) != 0) Fail(errno);
+  const int closed = ::close(copyOver_) == 0 ? 0 : errno;
+  copyOver_ = -1;
+  if (closed != 0) Fail(closed);
+  ::close(fd_);
+  fd_ = -1;
+  ::unlink(temp_.c_str());
+  temp_.clear();
+}
+
 void TAtomicFileWriter::Fail(int error, const char* reason) {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
+  if (copyOver_ >= 0) ::close(copyOver_);
+  copyOver_ = -1;
   if (!temp_.empty()) ::unlink(temp_.c_str());
   temp_.clear();
   throw EInOutError("Cannot write file " + shownName_ + ": " + (reason ? reason : std::strerror(error)),

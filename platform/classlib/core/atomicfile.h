@@ -12,8 +12,14 @@
 //   the umask);
 // - a regular file: the new one takes its read, write and execute bits
 //   (0777) and no others, since setuid, setgid and sticky do not belong on a
-//   file now owned by whoever wrote it; and its owner and group where this
-//   process may set them;
+//   file now owned by whoever wrote it; and its owner and group;
+// - a regular file whose owner and group this process cannot give the new
+//   one (another user's file it may write, or one of a group it is not in):
+//   written in place, so that it stays theirs, with its permissions; the
+//   bytes still go to a temporary file first and are copied over the target
+//   only once they are all on disk, so a failure before then (a full disk
+//   among them) leaves the target whole, but a kill or a failure during the
+//   copy can leave it part new and part old;
 // - a symbolic link: followed, so the file it names is the one replaced (made
 //   when missing) and the link stays;
 // - a character device or a named pipe: written in place, as someone who sends
@@ -71,10 +77,13 @@ class TAtomicFileWriter {
  private:
   // Writing straight into a device or a pipe (or closed after a failure).
   bool InPlace() const { return temp_.empty(); }
-  void OpenInPlace();
+  // The target opened to be written in place; seen is what was found at its
+  // name, so that a file swapped in since is not written over.
+  int OpenInPlace(const struct stat& seen);
   // The temporary file in folder; `replaced` is the file it will replace.
   void OpenBeside(const std::string& folder, const std::string& tempPrefix, const struct stat* replaced);
   void Finish();
+  void CopyOver();
   // Closes, removes the temporary file and raises; reason replaces the
   // system's text for the error.
   [[noreturn]] void Fail(int error, const char* reason = nullptr);
@@ -83,10 +92,11 @@ class TAtomicFileWriter {
   std::string target_;     // links followed
   std::string temp_;       // where the bytes go until complete; empty in place
   int fd_ = -1;
+  int copyOver_ = -1;      // the target in place, when the temporary file is copied over it
 };
 
 // Replaces the file's contents all at once through a TAtomicFileWriter: a
 // reader sees the old file or the new one, never a mix, and a failure leaves
-// the old file as it was. Raises EInOutError naming the file when it cannot be
-// written.
+// the old file as it was (but for another user's file, written in place, see
+// above). Raises EInOutError naming the file when it cannot be written.
 void WriteFileAtomically(const std::string& fileName, const std::string& contents);

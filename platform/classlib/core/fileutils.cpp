@@ -474,8 +474,8 @@ TFileLockScope::~TFileLockScope() { ::close(fd_); }  // closing releases the loc
 namespace {
 
 // Creates stem + four hex digits + ".tmp" exclusively with `mode` (less the
-// umask) and opens it for writing: the descriptor, with the name in `name`;
-// -1 with errno set when no such file can be made.
+// umask) and opens it for writing and reading back: the descriptor, with the
+// name in `name`; -1 with errno set when no such file can be made.
 int OpenUniqueTempFile(const std::string& stem, std::string& name, mode_t mode = 0600) {
   thread_local std::mt19937 random{std::random_device{}()};
   static const char* kHex = "0123456789ABCDEF";
@@ -484,7 +484,7 @@ int OpenUniqueTempFile(const std::string& stem, std::string& name, mode_t mode =
     name = stem;
     for (int shift = 12; shift >= 0; shift -= 4) name += kHex[(unique >> shift) & 0xF];
     name += ".tmp";
-    int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   return -1;  // errno is EEXIST

@@ -138,8 +138,9 @@ void RemoveAbandoned(const std::string& folder, const std::string& prefix);
 void RemoveAbandonedOnce(const std::string& folder, const std::string& prefix);
 // Creates a new file in folder named OwnedName(OwnedNamePrefix(prefix)), a unique
 // part and ".tmp", after removing such files of dead processes there, with `mode`
-// (less the umask), and opens it for writing: returns its descriptor and puts its
-// full name in `name`. Raises EInOutError when no file can be created there.
+// (less the umask), and opens it for writing and reading back: returns its
+// descriptor and puts its full name in `name`. Raises EInOutError when no file
+// can be created there.
 int OpenOwnedTempFile(const std::string& folder, const std::string& prefix, unsigned mode,
                       std::string& name);
 

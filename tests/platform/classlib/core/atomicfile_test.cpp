@@ -12,6 +12,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -21,8 +22,10 @@
 #include "platform/classlib/core/child_writers.h"
 #include "platform/classlib/core/english_settings.h"
 #include "platform/classlib/core/exceptions.h"
+#include "platform/classlib/core/failingfiles.h"
 #include "platform/classlib/core/temp_dir.h"
 #include "platform/classlib/core/write_targets.h"
+#include "platform/dao/smalldisk.h"
 
 using write_targets::ModeOf;
 using write_targets::NamesIn;
@@ -50,6 +53,32 @@ struct BoundSocket {
   ~BoundSocket() { ::close(fd); }
   int fd;
 };
+
+struct Account {
+  uid_t uid;
+  gid_t gid;
+};
+
+std::optional<Account> AccountNamed(const char* name) {
+  const passwd* p = ::getpwnam(name);  // its answer lasts until the next call
+  return p == nullptr ? std::optional<Account>() : Account{p->pw_uid, p->pw_gid};
+}
+
+// Runs write in a process of the account, with its own group only; true when
+// write answers true.
+bool AsAccount(const Account& account, const std::function<bool()>& write) {
+  return RunChildWriters(1, [&](int) {
+           if (::setgroups(0, nullptr) != 0 || ::setgid(account.gid) != 0 || ::setuid(account.uid) != 0) return false;
+           return write();
+         }) == std::vector<int>{0};
+}
+
+// For a writer in another process: whether it said what was expected, and
+// what it said when not.
+bool Says(const std::string& said, const std::string& expected) {
+  if (said != expected) std::fprintf(stderr, "said \"%s\", not \"%s\"\n", said.c_str(), expected.c_str());
+  return said == expected;
+}
 
 }  // namespace
 
@@ -168,68 +197,117 @@ TEST(AtomicFileWriterTest, AReplacedFileKeepsOnlyItsReadWriteAndExecuteBits) {
   }
 }
 
-// A file the writer may not write is refused, named, and left as it was,
-// though the folder would let the writer put another file in its place:
-// another account's file in a folder open to all, and a file without write
-// bits, which even the superuser's writes leave alone. The writer is a real
-// process of the account "nobody"; the other account is "daemon".
-TEST(AtomicFileWriterTest, AFileTheWriterMayNotWriteIsRefusedNotReplaced) {
+// A file of another account, or of a group the writer is not in, is refused
+// when the writer may not write it and written in place when it may: it stays
+// theirs, with its group, permissions and inode, since a replacement would be
+// the writer's, free to have its permissions changed or to be removed. A
+// writer who may give the new file the old one's owner and group (its own
+// file, or the superuser) replaces it. A file without write bits is refused
+// even to the superuser. The writer is a real process of the account
+// "nobody"; the other account is "daemon".
+TEST(AtomicFileWriterTest, AnotherAccountsFileIsRefusedOrWrittenInPlaceNeverTakenOver) {
   if (::geteuid() != 0) GTEST_SKIP() << "writing as other accounts needs root";
-  struct Account {
-    uid_t pw_uid;
-    gid_t pw_gid;
-  };
-  auto account = [](const char* name) {
-    const passwd* p = ::getpwnam(name);  // its answer lasts until the next call
-    return p == nullptr ? std::optional<Account>() : Account{p->pw_uid, p->pw_gid};
-  };
-  const auto writerAccount = account("nobody");
-  const auto otherAccount = account("daemon");
+  const auto writerAccount = AccountNamed("nobody");
+  const auto otherAccount = AccountNamed("daemon");
   if (!writerAccount || !otherAccount) GTEST_SKIP() << "no accounts 'nobody' and 'daemon' here";
-  const Account* writer = &*writerAccount;
-  const Account* other = &*otherAccount;
+  const Account& writer = *writerAccount;
+  const Account& other = *otherAccount;
   TempDir dir;
   ASSERT_EQ(::chmod(dir.Path().c_str(), 0777), 0);
+  enum Outcome { Refused, InPlace, Replaced };
   const struct {
     const char* name;
-    const Account* owner;
+    uid_t owner;
+    gid_t group;
     mode_t mode;
     bool asRoot;
-    const char* said;  // empty: written
+    Outcome outcome;
+    const char* said;  // when refused
   } cases[] = {
-      {"others.txt", other, 0644, false, "Permission denied"},
-      {"own-read-only.txt", writer, 0444, false, "the file is read-only"},
-      {"read-only.txt", other, 0444, true, "the file is read-only"},
-      {"shared.txt", other, 0666, false, ""},
-      {"own.txt", writer, 0644, false, ""},
+      {"others.txt", other.uid, other.gid, 0644, false, Refused, "Permission denied"},
+      {"own-read-only.txt", writer.uid, writer.gid, 0444, false, Refused, "the file is read-only"},
+      {"read-only.txt", other.uid, other.gid, 0444, true, Refused, "the file is read-only"},
+      {"shared.txt", other.uid, other.gid, 0666, false, InPlace, ""},
+      {"group-shared.txt", other.uid, writer.gid, 0664, false, InPlace, ""},
+      {"own-in-other-group.txt", writer.uid, other.gid, 0640, false, InPlace, ""},
+      {"own.txt", writer.uid, writer.gid, 0644, false, Replaced, ""},
+      {"shared-by-root.txt", other.uid, other.gid, 0666, true, Replaced, ""},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string file = dir / c.name;
     std::ofstream(file) << "old";
-    ASSERT_EQ(::chown(file.c_str(), c.owner->pw_uid, c.owner->pw_gid), 0);
+    ASSERT_EQ(::chown(file.c_str(), c.owner, c.group), 0);
     ASSERT_EQ(::chmod(file.c_str(), c.mode), 0);
-    const std::string expected = *c.said ? "Cannot write file " + file + ": " + c.said : "(no error)";
+    struct stat before {}, after {};
+    ASSERT_EQ(::stat(file.c_str(), &before), 0);
+    const std::string expected = c.outcome == Refused ? "Cannot write file " + file + ": " + c.said : "(no error)";
     if (c.asRoot) {
       EXPECT_EQ(WriteOnce(file), expected);
     } else {
-      const uid_t uid = writer->pw_uid;
-      const gid_t gid = writer->pw_gid;
-      const auto codes = RunChildWriters(1, [&](int) {
-        if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0) return false;
-        return WriteOnce(file) == expected;
-      });
-      EXPECT_EQ(codes, std::vector<int>{0});
+      EXPECT_TRUE(AsAccount(writer, [&] { return Says(WriteOnce(file), expected); }));
     }
-    struct stat st {};
-    ASSERT_EQ(::stat(file.c_str(), &st), 0);
-    if (*c.said) {
-      EXPECT_EQ(ReadBytes(file), "old");
-      EXPECT_EQ(st.st_uid, c.owner->pw_uid);
-      EXPECT_EQ(st.st_mode & 07777, c.mode);
-    } else {
-      EXPECT_EQ(ReadBytes(file), "x");
-    }
+    ASSERT_EQ(::stat(file.c_str(), &after), 0);
+    EXPECT_EQ(ReadBytes(file), c.outcome == Refused ? "old" : "x");
+    EXPECT_EQ(after.st_uid, c.owner);
+    EXPECT_EQ(after.st_gid, c.group);
+    EXPECT_EQ(after.st_mode & 07777, c.mode);
+    EXPECT_EQ(after.st_ino == before.st_ino, c.outcome != Replaced) << "the same file, not another";
+  }
+  EXPECT_EQ(NamesIn(dir.Path()).size(), std::size(cases));  // no temporary file left
+}
+
+// Another account's file stays whole when what would go over it finds no
+// room or cannot be put on disk: on a disk too full for the new contents, on
+// one with room for them beside the file but not for the file to grow into,
+// and when the new contents fail to reach the disk. With room it is written.
+TEST(AtomicFileWriterTest, AnotherAccountsFileStaysWholeWhenTheNewContentsFail) {
+  if (::geteuid() != 0) GTEST_SKIP() << "writing as other accounts needs root";
+  const auto writer = AccountNamed("nobody");
+  const auto other = AccountNamed("daemon");
+  if (!writer || !other) GTEST_SKIP() << "no accounts 'nobody' and 'daemon' here";
+  daotest::TSmallDisk disk(256);
+  if (!disk.Mounted()) GTEST_SKIP() << "a small disk of its own needs the power to mount";
+  ASSERT_EQ(::chmod(disk.Path().c_str(), 0777), 0);
+  const std::string file = disk.Path() + "/shared.txt";
+  const std::string spare = disk.Path() + "/spare";
+  constexpr std::size_t kPage = 4096;  // what the disk counts in
+  const std::string contents(4 * kPage, 'n');  // over a file of one page
+  const struct {
+    const char* name;
+    std::size_t freePages;
+    std::optional<TFileCall> failing;  // with an input/output error
+    const char* said;                  // empty: written
+  } cases[] = {
+      {"no room for the new contents", 2, {}, "No space left on device"},
+      {"room beside, not to grow into", 5, {}, "No space left on device"},
+      {"the new contents not on disk", 8, TFileCall::Sync, "Input/output error"},
+      {"room", 8, {}, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::ofstream(file) << "old";
+    ASSERT_EQ(::chown(file.c_str(), other->uid, other->gid), 0);
+    ASSERT_EQ(::chmod(file.c_str(), 0666), 0);
+    struct stat before {}, after {};
+    ASSERT_EQ(::stat(file.c_str(), &before), 0);
+    std::ofstream(spare) << std::string(c.freePages * kPage, 's');
+    ASSERT_TRUE(disk.Fill());
+    ASSERT_EQ(::unlink(spare.c_str()), 0);  // the disk full but for the free pages
+    const std::string expected = *c.said ? "Cannot write file " + file + ": " + c.said : "(no error)";
+    EXPECT_TRUE(AsAccount(*writer, [&] {
+      std::optional<TFailingFiles> failing;
+      if (c.failing) failing.emplace(disk.Path(), *c.failing, 1, EIO);
+      return Says(MessageOf<EInOutError>([&] { WriteFileAtomically(file, contents); }), expected);
+    }));
+    ASSERT_EQ(::stat(file.c_str(), &after), 0);
+    const std::string now = ReadBytes(file);
+    EXPECT_EQ(now == contents ? "the new contents" : now.substr(0, 20), *c.said ? "old" : "the new contents");
+    EXPECT_EQ(after.st_uid, other->uid);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    disk.Free();
+    EXPECT_EQ(NamesIn(disk.Path()), std::set<std::string>{"shared.txt"});  // no temporary file left
+    ASSERT_EQ(::unlink(file.c_str()), 0);
   }
 }
 
