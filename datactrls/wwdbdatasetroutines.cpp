@@ -69,11 +69,11 @@ bool NamedIndexHas(TwwTable* table, TIndexOption option) {
 
 // Keys that begin with the text.
 void NarrowToTextKeys(TwwTable* table, const std::string& text) {
-  const std::string upper = wwRangeEndOfStart(text, table->NarrowSearchUpperChar);
+  const Variant end(wwRangeEndOfStart(text, table->NarrowSearchUpperChar, table->IndexFields(0)->Size()));
   if (NamedIndexHas(table, ixDescending))
-    table->SetRange({Variant(upper)}, {Variant(text)});
+    table->SetRange({end}, {Variant(text)});
   else
-    table->SetRange({Variant(text)}, {Variant(upper)});
+    table->SetRange({Variant(text)}, {end});
 }
 
 void NarrowSearch(TwwTable* table, TField* key, const std::string& text) {

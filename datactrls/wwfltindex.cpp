@@ -43,7 +43,8 @@ bool SetConditionRange(TwwTable* table, const TwwFieldInfo& c, const TwwFieldOpe
     return true;
   }
   if (table->GetIndexField(0)->DataType() != ftString) return false;
-  table->SetRange({text(value)}, {text(wwRangeEndOfStart(value, table->NarrowSearchUpperChar))});
+  table->SetRange({text(value)},
+                  {text(wwRangeEndOfStart(value, table->NarrowSearchUpperChar, table->GetIndexField(0)->Size()))});
   return true;
 }
 

@@ -1,5 +1,7 @@
 #include "datactrls/wwstr.h"
 
+#include <algorithm>
+
 #include "platform/classlib/core/list.h"
 #include "platform/classlib/core/strings.h"
 #include "platform/classlib/core/strutils.h"
@@ -204,6 +206,14 @@ void wwScanWord(std::string_view s, int& position, unsigned options, std::string
   position = Utf8Length(word) < 2 ? end + 1 : end;
 }
 
-std::string wwRangeEndOfStart(std::string_view text, std::uint16_t upperChar) {
-  return std::string(text) + static_cast<char>(upperChar & 0xFF);
+std::string wwRangeEndOfStart(std::string_view text, std::uint16_t upperChar, int length) {
+  constexpr std::uint16_t kAboveEverything = 255;
+  std::string upper;
+  if (upperChar == kAboveEverything)
+    upper = "\xFF";
+  else
+    Utf8Append(upper, char32_t(upperChar));
+  std::string end(text);
+  for (int i = int(Utf8Length(text)); i < length; ++i) end += upper;
+  return end;
 }

@@ -84,10 +84,12 @@ int wwMaxInt(int a, int b);
 std::string wwTextAfterChar(std::string_view s, char ch);
 
 // The end of a key range over the texts that start with `text`: the text
-// followed by a table's range-end character (NarrowSearchUpperChar) taken
-// as a byte. Its default, 255, is above every byte of UTF-8, so every text
-// that starts with `text` sorts below the end, whatever its next character.
-std::string wwRangeEndOfStart(std::string_view text, std::uint16_t upperChar);
+// followed by a table's range-end character (NarrowSearchUpperChar) repeated
+// to fill a key field of `length` characters, so that a text going on with
+// that character is inside too. Its default, 255, stands above every
+// character: a byte above every byte of UTF-8, as the engine and the
+// database compare texts. Any other value is the character of that code.
+std::string wwRangeEndOfStart(std::string_view text, std::uint16_t upperChar, int length);
 
 // Options of wwScanWord.
 enum : unsigned {

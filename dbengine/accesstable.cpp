@@ -315,23 +315,92 @@ void TAccessTable::FiltersChanged() {
               field->IsAutoIncrement(), DAOTableName};
     return true;
   };
+  const bool ranged = RangeStart.IsSet || RangeEnd.IsSet;
+  // The index the recordset is ordered by narrows where the records lie;
+  // inside a range the walk's own seek does (and its end must be read).
+  std::vector<TIndexKey> keys;
+  for (int i = 0; indexApplied_ && !ranged && i < std::min<int>(currentIndex_.KeyFieldCount, 16); ++i) {
+    const auto number = static_cast<std::int16_t>(currentIndex_.KeyFields[i] - 1);
+    keys.push_back({DAOField(number)->GetName(), currentIndex_.DescendingFields[i] != 0});
+  }
   std::string condition;
+  std::vector<std::string> bands;
   bool decides = true;
   for (int i = 0; FiltersActive && i < FilterList()->Count(); ++i) {
     auto* filter = static_cast<TFilterListItem*>(FilterList()->At(i));
     if (!filter->Active()) continue;
+    // Every filter holds for each record shown: one's bands serve them all.
+    // A filter the bands narrow by whole (a Locate on the index's fields)
+    // needs no condition beside them; the engine tests what they hold.
+    bool banded = false;
+    if (bands.empty()) bands = FilterIndexBands(filter->Expression(), filter->ExpressionSize(), lookup, keys, &banded);
     // A callback filter accepts only what its expression accepts too.
     bool partDecides = false;
-    std::string part = FilterPrefilterSql(filter->Expression(), filter->ExpressionSize(), lookup, &partDecides);
+    const std::string part =
+        banded ? std::string() : FilterPrefilterSql(filter->Expression(), filter->ExpressionSize(), lookup, &partDecides);
     if (!part.empty()) condition += (condition.empty() ? "" : " AND ") + part;
     decides = decides && partDecides && !filter->HasCallback();
+  }
+  // Inside a range, the record the walk ends on must reach the engine, which
+  // ends the walk there, whatever the filters say of it: the records that
+  // are not surely inside the range pass the condition too.
+  if (!condition.empty() && ranged) {
+    const std::string inside = SurelyInRangeSql();
+    condition = inside.empty() ? std::string() : "(" + condition + " OR NOT ifnull(" + inside + ", 0))";
+    decides = false;
   }
   // Refused (the condition does not suit the table): the engine's own test
   // of every record still holds, only slower.
   conditionDecides_ = false;
   loadedDecided_ = false;
-  Recordset->SetRowCondition(condition);
+  Recordset->SetRowCondition(condition, bands);
   conditionDecides_ = decides && !condition.empty() && Recordset->Status == S_OK;
+}
+
+// The records the engine surely reads inside the range, as SQL: for a range
+// of one key (both bounds alike, each field a whole number, as a detail
+// table's link to its master sets it), those storing exactly that key.
+// Empty for every other range: its walk then reads every record it holds.
+std::string TAccessTable::SurelyInRangeSql() {
+  if (!RangeStart.IsSet || !RangeEnd.IsSet || RangeStart.FieldCount != RangeEnd.FieldCount ||
+      RangeStart.KeyLength != 0 || RangeEnd.KeyLength != 0 || RangeStart.KeyData != RangeEnd.KeyData ||
+      !RangeStart.Inclusive || !RangeEnd.Inclusive)
+    return {};
+  const int count = std::min<int>(RangeStart.FieldCount != 0 ? RangeStart.FieldCount : currentIndex_.KeyFieldCount,
+                                  std::min<int>(currentIndex_.KeyFieldCount, 16));
+  std::string sql;
+  std::size_t at = 0;
+  for (int i = 0; i < count; ++i) {
+    TFieldCacheItem* item = FieldCache()->FieldByNumber(currentIndex_.KeyFields[i]);
+    const auto type = static_cast<std::int16_t>(item->Desc.DriverType);
+    const std::uint8_t* value = RangeStart.KeyData.data() + at;
+    std::int64_t number = 0;
+    if (type == daotype::Integer)
+      number = Load<std::int16_t>(value);
+    else if (type == daotype::Long)
+      number = Load<std::int32_t>(value);
+    else
+      return {};
+    at += KeyFieldWidth(i);
+    const std::string column = FilterColumnRef(DAOField(static_cast<std::int16_t>(item->Desc.FieldNumber - 1))->GetName());
+    sql += std::string(sql.empty() ? "" : " AND ") + "typeof(" + column + ") = 'integer' AND " + column + " = " +
+           std::to_string(number);
+  }
+  return sql.empty() ? sql : "(" + sql + ")";
+}
+
+void TAccessTable::SetRange(bool keyItself, std::uint16_t startFieldCount, std::uint16_t startLength,
+                            const std::uint8_t* startKey, bool startInclusive, std::uint16_t endFieldCount,
+                            std::uint16_t endLength, const std::uint8_t* endKey, bool endInclusive) {
+  TAccessBaseTable::SetRange(keyItself, startFieldCount, startLength, startKey, startInclusive, endFieldCount,
+                             endLength, endKey, endInclusive);
+  if (FiltersActive) FiltersChanged();
+}
+
+void TAccessTable::ResetRange() {
+  const bool ranged = RangeStart.IsSet || RangeEnd.IsSet;
+  TAccessBaseTable::ResetRange();
+  if (ranged && FiltersActive) FiltersChanged();
 }
 
 bool TAccessTable::FiltersDecided(const std::uint8_t* buffer) {

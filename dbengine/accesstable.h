@@ -77,6 +77,11 @@ class TAccessTable : public TAccessBaseTable {
   int CompareBookmarks(const std::uint8_t* a, const std::uint8_t* b) override;
   void MoveToRangeStart() override;
   void MoveToRangeEnd() override;
+  // A range changes what the filters' pre-selection must let through.
+  void SetRange(bool keyItself, std::uint16_t startFieldCount, std::uint16_t startLength,
+                const std::uint8_t* startKey, bool startInclusive, std::uint16_t endFieldCount,
+                std::uint16_t endLength, const std::uint8_t* endKey, bool endInclusive) override;
+  void ResetRange() override;
   void FetchRecordByKey(bool directKey, std::uint16_t fieldCount, std::uint16_t keyLength,
                         const std::uint8_t* key, std::uint8_t* buffer) override;
   void CancelRecordChange(void* reserved) override;
@@ -191,6 +196,7 @@ class TAccessTable : public TAccessBaseTable {
   // Hands the recordset the SQL part of the active filters (see filtersql.h).
   void FiltersChanged() override;
   bool FiltersDecided(const std::uint8_t* buffer) override;
+  std::string SurelyInRangeSql();
   bool conditionDecides_ = false;  // the recordset's row condition decides as the active filters do
   void FreeAllBlobs();
   void ReleaseBlob(TAccessBaseBlob* blob);

@@ -7,6 +7,7 @@
 #include "dbengine/basedatabase.h"
 #include "dbengine/enginetext.h"
 #include "dbengine/memtable.h"
+#include "platform/classlib/core/foldedorder.h"
 #include "platform/classlib/core/messagepump.h"
 #include "platform/classlib/core/strutils.h"
 
@@ -27,31 +28,15 @@ T Load(const void* p) {
 }
 
 // Texts read up to their first NUL, over at most `length` bytes, compared a
-// byte at a time; without regard to case, each character is folded as the
-// database's text order and the library's *Text routines fold it (every case
-// pair of Unicode's simple folding), so a case-blind filter, range or key
-// finds what a case-blind index finds.
+// byte at a time; without regard to case in the database's own case-blind
+// order (CompareFoldedText: every case pair of Unicode's simple folding), so
+// that a case-blind filter, range or key finds what a case-blind index finds,
+// and where it finds it.
 int CompareTexts(const char* a, const char* b, std::size_t length, bool caseInsensitive) {
-  for (std::size_t i = 0; i < length; ++i) {
-    unsigned char x = static_cast<unsigned char>(a[i]);
-    unsigned char y = static_cast<unsigned char>(b[i]);
-    if (caseInsensitive && (x >= 0x80 || y >= 0x80)) {
-      // Both stand at the start of a character (all before was ASCII): the
-      // rest of each is folded (a fold may change a character's length) and
-      // the folded texts compare in the fold's order.
-      const std::string restA = AnsiFoldCase(std::string_view(a + i, strnlen(a + i, length - i)));
-      const std::string restB = AnsiFoldCase(std::string_view(b + i, strnlen(b + i, length - i)));
-      const int c = restA.compare(restB);
-      return c < 0 ? -1 : (c > 0 ? 1 : 0);
-    }
-    if (caseInsensitive) {
-      if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + ('a' - 'A'));
-      if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + ('a' - 'A'));
-    }
-    if (x != y) return x < y ? -1 : 1;
-    if (x == 0) return 0;
-  }
-  return 0;
+  const std::string_view x(a, strnlen(a, length)), y(b, strnlen(b, length));
+  if (caseInsensitive) return CompareFoldedText(x, y);
+  const int c = x.compare(y);
+  return c < 0 ? -1 : (c > 0 ? 1 : 0);
 }
 }  // namespace
 
@@ -427,7 +412,14 @@ bool TBaseTable::NextInOrder(int lock, std::uint8_t* buffer, TRecordProps* props
     default:
       RaiseEofError();
   }
-  if (!PassRangeAndFilters(buffer)) return false;
+  try {
+    if (!PassRangeAndFilters(buffer)) return false;
+  } catch (const EMorvaBoundryError& e) {
+    // Past the range's end, the walk is over: a further move forward must
+    // not go on to a record beyond it that reads as inside again.
+    if (e.ErrorCode == dberr::Eof) CursorState = curstate::AfterLast;
+    throw;
+  }
   CompleteFetch(lock, buffer, props);
   return true;
 }
@@ -451,7 +443,12 @@ void TBaseTable::GetPriorRecord(int lock, std::uint8_t* buffer, TRecordProps* pr
   } catch (const EMorvaBoundryError&) {
     RaiseBofError();  // any end reached while moving backwards is the start
   }
-  FinishFetch(lock, buffer, props);
+  try {
+    FinishFetch(lock, buffer, props);
+  } catch (const EMorvaBoundryError& e) {
+    if (e.ErrorCode == dberr::Bof) CursorState = curstate::BeforeFirst;  // before the range's start
+    throw;
+  }
 }
 
 void TBaseTable::GetCurrentRecord(int lock, std::uint8_t* buffer, TRecordProps* props) {

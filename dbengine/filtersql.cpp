@@ -1,6 +1,7 @@
 #include "dbengine/filtersql.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -69,7 +70,7 @@ std::string QuotedName(const std::string& name) {
 // window at a time, and an index chosen for the condition would have SQLite
 // gather and sort every remaining matching row for each window, which grows
 // with the square of the rows.
-std::string ColumnRef(const std::string& name) { return "+" + QuotedName(name); }
+std::string ColumnRef(const std::string& name) { return FilterColumnRef(name); }
 
 std::string QuoteText(const std::string& text) {
   std::string out = "'";
@@ -134,8 +135,19 @@ std::string GlobPattern(const std::string& text, bool anyCase, bool prefix) {
 // A finite double as an SQL literal that reads back as the same double.
 std::string RealText(double v) {
   char text[40];
-  std::snprintf(text, sizeof text, "%.17g", v);
-  return text;
+  // As "%.17g" writes it. A whole number or one and a half, as the cuts of a
+  // whole-number column mostly are, is its digits (and ".5"), far quicker
+  // to write: a Locate writes dozens.
+  const double twice = v * 2;
+  if (std::fabs(v) < 1e15 && std::trunc(twice) == twice) {
+    const auto whole = static_cast<std::int64_t>(std::trunc(v));
+    char* end = std::to_chars(text, text + sizeof text, whole).ptr;
+    if (whole == 0 && std::signbit(v)) return v == 0 ? "-0" : "-0.5";
+    std::string out(text, end);
+    return v == std::trunc(v) ? out : out + ".5";
+  }
+  const auto written = std::to_chars(text, text + sizeof text, v, std::chars_format::general, 17);
+  return std::string(text, written.ptr);
 }
 
 // A number constant the engine compares with the record's value as numbers
@@ -189,13 +201,26 @@ bool Empty(const Stretch& s) { return s.from && s.to && *s.to <= *s.from; }
 
 // `ref` lies in the stretch, as plain comparisons: a type test or a function
 // call would cost SQLite more for each row than the comparisons.
+// Written into one string: a Locate writes a dozen.
 std::string InStretch(const std::string& ref, const Stretch& s) {
-  if (s.from && s.to && !s.from->after && s.to->after && s.from->value == s.to->value)
-    return ref + " = " + RealText(s.from->value);
-  std::string low = s.from ? ref + (s.from->after ? " > " : " >= ") + RealText(s.from->value) : "";
-  std::string high = s.to ? ref + (s.to->after ? " <= " : " < ") + RealText(s.to->value) : "";
-  if (low.empty() || high.empty()) return low + high;
-  return "(" + low + " AND " + high + ")";
+  std::string out;
+  out.reserve(2 * ref.size() + 64);
+  const auto bound = [&](const char* op, double value) {
+    out += ref;
+    out += op;
+    out += RealText(value);
+  };
+  if (s.from && s.to && !s.from->after && s.to->after && s.from->value == s.to->value) {
+    bound(" = ", s.from->value);
+    return out;
+  }
+  const bool both = s.from && s.to;
+  if (both) out += '(';
+  if (s.from) bound(s.from->after ? " > " : " >= ", s.from->value);
+  if (both) out += " AND ";
+  if (s.to) bound(s.to->after ? " <= " : " < ", s.to->value);
+  if (both) out += ')';
+  return out;
 }
 
 // Whether the stretch holds some value of `usual` (both non-empty).
@@ -207,8 +232,8 @@ bool Meets(const Stretch& s, const Stretch& usual) {
 // when `nullHolds`; nullopt when that is every row. The stretches that meet
 // `usual` come first, so that the common rows are decided by one or two
 // comparisons.
-std::optional<std::string> StretchesSql(const std::string& ref, std::vector<Stretch> stretches, bool nullHolds,
-                                        const Stretch& usual) {
+// The stretches sorted by where they start, those that meet or overlap joined.
+std::vector<Stretch> Merged(std::vector<Stretch> stretches) {
   std::erase_if(stretches, Empty);
   std::sort(stretches.begin(), stretches.end(), [](const Stretch& a, const Stretch& b) {
     return b.from && (!a.from || *a.from < *b.from);
@@ -222,6 +247,12 @@ std::optional<std::string> StretchesSql(const std::string& ref, std::vector<Stre
       merged.push_back(s);
     }
   }
+  return merged;
+}
+
+std::optional<std::string> StretchesSql(const std::string& ref, std::vector<Stretch> stretches, bool nullHolds,
+                                        const Stretch& usual) {
+  std::vector<Stretch> merged = Merged(std::move(stretches));
   if (merged.size() == 1 && !merged[0].from && !merged[0].to)
     return nullHolds ? std::nullopt : std::optional<std::string>(ref + " IS NOT NULL");
   std::stable_partition(merged.begin(), merged.end(), [&](const Stretch& s) { return Meets(s, usual); });
@@ -502,11 +533,10 @@ class Translator {
       // character's last byte: a start's last character, when not ASCII,
       // stays out of its pattern.
       const bool wellFormed = IsValidUtf8(text);
-      // The database's own case-blind order (NOCASE) folds as the engine
-      // does; it compares whole texts, through a NUL and past the room, where
-      // it only lets more through, and reads a malformed byte as U+FFFD,
-      // which the constant then must not hold.
-      if (op == filterop::NotEqual && !prefix && wellFormed && text.find("\xEF\xBF\xBD") == std::string::npos)
+      // The database's own case-blind order (NOCASE) compares as the engine
+      // does (CompareFoldedText), only over whole texts, through a NUL and
+      // past the room, where it lets more through.
+      if (op == filterop::NotEqual && !prefix && wellFormed)
         return WithNulls(ref, ref + " <> " + TextLiteral(text) + " COLLATE NOCASE", nullHolds);
       if (op != filterop::Equal) return std::nullopt;
       std::string start = wellFormed ? text : AsciiStart(text);
@@ -664,6 +694,221 @@ class Translator {
   const TFilterColumnLookup& lookup_;
 };
 
+// ---- Bands of an index
+
+// One stretch of an index column's values, as a condition on the column
+// SQLite answers from the index; a point holds one value (in the column's
+// order), before which and after which the next column's own stretches lie.
+struct Piece {
+  std::string sql;
+  bool point = false;
+  // The stretch of values around a point that its pieces split, as one
+  // condition: one band where no next column narrows within the point.
+  std::string around{};
+};
+
+// The first text after every text that starts with `text` in the database's
+// case-blind order (folded characters, compared as code points): the text
+// with its last character raised to one whose fold is above that
+// character's fold; none when every character is the greatest there is.
+std::optional<std::string> PastEveryFoldedStart(const std::string& text) {
+  std::vector<std::size_t> starts;
+  for (std::size_t at = 0; at < text.size(); Utf8Decode(text, at)) starts.push_back(at);
+  while (!starts.empty()) {
+    std::size_t at = starts.back();
+    const char32_t last = UnicodeFold(Utf8Decode(text, at));
+    for (char32_t c = last + 1; c <= 0x10FFFF; ++c) {
+      if (c >= 0xD800 && c <= 0xDFFF) continue;
+      if (UnicodeFold(c) <= last) continue;
+      std::string past = text.substr(0, starts.back());
+      Utf8Append(past, c);
+      return past;
+    }
+    starts.pop_back();
+  }
+  return std::nullopt;
+}
+
+// Where the texts lie that the engine may read as `text` (or as a start of
+// it with a partial length), in the column's ascending order: a number,
+// read as its digits, before every text; the texts whose folded characters
+// start with the text's (a text read up to a NUL, cut to the field, or with
+// a stray byte after it, is one of them); a blob, read as its bytes, after
+// every text. For a whole text the texts equal to it in any case come
+// first, one value of the index. Nothing for a text SQL cannot place so
+// (empty, malformed, or longer than the field holds).
+std::vector<Piece> TextPieces(const std::string& ref, const TFilterColumn& column, std::string text,
+                              std::uint16_t partialLength) {
+  const bool prefix = partialLength != 0 && partialLength <= text.size();
+  if (prefix) text.resize(partialLength);
+  if (text.empty() || !IsValidUtf8(text) || text.size() + 1 >= column.length) return {};
+  std::vector<Piece> pieces;
+  if (text[0] == '-' || (text[0] >= '0' && text[0] <= '9')) pieces.push_back({ref + " < ''"});
+  const std::string literal = QuoteText(text);
+  const std::string from = ref + (prefix ? " >= " : " > ") + literal;
+  const std::optional<std::string> past = PastEveryFoldedStart(text);
+  if (!past) {
+    if (!prefix) pieces.push_back({ref + " = " + literal, true, ref + " >= " + literal});
+    pieces.push_back({from, false, prefix ? std::string() : ref + " >= " + literal});  // on through every blob
+    return pieces;
+  }
+  const std::string upTo = " AND " + ref + " < " + QuoteText(*past) + ")";
+  const std::string around = prefix ? std::string() : "(" + ref + " >= " + literal + upTo;
+  if (!prefix) pieces.push_back({ref + " = " + literal, true, around});
+  pieces.push_back({"(" + from + upTo, false, around});
+  pieces.push_back({ref + " >= X''"});
+  return pieces;
+}
+
+// Where the values lie that the engine may read as the number `c`: its own
+// stretch (half a unit each side, rounded, for a whole-number column, its
+// whole value alone one point), the numbers past the field's width and the
+// texts and blobs, which it reads otherwise, and a Null when c is 0.
+std::vector<Piece> NumberPieces(const std::string& ref, const NumberReading& reading, double c) {
+  std::vector<Stretch> stretches = Answering(filterop::Equal, c, reading.whole);
+  stretches.push_back({std::nullopt, reading.exact.from});
+  stretches.push_back({reading.exact.to, std::nullopt});
+  std::vector<Piece> pieces;
+  if (c == 0) pieces.push_back({ref + " IS NULL"});
+  for (const Stretch& s : Merged(std::move(stretches))) {
+    const bool own = s.from && s.to && s.from->value <= c && c <= s.to->value && s.to->value - s.from->value <= 1;
+    if (!own) {
+      pieces.push_back({InStretch(ref, s)});
+      continue;
+    }
+    const Stretch below{s.from, Cut{c, false}}, above{Cut{c, true}, s.to};
+    const std::string around = InStretch(ref, s);
+    if (!Empty(below)) pieces.push_back({InStretch(ref, below), false, around});
+    pieces.push_back({ref + " = " + RealText(c), true, around});
+    if (!Empty(above)) pieces.push_back({InStretch(ref, above), false, around});
+  }
+  return pieces;
+}
+
+class BandFinder {
+ public:
+  BandFinder(const BlobReader& blob, const TFilterColumnLookup& lookup, const std::vector<TIndexKey>& keys)
+      : blob_(blob), lookup_(lookup), keys_(keys), pieces_(keys.size()) {}
+
+  // The bands of the index's leading columns the filter gives values of;
+  // `all` tells whether they narrow by every term of the filter.
+  std::vector<std::string> Bands(bool& all) {
+    Collect(0, 0);
+    std::vector<std::string> bands;
+    Expand(0, "", bands);
+    if (bands.size() > kMaxBands) bands.clear();
+    // Every term gave the pieces of a column, and the columns given lead the
+    // index, each narrowing within the points of the one before.
+    std::size_t given = 0;
+    while (given < pieces_.size() && !pieces_[given].empty()) ++given;
+    all = !bands.empty() && !otherTerms_ && given == terms_;
+    return bands;
+  }
+
+ private:
+  static constexpr int kMaxDepth = 64;
+  // Bands are read one statement each: a few dozen at most, or the order
+  // alone serves.
+  static constexpr std::size_t kMaxBands = 64;
+
+  // The terms of the root's ands; each equality of a key column with a
+  // constant gives that column's pieces, any other term is counted apart.
+  void Collect(std::uint16_t offset, int depth) {
+    auto header = blob_.Node<TFilterNodeHeader>(offset);
+    if (!header || depth > kMaxDepth) {
+      otherTerms_ = true;
+      return;
+    }
+    if (header->NodeClass == filternode::Binary && header->Operator == filterop::And) {
+      auto n = blob_.Node<TFilterBinaryNode>(offset);
+      if (!n) {
+        otherTerms_ = true;
+        return;
+      }
+      Collect(n->Left, depth + 1);
+      Collect(n->Right, depth + 1);
+      return;
+    }
+    if (KeyEquality(offset, *header))
+      ++terms_;
+    else
+      otherTerms_ = true;
+  }
+
+  // Takes the pieces of an equality of a key column with a constant: false
+  // for any other term, and for a second equality of a column.
+  bool KeyEquality(std::uint16_t offset, const TFilterNodeHeader& header) {
+    if (header.Operator != filterop::Equal) return false;
+    std::uint16_t left = 0, right = 0, partial = 0;
+    if (header.NodeClass == filternode::Compare) {
+      auto n = blob_.Node<TFilterCompareNode>(offset);
+      if (!n) return false;
+      left = n->Left, right = n->Right, partial = n->PartialLength;
+    } else if (header.NodeClass == filternode::Binary) {
+      auto n = blob_.Node<TFilterBinaryNode>(offset);
+      if (!n) return false;
+      left = n->Left, right = n->Right;
+    } else {
+      return false;
+    }
+    auto field = blob_.Node<TFilterFieldNode>(left);
+    auto constant = blob_.Node<TFilterConstantNode>(right);
+    if (!field || field->Header.NodeClass != filternode::Field || !constant ||
+        constant->Header.NodeClass != filternode::Constant)
+      return false;
+    auto name = blob_.LiteralText(field->NameOffset);
+    auto bytes = blob_.LiteralBytes(constant->ValueOffset, constant->Size);
+    TFilterColumn column;
+    if (!name || !bytes || !lookup_(*name, column)) return false;
+    for (std::size_t k = 0; k < keys_.size(); ++k) {
+      if (!SameText(keys_[k].column, column.name)) continue;
+      if (!pieces_[k].empty()) return false;
+      pieces_[k] = PiecesOf(column, constant->FieldType, *bytes, partial);
+      if (keys_[k].descending) std::reverse(pieces_[k].begin(), pieces_[k].end());
+      return !pieces_[k].empty();
+    }
+    return false;
+  }
+
+  static std::vector<Piece> PiecesOf(const TFilterColumn& column, std::uint16_t type, const std::string& bytes,
+                                     std::uint16_t partial) {
+    const std::string ref = QuotedName(column.name);
+    if (type == fldtype::ZString && column.fieldType == fldtype::ZString && column.daoType == daotype::Text)
+      return TextPieces(ref, column, std::string(bytes.c_str()), partial);
+    const std::optional<double> number = partial == 0 ? NumberConstant(column, type, bytes) : std::nullopt;
+    if (!number) return {};
+    return NumberPieces(ref, ReadingOf(column.daoType).value(), *number);
+  }
+
+  // Each piece of key column k after `prefix`; a point goes on into the next
+  // column's pieces, when there are any.
+  // Without a next column to narrow within a point, the pieces around it are
+  // one band: one statement fewer for each read.
+  void Expand(std::size_t k, const std::string& prefix, std::vector<std::string>& bands) {
+    const bool narrows = k + 1 < keys_.size() && !pieces_[k + 1].empty();
+    const std::string* lastAround = nullptr;
+    for (const Piece& piece : pieces_[k]) {
+      if (bands.size() > kMaxBands) return;
+      const bool joined = !narrows && !piece.around.empty();
+      if (joined && lastAround != nullptr && *lastAround == piece.around) continue;
+      lastAround = joined ? &piece.around : nullptr;
+      const std::string& sql = joined ? piece.around : piece.sql;
+      const std::string band = prefix.empty() ? sql : prefix + " AND " + sql;
+      if (piece.point && narrows)
+        Expand(k + 1, band, bands);
+      else
+        bands.push_back(band);
+    }
+  }
+
+  const BlobReader& blob_;
+  const TFilterColumnLookup& lookup_;
+  const std::vector<TIndexKey>& keys_;
+  std::vector<std::vector<Piece>> pieces_;
+  std::size_t terms_ = 0;    // equalities that gave a column's pieces
+  bool otherTerms_ = false;  // the ands hold a term that gave none
+};
+
 }  // namespace
 
 std::string FilterPrefilterSql(const std::uint8_t* blob, std::size_t size, const TFilterColumnLookup& lookup,
@@ -674,4 +919,17 @@ std::string FilterPrefilterSql(const std::uint8_t* blob, std::size_t size, const
   std::optional<Sql> sql = Translator(reader, lookup).Node(0, 0);
   if (decides != nullptr) *decides = sql && sql->decides;
   return sql ? sql->text : std::string();
+}
+
+std::string FilterColumnRef(const std::string& name) { return "+" + QuotedName(name); }
+
+std::vector<std::string> FilterIndexBands(const std::uint8_t* blob, std::size_t size, const TFilterColumnLookup& lookup,
+                                          const std::vector<TIndexKey>& keys, bool* narrowsAll) {
+  if (narrowsAll != nullptr) *narrowsAll = false;
+  BlobReader reader(blob, size);
+  if (!reader.Ok() || keys.empty()) return {};
+  bool all = false;
+  std::vector<std::string> bands = BandFinder(reader, lookup, keys).Bands(all);
+  if (narrowsAll != nullptr) *narrowsAll = all;
+  return bands;
 }

@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 // A column of the table behind a field of the cursor.
 struct TFilterColumn {
@@ -39,3 +40,26 @@ using TFilterColumnLookup = std::function<bool(const std::string& fieldName, TFi
 // can be left out.
 std::string FilterPrefilterSql(const std::uint8_t* blob, std::size_t size, const TFilterColumnLookup& lookup,
                                bool* decides = nullptr);
+
+// A column of the cursor's current index, in key order.
+struct TIndexKey {
+  std::string column;  // the table's column
+  bool descending = false;
+};
+
+// Where in the current index the records lie that the filter may accept:
+// conditions on its leading columns, each answered from the index, disjoint
+// and in the index's order, that together hold for every such record (see
+// DAORecordset::put_RowCondition). They come from the equalities of the
+// filter's top-level ands with the first key columns, and take in every
+// value the engine reads otherwise than SQL sees it. Empty: the filter names
+// no value of the first key column, or one SQL cannot place.
+// `narrowsAll`, when given, tells whether the filter is nothing but such
+// equalities, each narrowing the bands: the pre-selection's condition would
+// narrow them no further.
+std::vector<std::string> FilterIndexBands(const std::uint8_t* blob, std::size_t size, const TFilterColumnLookup& lookup,
+                                          const std::vector<TIndexKey>& keys, bool* narrowsAll = nullptr);
+
+// A column as the pre-selection reads it: by its value, never through an
+// index of it (see filtersql.cpp).
+std::string FilterColumnRef(const std::string& name);

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <exception>
 
+#include "dbengine/filters.h"
+
 IMPLEMENT_CLASS(TMemTableRecord, TBapiListItem)
 IMPLEMENT_CLASS(TCacheCollection, TSortedCollection)
 IMPLEMENT_CLASS(TMemTable, TBaseTable)
@@ -387,6 +389,7 @@ TBaseCacheTable::TBaseCacheTable(TBaseTable* wrapped)
       wrapped_(wrapped) {
   TBaseCacheTable::InitStorage();
   bookmark_.assign(wrapped_->GetBookmarkSize(), 0);
+  HandOverFilters(wrapped_, this);
 }
 
 TBaseCacheTable::~TBaseCacheTable() { TBaseCacheTable::FreeStorage(); }
@@ -454,8 +457,41 @@ void TBaseCacheTable::CheckPropertyValue(TPropertyId id, TPropertyValue value) {
 void TBaseCacheTable::BeginCachedUpdates(TBaseTable*&) { RaiseNotSupported(); }
 
 void TBaseCacheTable::EndCachedUpdates(TBaseTable*& handle) {
+  HandOverFilters(this, wrapped_);
   handle = wrapped_;
   delete this;
+}
+
+// The filters test a record as the dataset shows it, its cached change laid
+// over it: they move to the wrapper, which tests each fetched record after
+// the overlay, and back to the wrapped cursor when the wrapper ends. They
+// keep reading fields through the wrapped cursor, which knows them.
+void TBaseCacheTable::HandOverFilters(TBaseTable* from, TBaseTable* to) {
+  std::vector<std::pair<TFilterListItem*, bool>> moved;
+  for (int i = 0; i < from->FilterList()->Count(); ++i) {
+    auto* filter = static_cast<TFilterListItem*>(from->FilterList()->At(i));
+    moved.emplace_back(filter, filter->Active());
+  }
+  from->DeactivateFilter(nullptr);  // the cursor left drops its pre-selection
+  for (const auto& [filter, active] : moved) {
+    from->FilterList()->Remove(filter);
+    to->FilterList()->Insert(filter);
+  }
+  from->UpdateFilterFlag();
+  for (const auto& [filter, active] : moved)
+    if (active) to->ActivateFilter(filter);
+}
+
+bool TBaseCacheTable::ShownAndAccepted(std::uint8_t* buffer, TRecordProps* props) {
+  if (!FiltersActive) return SyncCurrentRow(buffer, props);
+  // A filter needs the record itself, also where the caller only moves.
+  std::vector<std::uint8_t> scratch;
+  if (buffer == nullptr) {
+    scratch.assign(std::max<std::size_t>(GetRecordBufferSize(), 1), 0);
+    buffer = scratch.data();
+    wrapped_->GetCurrentRecord(0, buffer, nullptr);
+  }
+  return SyncCurrentRow(buffer, props) && FilterAccepts(buffer);
 }
 
 void TBaseCacheTable::ProcessCachedUpdates(int subCommand) {
@@ -524,28 +560,45 @@ bool TBaseCacheTable::SyncCurrentRow(std::uint8_t* buffer, TRecordProps* props) 
 void TBaseCacheTable::GetNextRecord(int lock, std::uint8_t* buffer, TRecordProps* props) {
   do {
     wrapped_->GetNextRecord(lock, buffer, props);
-  } while (!SyncCurrentRow(buffer, props));
+  } while (!ShownAndAccepted(buffer, props));
 }
 
 void TBaseCacheTable::GetPriorRecord(int lock, std::uint8_t* buffer, TRecordProps* props) {
   do {
     wrapped_->GetPriorRecord(lock, buffer, props);
-  } while (!SyncCurrentRow(buffer, props));
+  } while (!ShownAndAccepted(buffer, props));
 }
 
 void TBaseCacheTable::GetCurrentRecord(int lock, std::uint8_t* buffer, TRecordProps* props) {
   wrapped_->GetCurrentRecord(lock, buffer, props);
   if (!SyncCurrentRow(buffer, props)) RaiseEngineError(dberr::NoCurrRec);
+  if (FiltersActive && buffer != nullptr && !FilterAccepts(buffer)) {
+    // As the base cursor does: on to the next record the filters accept.
+    if (wrapped_->FetchDirection == 2)
+      GetPriorRecord(lock, buffer, props);
+    else
+      GetNextRecord(lock, buffer, props);
+  }
 }
 
 void TBaseCacheTable::MoveToRangeStart() {
   wrapped_->MoveToRangeStart();
-  if (!SyncCurrentRow(nullptr, nullptr)) GetNextRecord(0, nullptr, nullptr);
+  if (!ShownAndAccepted(nullptr, nullptr)) GetNextRecord(0, nullptr, nullptr);
 }
 
 void TBaseCacheTable::MoveToRangeEnd() {
   wrapped_->MoveToRangeEnd();
-  if (!SyncCurrentRow(nullptr, nullptr)) GetPriorRecord(0, nullptr, nullptr);
+  if (!ShownAndAccepted(nullptr, nullptr)) GetPriorRecord(0, nullptr, nullptr);
+}
+
+void TBaseCacheTable::AddFilter(std::intptr_t clientData, std::uint16_t priority, bool canAbort,
+                                const void* expression, TFilterCallback callback, TFilterListItem*& filter) {
+  // Read through the wrapped cursor, which holds the fields.
+  filter = nullptr;
+  auto* item = new TFilterListItem(wrapped_, clientData, priority, canAbort ? 1 : 0, expression, callback);
+  FilterList()->Insert(item);
+  UpdateFilterFlag();
+  filter = item;
 }
 
 // ---- Everything else goes to the wrapped cursor unchanged.
@@ -617,9 +670,18 @@ void TBaseCacheTable::ReadRecordBlock(std::uint32_t& c, std::uint8_t* b) { wrapp
 void TBaseCacheTable::WriteRecordBlock(std::uint32_t& c, std::uint8_t* b) { wrapped_->WriteRecordBlock(c, b); }
 void TBaseCacheTable::GetAbsolutePosition(std::uint32_t& p) { wrapped_->GetAbsolutePosition(p); }
 void TBaseCacheTable::SetAbsolutePosition(std::uint32_t p) { wrapped_->SetAbsolutePosition(p); }
-void TBaseCacheTable::GetCursorProperties(TCursorProps& p) { wrapped_->GetCursorProperties(p); }
+void TBaseCacheTable::GetCursorProperties(TCursorProps& p) {
+  wrapped_->GetCursorProperties(p);
+  p.FilterCount = static_cast<std::uint16_t>(FilterList()->Count());
+}
 void TBaseCacheTable::GetRecordCount(std::uint32_t& c) { wrapped_->GetRecordCount(c); }
-void TBaseCacheTable::QueryRecordCount(std::uint32_t& c) { wrapped_->QueryRecordCount(c); }
+void TBaseCacheTable::QueryRecordCount(std::uint32_t& c) {
+  // Filtered, the records the wrapper shows are counted one by one.
+  if (FiltersActive)
+    TBaseTable::GetRecordCount(c);
+  else
+    wrapped_->QueryRecordCount(c);
+}
 void TBaseCacheTable::GetSequenceNumber(std::uint32_t& n) { wrapped_->GetSequenceNumber(n); }
 void TBaseCacheTable::SetToSequenceNumber(std::uint32_t n) { wrapped_->SetToSequenceNumber(n); }
 void TBaseCacheTable::Op81() { wrapped_->Op81(); }
@@ -666,13 +728,6 @@ void TBaseCacheTable::Op117() { wrapped_->Op117(); }
 void TBaseCacheTable::GetField(std::uint16_t n, std::uint8_t* b, void* d, bool& bl) { wrapped_->GetField(n, b, d, bl); }
 void TBaseCacheTable::PutField(std::uint16_t n, std::uint8_t* b, const void* s) { wrapped_->PutField(n, b, s); }
 void TBaseCacheTable::GetFieldIsBlank(std::uint16_t n, std::uint8_t* b, bool& bl) { wrapped_->GetFieldIsBlank(n, b, bl); }
-void TBaseCacheTable::UpdateFilterFlag() { wrapped_->UpdateFilterFlag(); }
-void TBaseCacheTable::AddFilter(std::intptr_t c, std::uint16_t p, bool a, const void* e, TFilterCallback cb,
-                                TFilterListItem*& f) { wrapped_->AddFilter(c, p, a, e, cb, f); }
-void TBaseCacheTable::DropFilter(TFilterListItem* f) { wrapped_->DropFilter(f); }
-void TBaseCacheTable::ActivateFilter(TFilterListItem* f) { wrapped_->ActivateFilter(f); }
-void TBaseCacheTable::DeactivateFilter(TFilterListItem* f) { wrapped_->DeactivateFilter(f); }
-void TBaseCacheTable::GetFilterInfo(TFilterListItem* f, TFilterInfo& i) { wrapped_->GetFilterInfo(f, i); }
 void TBaseCacheTable::Op127() { wrapped_->Op127(); }
 void TBaseCacheTable::Op128() { wrapped_->Op128(); }
 void TBaseCacheTable::Op129() { wrapped_->Op129(); }

@@ -281,14 +281,10 @@ class TBaseCacheTable : public TBaseTable {
   void GetField(std::uint16_t fieldNumber, std::uint8_t* buffer, void* dest, bool& blank) override;
   void PutField(std::uint16_t fieldNumber, std::uint8_t* buffer, const void* source) override;
   void GetFieldIsBlank(std::uint16_t fieldNumber, std::uint8_t* buffer, bool& blank) override;
-  void UpdateFilterFlag() override;
+  // Filters are the wrapper's own (see HandOverFilters); the base keeps them.
   void AddFilter(std::intptr_t clientData, std::uint16_t priority, bool canAbort,
                  const void* expression, TFilterCallback callback,
                  TFilterListItem*& filter) override;
-  void DropFilter(TFilterListItem* filter) override;
-  void ActivateFilter(TFilterListItem* filter) override;
-  void DeactivateFilter(TFilterListItem* filter) override;
-  void GetFilterInfo(TFilterListItem* filter, TFilterInfo& info) override;
   void Op127() override;
   void Op128() override;
   void Op129() override;
@@ -297,6 +293,11 @@ class TBaseCacheTable : public TBaseTable {
   void Op132() override;
 
  private:
+  static void HandOverFilters(TBaseTable* from, TBaseTable* to);
+  // The fetched record is shown (its cached change laid over it) and every
+  // active filter accepts it as shown.
+  bool ShownAndAccepted(std::uint8_t* buffer, TRecordProps* props);
+
   TBaseTable* wrapped_;
   TMemTable* cache_ = nullptr;
   std::vector<std::uint8_t> bookmark_;  // the wrapped cursor's bookmark size

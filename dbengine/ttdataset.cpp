@@ -882,16 +882,39 @@ namespace {
 bool MatchedByPrefix(const std::vector<TField*>& fields, std::size_t i, TLocateOptions options) {
   return options.Contains(loPartialKey) && i + 1 == fields.size() && fields[i]->DataType() == ftString;
 }
+
+// Fields whose blank reads as a value: an empty number reads as 0.
+bool BlankReadsAsValue(const TField* field) {
+  switch (field->DataType()) {
+    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc: case ftFloat: case ftCurrency: case ftBCD:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// What Locate's callback filter needs: the number fields given a value,
+// which a blank field does not hold even where it reads as that value.
+struct TLocateValued {
+  TttBDEDataset* dataSet;
+  std::vector<TField*> fields;
+};
 }  // namespace
+
+std::uint16_t TttBDEDataset::LocateRoutine(std::intptr_t clientData, std::uint8_t* record, std::int32_t) {
+  auto* valued = reinterpret_cast<TLocateValued*>(clientData);
+  return valued->dataSet->FilterRecordWith(record, [valued](bool& accept) {
+    accept = std::none_of(valued->fields.begin(), valued->fields.end(), [](TField* f) { return f->IsNull(); });
+  }) ? 1 : 0;
+}
 
 // The first record of the dataset's order that the engine's test of the
 // values accepts: a filter of equality comparisons on the dataset's own
-// cursor, which sees only what the dataset shows (its filters and range).
-// No index seek decides: an index compares the stored values as the
-// database keeps them (a case-blind text, a date's fraction of a
-// millisecond, no key for a blank), the engine as the record reads. The
-// database still narrows the records read, through the part of the filter it
-// can state (FilterPrefilterSql), and compares no differently.
+// cursor, which sees only what the dataset shows (its filters, range and
+// cached changes). A number given a value is not found in a blank field,
+// though the comparison reads a blank as 0. The cursor narrows the records
+// read where it can (an index on the fields, the SQL pre-selection), and
+// the comparison decides.
 bool TttBDEDataset::LocateRecord(const std::string& keyFields, const Variant& keyValues,
                                  TLocateOptions options) {
   CheckBrowseMode();
@@ -900,19 +923,20 @@ bool TttBDEDataset::LocateRecord(const std::string& keyFields, const Variant& ke
   GetFieldList(fields, keyFields);
   std::vector<const TField*> compared(fields.begin(), fields.end());
   std::vector<Variant> values;
+  TLocateValued valued{this, {}};
   for (std::size_t i = 0; i < fields.size(); ++i) {
     // Values compared as values (a number's text need not give it back).
-    Variant value = fields.size() == 1 ? keyValues : dbvar::Item(keyValues, int(i));
-    bool partial = MatchedByPrefix(fields, i, options);
-    values.push_back(partial && !dbvar::IsNullish(value) ? Variant(dbvar::ToString(value) + "*") : value);
+    values.push_back(fields.size() == 1 ? keyValues : dbvar::Item(keyValues, int(i)));
+    if (!dbvar::IsNullish(values.back()) && BlankReadsAsValue(fields[i])) valued.fields.push_back(fields[i]);
   }
   TFilterOptions filterOptions;
   if (options.Contains(loCaseInsensitive)) filterOptions.Include(foCaseInsensitive);
-  if (!options.Contains(loPartialKey)) filterOptions.Include(foNoPartialCompare);
-  std::vector<std::uint8_t> blob = BuildEqualityFilterBlob(compared, values, filterOptions);
+  const bool lastPartial = !fields.empty() && MatchedByPrefix(fields, fields.size() - 1, options);
+  std::vector<std::uint8_t> blob = BuildEqualityFilterBlob(compared, values, filterOptions, lastPartial);
   Check(Engine()->SetToStart(cursor_));
   TFilterListItem* filter = nullptr;
-  Check(Engine()->AddFilter(cursor_, 0, 2, false, blob.data(), nullptr, filter));
+  Check(Engine()->AddFilter(cursor_, reinterpret_cast<std::intptr_t>(&valued), 2, false, blob.data(),
+                            valued.fields.empty() ? nullptr : &TttBDEDataset::LocateRoutine, filter));
   DBIResult code = Engine()->ActivateFilter(cursor_, filter);
   if (code == 0) code = Engine()->GetNextRecord(cursor_, 0, reinterpret_cast<std::uint8_t*>(TempBuffer()), nullptr);
   Engine()->DropFilter(cursor_, filter);

@@ -251,6 +251,7 @@ class TttBDEDataset : public TDataSet {
   void SetupUpdateCallback();
   static std::uint16_t FilterRoutine(std::intptr_t clientData, std::uint8_t* record,
                                      std::int32_t reserved);
+  static std::uint16_t LocateRoutine(std::intptr_t clientData, std::uint8_t* record, std::int32_t reserved);
   void ReadOldRecord();
 
   TRecordProps recordProps_{};

@@ -1,7 +1,9 @@
-// The case-blind indexes of a file made before the case fold joined every case
-// pair of Unicode's simple folding are in that older fold's order. SQLite
-// searches an index by the collation it is given now, so in such an index it
-// misses the rows whose order the fold changed ("Ơ" now sorts with "ơ").
+// The case-blind indexes of a file made before the case-blind order took its
+// present form are in an older order: before the fold joined every case pair
+// of Unicode's simple folding, or before a byte no character stands for was
+// compared by its value rather than as U+FFFD. SQLite searches an index by
+// the collation it is given now, so in such an index it misses the rows whose
+// order changed ("Ơ" now sorts with "ơ", "a\x80" before "aé").
 //
 // The first user who may write rebuilds them (REINDEX of the collation) and
 // records the fold in the file's header, so the rebuild runs once per file.

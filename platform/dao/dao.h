@@ -205,7 +205,11 @@ class DAORecordset : public IUnknown {
   // it to let the database pre-select what its record filters may accept. A
   // condition that does not suit the table is 3001 and leaves none; other
   // recordsets ignore it.
-  virtual HRESULT put_RowCondition(const std::string& condition) = 0;
+  // `bands`, when given, are conditions that together hold for every row the
+  // condition and the engine may accept, each answered from the current
+  // index, disjoint and listed in the order of the forward moves: a read
+  // takes the rows of each in turn, so that the index narrows where to look.
+  virtual HRESULT put_RowCondition(const std::string& condition, const std::vector<std::string>& bands) = 0;
   // Not DAO's own: a count that changes whenever the recordset reads its
   // current record afresh (a move, or a large value read later that finds
   // the row changed meanwhile). The engine compares it with the count of the

@@ -624,8 +624,8 @@ class TRecordset : public TComObject<DAORecordset> {
       r.Seek(comparison, cells);
     });
   }
-  HRESULT put_RowCondition(const std::string& condition) override {
-    return Run([&](auto& r) { r.SetRowCondition(condition); });
+  HRESULT put_RowCondition(const std::string& condition, const std::vector<std::string>& bands) override {
+    return Run([&](auto& r) { r.SetRowCondition(condition, bands); });
   }
   HRESULT get_BookmarkWord(std::int32_t* out) override {
     return Run([&](auto& r) { Require(out), *out = r.BookmarkWord(); });

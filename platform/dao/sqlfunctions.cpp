@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/classlib/core/foldedorder.h"
 #include "platform/classlib/core/strutils.h"
 
 namespace dao {
@@ -13,16 +14,18 @@ namespace dao {
 namespace {
 
 // Text order and equality for every text column: letters compare without
-// regard to case across all of Unicode. Text columns are declared with the
-// built-in NOCASE collation, which this connection replaces by this one; for
-// ASCII text both agree exactly, so standard SQLite tools read the file, its
-// tables and indexes as they are. Only text whose non-ASCII letters differ in
-// case alone sorts differently there (such a tool's integrity check lists
-// those index rows, and its REINDEX would reorder them): a choice made so
-// that the file needs no collation the tools lack.
+// regard to case across all of Unicode, in the order in which the engine
+// compares texts (CompareFoldedText), bytes no character stands for
+// included. Text columns are declared with the built-in NOCASE collation,
+// which this connection replaces by this one; for ASCII text both agree
+// exactly, so standard SQLite tools read the file, its tables and indexes as
+// they are. Only text whose non-ASCII letters differ in case alone sorts
+// differently there (such a tool's integrity check lists those index rows,
+// and its REINDEX would reorder them): a choice made so that the file needs
+// no collation the tools lack.
 int CompareNoCase(void*, int n1, const void* p1, int n2, const void* p2) {
-  return AnsiCompareText(std::string_view(static_cast<const char*>(p1), n1),
-                         std::string_view(static_cast<const char*>(p2), n2));
+  return CompareFoldedText(std::string_view(static_cast<const char*>(p1), n1),
+                           std::string_view(static_cast<const char*>(p2), n2));
 }
 
 // Byte order of texts read as zero-terminated strings (ZSTRING), and the same

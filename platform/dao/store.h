@@ -135,10 +135,12 @@ class Connection {
   // false then, and nothing is removed.
   static bool RemoveUnusedFile(const std::string& path);
 
-  // The case-blind order (NOCASE) of text columns is the class library's
-  // case fold. A file records in its header's user version the fold its
-  // case-blind indexes were built with; this fold's number:
-  static constexpr int kCaseBlindOrder = 1;
+  // The case-blind order (NOCASE) of text columns is the engine's order of
+  // folded texts (CompareFoldedText). A file records in its header's user
+  // version the order its case-blind indexes were built in; this order's
+  // number (0: an older fold; 1: every case pair folded, but a byte no
+  // character stands for read as U+FFFD):
+  static constexpr int kCaseBlindOrder = 2;
   // Rebuilds the case-blind indexes of a file made before, once, when this
   // connection may write. Otherwise (a reader, or the rebuild refused) their
   // order is stale for this connection's life: CaseBlindIndexesStale.

@@ -1,9 +1,14 @@
 #include <algorithm>
+#include <optional>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 
 #include "platform/classlib/core/strutils.h"
+#include "platform/dao/conditionshape.h"
 #include "platform/dao/cursors.h"
 #include "platform/dao/daoerrors.h"
+#include "platform/dao/readorder.h"
 
 namespace dao {
 
@@ -67,6 +72,10 @@ class TTableCursor : public TRecordsetCore {
   // row is found among them instead of counting the rows before it.
   std::int32_t AbsolutePosition() override {
     if (!onRow_ || deleted_) return -1;
+    if (InReadOrder()) {
+      auto here = readOrder_->at.find(current_.rowid);
+      return here == readOrder_->at.end() ? -1 : static_cast<std::int32_t>(here->second);
+    }
     std::uint64_t stamp = db_->Conn().ChangeStamp();
     if (!PositionKnown(stamp) && KeysCurrent(stamp)) {
       Placed(static_cast<std::int64_t>(PlaceOf(current_)), stamp);
@@ -92,6 +101,11 @@ class TTableCursor : public TRecordsetCore {
   void SetAbsolutePosition(std::int32_t position) override {
     LeaveEdit();
     if (position < 0) Fail(errInvalidArgument);
+    if (InReadOrder()) {
+      if (static_cast<size_t>(position) >= readOrder_->rowids.size()) Fail(errInvalidArgument);
+      MoveInReadOrder(static_cast<size_t>(position));
+      return;
+    }
     std::uint64_t stamp = db_->Conn().ChangeStamp();
     if (!KeysCurrent(stamp)) {
       if (position < kCountedPositions) {
@@ -124,21 +138,36 @@ class TTableCursor : public TRecordsetCore {
   const std::vector<IndexDef>& Indexes() const override { return table_.indexes; }
   std::string Index() const override { return index_ ? index_->name : std::string(); }
 
-  void SetRowCondition(const std::string& condition) override {
+  void SetRowCondition(const std::string& condition, const std::vector<std::string>& given) override {
     CheckOpen();
-    if (condition == condition_) return;
+    // Bands are answered from the index, and a case-blind index in another
+    // fold's order must not be searched (see the order's unary plus): the
+    // condition alone narrows then, and the engine tests what it lets by.
+    static const std::vector<std::string> kNone;
+    const std::vector<std::string>& bands = db_->Conn().CaseBlindIndexesStale() ? kNone : given;
+    if (condition == condition_ && bands == bands_) return;
     window_.clear();
     condition_.clear();
+    bands_.clear();
+    conditionShape_ = {};
+    bandShapes_.clear();
+    bandKeys_.clear();
     ++conditionSerial_;  // rows read under the one before no longer tell
-    // Tried once here, so that no move fails on it later.
-    if (!condition.empty()) {
-      try {
-        db_->Conn().Prepare("SELECT 1" + from_ + " WHERE (" + condition + ") LIMIT 0");
-      } catch (const TDaoFailure&) {
-        Fail(errInvalidArgument, condition);
-      }
+    ConditionShape shape = ShapeOf(condition);
+    std::vector<ConditionShape> bandShapes;
+    for (const std::string& band : bands) bandShapes.push_back(ShapeOf(band));
+    try {
+      if (!condition.empty()) TryShape(shape);
+      for (const ConditionShape& band : bandShapes) TryShape(band);
+    } catch (const TDaoFailure&) {
+      Fail(errInvalidArgument, condition);
     }
     condition_ = condition;
+    bands_ = bands;
+    conditionShape_ = std::move(shape);
+    bandShapes_ = std::move(bandShapes);
+    bandKeys_.clear();
+    for (const std::string& band : bands) bandKeys_.push_back(condition + '\x1F' + band);
   }
 
   bool CurrentMeetsRowCondition() const override {
@@ -166,32 +195,50 @@ class TTableCursor : public TRecordsetCore {
     if (keys.empty() || keys.size() > index_->columns.size()) Fail(errInvalidArgument);
     std::string op = Trim(comparison);
     LeaveEdit();
+    if (InReadOrder()) {
+      SeekInReadOrder(op, keys);
+      return;
+    }
     std::uint64_t stamp = db_->Conn().ChangeStamp();
     std::vector<Row> rows;
-    if (op == "=")
-      rows = Fetch(true, keys, true, false, 1);
-    else if (op == ">=")
+    // A text holding a NUL reads as its start, where a text field ends: it
+    // sorts after the key it reads as, first among the texts that go on
+    // from it. The key's equals are the rows whose values read as it.
+    if (op == "=" || op == ">=") {
       rows = Fetch(true, keys, true, true, 1);
-    else if (op == ">")
+      if (op == "=" && !rows.empty() && !ReadsAs(rows[0], keys)) rows.clear();
+    } else if (op == ">" || op == "<=") {
+      std::optional<Row> last;  // the last row past the key that reads as it
       rows = Fetch(true, keys, false, true, 1);
-    else if (op == "<=")
-      rows = Fetch(false, keys, true, true, 1);
-    else if (op == "<")
+      while (!rows.empty() && ReadsAs(rows[0], keys)) {
+        last = std::move(rows[0]);
+        rows = Fetch(true, KeyOf(*last), false, true, 1);
+      }
+      if (op == "<=") rows = last ? std::vector<Row>{std::move(*last)} : Fetch(false, keys, true, true, 1);
+    } else if (op == "<") {
       rows = Fetch(false, keys, false, true, 1);
-    else
+    } else {
       Fail(errInvalidArgument);
+    }
     noMatch_ = rows.empty();
     if (noMatch_) return;
     Take(std::move(rows), true, stamp);
   }
 
  protected:
-  bool DoMoveFirst() override { return Start(true); }
-  bool DoMoveLast() override { return Start(false); }
+  bool DoMoveFirst() override {
+    if (InReadOrder()) return !readOrder_->rowids.empty() && MoveInReadOrder(0);
+    return Start(true);
+  }
+  bool DoMoveLast() override {
+    if (InReadOrder()) return !readOrder_->rowids.empty() && MoveInReadOrder(readOrder_->rowids.size() - 1);
+    return Start(false);
+  }
 
   // Each move asks once whether anyone changed the file: a window read
   // before any change is never used after it.
   bool DoMoveNext() override {
+    if (InReadOrder()) return StepInReadOrder(true);
     std::uint64_t stamp = db_->Conn().ChangeStamp();
     std::int64_t next = PositionKnown(stamp) ? position_ + 1 : -1;
     if (WindowValid(stamp) && wpos_ + 1 < window_.size()) {
@@ -200,9 +247,9 @@ class TTableCursor : public TRecordsetCore {
       Grow(true);
       // Read to the end while nobody has written since: no row comes after.
       if (WindowValid(stamp) && noneAfter_) return false;
-      std::vector<Row> rows = Fetch(true, KeyOf(current_), false, true, step_);
+      bool last = false;
+      std::vector<Row> rows = Fetch(true, KeyOf(current_), false, true, step_, &last);
       if (rows.empty()) return false;
-      const bool last = rows.size() < step_;
       Take(std::move(rows), true, stamp);
       noneAfter_ = last;
     }
@@ -211,6 +258,7 @@ class TTableCursor : public TRecordsetCore {
   }
 
   bool DoMovePrevious() override {
+    if (InReadOrder()) return StepInReadOrder(false);
     std::uint64_t stamp = db_->Conn().ChangeStamp();
     std::int64_t previous = PositionKnown(stamp) ? position_ - 1 : -1;
     if (WindowValid(stamp) && wpos_ > 0 && wpos_ < window_.size()) {
@@ -218,9 +266,9 @@ class TTableCursor : public TRecordsetCore {
     } else {
       Grow(false);
       if (WindowValid(stamp) && noneBefore_) return false;
-      std::vector<Row> rows = Fetch(false, KeyOf(current_), false, true, step_);
+      bool first = false;
+      std::vector<Row> rows = Fetch(false, KeyOf(current_), false, true, step_, &first);
       if (rows.empty()) return false;
-      const bool first = rows.size() < step_;
       Take(std::move(rows), false, stamp);
       noneBefore_ = first;
     }
@@ -412,23 +460,63 @@ class TTableCursor : public TRecordsetCore {
     return out;
   }
 
+  // The rows after (or before) `key`, at most `limit` of them, in the order
+  // of the moves. `whole` tells whether every such row was read: a read that
+  // found rows in one band ends there, short of the limit, to spare the
+  // statements of the bands after it (a Locate needs its first row alone).
   std::vector<Row> Fetch(bool forward, const std::vector<Cell>& key, bool includeEqual, bool includeBeyond,
-                         size_t limit) {
+                         size_t limit, bool* whole = nullptr) {
     std::vector<Row> rows = Spare();
     size_t read = 0;
+    bool cut = false;
     std::string order = " ORDER BY " + OrderBy(forward) + " LIMIT ?";
     for (const auto& region : Regions(forward, key, includeEqual, includeBeyond)) {
-      StatementUse s = Select("SELECT rowid" + selectList_ + from_ + " WHERE " + region.where +
-                              Restriction(" AND ") + order);
-      int n = 1;
-      for (const auto& b : region.binds) s->Bind(n++, b);
-      s->Bind(n, static_cast<std::int64_t>(limit - read));
-      read = ReadRows(*s, rows, read);
-      if (read >= limit) break;
+      cut = ReadBands(forward, [&](const ConditionShape* band) {
+        StatementUse s = Select("SELECT rowid" + selectList_ + from_ + " WHERE " + region.where + BandTerm(band) +
+                                Restriction(" AND ") + order);
+        int n = 1;
+        for (const auto& b : region.binds) s->Bind(n++, b);
+        n = BindConditions(*s, n, band);
+        s->Bind(n, static_cast<std::int64_t>(limit - read));
+        return read = ReadRows(*s, rows, read);
+      }, read, limit, false);
+      if (read >= limit || cut) break;
     }
     KeepSurplus(rows, read);
     if (!forward) std::reverse(rows.begin(), rows.end());
+    if (whole != nullptr) *whole = read < limit && !cut;
     return rows;
+  }
+
+  // Runs `read` for each band in the order of a read in that direction (once,
+  // with none, without bands), each answering the rows read so far, until
+  // `limit` are; answers whether it stopped at a band that found rows while
+  // bands remained after it. A band found empty in the file's present state
+  // is passed over: a Locate's bands about its point (the values read
+  // otherwise, past the field's width) mostly hold nothing, and each would
+  // cost a statement of its own. `whole`: each read takes the band whole
+  // (not only what lies after a row), so that an empty one is known empty.
+  template <class Read>
+  bool ReadBands(bool forward, Read&& read, size_t had, size_t limit, bool whole) {
+    if (bandShapes_.empty()) {
+      read(nullptr);
+      return false;
+    }
+    const std::uint64_t stamp = db_->Conn().ChangeStamp();
+    const size_t count = bandShapes_.size();
+    for (size_t k = 0; k < count; ++k) {
+      const size_t i = forward ? k : count - 1 - k;
+      auto known = emptyBands_.find(bandKeys_[i]);
+      if (known != emptyBands_.end() && known->second == stamp) continue;
+      const size_t now = read(&bandShapes_[i]);
+      if (whole && now == had) {
+        if (emptyBands_.size() >= kEmptyBands) emptyBands_.clear();
+        emptyBands_[bandKeys_[i]] = stamp;
+      }
+      if (now >= limit) return false;
+      if (now > had) return k + 1 < count;
+    }
+    return false;
   }
 
   // The rows of the window and those kept spare, for the next read to reuse
@@ -469,18 +557,23 @@ class TTableCursor : public TRecordsetCore {
     afterWrite_ = false;
     lastForward_ = forward;
     std::uint64_t stamp = db_->Conn().ChangeStamp();
-    StatementUse s = Select("SELECT rowid" + selectList_ + from_ + Restriction(" WHERE ") + " ORDER BY " +
-                            OrderBy(forward) + " LIMIT ?");
-    s->Bind(1, static_cast<std::int64_t>(step_));
     std::vector<Row> rows = Spare();
-    KeepSurplus(rows, ReadRows(*s, rows, 0));
+    size_t read = 0;
+    const bool cut = ReadBands(forward, [&](const ConditionShape* band) {
+      StatementUse s = Select("SELECT rowid" + selectList_ + from_ + " WHERE 1" + BandTerm(band) +
+                              Restriction(" AND ") + " ORDER BY " + OrderBy(forward) + " LIMIT ?");
+      const int n = BindConditions(*s, 1, band);
+      s->Bind(n, static_cast<std::int64_t>(step_ - read));
+      return read = ReadRows(*s, rows, read);
+    }, read, step_, true);
+    KeepSurplus(rows, read);
     if (rows.empty()) return false;
     if (!forward) std::reverse(rows.begin(), rows.end());
-    const bool whole = rows.size() < step_;
+    const bool whole = rows.size() < step_ && !cut;
     Take(std::move(rows), forward, stamp);
     (forward ? noneAfter_ : noneBefore_) = whole;
     // The first row meeting a condition is first of the table only by chance.
-    if (forward && condition_.empty()) Placed(0, stamp);
+    if (forward && condition_.empty() && bands_.empty()) Placed(0, stamp);
     return true;
   }
 
@@ -508,16 +601,37 @@ class TTableCursor : public TRecordsetCore {
 
   // Moves that skip rows by a condition cannot count.
   bool PositionKnown(std::uint64_t stamp) const {
-    return condition_.empty() && position_ >= 0 && positionStamp_ == stamp;
+    return condition_.empty() && bands_.empty() && position_ >= 0 && positionStamp_ == stamp;
   }
   std::string Restriction(const char* joiner) const {
-    return condition_.empty() ? std::string() : joiner + ("(" + condition_ + ")");
+    return condition_.empty() ? std::string() : joiner + ("(" + conditionShape_.text + ")");
   }
-  // A statement reading rows. The condition's text carries its values (each
-  // filter and Locate brings its own): one with it is among the
-  // connection's few recent statements, not kept for good.
+  // A band as a term to join to a statement's condition; none for no band.
+  static std::string BandTerm(const ConditionShape* band) {
+    return band == nullptr ? std::string() : " AND (" + band->text + ")";
+  }
+  // Binds the values of the band's term and of the restriction, which follow
+  // each other in a statement from parameter `n` on; answers the next one.
+  int BindConditions(Statement& s, int n, const ConditionShape* band) const {
+    if (band != nullptr)
+      for (const Cell& v : band->values) s.Bind(n++, v);
+    if (!condition_.empty())
+      for (const Cell& v : conditionShape_.values) s.Bind(n++, v);
+    return n;
+  }
+  // A condition's shape is prepared once to find whether it suits the
+  // table, so that no move fails on it later.
+  void TryShape(const ConditionShape& shape) {
+    if (triedShapes_.count(shape.text) != 0) return;
+    db_->Conn().Prepare("SELECT 1" + from_ + " WHERE (" + shape.text + ") LIMIT 0");
+    if (triedShapes_.size() >= kTriedShapes) triedShapes_.clear();
+    triedShapes_.insert(shape.text);
+  }
+  // A statement reading rows. One under a condition is among the
+  // connection's few recent statements, not kept for good: each filter
+  // brings a shape of its own.
   StatementUse Select(const std::string& sql) {
-    if (condition_.empty()) return StatementUse(db_->Conn().Cached(sql));
+    if (condition_.empty() && bands_.empty()) return StatementUse(db_->Conn().Cached(sql));
     return db_->Conn().CachedRecent(sql);
   }
   void Placed(std::int64_t position, std::uint64_t stamp) {
@@ -546,6 +660,188 @@ class TTableCursor : public TRecordsetCore {
     if (!s.Step()) return false;
     Take({ReadRow(s)}, true, stamp);
     return true;
+  }
+
+  // ---- The order of the values as the fields read them (readorder.h). A
+  // text column of the index holding a number or a blob (only another
+  // program writes one) has its rows walked in that order, by their row
+  // numbers read and sorted in memory, a row at a time: the filters' SQL
+  // then narrows nothing, the engine tests each record. Whether any is held
+  // is looked at again when another user has written (this program writes
+  // texts alone); the order is read again after every write.
+
+  struct ReadOrder {
+    std::vector<std::int64_t> rowids;          // in the order of the values as read
+    std::vector<std::vector<Cell>> keys;       // each row's order columns, rowid aside
+    std::unordered_map<std::int64_t, size_t> at;  // a row's place in it
+    size_t place = 0;                          // of the current row, or where it was
+  };
+
+  bool InReadOrder() {
+    const std::uint64_t stamp = db_->Conn().ChangeStamp();
+    if (readOrderIndex_ == index_ && readOrderStamp_ == stamp) return readOrder_.has_value();
+    if (!OrdersText()) {
+      readOrder_.reset();
+    } else {
+      const std::uint64_t others = db_->Conn().OthersVersion();
+      if (readOrderIndex_ != index_ || straysOthers_ != others) {
+        strays_ = HoldsStrays();
+        straysOthers_ = others;
+      }
+      if (strays_)
+        BuildReadOrder();
+      else
+        readOrder_.reset();
+    }
+    readOrderIndex_ = index_;
+    readOrderStamp_ = stamp;
+    return readOrder_.has_value();
+  }
+
+  bool OrdersText() const {
+    return std::any_of(order_.begin(), order_.end(), [&](const OrderColumn& c) { return IsTextColumn(c); });
+  }
+  bool IsTextColumn(const OrderColumn& c) const {
+    return c.field >= 0 && c.expr != "rowid" && fields_[static_cast<size_t>(c.field)].def.type == dbText;
+  }
+
+  // Whether a text column of the order holds a value that is no text. The
+  // index finds those of its first column (numbers sort before every text,
+  // blobs after); those of the second column within each value of the first,
+  // while the first holds a few dozen values; others by a look at every row.
+  bool HoldsStrays() {
+    for (size_t j = 0; j < order_.size(); ++j) {
+      const OrderColumn& c = order_[j];
+      if (!IsTextColumn(c)) continue;
+      if (j == 0 ? StraysIn("", {}, c) : j == 1 ? StraysWithin(order_[0], c) : AnyStoredOtherThanText(c)) return true;
+    }
+    return false;
+  }
+  // Below every text or past it, after `prefix` (with its values): two
+  // ranges of the index, each found in a step.
+  bool StraysIn(const std::string& prefix, const std::vector<Cell>& binds, const OrderColumn& c) {
+    return Any(prefix + c.expr + " < ''", binds) || Any(prefix + c.expr + " >= X''", binds);
+  }
+  bool Any(const std::string& where, const std::vector<Cell>& binds) {
+    StatementUse s(db_->Conn().Cached("SELECT 1" + from_ + " WHERE " + where + " LIMIT 1"));
+    for (size_t i = 0; i < binds.size(); ++i) s->Bind(static_cast<int>(i + 1), binds[i]);
+    return s->Step();
+  }
+  bool AnyStoredOtherThanText(const OrderColumn& c) {
+    return Any("typeof(" + c.expr + ") IN ('integer', 'real', 'blob')", {});
+  }
+  bool StraysWithin(const OrderColumn& lead, const OrderColumn& c) {
+    if (StraysIn(lead.expr + " IS NULL AND ", {}, c)) return true;
+    StatementUse first(db_->Conn().Cached("SELECT " + lead.expr + from_ + " WHERE " + lead.expr + " IS NOT NULL ORDER BY " +
+                                          lead.expr + " LIMIT 1"));
+    if (!first->Step()) return false;
+    Cell value = first->Column(0);
+    auto& next = db_->Conn().Cached("SELECT " + lead.expr + from_ + " WHERE " + lead.expr + " > ? ORDER BY " + lead.expr +
+                                    " LIMIT 1");
+    for (int groups = 0; groups < kStrayGroups; ++groups) {
+      if (StraysIn(lead.expr + " = ? AND ", {value}, c)) return true;
+      StatementUse use(next);
+      next.Bind(1, value);
+      if (!next.Step()) return false;
+      value = next.Column(0);
+    }
+    return AnyStoredOtherThanText(order_[1]);
+  }
+  static constexpr int kStrayGroups = 64;
+
+  // The row's values of the order's columns that ReadOrderColumns describes.
+  std::vector<Cell> ReadKeyOf(const Row& row) const {
+    std::vector<Cell> key;
+    for (const OrderColumn& c : order_)
+      if (c.field >= 0 || c.expr != "rowid")
+        key.push_back(c.expr == "rowid" ? Cell::MakeInteger(row.rowid) : row.cells[static_cast<size_t>(c.field)]);
+    return key;
+  }
+  bool ReadsAs(const Row& row, const std::vector<Cell>& key) const {
+    return CompareAsRead(ReadKeyOf(row), key, ReadOrderColumns(), key.size()) == 0;
+  }
+
+  std::vector<ReadOrderColumn> ReadOrderColumns() const {
+    std::vector<ReadOrderColumn> columns;
+    for (const OrderColumn& c : order_)
+      if (c.field >= 0 || c.expr != "rowid")
+        columns.push_back({IsTextColumn(c), c.descending,
+                           c.field >= 0 ? TextRoom(static_cast<size_t>(fields_[static_cast<size_t>(c.field)].def.size)) : 0});
+    return columns;
+  }
+
+  // Every row's order columns in SQLite's order, sorted stably by the
+  // values as read: rows whose values read alike keep SQLite's order.
+  void BuildReadOrder() {
+    std::string columns;
+    size_t count = 0;
+    for (const OrderColumn& c : order_)
+      if (c.field >= 0 || c.expr != "rowid") columns += ", " + c.expr, ++count;
+    ReadOrder order;
+    std::vector<std::pair<std::int64_t, std::vector<Cell>>> rows;
+    StatementUse s(db_->Conn().Cached("SELECT rowid" + columns + from_ + " ORDER BY " + OrderBy(true)));
+    while (s->Step()) {
+      std::vector<Cell> key(count);
+      for (size_t i = 0; i < count; ++i) key[i] = s->Column(static_cast<int>(i + 1));
+      rows.emplace_back(s->ColumnInteger(0), std::move(key));
+    }
+    const std::vector<ReadOrderColumn> kinds = ReadOrderColumns();
+    std::stable_sort(rows.begin(), rows.end(), [&](const auto& a, const auto& b) {
+      return CompareAsRead(a.second, b.second, kinds, kinds.size()) < 0;
+    });
+    for (auto& [rowid, key] : rows) {
+      order.at[rowid] = order.rowids.size();
+      order.rowids.push_back(rowid);
+      order.keys.push_back(std::move(key));
+    }
+    // The current row's place, or where it was when it is gone.
+    if (readOrder_) {
+      auto here = order.at.find(current_.rowid);
+      order.place = here != order.at.end() ? here->second : readOrder_->place;
+    }
+    readOrder_ = std::move(order);
+    window_.clear();
+  }
+
+  bool MoveInReadOrder(size_t place) {
+    if (place >= readOrder_->rowids.size() || !TakeRow(readOrder_->rowids[place], readOrderStamp_)) return false;
+    readOrder_->place = place;
+    return true;
+  }
+
+  bool StepInReadOrder(bool forward) {
+    auto here = readOrder_->at.find(current_.rowid);
+    // Where the current row is gone, the row after it has taken its place.
+    const size_t place = here != readOrder_->at.end() ? here->second : readOrder_->place;
+    if (forward) return MoveInReadOrder(here != readOrder_->at.end() ? place + 1 : place);
+    return place > 0 && MoveInReadOrder(place - 1);
+  }
+
+  void SeekInReadOrder(const std::string& op, const std::vector<Cell>& keys) {
+    const std::vector<ReadOrderColumn> kinds = ReadOrderColumns();
+    const std::vector<std::vector<Cell>>& rows = readOrder_->keys;
+    auto below = [&](const std::vector<Cell>& row, const std::vector<Cell>& k) {
+      return CompareAsRead(row, k, kinds, k.size()) < 0;
+    };
+    auto above = [&](const std::vector<Cell>& k, const std::vector<Cell>& row) {
+      return CompareAsRead(k, row, kinds, k.size()) < 0;
+    };
+    const size_t first = static_cast<size_t>(std::lower_bound(rows.begin(), rows.end(), keys, below) - rows.begin());
+    const size_t past = static_cast<size_t>(std::upper_bound(rows.begin(), rows.end(), keys, above) - rows.begin());
+    size_t place = rows.size();
+    if (op == "=")
+      place = first < past ? first : rows.size();
+    else if (op == ">=")
+      place = first;
+    else if (op == ">")
+      place = past;
+    else if (op == "<=")
+      place = past > 0 ? past - 1 : rows.size();
+    else if (op == "<")
+      place = first > 0 ? first - 1 : rows.size();
+    else
+      Fail(errInvalidArgument);
+    noMatch_ = !MoveInReadOrder(place);
   }
 
   // ---- The row numbers of every row in the order of the moves (the row
@@ -688,9 +984,24 @@ class TTableCursor : public TRecordsetCore {
   std::int64_t position_ = -1;  // of the current row; -1 unknown
   std::uint64_t positionStamp_ = 0;  // the file's state it holds for
   std::string condition_;  // rows the moves skip do not meet it (SetRowCondition)
+  std::vector<std::string> bands_;  // where the rows meeting it lie, in forward order
+  ConditionShape conditionShape_;   // condition_, as the statements bind it
+  std::vector<ConditionShape> bandShapes_;
+  std::unordered_set<std::string> triedShapes_;  // shapes found to suit the table
+  static constexpr size_t kTriedShapes = 256;
+  // A band under the condition, as one key, and the file's state it was last
+  // read whole and found empty in (see ReadBands).
+  std::vector<std::string> bandKeys_;
+  std::unordered_map<std::string, std::uint64_t> emptyBands_;
+  static constexpr size_t kEmptyBands = 256;
   std::uint64_t conditionSerial_ = 1;  // numbers each condition set, for Row::chosenBy
   std::int64_t count_ = -1;
   std::uint64_t countStamp_ = 0;
+  std::optional<ReadOrder> readOrder_;  // none: SQLite's order is the order
+  const IndexDef* readOrderIndex_ = nullptr;  // the index and file state InReadOrder decided for
+  std::uint64_t readOrderStamp_ = 0;
+  bool strays_ = false;               // a text column of the order holds a number or a blob
+  std::uint64_t straysOthers_ = ~std::uint64_t{0};  // other users' commits when that was looked at
   std::vector<std::int64_t> keys_;  // row numbers in order; 8 bytes a row
   bool keysBuilt_ = false;
   bool keysKept_ = false;         // they held when this cursor began its write

@@ -260,6 +260,49 @@ TEST_F(LibraryTableLetters, IncrementalSearchFindsEveryNameThatStartsWithTheText
   }
 }
 
+class LibraryTableRangeEnds : public LibraryTableLetters {
+ protected:
+  void Populate(dao::TDatabaseCore& db) override {
+    LibraryTableLetters::Populate(db);
+    for (const char* sql : {"INSERT INTO People (Name, Age) VALUES ('Bzz', 50)",
+                            "INSERT INTO People (Name, Age) VALUES ('B\xF0\x9F\x98\x80', 50)",
+                            "CREATE INDEX ByNameDown ON People (Name DESC)"})
+      db.Execute(sql);
+    // A byte no character stands for, as another program may leave it.
+    auto insert = db.Conn().Prepare("INSERT INTO People (Name, Age) VALUES (?, 50)");
+    insert->Bind(1, std::string("B\xFF"));
+    insert->Step();
+  }
+};
+
+// The narrowed range ends past every name that starts with the text and
+// goes on with the range-end character, repeated for the field's length; by
+// default past every character and byte, also on a descending index, whose
+// range starts there and where a name going on above U+FFFD, or with a byte
+// no character stands for, starts the walk.
+TEST_F(LibraryTableRangeEnds, ANarrowedSearchKeepsTheNamesUpToTheRangeEndCharacter) {
+  const std::vector<std::string> all = {"Bert", "Bzz", "Bœuf", "B中", "B\xF0\x9F\x98\x80", "B\xFF"};
+  const struct {
+    const char* index;
+    std::uint16_t upper;
+    std::vector<std::string> narrowed;
+  } cases[] = {
+      {"ByName", 255, all},
+      {"ByName", 'z', {"Bert", "Bzz"}},
+      {"ByName", 'r', {"Bert"}},
+      {"ByNameDown", 255, {all.rbegin(), all.rend()}},
+      {"ByNameDown", 'z', {"Bzz", "Bert"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.index) + " " + std::to_string(c.upper));
+    TwwTable* t = Table(c.index);
+    t->NarrowSearch = true;
+    t->NarrowSearchUpperChar = c.upper;
+    EXPECT_TRUE(wwIncrementalSearch(t, "B", 0));
+    EXPECT_EQ(c.narrowed, Names(t));
+  }
+}
+
 TEST_F(LibraryTableSearch, DataSetTestsAskForALibraryTableWithIndexOrQueryText) {
   TwwTable* indexed = Table("ByName");
   auto* queried = Make<TwwTable>();

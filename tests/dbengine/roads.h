@@ -4,10 +4,12 @@
 // the same rows, where the engine tests every record itself. Tests compare
 // what each shows.
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/classlib/core/foldedorder.h"
 #include "ttbinding.h"
 
 namespace tttest {
@@ -23,6 +25,34 @@ inline std::vector<int> FilteredIds(TDataSet* d, const std::string& filter, TFil
   for (d->First(); !d->Eof(); d->Next()) ids.push_back(d->FieldByName("Id")->AsInteger());
   d->SetFiltered(false);
   return ids;
+}
+
+// The Ids of every record a dataset shows, in its order.
+inline std::vector<int> WalkIds(TDataSet* d) {
+  std::vector<int> ids;
+  for (d->First(); !d->Eof(); d->Next()) ids.push_back(d->FieldByName("Id")->AsInteger());
+  return ids;
+}
+
+// `ids` in the order they come in `walk`; those it lacks last.
+inline std::vector<int> InOrderOf(const std::vector<int>& walk, std::vector<int> ids) {
+  std::stable_sort(ids.begin(), ids.end(), [&](int a, int b) {
+    return std::find(walk.begin(), walk.end(), a) < std::find(walk.begin(), walk.end(), b);
+  });
+  return ids;
+}
+
+// Whether the texts of `field` never fall along the dataset's order, as the
+// engine reads them and compares them without regard to case.
+inline bool TextsRise(TDataSet* d, const std::string& field) {
+  bool rise = true;
+  std::string last;
+  for (d->First(); !d->Eof() && rise; d->Next()) {
+    const std::string text = d->FieldByName(field)->AsString();
+    rise = d->Bof() || CompareFoldedText(last, text) <= 0;
+    last = text;
+  }
+  return rise;
 }
 
 // A query over every row of the table, in the given order; `live` lets its

@@ -165,10 +165,16 @@ class Parser {
   }
 
   // Each field equal to its value, joined by AND. Numbers and dates become
-  // constants straight from the value: their text may not give it back.
-  NodePtr Equalities(const std::vector<const TField*>& fields, const std::vector<Variant>& values) {
+  // constants straight from the value: their text may not give it back. A
+  // value's characters are its own ('*' is no pattern); with `lastPartial` the
+  // last comparison, when it is of a text, holds for every text starting with
+  // the value.
+  NodePtr Equalities(const std::vector<const TField*>& fields, const std::vector<Variant>& values,
+                     bool lastPartial) {
+    literalText_ = true;
     NodePtr root;
-    for (std::size_t i = 0; i < fields.size() && i < values.size(); ++i) {
+    const std::size_t count = std::min(fields.size(), values.size());
+    for (std::size_t i = 0; i < count; ++i) {
       NodePtr f = New(Kind::Field);
       f->field = fields[i];
       f->text = fields[i]->FieldName();
@@ -181,6 +187,8 @@ class Parser {
         c->quotedText = true;
         ValueConstant(*c, fields[i]->DataType(), values[i]);
         term = Comparison(filterop::Equal, std::move(f), std::move(c));
+        if (lastPartial && i + 1 == count && term->kind == Kind::Compare && term->right->type == fldtype::ZString)
+          term->partial = std::uint16_t(std::min<std::size_t>(term->right->value.size() - 1, 0xFFFF));
       }
       root = root ? Logical(filterop::And, std::move(root), std::move(term)) : std::move(term);
     }
@@ -397,7 +405,7 @@ class Parser {
     switch (type) {
       case fldtype::ZString: {
         std::string s = text;
-        if (!s.empty() && s.back() == '*' && !options_.Contains(foNoPartialCompare)) {
+        if (!literalText_ && !s.empty() && s.back() == '*' && !options_.Contains(foNoPartialCompare)) {
           s.pop_back();
           compare.partial = std::uint16_t(std::min<std::size_t>(s.size(), 0xFFFF));
           if (s.empty()) compare.partial = 0;
@@ -479,6 +487,7 @@ class Parser {
   Scanner scan_;
   const TDataSet* dataSet_;
   TFilterOptions options_;
+  bool literalText_ = false;  // a trailing '*' is a character, not a start of text
   int depth_ = 0;
   int nodes_ = 0;
 };
@@ -584,10 +593,11 @@ class Writer {
 }  // namespace
 
 std::vector<std::uint8_t> BuildEqualityFilterBlob(const std::vector<const TField*>& fields,
-                                                  const std::vector<Variant>& values, TFilterOptions options) {
+                                                  const std::vector<Variant>& values, TFilterOptions options,
+                                                  bool lastPartial) {
   if (fields.empty()) return {};
   Parser parser("", fields.front()->DataSet(), options);
-  NodePtr root = parser.Equalities(fields, values);
+  NodePtr root = parser.Equalities(fields, values, lastPartial);
   return Writer().Write(*root);
 }
 

@@ -44,7 +44,9 @@ std::vector<std::uint8_t> BuildFilterBlob(std::string_view text, const TDataSet*
 // The filter of a search by values (Locate, Lookup): each field equal to its
 // value (Null: the field is blank), joined by AND. Numbers and dates are
 // compared as values of the field's type, never through their text; texts
-// follow the options as in a Filter text (a text ending in '*' is a prefix
-// unless foNoPartialCompare is set).
+// compared with foCaseInsensitive ignore case. Every character of a value
+// stands for itself ('*' included); with `lastPartial` the last comparison,
+// when it is of a text, holds for every text that starts with the value.
 std::vector<std::uint8_t> BuildEqualityFilterBlob(const std::vector<const TField*>& fields,
-                                                  const std::vector<Variant>& values, TFilterOptions options);
+                                                  const std::vector<Variant>& values, TFilterOptions options,
+                                                  bool lastPartial);

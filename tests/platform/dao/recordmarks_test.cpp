@@ -126,7 +126,7 @@ TEST_F(DaoRecordMarks, ARecordMeetsTheRowConditionOnlyAsAMoveReadItUnderIt) {
   ASSERT_EQ(S_OK, rs->MoveFirst());
   EXPECT_FALSE(meets()) << "no condition";
 
-  ASSERT_EQ(S_OK, rs->put_RowCondition("Title = 'a'"));
+  ASSERT_EQ(S_OK, rs->put_RowCondition("Title = 'a'", {}));
   ASSERT_EQ(S_OK, rs->MoveFirst());
   EXPECT_TRUE(meets());
   Variant first;
@@ -155,11 +155,11 @@ TEST_F(DaoRecordMarks, ARecordMeetsTheRowConditionOnlyAsAMoveReadItUnderIt) {
 
   ASSERT_EQ(S_OK, rs->MoveFirst());
   EXPECT_TRUE(meets());
-  ASSERT_EQ(S_OK, rs->put_RowCondition("Title <> 'b'"));
+  ASSERT_EQ(S_OK, rs->put_RowCondition("Title <> 'b'", {}));
   EXPECT_FALSE(meets()) << "read under the condition before";
   ASSERT_EQ(S_OK, rs->MoveNext());
   EXPECT_TRUE(meets());
-  ASSERT_EQ(S_OK, rs->put_RowCondition(""));
+  ASSERT_EQ(S_OK, rs->put_RowCondition("", {}));
   ASSERT_EQ(S_OK, rs->MoveFirst());
   EXPECT_FALSE(meets());
 
