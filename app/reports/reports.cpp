@@ -1,7 +1,6 @@
 #include "app/reports/reports.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "app/common/components.h"
 #include "app/common/placement.h"
@@ -11,7 +10,6 @@
 #include "platform/classlib/core/datetime.h"
 #include "platform/classlib/core/registry.h"
 #include "platform/classlib/db/fields.h"
-#include "platform/classlib/richedit/rtf.h"
 #include "report/components/ppdbtext.h"
 #include "report/components/ppregion.h"
 #include "report/components/pprichtx.h"
@@ -163,11 +161,6 @@ TppBDEPipeline* NewPipeline(TComponent* owner, const char* name, TDataSource* so
 
 }  // namespace
 
-bool HasVisibleText(const std::string& stored) {
-  const std::string text = MemoPlainText(stored, "\n");
-  return std::any_of(text.begin(), text.end(), [](unsigned char c) { return !std::isspace(c); });
-}
-
 TfrmReports::TfrmReports(TComponent* owner, TfrmBug* main, TLayout layout, bool allPrograms)
     : TForm(owner), main_(main), layout_(layout), allPrograms_(allPrograms) {
   plBugs = NewPipeline(this, "plBugs", main->dsBug);
@@ -301,7 +294,7 @@ void TfrmReports::HideEmptySections(TppBand* detail) {
     for (const char* field : kSectionFields) {
       auto* text = static_cast<TppDBRichText*>(FindComponent(std::string("rtf") + field));
       static_cast<TppRegion*>(FindComponent(std::string("rgn") + field))
-          ->SetVisible(HasVisibleText(text->GetRichText()));
+          ->SetVisible(text->ShowsText());
     }
   };
 }

@@ -96,6 +96,3 @@ class TfrmReports_All_ByAll : public TfrmReports {
   TfrmReports_All_ByAll(TComponent* owner, TfrmBug* main)
       : TfrmReports(owner, main, TLayout::Comprehensive, true) {}
 };
-
-// True when a long text (rich or plain) shows anything but blanks.
-bool HasVisibleText(const std::string& stored);

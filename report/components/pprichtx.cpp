@@ -1,6 +1,7 @@
 #include "report/components/pprichtx.h"
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cmath>
 #include <functional>
@@ -10,6 +11,7 @@
 #include "platform/classlib/richedit/richedit.h"
 #include "platform/classlib/richedit/richlayout.h"
 #include "report/data/ppdb.h"
+#include "report/model/ppbands.h"
 #include "report/model/ppcache.h"
 #include "report/model/pprecord.h"
 #include "report/output/ppprintr.h"
@@ -21,9 +23,10 @@ namespace {
 constexpr int kTwipsPerInch = 1440;
 constexpr int64_t kMMThousandthsPerInch = 25400;
 // The rich text's part of the page-state record after the common part: the
-// range, where the next page goes on and whether this page overflowed.
-constexpr int32_t kFirstAt = 12, kLastAt = 16, kNextAt = 20, kOverflowAt = 24;
-constexpr int32_t kRichTextRecordSize = 28;
+// range, where the next page goes on, whether this page overflowed and the
+// key of the text it measured.
+constexpr int32_t kFirstAt = 12, kLastAt = 16, kNextAt = 20, kOverflowAt = 24, kTextKeyAt = 28;
+constexpr int32_t kRichTextRecordSize = 36;
 constexpr const char* kParagraphEnd = "\r\n";
 // The measuring surface only needs a painter, not room.
 constexpr int kSurfaceSize = 16;
@@ -138,7 +141,8 @@ const TppCustomRichText::TTextFacts& TppCustomRichText::Facts() {
   TRichEdit* editor = Editor();
   const std::string text = editor->Text();
   TTextFacts facts{editor->GetTextLen(),
-                   text.size() >= 2 && text.compare(text.size() - 2, 2, kParagraphEnd) == 0};
+                   text.size() >= 2 && text.compare(text.size() - 2, 2, kParagraphEnd) == 0,
+                   std::any_of(text.begin(), text.end(), [](unsigned char c) { return !std::isspace(c); })};
   Remember(facts_, factsKey_, facts);
   return facts_.at(factsKey_);
 }
@@ -149,17 +153,30 @@ std::string TppCustomRichText::GetRichText() {
   return Facts().length > 0 ? *rtf_ : std::string();
 }
 
+bool TppCustomRichText::ShowsText() {
+  GetRichTextStream();
+  return Facts().visible;
+}
+
+bool TppCustomRichText::HoldsTextOfGoingOnBand() const {
+  const auto* band = dynamic_cast<const TppCustomBand*>(Band());
+  return band && (band->IsContinued() || band->IsIncomplete()) && factsKey_ != 0 &&
+         factsKey_ == pageTextKey_;
+}
+
 void TppCustomRichText::Init() {
   inherited::Init();
   first_ = 0;
   last_ = -1;
   next_ = 0;
   overflowed_ = false;
+  pageTextKey_ = 0;
 }
 
 void TppCustomRichText::GenerateContents() {
   GetRichTextStream();
   const TTextFacts facts = Facts();
+  pageTextKey_ = factsKey_;
   const int length = facts.length;
   if (!StretchingMode()) {
     first_ = 0;
@@ -253,6 +270,7 @@ void TppCustomRichText::WriteContentsState(uint8_t* record) const {
   ppPutInt32(record + kLastAt, last_);
   ppPutInt32(record + kNextAt, next_);
   record[kOverflowAt] = overflowed_;
+  ppPutUInt64(record + kTextKeyAt, pageTextKey_);
 }
 
 void TppCustomRichText::ReadContentsState(const uint8_t* record) {
@@ -260,6 +278,7 @@ void TppCustomRichText::ReadContentsState(const uint8_t* record) {
   last_ = ppGetInt32(record + kLastAt);
   next_ = ppGetInt32(record + kNextAt);
   overflowed_ = record[kOverflowAt] != 0;
+  pageTextKey_ = ppGetUInt64(record + kTextKeyAt);
 }
 
 // ---- TppDBRichText -------------------------------------------------------------------------
@@ -272,6 +291,9 @@ void TppDBRichText::GetRichTextStream() {
 }
 
 void TppDBRichText::LoadRichText() {
+  // A band going on with its record on another page shows the same field:
+  // fetched again, a long memo would cost every page its whole length.
+  if (HoldsTextOfGoingOnBand()) return;
   TppDataPipeline* pipeline = DataPipeline();
   const bool designOnly = AtDesignTime() && !(State() & ppstDataAtDesign);
   const bool shown = autoDisplay_ && !designOnly && !DataField().empty() && pipeline &&

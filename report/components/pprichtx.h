@@ -29,6 +29,9 @@ class TppCustomRichText : public TppStretchable {
 
   // The RTF when the text holds anything, else empty (loads it first).
   std::string GetRichText();
+  // Whether the text holds a character other than white space (loads it
+  // first); known once for each text, not parsed again at every page.
+  bool ShowsText();
   virtual void GetRichTextStream() = 0;
   virtual void LoadRichText() = 0;
   // Stored bytes: "{\rtf" reads as RTF, anything else as plain text.
@@ -54,6 +57,10 @@ class TppCustomRichText : public TppStretchable {
   // the same bytes again, as each page of a long text brings them, keep
   // what was known of them.
   void TakeRichText(std::string bytes);
+  // Whether the band goes on with its record on this page and the text held
+  // is the one the page before measured: the record's own, not to be
+  // fetched again.
+  bool HoldsTextOfGoingOnBand() const;
 
   // The bytes, shared with the draw commands of the pages that show them.
   std::shared_ptr<const std::string> rtf_;
@@ -68,6 +75,7 @@ class TppCustomRichText : public TppStretchable {
   struct TTextFacts {
     int length = 0;
     bool endsWithParagraph = false;
+    bool visible = false;  // holds a character other than white space
   };
   // One measurement: the first character that did not fit and the twips used.
   struct TMeasure {
@@ -89,6 +97,9 @@ class TppCustomRichText : public TppStretchable {
   std::unordered_map<uint64_t, TTextFacts> facts_;
   std::unordered_map<uint64_t, TMeasure> measures_;
   uint64_t factsKey_ = 0;  // of rtf_ (0: not yet taken)
+  // The key of the text this page measured (0: none), kept with the page's
+  // state: a band going on with its record holds that text already.
+  uint64_t pageTextKey_ = 0;
 };
 
 class TppRichText : public TppCustomRichText {

@@ -365,12 +365,22 @@ void TppBDEPipeline::RestoreFromCache(int pageNo) {
   if (r.AtBeginning) state |= ppdsBof;
   SetDataState(state);
   SetRecordNo(r.RecordNo);
-  if (r.AtBeginning)
-    First();
-  else if (r.AtEnd)
+  if (r.AtBeginning) {
+    if (!StandsAtBeginning()) First();
+  } else if (r.AtEnd) {
     Last();
-  else if (r.HasBookmark && DataSet() && !StandsOn(int32_t(r.Bookmark)))
+  } else if (r.HasBookmark && DataSet() && !StandsOn(int32_t(r.Bookmark))) {
     GotoBookmark(int32_t(r.Bookmark));
+  }
+}
+
+// True when the dataset browses the record First would go to, at its
+// beginning: a page that began on the first record and never left it. A
+// record read again at every page costs a long memo its length each time.
+bool TppBDEPipeline::StandsAtBeginning() {
+  TDataSet* ds = DataSet();
+  return ds && dataLink_->Active() && !HasBookmarkList() && RangeBegin() == rbFirstRecord &&
+         ds->State() == dsBrowse && ds->Bof() && !ds->Eof();
 }
 
 // True when the dataset browses the bookmarked record, neither end flag set:

@@ -109,6 +109,7 @@ class TppBDEPipeline : public TppDataPipeline {
   // Frees every bookmark made on a dataset that is going away.
   void ForgetDataSet(TComponent* dataSet);
   bool StandsOn(int32_t bookmark);
+  bool StandsAtBeginning();
   int32_t NewHandle();
 
   std::unique_ptr<TppBDEDataLink> dataLink_;

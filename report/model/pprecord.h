@@ -18,6 +18,14 @@ inline int32_t ppGetInt32(const uint8_t* p) {
   for (int i = 0; i < 4; ++i) v |= uint32_t(p[i]) << (8 * i);
   return int32_t(v);
 }
+inline void ppPutUInt64(uint8_t* p, uint64_t v) {
+  for (int i = 0; i < 8; ++i) p[i] = uint8_t(v >> (8 * i));
+}
+inline uint64_t ppGetUInt64(const uint8_t* p) {
+  uint64_t v = 0;
+  for (int i = 0; i < 8; ++i) v |= uint64_t(p[i]) << (8 * i);
+  return v;
+}
 
 // True while a stream is read into the component or it is being loaded.
 inline bool ppReadingOrLoading(const TComponent* c) {

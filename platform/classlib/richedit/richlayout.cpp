@@ -17,11 +17,11 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "platform/classlib/graphics/qtbridge.h"
 #include "platform/classlib/richedit/richdocument.h"
-#include "platform/classlib/stdctrls/editnative.h"
 
 namespace {
 
@@ -37,35 +37,87 @@ struct Line {
   double top, bottom;  // in document coordinates
 };
 
+// The end of a paragraph's line `i`, exclusive, from the paragraph's start:
+// the line that ends a paragraph also holds its paragraph mark.
+int LineEnd(const QTextLayout& text, const QTextLine& line, int i) {
+  return line.textStart() + line.textLength() + (i == text.lineCount() - 1 ? 1 : 0);
+}
+
+// The first line of a paragraph that holds a character at or after
+// `offset`, found by halving: a paragraph may hold thousands of lines, and
+// walking them from its start would cost each page the pages before it.
+// Each line looked at counts in `looked`.
+int FirstLineFrom(const QTextLayout& text, int offset, int& looked) {
+  int low = 0, high = text.lineCount();
+  while (low < high) {
+    const int middle = (low + high) / 2;
+    ++looked;
+    if (LineEnd(text, text.lineAt(middle), middle) <= offset) low = middle + 1;
+    else high = middle;
+  }
+  return low;
+}
+
 // The lines that hold characters of [first, last), in order, up to the first
 // that ends lower than `height` below the first line's top.
-std::vector<Line> LinesOf(const QTextDocument& document, int first, int last, double height) {
+std::vector<Line> LinesOf(const QTextDocument& document, int first, int last, double height, int& looked) {
   std::vector<Line> lines;
   auto* layout = document.documentLayout();
   for (QTextBlock block = document.findBlock(first); block.isValid(); block = block.next()) {
     if (block.position() >= last) break;
     const QRectF box = layout->blockBoundingRect(block);
-    const QTextLayout* text = block.layout();
-    for (int i = 0; i < text->lineCount(); ++i) {
-      const QTextLine line = text->lineAt(i);
+    const QTextLayout& text = *block.layout();
+    const int from = lines.empty() ? FirstLineFrom(text, first - block.position(), looked) : 0;
+    for (int i = from; i < text.lineCount(); ++i) {
+      const QTextLine line = text.lineAt(i);
+      ++looked;
       const int start = block.position() + line.textStart();
-      // The line that ends a paragraph also holds its paragraph mark.
-      const int end = start + line.textLength() + (i == text->lineCount() - 1 ? 1 : 0);
-      if (end <= first) continue;
-      if (start >= last) break;
-      lines.push_back({start, end, box.top() + line.y(), box.top() + line.y() + line.height()});
+      if (start >= last) return lines;
+      lines.push_back({start, block.position() + LineEnd(text, line, i), box.top() + line.y(),
+                       box.top() + line.y() + line.height()});
       if (lines.back().bottom - lines.front().top > height) return lines;
     }
   }
   return lines;
 }
 
-// Whether a paragraph's edit positions are its layout positions: no line
-// break ("\r\n" to an edit) and no character of two UTF-16 units.
-bool CountsAlike(const QString& text) {
-  return std::none_of(text.begin(), text.end(), [](QChar c) {
-    return c.isSurrogate() || c == QChar::LineSeparator || c == u'\n';
-  });
+// A character that a rich edit counts otherwise than the layout: a line
+// break ("\r\n" to an edit, one unit to the layout) or a character of two
+// UTF-16 units (one code point to an edit). Offsets are from its paragraph's start.
+struct OddCharacter {
+  int native, edit;            // where it starts in each count
+  int nativeWidth, editWidth;  // what it counts in each
+  int NativeEnd() const { return native + nativeWidth; }
+  int EditEnd() const { return edit + editWidth; }
+};
+
+// Appends the odd characters of a paragraph's text to `odd`, in order, and
+// returns how many more positions the paragraph counts to an edit.
+int AppendOddCharacters(const QString& text, std::vector<OddCharacter>& odd) {
+  int shift = 0;
+  for (int i = 0; i < text.size(); ++i) {
+    if (text[i] == QChar::LineSeparator || text[i] == u'\n') {
+      odd.push_back({i, i + shift, 1, 2});
+      ++shift;
+    } else if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+      odd.push_back({i, i + shift, 2, 1});
+      --shift;
+      ++i;
+    }
+  }
+  return shift;
+}
+
+// The format of a paragraph going on from an earlier page: without its
+// first-line indent or space above, and out of its list (no bullet), its
+// text staying where the bullet put it.
+QTextBlockFormat GoingOn(const QTextBlock& paragraph) {
+  QTextBlockFormat format = paragraph.blockFormat();
+  format.setTextIndent(0);
+  format.setTopMargin(0);
+  if (const QTextList* list = paragraph.textList()) format.setIndent(format.indent() + list->format().indent());
+  format.clearProperty(QTextFormat::ObjectIndex);
+  return format;
 }
 
 }  // namespace
@@ -84,8 +136,11 @@ struct TRichTextLayout::Impl {
   // screen's resolution: positions do not depend on it).
   QTextDocument structure;
   std::vector<int> editStarts;  // the edit position where each paragraph starts
-  std::vector<bool> alike;      // paragraphs whose positions count alike (CountsAlike)
+  // The odd characters of all paragraphs; paragraph n's from oddStarts[n] to oddStarts[n + 1].
+  std::vector<OddCharacter> odd;
+  std::vector<size_t> oddStarts;
   std::vector<std::unique_ptr<Laid>> laid;  // the one used last at the back
+  TWork work;
 
   explicit Impl(const TRtfDocument& document) : text(document) {
     vantrel::qt::FillTextDocument(structure, text, 96);
@@ -93,9 +148,37 @@ struct TRichTextLayout::Impl {
     for (QTextBlock block = structure.begin(); block.isValid(); block = block.next()) {
       const QString paragraph = block.text();
       editStarts.push_back(edit);
-      alike.push_back(CountsAlike(paragraph));
-      edit += vantrel::qt::OursFromNative(paragraph, int(paragraph.size()), true) + 2;
+      oddStarts.push_back(odd.size());
+      edit += int(paragraph.size()) + AppendOddCharacters(paragraph, odd) + 2;
     }
+    oddStarts.push_back(odd.size());
+  }
+
+  // The odd characters of paragraph n.
+  std::span<const OddCharacter> OddOf(size_t paragraph) const {
+    return {odd.begin() + std::ptrdiff_t(oddStarts[paragraph]),
+            odd.begin() + std::ptrdiff_t(oddStarts[paragraph + 1])};
+  }
+
+  // Between two odd characters both counts step alike, so a position maps
+  // from the last odd character before it: found by halving, never by
+  // walking the paragraph.
+  int EditOffset(size_t paragraph, int native) const {
+    const auto odd = OddOf(paragraph);
+    const auto after = std::upper_bound(odd.begin(), odd.end(), native,
+                                        [](int at, const OddCharacter& c) { return at < c.NativeEnd(); });
+    if (after == odd.begin()) return native;
+    return after[-1].EditEnd() + native - after[-1].NativeEnd();
+  }
+
+  // At most `length`; inside a "\r\n", before it.
+  int NativeOffset(size_t paragraph, int edit, int length) const {
+    const auto odd = OddOf(paragraph);
+    const auto after = std::upper_bound(odd.begin(), odd.end(), edit,
+                                        [](int at, const OddCharacter& c) { return at < c.EditEnd(); });
+    int native = after == odd.begin() ? edit : after[-1].NativeEnd() + edit - after[-1].EditEnd();
+    if (after != odd.end()) native = std::min(native, after->native);
+    return std::min(native, length);
   }
 
   // The text laid out at a resolution and width, once for each: what
@@ -122,48 +205,73 @@ struct TRichTextLayout::Impl {
     l->document.setTextWidth(width);
     vantrel::qt::FillTextDocument(l->document, text, dpiY);
     laid.push_back(std::move(l));
+    work.LaidOutWhole = true;
     return *laid.back();
   }
 
-  // A copy of the laid-out text from `start` (a line's start) to `end`, laid
-  // out alike. Only those characters are copied, from the mark that ends the
-  // paragraph before (it carries the paragraph's format and list), so a page
-  // costs its own length. Lines break from a paragraph's start onwards, so
-  // they break in the copy as in the text; a paragraph that began on an
-  // earlier page continues without its first-line indent, space above or bullet.
-  std::unique_ptr<QTextDocument> Part(Laid& from, int start, int end) const {
-    QTextDocument& source = from.document;
-    auto part = std::make_unique<QTextDocument>();
-    part->setDefaultFont(source.defaultFont());
-    part->setDefaultTextOption(source.defaultTextOption());
-    part->setIndentWidth(source.indentWidth());
-    part->documentLayout()->setPaintDevice(&from.reference);
-    part->setDocumentMargin(0);
-    part->setTextWidth(from.width);
-    const int paragraph = source.findBlock(start).position();
-    const int copyStart = std::max(paragraph - 1, 0);
+  // An empty document laid out as `from` is: the same device, width and defaults.
+  static std::unique_ptr<QTextDocument> EmptyLike(Laid& from) {
+    const QTextDocument& source = from.document;
+    auto empty = std::make_unique<QTextDocument>();
+    empty->setDefaultFont(source.defaultFont());
+    empty->setDefaultTextOption(source.defaultTextOption());
+    empty->setIndentWidth(source.indentWidth());
+    empty->documentLayout()->setPaintDevice(&from.reference);
+    empty->setDocumentMargin(0);
+    empty->setTextWidth(from.width);
+    return empty;
+  }
+
+  // The characters of `source` from `start` to `end`.
+  static QTextDocumentFragment Copy(QTextDocument& source, int start, int end) {
     QTextCursor copy(&source);
-    copy.setPosition(copyStart);
-    copy.setPosition(std::min(end, source.characterCount() - 1), QTextCursor::KeepAnchor);
+    // Inside an edit block a cursor does not look for the line it stands on,
+    // which would lay its whole paragraph out again at every page. Nothing
+    // is edited.
+    copy.beginEditBlock();
+    copy.setPosition(start);
+    copy.setPosition(end, QTextCursor::KeepAnchor);
+    QTextDocumentFragment fragment(copy);
+    copy.endEditBlock();
+    return fragment;
+  }
+
+  // A copy of the laid-out text from `start` (a line's start) to `end`, laid
+  // out alike, that holds those characters only, so that a page costs its
+  // own length: a page that begins a paragraph takes the mark before it too
+  // (it carries the paragraph's format and list); one that goes on with a
+  // paragraph takes the paragraph's format for its first one (GoingOn).
+  // Lines break from a line's start onwards, so they break in the copy as in
+  // the text.
+  std::unique_ptr<QTextDocument> Part(Laid& from, int start, int end) {
+    QTextDocument& source = from.document;
+    std::unique_ptr<QTextDocument> part = EmptyLike(from);
+    const QTextBlock paragraph = source.findBlock(start);
+    const bool goesOn = paragraph.position() != start;
+    const int copyStart = goesOn ? start : std::max(start - 1, 0);
+    const int copyEnd = std::min(end, source.characterCount() - 1);
+    work.CharactersCopied = copyEnd - copyStart;
     QTextCursor cut(part.get());
-    cut.beginEditBlock();  // laid out once, when it is cut to size
-    cut.insertFragment(QTextDocumentFragment(copy));
+    cut.beginEditBlock();  // laid out once, when it is whole
+    cut.insertFragment(Copy(source, copyStart, copyEnd));
     cut.setPosition(0);
-    cut.setPosition(start - copyStart, QTextCursor::KeepAnchor);
-    cut.removeSelectedText();
-    if (paragraph != start) {
-      cut.setPosition(0);
-      int listIndent = 0;  // a bullet's item keeps its text where the bullet put it
-      if (QTextList* list = cut.block().textList()) {
-        listIndent = list->format().indent();
-        list->remove(cut.block());
+    if (goesOn) {
+      // Text from inside a list's paragraph comes as a paragraph of its own
+      // behind an empty one, which goes (a page that starts with a
+      // paragraph's empty last line has that line first, and keeps it).
+      const bool inside = start < paragraph.position() + paragraph.length() - 1;
+      if (inside && paragraph.textList() && cut.block().length() == 1 && cut.block().next().isValid()) {
+        cut.setPosition(1, QTextCursor::KeepAnchor);
+        cut.removeSelectedText();
       }
-      QTextBlockFormat format = cut.blockFormat();
-      format.setTextIndent(0);
-      format.setTopMargin(0);
-      format.setIndent(format.indent() + listIndent);
-      cut.setBlockFormat(format);
+      cut.setBlockFormat(GoingOn(paragraph));
+    } else if (copyStart < start) {
+      cut.setPosition(start - copyStart, QTextCursor::KeepAnchor);
+      cut.removeSelectedText();
     }
+    // The paragraph's own character format, which sizes its bullet and an
+    // empty line, whatever the mark before it brought.
+    cut.setBlockCharFormat(paragraph.charFormat());
     cut.endEditBlock();
     return part;
   }
@@ -177,28 +285,27 @@ TRichTextLayout::~TRichTextLayout() = default;
 int TRichTextLayout::TextLength() const { return std::max(0, impl_->structure.characterCount() - 1); }
 
 int TRichTextLayout::EditPosition(int position) const {
-  const QTextBlock block = impl_->structure.findBlock(std::clamp(position, 0, TextLength()));
-  const int offset = std::clamp(position, 0, TextLength()) - block.position();
+  const int at = std::clamp(position, 0, TextLength());
+  const QTextBlock block = impl_->structure.findBlock(at);
   const auto n = size_t(block.blockNumber());
-  return impl_->editStarts[n] +
-         (impl_->alike[n] ? offset : vantrel::qt::OursFromNative(block.text(), offset, true));
+  return impl_->editStarts[n] + impl_->EditOffset(n, at - block.position());
 }
 
 int TRichTextLayout::LayoutPosition(int editPosition) const {
   const std::vector<int>& starts = impl_->editStarts;
-  const auto n = size_t(std::upper_bound(starts.begin(), starts.end(), std::max(editPosition, 0)) -
-                        starts.begin() - 1);
+  const int at = std::max(editPosition, 0);
+  const auto n = size_t(std::upper_bound(starts.begin(), starts.end(), at) - starts.begin() - 1);
   const QTextBlock block = impl_->structure.findBlockByNumber(int(n));
-  const QString text = block.text();
   // Inside or beyond the paragraph's "\r\n": at the paragraph's end.
-  const int offset = editPosition - starts[n];
-  const int native = impl_->alike[n] ? std::min(offset, int(text.size()))
-                                     : vantrel::qt::NativeFromOurs(text, offset, true);
-  return block.position() + native;
+  return block.position() + impl_->NativeOffset(n, at - starts[n], block.length() - 1);
 }
+
+const TRichTextLayout::TWork& TRichTextLayout::LastWork() const { return impl_->work; }
 
 int TRichTextLayout::FormatRange(TCanvas* canvas, const TRect& rect, int first, int last, bool render,
                                  int* usedHeight) {
+  TWork& work = impl_->work;
+  work = {};
   const int length = TextLength();
   if (last < 0 || last > length) last = length;
   first = std::clamp(first, 0, last);
@@ -208,7 +315,8 @@ int TRichTextLayout::FormatRange(TCanvas* canvas, const TRect& rect, int first, 
   QPainter& painter = vantrel::qt::ActivePainter(*canvas);
   const QPaintDevice* device = painter.device();
   Impl::Laid& laid = impl_->LayOut(device->logicalDpiX(), device->logicalDpiY(), rect.Width());
-  const std::vector<Line> lines = LinesOf(laid.document, first, last, rect.Height());
+  const std::vector<Line> lines = LinesOf(laid.document, first, last, rect.Height(), work.LinesLookedAt);
+  work.LinesTaken = int(lines.size());
   if (lines.empty()) return last;
 
   const double top = lines.front().top;

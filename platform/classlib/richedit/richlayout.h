@@ -38,6 +38,18 @@ class TRichTextLayout {
   int FormatRange(TCanvas* canvas, const TRect& rect, int first, int last, bool render,
                   int* usedHeight = nullptr);
 
+  // What the last FormatRange did, so that a page's work can be held to what
+  // the page prints: the lines of the laid-out text it looked at, the lines
+  // it took (those that fit and the first that did not), the characters it
+  // copied to draw, and whether it laid the whole text out first.
+  struct TWork {
+    int LinesLookedAt = 0;
+    int LinesTaken = 0;
+    int CharactersCopied = 0;
+    bool LaidOutWhole = false;
+  };
+  const TWork& LastWork() const;
+
  private:
   struct Impl;
   std::unique_ptr<Impl> impl_;

@@ -6,12 +6,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdio>
 #include <map>
 #include <sstream>
 
 #include "../command_output.h"
 #include "platform/classlib/core/english_settings.h"
+#include "platform/classlib/db/memdataset.h"
 #include "platform/classlib/richedit/richedit.h"
 #include "report/output/ppprintr.h"
 #include "report/output/ppprndev.h"
@@ -275,6 +277,132 @@ TEST(RichText, ALongFormattedMemoPrintsEachWordOnceOverItsPages) {
   const std::string pdf = scratch / "longmemo.pdf";
   PrintToPdf(rig, pdf);
   ExpectEachWordOnce(pdf, kParagraphs, kWords);
+}
+
+// One long paragraph and many short ones print each character once, page
+// by page: a page's text in the PDF is the range its command holds.
+TEST(RichText, EachPagePrintsItsRangeWholeInOneParagraphAsInShortOnes) {
+  const struct {
+    const char* name;
+    size_t paragraph;  // characters; 0: one paragraph
+  } shapes[] = {{"one paragraph", 0}, {"paragraphs of 80 characters", 80}};
+  for (const auto& shape : shapes) {
+    SCOPED_TRACE(shape.name);
+    std::string text;
+    for (size_t word = 0, held = 0; text.size() < 12000; ++word) {
+      const std::string w = "w" + std::to_string(word) + (word % 7 ? " " : ", ");
+      if (shape.paragraph && held + w.size() > shape.paragraph) {
+        text += "\r\n";
+        held = 0;
+      }
+      text += w;
+      held += w.size();
+    }
+    TRtfCharFormat arial;
+    arial.FontName = "Arial";
+    const std::string rtf = RtfWrite(PlainTextDocument(text, arial));
+    RichRig rig(rtf, 10 * kMM);
+    const auto ranges = rig.Ranges();
+    ASSERT_GE(ranges.size(), 4u);
+    ExpectContiguous(ranges);
+    const TempDir scratch;
+    const std::string pdf = scratch / "shape.pdf";
+    PrintToPdf(rig, pdf);
+    const auto visible = [](std::string_view s) {
+      std::string out;
+      for (char c : s)
+        if (!std::isspace(static_cast<unsigned char>(c))) out += c;
+      return out;
+    };
+    std::istringstream pages(CommandOutput("pdftotext '" + pdf + "' - 2>/dev/null"));
+    std::vector<std::string> printed;
+    for (std::string page; std::getline(pages, page, '\f');) printed.push_back(visible(page));
+    if (!printed.empty() && printed.back().empty()) printed.pop_back();
+    ASSERT_EQ(printed.size(), ranges.size());
+    std::string all;
+    for (size_t i = 0; i < ranges.size(); ++i) {
+      const int first = std::stoi(ranges[i]), last = std::stoi(ranges[i].substr(ranges[i].find('-') + 1));
+      EXPECT_EQ(printed[i], visible(std::string_view(text).substr(size_t(first), size_t(last - first + 1))))
+          << "page " << i + 1;
+      all += printed[i];
+    }
+    EXPECT_EQ(all, visible(text));
+  }
+}
+
+// Counts the reads of each field of its data.
+class TCountingPipeline : public TppBDEPipeline {
+ public:
+  using TppBDEPipeline::TppBDEPipeline;
+  std::string GetFieldAsString(const std::string& name) override {
+    ++reads[name];
+    return TppBDEPipeline::GetFieldAsString(name);
+  }
+  std::map<std::string, int> reads;
+};
+
+// A record's long memo is read as often whatever the number of pages it
+// takes, not again at every page; a page made again from the page cache,
+// after another record's memo, reads its own record's memo and prints as it
+// did.
+TEST(RichText, ARecordsMemoIsNotReadAgainAtEveryPage) {
+  std::vector<int> reads;
+  for (int paragraphs : {250, 750}) {
+    SCOPED_TRACE(paragraphs);
+    StretchRig rig(10 * kMM);
+    TMemDataSet data;
+    data.FieldDefs().Add("Memo", ftMemo);
+    data.Open();
+    for (const std::string& text : {Paragraphs(paragraphs), Paragraphs(2)}) data.AppendRecord({Variant(text)});
+    data.First();
+    TDataSource source;
+    source.SetDataSet(&data);
+    auto* pipeline = new TCountingPipeline(&rig.form);
+    pipeline->SetDataSource(&source);
+    rig.report->SetDataPipeline(pipeline);
+    TppDBRichText* rich = DataRichText(rig);
+    rich->SetDataPipeline(pipeline);
+    rich->SetDataField("Memo");
+    rig.report->SetCachePages(false);
+    const auto describe = [](const std::vector<TppDrawRichText*>& page) {
+      std::string out;
+      for (const TppDrawRichText* c : page)
+        out += std::to_string(c->RichText().size()) + ":" + std::to_string(c->FirstCharacter) + "-" +
+               std::to_string(c->LastCharacter) + " ";
+      return out;
+    };
+    pipeline->reads.clear();
+    const auto pages = rig.Commands<TppDrawRichText>();
+    ASSERT_GE(pages.size(), 4u);
+    const std::string third = describe(pages[2]);
+    reads.push_back(pipeline->reads["Memo"]);
+    pipeline->reads.clear();
+    rig.Print(prOnePage, 3);
+    EXPECT_EQ(rig.report->Engine()->PagesGenerated(), 1);
+    EXPECT_EQ(pipeline->reads["Memo"], 1);
+    ASSERT_EQ(rig.device.Pages.size(), 1u);
+    std::vector<TppDrawRichText*> again;
+    for (int i = 0; i < rig.device.Pages[0]->DrawCommandCount(); ++i)
+      if (auto* c = dynamic_cast<TppDrawRichText*>(rig.device.Pages[0]->DrawCommands(i))) again.push_back(c);
+    EXPECT_EQ(describe(again), third);
+    rig.report->SetDataPipeline(nullptr);
+  }
+  EXPECT_EQ(reads[0], reads[1]) << "three times the pages, as many reads";
+}
+
+// Whether a text shows anything is known from the text itself, rich or plain.
+TEST(RichText, ATextShowsTextWhenItHoldsMoreThanWhiteSpace) {
+  const struct {
+    std::string text;
+    bool shows;
+  } cases[] = {{"", false},           {"{\\rtf1 }", false},  {"{\\rtf1 \\par \\tab \\par}", false},
+               {" \r\n\t ", false}, {"{\\rtf1 x}", true}, {"  plain", true},
+               {"{\\rtf1 \\par \\'e9}", true}};
+  for (const auto& c : cases) {
+    TppRichText rich;
+    rich.SetRichText(c.text);
+    EXPECT_EQ(rich.ShowsText(), c.shows) << c.text;
+  }
 }
 
 // Printed to the PDF printer: the range's text stands in the file, in order.

@@ -42,6 +42,34 @@ std::unique_ptr<TBitmap> Page(int ppi, double widthInches, double heightInches) 
   return page;
 }
 
+TRtfCharFormat Arial(int halfPoints, TFontStyles style = {}) {
+  TRtfCharFormat f;
+  f.FontName = "Arial";
+  f.HalfPoints = halfPoints;
+  f.Style = style;
+  return f;
+}
+
+// A memo of at least `characters` characters in paragraphs of `paragraph`
+// characters each (0: one paragraph), every third word bold.
+TRtfDocument ShapedMemo(int characters, int paragraph) {
+  const TRtfCharFormat plain = Arial(20), bold = Arial(20, {fsBold});
+  TRtfDocument d;
+  int total = 0;
+  for (int word = 0; total < characters;) {
+    TRtfParagraph p;
+    for (int held = 0; total < characters && (paragraph == 0 || held < paragraph); ++word) {
+      std::string text = "word" + std::to_string(word) + " ";
+      if (paragraph != 0) text.resize(std::min<size_t>(text.size(), size_t(paragraph - held)));
+      held += int(text.size());
+      total += int(text.size());
+      p.Runs.push_back({text, word % 3 == 0 ? bold : plain});
+    }
+    d.Paragraphs.push_back(std::move(p));
+  }
+  return d;
+}
+
 struct PageRange {
   int first, next, height;
 };
@@ -74,6 +102,87 @@ TEST(RichTextLayout, ALongTextPaginatesWithNoCharacterLostOrRepeated) {
     if (i > 0) {
       EXPECT_EQ(measured[i - 1].next, measured[i].first);
     }
+  }
+}
+
+// Whatever the text before it, a page looks at the lines it prints (and a
+// few more to find the first) and copies only its own characters to draw
+// them; the whole text is laid out once. In one paragraph as in many short
+// ones.
+TEST(RichTextLayout, APageLooksAtAndCopiesOnlyWhatItPrints) {
+  constexpr int kHalvings = 32;  // enough to find a line among four billion
+  const struct {
+    const char* name;
+    int paragraph;
+  } shapes[] = {{"one paragraph", 0}, {"paragraphs of 80 characters", 80}};
+  for (const auto& shape : shapes) {
+    SCOPED_TRACE(shape.name);
+    TRichTextLayout layout(ShapedMemo(30000, shape.paragraph));
+    auto page = Page(96, 4, 1.3);
+    const TRect r{0, 0, page->Width(), page->Height()};
+    int pages = 0;
+    for (int first = 0; first < layout.TextLength(); ++pages) {
+      SCOPED_TRACE(pages);
+      const int measured = layout.FormatRange(page->Canvas(), r, first, -1, false);
+      const TRichTextLayout::TWork measuring = layout.LastWork();
+      const int next = layout.FormatRange(page->Canvas(), r, first, -1, true);
+      const TRichTextLayout::TWork drawing = layout.LastWork();
+      ASSERT_EQ(measured, next);
+      ASSERT_GT(next, first);
+      EXPECT_EQ(measuring.LaidOutWhole, pages == 0);
+      EXPECT_FALSE(drawing.LaidOutWhole);
+      for (const TRichTextLayout::TWork& work : {measuring, drawing})
+        EXPECT_LE(work.LinesLookedAt, work.LinesTaken + kHalvings);
+      EXPECT_EQ(measuring.CharactersCopied, 0);
+      EXPECT_LE(drawing.CharactersCopied, next - first + 1);  // and the paragraph mark before
+      first = next;
+    }
+    EXPECT_GT(pages, 20);
+  }
+}
+
+// Each page draws its lines as the whole text drawn at once draws them
+// there, pixel for pixel: a paragraph going on from the page before keeps
+// its indents, a bullet's text stays where the bullet put it, and a
+// paragraph's empty last line keeps its height. (Lines aligned right or
+// centred may stand a fraction of a pixel apart, so they are left out.)
+TEST(RichTextLayout, EachPageDrawsAsTheWholeTextDoesThere) {
+  const TRtfCharFormat plain = Arial(20), big = Arial(28, {fsBold});
+  TRtfParaFormat bullet, indented, hanging;
+  bullet.Bullets = true;
+  indented.LeftIndent = 720;
+  indented.FirstIndent = 360;
+  indented.RightIndent = 500;
+  hanging.LeftIndent = 400;
+  hanging.FirstIndent = -200;
+  const TRtfParaFormat formats[] = {TRtfParaFormat{}, bullet, indented, hanging, bullet};
+  TRtfDocument memo;
+  for (int p = 0; p < 18; ++p) {
+    TRtfParagraph paragraph{formats[p % 5], {}};
+    for (int w = 0; w < 60 + p * 7 % 50; ++w)
+      paragraph.Runs.push_back({"p" + std::to_string(p) + "w" + std::to_string(w) + " ", w % 9 ? plain : big});
+    if (p % 4 == 1) paragraph.Runs.back().Text += "\xE2\x80\xA8";  // ends with an empty line
+    memo.Paragraphs.push_back(std::move(paragraph));
+  }
+  TRichTextLayout layout(memo);
+  constexpr int kPpi = 96;
+  auto page = Page(kPpi, 4, 1.2);
+  const TRect r{0, 0, page->Width(), page->Height()};
+  const std::vector<PageRange> pages = Paginate(layout, page->Canvas(), r, false);
+  ASSERT_GT(pages.size(), 10u);
+  int total = 0;
+  for (const PageRange& p : pages) total += p.height;
+  auto whole = Page(kPpi, 4, double(total) / kPpi + 1);
+  ASSERT_EQ(layout.FormatRange(whole->Canvas(), TRect{0, 0, whole->Width(), whole->Height()}, 0, -1, true),
+            layout.TextLength());
+  const QImage& all = vantrel::qt::BitmapImage(*whole);
+  int top = 0;
+  for (size_t i = 0; i < pages.size(); ++i) {
+    auto alone = Page(kPpi, 4, 1.2);
+    layout.FormatRange(alone->Canvas(), r, pages[i].first, -1, true);
+    const QImage drawn = vantrel::qt::BitmapImage(*alone).copy(0, 0, r.Width(), pages[i].height);
+    EXPECT_TRUE(drawn == all.copy(0, top, r.Width(), pages[i].height)) << "page " << i;
+    top += pages[i].height;
   }
 }
 
@@ -176,6 +285,7 @@ TEST(RichTextLayout, EditAndLayoutPositionsMapBothWays) {
       {"a" + face + "b", "c"},
       {"line" + lineBreak + "break", "x" + face},
       {face + lineBreak + face, "", "caf\xC3\xA9 end"},
+      {lineBreak + face + lineBreak + "ab" + face + face + "c" + lineBreak, face + "d" + lineBreak + lineBreak},
   };
   for (const auto& paragraphs : cases) {
     TRtfDocument d;
