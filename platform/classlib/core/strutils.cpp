@@ -152,21 +152,24 @@ std::string MapText(std::string_view s, Map map) {
   return out;
 }
 
-// Every well-formed character folded, malformed bytes kept. A fold may change
-// a character's byte length (the Kelvin sign folds to "k").
+// One character at `pos` folded onto `out`, a malformed byte kept; the
+// position after it. A fold may change a character's byte length (the Kelvin
+// sign folds to "k").
+std::size_t FoldOneOnto(std::string& out, std::string_view s, std::size_t pos) {
+  char32_t cp;
+  std::size_t len;
+  if (DecodeAt(s, pos, cp, len))
+    Utf8Append(out, UnicodeFold(cp));
+  else
+    out += s[pos];
+  return pos + len;
+}
+
+// Every well-formed character folded, malformed bytes kept.
 std::string FoldText(std::string_view s) {
   std::string out;
   out.reserve(s.size());
-  std::size_t pos = 0;
-  while (pos < s.size()) {
-    char32_t cp;
-    std::size_t len;
-    if (DecodeAt(s, pos, cp, len))
-      Utf8Append(out, UnicodeFold(cp));
-    else
-      out += s[pos];
-    pos += len;
-  }
+  for (std::size_t pos = 0; pos < s.size();) pos = FoldOneOnto(out, s, pos);
   return out;
 }
 
@@ -291,15 +294,7 @@ int AnsiCompareTextStart(std::string_view text, std::string_view start) {
   const std::string wanted = FoldText(start.substr(i));
   // The text folded a character at a time, as far as the start reaches.
   std::string head;
-  for (std::size_t pos = i; pos < text.size() && head.size() < wanted.size();) {
-    char32_t cp;
-    std::size_t len;
-    if (DecodeAt(text, pos, cp, len))
-      Utf8Append(head, UnicodeFold(cp));
-    else
-      head += text[pos];
-    pos += len;
-  }
+  for (std::size_t pos = i; pos < text.size() && head.size() < wanted.size();) pos = FoldOneOnto(head, text, pos);
   return Sign(head.compare(0, wanted.size(), wanted));
 }
 
