@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "daotest_util.h"
+#include "platform/classlib/core/strutils.h"
 
 using namespace dao;
 using daotest::DaoFixture;
@@ -280,6 +281,14 @@ TEST_F(CoreDatabase, UpperAndLowerChangeEveryLetter) {
       {"upper(12.5)", "12.5"},
       {"upper(NULL)", nullptr},
       {"upper(X'C3')", "\xC3"},  // a stray byte is kept as it is
+      // Every script's letters, some of another length in the other case.
+      {"upper('ơn əli აბ ꭰ ⱥ ıſ')", "ƠN ƏLI ᲐᲑ Ꭰ Ⱥ ıS"},
+      {"lower('ƠN ƏLI ǅ ᲐᲑ Ꭰ Ⱥ İ')", "ơn əli ǆ აბ ꭰ ⱥ i"},
+      // upper() is the upper case of the fold: the pairs the fold joins meet.
+      {"upper('straße STRAẞE')", "STRAßE STRAßE"},
+      {"upper('\u212A k \u2126')", "K K Ω"},
+      {"lower('\u212A')", "k"},
+      {"upper('ı') = upper('i')", "0"},  // no case of each other
   };
   for (const auto& c : cases) {
     auto s = db_->Conn().Prepare(std::string("SELECT ") + c.sql);
@@ -291,6 +300,25 @@ TEST_F(CoreDatabase, UpperAndLowerChangeEveryLetter) {
       EXPECT_EQ(c.text, value.kind == Cell::Integer ? std::to_string(value.integer) : value.text) << c.sql;
     }
   }
+}
+
+// Upper(x) = Upper(y) holds for every pair the fold joins: a condition the
+// library upper-cased meets each case of the stored text.
+TEST_F(CoreDatabase, UpperMeetsEveryCasePairOfTheFold) {
+  auto s = db_->Conn().Prepare("SELECT upper(?1) = upper(?2)");
+  int pairs = 0;
+  for (char32_t c = 0; c < 0x20000; ++c) {
+    const std::u32string group = UnicodeCaseVariants(c);
+    if (group.size() < 2 || group[0] != c) continue;  // each group once
+    for (char32_t other : group) {
+      s->Bind(1, Utf8Encode(c)).Bind(2, Utf8Encode(other));
+      ASSERT_TRUE(s->Step());
+      ASSERT_EQ(1, s->Column(0).integer) << std::hex << unsigned(c) << " " << unsigned(other);
+      s->Reset();
+      ++pairs;
+    }
+  }
+  EXPECT_GT(pairs, 2800);
 }
 
 TEST_F(CoreDatabase, TheChangeStampMovesWithEveryCommitAndOnlyThen) {
