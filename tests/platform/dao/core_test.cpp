@@ -79,6 +79,23 @@ TEST_F(CoreDatabase, CatalogueKeepsTypesAndIndexNamesPerTable) {
   EXPECT_EQ(nullptr, db_->Conn().FindTable("Pets"));
 }
 
+// A table is known by its name in every case the catalogue's case-blind
+// order joins, with all that the catalogue keeps of it.
+TEST_F(CoreDatabase, ATableIsKnownByItsNameInEveryCase) {
+  const std::string name = "\u01A0n Stra\u00DFe \u212A";
+  db_->Execute("CREATE TABLE [" + name + "] (Id COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Name TEXT(12))");
+  for (const std::string& sought : {name, std::string("\u01A1N STRA\u1E9EE k")}) {
+    const TableDef* table = db_->Conn().FindTable(sought);
+    ASSERT_NE(nullptr, table) << sought;
+    EXPECT_EQ(name, table->name);
+    ASSERT_EQ(2u, table->fields.size());
+    EXPECT_EQ(12, table->fields[1].size) << sought;
+    EXPECT_NE(nullptr, table->FindIndex("PrimaryKey")) << sought;
+  }
+  EXPECT_EQ(nullptr, db_->Conn().FindTable("\u01A0N STRASSE K")) << "\u00DF is no double s";
+  EXPECT_EQ(errTableExists, ErrorOf([&] { db_->Execute("CREATE TABLE [\u01A1N STRA\u1E9EE k] (A LONG)"); }));
+}
+
 TEST_F(CoreCursor, EmptyTableMovesAndEnds) {
   MakePeople();
   auto rs = db_->OpenRecordset("People", -1);
