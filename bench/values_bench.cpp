@@ -63,4 +63,21 @@ void BM_AnsiCompareText(benchmark::State& state) {
 }
 BENCHMARK(BM_AnsiCompareText);
 
+// Case mapping and folding per byte of text: names of several scripts, and
+// plain ASCII, the usual case.
+const std::string kMixedText =
+    "M\xC3\xBCller, Stefan; \xC6\xA0n Ph\xC6\xB0\xC6\xA1ng; \xC6\x8Fli; Stra\xC3\x9F" "e; "
+    "\xCE\x91\xCE\xB8\xCE\xAE\xCE\xBD\xCE\xB1; \xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0";
+const std::string kAsciiText = "Mueller, Stefan; On Phuong; Ali; Strasse; Athena; Moskva";
+
+void BM_CaseMap(benchmark::State& state, std::string (*map)(std::string_view), const std::string& text) {
+  for (auto _ : state) benchmark::DoNotOptimize(map(text));
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK_CAPTURE(BM_CaseMap, AnsiUpperCase_mixed, AnsiUpperCase, kMixedText);
+BENCHMARK_CAPTURE(BM_CaseMap, AnsiUpperCase_ascii, AnsiUpperCase, kAsciiText);
+BENCHMARK_CAPTURE(BM_CaseMap, AnsiLowerCase_mixed, AnsiLowerCase, kMixedText);
+BENCHMARK_CAPTURE(BM_CaseMap, AnsiFoldCase_mixed, AnsiFoldCase, kMixedText);
+BENCHMARK_CAPTURE(BM_CaseMap, AnsiUpperCaseFolded_mixed, AnsiUpperCaseFolded, kMixedText);
+
 }  // namespace

@@ -15,7 +15,8 @@
 
 namespace {
 
-// ---- the token scan over upper-cased lines
+// ---- the token scan: each token upper-cased, at its place in the line as
+// written (an upper case may be longer or shorter than its letter)
 
 struct TSqlToken {
   std::string Text;
@@ -23,7 +24,10 @@ struct TSqlToken {
   std::size_t Start = 0;  // byte offset in the line
 };
 
-bool IsWordChar(char c) { return c == '.' || c == '_' || std::isdigit(static_cast<unsigned char>(c)) || (c >= 'A' && c <= 'Z'); }
+bool IsWordChar(char c) {
+  return c == '.' || c == '_' || std::isdigit(static_cast<unsigned char>(c)) || (c >= 'A' && c <= 'Z') ||
+         (c >= 'a' && c <= 'z');
+}
 
 // The token at pos (blanks and tabs skipped): a quoted string with its quotes
 // (unclosed: none), a run of word characters, else the one character there.
@@ -47,9 +51,9 @@ std::string ScanToken(const std::string& line, std::size_t& pos, std::size_t& st
 std::vector<TSqlToken> Tokens(TStrings* sql) {
   std::vector<TSqlToken> tokens;
   for (int i = 0; i < sql->Count(); ++i) {
-    const std::string line = AnsiUpperCase(sql->Strings(i));
+    const std::string line = sql->Strings(i);
     std::size_t pos = 0, start = 0;
-    for (std::string t; !(t = ScanToken(line, pos, start)).empty();) tokens.push_back({t, i, start});
+    for (std::string t; !(t = ScanToken(line, pos, start)).empty();) tokens.push_back({AnsiUpperCase(t), i, start});
   }
   return tokens;
 }
@@ -145,7 +149,8 @@ struct TConditionWriter {
         line += ref + " is NULL";
         continue;
       }
-      if (!c.CaseSensitive) piece = AnsiUpperCase(piece);
+      // Upper() of the database is the upper case of the fold, as this.
+      if (!c.CaseSensitive) piece = wwUpperCaseFolded(piece);
       std::string value;
       if (plain) {
         if (!SqlValue(f.DataType, piece, scanned, value)) return Refuse(piece, c.FieldName);
@@ -171,7 +176,7 @@ struct TConditionWriter {
     if (foldCase) ref = "Upper(" + ref + ")";
     std::string min, max;
     const auto bound = [&](std::string text, std::string& sql) {
-      if (foldCase) text = AnsiUpperCase(text);
+      if (foldCase) text = wwUpperCaseFolded(text);
       return text.empty() || SqlValue(f.DataType, text, scanned, sql) || Refuse(text, c.FieldName);
     };
     if (!bound(c.MinValue, min) || !bound(c.MaxValue, max)) return false;

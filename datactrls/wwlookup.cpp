@@ -325,8 +325,7 @@ bool wwPositionLookupTable(TDataSet* dataSet, TDataSet* lookupTable, const std::
   for (int i = 0; i < lookupFields->Count(); ++i) {
     LookupDefinition definition{wwSplitPieces(lookupFields->Strings(i), ";")};
     if (!definition.Valid() || !AnsiSameText(definition.FieldName(), fieldName)) continue;
-    if (AnsiUpperCase(TextBeforeDot(StrPropOf(lookupTable, "TableName"))) ==
-        AnsiUpperCase(TextBeforeDot(definition.pieces[2]))) {
+    if (AnsiSameText(TextBeforeDot(StrPropOf(lookupTable, "TableName")), TextBeforeDot(definition.pieces[2]))) {
       if (definition.ByIndexFields())
         lookup->SetIndexFieldsForLookup(definition.IndexFields());
       else if (StrPropOf(lookupTable, "IndexName") != definition.pieces[4])

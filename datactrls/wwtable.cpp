@@ -100,7 +100,7 @@ Variant wwReadFilterBlob(TttBDEDataset* dataSet, TField* field, std::uint8_t* re
 std::uint16_t wwQueryTextLanguage(TStrings* lines) {
   std::string first = lines->Count() > 0 ? (*lines)[0] : std::string();
   first = first.substr(0, first.find(' '));
-  return AnsiLowerCase(first) == "query" ? kQbeLanguage : kSqlLanguage;
+  return AnsiSameText(first, "query") ? kQbeLanguage : kSqlLanguage;
 }
 
 // ---- table -------------------------------------------------------------------
@@ -158,7 +158,7 @@ bool TwwTable::VerifiedFindKey(const std::vector<std::string>& values) {
   auto holdsKey = [&] {
     if (IsEmpty()) return false;
     for (std::size_t i = 0; i < values.size(); ++i)
-      if (AnsiLowerCase(IndexFields(int(i))->Text()) != AnsiLowerCase(values[i])) return false;
+      if (!AnsiSameText(IndexFields(int(i))->Text(), values[i])) return false;
     return true;
   };
   return holdsKey() || (FindKey(values) && holdsKey());

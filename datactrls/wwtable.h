@@ -243,7 +243,7 @@ class TwwTable : public TwwLibrarySettings<TTable>, public IwwLookupTable, publi
 
   // Key search over the current index that checks the record reached: too
   // many values or no index fields show a warning and fail; a current record
-  // that already holds the values (compared as lower-case text) is kept.
+  // that already holds the values (compared ignoring case) is kept.
   bool VerifiedFindKey(const std::vector<std::string>& values) override;
   // The key-search warnings: false after "Table <table>: FindKey has too many
   // lookup values for index <index>" or "... Table index not found".

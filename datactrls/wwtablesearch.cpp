@@ -62,7 +62,7 @@ bool TwwTable::FieldsMapToIndex(const std::string& fields) {
 }
 
 bool TwwTable::IsDifferentIndex(const std::string& indexName) {
-  return AnsiLowerCase(indexName) != AnsiLowerCase(IndexName());
+  return !AnsiSameText(indexName, IndexName());
 }
 
 void TwwTable::SetIndexKeepPosition(const std::string& indexName) {

@@ -48,14 +48,13 @@ class Scanner {
     if (digits > 0) return true;
     return allowMonth && MonthName(value);
   }
-  // The locale's month abbreviation (its first three characters) at the front.
+  // The locale's month abbreviation (its first three characters) at the front,
+  // in any case.
   bool MonthName(int& month) {
-    std::string_view rest = s_.substr(pos_);
-    std::string front = AnsiUpperCase(Utf8Copy(rest, 1, 3));
+    const std::string front = Utf8Copy(s_.substr(pos_), 1, 3);
     if (Utf8Length(front) < 3) return false;
     for (int m = 0; m < 12; ++m) {
-      if (AnsiUpperCase(Utf8Copy(fs_.ShortMonthNames[static_cast<std::size_t>(m)], 1, 3)) ==
-          front) {
+      if (AnsiSameText(Utf8Copy(fs_.ShortMonthNames[static_cast<std::size_t>(m)], 1, 3), front)) {
         month = m + 1;
         pos_ += front.size();
         return true;
@@ -63,12 +62,12 @@ class Scanner {
     }
     return false;
   }
-  // A marker at the front, compared without regard to case.
+  // A marker at the front, compared without regard to case (the text's case
+  // of it may be longer or shorter than the marker).
   bool Marker(std::string_view marker) {
-    if (marker.empty() || s_.size() - pos_ < marker.size()) return false;
-    if (AnsiUpperCase(s_.substr(pos_, marker.size())) != AnsiUpperCase(marker)) return false;
-    pos_ += marker.size();
-    return true;
+    const std::size_t length = AnsiStartsTextLength(marker, s_.substr(pos_));
+    pos_ += length;
+    return length > 0;
   }
 
  private:

@@ -325,7 +325,7 @@ TMenuItem* TCoolMenu::MenuChar(TMenuItem* parent, char32_t ch) const {
     if (GetMnemonic(caption) != 0) return IsAccel(ch, caption);
     const std::string shown = StripHotkey(caption);
     std::size_t at = 0;  // an empty caption never answers
-    return !shown.empty() && UnicodeUpper(Utf8Decode(shown, at)) == UnicodeUpper(ch);
+    return !shown.empty() && UnicodeFold(Utf8Decode(shown, at)) == UnicodeFold(ch);
   };
   for (const TCoolMenuItem* item : items_)
     if (item->drawn_ && item->IsLinked() && item->menuItem_->Parent() == parent &&

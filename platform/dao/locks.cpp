@@ -101,9 +101,11 @@ const bool atForkInstalled = [] {
   return true;
 }();
 
+// Spellings of a table's name that the catalogue takes for one name (it
+// finds names ignoring case) lock the same table.
 std::uint32_t NameHash(const std::string& name) {
   std::uint32_t h = 2166136261u;
-  for (unsigned char c : AnsiUpperCase(name)) h = (h ^ c) * 16777619u;
+  for (unsigned char c : AnsiUpperCaseFolded(name)) h = (h ^ c) * 16777619u;
   return h;
 }
 

@@ -52,9 +52,14 @@ int CompareZString(void*, int n1, const void* p1, int n2, const void* p2) {
   return b[common] == 0 ? 0 : -1;
 }
 
-// upper() and lower() for every letter, as the class library's case routines
-// map them: the built-in ones change ASCII letters only, so a condition that
-// the library upper-cased ("ÉMILE") would never meet Upper(Name) of "Émile".
+// upper() and lower() for every letter: the built-in ones change ASCII letters
+// only, so a condition that the library upper-cased ("ÉMILE") would never
+// meet Upper(Name) of "Émile". lower() is Unicode's simple lowercase mapping.
+// upper() is the upper case of the fold (AnsiUpperCaseFolded), through which
+// the library upper-cases a filter's values, so that Upper(Name) = 'PIECE'
+// joins every case pair the case-blind order joins, and no other. It gives
+// Unicode's simple uppercase except for "ẞ" ("ß"), the Kelvin sign ("K"),
+// the Ohm sign ("Ω"), the Angstrom sign ("Å"), "ϴ" ("Θ") and "ı" ("ı").
 // Other values are changed as text, as the built-in ones change them.
 template <std::string (*kMap)(std::string_view)>
 void CaseFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -147,7 +152,7 @@ void InstallSqlFunctions(sqlite3* db) {
   sqlite3_create_function(db, "like", 3, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                           LikeFunction, nullptr, nullptr);
   sqlite3_create_function(db, "upper", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
-                          CaseFunction<AnsiUpperCase>, nullptr, nullptr);
+                          CaseFunction<AnsiUpperCaseFolded>, nullptr, nullptr);
   sqlite3_create_function(db, "lower", 1, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                           CaseFunction<AnsiLowerCase>, nullptr, nullptr);
 }

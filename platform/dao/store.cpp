@@ -68,7 +68,7 @@ std::string QuoteIdentifier(const std::string& name) {
   return out + "\"";
 }
 
-std::string UpperKey(const std::string& name) { return AnsiUpperCase(name); }
+std::string UpperKey(const std::string& name) { return AnsiUpperCaseFolded(name); }
 
 bool HasContent(const std::string& path) {
   struct stat st {};

@@ -347,7 +347,9 @@ class Connection {
 };
 
 std::string QuoteIdentifier(const std::string& name);  // "name" with inner quotes doubled
-std::string UpperKey(const std::string& name);          // key for case-blind name lookups
+// The key of case-blind name lookups: names that compare alike ignoring case
+// (as the catalogue's NOCASE columns compare them) share it.
+std::string UpperKey(const std::string& name);
 bool HasContent(const std::string& path);               // a file that exists and is not empty
 
 }  // namespace dao

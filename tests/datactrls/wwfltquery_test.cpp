@@ -124,6 +124,12 @@ TEST_F(QueryRewriteText, MergingIntoTheWhereClause) {
        {"select * from ITEMS where Open = 1 ", "And", "(X)", "order by Id"}},
       {{"select * from ITEMS where Open = 1"}, {"select * from ITEMS where Open = 1", "And", "(X)", ""}},
       {{"select * from ITEMS where Name = 'order'"}, {"select * from ITEMS where Name = 'order'", "And", "(X)", ""}},
+      // Letters whose upper case is shorter or longer: the line is cut where
+      // its own clause starts.
+      {{"select * from ITEMS where Name = 'ıſ' order by Id"},
+       {"select * from ITEMS where Name = 'ıſ' ", "And", "(X)", "order by Id"}},
+      {{"select * from ITEMS where Name = 'ɐɐ' order by Id"},
+       {"select * from ITEMS where Name = 'ɐɐ' ", "And", "(X)", "order by Id"}},
   };
   for (const TCase& c : cases) {
     TStringList sql;
@@ -193,6 +199,32 @@ TEST_F(QueryRewrite, AnyCaseConditionsMatchLettersBeyondAscii) {
     dialog.ApplyFilter();
     EXPECT_EQ(Shown(query.get()), (Ids{emile})) << query->SQL()->Text();
   }
+}
+
+// ... and every case of a letter that the case-blind order joins, whichever
+// is stored and whichever typed: the query's Upper() and the typed value's
+// upper case are both the upper case of the fold.
+TEST_F(QueryRewrite, AnyCaseConditionsMeetEveryCaseOfALetter) {
+  const std::pair<const char*, const char*> pairs[] = {
+      {"Ơn", "ơN"},         {"əli", "ƏLI"},   {"Straße", "STRAẞE"}, {"\u212Aelvin", "kelvin"},
+      {"აბგ", "ᲐᲑᲒ"}, {"ⱥx", "ȺX"}, {"ıi", "ıI"},
+  };
+  for (auto [stored, typed] : pairs) {
+    SCOPED_TRACE(std::string(stored) + " / " + typed);
+    table->Append();
+    table->FieldByName("Name")->SetAsString(stored);
+    table->Post();
+    const Ids row{int(table->FieldByName("Id")->AsInteger())};
+    for (const TCond& c : {TCond{"Name", fdMatchExact, typed}, TCond{"Name", fdMatchRange, "", typed, typed},
+                           TCond{"Name", fdMatchStart, typed}}) {
+      Set({c});
+      dialog.ApplyFilter();
+      EXPECT_EQ(Shown(query.get()), row) << query->SQL()->Text();
+    }
+  }
+  Set({{"Name", fdMatchExact, "II"}});  // "ı" is no case of "i"
+  dialog.ApplyFilter();
+  EXPECT_EQ(Shown(query.get()), Ids{}) << query->SQL()->Text();
 }
 
 // Dates are compared as dates by the engine, not as texts: a text compare

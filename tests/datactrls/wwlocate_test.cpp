@@ -73,6 +73,8 @@ TEST(wwMatchText, EveryCasePairMatchesIgnoringCase) {
       {"STRAẞE", "straße", mtExactMatch, false, true},         {"ǅemal", "ǆE", mtPartialMatchStart, false, true},
       {"Thành Ơn", "ơn", mtPartialMatchAny, false, true},      {"Ⴀა", "ⴀᲐ", mtExactMatch, false, true},
       {"Ꭰꭰ", "ꭰᎠ", mtExactMatch, false, true},                {"ſun", "S", mtPartialMatchStart, false, true},
+      {"Ơn Əli", "ơN əLI", mtExactMatch, false, true},          {"ⱥɐ", "ȺⱯ", mtExactMatch, false, true},
+      {"ıi", "II", mtExactMatch, false, false},                 {"ıi", "ıI", mtExactMatch, false, true},
   };
   for (const Case& c : cases)
     EXPECT_EQ(wwMatchText(c.text, c.cs ? c.value : wwUpperCaseFolded(c.value), c.type, c.cs), c.expected)

@@ -279,4 +279,18 @@ TEST_F(LookupFields, PositioningForTheLookupList) {
   EXPECT_FALSE(wwPositionLookupTable(&ds, &list, "NoSuchField", first));
 }
 
+// The list's table is the lookup's in any case of its name's letters.
+TEST_F(LookupFields, PositioningKnowsTheTableInAnyCase) {
+  catalog["\u01A0n Stra\u00DFe"] = catalog["\u01A1N STRA\u1E9EE.db"] = catalog["People"];
+  ds.LookupFields()->SetStrings(2, "ReporterName;Bugs;\u01A0n Stra\u00DFe;Name;-;ID;N");
+  ds.Open();
+  ds.AppendRecord({Variant(1), Variant(2), Variant(1)});
+  TLookupTestTable list(nullptr);
+  list.TableName = "\u01A1N STRA\u1E9EE.db";
+  list.Open();
+  std::string first;
+  EXPECT_TRUE(wwPositionLookupTable(&ds, &list, "ReporterName", first));
+  EXPECT_EQ(list.IndexFieldsSet, "ID");
+}
+
 }  // namespace

@@ -276,9 +276,14 @@ TEST_F(LibraryOwnDataSets, AVerifiedKeySearchWarnsOfKeysItCannotUse) {
       {"PrimaryKey", {"2"}, true, ""},
       {"PrimaryKey", {"7"}, false, ""},
       {"PrimaryKey", {"1", "2"}, false, "Table People: FindKey has too many lookup values for index PrimaryKey"},
+      {"ByName", {"\u01A1N STRA\u1E9EE K"}, true, ""},  // every case pair of the fold
       {"ByName", {"carl"}, true, ""},
   };
   TwwTable* t = Table();
+  t->Open();
+  t->Append();
+  t->FieldByName("Name")->SetAsString("\u01A0n Stra\u00DFe \u212A");
+  t->Post();
   for (const TCase& c : cases) {
     TDialogResponderScope boxes([](TDialogRequest&) { return mrOk; });
     t->Close();

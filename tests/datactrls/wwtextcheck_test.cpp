@@ -20,6 +20,16 @@ TFormatSettings DayMonthYear() {
   return fs;
 }
 
+// Names whose letters another case writes in more or fewer bytes.
+TFormatSettings Turkish() {
+  TFormatSettings fs = DayMonthYear();
+  fs.ShortMonthNames = {"Oca", "Şub", "Mar", "Nis", "May", "Haz",
+                        "Tem", "Ağu", "Eyl", "Eki", "Kas", "Ara"};
+  fs.TimeAMString = "ÖÖ";
+  fs.TimePMString = "ÖS";
+  return fs;
+}
+
 TFormatSettings YearMonthDay() {
   TFormatSettings fs = MonthDayYear();
   fs.ShortDateFormat = "yyyy-MM-dd";
@@ -75,6 +85,12 @@ const TextCase kTextCases[] = {
     {kDate, CenturyWindow50, false, {"2/29/1900", "2/29/0100"}},
     {kDate, DMY, true, {"31.12.1998", "31.12", "1.m\u00e4r.2001"}},  // names beyond ASCII
     {kDate, DMY, false, {"12/31/1998", "12.31.1998"}},
+    // The Kelvin sign is a "k" of three bytes, the long s an "s" of two.
+    {kDate, Turkish, true, {"1.E\u212AI.2001", "1.e\u212Ai", "2.kaſ.2001", "3.AĞU.2001"}},
+    {kDate, Turkish, false, {"1.E\u212A.2001", "1.Eki\u212A.2001"}},
+    {kDateTime, MDY, true, {"ſep/1/2001 10:30 pm"}},
+    {kTime, Turkish, true, {"10:30 öſ", "10:30 ÖS", "10:30 öö", "10:30 AM"}},
+    {kTime, Turkish, false, {"10:30 ö", "10:30 öſx"}},
     {kDate, YearMonthDay, true, {"1998-12-31"}},
     {kDate, YearMonthDay, false, {"1998-31-12"}},
     {kTime, MDY, true, {"10:30 PM", "10:30 pm", "22:30:59", "12:00 AM"}},

@@ -635,16 +635,18 @@ TEST(CoolMenuStreamingTest, EveryPublishedPropertyRoundTrips) {
 // own), an undescribed one never by its first letter. "&&" is a plain "&",
 // which marks nothing.
 TEST_F(CoolMenuTest, AnItemWithoutAnAmpersandAnswersToItsFirstLetter) {
-  auto* exit = new TMenuItem(form.get());
-  exit->SetCaption("E&xit");
-  menu->Items()->Add(exit);
-  auto* stay = new TMenuItem(form.get());
-  stay->SetCaption("Stay");
-  menu->Items()->Add(stay);
-  auto* pair = new TMenuItem(form.get());
-  pair->SetCaption("Tom && Jerry");
-  menu->Items()->Add(pair);
-  for (TMenuItem* mi : {exit, pair}) {
+  const auto add = [&](const char* caption) {
+    auto* mi = new TMenuItem(form.get());
+    mi->SetCaption(caption);
+    menu->Items()->Add(mi);
+    return mi;
+  };
+  TMenuItem* exit = add("E&xit");
+  add("Stay");
+  TMenuItem* pair = add("Tom && Jerry");
+  TMenuItem* vietnamese = add("\u01A0n");
+  TMenuItem* kelvin = add("\u212Aelvin");
+  for (TMenuItem* mi : {exit, pair, vietnamese, kelvin}) {
     auto* described = new TCoolMenuItem(form.get());
     described->SetCoolMenu(cool);
     described->SetMenuItem(mi);
@@ -663,6 +665,7 @@ TEST_F(CoolMenuTest, AnItemWithoutAnAmpersandAnswersToItsFirstLetter) {
       {Qt::Key_O, Qt::NoModifier, {"Open"}},     {Qt::Key_X, Qt::NoModifier, {"Exit"}},
       {Qt::Key_E, Qt::NoModifier, {}},           {Qt::Key_S, Qt::NoModifier, {}},
       {Qt::Key_T, Qt::NoModifier, {"Tom & Jerry"}}, {Qt::Key_Ampersand, Qt::ShiftModifier, {}},
+      {Qt::Key_K, Qt::NoModifier, {"\u212Aelvin"}},  // the Kelvin sign is a "k"
   };
   for (const Case& c : cases) {
     chosen.clear();
@@ -671,6 +674,17 @@ TEST_F(CoolMenuTest, AnItemWithoutAnAmpersandAnswersToItsFirstLetter) {
     QTest::keyClick(shown, c.key, c.modifiers);
     Pump();
     EXPECT_EQ(chosen, c.chosen) << c.key;
+    menu->ClosePopup();
+    Pump();
+  }
+  // A letter beyond ASCII, in either case.
+  for (const char* typed : {"\u01A1", "\u01A0"}) {
+    chosen.clear();
+    QMenu* shown = OpenPopup(menu);
+    ASSERT_TRUE(shown);
+    QTest::sendKeyEvent(QTest::Click, shown, Qt::Key_unknown, QString::fromUtf8(typed), Qt::NoModifier);
+    Pump();
+    EXPECT_EQ(chosen, std::vector<std::string>{"\u01A0n"}) << typed;
     menu->ClosePopup();
     Pump();
   }

@@ -41,7 +41,8 @@ constexpr const char* kRootNames[] = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER",
                                       "HKEY_LOCAL_MACHINE", "HKEY_USERS"};
 constexpr int kRootCount = 4;
 
-std::string Fold(const std::string& name) { return AnsiLowerCase(name); }
+// Names compare without regard to case: every case pair of the fold alike.
+std::string Fold(const std::string& name) { return AnsiFoldCase(name); }
 
 // --- The tree of one root key -------------------------------------------------------
 

@@ -1,20 +1,13 @@
 #include "platform/classlib/core/strutils.h"
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
-
-// Length in bytes of the UTF-8 form of a code point.
-std::size_t EncodedLength(char32_t cp) {
-  if (cp < 0x80) return 1;
-  if (cp < 0x800) return 2;
-  if (cp < 0x10000) return 3;
-  return 4;
-}
 
 // Decodes one sequence at `pos`; `length` receives its byte count (1 for a
 // malformed byte). Returns false for malformed input.
@@ -60,117 +53,60 @@ bool DecodeAt(std::string_view s, std::size_t pos, char32_t& cp, std::size_t& le
   return true;
 }
 
-bool InRange(char32_t c, char32_t lo, char32_t hi) { return c >= lo && c <= hi; }
-
-// Upper/lower pairs laid out as alternating code points: `upperEven` tells
-// whether the capital letter sits on the even code point of each pair.
-bool IsPairLower(char32_t c, char32_t lo, char32_t hi, bool upperEven) {
-  return InRange(c, lo, hi) && ((c % 2 == 0) != upperEven);
-}
-bool IsPairUpper(char32_t c, char32_t lo, char32_t hi, bool upperEven) {
-  return InRange(c, lo, hi) && ((c % 2 == 0) == upperEven);
-}
-
-struct PairRange {
-  char32_t lo, hi;
-  bool upperEven;
-};
-// Letters that come in adjacent capital/small pairs.
-constexpr PairRange kPairs[] = {
-    {0x100, 0x12F, true},  {0x132, 0x137, true},  {0x139, 0x148, false},
-    {0x14A, 0x177, true},  {0x179, 0x17E, false}, {0x1CD, 0x1DC, false},
-    {0x1DE, 0x1EF, true},  {0x1F8, 0x21F, true},  {0x222, 0x233, true},
-    {0x460, 0x481, true},  {0x48A, 0x4BF, true},  {0x4C1, 0x4CE, false},
-    {0x4D0, 0x52F, true},  {0x1E00, 0x1E95, true}, {0x1EA0, 0x1EFF, true},
-};
-
-struct OffsetRange {
-  char32_t lo, hi;  // capital letters
-  char32_t delta;   // small = capital + delta
-  char32_t except;  // a code point inside the range that is not a letter (0: none)
-};
-// Blocks where the small letters follow the capitals at a fixed distance.
-constexpr OffsetRange kOffsets[] = {
-    {'A', 'Z', 32, 0},         {0xC0, 0xDE, 32, 0xD7},    {0x391, 0x3AB, 32, 0x3A2},
-    {0x388, 0x38A, 37, 0},     {0x38E, 0x38F, 63, 0},     {0x410, 0x42F, 32, 0},
-    {0x400, 0x40F, 80, 0},     {0x531, 0x556, 48, 0},     {0x2160, 0x216F, 16, 0},
-    {0x24B6, 0x24CF, 26, 0},   {0xFF21, 0xFF3A, 32, 0},
-};
-
-struct SinglePair {
-  char32_t upper, lower;
-};
-constexpr SinglePair kSingles[] = {
-    {0x178, 0xFF}, {0x386, 0x3AC}, {0x38C, 0x3CC}, {0x4C0, 0x4CF},
-};
-
-char32_t MapUpper(char32_t c) {
-  if (c < 0x80) return (c >= 'a' && c <= 'z') ? c - 32 : c;
-  for (const auto& r : kOffsets)
-    if (InRange(c, r.lo + r.delta, r.hi + r.delta) && c != r.except + r.delta) return c - r.delta;
-  for (const auto& p : kPairs)
-    if (IsPairLower(c, p.lo, p.hi, p.upperEven)) return c - 1;
-  for (const auto& s : kSingles)
-    if (c == s.lower) return s.upper;
-  if (c == 0x3C2) return 0x3A3;  // final sigma
-  if (c == 0xB5) return 0x39C;   // micro sign
-  return c;
-}
-
-char32_t MapLower(char32_t c) {
-  if (c < 0x80) return (c >= 'A' && c <= 'Z') ? c + 32 : c;
-  for (const auto& r : kOffsets)
-    if (InRange(c, r.lo, r.hi) && c != r.except) return c + r.delta;
-  for (const auto& p : kPairs)
-    if (IsPairUpper(c, p.lo, p.hi, p.upperEven)) return c + 1;
-  for (const auto& s : kSingles)
-    if (c == s.upper) return s.lower;
-  return c;
-}
-
-// Maps every well-formed code point of s; malformed bytes pass unchanged. The
-// mapping keeps each character's byte length, so offsets stay valid.
-template <class Map>
-std::string MapText(std::string_view s, Map map) {
-  std::string out;
-  out.reserve(s.size());
-  std::size_t pos = 0;
-  while (pos < s.size()) {
-    char32_t cp;
-    std::size_t len;
-    if (DecodeAt(s, pos, cp, len)) {
-      const char32_t mapped = map(cp);
-      if (EncodedLength(mapped) == len)
-        Utf8Append(out, mapped);
-      else
-        out.append(s.substr(pos, len));
-    } else {
-      out += s[pos];
-    }
-    pos += len;
-  }
-  return out;
-}
-
-// One character at `pos` folded onto `out`, a malformed byte kept; the
-// position after it. A fold may change a character's byte length (the Kelvin
-// sign folds to "k").
-std::size_t FoldOneOnto(std::string& out, std::string_view s, std::size_t pos) {
+// One character at `pos` mapped onto `out`, a malformed byte kept; the
+// position after it. A mapping may change a character's byte length (the
+// Kelvin sign folds to "k", "ı" upper-cases to "I").
+template <char32_t (*kMap)(char32_t)>
+std::size_t MapOneOnto(std::string& out, std::string_view s, std::size_t pos) {
   char32_t cp;
   std::size_t len;
   if (DecodeAt(s, pos, cp, len))
-    Utf8Append(out, UnicodeFold(cp));
+    Utf8Append(out, kMap(cp));
   else
     out += s[pos];
   return pos + len;
 }
 
-// Every well-formed character folded, malformed bytes kept.
-std::string FoldText(std::string_view s) {
+// Every well-formed character mapped, malformed bytes kept. Positions in the
+// result are not the text's: map a character at a time where they matter.
+template <char32_t (*kMap)(char32_t)>
+std::string MapText(std::string_view s) {
+  // ASCII, the usual case, maps to ASCII through a table of its own.
+  static const std::array<char, 0x80> ascii = [] {
+    std::array<char, 0x80> out{};
+    for (char32_t c = 0; c < 0x80; ++c) out[c] = static_cast<char>(kMap(c));
+    return out;
+  }();
   std::string out;
   out.reserve(s.size());
-  for (std::size_t pos = 0; pos < s.size();) pos = FoldOneOnto(out, s, pos);
+  for (std::size_t pos = 0; pos < s.size();) {
+    const unsigned char byte = static_cast<unsigned char>(s[pos]);
+    if (byte < 0x80) {
+      out += ascii[byte];
+      ++pos;
+    } else {
+      pos = MapOneOnto<kMap>(out, s, pos);
+    }
+  }
   return out;
+}
+
+// The byte length of the text at `at` that `pattern` matches character for
+// character, folded; 0 when it does not match there. Malformed bytes match
+// only themselves.
+std::size_t FoldedMatchAt(std::string_view s, std::size_t at, std::string_view pattern) {
+  std::size_t i = at, j = 0;
+  while (j < pattern.size()) {
+    if (i >= s.size()) return 0;
+    char32_t a, b;
+    std::size_t la, lb;
+    const bool wellA = DecodeAt(s, i, a, la), wellB = DecodeAt(pattern, j, b, lb);
+    if (wellA != wellB) return 0;
+    if (wellA ? UnicodeFold(a) != UnicodeFold(b) : s[i] != pattern[j]) return 0;
+    i += la;
+    j += lb;
+  }
+  return i - at;
 }
 
 int Sign(long long v) { return v < 0 ? -1 : (v > 0 ? 1 : 0); }
@@ -249,12 +185,12 @@ std::string LowerCase(std::string_view s) {
   return out;
 }
 
-std::string AnsiUpperCase(std::string_view s) { return MapText(s, UnicodeUpper); }
-std::string AnsiLowerCase(std::string_view s) { return MapText(s, UnicodeLower); }
-std::string AnsiFoldCase(std::string_view s) { return FoldText(s); }
-
-char32_t UnicodeUpper(char32_t cp) { return MapUpper(cp); }
-char32_t UnicodeLower(char32_t cp) { return MapLower(cp); }
+std::string AnsiUpperCase(std::string_view s) { return MapText<UnicodeUpper>(s); }
+std::string AnsiLowerCase(std::string_view s) { return MapText<UnicodeLower>(s); }
+std::string AnsiFoldCase(std::string_view s) { return MapText<UnicodeFold>(s); }
+std::string AnsiUpperCaseFolded(std::string_view s) {
+  return IsAscii(s) ? UpperCase(s) : MapText<UnicodeUpperFolded>(s);
+}
 
 // ---- comparison --------------------------------------------------------------
 
@@ -291,15 +227,19 @@ int AnsiCompareTextStart(std::string_view text, std::string_view start) {
     if (x != y) return x < y ? -1 : 1;
   }
   if (i == start.size()) return 0;
-  const std::string wanted = FoldText(start.substr(i));
+  const std::string wanted = AnsiFoldCase(start.substr(i));
   // The text folded a character at a time, as far as the start reaches.
   std::string head;
-  for (std::size_t pos = i; pos < text.size() && head.size() < wanted.size();) pos = FoldOneOnto(head, text, pos);
+  for (std::size_t pos = i; pos < text.size() && head.size() < wanted.size();) pos = MapOneOnto<UnicodeFold>(head, text, pos);
   return Sign(head.compare(0, wanted.size(), wanted));
 }
 
 bool AnsiStartsText(std::string_view subText, std::string_view text) {
   return AnsiCompareTextStart(text, subText) == 0;
+}
+
+std::size_t AnsiStartsTextLength(std::string_view subText, std::string_view text) {
+  return subText.empty() ? 0 : FoldedMatchAt(text, 0, subText);
 }
 
 bool AnsiSameStr(std::string_view a, std::string_view b) { return a == b; }
@@ -378,28 +318,6 @@ std::string AnsiDequotedStr(std::string_view s, char quote) {
 }
 
 // ---- replacing and building ---------------------------------------------------
-
-namespace {
-
-// The byte length of the text at `at` that `pattern` matches character for
-// character, folded; 0 when it does not match there. Malformed bytes match
-// only themselves.
-std::size_t FoldedMatchAt(std::string_view s, std::size_t at, std::string_view pattern) {
-  std::size_t i = at, j = 0;
-  while (j < pattern.size()) {
-    if (i >= s.size()) return 0;
-    char32_t a, b;
-    std::size_t la, lb;
-    const bool wellA = DecodeAt(s, i, a, la), wellB = DecodeAt(pattern, j, b, lb);
-    if (wellA != wellB) return 0;
-    if (wellA ? UnicodeFold(a) != UnicodeFold(b) : s[i] != pattern[j]) return 0;
-    i += la;
-    j += lb;
-  }
-  return i - at;
-}
-
-}  // namespace
 
 std::string StringReplace(std::string_view s, std::string_view oldPattern,
                           std::string_view newPattern, TReplaceFlags flags) {

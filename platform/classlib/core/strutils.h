@@ -9,10 +9,11 @@
 //    them wherever the system counts characters (masks, field sizes, edit positions).
 //
 // Case: UpperCase/LowerCase/CompareText touch ASCII letters only; the Ansi* forms
-// also map the letters of Latin, Greek and Cyrillic scripts. Upper- and
-// lower-casing never change the byte length of a text, so positions found in a
-// changed copy hold in the original. Case-blind comparisons fold every pair of
-// Unicode's simple case folding, which may change a character's length.
+// map every letter by Unicode's simple case mappings, and case-blind
+// comparisons fold every pair of Unicode's simple case folding. Either may
+// change a character's byte length ("ı" upper-cases to "I", the Kelvin sign
+// folds to "k"), so positions found in a changed copy do not hold in the
+// original: compare or map a character at a time where positions matter.
 
 #include <cstddef>
 #include <string>
@@ -27,8 +28,14 @@ std::string TrimRight(std::string_view s);
 // ---- case ----------------------------------------------------------------------
 std::string UpperCase(std::string_view s);  // ASCII letters only
 std::string LowerCase(std::string_view s);  // ASCII letters only
+// Each well-formed character mapped (UnicodeUpper, UnicodeLower), malformed
+// bytes kept.
 std::string AnsiUpperCase(std::string_view s);
 std::string AnsiLowerCase(std::string_view s);
+// The upper case for comparing without regard to case by upper-casing both
+// sides: each character's UnicodeUpperFolded, so that texts map to the same
+// bytes exactly when AnsiSameText holds (for well-formed texts).
+std::string AnsiUpperCaseFolded(std::string_view s);
 // The case folding of the Ansi*Text comparisons: each well-formed character
 // folded (UnicodeFold), malformed bytes kept, so well-formed texts fold to the
 // same bytes exactly when AnsiSameText holds, and folded texts compare bytewise
@@ -50,6 +57,10 @@ bool AnsiSameText(std::string_view a, std::string_view b);
 // starts with it.
 int AnsiCompareTextStart(std::string_view text, std::string_view start);
 bool AnsiStartsText(std::string_view subText, std::string_view text);
+// The byte length of the start of `text` that matches `subText` ignoring case,
+// character by character (a character's other case may be longer or shorter
+// than it); 0 when the text does not start with it.
+std::size_t AnsiStartsTextLength(std::string_view subText, std::string_view text);
 bool SameText(std::string_view a, std::string_view b);  // case-insensitive, Unicode-aware
 
 // ---- 1-based byte positions ---------------------------------------------------
@@ -121,9 +132,20 @@ std::size_t Utf8CharIndex(std::string_view s, std::size_t byteOffset);
 std::string Utf8Copy(std::string_view s, long long index, long long count);
 void Utf8Delete(std::string& s, long long index, long long count);
 void Utf8Insert(std::string_view source, std::string& s, long long index);
-// Case mapping of single code points (Latin, Greek, Cyrillic; others unchanged).
+// Unicode's simple case mappings of single code points: every letter with a
+// capital or small letter of its own ("ơ" and "Ơ", "ǅ" to "Ǆ" and "ǆ",
+// Georgian, Cherokee, Deseret ...); "ß" has no capital of its own and stays.
+// The UTF-8 length may differ from the character's ("ı" upper-cases to "I",
+// "ⱥ" to "Ⱥ", the Kelvin sign lower-cases to "k").
 char32_t UnicodeUpper(char32_t cp);
 char32_t UnicodeLower(char32_t cp);
+// The upper case of the character's fold (UnicodeFold): the same character for
+// all the characters that fold alike, and another for every other fold. It
+// differs from UnicodeUpper only where the fold joins what the upper case keeps
+// apart: "ẞ" gives "ß", the Kelvin sign "K", the Ohm sign "Ω", the Angstrom
+// sign "Å", "ϴ" "Θ"; and "ı" stays "ı", as "I" is the upper case of "i", which
+// "ı" does not fold with.
+char32_t UnicodeUpperFolded(char32_t cp);
 // One character as the Ansi*Text comparisons and AnsiFoldCase fold it:
 // Unicode's simple case folding (every pair it joins: a final sigma, the micro
 // sign, the Kelvin sign and "k", "ẞ" and "ß", Georgian, Cherokee ...), the fold

@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include "platform/classlib/core/strutils.h"
 #include "platform/classlib/graphics/qtbridge.h"
 
 using namespace vantrel::qt;
@@ -214,7 +215,7 @@ char32_t GetMnemonic(const std::string& caption) {
 
 bool IsAccel(char32_t ch, const std::string& caption) {
   const char32_t m = GetMnemonic(caption);
-  return m != 0 && m == QChar::toLower(uint(ch));
+  return m != 0 && UnicodeFold(m) == UnicodeFold(ch);
 }
 
 std::string StripHotkey(const std::string& caption) {

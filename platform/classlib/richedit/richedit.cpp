@@ -331,7 +331,7 @@ int TCustomRichEdit::FindText(const std::string& text, int start, int length,
   const std::u32string hay = CodePoints(Text()), needle = CodePoints(text);
   const bool matchCase = options.Contains(stMatchCase);
   auto same = [&](char32_t a, char32_t b) {
-    return matchCase ? a == b : UnicodeLower(a) == UnicodeLower(b);
+    return matchCase ? a == b : UnicodeFold(a) == UnicodeFold(b);
   };
   const int size = int(hay.size());
   start = std::clamp(start, 0, size);

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "daotest_util.h"
+#include "platform/classlib/core/strutils.h"
 
 using namespace dao;
 using daotest::DaoFixture;
@@ -76,6 +77,23 @@ TEST_F(CoreDatabase, CatalogueKeepsTypesAndIndexNamesPerTable) {
   EXPECT_EQ(nullptr, db_->Conn().Table("People").FindIndex("ByName"));
   db_->Execute("DROP TABLE Pets");
   EXPECT_EQ(nullptr, db_->Conn().FindTable("Pets"));
+}
+
+// A table is known by its name in every case the catalogue's case-blind
+// order joins, with all that the catalogue keeps of it.
+TEST_F(CoreDatabase, ATableIsKnownByItsNameInEveryCase) {
+  const std::string name = "\u01A0n Stra\u00DFe \u212A";
+  db_->Execute("CREATE TABLE [" + name + "] (Id COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Name TEXT(12))");
+  for (const std::string& sought : {name, std::string("\u01A1N STRA\u1E9EE k")}) {
+    const TableDef* table = db_->Conn().FindTable(sought);
+    ASSERT_NE(nullptr, table) << sought;
+    EXPECT_EQ(name, table->name);
+    ASSERT_EQ(2u, table->fields.size());
+    EXPECT_EQ(12, table->fields[1].size) << sought;
+    EXPECT_NE(nullptr, table->FindIndex("PrimaryKey")) << sought;
+  }
+  EXPECT_EQ(nullptr, db_->Conn().FindTable("\u01A0N STRASSE K")) << "\u00DF is no double s";
+  EXPECT_EQ(errTableExists, ErrorOf([&] { db_->Execute("CREATE TABLE [\u01A1N STRA\u1E9EE k] (A LONG)"); }));
 }
 
 TEST_F(CoreCursor, EmptyTableMovesAndEnds) {
@@ -280,6 +298,14 @@ TEST_F(CoreDatabase, UpperAndLowerChangeEveryLetter) {
       {"upper(12.5)", "12.5"},
       {"upper(NULL)", nullptr},
       {"upper(X'C3')", "\xC3"},  // a stray byte is kept as it is
+      // Every script's letters, some of another length in the other case.
+      {"upper('ơn əli აბ ꭰ ⱥ ıſ')", "ƠN ƏLI ᲐᲑ Ꭰ Ⱥ ıS"},
+      {"lower('ƠN ƏLI ǅ ᲐᲑ Ꭰ Ⱥ İ')", "ơn əli ǆ აბ ꭰ ⱥ i"},
+      // upper() is the upper case of the fold: the pairs the fold joins meet.
+      {"upper('straße STRAẞE')", "STRAßE STRAßE"},
+      {"upper('\u212A k \u2126')", "K K Ω"},
+      {"lower('\u212A')", "k"},
+      {"upper('ı') = upper('i')", "0"},  // no case of each other
   };
   for (const auto& c : cases) {
     auto s = db_->Conn().Prepare(std::string("SELECT ") + c.sql);
@@ -291,6 +317,25 @@ TEST_F(CoreDatabase, UpperAndLowerChangeEveryLetter) {
       EXPECT_EQ(c.text, value.kind == Cell::Integer ? std::to_string(value.integer) : value.text) << c.sql;
     }
   }
+}
+
+// Upper(x) = Upper(y) holds for every pair the fold joins: a condition the
+// library upper-cased meets each case of the stored text.
+TEST_F(CoreDatabase, UpperMeetsEveryCasePairOfTheFold) {
+  auto s = db_->Conn().Prepare("SELECT upper(?1) = upper(?2)");
+  int pairs = 0;
+  for (char32_t c = 0; c < 0x20000; ++c) {
+    const std::u32string group = UnicodeCaseVariants(c);
+    if (group.size() < 2 || group[0] != c) continue;  // each group once
+    for (char32_t other : group) {
+      s->Bind(1, Utf8Encode(c)).Bind(2, Utf8Encode(other));
+      ASSERT_TRUE(s->Step());
+      ASSERT_EQ(1, s->Column(0).integer) << std::hex << unsigned(c) << " " << unsigned(other);
+      s->Reset();
+      ++pairs;
+    }
+  }
+  EXPECT_GT(pairs, 2800);
 }
 
 TEST_F(CoreDatabase, TheChangeStampMovesWithEveryCommitAndOnlyThen) {

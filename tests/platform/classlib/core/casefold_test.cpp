@@ -1,10 +1,13 @@
-// The fold against its source: every code point folds as Qt's case folding
-// (Unicode's simple case folding) folds it, and every pair it joins compares
-// equal ignoring case in the text routines.
+// The fold and the case mappings against their source: every code point folds
+// as Qt's case folding (Unicode's simple case folding) folds it and maps as
+// Unicode's simple case mappings map it, and every pair the fold joins
+// compares equal ignoring case in the text routines.
 
 #include <gtest/gtest.h>
 
 #include <QChar>
+#include <QList>
+#include <QString>
 #include <algorithm>
 #include <map>
 
@@ -13,6 +16,20 @@
 namespace {
 
 char32_t SourceFold(char32_t cp) { return QChar::toCaseFolded(cp); }
+// Unicode's simple mappings from Qt's: QChar answers a full mapping of one
+// character, and leaves a character whose full mapping has several; of those,
+// the small Greek letters with an iota below upper-case to their title case,
+// and "İ" lower-cases to the first character of its full lowercase.
+char32_t SourceUpper(char32_t cp) {
+  const char32_t upper = QChar::toUpper(cp);
+  return upper != cp || !QChar::isLower(cp) ? upper : QChar::toTitleCase(cp);
+}
+char32_t SourceLower(char32_t cp) {
+  const char32_t lower = QChar::toLower(cp);
+  if (lower != cp) return lower;
+  const QList<uint> full = QString::fromUcs4(&cp, 1).toLower().toUcs4();
+  return full.size() > 1 ? full[0] : cp;
+}
 
 bool IsCodePoint(char32_t cp) { return cp < 0xD800 || cp > 0xDFFF; }
 
@@ -26,6 +43,71 @@ TEST(CaseFold, EveryCodePointFoldsAsTheSourceFoldsIt) {
   }
   EXPECT_EQ(wrong, 0);
   EXPECT_GT(folding, 1400) << "the source has lost its folding";
+}
+
+TEST(CaseMapping, EveryCodePointMapsAsTheSourceMapsIt) {
+  int upper = 0, lower = 0, wrong = 0;
+  for (char32_t cp = 0; cp <= 0x10FFFF; ++cp) {
+    if (!IsCodePoint(cp)) continue;
+    upper += SourceUpper(cp) != cp;
+    lower += SourceLower(cp) != cp;
+    if ((UnicodeUpper(cp) != SourceUpper(cp) || UnicodeLower(cp) != SourceLower(cp)) && ++wrong <= 10)
+      ADD_FAILURE() << std::hex << "U+" << unsigned(cp) << " maps to U+" << unsigned(UnicodeUpper(cp)) << " and U+"
+                    << unsigned(UnicodeLower(cp)) << ", the source says U+" << unsigned(SourceUpper(cp)) << " and U+"
+                    << unsigned(SourceLower(cp));
+    // A text maps a character at a time, whatever its length.
+    const std::string text = Utf8Encode(cp);
+    if ((AnsiUpperCase(text) != Utf8Encode(SourceUpper(cp)) || AnsiLowerCase(text) != Utf8Encode(SourceLower(cp))) &&
+        ++wrong <= 10)
+      ADD_FAILURE() << std::hex << "the text of U+" << unsigned(cp) << " maps apart from the character";
+  }
+  EXPECT_EQ(wrong, 0);
+  EXPECT_GT(upper, 1400) << "the source has lost its upper case";
+  EXPECT_GT(lower, 1400) << "the source has lost its lower case";
+}
+
+// Unicode's simple mappings as its character database states them, where a
+// hand-written table or a full mapping would answer otherwise.
+TEST(CaseMapping, LettersOfManyScriptsHaveTheirSimpleCase) {
+  const struct {
+    char32_t c, upper, lower;
+  } cases[] = {
+      {0x1A1, 0x1A0, 0x1A1},     {0x1B0, 0x1AF, 0x1B0},     {0x18F, 0x18F, 0x259},      // ơ Ư Ə
+      {0x1C5, 0x1C4, 0x1C6},     {0x1C6, 0x1C4, 0x1C6},     {0xDF, 0xDF, 0xDF},         // ǅ ǆ ß
+      {0x1E9E, 0x1E9E, 0xDF},    {0x131, U'I', 0x131},      {0x17F, U'S', 0x17F},       // ẞ ı ſ
+      {0x130, 0x130, U'i'},      {0x212A, 0x212A, U'k'},    {0x2C65, 0x23A, 0x2C65},    // İ K ⱥ
+      {0x1F80, 0x1F88, 0x1F80},  {0x1F88, 0x1F88, 0x1F80},  {0x1FB3, 0x1FBC, 0x1FB3},   // ᾀ ᾈ ᾳ
+      {0x1F50, 0x1F50, 0x1F50},  {0x3C2, 0x3A3, 0x3C2},     {0x345, 0x399, 0x345},      // ὐ ς
+      {0x10D0, 0x1C90, 0x10D0},  {0x1C90, 0x1C90, 0x10D0},  {0x2D00, 0x10A0, 0x2D00},   // Georgian
+      {0xAB70, 0x13A0, 0xAB70},  {0x13A0, 0x13A0, 0xAB70},  {0x10428, 0x10400, 0x10428},  // Cherokee, Deseret
+      {0xD7, 0xD7, 0xD7},        {U'1', U'1', U'1'},        {0x10FFFF, 0x10FFFF, 0x10FFFF},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(unsigned(UnicodeUpper(c.c)), unsigned(c.upper)) << std::hex << unsigned(c.c);
+    EXPECT_EQ(unsigned(UnicodeLower(c.c)), unsigned(c.lower)) << std::hex << unsigned(c.c);
+  }
+}
+
+// The upper case of the fold is one character for each fold: texts map alike
+// exactly when they are alike ignoring case. It is the upper case but for the
+// few characters the fold joins with a letter of another upper case.
+TEST(CaseMapping, TheUpperCaseOfTheFoldJoinsExactlyTheFoldsPairs) {
+  std::u32string differing;
+  for (char32_t cp = 0; cp <= 0x10FFFF; ++cp) {
+    if (!IsCodePoint(cp)) continue;
+    const char32_t key = UnicodeUpperFolded(cp);
+    ASSERT_EQ(unsigned(UnicodeFold(key)), unsigned(UnicodeFold(cp))) << std::hex << unsigned(cp);
+    ASSERT_EQ(key, UnicodeUpperFolded(UnicodeFold(cp))) << std::hex << unsigned(cp);
+    ASSERT_EQ(AnsiUpperCaseFolded(Utf8Encode(cp)), Utf8Encode(key)) << std::hex << unsigned(cp);
+    if (key != UnicodeUpper(cp)) differing += cp;
+  }
+  EXPECT_EQ(differing, (std::u32string{0x131, 0x3F4, 0x1E9E, 0x2126, 0x212A, 0x212B}));
+  const std::pair<const char*, const char*> same[] = {
+      {"Ơn", "ơN"}, {"Əli", "əLI"}, {"STRAẞE", "straße"}, {"\u212Am", "KM"}, {"ᲐᲑ", "აბ"}, {"ⱥ", "Ⱥ"},
+  };
+  for (auto [a, b] : same) EXPECT_EQ(AnsiUpperCaseFolded(a), AnsiUpperCaseFolded(b)) << a << " " << b;
+  EXPECT_EQ(AnsiUpperCaseFolded("straße \u212Am ıi"), "STRAßE KM ıI");
+  EXPECT_EQ(AnsiUpperCaseFolded("a\xFF" "\xC3"), "A\xFF" "\xC3") << "malformed bytes kept";
 }
 
 // Each character the source pairs with another: the two compare equal

@@ -233,6 +233,26 @@ TEST_F(RegistryTest, NamesKeepBlanksAmpersandsQuotesAndSpelling) {
   EXPECT_TRUE(reg.ValueExists("") == false);
 }
 
+// A name is one in every case of its letters: each pair the case-blind
+// comparisons join, whatever their lengths.
+TEST_F(RegistryTest, NamesMatchInEveryCaseOfTheirLetters) {
+  {
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey("Software\\Ơn Straße", true));
+    reg.WriteString("ΣΑΣ \u212Aey", "one");
+  }
+  ForgetCache();
+  TRegistry reg;
+  ASSERT_TRUE(reg.OpenKey("SOFTWARE\\ơN STRAẞE", false));
+  EXPECT_EQ(reg.ReadString("σας key"), "one");
+  reg.WriteString("Σας KEY", "two");  // the same value, written over
+  TStringList list;
+  reg.GetValueNames(&list);
+  EXPECT_EQ(ToVector(list), std::vector<std::string>{"ΣΑΣ \u212Aey"});
+  EXPECT_EQ(reg.ReadString("ΣΑΣ \u212Aey"), "two");
+  EXPECT_FALSE(reg.KeyExists("\\Software\\ƠN STRASSE")) << "ß is no double s";
+}
+
 TEST_F(RegistryTest, KeysNestCreateDeleteAndExist) {
   TRegistry reg;
   EXPECT_FALSE(reg.OpenKey("Software\\Nope", false));

@@ -32,12 +32,51 @@ TEST(StrUtilsTest, AnsiCaseMapsLatinGreekCyrillic) {
   EXPECT_EQ(AnsiUpperCase(damaged), "A\xFF" "B\xC3");
 }
 
-TEST(StrUtilsTest, CaseMappingKeepsByteLength) {
+// A character's other case may be longer or shorter than it: the text maps
+// it all the same, each character alone.
+TEST(StrUtilsTest, CaseMappingMapsLettersOfAnotherLength) {
+  const struct {
+    const char *text, *upper, *lower;
+  } cases[] = {
+      {"ıſk", "ISK", "ıſk"},                      // two bytes to one
+      {"ⱥɐ Ⱥ", "ȺⱯ Ⱥ", "ⱥɐ ⱥ"},                   // two bytes to three and back
+      {"\u212A \u2126 \u212B", "\u212A \u2126 \u212B", "k ω å"},
+      {"İstanbul", "İSTANBUL", "istanbul"},
+      {"Ơn \xFF ǅ", "ƠN \xFF Ǆ", "ơn \xFF ǆ"},  // malformed bytes kept
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(AnsiUpperCase(c.text), c.upper) << c.text;
+    EXPECT_EQ(AnsiLowerCase(c.text), c.lower) << c.text;
+  }
   for (char32_t cp = 1; cp < 0x10000; ++cp) {
     if (cp >= 0xD800 && cp <= 0xDFFF) continue;
-    const std::string s = Utf8Encode(cp);
-    ASSERT_EQ(AnsiUpperCase(s).size(), s.size()) << unsigned(cp);
-    ASSERT_EQ(AnsiLowerCase(s).size(), s.size()) << unsigned(cp);
+    ASSERT_EQ(AnsiUpperCase("a" + Utf8Encode(cp) + "z"), "A" + Utf8Encode(UnicodeUpper(cp)) + "Z") << unsigned(cp);
+    ASSERT_EQ(AnsiLowerCase("A" + Utf8Encode(cp) + "Z"), "a" + Utf8Encode(UnicodeLower(cp)) + "z") << unsigned(cp);
+  }
+}
+
+// How far a start typed in another case reaches into the text: the bytes of
+// the text's own characters, which may be more or fewer than the start's.
+TEST(StrUtilsTest, AStartInAnotherCaseReachesOverTheTextsOwnCharacters) {
+  const struct {
+    const char *start, *text;
+    std::size_t length;
+  } cases[] = {
+      {"p.m.", "P.M. rest", 4},
+      {"k", "\u212A x", 3},          // the Kelvin sign is three bytes
+      {"\u212AM", "km", 2},
+      {"ẞe", "ße", 3},
+      {"ΣΑ", "ςα", 4},
+      {"Ơ", "ơn", 2},
+      {"ab", "a", 0},                // the text ends first
+      {"ı", "I", 0},                 // no case of each other
+      {"", "abc", 0},
+      {"\xFF", "\xFF" "a", 1},       // a malformed byte matches itself alone
+      {"\xFE", "\xFF", 0},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(AnsiStartsTextLength(c.start, c.text), c.length) << c.start << " " << c.text;
+    if (c.length > 0) EXPECT_TRUE(AnsiStartsText(c.start, c.text)) << c.start << " " << c.text;
   }
 }
 

@@ -140,6 +140,8 @@ TEST(DrawTextTest, PrefixUnderlinesTheMnemonic) {
   EXPECT_EQ(GetMnemonic("Fish && Chips"), 0u);
   EXPECT_TRUE(IsAccel(U'F', "&File"));
   EXPECT_FALSE(IsAccel(U'i', "&File"));
+  EXPECT_TRUE(IsAccel(0x3C3, "&\u03C2x"));  // a final sigma is a sigma
+  EXPECT_TRUE(IsAccel(U'k', "&\u212Aelvin"));
   EXPECT_EQ(StripHotkey("Fish && &Chips"), "Fish & Chips");
 }
 

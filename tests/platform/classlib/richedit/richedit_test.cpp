@@ -271,6 +271,14 @@ TEST_F(RichEditTest, FindText) {
   };
   for (const Case& c : cases)
     EXPECT_EQ(e->FindText(c.text, c.start, c.length, c.options), c.found) << c.text << " " << c.start;
+  // Ignoring case, every case pair of the fold matches, whatever its length.
+  Load(e, "\u01A0n Stra\u00DFe \u212Aelvin \u03A3\u0391\u03A3");
+  const Case pairs[] = {
+      {"\u01A1N", 0, -1, {}, 0},       {"STRA\u1E9EE", 0, -1, {}, 3},  {"kelvin", 0, -1, {}, 10},
+      {"\u03C3\u03B1\u03C2", 0, -1, {}, 17}, {"\u01A1N", 0, -1, {stMatchCase}, -1},
+  };
+  for (const Case& c : pairs)
+    EXPECT_EQ(e->FindText(c.text, c.start, c.length, c.options), c.found) << c.text << " " << c.start;
 }
 
 TEST_F(RichEditTest, ClipboardCarriesRtfAndText) {
