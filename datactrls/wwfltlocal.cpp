@@ -21,7 +21,7 @@ std::string DateText(TField* field) {
 }
 
 std::string CaseFolded(const std::string& text, bool caseSensitive) {
-  return caseSensitive ? text : wwUpperCaseFolded(text);
+  return caseSensitive ? text : AnsiUpperCaseFolded(text);
 }
 
 bool StartsWith(const std::string& text, const std::string& piece) { return text.compare(0, piece.size(), piece) == 0; }

@@ -150,7 +150,7 @@ struct TConditionWriter {
         continue;
       }
       // Upper() of the database is the upper case of the fold, as this.
-      if (!c.CaseSensitive) piece = wwUpperCaseFolded(piece);
+      if (!c.CaseSensitive) piece = AnsiUpperCaseFolded(piece);
       std::string value;
       if (plain) {
         if (!SqlValue(f.DataType, piece, scanned, value)) return Refuse(piece, c.FieldName);
@@ -176,7 +176,7 @@ struct TConditionWriter {
     if (foldCase) ref = "Upper(" + ref + ")";
     std::string min, max;
     const auto bound = [&](std::string text, std::string& sql) {
-      if (foldCase) text = wwUpperCaseFolded(text);
+      if (foldCase) text = AnsiUpperCaseFolded(text);
       return text.empty() || SqlValue(f.DataType, text, scanned, sql) || Refuse(text, c.FieldName);
     };
     if (!bound(c.MinValue, min) || !bound(c.MaxValue, max)) return false;

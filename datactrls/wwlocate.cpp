@@ -45,7 +45,7 @@ TwwWaitCursor::~TwwWaitCursor() {
 
 bool wwMatchText(const std::string& fieldText, const std::string& value,
                  TwwLocateMatchType matchType, bool caseSensitive) {
-  const std::string text = caseSensitive ? fieldText : wwUpperCaseFolded(fieldText);
+  const std::string text = caseSensitive ? fieldText : AnsiUpperCaseFolded(fieldText);
   switch (matchType) {
     case mtExactMatch: return text == value;
     case mtPartialMatchStart: return text.rfind(value, 0) == 0;
@@ -119,7 +119,7 @@ int KeySearch(bool fromFirst, TDataSet* dataSet, TField* field, const std::strin
   // says: a record that differs from the value only in case leaves the
   // search to the scan, which can tell them apart.
   const bool caseOnly = reached && caseSensitive &&
-                        wwMatchText(field->Text(), wwUpperCaseFolded(value), matchType, false);
+                        wwMatchText(field->Text(), AnsiUpperCaseFolded(value), matchType, false);
   if (reached) table->SetBookmark(saved);
   return caseOnly ? -1 : 0;
 }
@@ -134,7 +134,7 @@ bool wwLocateValue(bool fromFirst, TDataSet* dataSet, const std::string& fieldNa
     MessageDlg("Field " + fieldName + " not found.", mtWarning, {mbOK}, 0);
     return false;
   }
-  const std::string wanted = caseSensitive ? value : wwUpperCaseFolded(value);
+  const std::string wanted = caseSensitive ? value : AnsiUpperCaseFolded(value);
   // An exact search on a float field compares numbers when the value is one.
   double number = 0;
   const bool haveNumber = matchType == mtExactMatch &&

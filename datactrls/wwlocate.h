@@ -37,8 +37,8 @@ class TwwWaitCursor {
 };
 
 // Whether a field's text matches the value. Not case-sensitive: the field
-// text is upper-cased here, folded first so that every case pair matches
-// (wwUpperCaseFolded); the caller has upper-cased the value, alike.
+// text is taken as the upper case of its fold (AnsiUpperCaseFolded), so that
+// every case pair matches; the caller has taken the value so, alike.
 bool wwMatchText(const std::string& fieldText, const std::string& value,
                  TwwLocateMatchType matchType, bool caseSensitive);
 

@@ -140,8 +140,6 @@ std::string wwReplaceCharWithString(std::string_view s, char ch, std::string_vie
 
 bool wwSameText(std::string_view a, std::string_view b) { return CompareText(a, b) == 0; }
 
-std::string wwUpperCaseFolded(std::string_view s) { return AnsiUpperCaseFolded(s); }
-
 int wwCountChar(std::string_view s, char ch) {
   int n = 0;
   for (char c : s)

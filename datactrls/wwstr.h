@@ -74,10 +74,6 @@ std::string wwRemoveChar(std::string_view s, char ch);
 std::string wwReplaceChar(std::string_view s, char oldCh, char newCh);
 std::string wwReplaceCharWithString(std::string_view s, char ch, std::string_view replacement);
 bool wwSameText(std::string_view a, std::string_view b);  // ASCII case-insensitive
-// Upper case for comparing without regard to case (AnsiUpperCaseFolded): the
-// upper case of the fold, so that every case pair (the Kelvin sign and "k",
-// "ẞ" and "ß") compares alike, as the database's Upper() maps the other side.
-std::string wwUpperCaseFolded(std::string_view s);
 int wwCountChar(std::string_view s, char ch);
 int wwMaxInt(int a, int b);
 // The text after the first ch; empty when there is none.

@@ -64,27 +64,15 @@ Translation TDatabaseCore::Translate(const std::string& sql) {
 void TDatabaseCore::Execute(const std::string& sql, const std::vector<QueryParameter>& params) {
   recordsAffected_ = 0;
   Translation tr = Translate(sql);
+  if (tr.kind == StatementKind::Select) Fail(errSelectNotExecutable);
+  if (readOnly_) Fail(errReadOnly);
   switch (tr.kind) {
-    case StatementKind::Select: Fail(errSelectNotExecutable);
-    case StatementKind::CreateTable:
-      if (readOnly_) Fail(errReadOnly);
-      conn_->CreateTable(tr.table);
-      return;
-    case StatementKind::CreateIndex:
-      if (readOnly_) Fail(errReadOnly);
-      conn_->CreateIndex(tr.tableName, tr.index);
-      return;
-    case StatementKind::DropTable:
-      if (readOnly_) Fail(errReadOnly);
-      conn_->DropTable(tr.tableName);
-      return;
-    case StatementKind::DropIndex:
-      if (readOnly_) Fail(errReadOnly);
-      conn_->DropIndex(tr.tableName, tr.index.name);
-      return;
+    case StatementKind::CreateTable: conn_->CreateTable(tr.table); return;
+    case StatementKind::CreateIndex: conn_->CreateIndex(tr.tableName, tr.index); return;
+    case StatementKind::DropTable: conn_->DropTable(tr.tableName); return;
+    case StatementKind::DropIndex: conn_->DropIndex(tr.tableName, tr.index.name); return;
     default: break;
   }
-  if (readOnly_) Fail(errReadOnly);
   Connection::WriteScope scope(*conn_);
   try {
     auto s = conn_->Prepare(tr.sql);

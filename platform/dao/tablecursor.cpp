@@ -237,42 +237,30 @@ class TTableCursor : public TRecordsetCore {
 
   // Each move asks once whether anyone changed the file: a window read
   // before any change is never used after it.
-  bool DoMoveNext() override {
-    if (InReadOrder()) return StepInReadOrder(true);
-    std::uint64_t stamp = db_->Conn().ChangeStamp();
-    std::int64_t next = PositionKnown(stamp) ? position_ + 1 : -1;
-    if (WindowValid(stamp) && wpos_ + 1 < window_.size()) {
-      Reach(wpos_ + 1);
-    } else {
-      Grow(true);
-      // Read to the end while nobody has written since: no row comes after.
-      if (WindowValid(stamp) && noneAfter_) return false;
-      bool last = false;
-      std::vector<Row> rows = Fetch(true, KeyOf(current_), false, true, step_, &last);
-      if (rows.empty()) return false;
-      Take(std::move(rows), true, stamp);
-      noneAfter_ = last;
-    }
-    Placed(next, stamp);
-    return true;
-  }
+  bool DoMoveNext() override { return Step(true); }
+  bool DoMovePrevious() override { return Step(false); }
 
-  bool DoMovePrevious() override {
-    if (InReadOrder()) return StepInReadOrder(false);
+  // One row on: from the window while it holds one and nobody has written
+  // since, else read a window's step further on.
+  bool Step(bool forward) {
+    if (InReadOrder()) return StepInReadOrder(forward);
     std::uint64_t stamp = db_->Conn().ChangeStamp();
-    std::int64_t previous = PositionKnown(stamp) ? position_ - 1 : -1;
-    if (WindowValid(stamp) && wpos_ > 0 && wpos_ < window_.size()) {
-      Reach(wpos_ - 1);
+    std::int64_t to = PositionKnown(stamp) ? position_ + (forward ? 1 : -1) : -1;
+    const bool inWindow = forward ? wpos_ + 1 < window_.size() : wpos_ > 0 && wpos_ < window_.size();
+    if (WindowValid(stamp) && inWindow) {
+      Reach(forward ? wpos_ + 1 : wpos_ - 1);
     } else {
-      Grow(false);
-      if (WindowValid(stamp) && noneBefore_) return false;
-      bool first = false;
-      std::vector<Row> rows = Fetch(false, KeyOf(current_), false, true, step_, &first);
+      Grow(forward);
+      // Read to the end while nobody has written since: no row comes beyond.
+      bool& noneBeyond = forward ? noneAfter_ : noneBefore_;
+      if (WindowValid(stamp) && noneBeyond) return false;
+      bool end = false;
+      std::vector<Row> rows = Fetch(forward, KeyOf(current_), false, true, step_, &end);
       if (rows.empty()) return false;
-      Take(std::move(rows), false, stamp);
-      noneBefore_ = first;
+      Take(std::move(rows), forward, stamp);
+      noneBeyond = end;
     }
-    Placed(previous, stamp);
+    Placed(to, stamp);
     return true;
   }
 

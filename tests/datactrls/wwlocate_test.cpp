@@ -12,6 +12,7 @@
 #include "datactrls/wwtadatasets.h"
 #include "dbengine/accbinding_fixture.h"
 #include "platform/classlib/controls/forms.h"
+#include "platform/classlib/core/strutils.h"
 #include "platform/classlib/dialogs/dialogs.h"
 #include "platform/classlib/stdctrls/comboboxes.h"
 #include "platform/classlib/stdctrls/edits.h"
@@ -77,7 +78,7 @@ TEST(wwMatchText, EveryCasePairMatchesIgnoringCase) {
       {"ıi", "II", mtExactMatch, false, false},                 {"ıi", "ıI", mtExactMatch, false, true},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(wwMatchText(c.text, c.cs ? c.value : wwUpperCaseFolded(c.value), c.type, c.cs), c.expected)
+    EXPECT_EQ(wwMatchText(c.text, c.cs ? c.value : AnsiUpperCaseFolded(c.value), c.type, c.cs), c.expected)
         << c.text << "/" << c.value;
 }
 

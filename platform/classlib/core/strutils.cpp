@@ -188,9 +188,7 @@ std::string LowerCase(std::string_view s) {
 std::string AnsiUpperCase(std::string_view s) { return MapText<UnicodeUpper>(s); }
 std::string AnsiLowerCase(std::string_view s) { return MapText<UnicodeLower>(s); }
 std::string AnsiFoldCase(std::string_view s) { return MapText<UnicodeFold>(s); }
-std::string AnsiUpperCaseFolded(std::string_view s) {
-  return IsAscii(s) ? UpperCase(s) : MapText<UnicodeUpperFolded>(s);
-}
+std::string AnsiUpperCaseFolded(std::string_view s) { return MapText<UnicodeUpperFolded>(s); }
 
 // ---- comparison --------------------------------------------------------------
 

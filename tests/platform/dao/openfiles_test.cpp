@@ -108,7 +108,20 @@ TEST_F(OpenFiles, ReadOnlyOpensWriteNothing) {
   {
     TDatabaseCore db(path_, false, true, "");
     EXPECT_EQ(2, db.OpenRecordset("People", -1)->RecordCount());
-    EXPECT_EQ(errReadOnly, ErrorOf([&] { db.Execute("DELETE FROM People"); }));
+    // Every statement that writes is refused, the ones that change the
+    // catalogue too; a query is no statement to execute, read-only or not.
+    const std::pair<const char*, int> statements[] = {
+        {"DELETE FROM People", errReadOnly},
+        {"CREATE TABLE Pets (Name TEXT(10))", errReadOnly},
+        {"CREATE INDEX ByName ON People (Name)", errReadOnly},
+        {"DROP INDEX PrimaryKey ON People", errReadOnly},
+        {"DROP TABLE People", errReadOnly},
+        {"SELECT * FROM People", errSelectNotExecutable},
+    };
+    for (const auto& [sql, error] : statements) {
+      const std::string statement = sql;  // a lambda cannot capture a binding
+      EXPECT_EQ(error, ErrorOf([&] { db.Execute(statement); })) << statement;
+    }
   }
   // A file nobody may write opens read-only without being asked, even for root.
   fs::permissions(path_, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
