@@ -469,9 +469,10 @@ class TfrmBug : public TForm {
   void ToolbarMenuClick(TMenuItem* item);
   void ToolbarMenuPopup(TPopupMenu* menu);
   void LocateDialogInitDialog(TwwLocateDlg* dialog);
+  void StoreFindSettings();
   void HelpContents();
   void HelpTopicSearch();
-  // Where the find window was when it last went (stored after the find).
+  // Where the find window was when it last went (stored after each search).
   int FindTop = 0, FindLeft = 0;
 
   // ---- Attachments (the attachment view's mode at start and close) ----

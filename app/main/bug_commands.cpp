@@ -157,8 +157,15 @@ void TfrmBug::tbFindClick(TObject*) {
       TBusyScope busy(Busy);
       found = LocateDialog->Execute();
     }
+    // The window opens again on what the user just searched: it reads its
+    // settings from the stored ones, so they are stored after every search,
+    // not only the last (else Next would search a value of an earlier session).
+    StoreFindSettings();
     if (found) dsetBugAfterScroll();
   }
+}
+
+void TfrmBug::StoreFindSettings() {
   Reg->WriteInteger(kOptions, "WindowTop_Find", FindTop);
   Reg->WriteInteger(kOptions, "WindowLeft_Find", FindLeft);
   Reg->WriteBool(kOptions, "Find_Case Sensitive", LocateDialog->CaseSensitive);

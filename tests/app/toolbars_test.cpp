@@ -293,6 +293,30 @@ TEST_F(Toolbars, FindRestoresItsLastSettings) {
   EXPECT_EQ(form->dsetBug->FieldByName("Description")->AsString(), "crash on save");
 }
 
+// After a find the window opens again on what was just searched, not on what
+// an earlier session stored: Next goes on with the user's search.
+TEST_F(Toolbars, FindOpensAgainOnTheSearchJustMade) {
+  AddEntry("alpha");
+  AddEntry("crash on save");
+  form->Reg->WriteInteger("Options", "WindowTop_Find", 10);  // an earlier session's find
+  form->Reg->WriteString("Options", "FindValue", "alpha");
+  form->Reg->WriteInteger("Options", "Find_Type", 1);
+  form->dsetBug->First();
+  std::vector<std::string> opened;
+  onForm = [&](TDialogRequest& r) {
+    auto* d = static_cast<TwwLocateDlg*>(r.Dialog);
+    opened.push_back(d->SearchValue->Text() + "|" + std::to_string(int(d->MatchType())));
+    if (opened.size() > 1) return mrCancel;
+    d->SearchValue->SetText("SAVE");
+    d->SetMatchType(mtPartialMatchAny);
+    d->NextButton->Click();
+    return d->ModalResult() == mrOk ? mrOk : mrCancel;
+  };
+  form->tbFind->Click();
+  EXPECT_EQ(opened, (std::vector<std::string>{"alpha|1", "SAVE|2"}));
+  EXPECT_EQ(form->dsetBug->FieldByName("Description")->AsString(), "crash on save");
+}
+
 // Every button of every bar shows a picture and no caption, and the buttons of
 // a bar lie side by side: a caption wider than its button overlapped the next.
 TEST_F(Toolbars, EveryButtonShowsItsPictureWithoutOverlappingItsNeighbours) {
