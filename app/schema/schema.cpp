@@ -61,8 +61,8 @@ void InsertCodes(dao::TDatabaseCore& db, const std::string& table, const char* c
                std::to_string(i + 1) + "', '" + texts[i] + "')");
 }
 
+// The tables of a database being made (under the name it is made under).
 void MakeTables(const std::string& path) {
-  dao::TDatabaseCore::Create(path, "");
   dao::TDatabaseCore db(path, true, false, "");
   db.Execute(kReports);
   db.Execute("CREATE INDEX ProgramNumber ON Reports (ProgramNumber)");
@@ -80,15 +80,9 @@ void MakeTables(const std::string& path) {
 void CreateVantrelDatabase(const std::string& path) {
   namespace fs = std::filesystem;
   if (fs::exists(path)) throw Exception("The file '" + path + "' exists already.");
-  try {
-    MakeTables(path);
-  } catch (...) {
-    // A failure leaves no half-made database behind, nor its side files: a
-    // log left over would be replayed into the next database made here. Files
-    // another program holds (a file that stood here, still open) stay.
-    dao::Connection::RemoveUnusedFile(path);
-    throw;
-  }
+  // Made whole beside the path and only then put there, never over a file:
+  // a failure or a kill leaves nothing at the path, and removes nothing.
+  dao::TDatabaseCore::Create(path, "", MakeTables);
 }
 
 bool CreateVantrelDatabaseIfMissing(const std::string& path) {

@@ -1,360 +1,831 @@
-// Noticing a database file written over in place by another program (a
-// backup copied over it: the same file, new contents) before this connection
-// reads or writes it again.
+// Telling a database file written over in place by another program (a backup
+// copied over it: the same file, new contents) from everything else that
+// changes it or its times, before this connection reads or writes it again.
 //
-// In local mode the file itself changes only when a log is folded into it,
-// and every fold by any connection is bracketed here: the folder marks the
-// kept state (LockFile::FileState) as being changed, folds, and keeps the
-// file's new size and modification time. So a file whose size or time
-// differs from the kept state, while no writer is at it, was written by
-// someone else (the modification time, not the change time: a link or new
-// permissions change the latter and leave the contents alone). Its log then
-// holds pages of the contents that were there before: nothing of it may go
-// into the new contents. The connections that had it open are refused as for
-// a replaced file and never fold their log; the next to open it, once nobody
-// holds it, empties the log and keeps the file as it found it.
+// What is kept. Whenever a writer changes the file (local mode: folds the
+// log into it; network mode: commits), it keeps in the lock file
+// (LockFile::FileState) the file's inode, size and modification time, and a
+// checksum of up to eight pages it has just written, with the log's
+// generation and how much of it was folded in (local) or the file's change
+// counter (network). The state goes into one of two checksummed slots in
+// turn, after the file's own write is on disk: a kill or a power cut leaves
+// the state before or the state after, and either is judged rightly below.
+//
+// How it is judged. Before every write transaction, edit and cursor (and
+// before every page a fold writes) the file's size and modification time
+// are compared with the kept ones. Times are only a hint of when to look: a
+// touch, a tool setting times or the clock moving change them and nothing
+// else; a change within one tick of the clock (a second on file systems of
+// whole seconds) may leave them as they were. So when they differ, or were
+// kept too soon after the file's last change to be trusted, the contents
+// decide: the sampled pages are read back.
+//   - as kept: nothing changed (a touch): the new times are kept;
+//   - otherwise, local mode: a page changed by a fold holds what the log's
+//     newest frame for it up to the folded point holds (another program that
+//     uses SQLite folded: kept anew). A page holding anything else, while the
+//     log is of the generation kept (every fold since went through it), was
+//     written by someone who is not SQLite: written over;
+//   - otherwise, network mode: every commit raises the change counter. A
+//     counter gone back, or the same counter with other pages, is a copy;
+//   - what cannot be told (the log started anew by another program since, a
+//     counter gone up) is taken as it is: never a refusal without proof.
+//
+// What is done. A connection that finds its file written over refuses every
+// save from then on, never folds its log into the new contents, and keeps
+// SQLite from doing so: the last user to close (or the next to open, once
+// nobody holds the file) moves the log aside under a name SQLite never reads
+// ("<file>-wal-kept-<date>"), which the refusal names. A log (or journal) left
+// beside a file that was replaced at the path is the earlier file's: it is
+// moved aside too. Nothing here empties a log, and no check stops a fold
+// halfway but one that proves the file written over.
 
 #include <sqlite3.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <new>
-
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <chrono>
+#include <ctime>
+#include <new>
 #include <thread>
 
 #include "platform/dao/daoerrors.h"
+#include "platform/dao/filelayer.h"
 #include "platform/dao/locks.h"
-#include "platform/dao/readervfs.h"
+#include "platform/dao/logpages.h"
 #include "platform/dao/store.h"
 
 namespace dao {
+
+using FileState = LockFile::FileState;
+
+// A writer's database file: every change of it is seen by its connection
+// (Before/AfterFileWrite), and in network mode so are its locks, which bracket
+// each write transaction.
+struct WriterFile {
+  LayeredFile layer;
+  Connection* owner;  // once the connection has it open
+  // The start of the log's shared index while SQLite has it mapped.
+  const volatile unsigned char* index;
+
+  static WriterFile* Of(sqlite3_file* f) { return reinterpret_cast<WriterFile*>(f); }
+  static int Write(sqlite3_file* f, const void* p, int n, sqlite3_int64 o) {
+    Connection* c = Of(f)->owner;
+    if (c != nullptr)
+      if (int refused = c->BeforeFileWrite()) return refused;
+    sqlite3_file* real = Of(f)->layer.real;
+    const int rc = real->pMethods->xWrite(real, p, n, o);
+    if (c != nullptr && rc == SQLITE_OK) c->AfterFileWrite(o, p, n);
+    return rc;
+  }
+  static int Truncate(sqlite3_file* f, sqlite3_int64 size) {
+    Connection* c = Of(f)->owner;
+    if (c != nullptr)
+      if (int refused = c->BeforeFileWrite()) return refused;
+    sqlite3_file* real = Of(f)->layer.real;
+    const int rc = real->pMethods->xTruncate(real, size);
+    if (c != nullptr && rc == SQLITE_OK) c->AfterFileWrite(size, nullptr, 0);
+    return rc;
+  }
+  static int Lock(sqlite3_file* f, int level) {
+    sqlite3_file* real = Of(f)->layer.real;
+    const int rc = real->pMethods->xLock(real, level);
+    if (rc == SQLITE_OK && Of(f)->owner != nullptr) return Of(f)->owner->OnFileLock(level);
+    return rc;
+  }
+  static int Unlock(sqlite3_file* f, int level) {
+    if (Of(f)->owner != nullptr) Of(f)->owner->OnFileUnlock(level);
+    sqlite3_file* real = Of(f)->layer.real;
+    return real->pMethods->xUnlock(real, level);
+  }
+  static int ShmMap(sqlite3_file* f, int region, int size, int extend, void volatile** out) {
+    sqlite3_file* real = Of(f)->layer.real;
+    const int rc = real->pMethods->xShmMap(real, region, size, extend, out);
+    if (rc == SQLITE_OK && region == 0 && *out != nullptr)
+      Of(f)->index = static_cast<const volatile unsigned char*>(*out);
+    return rc;
+  }
+  static int ShmUnmap(sqlite3_file* f, int deleteFlag) {
+    Of(f)->index = nullptr;
+    sqlite3_file* real = Of(f)->layer.real;
+    return real->pMethods->xShmUnmap(real, deleteFlag);
+  }
+  static const sqlite3_io_methods* Methods(const sqlite3_io_methods* real) {
+    static const sqlite3_io_methods methods = [real] {
+      sqlite3_io_methods m = PassedOn(*real);
+      m.xWrite = Write;
+      m.xTruncate = Truncate;
+      m.xLock = Lock;
+      m.xUnlock = Unlock;
+      m.xShmMap = ShmMap;
+      m.xShmUnmap = ShmUnmap;
+      return m;
+    }();
+    return &methods;
+  }
+  static const sqlite3_io_methods* Known() { return Methods(nullptr); }
+  static int Open(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags, int* outFlags) {
+    if ((flags & SQLITE_OPEN_MAIN_DB) == 0) return DefaultVfs()->xOpen(DefaultVfs(), name, file, flags, outFlags);
+    const int rc = OpenLayered(file, LayerBytes<WriterFile>(), name, flags, outFlags);
+    if (rc != SQLITE_OK) return rc;
+    auto* f = Of(file);
+    f->owner = nullptr;
+    f->index = nullptr;
+    f->layer.base.pMethods = Methods(f->layer.real->pMethods);
+    return SQLITE_OK;
+  }
+  static WriterFile* In(sqlite3* db) {
+    sqlite3_file* file = nullptr;
+    if (db == nullptr || sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
+        file == nullptr || file->pMethods == nullptr || file->pMethods->xWrite != Write)
+      return nullptr;
+    return Of(file);
+  }
+};
 
 namespace {
 
 // SQLite's own fold after a commit, at its own threshold: once the log holds
 // this many pages.
 constexpr int kFoldAfterPages = 1000;
+// How long a look waits for a writer that is changing the file and keeping
+// its state (a fold of a long log takes a while on a busy disk).
+constexpr int kWaitForWriterMs = 250;
+// How long the log of contents written over waits to be set aside for its
+// users to finish a transaction.
+constexpr int kWaitForUsersMs = 200;
+// SQLite's lock levels on the database file.
+constexpr int kReservedLock = 2;
 
-// A writer's database file: while a fold is under way, every write first
-// looks at the file, so that contents written over during the fold take no
-// more of the log's pages (one look before and after each page written).
-struct GuardedFile {
-  sqlite3_file base;
-  const char* path;         // SQLite keeps the name until the file is closed
-  bool* spoiled = nullptr;  // while folding: set when the file changed under the fold
-  LockFile::FileState* expected = nullptr;  // the file as the fold's last write left it
-  // The start of the log's shared index while SQLite has it mapped.
-  const volatile unsigned char* index = nullptr;
-  sqlite3_file* real() { return reinterpret_cast<sqlite3_file*>(this + 1); }
+std::int64_t WallClockNs() {
+  timespec t {};
+  ::clock_gettime(CLOCK_REALTIME, &t);
+  return std::int64_t(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+}
+
+// A change within this long after the time kept may leave the modification
+// time as it was: a second where the file system keeps whole seconds (its
+// times end in no nanoseconds; two where it counts in twos), else a tick of
+// the kernel's clock (at most 10 ms).
+std::int64_t TimeGrain(const FileState& s) {
+  return s.changedNanoseconds == 0 ? 2'000'000'000 : 10'000'000;
+}
+std::int64_t ChangedNs(const FileState& s) { return s.changedSeconds * 1'000'000'000 + s.changedNanoseconds; }
+// Kept late enough that a later change shows in the time.
+bool Settled(const FileState& s) { return s.keptAt - ChangedNs(s) >= TimeGrain(s); }
+
+std::uint32_t Big32(const unsigned char* p) {
+  return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
+}
+
+// Holds the kept state's lock for a scope. Exclusive: taken at once or not at
+// all (another writer is at it). Shared: waits a moment for a writer to finish.
+class StateLock {
+ public:
+  StateLock(LockFile& locks, bool exclusive, int waitMs = 0) : locks_(locks), exclusive_(exclusive) {
+    held_ = locks_.LockState(exclusive);
+    // A holder in this process cannot finish while this one waits.
+    if (locks_.StateLockedHere()) waitMs = 0;
+    for (int waited = 0; !held_ && waited < waitMs; ++waited) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      held_ = locks_.LockState(exclusive);
+    }
+  }
+  ~StateLock() { Release(); }
+  StateLock(const StateLock&) = delete;
+  StateLock& operator=(const StateLock&) = delete;
+  bool Held() const { return held_; }
+  void Release() {
+    if (held_) locks_.UnlockState(exclusive_);
+    held_ = false;
+  }
+
+ private:
+  LockFile& locks_;
+  bool exclusive_;
+  bool held_ = false;
 };
 
-LockFile::FileState StateAt(const char* path) {
-  struct stat st {};
-  if (::stat(path, &st) != 0) return {};
-  return {static_cast<std::uint64_t>(st.st_ino), static_cast<std::int64_t>(st.st_size),
-          static_cast<std::int64_t>(st.st_mtim.tv_sec), static_cast<std::int64_t>(st.st_mtim.tv_nsec), 0};
+// A page changed by folds since it held `before`: it holds one of its frames
+// in the log, from the last one that held `before` on. (A fold writes for
+// each page the newest of its frames it may write, and skips a page whose
+// newest frame is past what it may write: a page's content only moves on
+// through its frames, but not always to the newest one folded.)
+bool FoldedFrom(const LogFrames& log, std::uint32_t page, std::uint64_t sum, std::uint64_t before) {
+  const std::vector<std::uint32_t> frames = log.FramesOf(page, std::uint32_t(log.frames.size()));
+  std::size_t from = 0;
+  for (std::size_t i = 0; i < frames.size(); ++i)
+    if (log.frames[frames[i] - 1].sum == before) from = i;
+  for (std::size_t i = from; i < frames.size(); ++i)
+    if (log.frames[frames[i] - 1].sum == sum) return true;
+  return false;
 }
 
-// Runs a change of the file, refusing it once the file is not as the fold
-// left it.
-template <class Change>
-int Guarded(sqlite3_file* file, Change change) {
-  auto* f = reinterpret_cast<GuardedFile*>(file);
-  if (f->spoiled == nullptr) return change(f->real());
-  if (!StateAt(f->path).SameFile(*f->expected)) {
-    *f->spoiled = true;
-    return SQLITE_IOERR_VNODE;
-  }
-  const int rc = change(f->real());
-  *f->expected = StateAt(f->path);
-  return rc;
+bool AllZero(const std::vector<unsigned char>& page) {
+  return std::all_of(page.begin(), page.end(), [](unsigned char b) { return b == 0; });
 }
 
-int GuardedWrite(sqlite3_file* file, const void* p, int n, sqlite3_int64 o) {
-  return Guarded(file, [&](sqlite3_file* real) { return real->pMethods->xWrite(real, p, n, o); });
+// A page past the file's end: the file shrank by a commit of the log.
+bool ShrankBelow(const LogFrames& log, std::uint32_t page) {
+  for (const LogFrames::Frame& f : log.frames)
+    if (f.sizeAfterCommit != 0 && f.sizeAfterCommit < page) return true;
+  return false;
 }
 
-int GuardedTruncate(sqlite3_file* file, sqlite3_int64 size) {
-  return Guarded(file, [&](sqlite3_file* real) { return real->pMethods->xTruncate(real, size); });
-}
+std::uint64_t Salts(const LogGeneration& g) { return (std::uint64_t(g.salt1) << 32) | g.salt2; }
+std::uint64_t Salts(const FileState& s) { return (std::uint64_t(s.logSalt1) << 32) | s.logSalt2; }
 
-#define FORWARD(name, params, args) \
-  [] params { return reinterpret_cast<GuardedFile*>(file)->real()->pMethods->name args; }
-
-const sqlite3_io_methods* GuardedMethods(const sqlite3_io_methods* real) {
-  static sqlite3_io_methods methods = [real] {
-    sqlite3_io_methods m = *real;
-    m.xClose = FORWARD(xClose, (sqlite3_file * file), (reinterpret_cast<GuardedFile*>(file)->real()));
-    m.xRead = FORWARD(xRead, (sqlite3_file * file, void* p, int n, sqlite3_int64 o),
-                      (reinterpret_cast<GuardedFile*>(file)->real(), p, n, o));
-    m.xWrite = GuardedWrite;
-    m.xTruncate = GuardedTruncate;
-#define REAL reinterpret_cast<GuardedFile*>(file)->real()
-    m.xSync = FORWARD(xSync, (sqlite3_file * file, int flags), (REAL, flags));
-    m.xFileSize = FORWARD(xFileSize, (sqlite3_file * file, sqlite3_int64 * size), (REAL, size));
-    m.xLock = FORWARD(xLock, (sqlite3_file * file, int lock), (REAL, lock));
-    m.xUnlock = FORWARD(xUnlock, (sqlite3_file * file, int lock), (REAL, lock));
-    m.xCheckReservedLock = FORWARD(xCheckReservedLock, (sqlite3_file * file, int* out), (REAL, out));
-    m.xFileControl = FORWARD(xFileControl, (sqlite3_file * file, int op, void* arg), (REAL, op, arg));
-    m.xSectorSize = FORWARD(xSectorSize, (sqlite3_file * file), (REAL));
-    m.xDeviceCharacteristics = FORWARD(xDeviceCharacteristics, (sqlite3_file * file), (REAL));
-    m.xShmMap = [](sqlite3_file* file, int region, int size, int extend, void volatile** out) {
-      const int rc = REAL->pMethods->xShmMap(REAL, region, size, extend, out);
-      if (rc == SQLITE_OK && region == 0 && *out != nullptr)
-        reinterpret_cast<GuardedFile*>(file)->index = static_cast<const volatile unsigned char*>(*out);
-      return rc;
-    };
-    m.xShmLock = FORWARD(xShmLock, (sqlite3_file * file, int offset, int n, int flags), (REAL, offset, n, flags));
-    m.xShmBarrier = [](sqlite3_file* file) { REAL->pMethods->xShmBarrier(REAL); };
-    m.xShmUnmap = [](sqlite3_file* file, int deleteFlag) {
-      reinterpret_cast<GuardedFile*>(file)->index = nullptr;
-      return REAL->pMethods->xShmUnmap(REAL, deleteFlag);
-    };
-    m.xFetch = FORWARD(xFetch, (sqlite3_file * file, sqlite3_int64 o, int n, void** p), (REAL, o, n, p));
-    m.xUnfetch = FORWARD(xUnfetch, (sqlite3_file * file, sqlite3_int64 o, void* p), (REAL, o, p));
-#undef REAL
-    return m;
-  }();
-  return &methods;
-}
-
-#undef FORWARD
-
-int OpenGuarded(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags, int* outFlags) {
-  if ((flags & SQLITE_OPEN_MAIN_DB) == 0) return DefaultVfs()->xOpen(DefaultVfs(), name, file, flags, outFlags);
-  auto* f = new (file) GuardedFile{};
-  f->path = name;
-  const int rc = DefaultVfs()->xOpen(DefaultVfs(), name, f->real(), flags, outFlags);
-  if (rc == SQLITE_OK) f->base.pMethods = GuardedMethods(f->real()->pMethods);
-  return rc;
-}
-
-GuardedFile* GuardedFileOf(sqlite3* db) {
-  sqlite3_file* file = nullptr;
-  if (sqlite3_file_control(db, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || file == nullptr ||
-      file->pMethods == nullptr || file->pMethods->xWrite != GuardedWrite)
-    return nullptr;
-  return reinterpret_cast<GuardedFile*>(file);
-}
-
-// Guards the folds of the connection's file from now until Unguard (or the
-// file's close), setting `spoiled` when the file changes under one and
-// keeping in `expected` the file as the last write left it: at first, the
-// state it was found in against the kept one.
-void Guard(sqlite3* db, const LockFile::FileState& found, bool& spoiled, LockFile::FileState& expected) {
-  expected = found;
-  if (GuardedFile* file = GuardedFileOf(db)) {
-    file->expected = &expected;
-    file->spoiled = &spoiled;
-  }
-}
-
-void Unguard(sqlite3* db) {
-  if (GuardedFile* file = GuardedFileOf(db)) file->spoiled = nullptr;
+void AddSample(FileState& s, std::uint32_t page, std::uint64_t sum) {
+  for (int i = 0; i < s.samples; ++i)
+    if (s.samplePage[i] == page) return;
+  if (s.samples == FileState::kSamples) return;
+  s.samplePage[s.samples] = page;
+  s.sampleSum[s.samples] = sum;
+  ++s.samples;
 }
 
 }  // namespace
 
 const char* Connection::WriterVfs() {
-  static const char* const name =
-      RegisterVfsVariant("vantrel-writer", static_cast<int>(sizeof(GuardedFile)), OpenGuarded);
+  static const char* const name = RegisterVfsVariant("vantrel-writer", LayerBytes<WriterFile>(), WriterFile::Open);
   return name;
 }
 
-// The file, and the log's generation and folded part from its shared index
-// (the salt of the index's header, and the count of frames folded in).
-LockFile::FileState Connection::StateOfFile() const {
-  LockFile::FileState state = StateAt(StatPath());
-  const GuardedFile* file = db_ != nullptr ? GuardedFileOf(db_) : nullptr;
-  if (file != nullptr && file->index != nullptr) {
-    state.logSalt = *reinterpret_cast<const volatile std::uint64_t*>(file->index + 32);
-    state.folded = *reinterpret_cast<const volatile std::uint32_t*>(file->index + 96);
+// ---- the file as it stands --------------------------------------------------
+
+FileState Connection::StateOfFile() const {
+  FileState s;
+  struct stat st {};
+  if (::stat(StatPath(), &st) != 0) return s;
+  s.inode = static_cast<std::uint64_t>(st.st_ino);
+  s.size = static_cast<std::int64_t>(st.st_size);
+  s.changedSeconds = static_cast<std::int64_t>(st.st_mtim.tv_sec);
+  s.changedNanoseconds = static_cast<std::int64_t>(st.st_mtim.tv_nsec);
+  s.keptAt = WallClockNs();
+  s.network = network_;
+  return s;
+}
+
+// SQLite's own file of the database: reading through it takes no lock and
+// opens no descriptor (closing one would drop SQLite's locks).
+sqlite3_file* Connection::DatabaseFile() const {
+  sqlite3_file* file = nullptr;
+  if (db_ == nullptr || sqlite3_file_control(db_, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
+      file == nullptr || file->pMethods == nullptr)
+    return nullptr;
+  if (WriterFile* w = WriterFile::In(db_)) return w->layer.real;
+  return file;
+}
+
+bool Connection::ReadPage(std::uint32_t page, std::uint32_t pageSize, std::vector<unsigned char>& bytes) const {
+  sqlite3_file* file = DatabaseFile();
+  if (file == nullptr || page == 0 || pageSize == 0) return false;
+  bytes.resize(pageSize);
+  return file->pMethods->xRead(file, bytes.data(), int(pageSize), sqlite3_int64(page - 1) * pageSize) == SQLITE_OK;
+}
+
+// From the file's header (a size of 1 stands for 65536).
+std::uint32_t Connection::PageSize() const {
+  sqlite3_file* file = DatabaseFile();
+  unsigned char b[2] = {};
+  if (file == nullptr || file->pMethods->xRead(file, b, 2, 16) != SQLITE_OK) return 0;
+  const std::uint32_t size = (std::uint32_t(b[0]) << 8) | b[1];
+  return size == 1 ? 65536 : size;
+}
+
+// The log's generation and folded point, from its shared index. Taken before
+// the pages are read that go with it: a log started anew after the pages
+// were read would claim changes it never saw.
+void Connection::NoteLogPosition(FileState& s) {
+  const WriterFile* w = WriterFile::In(db_);
+  LogIndex index = ReadLogIndex(w != nullptr ? w->index : nullptr);
+  if (!index.valid) index = ReadLogIndex(sharing_->IndexDescriptor());
+  const LogGeneration log = ReadLogGeneration(path_ + "-wal");
+  // The log's header holds its generation once a frame was written; before,
+  // the index's (a log started anew, not written yet) is the one to come.
+  const LogGeneration generation = log.present ? log : index.generation;
+  s.logSalt1 = generation.salt1;
+  s.logSalt2 = generation.salt2;
+  s.folded = index.valid && index.generation == generation ? index.folded : 0;
+}
+
+// Kept by a writer that holds the state's lock; not when another connection
+// found the file written over since this one opened it (it is refused then).
+void Connection::Keep(const FileState& state) {
+  FileState latest;
+  if (sharing_->ReadState(latest) && latest.copies > copiesSeen_) {
+    FoundWrittenOver(latest);
+    tellPending_ = false;
+    return;
   }
-  return state;
+  FileState kept = state;
+  kept.copies = copiesSeen_;
+  sharing_->WriteState(kept);
+  keptSalts_ = Salts(kept);
+  judged_ = {};
 }
 
-namespace {
-
-// Another program that uses SQLite folded the log into the file since the
-// state was kept: more of this generation of the log was folded in, or a
-// later generation has been folded into at all. A copy moves neither.
-bool FoldedSince(const LockFile::FileState& kept, const LockFile::FileState& now) {
-  if (now.logSalt == 0) return false;  // the index is not watched
-  return now.logSalt == kept.logSalt ? now.folded > kept.folded : now.folded > 0;
+// A first sample: page 1 and the file's last pages (the newest, where a file
+// grows).
+void Connection::SampleFile(FileState& s) {
+  s.pageSize = PageSize();
+  s.samples = 0;
+  if (s.pageSize == 0) return;
+  const std::uint32_t pages = std::uint32_t(s.size / s.pageSize);
+  std::vector<unsigned char> page;
+  for (std::uint32_t p : {1u, pages, pages - 1, pages - 2, pages - 3, pages / 2, pages / 4}) {
+    if (p < 1 || p > pages || !ReadPage(p, s.pageSize, page)) continue;
+    AddSample(s, p, PageSum(page.data(), s.pageSize));
+    if (p == 1) s.changeCounter = Big32(page.data() + 24);
+  }
 }
 
-// The kept state is of this file, no writer was at it when it was kept (or
-// one that died is not taken for the file's own), and the file is otherwise,
-// though nobody folded the log into it.
-bool WrittenOverSince(const LockFile::FileState& kept, const LockFile::FileState& now) {
-  return kept.inode == now.inode && kept.writer == 0 && !kept.SameFile(now) && !FoldedSince(kept, now);
+// The pages this connection has just written: page 1 when among them, then
+// pages spread over the rest.
+void Connection::TakeWrittenPages(FileState& s) {
+  s.pageSize = writing_.pageSize;
+  s.samples = 0;
+  const auto& pages = writing_.pages;
+  if (auto one = pages.find(1); one != pages.end()) AddSample(s, 1, one->second);
+  const std::size_t step = std::max<std::size_t>(1, pages.size() / (FileState::kSamples - 1));
+  std::size_t i = 0;
+  for (const auto& [page, sum] : pages)
+    if (i++ % step == 0) AddSample(s, page, sum);
 }
 
+// ---- judging -------------------------------------------------------------------
 
-// Whether the log beside the file holds pages that nobody uses: it has
-// content, and no program that uses SQLite has its shared index open. Each
-// such program holds a read lock on the index's byte 128 (the "dead man
-// switch" of the log's file format) while it has the log open; a log in use
-// there is that program's own, written for the file as it stands now.
-bool LogLeftUnused(const std::string& path) {
-  if (!HasContent(path + "-wal")) return false;
-  const int fd = ::open((path + "-shm").c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return true;
+// The pages kept still as they were (network mode: the change counter, which
+// every commit raises), read without the log: a quick look.
+bool Connection::SamplesAsKept(const FileState& kept) const {
+  sqlite3_file* file = DatabaseFile();
+  if (file == nullptr) return false;
+  if (network_) {
+    unsigned char header[32] = {};
+    return file->pMethods->xRead(file, header, 32, 0) == SQLITE_OK && Big32(header + 24) == kept.changeCounter;
+  }
+  std::vector<unsigned char> page;
+  for (int i = 0; i < kept.samples; ++i)
+    if (!ReadPage(kept.samplePage[i], kept.pageSize, page) || PageSum(page.data(), kept.pageSize) != kept.sampleSum[i])
+      return false;
+  return true;
+}
+
+Connection::Verdict Connection::Judge(const FileState& kept, FileState& now) {
+  now = StateOfFile();
+  if (kept.network != network_ || kept.pageSize == 0) {
+    // Kept in the other mode (or nothing to compare): only taken anew.
+    if (!network_) NoteLogPosition(now);
+    SampleFile(now);
+    return Verdict::Unknown;
+  }
+  return network_ ? JudgeJournal(kept, now) : JudgeLog(kept, now);
+}
+
+Connection::Verdict Connection::JudgeLog(const FileState& kept, FileState& now) {
+  // The pages first, then the log: folds only go on, so the log read last
+  // holds every frame they may come from.
+  const WriterFile* w = WriterFile::In(db_);
+  LogIndex index = ReadLogIndex(w != nullptr ? w->index : nullptr);
+  if (!index.valid) index = ReadLogIndex(sharing_->IndexDescriptor());
+  FileState position;
+  NoteLogPosition(position);
+  const std::uint32_t pageSize = kept.pageSize;
+  std::vector<unsigned char> page;
+  struct Look {
+    std::uint32_t page;
+    std::uint64_t kept;
+    bool present;
+    bool zero;  // space a fold made for the pages it is about to write
+    std::uint64_t sum;
+    bool same;
+  };
+  std::vector<Look> looks;
+  bool allSame = true;
+  for (int i = 0; i < kept.samples; ++i) {
+    Look l{kept.samplePage[i], kept.sampleSum[i], false, false, 0, false};
+    l.present = ReadPage(l.page, pageSize, page);
+    if (l.present) {
+      l.sum = PageSum(page.data(), pageSize);
+      l.zero = AllZero(page);
+    }
+    auto mine = writing_.pages.find(l.page);
+    l.same = l.present && (l.sum == l.kept || (mine != writing_.pages.end() && mine->second == l.sum));
+    allSame &= l.same;
+    looks.push_back(l);
+  }
+  const LogGeneration keptGeneration{kept.logSalt1 != 0 || kept.logSalt2 != 0, kept.logSalt1, kept.logSalt2};
+  now.pageSize = pageSize;
+  if (allSame && index.valid && index.generation == keptGeneration) {
+    for (int i = 0; i < kept.samples; ++i) AddSample(now, kept.samplePage[i], kept.sampleSum[i]);
+    now.logSalt1 = kept.logSalt1;
+    now.logSalt2 = kept.logSalt2;
+    now.folded = index.folded;
+    return Verdict::Same;
+  }
+  const LogFrames log = ReadLogFrames(path_ + "-wal", pageSize);
+  // Every fold since the state was kept went through this log (a log with
+  // no frame yet has the generation its index names).
+  const LogGeneration current = log.generation.present ? log.generation : index.valid ? index.generation : LogGeneration{};
+  const bool sameGeneration = keptGeneration.present && current == keptGeneration;
+  bool proof = false, unknown = false;
+  for (const Look& l : looks) {
+    if (l.same || l.zero) continue;
+    const bool explained = l.present ? FoldedFrom(log, l.page, l.sum, l.kept) : ShrankBelow(log, l.page);
+    if (!explained) (sameGeneration ? proof : unknown) = true;
+  }
+  if (proof) return Verdict::WrittenOver;
+  // Taken anew: the pages kept, as the file holds them now.
+  now.logSalt1 = position.logSalt1;
+  now.logSalt2 = position.logSalt2;
+  now.folded = position.folded;
+  for (const Look& l : looks)
+    if (l.present && !l.zero) AddSample(now, l.page, l.sum);
+  return unknown ? Verdict::Unknown : allSame ? Verdict::Same : Verdict::Folded;
+}
+
+Connection::Verdict Connection::JudgeJournal(const FileState& kept, FileState& now) {
+  const std::uint32_t pageSize = kept.pageSize;
+  std::vector<unsigned char> page;
+  bool allSame = true;
+  now.pageSize = pageSize;
+  for (int i = 0; i < kept.samples; ++i) {
+    const std::uint32_t p = kept.samplePage[i];
+    const bool present = ReadPage(p, pageSize, page);
+    const std::uint64_t sum = present ? PageSum(page.data(), pageSize) : 0;
+    auto mine = writing_.pages.find(p);
+    allSame &= present && (sum == kept.sampleSum[i] || (mine != writing_.pages.end() && mine->second == sum));
+    if (present) AddSample(now, p, sum);
+  }
+  unsigned char header[32] = {};
+  sqlite3_file* file = DatabaseFile();
+  if (file == nullptr || file->pMethods->xRead(file, header, sizeof header, 0) != SQLITE_OK) return Verdict::Unknown;
+  now.changeCounter = Big32(header + 24);
+  if (allSame) return Verdict::Same;
+  // Pages of this connection's own commit under way came after the state it
+  // started from; otherwise every commit since raised the counter.
+  if (writing_.pages.count(1) != 0) return Verdict::Unknown;
+  const auto raised = static_cast<std::int32_t>(now.changeCounter - kept.changeCounter);
+  return raised <= 0 ? Verdict::WrittenOver : Verdict::Unknown;
+}
+
+// ---- at the open -----------------------------------------------------------------
+
+// Whether a program that uses SQLite has the log open: each holds a read lock
+// on the index's byte 128 (the log's "dead man switch"), and so does every
+// connection of this process to the file (counted in the lock file).
+bool Connection::LogInUse() {
+  if (sharing_->OthersHoldFile(heldInode_)) return true;
+  const int fd = sharing_->IndexDescriptor();
+  if (fd < 0) return false;
   struct flock probe {};
   probe.l_type = F_WRLCK;
   probe.l_whence = SEEK_SET;
   probe.l_start = 128;
   probe.l_len = 1;
-  const bool inUse = ::fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
-  ::close(fd);
-  return !inUse;
+  return ::fcntl(fd, F_GETLK, &probe) != 0 || probe.l_type != F_UNLCK;
 }
 
-}  // namespace
+// The name a log (or journal) is kept aside under: one SQLite never reads,
+// dated by when the file was last known whole.
+std::string Connection::AsideName(const char* suffix, const FileState& kept) const {
+  const std::time_t when = static_cast<std::time_t>(kept.keptAt / 1'000'000'000);
+  std::tm local {};
+  ::localtime_r(&when, &local);
+  char date[32];
+  std::strftime(date, sizeof date, "%Y%m%d-%H%M%S", &local);
+  return path_ + suffix + "-kept-" + date;
+}
 
-// Before SQLite reads anything: a log left beside contents that were written
-// over since (by nobody who holds the file now) is emptied. Without such a log
-// nothing of the contents before is left: the file as it is now is the one
-// watched (another program that uses SQLite may have changed it while nobody
-// held it).
-void Connection::DropLogOfOverwrittenContents() {
-  // A reader only compares: it may lack the right to write the lock file.
-  const bool exclusive = !readOnly_;
-  if (network_ || !sharing_->LockState(exclusive)) return;
-  LockFile::FileState kept;
-  const LockFile::FileState now = StateOfFile();
-  if (sharing_->ReadState(kept) && WrittenOverSince(kept, now)) {
-    const bool heldByOthers = sharing_->OthersHoldFile(now.inode);
-    if (!heldByOthers && !LogLeftUnused(path_)) {
-      if (readOnly_) {
-        keptOutdated_ = true;
-        outdatedKept_ = kept;
-        foundState_ = now;
-      } else {
-        sharing_->WriteState(now);
-      }
-    } else if (readOnly_ || heldByOthers) {
-      sharing_->UnlockState(exclusive);
-      throw TDaoFailure(errFileInUse, "Couldn't use '" + path_ +
-                                          "'; it was written over by another program while it was open, and the "
-                                          "log beside it holds what was there before.  Try again when every user "
-                                          "has closed it, or open it once for writing.");
-    } else {
-      (void)!::truncate((path_ + "-wal").c_str(), 0);
-      sharing_->WriteState(now);
+// Moves the log (or journal) aside; the name it took, or empty when it could
+// not (another user moved it first).
+std::string Connection::KeepAside(const char* suffix, const FileState& kept) {
+  const std::string from = path_ + suffix;
+  const std::string name = AsideName(suffix, kept);
+  std::string to = name;
+  for (int n = 2; ::access(to.c_str(), F_OK) == 0; ++n) to = name + "-" + std::to_string(n);
+  if (::rename(from.c_str(), to.c_str()) != 0) return {};
+  if (std::string(suffix) == "-wal") ::unlink((path_ + "-shm").c_str());  // its index, of no use now
+  return to;
+}
+
+// A copy of the log aside (the log itself stays for those who have it open);
+// its name, or empty when it could not be made.
+std::string Connection::CopyAside(const char* suffix, const FileState& kept) {
+  const std::string name = AsideName(suffix, kept);
+  std::string to = name;
+  int out = -1;
+  for (int n = 2; (out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666)) < 0 && errno == EEXIST; ++n)
+    to = name + "-" + std::to_string(n);
+  const int in = ::open((path_ + suffix).c_str(), O_RDONLY | O_CLOEXEC);  // SQLite locks no log
+  bool whole = out >= 0 && in >= 0;
+  std::vector<char> buffer(1 << 16);
+  for (ssize_t got = 0; whole && (got = ::read(in, buffer.data(), buffer.size())) != 0;)
+    whole = got > 0 && ::write(out, buffer.data(), std::size_t(got)) == got;
+  whole = whole && ::fsync(out) == 0;
+  if (in >= 0) ::close(in);
+  if (out >= 0) ::close(out);
+  if (!whole && out >= 0) ::unlink(to.c_str());
+  return whole ? to : std::string();
+}
+
+// The log of contents written over, taken out of SQLite's way while other
+// programs may still have it open: with every lock of the log held, as
+// SQLite's own fold-and-empty takes them, its frames are copied aside, the
+// log is emptied and its index marked unset. Every user of the file then
+// rebuilds the index from the empty log at its next look and reads the file
+// as copied: none can fold the old frames into it. False while any of them
+// reads or writes (the close tries again).
+bool Connection::SetLogAside(const FileState& kept) {
+  WriterFile* w = WriterFile::In(db_);
+  if (w == nullptr || w->index == nullptr || sqlite3_get_autocommit(db_) == 0) return false;
+  sqlite3_file* real = w->layer.real;
+  // The writer's, the folder's and the recovery's locks, and every reader's.
+  constexpr int kLocks[][2] = {{0, 1}, {1, 1}, {2, 1}, {3, 5}};
+  // Users of the log hold its locks only for a transaction: a short wait
+  // finds a moment between two.
+  int taken = 0;
+  for (int tries = 0; taken < 4 && tries < kWaitForUsersMs; ++tries) {
+    while (taken < 4 && real->pMethods->xShmLock(real, kLocks[taken][0], kLocks[taken][1],
+                                                 SQLITE_SHM_LOCK | SQLITE_SHM_EXCLUSIVE) == SQLITE_OK)
+      ++taken;
+    if (taken == 4) break;
+    while (taken > 0) {
+      --taken;
+      real->pMethods->xShmLock(real, kLocks[taken][0], kLocks[taken][1], SQLITE_SHM_UNLOCK | SQLITE_SHM_EXCLUSIVE);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  bool done = false;
+  if (taken == 4) {
+    const std::string aside = CopyAside("-wal", kept);
+    if (!aside.empty() && ::truncate((path_ + "-wal").c_str(), 0) == 0) {
+      auto* index = const_cast<volatile unsigned char*>(w->index);
+      index[12] = 0;  // "set up" in both copies of the index's header
+      index[48 + 12] = 0;
+      real->pMethods->xShmBarrier(real);
+      aside_ = aside;
+      done = true;
     }
   }
-  sharing_->UnlockState(exclusive);
+  while (taken-- > 0)
+    real->pMethods->xShmLock(real, kLocks[taken][0], kLocks[taken][1], SQLITE_SHM_UNLOCK | SQLITE_SHM_EXCLUSIVE);
+  return done;
 }
 
-// After joining local mode: the file as it is now is the one watched.
-void Connection::WatchFileContents(bool restate) {
+// Once SQLite has opened the file and before it reads the log or journal
+// beside it: a log of other contents is never read into this file.
+void Connection::CheckLogBelongsToFile() {
+  const char* side = network_ ? "-journal" : "-wal";
+  if (!HasContent(path_ + side)) return;
+  // Shared: the companion file may not be open for writing yet. Of two
+  // openers moving the log aside, one does (KeepAside).
+  StateLock lock(*sharing_, false, kWaitForWriterMs);
+  FileState kept;
+  if (!lock.Held() || !sharing_->ReadState(kept)) return;  // nothing to tell by: SQLite's own rules
+  const FileState found = StateOfFile();
+  bool ofOtherFile = false;
+  if (kept.inode != found.inode) {
+    // Replaced at the path while a program that held the earlier file was
+    // ended: its log is that file's (of the generation kept, or a later one).
+    const LogGeneration log = ReadLogGeneration(path_ + "-wal");
+    const LogGeneration keptLog{true, kept.logSalt1, kept.logSalt2};
+    ofOtherFile = network_ ? kept.network : (log == keptLog || log.Follows(kept.logSalt1));
+  } else if (kept.logBefore && !network_) {
+    const LogGeneration log = ReadLogGeneration(path_ + "-wal");
+    ofOtherFile = log == LogGeneration{true, kept.logSalt1, kept.logSalt2} || log.Follows(kept.logSalt1);
+  } else {
+    FileState now;
+    ofOtherFile = Judge(kept, now) == Verdict::WrittenOver;
+  }
+  if (!ofOtherFile) return;
+  const bool inUse = network_ ? sharing_->OthersHoldFile(heldInode_) : LogInUse();
+  if (readOnly_ || inUse) {
+    lock.Release();
+    CloseUnrecognised();
+    throw TDaoFailure(errFileInUse, "Couldn't use '" + path_ +
+                                        "'; it was written over or replaced by another program while it was open, "
+                                        "and the log beside it holds what was there before.  Try again when every "
+                                        "user has closed it, or open it once for writing.");
+  }
+  const std::string aside = KeepAside(side, kept);
+  lock.Release();
+  if (aside.empty()) return;  // gone already: another user moved it
+  CloseUnrecognised();
+  throw TDaoFailure(errFileInUse, "Couldn't use '" + path_ +
+                                      "' as it was found: it was written over or replaced by another program, and "
+                                      "the changes made to what was there before are kept in '" + aside +
+                                      "'.  Open the database again to use the file as it is now.");
+}
+
+// After joining the sharing mode: the file as it is now is the one watched.
+// An opener reads the file as it finds it: one written over since the state
+// was kept (with no log left of what was there before) is taken as it is, and
+// every connection that had it open is told.
+void Connection::WatchFileContents() {
   watchContent_ = true;
+  if (WriterFile* w = WriterFile::In(db_)) w->owner = this;
+  FileState kept, now;
+  const bool have = sharing_->ReadState(kept) && kept.inode == StateOfFile().inode;
+  copiesSeen_ = have ? kept.copies : 0;
   if (readOnly_) return;
-  sqlite3_wal_hook(db_, &Connection::AfterCommit, this);
-  if (!sharing_->LockState(true)) return;
-  LockFile::FileState kept;
-  const LockFile::FileState now = StateOfFile();
-  // Kept anew also when a writer died changing it: nobody else is at it now.
-  if (restate || !sharing_->ReadState(kept) || kept.inode != now.inode || kept.writer != 0) sharing_->WriteState(now);
-  sharing_->UnlockState(true);
-}
-
-// Network mode writes the file with every commit and keeps no state: the
-// state kept by local users is dropped, for the next of them to take anew.
-// So is the state of a file folded while away from the path (its new state
-// cannot be looked up by the path), should it come back.
-void Connection::ForgetFileState(bool onlyOfHeldFile) {
-  if (readOnly_ || !sharing_->LockState(true)) return;
-  LockFile::FileState kept;
-  if (!onlyOfHeldFile || (sharing_->ReadState(kept) && kept.inode == fileInode_)) sharing_->WriteState({});
-  sharing_->UnlockState(true);
+  if (!network_) sqlite3_wal_hook(db_, &Connection::AfterCommit, this);
+  StateLock lock(*sharing_, true, kWaitForWriterMs);
+  if (!lock.Held()) return;
+  if (!have || Judge(kept, now) == Verdict::WrittenOver) {
+    now = StateOfFile();
+    if (!network_) NoteLogPosition(now);
+    SampleFile(now);
+    if (have) now.copies = kept.copies + 1;
+  }
+  copiesSeen_ = std::max(copiesSeen_, now.copies);
+  Keep(now);
 }
 
 void Connection::UseAsScratch() {
   Exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA cache_size=-2048");
   watchContent_ = false;
+  if (WriterFile* w = WriterFile::In(db_)) w->owner = nullptr;
   sqlite3_wal_hook(db_, nullptr, nullptr);
 }
 
+// ---- before every save, edit and cursor ---------------------------------------------
+
 bool Connection::ContentsWrittenOver() {
+  if (overwritten_) TellWrittenOver();
   if (!watchContent_ || overwritten_) return overwritten_;
-  if (!sharing_->LockState(false)) return false;  // a writer is at it, and looks itself
-  LockFile::FileState kept;
-  const LockFile::FileState now = StateOfFile();
-  bool haveKept = sharing_->ReadState(kept) && kept.inode == fileInode_;
-  if (keptOutdated_) {
-    // Until a writer keeps a state anew, the file as this reader found it.
-    keptOutdated_ = haveKept && kept.SameFile(outdatedKept_) && kept.writer == outdatedKept_.writer;
-    if (keptOutdated_) kept = foundState_;
+  // A journal beside the file in network mode: a commit under way (or one to
+  // be rolled back), whose pages are no state to judge.
+  if (network_ && HasContent(path_ + "-journal")) return false;
+  const FileState found = StateOfFile();
+  StateLock lock(*sharing_, false, kWaitForWriterMs);
+  FileState stored;
+  if (!sharing_->ReadState(stored) || stored.inode != found.inode) return false;
+  lock.Release();
+  if (stored.copies > copiesSeen_) {
+    // Another connection found it written over since this one opened it.
+    FoundWrittenOver(stored);
+    tellPending_ = false;
+    return true;
   }
-  overwritten_ = haveKept && WrittenOverSince(kept, now);
-  sharing_->UnlockState(false);
-  // Folded in by another program: kept anew, so that a copy made later is
-  // told from it again.
-  if (haveKept && !overwritten_ && FoldedSince(kept, now) && !kept.SameFile(now) && !readOnly_ &&
-      sharing_->LockState(true)) {
-    sharing_->WriteState(StateOfFile());
-    sharing_->UnlockState(true);
+  // The file as judged here stands for the kept state until that changes.
+  const bool judged = judged_.sequence == stored.sequence && judged_.state.inode != 0;
+  const FileState& kept = judged ? judged_.state : stored;
+  // A writer keeps the log's generation too: once it started anew, the state
+  // is judged and kept again.
+  const WriterFile* w = readOnly_ || network_ ? nullptr : WriterFile::In(db_);
+  const LogIndex index = ReadLogIndex(w != nullptr ? w->index : nullptr);
+  const bool logMoved = index.valid && index.frames != 0 && Salts(index.generation) != Salts(stored);
+  if (found.SameFile(kept) && !logMoved) {
+    if (Settled(kept) || (judged && judged_.trusted)) return false;
+    // Within a tick of the file's last change an equal time proves nothing:
+    // the pages kept (network mode: the change counter) do. Looked at once a
+    // tick later, an equal time proves it from then on.
+    if (SamplesAsKept(kept)) {
+      if (WallClockNs() - ChangedNs(kept) >= TimeGrain(kept)) judged_ = {stored.sequence, kept, true};
+      return false;
+    }
   }
-  return overwritten_;
+  FileState now;
+  Verdict verdict = Judge(kept, now);
+  // Network mode: a commit of another user may be under way unseen (its
+  // journal made after the look): the proof must hold a moment later too,
+  // with the state that commit keeps.
+  for (int look = 0; network_ && verdict == Verdict::WrittenOver && look < 3; ++look) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    FileState latest;
+    if (HasContent(path_ + "-journal") || !sharing_->ReadState(latest)) return false;
+    if (latest.sequence != stored.sequence) return ContentsWrittenOver();
+    verdict = Judge(kept, now);
+  }
+  if (verdict == Verdict::WrittenOver) {
+    FoundWrittenOver(kept);
+    TellWrittenOver();
+    return true;
+  }
+  judged_ = {stored.sequence, now, Settled(now)};
+  // A writer keeps what it found (a touch, another program's fold), and once
+  // more when the time it kept can be trusted from now on.
+  if (!readOnly_ && (verdict != Verdict::Same || !found.SameFile(kept) || (!Settled(kept) && Settled(now)) || logMoved)) {
+    StateLock keep(*sharing_, true);
+    FileState latest;
+    if (keep.Held() && sharing_->ReadState(latest) && latest.sequence == stored.sequence) Keep(now);
+  }
+  return false;
+}
+
+void Connection::FoundWrittenOver(const FileState& kept) {
+  overwritten_ = true;
+  overKept_ = kept;
+  tellPending_ = !readOnly_;
+}
+
+// Tells the others, once outside SQLite's calls and the state's lock: the log
+// of the contents before goes aside, and the kept state, now of the file as
+// copied, counts one copy more, so that every connection that had the file
+// open is refused (with the log emptied, none could prove it itself). A log
+// still in use is named in the state as of the contents before: no opener
+// reads it, and the last user out moves it aside.
+void Connection::TellWrittenOver() {
+  if (!tellPending_ || db_ == nullptr) return;
+  const bool log = !network_ && HasContent(path_ + "-wal");
+  const bool setAside = log && SetLogAside(overKept_);
+  if (log && !setAside) {
+    aside_ = AsideName("-wal", overKept_);
+    asidePending_ = true;
+  }
+  tellPending_ = false;
+  StateLock keep(*sharing_, true, kWaitForWriterMs);
+  FileState latest;
+  if (!keep.Held() || !sharing_->ReadState(latest)) return;
+  FileState now = StateOfFile();
+  if (!network_) NoteLogPosition(now);
+  SampleFile(now);
+  now.copies = latest.copies + 1;
+  now.logBefore = log && !setAside;
+  sharing_->WriteState(now);
 }
 
 void Connection::RefuseWrittenOver() {
+  std::string kept;
+  if (!aside_.empty())
+    kept = "  What was saved in it before that is kept beside it in '" + aside_ + "'" +
+           (asidePending_ ? " once every program has closed it." : ".");
   throw TDaoFailure(errDiskOrNetwork, "The database file '" + path_ +
                                           "' was written over by another program while it was open, so nothing "
-                                          "more can be saved in it.  Open the database again.");
+                                          "more can be saved in it.  Open the database again." + kept);
 }
+
+// ---- changing the file ------------------------------------------------------------------
 
 // Folds the log into the file, keeping the file's state; never into contents
 // written over meanwhile. Not while another writer is at it (it folds).
 void Connection::FoldKeepingState(int mode) {
-  if (overwritten_ || !sharing_->LockState(true)) return;
-  LockFile::FileState kept;
-  LockFile::FileState now = StateOfFile();
-  if (sharing_->ReadState(kept) && WrittenOverSince(kept, now)) {
-    overwritten_ = true;
-  } else {
-    const LockFile::FileState before = now;
-    now.writer = static_cast<std::uint64_t>(::getpid());
-    sharing_->WriteState(now);
-    LockFile::FileState folded;
-    Guard(db_, before, overwritten_, folded);
+  if (overwritten_) return;
+  // A file moved away from the path is none of the kept state's: it is
+  // folded as SQLite folds it (see CloseKeepingState).
+  if (!FileInPlace()) {
     sqlite3_wal_checkpoint_v2(db_, "main", mode, nullptr, nullptr);
-    Unguard(db_);
-    KeepFoldedState(before, folded);
+    return;
   }
-  sharing_->UnlockState(true);
-}
-
-// After a fold: the file as its last write left it is the state kept, unless
-// it was written over under the fold or since its last write (while it was
-// put on disk). Then the state as before the fold, which the file no longer
-// matches, tells every user so.
-void Connection::KeepFoldedState(const LockFile::FileState& before, const LockFile::FileState& folded) {
-  LockFile::FileState now = StateOfFile();
-  if (!now.SameFile(folded)) overwritten_ = true;
+  // Nothing to fold: every frame of the log is in the file already.
+  const WriterFile* w = WriterFile::In(db_);
+  const LogIndex index = ReadLogIndex(w != nullptr ? w->index : nullptr);
+  if (index.valid && index.folded >= index.frames) return;
+  StateLock lock(*sharing_, true);
+  if (!lock.Held()) return;
+  BeginWriting();
+  writing_.active = !overwritten_;
+  FileState before;
+  NoteLogPosition(before);
+  if (!overwritten_) sqlite3_wal_checkpoint_v2(db_, "main", mode, nullptr, nullptr);
+  writing_.active = false;
   if (overwritten_) {
-    // Marked as folded to the end, so that what this fold moved in the log's
-    // index is not taken for a fold of another program.
-    now = before;
-    now.folded = UINT64_MAX;
+    lock.Release();
+    TellWrittenOver();
+    return;
   }
-  sharing_->WriteState(now);
+  FileState now = StateOfFile();
+  if (writing_.pages.empty() && writing_.haveBase) {
+    FileState judged;
+    if (Judge(writing_.base, judged) == Verdict::WrittenOver) {
+      FoundWrittenOver(writing_.base);
+      lock.Release();
+      TellWrittenOver();
+      return;
+    }
+    now = judged;
+  } else {
+    TakeWrittenPages(now);
+    // The generation as before the fold (a later one may have folded more).
+    NoteLogPosition(now);
+    if (Salts(now) != Salts(before)) now.folded = before.folded;
+    now.logSalt1 = before.logSalt1;
+    now.logSalt2 = before.logSalt2;
+  }
+  Keep(now);
 }
 
 // Replaces SQLite's own fold after a commit, which would change the file
-// without keeping its state.
+// without keeping its state; and keeps the state again once the log started
+// anew, so that it names the log's generation.
 int Connection::AfterCommit(void* connection, sqlite3*, const char*, int pages) {
-  if (pages >= kFoldAfterPages) static_cast<Connection*>(connection)->FoldKeepingState(SQLITE_CHECKPOINT_PASSIVE);
+  auto* c = static_cast<Connection*>(connection);
+  if (pages >= kFoldAfterPages) {
+    c->FoldKeepingState(SQLITE_CHECKPOINT_PASSIVE);
+  } else if (const WriterFile* w = WriterFile::In(c->db_)) {
+    const LogIndex index = ReadLogIndex(w->index);
+    if (index.valid && Salts(index.generation) != c->keptSalts_) c->ContentsWrittenOver();  // kept anew there
+  }
   return SQLITE_OK;
 }
 
 // The last connection's close folds the log into the file: kept likewise, and
-// never into contents written over (the log then stays, for the next opener
-// to empty).
+// never into contents written over, whose log goes aside once nobody uses it.
 void Connection::CloseKeepingState() {
   // A file no longer at the path is none of the kept state's: its log is
   // folded in as SQLite folds it (nobody else can use that log meanwhile,
@@ -364,29 +835,129 @@ void Connection::CloseKeepingState() {
     db_ = nullptr;
     return;
   }
-  // Others only look for a moment: a short wait finds the state free.
-  bool locked = !overwritten_ && sharing_->LockState(true);
-  for (int tries = 0; !locked && !overwritten_ && tries < 50; ++tries) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    locked = sharing_->LockState(true);
-  }
-  LockFile::FileState kept;
-  LockFile::FileState now = StateOfFile();
-  if (locked && sharing_->ReadState(kept) && WrittenOverSince(kept, now)) overwritten_ = true;
-  const bool fold = locked && !overwritten_;
-  const LockFile::FileState before = now;
-  LockFile::FileState folded;
-  if (fold) {
-    now.writer = static_cast<std::uint64_t>(::getpid());
-    sharing_->WriteState(now);
-    Guard(db_, before, overwritten_, folded);  // goes with the file at the close
-  } else {
+  StateLock lock(*sharing_, true, kWaitForWriterMs);
+  writing_ = {};
+  if (!overwritten_ && lock.Held()) BeginWriting();
+  if (overwritten_ || !lock.Held()) {
+    // The log of the contents before goes aside: now, or by the last user out.
+    const bool held = lock.Held();
+    lock.Release();
+    if (overwritten_) TellWrittenOver();
     sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+    sqlite3_close_v2(db_);
+    db_ = nullptr;
+    if (overwritten_ && held && asidePending_ && HasContent(path_ + "-wal") && !LogInUse() &&
+        !KeepAside("-wal", overKept_).empty()) {
+      StateLock keep(*sharing_, true, kWaitForWriterMs);
+      FileState latest;
+      if (keep.Held() && sharing_->ReadState(latest) && latest.logBefore) {
+        latest.logBefore = false;
+        sharing_->WriteState(latest);
+      }
+    }
+    return;
   }
+  writing_.active = !network_;
+  FileState before;
+  NoteLogPosition(before);
   sqlite3_close_v2(db_);
   db_ = nullptr;
-  if (fold) KeepFoldedState(before, folded);
-  if (locked) sharing_->UnlockState(true);
+  writing_.active = false;
+  if (overwritten_ || writing_.pages.empty()) return;
+  FileState now = StateOfFile();
+  TakeWrittenPages(now);
+  // A whole fold at the close removes the log: none is left to name.
+  if (HasContent(path_ + "-wal")) {
+    now.logSalt1 = before.logSalt1;
+    now.logSalt2 = before.logSalt2;
+  }
+  Keep(now);
+}
+
+// Before this connection changes the file: the state it starts from, judged
+// against the file (a connection that finds it written over is refused), and
+// the file as it stands, which each write is then compared with.
+void Connection::BeginWriting() {
+  writing_ = {};
+  writing_.pageSize = PageSize();
+  const FileState found = StateOfFile();
+  writing_.expected = found;
+  if (!sharing_->ReadState(writing_.base) || writing_.base.inode != found.inode) return;
+  writing_.haveBase = true;
+  if (writing_.base.copies > copiesSeen_) {
+    FoundWrittenOver(writing_.base);
+    tellPending_ = false;
+  } else if (!found.SameFile(writing_.base) || (!Settled(writing_.base) && !SamplesAsKept(writing_.base))) {
+    FileState now;
+    if (Judge(writing_.base, now) == Verdict::WrittenOver)
+      FoundWrittenOver(writing_.base);
+    else
+      writing_.base = now;
+  }
+}
+
+// ---- the file layer's calls ---------------------------------------------------------------
+
+// Before each write of a change this connection brackets: the file as its
+// last write left it, or else judged.
+int Connection::BeforeFileWrite() {
+  if (!writing_.active) return SQLITE_OK;
+  const FileState now = StateOfFile();
+  if (now.SameFile(writing_.expected)) return SQLITE_OK;
+  if (writing_.haveBase) {
+    FileState judged;
+    if (Judge(writing_.base, judged) == Verdict::WrittenOver) {
+      FoundWrittenOver(writing_.base);
+      // Network mode: refused, SQLite would roll its journal back, writing
+      // pages of the contents before into the copy. The journal goes aside
+      // and is emptied first (nobody else uses it while this commit runs).
+      if (network_ && HasContent(path_ + "-journal") && !CopyAside("-journal", writing_.base).empty())
+        (void)!::truncate((path_ + "-journal").c_str(), 0);
+      return SQLITE_IOERR_VNODE;
+    }
+  }
+  writing_.expected = now;
+  return SQLITE_OK;
+}
+
+void Connection::AfterFileWrite(std::int64_t offset, const void* data, int size) {
+  if (!writing_.active) return;
+  const std::uint32_t pageSize = writing_.pageSize;
+  if (data != nullptr && pageSize != 0 && std::uint32_t(size) == pageSize && offset % pageSize == 0)
+    writing_.pages[std::uint32_t(offset / pageSize) + 1] =
+        PageSum(static_cast<const unsigned char*>(data), pageSize);
+  writing_.expected = StateOfFile();
+}
+
+// Network mode: a write transaction starts once SQLite holds the reserved
+// lock, and from then on nobody else may commit: the file is judged then,
+// and kept after the commit, before the lock goes.
+int Connection::OnFileLock(int level) {
+  if (!network_ || readOnly_ || !watchContent_ || level != kReservedLock || writing_.active) return SQLITE_OK;
+  writing_ = {};
+  if (!overwritten_) BeginWriting();
+  if (overwritten_) {
+    // Refused: the lock just taken goes back.
+    writing_ = {};
+    sqlite3_file* file = DatabaseFile();
+    if (file != nullptr) file->pMethods->xUnlock(file, 1);
+    return SQLITE_IOERR_VNODE;
+  }
+  writing_.active = true;
+  return SQLITE_OK;
+}
+
+void Connection::OnFileUnlock(int level) {
+  if (!network_ || !writing_.active || level >= kReservedLock) return;
+  writing_.active = false;
+  if (overwritten_ || writing_.pages.empty() || !FileInPlace()) return;
+  FileState now = StateOfFile();
+  TakeWrittenPages(now);
+  unsigned char header[32] = {};
+  if (sqlite3_file* file = DatabaseFile(); file != nullptr && file->pMethods->xRead(file, header, 32, 0) == SQLITE_OK)
+    now.changeCounter = Big32(header + 24);
+  StateLock keep(*sharing_, true, kWaitForWriterMs);
+  if (keep.Held()) Keep(now);
 }
 
 }  // namespace dao

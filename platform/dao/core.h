@@ -5,6 +5,7 @@
 // from variants of each field's type. Failures throw TDaoFailure.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -49,8 +50,11 @@ class TDatabaseCore {
   TDatabaseCore(const TDatabaseCore&) = delete;
   TDatabaseCore& operator=(const TDatabaseCore&) = delete;
 
-  // A new file with an empty catalogue; ";pwd=..." in `connect` sets its password.
-  static void Create(const std::string& path, const std::string& connect);
+  // A new file with an empty catalogue; ";pwd=..." in `connect` sets its
+  // password, and `fill` fills it (given the name it is made under) before
+  // it is put at the path (see Connection::CreateFile).
+  static void Create(const std::string& path, const std::string& connect,
+                     const std::function<void(const std::string&)>& fill = {});
 
   const std::string& Name() const { return path_; }
   bool ReadOnly() const { return readOnly_; }

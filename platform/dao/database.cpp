@@ -35,7 +35,10 @@ TDatabaseCore::TDatabaseCore(const std::string& path, bool exclusive, bool readO
     throw;
   }
   locks_ = LockFile::For(path, !readOnly_);
-  if (int error = locks_->OpenDatabase(exclusive, !readOnly_)) Fail(error, error == errFileInUse ? path : "Admin");
+  if (int error = locks_->OpenDatabase(exclusive, !readOnly_)) {
+    if (error == errCantLockFile) FailLocking(*locks_);
+    Fail(error, error == errFileInUse ? path : "Admin");
+  }
   opened_ = true;
   if (plainPassword && !readOnly_) StorePassword(*conn_, PasswordOf(connect));
   conn_->BringCaseBlindIndexesInOrder();
@@ -45,12 +48,16 @@ TDatabaseCore::~TDatabaseCore() {
   if (opened_) locks_->CloseDatabase(exclusive_);
 }
 
-void TDatabaseCore::Create(const std::string& path, const std::string& connect) {
-  Connection::CreateFile(path);
-  std::string password = PasswordOf(connect);
-  if (password.empty()) return;
-  Connection c(path, false);
-  StorePassword(c, password);
+void TDatabaseCore::Create(const std::string& path, const std::string& connect,
+                           const std::function<void(const std::string&)>& fill) {
+  const std::string password = PasswordOf(connect);
+  Connection::CreateFile(path, [&](const std::string& made) {
+    if (!password.empty()) {
+      Connection c(made, false);
+      StorePassword(c, password);
+    }
+    if (fill) fill(made);
+  });
 }
 
 Translation TDatabaseCore::Translate(const std::string& sql) {

@@ -39,7 +39,7 @@ void Connection::HoldFileAtPath() {
   const auto inode = static_cast<std::uint64_t>(st.st_ino);
   if (int error = sharing_->HoldFile(inode)) {
     if (error == errFileInUse) RefuseEarlierFileHeld(path_);
-    Fail(error);
+    FailLocking(*sharing_);
   }
   heldInode_ = inode;
 }
@@ -74,13 +74,6 @@ void Connection::TakeFileIdentity() {
   fileInode_ = static_cast<std::uint64_t>(st.st_ino);
 }
 
-bool Connection::RemoveUnusedFile(const std::string& path) {
-  auto locks = LockFile::For(path, false);
-  if (locks->InUse()) return false;
-  for (const char* side : {"", "-wal", "-shm", "-journal", "-lock"}) ::unlink((path + side).c_str());
-  return true;
-}
-
 bool Connection::FileInPlace() const {
   struct stat st {};
   return ::stat(StatPath(), &st) == 0 && static_cast<std::uint64_t>(st.st_dev) == fileDevice_ &&
@@ -89,25 +82,27 @@ bool Connection::FileInPlace() const {
 
 void Connection::CheckFileInPlace() {
   if (!FileInPlace()) RefuseMoved();
+  // Its locks would no longer meet those of users who came since.
+  if (!sharing_->StillAtPath()) FailLocking(*sharing_);
   if (ContentsWrittenOver()) RefuseWrittenOver();
 }
 
 // SQLite leaves the log of a file that is no longer at its path as it is,
 // even when closing: the file held would lack the commits it holds, and a
 // file put at the path would take them for its own. So they go into the file
-// held, and the log is emptied; without waiting for readers (closing tries
-// again). Only outside a transaction, which would keep the log as it is.
-void Connection::FoldLogIntoFileHeld() {
+// held, and the log is emptied; when refusing, without waiting for readers;
+// when closing, waiting for them as for any lock (the last chance). Only
+// outside a transaction, which would keep the log as it is.
+void Connection::FoldLogIntoFileHeld(bool wait) {
   if (db_ == nullptr || readOnly_ || network_ || !sqlite3_get_autocommit(db_)) return;
   const int patience = busyTimeout_;
-  busyTimeout_ = 0;
+  if (!wait) busyTimeout_ = 0;
   sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
   busyTimeout_ = patience;
-  if (watchContent_) ForgetFileState(true);
 }
 
 void Connection::RefuseMoved() {
-  FoldLogIntoFileHeld();
+  FoldLogIntoFileHeld(false);
   throw TDaoFailure(errDiskOrNetwork, "The database file '" + path_ +
                                           "' was moved, removed or replaced while it was open, so nothing more "
                                           "can be saved in it.  Open the database again.");

@@ -76,8 +76,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <mutex>
 
 #include "platform/classlib/core/strutils.h"
@@ -87,6 +90,14 @@
 namespace dao {
 
 namespace {
+
+const char* const kReplaced =
+    "it was removed or replaced while the database was open, so this program's locks no longer meet other "
+    "users'.  Close the database in every program and open it again.";
+
+constexpr std::int64_t kModeOffset = std::int64_t{1} << 30;  // + 0 local, + 1 network
+constexpr std::int64_t kStateOffset = kModeOffset + 2;
+constexpr std::int64_t kPresenceOffset = kModeOffset + 3;
 
 std::mutex registryMutex;
 std::map<std::string, std::weak_ptr<LockFile>>& Registry() {
@@ -144,48 +155,159 @@ LockFile::LockFile(std::string databasePath, std::string lockPath)
 LockFile::~LockFile() {
   if (fd_ >= 0) ::close(fd_);
   for (int fd : retired_) ::close(fd);
+  for (const auto& [inode, fd] : indexes_) ::close(fd);
 }
 
 namespace {
 
-// Gives the companion file the database file's permission bits (and, for
-// root, its owner), as SQLite does for its own side files: whoever may write
-// the database may then lock in it, whatever the umask of its creator. A
-// file this process does not own stays as it is.
+// Gives the companion file the database file's permission bits and group
+// (and, for root, its owner), as SQLite does for its own side files: whoever
+// may write the database may then lock in it, whatever the umask of its
+// creator. A file this process does not own stays as it is.
 void MatchDatabase(int fd, const struct stat& db) {
   struct stat own {};
   if (::fstat(fd, &own) != 0) return;
   if (::geteuid() == 0 && (own.st_uid != db.st_uid || own.st_gid != db.st_gid))
     (void)!::fchown(fd, db.st_uid, db.st_gid);
-  if (own.st_uid == ::geteuid() || ::geteuid() == 0)
-    if ((own.st_mode & 0777) != (db.st_mode & 0777)) ::fchmod(fd, db.st_mode & 0777);
+  if (own.st_uid != ::geteuid() && ::geteuid() != 0) return;
+  // A group that shares the database shares its locks (a member may hand it over).
+  if (own.st_gid != db.st_gid) (void)!::fchown(fd, static_cast<uid_t>(-1), db.st_gid);
+  if ((own.st_mode & 0777) != (db.st_mode & 0666)) ::fchmod(fd, db.st_mode & 0666);
 }
 
-int OpenForWriting(const std::string& lockPath, const std::string& databasePath) {
+bool MayWrite(const std::string& path) { return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0; }
+
+}  // namespace
+
+// The companion file opened for writing, made when missing.
+int LockFile::OpenForWriting() {
   struct stat db {};
-  if (::stat(databasePath.c_str(), &db) != 0) return -1;
-  int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, db.st_mode & 0666);
+  if (::stat(databasePath_.c_str(), &db) != 0) return -1;
+  int fd = ::open(lockPath_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, db.st_mode & 0666);
+  if (fd >= 0) {
+    MatchDatabase(fd, db);
+    return fd;
+  }
+  const int error = errno;
+  if (error == EACCES && MayWrite(databasePath_) && MayWrite(FolderOf(databasePath_))) return ReplaceUnwritable();
+  trouble_ = "Couldn't lock file '" + lockPath_ + "': " + std::strerror(error) + ".";
+  return -1;
+}
+
+// A companion file this user may not write beside a database the user may
+// write: made before the database was shared (its bits were the database's
+// then), or by a user of a narrower umask. While nobody uses it, one with
+// the database's present bits takes its place; a process that opened the
+// old one meanwhile finds it gone from the path once it marks itself present
+// (Attach), and opens the new one.
+int LockFile::ReplaceUnwritable() {
+  const int old = ::open(lockPath_.c_str(), O_RDONLY | O_CLOEXEC);
+  struct flock probe {};
+  probe.l_type = F_WRLCK;
+  probe.l_whence = SEEK_SET;  // from 0 to the end: the whole file
+  const bool unused = old >= 0 && ::fcntl(old, F_GETLK, &probe) == 0 && probe.l_type == F_UNLCK;
+  if (old >= 0) ::close(old);  // this process holds no lock in it
+  if (!unused) {
+    trouble_ = "Couldn't lock file '" + lockPath_ +
+               "': this user may not write it, though the database may be written, and other users have "
+               "the database open.  Give the lock file the database file's permissions, or try again when "
+               "nobody has the database open.";
+    return -1;
+  }
+  struct stat db {};
+  const std::string made = lockPath_ + "." + std::to_string(::getpid()) + ".new";
+  const int fd = ::stat(databasePath_.c_str(), &db) == 0
+                     ? ::open(made.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, db.st_mode & 0666)
+                     : -1;
   if (fd >= 0) MatchDatabase(fd, db);
+  if (fd < 0 || ::rename(made.c_str(), lockPath_.c_str()) != 0) {
+    trouble_ = "Couldn't lock file '" + lockPath_ + "': " + std::strerror(errno) + ".";
+    if (fd >= 0) {
+      ::close(fd);
+      ::unlink(made.c_str());
+    }
+    return -1;
+  }
   return fd;
 }
 
-}  // namespace
+// Marks this process present in the companion file (a shared lock held while
+// the file is open here): a file anyone is present in is never replaced.
+bool LockFile::Present(int fd) {
+  struct flock fl {};
+  fl.l_type = F_RDLCK;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = kPresenceOffset;
+  fl.l_len = 1;
+  if (::fcntl(fd, F_SETLK, &fl) == 0) return true;
+  return errno != EAGAIN && errno != EACCES;  // without locks, nobody replaces it either
+}
 
 void LockFile::Attach(bool writing) {
   if (writable_ || (!writing && fd_ >= 0)) return;
   const bool hadFile = fd_ >= 0;
-  int fd = writing ? OpenForWriting(lockPath_, databasePath_) : ::open(lockPath_.c_str(), O_RDWR | O_CLOEXEC);
-  if (fd >= 0) {
-    if (fd_ >= 0) retired_.push_back(fd_);
-    fd_ = fd;
-    writable_ = true;
-  } else if (fd_ < 0) {
-    fd_ = ::open(lockPath_.c_str(), O_RDONLY | O_CLOEXEC);
+  for (int tries = 0;; ++tries) {
+    bool writable = true;
+    int fd = writing ? OpenForWriting() : ::open(lockPath_.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0 && !hadFile) {
+      fd = ::open(lockPath_.c_str(), O_RDONLY | O_CLOEXEC);
+      writable = false;
+    }
+    if (fd < 0) return;
+    struct stat mine {}, atPath {};
+    ::fstat(fd, &mine);
+    if (hadFile) {
+      // A writable descriptor of the file locked in so far, or none.
+      if (static_cast<std::uint64_t>(mine.st_ino) != inode_) {
+        ::close(fd);
+        trouble_ = std::string("Couldn't lock file '") + lockPath_ + "': " + kReplaced;
+        return;
+      }
+      retired_.push_back(fd_);
+      fd_ = fd;
+      writable_ = true;
+      return;
+    }
+    // Present first, then looked for at the path (see ReplaceUnwritable).
+    if (Present(fd) && ::stat(lockPath_.c_str(), &atPath) == 0 && atPath.st_ino == mine.st_ino &&
+        atPath.st_dev == mine.st_dev) {
+      fd_ = fd;
+      writable_ = writable;
+      inode_ = static_cast<std::uint64_t>(mine.st_ino);
+      break;
+    }
+    ::close(fd);  // nothing of this process was marked in it but its presence
+    if (tries == 50) {
+      trouble_ = "Couldn't lock file '" + lockPath_ + "': it was replaced again and again while it was opened.";
+      return;
+    }
+    ::usleep(1000);
   }
   // Marks taken without a companion file held within this process only: now
   // others see them too.
-  if (!hadFile && fd_ >= 0)
-    for (const auto& [offset, range] : held_) SystemLock(offset, range.writers > 0 ? F_WRLCK : F_RDLCK);
+  for (const auto& [offset, range] : held_) SystemLock(offset, range.writers > 0 ? F_WRLCK : F_RDLCK);
+}
+
+bool LockFile::StillAtPath() {
+  if (fd_ < 0) return true;
+  struct stat atPath {};
+  return ::stat(lockPath_.c_str(), &atPath) == 0 && static_cast<std::uint64_t>(atPath.st_ino) == inode_;
+}
+
+int LockFile::IndexDescriptor() {
+  const std::string path = databasePath_ + "-shm";
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return -1;
+  auto it = indexes_.find(static_cast<std::uint64_t>(st.st_ino));
+  if (it != indexes_.end()) return it->second;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0 || ::fstat(fd, &st) != 0) {
+    if (fd >= 0) ::close(fd);
+    return -1;
+  }
+  auto [kept, fresh] = indexes_.emplace(static_cast<std::uint64_t>(st.st_ino), fd);
+  if (!fresh) ::close(fd);  // the file looked at first was replaced meanwhile: the one kept serves
+  return kept->second;
 }
 
 LockFile::Outcome LockFile::SystemLock(std::int64_t offset, short type) {
@@ -200,7 +322,11 @@ LockFile::Outcome LockFile::SystemLock(std::int64_t offset, short type) {
   if (::fcntl(fd_, F_SETLK, &fl) == 0) return Outcome::Taken;
   // Another process holds it; anything else (a read-only descriptor, a file
   // system without locks) means the lock cannot be had at all.
-  return errno == EAGAIN || errno == EACCES ? Outcome::Conflict : Outcome::Unusable;
+  if (errno == EAGAIN || errno == EACCES) return Outcome::Conflict;
+  trouble_ = "Couldn't lock file '" + lockPath_ + "': " +
+             (errno == EBADF ? std::string("this user may not write it.")
+                             : std::string(std::strerror(errno)) + " (the file system does not lock files).");
+  return Outcome::Unusable;
 }
 
 LockFile::Outcome LockFile::Acquire(std::int64_t offset, bool exclusive) {
@@ -230,7 +356,10 @@ void LockFile::Release(std::int64_t offset, bool exclusive) {
 }
 
 int LockFile::OpenDatabase(bool exclusive, bool writing) {
-  if (writing && !writable_) return errCantLockFile;
+  if (writing && !writable_) {
+    if (trouble_.empty()) trouble_ = "Couldn't lock file '" + lockPath_ + "': this user may not write it.";
+    return errCantLockFile;
+  }
   switch (Acquire(0, exclusive)) {
     case Outcome::Taken: return 0;
     case Outcome::Conflict: return exclusive ? errFileInUse : errOpenedExclusively;
@@ -239,10 +368,6 @@ int LockFile::OpenDatabase(bool exclusive, bool writing) {
 }
 
 void LockFile::CloseDatabase(bool exclusive) { Release(0, exclusive); }
-
-namespace {
-constexpr std::int64_t kModeOffset = std::int64_t{1} << 30;  // + 0 local, + 1 network
-}
 
 // True when another process holds any lock on the bytes.
 bool LockFile::HeldElsewhere(std::int64_t offset, std::int64_t length) {
@@ -304,39 +429,119 @@ bool LockFile::OthersHoldFile(std::uint64_t inode) {
 }
 
 namespace {
-constexpr std::int64_t kStateOffset = kModeOffset + 2;
-// The kept state: seven numbers and a check of them, so that a state half
-// written (a writer killed meanwhile) or bytes of another kind are never taken.
-constexpr std::size_t kStateWords = 8;
+
+// The kept state: two slots, each with a sequence number and a check of its
+// words, written in turn. A slot half written (a kill, a power cut) fails its
+// check and the other one stands; of two whole slots the later one holds.
+// They lie in different sectors, so that a write torn by the disk spoils one.
+constexpr std::uint64_t kStateMagic = 0x5654'5354'4154'0003ull;  // and the layout's version
+constexpr std::size_t kStateWords = 16 + 2 * LockFile::FileState::kSamples;
+constexpr off_t kSlotOffset[2] = {0, 512};
 
 std::uint64_t StateCheck(const std::uint64_t* words) {
   std::uint64_t h = 1469598103934665603ull;
   for (std::size_t i = 0; i + 1 < kStateWords; ++i) h = (h ^ words[i]) * 1099511628211ull;
   return h;
 }
-}  // namespace
 
-bool LockFile::ReadState(FileState& state) {
-  std::uint64_t words[kStateWords] = {};
-  if (fd_ < 0 || ::pread(fd_, words, sizeof words, 0) != ssize_t(sizeof words) ||
-      words[kStateWords - 1] != StateCheck(words))
+void Pack(const LockFile::FileState& s, std::uint64_t (&w)[kStateWords]) {
+  std::size_t i = 0;
+  w[i++] = kStateMagic;
+  w[i++] = s.sequence;
+  w[i++] = s.inode;
+  w[i++] = std::uint64_t(s.size);
+  w[i++] = std::uint64_t(s.changedSeconds);
+  w[i++] = std::uint64_t(s.changedNanoseconds);
+  w[i++] = std::uint64_t(s.keptAt);
+  w[i++] = (s.network ? 1 : 0) | (s.logBefore ? 2 : 0);
+  w[i++] = s.pageSize;
+  w[i++] = (std::uint64_t(s.logSalt1) << 32) | s.logSalt2;
+  w[i++] = s.folded;
+  w[i++] = s.changeCounter;
+  w[i++] = std::uint64_t(s.samples);
+  w[i++] = s.copies;
+  for (std::uint32_t page : s.samplePage) w[i++] = page;
+  for (std::uint64_t sum : s.sampleSum) w[i++] = sum;
+  while (i + 1 < kStateWords) w[i++] = 0;
+  w[kStateWords - 1] = StateCheck(w);
+}
+
+bool Unpack(const std::uint64_t (&w)[kStateWords], LockFile::FileState& s) {
+  if (w[0] != kStateMagic || w[kStateWords - 1] != StateCheck(w) ||
+      w[12] > std::uint64_t(LockFile::FileState::kSamples))
     return false;
-  state = {words[0], std::int64_t(words[1]), std::int64_t(words[2]), std::int64_t(words[3]), words[4], words[5], words[6]};
+  std::size_t i = 1;
+  s.sequence = w[i++];
+  s.inode = w[i++];
+  s.size = std::int64_t(w[i++]);
+  s.changedSeconds = std::int64_t(w[i++]);
+  s.changedNanoseconds = std::int64_t(w[i++]);
+  s.keptAt = std::int64_t(w[i++]);
+  s.network = (w[i] & 1) != 0;
+  s.logBefore = (w[i++] & 2) != 0;
+  s.pageSize = std::uint32_t(w[i++]);
+  s.logSalt1 = std::uint32_t(w[i] >> 32);
+  s.logSalt2 = std::uint32_t(w[i++]);
+  s.folded = std::uint32_t(w[i++]);
+  s.changeCounter = std::uint32_t(w[i++]);
+  s.samples = int(w[i++]);
+  s.copies = w[i++];
+  for (std::uint32_t& page : s.samplePage) page = std::uint32_t(w[i++]);
+  for (std::uint64_t& sum : s.sampleSum) sum = w[i++];
   return true;
 }
 
+// The slot holding the later whole state (-1: none), and that state. Both
+// slots are read at once.
+int LatestSlot(int fd, LockFile::FileState& latest) {
+  std::uint64_t words[2][kSlotOffset[1] / sizeof(std::uint64_t)] = {};
+  static_assert(sizeof(words[0]) >= kStateWords * sizeof(std::uint64_t));
+  const ssize_t got = ::pread(fd, words, sizeof words, 0);
+  int found = -1;
+  for (int slot = 0; slot < 2; ++slot) {
+    std::uint64_t state[kStateWords];
+    std::memcpy(state, words[slot], sizeof state);
+    LockFile::FileState s;
+    if (got >= ssize_t(kSlotOffset[slot] + sizeof state) && Unpack(state, s) &&
+        (found < 0 || s.sequence > latest.sequence)) {
+      latest = s;
+      found = slot;
+    }
+  }
+  return found;
+}
+
+}  // namespace
+
+bool LockFile::ReadState(FileState& state) { return fd_ >= 0 && LatestSlot(fd_, state) >= 0; }
+
 void LockFile::WriteState(const FileState& state) {
-  std::uint64_t words[kStateWords] = {state.inode,  std::uint64_t(state.size), std::uint64_t(state.changedSeconds),
-                                      std::uint64_t(state.changedNanoseconds), state.writer, state.logSalt,
-                                      state.folded, 0};
-  words[kStateWords - 1] = StateCheck(words);
-  if (writable_) (void)!::pwrite(fd_, words, sizeof words, 0);
+  if (!writable_) return;
+  FileState latest;
+  const int slot = LatestSlot(fd_, latest);
+  FileState next = state;
+  // A state kept afresh (none whole was found: a new companion file, or
+  // one emptied or garbled) numbers on from the clock, so that no number
+  // read before comes back for another state.
+  timespec now {};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  const std::uint64_t fresh = std::uint64_t(now.tv_sec) * 1'000'000'000 + std::uint64_t(now.tv_nsec);
+  next.sequence = slot < 0 ? fresh : latest.sequence + 1;
+  if (slot >= 0) next.copies = std::max(next.copies, latest.copies);
+  std::uint64_t words[kStateWords];
+  Pack(next, words);
+  (void)!::pwrite(fd_, words, sizeof words, kSlotOffset[slot == 0 ? 1 : 0]);
 }
 
 bool LockFile::LockState(bool exclusive) { return Acquire(kStateOffset, exclusive) == Outcome::Taken; }
 void LockFile::UnlockState(bool exclusive) { Release(kStateOffset, exclusive); }
+bool LockFile::StateLockedHere() const { return held_.count(kStateOffset) != 0; }
 
-bool LockFile::InUse() { return !held_.empty() || HeldElsewhere(0, INT64_MAX); }
+void FailLocking(const LockFile& locks) {
+  if (locks.Trouble().empty()) Fail(errCantLockFile);
+  throw TDaoFailure(errCantLockFile, locks.Trouble());
+}
+
 
 std::int64_t LockFile::TableOffset(const std::string& table) { return 1 + (NameHash(table) & 0xFFFFF); }
 

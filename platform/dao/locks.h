@@ -9,8 +9,9 @@
 // bytes 1 .. 2^20 one per table (recordsets denying others); from 2^40 on one
 // byte per record (table number * 2^32 + row number) held from Edit to Update;
 // bytes 2^30 and 2^30 + 1 mark users of the local and the network sharing mode,
-// byte 2^30 + 2 guards the file's kept state (FileState); from 2^56 on one
-// byte per file held (its inode number), see HoldFile.
+// byte 2^30 + 2 guards the file's kept state (FileState), byte 2^30 + 3 marks
+// every process using the companion file; from 2^56 on one byte per file held
+// (its inode number), see HoldFile.
 //
 // The companion file takes the database file's owner and permission bits, so
 // whoever may write the database may lock in it. Only an open for writing
@@ -56,38 +57,69 @@ class LockFile {
   // file opened at this path; nothing is held then.
   int HoldFile(std::uint64_t inode);
   void ReleaseFile(std::uint64_t inode);
-  // True while any connection, of this process or another, uses the file at
-  // this path in any way (holds any lock).
-  bool InUse();
 
-  // The database file as its last writer in local mode left it (its inode,
-  // size and modification time), kept at the start of the companion file: a file
-  // found otherwise was written over by another program (see
-  // contentwatch.cpp). `writer` is the process changing the file meanwhile.
+  // What the database file held when a writer last knew it whole: its
+  // inode, size and modification time, and the contents of a few pages it
+  // wrote last (see contentwatch.cpp). Kept in the companion file's first
+  // bytes, in two checksummed slots written in turn, so that a write cut
+  // short (a kill, a power cut) leaves the one before whole.
   struct FileState {
+    static constexpr int kSamples = 8;
     std::uint64_t inode = 0;
     std::int64_t size = 0;
-    std::int64_t changedSeconds = 0;
+    std::int64_t changedSeconds = 0;  // modification time
     std::int64_t changedNanoseconds = 0;
-    std::uint64_t writer = 0;
-    // The log's generation and how much of it was folded in, as its shared
-    // index tells them: a fold by another program moves them, a copy does not.
-    std::uint64_t logSalt = 0;
-    std::uint64_t folded = 0;
+    std::int64_t keptAt = 0;  // wall-clock nanoseconds when kept
+    bool network = false;     // kept in network mode
+    std::uint32_t pageSize = 0;
+    // Local mode: the log's generation (the salts of its header) and how
+    // many of its frames were folded into the file.
+    std::uint32_t logSalt1 = 0;
+    std::uint32_t logSalt2 = 0;
+    std::uint32_t folded = 0;
+    // Network mode: the file's change counter, which every commit raises.
+    std::uint32_t changeCounter = 0;
+    // Pages of the file and a checksum of their contents.
+    int samples = 0;
+    std::uint32_t samplePage[kSamples] = {};
+    std::uint64_t sampleSum[kSamples] = {};
+    // How many times the file was found written over: a connection that
+    // opened it before the last time is refused, whatever it finds itself.
+    std::uint64_t copies = 0;
+    // The log of the generation kept (or a later one) holds pages of the
+    // contents before the last copy: no opener reads it.
+    bool logBefore = false;
+    std::uint64_t sequence = 0;  // of the slot it was read from; set by WriteState
+
     bool SameFile(const FileState& o) const {
       return inode == o.inode && size == o.size && changedSeconds == o.changedSeconds &&
              changedNanoseconds == o.changedNanoseconds;
     }
   };
-  bool ReadState(FileState& state);  // false when none is kept
+  bool ReadState(FileState& state);  // false when none is kept (or none whole)
+  // Into the slot not holding the later state; never lowers `copies`.
   void WriteState(const FileState& state);
   // Guards the state (without waiting): exclusive while a writer changes the
-  // file, shared while a connection compares.
+  // file or keeps its state, shared while a connection compares.
   bool LockState(bool exclusive);
   void UnlockState(bool exclusive);
+  // A connection of this process holds it: waiting would not free it.
+  bool StateLockedHere() const;
   // True while a connection of another process (or another one here) holds
   // the file, besides the caller.
   bool OthersHoldFile(std::uint64_t inode);
+
+  // A descriptor of the log's shared index ("<database>-shm"), open
+  // read-only, or -1. Kept open while this object lives: closing any
+  // descriptor of a file drops every lock the process holds on it, SQLite's
+  // own too.
+  int IndexDescriptor();
+
+  // The companion file at the path is still the one locked in: false once it
+  // was removed or replaced (its locks then no longer meet other users').
+  bool StillAtPath();
+  // Why locking failed, naming the companion file, for an error 3050.
+  const std::string& Trouble() const { return trouble_; }
 
   // Table use by a recordset: shared, or exclusive for "deny read and write".
   bool LockTable(const std::string& table, bool exclusive);
@@ -109,6 +141,9 @@ class LockFile {
   };
   enum class Outcome { Taken, Conflict, Unusable };
   void Attach(bool writing);
+  int OpenForWriting();
+  int ReplaceUnwritable();
+  bool Present(int fd);
   Outcome Acquire(std::int64_t offset, bool exclusive);
   void Release(std::int64_t offset, bool exclusive);
   Outcome SystemLock(std::int64_t offset, short type);
@@ -125,6 +160,13 @@ class LockFile {
   // descriptor of the file would drop every lock this process holds in it.
   std::vector<int> retired_;
   std::map<std::int64_t, Range> held_;
+  std::uint64_t inode_ = 0;  // of the companion file locked in
+  std::map<std::uint64_t, int> indexes_;  // IndexDescriptor(), by inode
+
+  std::string trouble_;
 };
+
+// Fails with 3050, saying which file could not be locked and why.
+[[noreturn]] void FailLocking(const LockFile& locks);
 
 }  // namespace dao

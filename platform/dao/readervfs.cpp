@@ -7,6 +7,8 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/dao/filelayer.h"
+
 namespace dao {
 
 namespace {
@@ -25,10 +27,9 @@ namespace {
 // what they were at the open, nothing more is read (SQLITE_IOERR_VNODE) and
 // the reader is told to open the file again; what it had read still stands.
 struct WatchedFile {
-  sqlite3_file base;
+  LayeredFile layer;
   const char* path;      // SQLite keeps the name until the file is closed
   struct ::stat opened;  // as it stood at the open
-  sqlite3_file* real() { return reinterpret_cast<sqlite3_file*>(this + 1); }
 };
 
 // The file's state as a change of its contents leaves it: its size and
@@ -47,37 +48,22 @@ bool StillAsOpened(WatchedFile* f) {
 int WatchedRead(sqlite3_file* file, void* buffer, int amount, sqlite3_int64 offset) {
   auto* f = reinterpret_cast<WatchedFile*>(file);
   if (!StillAsOpened(f)) return SQLITE_IOERR_VNODE;
-  const int rc = f->real()->pMethods->xRead(f->real(), buffer, amount, offset);
+  sqlite3_file* real = f->layer.real;
+  const int rc = real->pMethods->xRead(real, buffer, amount, offset);
   // Changed during the read: the bytes may be torn.
   return rc == SQLITE_OK && !StillAsOpened(f) ? SQLITE_IOERR_VNODE : rc;
 }
 
 // Everything else as the default file system does it.
-#define FORWARD(name, params, args) \
-  [] params { auto* f = reinterpret_cast<WatchedFile*>(file); return f->real()->pMethods->name args; }
-
 const sqlite3_io_methods* WatchedMethods(const sqlite3_io_methods* real) {
-  static sqlite3_io_methods methods = [real] {
-    sqlite3_io_methods m = *real;
+  static const sqlite3_io_methods methods = [real] {
+    sqlite3_io_methods m = PassedOn(*real);
     m.iVersion = 1;  // no shared memory nor mapping: an immutable file needs neither
-    m.xClose = FORWARD(xClose, (sqlite3_file * file), (f->real()));
     m.xRead = WatchedRead;
-    m.xWrite = FORWARD(xWrite, (sqlite3_file * file, const void* p, int n, sqlite3_int64 o), (f->real(), p, n, o));
-    m.xTruncate = FORWARD(xTruncate, (sqlite3_file * file, sqlite3_int64 size), (f->real(), size));
-    m.xSync = FORWARD(xSync, (sqlite3_file * file, int flags), (f->real(), flags));
-    m.xFileSize = FORWARD(xFileSize, (sqlite3_file * file, sqlite3_int64 * size), (f->real(), size));
-    m.xLock = FORWARD(xLock, (sqlite3_file * file, int lock), (f->real(), lock));
-    m.xUnlock = FORWARD(xUnlock, (sqlite3_file * file, int lock), (f->real(), lock));
-    m.xCheckReservedLock = FORWARD(xCheckReservedLock, (sqlite3_file * file, int* out), (f->real(), out));
-    m.xFileControl = FORWARD(xFileControl, (sqlite3_file * file, int op, void* arg), (f->real(), op, arg));
-    m.xSectorSize = FORWARD(xSectorSize, (sqlite3_file * file), (f->real()));
-    m.xDeviceCharacteristics = FORWARD(xDeviceCharacteristics, (sqlite3_file * file), (f->real()));
     return m;
   }();
   return &methods;
 }
-
-#undef FORWARD
 
 // The state taken at the open must be older than the clock's last tick: a
 // change within the same tick could leave the modification time as it was.
@@ -98,36 +84,20 @@ int OpenForReading(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int 
   if ((flags & (SQLITE_OPEN_WAL | SQLITE_OPEN_MAIN_JOURNAL)) != 0) flags &= ~SQLITE_OPEN_CREATE;
   const bool watched = (flags & SQLITE_OPEN_MAIN_DB) != 0 && sqlite3_uri_boolean(name, "immutable", 0);
   if (!watched) return DefaultVfs()->xOpen(DefaultVfs(), name, file, flags, outFlags);
-  auto* f = reinterpret_cast<WatchedFile*>(file);
-  f->base.pMethods = nullptr;
-  const int rc = DefaultVfs()->xOpen(DefaultVfs(), name, f->real(), flags, outFlags);
+  const int rc = OpenLayered(file, LayerBytes<WatchedFile>(), name, flags, outFlags);
   if (rc != SQLITE_OK) return rc;
+  auto* f = reinterpret_cast<WatchedFile*>(file);
   f->path = name;
   f->opened = SettledState(name);
-  f->base.pMethods = WatchedMethods(f->real()->pMethods);
+  f->layer.base.pMethods = WatchedMethods(f->layer.real->pMethods);
   return SQLITE_OK;
 }
 
 }  // namespace
 
-sqlite3_vfs* DefaultVfs() {
-  static sqlite3_vfs* base = sqlite3_vfs_find(nullptr);
-  return base;
-}
-
-const char* RegisterVfsVariant(const char* name, int extraBytes, VfsOpen open) {
-  auto* variant = new sqlite3_vfs(*DefaultVfs());  // registered for the process's life
-  variant->zName = name;
-  variant->pNext = nullptr;
-  variant->szOsFile = extraBytes + DefaultVfs()->szOsFile;
-  variant->xOpen = open;
-  sqlite3_vfs_register(variant, 0);
-  return variant->zName;
-}
-
 const char* ReaderVfs() {
   static const char* const name =
-      RegisterVfsVariant("vantrel-reader", static_cast<int>(sizeof(WatchedFile)), OpenForReading);
+      RegisterVfsVariant("vantrel-reader", LayerBytes<WatchedFile>(), OpenForReading);
   return name;
 }
 

@@ -4,10 +4,13 @@
 #include "platform/dao/store.h"
 
 #include <sqlite3.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cerrno>
 
 #include "platform/classlib/core/strutils.h"
 #include "platform/dao/daoerrors.h"
@@ -69,34 +72,91 @@ int TypeFromDeclared(const std::string& declared) {
 
 }  // namespace
 
-void Connection::CreateFile(const std::string& path) {
+namespace {
+
+// A name beside `path` nobody else uses, hidden, for a file being made.
+std::string MakingName(const std::string& path) {
+  static std::atomic<unsigned> counter{0};
+  const std::string folder = FolderOf(path);
+  const std::string name = path.substr(path.rfind('/') == std::string::npos ? 0 : path.rfind('/') + 1);
+  return (folder == "/" ? "" : folder) + "/." + name + "." + std::to_string(::getpid()) + "-" +
+         std::to_string(counter++) + ".making";
+}
+
+// The file made and the files SQLite and the locks made beside it.
+void RemoveMade(const std::string& made) {
+  for (const char* side : {"", "-wal", "-shm", "-journal", "-lock"}) ::unlink((made + side).c_str());
+}
+
+// Puts the file made at the path, never over another one: a link fails when
+// the path is taken. Where the file system has no links, the path is made
+// anew exclusively and the file copied into it.
+int Publish(const std::string& made, const std::string& path) {
+  if (::link(made.c_str(), path.c_str()) == 0) return 0;
+  if (errno == EEXIST) return errDatabaseExists;
+  const int to = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (to < 0) return errno == EEXIST ? errDatabaseExists : errInvalidPath;
+  const int from = ::open(made.c_str(), O_RDONLY | O_CLOEXEC);
+  bool whole = from >= 0;
+  char buffer[1 << 16];
+  for (ssize_t got = 0; whole && (got = ::read(from, buffer, sizeof buffer)) != 0;)
+    whole = got > 0 && ::write(to, buffer, std::size_t(got)) == got;
+  whole = whole && ::fsync(to) == 0;
+  if (from >= 0) ::close(from);
+  ::close(to);
+  if (whole) return 0;
+  ::unlink(path.c_str());  // made exclusively just now: this program's own
+  return errInvalidPath;
+}
+
+}  // namespace
+
+void Connection::CreateFile(const std::string& path, const std::function<void(const std::string&)>& fill) {
   if (path.empty()) Fail(errInvalidPath, path);
   if (::access(path.c_str(), F_OK) == 0) Fail(errDatabaseExists);
-  sqlite3* db = nullptr;
-  int rc = sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-  // The new file is held before SQLite looks at log files beside it: while a
-  // connection still holds a file that stood at the path, they are that
-  // file's, and the new one would take its commits.
-  std::shared_ptr<LockFile> locks;
-  struct stat st {};
-  int held = errInvalidPath;
-  if (rc == SQLITE_OK && ::stat(path.c_str(), &st) == 0) {
-    locks = LockFile::For(path, true);
-    held = locks->HoldFile(static_cast<std::uint64_t>(st.st_ino));
-  }
-  if (rc == SQLITE_OK && held == 0) {
-    std::string journal = InNetworkMode(path) ? "DELETE" : "WAL";
-    std::string sql = "PRAGMA journal_mode=" + journal + "; BEGIN;" + kCatalogue +
-                      "PRAGMA user_version=" + std::to_string(kCaseBlindOrder) + "; COMMIT;";
-    rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
-  }
-  sqlite3_close(db);
-  if (held == 0) locks->ReleaseFile(static_cast<std::uint64_t>(st.st_ino));
-  if (rc != SQLITE_OK || held != 0) {
-    ::unlink(path.c_str());  // the file made here, empty; the log files are not ours
+  const std::string made = MakingName(path);
+  try {
+    const int fd = ::open(made.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) Fail(errno == ENOSPC ? errDiskFull : errInvalidPath, path);
+    ::close(fd);
+    sqlite3* db = nullptr;
+    int rc = sqlite3_open_v2(made.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc == SQLITE_OK) {
+      std::string journal = InNetworkMode(path) ? "DELETE" : "WAL";
+      std::string sql = "PRAGMA journal_mode=" + journal + "; BEGIN;" + kCatalogue +
+                        "PRAGMA user_version=" + std::to_string(kCaseBlindOrder) + "; COMMIT;";
+      rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+    }
+    const bool full = rc != SQLITE_OK && (rc == SQLITE_FULL || sqlite3_system_errno(db) == ENOSPC);
+    sqlite3_close(db);
+    if (rc != SQLITE_OK) Fail(full ? errDiskFull : errInvalidPath, path);
+    if (fill) fill(made);
+    // Whole in itself before it is put in place: its log folded in (a close
+    // that could not fold reports nothing) and no journal left.
+    db = nullptr;
+    rc = sqlite3_open_v2(made.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    int logged = 0, folded = 0;
+    if (rc == SQLITE_OK) rc = sqlite3_wal_checkpoint_v2(db, "main", SQLITE_CHECKPOINT_TRUNCATE, &logged, &folded);
+    const bool settledFull = rc != SQLITE_OK && sqlite3_system_errno(db) == ENOSPC;
+    sqlite3_close(db);
+    if (rc != SQLITE_OK || logged > 0 || HasContent(made + "-wal") || HasContent(made + "-journal"))
+      Fail(settledFull ? errDiskFull : errInvalidPath, path);
+    // Put in place while no connection still holds a file that stood at the
+    // path: the log files beside it are that file's until it is closed.
+    struct stat st {};
+    if (::stat(made.c_str(), &st) != 0) Fail(errInvalidPath, path);
+    auto locks = LockFile::For(path, false);
+    const auto inode = static_cast<std::uint64_t>(st.st_ino);
+    const int held = locks->HoldFile(inode);
     if (held == errFileInUse) RefuseEarlierFileHeld(path);
-    Fail(errInvalidPath, path);
+    const int published = Publish(made, path);
+    if (held == 0) locks->ReleaseFile(inode);
+    if (published != 0) Fail(published, path);
+  } catch (...) {
+    RemoveMade(made);
+    throw;
   }
+  RemoveMade(made);  // the name only: the file stays at the path
 }
 
 void Connection::LoadCatalogue() {

@@ -26,7 +26,7 @@ void Connection::JoinSharingMode(bool immutable) {
   if (int error = sharing_->JoinMode(network_)) {
     if (error != errCantLockFile) RefuseOpen(OtherModeInUse());
     CloseUnrecognised();  // no locks on this file system: nothing could be shared safely
-    Fail(errCantLockFile);
+    FailLocking(*sharing_);
   }
   inMode_ = true;
   if (immutable) return;  // read as it stands: nobody writes it
@@ -39,16 +39,12 @@ void Connection::JoinSharingMode(bool immutable) {
       if (QueryText("PRAGMA journal_mode=DELETE") != "delete") RefuseOpen(OtherModeInUse());
     }
     if (!readOnly_) sqlite3_exec(db_, "PRAGMA synchronous=FULL", nullptr, nullptr, nullptr);
-    ForgetFileState();
   } else if (!readOnly_) {
     // Readers never block writers; a killed process leaves the log to be replayed.
-    const bool switched = journal != "wal";
-    if (switched) QueryText("PRAGMA journal_mode=WAL");
+    if (journal != "wal") QueryText("PRAGMA journal_mode=WAL");
     sqlite3_exec(db_, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
-    WatchFileContents(switched);  // the switch rewrote the file's header
-  } else {
-    WatchFileContents(false);
   }
+  WatchFileContents();
 }
 
 std::string Connection::OtherModeInUse() const {

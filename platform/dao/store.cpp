@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -259,7 +260,6 @@ void Connection::Open(bool folderWritable) {
   // Held before SQLite reads anything: the log files beside the file are
   // then this file's (see HoldFileAtPath).
   HoldFileAtPath();
-  DropLogOfOverwrittenContents();
   // Closing a connection folds its log into the file. An empty log adds
   // nothing (and SQLite then removes the log files it made); one with content
   // is folded only once the file is known to be ours.
@@ -330,6 +330,8 @@ int Connection::OpenAndRecognise(const std::string& name, int flags, bool holdLo
   CloseUnrecognised();
   int rc = sqlite3_open_v2(name.c_str(), &db_, flags | SQLITE_OPEN_NOMUTEX, vfs);
   if (rc != SQLITE_OK) return rc;
+  // Open, and nothing read yet: a log or journal beside it must be its own.
+  if ((flags & SQLITE_OPEN_URI) == 0 || name.find("immutable=1") == std::string::npos) CheckLogBelongsToFile();
   sqlite3_extended_result_codes(db_, 1);
   sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, holdLog ? 1 : 0, nullptr);
   // "Text" in double quotes is a name, never a string that SQLite guesses at.
@@ -364,7 +366,7 @@ Connection::~Connection() {
   recent_.clear();
   if (db_ != nullptr) {
     if (depth_ > 0) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
-    if (!FileInPlace()) FoldLogIntoFileHeld();
+    if (!FileInPlace()) FoldLogIntoFileHeld(true);
     CloseKeepingState();
   }
   ReleaseLocks();
@@ -412,6 +414,9 @@ void Connection::Raise(int rc, const std::string& context) {
     auto p = message.find(prefix);
     return p == std::string::npos ? std::string() : message.substr(p + std::strlen(prefix));
   };
+  // A write the disk had no room for, also where SQLite names it an I/O
+  // error (growing the log's index, say).
+  if (primary == SQLITE_IOERR && sqlite3_system_errno(db_) == ENOSPC) Fail(errDiskFull);
   switch (rc & 0xFF) {
     case SQLITE_BUSY:
     case SQLITE_LOCKED: Fail(errLocked);

@@ -18,6 +18,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -28,6 +29,7 @@
 
 struct sqlite3;
 struct sqlite3_stmt;
+struct sqlite3_file;
 
 namespace dao {
 
@@ -127,13 +129,13 @@ class Connection {
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
 
-  // Makes a new empty database with its catalogue (3204 when the file exists;
-  // 3045 while a connection still holds a file that stood at the path).
-  static void CreateFile(const std::string& path);
-  // Removes a database file and the files beside it (log, index, journal,
-  // lock file) unless any connection, here or in another process, uses it:
-  // false then, and nothing is removed.
-  static bool RemoveUnusedFile(const std::string& path);
+  // Makes a new empty database with its catalogue (3204 when a file is at
+  // the path; 3045 while a connection still holds a file that stood there).
+  // It is made whole under a hidden name beside the path, filled by `fill`
+  // (given that name) when given, and only then put at the path, never over
+  // a file: a failure or a kill leaves nothing at the path, and nothing at
+  // the path is ever removed.
+  static void CreateFile(const std::string& path, const std::function<void(const std::string&)>& fill = {});
 
   // The case-blind order (NOCASE) of text columns is the engine's order of
   // folded texts (CompareFoldedText). A file records in its header's user
@@ -267,21 +269,44 @@ class Connection {
   void ReleaseLocks();
   void TakeFileIdentity();
   bool FileInPlace() const;
-  void FoldLogIntoFileHeld();
+  void FoldLogIntoFileHeld(bool wait);
   [[noreturn]] void RefuseMoved();
   [[noreturn]] void RefuseChangedUnderReader();
   // The file written over in place (contentwatch.cpp).
+  friend struct WriterFile;
+  static const char* WriterVfs();
+  enum class Verdict { Same, Folded, Unknown, WrittenOver };
   LockFile::FileState StateOfFile() const;
-  void DropLogOfOverwrittenContents();
-  void WatchFileContents(bool restate);
-  void ForgetFileState(bool onlyOfHeldFile = false);
+  sqlite3_file* DatabaseFile() const;
+  bool ReadPage(std::uint32_t page, std::uint32_t pageSize, std::vector<unsigned char>& bytes) const;
+  std::uint32_t PageSize() const;
+  bool SamplesAsKept(const LockFile::FileState& kept) const;
+  Verdict Judge(const LockFile::FileState& kept, LockFile::FileState& now);
+  Verdict JudgeLog(const LockFile::FileState& kept, LockFile::FileState& now);
+  Verdict JudgeJournal(const LockFile::FileState& kept, LockFile::FileState& now);
+  void SampleFile(LockFile::FileState& state);
+  void TakeWrittenPages(LockFile::FileState& state);
+  void NoteLogPosition(LockFile::FileState& state);
+  void Keep(const LockFile::FileState& state);
+  bool LogInUse();
+  std::string AsideName(const char* suffix, const LockFile::FileState& kept) const;
+  std::string KeepAside(const char* suffix, const LockFile::FileState& kept);
+  std::string CopyAside(const char* suffix, const LockFile::FileState& kept);
+  bool SetLogAside(const LockFile::FileState& kept);
+  void FoundWrittenOver(const LockFile::FileState& kept);
+  void TellWrittenOver();
+  void CheckLogBelongsToFile();
+  void WatchFileContents();
   bool ContentsWrittenOver();
   [[noreturn]] void RefuseWrittenOver();
   void FoldKeepingState(int mode);
   static int AfterCommit(void* connection, sqlite3* db, const char* name, int pages);
   void CloseKeepingState();
-  static const char* WriterVfs();
-  void KeepFoldedState(const LockFile::FileState& before, const LockFile::FileState& folded);
+  void BeginWriting();
+  int BeforeFileWrite();
+  void AfterFileWrite(std::int64_t offset, const void* data, int size);
+  int OnFileLock(int level);
+  void OnFileUnlock(int level);
   void CloseUnrecognised();
   void JoinSharingMode(bool immutable);
   std::string OtherModeInUse() const;
@@ -313,14 +338,38 @@ class Connection {
   std::shared_ptr<LockFile> sharing_;   // marks this connection's sharing mode and file
   bool inMode_ = false;                 // the sharing mode is joined
   std::uint64_t heldInode_ = 0;         // the file marked held (LockFile::HoldFile); 0: none
-  bool watchContent_ = false;           // local mode: the file's state is kept and compared
+  bool watchContent_ = false;           // the file's state is kept and compared
   bool overwritten_ = false;            // found written over by another program
-  // A reader that found the kept state out of date with no log to answer for
-  // it (another program changed the file while nobody held it) compares with
-  // the file as it found it instead, until a writer keeps a state anew.
-  bool keptOutdated_ = false;
-  LockFile::FileState outdatedKept_;  // the kept state found out of date
-  LockFile::FileState foundState_;    // the file as this reader found it
+  std::string aside_;                   // where the log of the contents before goes
+  bool asidePending_ = false;           // once every user has closed the file
+  LockFile::FileState overKept_;        // the state the file was found written over against
+  bool tellPending_ = false;            // the others are still to be told (TellWrittenOver)
+  std::uint64_t copiesSeen_ = 0;        // the copies the kept state counted at the open
+  // The state the file was last found to agree with: the one kept, or (where
+  // a reader cannot keep it) the file as judged here, for the kept state of
+  // this sequence number. `trusted`: judged once its time could no longer
+  // stay the same through a change, so that an equal time proves no change.
+  struct Judged {
+    std::uint64_t sequence = 0;
+    LockFile::FileState state;
+    bool trusted = false;
+  };
+  Judged judged_;
+  // While this connection changes the file (a fold, a commit in network
+  // mode): the state it started from, the file as its last write left it,
+  // and the pages written with a checksum of each.
+  struct Writing {
+    bool active = false;
+    bool haveBase = false;
+    LockFile::FileState base;
+    LockFile::FileState expected;
+    std::map<std::uint32_t, std::uint64_t> pages;
+    std::uint32_t pageSize = 0;
+  };
+  Writing writing_;
+  // The log's salts as last kept: a commit that finds them changed (the log
+  // started anew) keeps the state again.
+  std::uint64_t keptSalts_ = 0;
   sqlite3* db_ = nullptr;
   std::map<std::string, std::unique_ptr<Statement>> cache_;
   struct RecentStatement {

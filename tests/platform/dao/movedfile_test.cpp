@@ -12,6 +12,7 @@
 
 #include "childprocess.h"
 #include "daotest_util.h"
+#include "sharedfile.h"
 
 using namespace dao;
 using daotest::Child;
@@ -268,15 +269,19 @@ TEST_P(MovedFile, AReaderWithoutLogFilesNeverMixesTwoStates) {
 }
 
 // Another program copies a backup over the file in place (the same inode,
-// new contents) while this one has it open: the next save or cursor is
+// older contents) while this one has it open: the next save or cursor is
 // refused as for a replaced file, and none of the pages this program had
-// read or logged goes into the new contents. Opened again, the file is the
-// backup, whole, and takes saves.
+// read or logged goes into the new contents; the log of the contents before
+// is kept aside under a name SQLite never reads, which the refusal names.
+// Opened again, the file is the backup, whole, and takes saves.
 TEST_P(MovedFile, AFileCopiedOverInPlaceIsRefusedAndLeftAsCopied) {
   if (GetParam()) GTEST_SKIP() << "in network mode every commit rewrites the file; the log is local";
   db_.reset();
   const std::string backup = dir_ + "/Backup.MDB";
   fs::copy_file(path_, backup);  // one and two
+  db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
+  AddPerson("three", 3);
+  db_.reset();  // folded into the file: the backup is older now
   db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
   for (int i = 0; i < 200; ++i) AddPerson("p" + std::to_string(i), 3);  // in the log
   auto browsing = OnPerson(*db_, "one");
@@ -286,25 +291,36 @@ TEST_P(MovedFile, AFileCopiedOverInPlaceIsRefusedAndLeftAsCopied) {
   });
   const std::string said = DescriptionOf([&] { AddPerson("after", 4); });
   EXPECT_NE(said.find("was written over by another program"), std::string::npos) << said;
+  const auto kept = said.find("kept beside it in '" + path_ + "-wal-kept-");
+  EXPECT_NE(kept, std::string::npos) << said;
   EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { db_->OpenRecordset("People", -1); }));
   EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { browsing->Edit(); }));
   browsing.reset();
   db_.reset();
-  {
-    std::ifstream a(path_, std::ios::binary), b(backup, std::ios::binary);
-    const std::string now((std::istreambuf_iterator<char>(a)), {}), copied((std::istreambuf_iterator<char>(b)), {});
-    EXPECT_TRUE(now == copied) << "the copied contents were written over";
+  EXPECT_TRUE(daotest::FileBytes(path_) == daotest::FileBytes(backup)) << "the copied contents were written over";
+  // The saves made before the copy are in the log kept aside, which SQLite
+  // reads with the file it belongs to.
+  if (kept != std::string::npos) {
+    const std::string aside = said.substr(kept + 19, said.find('\'', kept + 19) - kept - 19);
+    ASSERT_TRUE(fs::exists(aside)) << aside;
+    EXPECT_FALSE(fs::exists(path_ + "-wal") && fs::file_size(path_ + "-wal") > 0);
   }
   db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
-  AddPerson("three", 3);
+  AddPerson("four", 4);
   db_.reset();
-  EXPECT_EQ(People(path_), (std::vector<std::string>{"one:1", "three:3", "two:2"}));
+  EXPECT_EQ(People(path_), (std::vector<std::string>{"four:4", "one:1", "two:2"}));
 }
 
 // Another program that uses SQLite may write the file and fold its log into
-// it meanwhile: that is no copy written over it. A copy after it still is.
+// it meanwhile: that is no copy written over it. A copy of an older backup
+// after it still is; a copy of the file as it stands (a backup made since the
+// last fold) changes nothing and is no refusal.
 TEST_P(MovedFile, AnotherSqliteProgramsFoldIsNoCopy) {
   if (GetParam()) GTEST_SKIP() << "in network mode every commit rewrites the file; the log is local";
+  const std::string older = dir_ + "/Older.MDB";
+  db_.reset();  // one and two folded in
+  fs::copy_file(path_, older);
+  db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
   sqlite3* other = nullptr;
   ASSERT_EQ(SQLITE_OK, sqlite3_open_v2(path_.c_str(), &other, SQLITE_OPEN_READWRITE, nullptr));
   sqlite3_busy_timeout(other, 5000);
@@ -315,19 +331,24 @@ TEST_P(MovedFile, AnotherSqliteProgramsFoldIsNoCopy) {
   sqlite3_close(other);
   EXPECT_EQ(0, ErrorOf([&] { AddPerson("four", 4); }));
   db_.reset();
-  const std::string backup = dir_ + "/Backup.MDB";
-  fs::copy_file(path_, backup);
+  const std::string current = dir_ + "/Current.MDB";
+  fs::copy_file(path_, current);
   db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
   AddPerson("five", 5);
   ByAnotherProgram([&] {
-    fs::copy_file(backup, path_, fs::copy_options::overwrite_existing);
+    fs::copy_file(current, path_, fs::copy_options::overwrite_existing);
     return 0;
   });
-  EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { AddPerson("six", 6); }));
+  EXPECT_EQ(0, ErrorOf([&] { AddPerson("six", 6); })) << "the same contents copied back";
+  ByAnotherProgram([&] {
+    fs::copy_file(older, path_, fs::copy_options::overwrite_existing);
+    return 0;
+  });
+  EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { AddPerson("seven", 7); }));
   db_.reset();
   db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");  // takes the file as copied
   db_.reset();
-  EXPECT_EQ(People(path_), (std::vector<std::string>{"four:4", "one:1", "three:3", "two:2"}));
+  EXPECT_EQ(People(path_), (std::vector<std::string>{"one:1", "two:2"}));
 }
 
 // Another program that uses SQLite may change the file while none of ours
