@@ -8,6 +8,7 @@
 #include "app/newentry/enternewrecord.h"
 #include "app/splash/splash.h"
 #include "app/zoom/zoom.h"
+#include "dbengine/accbinding.h"
 #include "platform/dao/dao.h"
 #include "platform/win32/signals.h"
 
@@ -61,4 +62,8 @@ void RunVantrel(unsigned splashMs) {
   delete frmChooseDate;
   frmChooseDate = nullptr;
   delete frmBug;
+  // The sessions keep their databases open; closed here, the last program
+  // out folds the log into the file, so that the file alone holds every save
+  // (a backup or a move of it takes them along).
+  StopAccessBinding();
 }

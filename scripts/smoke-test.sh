@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Starts the program under xvfb-run as a fresh installation (its own folder, a
 # new database at the default place, an empty settings folder), waits until the
-# bring-up has stored the database location, closes it with SIGTERM and checks
-# the exit status and the settings written at close.
+# bring-up has stored the database location, has another program save a row
+# beside it, closes it with SIGTERM and checks the exit status, the settings
+# written at close, and that the database file alone (copied without the log
+# beside it) holds the row: the program closes its database as it ends, and
+# the last one out folds the log into the file.
 # Usage: smoke-test.sh <vantrel> <vantrel_makedb>. Exit 77: xvfb-run is missing.
 set -uo pipefail
 program=$1
@@ -34,10 +37,24 @@ if ! grep -q "\"DatabaseLocation\"=\"$work/bin/DB/Vantrel.MDB\"" "$settings" 2>/
   echo "the database location was never stored"; cat "$work/log"; kill "$runner" 2>/dev/null; exit 1
 fi
 
+db="$work/bin/DB/Vantrel.MDB"
+saver=$(command -v sqlite3 || true)
+if [ -n "$saver" ]; then
+  "$saver" -cmd ".timeout 5000" "$db" "INSERT INTO Area (Area) VALUES ('kept by the file')" ||
+    { echo "another program could not save beside it"; kill "$runner" 2>/dev/null; exit 1; }
+fi
+
 kill -TERM "$(cat "$work/pid")"
 wait "$runner"
 status=$?
 if [ "$status" -ne 0 ]; then echo "exit status $status"; cat "$work/log"; exit 1; fi
+if [ -n "$saver" ]; then
+  mkdir "$work/alone" && cp "$db" "$work/alone/Vantrel.MDB"
+  kept=$("$saver" "$work/alone/Vantrel.MDB" "SELECT count(*) FROM Area WHERE Area = 'kept by the file'")
+  [ "$kept" = 1 ] || { echo "the database file alone lacks the saves (log beside it: $(ls -l "$db-wal" 2>&1))"; exit 1; }
+else
+  echo "no sqlite3 program here: the file alone was not checked"
+fi
 for value in LastOpenProgram WindowMaximized '"Tree Width"'; do
   grep -q "$value" "$settings" || { echo "$value not written at close"; cat "$settings"; exit 1; }
 done

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <iterator>
 #include <memory>
 
 namespace {
@@ -17,8 +18,11 @@ namespace {
 int g_pipe[2] = {-1, -1};
 std::function<void(int)> g_request;
 std::unique_ptr<QSocketNotifier> g_notifier;
-struct sigaction g_previous[2];
-constexpr int kSignals[2] = {SIGTERM, SIGINT};
+// A polite end: kill's default, Ctrl+C, and a session's end (the terminal or
+// the desktop session hangs up).
+constexpr int kSignals[] = {SIGTERM, SIGINT, SIGHUP};
+constexpr int kCount = int(std::size(kSignals));
+struct sigaction g_previous[kCount];
 
 void OnSignal(int signal) {
   const int saved = errno;
@@ -48,13 +52,13 @@ bool InstallTerminationRequest(std::function<void(int signal)> request) {
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  for (int i = 0; i < 2; ++i) sigaction(kSignals[i], &action, &g_previous[i]);
+  for (int i = 0; i < kCount; ++i) sigaction(kSignals[i], &action, &g_previous[i]);
   return true;
 }
 
 void RemoveTerminationRequest() {
   if (!g_notifier) return;
-  for (int i = 0; i < 2; ++i) sigaction(kSignals[i], &g_previous[i], nullptr);
+  for (int i = 0; i < kCount; ++i) sigaction(kSignals[i], &g_previous[i], nullptr);
   g_notifier.reset();
   close(g_pipe[0]);
   close(g_pipe[1]);

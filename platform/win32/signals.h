@@ -1,5 +1,5 @@
 #pragma once
-// SIGTERM and SIGINT as requests to the program: the signal handler only
+// SIGTERM, SIGINT and SIGHUP as requests to the program: the signal handler only
 // notes the signal; the request runs later from the event loop, where the
 // application may close its main form as Exit does.
 
