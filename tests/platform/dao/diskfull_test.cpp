@@ -81,6 +81,25 @@ TEST_P(DiskFull, WritesAreRefusedAsNotEnoughSpaceAndGoInOnceThereIsRoom) {
   EXPECT_EQ(Stored(), (std::vector<std::string>{"one:65536", "two:65536"}));
 }
 
+// The first open of a file on a full disk (made before the disk filled up,
+// nobody has it open): the files an open makes beside it find no room, and
+// the open says so, as a save would.
+TEST_P(DiskFull, TheFirstOpenOnAFullDiskSaysTheDiskIsFull) {
+  db_.reset();
+  ::unlink((path_ + "-lock").c_str());
+  ASSERT_TRUE(disk_.Fill());
+  try {
+    TDatabaseCore db(path_, false, false, "");
+    db.Execute("INSERT INTO People (Name) VALUES ('two')");
+    ADD_FAILURE() << "saved on a full disk";
+  } catch (const TDaoFailure& e) {
+    EXPECT_EQ(errDiskFull, e.Number()) << e.Description();
+    EXPECT_EQ("Not enough space on disk.", e.Description());
+  }
+  disk_.Free();
+  EXPECT_EQ(Stored(), std::vector<std::string>{"one:0"});
+}
+
 INSTANTIATE_TEST_SUITE_P(BothModes, DiskFull, ::testing::Bool(), daotest::ModeName);
 
 }  // namespace
