@@ -359,6 +359,13 @@ void Connection::TakeWrittenPages(FileState& s) {
 
 // ---- judging -------------------------------------------------------------------
 
+// A page this connection wrote so, in the change it is making now.
+bool Connection::WrittenHere(std::uint32_t page, std::uint64_t sum) const {
+  if (!writing_.active) return false;
+  auto mine = writing_.pages.find(page);
+  return mine != writing_.pages.end() && mine->second == sum;
+}
+
 // The pages kept still as they were (network mode: the change counter, which
 // every commit raises), read without the log: a quick look.
 bool Connection::SamplesAsKept(const FileState& kept) const {
@@ -413,8 +420,7 @@ Connection::Verdict Connection::JudgeLog(const FileState& kept, FileState& now) 
       l.sum = PageSum(page.data(), pageSize);
       l.zero = AllZero(page);
     }
-    auto mine = writing_.pages.find(l.page);
-    l.same = l.present && (l.sum == l.kept || (mine != writing_.pages.end() && mine->second == l.sum));
+    l.same = l.present && (l.sum == l.kept || WrittenHere(l.page, l.sum));
     allSame &= l.same;
     looks.push_back(l);
   }
@@ -457,8 +463,7 @@ Connection::Verdict Connection::JudgeJournal(const FileState& kept, FileState& n
     const std::uint32_t p = kept.samplePage[i];
     const bool present = ReadPage(p, pageSize, page);
     const std::uint64_t sum = present ? PageSum(page.data(), pageSize) : 0;
-    auto mine = writing_.pages.find(p);
-    allSame &= present && (sum == kept.sampleSum[i] || (mine != writing_.pages.end() && mine->second == sum));
+    allSame &= present && (sum == kept.sampleSum[i] || WrittenHere(p, sum));
     if (present) AddSample(now, p, sum);
   }
   unsigned char header[32] = {};
@@ -468,7 +473,7 @@ Connection::Verdict Connection::JudgeJournal(const FileState& kept, FileState& n
   if (allSame) return Verdict::Same;
   // Pages of this connection's own commit under way came after the state it
   // started from; otherwise every commit since raised the counter.
-  if (writing_.pages.count(1) != 0) return Verdict::Unknown;
+  if (writing_.active && writing_.pages.count(1) != 0) return Verdict::Unknown;
   const auto raised = static_cast<std::int32_t>(now.changeCounter - kept.changeCounter);
   return raised <= 0 ? Verdict::WrittenOver : Verdict::Unknown;
 }
@@ -664,7 +669,20 @@ bool Connection::ContentsWrittenOver() {
   const FileState found = StateOfFile();
   StateLock lock(*sharing_, false, kWaitForWriterMs);
   FileState stored;
-  if (!sharing_->ReadState(stored) || stored.inode != found.inode) return false;
+  if (!sharing_->ReadState(stored)) {
+    // None kept (the lock file emptied or garbled): a writer keeps the file
+    // as it stands, for the next look to be judged by.
+    lock.Release();
+    StateLock keep(*sharing_, true);
+    if (!readOnly_ && keep.Held() && !sharing_->ReadState(stored)) {
+      FileState now = StateOfFile();
+      if (!network_) NoteLogPosition(now);
+      SampleFile(now);
+      Keep(now);
+    }
+    return false;
+  }
+  if (stored.inode != found.inode) return false;
   lock.Release();
   if (stored.copies > copiesSeen_) {
     // Another connection found it written over since this one opened it.

@@ -291,7 +291,9 @@ void LockFile::Attach(bool writing) {
 bool LockFile::StillAtPath() {
   if (fd_ < 0) return true;
   struct stat atPath {};
-  return ::stat(lockPath_.c_str(), &atPath) == 0 && static_cast<std::uint64_t>(atPath.st_ino) == inode_;
+  if (::stat(lockPath_.c_str(), &atPath) == 0 && static_cast<std::uint64_t>(atPath.st_ino) == inode_) return true;
+  trouble_ = std::string("Couldn't lock file '") + lockPath_ + "': " + kReplaced;
+  return false;
 }
 
 int LockFile::IndexDescriptor() {

@@ -281,6 +281,7 @@ class Connection {
   bool ReadPage(std::uint32_t page, std::uint32_t pageSize, std::vector<unsigned char>& bytes) const;
   std::uint32_t PageSize() const;
   bool SamplesAsKept(const LockFile::FileState& kept) const;
+  bool WrittenHere(std::uint32_t page, std::uint64_t sum) const;
   Verdict Judge(const LockFile::FileState& kept, LockFile::FileState& now);
   Verdict JudgeLog(const LockFile::FileState& kept, LockFile::FileState& now);
   Verdict JudgeJournal(const LockFile::FileState& kept, LockFile::FileState& now);

@@ -32,6 +32,17 @@ int ErrorOf(F&& f) {
   return 0;
 }
 
+// The description a statement fails with (empty when it succeeds).
+template <class F>
+std::string DescriptionOf(F&& f) {
+  try {
+    f();
+  } catch (const dao::TDaoFailure& e) {
+    return e.Description();
+  }
+  return {};
+}
+
 class DaoFixture : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -17,20 +17,10 @@
 using namespace dao;
 using daotest::Child;
 using daotest::ErrorOf;
+using daotest::DescriptionOf;
 namespace fs = std::filesystem;
 
 namespace {
-
-// The description a statement fails with (empty when it succeeds).
-template <class F>
-std::string DescriptionOf(F&& f) {
-  try {
-    f();
-  } catch (const TDaoFailure& e) {
-    return e.Description();
-  }
-  return {};
-}
 
 class MovedFile : public daotest::PeopleInBothModes {
  protected:

@@ -1,13 +1,14 @@
 #pragma once
-// A disk that fills up for real: a small file system of its own (tmpfs)
-// mounted on a fresh folder for one test. Mounting needs root (or the power
-// to mount); without it Mounted() is false and the test skips.
+// File systems of a test's own. A disk that fills up for real: a small file
+// system (tmpfs) mounted on a fresh folder for one test. Mounting needs root
+// (or the power to mount); without it Mounted() is false and the test skips.
 
 #include <fcntl.h>
 #include <sys/mount.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -51,6 +52,36 @@ class TSmallDisk {
   std::string Filler() const { return path_ + "/filler"; }
 
   std::string path_;
+  bool mounted_ = false;
+};
+
+// A file system whose times are whole seconds (ext4 with 128-byte inodes)
+// on a loop device of its own, made with the system's tools; Mounted() is
+// false where they are missing or mounting is not allowed, and the test skips.
+class TWholeSecondDisk {
+ public:
+  TWholeSecondDisk() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "vantrel-ext4-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) return;
+    path_ = pattern;
+    image_ = path_ + ".img";
+    const std::string make = "truncate -s 64M '" + image_ + "' && mkfs.ext4 -q -F -I 128 '" + image_ +
+                             "' >/dev/null 2>&1 && mount -o loop '" + image_ + "' '" + path_ + "' >/dev/null 2>&1";
+    mounted_ = std::system(make.c_str()) == 0;
+  }
+  ~TWholeSecondDisk() {
+    if (mounted_) (void)!std::system(("umount -l '" + path_ + "' >/dev/null 2>&1").c_str());
+    if (!path_.empty()) ::rmdir(path_.c_str());
+    if (!image_.empty()) ::unlink(image_.c_str());
+  }
+  TWholeSecondDisk(const TWholeSecondDisk&) = delete;
+  TWholeSecondDisk& operator=(const TWholeSecondDisk&) = delete;
+
+  bool Mounted() const { return mounted_; }
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_, image_;
   bool mounted_ = false;
 };
 

@@ -1,0 +1,491 @@
+// One database file under what users and their tools do every day, with real
+// processes: tools that set its times, another program that uses SQLite with
+// its defaults, kills at any moment, a file replaced after its holder was
+// killed, a lock file removed or spoiled, a copy made within one second on a
+// file system of whole seconds. No save reported done is lost or lands in
+// another file, nothing is refused without proof, and the file opens.
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <random>
+#include <thread>
+
+#include "childprocess.h"
+#include "daotest_util.h"
+#include "sharedfile.h"
+#include "smalldisk.h"
+
+using namespace dao;
+using daotest::Child;
+using daotest::ErrorOf;
+using daotest::DescriptionOf;
+namespace fs = std::filesystem;
+
+namespace {
+
+// People's names in a file, read by a connection of its own (one that may
+// write: a log a killed program left is rebuilt into its index).
+std::vector<std::string> Names(const std::string& path) {
+  TDatabaseCore db(path, false, false, "");
+  auto s = db.Conn().Prepare("SELECT Name FROM People ORDER BY Name");
+  std::vector<std::string> out;
+  while (s->Step()) out.push_back(s->ColumnText(0));
+  return out;
+}
+
+std::string Integrity(const std::string& path) {
+  TDatabaseCore db(path, false, false, "");
+  auto s = db.Conn().Prepare("PRAGMA integrity_check");
+  return s->Step() ? s->ColumnText(0) : "";
+}
+
+std::vector<std::string> Numbered(const std::string& prefix, int count) {
+  std::vector<std::string> out;
+  for (int i = 0; i < count; ++i) out.push_back(prefix + std::to_string(1000 + i));
+  return out;
+}
+
+void Add(TDatabaseCore& db, const std::vector<std::string>& names, int noteBytes = 0) {
+  for (const std::string& name : names)
+    db.Execute("INSERT INTO People (Name, Age, Notes) VALUES ('" + name + "', 1, '" +
+               std::string(std::size_t(noteBytes), 'n') + "')");
+}
+
+// Every name wanted is in the file.
+::testing::AssertionResult Holds(const std::string& path, std::vector<std::string> wanted) {
+  const std::vector<std::string> names = Names(path);
+  std::sort(wanted.begin(), wanted.end());
+  std::vector<std::string> missing;
+  std::set_difference(wanted.begin(), wanted.end(), names.begin(), names.end(), std::back_inserter(missing));
+  if (missing.empty()) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << missing.size() << " saves missing, the first " << missing.front();
+}
+
+class SharedFile : public daotest::PeopleInBothModes {
+ protected:
+  bool Network() const { return GetParam(); }
+  // Another program does it while this one keeps the file open.
+  static void ByAnother(const std::function<void()>& act) {
+    Child child([&](Child&) {
+      act();
+      return 0;
+    });
+    EXPECT_EQ(0, child.Wait());
+  }
+  // A writer of its own: saves `names`, says 's', and waits to be killed.
+  std::unique_ptr<Child> KilledWriterWithSaves(const std::vector<std::string>& names) {
+    auto writer = std::make_unique<Child>([&](Child& c) {
+      TDatabaseCore db(path_, false, false, "");
+      Add(db, names);
+      c.Tell('s');
+      c.Hear();
+      return 0;
+    });
+    EXPECT_EQ('s', writer->Listen());
+    return writer;
+  }
+};
+
+// ---- times ----------------------------------------------------------------------
+
+// `touch` and tools that set times (a backup restoring them, a sync, a clock
+// set back) change no contents: no save is refused, and none is lost, from a
+// running program nor from one killed with its saves in the log.
+TEST_P(SharedFile, TimesSetByToolsRefuseNothingAndLoseNothing) {
+  struct Case {
+    const char* name;
+    std::function<void(const std::string&)> set;
+  };
+  const Case cases[] = {
+      {"touch", [](const std::string& p) { daotest::SetFileTimes(p); }},
+      {"an hour back", [](const std::string& p) { daotest::SetFileTimes(p, -3600); }},
+      {"a day ahead", [](const std::string& p) { daotest::SetFileTimes(p, 86400); }},
+      {"whole seconds", [](const std::string& p) {
+         timespec t[2] = {{std::time(nullptr), 0}, {std::time(nullptr), 0}};
+         ::utimensat(AT_FDCWD, p.c_str(), t, 0);
+       }},
+  };
+  db_.reset();
+  std::vector<std::string> all = {"one", "two"};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::vector<std::string> before = Numbered(std::string(c.name).substr(0, 3) + "a", 40);
+    const std::vector<std::string> after = Numbered(std::string(c.name).substr(0, 3) + "b", 40);
+    Child writer([&](Child& ch) {
+      TDatabaseCore db(path_, false, false, "");
+      Add(db, before);
+      ch.Tell('s');
+      ch.Hear();
+      // Saved after the times changed, then killed with it all in the log.
+      const int error = ErrorOf([&] { Add(db, after); });
+      ch.Tell(error == 0 ? 'k' : 'r');
+      ch.Hear();
+      return 0;
+    });
+    ASSERT_EQ('s', writer.Listen());
+    c.set(path_);
+    writer.Say('g');
+    EXPECT_EQ('k', writer.Listen()) << "a save was refused";
+    writer.Kill();
+    c.set(path_);
+    all.insert(all.end(), before.begin(), before.end());
+    all.insert(all.end(), after.begin(), after.end());
+    EXPECT_TRUE(Holds(path_, all));
+    EXPECT_EQ("ok", Integrity(path_));
+  }
+}
+
+// A touch while a program folds its log into the file neither stops the fold
+// nor throws anything away: the file opens with every save.
+TEST_P(SharedFile, ATouchDuringAFoldNeitherStopsItNorLosesAnything) {
+  if (Network()) GTEST_SKIP() << "network mode has no log to fold";
+  db_.reset();
+  const std::vector<std::string> names = Numbered("f", 1200);
+  Child writer([&](Child& c) {
+    TDatabaseCore db(path_, false, false, "");
+    db.Conn().Begin();
+    Add(db, names, 3000);  // a page each: the commit folds 1,200 pages
+    c.Tell('f');
+    const int error = ErrorOf([&] { db.Conn().Commit(); });
+    c.Tell(error == 0 ? 'd' : 'r');
+    c.Hear();
+    return 0;
+  });
+  ASSERT_EQ('f', writer.Listen());
+  char said = 0;
+  int touches = 0;
+  while ((said = writer.Listen(0)) == 0 && touches < 100000) {
+    daotest::SetFileTimes(path_);
+    ++touches;
+  }
+  if (said == 0) said = writer.Listen();
+  EXPECT_EQ('d', said) << "the save was refused";
+  writer.Say('x');
+  EXPECT_EQ(0, writer.Wait());
+  EXPECT_GT(touches, 1);
+  EXPECT_EQ("ok", Integrity(path_));
+  std::vector<std::string> all = names;
+  all.insert(all.end(), {"one", "two"});
+  EXPECT_TRUE(Holds(path_, all));
+  EXPECT_EQ(0, ErrorOf([&] { TDatabaseCore(path_, false, false, "").Execute("DELETE FROM People WHERE Age = 2"); }));
+}
+
+// ---- another program that uses SQLite ------------------------------------------------
+
+// Another program, the SQLite library with its defaults in a process of its
+// own, writes beside this one and folds the log into the file its own way:
+// no save of either side is refused or lost.
+TEST_P(SharedFile, AnotherSqliteProgramWritesAndFoldsBesideItWithoutRefusals) {
+  struct Case {
+    const char* name;
+    const char* sql;  // run after its own 1,200 rows
+  };
+  const Case cases[] = {
+      {"folds at 1,000 pages", ""},
+      {"folds all and starts the log anew", "PRAGMA wal_checkpoint(TRUNCATE);"},
+      {"vacuums", "VACUUM;"},
+      {"backs the file up", ".backup"},
+  };
+  std::vector<std::string> all = {"one", "two"};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::vector<std::string> mine = Numbered(std::string(c.name).substr(0, 4) + "m", 30);
+    Add(*db_, mine);  // in this program's log
+    all.insert(all.end(), mine.begin(), mine.end());
+    Child other([&](Child&) {
+      daotest::SqliteProgram p(path_);
+      p.Exec("BEGIN");  // one commit of 1,200 pages: its own fold follows it
+      for (int i = 0; i < 1200; ++i)
+        if (p.Exec("INSERT INTO People (Name, Age, Notes) VALUES ('" + std::string(c.name).substr(0, 4) + "o" +
+                   std::to_string(1000 + i) + "', 2, '" + std::string(3000, 'o') + "')") != SQLITE_OK)
+          return 1;
+      if (p.Exec("COMMIT") != SQLITE_OK) return 4;
+      if (std::string(c.sql) == ".backup") return p.BackUpTo(dir_ + "/backup.db") ? 0 : 2;
+      return p.Exec(c.sql) == SQLITE_OK ? 0 : 3;
+    });
+    ASSERT_EQ(0, other.Wait());
+    const std::vector<std::string> theirs = Numbered(std::string(c.name).substr(0, 4) + "o", 1200);
+    all.insert(all.end(), theirs.begin(), theirs.end());
+    const std::vector<std::string> later = Numbered(std::string(c.name).substr(0, 4) + "l", 30);
+    EXPECT_EQ("", DescriptionOf([&] { Add(*db_, later); }));
+    all.insert(all.end(), later.begin(), later.end());
+    EXPECT_TRUE(Holds(path_, all));
+  }
+  db_.reset();
+  EXPECT_TRUE(Holds(path_, all));
+  EXPECT_EQ("ok", Integrity(path_));
+}
+
+// ---- kills ---------------------------------------------------------------------------
+
+// A program killed at any moment (opening, saving, folding, closing) loses
+// none of the saves it reported done, and the file opens.
+TEST_P(SharedFile, KillsAtAnyMomentLoseNoReportedSave) {
+  db_.reset();
+  std::mt19937 random(12345);
+  const std::string reported = dir_ + "/reported";
+  std::vector<std::string> all = {"one", "two"};
+  for (int round = 0; round < 12; ++round) {
+    SCOPED_TRACE(round);
+    Child writer([&](Child& c) {
+      const int out = ::open(reported.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+      c.Tell('g');
+      for (int session = 0;; ++session) {
+        TDatabaseCore db(path_, false, false, "");
+        for (int i = 0; i < 40; ++i) {
+          const std::string name = "k" + std::to_string(round) + "-" + std::to_string(session * 100 + i);
+          Add(db, {name}, 2500);
+          (void)!::write(out, (name + "\n").c_str(), name.size() + 1);
+        }
+      }
+      return 0;
+    });
+    ASSERT_EQ('g', writer.Listen());
+    std::this_thread::sleep_for(std::chrono::milliseconds(random() % 60));
+    writer.Kill();
+    std::ifstream in(reported);
+    for (std::string name; std::getline(in, name);) all.push_back(name);
+    fs::remove(reported);
+    EXPECT_EQ("ok", Integrity(path_));
+    EXPECT_TRUE(Holds(path_, all));
+  }
+}
+
+// A program killed while it holds the file, and then the file replaced by
+// another: its log beside the path is the earlier file's. The next program
+// to open never replays it into the new file: it is kept aside, named, and
+// the earlier file read with it holds every save.
+TEST_P(SharedFile, AFileReplacedAfterItsHolderWasKilledTakesNoSaveOfIt) {
+  if (Network()) GTEST_SKIP() << "network mode keeps no log between commits";
+  const std::string kept = dir_ + "/Kept.MDB";
+  const std::string other = dir_ + "/Other.MDB";
+  db_.reset();
+  ASSERT_EQ(0, ::link(path_.c_str(), kept.c_str()));
+  TDatabaseCore::Create(other, "");
+  TDatabaseCore(other, false, false, "").Execute("CREATE TABLE People (Id COUNTER, Name TEXT(20), Age SHORT, Notes MEMO)");
+  const std::vector<std::string> saves = Numbered("old", 30);
+  KilledWriterWithSaves(saves)->Kill();
+  ASSERT_EQ(0, ::rename(other.c_str(), path_.c_str()));
+  const std::string said = DescriptionOf([&] { TDatabaseCore(path_, false, false, ""); });
+  const auto at = said.find("kept in '");
+  ASSERT_NE(at, std::string::npos) << said;
+  const std::string aside = said.substr(at + 9, said.find('\'', at + 9) - at - 9);
+  ASSERT_TRUE(fs::exists(aside)) << aside;
+  {
+    TDatabaseCore db(path_, false, false, "");
+    db.Execute("INSERT INTO People (Name, Age) VALUES ('new', 1)");
+  }
+  EXPECT_EQ(Names(path_), std::vector<std::string>{"new"});
+  EXPECT_EQ("ok", Integrity(path_));
+  // The earlier file, read with its log.
+  const std::string read = dir_ + "/read";
+  fs::create_directories(read);
+  fs::copy_file(kept, read + "/Old.MDB");
+  fs::copy_file(aside, read + "/Old.MDB-wal");
+  std::vector<std::string> all = saves;
+  all.insert(all.end(), {"one", "two"});
+  EXPECT_TRUE(Holds(read + "/Old.MDB", all));
+}
+
+// ---- the lock file ----------------------------------------------------------------------
+
+// The lock file removed, emptied or spoiled while a program has the file
+// open: at worst a save is refused, with a message naming the lock file and
+// why; emptied or spoiled, it is kept anew and a copy over the file is still
+// told.
+TEST_P(SharedFile, TheLockFileRemovedOrSpoiledIsNoSinglePointOfFailure) {
+  struct Case {
+    const char* name;
+    std::function<void(const std::string&)> spoil;
+    bool refused;  // the next save
+  };
+  const Case cases[] = {
+      {"removed", [](const std::string& lock) { fs::remove(lock); }, true},
+      {"emptied", [](const std::string& lock) { fs::resize_file(lock, 0); }, false},
+      {"garbled", [](const std::string& lock) {
+         std::string junk(1024, '\0');
+         std::mt19937 random(7);
+         for (char& c : junk) c = char(random());
+         const int fd = ::open(lock.c_str(), O_WRONLY | O_CLOEXEC);
+         (void)!::pwrite(fd, junk.data(), junk.size(), 0);
+         ::close(fd);
+       }, false},
+  };
+  const std::string backup = dir_ + "/Backup.MDB";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    db_.reset();
+    fs::remove(backup);
+    fs::copy_file(path_, backup);
+    db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
+    Add(*db_, Numbered(std::string(c.name) + "-", 20));
+    db_.reset();  // folded: the backup is older
+    db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
+    Add(*db_, {std::string(c.name) + "-open"});
+    ByAnother([&] { c.spoil(path_ + "-lock"); });
+    const std::string said = DescriptionOf([&] { Add(*db_, {std::string(c.name) + "-after"}); });
+    if (c.refused) {
+      EXPECT_NE(said.find("'" + path_ + "-lock'"), std::string::npos) << said;
+      EXPECT_NE(said.find("removed or replaced"), std::string::npos) << said;
+      continue;
+    }
+    EXPECT_EQ("", said);
+    ByAnother([&] { daotest::CopyOverInPlace(daotest::FileBytes(backup), path_); });
+    EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { Add(*db_, {std::string(c.name) + "-copied"}); }));
+  }
+  db_.reset();
+  EXPECT_EQ("ok", Integrity(path_));
+}
+
+// The kept state survives a write cut short (a kill, a power cut): of its
+// two slots, the one not being written stands.
+TEST(KeptState, AWriteCutShortLeavesTheStateBefore) {
+  const std::string dir = daotest::ScratchDir();
+  const std::string path = dir + "/Test.MDB";
+  std::ofstream(path) << "x";
+  struct Case {
+    const char* name;
+    std::function<void(int fd)> spoil;  // after a first and a second state
+    std::int64_t size;                  // of the state read then; 0: none
+  };
+  const Case cases[] = {
+      {"whole", [](int) {}, 2},
+      {"the later slot torn", [](int fd) { (void)!::pwrite(fd, "torn", 4, 512 + 40); }, 1},
+      {"the earlier slot torn", [](int fd) { (void)!::pwrite(fd, "torn", 4, 40); }, 2},
+      {"both torn", [](int fd) {
+         (void)!::pwrite(fd, "torn", 4, 40);
+         (void)!::pwrite(fd, "torn", 4, 512 + 40);
+       }, 0},
+      {"emptied", [](int fd) { (void)!::ftruncate(fd, 0); }, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(path + "-lock");
+    {
+      auto locks = LockFile::For(path, true);
+      LockFile::FileState s;
+      s.size = 1;
+      locks->WriteState(s);  // into slot 0
+      s.size = 2;
+      locks->WriteState(s);  // into slot 1, the later
+      const int fd = ::open((path + "-lock").c_str(), O_RDWR | O_CLOEXEC);
+      c.spoil(fd);
+      ::close(fd);
+    }
+    auto locks = LockFile::For(path, true);
+    LockFile::FileState read;
+    EXPECT_EQ(c.size != 0, locks->ReadState(read));
+    if (c.size != 0) {
+      EXPECT_EQ(c.size, read.size);
+    }
+  }
+  fs::remove_all(dir);
+}
+
+// ---- refusals and closes leave the state to others ----------------------------------------
+
+// Whatever path a connection leaves by (refused at a save or at the open,
+// closed after finding the file written over), the kept state's lock is free
+// for everyone, here and in another process, and the state it kept describes
+// the file as it stands: another writer folds and keeps it.
+TEST_P(SharedFile, RefusalsAndClosesLeaveTheStateFreeForOthers) {
+  if (Network()) GTEST_SKIP() << "network mode keeps no log to fold";
+  const std::string backup = dir_ + "/Backup.MDB";
+  const auto free = [&] {
+    auto here = LockFile::For(path_, true);
+    const bool taken = here->LockState(true);
+    if (taken) here->UnlockState(true);
+    Child elsewhere([&](Child&) {
+      auto there = LockFile::For(path_, true);
+      return there->LockState(true) ? 0 : 1;
+    });
+    return taken && elsewhere.Wait() == 0;
+  };
+  db_.reset();
+  fs::copy_file(path_, backup);
+  db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
+  Add(*db_, Numbered("s", 20));
+  db_.reset();
+  db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
+  Add(*db_, Numbered("t", 20));  // in the log
+  // Another program in the middle of a transaction: the log stays in use.
+  Child holder([&](Child& c) {
+    TDatabaseCore db(path_, false, false, "");
+    db.Conn().Begin();
+    Add(db, {"held"});
+    c.Tell('s');
+    c.Hear();
+    return 0;
+  });
+  ASSERT_EQ('s', holder.Listen());
+  ByAnother([&] { daotest::CopyOverInPlace(daotest::FileBytes(backup), path_); });
+  EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { Add(*db_, {"refused"}); }));
+  EXPECT_TRUE(free()) << "after a refused save";
+  EXPECT_NE(0, ErrorOf([&] { TDatabaseCore(path_, false, false, ""); }));
+  EXPECT_TRUE(free()) << "after a refused open";
+  db_.reset();
+  EXPECT_TRUE(free()) << "after a close";
+  holder.Kill();
+  // Opened again (the log of the contents before kept aside meanwhile), the
+  // file as copied takes saves, and a fold keeps its state.
+  for (int tries = 0; tries < 3 && !db_; ++tries) ErrorOf([&] { db_ = std::make_unique<TDatabaseCore>(path_, false, false, ""); });
+  ASSERT_TRUE(db_);
+  LockFile::FileState before, after;
+  ASSERT_TRUE(LockFile::For(path_, true)->ReadState(before));
+  Add(*db_, Numbered("u", 400), 3000);  // past the fold's threshold
+  ASSERT_TRUE(LockFile::For(path_, true)->ReadState(after));
+  EXPECT_GT(after.sequence, before.sequence) << "no fold kept its state";
+  db_.reset();
+  EXPECT_EQ("ok", Integrity(path_));
+  EXPECT_TRUE(Holds(path_, Numbered("u", 400)));
+}
+
+// ---- whole seconds ------------------------------------------------------------------------
+
+// On a file system that keeps whole seconds, a copy of an older backup of
+// the same size put over the file within the second of its last change (or
+// with its time set back to it) leaves the size and the time as they were:
+// the pages tell it, and the next save is refused.
+TEST_P(SharedFile, ACopyWithinTheSameSecondIsToldOnWholeSecondFileSystems) {
+  daotest::TWholeSecondDisk disk;
+  if (!disk.Mounted()) GTEST_SKIP() << "no ext4 of whole seconds could be mounted here";
+  db_.reset();
+  const std::string path = disk.Path() + "/Test.MDB";
+  fs::copy_file(path_, path);
+  {
+    TDatabaseCore db(path, false, false, "");
+    db.Conn().Begin();
+    Add(db, Numbered("w", 1200), 3000);
+    db.Conn().Commit();
+  }
+  const std::string backup = disk.Path() + "/Backup.MDB";
+  fs::copy_file(path, backup);
+  TDatabaseCore db(path, false, false, "");
+  // Every row changed: a change as large as a fold, folded at its commit
+  // (network mode: written at once); the file keeps its size.
+  db.Execute("UPDATE People SET Age = 7");
+  struct stat st {};
+  ::stat(path.c_str(), &st);
+  ASSERT_EQ(0, st.st_mtim.tv_nsec) << "not a file system of whole seconds";
+  ByAnother([&] {
+    daotest::CopyOverInPlace(daotest::FileBytes(backup), path);
+    const timespec t[2] = {st.st_atim, st.st_mtim};
+    ::utimensat(AT_FDCWD, path.c_str(), t, 0);
+  });
+  struct stat now {};
+  ::stat(path.c_str(), &now);
+  ASSERT_EQ(st.st_size, now.st_size);
+  ASSERT_EQ(st.st_mtim.tv_sec, now.st_mtim.tv_sec);
+  EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { db.Execute("UPDATE People SET Age = 9"); }));
+}
+
+INSTANTIATE_TEST_SUITE_P(BothModes, SharedFile, ::testing::Bool(), daotest::ModeName);
+
+}  // namespace
