@@ -201,6 +201,7 @@ int LockFile::OpenForWriting() {
 // old one meanwhile finds it gone from the path once it marks itself present
 // (Attach), and opens the new one.
 int LockFile::ReplaceUnwritable() {
+  replaced_ = false;
   const int old = ::open(lockPath_.c_str(), O_RDONLY | O_CLOEXEC);
   struct flock probe {};
   probe.l_type = F_WRLCK;
@@ -228,6 +229,7 @@ int LockFile::ReplaceUnwritable() {
     }
     return -1;
   }
+  replaced_ = true;
   return fd;
 }
 
@@ -257,15 +259,28 @@ void LockFile::Attach(bool writing) {
     struct stat mine {}, atPath {};
     ::fstat(fd, &mine);
     if (hadFile) {
-      // A writable descriptor of the file locked in so far, or none.
-      if (static_cast<std::uint64_t>(mine.st_ino) != inode_) {
+      if (static_cast<std::uint64_t>(mine.st_ino) == inode_) {
+        retired_.push_back(fd_);
+        fd_ = fd;
+        writable_ = true;
+        return;
+      }
+      if (!replaced_) {
         ::close(fd);
         trouble_ = std::string("Couldn't lock file '") + lockPath_ + "': " + kReplaced;
         return;
       }
-      retired_.push_back(fd_);
+      // This process put a writable one in the place of the one it had
+      // opened read-only (nobody else used that): its marks move over.
+      Present(fd);
+      const int old = fd_;
       fd_ = fd;
+      for (const auto& [offset, range] : held_) SystemLock(offset, range.writers > 0 ? F_WRLCK : F_RDLCK);
+      ::close(old);
+      for (int retired : retired_) ::close(retired);
+      retired_.clear();
       writable_ = true;
+      inode_ = static_cast<std::uint64_t>(mine.st_ino);
       return;
     }
     // Present first, then looked for at the path (see ReplaceUnwritable).

@@ -161,6 +161,7 @@ class LockFile {
   std::vector<int> retired_;
   std::map<std::int64_t, Range> held_;
   std::uint64_t inode_ = 0;  // of the companion file locked in
+  bool replaced_ = false;    // the last open for writing put a new one in place
   std::map<std::uint64_t, int> indexes_;  // IndexDescriptor(), by inode
 
   std::string trouble_;

@@ -18,6 +18,7 @@ using namespace dao;
 using daotest::Child;
 using daotest::DaoFixture;
 using daotest::ErrorOf;
+using daotest::DescriptionOf;
 namespace fs = std::filesystem;
 
 namespace {
@@ -220,6 +221,78 @@ TEST_F(OtherAccount, LocksHoldBetweenAccountsThatMayWrite) {
     }) == 0 ? 0 : 4;
   }));
   rs->CancelUpdate();
+}
+
+}  // namespace
+
+namespace {
+
+// A database made (by the database maker, or made and used by the program)
+// and then shared as administrators share files: made writable for everyone
+// or for a group. Its users of other accounts open it for writing at once;
+// the lock file follows the database's permissions.
+TEST_F(OtherAccount, ADatabaseSharedAfterItWasMadeOpensForWritingForItsUsersAtOnce) {
+  struct Case {
+    const char* name;
+    bool used;       // opened by its maker before it was shared
+    fs::perms bits;  // given to the database
+    bool group;      // the database's group is nobody's
+  };
+  const Case cases[] = {
+      {"made, then writable for everyone", false, fs::perms(0666), false},
+      {"made and used, then writable for everyone", true, fs::perms(0666), false},
+      {"made and used, then writable for its group", true, fs::perms(0664), true},
+  };
+  db_.reset();
+  Permit(dir_, fs::perms(0777));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = dir_ + "/Shared" + std::to_string(&c - cases) + ".MDB";
+    TDatabaseCore::Create(path, "");
+    if (c.used) {
+      TDatabaseCore db(path, false, false, "");
+      db.Execute("CREATE TABLE People (Id COUNTER, Name TEXT(20))");
+    }
+    if (c.group) {
+      ASSERT_EQ(0, ::chown(path.c_str(), 0, nobody_->pw_gid));
+    }
+    Permit(path, c.bits);
+    EXPECT_EQ(0, AsNobody([&] {
+      const std::string said = DescriptionOf([&] {
+        TDatabaseCore db(path, false, false, "");
+        if (db.ReadOnly()) throw TDaoFailure(errReadOnly, "opened read-only");
+        db.Execute("CREATE TABLE Mine (Name TEXT(20))");
+      });
+      if (!said.empty()) std::fprintf(stderr, "%s\n", said.c_str());
+      return said.empty() ? 0 : 1;
+    }));
+    struct stat lock {};
+    ASSERT_EQ(0, ::stat((path + "-lock").c_str(), &lock));
+    EXPECT_EQ(static_cast<unsigned>(c.bits), lock.st_mode & 0777);
+  }
+}
+
+// A user of another account who may write the database but not the lock file
+// its owner still has in use is refused with a message that names the lock
+// file and why, and leaves no file of its own beside the database.
+TEST_F(OtherAccount, AnOpenRefusedForTheLockFileNamesItAndLeavesNothing) {
+  db_.reset();
+  Permit(dir_, fs::perms(0777));
+  Permit(path_, fs::perms(0644));
+  db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");  // the lock file: the owner's, 0644
+  Permit(path_, fs::perms(0666));
+  const std::vector<std::string> before = SideFiles(path_);
+  EXPECT_EQ(0, AsNobody([&] {
+    const std::string said = DescriptionOf([&] { TDatabaseCore(path_, false, false, ""); });
+    if (said.find("'" + path_ + "-lock'") == std::string::npos) return 1;
+    return said.find("other users have the database open") == std::string::npos ? 2 : 0;
+  }));
+  EXPECT_EQ(before, SideFiles(path_));
+  for (const auto& entry : fs::directory_iterator(dir_)) {
+    struct stat st {};
+    ASSERT_EQ(0, ::stat(entry.path().c_str(), &st));
+    EXPECT_NE(nobody_->pw_uid, st.st_uid) << entry.path() << " is nobody's";
+  }
 }
 
 }  // namespace
