@@ -38,11 +38,27 @@
 //   user still has open the file that was here" (retry when it is closed);
 //   the database maker makes no file while any byte is held.
 //
-// File state (byte 2^30 + 2, and the companion file's first 48 bytes)
-//   local mode: a writer write-locks the byte while it changes the database
-//   file (folding the log in) and then keeps the file's new size and change
-//   time; a connection read-locks it to compare (contentwatch.cpp). Neither
-//   waits: a busy byte means a writer is at it, and that writer compares.
+// File state (byte 2^30 + 2, and two slots in the companion file's first
+// kilobyte; contentwatch.cpp)
+//   what the database file held when a writer last changed it: its inode,
+//   size and time, checksums of pages it wrote, the log's generation (local)
+//   or the change counter (network), and how often it was found written
+//   over. Slots are written in turn with a sequence number and a checksum: a
+//   write cut short leaves the other. A writer write-locks the byte while it
+//   folds the log in (local) and while it keeps the state; a connection
+//   read-locks it to compare, and waits a moment for a writer at it.
+//   refusals: the file proven written over -> 3043 "... was written over by
+//   another program ..." (open it again); at the open, a log of the contents
+//   before still in use -> 3045, or it is kept aside, named in a 3045.
+//
+// The companion file itself (byte 2^30 + 3 read-locked by every process
+// that has it open)
+//   a process marks itself present, then makes sure the path still names
+//   the file it marked: one removed or replaced before is left for the one
+//   at the path. One this user may not write beside a database it may write
+//   (made before the database was shared) is replaced while nobody is present
+//   in it. Removed while in use, every connection's next save is refused.
+//   refusals: 3050 naming the companion file and why.
 //
 // Open database (byte 0; TDatabaseCore)
 //   shared open: read lock; exclusive open: write lock. Held until the
