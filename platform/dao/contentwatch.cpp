@@ -127,7 +127,6 @@ struct WriterFile {
     }();
     return &methods;
   }
-  static const sqlite3_io_methods* Known() { return Methods(nullptr); }
   static int Open(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags, int* outFlags) {
     if ((flags & SQLITE_OPEN_MAIN_DB) == 0) return DefaultVfs()->xOpen(DefaultVfs(), name, file, flags, outFlags);
     const int rc = OpenLayered(file, LayerBytes<WriterFile>(), name, flags, outFlags);

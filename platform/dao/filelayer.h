@@ -38,11 +38,4 @@ const char* RegisterVfsVariant(const char* name, int fileBytes, VfsOpen open);
 // base.pMethods once this succeeds (SQLite closes nothing it did not open).
 int OpenLayered(sqlite3_file* file, int fileBytes, const char* name, int flags, int* outFlags);
 
-// The variant's own file, when SQLite's file is one of the variant's (its
-// methods are `methods`); nullptr otherwise.
-template <class File>
-File* LayeredAs(sqlite3_file* file, const sqlite3_io_methods* methods) {
-  return file != nullptr && file->pMethods == methods ? reinterpret_cast<File*>(file) : nullptr;
-}
-
 }  // namespace dao
