@@ -225,10 +225,12 @@ int LockFile::ReplaceUnwritable() {
   const bool unused = old >= 0 && ::fcntl(old, F_GETLK, &probe) == 0 && probe.l_type == F_UNLCK;
   if (old >= 0) ::close(old);  // this process holds no lock in it
   if (!unused) {
-    trouble_ = "Couldn't lock file '" + lockPath_ +
-               "': this user may not write it, though the database may be written, and other users have "
-               "the database open.  Give the lock file the database file's permissions, or try again when "
-               "nobody has the database open.";
+    // Unreadable, whether anyone uses it cannot be told: it stays.
+    trouble_ = "Couldn't lock file '" + lockPath_ + "': this user may not write it, though the database may be " +
+               (old < 0 ? "written, nor read it to see whether others use it.  Give the lock file the database "
+                          "file's permissions."
+                        : "written, and other users have the database open.  Give the lock file the database "
+                          "file's permissions, or try again when nobody has the database open.");
     return -1;
   }
   struct stat db {};

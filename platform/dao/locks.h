@@ -118,6 +118,8 @@ class LockFile {
   // The companion file at the path is still the one locked in: false once it
   // was removed or replaced (its locks then no longer meet other users').
   bool StillAtPath();
+  // Open for writing: locks for writing can be had.
+  bool Writable() const { return writable_; }
   // Why locking failed, naming the companion file, for an error 3050.
   const std::string& Trouble() const { return trouble_; }
 

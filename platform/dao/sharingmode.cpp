@@ -22,7 +22,15 @@ const char* const kLeftInLocalMode =
 // joins the mode of its folder, switching the file's journal when nobody
 // else has it open, and is refused while users of the other mode have it.
 void Connection::JoinSharingMode(bool immutable) {
-  if (!readOnly_) sharing_ = LockFile::For(path_, true);  // the companion file made, if missing
+  if (!readOnly_) {
+    sharing_ = LockFile::For(path_, true);  // the companion file made, if missing
+    // No lock can be had for writing: refused before anything is kept, and
+    // SQLite removes the log files it made on the way out.
+    if (!sharing_->Writable()) {
+      CloseUnrecognised();
+      FailLocking(*sharing_);
+    }
+  }
   if (int error = sharing_->JoinMode(network_)) {
     if (error != errCantLockFile) RefuseOpen(OtherModeInUse());
     CloseUnrecognised();  // no locks on this file system: nothing could be shared safely

@@ -272,27 +272,44 @@ TEST_F(OtherAccount, ADatabaseSharedAfterItWasMadeOpensForWritingForItsUsersAtOn
   }
 }
 
-// A user of another account who may write the database but not the lock file
-// its owner still has in use is refused with a message that names the lock
-// file and why, and leaves no file of its own beside the database.
+// A user of another account who may write the database but not its lock
+// file, where it cannot be replaced (its owner has the database open, or it
+// may not even be read), is refused with a message that names the lock file
+// and why, and leaves no file of its own beside the database.
 TEST_F(OtherAccount, AnOpenRefusedForTheLockFileNamesItAndLeavesNothing) {
-  db_.reset();
+  struct Case {
+    const char* name;
+    bool ownerHasItOpen;
+    fs::perms lockBits;
+    const char* why;
+  };
+  const Case cases[] = {
+      {"its owner has the database open", true, fs::perms(0644), "other users have the database open"},
+      {"it may not be read", false, fs::perms(0), "nor read it"},
+  };
   Permit(dir_, fs::perms(0777));
-  Permit(path_, fs::perms(0644));
-  db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");  // the lock file: the owner's, 0644
-  Permit(path_, fs::perms(0666));
-  const std::vector<std::string> before = SideFiles(path_);
-  EXPECT_EQ(0, AsNobody([&] {
-    const std::string said = DescriptionOf([&] { TDatabaseCore(path_, false, false, ""); });
-    if (said.find("'" + path_ + "-lock'") == std::string::npos) return 1;
-    return said.find("other users have the database open") == std::string::npos ? 2 : 0;
-  }));
-  EXPECT_EQ(before, SideFiles(path_));
-  for (const auto& entry : fs::directory_iterator(dir_)) {
-    struct stat st {};
-    ASSERT_EQ(0, ::stat(entry.path().c_str(), &st));
-    EXPECT_NE(nobody_->pw_uid, st.st_uid) << entry.path() << " is nobody's";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    db_.reset();
+    Permit(path_, fs::perms(0644));
+    db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");  // the lock file: the owner's
+    if (!c.ownerHasItOpen) db_.reset();
+    Permit(path_ + "-lock", c.lockBits);
+    Permit(path_, fs::perms(0666));
+    const std::vector<std::string> before = SideFiles(path_);
+    EXPECT_EQ(0, AsNobody([&] {
+      const std::string said = DescriptionOf([&] { TDatabaseCore(path_, false, false, ""); });
+      if (said.find("'" + path_ + "-lock'") == std::string::npos) return 1;
+      return said.find(c.why) == std::string::npos ? 2 : 0;
+    }));
+    EXPECT_EQ(before, SideFiles(path_));
+    for (const auto& entry : fs::directory_iterator(dir_)) {
+      struct stat st {};
+      ASSERT_EQ(0, ::stat(entry.path().c_str(), &st));
+      EXPECT_NE(nobody_->pw_uid, st.st_uid) << entry.path() << " is nobody's";
+    }
   }
+  db_.reset();
 }
 
 }  // namespace
