@@ -367,7 +367,7 @@ bool Connection::WrittenHere(std::uint32_t page, std::uint64_t sum) const {
 
 // The pages kept still as they were (network mode: the change counter, which
 // every commit raises), read without the log: a quick look.
-bool Connection::SamplesAsKept(const FileState& kept) const {
+bool Connection::SamplesAsKept(const FileState& kept, int most) const {
   sqlite3_file* file = DatabaseFile();
   if (file == nullptr) return false;
   if (network_) {
@@ -375,7 +375,7 @@ bool Connection::SamplesAsKept(const FileState& kept) const {
     return file->pMethods->xRead(file, header, 32, 0) == SQLITE_OK && Big32(header + 24) == kept.changeCounter;
   }
   std::vector<unsigned char> page;
-  for (int i = 0; i < kept.samples; ++i)
+  for (int i = 0; i < kept.samples && i < most; ++i)
     if (!ReadPage(kept.samplePage[i], kept.pageSize, page) || PageSum(page.data(), kept.pageSize) != kept.sampleSum[i])
       return false;
   return true;
@@ -700,10 +700,13 @@ bool Connection::ContentsWrittenOver() {
   if (found.SameFile(kept) && !logMoved) {
     if (Settled(kept) || (judged && judged_.trusted)) return false;
     // Within a tick of the file's last change an equal time proves nothing:
-    // the pages kept (network mode: the change counter) do. Looked at once a
-    // tick later, an equal time proves it from then on.
-    if (SamplesAsKept(kept)) {
-      if (WallClockNs() - ChangedNs(kept) >= TimeGrain(kept)) judged_ = {stored.sequence, kept, true};
+    // the pages kept (network mode: the change counter) do; within it, the
+    // first of them is looked at (a copy of an older backup differs in all the
+    // last fold wrote), and a tick later all of them, once: an equal time then
+    // proves it from then on.
+    const bool later = WallClockNs() - ChangedNs(kept) >= TimeGrain(kept);
+    if (SamplesAsKept(kept, later ? FileState::kSamples : 1)) {
+      if (later) judged_ = {stored.sequence, kept, true};
       return false;
     }
   }

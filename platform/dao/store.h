@@ -280,7 +280,7 @@ class Connection {
   sqlite3_file* DatabaseFile() const;
   bool ReadPage(std::uint32_t page, std::uint32_t pageSize, std::vector<unsigned char>& bytes) const;
   std::uint32_t PageSize() const;
-  bool SamplesAsKept(const LockFile::FileState& kept) const;
+  bool SamplesAsKept(const LockFile::FileState& kept, int most = LockFile::FileState::kSamples) const;
   bool WrittenHere(std::uint32_t page, std::uint64_t sum) const;
   Verdict Judge(const LockFile::FileState& kept, LockFile::FileState& now);
   Verdict JudgeLog(const LockFile::FileState& kept, LockFile::FileState& now);
