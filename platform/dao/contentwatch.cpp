@@ -181,6 +181,8 @@ std::uint32_t Big32(const unsigned char* p) {
   return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
 }
 
+}  // namespace
+
 // Holds the kept state's lock for a scope. Exclusive: taken at once or not at
 // all (another writer is at it). Shared: waits a moment for a writer to finish.
 class StateLock {
@@ -208,6 +210,8 @@ class StateLock {
   bool exclusive_;
   bool held_ = false;
 };
+
+namespace {
 
 // A page changed by folds since it held `before`: it holds one of its frames
 // in the log, from the last one that held `before` on. (A fold writes for
@@ -584,38 +588,68 @@ bool Connection::SetLogAside(const FileState& kept) {
 // Once SQLite has opened the file and before it reads the log or journal
 // beside it: a log of other contents is never read into this file.
 void Connection::CheckLogBelongsToFile() {
-  const char* side = network_ ? "-journal" : "-wal";
-  if (!HasContent(path_ + side)) return;
+  if (network_) {
+    CheckJournalBelongsToFile();
+    return;
+  }
+  if (!HasContent(path_ + "-wal")) return;
   // Shared: the companion file may not be open for writing yet. Of two
   // openers moving the log aside, one does (KeepAside).
   StateLock lock(*sharing_, false, kWaitForWriterMs);
   FileState kept;
   if (!lock.Held() || !sharing_->ReadState(kept)) return;  // nothing to tell by: SQLite's own rules
   const FileState found = StateOfFile();
+  const LogGeneration log = ReadLogGeneration(path_ + "-wal");
+  const bool keptLineage = log == LogGeneration{true, kept.logSalt1, kept.logSalt2} || log.Follows(kept.logSalt1);
   bool ofOtherFile = false;
   if (kept.inode != found.inode) {
     // Replaced at the path while a program that held the earlier file was
     // ended: its log is that file's (of the generation kept, or a later one).
-    const LogGeneration log = ReadLogGeneration(path_ + "-wal");
-    const LogGeneration keptLog{true, kept.logSalt1, kept.logSalt2};
-    ofOtherFile = network_ ? kept.network : (log == keptLog || log.Follows(kept.logSalt1));
-  } else if (kept.logBefore && !network_) {
-    const LogGeneration log = ReadLogGeneration(path_ + "-wal");
-    ofOtherFile = log == LogGeneration{true, kept.logSalt1, kept.logSalt2} || log.Follows(kept.logSalt1);
+    ofOtherFile = keptLineage;
+  } else if (kept.logBefore) {
+    ofOtherFile = keptLineage;
   } else {
     FileState now;
     ofOtherFile = Judge(kept, now) == Verdict::WrittenOver;
   }
   if (!ofOtherFile) return;
-  const bool inUse = network_ ? sharing_->OthersHoldFile(heldInode_) : LogInUse();
-  if (readOnly_ || inUse) {
-    lock.Release();
-    CloseUnrecognised();
-    throw TDaoFailure(errFileInUse, "Couldn't use '" + path_ +
-                                        "'; it was written over or replaced by another program while it was open, "
-                                        "and the log beside it holds what was there before.  Try again when every "
-                                        "user has closed it, or open it once for writing.");
-  }
+  if (readOnly_ || LogInUse()) RefuseOtherContentsLog();
+  SetAside("-wal", kept, lock);
+}
+
+// Network mode: a journal left by a commit cut short (a hot one: nobody holds
+// the reserved lock) is rolled back into the file by the next reader. One of
+// the file that stood at the path before (its holder killed, the file then
+// replaced) never is: its first page's change counter is not this file's.
+// Everything else is SQLite's to roll back.
+void Connection::CheckJournalBelongsToFile() {
+  if (!HasContent(path_ + "-journal")) return;
+  sqlite3_file* file = DatabaseFile();
+  int reserved = 0;
+  if (file == nullptr || file->pMethods->xCheckReservedLock(file, &reserved) != SQLITE_OK || reserved != 0) return;
+  StateLock lock(*sharing_, false, kWaitForWriterMs);
+  FileState kept;
+  if (!lock.Held() || !sharing_->ReadState(kept) || kept.inode == StateOfFile().inode) return;
+  unsigned char header[32] = {};
+  if (file->pMethods->xRead(file, header, sizeof header, 0) != SQLITE_OK) return;
+  const std::uint32_t counter = Big32(header + 24);
+  const std::int64_t before = JournalsFirstPageCounter(path_ + "-journal");
+  if (before < 0 || counter == std::uint32_t(before) || counter == std::uint32_t(before) + 1) return;
+  if (readOnly_ || sharing_->OthersHoldFile(heldInode_)) RefuseOtherContentsLog();
+  SetAside("-journal", kept, lock);
+}
+
+[[noreturn]] void Connection::RefuseOtherContentsLog() {
+  CloseUnrecognised();
+  throw TDaoFailure(errFileInUse, "Couldn't use '" + path_ +
+                                      "'; it was written over or replaced by another program while it was open, "
+                                      "and the log beside it holds what was there before.  Try again when every "
+                                      "user has closed it, or open it once for writing.");
+}
+
+// The log (or journal) of other contents goes aside; this open is refused
+// once, naming it, and the next one reads the file as it is.
+void Connection::SetAside(const char* side, const FileState& kept, StateLock& lock) {
   const std::string aside = KeepAside(side, kept);
   lock.Release();
   if (aside.empty()) return;  // gone already: another user moved it

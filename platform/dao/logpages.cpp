@@ -159,4 +159,30 @@ LogIndex ReadLogIndex(int descriptor) {
   return ReadLogIndex(header);
 }
 
+std::int64_t JournalsFirstPageCounter(const std::string& journalPath) {
+  // A header (its magic, the records' count, a nonce, the file's size, the
+  // sector and page sizes) padded to a sector, then records: a page number,
+  // the page as it was, a checksum.
+  static const unsigned char kJournalMagic[8] = {0xd9, 0xd5, 0x05, 0xf9, 0x20, 0xa1, 0x63, 0xd7};
+  const int fd = ::open(journalPath.c_str(), O_RDONLY | O_CLOEXEC);  // SQLite locks no journal
+  if (fd < 0) return -1;
+  std::int64_t counter = -1;
+  unsigned char h[28];
+  if (::pread(fd, h, sizeof h, 0) == ssize_t(sizeof h) && std::memcmp(h, kJournalMagic, 8) == 0) {
+    const std::uint32_t sector = Big(h + 20), pageSize = Big(h + 24);
+    std::vector<unsigned char> record(std::size_t(pageSize) + 8);
+    // The first page is among the first records a commit journals.
+    off_t at = sector;
+    for (int n = 0; n < 64 && ValidPageSize(pageSize) && sector >= 28 && sector <= 65536; ++n, at += off_t(record.size())) {
+      if (::pread(fd, record.data(), record.size(), at) != ssize_t(record.size())) break;
+      if (Big(record.data()) == 1) {
+        counter = Big(record.data() + 4 + 24);
+        break;
+      }
+    }
+  }
+  ::close(fd);
+  return counter;
+}
+
 }  // namespace dao

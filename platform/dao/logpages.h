@@ -63,4 +63,9 @@ struct LogIndex {
 LogIndex ReadLogIndex(const volatile unsigned char* mapped);  // its first 136 bytes
 LogIndex ReadLogIndex(int descriptor);
 
+// Network mode's rollback journal: the change counter in the image of the
+// file's first page it holds (the counter the file had before the commit it
+// was written for), or -1 when it holds none.
+std::int64_t JournalsFirstPageCounter(const std::string& journalPath);
+
 }  // namespace dao

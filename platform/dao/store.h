@@ -34,6 +34,7 @@ struct sqlite3_file;
 namespace dao {
 
 class LockFile;
+class StateLock;
 
 // One stored value: SQLite's five storage classes. Blob bytes live in `text`.
 struct Cell {
@@ -297,6 +298,9 @@ class Connection {
   void FoundWrittenOver(const LockFile::FileState& kept);
   void TellWrittenOver();
   void CheckLogBelongsToFile();
+  void CheckJournalBelongsToFile();
+  [[noreturn]] void RefuseOtherContentsLog();
+  void SetAside(const char* side, const LockFile::FileState& kept, class StateLock& lock);
   void WatchFileContents();
   bool ContentsWrittenOver();
   [[noreturn]] void RefuseWrittenOver();
