@@ -700,7 +700,10 @@ bool Connection::ContentsWrittenOver() {
   // be rolled back), whose pages are no state to judge.
   if (network_ && HasContent(path_ + "-journal")) return false;
   const FileState found = StateOfFile();
-  StateLock lock(*sharing_, false, kWaitForWriterMs);
+  // A writer at it (folding, or keeping what it wrote) looks at every page
+  // it writes itself, and keeps the state this look would compare with.
+  StateLock lock(*sharing_, false);
+  if (!lock.Held() && !sharing_->StateLockedHere()) return false;
   FileState stored;
   if (!sharing_->ReadState(stored)) {
     // None kept (the lock file emptied or garbled): a writer keeps the file
@@ -717,6 +720,7 @@ bool Connection::ContentsWrittenOver() {
   }
   if (stored.inode != found.inode) return false;
   lock.Release();
+  keptSalts_ = Salts(stored);  // the generation kept, by whichever writer
   if (stored.copies > copiesSeen_) {
     // Another connection found it written over since this one opened it.
     FoundWrittenOver(stored);
