@@ -63,6 +63,10 @@ constexpr TCursor crDefault = 0, crNone = -1, crArrow = -2, crCross = -3, crIBea
                   crHSplit = -14, crVSplit = -15, crMultiDrag = -16, crSQLWait = -17,
                   crNo = -18, crAppStart = -19, crHelp = -20, crHandPoint = -21,
                   crSizeAll = -22, crSize = crSizeAll;
+// The cursor identifiers ("crHandPoint") of a published cursor property: form
+// definitions write them and read them as the numbers they name.
+const TIdentMap& CursorIdents();
+#define PROP_CURSOR(Name, Getter, Setter, Def) PROP_INT(Name, Getter, Setter, Def).Idents(CursorIdents())
 
 using TWndMethod = std::function<void(TMessage&)>;
 using TMouseEvent = std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift,
