@@ -104,6 +104,8 @@ TEST(ContextMenuTest, MouseAndKeysOpenTheControlsMenuNeverTheToolkits) {
        true, false},
   };
 
+  int panelsOpened = 0;
+  panels->OnPopup = [&panelsOpened](TObject*) { ++panelsOpened; };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     c.control->SetPopupMenu(own);
@@ -134,13 +136,17 @@ TEST(ContextMenuTest, MouseAndKeysOpenTheControlsMenuNeverTheToolkits) {
     // a text control shows its edit menu.
     c.control->SetPopupMenu(nullptr);
     panel->SetPopupMenu(panels);
+    panelsOpened = 0;
     RightClick(c.control, {30, 12});
     const QWidget* shown = OpenPopup();
+    EXPECT_EQ(panelsOpened, c.text ? 0 : 1) << "asked once";
     EXPECT_EQ(shown == vantrel::menus::PopupWidget(*panels), !c.text);
     EXPECT_EQ(IsEditMenu(shown), c.text);
     ClosePopups();
+    panelsOpened = 0;
     TypeKey(Qt::Key_Menu);
     shown = OpenPopup();
+    EXPECT_EQ(panelsOpened, c.text ? 0 : 1) << "asked once";
     EXPECT_EQ(shown == vantrel::menus::PopupWidget(*panels), !c.text);
     EXPECT_EQ(IsEditMenu(shown), c.text);
     ClosePopups();
