@@ -65,12 +65,10 @@ void TControl::HandleMouseMessage(TMessage& m) {
 void TControl::ContextMenu(TMessage& m) {
   if (m.Result != 0) return;
   const bool fromKeyboard = m.LParam == kContextMenuFromKeyboard;
-  if (popupMenu_ && PopupMenuHandler) {
-    const TPoint at = fromKeyboard ? ClientToScreen(KeyboardPopupPoint()) : SmallPointToPoint(m.LParam);
-    if (PopupMenuHandler(popupMenu_, this, at)) {
-      m.Result = 1;
-      return;
-    }
+  const TPoint at = fromKeyboard ? ClientToScreen(KeyboardPopupPoint()) : SmallPointToPoint(m.LParam);
+  if ((popupMenu_ && PopupMenuHandler && PopupMenuHandler(popupMenu_, this, at)) || ShowOwnContextMenu(at)) {
+    m.Result = 1;
+    return;
   }
   // As the window system does: a control without a menu hands the request on.
   if (parent_) m.Result = parent_->Perform(WM_CONTEXTMENU, m.WParam, m.LParam);

@@ -24,6 +24,21 @@ IMPLEMENT_CLASS(TGraphicControl, TControl)
 
 std::function<bool(TPopupMenu*, TControl*, TPoint)> PopupMenuHandler;
 
+const TIdentMap& CursorIdents() {
+  // A number has one name when written: crSizeAll's; the older crSize still reads.
+  static const TIdentMap idents{
+      {crDefault, "crDefault"},   {crNone, "crNone"},         {crArrow, "crArrow"},
+      {crCross, "crCross"},       {crIBeam, "crIBeam"},       {crSizeNESW, "crSizeNESW"},
+      {crSizeNS, "crSizeNS"},     {crSizeNWSE, "crSizeNWSE"}, {crSizeWE, "crSizeWE"},
+      {crUpArrow, "crUpArrow"},   {crHourGlass, "crHourGlass"}, {crDrag, "crDrag"},
+      {crNoDrop, "crNoDrop"},     {crHSplit, "crHSplit"},     {crVSplit, "crVSplit"},
+      {crMultiDrag, "crMultiDrag"}, {crSQLWait, "crSQLWait"}, {crNo, "crNo"},
+      {crAppStart, "crAppStart"}, {crHelp, "crHelp"},         {crHandPoint, "crHandPoint"},
+      {crSizeAll, "crSizeAll"},   {crSize, "crSize"},
+  };
+  return idents;
+}
+
 namespace vantrel::qt {
 void (*MouseMoveObserver)(TControl*, TPoint) = nullptr;
 void (*ActivationObserver)(TWinControl*, bool) = nullptr;
@@ -475,7 +490,7 @@ PUBLISHED(TControl) {
   PROP_BOOL(ParentFont, ParentFont, SetParentFont, true);
   PROP_BOOL(ParentShowHint, ParentShowHint, SetParentShowHint, true);
   PROP_BOOL(ShowHint, ShowHint, SetShowHint, false);
-  PROP_INT(Cursor, Cursor, SetCursor, crDefault);
+  PROP_CURSOR(Cursor, Cursor, SetCursor, crDefault);
   PROP_BOOL(Visible, Visible, SetVisible, true);
   PROP_EVENT(OnClick);
   PROP_EVENT(OnDblClick);

@@ -549,6 +549,9 @@ void EmbedNativeWidget(TWinControl& control, QWidget* widget) {
   // editor's, a scroll bar's): a right click and the keys ask the control.
   widget->setContextMenuPolicy(Qt::NoContextMenu);
   for (QWidget* part : widget->findChildren<QWidget*>()) part->setContextMenuPolicy(Qt::NoContextMenu);
+  // The filter tells the control of the mouse: what the widget leaves goes no
+  // further up, to the control's own window, which would tell it again.
+  widget->setAttribute(Qt::WA_NoMousePropagation);
   auto* area = qobject_cast<QAbstractScrollArea*>(widget);
   auto* filter = new NativeFilter(&control, widget, area ? area->viewport() : nullptr);
   widget->installEventFilter(filter);
