@@ -314,7 +314,7 @@ struct TRichTextLayout::Impl {
   // paragraph takes the paragraph's format for its first one (GoingOn).
   // Lines break from a line's start onwards, so they break in the copy as in
   // the text.
-  std::unique_ptr<QTextDocument> Part(Laid& from, int start, int end) {
+  std::unique_ptr<QTextDocument> Part(Laid& from, int start, int end, std::span<const int> lineEnds) {
     QTextDocument& source = from.document;
     std::unique_ptr<QTextDocument> part = EmptyLike(from);
     const QTextBlock paragraph = source.findBlock(start);
@@ -343,8 +343,56 @@ struct TRichTextLayout::Impl {
     // The paragraph's own character format, which sizes its bullet and an
     // empty line, whatever the mark before it brought.
     cut.setBlockCharFormat(paragraph.charFormat());
+    WithoutBreakOpportunities(source, *part, start, end, lineEnds);
     cut.endEditBlock();
     return part;
+  }
+
+  // The break opportunities the layout put in, as positions of the text from
+  // `start` to `end`, in order.
+  std::vector<int> BreaksIn(const QTextDocument& source, int start, int end) const {
+    std::vector<int> found;
+    for (QTextBlock block = source.findBlock(start); block.isValid() && block.position() < end;
+         block = block.next()) {
+      const auto n = size_t(block.blockNumber());
+      if (n + 1 >= breakStarts.size()) break;
+      for (size_t i = breakStarts[n]; i < breakStarts[n + 1]; ++i) {
+        const int at = block.position() + breaks[i];
+        if (at >= start && at < end) found.push_back(at);
+      }
+    }
+    return found;
+  }
+
+  // Takes the break opportunities out of `part`, the text of `source` (laid
+  // out) from `start` to `end`, whose lines end at `lineEnds`: drawn,
+  // each would make the character before it a text item of its own (a page
+  // of them a file many times larger). A line of a long stretch still ends
+  // where it was measured, at a line separator, and its letters do not kern
+  // as they did not where they were measured.
+  void WithoutBreakOpportunities(const QTextDocument& source, QTextDocument& part, int start, int end,
+                                 std::span<const int> lineEnds) const {
+    const std::vector<int> found = BreaksIn(source, start, end);
+    if (found.empty()) return;
+    QTextCursor edit(&part);
+    QTextCharFormat unkerned;
+    unkerned.setFontKerning(false);
+    // A stretch's characters, from its first break opportunity to past the
+    // character after its last, neighbours two units apart at most.
+    for (size_t first = 0, last = 0; first < found.size(); first = last = last + 1) {
+      while (last + 1 < found.size() && found[last + 1] - found[last] <= 3) ++last;
+      edit.setPosition(found[first] - start);
+      const int after = std::min(found[last] + 3, end) - start;
+      edit.setPosition(std::min(after, part.characterCount() - 1), QTextCursor::KeepAnchor);
+      edit.mergeCharFormat(unkerned);
+    }
+    for (auto at = found.rbegin(); at != found.rend(); ++at) {
+      edit.setPosition(*at - start);
+      edit.setPosition(*at - start + 1, QTextCursor::KeepAnchor);
+      const bool endsLine = *at + 1 < end && std::binary_search(lineEnds.begin(), lineEnds.end(), *at + 1);
+      if (endsLine) edit.insertText(QString(QChar::LineSeparator));
+      else edit.removeSelectedText();
+    }
   }
 };
 
@@ -405,7 +453,11 @@ int TRichTextLayout::FormatRange(TCanvas* canvas, const TRect& rect, int first, 
     // would still be text of a PDF, found twice by search and copy. A text
     // that fits whole is drawn as laid out, without a copy to lay out again.
     std::unique_ptr<QTextDocument> part;
-    if (lines.front().start != 0 || next != length) part = impl_->Part(laid, lines.front().start, next);
+    if (lines.front().start != 0 || next != length || !impl_->breaks.empty()) {
+      std::vector<int> ends;
+      for (const Line& line : lines) ends.push_back(line.end);
+      part = impl_->Part(laid, lines.front().start, next, ends);
+    }
     painter.save();
     painter.translate(rect.Left, rect.Top);
     (part ? *part : laid.document).drawContents(&painter, QRectF(0, 0, rect.Width(), bottom - top));

@@ -279,18 +279,20 @@ TEST(RichText, ALongFormattedMemoPrintsEachWordOnceOverItsPages) {
   ExpectEachWordOnce(pdf, kParagraphs, kWords);
 }
 
-// One long paragraph and many short ones print each character once, page
-// by page: a page's text in the PDF is the range its command holds.
+// One long paragraph, many short ones and one long word print each character
+// once, page by page: a page's text in the PDF is the range its command holds.
 TEST(RichText, EachPagePrintsItsRangeWholeInOneParagraphAsInShortOnes) {
   const struct {
     const char* name;
     size_t paragraph;  // characters; 0: one paragraph
-  } shapes[] = {{"one paragraph", 0}, {"paragraphs of 80 characters", 80}};
+    bool unbroken;     // one word, in letters that kern
+  } shapes[] = {{"one paragraph", 0, false}, {"paragraphs of 80 characters", 80, false}, {"one word", 0, true}};
   for (const auto& shape : shapes) {
     SCOPED_TRACE(shape.name);
     std::string text;
     for (size_t word = 0, held = 0; text.size() < 12000; ++word) {
-      const std::string w = "w" + std::to_string(word) + (word % 7 ? " " : ", ");
+      const std::string w = shape.unbroken ? std::string(1, "AVATARWAVYTokyoLTd"[word % 18])
+                                           : "w" + std::to_string(word) + (word % 7 ? " " : ", ");
       if (shape.paragraph && held + w.size() > shape.paragraph) {
         text += "\r\n";
         held = 0;

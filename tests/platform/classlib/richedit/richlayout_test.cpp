@@ -467,3 +467,4 @@ TEST(RichTextLayout, APageStartingWithABlankLineKeepsIt) {
     top += pages[i].height;
   }
 }
+
