@@ -631,12 +631,11 @@ void TParaAttributes::Change(const std::function<void(TRtfParaFormat&)>& edit) {
     if (f.Bullets && !bullets) {
       const QTextBlock previous = b.previous();
       if (previous.isValid() && previous.textList()) previous.textList()->add(b);
-      else c.createList(QTextListFormat::ListDisc);
+      else c.createList(vantrel::qt::BulletList());
     } else if (!f.Bullets && bullets && b.textList()) {
       b.textList()->remove(b);
-      QTextBlockFormat plain = c.blockFormat();
-      plain.setIndent(0);
-      c.setBlockFormat(plain);
+      // Set whole: a bullet's placement of its text goes with the bullet.
+      c.setBlockFormat(vantrel::qt::BlockFormat(f, kScreenPpi));
     }
     if (b == last) break;
   }

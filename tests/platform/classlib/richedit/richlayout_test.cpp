@@ -468,3 +468,42 @@ TEST(RichTextLayout, APageStartingWithABlankLineKeepsIt) {
   }
 }
 
+
+// A bullet paragraph stands at its own indents: its text, first line and
+// the lines below alike, where a plain paragraph indented as far puts its
+// text (\li720\fi-360: half an inch), and its bullet in the hang before it.
+// A bullet paragraph without indents keeps room for its bullet.
+TEST(RichTextLayout, BulletsStandAtTheParagraphsIndents) {
+  std::string text;
+  for (int w = 0; w < 40; ++w) text += "word" + std::to_string(w) + " ";
+  constexpr int kPpi = 96;
+  const struct {
+    int left, first;
+    int textAt;  // twips where every line's text stands
+  } cases[] = {{720, -360, 720}, {0, 0, 360}, {1440, -720, 1440}, {720, 0, 1080}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.left) + "/" + std::to_string(c.first));
+    TRtfParaFormat bullet, plain;
+    bullet.Bullets = true;
+    bullet.LeftIndent = c.left;
+    bullet.FirstIndent = c.first;
+    plain.LeftIndent = c.textAt;
+    auto draw = [&](const TRtfParaFormat& format) {
+      TRtfDocument memo;
+      memo.Paragraphs.push_back({format, {{text, Arial(20)}}});
+      TRichTextLayout layout(memo);
+      auto page = Page(kPpi, 4, 2);
+      layout.FormatRange(page->Canvas(), TRect{0, 0, page->Width(), page->Height()}, 0, -1, true);
+      return page;
+    };
+    const auto withBullet = draw(bullet), alone = draw(plain);
+    const int textAt = c.textAt * kPpi / 1440;
+    const QImage a = vantrel::qt::BitmapImage(*withBullet), b = vantrel::qt::BitmapImage(*alone);
+    const int width = a.width() - textAt;
+    EXPECT_TRUE(a.copy(textAt - 1, 0, width, a.height()) == b.copy(textAt - 1, 0, width, b.height()))
+        << "the text stands as the plain paragraph's";
+    const TRect ink = InkBox(*withBullet, clBlack);
+    EXPECT_LT(ink.Left, textAt - 2) << "a bullet before the text";
+    EXPECT_GE(ink.Left, (c.left + c.first) * kPpi / 1440) << "not left of the first line's indent";
+  }
+}
