@@ -432,16 +432,22 @@ TEST(RichTextLayout, ALongUnbrokenStretchBreaksItsLinesAsTheTextDocumentDoes) {
 }
 
 // A page whose first line is blank keeps it: an empty paragraph, and a
-// paragraph's empty last line after a line break, each starting a page of
-// two lines, stand above the page's second line as in the whole text.
+// paragraph's (or a bullet paragraph's) empty last line after a line break,
+// each starting a page of two lines, stand above the page's second line as
+// in the whole text.
 TEST(RichTextLayout, APageStartingWithABlankLineKeepsIt) {
   const TRtfCharFormat plain = Arial(20);
   const std::string lineBreak = "\xE2\x80\xA8";
-  // Lines: A, B | (empty paragraph), C | X, D | (D's empty last line), E | F
+  // Lines: A, B | (empty paragraph), C | X, D | (D's empty last line), E |
+  // F, bullet G | (G's empty last line), H
   TRtfDocument memo;
   for (const std::string& text : {std::string("A"), std::string("B"), std::string(), std::string("C"),
-                                  std::string("X"), "D" + lineBreak, std::string("E"), std::string("F")})
-    memo.Paragraphs.push_back({TRtfParaFormat{}, {{text, plain}}});
+                                  std::string("X"), "D" + lineBreak, std::string("E"), std::string("F"),
+                                  "G" + lineBreak, std::string("H")}) {
+    TRtfParaFormat format;
+    format.Bullets = text.starts_with("G");
+    memo.Paragraphs.push_back({format, {{text, plain}}});
+  }
   TRichTextLayout layout(memo);
   constexpr int kPpi = 96;
   auto probe = Page(kPpi, 4, 1);
@@ -450,7 +456,7 @@ TEST(RichTextLayout, APageStartingWithABlankLineKeepsIt) {
   ASSERT_GT(line, 0);
   const TRect twoLines{0, 0, 300, 2 * line};
   const std::vector<PageRange> pages = Paginate(layout, probe->Canvas(), twoLines, false);
-  ASSERT_EQ(pages.size(), 5u);
+  ASSERT_EQ(pages.size(), 6u);
   auto whole = Page(kPpi, 4, 2);
   layout.FormatRange(whole->Canvas(), TRect{0, 0, 300, 20 * line}, 0, -1, true);
   const QImage& all = vantrel::qt::BitmapImage(*whole);
@@ -460,7 +466,7 @@ TEST(RichTextLayout, APageStartingWithABlankLineKeepsIt) {
     layout.FormatRange(alone->Canvas(), twoLines, pages[i].first, -1, true);
     const QImage drawn = vantrel::qt::BitmapImage(*alone).copy(0, 0, 300, pages[i].height);
     EXPECT_TRUE(drawn == all.copy(0, top, 300, pages[i].height)) << "page " << i;
-    if (i == 1 || i == 3) {  // the pages that start blank: their first line holds no ink
+    if (i % 2 == 1) {  // the pages that start blank: their first line holds no ink
       const TRect ink = InkBox(*alone, clBlack);
       EXPECT_GE(ink.Top, line) << "page " << i;
     }
