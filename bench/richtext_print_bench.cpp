@@ -30,7 +30,8 @@
 // comprehensive report of all programs (the memo fetched through the data
 // pipeline, empty sections hidden); the yardstick (raw_ms, x_raw) is that
 // report with plain memos, as in listing_bench. BM_PrintSingleEntryWithLongMemo
-// prints the entry as the main window prints one entry (1 to 4 MB).
+// prints the entry as the main window prints one entry (1 to 4 MB; shape 4
+// is shape 1 as typed into a memo pane, in one font).
 //
 // VANTREL_BENCH_KB=n runs one size of every shape, VANTREL_BENCH_ITERATIONS=n
 // makes n interleaved pairs (3), VANTREL_BENCH_YARDSTICK=0 prints the rich
@@ -207,7 +208,7 @@ BENCHMARK(BM_PrintLongRichMemo)
     ->Iterations(3)
     ->Unit(benchmark::kMillisecond);
 
-constexpr int kOneParagraph = 0, kShortParagraphs = 1, kUnbrokenWord = 2, kPlainText = 3;
+constexpr int kOneParagraph = 0, kShortParagraphs = 1, kUnbrokenWord = 2, kPlainText = 3, kTyped = 4;
 constexpr size_t kShortParagraphBytes = 80;
 
 // The memo of a shape and size: its document, and what is stored (RTF, or
@@ -221,6 +222,8 @@ ShapedText MemoOfShape(int64_t shape, int64_t kilobytes) {
   ShapedText memo;
   memo.document = shape == kUnbrokenWord ? bench::UnbrokenMemo(bytes)
                                          : bench::ShapedMemo(bytes, shape == kOneParagraph ? 0 : kShortParagraphBytes);
+  // Typed in a memo pane: the same lines in the pane's one font.
+  if (shape == kTyped) memo.document = PlainTextDocument(memo.document.PlainText(), bench::MemoFormat(false));
   memo.stored = shape == kPlainText ? memo.document.PlainText() : RtfWrite(memo.document);
   return memo;
 }
@@ -329,7 +332,7 @@ void BM_PrintSingleEntryWithLongMemo(benchmark::State& state) {
   PrintEntryWithLongMemo<TfrmReports_Single>(state, false);
 }
 void SingleSizes(benchmark::internal::Benchmark* b) {
-  AddSizes(b, {{kShortParagraphs, {1024, 2048, 3072, 4096}}, {kPlainText, {1024, 4096}}});
+  AddSizes(b, {{kShortParagraphs, {1024, 2048, 3072, 4096}}, {kPlainText, {1024, 4096}}, {kTyped, {1024, 2048, 3072}}});
 }
 BENCHMARK(BM_PrintSingleEntryWithLongMemo)
     ->ArgNames({"shape", "KB"})
