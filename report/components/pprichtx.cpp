@@ -24,7 +24,7 @@ constexpr int kTwipsPerInch = 1440;
 constexpr int64_t kMMThousandthsPerInch = 25400;
 // The rich text's part of the page-state record after the common part: the
 // range, where the next page goes on, whether this page overflowed and the
-// key of the text it measured.
+// key of the band's record's text when the text held was read for it.
 constexpr int32_t kFirstAt = 12, kLastAt = 16, kNextAt = 20, kOverflowAt = 24, kTextKeyAt = 28;
 constexpr int32_t kRichTextRecordSize = 36;
 constexpr const char* kParagraphEnd = "\r\n";
@@ -124,6 +124,7 @@ TRichEdit* TppCustomRichText::Editor() {
 
 void TppCustomRichText::SetRichText(const std::string& text) {
   TakeRichText(text);
+  recordStamp_ = restoredTextKey_ = 0;  // given, not read for a record
   Changed();
 }
 
@@ -158,10 +159,29 @@ bool TppCustomRichText::ShowsText() {
   return Facts().visible;
 }
 
-bool TppCustomRichText::HoldsTextOfGoingOnBand() const {
+// The record the component's band stands on; none outside a run, where the
+// data may have moved: the text is read again.
+uint64_t TppCustomRichText::GeneratingRecord() const {
   const auto* band = dynamic_cast<const TppCustomBand*>(Band());
-  return band && (band->IsContinued() || band->IsIncomplete()) && factsKey_ != 0 &&
-         factsKey_ == pageTextKey_;
+  return band && Printing() ? band->RecordStamp() : 0;
+}
+
+bool TppCustomRichText::HoldsRecordsText() {
+  const uint64_t record = GeneratingRecord();
+  if (record == 0) return false;
+  if (recordStamp_ == record) return true;
+  // A restored page's band goes on with the record its state was saved in.
+  const auto* band = static_cast<const TppCustomBand*>(Band());
+  if (restoredTextKey_ == 0 || !(band->IsContinued() || band->IsIncomplete())) return false;
+  if (!factsKey_) factsKey_ = TextKey(*rtf_);
+  if (factsKey_ != restoredTextKey_) return false;
+  TakenForRecord();
+  return true;
+}
+
+void TppCustomRichText::TakenForRecord() {
+  recordStamp_ = GeneratingRecord();
+  restoredTextKey_ = 0;
 }
 
 void TppCustomRichText::Init() {
@@ -170,13 +190,13 @@ void TppCustomRichText::Init() {
   last_ = -1;
   next_ = 0;
   overflowed_ = false;
-  pageTextKey_ = 0;
+  recordStamp_ = 0;
+  restoredTextKey_ = 0;
 }
 
 void TppCustomRichText::GenerateContents() {
   GetRichTextStream();
   const TTextFacts facts = Facts();
-  pageTextKey_ = factsKey_;
   const int length = facts.length;
   if (!StretchingMode()) {
     first_ = 0;
@@ -270,7 +290,9 @@ void TppCustomRichText::WriteContentsState(uint8_t* record) const {
   ppPutInt32(record + kLastAt, last_);
   ppPutInt32(record + kNextAt, next_);
   record[kOverflowAt] = overflowed_;
-  ppPutUInt64(record + kTextKeyAt, pageTextKey_);
+  const bool recordsText = recordStamp_ != 0 && recordStamp_ == GeneratingRecord();
+  // Known once a page measured it: hashing a long text at every page would cost each its length.
+  ppPutUInt64(record + kTextKeyAt, !recordsText ? 0 : factsKey_ ? factsKey_ : TextKey(*rtf_));
 }
 
 void TppCustomRichText::ReadContentsState(const uint8_t* record) {
@@ -278,28 +300,30 @@ void TppCustomRichText::ReadContentsState(const uint8_t* record) {
   last_ = ppGetInt32(record + kLastAt);
   next_ = ppGetInt32(record + kNextAt);
   overflowed_ = record[kOverflowAt] != 0;
-  pageTextKey_ = ppGetUInt64(record + kTextKeyAt);
+  restoredTextKey_ = ppGetUInt64(record + kTextKeyAt);
+  recordStamp_ = 0;
 }
 
 // ---- TppDBRichText -------------------------------------------------------------------------
 
 void TppDBRichText::GetRichTextStream() {
-  if (!OnGetRichText) return LoadRichText();
+  if (!OnGetRichText) {
+    if (!HoldsRecordsText()) LoadRichText();
+    return;
+  }
   std::string text;
   OnGetRichText(this, text);
   SetRichText(text);
 }
 
 void TppDBRichText::LoadRichText() {
-  // A band going on with its record on another page shows the same field:
-  // fetched again, a long memo would cost every page its whole length.
-  if (HoldsTextOfGoingOnBand()) return;
   TppDataPipeline* pipeline = DataPipeline();
   const bool designOnly = AtDesignTime() && !(State() & ppstDataAtDesign);
   const bool shown = autoDisplay_ && !designOnly && !DataField().empty() && pipeline &&
                      pipeline->GetActive() && !(PrintState() & pppsNoData);
   // The editor takes the text when it is measured or shown, not here.
   TakeRichText(shown ? pipeline->GetFieldAsString(DataField()) : std::string());
+  TakenForRecord();
   InvalidateDesign();
 }
 

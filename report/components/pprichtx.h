@@ -57,10 +57,13 @@ class TppCustomRichText : public TppStretchable {
   // the same bytes again, as each page of a long text brings them, keep
   // what was known of them.
   void TakeRichText(std::string bytes);
-  // Whether the band goes on with its record on this page and the text held
-  // is the one the page before measured: the record's own, not to be
-  // fetched again.
-  bool HoldsTextOfGoingOnBand() const;
+  // Whether the text held was read for the record the band stands on (or,
+  // on a page made again from its saved state, is the text that record had):
+  // a long memo fetched again at every page would cost each its whole length.
+  bool HoldsRecordsText();
+  // Notes that the text now held was read for the band's current record.
+  void TakenForRecord();
+  uint64_t GeneratingRecord() const;
 
   // The bytes, shared with the draw commands of the pages that show them.
   std::shared_ptr<const std::string> rtf_;
@@ -97,9 +100,11 @@ class TppCustomRichText : public TppStretchable {
   std::unordered_map<uint64_t, TTextFacts> facts_;
   std::unordered_map<uint64_t, TMeasure> measures_;
   uint64_t factsKey_ = 0;  // of rtf_ (0: not yet taken)
-  // The key of the text this page measured (0: none), kept with the page's
-  // state: a band going on with its record holds that text already.
-  uint64_t pageTextKey_ = 0;
+  // The band's record stamp when the text held was read (0: not read for a record).
+  uint64_t recordStamp_ = 0;
+  // The key of the text a restored page's state says its record's text has
+  // (0: none known): held, it is that record's and not read again.
+  uint64_t restoredTextKey_ = 0;
 };
 
 class TppRichText : public TppCustomRichText {
