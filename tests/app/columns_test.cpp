@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QImage>
 #include <QTest>
+#include <map>
 #include <set>
 
 #include "app/main/bug.h"
@@ -457,3 +458,88 @@ TEST_F(Columns, EditingKeysOnACodeCellNeverLoseTheStoredCode) {
     EXPECT_EQ(bugs->FieldByName(c.field)->AsString(), stored);
   }
 }
+
+namespace {
+
+// A new database: no entry yet; the first one is added through the new-entry
+// dialog, typed as the user types it.
+class FreshColumns : public apptest::MainWindowTest {
+ protected:
+  TModalResult Answer(TDialogRequest& r) override {
+    if (r.Dialog != frmEnterNewRecord) return MainWindowTest::Answer(r);
+    frmEnterNewRecord->dbeDescription->SetFocus();
+    Pump();
+    QTest::keyClicks(QApplication::focusWidget(), "First entry");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    return mrNone;
+  }
+  void TearDown() override {
+    MainWindowTest::TearDown();
+    delete frmEnterNewRecord;
+    frmEnterNewRecord = nullptr;
+  }
+  void ClickButton(TControl* button) {
+    const TRect b = button->BoundsRect();
+    testing_support::Click(button->Parent(), (b.Left + b.Right) / 2, (b.Top + b.Bottom) / 2);
+    Pump();
+  }
+  // Every column's width as the grid shows it, by field.
+  std::map<std::string, int> Shown() const {
+    std::map<std::string, int> widths;
+    for (int i = 0; i < form->dbgBug->GetFieldCount(); ++i)
+      widths[form->dbgBug->GetField(i)->FieldName()] = form->dbgBug->GetColWidth(form->GridColumnOf(i));
+    return widths;
+  }
+  // The stored width of each of `fields`.
+  std::map<std::string, int> Stored(const std::map<std::string, int>& fields) const {
+    std::map<std::string, int> widths;
+    auto reg = scratch.Settings();
+    for (const auto& [field, width] : fields) widths[field] = reg->ReadInteger("Column Positions", field, -1);
+    return widths;
+  }
+  // Drags the right edge of a column's title by `by` pixels.
+  void DragWider(const std::string& field, int by) {
+    TwwDBGrid* grid = form->dbgBug;
+    const int col = form->GridColumnOf(apptest::GridDataColumn(form, field));
+    grid->SetLeftCol(col);
+    Pump();
+    const TRect title = grid->CellRect(col, 0);
+    QWidget* cells = testing_support::ClientOf(grid);
+    const QPoint from(title.Right, title.Top + 5), to(title.Right + by, title.Top + 5);
+    QTest::mousePress(cells, Qt::LeftButton, Qt::NoModifier, from);
+    QTest::mouseMove(cells, to);
+    QTest::mouseRelease(cells, Qt::LeftButton, Qt::NoModifier, to);
+    Pump();
+  }
+};
+
+// Widths change only when the user drags them: not when the first entry is
+// saved, nor when the grid empties under a quick filter and fills again, nor
+// when the program starts again; what is stored is what was shown.
+TEST_F(FreshColumns, WidthsStayAsShownThroughTheFirstEntryAnEmptyGridAndARestart) {
+  std::map<std::string, int> shown = Shown();
+  const std::pair<const char*, int> defaults[] = {
+      {"Description", 150}, {"ReportedDate", 88}, {"FixedDate", 88}, {"VerifiedDate", 88}, {"Status", 106}};
+  for (const auto& [field, width] : defaults) EXPECT_EQ(shown[field], width) << field;
+  frmEnterNewRecord = new TfrmEnterNewRecord(Application);
+  ClickButton(form->tbAddBugReport);
+  ASSERT_EQ(apptest::StoredEntries(scratch.Database()), std::vector<std::string>{"1:First entry"});
+  EXPECT_EQ(Shown(), shown) << "after the first entry";
+
+  DragWider("Identifier", 40);
+  ASSERT_EQ(Shown()["Identifier"], 90);
+  shown = Shown();
+  // Hiding new entries empties the grid; showing them brings the entry back.
+  for (int i = 0; i < 2; ++i) {
+    ClickButton(form->tbStatusFilter_NewReport);
+    EXPECT_EQ(form->dsetBug->IsEmpty(), i == 0);
+    EXPECT_EQ(Shown(), shown) << "filter click " << i;
+  }
+
+  Stop();
+  EXPECT_EQ(Stored(shown), shown) << "stored as shown";
+  Start();
+  EXPECT_EQ(Shown(), shown) << "after a restart";
+}
+
+}  // namespace
