@@ -720,6 +720,56 @@ TEST(Entries, DateCellsFollowTheRowsAndMoveThemAsEveryCell) {
   EXPECT_EQ(moves.count, 0);
 }
 
+// A half-typed date ("12/") is not left by a key that leaves the cell: the
+// date box says what is wrong, keeps the keyboard and the text, and the grid
+// stays on the cell; nothing is stored, and Escape gives the date back.
+TEST(Entries, AHalfTypedDateKeepsTheUserInItsCellWithItsOwnMessage) {
+  Window w([](TRegIniFile& reg) { reg.WriteBool("Options", "EnterDate", false); });
+  w.AddPosted(0, "first");
+  w.AddPosted(0, "second");
+  const std::string stored = DateToStr(EncodeDate(2026, 7, 8));
+  for (TDataSet* d = w.form->dsetBug; TField* date : {d->FieldByName("FixedDate")}) {
+    for (d->First(); !d->Eof(); d->Next()) {
+      d->Edit();
+      date->SetAsDateTime(EncodeDate(2026, 7, 8));
+      d->Post();
+    }
+  }
+  std::vector<std::string> told;
+  TDialogResponderScope answers([&](TDialogRequest& r) {
+    told.push_back(r.Text);
+    return mrOk;
+  });
+  TwwDBGrid* grid = w.form->dbgBug;
+  TwwDBComboDlg* box = w.form->dbcdFixedDate;
+  const std::pair<Qt::Key, Qt::KeyboardModifiers> leaving[] = {
+      {Qt::Key_Up, Qt::NoModifier}, {Qt::Key_Down, Qt::NoModifier}, {Qt::Key_Tab, Qt::NoModifier},
+      {Qt::Key_Tab, Qt::ShiftModifier}, {Qt::Key_Return, Qt::NoModifier}};
+  for (const auto& [key, modifiers] : leaving) {
+    SCOPED_TRACE(QTest::toString(QKeySequence(key | modifiers)));
+    OnFirstCell(w.form, "FixedDate");
+    PressToFocus(Qt::Key_Down);  // the second entry: Up has somewhere to go
+    ASSERT_TRUE(testing_support::WaitFor([&] { return box->Visible(); }));
+    PressToFocus(Qt::Key_F2);
+    ASSERT_TRUE(box->Focused());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(QApplication::focusWidget(), "12/");
+    const int col = grid->Col();
+    told.clear();
+    PressToFocus(key, modifiers);
+    ASSERT_EQ(told.size(), 1u) << told[0] << " | " << told.back();
+    EXPECT_EQ(told[0], "'12/' is not a valid date and time.");
+    EXPECT_EQ(w.Field("Description"), "second");
+    EXPECT_EQ(grid->Col(), col);
+    EXPECT_TRUE(box->Focused());
+    EXPECT_EQ(box->Text(), "12/");
+    EXPECT_EQ(StoredEntries(w.scratch.Database(), "FixedDate"), (std::vector<std::string>{stored, stored}));
+    PressToFocus(Qt::Key_Escape);
+    EXPECT_EQ(box->Text(), stored);
+    if (w.form->dsetBug->State() != dsBrowse) w.form->dsetBug->Cancel();
+  }
+}
+
 // The grid's OnKeyPress sees every character typed in a cell, in its editor
 // too, and what it makes of a key is what the cell gets.
 TEST(Entries, TheGridsKeyPressSeesWhatIsTypedInItsCells) {
