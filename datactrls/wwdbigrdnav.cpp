@@ -241,11 +241,16 @@ bool TwwCustomDBGrid::PlainKey(WORD key, TShiftState shift) {
       if (!keyOptions_.Contains(dgEnterToTab)) return false;
       TabMovement(true);
       return true;
-    case VK_ESCAPE:
+    case VK_ESCAPE: {
+      // With nothing the user would see given up (an unchanged record only
+      // leaves edit) the key goes on to the form as well, whose Cancel
+      // button (on a dialog) closes it.
+      const bool pending = dataLink_->Modified() || (IsEditing(ds) && ds->Modified());
       DiscardEdits();
       if (!options_.Contains(dgAlwaysShowEditor)) HideEditor();
       else RecheckEditorMask();
-      return true;
+      return pending;
+    }
     case VK_INSERT:
       if (!readOnly_ && options_.Contains(dgEditing) && keyOptions_.Contains(dgAllowInsert))
         ds->Insert();
