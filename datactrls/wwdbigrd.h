@@ -297,6 +297,8 @@ class TwwCustomDBGrid : public TCustomGrid {
   void NextRow();
   void PriorRow();
   void MoveRecords(int distance);
+  // The mouse wheel turned by `delta` (a notch is 120) moves the current record.
+  void WheelRecords(int delta);
   void TabMovement(bool forward);
   // Escape: the editor's text, else (after asking when modified) the record.
   void DiscardEdits();
@@ -352,6 +354,7 @@ class TwwCustomDBGrid : public TCustomGrid {
   void InvalidateIndicator(int row);
   void ShowEditorIfAlways();
   bool dragging_ = false;  // a data cell was pressed and the button is still down
+  int wheelRest_ = 0;      // the wheel turned short of a whole row, times the rows per notch
 
   std::unique_ptr<TStringList> selected_;
   std::unique_ptr<TFont> titleFont_;

@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QImage>
 #include <QTest>
+#include <QWheelEvent>
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -17,6 +19,7 @@
 #include "datactrls/wwtable.h"
 #include "entrytest.h"
 #include "entryrows.h"
+#include "shownplace.h"
 #include "platform/classlib/controls/clipboard.h"
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/db/fields.h"
@@ -233,6 +236,50 @@ TEST_F(Columns, CodeCellsShowTheTextsOfTheirCombos) {
       }
     }
   }
+}
+
+// The mouse wheel over the entry grid moves through the entries, three rows a
+// notch as the desktop scrolls lines, a finer wheel's small steps adding up;
+// rows out of sight come into view, and the ends stop it.
+TEST_F(Columns, TheMouseWheelScrollsTheEntries) {
+  TDataSet* bugs = form->dsetBug;
+  TwwDBGrid* grid = Grid();
+  QWidget* cells = testing_support::ClientOf(grid);
+  const int rows = grid->VisibleDataRows();
+  ASSERT_LT(rows, 30);
+  auto wheel = [&](int delta) {
+    const QPoint at(cells->width() / 2, cells->height() / 2);
+    QWheelEvent e(at, cells->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                  Qt::NoScrollPhase, false);
+    QApplication::sendEvent(cells, &e);
+    Pump();
+  };
+  // The entries in the grid's order: a record's number is its place there.
+  std::vector<std::int64_t> order;
+  for (bugs->First(); !bugs->Eof(); bugs->Next()) order.push_back(bugs->FieldByName("ReportNumber")->AsInteger());
+  auto number = [&] {
+    const auto at = std::find(order.begin(), order.end(), bugs->FieldByName("ReportNumber")->AsInteger());
+    return int(at - order.begin()) + 1;
+  };
+  auto top = [&] { return apptest::ShownPlace(form).top; };
+  bugs->First();
+  const auto firstTop = top();
+  const struct Step {
+    int delta;
+    int record;  // the current record's number after it
+  } steps[] = {{-120, 4}, {-60, 5}, {-60, 7}, {-40, 8}, {120, 5}, {240, 1}, {360, 1}};
+  for (const Step& s : steps) {
+    wheel(s.delta);
+    EXPECT_EQ(number(), s.record) << "after " << s.delta;
+  }
+  // Down past the rows shown: the entries scroll into view.
+  for (int i = 0; i < 10; ++i) wheel(-120);
+  EXPECT_EQ(number(), 31);
+  EXPECT_NE(top(), firstTop);
+  EXPECT_EQ(apptest::ShownPlace(form).row, rows - 1);
+  for (int i = 0; i < 20; ++i) wheel(-120);
+  EXPECT_EQ(number(), int(order.size()));
+  EXPECT_EQ(bugs->State(), dsBrowse);
 }
 
 class BadSettings : public Columns {
