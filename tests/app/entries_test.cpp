@@ -742,11 +742,17 @@ TEST(Entries, AHalfTypedDateKeepsTheUserInItsCellWithItsOwnMessage) {
   });
   TwwDBGrid* grid = w.form->dbgBug;
   TwwDBComboDlg* box = w.form->dbcdFixedDate;
-  const std::pair<Qt::Key, Qt::KeyboardModifiers> leaving[] = {
-      {Qt::Key_Up, Qt::NoModifier}, {Qt::Key_Down, Qt::NoModifier}, {Qt::Key_Tab, Qt::NoModifier},
-      {Qt::Key_Tab, Qt::ShiftModifier}, {Qt::Key_Return, Qt::NoModifier}};
-  for (const auto& [key, modifiers] : leaving) {
-    SCOPED_TRACE(QTest::toString(QKeySequence(key | modifiers)));
+  const struct {
+    const char* name;
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+  } leaving[] = {{"Up", Qt::Key_Up, Qt::NoModifier},
+                 {"Down", Qt::Key_Down, Qt::NoModifier},
+                 {"Tab", Qt::Key_Tab, Qt::NoModifier},
+                 {"Shift+Tab", Qt::Key_Tab, Qt::ShiftModifier},
+                 {"Enter", Qt::Key_Return, Qt::NoModifier}};
+  for (const auto& [name, key, modifiers] : leaving) {
+    SCOPED_TRACE(name);
     OnFirstCell(w.form, "FixedDate");
     PressToFocus(Qt::Key_Down);  // the second entry: Up has somewhere to go
     ASSERT_TRUE(testing_support::WaitFor([&] { return box->Visible(); }));
