@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "datactrls/wwdbgrid.h"
+#include "datactrls/wwfieldcheck.h"
 #include "datactrls/wwwindow.h"
 #include "platform/classlib/controls/winapi.h"
 #include "platform/classlib/core/typinfo.h"
@@ -174,8 +175,24 @@ void TwwDBCustomCombo::PassToGrid(TwwDBGrid* grid, WORD key, TShiftState shift) 
 
 bool TwwDBCustomCombo::HandToGrid(WORD key, TShiftState shift, bool escape) {
   TwwDBGrid* grid = GridTakingKey(key, shift, escape);
-  if (grid) PassToGrid(grid, key, shift);
+  if (grid && (key == VK_ESCAPE || TextFitsField())) PassToGrid(grid, key, shift);
   return grid != nullptr;
+}
+
+// Text the field cannot take (a date half typed) would fail only once the
+// grid has the focus, as an error of no control's. It is written here
+// instead, and a refusal is told as the cell's own: the user stays on the
+// text, selected, to mend it or to give it up with Escape.
+bool TwwDBCustomCombo::TextFitsField() {
+  TField* field = Field();
+  if (!field || !Modified() || wwIsValidFieldText(field, EditText())) return true;
+  try {
+    UpdateRecordNow();
+  } catch (const EConvertError& e) {
+    Application->ShowException(e);
+    return false;
+  }
+  return true;
 }
 
 void TwwDBCustomCombo::TypeKey(char32_t& key) {

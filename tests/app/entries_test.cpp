@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QTest>
 #include <algorithm>
+#include <functional>
 #include <memory>
 
 #include "app/choosedate/choosedate.h"
@@ -497,6 +498,90 @@ TEST(Entries, OnlyANameGivenToAFixedByCellStampsTheFixedDate) {
             (std::vector<std::string>{DateToStr(EncodeDate(2026, 7, 8)), ""}));
 }
 
+// A fixed date is stamped when a person is stored with the entry: not for a
+// name only looked at in the open list and given up with Escape, nor for one
+// typed and then erased or given up with Escape; in the grid's cell and in
+// the new-entry window alike.
+TEST(Entries, AFixedDateComesOnlyWithTheNameStoredWithTheEntry) {
+  TTestClock clock(EncodeDate(2026, 7, 8) + 0.5);
+  const std::string today = DateToStr(EncodeDate(2026, 7, 8));
+  auto keys = [](std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>> pressed) {
+    return [pressed] {
+      for (const auto& [key, modifiers] : pressed) PressToFocus(key, modifiers);
+    };
+  };
+  const auto none = Qt::NoModifier;
+  struct Case {
+    const char* name;
+    std::function<void()> act;  // on the empty Fixed By box, which has the keyboard
+    const char* person;
+    bool dated;
+  };
+  const Case cases[] = {
+      {"Down in the open list, then Escape", keys({{Qt::Key_Down, Qt::AltModifier}, {Qt::Key_Down, none},
+                                                   {Qt::Key_Escape, none}}),
+       "", false},
+      {"Down in the open list, then Enter", keys({{Qt::Key_Down, Qt::AltModifier}, {Qt::Key_Down, none},
+                                                  {Qt::Key_Return, none}}),
+       "Ann", true},
+      {"typed, then erased", keys({{Qt::Key_B, none}, {Qt::Key_O, none}, {Qt::Key_Backspace, none},
+                                   {Qt::Key_Backspace, none}, {Qt::Key_Backspace, none}}),
+       "", false},
+      {"typed, then Escape", keys({{Qt::Key_B, none}, {Qt::Key_O, none}, {Qt::Key_Escape, none}}), "", false},
+      {"typed", keys({{Qt::Key_B, none}, {Qt::Key_O, none}}), "Bo", true},
+  };
+  {
+    Window w([](TRegIniFile& reg) { reg.WriteBool("Options", "EnterDate", false); });
+    w.AddPosted(0, "first");
+    w.AddPosted(0, "second");
+    apptest::AddEmployees(w.form, {"Ann", "Bo"});
+    // Escape in the cell asks about the entry the typed name put into edit:
+    // kept, it holds neither the name nor the date that came with it.
+    TDialogResponderScope keep([](TDialogRequest& r) {
+      EXPECT_EQ(r.Text, "Discard changes to this record?");
+      return mrNo;
+    });
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string("grid: ") + c.name);
+      OnFirstCell(w.form, "FixedBy");
+      PressToFocus(Qt::Key_F2);
+      ASSERT_TRUE(w.form->dblcFixedBy->Focused());
+      c.act();
+      PressToFocus(Qt::Key_Down);  // the grid posts the entry and moves on
+      EXPECT_EQ(StoredEntries(w.scratch.Database(), "FixedBy"), (std::vector<std::string>{c.person, ""}));
+      EXPECT_EQ(StoredEntries(w.scratch.Database(), "FixedDate"),
+                (std::vector<std::string>{c.dated ? today : "", ""}));
+      // The next case starts from an entry without either.
+      w.form->dsetBug->First();
+      w.form->dsetBug->Edit();
+      w.form->dsetBug->FieldByName("FixedBy")->Clear();
+      w.form->dsetBug->FieldByName("FixedDate")->Clear();
+      w.form->dsetBug->Post();
+    }
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("new-entry window: ") + c.name);
+    apptest::DialogWindow d([](TRegIniFile& reg) { reg.WriteBool("Options", "EnterDate", false); });
+    apptest::AddEmployees(d.form, {"Ann", "Bo"});
+    TDialogResponderScope answers([&](TDialogRequest& r) -> TModalResult {
+      if (r.Dialog != frmEnterNewRecord) return mrOk;
+      frmEnterNewRecord->dbeDescription->SetFocus();
+      Pump();
+      QTest::keyClicks(QApplication::focusWidget(), "entry");
+      frmEnterNewRecord->dblcFixedBy->SetFocus();
+      Pump();
+      c.act();
+      PressToFocus(Qt::Key_Tab);
+      frmEnterNewRecord->btnOk->Click();
+      return mrNone;
+    });
+    d.form->AddEntry();
+    EXPECT_EQ(StoredEntries(d.scratch.Database(), "FixedBy"), std::vector<std::string>{c.person});
+    EXPECT_EQ(StoredEntries(d.scratch.Database(), "FixedDate").size(), 1u);
+    EXPECT_EQ(StoredEntries(d.scratch.Database(), "FixedDate")[0].empty(), !c.dated);
+  }
+}
+
 // Typed on a Verified By cell, "bo" completes to the first name that begins
 // so, "Bo" as typed and " Chen" selected; the entry stores it with the date.
 TEST(Entries, NamesTypedOnALookupCellComplete) {
@@ -633,6 +718,62 @@ TEST(Entries, DateCellsFollowTheRowsAndMoveThemAsEveryCell) {
     EXPECT_EQ(box->Text(), w.form->dsetBug->FieldByName("FixedDate")->DisplayText());
   }
   EXPECT_EQ(moves.count, 0);
+}
+
+// A half-typed date ("12/") is not left by a key that leaves the cell: the
+// date box says what is wrong, keeps the keyboard and the text, and the grid
+// stays on the cell; nothing is stored, and Escape gives the date back.
+TEST(Entries, AHalfTypedDateKeepsTheUserInItsCellWithItsOwnMessage) {
+  Window w([](TRegIniFile& reg) { reg.WriteBool("Options", "EnterDate", false); });
+  w.AddPosted(0, "first");
+  w.AddPosted(0, "second");
+  const std::string stored = DateToStr(EncodeDate(2026, 7, 8));
+  for (TDataSet* d = w.form->dsetBug; TField* date : {d->FieldByName("FixedDate")}) {
+    for (d->First(); !d->Eof(); d->Next()) {
+      d->Edit();
+      date->SetAsDateTime(EncodeDate(2026, 7, 8));
+      d->Post();
+    }
+  }
+  std::vector<std::string> told;
+  TDialogResponderScope answers([&](TDialogRequest& r) {
+    told.push_back(r.Text);
+    return mrOk;
+  });
+  TwwDBGrid* grid = w.form->dbgBug;
+  TwwDBComboDlg* box = w.form->dbcdFixedDate;
+  const struct {
+    const char* name;
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+  } leaving[] = {{"Up", Qt::Key_Up, Qt::NoModifier},
+                 {"Down", Qt::Key_Down, Qt::NoModifier},
+                 {"Tab", Qt::Key_Tab, Qt::NoModifier},
+                 {"Shift+Tab", Qt::Key_Tab, Qt::ShiftModifier},
+                 {"Enter", Qt::Key_Return, Qt::NoModifier}};
+  for (const auto& [name, key, modifiers] : leaving) {
+    SCOPED_TRACE(name);
+    OnFirstCell(w.form, "FixedDate");
+    PressToFocus(Qt::Key_Down);  // the second entry: Up has somewhere to go
+    ASSERT_TRUE(testing_support::WaitFor([&] { return box->Visible(); }));
+    PressToFocus(Qt::Key_F2);
+    ASSERT_TRUE(box->Focused());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(QApplication::focusWidget(), "12/");
+    const int col = grid->Col();
+    told.clear();
+    PressToFocus(key, modifiers);
+    ASSERT_EQ(told.size(), 1u) << told[0] << " | " << told.back();
+    EXPECT_EQ(told[0], "'12/' is not a valid date and time.");
+    EXPECT_EQ(w.Field("Description"), "second");
+    EXPECT_EQ(grid->Col(), col);
+    EXPECT_TRUE(box->Focused());
+    EXPECT_EQ(box->Text(), "12/");
+    EXPECT_EQ(StoredEntries(w.scratch.Database(), "FixedDate"), (std::vector<std::string>{stored, stored}));
+    PressToFocus(Qt::Key_Escape);
+    EXPECT_EQ(box->Text(), stored);
+    if (w.form->dsetBug->State() != dsBrowse) w.form->dsetBug->Cancel();
+  }
 }
 
 // The grid's OnKeyPress sees every character typed in a cell, in its editor

@@ -474,8 +474,17 @@ class NativeFilter : public QObject {
     Guarded([&] {
       switch (e->type()) {
         case QEvent::KeyPress: {
+          // A key whose handling raised (an edit the record refused) types
+          // nothing, and the keys after it are routed through the control
+          // again, so the next one tries anew.
+          swallow = true;
           resending_ = true;
-          swallow = ControlAccess::NativeKey(c, native_, static_cast<QKeyEvent*>(e));
+          try {
+            swallow = ControlAccess::NativeKey(c, native_, static_cast<QKeyEvent*>(e));
+          } catch (...) {
+            resending_ = false;
+            throw;
+          }
           resending_ = false;
           break;
         }
