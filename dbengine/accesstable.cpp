@@ -219,6 +219,16 @@ void TAccessTable::LoadFieldList(std::uint16_t fieldNumber, TFieldDesc& desc) {
 
 // ---- Field conversion
 
+// A blob written in the record (or a cached change's record laid over it) is
+// blank as written: the size the field had when the record was read says
+// nothing of it.
+void TAccessTable::ReadFieldValue(TFieldCacheItem* item, std::uint8_t* buffer, bool& blank, void* dest) {
+  TAccessBaseTable::ReadFieldValue(item, buffer, blank, dest);
+  if (!IsBlobType(static_cast<std::int16_t>(item->Desc.DriverType))) return;
+  item->SetRecordBuffer(buffer);
+  if (item->IsChanged()) blank = item->IsBlank();
+}
+
 void TAccessTable::CopyFieldOut(std::uint16_t driverType, std::uint16_t, std::int16_t,
                                 std::uint16_t length, const std::uint8_t* value, void* dest,
                                 bool& blank) {

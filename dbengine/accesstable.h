@@ -59,6 +59,7 @@ class TAccessTable : public TAccessBaseTable {
   void MoveToNext() override;
   bool FetchNextRecord(int lock, std::uint8_t* buffer, TRecordProps* props) override;
   void MoveToPrior() override;
+  void ReadFieldValue(TFieldCacheItem* item, std::uint8_t* buffer, bool& blank, void* dest) override;
   void CopyFieldOut(std::uint16_t driverType, std::uint16_t keyWidth, std::int16_t units2,
                     std::uint16_t length, const std::uint8_t* value, void* dest, bool& blank) override;
   void CopyFieldIn(std::uint16_t driverType, std::uint16_t keyWidth, std::int16_t units2,

@@ -923,8 +923,7 @@ void TBaseTable::TruncateBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, s
 }
 void TBaseTable::FreeBlob(std::uint8_t*, std::uint16_t) {}  // the base opens no blobs
 void TBaseTable::ReadWholeBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, std::string& out) {
-  constexpr int kReadOnly = 1;  // the engine's open mode for reading
-  OpenBlob(buffer, fieldNumber, kReadOnly);
+  OpenBlob(buffer, fieldNumber, kBlobReadOnly);
   try {
     std::uint32_t size = 0, read = 0;
     GetBlobSize(buffer, fieldNumber, size);
