@@ -894,27 +894,31 @@ bool BlankReadsAsValue(const TField* field) {
 }
 
 // What Locate's callback filter needs: the number fields given a value,
-// which a blank field does not hold even where it reads as that value.
+// which a blank field does not hold even where it reads as that value, and
+// those given none, which only a blank field holds (a 0 reads as blank to the
+// comparison).
 struct TLocateValued {
   TttBDEDataset* dataSet;
   std::vector<TField*> fields;
+  std::vector<TField*> blanks;
 };
 }  // namespace
 
 std::uint16_t TttBDEDataset::LocateRoutine(std::intptr_t clientData, std::uint8_t* record, std::int32_t) {
   auto* valued = reinterpret_cast<TLocateValued*>(clientData);
   return valued->dataSet->FilterRecordWith(record, [valued](bool& accept) {
-    accept = std::none_of(valued->fields.begin(), valued->fields.end(), [](TField* f) { return f->IsNull(); });
+    accept = std::none_of(valued->fields.begin(), valued->fields.end(), [](TField* f) { return f->IsNull(); }) &&
+             std::all_of(valued->blanks.begin(), valued->blanks.end(), [](TField* f) { return f->IsNull(); });
   }) ? 1 : 0;
 }
 
 // The first record of the dataset's order that the engine's test of the
 // values accepts: a filter of equality comparisons on the dataset's own
 // cursor, which sees only what the dataset shows (its filters, range and
-// cached changes). A number given a value is not found in a blank field,
-// though the comparison reads a blank as 0. The cursor narrows the records
-// read where it can (an index on the fields, the SQL pre-selection), and
-// the comparison decides.
+// cached changes). A number is found only in a field holding one, and a
+// blank only in a blank field, though the comparison reads a blank as 0.
+// The cursor narrows the records read where it can (an index on the fields,
+// the SQL pre-selection), and the comparison decides.
 bool TttBDEDataset::LocateRecord(const std::string& keyFields, const Variant& keyValues,
                                  TLocateOptions options) {
   CheckBrowseMode();
@@ -923,11 +927,12 @@ bool TttBDEDataset::LocateRecord(const std::string& keyFields, const Variant& ke
   GetFieldList(fields, keyFields);
   std::vector<const TField*> compared(fields.begin(), fields.end());
   std::vector<Variant> values;
-  TLocateValued valued{this, {}};
+  TLocateValued valued{this, {}, {}};
   for (std::size_t i = 0; i < fields.size(); ++i) {
     // Values compared as values (a number's text need not give it back).
     values.push_back(fields.size() == 1 ? keyValues : dbvar::Item(keyValues, int(i)));
-    if (!dbvar::IsNullish(values.back()) && BlankReadsAsValue(fields[i])) valued.fields.push_back(fields[i]);
+    if (BlankReadsAsValue(fields[i]))
+      (dbvar::IsNullish(values.back()) ? valued.blanks : valued.fields).push_back(fields[i]);
   }
   TFilterOptions filterOptions;
   if (options.Contains(loCaseInsensitive)) filterOptions.Include(foCaseInsensitive);
@@ -936,7 +941,8 @@ bool TttBDEDataset::LocateRecord(const std::string& keyFields, const Variant& ke
   Check(Engine()->SetToStart(cursor_));
   TFilterListItem* filter = nullptr;
   Check(Engine()->AddFilter(cursor_, reinterpret_cast<std::intptr_t>(&valued), 2, false, blob.data(),
-                            valued.fields.empty() ? nullptr : &TttBDEDataset::LocateRoutine, filter));
+                            valued.fields.empty() && valued.blanks.empty() ? nullptr : &TttBDEDataset::LocateRoutine,
+                            filter));
   DBIResult code = Engine()->ActivateFilter(cursor_, filter);
   if (code == 0) code = Engine()->GetNextRecord(cursor_, 0, reinterpret_cast<std::uint8_t*>(TempBuffer()), nullptr);
   Engine()->DropFilter(cursor_, filter);

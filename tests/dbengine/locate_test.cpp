@@ -89,6 +89,45 @@ TEST_F(LocateTest, ANumberKeyOfZeroPassesOverABlankField) {
   }
 }
 
+// Null finds a blank field and 0 finds a 0, whichever comes first, and the
+// record test decides both: where the filter or the range leaves the blank
+// row out, Null finds nothing, not the 0 in its place.
+TEST_F(LocateTest, NullFindsTheBlankNumberAndZeroTheZeroWhateverTheOrder) {
+  enum Shown { kAll, kFiltered, kRanged };
+  struct Case {
+    bool blankFirst;
+    Shown shown;  // the filter and the range leave out the blank row
+    const char* null;  // the row found: its Name, or "none"
+  };
+  const Case cases[] = {{true, kAll, "blank"},       {false, kAll, "blank"},   {true, kFiltered, "none"},
+                        {false, kFiltered, "none"}, {true, kRanged, "none"},  {false, kRanged, "none"}};
+  const std::vector<Cell> blank{Text("blank"), Text("a"), Cell()}, zero{Text("zero"), Text("a"), Cell::MakeInteger(0)};
+  const auto found = [](TDataSet* d, const std::string& fields, const Variant& values) {
+    d->First();
+    return d->Locate(fields, values, {}) ? d->FieldByName("Name")->AsString() : std::string("none");
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.blankFirst ? "blank first" : "zero first") + ", shown " + std::to_string(c.shown));
+    ExecuteElsewhere("DELETE FROM T");
+    Rows(c.blankFirst ? std::vector<std::vector<Cell>>{blank, zero} : std::vector<std::vector<Cell>>{zero, blank});
+    auto table = Open("ByNameCode");
+    auto query = RecordTestRoad(path_, "T", "Id");
+    for (TDataSet* d : {static_cast<TDataSet*>(table.get()), static_cast<TDataSet*>(query.get())}) {
+      SCOPED_TRACE(d == table.get() ? "table" : "query");
+      if (c.shown == kRanged && d == table.get()) {
+        table->SetRange({V("zero")}, {V("zero")});
+      } else if (c.shown != kAll) {
+        d->SetFilter("Name = 'zero'");
+        d->SetFiltered(true);
+      }
+      EXPECT_EQ(c.null, found(d, "Age", Variant(Null)));
+      EXPECT_EQ(c.null, found(d, "Code;Age", VarArrayOf({V("a"), Variant(Null)})));
+      EXPECT_EQ("zero", found(d, "Age", Variant(0)));
+      EXPECT_EQ("zero", found(d, "Code;Age", VarArrayOf({V("a"), Variant(0)})));
+    }
+  }
+}
+
 // Locate finds what the dataset shows: a change held in cached updates.
 TEST_F(LocateTest, ChangesHeldInCachedUpdatesAreFound) {
   Rows({{Text("Anna")}, {Text("Bert")}});
