@@ -198,6 +198,10 @@ class TAccessTable : public TAccessBaseTable {
   void FiltersChanged() override;
   bool FiltersDecided(const std::uint8_t* buffer) override;
   std::string SurelyInRangeSql();
+  // The whole numbers a range of one key sets the first key fields to (both
+  // bounds alike and inclusive, each field a whole number, as a detail
+  // table's link to its master sets it); empty for every other range.
+  std::vector<std::int64_t> RangePoint();
   bool conditionDecides_ = false;  // the recordset's row condition decides as the active filters do
   void FreeAllBlobs();
   void ReleaseBlob(TAccessBaseBlob* blob);
