@@ -717,15 +717,21 @@ bool TttBDEDataset::ApplyKeyRange() {
                            end->Exclusive == 0));
   keyBuffers_[kiCurRangeStart] = keyBuffers_[kiRangeStart];
   keyBuffers_[kiCurRangeEnd] = keyBuffers_[kiRangeEnd];
+  DropLookupCursor();
   return true;
 }
 
+bool TttBDEDataset::KeyRangeApplied() const {
+  return !keyBuffers_[kiCurRangeStart].empty() &&
+         (KeyHeader(kiCurRangeStart)->Modified || KeyHeader(kiCurRangeEnd)->Modified);
+}
+
 bool TttBDEDataset::ResetKeyRange() {
-  if (keyBuffers_[kiCurRangeStart].empty()) return false;
-  if (!KeyHeader(kiCurRangeStart)->Modified && !KeyHeader(kiCurRangeEnd)->Modified) return false;
+  if (!KeyRangeApplied()) return false;
   Check(Engine()->ResetRange(cursor_));
   InitKeyBuffer(GetKeyBuffer(kiCurRangeStart));
   InitKeyBuffer(GetKeyBuffer(kiCurRangeEnd));
+  DropLookupCursor();
   return true;
 }
 
@@ -758,6 +764,7 @@ bool TttBDEDataset::FilterRecordWith(std::uint8_t* record, const std::function<v
 void TttBDEDataset::ReplaceFilter(TFilterListItem*& handle, TFilterListItem* replacement) {
   if (Filtered()) {
     CursorPosChanged();
+    DropLookupCursor();
     Engine()->SetToStart(cursor_);
   }
   if (handle) Engine()->DropFilter(cursor_, handle);
@@ -834,6 +841,7 @@ void TttBDEDataset::SetFiltered(bool value) {
     CheckBrowseMode();
     if (value != Filtered()) {
       CursorPosChanged();
+      DropLookupCursor();
       Engine()->SetToStart(cursor_);
       ActivateFilters(value);
       TDataSet::SetFiltered(value);
@@ -921,6 +929,11 @@ std::uint16_t TttBDEDataset::LocateRoutine(std::intptr_t clientData, std::uint8_
 // the SQL pre-selection), and the comparison decides.
 bool TttBDEDataset::LocateRecord(const std::string& keyFields, const Variant& keyValues,
                                  TLocateOptions options) {
+  return LocateRecordOn(cursor_, keyFields, keyValues, options);
+}
+
+bool TttBDEDataset::LocateRecordOn(TBaseTable* cursor, const std::string& keyFields, const Variant& keyValues,
+                                   TLocateOptions options) {
   CheckBrowseMode();
   CursorPosChanged();
   std::vector<TField*> fields;
@@ -938,15 +951,32 @@ bool TttBDEDataset::LocateRecord(const std::string& keyFields, const Variant& ke
   if (options.Contains(loCaseInsensitive)) filterOptions.Include(foCaseInsensitive);
   const bool lastPartial = !fields.empty() && MatchedByPrefix(fields, fields.size() - 1, options);
   std::vector<std::uint8_t> blob = BuildEqualityFilterBlob(compared, values, filterOptions, lastPartial);
-  Check(Engine()->SetToStart(cursor_));
+  Check(Engine()->SetToStart(cursor));
   TFilterListItem* filter = nullptr;
-  Check(Engine()->AddFilter(cursor_, reinterpret_cast<std::intptr_t>(&valued), 2, false, blob.data(),
+  Check(Engine()->AddFilter(cursor, reinterpret_cast<std::intptr_t>(&valued), 2, false, blob.data(),
                             valued.fields.empty() && valued.blanks.empty() ? nullptr : &TttBDEDataset::LocateRoutine,
                             filter));
-  DBIResult code = Engine()->ActivateFilter(cursor_, filter);
-  if (code == 0) code = Engine()->GetNextRecord(cursor_, 0, reinterpret_cast<std::uint8_t*>(TempBuffer()), nullptr);
-  Engine()->DropFilter(cursor_, filter);
+  DBIResult code = Engine()->ActivateFilter(cursor, filter);
+  if (code == 0) code = Engine()->GetNextRecord(cursor, 0, reinterpret_cast<std::uint8_t*>(TempBuffer()), nullptr);
+  Engine()->DropFilter(cursor, filter);
   return code == 0;
+}
+
+bool TttBDEDataset::LocateInKeyOrder(const std::string& keyFields, const Variant& keyValues, TLocateOptions options) {
+  // A second cursor sees the table as it is stored, not what this cursor
+  // shows beside it.
+  const bool showsEveryRecord = cursor_ && !cursor_->FiltersActive && !CachedUpdates() && !KeyRangeApplied();
+  TBaseTable* lookup = showsEveryRecord ? AcquireLookupCursor(keyFields, options.Contains(loCaseInsensitive)) : nullptr;
+  if (!lookup) return Locate(keyFields, keyValues, options);
+  FireBeforeScroll();
+  const bool found = LocateRecordOn(lookup, keyFields, keyValues, options);
+  if (found) {
+    Check(Engine()->CopyCursorPosition(cursor_, lookup));
+    RefreshWindow({rmExact, rmCenter});
+    FireAfterScroll();
+  }
+  SetFound(found);
+  return found;
 }
 
 bool TttBDEDataset::FindRecordByValues(const std::string& keyFields, const Variant& keyValues,
