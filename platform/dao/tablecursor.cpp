@@ -488,14 +488,6 @@ class TTableCursor : public TRecordsetCore {
     return rows;
   }
 
-  // Runs `read` for each band in the order of a read in that direction (once,
-  // with none, without bands), each answering the rows read so far, until
-  // `limit` are; answers whether it stopped at a band that found rows while
-  // bands remained after it. A band found empty in the file's present state
-  // is passed over: a Locate's bands about its point (the values read
-  // otherwise, past the field's width) mostly hold nothing, and each would
-  // cost a statement of its own. `whole`: each read takes the band whole
-  // (not only what lies after a row), so that an empty one is known empty.
   // The bands a region of the index can hold rows of (see put_RowCondition's
   // point): where the region lies wholly before the point, the first; within
   // it, those between; after it, the last; otherwise all. A band that cannot
@@ -517,6 +509,14 @@ class TTableCursor : public TRecordsetCore {
     return {0, n};
   }
 
+  // Runs `read` for each band in the order of a read in that direction (once,
+  // with none, without bands), each answering the rows read so far, until
+  // `limit` are; answers whether it stopped at a band that found rows while
+  // bands remained after it. A band found empty in the file's present state
+  // is passed over: a Locate's bands about its point (the values read
+  // otherwise, past the field's width) mostly hold nothing, and each would
+  // cost a statement of its own. `whole`: each read takes the band whole
+  // (not only what lies after a row), so that an empty one is known empty.
   // `span`: the bands [first, last) the part of the index read can hold rows of.
   template <class Read>
   bool ReadBands(bool forward, std::pair<size_t, size_t> span, Read&& read, size_t had, size_t limit, bool whole) {
