@@ -49,7 +49,9 @@ class TTableCursor : public TRecordsetCore {
       columnOf_.push_back(selectColumns_++);
       selectList_ += ", " + QuoteIdentifier(f.def.name);
     }
-    from_ = " FROM " + QuoteIdentifier(table.name);
+    // A table whose case-blind indexes are in another fold's order is read
+    // without any: SQLite would search them by this one and miss rows.
+    from_ = " FROM " + QuoteIdentifier(table.name) + (table.caseBlindStale ? " NOT INDEXED" : "");
     SetOrder(nullptr);
     if (!DoMoveFirst()) {
       bof_ = eof_ = true;
@@ -138,13 +140,10 @@ class TTableCursor : public TRecordsetCore {
   const std::vector<IndexDef>& Indexes() const override { return table_.indexes; }
   std::string Index() const override { return index_ ? index_->name : std::string(); }
 
-  void SetRowCondition(const std::string& condition, const std::vector<std::string>& given) override {
+  // Bands are answered from the index (on a table read without its
+  // indexes, by reading it through, still in SQLite).
+  void SetRowCondition(const std::string& condition, const std::vector<std::string>& bands) override {
     CheckOpen();
-    // Bands are answered from the index, and a case-blind index in another
-    // fold's order must not be searched (see the order's unary plus): the
-    // condition alone narrows then, and the engine tests what it lets by.
-    static const std::vector<std::string> kNone;
-    const std::vector<std::string>& bands = db_->Conn().CaseBlindIndexesStale() ? kNone : given;
     if (condition == condition_ && bands == bands_) return;
     window_.clear();
     condition_.clear();
@@ -365,11 +364,7 @@ class TTableCursor : public TRecordsetCore {
           order_.push_back({"rowid", f, false, true});
           continue;
         }
-        // A case-blind index in another fold's order must not be searched:
-        // the unary plus keeps SQLite off it (the column keeps its collation).
-        const bool offIndex = (def.type == dbText || def.type == dbMemo) && db_->Conn().CaseBlindIndexesStale();
-        order_.push_back({(offIndex ? "+" : "") + QuoteIdentifier(def.name), f, c.descending,
-                          def.required || def.IsCounter()});
+        order_.push_back({QuoteIdentifier(def.name), f, c.descending, def.required || def.IsCounter()});
       }
     bool rowidLast = !order_.empty() && order_.back().expr == "rowid";
     if (!rowidLast) order_.push_back({"rowid", -1, false, true});

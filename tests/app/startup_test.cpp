@@ -13,6 +13,7 @@
 
 #include "app/locatedb/locatedb.h"
 #include "app/main/bug.h"
+#include "app/splash/splash.h"
 #include "apptest.h"
 #include "datactrls/wwdbgrid.h"
 #include "datactrls/wwtable.h"
@@ -30,6 +31,7 @@
 #include "platform/classlib/dialogs/dialogs.h"
 #include "platform/classlib/stdctrls/edits.h"
 #include "platform/dao/core.h"
+#include "platform/dao/earlierbuild.h"
 
 namespace {
 
@@ -79,6 +81,47 @@ TEST(Startup, BringsUpTheDatabaseAndWritesTheSettingsAtClose) {
   EXPECT_EQ(scratch.Settings()->ReadInteger("Settings", "LastOpenProgram", 0), 1);
   EXPECT_EQ(scratch.Settings()->ReadInteger("Options", "Tree Width", 0), 130);
   EXPECT_EQ(scratch.Settings()->ReadString("Settings", "Current Index", ""), "ProgramNumber");
+}
+
+// A database an earlier version made: the splash window's status line says
+// how far the open has come while it brings the indexes up to date, a unique
+// key whose values the present order finds alike is named in a warning, and
+// the window comes up on the entries.
+TEST(Startup, AnEarlierVersionsDatabaseShowsItsRebuildAndNamesKeysAlike) {
+  Scratch scratch;
+  for (const char* who : {"kim", "\u212Aim", "KIM"})
+    Execute(scratch, std::string("INSERT INTO Reports (ProgramNumber, ReportType, Description, ReportedBy) "
+                                 "VALUES (1, 'BugReport', 'Entry of ") + who + "', '" + who + "')");
+  ASSERT_EQ("", daotest::MakeEarlierBuildFile(scratch.Database(), 0, daotest::CompareOldFold,
+                                              "INSERT INTO Status (Status, StatusDescription) VALUES "
+                                              "('\u00DFq', 'one'), ('\u1E9Eq', 'two');"));
+  Answers answers;
+  frmSplash = new TfrmSplash(Application);
+  frmSplash->Show();
+  std::vector<std::string> statuses;
+  TfrmBug* form = apptest::StartMainWindow([&](TfrmBug*) {
+    DaoOpenHooks& hooks = AccessDefaultSession()->OpenUpkeep;
+    hooks.Progress = [&statuses, shown = hooks.Progress](const DaoOpenProgress& p) {
+      shown(p);
+      statuses.push_back(frmSplash->lblStatus->Caption());
+    };
+  });
+  FreeSplash();
+  EXPECT_FALSE(form->Terminating);
+  for (const char* status : {"-Checking Indexes 0%-", "-Checking Indexes 100%-", "-Rebuilding Indexes 0%-",
+                             "-Rebuilding Indexes 100%-"})
+    EXPECT_NE(statuses.end(), std::find(statuses.begin(), statuses.end(), status)) << status;
+  EXPECT_EQ(answers.Texts(), std::vector<std::string>{
+                                 "Table \"Status\": its index \"PrimaryKey\" requires unique values, and these now "
+                                 "count as the same, since upper and lower case are matched in every alphabet:\n"
+                                 "\"\u00DFq\" and \"\u1E9Eq\"\n\nThe index accepts such values until one of each "
+                                 "is changed."});
+  form->dsetBug->SetIndexName("ReportedBy");
+  std::string shown;
+  for (form->dsetBug->First(); !form->dsetBug->Eof(); form->dsetBug->Next())
+    shown += form->dsetBug->FieldByName("ReportedBy")->AsString() + " ";
+  EXPECT_EQ("kim \u212Aim KIM ", shown);
+  apptest::CloseMainWindow(form);
 }
 
 TEST(Startup, TheLocationWindowStartsWithTheMissingPathAndItsAnswerIsUsed) {
