@@ -1,9 +1,7 @@
 #include "app/common/sessionscreen.h"
 
 #include "app/common/beepmessage.h"
-#include "app/splash/splash.h"
 #include "dbengine/ttsession.h"
-#include "platform/classlib/controls/extctrls.h"
 #include "platform/classlib/controls/forms.h"
 #include "platform/classlib/controls/timer.h"
 #include "platform/classlib/dialogs/logindialogs.h"
@@ -41,18 +39,6 @@ TWaitCursorHooks WindowTimerHooks(TttSession* session) {
   return hooks;
 }
 
-// The splash window's status line while an open brings a database made by
-// an earlier version up to date.
-std::string UpkeepStatus(const DaoOpenProgress& p) {
-  const auto percent = [&] { return std::to_string(p.total > 0 ? p.done * 100 / p.total : 100) + "%"; };
-  switch (p.stage) {
-    case DaoOpenProgress::Checking: return "-Checking Indexes " + percent() + "-";
-    case DaoOpenProgress::Rebuilding: return "-Rebuilding Indexes " + percent() + "-";
-    case DaoOpenProgress::Waiting: break;
-  }
-  return "-Waiting For Another User's Index Rebuild " + std::to_string(p.done / 1000) + " s-";
-}
-
 }  // namespace
 
 void InstallSessionScreen(TttSession* session) {
@@ -64,16 +50,6 @@ void InstallSessionScreen(TttSession* session) {
   };
   session->ScreenCursor = [](int cursor) { Screen->SetCursor(TCursor(cursor)); };
   session->WaitCursorHooks = WindowTimerHooks(session);
-  // The windows stay drawn while the work goes on; the splash, while there,
-  // says how far it has come (after the events, which may write their own
-  // stage into it).
-  session->OpenUpkeep.Progress = [](const DaoOpenProgress& p) {
-    Application->ProcessMessages();
-    if (frmSplash) {
-      frmSplash->lblStatus->SetCaption(UpkeepStatus(p));
-      frmSplash->Repaint();
-    }
-  };
   session->OpenUpkeep.Notice = [](const std::string&, const std::string& text) {
     ShowBeepMessage(text, kMsgWarning);
   };

@@ -52,9 +52,65 @@ DaoOpenHooks DaoSetOpenHooks(DaoOpenHooks hooks) {
 
 namespace dao {
 
-namespace {
-
 using Clock = std::chrono::steady_clock;
+
+// Tells the progress hook how far a stage has come: at its start and its
+// end, and in between a few times a second.
+class OpenProgressLine {
+ public:
+  explicit OpenProgressLine(const std::string& path) : hook_(Hooks().Progress) { p_.path = path; }
+  void Start(DaoOpenProgress::Stage stage, std::int64_t total) {
+    p_.stage = stage;
+    p_.done = 0;
+    p_.total = total;
+    Tell();
+  }
+  void Advance(std::int64_t n) {
+    p_.done += n;
+    if (Due()) Tell();
+  }
+  void Waited(std::int64_t milliseconds) {
+    p_.done = milliseconds;
+    if (Due()) Tell();
+  }
+  void Finish() {
+    p_.done = p_.total;
+    Tell();
+  }
+  // Tells, once, that the open's work is over, when it told anything.
+  void End() {
+    if (!told_) return;
+    told_ = false;
+    p_ = {p_.path, DaoOpenProgress::Done, 0, 0};
+    if (hook_) hook_(p_);
+  }
+  // Called by SQLite while a statement runs, so that the hook keeps the
+  // windows alive during a long one.
+  static int WhileRunning(void* line) {
+    auto* self = static_cast<OpenProgressLine*>(line);
+    try {
+      if (self->Due()) self->Tell();
+    } catch (...) {
+      // Nothing may leave through SQLite; a line not shown stops no rebuild.
+    }
+    return 0;
+  }
+
+ private:
+  static constexpr auto kInterval = std::chrono::milliseconds(100);
+  bool Due() const { return hook_ && Clock::now() - last_ >= kInterval; }
+  void Tell() {
+    last_ = Clock::now();
+    told_ = true;
+    if (hook_) hook_(p_);
+  }
+  std::function<void(const DaoOpenProgress&)> hook_;
+  DaoOpenProgress p_;
+  Clock::time_point last_{};
+  bool told_ = false;
+};
+
+namespace {
 
 // ---- Collations named in schema texts ------------------------------------------
 
@@ -281,59 +337,12 @@ bool HasNull(const std::vector<Cell>& key, std::size_t count) {
   return false;
 }
 
-// Tells the progress hook how far a stage has come: at its start and its
-// end, and in between a few times a second.
-class ProgressLine {
- public:
-  explicit ProgressLine(const std::string& path) : hook_(Hooks().Progress) { p_.path = path; }
-  void Start(DaoOpenProgress::Stage stage, std::int64_t total) {
-    p_.stage = stage;
-    p_.done = 0;
-    p_.total = total;
-    Tell();
-  }
-  void Advance(std::int64_t n) {
-    p_.done += n;
-    if (Due()) Tell();
-  }
-  void Waited(std::int64_t milliseconds) {
-    p_.done = milliseconds;
-    if (Due()) Tell();
-  }
-  void Finish() {
-    p_.done = p_.total;
-    Tell();
-  }
-  // Called by SQLite while a statement runs, so that the hook keeps the
-  // windows alive during a long one.
-  static int WhileRunning(void* line) {
-    auto* self = static_cast<ProgressLine*>(line);
-    try {
-      if (self->Due()) self->Tell();
-    } catch (...) {
-      // Nothing may leave through SQLite; a line not shown stops no rebuild.
-    }
-    return 0;
-  }
-
- private:
-  static constexpr auto kInterval = std::chrono::milliseconds(100);
-  bool Due() const { return hook_ && Clock::now() - last_ >= kInterval; }
-  void Tell() {
-    last_ = Clock::now();
-    if (hook_) hook_(p_);
-  }
-  std::function<void(const DaoOpenProgress&)> hook_;
-  DaoOpenProgress p_;
-  Clock::time_point last_{};
-};
-
 // While it lives, SQLite calls the progress line every so many steps of the
 // statements this connection runs.
 class StatementProgress {
  public:
-  StatementProgress(Connection& c, ProgressLine& line) : db_(c.Handle()) {
-    sqlite3_progress_handler(db_, kSteps, &ProgressLine::WhileRunning, &line);
+  StatementProgress(Connection& c, OpenProgressLine& line) : db_(c.Handle()) {
+    sqlite3_progress_handler(db_, kSteps, &OpenProgressLine::WhileRunning, &line);
   }
   ~StatementProgress() { sqlite3_progress_handler(db_, 0, nullptr, nullptr); }
   StatementProgress(const StatementProgress&) = delete;
@@ -349,7 +358,7 @@ class StatementProgress {
 // no two keys of a unique index alike. An index SQLite searches in this
 // order then finds every row it holds.
 bool InPresentOrder(Connection& c, const std::string& table, const TableIndex& index, std::int64_t rows,
-                    ProgressLine& line) {
+                    OpenProgressLine& line) {
   if (!index.readable) return false;
   const std::size_t n = index.keys.size();
   // No condition and no order: SQLite reads the index as it stands.
@@ -482,20 +491,32 @@ bool Connection::CaseBlindIndexesStale() {
 
 void Connection::BringCaseBlindIndexesInOrder() {
   std::vector<std::string> notices;
+  OpenProgressLine line(path_);
+  struct Over {
+    OpenProgressLine& line;
+    ~Over() {
+      try {
+        line.End();
+      } catch (...) {
+        // Said on the way out of a failed open: the failure is what counts.
+      }
+    }
+  } over{line};
   if (!readOnly_) LookAgainAtUniqueRules(notices);
-  if (!TablesInOlderOrder().empty()) RebuildOnce(notices);
+  if (!TablesInOlderOrder().empty()) RebuildOnce(notices, line);
+  line.End();
   if (const auto notice = Hooks().Notice)
     for (const std::string& text : notices) notice(path_, text);
 }
 
-void Connection::RebuildOnce(std::vector<std::string>& notices) {
+void Connection::RebuildOnce(std::vector<std::string>& notices, OpenProgressLine& line) {
   if (RebuildingHere().count(fileInode_) != 0) {
     if (readOnly_) return;
     RefuseBusy();
   }
   bool marked = false;
   for (auto since = Clock::now();;) {
-    if (WaitForAnotherRebuild()) since = Clock::now();
+    if (WaitForAnotherRebuild(line)) since = Clock::now();
     if (readOnly_ || TablesInOlderOrder().empty()) return;
     marked = sharing_->LockTable(kRebuildMark, true);
     // Refused while nobody rebuilds: someone looks whether anyone does, or
@@ -510,7 +531,7 @@ void Connection::RebuildOnce(std::vector<std::string>& notices) {
     if (marked) sharing_->UnlockTable(kRebuildMark, true);
   };
   try {
-    RebuildInPresentOrder(notices);
+    RebuildInPresentOrder(notices, line);
   } catch (const TDaoFailure& e) {
     release();
     if (e.Number() == errLocked) RefuseBusy();
@@ -550,8 +571,7 @@ void Connection::LookAgainAtUniqueRules(std::vector<std::string>& notices) {
   }
 }
 
-bool Connection::WaitForAnotherRebuild() {
-  ProgressLine line(path_);
+bool Connection::WaitForAnotherRebuild(OpenProgressLine& line) {
   const auto start = Clock::now();
   bool waited = false;
   while (!sharing_->LockTable(kRebuildMark, false)) {
@@ -564,7 +584,7 @@ bool Connection::WaitForAnotherRebuild() {
   return waited;
 }
 
-void Connection::RebuildInPresentOrder(std::vector<std::string>& notices) {
+void Connection::RebuildInPresentOrder(std::vector<std::string>& notices, OpenProgressLine& line) {
   WriteScope scope(*this);
   struct Table {
     std::string name;
@@ -582,7 +602,6 @@ void Connection::RebuildInPresentOrder(std::vector<std::string>& notices) {
     for (const TableIndex& index : t.indexes) entries += index.readable ? t.rows : 0;
     tables.push_back(std::move(t));
   }
-  ProgressLine line(path_);
   line.Start(DaoOpenProgress::Checking, entries);
   std::int64_t rebuilt = 0;
   for (Table& t : tables)
@@ -594,7 +613,11 @@ void Connection::RebuildInPresentOrder(std::vector<std::string>& notices) {
   line.Start(DaoOpenProgress::Rebuilding, rebuilt);
   StatementProgress whileRunning(*this, line);
   for (Table& t : tables) {
-    Exec("SAVEPOINT caseorder");
+    // Building a table's own key again may find keys alike: the table then
+    // goes back to its earlier order, its renaming undone.
+    const bool mayGoBack = std::any_of(t.indexes.begin(), t.indexes.end(),
+                                       [](const TableIndex& i) { return !i.ownSql && !i.inOrder; });
+    if (mayGoBack) Exec("SAVEPOINT caseorder");
     std::vector<SchemaEntry> renamed = t.entries;
     for (SchemaEntry& e : renamed) e.sql = Replaced(e.sql, OlderOrderNames(e.sql), kCaseBlindCollation);
     SetSchemaTexts(*this, renamed);
@@ -632,7 +655,7 @@ void Connection::RebuildInPresentOrder(std::vector<std::string>& notices) {
       std::string told = AlikeInIndexNotice(*this, t.name, index);
       if (!told.empty()) notices.push_back(std::move(told));
     }
-    Exec("RELEASE caseorder");
+    if (mayGoBack) Exec("RELEASE caseorder");
   }
   line.Finish();
   Exec("PRAGMA user_version=" + std::to_string(kCaseBlindOrder));

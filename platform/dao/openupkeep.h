@@ -13,6 +13,7 @@ struct DaoOpenProgress {
     Checking,    // reading the indexes to find those out of order
     Rebuilding,  // building those again
     Waiting,     // for another user who is doing either
+    Done,        // the work is over (told once, after any of the others)
   };
   std::string path;
   Stage stage = Checking;

@@ -33,6 +33,7 @@ struct sqlite3_stmt;
 namespace dao {
 
 class LockFile;
+class OpenProgressLine;
 
 // One stored value: SQLite's five storage classes. Blob bytes live in `text`.
 struct Cell {
@@ -301,10 +302,10 @@ class Connection {
   void LoadCatalogue();
   // The tables (by UpperKey) whose schema names an older case-blind order.
   std::set<std::string> TablesInOlderOrder();
-  void RebuildOnce(std::vector<std::string>& notices);
-  void RebuildInPresentOrder(std::vector<std::string>& notices);
+  void RebuildOnce(std::vector<std::string>& notices, OpenProgressLine& line);
+  void RebuildInPresentOrder(std::vector<std::string>& notices, OpenProgressLine& line);
   void LookAgainAtUniqueRules(std::vector<std::string>& notices);
-  bool WaitForAnotherRebuild();  // true when it waited
+  bool WaitForAnotherRebuild(OpenProgressLine& line);  // true when it waited
   void CheckWritable();
   void LookForCommits();
   void RunCached(const std::string& sql);

@@ -140,8 +140,9 @@ class TTableCursor : public TRecordsetCore {
   const std::vector<IndexDef>& Indexes() const override { return table_.indexes; }
   std::string Index() const override { return index_ ? index_->name : std::string(); }
 
-  // Bands are answered from the index (on a table read without its
-  // indexes, by reading it through, still in SQLite).
+  // Bands are answered from the index. A table read without its indexes
+  // reads them through, still in SQLite, all at once: each would cost a
+  // scan, and one after the other in the order they come in order alike.
   void SetRowCondition(const std::string& condition, const std::vector<std::string>& bands) override {
     CheckOpen();
     if (condition == condition_ && bands == bands_) return;
@@ -153,8 +154,14 @@ class TTableCursor : public TRecordsetCore {
     bandKeys_.clear();
     ++conditionSerial_;  // rows read under the one before no longer tell
     ConditionShape shape = ShapeOf(condition);
+    std::vector<std::string> read = bands;
+    if (table_.caseBlindStale && bands.size() > 1) {
+      std::string any;
+      for (const std::string& band : bands) any += (any.empty() ? "(" : " OR (") + band + ")";
+      read = {any};
+    }
     std::vector<ConditionShape> bandShapes;
-    for (const std::string& band : bands) bandShapes.push_back(ShapeOf(band));
+    for (const std::string& band : read) bandShapes.push_back(ShapeOf(band));
     try {
       if (!condition.empty()) TryShape(shape);
       for (const ConditionShape& band : bandShapes) TryShape(band);
@@ -166,7 +173,7 @@ class TTableCursor : public TRecordsetCore {
     conditionShape_ = std::move(shape);
     bandShapes_ = std::move(bandShapes);
     bandKeys_.clear();
-    for (const std::string& band : bands) bandKeys_.push_back(condition + '\x1F' + band);
+    for (const std::string& band : read) bandKeys_.push_back(condition + '\x1F' + band);
   }
 
   bool CurrentMeetsRowCondition() const override {

@@ -402,7 +402,9 @@ TEST_F(SessionLifecycle, AnOpenTellsTheSessionOfItsWorkOnAnEarlierBuildsFile) {
   auto t = MakeTable("Codes");
   t->SetSessionName("Second");
   t->Open();
-  EXPECT_EQ((std::vector<DaoOpenProgress::Stage>{DaoOpenProgress::Checking, DaoOpenProgress::Rebuilding}), stages);
+  EXPECT_EQ((std::vector<DaoOpenProgress::Stage>{DaoOpenProgress::Checking, DaoOpenProgress::Rebuilding,
+                                                 DaoOpenProgress::Done}),
+            stages);
   EXPECT_EQ(std::vector<std::string>{"Table \"Codes\""}, notices);
   EXPECT_EQ(2, t->RecordCount());
   // Outside the open the engine's hooks are what they were.

@@ -383,6 +383,8 @@ TEST_F(CaseOrder, TheRebuildTellsItsProgressAndBuildsOnlyIndexesOutOfOrder) {
               hooks.Total(DaoOpenProgress::Rebuilding));
     EXPECT_EQ(hooks.Total(DaoOpenProgress::Rebuilding), hooks.Done(DaoOpenProgress::Rebuilding));
     EXPECT_EQ(-1, hooks.Total(DaoOpenProgress::Waiting));
+    EXPECT_EQ(DaoOpenProgress::Done, hooks.progress.back().stage);
+    EXPECT_EQ(0, hooks.Total(DaoOpenProgress::Done));
     EXPECT_FALSE(db.Conn().CaseBlindIndexesStale());
     EXPECT_EQ(RoadsRecordByRecord(), Roads(db));
   }
@@ -422,6 +424,7 @@ TEST_F(CaseOrder, ASecondUserWaitsForTheRebuildAndThenUsesIt) {
     EXPECT_EQ(0, first.Wait());
     EXPECT_EQ(DaoOpenProgress::Waiting, hooks.progress.at(0).stage);
     EXPECT_EQ(-1, hooks.Total(DaoOpenProgress::Checking));
+    EXPECT_EQ(DaoOpenProgress::Done, hooks.progress.back().stage);
     EXPECT_FALSE(second.Conn().CaseBlindIndexesStale());
     EXPECT_EQ(RoadsRecordByRecord(), Roads(second));
   }
@@ -488,13 +491,14 @@ TEST_F(CaseOrder, AnIndexBuiltWhileStrayBytesReadAsOneCharacterIsRebuilt) {
 
 // A reader of an old file reads none of its indexes: searched in the new
 // order, the old one would miss "ơa", which it put after "Ơc". A Locate's
-// bands still narrow, by reading the table through.
+// bands still narrow, by reading the table through, all of them at once.
 TEST_F(CaseOrder, AReaderOfAnOldFileSearchesNoBandOfItsIndex) {
   MakeOldFile();
   TDatabaseCore reader(path_, false, true, "");
   ASSERT_TRUE(reader.Conn().CaseBlindIndexesStale());
   EXPECT_EQ("ơa | ơa", NamesByIndex(reader, "ƠA", "+\"Name\" = 'ƠA'", {"\"Name\" = 'ƠA'"}));
   EXPECT_EQ("ơa | ơa", NamesByIndex(reader, "ƠA", "", {"\"Name\" = 'ƠA'"}));
+  EXPECT_EQ("kb ơa | ơa", NamesByIndex(reader, "ƠA", "", {"\"Name\" = 'KB'", "\"Name\" = 'ƠA'"}));
 }
 
 // A blob another program wrote among the names of an old file: a reader,

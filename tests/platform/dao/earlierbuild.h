@@ -80,6 +80,7 @@ class OtherProgram {
     sqlite3_free(message);
     return out;
   }
+  sqlite3* Handle() const { return db_; }
   std::int64_t Number(const std::string& sql) {
     sqlite3_stmt* s = nullptr;
     sqlite3_prepare_v2(db_, sql.c_str(), -1, &s, nullptr);
