@@ -79,7 +79,8 @@ struct TUpkeepTexts {
 };
 
 TUpkeepTexts UpkeepTexts(const DaoOpenProgress& p) {
-  const std::string percent = std::to_string(p.total > 0 ? p.done * 100 / p.total : 100) + "%";
+  const std::int64_t part = p.total > 0 ? std::min<std::int64_t>(p.done * 100 / p.total, 100) : 100;
+  const std::string percent = std::to_string(part) + "%";
   switch (p.stage) {
     case DaoOpenProgress::Checking:
       return {"Checking the database's indexes: " + percent, "-Checking Indexes " + percent + "-"};

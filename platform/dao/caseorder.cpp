@@ -465,6 +465,77 @@ std::string AlikeInIndexNotice(Connection& c, const std::string& table, const Ta
          AlikeText(alike) + "\r\rThe index accepts such values until one of each is changed.";
 }
 
+// What the user is told of a table whose own key holds keys alike.
+std::string AlikeInKeyNotice(Connection& c, const std::string& table, const TableIndex& key) {
+  const AlikeKeys alike = FindAlike(c,
+                                    "SELECT " + KeyList(key.keys) + " FROM " + QuoteIdentifier(table) +
+                                        " NOT INDEXED ORDER BY " + KeyList(key.keys),
+                                    key.keys);
+  return "Table \"" + table +
+         "\": its key requires unique values, and these now count as the same, since upper and lower case are "
+         "matched in every alphabet:" +
+         AlikeText(alike) +
+         "\r\rThe table keeps its earlier order until one of each is changed; it is read more slowly meanwhile.";
+}
+
+// A table whose schema names an older order: its entries that do, and its
+// indexes in that order.
+struct OlderTable {
+  std::string name;
+  std::vector<SchemaEntry> entries;
+  std::vector<TableIndex> indexes;
+  std::int64_t rows = 0;
+};
+
+std::vector<OlderTable> OlderTables(Connection& c) {
+  std::vector<OlderTable> out;
+  for (auto& [name, schema] : OlderSchema(c)) {
+    const std::vector<TableIndex> all = IndexesOf(c, name);
+    OlderTable t{name, std::move(schema), {}};
+    std::copy_if(all.begin(), all.end(), std::back_inserter(t.indexes), [](const TableIndex& i) { return i.older; });
+    if (!t.indexes.empty()) t.rows = RowsOf(c, name, all);
+    out.push_back(std::move(t));
+  }
+  return out;
+}
+
+// Names the present order in the table's schema and builds again its
+// indexes not found in that order. A unique index whose keys are alike
+// gives up its unique rule; a table's own key keeps it, and the table then
+// stays in its earlier order, its renaming undone.
+void BringToPresentOrder(Connection& c, const OlderTable& t, OpenProgressLine& line,
+                         std::vector<std::string>& notices) {
+  const bool mayGoBack =
+      std::any_of(t.indexes.begin(), t.indexes.end(), [](const TableIndex& i) { return !i.ownSql && !i.inOrder; });
+  if (mayGoBack) c.Exec("SAVEPOINT caseorder");  // only then: large indexes build faster without
+  std::vector<SchemaEntry> renamed = t.entries;
+  for (SchemaEntry& e : renamed) e.sql = Replaced(e.sql, OlderOrderNames(e.sql), Connection::kCaseBlindCollation);
+  SetSchemaTexts(c, renamed);
+  for (const TableIndex& index : t.indexes) {
+    if (index.inOrder) continue;
+    const auto rebuild = [&] {
+      c.Exec("REINDEX " + QuoteIdentifier(index.name));
+      line.Advance(t.rows);
+    };
+    try {
+      rebuild();
+      continue;
+    } catch (const TDaoFailure& e) {
+      if (e.Number() != errDuplicateKey) throw;
+    }
+    if (!index.ownSql) {
+      c.Exec("ROLLBACK TO caseorder");
+      notices.push_back(AlikeInKeyNotice(c, t.name, index));
+      break;
+    }
+    SetSchemaTexts(c, {{"index", index.name, UniqueLater(SchemaText(c, "index", index.name))}});
+    rebuild();
+    std::string told = AlikeInIndexNotice(c, t.name, index);
+    if (!told.empty()) notices.push_back(std::move(told));
+  }
+  if (mayGoBack) c.Exec("RELEASE caseorder");
+}
+
 // Where the file is rebuilt in this process. An open of it made from within
 // the rebuild (its progress hook runs the event loop) cannot wait for it.
 std::set<std::uint64_t>& RebuildingHere() {
@@ -586,25 +657,13 @@ bool Connection::WaitForAnotherRebuild(OpenProgressLine& line) {
 
 void Connection::RebuildInPresentOrder(std::vector<std::string>& notices, OpenProgressLine& line) {
   WriteScope scope(*this);
-  struct Table {
-    std::string name;
-    std::vector<SchemaEntry> entries;
-    std::vector<TableIndex> indexes;
-    std::int64_t rows = 0;
-  };
-  std::vector<Table> tables;
+  std::vector<OlderTable> tables = OlderTables(*this);
   std::int64_t entries = 0;
-  for (auto& [name, schema] : OlderSchema(*this)) {
-    std::vector<TableIndex> all = IndexesOf(*this, name);
-    Table t{name, std::move(schema), {}};
-    std::copy_if(all.begin(), all.end(), std::back_inserter(t.indexes), [](const TableIndex& i) { return i.older; });
-    if (!t.indexes.empty()) t.rows = RowsOf(*this, name, all);
+  for (const OlderTable& t : tables)
     for (const TableIndex& index : t.indexes) entries += index.readable ? t.rows : 0;
-    tables.push_back(std::move(t));
-  }
   line.Start(DaoOpenProgress::Checking, entries);
   std::int64_t rebuilt = 0;
-  for (Table& t : tables)
+  for (OlderTable& t : tables)
     for (TableIndex& index : t.indexes) {
       index.inOrder = InPresentOrder(*this, t.name, index, t.rows, line);
       if (!index.inOrder) rebuilt += t.rows;
@@ -612,51 +671,7 @@ void Connection::RebuildInPresentOrder(std::vector<std::string>& notices, OpenPr
   line.Finish();
   line.Start(DaoOpenProgress::Rebuilding, rebuilt);
   StatementProgress whileRunning(*this, line);
-  for (Table& t : tables) {
-    // Building a table's own key again may find keys alike: the table then
-    // goes back to its earlier order, its renaming undone.
-    const bool mayGoBack = std::any_of(t.indexes.begin(), t.indexes.end(),
-                                       [](const TableIndex& i) { return !i.ownSql && !i.inOrder; });
-    if (mayGoBack) Exec("SAVEPOINT caseorder");
-    std::vector<SchemaEntry> renamed = t.entries;
-    for (SchemaEntry& e : renamed) e.sql = Replaced(e.sql, OlderOrderNames(e.sql), kCaseBlindCollation);
-    SetSchemaTexts(*this, renamed);
-    for (const TableIndex& index : t.indexes) {
-      if (index.inOrder) continue;
-      const auto reindex = [&] {
-        Exec("REINDEX " + QuoteIdentifier(index.name));
-        line.Advance(t.rows);
-      };
-      try {
-        reindex();
-        continue;
-      } catch (const TDaoFailure& e) {
-        if (e.Number() != errDuplicateKey) throw;
-      }
-      // Unique keys that the present fold finds alike.
-      if (!index.ownSql) {
-        // A table's own key keeps its unique rule: the table stays in its
-        // earlier order, read without its indexes.
-        Exec("ROLLBACK TO caseorder");
-        const AlikeKeys alike = FindAlike(*this,
-                                          "SELECT " + KeyList(index.keys) + " FROM " + QuoteIdentifier(t.name) +
-                                              " NOT INDEXED ORDER BY " + KeyList(index.keys),
-                                          index.keys);
-        notices.push_back("Table \"" + t.name +
-                          "\": its key requires unique values, and these now count as the same, since upper and "
-                          "lower case are matched in every alphabet:" +
-                          AlikeText(alike) +
-                          "\r\rThe table keeps its earlier order until one of each is changed; it is read more "
-                          "slowly meanwhile.");
-        break;
-      }
-      SetSchemaTexts(*this, {{"index", index.name, UniqueLater(SchemaText(*this, "index", index.name))}});
-      reindex();
-      std::string told = AlikeInIndexNotice(*this, t.name, index);
-      if (!told.empty()) notices.push_back(std::move(told));
-    }
-    if (mayGoBack) Exec("RELEASE caseorder");
-  }
+  for (const OlderTable& t : tables) BringToPresentOrder(*this, t, line, notices);
   line.Finish();
   Exec("PRAGMA user_version=" + std::to_string(kCaseBlindOrder));
   scope.Commit();

@@ -430,6 +430,34 @@ TEST_F(CaseOrder, ASecondUserWaitsForTheRebuildAndThenUsesIt) {
   }
 }
 
+// A writer that cannot rebuild (other users write the file for longer than
+// it waits) is refused, saying why, rather than write into indexes in an
+// older order; it holds nothing of the file afterwards, and a later open
+// rebuilds.
+TEST_F(CaseOrder, AWriterRefusedTheRebuildIsToldWhyAndHoldsNothing) {
+  MakeOldFile();
+  const int wait = Connection::BusyTimeout();
+  Connection::SetBusyTimeout(200);
+  const auto locks = LockFile::For(path_, true);  // this process's locks on the file, kept throughout
+  {
+    OtherProgram other(path_, CompareOldFold);
+    ASSERT_EQ("", other.Run("BEGIN IMMEDIATE; UPDATE People SET Age = 2 WHERE Age = 10"));
+    try {
+      TDatabaseCore writer(path_, false, false, "");
+      ADD_FAILURE() << "opened";
+    } catch (const TDaoFailure& e) {
+      EXPECT_EQ(errFileInUse, e.Number());
+      EXPECT_NE(std::string::npos, e.Description().find("other users are writing it")) << e.Description();
+    }
+    EXPECT_EQ("", other.Run("ROLLBACK"));
+  }
+  Connection::SetBusyTimeout(wait);
+  EXPECT_FALSE(locks->InUse());
+  TDatabaseCore alone(path_, true, false, "");  // exclusive: nobody else holds the file
+  EXPECT_FALSE(alone.Conn().CaseBlindIndexesStale());
+  EXPECT_EQ(kNewOrder, NamesByIndex(alone, "KX"));
+}
+
 TEST_F(CaseOrder, TheFirstWriterRebuildsAnOldFilesIndexOnce) {
   MakeOldFile();
   {
