@@ -20,6 +20,7 @@
 // Users who open the file while the rebuild runs wait for it.
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
@@ -543,9 +544,21 @@ std::set<std::uint64_t>& RebuildingHere() {
   return files;
 }
 
-// A table lock no table takes: held by the connection that rebuilds a file's
-// case-blind indexes, so that others who open the file meanwhile wait.
-constexpr const char* kRebuildMark = "MSys case-blind rebuild";
+// Waits while another connection holds the rebuild's mark on the file;
+// answers whether it waited.
+bool WaitForAnotherRebuild(LockFile& locks, OpenProgressLine& line) {
+  const auto start = Clock::now();
+  bool waited = false;
+  while (!locks.LockTable(Connection::kRebuildMark, false)) {
+    if (!waited) line.Start(DaoOpenProgress::Waiting, 0);
+    waited = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    line.Waited(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+  }
+  locks.UnlockTable(Connection::kRebuildMark, false);
+  return waited;
+}
+
 
 }  // namespace
 
@@ -587,7 +600,7 @@ void Connection::RebuildOnce(std::vector<std::string>& notices, OpenProgressLine
   }
   bool marked = false;
   for (auto since = Clock::now();;) {
-    if (WaitForAnotherRebuild(line)) since = Clock::now();
+    if (WaitForAnotherRebuild(*sharing_, line)) since = Clock::now();
     if (readOnly_ || TablesInOlderOrder().empty()) return;
     marked = sharing_->LockTable(kRebuildMark, true);
     // Refused while nobody rebuilds: someone looks whether anyone does, or
@@ -642,17 +655,13 @@ void Connection::LookAgainAtUniqueRules(std::vector<std::string>& notices) {
   }
 }
 
-bool Connection::WaitForAnotherRebuild(OpenProgressLine& line) {
-  const auto start = Clock::now();
-  bool waited = false;
-  while (!sharing_->LockTable(kRebuildMark, false)) {
-    if (!waited) line.Start(DaoOpenProgress::Waiting, 0);
-    waited = true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    line.Waited(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
-  }
-  sharing_->UnlockTable(kRebuildMark, false);
-  return waited;
+
+void Connection::WaitForRebuildElsewhere(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || RebuildingHere().count(static_cast<std::uint64_t>(st.st_ino)) != 0) return;
+  OpenProgressLine line(path);
+  WaitForAnotherRebuild(*LockFile::For(path, false), line);
+  line.End();
 }
 
 void Connection::RebuildInPresentOrder(std::vector<std::string>& notices, OpenProgressLine& line) {

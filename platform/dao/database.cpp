@@ -25,6 +25,7 @@ std::string PasswordOf(const std::string& connect) {
 
 TDatabaseCore::TDatabaseCore(const std::string& path, bool exclusive, bool readOnly, const std::string& connect)
     : path_(path), exclusive_(exclusive), readOnly_(readOnly) {
+  Connection::WaitForRebuildElsewhere(path);
   conn_ = std::make_unique<Connection>(path, readOnly);
   readOnly_ = conn_->ReadOnly();
   bool plainPassword = false;

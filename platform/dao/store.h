@@ -154,6 +154,15 @@ class Connection {
   // that finds another user doing so waits for it first. A connection
   // refused the rebuild (the file busy with other writes) is refused (3045).
   void BringCaseBlindIndexesInOrder();
+  // Before a connection reads the file: waits while another user rebuilds
+  // its case-blind indexes, who may hold it whole meanwhile (with a rollback
+  // journal, a long write takes the file for itself once it writes out its
+  // pages), telling so through DaoSetOpenHooks.
+  static void WaitForRebuildElsewhere(const std::string& path);
+  // A table lock no table takes: held by the connection that rebuilds a
+  // file's case-blind indexes, so that others who open the file meanwhile
+  // wait for it.
+  static constexpr const char* kRebuildMark = "MSys case-blind rebuild";
   // Whether any table's case-blind indexes are in an older order (a reader
   // of a file no writer has opened since, or a table whose unique key the
   // present fold finds values alike in): such a table is read without its
@@ -305,7 +314,6 @@ class Connection {
   void RebuildOnce(std::vector<std::string>& notices, OpenProgressLine& line);
   void RebuildInPresentOrder(std::vector<std::string>& notices, OpenProgressLine& line);
   void LookAgainAtUniqueRules(std::vector<std::string>& notices);
-  bool WaitForAnotherRebuild(OpenProgressLine& line);  // true when it waited
   void CheckWritable();
   void LookForCommits();
   void RunCached(const std::string& sql);

@@ -21,6 +21,7 @@
 
 using namespace dao;
 using daotest::Child;
+using dao::LockFile;
 using daotest::CompareOldFold;
 using daotest::CompareStrayAsReplacement;
 using daotest::OtherProgram;
@@ -422,12 +423,53 @@ TEST_F(CaseOrder, ASecondUserWaitsForTheRebuildAndThenUsesIt) {
     };
     TDatabaseCore second(path_, false, readOnly, "");
     EXPECT_EQ(0, first.Wait());
-    EXPECT_EQ(DaoOpenProgress::Waiting, hooks.progress.at(0).stage);
+    ASSERT_FALSE(hooks.progress.empty());
+    EXPECT_EQ(DaoOpenProgress::Waiting, hooks.progress.front().stage);
     EXPECT_EQ(-1, hooks.Total(DaoOpenProgress::Checking));
     EXPECT_EQ(DaoOpenProgress::Done, hooks.progress.back().stage);
     EXPECT_FALSE(second.Conn().CaseBlindIndexesStale());
     EXPECT_EQ(RoadsRecordByRecord(), Roads(second));
   }
+}
+
+// A rebuild may hold the whole file while it writes (with a rollback
+// journal, once it writes out pages), so that nobody may even read it: a
+// user who opens it then waits for the rebuild before reading anything,
+// rather than be refused as busy.
+TEST_F(CaseOrder, AnOpenWaitsWhileARebuildHoldsTheWholeFile) {
+  for (const bool network : {false, true}) {
+    for (const bool readOnly : {false, true}) {
+      SCOPED_TRACE(std::string(network ? "network" : "local") + (readOnly ? " reader" : " writer"));
+      daotest::UseNetworkMode(network);
+      TearDown();
+      SetUp();
+      MakeOldFile();
+      Child rebuilding([&](Child& self) {
+        const auto locks = LockFile::For(path_, true);
+        OtherProgram holder(path_, CompareOldFold);
+        if (!locks->LockTable(Connection::kRebuildMark, true) || holder.Run("BEGIN EXCLUSIVE") != "") return 1;
+        self.Tell('R');
+        self.Hear();  // until the other user waits
+        holder.Run("ROLLBACK");
+        locks->UnlockTable(Connection::kRebuildMark, true);
+        return 0;
+      });
+      ASSERT_EQ('R', rebuilding.Listen());
+      OpenHooks hooks;
+      hooks.onProgress = [&](const DaoOpenProgress& p) {
+        if (p.stage == DaoOpenProgress::Waiting && hooks.progress.size() == 1) rebuilding.Say('G');
+      };
+      EXPECT_EQ(0, daotest::ErrorOf([&] {
+        TDatabaseCore db(path_, false, readOnly, "");
+        EXPECT_EQ(readOnly, db.Conn().CaseBlindIndexesStale());
+        EXPECT_EQ(kNewOrder, NamesByIndex(db, "KX"));
+      }));
+      EXPECT_EQ(0, rebuilding.Wait());
+      ASSERT_FALSE(hooks.progress.empty());
+      EXPECT_EQ(DaoOpenProgress::Waiting, hooks.progress.front().stage);
+    }
+  }
+  daotest::UseNetworkMode(false);
 }
 
 // A writer that cannot rebuild (other users write the file for longer than
