@@ -20,6 +20,7 @@
 #include <string_view>
 
 #include "platform/classlib/core/variant.h"
+#include "platform/dao/openupkeep.h"
 #include "platform/win32/com.h"
 
 class DAOError;
@@ -68,6 +69,9 @@ HRESULT DaoUnregisterServer();
 // Sets how long a call waits for a database file that another process is
 // writing before it fails with the lock error 3218 (default 5000 ms).
 void DaoSetBusyTimeout(int milliseconds);
+
+// What an open of a file made by an earlier build tells (openupkeep.h):
+// DaoSetOpenHooks.
 
 class DAOError : public IUnknown {
  public:

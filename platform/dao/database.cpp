@@ -25,6 +25,7 @@ std::string PasswordOf(const std::string& connect) {
 
 TDatabaseCore::TDatabaseCore(const std::string& path, bool exclusive, bool readOnly, const std::string& connect)
     : path_(path), exclusive_(exclusive), readOnly_(readOnly) {
+  Connection::WaitForRebuildElsewhere(path);
   conn_ = std::make_unique<Connection>(path, readOnly);
   readOnly_ = conn_->ReadOnly();
   bool plainPassword = false;
@@ -36,9 +37,14 @@ TDatabaseCore::TDatabaseCore(const std::string& path, bool exclusive, bool readO
   }
   locks_ = LockFile::For(path, !readOnly_);
   if (int error = locks_->OpenDatabase(exclusive, !readOnly_)) Fail(error, error == errFileInUse ? path : "Admin");
+  try {
+    if (plainPassword && !readOnly_) StorePassword(*conn_, PasswordOf(connect));
+    conn_->BringCaseBlindIndexesInOrder();
+  } catch (...) {
+    locks_->CloseDatabase(exclusive);  // no destructor runs for an open refused here
+    throw;
+  }
   opened_ = true;
-  if (plainPassword && !readOnly_) StorePassword(*conn_, PasswordOf(connect));
-  conn_->BringCaseBlindIndexesInOrder();
 }
 
 TDatabaseCore::~TDatabaseCore() {

@@ -49,7 +49,9 @@ class TTableCursor : public TRecordsetCore {
       columnOf_.push_back(selectColumns_++);
       selectList_ += ", " + QuoteIdentifier(f.def.name);
     }
-    from_ = " FROM " + QuoteIdentifier(table.name);
+    // A table whose case-blind indexes are in another fold's order is read
+    // without any: SQLite would search them by this one and miss rows.
+    from_ = " FROM " + QuoteIdentifier(table.name) + (table.caseBlindStale ? " NOT INDEXED" : "");
     SetOrder(nullptr);
     if (!DoMoveFirst()) {
       bof_ = eof_ = true;
@@ -138,14 +140,12 @@ class TTableCursor : public TRecordsetCore {
   const std::vector<IndexDef>& Indexes() const override { return table_.indexes; }
   std::string Index() const override { return index_ ? index_->name : std::string(); }
 
-  void SetRowCondition(const std::string& condition, const std::vector<std::string>& given,
+  // Bands are answered from the index. A table read without its indexes
+  // reads them through, still in SQLite, all at once: each would cost a
+  // scan, and one after the other in the order they come in order alike.
+  void SetRowCondition(const std::string& condition, const std::vector<std::string>& bands,
                        const std::vector<Cell>& givenPoint) override {
     CheckOpen();
-    // Bands are answered from the index, and a case-blind index in another
-    // fold's order must not be searched (see the order's unary plus): the
-    // condition alone narrows then, and the engine tests what it lets by.
-    static const std::vector<std::string> kNone;
-    const std::vector<std::string>& bands = db_->Conn().CaseBlindIndexesStale() ? kNone : given;
     // A point of columns whose order is no text's, which the stored values
     // compare in alone; otherwise every part of the index asks every band.
     std::vector<Cell> point = bands.size() >= 3 && givenPoint.size() < order_.size() ? givenPoint : std::vector<Cell>{};
@@ -161,8 +161,14 @@ class TTableCursor : public TRecordsetCore {
     bandKeys_.clear();
     ++conditionSerial_;  // rows read under the one before no longer tell
     ConditionShape shape = ShapeOf(condition);
+    std::vector<std::string> read = bands;
+    if (table_.caseBlindStale && bands.size() > 1) {
+      std::string any;
+      for (const std::string& band : bands) any += (any.empty() ? "(" : " OR (") + band + ")";
+      read = {any};
+    }
     std::vector<ConditionShape> bandShapes;
-    for (const std::string& band : bands) bandShapes.push_back(ShapeOf(band));
+    for (const std::string& band : read) bandShapes.push_back(ShapeOf(band));
     try {
       if (!condition.empty()) TryShape(shape);
       for (const ConditionShape& band : bandShapes) TryShape(band);
@@ -174,7 +180,7 @@ class TTableCursor : public TRecordsetCore {
     conditionShape_ = std::move(shape);
     bandShapes_ = std::move(bandShapes);
     bandKeys_.clear();
-    for (const std::string& band : bands) bandKeys_.push_back(condition + '\x1F' + band);
+    for (const std::string& band : read) bandKeys_.push_back(condition + '\x1F' + band);
   }
 
   bool CurrentMeetsRowCondition() const override {
@@ -374,11 +380,7 @@ class TTableCursor : public TRecordsetCore {
           order_.push_back({"rowid", f, false, true});
           continue;
         }
-        // A case-blind index in another fold's order must not be searched:
-        // the unary plus keeps SQLite off it (the column keeps its collation).
-        const bool offIndex = (def.type == dbText || def.type == dbMemo) && db_->Conn().CaseBlindIndexesStale();
-        order_.push_back({(offIndex ? "+" : "") + QuoteIdentifier(def.name), f, c.descending,
-                          def.required || def.IsCounter()});
+        order_.push_back({QuoteIdentifier(def.name), f, c.descending, def.required || def.IsCounter()});
       }
     bool rowidLast = !order_.empty() && order_.back().expr == "rowid";
     if (!rowidLast) order_.push_back({"rowid", -1, false, true});

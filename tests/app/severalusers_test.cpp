@@ -22,6 +22,7 @@
 #include "entrytest.h"
 #include "platform/classlib/controls/qtbackend.h"
 #include "platform/dao/childprocess.h"
+#include "platform/dao/earlierbuild.h"
 #include "winctrls/tb97button.h"
 
 extern char** environ;
@@ -81,6 +82,7 @@ bool Obey(TfrmBug* form, const std::string& database, char command) {
       sqlite3* db = nullptr;
       sqlite3_open(database.c_str(), &db);
       sqlite3_busy_timeout(db, 5000);
+      daotest::KnowCaseBlindOrder(db);
       const std::string sql = "UPDATE Reports SET Description = '" + kUnlocked + "'";
       const bool done = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
       sqlite3_close(db);
