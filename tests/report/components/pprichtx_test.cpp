@@ -332,17 +332,6 @@ TEST(RichText, EachPagePrintsItsRangeWholeInOneParagraphAsInShortOnes) {
   }
 }
 
-// Counts the reads of each field of its data.
-class TCountingPipeline : public TppBDEPipeline {
- public:
-  using TppBDEPipeline::TppBDEPipeline;
-  std::string GetFieldAsString(const std::string& name) override {
-    ++reads[name];
-    return TppBDEPipeline::GetFieldAsString(name);
-  }
-  std::map<std::string, int> reads;
-};
-
 // A record's long memo is read as often whatever the number of pages it
 // takes, not again at every page; a page made again from the page cache,
 // after another record's memo, reads its own record's memo and prints as it
