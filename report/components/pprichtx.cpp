@@ -279,13 +279,16 @@ void TppCustomRichText::ReadContentsState(const uint8_t* record) {
 // ---- TppDBRichText -------------------------------------------------------------------------
 
 void TppDBRichText::GetRichTextStream() {
+  // Read once for its record, from the field or the handler.
+  if (HoldsRecordsText()) return;
   if (!OnGetRichText) {
-    if (!HoldsRecordsText()) LoadRichText();
+    LoadRichText();
     return;
   }
   std::string text;
   OnGetRichText(this, text);
   SetRichText(text);
+  TakenForRecord();
 }
 
 void TppDBRichText::LoadRichText() {

@@ -485,10 +485,10 @@ class TWrapper {
   Place Start() const {
     const std::string_view text = r_.Text;
     const std::size_t cp = std::size_t(std::max(r_.StartPos, 0));
-    if (r_.StartByte >= 0 && std::size_t(r_.StartByte) <= text.size()) return {cp, std::size_t(r_.StartByte)};
-    std::size_t byte = 0, counted = 0;
-    for (; counted < cp && byte < text.size(); ++counted) Utf8Decode(text, byte);
-    return {counted, byte};
+    if (r_.StartByte >= 0 && std::size_t(r_.StartByte) <= text.size())
+      return {cp, std::size_t(r_.StartByte)};
+    const std::size_t byte = Utf8ByteOffset(text, cp);
+    return {byte < text.size() ? cp : Utf8Length(text), byte};
   }
   void Stop(const Place& pos) {
     out_.EndPos = static_cast<int>(pos.cp);
