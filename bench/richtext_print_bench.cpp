@@ -305,8 +305,10 @@ std::string EntryDatabase(const std::string& name, const std::string& rtf) {
 // to PDF by report window `Window`, against the same with plain memos.
 template <class Window>
 void PrintEntryWithLongMemo(benchmark::State& state, bool allPrograms) {
+  // A name of each report's own: both reports run the same shapes and sizes in one run.
   bench::MainWindow main(EntryDatabase(
-      "LongMemo" + std::to_string(state.range(0)) + "-" + std::to_string(state.range(1)),
+      std::string(allPrograms ? "AllPrograms" : "OneEntry") + std::to_string(state.range(0)) + "-" +
+          std::to_string(state.range(1)),
       MemoOfShape(state.range(0), state.range(1)).stored));
   bench::AgainstPlainMemos(state, [&](bool plain) {
     bench::RunReportWindow<Window>(main, allPrograms, false, plain, state);

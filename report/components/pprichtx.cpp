@@ -4,8 +4,6 @@
 #include <cctype>
 #include <climits>
 #include <cmath>
-#include <functional>
-#include <string_view>
 
 #include "platform/classlib/graphics/images.h"
 #include "platform/classlib/richedit/richedit.h"
@@ -53,10 +51,6 @@ void LoadInto(TRichEdit* editor, const std::string& bytes) {
   editor->Lines()->LoadFromStream(&stream);
 }
 
-uint64_t Mix(uint64_t seed, uint64_t value) {
-  return seed ^ (value + 0x9E3779B97F4A7C15ULL + (seed << 6) + (seed >> 2));
-}
-
 // A range of a page was measured to fit its rectangle; drawn, it may take
 // all the room it needs below the rectangle's top, so that rounding the
 // rectangle to a device's pixels never costs the range its last line.
@@ -65,11 +59,6 @@ TRect Unbounded(const TRect& rect) { return {rect.Left, rect.Top, rect.Right, re
 const std::shared_ptr<const std::string>& NoText() {
   static const auto empty = std::make_shared<const std::string>();
   return empty;
-}
-
-// A text's key: its bytes' hash with their count, never 0 (0 is "not taken").
-uint64_t TextKey(const std::string& bytes) {
-  return Mix(std::hash<std::string_view>{}(bytes), bytes.size()) | 1;
 }
 
 template <class Map>
@@ -124,7 +113,7 @@ TRichEdit* TppCustomRichText::Editor() {
 
 void TppCustomRichText::SetRichText(const std::string& text) {
   TakeRichText(text);
-  recordStamp_ = restoredTextKey_ = 0;  // given, not read for a record
+  record_.Forget();
   Changed();
 }
 
@@ -137,7 +126,7 @@ void TppCustomRichText::TakeRichText(std::string bytes) {
 const TppCustomRichText::TTextFacts& TppCustomRichText::Facts() {
   static const TTextFacts kEmpty;
   if (rtf_->empty()) return kEmpty;  // nothing to parse
-  if (!factsKey_) factsKey_ = TextKey(*rtf_);
+  TextKey();
   if (auto it = facts_.find(factsKey_); it != facts_.end()) return it->second;
   TRichEdit* editor = Editor();
   const std::string text = editor->Text();
@@ -159,29 +148,13 @@ bool TppCustomRichText::ShowsText() {
   return Facts().visible;
 }
 
-// The record the component's band stands on; none outside a run, where the
-// data may have moved: the text is read again.
-uint64_t TppCustomRichText::GeneratingRecord() const {
-  const auto* band = dynamic_cast<const TppCustomBand*>(Band());
-  return band && Printing() ? band->RecordStamp() : 0;
+uint64_t TppCustomRichText::TextKey() {
+  if (!factsKey_) factsKey_ = ppTextKey(*rtf_);
+  return factsKey_;
 }
 
 bool TppCustomRichText::HoldsRecordsText() {
-  const uint64_t record = GeneratingRecord();
-  if (record == 0) return false;
-  if (recordStamp_ == record) return true;
-  // A restored page's band goes on with the record its state was saved in.
-  const auto* band = static_cast<const TppCustomBand*>(Band());
-  if (restoredTextKey_ == 0 || !(band->IsContinued() || band->IsIncomplete())) return false;
-  if (!factsKey_) factsKey_ = TextKey(*rtf_);
-  if (factsKey_ != restoredTextKey_) return false;
-  TakenForRecord();
-  return true;
-}
-
-void TppCustomRichText::TakenForRecord() {
-  recordStamp_ = GeneratingRecord();
-  restoredTextKey_ = 0;
+  return record_.Holds(*this, [this] { return TextKey(); });
 }
 
 void TppCustomRichText::Init() {
@@ -190,8 +163,7 @@ void TppCustomRichText::Init() {
   last_ = -1;
   next_ = 0;
   overflowed_ = false;
-  recordStamp_ = 0;
-  restoredTextKey_ = 0;
+  record_.Forget();
 }
 
 void TppCustomRichText::GenerateContents() {
@@ -222,9 +194,9 @@ void TppCustomRichText::GenerateContents() {
 }
 
 TppCustomRichText::TMeasure TppCustomRichText::Measure(int start, const TRect& twips, int dpi) {
-  uint64_t key = Mix(factsKey_, uint64_t(start));
+  uint64_t key = ppMixKey(factsKey_, uint64_t(start));
   for (int side : {twips.Left, twips.Top, twips.Right, twips.Bottom, dpi})
-    key = Mix(key, uint32_t(side));
+    key = ppMixKey(key, uint32_t(side));
   if (auto it = measures_.find(key); it != measures_.end()) return it->second;
   // Laid out as the printer of that resolution lays it out, on one surface
   // kept for every record: the layout stays while the text and device do.
@@ -290,9 +262,10 @@ void TppCustomRichText::WriteContentsState(uint8_t* record) const {
   ppPutInt32(record + kLastAt, last_);
   ppPutInt32(record + kNextAt, next_);
   record[kOverflowAt] = overflowed_;
-  const bool recordsText = recordStamp_ != 0 && recordStamp_ == GeneratingRecord();
   // Known once a page measured it: hashing a long text at every page would cost each its length.
-  ppPutUInt64(record + kTextKeyAt, !recordsText ? 0 : factsKey_ ? factsKey_ : TextKey(*rtf_));
+  ppPutUInt64(record + kTextKeyAt, record_.KeyToSave(*this, [this] {
+    return factsKey_ ? factsKey_ : ppTextKey(*rtf_);
+  }));
 }
 
 void TppCustomRichText::ReadContentsState(const uint8_t* record) {
@@ -300,20 +273,22 @@ void TppCustomRichText::ReadContentsState(const uint8_t* record) {
   last_ = ppGetInt32(record + kLastAt);
   next_ = ppGetInt32(record + kNextAt);
   overflowed_ = record[kOverflowAt] != 0;
-  restoredTextKey_ = ppGetUInt64(record + kTextKeyAt);
-  recordStamp_ = 0;
+  record_.Restored(ppGetUInt64(record + kTextKeyAt));
 }
 
 // ---- TppDBRichText -------------------------------------------------------------------------
 
 void TppDBRichText::GetRichTextStream() {
+  // Read once for its record, from the field or the handler.
+  if (HoldsRecordsText()) return;
   if (!OnGetRichText) {
-    if (!HoldsRecordsText()) LoadRichText();
+    LoadRichText();
     return;
   }
   std::string text;
   OnGetRichText(this, text);
   SetRichText(text);
+  TakenForRecord();
 }
 
 void TppDBRichText::LoadRichText() {

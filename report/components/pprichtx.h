@@ -13,6 +13,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "report/components/pprecordtext.h"
 #include "report/components/ppstrtch.h"
 #include "report/output/pppage.h"
 
@@ -57,13 +58,13 @@ class TppCustomRichText : public TppStretchable {
   // the same bytes again, as each page of a long text brings them, keep
   // what was known of them.
   void TakeRichText(std::string bytes);
-  // Whether the text held was read for the record the band stands on (or,
-  // on a page made again from its saved state, is the text that record had):
-  // a long memo fetched again at every page would cost each its whole length.
+  // Whether the text held is the record's the band stands on (a long memo
+  // fetched again at every page would cost each its whole length).
   bool HoldsRecordsText();
   // Notes that the text now held was read for the band's current record.
-  void TakenForRecord();
-  uint64_t GeneratingRecord() const;
+  void TakenForRecord() { record_.Taken(*this); }
+  // The key of rtf_, hashed once for each text.
+  uint64_t TextKey();
 
   // The bytes, shared with the draw commands of the pages that show them.
   std::shared_ptr<const std::string> rtf_;
@@ -100,11 +101,8 @@ class TppCustomRichText : public TppStretchable {
   std::unordered_map<uint64_t, TTextFacts> facts_;
   std::unordered_map<uint64_t, TMeasure> measures_;
   uint64_t factsKey_ = 0;  // of rtf_ (0: not yet taken)
-  // The band's record stamp when the text held was read (0: not read for a record).
-  uint64_t recordStamp_ = 0;
-  // The key of the text a restored page's state says its record's text has
-  // (0: none known): held, it is that record's and not read again.
-  uint64_t restoredTextKey_ = 0;
+  // Which record the text held was read for.
+  TppRecordText record_;
 };
 
 class TppRichText : public TppCustomRichText {

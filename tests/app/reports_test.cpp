@@ -30,9 +30,11 @@
 #include "datactrls/edits/wwdbcomb.h"
 #include "datactrls/wwdbgrid.h"
 #include "datactrls/wwtable.h"
+#include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/controls/qtbackend.h"
 #include "platform/classlib/core/datetime.h"
 #include "platform/classlib/db/fields.h"
+#include "platform/classlib/dbctrls/dbctrls.h"
 #include "platform/classlib/dialogs/dialogs.h"
 #include "platform/classlib/menus/menus.h"
 #include "platform/classlib/richedit/rtf.h"
@@ -532,6 +534,52 @@ TEST_F(ReportsTest, AllProgramsRunsReturnToTheProgramSelectedBefore) {
     EXPECT_EQ(form->wwtblProgram->FieldByName("Program")->AsString(), "Second");
     EXPECT_EQ(form->dsetBug->FieldByName("Description")->AsString(), "Other program");
   }
+}
+
+// Text typed into an entry's memo and not yet saved is the entry's: a report
+// run from the main window prints it (or shows it) and keeps it, also when the
+// print is cancelled.
+TEST_F(ReportsTest, AMemoTypedAndNotYetSavedIsPrintedAndKept) {
+  pdf = scratch.Dir() + "/typed.pdf";
+  const struct {
+    const char* name;
+    int entry;
+    bool preview, cancel;
+  } runs[] = {{"previewed", 2, true, false}, {"printed", 3, false, false}, {"print cancelled", 5, false, true}};
+  for (const auto& run : runs) {
+    SCOPED_TRACE(run.name);
+    GoToEntry(run.entry);
+    ASSERT_EQ(form->dsetBug->FieldByName("ReportNumber")->AsInteger(), run.entry);
+    form->rtfReport->SetFocus();
+    testing_support::Pump();
+    const std::string typed = std::string("typed and kept ") + run.name;
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(QApplication::focusWidget(), QString::fromStdString(typed));
+    testing_support::Pump();
+    std::string shown;
+    onPreview = [&](TppPrintPreview* p) {
+      TppPage* page = p->ppViewer1->ScreenDevice()->CurrentPage();
+      for (int i = 0; page && i < page->DrawCommandCount(); ++i)
+        if (auto* memo = dynamic_cast<TppDrawRichText*>(page->DrawCommands(i))) shown += RtfPlainText(memo->RichText());
+      p->Close();
+    };
+    std::filesystem::remove(pdf);
+    cancelPrint = run.cancel;
+    form->PrintSingleEntry(run.preview);
+    cancelPrint = false;
+    if (run.preview) {
+      EXPECT_NE(shown.find(typed), std::string::npos) << shown;
+    } else if (!run.cancel) {
+      EXPECT_NE(PdfText().find(typed), std::string::npos) << PdfText();
+    }
+    EXPECT_NE(form->rtfReport->Text().find(typed), std::string::npos) << form->rtfReport->Text();
+    dao::TDatabaseCore db(scratch.Database(), false, false, "");
+    auto stored = db.Conn().Prepare("SELECT Report FROM Reports WHERE ReportNumber = ?");
+    stored->Bind(1, dao::Cell::MakeInteger(run.entry));
+    ASSERT_TRUE(stored->Step());
+    EXPECT_NE(RtfPlainText(stored->Column(0).text).find(typed), std::string::npos);
+  }
+  EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(ReportsTest, AFailedPrintTellsTheEngineErrorOnceTheWindowIsBack) {

@@ -332,64 +332,58 @@ TEST(RichText, EachPagePrintsItsRangeWholeInOneParagraphAsInShortOnes) {
   }
 }
 
-// Counts the reads of each field of its data.
-class TCountingPipeline : public TppBDEPipeline {
- public:
-  using TppBDEPipeline::TppBDEPipeline;
-  std::string GetFieldAsString(const std::string& name) override {
-    ++reads[name];
-    return TppBDEPipeline::GetFieldAsString(name);
-  }
-  std::map<std::string, int> reads;
-};
-
 // A record's long memo is read as often whatever the number of pages it
-// takes, not again at every page; a page made again from the page cache,
-// after another record's memo, reads its own record's memo and prints as it
-// did.
+// takes, from its field or through OnGetRichText, not again at every page; a
+// page made again from the page cache, after another record's memo, reads its
+// own record's memo and prints as it did.
 TEST(RichText, ARecordsMemoIsNotReadAgainAtEveryPage) {
-  std::vector<int> reads;
-  for (int paragraphs : {250, 750}) {
-    SCOPED_TRACE(paragraphs);
-    StretchRig rig(10 * kMM);
-    TMemDataSet data;
-    data.FieldDefs().Add("Memo", ftMemo);
-    data.Open();
-    for (const std::string& text : {Paragraphs(paragraphs), Paragraphs(2)}) data.AppendRecord({Variant(text)});
-    data.First();
-    TDataSource source;
-    source.SetDataSet(&data);
-    auto* pipeline = new TCountingPipeline(&rig.form);
-    pipeline->SetDataSource(&source);
-    rig.report->SetDataPipeline(pipeline);
-    TppDBRichText* rich = DataRichText(rig);
-    rich->SetDataPipeline(pipeline);
-    rich->SetDataField("Memo");
-    rig.report->SetCachePages(false);
-    const auto describe = [](const std::vector<TppDrawRichText*>& page) {
-      std::string out;
-      for (const TppDrawRichText* c : page)
-        out += std::to_string(c->RichText().size()) + ":" + std::to_string(c->FirstCharacter) + "-" +
-               std::to_string(c->LastCharacter) + " ";
-      return out;
-    };
-    pipeline->reads.clear();
-    const auto pages = rig.Commands<TppDrawRichText>();
-    ASSERT_GE(pages.size(), 4u);
-    const std::string third = describe(pages[2]);
-    reads.push_back(pipeline->reads["Memo"]);
-    pipeline->reads.clear();
-    rig.Print(prOnePage, 3);
-    EXPECT_EQ(rig.report->Engine()->PagesGenerated(), 1);
-    EXPECT_EQ(pipeline->reads["Memo"], 1);
-    ASSERT_EQ(rig.device.Pages.size(), 1u);
-    std::vector<TppDrawRichText*> again;
-    for (int i = 0; i < rig.device.Pages[0]->DrawCommandCount(); ++i)
-      if (auto* c = dynamic_cast<TppDrawRichText*>(rig.device.Pages[0]->DrawCommands(i))) again.push_back(c);
-    EXPECT_EQ(describe(again), third);
-    rig.report->SetDataPipeline(nullptr);
+  for (const bool handler : {false, true}) {
+    SCOPED_TRACE(handler ? "OnGetRichText" : "field");
+    std::vector<int> reads;
+    for (int paragraphs : {250, 750}) {
+      SCOPED_TRACE(paragraphs);
+      StretchRig rig(10 * kMM);
+      TMemDataSet data;
+      data.FieldDefs().Add("Memo", ftMemo);
+      data.Open();
+      for (const std::string& text : {Paragraphs(paragraphs), Paragraphs(2)}) data.AppendRecord({Variant(text)});
+      data.First();
+      TDataSource source;
+      source.SetDataSet(&data);
+      auto* pipeline = new TCountingPipeline(&rig.form);
+      pipeline->SetDataSource(&source);
+      rig.report->SetDataPipeline(pipeline);
+      TppDBRichText* rich = DataRichText(rig);
+      rich->SetDataPipeline(pipeline);
+      rich->SetDataField("Memo");
+      if (handler)
+        rich->OnGetRichText = [pipeline](TObject*, std::string& text) { text = pipeline->GetFieldAsString("Memo"); };
+      rig.report->SetCachePages(false);
+      const auto describe = [](const std::vector<TppDrawRichText*>& page) {
+        std::string out;
+        for (const TppDrawRichText* c : page)
+          out += std::to_string(c->RichText().size()) + ":" + std::to_string(c->FirstCharacter) + "-" +
+                 std::to_string(c->LastCharacter) + " ";
+        return out;
+      };
+      pipeline->reads.clear();
+      const auto pages = rig.Commands<TppDrawRichText>();
+      ASSERT_GE(pages.size(), 4u);
+      const std::string third = describe(pages[2]);
+      reads.push_back(pipeline->reads["Memo"]);
+      pipeline->reads.clear();
+      rig.Print(prOnePage, 3);
+      EXPECT_EQ(rig.report->Engine()->PagesGenerated(), 1);
+      EXPECT_EQ(pipeline->reads["Memo"], 1);
+      ASSERT_EQ(rig.device.Pages.size(), 1u);
+      std::vector<TppDrawRichText*> again;
+      for (int i = 0; i < rig.device.Pages[0]->DrawCommandCount(); ++i)
+        if (auto* c = dynamic_cast<TppDrawRichText*>(rig.device.Pages[0]->DrawCommands(i))) again.push_back(c);
+      EXPECT_EQ(describe(again), third);
+      rig.report->SetDataPipeline(nullptr);
+    }
+    EXPECT_EQ(reads[0], reads[1]) << "three times the pages, as many reads";
   }
-  EXPECT_EQ(reads[0], reads[1]) << "three times the pages, as many reads";
 }
 
 // Records that share pages with a long memo print their own texts: two
