@@ -118,8 +118,9 @@ TEST_F(ReportViewer, AViewerLargerThanThePageShowsItsBackgroundBesideIt) {
     viewer->PaintTo(shot.Canvas(), 0, 0);
     const int right = std::min(bitmap->Width(), c.width) + 2, below = std::min(bitmap->Height(), c.height) + 2;
     for (auto [x, y] : {std::pair{c.width - 30, 10}, std::pair{10, c.height - 30}, std::pair{right, 10}, std::pair{10, below}})
-      if (x < c.width - 20 && y < c.height - 20)  // clear of the scroll bars
+      if (x < c.width - 20 && y < c.height - 20) {  // clear of the scroll bars
         EXPECT_EQ(ColorToRGB(shot.Canvas()->Pixels(x, y)), ColorToRGB(clBtnShadow)) << x << "," << y;
+      }
   }
 }
 
