@@ -543,6 +543,9 @@ class NativeFilter : public QObject {
             }
           }
           c->Perform(WM_SETFOCUS);
+          // Taken back at once (the control that had it keeps text it
+          // cannot give up): the widget starts no caret of its own.
+          swallow = !static_cast<QWidget*>(watched)->hasFocus();
           break;
         case QEvent::FocusOut: c->Perform(WM_KILLFOCUS); break;
         case QEvent::Leave:
