@@ -345,8 +345,9 @@ class TwwCustomDBGrid : public TCustomGrid {
   void DrawIndicator(const TRect& cell);
   void ThumbTo(int pos);
   // A press on the cells or a scroll-bar request takes the focus, so the
-  // current row it moves shows as current.
-  void TakeFocus();
+  // current row it moves shows as current. False when the control that has
+  // the focus keeps it (text its field refused): the press does nothing then.
+  bool TakeFocus();
   // The rows' area right of the indicator, down to the last data row.
   TRect DataRowsRect() const;
   // The whole width of grid row `row`; empty when it is not shown.

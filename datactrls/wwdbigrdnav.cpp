@@ -300,12 +300,14 @@ void TwwCustomDBGrid::KeyPress(char32_t& Key) {
 
 // ---- Mouse and focus ---------------------------------------------------------------
 
-void TwwCustomDBGrid::TakeFocus() {
-  if (!Focused() && CanFocus()) SetFocus();
+bool TwwCustomDBGrid::TakeFocus() {
+  if (Focused() || !CanFocus()) return true;
+  SetFocus();
+  return Focused() || !Showing();
 }
 
 void TwwCustomDBGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
-  TakeFocus();
+  if (!TakeFocus()) return;
   const TGridCoord cell = MouseCoord(X, Y);
   // A record's indicator cell chooses the record too (the column stays).
   const bool dataCell = dataLink_->Active() && cell.Y >= titleOffset_ && cell.X >= 0;
@@ -415,7 +417,7 @@ void TwwCustomDBGrid::ModifyScrollBar(int ScrollBar, int ScrollCode, int Pos) {
   }
   // The arrows move the current row, not the view: unfocused, the row would
   // move unseen and the view stand still until it passed an edge.
-  TakeFocus();
+  if (!TakeFocus()) return;
   const int page = VisibleDataRows();
   switch (ScrollCode) {
     case SB_LINEUP: PriorRow(); break;

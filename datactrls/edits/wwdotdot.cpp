@@ -179,17 +179,14 @@ bool TwwDBCustomCombo::HandToGrid(WORD key, TShiftState shift, bool escape) {
   return grid != nullptr;
 }
 
-// Text the field cannot take (a date half typed) would fail only once the
-// grid has the focus, as an error of no control's. It is written here
-// instead, and a refusal is told as the cell's own: the user stays on the
-// text, selected, to mend it or to give it up with Escape.
+// Text the field cannot take (a date half typed) is written before the grid
+// has the focus, so that the refusal, told by the box, keeps the user here.
 bool TwwDBCustomCombo::TextFitsField() {
   TField* field = Field();
   if (!field || !Modified() || wwIsValidFieldText(field, EditText())) return true;
   try {
     UpdateRecordNow();
-  } catch (const EConvertError& e) {
-    Application->ShowException(e);
+  } catch (const EAbort&) {
     return false;
   }
   return true;

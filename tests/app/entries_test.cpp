@@ -720,59 +720,95 @@ TEST(Entries, DateCellsFollowTheRowsAndMoveThemAsEveryCell) {
   EXPECT_EQ(moves.count, 0);
 }
 
-// A half-typed date ("12/") is not left by a key that leaves the cell: the
-// date box says what is wrong, keeps the keyboard and the text, and the grid
-// stays on the cell; nothing is stored, and Escape gives the date back.
+void ClickCell(TwwDBGrid* grid, int col, int row) {
+  const TRect cell = grid->CellRect(col, row);
+  ASSERT_FALSE(IsRectEmpty(cell)) << "cell " << col << ", " << row << " is out of view";
+  testing_support::WindowClick(grid, cell.Left + 4, (cell.Top + cell.Bottom) / 2);
+}
+
+// A half-typed date ("12/") in any date cell is not left by a key or a click
+// that leaves the cell: the date box says what is wrong, keeps the keyboard
+// and the text, selected; the grid stays on the cell, the program list on its
+// program, a toolbar button does nothing; nothing is stored, and Escape gives
+// the date back.
 TEST(Entries, AHalfTypedDateKeepsTheUserInItsCellWithItsOwnMessage) {
   Window w([](TRegIniFile& reg) { reg.WriteBool("Options", "EnterDate", false); });
+  w.form->StoreProgramName("Other", true);  // a program to click on
+  ASSERT_TRUE(w.form->wwtblProgram->Locate("Program", "New Program", {}));
   w.AddPosted(0, "first");
   w.AddPosted(0, "second");
   const std::string stored = DateToStr(EncodeDate(2026, 7, 8));
-  for (TDataSet* d = w.form->dsetBug; TField* date : {d->FieldByName("FixedDate")}) {
-    for (d->First(); !d->Eof(); d->Next()) {
-      d->Edit();
-      date->SetAsDateTime(EncodeDate(2026, 7, 8));
-      d->Post();
-    }
+  const struct {
+    const char* field;
+    TwwDBComboDlg* box;
+  } cells[] = {{"ReportedDate", w.form->dbcdReportedDate},
+               {"FixedDate", w.form->dbcdFixedDate},
+               {"VerifiedDate", w.form->dbcdVerifiedDate}};
+  TDataSet* d = w.form->dsetBug;
+  for (d->First(); !d->Eof(); d->Next()) {
+    d->Edit();
+    for (const auto& cell : cells) d->FieldByName(cell.field)->SetAsDateTime(EncodeDate(2026, 7, 8));
+    d->Post();
   }
   std::vector<std::string> told;
+  // A real box swallows the release of the click that set it off: whatever
+  // held the mouse then would keep it, and take the user's next click.
+  std::vector<TControl*> heldWhileTold;
   TDialogResponderScope answers([&](TDialogRequest& r) {
     told.push_back(r.Text);
+    if (TControl* held = GetCaptureControl()) heldWhileTold.push_back(held);
     return mrOk;
   });
   TwwDBGrid* grid = w.form->dbgBug;
-  TwwDBComboDlg* box = w.form->dbcdFixedDate;
+  TwwDBGrid* programs = w.form->dbgridPrograms;
+  auto key = [](Qt::Key k, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    return [k, modifiers] { PressToFocus(k, modifiers); };
+  };
   const struct {
     const char* name;
-    Qt::Key key;
-    Qt::KeyboardModifiers modifiers;
-  } leaving[] = {{"Up", Qt::Key_Up, Qt::NoModifier},
-                 {"Down", Qt::Key_Down, Qt::NoModifier},
-                 {"Tab", Qt::Key_Tab, Qt::NoModifier},
-                 {"Shift+Tab", Qt::Key_Tab, Qt::ShiftModifier},
-                 {"Enter", Qt::Key_Return, Qt::NoModifier}};
-  for (const auto& [name, key, modifiers] : leaving) {
-    SCOPED_TRACE(name);
-    OnFirstCell(w.form, "FixedDate");
-    PressToFocus(Qt::Key_Down);  // the second entry: Up has somewhere to go
-    ASSERT_TRUE(testing_support::WaitFor([&] { return box->Visible(); }));
-    PressToFocus(Qt::Key_F2);
-    ASSERT_TRUE(box->Focused());
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClicks(QApplication::focusWidget(), "12/");
-    const int col = grid->Col();
-    told.clear();
-    PressToFocus(key, modifiers);
-    ASSERT_EQ(told.size(), 1u) << told[0] << " | " << told.back();
-    EXPECT_EQ(told[0], "'12/' is not a valid date and time.");
-    EXPECT_EQ(w.Field("Description"), "second");
-    EXPECT_EQ(grid->Col(), col);
-    EXPECT_TRUE(box->Focused());
-    EXPECT_EQ(box->Text(), "12/");
-    EXPECT_EQ(StoredEntries(w.scratch.Database(), "FixedDate"), (std::vector<std::string>{stored, stored}));
-    PressToFocus(Qt::Key_Escape);
-    EXPECT_EQ(box->Text(), stored);
-    if (w.form->dsetBug->State() != dsBrowse) w.form->dsetBug->Cancel();
+    std::function<void()> leave;
+  } leaving[] = {
+      {"Up", key(Qt::Key_Up)},
+      {"Down", key(Qt::Key_Down)},
+      {"Tab", key(Qt::Key_Tab)},
+      {"Shift+Tab", key(Qt::Key_Tab, Qt::ShiftModifier)},
+      {"Enter", key(Qt::Key_Return)},
+      {"a click on another row", [&] { ClickCell(grid, grid->Col(), 1); }},
+      {"a click on the cell beside", [&] { ClickCell(grid, grid->Col() - 1, grid->Row()); }},
+      {"a click on another program", [&] { ClickCell(programs, 0, programs->Row() == 1 ? 2 : 1); }},
+      {"a click on the scroll arrow", [&] { ASSERT_TRUE(testing_support::ClickScrollArrow(grid, SB_VERT, true)); }},
+      {"a click on a toolbar button", [&] { testing_support::WindowClick(w.form->tbAddBugReport, 5, 5); }},
+      {"a click in the record pane", [&] { testing_support::WindowClick(w.form->rtfReport, 20, 20); }}};
+  for (const auto& cell : cells) {
+    const char* field = cell.field;
+    TwwDBComboDlg* box = cell.box;  // a variable of its own, for the lambdas below
+    for (const auto& [name, leave] : leaving) {
+      SCOPED_TRACE(std::string(field) + ", " + name);
+      OnFirstCell(w.form, field);
+      PressToFocus(Qt::Key_Down);  // the second entry: Up has somewhere to go
+      ASSERT_TRUE(testing_support::WaitFor([&] { return box->Visible(); }));
+      PressToFocus(Qt::Key_F2);
+      ASSERT_TRUE(box->Focused());
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+      QTest::keyClicks(QApplication::focusWidget(), "12/");
+      const int col = grid->Col();
+      told.clear();
+      heldWhileTold.clear();
+      leave();
+      Pump();
+      EXPECT_EQ(told, std::vector<std::string>{"'12/' is not a valid date and time."});
+      EXPECT_EQ(heldWhileTold, std::vector<TControl*>{});
+      EXPECT_EQ(w.form->wwtblProgram->FieldByName("Program")->AsString(), "New Program");
+      EXPECT_EQ(w.Field("Description"), "second");
+      EXPECT_EQ(grid->Col(), col);
+      EXPECT_TRUE(box->Focused());
+      EXPECT_EQ(box->Text(), "12/");
+      EXPECT_EQ(box->SelText(), "12/");
+      EXPECT_EQ(StoredEntries(w.scratch.Database(), field), (std::vector<std::string>{stored, stored}));
+      PressToFocus(Qt::Key_Escape);
+      EXPECT_EQ(box->Text(), stored);
+      if (d->State() != dsBrowse) d->Cancel();
+    }
   }
 }
 

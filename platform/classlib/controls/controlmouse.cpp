@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 
 #include <optional>
+#include <utility>
 
 #include "platform/classlib/controls/forms.h"
 
@@ -166,6 +167,13 @@ void ReleaseCapture() { SetCaptureControl(nullptr); }
 void CancelMouseMode() {
   if (g_capture) g_capture->Perform(WM_CANCELMODE);
   ReleaseCapture();  // whatever the control did with the message
+  // A window's scroll bar held down is let go outside: it stops repeating,
+  // and the release a modal window swallows is not waited for.
+  if (QWidget* bar = std::exchange(g_heldScrollBar, nullptr)) {
+    QMouseEvent up(QEvent::MouseButtonRelease, QPointF(-1, -1), bar->mapToGlobal(QPointF(-1, -1)),
+                   Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(bar, &up);
+  }
 }
 
 TControl* MouseControl() { return g_mouseControl; }

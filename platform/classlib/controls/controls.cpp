@@ -51,6 +51,7 @@ TControl* g_mouseControl = nullptr;  // control the mouse is over
 TControl* g_dragControl = nullptr;   // control being dragged
 TControl* g_dragTarget = nullptr;
 QPointer<QWidget> g_cursorWidget;    // the window WM_SETCURSOR is asking about
+QPointer<QWidget> g_heldScrollBar;   // a window's scroll bar the left button is down on
 
 // Live windows with a serial number, so that a posted message never reaches
 // a window that was freed (or a new one at the same address).

@@ -253,11 +253,30 @@ void TWinControl::LayoutScrollBars() {
   }
 }
 
+namespace {
+// Notes the bar the left button is down on, so that the mouse can be taken
+// from it (CancelMouseMode) as from a control holding it.
+class HeldBarWatch : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* bar, QEvent* e) override {
+    const bool press = e->type() == QEvent::MouseButtonPress;
+    if ((!press && e->type() != QEvent::MouseButtonRelease) ||
+        static_cast<QMouseEvent*>(e)->button() != Qt::LeftButton)
+      return false;
+    if (press) g_heldScrollBar = static_cast<QWidget*>(bar);
+    else if (g_heldScrollBar == bar) g_heldScrollBar = nullptr;
+    return false;
+  }
+};
+}  // namespace
+
 QScrollBar* ControlAccess::CreateScrollBar(TWinControl* control, int which) {
   auto* w = new QScrollBar(which == SB_VERT ? Qt::Vertical : Qt::Horizontal,
                            control->backend_->window);
   w->setFocusPolicy(Qt::NoFocus);
   w->setContextMenuPolicy(Qt::NoContextMenu);  // the toolkit's own scroll menu
+  w->installEventFilter(new HeldBarWatch(w));
   const QWidget* window = control->backend_->window;
   const UINT msg = which == SB_VERT ? WM_VSCROLL : WM_HSCROLL;
   auto send = [control, window, which, msg](int code, int pos) {
@@ -524,6 +543,9 @@ class NativeFilter : public QObject {
             }
           }
           c->Perform(WM_SETFOCUS);
+          // Taken back at once (the control that had it keeps text it
+          // cannot give up): the widget starts no caret of its own.
+          swallow = !static_cast<QWidget*>(watched)->hasFocus();
           break;
         case QEvent::FocusOut: c->Perform(WM_KILLFOCUS); break;
         case QEvent::Leave:

@@ -203,6 +203,10 @@ TModalResult ShowQtMessage(const MessageBoxContent& content) {
 }
 
 TModalResult RunMessageBox(const MessageBoxContent& content) {
+  // A box takes the mouse as a modal window does: a button held down is let
+  // go outside, so its release after the box makes no click and leaves no
+  // control holding the mouse.
+  CancelMouseMode();
   if (DialogResponderInstalled()) return AskResponderMessage(content);
   if (!QApplication::instance()) {
     // Headless programs (the report engine in a batch) still say what happened.

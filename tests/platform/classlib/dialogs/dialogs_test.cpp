@@ -13,6 +13,7 @@
 #include <QTreeView>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 
 #include "platform/classlib/controls/control_helpers.h"
@@ -79,6 +80,40 @@ TEST(MessageDlgTest, CustomBoxesShowMessageAndExceptionsReachTheResponder) {
   EXPECT_EQ(scope.Texts(), (std::vector<std::string>{"Saved", "at", "Disk full."}));
   EXPECT_EQ(scope.Requests()[2].Type, mtError);
   Application->SetTitle("");
+}
+
+// A message box opening takes the mouse from the control holding it, as a
+// modal window does: the button held down is let go outside, so the release
+// that comes after the box makes no click, and the next click goes where it
+// is given.
+TEST(MessageBoxTest, ABoxOpeningTakesTheMouseFromTheControlHoldingIt) {
+  auto form = testing_support::ShownForm();
+  auto* held = new TPanel(form.get());
+  held->SetBounds(0, 0, 60, 40);
+  held->SetParent(form.get());
+  int clicks = 0, ups = 0;
+  held->OnClick = [&](TObject*) { ++clicks; };
+  held->OnMouseUp = [&](TObject*, TMouseButton, TShiftState, int, int) { ++ups; };
+  TDialogResponderScope scope([](TDialogRequest&) { return mrOk; });
+  const struct {
+    const char* name;
+    std::function<void()> show;
+  } boxes[] = {{"a message", [] { ShowMessage("Saved"); }},
+               {"a question", [] { MessageDlg("Sure?", mtConfirmation, {mbOK}, 0); }},
+               {"the system's box", [] { Application->MessageBox("Sure?", "Vantrel", MB_OK); }},
+               {"an error shown", [] { Application->ShowException(Exception("Disk full")); }}};
+  for (const auto& [name, show] : boxes) {
+    SCOPED_TRACE(name);
+    QWidget* client = testing_support::ClientOf(held);
+    QTest::mousePress(client, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    ASSERT_EQ(GetCaptureControl(), held);
+    clicks = ups = 0;
+    show();
+    EXPECT_EQ(GetCaptureControl(), nullptr);
+    EXPECT_EQ(ups, 1);  // let go outside
+    QTest::mouseRelease(client, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    EXPECT_EQ(clicks, 0);
+  }
 }
 
 TEST(MessageBoxTest, FlagsChooseButtonsIconAndDefaultAndAnswersAreIds) {
