@@ -9,12 +9,18 @@
 // starting with a text under a filter on another field, and a lookup combo
 // whose table narrows to the typed start (NarrowSearch).
 //
+// And the main window's own shapes: its entries table on the index of a grid
+// column (program, title) ranged to one program, where the grid's incremental
+// search and the Find window locate; and a lookup combo over a person table
+// opened as the window opens it, on no index.
+//
 // Set VANTREL_BENCH_MILLION=1 to add the 1,000,000-row case.
 
 #include <stdlib.h>
 
 #include <string>
 
+#include "bench/scaledb.h"
 #include "bench/trackertable.h"
 #include "datactrls/edits/wwdblkcb.h"
 #include "datactrls/wwtable.h"
@@ -156,6 +162,135 @@ void LookupCombo_TypingOverIndexedNames(benchmark::State& state) {
   table->Close();
 }
 BENCHMARK(LookupCombo_TypingOverIndexedNames)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(300);
+
+// The main window's person tables: opened on no index, in the order rows were
+// stored, while the combo searches the names.
+void LookupCombo_TypingOverNamesOnNoIndex(benchmark::State& state) {
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  Application->Initialize();
+  bench::TableComponents components;
+  auto table = components.Open(NamesFile(), "Names", true);
+  TypeIntoLookupCombo(state, table.get());
+  table->Close();
+}
+BENCHMARK(LookupCombo_TypingOverNamesOnNoIndex)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(300);
+
+// The search alone that each key starts there: the typed start looked for in
+// the names' index, the table on no index moved to the name found.
+void Table_NameSearchOnNoIndex(benchmark::State& state) {
+  bench::TableComponents components;
+  auto table = components.Open(NamesFile(), "Names", true);
+  sqlite3* raw = bench::OpenRaw(NamesFile());
+  sqlite3_stmt* find = bench::PrepareRaw(raw, "SELECT Id, Name, Team FROM Names WHERE Name >= ?1 AND Name < ?1 || 'z' "
+                                              "ORDER BY Name, Id LIMIT 1");
+  int i = 0, rawI = 0;
+  Interleave(
+      state,
+      [&] {
+        rawI = (rawI + kStride) % kNames;
+        const std::string typed = Typed(rawI);
+        sqlite3_bind_text(find, 1, typed.c_str(), -1, SQLITE_TRANSIENT);
+        if (bench::RawReadAll(find) != 1) state.SkipWithError("raw: not found");
+      },
+      [&] {
+        i = (i + kStride) % kNames;
+        if (!table->LocateInKeyOrder("Name", Variant(Typed(i)), {loPartialKey, loCaseInsensitive}))
+          state.SkipWithError("not found");
+        for (TField* field : table->Fields()) benchmark::DoNotOptimize(field->AsVariant());
+      });
+  sqlite3_finalize(find);
+  sqlite3_close(raw);
+  table->Close();
+}
+BENCHMARK(Table_NameSearchOnNoIndex)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(300);
+
+// ---- Locate in the main window's entries: one program's range of a grid
+// column's index
+
+// The entries of the program the window opens with, ranged on the index of
+// the title column (program, title) as the window's master link ranges them.
+// Entry i belongs to that program when i is a multiple of the program count.
+struct RangedEntries {
+  int entries;
+  sqlite3* raw;
+  bench::TableComponents components;
+  std::unique_ptr<TttTable> table;
+  explicit RangedEntries(int n) : entries(n), raw(bench::OpenRaw(bench::ScaleDatabaseFile(n))) {
+    table = components.Open(bench::ScaleDatabaseFile(n), "Reports", true);
+    table->SetIndexName("Description");
+    table->SetRange({Variant(bench::kScaleProgram)}, {Variant(bench::kScaleProgram)});
+  }
+  ~RangedEntries() {
+    table->Close();
+    sqlite3_close(raw);
+  }
+  // The i-th entry of the program, in a scattered order.
+  int Entry(int& i) const {
+    const int inProgram = entries / bench::kScalePrograms;
+    i = (i + kStride) % inProgram;
+    return i * bench::kScalePrograms;
+  }
+  void ReadAll() {
+    for (TField* field : table->Fields()) benchmark::DoNotOptimize(field->AsVariant());
+  }
+};
+
+// A keyed Locate on the index's own fields: the program and a whole title.
+void Table_RangedLocateOnIndexFields(benchmark::State& state) {
+  RangedEntries e(static_cast<int>(state.range(0)));
+  sqlite3_stmt* find = bench::PrepareRaw(e.raw, "SELECT * FROM Reports WHERE ProgramNumber = ?1 AND Description = ?2 "
+                                                "ORDER BY ProgramNumber, Description, ReportNumber LIMIT 1");
+  int i = 0, rawI = 0;
+  Interleave(
+      state,
+      [&] {
+        const std::string title = bench::ScaleDescription(e.Entry(rawI));
+        sqlite3_bind_int(find, 1, bench::kScaleProgram);
+        sqlite3_bind_text(find, 2, title.c_str(), -1, SQLITE_TRANSIENT);
+        if (bench::RawReadAll(find) != 1) state.SkipWithError("raw: not found");
+      },
+      [&] {
+        const std::string title = bench::ScaleDescription(e.Entry(i));
+        if (!e.table->Locate("ProgramNumber;Description", VarArrayOf({Variant(bench::kScaleProgram), Variant(title)}), {}))
+          state.SkipWithError("Locate: not found");
+        e.ReadAll();
+      });
+  sqlite3_finalize(find);
+}
+BENCHMARK(Table_RangedLocateOnIndexFields)->Apply(bench::AtScaleSizes)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(200);
+
+// A Locate on the title alone, as the Find window and the grid's incremental
+// search ask: the start of a title typed in capitals.
+void Table_RangedLocateOnTitle(benchmark::State& state) {
+  RangedEntries e(static_cast<int>(state.range(0)));
+  sqlite3_stmt* find = bench::PrepareRaw(e.raw, "SELECT * FROM Reports WHERE ProgramNumber = ?1 AND Description >= ?2 "
+                                                "AND Description < ?2 || 'z' ORDER BY ProgramNumber, Description, "
+                                                "ReportNumber LIMIT 1");
+  // "Entry <i> crashes", in capitals: no other title starts so.
+  auto typed = [](int entry) {
+    std::string t = "Entry " + std::to_string(entry) + " crashes";
+    for (char& c : t) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return t;
+  };
+  int i = 0, rawI = 0;
+  Interleave(
+      state,
+      [&] {
+        const std::string t = typed(e.Entry(rawI));
+        sqlite3_bind_int(find, 1, bench::kScaleProgram);
+        sqlite3_bind_text(find, 2, t.c_str(), -1, SQLITE_TRANSIENT);
+        if (bench::RawReadAll(find) != 1) state.SkipWithError("raw: not found");
+      },
+      [&] {
+        const int entry = e.Entry(i);
+        if (!e.table->Locate("Description", Variant(typed(entry)), {loPartialKey, loCaseInsensitive}) ||
+            e.table->FieldByName("Description")->AsString() != bench::ScaleDescription(entry))
+          state.SkipWithError("Locate: not found");
+        e.ReadAll();
+      });
+  sqlite3_finalize(find);
+}
+BENCHMARK(Table_RangedLocateOnTitle)->Apply(bench::AtScaleSizes)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(200);
 
 // ---- A range over the names that start with a text, under a filter
 

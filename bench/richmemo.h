@@ -64,4 +64,22 @@ inline TRtfDocument ShapedMemo(std::size_t textBytes, std::size_t paragraphBytes
   return d;
 }
 
+// One paragraph of at least `textBytes` bytes with nowhere to break a line,
+// as a pasted log line, a hash or encoded data: hexadecimal digits in runs
+// of 60, every third bold.
+inline TRtfDocument UnbrokenMemo(std::size_t textBytes) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  TRtfParagraph p;
+  std::size_t total = 0;
+  for (int run = 0; total < textBytes; ++run) {
+    std::string text;
+    for (int i = 0; i < 60; ++i) text += kDigits[(run * 7 + i * 5) % 16];
+    total += text.size();
+    p.Runs.push_back({std::move(text), MemoFormat(run % 3 == 0)});
+  }
+  TRtfDocument d;
+  d.Paragraphs.push_back(std::move(p));
+  return d;
+}
+
 }  // namespace bench

@@ -16,20 +16,24 @@
 //   loaded into a rich edit on a shown window that then paints.
 // pages is the number of pages the memo prints on.
 //
-// BM_PrintRichMemoShapes/shape/KB: the two shapes that strain a page's work
-// most, 128 KB to 4 MB of text: shape 0 is one paragraph, shape 1 paragraphs
-// of 80 bytes. The yardstick (memo_ms, x_memo) is the same text printed by
-// the same report as a plain memo of the same font, interleaved. A 4x longer
-// memo must print within 5x the time. cpu_ms and memo_cpu_ms are the
-// medians of the process's processor time, steadier on a shared machine.
+// BM_PrintRichMemoShapes/shape/KB: the shapes that strain a page's work
+// most: shape 0 is one paragraph, shape 1 paragraphs of 80 bytes (128 KB to
+// 4 MB of text), shape 2 one word with nowhere to break a line (a log line,
+// a hash; 32 KB to 1 MB), shape 3 the text of shape 1 stored as plain text,
+// not RTF (128 KB to 4 MB). The yardstick (memo_ms, x_memo) is the same text
+// printed by the same report as a plain memo of the same font, interleaved.
+// A 4x longer memo must print within 5x the time. cpu_ms and memo_cpu_ms are
+// the medians of the process's processor time, steadier on a shared machine.
 //
 // BM_PrintEntryWithLongMemo/shape/KB: the same memos as an entry's Report in
 // a database of their own, printed as the main window prints the
 // comprehensive report of all programs (the memo fetched through the data
 // pipeline, empty sections hidden); the yardstick (raw_ms, x_raw) is that
-// report with plain memos, as in listing_bench.
+// report with plain memos, as in listing_bench. BM_PrintSingleEntryWithLongMemo
+// prints the entry as the main window prints one entry (1 to 4 MB; shape 4
+// is shape 1 as typed into a memo pane, in one font).
 //
-// VANTREL_BENCH_KB=n runs one size of both shapes, VANTREL_BENCH_ITERATIONS=n
+// VANTREL_BENCH_KB=n runs one size of every shape, VANTREL_BENCH_ITERATIONS=n
 // makes n interleaved pairs (3), VANTREL_BENCH_YARDSTICK=0 prints the rich
 // text alone, VANTREL_BENCH_KEEP=<folder> keeps the last PDF of each shape
 // and size there, to compare the prints of two builds.
@@ -204,15 +208,30 @@ BENCHMARK(BM_PrintLongRichMemo)
     ->Iterations(3)
     ->Unit(benchmark::kMillisecond);
 
-constexpr int kOneParagraph = 0, kShortParagraphs = 1;
+constexpr int kOneParagraph = 0, kShortParagraphs = 1, kUnbrokenWord = 2, kPlainText = 3, kTyped = 4;
 constexpr size_t kShortParagraphBytes = 80;
 
+// The memo of a shape and size: its document, and what is stored (RTF, or
+// for the plain shape its text).
+struct ShapedText {
+  TRtfDocument document;
+  std::string stored;
+};
+ShapedText MemoOfShape(int64_t shape, int64_t kilobytes) {
+  const size_t bytes = size_t(kilobytes) * 1024;
+  ShapedText memo;
+  memo.document = shape == kUnbrokenWord ? bench::UnbrokenMemo(bytes)
+                                         : bench::ShapedMemo(bytes, shape == kOneParagraph ? 0 : kShortParagraphBytes);
+  // Typed in a memo pane: the same lines in the pane's one font.
+  if (shape == kTyped) memo.document = PlainTextDocument(memo.document.PlainText(), bench::MemoFormat(false));
+  memo.stored = shape == kPlainText ? memo.document.PlainText() : RtfWrite(memo.document);
+  return memo;
+}
+
 void BM_PrintRichMemoShapes(benchmark::State& state) {
-  const size_t bytes = size_t(state.range(1)) * 1024;
-  const TRtfDocument document =
-      bench::ShapedMemo(bytes, state.range(0) == kOneParagraph ? 0 : kShortParagraphBytes);
-  const std::string rtf = RtfWrite(document);
-  const std::string plain = document.PlainText();
+  const ShapedText memoText = MemoOfShape(state.range(0), state.range(1));
+  const std::string& rtf = memoText.stored;
+  const std::string plain = memoText.document.PlainText();
   MemoReport richReport, memoReport(true);
   std::vector<double> prints, memos, printCpu, memoCpu;
   int pages = 0, memoPages = 0;
@@ -246,13 +265,21 @@ void BM_PrintRichMemoShapes(benchmark::State& state) {
   state.counters["memo_cpu_ms"] = bench::Median(memoCpu) * 1e3;
   state.counters["x_memo"] = print / memo;
 }
-// VANTREL_BENCH_KB=n runs that one size of both shapes.
-void ShapeSizes(benchmark::internal::Benchmark* b) {
-  std::vector<int64_t> sizes{128, 512, 1024, 2048, 4096};
-  if (const char* v = std::getenv("VANTREL_BENCH_KB"); v != nullptr && std::atoi(v) > 0)
-    sizes = {std::atoi(v)};
-  for (int shape : {kOneParagraph, kShortParagraphs})
+// The sizes of each shape; VANTREL_BENCH_KB=n runs that one size of each.
+// VANTREL_BENCH_SHAPES=list (digits) runs those shapes only.
+void AddSizes(benchmark::internal::Benchmark* b, std::initializer_list<std::pair<int, std::vector<int64_t>>> shapes) {
+  const char* only = std::getenv("VANTREL_BENCH_SHAPES");
+  for (const auto& [shape, defaults] : shapes) {
+    if (only && std::string(only).find(char('0' + shape)) == std::string::npos) continue;
+    std::vector<int64_t> sizes = defaults;
+    if (const char* v = std::getenv("VANTREL_BENCH_KB"); v != nullptr && std::atoi(v) > 0) sizes = {std::atoi(v)};
     for (int64_t kb : sizes) b->Args({shape, kb});
+  }
+}
+void ShapeSizes(benchmark::internal::Benchmark* b) {
+  const std::vector<int64_t> sizes{128, 512, 1024, 2048, 4096};
+  AddSizes(b, {{kOneParagraph, sizes}, {kShortParagraphs, sizes}, {kUnbrokenWord, {32, 128, 512, 1024}},
+               {kPlainText, sizes}});
 }
 BENCHMARK(BM_PrintRichMemoShapes)
     ->ArgNames({"shape", "KB"})
@@ -274,19 +301,44 @@ std::string EntryDatabase(const std::string& name, const std::string& rtf) {
   return path;
 }
 
-void BM_PrintEntryWithLongMemo(benchmark::State& state) {
-  const TRtfDocument document = bench::ShapedMemo(size_t(state.range(1)) * 1024,
-                                                  state.range(0) == kOneParagraph ? 0 : kShortParagraphBytes);
+// One entry whose Report memo is of the benchmark's shape and size, printed
+// to PDF by report window `Window`, against the same with plain memos.
+template <class Window>
+void PrintEntryWithLongMemo(benchmark::State& state, bool allPrograms) {
+  // A name of each report's own: both reports run the same shapes and sizes in one run.
   bench::MainWindow main(EntryDatabase(
-      "LongMemo" + std::to_string(state.range(0)) + "-" + std::to_string(state.range(1)), RtfWrite(document)));
+      std::string(allPrograms ? "AllPrograms" : "OneEntry") + std::to_string(state.range(0)) + "-" +
+          std::to_string(state.range(1)),
+      MemoOfShape(state.range(0), state.range(1)).stored));
   bench::AgainstPlainMemos(state, [&](bool plain) {
-    bench::RunReportWindow<TfrmReports_All_ByAll>(main, true, false, plain, state);
+    bench::RunReportWindow<Window>(main, allPrograms, false, plain, state);
   });
 }
 
+void BM_PrintEntryWithLongMemo(benchmark::State& state) {
+  PrintEntryWithLongMemo<TfrmReports_All_ByAll>(state, true);
+}
+void EntrySizes(benchmark::internal::Benchmark* b) {
+  const std::vector<int64_t> sizes{128, 512, 1024, 2048, 4096};
+  AddSizes(b, {{kOneParagraph, sizes}, {kShortParagraphs, sizes}, {kUnbrokenWord, {32, 128, 512}},
+               {kPlainText, sizes}});
+}
 BENCHMARK(BM_PrintEntryWithLongMemo)
     ->ArgNames({"shape", "KB"})
-    ->Apply(ShapeSizes)
+    ->Apply(EntrySizes)
+    ->UseManualTime()
+    ->Iterations(bench::Iterations())
+    ->Unit(benchmark::kMillisecond);
+
+void BM_PrintSingleEntryWithLongMemo(benchmark::State& state) {
+  PrintEntryWithLongMemo<TfrmReports_Single>(state, false);
+}
+void SingleSizes(benchmark::internal::Benchmark* b) {
+  AddSizes(b, {{kShortParagraphs, {1024, 2048, 3072, 4096}}, {kPlainText, {1024, 4096}}, {kTyped, {1024, 2048, 3072}}});
+}
+BENCHMARK(BM_PrintSingleEntryWithLongMemo)
+    ->ArgNames({"shape", "KB"})
+    ->Apply(SingleSizes)
     ->UseManualTime()
     ->Iterations(bench::Iterations())
     ->Unit(benchmark::kMillisecond);

@@ -240,6 +240,20 @@ void TwwCustomDBGrid::SetColWidthQuiet(int gridColumn, int pixels) {
     throw;
   }
   layoutInProgress_ = was;
+  // A descendant's own touch to a rebuild's widths is part of that rebuild.
+  if (layoutLock_ != 0) return;
+  const std::vector<Column> columns = LayoutColumns();
+  const int i = DataColumn(gridColumn);
+  if (i >= 0 && i < int(columns.size())) KeepWidth(columns[size_t(i)], gridColumn, ZeroWidth());
+}
+
+int TwwCustomDBGrid::ZeroWidth() const {
+  Canvas()->Font()->Assign(Font());
+  return Canvas()->TextWidth("0");
+}
+
+void TwwCustomDBGrid::KeepWidth(const Column& c, int col, int zero) {
+  keptWidths_[c.field->FieldName()] = {ColWidths(col), c.chars, zero};
 }
 
 // ---- Layout --------------------------------------------------------------------
@@ -353,8 +367,7 @@ void TwwCustomDBGrid::ApplyColumnAttributes() {
   if (!dataLink_->DataSet()) return;
   const std::vector<Column> columns = LayoutColumns();
   TCanvas* canvas = Canvas();
-  canvas->Font()->Assign(Font());
-  const int zero = canvas->TextWidth("0");
+  const int zero = ZeroWidth();
   const int count = std::min(int(columns.size()), ColCount() - indicatorOffset_);
   for (int i = 0; i < count; ++i) {
     const Column& c = columns[size_t(i)];
@@ -364,6 +377,9 @@ void TwwCustomDBGrid::ApplyColumnAttributes() {
       w = std::max(w, TitleWidth(c.title));
       canvas->Font()->Assign(Font());
     }
+    const auto kept = keptWidths_.find(c.field->FieldName());
+    if (kept != keptWidths_.end() && kept->second.chars == c.chars && kept->second.zero == zero)
+      w = kept->second.pixels;
     const int col = indicatorOffset_ + i;
     SetColWidths(col, w);
     bool stop = !c.field->ReadOnly();
@@ -376,20 +392,24 @@ void TwwCustomDBGrid::ApplyColumnAttributes() {
 
 void TwwCustomDBGrid::ColWidthsChanged() {
   TCustomGrid::ColWidthsChanged();
-  if (layoutInProgress_ || !widthWriteBack_ || !dataLink_->Active() || !HandleAllocated()) return;
+  if (layoutInProgress_ || !dataLink_->Active() || !HandleAllocated()) return;
   ++layoutLock_;
   try {
-    WriteBackWidths();
+    if (widthWriteBack_) WriteBackWidths();
   } catch (...) {
     --layoutLock_;
     throw;
   }
   --layoutLock_;
+  // What the columns show now is theirs, measured by the characters just written back.
+  const std::vector<Column> columns = LayoutColumns();
+  const int count = std::min(int(columns.size()), ColCount() - indicatorOffset_);
+  const int zero = ZeroWidth();
+  for (int i = 0; i < count; ++i) KeepWidth(columns[size_t(i)], indicatorOffset_ + i, zero);
 }
 
 void TwwCustomDBGrid::WriteBackWidths() {
-  Canvas()->Font()->Assign(Font());
-  const int zero = Canvas()->TextWidth("0");
+  const int zero = ZeroWidth();
   const auto chars = [&](int dataColumn) {
     const int col = indicatorOffset_ + dataColumn;
     return col < ColCount() ? wwColumnChars(ColWidths(col), zero) : -1;

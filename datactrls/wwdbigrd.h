@@ -7,6 +7,7 @@
 
 #include <exception>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -146,6 +147,8 @@ class TwwCustomDBGrid : public TCustomGrid {
   TField* GetSelectedField() const;
   int GetColWidth(int gridColumn) const { return ColWidths(gridColumn); }
   // Assigns a width without writing it back to the field or column list.
+  // Outside a rebuild the width is the column's own from then on, as a
+  // user's sizing is (see keptWidths_).
   void SetColWidthQuiet(int gridColumn, int pixels);
   int DataColumn(int gridColumn) const { return gridColumn - indicatorOffset_; }
   int DataRow(int gridRow) const { return gridRow - titleOffset_; }
@@ -294,6 +297,8 @@ class TwwCustomDBGrid : public TCustomGrid {
   void NextRow();
   void PriorRow();
   void MoveRecords(int distance);
+  // The mouse wheel turned by `delta` (a notch is 120) moves the current record.
+  void WheelRecords(int delta);
   void TabMovement(bool forward);
   // Escape: the editor's text, else (after asking when modified) the record.
   void DiscardEdits();
@@ -317,6 +322,10 @@ class TwwCustomDBGrid : public TCustomGrid {
   void ApplyRowHeights();
   int TitleWidth(const std::string& title) const;
   void WriteBackWidths();
+  // The width given to grid column `col` (LayoutColumns' `c`) stays its own.
+  void KeepWidth(const Column& c, int col, int zero);
+  // The zero's width in the grid's font: what a column's characters measure.
+  int ZeroWidth() const;
   bool CanRebuild() const;
   bool CanInsert() const;
   bool CellTakesEditor();
@@ -336,8 +345,9 @@ class TwwCustomDBGrid : public TCustomGrid {
   void DrawIndicator(const TRect& cell);
   void ThumbTo(int pos);
   // A press on the cells or a scroll-bar request takes the focus, so the
-  // current row it moves shows as current.
-  void TakeFocus();
+  // current row it moves shows as current. False when the control that has
+  // the focus keeps it (text its field refused): the press does nothing then.
+  bool TakeFocus();
   // The rows' area right of the indicator, down to the last data row.
   TRect DataRowsRect() const;
   // The whole width of grid row `row`; empty when it is not shown.
@@ -345,6 +355,7 @@ class TwwCustomDBGrid : public TCustomGrid {
   void InvalidateIndicator(int row);
   void ShowEditorIfAlways();
   bool dragging_ = false;  // a data cell was pressed and the button is still down
+  int wheelRest_ = 0;      // the wheel turned short of a whole row, times the rows per notch
 
   std::unique_ptr<TStringList> selected_;
   std::unique_ptr<TFont> titleFont_;
@@ -366,6 +377,16 @@ class TwwCustomDBGrid : public TCustomGrid {
   int titleTextTop_ = 2;
   int titleRowHeight_ = 0;
   bool widthWriteBack_ = true;
+  // Widths the user sized or the owner set, per field name. A rebuild (a
+  // title font's colour, a column moved, the first record of a table) gives
+  // them back as they were instead of working them out anew from the
+  // characters, which would narrow or widen columns nobody touched. Each holds
+  // while the column's characters and the font's zero measure what they did
+  // when it was given: a new display width or font lays the column out anew.
+  struct KeptWidth {
+    int pixels, chars, zero;
+  };
+  std::map<std::string, KeptWidth> keptWidths_;
   bool rowCountGuard_ = false;
   bool colChanging_ = false;    // OnColExit is running
   bool suppressEditor_ = false; // a click or Tab is changing rows

@@ -117,6 +117,8 @@ void TwwInplaceEdit::KeyDown(WORD& Key, TShiftState Shift) {
     WORD key = Key;
     Key = 0;
     wwGrid_->KeyDown(key, Shift);
+    // An Escape the grid leaves (nothing to give up) goes on to the form.
+    if (key == VK_ESCAPE) Key = key;
   } catch (...) {
     // A refused move (text that fails its mask) is reported here, so the
     // key is not typed into the text as well.

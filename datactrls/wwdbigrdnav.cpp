@@ -17,6 +17,9 @@ namespace {
 constexpr int kStableRange = 200;
 // Without record numbers the thumb only says start, inside or end.
 constexpr int kRoughRange = 4;
+// A wheel's notch, in the units it reports, moves this many rows, as the
+// desktop scrolls lines; a finer wheel's smaller steps add up to rows.
+constexpr int kWheelNotch = 120, kWheelRows = 3;
 
 // Runs `body` with `flag` raised, lowering it even when the body raises.
 template <class F>
@@ -80,6 +83,15 @@ void TwwCustomDBGrid::PriorRow() {
 
 void TwwCustomDBGrid::MoveRecords(int distance) {
   if (TDataSet* ds = ActiveDataSet()) ds->MoveBy(distance);
+}
+
+void TwwCustomDBGrid::WheelRecords(int delta) {
+  if (!ActiveDataSet()) return;
+  wheelRest_ += delta * kWheelRows;
+  const int rows = wheelRest_ / kWheelNotch;
+  wheelRest_ -= rows * kWheelNotch;
+  // Turned away from the user the wheel goes back towards the first record.
+  if (rows != 0) MoveRecords(-rows);
 }
 
 // ---- Columns -------------------------------------------------------------------
@@ -241,11 +253,16 @@ bool TwwCustomDBGrid::PlainKey(WORD key, TShiftState shift) {
       if (!keyOptions_.Contains(dgEnterToTab)) return false;
       TabMovement(true);
       return true;
-    case VK_ESCAPE:
+    case VK_ESCAPE: {
+      // With nothing the user would see given up (an unchanged record only
+      // leaves edit) the key goes on to the form as well, whose Cancel
+      // button (on a dialog) closes it.
+      const bool pending = dataLink_->Modified() || (IsEditing(ds) && ds->Modified());
       DiscardEdits();
       if (!options_.Contains(dgAlwaysShowEditor)) HideEditor();
       else RecheckEditorMask();
-      return true;
+      return pending;
+    }
     case VK_INSERT:
       if (!readOnly_ && options_.Contains(dgEditing) && keyOptions_.Contains(dgAllowInsert))
         ds->Insert();
@@ -283,12 +300,14 @@ void TwwCustomDBGrid::KeyPress(char32_t& Key) {
 
 // ---- Mouse and focus ---------------------------------------------------------------
 
-void TwwCustomDBGrid::TakeFocus() {
-  if (!Focused() && CanFocus()) SetFocus();
+bool TwwCustomDBGrid::TakeFocus() {
+  if (Focused() || !CanFocus()) return true;
+  SetFocus();
+  return Focused() || !Showing();
 }
 
 void TwwCustomDBGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
-  TakeFocus();
+  if (!TakeFocus()) return;
   const TGridCoord cell = MouseCoord(X, Y);
   // A record's indicator cell chooses the record too (the column stays).
   const bool dataCell = dataLink_->Active() && cell.Y >= titleOffset_ && cell.X >= 0;
@@ -398,7 +417,7 @@ void TwwCustomDBGrid::ModifyScrollBar(int ScrollBar, int ScrollCode, int Pos) {
   }
   // The arrows move the current row, not the view: unfocused, the row would
   // move unseen and the view stand still until it passed an edge.
-  TakeFocus();
+  if (!TakeFocus()) return;
   const int page = VisibleDataRows();
   switch (ScrollCode) {
     case SB_LINEUP: PriorRow(); break;

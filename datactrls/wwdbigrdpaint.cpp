@@ -251,6 +251,12 @@ void TwwCustomDBGrid::ReportPaintError(const TRect& r) {
 }
 
 void TwwCustomDBGrid::Dispatch(TMessage& message) {
+  if (message.Msg == WM_MOUSEWHEEL) {
+    // The rows are the record window, not rows of the class library's grid.
+    WheelRecords(int(int16_t(HiWord(message.WParam))));
+    message.Result = 1;
+    return;
+  }
   if (message.Msg != kReportPaintError) {
     TCustomGrid::Dispatch(message);
     if (message.Msg == CM_FONTCHANGED) GridFontChanged();

@@ -1,6 +1,7 @@
 #include "datactrls/wwtable.h"
 
 #include "datactrls/wwdbroutines.h"
+#include "datactrls/wwfieldcheck.h"
 
 #include "dbengine/accessblob.h"
 #include "dbengine/qbesql.h"
@@ -164,12 +165,17 @@ bool TwwTable::VerifiedFindKey(const std::vector<std::string>& values) {
   return holdsKey() || (FindKey(values) && holdsKey());
 }
 
+// A text that is no value of its field (an empty number, a date of letters)
+// is in no record: the search finds nothing rather than failing to convert it.
 bool TwwTable::FindKey(const std::vector<std::string>& values) {
+  for (std::size_t i = 0; i < values.size() && int(i) < IndexFieldCount(); ++i)
+    if (!wwIsValidFieldInput(IndexFields(int(i)), values[i])) return false;
   std::vector<Variant> keys(values.begin(), values.end());
   return TTable::FindKey(keys);
 }
 
 bool TwwTable::LocateValue(const std::string& fieldName, const std::string& value) {
+  if (TField* field = FindField(fieldName); field && !wwIsValidFieldInput(field, value)) return false;
   return Locate(fieldName, Variant(value), {});
 }
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "dbengine/enginetypes.h"
 #include "platform/classlib/core/object.h"
 #include "platform/classlib/core/streams.h"
 #include "platform/classlib/core/variant.h"
@@ -17,10 +18,6 @@ class TFieldCacheItem;
 class TDAOFields;
 class TDAOField;
 class TDAORecordset;
-
-// Open modes of a blob.
-constexpr int kBlobReadWrite = 0;
-constexpr int kBlobReadOnly = 1;
 
 class TAccessBaseBlob : public TObject {
   DECLARE_CLASS(TAccessBaseBlob, TObject)

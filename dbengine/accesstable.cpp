@@ -219,6 +219,16 @@ void TAccessTable::LoadFieldList(std::uint16_t fieldNumber, TFieldDesc& desc) {
 
 // ---- Field conversion
 
+// A blob written in the record (or a cached change's record laid over it) is
+// blank as written: the size the field had when the record was read says
+// nothing of it.
+void TAccessTable::ReadFieldValue(TFieldCacheItem* item, std::uint8_t* buffer, bool& blank, void* dest) {
+  TAccessBaseTable::ReadFieldValue(item, buffer, blank, dest);
+  if (!IsBlobType(static_cast<std::int16_t>(item->Desc.DriverType))) return;
+  item->SetRecordBuffer(buffer);
+  if (item->IsChanged()) blank = item->IsBlank();
+}
+
 void TAccessTable::CopyFieldOut(std::uint16_t driverType, std::uint16_t, std::int16_t,
                                 std::uint16_t length, const std::uint8_t* value, void* dest,
                                 bool& blank) {
@@ -316,10 +326,13 @@ void TAccessTable::FiltersChanged() {
     return true;
   };
   const bool ranged = RangeStart.IsSet || RangeEnd.IsSet;
-  // The index the recordset is ordered by narrows where the records lie;
-  // inside a range the walk's own seek does (and its end must be read).
+  // The index the recordset is ordered by narrows where the records lie.
+  // Inside a range the walk's own seek does, and its end must be read: the
+  // index narrows only within a range of one key, where the rows outside its
+  // point are read as without it.
+  const std::vector<std::int64_t> point = ranged ? RangePoint() : std::vector<std::int64_t>{};
   std::vector<TIndexKey> keys;
-  for (int i = 0; indexApplied_ && !ranged && i < std::min<int>(currentIndex_.KeyFieldCount, 16); ++i) {
+  for (int i = 0; indexApplied_ && (!ranged || !point.empty()) && i < std::min<int>(currentIndex_.KeyFieldCount, 16); ++i) {
     const auto number = static_cast<std::int16_t>(currentIndex_.KeyFields[i] - 1);
     keys.push_back({DAOField(number)->GetName(), currentIndex_.DescendingFields[i] != 0});
   }
@@ -333,7 +346,8 @@ void TAccessTable::FiltersChanged() {
     // A filter the bands narrow by whole (a Locate on the index's fields)
     // needs no condition beside them; the engine tests what they hold.
     bool banded = false;
-    if (bands.empty()) bands = FilterIndexBands(filter->Expression(), filter->ExpressionSize(), lookup, keys, &banded);
+    if (bands.empty())
+      bands = FilterIndexBands(filter->Expression(), filter->ExpressionSize(), lookup, keys, &banded, point);
     // A callback filter accepts only what its expression accepts too.
     bool partDecides = false;
     const std::string part =
@@ -353,7 +367,10 @@ void TAccessTable::FiltersChanged() {
   // of every record still holds, only slower.
   conditionDecides_ = false;
   loadedDecided_ = false;
-  Recordset->SetRowCondition(condition, bands);
+  std::vector<Variant> pointValues;
+  if (!bands.empty())
+    for (std::int64_t v : point) pointValues.push_back(Variant(v));
+  Recordset->SetRowCondition(condition, bands, pointValues);
   conditionDecides_ = decides && !condition.empty() && Recordset->Status == S_OK;
 }
 
@@ -362,31 +379,39 @@ void TAccessTable::FiltersChanged() {
 // table's link to its master sets it), those storing exactly that key.
 // Empty for every other range: its walk then reads every record it holds.
 std::string TAccessTable::SurelyInRangeSql() {
+  const std::vector<std::int64_t> point = RangePoint();
+  std::string sql;
+  for (std::size_t i = 0; i < point.size(); ++i) {
+    TFieldCacheItem* item = FieldCache()->FieldByNumber(currentIndex_.KeyFields[i]);
+    const std::string column = FilterColumnRef(DAOField(static_cast<std::int16_t>(item->Desc.FieldNumber - 1))->GetName());
+    sql += std::string(sql.empty() ? "" : " AND ") + "typeof(" + column + ") = 'integer' AND " + column + " = " +
+           std::to_string(point[i]);
+  }
+  return sql.empty() ? sql : "(" + sql + ")";
+}
+
+std::vector<std::int64_t> TAccessTable::RangePoint() {
   if (!RangeStart.IsSet || !RangeEnd.IsSet || RangeStart.FieldCount != RangeEnd.FieldCount ||
       RangeStart.KeyLength != 0 || RangeEnd.KeyLength != 0 || RangeStart.KeyData != RangeEnd.KeyData ||
       !RangeStart.Inclusive || !RangeEnd.Inclusive)
     return {};
   const int count = std::min<int>(RangeStart.FieldCount != 0 ? RangeStart.FieldCount : currentIndex_.KeyFieldCount,
                                   std::min<int>(currentIndex_.KeyFieldCount, 16));
-  std::string sql;
+  std::vector<std::int64_t> point;
   std::size_t at = 0;
   for (int i = 0; i < count; ++i) {
     TFieldCacheItem* item = FieldCache()->FieldByNumber(currentIndex_.KeyFields[i]);
     const auto type = static_cast<std::int16_t>(item->Desc.DriverType);
     const std::uint8_t* value = RangeStart.KeyData.data() + at;
-    std::int64_t number = 0;
     if (type == daotype::Integer)
-      number = Load<std::int16_t>(value);
+      point.push_back(Load<std::int16_t>(value));
     else if (type == daotype::Long)
-      number = Load<std::int32_t>(value);
+      point.push_back(Load<std::int32_t>(value));
     else
       return {};
     at += KeyFieldWidth(i);
-    const std::string column = FilterColumnRef(DAOField(static_cast<std::int16_t>(item->Desc.FieldNumber - 1))->GetName());
-    sql += std::string(sql.empty() ? "" : " AND ") + "typeof(" + column + ") = 'integer' AND " + column + " = " +
-           std::to_string(number);
   }
-  return sql.empty() ? sql : "(" + sql + ")";
+  return point;
 }
 
 void TAccessTable::SetRange(bool keyItself, std::uint16_t startFieldCount, std::uint16_t startLength,

@@ -59,6 +59,7 @@ class TAccessTable : public TAccessBaseTable {
   void MoveToNext() override;
   bool FetchNextRecord(int lock, std::uint8_t* buffer, TRecordProps* props) override;
   void MoveToPrior() override;
+  void ReadFieldValue(TFieldCacheItem* item, std::uint8_t* buffer, bool& blank, void* dest) override;
   void CopyFieldOut(std::uint16_t driverType, std::uint16_t keyWidth, std::int16_t units2,
                     std::uint16_t length, const std::uint8_t* value, void* dest, bool& blank) override;
   void CopyFieldIn(std::uint16_t driverType, std::uint16_t keyWidth, std::int16_t units2,
@@ -197,6 +198,10 @@ class TAccessTable : public TAccessBaseTable {
   void FiltersChanged() override;
   bool FiltersDecided(const std::uint8_t* buffer) override;
   std::string SurelyInRangeSql();
+  // The whole numbers a range of one key sets the first key fields to (both
+  // bounds alike and inclusive, each field a whole number, as a detail
+  // table's link to its master sets it); empty for every other range.
+  std::vector<std::int64_t> RangePoint();
   bool conditionDecides_ = false;  // the recordset's row condition decides as the active filters do
   void FreeAllBlobs();
   void ReleaseBlob(TAccessBaseBlob* blob);

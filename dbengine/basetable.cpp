@@ -343,20 +343,33 @@ bool TBaseTable::FilterAccepts(std::uint8_t* buffer) {
   return true;
 }
 
-void TBaseTable::RecordPassesRangeAndFilters(std::uint8_t* buffer) {
-  if (!PassRangeAndFilters(buffer)) RaiseEofError();
+void TBaseTable::RecordPassesRangeAndFilters(std::uint8_t* buffer, bool passOver) {
+  if (!PassRangeAndFilters(buffer, passOver)) RaiseEofError();
 }
 
-bool TBaseTable::PassRangeAndFilters(std::uint8_t* buffer) {
+bool TBaseTable::PassRangeAndFilters(std::uint8_t* buffer, bool passOver) {
   if (buffer == nullptr) return true;
-  CheckRecordInRange(buffer);
-  while (FiltersActive && !FiltersDecided(buffer) && !FilterAccepts(buffer)) {
+  while (!InRangeOnTheWay(buffer, passOver) || (FiltersActive && !FiltersDecided(buffer) && !FilterAccepts(buffer))) {
     SetRecordBuffer(buffer);
     if (FetchDirection == 2)
       MoveToPrior();
     else if (!StepToNext())
       return false;
+  }
+  return true;
+}
+
+// A walk starts at the range's start and ends at the first record past its
+// end; a record it meets before the start going forward (or past the end
+// going back) is one SQL orders otherwise than the record reads (a number
+// past its field's width, a text in a number field): no end of the walk,
+// only no record of the range.
+bool TBaseTable::InRangeOnTheWay(std::uint8_t* buffer, bool passOver) {
+  try {
     CheckRecordInRange(buffer);
+  } catch (const EMorvaBoundryError& e) {
+    if (!passOver || e.ErrorCode != (FetchDirection == 2 ? dberr::Eof : dberr::Bof)) throw;
+    return false;
   }
   return true;
 }
@@ -367,7 +380,7 @@ bool TBaseTable::StepToNext() {
 }
 
 void TBaseTable::FinishFetch(int lock, std::uint8_t* buffer, TRecordProps* props) {
-  RecordPassesRangeAndFilters(buffer);
+  RecordPassesRangeAndFilters(buffer, true);
   CompleteFetch(lock, buffer, props);
 }
 
@@ -413,7 +426,7 @@ bool TBaseTable::NextInOrder(int lock, std::uint8_t* buffer, TRecordProps* props
       RaiseEofError();
   }
   try {
-    if (!PassRangeAndFilters(buffer)) return false;
+    if (!PassRangeAndFilters(buffer, true)) return false;
   } catch (const EMorvaBoundryError& e) {
     // Past the range's end, the walk is over: a further move forward must
     // not go on to a record beyond it that reads as inside again.
@@ -923,8 +936,7 @@ void TBaseTable::TruncateBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, s
 }
 void TBaseTable::FreeBlob(std::uint8_t*, std::uint16_t) {}  // the base opens no blobs
 void TBaseTable::ReadWholeBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, std::string& out) {
-  constexpr int kReadOnly = 1;  // the engine's open mode for reading
-  OpenBlob(buffer, fieldNumber, kReadOnly);
+  OpenBlob(buffer, fieldNumber, kBlobReadOnly);
   try {
     std::uint32_t size = 0, read = 0;
     GetBlobSize(buffer, fieldNumber, size);

@@ -266,9 +266,14 @@ class TBaseTable : public TBapiListItem {
   // driver can let its database pre-select the records they can accept.
   virtual void FiltersChanged() {}
   // Records pass the range and every active filter, or the fetch moves on.
-  void RecordPassesRangeAndFilters(std::uint8_t* buffer);
+  // With `passOver` (the moves of a walk), a record outside the range on the
+  // side the walk comes from is passed over too (see InRangeOnTheWay).
+  void RecordPassesRangeAndFilters(std::uint8_t* buffer, bool passOver = false);
   // The same, answering false where a move forward passes the last record.
-  bool PassRangeAndFilters(std::uint8_t* buffer);
+  bool PassRangeAndFilters(std::uint8_t* buffer, bool passOver);
+  // Whether the record is inside the range; a record outside it on the far
+  // side of the walk raises its end.
+  bool InRangeOnTheWay(std::uint8_t* buffer, bool passOver);
   // MoveToNext answering false at the end instead of raising EOF; a cursor
   // that can tell its end without raising says so here.
   virtual bool StepToNext();

@@ -428,8 +428,9 @@ void TDAORecordset::Seek(const std::string& comparison, const Variant (&k)[13]) 
                                     k[8], k[9], k[10], k[11], k[12]);
 }
 
-void TDAORecordset::SetRowCondition(const std::string& condition, const std::vector<std::string>& bands) {
-  Status = As<DAORecordset>()->put_RowCondition(condition, bands);
+void TDAORecordset::SetRowCondition(const std::string& condition, const std::vector<std::string>& bands,
+                                    const std::vector<Variant>& point) {
+  Status = As<DAORecordset>()->put_RowCondition(condition, bands, point);
 }
 
 std::int64_t TDAORecordset::RowReads() {

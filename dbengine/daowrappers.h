@@ -223,7 +223,8 @@ class TDAORecordset : public TDAOBase {
   void MovePrevious();
   void Requery();
   void Seek(const std::string& comparison, const Variant (&keys)[13]);
-  void SetRowCondition(const std::string& condition, const std::vector<std::string>& bands = {});
+  void SetRowCondition(const std::string& condition, const std::vector<std::string>& bands = {},
+                       const std::vector<Variant>& point = {});
   std::int64_t RowReads();  // see DAORecordset::get_RowReads
   // See DAORecordset::GetRecordValues.
   void RecordValues(DAOCellValue* values, std::int32_t count, DAORecordMarks& marks);

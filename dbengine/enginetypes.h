@@ -68,6 +68,10 @@ constexpr std::uint16_t Inserted = 2;
 constexpr std::uint16_t Deleted = 3;
 }  // namespace recstatus
 
+// Open modes of a blob.
+constexpr int kBlobReadWrite = 0;
+constexpr int kBlobReadOnly = 1;
+
 // Properties of an open cursor.
 struct TCursorProps {
   char TableName[261];

@@ -785,23 +785,50 @@ std::vector<Piece> NumberPieces(const std::string& ref, const NumberReading& rea
   return pieces;
 }
 
+// The rows before (or after) a point of the index's first columns, in the
+// index's order: where Null, the least value, comes first, or, in a
+// descending column, last.
+std::string OutsidePoint(const std::vector<TIndexKey>& keys, const std::vector<std::int64_t>& point, bool after) {
+  std::vector<std::string> terms;
+  std::string prefix;
+  for (std::size_t k = 0; k < point.size(); ++k) {
+    const std::string ref = QuotedName(keys[k].column), value = std::to_string(point[k]);
+    const bool greater = after != keys[k].descending;
+    const std::string nulls = after == keys[k].descending ? " OR " + ref + " IS NULL" : "";
+    terms.push_back(prefix + "(" + ref + (greater ? " > " : " < ") + value + nulls + ")");
+    prefix += ref + " = " + value + " AND ";
+  }
+  return AnyOf(terms);
+}
+
 class BandFinder {
  public:
-  BandFinder(const BlobReader& blob, const TFilterColumnLookup& lookup, const std::vector<TIndexKey>& keys)
-      : blob_(blob), lookup_(lookup), keys_(keys), pieces_(keys.size()) {}
+  BandFinder(const BlobReader& blob, const TFilterColumnLookup& lookup, const std::vector<TIndexKey>& keys,
+             const std::vector<std::int64_t>& point)
+      : blob_(blob), lookup_(lookup), keys_(keys), pieces_(keys.size()), point_(point) {
+    for (std::size_t k = 0; k < point.size() && k < keys.size(); ++k)
+      pieces_[k] = {{QuotedName(keys[k].column) + " = " + std::to_string(point[k]), true}};
+  }
 
   // The bands of the index's leading columns the filter gives values of;
   // `all` tells whether they narrow by every term of the filter.
   std::vector<std::string> Bands(bool& all) {
     Collect(0, 0);
-    std::vector<std::string> bands;
-    Expand(0, "", bands);
-    if (bands.size() > kMaxBands) bands.clear();
     // Every term gave the pieces of a column, and the columns given lead the
     // index, each narrowing within the points of the one before.
     std::size_t given = 0;
     while (given < pieces_.size() && !pieces_[given].empty()) ++given;
-    all = !bands.empty() && !otherTerms_ && given == terms_;
+    all = false;
+    const std::size_t fixed = std::min(point_.size(), pieces_.size());
+    if (given <= fixed) return {};  // the filter narrows nothing the point does not
+    std::vector<std::string> bands;
+    Expand(0, "", bands);
+    if (bands.size() > kMaxBands) return {};
+    all = !bands.empty() && !otherTerms_ && given - fixed == terms_ - pointTerms_;
+    if (!point_.empty() && !bands.empty()) {
+      bands.insert(bands.begin(), OutsidePoint(keys_, point_, false));
+      bands.push_back(OutsidePoint(keys_, point_, true));
+    }
     return bands;
   }
 
@@ -862,6 +889,13 @@ class BandFinder {
     if (!name || !bytes || !lookup_(*name, column)) return false;
     for (std::size_t k = 0; k < keys_.size(); ++k) {
       if (!SameText(keys_[k].column, column.name)) continue;
+      // The point's own value, which every row within the point holds: it
+      // narrows nothing beyond the point.
+      if (k < point_.size()) {
+        const bool same = partial == 0 && NumberConstant(column, constant->FieldType, *bytes) == double(point_[k]);
+        pointTerms_ += same ? 1 : 0;
+        return same;
+      }
       if (!pieces_[k].empty()) return false;
       pieces_[k] = PiecesOf(column, constant->FieldType, *bytes, partial);
       if (keys_[k].descending) std::reverse(pieces_[k].begin(), pieces_[k].end());
@@ -905,7 +939,9 @@ class BandFinder {
   const TFilterColumnLookup& lookup_;
   const std::vector<TIndexKey>& keys_;
   std::vector<std::vector<Piece>> pieces_;
+  const std::vector<std::int64_t>& point_;
   std::size_t terms_ = 0;    // equalities that gave a column's pieces
+  std::size_t pointTerms_ = 0;  // of them, those of a point's column with its value
   bool otherTerms_ = false;  // the ands hold a term that gave none
 };
 
@@ -924,12 +960,13 @@ std::string FilterPrefilterSql(const std::uint8_t* blob, std::size_t size, const
 std::string FilterColumnRef(const std::string& name) { return "+" + QuotedName(name); }
 
 std::vector<std::string> FilterIndexBands(const std::uint8_t* blob, std::size_t size, const TFilterColumnLookup& lookup,
-                                          const std::vector<TIndexKey>& keys, bool* narrowsAll) {
+                                          const std::vector<TIndexKey>& keys, bool* narrowsAll,
+                                          const std::vector<std::int64_t>& point) {
   if (narrowsAll != nullptr) *narrowsAll = false;
   BlobReader reader(blob, size);
-  if (!reader.Ok() || keys.empty()) return {};
+  if (!reader.Ok() || keys.empty() || point.size() >= keys.size()) return {};
   bool all = false;
-  std::vector<std::string> bands = BandFinder(reader, lookup, keys).Bands(all);
+  std::vector<std::string> bands = BandFinder(reader, lookup, keys, point).Bands(all);
   if (narrowsAll != nullptr) *narrowsAll = all;
   return bands;
 }

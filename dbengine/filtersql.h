@@ -57,8 +57,15 @@ struct TIndexKey {
 // `narrowsAll`, when given, tells whether the filter is nothing but such
 // equalities, each narrowing the bands: the pre-selection's condition would
 // narrow them no further.
+// `point`, when given, holds whole numbers the first key columns are to equal
+// (a range of one key): the bands then lie within that point, narrowed by the
+// filter's equalities with the key columns after it, between a first band of
+// every row before the point and a last of every row after it (see
+// DAORecordset::put_RowCondition). Empty: the filter narrows nothing within
+// the point.
 std::vector<std::string> FilterIndexBands(const std::uint8_t* blob, std::size_t size, const TFilterColumnLookup& lookup,
-                                          const std::vector<TIndexKey>& keys, bool* narrowsAll = nullptr);
+                                          const std::vector<TIndexKey>& keys, bool* narrowsAll = nullptr,
+                                          const std::vector<std::int64_t>& point = {});
 
 // A column as the pre-selection reads it: by its value, never through an
 // index of it (see filtersql.cpp).

@@ -187,20 +187,29 @@ void TMemTable::GetBookmark(std::uint8_t* bookmark) {
   std::memcpy(bookmark, row->Bookmark.data(), row->Bookmark.size());
 }
 
-bool TMemTable::FindRowByBookmark(const std::uint8_t* bookmark) {
+int TMemTable::NumberOfBookmark(const std::uint8_t* bookmark) const {
   CheckParam(bookmark);
+  auto* self = const_cast<TMemTable*>(this);  // comparing moves nothing
   for (int n = 1; n <= RowCount(); ++n) {
     TMemTableRecord* row = Row(n);
     // Rows inserted in a cache carry numbers of their own, not bookmarks of
     // the source cursor, and never match one.
     if (source_ != nullptr && row->Props.Status == recstatus::Inserted) continue;
-    if (CompareBookmarks(row->Bookmark.data(), bookmark) == 0) {
-      current_ = static_cast<std::uint32_t>(n);
-      betweenRows_ = false;
-      return true;
-    }
+    if (self->CompareBookmarks(row->Bookmark.data(), bookmark) == 0) return n;
   }
-  return false;
+  return 0;
+}
+
+TMemTableRecord* TMemTable::RowAtBookmark(const std::uint8_t* bookmark) const {
+  return Row(NumberOfBookmark(bookmark));
+}
+
+bool TMemTable::FindRowByBookmark(const std::uint8_t* bookmark) {
+  const int n = NumberOfBookmark(bookmark);
+  if (n == 0) return false;
+  current_ = static_cast<std::uint32_t>(n);
+  betweenRows_ = false;
+  return true;
 }
 
 void TMemTable::SetToBookmark(const std::uint8_t* bookmark) {
@@ -337,28 +346,54 @@ void TMemTable::ApplyRowsTo() {
     TMemTableRecord* row = Row(n);
     if (row->Applied != 0) continue;  // replayed before: never twice
     try {
-      switch (row->Props.Status) {
-        case recstatus::Modified:
-          source->SetToBookmark(row->Bookmark.data());
-          source->PrepareReplayedChange(1);
-          source->ModifyRecord(row->Record.data(), -1);
-          break;
-        case recstatus::Inserted:
-          source->AppendRecord(row->Record.data());
-          break;
-        case recstatus::Deleted:
-          source->SetToBookmark(row->Bookmark.data());
-          source->DeleteRecord(row->Record.data());
-          break;
-        default:
-          break;
-      }
+      ReplayRow(source, row);
       row->Applied = 1;
     } catch (const EMorvaEngineError&) {
       if (!firstFailure) firstFailure = std::current_exception();
     }
   }
   if (firstFailure) std::rethrow_exception(firstFailure);
+}
+
+void TMemTable::ReplayRow(TBaseTable* source, TMemTableRecord* row) {
+  std::uint8_t* record = row->Record.data();
+  // The blob contents go into blobs of the source cursor on the row's record,
+  // which the change stores with the record's other fields.
+  std::vector<std::uint16_t> opened;
+  auto writeBlobs = [&] {
+    for (const auto& [field, content] : row->Blobs) {
+      source->OpenBlob(record, field, kBlobReadWrite);
+      opened.push_back(field);
+      source->WriteBlob(record, field, 0, static_cast<std::uint32_t>(content.size()), content.data());
+    }
+  };
+  auto freeBlobs = [&] {
+    for (std::uint16_t field : opened) source->FreeBlob(record, field);
+  };
+  try {
+    switch (row->Props.Status) {
+      case recstatus::Modified:
+        source->SetToBookmark(row->Bookmark.data());
+        source->PrepareReplayedChange(1);
+        writeBlobs();
+        source->ModifyRecord(record, -1);
+        break;
+      case recstatus::Inserted:
+        writeBlobs();
+        source->AppendRecord(record);
+        break;
+      case recstatus::Deleted:
+        source->SetToBookmark(row->Bookmark.data());
+        source->DeleteRecord(record);
+        break;
+      default:
+        break;
+    }
+  } catch (...) {
+    freeBlobs();
+    throw;
+  }
+  freeBlobs();
 }
 
 void TMemTable::ClearRows() {
@@ -521,14 +556,92 @@ void TBaseCacheTable::SwitchToIndex(const char*, const char*, std::uint16_t, boo
   RaiseEngineError(dberr::NoSuchIndex);
 }
 
-void TBaseCacheTable::InsertRecord(int lock, std::uint8_t* buffer) { cache_->InsertRecord(lock, buffer); }
-void TBaseCacheTable::AppendRecord(std::uint8_t* buffer) { cache_->AppendRecord(buffer); }
+void TBaseCacheTable::InsertRecord(int lock, std::uint8_t* buffer) {
+  std::map<std::uint16_t, std::string> blobs = BlobsOf(CheckParam(buffer), {});
+  cache_->InsertRecord(lock, buffer);
+  cache_->CurrentRow()->Blobs = std::move(blobs);
+}
+
+void TBaseCacheTable::AppendRecord(std::uint8_t* buffer) {
+  std::map<std::uint16_t, std::string> blobs = BlobsOf(CheckParam(buffer), {});
+  cache_->AppendRecord(buffer);
+  cache_->CurrentRow()->Blobs = std::move(blobs);
+}
 
 void TBaseCacheTable::ModifyRecord(std::uint8_t* buffer, int) {
   wrapped_->GetBookmark(bookmark_.data());
+  const TMemTableRecord* before = cache_->RowAtBookmark(bookmark_.data());
+  std::map<std::uint16_t, std::string> blobs =
+      BlobsOf(CheckParam(buffer), before != nullptr ? before->Blobs : std::map<std::uint16_t, std::string>{});
   cache_->StoreRow(buffer, bookmark_.data());
+  cache_->CurrentRow()->Blobs = std::move(blobs);
   // The edit went to the cache: the table's record lock taken for it ends here.
   wrapped_->CancelRecordChange(nullptr);
+}
+
+std::map<std::uint16_t, std::string> TBaseCacheTable::BlobsOf(std::uint8_t* buffer,
+                                                              std::map<std::uint16_t, std::string> before) {
+  TMorvaFieldCache* fields = wrapped_->FieldCache();
+  for (int i = 0; i < fields->Count(); ++i) {
+    TFieldCacheItem* item = fields->FieldByNumber(i + 1);
+    if (item->Desc.FieldType != fldtype::Blob) continue;
+    const auto number = static_cast<std::uint16_t>(i + 1);
+    item->SetRecordBuffer(buffer);
+    if (!item->IsChanged()) continue;
+    std::uint32_t size = 0;
+    bool open = true;
+    try {
+      wrapped_->GetBlobSize(buffer, number, size);
+    } catch (const EMorvaEngineError&) {
+      open = false;  // nothing written through a blob in this edit
+    }
+    if (open) {
+      std::string content(size, '\0');
+      std::uint32_t read = 0;
+      if (size > 0) wrapped_->ReadBlobPiece(buffer, number, 0, size, content.data(), read);
+      content.resize(read);
+      before[number] = std::move(content);
+    } else if (const std::string* cached = CachedBlob(buffer, number)) {
+      before[number] = *cached;
+    }
+    item->SetRecordBuffer(buffer);
+    if (item->IsBlank()) before.erase(number);
+  }
+  return before;
+}
+
+std::string TBaseCacheTable::BlobSlots(const std::uint8_t* buffer) {
+  std::string slots;
+  TMorvaFieldCache* fields = wrapped_->FieldCache();
+  for (int i = 0; i < fields->Count(); ++i) {
+    const TFieldDesc& d = fields->FieldByNumber(i + 1)->Desc;
+    if (d.FieldType == fldtype::Blob) slots.append(reinterpret_cast<const char*>(buffer) + d.Offset, d.Length);
+  }
+  return slots;
+}
+
+void TBaseCacheTable::NoteShown(const std::uint8_t* buffer, const TMemTableRecord* row) {
+  if (row == nullptr || row->Blobs.empty()) {
+    shown_.erase(buffer);
+    return;
+  }
+  // Buffers come and go with the dataset's window: a few dozen at a time.
+  constexpr std::size_t kShownBuffers = 4096;
+  if (shown_.size() >= kShownBuffers && shown_.count(buffer) == 0) shown_.clear();
+  shown_[buffer] = {row->Bookmark, BlobSlots(buffer)};
+}
+
+const std::string* TBaseCacheTable::CachedBlob(const std::uint8_t* buffer, std::uint16_t fieldNumber) {
+  auto shown = shown_.find(buffer);
+  if (shown == shown_.end()) return nullptr;
+  if (shown->second.slots != BlobSlots(buffer)) {
+    shown_.erase(shown);  // the buffer holds another record, or blobs of its own
+    return nullptr;
+  }
+  const TMemTableRecord* row = cache_->RowAtBookmark(shown->second.bookmark.data());
+  if (row == nullptr) return nullptr;
+  auto blob = row->Blobs.find(fieldNumber);
+  return blob == row->Blobs.end() ? nullptr : &blob->second;
 }
 
 void TBaseCacheTable::DeleteRecord(std::uint8_t* buffer) {
@@ -546,10 +659,15 @@ bool TBaseCacheTable::SyncCurrentRow(std::uint8_t* buffer, TRecordProps* props) 
   }
   if (!cache_->FindRow(VisibleKinds, hasRow)) return false;
   TMemTableRecord* row = hasRow ? cache_->CurrentRow() : nullptr;
+  const bool laid = row != nullptr && !KeepSourceValues && buffer != nullptr;
+  if (laid) {
+    // The fields' blank and changed marks too: a value the change gave a
+    // field that is blank in the table reads as given.
+    std::memcpy(buffer, row->Record.data(),
+                std::min<std::size_t>(wrapped_->GetRecordBufferSize(), row->Record.size()));
+  }
+  if (buffer != nullptr) NoteShown(buffer, laid ? row : nullptr);
   if (row != nullptr) {
-    if (!KeepSourceValues && buffer != nullptr)
-      std::memcpy(buffer, row->Record.data(),
-                  std::min<std::size_t>(wrapped_->GetDataSize(), row->Record.size()));
     if (props != nullptr) *props = row->Props;
   } else if (props != nullptr) {
     *props = TRecordProps{};
@@ -572,7 +690,10 @@ void TBaseCacheTable::GetPriorRecord(int lock, std::uint8_t* buffer, TRecordProp
 void TBaseCacheTable::GetCurrentRecord(int lock, std::uint8_t* buffer, TRecordProps* props) {
   wrapped_->GetCurrentRecord(lock, buffer, props);
   if (!SyncCurrentRow(buffer, props)) RaiseEngineError(dberr::NoCurrRec);
-  if (FiltersActive && buffer != nullptr && !FilterAccepts(buffer)) {
+  // A locking read starts an edit of the record the caller stands on: it
+  // stays there when another user's change has taken it out of the filters
+  // since (as the table's own read does).
+  if (lock != 1 && FiltersActive && buffer != nullptr && !FilterAccepts(buffer)) {
     // As the base cursor does: on to the next record the filters accept.
     if (wrapped_->FetchDirection == 2)
       GetPriorRecord(lock, buffer, props);
@@ -589,6 +710,64 @@ void TBaseCacheTable::MoveToRangeStart() {
 void TBaseCacheTable::MoveToRangeEnd() {
   wrapped_->MoveToRangeEnd();
   if (!ShownAndAccepted(nullptr, nullptr)) GetPriorRecord(0, nullptr, nullptr);
+}
+
+// ---- Blobs of records showing a cached change
+
+void TBaseCacheTable::OpenBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, int openMode) {
+  const std::string* cached = CachedBlob(buffer, fieldNumber);
+  if (cached == nullptr) {
+    wrapped_->OpenBlob(buffer, fieldNumber, openMode);
+    return;
+  }
+  if (openMode == kBlobReadOnly) {
+    cachedReads_[{buffer, fieldNumber}] = *cached;
+    return;
+  }
+  // Opening changes the buffer's blob bytes: the content is taken first.
+  const std::string content = *cached;
+  wrapped_->OpenBlob(buffer, fieldNumber, openMode);
+  if (!content.empty())
+    wrapped_->WriteBlob(buffer, fieldNumber, 0, static_cast<std::uint32_t>(content.size()), content.data());
+}
+
+void TBaseCacheTable::GetBlobSize(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t& size) {
+  auto read = cachedReads_.find({buffer, fieldNumber});
+  if (read == cachedReads_.end()) {
+    wrapped_->GetBlobSize(buffer, fieldNumber, size);
+    return;
+  }
+  size = static_cast<std::uint32_t>(read->second.size());
+}
+
+void TBaseCacheTable::ReadBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t offset,
+                               std::uint32_t length, void* dest, std::uint32_t& read) {
+  if (ReadBlobPiece(buffer, fieldNumber, offset, length, dest, read)) RaiseEngineError(dberr::EndOfBlob);
+}
+
+bool TBaseCacheTable::ReadBlobPiece(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t offset,
+                                    std::uint32_t length, void* dest, std::uint32_t& read) {
+  auto open = cachedReads_.find({buffer, fieldNumber});
+  if (open == cachedReads_.end()) return wrapped_->ReadBlobPiece(buffer, fieldNumber, offset, length, dest, read);
+  // As the table's blobs read: past the end is an error, a read up to it ends there.
+  const std::string& content = open->second;
+  read = 0;
+  if (offset > content.size()) RaiseEngineError(dberr::InvalidBlobOffset);
+  if (dest == nullptr || length == 0) return false;
+  read = static_cast<std::uint32_t>(std::min<std::size_t>(length, content.size() - offset));
+  std::memcpy(dest, content.data() + offset, read);
+  return offset + read == content.size();
+}
+
+void TBaseCacheTable::ReadWholeBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, std::string& out) {
+  if (const std::string* cached = CachedBlob(buffer, fieldNumber))
+    out = *cached;
+  else
+    wrapped_->ReadWholeBlob(buffer, fieldNumber, out);
+}
+
+void TBaseCacheTable::FreeBlob(std::uint8_t* buffer, std::uint16_t fieldNumber) {
+  if (cachedReads_.erase({buffer, fieldNumber}) == 0) wrapped_->FreeBlob(buffer, fieldNumber);
 }
 
 void TBaseCacheTable::AddFilter(std::intptr_t clientData, std::uint16_t priority, bool canAbort,
@@ -664,7 +843,10 @@ void TBaseCacheTable::CancelRecordChange(void* r) { wrapped_->CancelRecordChange
 void TBaseCacheTable::GetEditPending(std::int32_t& v) { wrapped_->GetEditPending(v); }
 void TBaseCacheTable::Op64(std::uint16_t& v) { wrapped_->Op64(v); }
 void TBaseCacheTable::Op65(std::int32_t& v) { wrapped_->Op65(v); }
-void TBaseCacheTable::InitRecord(std::uint8_t* b) { wrapped_->InitRecord(b); }
+void TBaseCacheTable::InitRecord(std::uint8_t* b) {
+  shown_.erase(b);
+  wrapped_->InitRecord(b);
+}
 void TBaseCacheTable::ClearDeleteFlag() { wrapped_->ClearDeleteFlag(); }
 void TBaseCacheTable::ReadRecordBlock(std::uint32_t& c, std::uint8_t* b) { wrapped_->ReadRecordBlock(c, b); }
 void TBaseCacheTable::WriteRecordBlock(std::uint32_t& c, std::uint8_t* b) { wrapped_->WriteRecordBlock(c, b); }
@@ -715,14 +897,9 @@ void TBaseCacheTable::Op102() { wrapped_->Op102(); }
 void TBaseCacheTable::LockCurrentRecord() { wrapped_->LockCurrentRecord(); }
 void TBaseCacheTable::PrepareReplayedChange(int v) { wrapped_->PrepareReplayedChange(v); }
 void TBaseCacheTable::GetCursorStateAddress(void*& a) { wrapped_->GetCursorStateAddress(a); }
-void TBaseCacheTable::OpenBlob(std::uint8_t* b, std::uint16_t f, int m) { wrapped_->OpenBlob(b, f, m); }
-void TBaseCacheTable::GetBlobSize(std::uint8_t* b, std::uint16_t f, std::uint32_t& s) { wrapped_->GetBlobSize(b, f, s); }
-void TBaseCacheTable::ReadBlob(std::uint8_t* b, std::uint16_t f, std::uint32_t o, std::uint32_t l,
-                               void* d, std::uint32_t& r) { wrapped_->ReadBlob(b, f, o, l, d, r); }
 void TBaseCacheTable::WriteBlob(std::uint8_t* b, std::uint16_t f, std::uint32_t o, std::uint32_t l,
                                 const void* s) { wrapped_->WriteBlob(b, f, o, l, s); }
 void TBaseCacheTable::TruncateBlob(std::uint8_t* b, std::uint16_t f, std::uint32_t l) { wrapped_->TruncateBlob(b, f, l); }
-void TBaseCacheTable::FreeBlob(std::uint8_t* b, std::uint16_t f) { wrapped_->FreeBlob(b, f); }
 void TBaseCacheTable::Op116() { wrapped_->Op116(); }
 void TBaseCacheTable::Op117() { wrapped_->Op117(); }
 void TBaseCacheTable::GetField(std::uint16_t n, std::uint8_t* b, void* d, bool& bl) { wrapped_->GetField(n, b, d, bl); }

@@ -7,6 +7,9 @@
 // the wrapped cursor when the changes are applied.
 
 #include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "dbengine/basetable.h"
@@ -24,6 +27,10 @@ class TMemTableRecord : public TBapiListItem {
   std::vector<std::uint8_t> Record;
   std::vector<std::uint8_t> Bookmark;
   std::uint8_t Applied = 0;  // replayed on the source cursor
+  // What the change wrote into blob fields, by field number: the record holds
+  // only the source cursor's handle of a blob, which does not outlive the post.
+  // A blob field the change left blank has no entry.
+  std::map<std::uint16_t, std::string> Blobs;
 };
 
 // The rows of a memory table, in the order of their bookmarks.
@@ -53,6 +60,8 @@ class TMemTable : public TBaseTable {
   int RowCount() const { return rows_ != nullptr ? rows_->Count() : 0; }
   TMemTableRecord* Row(int number) const;  // from 1
   TMemTableRecord* CurrentRow() const;
+  // The row of a source cursor's record, without moving; none: nullptr.
+  TMemTableRecord* RowAtBookmark(const std::uint8_t* bookmark) const;
   std::uint32_t CurrentNumber() const { return current_; }
   // Bytes each row holds: the row size, or the source cursor's record buffer
   // size when that is larger, so that a replayed record is always whole.
@@ -108,6 +117,8 @@ class TMemTable : public TBaseTable {
  private:
   void ReadCurrentRow();
   bool FindRowByBookmark(const std::uint8_t* bookmark);
+  int NumberOfBookmark(const std::uint8_t* bookmark) const;  // from 1; 0 = none
+  void ReplayRow(TBaseTable* source, TMemTableRecord* row);
 
   TCacheCollection* rows_ = nullptr;
   std::uint32_t current_ = 0;  // from 1; 0 = none
@@ -268,10 +279,15 @@ class TBaseCacheTable : public TBaseTable {
   void LockCurrentRecord() override;
   void PrepareReplayedChange(int value) override;
   void GetCursorStateAddress(void*& address) override;
+  // A blob of a record showing a cached change is read from the cache; one
+  // opened for writing starts from what the cache holds.
   void OpenBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, int openMode) override;
   void GetBlobSize(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t& size) override;
   void ReadBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t offset,
                 std::uint32_t length, void* dest, std::uint32_t& read) override;
+  bool ReadBlobPiece(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t offset,
+                     std::uint32_t length, void* dest, std::uint32_t& read) override;
+  void ReadWholeBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, std::string& out) override;
   void WriteBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t offset,
                  std::uint32_t length, const void* source) override;
   void TruncateBlob(std::uint8_t* buffer, std::uint16_t fieldNumber, std::uint32_t length) override;
@@ -297,8 +313,28 @@ class TBaseCacheTable : public TBaseTable {
   // The fetched record is shown (its cached change laid over it) and every
   // active filter accepts it as shown.
   bool ShownAndAccepted(std::uint8_t* buffer, TRecordProps* props);
+  // The blob contents a record about to be cached holds: those written
+  // through blobs open on it, those it shows from the cache, and `before`'s
+  // for the rest, less the blob fields it leaves blank.
+  std::map<std::uint16_t, std::string> BlobsOf(std::uint8_t* buffer, std::map<std::uint16_t, std::string> before);
+  // What the cache holds for a blob field of `buffer`, while the buffer still
+  // shows the cached change a fetch laid over it; else nullptr.
+  const std::string* CachedBlob(const std::uint8_t* buffer, std::uint16_t fieldNumber);
+  // The bytes of the buffer's blob fields, which name the blobs it holds.
+  std::string BlobSlots(const std::uint8_t* buffer);
+  void NoteShown(const std::uint8_t* buffer, const TMemTableRecord* row);
 
   TBaseTable* wrapped_;
   TMemTable* cache_ = nullptr;
   std::vector<std::uint8_t> bookmark_;  // the wrapped cursor's bookmark size
+  // The buffers a fetch laid a cached change with blob contents over: the
+  // change's bookmark and the buffer's blob bytes then (a later read of any
+  // other record into the buffer changes them, or forgets the buffer).
+  struct TShownChange {
+    std::vector<std::uint8_t> bookmark;
+    std::string slots;
+  };
+  std::map<const std::uint8_t*, TShownChange> shown_;
+  // Blobs opened for reading on such buffers, each with the content it reads.
+  std::map<std::pair<const std::uint8_t*, std::uint16_t>, std::string> cachedReads_;
 };

@@ -8,9 +8,6 @@
 IMPLEMENT_CLASS(TttBlobStream, TStream)
 
 namespace {
-constexpr int kBlobReadWrite = 0;  // engine open modes
-constexpr int kBlobReadOnly = 1;
-
 bool IsMemo(TFieldType type) { return type == ftMemo || type == ftFmtMemo; }
 }  // namespace
 

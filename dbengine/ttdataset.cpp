@@ -717,15 +717,21 @@ bool TttBDEDataset::ApplyKeyRange() {
                            end->Exclusive == 0));
   keyBuffers_[kiCurRangeStart] = keyBuffers_[kiRangeStart];
   keyBuffers_[kiCurRangeEnd] = keyBuffers_[kiRangeEnd];
+  DropLookupCursor();
   return true;
 }
 
+bool TttBDEDataset::KeyRangeApplied() const {
+  return !keyBuffers_[kiCurRangeStart].empty() &&
+         (KeyHeader(kiCurRangeStart)->Modified || KeyHeader(kiCurRangeEnd)->Modified);
+}
+
 bool TttBDEDataset::ResetKeyRange() {
-  if (keyBuffers_[kiCurRangeStart].empty()) return false;
-  if (!KeyHeader(kiCurRangeStart)->Modified && !KeyHeader(kiCurRangeEnd)->Modified) return false;
+  if (!KeyRangeApplied()) return false;
   Check(Engine()->ResetRange(cursor_));
   InitKeyBuffer(GetKeyBuffer(kiCurRangeStart));
   InitKeyBuffer(GetKeyBuffer(kiCurRangeEnd));
+  DropLookupCursor();
   return true;
 }
 
@@ -758,6 +764,7 @@ bool TttBDEDataset::FilterRecordWith(std::uint8_t* record, const std::function<v
 void TttBDEDataset::ReplaceFilter(TFilterListItem*& handle, TFilterListItem* replacement) {
   if (Filtered()) {
     CursorPosChanged();
+    DropLookupCursor();
     Engine()->SetToStart(cursor_);
   }
   if (handle) Engine()->DropFilter(cursor_, handle);
@@ -834,6 +841,7 @@ void TttBDEDataset::SetFiltered(bool value) {
     CheckBrowseMode();
     if (value != Filtered()) {
       CursorPosChanged();
+      DropLookupCursor();
       Engine()->SetToStart(cursor_);
       ActivateFilters(value);
       TDataSet::SetFiltered(value);
@@ -894,53 +902,81 @@ bool BlankReadsAsValue(const TField* field) {
 }
 
 // What Locate's callback filter needs: the number fields given a value,
-// which a blank field does not hold even where it reads as that value.
+// which a blank field does not hold even where it reads as that value, and
+// those given none, which only a blank field holds (a 0 reads as blank to the
+// comparison).
 struct TLocateValued {
   TttBDEDataset* dataSet;
   std::vector<TField*> fields;
+  std::vector<TField*> blanks;
 };
 }  // namespace
 
 std::uint16_t TttBDEDataset::LocateRoutine(std::intptr_t clientData, std::uint8_t* record, std::int32_t) {
   auto* valued = reinterpret_cast<TLocateValued*>(clientData);
   return valued->dataSet->FilterRecordWith(record, [valued](bool& accept) {
-    accept = std::none_of(valued->fields.begin(), valued->fields.end(), [](TField* f) { return f->IsNull(); });
+    accept = std::none_of(valued->fields.begin(), valued->fields.end(), [](TField* f) { return f->IsNull(); }) &&
+             std::all_of(valued->blanks.begin(), valued->blanks.end(), [](TField* f) { return f->IsNull(); });
   }) ? 1 : 0;
 }
 
 // The first record of the dataset's order that the engine's test of the
 // values accepts: a filter of equality comparisons on the dataset's own
 // cursor, which sees only what the dataset shows (its filters, range and
-// cached changes). A number given a value is not found in a blank field,
-// though the comparison reads a blank as 0. The cursor narrows the records
-// read where it can (an index on the fields, the SQL pre-selection), and
-// the comparison decides.
+// cached changes). A number is found only in a field holding one, and a
+// blank only in a blank field, though the comparison reads a blank as 0.
+// The cursor narrows the records read where it can (an index on the fields,
+// the SQL pre-selection), and the comparison decides.
 bool TttBDEDataset::LocateRecord(const std::string& keyFields, const Variant& keyValues,
                                  TLocateOptions options) {
+  return LocateRecordOn(cursor_, keyFields, keyValues, options);
+}
+
+bool TttBDEDataset::LocateRecordOn(TBaseTable* cursor, const std::string& keyFields, const Variant& keyValues,
+                                   TLocateOptions options) {
   CheckBrowseMode();
   CursorPosChanged();
   std::vector<TField*> fields;
   GetFieldList(fields, keyFields);
   std::vector<const TField*> compared(fields.begin(), fields.end());
   std::vector<Variant> values;
-  TLocateValued valued{this, {}};
+  TLocateValued valued{this, {}, {}};
   for (std::size_t i = 0; i < fields.size(); ++i) {
     // Values compared as values (a number's text need not give it back).
     values.push_back(fields.size() == 1 ? keyValues : dbvar::Item(keyValues, int(i)));
-    if (!dbvar::IsNullish(values.back()) && BlankReadsAsValue(fields[i])) valued.fields.push_back(fields[i]);
+    if (BlankReadsAsValue(fields[i]))
+      (dbvar::IsNullish(values.back()) ? valued.blanks : valued.fields).push_back(fields[i]);
   }
   TFilterOptions filterOptions;
   if (options.Contains(loCaseInsensitive)) filterOptions.Include(foCaseInsensitive);
   const bool lastPartial = !fields.empty() && MatchedByPrefix(fields, fields.size() - 1, options);
   std::vector<std::uint8_t> blob = BuildEqualityFilterBlob(compared, values, filterOptions, lastPartial);
-  Check(Engine()->SetToStart(cursor_));
+  Check(Engine()->SetToStart(cursor));
   TFilterListItem* filter = nullptr;
-  Check(Engine()->AddFilter(cursor_, reinterpret_cast<std::intptr_t>(&valued), 2, false, blob.data(),
-                            valued.fields.empty() ? nullptr : &TttBDEDataset::LocateRoutine, filter));
-  DBIResult code = Engine()->ActivateFilter(cursor_, filter);
-  if (code == 0) code = Engine()->GetNextRecord(cursor_, 0, reinterpret_cast<std::uint8_t*>(TempBuffer()), nullptr);
-  Engine()->DropFilter(cursor_, filter);
+  Check(Engine()->AddFilter(cursor, reinterpret_cast<std::intptr_t>(&valued), 2, false, blob.data(),
+                            valued.fields.empty() && valued.blanks.empty() ? nullptr : &TttBDEDataset::LocateRoutine,
+                            filter));
+  DBIResult code = Engine()->ActivateFilter(cursor, filter);
+  if (code == 0) code = Engine()->GetNextRecord(cursor, 0, reinterpret_cast<std::uint8_t*>(TempBuffer()), nullptr);
+  Engine()->DropFilter(cursor, filter);
   return code == 0;
+}
+
+bool TttBDEDataset::LocateInKeyOrder(const std::string& keyFields, const Variant& keyValues, TLocateOptions options) {
+  // A second cursor sees the table as it is stored, not what this cursor
+  // shows beside it.
+  const bool showsEveryRecord = cursor_ && !cursor_->FiltersActive && !CachedUpdates() && !KeyRangeApplied();
+  TBaseTable* lookup = showsEveryRecord ? AcquireLookupCursor(keyFields, options.Contains(loCaseInsensitive)) : nullptr;
+  if (!lookup) return Locate(keyFields, keyValues, options);
+  FireBeforeScroll();
+  const bool found = LocateRecordOn(lookup, keyFields, keyValues, options);
+  if (found) {
+    Check(Engine()->CopyCursorPosition(cursor_, lookup));
+    RefreshWindow({rmExact, rmCenter});
+    FireAfterScroll();
+  }
+  SetFound(found);
+  return found;
 }
 
 bool TttBDEDataset::FindRecordByValues(const std::string& keyFields, const Variant& keyValues,

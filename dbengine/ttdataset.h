@@ -98,6 +98,17 @@ class TttBDEDataset : public TDataSet {
   virtual TBaseTable* OpenCursorHandle() { return nullptr; }
   virtual void CloseCursorHandle();
   virtual void PrepareOpenedCursor() {}
+  // A second cursor on the table, in the order of an index on the fields
+  // (case-blind when asked), kept for the next search; none here.
+  virtual TBaseTable* AcquireLookupCursor(const std::string&, bool) { return nullptr; }
+  virtual void DropLookupCursor() {}
+
+  // Locate taking the first record in the order of an index on the fields,
+  // whatever order the dataset shows (a lookup combo's search of a name): the
+  // index narrows, and the dataset moves to the record found. Where the
+  // dataset does not show every record (a filter, a range, cached changes),
+  // or no such index serves, a Locate in the dataset's own order.
+  bool LocateInKeyOrder(const std::string& keyFields, const Variant& keyValues, TLocateOptions options);
 
   // ---- properties
   TBaseTable* Handle() const { return cursor_; }
@@ -171,6 +182,7 @@ class TttBDEDataset : public TDataSet {
   void SetLinkRanges(const std::vector<TField*>& masterFields);
   bool ApplyKeyRange();
   bool ResetKeyRange();
+  bool KeyRangeApplied() const;
   std::uint8_t* GetKeyBuffer(TKeyIndex index) const;
   TKeyBufferHeader* KeyHeader(TKeyIndex index) const;
   void AllocKeyBuffers();
@@ -238,6 +250,10 @@ class TttBDEDataset : public TDataSet {
  private:
   bool LocateRecord(const std::string& keyFields, const Variant& keyValues,
                     TLocateOptions options);
+  // The same on a cursor of the dataset's table: the record found waits in
+  // the spare buffer and the cursor stands on it.
+  bool LocateRecordOn(TBaseTable* cursor, const std::string& keyFields, const Variant& keyValues,
+                      TLocateOptions options);
   void ClearBlobCache(TRecordBuffer buffer);
   void CreateExprFilter();
   void CreateFuncFilter();

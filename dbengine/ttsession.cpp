@@ -24,6 +24,27 @@ PUBLISHED(TttDatabase) { PublishDatabaseProperties(P); }
 
 namespace {
 
+// The session's hooks are the engine's while one of its databases opens.
+class TOpenUpkeepScope {
+ public:
+  explicit TOpenUpkeepScope(const DaoOpenHooks& hooks) : set_(hooks.Progress || hooks.Notice) {
+    if (set_) before_ = DaoSetOpenHooks(hooks);
+  }
+  ~TOpenUpkeepScope() {
+    if (set_) DaoSetOpenHooks(std::move(before_));
+  }
+  TOpenUpkeepScope(const TOpenUpkeepScope&) = delete;
+  TOpenUpkeepScope& operator=(const TOpenUpkeepScope&) = delete;
+
+ private:
+  bool set_;
+  DaoOpenHooks before_;
+};
+
+}  // namespace
+
+namespace {
+
 constexpr DBIResult kMultipleInit = 0x2A07;
 constexpr DBIResult kNoMessageCode = 0x2EC4;  // its stack texts are not repeated
 constexpr TPropertyId kConfigModeProperty = 0x2000C;
@@ -847,6 +868,7 @@ void TttDatabase::Open() {
   try {
     std::string password;
     PrepareLogin(password);
+    TOpenUpkeepScope upkeep(session_->OpenUpkeep);
     try {
       TBaseDatabase* handle = nullptr;
       DBIResult code = 0;

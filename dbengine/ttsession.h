@@ -23,6 +23,7 @@
 #include "platform/classlib/core/typinfo.h"
 #include "platform/classlib/core/strings.h"
 #include "platform/classlib/db/dbtypes.h"
+#include "platform/dao/openupkeep.h"
 
 class TttSession;
 class TttDatabase;
@@ -234,6 +235,10 @@ class TttSession : public TComponent {
   TPasswordDialog PasswordDialog;   // when OnPassword is not set
   TScreenCursor ScreenCursor;       // the hourglass and the wait cursor
   TWaitCursorHooks WaitCursorHooks;
+  // While a database of the session opens: the progress of the work that
+  // brings a file made by an earlier build up to date, and what the user
+  // must be told of it.
+  DaoOpenHooks OpenUpkeep;
 
   TBaseSession* Handle() const { return handle_; }
   bool IsDefault() const { return default_; }

@@ -216,6 +216,39 @@ const char* TttTable::TableDriver() const { return Database()->IsSQLBased() ? nu
 
 void TttTable::PrepareOpenedCursor() { ApplyMasterRange(); }
 
+void TttTable::CloseCursorHandle() {
+  DropLookupCursor();
+  TttDBDataset::CloseCursorHandle();
+}
+
+// A read-only duplicate of the table's cursor switched to the index on the
+// fields; none when the table is on that index already (its own cursor
+// serves) or no index is on them.
+TBaseTable* TttTable::AcquireLookupCursor(const std::string& keyFields, bool caseInsensitive) {
+  if (lookupCursor_ && keyFields == lookupFields_ && caseInsensitive == lookupCaseInsensitive_) return lookupCursor_;
+  DropLookupCursor();
+  if (!HasOpenCursor() || Database() == nullptr) return nullptr;
+  RefreshIndexDefs();
+  const TIndexDef* def = indexDefs_->GetIndexForFields(keyFields, caseInsensitive && !Database()->IsSQLBased());
+  if (def == nullptr || AnsiSameText(def->Name(), ResolveIndexName(indexText_, fieldsIndex_))) return nullptr;
+  TBaseTable* duplicate = nullptr;
+  Check(Engine()->OpenDuplicateCursor(cursor_, true, false, duplicate));
+  if (DBIResult code = Engine()->SwitchToIndex(duplicate, def->Name().c_str(), nullptr, 0, false); code != 0) {
+    Engine()->CloseCursor(duplicate);
+    Check(code);
+  }
+  lookupCursor_ = duplicate;
+  lookupFields_ = keyFields;
+  lookupCaseInsensitive_ = caseInsensitive;
+  return lookupCursor_;
+}
+
+void TttTable::DropLookupCursor() {
+  if (lookupCursor_ && Engine()) Engine()->CloseCursor(lookupCursor_);
+  lookupCursor_ = nullptr;
+  lookupFields_.clear();
+}
+
 void TttTable::PrepareFieldDefs() {
   if (HasOpenCursor()) {
     TttDBDataset::PrepareFieldDefs();  // the open cursor describes itself

@@ -123,6 +123,9 @@ class TttTable : public TttDBDataset {
 
  protected:
   TBaseTable* OpenCursorHandle() override;
+  void CloseCursorHandle() override;
+  TBaseTable* AcquireLookupCursor(const std::string& keyFields, bool caseInsensitive) override;
+  void DropLookupCursor() override;
   // The driver type the table is opened with: the local-table driver unless
   // the database is SQL-based.
   virtual const char* TableDriver() const;
@@ -149,6 +152,10 @@ class TttTable : public TttDBDataset {
 
   std::unique_ptr<TIndexDefs> indexDefs_;
   std::unique_ptr<TMasterDataLink> masterLink_;
+  // The lookup cursor, and the key fields and case it was opened for.
+  TBaseTable* lookupCursor_ = nullptr;
+  std::string lookupFields_;
+  bool lookupCaseInsensitive_ = false;
   std::string tableName_;
   std::string indexText_;
   bool fieldsIndex_ = false;

@@ -159,7 +159,7 @@ PUBLISHED(TCustomColorComboBox) {
           [](TObject* o) { return !static_cast<TCustomColorComboBox*>(o)->ParentCtl3D(); }));
   PROP_BOOL(ParentCtl3D, ParentCtl3D, SetParentCtl3D, true);
   PROP_ENUM(DragMode, DragMode, SetDragMode, dmManual);
-  PROP_INT(DragCursor, DragCursor, SetDragCursor, crDrag);
+  PROP_CURSOR(DragCursor, DragCursor, SetDragCursor, crDrag);
   PROP_POPUP_MENU();
   PROP_EVENT(OnDragDrop);
   PROP_EVENT(OnDragOver);

@@ -912,7 +912,7 @@ PUBLISHED(TCoolMenu) {
   PROP_BOOL(ShowBar, ShowBar, SetShowBar, false);
   PROP_INT(HSpace, HSpace, SetHSpace, 5);
   PROP_INT(VSpace, VSpace, SetVSpace, 2);
-  PROP_INT(Cursor, Cursor, SetCursor, crDefault);
+  PROP_CURSOR(Cursor, Cursor, SetCursor, crDefault);
 }
 
 PUBLISHED(TCoolMenuItem) {

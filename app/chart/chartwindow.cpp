@@ -7,6 +7,7 @@
 #include "app/common/components.h"
 #include "app/common/entrypass.h"
 #include "app/main/bug.h"
+#include "app/main/mainplace.h"
 #include "datactrls/wwtable.h"
 #include "platform/chart/chart.h"
 #include "platform/classlib/controls/extctrls.h"
@@ -183,18 +184,25 @@ void TfrmChart::FormShow(TObject*) {
   tcChart->SetTabInactiveColor(frmBug->tcType->TabInactiveColor());
   tcChart->Tabs()->SetStrings(ckFixed, FeatureRequests() ? "Implemented" : "Fixed");
   if (frmBug->dsetBug->RecordCount() > kQuietEntries) ShowProgressWindow();
+  // The passes walk the entries: the user's entry is current again after
+  // them, however they end, while the chart shows.
+  TMainPlace place(frmBug);
+  const auto passesOver = [&] {
+    HideProgressWindow();
+    place.GoBack();
+  };
   try {
     if (!frmBug->CalcStatistics()) {
-      HideProgressWindow();
+      passesOver();
       Close();
       return;
     }
     CalcTimeToCompletion();
   } catch (...) {
-    HideProgressWindow();
+    passesOver();
     throw;
   }
-  HideProgressWindow();
+  passesOver();
   tcChartChange(tcChart);
 }
 

@@ -1,5 +1,8 @@
 #include "app/common/lookups.h"
 
+#include <memory>
+#include <utility>
+
 #include "app/common/beepmessage.h"
 #include "app/common/components.h"
 #include "platform/classlib/core/datetime.h"
@@ -12,14 +15,38 @@ bool IsBlankName(const std::string& text) { return Trim(text).empty(); }
 
 namespace {
 
+// The date a box stamped into the entry being edited, so that the date goes
+// again with the name.
+struct TStamp {
+  bool made = false;
+  TDateTime value = 0;
+};
+
+bool IsEditing(const TDataSet* entries) {
+  return entries && (entries->State() == dsEdit || entries->State() == dsInsert);
+}
+
 // The entry's date goes to `stamp()` for a name given while it is empty.
 void StampWhenEmpty(TDataSet* entries, const char* dateField, TDateTime (*stamp)(),
-                    const std::string& name) {
+                    const std::string& name, TStamp* stamped = nullptr) {
   if (IsBlankName(name) || !entries || !entries->Active()) return;
   TField* date = entries->FieldByName(dateField);
   if (!date->IsNull()) return;
   entries->Edit();
-  date->SetAsDateTime(stamp());
+  const TDateTime now = stamp();
+  date->SetAsDateTime(now);
+  if (stamped) *stamped = {true, now};
+}
+
+// The box holds no name again (erased, or Escape showing the entry's empty
+// value): the date it stamped in this edit goes with the name, and the entry
+// is dated as it was. A date changed since, or an entry no longer being
+// edited (posted, or another one), is left alone.
+void DropStamp(TDataSet* entries, const char* dateField, TStamp& stamped) {
+  const TStamp was = std::exchange(stamped, {});
+  if (!was.made || !IsEditing(entries)) return;
+  TField* date = entries->FieldByName(dateField);
+  if (!date->IsNull() && date->AsDateTime() == was.value) date->Clear();
 }
 
 }  // namespace
@@ -78,15 +105,20 @@ TwwDBLookupCombo* NewLookupCombo(TComponent* owner, TWinControl* parent, const c
 
 void StampDateOnChoice(TwwDBLookupCombo* combo, TDataSet* entries, const char* dateField,
                        TDateTime (*stamp)()) {
+  auto stamped = std::make_shared<TStamp>();
   // A record taken from the list, also the one the box already showed.
   combo->OnCloseUp = [=](TObject*, TDataSet*, TDataSet*, bool) {
-    if (combo->CloseUpTookRecord()) StampWhenEmpty(entries, dateField, stamp, combo->EditText());
+    if (combo->CloseUpTookRecord())
+      StampWhenEmpty(entries, dateField, stamp, combo->EditText(), stamped.get());
   };
-  // The text the user gives the box: typed, pasted, completed or chosen. The
-  // field's value shown again (moving, cancelling) is no change of the user's.
+  // The text the user gives the box: typed, pasted or completed. Moving
+  // through the open list only looks (what is taken from it stamps at
+  // close-up); the field's value shown again (moving, cancelling) is no
+  // change of the user's. A box left without a name takes its stamp back.
   combo->OnChange = [=](TObject*) {
-    if (combo->Focused() && !combo->ShowingField())
-      StampWhenEmpty(entries, dateField, stamp, combo->EditText());
+    if (IsBlankName(combo->EditText())) DropStamp(entries, dateField, *stamped);
+    else if (combo->Focused() && !combo->ShowingField() && !combo->IsDroppedDown())
+      StampWhenEmpty(entries, dateField, stamp, combo->EditText(), stamped.get());
   };
 }
 

@@ -36,8 +36,9 @@ bool IsBlankName(const std::string& text);
 // When the user gives `combo` a name (typed, pasted, completed, or a record
 // taken from its list, also the one it showed), the entries go into edit and
 // `dateField` becomes `stamp()` if that date is still empty. Keys that only
-// move or cancel, and blanks, never stamp it: an entry passed through on the
-// way to another box was not fixed or verified then.
+// move or cancel, moving through the open list, and blanks never stamp it: an
+// entry passed through on the way to another box was not fixed or verified
+// then. A box left without a name again takes back the date it stamped.
 void StampDateOnChoice(TwwDBLookupCombo* combo, TDataSet* entries, const char* dateField,
                        TDateTime (*stamp)());
 

@@ -1,5 +1,6 @@
 #include "app/common/sessionscreen.h"
 
+#include "app/common/beepmessage.h"
 #include "dbengine/ttsession.h"
 #include "platform/classlib/controls/forms.h"
 #include "platform/classlib/controls/timer.h"
@@ -49,4 +50,7 @@ void InstallSessionScreen(TttSession* session) {
   };
   session->ScreenCursor = [](int cursor) { Screen->SetCursor(TCursor(cursor)); };
   session->WaitCursorHooks = WindowTimerHooks(session);
+  session->OpenUpkeep.Notice = [](const std::string&, const std::string& text) {
+    ShowBeepMessage(text, kMsgWarning);
+  };
 }

@@ -1,7 +1,9 @@
 #pragma once
 // What the program gives a database session of its own: the class library's
 // login and password boxes, the screen cursor for the hourglass and the SQL
-// wait cursor, and a window timer that ends the wait cursor.
+// wait cursor, a window timer that ends the wait cursor, and a warning box
+// for what the user must know of an open's work on a database made by an
+// earlier version.
 
 class TttSession;
 

@@ -15,6 +15,7 @@
 #include "platform/classlib/core/alignment.h"
 
 class Exception;
+struct DaoOpenProgress;
 class TComboBox;
 class TCoolMenu;
 class TBrush;
@@ -320,6 +321,10 @@ class TfrmBug : public TForm {
   // ---- Program entry, start-up and shutdown (bug_startup.cpp) ----
   void SetSplashStatus(const std::string& text);
   void HideSplash();
+  // While an open brings a database made by an earlier version up to date:
+  // the stage and how far it has come, in the status bar (and the splash's
+  // status line while it is there); the windows stay drawn meanwhile.
+  void ShowOpenProgress(const DaoOpenProgress& progress);
   void InitMainForm();
   bool CheckDatabaseFile();
   void BringUpDatabases();

@@ -5,6 +5,7 @@
 #include "app/main/bug.h"
 
 #include "app/common/lookups.h"
+#include "app/newentry/enternewrecord.h"
 #include "datactrls/edits/wwdbcomb.h"
 #include "datactrls/edits/wwdblkcb.h"
 #include "datactrls/wwtable.h"
@@ -21,6 +22,13 @@ TwwDBLookupCombo* NewLookup(TfrmBug* form, const char* name, const char* field,
   combo->SetVisible(false);
   KeepDropDownWide(combo, kLookupListWidth, matchCombo);
   return combo;
+}
+
+// The date a person given by any road stamps: today, or in the new-entry
+// window the date and time, as that window's own boxes stamp it (a name
+// taken from one of its lists reaches the entry before the box hears of it).
+TDateTime PersonStamp() {
+  return frmEnterNewRecord && frmEnterNewRecord->Visible() ? Now() : Date();
 }
 
 }  // namespace
@@ -42,10 +50,10 @@ void TfrmBug::CreateLookupCombos() {
   StampDateOnChoice(dblcReportedBy, dsetBug, "ReportedDate", Date);
   StampDateOnChoice(dblcFixedBy, dsetBug, "FixedDate", Date);
   StampDateOnChoice(dblcVerifiedBy, dsetBug, "VerifiedDate", Date);
-  KeepPersonField(dsetBug, "ReportedBy", "ReportedDate", Date);
-  KeepPersonField(dsetBug, "FixedBy", "FixedDate", Date);
-  KeepPersonField(dsetBug, "VerifiedBy", "VerifiedDate", Date);
-  KeepPersonField(dsetBug, "Responsibility", nullptr, Date);
+  KeepPersonField(dsetBug, "ReportedBy", "ReportedDate", PersonStamp);
+  KeepPersonField(dsetBug, "FixedBy", "FixedDate", PersonStamp);
+  KeepPersonField(dsetBug, "VerifiedBy", "VerifiedDate", PersonStamp);
+  KeepPersonField(dsetBug, "Responsibility", nullptr, PersonStamp);
   KeepDropDownWide(cmbStatus, kCodeListWidth, false);
   KeepDropDownWide(cmbPriority, kCodeListWidth, false);
 }

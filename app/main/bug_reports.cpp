@@ -78,6 +78,10 @@ void Restore(TfrmBug* form, TMainState& s) {
 }  // namespace
 
 void RunReport(TfrmBug* form, const TReportRun& run) {
+  // What the panes hold of the entry goes into it first: once the controls
+  // are still they can no longer give it, and the run's move to its index
+  // would drop an edit not yet saved (typed into a memo, say).
+  form->PostPendingEntry();
   TMainState state = Remember(form);
   Freeze(form);
   std::string failure, status;

@@ -16,6 +16,8 @@
 #include "platform/classlib/core/strutils.h"
 #include "platform/classlib/dialogs/dialogs.h"
 #include "platform/classlib/stdctrls/edits.h"
+#include "platform/classlib/stdctrls/statusbar.h"
+#include "platform/dao/openupkeep.h"
 #include "platform/win32/msgbox.h"
 #include "winctrls/filedrag.h"
 #include "winctrls/tb97.h"
@@ -68,6 +70,43 @@ void TfrmBug::SetSplashStatus(const std::string& text) {
   frmSplash->Repaint();
 }
 
+namespace {
+
+// What the status bar's wide panel says of an open's work, and the splash
+// window's status line.
+struct TUpkeepTexts {
+  std::string line, splash;
+};
+
+TUpkeepTexts UpkeepTexts(const DaoOpenProgress& p) {
+  const std::int64_t part = p.total > 0 ? std::min<std::int64_t>(p.done * 100 / p.total, 100) : 100;
+  const std::string percent = std::to_string(part) + "%";
+  switch (p.stage) {
+    case DaoOpenProgress::Checking:
+      return {"Checking the database's indexes: " + percent, "-Checking Indexes " + percent + "-"};
+    case DaoOpenProgress::Rebuilding:
+      return {"Rebuilding the database's indexes: " + percent, "-Rebuilding Indexes " + percent + "-"};
+    case DaoOpenProgress::Waiting: {
+      const std::string waited = std::to_string(p.done / 1000) + " s";
+      return {"Waiting while another user rebuilds the database's indexes: " + waited,
+              "-Waiting For Another User " + waited + "-"};
+    }
+    case DaoOpenProgress::Done: break;
+  }
+  return {};
+}
+
+}  // namespace
+
+void TfrmBug::ShowOpenProgress(const DaoOpenProgress& progress) {
+  // Events first: they may write a stage of their own into the splash.
+  Application->ProcessMessages();
+  const TUpkeepTexts texts = UpkeepTexts(progress);
+  if (!texts.splash.empty()) SetSplashStatus(texts.splash);
+  sbMain->Panels()->Items(1)->SetText(texts.line);  // the wide panel
+  sbMain->Repaint();
+}
+
 void TfrmBug::HideSplash() {
   if (!frmSplash) return;
   frmSplash->Hide();
@@ -82,8 +121,10 @@ void TfrmBug::InitMainForm() {
   DatabasePath = Reg->ReadString("Settings", "DatabaseLocation", DefaultDatabasePath());
   if (!CheckDatabaseFile() || Terminating) return;
   Reg->WriteString("Settings", "Program Location", Application->ExeName());
-  // Before the first table opens: the session's logins and wait cursor are the program's.
+  // Before the first table opens: the session's logins and wait cursor are
+  // the program's, and the progress of an open's work is the window's.
   InstallSessionScreen(AccessDefaultSession());
+  AccessDefaultSession()->OpenUpkeep.Progress = [this](const DaoOpenProgress& p) { ShowOpenProgress(p); };
   Application->OnException = [this](TObject* sender, const Exception& e) {
     GlobalExceptionHandler(sender, e);
   };

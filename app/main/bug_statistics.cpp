@@ -8,6 +8,7 @@
 #include "app/common/entrypass.h"
 #include "app/main/bug.h"
 #include "app/properties/properties.h"
+#include "datactrls/wwdbgrid.h"
 #include "datactrls/wwtable.h"
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/menus/menus.h"
@@ -94,7 +95,11 @@ bool TfrmBug::CalcStatistics() {
 }
 
 void TfrmBug::ShowChart(int kind) {
-  if (dsetBug->State() == dsEdit) dsetBug->Post();
+  // What is being chosen or typed in the grid (a cell's drop-down still open)
+  // goes into its own entry now, and is counted: left to the chart window
+  // taking the focus, it would land in whichever entry the count ends on.
+  dbgBug->UpdateRecordData();
+  PostPendingEntry();
   auto chart = std::make_unique<TfrmChart>(this);
   chart->tcChart->SetTabIndex(kind);
   chart->ShowModal();

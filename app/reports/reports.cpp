@@ -246,8 +246,9 @@ int32_t TfrmReports::ShowDatesAsTheWindowDoes(TppDBText* text, const TField& fie
   text->SetDisplayFormat(field.DisplayFormat());
   TppPrinter* printer = ppReport1->GetPrinter();
   if (!printer || !printer->Canvas()) return kLine;
+  const std::string widestText = ppFormat(field.DisplayFormat(), dtDateTime, Variant(kWidestDate));
   TppWrapRequest widest;
-  widest.Text = ppFormat(field.DisplayFormat(), dtDateTime, Variant(kWidestDate));
+  widest.Text = widestText;
   widest.Rect = {0, 0, text->mmWidth(), kLine};
   widest.Canvas = printer->Canvas();
   widest.Dpi = printer->PixelsPerInch(TppPixelAxis::Vertical);

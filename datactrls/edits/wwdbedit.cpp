@@ -1,6 +1,7 @@
 #include "datactrls/edits/wwdbedit.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "datactrls/wwfieldsettings.h"
 #include "datactrls/wwpicture.h"
@@ -45,8 +46,9 @@ PUBLISHED(TwwDBEdit) {
 
 namespace {
 
-// Posted to an edit whose exit check failed: the focus comes back once the
-// control that took it has it (taking it back inside the exit would be lost).
+// Posted to an edit whose exit check failed or whose text its field refused:
+// the focus comes back once whatever took it is done with it (an exit takes
+// it back at once only for a refusal, see DoExit), and a refusal is told then.
 constexpr UINT CM_WWFOCUSBACK = WM_USER + 0x2E0;
 
 bool IsDateTimeType(TFieldType t) { return t == ftDate || t == ftTime || t == ftDateTime; }
@@ -338,7 +340,23 @@ void TwwDBCustomEdit::UpdateData() {
   if (!Modified()) return;
   if (!link_->Editing() && !field->CanModify()) return;
   if (field->DataType() == ftFmtMemo) field->SetAsString(GetStoredText());
-  else field->SetText(GetStoredText());
+  else WriteFieldText(field);
+}
+
+// Text the field cannot take (a date half typed) is this edit's to tell,
+// whoever asked for it to be written: a key or a click that leaves, a post, a
+// move to another row. The asking stops quietly, the text stays selected,
+// and the user is told once the event that asked is over, with the keyboard
+// back here to mend the text or to give it up.
+void TwwDBCustomEdit::WriteFieldText(TField* field) {
+  try {
+    field->SetText(GetStoredText());
+  } catch (const EConvertError& e) {
+    SelectAll();
+    refusal_ = e.Message();
+    PostMessage(Handle(), CM_WWFOCUSBACK);
+    throw EAbort(refusal_);
+  }
 }
 
 void TwwDBCustomEdit::UpdateRecordNow() {
@@ -526,6 +544,8 @@ void TwwDBCustomEdit::Dispatch(TMessage& m) {
     case CM_WWFOCUSBACK:
       if (CanFocus()) SetFocus();
       SelectAll();
+      // One refusal told however often the same event asked for the text.
+      if (!refusal_.empty()) Application->ShowException(EConvertError(std::exchange(refusal_, {})));
       return;
     case WM_PASTE:
     case WM_CUT:
@@ -583,6 +603,9 @@ void TwwDBCustomEdit::DoExit() {
   } catch (const Exception&) {
     exiting_ = false;
     PostMessage(Handle(), CM_WWFOCUSBACK);
+    // Refused text keeps the focus at once: the click that was leaving
+    // finds it still here and goes no further.
+    if (!refusal_.empty() && CanFocus()) SetFocus();
     Application->HandleException(this);
     return;
   }

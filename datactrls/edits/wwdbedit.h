@@ -100,7 +100,8 @@ class TwwDBCustomEdit : public TwwCustomMaskEdit {
   void SetUnboundDataType(TwwEditDataType value) { unboundDataType_ = value; }
 
   // Writes the text into the field now; on failure the text is selected, the
-  // edit takes the focus, its modified flag comes back, and the error goes on.
+  // edit takes the focus, its modified flag comes back, and the error goes on
+  // (EAbort for text the field cannot take: the edit tells of it itself).
   void UpdateRecordNow();
   bool HasPictureMask() const;
   // True for an empty text or without a mask; passed to CheckValue each time.
@@ -164,6 +165,7 @@ class TwwDBCustomEdit : public TwwCustomMaskEdit {
   // The field's text as the edit shows it (see DataChange).
   std::string FieldText(TField* field);
   void UpdateData();
+  void WriteFieldText(TField* field);
   TFieldType CompletionType() const;
   void PictureTyped(char32_t key);
   // Whether the text has more characters than the edit's length allows.
@@ -182,6 +184,7 @@ class TwwDBCustomEdit : public TwwCustomMaskEdit {
   bool showing_ = false;  // ShowText is setting the text
   int alignmentShown_ = 0;
   std::string unboundText_;
+  std::string refusal_;  // what the field said of refused text, until told
   bool autoFillDate_ = true;
   TwwEditDataType unboundDataType_ = wwDefault;
 };

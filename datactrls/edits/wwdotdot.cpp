@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "datactrls/wwdbgrid.h"
+#include "datactrls/wwfieldcheck.h"
 #include "datactrls/wwwindow.h"
 #include "platform/classlib/controls/winapi.h"
 #include "platform/classlib/core/typinfo.h"
@@ -174,8 +175,21 @@ void TwwDBCustomCombo::PassToGrid(TwwDBGrid* grid, WORD key, TShiftState shift) 
 
 bool TwwDBCustomCombo::HandToGrid(WORD key, TShiftState shift, bool escape) {
   TwwDBGrid* grid = GridTakingKey(key, shift, escape);
-  if (grid) PassToGrid(grid, key, shift);
+  if (grid && (key == VK_ESCAPE || TextFitsField())) PassToGrid(grid, key, shift);
   return grid != nullptr;
+}
+
+// Text the field cannot take (a date half typed) is written before the grid
+// has the focus, so that the refusal, told by the box, keeps the user here.
+bool TwwDBCustomCombo::TextFitsField() {
+  TField* field = Field();
+  if (!field || !Modified() || wwIsValidFieldText(field, EditText())) return true;
+  try {
+    UpdateRecordNow();
+  } catch (const EAbort&) {
+    return false;
+  }
+  return true;
 }
 
 void TwwDBCustomCombo::TypeKey(char32_t& key) {

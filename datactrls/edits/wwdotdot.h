@@ -72,8 +72,11 @@ class TwwDBCustomCombo : public TwwDBCustomEdit {
   void ButtonClick();
   TwwDBGrid* GridTakingKey(WORD key, TShiftState shift, bool escape) const;
   static void PassToGrid(TwwDBGrid* grid, WORD key, TShiftState shift);
-  // GridTakingKey and PassToGrid in one: true when the grid took the key.
+  // GridTakingKey and PassToGrid in one: true when the key is the grid's,
+  // also when it is held back because the field refused the text.
   bool HandToGrid(WORD key, TShiftState shift, bool escape);
+  // False when the field refused the text (the user has been told).
+  bool TextFitsField();
   bool droppedDown_ = false;
 
  private:

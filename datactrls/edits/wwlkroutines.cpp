@@ -7,6 +7,7 @@
 #include "datactrls/wwlookup.h"
 #include "datactrls/wwstr.h"
 #include "datactrls/wwtable.h"
+#include "dbengine/ttdataset.h"
 #include "platform/classlib/core/strutils.h"
 #include "platform/classlib/core/typinfo.h"
 #include "platform/classlib/db/dataset.h"
@@ -39,6 +40,10 @@ bool wwLookupRecordSearch(TDataSet* table, const std::string& value, const std::
     TLocateOptions options;
     if (partial) options.Include(loPartialKey);
     if (!caseSensitive) options.Include(loCaseInsensitive);
+    // The index on the field finds the name typed, whatever order the table
+    // shows (the window's tables of names are opened on none).
+    if (auto* engineTable = dynamic_cast<TttBDEDataset*>(table))
+      return engineTable->LocateInKeyOrder(fieldName, Variant(wanted), options);
     return table->Locate(fieldName, Variant(wanted), options);
   }
   return wwLocateIfDifferent(table, wanted, fieldName, match, caseSensitive);

@@ -312,6 +312,71 @@ std::vector<std::pair<std::string, std::string>> OwnTables(const std::vector<Tok
   return own;
 }
 
+// A table whose case-blind indexes are in another fold's order (a file no
+// writer has brought to the present one) is read without any: SQLite would
+// search them by this order and miss rows. Each such table named in a FROM
+// list, a join or an UPDATE gets NOT INDEXED after its alias. SQLite may
+// still answer "x IN (SELECT column FROM table)" from that table's index of
+// the column; a unary plus there makes the column an expression it cannot.
+void KeepOffOlderIndexes(const std::vector<Token>& t, size_t start, size_t end, const TableLookupFn& tables,
+                         CurrencyRewrite& rewrite) {
+  if (!tables) return;
+  auto older = [&](const std::string& name) {
+    TableDef def;
+    return tables(name, def) && def.caseBlindStale;
+  };
+  auto add = [](std::map<size_t, std::string>& pieces, size_t i, const std::string& piece, bool first) {
+    std::string& at = pieces[i];
+    at = at.empty() ? piece : first ? piece + " " + at : at + " " + piece;
+  };
+  // A name that may stand for a table or its alias: no word SQLite reads
+  // otherwise there.
+  auto name = [](const Token& k) {
+    static const std::set<std::string> joins = {"CROSS", "NATURAL", "FULL", "USING", "LIMIT", "OFFSET", "INDEXED"};
+    const std::string u = UpperCase(k.text);
+    return k.kind == Tok::Name || (k.kind == Tok::Word && !Keywords().count(u) && !joins.count(u));
+  };
+  std::vector<bool> fromList(1, false);  // per parenthesis depth: inside a FROM list
+  bool item = Is(t[start], "UPDATE");
+  for (size_t i = start + (item ? 1 : 0); i < end; ++i) {
+    const Token& k = t[i];
+    if (item && IsPunct(k, "(") && !Is(t[i + 1], "SELECT")) {  // a group of joins
+      fromList.push_back(false);
+      continue;
+    }
+    if (item && name(k)) {
+      item = false;
+      size_t last = i;  // the alias, when there is one
+      if (Is(t[i + 1], "AS"))
+        last = i + 2;
+      else if (name(t[i + 1]))
+        last = i + 1;
+      if (last >= end || !older(k.text)) continue;
+      add(rewrite.after, last, "NOT INDEXED", false);
+      // IN ( SELECT [table .] column FROM table [alias] )
+      const bool qualified = i >= start + 6 && (IsPunct(t[i - 3], ".") || IsPunct(t[i - 3], "!"));
+      const size_t column = qualified ? i - 4 : i - 2;
+      if (column >= start + 3 && Is(t[i - 1], "FROM") && Is(t[column - 1], "SELECT") &&
+          IsPunct(t[column - 2], "(") && Is(t[column - 3], "IN") && IsPunct(t[last + 1], ")"))
+        add(rewrite.before, column, "+", true);
+      continue;
+    }
+    item = false;
+    if (IsPunct(k, "(")) {
+      fromList.push_back(false);
+    } else if (IsPunct(k, ")")) {
+      if (fromList.size() > 1) fromList.pop_back();
+    } else if (Is(k, "FROM") || Is(k, "JOIN")) {
+      fromList.back() = true;
+      item = true;
+    } else if (IsPunct(k, ",")) {
+      item = fromList.back();
+    } else if (ClauseEnd(k) || Is(k, "ON")) {
+      fromList.back() = false;
+    }
+  }
+}
+
 // Whether rows of the result may stand for several rows of a table (or none):
 // then the result cannot be changed through it.
 bool Grouped(const std::vector<Token>& t, size_t start, size_t end) {
@@ -470,6 +535,7 @@ Translation TranslateChange(const std::string& text, const std::vector<Token>& t
   std::vector<std::pair<std::string, std::string>> ownTables;
   if (tr.kind == StatementKind::Select) ownTables = OwnTables(t, start, end);
   CurrencyRewrite currency = TypeCurrency(t, start, end, tr.parameters, tables, SyntaxErrorOf(tr.kind));
+  KeepOffOlderIndexes(t, start, end, tables, currency);
   tr.sql = SqlWriter(text, t, tr.parameters, currency).Write(start, end, tr.kind);
   if (tr.kind == StatementKind::Select) tr.currencyColumns = std::move(currency.currencyColumns);
   if (tr.kind == StatementKind::Select && !Grouped(t, start, end)) tr.fromTables = ownTables;

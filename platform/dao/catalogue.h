@@ -72,6 +72,9 @@ struct TableDef {
   std::vector<FieldDef> fields;
   std::vector<IndexDef> indexes;
   bool described = true;  // false: fields derived from SQLite's own column types
+  // Its case-blind indexes follow an older order, in which a search by the
+  // present one misses rows: it is read without its indexes (NOT INDEXED).
+  bool caseBlindStale = false;
 
   int FieldIndex(const std::string& fieldName) const;  // -1 when absent; case ignored
   const IndexDef* FindIndex(const std::string& indexName) const;

@@ -136,9 +136,10 @@ class TRecordsetCore {
   virtual void Seek(const std::string& comparison, const std::vector<Cell>& keys);
   // An SQL condition on the table's columns that the moves skip other rows by
   // (empty: none); 3001 when it does not suit the table. Only a table-type
-  // recordset has one; the others ignore it. `bands`: see
-  // DAORecordset::put_RowCondition.
-  virtual void SetRowCondition(const std::string&, const std::vector<std::string>& = {}) {}
+  // recordset has one; the others ignore it. `bands` and the point of
+  // the index they may name: see DAORecordset::put_RowCondition.
+  virtual void SetRowCondition(const std::string&, const std::vector<std::string>& = {},
+                               const std::vector<Cell>& = {}) {}
   // The current row was read under the row condition in force now, as it
   // still is, and no edit is under way (see DAORecordMarks).
   virtual bool CurrentMeetsRowCondition() const { return false; }

@@ -20,6 +20,7 @@
 #include <string_view>
 
 #include "platform/classlib/core/variant.h"
+#include "platform/dao/openupkeep.h"
 #include "platform/win32/com.h"
 
 class DAOError;
@@ -68,6 +69,9 @@ HRESULT DaoUnregisterServer();
 // Sets how long a call waits for a database file that another process is
 // writing before it fails with the lock error 3218 (default 5000 ms).
 void DaoSetBusyTimeout(int milliseconds);
+
+// What an open of a file made by an earlier build tells (openupkeep.h):
+// DaoSetOpenHooks.
 
 class DAOError : public IUnknown {
  public:
@@ -209,7 +213,13 @@ class DAORecordset : public IUnknown {
   // condition and the engine may accept, each answered from the current
   // index, disjoint and listed in the order of the forward moves: a read
   // takes the rows of each in turn, so that the index narrows where to look.
-  virtual HRESULT put_RowCondition(const std::string& condition, const std::vector<std::string>& bands) = 0;
+  // `point`, when given with three bands or more, holds values of the index's
+  // first columns: the first band then holds every row before that point in
+  // the index's order, the last every row after it, and the others lie within
+  // it. A read then asks each part of the index only the bands that can hold
+  // rows there.
+  virtual HRESULT put_RowCondition(const std::string& condition, const std::vector<std::string>& bands,
+                                   const std::vector<Variant>& point = {}) = 0;
   // Not DAO's own: a count that changes whenever the recordset reads its
   // current record afresh (a move, or a large value read later that finds
   // the row changed meanwhile). The engine compares it with the count of the

@@ -238,6 +238,13 @@ Cell FromVariant(const Variant& v, int type) {
   }
 }
 
+// The index a recordset is ordered by, whose columns keys and points name.
+const IndexDef* CurrentIndex(TRecordsetCore& r) {
+  for (const auto& i : r.Indexes())
+    if (AnsiSameText(i.name, r.Index())) return &i;
+  Fail(r.IsTable() ? errNoCurrentIndex : errNotSupported);
+}
+
 Variant BookmarkVariant(const std::string& bytes) { return VarByteArrayOf(bytes.data(), bytes.size()); }
 
 // ---- Errors ------------------------------------------------------------------------
@@ -611,10 +618,7 @@ class TRecordset : public TComObject<DAORecordset> {
                const Variant& k13) override {
     return Run([&](auto& r) {
       const Variant* keys[] = {&k1, &k2, &k3, &k4, &k5, &k6, &k7, &k8, &k9, &k10, &k11, &k12, &k13};
-      const IndexDef* index = nullptr;
-      for (const auto& i : r.Indexes())
-        if (AnsiSameText(i.name, r.Index())) index = &i;
-      if (index == nullptr) Fail(r.IsTable() ? errNoCurrentIndex : errNotSupported);
+      const IndexDef* index = CurrentIndex(r);
       std::vector<Cell> cells;
       for (size_t k = 0; k < 13 && !IsMissing(*keys[k]); ++k) {
         if (k >= index->columns.size()) Fail(errInvalidArgument);
@@ -624,8 +628,18 @@ class TRecordset : public TComObject<DAORecordset> {
       r.Seek(comparison, cells);
     });
   }
-  HRESULT put_RowCondition(const std::string& condition, const std::vector<std::string>& bands) override {
-    return Run([&](auto& r) { r.SetRowCondition(condition, bands); });
+  HRESULT put_RowCondition(const std::string& condition, const std::vector<std::string>& bands,
+                           const std::vector<Variant>& point) override {
+    return Run([&](auto& r) {
+      std::vector<Cell> cells;
+      for (size_t k = 0; k < point.size(); ++k) {
+        const std::vector<IndexColumn>& columns = CurrentIndex(r)->columns;
+        if (k >= columns.size()) Fail(errInvalidArgument);
+        const int f = r.FieldIndex(columns[k].name);
+        cells.push_back(FromVariant(point[k], f >= 0 ? r.Fields()[static_cast<size_t>(f)].def.type : dbText));
+      }
+      r.SetRowCondition(condition, bands, cells);
+    });
   }
   HRESULT get_BookmarkWord(std::int32_t* out) override {
     return Run([&](auto& r) { Require(out), *out = r.BookmarkWord(); });

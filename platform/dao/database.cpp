@@ -25,6 +25,7 @@ std::string PasswordOf(const std::string& connect) {
 
 TDatabaseCore::TDatabaseCore(const std::string& path, bool exclusive, bool readOnly, const std::string& connect)
     : path_(path), exclusive_(exclusive), readOnly_(readOnly) {
+  Connection::WaitForRebuildElsewhere(path);
   conn_ = std::make_unique<Connection>(path, readOnly);
   readOnly_ = conn_->ReadOnly();
   bool plainPassword = false;
@@ -39,9 +40,14 @@ TDatabaseCore::TDatabaseCore(const std::string& path, bool exclusive, bool readO
     if (error == errCantLockFile) FailLocking(*locks_);
     Fail(error, error == errFileInUse ? path : "Admin");
   }
+  try {
+    if (plainPassword && !readOnly_) StorePassword(*conn_, PasswordOf(connect));
+    conn_->BringCaseBlindIndexesInOrder();
+  } catch (...) {
+    locks_->CloseDatabase(exclusive);  // no destructor runs for an open refused here
+    throw;
+  }
   opened_ = true;
-  if (plainPassword && !readOnly_) StorePassword(*conn_, PasswordOf(connect));
-  conn_->BringCaseBlindIndexesInOrder();
 }
 
 TDatabaseCore::~TDatabaseCore() {

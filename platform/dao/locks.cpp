@@ -457,6 +457,8 @@ int LockFile::HoldFile(std::uint64_t inode) {
 
 void LockFile::ReleaseFile(std::uint64_t inode) { Release(FileOffset(inode), false); }
 
+bool LockFile::InUse() { return !held_.empty() || HeldElsewhere(0, INT64_MAX); }
+
 bool LockFile::OthersHoldFile(std::uint64_t inode) {
   const std::int64_t offset = FileOffset(inode);
   auto it = held_.find(offset);

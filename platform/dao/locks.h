@@ -57,6 +57,9 @@ class LockFile {
   // file opened at this path; nothing is held then.
   int HoldFile(std::uint64_t inode);
   void ReleaseFile(std::uint64_t inode);
+  // True while any connection, of this process or another, uses the file at
+  // this path in any way (holds any lock).
+  bool InUse();
 
   // What the database file held when a writer last knew it whole: its
   // inode, size and modification time, and the contents of a few pages it

@@ -62,11 +62,12 @@ std::string TextAsRead(const Cell& value, std::size_t room) {
   return std::string(text.substr(0, text.find('\0')));
 }
 
-int CompareStored(const Cell& a, const Cell& b) {
+int CompareStored(const Cell& a, const Cell& b, bool caseBlind) {
   const int ca = ClassOf(a), cb = ClassOf(b);
   if (ca != cb) return ca < cb ? -1 : 1;
   if (ca == 0) return 0;
   if (ca == 1) return CompareNumbers(a, b);
+  if (ca == 2 && caseBlind) return CompareFoldedText(a.text, b.text);
   return Sign(a.text.compare(b.text));
 }
 

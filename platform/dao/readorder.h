@@ -32,8 +32,9 @@ constexpr std::size_t TextRoom(std::size_t characters) { return characters * 4; 
 std::string TextAsRead(const Cell& value, std::size_t room);
 
 // SQLite's own order of two stored values (Null, numbers, texts by their
-// bytes, blobs): the order of a column that is no text.
-int CompareStored(const Cell& a, const Cell& b);
+// bytes, blobs): the order of a column that is no text. `caseBlind`: texts
+// in the case-blind order instead, as a column of that collation has them.
+int CompareStored(const Cell& a, const Cell& b, bool caseBlind = false);
 
 // The first `count` columns of two keys compared as read: texts in the
 // case-blind order (CompareFoldedText), other values as stored; a

@@ -16,23 +16,32 @@
 #include "platform/dao/daoerrors.h"
 #include "platform/dao/locks.h"
 #include "platform/dao/sharing.h"
+#include "platform/dao/sqlfunctions.h"
 
 namespace dao {
 
 namespace {
 
-const char* kCatalogue =
-    "CREATE TABLE MSysTables (Name TEXT NOT NULL PRIMARY KEY COLLATE NOCASE,"
-    " LastId INTEGER NOT NULL DEFAULT 0);"
-    "CREATE TABLE MSysColumns (TableName TEXT NOT NULL COLLATE NOCASE,"
-    " Name TEXT NOT NULL COLLATE NOCASE, Position INTEGER NOT NULL, Type INTEGER NOT NULL,"
-    " Size INTEGER NOT NULL, Attributes INTEGER NOT NULL, Required INTEGER NOT NULL,"
-    " AllowZeroLength INTEGER NOT NULL, DefaultValue TEXT, PRIMARY KEY (TableName, Name));"
-    "CREATE TABLE MSysIndexes (TableName TEXT NOT NULL COLLATE NOCASE,"
-    " Name TEXT NOT NULL COLLATE NOCASE, SqlName TEXT NOT NULL, IsPrimary INTEGER NOT NULL,"
-    " IsUnique INTEGER NOT NULL, IgnoreNulls INTEGER NOT NULL, Required INTEGER NOT NULL,"
-    " Columns TEXT NOT NULL, PRIMARY KEY (TableName, Name));"
-    "CREATE TABLE MSysQueries (Name TEXT NOT NULL PRIMARY KEY COLLATE NOCASE, SQL TEXT NOT NULL);";
+std::string QueriesTable() {
+  return std::string("CREATE TABLE MSysQueries (Name TEXT NOT NULL PRIMARY KEY COLLATE ") +
+         Connection::kCaseBlindCollation + ", SQL TEXT NOT NULL)";
+}
+
+// The catalogue tables; their names compare case-blind, as the tables' own do.
+std::string Catalogue() {
+  const std::string blind = std::string(" COLLATE ") + Connection::kCaseBlindCollation;
+  return "CREATE TABLE MSysTables (Name TEXT NOT NULL PRIMARY KEY" + blind +
+         ", LastId INTEGER NOT NULL DEFAULT 0);"
+         "CREATE TABLE MSysColumns (TableName TEXT NOT NULL" + blind + ", Name TEXT NOT NULL" + blind +
+         ", Position INTEGER NOT NULL, Type INTEGER NOT NULL,"
+         " Size INTEGER NOT NULL, Attributes INTEGER NOT NULL, Required INTEGER NOT NULL,"
+         " AllowZeroLength INTEGER NOT NULL, DefaultValue TEXT, PRIMARY KEY (TableName, Name));"
+         "CREATE TABLE MSysIndexes (TableName TEXT NOT NULL" + blind + ", Name TEXT NOT NULL" + blind +
+         ", SqlName TEXT NOT NULL, IsPrimary INTEGER NOT NULL,"
+         " IsUnique INTEGER NOT NULL, IgnoreNulls INTEGER NOT NULL, Required INTEGER NOT NULL,"
+         " Columns TEXT NOT NULL, PRIMARY KEY (TableName, Name));" +
+         QueriesTable() + ";";
+}
 
 // Index columns are kept as "+Name" / "-Name" entries separated by tabs.
 std::string EncodeColumns(const std::vector<IndexColumn>& columns) {
@@ -122,8 +131,9 @@ void Connection::CreateFile(const std::string& path, const std::function<void(co
     sqlite3* db = nullptr;
     int rc = sqlite3_open_v2(made.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
     if (rc == SQLITE_OK) {
+      InstallSqlFunctions(db);  // the case-blind order its text columns name
       std::string journal = InNetworkMode(path) ? "DELETE" : "WAL";
-      std::string sql = "PRAGMA journal_mode=" + journal + "; BEGIN;" + kCatalogue +
+      std::string sql = "PRAGMA journal_mode=" + journal + "; BEGIN;" + Catalogue() +
                         "PRAGMA user_version=" + std::to_string(kCaseBlindOrder) + "; COMMIT;";
       rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
     }
@@ -169,6 +179,7 @@ void Connection::LoadCatalogue() {
   tables_.clear();
   schemaVersion_ = version;
   catalogueLoaded_ = true;
+  olderOrder_ = TablesInOlderOrder();
   bool hasCatalogue = false;
   {
     StatementUse s(Cached("SELECT 1 FROM sqlite_master WHERE type='table' AND name='MSysColumns'"));
@@ -221,6 +232,7 @@ void Connection::LoadCatalogue() {
     auto it = tables_.find(UpperKey(s->ColumnText(0)));
     if (it != tables_.end()) it->second.name = s->ColumnText(0);
   }
+  for (auto& [key, table] : tables_) table.caseBlindStale = olderOrder_.count(key) != 0;
 }
 
 TableDef Connection::DescribeFromSqlite(const std::string& name) {
@@ -245,13 +257,15 @@ const TableDef* Connection::FindTable(const std::string& name) {
   // A table without catalogue rows (made by other tools, or the catalogue itself).
   std::string actual;
   {
-    StatementUse s(Cached("SELECT name FROM sqlite_master WHERE type='table' AND name=? COLLATE NOCASE"));
+    StatementUse s(Cached(std::string("SELECT name FROM sqlite_master WHERE type='table' AND name=? COLLATE ") +
+                          kCaseBlindCollation));
     s->Bind(1, name);
     if (!s->Step()) return nullptr;
     actual = s->ColumnText(0);
   }
   TableDef t = DescribeFromSqlite(actual);
   t.name = actual;
+  t.caseBlindStale = olderOrder_.count(UpperKey(actual)) != 0;
   auto& slot = tables_[UpperKey(name)];
   slot = std::move(t);
   return &slot;
@@ -289,7 +303,7 @@ void Connection::CreateTable(const TableDef& def) {
       sql += " PRIMARY KEY AUTOINCREMENT";
       counterTaken = true;
     }
-    if (f.type == dbText || f.type == dbMemo) sql += " COLLATE NOCASE";
+    if (f.type == dbText || f.type == dbMemo) sql += std::string(" COLLATE ") + kCaseBlindCollation;
     if (f.required) sql += " NOT NULL";
     if (f.type == dbText) sql += " CHECK (length(" + col + ") <= " + std::to_string(f.size) + ")";
   }
@@ -340,7 +354,7 @@ void Connection::CreateIndex(const std::string& tableName, IndexDef index) {
     std::string base = actualTable + "_" + index.name;
     index.sqlName = base;
     for (int n = 2;; ++n) {
-      StatementUse s(Cached("SELECT 1 FROM sqlite_master WHERE name=? COLLATE NOCASE"));
+      StatementUse s(Cached(std::string("SELECT 1 FROM sqlite_master WHERE name=? COLLATE ") + kCaseBlindCollation));
       s->Bind(1, index.sqlName);
       if (!s->Step()) break;
       index.sqlName = base + "_" + std::to_string(n);
@@ -476,7 +490,7 @@ std::vector<std::pair<std::string, std::string>> Connection::QueryDefs() {
 void Connection::SaveQueryDef(const std::string& name, const std::string& sql) {
   WriteScope scope(*this);
   if (FindTable("MSysQueries") == nullptr)
-    Exec("CREATE TABLE MSysQueries (Name TEXT NOT NULL PRIMARY KEY COLLATE NOCASE, SQL TEXT NOT NULL)");
+    Exec(QueriesTable());
   auto s = Prepare("INSERT INTO MSysQueries (Name, SQL) VALUES (?, ?)");
   s->Bind(1, name).Bind(2, sql).Step();
   scope.Commit();

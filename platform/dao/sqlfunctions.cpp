@@ -8,6 +8,7 @@
 
 #include "platform/classlib/core/foldedorder.h"
 #include "platform/classlib/core/strutils.h"
+#include "platform/dao/store.h"
 
 namespace dao {
 
@@ -16,13 +17,14 @@ namespace {
 // Text order and equality for every text column: letters compare without
 // regard to case across all of Unicode, in the order in which the engine
 // compares texts (CompareFoldedText), bytes no character stands for
-// included. Text columns are declared with the built-in NOCASE collation,
-// which this connection replaces by this one; for ASCII text both agree
-// exactly, so standard SQLite tools read the file, its tables and indexes as
-// they are. Only text whose non-ASCII letters differ in case alone sorts
-// differently there (such a tool's integrity check lists those index rows,
-// and its REINDEX would reorder them): a choice made so that the file needs
-// no collation the tools lack.
+// included. Text columns are declared with a collation of the program's own
+// name (Connection::kCaseBlindCollation), which standard SQLite tools and
+// earlier builds lack: they read the rows, but SQLite refuses them every
+// write and every comparison of those columns rather than letting them put
+// index entries where this order does not look for them. Files made before
+// declare the built-in NOCASE, which this connection replaces by the same
+// order, so that it compares their texts alike while their indexes are
+// brought to the new name (caseorder.cpp).
 int CompareNoCase(void*, int n1, const void* p1, int n2, const void* p2) {
   return CompareFoldedText(std::string_view(static_cast<const char*>(p1), n1),
                            std::string_view(static_cast<const char*>(p2), n2));
@@ -144,6 +146,7 @@ void LikeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 }  // namespace
 
 void InstallSqlFunctions(sqlite3* db) {
+  sqlite3_create_collation(db, Connection::kCaseBlindCollation, SQLITE_UTF8, nullptr, CompareNoCase);
   sqlite3_create_collation(db, "NOCASE", SQLITE_UTF8, nullptr, CompareNoCase);
   sqlite3_create_collation(db, "ZSTRING", SQLITE_UTF8, nullptr, CompareZString<false>);
   sqlite3_create_collation(db, "ZSTRING_ANYCASE", SQLITE_UTF8, nullptr, CompareZString<true>);

@@ -6,8 +6,8 @@ struct sqlite3;
 
 namespace dao {
 
-// Installs them on a connection just opened (NOCASE, ZSTRING, ZSTRING_ANYCASE,
-// like, upper, lower).
+// Installs them on a connection just opened: the case-blind order (under its
+// own name and as NOCASE), ZSTRING, ZSTRING_ANYCASE, like, upper, lower.
 void InstallSqlFunctions(sqlite3* db);
 
 }  // namespace dao

@@ -7,7 +7,7 @@
 // journal in a network folder; see sharing.h):
 //   - one SQLite table per DAO table, its columns in DAO order; a counter is
 //     the table's INTEGER PRIMARY KEY AUTOINCREMENT, so its values are the row
-//     numbers and never come back; text columns are TEXT COLLATE NOCASE with a
+//     numbers and never come back; text columns are TEXT COLLATE CASEBLIND3 with a
 //     CHECK on their length; Booleans are -1/0, dates date numbers (REAL),
 //     currency integers of ten-thousandths;
 //   - MSysTables (per table the last row number handed out), MSysColumns (DAO
@@ -21,6 +21,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,7 @@ struct sqlite3_file;
 namespace dao {
 
 class LockFile;
+class OpenProgressLine;
 class StateLock;
 
 // One stored value: SQLite's five storage classes. Blob bytes live in `text`.
@@ -138,19 +140,37 @@ class Connection {
   // the path is ever removed.
   static void CreateFile(const std::string& path, const std::function<void(const std::string&)>& fill = {});
 
-  // The case-blind order (NOCASE) of text columns is the engine's order of
-  // folded texts (CompareFoldedText). A file records in its header's user
-  // version the order its case-blind indexes were built in; this order's
-  // number (0: an older fold; 1: every case pair folded, but a byte no
-  // character stands for read as U+FFFD):
-  static constexpr int kCaseBlindOrder = 2;
-  // Rebuilds the case-blind indexes of a file made before, once, when this
-  // connection may write. Otherwise (a reader, or the rebuild refused) their
-  // order is stale for this connection's life: CaseBlindIndexesStale.
+  // The case-blind order of text columns is the engine's order of folded
+  // texts (CompareFoldedText). Text columns and their indexes name it by its
+  // collation, kCaseBlindCollation: a program that lacks it (an earlier
+  // build, a standard SQLite tool) is refused every write and every
+  // comparison of those columns, instead of writing into indexes whose order
+  // it does not know. Files made before name it NOCASE, in an order that
+  // earlier builds kept (and may have written into): their first writer
+  // brings them to this name (caseorder.cpp). The header's user version
+  // records the order's number (0, 1, 2: under the name NOCASE).
+  static constexpr int kCaseBlindOrder = 3;
+  static constexpr const char* kCaseBlindCollation = "CASEBLIND3";
+  // At the open: when some table's case-blind indexes still follow an older
+  // order, a connection that may write brings them to this one, with its
+  // progress and what the user must know told through DaoSetOpenHooks; one
+  // that finds another user doing so waits for it first. A connection
+  // refused the rebuild (the file busy with other writes) is refused (3045).
   void BringCaseBlindIndexesInOrder();
-  // Whether reads must not go through the case-blind indexes: their stored
-  // order is another fold's, in which a search by this one misses rows.
-  bool CaseBlindIndexesStale() const { return caseBlindStale_; }
+  // Before a connection reads the file: waits while another user rebuilds
+  // its case-blind indexes, who may hold it whole meanwhile (with a rollback
+  // journal, a long write takes the file for itself once it writes out its
+  // pages), telling so through DaoSetOpenHooks.
+  static void WaitForRebuildElsewhere(const std::string& path);
+  // A table lock no table takes: held by the connection that rebuilds a
+  // file's case-blind indexes, so that others who open the file meanwhile
+  // wait for it.
+  static constexpr const char* kRebuildMark = "MSys case-blind rebuild";
+  // Whether any table's case-blind indexes are in an older order (a reader
+  // of a file no writer has opened since, or a table whose unique key the
+  // present fold finds values alike in): such a table is read without its
+  // indexes (TableDef::caseBlindStale).
+  bool CaseBlindIndexesStale();
 
   const std::string& Path() const { return path_; }
   bool ReadOnly() const { return readOnly_; }
@@ -319,6 +339,11 @@ class Connection {
   [[noreturn]] void RefuseOpen(const std::string& why);
   [[noreturn]] void RefuseLeftInLocalMode();
   void LoadCatalogue();
+  // The tables (by UpperKey) whose schema names an older case-blind order.
+  std::set<std::string> TablesInOlderOrder();
+  void RebuildOnce(std::vector<std::string>& notices, OpenProgressLine& line);
+  void RebuildInPresentOrder(std::vector<std::string>& notices, OpenProgressLine& line);
+  void LookAgainAtUniqueRules(std::vector<std::string>& notices);
   void CheckWritable();
   void LookForCommits();
   void RunCached(const std::string& sql);
@@ -333,7 +358,6 @@ class Connection {
   int busyTimeout_ = 0;                 // ms; taken at the open
   std::chrono::steady_clock::time_point busySince_;
   bool network_ = false;                // shared in network mode (sharing.h)
-  bool caseBlindStale_ = false;         // see CaseBlindIndexesStale
   // The file opened, as stat names it (device and inode), and the path to
   // look at when path_ is relative (empty: path_).
   std::uint64_t fileDevice_ = 0;
@@ -396,13 +420,14 @@ class Connection {
   std::uint64_t seenLogHeader_[kLogHeaderBytes / sizeof(std::uint64_t)] = {};
   bool logHeaderTried_ = false;
   std::map<std::string, TableDef> tables_;  // by upper-case name
+  std::set<std::string> olderOrder_;        // TablesInOlderOrder, as the catalogue was loaded
   bool catalogueLoaded_ = false;
   int schemaVersion_ = -1;
 };
 
 std::string QuoteIdentifier(const std::string& name);  // "name" with inner quotes doubled
 // The key of case-blind name lookups: names that compare alike ignoring case
-// (as the catalogue's NOCASE columns compare them) share it.
+// (as the catalogue's case-blind columns compare them) share it.
 std::string UpperKey(const std::string& name);
 bool HasContent(const std::string& path);               // a file that exists and is not empty
 

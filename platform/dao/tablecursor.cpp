@@ -49,7 +49,9 @@ class TTableCursor : public TRecordsetCore {
       columnOf_.push_back(selectColumns_++);
       selectList_ += ", " + QuoteIdentifier(f.def.name);
     }
-    from_ = " FROM " + QuoteIdentifier(table.name);
+    // A table whose case-blind indexes are in another fold's order is read
+    // without any: SQLite would search them by this one and miss rows.
+    from_ = " FROM " + QuoteIdentifier(table.name) + (table.caseBlindStale ? " NOT INDEXED" : "");
     SetOrder(nullptr);
     if (!DoMoveFirst()) {
       bof_ = eof_ = true;
@@ -138,13 +140,18 @@ class TTableCursor : public TRecordsetCore {
   const std::vector<IndexDef>& Indexes() const override { return table_.indexes; }
   std::string Index() const override { return index_ ? index_->name : std::string(); }
 
-  void SetRowCondition(const std::string& condition, const std::vector<std::string>& given) override {
+  // Bands are answered from the index. A table read without its indexes
+  // reads them through, still in SQLite, all at once: each would cost a
+  // scan, and one after the other in the order they come in order alike.
+  void SetRowCondition(const std::string& condition, const std::vector<std::string>& bands,
+                       const std::vector<Cell>& givenPoint) override {
     CheckOpen();
-    // Bands are answered from the index, and a case-blind index in another
-    // fold's order must not be searched (see the order's unary plus): the
-    // condition alone narrows then, and the engine tests what it lets by.
-    static const std::vector<std::string> kNone;
-    const std::vector<std::string>& bands = db_->Conn().CaseBlindIndexesStale() ? kNone : given;
+    // A point of columns whose order is no text's, which the stored values
+    // compare in alone; otherwise every part of the index asks every band.
+    std::vector<Cell> point = bands.size() >= 3 && givenPoint.size() < order_.size() ? givenPoint : std::vector<Cell>{};
+    for (size_t k = 0; k < point.size(); ++k)
+      if (order_[k].field < 0 || IsTextColumn(order_[k]) || order_[k].expr == "rowid") point.clear();
+    point_ = std::move(point);
     if (condition == condition_ && bands == bands_) return;
     window_.clear();
     condition_.clear();
@@ -154,8 +161,14 @@ class TTableCursor : public TRecordsetCore {
     bandKeys_.clear();
     ++conditionSerial_;  // rows read under the one before no longer tell
     ConditionShape shape = ShapeOf(condition);
+    std::vector<std::string> read = bands;
+    if (table_.caseBlindStale && bands.size() > 1) {
+      std::string any;
+      for (const std::string& band : bands) any += (any.empty() ? "(" : " OR (") + band + ")";
+      read = {any};
+    }
     std::vector<ConditionShape> bandShapes;
-    for (const std::string& band : bands) bandShapes.push_back(ShapeOf(band));
+    for (const std::string& band : read) bandShapes.push_back(ShapeOf(band));
     try {
       if (!condition.empty()) TryShape(shape);
       for (const ConditionShape& band : bandShapes) TryShape(band);
@@ -167,7 +180,7 @@ class TTableCursor : public TRecordsetCore {
     conditionShape_ = std::move(shape);
     bandShapes_ = std::move(bandShapes);
     bandKeys_.clear();
-    for (const std::string& band : bands) bandKeys_.push_back(condition + '\x1F' + band);
+    for (const std::string& band : read) bandKeys_.push_back(condition + '\x1F' + band);
   }
 
   bool CurrentMeetsRowCondition() const override {
@@ -350,6 +363,8 @@ class TTableCursor : public TRecordsetCore {
   struct Region {
     std::string where;
     std::vector<Cell> binds;
+    size_t level = 0;  // the key's first columns the region holds equal
+    int side = 0;      // then the rows after (1) or before (-1) the key's value of the next; 0: none
   };
 
   void SetOrder(const IndexDef* index) {
@@ -365,11 +380,7 @@ class TTableCursor : public TRecordsetCore {
           order_.push_back({"rowid", f, false, true});
           continue;
         }
-        // A case-blind index in another fold's order must not be searched:
-        // the unary plus keeps SQLite off it (the column keeps its collation).
-        const bool offIndex = (def.type == dbText || def.type == dbMemo) && db_->Conn().CaseBlindIndexesStale();
-        order_.push_back({(offIndex ? "+" : "") + QuoteIdentifier(def.name), f, c.descending,
-                          def.required || def.IsCounter()});
+        order_.push_back({QuoteIdentifier(def.name), f, c.descending, def.required || def.IsCounter()});
       }
     bool rowidLast = !order_.empty() && order_.back().expr == "rowid";
     if (!rowidLast) order_.push_back({"rowid", -1, false, true});
@@ -421,6 +432,7 @@ class TTableCursor : public TRecordsetCore {
       Region r;
       equalPrefix(key.size(), r);
       if (r.where.empty()) r.where = "1";
+      r.level = key.size();
       out.push_back(r);
     }
     if (!includeBeyond) return out;
@@ -442,6 +454,8 @@ class TTableCursor : public TRecordsetCore {
         if (!r.where.empty()) r.where += " AND ";
         r.where += cond;
         if (bindsValue) r.binds.push_back(v);
+        r.level = level;
+        r.side = forward ? 1 : -1;  // in the index's order, whichever way its column runs
         out.push_back(r);
       }
     }
@@ -459,7 +473,7 @@ class TTableCursor : public TRecordsetCore {
     bool cut = false;
     std::string order = " ORDER BY " + OrderBy(forward) + " LIMIT ?";
     for (const auto& region : Regions(forward, key, includeEqual, includeBeyond)) {
-      cut = ReadBands(forward, [&](const ConditionShape* band) {
+      cut = ReadBands(forward, BandsFor(region, key), [&](const ConditionShape* band) {
         StatementUse s = Select("SELECT rowid" + selectList_ + from_ + " WHERE " + region.where + BandTerm(band) +
                                 Restriction(" AND ") + order);
         int n = 1;
@@ -476,6 +490,27 @@ class TTableCursor : public TRecordsetCore {
     return rows;
   }
 
+  // The bands a region of the index can hold rows of (see put_RowCondition's
+  // point): where the region lies wholly before the point, the first; within
+  // it, those between; after it, the last; otherwise all. A band that cannot
+  // hold rows there would still cost a look at every row of the region.
+  std::pair<size_t, size_t> BandsFor(const Region& region, const std::vector<Cell>& key) const {
+    const size_t n = bandShapes_.size();
+    if (point_.empty() || n < 3) return {0, n};
+    const size_t p = point_.size();
+    const auto order = [&](size_t k) {  // the key's value against the point's, in the index's order
+      const int c = CompareStored(key[k], point_[k]);
+      return order_[k].descending ? -c : c;
+    };
+    const std::pair<size_t, size_t> before{0, 1}, within{1, n - 1}, after{n - 1, n};
+    for (size_t k = 0; k < std::min(region.level, p); ++k)
+      if (const int c = order(k); c != 0) return c < 0 ? before : after;
+    if (region.level >= p) return within;
+    if (region.side > 0 && order(region.level) >= 0) return after;
+    if (region.side < 0 && order(region.level) <= 0) return before;
+    return {0, n};
+  }
+
   // Runs `read` for each band in the order of a read in that direction (once,
   // with none, without bands), each answering the rows read so far, until
   // `limit` are; answers whether it stopped at a band that found rows while
@@ -484,16 +519,17 @@ class TTableCursor : public TRecordsetCore {
   // otherwise, past the field's width) mostly hold nothing, and each would
   // cost a statement of its own. `whole`: each read takes the band whole
   // (not only what lies after a row), so that an empty one is known empty.
+  // `span`: the bands [first, last) the part of the index read can hold rows of.
   template <class Read>
-  bool ReadBands(bool forward, Read&& read, size_t had, size_t limit, bool whole) {
+  bool ReadBands(bool forward, std::pair<size_t, size_t> span, Read&& read, size_t had, size_t limit, bool whole) {
     if (bandShapes_.empty()) {
       read(nullptr);
       return false;
     }
     const std::uint64_t stamp = db_->Conn().ChangeStamp();
-    const size_t count = bandShapes_.size();
+    const size_t count = span.second - span.first;
     for (size_t k = 0; k < count; ++k) {
-      const size_t i = forward ? k : count - 1 - k;
+      const size_t i = forward ? span.first + k : span.second - 1 - k;
       auto known = emptyBands_.find(bandKeys_[i]);
       if (known != emptyBands_.end() && known->second == stamp) continue;
       const size_t now = read(&bandShapes_[i]);
@@ -547,7 +583,7 @@ class TTableCursor : public TRecordsetCore {
     std::uint64_t stamp = db_->Conn().ChangeStamp();
     std::vector<Row> rows = Spare();
     size_t read = 0;
-    const bool cut = ReadBands(forward, [&](const ConditionShape* band) {
+    const bool cut = ReadBands(forward, {0, bandShapes_.size()}, [&](const ConditionShape* band) {
       StatementUse s = Select("SELECT rowid" + selectList_ + from_ + " WHERE 1" + BandTerm(band) +
                               Restriction(" AND ") + " ORDER BY " + OrderBy(forward) + " LIMIT ?");
       const int n = BindConditions(*s, 1, band);
@@ -973,6 +1009,7 @@ class TTableCursor : public TRecordsetCore {
   std::uint64_t positionStamp_ = 0;  // the file's state it holds for
   std::string condition_;  // rows the moves skip do not meet it (SetRowCondition)
   std::vector<std::string> bands_;  // where the rows meeting it lie, in forward order
+  std::vector<Cell> point_;         // the values of the index's first columns the middle bands lie within
   ConditionShape conditionShape_;   // condition_, as the statements bind it
   std::vector<ConditionShape> bandShapes_;
   std::unordered_set<std::string> triedShapes_;  // shapes found to suit the table

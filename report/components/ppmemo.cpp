@@ -13,8 +13,10 @@
 namespace {
 // Layouts before this version stored Leading in screen pixels.
 constexpr int kVersionLeadingInMM = 3000;
-// The memo's part of the page-state record: the text position after the common part.
-constexpr int32_t kTextPositionAt = 12, kMemoRecordSize = 16;
+// The memo's part of the page-state record after the common part: the text
+// position, the byte where it begins and the key of the text it is in (0:
+// none; the byte is then found again by counting from the text's start).
+constexpr int32_t kTextPositionAt = 12, kTextByteAt = 16, kTextKeyAt = 20, kMemoRecordSize = 28;
 
 int VerticalDpi(const TppPrintable& c) {
   TppPrinter* printer = c.GetPrinter();
@@ -124,6 +126,42 @@ void TppCustomMemo::ConvertVersion(int versionNo) {
 void TppCustomMemo::Init() {
   inherited::Init();
   textPos_ = 0;
+  textByte_ = 0;
+  byteKnown_ = true;
+  positionKey_ = 0;
+  record_.Forget();
+}
+
+void TppCustomMemo::TakeLinesText() {
+  if (!lines_.changed) return;
+  std::string text = lines_.Text();
+  lines_.changed = false;
+  if (text == text_) return;  // the same bytes: what is known of them holds
+  text_ = std::move(text);
+  textKey_ = 0;
+  byteKnown_ = false;
+}
+
+bool TppCustomMemo::HoldsRecordsText() {
+  return !lines_.changed && record_.Holds(*this, [this] { return TextKey(); });
+}
+
+uint64_t TppCustomMemo::TextKey() const {
+  if (!textKey_) textKey_ = ppTextKey(text_);
+  return textKey_;
+}
+
+int64_t TppCustomMemo::StartByte() {
+  if (textPos_ <= 0) return 0;
+  if (!byteKnown_) {
+    // A restored page's byte holds in the text its position was in.
+    const bool saved = positionKey_ != 0 && positionKey_ == TextKey() && textByte_ >= 0 &&
+                       textByte_ <= int64_t(text_.size());
+    if (!saved) textByte_ = int64_t(Utf8ByteOffset(text_, size_t(textPos_)));
+    byteKnown_ = true;
+  }
+  positionKey_ = 0;
+  return textByte_;
 }
 
 TppCustomMemo::Wrap TppCustomMemo::WrapText(bool limit) {
@@ -135,13 +173,14 @@ TppCustomMemo::Wrap TppCustomMemo::WrapText(bool limit) {
   request.Dpi = printer ? printer->PixelsPerInch(TppPixelAxis::Vertical) : 0;
   request.Font = Font();
   request.StartPos = limit ? textPos_ : 0;
+  request.StartByte = limit ? StartByte() : 0;
   request.TabStops = ppTabStopValues(tabStops_);
   request.LimitLines = limit;
   request.Leading = leading_;
   const TppWrapResult result = ppWordWrap(request);
   wrapped_.Clear();
   for (const std::string& line : result.Lines) wrapped_.Add(line);
-  return {int(result.Lines.size()), result.EndPos, result.LineHeight};
+  return {int(result.Lines.size()), result.EndPos, result.EndByte, result.LineHeight};
 }
 
 void TppCustomMemo::GenerateContents() {
@@ -154,13 +193,14 @@ void TppCustomMemo::GenerateContents() {
   }
   const Wrap wrap = WrapText(true);
   const int32_t height = int32_t(int64_t{wrap.lines} * wrap.lineHeight);
-  const int length = int(Utf8Length(text_));
-  if (wrap.endPos < length) {
+  if (wrap.endByte < int64_t(text_.size())) {
     // The rest continues on the next page. When not one line fitted, the
     // position reached stays: going back to the start would print again
     // what earlier pages printed. A memo that never fits even a fresh page
     // places nothing twice and the engine's guard ends the run.
     textPos_ = wrap.endPos;
+    textByte_ = wrap.endByte;
+    byteKnown_ = true;
     SetContinued(true);
     SetSpaceUsed(height);
     return;
@@ -188,45 +228,56 @@ void TppCustomMemo::PropertiesToDrawCommand(TppDrawCommand* command) {
 
 void TppCustomMemo::WriteContentsState(uint8_t* record) const {
   ppPutInt32(record + kTextPositionAt, textPos_);
+  // A page not generated since its state was restored keeps what that state said.
+  uint64_t key = 0;
+  if (textPos_ > 0 && textByte_ <= INT32_MAX)
+    key = byteKnown_ ? record_.KeyToSave(*this, [this] { return TextKey(); }) : positionKey_;
+  ppPutInt32(record + kTextByteAt, key ? int32_t(textByte_) : 0);
+  ppPutUInt64(record + kTextKeyAt, key);
 }
 
 void TppCustomMemo::ReadContentsState(const uint8_t* record) {
   textPos_ = ppGetInt32(record + kTextPositionAt);
+  textByte_ = ppGetInt32(record + kTextByteAt);
+  positionKey_ = ppGetUInt64(record + kTextKeyAt);
+  byteKnown_ = false;
+  record_.Restored(positionKey_);
 }
 
 // ---- TppMemo -------------------------------------------------------------------------------
 
 void TppMemo::LoadText() {
-  text_ = lines_.Text();
+  TakeLinesText();
+  TakenForRecord();  // its own Lines, whatever the record
   InvalidateDesign();
 }
 
 // ---- TppDBMemo -----------------------------------------------------------------------------
 
 TStrings* TppDBMemo::GetLines() {
-  text_.clear();
-  lines_.Clear();
+  // Read once for its record, not again at each page a long memo goes on over.
+  if (HoldsRecordsText()) return &lines_;
   if (!OnGetMemo) {
     LoadText();
     return &lines_;
   }
+  lines_.Clear();
   OnGetMemo(this, &lines_);
-  text_ = lines_.Text();
+  TakeLinesText();
+  TakenForRecord();
   return &lines_;
 }
 
 void TppDBMemo::LoadText() {
-  text_.clear();
   lines_.Clear();
-  if (!autoDisplay_) return;
   TppDataPipeline* pipeline = DataPipeline();
   const bool designOnly = AtDesignTime() && !(State() & ppstDataAtDesign);
-  if (!designOnly && !DataField().empty() && pipeline && pipeline->GetActive() &&
-      !(PrintState() & pppsNoData)) {
+  if (autoDisplay_ && !designOnly && !DataField().empty() && pipeline && pipeline->GetActive() &&
+      !(PrintState() & pppsNoData))
     lines_.SetText(pipeline->GetFieldAsString(DataField()));
-    text_ = lines_.Text();
-  }
-  InvalidateDesign();
+  TakeLinesText();
+  TakenForRecord();
+  if (autoDisplay_) InvalidateDesign();
 }
 
 void TppDBMemo::PipelineNotify(TppDataPipeline* pipeline, int event) {

@@ -10,7 +10,21 @@
 #include <string>
 
 #include "platform/classlib/core/strings.h"
+#include "report/components/pprecordtext.h"
 #include "report/components/ppstrtch.h"
+
+// A memo's Lines, noting that they changed: the text to wrap is joined from
+// them again only then, not at every page of a long memo.
+class TppMemoLines : public TStringList {
+ public:
+  bool changed = true;
+
+ protected:
+  void Changed() override {
+    changed = true;
+    TStringList::Changed();
+  }
+};
 
 class TppCustomMemo : public TppStretchable {
   DECLARE_CLASS(TppCustomMemo, TppStretchable)
@@ -53,17 +67,39 @@ class TppCustomMemo : public TppStretchable {
   struct Wrap {
     int lines = 0;
     int endPos = 0;
+    int64_t endByte = 0;
     int32_t lineHeight = 0;
   };
   Wrap WrapText(bool limit);
+  // The text stream := the text of Lines, when they changed since it was.
+  void TakeLinesText();
+  // Whether the text held is the record's the band stands on, and notes that it was read for it.
+  bool HoldsRecordsText();
+  void TakenForRecord() { record_.Taken(*this); }
 
-  TStringList lines_;
+  TppMemoLines lines_;
   std::string text_;
   TStringList wrapped_;
   TStringList tabStops_;     // stored thousandths
   TStringList tabStopsShown_;  // in Units
   int32_t leading_ = 0;
   int textPos_ = 0;
+
+ private:
+  // The key of text_, hashed once for each text.
+  uint64_t TextKey() const;
+  // The byte of text_ where textPos_ begins: a page going on from the last
+  // one starts there without counting the characters before it.
+  int64_t StartByte();
+
+  mutable uint64_t textKey_ = 0;  // of text_ (0: not yet hashed)
+  int64_t textByte_ = 0;  // where textPos_ begins in text_, when known
+  bool byteKnown_ = true;
+  // The key of the text a restored page's position was in (0: none): held,
+  // the saved byte is where the position begins.
+  uint64_t positionKey_ = 0;
+  // Which record the text held was read for.
+  TppRecordText record_;
 };
 
 class TppMemo : public TppCustomMemo {

@@ -4,8 +4,6 @@
 #include <cctype>
 #include <climits>
 #include <cmath>
-#include <functional>
-#include <string_view>
 
 #include "platform/classlib/graphics/images.h"
 #include "platform/classlib/richedit/richedit.h"
@@ -24,7 +22,7 @@ constexpr int kTwipsPerInch = 1440;
 constexpr int64_t kMMThousandthsPerInch = 25400;
 // The rich text's part of the page-state record after the common part: the
 // range, where the next page goes on, whether this page overflowed and the
-// key of the text it measured.
+// key of the band's record's text when the text held was read for it.
 constexpr int32_t kFirstAt = 12, kLastAt = 16, kNextAt = 20, kOverflowAt = 24, kTextKeyAt = 28;
 constexpr int32_t kRichTextRecordSize = 36;
 constexpr const char* kParagraphEnd = "\r\n";
@@ -53,10 +51,6 @@ void LoadInto(TRichEdit* editor, const std::string& bytes) {
   editor->Lines()->LoadFromStream(&stream);
 }
 
-uint64_t Mix(uint64_t seed, uint64_t value) {
-  return seed ^ (value + 0x9E3779B97F4A7C15ULL + (seed << 6) + (seed >> 2));
-}
-
 // A range of a page was measured to fit its rectangle; drawn, it may take
 // all the room it needs below the rectangle's top, so that rounding the
 // rectangle to a device's pixels never costs the range its last line.
@@ -65,11 +59,6 @@ TRect Unbounded(const TRect& rect) { return {rect.Left, rect.Top, rect.Right, re
 const std::shared_ptr<const std::string>& NoText() {
   static const auto empty = std::make_shared<const std::string>();
   return empty;
-}
-
-// A text's key: its bytes' hash with their count, never 0 (0 is "not taken").
-uint64_t TextKey(const std::string& bytes) {
-  return Mix(std::hash<std::string_view>{}(bytes), bytes.size()) | 1;
 }
 
 template <class Map>
@@ -124,6 +113,7 @@ TRichEdit* TppCustomRichText::Editor() {
 
 void TppCustomRichText::SetRichText(const std::string& text) {
   TakeRichText(text);
+  record_.Forget();
   Changed();
 }
 
@@ -136,7 +126,7 @@ void TppCustomRichText::TakeRichText(std::string bytes) {
 const TppCustomRichText::TTextFacts& TppCustomRichText::Facts() {
   static const TTextFacts kEmpty;
   if (rtf_->empty()) return kEmpty;  // nothing to parse
-  if (!factsKey_) factsKey_ = TextKey(*rtf_);
+  TextKey();
   if (auto it = facts_.find(factsKey_); it != facts_.end()) return it->second;
   TRichEdit* editor = Editor();
   const std::string text = editor->Text();
@@ -158,10 +148,13 @@ bool TppCustomRichText::ShowsText() {
   return Facts().visible;
 }
 
-bool TppCustomRichText::HoldsTextOfGoingOnBand() const {
-  const auto* band = dynamic_cast<const TppCustomBand*>(Band());
-  return band && (band->IsContinued() || band->IsIncomplete()) && factsKey_ != 0 &&
-         factsKey_ == pageTextKey_;
+uint64_t TppCustomRichText::TextKey() {
+  if (!factsKey_) factsKey_ = ppTextKey(*rtf_);
+  return factsKey_;
+}
+
+bool TppCustomRichText::HoldsRecordsText() {
+  return record_.Holds(*this, [this] { return TextKey(); });
 }
 
 void TppCustomRichText::Init() {
@@ -170,13 +163,12 @@ void TppCustomRichText::Init() {
   last_ = -1;
   next_ = 0;
   overflowed_ = false;
-  pageTextKey_ = 0;
+  record_.Forget();
 }
 
 void TppCustomRichText::GenerateContents() {
   GetRichTextStream();
   const TTextFacts facts = Facts();
-  pageTextKey_ = factsKey_;
   const int length = facts.length;
   if (!StretchingMode()) {
     first_ = 0;
@@ -202,9 +194,9 @@ void TppCustomRichText::GenerateContents() {
 }
 
 TppCustomRichText::TMeasure TppCustomRichText::Measure(int start, const TRect& twips, int dpi) {
-  uint64_t key = Mix(factsKey_, uint64_t(start));
+  uint64_t key = ppMixKey(factsKey_, uint64_t(start));
   for (int side : {twips.Left, twips.Top, twips.Right, twips.Bottom, dpi})
-    key = Mix(key, uint32_t(side));
+    key = ppMixKey(key, uint32_t(side));
   if (auto it = measures_.find(key); it != measures_.end()) return it->second;
   // Laid out as the printer of that resolution lays it out, on one surface
   // kept for every record: the layout stays while the text and device do.
@@ -270,7 +262,10 @@ void TppCustomRichText::WriteContentsState(uint8_t* record) const {
   ppPutInt32(record + kLastAt, last_);
   ppPutInt32(record + kNextAt, next_);
   record[kOverflowAt] = overflowed_;
-  ppPutUInt64(record + kTextKeyAt, pageTextKey_);
+  // Known once a page measured it: hashing a long text at every page would cost each its length.
+  ppPutUInt64(record + kTextKeyAt, record_.KeyToSave(*this, [this] {
+    return factsKey_ ? factsKey_ : ppTextKey(*rtf_);
+  }));
 }
 
 void TppCustomRichText::ReadContentsState(const uint8_t* record) {
@@ -278,28 +273,32 @@ void TppCustomRichText::ReadContentsState(const uint8_t* record) {
   last_ = ppGetInt32(record + kLastAt);
   next_ = ppGetInt32(record + kNextAt);
   overflowed_ = record[kOverflowAt] != 0;
-  pageTextKey_ = ppGetUInt64(record + kTextKeyAt);
+  record_.Restored(ppGetUInt64(record + kTextKeyAt));
 }
 
 // ---- TppDBRichText -------------------------------------------------------------------------
 
 void TppDBRichText::GetRichTextStream() {
-  if (!OnGetRichText) return LoadRichText();
+  // Read once for its record, from the field or the handler.
+  if (HoldsRecordsText()) return;
+  if (!OnGetRichText) {
+    LoadRichText();
+    return;
+  }
   std::string text;
   OnGetRichText(this, text);
   SetRichText(text);
+  TakenForRecord();
 }
 
 void TppDBRichText::LoadRichText() {
-  // A band going on with its record on another page shows the same field:
-  // fetched again, a long memo would cost every page its whole length.
-  if (HoldsTextOfGoingOnBand()) return;
   TppDataPipeline* pipeline = DataPipeline();
   const bool designOnly = AtDesignTime() && !(State() & ppstDataAtDesign);
   const bool shown = autoDisplay_ && !designOnly && !DataField().empty() && pipeline &&
                      pipeline->GetActive() && !(PrintState() & pppsNoData);
   // The editor takes the text when it is measured or shown, not here.
   TakeRichText(shown ? pipeline->GetFieldAsString(DataField()) : std::string());
+  TakenForRecord();
   InvalidateDesign();
 }
 

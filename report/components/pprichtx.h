@@ -13,6 +13,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "report/components/pprecordtext.h"
 #include "report/components/ppstrtch.h"
 #include "report/output/pppage.h"
 
@@ -57,10 +58,13 @@ class TppCustomRichText : public TppStretchable {
   // the same bytes again, as each page of a long text brings them, keep
   // what was known of them.
   void TakeRichText(std::string bytes);
-  // Whether the band goes on with its record on this page and the text held
-  // is the one the page before measured: the record's own, not to be
-  // fetched again.
-  bool HoldsTextOfGoingOnBand() const;
+  // Whether the text held is the record's the band stands on (a long memo
+  // fetched again at every page would cost each its whole length).
+  bool HoldsRecordsText();
+  // Notes that the text now held was read for the band's current record.
+  void TakenForRecord() { record_.Taken(*this); }
+  // The key of rtf_, hashed once for each text.
+  uint64_t TextKey();
 
   // The bytes, shared with the draw commands of the pages that show them.
   std::shared_ptr<const std::string> rtf_;
@@ -97,9 +101,8 @@ class TppCustomRichText : public TppStretchable {
   std::unordered_map<uint64_t, TTextFacts> facts_;
   std::unordered_map<uint64_t, TMeasure> measures_;
   uint64_t factsKey_ = 0;  // of rtf_ (0: not yet taken)
-  // The key of the text this page measured (0: none), kept with the page's
-  // state: a band going on with its record holds that text already.
-  uint64_t pageTextKey_ = 0;
+  // Which record the text held was read for.
+  TppRecordText record_;
 };
 
 class TppRichText : public TppCustomRichText {

@@ -376,24 +376,21 @@ namespace {
 
 bool IsWordEnd(char32_t c) { return c == ' ' || c == '\t' || c == '\n'; }
 
-// The word of `text` starting at code point `pos`, delimiter included.
-std::u32string WordAt(const std::u32string& text, std::size_t pos) {
-  std::size_t end = pos;
-  while (end < text.size() && !IsWordEnd(text[end])) ++end;
-  if (end < text.size()) ++end;
-  return text.substr(pos, end - pos);
+// The word of `text` starting at byte `pos`, delimiter included, as code
+// points; `pos` moves past it. Only the word is decoded.
+std::u32string NextWord(std::string_view text, std::size_t& pos) {
+  std::u32string word;
+  while (pos < text.size()) {
+    const char32_t c = Utf8Decode(text, pos);
+    word.push_back(c);
+    if (IsWordEnd(c)) break;
+  }
+  return word;
 }
 
 std::string ToUtf8(const std::u32string& s) {
   std::string out;
   for (char32_t c : s) Utf8Append(out, c);
-  return out;
-}
-
-std::u32string ToCodePoints(const std::string& s) {
-  std::u32string out;
-  std::size_t pos = 0;
-  while (pos < s.size()) out.push_back(Utf8Decode(s, pos));
   return out;
 }
 
@@ -430,14 +427,14 @@ class TWrapper {
   }
 
   void Run() {
-    const std::u32string text = ToCodePoints(r_.Text);
-    std::size_t pos = std::min<std::size_t>(std::max(r_.StartPos, 0), text.size());
+    const std::string_view text = r_.Text;
+    Place pos = Start();
     std::u32string line;
-    std::size_t lineStart = pos;  // where a page stopped on this line continues
-    while (pos < text.size()) {
-      const std::size_t wordStart = pos;
-      std::u32string word = WordAt(text, pos);
-      pos += word.size();
+    Place lineStart = pos;  // where a page stopped on this line continues
+    while (pos.byte < text.size()) {
+      const Place wordStart = pos;
+      std::u32string word = NextWord(text, pos.byte);
+      pos.cp += word.size();
       const bool lineBreak = TakeLineBreak(word);
       std::erase_if(word, [](char32_t c) { return c == '\t' || c == 0; });
       bool onlyWord = line.empty();
@@ -458,7 +455,7 @@ class TWrapper {
       }
     }
     if (!line.empty() && !Emit(line)) return Stop(lineStart);
-    out_.EndPos = static_cast<int>(text.size());
+    Stop(pos);
   }
 
  private:
@@ -479,7 +476,24 @@ class TWrapper {
     out_.Lines.push_back(ToUtf8(s));
     return true;
   }
-  void Stop(std::size_t pos) { out_.EndPos = static_cast<int>(pos); }
+  // A code point of the text and the byte where it begins.
+  struct Place {
+    std::size_t cp = 0, byte = 0;
+  };
+  // Where wrapping starts: the caller's byte when it gives one (a page going
+  // on from where the last one stopped), else found by counting.
+  Place Start() const {
+    const std::string_view text = r_.Text;
+    const std::size_t cp = std::size_t(std::max(r_.StartPos, 0));
+    if (r_.StartByte >= 0 && std::size_t(r_.StartByte) <= text.size())
+      return {cp, std::size_t(r_.StartByte)};
+    const std::size_t byte = Utf8ByteOffset(text, cp);
+    return {byte < text.size() ? cp : Utf8Length(text), byte};
+  }
+  void Stop(const Place& pos) {
+    out_.EndPos = static_cast<int>(pos.cp);
+    out_.EndByte = static_cast<int64_t>(pos.byte);
+  }
 
   const TppWrapRequest& r_;
   TppWrapResult& out_;
@@ -500,14 +514,14 @@ TppWrapResult ppWordWrap(const TppWrapRequest& request) {
 }
 
 std::string ppGetWord(const std::string& text, int& pos) {
-  const std::u32string cps = ToCodePoints(text);
-  if (pos < 0 || static_cast<std::size_t>(pos) >= cps.size()) {
+  std::size_t byte = pos < 0 ? text.size() : Utf8ByteOffset(text, std::size_t(pos));
+  if (byte >= text.size()) {
     pos = -1;
     return {};
   }
-  const std::u32string word = WordAt(cps, pos);
+  const std::u32string word = NextWord(text, byte);
   pos += static_cast<int>(word.size());
-  if (static_cast<std::size_t>(pos) >= cps.size()) pos = -1;
+  if (byte >= text.size()) pos = -1;
   return ToUtf8(word);
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/classlib/core/component.h"
@@ -155,12 +156,17 @@ std::string ppPrinterFontName(const std::string& name);
 // ---- Word wrapping --------------------------------------------------------
 
 struct TppWrapRequest {
-  std::string Text;
+  // Not copied: it must outlive the call. Only the part wrapped is read, so a
+  // page of a long text costs what it holds.
+  std::string_view Text;
   TRect Rect;                   // thousandths of a millimetre
   TCanvas* Canvas = nullptr;    // measures at the canvas font's resolution
   int Dpi = 0;                  // the measuring device's resolution (0: screen)
   const TFont* Font = nullptr;  // set on the canvas before measuring
   int StartPos = 0;             // 0-based code point where wrapping starts
+  // The byte where StartPos begins, when the caller knows it from an earlier
+  // EndByte (-1: found by counting the code points before it).
+  int64_t StartByte = -1;
   std::vector<int32_t> TabStops;  // thousandths
   bool LimitLines = false;      // stop when the rectangle's height is full
   int32_t Leading = 0;          // thousandths added to each line's height
@@ -169,6 +175,7 @@ struct TppWrapRequest {
 struct TppWrapResult {
   std::vector<std::string> Lines;
   int EndPos = 0;            // 0-based code point where a next page continues
+  int64_t EndByte = 0;       // the byte where EndPos begins (the text's size at its end)
   int32_t LineHeight = 0;    // thousandths (only with LimitLines)
 };
 

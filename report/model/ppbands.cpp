@@ -1,6 +1,7 @@
 #include "report/model/ppbands.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cstring>
 
@@ -295,6 +296,15 @@ void TppBand::DefineProperties(TFiler* filer) {
 
 // ---- TppCustomBand ------------------------------------------------------------------------
 
+namespace {
+// Record stamps of all bands come from one count, so that no two records,
+// of any band or run, share one.
+uint64_t NewRecordStamp() {
+  static std::atomic<uint64_t> last{0};
+  return ++last;
+}
+}  // namespace
+
 IMPLEMENT_CLASS(TppCustomBand, TppBand)
 
 TppCustomBand::TppCustomBand(TComponent* owner) : TppBand(owner) { UpdatePrintMode(); }
@@ -309,6 +319,8 @@ void TppCustomBand::Init() {
   incomplete_ = false;
   printPositionAsked_ = false;
   resumeOffset_ = mmHeight_;
+  recordStamp_ = NewRecordStamp();
+  restored_ = false;
   UpdatePrintMode();
   inherited::Init();
   BuildPlacementGroups();
@@ -351,6 +363,10 @@ void TppCustomBand::Generate() {
     firstOverflowInPass_ = overflowNoted_ = overflowStretches_ = false;
     drawList_.clear();
     usedHeight_ = 0;
+    // Before BeforePrint, which may read the new record's data already; after
+    // a page's state was restored, no earlier number is known to hold.
+    if ((!continued_ && !incomplete_) || restored_) recordStamp_ = NewRecordStamp();
+    restored_ = false;
     StartPrintPass();
     // Marked after BeforePrint, which may show again a component hidden for
     // the previous record; marked earlier it would never print again.
@@ -539,6 +555,7 @@ void TppCustomBand::RestoreFromCache(int pageNo) {
   resumeOffset_ = ppGetInt32(r + 12);
   printPositionAsked_ = r[16] != 0;
   RestoreKindState(r);
+  restored_ = true;
 }
 
 // ---- Kinds ---------------------------------------------------------------------------------

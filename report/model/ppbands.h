@@ -194,6 +194,12 @@ class TppCustomBand : public TppBand {
   bool Done() const { return done_; }
   bool IsContinued() const { return continued_; }
   bool IsIncomplete() const { return incomplete_; }
+  // Which record the band stands on while it generates: a number no earlier
+  // record had, taken when the band starts a record (and at the first pass
+  // after a page's state was restored, or when a run starts), kept while it
+  // goes on with it over pages. What a component read for one number belongs
+  // to that record.
+  uint64_t RecordStamp() const { return recordStamp_; }
   int32_t RestartGroup() const { return restartGroup_; }
   int32_t OverflowIndex() const { return overflowIndex_; }
   int32_t ResumeOffset() const { return resumeOffset_; }
@@ -235,6 +241,8 @@ class TppCustomBand : public TppBand {
   bool overflowStretches_ = false;
   bool firstOverflowInPass_ = false;
   bool continued_ = false;
+  uint64_t recordStamp_ = 0;
+  bool restored_ = false;  // a page's state was restored since the last pass began
   bool outOfSpace_ = false;
   int32_t available_ = 0;
   bool incomplete_ = false;

@@ -387,7 +387,16 @@ void TppViewer::PaintPage() {
   if (bitmap->Empty()) return;
   TCanvas* canvas = paintBox_->Canvas();
   const TRect clip = canvas->ClipRect();
-  canvas->CopyRect(clip, bitmap->Canvas(), clip);
+  // A window wider or taller than the page's bitmap shows the background
+  // there, not what lies outside the bitmap (black).
+  TRect shown;
+  IntersectRect(shown, clip, Rect(0, 0, bitmap->Width(), bitmap->Height()));
+  if (shown != clip) {
+    canvas->Brush()->SetStyle(bsSolid);
+    canvas->Brush()->SetColor(Color());
+    canvas->FillRect(clip);
+  }
+  if (!IsRectEmpty(shown)) canvas->CopyRect(shown, bitmap->Canvas(), shown);
 }
 
 void TppViewer::CopyToScreen(const TRect& rect) {

@@ -36,11 +36,12 @@ std::unique_ptr<TRegIniFile> Scratch::Settings() const {
   return std::make_unique<TRegIniFile>(kSettingsKey);
 }
 
-TfrmBug* StartMainWindow() {
+TfrmBug* StartMainWindow(const std::function<void(TfrmBug*)>& created) {
   auto* form = new TfrmBug(Application);
   frmBug = form;
   form->DoCreate();
   if (form->Terminating) return form;
+  if (created) created(form);
   form->Show();
   // The first activation runs from the event loop; a loaded machine may take a while.
   const auto limit = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitLimitMs);

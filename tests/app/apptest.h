@@ -6,6 +6,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -34,8 +35,9 @@ class Scratch {
 };
 
 // Creates the main window, runs its creation, shows it and handles events
-// until its first activation is over (or start-up gave up).
-TfrmBug* StartMainWindow();
+// until its first activation is over (or start-up gave up). `created` runs
+// between its creation and its showing, where the databases open.
+TfrmBug* StartMainWindow(const std::function<void(TfrmBug*)>& created = {});
 // Closes the main window as Exit does and frees it.
 void CloseMainWindow(TfrmBug* form);
 // Stores a bug report of the current program (memo Report as stored, when given)

@@ -19,13 +19,16 @@
 #include "app/main/bug.h"
 #include "app/properties/properties.h"
 #include "apptest.h"
+#include "entrytest.h"
 #include "dbengine/accbinding.h"
 #include "dbengine/ttsession.h"
 #include "shownplace.h"
+#include "datactrls/edits/wwdbcomb.h"
 #include "datactrls/wwdbgrid.h"
 #include "datactrls/wwtable.h"
 #include "platform/chart/chart.h"
 #include "platform/classlib/controls/clipboard.h"
+#include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/controls/extctrls.h"
 #include "platform/classlib/controls/qtbackend.h"
 #include "platform/classlib/core/exceptions.h"
@@ -466,6 +469,91 @@ TEST_F(Charts, EndToEndAChartFromTheMenuSavedAndClosedWithEscape) {
   ASSERT_TRUE(tab.has_value());
   EXPECT_EQ(*tab, ckPriority);
   EXPECT_EQ(FileStart(saveAs, 2), "BM");
+}
+
+
+// Keys to the widget that has the keyboard in a control.
+void KeyTo(TWinControl* c, Qt::Key key, Qt::KeyboardModifiers m = Qt::NoModifier) {
+  QWidget* w = vantrel::qt::ClientWidget(*c);
+  QTest::keyClick(w->focusProxy() ? w->focusProxy() : w, key, m);
+  QApplication::processEvents();
+}
+
+// A chart opened from the toolbar or the menu, and closed with Escape, reads
+// every entry but leaves the user on the entry chosen. A Status or Priority
+// chosen in an open drop-down of that entry's cell is stored in that entry
+// before the count, which counts it; no other entry changes.
+TEST_F(Charts, AChartLeavesTheUsersEntryCurrentAndAPendingChoiceInItsOwnEntry) {
+  Open({{"BugReport", "1", "3"}, {"BugReport", "1", "3"}, {"BugReport", "2", "2"}, {"BugReport", "1", "4"}});
+  struct Case {
+    const char* name;
+    const char* field;  // whose drop-down is open, with the next item chosen; none: no edit
+    bool fromMenu;
+    std::vector<std::string> stored;  // Status:Priority of each entry after
+    int newEntries;                   // as the chart counted them
+  };
+  const Case cases[] = {
+      {"toolbar", nullptr, false, {"1:3", "1:3", "2:2", "1:4"}, 3},
+      {"menu", nullptr, true, {"1:3", "1:3", "2:2", "1:4"}, 3},
+      {"status from the toolbar", "Status", false, {"1:3", "2:3", "2:2", "1:4"}, 2},
+      {"priority from the menu", "Priority", true, {"1:3", "1:4", "2:2", "1:4"}, 3},
+  };
+  TwwDBGrid* grid = form->dbgBug;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    form->dsetBug->First();
+    vantrel::qt::WindowWidget(*form)->activateWindow();  // back from the last case's chart
+    grid->SetFocus();
+    QApplication::processEvents();
+    if (c.field) {
+      form->dsetBug->Next();  // the second entry
+      grid->SetCol(form->GridColumnOf(apptest::GridDataColumn(form, c.field)));
+      testing_support::Pump();  // the cell's combo is placed when the grid paints
+      TwwDBComboBox* combo = std::string(c.field) == "Status" ? form->cmbStatus : form->cmbPriority;
+      KeyTo(grid, Qt::Key_Down, Qt::AltModifier);
+      ASSERT_TRUE(combo->Focused());
+      ASSERT_TRUE(combo->IsDroppedDown());
+      KeyTo(combo, Qt::Key_Down);  // the item after the entry's own
+    }
+    const apptest::TShownPlace place = apptest::ShownPlace(form);
+    std::optional<int> counted;
+    onForm = [&](TComponent* f) {
+      counted = form->StatCounters.Status[1];
+      QTest::keyClick(vantrel::qt::ClientWidget(*static_cast<TfrmChart*>(f)->tcChart), Qt::Key_Escape);
+      return mrNone;
+    };
+    if (c.fromMenu) {
+      // Alt+V, G for the graphs, S for the status chart, as the user types them.
+      QWidget* focus = QApplication::focusWidget();
+      QTest::keyClick(focus ? focus : vantrel::qt::ClientWidget(*grid), Qt::Key_V, Qt::AltModifier);
+      for (Qt::Key key : {Qt::Key_G, Qt::Key_S}) {
+        QWidget* menu = QApplication::activePopupWidget();
+        ASSERT_NE(menu, nullptr) << "no menu open for key " << key;
+        QTest::keyClick(menu, key);
+      }
+    } else {
+      const TRect b = form->tbChart->BoundsRect();
+      QTest::mouseClick(vantrel::qt::ClientWidget(*form->tbChart->Parent()), Qt::LeftButton, {},
+                        QPoint((b.Left + b.Right) / 2, (b.Top + b.Bottom) / 2));
+    }
+    Application->ProcessMessages();
+    onForm = nullptr;
+    ASSERT_TRUE(counted.has_value()) << "no chart shown";
+    EXPECT_EQ(*counted, c.newEntries);
+    EXPECT_EQ(apptest::ShownPlace(form), place);
+    EXPECT_EQ(form->dsetBug->State(), dsBrowse);
+    std::vector<std::string> stored;
+    const auto status = apptest::StoredEntries(scratch.Database(), "Status");
+    const auto priority = apptest::StoredEntries(scratch.Database(), "Priority");
+    for (std::size_t i = 0; i < status.size(); ++i) stored.push_back(status[i] + ":" + priority[i]);
+    EXPECT_EQ(stored, c.stored);
+    for (const TDialogRequest& r : answers.Requests())
+      EXPECT_EQ(r.Kind, TDialogKind::Form) << r.Text;
+    // The next case starts from the entries as they were.
+    dao::TDatabaseCore db(scratch.Database(), false, false, "");
+    db.Conn().Prepare("UPDATE Reports SET Status = '1', Priority = '3' WHERE ReportNumber = 2")->Step();
+    form->dsetBug->Refresh();
+  }
 }
 
 }  // namespace

@@ -7,6 +7,9 @@
 #include <QApplication>
 #include <QImage>
 #include <QTest>
+#include <QWheelEvent>
+#include <algorithm>
+#include <map>
 #include <set>
 
 #include "app/main/bug.h"
@@ -16,6 +19,7 @@
 #include "datactrls/wwtable.h"
 #include "entrytest.h"
 #include "entryrows.h"
+#include "shownplace.h"
 #include "platform/classlib/controls/clipboard.h"
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/db/fields.h"
@@ -232,6 +236,50 @@ TEST_F(Columns, CodeCellsShowTheTextsOfTheirCombos) {
       }
     }
   }
+}
+
+// The mouse wheel over the entry grid moves through the entries, three rows a
+// notch as the desktop scrolls lines, a finer wheel's small steps adding up;
+// rows out of sight come into view, and the ends stop it.
+TEST_F(Columns, TheMouseWheelScrollsTheEntries) {
+  TDataSet* bugs = form->dsetBug;
+  TwwDBGrid* grid = Grid();
+  QWidget* cells = testing_support::ClientOf(grid);
+  const int rows = grid->VisibleDataRows();
+  ASSERT_LT(rows, 30);
+  auto wheel = [&](int delta) {
+    const QPoint at(cells->width() / 2, cells->height() / 2);
+    QWheelEvent e(at, cells->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, Qt::NoModifier,
+                  Qt::NoScrollPhase, false);
+    QApplication::sendEvent(cells, &e);
+    Pump();
+  };
+  // The entries in the grid's order: a record's number is its place there.
+  std::vector<std::int64_t> order;
+  for (bugs->First(); !bugs->Eof(); bugs->Next()) order.push_back(bugs->FieldByName("ReportNumber")->AsInteger());
+  auto number = [&] {
+    const auto at = std::find(order.begin(), order.end(), bugs->FieldByName("ReportNumber")->AsInteger());
+    return int(at - order.begin()) + 1;
+  };
+  auto top = [&] { return apptest::ShownPlace(form).top; };
+  bugs->First();
+  const auto firstTop = top();
+  const struct Step {
+    int delta;
+    int record;  // the current record's number after it
+  } steps[] = {{-120, 4}, {-60, 5}, {-60, 7}, {-40, 8}, {120, 5}, {240, 1}, {360, 1}};
+  for (const Step& s : steps) {
+    wheel(s.delta);
+    EXPECT_EQ(number(), s.record) << "after " << s.delta;
+  }
+  // Down past the rows shown: the entries scroll into view.
+  for (int i = 0; i < 10; ++i) wheel(-120);
+  EXPECT_EQ(number(), 31);
+  EXPECT_NE(top(), firstTop);
+  EXPECT_EQ(apptest::ShownPlace(form).row, rows - 1);
+  for (int i = 0; i < 20; ++i) wheel(-120);
+  EXPECT_EQ(number(), int(order.size()));
+  EXPECT_EQ(bugs->State(), dsBrowse);
 }
 
 class BadSettings : public Columns {
@@ -457,3 +505,88 @@ TEST_F(Columns, EditingKeysOnACodeCellNeverLoseTheStoredCode) {
     EXPECT_EQ(bugs->FieldByName(c.field)->AsString(), stored);
   }
 }
+
+namespace {
+
+// A new database: no entry yet; the first one is added through the new-entry
+// dialog, typed as the user types it.
+class FreshColumns : public apptest::MainWindowTest {
+ protected:
+  TModalResult Answer(TDialogRequest& r) override {
+    if (r.Dialog != frmEnterNewRecord) return MainWindowTest::Answer(r);
+    frmEnterNewRecord->dbeDescription->SetFocus();
+    Pump();
+    QTest::keyClicks(QApplication::focusWidget(), "First entry");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    return mrNone;
+  }
+  void TearDown() override {
+    MainWindowTest::TearDown();
+    delete frmEnterNewRecord;
+    frmEnterNewRecord = nullptr;
+  }
+  void ClickButton(TControl* button) {
+    const TRect b = button->BoundsRect();
+    testing_support::Click(button->Parent(), (b.Left + b.Right) / 2, (b.Top + b.Bottom) / 2);
+    Pump();
+  }
+  // Every column's width as the grid shows it, by field.
+  std::map<std::string, int> Shown() const {
+    std::map<std::string, int> widths;
+    for (int i = 0; i < form->dbgBug->GetFieldCount(); ++i)
+      widths[form->dbgBug->GetField(i)->FieldName()] = form->dbgBug->GetColWidth(form->GridColumnOf(i));
+    return widths;
+  }
+  // The stored width of each of `fields`.
+  std::map<std::string, int> Stored(const std::map<std::string, int>& fields) const {
+    std::map<std::string, int> widths;
+    auto reg = scratch.Settings();
+    for (const auto& [field, width] : fields) widths[field] = reg->ReadInteger("Column Positions", field, -1);
+    return widths;
+  }
+  // Drags the right edge of a column's title by `by` pixels.
+  void DragWider(const std::string& field, int by) {
+    TwwDBGrid* grid = form->dbgBug;
+    const int col = form->GridColumnOf(apptest::GridDataColumn(form, field));
+    grid->SetLeftCol(col);
+    Pump();
+    const TRect title = grid->CellRect(col, 0);
+    QWidget* cells = testing_support::ClientOf(grid);
+    const QPoint from(title.Right, title.Top + 5), to(title.Right + by, title.Top + 5);
+    QTest::mousePress(cells, Qt::LeftButton, Qt::NoModifier, from);
+    QTest::mouseMove(cells, to);
+    QTest::mouseRelease(cells, Qt::LeftButton, Qt::NoModifier, to);
+    Pump();
+  }
+};
+
+// Widths change only when the user drags them: not when the first entry is
+// saved, nor when the grid empties under a quick filter and fills again, nor
+// when the program starts again; what is stored is what was shown.
+TEST_F(FreshColumns, WidthsStayAsShownThroughTheFirstEntryAnEmptyGridAndARestart) {
+  std::map<std::string, int> shown = Shown();
+  const std::pair<const char*, int> defaults[] = {
+      {"Description", 150}, {"ReportedDate", 88}, {"FixedDate", 88}, {"VerifiedDate", 88}, {"Status", 106}};
+  for (const auto& [field, width] : defaults) EXPECT_EQ(shown[field], width) << field;
+  frmEnterNewRecord = new TfrmEnterNewRecord(Application);
+  ClickButton(form->tbAddBugReport);
+  ASSERT_EQ(apptest::StoredEntries(scratch.Database()), std::vector<std::string>{"1:First entry"});
+  EXPECT_EQ(Shown(), shown) << "after the first entry";
+
+  DragWider("Identifier", 40);
+  ASSERT_EQ(Shown()["Identifier"], 90);
+  shown = Shown();
+  // Hiding new entries empties the grid; showing them brings the entry back.
+  for (int i = 0; i < 2; ++i) {
+    ClickButton(form->tbStatusFilter_NewReport);
+    EXPECT_EQ(form->dsetBug->IsEmpty(), i == 0);
+    EXPECT_EQ(Shown(), shown) << "filter click " << i;
+  }
+
+  Stop();
+  EXPECT_EQ(Stored(shown), shown) << "stored as shown";
+  Start();
+  EXPECT_EQ(Shown(), shown) << "after a restart";
+}
+
+}  // namespace

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QTest>
 #include <algorithm>
+#include <functional>
 #include <memory>
 
 #include "app/choosedate/choosedate.h"
@@ -497,6 +498,90 @@ TEST(Entries, OnlyANameGivenToAFixedByCellStampsTheFixedDate) {
             (std::vector<std::string>{DateToStr(EncodeDate(2026, 7, 8)), ""}));
 }
 
+// A fixed date is stamped when a person is stored with the entry: not for a
+// name only looked at in the open list and given up with Escape, nor for one
+// typed and then erased or given up with Escape; in the grid's cell and in
+// the new-entry window alike.
+TEST(Entries, AFixedDateComesOnlyWithTheNameStoredWithTheEntry) {
+  TTestClock clock(EncodeDate(2026, 7, 8) + 0.5);
+  const std::string today = DateToStr(EncodeDate(2026, 7, 8));
+  auto keys = [](std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>> pressed) {
+    return [pressed] {
+      for (const auto& [key, modifiers] : pressed) PressToFocus(key, modifiers);
+    };
+  };
+  const auto none = Qt::NoModifier;
+  struct Case {
+    const char* name;
+    std::function<void()> act;  // on the empty Fixed By box, which has the keyboard
+    const char* person;
+    bool dated;
+  };
+  const Case cases[] = {
+      {"Down in the open list, then Escape", keys({{Qt::Key_Down, Qt::AltModifier}, {Qt::Key_Down, none},
+                                                   {Qt::Key_Escape, none}}),
+       "", false},
+      {"Down in the open list, then Enter", keys({{Qt::Key_Down, Qt::AltModifier}, {Qt::Key_Down, none},
+                                                  {Qt::Key_Return, none}}),
+       "Ann", true},
+      {"typed, then erased", keys({{Qt::Key_B, none}, {Qt::Key_O, none}, {Qt::Key_Backspace, none},
+                                   {Qt::Key_Backspace, none}, {Qt::Key_Backspace, none}}),
+       "", false},
+      {"typed, then Escape", keys({{Qt::Key_B, none}, {Qt::Key_O, none}, {Qt::Key_Escape, none}}), "", false},
+      {"typed", keys({{Qt::Key_B, none}, {Qt::Key_O, none}}), "Bo", true},
+  };
+  {
+    Window w([](TRegIniFile& reg) { reg.WriteBool("Options", "EnterDate", false); });
+    w.AddPosted(0, "first");
+    w.AddPosted(0, "second");
+    apptest::AddEmployees(w.form, {"Ann", "Bo"});
+    // Escape in the cell asks about the entry the typed name put into edit:
+    // kept, it holds neither the name nor the date that came with it.
+    TDialogResponderScope keep([](TDialogRequest& r) {
+      EXPECT_EQ(r.Text, "Discard changes to this record?");
+      return mrNo;
+    });
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string("grid: ") + c.name);
+      OnFirstCell(w.form, "FixedBy");
+      PressToFocus(Qt::Key_F2);
+      ASSERT_TRUE(w.form->dblcFixedBy->Focused());
+      c.act();
+      PressToFocus(Qt::Key_Down);  // the grid posts the entry and moves on
+      EXPECT_EQ(StoredEntries(w.scratch.Database(), "FixedBy"), (std::vector<std::string>{c.person, ""}));
+      EXPECT_EQ(StoredEntries(w.scratch.Database(), "FixedDate"),
+                (std::vector<std::string>{c.dated ? today : "", ""}));
+      // The next case starts from an entry without either.
+      w.form->dsetBug->First();
+      w.form->dsetBug->Edit();
+      w.form->dsetBug->FieldByName("FixedBy")->Clear();
+      w.form->dsetBug->FieldByName("FixedDate")->Clear();
+      w.form->dsetBug->Post();
+    }
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string("new-entry window: ") + c.name);
+    apptest::DialogWindow d([](TRegIniFile& reg) { reg.WriteBool("Options", "EnterDate", false); });
+    apptest::AddEmployees(d.form, {"Ann", "Bo"});
+    TDialogResponderScope answers([&](TDialogRequest& r) -> TModalResult {
+      if (r.Dialog != frmEnterNewRecord) return mrOk;
+      frmEnterNewRecord->dbeDescription->SetFocus();
+      Pump();
+      QTest::keyClicks(QApplication::focusWidget(), "entry");
+      frmEnterNewRecord->dblcFixedBy->SetFocus();
+      Pump();
+      c.act();
+      PressToFocus(Qt::Key_Tab);
+      frmEnterNewRecord->btnOk->Click();
+      return mrNone;
+    });
+    d.form->AddEntry();
+    EXPECT_EQ(StoredEntries(d.scratch.Database(), "FixedBy"), std::vector<std::string>{c.person});
+    EXPECT_EQ(StoredEntries(d.scratch.Database(), "FixedDate").size(), 1u);
+    EXPECT_EQ(StoredEntries(d.scratch.Database(), "FixedDate")[0].empty(), !c.dated);
+  }
+}
+
 // Typed on a Verified By cell, "bo" completes to the first name that begins
 // so, "Bo" as typed and " Chen" selected; the entry stores it with the date.
 TEST(Entries, NamesTypedOnALookupCellComplete) {
@@ -633,6 +718,98 @@ TEST(Entries, DateCellsFollowTheRowsAndMoveThemAsEveryCell) {
     EXPECT_EQ(box->Text(), w.form->dsetBug->FieldByName("FixedDate")->DisplayText());
   }
   EXPECT_EQ(moves.count, 0);
+}
+
+void ClickCell(TwwDBGrid* grid, int col, int row) {
+  const TRect cell = grid->CellRect(col, row);
+  ASSERT_FALSE(IsRectEmpty(cell)) << "cell " << col << ", " << row << " is out of view";
+  testing_support::WindowClick(grid, cell.Left + 4, (cell.Top + cell.Bottom) / 2);
+}
+
+// A half-typed date ("12/") in any date cell is not left by a key or a click
+// that leaves the cell: the date box says what is wrong, keeps the keyboard
+// and the text, selected; the grid stays on the cell, the program list on its
+// program, a toolbar button does nothing; nothing is stored, and Escape gives
+// the date back.
+TEST(Entries, AHalfTypedDateKeepsTheUserInItsCellWithItsOwnMessage) {
+  Window w([](TRegIniFile& reg) { reg.WriteBool("Options", "EnterDate", false); });
+  w.form->StoreProgramName("Other", true);  // a program to click on
+  ASSERT_TRUE(w.form->wwtblProgram->Locate("Program", "New Program", {}));
+  w.AddPosted(0, "first");
+  w.AddPosted(0, "second");
+  const std::string stored = DateToStr(EncodeDate(2026, 7, 8));
+  const struct {
+    const char* field;
+    TwwDBComboDlg* box;
+  } cells[] = {{"ReportedDate", w.form->dbcdReportedDate},
+               {"FixedDate", w.form->dbcdFixedDate},
+               {"VerifiedDate", w.form->dbcdVerifiedDate}};
+  TDataSet* d = w.form->dsetBug;
+  for (d->First(); !d->Eof(); d->Next()) {
+    d->Edit();
+    for (const auto& cell : cells) d->FieldByName(cell.field)->SetAsDateTime(EncodeDate(2026, 7, 8));
+    d->Post();
+  }
+  std::vector<std::string> told;
+  // A real box swallows the release of the click that set it off: whatever
+  // held the mouse then would keep it, and take the user's next click.
+  std::vector<TControl*> heldWhileTold;
+  TDialogResponderScope answers([&](TDialogRequest& r) {
+    told.push_back(r.Text);
+    if (TControl* held = GetCaptureControl()) heldWhileTold.push_back(held);
+    return mrOk;
+  });
+  TwwDBGrid* grid = w.form->dbgBug;
+  TwwDBGrid* programs = w.form->dbgridPrograms;
+  auto key = [](Qt::Key k, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    return [k, modifiers] { PressToFocus(k, modifiers); };
+  };
+  const struct {
+    const char* name;
+    std::function<void()> leave;
+  } leaving[] = {
+      {"Up", key(Qt::Key_Up)},
+      {"Down", key(Qt::Key_Down)},
+      {"Tab", key(Qt::Key_Tab)},
+      {"Shift+Tab", key(Qt::Key_Tab, Qt::ShiftModifier)},
+      {"Enter", key(Qt::Key_Return)},
+      {"a click on another row", [&] { ClickCell(grid, grid->Col(), 1); }},
+      {"a click on the cell beside", [&] { ClickCell(grid, grid->Col() - 1, grid->Row()); }},
+      {"a click on another program", [&] { ClickCell(programs, 0, programs->Row() == 1 ? 2 : 1); }},
+      {"a click on the scroll arrow", [&] { ASSERT_TRUE(testing_support::ClickScrollArrow(grid, SB_VERT, true)); }},
+      {"a click on a toolbar button", [&] { testing_support::WindowClick(w.form->tbAddBugReport, 5, 5); }},
+      {"a click in the record pane", [&] { testing_support::WindowClick(w.form->rtfReport, 20, 20); }}};
+  for (const auto& cell : cells) {
+    const char* field = cell.field;
+    TwwDBComboDlg* box = cell.box;  // a variable of its own, for the lambdas below
+    for (const auto& [name, leave] : leaving) {
+      SCOPED_TRACE(std::string(field) + ", " + name);
+      OnFirstCell(w.form, field);
+      PressToFocus(Qt::Key_Down);  // the second entry: Up has somewhere to go
+      ASSERT_TRUE(testing_support::WaitFor([&] { return box->Visible(); }));
+      PressToFocus(Qt::Key_F2);
+      ASSERT_TRUE(box->Focused());
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+      QTest::keyClicks(QApplication::focusWidget(), "12/");
+      const int col = grid->Col();
+      told.clear();
+      heldWhileTold.clear();
+      leave();
+      Pump();
+      EXPECT_EQ(told, std::vector<std::string>{"'12/' is not a valid date and time."});
+      EXPECT_EQ(heldWhileTold, std::vector<TControl*>{});
+      EXPECT_EQ(w.form->wwtblProgram->FieldByName("Program")->AsString(), "New Program");
+      EXPECT_EQ(w.Field("Description"), "second");
+      EXPECT_EQ(grid->Col(), col);
+      EXPECT_TRUE(box->Focused());
+      EXPECT_EQ(box->Text(), "12/");
+      EXPECT_EQ(box->SelText(), "12/");
+      EXPECT_EQ(StoredEntries(w.scratch.Database(), field), (std::vector<std::string>{stored, stored}));
+      PressToFocus(Qt::Key_Escape);
+      EXPECT_EQ(box->Text(), stored);
+      if (d->State() != dsBrowse) d->Cancel();
+    }
+  }
 }
 
 // The grid's OnKeyPress sees every character typed in a cell, in its editor

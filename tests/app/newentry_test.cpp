@@ -24,6 +24,7 @@
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/dbctrls/dbctrls.h"
 #include "platform/classlib/controls/clipboard.h"
+#include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/controls/extctrls.h"
 #include "platform/classlib/controls/qtbackend.h"
 #include "platform/classlib/dialogs/dialogs.h"
@@ -750,6 +751,53 @@ TEST(NewEntry, ASpaceInAnEmptyDateBoxIsToday) {
   }));
   d.form->AddEntry();
   EXPECT_EQ(StoredDates(d.scratch.Database()), (std::vector<std::string>{DateToStr(today), DateToStr(today), ""}));
+}
+
+// A half-typed date ("12/") in a date box of the window is not left by a key
+// or a click: the box says what is wrong, keeps the keyboard and the text,
+// selected, and the window stays open with nothing stored.
+TEST(NewEntry, AHalfTypedDateKeepsTheUserInItsBoxWithItsOwnMessage) {
+  Dialog d([](TRegIniFile& reg) { reg.WriteBool("Options", "EnterDate", false); });
+  std::vector<std::string> told;
+  TDialogResponderScope answers([&](TDialogRequest& r) -> TModalResult {
+    if (r.Kind != TDialogKind::Form) {
+      told.push_back(r.Text);
+      return mrOk;
+    }
+    auto* f = static_cast<TfrmEnterNewRecord*>(r.Dialog);
+    auto click = [](TWinControl* c) { testing_support::WindowClick(c, c->Width() / 2, c->Height() / 2); };
+    const struct {
+      const char* name;
+      std::function<void()> leave;
+    } leaving[] = {{"Tab", [] { Press(Qt::Key_Tab); }},
+                   {"Shift+Tab", [] { Press(Qt::Key_Tab, Qt::ShiftModifier); }},
+                   {"Enter", [] { Press(Qt::Key_Return); }},
+                   {"a click on another box", [&] { click(f->dbeDescription); }},
+                   {"a click on OK", [&] { click(f->btnOk); }}};
+    TypeInto(f->dbeDescription, "Half typed");
+    for (TwwDBComboDlg* box : {f->dbcdReportedDate, f->dbcdFixedDate, f->dbcdVerifiedDate}) {
+      for (const auto& [name, leave] : leaving) {
+        SCOPED_TRACE(box->Name() + ", " + name);
+        TypeInto(box, "12/");
+        told.clear();
+        leave();
+        Application->ProcessMessages();
+        EXPECT_EQ(told, std::vector<std::string>{"'12/' is not a valid date and time."});
+        EXPECT_EQ(f->ModalResult(), mrNone);
+        EXPECT_EQ(f->ActiveControl(), box);
+        EXPECT_TRUE(box->Focused());
+        EXPECT_EQ(box->SelText(), "12/");
+        EXPECT_EQ(frmBug->dsetBug->State(), dsInsert);
+        EXPECT_EQ(StoredEntries(d.scratch.Database()), std::vector<std::string>{});
+        Press(Qt::Key_Delete);  // given up
+      }
+    }
+    f->btnOk->Click();
+    return mrNone;
+  });
+  d.form->AddEntry();
+  EXPECT_EQ(StoredEntries(d.scratch.Database()), std::vector<std::string>{"1:Half typed"});
+  EXPECT_EQ(StoredDates(d.scratch.Database()), (std::vector<std::string>{"", "", ""}));
 }
 
 }  // namespace

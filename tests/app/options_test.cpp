@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include <QApplication>
 #include <QImage>
 
@@ -616,6 +618,42 @@ TEST_F(Options, NamesTypedIntoTheDropDownListsAreStoredByOKApplyOrAMoveAndGivenU
       EXPECT_EQ(std::count(rows.begin(), rows.end(), typed), road.stored ? 1 : 0);
       EXPECT_EQ(rows.size(), before[i] + (road.stored && road.where == New ? 1 : 0));
       EXPECT_EQ((form->*l.table)->State(), dsBrowse);
+    }
+  }
+}
+
+// Escape closes the dialog as Cancel does while any of the Drop Downs lists
+// has the keyboard: on a row only chosen, and on a row whose typed name
+// Escape has just given up in the cell.
+TEST_F(Options, EscapeInADropDownsListClosesTheDialog) {
+  const char* grids[] = {"dbgVersion", "dbgReportedBy", "dbgFixed_Verified", "dbgArea", "dbgSeverity"};
+  auto press = [](Qt::Key key) {
+    QTest::keyClick(QApplication::focusWidget(), key);
+    Pump();
+  };
+  for (bool typed : {false, true}) {
+    for (const char* name : grids) {
+      SCOPED_TRACE(std::string(name) + (typed ? ", typed into" : ""));
+      std::optional<TModalResult> closed;
+      Run([&](TfrmOptions* d) {
+        d->pcOptions->SetActivePageIndex(4);
+        Pump();
+        auto* grid = static_cast<TwwDBGrid*>(d->FindComponent(name));
+        const TRect cell = grid->CellRect(0, 1);
+        Click(grid, cell.Left + 4, cell.Top + 4);
+        Pump();
+        ASSERT_TRUE(grid->Focused() || (grid->InplaceEditor() && grid->InplaceEditor()->Focused()));
+        if (typed) {
+          QTest::keyClicks(QApplication::focusWidget(), "x");
+          Pump();
+          press(Qt::Key_Escape);  // gives up the name in the cell only
+          ASSERT_EQ(d->ModalResult(), mrNone);
+        }
+        press(Qt::Key_Escape);
+        closed = d->ModalResult();
+      });
+      EXPECT_EQ(closed, mrCancel);
+      EXPECT_EQ(Messages(), std::vector<std::string>{});
     }
   }
 }

@@ -11,24 +11,30 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <regex>
 #include <set>
+#include <sstream>
 
 #include "../report/command_output.h"
 #include "app/main/bug.h"
+#include "app/reports/reportlayout.h"
 #include "app/reports/reports.h"
 #include "apptest.h"
 #include "shownplace.h"
 #include "datactrls/edits/wwdbcomb.h"
 #include "datactrls/wwdbgrid.h"
 #include "datactrls/wwtable.h"
+#include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/controls/qtbackend.h"
 #include "platform/classlib/core/datetime.h"
 #include "platform/classlib/db/fields.h"
+#include "platform/classlib/dbctrls/dbctrls.h"
 #include "platform/classlib/dialogs/dialogs.h"
 #include "platform/classlib/menus/menus.h"
 #include "platform/classlib/richedit/rtf.h"
@@ -530,6 +536,52 @@ TEST_F(ReportsTest, AllProgramsRunsReturnToTheProgramSelectedBefore) {
   }
 }
 
+// Text typed into an entry's memo and not yet saved is the entry's: a report
+// run from the main window prints it (or shows it) and keeps it, also when the
+// print is cancelled.
+TEST_F(ReportsTest, AMemoTypedAndNotYetSavedIsPrintedAndKept) {
+  pdf = scratch.Dir() + "/typed.pdf";
+  const struct {
+    const char* name;
+    int entry;
+    bool preview, cancel;
+  } runs[] = {{"previewed", 2, true, false}, {"printed", 3, false, false}, {"print cancelled", 5, false, true}};
+  for (const auto& run : runs) {
+    SCOPED_TRACE(run.name);
+    GoToEntry(run.entry);
+    ASSERT_EQ(form->dsetBug->FieldByName("ReportNumber")->AsInteger(), run.entry);
+    form->rtfReport->SetFocus();
+    testing_support::Pump();
+    const std::string typed = std::string("typed and kept ") + run.name;
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClicks(QApplication::focusWidget(), QString::fromStdString(typed));
+    testing_support::Pump();
+    std::string shown;
+    onPreview = [&](TppPrintPreview* p) {
+      TppPage* page = p->ppViewer1->ScreenDevice()->CurrentPage();
+      for (int i = 0; page && i < page->DrawCommandCount(); ++i)
+        if (auto* memo = dynamic_cast<TppDrawRichText*>(page->DrawCommands(i))) shown += RtfPlainText(memo->RichText());
+      p->Close();
+    };
+    std::filesystem::remove(pdf);
+    cancelPrint = run.cancel;
+    form->PrintSingleEntry(run.preview);
+    cancelPrint = false;
+    if (run.preview) {
+      EXPECT_NE(shown.find(typed), std::string::npos) << shown;
+    } else if (!run.cancel) {
+      EXPECT_NE(PdfText().find(typed), std::string::npos) << PdfText();
+    }
+    EXPECT_NE(form->rtfReport->Text().find(typed), std::string::npos) << form->rtfReport->Text();
+    dao::TDatabaseCore db(scratch.Database(), false, false, "");
+    auto stored = db.Conn().Prepare("SELECT Report FROM Reports WHERE ReportNumber = ?");
+    stored->Bind(1, dao::Cell::MakeInteger(run.entry));
+    ASSERT_TRUE(stored->Step());
+    EXPECT_NE(RtfPlainText(stored->Column(0).text).find(typed), std::string::npos);
+  }
+  EXPECT_TRUE(messages.empty());
+}
+
 TEST_F(ReportsTest, AFailedPrintTellsTheEngineErrorOnceTheWindowIsBack) {
   pdf = scratch.Dir() + "/taken.pdf";
   std::filesystem::create_directory(pdf);  // a folder of that name: nothing can be written there
@@ -811,5 +863,181 @@ TEST_F(MemoEntries, EachPlainMemoPrintsAsItsOwnInPdfAndPreview) {
   EXPECT_TRUE(messages.empty());
 }
 
-}  // namespace
+// Entries whose memos run over page ends in every shape: long one-paragraph
+// memos, bullet lists, plain text, short ones, and empty memos between long
+// ones, in two programs and of both kinds. Each memo word is
+// "x<entry><field letter><n>" and each entry's description "Head<entry>", so
+// the page text tells whose word it is and under which entry it printed.
+struct CrossingMemos : ReportsTest {
+  static constexpr int kEntries = 12;
+  static constexpr char kLetters[] = "rwsza";  // Report, Workaround, Steps, Resolution, Attachment
+  struct Entry {
+    int program;
+    bool bug;
+    std::vector<std::string> words;  // of all its memos
+  };
+  std::map<std::string, Entry> entries;  // by heading
 
+  void Prepare() override {
+    ReportsTest::Prepare();
+    dao::TDatabaseCore db(scratch.Database(), false, false, "");
+    db.Execute("DELETE FROM Reports");
+    TRtfCharFormat arial;
+    arial.FontName = "Arial";
+    arial.HalfPoints = 20;
+    for (int k = 1; k <= kEntries; ++k) {
+      const std::string head = "Head" + std::to_string(k);
+      Entry entry{k <= 9 ? 1 : 2, k % 3 != 0, {}};
+      std::string columns = "Description, Identifier, Status, Priority, ProgramNumber, ReportType";
+      std::string values = "'" + head + "', 'I" + std::to_string(k) + "', '1', '3', " +
+                           std::to_string(entry.program) + ", '" +
+                           (entry.bug ? "BugReport" : "FeatureRequest") + "'";
+      for (int f = 0; f < kSectionCount; ++f) {
+        auto word = [&, n = 0]() mutable {
+          entry.words.push_back("x" + std::to_string(k) + kLetters[f] + std::to_string(++n));
+          return entry.words.back();
+        };
+        std::string memo;
+        switch ((k * 3 + f) % 5) {
+          case 0: break;  // empty, between long ones
+          case 1: {       // one long paragraph
+            std::string text;
+            for (int n = 0; n < 250 + (k * 97 + f * 31) % 600; ++n) text += word() + " ";
+            memo = RtfWrite(PlainTextDocument(text, arial));
+            break;
+          }
+          case 2: {  // a bullet list
+            TRtfDocument list;
+            for (int item = 0; item < 12 + (k * 7 + f) % 30; ++item) {
+              TRtfParagraph p;
+              p.Format.Bullets = true;
+              std::string text;
+              for (int n = 0; n < 9; ++n) text += word() + " ";
+              p.Runs.push_back({text, arial});
+              list.Paragraphs.push_back(p);
+            }
+            memo = RtfWrite(list);
+            break;
+          }
+          case 3:  // plain text in lines
+            for (int line = 0; line < 20 + (k * 13 + f) % 60; ++line) {
+              for (int n = 0; n < 8; ++n) memo += word() + " ";
+              memo += "\r\n";
+            }
+            break;
+          case 4:  // short
+            memo = RtfWrite(PlainTextDocument(word() + " " + word(), arial));
+            break;
+        }
+        columns += std::string(", ") + kSectionFields[f];
+        std::string quoted;
+        for (char c : memo) quoted += c == '\'' ? std::string("''") : std::string(1, c);
+        values += ", '" + quoted + "'";
+      }
+      db.Execute("INSERT INTO Reports (" + columns + ") VALUES (" + values + ")");
+      entries[head] = std::move(entry);
+    }
+  }
+
+  // What a printed report shows: the headings in the order they print (one
+  // heading printed again atop a page it goes on counting once), and the
+  // memo words found under each.
+  struct Printed {
+    std::vector<std::string> headings;
+    std::map<std::string, std::vector<std::string>> words;
+  };
+  Printed Read() {
+    Printed printed;
+    std::istringstream text(PdfText());
+    std::string current;
+    for (std::string word; text >> word;) {
+      if (word.rfind("Head", 0) == 0 && word.size() > 4 && std::isdigit((unsigned char)word[4])) {
+        if (word != current) printed.headings.push_back(word);
+        current = word;
+      } else if (word.size() > 2 && word[0] == 'x' && std::isdigit((unsigned char)word[1])) {
+        printed.words[current].push_back(word);
+      }
+    }
+    for (auto& [head, words] : printed.words) std::sort(words.begin(), words.end());
+    return printed;
+  }
+  // Checks a print of the entries `shown` accepts: each heading once, in
+  // it all the entry's memo words once (or none, for a listing), and no
+  // other entry's heading or word anywhere.
+  void Expect(const std::function<bool(const Entry&)>& shown, bool memos) {
+    const Printed printed = Read();
+    std::set<std::string> heads(printed.headings.begin(), printed.headings.end());
+    EXPECT_EQ(heads.size(), printed.headings.size()) << "a heading printed twice";
+    EXPECT_EQ(printed.words.count(""), 0u) << "memo words above every heading";
+    size_t expected = 0;
+    for (const auto& [head, entry] : entries) {
+      SCOPED_TRACE(head);
+      if (!shown(entry)) {
+        EXPECT_EQ(heads.count(head), 0u);
+        EXPECT_EQ(printed.words.count(head), 0u);
+        continue;
+      }
+      ++expected;
+      EXPECT_EQ(heads.count(head), 1u);
+      std::vector<std::string> own = memos ? entry.words : std::vector<std::string>{};
+      std::sort(own.begin(), own.end());
+      const auto found = printed.words.find(head);
+      const std::vector<std::string> under = found == printed.words.end() ? std::vector<std::string>{} : found->second;
+      EXPECT_EQ(under.size(), own.size());
+      std::vector<std::string> missing, foreign;
+      std::set_difference(own.begin(), own.end(), under.begin(), under.end(), std::back_inserter(missing));
+      std::set_difference(under.begin(), under.end(), own.begin(), own.end(), std::back_inserter(foreign));
+      EXPECT_TRUE(missing.empty()) << missing.size() << " missing, first " << missing.front();
+      EXPECT_TRUE(foreign.empty()) << foreign.size() << " not its own, first " << foreign.front();
+    }
+    EXPECT_EQ(heads.size(), expected);
+  }
+};
+
+// Every report the main window offers, printed to PDF from one database whose
+// memos cross page ends: each entry's memos print once, whole, under its own
+// heading, and only the entries the report is for print.
+TEST_F(CrossingMemos, EveryReportPrintsEachEntrysOwnMemosOnceUnderItsHeading) {
+  pdf = scratch.Dir() + "/crossing.pdf";
+  const auto kindOf = [](int kind) {
+    return [kind](const Entry& e) { return kind == 0 || e.bug == (kind == 1); };
+  };
+  for (int kind = 0; kind <= 2; ++kind) {
+    SCOPED_TRACE("kind " + std::to_string(kind));
+    struct Run {
+      const char* name;
+      std::function<void()> print;
+      bool allPrograms, memos;
+    };
+    const Run runs[] = {
+        {"comprehensive, this program", [&] { form->PrintComprehensiveThisProgram(false, kind); }, false, true},
+        {"comprehensive, all programs", [&] { form->PrintComprehensiveAllPrograms(false, kind); }, true, true},
+        {"listing, this program", [&] { form->PrintListingThisProgram(false, kind); }, false, false},
+        {"listing, all programs", [&] { form->PrintListingAllPrograms(false, kind); }, true, false},
+    };
+    for (const Run& run : runs) {
+      SCOPED_TRACE(run.name);
+      std::filesystem::remove(pdf);
+      run.print();
+      Expect([&](const Entry& e) { return (run.allPrograms || e.program == 1) && kindOf(kind)(e); },
+             run.memos);
+    }
+  }
+  // One entry, the one the grid stands on, of each kind.
+  for (const char* head : {"Head4", "Head6"}) {
+    SCOPED_TRACE(head);
+    const bool bug = entries[head].bug;
+    form->tcType->SetTabIndex(bug ? 0 : 1);
+    form->tcTypeChange(form->tcType);
+    bool found = false;
+    for (form->dsetBug->First(); !form->dsetBug->Eof() && !found; )
+      if (!(found = form->dsetBug->FieldByName("Description")->AsString() == head)) form->dsetBug->Next();
+    ASSERT_TRUE(found);
+    std::filesystem::remove(pdf);
+    form->PrintSingleEntry(false);
+    Expect([&](const Entry& e) { return &e == &entries[head]; }, true);
+  }
+  EXPECT_TRUE(messages.empty());
+}
+
+}  // namespace

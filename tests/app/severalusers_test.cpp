@@ -22,6 +22,7 @@
 #include "entrytest.h"
 #include "platform/classlib/controls/qtbackend.h"
 #include "platform/dao/childprocess.h"
+#include "platform/dao/earlierbuild.h"
 #include "winctrls/tb97button.h"
 
 extern char** environ;
@@ -81,6 +82,7 @@ bool Obey(TfrmBug* form, const std::string& database, char command) {
       sqlite3* db = nullptr;
       sqlite3_open(database.c_str(), &db);
       sqlite3_busy_timeout(db, 5000);
+      daotest::KnowCaseBlindOrder(db);
       const std::string sql = "UPDATE Reports SET Description = '" + kUnlocked + "'";
       const bool done = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK;
       sqlite3_close(db);
@@ -230,6 +232,44 @@ TEST_F(SeveralUsers, AfterARefusedEditTheUserMovesRefreshesAndTriesAgain) {
   const std::vector<std::string> stored = Stored();
   ASSERT_EQ(stored.size(), 2u);
   EXPECT_EQ(stored[0].substr(0, 3), "1:n");
+}
+
+// Refused once or twice while the other holds the entry, the user types
+// again once the other has let go (cancelled or saved): the next key tries the
+// edit again, and what is typed then is saved when the user moves on, with no
+// message beyond the refusals.
+TEST_F(SeveralUsers, TypingAgainAfterRefusalsOnceTheOtherLetsGoSavesTheText) {
+  apptest::AddEntry(first.form, "second entry");
+  struct Case {
+    int refusals;
+    char release;  // C: the other cancels; P: the other saves its own change
+  };
+  const Case cases[] = {{1, 'C'}, {2, 'C'}, {2, 'P'}, {3, 'P'}};
+  std::size_t told = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.refusals) + " refusals, then " + c.release);
+    ASSERT_TRUE(second->Do('E'));
+    // Told once, the user types on where the keyboard is, and is told again.
+    TypeDescription("m");
+    for (int i = 1; i < c.refusals; ++i) QTest::keyClicks(QApplication::focusWidget(), "n");
+    ASSERT_EQ(answers.Count(), told + std::size_t(c.refusals)) << answers.Texts().back();
+    told = answers.Count();
+    // No refused key is typed: the cell shows the entry as stored.
+    const std::string stored = Stored()[0].substr(2);
+    EXPECT_EQ(Shown(), stored);
+    TwwDBGrid* grid = first.form->dbgBug;
+    EXPECT_TRUE(!grid->EditorMode() || grid->InplaceEditor()->Text() == stored) << grid->InplaceEditor()->Text();
+    ASSERT_TRUE(second->Do(c.release));
+    const std::string typed = "typed " + std::to_string(c.refusals) + c.release;
+    QTest::keyClicks(QApplication::focusWidget(), QString::fromStdString(typed));
+    EXPECT_EQ(first.form->dsetBug->State(), dsEdit);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    EXPECT_EQ(first.form->dsetBug->State(), dsBrowse);
+    EXPECT_EQ(answers.Count(), told) << answers.Texts().back();
+    told = answers.Count();
+    EXPECT_EQ(Stored(), (std::vector<std::string>{"1:" + typed, "1:second entry"}));
+    first.form->dsetBug->First();
+  }
 }
 
 // Down after typing posts the entry and only moves to the next one: nothing

@@ -13,6 +13,7 @@
 
 #include "app/locatedb/locatedb.h"
 #include "app/main/bug.h"
+#include "app/splash/splash.h"
 #include "apptest.h"
 #include "datactrls/wwdbgrid.h"
 #include "datactrls/wwtable.h"
@@ -29,7 +30,9 @@
 #include "platform/classlib/db/fields.h"
 #include "platform/classlib/dialogs/dialogs.h"
 #include "platform/classlib/stdctrls/edits.h"
+#include "platform/classlib/stdctrls/statusbar.h"
 #include "platform/dao/core.h"
+#include "platform/dao/earlierbuild.h"
 
 namespace {
 
@@ -79,6 +82,51 @@ TEST(Startup, BringsUpTheDatabaseAndWritesTheSettingsAtClose) {
   EXPECT_EQ(scratch.Settings()->ReadInteger("Settings", "LastOpenProgram", 0), 1);
   EXPECT_EQ(scratch.Settings()->ReadInteger("Options", "Tree Width", 0), 130);
   EXPECT_EQ(scratch.Settings()->ReadString("Settings", "Current Index", ""), "ProgramNumber");
+}
+
+// A database an earlier version made: while the open brings its indexes up
+// to date, the status bar (and the splash window's status line, while it is
+// there) says how far it has come; a unique key whose values the present
+// order finds alike is named in a warning; the window comes up on the
+// entries in the present order, its status bar cleared.
+TEST(Startup, AnEarlierVersionsDatabaseShowsItsRebuildAndNamesKeysAlike) {
+  Scratch scratch;
+  for (const char* who : {"kim", "\u212Aim", "KIM"})
+    Execute(scratch, std::string("INSERT INTO Reports (ProgramNumber, ReportType, Description, ReportedBy) "
+                                 "VALUES (1, 'BugReport', 'Entry of ") + who + "', '" + who + "')");
+  ASSERT_EQ("", daotest::MakeEarlierBuildFile(scratch.Database(), 0, daotest::CompareOldFold,
+                                              "INSERT INTO Status (Status, StatusDescription) VALUES "
+                                              "('\u00DFq', 'one'), ('\u1E9Eq', 'two');"));
+  Answers answers;
+  frmSplash = new TfrmSplash(Application);
+  frmSplash->Show();
+  std::vector<std::string> shown;
+  TfrmBug* form = apptest::StartMainWindow([&](TfrmBug* created) {
+    DaoOpenHooks& hooks = AccessDefaultSession()->OpenUpkeep;
+    hooks.Progress = [&, created, show = hooks.Progress](const DaoOpenProgress& p) {
+      show(p);
+      shown.push_back(frmSplash->lblStatus->Caption() + " | " + created->sbMain->Panels()->Items(1)->Text());
+    };
+  });
+  FreeSplash();
+  EXPECT_FALSE(form->Terminating);
+  for (const char* line : {"-Checking Indexes 0%- | Checking the database's indexes: 0%",
+                           "-Checking Indexes 100%- | Checking the database's indexes: 100%",
+                           "-Rebuilding Indexes 0%- | Rebuilding the database's indexes: 0%",
+                           "-Rebuilding Indexes 100%- | Rebuilding the database's indexes: 100%"})
+    EXPECT_NE(shown.end(), std::find(shown.begin(), shown.end(), line)) << line;
+  EXPECT_EQ("-Rebuilding Indexes 100%- | ", shown.back()) << "cleared at the end";
+  EXPECT_EQ(answers.Texts(), std::vector<std::string>{
+                                 "Table \"Status\": its index \"PrimaryKey\" requires unique values, and these now "
+                                 "count as the same, since upper and lower case are matched in every alphabet:\n"
+                                 "\"\u00DFq\" and \"\u1E9Eq\"\n\nThe index accepts such values until one of each "
+                                 "is changed."});
+  form->dsetBug->SetIndexName("ReportedBy");
+  std::string names;
+  for (form->dsetBug->First(); !form->dsetBug->Eof(); form->dsetBug->Next())
+    names += form->dsetBug->FieldByName("ReportedBy")->AsString() + " ";
+  EXPECT_EQ("kim \u212Aim KIM ", names);
+  apptest::CloseMainWindow(form);
 }
 
 TEST(Startup, TheLocationWindowStartsWithTheMissingPathAndItsAnswerIsUsed) {

@@ -308,4 +308,33 @@ TEST_F(LibraryDataSets, ARefusedPasswordAsksThePasswordBoxAgain) {
   }
 }
 
+// A cached edit of the record another user (another connection) moved out of
+// the filter stays on that record, and applying stores it there, its memo
+// included: Carl (Id 3) is edited, not the next record the filter shows.
+TEST_F(LibraryDataSets, ACachedEditStaysOnTheRecordAnotherUserMovedOutOfTheFilter) {
+  ExecuteElsewhere("INSERT INTO People (Name, Age) VALUES ('Dora', 28)");
+  TTable* t = Table();
+  t->SetIndexName("PrimaryKey");
+  t->SetFilter("Age < 35");
+  t->SetFiltered(true);
+  t->SetCachedUpdates(true);
+  t->Open();
+  ASSERT_TRUE(t->Locate("Name", Variant("Carl"), {}));
+  ExecuteElsewhere("UPDATE People SET Age = 99 WHERE Name = 'Carl'");
+  t->Edit();
+  EXPECT_EQ("Carl", t->FieldByName("Name")->AsString());
+  t->FieldByName("Score")->SetAsFloat(7.5);
+  t->FieldByName("Notes")->SetAsString("typed");
+  t->Post();
+  t->ApplyUpdates();
+  t->CommitUpdates();
+  dao::TDatabaseCore raw(path_, false, true, "");
+  auto rows = raw.Conn().Prepare("SELECT Name, Age, ifnull(Score, ''), ifnull(Notes, '') FROM People ORDER BY Id");
+  std::string stored;
+  while (rows->Step())
+    stored += rows->ColumnText(0) + ":" + std::to_string(rows->ColumnInteger(1)) + ":" + rows->ColumnText(2) + ":" +
+              rows->ColumnText(3) + " ";
+  EXPECT_EQ("Anna:30:1.5: Bert:25:: Carl:99:7.5:typed Dora:28:: ", stored);
+}
+
 }  // namespace

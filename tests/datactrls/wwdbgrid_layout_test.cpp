@@ -3,6 +3,8 @@
 // moving, and the record window of the visible rows.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "datactrls/wwdbigrd.h"
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/core/strings.h"
@@ -209,6 +211,45 @@ TEST_F(GridLayout, UserSizingIsWrittenBackAsCharacters) {
   // The grid's own assignments are not the user's.
   grid->SetColWidthQuiet(2, Pixels(5));
   EXPECT_EQ(data->FieldByName("Name")->DisplayWidth(), 21);
+}
+
+// A width given to a column, by the user's sizing or quietly by the owner,
+// comes back as it was from a rebuild that changes no measure of it; a new
+// display width or font lays the column out anew.
+TEST_F(GridLayout, AGivenWidthOutlivesRebuildsUntilItsCharactersOrFontChange) {
+  struct Case {
+    const char* name;
+    bool quietly;
+    std::function<void()> then;
+    bool kept;
+  };
+  TField* name = nullptr;
+  const Case cases[] = {
+      {"rebuild", false, [&] { grid->RebuildLayout(); }, true},
+      {"title colour", true, [&] { grid->TitleFont()->SetColor(clRed); }, true},
+      {"column moved", false, [&] { grid->MoveColumn(3, 1); }, true},
+      {"record added", true, [&] { data->Append(); data->Cancel(); grid->RebuildLayout(); }, true},
+      {"display width", true, [&] { name->SetDisplayWidth(9); }, false},
+      {"display width after sizing", false, [&] { name->SetDisplayWidth(9); }, false},
+      {"font", false, [&] { grid->Font()->SetSize(14); }, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    // A grid and data of the case's own.
+    form.reset();
+    source.SetDataSet(nullptr);
+    SetUp();
+    Open();
+    name = data->FieldByName("Name");
+    const int given = Pixels(20) + 1;  // between two character widths
+    if (c.quietly) grid->SetColWidthQuiet(2, given);
+    else grid->SetColWidths(2, given);
+    c.then();
+    const int col = grid->GetField(0) == name ? 1 : grid->GetField(1) == name ? 2 : 3;
+    grid->Canvas()->Font()->Assign(grid->Font());
+    const int computed = wwColumnPixels(name->DisplayWidth(), grid->Canvas()->TextWidth("0"));
+    EXPECT_EQ(grid->ColWidths(col), c.kept ? given : computed);
+  }
 }
 
 TEST_F(GridLayout, UserSizingRewritesTheColumnListKeepingTitles) {

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QImage>
+#include <functional>
 
 #include "datactrls/wwdbigrd.h"
 #include "platform/classlib/controls/control_helpers.h"
@@ -173,6 +174,39 @@ TEST_F(GridNav, ClickingARowMovesTheDataset) {
     Pump(1);
     EXPECT_EQ(Id(), row);
     EXPECT_EQ(grid->DataColumn(grid->Col()), 1);
+  }
+}
+
+// A press on the grid first takes the focus; where the control that has it
+// keeps it (text its field refused), the press moves neither the record nor
+// the column.
+TEST_F(GridNav, APressTheFocusedControlKeepsTheFocusFromMovesNothing) {
+  other->OnExit = [this](TObject*) { other->SetFocus(); };
+  const struct {
+    const char* name;
+    std::function<void()> press;
+  } presses[] = {{"a cell of another row and column",
+                  [&] {
+                    const TRect r = grid->CellRect(2, 4);
+                    WindowClick(grid, (r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
+                  }},
+                 {"an indicator cell",
+                  [&] {
+                    const TRect r = grid->CellRect(0, 3);
+                    WindowClick(grid, (r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
+                  }},
+                 {"a scroll arrow", [&] { ASSERT_TRUE(ClickScrollArrow(grid, SB_VERT, false)); }}};
+  for (const auto& [name, press] : presses) {
+    SCOPED_TRACE(name);
+    data->First();
+    other->SetFocus();
+    Pump();
+    const int col = grid->Col();
+    press();
+    Pump();
+    EXPECT_TRUE(other->Focused());
+    EXPECT_EQ(Id(), 1);
+    EXPECT_EQ(grid->Col(), col);
   }
 }
 

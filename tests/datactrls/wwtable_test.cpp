@@ -247,6 +247,29 @@ TEST_F(LibraryOwnDataSets, LookupFieldsAreFilledFromALibraryTable) {
   EXPECT_EQ((std::vector<std::string>{"Anna", "Bert", ""}), Column(orders, "PersonName"));
 }
 
+// A blank number link finds nothing, keyed on the lookup table's index or
+// searched without one: the lookup field is empty, as for a link no record has.
+TEST_F(LibraryOwnDataSets, ABlankNumberLinkFindsNothing) {
+  wwLookupTableFactory = [](TDataSet* owner) -> TDataSet* { return new TwwTable(owner); };
+  ExecuteElsewhere("INSERT INTO Orders (Item) VALUES ('Box')");
+  for (const char* index : {"PrimaryKey", ""}) {
+    SCOPED_TRACE(std::string("index '") + index + "'");
+    auto* orders = Make<TwwTable>();
+    orders->SetTableName("Orders");
+    AddField<TIntegerField>(*orders, "PersonId");
+    AddField<TStringField>(*orders, "PersonName", fkCalculated, 20);
+    orders->LookupFields()->Add("PersonName;" + path_ + ";People;Name;" + index);
+    orders->LookupLinks()->Add("PersonId;Id");
+    try {
+      orders->Open();
+      EXPECT_EQ((std::vector<std::string>{"Anna", "Bert", "", ""}), Column(orders, "PersonName"));
+    } catch (const Exception& e) {
+      ADD_FAILURE() << e.Message();
+    }
+    orders->Close();
+  }
+}
+
 TEST_F(LibraryOwnDataSets, AFilterReadsWholeMemosAndRefusesUnknownNames) {
   TwwTable* t = Table();
   t->Open();

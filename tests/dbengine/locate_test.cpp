@@ -19,6 +19,8 @@ class LocateTest : public ComponentFixture {
     db.Execute("CREATE TABLE T (Id COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Name TEXT(10), Code TEXT(10), "
                "Age SHORT, Score DOUBLE)");
     db.Execute("CREATE INDEX ByNameCode ON T (Name, Code)");
+    db.Execute("CREATE INDEX ByAgeName ON T (Age, Name DESC)");
+    db.Execute("CREATE INDEX ByAgeDown ON T (Age DESC, Name)");
   }
   // Rows written straight into the file: Name, Code, Age, Score.
   void Rows(const std::vector<std::vector<Cell>>& rows) {
@@ -86,6 +88,45 @@ TEST_F(LocateTest, ANumberKeyOfZeroPassesOverABlankField) {
     EXPECT_EQ(2, Located(d, "Age", Variant(0), {}));
     EXPECT_EQ(2, Located(d, "Code;Age", VarArrayOf({V("a"), Variant(0)}), {}));
     EXPECT_EQ(1, Located(d, "Age", Variant(Null), {})) << "a Null key still finds the blank";
+  }
+}
+
+// Null finds a blank field and 0 finds a 0, whichever comes first, and the
+// record test decides both: where the filter or the range leaves the blank
+// row out, Null finds nothing, not the 0 in its place.
+TEST_F(LocateTest, NullFindsTheBlankNumberAndZeroTheZeroWhateverTheOrder) {
+  enum Shown { kAll, kFiltered, kRanged };
+  struct Case {
+    bool blankFirst;
+    Shown shown;  // the filter and the range leave out the blank row
+    const char* null;  // the row found: its Name, or "none"
+  };
+  const Case cases[] = {{true, kAll, "blank"},       {false, kAll, "blank"},   {true, kFiltered, "none"},
+                        {false, kFiltered, "none"}, {true, kRanged, "none"},  {false, kRanged, "none"}};
+  const std::vector<Cell> blank{Text("blank"), Text("a"), Cell()}, zero{Text("zero"), Text("a"), Cell::MakeInteger(0)};
+  const auto found = [](TDataSet* d, const std::string& fields, const Variant& values) {
+    d->First();
+    return d->Locate(fields, values, {}) ? d->FieldByName("Name")->AsString() : std::string("none");
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.blankFirst ? "blank first" : "zero first") + ", shown " + std::to_string(c.shown));
+    ExecuteElsewhere("DELETE FROM T");
+    Rows(c.blankFirst ? std::vector<std::vector<Cell>>{blank, zero} : std::vector<std::vector<Cell>>{zero, blank});
+    auto table = Open("ByNameCode");
+    auto query = RecordTestRoad(path_, "T", "Id");
+    for (TDataSet* d : {static_cast<TDataSet*>(table.get()), static_cast<TDataSet*>(query.get())}) {
+      SCOPED_TRACE(d == table.get() ? "table" : "query");
+      if (c.shown == kRanged && d == table.get()) {
+        table->SetRange({V("zero")}, {V("zero")});
+      } else if (c.shown != kAll) {
+        d->SetFilter("Name = 'zero'");
+        d->SetFiltered(true);
+      }
+      EXPECT_EQ(c.null, found(d, "Age", Variant(Null)));
+      EXPECT_EQ(c.null, found(d, "Code;Age", VarArrayOf({V("a"), Variant(Null)})));
+      EXPECT_EQ("zero", found(d, "Age", Variant(0)));
+      EXPECT_EQ("zero", found(d, "Code;Age", VarArrayOf({V("a"), Variant(0)})));
+    }
   }
 }
 
@@ -211,6 +252,88 @@ TEST_F(LocateTest, ABandFoundEmptyIsReadAgainAfterAWrite) {
   table->Post();
   EXPECT_EQ(4, Located(table.get(), "Name;Code", VarArrayOf({V("B"), V("y")}), {loCaseInsensitive}))
       << "the user's own record";
+}
+
+// Inside a range of one key (a detail's link to its master) the index narrows
+// a Locate on the fields after the key's, and the walk still decides: it
+// starts at the key's first record, the records past the key that read as it
+// (a real, rounded) come after, and the first record past the range ends it.
+// Names compare case-blind in the index's order, ascending or descending.
+TEST_F(LocateTest, InARangeOfOneKeyTheIndexNarrowsAndTheWalkDecides) {
+  Rows({{Text("b"), Text("x"), Cell::MakeInteger(3)},        // 1
+        {Text("a"), Text("x"), Cell::MakeInteger(3)},        // 2
+        {Text("B"), Text("x"), Cell::MakeInteger(3)},        // 3
+        {Text("a"), Text("x"), Cell::MakeInteger(2)},        // 4
+        {Text("a"), Text("x"), Cell::MakeInteger(4)},        // 5
+        {Text("c"), Text("x"), Cell::MakeReal(3.2)},         // 6: past the key, read as it
+        {Text("a"), Text("x"), Cell()},                      // 7
+        {Cell(), Text("x"), Cell::MakeInteger(3)},           // 8
+        {Text("c"), Text("x"), Cell::MakeInteger(65539)},    // 9: read as 3, far past the range
+        {Text("z"), Text("x"), Cell::MakeReal(2.6)},         // 10: before the key, read as it
+        {Text("d"), Text("y"), Cell::MakeInteger(3)}});      // 11
+  struct Case {
+    const char* fields;
+    std::vector<Variant> values;
+    TLocateOptions options;
+    const char* byAgeName;  // (Age, Name DESC): 11 1 3 2 8, then 6
+    const char* byAgeDown;  // (Age DESC, Name): 8 2 1 3 11, then 10
+  };
+  const Case cases[] = {
+      {"Name", {V("a")}, {}, "2", "2"},
+      {"Name", {V("A")}, {loCaseInsensitive}, "2", "2"},
+      {"Name", {V("B")}, {}, "3", "3"},
+      {"Name", {V("b")}, {loCaseInsensitive}, "1", "1"},
+      {"Name", {V("c")}, {}, "6", "none"},
+      {"Name", {V("z")}, {}, "none", "10"},
+      {"Name", {V("A")}, {loPartialKey, loCaseInsensitive}, "2", "2"},
+      {"Age;Name", {Variant(3), V("a")}, {}, "2", "2"},
+      {"Age;Name", {Variant(4), V("a")}, {}, "none", "none"},
+      {"Code;Name", {V("y"), V("d")}, {}, "11", "11"},
+      {"Name;Score", {V("a"), Variant(Null)}, {}, "2", "2"},
+  };
+  auto query = RecordTestRoad(path_, "T", "Id");
+  for (const char* index : {"ByAgeName", "ByAgeDown"}) {
+    auto table = Open(index);
+    table->SetRange({Variant(3)}, {Variant(3)});
+    const std::vector<int> walk = WalkIds(table.get());
+    EXPECT_EQ(std::string(index) == "ByAgeName" ? (std::vector<int>{11, 1, 3, 2, 8, 6}) : (std::vector<int>{8, 2, 1, 3, 11, 10}),
+              walk) << index;
+    for (const Case& c : cases) {
+      const Variant values = c.values.size() == 1 ? c.values[0] : VarArrayOf(c.values);
+      SCOPED_TRACE(std::string(index) + ": " + c.fields + " = " + VarToStr(c.values[0]) + "...");
+      const std::string expected = std::string(index) == "ByAgeName" ? c.byAgeName : c.byAgeDown;
+      EXPECT_EQ(expected, LocatedInOrder(query.get(), walk, c.fields, c.values, c.options)) << "the record test";
+      table->First();
+      EXPECT_EQ(expected, table->Locate(c.fields, values, c.options) ? table->FieldByName("Id")->AsString() : "none");
+    }
+    // A filter of the same equalities shows what the walk does.
+    const std::string name = std::string(index) == "ByAgeName" ? "c" : "z";
+    EXPECT_EQ(std::vector<int>{std::string(index) == "ByAgeName" ? 6 : 10},
+              FilteredIds(table.get(), "Name = '" + name + "'", {})) << index;
+    EXPECT_EQ(std::vector<int>{2}, FilteredIds(table.get(), "Name = 'a'", {})) << index;
+    table->SetFilter("Name = 'A'");
+    table->SetFilterOptions({foCaseInsensitive});
+    table->SetFiltered(true);
+    table->Last();
+    EXPECT_EQ(2, table->FieldByName("Id")->AsInteger()) << index << ", walked back";
+  }
+}
+
+// A record whose key SQL orders past the range's start but that reads before
+// it (a number past its field's width wraps) is passed over by the walk, not
+// taken for its end: Locate and a filter reach the records of the range after
+// it, as the walk shows them.
+TEST_F(LocateTest, AWalkPassesOverARecordThatReadsBeforeTheRangesStart) {
+  Rows({{Text("wide"), Text("x"), Cell::MakeInteger(40000)},  // reads -25536
+        {Text("text"), Text("x"), Cell::MakeText("")},         // a text: after every number, reads 0
+        {Text("low"), Text("x"), Cell::MakeInteger(-1)}});
+  auto table = Open("ByAgeName");
+  table->SetRange({Variant(0)}, {Variant(0)});
+  EXPECT_EQ(std::vector<int>{2}, WalkIds(table.get()));
+  EXPECT_EQ(2, Located(table.get(), "Name", V("text"), {}));
+  EXPECT_EQ(-1, Located(table.get(), "Name", V("wide"), {}));
+  EXPECT_EQ(std::vector<int>{2}, FilteredIds(table.get(), "Name = 'text'", {}));
+  EXPECT_EQ(std::vector<int>{2}, FilteredIds(table.get(), "Code = 'x'", {}));
 }
 
 }  // namespace

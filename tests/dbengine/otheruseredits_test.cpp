@@ -19,18 +19,7 @@ class OtherUserEdits : public ComponentFixture {
     for (int age : {1, 5, 1, 2}) db.Execute("INSERT INTO People (Name, Age) VALUES ('p', " + std::to_string(age) + ")");
   }
   std::unique_ptr<TDataSet> Open(bool query) {
-    std::unique_ptr<TDataSet> d;
-    if (query) {
-      auto q = std::make_unique<TTestQuery>();
-      q->SetDatabaseName(path_);
-      q->SetRequestLive(true);
-      q->SQL()->Add("SELECT * FROM People ORDER BY Id");
-      d = std::move(q);
-    } else {
-      auto t = MakeTable();
-      t->SetIndexName("PrimaryKey");
-      d = std::move(t);
-    }
+    std::unique_ptr<TDataSet> d = MakePeople(query);
     d->SetFilter("Age < 3");
     d->SetFiltered(true);
     d->Open();

@@ -10,6 +10,8 @@
 // land on the same record. Under a filter, another user changes the record a
 // road stands on (maybe out of the filter) before it is edited: the edit must
 // be on that record on both roads, and what was typed must reach it alone.
+// On an index led by a whole number, inside a range of one key, Locate and
+// the filters answer as the record test does over the range's walk.
 //
 // It runs for about 20 seconds (a few in the sanitizer build);
 // VANTREL_ROAD_SECONDS sets another time. A mismatch names the seed of its
@@ -72,12 +74,13 @@ struct Order {
   const char* index;
   const char* orderBy;
   const char* keyFields;  // the index's own fields, for a Locate the index narrows
+  const char* rangeField;  // a whole-number first field, for a range of one key; or none
 };
-const Order kOrders[] = {{"PrimaryKey", "Id", "Id"},
-                         {"ByName", "Name, Id", "Name"},
-                         {"ByAgeWord", "Age, Word DESC, Id", "Age;Word"},
-                         {"ByBorn", "Born, Id", "Born"},
-                         {"ByNum", "Num, Id", "Num"}};
+const Order kOrders[] = {{"PrimaryKey", "Id", "Id", nullptr},
+                         {"ByName", "Name, Id", "Name", nullptr},
+                         {"ByAgeWord", "Age, Word DESC, Id", "Age;Word", "Age"},
+                         {"ByBorn", "Born, Id", "Born", nullptr},
+                         {"ByNum", "Num, Id", "Num", "Num"}};
 
 // Texts: case variants, letters outside ASCII that fold in several ways (and
 // to letters of another length: the Kelvin sign, the long s, the capital
@@ -312,22 +315,11 @@ class RoadComparison : public ComponentFixture {
     for (auto it = shown.rbegin(); it != shown.rend() && ids.size() < 80; ++it) ids.push_back(*it);
     return Ids(ids);
   }
-  // The first record of `walk` (the table's order) that Locate on the query
-  // accepts: each asked for by its Id besides the values.
-  static std::string LocatedInOrder(TDataSet* query, const std::vector<int>& walk, const std::string& fields,
-                                    const std::vector<Variant>& values, TLocateOptions options) {
-    for (int id : walk) {
-      std::vector<Variant> keyed{Variant(id)};
-      keyed.insert(keyed.end(), values.begin(), values.end());
-      if (query->Locate("Id;" + fields, VarArrayOf(keyed), options)) return std::to_string(id);
-    }
-    return "none";
-  }
-  // Locate's fields and values, taken from a row or made up, and how to show
-  // them; now and then the fields of the table's index, several ones among
-  // them, which the index narrows.
+  // Locate's fields and values, taken from a row (mostly one of `among`, when
+  // given) or made up, and how to show them; now and then the fields of the
+  // table's index, several ones among them, which the index narrows.
   void LocateArguments(TDataSet* rows, const Order& order, std::string& fields, Variant& values,
-                       std::vector<Variant>& list, std::string& shown) {
+                       std::vector<Variant>& list, std::string& shown, const std::vector<int>& among = {}) {
     const char* candidates[] = {"Name", "Word", "Age", "Num", "Score", "Born", "Done"};
     const char* first = Any(candidates);
     const char* second = Chance(30) ? Any(candidates) : nullptr;
@@ -340,6 +332,7 @@ class RoadComparison : public ComponentFixture {
     }
     rows->First();
     if (!rows->IsEmpty()) rows->MoveBy(Pick(rows->RecordCount()));
+    if (!among.empty() && Chance(70)) rows->Locate("Id", Variant(among[std::size_t(Pick(int(among.size())))]), {});
     auto value = [&](const char* field) {
       if (Chance(25)) return Chance(50) ? Variant(Null) : Variant(RandomText(1 + Pick(2)));
       TField* f = rows->FieldByName(field);
@@ -451,7 +444,7 @@ class RoadComparison : public ComponentFixture {
 
   struct Counts {
     long rounds = 0, filters = 0, finds = 0, locates = 0, filteredLocates = 0, partialKeyLocates = 0, edits = 0;
-    long blobOrders = 0, keySearches = 0, mismatches = 0;
+    long blobOrders = 0, keySearches = 0, rangedLocates = 0, rangedFilters = 0, mismatches = 0;
   };
 
   // One round: fresh rows, the table on a random index, the query in its order.
@@ -539,7 +532,57 @@ class RoadComparison : public ComponentFixture {
       }
     }
     for (int i = 0; i < 2 && counts.mismatches < 5; ++i) EditsAfterOtherUser(seed, *table, *query, *reference, counts);
+    if (order.rangeField != nullptr && counts.mismatches < 5) InsideARange(order, *table, *query, *reference, mismatch, counts);
     ++counts.rounds;
+  }
+
+  // A range of one key (a detail's link to its master): Locate and filters
+  // inside it answer as the record test does over the range's own walk,
+  // which starts at the key's first record and ends at the first record past
+  // the range.
+  template <class Mismatch>
+  void InsideARange(const Order& order, TTestTable& table, TDataSet& query, TDataSet& reference, Mismatch& mismatch,
+                    Counts& counts) {
+    int key = Any({0, 1, 3, 5, 7, -1});
+    reference.First();
+    reference.MoveBy(Pick(reference.RecordCount()));
+    if (Chance(60) && !reference.FieldByName(order.rangeField)->IsNull())
+      key = reference.FieldByName(order.rangeField)->AsInteger();
+    table.SetRange({Variant(key)}, {Variant(key)});
+    const std::string range = std::string(" inside the range ") + order.rangeField + " = " + std::to_string(key);
+    const std::vector<int> walk = WalkIds(&table);
+    for (int i = 0; i < 12 && counts.mismatches < 5; ++i) {
+      std::string fields, located;
+      Variant values;
+      std::vector<Variant> list;
+      // Mostly the values of a record of the range, its last ones (past the
+      // key's own, read as it) as often as the others.
+      std::vector<int> among(walk.end() - std::min<std::ptrdiff_t>(Chance(50) ? 2 : 40, std::ssize(walk)), walk.end());
+      LocateArguments(&reference, order, fields, values, list, located, among);
+      TLocateOptions locate;
+      if (Chance(50)) locate.Include(loCaseInsensitive);
+      if (Chance(40)) locate.Include(loPartialKey);
+      ++counts.rangedLocates;
+      // Values the fields cannot hold fail alike, whatever the range holds.
+      mismatch("locate " + located + range, Answer([&] {
+                 query.Locate(fields, values, locate);
+                 return LocatedInOrder(&query, walk, fields, list, locate);
+               }),
+               Answer([&] { return Located(&table, fields, values, locate); }));
+      if (i % 3 != 0) continue;
+      const std::string filter = Condition(&reference);
+      const TFilterOptions options = Options();
+      ++counts.rangedFilters;
+      mismatch("filter " + filter + range, Answer([&] {
+                 const std::vector<int> accepted = FilteredIds(&query, filter, options);
+                 std::vector<int> shown;
+                 for (int id : walk)
+                   if (std::find(accepted.begin(), accepted.end(), id) != accepted.end()) shown.push_back(id);
+                 return Ids(shown);
+               }),
+               Answer([&] { return Ids(FilteredIds(&table, filter, options)); }));
+    }
+    table.CancelRange();
   }
 
   void EditsAfterOtherUser(std::uint64_t seed, TDataSet& table, TDataSet& query, TDataSet& reference, Counts& counts) {
@@ -591,11 +634,12 @@ TEST_F(RoadComparison, RandomTablesAnswerAlikeOnEveryRoad) {
   const long groups = std::min<long>(counts.rounds * kGroupsPerRound, long(CaseGroups().size()));
   std::printf("[ road comparison ] seeds %llu..%llu: %ld rounds, %ld filters, %ld find walks, %ld locates, "
               "%ld inside a filter, %ld of several fields with a partial key, %ld edits after another user's change; "
-              "%ld of %zu case groups; %ld rounds ordered with blobs among the texts, %ld key searches\n",
+              "%ld of %zu case groups; %ld rounds ordered with blobs among the texts, %ld key searches; "
+              "inside a range of one key %ld locates, %ld filters\n",
               static_cast<unsigned long long>(first), static_cast<unsigned long long>(first + counts.rounds),
               counts.rounds, counts.filters, counts.finds, counts.locates, counts.filteredLocates,
               counts.partialKeyLocates, counts.edits, groups, CaseGroups().size(), counts.blobOrders,
-              counts.keySearches);
+              counts.keySearches, counts.rangedLocates, counts.rangedFilters);
   EXPECT_GT(counts.rounds, 0);
 }
 

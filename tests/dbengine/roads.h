@@ -55,6 +55,18 @@ inline bool TextsRise(TDataSet* d, const std::string& field) {
   return rise;
 }
 
+// The first record of `walk` (a table's order) that Locate on `query` accepts:
+// each asked for by its Id besides the values; "none" when none is.
+inline std::string LocatedInOrder(TDataSet* query, const std::vector<int>& walk, const std::string& fields,
+                                  const std::vector<Variant>& values, TLocateOptions options) {
+  for (int id : walk) {
+    std::vector<Variant> keyed{Variant(id)};
+    keyed.insert(keyed.end(), values.begin(), values.end());
+    if (query->Locate("Id;" + fields, VarArrayOf(keyed), options)) return std::to_string(id);
+  }
+  return "none";
+}
+
 // A query over every row of the table, in the given order; `live` lets its
 // records be edited.
 inline std::unique_ptr<TTestQuery> RecordTestRoad(const std::string& path, const std::string& table,

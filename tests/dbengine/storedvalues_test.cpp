@@ -115,14 +115,16 @@ TEST_F(StoredValues, ADateOnDayZeroIsBlankNotTheDayItself) {
   ExpectLocated(r, 1, "Born", Variant(Null), {});
 }
 
-TEST_F(StoredValues, ABlankNumberIsZeroOrNullInTheDatasetsOrder) {
+TEST_F(StoredValues, ABlankNumberIsNullNotZeroInEitherOrder) {
   Raw("INSERT INTO People (Name, Age) VALUES (?, ?)",
       {{Cell::MakeText("zero"), Cell::MakeInteger(0)}, {Cell::MakeText("none"), Cell()}});
   // By age the Null comes first, by Id the 0.
   Roads byAge = Open("People", "ByAgeName", "Age, Name DESC, Id");
   ExpectLocated(byAge, 2, "Age", Variant(Null), {});
+  ExpectLocated(byAge, 1, "Age", Variant(0), {});
   Roads byId = Open("People", "PrimaryKey", "Id");
-  ExpectLocated(byId, 1, "Age", Variant(Null), {});
+  ExpectLocated(byId, 2, "Age", Variant(Null), {});
+  ExpectLocated(byId, 1, "Age", Variant(0), {});
 }
 
 // ---- The SQL pre-selection with values of another kind or size

@@ -95,6 +95,20 @@ class ComponentFixture : public accesstest::AccessFixture {
     t->SetTableName(table);
     return t;
   }
+  // The People table on its key, or (`query`) a live query over it in that
+  // order; not opened.
+  std::unique_ptr<TDataSet> MakePeople(bool query) {
+    if (!query) {
+      auto t = MakeTable();
+      t->SetIndexName("PrimaryKey");
+      return t;
+    }
+    auto q = std::make_unique<TTestQuery>();
+    q->SetDatabaseName(path_);
+    q->SetRequestLive(true);
+    q->SQL()->Add("SELECT * FROM People ORDER BY Id");
+    return q;
+  }
 
   std::unique_ptr<TTestSessionlist> list_;
   std::vector<std::unique_ptr<TttDatabase>> owned_;

@@ -7,6 +7,7 @@
 
 #include "dbengine/memtable.h"
 #include "platform/classlib/core/strutils.h"
+#include "platform/dao/earlierbuild.h"
 #include "ttbinding.h"
 #include "platform/classlib/core/english_settings.h"
 
@@ -376,6 +377,40 @@ TEST_F(SessionLifecycle, AdoptedHandlesStayWithTheirOwner) {
   stranger->SetSessionName("Second");
   EXPECT_EQ("Database handle owned by a different session",
       MessageOf<EDatabaseError>([&] { stranger->SetHandle(owner->Handle()); }));
+}
+
+// While a database of the session opens, the engine tells the session's
+// hooks how far the work on a file of an earlier build has come and what the
+// user must know; each session hears of its own opens only.
+TEST_F(SessionLifecycle, AnOpenTellsTheSessionOfItsWorkOnAnEarlierBuildsFile) {
+  ExecuteElsewhere("CREATE TABLE Codes (Code TEXT(10))");
+  ExecuteElsewhere("CREATE UNIQUE INDEX ByCode ON Codes (Code)");
+  ASSERT_EQ("", daotest::MakeEarlierBuildFile(path_, 0, daotest::CompareOldFold,
+                                              "INSERT INTO Codes (Code) VALUES ('\u00DFq'), ('\u1E9Eq');"));
+  std::vector<DaoOpenProgress::Stage> stages;
+  std::vector<std::string> notices;
+  TTestSession second;
+  second.SetSessionName("Second");
+  second.OpenUpkeep.Progress = [&](const DaoOpenProgress& p) {
+    if (stages.empty() || stages.back() != p.stage) stages.push_back(p.stage);
+  };
+  second.OpenUpkeep.Notice = [&](const std::string& path, const std::string& text) {
+    EXPECT_EQ(path_, path);
+    notices.push_back(text.substr(0, text.find(':')));
+  };
+  Default()->OpenUpkeep.Notice = [&](const std::string&, const std::string&) { ADD_FAILURE() << "told the other"; };
+  auto t = MakeTable("Codes");
+  t->SetSessionName("Second");
+  t->Open();
+  EXPECT_EQ((std::vector<DaoOpenProgress::Stage>{DaoOpenProgress::Checking, DaoOpenProgress::Rebuilding,
+                                                 DaoOpenProgress::Done}),
+            stages);
+  EXPECT_EQ(std::vector<std::string>{"Table \"Codes\""}, notices);
+  EXPECT_EQ(2, t->RecordCount());
+  // Outside the open the engine's hooks are what they were.
+  const DaoOpenHooks outside = DaoSetOpenHooks({});
+  EXPECT_FALSE(outside.Progress || outside.Notice);
+  Default()->OpenUpkeep = {};
 }
 
 class ComponentEngineErrors : public ComponentFixture {};

@@ -176,3 +176,49 @@ TEST(SystemImageListTest, DefaultFirstTypesCachedOnce) {
   const TIconImage def = DefaultDocumentIcon(16);
   EXPECT_FALSE(def.Empty());
 }
+
+// A parent with a frame setting of its own to give, as a grid has.
+class TFramedComboHost : public TCustomControl {
+  DECLARE_CLASS(TFramedComboHost, TCustomControl)
+ public:
+  using TCustomControl::TCustomControl;
+  bool ctl3D = true;
+};
+IMPLEMENT_CLASS(TFramedComboHost, TCustomControl)
+PUBLISHED(TFramedComboHost) { PROP_BOOL(Ctl3D, ctl3D, ctl3D, true); }
+
+// With ParentCtl3D the box takes the frame of a parent that has a Ctl3D; a
+// parent without one leaves the box its own; setting Ctl3D ends ParentCtl3D.
+TEST(ColorComboTest, ParentCtl3DTakesTheFrameOfAParentThatHasOne) {
+  struct Case {
+    const char* name;
+    bool framedParent;
+    bool parentCtl3D;
+    bool ownBefore;  // the box's Ctl3D before it follows
+    bool ctl3D;
+  } cases[] = {
+      {"a flat parent", true, false, true, false},
+      {"a framed parent", true, true, false, true},
+      {"a parent with no Ctl3D", false, false, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto form = ShownForm();
+    TWinControl* parent = form.get();
+    if (c.framedParent) {
+      auto* host = new TFramedComboHost(form.get());
+      host->ctl3D = c.parentCtl3D;
+      host->SetParent(form.get());
+      host->SetBounds(0, 0, 180, 100);
+      parent = host;
+    }
+    auto* combo = new TColorComboBox(form.get());
+    combo->SetParent(parent);
+    combo->SetCtl3D(c.ownBefore);
+    EXPECT_FALSE(combo->ParentCtl3D()) << "setting Ctl3D ends it";
+    combo->SetParentCtl3D(true);
+    combo->HandleNeeded();
+    EXPECT_EQ(combo->Ctl3D(), c.ctl3D);
+    EXPECT_EQ((GetWindowLong(combo, GWL_EXSTYLE) & WS_EX_CLIENTEDGE) != 0, c.ctl3D) << "the frame";
+  }
+}

@@ -801,3 +801,66 @@ TEST_F(CoolMenuTest, TwoComponentsOnOneMenuChainAndOutliveEachOther) {
     delete stays;
   }
 }
+
+// On a menu's chain of hooks a component answers for the items it describes
+// and hands on the rest: of two components describing one item the later
+// answers alone; F1 on a menu bar's item, which it leaves to others, goes on
+// to the hooks before it; a component whose items are all unlinked leaves
+// the chain.
+TEST_F(CoolMenuTest, AComponentAnswersForItsOwnItemsAndHandsOnTheRest) {
+  TMenuItem* print = menu->Items()->Items(2);
+  auto* second = new TCoolMenu(form.get());
+  auto* alsoPrint = new TCoolMenuItem(form.get());
+  alsoPrint->SetCoolMenu(second);
+  alsoPrint->SetMenuItem(print);
+  std::vector<std::string> told, pointed;
+  cool->OnPopup = [&told](TObject*, TMenuItem*, int) { told.push_back("first"); };
+  second->OnPopup = [&told](TObject*, TMenuItem*, int) { told.push_back("second"); };
+  cool->OnItemSelect = [&pointed](TObject*, TMenuItem*, int) { pointed.push_back("first"); };
+  second->OnItemSelect = [&pointed](TObject*, TMenuItem*, int) { pointed.push_back("second"); };
+  QMenu* shown = OpenPopup(menu);
+  ASSERT_TRUE(shown);
+  shown->setActiveAction(vantrel::menus::ActionOf(*menu, print, shown));
+  menu->ClosePopup();
+  Pump();
+  EXPECT_EQ(told, (std::vector<std::string>{"second", "first"}));
+  EXPECT_EQ(pointed, std::vector<std::string>{"second"}) << "the later one answered for Print";
+  // Print no longer described by the second: it leaves the menu's chain.
+  alsoPrint->SetMenuItem(nullptr);
+  told.clear();
+  ASSERT_TRUE(OpenPopup(menu));
+  menu->ClosePopup();
+  Pump();
+  EXPECT_EQ(told, std::vector<std::string>{"first"});
+
+  // A menu bar's drop-down: its help is the program's to give, not the component's.
+  auto shownForm = ShownForm(300, 200);
+  auto* bar = new TMainMenu(shownForm.get());
+  auto* file = new TMenuItem(shownForm.get());
+  file->SetCaption("&File");
+  bar->Items()->Add(file);
+  auto* open = new TMenuItem(shownForm.get());
+  open->SetCaption("&Open");
+  file->Add(open);
+  std::vector<TMenuItem*> helped;
+  TMenu::TMenuHooks before;
+  before.Help = [&helped](TMenuItem* mi) { return helped.push_back(mi), true; };
+  const int beforeId = bar->AddMenuHooks(std::move(before));
+  auto* third = new TCoolMenu(shownForm.get());
+  auto* described = new TCoolMenuItem(shownForm.get());
+  described->SetCoolMenu(third);
+  described->SetMenuItem(open);
+  Pump();
+  QMenuBar* barWidget = vantrel::menus::MenuBarWidget(*bar);
+  ASSERT_TRUE(barWidget);
+  barWidget->setActiveAction(vantrel::menus::ActionOf(*bar, file, barWidget));
+  Pump();
+  auto* dropDown = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+  ASSERT_TRUE(dropDown);
+  dropDown->setActiveAction(vantrel::menus::ActionOf(*bar, open, dropDown));
+  QTest::keyClick(dropDown, Qt::Key_F1);
+  dropDown->close();
+  Pump();
+  EXPECT_EQ(helped, std::vector<TMenuItem*>{open});
+  bar->RemoveMenuHooks(beforeId);
+}

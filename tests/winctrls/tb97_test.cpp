@@ -660,10 +660,10 @@ TEST(Tb97Streaming, PublishedMembersAndColourIdentifiersRoundTrip) {
   EXPECT_EQ(combo->Items()->Strings(16), "Brand");
   for (const char* event : {"OnDragDrop", "OnDragOver", "OnEndDrag"})
     EXPECT_TRUE(GetMethodProp(combo, event).Assigned()) << event;
-  // Written back: colours by their identifiers, the rest as read.
+  // Written back: colours and cursors by their identifiers, the rest as read.
   const std::string written = WriteComponentToText(&form);
   for (const char* line : {"Color = clAppWorkSpace", "Color = clInfoBk", "SelectedColor = clRed",
-                           "DockedTo = TopDock", "OnGetColor = ComboGetColor"})
+                           "DockedTo = TopDock", "OnGetColor = ComboGetColor", "DragCursor = crHandPoint"})
     EXPECT_NE(written.find(line), std::string::npos) << line << " in\n" << written;
   std::map<std::string, std::map<std::string, std::string>> before;
   for (TComponent* c : std::initializer_list<TComponent*>{&form, dock, bar, combo})

@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 
 #include <optional>
+#include <utility>
 
 #include "platform/classlib/controls/forms.h"
 
@@ -65,12 +66,10 @@ void TControl::HandleMouseMessage(TMessage& m) {
 void TControl::ContextMenu(TMessage& m) {
   if (m.Result != 0) return;
   const bool fromKeyboard = m.LParam == kContextMenuFromKeyboard;
-  if (popupMenu_ && PopupMenuHandler) {
-    const TPoint at = fromKeyboard ? ClientToScreen(KeyboardPopupPoint()) : SmallPointToPoint(m.LParam);
-    if (PopupMenuHandler(popupMenu_, this, at)) {
-      m.Result = 1;
-      return;
-    }
+  const TPoint at = fromKeyboard ? ClientToScreen(KeyboardPopupPoint()) : SmallPointToPoint(m.LParam);
+  if ((popupMenu_ && PopupMenuHandler && PopupMenuHandler(popupMenu_, this, at)) || ShowOwnContextMenu(at)) {
+    m.Result = 1;
+    return;
   }
   // As the window system does: a control without a menu hands the request on.
   if (parent_) m.Result = parent_->Perform(WM_CONTEXTMENU, m.WParam, m.LParam);
@@ -168,6 +167,13 @@ void ReleaseCapture() { SetCaptureControl(nullptr); }
 void CancelMouseMode() {
   if (g_capture) g_capture->Perform(WM_CANCELMODE);
   ReleaseCapture();  // whatever the control did with the message
+  // A window's scroll bar held down is let go outside: it stops repeating,
+  // and the release a modal window swallows is not waited for.
+  if (QWidget* bar = std::exchange(g_heldScrollBar, nullptr)) {
+    QMouseEvent up(QEvent::MouseButtonRelease, QPointF(-1, -1), bar->mapToGlobal(QPointF(-1, -1)),
+                   Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(bar, &up);
+  }
 }
 
 TControl* MouseControl() { return g_mouseControl; }

@@ -24,6 +24,21 @@ IMPLEMENT_CLASS(TGraphicControl, TControl)
 
 std::function<bool(TPopupMenu*, TControl*, TPoint)> PopupMenuHandler;
 
+const TIdentMap& CursorIdents() {
+  // A number has one name when written: crSizeAll's; the older crSize still reads.
+  static const TIdentMap idents{
+      {crDefault, "crDefault"},   {crNone, "crNone"},         {crArrow, "crArrow"},
+      {crCross, "crCross"},       {crIBeam, "crIBeam"},       {crSizeNESW, "crSizeNESW"},
+      {crSizeNS, "crSizeNS"},     {crSizeNWSE, "crSizeNWSE"}, {crSizeWE, "crSizeWE"},
+      {crUpArrow, "crUpArrow"},   {crHourGlass, "crHourGlass"}, {crDrag, "crDrag"},
+      {crNoDrop, "crNoDrop"},     {crHSplit, "crHSplit"},     {crVSplit, "crVSplit"},
+      {crMultiDrag, "crMultiDrag"}, {crSQLWait, "crSQLWait"}, {crNo, "crNo"},
+      {crAppStart, "crAppStart"}, {crHelp, "crHelp"},         {crHandPoint, "crHandPoint"},
+      {crSizeAll, "crSizeAll"},   {crSize, "crSize"},
+  };
+  return idents;
+}
+
 namespace vantrel::qt {
 void (*MouseMoveObserver)(TControl*, TPoint) = nullptr;
 void (*ActivationObserver)(TWinControl*, bool) = nullptr;
@@ -36,6 +51,7 @@ TControl* g_mouseControl = nullptr;  // control the mouse is over
 TControl* g_dragControl = nullptr;   // control being dragged
 TControl* g_dragTarget = nullptr;
 QPointer<QWidget> g_cursorWidget;    // the window WM_SETCURSOR is asking about
+QPointer<QWidget> g_heldScrollBar;   // a window's scroll bar the left button is down on
 
 // Live windows with a serial number, so that a posted message never reaches
 // a window that was freed (or a new one at the same address).
@@ -475,7 +491,7 @@ PUBLISHED(TControl) {
   PROP_BOOL(ParentFont, ParentFont, SetParentFont, true);
   PROP_BOOL(ParentShowHint, ParentShowHint, SetParentShowHint, true);
   PROP_BOOL(ShowHint, ShowHint, SetShowHint, false);
-  PROP_INT(Cursor, Cursor, SetCursor, crDefault);
+  PROP_CURSOR(Cursor, Cursor, SetCursor, crDefault);
   PROP_BOOL(Visible, Visible, SetVisible, true);
   PROP_EVENT(OnClick);
   PROP_EVENT(OnDblClick);

@@ -63,6 +63,10 @@ constexpr TCursor crDefault = 0, crNone = -1, crArrow = -2, crCross = -3, crIBea
                   crHSplit = -14, crVSplit = -15, crMultiDrag = -16, crSQLWait = -17,
                   crNo = -18, crAppStart = -19, crHelp = -20, crHandPoint = -21,
                   crSizeAll = -22, crSize = crSizeAll;
+// The cursor identifiers ("crHandPoint") of a published cursor property: form
+// definitions write them and read them as the numbers they name.
+const TIdentMap& CursorIdents();
+#define PROP_CURSOR(Name, Getter, Setter, Def) PROP_INT(Name, Getter, Setter, Def).Idents(CursorIdents())
 
 using TWndMethod = std::function<void(TMessage&)>;
 using TMouseEvent = std::function<void(TObject* Sender, TMouseButton Button, TShiftState Shift,
@@ -233,6 +237,14 @@ class TControl : public TComponent {
   // coordinates): the client area's top-left; a control with a caret, a
   // current cell or a selected item answers the place of that.
   virtual TPoint KeyboardPopupPoint() const { return {0, 0}; }
+  // Asked for a context menu (a right click, Shift+F10, the Menu key) that no
+  // popup menu of the control took: a control with a menu of its own, as the
+  // window system's text controls have their edit menu, shows it at the
+  // screen point and returns true; false hands the request to the parent.
+  virtual bool ShowOwnContextMenu(TPoint screenPos) {
+    (void)screenPos;
+    return false;
+  }
   // Asks the parent to realign when this control is aligned.
   void RequestAlign();
   // Keeps the min/max constraints.
@@ -252,7 +264,8 @@ class TControl : public TComponent {
 
  private:
   void HandleMouseMessage(TMessage& m);
-  // WM_CONTEXTMENU: the control's popup menu, else its parent's.
+  // WM_CONTEXTMENU: the control's popup menu, else its own menu, else its
+  // parent's.
   void ContextMenu(TMessage& m);
   void FontChanged();
 

@@ -34,6 +34,7 @@ extern TControl* g_mouseControl;  // control the mouse is over
 extern TControl* g_dragControl;   // control being dragged
 extern TControl* g_dragTarget;
 extern QPointer<QWidget> g_cursorWidget;  // the window WM_SETCURSOR is asking about
+extern QPointer<QWidget> g_heldScrollBar;  // a window's scroll bar the left button is down on
 
 // While a control is dragged the screen shows its DragCursor over a target
 // that takes it, crNoDrop elsewhere; the cursor before the drag comes back

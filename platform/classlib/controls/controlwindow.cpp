@@ -253,11 +253,30 @@ void TWinControl::LayoutScrollBars() {
   }
 }
 
+namespace {
+// Notes the bar the left button is down on, so that the mouse can be taken
+// from it (CancelMouseMode) as from a control holding it.
+class HeldBarWatch : public QObject {
+ public:
+  using QObject::QObject;
+  bool eventFilter(QObject* bar, QEvent* e) override {
+    const bool press = e->type() == QEvent::MouseButtonPress;
+    if ((!press && e->type() != QEvent::MouseButtonRelease) ||
+        static_cast<QMouseEvent*>(e)->button() != Qt::LeftButton)
+      return false;
+    if (press) g_heldScrollBar = static_cast<QWidget*>(bar);
+    else if (g_heldScrollBar == bar) g_heldScrollBar = nullptr;
+    return false;
+  }
+};
+}  // namespace
+
 QScrollBar* ControlAccess::CreateScrollBar(TWinControl* control, int which) {
   auto* w = new QScrollBar(which == SB_VERT ? Qt::Vertical : Qt::Horizontal,
                            control->backend_->window);
   w->setFocusPolicy(Qt::NoFocus);
   w->setContextMenuPolicy(Qt::NoContextMenu);  // the toolkit's own scroll menu
+  w->installEventFilter(new HeldBarWatch(w));
   const QWidget* window = control->backend_->window;
   const UINT msg = which == SB_VERT ? WM_VSCROLL : WM_HSCROLL;
   auto send = [control, window, which, msg](int code, int pos) {
@@ -474,8 +493,17 @@ class NativeFilter : public QObject {
     Guarded([&] {
       switch (e->type()) {
         case QEvent::KeyPress: {
+          // A key whose handling raised (an edit the record refused) types
+          // nothing, and the keys after it are routed through the control
+          // again, so the next one tries anew.
+          swallow = true;
           resending_ = true;
-          swallow = ControlAccess::NativeKey(c, native_, static_cast<QKeyEvent*>(e));
+          try {
+            swallow = ControlAccess::NativeKey(c, native_, static_cast<QKeyEvent*>(e));
+          } catch (...) {
+            resending_ = false;
+            throw;
+          }
           resending_ = false;
           break;
         }
@@ -515,6 +543,9 @@ class NativeFilter : public QObject {
             }
           }
           c->Perform(WM_SETFOCUS);
+          // Taken back at once (the control that had it keeps text it
+          // cannot give up): the widget starts no caret of its own.
+          swallow = !static_cast<QWidget*>(watched)->hasFocus();
           break;
         case QEvent::FocusOut: c->Perform(WM_KILLFOCUS); break;
         case QEvent::Leave:
@@ -549,6 +580,9 @@ void EmbedNativeWidget(TWinControl& control, QWidget* widget) {
   // editor's, a scroll bar's): a right click and the keys ask the control.
   widget->setContextMenuPolicy(Qt::NoContextMenu);
   for (QWidget* part : widget->findChildren<QWidget*>()) part->setContextMenuPolicy(Qt::NoContextMenu);
+  // The filter tells the control of the mouse: what the widget leaves goes no
+  // further up, to the control's own window, which would tell it again.
+  widget->setAttribute(Qt::WA_NoMousePropagation);
   auto* area = qobject_cast<QAbstractScrollArea*>(widget);
   auto* filter = new NativeFilter(&control, widget, area ? area->viewport() : nullptr);
   widget->installEventFilter(filter);

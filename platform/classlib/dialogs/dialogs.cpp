@@ -5,7 +5,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
-#include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -17,7 +16,9 @@
 
 #include "platform/classlib/core/format.h"
 #include "platform/classlib/dialogs/responder.h"
+#include "platform/classlib/dialogs/rowsform.h"
 #include "platform/classlib/graphics/qtbridge.h"
+#include "platform/classlib/stdctrls/edits.h"
 
 using vantrel::qt::FromQString;
 using vantrel::qt::ToQString;
@@ -202,6 +203,10 @@ TModalResult ShowQtMessage(const MessageBoxContent& content) {
 }
 
 TModalResult RunMessageBox(const MessageBoxContent& content) {
+  // A box takes the mouse as a modal window does: a button held down is let
+  // go outside, so its release after the box makes no click and leaves no
+  // control holding the mouse.
+  CancelMouseMode();
   if (DialogResponderInstalled()) return AskResponderMessage(content);
   if (!QApplication::instance()) {
     // Headless programs (the report engine in a batch) still say what happened.
@@ -368,11 +373,12 @@ bool InputQuery(const std::string& caption, const std::string& prompt, std::stri
     return true;
   }
   RequireWindowSystem();
-  bool ok = false;
-  QString text = QInputDialog::getText(nullptr, ToQString(caption), ToQString(prompt),
-                                       QLineEdit::Normal, ToQString(value), &ok);
-  if (ok) value = FromQString(text);
-  return ok;
+  // A form of our own controls: its edit is the program's, menu and keys alike.
+  vantrel::dialogs::TRowsForm form(caption);
+  TEdit* edit = form.AddPromptedEdit(prompt, value);
+  if (!form.Run(edit)) return false;
+  value = edit->Text();
+  return true;
 }
 
 std::string InputBox(const std::string& caption, const std::string& prompt,

@@ -8,6 +8,7 @@
 #include <QTextDocument>
 #include <QTextList>
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/classlib/graphics/qtbridge.h"
@@ -18,7 +19,17 @@ namespace {
 
 static_assert(int(kCharsetProperty) == int(QTextFormat::UserProperty));
 constexpr int kCharset = kCharsetProperty, kPitch = kPitchProperty, kProtected = kProtectedProperty,
-              kTabTwips = kTabTwipsProperty;
+              kTabTwips = kTabTwipsProperty, kLeftTwips = kLeftIndentTwipsProperty,
+              kFirstTwips = kFirstIndentTwipsProperty;
+
+// A bullet stands at the first line's indent, its text a quarter inch on,
+// and every line of the text stands there: a hanging first line leaves the
+// bullet its room (\li720\fi-360: bullet at a quarter inch, text at half an
+// inch), a first line indented no less than the rest is moved on by the room.
+constexpr int kBulletRoomTwips = 360;
+int BulletTextTwips(const TRtfParaFormat& p) {
+  return std::max({p.LeftIndent, p.LeftIndent + p.FirstIndent + kBulletRoomTwips, kBulletRoomTwips});
+}
 
 constexpr double kTwipsPerInch = 1440;
 
@@ -75,8 +86,15 @@ QTextBlockFormat BlockFormat(const TRtfParaFormat& p, int ppi) {
                                                   Qt::AlignJustify};
   QTextBlockFormat q;
   q.setAlignment(kAlignment[int(p.Alignment)] | Qt::AlignAbsolute);
-  q.setTextIndent(ToPixels(p.FirstIndent, ppi));
-  q.setLeftMargin(ToPixels(p.LeftIndent, ppi));
+  if (p.Bullets) {
+    q.setTextIndent(0);
+    q.setLeftMargin(ToPixels(BulletTextTwips(p), ppi));
+    q.setProperty(kLeftTwips, p.LeftIndent);
+    q.setProperty(kFirstTwips, p.FirstIndent);
+  } else {
+    q.setTextIndent(ToPixels(p.FirstIndent, ppi));
+    q.setLeftMargin(ToPixels(p.LeftIndent, ppi));
+  }
   q.setRightMargin(ToPixels(p.RightIndent, ppi));
   QList<QTextOption::Tab> tabs;
   QVariantList twips;
@@ -97,8 +115,13 @@ TRtfParaFormat FromBlock(const QTextBlock& block, int ppi) {
                 : a & Qt::AlignHCenter ? TRtfAlignment::Center
                 : a & Qt::AlignJustify ? TRtfAlignment::Justify
                                        : TRtfAlignment::Left;
-  p.FirstIndent = ToTwips(q.textIndent(), ppi);
-  p.LeftIndent = ToTwips(q.leftMargin(), ppi);
+  if (block.textList() && q.hasProperty(kLeftTwips)) {
+    p.FirstIndent = q.intProperty(kFirstTwips);
+    p.LeftIndent = q.intProperty(kLeftTwips);
+  } else {
+    p.FirstIndent = ToTwips(q.textIndent(), ppi);
+    p.LeftIndent = ToTwips(q.leftMargin(), ppi);
+  }
   p.RightIndent = ToTwips(q.rightMargin(), ppi);
   const QVariantList twips = q.property(kTabTwips).toList();
   const QList<QTextOption::Tab> tabs = q.tabPositions();
@@ -109,6 +132,13 @@ TRtfParaFormat FromBlock(const QTextBlock& block, int ppi) {
     for (const QTextOption::Tab& t : tabs) p.TabStops.push_back(ToTwips(t.position, ppi));
   p.Bullets = block.textList() != nullptr;
   return p;
+}
+
+QTextListFormat BulletList() {
+  QTextListFormat format;
+  format.setStyle(QTextListFormat::ListDisc);
+  format.setIndent(0);
+  return format;
 }
 
 void FillTextDocument(QTextDocument& target, const TRtfDocument& document, int pixelsPerInch) {
@@ -129,7 +159,7 @@ void FillTextDocument(QTextDocument& target, const TRtfDocument& document, int p
     // Neighbouring bullet paragraphs form one list.
     if (!p.Format.Bullets) list = nullptr;
     else if (list) list->add(cursor.block());
-    else list = cursor.createList(QTextListFormat::ListDisc);
+    else list = cursor.createList(BulletList());
     for (const TRtfRun& run : p.Runs) cursor.insertText(ToQString(run.Text), CharFormat(run.Format));
   }
   cursor.endEditBlock();

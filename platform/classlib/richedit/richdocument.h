@@ -9,6 +9,7 @@ class QTextBlock;
 class QTextBlockFormat;
 class QTextCharFormat;
 class QTextDocument;
+class QTextListFormat;
 
 namespace vantrel::qt {
 
@@ -27,7 +28,14 @@ enum RichTextProperty : int {
   kPitchProperty,
   kProtectedProperty,
   kTabTwipsProperty,  // the stops as written, since pixels at a low resolution round
+  // A bullet paragraph's indents as written: its text stands where the
+  // bullet leaves room, not where they alone would put it.
+  kLeftIndentTwipsProperty,
+  kFirstIndentTwipsProperty,
 };
+
+// A list of bullets as the paragraphs' indents place them: it adds no indent of its own.
+QTextListFormat BulletList();
 
 // One run's and one paragraph's attributes in and out of Qt's formats, for
 // editors that change the attributes of a selection.

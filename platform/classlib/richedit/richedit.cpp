@@ -264,6 +264,7 @@ void TCustomRichEdit::KeyPress(char32_t& key) {
 
 void TCustomRichEdit::KeyDown(WORD& key, TShiftState shift) {
   TCustomMemo::KeyDown(key, shift);
+  if (key == VK_RETURN && shift.Empty() && !ReadOnly() && EndListAtEmptyItem()) key = 0;
   if ((key != VK_BACK && key != VK_DELETE) || ReadOnly()) return;
   const QTextCursor c = SelectionCursor(*this, impl_->document);
   int a = c.selectionStart(), b = c.selectionEnd();
@@ -271,6 +272,16 @@ void TCustomRichEdit::KeyDown(WORD& key, TShiftState shift) {
   if (a == b && key == VK_BACK) a = std::max(0, a - 1);
   if (a == b && key == VK_DELETE) b = std::min(impl_->document.characterCount() - 1, b + 1);
   if (a != b && !AllowChange(a, b)) key = 0;
+}
+
+// Enter on an empty bullet item ends the list there, as the bullet button
+// does: the paragraph keeps its character format, so what is typed next is
+// in the list's font (the text control's own way leaves it none).
+bool TCustomRichEdit::EndListAtEmptyItem() {
+  const QTextCursor c = SelectionCursor(*this, impl_->document);
+  if (c.hasSelection() || !c.currentList() || c.block().length() != 1) return false;
+  paragraph_->SetNumbering(nsNone);
+  return true;
 }
 
 // ---- Clipboard ---------------------------------------------------------------------
@@ -620,12 +631,11 @@ void TParaAttributes::Change(const std::function<void(TRtfParaFormat&)>& edit) {
     if (f.Bullets && !bullets) {
       const QTextBlock previous = b.previous();
       if (previous.isValid() && previous.textList()) previous.textList()->add(b);
-      else c.createList(QTextListFormat::ListDisc);
+      else c.createList(vantrel::qt::BulletList());
     } else if (!f.Bullets && bullets && b.textList()) {
       b.textList()->remove(b);
-      QTextBlockFormat plain = c.blockFormat();
-      plain.setIndent(0);
-      c.setBlockFormat(plain);
+      // Set whole: a bullet's placement of its text goes with the bullet.
+      c.setBlockFormat(vantrel::qt::BlockFormat(f, kScreenPpi));
     }
     if (b == last) break;
   }

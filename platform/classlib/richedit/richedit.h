@@ -200,6 +200,7 @@ class TCustomRichEdit : public TCustomMemo {
   struct Impl;
   void ReleaseDocument();
   bool AllowChange(int start, int end);
+  bool EndListAtEmptyItem();
   void CopySelection(bool cut);
   void Paste();
 

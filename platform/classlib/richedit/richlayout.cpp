@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QTextBlock>
+#include <QTextBoundaryFinder>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextDocumentFragment>
@@ -92,11 +93,17 @@ struct OddCharacter {
 };
 
 // Appends the odd characters of a paragraph's text to `odd`, in order, and
-// returns how many more positions the paragraph counts to an edit.
-int AppendOddCharacters(const QString& text, std::vector<OddCharacter>& odd) {
+// returns how many more positions the paragraph counts to an edit. The
+// break opportunities the layout put in (`breaks`, their offsets) count to
+// the layout only.
+int AppendOddCharacters(const QString& text, std::span<const int> breaks, std::vector<OddCharacter>& odd) {
   int shift = 0;
   for (int i = 0; i < text.size(); ++i) {
-    if (text[i] == QChar::LineSeparator || text[i] == u'\n') {
+    if (!breaks.empty() && breaks.front() == i) {
+      odd.push_back({i, i + shift, 1, 0});
+      --shift;
+      breaks = breaks.subspan(1);
+    } else if (text[i] == QChar::LineSeparator || text[i] == u'\n') {
       odd.push_back({i, i + shift, 1, 2});
       ++shift;
     } else if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
@@ -106,6 +113,57 @@ int AppendOddCharacters(const QString& text, std::vector<OddCharacter>& odd) {
     }
   }
   return shift;
+}
+
+// A stretch of text with no place to break a line, longer than this many
+// UTF-16 units, is longer than any line, so it breaks anywhere: past this
+// many, a break opportunity goes after each of its characters (a zero-width
+// space, which draws nothing). The lines break where they did, and the
+// layout no longer looks for the stretch's end at each of its lines, which
+// made a long word, a pasted log line or encoded data lay out in quadratic time.
+constexpr qsizetype kLongestUnbroken = 1024;
+constexpr char16_t kBreakOpportunity = 0x200B;
+
+// `paragraph` with break opportunities in its long unbroken stretches; their
+// offsets in the new paragraph's text go to `breaks`, in order.
+TRtfParagraph WithBreakOpportunities(const TRtfParagraph& paragraph, std::vector<int>& breaks) {
+  size_t bytes = 0;  // no fewer than its UTF-16 units
+  for (const TRtfRun& run : paragraph.Runs) bytes += run.Text.size();
+  if (bytes <= size_t(kLongestUnbroken)) return paragraph;
+  QString all;
+  std::vector<qsizetype> runEnds;
+  for (const TRtfRun& run : paragraph.Runs) {
+    all += vantrel::qt::ToQString(run.Text);
+    runEnds.push_back(all.size());
+  }
+  if (all.size() <= kLongestUnbroken) return paragraph;
+  std::vector<qsizetype> cuts;  // offsets in `all` before which one goes
+  QTextBoundaryFinder lines(QTextBoundaryFinder::Line, all), characters(QTextBoundaryFinder::Grapheme, all);
+  for (qsizetype from = 0, to = lines.toNextBoundary(); to > 0; from = to, to = lines.toNextBoundary()) {
+    if (to - from <= kLongestUnbroken) continue;
+    characters.setPosition(from + kLongestUnbroken);
+    if (!characters.isAtBoundary()) characters.toNextBoundary();
+    for (qsizetype at = characters.position(); at > 0 && at < to; at = characters.toNextBoundary())
+      cuts.push_back(at);
+  }
+  if (cuts.empty()) return paragraph;
+  TRtfParagraph out{paragraph.Format, {}};
+  size_t cut = 0;
+  for (size_t r = 0; r < paragraph.Runs.size(); ++r) {
+    const qsizetype start = r == 0 ? 0 : runEnds[r - 1];
+    QString text;
+    text.reserve(runEnds[r] - start);
+    qsizetype copied = start;
+    for (; cut < cuts.size() && cuts[cut] <= runEnds[r]; ++cut) {
+      text += QStringView(all).mid(copied, cuts[cut] - copied);
+      breaks.push_back(int(cuts[cut] + qsizetype(cut)));
+      text += QChar(kBreakOpportunity);
+      copied = cuts[cut];
+    }
+    text += QStringView(all).mid(copied, runEnds[r] - copied);
+    out.Runs.push_back({vantrel::qt::FromQString(text), paragraph.Runs[r].Format});
+  }
+  return out;
 }
 
 // The format of a paragraph going on from an earlier page: without its
@@ -131,7 +189,10 @@ struct TRichTextLayout::Impl {
     double width = 0;
   };
 
-  TRtfDocument text;
+  TRtfDocument text;  // with break opportunities in long unbroken stretches
+  // Where they stand, paragraph n's from breakStarts[n] to breakStarts[n + 1].
+  std::vector<int> breaks;
+  std::vector<size_t> breakStarts;
   // The paragraphs and their positions, laid out nowhere (filled at the
   // screen's resolution: positions do not depend on it).
   QTextDocument structure;
@@ -142,14 +203,24 @@ struct TRichTextLayout::Impl {
   std::vector<std::unique_ptr<Laid>> laid;  // the one used last at the back
   TWork work;
 
-  explicit Impl(const TRtfDocument& document) : text(document) {
+  explicit Impl(const TRtfDocument& document) {
+    for (const TRtfParagraph& paragraph : document.Paragraphs) {
+      breakStarts.push_back(breaks.size());
+      text.Paragraphs.push_back(WithBreakOpportunities(paragraph, breaks));
+    }
+    breakStarts.push_back(breaks.size());
     vantrel::qt::FillTextDocument(structure, text, 96);
     int edit = 0;
     for (QTextBlock block = structure.begin(); block.isValid(); block = block.next()) {
       const QString paragraph = block.text();
+      const auto n = size_t(block.blockNumber());
+      const std::span<const int> inserted =
+          n + 1 < breakStarts.size()
+              ? std::span<const int>(breaks.data() + breakStarts[n], breakStarts[n + 1] - breakStarts[n])
+              : std::span<const int>();
       editStarts.push_back(edit);
       oddStarts.push_back(odd.size());
-      edit += int(paragraph.size()) + AppendOddCharacters(paragraph, odd) + 2;
+      edit += int(paragraph.size()) + AppendOddCharacters(paragraph, inserted, odd) + 2;
     }
     oddStarts.push_back(odd.size());
   }
@@ -243,7 +314,7 @@ struct TRichTextLayout::Impl {
   // paragraph takes the paragraph's format for its first one (GoingOn).
   // Lines break from a line's start onwards, so they break in the copy as in
   // the text.
-  std::unique_ptr<QTextDocument> Part(Laid& from, int start, int end) {
+  std::unique_ptr<QTextDocument> Part(Laid& from, int start, int end, std::span<const int> lineEnds) {
     QTextDocument& source = from.document;
     std::unique_ptr<QTextDocument> part = EmptyLike(from);
     const QTextBlock paragraph = source.findBlock(start);
@@ -272,8 +343,56 @@ struct TRichTextLayout::Impl {
     // The paragraph's own character format, which sizes its bullet and an
     // empty line, whatever the mark before it brought.
     cut.setBlockCharFormat(paragraph.charFormat());
+    WithoutBreakOpportunities(source, *part, start, end, lineEnds);
     cut.endEditBlock();
     return part;
+  }
+
+  // The break opportunities the layout put in, as positions of the text from
+  // `start` to `end`, in order.
+  std::vector<int> BreaksIn(const QTextDocument& source, int start, int end) const {
+    std::vector<int> found;
+    for (QTextBlock block = source.findBlock(start); block.isValid() && block.position() < end;
+         block = block.next()) {
+      const auto n = size_t(block.blockNumber());
+      if (n + 1 >= breakStarts.size()) break;
+      for (size_t i = breakStarts[n]; i < breakStarts[n + 1]; ++i) {
+        const int at = block.position() + breaks[i];
+        if (at >= start && at < end) found.push_back(at);
+      }
+    }
+    return found;
+  }
+
+  // Takes the break opportunities out of `part`, the text of `source` (laid
+  // out) from `start` to `end`, whose lines end at `lineEnds`: drawn,
+  // each would make the character before it a text item of its own (a page
+  // of them a file many times larger). A line of a long stretch still ends
+  // where it was measured, at a line separator, and its letters do not kern
+  // as they did not where they were measured.
+  void WithoutBreakOpportunities(const QTextDocument& source, QTextDocument& part, int start, int end,
+                                 std::span<const int> lineEnds) const {
+    const std::vector<int> found = BreaksIn(source, start, end);
+    if (found.empty()) return;
+    QTextCursor edit(&part);
+    QTextCharFormat unkerned;
+    unkerned.setFontKerning(false);
+    // A stretch's characters, from its first break opportunity to past the
+    // character after its last, neighbours two units apart at most.
+    for (size_t first = 0, last = 0; first < found.size(); first = last = last + 1) {
+      while (last + 1 < found.size() && found[last + 1] - found[last] <= 3) ++last;
+      edit.setPosition(found[first] - start);
+      const int after = std::min(found[last] + 3, end) - start;
+      edit.setPosition(std::min(after, part.characterCount() - 1), QTextCursor::KeepAnchor);
+      edit.mergeCharFormat(unkerned);
+    }
+    for (auto at = found.rbegin(); at != found.rend(); ++at) {
+      edit.setPosition(*at - start);
+      edit.setPosition(*at - start + 1, QTextCursor::KeepAnchor);
+      const bool endsLine = *at + 1 < end && std::binary_search(lineEnds.begin(), lineEnds.end(), *at + 1);
+      if (endsLine) edit.insertText(QString(QChar::LineSeparator));
+      else edit.removeSelectedText();
+    }
   }
 };
 
@@ -334,7 +453,11 @@ int TRichTextLayout::FormatRange(TCanvas* canvas, const TRect& rect, int first, 
     // would still be text of a PDF, found twice by search and copy. A text
     // that fits whole is drawn as laid out, without a copy to lay out again.
     std::unique_ptr<QTextDocument> part;
-    if (lines.front().start != 0 || next != length) part = impl_->Part(laid, lines.front().start, next);
+    if (lines.front().start != 0 || next != length || !impl_->breaks.empty()) {
+      std::vector<int> ends;
+      for (const Line& line : lines) ends.push_back(line.end);
+      part = impl_->Part(laid, lines.front().start, next, ends);
+    }
     painter.save();
     painter.translate(rect.Left, rect.Top);
     (part ? *part : laid.document).drawContents(&painter, QRectF(0, 0, rect.Width(), bottom - top));

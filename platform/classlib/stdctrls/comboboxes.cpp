@@ -11,6 +11,8 @@
 #include "platform/classlib/core/strutils.h"
 #include "platform/classlib/graphics/qtbridge.h"
 #include "platform/classlib/graphics/drawing.h"
+#include "platform/classlib/stdctrls/editmenu.h"
+#include "platform/classlib/stdctrls/edits.h"
 
 IMPLEMENT_CLASS(TCustomComboBox, TCustomControl)
 IMPLEMENT_CLASS(TComboBox, TCustomComboBox)
@@ -460,8 +462,49 @@ void TCustomComboBox::PaintSimpleList(TCanvas* dc) {
   drawCanvas_ = nullptr;
 }
 
+TPoint TCustomComboBox::KeyboardPopupPoint() const {
+  QLineEdit* line = edit_->line;
+  if (!line) return TCustomControl::KeyboardPopupPoint();
+  const QRect caret = line->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+  const QPoint at = line->mapTo(vantrel::qt::ClientWidget(*this), QPoint(caret.center().x(), caret.bottom() + 1));
+  return {at.x(), at.y()};
+}
+
+bool TCustomComboBox::ShowOwnContextMenu(TPoint screenPos) {
+  QLineEdit* line = edit_->line;
+  if (!line) return false;
+  const bool hasText = !line->text().isEmpty();
+  PopupEditMenu(*this,
+                {line->isUndoAvailable(), line->isReadOnly(), false, line->hasSelectedText(), hasText,
+                 line->selectedText() == line->text()},
+                screenPos);
+  return true;
+}
+
+bool TCustomComboBox::EditPartMessage(TMessage& m) {
+  QLineEdit* line = edit_->line;
+  if (!line) return false;
+  switch (m.Msg) {
+    case WM_UNDO: line->undo(); return true;
+    case WM_CUT: line->cut(); return true;
+    case WM_COPY: line->copy(); return true;
+    case WM_PASTE: line->paste(); return true;
+    case WM_CLEAR:
+      if (line->hasSelectedText()) line->del();  // the selection only, never the next character
+      return true;
+    case EM_SETSEL: {
+      const int length = int(line->text().size());
+      const int start = std::clamp(int(m.WParam), 0, length);
+      const int end = int(m.LParam) < 0 ? length : std::clamp(int(m.LParam), 0, length);
+      line->setSelection(start, end - start);
+      return true;
+    }
+    default: return false;
+  }
+}
+
 void TCustomComboBox::Dispatch(TMessage& m) {
-  if (NonClientMessage(m)) return;
+  if (NonClientMessage(m) || EditPartMessage(m)) return;
   switch (m.Msg) {
     case CN_COMMAND:
       if (HiWord(m.WParam) == CBN_CLOSEUP) CloseUp();

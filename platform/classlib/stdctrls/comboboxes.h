@@ -68,6 +68,9 @@ class TCustomComboBox : public TCustomControl {
   virtual void DropDown();
   virtual void CloseUp();
   void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
+  // With an edit part: below its caret, and the edit menu of text controls.
+  TPoint KeyboardPopupPoint() const override;
+  bool ShowOwnContextMenu(TPoint screenPos) override;
   void KeyDown(WORD& Key, TShiftState Shift) override;
   void KeyPress(char32_t& Key) override;
   void DoEnter() override;
@@ -88,6 +91,8 @@ class TCustomComboBox : public TCustomControl {
   TRect ButtonRect() const;
   TRect SimpleListRect() const;
   bool NonClientMessage(TMessage& m);
+  // The edit messages its edit menu sends (WM_UNDO, the clipboard's, EM_SETSEL).
+  bool EditPartMessage(TMessage& m);
   void PaintSimpleList(TCanvas* dc);
   void RepaintSimpleList();
 

@@ -19,6 +19,7 @@
 #include "platform/classlib/controls/qtbackend.h"
 #include "platform/classlib/core/strutils.h"
 #include "platform/classlib/graphics/qtbridge.h"
+#include "platform/classlib/stdctrls/editmenu.h"
 #include "platform/classlib/stdctrls/editnative.h"
 
 using vantrel::qt::FromQString;
@@ -370,6 +371,17 @@ TPoint TCustomEdit::KeyboardPopupPoint() const {
                                       return e->viewport()->mapTo(client, below(e->cursorRect()));
                                     });
   return {at.x(), at.y()};
+}
+
+bool TCustomEdit::ShowOwnContextMenu(TPoint screenPos) {
+  // As the desktop's rich text control, a formatted editor has no menu of its own.
+  if (!native_ || RichEditorWindow()) return false;
+  int start = 0, end = 0;
+  SelStartEnd(start, end);
+  const int length = int(Utf8Length(Text()));
+  PopupEditMenu(*this, {CanUndo(), readOnly_, passwordChar_ != 0, end > start, length > 0, start == 0 && end == length},
+                screenPos);
+  return true;
 }
 
 void TCustomEdit::DestroyWnd() {

@@ -107,6 +107,8 @@ class TCustomEdit : public TWinControl {
   void DestroyWnd() override;
   // Below the caret.
   TPoint KeyboardPopupPoint() const override;
+  // The edit menu (Undo, Cut, Copy, Paste, Delete, Select All).
+  bool ShowOwnContextMenu(TPoint screenPos) override;
   // Runs OnChange; called after every change of the text, typed or set.
   virtual void Change();
   // OnKeyPress has the key first, once; what it lets through goes to TypeKey.

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "datactrls/edits/wwdbedit.h"
 #include "platform/classlib/controls/clipboard.h"
 #include "platform/classlib/controls/control_helpers.h"
@@ -292,6 +294,46 @@ TEST_F(DBEditTest, AFailedUpdateKeepsTheTextModifiedAndTheFocus) {
   EXPECT_THROW(e->UpdateRecordNow(), EDatabaseError);
   EXPECT_TRUE(e->Modified());
   EXPECT_EQ(e->SelLength(), 2);
+}
+
+// Text its field cannot take ("12/" for a date) is the edit's own to tell,
+// whatever asks for it: leaving by a key or a click, a post, a move to
+// another record. It is told once, plainly (never to the program's own error
+// handler); the edit keeps the focus and the text, selected; nothing is
+// written and the record stays where it was.
+TEST_F(DBEditTest, TextTheFieldRefusesIsToldOnceByTheEditWhoeverAsksForIt) {
+  auto* e = PlaceEdit<TwwDBEdit>("Born");
+  std::vector<std::string> handled;
+  Application->OnException = [&](TObject*, const Exception& x) { handled.push_back(x.Message()); };
+  struct Restore {
+    ~Restore() { Application->OnException = nullptr; }
+  } restore;
+  const struct {
+    const char* name;
+    std::function<void()> ask;
+  } asking[] = {{"leaving", [&] { Leave(); }},
+                {"a click elsewhere", [&] { WindowClick(other, 5, 5); }},
+                {"a post", [&] { EXPECT_THROW(ds->Post(), EAbort); }},
+                {"a move to the next record", [&] { EXPECT_THROW(ds->Next(), EAbort); }}};
+  for (const auto& [name, ask] : asking) {
+    SCOPED_TRACE(name);
+    e->SetFocus();
+    e->SelectAll();
+    Type(e, "12/");
+    const size_t before = boxes.Texts().size();
+    handled.clear();
+    ask();
+    Pump();
+    const std::vector<std::string> texts = boxes.Texts();
+    EXPECT_EQ(std::vector<std::string>(texts.begin() + long(before), texts.end()),
+              std::vector<std::string>{"'12/' is not a valid date and time."});
+    EXPECT_EQ(handled, std::vector<std::string>{});
+    EXPECT_EQ(form->ActiveControl(), e);
+    EXPECT_EQ(e->SelText(), "12/");
+    EXPECT_TRUE(ds->FieldByName("Born")->IsNull());
+    EXPECT_EQ(ds->FieldByName("Name")->AsString(), "Ann");
+    ds->Cancel();
+  }
 }
 
 // Entering shows the field's edit text in place of its display text; the whole

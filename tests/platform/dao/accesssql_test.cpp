@@ -205,6 +205,51 @@ TEST(AccessSqlTranslation, UpdatableSingleTableQueries) {
   EXPECT_TRUE(TranslateAccessSql("SELECT * FROM A INNER JOIN B ON A.K = B.K").updatableTable.empty());
 }
 
+// A table whose case-blind indexes follow another fold's order is read
+// without them, wherever the statement names it: SQLite would search them by
+// the present order and miss rows.
+TEST(AccessSqlTranslation, TablesInAnOlderOrderAreReadWithoutTheirIndexes) {
+  TableDef people = Table("People", {Field("Name", dbText)});
+  people.caseBlindStale = true;
+  const TableLookupFn tables = Catalogue({people, Table("Codes", {Field("Name", dbText)})});
+  struct Case {
+    const char* access;
+    const char* sqlite;
+  } cases[] = {
+      {"SELECT * FROM People WHERE Name = 'k' ORDER BY Name",
+       "SELECT * FROM \"People\" NOT INDEXED WHERE \"Name\" = 'k' ORDER BY \"Name\""},
+      {"SELECT * FROM Codes WHERE Name = 'k'", "SELECT * FROM \"Codes\" WHERE \"Name\" = 'k'"},
+      {"SELECT p.Name FROM [People] AS p, Codes c, people", "SELECT \"p\".\"Name\" FROM \"People\" AS \"p\" NOT INDEXED , "
+                                                           "\"Codes\" \"c\" , \"people\" NOT INDEXED"},
+      {"SELECT * FROM Codes INNER JOIN People p ON Codes.Name = p.Name LEFT JOIN People ON 1 = 1 WHERE 1 = 1",
+       "SELECT * FROM \"Codes\" INNER JOIN \"People\" \"p\" NOT INDEXED ON \"Codes\".\"Name\" = \"p\".\"Name\" "
+       "LEFT JOIN \"People\" NOT INDEXED ON 1 = 1 WHERE 1 = 1"},
+      {"SELECT * FROM (Codes INNER JOIN People ON Codes.Name = People.Name) INNER JOIN Codes AS d ON 1 = 1",
+       "SELECT * FROM ( \"Codes\" INNER JOIN \"People\" NOT INDEXED ON \"Codes\".\"Name\" = \"People\".\"Name\" "
+       ") INNER JOIN \"Codes\" AS \"d\" ON 1 = 1"},
+      {"SELECT * FROM (SELECT Name FROM People) AS q ORDER BY q.Name",
+       "SELECT * FROM ( SELECT \"Name\" FROM \"People\" NOT INDEXED ) AS \"q\" ORDER BY \"q\".\"Name\""},
+      // SQLite answers such an IN from the index of its column, unless the
+      // column is an expression.
+      {"SELECT * FROM Codes WHERE Name IN (SELECT Name FROM People) OR Name NOT IN (SELECT p.Name FROM People p)",
+       "SELECT * FROM \"Codes\" WHERE \"Name\" IN ( SELECT + \"Name\" FROM \"People\" NOT INDEXED ) OR \"Name\" NOT "
+       "IN ( SELECT + \"p\".\"Name\" FROM \"People\" \"p\" NOT INDEXED )"},
+      {"SELECT * FROM Codes WHERE Name IN (SELECT Name FROM People WHERE Name > 'a')",
+       "SELECT * FROM \"Codes\" WHERE \"Name\" IN ( SELECT \"Name\" FROM \"People\" NOT INDEXED WHERE \"Name\" > "
+       "'a' )"},
+      {"UPDATE People SET Name = 'x' WHERE Name = 'k'",
+       "UPDATE \"People\" NOT INDEXED SET \"Name\" = 'x' WHERE \"Name\" = 'k'"},
+      {"DELETE * FROM People WHERE Name = 'k'", "DELETE FROM \"People\" NOT INDEXED WHERE \"Name\" = 'k'"},
+      {"INSERT INTO People (Name) SELECT Name FROM People", "INSERT INTO \"People\" ( \"Name\" ) SELECT \"Name\" FROM "
+                                                            "\"People\" NOT INDEXED"},
+      {"SELECT Name FROM Codes UNION SELECT Name FROM People ORDER BY 1",
+       "SELECT \"Name\" FROM \"Codes\" UNION SELECT \"Name\" FROM \"People\" NOT INDEXED ORDER BY 1"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.sqlite, TranslateAccessSql(c.access, tables).sql) << c.access;
+  const Translation t = TranslateAccessSql("SELECT * FROM People AS r WHERE r.Name = 'k'", tables);
+  EXPECT_EQ("SELECT \"r\".rowid, * FROM \"People\" AS \"r\" NOT INDEXED WHERE \"r\".\"Name\" = 'k'", t.sqlWithRowid);
+}
+
 TEST(AccessSqlTranslation, ParametersAreBoundInDeclarationOrder) {
   Translation t = TranslateAccessSql(
       "PARAMETERS [Low Date] DateTime, Prog Long; SELECT * FROM R WHERE D > [Low Date] AND P = Prog");

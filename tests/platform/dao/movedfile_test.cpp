@@ -12,6 +12,7 @@
 
 #include "childprocess.h"
 #include "daotest_util.h"
+#include "earlierbuild.h"
 #include "sharedfile.h"
 
 using namespace dao;
@@ -314,6 +315,7 @@ TEST_P(MovedFile, AnotherSqliteProgramsFoldIsNoCopy) {
   sqlite3* other = nullptr;
   ASSERT_EQ(SQLITE_OK, sqlite3_open_v2(path_.c_str(), &other, SQLITE_OPEN_READWRITE, nullptr));
   sqlite3_busy_timeout(other, 5000);
+  daotest::KnowCaseBlindOrder(other);
   EXPECT_EQ(SQLITE_OK, sqlite3_exec(other,
                                     "INSERT INTO People (Name, Age) VALUES ('three', 3);"
                                     "PRAGMA wal_checkpoint(PASSIVE);",
@@ -351,6 +353,7 @@ TEST_P(MovedFile, AnotherSqliteProgramMayChangeTheFileWhileNobodyHoldsIt) {
   const auto other = [this](const char* sql) {
     sqlite3* db = nullptr;
     EXPECT_EQ(SQLITE_OK, sqlite3_open_v2(path_.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr));
+    daotest::KnowCaseBlindOrder(db);
     EXPECT_EQ(SQLITE_OK, sqlite3_exec(db, sql, nullptr, nullptr, nullptr));
     return db;
   };

@@ -1,12 +1,14 @@
 // Memos in generated reports: continuing over pages without losing or
 // repeating a line, the own height when not stretching, a page with no room
-// for a line, the data memo's sources, and the run that can never fit.
+// for a line, the data memo's sources, and the run that can never fit; each
+// record's memo read once and printed as its own, pages made again alone.
 
 #include "report/components/ppmemo.h"
 
 #include <gtest/gtest.h>
 
 #include "platform/classlib/core/english_settings.h"
+#include "platform/classlib/db/memdataset.h"
 #include "stretchrig.h"
 
 namespace {
@@ -128,6 +130,138 @@ TEST(Memos, ADataMemoPrintsItsFieldOrWhatOnGetMemoGives) {
   memo->OnGetMemo = nullptr;
   memo->SetAutoDisplay(false);
   EXPECT_EQ(printed(), (std::vector<std::string>(2, "")));
+}
+
+// `count` lines "<tag><n> caf\u00e9": a character of two bytes in each, so
+// that characters and bytes part ways.
+std::vector<std::string> Accented(const std::string& tag, int count) {
+  std::vector<std::string> lines;
+  for (int i = 1; i <= count; ++i) lines.push_back(tag + std::to_string(i) + " caf\xC3\xA9");
+  return lines;
+}
+
+std::string TextOf(const std::vector<std::string>& lines) {
+  std::string text;
+  for (const std::string& line : lines) text += line + "\n";
+  return text;
+}
+
+// Memos over the memo fields of records of their own, read through a
+// pipeline that counts its reads; pages are made again from their state
+// alone (no page is kept drawn).
+struct MemoData : StretchRig {
+  explicit MemoData(const std::vector<std::vector<std::string>>& records) : StretchRig(10 * kMM) {
+    for (const char* field : {"First", "Second"}) memoData.FieldDefs().Add(field, ftMemo);
+    memoData.Open();
+    for (const auto& record : records) memoData.AppendRecord({Variant(record.at(0)), Variant(record.at(1))});
+    memoData.First();
+    memoSource.SetDataSet(&memoData);
+    counting = new TCountingPipeline(&form);
+    counting->SetDataSource(&memoSource);
+    report->SetDataPipeline(counting);
+    report->SetCachePages(false);
+  }
+  ~MemoData() {
+    report->SetDataPipeline(nullptr);
+    counting->SetDataSource(nullptr);
+  }
+  template <class M>
+  M* AddMemo() {
+    auto* memo = new M(&form);
+    memo->SetBand(detail);
+    memo->SetmmBounds(0, 0, 100 * kMM, 10 * kMM);
+    memo->SetStretch(true);
+    return memo;
+  }
+  TppDBMemo* DataMemo(const std::string& field) {
+    auto* memo = AddMemo<TppDBMemo>();
+    memo->SetDataPipeline(counting);
+    memo->SetDataField(field);
+    return memo;
+  }
+  // The lines each page's memos print, in the order they stand.
+  std::vector<std::vector<std::string>> PrintedLines(TppPageRequestType kind = prAll, int pageNo = 1) {
+    Print(kind, pageNo);
+    std::vector<std::vector<std::string>> out;
+    for (const auto& page : device.Pages) {
+      out.emplace_back();
+      for (int i = 0; i < page->DrawCommandCount(); ++i)
+        if (auto* t = dynamic_cast<TppDrawText*>(page->DrawCommands(i)))
+          for (int l = 0; l < t->WrappedText.Count(); ++l) out.back().push_back(t->WrappedText[l]);
+    }
+    return out;
+  }
+  TMemDataSet memoData;
+  TDataSource memoSource;
+  TCountingPipeline* counting;
+};
+
+// A long memo is read once for its record whatever the number of pages it
+// takes, from its field or through OnGetMemo. A page made again alone prints
+// as it did: read again while the memo holds another record's text, and
+// going on from the saved place without reading it again while it holds its
+// own record's.
+TEST(Memos, ARecordsMemoIsReadOnceAndAPageMadeAgainAlonePrintsAsItDid) {
+  for (const bool handler : {false, true}) {
+    SCOPED_TRACE(handler ? "OnGetMemo" : "field");
+    std::vector<int> reads;
+    for (int lines : {250, 750}) {
+      SCOPED_TRACE(lines);
+      const auto longMemo = Accented("a", lines);
+      MemoData rig({{TextOf(longMemo), ""}, {"", ""}});
+      TppDBMemo* memo = rig.DataMemo("First");
+      if (handler)
+        memo->OnGetMemo = [&rig](TObject*, TStrings* text) { text->SetText(rig.counting->GetFieldAsString("First")); };
+      rig.counting->reads.clear();
+      const auto pages = rig.PrintedLines();
+      ASSERT_GE(pages.size(), 3u);
+      reads.push_back(rig.counting->reads["First"]);
+      EXPECT_EQ(Joined(pages), longMemo);
+      for (const int read : {1, 0}) {
+        rig.counting->reads.clear();
+        const auto alone = rig.PrintedLines(prOnePage, 2);
+        EXPECT_EQ(rig.report->Engine()->PagesGenerated(), 1);
+        EXPECT_EQ(rig.counting->reads["First"], read);
+        ASSERT_EQ(alone.size(), 1u);
+        EXPECT_EQ(alone[0], pages[1]);
+      }
+    }
+    EXPECT_EQ(reads[0], reads[1]) << "three times the pages, as many reads";
+  }
+}
+
+// Records that share pages with a long memo print their own: a data memo
+// and, shifted below it, a memo whose lines the band's BeforePrint gives
+// from the record, long, short or empty in turn, so that records start on
+// the page where a long one ends, below it or with nothing of theirs placed
+// yet. Every line prints once, in order; each page made again alone prints
+// as it did.
+TEST(Memos, EveryRecordPrintsItsOwnMemosWhereAnotherRecordsMemoEnds) {
+  constexpr int kRecords = 8;
+  const auto firstOf = [](int r) { return r % 2 ? Accented("r" + std::to_string(r) + "-", 40 + 35 * r) : Accented("first of " + std::to_string(r) + "-", 1); };
+  const auto secondOf = [](int r) {
+    if (r % 3 == 1) return std::vector<std::string>{};
+    return Accented("second of " + std::to_string(r) + "-", r % 4 == 2 ? 90 : 2);
+  };
+  std::vector<std::vector<std::string>> records;
+  std::vector<std::string> expected;
+  for (int r = 0; r < kRecords; ++r) {
+    records.push_back({TextOf(firstOf(r)), TextOf(secondOf(r))});
+    for (const auto& lines : {firstOf(r), secondOf(r)}) expected.insert(expected.end(), lines.begin(), lines.end());
+  }
+  MemoData rig(records);
+  TppDBMemo* first = rig.DataMemo("First");
+  auto* second = rig.AddMemo<TppMemo>();
+  second->SetShiftRelativeTo(first);
+  rig.detail->BeforePrint = [&](TObject*) { second->Lines()->SetText(rig.counting->GetFieldAsString("Second")); };
+  const auto pages = rig.PrintedLines();
+  ASSERT_GE(pages.size(), 6u);
+  EXPECT_EQ(Joined(pages), expected);
+  for (int page = 1; page <= int(pages.size()); ++page) {
+    const auto alone = rig.PrintedLines(prOnePage, page);
+    ASSERT_EQ(alone.size(), 1u) << "page " << page;
+    EXPECT_EQ(alone[0], pages[size_t(page - 1)]) << "page " << page;
+  }
 }
 
 TEST(Memos, LinesLeadingAndTabStopsStreamAndOldLeadingIsRead) {

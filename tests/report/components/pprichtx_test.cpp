@@ -279,18 +279,20 @@ TEST(RichText, ALongFormattedMemoPrintsEachWordOnceOverItsPages) {
   ExpectEachWordOnce(pdf, kParagraphs, kWords);
 }
 
-// One long paragraph and many short ones print each character once, page
-// by page: a page's text in the PDF is the range its command holds.
+// One long paragraph, many short ones and one long word print each character
+// once, page by page: a page's text in the PDF is the range its command holds.
 TEST(RichText, EachPagePrintsItsRangeWholeInOneParagraphAsInShortOnes) {
   const struct {
     const char* name;
     size_t paragraph;  // characters; 0: one paragraph
-  } shapes[] = {{"one paragraph", 0}, {"paragraphs of 80 characters", 80}};
+    bool unbroken;     // one word, in letters that kern
+  } shapes[] = {{"one paragraph", 0, false}, {"paragraphs of 80 characters", 80, false}, {"one word", 0, true}};
   for (const auto& shape : shapes) {
     SCOPED_TRACE(shape.name);
     std::string text;
     for (size_t word = 0, held = 0; text.size() < 12000; ++word) {
-      const std::string w = "w" + std::to_string(word) + (word % 7 ? " " : ", ");
+      const std::string w = shape.unbroken ? std::string(1, "AVATARWAVYTokyoLTd"[word % 18])
+                                           : "w" + std::to_string(word) + (word % 7 ? " " : ", ");
       if (shape.paragraph && held + w.size() > shape.paragraph) {
         text += "\r\n";
         held = 0;
@@ -330,64 +332,135 @@ TEST(RichText, EachPagePrintsItsRangeWholeInOneParagraphAsInShortOnes) {
   }
 }
 
-// Counts the reads of each field of its data.
-class TCountingPipeline : public TppBDEPipeline {
- public:
-  using TppBDEPipeline::TppBDEPipeline;
-  std::string GetFieldAsString(const std::string& name) override {
-    ++reads[name];
-    return TppBDEPipeline::GetFieldAsString(name);
-  }
-  std::map<std::string, int> reads;
-};
-
 // A record's long memo is read as often whatever the number of pages it
-// takes, not again at every page; a page made again from the page cache,
-// after another record's memo, reads its own record's memo and prints as it
-// did.
+// takes, from its field or through OnGetRichText, not again at every page; a
+// page made again from the page cache, after another record's memo, reads its
+// own record's memo and prints as it did.
 TEST(RichText, ARecordsMemoIsNotReadAgainAtEveryPage) {
-  std::vector<int> reads;
-  for (int paragraphs : {250, 750}) {
-    SCOPED_TRACE(paragraphs);
-    StretchRig rig(10 * kMM);
-    TMemDataSet data;
-    data.FieldDefs().Add("Memo", ftMemo);
-    data.Open();
-    for (const std::string& text : {Paragraphs(paragraphs), Paragraphs(2)}) data.AppendRecord({Variant(text)});
-    data.First();
-    TDataSource source;
-    source.SetDataSet(&data);
-    auto* pipeline = new TCountingPipeline(&rig.form);
-    pipeline->SetDataSource(&source);
-    rig.report->SetDataPipeline(pipeline);
-    TppDBRichText* rich = DataRichText(rig);
-    rich->SetDataPipeline(pipeline);
-    rich->SetDataField("Memo");
-    rig.report->SetCachePages(false);
-    const auto describe = [](const std::vector<TppDrawRichText*>& page) {
-      std::string out;
-      for (const TppDrawRichText* c : page)
-        out += std::to_string(c->RichText().size()) + ":" + std::to_string(c->FirstCharacter) + "-" +
-               std::to_string(c->LastCharacter) + " ";
-      return out;
-    };
-    pipeline->reads.clear();
-    const auto pages = rig.Commands<TppDrawRichText>();
-    ASSERT_GE(pages.size(), 4u);
-    const std::string third = describe(pages[2]);
-    reads.push_back(pipeline->reads["Memo"]);
-    pipeline->reads.clear();
-    rig.Print(prOnePage, 3);
-    EXPECT_EQ(rig.report->Engine()->PagesGenerated(), 1);
-    EXPECT_EQ(pipeline->reads["Memo"], 1);
+  for (const bool handler : {false, true}) {
+    SCOPED_TRACE(handler ? "OnGetRichText" : "field");
+    std::vector<int> reads;
+    for (int paragraphs : {250, 750}) {
+      SCOPED_TRACE(paragraphs);
+      StretchRig rig(10 * kMM);
+      TMemDataSet data;
+      data.FieldDefs().Add("Memo", ftMemo);
+      data.Open();
+      for (const std::string& text : {Paragraphs(paragraphs), Paragraphs(2)}) data.AppendRecord({Variant(text)});
+      data.First();
+      TDataSource source;
+      source.SetDataSet(&data);
+      auto* pipeline = new TCountingPipeline(&rig.form);
+      pipeline->SetDataSource(&source);
+      rig.report->SetDataPipeline(pipeline);
+      TppDBRichText* rich = DataRichText(rig);
+      rich->SetDataPipeline(pipeline);
+      rich->SetDataField("Memo");
+      if (handler)
+        rich->OnGetRichText = [pipeline](TObject*, std::string& text) { text = pipeline->GetFieldAsString("Memo"); };
+      rig.report->SetCachePages(false);
+      const auto describe = [](const std::vector<TppDrawRichText*>& page) {
+        std::string out;
+        for (const TppDrawRichText* c : page)
+          out += std::to_string(c->RichText().size()) + ":" + std::to_string(c->FirstCharacter) + "-" +
+                 std::to_string(c->LastCharacter) + " ";
+        return out;
+      };
+      pipeline->reads.clear();
+      const auto pages = rig.Commands<TppDrawRichText>();
+      ASSERT_GE(pages.size(), 4u);
+      const std::string third = describe(pages[2]);
+      reads.push_back(pipeline->reads["Memo"]);
+      pipeline->reads.clear();
+      rig.Print(prOnePage, 3);
+      EXPECT_EQ(rig.report->Engine()->PagesGenerated(), 1);
+      EXPECT_EQ(pipeline->reads["Memo"], 1);
+      ASSERT_EQ(rig.device.Pages.size(), 1u);
+      std::vector<TppDrawRichText*> again;
+      for (int i = 0; i < rig.device.Pages[0]->DrawCommandCount(); ++i)
+        if (auto* c = dynamic_cast<TppDrawRichText*>(rig.device.Pages[0]->DrawCommands(i))) again.push_back(c);
+      EXPECT_EQ(describe(again), third);
+      rig.report->SetDataPipeline(nullptr);
+    }
+    EXPECT_EQ(reads[0], reads[1]) << "three times the pages, as many reads";
+  }
+}
+
+// Records that share pages with a long memo print their own texts: two
+// stretching texts, the second below the first, over records whose first
+// text is long or short in turn, so that records start on the page where a
+// long one ends, below it or with nothing of theirs placed yet. Each record's
+// texts print once each, whole, read for it, however the pages fall; a page
+// made again alone prints as it did.
+TEST(RichText, EveryRecordPrintsItsOwnTextsWhereAnotherRecordsTextEnds) {
+  constexpr int kRecords = 8;
+  const auto firstOf = [](int r) {
+    return r % 2 ? Paragraphs(40 + 35 * r) : "{\\rtf1 first of " + std::to_string(r) + "}";
+  };
+  const auto secondOf = [](int r) {
+    return r % 3 == 1 ? std::string() : "{\\rtf1 second of " + std::to_string(r) + "}";
+  };
+  StretchRig rig(10 * kMM);
+  TMemDataSet data;
+  data.FieldDefs().Add("First", ftMemo);
+  data.FieldDefs().Add("Second", ftMemo);
+  data.Open();
+  for (int r = 0; r < kRecords; ++r) data.AppendRecord({Variant(firstOf(r)), Variant(secondOf(r))});
+  data.First();
+  TDataSource source;
+  source.SetDataSet(&data);
+  auto* pipeline = new TppBDEPipeline(&rig.form);
+  pipeline->SetDataSource(&source);
+  rig.report->SetDataPipeline(pipeline);
+  TppDBRichText* first = DataRichText(rig);
+  first->SetDataPipeline(pipeline);
+  first->SetDataField("First");
+  TppDBRichText* below = DataRichText(rig);
+  below->SetDataPipeline(pipeline);
+  below->SetDataField("Second");
+  below->SetShiftRelativeTo(first);
+  // The pieces a page prints: text and range.
+  const auto printed = [](const std::vector<TppDrawRichText*>& page) {
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const TppDrawRichText* c : page)
+      if (c->FirstCharacter >= 0)
+        out.push_back({c->RichText(), std::to_string(c->FirstCharacter) + "-" + std::to_string(c->LastCharacter)});
+    return out;
+  };
+  const auto pages = rig.Commands<TppDrawRichText>();
+  ASSERT_GE(pages.size(), 4u);
+  // The texts in the order they print, a text going on over pages once, and
+  // the ranges of each.
+  std::vector<std::string> order, expected;
+  std::map<std::string, std::vector<std::string>> ranges;
+  for (const auto& page : pages)
+    for (const auto& [text, range] : printed(page)) {
+      if (order.empty() || order.back() != text) order.push_back(text);
+      ranges[text].push_back(range);
+    }
+  for (int r = 0; r < kRecords; ++r)
+    for (const std::string& text : {firstOf(r), secondOf(r)})
+      if (!text.empty()) expected.push_back(text);
+  EXPECT_EQ(order, expected);
+  for (const auto& [text, list] : ranges) {
+    SCOPED_TRACE(text.substr(0, 40));
+    ExpectContiguous(list);
+    TRichEdit edit(nullptr);
+    TStringStream stream(text);
+    edit.Lines()->LoadFromStream(&stream);
+    EXPECT_EQ(list.back().substr(list.back().find('-') + 1), std::to_string(edit.GetTextLen()));
+  }
+  // A page made again alone prints as it did.
+  const auto second = printed(pages[1]), third = printed(pages[2]);
+  for (const auto& [page, before] : {std::pair{2, second}, std::pair{3, third}}) {
+    rig.Print(prOnePage, page);
     ASSERT_EQ(rig.device.Pages.size(), 1u);
     std::vector<TppDrawRichText*> again;
     for (int i = 0; i < rig.device.Pages[0]->DrawCommandCount(); ++i)
       if (auto* c = dynamic_cast<TppDrawRichText*>(rig.device.Pages[0]->DrawCommands(i))) again.push_back(c);
-    EXPECT_EQ(describe(again), third);
-    rig.report->SetDataPipeline(nullptr);
+    EXPECT_EQ(printed(again), before) << "page " << page;
   }
-  EXPECT_EQ(reads[0], reads[1]) << "three times the pages, as many reads";
+  rig.report->SetDataPipeline(nullptr);
 }
 
 // Whether a text shows anything is known from the text itself, rich or plain.

@@ -3,9 +3,22 @@
 // band shown only on the pages a test chooses, above a dynamic detail band.
 
 #include <functional>
+#include <map>
+#include <string>
 #include <vector>
 
 #include "report/model/reportrig.h"
+
+// Counts the reads of each field of its data.
+class TCountingPipeline : public TppBDEPipeline {
+ public:
+  using TppBDEPipeline::TppBDEPipeline;
+  std::string GetFieldAsString(const std::string& name) override {
+    ++reads[name];
+    return TppBDEPipeline::GetFieldAsString(name);
+  }
+  std::map<std::string, int> reads;
+};
 
 struct StretchRig : ReportRig {
   static constexpr int32_t kMM = 1000;

@@ -229,13 +229,14 @@ class ReportWrap : public ReportUtils {
     font.SetSize(10);
   }
   TppWrapResult Wrap(const std::string& text, int chars, int startPos = 0,
-                     int heightLines = 0) {
+                     int heightLines = 0, int64_t startByte = -1) {
     const int widthPx = CharWidth() * chars + CharWidth() / 2;
     TppWrapRequest r;
     r.Text = text;
     r.Font = &font;
     r.Dpi = 96;
     r.StartPos = startPos;
+    r.StartByte = startByte;
     r.Rect = {0, 0, ppToMMThousandths(float(widthPx), utScreenPixels), 0};
     if (heightLines > 0) {
       TppDeviceCompatibleCanvas measure(8, 8, nullptr, 96);
@@ -287,6 +288,37 @@ TEST_F(ReportWrap, LineLimitStopsAtThePendingWordInCodePoints) {
   int pos = 3;
   EXPECT_EQ(ppGetWord(text, pos), "bb ");
   EXPECT_EQ(pos, 6);
+}
+
+// A page going on from where the last one stopped starts at the byte that
+// wrap gave, not counting the characters before it again: a long memo's page
+// costs what it holds. A byte beyond the text is not trusted.
+TEST_F(ReportWrap, APageGoesOnFromTheByteTheLastOneEndedAt) {
+  // Characters: 0 "\u00e9", 1 "\u00e9", 2 " ", 3 "b", ... 11 in 13 bytes.
+  const std::string text = "\xC3\xA9\xC3\xA9 bb cc dd";
+  using Lines = std::vector<std::string>;
+  const struct {
+    int startPos;
+    int64_t startByte;
+    Lines lines;
+    int endPos;
+    int64_t endByte;
+  } cases[] = {
+      {0, -1, {"\xC3\xA9\xC3\xA9", "bb"}, 6, 8},
+      {6, 8, {"cc", "dd"}, 11, 13},
+      {6, -1, {"cc", "dd"}, 11, 13},           // counted
+      {3, 8, {"cc", "dd"}, 8, 13},            // the byte given is where it starts
+      {6, 99, {"cc", "dd"}, 11, 13},          // beyond the text: counted
+      {11, 13, {}, 11, 13},
+      {40, -1, {}, 11, 13},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.startPos) + " at byte " + std::to_string(c.startByte));
+    const TppWrapResult result = Wrap(text, 3, c.startPos, 2, c.startByte);
+    EXPECT_EQ(result.Lines, c.lines);
+    EXPECT_EQ(result.EndPos, c.endPos);
+    EXPECT_EQ(result.EndByte, c.endByte);
+  }
 }
 
 TEST_F(ReportUtils, DeviceCompatibleCanvasMeasuresAtTheDeviceResolution) {

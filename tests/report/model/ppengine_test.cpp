@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <map>
 
 #include "platform/classlib/core/exceptions.h"
@@ -263,6 +265,59 @@ TEST(ReportGroups, NewPageStartsEveryRunButTheFirstOnANewPage) {
   for (int p = 0; p < 3; ++p)
     EXPECT_NE(Describe(*r.device.Pages[size_t(p)]).find("16350:G" + std::to_string(p + 1)),
               std::string::npos);
+}
+
+// A group that can be marked as being read from a stored layout.
+struct TReadGroup : TppGroup {
+  using TppGroup::TppGroup;
+  void SetReading(bool on) { on ? TComponent::IncludeState(csReading) : TComponent::ExcludeState(csReading); }
+};
+
+// A group's setting changed after a print makes the report again, so that
+// the next print follows it; the same setting read from a stored layout
+// leaves the report's pages as they are.
+TEST(ReportGroups, ASettingChangedAfterAPrintMakesTheReportAgainButNotWhileRead) {
+  const struct {
+    const char* name;
+    std::function<void(TppGroup*)> set;
+  } settings[] = {
+      {"NewPage", [](TppGroup* g) { g->SetNewPage(true); }},
+      {"NewColumn", [](TppGroup* g) { g->SetNewColumn(true); }},
+      {"ResetPageNo", [](TppGroup* g) { g->SetResetPageNo(true); }},
+      {"ReprintOnSubsequentPage", [](TppGroup* g) { g->SetReprintOnSubsequentPage(false); }},
+      {"ReprintOnSubsequentColumn", [](TppGroup* g) { g->SetReprintOnSubsequentColumn(false); }},
+      {"NewPageThreshold", [](TppGroup* g) { g->SetmmNewPageThreshold(5 * kMM); }},
+      {"NewColumnThreshold", [](TppGroup* g) { g->SetmmNewColumnThreshold(5 * kMM); }},
+      {"BreakName", [](TppGroup* g) { g->SetBreakName("Name"); }},
+  };
+  for (const auto& setting : settings)
+    for (bool reading : {false, true}) {
+      SCOPED_TRACE(std::string(setting.name) + (reading ? ", read" : ""));
+      Listing r(15, 5);
+      auto* group = new TReadGroup(&r.form);
+      group->SetReport(r.report);
+      group->SetBreakName("Grp");
+      group->SetDataPipeline(r.pipeline);
+      auto* header = new TppGroupHeaderBand(&r.form);
+      header->SetmmHeight(10 * kMM);
+      header->SetGroup(group);
+      r.AddText(header, "Grp", 0);
+      r.Print();
+      ASSERT_TRUE(r.report->Engine()->Prepared());
+      group->SetReading(reading);
+      setting.set(group);
+      group->SetReading(false);
+      EXPECT_EQ(r.report->Engine()->Prepared(), reading);
+    }
+  // Made again, the report shows the new setting.
+  Listing r(15, 5);
+  TppGroup* group = r.AddGroup("Grp", 10 * kMM, 0);
+  r.AddText(group->HeaderBand(), "Grp", 0);
+  r.Print();
+  ASSERT_EQ(r.device.Pages.size(), 1u);
+  group->SetNewPage(true);
+  r.Print();
+  EXPECT_EQ(r.device.Pages.size(), 3u);
 }
 
 // Runs of 60 records take three pages each; page numbers count per run, on

@@ -99,6 +99,31 @@ TEST_F(ReportViewer, ThePageIsWhiteOutlinedOnShadow) {
   EXPECT_EQ(ColorToRGB(shot.Canvas()->Pixels(o.x + 5, o.y + 5)), clWhite);
 }
 
+// A viewer wider and taller than the page's bitmap (the page at 100 % in a
+// large window, or at page width) shows its background beside and below the
+// bitmap, never black.
+TEST_F(ReportViewer, AViewerLargerThanThePageShowsItsBackgroundBesideIt) {
+  const struct {
+    TppZoomSettingType zoom;
+    int width, height;
+  } cases[] = {{zs100Percent, 1300, 1300}, {zsPageWidth, 900, 2000}, {zsWholePage, 1400, 500}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.zoom);
+    TFakeReport report(1);
+    TppViewer* viewer = Show(report, c.width, c.height);
+    viewer->SetZoomSetting(c.zoom);
+    const TBitmap* bitmap = viewer->ScreenDevice()->PageBitmap();
+    TBitmap shot;
+    shot.SetSize(c.width, c.height);
+    viewer->PaintTo(shot.Canvas(), 0, 0);
+    const int right = std::min(bitmap->Width(), c.width) + 2, below = std::min(bitmap->Height(), c.height) + 2;
+    for (auto [x, y] : {std::pair{c.width - 30, 10}, std::pair{10, c.height - 30}, std::pair{right, 10}, std::pair{10, below}})
+      if (x < c.width - 20 && y < c.height - 20) {  // clear of the scroll bars
+        EXPECT_EQ(ColorToRGB(shot.Canvas()->Pixels(x, y)), ColorToRGB(clBtnShadow)) << x << "," << y;
+      }
+  }
+}
+
 TEST_F(ReportViewer, StatusTextsAndLatePageCounts) {
   TFakeReport report(3);
   report.TwoPass = true;

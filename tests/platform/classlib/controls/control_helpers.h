@@ -117,6 +117,26 @@ inline void SystemClick(TWinControl* c, int x, int y) {
   Pump();
 }
 
+// A click as the user gives it, through the window system at (x, y) of a
+// control's client area, or of a windowless control's place on its parent:
+// the toolkit focuses what it clicked first, and what the press sets off (a
+// message box) runs while the button is still down.
+inline void WindowClick(TControl* c, int x, int y) {
+  auto* windowed = dynamic_cast<TWinControl*>(c);
+  if (!windowed) {
+    x += c->Left();
+    y += c->Top();
+    windowed = c->Parent();
+  }
+  QWidget* client = vantrel::qt::ClientWidget(*windowed);
+  QWindow* window = client->window()->windowHandle();
+  const QPoint at = client->mapTo(client->window(), QPoint(x, y));
+  QTest::mousePress(window, Qt::LeftButton, Qt::NoModifier, at);
+  Pump();
+  QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, at);
+  Pump();
+}
+
 // A click on a control of a window that is not the active one, in the order
 // the X window system gives it: the press reaches the clicked widget first,
 // then the window it was in becomes the active one. (x, y) is in the

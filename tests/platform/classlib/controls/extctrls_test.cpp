@@ -252,26 +252,28 @@ TEST(ScrollBoxTest, ScrollBarsAppearAndScrollTheChildren) {
   EXPECT_EQ(box->ClientRect(), Rect(0, 0, 100, 80));
 }
 
+// A window with a vertical scroll bar that logs the bar's requests.
+class TScrolled : public TCustomControl {
+ public:
+  using TCustomControl::TCustomControl;
+  std::vector<int> codes;
+  void Dispatch(TMessage& m) override {
+    if (m.Msg == WM_VSCROLL) {
+      codes.push_back(int(LoWord(m.WParam)));
+      return;
+    }
+    TCustomControl::Dispatch(m);
+  }
+
+ protected:
+  void FillCreateParams(TCreateParams& params) override {
+    TCustomControl::FillCreateParams(params);
+    params.Style |= WS_VSCROLL;
+  }
+};
+
 TEST(ScrollBarTest, WindowScrollBarsFollowTheirRangeAndReportRequests) {
   auto form = ShownForm(300, 200);
-  class TScrolled : public TCustomControl {
-   public:
-    using TCustomControl::TCustomControl;
-    std::vector<int> codes;
-    void Dispatch(TMessage& m) override {
-      if (m.Msg == WM_VSCROLL) {
-        codes.push_back(int(LoWord(m.WParam)));
-        return;
-      }
-      TCustomControl::Dispatch(m);
-    }
-
-   protected:
-    void FillCreateParams(TCreateParams& params) override {
-      TCustomControl::FillCreateParams(params);
-      params.Style |= WS_VSCROLL;
-    }
-  };
   auto* c = Place<TScrolled>(form.get(), 0, 0, 100, 100);
   EXPECT_EQ(c->ClientWidth(), 84);  // created with a bar of range 0..100
   int lo = -1, hi = -1;
@@ -296,4 +298,21 @@ TEST(ScrollBarTest, WindowScrollBarsFollowTheirRangeAndReportRequests) {
   ShowScrollBar(c, SB_VERT, false);
   EXPECT_EQ(c->ClientWidth(), 100);
   EXPECT_FALSE(GetScrollRange(c, 7, lo, hi));
+}
+
+// A modal window opening lets go of a scroll bar's arrow held down, as of
+// any control holding the mouse: the window swallows the release, and the
+// arrow would repeat its request for ever.
+TEST(ScrollBarTest, AModalWindowLetsGoOfAnArrowHeldDown) {
+  auto form = ShownForm(300, 200);
+  auto* c = Place<TScrolled>(form.get(), 0, 0, 100, 100);
+  auto* bar = qobject_cast<QScrollBar*>(vantrel::qt::WindowWidget(*c)->childAt(92, 50));
+  ASSERT_NE(bar, nullptr);
+  QTest::mousePress(bar, Qt::LeftButton, Qt::NoModifier, QPoint(8, bar->height() - 4));  // down
+  TForm dialog(nullptr);
+  QTimer::singleShot(10, [&] { dialog.SetModalResult(mrOk); });
+  dialog.ShowModal();
+  // The bar waits half a second before it repeats, then repeats every 50 ms.
+  ASSERT_TRUE(RunTimerRounds(50, 15));
+  EXPECT_EQ(c->codes, (std::vector<int>{SB_LINEDOWN, SB_ENDSCROLL}));
 }

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 
 #include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/core/exceptions.h"
 #include "platform/classlib/stdctrls/place.h"
 
 using namespace testing_support;
@@ -77,6 +78,21 @@ TEST(NativeWidgetTest, KeysPassTheControlsEventsBeforeTheWidget) {
   QTest::mouseClick(name->edit, Qt::LeftButton, Qt::NoModifier, QPoint(30, 5));
   EXPECT_EQ(downs, 1);
   EXPECT_EQ(form->ActiveControl(), name);  // the widget took the focus: the form knows
+}
+
+// A key whose handling raises (a record refusing to be edited) types nothing,
+// and every key after it is the control's again: heard, checked and typed.
+TEST(NativeWidgetTest, AKeyWhoseHandlingRaisesTypesNothingAndTheKeysAfterItAreHeard) {
+  auto form = ShownForm(200, 100);
+  auto [name, other] = TwoEdits(form.get());
+  std::string heard;
+  name->OnKeyPress = [&](TObject*, char32_t& ch) {
+    heard += char(ch);
+    if (ch == U'x') throw EAbort("refused");
+  };
+  QTest::keyClicks(name->edit, "axbxc");
+  EXPECT_EQ(heard, "axbxc");
+  EXPECT_EQ(name->edit->text(), "abc");
 }
 
 // Every key that types a character goes down and up, one without a code of

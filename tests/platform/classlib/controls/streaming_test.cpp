@@ -120,3 +120,33 @@ TEST(StreamingTest, PicturesTravelAsBinaryDataAndDamagedDataIsRefused) {
   blank->SetParent(&empty);
   EXPECT_EQ(WriteComponentToText(&empty).find("Picture.Data"), std::string::npos);
 }
+
+// A cursor is read by its identifier or its number and written by its
+// identifier; the older name of the sizing cursor reads as the one written.
+TEST(StreamingTest, CursorsTravelByTheirIdentifiers) {
+  struct Case {
+    const char* read;
+    TCursor cursor;
+    const char* written;  // nullptr: the default, not written
+  } cases[] = {
+      {"crHandPoint", crHandPoint, "crHandPoint"}, {"crhourglass", crHourGlass, "crHourGlass"},
+      {"crSize", crSizeAll, "crSizeAll"},          {"crNone", crNone, "crNone"},
+      {"-21", crHandPoint, "crHandPoint"},         {"crDefault", crDefault, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.read);
+    TForm form(nullptr);
+    ReadComponentFromText(std::string("object CursorForm: TForm\n  object Pointer: TPanel\n    Cursor = ") +
+                              c.read + "\n  end\nend\n",
+                          &form);
+    auto* panel = As<TPanel>(form.FindComponent("Pointer"));
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(panel->Cursor(), c.cursor);
+    const std::string text = WriteComponentToText(&form);
+    const size_t at = text.find(std::string("Cursor = ") + (c.written ? c.written : ""));
+    EXPECT_EQ(at != std::string::npos, c.written != nullptr) << text;
+  }
+  TForm form(nullptr);
+  EXPECT_THROW(ReadComponentFromText("object CursorForm: TForm\n  Cursor = crPointer\nend\n", &form), Exception)
+      << "an identifier no cursor has";
+}

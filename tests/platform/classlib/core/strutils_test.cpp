@@ -76,7 +76,9 @@ TEST(StrUtilsTest, AStartInAnotherCaseReachesOverTheTextsOwnCharacters) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(AnsiStartsTextLength(c.start, c.text), c.length) << c.start << " " << c.text;
-    if (c.length > 0) EXPECT_TRUE(AnsiStartsText(c.start, c.text)) << c.start << " " << c.text;
+    if (c.length > 0) {
+      EXPECT_TRUE(AnsiStartsText(c.start, c.text)) << c.start << " " << c.text;
+    }
   }
 }
 

@@ -7,18 +7,22 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QMenu>
 #include <QMessageBox>
 #include <QTimer>
 #include <QTreeView>
 
 #include <filesystem>
+#include <functional>
 #include <fstream>
 
 #include "platform/classlib/controls/control_helpers.h"
+#include "platform/classlib/controls/extctrls.h"
 #include "platform/classlib/core/temp_dir.h"
 #include "platform/classlib/dialogs/dialogs.h"
 #include "platform/classlib/graphics/qtbridge.h"
 #include "platform/classlib/printers/printers.h"
+#include "platform/classlib/stdctrls/edits.h"
 #include "platform/win32/msgbox.h"
 
 TEST(MessageDlgTest, CaptionsButtonsAndLineBreaksByKind) {
@@ -76,6 +80,40 @@ TEST(MessageDlgTest, CustomBoxesShowMessageAndExceptionsReachTheResponder) {
   EXPECT_EQ(scope.Texts(), (std::vector<std::string>{"Saved", "at", "Disk full."}));
   EXPECT_EQ(scope.Requests()[2].Type, mtError);
   Application->SetTitle("");
+}
+
+// A message box opening takes the mouse from the control holding it, as a
+// modal window does: the button held down is let go outside, so the release
+// that comes after the box makes no click, and the next click goes where it
+// is given.
+TEST(MessageBoxTest, ABoxOpeningTakesTheMouseFromTheControlHoldingIt) {
+  auto form = testing_support::ShownForm();
+  auto* held = new TPanel(form.get());
+  held->SetBounds(0, 0, 60, 40);
+  held->SetParent(form.get());
+  int clicks = 0, ups = 0;
+  held->OnClick = [&](TObject*) { ++clicks; };
+  held->OnMouseUp = [&](TObject*, TMouseButton, TShiftState, int, int) { ++ups; };
+  TDialogResponderScope scope([](TDialogRequest&) { return mrOk; });
+  const struct {
+    const char* name;
+    std::function<void()> show;
+  } boxes[] = {{"a message", [] { ShowMessage("Saved"); }},
+               {"a question", [] { MessageDlg("Sure?", mtConfirmation, {mbOK}, 0); }},
+               {"the system's box", [] { Application->MessageBox("Sure?", "Vantrel", MB_OK); }},
+               {"an error shown", [] { Application->ShowException(Exception("Disk full")); }}};
+  for (const auto& [name, show] : boxes) {
+    SCOPED_TRACE(name);
+    QWidget* client = testing_support::ClientOf(held);
+    QTest::mousePress(client, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    ASSERT_EQ(GetCaptureControl(), held);
+    clicks = ups = 0;
+    show();
+    EXPECT_EQ(GetCaptureControl(), nullptr);
+    EXPECT_EQ(ups, 1);  // let go outside
+    QTest::mouseRelease(client, Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    EXPECT_EQ(clicks, 0);
+  }
 }
 
 TEST(MessageBoxTest, FlagsChooseButtonsIconAndDefaultAndAnswersAreIds) {
@@ -321,6 +359,70 @@ QAbstractButton* ButtonNamed(QMessageBox* box, const QString& text) {
 }
 
 }  // namespace
+
+// The input box is a form of the program's own controls: its prompt above
+// an edit that offers the value, with the edit menu of every edit by mouse
+// and keys; Enter takes what was typed, Escape leaves the value.
+TEST(RealDialogTest, TheInputBoxEditsWithTheProgramsEditAndItsMenu) {
+  using testing_support::Pump;
+  using testing_support::WaitFor;
+  Application->Initialize();
+  TDialogResponderScope realDialogs{nullptr};
+  struct Case {
+    Qt::Key finish;
+    bool accepted;
+    const char* value;
+  } cases[] = {{Qt::Key_Return, true, "New"}, {Qt::Key_Escape, false, "Old name"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.accepted);
+    bool acted = false;
+    QTimer::singleShot(0, [&] {
+      TCustomForm* form = nullptr;
+      for (int i = 0; i < Screen->FormCount() && !form; ++i)
+        if (Screen->Forms(i)->Modal()) form = Screen->Forms(i);
+      ASSERT_NE(form, nullptr);
+      EXPECT_EQ(form->Caption(), "Rename Program");
+      WaitFor([&] { return QApplication::focusWidget() && Screen->ActiveForm() == form; });
+      TEdit* edit = nullptr;
+      TLabel* prompt = nullptr;
+      for (int i = 0; i < form->ComponentCount(); ++i) {
+        if (!edit) edit = dynamic_cast<TEdit*>(form->Components(i));
+        if (!prompt) prompt = dynamic_cast<TLabel*>(form->Components(i));
+      }
+      // Closed whatever is found, so that a failure does not hold the test.
+      const auto closeForm = [form] { form->SetModalResult(mrCancel); };
+      if (!edit || !prompt) return closeForm();
+      EXPECT_EQ(prompt->Caption(), "Program &Name");
+      EXPECT_LE(prompt->Top() + prompt->Height(), edit->Top()) << "the prompt stands above the edit";
+      EXPECT_EQ(edit->Text(), "Old name");
+      EXPECT_EQ(edit->SelText(), "Old name") << "offered selected";
+      QWidget* window = vantrel::qt::WindowWidget(*form);
+      const TPoint at = edit->ClientToScreen({10, 5});
+      QTest::mouseClick(window->windowHandle(), Qt::RightButton, Qt::NoModifier,
+                        window->mapFromGlobal(QPoint(at.x, at.y)));
+      Pump();
+      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      if (!menu) return closeForm();
+      EXPECT_EQ(menu->actions().back()->text(), "Select &All") << "the edit menu on a right click";
+      QTest::keyClick(menu, Qt::Key_Escape);
+      Pump();
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_F10, Qt::ShiftModifier);
+      Pump();
+      menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      if (!menu) return closeForm();
+      QTest::keyClick(menu, Qt::Key_D);  // Delete: the whole text was selected
+      Pump();
+      EXPECT_EQ(edit->Text(), "");
+      QTest::keyClicks(QApplication::focusWidget(), "New");
+      QTest::keyClick(QApplication::focusWidget(), c.finish);
+      acted = true;
+    });
+    std::string value = "Old name";
+    EXPECT_EQ(InputQuery("Rename Program", "Program &Name", value), c.accepted);
+    EXPECT_TRUE(acted);
+    EXPECT_EQ(value, c.value);
+  }
+}
 
 TEST(RealDialogTest, MessageBoxHelpKeepsTheBoxAndTheChosenButtonAnswers) {
   Application->Initialize();

@@ -12,6 +12,10 @@
 #include <QTest>
 #include <QWidgetAction>
 
+#include <functional>
+#include <map>
+#include <string>
+
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/controls/winapi.h"
 #include "platform/classlib/core/filer.h"
@@ -439,6 +443,54 @@ TEST(PopupLookTest, TheBarLooksLikeItsMenusAndSubMenuItemsShowAnArrow) {
   Pump();
 }
 
+// The titles of a plain bar are written in the menu's text colours: its
+// text on the menu ground, the highlighted text on an open title, the grey
+// text for a disabled one; each title's letter is underlined when keys show.
+TEST(PopupLookTest, ThePlainBarWritesItsTitlesInTheMenuTextColours) {
+  auto form = ShownForm(300, 200);
+  auto* field = new KeyField(form.get());
+  auto* menu = new TMainMenu(form.get());
+  TMenuItem* file = NewItem(menu->Items(), "&File");
+  NewItem(file, "&Open");
+  TMenuItem* edit = NewItem(menu->Items(), "&Edit");
+  edit->SetEnabled(false);
+  Pump();
+  QMenuBar* bar = MenuBarWidget(*menu);
+  // Pixels of a colour inside a title's place.
+  const auto ink = [&](TMenuItem* item, TColor colour) {
+    const QRect r = bar->actionGeometry(ActionOf(*menu, item, bar));
+    const QImage image = bar->grab().toImage();
+    int count = 0;
+    for (int y = r.top(); y <= r.bottom(); ++y)
+      for (int x = r.left(); x <= r.right(); ++x)
+        count += vantrel::qt::FromQColor(image.pixelColor(x, y)) == ColorToRGB(colour);
+    return count;
+  };
+  struct Case {
+    const char* name;
+    TMenuItem* item;
+    bool open;
+    TColor text;
+    std::vector<TColor> absent;
+  } cases[] = {
+      {"a plain title", file, false, clMenuText, {clHighlightText, clGrayText, clHighlight}},
+      {"an open title", file, true, clHighlightText, {clMenuText, clGrayText}},
+      {"a disabled title", edit, false, clGrayText, {clMenuText, clHighlightText, clHighlight}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    if (c.open) {
+      QTest::keyClick(ClientOf(field), Qt::Key_F, Qt::AltModifier);
+      Pump();
+      ASSERT_NE(QApplication::activePopupWidget(), nullptr);
+    }
+    EXPECT_GE(ink(c.item, c.text), 10) << "the title's letters";
+    for (TColor other : c.absent) EXPECT_EQ(ink(c.item, other), 0) << std::hex << other;
+    while (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+    Pump();
+  }
+}
+
 TEST(OwnerDrawTest, MeasuredSizesAndPaintedPixelsWithState) {
   Application->Initialize();
   TPopupMenu menu(nullptr);
@@ -727,4 +779,84 @@ TEST(MenuColumnsTest, ArrowKeysMoveWithinAndAcrossColumns) {
   EXPECT_NE(sub, shown) << "Right opened C1's sub-menu";
   EXPECT_EQ(name(shown->activeAction()), "C1");
   menu.ClosePopup();
+}
+
+// Components that follow one menu each hook it: all are told of an opening
+// and a closing, newest first; pointing, help (F1) and a typed letter go from
+// the newest on until one answers for its own item. Hooks come off in any
+// order, and one taken off during a run is not told any more.
+TEST(MenuHooksTest, EveryFollowerIsToldAndTheOwnerOfAnItemAnswers) {
+  auto form = ShownForm(300, 200);
+  TPopupMenu menu(nullptr);
+  TMenuItem* alpha = NewItem(menu.Items(), "&Alpha");
+  TMenuItem* beta = NewItem(menu.Items(), "Beta");
+  int gammaClicks = 0;
+  TMenuItem* gamma = NewItem(menu.Items(), "Gamma", &gammaClicks);
+  std::string log;
+  // A follower answers for its own item, and for its item's first letter.
+  std::map<char, int> ids;
+  const auto follow = [&](char name, TMenuItem* own, char32_t letter) {
+    const auto note = [&log, name](const char* what) {
+      log += std::string(log.empty() ? "" : " ") + name + ":" + what;
+    };
+    ids[name] = menu.AddMenuHooks({
+        [note](TMenuItem*) { note("open"); },
+        [note, own](TMenuItem* item) { return note("point"), item == own; },
+        [note, own](TMenuItem* item) { return note("help"), item == own; },
+        [note] { note("close"); },
+        [note, own, letter](TMenuItem*, char32_t ch) { return note("letter"), ch == letter ? own : nullptr; },
+    });
+  };
+  follow('A', alpha, U'a');
+  follow('B', beta, U'b');
+  follow('C', gamma, U'g');
+  QMenu* shown = nullptr;
+  const auto key = [&](Qt::Key k) {
+    QTest::keyClick(shown, k);
+    Pump();
+  };
+  struct Step {
+    const char* name;
+    std::function<void()> act;
+    const char* told;
+  } steps[] = {
+      {"the menu opens", [&] { menu.Popup(40, 40), Pump(), shown = PopupWidget(menu); }, "C:open B:open A:open"},
+      {"Alpha pointed at", [&] { key(Qt::Key_Down); }, "C:point B:point A:point"},
+      {"help on Alpha", [&] { key(Qt::Key_F1); }, "C:help B:help A:help"},
+      {"Beta pointed at", [&] { key(Qt::Key_Down); }, "C:point B:point"},
+      {"help on Beta", [&] { key(Qt::Key_F1); }, "C:help B:help"},
+      {"a letter of no follower", [&] { key(Qt::Key_Z); }, "C:letter B:letter A:letter"},
+      {"Gamma's letter", [&] { key(Qt::Key_G); }, "C:letter C:point C:close B:close A:close"},
+      {"B taken off, the menu opens", [&] { menu.RemoveMenuHooks(ids['B']), menu.Popup(40, 40), Pump(); },
+       "C:open A:open"},
+      {"Alpha pointed at", [&] { key(Qt::Key_Down); }, "C:point A:point"},
+      {"Beta, whose follower left", [&] { key(Qt::Key_Down); }, "C:point A:point"},
+      {"Beta's letter", [&] { key(Qt::Key_B); }, "C:letter A:letter"},
+      {"closed", [&] { key(Qt::Key_Escape); }, "C:close A:close"},
+  };
+  for (const Step& s : steps) {
+    SCOPED_TRACE(s.name);
+    log.clear();
+    s.act();
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(log, s.told);
+  }
+  EXPECT_EQ(gammaClicks, 1) << "the item Gamma's follower named was chosen";
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+
+  // A follower that takes another off as the menu opens: that one is not told.
+  log.clear();
+  TMenu::TMenuHooks removing;
+  removing.Opening = [&](TMenuItem*) { menu.RemoveMenuHooks(ids['C']); };
+  const int remover = menu.AddMenuHooks(std::move(removing));
+  menu.Popup(40, 40);
+  Pump();
+  EXPECT_EQ(log, "A:open");
+  menu.RemoveMenuHooks(remover);
+  menu.RemoveMenuHooks(ids['A']);
+  log.clear();
+  QTest::keyClick(PopupWidget(menu), Qt::Key_Down);
+  menu.ClosePopup();
+  Pump();
+  EXPECT_EQ(log, "") << "no follower is left";
 }

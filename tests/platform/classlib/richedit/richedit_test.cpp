@@ -435,3 +435,46 @@ TEST_F(RichEditTest, FormattingCountsAsAChange) {
   e->Paragraph()->SetAlignment(taCenter);
   EXPECT_EQ(changes, 2);
 }
+
+namespace {
+
+// Text typed after a bullet list ends, by the bullet button or by Enter on
+// an empty item, is in the list's font, as typed text goes on in the font
+// of the text before it.
+TEST_F(RichEditTest, TextTypedAfterABulletListEndsKeepsTheListsFont) {
+  const TRtfCharFormat list = Arial(24, {fsBold});
+  const struct {
+    const char* how;
+    std::function<void()> end;
+  } ways[] = {
+      {"the bullet button", [&] {
+         QTest::keyClick(Native(e), Qt::Key_Return);
+         e->Paragraph()->SetNumbering(nsNone);
+       }},
+      {"Enter on an empty item", [&] {
+         QTest::keyClick(Native(e), Qt::Key_Return);
+         QTest::keyClick(Native(e), Qt::Key_Return);
+       }},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.how);
+    TRtfParaFormat bullets;
+    bullets.Bullets = true;
+    Load(e, RtfWrite(TRtfDocument{{{bullets, {{"item", list}}}}}));
+    e->SetFocus();
+    e->SetSelStart(4);
+    way.end();
+    QTest::keyClicks(Native(e), "after");
+    const TRtfDocument d = e->Document();
+    ASSERT_EQ(d.Paragraphs.size(), 2u) << d.PlainText("|");
+    EXPECT_FALSE(d.Paragraphs[1].Format.Bullets);
+    ASSERT_EQ(d.Paragraphs[1].Runs.size(), 1u);
+    EXPECT_EQ(d.Paragraphs[1].Runs[0].Text, "after");
+    EXPECT_EQ(d.Paragraphs[1].Runs[0].Format, list);
+    const TRtfDocument stored = RtfRead(Save(e));
+    ASSERT_EQ(stored.Paragraphs.size(), 2u);
+    EXPECT_EQ(stored.Paragraphs[1].Runs.at(0).Format, list);
+  }
+}
+
+}  // namespace

@@ -2,10 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractTextDocumentLayout>
 #include <QImage>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTextDocument>
 
+#include <cctype>
 #include <cmath>
+#include <string>
+#include <vector>
 
 #include "platform/classlib/core/strutils.h"
 #include "platform/classlib/graphics/images.h"
@@ -356,3 +362,154 @@ TEST(RichTextDocument, EveryAttributeSurvivesTheEditorsDocument) {
 }
 
 }  // namespace
+
+// A stretch of text with nowhere to break a line (a pasted log line, a hash,
+// encoded data) breaks its lines where the text document breaks them, page
+// by page, in edit positions: characters of two UTF-16 units, a combining
+// accent and two formats inside the stretch stay whole, and every position
+// maps both ways. (In a font without kerning: past the stretch's first
+// thousand characters no letter kerns with the next, so in a font with
+// kerning a line there may hold a letter more or fewer.)
+TEST(RichTextLayout, ALongUnbrokenStretchBreaksItsLinesAsTheTextDocumentDoes) {
+  // A letter of two UTF-16 units (a mathematical bold A) and e with a combining accent.
+  const std::string wide = "\xF0\x9D\x90\x80", accent = "e\xCC\x81";
+  std::string word;
+  for (int i = 0; word.size() < 5000; ++i)
+    word += i % 97 == 0 ? wide : i % 89 == 0 ? accent : std::string(1, char('a' + i % 26));
+  size_t half = word.size() / 2;  // between two letters of one byte
+  while (!std::islower((unsigned char)word[half]) || !std::islower((unsigned char)word[half + 1])) ++half;
+  TRtfCharFormat plain = Arial(20), bold = Arial(20, {fsBold});
+  plain.FontName = bold.FontName = "Courier New";
+  const struct {
+    const char* name;
+    std::vector<TRtfRun> runs;
+  } cases[] = {
+      {"alone", {{word, plain}}},
+      {"between words", {{"some words before it " + word + " and after it", plain}}},
+      {"in two formats", {{"x " + word.substr(0, half + 1), plain}, {word.substr(half + 1) + " y", bold}}},
+  };
+  constexpr int kPpi = 96, kWidth = 300;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    TRtfDocument memo;
+    memo.Paragraphs.push_back({TRtfParaFormat{}, c.runs});
+    memo.Paragraphs.push_back({TRtfParaFormat{}, {{"last", plain}}});
+    // The first paragraph's line ends as the text document breaks them, in
+    // edit positions (code points).
+    QImage device(1, 1, QImage::Format_ARGB32_Premultiplied);
+    device.setDotsPerMeterX(int(std::lround(kPpi / 0.0254)));
+    device.setDotsPerMeterY(int(std::lround(kPpi / 0.0254)));
+    QTextDocument reference;
+    reference.documentLayout()->setPaintDevice(&device);
+    reference.setDocumentMargin(0);
+    reference.setTextWidth(kWidth);
+    vantrel::qt::FillTextDocument(reference, memo, kPpi);
+    const QTextLayout& lines = *reference.begin().layout();
+    const QString text = reference.begin().text();
+    std::vector<int> expected;
+    for (int i = 0; i + 1 < lines.lineCount(); ++i) {
+      const QTextLine line = lines.lineAt(i);
+      expected.push_back(int(text.left(line.textStart() + line.textLength()).toUcs4().size()));
+    }
+    ASSERT_GT(expected.size(), 30u);
+    // Laid out a line a page.
+    TRichTextLayout layout(memo);
+    auto page = Page(kPpi, 4, 2);
+    const TRect oneLine{0, 0, kWidth, int(std::ceil(lines.lineAt(0).height()))};
+    std::vector<int> printed;
+    for (int first = 0; printed.size() < expected.size();) {
+      const int next = layout.FormatRange(page->Canvas(), oneLine, first, -1, false);
+      ASSERT_GT(next, first);
+      printed.push_back(layout.EditPosition(next));
+      first = next;
+    }
+    EXPECT_EQ(printed, expected);
+    for (int at = 0; at <= layout.TextLength(); ++at) {
+      const int edit = layout.EditPosition(at);
+      ASSERT_EQ(layout.EditPosition(layout.LayoutPosition(edit)), edit) << at;
+    }
+  }
+}
+
+// A page whose first line is blank keeps it: an empty paragraph, and a
+// paragraph's (or a bullet paragraph's) empty last line after a line break,
+// each starting a page of two lines, stand above the page's second line as
+// in the whole text.
+TEST(RichTextLayout, APageStartingWithABlankLineKeepsIt) {
+  const TRtfCharFormat plain = Arial(20);
+  const std::string lineBreak = "\xE2\x80\xA8";
+  // Lines: A, B | (empty paragraph), C | X, D | (D's empty last line), E |
+  // F, bullet G | (G's empty last line), H
+  TRtfDocument memo;
+  for (const std::string& text : {std::string("A"), std::string("B"), std::string(), std::string("C"),
+                                  std::string("X"), "D" + lineBreak, std::string("E"), std::string("F"),
+                                  "G" + lineBreak, std::string("H")}) {
+    TRtfParaFormat format;
+    format.Bullets = text.starts_with("G");
+    memo.Paragraphs.push_back({format, {{text, plain}}});
+  }
+  TRichTextLayout layout(memo);
+  constexpr int kPpi = 96;
+  auto probe = Page(kPpi, 4, 1);
+  int line = 0;
+  layout.FormatRange(probe->Canvas(), TRect{0, 0, 300, 300}, 0, 1, false, &line);
+  ASSERT_GT(line, 0);
+  const TRect twoLines{0, 0, 300, 2 * line};
+  const std::vector<PageRange> pages = Paginate(layout, probe->Canvas(), twoLines, false);
+  ASSERT_EQ(pages.size(), 6u);
+  auto whole = Page(kPpi, 4, 2);
+  layout.FormatRange(whole->Canvas(), TRect{0, 0, 300, 20 * line}, 0, -1, true);
+  const QImage& all = vantrel::qt::BitmapImage(*whole);
+  int top = 0;
+  for (size_t i = 0; i < pages.size(); ++i) {
+    auto alone = Page(kPpi, 4, 1);
+    layout.FormatRange(alone->Canvas(), twoLines, pages[i].first, -1, true);
+    const QImage drawn = vantrel::qt::BitmapImage(*alone).copy(0, 0, 300, pages[i].height);
+    EXPECT_TRUE(drawn == all.copy(0, top, 300, pages[i].height)) << "page " << i;
+    if (i % 2 == 1) {  // the pages that start blank: their first line holds no ink
+      const TRect ink = InkBox(*alone, clBlack);
+      EXPECT_GE(ink.Top, line) << "page " << i;
+    }
+    top += pages[i].height;
+  }
+}
+
+
+// A bullet paragraph stands at its own indents: its text, first line and
+// the lines below alike, where a plain paragraph indented as far puts its
+// text (\li720\fi-360: half an inch), and its bullet in the hang before it.
+// A bullet paragraph without indents keeps room for its bullet.
+TEST(RichTextLayout, BulletsStandAtTheParagraphsIndents) {
+  std::string text;
+  for (int w = 0; w < 40; ++w) text += "word" + std::to_string(w) + " ";
+  constexpr int kPpi = 96;
+  const struct {
+    int left, first;
+    int textAt;  // twips where every line's text stands
+  } cases[] = {{720, -360, 720}, {0, 0, 360}, {1440, -720, 1440}, {720, 0, 1080}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.left) + "/" + std::to_string(c.first));
+    TRtfParaFormat bullet, plain;
+    bullet.Bullets = true;
+    bullet.LeftIndent = c.left;
+    bullet.FirstIndent = c.first;
+    plain.LeftIndent = c.textAt;
+    auto draw = [&](const TRtfParaFormat& format) {
+      TRtfDocument memo;
+      memo.Paragraphs.push_back({format, {{text, Arial(20)}}});
+      TRichTextLayout layout(memo);
+      auto page = Page(kPpi, 4, 2);
+      layout.FormatRange(page->Canvas(), TRect{0, 0, page->Width(), page->Height()}, 0, -1, true);
+      return page;
+    };
+    const auto withBullet = draw(bullet), alone = draw(plain);
+    const int textAt = c.textAt * kPpi / 1440;
+    const QImage a = vantrel::qt::BitmapImage(*withBullet), b = vantrel::qt::BitmapImage(*alone);
+    const int width = a.width() - textAt;
+    EXPECT_TRUE(a.copy(textAt - 1, 0, width, a.height()) == b.copy(textAt - 1, 0, width, b.height()))
+        << "the text stands as the plain paragraph's";
+    const TRect ink = InkBox(*withBullet, clBlack);
+    EXPECT_LT(ink.Left, textAt - 2) << "a bullet before the text";
+    EXPECT_GE(ink.Left, (c.left + c.first) * kPpi / 1440) << "not left of the first line's indent";
+  }
+}

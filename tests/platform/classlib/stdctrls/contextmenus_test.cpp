@@ -1,6 +1,7 @@
 // Context menus of the standard controls: a right click, Shift+F10 and the
-// Menu key open the control's popup menu (or its parent's), at the pointer
-// or at the caret or selected item, and never the toolkit's own menus.
+// Menu key open the control's popup menu (a text control's edit menu, or its
+// parent's), at the pointer or at the caret or selected item, and never the
+// toolkit's own menus.
 
 #include <gtest/gtest.h>
 
@@ -23,6 +24,12 @@ using namespace testing_support;
 namespace {
 
 QWidget* OpenPopup() { return QApplication::activePopupWidget(); }
+
+// The edit menu of text controls, by its last item.
+bool IsEditMenu(const QWidget* shown) {
+  const auto* menu = qobject_cast<const QMenu*>(shown);
+  return menu && !menu->actions().isEmpty() && menu->actions().back()->text() == "Select &All";
+}
 
 TPopupMenu* NewMenu(TComponent* owner, const std::string& caption) {
   auto* menu = new TPopupMenu(owner);
@@ -88,13 +95,17 @@ TEST(ContextMenuTest, MouseAndKeysOpenTheControlsMenuNeverTheToolkits) {
     TWinControl* control;
     std::function<void(bool later)> place;
     bool downwards;  // the later place lies below the first, else right of it
+    bool text;       // a text control: its edit menu stands in for a menu of its own
   } cases[] = {
-      {"edit", edit, [&](bool later) { edit->SetSelStart(later ? 13 : 0); }, false},
-      {"memo", memo, [&](bool later) { memo->SetSelStart(later ? 16 : 1); }, true},
-      {"list box", list, [&](bool later) { list->SetItemIndex(later ? 2 : 0); }, true},
+      {"edit", edit, [&](bool later) { edit->SetSelStart(later ? 13 : 0); }, false, true},
+      {"memo", memo, [&](bool later) { memo->SetSelStart(later ? 16 : 1); }, true, true},
+      {"list box", list, [&](bool later) { list->SetItemIndex(later ? 2 : 0); }, true, false},
       {"list view", view, [&](bool later) { view->SetSelected(view->Items()->Item(later ? 2 : 0)); },
-       true},
+       true, false},
   };
+
+  int panelsOpened = 0;
+  panels->OnPopup = [&panelsOpened](TObject*) { ++panelsOpened; };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     c.control->SetPopupMenu(own);
@@ -121,28 +132,41 @@ TEST(ContextMenuTest, MouseAndKeysOpenTheControlsMenuNeverTheToolkits) {
     }
     if (c.downwards) EXPECT_GT(at[1].y(), at[0].y());
     else EXPECT_GT(at[1].x(), at[0].x());
-    // Without a menu of its own the control hands the request to its parent.
+    // Without a menu of its own the control hands the request to its parent;
+    // a text control shows its edit menu.
     c.control->SetPopupMenu(nullptr);
     panel->SetPopupMenu(panels);
+    panelsOpened = 0;
     RightClick(c.control, {30, 12});
-    EXPECT_EQ(OpenPopup(), vantrel::menus::PopupWidget(*panels));
+    const QWidget* shown = OpenPopup();
+    EXPECT_EQ(panelsOpened, c.text ? 0 : 1) << "asked once";
+    EXPECT_EQ(shown == vantrel::menus::PopupWidget(*panels), !c.text);
+    EXPECT_EQ(IsEditMenu(shown), c.text);
     ClosePopups();
+    panelsOpened = 0;
     TypeKey(Qt::Key_Menu);
-    EXPECT_EQ(OpenPopup(), vantrel::menus::PopupWidget(*panels));
+    shown = OpenPopup();
+    EXPECT_EQ(panelsOpened, c.text ? 0 : 1) << "asked once";
+    EXPECT_EQ(shown == vantrel::menus::PopupWidget(*panels), !c.text);
+    EXPECT_EQ(IsEditMenu(shown), c.text);
     ClosePopups();
-    // With none at all nothing opens: no text or scroll menu of the toolkit.
+    // With none at all only a text control's edit menu opens: no text or
+    // scroll menu of the toolkit.
     panel->SetPopupMenu(nullptr);
     RightClick(c.control, {30, 12});
-    EXPECT_EQ(OpenPopup(), nullptr);
+    EXPECT_EQ(OpenPopup() != nullptr, c.text);
+    EXPECT_EQ(IsEditMenu(OpenPopup()), c.text);
+    ClosePopups();
     TypeKey(Qt::Key_F10, Qt::ShiftModifier);
-    EXPECT_EQ(OpenPopup(), nullptr);
+    EXPECT_EQ(OpenPopup() != nullptr, c.text);
+    EXPECT_EQ(IsEditMenu(OpenPopup()), c.text);
     ClosePopups();
   }
   // A menu that does not open by itself leaves the request to the parent.
   own->SetAutoPopup(false);
-  edit->SetPopupMenu(own);
+  list->SetPopupMenu(own);
   panel->SetPopupMenu(panels);
-  RightClick(edit, {30, 12});
+  RightClick(list, {30, 12});
   EXPECT_EQ(OpenPopup(), vantrel::menus::PopupWidget(*panels));
   ClosePopups();
 }

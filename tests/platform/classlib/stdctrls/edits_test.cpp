@@ -7,6 +7,8 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 
+#include <functional>
+
 #include "platform/classlib/controls/clipboard.h"
 #include "platform/classlib/controls/control_helpers.h"
 #include "platform/classlib/graphics/images.h"
@@ -72,6 +74,33 @@ TEST(EditTest, ASelectionShowsOnlyWithTheFocusUnlessKeptShown) {
       Pump();
       EXPECT_GT(highlighted(shot(e)), 20);
     }
+}
+
+// The focus only passing through an edit (the control that had it takes it
+// back at once, keeping text it cannot give up) leaves that edit as it was:
+// no caret blinks there while the keys go to the control that kept them.
+TEST(EditTest, AnEditTheFocusOnlyPassesThroughShowsNoCaret) {
+  auto form = ShownForm(200, 200);
+  TEdit* keeper = Place(form.get(), 0);
+  TEdit* passed = Place(form.get(), 60);
+  TEdit* untouched = Place(form.get(), 120);
+  keeper->OnExit = [&](TObject*) { keeper->SetFocus(); };
+  auto shot = [](TWinControl* c) { return ClientOf(c)->grab().toImage(); };
+  const struct {
+    const char* name;
+    std::function<void()> leave;
+  } leaving[] = {{"Tab", [&] { Key(keeper, Qt::Key_Tab); }},
+                 {"a click", [&] { WindowClick(passed, 5, 5); }}};
+  for (const auto& [name, leave] : leaving) {
+    SCOPED_TRACE(name);
+    keeper->SetFocus();
+    Pump();
+    leave();
+    Pump();
+    EXPECT_TRUE(keeper->Focused());
+    EXPECT_TRUE(Native(keeper)->hasFocus());
+    EXPECT_TRUE(shot(passed) == shot(untouched));
+  }
 }
 
 // Alt with a letter is a command, never text: with no mnemonic to take it the
