@@ -668,8 +668,11 @@ void Connection::WatchFileContents() {
   watchContent_ = true;
   if (WriterFile* w = WriterFile::In(db_)) w->owner = this;
   FileState kept, now;
-  const bool have = sharing_->ReadState(kept) && kept.inode == StateOfFile().inode;
-  copiesSeen_ = have ? kept.copies : 0;
+  const bool read = sharing_->ReadState(kept);
+  const bool have = read && kept.inode == StateOfFile().inode;
+  // The count goes on across files at the path (it is never lowered): copies
+  // over a file that stood here before are none of this one's.
+  copiesSeen_ = read ? kept.copies : 0;
   if (readOnly_) return;
   if (!network_) sqlite3_wal_hook(db_, &Connection::AfterCommit, this);
   StateLock lock(*sharing_, true, kWaitForWriterMs);

@@ -294,6 +294,34 @@ TEST_P(SharedFile, AFileReplacedAfterItsHolderWasKilledTakesNoSaveOfIt) {
   EXPECT_TRUE(Holds(read + "/Old.MDB", all));
 }
 
+// The copies the lock file counts go on across files: a file put at the path
+// after one was written over opens and takes saves, first open and later.
+TEST_P(SharedFile, AFileReplacingOneWrittenOverTakesSaves) {
+  const std::string backup = dir_ + "/Backup.MDB";
+  const std::string next = dir_ + "/Next.MDB";
+  db_.reset();
+  fs::copy_file(path_, backup);
+  db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
+  Add(*db_, Numbered("a", 20));
+  db_.reset();  // folded: the backup is older
+  fs::copy_file(path_, next);
+  db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
+  Add(*db_, {"open"});
+  ByAnother([&] { daotest::CopyOverInPlace(daotest::FileBytes(backup), path_); });
+  ASSERT_EQ(errDiskOrNetwork, ErrorOf([&] { Add(*db_, {"copied"}); }));
+  db_.reset();
+  ASSERT_EQ(0, ::rename(next.c_str(), path_.c_str()));
+  for (const char* name : {"replaced", "reopened"}) {
+    SCOPED_TRACE(name);
+    db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
+    EXPECT_EQ("", DescriptionOf([&] { Add(*db_, {name}); }));
+    db_.reset();
+  }
+  std::vector<std::string> all = Numbered("a", 20);
+  all.insert(all.end(), {"one", "two", "replaced", "reopened"});
+  EXPECT_TRUE(Holds(path_, all));
+}
+
 // ---- the lock file ----------------------------------------------------------------------
 
 // The lock file removed, emptied or spoiled while a program has the file
