@@ -39,20 +39,31 @@ bool InstallCloseOnTermination() {
   });
 }
 
-void RunVantrel(unsigned splashMs) {
-  RegisterDatabaseEngine();
-  Application->SetTitle("Vantrel Pro");
-  Application->SetHelpFile("Vantrel.hlp");
-  ShowSplashAndWait(splashMs);
-  Application->CreateForm(frmBug);
-  Application->CreateForm(frmChooseDate);
-  Application->CreateForm(frmZoom);
-  Application->CreateForm(frmEnterNewRecord);
+bool RunVantrel(unsigned splashMs) {
+  bool started = false;
+  try {
+    RegisterDatabaseEngine();
+    Application->SetTitle("Vantrel Pro");
+    Application->SetHelpFile("Vantrel.hlp");
+    ShowSplashAndWait(splashMs);
+    Application->CreateForm(frmBug);
+    Application->CreateForm(frmChooseDate);
+    Application->CreateForm(frmZoom);
+    Application->CreateForm(frmEnterNewRecord);
+    started = true;
+  } catch (...) {
+    // Say what stopped the start-up (a damaged settings file names itself
+    // and its line) in a box of its own, not over the splash.
+    FreeSplash();
+    Application->HandleException(nullptr);
+  }
   FreeSplash();
-  InstallCloseOnTermination();
-  // A start-up that gave up has closed the main window already.
-  if (!Application->Terminated()) Application->Run();
-  RemoveTerminationRequest();
+  if (started) {
+    InstallCloseOnTermination();
+    // A start-up that gave up has closed the main window already.
+    if (!Application->Terminated()) Application->Run();
+    RemoveTerminationRequest();
+  }
   // The windows go in the reverse order of their making; the main window's
   // settings object stores what was written at close.
   delete frmEnterNewRecord;
@@ -66,4 +77,5 @@ void RunVantrel(unsigned splashMs) {
   // out folds the log into the file, so that the file alone holds every save
   // (a backup or a move of it takes them along).
   StopAccessBinding();
+  return started;
 }

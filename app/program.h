@@ -3,8 +3,9 @@
 
 // Shows the splash for splashMs, creates the application's windows in their
 // order, frees the splash and runs the message loop until the main window
-// closes. SIGTERM and SIGINT close the main window as Exit does.
-void RunVantrel(unsigned splashMs);
+// closes. SIGTERM and SIGINT close the main window as Exit does. False when
+// the windows could not be made (the reason shown in a message box).
+bool RunVantrel(unsigned splashMs);
 
 // From now on SIGTERM and SIGINT end any modal window and then close the main
 // window as Exit does. False when the signals cannot be caught.

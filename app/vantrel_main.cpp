@@ -7,6 +7,5 @@
 int main(int argc, char** argv) {
   if (!DisplayAvailable()) return 1;
   Application->Initialize(argc, argv);
-  RunVantrel(kSplashMs);
-  return 0;
+  return RunVantrel(kSplashMs) ? 0 : 1;
 }

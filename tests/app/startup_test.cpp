@@ -13,6 +13,7 @@
 
 #include "app/locatedb/locatedb.h"
 #include "app/main/bug.h"
+#include "app/program.h"
 #include "app/splash/splash.h"
 #include "apptest.h"
 #include "datactrls/wwdbgrid.h"
@@ -127,6 +128,22 @@ TEST(Startup, AnEarlierVersionsDatabaseShowsItsRebuildAndNamesKeysAlike) {
     names += form->dsetBug->FieldByName("ReportedBy")->AsString() + " ";
   EXPECT_EQ("kim \u212Aim KIM ", names);
   apptest::CloseMainWindow(form);
+}
+
+// A settings file damaged by hand stops the start-up: a box names the file
+// and its line, the program ends with a failure, and the file stays as it was.
+TEST(Startup, ADamagedSettingsFileIsToldAndEndsTheProgram) {
+  Scratch scratch(false);
+  const std::string file = scratch.Dir() + "/registry/HKEY_CURRENT_USER.reg";
+  const std::string damaged = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\nbroken\n";
+  std::ofstream(file) << damaged;
+  Answers answers;
+  EXPECT_FALSE(RunVantrel(1));
+  ASSERT_EQ(answers.Texts().size(), 1u);
+  EXPECT_NE(answers.Texts()[0].find("'" + file + "' is damaged at line 3"), std::string::npos) << answers.Texts()[0];
+  EXPECT_EQ(frmBug, nullptr);
+  std::ifstream in(file);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), damaged);
 }
 
 TEST(Startup, TheLocationWindowStartsWithTheMissingPathAndItsAnswerIsUsed) {
