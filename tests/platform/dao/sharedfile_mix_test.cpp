@@ -386,7 +386,7 @@ class SharedFileMix : public ::testing::TestWithParam<bool> {
   // damaged (made while the file was being written over, say) is not used.
   void BackUp() {
     if (KeepOff()) return;
-    const std::string copy = base_ + "/backups/b" + std::to_string(backups_.size()) + ".MDB";
+    const std::string copy = base_ + "/backups/b" + std::to_string(backupsMade_++) + ".MDB";
     bool made = false;
     {
       daotest::SqliteProgram p(path_);
@@ -397,6 +397,11 @@ class SharedFileMix : public ::testing::TestWithParam<bool> {
       backups_.push_back(copy);
     else
       ++damagedBackups_;
+    // The latest few: a long run would otherwise fill the disk with them.
+    if (backups_.size() > kBackupsKept) {
+      fs::remove(backups_.front());
+      backups_.erase(backups_.begin());
+    }
   }
 
   // A backup, given a generation of its own, as bytes to put at the path.
@@ -665,7 +670,9 @@ class SharedFileMix : public ::testing::TestWithParam<bool> {
   std::mt19937_64 rng_{std::random_device{}()};
   std::vector<Process> processes_;
   std::vector<int> writers_;
+  static constexpr std::size_t kBackupsKept = 8;
   std::vector<std::string> backups_;
+  int backupsMade_ = 0;
   std::vector<Replacement> replacements_;
   int damagedBackups_ = 0;
   std::uint64_t replacedInode_ = 0;  // the file last renamed over, while trackers may hold it
