@@ -154,6 +154,9 @@ constexpr int kFoldAfterPages = 1000;
 // How long a look waits for a writer that is changing the file and keeping
 // its state (a fold of a long log takes a while on a busy disk).
 constexpr int kWaitForWriterMs = 250;
+// How long a look that met another program's fold waits for it to end (a
+// fold of a long log on a busy disk).
+constexpr int kWaitForFoldMs = 2000;
 // How long the log of contents written over waits to be set aside for its
 // users to finish a transaction.
 constexpr int kWaitForUsersMs = 200;
@@ -213,18 +216,15 @@ class StateLock {
 
 namespace {
 
-// A page changed by folds since it held `before`: it holds one of its frames
-// in the log, from the last one that held `before` on. (A fold writes for
-// each page the newest of its frames it may write, and skips a page whose
-// newest frame is past what it may write: a page's content only moves on
-// through its frames, but not always to the newest one folded.)
-bool FoldedFrom(const LogFrames& log, std::uint32_t page, std::uint64_t sum, std::uint64_t before) {
-  const std::vector<std::uint32_t> frames = log.FramesOf(page, std::uint32_t(log.frames.size()));
-  std::size_t from = 0;
-  for (std::size_t i = 0; i < frames.size(); ++i)
-    if (log.frames[frames[i] - 1].sum == before) from = i;
-  for (std::size_t i = from; i < frames.size(); ++i)
-    if (log.frames[frames[i] - 1].sum == sum) return true;
+// A page changed by folds since the state was kept, when the log had been
+// folded up to frame `folded`: every fold since went on from there (the
+// folded point only moves on in one generation), and a fold writes a page
+// only from a frame past its starting point. So the page holds one of its
+// frames past `folded`; a page holding an older one, or none, was written by
+// someone who is not SQLite (a backup's pages are older frames).
+bool FoldedFrom(const LogFrames& log, std::uint32_t page, std::uint64_t sum, std::uint32_t folded) {
+  for (std::uint32_t frame : log.FramesOf(page, std::uint32_t(log.frames.size())))
+    if (frame > folded && log.frames[frame - 1].sum == sum) return true;
   return false;
 }
 
@@ -396,12 +396,15 @@ Connection::Verdict Connection::Judge(const FileState& kept, FileState& now) {
   return network_ ? JudgeJournal(kept, now) : JudgeLog(kept, now);
 }
 
-Connection::Verdict Connection::JudgeLog(const FileState& kept, FileState& now) {
+Connection::Verdict Connection::JudgeLog(const FileState& kept, FileState& now, int looksLeft) {
   // The pages first, then the log: folds only go on, so the log read last
   // holds every frame they may come from.
   const WriterFile* w = WriterFile::In(db_);
-  LogIndex index = ReadLogIndex(w != nullptr ? w->index : nullptr);
-  if (!index.valid) index = ReadLogIndex(sharing_->IndexDescriptor());
+  const auto readIndex = [&] {
+    const LogIndex mapped = ReadLogIndex(w != nullptr ? w->index : nullptr);
+    return mapped.valid ? mapped : ReadLogIndex(sharing_->IndexDescriptor());
+  };
+  const LogIndex index = readIndex();
   FileState position;
   NoteLogPosition(position);
   const std::uint32_t pageSize = kept.pageSize;
@@ -437,15 +440,27 @@ Connection::Verdict Connection::JudgeLog(const FileState& kept, FileState& now) 
     return Verdict::Same;
   }
   const LogFrames log = ReadLogFrames(path_ + "-wal", pageSize);
-  // Every fold since the state was kept went through this log (a log with
-  // no frame yet has the generation its index names).
-  const LogGeneration current = log.generation.present ? log.generation : index.valid ? index.generation : LogGeneration{};
-  const bool sameGeneration = keptGeneration.present && current == keptGeneration;
+  // Every fold since the state was kept went through this log, read whole:
+  // one gone (its last user folded it all and removed it) or read short of
+  // what its index held (written or started anew meanwhile) explains
+  // nothing, and proves nothing.
+  const bool whole = log.generation.present && (!index.valid || log.frames.size() >= index.frames);
+  const bool sameGeneration = keptGeneration.present && whole && log.generation == keptGeneration;
   bool proof = false, unknown = false;
   for (const Look& l : looks) {
     if (l.same || l.zero) continue;
-    const bool explained = l.present ? FoldedFrom(log, l.page, l.sum, l.kept) : ShrankBelow(log, l.page);
+    const bool explained = l.present ? FoldedFrom(log, l.page, l.sum, kept.folded) : ShrankBelow(log, l.page);
     if (!explained) (sameGeneration ? proof : unknown) = true;
+  }
+  // Nor does a page read while another program folded: it may be half
+  // written. Its fold holds the folder's lock to the end, and then moves
+  // the folded point on: once it is over, the file is looked at again.
+  if (proof && (FoldUnderWayElsewhere() || readIndex().folded != index.folded)) {
+    for (int waited = 0; FoldUnderWayElsewhere() && waited < kWaitForFoldMs; ++waited)
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (FoldUnderWayElsewhere() || looksLeft == 0) return Verdict::Unknown;
+    now = StateOfFile();
+    return JudgeLog(kept, now, looksLeft - 1);
   }
   if (proof) return Verdict::WrittenOver;
   // Taken anew: the pages kept, as the file holds them now.
@@ -495,6 +510,20 @@ bool Connection::LogInUse() {
   probe.l_whence = SEEK_SET;
   probe.l_start = 128;
   probe.l_len = 1;
+  return ::fcntl(fd, F_GETLK, &probe) != 0 || probe.l_type != F_UNLCK;
+}
+
+// Whether a program that uses SQLite folds the log into the file now: it
+// holds the folder's lock on the log's index (or rebuilds the index, which
+// may fold). This process's own folds run under the kept state's lock.
+bool Connection::FoldUnderWayElsewhere() {
+  const int fd = sharing_->IndexDescriptor();
+  if (fd < 0) return false;
+  struct flock probe {};
+  probe.l_type = F_WRLCK;
+  probe.l_whence = SEEK_SET;
+  probe.l_start = 121;  // the folder's lock, then the recovery's
+  probe.l_len = 2;
   return ::fcntl(fd, F_GETLK, &probe) != 0 || probe.l_type != F_UNLCK;
 }
 
@@ -619,22 +648,30 @@ void Connection::CheckLogBelongsToFile() {
 
 // Network mode: a journal left by a commit cut short (a hot one: nobody holds
 // the reserved lock) is rolled back into the file by the next reader. One of
-// the file that stood at the path before (its holder killed, the file then
-// replaced) never is: its first page's change counter is not this file's.
-// Everything else is SQLite's to roll back.
+// other contents never is: of the file that stood at the path before (its
+// holder killed, the file then replaced), or of what a copy wrote over. A
+// commit cut short leaves the file's change counter as the journal's first
+// page holds it or one on, and never below what the last commit kept; any
+// other counter was written by another program. Everything else (a journal
+// without the first page, of another file) is SQLite's to roll back.
 void Connection::CheckJournalBelongsToFile() {
   if (!HasContent(path_ + "-journal")) return;
   sqlite3_file* file = DatabaseFile();
   int reserved = 0;
   if (file == nullptr || file->pMethods->xCheckReservedLock(file, &reserved) != SQLITE_OK || reserved != 0) return;
   StateLock lock(*sharing_, false, kWaitForWriterMs);
-  FileState kept;
-  if (!lock.Held() || !sharing_->ReadState(kept) || kept.inode == StateOfFile().inode) return;
+  if (!lock.Held()) return;
   unsigned char header[32] = {};
   if (file->pMethods->xRead(file, header, sizeof header, 0) != SQLITE_OK) return;
   const std::uint32_t counter = Big32(header + 24);
   const std::int64_t before = JournalsFirstPageCounter(path_ + "-journal");
-  if (before < 0 || counter == std::uint32_t(before) || counter == std::uint32_t(before) + 1) return;
+  FileState kept;
+  const bool have = sharing_->ReadState(kept);
+  const bool keptHere = have && kept.network && kept.pageSize != 0 && kept.inode == StateOfFile().inode;
+  const bool other = before >= 0 ? counter != std::uint32_t(before) && counter != std::uint32_t(before) + 1
+                                 : keptHere && static_cast<std::int32_t>(counter - kept.changeCounter) < 0;
+  if (!other) return;
+  if (!have) kept.keptAt = WallClockNs();  // dates the name it is kept under
   if (readOnly_ || sharing_->OthersHoldFile(heldInode_)) RefuseOtherContentsLog();
   SetAside("-journal", kept, lock);
 }
@@ -703,10 +740,11 @@ bool Connection::ContentsWrittenOver() {
   // be rolled back), whose pages are no state to judge.
   if (network_ && HasContent(path_ + "-journal")) return false;
   const FileState found = StateOfFile();
-  // A writer at it (folding, or keeping what it wrote) looks at every page
-  // it writes itself, and keeps the state this look would compare with.
-  StateLock lock(*sharing_, false);
-  if (!lock.Held() && !sharing_->StateLockedHere()) return false;
+  // A writer at it (folding, or keeping what it wrote) is waited for: it
+  // may be finding the file written over, and a save let through meanwhile
+  // would go into the log of the contents before. (Its state is whole to
+  // read without the lock, should it take longer.)
+  StateLock lock(*sharing_, false, kWaitForWriterMs);
   FileState stored;
   if (!sharing_->ReadState(stored)) {
     // None kept (the lock file emptied or garbled): a writer keeps the file
@@ -768,6 +806,13 @@ bool Connection::ContentsWrittenOver() {
     TellWrittenOver();
     return true;
   }
+  // Another connection may have proven a copy meanwhile and emptied the log
+  // this look read: it has raised the count first.
+  if (FileState latest; sharing_->ReadState(latest) && latest.inode == found.inode && latest.copies > copiesSeen_) {
+    FoundWrittenOver(latest);
+    tellPending_ = false;
+    return true;
+  }
   judged_ = {stored.sequence, now, Settled(now)};
   // A writer keeps what it found (a touch, another program's fold), and once
   // more when the time it kept can be trusted from now on.
@@ -793,22 +838,36 @@ void Connection::FoundWrittenOver(const FileState& kept) {
 // reads it, and the last user out moves it aside.
 void Connection::TellWrittenOver() {
   if (!tellPending_ || db_ == nullptr) return;
+  tellPending_ = false;
   const bool log = !network_ && HasContent(path_ + "-wal");
+  // The count first: a connection that then finds the log emptied (and can
+  // prove nothing by it) finds the count raised.
+  bool told = false;
+  {
+    StateLock keep(*sharing_, true, kWaitForWriterMs);
+    FileState latest;
+    if (keep.Held() && sharing_->ReadState(latest)) {
+      FileState now = StateOfFile();
+      if (!network_) NoteLogPosition(now);
+      SampleFile(now);
+      now.copies = latest.copies + 1;
+      now.logBefore = log;
+      sharing_->WriteState(now);
+      told = true;
+    }
+  }
   const bool setAside = log && SetLogAside(overKept_);
   if (log && !setAside) {
     aside_ = AsideName("-wal", overKept_);
     asidePending_ = true;
   }
-  tellPending_ = false;
+  if (!told || !setAside) return;
   StateLock keep(*sharing_, true, kWaitForWriterMs);
   FileState latest;
-  if (!keep.Held() || !sharing_->ReadState(latest)) return;
-  FileState now = StateOfFile();
-  if (!network_) NoteLogPosition(now);
-  SampleFile(now);
-  now.copies = latest.copies + 1;
-  now.logBefore = log && !setAside;
-  sharing_->WriteState(now);
+  if (keep.Held() && sharing_->ReadState(latest) && latest.logBefore) {
+    latest.logBefore = false;
+    sharing_->WriteState(latest);
+  }
 }
 
 void Connection::RefuseWrittenOver() {
@@ -871,11 +930,56 @@ void Connection::FoldKeepingState(int mode) {
   Keep(now);
 }
 
+// A commit starts the log anew once every frame of it is folded into the
+// file, and the state kept then still names the log before: a copy landing
+// meanwhile could not be told from a fold. So just before such a commit the
+// sampled pages are read as they stand (nothing is left to fold), and just
+// after it they must still be so, or hold a frame of the new log.
+void Connection::NoteBeforeCommit() {
+  beforeRestart_ = {};
+  const WriterFile* w = network_ || readOnly_ ? nullptr : WriterFile::In(db_);
+  const LogIndex index = ReadLogIndex(w != nullptr ? w->index : nullptr);
+  if (!index.valid || index.frames == 0 || index.folded < index.frames) return;
+  FileState now = StateOfFile();
+  NoteLogPosition(now);
+  SampleFile(now);
+  beforeRestart_ = now;
+}
+
+bool Connection::ChangedAcrossRestart() {
+  const FileState& before = beforeRestart_;
+  const WriterFile* w = WriterFile::In(db_);
+  const LogIndex index = ReadLogIndex(w != nullptr ? w->index : nullptr);
+  // Started anew by this commit: the generation after the one noted.
+  if (before.pageSize == 0 || !index.valid || index.generation.salt1 != before.logSalt1 + 1) return false;
+  const LogFrames log = ReadLogFrames(path_ + "-wal", before.pageSize);
+  if (!(log.generation == index.generation) || log.frames.size() < index.frames) return false;
+  std::vector<unsigned char> page;
+  for (int i = 0; i < before.samples; ++i) {
+    const std::uint32_t p = before.samplePage[i];
+    if (!ReadPage(p, before.pageSize, page)) {
+      if (!ShrankBelow(log, p)) return true;
+      continue;
+    }
+    const std::uint64_t sum = PageSum(page.data(), before.pageSize);
+    if (sum != before.sampleSum[i] && !FoldedFrom(log, p, sum, 0)) return true;
+  }
+  return false;
+}
+
 // Replaces SQLite's own fold after a commit, which would change the file
 // without keeping its state; and keeps the state again once the log started
 // anew, so that it names the log's generation.
 int Connection::AfterCommit(void* connection, sqlite3*, const char*, int pages) {
   auto* c = static_cast<Connection*>(connection);
+  if (c->beforeRestart_.pageSize != 0) {
+    const bool changed = c->ChangedAcrossRestart();
+    if (changed) c->FoundWrittenOver(c->beforeRestart_);
+    c->beforeRestart_ = {};
+    // The commit went into a log started anew over contents written over:
+    // it is not reported done, and the log goes aside.
+    if (changed) return SQLITE_IOERR_VNODE;
+  }
   if (pages >= kFoldAfterPages) {
     c->FoldKeepingState(SQLITE_CHECKPOINT_PASSIVE);
   } else if (const WriterFile* w = WriterFile::In(c->db_)) {

@@ -405,6 +405,9 @@ void Connection::Raise(int rc, const std::string& context) {
   // A write or read that failed because the file was replaced, moved or
   // removed under it (SQLite says "read-only" or "disk I/O error") says so.
   const int primary = rc & 0xFF;
+  // Found written over during the call (a commit's own check, whose failure
+  // SQLite reports as a plain error): said as such.
+  if (overwritten_ && ContentsWrittenOver()) RefuseWrittenOver();
   if (fileInode_ != 0 && (primary == SQLITE_READONLY || primary == SQLITE_IOERR) && !FileInPlace()) RefuseMoved();
   // Pages that make no sense, read from contents written over: said as such.
   if ((primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB || primary == SQLITE_IOERR) && ContentsWrittenOver())

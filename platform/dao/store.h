@@ -304,13 +304,16 @@ class Connection {
   bool SamplesAsKept(const LockFile::FileState& kept, int most = LockFile::FileState::kSamples) const;
   bool WrittenHere(std::uint32_t page, std::uint64_t sum) const;
   Verdict Judge(const LockFile::FileState& kept, LockFile::FileState& now);
-  Verdict JudgeLog(const LockFile::FileState& kept, LockFile::FileState& now);
+  Verdict JudgeLog(const LockFile::FileState& kept, LockFile::FileState& now, int looksLeft = 3);
   Verdict JudgeJournal(const LockFile::FileState& kept, LockFile::FileState& now);
   void SampleFile(LockFile::FileState& state);
   void TakeWrittenPages(LockFile::FileState& state);
   void NoteLogPosition(LockFile::FileState& state);
   void Keep(const LockFile::FileState& state);
   bool LogInUse();
+  bool FoldUnderWayElsewhere();
+  void NoteBeforeCommit();
+  bool ChangedAcrossRestart();
   std::string AsideName(const char* suffix, const LockFile::FileState& kept) const;
   std::string KeepAside(const char* suffix, const LockFile::FileState& kept);
   std::string CopyAside(const char* suffix, const LockFile::FileState& kept);
@@ -399,6 +402,10 @@ class Connection {
   // The log's salts as last kept: a commit that finds them changed (the log
   // started anew) keeps the state again.
   std::uint64_t keptSalts_ = 0;
+  // Before a commit that starts the log anew (every frame of it folded in):
+  // the file's pages as they stand, which only that commit's frames, once
+  // folded, may change.
+  LockFile::FileState beforeRestart_;
   sqlite3* db_ = nullptr;
   std::map<std::string, std::unique_ptr<Statement>> cache_;
   struct RecentStatement {

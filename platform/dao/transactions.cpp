@@ -33,7 +33,14 @@ void Connection::Commit() {
       Rollback();
       RefuseWrittenOver();
     }
-    Exec("COMMIT");
+    NoteBeforeCommit();
+    try {
+      Exec("COMMIT");
+    } catch (...) {
+      // Committed all the same (told written over just after): it is over.
+      if (sqlite3_get_autocommit(db_) != 0) depth_ = 0;
+      throw;
+    }
   } else {
     Exec("RELEASE vt" + std::to_string(depth_ - 1));
   }
@@ -69,6 +76,7 @@ Connection::WriteScope::WriteScope(Connection& c) : c_(c) {
 
 void Connection::WriteScope::Commit() {
   if (own_ && c_.ContentsWrittenOver()) c_.RefuseWrittenOver();  // rolled back on the way out
+  if (own_) c_.NoteBeforeCommit();
   c_.RunCached(own_ ? "COMMIT" : "RELEASE ws");
   done_ = true;
   c_.NoteChange();

@@ -58,6 +58,7 @@ struct Board {
   std::atomic<int> otherPause;
   std::atomic<int> otherIdle;
   std::atomic<int> openedGen;  // the latest generation a tracker opened
+  std::atomic<std::int64_t> trackerSaves;
 };
 
 struct SaveRecord {
@@ -240,6 +241,7 @@ class SharedFileMix : public ::testing::TestWithParam<bool> {
         }
         s.tDone = NowNs();
         Append(saves, s);
+        board_->trackerSaves++;
       }
       db.reset();  // the last one out folds the log in
     }
@@ -318,6 +320,7 @@ class SharedFileMix : public ::testing::TestWithParam<bool> {
       ::_exit(code);
     }
     p.pid = pid;
+    if (std::getenv("VANTREL_MIX_DEBUG")) std::fprintf(stderr, "event: writer %d is process %d\n", writer, int(pid));
   }
 
   void Kill(Process& p) {
@@ -526,6 +529,11 @@ class SharedFileMix : public ::testing::TestWithParam<bool> {
     if (running) {
       const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(10);
       while (!board_->otherIdle.load() && std::chrono::steady_clock::now() < limit) SleepMs(1);
+      // A copy made after it started the log anew, before a tracker looked,
+      // cannot be told (the README says so): a tracker saves once first.
+      const std::int64_t seen = board_->trackerSaves.load();
+      const auto saved = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+      while (board_->trackerSaves.load() == seen && std::chrono::steady_clock::now() < saved) SleepMs(1);
     }
     act();
     board_->otherPause = KeepOff() ? 1 : 0;

@@ -294,6 +294,66 @@ TEST_P(SharedFile, AFileReplacedAfterItsHolderWasKilledTakesNoSaveOfIt) {
   EXPECT_TRUE(Holds(read + "/Old.MDB", all));
 }
 
+// A commit that starts the log anew (every frame of it folded in) leaves the
+// kept state naming the log before until it is done: a copy written over the
+// file just then is told at that commit, whose save is refused, and the file
+// opens as copied.
+TEST_P(SharedFile, ACopyLandingAsTheLogStartsAnewIsTold) {
+  if (Network()) GTEST_SKIP() << "network mode keeps no log";
+  const std::string backup = dir_ + "/Backup.MDB";
+  db_.reset();
+  fs::copy_file(path_, backup);
+  db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
+  db_->Conn().Begin();
+  Add(*db_, Numbered("f", 1200), 3000);  // past the fold's threshold: folded whole at its commit
+  db_->Conn().Commit();
+  // The copy lands after the last look, as the next commit begins.
+  struct Copy {
+    std::string from, to;
+    bool made = false;
+  } copy{backup, path_};
+  sqlite3_commit_hook(db_->Conn().Handle(), [](void* data) {
+    auto* c = static_cast<Copy*>(data);
+    if (!c->made) ByAnother([c] { daotest::CopyOverInPlace(daotest::FileBytes(c->from), c->to); });
+    c->made = true;
+    return 0;
+  }, &copy);
+  EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { Add(*db_, {"after"}); }));
+  EXPECT_TRUE(copy.made);
+  sqlite3_commit_hook(db_->Conn().Handle(), nullptr, nullptr);
+  db_.reset();
+  EXPECT_EQ("ok", Integrity(path_));
+  EXPECT_EQ(Names(path_), (std::vector<std::string>{"one", "two"}));
+}
+
+// Network mode: a writer killed in the middle of a commit leaves its journal
+// of the contents before; a copy then written over the file in place is no
+// file to roll it back into. It is kept aside, named, and the file opens as
+// copied.
+TEST_P(SharedFile, AJournalLeftByAKilledCommitIsNeverRolledIntoACopy) {
+  if (!Network()) GTEST_SKIP() << "local mode keeps a log: a file replaced after a kill covers it";
+  const std::string backup = dir_ + "/Backup.MDB";
+  db_.reset();
+  fs::copy_file(path_, backup);
+  TDatabaseCore(path_, false, false, "").Execute("INSERT INTO People (Name, Age) VALUES ('three', 3)");
+  auto writer = std::make_unique<Child>([&](Child& c) {
+    TDatabaseCore db(path_, false, false, "");
+    db.Conn().Begin();
+    Add(db, Numbered("k", 3000), 3000);  // more than the cache holds: pages go to the file
+    c.Tell('s');
+    c.Hear();
+    return 0;
+  });
+  ASSERT_EQ('s', writer->Listen());
+  writer->Kill();
+  ASSERT_GT(fs::file_size(path_ + "-journal"), 0u);
+  ASSERT_TRUE(daotest::CopyOverInPlace(daotest::FileBytes(backup), path_));
+  const std::string said = DescriptionOf([&] { TDatabaseCore(path_, false, false, ""); });
+  EXPECT_NE(said.find("'" + path_ + "-journal-kept-"), std::string::npos) << said;
+  EXPECT_EQ("ok", Integrity(path_));
+  EXPECT_EQ(Names(path_), (std::vector<std::string>{"one", "two"}));
+}
+
 // The copies the lock file counts go on across files: a file put at the path
 // after one was written over opens and takes saves, first open and later.
 TEST_P(SharedFile, AFileReplacingOneWrittenOverTakesSaves) {
