@@ -239,6 +239,18 @@ bool ShrankBelow(const LogFrames& log, std::uint32_t page) {
   return false;
 }
 
+// Whether another process holds any of the log index's locks in
+// [start, start + length) (SQLite's locks are bytes of the index file).
+bool IndexLockedElsewhere(int fd, off_t start, off_t length) {
+  if (fd < 0) return false;
+  struct flock probe {};
+  probe.l_type = F_WRLCK;
+  probe.l_whence = SEEK_SET;
+  probe.l_start = start;
+  probe.l_len = length;
+  return ::fcntl(fd, F_GETLK, &probe) != 0 || probe.l_type != F_UNLCK;
+}
+
 std::uint64_t Salts(const LogGeneration& g) { return (std::uint64_t(g.salt1) << 32) | g.salt2; }
 std::uint64_t Salts(const FileState& s) { return (std::uint64_t(s.logSalt1) << 32) | s.logSalt2; }
 
@@ -502,29 +514,14 @@ Connection::Verdict Connection::JudgeJournal(const FileState& kept, FileState& n
 // on the index's byte 128 (the log's "dead man switch"), and so does every
 // connection of this process to the file (counted in the lock file).
 bool Connection::LogInUse() {
-  if (sharing_->OthersHoldFile(heldInode_)) return true;
-  const int fd = sharing_->IndexDescriptor();
-  if (fd < 0) return false;
-  struct flock probe {};
-  probe.l_type = F_WRLCK;
-  probe.l_whence = SEEK_SET;
-  probe.l_start = 128;
-  probe.l_len = 1;
-  return ::fcntl(fd, F_GETLK, &probe) != 0 || probe.l_type != F_UNLCK;
+  return sharing_->OthersHoldFile(heldInode_) || IndexLockedElsewhere(sharing_->IndexDescriptor(), 128, 1);
 }
 
 // Whether a program that uses SQLite folds the log into the file now: it
 // holds the folder's lock on the log's index (or rebuilds the index, which
 // may fold). This process's own folds run under the kept state's lock.
 bool Connection::FoldUnderWayElsewhere() {
-  const int fd = sharing_->IndexDescriptor();
-  if (fd < 0) return false;
-  struct flock probe {};
-  probe.l_type = F_WRLCK;
-  probe.l_whence = SEEK_SET;
-  probe.l_start = 121;  // the folder's lock, then the recovery's
-  probe.l_len = 2;
-  return ::fcntl(fd, F_GETLK, &probe) != 0 || probe.l_type != F_UNLCK;
+  return IndexLockedElsewhere(sharing_->IndexDescriptor(), 121, 2);  // the folder's lock, then the recovery's
 }
 
 // The name a log (or journal) is kept aside under: one SQLite never reads,
