@@ -779,9 +779,12 @@ bool Connection::ContentsWrittenOver() {
     // the pages kept (network mode: the change counter) do; within it, the
     // first of them is looked at (a copy of an older backup differs in all the
     // last fold wrote), and a tick later all of them, once: an equal time then
-    // proves it from then on.
+    // proves it from then on. Where times are whole seconds the tick is two
+    // seconds, long enough for a copy of a recent backup to match one page:
+    // all of them are looked at throughout.
     const bool later = WallClockNs() - ChangedNs(kept) >= TimeGrain(kept);
-    if (SamplesAsKept(kept, later ? FileState::kSamples : 1)) {
+    const bool wholeSeconds = kept.changedNanoseconds == 0;
+    if (SamplesAsKept(kept, later || wholeSeconds ? FileState::kSamples : 1)) {
       if (later) judged_ = {stored.sequence, kept, true};
       return false;
     }
