@@ -649,8 +649,8 @@ void Connection::CheckLogBelongsToFile() {
 // holder killed, the file then replaced), or of what a copy wrote over. A
 // commit cut short leaves the file's change counter as the journal's first
 // page holds it or one on, and never below what the last commit kept; any
-// other counter was written by another program. Everything else (a journal
-// without the first page, of another file) is SQLite's to roll back.
+// other counter was written by another program. Everything else is SQLite's
+// to roll back.
 void Connection::CheckJournalBelongsToFile() {
   if (!HasContent(path_ + "-journal")) return;
   sqlite3_file* file = DatabaseFile();
@@ -664,9 +664,14 @@ void Connection::CheckJournalBelongsToFile() {
   const std::int64_t before = JournalsFirstPageCounter(path_ + "-journal");
   FileState kept;
   const bool have = sharing_->ReadState(kept);
-  const bool keptHere = have && kept.network && kept.pageSize != 0 && kept.inode == StateOfFile().inode;
+  const std::uint64_t inode = StateOfFile().inode;
+  const bool keptHere = have && kept.network && kept.pageSize != 0 && kept.inode == inode;
+  // Without the first page: a counter gone back tells a copy; a state kept of
+  // another file tells a replacement, since every writer of this file (that
+  // opened it since) would have kept its own.
   const bool other = before >= 0 ? counter != std::uint32_t(before) && counter != std::uint32_t(before) + 1
-                                 : keptHere && static_cast<std::int32_t>(counter - kept.changeCounter) < 0;
+                     : keptHere  ? static_cast<std::int32_t>(counter - kept.changeCounter) < 0
+                                 : have && kept.inode != 0 && kept.inode != inode;
   if (!other) return;
   if (!have) kept.keptAt = WallClockNs();  // dates the name it is kept under
   if (readOnly_ || sharing_->OthersHoldFile(heldInode_)) RefuseOtherContentsLog();
@@ -846,7 +851,12 @@ void Connection::TellWrittenOver() {
   {
     StateLock keep(*sharing_, true, kWaitForWriterMs);
     FileState latest;
-    if (keep.Held() && sharing_->ReadState(latest)) {
+    // Told already by another connection, which may have taken the file as
+    // copied since: its log is then the new contents', and its users would
+    // be refused by a count raised again.
+    const bool read = keep.Held() && sharing_->ReadState(latest);
+    if (read && latest.copies > copiesSeen_) return;
+    if (read) {
       FileState now = StateOfFile();
       if (!network_) NoteLogPosition(now);
       SampleFile(now);
