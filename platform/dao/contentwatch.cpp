@@ -851,12 +851,7 @@ void Connection::TellWrittenOver() {
   {
     StateLock keep(*sharing_, true, kWaitForWriterMs);
     FileState latest;
-    // Told already by another connection, which may have taken the file as
-    // copied since: its log is then the new contents', and its users would
-    // be refused by a count raised again.
-    const bool read = keep.Held() && sharing_->ReadState(latest);
-    if (read && latest.copies > copiesSeen_) return;
-    if (read) {
+    if (keep.Held() && sharing_->ReadState(latest)) {
       FileState now = StateOfFile();
       if (!network_) NoteLogPosition(now);
       SampleFile(now);
