@@ -251,6 +251,12 @@ bool IndexLockedElsewhere(int fd, off_t start, off_t length) {
   return ::fcntl(fd, F_GETLK, &probe) != 0 || probe.l_type != F_UNLCK;
 }
 
+// A page no longer as kept, explained by the log: holding one of its
+// frames past `folded`, or gone by a commit that shrank the file.
+bool ExplainedByLog(const LogFrames& log, std::uint32_t page, bool present, std::uint64_t sum, std::uint32_t folded) {
+  return present ? FoldedFrom(log, page, sum, folded) : ShrankBelow(log, page);
+}
+
 std::uint64_t Salts(const LogGeneration& g) { return (std::uint64_t(g.salt1) << 32) | g.salt2; }
 std::uint64_t Salts(const FileState& s) { return (std::uint64_t(s.logSalt1) << 32) | s.logSalt2; }
 
@@ -315,10 +321,16 @@ std::uint32_t Connection::PageSize() const {
 // The log's generation and folded point, from its shared index. Taken before
 // the pages are read that go with it: a log started anew after the pages
 // were read would claim changes it never saw.
-void Connection::NoteLogPosition(FileState& s) {
+// The log's shared index: through SQLite's mapping while it has one, else
+// read from the index file.
+LogIndex Connection::LogIndexNow() const {
   const WriterFile* w = WriterFile::In(db_);
-  LogIndex index = ReadLogIndex(w != nullptr ? w->index : nullptr);
-  if (!index.valid) index = ReadLogIndex(sharing_->IndexDescriptor());
+  const LogIndex mapped = ReadLogIndex(w != nullptr ? w->index : nullptr);
+  return mapped.valid ? mapped : ReadLogIndex(sharing_->IndexDescriptor());
+}
+
+void Connection::NoteLogPosition(FileState& s) {
+  const LogIndex index = LogIndexNow();
   const LogGeneration log = ReadLogGeneration(path_ + "-wal");
   // The log's header holds its generation once a frame was written; before,
   // the index's (a log started anew, not written yet) is the one to come.
@@ -411,12 +423,7 @@ Connection::Verdict Connection::Judge(const FileState& kept, FileState& now) {
 Connection::Verdict Connection::JudgeLog(const FileState& kept, FileState& now, int looksLeft) {
   // The pages first, then the log: folds only go on, so the log read last
   // holds every frame they may come from.
-  const WriterFile* w = WriterFile::In(db_);
-  const auto readIndex = [&] {
-    const LogIndex mapped = ReadLogIndex(w != nullptr ? w->index : nullptr);
-    return mapped.valid ? mapped : ReadLogIndex(sharing_->IndexDescriptor());
-  };
-  const LogIndex index = readIndex();
+  const LogIndex index = LogIndexNow();
   FileState position;
   NoteLogPosition(position);
   const std::uint32_t pageSize = kept.pageSize;
@@ -461,13 +468,13 @@ Connection::Verdict Connection::JudgeLog(const FileState& kept, FileState& now, 
   bool proof = false, unknown = false;
   for (const Look& l : looks) {
     if (l.same || l.zero) continue;
-    const bool explained = l.present ? FoldedFrom(log, l.page, l.sum, kept.folded) : ShrankBelow(log, l.page);
+    const bool explained = ExplainedByLog(log, l.page, l.present, l.sum, kept.folded);
     if (!explained) (sameGeneration ? proof : unknown) = true;
   }
   // Nor does a page read while another program folded: it may be half
   // written. Its fold holds the folder's lock to the end, and then moves
   // the folded point on: once it is over, the file is looked at again.
-  if (proof && (FoldUnderWayElsewhere() || readIndex().folded != index.folded)) {
+  if (proof && (FoldUnderWayElsewhere() || LogIndexNow().folded != index.folded)) {
     for (int waited = 0; FoldUnderWayElsewhere() && waited < kWaitForFoldMs; ++waited)
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     if (FoldUnderWayElsewhere() || looksLeft == 0) return Verdict::Unknown;
@@ -962,12 +969,9 @@ bool Connection::ChangedAcrossRestart() {
   std::vector<unsigned char> page;
   for (int i = 0; i < before.samples; ++i) {
     const std::uint32_t p = before.samplePage[i];
-    if (!ReadPage(p, before.pageSize, page)) {
-      if (!ShrankBelow(log, p)) return true;
-      continue;
-    }
-    const std::uint64_t sum = PageSum(page.data(), before.pageSize);
-    if (sum != before.sampleSum[i] && !FoldedFrom(log, p, sum, 0)) return true;
+    const bool present = ReadPage(p, before.pageSize, page);
+    const std::uint64_t sum = present ? PageSum(page.data(), before.pageSize) : 0;
+    if (!(present && sum == before.sampleSum[i]) && !ExplainedByLog(log, p, present, sum, 0)) return true;
   }
   return false;
 }

@@ -37,6 +37,7 @@ namespace dao {
 class LockFile;
 class OpenProgressLine;
 class StateLock;
+struct LogIndex;
 
 // One stored value: SQLite's five storage classes. Blob bytes live in `text`.
 struct Cell {
@@ -312,6 +313,7 @@ class Connection {
   void Keep(const LockFile::FileState& state);
   bool LogInUse();
   bool FoldUnderWayElsewhere();
+  LogIndex LogIndexNow() const;
   void NoteBeforeCommit();
   bool ChangedAcrossRestart();
   std::string AsideName(const char* suffix, const LockFile::FileState& kept) const;
