@@ -157,6 +157,9 @@ constexpr int kWaitForWriterMs = 250;
 // How long a look that met another program's fold waits for it to end (a
 // fold of a long log on a busy disk).
 constexpr int kWaitForFoldMs = 2000;
+// How long a file must keep its size and time to be taken as at rest: a copy
+// writes it in pieces far closer together.
+constexpr int kRestMs = 3;
 // How long the log of contents written over waits to be set aside for its
 // users to finish a transaction.
 constexpr int kWaitForUsersMs = 200;
@@ -232,10 +235,15 @@ bool AllZero(const std::vector<unsigned char>& page) {
   return std::all_of(page.begin(), page.end(), [](unsigned char b) { return b == 0; });
 }
 
-// A page past the file's end: the file shrank by a commit of the log.
-bool ShrankBelow(const LogFrames& log, std::uint32_t page) {
-  for (const LogFrames::Frame& f : log.frames)
-    if (f.sizeAfterCommit != 0 && f.sizeAfterCommit < page) return true;
+// A page past the file's end: the file shrank by a commit of the log folded
+// since (past `folded`). A fold cuts the file to the size its last commit
+// gives; an earlier commit's smaller size was the file's before the state
+// was kept, with the page in it.
+bool ShrankBelow(const LogFrames& log, std::uint32_t page, std::uint32_t folded) {
+  for (std::uint32_t frame = folded + 1; frame <= log.frames.size(); ++frame) {
+    const std::uint32_t size = log.frames[frame - 1].sizeAfterCommit;
+    if (size != 0 && size < page) return true;
+  }
   return false;
 }
 
@@ -254,7 +262,7 @@ bool IndexLockedElsewhere(int fd, off_t start, off_t length) {
 // A page no longer as kept, explained by the log: holding one of its
 // frames past `folded`, or gone by a commit that shrank the file.
 bool ExplainedByLog(const LogFrames& log, std::uint32_t page, bool present, std::uint64_t sum, std::uint32_t folded) {
-  return present ? FoldedFrom(log, page, sum, folded) : ShrankBelow(log, page);
+  return present ? FoldedFrom(log, page, sum, folded) : ShrankBelow(log, page, folded);
 }
 
 std::uint64_t Salts(const LogGeneration& g) { return (std::uint64_t(g.salt1) << 32) | g.salt2; }
@@ -482,13 +490,37 @@ Connection::Verdict Connection::JudgeLog(const FileState& kept, FileState& now, 
     return JudgeLog(kept, now, looksLeft - 1);
   }
   if (proof) return Verdict::WrittenOver;
-  // Taken anew: the pages kept, as the file holds them now.
+  // What cannot be told is taken as it is, but only as it rests: a file
+  // being written (a copy under way, just cut to nothing) is not yet what it
+  // will be, and a look at it once it holds still may prove it.
+  if (unknown && looksLeft > 0 && WaitForFileAtRest(now, pageSize)) {
+    now = StateOfFile();
+    return JudgeLog(kept, now, looksLeft - 1);
+  }
+  // Taken anew: the pages kept, as the file holds them now (none left of
+  // them: the file's own first and last ones, or nothing would be compared).
   now.logSalt1 = position.logSalt1;
   now.logSalt2 = position.logSalt2;
   now.folded = position.folded;
   for (const Look& l : looks)
     if (l.present && !l.zero) AddSample(now, l.page, l.sum);
+  if (now.samples == 0) SampleFile(now);
   return unknown ? Verdict::Unknown : allSame ? Verdict::Same : Verdict::Folded;
+}
+
+// Waits, a while at most, for the file to hold still: the same size and
+// time a few milliseconds apart, with a whole first page. Whether it moved.
+bool Connection::WaitForFileAtRest(const FileState& seen, std::uint32_t pageSize) const {
+  bool moved = false;
+  FileState last = seen;
+  for (int waited = 0; waited < kWaitForFoldMs; waited += kRestMs) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(kRestMs));
+    const FileState now = StateOfFile();
+    if (now.SameFile(last) && now.size >= std::int64_t(pageSize)) break;
+    moved = true;
+    last = now;
+  }
+  return moved;
 }
 
 Connection::Verdict Connection::JudgeJournal(const FileState& kept, FileState& now) {
@@ -723,7 +755,18 @@ void Connection::WatchFileContents() {
   if (!network_) sqlite3_wal_hook(db_, &Connection::AfterCommit, this);
   StateLock lock(*sharing_, true, kWaitForWriterMs);
   if (!lock.Held()) return;
-  if (!have || Judge(kept, now) == Verdict::WrittenOver) {
+  const bool writtenOver = have && Judge(kept, now) == Verdict::WrittenOver;
+  if (writtenOver && !network_ && HasContent(path_ + "-wal")) {
+    // Written over since the log was looked at: the log is of the contents
+    // before, and is told as any user of the file tells it.
+    lock.Release();
+    FoundWrittenOver(kept);
+    TellWrittenOver();
+    return;
+  }
+  if (!have || writtenOver) {
+    // A copy under way is taken once it is whole.
+    if (writtenOver) WaitForFileAtRest(StateOfFile(), kept.pageSize);
     now = StateOfFile();
     if (!network_) NoteLogPosition(now);
     SampleFile(now);
@@ -938,32 +981,45 @@ void Connection::FoldKeepingState(int mode) {
     if (Salts(now) != Salts(before)) now.folded = before.folded;
     now.logSalt1 = before.logSalt1;
     now.logSalt2 = before.logSalt2;
+    // A copy landing after the fold's last write is seen by no write: the
+    // pages it wrote must still read so before they stand for the file.
+    FileState judged;
+    if (Judge(now, judged) == Verdict::WrittenOver) {
+      FoundWrittenOver(writing_.haveBase ? writing_.base : now);
+      lock.Release();
+      TellWrittenOver();
+      return;
+    }
   }
   Keep(now);
 }
 
 // A commit starts the log anew once every frame of it is folded into the
-// file, and the state kept then still names the log before: a copy landing
-// meanwhile could not be told from a fold. So just before such a commit the
-// sampled pages are read as they stand (nothing is left to fold), and just
-// after it they must still be so, or hold a frame of the new log.
+// file (or writes the first frames of a log new or emptied), and the state
+// kept then still names the log before: a copy landing meanwhile could not
+// be told from a fold. So just before such a commit the sampled pages are
+// read as they stand (nothing is left to fold), and just after it they must
+// still be so, or hold a frame of the new log.
 void Connection::NoteBeforeCommit() {
   beforeRestart_ = {};
   const WriterFile* w = network_ || readOnly_ ? nullptr : WriterFile::In(db_);
   const LogIndex index = ReadLogIndex(w != nullptr ? w->index : nullptr);
-  if (!index.valid || index.frames == 0 || index.folded < index.frames) return;
+  if (!index.valid || index.folded < index.frames) return;
   FileState now = StateOfFile();
   NoteLogPosition(now);
   SampleFile(now);
   beforeRestart_ = now;
+  beforeRestartFrames_ = index.frames;
 }
 
 bool Connection::ChangedAcrossRestart() {
   const FileState& before = beforeRestart_;
   const WriterFile* w = WriterFile::In(db_);
   const LogIndex index = ReadLogIndex(w != nullptr ? w->index : nullptr);
-  // Started anew by this commit: the generation after the one noted.
-  if (before.pageSize == 0 || !index.valid || index.generation.salt1 != before.logSalt1 + 1) return false;
+  // Started anew by this commit: the generation after the one noted, or the
+  // first frames of a log that had none (its generation drawn anew).
+  const bool anew = beforeRestartFrames_ == 0 ? index.frames != 0 : index.generation.salt1 == before.logSalt1 + 1;
+  if (before.pageSize == 0 || !index.valid || !anew) return false;
   const LogFrames log = ReadLogFrames(path_ + "-wal", before.pageSize);
   if (!(log.generation == index.generation) || log.frames.size() < index.frames) return false;
   std::vector<unsigned char> page;
@@ -1020,11 +1076,14 @@ void Connection::CloseKeepingState() {
     sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
     sqlite3_close_v2(db_);
     db_ = nullptr;
-    if (overwritten_ && held && asidePending_ && HasContent(path_ + "-wal") && !LogInUse() &&
-        !KeepAside("-wal", overKept_).empty()) {
+    // The last user out moves the log of the contents before aside, whether
+    // it told or learnt it from the count: the state says whose the log is
+    // (once moved, a log beside the file is of the contents as copied).
+    if (overwritten_ && held && HasContent(path_ + "-wal") && !LogInUse()) {
       StateLock keep(*sharing_, true, kWaitForWriterMs);
       FileState latest;
-      if (keep.Held() && sharing_->ReadState(latest) && latest.logBefore) {
+      if (keep.Held() && sharing_->ReadState(latest) && latest.inode == fileInode_ && latest.logBefore &&
+          !KeepAside("-wal", asidePending_ ? overKept_ : latest).empty()) {
         latest.logBefore = false;
         sharing_->WriteState(latest);
       }
@@ -1077,7 +1136,7 @@ void Connection::BeginWriting() {
 int Connection::BeforeFileWrite() {
   if (!writing_.active) return SQLITE_OK;
   const FileState now = StateOfFile();
-  if (now.SameFile(writing_.expected)) return SQLITE_OK;
+  if (now.SameFile(writing_.expected) && LastWriteReadsBack()) return SQLITE_OK;
   if (writing_.haveBase) {
     FileState judged;
     if (Judge(writing_.base, judged) == Verdict::WrittenOver) {
@@ -1094,12 +1153,25 @@ int Connection::BeforeFileWrite() {
   return SQLITE_OK;
 }
 
+// A copy written whole between two writes of a change, within one tick of
+// the clock, may leave the file's size and time as they were: the page
+// written last then no longer reads back as written (a copy of a backup
+// holds it as it was before).
+bool Connection::LastWriteReadsBack() const {
+  std::vector<unsigned char> page;
+  return writing_.lastPage == 0 ||
+         (ReadPage(writing_.lastPage, writing_.pageSize, page) &&
+          PageSum(page.data(), writing_.pageSize) == writing_.lastSum);
+}
+
 void Connection::AfterFileWrite(std::int64_t offset, const void* data, int size) {
   if (!writing_.active) return;
   const std::uint32_t pageSize = writing_.pageSize;
-  if (data != nullptr && pageSize != 0 && std::uint32_t(size) == pageSize && offset % pageSize == 0)
-    writing_.pages[std::uint32_t(offset / pageSize) + 1] =
-        PageSum(static_cast<const unsigned char*>(data), pageSize);
+  if (data != nullptr && pageSize != 0 && std::uint32_t(size) == pageSize && offset % pageSize == 0) {
+    writing_.lastPage = std::uint32_t(offset / pageSize) + 1;
+    writing_.lastSum = PageSum(static_cast<const unsigned char*>(data), pageSize);
+    writing_.pages[writing_.lastPage] = writing_.lastSum;
+  }
   writing_.expected = StateOfFile();
 }
 

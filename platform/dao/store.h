@@ -307,6 +307,8 @@ class Connection {
   Verdict Judge(const LockFile::FileState& kept, LockFile::FileState& now);
   Verdict JudgeLog(const LockFile::FileState& kept, LockFile::FileState& now, int looksLeft = 3);
   Verdict JudgeJournal(const LockFile::FileState& kept, LockFile::FileState& now);
+  bool WaitForFileAtRest(const LockFile::FileState& seen, std::uint32_t pageSize) const;
+  bool LastWriteReadsBack() const;
   void SampleFile(LockFile::FileState& state);
   void TakeWrittenPages(LockFile::FileState& state);
   void NoteLogPosition(LockFile::FileState& state);
@@ -399,15 +401,18 @@ class Connection {
     LockFile::FileState expected;
     std::map<std::uint32_t, std::uint64_t> pages;
     std::uint32_t pageSize = 0;
+    std::uint32_t lastPage = 0;  // the page written last, and its checksum
+    std::uint64_t lastSum = 0;
   };
   Writing writing_;
   // The log's salts as last kept: a commit that finds them changed (the log
   // started anew) keeps the state again.
   std::uint64_t keptSalts_ = 0;
-  // Before a commit that starts the log anew (every frame of it folded in):
-  // the file's pages as they stand, which only that commit's frames, once
-  // folded, may change.
+  // Before a commit that starts the log anew (every frame of it folded in, or
+  // none written yet): the file's pages as they stand, which only that
+  // commit's frames, once folded, may change.
   LockFile::FileState beforeRestart_;
+  std::uint32_t beforeRestartFrames_ = 0;  // the log's frames then
   sqlite3* db_ = nullptr;
   std::map<std::string, std::unique_ptr<Statement>> cache_;
   struct RecentStatement {

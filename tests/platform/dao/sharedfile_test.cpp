@@ -294,36 +294,75 @@ TEST_P(SharedFile, AFileReplacedAfterItsHolderWasKilledTakesNoSaveOfIt) {
   EXPECT_TRUE(Holds(read + "/Old.MDB", all));
 }
 
-// A commit that starts the log anew (every frame of it folded in) leaves the
-// kept state naming the log before until it is done: a copy written over the
-// file just then is told at that commit, whose save is refused, and the file
-// opens as copied.
+// A commit that starts the log anew (every frame of the one before folded
+// in, or none written since the file was opened) names no generation the
+// kept state knows: a copy landing as it begins is told by the pages read
+// just before it, and the commit is refused.
 TEST_P(SharedFile, ACopyLandingAsTheLogStartsAnewIsTold) {
   if (Network()) GTEST_SKIP() << "network mode keeps no log";
   const std::string backup = dir_ + "/Backup.MDB";
   db_.reset();
   fs::copy_file(path_, backup);
-  db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
-  db_->Conn().Begin();
-  Add(*db_, Numbered("f", 1200), 3000);  // past the fold's threshold: folded whole at its commit
-  db_->Conn().Commit();
-  // The copy lands after the last look, as the next commit begins.
-  struct Copy {
-    std::string from, to;
-    bool made = false;
-  } copy{backup, path_};
-  sqlite3_commit_hook(db_->Conn().Handle(), [](void* data) {
-    auto* c = static_cast<Copy*>(data);
-    if (!c->made) ByAnother([c] { daotest::CopyOverInPlace(daotest::FileBytes(c->from), c->to); });
-    c->made = true;
-    return 0;
-  }, &copy);
-  EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { Add(*db_, {"after"}); }));
-  EXPECT_TRUE(copy.made);
-  sqlite3_commit_hook(db_->Conn().Handle(), nullptr, nullptr);
+  for (const bool reopened : {false, true}) {
+    SCOPED_TRACE(reopened ? "no log since the open" : "every frame of the log folded in");
+    db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
+    db_->Conn().Begin();
+    Add(*db_, Numbered("f", 1200), 3000);  // past the fold's threshold: folded whole at its commit
+    db_->Conn().Commit();
+    if (reopened) {
+      db_.reset();  // the last one out folds the log in and removes it
+      db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
+    }
+    // The copy lands after the last look, as the next commit begins.
+    struct Copy {
+      std::string from, to;
+      bool made = false;
+    } copy{backup, path_};
+    sqlite3_commit_hook(db_->Conn().Handle(), [](void* data) {
+      auto* c = static_cast<Copy*>(data);
+      if (!c->made) ByAnother([c] { daotest::CopyOverInPlace(daotest::FileBytes(c->from), c->to); });
+      c->made = true;
+      return 0;
+    }, &copy);
+    EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { Add(*db_, {"after"}); }));
+    EXPECT_TRUE(copy.made);
+    sqlite3_commit_hook(db_->Conn().Handle(), nullptr, nullptr);
+    db_.reset();
+    EXPECT_EQ("ok", Integrity(path_));
+    EXPECT_EQ(Names(path_), (std::vector<std::string>{"one", "two"}));
+  }
+}
+
+// The log of the contents before a copy goes aside with the last program
+// that had it open, also when that program learnt of the copy from the one
+// that told it: a program that uses SQLite alone then reads the file as
+// copied.
+TEST_P(SharedFile, TheLastUserOutSetsTheLogOfTheContentsBeforeAside) {
+  if (Network()) GTEST_SKIP() << "network mode keeps no log";
+  const std::string backup = dir_ + "/Backup.MDB";
   db_.reset();
+  fs::copy_file(path_, backup);
+  TDatabaseCore(path_, false, false, "").Execute("INSERT INTO People (Name, Age) VALUES ('three', 3)");
+  db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");  // the backup is older now
+  auto other = std::make_unique<TDatabaseCore>(path_, false, false, "");
+  Add(*db_, Numbered("f", 50), 500);  // in the log
+  auto reading = other->Conn().Prepare("SELECT Name FROM People");  // the log cannot be emptied meanwhile
+  ASSERT_TRUE(reading->Step());
+  ByAnother([&] { daotest::CopyOverInPlace(daotest::FileBytes(backup), path_); });
+  const std::string said = DescriptionOf([&] { Add(*db_, {"after"}); });
+  EXPECT_NE(said.find("once every program has closed it"), std::string::npos) << said;
+  db_.reset();
+  reading.reset();
+  EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { Add(*other, {"later"}); }));  // told by the count
+  other.reset();
+  EXPECT_FALSE(fs::exists(path_ + "-wal") && fs::file_size(path_ + "-wal") > 0);
+  bool aside = false;
+  for (const auto& entry : fs::directory_iterator(dir_))
+    aside |= entry.path().filename().string().find("-wal-kept-") != std::string::npos;
+  EXPECT_TRUE(aside);
+  daotest::SqliteProgram sqlite(path_);
+  EXPECT_EQ(2, sqlite.Number("SELECT count(*) FROM People"));
   EXPECT_EQ("ok", Integrity(path_));
-  EXPECT_EQ(Names(path_), (std::vector<std::string>{"one", "two"}));
 }
 
 // Network mode: a writer killed in the middle of a commit leaves its journal
