@@ -686,10 +686,12 @@ void Connection::CheckLogBelongsToFile() {
 // the reserved lock) is rolled back into the file by the next reader. One of
 // other contents never is: of the file that stood at the path before (its
 // holder killed, the file then replaced), or of what a copy wrote over. A
-// commit cut short leaves the file's change counter as the journal's first
-// page holds it or one on, and never below what the last commit kept; any
-// other counter was written by another program. Everything else is SQLite's
-// to roll back.
+// state kept of another file tells a replacement, since every writer of this
+// file keeps its own as it opens it (a backup put at the path may well carry
+// the change counter the journal names). Otherwise a commit cut short leaves
+// the file's change counter as the journal's first page holds it or one on,
+// and never below what the last commit kept; any other counter was written by
+// another program. Everything else is SQLite's to roll back.
 void Connection::CheckJournalBelongsToFile() {
   if (!HasContent(path_ + "-journal")) return;
   sqlite3_file* file = DatabaseFile();
@@ -705,12 +707,10 @@ void Connection::CheckJournalBelongsToFile() {
   const bool have = sharing_->ReadState(kept);
   const std::uint64_t inode = StateOfFile().inode;
   const bool keptHere = have && kept.network && kept.pageSize != 0 && kept.inode == inode;
-  // Without the first page: a counter gone back tells a copy; a state kept of
-  // another file tells a replacement, since every writer of this file (that
-  // opened it since) would have kept its own.
-  const bool other = before >= 0 ? counter != std::uint32_t(before) && counter != std::uint32_t(before) + 1
-                     : keptHere  ? static_cast<std::int32_t>(counter - kept.changeCounter) < 0
-                                 : have && kept.inode != 0 && kept.inode != inode;
+  const bool replaced = have && kept.inode != 0 && kept.inode != inode;
+  // Without the first page: a counter gone back tells a copy.
+  const bool other = replaced || (before >= 0 ? counter != std::uint32_t(before) && counter != std::uint32_t(before) + 1
+                                              : keptHere && static_cast<std::int32_t>(counter - kept.changeCounter) < 0);
   if (!other) return;
   if (!have) kept.keptAt = WallClockNs();  // dates the name it is kept under
   if (readOnly_ || sharing_->OthersHoldFile(heldInode_)) RefuseOtherContentsLog();

@@ -79,6 +79,20 @@ class SharedFile : public daotest::PeopleInBothModes {
     });
     EXPECT_EQ(0, child.Wait());
   }
+  // A writer killed in the middle of a long commit, with some of its pages in
+  // the file already (network mode: its journal left beside it).
+  void KillWriterMidCommit() {
+    Child writer([&](Child& c) {
+      TDatabaseCore db(path_, false, false, "");
+      db.Conn().Begin();
+      Add(db, Numbered("k", 3000), 3000);  // more than the cache holds: pages go to the file
+      c.Tell('s');
+      c.Hear();
+      return 0;
+    });
+    EXPECT_EQ('s', writer.Listen());
+    writer.Kill();
+  }
   // A writer of its own: saves `names`, says 's', and waits to be killed.
   std::unique_ptr<Child> KilledWriterWithSaves(const std::vector<std::string>& names) {
     auto writer = std::make_unique<Child>([&](Child& c) {
@@ -375,22 +389,42 @@ TEST_P(SharedFile, AJournalLeftByAKilledCommitIsNeverRolledIntoACopy) {
   db_.reset();
   fs::copy_file(path_, backup);
   TDatabaseCore(path_, false, false, "").Execute("INSERT INTO People (Name, Age) VALUES ('three', 3)");
-  auto writer = std::make_unique<Child>([&](Child& c) {
-    TDatabaseCore db(path_, false, false, "");
-    db.Conn().Begin();
-    Add(db, Numbered("k", 3000), 3000);  // more than the cache holds: pages go to the file
-    c.Tell('s');
-    c.Hear();
-    return 0;
-  });
-  ASSERT_EQ('s', writer->Listen());
-  writer->Kill();
+  KillWriterMidCommit();
   ASSERT_GT(fs::file_size(path_ + "-journal"), 0u);
   ASSERT_TRUE(daotest::CopyOverInPlace(daotest::FileBytes(backup), path_));
   const std::string said = DescriptionOf([&] { TDatabaseCore(path_, false, false, ""); });
   EXPECT_NE(said.find("'" + path_ + "-journal-kept-"), std::string::npos) << said;
   EXPECT_EQ("ok", Integrity(path_));
   EXPECT_EQ(Names(path_), (std::vector<std::string>{"one", "two"}));
+}
+
+// Network mode: a writer killed in the middle of a commit, and then a backup
+// renamed over the path, taken just before that commit (the same change
+// counter as the journal names). The journal is the earlier file's: it is
+// kept aside, the backup opens as it was, and the earlier file read with the
+// journal is whole again.
+TEST_P(SharedFile, AJournalOfAFileReplacedAfterItsWriterWasKilledStaysThatFiles) {
+  if (!Network()) GTEST_SKIP() << "local mode keeps a log: AFileReplacedAfterItsHolderWasKilledTakesNoSaveOfIt";
+  const std::string kept = dir_ + "/Kept.MDB";
+  const std::string backup = dir_ + "/Backup.MDB";
+  db_.reset();
+  ASSERT_EQ(0, ::link(path_.c_str(), kept.c_str()));
+  fs::copy_file(path_, backup);
+  KillWriterMidCommit();
+  ASSERT_GT(fs::file_size(path_ + "-journal"), 0u);
+  ASSERT_EQ(0, ::rename(backup.c_str(), path_.c_str()));
+  const std::string said = DescriptionOf([&] { TDatabaseCore(path_, false, false, ""); });
+  const auto at = said.find("kept in '" + path_ + "-journal-kept-");
+  ASSERT_NE(at, std::string::npos) << said;
+  const std::string aside = said.substr(at + 9, said.find('\'', at + 9) - at - 9);
+  EXPECT_EQ("ok", Integrity(path_));
+  EXPECT_EQ(Names(path_), (std::vector<std::string>{"one", "two"}));
+  const std::string read = dir_ + "/read";
+  fs::create_directories(read);
+  fs::copy_file(kept, read + "/Old.MDB");
+  fs::copy_file(aside, read + "/Old.MDB-journal");
+  EXPECT_EQ("ok", Integrity(read + "/Old.MDB"));
+  EXPECT_EQ(Names(read + "/Old.MDB"), (std::vector<std::string>{"one", "two"}));
 }
 
 // The copies the lock file counts go on across files: a file put at the path
