@@ -158,8 +158,8 @@ constexpr int kWaitForWriterMs = 250;
 // fold of a long log on a busy disk).
 constexpr int kWaitForFoldMs = 2000;
 // How long a file must keep its size and time to be taken as at rest: a copy
-// writes it in pieces far closer together.
-constexpr int kRestMs = 3;
+// writes it in pieces far closer together, also on a busy machine.
+constexpr int kRestMs = 20;
 // How long the log of contents written over waits to be set aside for its
 // users to finish a transaction.
 constexpr int kWaitForUsersMs = 200;
