@@ -28,7 +28,8 @@
 //   - otherwise, network mode: every commit raises the change counter. A
 //     counter gone back, or the same counter with other pages, is a copy;
 //   - what cannot be told (the log started anew by another program since, a
-//     counter gone up) is taken as it is: never a refusal without proof.
+//     counter gone up) is taken as it is, once the file holds still (a copy
+//     under way is looked at again whole): never a refusal without proof.
 //
 // What is done. A connection that finds its file written over refuses every
 // save from then on, never folds its log into the new contents, and keeps
