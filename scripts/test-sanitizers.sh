@@ -19,8 +19,4 @@ export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:abort_on_error=0:strict_init
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
 cd build-asan
-# The random mix of faults on a shared file runs alone: it stands for its own
-# writers' load, and the rest of the suite beside it would only stretch its
-# timing windows.
-ctest --output-on-failure --parallel "$jobs" --exclude-regex SharedFileMix
-ctest --output-on-failure --tests-regex SharedFileMix
+bash ../scripts/run-suite.sh "$jobs"

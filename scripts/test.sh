@@ -8,8 +8,4 @@ jobs="${VANTREL_JOBS:-$(nproc)}"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build --parallel "$jobs"
 cd build
-# The random mix of faults on a shared file runs alone: it stands for its own
-# writers' load, and the rest of the suite beside it would only stretch its
-# timing windows.
-ctest --output-on-failure --parallel "$jobs" --exclude-regex SharedFileMix
-ctest --output-on-failure --tests-regex SharedFileMix
+bash ../scripts/run-suite.sh "$jobs"

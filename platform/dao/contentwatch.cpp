@@ -966,33 +966,26 @@ void Connection::FoldKeepingState(int mode) {
     return;
   }
   FileState now = StateOfFile();
-  if (writing_.pages.empty() && writing_.haveBase) {
-    FileState judged;
-    if (Judge(writing_.base, judged) == Verdict::WrittenOver) {
-      FoundWrittenOver(writing_.base);
-      lock.Release();
-      TellWrittenOver();
-      return;
-    }
-    now = judged;
-  } else {
+  const bool wrote = !writing_.pages.empty() || !writing_.haveBase;
+  if (wrote) {
     TakeWrittenPages(now);
     // The generation as before the fold (a later one may have folded more).
     NoteLogPosition(now);
     if (Salts(now) != Salts(before)) now.folded = before.folded;
     now.logSalt1 = before.logSalt1;
     now.logSalt2 = before.logSalt2;
-    // A copy landing after the fold's last write is seen by no write: the
-    // pages it wrote must still read so before they stand for the file.
-    FileState judged;
-    if (Judge(now, judged) == Verdict::WrittenOver) {
-      FoundWrittenOver(writing_.haveBase ? writing_.base : now);
-      lock.Release();
-      TellWrittenOver();
-      return;
-    }
   }
-  Keep(now);
+  // Judged before it is kept: what the fold wrote must still read so (a copy
+  // landing after its last write is seen by no write), or, with nothing
+  // written, the state it began from must still hold.
+  FileState judged;
+  if (Judge(wrote ? now : writing_.base, judged) == Verdict::WrittenOver) {
+    FoundWrittenOver(writing_.haveBase ? writing_.base : now);
+    lock.Release();
+    TellWrittenOver();
+    return;
+  }
+  Keep(wrote ? now : judged);
 }
 
 // A commit starts the log anew once every frame of it is folded into the
@@ -1003,8 +996,8 @@ void Connection::FoldKeepingState(int mode) {
 // still be so, or hold a frame of the new log.
 void Connection::NoteBeforeCommit() {
   beforeRestart_ = {};
-  const WriterFile* w = network_ || readOnly_ ? nullptr : WriterFile::In(db_);
-  const LogIndex index = ReadLogIndex(w != nullptr ? w->index : nullptr);
+  if (network_ || readOnly_) return;
+  const LogIndex index = LogIndexNow();
   if (!index.valid || index.folded < index.frames) return;
   FileState now = StateOfFile();
   NoteLogPosition(now);
@@ -1015,8 +1008,7 @@ void Connection::NoteBeforeCommit() {
 
 bool Connection::ChangedAcrossRestart() {
   const FileState& before = beforeRestart_;
-  const WriterFile* w = WriterFile::In(db_);
-  const LogIndex index = ReadLogIndex(w != nullptr ? w->index : nullptr);
+  const LogIndex index = LogIndexNow();
   // Started anew by this commit: the generation after the one noted, or the
   // first frames of a log that had none (its generation drawn anew).
   const bool anew = beforeRestartFrames_ == 0 ? index.frames != 0 : index.generation.salt1 == before.logSalt1 + 1;
