@@ -158,8 +158,8 @@ constexpr int kWaitForWriterMs = 250;
 // How long a look that met another program's fold waits for it to end (a
 // fold of a long log on a busy disk).
 constexpr int kWaitForFoldMs = 2000;
-// How long a file must keep its size and time to be taken as at rest: a copy
-// writes it in pieces far closer together, also on a busy machine.
+// How long a file must keep its size to be taken as at rest: a copy writes
+// it in pieces far closer together, also on a busy machine.
 constexpr int kRestMs = 20;
 // How long the log of contents written over waits to be set aside for its
 // users to finish a transaction.
@@ -509,15 +509,17 @@ Connection::Verdict Connection::JudgeLog(const FileState& kept, FileState& now, 
   return unknown ? Verdict::Unknown : allSame ? Verdict::Same : Verdict::Folded;
 }
 
-// Waits, a while at most, for the file to hold still: the same size and
-// time a few milliseconds apart, with a whole first page. Whether it moved.
+// Waits, a while at most, for the file to hold still: the same size a few
+// milliseconds apart, with a whole first page. Whether it moved. Sizes only:
+// a copy cuts the file and grows it, while times move with every touch (a
+// tool touching it steadily would hold a writer here, its transaction open).
 bool Connection::WaitForFileAtRest(const FileState& seen, std::uint32_t pageSize) const {
   bool moved = false;
-  FileState last = seen;
+  std::int64_t last = seen.size;
   for (int waited = 0; waited < kWaitForFoldMs; waited += kRestMs) {
     std::this_thread::sleep_for(std::chrono::milliseconds(kRestMs));
-    const FileState now = StateOfFile();
-    if (now.SameFile(last) && now.size >= std::int64_t(pageSize)) break;
+    const std::int64_t now = StateOfFile().size;
+    if (now == last && now >= std::int64_t(pageSize)) break;
     moved = true;
     last = now;
   }
