@@ -64,6 +64,52 @@ namespace dao {
 
 using FileState = LockFile::FileState;
 
+namespace {
+
+std::uint32_t Big32(const unsigned char* p) {
+  return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
+}
+
+}  // namespace
+
+// A writer's log: SQLite writes its header exactly when a commit starts the
+// log anew (after a whole fold, or the first frames of a log new or
+// emptied). Counted, with the generation it names, this connection knows a
+// log it started itself from one another writer started between its commit
+// and its look after it.
+struct WriterLog {
+  LayeredFile layer;
+  unsigned starts;
+  LogGeneration started;  // the generation of the last start
+
+  static WriterLog* Of(sqlite3_file* f) { return reinterpret_cast<WriterLog*>(f); }
+  static int Write(sqlite3_file* f, const void* p, int n, sqlite3_int64 o) {
+    sqlite3_file* real = Of(f)->layer.real;
+    const int rc = real->pMethods->xWrite(real, p, n, o);
+    if (rc == SQLITE_OK && o == 0 && n >= 24) {
+      const auto* header = static_cast<const unsigned char*>(p);
+      Of(f)->started = {true, Big32(header + 16), Big32(header + 20)};  // its salts
+      ++Of(f)->starts;
+    }
+    return rc;
+  }
+  static const sqlite3_io_methods* Methods(const sqlite3_io_methods* real) {
+    static const sqlite3_io_methods methods = [real] {
+      sqlite3_io_methods m = PassedOn(*real);
+      m.xWrite = Write;
+      return m;
+    }();
+    return &methods;
+  }
+  static WriterLog* In(sqlite3* db) {
+    sqlite3_file* file = nullptr;
+    if (db == nullptr || sqlite3_file_control(db, "main", SQLITE_FCNTL_JOURNAL_POINTER, &file) != SQLITE_OK ||
+        file == nullptr || file->pMethods == nullptr || file->pMethods->xWrite != Write)
+      return nullptr;
+    return Of(file);
+  }
+};
+
 // A writer's database file: every change of it is seen by its connection
 // (Before/AfterFileWrite), and in network mode so are its locks, which bracket
 // each write transaction.
@@ -129,6 +175,16 @@ struct WriterFile {
     return &methods;
   }
   static int Open(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags, int* outFlags) {
+    if ((flags & SQLITE_OPEN_WAL) != 0) {
+      static_assert(LayerBytes<WriterLog>() <= LayerBytes<WriterFile>());
+      const int rc = OpenLayered(file, LayerBytes<WriterFile>(), name, flags, outFlags);
+      if (rc != SQLITE_OK) return rc;
+      auto* log = WriterLog::Of(file);
+      log->starts = 0;
+      log->started = {};
+      log->layer.base.pMethods = WriterLog::Methods(log->layer.real->pMethods);
+      return SQLITE_OK;
+    }
     if ((flags & SQLITE_OPEN_MAIN_DB) == 0) return DefaultVfs()->xOpen(DefaultVfs(), name, file, flags, outFlags);
     const int rc = OpenLayered(file, LayerBytes<WriterFile>(), name, flags, outFlags);
     if (rc != SQLITE_OK) return rc;
@@ -183,10 +239,6 @@ std::int64_t TimeGrain(const FileState& s) {
 std::int64_t ChangedNs(const FileState& s) { return s.changedSeconds * 1'000'000'000 + s.changedNanoseconds; }
 // Kept late enough that a later change shows in the time.
 bool Settled(const FileState& s) { return s.keptAt - ChangedNs(s) >= TimeGrain(s); }
-
-std::uint32_t Big32(const unsigned char* p) {
-  return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
-}
 
 }  // namespace
 
@@ -266,8 +318,12 @@ bool ExplainedByLog(const LogFrames& log, std::uint32_t page, bool present, std:
   return present ? FoldedFrom(log, page, sum, folded) : ShrankBelow(log, page, folded);
 }
 
-std::uint64_t Salts(const LogGeneration& g) { return (std::uint64_t(g.salt1) << 32) | g.salt2; }
-std::uint64_t Salts(const FileState& s) { return (std::uint64_t(s.logSalt1) << 32) | s.logSalt2; }
+LogGeneration GenerationOf(const FileState& s) { return {s.logKnown, s.logSalt1, s.logSalt2}; }
+void SetGeneration(FileState& s, const LogGeneration& g) {
+  s.logKnown = g.present;
+  s.logSalt1 = g.salt1;
+  s.logSalt2 = g.salt2;
+}
 
 void AddSample(FileState& s, std::uint32_t page, std::uint64_t sum) {
   for (int i = 0; i < s.samples; ++i)
@@ -344,8 +400,7 @@ void Connection::NoteLogPosition(FileState& s) {
   // The log's header holds its generation once a frame was written; before,
   // the index's (a log started anew, not written yet) is the one to come.
   const LogGeneration generation = log.present ? log : index.generation;
-  s.logSalt1 = generation.salt1;
-  s.logSalt2 = generation.salt2;
+  SetGeneration(s, generation);
   s.folded = index.valid && index.generation == generation ? index.folded : 0;
 }
 
@@ -361,7 +416,7 @@ void Connection::Keep(const FileState& state) {
   FileState kept = state;
   kept.copies = copiesSeen_;
   sharing_->WriteState(kept);
-  keptSalts_ = Salts(kept);
+  keptLog_ = GenerationOf(kept);
   judged_ = {};
 }
 
@@ -420,6 +475,7 @@ bool Connection::SamplesAsKept(const FileState& kept, int most) const {
 
 Connection::Verdict Connection::Judge(const FileState& kept, FileState& now) {
   now = StateOfFile();
+  if (CutToNothing(kept, now)) return Verdict::WrittenOver;
   if (kept.network != network_ || kept.pageSize == 0) {
     // Kept in the other mode (or nothing to compare): only taken anew.
     if (!network_) NoteLogPosition(now);
@@ -429,7 +485,14 @@ Connection::Verdict Connection::Judge(const FileState& kept, FileState& now) {
   return network_ ? JudgeJournal(kept, now) : JudgeLog(kept, now);
 }
 
+// No program that uses SQLite cuts a database file to nothing: another one
+// did (a copy starts so), and whatever it writes next is not what was kept.
+bool Connection::CutToNothing(const FileState& kept, const FileState& now) {
+  return kept.size > 0 && now.inode != 0 && now.size == 0;
+}
+
 Connection::Verdict Connection::JudgeLog(const FileState& kept, FileState& now, int looksLeft) {
+  if (CutToNothing(kept, now)) return Verdict::WrittenOver;
   // The pages first, then the log: folds only go on, so the log read last
   // holds every frame they may come from.
   const LogIndex index = LogIndexNow();
@@ -458,12 +521,11 @@ Connection::Verdict Connection::JudgeLog(const FileState& kept, FileState& now, 
     allSame &= l.same;
     looks.push_back(l);
   }
-  const LogGeneration keptGeneration{kept.logSalt1 != 0 || kept.logSalt2 != 0, kept.logSalt1, kept.logSalt2};
+  const LogGeneration keptGeneration = GenerationOf(kept);
   now.pageSize = pageSize;
   if (allSame && index.valid && index.generation == keptGeneration) {
     for (int i = 0; i < kept.samples; ++i) AddSample(now, kept.samplePage[i], kept.sampleSum[i]);
-    now.logSalt1 = kept.logSalt1;
-    now.logSalt2 = kept.logSalt2;
+    SetGeneration(now, keptGeneration);
     now.folded = index.folded;
     return Verdict::Same;
   }
@@ -500,8 +562,7 @@ Connection::Verdict Connection::JudgeLog(const FileState& kept, FileState& now, 
   }
   // Taken anew: the pages kept, as the file holds them now (none left of
   // them: the file's own first and last ones, or nothing would be compared).
-  now.logSalt1 = position.logSalt1;
-  now.logSalt2 = position.logSalt2;
+  SetGeneration(now, GenerationOf(position));
   now.folded = position.folded;
   for (const Look& l : looks)
     if (l.present && !l.zero) AddSample(now, l.page, l.sum);
@@ -749,15 +810,19 @@ void Connection::WatchFileContents() {
   watchContent_ = true;
   if (WriterFile* w = WriterFile::In(db_)) w->owner = this;
   FileState kept, now;
-  const bool read = sharing_->ReadState(kept);
-  const bool have = read && kept.inode == StateOfFile().inode;
   // The count goes on across files at the path (it is never lowered): copies
   // over a file that stood here before are none of this one's.
-  copiesSeen_ = read ? kept.copies : 0;
+  copiesSeen_ = sharing_->ReadState(kept) ? kept.copies : 0;
   if (readOnly_) return;
   if (!network_) sqlite3_wal_hook(db_, &Connection::AfterCommit, this);
   StateLock lock(*sharing_, true, kWaitForWriterMs);
   if (!lock.Held()) return;
+  // Read again under the lock: the writer that held it may have kept a later
+  // state meanwhile (of a log started anew, which the one before could not
+  // tell a copy by).
+  const bool read = sharing_->ReadState(kept);
+  if (read) copiesSeen_ = kept.copies;
+  const bool have = read && kept.inode == StateOfFile().inode;
   const bool writtenOver = have && Judge(kept, now) == Verdict::WrittenOver;
   if (writtenOver && !network_ && HasContent(path_ + "-wal")) {
     // Written over since the log was looked at: the log is of the contents
@@ -788,7 +853,7 @@ void Connection::UseAsScratch() {
 
 // ---- before every save, edit and cursor ---------------------------------------------
 
-bool Connection::ContentsWrittenOver() {
+bool Connection::ContentsWrittenOver(int looksLeft) {
   if (overwritten_) TellWrittenOver();
   if (!watchContent_ || overwritten_) return overwritten_;
   // A journal beside the file in network mode: a commit under way (or one to
@@ -816,7 +881,7 @@ bool Connection::ContentsWrittenOver() {
   }
   if (stored.inode != found.inode) return false;
   lock.Release();
-  keptSalts_ = Salts(stored);  // the generation kept, by whichever writer
+  keptLog_ = GenerationOf(stored);  // the generation kept, by whichever writer
   if (stored.copies > copiesSeen_) {
     // Another connection found it written over since this one opened it.
     FoundWrittenOver(stored);
@@ -830,7 +895,7 @@ bool Connection::ContentsWrittenOver() {
   // is judged and kept again.
   const WriterFile* w = readOnly_ || network_ ? nullptr : WriterFile::In(db_);
   const LogIndex index = ReadLogIndex(w != nullptr ? w->index : nullptr);
-  const bool logMoved = index.valid && index.frames != 0 && Salts(index.generation) != Salts(stored);
+  const bool logMoved = index.valid && index.frames != 0 && !(index.generation == GenerationOf(stored));
   if (found.SameFile(kept) && !logMoved) {
     if (Settled(kept) || (judged && judged_.trusted)) return false;
     // Within a tick of the file's last change an equal time proves nothing:
@@ -856,7 +921,7 @@ bool Connection::ContentsWrittenOver() {
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
     FileState latest;
     if (HasContent(path_ + "-journal") || !sharing_->ReadState(latest)) return false;
-    if (latest.sequence != stored.sequence) return ContentsWrittenOver();
+    if (latest.sequence != stored.sequence) return ContentsWrittenOver(looksLeft);
     verdict = Judge(kept, now);
   }
   if (verdict == Verdict::WrittenOver) {
@@ -866,17 +931,22 @@ bool Connection::ContentsWrittenOver() {
   }
   // Another connection may have proven a copy meanwhile and emptied the log
   // this look read: it has raised the count first.
-  if (FileState latest; sharing_->ReadState(latest) && latest.inode == found.inode && latest.copies > copiesSeen_) {
+  FileState latest;
+  const bool keptHere = sharing_->ReadState(latest) && latest.inode == found.inode;
+  if (keptHere && latest.copies > copiesSeen_) {
     FoundWrittenOver(latest);
     tellPending_ = false;
     return true;
   }
+  // A look that could not tell while a writer kept a later state (of a log
+  // started anew, say) is made again against that one.
+  if (keptHere && verdict == Verdict::Unknown && latest.sequence != stored.sequence && looksLeft > 0)
+    return ContentsWrittenOver(looksLeft - 1);
   judged_ = {stored.sequence, now, Settled(now)};
   // A writer keeps what it found (a touch, another program's fold), and once
   // more when the time it kept can be trusted from now on.
   if (!readOnly_ && (verdict != Verdict::Same || !found.SameFile(kept) || (!Settled(kept) && Settled(now)) || logMoved)) {
     StateLock keep(*sharing_, true);
-    FileState latest;
     if (keep.Held() && sharing_->ReadState(latest) && latest.sequence == stored.sequence) Keep(now);
   }
   return false;
@@ -897,7 +967,7 @@ void Connection::FoundWrittenOver(const FileState& kept) {
 void Connection::TellWrittenOver() {
   if (!tellPending_ || db_ == nullptr) return;
   tellPending_ = false;
-  const bool log = !network_ && HasContent(path_ + "-wal");
+  bool logBefore = !network_ && HasContent(path_ + "-wal");
   // The count first: a connection that then finds the log emptied (and can
   // prove nothing by it) finds the count raised.
   bool told = false;
@@ -905,17 +975,23 @@ void Connection::TellWrittenOver() {
     StateLock keep(*sharing_, true, kWaitForWriterMs);
     FileState latest;
     if (keep.Held() && sharing_->ReadState(latest)) {
-      FileState now = StateOfFile();
-      if (!network_) NoteLogPosition(now);
-      SampleFile(now);
-      now.copies = latest.copies + 1;
-      now.logBefore = log;
-      sharing_->WriteState(now);
+      if (ToldByAnother(latest)) {
+        // Its log is the copy's new users' once the teller set the one
+        // before aside.
+        logBefore = logBefore && latest.logBefore;
+      } else {
+        FileState now = StateOfFile();
+        if (!network_) NoteLogPosition(now);
+        SampleFile(now);
+        now.copies = latest.copies + 1;
+        now.logBefore = logBefore;
+        sharing_->WriteState(now);
+      }
       told = true;
     }
   }
-  const bool setAside = log && SetLogAside(overKept_);
-  if (log && !setAside) {
+  const bool setAside = logBefore && SetLogAside(overKept_);
+  if (logBefore && !setAside) {
     aside_ = AsideName("-wal", overKept_);
     asidePending_ = true;
   }
@@ -923,9 +999,26 @@ void Connection::TellWrittenOver() {
   StateLock keep(*sharing_, true, kWaitForWriterMs);
   FileState latest;
   if (keep.Held() && sharing_->ReadState(latest) && latest.logBefore) {
+    // Emptied, the log names no generation: the next one is named at the
+    // first look after its first commit (a program whose connection folded
+    // before starts it with both salts nought, as it may have started the
+    // one set aside).
     latest.logBefore = false;
+    SetGeneration(latest, {});
+    latest.folded = 0;
     sharing_->WriteState(latest);
   }
+}
+
+// Whether the copy this connection proved (against a state kept before) is
+// one another connection told since this one last knew the count: the file
+// is still as that teller kept it, or changed since only as a fold or a
+// look that cannot tell explains. Counted again, it would refuse every user
+// who opened the copy meanwhile and set their saves aside.
+bool Connection::ToldByAnother(const FileState& latest) {
+  if (latest.copies <= copiesSeen_ || latest.inode != StateOfFile().inode) return false;
+  FileState now;
+  return Judge(latest, now) != Verdict::WrittenOver;
 }
 
 void Connection::RefuseWrittenOver() {
@@ -973,9 +1066,8 @@ void Connection::FoldKeepingState(int mode) {
     TakeWrittenPages(now);
     // The generation as before the fold (a later one may have folded more).
     NoteLogPosition(now);
-    if (Salts(now) != Salts(before)) now.folded = before.folded;
-    now.logSalt1 = before.logSalt1;
-    now.logSalt2 = before.logSalt2;
+    if (!(GenerationOf(now) == GenerationOf(before))) now.folded = before.folded;
+    SetGeneration(now, GenerationOf(before));
   }
   // Judged before it is kept: what the fold wrote must still read so (a copy
   // landing after its last write is seen by no write), or, with nothing
@@ -995,26 +1087,41 @@ void Connection::FoldKeepingState(int mode) {
 // kept then still names the log before: a copy landing meanwhile could not
 // be told from a fold. So just before such a commit the sampled pages are
 // read as they stand (nothing is left to fold), and just after it they must
-// still be so, or hold a frame of the new log.
-void Connection::NoteBeforeCommit() {
+// still be so, or hold a frame of the new log; they are then kept at once
+// with the new log's generation (see AfterCommit).
+bool Connection::NoteBeforeCommit() {
   beforeRestart_ = {};
-  if (network_ || readOnly_) return;
-  const LogIndex index = LogIndexNow();
-  if (!index.valid || index.folded < index.frames) return;
+  if (network_ || readOnly_) return false;
   FileState now = StateOfFile();
+  // Cut to nothing since the look just made: refused before it commits.
+  if (FileState kept; sharing_->ReadState(kept) && kept.inode == now.inode && CutToNothing(kept, now)) {
+    FoundWrittenOver(kept);
+    TellWrittenOver();
+    return true;
+  }
+  const LogIndex index = LogIndexNow();
+  const WriterLog* log = WriterLog::In(db_);
+  if (!index.valid || index.folded < index.frames || log == nullptr) return false;
   NoteLogPosition(now);
   SampleFile(now);
   beforeRestart_ = now;
-  beforeRestartFrames_ = index.frames;
+  logStartsBefore_ = log->starts;
+  return false;
 }
 
-bool Connection::ChangedAcrossRestart() {
+// The generation this connection's commit just started, or none: a commit
+// that did not start the log anew, or a log started anew again since (its
+// locks are gone by the time the commit's look runs).
+LogGeneration Connection::StartedByThisCommit(const LogIndex& index) const {
+  const WriterLog* log = WriterLog::In(db_);
+  if (beforeRestart_.pageSize == 0 || log == nullptr || log->starts == logStartsBefore_ || !index.valid ||
+      !(index.generation == log->started))
+    return {};
+  return log->started;
+}
+
+bool Connection::ChangedAcrossRestart(const LogIndex& index) {
   const FileState& before = beforeRestart_;
-  const LogIndex index = LogIndexNow();
-  // Started anew by this commit: the generation after the one noted, or the
-  // first frames of a log that had none (its generation drawn anew).
-  const bool anew = beforeRestartFrames_ == 0 ? index.frames != 0 : index.generation.salt1 == before.logSalt1 + 1;
-  if (before.pageSize == 0 || !index.valid || !anew) return false;
   const LogFrames log = ReadLogFrames(path_ + "-wal", before.pageSize);
   if (!(log.generation == index.generation) || log.frames.size() < index.frames) return false;
   std::vector<unsigned char> page;
@@ -1027,14 +1134,35 @@ bool Connection::ChangedAcrossRestart() {
   return false;
 }
 
+// The file as it was just before the commit, under the new log's
+// generation: kept before anyone looks again, so that a copy landing from
+// now on is told by any user (until then a look could not tell it from a
+// fold of the new log). The size and times as they were then, too: taken
+// now, they could be a copy's, which a look would then trust unread.
+void Connection::KeepAcrossRestart(const LogGeneration& started) {
+  StateLock keep(*sharing_, true, kWaitForWriterMs);
+  if (!keep.Held()) return;  // a writer stuck at it: the look after the commit keeps the state
+  FileState kept = beforeRestart_;
+  SetGeneration(kept, started);
+  kept.folded = 0;
+  Keep(kept);
+}
+
 // Replaces SQLite's own fold after a commit, which would change the file
 // without keeping its state; and keeps the state again once the log started
 // anew, so that it names the log's generation.
 int Connection::AfterCommit(void* connection, sqlite3*, const char*, int pages) {
   auto* c = static_cast<Connection*>(connection);
   if (c->beforeRestart_.pageSize != 0) {
-    const bool changed = c->ChangedAcrossRestart();
-    if (changed) c->FoundWrittenOver(c->beforeRestart_);
+    const LogIndex index = c->LogIndexNow();
+    bool changed = false;
+    if (const LogGeneration started = c->StartedByThisCommit(index); started.present) {
+      changed = c->ChangedAcrossRestart(index);
+      if (changed)
+        c->FoundWrittenOver(c->beforeRestart_);
+      else
+        c->KeepAcrossRestart(started);
+    }
     c->beforeRestart_ = {};
     // The commit went into a log started anew over contents written over:
     // it is not reported done, and the log goes aside.
@@ -1044,7 +1172,7 @@ int Connection::AfterCommit(void* connection, sqlite3*, const char*, int pages) 
     c->FoldKeepingState(SQLITE_CHECKPOINT_PASSIVE);
   } else if (const WriterFile* w = WriterFile::In(c->db_)) {
     const LogIndex index = ReadLogIndex(w->index);
-    if (index.valid && Salts(index.generation) != c->keptSalts_) c->ContentsWrittenOver();  // kept anew there
+    if (index.valid && !(index.generation == c->keptLog_)) c->ContentsWrittenOver();  // kept anew there
   }
   return SQLITE_OK;
 }
@@ -1096,8 +1224,7 @@ void Connection::CloseKeepingState() {
   TakeWrittenPages(now);
   // A whole fold at the close removes the log: none is left to name.
   if (HasContent(path_ + "-wal")) {
-    now.logSalt1 = before.logSalt1;
-    now.logSalt2 = before.logSalt2;
+    SetGeneration(now, GenerationOf(before));
   }
   Keep(now);
 }

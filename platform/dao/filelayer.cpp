@@ -1,5 +1,9 @@
 #include "platform/dao/filelayer.h"
 
+#include <sys/stat.h>
+
+#include <string>
+
 namespace dao {
 
 namespace {
@@ -31,6 +35,21 @@ void ShmBarrier(sqlite3_file* f) { Real(f)->pMethods->xShmBarrier(Real(f)); }
 int ShmUnmap(sqlite3_file* f, int deleteFlag) { return Real(f)->pMethods->xShmUnmap(Real(f), deleteFlag); }
 int Fetch(sqlite3_file* f, sqlite3_int64 o, int n, void** p) { return Real(f)->pMethods->xFetch(Real(f), o, n, p); }
 int Unfetch(sqlite3_file* f, sqlite3_int64 o, void* p) { return Real(f)->pMethods->xUnfetch(Real(f), o, p); }
+
+// SQLite deletes the log beside a database file it finds empty as it opens
+// it. Such a file is one being written (a copy cuts it to nothing first),
+// and the log holds the saves of those who have the file open: it stays,
+// and the open waits (busy) for the file to have pages again.
+int DeleteKeepingLogOfEmptyFile(sqlite3_vfs*, const char* name, int syncDirectory) {
+  const std::string path = name;
+  constexpr std::size_t kLog = 4;  // "-wal"
+  struct stat file {}, log {};
+  if (path.size() > kLog && path.compare(path.size() - kLog, kLog, "-wal") == 0 &&
+      ::stat(path.substr(0, path.size() - kLog).c_str(), &file) == 0 && file.st_size == 0 &&
+      ::stat(path.c_str(), &log) == 0 && log.st_size > 0)
+    return SQLITE_BUSY;
+  return DefaultVfs()->xDelete(DefaultVfs(), name, syncDirectory);
+}
 
 }  // namespace
 
@@ -72,6 +91,7 @@ const char* RegisterVfsVariant(const char* name, int fileBytes, VfsOpen open) {
   variant->pNext = nullptr;
   variant->szOsFile = fileBytes + DefaultVfs()->szOsFile;
   variant->xOpen = open;
+  variant->xDelete = DeleteKeepingLogOfEmptyFile;
   sqlite3_vfs_register(variant, 0);
   return variant->zName;
 }

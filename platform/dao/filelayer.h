@@ -29,7 +29,8 @@ constexpr int LayerBytes() {
 
 // Registers a variant of the default file system under `name` whose files
 // are a `File` (starting with a LayeredFile) followed by the default layer's
-// file, opened by `open`.
+// file, opened by `open`. No variant deletes the log of an empty database
+// file (see filelayer.cpp).
 using VfsOpen = int (*)(sqlite3_vfs*, const char*, sqlite3_file*, int, int*);
 const char* RegisterVfsVariant(const char* name, int fileBytes, VfsOpen open);
 

@@ -490,7 +490,7 @@ void Pack(const LockFile::FileState& s, std::uint64_t (&w)[kStateWords]) {
   w[i++] = std::uint64_t(s.changedSeconds);
   w[i++] = std::uint64_t(s.changedNanoseconds);
   w[i++] = std::uint64_t(s.keptAt);
-  w[i++] = (s.network ? 1 : 0) | (s.logBefore ? 2 : 0);
+  w[i++] = (s.network ? 1 : 0) | (s.logBefore ? 2 : 0) | (s.logKnown ? 4 : 0);
   w[i++] = s.pageSize;
   w[i++] = (std::uint64_t(s.logSalt1) << 32) | s.logSalt2;
   w[i++] = s.folded;
@@ -515,10 +515,12 @@ bool Unpack(const std::uint64_t (&w)[kStateWords], LockFile::FileState& s) {
   s.changedNanoseconds = std::int64_t(w[i++]);
   s.keptAt = std::int64_t(w[i++]);
   s.network = (w[i] & 1) != 0;
-  s.logBefore = (w[i++] & 2) != 0;
+  s.logBefore = (w[i] & 2) != 0;
+  s.logKnown = (w[i++] & 4) != 0;
   s.pageSize = std::uint32_t(w[i++]);
   s.logSalt1 = std::uint32_t(w[i] >> 32);
   s.logSalt2 = std::uint32_t(w[i++]);
+  s.logKnown |= s.logSalt1 != 0 || s.logSalt2 != 0;  // kept before the flag was
   s.folded = std::uint32_t(w[i++]);
   s.changeCounter = std::uint32_t(w[i++]);
   s.samples = int(w[i++]);

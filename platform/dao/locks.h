@@ -79,6 +79,9 @@ class LockFile {
     // many of its frames were folded into the file.
     std::uint32_t logSalt1 = 0;
     std::uint32_t logSalt2 = 0;
+    // A generation was named (both salts may be nought: a log emptied under
+    // programs that folded before draws none anew).
+    bool logKnown = false;
     std::uint32_t folded = 0;
     // Network mode: the file's change counter, which every commit raises.
     std::uint32_t changeCounter = 0;

@@ -27,6 +27,7 @@
 
 #include "platform/dao/catalogue.h"
 #include "platform/dao/locks.h"
+#include "platform/dao/logpages.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -37,7 +38,6 @@ namespace dao {
 class LockFile;
 class OpenProgressLine;
 class StateLock;
-struct LogIndex;
 
 // One stored value: SQLite's five storage classes. Blob bytes live in `text`.
 struct Cell {
@@ -316,20 +316,24 @@ class Connection {
   bool LogInUse();
   bool FoldUnderWayElsewhere();
   LogIndex LogIndexNow() const;
-  void NoteBeforeCommit();
-  bool ChangedAcrossRestart();
+  bool NoteBeforeCommit();
+  LogGeneration StartedByThisCommit(const LogIndex& index) const;
+  bool ChangedAcrossRestart(const LogIndex& index);
+  static bool CutToNothing(const LockFile::FileState& kept, const LockFile::FileState& now);
+  void KeepAcrossRestart(const LogGeneration& started);
   std::string AsideName(const char* suffix, const LockFile::FileState& kept) const;
   std::string KeepAside(const char* suffix, const LockFile::FileState& kept);
   std::string CopyAside(const char* suffix, const LockFile::FileState& kept);
   bool SetLogAside(const LockFile::FileState& kept);
   void FoundWrittenOver(const LockFile::FileState& kept);
   void TellWrittenOver();
+  bool ToldByAnother(const LockFile::FileState& latest);
   void CheckLogBelongsToFile();
   void CheckJournalBelongsToFile();
   [[noreturn]] void RefuseOtherContentsLog();
   void SetAside(const char* side, const LockFile::FileState& kept, class StateLock& lock);
   void WatchFileContents();
-  bool ContentsWrittenOver();
+  bool ContentsWrittenOver(int looksLeft = 2);
   [[noreturn]] void RefuseWrittenOver();
   void FoldKeepingState(int mode);
   static int AfterCommit(void* connection, sqlite3* db, const char* name, int pages);
@@ -405,14 +409,14 @@ class Connection {
     std::uint64_t lastSum = 0;
   };
   Writing writing_;
-  // The log's salts as last kept: a commit that finds them changed (the log
-  // started anew) keeps the state again.
-  std::uint64_t keptSalts_ = 0;
+  // The log's generation as last kept: a commit that finds another one (the
+  // log started anew, or one named by none) keeps the state again.
+  LogGeneration keptLog_;
   // Before a commit that starts the log anew (every frame of it folded in, or
   // none written yet): the file's pages as they stand, which only that
   // commit's frames, once folded, may change.
   LockFile::FileState beforeRestart_;
-  std::uint32_t beforeRestartFrames_ = 0;  // the log's frames then
+  unsigned logStartsBefore_ = 0;  // the log's starts by this connection then
   sqlite3* db_ = nullptr;
   std::map<std::string, std::unique_ptr<Statement>> cache_;
   struct RecentStatement {

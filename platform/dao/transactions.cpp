@@ -29,11 +29,10 @@ void Connection::Commit() {
       Rollback();
       RefuseMoved();
     }
-    if (ContentsWrittenOver()) {
+    if (ContentsWrittenOver() || NoteBeforeCommit()) {
       Rollback();
       RefuseWrittenOver();
     }
-    NoteBeforeCommit();
     try {
       Exec("COMMIT");
     } catch (...) {
@@ -75,8 +74,7 @@ Connection::WriteScope::WriteScope(Connection& c) : c_(c) {
 }
 
 void Connection::WriteScope::Commit() {
-  if (own_ && c_.ContentsWrittenOver()) c_.RefuseWrittenOver();  // rolled back on the way out
-  if (own_) c_.NoteBeforeCommit();
+  if (own_ && (c_.ContentsWrittenOver() || c_.NoteBeforeCommit())) c_.RefuseWrittenOver();  // rolled back on the way out
   c_.RunCached(own_ ? "COMMIT" : "RELEASE ws");
   done_ = true;
   c_.NoteChange();

@@ -191,6 +191,69 @@ TEST_P(SharedFile, ATouchDuringAFoldNeitherStopsItNorLosesAnything) {
   EXPECT_EQ(0, ErrorOf([&] { TDatabaseCore(path_, false, false, "").Execute("DELETE FROM People WHERE Age = 2"); }));
 }
 
+// A copy cuts the file to nothing before it writes it, and SQLite deletes
+// the log beside a file it finds empty as it opens it. A program opening the
+// file meanwhile, past a look that could not tell (the kept state held by a
+// writer at it), waits for the copy: the log with the saves of the program
+// that has the file open stays.
+TEST_P(SharedFile, AnOpenWhileTheFileIsCutToNothingKeepsTheLog) {
+  if (Network()) GTEST_SKIP() << "network mode keeps no log";
+  const std::vector<std::string> names = Numbered("s", 30);
+  Add(*db_, names);  // in the log
+  const std::string bytes = daotest::FileBytes(path_);
+  Child holder([&](Child& c) {
+    auto locks = LockFile::For(path_, true);
+    if (!locks->LockState(true)) return 1;
+    c.Tell('h');
+    c.Hear();
+    locks->UnlockState(true);
+    return 0;
+  });
+  ASSERT_EQ('h', holder.Listen());
+  ASSERT_EQ(0, ::truncate(path_.c_str(), 0));
+  Child opener([&](Child& c) {
+    c.Tell('o');
+    return ErrorOf([&] { TDatabaseCore(path_, false, false, "").Execute("INSERT INTO People (Name, Age) VALUES ('other', 3)"); });
+  });
+  ASSERT_EQ('o', opener.Listen());
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));  // past its look, it finds the file empty
+  EXPECT_GT(fs::file_size(path_ + "-wal"), 0u);
+  ASSERT_TRUE(daotest::CopyOverInPlace(bytes, path_));  // the copy done: the file as it was
+  holder.Say('x');
+  EXPECT_EQ(0, holder.Wait());
+  EXPECT_EQ(0, opener.Wait());
+  EXPECT_EQ(0, ErrorOf([&] { Add(*db_, {"after"}); }));
+  db_.reset();
+  EXPECT_EQ("ok", Integrity(path_));
+  std::vector<std::string> all = names;
+  all.insert(all.end(), {"one", "two", "other", "after"});
+  EXPECT_TRUE(Holds(path_, all));
+}
+
+// No program that uses SQLite cuts a database file to nothing: a file found
+// so (a copy under way) is told as written over, also where its pages could
+// not tell it (the log started anew by another program since the state was
+// kept), and no save goes into its log.
+TEST_P(SharedFile, AFileCutToNothingIsToldWrittenOver) {
+  if (Network()) GTEST_SKIP() << "network mode keeps no log";
+  const std::string backup = dir_ + "/Backup.MDB";
+  db_.reset();
+  fs::copy_file(path_, backup);
+  db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
+  Add(*db_, {"three"});
+  ByAnother([&] {
+    daotest::SqliteProgram p(path_);
+    EXPECT_EQ(SQLITE_OK, p.Exec("PRAGMA wal_checkpoint(TRUNCATE)"));
+    EXPECT_EQ(SQLITE_OK, p.Exec("INSERT INTO People (Name, Age) VALUES ('four', 4)"));  // the log anew
+  });
+  ASSERT_EQ(0, ::truncate(path_.c_str(), 0));
+  EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { Add(*db_, {"refused"}); }));
+  ASSERT_TRUE(daotest::CopyOverInPlace(daotest::FileBytes(backup), path_));  // the copy done
+  db_.reset();
+  EXPECT_EQ("ok", Integrity(path_));
+  EXPECT_EQ(Names(path_), (std::vector<std::string>{"one", "two"}));
+}
+
 // ---- another program that uses SQLite ------------------------------------------------
 
 // Another program, the SQLite library with its defaults in a process of its
@@ -345,6 +408,89 @@ TEST_P(SharedFile, ACopyLandingAsTheLogStartsAnewIsTold) {
     EXPECT_EQ("ok", Integrity(path_));
     EXPECT_EQ(Names(path_), (std::vector<std::string>{"one", "two"}));
   }
+}
+
+// The look after a commit runs once the commit's locks are gone: another
+// program may have committed, folded the log whole and started it anew
+// meanwhile. That is no copy: only a commit that started the log anew
+// itself compares the file with the pages it read just before.
+TEST_P(SharedFile, ALogStartedAnewByAnotherJustAfterACommitIsNoCopy) {
+  if (Network()) GTEST_SKIP() << "network mode keeps no log";
+  Add(*db_, Numbered("f", 20), 1000);
+  // A reader of the log as it stands, and another program folding all of
+  // it: the next commit then finds every frame folded, but cannot start
+  // the log anew while the reader reads (it goes on after the frames).
+  auto reader = std::make_unique<TDatabaseCore>(path_, false, false, "");
+  auto reading = reader->Conn().Prepare("SELECT Name FROM People");
+  ASSERT_TRUE(reading->Step());
+  ByAnother([&] { EXPECT_EQ(SQLITE_OK, daotest::SqliteProgram(path_).Exec("PRAGMA wal_checkpoint(PASSIVE)")); });
+  // Just after that commit, before its look: the reader done, the other
+  // program saves, folds the log whole and starts it anew.
+  struct Other {
+    std::string path;
+    std::unique_ptr<dao::Statement>& reader;
+    bool done = false;
+  } other{path_, reading};
+  sqlite3_trace_v2(db_->Conn().Handle(), SQLITE_TRACE_PROFILE, [](unsigned, void* data, void* statement, void*) {
+    auto* o = static_cast<Other*>(data);
+    if (o->done || std::string(sqlite3_sql(static_cast<sqlite3_stmt*>(statement))) != "COMMIT") return 0;
+    o->done = true;
+    o->reader.reset();
+    ByAnother([o] {
+      daotest::SqliteProgram p(o->path);
+      EXPECT_EQ(SQLITE_OK, p.Exec("INSERT INTO People (Name, Age) VALUES ('three', 3)"));
+      EXPECT_EQ(SQLITE_OK, p.Exec("PRAGMA wal_checkpoint(TRUNCATE)"));
+      EXPECT_EQ(SQLITE_OK, p.Exec("INSERT INTO People (Name, Age) VALUES ('four', 4)"));
+    });
+    return 0;
+  }, &other);
+  EXPECT_EQ(0, ErrorOf([&] { Add(*db_, Numbered("g", 60), 1000); }));
+  EXPECT_TRUE(other.done);
+  sqlite3_trace_v2(db_->Conn().Handle(), 0, nullptr, nullptr);
+  EXPECT_EQ(0, ErrorOf([&] { Add(*db_, {"after"}); }));
+  db_.reset();
+  reader.reset();
+  EXPECT_EQ("ok", Integrity(path_));
+  EXPECT_TRUE(Holds(path_, {"three", "four", "after", "g1000", "g1059", "f1019"}));
+}
+
+// A log emptied as a copy is told is started again by a program that uses
+// SQLite and folded before with both salts nought: the state names that
+// generation as any other, and a copy landing later is told by it.
+TEST_P(SharedFile, ACopyIsToldInALogStartedAgainWithNoughtSalts) {
+  if (Network()) GTEST_SKIP() << "network mode keeps no log";
+  const std::string backup = dir_ + "/Backup.MDB", older = dir_ + "/Older.MDB";
+  db_.reset();
+  fs::copy_file(path_, older);
+  TDatabaseCore(path_, false, false, "").Execute("INSERT INTO People (Name, Age) VALUES ('three', 3)");
+  fs::copy_file(path_, backup);
+  Child other([&](Child& c) {
+    daotest::SqliteProgram p(path_);
+    p.Exec("INSERT INTO People (Name, Age) VALUES ('four', 4)");
+    p.Exec("PRAGMA wal_checkpoint(TRUNCATE)");  // its connection has folded
+    p.Exec("INSERT INTO People (Name, Age) VALUES ('five', 5)");
+    c.Tell('a');
+    c.Hear();
+    p.Exec("INSERT INTO People (Name, Age) VALUES ('six', 6)");  // into the emptied log
+    c.Tell('b');
+    c.Hear();
+    return 0;
+  });
+  ASSERT_EQ('a', other.Listen());
+  db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
+  ByAnother([&] { daotest::CopyOverInPlace(daotest::FileBytes(backup), path_); });
+  EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { Add(*db_, {"refused"}); }));  // told, its log emptied
+  db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
+  other.Say('s');
+  ASSERT_EQ('b', other.Listen());
+  EXPECT_EQ(0, ErrorOf([&] { Add(*db_, {"seven"}); }));
+  ByAnother([&] { daotest::CopyOverInPlace(daotest::FileBytes(older), path_); });
+  EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { Add(*db_, {"eight"}); }));
+  other.Say('e');
+  EXPECT_EQ(0, other.Wait());
+  db_.reset();
+  EXPECT_EQ("ok", Integrity(path_));
+  EXPECT_EQ(Names(path_), (std::vector<std::string>{"one", "two"}));
 }
 
 // The log of the contents before a copy goes aside with the last program
