@@ -408,7 +408,7 @@ void Connection::NoteLogPosition(FileState& s) {
 // found the file written over since this one opened it (it is refused then).
 void Connection::Keep(const FileState& state) {
   FileState latest;
-  if (sharing_->ReadState(latest) && latest.copies > copiesSeen_) {
+  if (sharing_->ReadState(latest) && CopiedSince(latest)) {
     FoundWrittenOver(latest);
     tellPending_ = false;
     return;
@@ -535,7 +535,13 @@ Connection::Verdict Connection::JudgeLog(const FileState& kept, FileState& now, 
   // what its index held (written or started anew meanwhile) explains
   // nothing, and proves nothing.
   const bool whole = log.generation.present && (!index.valid || log.frames.size() >= index.frames);
-  const bool sameGeneration = keptGeneration.present && whole && log.generation == keptGeneration;
+  // Nor was anything folded while the generation kept has no frame yet (a
+  // log started anew changes it; one made while a program holds the file
+  // stays until the last one closes it).
+  const bool noFrameSince =
+      index.valid && index.frames == 0 && index.generation == keptGeneration && kept.folded == 0;
+  const bool sameGeneration =
+      keptGeneration.present && ((whole && log.generation == keptGeneration) || noFrameSince);
   bool proof = false, unknown = false;
   for (const Look& l : looks) {
     if (l.same || l.zero) continue;
@@ -812,7 +818,7 @@ void Connection::WatchFileContents() {
   FileState kept, now;
   // The count goes on across files at the path (it is never lowered): copies
   // over a file that stood here before are none of this one's.
-  copiesSeen_ = sharing_->ReadState(kept) ? kept.copies : 0;
+  if (sharing_->ReadState(kept)) KnowCount(kept);
   if (readOnly_) return;
   if (!network_) sqlite3_wal_hook(db_, &Connection::AfterCommit, this);
   StateLock lock(*sharing_, true, kWaitForWriterMs);
@@ -821,7 +827,7 @@ void Connection::WatchFileContents() {
   // state meanwhile (of a log started anew, which the one before could not
   // tell a copy by).
   const bool read = sharing_->ReadState(kept);
-  if (read) copiesSeen_ = kept.copies;
+  if (read) KnowCount(kept);
   const bool have = read && kept.inode == StateOfFile().inode;
   const bool writtenOver = have && Judge(kept, now) == Verdict::WrittenOver;
   if (writtenOver && !network_ && HasContent(path_ + "-wal")) {
@@ -882,7 +888,7 @@ bool Connection::ContentsWrittenOver(int looksLeft) {
   if (stored.inode != found.inode) return false;
   lock.Release();
   keptLog_ = GenerationOf(stored);  // the generation kept, by whichever writer
-  if (stored.copies > copiesSeen_) {
+  if (CopiedSince(stored)) {
     // Another connection found it written over since this one opened it.
     FoundWrittenOver(stored);
     tellPending_ = false;
@@ -933,7 +939,7 @@ bool Connection::ContentsWrittenOver(int looksLeft) {
   // this look read: it has raised the count first.
   FileState latest;
   const bool keptHere = sharing_->ReadState(latest) && latest.inode == found.inode;
-  if (keptHere && latest.copies > copiesSeen_) {
+  if (keptHere && CopiedSince(latest)) {
     FoundWrittenOver(latest);
     tellPending_ = false;
     return true;
@@ -950,6 +956,26 @@ bool Connection::ContentsWrittenOver(int looksLeft) {
     if (keep.Held() && sharing_->ReadState(latest) && latest.sequence == stored.sequence) Keep(now);
   }
   return false;
+}
+
+// The count of copies as a state read says it, from the open on.
+void Connection::KnowCount(const FileState& state) {
+  copiesSeen_ = state.copies;
+  countLineage_ = state.lineage;
+  countKnown_ = true;
+}
+
+// Whether a copy was told since this connection last knew the count. A
+// state kept afresh since (its lock file emptied or garbled) counts anew,
+// as does the first one read by a connection that opened with none: its
+// count is taken as known, or a user who opened the file meanwhile would be
+// refused by the count of one who had it open before.
+bool Connection::CopiedSince(const FileState& state) {
+  if (!countKnown_ || state.lineage != countLineage_) {
+    KnowCount(state);
+    return false;
+  }
+  return state.copies > copiesSeen_;
 }
 
 void Connection::FoundWrittenOver(const FileState& kept) {
@@ -1016,7 +1042,7 @@ void Connection::TellWrittenOver() {
 // look that cannot tell explains. Counted again, it would refuse every user
 // who opened the copy meanwhile and set their saves aside.
 bool Connection::ToldByAnother(const FileState& latest) {
-  if (latest.copies <= copiesSeen_ || latest.inode != StateOfFile().inode) return false;
+  if (!CopiedSince(latest) || latest.inode != StateOfFile().inode) return false;
   FileState now;
   return Judge(latest, now) != Verdict::WrittenOver;
 }
@@ -1239,7 +1265,7 @@ void Connection::BeginWriting() {
   writing_.expected = found;
   if (!sharing_->ReadState(writing_.base) || writing_.base.inode != found.inode) return;
   writing_.haveBase = true;
-  if (writing_.base.copies > copiesSeen_) {
+  if (CopiedSince(writing_.base)) {
     FoundWrittenOver(writing_.base);
     tellPending_ = false;
   } else if (!found.SameFile(writing_.base) || (!Settled(writing_.base) && !SamplesAsKept(writing_.base))) {

@@ -499,6 +499,7 @@ void Pack(const LockFile::FileState& s, std::uint64_t (&w)[kStateWords]) {
   w[i++] = s.copies;
   for (std::uint32_t page : s.samplePage) w[i++] = page;
   for (std::uint64_t sum : s.sampleSum) w[i++] = sum;
+  w[i++] = s.lineage;
   while (i + 1 < kStateWords) w[i++] = 0;
   w[kStateWords - 1] = StateCheck(w);
 }
@@ -527,6 +528,7 @@ bool Unpack(const std::uint64_t (&w)[kStateWords], LockFile::FileState& s) {
   s.copies = w[i++];
   for (std::uint32_t& page : s.samplePage) page = std::uint32_t(w[i++]);
   for (std::uint64_t& sum : s.sampleSum) sum = w[i++];
+  s.lineage = w[i++];  // nought in a state kept before there was one
   return true;
 }
 
@@ -566,6 +568,7 @@ void LockFile::WriteState(const FileState& state) {
   ::clock_gettime(CLOCK_REALTIME, &now);
   const std::uint64_t fresh = std::uint64_t(now.tv_sec) * 1'000'000'000 + std::uint64_t(now.tv_nsec);
   next.sequence = slot < 0 ? fresh : latest.sequence + 1;
+  next.lineage = slot < 0 ? fresh : latest.lineage;
   if (slot >= 0) next.copies = std::max(next.copies, latest.copies);
   std::uint64_t words[kStateWords];
   Pack(next, words);

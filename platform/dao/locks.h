@@ -96,6 +96,9 @@ class LockFile {
     // contents before the last copy: no opener reads it.
     bool logBefore = false;
     std::uint64_t sequence = 0;  // of the slot it was read from; set by WriteState
+    // Set by WriteState when it keeps a state afresh (none whole was found):
+    // counts of copies of different lineages say nothing of each other.
+    std::uint64_t lineage = 0;
 
     bool SameFile(const FileState& o) const {
       return inode == o.inode && size == o.size && changedSeconds == o.changedSeconds &&

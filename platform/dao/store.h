@@ -328,6 +328,8 @@ class Connection {
   void FoundWrittenOver(const LockFile::FileState& kept);
   void TellWrittenOver();
   bool ToldByAnother(const LockFile::FileState& latest);
+  bool CopiedSince(const LockFile::FileState& state);
+  void KnowCount(const LockFile::FileState& state);
   void CheckLogBelongsToFile();
   void CheckJournalBelongsToFile();
   [[noreturn]] void RefuseOtherContentsLog();
@@ -385,6 +387,8 @@ class Connection {
   LockFile::FileState overKept_;        // the state the file was found written over against
   bool tellPending_ = false;            // the others are still to be told (TellWrittenOver)
   std::uint64_t copiesSeen_ = 0;        // the copies the kept state counted at the open
+  bool countKnown_ = false;             // a state was read since the open
+  std::uint64_t countLineage_ = 0;      // of the state that count was read from
   // The state the file was last found to agree with: the one kept, or (where
   // a reader cannot keep it) the file as judged here, for the kept state of
   // this sequence number. `trusted`: judged once its time could no longer

@@ -651,6 +651,35 @@ TEST_P(SharedFile, TheLockFileRemovedOrSpoiledIsNoSinglePointOfFailure) {
   EXPECT_EQ("ok", Integrity(path_));
 }
 
+// The count of copies told lives in the lock file: one emptied starts it
+// anew, and a user who opened the file since is not refused by the count of
+// one who had it open before. A copy after it is still told to both.
+TEST_P(SharedFile, ACountOfCopiesFromBeforeTheLockFileWasEmptiedRefusesNobody) {
+  const std::string backup = dir_ + "/Backup.MDB", later = dir_ + "/Later.MDB";
+  db_.reset();
+  fs::copy_file(path_, backup);
+  TDatabaseCore(path_, false, false, "").Execute("INSERT INTO People (Name, Age) VALUES ('three', 3)");
+  fs::copy_file(path_, later);
+  db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
+  ByAnother([&] { daotest::CopyOverInPlace(daotest::FileBytes(backup), path_); });
+  EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { Add(*db_, {"refused"}); }));  // one copy counted
+  db_.reset();
+  auto before = std::make_unique<TDatabaseCore>(path_, false, false, "");
+  Add(*before, Numbered("b", 20));
+  ByAnother([&] { fs::resize_file(path_ + "-lock", 0); });
+  auto since = std::make_unique<TDatabaseCore>(path_, false, false, "");
+  EXPECT_EQ(0, ErrorOf([&] { Add(*before, {"before"}); }));
+  EXPECT_EQ(0, ErrorOf([&] { Add(*since, {"since"}); }));
+  EXPECT_EQ(0, ErrorOf([&] { Add(*before, {"before again"}); }));
+  ByAnother([&] { daotest::CopyOverInPlace(daotest::FileBytes(later), path_); });
+  EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { Add(*since, {"copied"}); }));
+  EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { Add(*before, {"copied"}); }));
+  before.reset();
+  since.reset();
+  EXPECT_EQ("ok", Integrity(path_));
+  EXPECT_EQ(Names(path_), (std::vector<std::string>{"one", "three", "two"}));
+}
+
 // The kept state survives a write cut short (a kill, a power cut): of its
 // two slots, the one not being written stands.
 TEST(KeptState, AWriteCutShortLeavesTheStateBefore) {
