@@ -621,9 +621,13 @@ Connection::Verdict Connection::JudgeJournal(const FileState& kept, FileState& n
 
 // Whether a program that uses SQLite has the log open: each holds a read lock
 // on the index's byte 128 (the log's "dead man switch"), and so does every
-// connection of this process to the file (counted in the lock file).
-bool Connection::LogInUse() {
-  return sharing_->OthersHoldFile(heldInode_) || IndexLockedElsewhere(sharing_->IndexDescriptor(), 128, 1);
+// connection of this process to the file (counted in the lock file). With
+// `openers`, also a program of ours still opening the file, which has not
+// read the log yet: at a close, one may be about to; to one opening, another
+// opener is none (two of them would otherwise refuse each other for good).
+bool Connection::LogInUse(bool openers) {
+  const bool holders = openers ? sharing_->OthersHoldFile(heldInode_) : sharing_->OthersHereHoldFile(heldInode_);
+  return holders || IndexLockedElsewhere(sharing_->IndexDescriptor(), 128, 1);
 }
 
 // Whether a program that uses SQLite folds the log into the file now: it
@@ -706,13 +710,17 @@ bool Connection::SetLogAside(const FileState& kept) {
   bool done = false;
   if (taken == 4) {
     const std::string aside = CopyAside("-wal", kept);
-    if (!aside.empty() && ::truncate((path_ + "-wal").c_str(), 0) == 0) {
+    if (!aside.empty()) {
+      // The index first: killed between the two, the next user rebuilds it
+      // from the log, which the state names as of the contents before (no
+      // opener reads it); the other way round, an index would stand for
+      // frames no longer in the log.
       auto* index = const_cast<volatile unsigned char*>(w->index);
       index[12] = 0;  // "set up" in both copies of the index's header
       index[48 + 12] = 0;
       real->pMethods->xShmBarrier(real);
-      aside_ = aside;
-      done = true;
+      done = ::truncate((path_ + "-wal").c_str(), 0) == 0;
+      if (done) aside_ = aside;
     }
   }
   while (taken-- > 0)
@@ -748,7 +756,7 @@ void Connection::CheckLogBelongsToFile() {
     ofOtherFile = Judge(kept, now) == Verdict::WrittenOver;
   }
   if (!ofOtherFile) return;
-  if (readOnly_ || LogInUse()) RefuseOtherContentsLog();
+  if (readOnly_ || LogInUse(false)) RefuseOtherContentsLog();
   SetAside("-wal", kept, lock);
 }
 
@@ -1228,7 +1236,7 @@ void Connection::CloseKeepingState() {
     // The last user out moves the log of the contents before aside, whether
     // it told or learnt it from the count: the state says whose the log is
     // (once moved, a log beside the file is of the contents as copied).
-    if (overwritten_ && held && HasContent(path_ + "-wal") && !LogInUse()) {
+    if (overwritten_ && held && HasContent(path_ + "-wal") && !LogInUse(true)) {
       StateLock keep(*sharing_, true, kWaitForWriterMs);
       FileState latest;
       if (keep.Held() && sharing_->ReadState(latest) && latest.inode == fileInode_ && latest.logBefore &&

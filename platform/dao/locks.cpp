@@ -460,9 +460,12 @@ void LockFile::ReleaseFile(std::uint64_t inode) { Release(FileOffset(inode), fal
 bool LockFile::InUse() { return !held_.empty() || HeldElsewhere(0, INT64_MAX); }
 
 bool LockFile::OthersHoldFile(std::uint64_t inode) {
-  const std::int64_t offset = FileOffset(inode);
-  auto it = held_.find(offset);
-  return (it != held_.end() && it->second.readers > 1) || HeldElsewhere(offset);
+  return OthersHereHoldFile(inode) || HeldElsewhere(FileOffset(inode));
+}
+
+bool LockFile::OthersHereHoldFile(std::uint64_t inode) const {
+  auto it = held_.find(FileOffset(inode));
+  return it != held_.end() && it->second.readers > 1;
 }
 
 namespace {

@@ -117,6 +117,8 @@ class LockFile {
   // True while a connection of another process (or another one here) holds
   // the file, besides the caller.
   bool OthersHoldFile(std::uint64_t inode);
+  // The same, of this process's connections alone.
+  bool OthersHereHoldFile(std::uint64_t inode) const;
 
   // A descriptor of the log's shared index ("<database>-shm"), open
   // read-only, or -1. Kept open while this object lives: closing any

@@ -313,7 +313,7 @@ class Connection {
   void TakeWrittenPages(LockFile::FileState& state);
   void NoteLogPosition(LockFile::FileState& state);
   void Keep(const LockFile::FileState& state);
-  bool LogInUse();
+  bool LogInUse(bool openers);
   bool FoldUnderWayElsewhere();
   LogIndex LogIndexNow() const;
   bool NoteBeforeCommit();

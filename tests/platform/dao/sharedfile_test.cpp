@@ -525,6 +525,59 @@ TEST_P(SharedFile, TheLastUserOutSetsTheLogOfTheContentsBeforeAside) {
   EXPECT_EQ("ok", Integrity(path_));
 }
 
+// The log of the contents before a copy, left beside the file by its last
+// user killed: a program of ours opening the file does not take another one
+// still opening it for a user of that log (it has not read it yet), or the
+// two would refuse each other for good; it sets the log aside and opens the
+// copy.
+TEST_P(SharedFile, AnOpenerSetsTheLogOfAKilledLastUserAsideBesideAnotherOpener) {
+  if (Network()) GTEST_SKIP() << "network mode keeps no log";
+  const std::string backup = dir_ + "/Backup.MDB";
+  db_.reset();
+  fs::copy_file(path_, backup);
+  TDatabaseCore(path_, false, false, "").Execute("INSERT INTO People (Name, Age) VALUES ('three', 3)");
+  Child holder([&](Child& c) {  // reads on, so the log cannot be set aside by the one who tells
+    TDatabaseCore db(path_, false, false, "");
+    Add(db, Numbered("h", 30));
+    auto reading = db.Conn().Prepare("SELECT Name FROM People");
+    reading->Step();
+    c.Tell('r');
+    c.Hear();
+    return 0;
+  });
+  ASSERT_EQ('r', holder.Listen());
+  db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
+  ByAnother([&] { daotest::CopyOverInPlace(daotest::FileBytes(backup), path_); });
+  EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { Add(*db_, {"told"}); }));
+  db_.reset();
+  holder.Kill();  // the last user of the log of the contents before
+  ASSERT_GT(fs::file_size(path_ + "-wal"), 0u);
+  // Another program of ours in the middle of its open: it holds the file,
+  // and has not read the log.
+  Child opening([&](Child& c) {
+    struct stat st {};
+    ::stat(path_.c_str(), &st);
+    auto locks = LockFile::For(path_, true);
+    locks->HoldFile(std::uint64_t(st.st_ino));
+    c.Tell('o');
+    c.Hear();
+    return 0;
+  });
+  ASSERT_EQ('o', opening.Listen());
+  EXPECT_EQ(0, ErrorOf([&] {
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    int error = 0;
+    do
+      error = ErrorOf([&] { Add(*std::make_unique<TDatabaseCore>(path_, false, false, ""), {"opened"}); });
+    while (error != 0 && std::chrono::steady_clock::now() < limit);
+    if (error != 0) throw TDaoFailure(error, "never opened");
+  }));
+  opening.Say('x');
+  EXPECT_EQ(0, opening.Wait());
+  EXPECT_EQ("ok", Integrity(path_));
+  EXPECT_EQ(Names(path_), (std::vector<std::string>{"one", "opened", "two"}));
+}
+
 // Network mode: a writer killed in the middle of a commit leaves its journal
 // of the contents before; a copy then written over the file in place is no
 // file to roll it back into. It is kept aside, named, and the file opens as
