@@ -765,6 +765,12 @@ TEST_P(SharedFileMix, NoSaveIsLostMisplacedOrRefusedWithoutCause) {
     }
   }
   StopAll();
+  // A copy in the run's last moments may have left the log of the contents
+  // before beside the file, waiting for the next program of ours to set it
+  // aside: the README says to let this program open a replaced file first,
+  // and so does the count (which then reads it as SQLite alone would).
+  for (int opens = 0; opens < 3; ++opens)
+    if (ErrorOf([&] { TDatabaseCore(path_, false, false, ""); }) == 0) break;
   const Figures f = Count();
   const char* faults = std::getenv("VANTREL_MIX_FAULTS");
   std::printf(
