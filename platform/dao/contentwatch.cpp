@@ -64,14 +64,6 @@ namespace dao {
 
 using FileState = LockFile::FileState;
 
-namespace {
-
-std::uint32_t Big32(const unsigned char* p) {
-  return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
-}
-
-}  // namespace
-
 // A writer's log: SQLite writes its header exactly when a commit starts the
 // log anew (after a whole fold, or the first frames of a log new or
 // emptied). Counted, with the generation it names, this connection knows a
@@ -86,21 +78,15 @@ struct WriterLog {
   static int Write(sqlite3_file* f, const void* p, int n, sqlite3_int64 o) {
     sqlite3_file* real = Of(f)->layer.real;
     const int rc = real->pMethods->xWrite(real, p, n, o);
-    if (rc == SQLITE_OK && o == 0 && n >= 24) {
-      const auto* header = static_cast<const unsigned char*>(p);
-      Of(f)->started = {true, Big32(header + 16), Big32(header + 20)};  // its salts
-      ++Of(f)->starts;
+    if (rc == SQLITE_OK && o == 0) {
+      if (const LogGeneration header = LogHeaderGeneration(p, std::size_t(n)); header.present) {
+        Of(f)->started = header;
+        ++Of(f)->starts;
+      }
     }
     return rc;
   }
-  static const sqlite3_io_methods* Methods(const sqlite3_io_methods* real) {
-    static const sqlite3_io_methods methods = [real] {
-      sqlite3_io_methods m = PassedOn(*real);
-      m.xWrite = Write;
-      return m;
-    }();
-    return &methods;
-  }
+  static void Replace(sqlite3_io_methods& m) { m.xWrite = Write; }
   static WriterLog* In(sqlite3* db) {
     sqlite3_file* file = nullptr;
     if (db == nullptr || sqlite3_file_control(db, "main", SQLITE_FCNTL_JOURNAL_POINTER, &file) != SQLITE_OK ||
@@ -161,18 +147,13 @@ struct WriterFile {
     sqlite3_file* real = Of(f)->layer.real;
     return real->pMethods->xShmUnmap(real, deleteFlag);
   }
-  static const sqlite3_io_methods* Methods(const sqlite3_io_methods* real) {
-    static const sqlite3_io_methods methods = [real] {
-      sqlite3_io_methods m = PassedOn(*real);
-      m.xWrite = Write;
-      m.xTruncate = Truncate;
-      m.xLock = Lock;
-      m.xUnlock = Unlock;
-      m.xShmMap = ShmMap;
-      m.xShmUnmap = ShmUnmap;
-      return m;
-    }();
-    return &methods;
+  static void Replace(sqlite3_io_methods& m) {
+    m.xWrite = Write;
+    m.xTruncate = Truncate;
+    m.xLock = Lock;
+    m.xUnlock = Unlock;
+    m.xShmMap = ShmMap;
+    m.xShmUnmap = ShmUnmap;
   }
   static int Open(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int flags, int* outFlags) {
     if ((flags & SQLITE_OPEN_WAL) != 0) {
@@ -182,7 +163,7 @@ struct WriterFile {
       auto* log = WriterLog::Of(file);
       log->starts = 0;
       log->started = {};
-      log->layer.base.pMethods = WriterLog::Methods(log->layer.real->pMethods);
+      log->layer.base.pMethods = MethodsOf<WriterLog>(log->layer.real->pMethods);
       return SQLITE_OK;
     }
     if ((flags & SQLITE_OPEN_MAIN_DB) == 0) return DefaultVfs()->xOpen(DefaultVfs(), name, file, flags, outFlags);
@@ -191,7 +172,7 @@ struct WriterFile {
     auto* f = Of(file);
     f->owner = nullptr;
     f->index = nullptr;
-    f->layer.base.pMethods = Methods(f->layer.real->pMethods);
+    f->layer.base.pMethods = MethodsOf<WriterFile>(f->layer.real->pMethods);
     return SQLITE_OK;
   }
   static WriterFile* In(sqlite3* db) {
@@ -239,6 +220,10 @@ std::int64_t TimeGrain(const FileState& s) {
 std::int64_t ChangedNs(const FileState& s) { return s.changedSeconds * 1'000'000'000 + s.changedNanoseconds; }
 // Kept late enough that a later change shows in the time.
 bool Settled(const FileState& s) { return s.keptAt - ChangedNs(s) >= TimeGrain(s); }
+
+std::uint32_t Big32(const unsigned char* p) {
+  return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
+}
 
 }  // namespace
 
@@ -475,7 +460,6 @@ bool Connection::SamplesAsKept(const FileState& kept, int most) const {
 
 Connection::Verdict Connection::Judge(const FileState& kept, FileState& now) {
   now = StateOfFile();
-  if (CutToNothing(kept, now)) return Verdict::WrittenOver;
   if (kept.network != network_ || kept.pageSize == 0) {
     // Kept in the other mode (or nothing to compare): only taken anew.
     if (!network_) NoteLogPosition(now);
@@ -594,6 +578,7 @@ bool Connection::WaitForFileAtRest(const FileState& seen, std::uint32_t pageSize
 }
 
 Connection::Verdict Connection::JudgeJournal(const FileState& kept, FileState& now) {
+  if (CutToNothing(kept, now)) return Verdict::WrittenOver;
   const std::uint32_t pageSize = kept.pageSize;
   std::vector<unsigned char> page;
   bool allSame = true;

@@ -21,6 +21,18 @@ sqlite3_vfs* DefaultVfs();
 // variant changes the ones it replaces.
 sqlite3_io_methods PassedOn(const sqlite3_io_methods& real);
 
+// A variant's methods, made once: every call passed on to the default
+// layer's file but those `File::Replace` sets.
+template <class File>
+const sqlite3_io_methods* MethodsOf(const sqlite3_io_methods* real) {
+  static const sqlite3_io_methods methods = [real] {
+    sqlite3_io_methods m = PassedOn(*real);
+    File::Replace(m);
+    return m;
+  }();
+  return &methods;
+}
+
 // The bytes of a variant's own part: the default layer's file follows, aligned.
 template <class File>
 constexpr int LayerBytes() {

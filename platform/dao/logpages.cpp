@@ -47,10 +47,8 @@ struct Header {
   Checksum sum;
 };
 
-Header ReadHeader(int fd) {
+Header ParseHeader(const unsigned char* b) {
   Header h;
-  unsigned char b[kHeaderBytes];
-  if (::pread(fd, b, sizeof b, 0) != ssize_t(sizeof b)) return h;
   const std::uint32_t magic = Big(b);
   if ((magic & ~1u) != kMagic || Big(b + 4) != kVersion || !ValidPageSize(Big(b + 8))) return h;
   h.bigEndian = (magic & 1) != 0;
@@ -60,6 +58,12 @@ Header ReadHeader(int fd) {
   h.pageSize = Big(b + 8);
   h.generation = {true, Big(b + 16), Big(b + 20)};
   return h;
+}
+
+Header ReadHeader(int fd) {
+  unsigned char b[kHeaderBytes];
+  if (::pread(fd, b, sizeof b, 0) != ssize_t(sizeof b)) return {};
+  return ParseHeader(b);
 }
 
 }  // namespace
@@ -80,6 +84,11 @@ std::vector<std::uint32_t> LogFrames::FramesOf(std::uint32_t page, std::uint32_t
   for (std::uint32_t n = 1; n <= frames.size() && n <= limit; ++n)
     if (frames[n - 1].page == page) found.push_back(n);
   return found;
+}
+
+LogGeneration LogHeaderGeneration(const void* bytes, std::size_t size) {
+  if (size < kHeaderBytes) return {};
+  return ParseHeader(static_cast<const unsigned char*>(bytes)).generation;
 }
 
 LogGeneration ReadLogGeneration(const std::string& logPath) {

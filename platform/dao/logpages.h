@@ -49,6 +49,9 @@ struct LogFrames {
 // is missing, empty or not of this page size.
 LogFrames ReadLogFrames(const std::string& logPath, std::uint32_t pageSize, std::uint32_t limit = UINT32_MAX);
 LogGeneration ReadLogGeneration(const std::string& logPath);
+// The generation a log's header names, from its bytes as written (none when
+// they are no whole header).
+LogGeneration LogHeaderGeneration(const void* bytes, std::size_t size);
 
 // The log's shared index: its generation, its committed frames and how many
 // of them were folded into the file. `valid` is false where its header is

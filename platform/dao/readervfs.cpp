@@ -30,6 +30,7 @@ struct WatchedFile {
   LayeredFile layer;
   const char* path;      // SQLite keeps the name until the file is closed
   struct ::stat opened;  // as it stood at the open
+  static void Replace(sqlite3_io_methods& m);
 };
 
 // The file's state as a change of its contents leaves it: its size and
@@ -55,14 +56,9 @@ int WatchedRead(sqlite3_file* file, void* buffer, int amount, sqlite3_int64 offs
 }
 
 // Everything else as the default file system does it.
-const sqlite3_io_methods* WatchedMethods(const sqlite3_io_methods* real) {
-  static const sqlite3_io_methods methods = [real] {
-    sqlite3_io_methods m = PassedOn(*real);
-    m.iVersion = 1;  // no shared memory nor mapping: an immutable file needs neither
-    m.xRead = WatchedRead;
-    return m;
-  }();
-  return &methods;
+void WatchedFile::Replace(sqlite3_io_methods& m) {
+  m.iVersion = 1;  // no shared memory nor mapping: an immutable file needs neither
+  m.xRead = WatchedRead;
 }
 
 // The state taken at the open must be older than the clock's last tick: a
@@ -89,7 +85,7 @@ int OpenForReading(sqlite3_vfs*, sqlite3_filename name, sqlite3_file* file, int 
   auto* f = reinterpret_cast<WatchedFile*>(file);
   f->path = name;
   f->opened = SettledState(name);
-  f->layer.base.pMethods = WatchedMethods(f->layer.real->pMethods);
+  f->layer.base.pMethods = MethodsOf<WatchedFile>(f->layer.real->pMethods);
   return SQLITE_OK;
 }
 

@@ -27,17 +27,24 @@ inline std::string FileBytes(const std::string& path) {
 
 // Writes `bytes` over the file in place, as a copy tool does: the same file
 // (inode), truncated and written anew.
-inline bool CopyOverInPlace(const std::string& bytes, const std::string& path) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-  if (fd < 0) return false;
+// Cuts the open file to nothing and writes `bytes` in its place, as a copy
+// tool does.
+inline bool WriteOver(int fd, const std::string& bytes) {
+  if (fd < 0 || ::ftruncate(fd, 0) != 0) return false;
   std::size_t done = 0;
   while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, off_t(done));
     if (n <= 0) break;
     done += static_cast<std::size_t>(n);
   }
-  ::close(fd);
   return done == bytes.size();
+}
+
+inline bool CopyOverInPlace(const std::string& bytes, const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+  const bool whole = WriteOver(fd, bytes);
+  if (fd >= 0) ::close(fd);
+  return whole;
 }
 
 // Sets the file's access and modification times: to now (touch), or `seconds`

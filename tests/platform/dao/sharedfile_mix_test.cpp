@@ -464,16 +464,10 @@ class SharedFileMix : public ::testing::TestWithParam<bool> {
       shared = shared || lock(file, F_RDLCK, 0x40000002, 510);
       if (!(folder && shared)) SleepMs(1);
     }
-    std::size_t done = 0;
-    if (file >= 0 && ::ftruncate(file, 0) == 0)
-      while (done < bytes.size()) {
-        const ssize_t n = ::pwrite(file, bytes.data() + done, bytes.size() - done, off_t(done));
-        if (n <= 0) break;
-        done += std::size_t(n);
-      }
+    const bool whole = daotest::WriteOver(file, bytes);
     if (file >= 0) ::close(file);
     if (index >= 0) ::close(index);
-    return done == bytes.size();
+    return whole;
   }
 
   void Replace(bool inPlace) {

@@ -79,6 +79,10 @@ class SharedFile : public daotest::PeopleInBothModes {
     });
     EXPECT_EQ(0, child.Wait());
   }
+  // A backup copied over the file in place by another program.
+  void CopyOver(const std::string& backup) {
+    ByAnother([&] { daotest::CopyOverInPlace(daotest::FileBytes(backup), path_); });
+  }
   // A writer killed in the middle of a long commit, with some of its pages in
   // the file already (network mode: its journal left beside it).
   void KillWriterMidCommit() {
@@ -478,13 +482,13 @@ TEST_P(SharedFile, ACopyIsToldInALogStartedAgainWithNoughtSalts) {
   });
   ASSERT_EQ('a', other.Listen());
   db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
-  ByAnother([&] { daotest::CopyOverInPlace(daotest::FileBytes(backup), path_); });
+  CopyOver(backup);
   EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { Add(*db_, {"refused"}); }));  // told, its log emptied
   db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
   other.Say('s');
   ASSERT_EQ('b', other.Listen());
   EXPECT_EQ(0, ErrorOf([&] { Add(*db_, {"seven"}); }));
-  ByAnother([&] { daotest::CopyOverInPlace(daotest::FileBytes(older), path_); });
+  CopyOver(older);
   EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { Add(*db_, {"eight"}); }));
   other.Say('e');
   EXPECT_EQ(0, other.Wait());
@@ -508,7 +512,7 @@ TEST_P(SharedFile, TheLastUserOutSetsTheLogOfTheContentsBeforeAside) {
   Add(*db_, Numbered("f", 50), 500);  // in the log
   auto reading = other->Conn().Prepare("SELECT Name FROM People");  // the log cannot be emptied meanwhile
   ASSERT_TRUE(reading->Step());
-  ByAnother([&] { daotest::CopyOverInPlace(daotest::FileBytes(backup), path_); });
+  CopyOver(backup);
   const std::string said = DescriptionOf([&] { Add(*db_, {"after"}); });
   EXPECT_NE(said.find("once every program has closed it"), std::string::npos) << said;
   db_.reset();
@@ -547,7 +551,7 @@ TEST_P(SharedFile, AnOpenerSetsTheLogOfAKilledLastUserAsideBesideAnotherOpener) 
   });
   ASSERT_EQ('r', holder.Listen());
   db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
-  ByAnother([&] { daotest::CopyOverInPlace(daotest::FileBytes(backup), path_); });
+  CopyOver(backup);
   EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { Add(*db_, {"told"}); }));
   db_.reset();
   holder.Kill();  // the last user of the log of the contents before
@@ -639,7 +643,7 @@ TEST_P(SharedFile, AFileReplacingOneWrittenOverTakesSaves) {
   fs::copy_file(path_, next);
   db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
   Add(*db_, {"open"});
-  ByAnother([&] { daotest::CopyOverInPlace(daotest::FileBytes(backup), path_); });
+  CopyOver(backup);
   ASSERT_EQ(errDiskOrNetwork, ErrorOf([&] { Add(*db_, {"copied"}); }));
   db_.reset();
   ASSERT_EQ(0, ::rename(next.c_str(), path_.c_str()));
@@ -697,7 +701,7 @@ TEST_P(SharedFile, TheLockFileRemovedOrSpoiledIsNoSinglePointOfFailure) {
       continue;
     }
     EXPECT_EQ("", said);
-    ByAnother([&] { daotest::CopyOverInPlace(daotest::FileBytes(backup), path_); });
+    CopyOver(backup);
     EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { Add(*db_, {std::string(c.name) + "-copied"}); }));
   }
   db_.reset();
@@ -714,7 +718,7 @@ TEST_P(SharedFile, ACountOfCopiesFromBeforeTheLockFileWasEmptiedRefusesNobody) {
   TDatabaseCore(path_, false, false, "").Execute("INSERT INTO People (Name, Age) VALUES ('three', 3)");
   fs::copy_file(path_, later);
   db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
-  ByAnother([&] { daotest::CopyOverInPlace(daotest::FileBytes(backup), path_); });
+  CopyOver(backup);
   EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { Add(*db_, {"refused"}); }));  // one copy counted
   db_.reset();
   auto before = std::make_unique<TDatabaseCore>(path_, false, false, "");
@@ -724,7 +728,7 @@ TEST_P(SharedFile, ACountOfCopiesFromBeforeTheLockFileWasEmptiedRefusesNobody) {
   EXPECT_EQ(0, ErrorOf([&] { Add(*before, {"before"}); }));
   EXPECT_EQ(0, ErrorOf([&] { Add(*since, {"since"}); }));
   EXPECT_EQ(0, ErrorOf([&] { Add(*before, {"before again"}); }));
-  ByAnother([&] { daotest::CopyOverInPlace(daotest::FileBytes(later), path_); });
+  CopyOver(later);
   EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { Add(*since, {"copied"}); }));
   EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { Add(*before, {"copied"}); }));
   before.reset();
@@ -814,7 +818,7 @@ TEST_P(SharedFile, RefusalsAndClosesLeaveTheStateFreeForOthers) {
     return 0;
   });
   ASSERT_EQ('s', holder.Listen());
-  ByAnother([&] { daotest::CopyOverInPlace(daotest::FileBytes(backup), path_); });
+  CopyOver(backup);
   EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { Add(*db_, {"refused"}); }));
   EXPECT_TRUE(free()) << "after a refused save";
   EXPECT_NE(0, ErrorOf([&] { TDatabaseCore(path_, false, false, ""); }));
