@@ -210,6 +210,17 @@ int LockFile::OpenForWriting() {
   return -1;
 }
 
+// The companion file as it is, for reading and writing where this user may:
+// given the database's bits then too, or a database shared after its
+// companion file was made would stay closed to its other users while this
+// one has it open.
+int LockFile::OpenExisting() {
+  const int fd = ::open(lockPath_.c_str(), O_RDWR | O_CLOEXEC);
+  struct stat db {};
+  if (fd >= 0 && ::stat(databasePath_.c_str(), &db) == 0) MatchDatabase(fd, db);
+  return fd;
+}
+
 // A companion file this user may not write beside a database the user may
 // write: made before the database was shared (its bits were the database's
 // then), or by a user of a narrower umask. While nobody uses it, one with
@@ -268,7 +279,7 @@ void LockFile::Attach(bool writing) {
   const bool hadFile = fd_ >= 0;
   for (int tries = 0;; ++tries) {
     bool writable = true;
-    int fd = writing ? OpenForWriting() : ::open(lockPath_.c_str(), O_RDWR | O_CLOEXEC);
+    int fd = writing ? OpenForWriting() : OpenExisting();
     if (fd < 0 && !hadFile) {
       fd = ::open(lockPath_.c_str(), O_RDONLY | O_CLOEXEC);
       writable = false;

@@ -154,6 +154,7 @@ class LockFile {
   };
   enum class Outcome { Taken, Conflict, Unusable };
   void Attach(bool writing);
+  int OpenExisting();
   int OpenForWriting();
   int ReplaceUnwritable();
   bool Present(int fd);

@@ -237,11 +237,13 @@ TEST_F(OtherAccount, ADatabaseSharedAfterItWasMadeOpensForWritingForItsUsersAtOn
     bool used;       // opened by its maker before it was shared
     fs::perms bits;  // given to the database
     bool group;      // the database's group is nobody's
+    bool held;       // its maker has it open again, shared, as the other user opens it
   };
   const Case cases[] = {
-      {"made, then writable for everyone", false, fs::perms(0666), false},
-      {"made and used, then writable for everyone", true, fs::perms(0666), false},
-      {"made and used, then writable for its group", true, fs::perms(0664), true},
+      {"made, then writable for everyone", false, fs::perms(0666), false, false},
+      {"made and used, then writable for everyone", true, fs::perms(0666), false, false},
+      {"made and used, then writable for its group", true, fs::perms(0664), true, false},
+      {"made and used, writable for its group, then open by its maker", true, fs::perms(0664), true, true},
   };
   db_.reset();
   Permit(dir_, fs::perms(0777));
@@ -257,6 +259,8 @@ TEST_F(OtherAccount, ADatabaseSharedAfterItWasMadeOpensForWritingForItsUsersAtOn
       ASSERT_EQ(0, ::chown(path.c_str(), 0, nobody_->pw_gid));
     }
     Permit(path, c.bits);
+    std::unique_ptr<TDatabaseCore> maker;
+    if (c.held) maker = std::make_unique<TDatabaseCore>(path, false, false, "");
     EXPECT_EQ(0, AsNobody([&] {
       const std::string said = DescriptionOf([&] {
         TDatabaseCore db(path, false, false, "");
