@@ -533,9 +533,18 @@ Connection::Verdict Connection::JudgeLog(const FileState& kept, FileState& now, 
     if (!explained) (sameGeneration ? proof : unknown) = true;
   }
   // Nor does a page read while another program folded: it may be half
-  // written. Its fold holds the folder's lock to the end, and then moves
-  // the folded point on: once it is over, the file is looked at again.
-  if (proof && (FoldUnderWayElsewhere() || LogIndexNow().folded != index.folded)) {
+  // written (a read takes no lock against a write). Its fold holds the
+  // folder's lock to the end, and then moves the folded point on; and a
+  // page read half written reads otherwise the next time (whole: a folder
+  // killed midway wrote its last page whole all the same). Once it is over,
+  // the file is looked at again.
+  const auto readsOtherwiseNow = [&] {
+    for (const Look& l : looks)
+      if (l.present && !l.same && (!ReadPage(l.page, pageSize, page) || PageSum(page.data(), pageSize) != l.sum))
+        return true;
+    return false;
+  };
+  if (proof && (FoldUnderWayElsewhere() || LogIndexNow().folded != index.folded || readsOtherwiseNow())) {
     for (int waited = 0; FoldUnderWayElsewhere() && waited < kWaitForFoldMs; ++waited)
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     if (FoldUnderWayElsewhere() || looksLeft == 0) return Verdict::Unknown;
@@ -713,6 +722,13 @@ bool Connection::SetLogAside(const FileState& kept) {
   return done;
 }
 
+// Whether the log beside the file is of the generation the state names, or
+// of a later start of it.
+bool Connection::LogOfKeptLineage(const FileState& kept) const {
+  const LogGeneration log = ReadLogGeneration(path_ + "-wal");
+  return log == LogGeneration{true, kept.logSalt1, kept.logSalt2} || log.Follows(kept.logSalt1);
+}
+
 // Once SQLite has opened the file and before it reads the log or journal
 // beside it: a log of other contents is never read into this file.
 void Connection::CheckLogBelongsToFile() {
@@ -727,8 +743,7 @@ void Connection::CheckLogBelongsToFile() {
   FileState kept;
   if (!lock.Held() || !sharing_->ReadState(kept)) return;  // nothing to tell by: SQLite's own rules
   const FileState found = StateOfFile();
-  const LogGeneration log = ReadLogGeneration(path_ + "-wal");
-  const bool keptLineage = log == LogGeneration{true, kept.logSalt1, kept.logSalt2} || log.Follows(kept.logSalt1);
+  const bool keptLineage = LogOfKeptLineage(kept);
   bool ofOtherFile = false;
   if (kept.inode != found.inode) {
     // Replaced at the path while a program that held the earlier file was
@@ -822,6 +837,17 @@ void Connection::WatchFileContents() {
   const bool read = sharing_->ReadState(kept);
   if (read) KnowCount(kept);
   const bool have = read && kept.inode == StateOfFile().inode;
+  if (have && !network_ && kept.logBefore && HasContent(path_ + "-wal") && LogOfKeptLineage(kept)) {
+    // Told written over since this open made sure of the log (the copy
+    // landed meanwhile), and the log of the contents before not set aside
+    // yet (others use it): this connection has read through it, as they
+    // have, and is refused as they are. Kept as the copy's, the log would be
+    // folded into it by its last user.
+    lock.Release();
+    FoundWrittenOver(kept);
+    tellPending_ = false;
+    return;
+  }
   const bool writtenOver = have && Judge(kept, now) == Verdict::WrittenOver;
   if (writtenOver && !network_ && HasContent(path_ + "-wal")) {
     // Written over since the log was looked at: the log is of the contents

@@ -330,6 +330,7 @@ class Connection {
   bool ToldByAnother(const LockFile::FileState& latest);
   bool CopiedSince(const LockFile::FileState& state);
   void KnowCount(const LockFile::FileState& state);
+  bool LogOfKeptLineage(const LockFile::FileState& kept) const;
   void CheckLogBelongsToFile();
   void CheckJournalBelongsToFile();
   [[noreturn]] void RefuseOtherContentsLog();

@@ -58,7 +58,11 @@ struct Board {
   // replaced under it, as SQLite does; the README says so).
   std::atomic<int> otherPause;
   std::atomic<int> otherIdle;
-  std::atomic<int> openedGen;  // the latest generation a tracker opened
+  // The latest generation a tracker opened, by an open begun once the
+  // contents it holds were whole at the path: one begun before read the file
+  // before it was replaced, and set no log of the contents before aside.
+  std::atomic<int> openedGen;
+  std::atomic<std::int64_t> replacedNs;  // when the latest replacement was whole (INT64_MAX: under way)
   std::atomic<std::int64_t> trackerSaves;
 };
 
@@ -207,6 +211,7 @@ class SharedFileMix : public ::testing::TestWithParam<bool> {
     std::int64_t seq = 0;
     while (!board_->stop.load()) {
       const std::int64_t epochOpen = board_->epoch.load();
+      const std::int64_t openBegun = NowNs();
       std::unique_ptr<TDatabaseCore> db;
       int gen = -1;
       std::string said;
@@ -214,7 +219,8 @@ class SharedFileMix : public ::testing::TestWithParam<bool> {
       try {
         db = std::make_unique<TDatabaseCore>(path_, false, false, "");
         gen = int(db->OpenRecordset("SELECT Id FROM Gen", -1)->Value(0).AsInteger());
-        for (int seen = board_->openedGen.load(); seen < gen && !board_->openedGen.compare_exchange_weak(seen, gen);) {
+        for (int seen = board_->openedGen.load();
+             openBegun > board_->replacedNs.load() && seen < gen && !board_->openedGen.compare_exchange_weak(seen, gen);) {
         }
       } catch (const TDaoFailure& e) {
         error = e.Number();
@@ -480,6 +486,7 @@ class SharedFileMix : public ::testing::TestWithParam<bool> {
     board_->epoch++;
     r.begun = NowNs();
     board_->lastEventNs = r.begun;  // under way counts as just now
+    board_->replacedNs = INT64_MAX;  // nor does an open count meanwhile
     if (inPlace) {
       CopyKeepingFoldsOff(bytes);
     } else {
@@ -493,6 +500,7 @@ class SharedFileMix : public ::testing::TestWithParam<bool> {
     }
     r.ended = NowNs();
     board_->lastEventNs = r.ended;
+    board_->replacedNs = r.ended;
     if (std::getenv("VANTREL_MIX_DEBUG"))
       std::fprintf(stderr, "event: generation %d -> %d %s (%zu backup rows) at %lld\n", r.oldGen, r.newGen,
                    inPlace ? "copied over" : "renamed over", r.copied.size(), (long long)r.begun);

@@ -16,6 +16,8 @@
 #include <functional>
 #include <random>
 #include <thread>
+#include <tuple>
+#include <utility>
 
 #include "childprocess.h"
 #include "daotest_util.h"
@@ -68,6 +70,65 @@ void Add(TDatabaseCore& db, const std::vector<std::string>& names, int noteBytes
   return ::testing::AssertionFailure() << missing.size() << " saves missing, the first " << missing.front();
 }
 
+// The default file layer's open, under the tracker's own layers, for the
+// files at one path while this lives: a hook as SQLite opens the log (past
+// the opener's look at it, before it reads it), and a read of the file's
+// first page that lands while a fold writes it (a read takes no lock against
+// a write: it comes back half old, half new).
+class UnderTheLayers {
+ public:
+  explicit UnderTheLayers(std::string path) : path_(std::move(path)) {
+    self_ = this;
+    vfs_ = sqlite3_vfs_find(nullptr);
+    realOpen_ = vfs_->xOpen;
+    vfs_->xOpen = Open;
+  }
+  ~UnderTheLayers() {
+    vfs_->xOpen = realOpen_;
+    self_ = nullptr;
+  }
+  UnderTheLayers(const UnderTheLayers&) = delete;
+  UnderTheLayers& operator=(const UnderTheLayers&) = delete;
+  std::function<void()> onLogOpen;  // run once
+  void TearNextFirstPageRead() { tear_ = true; }
+  int Torn() const { return torn_; }
+
+ private:
+  static int Open(sqlite3_vfs* vfs, const char* name, sqlite3_file* file, int flags, int* outFlags) {
+    std::error_code error;
+    const bool log = (flags & SQLITE_OPEN_WAL) != 0 && name != nullptr && name == self_->path_ + "-wal";
+    if (log && self_->onLogOpen) std::exchange(self_->onLogOpen, nullptr)();
+    const int rc = self_->realOpen_(vfs, name, file, flags, outFlags);
+    if (rc == SQLITE_OK && (flags & SQLITE_OPEN_MAIN_DB) != 0 && name != nullptr &&
+        fs::equivalent(name, self_->path_, error)) {
+      self_->realRead_ = file->pMethods->xRead;
+      self_->methods_ = *file->pMethods;
+      self_->methods_.xRead = Read;
+      file->pMethods = &self_->methods_;
+    }
+    return rc;
+  }
+  static int Read(sqlite3_file* file, void* buffer, int amount, sqlite3_int64 offset) {
+    const int rc = self_->realRead_(file, buffer, amount, offset);
+    if (rc == SQLITE_OK && offset == 0 && amount >= 512 && self_->tear_) {
+      self_->tear_ = false;
+      ++self_->torn_;
+      auto* bytes = static_cast<unsigned char*>(buffer);
+      for (int i = amount / 2; i < amount; ++i) bytes[i] ^= 0x5a;
+    }
+    return rc;
+  }
+
+  static inline UnderTheLayers* self_ = nullptr;
+  std::string path_;
+  sqlite3_vfs* vfs_ = nullptr;
+  int (*realOpen_)(sqlite3_vfs*, const char*, sqlite3_file*, int, int*) = nullptr;
+  int (*realRead_)(sqlite3_file*, void*, int, sqlite3_int64) = nullptr;
+  sqlite3_io_methods methods_ {};
+  bool tear_ = false;
+  int torn_ = 0;
+};
+
 class SharedFile : public daotest::PeopleInBothModes {
  protected:
   bool Network() const { return GetParam(); }
@@ -96,6 +157,22 @@ class SharedFile : public daotest::PeopleInBothModes {
     });
     EXPECT_EQ('s', writer.Listen());
     writer.Kill();
+  }
+  // A backup older than the file, this program's saves in the log since, and
+  // another connection of its own in the middle of reading that log, which
+  // cannot be emptied meanwhile: the reader and its statement (none when it
+  // read nothing).
+  std::pair<std::unique_ptr<TDatabaseCore>, std::unique_ptr<dao::Statement>> OlderBackupAndALogReader(
+      const std::string& backup) {
+    db_.reset();
+    fs::copy_file(path_, backup);
+    TDatabaseCore(path_, false, false, "").Execute("INSERT INTO People (Name, Age) VALUES ('three', 3)");
+    db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
+    auto reader = std::make_unique<TDatabaseCore>(path_, false, false, "");
+    Add(*db_, Numbered("f", 50), 500);
+    auto reading = reader->Conn().Prepare("SELECT Name FROM People");
+    if (!reading->Step()) reading.reset();
+    return {std::move(reader), std::move(reading)};
   }
   // A writer of its own: saves `names`, says 's', and waits to be killed.
   std::unique_ptr<Child> KilledWriterWithSaves(const std::vector<std::string>& names) {
@@ -304,6 +381,23 @@ TEST_P(SharedFile, AnotherSqliteProgramWritesAndFoldsBesideItWithoutRefusals) {
   EXPECT_EQ("ok", Integrity(path_));
 }
 
+// A page read just as another program's fold writes it comes back half
+// written; read again, it is whole. That proves no copy: the save goes
+// through.
+TEST_P(SharedFile, APageReadHalfWrittenIsNoCopy) {
+  if (Network()) GTEST_SKIP() << "network mode keeps no log";
+  db_.reset();
+  UnderTheLayers layers(path_);
+  db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");
+  Add(*db_, Numbered("h", 20), 1000);  // the file grows: page 1 in the log, read from there
+  ASSERT_TRUE(daotest::SetFileTimes(path_, -100));  // the next look reads the pages
+  layers.TearNextFirstPageRead();
+  EXPECT_EQ("", DescriptionOf([&] { Add(*db_, {"after"}); }));
+  EXPECT_EQ(1, layers.Torn());
+  db_.reset();
+  EXPECT_TRUE(Holds(path_, {"after"}));
+}
+
 // ---- kills ---------------------------------------------------------------------------
 
 // A program killed at any moment (opening, saving, folding, closing) loses
@@ -504,14 +598,10 @@ TEST_P(SharedFile, ACopyIsToldInALogStartedAgainWithNoughtSalts) {
 TEST_P(SharedFile, TheLastUserOutSetsTheLogOfTheContentsBeforeAside) {
   if (Network()) GTEST_SKIP() << "network mode keeps no log";
   const std::string backup = dir_ + "/Backup.MDB";
-  db_.reset();
-  fs::copy_file(path_, backup);
-  TDatabaseCore(path_, false, false, "").Execute("INSERT INTO People (Name, Age) VALUES ('three', 3)");
-  db_ = std::make_unique<TDatabaseCore>(path_, false, false, "");  // the backup is older now
-  auto other = std::make_unique<TDatabaseCore>(path_, false, false, "");
-  Add(*db_, Numbered("f", 50), 500);  // in the log
-  auto reading = other->Conn().Prepare("SELECT Name FROM People");  // the log cannot be emptied meanwhile
-  ASSERT_TRUE(reading->Step());
+  std::unique_ptr<TDatabaseCore> other;
+  std::unique_ptr<dao::Statement> reading;
+  std::tie(other, reading) = OlderBackupAndALogReader(backup);
+  ASSERT_TRUE(reading);
   CopyOver(backup);
   const std::string said = DescriptionOf([&] { Add(*db_, {"after"}); });
   EXPECT_NE(said.find("once every program has closed it"), std::string::npos) << said;
@@ -527,6 +617,36 @@ TEST_P(SharedFile, TheLastUserOutSetsTheLogOfTheContentsBeforeAside) {
   daotest::SqliteProgram sqlite(path_);
   EXPECT_EQ(2, sqlite.Number("SELECT count(*) FROM People"));
   EXPECT_EQ("ok", Integrity(path_));
+}
+
+// A copy landing while a program opens the file, past its look at the log
+// and before it reads it, told meanwhile by a user whose log another one
+// still reads (it stays beside the file until the last of them closes it):
+// the opener has read through that log as they have, and is refused as they
+// are. Taken for the copy's log, it was folded into the copy by its last user.
+TEST_P(SharedFile, AnOpenerPastItsLookAtTheLogIsRefusedByACopyToldMeanwhile) {
+  if (Network()) GTEST_SKIP() << "network mode keeps no log";
+  const std::string backup = dir_ + "/Backup.MDB";
+  std::unique_ptr<TDatabaseCore> reader;
+  std::unique_ptr<dao::Statement> reading;
+  std::tie(reader, reading) = OlderBackupAndALogReader(backup);
+  ASSERT_TRUE(reading);
+  UnderTheLayers layers(path_);
+  bool told = false;
+  layers.onLogOpen = [&] {
+    CopyOver(backup);
+    told = ErrorOf([&] { Add(*db_, {"told"}); }) == errDiskOrNetwork;
+  };
+  EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] {
+    TDatabaseCore opener(path_, false, false, "");
+    Add(opener, {"opener"});
+  }));
+  EXPECT_TRUE(told);
+  db_.reset();
+  reading.reset();
+  reader.reset();
+  EXPECT_EQ("ok", Integrity(path_));
+  EXPECT_EQ(Names(path_), (std::vector<std::string>{"one", "two"}));
 }
 
 // The log of the contents before a copy, left beside the file by its last
