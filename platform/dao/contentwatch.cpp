@@ -260,11 +260,13 @@ namespace {
 // A page changed by folds since the state was kept, when the log had been
 // folded up to frame `folded`: every fold since went on from there (the
 // folded point only moves on in one generation), and a fold writes a page
-// only from a frame past its starting point. So the page holds one of its
-// frames past `folded`; a page holding an older one, or none, was written by
-// someone who is not SQLite (a backup's pages are older frames).
-bool FoldedFrom(const LogFrames& log, std::uint32_t page, std::uint64_t sum, std::uint32_t folded) {
-  for (std::uint32_t frame : log.FramesOf(page, std::uint32_t(log.frames.size())))
+// only from a frame past its starting point and up to the one it set out to
+// reach (`reached`). So the page holds one of those frames; a page holding an
+// older one, a later one, or none, was written by someone who is not SQLite
+// (a backup's pages are older frames, or frames no fold has reached).
+bool FoldedFrom(const LogFrames& log, std::uint32_t page, std::uint64_t sum, std::uint32_t folded,
+                std::uint32_t reached) {
+  for (std::uint32_t frame : log.FramesOf(page, std::min<std::uint32_t>(reached, std::uint32_t(log.frames.size()))))
     if (frame > folded && log.frames[frame - 1].sum == sum) return true;
   return false;
 }
@@ -277,8 +279,8 @@ bool AllZero(const std::vector<unsigned char>& page) {
 // since (past `folded`). A fold cuts the file to the size its last commit
 // gives; an earlier commit's smaller size was the file's before the state
 // was kept, with the page in it.
-bool ShrankBelow(const LogFrames& log, std::uint32_t page, std::uint32_t folded) {
-  for (std::uint32_t frame = folded + 1; frame <= log.frames.size(); ++frame) {
+bool ShrankBelow(const LogFrames& log, std::uint32_t page, std::uint32_t folded, std::uint32_t reached) {
+  for (std::uint32_t frame = folded + 1; frame <= log.frames.size() && frame <= reached; ++frame) {
     const std::uint32_t size = log.frames[frame - 1].sizeAfterCommit;
     if (size != 0 && size < page) return true;
   }
@@ -298,9 +300,11 @@ bool IndexLockedElsewhere(int fd, off_t start, off_t length) {
 }
 
 // A page no longer as kept, explained by the log: holding one of its
-// frames past `folded`, or gone by a commit that shrank the file.
-bool ExplainedByLog(const LogFrames& log, std::uint32_t page, bool present, std::uint64_t sum, std::uint32_t folded) {
-  return present ? FoldedFrom(log, page, sum, folded) : ShrankBelow(log, page, folded);
+// frames that folds since have written, or gone by a commit that shrank the
+// file.
+bool ExplainedByLog(const LogFrames& log, std::uint32_t page, bool present, std::uint64_t sum, std::uint32_t folded,
+                    std::uint32_t reached = UINT32_MAX) {
+  return present ? FoldedFrom(log, page, sum, folded, reached) : ShrankBelow(log, page, folded, reached);
 }
 
 LogGeneration GenerationOf(const FileState& s) { return {s.logKnown, s.logSalt1, s.logSalt2}; }
@@ -491,20 +495,28 @@ Connection::Verdict Connection::JudgeLog(const FileState& kept, FileState& now, 
     bool zero;  // space a fold made for the pages it is about to write
     std::uint64_t sum;
     bool same;
+    bool grown;  // past the size kept
   };
   std::vector<Look> looks;
   bool allSame = true;
-  for (int i = 0; i < kept.samples; ++i) {
-    Look l{kept.samplePage[i], kept.sampleSum[i], false, false, 0, false};
-    l.present = ReadPage(l.page, pageSize, page);
+  const auto lookAt = [&](std::uint32_t p, std::uint64_t keptSum, bool wasKept) {
+    Look l{p, keptSum, false, false, 0, false, !wasKept};
+    l.present = ReadPage(p, pageSize, page);
     if (l.present) {
       l.sum = PageSum(page.data(), pageSize);
       l.zero = AllZero(page);
     }
-    l.same = l.present && (l.sum == l.kept || WrittenHere(l.page, l.sum));
+    l.same = l.present && ((wasKept && l.sum == l.kept) || WrittenHere(p, l.sum));
     allSame &= l.same;
     looks.push_back(l);
-  }
+  };
+  for (int i = 0; i < kept.samples; ++i) lookAt(kept.samplePage[i], kept.sampleSum[i], true);
+  // The file grows only as a fold writes pages past its end: its last page,
+  // past the size kept, is judged as a changed one (a copy of a backup taken
+  // since the last fold may hold every sampled page as it was), which any
+  // fold up to the point reached may have written (the size kept can be
+  // older than the folded point kept with it).
+  if (now.size > kept.size && kept.size > 0) lookAt(std::uint32_t(now.size / pageSize), 0, false);
   const LogGeneration keptGeneration = GenerationOf(kept);
   now.pageSize = pageSize;
   if (allSame && index.valid && index.generation == keptGeneration) {
@@ -526,25 +538,37 @@ Connection::Verdict Connection::JudgeLog(const FileState& kept, FileState& now, 
       index.valid && index.frames == 0 && index.generation == keptGeneration && kept.folded == 0;
   const bool sameGeneration =
       keptGeneration.present && ((whole && log.generation == keptGeneration) || noFrameSince);
+  // A fold sets the point it will reach before it writes a page: none has
+  // written a frame past it (which the index of another generation, or none,
+  // cannot tell).
+  const std::uint32_t reached = index.valid && index.generation == keptGeneration
+                                    ? std::max(index.folded, index.foldAttempted)
+                                    : UINT32_MAX;
   bool proof = false, unknown = false;
   for (const Look& l : looks) {
     if (l.same || l.zero) continue;
-    const bool explained = ExplainedByLog(log, l.page, l.present, l.sum, kept.folded);
+    const bool explained = ExplainedByLog(log, l.page, l.present, l.sum, l.grown ? 0 : kept.folded, reached);
     if (!explained) (sameGeneration ? proof : unknown) = true;
   }
   // Nor does a page read while another program folded: it may be half
-  // written (a read takes no lock against a write). Its fold holds the
-  // folder's lock to the end, and then moves the folded point on; and a
-  // page read half written reads otherwise the next time (whole: a folder
+  // written (a read takes no lock against a write), or written by a fold
+  // begun after the index was read. Its fold holds the folder's lock to the
+  // end, and moves the points it sets out to reach and then reaches on; and
+  // a page read half written reads otherwise the next time (whole: a folder
   // killed midway wrote its last page whole all the same). Once it is over,
   // the file is looked at again.
+  const auto foldMoved = [&] {
+    const LogIndex after = LogIndexNow();
+    return after.folded != index.folded || after.foldAttempted != index.foldAttempted ||
+           !(after.generation == index.generation);  // folded whole, and the log started anew
+  };
   const auto readsOtherwiseNow = [&] {
     for (const Look& l : looks)
       if (l.present && !l.same && (!ReadPage(l.page, pageSize, page) || PageSum(page.data(), pageSize) != l.sum))
         return true;
     return false;
   };
-  if (proof && (FoldUnderWayElsewhere() || LogIndexNow().folded != index.folded || readsOtherwiseNow())) {
+  if (proof && (FoldUnderWayElsewhere() || foldMoved() || readsOtherwiseNow())) {
     for (int waited = 0; FoldUnderWayElsewhere() && waited < kWaitForFoldMs; ++waited)
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     if (FoldUnderWayElsewhere() || looksLeft == 0) return Verdict::Unknown;

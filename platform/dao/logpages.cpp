@@ -147,17 +147,19 @@ LogIndex ReadLogIndex(const volatile unsigned char* mapped) {
   // writes them, in this machine's order.
   unsigned char header[136];
   for (std::size_t i = 0; i < sizeof header; ++i) header[i] = mapped[i];
-  std::uint32_t version, frames, folded;
+  std::uint32_t version, frames, folded, attempted;
   std::uint16_t pageSize;
   std::memcpy(&version, header, 4);
   std::memcpy(&pageSize, header + 14, 2);
   std::memcpy(&frames, header + 16, 4);
   std::memcpy(&folded, header + 96, 4);
+  std::memcpy(&attempted, header + 128, 4);
   if (version != kVersion || header[12] == 0 || std::memcmp(header, header + 48, 48) != 0) return index;
   index.valid = true;
   index.pageSize = (pageSize & 0xfe00u) + ((pageSize & 1u) << 16);
   index.frames = frames;
   index.folded = folded;
+  index.foldAttempted = attempted;
   index.generation = {true, Big(header + 32), Big(header + 36)};
   return index;
 }

@@ -61,6 +61,10 @@ struct LogIndex {
   LogGeneration generation;
   std::uint32_t frames = 0;  // committed
   std::uint32_t folded = 0;
+  // Where the latest fold set out to reach, set before it writes a page (a
+  // fold killed midway leaves `folded` behind it); all the frames after a
+  // rebuild of the index, which cannot know.
+  std::uint32_t foldAttempted = 0;
   std::uint32_t pageSize = 0;
 };
 LogIndex ReadLogIndex(const volatile unsigned char* mapped);  // its first 136 bytes

@@ -614,7 +614,7 @@ class SharedFileMix : public ::testing::TestWithParam<bool> {
   struct Figures {
     // The other program's own saves apart: what a program that knows nothing
     // of the lock file does to a file replaced under it is SQLite's to say.
-    std::int64_t otherLost = 0, otherWrongFile = 0, wholeWithJournalAside = 0;
+    std::int64_t otherLost = 0, otherWrongFile = 0, wholeWithLogAside = 0;
     std::int64_t saves = 0, lost = 0, keptAside = 0, wrongFile = 0, falseRefusals = 0, refusals = 0, busy = 0,
                  damaged = 0, notOpened = 0, otherFailures = 0, files = 0, events = 0;
   };
@@ -624,19 +624,21 @@ class SharedFileMix : public ::testing::TestWithParam<bool> {
   Figures Count() {
     Figures f;
     std::map<int, Contents> files;  // by generation
-    std::vector<std::string> journalsAside;
+    std::vector<std::string> logsAside;
     for (const auto& entry : fs::directory_iterator(base_ + "/db"))
-      if (entry.path().filename().string().find("-journal-kept") != std::string::npos)
-        journalsAside.push_back(entry.path().string());
-    const auto readFinal = [&](const std::string& file, int gen) {
+      if (const std::string name = entry.path().filename().string();
+          name.find("-journal-kept") != std::string::npos || name.find("-wal-kept") != std::string::npos)
+        logsAside.push_back(entry.path().string());
+    const auto readFinal = [&](const std::string& file, int gen, bool replaced) {
       std::string log = fs::exists(file + "-wal") ? file + "-wal" : "";
       Contents c = Read(file, log, base_ + "/read");
-      // A replaced file whose commit a kill cut short is whole again with
-      // its journal, which the next open kept aside under another name.
-      for (std::size_t i = 0; c.opens && !c.whole && i < journalsAside.size(); ++i)
-        if (Contents j = Read(file, journalsAside[i], base_ + "/read"); j.whole && j.gen == gen) {
+      // A replaced file whose commit or fold a kill cut short is whole again
+      // with its journal or log, which the next open kept aside under another
+      // name (SQLite alone would have read it into the file now at the path).
+      for (std::size_t i = 0; replaced && !c.whole && i < logsAside.size(); ++i)
+        if (Contents j = Read(file, logsAside[i], base_ + "/read"); j.whole && j.gen == gen) {
           c = std::move(j);
-          ++f.wholeWithJournalAside;
+          ++f.wholeWithLogAside;
         }
       ++f.files;
       if (!c.opens) ++f.notOpened;
@@ -644,11 +646,11 @@ class SharedFileMix : public ::testing::TestWithParam<bool> {
       if (c.opens && c.gen != gen) ADD_FAILURE() << "the file of generation " << gen << " says " << c.gen;
       files[gen] = std::move(c);
     };
-    readFinal(path_, gen_);
+    readFinal(path_, gen_, false);
     std::map<int, const Replacement*> fate;
     for (const Replacement& r : replacements_) {
       fate[r.oldGen] = &r;
-      if (!r.inPlace) readFinal(r.kept, r.oldGen);
+      if (!r.inPlace) readFinal(r.kept, r.oldGen, true);
     }
     // Logs kept aside: each read with the replaced files it may belong to.
     std::map<int, std::set<Row>> aside;
@@ -778,12 +780,12 @@ TEST_P(SharedFileMix, NoSaveIsLostMisplacedOrRefusedWithoutCause) {
   std::printf(
       "%s mode, %s, %d s: %lld saves, %lld lost, %lld kept aside, %lld in the wrong file, %lld false refusals "
       "(of %lld refusals, %lld busy, %lld other failures), %lld damaged, %lld not opened, %lld files, "
-      "%lld replacements (%lld files whole with the journal kept aside), %d backups made damaged; the other "
+      "%lld replacements (%lld files whole with their log or journal kept aside), %d backups made damaged; the other "
       "program's own saves: %lld lost, %lld in the wrong file\n",
       GetParam() ? "network" : "local", faults != nullptr && *faults ? faults : GetParam() ? "every fault but copies" : "every fault", seconds_, (long long)f.saves, (long long)f.lost, (long long)f.keptAside,
       (long long)f.wrongFile, (long long)f.falseRefusals, (long long)f.refusals, (long long)f.busy,
       (long long)f.otherFailures, (long long)f.damaged, (long long)f.notOpened, (long long)f.files,
-      (long long)f.events, (long long)f.wholeWithJournalAside, damagedBackups_, (long long)f.otherLost,
+      (long long)f.events, (long long)f.wholeWithLogAside, damagedBackups_, (long long)f.otherLost,
       (long long)f.otherWrongFile);
   EXPECT_GT(f.saves, 0);
   EXPECT_EQ(0, f.lost);
