@@ -16,7 +16,6 @@
 #include <functional>
 #include <random>
 #include <thread>
-#include <tuple>
 #include <utility>
 
 #include "childprocess.h"
@@ -163,8 +162,11 @@ class SharedFile : public daotest::PeopleInBothModes {
   // another connection of its own in the middle of reading that log, which
   // cannot be emptied meanwhile: the reader and its statement (none when it
   // read nothing).
-  std::pair<std::unique_ptr<TDatabaseCore>, std::unique_ptr<dao::Statement>> OlderBackupAndALogReader(
-      const std::string& backup) {
+  struct LogReader {
+    std::unique_ptr<TDatabaseCore> db;
+    std::unique_ptr<dao::Statement> reading;
+  };
+  LogReader OlderBackupAndALogReader(const std::string& backup) {
     db_.reset();
     fs::copy_file(path_, backup);
     TDatabaseCore(path_, false, false, "").Execute("INSERT INTO People (Name, Age) VALUES ('three', 3)");
@@ -650,17 +652,15 @@ TEST_P(SharedFile, ACopyIsToldInALogStartedAgainWithNoughtSalts) {
 TEST_P(SharedFile, TheLastUserOutSetsTheLogOfTheContentsBeforeAside) {
   if (Network()) GTEST_SKIP() << "network mode keeps no log";
   const std::string backup = dir_ + "/Backup.MDB";
-  std::unique_ptr<TDatabaseCore> other;
-  std::unique_ptr<dao::Statement> reading;
-  std::tie(other, reading) = OlderBackupAndALogReader(backup);
-  ASSERT_TRUE(reading);
+  LogReader other = OlderBackupAndALogReader(backup);
+  ASSERT_TRUE(other.reading);
   CopyOver(backup);
   const std::string said = DescriptionOf([&] { Add(*db_, {"after"}); });
   EXPECT_NE(said.find("once every program has closed it"), std::string::npos) << said;
   db_.reset();
-  reading.reset();
-  EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { Add(*other, {"later"}); }));  // told by the count
-  other.reset();
+  other.reading.reset();
+  EXPECT_EQ(errDiskOrNetwork, ErrorOf([&] { Add(*other.db, {"later"}); }));  // told by the count
+  other.db.reset();
   EXPECT_FALSE(fs::exists(path_ + "-wal") && fs::file_size(path_ + "-wal") > 0);
   bool aside = false;
   for (const auto& entry : fs::directory_iterator(dir_))
@@ -679,10 +679,8 @@ TEST_P(SharedFile, TheLastUserOutSetsTheLogOfTheContentsBeforeAside) {
 TEST_P(SharedFile, AnOpenerPastItsLookAtTheLogIsRefusedByACopyToldMeanwhile) {
   if (Network()) GTEST_SKIP() << "network mode keeps no log";
   const std::string backup = dir_ + "/Backup.MDB";
-  std::unique_ptr<TDatabaseCore> reader;
-  std::unique_ptr<dao::Statement> reading;
-  std::tie(reader, reading) = OlderBackupAndALogReader(backup);
-  ASSERT_TRUE(reading);
+  LogReader reader = OlderBackupAndALogReader(backup);
+  ASSERT_TRUE(reader.reading);
   UnderTheLayers layers(path_);
   bool told = false;
   layers.onLogOpen = [&] {
@@ -695,8 +693,8 @@ TEST_P(SharedFile, AnOpenerPastItsLookAtTheLogIsRefusedByACopyToldMeanwhile) {
   }));
   EXPECT_TRUE(told);
   db_.reset();
-  reading.reset();
-  reader.reset();
+  reader.reading.reset();
+  reader.db.reset();
   EXPECT_EQ("ok", Integrity(path_));
   EXPECT_EQ(Names(path_), (std::vector<std::string>{"one", "two"}));
 }
